@@ -1,0 +1,151 @@
+// Start-up cost of a large database and the price of the wrapper over the raw engine.
+#include "platform/db/connection.h"
+#include "platform/ui/prompter.h"
+#include "startup/database/opening.h"
+#include "startup/database/schema.h"
+
+#define SQLITE_HAS_CODEC 1
+#include <sqlcipher/sqlite3.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr int kRows = 100000;
+
+class SilentPrompter final : public ui::Prompter {
+public:
+    ui::Answer message(const QString &, const QString &, ui::Icon, ui::Buttons) override { return ui::Answer::Ok; }
+    std::optional<QString> input(const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<QString> openFile(const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<QString> saveFile(const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<QString> chooseFolder(const QString &, const QString &) override { return {}; }
+};
+
+QString phone(int i) { return QString::number(600000000 + (i * 7919) % 100000000); }
+
+// A client database with kRows contacts and kRows history rows, built once.
+const QString &templateDatabase()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString file = dir.filePath(QStringLiteral("plantilla.mdb"));
+        db::Connection db;
+        db.open(file, db::OpenMode::CreateIfMissing);
+        startup::createSchema(db);
+        db::Transaction tx(db);
+        db.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta) VALUES ('u','p','1')"));
+        db::Statement contact = db.prepare(
+            QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,grupos_sid) VALUES (?1,?2,?3,?4)"));
+        db::Statement send = db.prepare(QStringLiteral(
+            "INSERT INTO Historial (destinatario,f_envio,f_programada,mensaje,id_web,estado,remitente,creditos) "
+            "VALUES (?1,?2,?3,?4,?5,?6,?7,?8)"));
+        for (int i = 0; i < kRows; ++i) {
+            contact.bindAll({QStringLiteral("Nombre %1").arg(i), phone(i), QStringLiteral("Nombre Apellido O'Connor %1").arg(i),
+                             QString::number(i % 17 + 1)});
+            contact.run();
+            contact.reset();
+            send.bindAll({phone(i), QStringLiteral("01/02/2024 10:00:00"), QString(),
+                          QStringLiteral("Mensaje de prueba número %1 con algo de texto").arg(i), QString::number(i),
+                          QStringLiteral("Entregado"), QStringLiteral("Brisanta"), 1.0});
+            send.run();
+            send.reset();
+        }
+        tx.commit();
+        return file;
+    }();
+    return path;
+}
+
+void BM_OpenCompactUpgrade(benchmark::State &state)
+{
+    const QString source = templateDatabase();
+    SilentPrompter prompter;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir home;
+        QFile::copy(source, startup::localDatabasePath(home.path()));
+        db::Connection db;
+        state.ResumeTiming();
+        const startup::OpeningResult r = startup::openDatabase(db, home.path(), prompter);
+        benchmark::DoNotOptimize(r.status);
+        state.PauseTiming();
+        if (!r.ok() || !r.compaction.compacted())
+            state.SkipWithError("opening failed");
+        db.close();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenCompactUpgrade)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_InsertWrapper(benchmark::State &state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        db::Connection db;
+        db.open(dir.filePath(QStringLiteral("w.mdb")), db::OpenMode::CreateIfMissing);
+        startup::createSchema(db);
+        state.ResumeTiming();
+        db::Transaction tx(db);
+        db::Statement insert =
+            db.prepare(QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo) VALUES (?1,?2,?3)"));
+        for (int i = 0; i < kRows; ++i) {
+            insert.bindAll({QStringLiteral("Nombre %1").arg(i), phone(i), QStringLiteral("Nombre completo %1").arg(i)});
+            insert.run();
+            insert.reset();
+        }
+        tx.commit();
+    }
+    state.SetItemsProcessed(state.iterations() * kRows);
+}
+BENCHMARK(BM_InsertWrapper)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_InsertRaw(benchmark::State &state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("r.mdb"));
+        {
+            db::Connection db;
+            db.open(path, db::OpenMode::CreateIfMissing);
+            startup::createSchema(db);
+        }
+        sqlite3 *raw = nullptr;
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+        const QByteArray key = db::Connection::key().toUtf8();
+        sqlite3_key(raw, key.constData(), int(key.size()));
+        sqlite3_exec(raw, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+        state.ResumeTiming();
+        sqlite3_exec(raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        sqlite3_stmt *insert = nullptr;
+        sqlite3_prepare_v2(raw, "INSERT INTO Agenda (nombre,telefono,nombre_completo) VALUES (?1,?2,?3)", -1, &insert,
+                           nullptr);
+        for (int i = 0; i < kRows; ++i) {
+            const QByteArray nombre = QStringLiteral("Nombre %1").arg(i).toUtf8();
+            const QByteArray tel = phone(i).toUtf8();
+            const QByteArray completo = QStringLiteral("Nombre completo %1").arg(i).toUtf8();
+            sqlite3_bind_text(insert, 1, nombre.constData(), int(nombre.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(insert, 2, tel.constData(), int(tel.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(insert, 3, completo.constData(), int(completo.size()), SQLITE_TRANSIENT);
+            sqlite3_step(insert);
+            sqlite3_reset(insert);
+        }
+        sqlite3_finalize(insert);
+        sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
+        state.PauseTiming();
+        sqlite3_close(raw);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kRows);
+}
+BENCHMARK(BM_InsertRaw)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+BENCHMARK_MAIN();

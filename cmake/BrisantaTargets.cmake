@@ -1,0 +1,37 @@
+# Shared compile settings and helpers for every target of the project.
+
+add_library(brisanta_options INTERFACE)
+target_compile_options(brisanta_options INTERFACE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+target_compile_definitions(brisanta_options INTERFACE
+  QT_NO_KEYWORDS QT_USE_QSTRINGBUILDER
+  BRISANTA_GATEWAY_HOST="${BRISANTA_GATEWAY_HOST}")
+if(BRISANTA_WERROR)
+  target_compile_options(brisanta_options INTERFACE -Werror)
+endif()
+if(BRISANTA_SANITIZE)
+  target_compile_options(brisanta_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(brisanta_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# brisanta_library(name SOURCES ... LINKS ...): a static library of one area.
+function(brisanta_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
+  target_link_libraries(${name} PUBLIC brisanta_options ${ARG_LINKS})
+endfunction()
+
+# brisanta_test(name SOURCES ... LINKS ...): one Qt Test executable registered with ctest,
+# run headless, each with its own temporary program folder (made by the test itself).
+function(brisanta_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LINKS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/src" "${PROJECT_SOURCE_DIR}/tests")
+  target_link_libraries(${name} PRIVATE brisanta_options Qt6::Test ${ARG_LINKS})
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;BRISANTA_SHARED=${PROJECT_SOURCE_DIR}/../shared;ASAN_OPTIONS=detect_leaks=0:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+endfunction()

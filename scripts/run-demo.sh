@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, starts the gateway simulator with a demo account and the client
+# against it; the simulator stops when the client ends.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+build=build-demo
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRISANTA_TESTS=OFF
+cmake --build "$build" -j "$(nproc)"
+
+home="${BRISANTA_HOME:-$HOME/.local/share/brisanta-demo}"
+mkdir -p "$home"
+cp -n "$build/src/app/Virizu.skn" "$home/" 2>/dev/null || true
+
+fifo_dir=$(mktemp -d)
+trap 'kill "$sim_pid" 2>/dev/null || true; rm -rf "$fifo_dir"' EXIT
+"$build/tools/gateway-sim/brisanta-gateway-sim" --port 0 --demo > "$fifo_dir/sim.out" &
+sim_pid=$!
+for _ in $(seq 1 100); do
+  url=$(head -n 1 "$fifo_dir/sim.out" 2>/dev/null || true)
+  [ -n "$url" ] && break
+  sleep 0.1
+done
+[ -n "$url" ] || { echo "El simulador de la pasarela no ha arrancado." >&2; exit 1; }
+echo "Simulador de la pasarela en $url (cuenta de demostración: demo / demo)"
+
+launcher=()
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then launcher=(xvfb-run -a); fi
+BRISANTA_URL_BASE="$url" BRISANTA_HOME="$home" "${launcher[@]}" "$build/src/app/Brisanta"

@@ -1,0 +1,465 @@
+#include "platform/db/connection.h"
+
+#define SQLITE_HAS_CODEC 1
+#include <sqlcipher/sqlite3.h>
+
+#include <QDate>
+#include <QDateTime>
+#include <QFileInfo>
+
+#include <utility>
+
+namespace db {
+
+namespace {
+
+sqlite3_stmt *raw(void *stmt) { return static_cast<sqlite3_stmt *>(stmt); }
+
+Status statusOf(int rc)
+{
+    switch (rc & 0xff) {
+    case SQLITE_OK:
+    case SQLITE_DONE:
+    case SQLITE_ROW:
+        return Status::Ok;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        return Status::WrongKeyOrNotADatabase;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Status::Busy;
+    case SQLITE_CANTOPEN:
+        return Status::NotFound;
+    default:
+        return Status::Error;
+    }
+}
+
+QString engineMessage(sqlite3 *db, int rc)
+{
+    if (db)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    return QString::fromUtf8(sqlite3_errstr(rc));
+}
+
+Result failure(Status status, QString text)
+{
+    Result r;
+    r.status = status;
+    r.error = std::move(text);
+    return r;
+}
+
+// Reads every page the schema needs and checks that the file is as long as its header says: a
+// wrong key or a file that is not ours fails here, and so does a copy cut short by a failed
+// transfer (SQLite would otherwise only notice when a query reaches the missing pages).
+Result probe(sqlite3 *db, const QString &path)
+{
+    sqlite3_stmt *stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master", -1, &stmt, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(stmt);
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_ROW)
+        return failure(statusOf(rc) == Status::Ok ? Status::Error : statusOf(rc), engineMessage(db, rc));
+
+    qint64 pages = 0;
+    qint64 pageSize = 0;
+    for (auto [sql, target] : {std::pair{"PRAGMA page_count", &pages}, std::pair{"PRAGMA page_size", &pageSize}}) {
+        rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+        if (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW)
+            *target = sqlite3_column_int64(stmt, 0);
+        sqlite3_finalize(stmt);
+        if (rc != SQLITE_ROW)
+            return failure(statusOf(rc) == Status::Ok ? Status::Error : statusOf(rc), engineMessage(db, rc));
+    }
+    const qint64 size = QFileInfo(path).size();
+    if (size < pages * pageSize)
+        return failure(Status::WrongKeyOrNotADatabase,
+                       QStringLiteral("file shorter (%1 bytes) than its %2 pages").arg(size).arg(pages));
+    return {};
+}
+
+} // namespace
+
+QString Connection::key() { return QStringLiteral("lurapensik"); }
+
+Connection::Connection() = default;
+
+Connection::~Connection() { close(); }
+
+Result Connection::resultOf(int rc) const
+{
+    Result r;
+    r.status = statusOf(rc);
+    if (r.status != Status::Ok)
+        r.error = engineMessage(m_db, rc);
+    return r;
+}
+
+Result Connection::open(const QString &path, OpenMode mode)
+{
+    close();
+    const QFileInfo info(path);
+    if (mode == OpenMode::ExistingOnly && !info.isFile())
+        return failure(Status::NotFound, QStringLiteral("no such file: ") + path);
+
+    int flags = SQLITE_OPEN_READWRITE;
+    if (mode == OpenMode::CreateIfMissing)
+        flags |= SQLITE_OPEN_CREATE;
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        Result r = failure(statusOf(rc) == Status::Ok ? Status::Error : statusOf(rc), engineMessage(db, rc));
+        sqlite3_close_v2(db);
+        return r;
+    }
+    const QByteArray secret = key().toUtf8();
+    rc = sqlite3_key(db, secret.constData(), int(secret.size()));
+    if (rc != SQLITE_OK) {
+        Result r = failure(Status::Error, engineMessage(db, rc));
+        sqlite3_close_v2(db);
+        return r;
+    }
+    sqlite3_busy_timeout(db, busyTimeoutMs);
+
+    // A file that does not exist yet has nothing to probe; everything else must prove it is ours
+    // before a single byte is written to it.
+    if (info.exists()) {
+        Result r = probe(db, path);
+        if (!r.ok()) {
+            sqlite3_close_v2(db);
+            return r;
+        }
+    }
+    // Rollback journal: WAL needs shared memory, which a network folder does not give.
+    rc = sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        Result r = failure(statusOf(rc) == Status::Ok ? Status::Error : statusOf(rc), engineMessage(db, rc));
+        sqlite3_close_v2(db);
+        return r;
+    }
+    m_db = db;
+    m_path = path;
+    return {};
+}
+
+void Connection::close()
+{
+    if (!m_db)
+        return;
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+    m_path.clear();
+    m_transactionDepth = 0;
+}
+
+bool Connection::isOpen() const { return m_db != nullptr; }
+
+QString Connection::path() const { return m_path; }
+
+Statement Connection::prepare(const QString &sql, Result *result)
+{
+    if (!m_db) {
+        if (result)
+            *result = failure(Status::Error, QStringLiteral("database not open"));
+        return {};
+    }
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray text = sql.toUtf8();
+    const int rc = sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, nullptr);
+    if (result)
+        *result = resultOf(rc);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return {};
+    }
+    return Statement(m_db, stmt);
+}
+
+Result Connection::execute(const QString &sql, const QVariantList &values)
+{
+    Result r;
+    Statement stmt = prepare(sql, &r);
+    if (!stmt.isValid())
+        return r;
+    stmt.bindAll(values);
+    return stmt.run();
+}
+
+Result Connection::executeScript(const QString &sql)
+{
+    if (!m_db)
+        return failure(Status::Error, QStringLiteral("database not open"));
+    char *message = nullptr;
+    const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
+    Result r;
+    r.status = statusOf(rc);
+    if (rc != SQLITE_OK)
+        r.error = message ? QString::fromUtf8(message) : engineMessage(m_db, rc);
+    sqlite3_free(message);
+    r.changes = rc == SQLITE_OK ? sqlite3_changes(m_db) : 0;
+    return r;
+}
+
+std::vector<Row> Connection::select(const QString &sql, const QVariantList &values, Result *result)
+{
+    std::vector<Row> rows;
+    Result r;
+    Statement stmt = prepare(sql, &r);
+    if (stmt.isValid()) {
+        stmt.bindAll(values);
+        while (stmt.next())
+            rows.push_back(stmt.row());
+        if (!stmt.error().isEmpty())
+            r = failure(statusOf(sqlite3_errcode(m_db)) == Status::Ok ? Status::Error
+                                                                        : statusOf(sqlite3_errcode(m_db)),
+                        stmt.error());
+    }
+    if (result)
+        *result = r;
+    return rows;
+}
+
+QVariant Connection::scalar(const QString &sql, const QVariantList &values, Result *result)
+{
+    Result r;
+    QVariant value;
+    Statement stmt = prepare(sql, &r);
+    if (stmt.isValid()) {
+        stmt.bindAll(values);
+        if (stmt.next())
+            value = stmt.value(0);
+        else if (!stmt.error().isEmpty())
+            r = failure(Status::Error, stmt.error());
+    }
+    if (result)
+        *result = r;
+    return value;
+}
+
+qint64 Connection::lastInsertRowId() const { return m_db ? sqlite3_last_insert_rowid(m_db) : 0; }
+
+bool Connection::hasTable(const QString &table)
+{
+    return scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE"),
+                  {table})
+               .toLongLong()
+        > 0;
+}
+
+bool Connection::hasColumn(const QString &table, const QString &column)
+{
+    // PRAGMA takes no bound values in this SQLite; the name goes in as a quoted identifier.
+    QString quoted = table;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    const auto rows = select(QStringLiteral("PRAGMA table_info(\"") + quoted + QStringLiteral("\")"));
+    for (const Row &row : rows) {
+        if (row.size() > 1 && row.at(1).toString().compare(column, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// ---- Statement ----
+
+Statement::~Statement() { sqlite3_finalize(raw(m_stmt)); }
+
+Statement::Statement(Statement &&other) noexcept
+    : m_db(std::exchange(other.m_db, nullptr)), m_stmt(std::exchange(other.m_stmt, nullptr)),
+      m_error(std::move(other.m_error))
+{
+}
+
+Statement &Statement::operator=(Statement &&other) noexcept
+{
+    if (this != &other) {
+        sqlite3_finalize(raw(m_stmt));
+        m_db = std::exchange(other.m_db, nullptr);
+        m_stmt = std::exchange(other.m_stmt, nullptr);
+        m_error = std::move(other.m_error);
+    }
+    return *this;
+}
+
+void Statement::bind(int index, const QVariant &value)
+{
+    if (!m_stmt)
+        return;
+    sqlite3_stmt *stmt = raw(m_stmt);
+    if (!value.isValid() || value.isNull()) {
+        sqlite3_bind_null(stmt, index);
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        sqlite3_bind_int64(stmt, index, value.toLongLong());
+        return;
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+        sqlite3_bind_int64(stmt, index, qint64(value.toULongLong()));
+        return;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        sqlite3_bind_double(stmt, index, value.toDouble());
+        return;
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        sqlite3_bind_blob64(stmt, index, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    case QMetaType::QDate:
+        // Birth dates are stored as text so they sort and compare as written.
+        bind(index, value.toDate().toString(QStringLiteral("yyyy-MM-dd")));
+        return;
+    case QMetaType::QDateTime:
+        bind(index, value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        return;
+    default: {
+        const QString text = value.toString();
+        sqlite3_bind_text16(stmt, index, text.utf16(), int(text.size() * sizeof(char16_t)), SQLITE_TRANSIENT);
+        return;
+    }
+    }
+}
+
+void Statement::bindAll(const QVariantList &values)
+{
+    for (int i = 0; i < values.size(); ++i)
+        bind(i + 1, values.at(i));
+}
+
+bool Statement::next()
+{
+    if (!m_stmt)
+        return false;
+    const int rc = sqlite3_step(raw(m_stmt));
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
+    return false;
+}
+
+Result Statement::run()
+{
+    Result r;
+    if (!m_stmt)
+        return failure(Status::Error, QStringLiteral("statement not prepared"));
+    int rc;
+    while ((rc = sqlite3_step(raw(m_stmt))) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+        // sqlite3_reset gives the precise code for the failed step.
+        const int code = sqlite3_reset(raw(m_stmt));
+        r.status = statusOf(code) == Status::Ok ? Status::Error : statusOf(code);
+        r.error = m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
+        return r;
+    }
+    r.changes = sqlite3_changes(m_db);
+    return r;
+}
+
+void Statement::reset()
+{
+    if (!m_stmt)
+        return;
+    sqlite3_reset(raw(m_stmt));
+    sqlite3_clear_bindings(raw(m_stmt));
+    m_error.clear();
+}
+
+int Statement::columnCount() const { return m_stmt ? sqlite3_column_count(raw(m_stmt)) : 0; }
+
+QVariant Statement::value(int column) const
+{
+    if (!m_stmt)
+        return {};
+    sqlite3_stmt *stmt = raw(m_stmt);
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(stmt, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(stmt, column));
+    case SQLITE_TEXT: {
+        const auto *data = static_cast<const char16_t *>(sqlite3_column_text16(stmt, column));
+        const int bytes = sqlite3_column_bytes16(stmt, column);
+        return QVariant(QString::fromUtf16(data, bytes / int(sizeof(char16_t))));
+    }
+    case SQLITE_BLOB: {
+        const auto *data = static_cast<const char *>(sqlite3_column_blob(stmt, column));
+        return QVariant(QByteArray(data, sqlite3_column_bytes(stmt, column)));
+    }
+    default:
+        return {};
+    }
+}
+
+QString Statement::text(int column) const
+{
+    const QVariant v = value(column);
+    return v.isValid() ? v.toString() : QString();
+}
+
+Row Statement::row() const
+{
+    Row values;
+    const int count = columnCount();
+    values.reserve(count);
+    for (int i = 0; i < count; ++i)
+        values.push_back(value(i));
+    return values;
+}
+
+// ---- Transaction ----
+
+Transaction::Transaction(Connection &connection) : m_connection(connection)
+{
+    if (!connection.isOpen())
+        return;
+    m_depth = connection.m_transactionDepth;
+    // IMMEDIATE takes the write lock at once, so two workstations never both read under a shared
+    // lock and then deadlock when each wants to write.
+    const Result r = m_depth == 0
+        ? connection.executeScript(QStringLiteral("BEGIN IMMEDIATE"))
+        : connection.executeScript(QStringLiteral("SAVEPOINT brisanta_%1").arg(m_depth));
+    m_active = r.ok();
+    if (m_active)
+        ++connection.m_transactionDepth;
+}
+
+Transaction::~Transaction() { rollback(); }
+
+Result Transaction::commit()
+{
+    if (!m_active)
+        return failure(Status::Error, QStringLiteral("no transaction"));
+    const Result r = m_depth == 0 ? m_connection.executeScript(QStringLiteral("COMMIT"))
+                                  : m_connection.executeScript(QStringLiteral("RELEASE brisanta_%1").arg(m_depth));
+    if (r.ok()) {
+        m_active = false;
+        --m_connection.m_transactionDepth;
+    }
+    return r;
+}
+
+void Transaction::rollback()
+{
+    if (!m_active || !m_connection.isOpen())
+        return;
+    if (m_depth == 0) {
+        m_connection.executeScript(QStringLiteral("ROLLBACK"));
+    } else {
+        m_connection.executeScript(QStringLiteral("ROLLBACK TO brisanta_%1; RELEASE brisanta_%1").arg(m_depth));
+    }
+    m_active = false;
+    --m_connection.m_transactionDepth;
+}
+
+} // namespace db

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+// What a gateway page says, as the hidden browser of the old client would have read it off the
+// loaded document: the body decoded by its charset and, for an HTML page, only its visible text.
+namespace net {
+
+// The body decoded by the charset named in the Content-Type header; Windows-1252 when none is
+// named or the name is unknown (the gateway speaks Windows-1252; ISO-8859-1 is read as its
+// superset, as browsers do).
+QString decodeBody(QByteArrayView body, QByteArrayView contentType);
+
+// The visible text of an HTML document: only the body's content when a body element is there,
+// scripts, styles and comments dropped, tags removed, runs of blanks folded, <br> and block ends
+// as CR LF, character references decoded.
+QString htmlToText(QStringView html);
+
+// The text handed to a reply handler: decoded, reduced to its text when it is HTML (by header, or,
+// without a Content-Type, when it starts with a tag), trimmed.
+QString replyText(QByteArrayView body, QByteArrayView contentType);
+
+// An APIv2 reply split on every "|", empty fields kept; an empty reply has no fields at all.
+QStringList respuesta_api(QStringView text);
+
+// An APIv2 reply is usable when it is not empty and holds at least one "|".
+bool replyOk(QStringView text);
+
+} // namespace net

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+
+namespace net {
+
+struct SyncReply {
+    enum class Status {
+        Ok,             // sent and the whole body read (whatever the HTTP status)
+        NotConnected,   // no conectar() before, or a failure closed the line
+        TlsUnavailable, // an https gateway, and this machine has no TLS support
+        ConnectFailed,  // refused, host not found, handshake failed
+        SendFailed,     // the connection broke while the request went out
+        TimedOut,       // no whole reply within the time-out
+        BadReply,       // not HTTP, or closed before the announced body was complete
+    };
+
+    Status status = Status::NotConnected;
+    bool ok = false;
+    int httpStatus = 0;
+    QString text; // the body read from Windows-1252, an error page included
+};
+
+// The blocking transport (`transporte_wininet`): conectar, one or more peticion, cerrar. The
+// caller's thread waits on the socket itself; no event loop runs meanwhile, so no other gateway
+// reply, timer or queued signal is handled in the middle of a request.
+class SyncHttp final {
+public:
+    static constexpr std::chrono::milliseconds kDefaultTimeout{60000};
+
+    // The gateway's base address decides http or https (it contains "https:", in any case).
+    explicit SyncHttp(QString urlBase);
+    ~SyncHttp() = default;
+    SyncHttp(const SyncHttp &) = delete;
+    SyncHttp &operator=(const SyncHttp &) = delete;
+
+    // `f_http_conectar`: takes the server ("host" or "host:port", as `servidor_web` gives it).
+    // Nothing travels yet; false when the server is unusable or https is asked for without TLS.
+    bool conectar(const QString &servidor, const QString &proxy = {});
+
+    // `f_http_peticion`: one request for `ruta` (no leading "/"). A POST of the pairs when the
+    // value array's upper bound is 1 or more, else a GET. A failure also closes the line, as the
+    // old transport did, so later requests fail until the next conectar().
+    SyncReply peticion(const QString &ruta, const QStringList &nombres, const QStringList &valores);
+
+    // `f_http_cerrar`: forgets the server; closing twice does nothing.
+    void cerrar();
+
+    bool conectado() const { return m_connected; }
+    bool seguro() const { return m_secure; }
+
+    void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
+    // The agent name sent in User-Agent; the executable's name by default.
+    void setAgentName(const QString &name) { m_agent = name; }
+
+private:
+    SyncReply fail(SyncReply::Status status);
+
+    QString m_urlBase;
+    QString m_agent;
+    QString m_host;
+    QString m_hostHeader;
+    QString m_proxy;
+    quint16 m_port = 0;
+    bool m_secure = false;
+    bool m_connected = false;
+    std::chrono::milliseconds m_timeout = kDefaultTimeout;
+};
+
+} // namespace net

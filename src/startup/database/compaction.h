@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/db/connection.h"
+
+#include <QString>
+
+// The compaction run at every start, on the file the connection has open.
+namespace startup {
+
+enum class CompactionStatus {
+    Compacted,       // the file was rewritten in place
+    LeftoverKept,    // an earlier "_copia.mdb" was kept as "_copia2.mdb"; this start does not compact
+    Skipped,         // the path has no ".mdb" to form the copy names from
+    Failed           // the file is in use elsewhere or a copy could not be moved; nothing lost
+};
+
+struct CompactionResult {
+    CompactionStatus status = CompactionStatus::Skipped;
+    QString error;
+    bool compacted() const { return status == CompactionStatus::Compacted; }
+};
+
+// The copy names beside the database: every ".mdb" replaced (case-sensitive); empty when the
+// path holds no ".mdb".
+QString rutaCopia(const QString &ruta);
+QString rutaCopia2(const QString &ruta);
+
+// Compacts the open database in place (VACUUM: atomic, and refused while another workstation
+// holds a lock), so the database file itself is never deleted or renamed. A leftover
+// "_copia.mdb" from an older compaction is rotated to "_copia2.mdb" and the start goes on
+// uncompacted.
+CompactionResult Compactar_Base(db::Connection &conexion);
+
+} // namespace startup

@@ -1,0 +1,56 @@
+#include "startup/database/defaults.h"
+
+#include "startup/database/opening.h"
+
+namespace startup {
+
+DefaultsResult writeStartupDefaults(db::Connection &conexion, const QString &ruta_programa)
+{
+    DefaultsResult result;
+    db::Result r;
+    const auto rows = conexion.select(
+        QStringLiteral("SELECT sid,ruta,huso_horario,ruta_bbdd FROM Usuario WHERE length(login)>0 ORDER BY sid LIMIT 1"),
+        {}, &r);
+    if (!r.ok()) {
+        result.status = DefaultsStatus::Failed;
+        result.error = r.error;
+        return result;
+    }
+    if (rows.empty())
+        return result;
+
+    const db::Row &row = rows.front();
+    result.sid = row.at(0).toLongLong();
+    const QString ruta = row.at(1).toString();
+    const bool husoNull = !row.at(2).isValid();
+    const bool rutaBbddEmpty = row.at(3).toString().isEmpty();
+    const bool rutaValida = ruta == QLatin1String("1") || ruta == QLatin1String("3") || ruta == QLatin1String("0");
+    result.ruta = ruta == QLatin1String("1") ? ruta : QStringLiteral("3");
+
+    db::Transaction transaction(conexion);
+    if (!transaction.isActive()) {
+        result.status = DefaultsStatus::Failed;
+        result.error = QStringLiteral("cannot begin a transaction");
+        return result;
+    }
+    const QVariant sid = result.sid;
+    if (husoNull)
+        r = conexion.execute(QStringLiteral("UPDATE Usuario SET huso_horario=?1 WHERE sid=?2"),
+                             {QStringLiteral("GMT +01:00"), sid});
+    if (r.ok() && rutaBbddEmpty)
+        r = conexion.execute(QStringLiteral("UPDATE Usuario SET ruta_bbdd=?1 WHERE sid=?2"),
+                             {localDatabasePath(ruta_programa), sid});
+    if (r.ok() && !rutaValida)
+        r = conexion.execute(QStringLiteral("UPDATE Usuario SET ruta=?1 WHERE sid=?2"), {QStringLiteral("3"), sid});
+    if (r.ok())
+        r = transaction.commit();
+    if (!r.ok()) {
+        result.status = DefaultsStatus::Failed;
+        result.error = r.error;
+        return result;
+    }
+    result.status = DefaultsStatus::Written;
+    return result;
+}
+
+} // namespace startup

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/db/connection.h"
+#include "startup/database/compaction.h"
+#include "startup/database/upgrade.h"
+
+#include <QString>
+
+namespace ui {
+class BusyCursor;
+class Prompter;
+}
+
+// The opening of the database at start-up: the local file (created when missing), the choice of
+// a shared file kept in Usuario.ruta_bbdd, the compaction and the upgrade steps.
+namespace startup {
+
+enum class OpeningStatus {
+    Ok,        // `conexion` is open on ruta_bbdd_activa
+    Failed     // nothing usable: show `message` and end the program; no file was changed
+};
+
+struct OpeningResult {
+    OpeningStatus status = OpeningStatus::Failed;
+    QString ruta_bbdd_activa;    // the file `conexion` has open
+    QString captionSuffix;       // " - RED", " - LOCAL" or empty: the window appends it to its caption
+    QString message;             // for the user, when the opening failed
+    bool created = false;        // the local file was missing and has been created
+    CompactionResult compaction;
+    UpgradeResult upgrade;
+    MigrationResult migration;
+    bool ok() const { return status == OpeningStatus::Ok; }
+};
+
+// `ruta_programa` & the local file name.
+QString localDatabasePath(const QString &ruta_programa);
+
+// The shared path configured in the account row, or empty when the local file is meant (no row,
+// a value of 5 characters or fewer, or the local file itself under another spelling).
+QString configuredSharedPath(db::Connection &conexion, const QString &rutaLocal);
+
+// The texts start-up shows about the shared file.
+QString tituloErrorRed();
+QString mensajeRedNoConecta();
+QString mensajeRedNoExiste(const QString &ruta);
+QString tituloConfiguracionAutomatica();
+QString preguntaConfiguracionAutomatica();
+
+OpeningResult openDatabase(db::Connection &conexion, const QString &ruta_programa, ui::Prompter &prompter,
+                           ui::BusyCursor *busy = nullptr);
+
+} // namespace startup

@@ -1,0 +1,214 @@
+#include "startup/database/upgrade.h"
+
+#include "platform/ui/busy_cursor.h"
+#include "platform/ui/prompter.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <optional>
+
+namespace startup {
+
+namespace {
+
+db::Result addColumnIfMissing(db::Connection &conexion, const QString &table, const QString &column,
+                              QStringList &added)
+{
+    if (conexion.hasColumn(table, column))
+        return {};
+    const db::Result r = conexion.execute(QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" ADD COLUMN ")
+                                          + column + QStringLiteral(" TEXT"));
+    if (r.ok())
+        added << table + QLatin1Char('.') + column;
+    return r;
+}
+
+QString quoted(const QString &identifier)
+{
+    QString text = identifier;
+    return QLatin1Char('"') + text.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+// Each contact's group list as it stands, and the new group ids appended to it in group order.
+db::Result moveMemberships(db::Connection &conexion, const std::vector<db::Row> &grupos, MigrationResult &result)
+{
+    QHash<qint64, QString> listas;
+    db::Result r;
+    db::Statement read = conexion.prepare(QStringLiteral("SELECT sid,grupos_sid FROM Agenda"), &r);
+    if (!read.isValid())
+        return r;
+    while (read.next())
+        listas.insert(read.value(0).toLongLong(), read.text(1));
+    if (!read.error().isEmpty())
+        return {db::Status::Error, read.error()};
+
+    QHash<qint64, QStringList> nuevos;
+    for (const db::Row &grupo : grupos) {
+        const QString g = grupo.at(0).toString().trimmed();
+        const IdList miembros = parseIdList(grupo.at(1).toString());
+        result.droppedIds += miembros.dropped;
+        ++result.groups;
+        for (const qint64 sid : miembros.ids) {
+            if (listas.contains(sid))
+                nuevos[sid] << g;
+        }
+    }
+
+    db::Statement update = conexion.prepare(QStringLiteral("UPDATE Agenda SET grupos_sid=?1 WHERE sid=?2"), &r);
+    if (!update.isValid())
+        return r;
+    for (auto it = listas.cbegin(); it != listas.cend(); ++it) {
+        QStringList items = normalizeGroupList(it.value()).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        for (const QString &g : nuevos.value(it.key())) {
+            if (!items.contains(g))
+                items << g;
+        }
+        const QString lista = items.join(QLatin1Char(','));
+        if (lista == it.value())
+            continue;
+        update.bindAll({lista, it.key()});
+        r = update.run();
+        if (!r.ok())
+            return r;
+        update.reset();
+        ++result.contacts;
+    }
+    return {};
+}
+
+// SQLite here has no DROP COLUMN: the table is rebuilt without it, keeping every row, its key and
+// the counter, so a deleted group's key is still never reused.
+db::Result dropMembersColumn(db::Connection &conexion)
+{
+    QStringList definitions;
+    QStringList columns;
+    for (const db::Row &info : conexion.select(QStringLiteral("PRAGMA table_info(Grupos)"))) {
+        const QString name = info.value(1).toString();
+        if (name.compare(QLatin1String("miembros_sid"), Qt::CaseInsensitive) == 0)
+            continue;
+        columns << quoted(name);
+        if (info.value(5).toInt() > 0)
+            definitions << quoted(name) + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT");
+        else if (name.compare(QLatin1String("nombre"), Qt::CaseInsensitive) == 0)
+            definitions << quoted(name) + QStringLiteral(" TEXT COLLATE NOCASE");
+        else
+            definitions << quoted(name) + QLatin1Char(' ') + info.value(2).toString();
+    }
+    if (columns.isEmpty())
+        return {db::Status::Error, QStringLiteral("Grupos has no columns")};
+
+    const QVariant counter = conexion.hasTable(QStringLiteral("sqlite_sequence"))
+        ? conexion.scalar(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name='Grupos'"))
+        : QVariant();
+    const QString list = columns.join(QLatin1Char(','));
+    db::Result r = conexion.executeScript(
+        QStringLiteral("CREATE TABLE Grupos_migracion (") + definitions.join(QStringLiteral(", "))
+        + QStringLiteral("); INSERT INTO Grupos_migracion (") + list + QStringLiteral(") SELECT ") + list
+        + QStringLiteral(" FROM Grupos ORDER BY rowid; DROP TABLE Grupos; ALTER TABLE Grupos_migracion RENAME TO Grupos"));
+    if (!r.ok() || !counter.isValid())
+        return r;
+    return conexion.execute(QStringLiteral("UPDATE sqlite_sequence SET seq=max(seq,?1) WHERE name='Grupos'"),
+                            {counter.toLongLong()});
+}
+
+} // namespace
+
+UpgradeResult upgradeSchema(db::Connection &conexion)
+{
+    UpgradeResult result;
+    for (const auto &[table, column] : {std::pair{QStringLiteral("Usuario"), QStringLiteral("version_desktop")},
+                                        std::pair{QStringLiteral("Historial"), QStringLiteral("username")}}) {
+        const db::Result r = addColumnIfMissing(conexion, table, column, result.added);
+        if (!r.ok()) {
+            result.status = UpgradeStatus::Failed;
+            result.error += table + QLatin1Char('.') + column + QStringLiteral(": ") + r.error + QLatin1Char('\n');
+        }
+    }
+    return result;
+}
+
+IdList parseIdList(const QString &lista)
+{
+    IdList result;
+    QSet<qint64> seen;
+    for (const QString &piece : lista.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString trimmed = piece.trimmed();
+        if (trimmed.isEmpty())
+            continue;
+        bool ok = false;
+        const qint64 id = trimmed.toLongLong(&ok);
+        if (!ok || id <= 0) {
+            ++result.dropped;
+            continue;
+        }
+        if (!seen.contains(id)) {
+            seen.insert(id);
+            result.ids.push_back(id);
+        }
+    }
+    return result;
+}
+
+QString normalizeGroupList(const QString &lista)
+{
+    QStringList items;
+    for (const QString &piece : lista.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString trimmed = piece.trimmed();
+        if (!trimmed.isEmpty())
+            items << trimmed;
+    }
+    return items.join(QLatin1Char(','));
+}
+
+QString mensajeMantenimiento()
+{
+    return QStringLiteral("Se va a ejecutar una operación de mantenimiento en la base de datos, para actualizar el "
+                          "programa. Esto podría tardar unos minutos. Por favor, espere.");
+}
+
+MigrationResult f_migrar_grupos(db::Connection &conexion, ui::Prompter &prompter, ui::BusyCursor *busy)
+{
+    MigrationResult result;
+    if (!conexion.hasColumn(QStringLiteral("Grupos"), QStringLiteral("miembros_sid")))
+        return result;
+
+    db::Result r;
+    const std::vector<db::Row> grupos = conexion.select(
+        QStringLiteral("SELECT sid,miembros_sid FROM Grupos WHERE length(miembros_sid)>0 ORDER BY sid"), {}, &r);
+    if (!r.ok()) {
+        result.status = MigrationStatus::Failed;
+        result.error = r.error;
+        return result;
+    }
+    prompter.message(mensajeMantenimiento());
+    std::optional<ui::BusyGuard> hourglass;
+    if (busy)
+        hourglass.emplace(*busy, QStringLiteral("migracion"));
+
+    auto fail = [&result](const db::Result &failure) {
+        result.status = MigrationStatus::Failed;
+        result.error = failure.error;
+        result.groups = result.contacts = result.droppedIds = 0;
+        return result;
+    };
+    db::Transaction transaction(conexion);
+    if (!transaction.isActive())
+        return fail({db::Status::Busy, QStringLiteral("cannot begin a transaction")});
+    QStringList added;
+    if (r = addColumnIfMissing(conexion, QStringLiteral("Agenda"), QStringLiteral("grupos_sid"), added); !r.ok())
+        return fail(r);
+    if (r = moveMemberships(conexion, grupos, result); !r.ok())
+        return fail(r);
+    if (r = conexion.execute(QStringLiteral("UPDATE Agenda SET telefono=substr(telefono,2) WHERE telefono LIKE '+%'"));
+        !r.ok())
+        return fail(r);
+    if (r = dropMembersColumn(conexion); !r.ok())
+        return fail(r);
+    if (r = transaction.commit(); !r.ok())
+        return fail(r);
+    result.status = MigrationStatus::Migrated;
+    return result;
+}
+
+} // namespace startup

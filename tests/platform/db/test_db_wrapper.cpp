@@ -1,0 +1,260 @@
+#include "platform/db/connection.h"
+#include "platform/db/id_table.h"
+#include "support/temp_home.h"
+
+#define SQLITE_HAS_CODEC 1
+#include <sqlcipher/sqlite3.h>
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QTest>
+
+#include <numeric>
+#include <vector>
+
+namespace {
+
+QByteArray digest(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+// A database written by the engine directly, with a key of our choosing.
+void writeRawDatabase(const QString &path, const QByteArray &key, int rows)
+{
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                             nullptr),
+             SQLITE_OK);
+    QCOMPARE(sqlite3_key(db, key.constData(), int(key.size())), SQLITE_OK);
+    QString script = QStringLiteral("CREATE TABLE t (sid INTEGER PRIMARY KEY, texto TEXT); BEGIN;");
+    for (int i = 0; i < rows; ++i)
+        script += QStringLiteral("INSERT INTO t (texto) VALUES ('fila %1 con relleno para ocupar varias páginas');").arg(i);
+    script += QStringLiteral("COMMIT;");
+    QCOMPARE(sqlite3_exec(db, script.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
+} // namespace
+
+class TestDbWrapper final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void valuesRoundTrip_data();
+    void valuesRoundTrip();
+    void createsOnlyWhenAsked();
+    void rollbackJournalAndKey();
+    void refusesFileIntact_data();
+    void refusesFileIntact();
+    void transactionsAndSavepoints();
+    void failedStatementReportsError();
+    void idTableForLongLists();
+
+private:
+    testing::TempHome m_home;
+};
+
+void TestDbWrapper::valuesRoundTrip_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QVariant>("expected");
+    QTest::newRow("null") << QVariant() << QVariant();
+    QTest::newRow("int") << QVariant(42) << QVariant(qlonglong(42));
+    QTest::newRow("int64") << QVariant(qlonglong(9007199254740993LL)) << QVariant(qlonglong(9007199254740993LL));
+    QTest::newRow("double") << QVariant(0.825) << QVariant(0.825);
+    QTest::newRow("apostrophe") << QVariant(QStringLiteral("Seán O'Donnell")) << QVariant(QStringLiteral("Seán O'Donnell"));
+    QTest::newRow("quotes and injection")
+        << QVariant(QStringLiteral("x'); DROP TABLE v; --\"")) << QVariant(QStringLiteral("x'); DROP TABLE v; --\""));
+    QTest::newRow("non-BMP") << QVariant(QStringLiteral("Zoë 😀 €")) << QVariant(QStringLiteral("Zoë 😀 €"));
+    QTest::newRow("empty text") << QVariant(QStringLiteral("")) << QVariant(QStringLiteral(""));
+    QTest::newRow("blob") << QVariant(QByteArray("\0\1\2", 3)) << QVariant(QByteArray("\0\1\2", 3));
+}
+
+void TestDbWrapper::valuesRoundTrip()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QVariant, expected);
+    db::Connection db;
+    QVERIFY(db.open(m_home.file(QStringLiteral("valores.mdb")), db::OpenMode::CreateIfMissing).ok());
+    QVERIFY(db.executeScript(QStringLiteral("CREATE TABLE IF NOT EXISTS v (sid INTEGER PRIMARY KEY, x)")).ok());
+    QVERIFY(db.execute(QStringLiteral("INSERT INTO v (x) VALUES (?1)"), {value}).ok());
+    const qint64 sid = db.lastInsertRowId();
+    db::Result r;
+    const QVariant back = db.scalar(QStringLiteral("SELECT x FROM v WHERE sid=?1"), {sid}, &r);
+    QVERIFY2(r.ok(), qPrintable(r.error));
+    QCOMPARE(back.isValid(), expected.isValid());
+    if (expected.isValid()) {
+        QCOMPARE(back.typeId(), expected.typeId());
+        QCOMPARE(back, expected);
+    }
+    // A text value found again by equality proves it went in bound, not spliced.
+    if (expected.typeId() == QMetaType::QString)
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM v WHERE x=?1"), {value}).toInt(), 1);
+}
+
+void TestDbWrapper::createsOnlyWhenAsked()
+{
+    const QString path = m_home.file(QStringLiteral("nuevo.mdb"));
+    db::Connection db;
+    QCOMPARE(db.open(path).status, db::Status::NotFound);
+    QVERIFY(!db.isOpen());
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(db.open(path, db::OpenMode::CreateIfMissing).ok());
+    QVERIFY(db.execute(QStringLiteral("CREATE TABLE a (b)")).ok());
+    QCOMPARE(db.path(), path);
+    db.close();
+    QVERIFY(db.open(path).ok());
+    QVERIFY(db.hasTable(QStringLiteral("a")));
+    QVERIFY(db.hasColumn(QStringLiteral("a"), QStringLiteral("B")));
+    QVERIFY(!db.hasColumn(QStringLiteral("a"), QStringLiteral("c")));
+}
+
+void TestDbWrapper::rollbackJournalAndKey()
+{
+    const QString path = m_home.file(QStringLiteral("clave.mdb"));
+    {
+        db::Connection db;
+        QVERIFY(db.open(path, db::OpenMode::CreateIfMissing).ok());
+        QVERIFY(db.execute(QStringLiteral("CREATE TABLE a (b)")).ok());
+        QCOMPARE(db.scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("delete"));
+        QCOMPARE(db.scalar(QStringLiteral("PRAGMA busy_timeout")).toInt(), db::Connection::busyTimeoutMs);
+    }
+    // The file is encrypted with the program's key: the engine with that key reads it, the plain
+    // header is nowhere.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(!file.read(16).startsWith("SQLite format 3"));
+    sqlite3 *raw = nullptr;
+    QCOMPARE(sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    const QByteArray key = db::Connection::key().toUtf8();
+    sqlite3_key(raw, key.constData(), int(key.size()));
+    QCOMPARE(sqlite3_exec(raw, "SELECT count(*) FROM a", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+}
+
+void TestDbWrapper::refusesFileIntact_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("wrong key") << QStringLiteral("key");
+    QTest::newRow("access file") << QStringLiteral("access");
+    QTest::newRow("truncated at a page") << QStringLiteral("cut-page");
+    QTest::newRow("truncated mid-page") << QStringLiteral("cut-odd");
+    QTest::newRow("first bytes only") << QStringLiteral("cut-header");
+    QTest::newRow("text file") << QStringLiteral("text");
+}
+
+void TestDbWrapper::refusesFileIntact()
+{
+    QFETCH(QString, kind);
+    const QString path = m_home.file(kind + QStringLiteral(".mdb"));
+    QFile::remove(path);
+    if (kind == QLatin1String("access")) {
+        const QString fixture = testing::sharedFixture(QStringLiteral("fixtures/access/contactos.mdb"));
+        if (fixture.isEmpty())
+            QSKIP("Access fixtures not available");
+        QVERIFY(QFile::copy(fixture, path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    } else if (kind == QLatin1String("text")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("Nombre;Telefono\nAna;600000000\n");
+    } else {
+        writeRawDatabase(path, kind == QLatin1String("key") ? QByteArray("otraclave1") : db::Connection::key().toUtf8(),
+                         2000);
+        const qint64 size = QFileInfo(path).size();
+        QVERIFY(size > 8 * 1024);
+        if (kind == QLatin1String("cut-page"))
+            QVERIFY(QFile::resize(path, (size / 2) / 1024 * 1024));
+        else if (kind == QLatin1String("cut-odd"))
+            QVERIFY(QFile::resize(path, size / 2 + 517));
+        else if (kind == QLatin1String("cut-header"))
+            QVERIFY(QFile::resize(path, 100));
+    }
+    const QByteArray before = digest(path);
+    const qint64 sizeBefore = QFileInfo(path).size();
+
+    db::Connection db;
+    const db::Result r = db.open(path);
+    QCOMPARE(r.status, db::Status::WrongKeyOrNotADatabase);
+    QVERIFY(!db.isOpen());
+    QCOMPARE(QFileInfo(path).size(), sizeBefore);
+    QCOMPARE(digest(path), before);
+    QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
+}
+
+void TestDbWrapper::transactionsAndSavepoints()
+{
+    db::Connection db;
+    QVERIFY(db.open(m_home.file(QStringLiteral("tx.mdb")), db::OpenMode::CreateIfMissing).ok());
+    QVERIFY(db.execute(QStringLiteral("CREATE TABLE t (x)")).ok());
+    {
+        db::Transaction tx(db);
+        QVERIFY(tx.isActive());
+        QVERIFY(db.execute(QStringLiteral("INSERT INTO t VALUES (1)")).ok());
+    } // not committed: gone
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 0);
+    {
+        db::Transaction outer(db);
+        QVERIFY(db.execute(QStringLiteral("INSERT INTO t VALUES (1)")).ok());
+        {
+            db::Transaction inner(db);
+            QVERIFY(inner.isActive());
+            QVERIFY(db.execute(QStringLiteral("INSERT INTO t VALUES (2)")).ok());
+        } // the inner part alone is undone
+        {
+            db::Transaction inner(db);
+            QVERIFY(db.execute(QStringLiteral("INSERT INTO t VALUES (3)")).ok());
+            QVERIFY(inner.commit().ok());
+        }
+        QVERIFY(outer.commit().ok());
+    }
+    QCOMPARE(db.scalar(QStringLiteral("SELECT group_concat(x) FROM t")).toString(), QStringLiteral("1,3"));
+}
+
+void TestDbWrapper::failedStatementReportsError()
+{
+    db::Connection db;
+    QVERIFY(db.open(m_home.file(QStringLiteral("err.mdb")), db::OpenMode::CreateIfMissing).ok());
+    QVERIFY(db.execute(QStringLiteral("CREATE TABLE t (x UNIQUE)")).ok());
+    QVERIFY(db.execute(QStringLiteral("INSERT INTO t VALUES (?1)"), {1}).ok());
+    db::Result r = db.execute(QStringLiteral("INSERT INTO t VALUES (?1)"), {1});
+    QCOMPARE(r.status, db::Status::Error);
+    QVERIFY(!r.error.isEmpty());
+    r = db.execute(QStringLiteral("SELEC nada"));
+    QVERIFY(!r.ok());
+    db.select(QStringLiteral("SELECT * FROM no_existe"), {}, &r);
+    QVERIFY(!r.ok());
+    db::Connection closed;
+    QVERIFY(!closed.execute(QStringLiteral("SELECT 1")).ok());
+}
+
+void TestDbWrapper::idTableForLongLists()
+{
+    db::Connection db;
+    QVERIFY(db.open(m_home.file(QStringLiteral("ids.mdb")), db::OpenMode::CreateIfMissing).ok());
+    QVERIFY(db.execute(QStringLiteral("CREATE TABLE t (sid INTEGER PRIMARY KEY)")).ok());
+    {
+        db::Transaction tx(db);
+        db::Statement insert = db.prepare(QStringLiteral("INSERT INTO t (sid) VALUES (?1)"));
+        for (int i = 1; i <= 40000; ++i) {
+            insert.bind(1, i);
+            QVERIFY(insert.run().ok());
+            insert.reset();
+        }
+        QVERIFY(tx.commit().ok());
+    }
+    std::vector<qint64> ids(30000);
+    std::iota(ids.begin(), ids.end(), 5001);
+    ids.push_back(5001); // a repeat counts once
+    db::IdTable table(db, QStringLiteral("ids_prueba"));
+    QVERIFY(table.status().ok());
+    QVERIFY(table.add(ids).ok());
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM t WHERE sid IN ") + table.subquery()).toInt(), 30000);
+}
+
+QTEST_GUILESS_MAIN(TestDbWrapper)
+#include "test_db_wrapper.moc"

@@ -1,0 +1,556 @@
+#include "platform/db/connection.h"
+#include "startup/brand.h"
+#include "startup/database/compaction.h"
+#include "startup/database/defaults.h"
+#include "startup/database/opening.h"
+#include "startup/database/schema.h"
+#include "startup/database/upgrade.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using testing::ScriptedPrompter;
+
+namespace {
+
+QByteArray digest(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A client database at `path` (the local file when `path` is the program folder's bbdd.mdb).
+void makeDatabase(const QString &path, const QVariant &rutaBbdd = {})
+{
+    db::Connection db;
+    QVERIFY(db.open(path, db::OpenMode::CreateIfMissing).ok());
+    QVERIFY(startup::createSchema(db).ok());
+    QVERIFY(db.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,ruta_bbdd) VALUES (?1,?2,?3,?4)"),
+                       {QStringLiteral("usuario"), QStringLiteral("clave"), QStringLiteral("1"), rutaBbdd})
+                .ok());
+}
+
+QStringList columnsOf(db::Connection &db, const QString &table)
+{
+    QStringList names;
+    for (const db::Row &row : db.select(QStringLiteral("PRAGMA table_info(") + table + QLatin1Char(')')))
+        names << row.at(1).toString();
+    return names;
+}
+
+// The groups' member lists as an older file kept them, beside contacts without grupos_sid.
+void makeOldGroupsDatabase(const QString &path, bool agendaHasGroupColumn)
+{
+    makeDatabase(path);
+    db::Connection db;
+    QVERIFY(db.open(path).ok());
+    if (!agendaHasGroupColumn) {
+        QVERIFY(db.executeScript(QStringLiteral(
+                                     "DROP TABLE Agenda; CREATE TABLE Agenda (sid INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                     "nombre TEXT, telefono TEXT, nombre_completo TEXT, direccion TEXT, telefono_2 TEXT, "
+                                     "comentario TEXT, f_nacimiento TEXT)"))
+                    .ok());
+    }
+    QVERIFY(db.execute(QStringLiteral("ALTER TABLE Grupos ADD COLUMN miembros_sid TEXT")).ok());
+}
+
+} // namespace
+
+class TestDatabaseOpening final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void createsMissingLocalFile();
+    void refusesForeignLocalFile_data();
+    void refusesForeignLocalFile();
+    void sharedChoice_data();
+    void sharedChoice();
+    void unopenableSharedFileKeptIntact();
+    void compactionRotatesLeftoverCopy();
+    void compactionSkipsPathWithoutMdb();
+    void compactionShrinksInPlace();
+    void upgradeAddsMissingColumns();
+    void migratesGroups();
+    void migrationCleansOldLists();
+    void parsesMemberLists_data();
+    void parsesMemberLists();
+    void apostropheNamesRoundTrip();
+    void startupDefaults_data();
+    void startupDefaults();
+
+private:
+    std::unique_ptr<testing::TempHome> m_home;
+    QString local() const { return startup::localDatabasePath(m_home->path()); }
+};
+
+void TestDatabaseOpening::init() { m_home = std::make_unique<testing::TempHome>(); }
+
+void TestDatabaseOpening::createsMissingLocalFile()
+{
+    ScriptedPrompter prompter;
+    db::Connection db;
+    const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
+    QVERIFY2(r.ok(), qPrintable(r.message));
+    QVERIFY(r.created);
+    QCOMPARE(r.ruta_bbdd_activa, local());
+    QCOMPARE(r.captionSuffix, QString());
+    QCOMPARE(prompter.count(), 0);
+    QVERIFY(QFile::exists(local()));
+    for (const char *table : {"Usuario", "Agenda", "Grupos", "Historial", "Plantillas", "Remitentes", "Automatizado",
+                              "Parametros_Excel", "Parametros_Access"})
+        QVERIFY2(db.hasTable(QString::fromLatin1(table)), table);
+    QCOMPARE(columnsOf(db, QStringLiteral("Historial")).mid(0, 7),
+             QStringList({"sid", "destinatario", "f_envio", "f_programada", "mensaje", "id_web", "estado"}));
+    QVERIFY(db.hasColumn(QStringLiteral("Historial"), QStringLiteral("username")));
+    QVERIFY(db.hasColumn(QStringLiteral("Usuario"), QStringLiteral("version_desktop")));
+    QVERIFY(db.hasColumn(QStringLiteral("Agenda"), QStringLiteral("grupos_sid")));
+    QVERIFY(!db.hasColumn(QStringLiteral("Grupos"), QStringLiteral("miembros_sid")));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='index' AND tbl_name='Agenda' "
+                                      "AND sql LIKE '%telefono%'"))
+                 .toInt(),
+             1);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 0);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT activo FROM Automatizado")).toString(), QStringLiteral("0"));
+    // Names compare without case, as the old files did; keys are never reused.
+    QVERIFY(db.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1),(?2)"), {"Clientes", "Otros"}).ok());
+    QCOMPARE(db.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre=?1"), {"CLIENTES"}).toInt(), 1);
+    QVERIFY(db.execute(QStringLiteral("DELETE FROM Grupos WHERE sid=2")).ok());
+    QVERIFY(db.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES ('Nuevo')")).ok());
+    QCOMPARE(db.lastInsertRowId(), 3);
+}
+
+void TestDatabaseOpening::refusesForeignLocalFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("access file") << QStringLiteral("access");
+    QTest::newRow("wrong key") << QStringLiteral("key");
+    QTest::newRow("truncated") << QStringLiteral("truncated");
+    QTest::newRow("empty file") << QStringLiteral("empty");
+    QTest::newRow("our key, other tables") << QStringLiteral("foreign");
+}
+
+void TestDatabaseOpening::refusesForeignLocalFile()
+{
+    QFETCH(QString, kind);
+    if (kind == QLatin1String("access")) {
+        const QString fixture = testing::sharedFixture(QStringLiteral("fixtures/access/clientes_numerico.mdb"));
+        if (fixture.isEmpty())
+            QSKIP("Access fixtures not available");
+        QVERIFY(QFile::copy(fixture, local()));
+        QFile::setPermissions(local(), QFile::ReadOwner | QFile::WriteOwner);
+    } else if (kind == QLatin1String("key")) {
+        makeDatabase(local());
+        db::Connection db;
+        QVERIFY(db.open(local()).ok());
+        QVERIFY(db.executeScript(QStringLiteral("PRAGMA rekey='otraclave1'")).ok());
+    } else if (kind == QLatin1String("truncated")) {
+        makeDatabase(local());
+        {
+            db::Connection db;
+            QVERIFY(db.open(local()).ok());
+            db::Transaction tx(db);
+            for (int i = 0; i < 3000; ++i)
+                QVERIFY(db.execute(QStringLiteral("INSERT INTO Historial (destinatario,mensaje) VALUES (?1,?2)"),
+                                   {QStringLiteral("600000000"), QStringLiteral("Mensaje de prueba número %1").arg(i)})
+                            .ok());
+            QVERIFY(tx.commit().ok());
+        }
+        QVERIFY(QFile::resize(local(), QFileInfo(local()).size() / 2));
+    } else if (kind == QLatin1String("empty")) {
+        QVERIFY(writeFile(local(), {}));
+    } else {
+        db::Connection db;
+        QVERIFY(db.open(local(), db::OpenMode::CreateIfMissing).ok());
+        QVERIFY(db.execute(QStringLiteral("CREATE TABLE Clientes (Id INTEGER)")).ok());
+    }
+    const QByteArray before = digest(local());
+    const qint64 size = QFileInfo(local()).size();
+
+    ScriptedPrompter prompter;
+    db::Connection db;
+    const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
+    QCOMPARE(r.status, startup::OpeningStatus::Failed);
+    QVERIFY(!db.isOpen());
+    QVERIFY(r.message.contains(local()));
+    QVERIFY(r.message.contains(QStringLiteral("no se ha modificado")));
+    QCOMPARE(prompter.count(), 0);
+    QCOMPARE(QFileInfo(local()).size(), size);
+    QCOMPARE(digest(local()), before);
+    QVERIFY(!QFile::exists(startup::rutaCopia(local())));
+}
+
+void TestDatabaseOpening::sharedChoice_data()
+{
+    // How ruta_bbdd is set: "none", "5", "6" (a missing relative path), "local", "shared" (an
+    // existing shared file), "missing" (an absent file in an existing folder).
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<int>("answer");           // to "Configuracion automatica": 0 OK, 1 Cancel
+    QTest::addColumn<bool>("onShared");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<bool>("settingKept");
+    QTest::newRow("no setting") << "none" << 0 << false << "" << 0 << true;
+    QTest::newRow("5 characters ignored") << "5" << 0 << false << "" << 0 << true;
+    QTest::newRow("6 characters used, cancel") << "6" << 1 << false << " - LOCAL" << 2 << true;
+    QTest::newRow("the local path itself") << "local" << 0 << false << "" << 0 << true;
+    QTest::newRow("existing shared file") << "shared" << 0 << true << " - RED" << 0 << true;
+    QTest::newRow("missing shared, OK") << "missing" << 0 << false << "" << 2 << false;
+    QTest::newRow("missing shared, Cancel") << "missing" << 1 << false << " - LOCAL" << 2 << true;
+}
+
+void TestDatabaseOpening::sharedChoice()
+{
+    QFETCH(QString, setting);
+    QFETCH(int, answer);
+    QFETCH(bool, onShared);
+    QFETCH(QString, suffix);
+    QFETCH(int, messages);
+    QFETCH(bool, settingKept);
+
+    QDir(m_home->path()).mkdir(QStringLiteral("red"));
+    const QString shared = m_home->file(QStringLiteral("red/bbdd.mdb"));
+    QVariant value;
+    if (setting == QLatin1String("5"))
+        value = QStringLiteral("C:\\ab");
+    else if (setting == QLatin1String("6"))
+        value = QStringLiteral("zz.mdb");
+    else if (setting == QLatin1String("local"))
+        value = QString(m_home->path() + QStringLiteral("/./bbdd.mdb"));
+    else if (setting == QLatin1String("shared") || setting == QLatin1String("missing"))
+        value = shared;
+    makeDatabase(local(), value);
+    if (setting == QLatin1String("shared"))
+        makeDatabase(shared);
+
+    ScriptedPrompter prompter;
+    prompter.answerMessage(ui::Answer::Ok);
+    prompter.answerMessage(answer == 0 ? ui::Answer::Ok : ui::Answer::Cancel);
+    db::Connection db;
+    const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
+    QVERIFY2(r.ok(), qPrintable(r.message));
+    QCOMPARE(r.captionSuffix, suffix);
+    QCOMPARE(r.ruta_bbdd_activa, onShared ? shared : local());
+    QCOMPARE(db.path(), r.ruta_bbdd_activa);
+    QCOMPARE(prompter.count(), messages);
+    QVERIFY2(!prompter.hasUnexpected(), prompter.unexpectedReport().constData());
+    if (messages == 2) {
+        const auto calls = prompter.calls();
+        QCOMPARE(calls[0].title, QStringLiteral("Error conexión en red"));
+        QCOMPARE(calls[0].icon, ui::Icon::Critical);
+        QVERIFY(calls[0].text.contains(QLatin1Char('(') + value.toString() + QStringLiteral("), y trabajará en red local")));
+        QVERIFY(calls[0].text.startsWith(brand::nombre_marca() + QStringLiteral(" Desktop no ha podido")));
+        QCOMPARE(calls[1].title, QStringLiteral("Configuracion automatica"));
+        QCOMPARE(calls[1].buttons, ui::Buttons::OkCancel);
+    }
+    if (!onShared) {
+        const QVariant stored = db.scalar(QStringLiteral("SELECT ruta_bbdd FROM Usuario"));
+        QCOMPARE(stored, settingKept ? (value.isValid() ? value : QVariant()) : QVariant(local()));
+    }
+    QVERIFY(!QFile::exists(setting == QLatin1String("missing") ? shared : m_home->file(QStringLiteral("zz.mdb"))));
+}
+
+void TestDatabaseOpening::unopenableSharedFileKeptIntact()
+{
+    QDir(m_home->path()).mkdir(QStringLiteral("red"));
+    const QString shared = m_home->file(QStringLiteral("red/bbdd.mdb"));
+    QVERIFY(writeFile(shared, QByteArray("Standard Jet DB").repeated(300)));
+    const QByteArray before = digest(shared);
+    makeDatabase(local(), shared);
+
+    ScriptedPrompter prompter;
+    prompter.answerMessage(ui::Answer::Ok);
+    db::Connection db;
+    const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
+    QVERIFY(r.ok());
+    QCOMPARE(r.captionSuffix, QStringLiteral(" - LOCAL"));
+    QCOMPARE(r.ruta_bbdd_activa, local());
+    QCOMPARE(db.path(), local());
+    QCOMPARE(prompter.count(), 1);
+    QCOMPARE(prompter.lastCall().title, QStringLiteral("Error conexión en red"));
+    QCOMPARE(prompter.lastCall().text, startup::mensajeRedNoConecta());
+    QCOMPARE(digest(shared), before);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT ruta_bbdd FROM Usuario")).toString(), shared);
+}
+
+void TestDatabaseOpening::compactionRotatesLeftoverCopy()
+{
+    makeDatabase(local());
+    const QString copia = m_home->file(QStringLiteral("bbdd_copia.mdb"));
+    const QString copia2 = m_home->file(QStringLiteral("bbdd_copia2.mdb"));
+    QCOMPARE(startup::rutaCopia(local()), copia);
+    QCOMPARE(startup::rutaCopia2(local()), copia2);
+    QVERIFY(writeFile(copia, "copia reciente"));
+    QVERIFY(writeFile(copia2, "copia antigua"));
+
+    ScriptedPrompter prompter;
+    {
+        db::Connection db;
+        const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
+        QVERIFY(r.ok());
+        QCOMPARE(r.compaction.status, startup::CompactionStatus::LeftoverKept);
+    }
+    QVERIFY(!QFile::exists(copia));
+    QCOMPARE(readFile(copia2), QByteArray("copia reciente"));
+    {
+        db::Connection db;
+        const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
+        QVERIFY(r.ok());
+        QCOMPARE(r.compaction.status, startup::CompactionStatus::Compacted);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT login FROM Usuario")).toString(), QStringLiteral("usuario"));
+    }
+    QVERIFY(QFile::exists(local()));
+    QVERIFY(!QFile::exists(copia));
+}
+
+void TestDatabaseOpening::compactionSkipsPathWithoutMdb()
+{
+    for (const QString &name : {QStringLiteral("bbdd.MDB"), QStringLiteral("agenda.db")}) {
+        const QString path = m_home->file(name);
+        makeDatabase(path);
+        db::Connection db;
+        QVERIFY(db.open(path).ok());
+        QVERIFY(startup::rutaCopia(path).isEmpty());
+        QCOMPARE(startup::Compactar_Base(db).status, startup::CompactionStatus::Skipped);
+        QVERIFY(db.isOpen());
+        QCOMPARE(db.scalar(QStringLiteral("SELECT login FROM Usuario")).toString(), QStringLiteral("usuario"));
+        QVERIFY(QFile::exists(path));
+    }
+}
+
+void TestDatabaseOpening::compactionShrinksInPlace()
+{
+    makeDatabase(local());
+    db::Connection db;
+    QVERIFY(db.open(local()).ok());
+    {
+        db::Transaction tx(db);
+        for (int i = 0; i < 2000; ++i)
+            QVERIFY(db.execute(QStringLiteral("INSERT INTO Historial (mensaje) VALUES (?1)"),
+                               {QString(200, QLatin1Char('x'))})
+                        .ok());
+        QVERIFY(tx.commit().ok());
+    }
+    QVERIFY(db.execute(QStringLiteral("DELETE FROM Historial")).ok());
+    const qint64 before = QFileInfo(local()).size();
+    QVERIFY(startup::Compactar_Base(db).compacted());
+    QVERIFY(QFileInfo(local()).size() < before / 4);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 1);
+}
+
+void TestDatabaseOpening::upgradeAddsMissingColumns()
+{
+    makeDatabase(local());
+    db::Connection db;
+    QVERIFY(db.open(local()).ok());
+    // An older file: the two columns later versions added are missing.
+    QVERIFY(db.executeScript(QStringLiteral(
+                                 "DROP TABLE Historial; CREATE TABLE Historial (sid INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                 "destinatario TEXT, f_envio TEXT, f_programada TEXT, mensaje TEXT, id_web TEXT, "
+                                 "estado TEXT, remitente TEXT, creditos REAL, bool_cumple TEXT);"
+                                 "CREATE TABLE U2 AS SELECT sid,login,pass,ruta,saldo,huso_horario,ruta_bbdd,"
+                                 "defecto_agenda FROM Usuario; DROP TABLE Usuario; ALTER TABLE U2 RENAME TO Usuario"))
+                .ok());
+    startup::UpgradeResult r = startup::upgradeSchema(db);
+    QVERIFY2(r.ok(), qPrintable(r.error));
+    QCOMPARE(r.added, QStringList({"Usuario.version_desktop", "Historial.username"}));
+    QCOMPARE(columnsOf(db, QStringLiteral("Historial")).constLast(), QStringLiteral("username"));
+    r = startup::upgradeSchema(db);
+    QVERIFY(r.ok());
+    QVERIFY(r.added.isEmpty());
+}
+
+void TestDatabaseOpening::migratesGroups()
+{
+    makeOldGroupsDatabase(local(), false);
+    {
+        db::Connection db;
+        QVERIFY(db.open(local()).ok());
+        const QStringList phones = {"+34600000001", "++34600000002", "600000003", "600000004", "+"};
+        for (const QString &phone : phones)
+            QVERIFY(db.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES (?1,?2)"),
+                               {QStringLiteral("Seán O'Donnell"), phone})
+                        .ok());
+        QVERIFY(db.execute(QStringLiteral("INSERT INTO Grupos (nombre,miembros_sid) VALUES (?1,?2),(?3,?4),(?5,?6),(?7,?8)"),
+                           {"Clientes", "1,2,3", "Proveedores", " 2, 3 ,abc,,99,4x,2", "Vacío", "", "Borrado", "5"})
+                    .ok());
+        QVERIFY(db.execute(QStringLiteral("DELETE FROM Grupos WHERE nombre='Borrado'")).ok());
+    }
+
+    ScriptedPrompter prompter;
+    prompter.answerMessage(ui::Answer::Ok);
+    db::Connection db;
+    startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
+    QVERIFY(r.ok());
+    QCOMPARE(r.migration.status, startup::MigrationStatus::Migrated);
+    QCOMPARE(r.migration.groups, 2);
+    QCOMPARE(r.migration.droppedIds, 2);
+    QCOMPARE(prompter.count(), 1);
+    QCOMPARE(prompter.lastCall().text, startup::mensajeMantenimiento());
+    QCOMPARE(prompter.lastCall().title, QString());
+
+    QStringList lists;
+    QStringList phones;
+    for (const db::Row &row : db.select(QStringLiteral("SELECT grupos_sid,telefono FROM Agenda ORDER BY sid"))) {
+        lists << (row.at(0).isValid() ? row.at(0).toString() : QStringLiteral("<null>"));
+        phones << row.at(1).toString();
+    }
+    QCOMPARE(lists, QStringList({"1", "1,2", "1,2", "<null>", "<null>"}));
+    QCOMPARE(phones, QStringList({"34600000001", "+34600000002", "600000003", "600000004", ""}));
+    QVERIFY(!db.hasColumn(QStringLiteral("Grupos"), QStringLiteral("miembros_sid")));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT group_concat(sid || '=' || nombre) FROM Grupos")).toString(),
+             QStringLiteral("1=Clientes,2=Proveedores,3=Vacío"));
+    // The deleted group's key stays used, and names still compare without case.
+    QVERIFY(db.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES ('Nuevo')")).ok());
+    QCOMPARE(db.lastInsertRowId(), 5);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre='CLIENTES'")).toInt(), 1);
+    db.close();
+
+    // A second start finds nothing to do and says nothing.
+    r = startup::openDatabase(db, m_home->path(), prompter);
+    QVERIFY(r.ok());
+    QCOMPARE(r.migration.status, startup::MigrationStatus::NotNeeded);
+    QCOMPARE(prompter.count(), 1);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT telefono FROM Agenda WHERE sid=2")).toString(), QStringLiteral("+34600000002"));
+}
+
+void TestDatabaseOpening::migrationCleansOldLists()
+{
+    makeOldGroupsDatabase(local(), true);
+    db::Connection db;
+    QVERIFY(db.open(local()).ok());
+    const QVariantList before = {QStringLiteral(","), QStringLiteral("7,,8,"), QVariant(), QStringLiteral(",9")};
+    for (const QVariant &lista : before)
+        QVERIFY(db.execute(QStringLiteral("INSERT INTO Agenda (nombre,grupos_sid) VALUES ('x',?1)"), {lista}).ok());
+    QVERIFY(db.execute(QStringLiteral("INSERT INTO Grupos (nombre,miembros_sid) VALUES ('G',?1)"), {"1,2"}).ok());
+    const qint64 g = db.lastInsertRowId();
+
+    ScriptedPrompter prompter;
+    const startup::MigrationResult r = startup::f_migrar_grupos(db, prompter);
+    QCOMPARE(r.status, startup::MigrationStatus::Migrated);
+    QCOMPARE(prompter.count(), 1);
+    QStringList lists;
+    for (const db::Row &row : db.select(QStringLiteral("SELECT grupos_sid FROM Agenda ORDER BY sid")))
+        lists << (row.at(0).isValid() ? row.at(0).toString() : QStringLiteral("<null>"));
+    const QString gs = QString::number(g);
+    QCOMPARE(lists, QStringList({gs, QStringLiteral("7,8,") + gs, QStringLiteral("<null>"), QStringLiteral("9")}));
+}
+
+void TestDatabaseOpening::parsesMemberLists_data()
+{
+    QTest::addColumn<QString>("lista");
+    QTest::addColumn<QString>("ids");
+    QTest::addColumn<int>("dropped");
+    QTest::newRow("plain") << "1,2,3" << "1,2,3" << 0;
+    QTest::newRow("blanks and empties") << " 4 ,, 5 ," << "4,5" << 0;
+    QTest::newRow("repeats") << "7,7,8" << "7,8" << 0;
+    QTest::newRow("garbage") << "1,abc,2x,-3,0,1e3, 9" << "1,9" << 5;
+    QTest::newRow("empty") << "" << "" << 0;
+}
+
+void TestDatabaseOpening::parsesMemberLists()
+{
+    QFETCH(QString, lista);
+    QFETCH(QString, ids);
+    QFETCH(int, dropped);
+    const startup::IdList parsed = startup::parseIdList(lista);
+    QStringList got;
+    for (const qint64 id : parsed.ids)
+        got << QString::number(id);
+    QCOMPARE(got.join(QLatin1Char(',')), ids);
+    QCOMPARE(parsed.dropped, dropped);
+}
+
+void TestDatabaseOpening::apostropheNamesRoundTrip()
+{
+    ScriptedPrompter prompter;
+    db::Connection db;
+    QVERIFY(startup::openDatabase(db, m_home->path(), prompter).ok());
+    const QString name = QStringLiteral("Martín D'Ors \"Nena\" Col·lell");
+    QVERIFY(db.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES (?1,?2)"),
+                       {name, QStringLiteral("612'345'685")})
+                .ok());
+    QCOMPARE(db.scalar(QStringLiteral("SELECT nombre FROM Agenda WHERE telefono=?1"), {"612'345'685"}).toString(), name);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Agenda WHERE nombre LIKE ?1"), {"%d'ors%"}).toInt(), 1);
+}
+
+void TestDatabaseOpening::startupDefaults_data()
+{
+    QTest::addColumn<QVariant>("login");
+    QTest::addColumn<QVariant>("ruta");
+    QTest::addColumn<QVariant>("huso");
+    QTest::addColumn<QVariant>("rutaBbdd");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("effectiveRoute");
+    QTest::addColumn<QString>("storedRoute");
+    QTest::addColumn<QString>("storedHuso");
+    QTest::addColumn<QString>("storedRutaBbdd");   // "P" stands for the local path
+    const QVariant null;
+    const int written = int(startup::DefaultsStatus::Written);
+    const int none = int(startup::DefaultsStatus::NoAccount);
+    QTest::newRow("both null") << QVariant("u") << QVariant("1") << null << null << written << "1" << "1"
+                               << "GMT +01:00" << "P";
+    QTest::newRow("zone null, path set") << QVariant("u") << QVariant("3") << null << QVariant("/red/bbdd.mdb")
+                                         << written << "3" << "3" << "GMT +01:00" << "/red/bbdd.mdb";
+    QTest::newRow("zone set, path empty") << QVariant("u") << QVariant("3") << QVariant("GMT -05:00") << QVariant("")
+                                          << written << "3" << "3" << "GMT -05:00" << "P";
+    QTest::newRow("route 0 read as 3, kept") << QVariant("u") << QVariant("0") << QVariant("GMT +01:00")
+                                             << QVariant("/x/y.mdb") << written << "3" << "0" << "GMT +01:00"
+                                             << "/x/y.mdb";
+    QTest::newRow("route 7 rewritten") << QVariant("u") << QVariant("7") << QVariant("z") << QVariant("/x/y.mdb")
+                                       << written << "3" << "3" << "z" << "/x/y.mdb";
+    QTest::newRow("route empty rewritten") << QVariant("u") << QVariant("") << QVariant("z") << QVariant("/x/y.mdb")
+                                           << written << "3" << "3" << "z" << "/x/y.mdb";
+    QTest::newRow("route null rewritten") << QVariant("u") << null << QVariant("z") << QVariant("/x/y.mdb") << written
+                                          << "3" << "3" << "z" << "/x/y.mdb";
+    QTest::newRow("no login: untouched") << QVariant("") << QVariant("7") << null << null << none << "" << "7"
+                                         << "<null>" << "<null>";
+}
+
+void TestDatabaseOpening::startupDefaults()
+{
+    QFETCH(QVariant, login);
+    QFETCH(QVariant, ruta);
+    QFETCH(QVariant, huso);
+    QFETCH(QVariant, rutaBbdd);
+    QFETCH(int, status);
+    QFETCH(QString, effectiveRoute);
+    QFETCH(QString, storedRoute);
+    QFETCH(QString, storedHuso);
+    QFETCH(QString, storedRutaBbdd);
+    db::Connection db;
+    QVERIFY(db.open(local(), db::OpenMode::CreateIfMissing).ok());
+    QVERIFY(startup::createSchema(db).ok());
+    QVERIFY(db.execute(QStringLiteral("INSERT INTO Usuario (login,ruta,huso_horario,ruta_bbdd) VALUES (?1,?2,?3,?4)"),
+                       {login, ruta, huso, rutaBbdd})
+                .ok());
+    const startup::DefaultsResult r = startup::writeStartupDefaults(db, m_home->path());
+    QCOMPARE(int(r.status), status);
+    QCOMPARE(r.ruta, effectiveRoute);
+    const db::Row row = db.select(QStringLiteral("SELECT ruta,huso_horario,ruta_bbdd FROM Usuario")).front();
+    auto shown = [](const QVariant &v) { return v.isValid() ? v.toString() : QStringLiteral("<null>"); };
+    QCOMPARE(shown(row.at(0)), storedRoute);
+    QCOMPARE(shown(row.at(1)), storedHuso);
+    QCOMPARE(shown(row.at(2)), storedRutaBbdd == QLatin1String("P") ? local() : storedRutaBbdd);
+}
+
+QTEST_GUILESS_MAIN(TestDatabaseOpening)
+#include "test_database_opening.moc"
