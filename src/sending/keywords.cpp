@@ -1,0 +1,118 @@
+#include "sending/keywords.h"
+
+#include "sending/send_time.h"
+
+namespace sending {
+
+const std::array<ContactKeyword, kContactFieldCount> &contactKeywords()
+{
+    static const std::array<ContactKeyword, kContactFieldCount> keywords{{
+        {ContactField::Nombre, u"NOMBRE", u"nombre"},
+        {ContactField::Telefono, u"TELEFONO", u"telefono"},
+        {ContactField::NombreCompleto, u"NOMBRE_COMPLETO", u"nombre_completo"},
+        {ContactField::Direccion, u"DIRECCION", u"direccion"},
+        {ContactField::OtroTelefono, u"OTRO_TELEFONO", u"telefono_2"},
+        {ContactField::Comentarios, u"COMENTARIOS", u"comentario"},
+        {ContactField::FNacimiento, u"F_NACIMIENTO", u"f_nacimiento"},
+    }};
+    return keywords;
+}
+
+QString plainForm(QStringView name)
+{
+    return QLatin1Char('[') + name + QLatin1Char(']');
+}
+
+QString confirmForm(QStringView name)
+{
+    return QLatin1Char('[') + name + QStringLiteral("_CONFIRMAR]");
+}
+
+QStringList spellingsIn(const QString &message, ContactField field)
+{
+    const auto &keyword = contactKeywords()[static_cast<std::size_t>(field)];
+    QStringList names{keyword.name.toString()};
+    if (field == ContactField::FNacimiento)
+        names.append(kFechaNacimientoAlias.toString());
+    QStringList found;
+    for (const QString &name : names) {
+        if (message.contains(plainForm(name)) || message.contains(confirmForm(name)))
+            found.append(name);
+    }
+    return found;
+}
+
+QString f_quitar_confirmar(QString message)
+{
+    for (const auto &keyword : contactKeywords())
+        message.replace(confirmForm(keyword.name), plainForm(keyword.name));
+    message.replace(confirmForm(kFechaNacimientoAlias), plainForm(kFechaNacimientoAlias));
+    return message;
+}
+
+const std::array<QString, 6> &counterKeywords()
+{
+    static const std::array<QString, 6> keywords{
+        QStringLiteral("[NOMBRE]"), QStringLiteral("[TELEFONO]"), QStringLiteral("[NOMBRE_COMPLETO]"),
+        QStringLiteral("[DIRECCION]"), QStringLiteral("[OTRO_TELEFONO]"), QStringLiteral("[COMENTARIOS]"),
+    };
+    return keywords;
+}
+
+namespace {
+
+QString weekdayName(int dayOfWeek)
+{
+    static const std::array<QString, 7> names{
+        QStringLiteral("lunes"), QStringLiteral("martes"), QStringLiteral("miércoles"), QStringLiteral("jueves"),
+        QStringLiteral("viernes"), QStringLiteral("sábado"), QStringLiteral("domingo"),
+    };
+    return names[static_cast<std::size_t>((dayOfWeek - 1) % 7)];
+}
+
+QString monthName(int month)
+{
+    static const std::array<QString, 12> names{
+        QStringLiteral("Enero"), QStringLiteral("Febrero"), QStringLiteral("Marzo"), QStringLiteral("Abril"),
+        QStringLiteral("Mayo"), QStringLiteral("Junio"), QStringLiteral("Julio"), QStringLiteral("Agosto"),
+        QStringLiteral("Septiembre"), QStringLiteral("Octubre"), QStringLiteral("Noviembre"), QStringLiteral("Diciembre"),
+    };
+    return names[static_cast<std::size_t>((month - 1) % 12)];
+}
+
+} // namespace
+
+QString personalizar_citas(QString message, const QString &fecha, const QDateTime &now)
+{
+    if (!message.contains(QLatin1Char('[')))
+        return message;
+    QDateTime when = now;
+    if (fecha != kInmediato) {
+        if (const auto parsed = leerFechaProgramada(fecha))
+            when = *parsed;
+    }
+    const QDate d = when.date();
+    const QTime t = when.time();
+    const QString two = QStringLiteral("%1");
+    auto pad = [&two](int v) { return two.arg(v, 2, 10, QLatin1Char('0')); };
+    const QString hora = pad(t.hour()) + QLatin1Char(':') + pad(t.minute());
+    const QString fechaCorta = pad(d.day()) + QLatin1Char('-') + pad(d.month()) + QLatin1Char('-') + pad(d.year() % 100);
+
+    const std::array<std::pair<QString, QString>, 10> table{{
+        {QStringLiteral("[HORA]"), hora},
+        {QStringLiteral("[HORAS]"), QString::number(t.hour())},
+        {QStringLiteral("[MINUTOS]"), QString::number(t.minute())},
+        {QStringLiteral("[DIA]"), QString::number(d.day())},
+        {QStringLiteral("[MES]"), QString::number(d.month())},
+        {QStringLiteral("[AÑO]"), QString::number(d.year())},
+        {QStringLiteral("[DIA_SEMANA]"), weekdayName(d.dayOfWeek())},
+        {QStringLiteral("[MES_NOMBRE]"), monthName(d.month())},
+        {QStringLiteral("[FECHA]"), fechaCorta},
+        {QStringLiteral("[FECHA_HORA]"), fechaCorta + QLatin1Char(' ') + hora},
+    }};
+    for (const auto &[keyword, value] : table)
+        message.replace(keyword, value);
+    return message;
+}
+
+} // namespace sending

@@ -1,0 +1,112 @@
+#include "sending/message_counter.h"
+
+#include "platform/text/decimal.h"
+#include "sending/keywords.h"
+
+#include <cmath>
+
+namespace sending {
+
+bool needsLongestValues(const QString &mensaje)
+{
+    if (!mensaje.contains(QLatin1Char('[')))
+        return false;
+    const QString plain = f_quitar_confirmar(mensaje);
+    for (const QString &keyword : counterKeywords()) {
+        if (plain.contains(keyword))
+            return true;
+    }
+    return false;
+}
+
+CounterResult f_contar_caracteres(const QString &mensaje, const QString &fecha, const QDateTime &ahora,
+                                  const std::optional<LongestValues> &longest)
+{
+    QString text = mensaje;
+    if (text.contains(QLatin1Char('['))) {
+        text = personalizar_citas(f_quitar_confirmar(text), fecha, ahora);
+        const auto &keywords = counterKeywords();
+        for (std::size_t i = 0; i < keywords.size(); ++i) {
+            const int width = longest ? (*longest)[i] : 0;
+            text.replace(keywords[i], width > 0 ? QString(width, QLatin1Char('*')) : QString());
+        }
+    }
+    CounterResult result;
+    result.length = text.size();
+    result.parts = partes_sms(result.length);
+    result.chargedParts = partsForCost(result.length);
+    return result;
+}
+
+QString escribirCreditos(double value, bool decimalComma)
+{
+    const double rounded = std::round(value * 1e6) / 1e6;
+    QString written = text::formatDecimal(rounded);
+    if (decimalComma)
+        written.replace(QLatin1Char('.'), QLatin1Char(','));
+    return written;
+}
+
+void CostModel::setChecking()
+{
+    m_state = State::Checking;
+}
+
+void CostModel::setUnknown()
+{
+    m_state = State::Unknown;
+}
+
+void CostModel::setQuote(const QString &figure, int partsAtQuote)
+{
+    const auto value = text::parseDecimal(figure);
+    if (!value) {
+        m_state = State::Unknown;
+        return;
+    }
+    m_state = State::Quoted;
+    m_figure = figure.trimmed();
+    m_quote = *value;
+    m_quoteParts = partsAtQuote;
+    m_parts = partsAtQuote;
+}
+
+void CostModel::setParts(int chargedParts)
+{
+    m_parts = chargedParts;
+}
+
+std::optional<double> CostModel::cost() const
+{
+    if (!known())
+        return std::nullopt;
+    if (m_parts == m_quoteParts)
+        return m_quote;
+    // A quote for an empty message says nothing per part; take it as the price of one.
+    const int base = m_quoteParts > 0 ? m_quoteParts : 1;
+    return m_quote * m_parts / base;
+}
+
+QString CostModel::label() const
+{
+    switch (m_state) {
+    case State::Checking:
+        return kComprobando;
+    case State::Unknown:
+        return kDesconocido;
+    case State::Initial:
+    case State::Quoted:
+        break;
+    }
+    if (m_state == State::Quoted && m_parts == m_quoteParts)
+        return etiqueta_creditos(m_figure, CreditFigure::Cost);
+    const bool comma = m_figure.contains(QLatin1Char(',')) || !m_figure.contains(QLatin1Char('.'));
+    return escribirCreditos(*cost(), comma) + QStringLiteral(" crédito(s)");
+}
+
+QString costeSinDestinatarios(qsizetype messageLength)
+{
+    return QString::number(partes_sms(messageLength).parts) + QStringLiteral(" crédito(s)");
+}
+
+} // namespace sending

@@ -1,0 +1,134 @@
+#include "sending/quote.h"
+
+#include "platform/net/reply_text.h"
+#include "platform/text/decimal.h"
+#include "platform/text/url_encode.h"
+#include "sending/message_parts.h"
+#include "startup/brand.h"
+
+namespace sending {
+namespace {
+
+QString quoteUrl()
+{
+    return brand::url_base() + QStringLiteral("APIv2/quotesms.php");
+}
+
+QString field(const QStringList &fields, qsizetype index)
+{
+    return index < fields.size() ? fields.at(index).trimmed() : QString();
+}
+
+} // namespace
+
+GatewayRequest f_peticion_quotesms(const QuoteRequest &request)
+{
+    GatewayRequest out{quoteUrl(), {}};
+    auto raw = [&out](const QString &name, const QString &value) {
+        out.fields.append({name, text::escapeRawValue(value)});
+    };
+    raw(QStringLiteral("username"), request.username);
+    raw(QStringLiteral("password"), request.password);
+    raw(QStringLiteral("mensaje"), request.mensaje);
+    raw(QStringLiteral("destino"), request.destino);
+    if (request.remitente.size() >= 1 && request.remitente.size() <= 11)
+        raw(QStringLiteral("remitente"), request.remitente);
+    if (!request.callback.isEmpty())
+        raw(QStringLiteral("callback"), request.callback);
+    if (!request.ruta.isEmpty())
+        raw(QStringLiteral("ruta"), request.ruta);
+    if (!request.fecha.isEmpty())
+        raw(QStringLiteral("fecha"), request.fecha);
+    if (!request.saldo.isEmpty())
+        raw(QStringLiteral("saldo"), request.saldo);
+    return out;
+}
+
+QuoteRequest consultaArranque(const QString &username, const QString &password, const QString &ruta)
+{
+    QuoteRequest request;
+    request.username = username;
+    request.password = password;
+    request.mensaje = QStringLiteral("Saldo al arrancar Desktop");
+    request.destino = QStringLiteral("34600123456");
+    request.remitente = QStringLiteral("Saldo");
+    request.ruta = ruta;
+    return request;
+}
+
+GatewayRequest peticionCosteRefresco(const QString &username, const QString &password, const QString &mensaje,
+                                     const QString &destino, const QString &remitente, int buf)
+{
+    GatewayRequest out{quoteUrl(), {}};
+    auto raw = [&out](const QString &name, const QString &value) {
+        out.fields.append({name, text::escapeRawValue(value)});
+    };
+    raw(QStringLiteral("username"), username);
+    raw(QStringLiteral("password"), password);
+    raw(QStringLiteral("mensaje"), mensaje.isEmpty() ? QStringLiteral("Coste Desktop Lostfocus y saldo") : mensaje);
+    raw(QStringLiteral("destino"), destino.isEmpty() ? QStringLiteral("34600123456") : destino);
+    raw(QStringLiteral("remitente"), remitente);
+    raw(QStringLiteral("buf"), QString::number(buf));
+    return out;
+}
+
+QuoteOutcome f_respuesta_coste(bool ok, const QString &texto)
+{
+    QuoteOutcome outcome;
+    if (!ok || texto.trimmed().isEmpty() || !net::replyOk(texto)) {
+        outcome.costeEtiqueta = kDesconocido;
+        outcome.saldoEtiqueta = kDesconocido;
+        return outcome;
+    }
+    const QStringList fields = net::respuesta_api(texto.trimmed());
+    const QString code = field(fields, 0);
+    if (code == QLatin1String("0")) {
+        outcome.kind = QuoteKind::Quoted;
+        outcome.coste = field(fields, 2);
+        outcome.costeEtiqueta = etiqueta_creditos(outcome.coste, CreditFigure::Cost);
+        const QString saldo = field(fields, 3);
+        if (!saldo.isEmpty()) {
+            outcome.saldo = text::parseDecimal(saldo);
+            outcome.saldoEtiqueta = etiqueta_creditos(saldo, CreditFigure::Balance);
+        }
+        outcome.enableSend = true;
+        return outcome;
+    }
+    outcome.kind = QuoteKind::Refused;
+    outcome.costeEtiqueta = kDesconocido;
+    outcome.saldoEtiqueta = kDesconocido;
+    if (code == QLatin1String("3")) {
+        outcome.messageTitle = QStringLiteral("Error de autentificacion");
+        outcome.messageText = QStringLiteral("Autenticación fallida. El usuario y/o la contraseña no son correctos");
+    } else if (code == QLatin1String("2")) {
+        outcome.messageTitle = QStringLiteral("Error calculando coste");
+        outcome.messageText = QStringLiteral(
+            "Se ha producido un error en la consulta, por favor verifique que los destinatarios sean números válidos. "
+            "Si el problema persiste con un número válido y dentro de la cobertura, póngase en contacto con el "
+            "administrador.");
+    } else if (code == QLatin1String("4")) {
+        outcome.messageTitle = QStringLiteral("Remitente inadecuado");
+        outcome.messageText = QStringLiteral(
+            "El remitente que está intentando utilizar no ha sido previamente aceptado por los administradores. Por "
+            "motivos legales, los remitentes que desee utilizar deben ser solicitados previamente en su panel de "
+            "usuario en dominio");
+    } else {
+        outcome.messageTitle = QStringLiteral("Conexión fallida");
+        outcome.messageText = QStringLiteral(
+            "Error de conexión. Compruebe que dispone de conexión a Internet. Si el problema persiste pongase en "
+            "contacto con el administrador.");
+    }
+    return outcome;
+}
+
+db::Result guardarSaldo(db::Connection &connection, double saldo)
+{
+    const QString sql = QStringLiteral("UPDATE Usuario SET saldo=?1");
+    const QVariantList values{text::formatDecimal(saldo)};
+    db::Result result = connection.execute(sql, values);
+    if (result.status == db::Status::Busy)
+        result = connection.execute(sql, values);
+    return result;
+}
+
+} // namespace sending

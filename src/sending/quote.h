@@ -1,0 +1,56 @@
+#pragma once
+
+#include "sending/send_request.h"
+
+#include "platform/db/connection.h"
+
+#include <QString>
+
+#include <optional>
+
+// The cost of the message and the account balance (`APIv2/quotesms.php`).
+namespace sending {
+
+struct QuoteRequest {
+    QString username;
+    QString password;
+    QString mensaje;
+    QString destino;
+    QString remitente;
+    QString callback;
+    QString ruta;
+    QString fecha;
+    QString saldo = QStringLiteral("1");
+};
+
+// `f_peticion_quotesms` (the pairs of `f_consultar_coste`): every value raw.
+GatewayRequest f_peticion_quotesms(const QuoteRequest &request);
+
+// The start-up quote: fixed message, number and sender, the account's route.
+QuoteRequest consultaArranque(const QString &username, const QString &password, const QString &ruta);
+
+// The refresh icons' and the recipients box's quote: the panel's message and recipients (fixed
+// texts when empty), the chosen sender whatever its length, and the `buf` counter last.
+GatewayRequest peticionCosteRefresco(const QString &username, const QString &password, const QString &mensaje,
+                                     const QString &destino, const QString &remitente, int buf);
+
+enum class QuoteKind { NoReply, Quoted, Refused };
+
+struct QuoteOutcome {
+    QuoteKind kind = QuoteKind::NoReply;
+    QString coste;                    // the cost figure as the gateway wrote it (Quoted)
+    QString costeEtiqueta;            // the cost label afterwards
+    QString saldoEtiqueta;            // the balance label afterwards; empty: leave it
+    std::optional<double> saldo;      // the balance to store (only a number is stored)
+    bool enableSend = false;          // a good quote enables the send button
+    QString messageTitle;             // empty: no box
+    QString messageText;
+};
+
+// `f_respuesta_coste`. A reply with fewer fields than expected reads the missing ones as empty.
+QuoteOutcome f_respuesta_coste(bool ok, const QString &texto);
+
+// Stores the reported balance; once more after a wait when another workstation holds the file.
+db::Result guardarSaldo(db::Connection &connection, double saldo);
+
+} // namespace sending

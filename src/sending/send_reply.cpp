@@ -1,0 +1,135 @@
+#include "sending/send_reply.h"
+
+#include "platform/net/reply_text.h"
+#include "platform/text/cp1252.h"
+#include "platform/text/decimal.h"
+#include "sending/message_counter.h"
+#include "sending/message_parts.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace sending {
+namespace {
+
+QString field(const QStringList &fields, qsizetype index)
+{
+    return index < fields.size() ? fields.at(index).trimmed() : QString();
+}
+
+QString refusalText(const SendRequest &request, const QString &frase)
+{
+    if (frase != QLatin1String("Required parameters missing"))
+        return frase;
+    if (request.destino.isEmpty())
+        return QStringLiteral("Por favor, rellene el campo Destinatario y pruebe de nuevo");
+    if (!request.mensajeRegistro.isEmpty())
+        return QStringLiteral("El envío no ha sido realizado por falta de parámetros requeridos.");
+    return QStringLiteral("Por favor, escriba un mensaje antes de enviar el mensaje.");
+}
+
+} // namespace
+
+std::optional<double> leerSaldoEtiqueta(const QString &label)
+{
+    const qsizetype cut = label.indexOf(QStringLiteral(" cr"));
+    return text::parseDecimal(cut < 0 ? label : label.left(cut));
+}
+
+ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QString &texto,
+                               std::optional<double> saldoActual, const QDateTime &ahora)
+{
+    ReplyOutcome outcome;
+    if (!ok || !net::replyOk(texto)) {
+        outcome.kind = ReplyKind::NoConnection;
+        outcome.messageTitle = QStringLiteral("Error");
+        outcome.messageText = QStringLiteral(
+            "Ha habido un problema en el envío del SMS. Por favor, compruebe que posee conexión a internet e "
+            "intentelo de nuevo mas tarde.");
+        return outcome;
+    }
+    const QStringList fields = net::respuesta_api(texto.trimmed());
+    const QString code = field(fields, 0);
+    outcome.queueStep = request.automatizado;
+
+    if (code == QLatin1String("0") || code == QLatin1String("1")) {
+        outcome.kind = ReplyKind::Sent;
+        HistoryRow row;
+        row.username = request.username;
+        row.destinatario = request.destino;
+        row.f_envio = ahora.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        row.f_programada = request.fechaRegistro;
+        row.mensaje = request.mensajeRegistro;
+        const QString id = field(fields, 2);
+        const auto idNumber = text::parseInteger(id);
+        row.id_web = idNumber ? QString::number(*idNumber) : id;
+        row.remitente = remitentePublicado(request);
+        row.creditos = text::parseDecimal(field(fields, 3)).value_or(0.0);
+        outcome.row = row;
+        if (saldoActual) {
+            outcome.nuevoSaldo = *saldoActual - row.creditos;
+            outcome.saldoEtiqueta = etiqueta_creditos(escribirCreditos(*outcome.nuevoSaldo, true),
+                                                      CreditFigure::BalanceAfterSend);
+        }
+        if (!request.automatizado) {
+            outcome.messageTitle = QStringLiteral("Envío de SMS");
+            outcome.messageText = QStringLiteral(
+                "Mensaje enviado correctamente. Para comprobar la recepción del envío acceda al menú 'Historial'.");
+        }
+        return outcome;
+    }
+
+    outcome.kind = ReplyKind::Refused;
+    if (request.automatizado) {
+        outcome.errorLogLine = lineaErrorAuto(ahora, request.destino, request.mensajeTecleado);
+    } else {
+        outcome.messageTitle = QStringLiteral("Error");
+        outcome.messageText = refusalText(request, field(fields, 1));
+    }
+    return outcome;
+}
+
+db::Result aplicarRespuestaEnvio(db::Connection &connection, const ReplyOutcome &outcome)
+{
+    if (!outcome.row)
+        return {};
+    const HistoryRow &row = *outcome.row;
+    const QString insertSql = QStringLiteral(
+        "INSERT INTO Historial (username,destinatario,f_envio,f_programada,mensaje,id_web,estado,remitente,creditos) "
+        "VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9)");
+    const QVariantList values{row.username, row.destinatario, row.f_envio, row.f_programada, row.mensaje,
+                              row.id_web, row.estado, row.remitente, row.creditos};
+    {
+        db::Transaction transaction(connection);
+        db::Result result = connection.execute(insertSql, values);
+        if (result.ok() && outcome.nuevoSaldo) {
+            result = connection.execute(QStringLiteral("UPDATE Usuario SET saldo=?1"),
+                                        {text::formatDecimal(*outcome.nuevoSaldo)});
+        }
+        if (result.ok())
+            result = transaction.commit();
+        if (result.ok())
+            return result;
+    }
+    // The gateway has charged this send: record it even if the balance could not be written.
+    return connection.execute(insertSql, values);
+}
+
+QString lineaErrorAuto(const QDateTime &ahora, const QString &destinatarios, const QString &mensaje)
+{
+    return ahora.toString(QStringLiteral("dd/MM/yyyy H:mm:ss")) + QStringLiteral("--- Error al enviar a destinatario: ")
+           + destinatarios + QStringLiteral(". Texto del mensaje: ") + mensaje + QStringLiteral("\r\n");
+}
+
+bool anotarErrorAuto(const QString &folder, const QString &line)
+{
+    QFile file(QDir(folder).filePath(QStringLiteral("error_auto.txt")));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    const QByteArray bytes = text::toCp1252(line);
+    const bool written = file.write(bytes) == bytes.size();
+    file.close();
+    return written && file.error() == QFileDevice::NoError;
+}
+
+} // namespace sending

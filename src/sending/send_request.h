@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/net/form_body.h"
+
+#include <QString>
+
+// One send to the gateway (`APIv2/sendsms.php`) as it leaves: every value the reply handler will
+// record is captured here, so what is recorded is what was posted, whatever the window shows
+// by the time the reply arrives.
+namespace sending {
+
+struct SendRequest {
+    QString username;
+    QString password;
+    QString mensaje;           // the outgoing text: date keywords filled, confirmation forms reduced
+    QString destino;           // `lista_destinatarios`
+    QString remitente;         // the sender chosen (the brand sender when none was)
+    QString callback;
+    QString ruta;              // route code; "0" is sent as "3" by the caller
+    QString fecha;             // "Inmediato", the gateway-clock time, or empty (automated sends)
+    QString coste = QStringLiteral("1");
+    net::FormFields extra;     // `variables_envio`
+    bool automatizado = false; // sent from the automated queue: failures go to the log, no boxes
+
+    // What the history row and the error log record.
+    QString fechaRegistro;     // `Historial.f_programada`: "Inmediato" or the local send time
+    QString mensajeRegistro;   // the text recorded in `Historial.mensaje`
+    QString mensajeTecleado;   // the message box as typed (the error log's "Texto del mensaje")
+};
+
+// `remitente` travels only with 1 to 11 characters; this is what was actually posted ("" when
+// none was, the gateway then using the account's own).
+QString remitentePublicado(const SendRequest &request);
+
+struct GatewayRequest {
+    QString url;
+    net::FormFields fields;
+};
+
+// `f_peticion_sendsms`: the URL and the pairs of the send, in the gateway's order. `mensaje` and
+// `remitente` go through URLEncode; the values the gateway takes raw are only kept from breaking
+// the form ("%", "&", "+", "=", "#" escaped).
+GatewayRequest f_peticion_sendsms(const SendRequest &request);
+
+// The recipients as posted: a "|" typed between numbers becomes ",".
+QString destinoPublicado(const QString &destino);
+
+} // namespace sending

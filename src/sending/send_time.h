@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+// When a send goes out. All arithmetic is on wall-clock values (times carried with Qt::UTC as a
+// plain calendar reading), so a daylight-saving change never moves a scheduled send.
+namespace sending {
+
+inline const QString kInmediato = QStringLiteral("Inmediato");
+
+// "yyyy-MM-dd HH:mm" exactly, read as a wall-clock time; nothing for anything else.
+std::optional<QDateTime> leerFechaProgramada(const QString &text);
+// The same form written back.
+QString escribirFechaProgramada(const QDateTime &wallClock);
+// Any QDateTime (local time included) as the same reading on the wall clock.
+QDateTime wallClock(const QDateTime &time);
+
+// The minutes added to a local time to reach the gateway's clock (GMT+01:00): 60 minus the
+// offset of `huso_horario` ("GMT +05:30" is +330). A missing or malformed zone counts as
+// "GMT +01:00", which needs no shift.
+int desfase_pasarela(const QString &huso_horario);
+
+// `antelacion_cita`: the shift in minutes of an appointment reminder, -(hours x 60) when the
+// appointment box is ticked and the hours are a number; 0 otherwise.
+int antelacion_cita(bool citaMarcada, const QString &horas);
+
+enum class SendTimeStatus { Inmediato, Programado, Invalido };
+
+struct SendTime {
+    SendTimeStatus status = SendTimeStatus::Inmediato;
+    QString fechaPasarela;   // posted as `fecha`: "Inmediato" or the gateway-clock time
+    QString fechaRegistro;   // recorded in `Historial.f_programada`: "Inmediato" or the local send time
+    QString fechaCitas;      // the time the date keywords are filled from (the appointment itself)
+};
+
+// The send time of the send panel (`fecha_programada`, "Inmediato" or a local "yyyy-mm-dd hh:mm")
+// turned into what is posted and what is recorded. A text that is neither is Invalido.
+SendTime calcularFechaEnvio(const QString &fecha_programada, const QString &huso_horario, bool citaMarcada,
+                            const QString &horasCita);
+
+// The picker's rebuild: the chosen day at the hour and minute boxes, or "Inmediato" when that is
+// not after the current minute (`ahora` is the local wall clock).
+QString fecha_programada(const QDate &dia, const QString &hora, const QString &minuto, const QDateTime &ahora);
+
+enum class TimeBox { Hour, Minute };
+
+struct TimeBoxResult {
+    QString text;        // what the box shows afterwards
+    bool rebuild = true; // whether the send time is rebuilt (not after a non-numeric entry)
+};
+
+// An hour or minute box left by the user: not a whole number gives "00" and no rebuild; above
+// the maximum wraps to "00", below 0 to the maximum; one digit gets a leading "0".
+TimeBoxResult normalizarCaja(const QString &typed, TimeBox box);
+
+// A spinner step: +1 or -1 on the box's number, wrapped the same way, no carry to the hour.
+QString pasoSpinner(const QString &current, int step, TimeBox box);
+
+} // namespace sending

@@ -1,0 +1,420 @@
+#include "sending/quote.h"
+#include "sending/send_command.h"
+#include "sending/send_reply.h"
+#include "sending/send_request.h"
+
+#include "platform/db/connection.h"
+#include "platform/net/form_body.h"
+#include "startup/brand.h"
+#include "startup/database/schema.h"
+#include "support/temp_home.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace sending;
+
+namespace {
+
+SendRequest sampleRequest()
+{
+    SendRequest request;
+    request.username = QStringLiteral("usu");
+    request.password = QStringLiteral("p&ss");
+    request.mensaje = QStringLiteral("5€ ñ & +\r\nfin");
+    request.destino = QStringLiteral("34600000001,34600000002");
+    request.remitente = QStringLiteral("Tienda");
+    request.ruta = QStringLiteral("3");
+    request.fecha = QStringLiteral("2026-03-10 10:00");
+    request.fechaRegistro = QStringLiteral("2026-03-10 10:00");
+    request.mensajeRegistro = QStringLiteral("Hola O'Neill");
+    request.mensajeTecleado = QStringLiteral("Hola [NOMBRE]");
+    return request;
+}
+
+const QDateTime kNow(QDate(2026, 3, 5), QTime(9, 7, 5), Qt::UTC);
+
+db::Connection *openDatabase(testing::TempHome &home, db::Connection &connection)
+{
+    if (!connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing).ok())
+        return nullptr;
+    if (!startup::createSchema(connection).ok())
+        return nullptr;
+    connection.execute(QStringLiteral("INSERT INTO Usuario (login,pass,saldo) VALUES ('usu','x','100')"));
+    return &connection;
+}
+
+} // namespace
+
+class TestSendReply final : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void requestBodyBytes()
+    {
+        SendRequest request = sampleRequest();
+        request.destino = QStringLiteral("34600000001|34600000002");
+        request.extra = {{QStringLiteral("replace_vars"), QStringLiteral("[NOMBRE]")},
+                         {QStringLiteral("var1"), QStringLiteral("Ana|Íñigo & Co")},
+                         {QString(), QString()}};
+        const GatewayRequest built = f_peticion_sendsms(request);
+        QVERIFY(built.url.endsWith(QStringLiteral("/APIv2/sendsms.php")));
+        const QByteArray expected =
+            "username=usu&password=p%26ss&mensaje=5%80+%F1+%26+%2B%0D%0Afin&destino=34600000001,34600000002"
+            "&remitente=Tienda&ruta=3&fecha=2026-03-10 10:00&coste=1&replace_vars=[NOMBRE]&var1=Ana|\xCD\xF1igo %26 Co";
+        QCOMPARE(net::encodeFormBody(built.fields), expected);
+    }
+
+    void optionalPairs_data()
+    {
+        QTest::addColumn<QString>("sender");
+        QTest::addColumn<QString>("fecha");
+        QTest::addColumn<bool>("extraFirstEmpty");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("no sender, automated") << "" << "" << true << QByteArray("username=u&password=p&mensaje=a&destino=1&coste=1");
+        QTest::newRow("12-character sender") << "ABCDEFGHIJKL" << "Inmediato" << true
+                                             << QByteArray("username=u&password=p&mensaje=a&destino=1&fecha=Inmediato&coste=1");
+        QTest::newRow("11-character sender") << "ABCDEFGHIJ'" << "" << true
+                                             << QByteArray("username=u&password=p&mensaje=a&destino=1&remitente=ABCDEFGHIJ%27&coste=1");
+    }
+    void optionalPairs()
+    {
+        QFETCH(QString, sender);
+        QFETCH(QString, fecha);
+        QFETCH(bool, extraFirstEmpty);
+        QFETCH(QByteArray, expected);
+        SendRequest request;
+        request.username = QStringLiteral("u");
+        request.password = QStringLiteral("p");
+        request.mensaje = QStringLiteral("a");
+        request.destino = QStringLiteral("1");
+        request.remitente = sender;
+        request.fecha = fecha;
+        if (extraFirstEmpty)
+            request.extra = {{QString(), QString()}, {QStringLiteral("var1"), QStringLiteral("x")}};
+        QCOMPARE(net::encodeFormBody(f_peticion_sendsms(request).fields), expected);
+    }
+
+    void replyOutcome_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<bool>("automated");
+        QTest::addColumn<bool>("balanceKnown");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("idWeb");
+        QTest::addColumn<double>("credits");
+        QTest::addColumn<QString>("balanceLabel");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("logged");
+        const int sent = static_cast<int>(ReplyKind::Sent);
+        const int refused = static_cast<int>(ReplyKind::Refused);
+        const int none = static_cast<int>(ReplyKind::NoConnection);
+        const QString ok = QStringLiteral("Mensaje enviado correctamente. Para comprobar la recepción del envío acceda al menú 'Historial'.");
+        const QString noNet = QStringLiteral("Ha habido un problema en el envío del SMS. Por favor, compruebe que posee conexión a internet e intentelo de nuevo mas tarde.");
+        QTest::newRow("code 0") << "0|OK|123456|2" << false << true << sent << "123456" << 2.0 << "98 cr."
+                                << "Envío de SMS" << ok << false;
+        QTest::newRow("code 1, decimal comma") << "1|OK|77|1,5" << false << true << sent << "77" << 1.5 << "98,5 cr."
+                                               << "Envío de SMS" << ok << false;
+        QTest::newRow("three fields") << "0|OK|123" << false << true << sent << "123" << 0.0 << "100 cr."
+                                      << "Envío de SMS" << ok << false;
+        QTest::newRow("id and credits not numbers") << "0|OK|abc|x" << false << true << sent << "abc" << 0.0
+                                                    << "100 cr." << "Envío de SMS" << ok << false;
+        QTest::newRow("id and credits empty") << "0|OK||" << false << true << sent << "" << 0.0 << "100 cr."
+                                              << "Envío de SMS" << ok << false;
+        QTest::newRow("padded reply") << " 0 |OK| 55 | 3 \r\n" << false << true << sent << "55" << 3.0 << "97 cr."
+                                      << "Envío de SMS" << ok << false;
+        QTest::newRow("balance unknown") << "0|OK|9|2" << false << false << sent << "9" << 2.0 << "" << "Envío de SMS"
+                                         << ok << false;
+        QTest::newRow("automated success") << "0|OK|9|2" << true << true << sent << "9" << 2.0 << "98 cr." << ""
+                                           << "" << false;
+        QTest::newRow("refusal") << "3|Invalid sender|" << false << true << refused << "" << 0.0 << "" << "Error"
+                                 << "Invalid sender" << false;
+        QTest::newRow("missing parameters") << "2|Required parameters missing" << false << true << refused << ""
+                                            << 0.0 << "" << "Error"
+                                            << "El envío no ha sido realizado por falta de parámetros requeridos."
+                                            << false;
+        QTest::newRow("automated refusal") << "3|Invalid sender" << true << true << refused << "" << 0.0 << "" << ""
+                                           << "" << true;
+        QTest::newRow("empty") << "" << false << true << none << "" << 0.0 << "" << "Error" << noNet << false;
+        QTest::newRow("empty, automated") << "" << true << true << none << "" << 0.0 << "" << "Error" << noNet << false;
+        QTest::newRow("no bar") << "<html>Error 500</html>" << false << true << none << "" << 0.0 << "" << "Error"
+                                << noNet << false;
+    }
+    void replyOutcome()
+    {
+        QFETCH(QString, reply);
+        QFETCH(bool, automated);
+        QFETCH(bool, balanceKnown);
+        QFETCH(int, kind);
+        QFETCH(QString, idWeb);
+        QFETCH(double, credits);
+        QFETCH(QString, balanceLabel);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        QFETCH(bool, logged);
+        SendRequest request = sampleRequest();
+        request.automatizado = automated;
+        const std::optional<double> balance = balanceKnown ? std::optional<double>(100.0) : std::nullopt;
+        const ReplyOutcome outcome = f_respuesta_envio(request, !reply.isEmpty(), reply, balance, kNow);
+        QCOMPARE(static_cast<int>(outcome.kind), kind);
+        QCOMPARE(outcome.messageTitle, title);
+        QCOMPARE(outcome.messageText, text);
+        QCOMPARE(outcome.errorLogLine.has_value(), logged);
+        QCOMPARE(outcome.saldoEtiqueta, balanceLabel);
+        QVERIFY(outcome.enableSend);
+        QCOMPARE(outcome.queueStep, automated && kind != static_cast<int>(ReplyKind::NoConnection));
+        QCOMPARE(outcome.row.has_value(), kind == static_cast<int>(ReplyKind::Sent));
+        if (outcome.row) {
+            QCOMPARE(outcome.row->id_web, idWeb);
+            QCOMPARE(outcome.row->creditos, credits);
+            QCOMPARE(outcome.row->f_envio, QStringLiteral("2026-03-05 09:07"));
+            QCOMPARE(outcome.row->estado, QStringLiteral("0|0|0"));
+        }
+        if (!balanceKnown)
+            QVERIFY(!outcome.nuevoSaldo);
+    }
+
+    void missingParametersWording()
+    {
+        SendRequest request = sampleRequest();
+        request.destino.clear();
+        const QString reply = QStringLiteral("2|Required parameters missing");
+        QCOMPARE(f_respuesta_envio(request, true, reply, 1.0, kNow).messageText,
+                 QStringLiteral("Por favor, rellene el campo Destinatario y pruebe de nuevo"));
+        request = sampleRequest();
+        request.mensajeRegistro.clear();
+        QCOMPARE(f_respuesta_envio(request, true, reply, 1.0, kNow).messageText,
+                 QStringLiteral("Por favor, escriba un mensaje antes de enviar el mensaje."));
+    }
+
+    void balanceLabelRead_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("known");
+        QTest::addColumn<double>("value");
+        QTest::newRow("cr.") << "1234,56 cr." << true << 1234.56;
+        QTest::newRow("créditos") << "250 créditos" << true << 250.0;
+        QTest::newRow("crédito") << "1 crédito" << true << 1.0;
+        QTest::newRow("unknown") << "Desconocido" << false << 0.0;
+        QTest::newRow("checking") << "Comprobando..." << false << 0.0;
+        QTest::newRow("empty") << "" << false << 0.0;
+    }
+    void balanceLabelRead()
+    {
+        QFETCH(QString, label);
+        QFETCH(bool, known);
+        QFETCH(double, value);
+        const auto read = leerSaldoEtiqueta(label);
+        QCOMPARE(read.has_value(), known);
+        if (known)
+            QCOMPARE(*read, value);
+    }
+
+    void recordedInOneTransaction()
+    {
+        testing::TempHome home;
+        db::Connection connection;
+        QVERIFY(openDatabase(home, connection));
+        SendRequest request = sampleRequest();
+        request.remitente = QStringLiteral("Remitente-Largo");   // not posted, so not recorded
+        const ReplyOutcome outcome = f_respuesta_envio(request, true, QStringLiteral("1|OK|123456|1,5"),
+                                                       leerSaldoEtiqueta(QStringLiteral("1234,56 cr.")), kNow);
+        QVERIFY(aplicarRespuestaEnvio(connection, outcome).ok());
+        const auto rows = connection.select(QStringLiteral(
+            "SELECT username,destinatario,f_envio,f_programada,mensaje,id_web,estado,remitente,creditos FROM Historial"));
+        QCOMPARE(rows.size(), std::size_t(1));
+        const db::Row &row = rows.front();
+        QCOMPARE(row[0].toString(), QStringLiteral("usu"));
+        QCOMPARE(row[1].toString(), QStringLiteral("34600000001,34600000002"));
+        QCOMPARE(row[2].toString(), QStringLiteral("2026-03-05 09:07"));
+        QCOMPARE(row[3].toString(), QStringLiteral("2026-03-10 10:00"));
+        QCOMPARE(row[4].toString(), QStringLiteral("Hola O'Neill"));
+        QCOMPARE(row[5].toString(), QStringLiteral("123456"));
+        QCOMPARE(row[6].toString(), QStringLiteral("0|0|0"));
+        QCOMPARE(row[7].toString(), QString());
+        QCOMPARE(row[8].toDouble(), 1.5);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).toString(), QStringLiteral("1233.06"));
+    }
+
+    void unknownBalanceLeavesStoredBalance()
+    {
+        testing::TempHome home;
+        db::Connection connection;
+        QVERIFY(openDatabase(home, connection));
+        const ReplyOutcome outcome = f_respuesta_envio(sampleRequest(), true, QStringLiteral("0|OK|1|5"),
+                                                       leerSaldoEtiqueta(QStringLiteral("Desconocido")), kNow);
+        QVERIFY(aplicarRespuestaEnvio(connection, outcome).ok());
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).toString(), QStringLiteral("100"));
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 1);
+    }
+
+    // The gateway has charged the send: a balance that cannot be written must not cost the row.
+    void chargedSendKeptWhenBalanceFails()
+    {
+        testing::TempHome home;
+        db::Connection connection;
+        QVERIFY(openDatabase(home, connection));
+        QVERIFY(connection.execute(QStringLiteral("DROP TABLE Usuario")).ok());
+        const ReplyOutcome outcome =
+            f_respuesta_envio(sampleRequest(), true, QStringLiteral("0|OK|42|1"), 10.0, kNow);
+        QVERIFY(aplicarRespuestaEnvio(connection, outcome).ok());
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT id_web FROM Historial")).toString(), QStringLiteral("42"));
+    }
+
+    void errorLogAppends()
+    {
+        testing::TempHome home;
+        const QString line = lineaErrorAuto(kNow, QStringLiteral("34600000001"), QStringLiteral("Año nuevo"));
+        QCOMPARE(line, QStringLiteral("05/03/2026 9:07:05--- Error al enviar a destinatario: 34600000001. Texto del "
+                                      "mensaje: Año nuevo\r\n"));
+        QVERIFY(anotarErrorAuto(home.path(), line));
+        QVERIFY(anotarErrorAuto(home.path(), line));
+        QFile file(home.file(QStringLiteral("error_auto.txt")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QCOMPARE(bytes.count("\r\n"), 2);
+        QVERIFY(bytes.contains("A\xF1o nuevo"));
+        QVERIFY(!anotarErrorAuto(home.file(QStringLiteral("no/such/folder")), line));
+    }
+
+    void quoteRequests()
+    {
+        QCOMPARE(net::encodeFormBody(f_peticion_quotesms(consultaArranque(QStringLiteral("u"), QStringLiteral("p=1"),
+                                                                          QStringLiteral("3")))
+                                         .fields),
+                 QByteArray("username=u&password=p%3D1&mensaje=Saldo al arrancar Desktop&destino=34600123456"
+                            "&remitente=Saldo&ruta=3&saldo=1"));
+        QCOMPARE(net::encodeFormBody(peticionCosteRefresco(QStringLiteral("u"), QStringLiteral("p"), {}, {}, {}, 2).fields),
+                 QByteArray("username=u&password=p&mensaje=Coste Desktop Lostfocus y saldo&destino=34600123456"
+                            "&remitente=&buf=2"));
+    }
+
+    void quoteReply_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("cost");
+        QTest::addColumn<QString>("balance");
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<double>("storedValue");
+        QTest::addColumn<bool>("enable");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("1 and 250") << "0|OK|1|250" << "1 crédito" << "250 créditos" << true << 250.0 << true << "";
+        QTest::newRow("2 and 1") << "0|OK|2|1" << "2 créditos" << "1 crédito" << true << 1.0 << true << "";
+        QTest::newRow("decimals") << "0|OK|1,5|1234,56" << "1,5 créditos" << "1234,56 cr." << true << 1234.56 << true
+                                  << "";
+        QTest::newRow("no balance") << "0|OK|0.825|" << "0.825 cr." << "" << false << 0.0 << true << "";
+        QTest::newRow("balance not a number") << "0|OK|1|abc" << "1 crédito" << "abc créditos" << false << 0.0
+                                              << true << "";
+        QTest::newRow("two fields") << "0|OK" << "Desconocido" << "" << false << 0.0 << true << "";
+        QTest::newRow("auth") << "3|Auth" << "Desconocido" << "Desconocido" << false << 0.0 << false
+                              << "Error de autentificacion";
+        QTest::newRow("numbers") << "2|x" << "Desconocido" << "Desconocido" << false << 0.0 << false
+                                 << "Error calculando coste";
+        QTest::newRow("sender") << "4|x" << "Desconocido" << "Desconocido" << false << 0.0 << false
+                                << "Remitente inadecuado";
+        QTest::newRow("other") << "9|x" << "Desconocido" << "Desconocido" << false << 0.0 << false
+                               << "Conexión fallida";
+        QTest::newRow("empty") << "" << "Desconocido" << "Desconocido" << false << 0.0 << false << "";
+    }
+    void quoteReply()
+    {
+        QFETCH(QString, reply);
+        QFETCH(QString, cost);
+        QFETCH(QString, balance);
+        QFETCH(bool, stored);
+        QFETCH(double, storedValue);
+        QFETCH(bool, enable);
+        QFETCH(QString, title);
+        const QuoteOutcome outcome = f_respuesta_coste(!reply.isEmpty(), reply);
+        QCOMPARE(outcome.costeEtiqueta, cost);
+        QCOMPARE(outcome.saldoEtiqueta, balance);
+        QCOMPARE(outcome.saldo.has_value(), stored);
+        if (stored)
+            QCOMPARE(*outcome.saldo, storedValue);
+        QCOMPARE(outcome.enableSend, enable);
+        QCOMPARE(outcome.messageTitle, title);
+    }
+
+    void quotedBalanceStoredAsNumber()
+    {
+        testing::TempHome home;
+        db::Connection connection;
+        QVERIFY(openDatabase(home, connection));
+        QVERIFY(guardarSaldo(connection, *f_respuesta_coste(true, QStringLiteral("0|OK|1|1234,56")).saldo).ok());
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).toString(), QStringLiteral("1234.56"));
+    }
+
+    void sendCommandCapturesEverything()
+    {
+        testing::TempHome home;
+        db::Connection connection;
+        QVERIFY(openDatabase(home, connection));
+        QVERIFY(connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES (?1,?2)"),
+                                   {QStringLiteral("Ana"), QStringLiteral("34600000001")}).ok());
+        PanelValues panel;
+        panel.mensaje = QStringLiteral("Hola [NOMBRE_CONFIRMAR], cita el [FECHA]");
+        panel.destinatarios = QStringLiteral("34600000001");
+        panel.fechaProgramada = QStringLiteral("2026-03-10 10:00");
+        panel.cita = true;
+        panel.horasCita = QStringLiteral("72");
+        const AccountValues account{QStringLiteral("usu"), QStringLiteral("pw"), QStringLiteral("0"),
+                                    QStringLiteral("GMT -05:00")};
+        int asked = 0;
+        const AskValue ask = [&asked](const QString &, const QString &, const QString &def) {
+            ++asked;
+            return std::optional<QString>(def + QStringLiteral(" G."));
+        };
+        const PreparedSend prepared = prepararEnvio(panel, account, connection, ask, kNow);
+        QCOMPARE(prepared.status, PrepareStatus::Ready);
+        QCOMPARE(asked, 1);
+        const SendRequest &request = prepared.request;
+        QCOMPARE(request.mensaje, QStringLiteral("Hola [NOMBRE], cita el 10-03-26"));
+        QCOMPARE(request.mensajeRegistro, QStringLiteral("Hola Ana G., cita el 10-03-26"));
+        QCOMPARE(request.fecha, QStringLiteral("2026-03-07 16:00"));
+        QCOMPARE(request.fechaRegistro, QStringLiteral("2026-03-07 10:00"));
+        QCOMPARE(request.ruta, QStringLiteral("3"));
+        QCOMPARE(request.remitente, brand::remitente_defecto());
+        QCOMPARE(request.extra.size(), 2);
+        QCOMPARE(request.extra[1].value, QStringLiteral("Ana G."));
+    }
+
+    void sendCommandStops_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("recipients");
+        QTest::addColumn<bool>("account");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("empty message") << "" << "34600000001" << true << static_cast<int>(PrepareStatus::EmptyFields)
+                                       << "Error";
+        QTest::newRow("no account") << "Hola" << "34600000001" << false << static_cast<int>(PrepareStatus::NoAccount)
+                                    << "Necesaria autentificación";
+        QTest::newRow("cancelled") << "Hola [DIRECCION]" << "34600000001,34600000002" << true
+                                   << static_cast<int>(PrepareStatus::Cancelled) << "Envío cancelado";
+    }
+    void sendCommandStops()
+    {
+        QFETCH(QString, message);
+        QFETCH(QString, recipients);
+        QFETCH(bool, account);
+        QFETCH(int, status);
+        QFETCH(QString, title);
+        testing::TempHome home;
+        db::Connection connection;
+        QVERIFY(openDatabase(home, connection));
+        PanelValues panel;
+        panel.mensaje = message;
+        panel.destinatarios = recipients;
+        panel.fechaProgramada = QStringLiteral("Inmediato");
+        std::optional<AccountValues> values;
+        if (account)
+            values = AccountValues{QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("1"), QString()};
+        const AskValue cancel = [](const QString &, const QString &, const QString &) { return std::optional<QString>(); };
+        const PreparedSend prepared = prepararEnvio(panel, values, connection, cancel, kNow);
+        QCOMPARE(static_cast<int>(prepared.status), status);
+        QCOMPARE(prepared.messageTitle, title);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSendReply)
+#include "test_send_reply.moc"

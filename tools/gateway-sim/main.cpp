@@ -1,0 +1,65 @@
+// brisanta-gateway-sim: the gateway simulator as a program, for demos and manual runs.
+// Prints its base URL on the first line of stdout and serves until SIGINT or SIGTERM.
+#include "gateway-sim/gateway_simulator.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <pthread.h>
+
+int main(int argc, char *argv[])
+{
+    // Block the stop signals before any thread exists so every thread inherits the mask and
+    // only the sigwait below receives them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("brisanta-gateway-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Simulador de la pasarela SMS (solo pruebas y demostraciones)."));
+    parser.addHelpOption();
+    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Puerto en 127.0.0.1 (0 = uno libre)."),
+                                        QStringLiteral("port"), QStringLiteral("0"));
+    const QCommandLineOption demoOption(QStringLiteral("demo"),
+                                        QStringLiteral("Crea la cuenta de demostración demo/demo."));
+    const QCommandLineOption dataOption(QStringLiteral("data"),
+                                        QStringLiteral("Carpeta de los ficheros de extranet/Descargas/."),
+                                        QStringLiteral("folder"));
+    const QCommandLineOption versionOption(QStringLiteral("version-text"),
+                                           QStringLiteral("Respuesta de desktop_version.php."), QStringLiteral("text"));
+    parser.addOptions({portOption, demoOption, dataOption, versionOption});
+    parser.process(app);
+
+    bool portOk = false;
+    const int port = parser.value(portOption).toInt(&portOk);
+    if (!portOk || port < 0 || port > 65535) {
+        std::fprintf(stderr, "Puerto no válido: %s\n", qPrintable(parser.value(portOption)));
+        return 2;
+    }
+
+    sim::GatewaySimulator simulator;
+    if (parser.isSet(demoOption))
+        simulator.installDemo();
+    if (parser.isSet(dataOption))
+        simulator.setDownloadFolder(parser.value(dataOption));
+    if (parser.isSet(versionOption))
+        simulator.setVersionText(parser.value(versionOption));
+    if (!simulator.start(port)) {
+        std::fprintf(stderr, "No se puede escuchar en 127.0.0.1:%d\n", port);
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(simulator.baseUrl()));
+    std::fflush(stdout);
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    simulator.stop();
+    return 0;
+}
