@@ -1,0 +1,176 @@
+#include "startup/dialogs/account_settings.h"
+
+#include "platform/text/decimal.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <functional>
+
+namespace startup::account {
+namespace {
+
+bool sameFile(const QString &a, const QString &b)
+{
+    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+}
+
+// Runs `work` on the local file: on the connection in use when that is the local file, else on a
+// connection of its own that lives only for this one piece of work.
+db::Result onLocalFile(db::Connection &conexion, const QString &ruta_programa,
+                       const std::function<db::Result(db::Connection &)> &work)
+{
+    const QString local = localDatabasePath(ruta_programa);
+    if (conexion.isOpen() && sameFile(conexion.path(), local))
+        return work(conexion);
+    db::Connection privada;
+    const db::Result opened = privada.open(local, db::OpenMode::ExistingOnly);
+    if (!opened.ok())
+        return opened;
+    return work(privada);
+}
+
+} // namespace
+
+const QStringList &lista_husos()
+{
+    static const QStringList husos = {
+        QStringLiteral("GMT -12:00"), QStringLiteral("GMT -11:00"), QStringLiteral("GMT -10:00"),
+        QStringLiteral("GMT -09:00"), QStringLiteral("GMT -08:00"), QStringLiteral("GMT -07:00"),
+        QStringLiteral("GMT -06:00"), QStringLiteral("GMT -05:00"), QStringLiteral("GMT -04:30"),
+        QStringLiteral("GMT -04:00"), QStringLiteral("GMT -03:30"), QStringLiteral("GMT -03:00"),
+        QStringLiteral("GMT -02:00"), QStringLiteral("GMT -01:00"), QStringLiteral("GMT +00:00"),
+        QStringLiteral("GMT +01:00"), QStringLiteral("GMT +02:00"), QStringLiteral("GMT +03:00"),
+        QStringLiteral("GMT +03:30"), QStringLiteral("GMT +04:00"), QStringLiteral("GMT +04:30"),
+        QStringLiteral("GMT +05:00"), QStringLiteral("GMT +05:30"), QStringLiteral("GMT +05:45"),
+        QStringLiteral("GMT +06:00"), QStringLiteral("GMT +06:30"), QStringLiteral("GMT +07:00"),
+        QStringLiteral("GMT +08:00"), QStringLiteral("GMT +09:00"), QStringLiteral("GMT +09:30"),
+        QStringLiteral("GMT +10:00"), QStringLiteral("GMT +11:00"), QStringLiteral("GMT +12:00"),
+        QStringLiteral("GMT +13:00"),
+    };
+    return husos;
+}
+
+std::optional<AccountRow> loadAccount(db::Connection &conexion, db::Result *result)
+{
+    const auto rows = conexion.select(
+        QStringLiteral("SELECT login,pass,ruta,huso_horario,defecto_agenda FROM Usuario ORDER BY sid LIMIT 1"),
+        {}, result);
+    if (rows.empty())
+        return std::nullopt;
+    const db::Row &r = rows.front();
+    return AccountRow{r.value(0).toString(), r.value(1).toString(), r.value(2).toString(),
+                      r.value(3).toString(), r.value(4).toString()};
+}
+
+QString localDatabasePath(const QString &ruta_programa)
+{
+    return QDir(ruta_programa).filePath(QStringLiteral("bbdd.mdb"));
+}
+
+std::optional<QString> readSharedPath(db::Connection &conexion, const QString &ruta_programa)
+{
+    std::optional<QString> path;
+    onLocalFile(conexion, ruta_programa, [&path](db::Connection &local) {
+        db::Result result;
+        const auto rows = local.select(QStringLiteral("SELECT ruta_bbdd FROM Usuario ORDER BY sid LIMIT 1"),
+                                       {}, &result);
+        if (result.ok() && !rows.empty())
+            path = rows.front().value(0).toString();
+        return result;
+    });
+    return path;
+}
+
+db::Result saveSharedPath(db::Connection &conexion, const QString &ruta_programa, const QString &path)
+{
+    return onLocalFile(conexion, ruta_programa, [&path](db::Connection &local) {
+        db::Transaction transaction(local);
+        db::Result result = local.execute(QStringLiteral("UPDATE Usuario SET ruta_bbdd=?1"), {path});
+        if (!result.ok())
+            return result;
+        if (result.changes == 0) {
+            result = local.execute(QStringLiteral("INSERT INTO Usuario (ruta_bbdd) VALUES (?1)"), {path});
+            if (!result.ok())
+                return result;
+        }
+        return transaction.commit();
+    });
+}
+
+db::Result storeVerifiedAccount(db::Connection &conexion, const VerifiedAccount &account)
+{
+    db::Transaction transaction(conexion);
+    db::Result result;
+    const QVariant filas = conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario"), {}, &result);
+    if (!result.ok())
+        return result;
+    if (filas.toLongLong() == 0) {
+        const QString defecto = account.defectoMarcado ? account.defecto_agenda : QString::fromLatin1(kPreguntar);
+        result = conexion.execute(
+            QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
+                           "VALUES (?1,?2,?3,?4,?5,?6)"),
+            {account.login, account.pass, account.ruta, account.saldo, account.huso_horario, defecto});
+    } else {
+        // An unticked default is stored empty on an existing row, as the send panel expects.
+        const QString defecto = account.defectoMarcado ? account.defecto_agenda : QStringLiteral("");
+        result = conexion.execute(
+            QStringLiteral("UPDATE Usuario SET login=?1,pass=?2,ruta=?3,saldo=?4,huso_horario=?5,"
+                           "defecto_agenda=?6"),
+            {account.login, account.pass, account.ruta, account.saldo, account.huso_horario, defecto});
+    }
+    if (!result.ok())
+        return result;
+    return transaction.commit();
+}
+
+QString zoneToStore(const QString &selected, const QString &stored)
+{
+    if (!selected.isEmpty())
+        return selected;
+    if (!stored.isEmpty())
+        return stored;
+    return lista_husos().at(kHusoPorDefecto);
+}
+
+QString etiquetaSaldo(const QString &saldo)
+{
+    if (saldo.size() > 3)
+        return saldo + QStringLiteral(" cr.");
+    const auto value = text::parseDecimal(saldo);
+    if (value && *value == 1.0)
+        return saldo + QStringLiteral(" crédito");
+    return saldo + QStringLiteral(" créditos");
+}
+
+QString etiquetaCoste(const QString &ruta)
+{
+    if (ruta == QLatin1String("1"))
+        return QStringLiteral("0.825 créditos");
+    return QStringLiteral("1 crédito");
+}
+
+QList<SenderRow> loadSenderRows(db::Connection &conexion, db::Result *result)
+{
+    QList<SenderRow> senders;
+    const auto rows = conexion.select(QStringLiteral("SELECT remitente,defecto FROM Remitentes ORDER BY rowid"),
+                                      {}, result);
+    for (const db::Row &r : rows)
+        senders.append(SenderRow{r.value(0).toString(), r.value(1).toLongLong() != 0});
+    return senders;
+}
+
+db::Result setDefaultSender(db::Connection &conexion, const QString &remitente)
+{
+    db::Transaction transaction(conexion);
+    db::Result result = conexion.execute(QStringLiteral("UPDATE Remitentes SET defecto=0"));
+    if (!result.ok())
+        return result;
+    result = conexion.execute(
+        QStringLiteral("UPDATE Remitentes SET defecto=1 WHERE remitente=?1 COLLATE BINARY"), {remitente});
+    if (!result.ok())
+        return result;
+    return transaction.commit();
+}
+
+} // namespace startup::account

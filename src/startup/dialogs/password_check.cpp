@@ -1,0 +1,26 @@
+#include "startup/dialogs/password_check.h"
+
+namespace startup::password {
+
+Check checkPassword(db::Connection &conexion, const QString &typed)
+{
+    db::Result result;
+    const QVariant found = conexion.scalar(
+        QStringLiteral("SELECT count(*) FROM Usuario WHERE pass=?1"), {typed}, &result);
+    if (!result.ok())
+        return Check::Failed;
+    return found.toLongLong() > 0 ? Check::Correct : Check::Wrong;
+}
+
+Target targetFor(const QString &code)
+{
+    if (code == QLatin1String("9"))
+        return Target::Form9;
+    if (code == QLatin1String("14"))
+        return Target::Form14;
+    if (code == QLatin1String("15"))
+        return Target::Form15;
+    return Target::None;
+}
+
+} // namespace startup::password

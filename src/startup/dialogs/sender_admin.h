@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/db/connection.h"
+#include "platform/ui/prompter.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Sender identifiers: the gateway's `extranet/SMS/pedir_remitentes.php` and the local table
+// `Remitentes`, as the sender administration window uses them.
+namespace startup::senders {
+
+inline constexpr int kMaxLongitud = 11;
+
+QString listUrl(const QString &urlBase, const QString &login, const QString &pass);
+QString requestUrl(const QString &urlBase, const QString &login, const QString &pass, const QString &remitente);
+QString deleteUrl(const QString &urlBase, const QString &login, const QString &pass, const QString &remitente);
+
+enum class ReplyKind {
+    List,             // "0|SenderID list|" a;b;c
+    Requested,        // "0|SenderID requested|" identifier
+    Removed,          // "0|SenderID removed|" identifier
+    ServerError,      // "2|Error|"
+    NotListed,        // "2|SenderID not listed|"
+    AlreadyRequested, // "2|SenderID already requested|"
+    AuthFailure,      // "3|Authentication failure|"
+    MissingParams,    // "3|Required parameters missing|"
+    Other,            // anything else, the empty text included
+};
+
+struct SenderReply {
+    ReplyKind kind = ReplyKind::Other;
+    QString payload;  // the text after the prefix
+};
+
+SenderReply parseReply(const QString &reply);
+
+// The account's identifiers of a list reply: an empty payload is no entry; "A;" gives "A" and "".
+QStringList splitList(const QString &payload);
+
+struct Message {
+    QString text;
+    QString title;
+    ui::Icon icon = ui::Icon::None;
+};
+
+// The message of a refusal or an unknown reply (nothing for the three successes).
+std::optional<Message> failureMessage(ReplyKind kind);
+
+// Why a typed new identifier is refused, checked in the order the user has always seen them.
+std::optional<Message> checkNewSender(const QString &typed);
+
+// An identifier this computer may offer: 1 to 11 characters.
+bool isUsable(const QString &remitente);
+Message unusableMessage();
+
+QStringList loadSenders(db::Connection &conexion, db::Result *result = nullptr);
+bool contains(db::Connection &conexion, const QString &remitente);
+// Adds the identifier unless the table already holds it (letter case counts).
+db::Result addSender(db::Connection &conexion, const QString &remitente);
+db::Result removeSender(db::Connection &conexion, const QString &remitente);
+
+} // namespace startup::senders

@@ -1,0 +1,125 @@
+#include "startup/version/version_check.h"
+
+#include "platform/db/connection.h"
+#include "platform/net/sync_http.h"
+#include "platform/ui/busy_cursor.h"
+#include "platform/ui/prompter.h"
+#include "platform/ui/shell.h"
+#include "startup/app_context.h"
+#include "startup/brand.h"
+
+#include <QDir>
+
+namespace startup::version {
+namespace {
+
+constexpr qsizetype kLongitudMaxima = 10;
+
+QString avisoNuevaVersion()
+{
+    return QStringLiteral("Existe una nueva versión de ") + brand::nombre_marca()
+           + QStringLiteral(" Desktop. Por favor, descárguela para asegurar el buen funcionamiento del programa. "
+                            "Los datos NO se pierden actualizando el programa.");
+}
+
+} // namespace
+
+QString limpiarRespuesta(const QString &raw)
+{
+    QString t = raw;
+    const qsizetype open = t.indexOf(QLatin1String("<BODY>"), 0, Qt::CaseSensitive);
+    if (open >= 0) {
+        const qsizetype start = open + 6;
+        const qsizetype end = t.indexOf(QLatin1String("</BODY>"), 0, Qt::CaseInsensitive);
+        if (end >= start)
+            t = t.mid(start, end - start);
+    }
+    t.remove(QLatin1Char('\n'));
+    t.remove(QLatin1Char('\r'));
+    return t.trimmed();
+}
+
+bool esPosterior(const QString &version, const QString &propia)
+{
+    return QString::compare(version, propia, Qt::CaseSensitive) > 0;
+}
+
+Action decide(const QString &cleaned)
+{
+    if (cleaned.isEmpty() || cleaned.size() > kLongitudMaxima)
+        return Action::NoConnection;
+    if (cleaned.contains(QLatin1Char('|'))) {
+        const QStringList parts = cleaned.split(QLatin1Char('|'));
+        if (esPosterior(parts.at(1)))
+            return Action::OpenInstaller;
+        if (esPosterior(parts.at(0)))
+            return Action::StartUpdater;
+        return Action::StoreVersion;
+    }
+    return esPosterior(cleaned) ? Action::StartUpdater : Action::Nothing;
+}
+
+FetchResult f_comprobar_version(AppContext &context, std::chrono::milliseconds timeout)
+{
+    ui::BusyGuard busy(context.busy, QStringLiteral("version"));
+    net::SyncHttp http(brand::url_base());
+    http.setTimeout(timeout);
+    FetchResult fetched;
+    if (http.conectar(brand::servidor_web())) {
+        // The old transport's arrays carry one empty element more than there are fields.
+        const net::SyncReply reply = http.peticion(QStringLiteral("extranet/SMS/desktop_version.php"),
+                                                   {QStringLiteral("Fuente"), QString()},
+                                                   {QStringLiteral("Desktop"), QString()});
+        fetched.ok = reply.ok;
+        fetched.text = reply.text;
+    }
+    http.cerrar();
+    return fetched;
+}
+
+QString rutaActualizador(const QString &ruta_programa)
+{
+    return QDir(ruta_programa).filePath(brand::executableName(brand::nombre_marca() + QStringLiteral("_Desktop_AutoUpdate")));
+}
+
+Action actuar(AppContext &context, const FetchResult &fetched, const QString &storedVersion)
+{
+    if (!fetched.ok)
+        return Action::Nothing;   // no connection: start-up goes on quietly
+    const Action action = decide(limpiarRespuesta(fetched.text));
+    const QString title = QStringLiteral("Nueva versión del programa");
+    switch (action) {
+    case Action::OpenInstaller:
+        context.prompter.message(avisoNuevaVersion()
+                                     + QStringLiteral(" Recuerde cerrar este programa antes de pulsar 'Siguiente' en "
+                                                      "la instalación."),
+                                 title);
+        context.shell.openUrl(brand::url_instalador());
+        break;
+    case Action::StartUpdater:
+        context.prompter.message(avisoNuevaVersion(), title);
+        // Nothing is said when it cannot start: the client simply keeps running.
+        context.shell.startProgram(rutaActualizador(context.ruta_programa));
+        break;
+    case Action::StoreVersion:
+        if (storedVersion != QLatin1String(kVersionPropia))
+            context.conexion.execute(QStringLiteral("UPDATE Usuario SET version_desktop=?1"),
+                                     {QString::fromLatin1(kVersionPropia)});
+        break;
+    case Action::NoConnection:
+        context.prompter.message(QStringLiteral("Error de conexión con el servidor. Por favor, compruebe que dispone "
+                                                "de conexión de Internet."),
+                                 QStringLiteral("Sin conexión"), ui::Icon::Warning);
+        break;
+    case Action::Nothing:
+        break;
+    }
+    return action;
+}
+
+Action comprobarVersion(AppContext &context, const QString &storedVersion)
+{
+    return actuar(context, f_comprobar_version(context), storedVersion);
+}
+
+} // namespace startup::version

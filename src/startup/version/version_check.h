@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+
+namespace startup {
+struct AppContext;
+}
+
+// The check at every start whether the gateway names a newer client, and the hand-over to the
+// full installer or to the updater.
+namespace startup::version {
+
+// The version of this client, compared as text.
+inline constexpr auto kVersionPropia = "2.34";
+
+// The reply's useful part: the text between "<BODY>" (upper case only) and "</BODY>" when both
+// are there, without line breaks and surrounding blanks.
+QString limpiarRespuesta(const QString &raw);
+
+// Greater is the plain comparison of texts by character code: "2.4" > "2.34", "2.100" is not.
+bool esPosterior(const QString &version, const QString &propia = QString::fromLatin1(kVersionPropia));
+
+enum class Action {
+    Nothing,        // not newer, in the short form
+    StoreVersion,   // "a|b" naming nothing newer: the version that ran is recorded
+    StartUpdater,   // "a" newer: the updater replaces the client
+    OpenInstaller,  // "b" newer: only the full installer will do
+    NoConnection,   // empty, or too long to be a version (an error page)
+};
+
+// What a cleaned reply asks for.
+Action decide(const QString &cleaned);
+
+struct FetchResult {
+    bool ok = false;   // false: no connection, failed request, time-out
+    QString text;      // the raw body
+};
+
+// `f_comprobar_version`: POST "Fuente=Desktop" to the gateway's version script, blocking, with the
+// hourglass meanwhile.
+FetchResult f_comprobar_version(AppContext &context,
+                                std::chrono::milliseconds timeout = std::chrono::milliseconds{60000});
+
+// Acts on a fetched reply: messages, installer address, updater start, stored version.
+// `storedVersion` is `Usuario.version_desktop` as read at start-up ("" without an account row).
+Action actuar(AppContext &context, const FetchResult &fetched, const QString &storedVersion);
+
+// The whole start-up step.
+Action comprobarVersion(AppContext &context, const QString &storedVersion);
+
+// The updater beside the client in the program folder.
+QString rutaActualizador(const QString &ruta_programa);
+
+} // namespace startup::version

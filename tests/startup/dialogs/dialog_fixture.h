@@ -1,0 +1,104 @@
+#pragma once
+
+#include "gateway-sim/gateway_simulator.h"
+#include "platform/db/connection.h"
+#include "platform/ui/busy_cursor.h"
+#include "startup/app_context.h"
+#include "startup/database/schema.h"
+#include "startup/dialogs/account_windows.h"
+#include "startup/dialogs/main_window_access.h"
+#include "startup/subsystems.h"
+#include "support/recording_shell.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+
+#include <QNetworkAccessManager>
+#include <QStringList>
+
+#include <memory>
+
+// A main window that only remembers what the account windows asked of it.
+class FakeMain final : public startup::MainWindowAccess {
+public:
+    void refreshSenders() override { ++refreshes; }
+    void selectSender(const QString &remitente) override { selected = remitente; }
+    void showMain() override { ++shown; }
+    void setSendEnabled(bool enabled) override { sendEnabled = enabled; }
+    void focusRecipients() override { ++focused; }
+    bool recipientsEmpty() const override { return recipients.isEmpty(); }
+    void setBalanceText(const QString &text) override { balance = text; }
+    void setCostText(const QString &text) override { cost = text; }
+    void setCredentials(const QString &l, const QString &p) override { login = l; pass = p; }
+
+    int refreshes = 0;
+    int shown = 0;
+    int focused = 0;
+    bool sendEnabled = true;
+    QString selected, recipients, balance, cost, login, pass;
+};
+
+class FakeOpener final : public startup::WindowOpener {
+public:
+    bool canOpen(startup::WindowId) const override { return true; }
+    void open(startup::WindowId id) override { opened.append(id); }
+    QList<startup::WindowId> opened;
+};
+
+// One program folder, one database, one simulator and the account windows over them.
+struct DialogFixture {
+    testing::TempHome home;
+    sim::GatewaySimulator sim;
+    db::Connection conexion;
+    testing::ScriptedPrompter prompter;
+    testing::RecordingShell shell;
+    ui::BusyCursor busy;
+    QNetworkAccessManager network;
+    std::unique_ptr<startup::AppContext> context;
+    FakeMain main;
+    FakeOpener opener;
+    std::unique_ptr<startup::AccountWindows> windows;
+
+    DialogFixture()
+    {
+        sim.start();
+        qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
+        conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
+        startup::createSchema(conexion);
+        context.reset(new startup::AppContext{conexion, prompter, shell, busy, network, home.path()});
+        windows = std::make_unique<startup::AccountWindows>(*context, main, &opener);
+    }
+
+    ~DialogFixture()
+    {
+        windows.reset();
+        sim.stop();
+        qunsetenv("BRISANTA_URL_BASE");
+    }
+
+    void addAccountRow(const QString &login, const QString &pass)
+    {
+        conexion.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
+                                        "VALUES (?1,?2,'3','100','GMT +01:00','')"),
+                         {login, pass});
+    }
+
+    void addSenderRow(const QString &remitente, bool defecto = false)
+    {
+        conexion.execute(QStringLiteral("INSERT INTO Remitentes (remitente,defecto) VALUES (?1,?2)"),
+                         {remitente, defecto ? 1 : 0});
+    }
+
+    QStringList senderRows()
+    {
+        QStringList out;
+        for (const auto &row : conexion.select(QStringLiteral("SELECT remitente FROM Remitentes ORDER BY rowid")))
+            out << row.value(0).toString();
+        return out;
+    }
+
+    QString usuario(const QString &column)
+    {
+        return conexion.scalar(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM Usuario ORDER BY sid LIMIT 1"))
+            .toString();
+    }
+};

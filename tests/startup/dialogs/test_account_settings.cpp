@@ -1,0 +1,341 @@
+#include "dialog_fixture.h"
+
+#include "startup/dialogs/account_check.h"
+#include "startup/dialogs/form2.h"
+#include "startup/dialogs/form3.h"
+#include "startup/dialogs/form4.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace std::chrono_literals;
+using startup::account::AccountCheckReply;
+
+class TestAccountSettings final : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<DialogFixture> f;
+
+    startup::Form2 *open() { return f->windows->showForm2(); }
+
+    // Presses "Guardar" and waits until the reply has been handled.
+    bool saveAndWait(startup::Form2 *form)
+    {
+        QSignalSpy handled(form, &startup::Form2::checkHandled);
+        form->Command2_Click();
+        return handled.wait(10000);
+    }
+
+private Q_SLOTS:
+    void init() { f = std::make_unique<DialogFixture>(); }
+    void cleanup() { f.reset(); }
+
+    void replyParsing_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("saldo");
+        const int accepted = int(AccountCheckReply::Kind::Accepted);
+        const int refused = int(AccountCheckReply::Kind::Refused);
+        const int other = int(AccountCheckReply::Kind::Other);
+        QTest::newRow("balance") << "0|Ticket price|1|250" << accepted << "250";
+        QTest::newRow("longer cost") << "0|Ticket price|0.825|1500" << accepted << "1500";
+        QTest::newRow("decimal comma, blanks") << "0|Ticket price|1| 12,5 " << accepted << "12.5";
+        QTest::newRow("refused") << "3|Authentication failure|" << refused << "";
+        QTest::newRow("empty") << "" << other << "";
+        QTest::newRow("error page") << "Not Found" << other << "";
+        QTest::newRow("no balance") << "0|Ticket price|1" << other << "";
+        QTest::newRow("balance not a number") << "0|Ticket price|1|abc" << other << "";
+    }
+    void replyParsing()
+    {
+        QFETCH(QString, reply);
+        QFETCH(int, kind);
+        QFETCH(QString, saldo);
+        const AccountCheckReply parsed = startup::account::parseAccountCheck(reply);
+        QCOMPARE(int(parsed.kind), kind);
+        QCOMPARE(parsed.saldo, saldo);
+    }
+
+    void openingWithoutAccountShowsDefaults()
+    {
+        startup::Form2 *form = open();
+        QVERIFY(form->txtUsuario->text().isEmpty());
+        QVERIFY(form->Option2->isChecked());
+        QCOMPARE(form->Combo2->currentText(), QStringLiteral("GMT +01:00"));
+        QVERIFY(!form->Check1->isChecked());
+        QCOMPARE(form->Combo3->currentText(), QStringLiteral("Preguntar"));
+        QVERIFY(!form->Command5->isEnabled());
+        QCOMPARE(form->Combo1->count(), 0);
+    }
+
+    void openingLoadsTheRow()
+    {
+        f->addAccountRow(QStringLiteral("ana"), QStringLiteral("x"));
+        f->conexion.execute(QStringLiteral("UPDATE Usuario SET ruta='1', huso_horario='GMT +99:00', "
+                                           "defecto_agenda='No preguntar', ruta_bbdd='/srv/bbdd.mdb'"));
+        f->addSenderRow(QStringLiteral("A"), true);
+        f->addSenderRow(QStringLiteral("B"), true);
+        f->addSenderRow(QStringLiteral("C"));
+        startup::Form2 *form = open();
+        QCOMPARE(form->txtUsuario->text(), QStringLiteral("ana"));
+        QVERIFY(form->Option1->isChecked());
+        QCOMPARE(form->Combo2->currentIndex(), -1);
+        QVERIFY(form->Check1->isChecked());
+        QCOMPARE(form->Combo3->currentText(), QStringLiteral("No preguntar"));
+        QVERIFY(form->Command5->isEnabled());
+        QCOMPARE(form->Text1->text(), QStringLiteral("/srv/bbdd.mdb"));
+        QCOMPARE(form->Combo1->currentText(), QStringLiteral("B"));
+    }
+
+    // A first save: the account check goes out encoded, and the row holds exactly what it verified.
+    void firstSaveStoresTheVerifiedAccount()
+    {
+        f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("p&ss+w rd"), 250);
+        startup::Form2 *form = open();
+        form->txtUsuario->setText(QStringLiteral("ana"));
+        form->txtPass->setText(QStringLiteral("p&ss+w rd"));
+        f->prompter.setOnCall([&](const testing::ScriptedPrompter::Call &) {
+            // The row and the labels are written before the box comes up.
+            QCOMPARE(f->usuario(QStringLiteral("saldo")), QStringLiteral("250"));
+        });
+        QSignalSpy handled(form, &startup::Form2::checkHandled);
+        form->Command2_Click();
+        QVERIFY(f->windows->form4());
+        QCOMPARE(f->windows->form4()->text(), QStringLiteral("Comprobando datos de usuario..."));
+        QVERIFY(handled.wait(10000));
+
+        const auto sent = f->sim.lastRequest(sim::Endpoint::PedirCoste);
+        QVERIFY(sent);
+        QCOMPARE(sent->value("password"), QStringLiteral("p&ss+w rd"));
+        QCOMPARE(sent->value("buf"), QStringLiteral("0"));
+        QCOMPARE(f->usuario(QStringLiteral("login")), QStringLiteral("ana"));
+        QCOMPARE(f->usuario(QStringLiteral("pass")), QStringLiteral("p&ss+w rd"));
+        QCOMPARE(f->usuario(QStringLiteral("ruta")), QStringLiteral("3"));
+        QCOMPARE(f->usuario(QStringLiteral("huso_horario")), QStringLiteral("GMT +01:00"));
+        QCOMPARE(f->usuario(QStringLiteral("defecto_agenda")), QStringLiteral("Preguntar"));
+        QCOMPARE(f->main.balance, QStringLiteral("250 créditos"));
+        QCOMPARE(f->main.cost, QStringLiteral("1 crédito"));
+        QCOMPARE(f->main.login, QStringLiteral("ana"));
+        QCOMPARE(f->prompter.messageTexts().last(), QStringLiteral("Datos de usuario guardados correctamente"));
+        QVERIFY(form->Command5->isEnabled());
+        QVERIFY(!f->windows->form4() || f->windows->form4()->text() != QStringLiteral("Comprobando datos de usuario..."));
+        // No sender yet: the sender administration opens and sending stays off.
+        QVERIFY(f->windows->form9());
+        QVERIFY(!f->main.sendEnabled);
+        f->prompter.setOnCall({});
+
+        // A second save updates the row; an unticked default is then stored empty.
+        form->Option1->setChecked(true);
+        f->main.recipients = QStringLiteral("600111222");
+        QVERIFY(saveAndWait(form));
+        QCOMPARE(f->sim.lastRequest(sim::Endpoint::PedirCoste)->value("buf"), QStringLiteral("1"));
+        QCOMPARE(f->conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 1);
+        QCOMPARE(f->usuario(QStringLiteral("ruta")), QStringLiteral("1"));
+        QCOMPARE(f->usuario(QStringLiteral("defecto_agenda")), QString());
+        QCOMPARE(f->main.cost, QStringLiteral("1 crédito"));   // recipients present: left alone
+    }
+
+    void wrongPasswordWritesNothing()
+    {
+        f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("buena"));
+        startup::Form2 *form = open();
+        form->txtUsuario->setText(QStringLiteral("ana"));
+        form->txtPass->setText(QStringLiteral("mala"));
+        QVERIFY(saveAndWait(form));
+        QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Error de autentificacion"));
+        QCOMPARE(f->prompter.lastCall().text,
+                 QStringLiteral("Autentificación fallida. El usuario y/o la contraseña no son correctos"));
+        QCOMPARE(f->conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 0);
+        QVERIFY(f->main.balance.isEmpty());
+        QVERIFY(!f->windows->form4());
+    }
+
+    // What the gateway verified is stored, not what was typed while the check was out.
+    void editWhilePendingStoresTheCheckedValues()
+    {
+        f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"), 12);
+        f->sim.armFault(sim::Endpoint::PedirCoste, sim::FaultKind::Delay);
+        startup::Form2 *form = open();
+        form->txtUsuario->setText(QStringLiteral("ana"));
+        form->txtPass->setText(QStringLiteral("uno"));
+        QSignalSpy handled(form, &startup::Form2::checkHandled);
+        form->Command2_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(f->sim.hangingRequests(), 1, 10000);
+        form->txtUsuario->setText(QStringLiteral("otro"));
+        form->txtPass->setText(QStringLiteral("dos"));
+        form->Option1->setChecked(true);
+        form->Combo2->setCurrentIndex(0);
+        f->sim.releaseHangs();
+        QVERIFY(handled.wait(10000));
+        QCOMPARE(f->usuario(QStringLiteral("login")), QStringLiteral("ana"));
+        QCOMPARE(f->usuario(QStringLiteral("pass")), QStringLiteral("uno"));
+        QCOMPARE(f->usuario(QStringLiteral("ruta")), QStringLiteral("3"));
+        QCOMPARE(f->usuario(QStringLiteral("huso_horario")), QStringLiteral("GMT +01:00"));
+        QCOMPARE(f->main.balance, QStringLiteral("12 créditos"));
+    }
+
+    // Pressing "Guardar" again replaces the check still out: one reply, for the newer values.
+    void secondPressReplacesThePendingCheck()
+    {
+        f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"), 7);
+        f->sim.armFault(sim::Endpoint::PedirCoste, sim::FaultKind::Hang);
+        startup::Form2 *form = open();
+        form->txtUsuario->setText(QStringLiteral("ana"));
+        form->txtPass->setText(QStringLiteral("mala"));
+        QSignalSpy handled(form, &startup::Form2::checkHandled);
+        form->Command2_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(f->sim.hangingRequests(), 1, 10000);
+        form->txtPass->setText(QStringLiteral("uno"));
+        form->Command2_Click();
+        QVERIFY(handled.wait(10000));
+        f->sim.releaseHangs();
+        QCOMPARE(handled.count(), 1);
+        QCOMPARE(f->usuario(QStringLiteral("pass")), QStringLiteral("uno"));
+        QCOMPARE(f->prompter.messageTexts(), QStringList{QStringLiteral("Datos de usuario guardados correctamente")});
+        QVERIFY(!form->checkPending());
+    }
+
+    void timeOutTakesTheConnectionMessage()
+    {
+        f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"));
+        f->sim.armFault(sim::Endpoint::PedirCoste, sim::FaultKind::Hang);
+        startup::Form2 *form = open();
+        form->channel().setTimeout(300ms);
+        form->txtUsuario->setText(QStringLiteral("ana"));
+        form->txtPass->setText(QStringLiteral("uno"));
+        QVERIFY(saveAndWait(form));
+        f->sim.releaseHangs();
+        QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Conexión fallida"));
+        QVERIFY(!f->windows->form4());
+        QCOMPARE(f->conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 0);
+    }
+
+    void networkFailureTakesTheConnectionMessage()
+    {
+        startup::Form2 *form = open();
+        f->sim.stop();
+        form->txtUsuario->setText(QStringLiteral("ana"));
+        form->txtPass->setText(QStringLiteral("uno"));
+        QVERIFY(saveAndWait(form));
+        QCOMPARE(f->prompter.lastCall().text,
+                 QStringLiteral("Error de conexión. Compruebe que dispone de conexión a Internet. Si el problema "
+                                "persiste pongase en contacto con el administrador."));
+        QVERIFY(!f->windows->form4());
+    }
+
+    // A shared path typed together with a new account on a first run survives the account's insert.
+    void sharedPathOnFirstRunIsKept()
+    {
+        f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"));
+        startup::Form2 *form = open();
+        form->txtUsuario->setText(QStringLiteral("ana"));
+        form->txtPass->setText(QStringLiteral("uno"));
+        form->Text1->setText(QStringLiteral("/srv/compartida/bbdd.mdb"));
+        QVERIFY(saveAndWait(form));
+        QCOMPARE(f->prompter.messageTexts().first(),
+                 QStringLiteral("Por favor, cierre y vuelva a iniciar Brisanta Desktop para que los cambios se hagan "
+                                "efectivos."));
+        QCOMPARE(f->conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 1);
+        QCOMPARE(f->usuario(QStringLiteral("ruta_bbdd")), QStringLiteral("/srv/compartida/bbdd.mdb"));
+        QCOMPARE(f->usuario(QStringLiteral("login")), QStringLiteral("ana"));
+    }
+
+    // On an empty table the path alone is stored, so the restart message is not an empty promise;
+    // with no account data nothing goes to the gateway.
+    void pathWithoutAccountIsStored()
+    {
+        startup::Form2 *form = open();
+        form->Text1->setText(QStringLiteral("/srv/o'neil/bbdd.mdb"));
+        form->Command2_Click();
+        QCOMPARE(f->prompter.count(), 1);
+        QCOMPARE(f->usuario(QStringLiteral("ruta_bbdd")), QStringLiteral("/srv/o'neil/bbdd.mdb"));
+        QCOMPARE(f->sim.requestCount(sim::Endpoint::PedirCoste), 0);
+        form->Command2_Click();   // unchanged now: nothing at all
+        QCOMPARE(f->prompter.count(), 1);
+    }
+
+    void noZoneSelectedNeverStoresEmpty()
+    {
+        f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"));
+        startup::Form2 *form = open();
+        form->txtUsuario->setText(QStringLiteral("ana"));
+        form->txtPass->setText(QStringLiteral("uno"));
+        form->Combo2->setCurrentIndex(-1);
+        QVERIFY(saveAndWait(form));
+        QCOMPARE(f->usuario(QStringLiteral("huso_horario")), QStringLiteral("GMT +01:00"));
+
+        // A stored zone outside the list is kept rather than blanked.
+        f->conexion.execute(QStringLiteral("UPDATE Usuario SET huso_horario='GMT +99:00'"));
+        form->close();
+        QTRY_VERIFY(!f->windows->form2());
+        form = open();
+        QCOMPARE(form->Combo2->currentIndex(), -1);
+        QVERIFY(saveAndWait(form));
+        QCOMPARE(f->usuario(QStringLiteral("huso_horario")), QStringLiteral("GMT +99:00"));
+    }
+
+    void defaultSender()
+    {
+        f->addAccountRow(QStringLiteral("ana"), QStringLiteral("uno"));
+        f->addSenderRow(QStringLiteral("A"), true);
+        f->addSenderRow(QStringLiteral("B"));
+        startup::Form2 *form = open();
+        form->Combo1->setCurrentIndex(1);
+        form->Command3_Click();
+        QCOMPARE(f->conexion.scalar(QStringLiteral("SELECT remitente FROM Remitentes WHERE defecto=1")).toString(),
+                 QStringLiteral("B"));
+        QCOMPARE(f->conexion.scalar(QStringLiteral("SELECT count(*) FROM Remitentes WHERE defecto=1")).toInt(), 1);
+        QCOMPARE(f->main.selected, QStringLiteral("B"));
+        QCOMPARE(f->prompter.lastCall().text, QStringLiteral("El remitente B se ha fijado como predeterminado."));
+
+        form->Combo1->setCurrentIndex(-1);
+        form->Command3_Click();
+        QCOMPARE(f->prompter.lastCall().text, QStringLiteral("Debes seleccionar primero un remitente válido."));
+    }
+
+    void closingShowsTheMainWindowAndManageAsksThePassword()
+    {
+        f->addAccountRow(QStringLiteral("ana"), QStringLiteral("uno"));
+        startup::Form2 *form = open();
+        form->Command5_Click();
+        QVERIFY(f->windows->form19());
+        QCOMPARE(f->windows->form19()->code(), QStringLiteral("9"));
+        form->Command6_Click();
+        QCOMPARE(f->main.shown, 1);
+        QTRY_VERIFY(!f->windows->form2());
+    }
+
+    void missingAccountWindow()
+    {
+        startup::Form3 *form = f->windows->showForm3();
+        QVERIFY(form->SkinLabel1->text().endsWith(QStringLiteral("gratuita en 127.0.0.1:")
+                                                  + QString::number(f->sim.port())));
+        QCOMPARE(form->Command1->text(), QStringLiteral("Deseo registrarme en Brisanta"));
+        form->Command1_Click();
+        form->Command1_Click();
+        QCOMPARE(f->shell.urls(), QStringList(2, f->sim.baseUrl() + QStringLiteral("extranet/")));
+        form->Command2->click();
+        QTRY_VERIFY(!f->windows->form3());
+    }
+
+    void progressWindowFillsAndStops()
+    {
+        startup::Form4 progress;
+        progress.start(QStringLiteral("Solicitando remitente..."));
+        QCOMPARE(progress.value(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(progress.value(), 147, 10000);
+        progress.finish();
+        QCOMPARE(progress.value(), startup::Form4::kMaximo);
+        QVERIFY(!progress.timer().isActive());
+    }
+};
+
+QTEST_MAIN(TestAccountSettings)
+#include "test_account_settings.moc"

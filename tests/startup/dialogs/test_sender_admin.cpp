@@ -1,0 +1,317 @@
+#include "dialog_fixture.h"
+
+#include "startup/dialogs/form2.h"
+#include "startup/dialogs/form4.h"
+#include "startup/dialogs/form9.h"
+#include "startup/dialogs/sender_admin.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using startup::senders::ReplyKind;
+
+namespace {
+
+QStringList entries(const QListWidget *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+void selectText(QListWidget *list, const QString &text)
+{
+    const auto found = list->findItems(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    QVERIFY(!found.isEmpty());
+    list->setCurrentItem(found.first());
+}
+
+} // namespace
+
+class TestSenderAdmin final : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<DialogFixture> f;
+
+    // Opens the window and waits for the account's list.
+    startup::Form9 *openLoaded()
+    {
+        startup::Form9 *form = f->windows->showForm9();
+        QSignalSpy handled(form, &startup::Form9::replyHandled);
+        if (!handled.wait(10000))
+            return nullptr;
+        return form;
+    }
+
+    bool waitReply(startup::Form9 *form)
+    {
+        QSignalSpy handled(form, &startup::Form9::replyHandled);
+        return handled.wait(10000);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        f = std::make_unique<DialogFixture>();
+        f->sim.addAccount(QStringLiteral("ana&co"), QStringLiteral("p+ss#1"));
+        f->addAccountRow(QStringLiteral("ana&co"), QStringLiteral("p+ss#1"));
+    }
+    void cleanup() { f.reset(); }
+
+    void replyPrefixes_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("payload");
+        QTest::newRow("list") << "0|SenderID list|A;B" << int(ReplyKind::List) << "A;B";
+        QTest::newRow("requested") << "0|SenderID requested|Nuevo" << int(ReplyKind::Requested) << "Nuevo";
+        QTest::newRow("removed") << "0|SenderID removed|Viejo" << int(ReplyKind::Removed) << "Viejo";
+        QTest::newRow("error") << "2|Error|" << int(ReplyKind::ServerError) << "";
+        QTest::newRow("not listed") << "2|SenderID not listed|" << int(ReplyKind::NotListed) << "";
+        QTest::newRow("already") << "2|SenderID already requested|" << int(ReplyKind::AlreadyRequested) << "";
+        QTest::newRow("auth") << "3|Authentication failure|" << int(ReplyKind::AuthFailure) << "";
+        QTest::newRow("params") << "3|Required parameters missing|" << int(ReplyKind::MissingParams) << "";
+        QTest::newRow("empty") << "" << int(ReplyKind::Other) << "";
+        QTest::newRow("lower case") << "0|senderid list|A" << int(ReplyKind::Other) << "";
+    }
+    void replyPrefixes()
+    {
+        QFETCH(QString, reply);
+        QFETCH(int, kind);
+        QFETCH(QString, payload);
+        const auto parsed = startup::senders::parseReply(reply);
+        QCOMPARE(int(parsed.kind), kind);
+        QCOMPARE(parsed.payload, payload);
+    }
+
+    // Each refusal reaches the user with its own message, changes nothing and closes the wait.
+    void refusalsThroughTheWindow_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("error") << "2|Error|" << "Error";
+        QTest::newRow("already") << "2|SenderID already requested|" << "Remitente existente";
+        QTest::newRow("auth") << "3|Authentication failure|" << "Error de autentificacion";
+        QTest::newRow("params") << "3|Required parameters missing|" << "Error de parametros";
+        QTest::newRow("other") << "<html>Error</html>" << "Error de conexion";
+    }
+    void refusalsThroughTheWindow()
+    {
+        QFETCH(QString, reply);
+        QFETCH(QString, title);
+        f->addSenderRow(QStringLiteral("Tienda"));
+        f->sim.armCustomReply(sim::Endpoint::PedirRemitentes, reply);
+        QVERIFY(f->windows->showForm9());
+        QCOMPARE(f->windows->form4()->text(), QStringLiteral("Cargando remitentes disponibles..."));
+        QVERIFY(waitReply(f->windows->form9()));
+        QCOMPARE(f->prompter.lastCall().title, title);
+        QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Critical);
+        QCOMPARE(f->senderRows(), QStringList{QStringLiteral("Tienda")});
+        QVERIFY(!f->windows->form4());
+    }
+
+    void listFillsTheAccountList()
+    {
+        f->addSenderRow(QStringLiteral("Local"));
+        f->sim.approveSender(QStringLiteral("ana&co"), QStringLiteral("Tienda"));
+        f->sim.approveSender(QStringLiteral("ana&co"), QStringLiteral("Avisos"));
+        startup::Form9 *form = openLoaded();
+        QVERIFY(form);
+        QCOMPARE(entries(form->List1), QStringList{QStringLiteral("Local")});
+        QCOMPARE(entries(form->List2), (QStringList{QStringLiteral("Tienda"), QStringLiteral("Avisos")}));
+        // The account travels whole: "&", "+" and "#" no longer cut the query.
+        const auto sent = f->sim.lastRequest(sim::Endpoint::PedirRemitentes);
+        QCOMPARE(sent->value("username"), QStringLiteral("ana&co"));
+        QCOMPARE(sent->value("password"), QStringLiteral("p+ss#1"));
+        QVERIFY(!form->Command2->isEnabled());
+        QVERIFY(!form->Command3->isEnabled());
+        QVERIFY(!f->windows->form4());
+    }
+
+    void listEdgeForms()
+    {
+        QCOMPARE(startup::senders::splitList(QStringLiteral("A;B;C")),
+                 (QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}));
+        QCOMPARE(startup::senders::splitList(QStringLiteral("A;")), (QStringList{QStringLiteral("A"), QString()}));
+        QVERIFY(startup::senders::splitList(QString()).isEmpty());
+    }
+
+    void requestAddsOnceEverywhere()
+    {
+        startup::Form9 *form = openLoaded();
+        QVERIFY(form);
+        startup::Form2 *settings = f->windows->showForm2();
+        const int refreshes = f->main.refreshes;
+        f->prompter.answerInput(QStringLiteral("Nuevo"));
+        form->Command1_Click();
+        QCOMPARE(f->windows->form4()->text(), QStringLiteral("Solicitando remitente..."));
+        QVERIFY(waitReply(form));
+        QCOMPARE(f->sim.lastRequest(sim::Endpoint::PedirRemitentes)->value("remitente"), QStringLiteral("Nuevo"));
+        QCOMPARE(f->prompter.lastCall().text, QStringLiteral("El remitente ha sido añadido satisfactoriamente"));
+        QCOMPARE(f->senderRows(), QStringList{QStringLiteral("Nuevo")});
+        QCOMPARE(entries(form->List1), QStringList{QStringLiteral("Nuevo")});
+        QCOMPARE(entries(form->List2), QStringList{QStringLiteral("Nuevo")});
+        QCOMPARE(f->main.refreshes, refreshes + 1);
+        QCOMPARE(settings->Combo1->count(), 1);
+        QVERIFY(!f->windows->form4());
+
+        // Asked again: the gateway says it has it already, and nothing is doubled.
+        f->prompter.answerInput(QStringLiteral("Nuevo"));
+        form->Command1_Click();
+        QVERIFY(waitReply(form));
+        QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Remitente existente"));
+        // A "requested" reply for an identifier already here adds no second row.
+        f->sim.armCustomReply(sim::Endpoint::PedirRemitentes, QStringLiteral("0|SenderID requested|Nuevo"));
+        f->prompter.answerInput(QStringLiteral("Nuevo"));
+        form->Command1_Click();
+        QVERIFY(waitReply(form));
+        QCOMPARE(f->senderRows(), QStringList{QStringLiteral("Nuevo")});
+        QCOMPARE(entries(form->List2), QStringList{QStringLiteral("Nuevo")});
+    }
+
+    void typedIdentifierIsChecked_data()
+    {
+        QTest::addColumn<std::optional<QString>>("answer");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("12 characters") << std::optional<QString>(QStringLiteral("ABCDEFGHIJKL"))
+                                       << "El remitente no puede tener mas de 11 caracteres.";
+        QTest::newRow("12 with ;") << std::optional<QString>(QStringLiteral("ABCDEF;HIJKL"))
+                                   << "El remitente no puede tener mas de 11 caracteres.";
+        QTest::newRow("empty") << std::optional<QString>(QString()) << "No ha introducido remitente";
+        QTest::newRow("cancelled") << std::optional<QString>() << "No ha introducido remitente";
+        QTest::newRow("semicolon") << std::optional<QString>(QStringLiteral("AB;C"))
+                                   << "El remitente no puede contener el simbolo ;";
+    }
+    void typedIdentifierIsChecked()
+    {
+        QFETCH(std::optional<QString>, answer);
+        QFETCH(QString, message);
+        startup::Form9 *form = openLoaded();
+        QVERIFY(form);
+        const int before = f->sim.requestCount(sim::Endpoint::PedirRemitentes);
+        f->prompter.answerInput(answer);
+        form->Command1_Click();
+        QCOMPARE(f->prompter.lastCall().text, message);
+        QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Remitente incorrecto"));
+        QCOMPARE(f->sim.requestCount(sim::Endpoint::PedirRemitentes), before);
+        QVERIFY(!form->requestPending());
+    }
+
+    void includeTakesAnAccountIdentifier()
+    {
+        f->sim.approveSender(QStringLiteral("ana&co"), QStringLiteral("O'Neil"));
+        f->sim.approveSender(QStringLiteral("ana&co"), QStringLiteral("Tienda"));
+        startup::Form9 *form = openLoaded();
+        QVERIFY(form);
+        selectText(form->List2, QStringLiteral("O'Neil"));
+        QVERIFY(form->Command3->isEnabled());
+        form->Command3_Click();
+        QCOMPARE(f->senderRows(), QStringList{QStringLiteral("O'Neil")});
+        QVERIFY(!form->Command3->isEnabled());
+        form->Command3_Click();   // again, by hand: still one row
+        QCOMPARE(f->senderRows(), QStringList{QStringLiteral("O'Neil")});
+        // Letter case counts: "tienda" beside "Tienda" may be included.
+        f->addSenderRow(QStringLiteral("tienda"));
+        selectText(form->List2, QStringLiteral("Tienda"));
+        QVERIFY(form->Command3->isEnabled());
+    }
+
+    void includeRefusesUnusableEntries()
+    {
+        f->sim.armCustomReply(sim::Endpoint::PedirRemitentes, QStringLiteral("0|SenderID list|ABCDEFGHIJKLM;"));
+        startup::Form9 *form = openLoaded();
+        QVERIFY(form);
+        QCOMPARE(form->List2->count(), 2);
+        for (const QString &text : {QStringLiteral("ABCDEFGHIJKLM"), QString()}) {
+            selectText(form->List2, text);
+            form->Command3_Click();
+            QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Remitente no válido"));
+            QCOMPARE(f->prompter.lastCall().text,
+                     QStringLiteral("El remitente introducido no es correcto. El remitente debe tener entre 1 y 11 "
+                                    "caracteres"));
+        }
+        form->List2->clearSelection();
+        form->Command3_Click();
+        QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Remitente no válido"));
+        QVERIFY(f->senderRows().isEmpty());
+    }
+
+    void deleteLocallyKeepsTheSelection()
+    {
+        f->addSenderRow(QStringLiteral("A"));
+        f->addSenderRow(QStringLiteral("B"));
+        f->addSenderRow(QStringLiteral("C"));
+        startup::Form9 *form = openLoaded();
+        QVERIFY(form);
+        startup::Form2 *settings = f->windows->showForm2();
+        settings->Combo1->setCurrentIndex(2);
+        selectText(form->List1, QStringLiteral("B"));
+        QVERIFY(form->Command2->isEnabled());
+        const int before = f->sim.requestCount(sim::Endpoint::PedirRemitentes);
+        form->Command2_Click();
+        QCOMPARE(f->sim.requestCount(sim::Endpoint::PedirRemitentes), before);
+        QCOMPARE(f->senderRows(), (QStringList{QStringLiteral("A"), QStringLiteral("C")}));
+        QCOMPARE(entries(form->List1), (QStringList{QStringLiteral("A"), QStringLiteral("C")}));
+        QCOMPARE(settings->Combo1->currentText(), QStringLiteral("C"));
+        QCOMPARE(f->main.refreshes, 1);
+        for (const QString &text : {QStringLiteral("A"), QStringLiteral("C")}) {
+            selectText(form->List1, text);
+            form->Command2_Click();
+        }
+        QVERIFY(f->senderRows().isEmpty());
+        QVERIFY(!form->Command2->isEnabled());
+    }
+
+    void deleteFromTheAccount()
+    {
+        f->addSenderRow(QStringLiteral("Tienda"));
+        f->addSenderRow(QStringLiteral("Suelto"));
+        f->addSenderRow(QStringLiteral("Otro"));
+        f->sim.approveSender(QStringLiteral("ana&co"), QStringLiteral("Tienda"));
+        startup::Form9 *form = openLoaded();
+        QVERIFY(form);
+        form->Check1->setChecked(true);
+
+        selectText(form->List1, QStringLiteral("Tienda"));
+        form->Command2_Click();
+        QVERIFY(!f->windows->form4());   // no wait shown for a removal
+        QVERIFY(waitReply(form));
+        QCOMPARE(f->sim.lastRequest(sim::Endpoint::PedirRemitentes)->value("delete"), QStringLiteral("1"));
+        QCOMPARE(f->prompter.lastCall().text, QStringLiteral("El remitente ha sido eliminado."));
+        QCOMPARE(f->senderRows(), (QStringList{QStringLiteral("Suelto"), QStringLiteral("Otro")}));
+        QVERIFY(form->List2->findItems(QStringLiteral("Tienda"), Qt::MatchExactly).isEmpty());
+        QVERIFY(f->sim.senders(QStringLiteral("ana&co")).isEmpty());
+
+        // Unknown to the account: the identifier that was sent goes, whatever is selected by then.
+        selectText(form->List1, QStringLiteral("Suelto"));
+        form->Command2_Click();
+        selectText(form->List1, QStringLiteral("Otro"));
+        QVERIFY(waitReply(form));
+        QCOMPARE(f->senderRows(), QStringList{QStringLiteral("Otro")});
+        QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Eliminar remitente"));
+    }
+
+    // Closing the window drops its request and its wait.
+    void closingAbortsTheRequest()
+    {
+        f->sim.armFault(sim::Endpoint::PedirRemitentes, sim::FaultKind::Hang);
+        startup::Form9 *form = f->windows->showForm9();
+        QVERIFY(f->windows->form4());
+        QVERIFY(form->requestPending());
+        QTRY_COMPARE_WITH_TIMEOUT(f->sim.hangingRequests(), 1, 10000);
+        form->Command4->click();
+        QVERIFY(!f->windows->form4());
+        QVERIFY(!form->channel().inFlight());
+        QTRY_VERIFY(!f->windows->form9());
+        f->sim.releaseHangs();
+        QCOMPARE(f->prompter.count(), 0);
+    }
+};
+
+QTEST_MAIN(TestSenderAdmin)
+#include "test_sender_admin.moc"
