@@ -1,0 +1,188 @@
+#include "history/cancellation.h"
+
+#include "history/history_view.h"
+#include "platform/text/url_encode.h"
+#include "startup/brand.h"
+
+namespace history {
+
+namespace {
+
+const QString kScript = QStringLiteral("APIv2/scheduled_sendings.php");
+const QString kFutureRows = QStringLiteral("f_programada<>'Inmediato' AND f_programada>?");
+
+QString field(const QStringList &fields, qsizetype i)
+{
+    return i < fields.size() ? fields.at(i).trimmed() : QString();
+}
+
+} // namespace
+
+CancelRequest f_peticion_cancelar(db::Connection &conexion, const QString &nodeKey, const Account &account, qint64 buf)
+{
+    CancelRequest req;
+    const std::optional<qint64> sid = sidFromKey(nodeKey);
+    if (!sid) {
+        req.status = CancelRequest::Status::NoRow;
+        return req;
+    }
+    if (account.login.isEmpty()) {
+        req.status = CancelRequest::Status::NoAccount;
+        req.notice = {kFaltanDatos, kFaltanDatosTitulo};
+        return req;
+    }
+    db::Result r;
+    const std::vector<db::Row> rows =
+        conexion.select(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {*sid}, &r);
+    if (!r.ok()) {
+        req.status = CancelRequest::Status::DatabaseError;
+        return req;
+    }
+    if (rows.empty()) {
+        req.status = CancelRequest::Status::NoRow;
+        return req;
+    }
+    req.smsId = rows.front().value(0).toString().trimmed();
+    req.url = brand::url_base() + kScript + QStringLiteral("?username=") + text::escapeRawValue(account.login)
+        + QStringLiteral("&password=") + text::escapeRawValue(account.pass) + QStringLiteral("&sms_id=")
+        + text::escapeRawValue(req.smsId) + QStringLiteral("&action=2&buf=") + QString::number(buf);
+    return req;
+}
+
+CancelOutcome f_respuesta_cancelar(db::Connection &conexion, const QString &texto, const QString &smsId)
+{
+    CancelOutcome out;
+    out.notice.text = kNoCancelado;
+    // An error page, an empty page or a lost connection: the user hears that nothing was cancelled.
+    if (texto.isEmpty() || !texto.contains(QLatin1Char('|')))
+        return out;
+
+    const QString code = field(texto.split(QLatin1Char('|')), 0);
+    if (code == QLatin1String("0")) {
+        const db::Result r = conexion.execute(QStringLiteral("DELETE FROM Historial WHERE id_web=?"), {smsId});
+        if (!r.ok()) {
+            out.status = CancelOutcome::Status::DatabaseError;
+            out.notice = {};
+            return out;
+        }
+        out.status = CancelOutcome::Status::Cancelled;
+        out.changed = r.changes > 0;
+        out.notice.text = QStringLiteral(
+            "El envio ha sido cancelado satisfactoriamente, y los créditos le han sido devueltos.");
+    } else if (code == QLatin1String("3")) {
+        out.status = CancelOutcome::Status::OfferDelete;
+        out.notice = {QStringLiteral("No ha sido posible cancelar el envio, probablemente fue realizado desde otro "
+                                     "usuario. Se recomienda eliminar el registro para evitar futuras confusiones."),
+                      QStringLiteral("Cancelación fallida. Eliminar registro?")};
+    } else if (code == QLatin1String("4")) {
+        const db::Result r = conexion.execute(
+            QStringLiteral("UPDATE Historial SET f_programada='Inmediato' WHERE id_web=?"), {smsId});
+        if (!r.ok()) {
+            out.status = CancelOutcome::Status::DatabaseError;
+            out.notice = {};
+            return out;
+        }
+        out.status = CancelOutcome::Status::AlreadySent;
+        out.changed = r.changes > 0;
+        out.notice.text = QStringLiteral("El mensaje ya ha sido enviado, y no puede cancelarse.");
+    }
+    return out;
+}
+
+db::Result deleteRefusedSend(db::Connection &conexion, const QString &smsId)
+{
+    return conexion.execute(QStringLiteral("DELETE FROM Historial WHERE id_web=?"), {smsId});
+}
+
+CancelAllOutcome cancelarTodos(db::Connection &conexion, const Condition &view, const Account &account,
+                               const QString &now, const AskText &ask, const SyncTransport &transport)
+{
+    CancelAllOutcome out;
+    if (account.login.isEmpty()) {
+        out.status = CancelAllOutcome::Status::NoAccount;
+        out.notice = {kFaltanDatos, kFaltanDatosTitulo};
+        return out;
+    }
+
+    const Condition future = view && Condition{kFutureRows, {now}};
+    db::Result r;
+    const std::vector<db::Row> rows = conexion.select(
+        QStringLiteral("SELECT sid, id_web FROM Historial") + whereClause(future) + QStringLiteral(" ORDER BY sid DESC"),
+        future.values, &r);
+    if (!r.ok()) {
+        out.status = CancelAllOutcome::Status::DatabaseError;
+        return out;
+    }
+    if (rows.empty())
+        return out;
+
+    out.asked = int(rows.size());
+    const QString n = QString::number(out.asked);
+    const bool yes = confirmacion_si(
+        ask,
+        QStringLiteral("Está a punto de cancelar ") + n
+            + QStringLiteral(" envíos programados. Dicha operación no tiene vuelta a atrás, está seguro de ello? "
+                             "Escriba SI para continuar, o pulse cancelar."),
+        QStringLiteral("Confirmar cancelación de ") + n + QStringLiteral(" envíos"), SiRule::Exact);
+    if (!yes) {
+        out.status = CancelAllOutcome::Status::Aborted;
+        out.notice = {kOperacionAnulada, kOperacionAbortada};
+        return out;
+    }
+
+    QStringList cancelledIds;
+    bool unreachable = !transport;
+    for (const db::Row &row : rows) {
+        if (unreachable)
+            break;
+        const QString id = row.value(1).toString().trimmed();
+        const TransportReply reply = transport(
+            kScript,
+            {QStringLiteral("Fuente"), QStringLiteral("username"), QStringLiteral("password"), QStringLiteral("sms_id"),
+             QStringLiteral("action")},
+            {QStringLiteral("Desktop"), account.login, account.pass, id, QStringLiteral("2")});
+        if (!reply.ok) {
+            unreachable = true;
+            break;
+        }
+        if (reply.text.contains(QLatin1Char('|')) && field(reply.text.split(QLatin1Char('|')), 0) == QLatin1String("0"))
+            cancelledIds.append(id);
+    }
+
+    // The gateway has let these sends go; the rows follow in one step.
+    if (!cancelledIds.isEmpty()) {
+        db::Transaction transaction(conexion);
+        db::Statement remove = conexion.prepare(QStringLiteral("DELETE FROM Historial WHERE id_web=?1"), &r);
+        for (const QString &id : std::as_const(cancelledIds)) {
+            if (!r.ok())
+                break;
+            remove.bind(1, id);
+            r = remove.run();
+            remove.reset();
+        }
+        if (r.ok())
+            r = transaction.isActive() ? transaction.commit() : db::Result{db::Status::Error, QStringLiteral("no transaction")};
+        if (!r.ok()) {
+            out.status = CancelAllOutcome::Status::DatabaseError;
+            out.cancelled = int(cancelledIds.size());
+            out.notice.text = QStringLiteral("Se han cancelado ") + QString::number(out.cancelled)
+                + QStringLiteral(" envios programados, pero no ha sido posible borrarlos del historial.");
+            return out;
+        }
+        out.changed = true;
+    }
+    out.cancelled = int(cancelledIds.size());
+    const QString done = QStringLiteral("Se han cancelado ") + QString::number(out.cancelled)
+        + QStringLiteral(" envios programados.");
+    if (unreachable) {
+        out.status = CancelAllOutcome::Status::Unreachable;
+        out.notice = {QStringLiteral("No ha sido posible conectar con el servidor. ") + done,
+                      QStringLiteral("Conexión fallida")};
+    } else {
+        out.status = CancelAllOutcome::Status::Done;
+        out.notice.text = done;
+    }
+    return out;
+}
+
+} // namespace history

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "history/account.h"
+#include "history/condition.h"
+#include "history/confirmation.h"
+#include "platform/db/connection.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// Cancelling scheduled sends (`APIv2/scheduled_sendings.php`, action "2"): one send from the
+// popup menu, or every future send of the view ("Cancelar todos").
+namespace history {
+
+// What the window shows after an operation: a message and its title (both may be empty).
+struct Notice {
+    QString text;
+    QString title;
+};
+
+struct CancelRequest {
+    enum class Status { Ready, NoAccount, NoRow, DatabaseError };
+    Status status = Status::Ready;
+    QString url;              // the GET address, values made form-safe
+    QString smsId;            // the send asked about: the reply acts on this row
+    Notice notice;            // for NoAccount
+};
+
+// "Cancelar envío" for the send a node key names. `account` must already be reloaded
+// (f_reload_userdata); `buf` is the cancel channel's counter.
+CancelRequest f_peticion_cancelar(db::Connection &conexion, const QString &nodeKey, const Account &account, qint64 buf);
+
+struct CancelOutcome {
+    enum class Status {
+        Cancelled,       // "0": the row is gone
+        NotCancelled,    // "1", "2", any other code, or no usable reply
+        OfferDelete,     // "3": ask, then deleteRefusedSend() on Yes
+        AlreadySent,     // "4": the row is now an immediate send
+        DatabaseError,
+    };
+    Status status = Status::NotCancelled;
+    bool changed = false;     // redraw the view
+    Notice notice;
+};
+
+// f_respuesta_cancelar. `smsId` is CancelRequest::smsId, captured when the request left: a reply
+// naming another send never removes that other send.
+CancelOutcome f_respuesta_cancelar(db::Connection &conexion, const QString &texto, const QString &smsId);
+
+// The Yes of the code "3" question: the row of the send asked about is deleted locally.
+db::Result deleteRefusedSend(db::Connection &conexion, const QString &smsId);
+
+// The blocking transport as "Cancelar todos" needs it: a POST of the pairs to `path` (relative to
+// the gateway's base address). The real one wraps net::SyncHttp; values go in raw, the transport
+// makes them form-safe.
+struct TransportReply {
+    bool ok = false;          // false: the gateway could not be reached or did not answer
+    QString text;
+};
+using SyncTransport =
+    std::function<TransportReply(const QString &path, const QStringList &names, const QStringList &values)>;
+
+struct CancelAllOutcome {
+    enum class Status { Nothing, NoAccount, Aborted, Done, Unreachable, DatabaseError };
+    Status status = Status::Nothing;
+    int asked = 0;            // future sends in the view
+    int cancelled = 0;
+    bool changed = false;     // redraw the view
+    Notice notice;
+};
+
+// "Cancelar todos" over the view's condition (HistoryPage::condition). `now` is nowStamp().
+// Every cancelled send's row goes in one transaction once the gateway has answered.
+CancelAllOutcome cancelarTodos(db::Connection &conexion, const Condition &view, const Account &account,
+                               const QString &now, const AskText &ask, const SyncTransport &transport);
+
+inline const QString kNoCancelado = QStringLiteral("No ha sido posible cancelar el envio.");
+
+} // namespace history

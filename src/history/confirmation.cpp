@@ -1,0 +1,26 @@
+#include "history/confirmation.h"
+
+namespace history {
+
+namespace {
+
+bool isSi(const QString &answer)
+{
+    return answer.toUpper() == QLatin1String("SI");
+}
+
+} // namespace
+
+bool confirmacion_si(const AskText &ask, const QString &prompt, const QString &title, SiRule rule)
+{
+    QString answer = QStringLiteral("NO");
+    const auto accepted = [rule](const QString &a) { return isSi(rule == SiRule::Trimmed ? a.trimmed() : a); };
+    while (!answer.isEmpty() && !accepted(answer)) {
+        if (!ask)
+            return false;
+        answer = ask(prompt, title, answer).value_or(QString());
+    }
+    return isSi(answer.trimmed());
+}
+
+} // namespace history

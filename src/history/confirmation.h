@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// `confirmacion_si`: destructive bulk operations go on only when the user types "SI".
+namespace history {
+
+// An input box: the prompt, the title and the default answer; nothing when the user cancels.
+using AskText = std::function<std::optional<QString>(const QString &prompt, const QString &title,
+                                                     const QString &defaultText)>;
+
+enum class SiRule {
+    Exact,      // "Cancelar todos": any case, but blanks around "SI" make it ask again
+    Trimmed,    // "Eliminar todos (enviados)": blanks around "SI" are accepted
+};
+
+// Asks (default "NO", then the previous answer) until the answer is "SI" under the rule or empty;
+// Cancel counts as empty. True when the final answer, trimmed and upper-cased, is "SI".
+bool confirmacion_si(const AskText &ask, const QString &prompt, const QString &title, SiRule rule);
+
+inline const QString kOperacionAnulada = QStringLiteral("Operación anulada correctamente sin cambios");
+inline const QString kOperacionAbortada = QStringLiteral("Operación abortada");
+
+} // namespace history

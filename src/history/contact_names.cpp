@@ -1,0 +1,83 @@
+#include "history/contact_names.h"
+
+#include <QSet>
+
+namespace history {
+
+QString cutForNames(const QString &destinos)
+{
+    if (destinos.size() <= 1000)
+        return destinos;
+    const qsizetype comma = destinos.indexOf(QLatin1Char(','), 999);
+    return comma < 0 ? destinos : destinos.left(comma);
+}
+
+NameBook NameBook::lookup(db::Connection &conexion, const QStringList &numbers, db::Result *result)
+{
+    NameBook book;
+    db::Result status;
+    QSet<QString> wanted;
+    for (const QString &n : numbers) {
+        if (!n.isEmpty())
+            wanted.insert(n);
+    }
+    if (wanted.isEmpty()) {
+        if (result)
+            *result = status;
+        return book;
+    }
+
+    // The numbers of a page go in through a temporary table: any count, all bound.
+    status = conexion.execute(QStringLiteral(
+        "CREATE TEMP TABLE IF NOT EXISTS historial_numeros (numero TEXT PRIMARY KEY)"));
+    if (status.ok())
+        status = conexion.execute(QStringLiteral("DELETE FROM temp.historial_numeros"));
+    if (status.ok()) {
+        db::Transaction transaction(conexion);   // inactive inside a caller's transaction: fine
+        db::Statement insert = conexion.prepare(
+            QStringLiteral("INSERT OR IGNORE INTO temp.historial_numeros (numero) VALUES (?1)"), &status);
+        for (auto it = wanted.cbegin(); status.ok() && it != wanted.cend(); ++it) {
+            insert.bind(1, *it);
+            status = insert.run();
+            insert.reset();
+        }
+        if (status.ok() && transaction.isActive())
+            status = transaction.commit();
+    }
+    if (status.ok()) {
+        db::Statement query = conexion.prepare(QStringLiteral(
+            "SELECT n.numero, (SELECT a.nombre FROM Agenda a WHERE a.telefono = n.numero "
+            "ORDER BY a.sid LIMIT 1) FROM temp.historial_numeros n"), &status);
+        while (status.ok() && query.next()) {
+            // No contact, or a contact whose name is null: the number is shown instead.
+            const QVariant name = query.value(1);
+            if (!name.isNull())
+                book.m_names.insert(query.text(0), name.toString());
+        }
+        if (status.ok() && !query.error().isEmpty())
+            status = {db::Status::Error, query.error()};
+        conexion.execute(QStringLiteral("DELETE FROM temp.historial_numeros"));
+    }
+    if (result)
+        *result = status;
+    return book;
+}
+
+QString NameBook::namesFor(const QString &destinos) const
+{
+    if (destinos.isEmpty())
+        return {};
+    QStringList texts;
+    for (const QString &n : destinos.split(QLatin1Char(',')))
+        texts.append(m_names.value(n, n));
+    return texts.join(QStringLiteral(", "));
+}
+
+QString f_subhistorial_nombres(db::Connection &conexion, QString &destinos)
+{
+    destinos = cutForNames(destinos);
+    const NameBook book = NameBook::lookup(conexion, destinos.split(QLatin1Char(',')));
+    return book.namesFor(destinos);
+}
+
+} // namespace history

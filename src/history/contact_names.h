@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/db/connection.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+// "Mostrar nombres": contact names for the numbers of a send (f_subhistorial_nombres).
+namespace history {
+
+// A list is looked up only up to the first "," at or after its 1000th character; the rest is cut
+// off (the caller's list too, as the old client did). A list with no such "," is kept whole.
+QString cutForNames(const QString &destinos);
+
+// Names of many numbers at once: one statement for a whole page instead of one per number.
+class NameBook final {
+public:
+    // The first contact (lowest sid) with each number; numbers without a contact are absent.
+    static NameBook lookup(db::Connection &conexion, const QStringList &numbers, db::Result *result = nullptr);
+
+    // The names text of a comma-separated list: each number's name, or the number itself, joined
+    // by ", ". The list must already be cut (cutForNames).
+    QString namesFor(const QString &destinos) const;
+
+    qsizetype size() const { return m_names.size(); }
+
+private:
+    QHash<QString, QString> m_names;
+};
+
+// One list on its own, cut in place like the old client's by-reference argument.
+QString f_subhistorial_nombres(db::Connection &conexion, QString &destinos);
+
+} // namespace history

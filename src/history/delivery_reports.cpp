@@ -1,0 +1,154 @@
+#include "history/delivery_reports.h"
+
+#include "history/history_view.h"
+#include "platform/text/url_encode.h"
+#include "startup/brand.h"
+
+#include <QRegularExpression>
+
+namespace history {
+
+namespace {
+
+// The rows of this account on a database that several accounts may share.
+const QString kOwnRows = QStringLiteral("(username=? OR username IS NULL OR username='')");
+
+bool isNumberList(const QString &list)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[0-9,]+$"));
+    return pattern.match(list).hasMatch();
+}
+
+} // namespace
+
+GatewayRequest f_peticion_getreport(const Account &account, const QString &ids)
+{
+    return {brand::url_base() + QStringLiteral("APIv2/getreport.php"),
+            {{QStringLiteral("username"), text::escapeRawValue(account.login)},
+             {QStringLiteral("password"), text::escapeRawValue(account.pass)},
+             {QStringLiteral("sms_id"), text::escapeRawValue(ids)}}};
+}
+
+PendingReport f_actualizar_pendientes(db::Connection &conexion, const Account &account, const QString &nowMinutes)
+{
+    PendingReport pending;
+    db::Result r;
+    const std::vector<db::Row> rows = conexion.select(
+        QStringLiteral("SELECT id_web FROM Historial WHERE (f_programada='Inmediato' OR f_programada<?) "
+                       "AND estado LIKE '0|%' AND id_web IS NOT NULL AND id_web<>'' AND ")
+            + kOwnRows + QStringLiteral(" ORDER BY sid DESC LIMIT ?"),
+        {nowMinutes, account.login, kMaxReportIds}, &r);
+    if (!r.ok()) {
+        pending.status = PendingReport::Status::DatabaseError;
+        return pending;
+    }
+    for (const db::Row &row : rows)
+        pending.ids.append(row.value(0).toString());
+    if (pending.ids.isEmpty())
+        return pending;
+    pending.status = PendingReport::Status::Ready;
+    pending.request = f_peticion_getreport(account, pending.ids.join(QLatin1Char(',')));
+    return pending;
+}
+
+std::optional<GatewayRequest> f_consultar_estado(db::Connection &conexion, const Account &account,
+                                                 const QString &nodeKey)
+{
+    const std::optional<qint64> sid = sidFromKey(nodeKey);
+    if (!sid)
+        return std::nullopt;
+    const QString id = conexion.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {*sid}).toString();
+    if (id.isEmpty())
+        return std::nullopt;
+    return f_peticion_getreport(account, id);
+}
+
+QString LineaEstado::estado() const
+{
+    return codigo + QLatin1Char('|') + confirmados + QLatin1Char('|') + fallidos;
+}
+
+std::optional<LineaEstado> parseLineaEstado(QStringView line)
+{
+    const QList<QStringView> fields = line.trimmed().split(QLatin1Char('|'));
+    if (fields.size() < 2)
+        return std::nullopt;
+    LineaEstado l;
+    l.codigo = fields.at(0).trimmed().toString();
+    l.id = fields.at(1).trimmed().toString();
+    if (l.codigo.isEmpty() || l.id.isEmpty())
+        return std::nullopt;
+    if (fields.size() > 2 && !fields.at(2).trimmed().isEmpty())
+        l.confirmados = fields.at(2).trimmed().toString();
+    if (fields.size() > 3 && !fields.at(3).trimmed().isEmpty())
+        l.fallidos = fields.at(3).trimmed().toString();
+    // The view reads these lists by position; anything else would corrupt the stored state.
+    if (!isNumberList(l.confirmados) || !isNumberList(l.fallidos))
+        return std::nullopt;
+    return l;
+}
+
+ReportOutcome f_respuesta_estado(db::Connection &conexion, const QString &texto, const Account &account)
+{
+    ReportOutcome out;
+    if (texto.isEmpty() || !texto.contains(QLatin1Char('|'))) {
+        out.status = ReportOutcome::Status::ConnectionError;
+        out.message = kErrorConexion;
+        return out;
+    }
+
+    db::Transaction transaction(conexion);
+    if (!transaction.isActive()) {
+        out.status = ReportOutcome::Status::DatabaseError;
+        return out;
+    }
+    db::Result r;
+    db::Statement update = conexion.prepare(
+        QStringLiteral("UPDATE Historial SET estado=?1 WHERE id_web=?2 AND (estado IS NULL OR estado<>?1)"), &r);
+    db::Statement remove;
+    if (r.ok())
+        remove = conexion.prepare(QStringLiteral("DELETE FROM Historial WHERE id_web=?1 AND ")
+                                      + QString(kOwnRows).replace(QLatin1Char('?'), QStringLiteral("?2")),
+                                  &r);
+
+    // Lines end in CR LF; a bare LF, a trailing empty line or a blank line are all the same here.
+    const QList<QStringView> lines = QStringView(texto).split(QLatin1Char('\n'));
+    for (const QStringView line : lines) {
+        if (!r.ok())
+            break;
+        const std::optional<LineaEstado> l = parseLineaEstado(line);
+        if (!l) {
+            if (!line.trimmed().isEmpty())
+                ++out.skipped;
+            continue;
+        }
+        if (l->codigo == QLatin1String("0") || l->codigo == QLatin1String("1")) {
+            update.bindAll({l->estado(), l->id});
+            r = update.run();
+            update.reset();
+            if (r.changes > 0)
+                ++out.updated;
+        } else if (l->codigo == QLatin1String("5")) {
+            remove.bindAll({l->id, account.login});
+            r = remove.run();
+            remove.reset();
+            if (r.changes > 0)
+                ++out.deleted;
+            else
+                ++out.skipped;
+        } else {
+            ++out.skipped;
+        }
+    }
+    if (r.ok())
+        r = transaction.commit();
+    if (!r.ok()) {
+        out = {};
+        out.status = ReportOutcome::Status::DatabaseError;
+        return out;
+    }
+    out.changed = out.updated > 0 || out.deleted > 0;
+    return out;
+}
+
+} // namespace history

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "history/account.h"
+#include "history/gateway_request.h"
+#include "platform/db/connection.h"
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+
+// Delivery reports (`APIv2/getreport.php`): which sends to ask for, the request, and the reply
+// written into `Historial.estado`.
+namespace history {
+
+inline constexpr int kMaxReportIds = 20;
+
+// The report request for identifiers already joined by ",". Values made form-safe.
+GatewayRequest f_peticion_getreport(const Account &account, const QString &ids);
+
+struct PendingReport {
+    enum class Status { Nothing, Ready, DatabaseError };
+    Status status = Status::Nothing;
+    QStringList ids;              // newest first, at most 20
+    GatewayRequest request;       // filled when Ready
+};
+
+// f_actualizar_pendientes: the due sends (immediate, or scheduled before the current minute) whose
+// report is not final, newest first. On a shared database only this account's sends (`username`
+// equal to the login, or empty) are asked for. `nowMinutes` is history::nowMinutes().
+PendingReport f_actualizar_pendientes(db::Connection &conexion, const Account &account, const QString &nowMinutes);
+
+// "Actualizar confirmación" for the send a node key names (any state). Nothing for "l0", an
+// unknown sid or a send without an identifier.
+std::optional<GatewayRequest> f_consultar_estado(db::Connection &conexion, const Account &account,
+                                                 const QString &nodeKey);
+
+// `linea_estado`: code|id|confirmed|failed.
+struct LineaEstado {
+    QString codigo;
+    QString id;
+    QString confirmados = QStringLiteral("0");
+    QString fallidos = QStringLiteral("0");
+
+    // The state stored for a code "0" or "1" line: the line without its identifier.
+    QString estado() const;
+};
+
+// Nothing for a line that does not carry a code and an identifier; CR and blanks around the
+// fields are dropped; missing lists read as "0". Lists with anything but digits and "," are refused.
+std::optional<LineaEstado> parseLineaEstado(QStringView line);
+
+struct ReportOutcome {
+    enum class Status { Applied, ConnectionError, DatabaseError };
+    Status status = Status::Applied;
+    bool changed = false;         // a row was updated or deleted: redraw the view
+    int updated = 0;
+    int deleted = 0;
+    int skipped = 0;              // lines with other codes, junk, or ids with no row
+    QString message;              // for the user; empty when there is nothing to say
+};
+
+// f_respuesta_estado: applies a whole reply in one transaction. `account` is the one the request
+// was sent for: a code "5" ("unknown send") only removes that account's rows (or rows without an
+// account), never another workstation's.
+ReportOutcome f_respuesta_estado(db::Connection &conexion, const QString &texto, const Account &account);
+
+inline const QString kErrorConexion = QStringLiteral("Error de conexion");
+
+} // namespace history

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QRgb>
+#include <QString>
+#include <QStringList>
+
+// `estado_entrega` ("flag|confirmed|failed") read against a send's recipients, and the colour a
+// send is drawn in.
+namespace history {
+
+// The delivery breakdown of one send (f_subhistorial_parse_estado).
+struct Desglose {
+    QString confirmados;        // confirmed numbers, comma-separated; empty when none
+    QString fallidos;           // failed numbers, likewise
+    QString pendientes;         // recipients in neither list, comma-separated, no blanks
+    qint64 nConfirmados = 0;
+    qint64 nFallidos = 0;
+    qint64 nPendientes = 0;     // total - confirmed - failed (as the old client counted)
+    qint64 total = 0;           // items of the recipient list; 0 for an empty list
+
+    // The seven texts in the old array order: lists, then counts, then the total.
+    QStringList texts() const;
+};
+
+// Never fails: a null or short state gives empty lists, a state without its second "|" keeps
+// everything after the flag as the confirmed list.
+Desglose f_subhistorial_parse_estado(const QString &estado, const QString &destinatarios);
+
+enum class Colour { None, Green, Red, Grey, Orange };
+
+// The colour as the old client stored it: blue-green-red, so 255 is red.
+int vbColour(Colour colour);
+QRgb rgb(Colour colour);
+
+// color_estado: green when everything is confirmed, red when failures outnumber both other
+// classes, grey while the send time lies ahead, orange otherwise. `now` is nowStamp().
+Colour color_estado(const Desglose &d, const QString &rowTime, const QString &now);
+
+// The colour of the unconfirmed recipients: orange once the send time has passed.
+Colour pendingColour(Colour rowColour, const QString &rowTime, const QString &now);
+
+} // namespace history

@@ -1,0 +1,246 @@
+#include "history/history_view.h"
+
+#include "history/contact_names.h"
+#include "history/send_time.h"
+
+namespace history {
+
+namespace {
+
+// A send is still to come while its scheduled time is later than now; one scheduled for the
+// current minute already counts as sent.
+const QString kFuture = QStringLiteral("(f_programada<>'Inmediato' AND f_programada>?)");
+const QString kSent = QStringLiteral("(f_programada='Inmediato' OR f_programada<=?)");
+
+struct Row {
+    qint64 sid = 0;
+    QString destinatario;
+    QString fEnvio;
+    QString fProgramada;
+    QString mensaje;
+    QString estado;
+};
+
+QString commaSpaced(const QString &list)
+{
+    QString s = list;
+    return s.replace(QLatin1Char(','), QStringLiteral(", "));
+}
+
+void addClass(std::vector<HistoryNode> &nodes, const QString &sid, const QString &sendKey,
+              const QString &classPrefix, const QString &listPrefix, const QString &caption,
+              qint64 count, qint64 total, const QString &list, Colour colour)
+{
+    if (count <= 0)
+        return;
+    const int image = count == 1 ? 7 : 6;
+    const QString classKey = classPrefix + sid;
+    nodes.push_back({classKey, sendKey,
+                     caption + QStringLiteral(" (") + QString::number(count) + QLatin1Char('/')
+                         + QString::number(total) + QLatin1Char(')'),
+                     image, colour});
+    nodes.push_back({listPrefix + sid, classKey, commaSpaced(list), image, colour});
+}
+
+} // namespace
+
+Condition viewCondition(VerOpcion ver, const QString &now)
+{
+    switch (ver) {
+    case VerOpcion::Enviados:
+        return {kSent, {now}};
+    case VerOpcion::Programados:
+        return {kFuture, {now}};
+    case VerOpcion::Todos:
+        break;
+    }
+    return {};
+}
+
+Condition statementCondition(const ViewOptions &options, const QString &now)
+{
+    Condition c = viewCondition(options.ver, now);
+    if (options.filtrar && !options.filtro.isEmpty())
+        c = c && options.filtro;
+    return c;
+}
+
+std::optional<qint64> sidFromKey(const QString &key)
+{
+    if (key == QLatin1String("l0"))
+        return std::nullopt;
+    const qsizetype blank = key.lastIndexOf(QLatin1Char(' '));
+    if (blank < 0)
+        return std::nullopt;
+    bool ok = false;
+    const qint64 sid = key.mid(blank + 1).toLongLong(&ok);
+    return ok ? std::optional<qint64>(sid) : std::nullopt;
+}
+
+HistoryPage f_historial(db::Connection &conexion, const ViewOptions &options, const QString &now)
+{
+    HistoryPage page;
+    page.condition = statementCondition(options, now);
+    const QString where = whereClause(page.condition);
+
+    // The count, then the two bulk items as existence probes: each can stop at its first row and
+    // can use an index on f_programada where the file has one.
+    db::Result r;
+    const QVariant count = conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Historial") + where,
+                                           page.condition.values, &r);
+    if (!r.ok()) {
+        page.status = HistoryPage::Status::DatabaseError;
+        page.error = r.error;
+    }
+    page.rowCount = count.toLongLong();
+    if (page.rowCount <= 0) {
+        page.rowCount = 0;
+        page.label = QStringLiteral("Página 1 de 1");
+        page.nodes.push_back({QStringLiteral("l0"), {}, QStringLiteral("Sin registros"), 0, Colour::None});
+        return page;
+    }
+    const auto exists = [&](const Condition &extra) {
+        const Condition c = page.condition && extra;
+        return conexion.scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM Historial") + whereClause(c)
+                                   + QStringLiteral(")"),
+                               c.values)
+                   .toLongLong()
+            != 0;
+    };
+    // Send times start with a digit and sort before "Inmediato", so "not Inmediato and later
+    // than now" is these two ranges.
+    page.cancelarTodos = exists({QStringLiteral("(f_programada>? AND f_programada<'Inmediato') OR f_programada>'Inmediato'"), {now}});
+    page.eliminarTodos = exists({kSent, {now}});
+
+    page.lastPage = (page.rowCount - 1) / kPageSize;
+    page.page = options.pagina < 0 ? 0 : options.pagina;
+    if (page.page * kPageSize >= page.rowCount)
+        page.page = page.lastPage;
+    page.label = QStringLiteral("Página ") + QString::number(page.page + 1) + QStringLiteral(" de ")
+        + QString::number(page.lastPage + 1);
+
+    std::vector<Row> rows;
+    rows.reserve(kPageSize);
+    {
+        db::Statement st = conexion.prepare(
+            QStringLiteral("SELECT sid, destinatario, f_envio, f_programada, mensaje, estado FROM Historial")
+                + where + QStringLiteral(" ORDER BY sid DESC LIMIT ? OFFSET ?"),
+            &r);
+        if (r.ok()) {
+            st.bindAll(page.condition.values + QVariantList{kPageSize, page.page * kPageSize});
+            while (st.next())
+                rows.push_back({st.value(0).toLongLong(), st.text(1), st.text(2), st.text(3), st.text(4), st.text(5)});
+            if (!st.error().isEmpty())
+                r = {db::Status::Error, st.error()};
+        }
+    }
+    if (!r.ok()) {
+        page.status = HistoryPage::Status::DatabaseError;
+        page.error = r.error;
+        return page;
+    }
+
+    std::vector<Desglose> breakdowns;
+    breakdowns.reserve(rows.size());
+    for (const Row &row : rows)
+        breakdowns.push_back(f_subhistorial_parse_estado(row.estado, row.destinatario));
+
+    if (options.mostrarNombres) {
+        QStringList numbers;
+        for (Desglose &d : breakdowns) {
+            for (QString *list : {&d.pendientes, &d.confirmados, &d.fallidos}) {
+                *list = cutForNames(*list);
+                if (!list->isEmpty())
+                    numbers += list->split(QLatin1Char(','));
+            }
+        }
+        const NameBook book = NameBook::lookup(conexion, numbers, &r);
+        // Without names the view still shows the numbers.
+        for (Desglose &d : breakdowns) {
+            for (QString *list : {&d.pendientes, &d.confirmados, &d.fallidos})
+                *list = book.namesFor(*list);
+        }
+    }
+
+    page.nodes.reserve(rows.size() * 11);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row &row = rows[i];
+        const Desglose &d = breakdowns[i];
+        const QString sid = QString::number(row.sid);
+        const QString time = rowTime(row.fEnvio, row.fProgramada);
+        const qint64 n = page.page * kPageSize + qint64(i) + 1;
+
+        QString suffix;
+        if (d.total == 1) {
+            for (const QString *list : {&d.pendientes, &d.confirmados, &d.fallidos}) {
+                if (!list->isEmpty()) {
+                    suffix = QStringLiteral(" - ") + *list;
+                    break;
+                }
+            }
+        }
+        const Colour colour = color_estado(d, time, now);
+        if (colour == Colour::Grey)
+            page.cancelarTodos = true;
+        else
+            page.eliminarTodos = true;
+
+        const QString sendKey = QStringLiteral("pMensaje ") + sid;
+        page.nodes.push_back({sendKey, {},
+                              QStringLiteral("Mensaje ") + QString::number(n) + QStringLiteral(" (") + time
+                                  + QLatin1Char(')') + suffix,
+                              10, colour});
+        addClass(page.nodes, sid, sendKey, QStringLiteral("pRecibidos "), QStringLiteral("Recibidos "),
+                 QStringLiteral("Destinatarios confirmados:"), d.nConfirmados, d.total, d.confirmados,
+                 Colour::Green);
+        addClass(page.nodes, sid, sendKey, QStringLiteral("pFallidos "), QStringLiteral("Fallidos "),
+                 QStringLiteral("Destinatarios fallidos:"), d.nFallidos, d.total, d.fallidos, Colour::Red);
+        addClass(page.nodes, sid, sendKey, QStringLiteral("pPendientes "), QStringLiteral("Pendientes "),
+                 QStringLiteral("Destinatarios sin confirmación:"), d.nPendientes, d.total, d.pendientes,
+                 pendingColour(colour, time, now));
+        page.nodes.push_back({QStringLiteral("pFecha ") + sid, sendKey, QStringLiteral("Fecha de envío"), 1, colour});
+        page.nodes.push_back({QStringLiteral("Fecha ") + sid, QStringLiteral("pFecha ") + sid, row.fEnvio, 5, colour});
+        page.nodes.push_back({QStringLiteral("pTexto ") + sid, sendKey, QStringLiteral("Texto del mensaje"), 1, colour});
+        page.nodes.push_back({QStringLiteral("Texto ") + sid, QStringLiteral("pTexto ") + sid, row.mensaje, 5, colour});
+    }
+    return page;
+}
+
+RowMenu rowMenu(db::Connection &conexion, const QString &nodeKey, const QString &now)
+{
+    RowMenu menu;
+    const std::optional<qint64> sid = sidFromKey(nodeKey);
+    if (!sid) {
+        menu.status = RowMenu::Status::EmptyView;
+        return menu;
+    }
+    db::Result r;
+    const std::vector<db::Row> rows = conexion.select(
+        QStringLiteral("SELECT f_programada, destinatario, estado FROM Historial WHERE sid=?"), {*sid}, &r);
+    if (!r.ok()) {
+        menu.status = RowMenu::Status::DatabaseError;
+        return menu;
+    }
+    if (rows.empty()) {
+        menu.status = RowMenu::Status::NoRow;
+        return menu;
+    }
+    const QString programada = rows.front().value(0).toString();
+    const QString destinatario = rows.front().value(1).toString();
+    const QString estado = rows.front().value(2).toString();
+
+    // Only a time written "yyyy-mm-dd hh:mm" and still ahead can be cancelled at the gateway.
+    const bool future = programada.size() == 16 && programada.at(4) == QLatin1Char('-') && programada > now;
+    menu.cancelarEnvio = future;
+    menu.eliminarRegistro = !future;
+    menu.seleccionarDestinatarios = !destinatario.isEmpty();
+    if (menu.seleccionarDestinatarios) {
+        const Desglose d = f_subhistorial_parse_estado(estado, destinatario);
+        menu.confirmados = !d.confirmados.isEmpty();
+        menu.fallidos = !d.fallidos.isEmpty();
+        menu.sinConfirmar = !d.pendientes.isEmpty();
+    }
+    return menu;
+}
+
+} // namespace history

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "history/condition.h"
+#include "history/delivery_state.h"
+#include "platform/db/connection.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+// The history tree's content for one page (f_historial), built without a window: the tree widget
+// adds the nodes in order and colours them, the page bar shows the label.
+namespace history {
+
+inline constexpr qint64 kPageSize = 30;
+
+// The "Ver" menu: which sends are listed.
+enum class VerOpcion { Todos = 0, Enviados = 1, Programados = 2 };
+
+// The condition of a "Ver" option; `now` is nowStamp().
+Condition viewCondition(VerOpcion ver, const QString &now);
+
+struct ViewOptions {
+    VerOpcion ver = VerOpcion::Todos;
+    bool filtrar = false;            // "Filtrar" ticked
+    Condition filtro;                // the condition the filter panel built last
+    bool mostrarNombres = false;     // "Mostrar nombres"
+    qint64 pagina = 0;               // the page bar's position, from 0
+};
+
+// The whole condition of the view: the "Ver" option and, while "Filtrar" is ticked, the filter.
+Condition statementCondition(const ViewOptions &options, const QString &now);
+
+struct HistoryNode {
+    QString key;                     // clave_nodo: prefix, blank, sid ("l0" for the empty view)
+    QString parentKey;               // empty for a send
+    QString text;
+    int image = 0;                   // position in the image list, from 1; 0 for none
+    Colour colour = Colour::None;    // text colour
+};
+
+struct HistoryPage {
+    enum class Status { Ok, DatabaseError };
+    Status status = Status::Ok;
+    QString error;
+
+    std::vector<HistoryNode> nodes;
+    qint64 rowCount = 0;             // sends in the whole view
+    qint64 page = 0;                 // the page shown, pulled back when the view shrank
+    qint64 lastPage = 0;
+    QString label;                   // "Página 2 de 5"
+    bool cancelarTodos = false;      // "Cancelar todos" enabled
+    bool eliminarTodos = false;      // "Eliminar todos (enviados)" enabled
+    Condition condition;             // what the view lists; the bulk actions act on it
+};
+
+// `now` is nowStamp(). A null column in a row is read as an empty text.
+HistoryPage f_historial(db::Connection &conexion, const ViewOptions &options, const QString &now);
+
+// The sid named by a node key: the text after its last blank; nothing for "l0" or a bad key.
+std::optional<qint64> sidFromKey(const QString &key);
+
+// What the popup menu offers for the send under the pointer.
+struct RowMenu {
+    enum class Status { Ok, NoRow, EmptyView, DatabaseError };
+    Status status = Status::Ok;
+    bool cancelarEnvio = false;           // "Cancelar envío"
+    bool eliminarRegistro = false;        // "Eliminar registro"
+    bool seleccionarDestinatarios = false;
+    bool confirmados = false;             // sub-items of "Seleccionar destinatarios"
+    bool fallidos = false;
+    bool sinConfirmar = false;
+};
+
+RowMenu rowMenu(db::Connection &conexion, const QString &nodeKey, const QString &now);
+
+} // namespace history

@@ -1,0 +1,84 @@
+#include "history/row_actions.h"
+
+#include "history/history_view.h"
+
+namespace history {
+
+DeleteOutcome f_eliminar_registro(db::Connection &conexion, const QString &nodeKey)
+{
+    DeleteOutcome out;
+    const std::optional<qint64> sid = sidFromKey(nodeKey);
+    if (!sid)
+        return out;
+    const db::Result r = conexion.execute(QStringLiteral("DELETE FROM Historial WHERE sid=?"), {*sid});
+    if (!r.ok()) {
+        out.status = DeleteOutcome::Status::DatabaseError;
+        return out;
+    }
+    out.status = DeleteOutcome::Status::Deleted;
+    out.deleted = r.changes;
+    out.changed = true;
+    out.notice = {QStringLiteral("Registro eliminado satisfactoriamente"), QStringLiteral("Historial eliminado")};
+    return out;
+}
+
+DeleteOutcome f_eliminar_todos_enviados(db::Connection &conexion, const Condition &view, const QString &now,
+                                        const AskText &ask)
+{
+    DeleteOutcome out;
+    const Condition sent = view && Condition{QStringLiteral("f_programada='Inmediato' OR f_programada<=?"), {now}};
+    db::Result r;
+    // The sids are taken before asking: whatever arrives while the box is up is not touched.
+    const std::vector<db::Row> rows = conexion.select(
+        QStringLiteral("SELECT sid FROM Historial") + whereClause(sent) + QStringLiteral(" ORDER BY sid DESC"),
+        sent.values, &r);
+    if (!r.ok()) {
+        out.status = DeleteOutcome::Status::DatabaseError;
+        return out;
+    }
+    if (rows.empty())
+        return out;
+
+    const QString n = QString::number(rows.size());
+    const bool yes = confirmacion_si(
+        ask,
+        QStringLiteral("Está a punto de eliminar ") + n
+            + QStringLiteral(" registros de historial. Dicha operación no tiene vuelta a atrás, está seguro de "
+                             "ello? Escriba SI para continuar, o pulse cancelar."),
+        QStringLiteral("Confirmar eliminación de ") + n + QStringLiteral(" historiales de envíos"), SiRule::Trimmed);
+    if (!yes) {
+        out.status = DeleteOutcome::Status::Aborted;
+        out.notice = {kOperacionAnulada, kOperacionAbortada};
+        return out;
+    }
+
+    db::Transaction transaction(conexion);
+    if (!transaction.isActive()) {
+        out.status = DeleteOutcome::Status::DatabaseError;
+        return out;
+    }
+    db::Statement remove = conexion.prepare(QStringLiteral("DELETE FROM Historial WHERE sid=?1"), &r);
+    qint64 deleted = 0;
+    for (const db::Row &row : rows) {
+        if (!r.ok())
+            break;
+        remove.bind(1, row.value(0));
+        r = remove.run();
+        remove.reset();
+        deleted += r.changes;
+    }
+    if (r.ok())
+        r = transaction.commit();
+    if (!r.ok()) {
+        out.status = DeleteOutcome::Status::DatabaseError;
+        return out;
+    }
+    out.status = DeleteOutcome::Status::Deleted;
+    out.deleted = deleted;
+    out.changed = deleted > 0;
+    out.notice.text = QStringLiteral("Se han eliminado ") + QString::number(deleted)
+        + QStringLiteral(" registros de historial.");
+    return out;
+}
+
+} // namespace history

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "history/cancellation.h"
+#include "history/condition.h"
+#include "history/confirmation.h"
+#include "platform/db/connection.h"
+
+#include <QString>
+
+// The popup menu's local actions on the history: delete one send, delete every sent send of the
+// view. The gateway is not told (a scheduled send still goes out unless it is cancelled).
+namespace history {
+
+struct DeleteOutcome {
+    enum class Status { Deleted, Nothing, Aborted, DatabaseError };
+    Status status = Status::Nothing;
+    qint64 deleted = 0;
+    bool changed = false;     // redraw the view
+    Notice notice;
+};
+
+// "Eliminar registro" on the send a node key names; nothing for "l0".
+DeleteOutcome f_eliminar_registro(db::Connection &conexion, const QString &nodeKey);
+
+// "Eliminar todos (enviados)": the sends of the view that are immediate or already due, after the
+// user types "SI" (blanks around it accepted). Exactly the rows counted in the question are
+// deleted, all in one transaction. `now` is nowStamp().
+DeleteOutcome f_eliminar_todos_enviados(db::Connection &conexion, const Condition &view, const QString &now,
+                                        const AskText &ask);
+
+} // namespace history

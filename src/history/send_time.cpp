@@ -1,0 +1,20 @@
+#include "history/send_time.h"
+
+namespace history {
+
+QString nowStamp(const QDateTime &now)
+{
+    return now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString nowMinutes(const QDateTime &now)
+{
+    return now.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+QString rowTime(const QString &fEnvio, const QString &fProgramada)
+{
+    return fProgramada == kInmediato ? fEnvio : fProgramada;
+}
+
+} // namespace history

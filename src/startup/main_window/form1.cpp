@@ -1,0 +1,497 @@
+#include "startup/main_window/form1.h"
+
+#include "platform/db/connection.h"
+#include "platform/ui/prompter.h"
+#include "platform/ui/shell.h"
+#include "platform/ui/skin.h"
+#include "startup/brand.h"
+#include "startup/database/defaults.h"
+#include "startup/database/opening.h"
+#include "startup/main_window/dialog_opener.h"
+#include "startup/main_window/send_panel_view.h"
+#include "startup/main_window/startup_rules.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace startup {
+namespace {
+
+struct TabText {
+    const char *caption;
+    const char *toolTip;
+};
+
+// Captions and tool tips of the five tabs, tab 1 first.
+const TabText tabTexts[] = {
+    {"Enviar SMS", "Enviar SMS a móvil"},
+    {"Historial", "Historial de mensajes enviados"},
+    {"Contactos", "Lista de contactos"},
+    {"Grupos", "Grupos de contactos"},
+    {"Plantillas", "Plantillas de mensajes predeterminados"},
+};
+
+constexpr int historyTabIndex = 1;
+
+// A tab page whose body receives the later part's panel; until then the body stays empty.
+QWidget *emptyPage(QWidget *parent, int index)
+{
+    auto *page = new QWidget(parent);
+    page->setObjectName(QStringLiteral("picOptions%1").arg(index));
+    auto *layout = new QVBoxLayout(page);
+    auto *body = new QWidget(page);
+    body->setObjectName(QStringLiteral("cuerpo"));
+    auto *bodyLayout = new QVBoxLayout(body);
+    bodyLayout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(body, 1);
+    return page;
+}
+
+QWidget *pageBody(QWidget *page)
+{
+    return page->findChild<QWidget *>(QStringLiteral("cuerpo"), Qt::FindDirectChildrenOnly);
+}
+
+} // namespace
+
+Form1::Form1(AppContext &context, Subsystems subsystems, DialogOpener *dialogs, QWidget *parent)
+    : QMainWindow(parent), m_context(context), m_dialogs(dialogs)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(brand::nombre_marca());
+    buildTabs();
+    buildMenus();
+    setSubsystems(subsystems);
+    resize(780, 520);
+
+    connect(m_sendPanel, &SendPanelView::crearRemitente, this, [this] {
+        if (m_dialogs)
+            m_dialogs->showForm19(QStringLiteral("9"));
+    });
+    // Ctrl+Tab must reach the window wherever the focus is, before the tab widget or a text box
+    // takes it for itself.
+    qApp->installEventFilter(this);
+}
+
+Form1::~Form1()
+{
+    // Nobody listens for the end any more; only the tray icon and the file are let go.
+    const QSignalBlocker blocker(this);
+    shutdown();
+}
+
+void Form1::setDialogOpener(DialogOpener *dialogs)
+{
+    m_dialogs = dialogs;
+    for (const char *name : {"mnuConfiguracion", "mnuImportarBrisanta", "mnuExportarBrisanta"})
+        menuAction(QString::fromUtf8(name))->setEnabled(m_dialogs != nullptr);
+    if (m_dialogs) {
+        menuAction(QStringLiteral("mnuImportarBrisanta"))->setEnabled(m_subsystems.windows->canOpen(WindowId::Form14));
+        menuAction(QStringLiteral("mnuExportarBrisanta"))->setEnabled(m_subsystems.windows->canOpen(WindowId::Form15));
+    }
+}
+
+void Form1::setSubsystems(Subsystems subsystems)
+{
+    m_subsystems = subsystems;
+    if (!m_subsystems.lists)
+        m_subsystems.lists = &m_noLists;
+    if (!m_subsystems.windows)
+        m_subsystems.windows = &m_noWindows;
+    if (!m_subsystems.automation)
+        m_subsystems.automation = &m_noAutomation;
+    if (!m_subsystems.panels)
+        m_subsystems.panels = &m_noPanels;
+    if (!m_subsystems.quote)
+        m_subsystems.quote = &m_noQuote;
+
+    const std::pair<int, QWidget *> panels[] = {
+        {1, m_subsystems.panels->historyPanel()},
+        {2, m_subsystems.panels->contactsPanel()},
+        {3, m_subsystems.panels->groupsPanel()},
+        {4, m_subsystems.panels->templatesPanel()},
+    };
+    for (const auto &[index, panel] : panels) {
+        QWidget *body = pageBody(m_tabs->widget(index));
+        if (panel && panel->parentWidget() != body)
+            body->layout()->addWidget(panel);
+    }
+    for (const auto &[name, id] : m_windowMenus)
+        menuAction(name)->setEnabled(m_subsystems.windows->canOpen(id));
+    setDialogOpener(m_dialogs);
+}
+
+void Form1::buildTabs()
+{
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("tbsOptions"));
+    m_sendPanel = new SendPanelView(m_tabs);
+    m_tabs->addTab(m_sendPanel, QString());
+    for (int i = 1; i < 5; ++i)
+        m_tabs->addTab(emptyPage(m_tabs, i), QString());
+
+    // The contact filter's lists, above the contact list.
+    QWidget *contacts = m_tabs->widget(2);
+    auto *filterBar = new QHBoxLayout;
+    m_combo4 = new QComboBox(contacts);
+    m_combo4->setObjectName(QStringLiteral("Combo4"));
+    m_combo2 = new QComboBox(contacts);
+    m_combo2->setObjectName(QStringLiteral("Combo2"));
+    filterBar->addWidget(new QLabel(QStringLiteral("Mostrar contactos cuyo"), contacts));
+    filterBar->addWidget(m_combo4);
+    filterBar->addWidget(m_combo2);
+    filterBar->addStretch();
+    static_cast<QVBoxLayout *>(contacts->layout())->insertLayout(0, filterBar);
+
+    for (int i = 0; i < 5; ++i)
+        m_tabs->setTabText(i, QString::fromUtf8(tabTexts[i].caption));
+    setCentralWidget(m_tabs);
+    connect(m_tabs, &QTabWidget::currentChanged, this, &Form1::tbsOptions_Click);
+}
+
+void Form1::buildMenus()
+{
+    auto add = [this](QMenu *menu, const char *name, const QString &caption) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(QString::fromUtf8(name));
+        m_actions.insert(QString::fromUtf8(name), action);
+        return action;
+    };
+    auto addWindow = [&](QMenu *menu, const char *name, const QString &caption, WindowId id) {
+        QAction *action = add(menu, name, caption);
+        m_windowMenus.append({QString::fromUtf8(name), id});
+        connect(action, &QAction::triggered, this, [this, id] { openWindow(id); });
+        return action;
+    };
+    auto submenu = [this](QMenu *parent, const char *name, const QString &caption) {
+        QMenu *menu = parent ? parent->addMenu(caption) : menuBar()->addMenu(caption);
+        menu->setObjectName(QString::fromUtf8(name));
+        menu->menuAction()->setObjectName(QString::fromUtf8(name));
+        m_actions.insert(QString::fromUtf8(name), menu->menuAction());
+        return menu;
+    };
+
+    QMenu *archivo = submenu(nullptr, "mnuArchivo", QStringLiteral("Archivo"));
+    connect(add(archivo, "mnuConfiguracion", QStringLiteral("Configuración")), &QAction::triggered, this,
+            [this] {
+                if (!m_dialogs)
+                    return;
+                m_dialogs->showForm2();
+                m_sendPanel->Command1()->setEnabled(false);
+            });
+    QMenu *automatizar = submenu(archivo, "mnuAutomatizar", QStringLiteral("Automatizar envíos"));
+    addWindow(automatizar, "mnuAutomatizar_Configuracion", QStringLiteral("Configuración"), WindowId::Form16);
+    connect(add(automatizar, "mnuAutomatizar_Comenzar", QStringLiteral("Comenzar")), &QAction::triggered, this,
+            [this] { m_subsystems.automation->toggle(); });
+    addWindow(archivo, "mnuFelicitarCumpleaños", QStringLiteral("Felicitar cumpleaños"), WindowId::Form20);
+    archivo->addSeparator()->setObjectName(QStringLiteral("mnusep_archivo"));
+    connect(add(archivo, "mnuSalir", QStringLiteral("Salir")), &QAction::triggered, this, [this] {
+        shutdown();
+        close();
+    });
+
+    QMenu *importar = submenu(nullptr, "mnuImportarAgenda", QStringLiteral("Importar/Exportar agenda"));
+    QMenu *access = submenu(importar, "mnuAccess", QStringLiteral("Access"));
+    addWindow(access, "mnuAccess_Importar", QStringLiteral("Importar"), WindowId::Form22);
+    QMenu *excel = submenu(importar, "mnuExcel", QStringLiteral("Excel"));
+    addWindow(excel, "mnuExcelImportar", QStringLiteral("Importar"), WindowId::Form12);
+    addWindow(excel, "mnuExcelExportar", QStringLiteral("Exportar"), WindowId::Form13);
+    QMenu *web = submenu(importar, "mnuAgendaBrisanta", QStringLiteral("Web ") + brand::nombre_web_marca());
+    connect(add(web, "mnuImportarBrisanta", QStringLiteral("Importar")), &QAction::triggered, this, [this] {
+        if (m_dialogs)
+            m_dialogs->showForm19(QStringLiteral("14"));
+    });
+    connect(add(web, "mnuExportarBrisanta", QStringLiteral("Exportar")), &QAction::triggered, this, [this] {
+        if (m_dialogs)
+            m_dialogs->showForm19(QStringLiteral("15"));
+    });
+    importar->addSeparator()->setObjectName(QStringLiteral("mnusep_importarexportar"));
+    addWindow(importar, "mnuborraragenda", QStringLiteral("Eliminar agenda"), WindowId::Form17);
+
+    QMenu *historial = submenu(nullptr, "mnuHistorial", QStringLiteral("Historial"));
+    addWindow(historial, "mnuExportarHistorial", QStringLiteral("Exportar a Excel"), WindowId::Form18);
+    historial->addSeparator()->setObjectName(QStringLiteral("mnusep_menu_historial"));
+    // Names in place of numbers belong to the history view, which is not part of this build yet.
+    add(historial, "mnuMostrarNombres", QStringLiteral("Mostrar nombres"))->setEnabled(false);
+
+    // A top-level entry that acts at once: the brand's home page in the user's browser.
+    QAction *home = menuBar()->addAction(brand::remitente_defecto());
+    home->setObjectName(QStringLiteral("mnuBrisanta"));
+    m_actions.insert(QStringLiteral("mnuBrisanta"), home);
+    connect(home, &QAction::triggered, this, [this] { m_context.shell.openUrl(brand::url_base()); });
+}
+
+void Form1::buildTray()
+{
+    if (m_tray || !QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    m_tray = new QSystemTrayIcon(windowIcon(), this);
+    m_tray->setToolTip(brand::nombre_marca() + QStringLiteral(" Desktop"));
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick)
+            trayDoubleClick();
+    });
+    m_tray->show();
+}
+
+QAction *Form1::menuAction(const QString &name) const
+{
+    return m_actions.value(name, nullptr);
+}
+
+bool Form1::hasTrayIcon() const
+{
+    return m_tray != nullptr;
+}
+
+StartupStatus Form1::Form_Load()
+{
+    buildTray();
+    if (m_context.ruta_programa.isEmpty())
+        m_context.ruta_programa = brand::ruta_programa();
+    ui::loadSkin(m_context.ruta_programa, brand::nombre_marca());
+
+    menuAction(QStringLiteral("mnuAgendaBrisanta"))->setText(QStringLiteral("Web ") + brand::nombre_web_marca());
+    setWindowTitle(brand::nombre_marca());
+    menuAction(QStringLiteral("mnuBrisanta"))->setText(brand::remitente_defecto());
+
+    if (!abrirBaseDatos())
+        return StartupStatus::NoDatabase;
+
+    restaurarAutomatizacion();
+    cargar_remitentes();
+    const bool hayCuenta = leerCuenta();
+    m_sendPanel->Command1()->setEnabled(false);
+
+    for (int i = 4; i >= 0; --i) {
+        m_tabs->setTabText(i, QString::fromUtf8(tabTexts[i].caption));
+        m_tabs->setTabToolTip(i, QString::fromUtf8(tabTexts[i].toolTip));
+    }
+
+    m_subsystems.lists->f_historial();
+    m_subsystems.lists->f_agenda(true);
+    m_subsystems.lists->f_grupos();
+    m_subsystems.lists->f_plantillas();
+
+    if (m_dialogs)
+        m_dialogs->checkVersion(m_versionDesktop);
+
+    llenarFiltros();
+    tbsOptions_Click(m_tabs->currentIndex());
+
+    if (hayCuenta)
+        mostrar();
+    return StartupStatus::Ready;
+}
+
+bool Form1::abrirBaseDatos()
+{
+    const OpeningResult opened = openDatabase(m_context.conexion, m_context.ruta_programa, m_context.prompter);
+    if (!opened.ok()) {
+        // No running without a database: everything the client does is stored there.
+        const QString text = opened.message.isEmpty()
+            ? brand::nombre_marca() + QStringLiteral(" Desktop no ha podido abrir ni crear su base de datos en ")
+                  + localDatabasePath(m_context.ruta_programa) + QStringLiteral(". El programa se cerrará.")
+            : opened.message;
+        m_context.prompter.message(text, QStringLiteral("Error"), ui::Icon::Critical);
+        return false;
+    }
+    m_rutaBbddActiva = opened.ruta_bbdd_activa;
+    setWindowTitle(brand::nombre_marca() + opened.captionSuffix);
+    return true;
+}
+
+void Form1::restaurarAutomatizacion()
+{
+    QAction *comenzar = menuAction(QStringLiteral("mnuAutomatizar_Comenzar"));
+    const Automation::State state = m_subsystems.automation->restoreAtStartup();
+    if (!state.hasRow) {
+        comenzar->setEnabled(false);
+        return;
+    }
+    if (state.running)
+        comenzar->setText(QStringLiteral("Detener"));
+}
+
+void Form1::cargar_remitentes()
+{
+    QComboBox *combo = m_sendPanel->Combo1();
+    QString kept = combo->currentText();
+    if (kept == QLatin1String(crearNuevoRemitente))
+        kept.clear();
+    const SenderList senders = leerRemitentes(m_context.conexion, brand::remitente_defecto());
+    {
+        // A refill is not the user's choice: the list's own rules stay quiet.
+        const QSignalBlocker blocker(combo);
+        combo->clear();
+        combo->addItems(senders.items);
+        const int keptIndex = kept.isEmpty() ? -1 : combo->findText(kept, Qt::MatchExactly);
+        combo->setCurrentIndex(keptIndex >= 0 ? keptIndex : senders.selected);
+    }
+    // The entry that leads to the sender administration is there whenever the list has the focus.
+    if (combo->hasFocus())
+        m_sendPanel->Combo1_GotFocus();
+}
+
+bool Form1::leerCuenta()
+{
+    const std::optional<CuentaArranque> cuenta = leerCuentaArranque(m_context.conexion);
+    if (!cuenta) {
+        if (m_dialogs) {
+            m_dialogs->showForm2();
+            m_dialogs->showForm3();
+        }
+        hide();
+        return false;
+    }
+    m_versionDesktop = cuenta->versionDesktop;
+    m_rutaArranque = rutaConsultaArranque(cuenta->ruta);
+    setCredentials(cuenta->login, cuenta->pass);
+    m_sendPanel->lblsaldo()->setText(QStringLiteral("Comprobando..."));
+    m_sendPanel->lblCoste()->setText(QStringLiteral("Comprobando..."));
+
+    BalanceQuote::Request request;
+    request.username = m_usuarioLogin;
+    request.password = m_usuarioPass;
+    request.mensaje = QStringLiteral("Saldo al arrancar Desktop");
+    request.destino = QStringLiteral("34600123456");
+    request.remitente = QStringLiteral("Saldo");
+    request.ruta = m_rutaArranque;
+    m_subsystems.quote->f_consultar_coste(request);
+
+    const DefaultsResult defaults = writeStartupDefaults(m_context.conexion, m_context.ruta_programa);
+    const QString ruta = defaults.status == DefaultsStatus::Written ? defaults.ruta : m_rutaArranque;
+    // The figures shown are the stored ones, read again after the defaults were written.
+    const std::optional<CuentaArranque> guardada = leerCuentaArranque(m_context.conexion);
+    m_sendPanel->lblsaldo()->setText(etiquetaSaldoArranque(guardada ? guardada->saldo : cuenta->saldo));
+    m_sendPanel->lblCoste()->setText(etiquetaCosteArranque(ruta));
+    return true;
+}
+
+void Form1::llenarFiltros()
+{
+    const std::pair<QComboBox *, QStringList> lists[] = {{m_combo2, operadoresFiltro()}, {m_combo4, camposFiltro()}};
+    for (const auto &[combo, items] : lists) {
+        combo->clear();
+        combo->addItems(items);
+        combo->setCurrentIndex(0);
+    }
+}
+
+void Form1::setCredentials(const QString &login, const QString &pass)
+{
+    m_usuarioLogin = login;
+    m_usuarioPass = pass;
+}
+
+void Form1::mostrar()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+int Form1::selectedTab() const
+{
+    return m_tabs->currentIndex() + 1;
+}
+
+void Form1::selectTab(int number)
+{
+    if (number >= 1 && number <= m_tabs->count())
+        m_tabs->setCurrentIndex(number - 1);
+}
+
+void Form1::tbsOptions_Click(int index)
+{
+    m_sendPanel->SkinLabel4()->setVisible(index == 0);
+    for (int i = 0; i < m_tabs->count(); ++i)
+        m_tabs->widget(i)->setEnabled(i == index);
+    if (index != historyTabIndex || !m_context.conexion.isOpen())
+        return;
+    if (const auto credenciales = leerCredenciales(m_context.conexion))
+        m_subsystems.lists->f_actualizar_pendientes(credenciales->first, credenciales->second);
+}
+
+void Form1::Form_KeyDown_CtrlTab()
+{
+    const int number = selectedTab();
+    selectTab(number < m_tabs->count() ? number + 1 : 1);
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+        return QMainWindow::eventFilter(watched, event);
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!widget || widget->window() != this)
+        return QMainWindow::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (!tab || !(mods & Qt::ControlModifier))
+        return QMainWindow::eventFilter(watched, event);
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Claim the key so no shortcut takes it; the press that follows is handled below.
+        event->accept();
+        return true;
+    }
+    if (mods == Qt::ControlModifier && key->key() == Qt::Key_Tab)
+        Form_KeyDown_CtrlTab();
+    // Ctrl+Shift+Tab (and any other Ctrl combination with Tab) does nothing.
+    return true;
+}
+
+void Form1::trayDoubleClick()
+{
+    if (isVisible()) {
+        hide();
+        setWindowState(windowState() | Qt::WindowMinimized);
+    } else {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+        raise();
+        activateWindow();
+    }
+}
+
+void Form1::openWindow(WindowId id)
+{
+    if (m_subsystems.windows->canOpen(id))
+        m_subsystems.windows->open(id);
+}
+
+void Form1::shutdown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    if (m_tray) {
+        m_tray->hide();
+        delete m_tray;
+        m_tray = nullptr;
+    }
+    m_context.conexion.close();
+    Q_EMIT finished();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    shutdown();
+    event->accept();
+}
+
+} // namespace startup

@@ -1,0 +1,138 @@
+#pragma once
+
+#include "startup/app_context.h"
+#include "startup/subsystems.h"
+
+#include <QHash>
+#include <QList>
+#include <QMainWindow>
+#include <QPair>
+#include <QString>
+
+class QAction;
+class QComboBox;
+class QMenu;
+class QSystemTrayIcon;
+class QTabWidget;
+class QWidget;
+
+namespace startup {
+
+class DialogOpener;
+class SendPanelView;
+
+// How the start-up ended.
+enum class StartupStatus {
+    Ready,        // the client runs (the window may stay hidden when there is no account row)
+    NoDatabase    // the local database could not be opened or created: the program must end
+};
+
+// The main window: start-up, menus, the five tabs, the tray icon and the shutdown. The window
+// owns no business rules; each step calls the platform, the database start-up or a seam.
+class Form1 final : public QMainWindow {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form1)
+
+public:
+    Form1(AppContext &context, Subsystems subsystems = {}, DialogOpener *dialogs = nullptr,
+          QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // The dialogs are built after the main window (they need it), so they are plugged in here.
+    void setDialogOpener(DialogOpener *dialogs);
+    void setSubsystems(Subsystems subsystems);
+
+    // The start-up, in its fixed order. Shows the window unless no account row exists.
+    StartupStatus Form_Load();
+
+    AppContext &context() { return m_context; }
+    SendPanelView &sendPanel() { return *m_sendPanel; }
+
+    // Rebuilds `Combo1` from `Remitentes`, keeping the selected text when it is still there,
+    // else the last default sender, else the first item.
+    void cargar_remitentes();
+
+    // The account credentials used by the gateway requests (`usuario_login`, `usuario_pass`).
+    void setCredentials(const QString &login, const QString &pass);
+    QString usuario_login() const { return m_usuarioLogin; }
+    QString usuario_pass() const { return m_usuarioPass; }
+
+    // `version_desktop` of the account row read at start-up (empty without a row).
+    QString versionDesktop() const { return m_versionDesktop; }
+    // The route of the start-up quote ("0" is used as "3").
+    QString rutaArranque() const { return m_rutaArranque; }
+
+    // Shows the main window again in normal state (the settings dialog calls it after saving).
+    void mostrar();
+
+    // Tabs, numbered from 1 as the users know them.
+    QTabWidget *tbsOptions() const { return m_tabs; }
+    int selectedTab() const;
+    void selectTab(int number);
+
+    // The contact filter's operator and field lists.
+    QComboBox *Combo2() const { return m_combo2; }
+    QComboBox *Combo4() const { return m_combo4; }
+
+    // Menu entries by their names (`mnuSalir`, `mnuBrisanta`, ...); nullptr for an unknown name.
+    QAction *menuAction(const QString &name) const;
+
+    // The tray icon's double click: hides and minimises a visible window, shows a hidden one.
+    void trayDoubleClick();
+    // False where the desktop offers no tray (offscreen, a bare X server).
+    bool hasTrayIcon() const;
+
+    // The file the connection has open (local or shared).
+    QString rutaBbddActiva() const { return m_rutaBbddActiva; }
+
+    // The main window closes (its own close box or "Salir"): tray icon removed, database closed.
+    // Idempotent.
+    void shutdown();
+
+Q_SIGNALS:
+    // The program must end now (after shutdown()); the application quits on it even while other
+    // windows are open.
+    void finished();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildTabs();
+    void buildTray();
+    bool abrirBaseDatos();
+    void restaurarAutomatizacion();
+    bool leerCuenta();
+    void llenarFiltros();
+    void tbsOptions_Click(int index);
+    void Form_KeyDown_CtrlTab();
+    void openWindow(WindowId id);
+
+    AppContext &m_context;
+    Subsystems m_subsystems;
+    ListViews m_noLists;
+    WindowOpener m_noWindows;
+    Automation m_noAutomation;
+    Panels m_noPanels;
+    BalanceQuote m_noQuote;
+    DialogOpener *m_dialogs = nullptr;
+
+    QTabWidget *m_tabs = nullptr;
+    SendPanelView *m_sendPanel = nullptr;
+    QComboBox *m_combo2 = nullptr;
+    QComboBox *m_combo4 = nullptr;
+    QSystemTrayIcon *m_tray = nullptr;
+    QHash<QString, QAction *> m_actions;
+    QList<QPair<QString, WindowId>> m_windowMenus;   // entries that open a later part's window
+
+    QString m_usuarioLogin;
+    QString m_usuarioPass;
+    QString m_versionDesktop;
+    QString m_rutaArranque;
+    QString m_rutaBbddActiva;
+    bool m_shutDown = false;
+};
+
+} // namespace startup

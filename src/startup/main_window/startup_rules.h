@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/db/connection.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The rules of the start-up that need no window: the sender list, the account row, the route of
+// the start-up quote and the wording of the start-up figures.
+namespace startup {
+
+// The sender list as `Combo1` shows it after start-up.
+struct SenderList {
+    QStringList items;
+    int selected = -1;   // -1 only for an empty list
+};
+
+// Rows of `Remitentes` in insertion order; the last default row wins; an empty table gives the
+// brand's default sender alone; with no default the first item is selected.
+SenderList leerRemitentes(db::Connection &conexion, const QString &remitentePorDefecto);
+
+// The account row of the start-up, when one with a non-empty login exists.
+struct CuentaArranque {
+    qint64 sid = 0;
+    QString ruta;
+    QString saldo;
+    QString login;
+    QString pass;
+    QString versionDesktop;
+};
+std::optional<CuentaArranque> leerCuentaArranque(db::Connection &conexion);
+
+// Login and password of the account row, for the delivery reports of the history tab.
+std::optional<std::pair<QString, QString>> leerCredenciales(db::Connection &conexion);
+
+// The route the start-up quote uses: a stored "0" is sent as "3"; anything else as it is stored.
+QString rutaConsultaArranque(const QString &ruta);
+
+// `lblsaldo` at start-up: fewer than 4 characters get " crédito" (value 1) or " créditos",
+// longer figures " cr."; a missing balance reads "Desconocido".
+QString etiquetaSaldoArranque(const QString &saldo);
+
+// `lblCoste` at start-up: the price of one message on the route.
+QString etiquetaCosteArranque(const QString &ruta);
+
+// The texts the main window's two filter lists offer, in their order.
+QStringList operadoresFiltro();
+QStringList camposFiltro();
+
+} // namespace startup

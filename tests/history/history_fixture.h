@@ -1,0 +1,122 @@
+#pragma once
+
+#include "platform/db/connection.h"
+#include "startup/database/schema.h"
+#include "support/temp_home.h"
+
+#include <QDateTime>
+#include <QStringList>
+#include <QTest>
+
+#include <memory>
+
+// A fresh database in a temporary program folder, and a history whose rows cover every state the
+// view tells apart.
+namespace historytest {
+
+// The clock every case runs at.
+inline QDateTime fixedNow()
+{
+    return QDateTime(QDate(2024, 5, 10), QTime(12, 0, 0), Qt::UTC);
+}
+
+struct Send {
+    QString destinatario;
+    QString fEnvio = QStringLiteral("2024-05-01 09:00");
+    QString fProgramada = QStringLiteral("Inmediato");
+    QString mensaje = QStringLiteral("Hola");
+    QString idWeb;
+    QString estado = QStringLiteral("0|0|0");
+    QString boolCumple = QStringLiteral("0");
+    QString username;
+};
+
+class Database final {
+public:
+    Database()
+    {
+        QVERIFY(home.isValid());
+        QVERIFY(conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing).ok());
+        QVERIFY(startup::createSchema(conexion).ok());
+    }
+
+    qint64 insert(const Send &s)
+    {
+        const db::Result r = conexion.execute(
+            QStringLiteral("INSERT INTO Historial (destinatario,f_envio,f_programada,mensaje,id_web,estado,"
+                           "remitente,creditos,bool_cumple,username) VALUES (?,?,?,?,?,?,?,?,?,?)"),
+            {s.destinatario, s.fEnvio, s.fProgramada, s.mensaje, s.idWeb, s.estado, QStringLiteral("Brisanta"),
+             1.0, s.boolCumple, s.username});
+        if (!r.ok())
+            qWarning() << r.error;
+        return conexion.lastInsertRowId();
+    }
+
+    void addContact(const QString &nombre, const QString &telefono)
+    {
+        conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono) VALUES (?, ?)"), {nombre, telefono});
+    }
+
+    qint64 count(const QString &where = {}, const QVariantList &values = {})
+    {
+        return conexion
+            .scalar(QStringLiteral("SELECT COUNT(*) FROM Historial") + (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where),
+                    values)
+            .toLongLong();
+    }
+
+    QString estadoOf(const QString &idWeb)
+    {
+        return conexion.scalar(QStringLiteral("SELECT estado FROM Historial WHERE id_web=?"), {idWeb}).toString();
+    }
+
+    // 100 sends, sid 1 to 100, id_web "w<sid>", numbers 346000<sid>xx. The kind follows sid % 6:
+    // 0 pending immediate to one number, 1 partly delivered to three, 2 all failed to three,
+    // 3 scheduled in June (future), 4 scheduled on 1 May (past), 5 birthday greeting, delivered.
+    // Message texts: "Oferta <sid>" for even sids, "Cita <sid>" for odd ones. f_envio: day 1 + sid % 9.
+    void seedHundred()
+    {
+        conexion.execute(QStringLiteral("BEGIN"));
+        for (int sid = 1; sid <= 100; ++sid) {
+            const QString base = QStringLiteral("346%1").arg(sid, 6, 10, QLatin1Char('0'));
+            const QString a = base + QStringLiteral("01"), b = base + QStringLiteral("02"), c = base + QStringLiteral("03");
+            Send s;
+            s.idWeb = QStringLiteral("w%1").arg(sid);
+            s.fEnvio = QStringLiteral("2024-05-%1 09:00").arg(1 + sid % 9, 2, 10, QLatin1Char('0'));
+            s.mensaje = (sid % 2 ? QStringLiteral("Cita %1") : QStringLiteral("Oferta %1")).arg(sid);
+            switch (sid % 6) {
+            case 0:
+                s.destinatario = a;
+                break;
+            case 1:
+                s.destinatario = a + QLatin1Char(',') + b + QLatin1Char(',') + c;
+                s.estado = QStringLiteral("0|") + a + QStringLiteral("|0");
+                break;
+            case 2:
+                s.destinatario = a + QLatin1Char(',') + b + QLatin1Char(',') + c;
+                s.estado = QStringLiteral("1|0|") + a + QLatin1Char(',') + b + QLatin1Char(',') + c;
+                break;
+            case 3:
+                s.destinatario = a + QLatin1Char(',') + b;
+                s.fProgramada = QStringLiteral("2024-06-01 10:00");
+                break;
+            case 4:
+                s.destinatario = a;
+                s.fProgramada = QStringLiteral("2024-05-01 10:00");
+                break;
+            default:
+                s.destinatario = a;
+                s.estado = QStringLiteral("1|") + a + QStringLiteral("|0");
+                s.boolCumple = QStringLiteral("1");
+                break;
+            }
+            insert(s);
+        }
+        conexion.execute(QStringLiteral("COMMIT"));
+    }
+
+    testing::TempHome home;
+    db::Connection conexion;
+};
+
+} // namespace historytest

@@ -1,0 +1,322 @@
+#include "history/cancellation.h"
+#include "history/confirmation.h"
+#include "history/history_filter.h"
+#include "history/history_view.h"
+#include "history/row_actions.h"
+#include "history/send_time.h"
+#include "history_fixture.h"
+
+#include <QTest>
+
+using namespace history;
+using historytest::Database;
+
+namespace {
+
+// An input box that answers from a script and then cancels; it remembers what it was shown.
+struct ScriptedAsk {
+    QStringList answers;
+    QStringList defaults;
+    QString prompt;
+    QString title;
+    AskText fn()
+    {
+        return [this](const QString &p, const QString &t, const QString &d) -> std::optional<QString> {
+            prompt = p;
+            title = t;
+            defaults << d;
+            if (answers.isEmpty())
+                return std::nullopt;
+            return answers.takeFirst();
+        };
+    }
+};
+
+// A gateway that answers each cancel from a table keyed by sms_id and records the requests.
+struct FakeGateway {
+    QHash<QString, QString> replies;
+    bool reachable = true;
+    QList<QStringList> requests;
+    SyncTransport fn()
+    {
+        return [this](const QString &path, const QStringList &names, const QStringList &values) -> TransportReply {
+            requests << (QStringList{path} + names + values);
+            if (!reachable)
+                return {};
+            return {true, replies.value(values.value(3))};
+        };
+    }
+};
+
+} // namespace
+
+class TestCancellation final : public QObject {
+    Q_OBJECT
+
+    const QString now = nowStamp(historytest::fixedNow());
+    const Account ana{QStringLiteral("ana"), QStringLiteral("secreto")};
+
+private Q_SLOTS:
+    void siRule_data()
+    {
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<int>("rule");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<int>("asked");
+        const int exact = int(SiRule::Exact), trimmed = int(SiRule::Trimmed);
+        QTest::newRow("si") << QStringList{"si"} << exact << true << 1;
+        QTest::newRow("SI") << QStringList{"SI"} << exact << true << 1;
+        QTest::newRow("blank SI asks again, then cancel") << QStringList{" SI"} << exact << false << 2;
+        QTest::newRow("blank SI asks again, then si") << QStringList{" SI", "si"} << exact << true << 2;
+        QTest::newRow("no, then empty") << QStringList{"no", ""} << exact << false << 2;
+        QTest::newRow("cancel") << QStringList{} << exact << false << 1;
+        QTest::newRow("trimmed accepts blanks") << QStringList{" si "} << trimmed << true << 1;
+        QTest::newRow("trimmed no then SI") << QStringList{"no", "SI"} << trimmed << true << 2;
+    }
+    void siRule()
+    {
+        QFETCH(QStringList, answers);
+        QFETCH(int, rule);
+        ScriptedAsk ask{answers};
+        QTEST(confirmacion_si(ask.fn(), "p", "t", SiRule(rule)), "yes");
+        QTEST(int(ask.defaults.size()), "asked");
+        QCOMPARE(ask.defaults.first(), QStringLiteral("NO"));
+        if (answers.size() > 1)
+            QCOMPARE(ask.defaults.at(1), answers.first());
+    }
+
+    void singleRequest()
+    {
+        Database db;
+        const qint64 sid = db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "77"});
+        const QString key = QStringLiteral("pMensaje %1").arg(sid);
+
+        const CancelRequest none = f_peticion_cancelar(db.conexion, key, {}, 3);
+        QCOMPARE(none.status, CancelRequest::Status::NoAccount);
+        QCOMPARE(none.notice.text, QStringLiteral("Debes introducir los datos de la cuenta primero en Archivo->Configuracion"));
+        QCOMPARE(none.notice.title, QStringLiteral("Faltan datos de usuario"));
+
+        const CancelRequest r = f_peticion_cancelar(db.conexion, key, {"ana", "a&b#c"}, 3);
+        QCOMPARE(r.status, CancelRequest::Status::Ready);
+        QCOMPARE(r.smsId, QStringLiteral("77"));
+        QVERIFY(r.url.endsWith(
+            QStringLiteral("/APIv2/scheduled_sendings.php?username=ana&password=a%26b%23c&sms_id=77&action=2&buf=3")));
+        QCOMPARE(f_peticion_cancelar(db.conexion, "l0", ana, 0).status, CancelRequest::Status::NoRow);
+    }
+
+    void replies_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<qint64>("rows77");
+        QTest::addColumn<QString>("programada77");
+        const QString no = "No ha sido posible cancelar el envio.";
+        QTest::newRow("0") << "0|77" << int(CancelOutcome::Status::Cancelled)
+                           << "El envio ha sido cancelado satisfactoriamente, y los créditos le han sido devueltos."
+                           << qint64(0) << "";
+        // The reply names another send: the row asked about goes, the other stays.
+        QTest::newRow("0 naming another send") << "0|78" << int(CancelOutcome::Status::Cancelled)
+                                               << "El envio ha sido cancelado satisfactoriamente, y los créditos le han sido devueltos."
+                                               << qint64(0) << "";
+        QTest::newRow("1") << "1|77" << int(CancelOutcome::Status::NotCancelled) << no << qint64(1) << "2024-06-01 10:00";
+        QTest::newRow("2") << "2|Missing parameters" << int(CancelOutcome::Status::NotCancelled) << no << qint64(1)
+                           << "2024-06-01 10:00";
+        QTest::newRow("3") << "3|77" << int(CancelOutcome::Status::OfferDelete)
+                           << "No ha sido posible cancelar el envio, probablemente fue realizado desde otro usuario. Se "
+                              "recomienda eliminar el registro para evitar futuras confusiones."
+                           << qint64(1) << "2024-06-01 10:00";
+        QTest::newRow("4") << "4|77" << int(CancelOutcome::Status::AlreadySent)
+                           << "El mensaje ya ha sido enviado, y no puede cancelarse." << qint64(1) << "Inmediato";
+        QTest::newRow("9") << "9|77" << int(CancelOutcome::Status::NotCancelled) << no << qint64(1) << "2024-06-01 10:00";
+        QTest::newRow("empty") << "" << int(CancelOutcome::Status::NotCancelled) << no << qint64(1) << "2024-06-01 10:00";
+        QTest::newRow("no bar") << "Internal error" << int(CancelOutcome::Status::NotCancelled) << no << qint64(1)
+                                << "2024-06-01 10:00";
+    }
+    void replies()
+    {
+        QFETCH(QString, reply);
+        QFETCH(int, status);
+        Database db;
+        db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "77"});
+        db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "78"});
+        const CancelOutcome out = f_respuesta_cancelar(db.conexion, reply, "77");
+        QCOMPARE(int(out.status), status);
+        QTEST(out.notice.text, "message");
+        QTEST(db.count("id_web='77'"), "rows77");
+        QTEST(db.conexion.scalar("SELECT f_programada FROM Historial WHERE id_web='77'").toString(), "programada77");
+        QCOMPARE(db.count("id_web='78'"), qint64(1));
+        if (out.status == CancelOutcome::Status::OfferDelete) {
+            QCOMPARE(out.notice.title, QStringLiteral("Cancelación fallida. Eliminar registro?"));
+            QVERIFY(deleteRefusedSend(db.conexion, "77").ok());
+            QCOMPARE(db.count("id_web='77'"), qint64(0));
+        }
+    }
+
+    void cancelAll_data()
+    {
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("cancelled");
+        QTest::addColumn<qint64>("rowsLeft");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("si") << QStringList{"si"} << int(CancelAllOutcome::Status::Done) << 2 << qint64(3)
+                            << "Se han cancelado 2 envios programados.";
+        QTest::newRow("blank SI, asked again, si") << QStringList{" SI", "si"} << int(CancelAllOutcome::Status::Done) << 2
+                                                   << qint64(3) << "Se han cancelado 2 envios programados.";
+        QTest::newRow("blank SI, then cancel") << QStringList{" SI"} << int(CancelAllOutcome::Status::Aborted) << 0
+                                               << qint64(5) << "Operación anulada correctamente sin cambios";
+        QTest::newRow("no, then empty") << QStringList{"no", ""} << int(CancelAllOutcome::Status::Aborted) << 0
+                                        << qint64(5) << "Operación anulada correctamente sin cambios";
+    }
+    void cancelAll()
+    {
+        QFETCH(QStringList, answers);
+        Database db;
+        db.insert({.destinatario = "1", .idWeb = "1"});                                       // immediate
+        db.insert({.destinatario = "1", .fProgramada = "2024-05-10 12:00", .idWeb = "2"});    // current minute
+        db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "3"});
+        db.insert({.destinatario = "1", .fProgramada = "2024-06-02 10:00", .idWeb = "4"});
+        db.insert({.destinatario = "1", .fProgramada = "2024-06-03 10:00", .idWeb = "5"});
+        FakeGateway gateway;
+        gateway.replies = {{"3", "0|3"}, {"4", "1|4"}, {"5", "0|5"}};
+        ScriptedAsk ask{answers};
+        const CancelAllOutcome out = cancelarTodos(db.conexion, {}, ana, now, ask.fn(), gateway.fn());
+        QTEST(int(out.status), "status");
+        QCOMPARE(out.asked, 3);
+        QCOMPARE(ask.title, QStringLiteral("Confirmar cancelación de 3 envíos"));
+        QCOMPARE(ask.prompt, QStringLiteral("Está a punto de cancelar 3 envíos programados. Dicha operación no tiene vuelta "
+                                            "a atrás, está seguro de ello? Escriba SI para continuar, o pulse cancelar."));
+        QTEST(out.cancelled, "cancelled");
+        QTEST(db.count(), "rowsLeft");
+        QTEST(out.notice.text, "message");
+        if (out.status == CancelAllOutcome::Status::Done) {
+            QCOMPARE(gateway.requests.size(), 3);
+            QCOMPARE(gateway.requests.first(),
+                     (QStringList{"APIv2/scheduled_sendings.php", "Fuente", "username", "password", "sms_id", "action",
+                                  "Desktop", "ana", "secreto", "5", "2"}));
+            QCOMPARE(db.count("id_web='4'"), qint64(1));
+        } else {
+            QVERIFY(gateway.requests.isEmpty());
+        }
+    }
+
+    void cancelAllNothingToCancel()
+    {
+        Database db;
+        db.insert({.destinatario = "1", .idWeb = "1"});
+        db.insert({.destinatario = "1", .fProgramada = "2024-05-01 10:00", .idWeb = "2"});
+        ScriptedAsk ask{{"si"}};
+        FakeGateway gateway;
+        const CancelAllOutcome out = cancelarTodos(db.conexion, {}, ana, now, ask.fn(), gateway.fn());
+        QCOMPARE(out.status, CancelAllOutcome::Status::Nothing);
+        QVERIFY(out.notice.text.isEmpty());
+        QVERIFY(ask.defaults.isEmpty());
+        QCOMPARE(cancelarTodos(db.conexion, {}, {}, now, ask.fn(), gateway.fn()).status,
+                 CancelAllOutcome::Status::NoAccount);
+    }
+
+    void cancelAllUnreachableIsReported()
+    {
+        Database db;
+        db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "3"});
+        ScriptedAsk ask{{"SI"}};
+        FakeGateway gateway;
+        gateway.reachable = false;
+        const CancelAllOutcome out = cancelarTodos(db.conexion, {}, ana, now, ask.fn(), gateway.fn());
+        QCOMPARE(out.status, CancelAllOutcome::Status::Unreachable);
+        QVERIFY(!out.notice.text.isEmpty());
+        QCOMPARE(out.notice.title, QStringLiteral("Conexión fallida"));
+        QCOMPARE(db.count(), qint64(1));
+    }
+
+    void cancelAllOnlyWithinTheView()
+    {
+        Database db;
+        db.seedHundred();
+        FilterPanel panel;
+        panel.porTexto = true;
+        panel.texto = "Cita 9";   // 9, 93, 99 are scheduled in June (91, 95 and 97 are not)
+        ViewOptions o;
+        o.filtrar = true;
+        o.filtro = f_filtrar_historial(panel).condition;
+        const HistoryPage page = f_historial(db.conexion, o, now);
+        FakeGateway gateway;
+        for (int sid = 1; sid <= 100; ++sid)
+            gateway.replies.insert(QStringLiteral("w%1").arg(sid), QStringLiteral("0|w%1").arg(sid));
+        ScriptedAsk ask{{"si"}};
+        const CancelAllOutcome out = cancelarTodos(db.conexion, page.condition, ana, now, ask.fn(), gateway.fn());
+        QCOMPARE(out.cancelled, 3);
+        QCOMPARE(db.count(), qint64(97));
+    }
+
+    void deleteOne()
+    {
+        Database db;
+        const qint64 sid = db.insert({.destinatario = "1"});
+        db.insert({.destinatario = "2"});
+        QCOMPARE(f_eliminar_registro(db.conexion, "l0").status, DeleteOutcome::Status::Nothing);
+        const DeleteOutcome out = f_eliminar_registro(db.conexion, QStringLiteral("Pendientes %1").arg(sid));
+        QCOMPARE(out.status, DeleteOutcome::Status::Deleted);
+        QCOMPARE(out.notice.text, QStringLiteral("Registro eliminado satisfactoriamente"));
+        QCOMPARE(out.notice.title, QStringLiteral("Historial eliminado"));
+        QCOMPARE(db.count(), qint64(1));
+    }
+
+    void deleteAllSent_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<qint64>("deleted");
+        QTest::addColumn<qint64>("left");
+        QTest::newRow("whole view") << "" << QStringList{" si "} << int(DeleteOutcome::Status::Deleted) << qint64(83)
+                                    << qint64(17);
+        QTest::newRow("under a filter") << "Cita" << QStringList{"SI"} << int(DeleteOutcome::Status::Deleted) << qint64(33)
+                                        << qint64(67);
+        QTest::newRow("no") << "" << QStringList{"no"} << int(DeleteOutcome::Status::Aborted) << qint64(0) << qint64(100);
+        QTest::newRow("only scheduled in view") << "Cita 9" << QStringList{"si"} << int(DeleteOutcome::Status::Deleted)
+                                                << qint64(3) << qint64(97);
+    }
+    void deleteAllSent()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, answers);
+        QFETCH(qint64, deleted);
+        Database db;
+        db.seedHundred();
+        FilterPanel panel;
+        panel.porTexto = !text.isEmpty();
+        panel.texto = text;
+        ViewOptions o;
+        o.filtrar = true;
+        o.filtro = f_filtrar_historial(panel).condition;
+        const HistoryPage page = f_historial(db.conexion, o, now);
+        ScriptedAsk ask{answers};
+        const DeleteOutcome out = f_eliminar_todos_enviados(db.conexion, page.condition, now, ask.fn());
+        QTEST(int(out.status), "status");
+        QCOMPARE(out.deleted, deleted);
+        QTEST(db.count(), "left");
+        QCOMPARE(db.count("f_programada='2024-06-01 10:00'"), qint64(17));
+        if (out.status == DeleteOutcome::Status::Deleted) {
+            QCOMPARE(out.notice.text, QStringLiteral("Se han eliminado %1 registros de historial.").arg(deleted));
+            QCOMPARE(ask.title, QStringLiteral("Confirmar eliminación de %1 historiales de envíos").arg(deleted));
+        } else {
+            QCOMPARE(out.notice.title, QStringLiteral("Operación abortada"));
+        }
+    }
+
+    void deleteAllSentOnOnlyFutureSends()
+    {
+        Database db;
+        db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00"});
+        ScriptedAsk ask{{"si"}};
+        const DeleteOutcome out = f_eliminar_todos_enviados(db.conexion, {}, now, ask.fn());
+        QCOMPARE(out.status, DeleteOutcome::Status::Nothing);
+        QVERIFY(ask.defaults.isEmpty());
+        QCOMPARE(db.count(), qint64(1));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCancellation)
+#include "test_cancellation.moc"

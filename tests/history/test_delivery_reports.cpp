@@ -1,0 +1,158 @@
+#include "history/delivery_reports.h"
+#include "history/send_time.h"
+#include "history_fixture.h"
+
+#include <QTest>
+
+using namespace history;
+using historytest::Database;
+
+class TestDeliveryReports final : public QObject {
+    Q_OBJECT
+
+    const QString minutes = nowMinutes(historytest::fixedNow());
+    const Account ana{QStringLiteral("ana"), QStringLiteral("p&ss")};
+
+    static QString fieldValue(const GatewayRequest &r, const QString &name)
+    {
+        for (const net::FormField &f : r.fields) {
+            if (f.name == name)
+                return f.value;
+        }
+        return QStringLiteral("<missing>");
+    }
+
+private Q_SLOTS:
+    void requestBody()
+    {
+        const GatewayRequest r = f_peticion_getreport(ana, "77,78");
+        QVERIFY(r.url.endsWith(QStringLiteral("/APIv2/getreport.php")));
+        QCOMPARE(r.fields.size(), 3);
+        QCOMPARE(r.fields[0].name, QStringLiteral("username"));
+        QCOMPARE(r.fields[1].name, QStringLiteral("password"));
+        QCOMPARE(r.fields[1].value, QStringLiteral("p%26ss"));
+        QCOMPARE(r.fields[2].name, QStringLiteral("sms_id"));
+        QCOMPARE(r.fields[2].value, QStringLiteral("77,78"));
+    }
+
+    void noDueSendAsksNothing()
+    {
+        Database db;
+        db.insert({.destinatario = "1", .fProgramada = "2024-05-10 12:00", .idWeb = "1"});   // current minute
+        db.insert({.destinatario = "1", .idWeb = "2", .estado = "1|1|0"});                    // final
+        const PendingReport p = f_actualizar_pendientes(db.conexion, ana, minutes);
+        QCOMPARE(p.status, PendingReport::Status::Nothing);
+        QVERIFY(p.ids.isEmpty());
+    }
+
+    void twentyNewestDueOfThisAccount()
+    {
+        Database db;
+        for (int i = 1; i <= 25; ++i)
+            db.insert({.destinatario = "1", .idWeb = QString::number(i), .username = i % 2 ? "ana" : ""});
+        db.insert({.destinatario = "1", .idWeb = "100", .username = "luis"});                  // another account
+        db.insert({.destinatario = "1", .fProgramada = "2024-05-10 11:59", .idWeb = "101"});   // earlier minute
+        db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "102"});   // future
+        const PendingReport p = f_actualizar_pendientes(db.conexion, ana, minutes);
+        QCOMPARE(p.status, PendingReport::Status::Ready);
+        QStringList expected{"101"};
+        for (int i = 25; expected.size() < 20; --i)
+            expected << QString::number(i);
+        QCOMPARE(p.ids, expected);
+        QCOMPARE(fieldValue(p.request, "sms_id"), expected.join(','));
+    }
+
+    void singleSendAskedWhateverItsState()
+    {
+        Database db;
+        const qint64 sid = db.insert({.destinatario = "1", .idWeb = "55", .estado = "1|1|0"});
+        const auto r = f_consultar_estado(db.conexion, {}, QStringLiteral("Fecha %1").arg(sid));
+        QVERIFY(r.has_value());
+        QCOMPARE(fieldValue(*r, "sms_id"), QStringLiteral("55"));
+        QCOMPARE(fieldValue(*r, "username"), QString());
+        QVERIFY(!f_consultar_estado(db.conexion, ana, "l0").has_value());
+        QVERIFY(!f_consultar_estado(db.conexion, ana, "pMensaje 999").has_value());
+    }
+
+    void lines_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("estado");
+        QTest::newRow("final") << "1|77|34600123456,34638654321|0" << true << "77" << "1|34600123456,34638654321|0";
+        QTest::newRow("cr") << "0|77|34600123456|0\r" << true << "77" << "0|34600123456|0";
+        QTest::newRow("unknown send") << "5|77" << true << "77" << "5|0|0";
+        QTest::newRow("missing lists") << "0|77|" << true << "77" << "0|0|0";
+        QTest::newRow("extra field") << "0|77|1|2|x" << true << "77" << "0|1|2";
+        QTest::newRow("empty") << "" << false << "" << "";
+        QTest::newRow("one field") << "0" << false << "" << "";
+        QTest::newRow("no id") << "0||1|2" << false << "" << "";
+        QTest::newRow("junk list") << "0|77|abc|0" << false << "" << "";
+        QTest::newRow("quote") << "0|7'7|1|0" << true << "7'7" << "0|1|0";
+    }
+    void lines()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, valid);
+        const std::optional<LineaEstado> l = parseLineaEstado(line);
+        QCOMPARE(l.has_value(), valid);
+        if (l) {
+            QTEST(l->id, "id");
+            QTEST(l->estado(), "estado");
+        }
+    }
+
+    void replies_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("changed");
+        QTest::addColumn<QString>("state77");    // "<gone>" when deleted
+        QTest::addColumn<QString>("state78");
+        QTest::addColumn<qint64>("rows");
+        const int applied = int(ReportOutcome::Status::Applied);
+        QTest::newRow("code 0") << "0|77|34600123456|0" << applied << true << "0|34600123456|0" << "0|0|0" << qint64(3);
+        QTest::newRow("code 1, lf only") << "1|77|34600123456|34600123457\n1|78|1|0\n" << applied << true
+                                         << "1|34600123456|34600123457" << "1|1|0" << qint64(3);
+        QTest::newRow("unchanged") << "0|77|0|0\r\n" << applied << false << "0|0|0" << "0|0|0" << qint64(3);
+        QTest::newRow("changed then unchanged") << "0|77|1|0\r\n0|78|0|0\r\n" << applied << true << "0|1|0" << "0|0|0"
+                                                << qint64(3);
+        QTest::newRow("code 5") << "5|77|0|0" << applied << true << "<gone>" << "0|0|0" << qint64(2);
+        QTest::newRow("code 5 for another account's send") << "5|79" << applied << false << "0|0|0" << "0|0|0" << qint64(3);
+        QTest::newRow("unknown id") << "0|999|1|0\r\n5|998" << applied << false << "0|0|0" << "0|0|0" << qint64(3);
+        QTest::newRow("other code and junk") << "3|Authentication failure|\r\n|\r\n7|77|1|0\r\nxx|yy" << applied << false
+                                             << "0|0|0" << "0|0|0" << qint64(3);
+        QTest::newRow("bad list") << "0|77|12;DROP TABLE Historial|0" << applied << false << "0|0|0" << "0|0|0" << qint64(3);
+        QTest::newRow("empty page") << "" << int(ReportOutcome::Status::ConnectionError) << false << "0|0|0" << "0|0|0"
+                                    << qint64(3);
+        QTest::newRow("error page") << "<html>Not found</html>" << int(ReportOutcome::Status::ConnectionError) << false
+                                    << "0|0|0" << "0|0|0" << qint64(3);
+    }
+    void replies()
+    {
+        QFETCH(QString, reply);
+        QFETCH(int, status);
+        Database db;
+        db.insert({.destinatario = "34600123456,34600123457", .idWeb = "77", .username = "ana"});
+        db.insert({.destinatario = "1", .idWeb = "78"});
+        db.insert({.destinatario = "1", .idWeb = "79", .username = "luis"});
+        const ReportOutcome out = f_respuesta_estado(db.conexion, reply, ana);
+        QCOMPARE(int(out.status), status);
+        QTEST(out.changed, "changed");
+        QCOMPARE(out.message.isEmpty(), status == int(ReportOutcome::Status::Applied));
+        const QString s77 = db.count("id_web='77'") ? db.estadoOf("77") : QStringLiteral("<gone>");
+        QTEST(s77, "state77");
+        QTEST(db.estadoOf("78"), "state78");
+        QTEST(db.count(), "rows");
+    }
+
+    void connectionErrorText()
+    {
+        Database db;
+        QCOMPARE(f_respuesta_estado(db.conexion, "sin barras", ana).message, QStringLiteral("Error de conexion"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDeliveryReports)
+#include "test_delivery_reports.moc"

@@ -1,0 +1,152 @@
+#include "history/history_filter.h"
+#include "history/history_view.h"
+#include "history/send_time.h"
+#include "history_fixture.h"
+
+#include <QTest>
+
+using namespace history;
+using historytest::Database;
+
+class TestHistoryFilter final : public QObject {
+    Q_OBJECT
+
+    const QString now = nowStamp(historytest::fixedNow());
+
+    static qint64 rowsOf(Database &db, const FilterPanel &panel, VerOpcion ver = VerOpcion::Todos)
+    {
+        ViewOptions o;
+        o.ver = ver;
+        o.filtrar = true;
+        o.filtro = f_filtrar_historial(panel).condition;
+        const HistoryPage p = f_historial(db.conexion, o, nowStamp(historytest::fixedNow()));
+        return p.status == HistoryPage::Status::Ok ? p.rowCount : -1;
+    }
+
+private Q_SLOTS:
+    void phoneAsTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("nine digits") << "600000001" << "34600000001";
+        QTest::newRow("in groups") << "600 000 001" << "600000001";
+        QTest::newRow("plus") << "+34 600000001" << "34600000001";
+        QTest::newRow("double zero") << "0034600000001" << "34600000001";
+        QTest::newRow("short") << "0123" << "123";
+        QTest::newRow("only zeros") << "000" << "";
+    }
+    void phoneAsTyped()
+    {
+        QFETCH(QString, typed);
+        FilterPanel panel;
+        panel.porTelefono = true;
+        panel.telefono = typed;
+        QTEST(f_filtrar_historial(panel).telefono, "shown");
+    }
+
+    void nothingTickedGivesNoCondition()
+    {
+        FilterPanel panel;
+        panel.porTexto = true;   // with an empty text
+        QVERIFY(f_filtrar_historial(panel).condition.isEmpty());
+    }
+
+    void conditionShape()
+    {
+        FilterPanel panel;
+        panel.porFechas = true;
+        panel.porTexto = true;
+        panel.texto = "hola";
+        const Condition c = f_filtrar_historial(panel).condition;
+        QCOMPARE(c.sql, QStringLiteral(" (f_envio>=? AND f_envio<=?) AND mensaje LIKE '%' || ? || '%'"));
+        QCOMPARE(c.values, (QVariantList{"2000-01-01 00:00:00", "2050-01-01 24:00:00", "hola"}));
+    }
+
+    // Against the seeded history: sid % 6 decides the kind, f_envio is 2024-05-(1 + sid % 9),
+    // odd sids say "Cita", even "Oferta"; send 12's number is 34600001201.
+    void onSeededHistory_data()
+    {
+        QTest::addColumn<bool>("dates");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("phone");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("view");
+        QTest::addColumn<qint64>("rows");
+        const int todos = int(VerOpcion::Todos);
+        QTest::newRow("default dates") << true << "2000-01-01" << "2050-01-01" << "" << "" << todos << qint64(100);
+        // Day 1 + sid % 9 = 5 for sid % 9 == 4: 4, 13, ... 94 (11 sends); the last day is included whole.
+        QTest::newRow("one day") << true << "2024-05-05" << "2024-05-05" << "" << "" << todos << qint64(11);
+        QTest::newRow("phone member") << false << "" << "" << "34600001201" << "" << todos << qint64(1);
+        QTest::newRow("phone nine digits") << false << "" << "" << "600001201" << "" << todos << qint64(1);
+        QTest::newRow("phone blanks") << false << "" << "" << "600 001 201" << "" << todos << qint64(1);
+        QTest::newRow("phone plus") << false << "" << "" << "+34 600 001 201" << "" << todos << qint64(1);
+        QTest::newRow("phone 00") << false << "" << "" << "0034600001201" << "" << todos << qint64(1);
+        QTest::newRow("phone not a prefix") << false << "" << "" << "346000012" << "" << todos << qint64(0);
+        QTest::newRow("phone short anywhere") << false << "" << "" << "9902" << "" << todos << qint64(1);
+        QTest::newRow("text") << false << "" << "" << "" << "cita" << todos << qint64(50);
+        QTest::newRow("text wildcard") << false << "" << "" << "" << "Ofert_ 1_" << todos << qint64(6);
+        QTest::newRow("text brackets") << false << "" << "" << "" << "a[1]" << todos << qint64(0);
+        QTest::newRow("text quote") << false << "" << "" << "" << "O'Donnell" << todos << qint64(0);
+        QTest::newRow("dates and text") << true << "2024-05-05" << "2024-05-05" << "" << "Cita" << todos << qint64(5);
+        QTest::newRow("sent and text") << false << "" << "" << "" << "Cita" << int(VerOpcion::Enviados) << qint64(33);
+        QTest::newRow("scheduled and text") << false << "" << "" << "" << "Cita" << int(VerOpcion::Programados) << qint64(17);
+        QTest::newRow("scheduled and phone") << false << "" << "" << "34600000902" << "" << int(VerOpcion::Programados) << qint64(1);
+        QTest::newRow("sent and phone of a scheduled send") << false << "" << "" << "34600000902" << ""
+                                                            << int(VerOpcion::Enviados) << qint64(0);
+    }
+    void onSeededHistory()
+    {
+        QFETCH(bool, dates);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, phone);
+        QFETCH(QString, text);
+        QFETCH(int, view);
+        Database db;
+        db.seedHundred();
+        FilterPanel panel;
+        panel.porFechas = dates;
+        if (dates) {
+            panel.desde = from;
+            panel.hasta = to;
+        }
+        panel.porTelefono = !phone.isEmpty();
+        panel.telefono = phone;
+        panel.porTexto = !text.isEmpty();
+        panel.texto = text;
+        QTEST(rowsOf(db, panel, VerOpcion(view)), "rows");
+    }
+
+    void phoneFoundInEitherStoredForm()
+    {
+        Database db;
+        db.insert({.destinatario = "34611111111,600123456"});
+        db.insert({.destinatario = "34600123456"});
+        db.insert({.destinatario = "6001234567"});
+        FilterPanel panel;
+        panel.porTelefono = true;
+        for (const char *typed : {"600123456", "600 123 456", "+34600123456", "34 600 123 456"}) {
+            panel.telefono = QString::fromUtf8(typed);
+            QCOMPARE(rowsOf(db, panel), qint64(2));
+        }
+    }
+
+    void filterKeptWhileUnticked()
+    {
+        Database db;
+        db.seedHundred();
+        FilterPanel panel;
+        panel.porTexto = true;
+        panel.texto = "Cita";
+        ViewOptions o;
+        o.filtro = f_filtrar_historial(panel).condition;
+        o.filtrar = false;
+        QCOMPARE(f_historial(db.conexion, o, now).rowCount, qint64(100));
+        o.filtrar = true;
+        QCOMPARE(f_historial(db.conexion, o, now).rowCount, qint64(50));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHistoryFilter)
+#include "test_history_filter.moc"

@@ -1,0 +1,413 @@
+#include "platform/db/connection.h"
+#include "platform/ui/busy_cursor.h"
+#include "startup/app_context.h"
+#include "startup/brand.h"
+#include "startup/database/opening.h"
+#include "startup/database/schema.h"
+#include "startup/main_window/dialog_opener.h"
+#include "startup/main_window/form1.h"
+#include "startup/main_window/send_panel_view.h"
+#include "startup/main_window/startup_rules.h"
+#include "startup/subsystems.h"
+#include "support/recording_shell.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+struct RecordingLists final : startup::ListViews {
+    QStringList calls;
+    QList<QPair<QString, QString>> pendientes;
+    void f_historial() override { calls << QStringLiteral("historial"); }
+    void f_agenda(bool reload) override { calls << (reload ? QStringLiteral("agenda(true)") : QStringLiteral("agenda(false)")); }
+    void f_grupos() override { calls << QStringLiteral("grupos"); }
+    void f_plantillas() override { calls << QStringLiteral("plantillas"); }
+    void f_actualizar_pendientes(const QString &login, const QString &pass) override { pendientes.append({login, pass}); }
+};
+
+struct RecordingQuote final : startup::BalanceQuote {
+    QList<Request> requests;
+    void f_consultar_coste(const Request &request) override { requests << request; }
+};
+
+struct RecordingDialogs final : startup::DialogOpener {
+    QStringList calls;
+    void showForm2() override { calls << QStringLiteral("Form2"); }
+    void showForm3() override { calls << QStringLiteral("Form3"); }
+    void showForm19(const QString &codigo) override { calls << QStringLiteral("Form19:") + codigo; }
+    void checkVersion(const QString &version) override { calls << QStringLiteral("version:") + version; }
+};
+
+struct SomeWindows final : startup::WindowOpener {
+    QList<startup::WindowId> opened;
+    bool canOpen(startup::WindowId id) const override { return id == startup::WindowId::Form12; }
+    void open(startup::WindowId id) override { opened << id; }
+};
+
+// One client in its own program folder, with every seam recording what the start-up asked of it.
+struct Client {
+    testing::TempHome home;
+    db::Connection conexion;
+    testing::ScriptedPrompter prompter;
+    testing::RecordingShell shell;
+    ui::BusyCursor busy;
+    QNetworkAccessManager network;
+    startup::AppContext context{conexion, prompter, shell, busy, network, QString()};
+    RecordingLists lists;
+    RecordingQuote quote;
+    RecordingDialogs dialogs;
+    SomeWindows windows;
+    std::unique_ptr<startup::Form1> form;
+
+    Client() { context.ruta_programa = home.path(); }
+
+    // The database as an earlier run left it.
+    void prepare(const QList<QPair<QString, QVariantList>> &statements)
+    {
+        db::Connection setup;
+        QVERIFY(setup.open(startup::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing).ok());
+        QVERIFY(startup::createSchema(setup).ok());
+        for (const auto &[sql, values] : statements)
+            QVERIFY2(setup.execute(sql, values).ok(), qPrintable(sql));
+    }
+
+    void withAccount(const QString &ruta = QStringLiteral("3"), const QString &saldo = QStringLiteral("12"))
+    {
+        prepare({{QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,version_desktop) VALUES (?1,?2,?3,?4,?5)"),
+                  {QStringLiteral("ana"), QStringLiteral("p&ss"), ruta, saldo, QStringLiteral("2.1")}}});
+    }
+
+    startup::StartupStatus start()
+    {
+        startup::Subsystems subsystems;
+        subsystems.lists = &lists;
+        subsystems.quote = &quote;
+        subsystems.windows = &windows;
+        form = std::make_unique<startup::Form1>(context, subsystems, &dialogs);
+        return form->Form_Load();
+    }
+
+    startup::SendPanelView &panel() { return form->sendPanel(); }
+
+    QString stored(const QString &sql)
+    {
+        return conexion.scalar(sql).toString();
+    }
+};
+
+void sendFocusIn(QWidget *widget)
+{
+    QFocusEvent event(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+} // namespace
+
+class TestMainWindow final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void withoutAccountRowTheSettingsOpenAndEverythingElseIsFilled()
+    {
+        Client client;
+        QCOMPARE(client.start(), startup::StartupStatus::Ready);
+        QVERIFY2(!client.prompter.hasUnexpected(), client.prompter.unexpectedReport().constData());
+
+        QCOMPARE(client.dialogs.calls,
+                 QStringList({QStringLiteral("Form2"), QStringLiteral("Form3"), QStringLiteral("version:")}));
+        QVERIFY(!client.form->isVisible());
+        QVERIFY(client.quote.requests.isEmpty());
+        QCOMPARE(client.lists.calls, QStringList({QStringLiteral("historial"), QStringLiteral("agenda(true)"),
+                                                  QStringLiteral("grupos"), QStringLiteral("plantillas")}));
+        QCOMPARE(client.form->Combo2()->count(), 10);
+        QCOMPARE(client.form->Combo2()->currentText(), QStringLiteral("contengan"));
+        QCOMPARE(client.form->Combo4()->count(), 7);
+        QCOMPARE(client.form->Combo4()->currentText(), QStringLiteral("nombre"));
+        QCOMPARE(client.form->tbsOptions()->tabText(4), QStringLiteral("Plantillas"));
+        QCOMPARE(client.form->tbsOptions()->tabToolTip(0), QStringLiteral("Enviar SMS a móvil"));
+        QCOMPARE(client.form->windowTitle(), brand::nombre_marca());
+        QVERIFY(!client.panel().Command1()->isEnabled());
+
+        // The settings dialog brings the window back once the account is saved.
+        client.form->mostrar();
+        QVERIFY(client.form->isVisible());
+    }
+
+    void theSenderListFollowsTheStoredDefaults_data()
+    {
+        QTest::addColumn<QStringList>("senders");
+        QTest::addColumn<QList<int>>("defaults");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("empty table") << QStringList() << QList<int>() << QStringList({brand::remitente_defecto()})
+                                     << brand::remitente_defecto();
+        QTest::newRow("two defaults, the later wins")
+            << QStringList({QStringLiteral("Uno"), QStringLiteral("Dos"), QStringLiteral("Tres")}) << QList<int>({1, 0, 1})
+            << QStringList({QStringLiteral("Uno"), QStringLiteral("Dos"), QStringLiteral("Tres")}) << QStringLiteral("Tres");
+        QTest::newRow("no default") << QStringList({QStringLiteral("Uno"), QStringLiteral("Dos")}) << QList<int>({0, 0})
+                                    << QStringList({QStringLiteral("Uno"), QStringLiteral("Dos")}) << QStringLiteral("Uno");
+    }
+
+    void theSenderListFollowsTheStoredDefaults()
+    {
+        QFETCH(QStringList, senders);
+        QFETCH(QList<int>, defaults);
+        QFETCH(QStringList, items);
+        QFETCH(QString, selected);
+        Client client;
+        QList<QPair<QString, QVariantList>> rows;
+        for (int i = 0; i < senders.size(); ++i)
+            rows.append({QStringLiteral("INSERT INTO Remitentes (remitente,defecto) VALUES (?1,?2)"), {senders[i], defaults[i]}});
+        client.prepare(rows);
+        client.start();
+
+        QComboBox *combo = client.panel().Combo1();
+        QStringList shown;
+        for (int i = 0; i < combo->count(); ++i)
+            shown << combo->itemText(i);
+        QCOMPARE(shown, items);
+        QCOMPARE(combo->currentText(), selected);
+
+        // A refill by another window keeps the sender the user had chosen.
+        combo->setCurrentIndex(0);
+        client.form->cargar_remitentes();
+        QCOMPARE(combo->currentIndex(), 0);
+    }
+
+    void theStartupQuoteUsesTheStoredRoute_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<QString>("afterwards");
+        QTest::addColumn<QString>("cost");
+        QTest::newRow("0 is sent as 3 and kept") << "0" << "3" << "0" << "1 crédito(s)";
+        QTest::newRow("5 is rewritten to 3") << "5" << "5" << "3" << "1 crédito(s)";
+        QTest::newRow("1 is its own price") << "1" << "1" << "1" << "0.825 crédito(s)";
+    }
+
+    void theStartupQuoteUsesTheStoredRoute()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, sent);
+        QFETCH(QString, afterwards);
+        QFETCH(QString, cost);
+        Client client;
+        client.withAccount(stored);
+        QCOMPARE(client.start(), startup::StartupStatus::Ready);
+
+        QCOMPARE(client.quote.requests.size(), 1);
+        const auto &request = client.quote.requests.first();
+        QCOMPARE(request.ruta, sent);
+        QCOMPARE(request.username, QStringLiteral("ana"));
+        QCOMPARE(request.password, QStringLiteral("p&ss"));
+        QCOMPARE(request.mensaje, QStringLiteral("Saldo al arrancar Desktop"));
+        QCOMPARE(request.destino, QStringLiteral("34600123456"));
+        QCOMPARE(request.remitente, QStringLiteral("Saldo"));
+        QVERIFY(request.callback.isEmpty() && request.fecha.isEmpty());
+        QCOMPARE(client.stored(QStringLiteral("SELECT ruta FROM Usuario")), afterwards);
+        QCOMPARE(client.panel().lblCoste()->text(), cost);
+        QCOMPARE(client.form->usuario_login(), QStringLiteral("ana"));
+        QCOMPARE(client.form->versionDesktop(), QStringLiteral("2.1"));
+        QCOMPARE(client.dialogs.calls, QStringList({QStringLiteral("version:2.1")}));
+        QVERIFY(client.form->isVisible());
+    }
+
+    void theBalanceIsWordedByItsLength_data()
+    {
+        QTest::addColumn<QString>("saldo");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("one") << "1" << "1 crédito";
+        QTest::newRow("twelve") << "12" << "12 créditos";
+        QTest::newRow("four characters") << "1500" << "1500 cr.";
+        QTest::newRow("decimal one") << "1.0" << "1.0 crédito";
+        QTest::newRow("none stored") << "" << "Desconocido";
+    }
+
+    void theBalanceIsWordedByItsLength()
+    {
+        QFETCH(QString, saldo);
+        QFETCH(QString, label);
+        Client client;
+        client.withAccount(QStringLiteral("3"), saldo);
+        client.start();
+        QCOMPARE(client.panel().lblsaldo()->text(), label);
+        // The send stays off until the balance reply arrives.
+        QVERIFY(!client.panel().Command1()->isEnabled());
+    }
+
+    void ctrlTabWrapsAndCtrlShiftTabDoesNothing()
+    {
+        Client client;
+        client.withAccount();
+        client.start();
+        client.form->selectTab(5);
+        QWidget *focus = client.panel().Text1();
+        QTest::keyClick(focus, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(client.form->selectedTab(), 1);
+        QTest::keyClick(client.form->tbsOptions(), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(client.form->selectedTab(), 2);
+        QTest::keyClick(client.form->tbsOptions(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(client.panel().Text2(), Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(client.form->selectedTab(), 2);
+        // Only the visible panel is enabled; the last-picked label belongs to the send tab.
+        QVERIFY(client.form->tbsOptions()->widget(1)->isEnabled());
+        QVERIFY(!client.panel().isEnabled());
+        QVERIFY(client.panel().SkinLabel4()->isHidden());
+    }
+
+    void theHistoryTabAsksForReportsOnlyWithAnAccount()
+    {
+        {
+            Client client;
+            client.withAccount();
+            client.start();
+            client.form->selectTab(2);
+            QCOMPARE(client.lists.pendientes.size(), 1);
+            QCOMPARE(client.lists.pendientes.first(), qMakePair(QStringLiteral("ana"), QStringLiteral("p&ss")));
+            client.form->selectTab(3);
+            QCOMPARE(client.lists.pendientes.size(), 1);
+        }
+        {
+            Client client;
+            client.start();
+            client.form->selectTab(2);
+            QVERIFY(client.lists.pendientes.isEmpty());
+        }
+    }
+
+    void salirShutsDownLikeClosingTheWindow()
+    {
+        Client client;
+        client.withAccount();
+        client.start();
+        QVERIFY(client.conexion.isOpen());
+        QSignalSpy finished(client.form.get(), &startup::Form1::finished);
+        client.form->menuAction(QStringLiteral("mnuSalir"))->trigger();
+        QVERIFY(!client.conexion.isOpen());
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(!client.form->isVisible());
+        QVERIFY(!client.form->hasTrayIcon());
+        client.form->close();
+        QCOMPARE(finished.size(), 1);
+    }
+
+    void closingTheWindowEndsTheProgramWithDialogsOpen()
+    {
+        Client client;
+        client.withAccount();
+        client.start();
+        QWidget dialog;
+        dialog.show();
+        QSignalSpy finished(client.form.get(), &startup::Form1::finished);
+        client.form->close();
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(!client.conexion.isOpen());
+    }
+
+    void aDatabaseThatCannotBeOpenedEndsTheStart()
+    {
+        Client client;
+        // A folder where the file should be: neither opened nor created.
+        QVERIFY(QDir(client.home.path()).mkdir(QStringLiteral("bbdd.mdb")));
+        QCOMPARE(client.start(), startup::StartupStatus::NoDatabase);
+        QCOMPARE(client.prompter.callsOf(testing::ScriptedPrompter::Kind::Message).size(), 1);
+        const auto call = client.prompter.lastCall();
+        QCOMPARE(call.icon, ui::Icon::Critical);
+        QVERIFY(!call.text.isEmpty());
+        QVERIFY(!client.form->isVisible());
+        QVERIFY(client.lists.calls.isEmpty());
+        QVERIFY(client.quote.requests.isEmpty());
+    }
+
+    void crearNuevoStaysOnceAtTheEndAndLeadsToThePasswordPrompt()
+    {
+        Client client;
+        client.prepare({{QStringLiteral("INSERT INTO Remitentes (remitente,defecto) VALUES ('Uno',0),('Dos',1)"), {}}});
+        client.start();
+        QComboBox *combo = client.panel().Combo1();
+        sendFocusIn(combo);
+        sendFocusIn(combo);
+        QCOMPARE(combo->count(), 3);
+        QCOMPARE(combo->itemText(2), QStringLiteral("Crear nuevo..."));
+        QCOMPARE(combo->findText(QStringLiteral("Crear nuevo...")), 2);
+        QCOMPARE(combo->currentText(), QStringLiteral("Dos"));
+
+        combo->setCurrentIndex(1);
+        QVERIFY(client.dialogs.calls.filter(QStringLiteral("Form19")).isEmpty());
+        combo->setCurrentIndex(2);
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(combo->currentIndex(), 0);
+        QCOMPARE(client.dialogs.calls.filter(QStringLiteral("Form19")), QStringList({QStringLiteral("Form19:9")}));
+        QCOMPARE(client.panel().combo1Tag(), QStringLiteral("0"));
+    }
+
+    void menusOpenWhatIsBuiltAndDisableTheRest()
+    {
+        Client client;
+        client.withAccount();
+        client.start();
+        QCOMPARE(client.form->menuAction(QStringLiteral("mnuAgendaBrisanta"))->text(),
+                 QStringLiteral("Web ") + brand::nombre_web_marca());
+        QAction *home = client.form->menuAction(QStringLiteral("mnuBrisanta"));
+        QCOMPARE(home->text(), brand::remitente_defecto());
+        home->trigger();
+        QCOMPARE(client.shell.urls(), QStringList({brand::url_base()}));
+
+        QVERIFY(client.form->menuAction(QStringLiteral("mnuExcelImportar"))->isEnabled());
+        client.form->menuAction(QStringLiteral("mnuExcelImportar"))->trigger();
+        QCOMPARE(client.windows.opened, QList<startup::WindowId>({startup::WindowId::Form12}));
+        for (const char *name : {"mnuExcelExportar", "mnuAccess_Importar", "mnuborraragenda", "mnuExportarHistorial",
+                                 "mnuAutomatizar_Configuracion", "mnuFelicitarCumpleaños", "mnuImportarBrisanta"})
+            QVERIFY2(!client.form->menuAction(QString::fromUtf8(name))->isEnabled(), name);
+        // Without an automation row the start/stop entry has nothing to start.
+        QVERIFY(!client.form->menuAction(QStringLiteral("mnuAutomatizar_Comenzar"))->isEnabled());
+
+        client.panel().Command1()->setEnabled(true);
+        client.form->menuAction(QStringLiteral("mnuConfiguracion"))->trigger();
+        QVERIFY(client.dialogs.calls.contains(QStringLiteral("Form2")));
+        QVERIFY(!client.panel().Command1()->isEnabled());
+    }
+
+    void trayDoubleClickTogglesTheWindow()
+    {
+        Client client;
+        client.withAccount();
+        client.start();
+        QVERIFY(client.form->isVisible());
+        client.form->trayDoubleClick();
+        QVERIFY(!client.form->isVisible());
+        QVERIFY(client.form->windowState() & Qt::WindowMinimized);
+        client.form->trayDoubleClick();
+        QVERIFY(client.form->isVisible());
+        QVERIFY(!(client.form->windowState() & Qt::WindowMinimized));
+    }
+
+    void longRecipientListsAreNotCut()
+    {
+        startup::SendPanelView panel;
+        const QString numbers = QStringLiteral("34600123456,").repeated(4000);
+        panel.Text2()->setPlainText(numbers);
+        QCOMPARE(panel.Text2()->toPlainText().size(), numbers.size());
+        QCOMPARE(panel.Text3()->text(), QStringLiteral("Inmediato"));
+        QVERIFY(panel.Image4()->isHidden());
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"
