@@ -3,6 +3,7 @@
 #include "platform/ui/desktop_shell.h"
 #include "platform/ui/qt_prompter.h"
 #include "app/account_bridge.h"
+#include "app/client_features.h"
 #include "startup/app_context.h"
 #include "startup/brand.h"
 #include "startup/main_window/form1.h"
@@ -25,11 +26,12 @@ int main(int argc, char *argv[])
     QNetworkAccessManager network;
     startup::AppContext context{conexion, prompter, shell, busy, network, brand::ruta_programa()};
 
-    // The parts of the client plug their implementations in here as they are built.
-    startup::Subsystems subsystems;
-
-    startup::Form1 form1(context, subsystems);
+    startup::Form1 form1(context);
     prompter.setParentWindow(&form1);
+    // The later parts of the client sit behind the main window's seams.
+    app::ClientFeatures features(context, form1);
+    const startup::Subsystems subsystems = features.subsystems();
+    form1.setSubsystems(subsystems);
     app::Form1Access access(form1);
     startup::AccountWindows accountWindows(context, access, subsystems.windows);
     app::AccountDialogs dialogs(accountWindows, context);

@@ -139,6 +139,8 @@ Result Connection::open(const QString &path, OpenMode mode)
         sqlite3_close_v2(db);
         return r;
     }
+    // Every page read is a decryption: a generous cache keeps paging through a long history fast.
+    sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
     m_db = db;
     m_path = path;
     return {};

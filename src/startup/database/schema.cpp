@@ -24,6 +24,7 @@ CREATE TABLE IF NOT EXISTS Historial (
   sid INTEGER PRIMARY KEY AUTOINCREMENT,
   destinatario TEXT, f_envio TEXT, f_programada TEXT, mensaje TEXT, id_web TEXT, estado TEXT,
   remitente TEXT, creditos REAL, bool_cumple TEXT, username TEXT);
+CREATE INDEX IF NOT EXISTS Historial_f_programada ON Historial (f_programada);
 CREATE TABLE IF NOT EXISTS Plantillas (
   sid INTEGER PRIMARY KEY AUTOINCREMENT,
   nombre TEXT COLLATE NOCASE, mensaje TEXT);

@@ -125,6 +125,14 @@ UpgradeResult upgradeSchema(db::Connection &conexion)
             result.error += table + QLatin1Char('.') + column + QStringLiteral(": ") + r.error + QLatin1Char('\n');
         }
     }
+    // The history view counts and pages by send time; without this index every page of a long
+    // history reads (and decrypts) the whole table.
+    const db::Result index = conexion.execute(
+        QStringLiteral("CREATE INDEX IF NOT EXISTS Historial_f_programada ON Historial (f_programada)"));
+    if (!index.ok()) {
+        result.status = UpgradeStatus::Failed;
+        result.error += QStringLiteral("Historial_f_programada: ") + index.error + QLatin1Char('\n');
+    }
     return result;
 }
 

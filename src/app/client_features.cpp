@@ -1,0 +1,58 @@
+#include "app/client_features.h"
+
+#include "sending/templates/template_picker.h"
+#include "sending/templates/templates_panel.h"
+#include "startup/app_context.h"
+#include "startup/main_window/form1.h"
+#include "startup/main_window/send_panel_view.h"
+
+namespace app {
+
+ClientFeatures::ClientFeatures(startup::AppContext &context, startup::Form1 &form1)
+    : m_context(context),
+      m_form1(form1),
+      m_templates(std::make_unique<sending::TemplatesPanel>(context.conexion, context.prompter)),
+      m_templatePicker(std::make_unique<sending::TemplatePickerLauncher>(
+          context.conexion, context.prompter, *m_templates, form1.sendPanel().Text1()))
+{
+}
+
+// The windows go before the connection they read; the main window outlives this object.
+ClientFeatures::~ClientFeatures() = default;
+
+startup::Subsystems ClientFeatures::subsystems()
+{
+    startup::Subsystems parts;
+    parts.lists = this;
+    parts.windows = this;
+    parts.panels = this;
+    return parts;
+}
+
+void ClientFeatures::f_plantillas()
+{
+    m_templates->f_plantillas();
+}
+
+bool ClientFeatures::plantillasVacias() const
+{
+    return m_templates->plantillasVacias();
+}
+
+bool ClientFeatures::canOpen(startup::WindowId id) const
+{
+    return id == startup::WindowId::Form11;
+}
+
+void ClientFeatures::open(startup::WindowId id)
+{
+    if (id == startup::WindowId::Form11)
+        m_templatePicker->open();
+}
+
+QWidget *ClientFeatures::templatesPanel()
+{
+    return m_templates.get();
+}
+
+} // namespace app

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "startup/subsystems.h"
+
+#include <memory>
+
+namespace startup {
+class Form1;
+struct AppContext;
+}
+namespace sending {
+class TemplatesPanel;
+class TemplatePickerLauncher;
+}
+
+// The parts of the client built after the main window, assembled behind the main window's seams.
+// Each part owns its windows; this object only routes the main window's calls to them.
+namespace app {
+
+class ClientFeatures final : public startup::ListViews, public startup::WindowOpener, public startup::Panels {
+public:
+    ClientFeatures(startup::AppContext &context, startup::Form1 &form1);
+    ~ClientFeatures() override;
+    ClientFeatures(const ClientFeatures &) = delete;
+    ClientFeatures &operator=(const ClientFeatures &) = delete;
+
+    // What the main window is handed: every seam this object fills, the rest left at its default.
+    startup::Subsystems subsystems();
+
+    // ListViews
+    void f_plantillas() override;
+    bool plantillasVacias() const override;
+
+    // WindowOpener
+    bool canOpen(startup::WindowId id) const override;
+    void open(startup::WindowId id) override;
+
+    // Panels
+    QWidget *templatesPanel() override;
+
+private:
+    startup::AppContext &m_context;
+    startup::Form1 &m_form1;
+    std::unique_ptr<sending::TemplatesPanel> m_templates;
+    std::unique_ptr<sending::TemplatePickerLauncher> m_templatePicker;
+};
+
+} // namespace app

@@ -1,0 +1,162 @@
+#include "sending/templates/template_picker.h"
+
+#include "platform/ui/prompter.h"
+#include "sending/templates/template_rules.h"
+#include "sending/templates/template_tree.h"
+#include "sending/templates/templates_panel.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace sending {
+
+Form11::Form11(TemplateStore &store, ui::Prompter &prompter, QPlainTextEdit *destino, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_store(store)
+    , m_prompter(prompter)
+    , m_destino(destino)
+{
+    setObjectName(QStringLiteral("Form11"));
+    setWindowTitle(QStringLiteral("Enviar SMS - Plantillas"));
+
+    m_treeView1 = new QTreeWidget(this);
+    m_treeView1->setObjectName(QStringLiteral("TreeView1"));
+    m_treeView1->setHeaderHidden(true);
+    m_treeView1->setColumnCount(1);
+    m_treeView1->header()->setStretchLastSection(true);
+    m_treeView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_treeView1->setContextMenuPolicy(Qt::NoContextMenu);
+    m_treeView1->setExpandsOnDoubleClick(false);
+    m_treeView1->viewport()->installEventFilter(this);
+
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("mnurclick_enviarplantilla"));
+    m_seleccionar = m_menu->addAction(QStringLiteral("Seleccionar plantilla para envio"));
+    m_seleccionar->setObjectName(QStringLiteral("mnurclick_enviarplantilla_seleccionar"));
+
+    m_command1 = new QPushButton(QStringLiteral("Cerrar"), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+
+    connect(m_seleccionar, &QAction::triggered, this, &Form11::tomarPlantilla);
+    connect(m_treeView1, &QTreeWidget::itemDoubleClicked, this, &Form11::tomarPlantilla);
+    connect(m_command1, &QPushButton::clicked, this, &QWidget::close);
+
+    auto *botones = new QHBoxLayout;
+    botones->addStretch();
+    botones->addWidget(m_command1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Seleccionar plantilla:"), this));
+    layout->addWidget(m_treeView1, 1);
+    layout->addLayout(botones);
+    resize(480, 380);
+}
+
+Form11::~Form11() = default;
+
+void Form11::f_mostrar_plantillas()
+{
+    const PlantillaList lista = m_store.list();
+    if (!lista.ok()) {
+        m_prompter.message(QStringLiteral("No se pudo leer la lista de plantillas de la base de datos."),
+                           QStringLiteral("Plantillas"), ui::Icon::Warning);
+        return;
+    }
+    llenarArbolPlantillas(*m_treeView1, lista.plantillas, QStringLiteral("Sin plantillas"));
+}
+
+bool Form11::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_treeView1->viewport() && event->type() == QEvent::MouseButtonPress) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        TreeView1_MouseDown(mouse->button(), mouse->position().toPoint(), mouse->globalPosition().toPoint());
+        return mouse->button() == Qt::RightButton;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form11::TreeView1_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos)
+{
+    QTreeWidgetItem *encontrado = nodoEn(*m_treeView1, pos);
+    if (encontrado)
+        m_treeView1->setCurrentItem(encontrado);
+    if (button != Qt::RightButton)
+        return;
+    const QList<QTreeWidgetItem *> seleccion = m_treeView1->selectedItems();
+    if (accionesDeFilaActivas(seleccion.isEmpty() ? nullptr : seleccion.first(), encontrado))
+        m_menu->popup(globalPos);
+}
+
+bool Form11::tomarPlantilla()
+{
+    const QList<QTreeWidgetItem *> seleccion = m_treeView1->selectedItems();
+    const QString clave = seleccion.isEmpty() ? QString() : claveNodo(seleccion.first());
+    if (clave == QLatin1String(kClaveVacia) || clave.size() < 4)
+        return false;
+    const auto sid = sidDeClave(clave);
+    if (!sid)
+        return false;
+
+    const PlantillaResult result = m_store.get(*sid);
+    if (result.status == PlantillaStatus::NotFound) {
+        f_mostrar_plantillas();
+        Q_EMIT plantillasCambiadas();
+        m_prompter.message(avisoPlantillaInexistente(), QLatin1String(kTituloPlantillaInexistente));
+        return false;
+    }
+    if (!result.ok()) {
+        m_prompter.message(QStringLiteral("No se pudo leer la plantilla de la base de datos. Inténtelo de "
+                                          "nuevo en unos momentos."),
+                           QStringLiteral("Plantillas"), ui::Icon::Warning);
+        return false;
+    }
+    if (m_destino)
+        m_destino->setPlainText(textoCaja(result.plantilla.mensaje));
+    close();
+    return true;
+}
+
+TemplatePickerLauncher::TemplatePickerLauncher(db::Connection &conexion, ui::Prompter &prompter,
+                                               TemplatesPanel &lista, QPlainTextEdit *destino)
+    : m_store(conexion)
+    , m_prompter(prompter)
+    , m_lista(&lista)
+    , m_destino(destino)
+{
+}
+
+TemplatePickerLauncher::~TemplatePickerLauncher() = default;
+
+void TemplatePickerLauncher::Image3_Click()
+{
+    if (!m_lista || m_lista->plantillasVacias()) {
+        m_prompter.message(QStringLiteral("No existe ninguna plantilla creada."), QStringLiteral("Sin plantillas"));
+        return;
+    }
+    open();
+}
+
+Form11 *TemplatePickerLauncher::open()
+{
+    Form11 *picker = m_form11.get([this] {
+        auto *window = new Form11(m_store, m_prompter, m_destino);
+        if (m_lista)
+            QObject::connect(window, &Form11::plantillasCambiadas, m_lista.data(), &TemplatesPanel::f_plantillas);
+        return window;
+    });
+    picker->f_mostrar_plantillas();
+    picker->show();
+    picker->raise();
+    picker->activateWindow();
+    return picker;
+}
+
+} // namespace sending

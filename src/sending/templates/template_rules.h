@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// The rules of a template that need no window: the limits of its name and text, how its text is
+// counted, the tree keys that lead back to its row, and the sample text of a new editor.
+namespace sending {
+
+// Only what fits in one SMS part may be kept as a template.
+inline constexpr qsizetype kMaxMensajePlantilla = 160;
+// The width of the `nombre` column.
+inline constexpr qsizetype kMaxNombrePlantilla = 255;
+
+// Keys of the template trees: a prefix, a blank and the row's sid; "l0" for the empty list.
+inline constexpr auto kClavePlantilla = "pPlantilla ";
+inline constexpr auto kClaveMensaje = "pMensaje ";
+inline constexpr auto kClaveVacia = "l0";
+
+QString clavePlantilla(qint64 sid);
+QString claveMensaje(qint64 sid);
+// The sid a key leads to (the text after its last blank); nothing for "l0" or a key without a
+// number there.
+std::optional<qint64> sidDeClave(const QString &clave);
+
+// Text boxes give LF line breaks; the stored templates, the counts and the 160-character rule use
+// CR LF, each line end counting two characters.
+QString textoGuardado(const QString &textoCaja);
+QString textoCaja(const QString &textoGuardado);
+
+// The characters that stay fixed whatever the contact: the text without the six contact keywords
+// (exact, case-sensitive). Their confirmation forms and the date keywords count as written.
+qsizetype caracteresFijos(const QString &mensaje);
+
+// A message box for the user: text and title, no icon.
+struct Aviso {
+    QString texto;
+    QString titulo;
+};
+
+// Why a template cannot be saved as typed, checked in the order the user has always seen: empty
+// text, text too long (all its characters, keywords included), no name, name too long. The name
+// is taken as typed: blanks count as a name.
+std::optional<Aviso> validarPlantilla(const QString &nombre, const QString &mensaje);
+
+// The four-line appointment reminder a new editor starts with.
+QString muestraInicial();
+// The same reminder on one line, left in the editor when it is closed.
+QString muestraUnaLinea();
+
+} // namespace sending

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+namespace db {
+class Connection;
+}
+
+// The `Plantillas` table: the saved templates, in the order they were created.
+namespace sending {
+
+struct Plantilla {
+    qint64 sid = 0;
+    QString nombre;
+    QString mensaje;    // as stored: line breaks as CR LF
+};
+
+enum class PlantillaStatus {
+    Ok,
+    NotFound,   // the row is gone (deleted from another workstation, or the list was out of date)
+    Failed      // the database refused (locked too long, file gone)
+};
+
+struct PlantillaResult {
+    PlantillaStatus status = PlantillaStatus::Ok;
+    qint64 sid = 0;         // the row written or read
+    Plantilla plantilla;    // get() only
+    QString error;          // the engine's message, for logs and tests
+    bool ok() const { return status == PlantillaStatus::Ok; }
+};
+
+struct PlantillaList {
+    PlantillaStatus status = PlantillaStatus::Ok;
+    std::vector<Plantilla> plantillas;
+    QString error;
+    bool ok() const { return status == PlantillaStatus::Ok; }
+};
+
+// Every value is bound, so names and texts with quotes, accents and line breaks are kept exactly.
+// The store checks nothing about the values: validarPlantilla() does that before a save.
+class TemplateStore final {
+public:
+    explicit TemplateStore(db::Connection &conexion) : m_conexion(conexion) {}
+    TemplateStore(const TemplateStore &) = delete;
+    TemplateStore &operator=(const TemplateStore &) = delete;
+
+    PlantillaList list();
+    PlantillaResult get(qint64 sid);
+    PlantillaResult create(const QString &nombre, const QString &mensaje);
+    // NotFound when no row has that sid any more: nothing is written then.
+    PlantillaResult modify(qint64 sid, const QString &nombre, const QString &mensaje);
+    PlantillaResult remove(qint64 sid);
+
+private:
+    db::Connection &m_conexion;
+};
+
+} // namespace sending

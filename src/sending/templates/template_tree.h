@@ -1,0 +1,36 @@
+#pragma once
+
+#include "sending/templates/template_store.h"
+
+#include <QPoint>
+#include <QString>
+
+#include <vector>
+
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The two template trees (the "Plantillas" tab and the picker) list the rows the same way: one
+// collapsed node per template with its name, its text as the only child.
+namespace sending {
+
+// Fills `arbol` from scratch; with no template the single node "l0" reads `textoVacio`.
+void llenarArbolPlantillas(QTreeWidget &arbol, const std::vector<Plantilla> &plantillas,
+                           const QString &textoVacio);
+
+// The node's key ("pPlantilla 7", "pMensaje 7", "l0"); "" for no node.
+QString claveNodo(const QTreeWidgetItem *nodo);
+
+// The key of the tree's first node, which is "l0" when the list is empty.
+QString claveDelPrimerNodo(const QTreeWidget &arbol);
+
+// The node on the line under `pos` (viewport coordinates). A click beside a node's text, where
+// the tree finds nothing, is tried again on the same line at 400, 800 ... 2400 twips, so the
+// node still counts when its text reaches one of those positions.
+QTreeWidgetItem *nodoEn(const QTreeWidget &arbol, QPoint pos);
+
+// Whether the popup's row actions ("Modificar", "Eliminar", "Seleccionar") apply: the click hit
+// a node, the tree has a selected node and it is not the empty-list node.
+bool accionesDeFilaActivas(const QTreeWidgetItem *seleccionado, bool nodoEncontrado);
+
+} // namespace sending

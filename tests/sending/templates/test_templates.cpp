@@ -1,0 +1,492 @@
+#include "platform/db/connection.h"
+#include "sending/templates/template_editor.h"
+#include "sending/templates/template_picker.h"
+#include "sending/templates/template_rules.h"
+#include "sending/templates/template_store.h"
+#include "sending/templates/template_tree.h"
+#include "sending/templates/templates_panel.h"
+#include "startup/database/schema.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace sending;
+
+namespace {
+
+QTreeWidgetItem *nodoConClave(QTreeWidget *arbol, const QString &clave)
+{
+    for (int i = 0; i < arbol->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *padre = arbol->topLevelItem(i);
+        if (claveNodo(padre) == clave)
+            return padre;
+        for (int j = 0; j < padre->childCount(); ++j) {
+            if (claveNodo(padre->child(j)) == clave)
+                return padre->child(j);
+        }
+    }
+    return nullptr;
+}
+
+QPoint centroDe(QTreeWidget *arbol, QTreeWidgetItem *nodo)
+{
+    return arbol->visualItemRect(nodo).center();
+}
+
+} // namespace
+
+class TestTemplates final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void keysLeadToTheRow_data();
+    void keysLeadToTheRow();
+    void fixedCharacters_data();
+    void fixedCharacters();
+    void saveRulesInOrder();
+
+    void emptyListAndOrderBySid();
+    void rightClickRules();
+    void createModifyDelete();
+    void editorShowsRealCountAndCancelDropsIt();
+    void boundaryOf160Characters();
+    void quotesAccentsAndLineBreaksRoundTrip();
+    void staleTreeNeverReportsSuccess();
+    void templateDeletedUnderOpenEditor();
+    void pickReplacesTheMessageAndRecounts();
+    void pickDeletedTemplateRefreshesBothLists();
+
+private:
+    qint64 insertar(const QString &nombre, const QString &mensaje);
+    int filas();
+
+    std::unique_ptr<testing::TempHome> m_home;
+    std::unique_ptr<db::Connection> m_db;
+    std::unique_ptr<testing::ScriptedPrompter> m_prompter;
+};
+
+void TestTemplates::init()
+{
+    m_home = std::make_unique<testing::TempHome>();
+    m_db = std::make_unique<db::Connection>();
+    QVERIFY(m_db->open(m_home->file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing).ok());
+    QVERIFY(startup::createSchema(*m_db).ok());
+    m_prompter = std::make_unique<testing::ScriptedPrompter>();
+}
+
+void TestTemplates::cleanup()
+{
+    m_prompter.reset();
+    m_db.reset();
+    m_home.reset();
+}
+
+qint64 TestTemplates::insertar(const QString &nombre, const QString &mensaje)
+{
+    TemplateStore store(*m_db);
+    const PlantillaResult result = store.create(nombre, mensaje);
+    return result.ok() ? result.sid : -1;
+}
+
+int TestTemplates::filas()
+{
+    return m_db->scalar(QStringLiteral("SELECT count(*) FROM Plantillas")).toInt();
+}
+
+void TestTemplates::keysLeadToTheRow_data()
+{
+    QTest::addColumn<QString>("clave");
+    QTest::addColumn<qint64>("sid");
+    QTest::newRow("name node") << clavePlantilla(12) << qint64(12);
+    QTest::newRow("text node") << claveMensaje(12) << qint64(12);
+    QTest::newRow("empty list") << QStringLiteral("l0") << qint64(0);
+    QTest::newRow("no number") << QStringLiteral("pPlantilla x") << qint64(0);
+}
+
+void TestTemplates::keysLeadToTheRow()
+{
+    QFETCH(QString, clave);
+    QFETCH(qint64, sid);
+    QCOMPARE(sidDeClave(clave).value_or(0), sid);
+}
+
+void TestTemplates::fixedCharacters_data()
+{
+    QTest::addColumn<QString>("mensaje");
+    QTest::addColumn<qsizetype>("fijos");
+    QTest::newRow("keyword") << QStringLiteral("Hola [NOMBRE]") << qsizetype(5);
+    QTest::newRow("confirm form") << QStringLiteral("Hola [NOMBRE_CONFIRMAR]") << qsizetype(23);
+    QTest::newRow("lower case") << QStringLiteral("Hola [nombre]") << qsizetype(13);
+    const QString dos = QStringLiteral("[NOMBRE_COMPLETO]").repeated(2);
+    QTest::newRow("150 with two full names") << dos + QString(150 - dos.size(), QLatin1Char('x')) << qsizetype(116);
+    QTest::newRow("sample") << muestraInicial() << qsizetype(157);
+}
+
+void TestTemplates::fixedCharacters()
+{
+    QFETCH(QString, mensaje);
+    QFETCH(qsizetype, fijos);
+    QCOMPARE(caracteresFijos(mensaje), fijos);
+}
+
+void TestTemplates::saveRulesInOrder()
+{
+    QVERIFY(muestraInicial().size() == 157);
+    QCOMPARE(validarPlantilla(QString(), QString())->titulo, QStringLiteral("Mensaje predefinido vacío"));
+    QCOMPARE(validarPlantilla(QString(), QString(170, QLatin1Char('a')))->titulo,
+             QStringLiteral("Mensaje predefinido demasiado largo"));
+    // 170 characters are refused even when the keywords leave few fixed ones.
+    QVERIFY(validarPlantilla(QStringLiteral("n"), QStringLiteral("[COMENTARIOS]").repeated(13) + QStringLiteral("x"))
+                .has_value());
+    QCOMPARE(validarPlantilla(QString(), QStringLiteral("Hola"))->titulo,
+             QStringLiteral("Nombre de la plantilla inexistente"));
+    QVERIFY(!validarPlantilla(QStringLiteral("  "), QStringLiteral("Hola")).has_value());
+    QVERIFY(!validarPlantilla(QString(255, QLatin1Char('n')), QStringLiteral("Hola")).has_value());
+    QCOMPARE(validarPlantilla(QString(256, QLatin1Char('n')), QStringLiteral("Hola"))->titulo,
+             QStringLiteral("Nombre de la plantilla demasiado largo"));
+}
+
+void TestTemplates::emptyListAndOrderBySid()
+{
+    TemplatesPanel panel(*m_db, *m_prompter);
+    panel.f_plantillas();
+    QTreeWidget *arbol = panel.TreeView1();
+    QCOMPARE(arbol->topLevelItemCount(), 1);
+    QCOMPARE(claveNodo(arbol->topLevelItem(0)), QStringLiteral("l0"));
+    QCOMPARE(arbol->topLevelItem(0)->text(0), QStringLiteral("Sin registros"));
+    QVERIFY(panel.plantillasVacias());
+
+    const qint64 primero = insertar(QStringLiteral("Zeta"), QStringLiteral("uno"));
+    const qint64 segundo = insertar(QStringLiteral("Alfa"), QStringLiteral("dos"));
+    insertar(QStringLiteral("Alfa"), QStringLiteral("tres"));     // names need not be unique
+    panel.f_plantillas();
+    QVERIFY(!panel.plantillasVacias());
+    QCOMPARE(arbol->topLevelItemCount(), 3);
+    QCOMPARE(claveNodo(arbol->topLevelItem(0)), clavePlantilla(primero));
+    QCOMPARE(arbol->topLevelItem(0)->text(0), QStringLiteral("Zeta"));
+    QCOMPARE(claveNodo(arbol->topLevelItem(1)->child(0)), claveMensaje(segundo));
+    QCOMPARE(arbol->topLevelItem(1)->child(0)->text(0), QStringLiteral("dos"));
+    QVERIFY(!arbol->topLevelItem(0)->isExpanded());
+}
+
+void TestTemplates::rightClickRules()
+{
+    TemplatesPanel panel(*m_db, *m_prompter);
+    panel.resize(400, 300);
+    panel.show();
+    panel.f_plantillas();
+    QTreeWidget *arbol = panel.TreeView1();
+    QMenu *menu = panel.mnurclick_listado_plantillas();
+
+    // The empty-list node: only "Crear nueva plantilla".
+    QTest::mouseClick(arbol->viewport(), Qt::RightButton, {}, centroDe(arbol, arbol->topLevelItem(0)));
+    QVERIFY(menu->isVisible());
+    QVERIFY(!panel.mnurclick_listado_plantillas_modificar()->isEnabled());
+    QVERIFY(!panel.mnurclick_listado_plantillas_eliminar()->isEnabled());
+    QVERIFY(panel.mnurclick_listado_plantillas_crear()->isEnabled());
+    menu->hide();
+
+    const qint64 sid = insertar(QStringLiteral("Cita"), QStringLiteral("Hola"));
+    panel.f_plantillas();
+    QTreeWidgetItem *nodo = arbol->topLevelItem(0);
+    QTest::mouseClick(arbol->viewport(), Qt::RightButton, {}, centroDe(arbol, nodo));
+    QCOMPARE(arbol->currentItem(), nodo);
+    QVERIFY(panel.mnurclick_listado_plantillas_modificar()->isEnabled());
+    QVERIFY(panel.mnurclick_listado_plantillas_eliminar()->isEnabled());
+    menu->hide();
+
+    // Empty space below the nodes: the selection stays, but the click hit nothing.
+    QTest::mouseClick(arbol->viewport(), Qt::RightButton, {}, QPoint(10, arbol->viewport()->height() - 5));
+    QCOMPARE(arbol->currentItem(), nodo);
+    QVERIFY(!panel.mnurclick_listado_plantillas_modificar()->isEnabled());
+    QVERIFY(!panel.mnurclick_listado_plantillas_eliminar()->isEnabled());
+    menu->hide();
+
+    // The text node leads to the same row.
+    nodo->setExpanded(true);
+    QTest::mouseClick(arbol->viewport(), Qt::RightButton, {}, centroDe(arbol, nodo->child(0)));
+    QCOMPARE(claveNodo(arbol->currentItem()), claveMensaje(sid));
+    QVERIFY(panel.mnurclick_listado_plantillas_eliminar()->isEnabled());
+    menu->hide();
+    QCOMPARE(m_prompter->count(), 0);
+}
+
+void TestTemplates::createModifyDelete()
+{
+    TemplatesPanel panel(*m_db, *m_prompter);
+    panel.f_plantillas();
+
+    // Create.
+    panel.mnurclick_listado_plantillas_crear_Click();
+    Form10 *editor = panel.editor();
+    QVERIFY(editor && editor->isVisible());
+    editor->Text2()->setText(QStringLiteral("Recordatorio"));
+    editor->Text1()->setPlainText(QStringLiteral("Hola [NOMBRE]"));
+    editor->Command1()->click();
+    QCOMPARE(m_prompter->lastCall().text, QStringLiteral("La plantilla fue guardada satisfactoriamente."));
+    QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla creada"));
+    QCOMPARE(filas(), 1);
+    QVERIFY(!editor->isVisible());
+    QCOMPARE(panel.TreeView1()->topLevelItem(0)->text(0), QStringLiteral("Recordatorio"));
+
+    // The kept editor comes back empty, and still inserts.
+    panel.mnurclick_listado_plantillas_crear_Click();
+    QCOMPARE(panel.editor(), editor);
+    QCOMPARE(editor->Command1()->text(), QStringLiteral("Guardar plantilla"));
+    QVERIFY(editor->Text1()->toPlainText().isEmpty());
+    QCOMPARE(editor->SkinLabel3()->text(), QStringLiteral("0"));
+    editor->Text2()->setText(QStringLiteral("Segunda"));
+    editor->Text1()->setPlainText(QStringLiteral("Adiós"));
+    editor->Command1()->click();
+    QCOMPARE(filas(), 2);
+
+    // Modify, from the text node of the first template.
+    const qint64 sid = m_db->scalar(QStringLiteral("SELECT min(sid) FROM Plantillas")).toLongLong();
+    panel.TreeView1()->setCurrentItem(nodoConClave(panel.TreeView1(), claveMensaje(sid)));
+    panel.mnurclick_listado_plantillas_modificar_Click();
+    QCOMPARE(editor->Command1()->text(), QStringLiteral("Modificar plantilla"));
+    QCOMPARE(editor->sidModificado().value_or(0), sid);
+    QCOMPARE(editor->Text2()->text(), QStringLiteral("Recordatorio"));
+    QCOMPARE(editor->SkinLabel3()->text(), QStringLiteral("5"));
+    editor->Text1()->setPlainText(QStringLiteral("Hola otra vez"));
+    editor->Command1()->click();
+    QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Modificar plantilla"));
+    QCOMPARE(m_db->scalar(QStringLiteral("SELECT mensaje FROM Plantillas WHERE sid = ?1"), {sid}).toString(),
+             QStringLiteral("Hola otra vez"));
+    QCOMPARE(filas(), 2);
+    QVERIFY(!editor->sidModificado());
+
+    // Delete from the text node, with no question first.
+    m_prompter->clear();
+    panel.TreeView1()->setCurrentItem(nodoConClave(panel.TreeView1(), claveMensaje(sid)));
+    panel.mnurclick_listado_plantillas_eliminar_Click();
+    QCOMPARE(m_prompter->count(), 1);
+    QCOMPARE(m_prompter->lastCall().text, QStringLiteral("Plantilla eliminada correctamente"));
+    QCOMPARE(filas(), 1);
+    QCOMPARE(panel.TreeView1()->topLevelItemCount(), 1);
+    QCOMPARE(panel.TreeView1()->topLevelItem(0)->text(0), QStringLiteral("Segunda"));
+}
+
+void TestTemplates::editorShowsRealCountAndCancelDropsIt()
+{
+    TemplatesPanel panel(*m_db, *m_prompter);
+    panel.mnurclick_listado_plantillas_crear_Click();
+    Form10 *editor = panel.editor();
+    QCOMPARE(editor->windowTitle(), QStringLiteral("Nueva plantilla"));
+    QCOMPARE(editor->mensaje(), muestraInicial());
+    QCOMPARE(editor->SkinLabel3()->text(), QStringLiteral("157"));
+    QCOMPARE(editor->Command1()->text(), QStringLiteral("Guardar"));
+    editor->Text1()->setPlainText(QStringLiteral("[TELEFONO]"));
+    QCOMPARE(editor->SkinLabel3()->text(), QStringLiteral("0"));
+
+    editor->Text2()->setText(QStringLiteral("sin guardar"));
+    editor->Command2()->click();
+    QCOMPARE(panel.editor(), nullptr);
+    QCOMPARE(filas(), 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    panel.mnurclick_listado_plantillas_crear_Click();
+    QVERIFY(panel.editor() != nullptr);
+    QCOMPARE(panel.editor()->mensaje(), muestraInicial());
+    QVERIFY(panel.editor()->Text2()->text().isEmpty());
+    QCOMPARE(panel.editor()->Text2()->maxLength(), 255);
+}
+
+void TestTemplates::boundaryOf160Characters()
+{
+    TemplateStore store(*m_db);
+    Form10 editor(store, *m_prompter);
+    QSignalSpy cambios(&editor, &Form10::plantillasCambiadas);
+    editor.Text2()->setText(QStringLiteral("Límite"));
+
+    // 79 + CR LF + 80 = 161: the line end counts two.
+    const QString largo = QString(79, QLatin1Char('a')) + QLatin1Char('\n') + QString(80, QLatin1Char('b'));
+    editor.Text1()->setPlainText(largo);
+    editor.Command1_Click();
+    QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Mensaje predefinido demasiado largo"));
+    QCOMPARE(filas(), 0);
+    QCOMPARE(editor.Text1()->toPlainText(), largo);
+    QCOMPARE(editor.Text2()->text(), QStringLiteral("Límite"));
+
+    const QString justo = QString(78, QLatin1Char('a')) + QLatin1Char('\n') + QString(80, QLatin1Char('b'));
+    editor.Text1()->setPlainText(justo);
+    editor.Command1_Click();
+    QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla creada"));
+    QCOMPARE(filas(), 1);
+    QCOMPARE(m_db->scalar(QStringLiteral("SELECT length(mensaje) FROM Plantillas")).toInt(), 160);
+    QCOMPARE(cambios.count(), 1);
+
+    // Empty text wins over the missing name.
+    editor.Command1_Click();
+    QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Mensaje predefinido vacío"));
+}
+
+void TestTemplates::quotesAccentsAndLineBreaksRoundTrip()
+{
+    const QString nombre = QStringLiteral("O'Donnell \"Ñandú\"; --");
+    const QString escrito = QStringLiteral("Señor O'Brien,\n\"cita\" mañana\n\nÁÉÍÓÚ ' ; DROP TABLE Plantillas");
+
+    TemplatesPanel panel(*m_db, *m_prompter);
+    panel.mnurclick_listado_plantillas_crear_Click();
+    panel.editor()->Text2()->setText(nombre);
+    panel.editor()->Text1()->setPlainText(escrito);
+    panel.editor()->Command1()->click();
+
+    const auto filasGuardadas = m_db->select(QStringLiteral("SELECT sid, nombre, mensaje FROM Plantillas"));
+    QCOMPARE(filasGuardadas.size(), size_t(1));
+    const qint64 sid = filasGuardadas[0].value(0).toLongLong();
+    QCOMPARE(filasGuardadas[0].value(1).toString(), nombre);
+    QCOMPARE(filasGuardadas[0].value(2).toString(),
+             QStringLiteral("Señor O'Brien,\r\n\"cita\" mañana\r\n\r\nÁÉÍÓÚ ' ; DROP TABLE Plantillas"));
+
+    // Back into the editor as typed.
+    panel.TreeView1()->setCurrentItem(nodoConClave(panel.TreeView1(), clavePlantilla(sid)));
+    panel.mnurclick_listado_plantillas_modificar_Click();
+    QCOMPARE(panel.editor()->Text2()->text(), nombre);
+    QCOMPARE(panel.editor()->Text1()->toPlainText(), escrito);
+    panel.editor()->Command1()->click();
+    QCOMPARE(m_db->scalar(QStringLiteral("SELECT nombre FROM Plantillas WHERE sid = ?1"), {sid}).toString(), nombre);
+
+    // And into the send panel's message box.
+    QPlainTextEdit mensaje;
+    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &mensaje);
+    Form11 *picker = launcher.open();
+    picker->TreeView1()->setCurrentItem(nodoConClave(picker->TreeView1(), claveMensaje(sid)));
+    QVERIFY(picker->tomarPlantilla());
+    QCOMPARE(mensaje.toPlainText(), escrito);
+}
+
+void TestTemplates::staleTreeNeverReportsSuccess()
+{
+    const qint64 sid = insertar(QStringLiteral("Vieja"), QStringLiteral("texto"));
+    const qint64 otra = insertar(QStringLiteral("Otra"), QStringLiteral("texto"));
+    TemplatesPanel panel(*m_db, *m_prompter);
+    panel.f_plantillas();
+    // Another workstation deletes it; this tree still shows it.
+    TemplateStore(*m_db).remove(sid);
+
+    panel.TreeView1()->setCurrentItem(nodoConClave(panel.TreeView1(), clavePlantilla(sid)));
+    panel.mnurclick_listado_plantillas_modificar_Click();
+    QCOMPARE(panel.editor(), nullptr);
+    QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla inexistente"));
+    QCOMPARE(panel.TreeView1()->topLevelItemCount(), 1);
+    QCOMPARE(claveNodo(panel.TreeView1()->topLevelItem(0)), clavePlantilla(otra));
+
+    // Deleting it again is no success either.
+    TemplateStore(*m_db).remove(otra);
+    m_prompter->clear();
+    panel.TreeView1()->setCurrentItem(nodoConClave(panel.TreeView1(), claveMensaje(otra)));
+    panel.mnurclick_listado_plantillas_eliminar_Click();
+    QCOMPARE(m_prompter->count(), 1);
+    QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla inexistente"));
+    QVERIFY(panel.plantillasVacias());
+}
+
+void TestTemplates::templateDeletedUnderOpenEditor()
+{
+    const qint64 sid = insertar(QStringLiteral("Cita"), QStringLiteral("Hola"));
+    TemplatesPanel panel(*m_db, *m_prompter);
+    panel.f_plantillas();
+    panel.TreeView1()->setCurrentItem(nodoConClave(panel.TreeView1(), clavePlantilla(sid)));
+    panel.mnurclick_listado_plantillas_modificar_Click();
+    Form10 *editor = panel.editor();
+    editor->Text1()->setPlainText(QStringLiteral("Texto nuevo"));
+
+    TemplateStore(*m_db).remove(sid);
+    editor->Command1()->click();
+    QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla inexistente"));
+    QCOMPARE(filas(), 0);
+    QVERIFY(editor->isVisible());
+    QCOMPARE(editor->Text1()->toPlainText(), QStringLiteral("Texto nuevo"));
+    QCOMPARE(editor->Text2()->text(), QStringLiteral("Cita"));
+    QCOMPARE(editor->Command1()->text(), QStringLiteral("Guardar plantilla"));
+    QVERIFY(panel.plantillasVacias());
+
+    // A second click keeps the text as a new template.
+    editor->Command1()->click();
+    QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla creada"));
+    QCOMPARE(m_db->scalar(QStringLiteral("SELECT mensaje FROM Plantillas")).toString(), QStringLiteral("Texto nuevo"));
+    QVERIFY(!panel.plantillasVacias());
+}
+
+void TestTemplates::pickReplacesTheMessageAndRecounts()
+{
+    TemplatesPanel panel(*m_db, *m_prompter);
+    panel.f_plantillas();
+    QPlainTextEdit mensaje;
+    mensaje.setPlainText(QStringLiteral("ya escrito"));
+    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &mensaje);
+
+    launcher.Image3_Click();
+    QCOMPARE(m_prompter->lastCall().text, QStringLiteral("No existe ninguna plantilla creada."));
+    QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Sin plantillas"));
+    QCOMPARE(launcher.picker(), nullptr);
+
+    // An empty picker (the list was stale) takes nothing on its "Sin plantillas" node.
+    Form11 *picker = launcher.open();
+    QCOMPARE(picker->TreeView1()->topLevelItem(0)->text(0), QStringLiteral("Sin plantillas"));
+    QVERIFY(!picker->tomarPlantilla());     // nothing selected
+    picker->TreeView1()->setCurrentItem(picker->TreeView1()->topLevelItem(0));
+    QVERIFY(!picker->tomarPlantilla());
+    picker->close();
+
+    insertar(QStringLiteral("Uno"), QStringLiteral("Primero"));
+    const qint64 sid = insertar(QStringLiteral("Dos"), QStringLiteral("Línea 1\r\nLínea 2"));
+    panel.f_plantillas();
+    launcher.Image3_Click();
+    picker = launcher.picker();
+    QVERIFY(picker && picker->isVisible());
+    QCOMPARE(picker->windowTitle(), QStringLiteral("Enviar SMS - Plantillas"));
+
+    QSignalSpy recuento(&mensaje, &QPlainTextEdit::textChanged);
+    QTreeWidget *arbol = picker->TreeView1();
+    QTreeWidgetItem *nodo = nodoConClave(arbol, clavePlantilla(sid));
+    nodo->setExpanded(true);
+    QVERIFY(QTest::qWaitForWindowExposed(picker));
+    QVERIFY(!arbol->visualItemRect(nodo->child(0)).isEmpty());
+    const QPoint punto = arbol->visualItemRect(nodo->child(0)).center();
+    // A widget double click arrives after the press of the same click.
+    QTest::mouseClick(arbol->viewport(), Qt::LeftButton, {}, punto);
+    QTest::mouseDClick(arbol->viewport(), Qt::LeftButton, {}, punto);
+    QCOMPARE(mensaje.toPlainText(), QStringLiteral("Línea 1\nLínea 2"));
+    QVERIFY(recuento.count() >= 1);
+    QCOMPARE(launcher.picker(), nullptr);
+    QCOMPARE(m_prompter->count(), 1);
+}
+
+void TestTemplates::pickDeletedTemplateRefreshesBothLists()
+{
+    const qint64 sid = insertar(QStringLiteral("Se irá"), QStringLiteral("adiós"));
+    TemplatesPanel panel(*m_db, *m_prompter);
+    panel.f_plantillas();
+    QPlainTextEdit mensaje;
+    mensaje.setPlainText(QStringLiteral("lo mío"));
+    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &mensaje);
+    Form11 *picker = launcher.open();
+    TemplateStore(*m_db).remove(sid);
+
+    picker->TreeView1()->setCurrentItem(nodoConClave(picker->TreeView1(), clavePlantilla(sid)));
+    picker->mnurclick_enviarplantilla_seleccionar()->trigger();
+    QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla inexistente"));
+    QCOMPARE(mensaje.toPlainText(), QStringLiteral("lo mío"));
+    QCOMPARE(launcher.picker(), picker);
+    QCOMPARE(claveDelPrimerNodo(*picker->TreeView1()), QStringLiteral("l0"));
+    QVERIFY(panel.plantillasVacias());
+}
+
+QTEST_MAIN(TestTemplates)
+#include "test_templates.moc"
