@@ -1,5 +1,6 @@
 #include "app/client_features.h"
 
+#include "sending/panel/send_panel_controller.h"
 #include "sending/templates/template_picker.h"
 #include "sending/templates/templates_panel.h"
 #include "startup/app_context.h"
@@ -13,8 +14,12 @@ ClientFeatures::ClientFeatures(startup::AppContext &context, startup::Form1 &for
       m_form1(form1),
       m_templates(std::make_unique<sending::TemplatesPanel>(context.conexion, context.prompter)),
       m_templatePicker(std::make_unique<sending::TemplatePickerLauncher>(
-          context.conexion, context.prompter, *m_templates, form1.sendPanel().Text1()))
+          context.conexion, context.prompter, *m_templates, form1.sendPanel().Text1())),
+      m_sendPanel(std::make_unique<sending::SendPanelController>(form1.sendPanel(), context, this, this))
 {
+    // The send command re-reads the account row; the main window's copies follow it.
+    QObject::connect(m_sendPanel.get(), &sending::SendPanelController::credencialesLeidas, &form1,
+                     &startup::Form1::setCredentials);
 }
 
 // The windows go before the connection they read; the main window outlives this object.
@@ -26,6 +31,7 @@ startup::Subsystems ClientFeatures::subsystems()
     parts.lists = this;
     parts.windows = this;
     parts.panels = this;
+    parts.quote = &m_sendPanel->balanceQuote();
     return parts;
 }
 

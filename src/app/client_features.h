@@ -9,6 +9,7 @@ class Form1;
 struct AppContext;
 }
 namespace sending {
+class SendPanelController;
 class TemplatesPanel;
 class TemplatePickerLauncher;
 }
@@ -43,6 +44,7 @@ private:
     startup::Form1 &m_form1;
     std::unique_ptr<sending::TemplatesPanel> m_templates;
     std::unique_ptr<sending::TemplatePickerLauncher> m_templatePicker;
+    std::unique_ptr<sending::SendPanelController> m_sendPanel;
 };
 
 } // namespace app

@@ -1,0 +1,27 @@
+#include "sending/panel/account_row.h"
+
+#include "platform/db/connection.h"
+
+namespace sending {
+
+std::optional<AccountValues> leerCuentaEnvio(db::Connection &connection)
+{
+    const std::vector<db::Row> rows = connection.select(
+        QStringLiteral("SELECT login,pass,ruta,huso_horario FROM Usuario ORDER BY sid LIMIT 1"));
+    if (rows.empty())
+        return std::nullopt;
+    const db::Row &row = rows.front();
+    AccountValues account;
+    account.login = row.value(0).toString();
+    account.pass = row.value(1).toString();
+    account.ruta = row.value(2).toString();
+    account.huso_horario = row.value(3).toString();
+    return account;
+}
+
+QString rutaEnvio(const QString &ruta)
+{
+    return ruta == QLatin1String("0") ? QStringLiteral("3") : ruta;
+}
+
+} // namespace sending

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "sending/send_command.h"
+
+#include <optional>
+
+namespace db { class Connection; }
+
+namespace sending {
+
+// The account row the send road and the quotes read when they start (the first row, as the
+// old client's recordset gave it); nothing without a row.
+std::optional<AccountValues> leerCuentaEnvio(db::Connection &connection);
+
+// The route as the gateway takes it: a stored "0" goes out as "3".
+QString rutaEnvio(const QString &ruta);
+
+} // namespace sending

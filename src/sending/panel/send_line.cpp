@@ -1,0 +1,144 @@
+#include "sending/panel/send_line.h"
+
+#include "platform/net/gateway_channel.h"
+#include "platform/ui/busy_cursor.h"
+#include "platform/ui/prompter.h"
+#include "sending/panel/account_row.h"
+#include "sending/panel/panel_text.h"
+#include "sending/panel/quote_line.h"
+#include "sending/send_time.h"
+#include "startup/app_context.h"
+#include "startup/brand.h"
+#include "startup/main_window/send_panel_view.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace sending {
+namespace {
+
+const QString kBusyReason = QStringLiteral("envio");
+
+const QString kNoGuardado = QStringLiteral(
+    "El SMS se ha enviado, pero no se ha podido guardar en el historial. Compruebe que la base de datos está "
+    "disponible.");
+
+QString remitenteElegido(const startup::SendPanelView &view)
+{
+    const QString text = view.Combo1()->currentText();
+    return text == QLatin1String(startup::crearNuevoRemitente) ? QString() : text;
+}
+
+} // namespace
+
+SendLine::SendLine(startup::SendPanelView &view, startup::AppContext &context, QuoteLine &quote, QObject *parent)
+    : QObject(parent)
+    , m_view(view)
+    , m_context(context)
+    , m_quote(quote)
+    , m_channel(new net::GatewayChannel(net::Overlap::RefuseWhileBusy, &context.network, this))
+{
+    m_channel->setObjectName(QStringLiteral("WebBrowser1"));
+    connect(m_channel, &net::GatewayChannel::finished, this, &SendLine::f_respuesta_envio);
+}
+
+SendLine::~SendLine()
+{
+    m_context.busy.setBusy(kBusyReason, false);
+}
+
+bool SendLine::f_enviar_sms(const SendRequest &request)
+{
+    if (m_pending)
+        return false;
+    const GatewayRequest built = f_peticion_sendsms(request);
+    if (m_channel->post(built.url, built.fields) != net::StartStatus::Started)
+        return false;
+    m_pending = request;
+    m_view.Command1()->setEnabled(false);
+    m_context.busy.setBusy(kBusyReason, true);
+    return true;
+}
+
+void SendLine::enqueue(const QString &numeros, const QString &mensaje)
+{
+    m_cola.append({numeros, mensaje});
+}
+
+void SendLine::f_enviar_automatizados()
+{
+    if (m_cola.isEmpty() || m_pending)
+        return;
+    const std::optional<AccountValues> account = leerCuentaEnvio(m_context.conexion);
+    if (!account)
+        return; // without an account nothing can go out; the queue waits for one
+
+    m_automatizado = true;
+    const auto &[numeros, mensaje] = m_cola.constFirst();
+    ponerTextoCrLf(*m_view.Text1(), mensaje);
+    m_view.Text2()->setPlainText(numeros);
+
+    SendRequest request;
+    request.username = account->login;
+    request.password = account->pass;
+    request.mensaje = mensaje;
+    request.destino = numeros;
+    const QString remitente = remitenteElegido(m_view);
+    request.remitente = remitente.isEmpty() ? brand::remitente_defecto() : remitente;
+    request.ruta = rutaEnvio(account->ruta);
+    request.automatizado = true;
+    // Queued sends go out at once and as written: that is what the history records.
+    request.fechaRegistro = kInmediato;
+    request.mensajeRegistro = mensaje;
+    request.mensajeTecleado = mensaje;
+    if (f_enviar_sms(request))
+        m_cola.removeFirst();
+}
+
+void SendLine::f_respuesta_envio(const net::GatewayReply &reply)
+{
+    if (!m_pending)
+        return;
+    const SendRequest request = *m_pending;
+    m_pending.reset();
+
+    const ReplyOutcome outcome =
+        sending::f_respuesta_envio(request, reply.ok, reply.text, m_quote.saldo(), QDateTime::currentDateTime());
+
+    bool guardado = true;
+    if (outcome.row)
+        guardado = aplicarRespuestaEnvio(m_context.conexion, outcome).ok();
+    if (outcome.nuevoSaldo)
+        m_quote.saldoTrasEnvio(*outcome.nuevoSaldo, outcome.saldoEtiqueta);
+
+    // The log is a courtesy: a line that cannot be written never holds the queue up.
+    if (outcome.errorLogLine)
+        anotarErrorAuto(m_context.ruta_programa, *outcome.errorLogLine);
+    if (!guardado && request.automatizado)
+        anotarErrorAuto(m_context.ruta_programa,
+                        QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy H:mm:ss"))
+                            + QStringLiteral("--- Enviado pero no guardado en el historial: ") + request.destino
+                            + QStringLiteral(". Texto del mensaje: ") + request.mensajeTecleado + QStringLiteral("\r\n"));
+
+    if (outcome.queueStep && m_cola.isEmpty()) {
+        m_automatizado = false;
+        m_view.Text2()->clear();
+        m_view.Text1()->clear();
+    }
+    m_view.Command1()->setEnabled(true);
+    m_context.busy.setBusy(kBusyReason, false);
+    Q_EMIT replyHandled(outcome.kind);
+
+    if (!m_cola.isEmpty())
+        f_enviar_automatizados();
+
+    if (!guardado && !request.automatizado)
+        m_context.prompter.message(kNoGuardado, QStringLiteral("Error"), ui::Icon::Critical);
+    else if (!outcome.messageTitle.isEmpty())
+        m_context.prompter.message(outcome.messageText, outcome.messageTitle,
+                                   outcome.kind == ReplyKind::Sent ? ui::Icon::Information : ui::Icon::Critical);
+}
+
+} // namespace sending

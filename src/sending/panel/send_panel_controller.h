@@ -1,0 +1,99 @@
+#pragma once
+
+#include "startup/subsystems.h"
+
+#include <QObject>
+#include <QString>
+
+namespace net { class GatewayChannel; }
+namespace startup { class SendPanelView; struct AppContext; }
+
+// The behaviour of the "Enviar SMS" tab: the counter, the recipients box, the icons, the send
+// button and the figures, each handler reading the controls, calling the sending rules and
+// showing what they decided. The two gateway lines (send and quote) and the time picker are
+// owned here.
+namespace sending {
+
+class QuoteLine;
+class SendLine;
+class TimePicker;
+
+class SendPanelController final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SendPanelController)
+
+public:
+    // `lists` and `windows` may be null while those parts are not built: the contact book and
+    // the templates then count as empty.
+    SendPanelController(startup::SendPanelView &view, startup::AppContext &context,
+                        startup::ListViews *lists = nullptr, startup::WindowOpener *windows = nullptr,
+                        QObject *parent = nullptr);
+    ~SendPanelController() override;
+
+    void setSubsystems(startup::ListViews *lists, startup::WindowOpener *windows);
+
+    // The start-up balance quote seam of the main window.
+    startup::BalanceQuote &balanceQuote();
+
+    // Handlers, callable by tests and by other windows as the controls' events are.
+    void Command1_Click();
+    void Image2_Click();
+    void Image3_Click();
+    void Image4_Click();
+    void Image5_Click();
+    void Image10_Click();   // Image11 does the same
+    void Text2_LostFocus();
+    void f_contar_caracteres();
+
+    // For the recipient picker and the history's recipient actions: an already clean list put
+    // into the box, quoted (without cleaning) when the box is left.
+    void ponerDestinatarios(const QString &lista);
+    // The recipients box's text as it stood when last processed (`Text2.Tag`).
+    QString text2Tag() const;
+    void setText2Tag(const QString &tag);
+
+    // The automated sending's entry points (`lista_numeros`, `lista_mensaje`,
+    // `f_enviar_automatizados`).
+    void enqueue(const QString &numeros, const QString &mensaje);
+    qsizetype pendientes() const;
+    bool automatizado() const;
+    void f_enviar_automatizados();
+
+    bool sendInFlight() const;
+    net::GatewayChannel &sendChannel();
+    net::GatewayChannel &quoteChannel();
+    QuoteLine &quoteLine() { return *m_quote; }
+    SendLine &sendLine() { return *m_send; }
+
+Q_SIGNALS:
+    // The account's credentials were read for a request (`usuario_login`, `usuario_pass`).
+    void credencialesLeidas(const QString &login, const QString &pass);
+    // One send reply or one quote reply handled (state written; a box may still follow).
+    void sendReplyHandled();
+    void quoteReplyHandled();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void limitarMensaje();
+    void pedirCosteActual(const QString &login, const QString &pass);
+    void Text2_tecla(int key);
+    void habilitarEnvio(bool enabled);
+
+    startup::SendPanelView &m_view;
+    startup::AppContext &m_context;
+    startup::ListViews m_noLists;
+    startup::WindowOpener m_noWindows;
+    startup::ListViews *m_lists = nullptr;
+    startup::WindowOpener *m_windows = nullptr;
+    QuoteLine *m_quote = nullptr;
+    SendLine *m_send = nullptr;
+    TimePicker *m_picker = nullptr;
+    int m_partes = 0;
+    bool m_preparando = false;
+    int m_cambioPos = 0;
+    int m_cambioAnadidos = 0;
+};
+
+} // namespace sending

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "gateway-sim/gateway_simulator.h"
+#include "platform/db/connection.h"
+#include "platform/ui/busy_cursor.h"
+#include "sending/panel/send_panel_controller.h"
+#include "startup/app_context.h"
+#include "startup/database/schema.h"
+#include "startup/main_window/send_panel_view.h"
+#include "startup/subsystems.h"
+#include "support/recording_shell.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+
+#include "platform/net/gateway_channel.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QNetworkAccessManager>
+#include <QScrollBar>
+#include <QSignalSpy>
+
+#include <memory>
+
+// One send panel wired to its own simulator and program folder.
+namespace testing {
+
+class FakeLists final : public startup::ListViews {
+public:
+    bool agendaVacia() const override { return agenda; }
+    bool plantillasVacias() const override { return plantillas; }
+    bool agenda = true;
+    bool plantillas = true;
+};
+
+class FakeWindows final : public startup::WindowOpener {
+public:
+    bool canOpen(startup::WindowId) const override { return true; }
+    void open(startup::WindowId id) override { opened.append(id); }
+    QList<startup::WindowId> opened;
+};
+
+struct PanelRig {
+    PanelRig()
+    {
+        sim.start();
+        sim.addAccount(QStringLiteral("usu"), QStringLiteral("secreto"), 100.0);
+        sim.approveSender(QStringLiteral("usu"), QStringLiteral("Tienda"));
+        qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
+        conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
+        startup::createSchema(conexion);
+        conexion.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
+                                        "VALUES ('usu','secreto','0','100','GMT +01:00','Preguntar')"));
+        context = std::make_unique<startup::AppContext>(
+            startup::AppContext{conexion, prompter, shell, busy, network, home.path()});
+        view = std::make_unique<startup::SendPanelView>();
+        view->Combo1()->addItems({QStringLiteral("Tienda"), QStringLiteral("Avisos")});
+        view->Combo1()->setCurrentIndex(0);
+        view->Command1()->setEnabled(false); // as the main window leaves it at start-up
+        panel = std::make_unique<sending::SendPanelController>(*view, *context, &lists, &windows);
+        panel->sendChannel().setTimeout(std::chrono::milliseconds(5000));
+        panel->quoteChannel().setTimeout(std::chrono::milliseconds(5000));
+    }
+    ~PanelRig()
+    {
+        panel.reset();
+        view.reset();
+        sim.stop();
+        qunsetenv("BRISANTA_URL_BASE");
+    }
+    PanelRig(const PanelRig &) = delete;
+    PanelRig &operator=(const PanelRig &) = delete;
+
+    // The start-up quote, answered: the balance is known from here on.
+    bool arrancar()
+    {
+        QSignalSpy spy(panel.get(), &sending::SendPanelController::quoteReplyHandled);
+        startup::BalanceQuote::Request request;
+        request.username = QStringLiteral("usu");
+        request.password = QStringLiteral("secreto");
+        request.mensaje = QStringLiteral("Saldo al arrancar Desktop");
+        request.destino = QStringLiteral("34600123456");
+        request.remitente = QStringLiteral("Saldo");
+        request.ruta = QStringLiteral("3");
+        panel->balanceQuote().f_consultar_coste(request);
+        return spy.wait(5000);
+    }
+
+    // Presses "Enviar SMS" and waits for the reply to be handled.
+    bool enviar()
+    {
+        QSignalSpy spy(panel.get(), &sending::SendPanelController::sendReplyHandled);
+        panel->Command1_Click();
+        return spy.count() > 0 || spy.wait(5000);
+    }
+
+    QString scalar(const QString &sql) { return conexion.scalar(sql).toString(); }
+    int rows(const QString &table) { return conexion.scalar(QStringLiteral("SELECT count(*) FROM ") + table).toInt(); }
+
+    TempHome home;
+    sim::GatewaySimulator sim;
+    db::Connection conexion;
+    ScriptedPrompter prompter;
+    RecordingShell shell;
+    ui::BusyCursor busy;
+    QNetworkAccessManager network;
+    std::unique_ptr<startup::AppContext> context;
+    FakeLists lists;
+    FakeWindows windows;
+    std::unique_ptr<startup::SendPanelView> view;
+    std::unique_ptr<sending::SendPanelController> panel;
+};
+
+} // namespace testing

@@ -1,0 +1,591 @@
+#include "panel_rig.h"
+
+#include "platform/net/gateway_channel.h"
+#include "sending/panel/quote_line.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+using testing::PanelRig;
+using Kind = testing::ScriptedPrompter::Kind;
+
+namespace {
+
+const QString kEnviado =
+    QStringLiteral("Mensaje enviado correctamente. Para comprobar la recepción del envío acceda al menú 'Historial'.");
+const QString kSinConexion = QStringLiteral(
+    "Ha habido un problema en el envío del SMS. Por favor, compruebe que posee conexión a internet e intentelo de "
+    "nuevo mas tarde.");
+
+void leave(QWidget *box)
+{
+    QFocusEvent event(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(box, &event);
+}
+
+void press(QWidget *box, Qt::Key key)
+{
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(box, &event);
+}
+
+void fill(PanelRig &rig, const QString &mensaje, const QString &destino)
+{
+    rig.view->Text1()->setPlainText(mensaje);
+    rig.view->Text2()->setPlainText(destino);
+}
+
+QString lastMessage(const testing::ScriptedPrompter &prompter)
+{
+    const QStringList texts = prompter.messageTexts();
+    return texts.isEmpty() ? QString() : texts.constLast();
+}
+
+QString wall(const QDateTime &time)
+{
+    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+} // namespace
+
+class TestSendPanel final : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void startupQuoteAndRefreshCounter()
+    {
+        PanelRig rig;
+        QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
+        startup::BalanceQuote::Request request;
+        request.username = QStringLiteral("usu");
+        request.password = QStringLiteral("secreto");
+        request.mensaje = QStringLiteral("Saldo al arrancar Desktop");
+        request.destino = QStringLiteral("34600123456");
+        request.remitente = QStringLiteral("Saldo");
+        request.ruta = QStringLiteral("3");
+        rig.panel->balanceQuote().f_consultar_coste(request);
+        QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("Comprobando..."));
+        QCOMPARE(rig.view->lblCoste()->text(), QStringLiteral("Comprobando..."));
+        QVERIFY(rig.busy.isBusy());
+        QVERIFY(spy.wait(5000));
+
+        QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("100 créditos"));
+        QCOMPARE(rig.view->lblCoste()->text(), QStringLiteral("1 crédito"));
+        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(!rig.busy.isBusy());
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("100"));
+        const auto startup = rig.sim.lastRequest(sim::Endpoint::QuoteSms);
+        QVERIFY(startup);
+        QVERIFY(!startup->has("buf"));
+        QCOMPARE(startup->body, QByteArray("username=usu&password=secreto&mensaje=Saldo al arrancar Desktop"
+                                           "&destino=34600123456&remitente=Saldo&ruta=3&saldo=1"));
+
+        // The refresh icons post the panel's texts (fixed ones for empty boxes) and the counter.
+        rig.view->Combo1()->setCurrentIndex(-1);
+        rig.view->Image10()->click();
+        QVERIFY(spy.wait(5000));
+        auto refresh = rig.sim.lastRequest(sim::Endpoint::QuoteSms);
+        QCOMPARE(refresh->body, QByteArray("username=usu&password=secreto&mensaje=Coste Desktop Lostfocus y saldo"
+                                           "&destino=34600123456&remitente=&buf=1"));
+        rig.view->Combo1()->setCurrentIndex(0);
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
+        rig.view->Image11()->click();
+        QVERIFY(spy.wait(5000));
+        refresh = rig.sim.lastRequest(sim::Endpoint::QuoteSms);
+        QCOMPARE(refresh->body, QByteArray("username=usu&password=secreto&mensaje=Hola&destino=34600000001"
+                                           "&remitente=Tienda&buf=2"));
+    }
+
+    void quoteReplies_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("coste");
+        QTest::addColumn<QString>("saldo");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("cost 1, balance 250") << "0|Ticket price|1|250" << "1 crédito" << "250 créditos" << "250" << true << "";
+        QTest::newRow("cost 2, balance 1") << "0|Ticket price|2|1" << "2 créditos" << "1 crédito" << "1" << true << "";
+        QTest::newRow("decimal comma") << "0|Ticket price|1,5|1234,56" << "1,5 créditos" << "1234,56 cr." << "1234.56" << true << "";
+        QTest::newRow("decimal point") << "0|Ticket price|0.825|12" << "0.825 cr." << "12 créditos" << "12" << true << "";
+        QTest::newRow("no balance field") << "0|Ticket price|1" << "1 crédito" << "100 créditos" << "100" << true << "";
+        QTest::newRow("authentication") << "3|Authentication failed" << "Desconocido" << "Desconocido" << "100" << false
+                                        << "Error de autentificacion";
+        QTest::newRow("bad numbers") << "2|Invalid destination" << "Desconocido" << "Desconocido" << "100" << false
+                                     << "Error calculando coste";
+        QTest::newRow("sender") << "4|Bad sender" << "Desconocido" << "Desconocido" << "100" << false << "Remitente inadecuado";
+        QTest::newRow("other code") << "9|Whatever" << "Desconocido" << "Desconocido" << "100" << false << "Conexión fallida";
+        QTest::newRow("no separator") << "<html>Error</html>" << "Desconocido" << "Desconocido" << "100" << false << "";
+    }
+    void quoteReplies()
+    {
+        QFETCH(QString, reply);
+        PanelRig rig;
+        rig.sim.armCustomReply(sim::Endpoint::QuoteSms, reply);
+        QVERIFY(rig.arrancar());
+        QTEST(rig.view->lblCoste()->text(), "coste");
+        QTEST(rig.view->lblsaldo()->text(), "saldo");
+        QTEST(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), "stored");
+        QTEST(rig.view->Command1()->isEnabled(), "enabled");
+        QFETCH(QString, title);
+        if (title.isEmpty()) {
+            QCOMPARE(rig.prompter.count(), 0);
+        } else {
+            QCOMPARE(rig.prompter.count(), 1);
+            QCOMPARE(rig.prompter.lastCall().title, title);
+        }
+    }
+
+    void emptyQuoteReply()
+    {
+        PanelRig rig;
+        rig.sim.armFault(sim::Endpoint::QuoteSms, sim::FaultKind::EmptyBody);
+        QVERIFY(rig.arrancar());
+        QCOMPARE(rig.view->lblCoste()->text(), QStringLiteral("Desconocido"));
+        QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("Desconocido"));
+        QCOMPARE(rig.prompter.count(), 0);
+        QVERIFY(!rig.busy.isBusy());
+    }
+
+    void immediateSendWireBytesAndRecord()
+    {
+        PanelRig rig;
+        QVERIFY(rig.arrancar());
+        fill(rig, QStringLiteral("Oferta 5€ ñ & +\nFin O'Neill"), QStringLiteral("34600000001,34600000002"));
+        QVERIFY(rig.enviar());
+
+        const auto sent = rig.sim.lastRequest(sim::Endpoint::SendSms);
+        QVERIFY(sent);
+        QCOMPARE(sent->header("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
+        QCOMPARE(sent->body, QByteArray("username=usu&password=secreto&mensaje=Oferta+5%80+%F1+%26+%2B%0D%0AFin+O%27Neill"
+                                        "&destino=34600000001,34600000002&remitente=Tienda&ruta=3&fecha=Inmediato&coste=1"));
+        QCOMPARE(rig.sim.sends().constFirst().message, QStringLiteral("Oferta 5€ ñ & +\r\nFin O'Neill"));
+
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 1);
+        const auto row = rig.conexion.select(QStringLiteral(
+            "SELECT username,destinatario,f_programada,mensaje,id_web,estado,remitente,creditos FROM Historial"));
+        QCOMPARE(row[0][0].toString(), QStringLiteral("usu"));
+        QCOMPARE(row[0][1].toString(), QStringLiteral("34600000001,34600000002"));
+        QCOMPARE(row[0][2].toString(), QStringLiteral("Inmediato"));
+        QCOMPARE(row[0][3].toString(), QStringLiteral("Oferta 5€ ñ & +\r\nFin O'Neill"));
+        QCOMPARE(row[0][4].toString(), QStringLiteral("1000"));
+        QCOMPARE(row[0][5].toString(), QStringLiteral("0|0|0"));
+        QCOMPARE(row[0][6].toString(), QStringLiteral("Tienda"));
+        QCOMPARE(row[0][7].toDouble(), 2.0);
+        QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("98 cr."));
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("98"));
+        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(!rig.busy.isBusy());
+        QCOMPARE(lastMessage(rig.prompter), kEnviado);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de SMS"));
+    }
+
+    void scheduledAndAppointmentSends()
+    {
+        PanelRig rig;
+        const QDate tomorrow = QDate::currentDate().addDays(1);
+        fill(rig, QStringLiteral("Cita el [FECHA] a las [HORA]"), QStringLiteral("34600000001"));
+        rig.view->Text3()->setText(tomorrow.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 10:00"));
+        QVERIFY(rig.enviar());
+        auto sent = rig.sim.lastRequest(sim::Endpoint::SendSms);
+        QCOMPARE(sent->value("fecha"), tomorrow.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 10:00"));
+        QCOMPARE(sent->value("mensaje"),
+                 QStringLiteral("Cita el ") + tomorrow.toString(QStringLiteral("dd-MM-yy")) + QStringLiteral(" a las 10:00"));
+
+        // The appointment goes out the lead hours before; the text still names the appointment.
+        const QDate later = QDate::currentDate().addDays(3);
+        rig.view->Check2()->setChecked(true);
+        QVERIFY(!rig.view->SkinLabel6()->isHidden());
+        rig.view->Text6()->setText(QStringLiteral("48"));
+        QCOMPARE(rig.view->SkinLabel6()->text(), QStringLiteral("F. Cita (48h antes)"));
+        rig.view->Text3()->setText(later.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 10:00"));
+        QVERIFY(rig.enviar());
+        sent = rig.sim.lastRequest(sim::Endpoint::SendSms);
+        QCOMPARE(sent->value("fecha"), wall(QDateTime(later.addDays(-2), QTime(10, 0))));
+        QVERIFY(sent->value("mensaje").contains(later.toString(QStringLiteral("dd-MM-yy"))));
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT f_programada FROM Historial ORDER BY sid DESC LIMIT 1")),
+                 wall(QDateTime(later.addDays(-2), QTime(10, 0))));
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 2);
+    }
+
+    void timePicker()
+    {
+        PanelRig rig;
+        rig.view->show();
+        rig.view->Image1()->click();
+        QVERIFY(rig.view->Calendar1()->isVisible());
+        QCOMPARE(rig.view->Text3()->text(), QStringLiteral("Inmediato"));
+        QCOMPARE(rig.view->Text5()->text(), QTime::currentTime().toString(QStringLiteral("HH")));
+
+        const struct { QString typed, expected; QLineEdit *box; } cases[] = {
+            {QStringLiteral("24"), QStringLiteral("00"), rig.view->Text5()},
+            {QStringLiteral("-1"), QStringLiteral("23"), rig.view->Text5()},
+            {QStringLiteral("7"), QStringLiteral("07"), rig.view->Text5()},
+            {QStringLiteral("60"), QStringLiteral("00"), rig.view->Text4()},
+            {QStringLiteral("-1"), QStringLiteral("59"), rig.view->Text4()},
+        };
+        for (const auto &c : cases) {
+            c.box->setText(c.typed);
+            leave(c.box);
+            QCOMPARE(c.box->text(), c.expected);
+        }
+        // Only digits (and a leading minus) get into the boxes.
+        rig.view->Text5()->clear();
+        QTest::keyClicks(rig.view->Text5(), QStringLiteral("a1b"));
+        QCOMPARE(rig.view->Text5()->text(), QStringLiteral("1"));
+
+        rig.view->Text5()->setText(QStringLiteral("09"));
+        rig.view->Text4()->setText(QStringLiteral("05"));
+        const QDate tomorrow = QDate::currentDate().addDays(1);
+        rig.view->Calendar1()->setSelectedDate(tomorrow);
+        QCOMPARE(rig.view->Text3()->text(), tomorrow.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 09:05"));
+        // The minute spinner one step down from 00 wraps without carrying to the hour.
+        rig.view->Text4()->setText(QStringLiteral("00"));
+        rig.view->VScroll1()->setValue(5001);
+        QCOMPARE(rig.view->Text4()->text(), QStringLiteral("59"));
+        QCOMPARE(rig.view->Text5()->text(), QStringLiteral("09"));
+
+        rig.view->Calendar1()->setSelectedDate(QDate::currentDate().addDays(-1));
+        QCOMPARE(rig.view->Text3()->text(), QStringLiteral("Inmediato"));
+        rig.view->Image1()->click();
+        QVERIFY(!rig.view->Calendar1()->isVisible());
+    }
+
+    void personalisedSend()
+    {
+        PanelRig rig;
+        rig.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES (?1,?2)"),
+                             {QStringLiteral("Ana"), QStringLiteral("34600000001")});
+        fill(rig, QStringLiteral("Hola [NOMBRE_CONFIRMAR], [DIRECCION] [DIA]"), QStringLiteral("34600000001,34600000002"));
+        rig.prompter.answerInput(QStringLiteral("Anita"));       // confirm the stored name
+        rig.prompter.answerInput(QStringLiteral("C/ Mayor & 1")); // missing address
+        rig.prompter.answerInput(QStringLiteral("Luis"));        // second number: no contact
+        rig.prompter.answerInput(QString());                     // accepted empty
+        QVERIFY(rig.enviar());
+
+        const auto inputs = rig.prompter.callsOf(Kind::Input);
+        QCOMPARE(inputs.size(), 4);
+        QCOMPARE(inputs[0].title, QStringLiteral("Confirmar datos personalizados"));
+        QCOMPARE(inputs[0].defaultText, QStringLiteral("Ana"));
+        QCOMPARE(inputs[1].title, QStringLiteral("Faltan datos personalizados"));
+        const auto sent = rig.sim.lastRequest(sim::Endpoint::SendSms);
+        QCOMPARE(sent->value("mensaje"),
+                 QStringLiteral("Hola [NOMBRE], [DIRECCION] ") + QString::number(QDate::currentDate().day()));
+        QCOMPARE(sent->value("replace_vars"), QStringLiteral("[NOMBRE]|[DIRECCION]"));
+        QCOMPARE(sent->value("var1"), QStringLiteral("Anita|Luis"));
+        QCOMPARE(sent->value("var2"), QStringLiteral("C/ Mayor & 1|"));
+        QCOMPARE(rig.sim.sends().constFirst().recipients.constFirst().text,
+                 QStringLiteral("Hola Anita, C/ Mayor & 1 ") + QString::number(QDate::currentDate().day()));
+
+        // Cancel on a prompt: nothing goes out, the button stays as it was.
+        rig.prompter.clear();
+        rig.prompter.answerInput(std::nullopt);
+        const bool before = rig.view->Command1()->isEnabled();
+        rig.panel->Command1_Click();
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 1);
+        QCOMPARE(lastMessage(rig.prompter), QStringLiteral("El envio ha sido cancelado a peticion suya."));
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío cancelado"));
+        QCOMPARE(rig.view->Command1()->isEnabled(), before);
+    }
+
+    void emptyFieldsAndNoAccount()
+    {
+        PanelRig rig;
+        fill(rig, QString(), QStringLiteral("34600000001"));
+        rig.panel->Command1_Click();
+        QCOMPARE(lastMessage(rig.prompter),
+                 QStringLiteral("El mensaje y el destinatario son campos que no pueden estar vacíos. Reviselos"));
+        rig.conexion.execute(QStringLiteral("DELETE FROM Usuario"));
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
+        rig.panel->Command1_Click();
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Necesaria autentificación"));
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 0);
+    }
+
+    void replyCodes_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("idWeb");
+        QTest::addColumn<double>("creditos");
+        QTest::addColumn<QString>("saldo");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("sent") << "0|Message sent|123456|2" << 1 << "123456" << 2.0 << "98 cr." << kEnviado;
+        QTest::newRow("queued, decimal comma") << "1|Queued|77|1,5" << 1 << "77" << 1.5 << "98,5 cr." << kEnviado;
+        QTest::newRow("three fields") << "0|Message sent|55" << 1 << "55" << 0.0 << "100 cr." << kEnviado;
+        QTest::newRow("refused") << "3|Authentication failure" << 0 << "" << 0.0 << "100 créditos"
+                                 << "Authentication failure";
+        QTest::newRow("parameters missing") << "2|Required parameters missing" << 0 << "" << 0.0 << "100 créditos"
+                                            << "El envío no ha sido realizado por falta de parámetros requeridos.";
+    }
+    void replyCodes()
+    {
+        QFETCH(QString, reply);
+        PanelRig rig;
+        QVERIFY(rig.arrancar());
+        rig.sim.armCustomReply(sim::Endpoint::SendSms, reply);
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
+        QVERIFY(rig.enviar());
+        QTEST(rig.rows(QStringLiteral("Historial")), "rows");
+        QFETCH(int, rows);
+        if (rows) {
+            QTEST(rig.scalar(QStringLiteral("SELECT id_web FROM Historial")), "idWeb");
+            QTEST(rig.conexion.scalar(QStringLiteral("SELECT creditos FROM Historial")).toDouble(), "creditos");
+        }
+        QTEST(rig.view->lblsaldo()->text(), "saldo");
+        QTEST(lastMessage(rig.prompter), "text");
+        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(!rig.busy.isBusy());
+    }
+
+    void emptyReplyAndTimeout()
+    {
+        PanelRig rig;
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
+        rig.sim.armFault(sim::Endpoint::SendSms, sim::FaultKind::EmptyBody);
+        QVERIFY(rig.enviar());
+        QCOMPARE(lastMessage(rig.prompter), kSinConexion);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error"));
+
+        rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
+        rig.sim.armFault(sim::Endpoint::SendSms, sim::FaultKind::Hang);
+        QVERIFY(rig.enviar());
+        QCOMPARE(lastMessage(rig.prompter), kSinConexion);
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
+        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(!rig.busy.isBusy());
+    }
+
+    void secondPressAndQuoteWhileSending()
+    {
+        PanelRig rig;
+        QVERIFY(rig.arrancar());
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
+        rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(1500)});
+        QSignalSpy sendSpy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
+        rig.panel->Command1_Click();
+        QVERIFY(rig.panel->sendInFlight());
+        QVERIFY(!rig.view->Command1()->isEnabled());
+
+        rig.panel->Command1_Click();
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de SMS"));
+        // What is recorded is what went out, whatever the boxes hold when the reply comes.
+        fill(rig, QStringLiteral("Otro texto"), QStringLiteral("34600000005"));
+
+        // A good quote (here without its balance field) arriving meanwhile leaves the button off.
+        rig.sim.armCustomReply(sim::Endpoint::QuoteSms, QStringLiteral("0|Ticket price|1"));
+        QSignalSpy quoteSpy(rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
+        rig.view->Image10()->click();
+        QVERIFY(quoteSpy.wait(5000));
+        QVERIFY(!rig.view->Command1()->isEnabled());
+
+        QVERIFY(sendSpy.wait(5000));
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 1);
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 1);
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT mensaje || ' ' || destinatario FROM Historial")),
+                 QStringLiteral("Hola 34600000001"));
+        QVERIFY(rig.view->Command1()->isEnabled());
+    }
+
+    void sentButNotRecorded()
+    {
+        PanelRig rig;
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
+        rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(300)});
+        QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
+        rig.panel->Command1_Click();
+        rig.conexion.close(); // the shared file went away while the send was out
+        QVERIFY(spy.wait(5000));
+        QCOMPARE(rig.sim.sends().size(), 1);
+        QVERIFY(lastMessage(rig.prompter).startsWith(QStringLiteral("El SMS se ha enviado, pero no se ha podido guardar")));
+        QVERIFY(!rig.prompter.messageTexts().contains(kEnviado));
+        QVERIFY(rig.view->Command1()->isEnabled());
+    }
+
+    void automatedQueue()
+    {
+        PanelRig rig;
+        QVERIFY(rig.arrancar());
+        rig.sim.armCustomReply(sim::Endpoint::SendSms, QStringLiteral("3|Authentication failure"));
+        rig.panel->enqueue(QStringLiteral("34600000001"), QStringLiteral("Primero"));
+        rig.panel->enqueue(QStringLiteral("34600000002"), QStringLiteral("Segundo\r\nlínea"));
+        QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
+        rig.panel->f_enviar_automatizados();
+        QVERIFY(rig.panel->automatizado());
+        QCOMPARE(rig.view->Text2()->toPlainText(), QStringLiteral("34600000001"));
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 5000);
+
+        QCOMPARE(rig.prompter.count(), 0);
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 1);
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT mensaje FROM Historial")), QStringLiteral("Segundo\r\nlínea"));
+        QFile log(rig.home.file(QStringLiteral("error_auto.txt")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray line = log.readAll();
+        QVERIFY(line.contains("--- Error al enviar a destinatario: 34600000001. Texto del mensaje: Primero\r\n"));
+        QVERIFY(!rig.panel->automatizado());
+        QVERIFY(rig.view->Text1()->toPlainText().isEmpty());
+        QVERIFY(rig.view->Text2()->toPlainText().isEmpty());
+        QVERIFY(rig.view->Command1()->isEnabled());
+    }
+
+    void automatedLogFailureKeepsQueueMoving()
+    {
+        PanelRig rig;
+        QVERIFY(QDir(rig.home.path()).mkdir(QStringLiteral("error_auto.txt"))); // cannot be written
+        rig.sim.armCustomReply(sim::Endpoint::SendSms, QStringLiteral("3|Authentication failure"), 2);
+        rig.panel->enqueue(QStringLiteral("34600000001"), QStringLiteral("Uno"));
+        rig.panel->enqueue(QStringLiteral("34600000002"), QStringLiteral("Dos"));
+        QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
+        rig.panel->f_enviar_automatizados();
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 5000);
+        QCOMPARE(rig.panel->pendientes(), 0);
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 2);
+    }
+
+    void queuedItemWaitsForManualSend()
+    {
+        PanelRig rig;
+        fill(rig, QStringLiteral("Manual"), QStringLiteral("34600000009"));
+        QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
+        rig.panel->Command1_Click();
+        rig.panel->enqueue(QStringLiteral("34600000001"), QStringLiteral("Cola"));
+        rig.panel->f_enviar_automatizados();
+        QCOMPARE(rig.panel->pendientes(), 1); // not lost, not sent alongside
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 5000);
+        QCOMPARE(rig.panel->pendientes(), 0);
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 2);
+    }
+
+    void recipientsBox()
+    {
+        PanelRig rig;
+        QSignalSpy quotes(rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
+        rig.view->Text1()->setPlainText(QStringLiteral("Hola"));
+        rig.view->Text2()->setPlainText(QStringLiteral("600000001;600000002"));
+        leave(rig.view->Text2());
+        QCOMPARE(rig.view->Text2()->toPlainText(), QStringLiteral("34600000001,34600000002"));
+        QCOMPARE(rig.panel->text2Tag(), QStringLiteral("34600000001,34600000002"));
+        QVERIFY(quotes.wait(5000));
+        QCOMPARE(rig.sim.lastRequest(sim::Endpoint::QuoteSms)->value("destino"), QStringLiteral("34600000001,34600000002"));
+        QCOMPARE(rig.view->lblCoste()->text(), QStringLiteral("2 créditos"));
+        QVERIFY(rig.view->Command1()->isEnabled());
+        leave(rig.view->Text2());
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::QuoteSms), 1);
+
+        // A picker's list is quoted as it is, once.
+        rig.panel->ponerDestinatarios(QStringLiteral("34600000003"));
+        leave(rig.view->Text2());
+        QVERIFY(quotes.wait(5000));
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::QuoteSms), 2);
+        QCOMPARE(rig.panel->text2Tag(), QStringLiteral("34600000003"));
+
+        rig.view->Text2()->setPlainText(QStringLiteral("1234567"));
+        leave(rig.view->Text2());
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Destinatario no valido"));
+        QVERIFY(!rig.view->Command1()->isEnabled());
+        QCOMPARE(rig.view->Text2()->toPlainText(), QStringLiteral("1234567"));
+
+        press(rig.view->Text2(), Qt::Key_Backspace);
+        QVERIFY(!rig.view->Image4()->isHidden());
+        press(rig.view->Text2(), Qt::Key_5);
+        QVERIFY(rig.view->Image4()->isHidden());
+        press(rig.view->Text2(), Qt::Key_Delete);
+        rig.view->Image4()->click();
+        QVERIFY(rig.view->Text2()->toPlainText().isEmpty());
+        QVERIFY(rig.view->Image4()->isHidden());
+        leave(rig.view->Text2());
+        QCOMPARE(rig.view->lblCoste()->text(), QStringLiteral("1 crédito(s)"));
+        QVERIFY(!rig.view->Command1()->isEnabled());
+    }
+
+    void counter()
+    {
+        PanelRig rig;
+        rig.view->Text1()->setPlainText(QStringLiteral("Hola"));
+        QCOMPARE(rig.view->lblMsglen()->text(), QStringLiteral("4"));
+        QCOMPARE(rig.view->lblLenMax()->text(), QStringLiteral("160"));
+        rig.view->Text1()->setPlainText(QStringLiteral("a\nb"));
+        QCOMPARE(rig.view->lblMsglen()->text(), QStringLiteral("4"));
+        rig.view->Text1()->setPlainText(QString(161, QLatin1Char('x')));
+        QCOMPARE(rig.view->lblLenMax()->text(), QStringLiteral("306"));
+        QCOMPARE(rig.view->lblCoste()->text(), QStringLiteral("2 crédito(s)"));
+
+        // Typing stops at 1530 characters as the gateway counts them.
+        rig.view->show();
+        QVERIFY(QTest::qWaitForWindowActive(rig.view.get()));
+        rig.view->Text1()->setFocus();
+        QVERIFY(rig.view->Text1()->hasFocus());
+        rig.view->Text1()->setPlainText(QString(1528, QLatin1Char('x')));
+        rig.view->Text1()->moveCursor(QTextCursor::End);
+        QTest::keyClick(rig.view->Text1(), Qt::Key_Return);
+        QTest::keyClicks(rig.view->Text1(), QStringLiteral("yz"));
+        QCOMPARE(rig.view->lblMsglen()->text(), QStringLiteral("1530"));
+        QCOMPARE(rig.view->lblLenMax()->text(), QStringLiteral("1530"));
+        QVERIFY(rig.view->Text1()->toPlainText().endsWith(QLatin1Char('\n')));
+    }
+
+    void icons()
+    {
+        PanelRig rig;
+        rig.view->Image2()->click();
+        QCOMPARE(lastMessage(rig.prompter), QStringLiteral("No existe ningún contacto en la agenda."));
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Agenda vacía"));
+        rig.view->Image3()->click();
+        QCOMPARE(lastMessage(rig.prompter), QStringLiteral("No existe ninguna plantilla creada."));
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Sin plantillas"));
+        QVERIFY(rig.windows.opened.isEmpty());
+        rig.lists.agenda = false;
+        rig.lists.plantillas = false;
+        rig.view->Image2()->click();
+        rig.view->Image3()->click();
+        QCOMPARE(rig.windows.opened, (QList<startup::WindowId>{startup::WindowId::Form7, startup::WindowId::Form11}));
+
+        // Clearing the whole panel after an appointment send.
+        rig.view->Check2()->setChecked(true);
+        rig.view->Text6()->setText(QStringLiteral("12"));
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
+        rig.view->Text3()->setText(QStringLiteral("2099-01-01 10:00"));
+        rig.view->SkinLabel4()->setText(QStringLiteral("Ultimo: Ana"));
+        rig.view->Command1()->setEnabled(true);
+        rig.view->Image5()->click();
+        QVERIFY(!rig.view->Check2()->isChecked());
+        QCOMPARE(rig.view->Text6()->text(), QStringLiteral("72"));
+        QCOMPARE(rig.view->Text3()->text(), QStringLiteral("Inmediato"));
+        QVERIFY(rig.view->Text1()->toPlainText().isEmpty());
+        QVERIFY(rig.view->Text2()->toPlainText().isEmpty());
+        QVERIFY(rig.view->SkinLabel4()->text().isEmpty());
+        QVERIFY(!rig.view->Command1()->isEnabled());
+    }
+
+    // Not a check: a picture of the filled panel for a look at the layout.
+    void screenshot()
+    {
+        const QString path = qEnvironmentVariable("BRISANTA_PANEL_SHOT");
+        if (path.isEmpty())
+            QSKIP("set BRISANTA_PANEL_SHOT to a file name to take the picture");
+        PanelRig rig;
+        QVERIFY(rig.arrancar());
+        rig.view->resize(780, 460);
+        fill(rig, QStringLiteral("Hola [NOMBRE], su cita es el [FECHA] a las [HORA]. Responda SI para confirmar."),
+             QStringLiteral("34600000001,34600000002"));
+        rig.view->SkinLabel4()->setText(QStringLiteral("Ultimo: Ana García"));
+        rig.view->show();
+        rig.view->Image1()->click();
+        rig.view->Check2()->setChecked(true);
+        QVERIFY(QTest::qWaitForWindowExposed(rig.view.get()));
+        QVERIFY(rig.view->grab().save(path));
+    }
+};
+
+QTEST_MAIN(TestSendPanel)
+#include "test_send_panel.moc"
