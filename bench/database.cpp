@@ -1,4 +1,5 @@
 // Start-up cost of a large database and the price of the wrapper over the raw engine.
+#include "bench_data.h"
 #include "platform/db/connection.h"
 #include "platform/ui/prompter.h"
 #include "startup/database/opening.h"
@@ -15,49 +16,14 @@
 
 namespace {
 
-constexpr int kRows = 100000;
+using bench::kRows;
+using bench::phone;
+using bench::SilentPrompter;
 
-class SilentPrompter final : public ui::Prompter {
-public:
-    ui::Answer message(const QString &, const QString &, ui::Icon, ui::Buttons) override { return ui::Answer::Ok; }
-    std::optional<QString> input(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> openFile(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> saveFile(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> chooseFolder(const QString &, const QString &) override { return {}; }
-};
-
-QString phone(int i) { return QString::number(600000000 + (i * 7919) % 100000000); }
-
-// A client database with kRows contacts and kRows history rows, built once.
 const QString &templateDatabase()
 {
     static QTemporaryDir dir;
-    static const QString path = [] {
-        const QString file = dir.filePath(QStringLiteral("plantilla.mdb"));
-        db::Connection db;
-        db.open(file, db::OpenMode::CreateIfMissing);
-        startup::createSchema(db);
-        db::Transaction tx(db);
-        db.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta) VALUES ('u','p','1')"));
-        db::Statement contact = db.prepare(
-            QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,grupos_sid) VALUES (?1,?2,?3,?4)"));
-        db::Statement send = db.prepare(QStringLiteral(
-            "INSERT INTO Historial (destinatario,f_envio,f_programada,mensaje,id_web,estado,remitente,creditos) "
-            "VALUES (?1,?2,?3,?4,?5,?6,?7,?8)"));
-        for (int i = 0; i < kRows; ++i) {
-            contact.bindAll({QStringLiteral("Nombre %1").arg(i), phone(i), QStringLiteral("Nombre Apellido O'Connor %1").arg(i),
-                             QString::number(i % 17 + 1)});
-            contact.run();
-            contact.reset();
-            send.bindAll({phone(i), QStringLiteral("01/02/2024 10:00:00"), QString(),
-                          QStringLiteral("Mensaje de prueba número %1 con algo de texto").arg(i), QString::number(i),
-                          QStringLiteral("Entregado"), QStringLiteral("Brisanta"), 1.0});
-            send.run();
-            send.reset();
-        }
-        tx.commit();
-        return file;
-    }();
+    static const QString path = bench::seedLargeDatabase(dir.filePath(QStringLiteral("plantilla.mdb")));
     return path;
 }
 

@@ -44,6 +44,14 @@ void QuoteLine::comprobando()
     m_context.busy.setBusy(kBusyReason, true);
 }
 
+std::optional<double> QuoteLine::saldo() const
+{
+    const QVariant stored = m_context.conexion.scalar(QStringLiteral("SELECT saldo FROM Usuario ORDER BY sid LIMIT 1"));
+    if (stored.isValid() && !stored.toString().trimmed().isEmpty())
+        return text::parseDecimal(stored.toString());
+    return m_saldo;
+}
+
 void QuoteLine::f_consultar_coste(const startup::BalanceQuote::Request &request)
 {
     // Until the gateway answers, the balance is the one stored at the last quote or send.

@@ -39,8 +39,9 @@ public:
     // The recipients box was emptied: one credit per part, until the next quote.
     void costeSinDestinatarios(qsizetype messageLength);
 
-    // The balance as a number: nothing while the client knows none.
-    std::optional<double> saldo() const { return m_saldo; }
+    // The balance as a number, as stored in the account row (the settings window, a quote and a
+    // send all write it there): nothing while the client knows none.
+    std::optional<double> saldo() const;
     // A send lowered it (already stored by the reply handler): only the label follows.
     void saldoTrasEnvio(double nuevo, const QString &label);
 

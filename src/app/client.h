@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/db/connection.h"
+#include "platform/ui/busy_cursor.h"
+#include "startup/app_context.h"
+#include "startup/main_window/form1.h"
+
+#include <QNetworkAccessManager>
+
+#include <memory>
+
+namespace ui {
+class Prompter;
+class Shell;
+}
+namespace startup {
+class AccountWindows;
+}
+
+namespace app {
+
+class ClientFeatures;
+class Form1Access;
+class AccountDialogs;
+
+// The whole client: the shared services, the main window and every part behind its seams, in the
+// order they must be built and torn down. The program and the start-up benchmark both use it.
+class Client final {
+public:
+    Client(ui::Prompter &prompter, ui::Shell &shell);
+    ~Client();
+    Client(const Client &) = delete;
+    Client &operator=(const Client &) = delete;
+
+    startup::StartupStatus start() { return m_form1.Form_Load(); }
+    startup::Form1 &mainWindow() { return m_form1; }
+    startup::AppContext &context() { return m_context; }
+
+private:
+    // Declared in build order: members are destroyed in reverse, windows before the connection.
+    db::Connection m_conexion;
+    ui::BusyCursor m_busy;
+    QNetworkAccessManager m_network;
+    startup::AppContext m_context;
+    startup::Form1 m_form1;
+    std::unique_ptr<ClientFeatures> m_features;
+    std::unique_ptr<Form1Access> m_access;
+    std::unique_ptr<startup::AccountWindows> m_accountWindows;
+    std::unique_ptr<AccountDialogs> m_dialogs;
+};
+
+} // namespace app
