@@ -83,7 +83,7 @@ struct SendRecord {
     QString route;
     QString message;                               // the message as received (decoded)
     QList<Recipient> recipients;
-    std::optional<QDateTime> due;                  // gateway wall clock (Qt::UTC spec); none = immediate
+    std::optional<QDateTime> due;                  // gateway wall clock (as Qt::UTC); none = immediate
     double credits = 0;
     bool cancelled = false;
     bool fromWebForm = false;
@@ -173,9 +173,9 @@ public:
     void setForeignReportCode(const QString &code);
 
     // --- clock -----------------------------------------------------------------------------------
-    // The gateway keeps GMT+01:00: wall time, returned with Qt::UTC spec.
+    // The gateway keeps GMT+01:00: wall time, returned as Qt::UTC.
     QDateTime gatewayNow() const;
-    void setGatewayClock(const QDateTime &wallTime); // frozen at this wall time (any spec read as wall)
+    void setGatewayClock(const QDateTime &wallTime); // frozen at this wall time (any time zone read as wall time)
     void clearGatewayClock();
 
     // --- version and downloads -------------------------------------------------------------------

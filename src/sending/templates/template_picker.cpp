@@ -85,13 +85,8 @@ bool Form11::eventFilter(QObject *watched, QEvent *event)
 
 void Form11::TreeView1_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos)
 {
-    QTreeWidgetItem *encontrado = nodoEn(*m_treeView1, pos);
-    if (encontrado)
-        m_treeView1->setCurrentItem(encontrado);
-    if (button != Qt::RightButton)
-        return;
-    const QList<QTreeWidgetItem *> seleccion = m_treeView1->selectedItems();
-    if (accionesDeFilaActivas(seleccion.isEmpty() ? nullptr : seleccion.first(), encontrado))
+    const bool activas = pulsacionEnArbol(*m_treeView1, pos);
+    if (button == Qt::RightButton && activas)
         m_menu->popup(globalPos);
 }
 

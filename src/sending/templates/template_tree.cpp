@@ -70,4 +70,13 @@ bool accionesDeFilaActivas(const QTreeWidgetItem *seleccionado, bool nodoEncontr
     return seleccionado && nodoEncontrado && claveNodo(seleccionado) != QLatin1String(kClaveVacia);
 }
 
+bool pulsacionEnArbol(QTreeWidget &arbol, QPoint pos)
+{
+    QTreeWidgetItem *encontrado = nodoEn(arbol, pos);
+    if (encontrado)
+        arbol.setCurrentItem(encontrado);
+    const QList<QTreeWidgetItem *> seleccion = arbol.selectedItems();
+    return accionesDeFilaActivas(seleccion.isEmpty() ? nullptr : seleccion.first(), encontrado);
+}
+
 } // namespace sending

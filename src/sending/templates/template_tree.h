@@ -33,4 +33,8 @@ QTreeWidgetItem *nodoEn(const QTreeWidget &arbol, QPoint pos);
 // a node, the tree has a selected node and it is not the empty-list node.
 bool accionesDeFilaActivas(const QTreeWidgetItem *seleccionado, bool nodoEncontrado);
 
+// A mouse button pressed on a template tree: the node under the pointer (found as `nodoEn` does)
+// becomes the selection; the result says whether the row actions of a popup then apply.
+bool pulsacionEnArbol(QTreeWidget &arbol, QPoint pos);
+
 } // namespace sending

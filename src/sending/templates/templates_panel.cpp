@@ -86,13 +86,9 @@ bool TemplatesPanel::eventFilter(QObject *watched, QEvent *event)
 
 void TemplatesPanel::TreeView1_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos)
 {
-    QTreeWidgetItem *encontrado = nodoEn(*m_treeView1, pos);
-    if (encontrado)
-        m_treeView1->setCurrentItem(encontrado);
+    const bool activas = pulsacionEnArbol(*m_treeView1, pos);
     if (button != Qt::RightButton)
         return;
-    const QList<QTreeWidgetItem *> seleccion = m_treeView1->selectedItems();
-    const bool activas = accionesDeFilaActivas(seleccion.isEmpty() ? nullptr : seleccion.first(), encontrado);
     m_modificar->setEnabled(activas);
     m_eliminar->setEnabled(activas);
     m_menu->popup(globalPos);
