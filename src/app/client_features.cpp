@@ -1,5 +1,7 @@
 #include "app/client_features.h"
 
+#include "history/view/history_feature.h"
+#include "history/view/history_panel.h"
 #include "sending/panel/send_panel_controller.h"
 #include "sending/templates/template_picker.h"
 #include "sending/templates/templates_panel.h"
@@ -12,11 +14,14 @@ namespace app {
 ClientFeatures::ClientFeatures(startup::AppContext &context, startup::Form1 &form1)
     : m_context(context),
       m_form1(form1),
+      m_history(std::make_unique<history::HistoryFeature>(context)),
       m_templates(std::make_unique<sending::TemplatesPanel>(context.conexion, context.prompter)),
       m_templatePicker(std::make_unique<sending::TemplatePickerLauncher>(
           context.conexion, context.prompter, *m_templates, form1.sendPanel().Text1())),
       m_sendPanel(std::make_unique<sending::SendPanelController>(form1.sendPanel(), context, this, this))
 {
+    // The history asks the gateway with the same account copies the main window keeps.
+    m_history->setAccountSource([&form1] { return history::Account{form1.usuario_login(), form1.usuario_pass()}; });
     // The send command re-reads the account row; the main window's copies follow it.
     QObject::connect(m_sendPanel.get(), &sending::SendPanelController::credencialesLeidas, &form1,
                      &startup::Form1::setCredentials);
@@ -33,6 +38,16 @@ startup::Subsystems ClientFeatures::subsystems()
     parts.panels = this;
     parts.quote = &m_sendPanel->balanceQuote();
     return parts;
+}
+
+void ClientFeatures::f_historial()
+{
+    m_history->f_historial();
+}
+
+void ClientFeatures::f_actualizar_pendientes(const QString &login, const QString &pass)
+{
+    m_history->f_actualizar_pendientes(login, pass);
 }
 
 void ClientFeatures::f_plantillas()
@@ -54,6 +69,16 @@ void ClientFeatures::open(startup::WindowId id)
 {
     if (id == startup::WindowId::Form11)
         m_templatePicker->open();
+}
+
+QWidget *ClientFeatures::historyPanel()
+{
+    return m_history->panel();
+}
+
+void ClientFeatures::bindMostrarNombres(QAction *item)
+{
+    m_history->bindMostrarNombres(item);
 }
 
 QWidget *ClientFeatures::templatesPanel()

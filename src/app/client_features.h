@@ -8,6 +8,9 @@ namespace startup {
 class Form1;
 struct AppContext;
 }
+namespace history {
+class HistoryFeature;
+}
 namespace sending {
 class SendPanelController;
 class TemplatesPanel;
@@ -29,6 +32,8 @@ public:
     startup::Subsystems subsystems();
 
     // ListViews
+    void f_historial() override;
+    void f_actualizar_pendientes(const QString &login, const QString &pass) override;
     void f_plantillas() override;
     bool plantillasVacias() const override;
 
@@ -37,11 +42,14 @@ public:
     void open(startup::WindowId id) override;
 
     // Panels
+    QWidget *historyPanel() override;
     QWidget *templatesPanel() override;
+    void bindMostrarNombres(QAction *item) override;
 
 private:
     startup::AppContext &m_context;
     startup::Form1 &m_form1;
+    std::unique_ptr<history::HistoryFeature> m_history;
     std::unique_ptr<sending::TemplatesPanel> m_templates;
     std::unique_ptr<sending::TemplatePickerLauncher> m_templatePicker;
     std::unique_ptr<sending::SendPanelController> m_sendPanel;

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QAction;
 class QWidget;
 
 // The start-up and the main window call the later parts of the client (history, contacts,
@@ -68,6 +69,9 @@ public:
     virtual QWidget *contactsPanel() { return nullptr; }
     virtual QWidget *groupsPanel() { return nullptr; }
     virtual QWidget *templatesPanel() { return nullptr; }
+    // The main menu's "Mostrar nombres" mirrors the history tab's check box; the history panel
+    // takes the item over (enables, checks and answers it). Without one it stays disabled.
+    virtual void bindMostrarNombres(QAction *item) { (void)item; }
 };
 
 // The balance quote the start-up asks the gateway for (`f_consultar_coste`). Its reply sets the

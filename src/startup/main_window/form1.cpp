@@ -130,6 +130,7 @@ void Form1::setSubsystems(Subsystems subsystems)
     }
     for (const auto &[name, id] : m_windowMenus)
         menuAction(name)->setEnabled(m_subsystems.windows->canOpen(id));
+    m_subsystems.panels->bindMostrarNombres(menuAction(QStringLiteral("mnuMostrarNombres")));
     setDialogOpener(m_dialogs);
 }
 

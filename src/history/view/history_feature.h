@@ -1,0 +1,116 @@
+#pragma once
+
+#include "history/account.h"
+#include "history/cancellation.h"
+#include "history/delivery_reports.h"
+#include "history/history_view.h"
+#include "history/row_actions.h"
+#include "platform/net/gateway_channel.h"
+#include "startup/app_context.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+
+class QAction;
+
+namespace history {
+
+class HistoryPanel;
+
+// The "Historial" tab at work: it owns the tab's panel and the two gateway lines of the history
+// (`WebBrowser2` for delivery reports, `WebBrowser4` for single cancellations), keeps what the view
+// lists (the "Ver" option, the filter, the names, the page) and answers every control of the tab.
+// The rules themselves are the functions of the history library; here they are called in order,
+// the view is redrawn when they changed something and the user is told last.
+class HistoryFeature final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(HistoryFeature)
+
+public:
+    using Clock = std::function<QDateTime()>;
+    using AccountSource = std::function<Account()>;
+
+    explicit HistoryFeature(startup::AppContext &context, QObject *parent = nullptr);
+    ~HistoryFeature() override;
+
+    // The tab's panel. Whoever lays it out becomes its owner; until then the feature owns it.
+    HistoryPanel *panel() const { return m_panel; }
+
+    // The clock the view and the requests judge send times by; the machine's local time by default.
+    void setClock(Clock clock);
+    // Where the window's copies of the login and pass come from (the main window's, so that both
+    // see the same account); the feature keeps its own copies without one.
+    void setAccountSource(AccountSource source);
+    // The blocking requests of "Cancelar todos" wait this long for each reply.
+    void setSyncTimeout(std::chrono::milliseconds timeout) { m_syncTimeout = timeout; }
+
+    net::GatewayChannel &WebBrowser2() { return m_reports; }
+    net::GatewayChannel &WebBrowser4() { return m_cancels; }
+
+    // The seams of the main window.
+    void f_historial();
+    void f_actualizar_pendientes(const QString &login, const QString &pass);
+    // Takes over the main menu's "Mostrar nombres": enabled, checkable, mirroring `Check1`.
+    void bindMostrarNombres(QAction *item);
+
+    // The contact book's "Buscar envíos": every send to that number, the filter applied.
+    void buscarEnvios(const QString &telefono);
+
+    const ViewOptions &options() const { return m_options; }
+    const HistoryPage &currentPage() const { return m_page; }
+
+    // The popup menu's actions on the selected node (public so other parts and tests reach them
+    // without opening the menu).
+    void mnurclick_listado_historial_Actualizar_Click();
+    void mnurclick_listado_historial_cancelar_Click();
+    void mnurclick_listado_historial_cancelar_todos_Click();
+    void mnurclick_listado_historial_eliminar_Click();
+    void mnurclick_listado_historial_eliminar_todos_Click();
+    void mnurclick_listado_historial_ver_options_Click(int index);
+
+Q_SIGNALS:
+    // After the view was rebuilt.
+    void redrawn();
+    // After a delivery-report reply was written (or refused); the view is already redrawn.
+    void reportHandled(const history::ReportOutcome &outcome);
+    // After a single-cancel reply was handled, the question of code "3" answered included.
+    void cancelHandled(const history::CancelOutcome &outcome);
+
+private:
+    void connectPanel();
+    QDateTime now() const;
+    Account reloadAccount();
+    void showNotice(const Notice &notice, bool warning = false);
+
+    void onContext(const QString &key, const QPoint &globalPos);
+    void onReport(const net::GatewayReply &reply);
+    void onCancel(const net::GatewayReply &reply);
+
+    void setMostrarNombres(bool on);
+    void Check5_Click(bool checked);
+    void Command4_Click();
+    void Image8_Click();
+    void f_filtrar_historial();
+
+    startup::AppContext &m_context;
+    QPointer<HistoryPanel> m_panel;
+    QPointer<QAction> m_mnuMostrarNombres;
+    net::GatewayChannel m_reports;
+    net::GatewayChannel m_cancels;
+    Clock m_clock;
+    AccountSource m_accountSource;
+    Account m_account;              // `usuario_login`, `usuario_pass` without an account source
+    Account m_reportAccount;        // the account the report in flight was asked for
+    QString m_cancelSmsId;          // the send the cancel in flight was asked for
+    std::chrono::milliseconds m_syncTimeout{60000};
+
+    ViewOptions m_options;
+    HistoryPage m_page;
+};
+
+} // namespace history

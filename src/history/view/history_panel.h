@@ -1,0 +1,131 @@
+#pragma once
+
+#include "history/history_view.h"
+
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+
+class QAction;
+class QActionGroup;
+class QCalendarWidget;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QScrollBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace history {
+
+// The "Historial" tab laid out: the tree of sends, the page bar, the names and filter boxes, the
+// filter panel with its calendars and the popup menu. It draws a HistoryPage and keeps the
+// calendars and boxes of the filter panel in step; what the user asks for is handled by
+// HistoryFeature, which connects to these controls.
+class HistoryPanel final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(HistoryPanel)
+
+public:
+    explicit HistoryPanel(QWidget *parent = nullptr);
+    ~HistoryPanel() override;
+
+    // The view.
+    QTreeWidget *TreeView3() const { return m_tree; }
+    QScrollBar *HScroll1_Historial() const { return m_scroll; }
+    QLabel *Pag_Historial() const { return m_label; }
+    QCheckBox *Check1() const { return m_check1; }          // "Mostrar nombres"
+    QCheckBox *Check5() const { return m_check5; }          // "Filtrar"
+    QToolButton *Image8() const { return m_image8; }        // opens and closes the filter panel
+
+    // The filter panel.
+    QGroupBox *Frame3() const { return m_frame3; }
+    QCheckBox *Check6() const { return m_check6; }          // "Enviado entre"
+    QLineEdit *Text8() const { return m_text8; }
+    QLineEdit *Text9() const { return m_text9; }
+    QCheckBox *Check7() const { return m_check7; }          // "Enviado al teléfono"
+    QLineEdit *RichTextBox1() const { return m_richTextBox1; }
+    QCheckBox *Check8() const { return m_check8; }          // "El texto debe incluir"
+    QLineEdit *Text10() const { return m_text10; }
+    QPushButton *Command4() const { return m_command4; }    // "Filtrar"
+    QPushButton *Command5() const { return m_command5; }    // "Cerrar"
+    QCalendarWidget *MonthView1() const { return m_monthView1; }
+    QCalendarWidget *MonthView2() const { return m_monthView2; }
+
+    // The popup menu and its items, by their menu names (`mnurclick_listado_historial_cancelar`, ...).
+    QMenu *mnurclick_listado_historial() const { return m_menu; }
+    QAction *menuItem(const QString &name) const;
+    // The "Ver" item ticked: 0 "Todos", 1 "Enviados", 2 "Programados".
+    int verIndex() const;
+    QAction *verOption(int index) const;
+
+    // Redraws the tree, the page bar and the bulk items from a page; the page bar moves without
+    // raising its own change.
+    void showPage(const HistoryPage &page);
+
+    // The key of the selected node; empty when none is.
+    QString selectedKey() const;
+    // Selects the node with that key; false when the page has none.
+    bool selectKey(const QString &key);
+    QTreeWidgetItem *itemForKey(const QString &key) const;
+
+    // The popup menu for a send (what `rowMenu` allows) or for the empty area below the sends.
+    void prepareRowMenu(const RowMenu &menu);
+    void prepareEmptyAreaMenu();
+    void popupMenu(const QPoint &globalPos);
+
+    // Hides the filter panel and both calendars.
+    void hideFilterPanel();
+
+Q_SIGNALS:
+    // A right click on the tree: the key of the node under the pointer (empty for the empty area).
+    void contextRequested(const QString &key, const QPoint &globalPos);
+    // A recipient action of the popup menu: the class ("Destinatarios", "Recibidos", "Pendientes",
+    // "Fallidos") and the action (0 filter contacts, 1 create group, 2 copy, 3 add to "Enviar a",
+    // 4 export to Excel), for the send under the pointer.
+    void recipientsRequested(qint64 sid, const QString &clase, int accion);
+    // A double click on a node of a send: its sid and class (the key without the sid).
+    void recipientsDoubleClicked(qint64 sid, const QString &clase);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildView();
+    void buildFilterPanel();
+    void buildMenu();
+    void onRightClick(const QPoint &pos);
+    void onDoubleClick(QTreeWidgetItem *item);
+    void openSecondCalendar();
+
+    QTreeWidget *m_tree = nullptr;
+    QScrollBar *m_scroll = nullptr;
+    QLabel *m_label = nullptr;
+    QCheckBox *m_check1 = nullptr;
+    QCheckBox *m_check5 = nullptr;
+    QToolButton *m_image8 = nullptr;
+
+    QGroupBox *m_frame3 = nullptr;
+    QCheckBox *m_check6 = nullptr;
+    QLineEdit *m_text8 = nullptr;
+    QLineEdit *m_text9 = nullptr;
+    QCheckBox *m_check7 = nullptr;
+    QLineEdit *m_richTextBox1 = nullptr;
+    QCheckBox *m_check8 = nullptr;
+    QLineEdit *m_text10 = nullptr;
+    QPushButton *m_command4 = nullptr;
+    QPushButton *m_command5 = nullptr;
+    QCalendarWidget *m_monthView1 = nullptr;
+    QCalendarWidget *m_monthView2 = nullptr;
+    bool m_monthView2Opened = false;
+
+    QMenu *m_menu = nullptr;
+    QActionGroup *m_ver = nullptr;
+    QString m_menuKey;   // the send the popup menu was opened on
+};
+
+} // namespace history

@@ -1,0 +1,20 @@
+#include "history/view/sync_transport.h"
+
+#include "platform/net/sync_http.h"
+
+namespace history {
+
+SyncTransport syncTransport(net::SyncHttp &http, const QString &servidor)
+{
+    return [&http, servidor](const QString &path, const QStringList &names, const QStringList &values) {
+        TransportReply reply;
+        if (!http.conectado() && !http.conectar(servidor))
+            return reply;
+        const net::SyncReply r = http.peticion(path, names, values);
+        reply.ok = r.status == net::SyncReply::Status::Ok;
+        reply.text = r.text.trimmed();
+        return reply;
+    };
+}
+
+} // namespace history

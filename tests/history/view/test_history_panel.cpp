@@ -1,0 +1,589 @@
+#include "history/send_time.h"
+#include "history/view/history_feature.h"
+#include "history/view/history_panel.h"
+#include "history/view/history_seams.h"
+#include "history/history_fixture.h"
+#include "gateway-sim/gateway_simulator.h"
+#include "platform/net/sync_http.h"
+#include "platform/ui/busy_cursor.h"
+#include "support/recording_shell.h"
+#include "support/scripted_prompter.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QNetworkAccessManager>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+using history::HistoryFeature;
+using history::HistoryPanel;
+using historytest::Send;
+
+namespace {
+
+const QString kFuture = QStringLiteral("2024-06-01 10:00");
+const QString kLogin = QStringLiteral("demo");
+
+// One client with its own program folder, database, gateway and prompts.
+struct Client {
+    historytest::Database data;
+    sim::GatewaySimulator gateway;
+    testing::ScriptedPrompter prompter;
+    testing::RecordingShell shell;
+    ui::BusyCursor busy;
+    QNetworkAccessManager network;
+    startup::AppContext context{data.conexion, prompter, shell, busy, network, data.home.path()};
+    std::unique_ptr<HistoryFeature> feature;
+
+    Client()
+    {
+        QVERIFY(gateway.start());
+        qputenv("BRISANTA_URL_BASE", gateway.baseUrl().toUtf8());
+        gateway.addAccount(kLogin, kLogin);
+        gateway.setGatewayClock(historytest::fixedNow());
+        data.conexion.execute(QStringLiteral("INSERT INTO Usuario (login, pass) VALUES (?, ?)"), {kLogin, kLogin});
+        feature = std::make_unique<HistoryFeature>(context);
+        feature->setClock(&historytest::fixedNow);
+        feature->WebBrowser2().setTimeout(10s);
+        feature->WebBrowser4().setTimeout(10s);
+        feature->setSyncTimeout(10s);
+    }
+
+    HistoryPanel &panel() { return *feature->panel(); }
+
+    // A send the gateway knows, as the send command would have made it; returns its id.
+    QString gatewaySend(const QString &destino, const QString &fecha = {})
+    {
+        net::SyncHttp http(gateway.baseUrl());
+        http.conectar(QStringLiteral("127.0.0.1:%1").arg(gateway.port()));
+        const net::SyncReply r = http.peticion(
+            QStringLiteral("APIv2/sendsms.php"),
+            {QStringLiteral("username"), QStringLiteral("password"), QStringLiteral("mensaje"), QStringLiteral("destino"),
+             QStringLiteral("fecha")},
+            {kLogin, kLogin, QStringLiteral("Hola"), destino, fecha});
+        const QStringList fields = r.text.split(QLatin1Char('|'));
+        if (fields.size() < 3 || fields.at(0) != QLatin1String("0"))
+            qWarning() << "gateway refused the send:" << r.text;
+        return fields.value(2).trimmed();
+    }
+
+    // A send known to both sides.
+    qint64 recordSend(const QString &destino, const QString &fecha = {})
+    {
+        Send s;
+        s.destinatario = destino;
+        s.idWeb = gatewaySend(destino, fecha);
+        if (!fecha.isEmpty())
+            s.fProgramada = fecha;
+        return data.insert(s);
+    }
+
+    QTreeWidgetItem *node(const QString &key) { return panel().itemForKey(key); }
+    QString text(const QString &key)
+    {
+        QTreeWidgetItem *item = node(key);
+        return item ? item->text(0) : QStringLiteral("<none>");
+    }
+    QColor colour(const QString &key)
+    {
+        QTreeWidgetItem *item = node(key);
+        return item ? item->foreground(0).color() : QColor();
+    }
+    QString label() { return panel().Pag_Historial()->text(); }
+    int sends() { return panel().TreeView3()->topLevelItemCount(); }
+    QAction *item(const char *name) { return panel().menuItem(QString::fromLatin1(name)); }
+};
+
+QColor colourOf(history::Colour c)
+{
+    return QColor::fromRgb(history::rgb(c));
+}
+
+} // namespace
+
+class TestHistoryPanel final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { m_client = std::make_unique<Client>(); }
+    void cleanup()
+    {
+        if (m_client)
+            m_client->gateway.releaseHangs();
+        m_client.reset();
+    }
+
+    void emptyHistoryShowsOneNode()
+    {
+        Client &c = *m_client;
+        c.feature->f_historial();
+        QCOMPARE(c.sends(), 1);
+        QCOMPARE(c.text(QStringLiteral("l0")), QStringLiteral("Sin registros"));
+        QCOMPARE(c.label(), QStringLiteral("Página 1 de 1"));
+        QVERIFY(!c.item("mnurclick_listado_historial_cancelar_todos")->isEnabled());
+        QVERIFY(!c.item("mnurclick_listado_historial_eliminar_todos")->isEnabled());
+        // The bulk actions on an empty view do nothing at all.
+        c.feature->mnurclick_listado_historial_cancelar_todos_Click();
+        c.feature->mnurclick_listado_historial_eliminar_todos_Click();
+        QCOMPARE(c.prompter.count(), 0);
+    }
+
+    void pagingAndViewOptions()
+    {
+        Client &c = *m_client;
+        c.data.seedHundred();
+        c.feature->f_historial();
+        QCOMPARE(c.sends(), 30);
+        QCOMPARE(c.label(), QStringLiteral("Página 1 de 4"));
+        QVERIFY(c.text(QStringLiteral("pMensaje 100")).startsWith(QStringLiteral("Mensaje 1 (")));
+        QCOMPARE(c.panel().HScroll1_Historial()->maximum(), 3);
+
+        // The page bar pages.
+        c.panel().HScroll1_Historial()->setValue(3);
+        QCOMPARE(c.sends(), 10);
+        QCOMPARE(c.label(), QStringLiteral("Página 4 de 4"));
+        QVERIFY(c.text(QStringLiteral("pMensaje 10")).startsWith(QStringLiteral("Mensaje 91 (")));
+
+        // "Programados" lists the 17 future sends: the view shrinks to one page and the bar follows.
+        QSignalSpy redrawn(c.feature.get(), &HistoryFeature::redrawn);
+        c.panel().verOption(2)->trigger();
+        QCOMPARE(redrawn.count(), 1);
+        QCOMPARE(c.sends(), 17);
+        QCOMPARE(c.label(), QStringLiteral("Página 1 de 1"));
+        QCOMPARE(c.panel().HScroll1_Historial()->value(), 0);
+        QVERIFY(c.item("mnurclick_listado_historial_cancelar_todos")->isEnabled());
+        QVERIFY(!c.item("mnurclick_listado_historial_eliminar_todos")->isEnabled());
+
+        // "Enviados" twice: the second click changes nothing and does not redraw.
+        c.panel().verOption(1)->trigger();
+        c.panel().verOption(1)->trigger();
+        QCOMPARE(redrawn.count(), 2);
+        QCOMPARE(c.panel().verIndex(), 1);
+        QCOMPARE(c.feature->currentPage().rowCount, qint64(83));
+        QVERIFY(!c.item("mnurclick_listado_historial_cancelar_todos")->isEnabled());
+        QVERIFY(c.item("mnurclick_listado_historial_eliminar_todos")->isEnabled());
+    }
+
+    void coloursAndNullFields()
+    {
+        Client &c = *m_client;
+        c.data.seedHundred();
+        // A row with every column null but its key, as an old or damaged file may hold.
+        c.data.conexion.execute(QStringLiteral("INSERT INTO Historial (sid) VALUES (101)"));
+        c.feature->f_historial();
+
+        QCOMPARE(c.colour(QStringLiteral("pMensaje 99")), colourOf(history::Colour::Grey));    // future
+        QCOMPARE(c.colour(QStringLiteral("pMensaje 98")), colourOf(history::Colour::Red));     // all failed
+        QCOMPARE(c.colour(QStringLiteral("pMensaje 97")), colourOf(history::Colour::Orange));  // partly
+        QCOMPARE(c.colour(QStringLiteral("pMensaje 95")), colourOf(history::Colour::Green));   // delivered
+        QCOMPARE(c.colour(QStringLiteral("Recibidos 97")), colourOf(history::Colour::Green));
+        QCOMPARE(c.text(QStringLiteral("pFallidos 98")), QStringLiteral("Destinatarios fallidos: (3/3)"));
+
+        // The null row is drawn, and its menu, report and cancel leave it alone.
+        QVERIFY(c.text(QStringLiteral("pMensaje 101")).startsWith(QStringLiteral("Mensaje 1 (")));
+        QVERIFY(c.panel().selectKey(QStringLiteral("pMensaje 101")));
+        const QRect where = c.panel().TreeView3()->visualItemRect(c.node(QStringLiteral("pMensaje 101")));
+        Q_EMIT c.panel().TreeView3()->customContextMenuRequested(where.center());
+        QVERIFY(!c.item("mnurclick_listado_historial_destinatarios")->isEnabled());
+        QVERIFY(c.item("mnurclick_listado_historial_eliminar")->isEnabled());
+        c.panel().mnurclick_listado_historial()->hide();
+        c.feature->mnurclick_listado_historial_Actualizar_Click();
+        QCOMPARE(c.gateway.requestCount(sim::Endpoint::GetReport), 0);
+        QCOMPARE(c.data.count(QStringLiteral("sid=101")), qint64(1));
+
+        // A right click below the sends: only the bulk items and "Ver".
+        Q_EMIT c.panel().TreeView3()->customContextMenuRequested(QPoint(2, 100000));
+        QVERIFY(!c.item("mnurclick_listado_historial_cancelar")->isVisible());
+        QVERIFY(c.item("mnurclick_listado_historial_cancelar_todos")->isVisible());
+        c.panel().mnurclick_listado_historial()->hide();
+    }
+
+    void filterThroughThePanel()
+    {
+        Client &c = *m_client;
+        c.data.seedHundred();
+        c.feature->f_historial();
+        HistoryPanel &p = c.panel();
+
+        // Before any "Filtrar" the box cannot be ticked: a click opens the panel, another closes it.
+        p.Check5()->click();
+        QVERIFY(!p.Check5()->isChecked());
+        QVERIFY(!p.Frame3()->isHidden());
+        p.Check5()->click();
+        QVERIFY(p.Frame3()->isHidden());
+
+        p.Check8()->setChecked(true);
+        p.Text10()->setText(QStringLiteral("Oferta"));
+        p.Command4()->click();
+        QVERIFY(p.Check5()->isChecked());
+        QVERIFY(p.Frame3()->isHidden());
+        QCOMPARE(c.feature->currentPage().rowCount, qint64(50));
+        QCOMPARE(c.label(), QStringLiteral("Página 1 de 2"));
+
+        // Unticking shows everything again without losing the condition; ticking applies it.
+        p.Check5()->click();
+        QCOMPARE(c.feature->currentPage().rowCount, qint64(100));
+        p.Check5()->click();
+        QCOMPARE(c.feature->currentPage().rowCount, qint64(50));
+
+        // A nine-digit mobile gets its prefix back in the box and finds exactly that member.
+        p.Check8()->setChecked(false);
+        p.Check7()->setChecked(true);
+        p.RichTextBox1()->setText(QStringLiteral("600000101"));
+        p.Command4()->click();
+        QCOMPARE(p.RichTextBox1()->text(), QStringLiteral("34600000101"));
+        QCOMPARE(c.feature->currentPage().rowCount, qint64(1));
+        QVERIFY(c.node(QStringLiteral("pMensaje 1")));
+
+        // Quotes and brackets typed into the text are only text.
+        p.Check7()->setChecked(false);
+        p.Check8()->setChecked(true);
+        p.Text10()->setText(QStringLiteral("O'Ferta [1]"));
+        p.Command4()->click();
+        QCOMPARE(c.feature->currentPage().rowCount, qint64(0));
+        QCOMPARE(c.text(QStringLiteral("l0")), QStringLiteral("Sin registros"));
+
+        // The contact book's "Buscar envíos" lands on the same filter (the text criterion stays as it was).
+        p.Check8()->setChecked(false);
+        c.feature->buscarEnvios(QStringLiteral("34600000101"));
+        QCOMPARE(c.feature->currentPage().rowCount, qint64(1));
+    }
+
+    void namesOnAndOff()
+    {
+        Client &c = *m_client;
+        c.data.seedHundred();
+        c.data.addContact(QStringLiteral("Ana"), QStringLiteral("34600009601"));
+        c.feature->f_historial();
+        const QString key = QStringLiteral("pMensaje 96");
+        QVERIFY(c.text(key).endsWith(QStringLiteral(" - 34600009601")));
+
+        QAction menu(QStringLiteral("Mostrar nombres"));
+        menu.setEnabled(false);
+        history::HistoryPanels seam(*c.feature);
+        seam.bindMostrarNombres(&menu);
+        QVERIFY(menu.isEnabled());
+
+        c.panel().Check1()->click();
+        QVERIFY(c.text(key).endsWith(QStringLiteral(" - Ana")));
+        QVERIFY(menu.isChecked());
+
+        menu.trigger();
+        QVERIFY(!c.panel().Check1()->isChecked());
+        QVERIFY(c.text(key).endsWith(QStringLiteral(" - 34600009601")));
+        menu.trigger();
+        QVERIFY(c.panel().Check1()->isChecked());
+        QVERIFY(c.text(key).endsWith(QStringLiteral(" - Ana")));
+    }
+
+    void reportsOnOpeningTheTab_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::newRow("plain") << -1;
+        QTest::newRow("lf-only") << int(sim::FaultKind::LfOnly);
+        QTest::newRow("trailing-crlf") << int(sim::FaultKind::TrailingCrLf);
+    }
+    void reportsOnOpeningTheTab()
+    {
+        QFETCH(int, fault);
+        Client &c = *m_client;
+        c.gateway.setFailingSuffixes({QStringLiteral("99")});
+        const qint64 delivered = c.recordSend(QStringLiteral("34600111111,34600222222"));
+        const qint64 failed = c.recordSend(QStringLiteral("34600333399"));
+        const qint64 waiting = c.recordSend(QStringLiteral("34600444444"));
+        const qint64 scheduled = c.recordSend(QStringLiteral("34600555555"), kFuture);
+        QVERIFY(c.gateway.deliver(c.data.conexion.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {delivered}).toLongLong()) > 0);
+        QVERIFY(c.gateway.deliver(c.data.conexion.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {failed}).toLongLong()) > 0);
+        if (fault >= 0)
+            c.gateway.armFault(sim::Endpoint::GetReport, sim::FaultKind(fault));
+
+        c.feature->f_historial();
+        const QString sendKey = QStringLiteral("pMensaje %1").arg(delivered);
+        QCOMPARE(c.colour(sendKey), colourOf(history::Colour::Orange));
+
+        QSignalSpy handled(c.feature.get(), &HistoryFeature::reportHandled);
+        history::HistoryListViews seam(*c.feature);
+        startup::ListViews &lists = seam;
+        lists.f_actualizar_pendientes(kLogin, kLogin);
+        QVERIFY(c.busy.isBusy());
+        QVERIFY(handled.wait(10000));
+        QVERIFY(!c.busy.isBusy());
+
+        const std::optional<sim::LoggedRequest> request = c.gateway.lastRequest(sim::Endpoint::GetReport);
+        QVERIFY(request);
+        QCOMPARE(request->value("sms_id").split(QLatin1Char(',')).size(), 3);   // the scheduled one is not due
+        QCOMPARE(c.colour(sendKey), colourOf(history::Colour::Green));
+        QCOMPARE(c.colour(QStringLiteral("pMensaje %1").arg(failed)), colourOf(history::Colour::Red));
+        QCOMPARE(c.colour(QStringLiteral("pMensaje %1").arg(waiting)), colourOf(history::Colour::Orange));
+        QCOMPARE(c.colour(QStringLiteral("pMensaje %1").arg(scheduled)), colourOf(history::Colour::Grey));
+        QCOMPARE(c.text(QStringLiteral("pRecibidos %1").arg(delivered)), QStringLiteral("Destinatarios confirmados: (2/2)"));
+        QCOMPARE(c.prompter.count(), 0);
+    }
+
+    void reportJunkNeverCrashesAndEveryChangeShows()
+    {
+        Client &c = *m_client;
+        Send s;
+        s.destinatario = QStringLiteral("34600111111");
+        s.idWeb = QStringLiteral("77");
+        const qint64 sid = c.data.insert(s);
+        s.idWeb = QStringLiteral("78");
+        s.estado = QStringLiteral("1|34600111111|0");
+        c.data.insert(s);
+        c.feature->f_historial();
+
+        // Unknown ids, short and empty lines, LF endings; the last line changes nothing, yet the
+        // first line's change must show.
+        c.gateway.armCustomReply(sim::Endpoint::GetReport,
+                                 QStringLiteral("1|77|34600111111|0\n|\r\n0\r\n\r\n1|9999|34600111111|0\n5\n1|78|34600111111|0\r\n"));
+        QSignalSpy handled(c.feature.get(), &HistoryFeature::reportHandled);
+        history::ReportOutcome outcome;
+        connect(c.feature.get(), &HistoryFeature::reportHandled, this,
+                [&outcome](const history::ReportOutcome &o) { outcome = o; });
+        c.panel().selectKey(QStringLiteral("pMensaje %1").arg(sid));
+        c.feature->mnurclick_listado_historial_Actualizar_Click();
+        QVERIFY(handled.wait(10000));
+        QCOMPARE(outcome.updated, 1);
+        QCOMPARE(c.data.estadoOf(QStringLiteral("77")), QStringLiteral("1|34600111111|0"));
+        QCOMPARE(c.colour(QStringLiteral("pMensaje %1").arg(sid)), colourOf(history::Colour::Green));
+        QCOMPARE(c.data.count(), qint64(2));
+        QCOMPARE(c.prompter.count(), 0);
+
+        // An error page: "Error de conexion", nothing changes.
+        c.gateway.armFault(sim::Endpoint::GetReport, sim::FaultKind::NoSeparator);
+        QVERIFY(c.panel().selectKey(QStringLiteral("pMensaje %1").arg(sid)));
+        c.feature->mnurclick_listado_historial_Actualizar_Click();
+        QVERIFY(handled.wait(10000));
+        QCOMPARE(c.prompter.messageTexts(), QStringList{history::kErrorConexion});
+        QCOMPARE(c.data.estadoOf(QStringLiteral("77")), QStringLiteral("1|34600111111|0"));
+    }
+
+    void reportTimeOut()
+    {
+        Client &c = *m_client;
+        const qint64 sid = c.recordSend(QStringLiteral("34600111111"));
+        c.feature->WebBrowser2().setTimeout(300ms);
+        c.gateway.armFault(sim::Endpoint::GetReport, sim::FaultKind::Hang);
+        QSignalSpy handled(c.feature.get(), &HistoryFeature::reportHandled);
+        c.feature->f_actualizar_pendientes(kLogin, kLogin);
+        QVERIFY(handled.wait(10000));
+        QCOMPARE(c.prompter.messageTexts(), QStringList{history::kErrorConexion});
+        QVERIFY(!c.busy.isBusy());
+        QCOMPARE(c.data.count(QStringLiteral("sid=? AND estado='0|0|0'"), {sid}), qint64(1));
+    }
+
+    void singleCancel_data()
+    {
+        QTest::addColumn<QString>("reply");     // "" = the gateway's own answer; "<id>" stands for the send's id
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("answer");        // to the question of code "3"; -1 none
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("afterwards"); // "gone", "kept", "immediate"
+
+        const QString noCancel = history::kNoCancelado;
+        const QString cancelled =
+            QStringLiteral("El envio ha sido cancelado satisfactoriamente, y los créditos le han sido devueltos.");
+        QTest::newRow("0 real") << QString() << -1 << -1 << cancelled << "gone";
+        QTest::newRow("0 naming another send") << "0|999999" << -1 << -1 << cancelled << "gone";
+        QTest::newRow("1") << "1|<id>" << -1 << -1 << noCancel << "kept";
+        QTest::newRow("2") << "2|<id>" << -1 << -1 << noCancel << "kept";
+        QTest::newRow("9") << "9|<id>" << -1 << -1 << noCancel << "kept";
+        QTest::newRow("3 yes") << "3|<id>" << -1 << int(ui::Answer::Yes) << QString() << "gone";
+        QTest::newRow("3 no") << "3|<id>" << -1 << int(ui::Answer::No) << QString() << "kept";
+        QTest::newRow("4") << "4|<id>" << -1 << -1 << QStringLiteral("El mensaje ya ha sido enviado, y no puede cancelarse.")
+                           << "immediate";
+        QTest::newRow("empty") << QString() << int(sim::FaultKind::EmptyBody) << -1 << noCancel << "kept";
+        QTest::newRow("no separator") << QString() << int(sim::FaultKind::NoSeparator) << -1 << noCancel << "kept";
+    }
+    void singleCancel()
+    {
+        QFETCH(QString, reply);
+        QFETCH(int, fault);
+        QFETCH(int, answer);
+        QFETCH(QString, message);
+        QFETCH(QString, afterwards);
+        Client &c = *m_client;
+        const qint64 sid = c.recordSend(QStringLiteral("34600111111"), kFuture);
+        const QString id = c.data.conexion.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {sid}).toString();
+        Send other;
+        other.destinatario = QStringLiteral("34600999999");
+        other.idWeb = QStringLiteral("999999");
+        c.data.insert(other);
+        if (!reply.isEmpty())
+            c.gateway.armCustomReply(sim::Endpoint::ScheduledSendings, QString(reply).replace(QStringLiteral("<id>"), id));
+        if (fault >= 0)
+            c.gateway.armFault(sim::Endpoint::ScheduledSendings, sim::FaultKind(fault));
+        if (answer >= 0)
+            c.prompter.answerMessage(ui::Answer(answer));
+
+        c.feature->f_historial();
+        QVERIFY(c.panel().selectKey(QStringLiteral("Texto %1").arg(sid)));   // any node of the send names it
+        QSignalSpy handled(c.feature.get(), &HistoryFeature::cancelHandled);
+        c.feature->mnurclick_listado_historial_cancelar_Click();
+        QVERIFY(c.busy.isBusy());
+        QVERIFY(handled.wait(10000));
+        QVERIFY(!c.busy.isBusy());
+
+        const std::optional<sim::LoggedRequest> request = c.gateway.lastRequest(sim::Endpoint::ScheduledSendings);
+        QVERIFY(request);
+        QCOMPARE(request->value("sms_id"), id);
+        QCOMPARE(request->value("action"), QStringLiteral("2"));
+        QCOMPARE(request->value("buf"), QStringLiteral("0"));
+        if (!message.isEmpty())
+            QCOMPARE(c.prompter.messageTexts().constLast(), message);
+        QCOMPARE(c.data.count(QStringLiteral("id_web='999999'")), qint64(1));
+        if (afterwards == QLatin1String("gone")) {
+            QCOMPARE(c.data.count(QStringLiteral("sid=?"), {sid}), qint64(0));
+            QVERIFY(!c.node(QStringLiteral("pMensaje %1").arg(sid)));
+        } else if (afterwards == QLatin1String("kept")) {
+            QCOMPARE(c.data.count(QStringLiteral("sid=? AND f_programada=?"), {sid, kFuture}), qint64(1));
+        } else {
+            QCOMPARE(c.data.count(QStringLiteral("sid=? AND f_programada='Inmediato'"), {sid}), qint64(1));
+        }
+    }
+
+    void singleCancelWithoutAccount()
+    {
+        Client &c = *m_client;
+        const qint64 sid = c.recordSend(QStringLiteral("34600111111"), kFuture);
+        c.data.conexion.execute(QStringLiteral("DELETE FROM Usuario"));
+        c.feature->f_historial();
+        QVERIFY(c.panel().selectKey(QStringLiteral("pMensaje %1").arg(sid)));
+        c.feature->mnurclick_listado_historial_cancelar_Click();
+        QCOMPARE(c.prompter.messageTexts(), QStringList{history::kFaltanDatos});
+        QCOMPARE(c.gateway.requestCount(sim::Endpoint::ScheduledSendings), 0);
+        QVERIFY(!c.busy.isBusy());
+    }
+
+    void cancelAll_data()
+    {
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<bool>("cancels");
+        QTest::newRow("si") << QStringList{QStringLiteral("si")} << 1 << true;
+        QTest::newRow("blank SI asks again") << QStringList{QStringLiteral(" SI")} << 2 << false;
+        QTest::newRow("no asks again") << QStringList{QStringLiteral("no")} << 2 << false;
+    }
+    void cancelAll()
+    {
+        QFETCH(QStringList, answers);
+        QFETCH(int, asked);
+        QFETCH(bool, cancels);
+        Client &c = *m_client;
+        for (int i = 0; i < 3; ++i)
+            c.recordSend(QStringLiteral("3460011111%1").arg(i), kFuture);
+        c.recordSend(QStringLiteral("34600222222"));
+        for (const QString &a : answers)
+            c.prompter.answerInput(a);
+        c.feature->f_historial();
+        c.feature->mnurclick_listado_historial_cancelar_todos_Click();
+
+        const auto inputs = c.prompter.callsOf(testing::ScriptedPrompter::Kind::Input);
+        QCOMPARE(inputs.size(), asked);
+        QCOMPARE(inputs.first().title, QStringLiteral("Confirmar cancelación de 3 envíos"));
+        QVERIFY(!c.busy.isBusy());
+        if (cancels) {
+            QCOMPARE(c.prompter.messageTexts(), QStringList{QStringLiteral("Se han cancelado 3 envios programados.")});
+            QCOMPARE(c.gateway.requestCount(sim::Endpoint::ScheduledSendings), 3);
+            QCOMPARE(c.gateway.lastRequest(sim::Endpoint::ScheduledSendings)->names(),
+                     (QList<QByteArray>{"Fuente", "username", "password", "sms_id", "action"}));
+            QCOMPARE(c.data.count(), qint64(1));
+            QCOMPARE(c.feature->currentPage().rowCount, qint64(1));
+        } else {
+            QCOMPARE(c.prompter.messageTexts(), QStringList{history::kOperacionAnulada});
+            QCOMPARE(c.gateway.requestCount(sim::Endpoint::ScheduledSendings), 0);
+            QCOMPARE(c.data.count(), qint64(4));
+        }
+    }
+
+    void cancelAllUnreachable()
+    {
+        Client &c = *m_client;
+        c.recordSend(QStringLiteral("34600111111"), kFuture);
+        c.feature->f_historial();
+        c.gateway.stop();   // nothing listens on that port any more
+        c.prompter.answerInput(QStringLiteral("SI"));
+        c.feature->mnurclick_listado_historial_cancelar_todos_Click();
+        QCOMPARE(c.prompter.messageTexts().size(), 1);
+        QVERIFY(c.prompter.messageTexts().constFirst().startsWith(QStringLiteral("No ha sido posible conectar")));
+        QCOMPARE(c.data.count(), qint64(1));
+        QVERIFY(!c.busy.isBusy());
+    }
+
+    void deleteOne()
+    {
+        Client &c = *m_client;
+        c.data.seedHundred();
+        c.feature->f_historial();
+        // The empty view's node and no selection do nothing.
+        c.feature->mnurclick_listado_historial_eliminar_Click();
+        QCOMPARE(c.data.count(), qint64(100));
+        QVERIFY(c.panel().selectKey(QStringLiteral("Fecha 100")));
+        c.feature->mnurclick_listado_historial_eliminar_Click();
+        QCOMPARE(c.data.count(QStringLiteral("sid=100")), qint64(0));
+        QCOMPARE(c.prompter.lastCall().text, QStringLiteral("Registro eliminado satisfactoriamente"));
+        QCOMPARE(c.prompter.lastCall().title, QStringLiteral("Historial eliminado"));
+        QVERIFY(c.text(QStringLiteral("pMensaje 99")).startsWith(QStringLiteral("Mensaje 1 (")));
+    }
+
+    void deleteAllSentUnderAFilter()
+    {
+        Client &c = *m_client;
+        c.data.seedHundred();
+        c.feature->f_historial();
+        HistoryPanel &p = c.panel();
+        p.Check8()->setChecked(true);
+        p.Text10()->setText(QStringLiteral("Cita"));
+        p.Command4()->click();
+        QCOMPARE(c.feature->currentPage().rowCount, qint64(50));
+
+        c.prompter.answerInput(QStringLiteral(" si "));
+        c.feature->mnurclick_listado_historial_eliminar_todos_Click();
+        QCOMPARE(c.prompter.callsOf(testing::ScriptedPrompter::Kind::Input).constFirst().title,
+                 QStringLiteral("Confirmar eliminación de 33 historiales de envíos"));
+        QCOMPARE(c.prompter.messageTexts(), QStringList{QStringLiteral("Se han eliminado 33 registros de historial.")});
+        // The future "Cita" sends and every "Oferta" stay.
+        QCOMPARE(c.data.count(), qint64(67));
+        QCOMPARE(c.data.count(QStringLiteral("mensaje LIKE 'Cita%'")), qint64(17));
+        QCOMPARE(c.feature->currentPage().rowCount, qint64(17));
+    }
+
+    void textsFitOnScreen()
+    {
+        Client &c = *m_client;
+        c.data.seedHundred();
+        c.data.addContact(QStringLiteral("Ana"), QStringLiteral("34600000601"));
+        c.feature->f_historial();
+        HistoryPanel &p = c.panel();
+        p.resize(760, 520);
+        p.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&p));
+        p.TreeView3()->expandItem(c.node(QStringLiteral("pMensaje 97")));
+        p.TreeView3()->expandItem(c.node(QStringLiteral("pRecibidos 97")));
+        p.TreeView3()->expandItem(c.node(QStringLiteral("pMensaje 98")));
+        p.Frame3()->show();
+        QCoreApplication::processEvents();
+        QVERIFY(p.Pag_Historial()->width() >= p.Pag_Historial()->sizeHint().width());
+        QVERIFY(p.Check1()->width() >= p.Check1()->sizeHint().width());
+        QVERIFY(p.Check7()->width() >= p.Check7()->sizeHint().width());
+        const QString shot = qEnvironmentVariable("BRISANTA_HISTORY_SHOT");
+        if (!shot.isEmpty())
+            QVERIFY(p.grab().save(shot));
+    }
+
+private:
+    std::unique_ptr<Client> m_client;
+};
+
+QTEST_MAIN(TestHistoryPanel)
+#include "test_history_panel.moc"
