@@ -1,0 +1,63 @@
+#pragma once
+
+#include "updater/download.h"
+
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+
+class QNetworkAccessManager;
+
+namespace ui {
+class Prompter;
+class Shell;
+} // namespace ui
+
+namespace updater {
+
+// What "Descargar" and "Cancelar" do, without the window: the download into the temporary file,
+// the end of the running clients, the swap of the executable and the start of the new client.
+class UpdateFlow final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(UpdateFlow)
+
+public:
+    UpdateFlow(ui::Prompter &prompter, ui::Shell &shell, QNetworkAccessManager &network,
+               QObject *parent = nullptr);
+
+    Download &download() { return m_download; }
+    // How long a running client gets to end by itself before it is forced.
+    void setClientGrace(std::chrono::milliseconds grace) { m_clientGrace = grace; }
+
+    // "Descargar": fetches `url` beside `target` and, when it arrived whole, replaces the client.
+    // Ignored while a download runs.
+    void descargar(const QString &url, const QString &target);
+    // "Cancelar": ends the updater when nothing is transferring, else asks the transfer to stop.
+    void cancelar();
+
+    bool isDownloading() const { return m_download.isRunning(); }
+    bool cancelPending() const { return m_cancelarDescarga; }
+
+Q_SIGNALS:
+    void downloadingChanged(bool downloading);
+    void progressed(const updater::Progress &progress);
+    // A download ended and was dealt with; the window stays unless endRequested() follows.
+    void attemptFinished(bool replaced);
+    // The updater has nothing more to do.
+    void endRequested();
+
+private:
+    void onProgress(const Progress &progress);
+    void onFinished(const DownloadResult &result);
+    bool replaceClient();
+
+    ui::Prompter &m_prompter;
+    ui::Shell &m_shell;
+    Download m_download;
+    std::chrono::milliseconds m_clientGrace{3000};
+    QString m_target;
+    bool m_cancelarDescarga = false;
+};
+
+} // namespace updater

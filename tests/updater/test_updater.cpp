@@ -1,0 +1,425 @@
+#include "gateway-sim/gateway_simulator.h"
+#include "support/recording_shell.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+#include "updater/client_processes.h"
+#include "updater/progress_text.h"
+#include "updater/replacement.h"
+#include "updater/update_flow.h"
+#include "updater/update_target.h"
+#include "updater/updater_window.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <unistd.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int kWait = 15000;
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// A real program image, so that what is served is what a client executable looks like.
+QByteArray newClientBytes()
+{
+    return readAll(QStringLiteral("/bin/true"));
+}
+
+const QByteArray kOldClient = QByteArray("\x7f" "ELF the installed client");
+
+// A program this test starts itself under a name of its choosing; ended by the test when still
+// running. Nothing else on the machine is ever touched.
+class StartedProgram final {
+public:
+    StartedProgram(const QString &source, const QString &copyPath, const QStringList &arguments)
+    {
+        QDir().mkpath(QFileInfo(copyPath).absolutePath());
+        QFile::remove(copyPath);
+        QFile::copy(source, copyPath);
+        m_process.start(copyPath, arguments);
+        m_started = m_process.waitForStarted(kWait);
+    }
+    ~StartedProgram()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(kWait);
+        }
+    }
+    StartedProgram(const StartedProgram &) = delete;
+    StartedProgram &operator=(const StartedProgram &) = delete;
+
+    bool started() const { return m_started; }
+    qint64 pid() const { return m_process.processId(); }
+    bool running() const { return m_process.state() == QProcess::Running; }
+    bool waitForEnd() { return m_process.waitForFinished(kWait); }
+
+private:
+    QProcess m_process;
+    bool m_started = false;
+};
+
+} // namespace
+
+class TestUpdater final : public QObject {
+    Q_OBJECT
+
+    struct Fixture {
+        testing::TempHome home;
+        sim::GatewaySimulator sim;
+        QNetworkAccessManager network;
+        testing::ScriptedPrompter prompter;
+        testing::RecordingShell shell;
+        updater::UpdateFlow flow{prompter, shell, network};
+        QString target = updater::targetPath(home.path());
+        QString temporary = updater::temporaryPath(target);
+
+        Fixture()
+        {
+            sim.start();
+            qputenv("BRISANTA_UPDATE_ROOT", sim.baseUrl().toUtf8());
+            sim.setDownload(updater::clientFileName(), newClientBytes());
+            write(target, kOldClient);
+            QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                              | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+            flow.setClientGrace(std::chrono::milliseconds(2000));
+        }
+        ~Fixture()
+        {
+            sim.stop();
+            qunsetenv("BRISANTA_UPDATE_ROOT");
+        }
+
+        // Presses "Descargar" and waits until the attempt was dealt with.
+        bool download()
+        {
+            QSignalSpy done(&flow, &updater::UpdateFlow::attemptFinished);
+            flow.descargar(updater::downloadUrl(), target);
+            return done.wait(kWait);
+        }
+    };
+    std::unique_ptr<Fixture> f;
+
+private Q_SLOTS:
+    void init() { f = std::make_unique<Fixture>(); }
+    void cleanup() { f.reset(); }
+
+    void names()
+    {
+        QCOMPARE(updater::windowCaption(), QStringLiteral("Brisanta Desktop Auto-Update"));
+        QCOMPARE(updater::clientFileName(), QStringLiteral("Brisanta"));
+        QCOMPARE(updater::downloadUrl(QStringLiteral("http://web.example")),
+                 QStringLiteral("http://web.example/extranet/Descargas/Brisanta"));
+        QCOMPARE(updater::targetPath(QStringLiteral("/opt/brisanta")), QStringLiteral("/opt/brisanta/Brisanta"));
+        QCOMPARE(updater::temporaryPath(QStringLiteral("/opt/brisanta/Brisanta")),
+                 QStringLiteral("/opt/brisanta/Brisanta.tmp"));
+
+        // The root's trailing "/" does not double the separator.
+        qputenv("BRISANTA_UPDATE_ROOT", "http://127.0.0.1:8080/");
+        QCOMPARE(updater::downloadUrl(), QStringLiteral("http://127.0.0.1:8080/extranet/Descargas/Brisanta"));
+        qunsetenv("BRISANTA_UPDATE_ROOT");
+        QCOMPARE(updater::webRoot(), QStringLiteral("http://") + QStringLiteral(BRISANTA_GATEWAY_HOST));
+    }
+
+    void windowAtLoad()
+    {
+        updater::UpdaterWindow window(f->flow, f->home.path());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Brisanta Desktop Auto-Update"));
+        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("Text1"))->text(),
+                 f->sim.baseUrl() + QStringLiteral("extranet/Descargas/Brisanta"));
+        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("Text2"))->text(), f->target);
+        // Nothing starts by itself.
+        QCOMPARE(f->sim.requestCount(sim::Endpoint::Download), 0);
+    }
+
+    void progressTexts_data()
+    {
+        QTest::addColumn<double>("percent");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<int>("bar");
+        QTest::newRow("zero") << 0.0 << QStringLiteral("Porcentaje descargado: %") << 0;
+        QTest::newRow("below half") << 0.4 << QStringLiteral("Porcentaje descargado: %") << 0;
+        QTest::newRow("half, even below") << 12.5 << QStringLiteral("Porcentaje descargado: 13%") << 12;
+        QTest::newRow("half, even above") << 13.5 << QStringLiteral("Porcentaje descargado: 14%") << 14;
+        QTest::newRow("whole") << 100.0 << QStringLiteral("Porcentaje descargado: 100%") << 100;
+    }
+    void progressTexts()
+    {
+        QFETCH(double, percent);
+        QFETCH(QString, label);
+        QFETCH(int, bar);
+        const auto texts = updater::progressTexts({1000, 125, percent, 3, 2.5});
+        QVERIFY(texts);
+        QCOMPARE(texts->percent, label);
+        QCOMPARE(texts->bar, bar);
+        QCOMPARE(texts->total, QStringLiteral("Total de Bytes a descargar: 1000"));
+        QCOMPARE(texts->received, QStringLiteral("Bytes recibidos: 125"));
+        QCOMPARE(texts->elapsed, QStringLiteral("Segundos transcurridos: 3"));
+        QCOMPARE(texts->remaining, QStringLiteral("Segundos Restantes: 2.5"));
+    }
+
+    void unknownTotalLeavesTheDisplay()
+    {
+        QVERIFY(!updater::progressTexts({1, 500, 50, 1, 0}));
+    }
+
+    void downloadReplacesAndStartsTheNewClient()
+    {
+        write(f->temporary, "left by an earlier attempt");
+        // The thanks come only once the new client is in place.
+        QByteArray installedAtThanks;
+        f->prompter.setOnCall([this, &installedAtThanks](const testing::ScriptedPrompter::Call &) {
+            installedAtThanks = readAll(f->target);
+        });
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
+
+        QVERIFY(f->download());
+
+        QCOMPARE(readAll(f->target), newClientBytes());
+        QVERIFY(QFileInfo(f->target).isExecutable());
+        QVERIFY(!QFileInfo::exists(f->temporary));
+        QCOMPARE(installedAtThanks, newClientBytes());
+        QCOMPARE(f->prompter.count(), 1);
+        const auto &thanks = f->prompter.lastCall();
+        QCOMPARE(thanks.text, QStringLiteral("Actualización completada. Muchas gracias por actualizar Brisanta Desktop"));
+        QCOMPARE(thanks.title, QStringLiteral("Actualización completada"));
+        QCOMPARE(thanks.icon, ui::Icon::Information);
+        QCOMPARE(f->shell.starts().size(), 1);
+        QCOMPARE(f->shell.starts().first().program, f->target);
+        QVERIFY(f->shell.starts().first().arguments.isEmpty());
+        QCOMPARE(ended.count(), 1);
+        QVERIFY2(!f->prompter.hasUnexpected(), f->prompter.unexpectedReport());
+    }
+
+    void failedDownloadKeepsTheOldClient_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("HTTP 500") << int(sim::FaultKind::HttpError) << QStringLiteral("error HTTP 500");
+        QTest::newRow("not found") << int(sim::FaultKind::NotFound) << QStringLiteral("error HTTP 404");
+        QTest::newRow("truncated") << int(sim::FaultKind::Truncated) << QStringLiteral("La descarga está incompleta");
+        QTest::newRow("time-out") << int(sim::FaultKind::Hang) << QStringLiteral("tiempo de espera");
+        QTest::newRow("empty body") << int(sim::FaultKind::EmptyBody) << QStringLiteral("está vacío");
+        QTest::newRow("error page with 200") << int(sim::FaultKind::CustomBody) << QStringLiteral("no es un programa");
+    }
+    void failedDownloadKeepsTheOldClient()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, status);
+        sim::Fault armed;
+        armed.kind = sim::FaultKind(fault);
+        armed.body = QStringLiteral("<HTML><BODY>Mantenimiento</BODY></HTML>");
+        f->sim.armFault(sim::Endpoint::Download, armed);
+        f->flow.download().setTimeout(std::chrono::milliseconds(500));
+        f->prompter.answerMessage(ui::Answer::Ok);
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
+        updater::UpdaterWindow window(f->flow, f->home.path());
+        auto *descargar = window.findChild<QPushButton *>(QStringLiteral("Command1"));
+
+        QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
+        window.Command1_Click();
+        QVERIFY(!descargar->isEnabled());
+        QVERIFY(done.wait(kWait));
+
+        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(f->prompter.count(), 2);
+        QCOMPARE(f->prompter.calls().at(0).text, QStringLiteral("Hubo un error"));
+        QCOMPARE(f->prompter.calls().at(0).icon, ui::Icon::Critical);
+        QVERIFY2(f->prompter.calls().at(1).text.contains(status), qPrintable(f->prompter.calls().at(1).text));
+        QCOMPARE(f->prompter.calls().at(1).icon, ui::Icon::Information);
+        QVERIFY(f->shell.starts().isEmpty());
+        QCOMPARE(ended.count(), 0);
+        // The window stays and "Descargar" may be pressed again.
+        QVERIFY(descargar->isEnabled());
+    }
+
+    void retryAfterAFailureSucceeds()
+    {
+        f->sim.armFault(sim::Endpoint::Download, sim::FaultKind::Truncated);
+        for (int i = 0; i < 3; ++i)
+            f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QCOMPARE(readAll(f->target), kOldClient);
+        QVERIFY(f->download());
+        QCOMPARE(readAll(f->target), newClientBytes());
+        QCOMPARE(f->sim.requestCount(sim::Endpoint::Download), 2);
+    }
+
+    void unwritableFolderKeepsTheOldClient()
+    {
+        // A directory where the temporary file must go cannot be removed nor written, even by root.
+        QVERIFY(QDir().mkpath(f->temporary + QStringLiteral("/occupied")));
+        f->prompter.answerMessage(ui::Answer::Ok);
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(f->prompter.calls().at(0).text, QStringLiteral("Hubo un error"));
+        QVERIFY(f->prompter.calls().at(1).text.contains(QStringLiteral("permiso de escritura")));
+        QCOMPARE(f->sim.requestCount(sim::Endpoint::Download), 0);
+        QVERIFY(f->shell.starts().isEmpty());
+    }
+
+    void unwritableFolderByPermissions()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root may write into any folder");
+        QFile::setPermissions(f->home.path(), QFile::ReadOwner | QFile::ExeOwner);
+        f->prompter.answerMessage(ui::Answer::Ok);
+        f->prompter.answerMessage(ui::Answer::Ok);
+        const bool finished = f->download();
+        QFile::setPermissions(f->home.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(finished);
+        QCOMPARE(readAll(f->target), kOldClient);
+        QVERIFY(f->prompter.calls().at(1).text.contains(QStringLiteral("permiso de escritura")));
+    }
+
+    void cancel()
+    {
+        // Nothing transferring: the updater ends at once.
+        {
+            QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
+            f->flow.cancelar();
+            QCOMPARE(ended.count(), 1);
+        }
+        // During a transfer the request reaches it with the next progress report; the window stays.
+        sim::Fault slow;
+        slow.kind = sim::FaultKind::Slow;
+        slow.delay = std::chrono::milliseconds(200);
+        f->sim.armFault(sim::Endpoint::Download, slow);
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
+        QSignalSpy progressed(&f->flow, &updater::UpdateFlow::progressed);
+        QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
+        f->flow.descargar(updater::downloadUrl(), f->target);
+        QVERIFY(progressed.wait(kWait));
+        // A second press while one runs starts nothing.
+        f->flow.descargar(updater::downloadUrl(), f->target);
+        f->flow.cancelar();
+        QVERIFY(f->flow.cancelPending());
+        QVERIFY(done.wait(kWait));
+
+        QVERIFY(!f->flow.cancelPending());
+        QCOMPARE(f->prompter.messageTexts(), QStringList{QStringLiteral("La descarga se ha cancelado.")});
+        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(ended.count(), 0);
+        QCOMPARE(f->sim.requestCount(sim::Endpoint::Download), 1);
+        // Now nothing transfers: a second "Cancelar" ends the updater.
+        f->flow.cancelar();
+        QCOMPARE(ended.count(), 1);
+    }
+
+    void clientsAreFoundByTheirExecutable()
+    {
+        StartedProgram client(QStringLiteral("/bin/sleep"), f->target, {QStringLiteral("60")});
+        StartedProgram elsewhere(QStringLiteral("/bin/sleep"), f->home.file(QStringLiteral("otra/Brisanta")),
+                                 {QStringLiteral("60")});
+        StartedProgram longer(QStringLiteral("/bin/sleep"), f->home.file(QStringLiteral("Brisanta_Desktop_AutoUpdate")),
+                              {QStringLiteral("60")});
+        StartedProgram prefixed(QStringLiteral("/bin/sleep"), f->home.file(QStringLiteral("BrisantaViejo")),
+                                {QStringLiteral("60")});
+        QVERIFY(client.started() && elsewhere.started() && longer.started() && prefixed.started());
+
+        QCOMPARE(updater::clientProcesses(f->target), QList<qint64>{client.pid()});
+        QCOMPARE(updater::endClientProcesses(f->target), 1);
+        QVERIFY(client.waitForEnd());
+        QVERIFY(elsewhere.running());
+        QVERIFY(longer.running());
+        QVERIFY(prefixed.running());
+    }
+
+    void clientStartedFromAReplacedFileIsStillFound()
+    {
+        StartedProgram client(QStringLiteral("/bin/sleep"), f->target, {QStringLiteral("60")});
+        QVERIFY(client.started());
+        write(f->temporary, kOldClient);
+        QVERIFY(updater::replaceExecutable(f->temporary, f->target).ok);
+        QCOMPARE(updater::clientProcesses(f->target), QList<qint64>{client.pid()});
+    }
+
+    void clientThatIgnoresTheRequestIsForced()
+    {
+        StartedProgram client(QStringLiteral("/bin/sh"), f->target,
+                              {QStringLiteral("-c"), QStringLiteral("trap '' TERM; read line")});
+        QVERIFY(client.started());
+        QCOMPARE(updater::endClientProcesses(f->target, std::chrono::milliseconds(200)), 1);
+        QVERIFY(client.waitForEnd());
+    }
+
+    void runningClientIsEndedBeforeTheSwap()
+    {
+        StartedProgram client(QStringLiteral("/bin/sleep"), f->target, {QStringLiteral("60")});
+        QVERIFY(client.started());
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QVERIFY(client.waitForEnd());
+        QCOMPARE(readAll(f->target), newClientBytes());
+        QCOMPARE(f->shell.starts().size(), 1);
+    }
+
+    void permissionsAfterTheSwap()
+    {
+        write(f->temporary, newClientBytes());
+        QVERIFY(updater::replaceExecutable(f->temporary, f->target).ok);
+        QCOMPARE(QFileInfo(f->target).permissions() & (QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther),
+                 QFile::ExeOwner);
+        // No old file to copy from: runnable by everyone who may read it.
+        QFile::remove(f->target);
+        write(f->temporary, newClientBytes());
+        QVERIFY(updater::replaceExecutable(f->temporary, f->target).ok);
+        QVERIFY(QFileInfo(f->target).permissions().testFlags(QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther));
+    }
+
+    void failedSwapKeepsTheOldClientAndSaysSo()
+    {
+        // A non-empty directory in the target's place cannot be replaced by a file.
+        const QString target = f->home.file(QStringLiteral("bloqueado/Brisanta"));
+        QVERIFY(QDir().mkpath(target + QStringLiteral("/dentro")));
+        const QString temporary = updater::temporaryPath(target);
+        write(temporary, newClientBytes());
+
+        const updater::ReplaceResult result = updater::replaceExecutable(temporary, target);
+        QVERIFY(!result.ok);
+        QVERIFY(result.message.startsWith(QStringLiteral("No se ha podido sustituir")));
+        QVERIFY(result.message.contains(QStringLiteral("no se ha modificado")));
+        QVERIFY(QFileInfo(target).isDir());
+        QCOMPARE(readAll(temporary), newClientBytes());
+
+        // Through the whole flow: no thanks, an error box, and the installed program is started again.
+        QFile::remove(temporary);
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
+        f->flow.descargar(updater::downloadUrl(), target);
+        QVERIFY(done.wait(kWait));
+        QCOMPARE(done.first().first().toBool(), false);
+        QCOMPARE(f->prompter.count(), 1);
+        QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Error"));
+        QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Critical);
+        QCOMPARE(f->shell.starts().size(), 1);
+        QCOMPARE(f->shell.starts().first().program, target);
+    }
+};
+
+QTEST_MAIN(TestUpdater)
+#include "test_updater.moc"
