@@ -68,7 +68,10 @@ PersonalValues valores_personalizados(const QString &mensaje, const QStringList 
         QString copia = mensaje;
         for (const FoundKeyword &keyword : found) {
             const QString &name = keyword.spellings.first();
-            const bool confirm = anyContains(copia, keyword.spellings, &confirmForm);
+            // A plain keyword anywhere in the text takes the stored value without asking, even
+            // when the same keyword is also written to be confirmed.
+            const bool confirm = !anyContains(copia, keyword.spellings, &plainForm)
+                                 && anyContains(copia, keyword.spellings, &confirmForm);
             std::optional<QString> stored;
             if (contact)
                 stored = (*contact)[keyword.field];

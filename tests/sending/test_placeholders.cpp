@@ -162,6 +162,23 @@ private Q_SLOTS:
         QCOMPARE(fieldValue(vars, QStringLiteral("var1")), QStringLiteral("Ana|Luisito"));
     }
 
+    // Both forms of one keyword: the plain one rules, so a stored value is taken without asking;
+    // a contact without it is asked once, with the room left counted.
+    void plainFormWinsOverConfirmation()
+    {
+        ContactBook book;
+        book.insert(QStringLiteral("34600000001"), contact(QStringLiteral("Ana")));
+        ScriptedAnswers answers({QStringLiteral("Luis")});
+        const QString message = QStringLiteral("[NOMBRE_CONFIRMAR] y [NOMBRE]");
+        const PersonalValues values = valores_personalizados(
+            message, {QStringLiteral("34600000001"), QStringLiteral("34600000002")}, book, answers.asker());
+        QCOMPARE(answers.asked.size(), 1);
+        QCOMPARE(answers.asked[0].title, QStringLiteral("Faltan datos personalizados"));
+        QVERIFY(answers.asked[0].prompt.startsWith(QStringLiteral("El número: 34600000002 ")));
+        QVERIFY(answers.asked[0].prompt.endsWith(QStringLiteral("Caracteres: 21")));
+        QCOMPARE(values.valores[0], QStringLiteral("Ana|Luis"));
+    }
+
     void cancelStopsEverything()
     {
         ScriptedAnswers answers({QStringLiteral("x"), std::nullopt, QStringLiteral("never")});

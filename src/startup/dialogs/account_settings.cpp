@@ -105,15 +105,22 @@ db::Result storeVerifiedAccount(db::Connection &conexion, const VerifiedAccount 
     const QVariant filas = conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario"), {}, &result);
     if (!result.ok())
         return result;
+    const QVariant cuentas = conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario WHERE length(login)>0"), {},
+                                             &result);
+    if (!result.ok())
+        return result;
+    // A first account gets "Preguntar" when no default is ticked, also when a row holding only the
+    // shared path is already there (it is updated, so the path stays).
+    const QString defecto = account.defectoMarcado ? account.defecto_agenda
+        : cuentas.toLongLong() == 0                ? QString::fromLatin1(kPreguntar)
+                                                   : QStringLiteral("");
     if (filas.toLongLong() == 0) {
-        const QString defecto = account.defectoMarcado ? account.defecto_agenda : QString::fromLatin1(kPreguntar);
         result = conexion.execute(
             QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
                            "VALUES (?1,?2,?3,?4,?5,?6)"),
             {account.login, account.pass, account.ruta, account.saldo, account.huso_horario, defecto});
     } else {
-        // An unticked default is stored empty on an existing row, as the send panel expects.
-        const QString defecto = account.defectoMarcado ? account.defecto_agenda : QStringLiteral("");
+        // An unticked default is stored empty on an existing account, as the send panel expects.
         result = conexion.execute(
             QStringLiteral("UPDATE Usuario SET login=?1,pass=?2,ruta=?3,saldo=?4,huso_horario=?5,"
                            "defecto_agenda=?6"),

@@ -137,7 +137,8 @@ void Form2::Form_Load()
     Command5->setEnabled(false);
 
     const std::optional<account::AccountRow> row = account::loadAccount(ctx.conexion);
-    if (!row) {
+    // A row holding only the shared path (saved before any account) is not an account yet.
+    if (!row || row->login.isEmpty()) {
         Combo2->setCurrentIndex(account::kHusoPorDefecto);
     } else {
         m_husoGuardado = row->huso_horario;
@@ -280,10 +281,11 @@ void Form2::handleCheck(const QString &reply)
         main.setCostText(account::etiquetaCoste(verified.ruta));
     Command5->setEnabled(true);
     if (Combo1->count() == 0) {
-        m_windows.showForm9();
         main.showMain();
         main.focusRecipients();
         main.setSendEnabled(false);
+        // Opened last so it comes up in front: without a sender there is nothing to send with.
+        m_windows.showForm9();
     }
     ctx.prompter.message(QStringLiteral("Datos de usuario guardados correctamente"), QStringLiteral("Configuracion"));
 }

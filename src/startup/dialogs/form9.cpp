@@ -283,7 +283,8 @@ void Form9::rebuildLocal()
         if (!equal.isEmpty())
             row = List1->row(equal.first());
     }
-    if (row < 0 && List1->count() > 0)
+    // After a removal the first entry takes the selection; an addition selects nothing new.
+    if (row < 0 && !keep.isEmpty() && List1->count() > 0)
         row = 0;
     if (row >= 0)
         List1->setCurrentRow(row);

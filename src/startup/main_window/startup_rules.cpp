@@ -41,7 +41,7 @@ std::optional<CuentaArranque> leerCuentaArranque(db::Connection &conexion)
 
 std::optional<std::pair<QString, QString>> leerCredenciales(db::Connection &conexion)
 {
-    const auto rows = conexion.select(QStringLiteral("SELECT login,pass FROM Usuario ORDER BY sid LIMIT 1"));
+    const auto rows = conexion.select(QStringLiteral("SELECT login,pass FROM Usuario WHERE length(login)>0 ORDER BY sid LIMIT 1"));
     if (rows.empty())
         return std::nullopt;
     return std::make_pair(rows.front().value(0).toString(), rows.front().value(1).toString());

@@ -452,6 +452,28 @@ private Q_SLOTS:
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 2);
     }
 
+    // The last queued send lost on the way used to leave the whole panel in automated mode, so
+    // later manual sends were never confirmed to the user.
+    void manualSendAfterLostAutomatedSendIsConfirmed()
+    {
+        PanelRig rig;
+        rig.sim.armFault(sim::Endpoint::SendSms, sim::FaultKind::EmptyBody);
+        rig.panel->enqueue(QStringLiteral("34600000001"), QStringLiteral("Cola"));
+        QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
+        rig.panel->f_enviar_automatizados();
+        QVERIFY(spy.wait(5000));
+        QCOMPARE(lastMessage(rig.prompter), kSinConexion);
+
+        fill(rig, QStringLiteral("Manual"), QStringLiteral("34600000009"));
+        QVERIFY(rig.enviar());
+        QCOMPARE(lastMessage(rig.prompter), kEnviado);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de SMS"));
+        rig.sim.armCustomReply(sim::Endpoint::SendSms, QStringLiteral("3|Authentication failure"));
+        QVERIFY(rig.enviar());
+        QCOMPARE(lastMessage(rig.prompter), QStringLiteral("Authentication failure"));
+        QVERIFY(!QFile::exists(rig.home.file(QStringLiteral("error_auto.txt"))));
+    }
+
     void queuedItemWaitsForManualSend()
     {
         PanelRig rig;

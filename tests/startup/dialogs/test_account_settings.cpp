@@ -126,8 +126,11 @@ private Q_SLOTS:
         QCOMPARE(f->prompter.messageTexts().last(), QStringLiteral("Datos de usuario guardados correctamente"));
         QVERIFY(form->Command5->isEnabled());
         QVERIFY(!f->windows->form4() || f->windows->form4()->text() != QStringLiteral("Comprobando datos de usuario..."));
-        // No sender yet: the sender administration opens and sending stays off.
+        // No sender yet: the sender administration opens in front and sending stays off.
         QVERIFY(f->windows->form9());
+        QVERIFY(f->windows->form9()->isVisible());
+        QCOMPARE(f->main.shown, 1);
+        QCOMPARE(f->main.focused, 1);
         QVERIFY(!f->main.sendEnabled);
         f->prompter.setOnCall({});
 
@@ -245,6 +248,8 @@ private Q_SLOTS:
         QCOMPARE(f->conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 1);
         QCOMPARE(f->usuario(QStringLiteral("ruta_bbdd")), QStringLiteral("/srv/compartida/bbdd.mdb"));
         QCOMPARE(f->usuario(QStringLiteral("login")), QStringLiteral("ana"));
+        // Still the first account: no default ticked gives "Preguntar", as a new row always had.
+        QCOMPARE(f->usuario(QStringLiteral("defecto_agenda")), QStringLiteral("Preguntar"));
     }
 
     // On an empty table the path alone is stored, so the restart message is not an empty promise;
@@ -259,6 +264,16 @@ private Q_SLOTS:
         QCOMPARE(f->sim.requestCount(sim::Endpoint::PedirCoste), 0);
         form->Command2_Click();   // unchanged now: nothing at all
         QCOMPARE(f->prompter.count(), 1);
+
+        // Reopened, the path alone is no account: the account fields keep their defaults.
+        form->close();
+        QTRY_VERIFY(!f->windows->form2());
+        form = open();
+        QCOMPARE(form->Text1->text(), QStringLiteral("/srv/o'neil/bbdd.mdb"));
+        QVERIFY(form->txtUsuario->text().isEmpty());
+        QCOMPARE(form->Combo2->currentText(), QStringLiteral("GMT +01:00"));
+        QVERIFY(!form->Check1->isChecked());
+        QVERIFY(!form->Command5->isEnabled());
     }
 
     void noZoneSelectedNeverStoresEmpty()

@@ -156,6 +156,9 @@ private Q_SLOTS:
         QCOMPARE(f->senderRows(), QStringList{QStringLiteral("Nuevo")});
         QCOMPARE(entries(form->List1), QStringList{QStringLiteral("Nuevo")});
         QCOMPARE(entries(form->List2), QStringList{QStringLiteral("Nuevo")});
+        // An addition selects nothing, so "Eliminar remitente" is not armed behind the user's back.
+        QVERIFY(form->List1->selectedItems().isEmpty());
+        QVERIFY(!form->Command2->isEnabled());
         QCOMPARE(f->main.refreshes, refreshes + 1);
         QCOMPARE(settings->Combo1->count(), 1);
         QVERIFY(!f->windows->form4());

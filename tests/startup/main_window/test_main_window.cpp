@@ -289,6 +289,15 @@ private Q_SLOTS:
             client.form->selectTab(2);
             QVERIFY(client.lists.pendientes.isEmpty());
         }
+        {
+            // A row holding only a shared path, saved before any account, is no account.
+            Client client;
+            client.prepare({{QStringLiteral("INSERT INTO Usuario (ruta_bbdd) VALUES (?1)"),
+                             {QStringLiteral("/srv/bbdd.mdb")}}});
+            client.start();
+            client.form->selectTab(2);
+            QVERIFY(client.lists.pendientes.isEmpty());
+        }
     }
 
     void salirShutsDownLikeClosingTheWindow()

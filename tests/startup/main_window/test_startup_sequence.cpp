@@ -1,0 +1,187 @@
+// The whole client started as the program starts it, against the gateway simulator: what a user
+// sees on a first run and on a normal start, and what reaches the gateway and the database.
+#include "app/client.h"
+#include "gateway-sim/gateway_simulator.h"
+#include "platform/db/connection.h"
+#include "startup/database/opening.h"
+#include "startup/database/schema.h"
+#include "startup/main_window/form1.h"
+#include "startup/main_window/send_panel_view.h"
+#include "support/recording_shell.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+QWidget *openWindow(const char *name)
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String(name) && widget->isVisible()
+            && widget->testAttribute(Qt::WA_DeleteOnClose))
+            return widget;
+    }
+    return nullptr;
+}
+
+// One program folder, one simulator, one client.
+struct Run {
+    testing::TempHome home;
+    sim::GatewaySimulator sim;
+    testing::ScriptedPrompter prompter;
+    testing::RecordingShell shell;
+    std::unique_ptr<app::Client> client;
+
+    Run()
+    {
+        sim.start();
+        qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
+    }
+
+    ~Run()
+    {
+        client.reset();
+        sim.stop();
+        qunsetenv("BRISANTA_URL_BASE");
+    }
+
+    // The database as an earlier run left it, with this account row.
+    void withAccount(const QString &login, const QString &pass, const QString &saldo)
+    {
+        db::Connection setup;
+        QVERIFY(setup.open(startup::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing).ok());
+        QVERIFY(startup::createSchema(setup).ok());
+        QVERIFY(setup
+                    .execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,version_desktop) "
+                                            "VALUES (?1,?2,'3',?3,'GMT +01:00','2.0')"),
+                             {login, pass, saldo})
+                    .ok());
+        QVERIFY(setup.execute(QStringLiteral("INSERT INTO Remitentes (remitente,defecto) VALUES ('Tienda',1)")).ok());
+    }
+
+    startup::StartupStatus start()
+    {
+        client = std::make_unique<app::Client>(prompter, shell);
+        return client->start();
+    }
+
+    startup::Form1 &form() { return client->mainWindow(); }
+    startup::SendPanelView &panel() { return form().sendPanel(); }
+    QString stored(const QString &column)
+    {
+        return client->context()
+            .conexion.scalar(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM Usuario ORDER BY sid LIMIT 1"))
+            .toString();
+    }
+};
+
+} // namespace
+
+class TestStartupSequence final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // No account: the settings and the missing-account windows open, the main window waits hidden
+    // until the account is verified, and the start-up fills everything else all the same.
+    void firstRunLeadsThroughTheAccountWindows()
+    {
+        Run run;
+        run.sim.addAccount(QStringLiteral("ana"), QStringLiteral("p&ss+1"), 250);
+        QCOMPARE(run.start(), startup::StartupStatus::Ready);
+        QVERIFY(!run.form().isVisible());
+        QVERIFY(openWindow("Form2"));
+        QVERIFY(openWindow("Form3"));
+        QCOMPARE(run.form().Combo2()->currentText(), QStringLiteral("contengan"));
+        QCOMPARE(run.form().Combo4()->currentText(), QStringLiteral("nombre"));
+        QCOMPARE(run.panel().Combo1()->currentText(), QStringLiteral("Brisanta.es"));
+        QCOMPARE(run.sim.requestCount(sim::Endpoint::QuoteSms), 0);
+        QCOMPARE(run.sim.requestCount(sim::Endpoint::DesktopVersion), 1);
+        QVERIFY2(!run.prompter.hasUnexpected(), run.prompter.unexpectedReport().constData());
+
+        auto *settings = openWindow("Form2");
+        settings->findChild<QLineEdit *>(QStringLiteral("txtUsuario"))->setText(QStringLiteral("ana"));
+        settings->findChild<QLineEdit *>(QStringLiteral("txtPass"))->setText(QStringLiteral("p&ss+1"));
+        settings->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(run.prompter.messageTexts().size(), 1, 10000);
+        QCOMPARE(run.prompter.messageTexts().first(), QStringLiteral("Datos de usuario guardados correctamente"));
+        QCOMPARE(run.stored(QStringLiteral("login")), QStringLiteral("ana"));
+        QCOMPARE(run.stored(QStringLiteral("pass")), QStringLiteral("p&ss+1"));
+        QCOMPARE(run.stored(QStringLiteral("saldo")), QStringLiteral("250"));
+        QCOMPARE(run.panel().lblsaldo()->text(), QStringLiteral("250 créditos"));
+        QCOMPARE(run.form().usuario_login(), QStringLiteral("ana"));
+        // No sender on this computer yet: the sender administration opens beside the main window,
+        // and sending waits for a balance reply.
+        QVERIFY(run.form().isVisible());
+        QVERIFY(openWindow("Form9"));
+        QVERIFY(!run.panel().Command1()->isEnabled());
+    }
+
+    // A known account: the stored figures show at once, and only the balance reply enables sending.
+    void theBalanceReplyEnablesSending()
+    {
+        Run run;
+        run.sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"), 1500);
+        run.withAccount(QStringLiteral("ana"), QStringLiteral("uno"), QStringLiteral("12"));
+        run.sim.armFault(sim::Endpoint::QuoteSms, sim::FaultKind::Delay);
+        QCOMPARE(run.start(), startup::StartupStatus::Ready);
+        QVERIFY(run.form().isVisible());
+        QVERIFY(!openWindow("Form2"));
+        QCOMPARE(run.panel().lblsaldo()->text(), QStringLiteral("12 créditos"));
+        QCOMPARE(run.panel().lblCoste()->text(), QStringLiteral("1 crédito(s)"));
+        QCOMPARE(run.panel().Combo1()->currentText(), QStringLiteral("Tienda"));
+        QVERIFY(!run.panel().Command1()->isEnabled());
+        // The gateway named no newer version: the one that ran is recorded.
+        QCOMPARE(run.stored(QStringLiteral("version_desktop")), QStringLiteral("2.34"));
+
+        QTRY_COMPARE_WITH_TIMEOUT(run.sim.hangingRequests(), 1, 10000);
+        const auto quote = run.sim.lastRequest(sim::Endpoint::QuoteSms);
+        QVERIFY(quote);
+        QCOMPARE(quote->value("mensaje"), QStringLiteral("Saldo al arrancar Desktop"));
+        QCOMPARE(quote->value("ruta"), QStringLiteral("3"));
+        QVERIFY(!quote->has("buf"));
+        QVERIFY(!run.panel().Command1()->isEnabled());
+        run.sim.releaseHangs();
+        QTRY_VERIFY_WITH_TIMEOUT(run.panel().Command1()->isEnabled(), 10000);
+        QCOMPARE(run.panel().lblsaldo()->text(), QStringLiteral("1500 cr."));
+        QCOMPARE(run.stored(QStringLiteral("saldo")), QStringLiteral("1500"));
+        QVERIFY2(!run.prompter.hasUnexpected(), run.prompter.unexpectedReport().constData());
+    }
+
+    void aRefusedBalanceLeavesSendingOff()
+    {
+        Run run;
+        run.sim.addAccount(QStringLiteral("ana"), QStringLiteral("nueva"));
+        run.withAccount(QStringLiteral("ana"), QStringLiteral("vieja"), QStringLiteral("12"));
+        run.start();
+        QTRY_COMPARE_WITH_TIMEOUT(run.prompter.count(), 1, 10000);
+        QCOMPARE(run.prompter.lastCall().title, QStringLiteral("Error de autentificacion"));
+        QCOMPARE(run.panel().lblsaldo()->text(), QStringLiteral("Desconocido"));
+        QVERIFY(!run.panel().Command1()->isEnabled());
+        QCOMPARE(run.stored(QStringLiteral("saldo")), QStringLiteral("12"));
+    }
+
+    // "Salir" leaves nothing open: the database is closed as when the window is closed.
+    void salirClosesTheDatabase()
+    {
+        Run run;
+        run.sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"));
+        run.withAccount(QStringLiteral("ana"), QStringLiteral("uno"), QStringLiteral("12"));
+        run.start();
+        QVERIFY(run.client->context().conexion.isOpen());
+        run.form().menuAction(QStringLiteral("mnuSalir"))->trigger();
+        QVERIFY(!run.client->context().conexion.isOpen());
+        QVERIFY(!run.form().isVisible());
+    }
+};
+
+QTEST_MAIN(TestStartupSequence)
+#include "test_startup_sequence.moc"
