@@ -122,10 +122,15 @@ void SendLine::f_respuesta_envio(const net::GatewayReply &reply)
                             + QStringLiteral("--- Enviado pero no guardado en el historial: ") + request.destino
                             + QStringLiteral(". Texto del mensaje: ") + request.mensajeTecleado + QStringLiteral("\r\n"));
 
-    if (outcome.queueStep && m_cola.isEmpty()) {
+    if (request.automatizado && m_cola.isEmpty()) {
+        // The batch ends with the reply to its last send, whatever that reply was: a lost last
+        // send must not leave the panel in automated mode. Its boxes stay filled then, so the
+        // user who sees the connection error can send that message again by hand.
         m_automatizado = false;
-        m_view.Text2()->clear();
-        m_view.Text1()->clear();
+        if (outcome.queueStep) {
+            m_view.Text2()->clear();
+            m_view.Text1()->clear();
+        }
     }
     m_view.Command1()->setEnabled(true);
     m_context.busy.setBusy(kBusyReason, false);

@@ -268,7 +268,7 @@ private Q_SLOTS:
                              {QStringLiteral("Ana"), QStringLiteral("34600000001")});
         fill(rig, QStringLiteral("Hola [NOMBRE_CONFIRMAR], [DIRECCION] [DIA]"), QStringLiteral("34600000001,34600000002"));
         rig.prompter.answerInput(QStringLiteral("Anita"));       // confirm the stored name
-        rig.prompter.answerInput(QStringLiteral("C/ Mayor & 1")); // missing address
+        rig.prompter.answerInput(QStringLiteral("Ñu + 5€ & 1"));  // missing address
         rig.prompter.answerInput(QStringLiteral("Luis"));        // second number: no contact
         rig.prompter.answerInput(QString());                     // accepted empty
         QVERIFY(rig.enviar());
@@ -283,9 +283,11 @@ private Q_SLOTS:
                  QStringLiteral("Hola [NOMBRE], [DIRECCION] ") + QString::number(QDate::currentDate().day()));
         QCOMPARE(sent->value("replace_vars"), QStringLiteral("[NOMBRE]|[DIRECCION]"));
         QCOMPARE(sent->value("var1"), QStringLiteral("Anita|Luis"));
-        QCOMPARE(sent->value("var2"), QStringLiteral("C/ Mayor & 1|"));
+        QCOMPARE(sent->value("var2"), QStringLiteral("Ñu + 5€ & 1|"));
+        // The values travel raw in the code page, only the form's own signs escaped.
+        QVERIFY(sent->body.contains("&replace_vars=[NOMBRE]|[DIRECCION]&var1=Anita|Luis&var2=\xD1u %2B 5\x80 %26 1|"));
         QCOMPARE(rig.sim.sends().constFirst().recipients.constFirst().text,
-                 QStringLiteral("Hola Anita, C/ Mayor & 1 ") + QString::number(QDate::currentDate().day()));
+                 QStringLiteral("Hola Anita, Ñu + 5€ & 1 ") + QString::number(QDate::currentDate().day()));
 
         // Cancel on a prompt: nothing goes out, the button stays as it was.
         rig.prompter.clear();
@@ -346,6 +348,24 @@ private Q_SLOTS:
         QTEST(lastMessage(rig.prompter), "text");
         QVERIFY(rig.view->Command1()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
+    }
+
+    // With no balance figure anywhere (none stored, the quote lost), a send records its row and
+    // leaves the balance unknown instead of storing minus its credits.
+    void unknownBalanceStaysUnknown()
+    {
+        PanelRig rig;
+        rig.conexion.execute(QStringLiteral("UPDATE Usuario SET saldo=NULL"));
+        rig.sim.armFault(sim::Endpoint::QuoteSms, sim::FaultKind::EmptyBody);
+        QVERIFY(rig.arrancar());
+        QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("Desconocido"));
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001,34600000002"));
+        QVERIFY(rig.enviar());
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 1);
+        QCOMPARE(rig.conexion.scalar(QStringLiteral("SELECT creditos FROM Historial")).toDouble(), 2.0);
+        QVERIFY(rig.conexion.scalar(QStringLiteral("SELECT saldo FROM Usuario")).isNull());
+        QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("Desconocido"));
+        QCOMPARE(lastMessage(rig.prompter), kEnviado);
     }
 
     void emptyReplyAndTimeout()
@@ -463,6 +483,8 @@ private Q_SLOTS:
         rig.panel->f_enviar_automatizados();
         QVERIFY(spy.wait(5000));
         QCOMPARE(lastMessage(rig.prompter), kSinConexion);
+        QVERIFY(!rig.panel->automatizado()); // the batch is over, lost send or not
+        QCOMPARE(rig.view->Text1()->toPlainText(), QStringLiteral("Cola")); // kept to be sent again
 
         fill(rig, QStringLiteral("Manual"), QStringLiteral("34600000009"));
         QVERIFY(rig.enviar());
