@@ -148,6 +148,11 @@ Form11 *TemplatePickerLauncher::open()
         return window;
     });
     picker->f_mostrar_plantillas();
+    // The tab still listed templates that another workstation has deleted since: bring it up to
+    // date, so the next attempt says plainly that there is none.
+    if (m_lista && !m_lista->plantillasVacias()
+        && claveDelPrimerNodo(*picker->TreeView1()) == QLatin1String(kClaveVacia))
+        m_lista->f_plantillas();
     picker->show();
     picker->raise();
     picker->activateWindow();

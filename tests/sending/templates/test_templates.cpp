@@ -1,4 +1,5 @@
 #include "platform/db/connection.h"
+#include "sending/panel/panel_rig.h"
 #include "sending/templates/template_editor.h"
 #include "sending/templates/template_picker.h"
 #include "sending/templates/template_rules.h"
@@ -69,6 +70,9 @@ private Q_SLOTS:
     void templateDeletedUnderOpenEditor();
     void pickReplacesTheMessageAndRecounts();
     void pickDeletedTemplateRefreshesBothLists();
+    void pickerOnEmptiedTableRefreshesTheTab();
+    void pickerRightClickRules();
+    void pickIntoTheSendPanelRecounts();
 
 private:
     qint64 insertar(const QString &nombre, const QString &mensaje);
@@ -270,14 +274,25 @@ void TestTemplates::createModifyDelete()
     QCOMPARE(filas(), 2);
     QVERIFY(!editor->sidModificado());
 
+    // Leaving modify mode: the next "Crear nueva plantilla" adds a row, it does not touch that one.
+    panel.mnurclick_listado_plantillas_crear_Click();
+    QCOMPARE(editor->Command1()->text(), QStringLiteral("Guardar plantilla"));
+    editor->Text2()->setText(QStringLiteral("Tercera"));
+    editor->Text1()->setPlainText(QStringLiteral("Otra más"));
+    editor->Command1()->click();
+    QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla creada"));
+    QCOMPARE(filas(), 3);
+    QCOMPARE(m_db->scalar(QStringLiteral("SELECT mensaje FROM Plantillas WHERE sid = ?1"), {sid}).toString(),
+             QStringLiteral("Hola otra vez"));
+
     // Delete from the text node, with no question first.
     m_prompter->clear();
     panel.TreeView1()->setCurrentItem(nodoConClave(panel.TreeView1(), claveMensaje(sid)));
     panel.mnurclick_listado_plantillas_eliminar_Click();
     QCOMPARE(m_prompter->count(), 1);
     QCOMPARE(m_prompter->lastCall().text, QStringLiteral("Plantilla eliminada correctamente"));
-    QCOMPARE(filas(), 1);
-    QCOMPARE(panel.TreeView1()->topLevelItemCount(), 1);
+    QCOMPARE(filas(), 2);
+    QCOMPARE(panel.TreeView1()->topLevelItemCount(), 2);
     QCOMPARE(panel.TreeView1()->topLevelItem(0)->text(0), QStringLiteral("Segunda"));
 }
 
@@ -486,6 +501,94 @@ void TestTemplates::pickDeletedTemplateRefreshesBothLists()
     QCOMPARE(launcher.picker(), picker);
     QCOMPARE(claveDelPrimerNodo(*picker->TreeView1()), QStringLiteral("l0"));
     QVERIFY(panel.plantillasVacias());
+}
+
+void TestTemplates::pickerOnEmptiedTableRefreshesTheTab()
+{
+    const qint64 sid = insertar(QStringLiteral("Única"), QStringLiteral("texto"));
+    TemplatesPanel panel(*m_db, *m_prompter);
+    panel.f_plantillas();
+    QPlainTextEdit mensaje;
+    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &mensaje);
+    // Deleted from another workstation while the tab still lists it.
+    TemplateStore(*m_db).remove(sid);
+
+    launcher.Image3_Click();
+    QVERIFY(launcher.picker() != nullptr);
+    QCOMPARE(claveDelPrimerNodo(*launcher.picker()->TreeView1()), QStringLiteral("l0"));
+    QVERIFY(panel.plantillasVacias());
+    launcher.picker()->close();
+
+    launcher.Image3_Click();
+    QCOMPARE(m_prompter->lastCall().text, QStringLiteral("No existe ninguna plantilla creada."));
+}
+
+void TestTemplates::pickerRightClickRules()
+{
+    TemplatesPanel panel(*m_db, *m_prompter);
+    QPlainTextEdit mensaje;
+    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &mensaje);
+
+    Form11 *picker = launcher.open();
+    QVERIFY(QTest::qWaitForWindowExposed(picker));
+    QTreeWidget *arbol = picker->TreeView1();
+    QMenu *menu = picker->mnurclick_enviarplantilla();
+    QCOMPARE(picker->Command1()->text(), QStringLiteral("Cerrar"));
+    QCOMPARE(picker->mnurclick_enviarplantilla_seleccionar()->text(),
+             QStringLiteral("Seleccionar plantilla para envio"));
+
+    // "Sin plantillas" is selected by the click but offers nothing.
+    QTest::mouseClick(arbol->viewport(), Qt::RightButton, {}, centroDe(arbol, arbol->topLevelItem(0)));
+    QCOMPARE(arbol->currentItem(), arbol->topLevelItem(0));
+    QVERIFY(!menu->isVisible());
+
+    const qint64 sid = insertar(QStringLiteral("Cita"), QStringLiteral("Hola"));
+    picker->f_mostrar_plantillas();
+    QTreeWidgetItem *nodo = arbol->topLevelItem(0);
+    QCOMPARE(claveNodo(nodo), clavePlantilla(sid));
+
+    // On the node's line, well to the right of its short text.
+    QTest::mouseClick(arbol->viewport(), Qt::RightButton, {},
+                      QPoint(arbol->viewport()->width() - 10, centroDe(arbol, nodo).y()));
+    QCOMPARE(arbol->currentItem(), nodo);
+    QVERIFY(menu->isVisible());
+    menu->hide();
+
+    // Empty space below the nodes: no node in reach, no popup.
+    QTest::mouseClick(arbol->viewport(), Qt::RightButton, {}, QPoint(10, arbol->viewport()->height() - 5));
+    QVERIFY(!menu->isVisible());
+
+    // The popup's item takes the selected template and closes the window.
+    picker->mnurclick_enviarplantilla_seleccionar()->trigger();
+    QCOMPARE(mensaje.toPlainText(), QStringLiteral("Hola"));
+    QCOMPARE(launcher.picker(), nullptr);
+    QCOMPARE(m_prompter->count(), 0);
+}
+
+void TestTemplates::pickIntoTheSendPanelRecounts()
+{
+    testing::PanelRig rig;
+    TemplateStore store(rig.conexion);
+    const qint64 sid = store.create(QStringLiteral("Dos líneas"), QStringLiteral("Línea 1\r\nLínea 2")).sid;
+    TemplatesPanel panel(rig.conexion, rig.prompter);
+    panel.f_plantillas();
+    TemplatePickerLauncher launcher(rig.conexion, rig.prompter, panel, rig.view->Text1());
+
+    rig.view->Text1()->setPlainText(QString(200, QLatin1Char('x')));
+    rig.view->Text2()->setPlainText(QStringLiteral("34600123456"));
+    QCOMPARE(rig.view->lblLenMax()->text(), QStringLiteral("306"));
+
+    Form11 *picker = launcher.open();
+    picker->TreeView1()->setCurrentItem(nodoConClave(picker->TreeView1(), claveMensaje(sid)));
+    QVERIFY(picker->tomarPlantilla());
+
+    // The whole message replaced; the line end counts two, as it will be sent.
+    QCOMPARE(rig.view->Text1()->toPlainText(), QStringLiteral("Línea 1\nLínea 2"));
+    QCOMPARE(rig.view->lblMsglen()->text(), QStringLiteral("16"));
+    QCOMPARE(rig.view->lblLenMax()->text(), QStringLiteral("160"));
+    // The rest of the panel stays as it was.
+    QCOMPARE(rig.view->Text2()->toPlainText(), QStringLiteral("34600123456"));
+    QCOMPARE(rig.view->Text3()->text(), QStringLiteral("Inmediato"));
 }
 
 QTEST_MAIN(TestTemplates)
