@@ -105,7 +105,9 @@ void Form9::buildControls()
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Frame3);
     layout->addLayout(bottom);
-    setMinimumSize(560, 420);
+    // The window never gets narrower than its buttons and check box need: a fixed minimum below
+    // that cut "Incluir remitente" and "Añadir nuevo" on small screens.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
 
     connect(List1, &QListWidget::itemSelectionChanged, this, &Form9::List1_Click);
     connect(List2, &QListWidget::itemSelectionChanged, this, &Form9::List2_Click);

@@ -85,7 +85,7 @@ QWidget *SendPanelView::buildMessageColumn()
     auto *header = new QHBoxLayout;
     header->addWidget(etiqueta(column, "Label1", QStringLiteral("Mensaje:")));
     header->addStretch();
-    m_image3 = icono(column, "Image3", QStyle::SP_FileDialogDetailedView, QStringLiteral("Insertar una plantilla"));
+    m_image3 = icono(column, "Image3", QStyle::SP_FileDialogDetailedView, QStringLiteral("Utilizar plantilla >"));
     m_image5 = icono(column, "Image5", QStyle::SP_DialogResetButton, QStringLiteral("Limpiar todo el mensaje"));
     header->addWidget(m_image3);
     header->addWidget(m_image5);

@@ -94,6 +94,17 @@ private Q_SLOTS:
         QCOMPARE(form->Combo1->currentText(), QStringLiteral("B"));
     }
 
+    // A combo box selects its first item by itself; without a default row the last sender is chosen.
+    void noDefaultSenderSelectsTheLast()
+    {
+        f->addAccountRow(QStringLiteral("ana"), QStringLiteral("x"));
+        f->addSenderRow(QStringLiteral("A"));
+        f->addSenderRow(QStringLiteral("B"));
+        f->addSenderRow(QStringLiteral("C"));
+        startup::Form2 *form = open();
+        QCOMPARE(form->Combo1->currentText(), QStringLiteral("C"));
+    }
+
     // A first save: the account check goes out encoded, and the row holds exactly what it verified.
     void firstSaveStoresTheVerifiedAccount()
     {

@@ -133,6 +133,20 @@ private Q_SLOTS:
         QVERIFY(!f->windows->form4());
     }
 
+    // Shrunk as far as it goes, the window still shows its buttons and check box whole.
+    void shrunkWindowKeepsItsTextsWhole()
+    {
+        startup::Form9 *form = openLoaded();
+        QVERIFY(form);
+        form->resize(1, 1);
+        QVERIFY(form->width() >= form->minimumSizeHint().width());
+        QVERIFY(form->height() >= form->minimumSizeHint().height());
+        for (QAbstractButton *button : {static_cast<QAbstractButton *>(form->Command1),
+                                        static_cast<QAbstractButton *>(form->Command3),
+                                        static_cast<QAbstractButton *>(form->Check1)})
+            QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->text()));
+    }
+
     void listEdgeForms()
     {
         QCOMPARE(startup::senders::splitList(QStringLiteral("A;B;C")),
