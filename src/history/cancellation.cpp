@@ -10,6 +10,8 @@ namespace {
 
 const QString kScript = QStringLiteral("APIv2/scheduled_sendings.php");
 const QString kFutureRows = QStringLiteral("f_programada<>'Inmediato' AND f_programada>?");
+// Only a send the gateway identified can be cancelled there; an empty identifier would name them all.
+const QString kWithIdentifier = QStringLiteral("trim(id_web)<>''");
 
 QString field(const QStringList &fields, qsizetype i)
 {
@@ -43,6 +45,12 @@ CancelRequest f_peticion_cancelar(db::Connection &conexion, const QString &nodeK
         return req;
     }
     req.smsId = rows.front().value(0).toString().trimmed();
+    // Every row without an identifier would match an empty one: such a send is never asked about.
+    if (req.smsId.isEmpty()) {
+        req.status = CancelRequest::Status::NoIdentifier;
+        req.notice.text = kNoCancelado;
+        return req;
+    }
     req.url = brand::url_base() + kScript + QStringLiteral("?username=") + text::escapeRawValue(account.login)
         + QStringLiteral("&password=") + text::escapeRawValue(account.pass) + QStringLiteral("&sms_id=")
         + text::escapeRawValue(req.smsId) + QStringLiteral("&action=2&buf=") + QString::number(buf);
@@ -54,7 +62,7 @@ CancelOutcome f_respuesta_cancelar(db::Connection &conexion, const QString &text
     CancelOutcome out;
     out.notice.text = kNoCancelado;
     // An error page, an empty page or a lost connection: the user hears that nothing was cancelled.
-    if (texto.isEmpty() || !texto.contains(QLatin1Char('|')))
+    if (texto.isEmpty() || !texto.contains(QLatin1Char('|')) || smsId.isEmpty())
         return out;
 
     const QString code = field(texto.split(QLatin1Char('|')), 0);
@@ -91,6 +99,8 @@ CancelOutcome f_respuesta_cancelar(db::Connection &conexion, const QString &text
 
 db::Result deleteRefusedSend(db::Connection &conexion, const QString &smsId)
 {
+    if (smsId.isEmpty())
+        return {};
     return conexion.execute(QStringLiteral("DELETE FROM Historial WHERE id_web=?"), {smsId});
 }
 
@@ -107,7 +117,8 @@ CancelAllOutcome cancelarTodos(db::Connection &conexion, const Condition &view, 
     const Condition future = view && Condition{kFutureRows, {now}};
     db::Result r;
     const std::vector<db::Row> rows = conexion.select(
-        QStringLiteral("SELECT sid, id_web FROM Historial") + whereClause(future) + QStringLiteral(" ORDER BY sid DESC"),
+        QStringLiteral("SELECT sid, id_web FROM Historial") + whereClause(future && Condition{kWithIdentifier, {}})
+            + QStringLiteral(" ORDER BY sid DESC"),
         future.values, &r);
     if (!r.ok()) {
         out.status = CancelAllOutcome::Status::DatabaseError;

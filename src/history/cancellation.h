@@ -21,15 +21,16 @@ struct Notice {
 };
 
 struct CancelRequest {
-    enum class Status { Ready, NoAccount, NoRow, DatabaseError };
+    enum class Status { Ready, NoAccount, NoRow, NoIdentifier, DatabaseError };
     Status status = Status::Ready;
     QString url;              // the GET address, values made form-safe
     QString smsId;            // the send asked about: the reply acts on this row
-    Notice notice;            // for NoAccount
+    Notice notice;            // for NoAccount and NoIdentifier
 };
 
 // "Cancelar envío" for the send a node key names. `account` must already be reloaded
-// (f_reload_userdata); `buf` is the cancel channel's counter.
+// (f_reload_userdata); `buf` is the cancel channel's counter. A row without the gateway's
+// identifier cannot be cancelled and is not asked about.
 CancelRequest f_peticion_cancelar(db::Connection &conexion, const QString &nodeKey, const Account &account, qint64 buf);
 
 struct CancelOutcome {
@@ -46,7 +47,7 @@ struct CancelOutcome {
 };
 
 // f_respuesta_cancelar. `smsId` is CancelRequest::smsId, captured when the request left: a reply
-// naming another send never removes that other send.
+// naming another send never removes that other send, and an empty one touches no row.
 CancelOutcome f_respuesta_cancelar(db::Connection &conexion, const QString &texto, const QString &smsId);
 
 // The Yes of the code "3" question: the row of the send asked about is deleted locally.
@@ -72,7 +73,8 @@ struct CancelAllOutcome {
 };
 
 // "Cancelar todos" over the view's condition (HistoryPage::condition). `now` is nowStamp().
-// Every cancelled send's row goes in one transaction once the gateway has answered.
+// Every cancelled send's row goes in one transaction once the gateway has answered. Rows without
+// the gateway's identifier are not asked about and stay.
 CancelAllOutcome cancelarTodos(db::Connection &conexion, const Condition &view, const Account &account,
                                const QString &now, const AskText &ask, const SyncTransport &transport);
 

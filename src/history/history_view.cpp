@@ -12,6 +12,66 @@ namespace {
 const QString kFuture = QStringLiteral("(f_programada<>'Inmediato' AND f_programada>?)");
 const QString kSent = QStringLiteral("(f_programada='Inmediato' OR f_programada<=?)");
 
+// Send times start with a digit and sort before "Inmediato", so the future sends are these two
+// ranges of the send-time index.
+const QString kFutureRanges =
+    QStringLiteral("(f_programada>? AND f_programada<'Inmediato') OR f_programada>'Inmediato'");
+
+// The number of sends in the view and, where that settles them, whether it holds a future send
+// and a send already made (what enables "Cancelar todos" and "Eliminar todos (enviados)").
+struct ViewCount {
+    qint64 rows = 0;
+    std::optional<bool> future;      // empty: still to be looked for
+    std::optional<bool> sent;
+};
+
+// Without the filter the views are counted on the send-time index alone: each range on its own (an
+// OR of ranges first gathers every matching row to drop duplicates), and "Enviados" as the whole
+// table less the future sends and the rows with no time, since counting a whole table is far
+// cheaper than counting most of it by range. A filter has to read the rows anyway, so "Todos" then
+// answers both bulk items in the same pass. "Enviados" holds no future send and "Programados"
+// nothing already sent, so for them the count answers both.
+ViewCount countView(db::Connection &conexion, const ViewOptions &options, const Condition &condition,
+                    const QString &now, db::Result *r)
+{
+    ViewCount v;
+    const bool filtered = options.filtrar && !options.filtro.isEmpty();
+    static const QString future = QStringLiteral(
+        "(SELECT COUNT(*) FROM Historial WHERE f_programada>?1 AND f_programada<'Inmediato') "
+        "+ (SELECT COUNT(*) FROM Historial WHERE f_programada>'Inmediato')");
+    if (!filtered && options.ver == VerOpcion::Programados) {
+        v.rows = conexion.scalar(QStringLiteral("SELECT ") + future, {now}, r).toLongLong();
+    } else if (!filtered && options.ver == VerOpcion::Enviados) {
+        v.rows = conexion
+                     .scalar(QStringLiteral("SELECT (SELECT COUNT(*) FROM Historial) - (") + future
+                                 + QStringLiteral(") - (SELECT COUNT(*) FROM Historial WHERE f_programada IS NULL)"),
+                             {now}, r)
+                     .toLongLong();
+    } else if (filtered && options.ver == VerOpcion::Todos) {
+        const std::vector<db::Row> rows = conexion.select(
+            QStringLiteral("SELECT COUNT(*), COALESCE(MAX") + kFuture + QStringLiteral(", 0), COALESCE(MAX") + kSent
+                + QStringLiteral(", 0) FROM Historial") + whereClause(condition),
+            QVariantList{now, now} + condition.values, r);
+        if (!rows.empty()) {
+            v.rows = rows.front().value(0).toLongLong();
+            v.future = rows.front().value(1).toLongLong() != 0;
+            v.sent = rows.front().value(2).toLongLong() != 0;
+        }
+    } else {
+        v.rows = conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Historial") + whereClause(condition),
+                                 condition.values, r)
+                     .toLongLong();
+    }
+    if (options.ver == VerOpcion::Enviados) {
+        v.future = false;
+        v.sent = v.rows > 0;
+    } else if (options.ver == VerOpcion::Programados) {
+        v.future = v.rows > 0;
+        v.sent = false;
+    }
+    return v;
+}
+
 struct Row {
     qint64 sid = 0;
     QString destinatario;
@@ -83,22 +143,20 @@ HistoryPage f_historial(db::Connection &conexion, const ViewOptions &options, co
     page.condition = statementCondition(options, now);
     const QString where = whereClause(page.condition);
 
-    // The count, then the two bulk items as existence probes: each can stop at its first row and
-    // can use an index on f_programada where the file has one.
     db::Result r;
-    const QVariant count = conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Historial") + where,
-                                           page.condition.values, &r);
+    const ViewCount count = countView(conexion, options, page.condition, now, &r);
     if (!r.ok()) {
         page.status = HistoryPage::Status::DatabaseError;
         page.error = r.error;
     }
-    page.rowCount = count.toLongLong();
+    page.rowCount = count.rows;
     if (page.rowCount <= 0) {
         page.rowCount = 0;
         page.label = QStringLiteral("Página 1 de 1");
         page.nodes.push_back({QStringLiteral("l0"), {}, QStringLiteral("Sin registros"), 0, Colour::None});
         return page;
     }
+    // What the count did not settle is probed; each probe stops at its first row.
     const auto exists = [&](const Condition &extra) {
         const Condition c = page.condition && extra;
         return conexion.scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM Historial") + whereClause(c)
@@ -107,10 +165,8 @@ HistoryPage f_historial(db::Connection &conexion, const ViewOptions &options, co
                    .toLongLong()
             != 0;
     };
-    // Send times start with a digit and sort before "Inmediato", so "not Inmediato and later
-    // than now" is these two ranges.
-    page.cancelarTodos = exists({QStringLiteral("(f_programada>? AND f_programada<'Inmediato') OR f_programada>'Inmediato'"), {now}});
-    page.eliminarTodos = exists({kSent, {now}});
+    page.cancelarTodos = count.future ? *count.future : exists({kFutureRanges, {now}});
+    page.eliminarTodos = count.sent ? *count.sent : exists({kSent, {now}});
 
     page.lastPage = (page.rowCount - 1) / kPageSize;
     page.page = options.pagina < 0 ? 0 : options.pagina;
@@ -122,9 +178,15 @@ HistoryPage f_historial(db::Connection &conexion, const ViewOptions &options, co
     std::vector<Row> rows;
     rows.reserve(kPageSize);
     {
+        // The whole history is paged on its keys alone, so that an index holding only the key can
+        // skip the rows before the page without reading them; a view with a condition reads its
+        // rows in key order and stops at the page.
+        const QString columns = QStringLiteral("SELECT sid, destinatario, f_envio, f_programada, mensaje, estado FROM Historial");
         db::Statement st = conexion.prepare(
-            QStringLiteral("SELECT sid, destinatario, f_envio, f_programada, mensaje, estado FROM Historial")
-                + where + QStringLiteral(" ORDER BY sid DESC LIMIT ? OFFSET ?"),
+            page.condition.isEmpty()
+                ? QString(columns + QStringLiteral(" WHERE sid IN (SELECT sid FROM Historial ORDER BY sid DESC LIMIT ? "
+                                                   "OFFSET ?) ORDER BY sid DESC"))
+                : QString(columns + where + QStringLiteral(" ORDER BY sid DESC LIMIT ? OFFSET ?")),
             &r);
         if (r.ok()) {
             st.bindAll(page.condition.values + QVariantList{kPageSize, page.page * kPageSize});

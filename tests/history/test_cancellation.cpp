@@ -104,6 +104,37 @@ private Q_SLOTS:
         QCOMPARE(f_peticion_cancelar(db.conexion, "l0", ana, 0).status, CancelRequest::Status::NoRow);
     }
 
+    // A row the gateway never identified (an old or damaged one) shares its empty identifier with
+    // every other such row: nothing may be asked or changed through it.
+    void rowsWithoutIdentifierAreNeverTouched()
+    {
+        Database db;
+        const qint64 sid = db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00"});
+        db.insert({.destinatario = "2", .fProgramada = "2024-06-02 10:00"});
+        db.conexion.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada) VALUES ('3', '2024-06-03 10:00')"));
+        db.insert({.destinatario = "4", .fProgramada = "2024-06-04 10:00", .idWeb = "77"});
+
+        const CancelRequest r = f_peticion_cancelar(db.conexion, QStringLiteral("pMensaje %1").arg(sid), ana, 0);
+        QCOMPARE(r.status, CancelRequest::Status::NoIdentifier);
+        QCOMPARE(r.notice.text, kNoCancelado);
+        for (const char *reply : {"0|", "4|", "0|77"})
+            QCOMPARE(f_respuesta_cancelar(db.conexion, QString::fromLatin1(reply), QString()).changed, false);
+        QVERIFY(deleteRefusedSend(db.conexion, QString()).ok());
+        QCOMPARE(db.count(), qint64(4));
+        QCOMPARE(db.count("f_programada='Inmediato'"), qint64(0));
+
+        // "Cancelar todos" asks only about the identified send, whatever the gateway says to others.
+        FakeGateway gateway;
+        gateway.replies = {{"", "0|"}, {"77", "0|77"}};
+        ScriptedAsk ask{{"SI"}};
+        const CancelAllOutcome out = cancelarTodos(db.conexion, {}, ana, now, ask.fn(), gateway.fn());
+        QCOMPARE(out.asked, 1);
+        QCOMPARE(out.cancelled, 1);
+        QCOMPARE(gateway.requests.size(), 1);
+        QCOMPARE(db.count(), qint64(3));
+        QCOMPARE(db.count("id_web='77'"), qint64(0));
+    }
+
     void replies_data()
     {
         QTest::addColumn<QString>("reply");

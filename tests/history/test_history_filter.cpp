@@ -89,6 +89,16 @@ private Q_SLOTS:
         QTest::newRow("text brackets") << false << "" << "" << "" << "a[1]" << todos << qint64(0);
         QTest::newRow("text quote") << false << "" << "" << "" << "O'Donnell" << todos << qint64(0);
         QTest::newRow("dates and text") << true << "2024-05-05" << "2024-05-05" << "" << "Cita" << todos << qint64(5);
+        // Send 13: f_envio 2024-05-05, partly delivered to 34600001301..03.
+        QTest::newRow("dates and phone") << true << "2024-05-05" << "2024-05-05" << "600001302" << "" << todos << qint64(1);
+        QTest::newRow("dates and phone elsewhere") << true << "2024-05-06" << "2024-05-09" << "600001302" << "" << todos
+                                                   << qint64(0);
+        QTest::newRow("phone and text") << false << "" << "" << "34600001303" << "Cita 13" << todos << qint64(1);
+        QTest::newRow("phone and other text") << false << "" << "" << "34600001303" << "Oferta" << todos << qint64(0);
+        QTest::newRow("all three, sent") << true << "2024-05-05" << "2024-05-05" << "+34 600 001 301" << "cita"
+                                         << int(VerOpcion::Enviados) << qint64(1);
+        QTest::newRow("all three, scheduled") << true << "2024-05-05" << "2024-05-05" << "+34 600 001 301" << "cita"
+                                              << int(VerOpcion::Programados) << qint64(0);
         QTest::newRow("sent and text") << false << "" << "" << "" << "Cita" << int(VerOpcion::Enviados) << qint64(33);
         QTest::newRow("scheduled and text") << false << "" << "" << "" << "Cita" << int(VerOpcion::Programados) << qint64(17);
         QTest::newRow("scheduled and phone") << false << "" << "" << "34600000902" << "" << int(VerOpcion::Programados) << qint64(1);
@@ -116,6 +126,49 @@ private Q_SLOTS:
         panel.porTexto = !text.isEmpty();
         panel.texto = text;
         QTEST(rowsOf(db, panel, VerOpcion(view)), "rows");
+    }
+
+    // Under a filter the bulk items follow the sends the filter leaves in the view.
+    void bulkItemsUnderAFilter_data()
+    {
+        QTest::addColumn<QString>("phone");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("view");
+        QTest::addColumn<qint64>("rows");
+        QTest::addColumn<bool>("cancelAll");
+        QTest::addColumn<bool>("deleteAll");
+        const int todos = int(VerOpcion::Todos);
+        QTest::newRow("no future send") << "" << "Oferta" << todos << qint64(50) << false << true;
+        QTest::newRow("both kinds") << "" << "Cita 9" << todos << qint64(6) << true << true;
+        QTest::newRow("only a future send") << "34600009901" << "" << todos << qint64(1) << true << false;
+        QTest::newRow("only a send already made") << "34600009801" << "" << todos << qint64(1) << false << true;
+        QTest::newRow("sent, both kinds in the filter") << "" << "Cita 9" << int(VerOpcion::Enviados) << qint64(3) << false
+                                                        << true;
+        QTest::newRow("scheduled, both kinds in the filter") << "" << "Cita 9" << int(VerOpcion::Programados) << qint64(3)
+                                                             << true << false;
+        QTest::newRow("nothing") << "" << "zzz" << todos << qint64(0) << false << false;
+    }
+    void bulkItemsUnderAFilter()
+    {
+        QFETCH(QString, phone);
+        QFETCH(QString, text);
+        QFETCH(int, view);
+        Database db;
+        db.seedHundred();
+        FilterPanel panel;
+        panel.porTelefono = !phone.isEmpty();
+        panel.telefono = phone;
+        panel.porTexto = !text.isEmpty();
+        panel.texto = text;
+        ViewOptions o;
+        o.ver = VerOpcion(view);
+        o.filtrar = true;
+        o.filtro = f_filtrar_historial(panel).condition;
+        const HistoryPage p = f_historial(db.conexion, o, now);
+        QCOMPARE(p.status, HistoryPage::Status::Ok);
+        QTEST(p.rowCount, "rows");
+        QTEST(p.cancelarTodos, "cancelAll");
+        QTEST(p.eliminarTodos, "deleteAll");
     }
 
     void phoneFoundInEitherStoredForm()

@@ -149,6 +149,32 @@ private Q_SLOTS:
         QVERIFY(p.nodes.front().text.startsWith(QStringLiteral("Mensaje %1 (").arg(firstN)));
     }
 
+    // The views without the filter are counted apart from their conditions: the figures must be
+    // the same for any stored send time, odd ones and missing ones included.
+    void viewCountsMatchTheirConditions()
+    {
+        Database db;
+        db.seedHundred();
+        for (const char *t : {"2024-05-10 12:00", "2024-05-10 12:01", "2024/05/11 12:30", "", "inmediato", "Mañana", "9999"})
+            db.insert({.destinatario = "1", .fProgramada = QString::fromUtf8(t)});
+        QVERIFY(db.conexion.execute(QStringLiteral("INSERT INTO Historial (sid, destinatario) VALUES (500, '1')")).ok());
+        for (VerOpcion v : {VerOpcion::Todos, VerOpcion::Enviados, VerOpcion::Programados}) {
+            ViewOptions o;
+            o.ver = v;
+            const HistoryPage p = f_historial(db.conexion, o, now);
+            const Condition c = viewCondition(v, now);
+            const qint64 expected =
+                db.conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Historial") + whereClause(c), c.values).toLongLong();
+            QCOMPARE(p.rowCount, expected);
+        }
+        // 100 seeded + 8 added: 17 + 5 in the future ("12:01", the slashes, "inmediato", "Mañana", "9999").
+        ViewOptions o;
+        o.ver = VerOpcion::Programados;
+        QCOMPARE(f_historial(db.conexion, o, now).rowCount, qint64(22));
+        o.ver = VerOpcion::Enviados;
+        QCOMPARE(f_historial(db.conexion, o, now).rowCount, qint64(85));
+    }
+
     void thirtyOneSends()
     {
         Database db;

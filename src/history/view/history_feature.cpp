@@ -331,6 +331,7 @@ void HistoryFeature::mnurclick_listado_historial_cancelar_Click()
         m_cancels.get(request.url);
         return;
     case CancelRequest::Status::NoAccount:
+    case CancelRequest::Status::NoIdentifier:
         showNotice(request.notice);
         return;
     case CancelRequest::Status::DatabaseError:

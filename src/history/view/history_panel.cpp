@@ -225,8 +225,14 @@ void HistoryPanel::buildMenu()
         sub->menuAction()->setObjectName(QString::fromLatin1(c.object));
         for (int accion = 0; accion < int(kRecipientActions.size()); ++accion) {
             QAction *a = sub->addAction(QString::fromUtf8(kRecipientActions[std::size_t(accion)]));
+            a->setObjectName(QString::fromLatin1(c.object) + QLatin1Char('_') + QString::number(accion));
+            a->setData(accion);
+            a->setEnabled(false);
+            m_recipientItems.append(a);
             const QString clase = QString::fromLatin1(c.clase);
             connect(a, &QAction::triggered, this, [this, clase, accion] {
+                if (!recipientActionAvailable(accion))
+                    return;
                 if (const std::optional<qint64> sid = sidFromKey(m_menuKey))
                     Q_EMIT recipientsRequested(*sid, clase, accion);
             });
@@ -353,6 +359,22 @@ void HistoryPanel::popupMenu(const QPoint &globalPos)
     m_menu->popup(globalPos);
 }
 
+void HistoryPanel::setRecipientActionAvailable(int accion, bool available)
+{
+    if (accion < 0 || accion >= int(m_recipientActions.size()))
+        return;
+    m_recipientActions[std::size_t(accion)] = available;
+    for (QAction *a : std::as_const(m_recipientItems)) {
+        if (a->data().toInt() == accion)
+            a->setEnabled(available);
+    }
+}
+
+bool HistoryPanel::recipientActionAvailable(int accion) const
+{
+    return accion >= 0 && accion < int(m_recipientActions.size()) && m_recipientActions[std::size_t(accion)];
+}
+
 void HistoryPanel::hideFilterPanel()
 {
     m_frame3->hide();
@@ -375,7 +397,8 @@ void HistoryPanel::onDoubleClick(QTreeWidgetItem *item)
 {
     const QString key = item ? item->data(0, kKeyRole).toString() : QString();
     const std::optional<qint64> sid = sidFromKey(key);
-    if (!sid)
+    // A double click filters the contacts by the recipients, like the first recipient action.
+    if (!sid || !recipientActionAvailable(0))
         return;
     const QString clase = key.left(key.lastIndexOf(QLatin1Char(' '))).trimmed();
     Q_EMIT recipientsDoubleClicked(*sid, clase);

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <array>
+
 class QAction;
 class QActionGroup;
 class QCalendarWidget;
@@ -81,14 +83,21 @@ public:
     // Hides the filter panel and both calendars.
     void hideFilterPanel();
 
+    // The recipient actions of "Seleccionar destinatarios" (0 filter contacts, 1 create group, 2 copy,
+    // 3 add to "Enviar a", 4 export to Excel) stay disabled until whoever carries one out makes it
+    // available: an item that does nothing must not look as if it worked.
+    void setRecipientActionAvailable(int accion, bool available);
+    bool recipientActionAvailable(int accion) const;
+
 Q_SIGNALS:
     // A right click on the tree: the key of the node under the pointer (empty for the empty area).
     void contextRequested(const QString &key, const QPoint &globalPos);
     // A recipient action of the popup menu: the class ("Destinatarios", "Recibidos", "Pendientes",
     // "Fallidos") and the action (0 filter contacts, 1 create group, 2 copy, 3 add to "Enviar a",
-    // 4 export to Excel), for the send under the pointer.
+    // 4 export to Excel), for the send under the pointer; only for actions made available.
     void recipientsRequested(qint64 sid, const QString &clase, int accion);
-    // A double click on a node of a send: its sid and class (the key without the sid).
+    // A double click on a node of a send: its sid and class (the key without the sid); only once
+    // the contact filter (recipient action 0) is available.
     void recipientsDoubleClicked(qint64 sid, const QString &clase);
 
 protected:
@@ -125,6 +134,8 @@ private:
 
     QMenu *m_menu = nullptr;
     QActionGroup *m_ver = nullptr;
+    QList<QAction *> m_recipientItems;       // the twenty leaves, each with its action number as data
+    std::array<bool, 5> m_recipientActions{};
     QString m_menuKey;   // the send the popup menu was opened on
 };
 

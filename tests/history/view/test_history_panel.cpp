@@ -10,7 +10,9 @@
 #include "support/scripted_prompter.h"
 
 #include <QAction>
+#include <QCalendarWidget>
 #include <QCheckBox>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +20,7 @@
 #include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QToolButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
@@ -208,6 +211,56 @@ private Q_SLOTS:
         c.panel().mnurclick_listado_historial()->hide();
     }
 
+    void recipientActionsStayDisabledUntilSomeoneCarriesThemOut()
+    {
+        Client &c = *m_client;
+        c.data.seedHundred();
+        c.feature->f_historial();
+        QSignalSpy requested(&c.panel(), &HistoryPanel::recipientsRequested);
+        const QString sendKey = QStringLiteral("pMensaje 97");   // partly delivered: every class has numbers
+        QVERIFY(c.panel().selectKey(sendKey));
+        const QRect where = c.panel().TreeView3()->visualItemRect(c.node(sendKey));
+        Q_EMIT c.panel().TreeView3()->customContextMenuRequested(where.center());
+        QVERIFY(c.item("mnurclick_listado_historial_destinatarios")->isEnabled());
+        QVERIFY(c.item("mnurclick_listado_historial_destinatarios_confirmados")->isEnabled());
+        QVERIFY(!c.item("mnurclick_listado_historial_destinatarios_fallidos")->isEnabled());
+
+        // None of the twenty leaves is carried out yet: all are there, all disabled, none acts.
+        const QStringList classes{"todos", "confirmados", "sinconfirmar", "fallidos"};
+        const QStringList captions{"Filtrar contactos", "Crear grupo", "Copiar al portapapeles", "Añadir a 'Enviar a'",
+                                   "Exportar teléfonos a Excel"};
+        for (const QString &clase : classes) {
+            for (int accion = 0; accion < 5; ++accion) {
+                QAction *leaf = c.panel().menuItem(
+                    QStringLiteral("mnurclick_listado_historial_destinatarios_%1_%2").arg(clase).arg(accion));
+                QVERIFY(leaf);
+                QCOMPARE(leaf->text(), captions.at(accion));
+                QVERIFY(!leaf->isEnabled());
+                leaf->trigger();
+            }
+        }
+        QCOMPARE(requested.count(), 0);
+        QSignalSpy doubleClicked(&c.panel(), &HistoryPanel::recipientsDoubleClicked);
+        Q_EMIT c.panel().TreeView3()->itemDoubleClicked(c.node(QStringLiteral("Recibidos 97")), 0);
+        QCOMPARE(doubleClicked.count(), 0);
+
+        // Once an action has a handler its four leaves work, for the send the menu was opened on.
+        c.panel().setRecipientActionAvailable(2, true);
+        QAction *copy = c.item("mnurclick_listado_historial_destinatarios_confirmados_2");
+        QVERIFY(copy->isEnabled());
+        QVERIFY(!c.item("mnurclick_listado_historial_destinatarios_confirmados_4")->isEnabled());
+        copy->trigger();
+        QCOMPARE(requested.count(), 1);
+        QCOMPARE(requested.first().at(0).toLongLong(), qint64(97));
+        QCOMPARE(requested.first().at(1).toString(), QStringLiteral("Recibidos"));
+        QCOMPARE(requested.first().at(2).toInt(), 2);
+        c.panel().mnurclick_listado_historial()->hide();
+        c.panel().setRecipientActionAvailable(0, true);
+        Q_EMIT c.panel().TreeView3()->itemDoubleClicked(c.node(QStringLiteral("Recibidos 97")), 0);
+        QCOMPARE(doubleClicked.count(), 1);
+        QCOMPARE(doubleClicked.first().at(1).toString(), QStringLiteral("Recibidos"));
+    }
+
     void filterThroughThePanel()
     {
         Client &c = *m_client;
@@ -257,6 +310,61 @@ private Q_SLOTS:
         p.Check8()->setChecked(false);
         c.feature->buscarEnvios(QStringLiteral("34600000101"));
         QCOMPARE(c.feature->currentPage().rowCount, qint64(1));
+    }
+
+    void filterPanelAndCalendars()
+    {
+        Client &c = *m_client;
+        c.data.seedHundred();
+        c.feature->f_historial();
+        HistoryPanel &p = c.panel();
+        p.resize(760, 520);
+        p.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&p));
+        QCOMPARE(p.Text8()->text(), QStringLiteral("2000-01-01"));
+        QCOMPARE(p.Text9()->text(), QStringLiteral("2050-01-01"));
+        QCOMPARE(p.MonthView1()->selectedDate(), QDate(2000, 1, 1));
+
+        // The icon opens and closes the panel; closing it closes the calendars too.
+        p.Image8()->click();
+        QVERIFY(!p.Frame3()->isHidden());
+        QTest::mouseClick(p.Text8(), Qt::LeftButton);
+        QVERIFY(!p.MonthView1()->isHidden());
+        p.Image8()->click();
+        QVERIFY(p.Frame3()->isHidden());
+        QVERIFY(p.MonthView1()->isHidden());
+        p.Image8()->click();
+
+        // Each calendar fills its box; the second starts at today the first time only.
+        QTest::mouseClick(p.Text8(), Qt::LeftButton);
+        QVERIFY(!p.MonthView1()->isHidden() && p.MonthView2()->isHidden());
+        p.MonthView1()->setSelectedDate(QDate(2024, 5, 5));
+        QCOMPARE(p.Text8()->text(), QStringLiteral("2024-05-05"));
+        QTest::mouseClick(p.Text9(), Qt::LeftButton);
+        QVERIFY(p.MonthView1()->isHidden() && !p.MonthView2()->isHidden());
+        QCOMPARE(p.MonthView2()->selectedDate(), QDate::currentDate());
+        p.MonthView2()->setSelectedDate(QDate(2024, 5, 5));
+        QCOMPARE(p.Text9()->text(), QStringLiteral("2024-05-05"));
+        Q_EMIT p.MonthView2()->activated(QDate(2024, 5, 5));   // a double click closes it
+        QVERIFY(p.MonthView2()->isHidden());
+        QTest::mouseClick(p.Text9(), Qt::LeftButton);
+        QCOMPARE(p.MonthView2()->selectedDate(), QDate(2024, 5, 5));
+        QCOMPARE(c.feature->currentPage().rowCount, qint64(100));   // nothing applies before "Filtrar"
+
+        // "Cerrar" only hides; "Filtrar" applies the dates (the whole last day included).
+        p.Command5()->click();
+        QVERIFY(p.Frame3()->isHidden() && p.MonthView2()->isHidden());
+        QVERIFY(!p.Check5()->isChecked());
+        p.Check6()->setChecked(true);
+        p.Command4()->click();
+        QCOMPARE(c.feature->currentPage().rowCount, qint64(11));
+
+        // Leaving the phone box empty drops the phone criterion.
+        p.Check7()->setChecked(true);
+        p.RichTextBox1()->setText(QStringLiteral("  "));
+        QFocusEvent out(QEvent::FocusOut);
+        QCoreApplication::sendEvent(p.RichTextBox1(), &out);
+        QVERIFY(!p.Check7()->isChecked());
     }
 
     void namesOnAndOff()
