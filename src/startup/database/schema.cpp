@@ -25,6 +25,7 @@ CREATE TABLE IF NOT EXISTS Historial (
   destinatario TEXT, f_envio TEXT, f_programada TEXT, mensaje TEXT, id_web TEXT, estado TEXT,
   remitente TEXT, creditos REAL, bool_cumple TEXT, username TEXT);
 CREATE INDEX IF NOT EXISTS Historial_f_programada ON Historial (f_programada);
+CREATE INDEX IF NOT EXISTS Historial_sid ON Historial (sid);
 CREATE TABLE IF NOT EXISTS Plantillas (
   sid INTEGER PRIMARY KEY AUTOINCREMENT,
   nombre TEXT COLLATE NOCASE, mensaje TEXT);

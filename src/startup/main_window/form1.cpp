@@ -224,7 +224,7 @@ void Form1::buildMenus()
     QMenu *historial = submenu(nullptr, "mnuHistorial", QStringLiteral("Historial"));
     addWindow(historial, "mnuExportarHistorial", QStringLiteral("Exportar a Excel"), WindowId::Form18);
     historial->addSeparator()->setObjectName(QStringLiteral("mnusep_menu_historial"));
-    // Names in place of numbers belong to the history view, which is not part of this build yet.
+    // Names in place of numbers belong to the history view: off until it binds the item.
     add(historial, "mnuMostrarNombres", QStringLiteral("Mostrar nombres"))->setEnabled(false);
 
     // A top-level entry that acts at once: the brand's home page in the user's browser.

@@ -373,6 +373,11 @@ void TestDatabaseOpening::upgradeAddsMissingColumns()
     QVERIFY2(r.ok(), qPrintable(r.error));
     QCOMPARE(r.added, QStringList({"Usuario.version_desktop", "Historial.username"}));
     QCOMPARE(columnsOf(db, QStringLiteral("Historial")).constLast(), QStringLiteral("username"));
+    // The rebuilt table lost its indexes; an older file gets the history's paging indexes back.
+    QCOMPARE(db.scalar(QStringLiteral("SELECT group_concat(name) FROM (SELECT name FROM sqlite_master "
+                                      "WHERE type='index' AND tbl_name='Historial' ORDER BY name)"))
+                 .toString(),
+             QStringLiteral("Historial_f_programada,Historial_sid"));
     r = startup::upgradeSchema(db);
     QVERIFY(r.ok());
     QVERIFY(r.added.isEmpty());
