@@ -250,6 +250,11 @@ void HistoryFeature::Image8_Click()
         m_panel->Frame3()->show();
 }
 
+void HistoryFeature::openExport()
+{
+    m_export.show([this] { return new exporting::Form18(m_context); });
+}
+
 void HistoryFeature::buscarEnvios(const QString &telefono)
 {
     if (!m_panel)

@@ -4,8 +4,10 @@
 #include "history/cancellation.h"
 #include "history/delivery_reports.h"
 #include "history/history_view.h"
+#include "history/export/form18.h"
 #include "history/row_actions.h"
 #include "platform/net/gateway_channel.h"
+#include "platform/ui/single_instance.h"
 #include "startup/app_context.h"
 
 #include <QDateTime>
@@ -61,6 +63,10 @@ public:
     // The contact book's "Buscar envíos": every send to that number, the filter applied.
     void buscarEnvios(const QString &telefono);
 
+    // The main menu's "Exportar a Excel" (`Form18`): one window at a time.
+    void openExport();
+    exporting::Form18 *exportWindow() const { return m_export.existing(); }
+
     const ViewOptions &options() const { return m_options; }
     const HistoryPage &currentPage() const { return m_page; }
 
@@ -111,6 +117,7 @@ private:
 
     ViewOptions m_options;
     HistoryPage m_page;
+    ui::SingleInstance<exporting::Form18> m_export;
 };
 
 } // namespace history

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "history/contact_names.h"
+#include "platform/db/connection.h"
+#include "platform/xlsx/sheet.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <optional>
+#include <vector>
+
+// "Exportar Historial a Excel": the sends of a period written as one worksheet. Everything here
+// works without a window: the sheet is computed first and handed to the workbook writer after.
+namespace history::exporting {
+
+inline const QString kSinRegistros = QStringLiteral("No se han encontrado registros de envíos en esas fechas.");
+inline const QString kSinRegistrosTitulo = QStringLiteral("Sin registros");
+inline const QString kExportacionCompleta = QStringLiteral("Exportación completa");
+inline const QString kTitulo = QStringLiteral("Exportar historial a Excel");
+inline const QString kNinguno = QStringLiteral("Ninguno");
+inline const QString kSheetName = QStringLiteral("Listado Historial");
+
+// The first data row and the sheet's columns (A is 1).
+inline constexpr int kTitleRow = 2;
+inline constexpr int kHeaderRow = 3;
+inline constexpr int kFirstDataRow = 4;
+inline constexpr int kLastColumn = 12;   // L
+
+// The period the window opens with: the last month up to and including today.
+struct Period {
+    QDate desde;
+    QDate hasta;
+};
+Period defaultPeriod(const QDate &today);
+
+// The sender identifiers the history holds, in the order the database gives them; "Ninguno"
+// alone (and the filter disabled) when there are none.
+struct SenderChoice {
+    QStringList items;
+    bool filterEnabled = false;
+};
+SenderChoice senderChoice(db::Connection &conexion);
+
+struct Options {
+    QString desde;                      // `Text1`, "yyyy-mm-dd"
+    QString hasta;                      // `Text2`
+    bool mostrarNombres = false;        // `Check1`
+    bool filtrarRemitente = false;      // `Check2`
+    QString remitente;                  // the selected item of `Combo1`
+    bool separarFilas = false;          // `Check3`
+};
+
+// The title of the sheet: "Historial <brand> Desktop (<desde> al <hasta>)", and the sender when
+// filtered by one.
+QString titleText(const QString &marca, const Options &options);
+
+// One row of `Historial` as the export reads it. Null columns are invalid QVariants.
+struct SendRow {
+    QVariant destinatario;
+    QVariant fEnvio;
+    QVariant fProgramada;
+    QVariant mensaje;
+    QVariant estado;
+    QVariant creditos;
+    QVariant remitente;
+};
+
+// The sends of the period (and sender), oldest first. Empty with `result` not ok on a database
+// error.
+std::vector<SendRow> selectSends(db::Connection &conexion, const Options &options, db::Result *result = nullptr);
+
+// What the sheet shows of one send, lists still comma-separated without blanks.
+struct SendValues {
+    QString fEnvio;
+    QString llegada;                    // arrival: the scheduled time, or f_envio for "Inmediato"
+    QString remitente;                  // "Desconocido" when null
+    QString mensaje;                    // on one line
+    std::optional<double> creditos;     // nothing for null, non-numeric or 0: shown as "???"
+    QString destinatarios;              // as stored
+    int recipientCount = 1;             // commas + 1
+    QString confirmados;
+    QString fallidos;
+    QString pendientes;
+};
+SendValues sendValues(const SendRow &row);
+
+// The confirmed and failed lists of `estado`: from its 3rd character up to the first "|" after
+// it, and what follows; a list of 3 characters or fewer counts as none.
+std::pair<QString, QString> stateLists(const QString &estado);
+
+// The recipients answered by neither list. Members are compared whole (a number never matches a
+// part of a longer one), "+" and blanks ignored; once a confirmed number was taken out, the rest
+// lose their "+" and blanks too, as the history has always shown them.
+QString pendingList(const QString &destinatarios, const QString &confirmados, const QString &fallidos);
+
+// Whether `number` is a member of the comma-separated `list` ("+" and blanks ignored).
+bool listHolds(const QString &list, const QString &number);
+
+// A comma-separated list as the sheet shows it: ", " between members.
+QString displayList(const QString &list);
+
+// The message on one line: line feeds dropped, carriage returns turned into blanks.
+QString oneLine(const QString &mensaje);
+
+// The whole worksheet. `names` (looked up beforehand with NameBook::lookup over numbersToName) is
+// used only when the options ask for names.
+struct Built {
+    xlsx::Sheet sheet;
+    int lastDataRow = 0;
+    int totalRow = 0;
+    double totalCredits = 0;
+};
+Built buildSheet(const std::vector<SendRow> &sends, const Options &options, const QString &marca,
+                 const NameBook *names = nullptr);
+
+// Every number of the sends' lists that may be shown by name (recipients, confirmed, failed),
+// for one lookup of them all.
+QStringList numbersToName(const std::vector<SendRow> &sends);
+
+// The file name offered when saving: "Historial <desde> al <hasta>.xlsx".
+QString suggestedFileName(const Options &options);
+
+} // namespace history::exporting

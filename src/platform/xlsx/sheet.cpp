@@ -1,0 +1,215 @@
+#include "platform/xlsx/sheet.h"
+
+#include "platform/xlsx/column_width.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+
+namespace xlsx {
+
+namespace {
+
+// Excel keeps 15 significant digits; a longer number would come back changed.
+constexpr int kMaxDigits = 15;
+
+QString numberText(double number)
+{
+    if (std::isfinite(number) && number == std::floor(number) && std::fabs(number) < 1e15)
+        return QString::number(qint64(number));
+    return QString::number(number, 'g', kMaxDigits);
+}
+
+} // namespace
+
+Rgb fromVbColour(int vbColour)
+{
+    const auto v = quint32(vbColour) & 0xFFFFFFu;
+    return ((v & 0xFFu) << 16) | (v & 0xFF00u) | ((v >> 16) & 0xFFu);
+}
+
+QString columnName(int column)
+{
+    QString name;
+    while (column > 0) {
+        const int rest = (column - 1) % 26;
+        name.prepend(QChar(u'A' + rest));
+        column = (column - 1) / 26;
+    }
+    return name;
+}
+
+double excelSerial(const QDate &date)
+{
+    // From March 1900 on, day 0 is 30 December 1899 (Excel counts a 29 February 1900 that never was).
+    const QDate origin = date < QDate(1900, 3, 1) ? QDate(1899, 12, 31) : QDate(1899, 12, 30);
+    return double(origin.daysTo(date));
+}
+
+Value typedValue(const QString &text)
+{
+    static const QRegularExpression plainNumber(QStringLiteral("^-?(0|[1-9][0-9]*)(\\.[0-9]+)?$"));
+    if (!plainNumber.match(text).hasMatch())
+        return text;
+    qsizetype digits = 0;
+    for (const QChar ch : text)
+        digits += ch.isDigit() ? 1 : 0;
+    if (digits > kMaxDigits)
+        return text;
+    bool ok = false;
+    const double number = text.toDouble(&ok);   // QString::toDouble is locale-independent
+    if (!ok || !std::isfinite(number))
+        return text;
+    return number;
+}
+
+Sheet::Sheet(QString name)
+    : m_name(std::move(name))
+{
+}
+
+Cell &Sheet::at(int row, int column)
+{
+    return m_cells[{row, column}];
+}
+
+void Sheet::setText(int row, int column, const QString &text)
+{
+    at(row, column).value = text;
+}
+
+void Sheet::setNumber(int row, int column, double number)
+{
+    if (!std::isfinite(number)) {
+        at(row, column).value = numberText(number);
+        return;
+    }
+    at(row, column).value = number;
+}
+
+void Sheet::setTyped(int row, int column, const QString &text)
+{
+    Cell &cell = at(row, column);
+    cell.value = typedValue(text);
+    if (const double *number = std::get_if<double>(&cell.value); number && *number == std::floor(*number)
+        && cell.style.numberFormat.isEmpty())
+        cell.style.numberFormat = QStringLiteral("0");
+}
+
+void Sheet::setDate(int row, int column, const QDate &date, const QString &format)
+{
+    Cell &cell = at(row, column);
+    if (!date.isValid() || date < QDate(1900, 1, 1) || date > QDate(9999, 12, 31)) {
+        cell.value = std::monostate{};
+        return;
+    }
+    cell.value = excelSerial(date);
+    cell.style.numberFormat = format;
+}
+
+void Sheet::clearValue(int row, int column)
+{
+    if (auto it = m_cells.find({row, column}); it != m_cells.end())
+        it->value = std::monostate{};
+}
+
+Style &Sheet::style(int row, int column)
+{
+    return at(row, column).style;
+}
+
+void Sheet::setAllBorders(const Range &range, Line line)
+{
+    styleRange(range, [line](Style &s) { s.borders = Borders{line, line, line, line}; });
+}
+
+const Cell *Sheet::cell(int row, int column) const
+{
+    const auto it = m_cells.constFind({row, column});
+    return it == m_cells.cend() ? nullptr : &*it;
+}
+
+Value Sheet::value(int row, int column) const
+{
+    const Cell *c = cell(row, column);
+    return c ? c->value : Value{};
+}
+
+QString Sheet::text(int row, int column) const
+{
+    const Value v = value(row, column);
+    if (const QString *s = std::get_if<QString>(&v))
+        return *s;
+    if (const double *d = std::get_if<double>(&v))
+        return numberText(*d);
+    return {};
+}
+
+bool Sheet::merge(const Range &range)
+{
+    const auto overlaps = [&range](const Range &r) {
+        return r.firstRow <= range.lastRow && range.firstRow <= r.lastRow && r.firstColumn <= range.lastColumn
+            && range.firstColumn <= r.lastColumn;
+    };
+    if (range.firstRow < 1 || range.firstColumn < 1 || range.lastRow < range.firstRow
+        || range.lastColumn < range.firstColumn
+        || (range.firstRow == range.lastRow && range.firstColumn == range.lastColumn)
+        || std::any_of(m_merges.cbegin(), m_merges.cend(), overlaps))
+        return false;
+    styleRange(range, [](Style &) {});
+    m_merges.append(range);
+    return true;
+}
+
+bool Sheet::inMerge(int row, int column) const
+{
+    return std::any_of(m_merges.cbegin(), m_merges.cend(),
+                       [row, column](const Range &r) { return r.contains(row, column); });
+}
+
+void Sheet::setColumnWidth(int column, double width)
+{
+    m_widths[column] = std::clamp(width, 0.0, kMaxColumnWidth);
+}
+
+void Sheet::fitColumns(int firstColumn, int lastColumn, int firstRow, int lastRow)
+{
+    QMap<int, double> widest;
+    for (auto it = m_cells.cbegin(); it != m_cells.cend(); ++it) {
+        const auto [row, column] = it.key();
+        if (row < firstRow || row > lastRow || column < firstColumn || column > lastColumn || inMerge(row, column))
+            continue;
+        const double w = widthFor(text(row, column), it->style);
+        if (w > 0)
+            widest[column] = std::max(widest.value(column), w);
+    }
+    for (auto it = widest.cbegin(); it != widest.cend(); ++it)
+        m_widths[it.key()] = it.value();
+}
+
+std::optional<double> Sheet::columnWidth(int column) const
+{
+    const auto it = m_widths.constFind(column);
+    if (it == m_widths.cend())
+        return std::nullopt;
+    return *it;
+}
+
+int Sheet::lastRow() const
+{
+    int last = 0;
+    for (auto it = m_cells.cbegin(); it != m_cells.cend(); ++it)
+        last = std::max(last, it.key().first);
+    return last;
+}
+
+int Sheet::lastColumn() const
+{
+    int last = 0;
+    for (auto it = m_cells.cbegin(); it != m_cells.cend(); ++it)
+        last = std::max(last, it.key().second);
+    return last;
+}
+
+} // namespace xlsx

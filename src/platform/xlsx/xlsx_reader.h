@@ -1,0 +1,11 @@
+#pragma once
+
+#include "platform/xlsx/read_book.h"
+
+namespace xlsx {
+
+// An .xlsx workbook: its sheets in the workbook's order, shared and inline strings, numbers, dates
+// (by their cell format), merges, column widths and the cells' fonts, fills and borders.
+ReadBook readXlsx(const QString &path, ReadScope scope = ReadScope::AllSheets);
+
+} // namespace xlsx

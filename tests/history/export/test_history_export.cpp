@@ -1,0 +1,472 @@
+#include "history/export/export_flow.h"
+#include "history/export/form18.h"
+#include "history/export/history_export.h"
+#include "history/history_fixture.h"
+#include "history/view/history_feature.h"
+#include "history/view/history_panel.h"
+#include "platform/ui/busy_cursor.h"
+#include "platform/xlsx/read_book.h"
+#include "platform/xlsx/workbook_writer.h"
+#include "startup/app_context.h"
+#include "support/recording_shell.h"
+#include "support/scripted_prompter.h"
+
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QTest>
+#include <QUrl>
+
+using namespace history::exporting;
+using testing::ScriptedPrompter;
+
+namespace {
+
+struct Row {
+    QString destinatario;
+    QString fEnvio = QStringLiteral("2024-01-10 09:00");
+    QVariant fProgramada = QStringLiteral("Inmediato");
+    QString mensaje = QStringLiteral("Hola");
+    QString estado = QStringLiteral("0|0|0");
+    QVariant creditos = 1.0;
+    QVariant remitente = QStringLiteral("Brisanta");
+};
+
+void insert(db::Connection &conexion, const Row &r)
+{
+    const db::Result result = conexion.execute(
+        QStringLiteral("INSERT INTO Historial (destinatario, f_envio, f_programada, mensaje, estado, creditos, remitente) "
+                       "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"),
+        {r.destinatario, r.fEnvio, r.fProgramada, r.mensaje, r.estado, r.creditos, r.remitente});
+    QVERIFY2(result.ok(), qPrintable(result.error));
+}
+
+Options period(const QString &desde = QStringLiteral("2024-01-09"), const QString &hasta = QStringLiteral("2024-02-09"))
+{
+    Options o;
+    o.desde = desde;
+    o.hasta = hasta;
+    return o;
+}
+
+// The sheet as it comes back from the file the export wrote.
+xlsx::ReadSheet written(historytest::Database &db, const Options &options)
+{
+    const Built built = buildSheet(selectSends(db.conexion, options), options, QStringLiteral("Brisanta"),
+                                   nullptr);
+    const QString path = db.home.file(QStringLiteral("hoja.xlsx"));
+    const xlsx::SaveResult saved = xlsx::save(path, {built.sheet});
+    if (!saved.ok())
+        qWarning() << saved.detail;
+    const xlsx::ReadBook book = xlsx::readWorkbook(path);
+    return book.sheets.value(0);
+}
+
+} // namespace
+
+class TestHistoryExport final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void defaultPeriodCoversTheLastMonth();
+    void senderListOrNinguno();
+    void stateListsAndPending_data();
+    void stateListsAndPending();
+    void sendValuesFollowTheRow();
+    void periodBoundsAndSenderFilter();
+    void oneRowPerSend();
+    void namesReplaceNumbersInTheLists();
+    void oneRowPerRecipient();
+    void bordersFrameTheTable();
+    void flowReportsEveryEnding();
+    void windowLoadsAndExports();
+    void menuOpensOneWindow();
+};
+
+void TestHistoryExport::defaultPeriodCoversTheLastMonth()
+{
+    const Period p = defaultPeriod(QDate(2024, 5, 15));
+    QCOMPARE(p.desde, QDate(2024, 4, 16));
+    QCOMPARE(p.hasta, QDate(2024, 5, 16));
+    QCOMPARE(titleText(QStringLiteral("Brisanta"), period()),
+             QStringLiteral("Historial Brisanta Desktop (2024-01-09 al 2024-02-09)"));
+    Options filtered = period();
+    filtered.filtrarRemitente = true;
+    filtered.remitente = QStringLiteral("Tienda");
+    QVERIFY(titleText(QStringLiteral("Brisanta"), filtered).endsWith(QStringLiteral(") Filtrado por remitente: Tienda")));
+}
+
+void TestHistoryExport::senderListOrNinguno()
+{
+    historytest::Database db;
+    SenderChoice none = senderChoice(db.conexion);
+    QCOMPARE(none.items, QStringList{QStringLiteral("Ninguno")});
+    QVERIFY(!none.filterEnabled);
+
+    insert(db.conexion, {.destinatario = QStringLiteral("1"), .remitente = QStringLiteral("Tienda")});
+    insert(db.conexion, {.destinatario = QStringLiteral("2"), .remitente = QStringLiteral("")});
+    insert(db.conexion, {.destinatario = QStringLiteral("3"), .remitente = QVariant()});
+    insert(db.conexion, {.destinatario = QStringLiteral("4"), .remitente = QStringLiteral("Tienda")});
+    insert(db.conexion, {.destinatario = QStringLiteral("5"), .remitente = QStringLiteral("O'Brien")});
+    const SenderChoice some = senderChoice(db.conexion);
+    QCOMPARE(some.items, (QStringList{QStringLiteral("Tienda"), QStringLiteral("O'Brien")}));
+    QVERIFY(some.filterEnabled);
+}
+
+void TestHistoryExport::stateListsAndPending_data()
+{
+    QTest::addColumn<QString>("destinatarios");
+    QTest::addColumn<QString>("estado");
+    QTest::addColumn<QString>("confirmados");
+    QTest::addColumn<QString>("fallidos");
+    QTest::addColumn<QString>("pendientes");
+    QTest::newRow("nothing known") << "11111,22222" << "0|0|0" << "" << "" << "11111,22222";
+    QTest::newRow("one of each") << "11111,22222,33333" << "1|11111|22222" << "11111" << "22222" << "33333";
+    QTest::newRow("two pending") << "11111,22222,33333,44444" << "1|11111|22222" << "11111" << "22222"
+                                 << "33333,44444";
+    QTest::newRow("all delivered") << "11111,22222" << "1|11111,22222|0" << "11111,22222" << "" << "";
+    // A number is never taken for a part of a longer one.
+    QTest::newRow("whole numbers") << "11111,111112" << "1|11111|0" << "11111" << "" << "111112";
+    QTest::newRow("plus signs go once one confirmed")
+        << "+3411111,+3422222,+3433333" << "1|3411111|0" << "3411111" << "" << "3422222,3433333";
+    QTest::newRow("plus signs stay without one") << "+3411111,+3422222" << "1|0|3422222" << "" << "3422222"
+                                                 << "+3411111";
+    QTest::newRow("short lists are none") << "11111" << "1|123|456" << "" << "" << "11111";
+    QTest::newRow("no second bar") << "11111,22222" << "1|11111" << "11111" << "" << "22222";
+    QTest::newRow("empty state") << "11111" << "" << "" << "" << "11111";
+}
+
+void TestHistoryExport::stateListsAndPending()
+{
+    QFETCH(QString, destinatarios);
+    QFETCH(QString, estado);
+    QFETCH(QString, confirmados);
+    QFETCH(QString, fallidos);
+    QFETCH(QString, pendientes);
+    const auto [c, f] = stateLists(estado);
+    QCOMPARE(c, confirmados);
+    QCOMPARE(f, fallidos);
+    QCOMPARE(pendingList(destinatarios, c, f), pendientes);
+}
+
+void TestHistoryExport::sendValuesFollowTheRow()
+{
+    SendRow row{QStringLiteral("1,2,3"), QStringLiteral("2024-01-10 09:00"), QStringLiteral("2024-01-20 10:00"),
+                QStringLiteral("Hola\r\nadiós"), QStringLiteral("0|0|0"), 1.5, QVariant()};
+    SendValues v = sendValues(row);
+    QCOMPARE(v.llegada, QStringLiteral("2024-01-20 10:00"));
+    QCOMPARE(v.fEnvio, QStringLiteral("2024-01-10 09:00"));
+    QCOMPARE(v.remitente, QStringLiteral("Desconocido"));
+    QCOMPARE(v.mensaje, QStringLiteral("Hola adiós"));
+    QCOMPARE(v.recipientCount, 3);
+    QCOMPARE(v.creditos, std::optional<double>(1.5));
+
+    row.fProgramada = QStringLiteral("Inmediato");
+    QCOMPARE(sendValues(row).llegada, QStringLiteral("2024-01-10 09:00"));
+    for (const QVariant &credits : {QVariant(), QVariant(0.0), QVariant(QStringLiteral("abc")), QVariant(QStringLiteral(""))}) {
+        row.creditos = credits;
+        QVERIFY(!sendValues(row).creditos);
+    }
+    row.creditos = QStringLiteral("2,5");
+    QCOMPARE(sendValues(row).creditos, std::optional<double>(2.5));
+    QCOMPARE(displayList(QStringLiteral("33333,44444")), QStringLiteral("33333, 44444"));
+    QVERIFY(listHolds(QStringLiteral("11111,22222"), QStringLiteral("+22222")));
+    QVERIFY(!listHolds(QStringLiteral("111112"), QStringLiteral("11111")));
+}
+
+void TestHistoryExport::periodBoundsAndSenderFilter()
+{
+    historytest::Database db;
+    insert(db.conexion, {.destinatario = QStringLiteral("1"), .fEnvio = QStringLiteral("2024-01-08 23:59")});
+    insert(db.conexion, {.destinatario = QStringLiteral("2"), .fEnvio = QStringLiteral("2024-01-09 00:00")});
+    insert(db.conexion, {.destinatario = QStringLiteral("3"), .fEnvio = QStringLiteral("2024-02-08 23:59"),
+                         .remitente = QStringLiteral("O'Brien")});
+    insert(db.conexion, {.destinatario = QStringLiteral("4"), .fEnvio = QStringLiteral("2024-02-09 00:00")});
+    insert(db.conexion, {.destinatario = QStringLiteral("5"), .fEnvio = QStringLiteral("2024-01-20 10:00"),
+                         .remitente = QStringLiteral("O'Brien")});
+
+    db::Result result;
+    const auto sends = selectSends(db.conexion, period(), &result);
+    QVERIFY(result.ok());
+    QStringList numbers;
+    for (const SendRow &s : sends)
+        numbers << s.destinatario.toString();
+    // From the first day's midnight, included, to the last day's, left out; oldest first.
+    QCOMPARE(numbers, (QStringList{QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("3")}));
+
+    Options filtered = period();
+    filtered.filtrarRemitente = true;
+    filtered.remitente = QStringLiteral("O'Brien");
+    const auto mine = selectSends(db.conexion, filtered, &result);
+    QVERIFY(result.ok());
+    QCOMPARE(mine.size(), std::size_t(2));
+}
+
+void TestHistoryExport::oneRowPerSend()
+{
+    historytest::Database db;
+    insert(db.conexion, {.destinatario = QStringLiteral("11111,22222,33333,44444"),
+                         .fEnvio = QStringLiteral("2024-01-10 09:00"),
+                         .fProgramada = QStringLiteral("2024-01-11 08:30"),
+                         .mensaje = QStringLiteral("Hola\r\nadiós"),
+                         .estado = QStringLiteral("1|11111|22222"),
+                         .creditos = 4.0});
+    insert(db.conexion, {.destinatario = QStringLiteral("600111222"),
+                         .fEnvio = QStringLiteral("2024-01-12 10:00"),
+                         .mensaje = QStringLiteral("=SUMA(A1)"),
+                         .creditos = QVariant(),
+                         .remitente = QVariant()});
+
+    const xlsx::ReadSheet s = written(db, period());
+    QCOMPARE(s.name, QStringLiteral("Listado Historial"));
+    QCOMPARE(s.text(2, 2), QStringLiteral("Historial Brisanta Desktop (2024-01-09 al 2024-02-09)"));
+    QCOMPARE(s.merges, (QList<xlsx::Range>{{2, 2, 2, 11}}));
+    QCOMPARE(s.cell(2, 2)->style.fontSize, 18.0);
+    QCOMPARE(s.cell(2, 2)->style.fontColour, std::optional<xlsx::Rgb>(0xFF0000));
+    QCOMPARE(s.cell(2, 2)->style.align, xlsx::HAlign::Center);
+
+    const QStringList headers{QStringLiteral("Número"), QStringLiteral("Fecha envío"), QStringLiteral("Remitente"),
+                              QStringLiteral("Destinatarios"), QStringLiteral("Texto SMS"),
+                              QStringLiteral("Fecha llegada"), QStringLiteral("Dest Confirmados"),
+                              QStringLiteral("Dest Pendientes"), QStringLiteral("Dest Fallidos"),
+                              QStringLiteral("Créditos")};
+    for (int c = 2; c <= 11; ++c) {
+        QCOMPARE(s.text(3, c), headers.at(c - 2));
+        QVERIFY(s.cell(3, c)->style.bold);
+        QCOMPARE(s.cell(3, c)->style.fontSize, 12.0);
+    }
+    QCOMPARE(s.text(3, 1), QStringLiteral(" "));
+    QCOMPARE(s.text(3, 12), QStringLiteral(" "));
+
+    QCOMPARE(s.text(4, 2), QStringLiteral("1"));
+    QCOMPARE(s.text(4, 3), QStringLiteral("2024-01-10 09:00"));
+    QCOMPARE(s.text(4, 4), QStringLiteral("Brisanta"));
+    QCOMPARE(s.text(4, 5), QStringLiteral("11111, 22222, 33333, 44444"));
+    QCOMPARE(s.text(4, 6), QStringLiteral("Hola adiós"));
+    QCOMPARE(s.text(4, 7), QStringLiteral("2024-01-11 08:30"));
+    QCOMPARE(s.text(4, 8), QStringLiteral("11111"));
+    QCOMPARE(s.text(4, 9), QStringLiteral("33333, 44444"));
+    QCOMPARE(s.text(4, 10), QStringLiteral("22222"));
+    QCOMPARE(s.text(4, 11), QStringLiteral("4"));
+    QCOMPARE(s.cell(4, 5)->style.align, xlsx::HAlign::Right);
+
+    QCOMPARE(s.text(5, 2), QStringLiteral("2"));
+    QCOMPARE(s.text(5, 4), QStringLiteral("Desconocido"));
+    QCOMPARE(s.text(5, 5), QStringLiteral("600111222"));
+    QCOMPARE(s.text(5, 6), QStringLiteral("=SUMA(A1)"));        // text, never a formula
+    QCOMPARE(s.text(5, 7), QStringLiteral("2024-01-12 10:00"));
+    QCOMPARE(s.text(5, 8), QString());
+    QCOMPARE(s.text(5, 9), QStringLiteral("600111222"));
+    QCOMPARE(s.text(5, 11), QStringLiteral("???"));
+
+    // The total row: blanks, "TOTAL" and the credits that were known.
+    QCOMPARE(s.text(6, 1), QStringLiteral(" "));
+    QCOMPARE(s.text(6, 9), QStringLiteral(" "));
+    QCOMPARE(s.text(6, 10), QStringLiteral("TOTAL"));
+    QCOMPARE(s.cell(6, 11)->kind, xlsx::ReadCell::Kind::Number);
+    QCOMPARE(s.text(6, 11), QStringLiteral("4"));
+    QVERIFY(s.cell(6, 10)->style.bold);
+    QCOMPARE(s.lastRow, 6);
+
+    // The list columns have their fixed width; the others follow their contents.
+    for (const int c : {5, 8, 9, 10})
+        QVERIFY(std::abs(s.widths.value(c) - 21.0) < 0.7);
+    QVERIFY(s.widths.value(3) > s.widths.value(2));
+}
+
+void TestHistoryExport::namesReplaceNumbersInTheLists()
+{
+    historytest::Database db;
+    db.addContact(QStringLiteral("Ana"), QStringLiteral("11111"));
+    db.addContact(QStringLiteral("Pérez, Luis"), QStringLiteral("33333"));
+    insert(db.conexion, {.destinatario = QStringLiteral("11111,22222,33333"), .estado = QStringLiteral("1|11111|0")});
+    insert(db.conexion, {.destinatario = QStringLiteral("111112")});
+
+    Options o = period();
+    o.mostrarNombres = true;
+    const auto sends = selectSends(db.conexion, o);
+    const history::NameBook names = history::NameBook::lookup(db.conexion, numbersToName(sends));
+    const Built built = buildSheet(sends, o, QStringLiteral("Brisanta"), &names);
+    QCOMPARE(built.sheet.text(4, 5), QStringLiteral("Ana, 22222, Pérez, Luis"));
+    QCOMPARE(built.sheet.text(4, 8), QStringLiteral("Ana"));
+    QCOMPARE(built.sheet.text(4, 9), QStringLiteral("22222, Pérez, Luis"));
+    QCOMPARE(built.sheet.text(5, 5), QStringLiteral("111112"));    // not Ana's number
+
+    // Split into rows, the numbers stay numbers.
+    o.separarFilas = true;
+    const Built split = buildSheet(sends, o, QStringLiteral("Brisanta"), &names);
+    QCOMPARE(split.sheet.text(4, 5), QStringLiteral("11111"));
+    QCOMPARE(split.sheet.text(4, 8), QStringLiteral("11111"));
+}
+
+void TestHistoryExport::oneRowPerRecipient()
+{
+    historytest::Database db;
+    insert(db.conexion, {.destinatario = QStringLiteral("11111,22222,33333"), .estado = QStringLiteral("1|11111|22222"),
+                         .creditos = 1.5});
+    insert(db.conexion, {.destinatario = QStringLiteral("44444"), .fEnvio = QStringLiteral("2024-01-11 09:00"),
+                         .creditos = QVariant()});
+    // Confirmed and failed at once counts as confirmed; a number inside a longer one is neither.
+    insert(db.conexion, {.destinatario = QStringLiteral("55555,666661"), .fEnvio = QStringLiteral("2024-01-12 09:00"),
+                         .estado = QStringLiteral("1|55555,66666|55555"), .creditos = 2.0});
+
+    Options o = period();
+    o.separarFilas = true;
+    const Built built = buildSheet(selectSends(db.conexion, o), o, QStringLiteral("Brisanta"));
+    const xlsx::Sheet &s = built.sheet;
+    QCOMPARE(built.lastDataRow, 9);
+    QCOMPARE(built.totalCredits, 3.5);
+    for (int r = 4; r <= 6; ++r) {
+        QCOMPARE(s.text(r, 2), QString::number(r - 3));
+        QCOMPARE(s.text(r, 11), QStringLiteral("0.5"));
+    }
+    QCOMPARE(s.text(4, 5), QStringLiteral("11111"));
+    QCOMPARE(s.text(4, 8), QStringLiteral("11111"));
+    QCOMPARE(s.text(4, 9), QString());
+    QCOMPARE(s.text(5, 10), QStringLiteral("22222"));
+    QCOMPARE(s.text(5, 8), QString());
+    QCOMPARE(s.text(6, 9), QStringLiteral("33333"));
+    // A single recipient stays one row, "???" and all.
+    QCOMPARE(s.text(7, 5), QStringLiteral("44444"));
+    QCOMPARE(s.text(7, 11), QStringLiteral("???"));
+    QCOMPARE(s.text(8, 8), QStringLiteral("55555"));
+    QCOMPARE(s.text(8, 10), QString());
+    QCOMPARE(s.text(9, 9), QStringLiteral("666661"));
+    QCOMPARE(s.text(9, 8), QString());
+    QCOMPARE(s.text(10, 10), QStringLiteral("TOTAL"));
+    QCOMPARE(s.text(10, 11), QStringLiteral("3.5"));
+}
+
+void TestHistoryExport::bordersFrameTheTable()
+{
+    historytest::Database db;
+    insert(db.conexion, {.destinatario = QStringLiteral("1")});
+    insert(db.conexion, {.destinatario = QStringLiteral("2"), .fEnvio = QStringLiteral("2024-01-11 09:00")});
+    const Built built = buildSheet(selectSends(db.conexion, period()), period(), QStringLiteral("Brisanta"));
+    const xlsx::Sheet &s = built.sheet;
+    using xlsx::Line;
+    const auto borders = [&s](int r, int c) { return s.cell(r, c)->style.borders; };
+    QCOMPARE(borders(3, 3), (xlsx::Borders{Line::Medium, Line::Medium, Line::Medium, Line::Medium}));
+    // A data cell: medium between columns, thin between rows.
+    QCOMPARE(borders(4, 3), (xlsx::Borders{Line::Medium, Line::Medium, Line::Medium, Line::Thin}));
+    QCOMPARE(borders(5, 3).bottom, Line::Medium);
+    QCOMPARE(borders(5, 11).right, Line::Medium);
+    QCOMPARE(borders(6, 10), (xlsx::Borders{Line::Medium, Line::Medium, Line::Medium, Line::Medium}));
+    QCOMPARE(borders(6, 3).bottom, Line::None);
+    QCOMPARE(borders(4, 1).right, Line::Medium);    // column A's blank meets the frame
+    QCOMPARE(borders(4, 1).left, Line::None);
+}
+
+void TestHistoryExport::flowReportsEveryEnding()
+{
+    historytest::Database db;
+    ScriptedPrompter prompter;
+    testing::RecordingShell shell;
+    ui::BusyCursor busy;
+    const Services services{db.conexion, prompter, shell, busy};
+
+    // Nothing in the period: the message, and no file is asked for.
+    Outcome none = exportar(services, period(), QStringLiteral("Brisanta"), db.home.path());
+    QCOMPARE(none.status, Outcome::Status::NoSends);
+    QCOMPARE(prompter.messageTexts(), QStringList{kSinRegistros});
+    QCOMPARE(prompter.lastCall().title, kSinRegistrosTitulo);
+    QVERIFY(prompter.callsOf(ScriptedPrompter::Kind::SaveFile).isEmpty());
+
+    insert(db.conexion, {.destinatario = QStringLiteral("11111")});
+    prompter.clear();
+    prompter.answerSaveFile(std::nullopt);
+    QCOMPARE(exportar(services, period(), QStringLiteral("Brisanta"), db.home.path()).status, Outcome::Status::Cancelled);
+    QCOMPARE(prompter.lastCall().defaultText, db.home.file(QStringLiteral("Historial 2024-01-09 al 2024-02-09.xlsx")));
+    QVERIFY(shell.urls().isEmpty());
+
+    // A folder that does not exist: the writer's message, nothing opened, nothing reported as done.
+    prompter.clear();
+    prompter.answerSaveFile(db.home.file(QStringLiteral("no existe/historial.xlsx")));
+    prompter.answerMessage(ui::Answer::Ok);
+    QCOMPARE(exportar(services, period(), QStringLiteral("Brisanta"), db.home.path()).status, Outcome::Status::SaveFailed);
+    QVERIFY(prompter.lastCall().text.startsWith(QStringLiteral("No se ha podido guardar el archivo")));
+    QCOMPARE(prompter.lastCall().icon, ui::Icon::Warning);
+    QVERIFY(shell.urls().isEmpty());
+
+    prompter.clear();
+    prompter.answerSaveFile(db.home.file(QStringLiteral("historial")));
+    prompter.answerMessage(ui::Answer::Ok);
+    const Outcome done = exportar(services, period(), QStringLiteral("Brisanta"), db.home.path());
+    QCOMPARE(done.status, Outcome::Status::Exported);
+    QCOMPARE(done.path, db.home.file(QStringLiteral("historial.xlsx")));
+    QCOMPARE(done.rows, 1);
+    QCOMPARE(prompter.lastCall().text, kExportacionCompleta);
+    QCOMPARE(prompter.lastCall().title, kTitulo);
+    QCOMPARE(prompter.lastCall().icon, ui::Icon::Information);
+    QCOMPARE(shell.urls(), QStringList{QUrl::fromLocalFile(done.path).toString()});
+    QCOMPARE(xlsx::readWorkbook(done.path).sheets.value(0).text(4, 5), QStringLiteral("11111"));
+    QVERIFY(!busy.isBusy());
+    QVERIFY2(!prompter.hasUnexpected(), prompter.unexpectedReport());
+
+    // The history was only read.
+    QCOMPARE(db.count(), 1);
+}
+
+void TestHistoryExport::windowLoadsAndExports()
+{
+    historytest::Database db;
+    ScriptedPrompter prompter;
+    testing::RecordingShell shell;
+    ui::BusyCursor busy;
+    QNetworkAccessManager network;
+    startup::AppContext context{db.conexion, prompter, shell, busy, network, db.home.path()};
+
+    {
+        Form18 empty(context, QDate(2024, 5, 15));
+        QCOMPARE(empty.Text1->text(), QStringLiteral("2024-04-16"));
+        QCOMPARE(empty.Text2->text(), QStringLiteral("2024-05-16"));
+        QCOMPARE(empty.Combo1->currentText(), QStringLiteral("Ninguno"));
+        QVERIFY(!empty.Check2->isEnabled());
+        QVERIFY(empty.Calendar1->isHidden());
+    }
+
+    insert(db.conexion, {.destinatario = QStringLiteral("11111"), .remitente = QStringLiteral("Tienda")});
+    insert(db.conexion, {.destinatario = QStringLiteral("22222"), .remitente = QStringLiteral("Otra")});
+    Form18 form(context, QDate(2024, 5, 15));
+    QVERIFY(form.Check2->isEnabled());
+    QCOMPARE(form.Combo1->currentText(), QStringLiteral("Tienda"));
+    Q_EMIT form.Calendar1->clicked(QDate(2024, 1, 9));
+    QCOMPARE(form.Text1->text(), QStringLiteral("2024-01-09"));
+    form.Text2->setText(QStringLiteral("2024-02-09"));
+    form.Check2->setChecked(true);
+
+    prompter.answerSaveFile(db.home.file(QStringLiteral("ventana.xlsx")));
+    prompter.answerMessage(ui::Answer::Ok);
+    form.Command1_Click();
+    QCOMPARE(form.lastOutcome().status, Outcome::Status::Exported);
+    QCOMPARE(form.lastOutcome().rows, 1);
+    const xlsx::ReadBook book = xlsx::readWorkbook(db.home.file(QStringLiteral("ventana.xlsx")));
+    QCOMPARE(book.sheets.value(0).text(2, 2),
+             QStringLiteral("Historial Brisanta Desktop (2024-01-09 al 2024-02-09) Filtrado por remitente: Tienda"));
+}
+
+void TestHistoryExport::menuOpensOneWindow()
+{
+    historytest::Database db;
+    ScriptedPrompter prompter;
+    testing::RecordingShell shell;
+    ui::BusyCursor busy;
+    QNetworkAccessManager network;
+    startup::AppContext context{db.conexion, prompter, shell, busy, network, db.home.path()};
+    history::HistoryFeature feature(context);
+
+    QVERIFY(!feature.exportWindow());
+    feature.openExport();
+    Form18 *first = feature.exportWindow();
+    QVERIFY(first);
+    QCOMPARE(first->windowTitle(), QStringLiteral("Exportar Historial a Excel"));
+    feature.openExport();
+    QCOMPARE(feature.exportWindow(), first);
+    QVERIFY(first->close());
+    QVERIFY(!feature.exportWindow());
+}
+
+QTEST_MAIN(TestHistoryExport)
+#include "test_history_export.moc"

@@ -1,0 +1,573 @@
+#include "platform/xlsx/column_width.h"
+#include "platform/xlsx/read_book.h"
+#include "platform/xlsx/sheet.h"
+#include "platform/xlsx/workbook_writer.h"
+#include "support/temp_home.h"
+#include "platform/xlsx/biff8_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+
+using namespace xlsx;
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    QCOMPARE(out.write(data), data.size());
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile in(path);
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
+// Runs a short Python script with openpyxl's interpreter; false (and a reason) when it is missing.
+bool runPython(const QString &script, const QStringList &arguments, QString &why)
+{
+    const QString python = QStringLiteral("/usr/bin/python3");
+    if (!QFileInfo(python).isExecutable()) {
+        why = QStringLiteral("no /usr/bin/python3");
+        return false;
+    }
+    QProcess process;
+    process.start(python, QStringList{QStringLiteral("-c"), script} + arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        why = QStringLiteral("python not usable: ") + QString::fromUtf8(process.readAllStandardError());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class TestXlsx final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void typedValue_data();
+    void typedValue();
+    void vbColoursAreBlueGreenRed();
+    void columnNames();
+    void roundTripKeepsTextsAndNumbers();
+    void roundTripKeepsLooksMergesAndWidths();
+    void fittedWidthsFollowTheLongestText();
+    void overlongTextIsCutToExcelsLimit();
+    void unwritablePathsGiveASpanishMessageAndLoseNothing();
+    void suffixIsAddedWhenMissing();
+    void unreadableFilesAreReported();
+    void damagedPackagesAreReportedNotCrashedOn();
+    void passwordProtectedWorkbooksAreReported();
+    void legacyXlsIsRead();
+    void firstSheetOnlyAndUsedRange();
+    void datesAreWrittenAndReadAsDates();
+    void excelDateTexts_data();
+    void excelDateTexts();
+    void escapeLikeTextsSurvive();
+    void overlappingMergesAreRefused();
+    void workbookFromAnotherWriterIsRead();
+};
+
+void TestXlsx::typedValue_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("number");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("phone") << "34600123456" << true << 34600123456.0;
+    QTest::newRow("decimal") << "0.5" << true << 0.5;
+    QTest::newRow("negative") << "-12" << true << -12.0;
+    QTest::newRow("leading zero") << "0034600123456" << false << 0.0;
+    QTest::newRow("plus sign") << "+34600123456" << false << 0.0;
+    QTest::newRow("16 digits") << "1234567890123456" << false << 0.0;
+    QTest::newRow("comma decimal") << "1,5" << false << 0.0;
+    QTest::newRow("formula") << "=SUMA(A1:A3)" << false << 0.0;
+    QTest::newRow("unknown credits") << "???" << false << 0.0;
+    QTest::newRow("blank") << " " << false << 0.0;
+    QTest::newRow("date") << "2024-05-01 09:00" << false << 0.0;
+}
+
+void TestXlsx::typedValue()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, number);
+    QFETCH(double, expected);
+    const Value v = xlsx::typedValue(text);
+    QCOMPARE(std::holds_alternative<double>(v), number);
+    if (number)
+        QCOMPARE(std::get<double>(v), expected);
+    else
+        QCOMPARE(std::get<QString>(v), text);
+}
+
+void TestXlsx::vbColoursAreBlueGreenRed()
+{
+    QCOMPARE(fromVbColour(255), Rgb(0xFF0000));
+    QCOMPARE(fromVbColour(65280), Rgb(0x00FF00));
+    QCOMPARE(fromVbColour(16711680), Rgb(0x0000FF));
+}
+
+void TestXlsx::columnNames()
+{
+    QCOMPARE(columnName(1), QStringLiteral("A"));
+    QCOMPARE(columnName(12), QStringLiteral("L"));
+    QCOMPARE(columnName(26), QStringLiteral("Z"));
+    QCOMPARE(columnName(27), QStringLiteral("AA"));
+    QCOMPARE(columnName(0), QString());
+}
+
+void TestXlsx::roundTripKeepsTextsAndNumbers()
+{
+    testing::TempHome home;
+    const QString longText = QStringLiteral("Mañana, «oferta» de O'Donnell: ").repeated(200);
+    Sheet sheet(QStringLiteral("Listado Historial"));
+    sheet.setText(1, 1, QStringLiteral("Teléfono"));
+    sheet.setText(1, 2, QStringLiteral("Ñandú \"comillas\" y 'apóstrofos' & <etiquetas>"));
+    sheet.setText(2, 1, longText);
+    sheet.setTyped(2, 2, QStringLiteral("34600123456"));
+    sheet.setTyped(3, 2, QStringLiteral("0034600123456"));
+    sheet.setTyped(4, 2, QStringLiteral("1.5"));
+    sheet.setTyped(5, 2, QStringLiteral("=HIPERVINCULO(\"x\")"));
+    sheet.setText(6, 3, QStringLiteral("  espacios al borde  "));
+    sheet.setText(7, 1, QStringLiteral("línea 1\nlínea 2\ttab\x01"));
+    sheet.setNumber(8, 1, 1234567.25);
+    Sheet second(QStringLiteral("Otra"));
+    second.setText(1, 1, QStringLiteral("€ y 漢字"));
+
+    const QString path = home.file(QStringLiteral("ida y vuelta.xlsx"));
+    const SaveResult saved = save(path, {sheet, second});
+    QVERIFY2(saved.ok(), qPrintable(saved.detail));
+
+    const ReadBook book = readWorkbook(path);
+    QVERIFY2(book.ok(), qPrintable(book.message));
+    QCOMPARE(book.sheets.size(), 2);
+    const ReadSheet &s = book.sheets.at(0);
+    QCOMPARE(s.name, QStringLiteral("Listado Historial"));
+    QCOMPARE(s.lastRow, 8);
+    QCOMPARE(s.lastColumn, 3);
+    QCOMPARE(s.text(1, 1), QStringLiteral("Teléfono"));
+    QCOMPARE(s.text(1, 2), QStringLiteral("Ñandú \"comillas\" y 'apóstrofos' & <etiquetas>"));
+    QCOMPARE(s.text(2, 1), longText);
+    QCOMPARE(s.cell(2, 2)->kind, ReadCell::Kind::Number);
+    QCOMPARE(s.text(2, 2), QStringLiteral("34600123456"));
+    QCOMPARE(s.cell(2, 2)->style.numberFormat, QStringLiteral("0"));
+    QCOMPARE(s.cell(3, 2)->kind, ReadCell::Kind::Text);
+    QCOMPARE(s.text(3, 2), QStringLiteral("0034600123456"));
+    QCOMPARE(s.cell(4, 2)->number, 1.5);
+    QCOMPARE(s.text(5, 2), QStringLiteral("=HIPERVINCULO(\"x\")"));
+    QCOMPARE(s.cell(5, 2)->kind, ReadCell::Kind::Text);
+    QCOMPARE(s.text(6, 3), QStringLiteral("  espacios al borde  "));
+    QCOMPARE(s.text(7, 1), QStringLiteral("línea 1\nlínea 2\ttab\x01"));
+    QCOMPARE(s.text(8, 1), QStringLiteral("1234567.25"));
+    QCOMPARE(book.sheets.at(1).text(1, 1), QStringLiteral("€ y 漢字"));
+}
+
+void TestXlsx::roundTripKeepsLooksMergesAndWidths()
+{
+    testing::TempHome home;
+    Sheet sheet;
+    sheet.setText(2, 2, QStringLiteral("Título"));
+    sheet.style(2, 2) = Style{.fontSize = 18, .fontColour = fromVbColour(255), .align = HAlign::Center};
+    sheet.merge({2, 2, 2, 11});
+    sheet.setText(3, 3, QStringLiteral("Confirmado"));
+    sheet.style(3, 3).fontColour = 0x00FF00;
+    sheet.style(3, 3).bold = true;
+    sheet.setText(4, 3, QStringLiteral("Relleno"));
+    sheet.style(4, 3).fill = 0xFFCC77;
+    sheet.setAllBorders({3, 2, 4, 4}, Line::Thin);
+    sheet.style(4, 4).borders.bottom = Line::Medium;
+    sheet.style(4, 5).align = HAlign::Right;
+    sheet.setColumnWidth(5, 21);
+
+    const QString path = home.file(QStringLiteral("formatos.xlsx"));
+    QVERIFY(save(path, {sheet}).ok());
+    const ReadBook book = readWorkbook(path);
+    QVERIFY2(book.ok(), qPrintable(book.message));
+    const ReadSheet &s = book.sheets.at(0);
+
+    QCOMPARE(s.merges, QList<Range>{Range(2, 2, 2, 11)});
+    QCOMPARE(s.text(2, 2), QStringLiteral("Título"));
+    QCOMPARE(s.cell(2, 2)->style.fontSize, 18.0);
+    QCOMPARE(s.cell(2, 2)->style.fontColour, std::optional<Rgb>(0xFF0000));
+    QCOMPARE(s.cell(2, 2)->style.align, HAlign::Center);
+    QVERIFY(s.cell(2, 11));     // the merged cells are there, blank
+    QVERIFY(s.cell(3, 3)->style.bold);
+    QCOMPARE(s.cell(3, 3)->style.fontColour, std::optional<Rgb>(0x00FF00));
+    QCOMPARE(s.cell(4, 3)->style.fill, std::optional<Rgb>(0xFFCC77));
+    QCOMPARE(s.cell(3, 2)->style.borders, (Borders{Line::Thin, Line::Thin, Line::Thin, Line::Thin}));
+    QCOMPARE(s.cell(4, 4)->style.borders.bottom, Line::Medium);
+    QCOMPARE(s.cell(4, 5)->style.align, HAlign::Right);
+    QVERIFY(!s.cell(4, 5)->style.bold);
+    QCOMPARE(s.widths.value(5), 21.0);      // as Excel shows it, without the padding it stores
+}
+
+void TestXlsx::fittedWidthsFollowTheLongestText()
+{
+    Sheet sheet;
+    sheet.setText(1, 1, QStringLiteral("corto"));
+    sheet.setText(2, 1, QStringLiteral("un texto bastante más largo"));
+    sheet.setText(1, 2, QStringLiteral("corto"));
+    sheet.style(1, 2).bold = true;
+    sheet.setTyped(1, 3, QStringLiteral("34600123456"));
+    sheet.setText(1, 4, QStringLiteral("x").repeated(1000));
+    sheet.setText(9, 1, QStringLiteral("fuera del rango ajustado, mucho más largo que los otros"));
+    sheet.setText(1, 5, QStringLiteral("título combinado larguísimo"));
+    sheet.merge({1, 5, 1, 6});
+    sheet.fitColumns(1, 5, 1, 8);
+
+    QCOMPARE(*sheet.columnWidth(1), widthFor(QStringLiteral("un texto bastante más largo"), {}));
+    QVERIFY(*sheet.columnWidth(2) > *sheet.columnWidth(3) - 6);  // bold widens
+    QVERIFY(*sheet.columnWidth(2) > widthFor(QStringLiteral("corto"), {}));
+    QCOMPARE(*sheet.columnWidth(3), widthFor(QStringLiteral("34600123456"), {}));
+    QCOMPARE(*sheet.columnWidth(4), kMaxColumnWidth);
+    QVERIFY(!sheet.columnWidth(5));     // merged cells do not widen a column
+    QVERIFY(widthFor(QStringLiteral("abc"), Style{.fontSize = 22}) > widthFor(QStringLiteral("abc"), {}) * 1.7);
+    QVERIFY(widthFor(QStringLiteral("漢字"), {}) > widthFor(QStringLiteral("ab"), {}));
+}
+
+void TestXlsx::overlongTextIsCutToExcelsLimit()
+{
+    testing::TempHome home;
+    Sheet sheet;
+    sheet.setText(1, 1, QStringLiteral("a").repeated(40000));
+    sheet.setText(1, 2, QStringLiteral("después"));
+    const QString path = home.file(QStringLiteral("largo.xlsx"));
+    QVERIFY(save(path, {sheet}).ok());
+    const ReadBook book = readWorkbook(path);
+    QVERIFY(book.ok());
+    QCOMPARE(book.sheets.at(0).text(1, 1).size(), 32767);
+    QCOMPARE(book.sheets.at(0).text(1, 2), QStringLiteral("después"));
+}
+
+void TestXlsx::unwritablePathsGiveASpanishMessageAndLoseNothing()
+{
+    testing::TempHome home;
+    Sheet sheet;
+    sheet.setText(1, 1, QStringLiteral("dato"));
+
+    const SaveResult missing = save(home.file(QStringLiteral("no existe/libro.xlsx")), {sheet});
+    QCOMPARE(missing.status, SaveResult::Status::FolderMissing);
+    QVERIFY(missing.message.startsWith(QStringLiteral("No se ha podido guardar el archivo")));
+    QVERIFY(missing.message.contains(QStringLiteral("no existe")));
+
+    QFile plain(home.file(QStringLiteral("nota.txt")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.write("contenido");
+    plain.close();
+    const SaveResult underFile = save(home.file(QStringLiteral("nota.txt/libro.xlsx")), {sheet});
+    QCOMPARE(underFile.status, SaveResult::Status::FolderMissing);
+
+    QVERIFY(QDir(home.path()).mkdir(QStringLiteral("carpeta.xlsx")));
+    const SaveResult onFolder = save(home.file(QStringLiteral("carpeta.xlsx")), {sheet});
+    QCOMPARE(onFolder.status, SaveResult::Status::NotWritable);
+    QVERIFY(onFolder.message.contains(QStringLiteral("no está abierto en otro programa")));
+    QVERIFY(QFileInfo(home.file(QStringLiteral("carpeta.xlsx"))).isDir());
+
+    // A workbook replaced by a new save is replaced whole; no scratch file is left beside it.
+    const QString path = home.file(QStringLiteral("libro.xlsx"));
+    QVERIFY(save(path, {sheet}).ok());
+    sheet.setText(1, 1, QStringLiteral("nuevo"));
+    QVERIFY(save(path, {sheet}).ok());
+    QCOMPARE(readWorkbook(path).sheets.at(0).text(1, 1), QStringLiteral("nuevo"));
+    const QStringList left = QDir(home.path()).entryList(QDir::Files | QDir::Hidden);
+    QCOMPARE(left, (QStringList{QStringLiteral("libro.xlsx"), QStringLiteral("nota.txt")}));
+    QCOMPARE(plain.size(), 9);
+}
+
+void TestXlsx::suffixIsAddedWhenMissing()
+{
+    QCOMPARE(withXlsxSuffix(QStringLiteral("/tmp/envios")), QStringLiteral("/tmp/envios.xlsx"));
+    QCOMPARE(withXlsxSuffix(QStringLiteral("/tmp/envios.XLSX")), QStringLiteral("/tmp/envios.XLSX"));
+    QCOMPARE(withXlsxSuffix(QString()), QString());
+}
+
+void TestXlsx::unreadableFilesAreReported()
+{
+    testing::TempHome home;
+    const ReadBook missing = readWorkbook(home.file(QStringLiteral("nada.xlsx")));
+    QCOMPARE(missing.status, ReadBook::Status::NotFound);
+    QVERIFY(missing.message.startsWith(QStringLiteral("No se encuentra el archivo")));
+
+    QFile junk(home.file(QStringLiteral("roto.xlsx")));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write("PK\x03\x04 esto no es un zip");
+    junk.close();
+    const ReadBook broken = readWorkbook(junk.fileName());
+    QCOMPARE(broken.status, ReadBook::Status::Unreadable);
+    QVERIFY(broken.message.contains(QStringLiteral("no es un libro de Excel válido")));
+
+    QFile text(home.file(QStringLiteral("texto.xls")));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("nombre;telefono\n");
+    text.close();
+    QCOMPARE(readWorkbook(text.fileName()).status, ReadBook::Status::Unreadable);
+}
+
+void TestXlsx::damagedPackagesAreReportedNotCrashedOn()
+{
+    testing::TempHome home;
+    Sheet sheet;
+    sheet.setText(1, 1, QStringLiteral("Nombre"));
+    sheet.setText(2, 1, QStringLiteral("x").repeated(5000));
+    const QString good = home.file(QStringLiteral("bueno.xlsx"));
+    QVERIFY(save(good, {sheet}).ok());
+    const QByteArray whole = readFile(good);
+    QVERIFY(whole.size() > 1000);
+
+    // Cut short at several places, and with bytes overwritten in the middle: always a status.
+    int n = 0;
+    for (const qsizetype cut : {qsizetype(4), qsizetype(30), whole.size() / 3, whole.size() / 2, whole.size() - 22,
+                                whole.size() - 1}) {
+        const QString path = home.file(QStringLiteral("cortado%1.xlsx").arg(++n));
+        writeFile(path, whole.left(cut));
+        const ReadBook book = readWorkbook(path);
+        QVERIFY2(!book.ok(), qPrintable(QString::number(cut)));
+        QCOMPARE(book.status, ReadBook::Status::Unreadable);
+        QVERIFY(!book.message.isEmpty());
+    }
+    for (qsizetype at = 40; at < whole.size() - 40; at += whole.size() / 7) {
+        QByteArray damaged = whole;
+        for (qsizetype i = at; i < at + 32; ++i)
+            damaged[i] = char(0xA5);
+        const QString path = home.file(QStringLiteral("danado%1.xlsx").arg(++n));
+        writeFile(path, damaged);
+        const ReadBook book = readWorkbook(path);
+        // A hit outside every compressed part may leave the workbook readable; it must not crash.
+        QVERIFY(book.ok() || !book.message.isEmpty());
+    }
+
+    // A real zip that is no workbook, and one whose sheet is not well-formed XML.
+    QString why;
+    if (!runPython(QStringLiteral("import sys, zipfile\n"
+                                  "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                                  "    z.writestr('leeme.txt', 'hola')\n"
+                                  "with zipfile.ZipFile(sys.argv[2], 'w') as z, zipfile.ZipFile(sys.argv[3]) as g:\n"
+                                  "    for i in g.infolist():\n"
+                                  "        data = g.read(i.filename)\n"
+                                  "        if i.filename.endswith('sheet1.xml'):\n"
+                                  "            data = data[:len(data) // 2]\n"
+                                  "        z.writestr(i, data)\n"),
+                   {home.file(QStringLiteral("otro.zip")), home.file(QStringLiteral("xml.xlsx")), good}, why))
+        QSKIP(qPrintable(why));
+    QCOMPARE(readWorkbook(home.file(QStringLiteral("otro.zip"))).status, ReadBook::Status::Unreadable);
+    QCOMPARE(readWorkbook(home.file(QStringLiteral("xml.xlsx"))).status, ReadBook::Status::Unreadable);
+
+    // A folder and an empty file.
+    QCOMPARE(readWorkbook(home.path()).status, ReadBook::Status::NotFound);
+    writeFile(home.file(QStringLiteral("vacio.xlsx")), {});
+    QCOMPARE(readWorkbook(home.file(QStringLiteral("vacio.xlsx"))).status, ReadBook::Status::Unreadable);
+}
+
+void TestXlsx::passwordProtectedWorkbooksAreReported()
+{
+    testing::TempHome home;
+    const QString longText = QStringLiteral("texto largo ").repeated(500);
+    const QByteArray xls = xlstest::xlsFile({{QStringLiteral("Hoja1"), {{0, 0, longText}}}}, true);
+    QVERIFY(!xls.isEmpty());
+    writeFile(home.file(QStringLiteral("clave.xls")), xls);
+    const ReadBook protectedXls = readWorkbook(home.file(QStringLiteral("clave.xls")));
+    QCOMPARE(protectedXls.status, ReadBook::Status::Protected);
+    QVERIFY(protectedXls.message.contains(QStringLiteral("protegido con contraseña")));
+
+    // Excel saves an .xlsx with a password to open as a compound file with an encrypted package.
+    const QByteArray xlsx = xlstest::compoundFile(QStringLiteral("EncryptedPackage"), QByteArray(6000, '\x5A'));
+    QVERIFY(!xlsx.isEmpty());
+    writeFile(home.file(QStringLiteral("clave.xlsx")), xlsx);
+    QCOMPARE(readWorkbook(home.file(QStringLiteral("clave.xlsx"))).status, ReadBook::Status::Protected);
+
+    // A compound file that is neither: unreadable.
+    writeFile(home.file(QStringLiteral("word.doc")),
+              xlstest::compoundFile(QStringLiteral("WordDocument"), QByteArray(6000, '\x11')));
+    QCOMPARE(readWorkbook(home.file(QStringLiteral("word.doc"))).status, ReadBook::Status::Unreadable);
+}
+
+void TestXlsx::legacyXlsIsRead()
+{
+    testing::TempHome home;
+    const QString longText = QStringLiteral("texto largo ").repeated(500);
+    const QByteArray file = xlstest::xlsFile({
+        {QStringLiteral("Contactos"),
+         {{0, 0, QStringLiteral("Nombre")}, {0, 1, QStringLiteral("Teléfono")},
+          {1, 0, QStringLiteral("José O'Donnell")}, {1, 1, 34600123456.0},
+          {2, 0, QStringLiteral("Ana \"la Ñ\"")}, {2, 1, 0.5},
+          {3, 2, longText}}},
+        {QStringLiteral("Segunda"), {{0, 0, QStringLiteral("otra hoja")}}},
+    });
+    QVERIFY(!file.isEmpty());
+    QFile out(home.file(QStringLiteral("antiguo.xls")));
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(file);
+    out.close();
+
+    const ReadBook book = readWorkbook(out.fileName());
+    QVERIFY2(book.ok(), qPrintable(book.message));
+    QCOMPARE(book.sheets.size(), 2);
+    const ReadSheet &s = book.sheets.at(0);
+    QCOMPARE(s.name, QStringLiteral("Contactos"));
+    QCOMPARE(s.lastRow, 4);
+    QCOMPARE(s.lastColumn, 3);
+    QCOMPARE(s.text(1, 2), QStringLiteral("Teléfono"));
+    QCOMPARE(s.text(2, 1), QStringLiteral("José O'Donnell"));
+    QCOMPARE(s.text(2, 2), QStringLiteral("34600123456"));
+    QCOMPARE(s.cell(2, 2)->kind, ReadCell::Kind::Number);
+    QCOMPARE(s.text(3, 1), QStringLiteral("Ana \"la Ñ\""));
+    QCOMPARE(s.text(3, 2), QStringLiteral("0.5"));
+    QCOMPARE(s.text(4, 3), longText);
+    QCOMPARE(book.sheets.at(1).name, QStringLiteral("Segunda"));
+    QCOMPARE(book.sheets.at(1).text(1, 1), QStringLiteral("otra hoja"));
+}
+
+void TestXlsx::firstSheetOnlyAndUsedRange()
+{
+    testing::TempHome home;
+    Sheet first(QStringLiteral("Primera"));
+    first.setText(3, 3, QStringLiteral("C3"));
+    first.setText(7, 5, QStringLiteral("E7"));
+    first.style(9, 9).bold = true;      // a formatted blank is not part of the used range
+    Sheet second(QStringLiteral("Segunda"));
+    second.setText(1, 1, QStringLiteral("otra"));
+    const QString path = home.file(QStringLiteral("rango.xlsx"));
+    QVERIFY(save(path, {first, second}).ok());
+
+    const ReadBook book = readWorkbook(path, ReadScope::FirstSheet);
+    QVERIFY2(book.ok(), qPrintable(book.message));
+    QCOMPARE(book.sheets.size(), 1);
+    const ReadSheet &s = book.sheets.at(0);
+    QCOMPARE(s.firstRow, 3);
+    QCOMPARE(s.firstColumn, 3);
+    QCOMPARE(s.lastRow, 7);
+    QCOMPARE(s.lastColumn, 5);
+    QCOMPARE(s.text(4, 4), QString());
+    QVERIFY(!s.cell(4, 4));
+
+    const QString longText = QStringLiteral("texto largo ").repeated(500);
+    const QString xls = home.file(QStringLiteral("rango.xls"));
+    writeFile(xls, xlstest::xlsFile({{QStringLiteral("A"), {{2, 1, longText}}}, {QStringLiteral("B"), {{0, 0, 1.0}}}}));
+    const ReadBook old = readWorkbook(xls, ReadScope::FirstSheet);
+    QVERIFY2(old.ok(), qPrintable(old.message));
+    QCOMPARE(old.sheets.size(), 1);
+    QCOMPARE(old.sheets.at(0).firstRow, 3);
+    QCOMPARE(old.sheets.at(0).firstColumn, 2);
+}
+
+void TestXlsx::datesAreWrittenAndReadAsDates()
+{
+    testing::TempHome home;
+    Sheet sheet;
+    sheet.setDate(1, 1, QDate(1980, 2, 29));
+    sheet.setDate(2, 1, QDate(2024, 12, 31), QStringLiteral("yyyy-mm-dd"));
+    sheet.setDate(3, 1, QDate());
+    QCOMPARE(excelSerial(QDate(1900, 1, 1)), 1.0);
+    QCOMPARE(excelSerial(QDate(1900, 3, 1)), 61.0);
+    QCOMPARE(excelSerial(QDate(2024, 1, 1)), 45292.0);
+    const QString path = home.file(QStringLiteral("fechas.xlsx"));
+    QVERIFY(save(path, {sheet}).ok());
+    const ReadBook book = readWorkbook(path);
+    QVERIFY(book.ok());
+    const ReadSheet &s = book.sheets.at(0);
+    QCOMPARE(s.cell(1, 1)->kind, ReadCell::Kind::Date);
+    QCOMPARE(s.text(1, 1), QStringLiteral("29/02/1980"));
+    QCOMPARE(s.cell(1, 1)->style.numberFormat, QStringLiteral("dd/mm/yyyy"));
+    QCOMPARE(s.text(2, 1), QStringLiteral("31/12/2024"));
+    QVERIFY(!s.cell(3, 1) || s.cell(3, 1)->kind == ReadCell::Kind::Empty);
+}
+
+void TestXlsx::excelDateTexts_data()
+{
+    QTest::addColumn<double>("serial");
+    QTest::addColumn<bool>("system1904");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("first day") << 1.0 << false << "01/01/1900";
+    QTest::newRow("before the phantom day") << 59.0 << false << "28/02/1900";
+    QTest::newRow("after the phantom day") << 61.0 << false << "01/03/1900";
+    QTest::newRow("modern") << 45292.0 << false << "01/01/2024";
+    QTest::newRow("with time") << 45292.75 << false << "01/01/2024 18:00:00";
+    QTest::newRow("rounds to midnight") << 45292.9999999 << false << "02/01/2024";
+    QTest::newRow("1904 system") << 0.0 << true << "01/01/1904";
+    QTest::newRow("negative") << -5.0 << false << "-5";
+    QTest::newRow("beyond 9999") << 3e6 << false << "3000000";
+}
+
+void TestXlsx::excelDateTexts()
+{
+    QFETCH(double, serial);
+    QFETCH(bool, system1904);
+    QFETCH(QString, text);
+    QCOMPARE(excelDateText(serial, system1904), text);
+}
+
+void TestXlsx::escapeLikeTextsSurvive()
+{
+    testing::TempHome home;
+    Sheet sheet;
+    sheet.setText(1, 1, QStringLiteral("código _x0041_ literal"));
+    sheet.setText(1, 2, QStringLiteral("_x00"));
+    const QString path = home.file(QStringLiteral("escape.xlsx"));
+    QVERIFY(save(path, {sheet}).ok());
+    const ReadBook book = readWorkbook(path);
+    QVERIFY(book.ok());
+    QCOMPARE(book.sheets.at(0).text(1, 1), QStringLiteral("código _x0041_ literal"));
+    QCOMPARE(book.sheets.at(0).text(1, 2), QStringLiteral("_x00"));
+}
+
+void TestXlsx::overlappingMergesAreRefused()
+{
+    Sheet sheet;
+    QVERIFY(sheet.merge({2, 2, 2, 11}));
+    QVERIFY(!sheet.merge({2, 5, 3, 5}));
+    QVERIFY(!sheet.merge({4, 4, 4, 4}));
+    QVERIFY(!sheet.merge({5, 5, 4, 6}));
+    QVERIFY(sheet.merge({3, 2, 3, 11}));
+    QCOMPARE(sheet.merges().size(), 2);
+}
+
+void TestXlsx::workbookFromAnotherWriterIsRead()
+{
+    // openpyxl writes inline strings, dates and sheets in its own way, as other programs do.
+    const QString python = QStringLiteral("/usr/bin/python3");
+    if (!QFileInfo(python).isExecutable())
+        QSKIP("no /usr/bin/python3");
+    testing::TempHome home;
+    const QString path = home.file(QStringLiteral("openpyxl.xlsx"));
+    const QString script = QStringLiteral(
+        "import sys, datetime, openpyxl\n"
+        "wb = openpyxl.Workbook()\n"
+        "ws = wb.active\n"
+        "ws.title = 'Agenda'\n"
+        "ws['A1'] = 'Nombre'\n"
+        "ws['B1'] = 'Teléfono'\n"
+        "ws['A2'] = \"María O'Neill\"\n"
+        "ws['B2'] = 34600123456\n"
+        "ws['C2'] = datetime.date(1980, 2, 29)\n"
+        "ws['D5'] = True\n"
+        "wb.create_sheet('Vacía')\n"
+        "wb.save(sys.argv[1])\n");
+    QProcess process;
+    process.start(python, {QStringLiteral("-c"), script, path});
+    QVERIFY(process.waitForFinished(60000));
+    if (process.exitCode() != 0)
+        QSKIP(qPrintable(QStringLiteral("openpyxl not usable: ") + QString::fromUtf8(process.readAllStandardError())));
+
+    const ReadBook book = readWorkbook(path);
+    QVERIFY2(book.ok(), qPrintable(book.message));
+    QCOMPARE(book.sheets.size(), 2);
+    const ReadSheet &s = book.sheets.at(0);
+    QCOMPARE(s.name, QStringLiteral("Agenda"));
+    QCOMPARE(s.lastRow, 5);
+    QCOMPARE(s.lastColumn, 4);
+    QCOMPARE(s.text(1, 2), QStringLiteral("Teléfono"));
+    QCOMPARE(s.text(2, 1), QStringLiteral("María O'Neill"));
+    QCOMPARE(s.text(2, 2), QStringLiteral("34600123456"));
+    QCOMPARE(s.cell(2, 3)->kind, ReadCell::Kind::Date);
+    QCOMPARE(s.text(2, 3), QStringLiteral("29/02/1980"));
+    QCOMPARE(s.cell(5, 4)->kind, ReadCell::Kind::Boolean);
+    QCOMPARE(book.sheets.at(1).name, QStringLiteral("Vacía"));
+    QCOMPARE(book.sheets.at(1).lastRow, 0);
+}
+
+QTEST_GUILESS_MAIN(TestXlsx)
+#include "test_xlsx.moc"
