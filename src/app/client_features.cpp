@@ -1,5 +1,6 @@
 #include "app/client_features.h"
 
+#include "automation/automation_controller.h"
 #include "history/view/history_feature.h"
 #include "history/view/history_panel.h"
 #include "sending/panel/send_panel_controller.h"
@@ -18,13 +19,18 @@ ClientFeatures::ClientFeatures(startup::AppContext &context, startup::Form1 &for
       m_templates(std::make_unique<sending::TemplatesPanel>(context.conexion, context.prompter)),
       m_templatePicker(std::make_unique<sending::TemplatePickerLauncher>(
           context.conexion, context.prompter, *m_templates, form1.sendPanel().Text1())),
-      m_sendPanel(std::make_unique<sending::SendPanelController>(form1.sendPanel(), context, this, this))
+      m_sendPanel(std::make_unique<sending::SendPanelController>(form1.sendPanel(), context, this, this)),
+      m_automation(std::make_unique<automation::AutomationController>(context, *m_sendPanel))
 {
     // The history asks the gateway with the same account copies the main window keeps.
     m_history->setAccountSource([&form1] { return history::Account{form1.usuario_login(), form1.usuario_pass()}; });
     // The send command re-reads the account row; the main window's copies follow it.
     QObject::connect(m_sendPanel.get(), &sending::SendPanelController::credencialesLeidas, &form1,
                      &startup::Form1::setCredentials);
+    // The watched file's checks read the account row too; its start/stop item is the main menu's.
+    QObject::connect(m_automation.get(), &automation::AutomationController::credencialesLeidas, &form1,
+                     &startup::Form1::setCredentials);
+    m_automation->setMenuItem(form1.menuAction(QStringLiteral("mnuAutomatizar_Comenzar")));
 }
 
 // The windows go before the connection they read; the main window outlives this object.
@@ -36,6 +42,7 @@ startup::Subsystems ClientFeatures::subsystems()
     parts.lists = this;
     parts.windows = this;
     parts.panels = this;
+    parts.automation = m_automation.get();
     parts.quote = &m_sendPanel->balanceQuote();
     return parts;
 }
@@ -62,13 +69,15 @@ bool ClientFeatures::plantillasVacias() const
 
 bool ClientFeatures::canOpen(startup::WindowId id) const
 {
-    return id == startup::WindowId::Form11;
+    return id == startup::WindowId::Form11 || id == startup::WindowId::Form16;
 }
 
 void ClientFeatures::open(startup::WindowId id)
 {
     if (id == startup::WindowId::Form11)
         m_templatePicker->open();
+    else if (id == startup::WindowId::Form16)
+        m_automation->openSettings();
 }
 
 QWidget *ClientFeatures::historyPanel()

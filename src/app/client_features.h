@@ -8,6 +8,9 @@ namespace startup {
 class Form1;
 struct AppContext;
 }
+namespace automation {
+class AutomationController;
+}
 namespace history {
 class HistoryFeature;
 }
@@ -53,6 +56,8 @@ private:
     std::unique_ptr<sending::TemplatesPanel> m_templates;
     std::unique_ptr<sending::TemplatePickerLauncher> m_templatePicker;
     std::unique_ptr<sending::SendPanelController> m_sendPanel;
+    // Feeds the send panel's queue, so it goes before the panel.
+    std::unique_ptr<automation::AutomationController> m_automation;
 };
 
 } // namespace app

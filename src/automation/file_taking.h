@@ -1,0 +1,32 @@
+#pragma once
+
+#include "automation/watched_file.h"
+
+#include <QDateTime>
+#include <QString>
+
+// Taking the watched file: read it, keep the time-stamped copy beside it, delete it. The file is
+// deleted only once what was read is safely copied and is all the file holds; on any failure it
+// stays where it is, nothing is queued, and the next check tries again.
+namespace automation {
+
+enum class TomaEstado {
+    Tomado,        // read, copied and deleted: the entries may be queued
+    NoLegible,     // could not be opened or read (still being written, locked, not a file)
+    NoArchivado,   // the copy could not be written
+    EnEscritura,   // the file changed while it was being taken
+    NoBorrado      // copied but could not be deleted
+};
+
+struct Toma {
+    TomaEstado estado = TomaEstado::NoLegible;
+    Lectura lectura;     // filled when Tomado
+    QString archivado;   // the copy's path
+};
+
+Toma tomarArchivo(const QString &archivo, const QString &delimitador, const QDateTime &ahora);
+
+// The error log's text for a failed take (without time stamp or line end); empty for Tomado.
+QString textoToma(const Toma &toma, const QString &archivo);
+
+} // namespace automation

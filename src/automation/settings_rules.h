@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The settings window's rules without the window: which intervals it offers, when "Guardar" may be
+// pressed, how the path box is filled from the folder and file lists.
+namespace automation {
+
+// The check intervals offered, in minutes; kMinutosInicial is selected when the window opens.
+QStringList minutosOfrecidos();
+inline constexpr int kMinutosInicial = 2; // "15"
+
+// The path box's text when nothing is stored yet.
+QString rutaPorDefecto();
+
+// True when the file name (after the last folder separator) has an extension.
+bool tieneExtension(const QString &ruta);
+
+// A folder chosen in the folder list, as the path box shows it: ending in one separator.
+QString rutaDeCarpeta(const QString &carpeta);
+// A file clicked in the file list, within its folder.
+QString rutaDeArchivo(const QString &carpeta, const QString &nombre);
+
+// The path as typed, with the platform's folder separators.
+QString conSeparadoresNativos(const QString &ruta);
+
+// A separator is one to five characters, and never exactly ",": the numbers use that.
+bool delimitadorValido(const QString &delimitador);
+
+// A help text with the product word replaced by the brand's name.
+QString conMarca(const QString &texto);
+
+} // namespace automation

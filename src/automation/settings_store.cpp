@@ -1,0 +1,37 @@
+#include "automation/settings_store.h"
+
+namespace automation {
+
+std::optional<Ajustes> leerAjustes(db::Connection &conexion)
+{
+    const std::vector<db::Row> rows = conexion.select(
+        QStringLiteral("SELECT minutos, delimitador, archivo, activo FROM Automatizado ORDER BY sid LIMIT 1"));
+    if (rows.empty())
+        return std::nullopt;
+    const db::Row &row = rows.front();
+    return Ajustes{row.value(0).toString(), row.value(1).toString(), row.value(2).toString(),
+                   row.value(3).toString()};
+}
+
+db::Result guardarAjustes(db::Connection &conexion, const QString &minutos, const QString &delimitador,
+                          const QString &archivo)
+{
+    db::Transaction transaction(conexion);
+    db::Result result = conexion.execute(QStringLiteral("DELETE FROM Automatizado"));
+    if (!result.ok())
+        return result;
+    result = conexion.execute(
+        QStringLiteral("INSERT INTO Automatizado (minutos, delimitador, archivo, activo) VALUES (?1, ?2, ?3, ?4)"),
+        {minutos, delimitador, archivo, QStringLiteral("0")});
+    if (!result.ok())
+        return result;
+    return transaction.commit();
+}
+
+db::Result marcarActivo(db::Connection &conexion, bool activo)
+{
+    return conexion.execute(QStringLiteral("UPDATE Automatizado SET activo = ?1"),
+                            {activo ? QStringLiteral("1") : QStringLiteral("0")});
+}
+
+} // namespace automation

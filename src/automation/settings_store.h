@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/db/connection.h"
+
+#include <QString>
+
+#include <optional>
+
+// The one row of `Automatizado`: what to watch, how often, which separator, and whether automated
+// sending is switched on.
+namespace automation {
+
+struct Ajustes {
+    QString minutos;
+    QString delimitador;
+    QString archivo;
+    QString activo;
+};
+
+// The row (the first, should an old file hold more); nothing without one.
+std::optional<Ajustes> leerAjustes(db::Connection &conexion);
+
+// Replaces the row with a new one, stopped (`activo` "0"). All or nothing: when the new row cannot
+// be written the old one stays.
+db::Result guardarAjustes(db::Connection &conexion, const QString &minutos, const QString &delimitador,
+                          const QString &archivo);
+
+db::Result marcarActivo(db::Connection &conexion, bool activo);
+
+} // namespace automation

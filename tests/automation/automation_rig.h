@@ -1,0 +1,111 @@
+#pragma once
+
+#include "automation/automation_controller.h"
+#include "gateway-sim/gateway_simulator.h"
+#include "platform/db/connection.h"
+#include "platform/net/gateway_channel.h"
+#include "platform/ui/busy_cursor.h"
+#include "sending/panel/send_panel_controller.h"
+#include "startup/app_context.h"
+#include "startup/database/schema.h"
+#include "startup/main_window/send_panel_view.h"
+#include "support/recording_shell.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QPushButton>
+
+#include <memory>
+
+// A send panel and the automation on top of it, with their own program folder, database and
+// gateway simulator; the watched file lives in its own folder below the program folder.
+namespace testing {
+
+struct AutomationRig {
+    explicit AutomationRig(bool conCuenta = true)
+    {
+        sim.start();
+        sim.addAccount(QStringLiteral("usu"), QStringLiteral("secreto"), 100.0);
+        sim.approveSender(QStringLiteral("usu"), QStringLiteral("Tienda"));
+        qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
+        conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
+        startup::createSchema(conexion);
+        if (conCuenta)
+            conexion.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
+                                            "VALUES (?1,?2,?3,?4,?5,?6)"),
+                             {QStringLiteral("usu"), QStringLiteral("secreto"), QStringLiteral("0"),
+                              QStringLiteral("100"), QStringLiteral("GMT +01:00"), QStringLiteral("Preguntar")});
+        QDir(home.path()).mkdir(QStringLiteral("entrada"));
+        context = std::make_unique<startup::AppContext>(
+            startup::AppContext{conexion, prompter, shell, busy, network, home.path()});
+        view = std::make_unique<startup::SendPanelView>();
+        view->Combo1()->addItems({QStringLiteral("Tienda")});
+        view->Combo1()->setCurrentIndex(0);
+        panel = std::make_unique<sending::SendPanelController>(*view, *context);
+        panel->sendChannel().setTimeout(std::chrono::milliseconds(5000));
+        panel->quoteChannel().setTimeout(std::chrono::milliseconds(5000));
+        automation = std::make_unique<automation::AutomationController>(*context, *panel);
+        comenzar = std::make_unique<QAction>(QStringLiteral("Comenzar"));
+        automation->setMenuItem(comenzar.get());
+        automation->setClock([this] { return ahora; });
+    }
+    ~AutomationRig()
+    {
+        automation.reset();
+        panel.reset();
+        view.reset();
+        sim.stop();
+        qunsetenv("BRISANTA_URL_BASE");
+    }
+    AutomationRig(const AutomationRig &) = delete;
+    AutomationRig &operator=(const AutomationRig &) = delete;
+
+    QString watched() const { return home.file(QStringLiteral("entrada/Enviar_SMS.txt")); }
+    QString inbox(const QString &name) const { return home.file(QStringLiteral("entrada/") + name); }
+
+    void settings(const QString &minutos, const QString &delimitador = QStringLiteral("#"), QString archivo = {},
+                  const QString &activo = QStringLiteral("0"))
+    {
+        if (archivo.isEmpty())
+            archivo = watched();
+        conexion.execute(QStringLiteral("DELETE FROM Automatizado"));
+        conexion.execute(QStringLiteral("INSERT INTO Automatizado (minutos,delimitador,archivo,activo) VALUES (?1,?2,?3,?4)"),
+                         {minutos, delimitador, archivo, activo});
+    }
+
+    bool write(const QByteArray &bytes) const { return writeTo(watched(), bytes); }
+    static bool writeTo(const QString &path, const QByteArray &bytes)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+    static QByteArray read(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QByteArray errorLog() const { return read(home.file(QStringLiteral("error_auto.txt"))); }
+
+    QString scalar(const QString &sql) { return conexion.scalar(sql).toString(); }
+    int rows(const QString &table) { return conexion.scalar(QStringLiteral("SELECT count(*) FROM ") + table).toInt(); }
+
+    TempHome home;
+    sim::GatewaySimulator sim;
+    db::Connection conexion;
+    ScriptedPrompter prompter;
+    RecordingShell shell;
+    ui::BusyCursor busy;
+    QNetworkAccessManager network;
+    std::unique_ptr<startup::AppContext> context;
+    std::unique_ptr<startup::SendPanelView> view;
+    std::unique_ptr<sending::SendPanelController> panel;
+    std::unique_ptr<automation::AutomationController> automation;
+    std::unique_ptr<QAction> comenzar;
+    QDateTime ahora{QDate(2026, 12, 8), QTime(9, 5, 30)};
+};
+
+} // namespace testing

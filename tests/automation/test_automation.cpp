@@ -1,0 +1,449 @@
+#include "automation_rig.h"
+
+#include "automation/file_taking.h"
+#include "automation/watched_file.h"
+#include "platform/text/cp1252.h"
+
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(automation::Revision)
+
+// The watched file: its lines turned into queued sends, taking it (copy, delete), the timer's
+// checks and the sends reaching the gateway through the send road.
+class TestAutomation final : public QObject {
+    Q_OBJECT
+
+    static QStringList asText(const QList<automation::Entrada> &entradas)
+    {
+        QStringList out;
+        for (const automation::Entrada &e : entradas)
+            out.append(e.numeros + QLatin1Char('|') + e.mensaje);
+        return out;
+    }
+
+    // `count` distinct 11-digit numbers starting at `first`, joined by ",".
+    static QString numeros(int first, int count)
+    {
+        QStringList list;
+        for (int i = 0; i < count; ++i)
+            list.append(QStringLiteral("346%1").arg(first + i, 8, 10, QLatin1Char('0')));
+        return list.join(QLatin1Char(','));
+    }
+
+    static QStringList splitAll(const QList<automation::Entrada> &entradas)
+    {
+        QStringList all;
+        for (const automation::Entrada &e : entradas)
+            all.append(e.numeros.split(QLatin1Char(',')));
+        return all;
+    }
+
+    // Runs checks until one is not a mere countdown tick.
+    static automation::Revision check(testing::AutomationRig &rig)
+    {
+        automation::Revision r = automation::Revision::NoToca;
+        for (int i = 0; i < 100 && r == automation::Revision::NoToca; ++i)
+            r = rig.automation->Timer1_Timer();
+        return r;
+    }
+
+    static QStringList sentTo(const testing::AutomationRig &rig)
+    {
+        QStringList out;
+        for (const sim::SendRecord &send : rig.sim.sends()) {
+            QStringList numbers;
+            for (const sim::Recipient &r : send.recipients)
+                numbers.append(r.number);
+            out.append(numbers.join(QLatin1Char(',')) + QLatin1Char('|') + send.message);
+        }
+        return out;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { qRegisterMetaType<automation::Revision>(); }
+
+    // --- lines into the queue -----------------------------------------------------------------
+
+    void lines_data()
+    {
+        QTest::addColumn<QString>("delimitador");
+        QTest::addColumn<QStringList>("lineas");
+        QTest::addColumn<QStringList>("cola");
+        const QString h = QStringLiteral("#");
+        QTest::newRow("plain") << h << QStringList{QStringLiteral("600123456#Hola")}
+                               << QStringList{QStringLiteral("34600123456|Hola")};
+        QTest::newRow("noise and zeros") << h << QStringList{QStringLiteral("0034 600-12.34(56)#Hola#otro texto")}
+                                         << QStringList{QStringLiteral("34600123456|Hola")};
+        QTest::newRow("long delimiter") << QStringLiteral("##") << QStringList{QStringLiteral("600123456##Hola##x")}
+                                        << QStringList{QStringLiteral("34600123456|Hola")};
+        QTest::newRow("no delimiter") << h << QStringList{QStringLiteral("600123456 Hola")} << QStringList{};
+        QTest::newRow("short numbers") << h << QStringList{QStringLiteral("123456,12-34#Hola")} << QStringList{};
+        QTest::newRow("starts with 7") << h << QStringList{QStringLiteral("712345678#Hola")}
+                                       << QStringList{QStringLiteral("712345678|Hola")};
+        QTest::newRow("same message") << h
+                                      << QStringList{QStringLiteral("600000001#Hola"), QStringLiteral("600000002#Hola")}
+                                      << QStringList{QStringLiteral("34600000001,34600000002|Hola")};
+        QTest::newRow("file order") << h
+                                    << QStringList{QStringLiteral("600000001#B"), QStringLiteral("600000002#A"),
+                                                   QStringLiteral("600000003#B")}
+                                    << QStringList{QStringLiteral("34600000001,34600000003|B"),
+                                                   QStringLiteral("34600000002|A")};
+        QTest::newRow("case counts") << h
+                                     << QStringList{QStringLiteral("600000001#hola"), QStringLiteral("600000002#Hola")}
+                                     << QStringList{QStringLiteral("34600000001|hola"), QStringLiteral("34600000002|Hola")};
+        QTest::newRow("repeats once") << h
+                                      << QStringList{QStringLiteral("600000001,+34 600 000 001#A"),
+                                                     QStringLiteral("600000001,600000002#A")}
+                                      << QStringList{QStringLiteral("34600000001,34600000002|A")};
+        // Compared whole: the shorter number inside the longer one is another number.
+        QTest::newRow("not a substring") << h
+                                         << QStringList{QStringLiteral("34600123456#A"), QStringLiteral("3460012345#A")}
+                                         << QStringList{QStringLiteral("34600123456,3460012345|A")};
+        QTest::newRow("message as written") << h << QStringList{QStringLiteral("600000001# Hola, qué tal #x#y")}
+                                            << QStringList{QStringLiteral("34600000001| Hola, qué tal ")};
+        QTest::newRow("empty message") << h << QStringList{QStringLiteral("600000001#")}
+                                       << QStringList{QStringLiteral("34600000001|")};
+        QTest::newRow("digits only") << h << QStringList{QStringLiteral("6001e2345,&H1F00000#A")} << QStringList{};
+        QTest::newRow("blank lines") << h << QStringList{QString(), QStringLiteral("   "), QStringLiteral("600000001#A")}
+                                     << QStringList{QStringLiteral("34600000001|A")};
+    }
+    void lines()
+    {
+        QFETCH(QString, delimitador);
+        QFETCH(QStringList, lineas);
+        QFETCH(QStringList, cola);
+        QCOMPARE(asText(automation::agruparPorMensaje(lineas, delimitador).entradas), cola);
+    }
+
+    void fullEntryTakesNoMore()
+    {
+        const QString grande = numeros(0, 79); // 947 characters
+        const QString resto = numeros(100, 9);
+        const auto cola = automation::agruparPorMensaje(
+                              {grande + QStringLiteral("#A"), resto + QStringLiteral("#A")}, QStringLiteral("#"))
+                              .entradas;
+        QCOMPARE(asText(cola), (QStringList{grande + QStringLiteral("|A"), resto + QStringLiteral("|A")}));
+    }
+
+    void joinedListIsCutAtACommaPastTheLimit()
+    {
+        const QString primera = numeros(0, 67);  // 803 characters
+        const QString segunda = numeros(100, 25); // 299 characters
+        const auto cola = automation::agruparPorMensaje(
+                              {primera + QStringLiteral("#A"), segunda + QStringLiteral("#A")}, QStringLiteral("#"))
+                              .entradas;
+        QCOMPARE(cola.size(), 2);
+        const QString junto = primera + QLatin1Char(',') + segunda;
+        const qsizetype coma = junto.indexOf(QLatin1Char(','), 999);
+        QCOMPARE(cola[0].numeros, junto.left(coma));
+        QCOMPARE(cola[1].numeros, junto.mid(coma + 1));
+        QCOMPARE(cola[1].mensaje, QStringLiteral("A"));
+    }
+
+    // The last number runs across the limit to the end: no comma to cut at past it.
+    void longLastNumberIsNeitherLostNorRepeated()
+    {
+        const QString primera = numeros(0, 71); // 851 characters
+        const QString larga = QString(200, QLatin1Char('7'));
+        const auto cola = automation::agruparPorMensaje(
+                              {primera + QStringLiteral("#A"), larga + QStringLiteral("#A")}, QStringLiteral("#"))
+                              .entradas;
+        QStringList esperado = primera.split(QLatin1Char(','));
+        esperado.append(larga);
+        QCOMPARE(splitAll(cola), esperado);
+        QVERIFY(cola[0].numeros.size() <= automation::kLimiteEntrada);
+    }
+
+    void oneLongLineIsNeverDivided()
+    {
+        const QString larga = numeros(0, 120); // 1439 characters
+        const auto cola = automation::agruparPorMensaje({larga + QStringLiteral("#A")}, QStringLiteral("#")).entradas;
+        QCOMPARE(asText(cola), QStringList{larga + QStringLiteral("|A")});
+    }
+
+    void discardsAreKept()
+    {
+        const auto lectura = automation::agruparPorMensaje(
+            {QStringLiteral("sin separador"), QStringLiteral("123#corto"), QStringLiteral("600000001,abc#Hola")},
+            QStringLiteral("#"));
+        QCOMPARE(lectura.descartes.size(), 3);
+        QCOMPARE(automation::textoDescarte(lectura.descartes[0]),
+                 QStringLiteral("Línea sin separador, no enviada: sin separador"));
+        QCOMPARE(automation::textoDescarte(lectura.descartes[1]),
+                 QStringLiteral("Línea sin ningún número de teléfono válido, no enviada: 123#corto"));
+        QCOMPARE(automation::textoDescarte(lectura.descartes[2]),
+                 QStringLiteral("Número de teléfono no válido, no enviado: abc. Texto del mensaje: Hola"));
+    }
+
+    void encodingsAndLineEnds()
+    {
+        // Windows-1252, every kind of line end, no end after the last line.
+        const QByteArray ansi = "600000001#Ca\xF1" "a\r\n600000002#\x80 5\n600000003#x\r600000004#y";
+        QCOMPARE(automation::lineasDelArchivo(ansi),
+                 (QStringList{QStringLiteral("600000001#Caña"), QStringLiteral("600000002#€ 5"),
+                              QStringLiteral("600000003#x"), QStringLiteral("600000004#y")}));
+        // UTF-8 with a byte-order mark: the first line's number is not lost to it.
+        const QByteArray utf8 = "\xEF\xBB\xBF" "600000001#Caña\r\n";
+        const QStringList lineas = automation::lineasDelArchivo(utf8);
+        QCOMPARE(lineas, QStringList{QStringLiteral("600000001#Caña")});
+        QCOMPARE(asText(automation::agruparPorMensaje(lineas, QStringLiteral("#")).entradas),
+                 QStringList{QStringLiteral("34600000001|Caña")});
+        QVERIFY(automation::lineasDelArchivo(QByteArray()).isEmpty());
+    }
+
+    void archiveName()
+    {
+        const QDateTime ahora(QDate(2026, 12, 8), QTime(9, 5, 59));
+        QCOMPARE(automation::nombreArchivado(ahora), QStringLiteral("enviados_2026_12_08__09_05.txt"));
+        QCOMPARE(automation::rutaArchivado(QStringLiteral("/datos/in/Enviar_SMS.txt"), ahora),
+                 QStringLiteral("/datos/in/enviados_2026_12_08__09_05.txt"));
+        QCOMPARE(automation::rutaArchivado(QStringLiteral("Enviar_SMS.txt"), ahora),
+                 QDir::current().filePath(QStringLiteral("enviados_2026_12_08__09_05.txt")));
+    }
+
+    // --- taking the file ----------------------------------------------------------------------
+
+    void takingCopiesThenDeletes()
+    {
+        testing::AutomationRig rig;
+        const QByteArray bytes = "600000001#Uno\r\n600000002#Dos\r\n";
+        QVERIFY(rig.write(bytes));
+        const auto toma = automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora);
+        QCOMPARE(toma.estado, automation::TomaEstado::Tomado);
+        QCOMPARE(toma.lectura.entradas.size(), 2);
+        QVERIFY(!QFile::exists(rig.watched()));
+        QCOMPARE(toma.archivado, rig.inbox(QStringLiteral("enviados_2026_12_08__09_05.txt")));
+        QCOMPARE(testing::AutomationRig::read(toma.archivado), bytes);
+
+        // A second file within the same minute: its copy replaces the earlier one.
+        QVERIFY(rig.write("600000003#Tres\r\n"));
+        QCOMPARE(automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora).estado,
+                 automation::TomaEstado::Tomado);
+        QCOMPARE(testing::AutomationRig::read(toma.archivado), QByteArray("600000003#Tres\r\n"));
+        QCOMPARE(QDir(rig.home.file(QStringLiteral("entrada"))).entryList(QDir::Files).size(), 1);
+    }
+
+    // The file goes only once its copy is safely written.
+    void copyThatCannotBeWrittenKeepsTheFile()
+    {
+        testing::AutomationRig rig;
+        QVERIFY(rig.write("600000001#Uno\r\n"));
+        QVERIFY(QDir(rig.home.file(QStringLiteral("entrada"))).mkdir(QStringLiteral("enviados_2026_12_08__09_05.txt")));
+        const auto toma = automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora);
+        QCOMPARE(toma.estado, automation::TomaEstado::NoArchivado);
+        QVERIFY(toma.lectura.entradas.isEmpty());
+        QCOMPARE(testing::AutomationRig::read(rig.watched()), QByteArray("600000001#Uno\r\n"));
+        QVERIFY(automation::textoToma(toma, rig.watched()).contains(QStringLiteral("se deja en su sitio")));
+    }
+
+    void folderAtThePathIsNotAFile()
+    {
+        testing::AutomationRig rig;
+        QVERIFY(QDir(rig.home.file(QStringLiteral("entrada"))).mkdir(QStringLiteral("Enviar_SMS.txt")));
+        const auto toma = automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora);
+        QCOMPARE(toma.estado, automation::TomaEstado::NoLegible);
+        QVERIFY(QFileInfo(rig.watched()).isDir());
+        QVERIFY(!QFile::exists(toma.archivado));
+    }
+
+    // --- the timer and the send road ----------------------------------------------------------
+
+    void firstCheckAfterTheInterval()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("3"));
+        rig.automation->toggle();
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::NoToca);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::NoToca);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinArchivo);
+        QCOMPARE(rig.automation->countdown(), 3);
+
+        // The settings are read again at every check.
+        rig.settings(QStringLiteral("1"));
+        QCOMPARE(check(rig), automation::Revision::SinArchivo);
+        QCOMPARE(rig.automation->countdown(), 1);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinArchivo); // "1": every tick
+    }
+
+    // The whole road: the timer's own tick finds the file, the entries reach the gateway one after
+    // another, each is recorded, and no box is shown.
+    void timerSendsTheFile()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("1"));
+        const QByteArray bytes = "600000001#Uno\r\n600000002#Dos#ignorado\r\n600000003#Uno\r\n";
+        QVERIFY(rig.write(bytes));
+        QSignalSpy revisado(rig.automation.get(), &automation::AutomationController::revisado);
+        QSignalSpy credenciales(rig.automation.get(), &automation::AutomationController::credencialesLeidas);
+        rig.automation->toggle();
+        rig.automation->timer().setInterval(1); // the minute, cut short
+        QVERIFY(revisado.wait(5000));
+        QCOMPARE(revisado.first().first().value<automation::Revision>(), automation::Revision::Leido);
+        QCOMPARE(rig.automation->timer().interval(), 60000);
+        QCOMPARE(credenciales.count(), 1);
+
+        QTRY_COMPARE_WITH_TIMEOUT(rig.sim.sends().size(), 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
+        QCOMPARE(sentTo(rig), (QStringList{QStringLiteral("34600000001,34600000003|Uno"),
+                                           QStringLiteral("34600000002|Dos")}));
+        QCOMPARE(rig.sim.sends().first().sender, QStringLiteral("Tienda"));
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 2);
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT group_concat(destinatario, ';') FROM Historial")),
+                 QStringLiteral("34600000001,34600000003;34600000002"));
+        QVERIFY(!QFile::exists(rig.watched()));
+        QCOMPARE(testing::AutomationRig::read(rig.inbox(QStringLiteral("enviados_2026_12_08__09_05.txt"))), bytes);
+        QCOMPARE(rig.prompter.count(), 0);
+        QVERIFY(rig.view->Text1()->toPlainText().isEmpty());
+        QVERIFY(rig.view->Text2()->toPlainText().isEmpty());
+        QVERIFY(rig.errorLog().isEmpty());
+    }
+
+    void windows1252FileIsSentAsWritten()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("1"));
+        QVERIFY(rig.write("600000001#Ca\xF1" "a y \x80\r\n"));
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
+        QCOMPARE(sentTo(rig), QStringList{QStringLiteral("34600000001|Caña y €")});
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT mensaje FROM Historial")), QStringLiteral("Caña y €"));
+    }
+
+    // Each handled reply with entries left brings a tick at once: k entries bring the next check
+    // up to k - 1 minutes earlier.
+    void batchShortensTheCountdown()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("5"));
+        QVERIFY(rig.write("600000001#A\r\n600000002#B\r\n600000003#C\r\n"));
+        rig.automation->toggle();
+        QCOMPARE(check(rig), automation::Revision::Leido);
+        QCOMPARE(rig.automation->countdown(), 5);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.sim.sends().size(), 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.automation->countdown(), 3, 5000);
+        QCOMPARE(rig.automation->timer().interval(), 60000);
+    }
+
+    void refusedSendGoesToTheLog()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("1"));
+        rig.sim.armCustomReply(sim::Endpoint::SendSms, QStringLiteral("3|Authentication failure"));
+        QVERIFY(rig.write("600000001#Uno\r\n600000002#Dos\r\n"));
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.rows(QStringLiteral("Historial")), 1, 5000);
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT mensaje FROM Historial")), QStringLiteral("Dos"));
+        QVERIFY(rig.errorLog().contains("--- Error al enviar a destinatario: 34600000001. Texto del mensaje: Uno\r\n"));
+        QCOMPARE(rig.prompter.count(), 0);
+    }
+
+    // What a line could not send is written down for the writing program's owner, and a file of
+    // nothing usable is still archived and removed.
+    void unusableLinesAreLogged()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("1"));
+        QVERIFY(rig.write("hola mundo\r\n12345#corto\r\n"));
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QVERIFY(!QFile::exists(rig.watched()));
+        QVERIFY(QFile::exists(rig.inbox(QStringLiteral("enviados_2026_12_08__09_05.txt"))));
+        QVERIFY(!rig.panel->automatizado());
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 0);
+        const QString log = text::decodeAnsiOrUtf8(rig.errorLog());
+        QVERIFY(log.contains(QStringLiteral("08/12/2026 9:05:30--- Línea sin separador, no enviada: hola mundo\r\n")));
+        QVERIFY(log.contains(QStringLiteral("--- Línea sin ningún número de teléfono válido, no enviada: 12345#corto\r\n")));
+    }
+
+    void noAccountLeavesTheFile()
+    {
+        testing::AutomationRig rig(false);
+        rig.settings(QStringLiteral("1"));
+        QVERIFY(rig.write("600000001#Uno\r\n"));
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinCuenta);
+        QCOMPARE(rig.prompter.messageTexts(),
+                 QStringList{QStringLiteral("Introduzca primero los datos de usuario en Archivo->Configuración")});
+        QVERIFY(QFile::exists(rig.watched()));
+        QCOMPARE(rig.panel->pendientes(), 0);
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 0);
+    }
+
+    // Ticks go on while the box is up; they must not pile a second box on the first.
+    void noAccountBoxDoesNotStack()
+    {
+        testing::AutomationRig rig(false);
+        rig.settings(QStringLiteral("1"));
+        QVERIFY(rig.write("600000001#Uno\r\n"));
+        QList<automation::Revision> underTheBox;
+        rig.prompter.setOnCall([&](const testing::ScriptedPrompter::Call &) {
+            underTheBox.append(rig.automation->Timer1_Timer());
+        });
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinCuenta);
+        QCOMPARE(underTheBox, QList<automation::Revision>{automation::Revision::SinCuenta});
+        QCOMPARE(rig.prompter.count(), 1);
+        QVERIFY(QFile::exists(rig.watched()));
+    }
+
+    void missingSettingsAndOddPaths()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("1"), QString());
+        QVERIFY(rig.write("600000001#Uno\r\n"));
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinAjustes);
+        QVERIFY(QFile::exists(rig.watched()));
+
+        rig.conexion.execute(QStringLiteral("DELETE FROM Automatizado"));
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinAjustes);
+        QVERIFY(QFile::exists(rig.watched()));
+        QCOMPARE(rig.prompter.count(), 0);
+
+        // A folder where the file should be: reported once while it lasts, the client goes on.
+        const QString carpeta = rig.inbox(QStringLiteral("carpeta.txt"));
+        QVERIFY(QDir().mkdir(carpeta));
+        rig.settings(QStringLiteral("1"), QStringLiteral("#"), carpeta);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::NoTomado);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::NoTomado);
+        QCOMPARE(rig.errorLog().count("No se ha podido leer el archivo de env"), 1);
+        QVERIFY(QFileInfo(carpeta).isDir());
+    }
+
+    // A tick whose countdown runs out while a queued send awaits its reply must not send beside
+    // it; the entry goes when that reply comes.
+    void tickDoesNotOvertakeASendInFlight()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("1"));
+        rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(300)});
+        QVERIFY(rig.write("600000001#Uno\r\n600000002#Dos\r\n"));
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QCOMPARE(rig.panel->pendientes(), 1);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::EnviaCola);
+        QCOMPARE(rig.panel->pendientes(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
+        QCOMPARE(sentTo(rig), (QStringList{QStringLiteral("34600000001|Uno"), QStringLiteral("34600000002|Dos")}));
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 2);
+    }
+
+    // Switching off leaves the queue: what was read goes on going out.
+    void stoppingKeepsTheQueue()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("1"));
+        rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(200)});
+        QVERIFY(rig.write("600000001#A\r\n600000002#B\r\n600000003#C\r\n"));
+        rig.automation->toggle();
+        QCOMPARE(check(rig), automation::Revision::Leido);
+        rig.automation->toggle();
+        QVERIFY(!rig.automation->isOn());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.sim.sends().size(), 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
+        QVERIFY(!rig.automation->isOn()); // the shortened interval did not switch the timer on
+    }
+};
+
+QTEST_MAIN(TestAutomation)
+#include "test_automation.moc"

@@ -1,0 +1,128 @@
+// Automated sending inside the whole client: the start-up resumes it from the stored row, and the
+// main menu's items open the settings window and switch sending on and off.
+#include "app/client.h"
+#include "automation/form16.h"
+#include "gateway-sim/gateway_simulator.h"
+#include "platform/db/connection.h"
+#include "startup/database/opening.h"
+#include "startup/database/schema.h"
+#include "startup/main_window/form1.h"
+#include "support/recording_shell.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+struct Run {
+    testing::TempHome home;
+    sim::GatewaySimulator sim;
+    testing::ScriptedPrompter prompter;
+    testing::RecordingShell shell;
+    std::unique_ptr<app::Client> client;
+
+    // The database as an earlier run left it: an account, and the automation row when given.
+    explicit Run(const std::optional<QStringList> &automatizado)
+    {
+        sim.start();
+        sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"));
+        qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
+        db::Connection setup;
+        setup.open(startup::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing);
+        startup::createSchema(setup);
+        setup.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,version_desktop) "
+                                     "VALUES ('ana','uno','3','12','GMT +01:00','2.34')"));
+        setup.execute(QStringLiteral("INSERT INTO Remitentes (remitente,defecto) VALUES ('Tienda',1)"));
+        setup.execute(QStringLiteral("DELETE FROM Automatizado"));
+        if (automatizado)
+            setup.execute(QStringLiteral("INSERT INTO Automatizado (minutos,delimitador,archivo,activo) VALUES (?1,?2,?3,?4)"),
+                          {automatizado->value(0), automatizado->value(1), automatizado->value(2), automatizado->value(3)});
+        client = std::make_unique<app::Client>(prompter, shell);
+        client->start();
+    }
+    ~Run()
+    {
+        client.reset();
+        sim.stop();
+        qunsetenv("BRISANTA_URL_BASE");
+    }
+    Run(const Run &) = delete;
+    Run &operator=(const Run &) = delete;
+
+    QAction *item(const char *name) { return client->mainWindow().menuAction(QString::fromLatin1(name)); }
+    QString activo()
+    {
+        return client->context().conexion.scalar(QStringLiteral("SELECT activo FROM Automatizado")).toString();
+    }
+};
+
+automation::Form16 *openForm16()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *form = qobject_cast<automation::Form16 *>(widget);
+            form && form->isVisible() && form->testAttribute(Qt::WA_DeleteOnClose))
+            return form;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestAutomationClient final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startUpResumesAndTheMenuSwitches()
+    {
+        Run run(QStringList{QStringLiteral("15"), QStringLiteral("#"), QStringLiteral("/nada/Enviar_SMS.txt"),
+                            QStringLiteral("1")});
+        QAction *comenzar = run.item("mnuAutomatizar_Comenzar");
+        QCOMPARE(comenzar->text(), QStringLiteral("Detener"));
+        QVERIFY(comenzar->isEnabled());
+
+        comenzar->trigger();
+        QCOMPARE(comenzar->text(), QStringLiteral("Comenzar"));
+        QCOMPARE(run.activo(), QStringLiteral("0"));
+        comenzar->trigger();
+        QCOMPARE(comenzar->text(), QStringLiteral("Detener"));
+        QCOMPARE(run.activo(), QStringLiteral("1"));
+
+        QAction *configuracion = run.item("mnuAutomatizar_Configuracion");
+        QVERIFY(configuracion->isEnabled());
+        configuracion->trigger();
+        automation::Form16 *form = openForm16();
+        QVERIFY(form);
+        QCOMPARE(form->Combo1()->currentText(), QStringLiteral("15"));
+        configuracion->trigger();
+        QCOMPARE(openForm16(), form); // one at a time
+    }
+
+    // Without the row the item starts disabled; saving the settings window enables it.
+    void noRowUntilSaved()
+    {
+        Run run(std::nullopt);
+        QAction *comenzar = run.item("mnuAutomatizar_Comenzar");
+        QVERIFY(!comenzar->isEnabled());
+        QCOMPARE(comenzar->text(), QStringLiteral("Comenzar"));
+        run.item("mnuAutomatizar_Configuracion")->trigger();
+        automation::Form16 *form = openForm16();
+        QVERIFY(form);
+        form->Text1()->setText(run.home.file(QStringLiteral("Enviar_SMS.txt")));
+        form->Command1_Click();
+        QVERIFY(comenzar->isEnabled());
+        QCOMPARE(run.activo(), QStringLiteral("0"));
+        comenzar->trigger();
+        QCOMPARE(comenzar->text(), QStringLiteral("Detener"));
+        QCOMPARE(run.activo(), QStringLiteral("1"));
+    }
+};
+
+QTEST_MAIN(TestAutomationClient)
+#include "test_automation_client.moc"
