@@ -69,7 +69,14 @@ bool ClientFeatures::plantillasVacias() const
 
 bool ClientFeatures::canOpen(startup::WindowId id) const
 {
-    return id == startup::WindowId::Form11 || id == startup::WindowId::Form16;
+    switch (id) {
+    case startup::WindowId::Form11:
+    case startup::WindowId::Form16:
+    case startup::WindowId::Form18:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void ClientFeatures::open(startup::WindowId id)
@@ -78,6 +85,8 @@ void ClientFeatures::open(startup::WindowId id)
         m_templatePicker->open();
     else if (id == startup::WindowId::Form16)
         m_automation->openSettings();
+    else if (id == startup::WindowId::Form18)
+        m_history->openExport();
 }
 
 QWidget *ClientFeatures::historyPanel()

@@ -169,6 +169,32 @@ private Q_SLOTS:
         QCOMPARE(run.stored(QStringLiteral("saldo")), QStringLiteral("12"));
     }
 
+    // The windows built so far open from the main menu, one of each at a time.
+    void builtWindowsOpenFromTheMenu()
+    {
+        Run run;
+        run.sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"));
+        run.withAccount(QStringLiteral("ana"), QStringLiteral("uno"), QStringLiteral("12"));
+        run.start();
+        for (const auto &[item, window] : {std::pair{"mnuExportarHistorial", "Form18"},
+                                           std::pair{"mnuAutomatizar_Configuracion", "Form16"}}) {
+            QAction *action = run.form().menuAction(QString::fromLatin1(item));
+            QVERIFY2(action->isEnabled(), item);
+            action->trigger();
+            QWidget *opened = nullptr;
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                if (widget->objectName() == QLatin1String(window) && widget->isVisible())
+                    opened = widget;
+            }
+            QVERIFY2(opened, window);
+            action->trigger();
+            int count = 0;
+            for (QWidget *widget : QApplication::topLevelWidgets())
+                count += widget->objectName() == QLatin1String(window) && widget->isVisible();
+            QCOMPARE(count, 1);
+        }
+    }
+
     // "Salir" leaves nothing open: the database is closed as when the window is closed.
     void salirClosesTheDatabase()
     {
