@@ -11,6 +11,11 @@ struct AppContext;
 namespace history {
 class HistoryFeature;
 }
+namespace contacts {
+class ContactBookFeature;
+namespace groups { class GroupAdminLauncher; }
+namespace picker { class PickerLauncher; class SendPanelRecipients; }
+}
 namespace sending {
 class SendPanelController;
 class TemplatesPanel;
@@ -34,7 +39,10 @@ public:
     // ListViews
     void f_historial() override;
     void f_actualizar_pendientes(const QString &login, const QString &pass) override;
+    void f_agenda(bool reload) override;
+    void f_grupos() override;
     void f_plantillas() override;
+    bool agendaVacia() const override;
     bool plantillasVacias() const override;
 
     // WindowOpener
@@ -43,6 +51,8 @@ public:
 
     // Panels
     QWidget *historyPanel() override;
+    QWidget *contactsPanel() override;
+    QWidget *groupsPanel() override;
     QWidget *templatesPanel() override;
     void bindMostrarNombres(QAction *item) override;
 
@@ -53,6 +63,10 @@ private:
     std::unique_ptr<sending::TemplatesPanel> m_templates;
     std::unique_ptr<sending::TemplatePickerLauncher> m_templatePicker;
     std::unique_ptr<sending::SendPanelController> m_sendPanel;
+    std::unique_ptr<contacts::ContactBookFeature> m_contacts;
+    std::unique_ptr<contacts::groups::GroupAdminLauncher> m_groupAdmin;
+    std::unique_ptr<contacts::picker::SendPanelRecipients> m_recipients;
+    std::unique_ptr<contacts::picker::PickerLauncher> m_picker;
 };
 
 } // namespace app
