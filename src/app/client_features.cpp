@@ -1,6 +1,12 @@
 #include "app/client_features.h"
 
 #include "automation/automation_controller.h"
+#include "contacts/groups/group_admin_launcher.h"
+#include "contacts/picker/picker_launcher.h"
+#include "contacts/picker/send_panel_recipients.h"
+#include "contacts/view/contact_book_feature.h"
+#include "contacts/view/contacts_panel.h"
+#include "contacts/view/groups_panel.h"
 #include "history/view/history_feature.h"
 #include "history/view/history_panel.h"
 #include "sending/panel/send_panel_controller.h"
@@ -20,7 +26,11 @@ ClientFeatures::ClientFeatures(startup::AppContext &context, startup::Form1 &for
       m_templatePicker(std::make_unique<sending::TemplatePickerLauncher>(
           context.conexion, context.prompter, *m_templates, form1.sendPanel().Text1())),
       m_sendPanel(std::make_unique<sending::SendPanelController>(form1.sendPanel(), context, this, this)),
-      m_automation(std::make_unique<automation::AutomationController>(context, *m_sendPanel))
+      m_automation(std::make_unique<automation::AutomationController>(context, *m_sendPanel)),
+      m_contacts(std::make_unique<contacts::ContactBookFeature>(context)),
+      m_groupAdmin(std::make_unique<contacts::groups::GroupAdminLauncher>(context, *this)),
+      m_recipients(std::make_unique<contacts::picker::SendPanelRecipients>(form1.sendPanel(), *m_sendPanel)),
+      m_picker(std::make_unique<contacts::picker::PickerLauncher>(context, *m_recipients))
 {
     // The history asks the gateway with the same account copies the main window keeps.
     m_history->setAccountSource([&form1] { return history::Account{form1.usuario_login(), form1.usuario_pass()}; });
@@ -31,9 +41,18 @@ ClientFeatures::ClientFeatures(startup::AppContext &context, startup::Form1 &for
     QObject::connect(m_automation.get(), &automation::AutomationController::credencialesLeidas, &form1,
                      &startup::Form1::setCredentials);
     m_automation->setMenuItem(form1.menuAction(QStringLiteral("mnuAutomatizar_Comenzar")));
+    // The contact filter reads the operator and field lists that the start-up fills.
+    m_contacts->contactsPanel()->usarListas(form1.Combo2(), form1.Combo4());
+    // "Buscar envíos" shows the contact's sends on the "Historial" tab.
+    m_contacts->setBuscarEnvios([this](const QString &telefono) {
+        m_history->buscarEnvios(telefono);
+        m_form1.selectTab(2);
+    });
+    m_contacts->setAdministrarGrupo([this](qint64 sid) { m_groupAdmin->abrir(sid); });
 }
 
-// The windows go before the connection they read; the main window outlives this object.
+// The windows go before the connection they read; the main window outlives this object. Members
+// go in reverse order: the picker before the recipients box it writes to.
 ClientFeatures::~ClientFeatures() = default;
 
 startup::Subsystems ClientFeatures::subsystems()
@@ -57,6 +76,21 @@ void ClientFeatures::f_actualizar_pendientes(const QString &login, const QString
     m_history->f_actualizar_pendientes(login, pass);
 }
 
+void ClientFeatures::f_agenda(bool reload)
+{
+    m_contacts->f_agenda(reload);
+}
+
+void ClientFeatures::f_grupos()
+{
+    m_contacts->f_grupos();
+}
+
+bool ClientFeatures::agendaVacia() const
+{
+    return m_contacts->agendaVacia();
+}
+
 void ClientFeatures::f_plantillas()
 {
     m_templates->f_plantillas();
@@ -70,12 +104,13 @@ bool ClientFeatures::plantillasVacias() const
 bool ClientFeatures::canOpen(startup::WindowId id) const
 {
     switch (id) {
+    case startup::WindowId::Form7:
     case startup::WindowId::Form11:
     case startup::WindowId::Form16:
     case startup::WindowId::Form18:
         return true;
     default:
-        return false;
+        return m_contacts->canOpen(id);
     }
 }
 
@@ -87,6 +122,10 @@ void ClientFeatures::open(startup::WindowId id)
         m_automation->openSettings();
     else if (id == startup::WindowId::Form18)
         m_history->openExport();
+    else if (id == startup::WindowId::Form7)
+        m_picker->open();
+    else if (m_contacts->canOpen(id))
+        m_contacts->open(id);
 }
 
 QWidget *ClientFeatures::historyPanel()
@@ -97,6 +136,16 @@ QWidget *ClientFeatures::historyPanel()
 void ClientFeatures::bindMostrarNombres(QAction *item)
 {
     m_history->bindMostrarNombres(item);
+}
+
+QWidget *ClientFeatures::contactsPanel()
+{
+    return m_contacts->contactsPanel();
+}
+
+QWidget *ClientFeatures::groupsPanel()
+{
+    return m_contacts->groupsPanel();
 }
 
 QWidget *ClientFeatures::templatesPanel()

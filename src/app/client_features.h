@@ -14,6 +14,11 @@ class AutomationController;
 namespace history {
 class HistoryFeature;
 }
+namespace contacts {
+class ContactBookFeature;
+namespace groups { class GroupAdminLauncher; }
+namespace picker { class PickerLauncher; class SendPanelRecipients; }
+}
 namespace sending {
 class SendPanelController;
 class TemplatesPanel;
@@ -37,7 +42,10 @@ public:
     // ListViews
     void f_historial() override;
     void f_actualizar_pendientes(const QString &login, const QString &pass) override;
+    void f_agenda(bool reload) override;
+    void f_grupos() override;
     void f_plantillas() override;
+    bool agendaVacia() const override;
     bool plantillasVacias() const override;
 
     // WindowOpener
@@ -46,6 +54,8 @@ public:
 
     // Panels
     QWidget *historyPanel() override;
+    QWidget *contactsPanel() override;
+    QWidget *groupsPanel() override;
     QWidget *templatesPanel() override;
     void bindMostrarNombres(QAction *item) override;
 
@@ -58,6 +68,10 @@ private:
     std::unique_ptr<sending::SendPanelController> m_sendPanel;
     // Feeds the send panel's queue, so it goes before the panel.
     std::unique_ptr<automation::AutomationController> m_automation;
+    std::unique_ptr<contacts::ContactBookFeature> m_contacts;
+    std::unique_ptr<contacts::groups::GroupAdminLauncher> m_groupAdmin;
+    std::unique_ptr<contacts::picker::SendPanelRecipients> m_recipients;
+    std::unique_ptr<contacts::picker::PickerLauncher> m_picker;
 };
 
 } // namespace app

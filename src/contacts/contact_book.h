@@ -1,0 +1,86 @@
+#pragma once
+
+#include "contacts/sql_condition.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace db { class Connection; }
+
+// The contact book (table Agenda) as the "Contactos" tab lists it: the rows of the current query,
+// read once per reload, a page at a time, and the nodes each contact shows.
+namespace contacts {
+
+inline constexpr qint64 kContactosPorPagina = 50;
+
+struct Contacto {
+    qint64 sid = 0;
+    QString nombre;
+    QString telefono;
+    QString nombre_completo;
+    QString direccion;
+    QString telefono_2;
+    QString comentario;
+    QString f_nacimiento;       // stored form (yyyy-MM-dd) or empty
+    QString grupos_sid;
+};
+
+// `registros_agenda`: a snapshot of the contact query in name order. Turning a page reads from it
+// and never runs the query again; only recargar() does.
+class RegistrosAgenda final {
+public:
+    enum class Estado { Ok, ErrorBaseDatos };
+
+    // Runs the query again: the whole book, or the rows matching `filtro` when given. A failing
+    // query (a comparison the database cannot make) leaves an empty list and says so.
+    Estado recargar(db::Connection &conexion, const std::optional<Condicion> &filtro);
+
+    qint64 total() const { return qint64(m_filas.size()); }
+    const std::vector<Contacto> &filas() const { return m_filas; }
+    // At most `cuantos` rows from `desde`.
+    std::vector<Contacto> tramo(qint64 desde, qint64 cuantos) const;
+    QString error() const { return m_error; }
+
+private:
+    std::vector<Contacto> m_filas;
+    QString m_error;
+};
+
+// One node of the contacts tree.
+struct NodoContacto {
+    QString clave;              // clave_nodo
+    QString padre;              // key of the parent node; empty for a contact
+    QString texto;
+    int imagen = 0;             // 7 contact, 2 category and value, 0 none
+};
+
+// The nodes of one contact, parents before children: the contact, its phone pair, then the pairs
+// of the filled-in optional fields (full name, address, other phone, comment, birth date).
+std::vector<NodoContacto> nodosContacto(const Contacto &contacto);
+
+// The nodes of a page; the single node "l0" "Sin contactos" for an empty list.
+std::vector<NodoContacto> nodosPagina(const std::vector<Contacto> &contactos);
+
+// One contact by sid; nothing when it no longer exists (or the database failed).
+std::optional<Contacto> leerContacto(db::Connection &conexion, qint64 sid);
+
+// `f_borrar_agenda`'s statement: deletes the contact (its memberships go with it).
+struct ResultadoBorrado {
+    enum class Estado { Borrado, ErrorBaseDatos };
+    Estado estado = Estado::Borrado;
+    QString error;
+    bool ok() const { return estado == Estado::Borrado; }
+};
+ResultadoBorrado borrarContacto(db::Connection &conexion, qint64 sid);
+
+// The whole book ("Borrar agenda"): every group, then every contact, together or not at all.
+ResultadoBorrado borrarAgendaCompleta(db::Connection &conexion);
+
+inline constexpr auto kContactoEliminado = "El contacto ha sido eliminado de la agenda";
+inline constexpr auto kTituloEliminarContacto = "Eliminar contacto";
+inline constexpr auto kAgendaEliminada = "Ha sido eliminada toda la agenda correctamente.";
+inline constexpr auto kTituloAgendaEliminada = "Agenda eliminada satisfactoriamente";
+
+} // namespace contacts

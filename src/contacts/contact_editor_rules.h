@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace db { class Connection; }
+
+// The contact editor's save: the checks of the typed values and the one row it writes. It writes
+// only the seven columns it shows; a contact's groups are never touched here.
+namespace contacts {
+
+struct DatosContacto {
+    QString nombre;             // Text1
+    QString telefono;           // Text2
+    QString nombre_completo;    // Text3
+    QString direccion;          // Text4
+    QString telefono_2;         // Text5
+    QString comentario;         // Text6
+    QString f_nacimiento;       // Text7, as typed (DD/MM/AAAA or DD/MM/AA)
+};
+
+struct ResultadoGuardar {
+    enum class Estado {
+        Guardado,           // inserted (sid is the new row's)
+        Modificado,         // updated
+        FaltanDatos,        // name or phone empty
+        FechaErronea,       // birth date not in the accepted format
+        FechaInexistente,   // right format, but no such day (31/02/1990)
+        ContactoInexistente,// the contact being changed was deleted meanwhile
+        ErrorBaseDatos
+    };
+    Estado estado = Estado::FaltanDatos;
+    qint64 sid = 0;
+    QString mensaje;            // what the user is told
+    QString titulo;
+    QString error;              // the database's own text, for logs
+    bool ok() const { return estado == Estado::Guardado || estado == Estado::Modificado; }
+};
+
+// Checks and writes: a new row when `modificar` is empty, else the row with that sid. An empty
+// birth date stores no date on creation and keeps the stored one on a change. Empty optional
+// fields are stored as empty texts.
+ResultadoGuardar guardarContacto(db::Connection &conexion, const DatosContacto &datos,
+                                 std::optional<qint64> modificar);
+
+// The row's values as the editor's boxes show them (the date day first).
+DatosContacto datosParaEditor(const QString &nombre, const QString &telefono, const QString &nombreCompleto,
+                              const QString &direccion, const QString &telefono2, const QString &comentario,
+                              const QString &fNacimientoAlmacenada);
+
+inline constexpr auto kFaltanDatos = "Por favor, introduzca el nombre del contacto y su teléfono móvil.";
+inline constexpr auto kTituloFaltanDatos = "Faltan datos requeridos";
+inline constexpr auto kFechaErronea = "La fecha de nacimiento debe seguir el formato: DD/MM/AAAA o DD/MM/AA . Un "
+                                      "ejemplo de fecha valida seria: 23/10/1984 o 23/10/84";
+inline constexpr auto kTituloFechaErronea = "Formato de fecha erróneo";
+inline constexpr auto kFechaInexistente = "La fecha de nacimiento no existe en el calendario. Por favor, revise "
+                                          "el día y el mes. Un ejemplo de fecha valida seria: 23/10/1984 o 23/10/84";
+inline constexpr auto kContactoModificado = "El contacto fue modificado satisfactoriamente.";
+inline constexpr auto kTituloModificar = "Modificar contacto";
+inline constexpr auto kContactoGuardado = "El contacto fue guardado satisfactoriamente.";
+inline constexpr auto kTituloGuardado = "Contacto agregado";
+inline constexpr auto kContactoInexistente =
+    "El contacto que estaba modificando ya no existe en la agenda: puede que se haya eliminado desde otra "
+    "ventana o puesto. Sus datos siguen en la ventana; pulse \"Guardar contacto\" para guardarlo como nuevo.";
+inline constexpr auto kErrorGuardar = "No se pudo guardar el contacto en la base de datos. Sus datos siguen en "
+                                      "la ventana: inténtelo de nuevo en unos momentos.";
+inline constexpr auto kTituloError = "Error";
+
+} // namespace contacts

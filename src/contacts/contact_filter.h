@@ -1,0 +1,63 @@
+#pragma once
+
+#include "contacts/sql_condition.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace db { class Connection; }
+
+// `filtro_contactos`: "show only those whose field X contains (equals, begins with ...) the words
+// W", optionally only the members of one group, turned into a condition with bound values.
+namespace contacts {
+
+// The operator list, in its order (index 0 "contengan" ... 9 "menor que").
+enum class Operador { Contengan, Coincidan, Empiecen, Acaben, NoContengan, NoCoincidan, NoEmpiecen,
+                      NoAcaben, MayorQue, MenorQue };
+// The field list, in its order; an index outside the list means "nombre".
+enum class Campo { Nombre, Telefono, NombreCompleto, Direccion, Telefono2, Comentario, FechaNacimiento };
+
+QStringList operadoresFiltro();
+QStringList camposFiltro();
+
+struct FiltroContactos {
+    int campo = 0;              // index in camposFiltro()
+    int operador = 0;           // index in operadoresFiltro()
+    QString palabras;           // W exactly as typed
+    bool miembros = false;      // "Miembros de" ticked
+    QString grupo;              // the group's name as the list shows it
+};
+
+struct ResultadoFiltro {
+    enum class Estado { Ok, FechaInvalida, ErrorBaseDatos };
+    Estado estado = Estado::Ok;
+    Condicion condicion;
+    QString mensaje;            // for the user when not Ok
+    bool ok() const { return estado == Estado::Ok; }
+};
+
+// The condition for the field, operator and words alone; `grupo` (a group's sid) adds the
+// membership test. Fails only for "mayor que"/"menor que" on the birth date with words that are
+// not a date (DD/MM/AAAA or DD/MM/AA).
+ResultadoFiltro condicionFiltro(int campo, int operador, const QString &palabras,
+                                std::optional<qint64> grupo = std::nullopt);
+
+// `f_filtrar_agenda`'s condition: as above, the group looked up by name when "Miembros de" is
+// ticked (a name no longer in Grupos leaves the group part out).
+ResultadoFiltro f_filtrar_agenda(db::Connection &conexion, const FiltroContactos &filtro);
+
+// The sid of the group called `nombre` (names compare without case, as the uniqueness test does).
+std::optional<qint64> sidDeGrupo(db::Connection &conexion, const QString &nombre);
+
+// Lists of more numbers than this are matched against one bound text instead of an IN list,
+// which SQLite caps at 999 values.
+inline constexpr int kMaxValoresIn = 500;
+
+inline constexpr auto kFechaFiltroInvalida =
+    "Para comparar la fecha de nacimiento escriba una fecha con el formato DD/MM/AAAA o DD/MM/AA. Un ejemplo "
+    "de fecha valida seria: 23/10/1984 o 23/10/84";
+inline constexpr auto kTituloFiltro = "Filtrado de contactos";
+
+} // namespace contacts

@@ -1,0 +1,162 @@
+#include "contacts/editor/form5.h"
+
+#include "contacts/phone_number.h"
+#include "platform/ui/prompter.h"
+
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <limits>
+
+namespace contacts {
+
+Form5::Form5(db::Connection &conexion, ui::Prompter &prompter, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_conexion(conexion), m_prompter(prompter)
+{
+    setObjectName(QStringLiteral("Form5"));
+    setWindowTitle(QStringLiteral("Agregar contacto"));
+
+    const char *const etiquetas[7] = {"Nombre del contacto:", "Teléfono móvil:", "Nombre completo:", "Dirección:",
+                                      "Otro teléfono:", "Comentario:", "Fecha de nacimiento:"};
+    auto *requeridos = new QGroupBox(QStringLiteral("Requeridos:"), this);
+    auto *opcionales = new QGroupBox(QStringLiteral("Opcionales:"), this);
+    auto *gridReq = new QGridLayout(requeridos);
+    auto *gridOpc = new QGridLayout(opcionales);
+    for (int i = 0; i < 7; ++i) {
+        QGroupBox *marco = i < 2 ? requeridos : opcionales;
+        QGridLayout *grid = i < 2 ? gridReq : gridOpc;
+        const int fila = i < 2 ? i : i - 2;
+        m_text[i] = new QLineEdit(marco);
+        m_text[i]->setObjectName(QStringLiteral("Text%1").arg(i + 1));
+        m_text[i]->setMaxLength(std::numeric_limits<int>::max());
+        grid->addWidget(new QLabel(QString::fromUtf8(etiquetas[i]), marco), fila, 0);
+        grid->addWidget(m_text[i], fila, 1);
+    }
+    gridOpc->addWidget(new QLabel(QStringLiteral("(DD/MM/AA o DD/MM/AAAA)"), opcionales), 4, 2);
+    for (int i = 0; i < 6; ++i)
+        setTabOrder(m_text[i], m_text[i + 1]);
+    m_text[1]->installEventFilter(this);
+
+    m_command1 = new QPushButton(QString::fromUtf8(kGuardarContacto), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    m_command2 = new QPushButton(QStringLiteral("Cancelar"), this);
+    m_command2->setObjectName(QStringLiteral("Command2"));
+    connect(m_command1, &QPushButton::clicked, this, &Form5::Command1_Click);
+    connect(m_command2, &QPushButton::clicked, this, &QWidget::close);
+
+    auto *botones = new QHBoxLayout;
+    botones->addStretch();
+    botones->addWidget(m_command1);
+    botones->addWidget(m_command2);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(requeridos);
+    layout->addWidget(opcionales);
+    layout->addLayout(botones);
+}
+
+Form5::~Form5() = default;
+
+void Form5::modoCrear()
+{
+    // The boxes keep what they hold, also a contact loaded for a change: saving inserts it anew.
+    m_command1->setText(QString::fromUtf8(kGuardarContacto));
+}
+
+void Form5::modoModificar(qint64 sid, const DatosContacto &d)
+{
+    const QString valores[7] = {d.nombre, d.telefono, d.nombre_completo, d.direccion, d.telefono_2, d.comentario,
+                                d.f_nacimiento};
+    for (int i = 0; i < 7; ++i)
+        m_text[i]->setText(valores[i]);
+    m_sid = sid;
+    m_command1->setText(QString::fromUtf8(kModificarContacto));
+}
+
+void Form5::guardarNumero(const QString &numero, qint64 posicion)
+{
+    m_command1->setText(QString::fromUtf8(kGuardarContacto));
+    m_posicion = posicion;
+    Text2()->setText(numero);
+    Text1()->setText(QStringLiteral("Desconocido: ") + numero);
+    Text1()->setFocus();
+    Text1()->selectAll();
+}
+
+bool Form5::eventFilter(QObject *watched, QEvent *event)
+{
+    // Qt reports no change when the focus leaves an untouched box; the check runs on every leave
+    // inside the window. A box or another window taking the focus is no leave: the check's own
+    // message would otherwise raise the check again.
+    if (watched == m_text[1] && event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            Text2_LostFocus();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form5::Text2_LostFocus()
+{
+    const ComprobacionMovil r = comprobarMovil(Text2()->text());
+    switch (r.estado) {
+    case ComprobacionMovil::Estado::Vacio:
+        return;
+    case ComprobacionMovil::Estado::Valido:
+        Text2()->setText(r.texto);
+        return;
+    case ComprobacionMovil::Estado::Invalido:
+        Text2()->setText(r.texto);
+        Text2()->setFocus();
+        m_prompter.message(QString::fromUtf8(kTelefonoIncorrecto), QString::fromUtf8(kTituloTelefonoIncorrecto),
+                           ui::Icon::Warning);
+        return;
+    case ComprobacionMovil::Estado::PrefijoAnadido:
+        Text2()->setText(r.texto);
+        m_prompter.message(QString::fromUtf8(kPrefijoInternacional), QString::fromUtf8(kTituloPrefijoInternacional),
+                           ui::Icon::Information);
+        return;
+    }
+}
+
+DatosContacto Form5::datos() const
+{
+    return {Text1()->text(), Text2()->text(), Text3()->text(), Text4()->text(),
+            Text5()->text(), Text6()->text(), Text7()->text()};
+}
+
+void Form5::Command1_Click()
+{
+    const bool modificar = m_command1->text() == QLatin1String(kModificarContacto);
+    const ResultadoGuardar r =
+        guardarContacto(m_conexion, datos(), modificar ? m_sid : std::nullopt);
+    ui::Prompter &prompter = m_prompter;
+    if (!r.ok()) {
+        if (r.estado == ResultadoGuardar::Estado::ContactoInexistente) {
+            // The typed values stay; the next save stores them as a new contact.
+            m_sid.reset();
+            m_command1->setText(QString::fromUtf8(kGuardarContacto));
+        }
+        prompter.message(r.mensaje, r.titulo,
+                         r.estado == ResultadoGuardar::Estado::ErrorBaseDatos ? ui::Icon::Critical : ui::Icon::Warning);
+        return;
+    }
+
+    const std::optional<qint64> posicion = modificar ? std::nullopt : m_posicion;
+    m_posicion.reset();
+    for (QLineEdit *caja : m_text)
+        caja->clear();
+    m_command1->setText(QString::fromUtf8(kGuardarContacto));
+    Q_EMIT agendaCambiada();
+    if (posicion)
+        Q_EMIT introducirAgenda(double(*posicion + 1), false);
+    close();
+    prompter.message(r.mensaje, r.titulo, ui::Icon::Information);
+}
+
+} // namespace contacts

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "contacts/picker/contact_condition.h"
+#include "contacts/picker/contact_nodes.h"
+#include "platform/db/connection.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// The membership of one group (`Form6`, "Administrar grupo"): the contact book filtered and paged
+// with each contact marked as in the group or not, the group's members, and the changes, which
+// touch only `Agenda.grupos_sid` and are computed here, never by text arithmetic in SQL.
+namespace contacts::groups {
+
+using picker::Condicion;
+using picker::Nodo;
+using picker::Paginacion;
+
+inline constexpr qint64 kTamanoAgenda = 100;
+inline constexpr qint64 kTamanoMiembros = 50;
+
+// The filter row of the window.
+struct FiltroAdmin {
+    int operador = 0;           // `Combo1`
+    int campo = 0;              // `Combo2`
+    QString palabras;           // `Text1`
+    bool porGrupo = false;      // `Check1`: members of another group too
+    QString grupo;              // `Combo3`'s text
+    bool noIncluidos = false;   // `Check2` "Mostrar no incluidos"
+};
+
+struct CondicionAdmin {
+    std::optional<Condicion> where;     // empty when it could not be built (see error)
+    QString error;
+};
+
+// The contact book's condition for the administered group `grupo`.
+CondicionAdmin condicionAgenda(db::Connection &conexion, qint64 grupo, const FiltroAdmin &filtro);
+
+struct PaginaLista {
+    bool ok = true;
+    QString error;
+    Paginacion pagina;
+    std::vector<Nodo> nodos;
+    qint64 filas = 0;
+};
+
+// The contact book at `posicion` (brought back to the last page when the list got shorter), by
+// name; members of `grupo` carry image 2, the others image 1.
+PaginaLista paginaAgenda(db::Connection &conexion, qint64 grupo, const Condicion &where, qint64 posicion);
+
+// The group's members at `posicion`, 50 a page in the order they were created.
+PaginaLista paginaMiembros(db::Connection &conexion, qint64 grupo, qint64 posicion);
+
+// The names of the other groups, by name.
+QStringList otrosGrupos(db::Connection &conexion, qint64 grupo, db::Result *resultado = nullptr);
+
+// Whether the contact belongs to the group; nothing when the contact is gone or on a failed read.
+std::optional<bool> contactoEnGrupo(db::Connection &conexion, qint64 grupo, qint64 contacto);
+
+enum class Cambio { Hecho, SinCambios, ContactoInexistente, GrupoInexistente, Error };
+
+struct ResultadoCambio {
+    Cambio estado = Cambio::Hecho;
+    qint64 contactos = 0;   // contacts whose list changed
+    QString error;
+};
+
+// "Agregar contacto al grupo".
+ResultadoCambio agregarContacto(db::Connection &conexion, qint64 grupo, qint64 contacto);
+// "Quitar contacto del grupo".
+ResultadoCambio quitarContacto(db::Connection &conexion, qint64 grupo, qint64 contacto);
+// "Añadir toda la lista": every contact that `where` selects (all pages) joins the group, in one
+// transaction; SinCambios when all of them already belong to it.
+ResultadoCambio agregarLista(db::Connection &conexion, qint64 grupo, const Condicion &where);
+
+} // namespace contacts::groups

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// Edits of a contact's group list (`lista_grupos`: group sids joined by ",", empty for none).
+// Entries are compared as whole numbers, so group 1 is never found in, or taken out of, "11".
+namespace contacts::groups {
+
+bool perteneceAGrupo(const QString &lista, qint64 grupo);
+
+// The list with the group added at the end; unchanged when it is already there. An empty list
+// becomes the group alone.
+QString conGrupo(const QString &lista, qint64 grupo);
+
+// The list without the group (every occurrence), without empty entries or outer commas.
+QString sinGrupo(const QString &lista, qint64 grupo);
+
+} // namespace contacts::groups

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// `paginador`: a list shown a page at a time, the page chosen with a scroll bar and named by a
+// label ("Página 3 de 12"). The widgets only show what these functions compute.
+namespace contacts {
+
+struct Paginador {
+    qint64 posicion = 0;   // the page shown, from 0
+    qint64 maximo = 0;     // the last page
+    qint64 desde = 0;      // first row shown (posicion * tamano)
+    QString etiqueta;      // "Página 0 de 0" for an empty list
+};
+
+// The pager after a redraw that counted `filas` rows, for a list of `tamano` rows a page that was
+// showing page `posicion`. A position past the end falls back to the last page.
+Paginador actualizarPaginador(qint64 filas, qint64 tamano, qint64 posicion);
+
+// The label text for a page (from 0) and the last page; "Página 0 de 0" when there are no rows.
+QString etiquetaPagina(qint64 filas, qint64 posicion, qint64 maximo);
+
+} // namespace contacts

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+// Phone numbers as the contact book stores and checks them.
+namespace contacts {
+
+// `f_normalizar_telefono`: the stored form of a phone (`telefono_normalizado`). Removes every "+",
+// "(", ")", "-", ".", blank and ","; puts "34" before a nine-character text that starts with 6 or
+// 7; then drops leading zeros. Nothing else is removed (letters, tabs, non-breaking spaces stay).
+// Rewrites `telefono` in place and returns the result.
+QString f_normalizar_telefono(QString &telefono);
+QString normalizarTelefono(const QString &telefono);
+
+// The numeric test of the editor's boxes: a non-empty run of the digits 0-9, nothing else.
+bool esNumerico(const QString &texto);
+
+// The contact editor's check of the mobile box when it loses the focus.
+struct ComprobacionMovil {
+    enum class Estado {
+        Vacio,          // nothing typed: nothing happens
+        Valido,         // kept as it is (trimmed)
+        PrefijoAnadido, // nine digits starting with 6: "34" put in front, the user is told
+        Invalido        // not numeric or shorter than 7: the user is told, the box keeps its text
+    };
+    Estado estado = Estado::Vacio;
+    QString texto;      // what the box holds afterwards
+};
+ComprobacionMovil comprobarMovil(const QString &texto);
+
+inline constexpr auto kTelefonoIncorrecto = "El número de teléfono no es válido. Por favor, revíselo.";
+inline constexpr auto kTituloTelefonoIncorrecto = "Teléfono incorrecto";
+inline constexpr auto kPrefijoInternacional =
+    "Le recordamos que los destinatarios deben llevar el prefijo internacional. El prefijo para móviles "
+    "españoles es 34, y ha sido incluido automáticamente en el número destinatario. Por favor, revíselo antes "
+    "de enviar el mensaje.";
+inline constexpr auto kTituloPrefijoInternacional = "Prefijo internacional";
+
+} // namespace contacts

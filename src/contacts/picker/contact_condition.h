@@ -1,0 +1,48 @@
+#pragma once
+
+#include "contacts/sql_condition.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+#include <optional>
+
+// The contact condition that the recipient picker and the group administration build from their
+// own filter rows ("Mostrar sólo los que ... la(s) palabra(s) ... en el campo ..."). The words go
+// in as bound values, so quotes, accents and "|" in them are just text.
+namespace contacts::picker {
+
+using contacts::Condicion;
+
+// The operator list (index 0-9) and the field list (index 0-6), in the order the combos show them.
+QStringList operadores();
+QStringList campos();
+
+inline constexpr int kCampoFecha = 6;       // "fecha de nacimiento"
+inline constexpr int kOperadorMayor = 8;    // "mayor que"
+inline constexpr int kOperadorMenor = 9;    // "menor que"
+
+struct ClausulaCampo {
+    std::optional<Condicion> condicion;     // empty when the words cannot be used
+    QString error;                          // why, for the user
+};
+
+// The field clause for the chosen field, operator and words (taken exactly as typed). With no
+// words the clause tests for an empty or a non-empty field. "coincidan" on the phone field is a
+// plain comparison here, also with commas in the words. A birth date compared with "mayor que" or
+// "menor que" must be a date (dd/mm/aaaa); the other operators look at the date as it is shown.
+ClausulaCampo clausulaCampo(int campo, int operador, const QString &palabras);
+
+// Membership of `lista_grupos` in the group `grupoSid`, as a whole number ("1" is not in "11").
+Condicion esMiembro(qint64 grupoSid);
+// Not a member, an empty or missing list included.
+Condicion noEsMiembro(qint64 grupoSid);
+
+// The SQL text of the test above, for statements that build their own (one "?" for the sid).
+QString sqlMiembro();
+
+// The title of the boxes that report a filter the database cannot use.
+inline constexpr auto kTituloFiltro = "Filtrado de contactos";
+
+} // namespace contacts::picker

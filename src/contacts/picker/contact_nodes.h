@@ -1,0 +1,51 @@
+#pragma once
+
+#include "contacts/contact_book.h"
+#include "contacts/node_keys.h"
+#include "platform/db/connection.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+// One contact as the contact trees show it, the node keys (`clave_nodo`) of those trees and the
+// page arithmetic (`paginador`) of their lists, shared by the recipient picker and the group
+// administration.
+namespace contacts::picker {
+
+// The columns every contact tree reads, in this order.
+inline constexpr auto kColumnasContacto =
+    "sid, nombre, telefono, nombre_completo, direccion, telefono_2, comentario, f_nacimiento, grupos_sid";
+
+using contacts::Contacto;
+
+// A row read with kColumnasContacto.
+Contacto contactoDeFila(const db::Row &fila);
+
+using contacts::kClaveVacia;
+using contacts::sidDeClave;
+
+// A node to add (images: 1 contact, 2 contact in the group, 3 group or detail; 0 none).
+using Nodo = contacts::NodoContacto;
+
+// The contact's root node and its detail pairs: the mobile phone always, the others when they
+// have text. `imagenContacto` and `imagenDetalle` are the images the list uses.
+// `tituloMovil` is the mobile category's text, which the group administration writes its own way.
+void nodosContacto(const Contacto &c, int imagenContacto, int imagenDetalle, std::vector<Nodo> &nodos,
+                   const QString &tituloMovil = QStringLiteral("Teléfono móvil"));
+
+// The group's sid of a key "pGrupo <sid>"; nothing for any other key.
+std::optional<qint64> sidDeGrupo(const QString &clave);
+
+struct Paginacion {
+    qint64 posicion = 0;    // the page shown, from 0
+    qint64 maximo = 0;      // the last page
+    QString etiqueta;       // "Página 2 de 5"
+};
+
+// The page bar for `filas` rows at `tamano` a page: a position beyond the last page comes back to
+// it; an empty list stays on 0 and reads `etiquetaVacia`.
+Paginacion paginar(qint64 filas, qint64 posicion, qint64 tamano, const QString &etiquetaVacia);
+
+} // namespace contacts::picker

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "contacts/picker/contact_nodes.h"
+
+#include <QIcon>
+#include <QPoint>
+#include <QString>
+
+#include <vector>
+
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// Drawing the contact trees of the picker and the group administration from their node lists,
+// and finding the node under the mouse.
+namespace contacts::picker {
+
+// The tree's images: 1 contact, 2 contact already in the group, 3 group or detail.
+QIcon imagen(int indice);
+
+// Clears the tree and adds the nodes in order (each parent comes before its children); the
+// tree is hidden while it is cleared and refilled so it draws once.
+void llenarArbol(QTreeWidget &arbol, const std::vector<Nodo> &nodos);
+
+// The node's key (`clave_nodo`); "" for no node.
+QString claveNodo(const QTreeWidgetItem *nodo);
+
+// The selected node, or nullptr.
+QTreeWidgetItem *nodoSeleccionado(const QTreeWidget &arbol);
+
+// The node on the line under `pos` (viewport coordinates). A click beside a node's text is tried
+// again on the same line at 400, 800 ... 2400 twips from the left edge.
+QTreeWidgetItem *nodoEn(const QTreeWidget &arbol, QPoint pos);
+
+// The node whose key is `clave`, or nullptr (for tests and for keeping a selection).
+QTreeWidgetItem *nodoConClave(const QTreeWidget &arbol, const QString &clave);
+
+} // namespace contacts::picker

@@ -1,0 +1,296 @@
+#include "contacts/picker/form7.h"
+
+#include "contacts/picker/contact_tree.h"
+#include "contacts/picker/picker_list.h"
+#include "contacts/picker/recipient_adder.h"
+#include "contacts/picker/recipients_box.h"
+#include "platform/ui/busy_cursor.h"
+#include "platform/ui/prompter.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace contacts::picker {
+
+namespace {
+
+const QString kTituloAgenda = QStringLiteral("Agenda");
+const QString kLecturaFallida =
+    QStringLiteral("No se pudo leer la agenda de la base de datos. Inténtelo de nuevo en unos momentos.");
+
+} // namespace
+
+Form7::Form7(db::Connection &conexion, ui::Prompter &prompter, ui::BusyCursor &busy, RecipientsBox &caja,
+             QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_conexion(conexion)
+    , m_prompter(prompter)
+    , m_busy(busy)
+    , m_caja(caja)
+{
+    setObjectName(QStringLiteral("Form7"));
+    setWindowTitle(QStringLiteral("Enviar SMS - Agenda"));
+
+    m_treeView1 = new QTreeWidget(this);
+    m_treeView1->setObjectName(QStringLiteral("TreeView1"));
+    m_treeView1->setHeaderHidden(true);
+    m_treeView1->setColumnCount(1);
+    m_treeView1->header()->setStretchLastSection(true);
+    m_treeView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_treeView1->setContextMenuPolicy(Qt::NoContextMenu);
+    m_treeView1->viewport()->installEventFilter(this);
+
+    m_pag = new QLabel(QStringLiteral("Página 10000 de 10000"), this);
+    m_pag->setObjectName(QStringLiteral("Pag"));
+    m_hscroll1 = new QScrollBar(Qt::Horizontal, this);
+    m_hscroll1->setObjectName(QStringLiteral("HScroll1"));
+    m_hscroll1->setRange(0, 0);
+    m_hscroll1->setPageStep(1);
+
+    m_command2 = new QPushButton(QStringLiteral("Cerrar"), this);
+    m_command2->setObjectName(QStringLiteral("Command2"));
+    m_check2 = new QCheckBox(QStringLiteral("Cerrar tras seleccionar."), this);
+    m_check2->setObjectName(QStringLiteral("Check2"));
+
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("mnurclick_enviaragenda"));
+    m_seleccionar = m_menu->addAction(QStringLiteral("Añadir contacto al envío"));
+    m_seleccionar->setObjectName(QStringLiteral("mnurclick_enviaragenda_seleccionar"));
+    m_seleccionarYCerrar = m_menu->addAction(QStringLiteral("Añadir y cerrar ventana"));
+    m_seleccionarYCerrar->setObjectName(QStringLiteral("mnurclick_enviaragenda_seleccionarycerrar"));
+
+    auto *paginas = new QHBoxLayout;
+    paginas->addWidget(m_pag);
+    paginas->addWidget(m_hscroll1, 1);
+
+    auto *botones = new QHBoxLayout;
+    botones->addWidget(m_check2);
+    botones->addStretch();
+    botones->addWidget(m_command2);
+
+    auto *layout = new QVBoxLayout(this);
+    auto *titulo = new QLabel(QStringLiteral("Seleccionar destinatarios:"), this);
+    titulo->setObjectName(QStringLiteral("SkinLabel1"));
+    layout->addWidget(titulo);
+    layout->addWidget(m_treeView1, 1);
+    layout->addLayout(paginas);
+    layout->addWidget(construirFiltro());
+    layout->addLayout(botones);
+    resize(460, 560);
+
+    connect(m_hscroll1, &QScrollBar::valueChanged, this, &Form7::HScroll1_Change);
+    connect(m_command1, &QPushButton::clicked, this, &Form7::Command1_Click);
+    connect(m_command2, &QPushButton::clicked, this, &Form7::Command2_Click);
+    connect(m_command3, &QPushButton::clicked, this, &Form7::Command3_Click);
+    connect(m_seleccionar, &QAction::triggered, this, &Form7::mnurclick_enviaragenda_seleccionar_Click);
+    connect(m_seleccionarYCerrar, &QAction::triggered, this, &Form7::mnurclick_enviaragenda_seleccionarycerrar_Click);
+
+    Form_Load();
+}
+
+Form7::~Form7() = default;
+
+QWidget *Form7::construirFiltro()
+{
+    m_frame1 = new QGroupBox(QStringLiteral("Filtrado de contactos"), this);
+    m_frame1->setObjectName(QStringLiteral("Frame1"));
+    m_combo1 = new QComboBox(m_frame1);
+    m_combo1->setObjectName(QStringLiteral("Combo1"));
+    m_combo2 = new QComboBox(m_frame1);
+    m_combo2->setObjectName(QStringLiteral("Combo2"));
+    m_text1 = new QLineEdit(m_frame1);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_check1 = new QCheckBox(QStringLiteral("Que pertenezca al grupo:"), m_frame1);
+    m_check1->setObjectName(QStringLiteral("Check1"));
+    m_combo3 = new QComboBox(m_frame1);
+    m_combo3->setObjectName(QStringLiteral("Combo3"));
+    m_command1 = new QPushButton(QStringLiteral("Filtrar"), m_frame1);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    m_command3 = new QPushButton(QStringLiteral("Mostrar todos"), m_frame1);
+    m_command3->setObjectName(QStringLiteral("Command3"));
+
+    auto *grid = new QGridLayout(m_frame1);
+    auto etiqueta = [this](const char *nombre, const QString &texto) {
+        auto *label = new QLabel(texto, m_frame1);
+        label->setObjectName(QLatin1String(nombre));
+        return label;
+    };
+    grid->addWidget(etiqueta("SkinLabel2", QStringLiteral("Mostrar sólo los que")), 0, 0);
+    grid->addWidget(m_combo1, 0, 1);
+    grid->addWidget(etiqueta("SkinLabel4", QStringLiteral("la(s) palabra(s)")), 1, 0);
+    grid->addWidget(m_text1, 1, 1);
+    grid->addWidget(etiqueta("SkinLabel3", QStringLiteral("en el campo")), 2, 0);
+    grid->addWidget(m_combo2, 2, 1);
+    grid->addWidget(m_check1, 3, 0);
+    grid->addWidget(m_combo3, 3, 1);
+    auto *acciones = new QHBoxLayout;
+    acciones->addStretch();
+    acciones->addWidget(m_command3);
+    acciones->addWidget(m_command1);
+    grid->addLayout(acciones, 4, 0, 1, 2);
+    return m_frame1;
+}
+
+void Form7::Form_Load()
+{
+    m_combo1->addItems(operadores());
+    m_combo1->setCurrentIndex(0);
+    m_combo2->addItems(campos());
+    m_combo2->setCurrentIndex(0);
+
+    db::Result r;
+    const QStringList grupos = nombresDeGrupos(m_conexion, &r);
+    m_combo3->clear();
+    if (grupos.isEmpty()) {
+        // A failed read is passed over like any step of the load: the group filter is just off.
+        m_combo3->addItem(QStringLiteral("Ninguno"));
+        m_check1->setEnabled(false);
+    } else {
+        m_combo3->addItems(grupos);
+    }
+    m_combo3->setCurrentIndex(0);
+    m_condicion.reset();
+}
+
+void Form7::f_mostrar_agenda()
+{
+    const ui::BusyGuard busy(m_busy, QStringLiteral("Form7"));
+    const PaginaSelector pagina = paginaSelector(m_conexion, m_condicion, m_hscroll1->value());
+    if (!pagina.ok) {
+        m_prompter.message(kLecturaFallida, kTituloAgenda, ui::Icon::Warning);
+        return;
+    }
+    {
+        // The code's own moves of the bar never redraw the list a second time.
+        const QSignalBlocker guard(m_hscroll1);
+        m_hscroll1->setMaximum(int(pagina.pagina.maximo));
+        m_hscroll1->setValue(int(pagina.pagina.posicion));
+    }
+    m_pag->setText(pagina.pagina.etiqueta);
+    llenarArbol(*m_treeView1, pagina.nodos);
+}
+
+void Form7::HScroll1_Change()
+{
+    f_mostrar_agenda();
+}
+
+void Form7::Command1_Click()
+{
+    FiltroSelector filtro;
+    filtro.operador = m_combo1->currentIndex();
+    filtro.campo = m_combo2->currentIndex();
+    filtro.palabras = m_text1->text();
+    filtro.porGrupo = m_check1->isEnabled() && m_check1->isChecked();
+    filtro.grupo = m_combo3->currentText();
+    const CondicionSelector c = condicionSelector(m_conexion, filtro);
+    if (!c.condicion) {
+        m_prompter.message(c.error.isEmpty() ? kLecturaFallida : c.error, QLatin1String(kTituloFiltro),
+                           ui::Icon::Warning);
+        return;
+    }
+    m_condicion = c.condicion;
+    f_mostrar_agenda();
+}
+
+void Form7::Command3_Click()
+{
+    m_combo1->setCurrentIndex(0);
+    m_combo2->setCurrentIndex(0);
+    m_text1->clear();
+    m_condicion.reset();
+    f_mostrar_agenda();
+}
+
+void Form7::Command2_Click()
+{
+    m_treeView1->clear();
+    m_condicion.reset();
+    close();
+}
+
+bool Form7::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_treeView1->viewport() && event->type() == QEvent::MouseButtonPress) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        TreeView1_MouseDown(mouse->button(), mouse->position().toPoint(), mouse->globalPosition().toPoint());
+        return mouse->button() == Qt::RightButton;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool Form7::TreeView1_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos)
+{
+    QTreeWidgetItem *encontrado = nodoEn(*m_treeView1, pos);
+    if (encontrado)
+        m_treeView1->setCurrentItem(encontrado);
+    const QTreeWidgetItem *seleccionado = nodoSeleccionado(*m_treeView1);
+    if (button != Qt::RightButton || !encontrado || !seleccionado
+        || claveNodo(seleccionado) == QLatin1String(kClaveVacia))
+        return false;
+    m_menu->popup(globalPos);
+    return true;
+}
+
+void Form7::mnurclick_enviaragenda_seleccionar_Click()
+{
+    const QTreeWidgetItem *nodo = nodoSeleccionado(*m_treeView1);
+    if (nodo && claveNodo(nodo) != QLatin1String(kClaveVacia))
+        f_agregar_destinatario(nodo);
+    if (m_check2->isChecked()) {
+        m_caja.dejarDestinatarios();
+        close();
+    }
+}
+
+void Form7::mnurclick_enviaragenda_seleccionarycerrar_Click()
+{
+    const QTreeWidgetItem *nodo = nodoSeleccionado(*m_treeView1);
+    if (!nodo || claveNodo(nodo) == QLatin1String(kClaveVacia))
+        return;
+    f_agregar_destinatario(nodo);
+    m_caja.dejarDestinatarios();
+    close();
+}
+
+void Form7::f_agregar_destinatario(const QTreeWidgetItem *nodo)
+{
+    std::optional<ui::BusyGuard> busy(std::in_place, m_busy, QStringLiteral("Form7"));
+    const Seleccion seleccion = seleccionDeNodo(m_conexion, claveNodo(nodo), nodo->text(0));
+    if (seleccion.ultimo)
+        m_caja.setUltimo(*seleccion.ultimo);
+    const Adicion adicion = agregarNumeros({m_caja.texto(), m_caja.tag()}, seleccion.numeros);
+    if (adicion.cambiada())
+        m_caja.escribir(adicion.caja.texto, adicion.caja.tag);
+    busy.reset();
+    m_caja.deshabilitarEnvio();
+    if (!seleccion.ok)
+        m_prompter.message(kLecturaFallida, kTituloAgenda, ui::Icon::Warning);
+}
+
+void Form7::closeEvent(QCloseEvent *event)
+{
+    m_combo1->setCurrentIndex(0);
+    m_combo2->setCurrentIndex(0);
+    m_condicion.reset();
+    m_text1->clear();
+    m_caja.enfocarMensaje();
+    QWidget::closeEvent(event);
+}
+
+} // namespace contacts::picker

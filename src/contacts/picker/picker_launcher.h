@@ -1,0 +1,32 @@
+#pragma once
+
+#include "contacts/picker/form7.h"
+#include "platform/ui/single_instance.h"
+
+namespace startup { struct AppContext; }
+
+namespace contacts::picker {
+
+class RecipientsBox;
+
+// The send panel's recipients icon opens the one picker window through this (WindowId::Form7):
+// the first opening creates it, a later one while it is open redraws it for the same page and
+// filter and brings it up again.
+class PickerLauncher final {
+public:
+    PickerLauncher(startup::AppContext &context, RecipientsBox &caja);
+    PickerLauncher(const PickerLauncher &) = delete;
+    PickerLauncher &operator=(const PickerLauncher &) = delete;
+    ~PickerLauncher();
+
+    // `f_mostrar_agenda`, then shown without blocking.
+    Form7 *open();
+    Form7 *picker() const { return m_form7.existing(); }
+
+private:
+    startup::AppContext &m_context;
+    RecipientsBox &m_caja;
+    ui::SingleInstance<Form7> m_form7;
+};
+
+} // namespace contacts::picker

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+// What the recipient picker reaches of the send panel: the recipients box with its Tag, the label
+// of the last pick, the send button and the focus. The send panel's side implements it
+// (SendPanelRecipients); tests use a plain fake.
+namespace contacts::picker {
+
+class RecipientsBox {
+public:
+    virtual ~RecipientsBox() = default;
+
+    virtual QString texto() const = 0;                              // `Text2`
+    virtual QString tag() const = 0;                                // `Text2.Tag`
+    virtual void escribir(const QString &texto, const QString &tag) = 0;
+    virtual void setUltimo(const QString &caption) = 0;             // `SkinLabel4`
+    // `Command1` disabled until the next successful quote.
+    virtual void deshabilitarEnvio() = 0;
+    // The picker closes after an addition: the box counts as left, so a Tag ending in ",coste"
+    // asks for the new quote now; then the message box gets the focus.
+    virtual void dejarDestinatarios() = 0;
+    // The picker closes: the message box gets the focus.
+    virtual void enfocarMensaje() = 0;
+};
+
+} // namespace contacts::picker

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QVariantList>
+
+namespace contacts {
+
+// A piece of a WHERE clause with "?" placeholders and the values they take, in text order.
+// Nothing the user typed is ever part of `sql`.
+struct Condicion {
+    QString sql;
+    QVariantList valores;
+
+    bool vacia() const { return sql.trimmed().isEmpty(); }
+    bool isEmpty() const { return sql.isEmpty(); }
+};
+
+// "a AND b", each side bracketed; an empty side drops out.
+Condicion operator&&(const Condicion &a, const Condicion &b);
+
+} // namespace contacts

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "contacts/contact_book.h"
+
+#include <QIcon>
+#include <QString>
+
+#include <vector>
+
+class QTreeWidget;
+
+// Drawing the contact and group trees: nodes are added in order under the parent their key names,
+// each keeping its `clave_nodo` where the shared hit test of the trees reads it.
+namespace contacts {
+
+// Clears the tree and adds the nodes; the tree is hidden while it is rebuilt.
+// `imagen` gives each image number its icon; by default the main window's tabs' images
+// (2 detail, 6 group, 7 contact).
+using ImagenDeNodo = QIcon (*)(int numero);
+QIcon imagenDeLista(int numero);
+void llenarArbol(QTreeWidget &arbol, const std::vector<NodoContacto> &nodos, ImagenDeNodo imagen = &imagenDeLista);
+
+// The key of the selected node ("" for none) and of the first node ("l0" for an empty list).
+QString claveSeleccionada(const QTreeWidget &arbol);
+QString claveDelPrimerNodo(const QTreeWidget &arbol);
+
+} // namespace contacts

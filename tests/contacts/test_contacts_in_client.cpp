@@ -1,0 +1,169 @@
+// The contact book inside the whole client: its tabs filled at start-up, its menu entries
+// enabled, the send panel's contacts icon opening the picker, whose pick fills the recipients box
+// and asks the gateway for a new quote.
+#include "app/client.h"
+#include "contacts/picker/form7.h"
+#include "gateway-sim/gateway_simulator.h"
+#include "platform/db/connection.h"
+#include "startup/database/opening.h"
+#include "startup/database/schema.h"
+#include "startup/main_window/form1.h"
+#include "startup/main_window/send_panel_view.h"
+#include "support/recording_shell.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include <memory>
+
+namespace {
+
+template <typename T>
+T *openWindow(const char *name)
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String(name) && widget->isVisible()
+            && widget->testAttribute(Qt::WA_DeleteOnClose))
+            return qobject_cast<T *>(widget);
+    }
+    return nullptr;
+}
+
+QTreeWidgetItem *nodo(QTreeWidget *arbol, const QString &clave)
+{
+    for (QTreeWidgetItemIterator it(arbol); *it; ++it) {
+        if ((*it)->data(0, Qt::UserRole).toString() == clave)
+            return *it;
+    }
+    return nullptr;
+}
+
+struct Run {
+    testing::TempHome home;
+    sim::GatewaySimulator sim;
+    testing::ScriptedPrompter prompter;
+    testing::RecordingShell shell;
+    std::unique_ptr<app::Client> client;
+
+    Run()
+    {
+        sim.start();
+        qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
+        sim.addAccount(QStringLiteral("ana"), QStringLiteral("secreto"), 500);
+    }
+    ~Run()
+    {
+        client.reset();
+        sim.stop();
+        qunsetenv("BRISANTA_URL_BASE");
+    }
+
+    void seed(bool conContactos)
+    {
+        db::Connection setup;
+        QVERIFY(setup.open(startup::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing).ok());
+        QVERIFY(startup::createSchema(setup).ok());
+        QVERIFY(setup
+                    .execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,version_desktop) "
+                                            "VALUES ('ana','secreto','3','500','GMT +01:00','2.0')"))
+                    .ok());
+        if (!conContactos)
+            return;
+        QVERIFY(setup.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES ('Clientes')")).ok());
+        QVERIFY(setup.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono,grupos_sid) VALUES "
+                                             "('Alba Núñez O''Donnell','34611111111','1'),('Berta','34622222222','1')"))
+                    .ok());
+    }
+
+    void start()
+    {
+        client = std::make_unique<app::Client>(prompter, shell);
+        QCOMPARE(client->start(), startup::StartupStatus::Ready);
+    }
+    startup::Form1 &form() { return client->mainWindow(); }
+};
+
+} // namespace
+
+class TestContactsInClient final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void tabsMenusAndPicker()
+    {
+        Run run;
+        run.seed(true);
+        run.start();
+        startup::Form1 &f = run.form();
+        auto *contactos = f.tbsOptions()->widget(2)->findChild<QTreeWidget *>(QStringLiteral("TreeView4"));
+        auto *grupos = f.tbsOptions()->widget(3)->findChild<QTreeWidget *>(QStringLiteral("TreeView2"));
+        QVERIFY(contactos && grupos);
+        QCOMPARE(contactos->topLevelItemCount(), 2);
+        QCOMPARE(contactos->topLevelItem(0)->text(0), QStringLiteral("Alba Núñez O'Donnell"));
+        QCOMPARE(grupos->topLevelItem(0)->text(0), QStringLiteral("Clientes (2 contactos)"));
+        QVERIFY(f.menuAction(QStringLiteral("mnuborraragenda"))->isEnabled());
+        // The filter reads the lists the start-up filled: one set of them, inside the panel.
+        QCOMPARE(f.Combo2()->currentText(), QStringLiteral("contengan"));
+        QVERIFY(f.tbsOptions()->widget(2)->findChild<QWidget *>(QStringLiteral("Frame2"))->isAncestorOf(f.Combo2()));
+        QCOMPARE(f.tbsOptions()->widget(2)->findChildren<QComboBox *>(QStringLiteral("Combo2")).size(), 1);
+        for (QLabel *label : f.tbsOptions()->widget(2)->findChildren<QLabel *>()) {
+            if (label->text() == QLatin1String("Mostrar contactos cuyo"))
+                QVERIFY(label->isHidden());
+        }
+
+        startup::SendPanelView &panel = f.sendPanel();
+        panel.Image2()->click();
+        auto *picker = openWindow<contacts::picker::Form7>("Form7");
+        QVERIFY(picker);
+        QTreeWidgetItem *berta = nodo(picker->TreeView1(), QStringLiteral("pContacto 2"));
+        QVERIFY(berta);
+        picker->TreeView1()->setCurrentItem(berta);
+        const int quotes = run.sim.requestCount(sim::Endpoint::QuoteSms);
+        picker->mnurclick_enviaragenda_seleccionarycerrar_Click();
+        QCOMPARE(panel.Text2()->toPlainText(), QStringLiteral("34622222222"));
+        QCOMPARE(panel.SkinLabel4()->text(), QStringLiteral("Ultimo: Berta"));
+        QVERIFY(!openWindow<contacts::picker::Form7>("Form7"));
+        QTRY_COMPARE_WITH_TIMEOUT(run.sim.requestCount(sim::Endpoint::QuoteSms), quotes + 1, 10000);
+        QVERIFY2(!run.prompter.hasUnexpected(), run.prompter.unexpectedReport().constData());
+
+        // "Buscar envíos" shows the contact's sends on the "Historial" tab.
+        contactos->setCurrentItem(nodo(contactos, QStringLiteral("Telefono 1")));
+        f.tbsOptions()->widget(2)->findChild<QAction *>(QStringLiteral("mnurclick_agenda_buscarhistorial"))->trigger();
+        QCOMPARE(f.tbsOptions()->currentIndex(), 1);
+        auto *telefono = f.tbsOptions()->widget(1)->findChild<QWidget *>(QStringLiteral("RichTextBox1"));
+        QVERIFY(telefono);
+        QCOMPARE(telefono->property("plainText").isValid() ? telefono->property("plainText").toString()
+                                                            : telefono->property("text").toString(),
+                 QStringLiteral("34611111111"));
+
+        // "Eliminar agenda" opens its window through the main menu.
+        f.menuAction(QStringLiteral("mnuborraragenda"))->trigger();
+        QVERIFY(openWindow<QWidget>("Form17"));
+    }
+
+    void emptyBookKeepsThePickerClosed()
+    {
+        Run run;
+        run.seed(false);
+        run.start();
+        run.prompter.answerMessage(ui::Answer::Ok);
+        run.form().sendPanel().Image2()->click();
+        QCOMPARE(run.prompter.lastCall().text, QStringLiteral("No existe ningún contacto en la agenda."));
+        QCOMPARE(run.prompter.lastCall().title, QStringLiteral("Agenda vacía"));
+        QVERIFY(!openWindow<QWidget>("Form7"));
+    }
+};
+
+QTEST_MAIN(TestContactsInClient)
+#include "test_contacts_in_client.moc"
