@@ -69,7 +69,7 @@ bool ClientFeatures::plantillasVacias() const
 
 bool ClientFeatures::canOpen(startup::WindowId id) const
 {
-    return id == startup::WindowId::Form11 || id == startup::WindowId::Form16;
+    return id == startup::WindowId::Form11 || id == startup::WindowId::Form16 || id == startup::WindowId::Form20;
 }
 
 void ClientFeatures::open(startup::WindowId id)
@@ -78,6 +78,16 @@ void ClientFeatures::open(startup::WindowId id)
         m_templatePicker->open();
     else if (id == startup::WindowId::Form16)
         m_automation->openSettings();
+    else if (id == startup::WindowId::Form20)
+        m_form20.show([this] {
+            automation::birthdays::Form20::Enlaces enlaces;
+            enlaces.f_historial = [this] { f_historial(); };
+            enlaces.mostrarPrincipal = [this] {
+                m_form1.show();
+                m_form1.raise();
+            };
+            return new automation::birthdays::Form20(m_context, std::move(enlaces));
+        });
 }
 
 QWidget *ClientFeatures::historyPanel()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "automation/birthdays/form20.h"
+#include "platform/ui/single_instance.h"
 #include "startup/subsystems.h"
 
 #include <memory>
@@ -58,6 +60,8 @@ private:
     std::unique_ptr<sending::SendPanelController> m_sendPanel;
     // Feeds the send panel's queue, so it goes before the panel.
     std::unique_ptr<automation::AutomationController> m_automation;
+    // Last, so it goes first: the birthday window reads the connection and calls the history.
+    ui::SingleInstance<automation::birthdays::Form20> m_form20;
 };
 
 } // namespace app
