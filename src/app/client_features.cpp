@@ -108,6 +108,7 @@ bool ClientFeatures::canOpen(startup::WindowId id) const
     case startup::WindowId::Form11:
     case startup::WindowId::Form16:
     case startup::WindowId::Form18:
+    case startup::WindowId::Form20:
         return true;
     default:
         return m_contacts->canOpen(id);
@@ -124,6 +125,16 @@ void ClientFeatures::open(startup::WindowId id)
         m_history->openExport();
     else if (id == startup::WindowId::Form7)
         m_picker->open();
+    else if (id == startup::WindowId::Form20)
+        m_form20.show([this] {
+            automation::birthdays::Form20::Enlaces enlaces;
+            enlaces.f_historial = [this] { f_historial(); };
+            enlaces.mostrarPrincipal = [this] {
+                m_form1.show();
+                m_form1.raise();
+            };
+            return new automation::birthdays::Form20(m_context, std::move(enlaces));
+        });
     else if (m_contacts->canOpen(id))
         m_contacts->open(id);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "automation/birthdays/form20.h"
+#include "platform/ui/single_instance.h"
 #include "startup/subsystems.h"
 
 #include <memory>
@@ -72,6 +74,8 @@ private:
     std::unique_ptr<contacts::groups::GroupAdminLauncher> m_groupAdmin;
     std::unique_ptr<contacts::picker::SendPanelRecipients> m_recipients;
     std::unique_ptr<contacts::picker::PickerLauncher> m_picker;
+    // Last, so it goes first: the birthday window reads the connection and calls the history.
+    ui::SingleInstance<automation::birthdays::Form20> m_form20;
 };
 
 } // namespace app

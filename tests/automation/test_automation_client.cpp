@@ -1,6 +1,7 @@
 // Automated sending inside the whole client: the start-up resumes it from the stored row, and the
 // main menu's items open the settings window and switch sending on and off.
 #include "app/client.h"
+#include "automation/birthdays/form20.h"
 #include "automation/form16.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
@@ -73,6 +75,16 @@ automation::Form16 *openForm16()
     return nullptr;
 }
 
+automation::birthdays::Form20 *openForm20()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *form = qobject_cast<automation::birthdays::Form20 *>(widget);
+            form && form->isVisible() && form->testAttribute(Qt::WA_DeleteOnClose))
+            return form;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 class TestAutomationClient final : public QObject {
@@ -121,6 +133,25 @@ private Q_SLOTS:
         comenzar->trigger();
         QCOMPARE(comenzar->text(), QStringLiteral("Detener"));
         QCOMPARE(run.activo(), QStringLiteral("1"));
+    }
+
+    // "Felicitar cumpleaños" opens one birthday window, which reaches the gateway's form page.
+    void birthdayWindowFromTheMenu()
+    {
+        Run run(std::nullopt);
+        QAction *felicitar = run.client->mainWindow().menuAction(QStringLiteral("mnuFelicitarCumpleaños"));
+        QVERIFY(felicitar);
+        QVERIFY(felicitar->isEnabled());
+        felicitar->trigger();
+        automation::birthdays::Form20 *form = openForm20();
+        QVERIFY(form);
+        QSignalSpy spy(form, &automation::birthdays::Form20::paginaAtendida);
+        QVERIFY(spy.wait(8000));
+        QVERIFY(form->formularioListo());
+        felicitar->trigger();
+        QCOMPARE(openForm20(), form); // one at a time
+        form->close();
+        QVERIFY(!openForm20());
     }
 };
 

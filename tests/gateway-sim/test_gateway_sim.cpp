@@ -399,6 +399,24 @@ private Q_SLOTS:
         QVERIFY(body.contains("<INPUT type=\"submit\" name=\"sub\""));
     }
 
+    void webFormSessionAndActionCanBeRequired()
+    {
+        m_sim->setWebFormAction(QStringLiteral("../../extranet_nueva/SMS/sendsms.php"));
+        m_sim->setWebFormNeedsSession(true);
+        const probe::Result page = m_http.get(url(QStringLiteral("extranet/SMS/sms_personalizados.php?try=0")));
+        QVERIFY(page.body.contains("action=\"../../extranet_nueva/SMS/sendsms.php\""));
+        QVERIFY(page.body.contains("name=\"sesion\" value=\"s1\""));
+        const QByteArray form = "mensaje=Hola&username=ana&password=x1&remitente=Tienda&ruta=3&nombre=Ana"
+                                "&destino=34600000001&telefono=34600000001&fecha=2099-05-01+12%3A00&sub=Enviar";
+        // The hidden field must match the session cookie the page set.
+        QCOMPARE(post(QStringLiteral("extranet_nueva/SMS/sendsms.php"), form + "&sesion=s2"),
+                 QByteArray("8|Session expired|"));
+        QCOMPARE(m_sim->sends().size(), 0);
+        QCOMPARE(post(QStringLiteral("extranet_nueva/SMS/sendsms.php"), form + "&sesion=s1"),
+                 QByteArray("0|IN_PROGRESS|1000"));
+        QVERIFY(m_sim->lastRequest(sim::Endpoint::FormResult)->header("Cookie").contains("BRISESSID=s1"));
+    }
+
     void webFormSubmissionAllocatesConsecutiveIds()
     {
         m_sim->setNextSendId(55);

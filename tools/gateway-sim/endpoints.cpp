@@ -382,18 +382,44 @@ Reply importAgenda(GatewayData &data, const Params &p)
 const char *const kFormFields[] = {"mensaje", "username", "password", "remitente", "ruta", "nombre", "destino",
                                    "telefono", "nombre_completo", "direccion", "otro_telefono", "comentarios", "fecha"};
 
-Reply formPage()
+const QString kSessionExpired = QStringLiteral("8|Session expired|");
+const QByteArray kSessionCookie = "BRISESSID";
+
+Reply formPage(GatewayData &data)
 {
-    QString body = QStringLiteral("<FORM name=\"f\" method=\"POST\" action=\"/extranet_nueva/SMS/sendsms.php\">\r\n");
+    const QString session = QStringLiteral("s%1").arg(data.nextFormSession++);
+    data.formSessions.insert(session);
+    QString body = QStringLiteral("<FORM name=\"f\" method=\"POST\" action=\"%1\">\r\n").arg(data.formAction);
     for (const char *name : kFormFields)
         body += QStringLiteral("<INPUT type=\"hidden\" name=\"%1\" value=\"\">\r\n").arg(QLatin1String(name));
+    body += QStringLiteral("<INPUT type=\"hidden\" name=\"sesion\" value=\"%1\">\r\n").arg(session);
     body += QStringLiteral("<INPUT type=\"submit\" name=\"sub\" value=\"Enviar\">\r\n</FORM>");
-    return html(QStringLiteral("<HTML><HEAD><TITLE>SMS personalizados</TITLE></HEAD>\r\n<BODY>")
-                + body + QStringLiteral("</BODY></HTML>"));
+    Reply reply = html(QStringLiteral("<HTML><HEAD><TITLE>SMS personalizados</TITLE></HEAD>\r\n<BODY>")
+                       + body + QStringLiteral("</BODY></HTML>"));
+    reply.headers.append({"Set-Cookie", QByteArray(kSessionCookie).append('=').append(session.toLatin1()).append("; path=/")});
+    return reply;
 }
 
-Reply formResult(GatewayData &data, const Params &p)
+// The session a submission brings back in its cookie header, or "" without one.
+QString cookieSession(const LoggedRequest &request)
 {
+    const QByteArray prefix = QByteArray(kSessionCookie).append('=');
+    const QList<QByteArray> cookies = request.header("Cookie").split(';');
+    for (const QByteArray &cookie : cookies) {
+        const QByteArray trimmed = cookie.trimmed();
+        if (trimmed.startsWith(prefix))
+            return QString::fromLatin1(trimmed.sliced(prefix.size()));
+    }
+    return {};
+}
+
+Reply formResult(GatewayData &data, const LoggedRequest &request, const Params &p)
+{
+    if (data.formNeedsSession) {
+        const QString session = cookieSession(request);
+        if (session.isEmpty() || session != p["sesion"] || !data.formSessions.contains(session))
+            return html(kSessionExpired);
+    }
     const QString login = p["username"];
     const QString password = p["password"];
     const QString message = p["mensaje"];
@@ -514,8 +540,8 @@ Reply answer(GatewayData &data, const LoggedRequest &request)
     case Endpoint::DesktopVersion: return plain(data.versionText);
     case Endpoint::ExportAgenda: return exportAgenda(data, p);
     case Endpoint::ImportAgenda: return importAgenda(data, p);
-    case Endpoint::FormPage: return formPage();
-    case Endpoint::FormResult: return formResult(data, p);
+    case Endpoint::FormPage: return formPage(data);
+    case Endpoint::FormResult: return formResult(data, request, p);
     case Endpoint::Download: return download(data, request.path);
     case Endpoint::WebPage: return webPage(request.path);
     case Endpoint::Unknown: break;

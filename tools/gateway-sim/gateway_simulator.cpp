@@ -192,6 +192,8 @@ void GatewaySimulator::State::handle(const httplib::Request &req, httplib::Respo
 
     const QByteArray bytes = reply.binary ? reply.bytes : text::toCp1252(textBody);
     res.status = status;
+    for (const auto &[name, value] : reply.headers)
+        res.set_header(toStd(name), toStd(value));
     if (fault && (fault->kind == FaultKind::Truncated || fault->kind == FaultKind::Slow)) {
         const bool truncated = fault->kind == FaultKind::Truncated;
         const auto shared = std::make_shared<std::string>(toStd(bytes));
@@ -483,6 +485,18 @@ void GatewaySimulator::setListPendingSenders(bool on)
 {
     std::lock_guard lock(d->mutex);
     d->data.listPending = on;
+}
+
+void GatewaySimulator::setWebFormAction(const QString &action)
+{
+    std::lock_guard lock(d->mutex);
+    d->data.formAction = action;
+}
+
+void GatewaySimulator::setWebFormNeedsSession(bool on)
+{
+    std::lock_guard lock(d->mutex);
+    d->data.formNeedsSession = on;
 }
 
 void GatewaySimulator::setBrandSender(const QString &sender)

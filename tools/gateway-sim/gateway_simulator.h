@@ -200,6 +200,15 @@ public:
     int hangingRequests() const;                   // requests held right now by Hang/Delay/Slow
     void releaseHangs();                           // ends every hold at once
 
+    // --- personalised-send web form ---------------------------------------------------------------
+    // The form's action as written in the page (default "/extranet_nueva/SMS/sendsms.php"; a
+    // relative one such as "../../extranet_nueva/SMS/sendsms.php" tests the client's resolution).
+    void setWebFormAction(const QString &action);
+    // Every form page hands out a session: a cookie "BRISESSID" and the hidden field "sesion".
+    // When required, a submission without both (or with a session never handed out) is refused
+    // with "8|Session expired|".
+    void setWebFormNeedsSession(bool on);
+
     // The demo account: "demo"/"demo", balance 1500, senders "Tienda" and "Avisos" approved,
     // a few web contacts, deliveries on the second report.
     void installDemo();

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QMap>
+#include <QSet>
 #include <QString>
 
 #include <condition_variable>
@@ -43,6 +44,12 @@ struct GatewayData {
     QString versionText = QStringLiteral("2.34|2.34");
     QHash<QString, QByteArray> downloads;
     QString downloadFolder;
+    // The personalised-send form: where it posts, and whether a submission must come back with
+    // the session the page handed out (its cookie and its hidden field).
+    QString formAction = QStringLiteral("/extranet_nueva/SMS/sendsms.php");
+    bool formNeedsSession = false;
+    QSet<QString> formSessions;
+    quint64 nextFormSession = 1;
 
     QDateTime now() const;
     AccountData *account(const QString &login);
@@ -59,6 +66,7 @@ struct Reply {
     QByteArray bytes;                 // binary replies (downloads)
     bool binary = false;
     QByteArray contentType = "text/plain; charset=windows-1252";
+    QList<QPair<QByteArray, QByteArray>> headers; // extra response headers (Set-Cookie)
 };
 
 Endpoint endpointForPath(const QByteArray &path);

@@ -1,0 +1,151 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The rules of the birthday greetings, without a window: when each contact is greeted, how the
+// list is paged and drawn, what the gateway's form receives and what its answer means.
+namespace automation::birthdays {
+
+// One contact that can be greeted, as the list and the send read it.
+struct Contacto {
+    qint64 sid = 0;
+    QString nombre;
+    QString telefono;
+    QString nombre_completo;
+    QString direccion;
+    QString telefono_2;
+    QString comentario;
+    QDate nacimiento;
+};
+
+// A stored birth date: "yyyy-MM-dd" as the database keeps it, or "dd/MM/yyyy" as older imports
+// wrote it; nothing for anything else.
+std::optional<QDate> leerNacimiento(const QString &stored);
+
+// The birth date as the window shows it.
+QString mostrarNacimiento(const QDate &nacimiento);
+
+// The next birthday on or after `hoy`; a birthday of today is today. Someone born on 29 February
+// is greeted on 28 February in a year without that day.
+QDate proximoCumpleanos(const QDate &nacimiento, const QDate &hoy);
+
+// The send time of a greeting on the gateway's clock: 12:00 local time on the next birthday,
+// moved by the account zone's `desfase_pasarela`, written "yyyy-MM-dd HH:mm".
+QString fechaFelicitacion(const QDate &nacimiento, const QDate &hoy, const QString &huso_horario);
+
+// Greetings scheduled after this text (compared with `Historial.f_programada`, stored
+// "yyyy-MM-dd HH:mm") are still to come: 12:00 of today, written as the stored times are.
+QString limitePendientes(const QDate &hoy);
+
+// The contacts in the list's order: month, then day of the birth date, January first whatever
+// today's date; contacts with the same day keep their order.
+void ordenarPorCumpleanos(QList<Contacto> &contactos);
+
+// --- the list's pager -------------------------------------------------------------------------
+
+inline constexpr int kPorPagina = 50;
+
+struct Paginado {
+    int posicion = 0;   // page index, from 0
+    int maximo = 0;     // last page index
+    QString etiqueta;   // "Página 1 de 3"
+};
+
+// The pager after a list of `filas` rows with the scroll bar at `posicion`.
+Paginado paginar(int filas, int posicion);
+
+// --- the tree's nodes -------------------------------------------------------------------------
+
+struct Nodo {
+    QString clave;
+    QString padre;   // "" for a top-level node
+    QString texto;
+};
+
+inline const QString kClaveVacia = QStringLiteral("l0");
+inline const QString kTextoVacio = QStringLiteral("Sin felicitaciones posibles");
+
+// The nodes of one contact: the contact, its phone, then each non-empty detail.
+QList<Nodo> nodosContacto(const Contacto &contacto);
+
+// The contact key behind any node of a contact ("pTelefono 12" -> 12); nothing for "l0" or a key
+// without a number.
+std::optional<qint64> sidDeClave(const QString &clave);
+
+// --- the send ---------------------------------------------------------------------------------
+
+// `listas_felicitacion`: one entry per contact, in contact order.
+struct ListasFelicitacion {
+    QStringList nombres;
+    QStringList telefonos;
+    QStringList nombresCompletos;
+    QStringList direcciones;
+    QStringList otrosTelefonos;
+    QStringList comentarios;
+    QStringList fechas;
+
+    int cantidad() const { return int(telefonos.size()); }
+};
+
+ListasFelicitacion construirListas(const QList<Contacto> &contactos, const QDate &hoy, const QString &huso_horario);
+
+// Confirmed keywords are posted in their plain form: "[NOMBRE_CONFIRMAR]" becomes "[NOMBRE]".
+QString textoParaFormulario(const QString &plantilla);
+
+// Whether every contact keyword the template holds has one value per contact, and the send
+// times too. `comprobarNombre` is false for the greeting of one chosen contact.
+bool datosSuficientes(const ListasFelicitacion &listas, const QString &plantilla, bool comprobarNombre);
+
+// The list send goes ahead only when the balance exceeds the number of greetings.
+bool creditoSuficiente(double saldo, int felicitaciones);
+
+// What the send fills into the gateway's form, in the order it fills it.
+struct CampoFormulario {
+    QString nombre;
+    QString valor;
+};
+
+struct Cuenta {
+    QString login;
+    QString pass;
+    QString ruta;          // as stored; "0" is sent as "3"
+    double saldo = 0;
+    QString huso_horario;
+};
+
+QList<CampoFormulario> camposFormulario(const ListasFelicitacion &listas, const QString &mensaje,
+                                        const Cuenta &cuenta, const QString &remitente);
+
+// The names of the fields the form must have, and its submit element.
+QStringList camposNecesarios();
+inline const QString kBotonEnviar = QStringLiteral("sub");
+
+// --- the result page --------------------------------------------------------------------------
+
+struct ResultadoEnvio {
+    enum class Tipo {
+        SinRespuesta,   // no "|": no connection or not the gateway's answer
+        Rechazado,      // the gateway refused: `mensaje` says why
+        Ilegible,       // "IN_PROGRESS" but no usable identifier after it
+        Programado,     // scheduled: one identifier per recipient
+    };
+    Tipo tipo = Tipo::SinRespuesta;
+    QString mensaje;
+    QList<qint64> identificadores;
+};
+
+inline const QString kMensajeSinRespuesta = QStringLiteral(
+    "Ha habido un problema en el envío del SMS. Por favor, compruebe que posee conexión a internet e intentelo de "
+    "nuevo mas tarde.");
+
+// The result page's text after a send to `destinatarios` recipients. The last two arguments
+// choose the words for "Required parameters missing".
+ResultadoEnvio interpretarResultado(const QString &texto, int destinatarios, bool sinTelefonos, bool plantillaVacia);
+
+} // namespace automation::birthdays

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "automation/birthdays/birthday_rules.h"
+#include "platform/db/connection.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What the birthday window reads from and writes to the database. Every value is bound.
+namespace automation::birthdays {
+
+// An entry of the group list: "TODOS (n)" (no group) or "Grupo: name (n)".
+struct EntradaGrupo {
+    QString texto;
+    std::optional<qint64> sid;
+};
+
+QList<EntradaGrupo> leerGrupos(db::Connection &conexion);
+
+// The senders, the default one first, then by name; the brand sender when there is none.
+QStringList leerRemitentes(db::Connection &conexion);
+
+inline const QString kSinPlantilla = QStringLiteral("Ninguna");
+// The template names in name order; only "Ninguna" when there is none.
+QStringList leerPlantillas(db::Connection &conexion);
+// The text of the named template; nothing when there is no such template.
+std::optional<QString> textoPlantilla(db::Connection &conexion, const QString &nombre);
+
+// The account row, or nothing when no account is configured.
+std::optional<Cuenta> leerCuenta(db::Connection &conexion);
+
+// The contacts of the group (all contacts without one) that have a readable birth date and no
+// greeting still to come, in birthday order.
+QList<Contacto> contactosFelicitables(db::Connection &conexion, std::optional<qint64> grupo, const QDate &hoy,
+                                      db::Result *result = nullptr);
+// One contact by key, whatever its greetings; nothing when it is gone or has no readable birth date.
+std::optional<Contacto> contactoPorSid(db::Connection &conexion, qint64 sid, db::Result *result = nullptr);
+
+// One history row per scheduled greeting, all or none.
+struct FelicitacionProgramada {
+    QString telefono;
+    qint64 id_web = 0;
+    QString f_programada;
+};
+db::Result registrarFelicitaciones(db::Connection &conexion, const QList<FelicitacionProgramada> &envios,
+                                   const QString &login, const QString &mensaje, const QString &remitente,
+                                   const QString &f_envio);
+
+} // namespace automation::birthdays

@@ -1,0 +1,733 @@
+// Birthday greetings: who is greeted when, the list's pages and nodes, the gateway's web form as
+// a browser fills it, and the window against the in-process simulator.
+#include "automation/birthdays/birthday_rules.h"
+#include "automation/birthdays/birthday_store.h"
+#include "automation/birthdays/form20.h"
+#include "automation/birthdays/web_form.h"
+#include "gateway-sim/gateway_simulator.h"
+#include "platform/db/connection.h"
+#include "platform/text/cp1252.h"
+#include "platform/ui/busy_cursor.h"
+#include "startup/app_context.h"
+#include "startup/brand.h"
+#include "startup/database/schema.h"
+#include "support/recording_shell.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+using namespace automation::birthdays;
+
+namespace {
+
+const QString kAhora = QStringLiteral("2026-12-08 09:05");
+const QString kOk = QStringLiteral("Recordatorios enviados correctamente. Para comprobar la recepción de los envíos a "
+                                   "medida que sucendan, acceda al menú 'Historial'.");
+const QString kSinConexion = QStringLiteral("No se ha detectado conexión a Internet. Por favor, compruébelo y vuelva a "
+                                            "abrir esta ventana para realizar envíos.");
+
+// A program folder, its database, a simulator with an account and the birthday window's needs.
+struct Rig {
+    Rig()
+    {
+        sim.start();
+        sim.addAccount(QStringLiteral("usu"), QStringLiteral("secreto"), 100.0);
+        sim.approveSender(QStringLiteral("usu"), QStringLiteral("Tienda"));
+        qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
+        conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
+        startup::createSchema(conexion);
+        cuenta(QStringLiteral("100"));
+        conexion.execute(QStringLiteral("INSERT INTO Remitentes (remitente, defecto) VALUES ('Tienda', 1)"));
+        plantilla(QStringLiteral("Felicidades"), QStringLiteral("Feliz cumpleaños [NOMBRE]"));
+        context = std::make_unique<startup::AppContext>(
+            startup::AppContext{conexion, prompter, shell, busy, network, home.path()});
+    }
+    ~Rig()
+    {
+        form.reset();
+        sim.stop();
+        qunsetenv("BRISANTA_URL_BASE");
+    }
+    Rig(const Rig &) = delete;
+    Rig &operator=(const Rig &) = delete;
+
+    void cuenta(const QString &saldo, const QString &huso = QStringLiteral("GMT +01:00"))
+    {
+        conexion.execute(QStringLiteral("DELETE FROM Usuario"));
+        conexion.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario) VALUES (?1,?2,?3,?4,?5)"),
+                         {QStringLiteral("usu"), QStringLiteral("secreto"), QStringLiteral("0"), saldo, huso});
+    }
+    void plantilla(const QString &nombre, const QString &mensaje)
+    {
+        conexion.execute(QStringLiteral("INSERT INTO Plantillas (nombre, mensaje) VALUES (?1, ?2)"), {nombre, mensaje});
+    }
+    qint64 contacto(const QString &nombre, const QString &telefono, const QVariant &nacimiento,
+                    const QString &grupos = {}, const QString &completo = {})
+    {
+        conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono, nombre_completo, f_nacimiento, grupos_sid) "
+                                        "VALUES (?1, ?2, ?3, ?4, ?5)"),
+                         {nombre, telefono, completo, nacimiento, grupos});
+        return conexion.lastInsertRowId();
+    }
+    qint64 grupo(const QString &nombre)
+    {
+        conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {nombre});
+        return conexion.lastInsertRowId();
+    }
+    // The window, with its first form page handled.
+    Form20 &abrir()
+    {
+        form = std::make_unique<Form20>(*context, Form20::Enlaces{[this] { ++historiales; }, [] {}},
+                                        [] { return QDateTime::fromString(kAhora, QStringLiteral("yyyy-MM-dd HH:mm")); });
+        form->WebBrowser1().setTiempoMaximo(std::chrono::milliseconds(5000));
+        esperarPagina();
+        return *form;
+    }
+    bool esperarPagina()
+    {
+        QSignalSpy spy(form.get(), &Form20::paginaAtendida);
+        return spy.wait(8000);
+    }
+    // A send, its result page and the form page asked for afterwards.
+    bool enviarYEsperar(bool lista = true)
+    {
+        QSignalSpy spy(form.get(), &Form20::paginaAtendida);
+        if (lista)
+            form->Command1_Click();
+        else
+            form->mnurclick_recordatorio_enviar_Click();
+        while (spy.count() < 2) {
+            if (!spy.wait(8000))
+                return false;
+        }
+        return true;
+    }
+    int filas(const QString &tabla) { return conexion.scalar(QStringLiteral("SELECT count(*) FROM ") + tabla).toInt(); }
+
+    testing::TempHome home;
+    sim::GatewaySimulator sim;
+    db::Connection conexion;
+    testing::ScriptedPrompter prompter;
+    testing::RecordingShell shell;
+    ui::BusyCursor busy;
+    QNetworkAccessManager network;
+    std::unique_ptr<startup::AppContext> context;
+    std::unique_ptr<Form20> form;
+    int historiales = 0;
+};
+
+} // namespace
+
+class TestBirthdays final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // --- when a contact is greeted --------------------------------------------------------------
+
+    void sendTime_data()
+    {
+        QTest::addColumn<QDate>("nacimiento");
+        QTest::addColumn<QDate>("hoy");
+        QTest::addColumn<QString>("huso");
+        QTest::addColumn<QString>("fecha");
+        const QDate hoy(2026, 12, 8);
+        QTest::newRow("later this year") << QDate(1990, 12, 20) << hoy << "GMT +01:00" << "2026-12-20 12:00";
+        QTest::newRow("today stays today") << QDate(1990, 12, 8) << hoy << "GMT +01:00" << "2026-12-08 12:00";
+        QTest::newRow("yesterday: next year") << QDate(1990, 12, 7) << hoy << "GMT +01:00" << "2027-12-07 12:00";
+        QTest::newRow("GMT +00:00") << QDate(1990, 12, 20) << hoy << "GMT +00:00" << "2026-12-20 13:00";
+        QTest::newRow("GMT -05:00") << QDate(1990, 12, 20) << hoy << "GMT -05:00" << "2026-12-20 18:00";
+        QTest::newRow("rolls into next year") << QDate(1990, 12, 31) << hoy << "GMT -12:00" << "2027-01-01 01:00";
+        QTest::newRow("29 Feb, common year") << QDate(2000, 2, 29) << QDate(2027, 1, 10) << "GMT +01:00" << "2027-02-28 12:00";
+        QTest::newRow("29 Feb, leap year") << QDate(2000, 2, 29) << QDate(2027, 12, 1) << "GMT +01:00" << "2028-02-29 12:00";
+        QTest::newRow("29 Feb passed today") << QDate(2000, 2, 29) << QDate(2027, 2, 28) << "GMT +01:00" << "2027-02-28 12:00";
+    }
+    void sendTime()
+    {
+        QFETCH(QDate, nacimiento);
+        QFETCH(QDate, hoy);
+        QFETCH(QString, huso);
+        QFETCH(QString, fecha);
+        QCOMPARE(fechaFelicitacion(nacimiento, hoy, huso), fecha);
+    }
+
+    void birthDatesAreReadOrRefused()
+    {
+        QCOMPARE(leerNacimiento(QStringLiteral("1990-03-05")), std::optional<QDate>(QDate(1990, 3, 5)));
+        QCOMPARE(leerNacimiento(QStringLiteral("05/03/1990")), std::optional<QDate>(QDate(1990, 3, 5)));
+        QCOMPARE(leerNacimiento(QStringLiteral("1990-03-05 00:00:00")), std::optional<QDate>(QDate(1990, 3, 5)));
+        QVERIFY(!leerNacimiento(QString()));
+        QVERIFY(!leerNacimiento(QStringLiteral("mañana")));
+        QVERIFY(!leerNacimiento(QStringLiteral("1990-02-30")));
+    }
+
+    // --- the list's pager and nodes -------------------------------------------------------------
+
+    void pager_data()
+    {
+        QTest::addColumn<int>("filas");
+        QTest::addColumn<int>("posicion");
+        QTest::addColumn<int>("nueva");
+        QTest::addColumn<int>("maximo");
+        QTest::addColumn<QString>("etiqueta");
+        QTest::newRow("empty") << 0 << 3 << 0 << 0 << "Página 0 de 0";
+        QTest::newRow("120 first") << 120 << 0 << 0 << 2 << "Página 1 de 3";
+        QTest::newRow("120 beyond") << 120 << 7 << 2 << 2 << "Página 3 de 3";
+        QTest::newRow("30 from page 3") << 30 << 2 << 0 << 0 << "Página 1 de 1";
+        QTest::newRow("exactly 50") << 50 << 0 << 0 << 0 << "Página 1 de 1";
+    }
+    void pager()
+    {
+        QFETCH(int, filas);
+        QFETCH(int, posicion);
+        QFETCH(int, nueva);
+        QFETCH(int, maximo);
+        QFETCH(QString, etiqueta);
+        const Paginado p = paginar(filas, posicion);
+        QCOMPARE(p.posicion, nueva);
+        QCOMPARE(p.maximo, maximo);
+        QCOMPARE(p.etiqueta, etiqueta);
+    }
+
+    void contactNodesShowOnlyWhatIsThere()
+    {
+        Contacto c;
+        c.sid = 12;
+        c.nombre = QStringLiteral("Ana");
+        c.telefono = QStringLiteral("34600000001");
+        c.telefono_2 = QStringLiteral("915550000");
+        c.nacimiento = QDate(1990, 3, 5);
+        const QList<Nodo> nodos = nodosContacto(c);
+        QStringList claves;
+        for (const Nodo &n : nodos)
+            claves << n.clave;
+        QCOMPARE(claves, (QStringList{"pContacto 12", "pTelefono 12", "Telefono 12", "pTelefono2 12", "Telefono2 12",
+                                      "pFechaNacimiento 12", "FechaNacimiento 12"}));
+        QCOMPARE(nodos.first().texto, QStringLiteral("Ana (05/03/1990)"));
+        QCOMPARE(nodos.at(2).padre, QStringLiteral("pTelefono 12"));
+        QCOMPARE(sidDeClave(QStringLiteral("FechaNacimiento 12")), std::optional<qint64>(12));
+        QVERIFY(!sidDeClave(QStringLiteral("l0")));
+        QVERIFY(!sidDeClave(QStringLiteral("pContacto x")));
+    }
+
+    // --- what the form gets, and the checks before it ---------------------------------------------
+
+    void dataCheck()
+    {
+        QList<Contacto> contactos(2);
+        contactos[0].nombre = QStringLiteral("Ana");
+        contactos[0].telefono = QStringLiteral("34600000001");
+        contactos[0].nacimiento = QDate(1990, 1, 1);
+        contactos[1].nombre = QStringLiteral("Luis");
+        contactos[1].telefono = QStringLiteral("34600000002");
+        contactos[1].nacimiento = QDate(1990, 2, 1);
+        ListasFelicitacion l = construirListas(contactos, QDate(2026, 12, 8), QStringLiteral("GMT +01:00"));
+        // An empty full name keeps its place.
+        QVERIFY(datosSuficientes(l, QStringLiteral("Hola [NOMBRE_COMPLETO]"), true));
+        // A value holding the separator would shift every later recipient's value.
+        l.comentarios[1] = QStringLiteral("a||b");
+        QVERIFY(!datosSuficientes(l, QStringLiteral("Hola [COMENTARIOS]"), true));
+        QVERIFY(datosSuficientes(l, QStringLiteral("Hola [NOMBRE]"), true));
+        // No contact at all: a keyword has nothing to stand for.
+        QVERIFY(!datosSuficientes(ListasFelicitacion{}, QStringLiteral("Hola [NOMBRE]"), true));
+        QVERIFY(!datosSuficientes(ListasFelicitacion{}, QStringLiteral("Hola [DIRECCION]"), false));
+
+        QCOMPARE(textoParaFormulario(QStringLiteral("Hola [NOMBRE_CONFIRMAR] y [DIRECCION_CONFIRMAR]")),
+                 QStringLiteral("Hola [NOMBRE] y [DIRECCION]"));
+        QVERIFY(!creditoSuficiente(4, 4));
+        QVERIFY(creditoSuficiente(4.5, 4));
+
+        Cuenta cuenta{QStringLiteral("usu"), QStringLiteral("pw"), QStringLiteral("0"), 10, QStringLiteral("GMT +01:00")};
+        const QList<CampoFormulario> campos = camposFormulario(l, QStringLiteral("Hola"), cuenta, QStringLiteral("Tienda"));
+        QCOMPARE(campos.size(), 13);
+        QCOMPARE(campos.at(4).valor, QStringLiteral("3"));
+        QCOMPARE(campos.at(5).valor, QStringLiteral("Ana||Luis"));
+        QCOMPARE(campos.at(6).valor, QStringLiteral("34600000001,34600000002"));
+        QCOMPARE(campos.at(7).valor, QStringLiteral("34600000001||34600000002"));
+        QCOMPARE(campos.at(12).valor, QStringLiteral("2027-01-01 12:00||2027-02-01 12:00"));
+        contactos.removeLast();
+        l = construirListas(contactos, QDate(2026, 12, 8), QStringLiteral("GMT +01:00"));
+        QCOMPARE(camposFormulario(l, QStringLiteral("Hola"), cuenta, QStringLiteral("T")).at(5).valor, QStringLiteral("Ana"));
+    }
+
+    void resultPage_data()
+    {
+        QTest::addColumn<QString>("texto");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<bool>("sinTelefonos");
+        QTest::addColumn<bool>("plantillaVacia");
+        QTest::addColumn<int>("tipo");
+        QTest::addColumn<QString>("mensaje");
+        const int rech = int(ResultadoEnvio::Tipo::Rechazado);
+        const int ileg = int(ResultadoEnvio::Tipo::Ilegible);
+        const int nada = int(ResultadoEnvio::Tipo::SinRespuesta);
+        QTest::newRow("no separator") << "Servicio en mantenimiento" << 1 << false << false << nada << kMensajeSinRespuesta;
+        QTest::newRow("empty") << "" << 1 << false << false << nada << kMensajeSinRespuesta;
+        QTest::newRow("phrase") << "5|Insufficient credits|" << 2 << false << false << rech << "Insufficient credits";
+        QTest::newRow("phrase without end") << "5|Insufficient credits" << 2 << false << false << rech << "Insufficient credits";
+        QTest::newRow("missing, no phones") << "3|Required parameters missing|" << 0 << true << false << rech
+                                            << "Por favor, seleccione destinatarios válidos";
+        QTest::newRow("missing, no text") << "3|Required parameters missing|" << 2 << false << true << rech
+                                          << "Por favor, escriba una plantilla con texto válido antes de enviar el mensaje.";
+        QTest::newRow("missing, other") << "3|Required parameters missing|" << 2 << false << false << rech
+                                        << "El envío no ha sido realizado por falta de parámetros requeridos.";
+        QTest::newRow("id not a number") << "0|IN_PROGRESS|abc" << 1 << false << false << ileg << "";
+        QTest::newRow("no id") << "0|IN_PROGRESS" << 1 << false << false << ileg << "";
+        QTest::newRow("id too small") << "0|IN_PROGRESS|1" << 3 << false << false << ileg << "";
+    }
+    void resultPage()
+    {
+        QFETCH(QString, texto);
+        QFETCH(int, n);
+        QFETCH(bool, sinTelefonos);
+        QFETCH(bool, plantillaVacia);
+        QFETCH(int, tipo);
+        QFETCH(QString, mensaje);
+        const ResultadoEnvio r = interpretarResultado(texto, n, sinTelefonos, plantillaVacia);
+        QCOMPARE(int(r.tipo), tipo);
+        if (!mensaje.isEmpty())
+            QCOMPARE(r.mensaje, mensaje);
+        QVERIFY(r.identificadores.isEmpty());
+    }
+
+    void consecutiveIdentifiers()
+    {
+        const ResultadoEnvio r = interpretarResultado(QStringLiteral("0|IN_PROGRESS|57"), 3, false, false);
+        QCOMPARE(int(r.tipo), int(ResultadoEnvio::Tipo::Programado));
+        QCOMPARE(r.identificadores, (QList<qint64>{55, 56, 57}));
+    }
+
+    // --- the page as a browser reads it -----------------------------------------------------------
+
+    void formIsFoundAndItsActionResolved()
+    {
+        const QString html = QStringLiteral(
+            "<html><head><base href=\"/extranet/SMS/\"></head><body>\n"
+            "<FORM method=post action=\"../../extranet_nueva/SMS/sendsms.php?x=1\">"
+            "<input type=hidden name=token value=\"a&amp;b\">"
+            "<input name=mensaje><textarea name=nota>uno\ndos</textarea>"
+            "<select name=tipo><option value=1>A<option value=2 selected>B</select>"
+            "<input type=checkbox name=aviso value=si checked><input type=checkbox name=no>"
+            "<input type=text name=apagado value=x disabled>"
+            "<input type=submit name=otro value=Otro><input type=submit name=sub value=Enviar>"
+            "</FORM><form action=/segundo><input name=ajeno></form></body></html>");
+        const PaginaHtml p = analizarPagina(html, QUrl(QStringLiteral("http://h:1/extranet/SMS/sms_personalizados.php?try=3")));
+        QVERIFY(p.formulario.encontrado);
+        QVERIFY(p.formulario.post);
+        QCOMPARE(p.formulario.accion.toString(), QStringLiteral("http://h:1/extranet_nueva/SMS/sendsms.php?x=1"));
+        QVERIFY(!p.formulario.control(QStringLiteral("ajeno")));
+        QCOMPARE(p.formulario.control(QStringLiteral("token"))->valor, QStringLiteral("a&b"));
+        QVERIFY(p.textoCuerpo.contains(QStringLiteral("uno")));
+        FormularioHtml f = p.formulario;
+        f.control(QStringLiteral("mensaje"))->valor = QStringLiteral("Feliz año € ☺ 100% [NOMBRE]");
+        QCOMPARE(codificarEnvio(f, QStringLiteral("sub"), Juego::Windows1252),
+                 QByteArray("token=a%26b&mensaje=Feliz+a%F1o+%80+%26%239786%3B+100%25+%5BNOMBRE%5D"
+                            "&nota=uno%0D%0Ados&tipo=2&aviso=si&sub=Enviar"));
+        QCOMPARE(codificarEnvio(f, QStringLiteral("sub"), Juego::Utf8).left(41),
+                 QByteArray("token=a%26b&mensaje=Feliz+a%C3%B1o+%E2%82"));
+    }
+
+    void readinessNeedsAnEmptyBodyAndTheForm_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<bool>("texto");
+        QTest::addColumn<bool>("form");
+        QTest::newRow("text in the body") << "<HTML><BODY>Mantenimiento<FORM action=x></FORM></BODY></HTML>" << true << true;
+        QTest::newRow("lower-case tag") << "<HTML><BODY><form action=x></form></BODY></HTML>" << false << false;
+        QTest::newRow("no action") << "<HTML><BODY><FORM method=post></FORM></BODY></HTML>" << false << false;
+        QTest::newRow("ready") << "<HTML><HEAD><TITLE>t</TITLE></HEAD><BODY>\r\n<FORM action=x></FORM> </BODY></HTML>" << false << true;
+    }
+    void readinessNeedsAnEmptyBodyAndTheForm()
+    {
+        QFETCH(QString, html);
+        QFETCH(bool, texto);
+        QFETCH(bool, form);
+        const PaginaHtml p = analizarPagina(html, QUrl(QStringLiteral("http://h/")));
+        QCOMPARE(!p.textoCuerpo.isEmpty(), texto);
+        QCOMPARE(p.htmlCuerpo.contains(QStringLiteral("<FORM")) && p.htmlCuerpo.contains(QStringLiteral("action=")), form);
+        QVERIFY(!p.htmlCuerpo.contains(QStringLiteral("TITLE")));
+    }
+
+    void malformedPagesNeverCrash()
+    {
+        const QStringList paginas{
+            QString(), QStringLiteral("<<<<>>>><FORM"), QStringLiteral("<FORM action=\"x\"><input name=a value=\"sin cerrar"),
+            QStringLiteral("</body></html><body><FORM action=y>"), QStringLiteral("<select name=s></select><FORM action"),
+            QString(QChar(0)) + QStringLiteral("\xff\xfe<FORM action=\x01>"), QStringLiteral("<FORM action=\"http://[::1\">"),
+            QStringLiteral("<textarea name=t></textarea><FORM><textarea name=t>"),
+        };
+        for (const QString &html : paginas) {
+            const PaginaHtml p = analizarPagina(html, QUrl(QStringLiteral("http://h/a/b.php")));
+            codificarEnvio(p.formulario, QStringLiteral("sub"), Juego::Windows1252);
+        }
+        QString profunda;
+        for (int i = 0; i < 5000; ++i)
+            profunda += QStringLiteral("<div>");
+        analizarPagina(profunda + QStringLiteral("<FORM action=z><input name=q></FORM>"), QUrl(QStringLiteral("http://h/")));
+    }
+
+    // --- the database side ------------------------------------------------------------------------
+
+    void listOrderGroupsAndPendingGreetings()
+    {
+        Rig rig;
+        const qint64 vip = rig.grupo(QStringLiteral("Clientes (O'Neil)"));
+        const qint64 otro = rig.grupo(QStringLiteral("Otros"));
+        const QString g = QString::number(vip);
+        rig.contacto(QStringLiteral("Marzo"), QStringLiteral("34600000001"), QStringLiteral("1980-03-05"), g);
+        rig.contacto(QStringLiteral("Enero"), QStringLiteral("34600000002"), QStringLiteral("1990-01-20"),
+                     QString::number(otro) + QLatin1Char(',') + g);
+        rig.contacto(QStringLiteral("Sin fecha"), QStringLiteral("34600000003"), QVariant(), g);
+        rig.contacto(QStringLiteral("Fecha rota"), QStringLiteral("34600000004"), QStringLiteral("nunca"), g);
+        rig.contacto(QStringLiteral("Ya felicitado"), QStringLiteral("34600000005"), QStringLiteral("1970-12-20"), g);
+        rig.contacto(QStringLiteral("Felicitado antes"), QStringLiteral("34600000006"), QStringLiteral("1970-12-01"));
+        rig.contacto(QStringLiteral("O'Donnell"), QStringLiteral("34600000007"), QStringLiteral("1970-01-20"), QString::number(otro));
+        // A greeting of this year still to come; one already past.
+        rig.conexion.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) VALUES "
+                                            "('34600000005', '2026-12-20 12:00', '1'), ('34600000006', '2025-12-01 12:00', '1')"));
+        QStringList nombres;
+        for (const Contacto &c : contactosFelicitables(rig.conexion, std::nullopt, QDate(2026, 12, 8)))
+            nombres << c.nombre;
+        QCOMPARE(nombres, (QStringList{"Enero", "O'Donnell", "Marzo", "Felicitado antes"}));
+        nombres.clear();
+        for (const Contacto &c : contactosFelicitables(rig.conexion, vip, QDate(2026, 12, 8)))
+            nombres << c.nombre;
+        QCOMPARE(nombres, (QStringList{"Enero", "Marzo"}));
+
+        const QList<EntradaGrupo> grupos = leerGrupos(rig.conexion);
+        QCOMPARE(grupos.size(), 3);
+        QCOMPARE(grupos.at(0).texto, QStringLiteral("TODOS (7)"));
+        QCOMPARE(grupos.at(1).texto, QStringLiteral("Grupo: Clientes (O'Neil) (5)"));
+        QCOMPARE(grupos.at(1).sid, std::optional<qint64>(vip));
+        QCOMPARE(grupos.at(2).texto, QStringLiteral("Grupo: Otros (2)"));
+    }
+
+    void sendersAndTemplates()
+    {
+        Rig rig;
+        rig.conexion.execute(QStringLiteral("DELETE FROM Remitentes"));
+        QCOMPARE(leerRemitentes(rig.conexion), QStringList{brand::remitente_defecto()});
+        rig.conexion.execute(QStringLiteral("INSERT INTO Remitentes (remitente, defecto) VALUES ('A', 0), ('B', 1), ('C', 0)"));
+        QCOMPARE(leerRemitentes(rig.conexion), (QStringList{"B", "A", "C"}));
+        rig.conexion.execute(QStringLiteral("DELETE FROM Plantillas"));
+        QCOMPARE(leerPlantillas(rig.conexion), QStringList{kSinPlantilla});
+        QVERIFY(!textoPlantilla(rig.conexion, kSinPlantilla));
+        rig.plantilla(QStringLiteral("D'Artagnan"), QStringLiteral("Hola"));
+        QCOMPARE(textoPlantilla(rig.conexion, QStringLiteral("D'Artagnan")), std::optional<QString>(QStringLiteral("Hola")));
+    }
+
+    // --- the window against the simulator ---------------------------------------------------------
+
+    void loadAsksForTheFormAndListsTheContacts()
+    {
+        Rig rig;
+        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        Form20 &f = rig.abrir();
+        QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormPage)->value("try"), QStringLiteral("0"));
+        QVERIFY(f.formularioListo());
+        QVERIFY(f.Command1()->isEnabled());
+        QCOMPARE(f.contador(), 1);
+        QCOMPARE(f.Combo1()->itemText(0), QStringLiteral("TODOS (1)"));
+        QCOMPARE(f.Combo2()->currentText(), QStringLiteral("Tienda"));
+        QCOMPARE(f.Combo3()->currentText(), QStringLiteral("Felicidades"));
+        QCOMPARE(Form20::clave(f.TreeView1()->topLevelItem(0)), QStringLiteral("pContacto 1"));
+        QCOMPARE(f.PagAgenda()->text(), QStringLiteral("Página 1 de 1"));
+        QVERIFY(rig.prompter.messageTexts().isEmpty());
+    }
+
+    void emptyListAndNoTemplateKeepTheButtonOff()
+    {
+        Rig rig;
+        rig.conexion.execute(QStringLiteral("DELETE FROM Plantillas"));
+        Form20 &f = rig.abrir();
+        QVERIFY(f.formularioListo());
+        QVERIFY(!f.Command1()->isEnabled());
+        QCOMPARE(Form20::clave(f.TreeView1()->topLevelItem(0)), QStringLiteral("l0"));
+        QCOMPARE(f.TreeView1()->topLevelItem(0)->text(0), QStringLiteral("Sin felicitaciones posibles"));
+        QCOMPARE(f.PagAgenda()->text(), QStringLiteral("Página 0 de 0"));
+        QCOMPARE(f.Combo3()->currentText(), QStringLiteral("Ninguna"));
+        QVERIFY(!f.TreeView1_RightClick(f.TreeView1()->topLevelItem(0)));
+    }
+
+    void pagesOf120AndBackToOneGroup()
+    {
+        Rig rig;
+        const qint64 g = rig.grupo(QStringLiteral("Pocos"));
+        rig.conexion.execute(QStringLiteral("BEGIN"));
+        for (int i = 0; i < 120; ++i)
+            rig.contacto(QStringLiteral("C%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("346000%1").arg(i, 5, 10, QLatin1Char('0')),
+                         QDate(1990, 1 + i % 12, 1 + i % 28).toString(Qt::ISODate), i < 30 ? QString::number(g) : QString());
+        rig.conexion.execute(QStringLiteral("COMMIT"));
+        Form20 &f = rig.abrir();
+        QCOMPARE(f.HScroll1()->maximum(), 2);
+        QCOMPARE(f.PagAgenda()->text(), QStringLiteral("Página 1 de 3"));
+        f.HScroll1()->setValue(2);
+        QCOMPARE(f.PagAgenda()->text(), QStringLiteral("Página 3 de 3"));
+        QCOMPARE(f.TreeView1()->topLevelItemCount(), 20);
+        f.Combo1()->setCurrentIndex(1);
+        f.Command2_Click();
+        QCOMPARE(f.PagAgenda()->text(), QStringLiteral("Página 1 de 1"));
+        QCOMPARE(f.HScroll1()->value(), 0);
+        QCOMPARE(f.TreeView1()->topLevelItemCount(), 30);
+    }
+
+    void wholeListIsScheduledAndRecorded()
+    {
+        Rig rig;
+        rig.sim.setNextSendId(55);
+        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        rig.contacto(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
+        rig.contacto(QStringLiteral("Eva"), QStringLiteral("34600000003"), QStringLiteral("1970-12-07"));
+        Form20 &f = rig.abrir();
+        QVERIFY(rig.enviarYEsperar());
+        QCOMPARE(rig.prompter.messageTexts(), QStringList{kOk});
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de felicitaciones por SMS"));
+
+        const auto posted = rig.sim.lastRequest(sim::Endpoint::FormResult);
+        QVERIFY(posted);
+        QCOMPARE(posted->value("nombre"), QStringLiteral("Luis||Eva||Ana"));
+        QCOMPARE(posted->value("destino"), QStringLiteral("34600000002,34600000003,34600000001"));
+        QCOMPARE(posted->value("fecha"), QStringLiteral("2027-01-05 12:00||2027-12-07 12:00||2026-12-20 12:00"));
+        QCOMPARE(posted->value("ruta"), QStringLiteral("3"));
+        QCOMPARE(posted->value("sub"), QStringLiteral("Enviar"));
+        QCOMPARE(posted->value("mensaje"), QStringLiteral("Feliz cumpleaños [NOMBRE]"));
+
+        const std::vector<db::Row> filas = rig.conexion.select(QStringLiteral(
+            "SELECT destinatario, id_web, f_programada, estado, bool_cumple, creditos, remitente, username, f_envio "
+            "FROM Historial ORDER BY sid"));
+        QCOMPARE(filas.size(), std::size_t(3));
+        QCOMPARE(filas[0].value(0).toString(), QStringLiteral("34600000002"));
+        QCOMPARE(filas[0].value(1).toString(), QStringLiteral("55"));
+        QCOMPARE(filas[2].value(1).toString(), QStringLiteral("57"));
+        QCOMPARE(filas[1].value(2).toString(), QStringLiteral("2027-12-07 12:00"));
+        QCOMPARE(filas[1].value(3).toString(), QStringLiteral("0|0|0"));
+        QCOMPARE(filas[1].value(4).toString(), QStringLiteral("1"));
+        QCOMPARE(filas[1].value(5).toDouble(), 1.0);
+        QCOMPARE(filas[1].value(6).toString(), QStringLiteral("Tienda"));
+        QCOMPARE(filas[1].value(7).toString(), QStringLiteral("usu"));
+        QCOMPARE(filas[1].value(8).toString(), kAhora);
+        QCOMPARE(rig.sim.send(56)->recipients.value(0).text, QStringLiteral("Feliz cumpleaños Eva"));
+
+        // The list now sees the greetings still to come, the history was redrawn, and the form
+        // page was asked for again with the raised counter.
+        QCOMPARE(Form20::clave(f.TreeView1()->topLevelItem(0)), QStringLiteral("l0"));
+        QCOMPARE(rig.historiales, 1);
+        QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormPage)->value("try"), QStringLiteral("1"));
+        QVERIFY(f.formularioListo());
+        QVERIFY(!f.Command1()->isEnabled());
+    }
+
+    void sessionCookieHiddenFieldsAndRelativeActionAreKept()
+    {
+        Rig rig;
+        rig.sim.setWebFormNeedsSession(true);
+        rig.sim.setWebFormAction(QStringLiteral("../../extranet_nueva/SMS/sendsms.php"));
+        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        rig.abrir();
+        QVERIFY(rig.enviarYEsperar());
+        QCOMPARE(rig.prompter.messageTexts(), QStringList{kOk});
+        const auto posted = rig.sim.lastRequest(sim::Endpoint::FormResult);
+        QCOMPARE(posted->method, QByteArray("POST"));
+        QVERIFY(!posted->value("sesion").isEmpty());
+        QVERIFY(posted->header("Cookie").contains(QByteArray("BRISESSID=").append(posted->value("sesion").toLatin1())));
+        QCOMPARE(rig.filas(QStringLiteral("Historial")), 1);
+    }
+
+    void confirmedKeywordsAndOneContactFromThePopup()
+    {
+        Rig rig;
+        rig.conexion.execute(QStringLiteral("DELETE FROM Plantillas"));
+        rig.plantilla(QStringLiteral("Conf"), QStringLiteral("Hola [NOMBRE_CONFIRMAR], [NOMBRE_COMPLETO]"));
+        rig.cuenta(QStringLiteral("0"), QStringLiteral("GMT +00:00"));   // no credit test for one contact
+        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        const qint64 luis = rig.contacto(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
+        Form20 &f = rig.abrir();
+        QVERIFY(f.TreeView1_RightClick(f.nodo(QStringLiteral("Telefono %1").arg(luis))));
+        QVERIFY(rig.enviarYEsperar(false));
+        QCOMPARE(rig.prompter.messageTexts(), QStringList{kOk});
+        const auto posted = rig.sim.lastRequest(sim::Endpoint::FormResult);
+        QCOMPARE(posted->value("mensaje"), QStringLiteral("Hola [NOMBRE], [NOMBRE_COMPLETO]"));
+        QCOMPARE(posted->value("destino"), QStringLiteral("34600000002"));
+        QCOMPARE(posted->value("nombre_completo"), QString());
+        QCOMPARE(posted->value("fecha"), QStringLiteral("2027-01-05 13:00"));
+        QCOMPARE(rig.conexion.scalar(QStringLiteral("SELECT mensaje FROM Historial")).toString(),
+                 QStringLiteral("Hola [NOMBRE], [NOMBRE_COMPLETO]"));
+    }
+
+    void theListOnShowIsWhatIsSent()
+    {
+        Rig rig;
+        const qint64 g = rig.grupo(QStringLiteral("Familia"));
+        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"), QString::number(g));
+        const qint64 luis = rig.contacto(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
+        Form20 &f = rig.abrir();
+        f.Combo1()->setCurrentIndex(1);
+        f.Command2_Click();
+        f.Combo1()->setCurrentIndex(0);   // chosen but not shown: the group still rules the send
+        QVERIFY(rig.enviarYEsperar());
+        QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormResult)->value("destino"), QStringLiteral("34600000001"));
+
+        // A contact deleted after it was listed cannot be scheduled from the popup.
+        f.Command2_Click();
+        QVERIFY(f.TreeView1_RightClick(f.nodo(QStringLiteral("pContacto %1").arg(luis))));
+        rig.conexion.execute(QStringLiteral("DELETE FROM Agenda WHERE sid = ?1"), {luis});
+        f.mnurclick_recordatorio_enviar_Click();
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Datos de contacto insuficientes"));
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 1);
+    }
+
+    void checksStopTheSendBeforeTheGateway()
+    {
+        Rig rig;
+        rig.cuenta(QStringLiteral("2"));
+        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        rig.contacto(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
+        Form20 &f = rig.abrir();
+        f.Command1_Click();
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Crédito insuficiente"));
+        QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("No dispone de suficiente crédito para realizar el envio."));
+
+        rig.conexion.execute(QStringLiteral("UPDATE Plantillas SET mensaje = 'Hola [DIRECCION]'"));
+        rig.conexion.execute(QStringLiteral("UPDATE Agenda SET direccion = 'Calle A||B' WHERE nombre = 'Ana'"));
+        f.Command1_Click();   // both checks fail: only the data message
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Datos de contacto insuficientes"));
+        QCOMPARE(rig.prompter.count(), 2);
+
+        rig.conexion.execute(QStringLiteral("DELETE FROM Usuario"));
+        f.Command1_Click();
+        QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("Por favor, primero introduzca la configuración en el menú Archivo."));
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Necesaria autentificación"));
+
+        rig.cuenta(QStringLiteral("100"));
+        rig.conexion.execute(QStringLiteral("UPDATE Plantillas SET mensaje = ''"));
+        f.Command1_Click();
+        QCOMPARE(rig.prompter.lastCall().text,
+                 QStringLiteral("Por favor, escriba una plantilla con texto válido antes de enviar el mensaje."));
+
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 0);
+        QVERIFY(f.formularioListo());
+        QVERIFY(f.Command1()->isEnabled());
+    }
+
+    void refusalsAndBrokenResultsRecordNothing_data()
+    {
+        QTest::addColumn<int>("fallo");
+        QTest::addColumn<QString>("cuerpo");
+        QTest::addColumn<QString>("mensaje");
+        QTest::newRow("no separator") << int(sim::FaultKind::NoSeparator) << QString() << kMensajeSinRespuesta;
+        QTest::newRow("empty") << int(sim::FaultKind::EmptyBody) << QString() << kMensajeSinRespuesta;
+        QTest::newRow("refused") << int(sim::FaultKind::CustomBody) << "5|Insufficient credits|" << "Insufficient credits";
+        QTest::newRow("unreadable id") << int(sim::FaultKind::CustomBody) << "0|IN_PROGRESS|abc" << "";
+        QTest::newRow("no reply at all") << int(sim::FaultKind::Hang) << QString() << kMensajeSinRespuesta;
+    }
+    void refusalsAndBrokenResultsRecordNothing()
+    {
+        QFETCH(int, fallo);
+        QFETCH(QString, cuerpo);
+        QFETCH(QString, mensaje);
+        Rig rig;
+        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        Form20 &f = rig.abrir();
+        sim::Fault fault;
+        fault.kind = sim::FaultKind(fallo);
+        fault.body = cuerpo;
+        fault.delay = std::chrono::milliseconds(20000);
+        rig.sim.armFault(sim::Endpoint::FormResult, fault);
+        if (fault.kind == sim::FaultKind::Hang)
+            f.WebBrowser1().setTiempoMaximo(std::chrono::milliseconds(300));
+        QVERIFY(rig.enviarYEsperar());
+        rig.sim.releaseHangs();
+        QCOMPARE(rig.prompter.count(), 1);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error"));
+        if (!mensaje.isEmpty())
+            QCOMPARE(rig.prompter.lastCall().text, mensaje);
+        QCOMPARE(rig.filas(QStringLiteral("Historial")), 0);
+        QCOMPARE(rig.historiales, 0);
+        // The form page came back: the window can send again.
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormPage), 2);
+        QVERIFY(f.formularioListo());
+        QVERIFY(f.Command1()->isEnabled());
+    }
+
+    void aFailedHistoryWriteIsNotReportedAsSuccess()
+    {
+        Rig rig;
+        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        rig.contacto(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
+        rig.conexion.execute(QStringLiteral("CREATE TRIGGER romper BEFORE INSERT ON Historial WHEN NEW.destinatario = "
+                                            "'34600000001' BEGIN SELECT RAISE(ABORT, 'disco lleno'); END"));
+        rig.abrir();
+        QVERIFY(rig.enviarYEsperar());
+        QCOMPARE(rig.prompter.count(), 1);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error"));
+        QVERIFY(rig.prompter.lastCall().text != kOk);
+        QCOMPARE(rig.filas(QStringLiteral("Historial")), 0);   // all or nothing
+        QCOMPARE(rig.historiales, 0);
+    }
+
+    void formPageThatIsNotTheFormShowsTheConnectionMessage()
+    {
+        Rig rig;
+        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        rig.sim.armCustomReply(sim::Endpoint::FormPage, QStringLiteral("<HTML><BODY>Mantenimiento</BODY></HTML>"));
+        Form20 &f = rig.abrir();
+        QCOMPARE(rig.prompter.messageTexts(), QStringList{kSinConexion});
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error de conexión"));
+        QVERIFY(!f.formularioListo());
+        QVERIFY(!f.Command1()->isEnabled());
+        QCOMPARE(f.contador(), 1);
+        // A send attempt while not ready only asks for the page again, with the current counter.
+        f.Command1_Click();
+        QVERIFY(rig.esperarPagina());
+        QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormPage)->value("try"), QStringLiteral("1"));
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 0);
+        QVERIFY(f.formularioListo());
+    }
+
+    void formPageWithoutItsFieldsOrUnreachable()
+    {
+        Rig rig;
+        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        rig.sim.armCustomReply(sim::Endpoint::FormPage,
+                               QStringLiteral("<HTML><BODY><FORM action=\"/x\"><INPUT type=hidden name=mensaje></FORM></BODY></HTML>"));
+        Form20 &f = rig.abrir();
+        QCOMPARE(rig.prompter.messageTexts(), QStringList{kSinConexion});
+        QVERIFY(!f.formularioListo());
+        rig.sim.stop();
+        f.Command1_Click();
+        QVERIFY(rig.esperarPagina());
+        QCOMPARE(rig.prompter.messageTexts(), (QStringList{kSinConexion, kSinConexion}));
+        QVERIFY(!f.Command1()->isEnabled());
+    }
+
+    void counterWrapsPast32000()
+    {
+        Rig rig;
+        Form20 &f = rig.abrir();
+        f.setContador(32000);
+        // Any page completion clears readiness; a send attempt then only asks for the page.
+        f.WebBrowser1_DocumentComplete(PaginaCargada{});
+        QVERIFY(!f.formularioListo());
+        f.Command1_Click();
+        QVERIFY(rig.esperarPagina());
+        QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormPage)->value("try"), QStringLiteral("32000"));
+        QCOMPARE(f.contador(), 0);
+        f.setContador(7);
+        f.WebBrowser1_DocumentComplete(PaginaCargada{});
+        f.Command1_Click();
+        QVERIFY(rig.esperarPagina());
+        QCOMPARE(f.contador(), 8);
+    }
+};
+
+QTEST_MAIN(TestBirthdays)
+#include "test_birthdays.moc"
