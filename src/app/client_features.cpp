@@ -3,12 +3,15 @@
 #include "automation/automation_controller.h"
 #include "contacts/groups/group_admin_launcher.h"
 #include "contacts/picker/picker_launcher.h"
+#include "contacts/picker/recipient_adder.h"
 #include "contacts/picker/send_panel_recipients.h"
 #include "contacts/view/contact_book_feature.h"
 #include "contacts/view/contacts_panel.h"
 #include "contacts/view/groups_panel.h"
 #include "history/view/history_feature.h"
+#include "history/recipient_classes.h"
 #include "history/view/history_panel.h"
+#include "history/view/recipient_actions.h"
 #include "sending/panel/send_panel_controller.h"
 #include "sending/templates/template_picker.h"
 #include "sending/templates/templates_panel.h"
@@ -49,6 +52,33 @@ ClientFeatures::ClientFeatures(startup::AppContext &context, startup::Form1 &for
         m_form1.selectTab(2);
     });
     m_contacts->setAdministrarGrupo([this](qint64 sid) { m_groupAdmin->abrir(sid); });
+    connectRecipientActions();
+}
+
+void ClientFeatures::connectRecipientActions()
+{
+    // "Filtrar contactos" and "Crear grupo" end on the "Contactos" tab, filtered.
+    history::ContactBookLink agenda;
+    agenda.filtrarPorTelefonos = [this](const QString &lista) { m_contacts->filtrarPorTelefonos(lista); };
+    agenda.f_grupos = [this] { m_contacts->f_grupos(); };
+    agenda.filtrarPorGrupo = [this](const QString &nombre) { m_contacts->filtrarPorGrupo(nombre); };
+    agenda.mostrarContactos = [this] { m_form1.selectTab(3); };
+    m_history->recipientActions().setContactBook(std::move(agenda));
+
+    // "Añadir a 'Enviar a'": the numbers not yet in the box go to its end, as the picker adds
+    // them (a number already there would be sent and charged twice); then the send tab shows and
+    // the new cost is asked for at once.
+    m_history->recipientActions().setSendPanel([this](const QString &lista) {
+        const contacts::picker::Destinatarios antes{history::cajaAntesDeAnadir(m_recipients->texto()),
+                                                    m_recipients->tag()};
+        const contacts::picker::Adicion adicion =
+            contacts::picker::agregarNumeros(antes, history::telefonosDe(lista));
+        if (adicion.cambiada())
+            m_recipients->escribir(adicion.caja.texto, adicion.caja.tag);
+        m_form1.selectTab(1);
+        if (adicion.cambiada())
+            m_recipients->dejarDestinatarios();
+    });
 }
 
 // The windows go before the connection they read; the main window outlives this object. Members

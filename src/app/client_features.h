@@ -62,6 +62,9 @@ public:
     void bindMostrarNombres(QAction *item) override;
 
 private:
+    // The history's recipient actions lead to the contact book and the send panel.
+    void connectRecipientActions();
+
     startup::AppContext &m_context;
     startup::Form1 &m_form1;
     std::unique_ptr<history::HistoryFeature> m_history;

@@ -44,10 +44,12 @@ HistoryFeature::HistoryFeature(startup::AppContext &context, QObject *parent)
     connect(&m_reports, &net::GatewayChannel::finished, this, &HistoryFeature::onReport);
     connect(&m_cancels, &net::GatewayChannel::finished, this, &HistoryFeature::onCancel);
     connectPanel();
+    m_recipients = std::make_unique<RecipientActions>(context, m_panel.data());
 }
 
 HistoryFeature::~HistoryFeature()
 {
+    m_recipients.reset();
     m_reports.cancel();
     m_cancels.cancel();
     m_context.busy.setBusy(kBusyReport, false);

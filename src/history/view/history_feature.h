@@ -6,6 +6,7 @@
 #include "history/history_view.h"
 #include "history/export/form18.h"
 #include "history/row_actions.h"
+#include "history/view/recipient_actions.h"
 #include "platform/net/gateway_channel.h"
 #include "platform/ui/single_instance.h"
 #include "startup/app_context.h"
@@ -17,6 +18,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 class QAction;
 
@@ -66,6 +68,10 @@ public:
     // The main menu's "Exportar a Excel" (`Form18`): one window at a time.
     void openExport();
     exporting::Form18 *exportWindow() const { return m_export.existing(); }
+
+    // "Seleccionar destinatarios" and the double click on a class of recipients; the application
+    // tells it where the contact book and the send panel are.
+    RecipientActions &recipientActions() { return *m_recipients; }
 
     const ViewOptions &options() const { return m_options; }
     const HistoryPage &currentPage() const { return m_page; }
@@ -118,6 +124,7 @@ private:
     ViewOptions m_options;
     HistoryPage m_page;
     ui::SingleInstance<exporting::Form18> m_export;
+    std::unique_ptr<RecipientActions> m_recipients;
 };
 
 } // namespace history

@@ -52,19 +52,34 @@ QIcon imageFor(const QStyle *style, int image)
 }
 
 // The recipient classes of the submenus, with the key prefix each acts on.
+// The leaves are named after the class's item prefix and the action ("..._pendientes_grupo").
 struct RecipientClass {
     const char *object;
     const char *caption;
     const char *clase;
+    const char *leafPrefix;
 };
 constexpr std::array<RecipientClass, 4> kClasses{{
-    {"mnurclick_listado_historial_destinatarios_todos", "Todos", "Destinatarios"},
-    {"mnurclick_listado_historial_destinatarios_confirmados", "Confirmados", "Recibidos"},
-    {"mnurclick_listado_historial_destinatarios_sinconfirmar", "Sin confirmar", "Pendientes"},
-    {"mnurclick_listado_historial_destinatarios_fallidos", "Fallidos", "Fallidos"},
+    {"mnurclick_listado_historial_destinatarios_todos", "Todos", "Destinatarios",
+     "mnurclick_listado_historial_destinatarios_todos"},
+    {"mnurclick_listado_historial_destinatarios_confirmados", "Confirmados", "Recibidos",
+     "mnurclick_listado_historial_destinatarios_confirmados"},
+    {"mnurclick_listado_historial_destinatarios_sinconfirmar", "Sin confirmar", "Pendientes",
+     "mnurclick_listado_historial_destinatarios_pendientes"},
+    {"mnurclick_listado_historial_destinatarios_fallidos", "Fallidos", "Fallidos",
+     "mnurclick_listado_historial_destinatarios_fallidos"},
 }};
-constexpr std::array<const char *, 5> kRecipientActions{
-    "Filtrar contactos", "Crear grupo", "Copiar al portapapeles", "Añadir a 'Enviar a'", "Exportar teléfonos a Excel"};
+struct RecipientAction {
+    const char *caption;
+    const char *suffix;
+};
+constexpr std::array<RecipientAction, 5> kRecipientActions{{
+    {"Filtrar contactos", "filtrar"},
+    {"Crear grupo", "grupo"},
+    {"Copiar al portapapeles", "portapapeles"},
+    {"Añadir a 'Enviar a'", "enviar"},
+    {"Exportar teléfonos a Excel", "excel"},
+}};
 
 } // namespace
 
@@ -224,8 +239,9 @@ void HistoryPanel::buildMenu()
         QMenu *sub = destinatarios->addMenu(QString::fromUtf8(c.caption));
         sub->menuAction()->setObjectName(QString::fromLatin1(c.object));
         for (int accion = 0; accion < int(kRecipientActions.size()); ++accion) {
-            QAction *a = sub->addAction(QString::fromUtf8(kRecipientActions[std::size_t(accion)]));
-            a->setObjectName(QString::fromLatin1(c.object) + QLatin1Char('_') + QString::number(accion));
+            const RecipientAction &action = kRecipientActions[std::size_t(accion)];
+            QAction *a = sub->addAction(QString::fromUtf8(action.caption));
+            a->setObjectName(QString::fromLatin1(c.leafPrefix) + QLatin1Char('_') + QString::fromLatin1(action.suffix));
             a->setData(accion);
             a->setEnabled(false);
             m_recipientItems.append(a);

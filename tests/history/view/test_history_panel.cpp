@@ -2,6 +2,7 @@
 #include "history/view/history_feature.h"
 #include "history/view/history_panel.h"
 #include "history/view/history_seams.h"
+#include "history/view/recipient_actions.h"
 #include "history/history_fixture.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/net/sync_http.h"
@@ -213,6 +214,32 @@ private Q_SLOTS:
 
     void recipientActionsStayDisabledUntilSomeoneCarriesThemOut()
     {
+        // A panel on its own carries out nothing: all twenty leaves are there and disabled, and
+        // neither they nor the double click ask for anything.
+        HistoryPanel bare;
+        QSignalSpy bareRequested(&bare, &HistoryPanel::recipientsRequested);
+        QSignalSpy bareDoubleClicked(&bare, &HistoryPanel::recipientsDoubleClicked);
+        const QStringList classes{"todos", "confirmados", "pendientes", "fallidos"};
+        const QStringList actions{"filtrar", "grupo", "portapapeles", "enviar", "excel"};
+        const QStringList captions{"Filtrar contactos", "Crear grupo", "Copiar al portapapeles", "Añadir a 'Enviar a'",
+                                   "Exportar teléfonos a Excel"};
+        const auto leaf = [&classes, &actions](HistoryPanel &p, int clase, int accion) {
+            return p.menuItem(QStringLiteral("mnurclick_listado_historial_destinatarios_%1_%2")
+                                  .arg(classes.at(clase), actions.at(accion)));
+        };
+        for (int clase = 0; clase < 4; ++clase) {
+            for (int accion = 0; accion < 5; ++accion) {
+                QAction *a = leaf(bare, clase, accion);
+                QVERIFY(a);
+                QCOMPARE(a->text(), captions.at(accion));
+                QVERIFY(!a->isEnabled());
+                a->trigger();
+            }
+        }
+        QCOMPARE(bareRequested.count(), 0);
+
+        // The history feature carries out the copy and the workbook itself; the filter, the group
+        // and the send panel wait until the application says where they lead.
         Client &c = *m_client;
         c.data.seedHundred();
         c.feature->f_historial();
@@ -224,41 +251,66 @@ private Q_SLOTS:
         QVERIFY(c.item("mnurclick_listado_historial_destinatarios")->isEnabled());
         QVERIFY(c.item("mnurclick_listado_historial_destinatarios_confirmados")->isEnabled());
         QVERIFY(!c.item("mnurclick_listado_historial_destinatarios_fallidos")->isEnabled());
-
-        // None of the twenty leaves is carried out yet: all are there, all disabled, none acts.
-        const QStringList classes{"todos", "confirmados", "sinconfirmar", "fallidos"};
-        const QStringList captions{"Filtrar contactos", "Crear grupo", "Copiar al portapapeles", "Añadir a 'Enviar a'",
-                                   "Exportar teléfonos a Excel"};
-        for (const QString &clase : classes) {
-            for (int accion = 0; accion < 5; ++accion) {
-                QAction *leaf = c.panel().menuItem(
-                    QStringLiteral("mnurclick_listado_historial_destinatarios_%1_%2").arg(clase).arg(accion));
-                QVERIFY(leaf);
-                QCOMPARE(leaf->text(), captions.at(accion));
-                QVERIFY(!leaf->isEnabled());
-                leaf->trigger();
-            }
+        for (int clase = 0; clase < 4; ++clase) {
+            for (int accion = 0; accion < 5; ++accion)
+                QCOMPARE(leaf(c.panel(), clase, accion)->isEnabled(), accion == 2 || accion == 4);
         }
+        leaf(c.panel(), 0, 0)->trigger();
+        leaf(c.panel(), 0, 3)->trigger();
         QCOMPARE(requested.count(), 0);
         QSignalSpy doubleClicked(&c.panel(), &HistoryPanel::recipientsDoubleClicked);
         Q_EMIT c.panel().TreeView3()->itemDoubleClicked(c.node(QStringLiteral("Recibidos 97")), 0);
         QCOMPARE(doubleClicked.count(), 0);
 
-        // Once an action has a handler its four leaves work, for the send the menu was opened on.
-        c.panel().setRecipientActionAvailable(2, true);
-        QAction *copy = c.item("mnurclick_listado_historial_destinatarios_confirmados_2");
-        QVERIFY(copy->isEnabled());
-        QVERIFY(!c.item("mnurclick_listado_historial_destinatarios_confirmados_4")->isEnabled());
-        copy->trigger();
+        // The copy works at once, for the send the menu was opened on.
+        QSignalSpy acted(&c.feature->recipientActions(), &history::RecipientActions::acted);
+        leaf(c.panel(), 1, 2)->trigger();
         QCOMPARE(requested.count(), 1);
         QCOMPARE(requested.first().at(0).toLongLong(), qint64(97));
         QCOMPARE(requested.first().at(1).toString(), QStringLiteral("Recibidos"));
         QCOMPARE(requested.first().at(2).toInt(), 2);
+        QCOMPARE(acted.count(), 1);
+        QCOMPARE(acted.first().at(0).value<history::RecipientOutcome>().status,
+                 history::RecipientOutcome::Status::Copied);
         c.panel().mnurclick_listado_historial()->hide();
-        c.panel().setRecipientActionAvailable(0, true);
+
+        // Once the contact book is there, its two leaves and the double click work.
+        QStringList filtered;
+        history::ContactBookLink agenda;
+        agenda.filtrarPorTelefonos = [&filtered](const QString &lista) { filtered << lista; };
+        agenda.f_grupos = [] {};
+        agenda.filtrarPorGrupo = [](const QString &) {};
+        agenda.mostrarContactos = [] {};
+        c.feature->recipientActions().setContactBook(agenda);
+        QVERIFY(leaf(c.panel(), 3, 0)->isEnabled() && leaf(c.panel(), 3, 1)->isEnabled());
+        QVERIFY(!leaf(c.panel(), 3, 3)->isEnabled());
         Q_EMIT c.panel().TreeView3()->itemDoubleClicked(c.node(QStringLiteral("Recibidos 97")), 0);
         QCOMPARE(doubleClicked.count(), 1);
         QCOMPARE(doubleClicked.first().at(1).toString(), QStringLiteral("Recibidos"));
+        QCOMPARE(filtered, QStringList{QStringLiteral("34600009701")});
+        // A double click on the send's own node names no class: nothing.
+        Q_EMIT c.panel().TreeView3()->itemDoubleClicked(c.node(sendKey), 0);
+        QCOMPARE(filtered.size(), 1);
+
+        // Nothing to act on: an unknown class, a send that is gone, a class without numbers (the
+        // filter is not applied and the tab stays).
+        using history::AccionDestinatarios;
+        using Status = history::RecipientOutcome::Status;
+        history::RecipientActions &actions = c.feature->recipientActions();
+        QCOMPARE(actions.f_subhistorial_destinatarios(97, QStringLiteral("pMensaje"), AccionDestinatarios::Filtrar).status,
+                 Status::Nothing);
+        QCOMPARE(actions.f_subhistorial_destinatarios(999, QStringLiteral("Recibidos"), AccionDestinatarios::Filtrar).status,
+                 Status::Nothing);
+        QCOMPARE(actions.f_subhistorial_destinatarios(96, QStringLiteral("Fallidos"), AccionDestinatarios::Filtrar).status,
+                 Status::Nothing);
+        QCOMPARE(filtered.size(), 1);
+        // The send panel has nowhere to go yet.
+        QCOMPARE(actions.f_subhistorial_destinatarios(97, QStringLiteral("Recibidos"), AccionDestinatarios::Enviar).status,
+                 Status::Unavailable);
+
+        c.feature->recipientActions().setSendPanel([](const QString &) {});
+        QVERIFY(leaf(c.panel(), 2, 3)->isEnabled());
+        QVERIFY2(!c.prompter.hasUnexpected(), c.prompter.unexpectedReport().constData());
     }
 
     void filterThroughThePanel()

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "history/recipient_classes.h"
+#include "startup/app_context.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+namespace history {
+
+class HistoryPanel;
+
+// Where "Filtrar contactos" and "Crear grupo" lead: the contact book's filter and group list and
+// its tab. The application fills it from the contact book.
+struct ContactBookLink {
+    std::function<void(const QString &lista)> filtrarPorTelefonos;   // the filter set and applied
+    std::function<void()> f_grupos;                                   // the group lists refilled
+    std::function<void(const QString &nombre)> filtrarPorGrupo;       // the filter set and applied
+    std::function<void()> mostrarContactos;                           // the "Contactos" tab shown
+    bool complete() const { return filtrarPorTelefonos && f_grupos && filtrarPorGrupo && mostrarContactos; }
+};
+
+// Where "Añadir a 'Enviar a'" leads: the numbers added to the send panel's recipients box, whose
+// tab is then shown.
+using SendPanelLink = std::function<void(const QString &lista)>;
+
+// What one recipient action did, for the callers that go on from it and for tests.
+struct RecipientOutcome {
+    enum class Status {
+        Nothing,          // no such class or send, or nothing to do with an empty list
+        Copied,
+        AddedToSendPanel,
+        Exported,
+        Filtered,
+        GroupCreated,
+        Cancelled,        // the group's name or the workbook's file was not given
+        Unavailable,      // the action has nowhere to lead
+        DatabaseError,
+        SaveFailed,
+    };
+    Status status = Status::Nothing;
+    QString lista;        // the class list acted on
+    QString path;         // the workbook written
+    qint64 grupo = 0;     // the group created
+    qint64 miembros = 0;  // contacts that joined it
+};
+
+// `f_subhistorial_destinatarios`: the five actions of "Seleccionar destinatarios" on a class of a
+// send's recipients, and the double click on a class node (the filter). The copy and the export
+// are the history's own and work at once; the filter, the group and the send panel are enabled on
+// the history panel as soon as the application says where they lead.
+class RecipientActions final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(RecipientActions)
+
+public:
+    RecipientActions(startup::AppContext &context, HistoryPanel *panel, QObject *parent = nullptr);
+    ~RecipientActions() override;
+
+    void setContactBook(ContactBookLink link);
+    void setSendPanel(SendPanelLink link);
+    // Where the workbook's file picker starts; the user's documents (or the program folder) by default.
+    void setExportFolder(const QString &folder) { m_exportFolder = folder; }
+
+    RecipientOutcome f_subhistorial_destinatarios(qint64 sid, const QString &clase, AccionDestinatarios accion);
+
+Q_SIGNALS:
+    void acted(const history::RecipientOutcome &outcome);
+
+private:
+    RecipientOutcome run(qint64 sid, const QString &clase, AccionDestinatarios accion);
+    RecipientOutcome exportar(qint64 sid, ClaseDestinatarios clase, const EnvioDestinatarios &envio,
+                              const QString &lista);
+    RecipientOutcome crearGrupo(const QString &lista);
+    RecipientOutcome filtrar(const QString &lista);
+    QString exportFolder() const;
+
+    startup::AppContext &m_context;
+    QPointer<HistoryPanel> m_panel;
+    ContactBookLink m_contactBook;
+    SendPanelLink m_sendPanel;
+    QString m_exportFolder;
+};
+
+} // namespace history

@@ -1,0 +1,201 @@
+// The rules behind "Seleccionar destinatarios": the numbers of each class, a number's state, the
+// time estimate and the filter's limit, the workbook of a class and the group made from one.
+#include "history/export/recipients_sheet.h"
+#include "history/recipient_classes.h"
+#include "history/recipient_group.h"
+#include "history/history_fixture.h"
+#include "platform/xlsx/read_book.h"
+#include "platform/xlsx/workbook_writer.h"
+
+#include <QTest>
+
+using namespace history;
+
+namespace {
+
+// Three numbers: one confirmed, one failed, one pending; 600123 is part of the confirmed one.
+EnvioDestinatarios mixedSend()
+{
+    EnvioDestinatarios e;
+    e.destinatario = QStringLiteral("34600123456,34611111111,34622222222");
+    e.estado = QStringLiteral("0|34600123456|34611111111");
+    e.fEnvio = QStringLiteral("2024-05-01 09:00");
+    e.fProgramada = QStringLiteral("Inmediato");
+    e.mensaje = QStringLiteral("=HYPERLINK(\"x\") O'Donnell");
+    e.remitente = QStringLiteral("Brisanta");
+    return e;
+}
+
+QString grupos(historytest::Database &db, const QString &telefono)
+{
+    return db.conexion.scalar(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE telefono = ?1"), {telefono})
+        .toString();
+}
+
+} // namespace
+
+class TestRecipientClasses final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void classWordsAreExact()
+    {
+        QCOMPARE(claseDeTexto(QStringLiteral("Recibidos")), std::optional(ClaseDestinatarios::Recibidos));
+        QCOMPARE(claseDeTexto(QStringLiteral("Pendientes")), std::optional(ClaseDestinatarios::Pendientes));
+        QVERIFY(!claseDeTexto(QStringLiteral("recibidos")));
+        QVERIFY(!claseDeTexto(QStringLiteral("pMensaje")));
+        QVERIFY(!claseDeTexto(QString()));
+    }
+
+    void classListsCompareWholeNumbers()
+    {
+        EnvioDestinatarios e = mixedSend();
+        QCOMPARE(listaDeClase(ClaseDestinatarios::Destinatarios, e), e.destinatario);
+        QCOMPARE(listaDeClase(ClaseDestinatarios::Recibidos, e), QStringLiteral("34600123456"));
+        QCOMPARE(listaDeClase(ClaseDestinatarios::Fallidos, e), QStringLiteral("34611111111"));
+        QCOMPARE(listaDeClase(ClaseDestinatarios::Pendientes, e), QStringLiteral("34622222222"));
+
+        // A recipient that is only part of a confirmed number is still pending.
+        e.destinatario = QStringLiteral("34600123456,600123");
+        e.estado = QStringLiteral("0|34600123456|0");
+        QCOMPARE(listaDeClase(ClaseDestinatarios::Pendientes, e), QStringLiteral("600123"));
+        QCOMPARE(listaDeClase(ClaseDestinatarios::Fallidos, e), QString());
+
+        // Blanks and empty entries never reach the list.
+        e.destinatario = QStringLiteral(" 34600123456, ,34611111111,");
+        QCOMPARE(listaDeClase(ClaseDestinatarios::Destinatarios, e), QStringLiteral("34600123456,34611111111"));
+        // A fresh send: nothing confirmed or failed, everybody pending.
+        e.estado = QStringLiteral("0|0|0");
+        QCOMPARE(listaDeClase(ClaseDestinatarios::Recibidos, e), QString());
+        QCOMPARE(listaDeClase(ClaseDestinatarios::Pendientes, e), QStringLiteral("34600123456,34611111111"));
+    }
+
+    void statesOfNumbers()
+    {
+        const EnvioDestinatarios e = mixedSend();
+        const Desglose d = f_subhistorial_parse_estado(e.estado, e.destinatario);
+        QCOMPARE(estadoDeTelefono(QStringLiteral("34600123456"), d), EstadoTelefono::Confirmado);
+        QCOMPARE(estadoDeTelefono(QStringLiteral("34611111111"), d), EstadoTelefono::Fallido);
+        QCOMPARE(estadoDeTelefono(QStringLiteral("34622222222"), d), EstadoTelefono::SinConfirmar);
+        // Part of a number is not that number.
+        QCOMPARE(estadoDeTelefono(QStringLiteral("600123"), d), EstadoTelefono::Ninguno);
+        QCOMPARE(textoEstado(EstadoTelefono::SinConfirmar), QStringLiteral("Sin confirmar"));
+        QCOMPARE(colorEstado(EstadoTelefono::Confirmado), std::optional<quint32>(xlsx::fromVbColour(65280)));
+        QCOMPARE(colorEstado(EstadoTelefono::Fallido), std::optional<quint32>(xlsx::fromVbColour(255)));
+        QCOMPARE(colorEstado(EstadoTelefono::SinConfirmar), std::optional<quint32>(0xFFCC77));
+        QVERIFY(!colorEstado(EstadoTelefono::Ninguno));
+    }
+
+    void filterLimitAndEstimate()
+    {
+        QVERIFY(!filtroNecesitaGrupo(QString(5000, QLatin1Char('1'))));
+        QVERIFY(filtroNecesitaGrupo(QString(5001, QLatin1Char('1'))));
+        QCOMPARE(tiempoEstimado(5000), QStringLiteral("2 seg"));
+        QCOMPARE(tiempoEstimado(200000), QStringLiteral("1 min 40 seg"));
+        QCOMPARE(tiempoEstimado(0), QStringLiteral("0 seg"));
+        // Exactly 60 seconds still reads in seconds; 61 in minutes.
+        QCOMPARE(tiempoEstimado(119908), QStringLiteral("60 seg"));
+        QCOMPARE(tiempoEstimado(121905), QStringLiteral("60 seg"));
+        QCOMPARE(tiempoEstimado(121906), QStringLiteral("1 min 1 seg"));
+        QVERIFY(preguntaNombreGrupo(5000).endsWith(QStringLiteral("Tiempo estimado: 2 seg")));
+    }
+
+    void recipientsBoxBeforeAdding()
+    {
+        QCOMPARE(cajaAntesDeAnadir(QString()), QString());
+        QCOMPARE(cajaAntesDeAnadir(QStringLiteral(" 3 ")), QString());
+        QCOMPARE(cajaAntesDeAnadir(QStringLiteral("34600123456")), QStringLiteral("34600123456"));
+    }
+
+    void workbookOfAClass()
+    {
+        historytest::Database db;
+        const EnvioDestinatarios e = mixedSend();
+        const QString path = db.home.file(QStringLiteral("destinatarios.xlsx"));
+        QVERIFY(xlsx::save(path, {exporting::hojaDestinatarios(e, e.destinatario + QStringLiteral(",600123"))}).ok());
+        const xlsx::ReadBook book = xlsx::readWorkbook(path);
+        QVERIFY(book.ok());
+        const xlsx::ReadSheet &s = book.sheets.first();
+        QCOMPARE(s.text(2, 2), QStringLiteral("Envío con fecha:"));
+        QCOMPARE(s.text(2, 3), QStringLiteral("2024-05-01 09:00"));
+        QCOMPARE(s.text(3, 3), QStringLiteral("Inmediato"));
+        // A message that looks like a formula stays the message.
+        QCOMPARE(s.cell(4, 3)->kind, xlsx::ReadCell::Kind::Text);
+        QCOMPARE(s.text(4, 3), e.mensaje);
+        QCOMPARE(s.text(5, 2), QStringLiteral("Remitente:"));
+        QCOMPARE(s.text(7, 2), QStringLiteral("Teléfono"));
+        QCOMPARE(s.text(7, 3), QStringLiteral("Estado"));
+        for (int row : {2, 3, 4, 5, 7})
+            QVERIFY(s.cell(row, 2)->style.bold);
+        QVERIFY(s.cell(7, 3)->style.bold);
+
+        // One row per number, numbers as numbers, each state in its colour.
+        QCOMPARE(s.cell(8, 2)->kind, xlsx::ReadCell::Kind::Number);
+        QCOMPARE(s.text(8, 2), QStringLiteral("34600123456"));
+        QCOMPARE(s.text(8, 3), QStringLiteral("Confirmado"));
+        QCOMPARE(s.cell(8, 3)->style.fontColour, std::optional<xlsx::Rgb>(0x00FF00));
+        QCOMPARE(s.text(9, 3), QStringLiteral("Fallido"));
+        QCOMPARE(s.cell(9, 3)->style.fontColour, std::optional<xlsx::Rgb>(0xFF0000));
+        QCOMPARE(s.text(10, 2), QStringLiteral("34622222222"));
+        QCOMPARE(s.text(10, 3), QStringLiteral("Sin confirmar"));
+        QCOMPARE(s.cell(10, 3)->style.fontColour, std::optional<xlsx::Rgb>(0xFFCC77));
+        // A number in no list of the send keeps its row with an empty state.
+        QCOMPARE(s.text(11, 2), QStringLiteral("600123"));
+        QCOMPARE(s.text(11, 3), QString());
+        QCOMPARE(s.lastRow, 11);
+        QVERIFY(s.widths.contains(2) && s.widths.contains(3));
+    }
+
+    void groupFromNumbers()
+    {
+        historytest::Database db;
+        QVERIFY(db.conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES ('Clientes')")).ok());
+        QVERIFY(db.conexion
+                    .execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono, grupos_sid) VALUES "
+                                            "('Ana','34600123456','1'),('Bea','34611111111',''),"
+                                            "('Carla','600123',NULL),('Dora','34622222222',NULL)"))
+                    .ok());
+        QVERIFY(existeGrupoDestinatarios(db.conexion, QStringLiteral("CLIENTES")));
+        QVERIFY(!existeGrupoDestinatarios(db.conexion, QStringLiteral("Clientes de O'Donnell")));
+
+        const GrupoCreado g = crearGrupoDeTelefonos(db.conexion, QStringLiteral("Clientes de O'Donnell"),
+                                                    {QStringLiteral("34600123456"), QStringLiteral("34611111111"),
+                                                     QStringLiteral("34699999999")});
+        QVERIFY(g.ok());
+        QCOMPARE(g.miembros, qint64(2));
+        QCOMPARE(db.conexion.scalar(QStringLiteral("SELECT nombre FROM Grupos WHERE sid = ?1"), {g.sid}).toString(),
+                 QStringLiteral("Clientes de O'Donnell"));
+        const QString sid = QString::number(g.sid);
+        QCOMPARE(grupos(db, QStringLiteral("34600123456")), QStringLiteral("1,") + sid);
+        QCOMPARE(grupos(db, QStringLiteral("34611111111")), sid);
+        // Part of a listed number, or not listed at all: untouched.
+        QVERIFY(grupos(db, QStringLiteral("600123")).isEmpty());
+        QVERIFY(grupos(db, QStringLiteral("34622222222")).isEmpty());
+
+        // A failure leaves neither the group nor a changed contact.
+        QVERIFY(db.conexion.execute(QStringLiteral("CREATE TRIGGER no_updates BEFORE UPDATE ON Agenda "
+                                                   "BEGIN SELECT RAISE(ABORT, 'locked'); END"))
+                    .ok());
+        const GrupoCreado failed =
+            crearGrupoDeTelefonos(db.conexion, QStringLiteral("Otro"), {QStringLiteral("34622222222")});
+        QVERIFY(!failed.ok());
+        QVERIFY(!existeGrupoDestinatarios(db.conexion, QStringLiteral("Otro")));
+        QVERIFY(grupos(db, QStringLiteral("34622222222")).isEmpty());
+    }
+
+    void readingASend()
+    {
+        historytest::Database db;
+        historytest::Send s;
+        s.destinatario = QStringLiteral("34600123456");
+        const qint64 sid = db.insert(s);
+        const LecturaEnvio found = leerEnvio(db.conexion, sid);
+        QCOMPARE(found.status, LecturaEnvio::Status::Ok);
+        QCOMPARE(found.envio.destinatario, s.destinatario);
+        QCOMPARE(found.envio.remitente, QStringLiteral("Brisanta"));
+        QCOMPARE(leerEnvio(db.conexion, sid + 1).status, LecturaEnvio::Status::NoRow);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecipientClasses)
+#include "test_recipient_classes.moc"
