@@ -12,6 +12,7 @@
 #include "history/recipient_classes.h"
 #include "history/view/history_panel.h"
 #include "history/view/recipient_actions.h"
+#include "sending/offer/unknown_number_offer.h"
 #include "sending/panel/send_panel_controller.h"
 #include "sending/templates/template_picker.h"
 #include "sending/templates/templates_panel.h"
@@ -52,6 +53,14 @@ ClientFeatures::ClientFeatures(startup::AppContext &context, startup::Form1 &for
         m_form1.selectTab(2);
     });
     m_contacts->setAdministrarGrupo([this](qint64 sid) { m_groupAdmin->abrir(sid); });
+    // The offer of unknown recipients saves through the contact editor, whose save goes on with
+    // the next number.
+    sending::UnknownNumberOffer &offer = m_sendPanel->ofertaAgenda();
+    offer.setSaveContact([this](const QString &numero, qint64 posicion) {
+        m_contacts->guardarNumeroDesconocido(numero, posicion);
+    });
+    QObject::connect(m_contacts.get(), &contacts::ContactBookFeature::introducirAgenda, &offer,
+                     [&offer](double posicion, bool saltar) { offer.introducir_agenda(qint64(posicion), saltar); });
     connectRecipientActions();
 }
 

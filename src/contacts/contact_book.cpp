@@ -41,7 +41,7 @@ RegistrosAgenda::Estado RegistrosAgenda::recargar(db::Connection &conexion, cons
         valores = filtro->valores;
     }
     // Equal names keep one order, so no contact repeats or vanishes across pages.
-    sql += QStringLiteral("ORDER BY nombre ASC, sid ASC");
+    sql += QStringLiteral("ORDER BY nombre COLLATE ESPANOL ASC, sid ASC");
 
     db::Result r;
     db::Statement consulta = conexion.prepare(sql, &r);

@@ -12,7 +12,7 @@ ListaGrupos listarGrupos(db::Connection &conexion)
     ListaGrupos lista;
     db::Result r;
     const std::vector<db::Row> grupos =
-        conexion.select(QStringLiteral("SELECT sid, nombre FROM Grupos ORDER BY nombre ASC, sid ASC"), {}, &r);
+        conexion.select(QStringLiteral("SELECT sid, nombre FROM Grupos ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"), {}, &r);
     if (!r.ok()) {
         lista.ok = false;
         lista.error = r.error;

@@ -11,9 +11,10 @@ bool isSi(const QString &answer)
 
 } // namespace
 
-bool confirmacion_si(const AskText &ask, const QString &prompt, const QString &title, SiRule rule)
+bool confirmacion_si(const AskText &ask, const QString &prompt, const QString &title, SiRule rule,
+                     const QString &firstAnswer)
 {
-    QString answer = QStringLiteral("NO");
+    QString answer = firstAnswer;
     const auto accepted = [rule](const QString &a) { return isSi(rule == SiRule::Trimmed ? a.trimmed() : a); };
     while (!answer.isEmpty() && !accepted(answer)) {
         if (!ask)

@@ -17,9 +17,10 @@ enum class SiRule {
     Trimmed,    // "Eliminar todos (enviados)": blanks around "SI" are accepted
 };
 
-// Asks (default "NO", then the previous answer) until the answer is "SI" under the rule or empty;
-// Cancel counts as empty. True when the final answer, trimmed and upper-cased, is "SI".
-bool confirmacion_si(const AskText &ask, const QString &prompt, const QString &title, SiRule rule);
+// Asks (default `firstAnswer`, then the previous answer) until the answer is "SI" under the rule
+// or empty; Cancel counts as empty. True when the final answer, trimmed and upper-cased, is "SI".
+bool confirmacion_si(const AskText &ask, const QString &prompt, const QString &title, SiRule rule,
+                     const QString &firstAnswer = QStringLiteral("NO"));
 
 inline const QString kOperacionAnulada = QStringLiteral("Operación anulada correctamente sin cambios");
 inline const QString kOperacionAbortada = QStringLiteral("Operación abortada");

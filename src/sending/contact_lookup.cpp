@@ -83,6 +83,21 @@ ContactBook cargarContactos(db::Connection &connection, const QStringList &numbe
     return book;
 }
 
+QStringList telefonosEnAgenda(db::Connection &connection, const QStringList &numbers)
+{
+    QStringList found;
+    if (numbers.isEmpty())
+        return found;
+    PhoneTable table(connection, numbers);
+    if (!table.ok())
+        return found;
+    db::Statement query = connection.prepare(QStringLiteral(
+        "SELECT DISTINCT telefono FROM Agenda WHERE telefono IN (SELECT telefono FROM temp.envio_telefonos)"));
+    while (query.isValid() && query.next())
+        found << query.text(0);
+    return found;
+}
+
 LongestValues longestContactValues(db::Connection &connection, const QStringList &numbers)
 {
     LongestValues longest{};

@@ -35,6 +35,9 @@ ContactBook cargarContactos(db::Connection &connection, const QStringList &numbe
 using LongestValues = std::array<int, 6>;
 LongestValues longestContactValues(db::Connection &connection, const QStringList &numbers);
 
+// The numbers of `numbers` that the contact book holds as they are written (each once).
+QStringList telefonosEnAgenda(db::Connection &connection, const QStringList &numbers);
+
 // A stored birth date ("yyyy-MM-dd", possibly with a time after it) as the message shows it,
 // "dd/MM/yyyy"; any other text is left as it is.
 QString fechaNacimientoMostrada(const QString &stored);

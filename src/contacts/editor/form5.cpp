@@ -80,6 +80,10 @@ void Form5::modoModificar(qint64 sid, const DatosContacto &d)
 
 void Form5::guardarNumero(const QString &numero, qint64 posicion)
 {
+    // A new contact of its own: what an open editor held of another contact does not go with it.
+    for (QLineEdit *caja : m_text)
+        caja->clear();
+    m_sid.reset();
     m_command1->setText(QString::fromUtf8(kGuardarContacto));
     m_posicion = posicion;
     Text2()->setText(numero);

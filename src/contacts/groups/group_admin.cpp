@@ -121,7 +121,7 @@ PaginaLista paginaAgenda(db::Connection &conexion, qint64 grupo, const Condicion
         QVariantList valores = where.valores;
         valores << kTamanoAgenda << p.pagina.posicion * kTamanoAgenda;
         const std::vector<db::Row> filas = conexion.select(
-            seleccionContactos() + where.sql + QStringLiteral(" ORDER BY nombre ASC, sid ASC LIMIT ? OFFSET ?"),
+            seleccionContactos() + where.sql + QStringLiteral(" ORDER BY nombre COLLATE ESPANOL ASC, sid ASC LIMIT ? OFFSET ?"),
             valores, &r);
         if (!r.ok())
             return fallo(r);
@@ -174,7 +174,7 @@ QStringList otrosGrupos(db::Connection &conexion, qint64 grupo, db::Result *resu
 {
     QStringList nombres;
     for (const db::Row &fila : conexion.select(
-             QStringLiteral("SELECT nombre FROM Grupos WHERE sid <> ? ORDER BY nombre ASC, sid ASC"), {grupo},
+             QStringLiteral("SELECT nombre FROM Grupos WHERE sid <> ? ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"), {grupo},
              resultado))
         nombres << fila.value(0).toString();
     return nombres;

@@ -90,7 +90,7 @@ PaginaSelector paginaSelector(db::Connection &conexion, const std::optional<Cond
         v << kTamanoSelector - colocados << qMax<qint64>(0, inicio - p.grupos);
         const std::vector<db::Row> filas = conexion.select(
             QStringLiteral("SELECT ") + QLatin1String(kColumnasContacto) + QStringLiteral(" FROM Agenda")
-                + where(condicion) + QStringLiteral(" ORDER BY nombre ASC, sid ASC LIMIT ? OFFSET ?"),
+                + where(condicion) + QStringLiteral(" ORDER BY nombre COLLATE ESPANOL ASC, sid ASC LIMIT ? OFFSET ?"),
             v, &r);
         if (!r.ok())
             return fallo(r);
@@ -107,7 +107,7 @@ QStringList nombresDeGrupos(db::Connection &conexion, db::Result *resultado)
 {
     QStringList nombres;
     for (const db::Row &fila :
-         conexion.select(QStringLiteral("SELECT nombre FROM Grupos ORDER BY nombre ASC, sid ASC"), {}, resultado))
+         conexion.select(QStringLiteral("SELECT nombre FROM Grupos ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"), {}, resultado))
         nombres << fila.value(0).toString();
     return nombres;
 }

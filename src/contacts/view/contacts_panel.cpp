@@ -56,6 +56,9 @@ ContactsPanel::ContactsPanel(QWidget *parent) : QWidget(parent)
     m_image7 = named(new QToolButton(this), "Image7");
     m_image7->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     m_image7->setToolTip(QStringLiteral("Filtrado de contactos"));
+    m_image6 = named(new QToolButton(this), "Image6");
+    m_image6->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    m_image6->setToolTip(QStringLiteral("Exportar listado de contactos a Excel"));
 
     m_frame2 = named(new QGroupBox(QStringLiteral("Filtrado de contactos"), this), "Frame2");
     m_combo2 = named(new QComboBox(m_frame2), "Combo2");
@@ -91,6 +94,7 @@ ContactsPanel::ContactsPanel(QWidget *parent) : QWidget(parent)
     auto *bar = new QHBoxLayout;
     bar->addWidget(m_check4);
     bar->addWidget(m_image7);
+    bar->addWidget(m_image6);
     bar->addWidget(m_scroll, 1);
     bar->addWidget(m_label);
 

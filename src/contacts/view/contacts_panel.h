@@ -32,6 +32,7 @@ public:
     QLabel *PagAgenda() const { return m_label; }
     QCheckBox *Check4() const { return m_check4; }          // "Filtrar"
     QToolButton *Image7() const { return m_image7; }        // shows and hides the filter panel
+    QToolButton *Image6() const { return m_image6; }        // the list to an Excel workbook
 
     QGroupBox *Frame2() const { return m_frame2; }          // "Filtrado de contactos"
     QComboBox *Combo2() const { return m_combo2; }          // operator
@@ -65,6 +66,7 @@ private:
     QLabel *m_label = nullptr;
     QCheckBox *m_check4 = nullptr;
     QToolButton *m_image7 = nullptr;
+    QToolButton *m_image6 = nullptr;
     QGroupBox *m_frame2 = nullptr;
     QComboBox *m_combo2 = nullptr;
     QLineEdit *m_text7 = nullptr;

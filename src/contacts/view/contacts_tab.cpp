@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStandardPaths>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtDebug>
@@ -32,6 +33,7 @@ ContactsTab::ContactsTab(startup::AppContext &context, ContactsPanel &panel, QOb
     connect(panel.HScroll1(), &QScrollBar::valueChanged, this, &ContactsTab::HScroll1_Change);
     connect(panel.Check4(), &QCheckBox::clicked, this, &ContactsTab::Check4_Click);
     connect(panel.Image7(), &QToolButton::clicked, this, &ContactsTab::Image7_Click);
+    connect(panel.Image6(), &QToolButton::clicked, this, [this] { Image6_Click(); });
     connect(panel.Command2(), &QPushButton::clicked, this, &ContactsTab::f_filtrar_agenda);
     connect(panel.Command3(), &QPushButton::clicked, this, &ContactsTab::Command3_Click);
     connect(&panel, &ContactsPanel::TreeView4_MouseDown, this, &ContactsTab::TreeView4_MouseDown);
@@ -144,6 +146,18 @@ void ContactsTab::Check4_Click(bool marcado)
     m_panel->Frame2()->setVisible(!m_panel->Frame2()->isVisible());
     const QSignalBlocker quiet(m_panel->Check4());
     m_panel->Check4()->setChecked(false);
+}
+
+exporting::Resultado ContactsTab::Image6_Click()
+{
+    // The "Sin contactos" node on top, or no rows, and the icon does nothing.
+    if (agendaVacia() || m_registros.total() == 0)
+        return {exporting::Resultado::Estado::SinContactos};
+    QString carpeta = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (carpeta.isEmpty())
+        carpeta = m_context.ruta_programa;
+    return exporting::exportarListado({m_context.prompter, m_context.shell, m_context.busy}, m_registros.filas(),
+                                      carpeta);
 }
 
 void ContactsTab::Image7_Click()

@@ -2,6 +2,7 @@
 
 #include "contacts/contact_book.h"
 #include "contacts/contact_editor_rules.h"
+#include "contacts/export/contact_list_export.h"
 #include "contacts/sql_condition.h"
 
 #include <QObject>
@@ -50,6 +51,8 @@ public:
     void HScroll1_Change(int posicion);
     void Check4_Click(bool marcado);
     void Image7_Click();
+    // Exports the rows the list holds, every page of them.
+    exporting::Resultado Image6_Click();
     void Command3_Click();
     void TreeView4_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos);
     void mnurclick_agenda_crear_Click();

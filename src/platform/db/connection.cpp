@@ -1,5 +1,7 @@
 #include "platform/db/connection.h"
 
+#include "platform/db/spanish_order.h"
+
 #define SQLITE_HAS_CODEC 1
 #include <sqlcipher/sqlite3.h>
 
@@ -80,6 +82,14 @@ Result probe(sqlite3 *db, const QString &path)
     return {};
 }
 
+// SQLite hands the collation UTF-8 texts that are not zero-terminated.
+int spanishCollation(void *, int lengthA, const void *a, int lengthB, const void *b)
+{
+    const QString textA = QString::fromUtf8(static_cast<const char *>(a), lengthA);
+    const QString textB = QString::fromUtf8(static_cast<const char *>(b), lengthB);
+    return compareSpanish(textA, textB);
+}
+
 } // namespace
 
 QString Connection::key() { return QStringLiteral("lurapensik"); }
@@ -136,6 +146,13 @@ Result Connection::open(const QString &path, OpenMode mode)
     rc = sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         Result r = failure(statusOf(rc) == Status::Ok ? Status::Error : statusOf(rc), engineMessage(db, rc));
+        sqlite3_close_v2(db);
+        return r;
+    }
+    // Collations live in the connection, not in the file: every opening registers the name order.
+    rc = sqlite3_create_collation_v2(db, kSpanishCollation, SQLITE_UTF8, nullptr, spanishCollation, nullptr);
+    if (rc != SQLITE_OK) {
+        Result r = failure(Status::Error, engineMessage(db, rc));
         sqlite3_close_v2(db);
         return r;
     }

@@ -6,6 +6,8 @@
 #include "platform/ui/prompter.h"
 #include "sending/message_counter.h"
 #include "sending/message_parts.h"
+#include "sending/offer/unknown_number_offer.h"
+#include "sending/offer/unknown_numbers.h"
 #include "sending/panel/account_row.h"
 #include "sending/panel/panel_text.h"
 #include "sending/panel/quote_line.h"
@@ -53,6 +55,8 @@ SendPanelController::SendPanelController(startup::SendPanelView &view, startup::
     m_quote = new QuoteLine(view, context, [this] { return sendInFlight() || m_preparando; }, this);
     m_send = new SendLine(view, context, *m_quote, this);
     m_picker = new TimePicker(view, this);
+    m_offer = new UnknownNumberOffer(
+        context.conexion, [&view] { return view.Text2()->toPlainText(); }, this);
 
     view.Text2()->setProperty("Tag", QString());
     view.Text2()->installEventFilter(this);
@@ -255,7 +259,9 @@ void SendPanelController::Text2_LostFocus()
         m_quote->costeSinDestinatarios(m_view.lblMsglen()->text().toLongLong());
         break;
     case RecipientsStatus::Valid:
-        // The unknown-number offer belongs to the contact book's windows, not built here.
+        // The offer's window does not block: the quote goes out while it is open.
+        if (cleaned.offerUnknown && ofertaActiva(m_context.conexion))
+            m_offer->introducir_agenda(0, false);
         Image10_Click();
         break;
     case RecipientsStatus::SomeInvalid:

@@ -17,6 +17,7 @@ namespace sending {
 class QuoteLine;
 class SendLine;
 class TimePicker;
+class UnknownNumberOffer;
 
 class SendPanelController final : public QObject {
     Q_OBJECT
@@ -62,6 +63,8 @@ public:
     bool sendInFlight() const;
     net::GatewayChannel &sendChannel();
     net::GatewayChannel &quoteChannel();
+    // The offer to save recipients that are not in the contact book (`introducir_agenda`).
+    UnknownNumberOffer &ofertaAgenda() { return *m_offer; }
     QuoteLine &quoteLine() { return *m_quote; }
     SendLine &sendLine() { return *m_send; }
 
@@ -90,6 +93,7 @@ private:
     QuoteLine *m_quote = nullptr;
     SendLine *m_send = nullptr;
     TimePicker *m_picker = nullptr;
+    UnknownNumberOffer *m_offer = nullptr;
     int m_partes = 0;
     bool m_preparando = false;
     int m_cambioPos = 0;

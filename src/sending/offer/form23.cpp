@@ -1,0 +1,64 @@
+#include "sending/offer/form23.h"
+
+#include "sending/offer/unknown_numbers.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace sending {
+
+Form23::Form23(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("Form23"));
+    setWindowTitle(QStringLiteral("Desea guardar el contacto en la agenda?"));
+
+    auto *marco = new QGroupBox(QStringLiteral("Nuevo contacto"), this);
+    m_telefono = new QLabel(marco);
+    m_telefono->setObjectName(QStringLiteral("telefono"));
+    m_pregunta = new QLabel(marco);
+    m_pregunta->setObjectName(QStringLiteral("SkinLabel1"));
+    m_pregunta->setWordWrap(true);
+    m_check1 = new QCheckBox(
+        QStringLiteral("No preguntar de nuevo. Para cambios posteriores, acceda a  'Configuración'."), marco);
+    m_check1->setObjectName(QStringLiteral("Check1"));
+    m_check1->setChecked(false);
+
+    m_command3 = new QPushButton(QStringLiteral("Guardar contacto"), marco);
+    m_command3->setObjectName(QStringLiteral("Command3"));
+    m_command2 = new QPushButton(QStringLiteral("Ignorar"), marco);
+    m_command2->setObjectName(QStringLiteral("Command2"));
+    m_command1 = new QPushButton(QStringLiteral("Ignorar todos"), marco);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+
+    auto *botones = new QHBoxLayout;
+    botones->addWidget(m_command3);
+    botones->addWidget(m_command2);
+    botones->addWidget(m_command1);
+    auto *dentro = new QVBoxLayout(marco);
+    dentro->addWidget(m_telefono);
+    dentro->addWidget(m_pregunta);
+    dentro->addWidget(m_check1);
+    dentro->addLayout(botones);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(marco);
+}
+
+Form23::~Form23() = default;
+
+void Form23::mostrar(const QString &numero, qint64 posicion)
+{
+    m_telefono->setText(numero);
+    m_posicion = posicion;
+    m_pregunta->setText(preguntaOferta(numero));
+}
+
+QString Form23::numero() const
+{
+    return m_telefono->text();
+}
+
+} // namespace sending

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace db { class Connection; }
+
+// The offer to save recipients that are not in the contact book, one number at a time: which
+// number comes next, and the account's setting that switches the offer off.
+namespace sending {
+
+inline const QString kNoPreguntar = QStringLiteral("No preguntar");
+
+// The recipient list as the offer walks it: the box's text without blanks, split on ",";
+// positions count from 0.
+QStringList listaOferta(const QString &box);
+
+struct NumeroDesconocido {
+    QString numero;
+    qint64 posicion = 0;
+};
+
+// The first number from `inicio` on that the book does not hold. A number counts as held when
+// `conocidos` has it whole, also once every "+" is taken from both sides; an empty entry is no
+// number and is passed over.
+std::optional<NumeroDesconocido> primerDesconocido(const QStringList &lista, const QStringList &conocidos,
+                                                   qint64 inicio);
+
+// The numbers of `lista` the contact book holds, written with or without their "+".
+QStringList conocidosEnAgenda(db::Connection &conexion, const QStringList &lista);
+
+// True while the account row asks for the offer: `defecto_agenda` set and not "No preguntar".
+// No account row, or a Null setting, means no offer.
+bool ofertaActiva(db::Connection &conexion);
+
+// "No preguntar de nuevo": the offer stays off from the next processing of the box on.
+bool dejarDePreguntar(db::Connection &conexion);
+
+inline QString preguntaOferta(const QString &numero)
+{
+    return QStringLiteral("El teléfono '") + numero
+        + QStringLiteral("' no pertenece a su lista de contactos. Desea agregar el contaco?");
+}
+
+} // namespace sending

@@ -1,0 +1,232 @@
+// The offer to save recipients that are not in the contact book: which number comes next, the
+// window's three answers and the setting that switches the offer off, driven from the send panel.
+#include "panel_rig.h"
+
+#include "sending/offer/unknown_number_offer.h"
+#include "sending/offer/unknown_numbers.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+using testing::PanelRig;
+
+namespace {
+
+void leave(QWidget *box)
+{
+    QFocusEvent event(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(box, &event);
+}
+
+struct Saved {
+    QString numero;
+    qint64 posicion = -1;
+};
+
+// A panel whose book holds `conocidos`, with the box already holding `destinatarios`.
+struct OfferRig {
+    explicit OfferRig(const QStringList &conocidos = {}, const QString &destinatarios = {})
+    {
+        for (const QString &n : conocidos)
+            rig.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('x',?1)"), {n});
+        rig.view->Text2()->setPlainText(destinatarios);
+        offer().setSaveContact([this](const QString &numero, qint64 posicion) { saved.append({numero, posicion}); });
+    }
+    sending::UnknownNumberOffer &offer() { return rig.panel->ofertaAgenda(); }
+    sending::Form23 *window() { return offer().ventana(); }
+    QString shown()
+    {
+        sending::Form23 *w = window();
+        return w && w->isVisible() ? w->telefono()->text() : QString();
+    }
+    PanelRig rig;
+    QList<Saved> saved;
+};
+
+} // namespace
+
+class TestUnknownNumberOffer final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void nextUnknown_data()
+    {
+        QTest::addColumn<QStringList>("lista");
+        QTest::addColumn<QStringList>("conocidos");
+        QTest::addColumn<qint64>("inicio");
+        QTest::addColumn<QString>("numero");
+        QTest::addColumn<qint64>("posicion");
+        const QStringList dos{QStringLiteral("34600000001"), QStringLiteral("34600000002")};
+        QTest::newRow("second unknown") << dos << QStringList{QStringLiteral("34600000001")} << qint64(0)
+                                        << QStringLiteral("34600000002") << qint64(1);
+        QTest::newRow("all known") << dos << dos << qint64(0) << QString() << qint64(-1);
+        QTest::newRow("past the end") << dos << QStringList{} << qint64(5) << QString() << qint64(-1);
+        QTest::newRow("from a position") << dos << QStringList{} << qint64(1) << QStringLiteral("34600000002")
+                                         << qint64(1);
+        QTest::newRow("plus ignored") << QStringList{QStringLiteral("+34600000001")}
+                                      << QStringList{QStringLiteral("34600000001")} << qint64(0) << QString()
+                                      << qint64(-1);
+        // Whole numbers: a known number that holds the recipient inside it is another number.
+        QTest::newRow("part of a known one") << QStringList{QStringLiteral("4600000001")}
+                                             << QStringList{QStringLiteral("34600000001")} << qint64(0)
+                                             << QStringLiteral("4600000001") << qint64(0);
+        QTest::newRow("empty entries skipped") << QStringList{QString(), QStringLiteral("+"), QStringLiteral("700000001")}
+                                               << QStringList{} << qint64(0) << QStringLiteral("700000001")
+                                               << qint64(2);
+    }
+
+    void nextUnknown()
+    {
+        QFETCH(QStringList, lista);
+        QFETCH(QStringList, conocidos);
+        QFETCH(qint64, inicio);
+        QFETCH(QString, numero);
+        QFETCH(qint64, posicion);
+        const auto found = sending::primerDesconocido(lista, conocidos, inicio);
+        QCOMPARE(found.has_value(), !numero.isEmpty());
+        if (found) {
+            QCOMPARE(found->numero, numero);
+            QCOMPARE(found->posicion, posicion);
+        }
+    }
+
+    void listFromTheBox()
+    {
+        QCOMPARE(sending::listaOferta(QStringLiteral(" 34600000001 , 34600000002")),
+                 (QStringList{QStringLiteral("34600000001"), QStringLiteral("34600000002")}));
+        QCOMPARE(sending::preguntaOferta(QStringLiteral("34600000002")),
+                 QStringLiteral("El teléfono '34600000002' no pertenece a su lista de contactos. Desea agregar el "
+                                "contaco?"));
+    }
+
+    void lookupInTheBook()
+    {
+        OfferRig o({QStringLiteral("34600000001"), QStringLiteral("+34600000003")});
+        const QStringList known = sending::conocidosEnAgenda(
+            o.rig.conexion, {QStringLiteral("34600000001"), QStringLiteral("34600000002"), QStringLiteral("34600000003")});
+        QVERIFY(known.contains(QStringLiteral("34600000001")));
+        QVERIFY(known.contains(QStringLiteral("+34600000003")));
+        QVERIFY(!known.contains(QStringLiteral("34600000002")));
+    }
+
+    // Leaving the box offers the first unknown number, and the quote still goes out.
+    void offeredWhenTheBoxIsLeft()
+    {
+        OfferRig o({QStringLiteral("34600000001")});
+        QSignalSpy quotes(o.rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
+        o.rig.view->Text2()->setPlainText(QStringLiteral("600000001,600000002"));
+        leave(o.rig.view->Text2());
+        QCOMPARE(o.shown(), QStringLiteral("34600000002"));
+        QCOMPARE(o.window()->posicion(), qint64(1));
+        QCOMPARE(o.window()->windowTitle(), QStringLiteral("Desea guardar el contacto en la agenda?"));
+        QCOMPARE(o.window()->SkinLabel1()->text(), sending::preguntaOferta(QStringLiteral("34600000002")));
+        QVERIFY(!o.window()->Check1()->isChecked());
+        QVERIFY(quotes.wait(5000));
+        QCOMPARE(o.rig.sim.requestCount(sim::Endpoint::QuoteSms), 1);
+    }
+
+    void notOfferedWhenAllKnownOrSwitchedOff_data()
+    {
+        QTest::addColumn<QVariant>("setting");
+        QTest::addColumn<bool>("allKnown");
+        QTest::newRow("all known") << QVariant(QStringLiteral("Preguntar")) << true;
+        QTest::newRow("no preguntar") << QVariant(sending::kNoPreguntar) << false;
+        QTest::newRow("null setting") << QVariant() << false;
+    }
+
+    void notOfferedWhenAllKnownOrSwitchedOff()
+    {
+        QFETCH(QVariant, setting);
+        QFETCH(bool, allKnown);
+        OfferRig o(allKnown ? QStringList{QStringLiteral("34600000001")} : QStringList{});
+        o.rig.conexion.execute(QStringLiteral("UPDATE Usuario SET defecto_agenda=?1"), {setting});
+        QSignalSpy quotes(o.rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
+        o.rig.view->Text2()->setPlainText(QStringLiteral("600000001"));
+        leave(o.rig.view->Text2());
+        QVERIFY(!o.window());
+        QVERIFY(quotes.wait(5000));
+    }
+
+    void notOfferedWithoutAnAccountOrForAPickersList()
+    {
+        OfferRig o;
+        o.rig.panel->ponerDestinatarios(QStringLiteral("34600000001"));
+        leave(o.rig.view->Text2());
+        QVERIFY(!o.window());
+        o.rig.conexion.execute(QStringLiteral("DELETE FROM Usuario"));
+        o.rig.view->Text2()->setPlainText(QStringLiteral("600000009"));
+        leave(o.rig.view->Text2());
+        QVERIFY(!o.window());
+    }
+
+    void ignoreAndIgnoreAll()
+    {
+        OfferRig o({}, QStringLiteral("34600000001,34600000002,34600000003"));
+        o.offer().introducir_agenda(0, false);
+        QCOMPARE(o.shown(), QStringLiteral("34600000001"));
+        o.window()->Command2()->click();
+        QCOMPARE(o.shown(), QStringLiteral("34600000002"));
+        QCOMPARE(o.window()->posicion(), qint64(1));
+        o.window()->Command1()->click();
+        QVERIFY(!o.window());
+        QCOMPARE(o.rig.scalar(QStringLiteral("SELECT defecto_agenda FROM Usuario")), QStringLiteral("Preguntar"));
+    }
+
+    // "No preguntar de nuevo" is stored, and the rest of this offer still goes on.
+    void ignoreWithDontAskAgain()
+    {
+        OfferRig o({}, QStringLiteral("34600000001,34600000002"));
+        o.offer().introducir_agenda(0, false);
+        o.window()->Check1()->setChecked(true);
+        o.window()->Command2()->click();
+        QCOMPARE(o.rig.scalar(QStringLiteral("SELECT defecto_agenda FROM Usuario")), sending::kNoPreguntar);
+        QCOMPARE(o.shown(), QStringLiteral("34600000002"));
+        QVERIFY(!o.window()->Check1()->isChecked());
+        QVERIFY(!sending::ofertaActiva(o.rig.conexion));
+    }
+
+    void saveHandsTheNumberToTheEditor()
+    {
+        OfferRig o({}, QStringLiteral("34600000001,34600000002"));
+        o.offer().introducir_agenda(0, false);
+        o.window()->Command3()->click();
+        QVERIFY(!o.window());
+        QCOMPARE(o.saved.size(), 1);
+        QCOMPARE(o.saved.at(0).numero, QStringLiteral("34600000001"));
+        QCOMPARE(o.saved.at(0).posicion, qint64(0));
+        // The editor's save goes on after the number it saved.
+        o.rig.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('x','34600000001')"));
+        o.offer().introducir_agenda(1, false);
+        QCOMPARE(o.shown(), QStringLiteral("34600000002"));
+    }
+
+    void nothingBeyondTheListOrWhenAllSkipped()
+    {
+        OfferRig o({}, QStringLiteral("34600000001,34600000002,34600000003"));
+        o.offer().introducir_agenda(5, false);
+        QVERIFY(!o.window());
+        o.offer().introducir_agenda(0, true);
+        QVERIFY(!o.window());
+        o.rig.view->Text2()->clear();
+        o.offer().introducir_agenda(0, false);
+        QVERIFY(!o.window());
+    }
+
+    // The list is read anew on every call: an edit between two offers changes what comes next.
+    void listReadAnewEachTime()
+    {
+        OfferRig o({}, QStringLiteral("34600000001,34600000002"));
+        o.offer().introducir_agenda(0, false);
+        o.rig.view->Text2()->setPlainText(QStringLiteral("34600000001,34600000009"));
+        o.window()->Command2()->click();
+        QCOMPARE(o.shown(), QStringLiteral("34600000009"));
+    }
+};
+
+QTEST_MAIN(TestUnknownNumberOffer)
+#include "test_unknown_number_offer.moc"
