@@ -1,0 +1,131 @@
+#include "importexport/excel/column_mapping.h"
+
+#include "platform/xlsx/sheet.h"
+
+namespace importexport::excel {
+
+namespace {
+
+QString sampleText(const RecordSheet &sheet, int record, int field)
+{
+    return withoutNbsp(sheet.text(record, field).left(kAnchoMuestra).trimmed());
+}
+
+} // namespace
+
+Sample buildSample(const RecordSheet &sheet)
+{
+    Sample sample;
+    if (sheet.isEmpty())
+        return sample;
+    const int firstField = sheet.firstField();
+    const int lastField = sheet.lastField();
+
+    int start = sheet.firstRecord();
+    const auto hasText = [&](int record) {
+        const int last = std::min(lastField, firstField + kColumnasInicioMuestra - 1);
+        for (int field = firstField; field <= last; ++field)
+            if (!sampleText(sheet, record, field).isEmpty())
+                return true;
+        return false;
+    };
+    while (!hasText(start) && start < kUltimoInicioMuestra)
+        ++start;
+    sample.firstRecord = start;
+
+    for (int field = firstField; field <= lastField && sample.columns.size() < kMaxColumnasDatos; ++field) {
+        DataColumn column{field, {}};
+        bool any = false;
+        for (int r = 0; r < kRegistrosMuestra; ++r) {
+            column.values << sampleText(sheet, start + r, field);
+            any = any || !column.values.constLast().isEmpty();
+        }
+        if (any)
+            sample.columns << column;
+    }
+    return sample;
+}
+
+QString textoTamano(const RecordSheet &sheet)
+{
+    return QString::number(sheet.usedRows()) + QStringLiteral(" filas por ") + QString::number(sheet.usedColumns())
+         + QStringLiteral(" columnas");
+}
+
+QString nombreColumna(int column)
+{
+    return xlsx::columnName(column);
+}
+
+int numeroColumna(const QString &letters)
+{
+    if (letters.isEmpty() || letters.size() > 6)
+        return 0;
+    int number = 0;
+    for (const QChar c : letters) {
+        const QChar upper = c.toUpper();
+        if (upper < u'A' || upper > u'Z')
+            return 0;
+        number = number * 26 + (upper.unicode() - u'A' + 1);
+    }
+    return number;
+}
+
+QString etiquetaColumna(int number, bool swapped)
+{
+    return swapped ? QStringLiteral("Fila ") + QString::number(number) : QStringLiteral("Columna ") + nombreColumna(number);
+}
+
+bool admiteNoGuardar(int campo)
+{
+    return campo >= NombreCompleto;
+}
+
+QStringList opcionesMapeo(int campo, const Sample &sample, bool swapped)
+{
+    QStringList items;
+    if (admiteNoGuardar(campo))
+        items << kNoGuardar;
+    for (const DataColumn &column : sample.columns)
+        items << etiquetaColumna(column.number, swapped);
+    return items;
+}
+
+QStringList opcionesMuestra(int campo, const Sample &sample, int registroMuestra, bool swapped)
+{
+    QStringList items;
+    if (admiteNoGuardar(campo))
+        items << kNoGuardar;
+    for (const DataColumn &column : sample.columns)
+        items << etiquetaColumna(column.number, swapped) + QStringLiteral(": ") + column.values.value(registroMuestra);
+    return items;
+}
+
+int indiceInicial(int campo, const QVariant &recordado, int numeroOpciones)
+{
+    int index = campo;
+    if (recordado.isValid() && !recordado.isNull()) {
+        bool numeric = false;
+        const int stored = recordado.toString().trimmed().toInt(&numeric);
+        if (numeric)
+            index = stored;
+    }
+    return index >= 0 && index < numeroOpciones ? index : 0;
+}
+
+int numeroDesdeOpcion(const QString &opcion, bool swapped)
+{
+    if (opcion == kNoGuardar)
+        return 0;
+    const QString rest = opcion.mid(opcion.lastIndexOf(u' ') + 1).trimmed().toUpper();
+    if (rest.isEmpty())
+        return 0;
+    if (swapped) {
+        bool ok = false;
+        const int row = rest.toInt(&ok);
+        return ok && row > 0 ? row : 0;
+    }
+    return numeroColumna(rest);
+}
+
+} // namespace importexport::excel

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "importexport/excel/record_sheet.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// The mapping window's rules: the five-record sample, the items of the mapping and sample combos,
+// the remembered choice and the turn of a chosen item back into a column (or row) number.
+namespace importexport::excel {
+
+inline constexpr int kRegistrosMuestra = 5;
+// The sample never starts beyond this record of the sheet.
+inline constexpr int kUltimoInicioMuestra = 10;
+// Columns looked at to find the first record with data: the first used one and the ten after it.
+inline constexpr int kColumnasInicioMuestra = 11;
+// The combos offer at most this many columns.
+inline constexpr int kMaxColumnasDatos = 51;
+inline constexpr int kAnchoMuestra = 250;
+
+inline const QString kNoGuardar = QStringLiteral("No guardar");
+
+struct DataColumn {
+    int number = 0;           // sheet column (row when swapped)
+    QStringList values;       // one per sample record
+};
+
+struct Sample {
+    int firstRecord = 0;      // the sample's first record
+    QList<DataColumn> columns;
+};
+
+Sample buildSample(const RecordSheet &sheet);
+
+// "<rows> filas por <columns> columnas"
+QString textoTamano(const RecordSheet &sheet);
+
+// "A" ... "Z", "AA" ...: the sheet's own column headings.
+QString nombreColumna(int column);
+// The heading's letters back to the column number (bijective base 26): "A" 1, "AB" 28, "AZ" 52;
+// 0 for anything that is not letters.
+int numeroColumna(const QString &letters);
+
+// "Columna C" or "Fila 3".
+QString etiquetaColumna(int number, bool swapped);
+
+// Whether the field's combos start with "No guardar" (every field but name and phone).
+bool admiteNoGuardar(int campo);
+
+QStringList opcionesMapeo(int campo, const Sample &sample, bool swapped);
+// The same positions as the mapping items, each with the sample record's value.
+QStringList opcionesMuestra(int campo, const Sample &sample, int registroMuestra, bool swapped);
+
+// The list index the mapping combo starts on: the remembered one when it is a number, else the
+// field's own number; the first item when that lies beyond the list.
+int indiceInicial(int campo, const QVariant &recordado, int numeroOpciones);
+
+// What a chosen mapping item reads from: "No guardar" gives 0, "Columna AB" 28, "Fila 7" 7.
+int numeroDesdeOpcion(const QString &opcion, bool swapped);
+
+} // namespace importexport::excel

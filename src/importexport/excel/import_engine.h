@@ -1,0 +1,126 @@
+#pragma once
+
+#include "importexport/excel/contact_store.h"
+#include "importexport/excel/import_record.h"
+#include "importexport/excel/record_sheet.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace db { class Connection; }
+
+// The Excel import engine: one record at a time into Agenda, duplicates by phone decided by an
+// earlier answer or handed to the user, and the run that drives it (the first records at once,
+// then batches from the progress window's timer, stops for the duplicate dialog, the end).
+namespace importexport::excel {
+
+// The answer to a duplicate phone.
+enum class Eleccion { Ninguna = 0, SobreescribirUna = 1, SobreescribirTodas = 2, IgnorarUna = 3, IgnorarTodas = 4 };
+
+// The run's counters: new (inserted plus overwritten), valid (records that passed validation) and
+// put into the target group.
+struct Contadores {
+    int nuevos = 0;
+    int validos = 0;
+    int enGrupo = 0;
+    int repetidos() const { return validos - nuevos; }
+    // "nuevos,validos,enGrupo"
+    QString texto() const;
+    static Contadores desdeTexto(const QString &texto);
+    bool operator==(const Contadores &) const = default;
+};
+
+struct Conflicto {
+    int registro = 0;
+    Contacto importado;
+    ContactoGuardado guardado;
+};
+
+class ImportEngine final {
+public:
+    enum class Resultado {
+        Hecho,        // valid: inserted, overwritten, kept or already identical
+        NoValido,     // skipped; counts nowhere
+        Duplicado,    // waits for the user's answer; nothing of the record was written
+        Fallo         // the database refused a write; nothing of the record was written
+    };
+
+    // `grupo`: the target group's sid as text, empty for none.
+    ImportEngine(db::Connection &conexion, const RecordSheet &sheet, const Columnas &columnas, QString grupo);
+
+    // A dialog answer; Ninguna leaves the standing decisions as they are.
+    void aplicarEleccion(Eleccion eleccion);
+    Resultado importar(int registro);
+
+    // The first of the next 100 records that holds a name and a phone to try.
+    std::optional<int> siguienteCandidato(int registro, int total) const;
+
+    const Contadores &contadores() const { return m_contadores; }
+    void setContadores(const Contadores &contadores) { m_contadores = contadores; }
+    const Conflicto &conflicto() const { return m_conflicto; }
+    const QString &error() const { return m_error; }
+    const QString &grupo() const { return m_grupo; }
+    const RecordSheet &sheet() const { return m_sheet; }
+
+private:
+    Resultado escribir(int registro, const Contacto &contacto);
+
+    ContactStore m_store;
+    const RecordSheet &m_sheet;
+    Columnas m_columnas;
+    QString m_grupo;
+    bool m_sobreescribirUna = false;
+    bool m_sobreescribirTodas = false;
+    bool m_ignorarUna = false;
+    bool m_ignorarTodas = false;
+    Contadores m_contadores;
+    Conflicto m_conflicto;
+    QString m_error;
+};
+
+// How far the look-ahead over records without data goes in one step.
+inline constexpr int kBusquedaMaxima = 100;
+// Records the progress timer imports per tick.
+inline constexpr int kRegistrosPorLote = 5;
+
+class ImportRun final {
+public:
+    enum class Estado {
+        EnCurso,              // the timer carries on from actual() + 1
+        EsperandoRespuesta,   // the duplicate dialog is up for conflicto()
+        Terminada,            // show the summary
+        Fallida               // show error(); what was written before stays
+    };
+
+    ImportRun(ImportEngine &engine, int primero, int total);
+
+    // The first records, synchronously, until the first valid one.
+    Estado comenzar();
+    // The user's answer to the conflict: the conflicting record again, then on as comenzar().
+    Estado responder(Eleccion eleccion);
+    // One tick of the progress timer: up to `maximo` records, invalid ones skipped one by one.
+    Estado lote(int maximo = kRegistrosPorLote);
+    // "Finalizar": the remaining records are not read; the next tick ends the run.
+    void finalizar();
+    // The dialog was closed without an answer: the conflicting record is read again on resume.
+    void pausarEnConflicto();
+
+    int actual() const { return m_actual; }
+    int total() const { return m_total; }
+    Estado estado() const { return m_estado; }
+    const Contadores &contadores() const { return m_engine.contadores(); }
+    const Conflicto &conflicto() const { return m_engine.conflicto(); }
+    const QString &error() const { return m_engine.error(); }
+
+private:
+    Estado recorrer(int registro);
+
+    ImportEngine &m_engine;
+    int m_primero = 1;
+    int m_total = 0;
+    int m_actual = 0;             // the last record looked at
+    Estado m_estado = Estado::EnCurso;
+};
+
+} // namespace importexport::excel

@@ -1,0 +1,49 @@
+#include "importexport/excel/import_settings.h"
+
+#include "platform/db/connection.h"
+
+namespace importexport::excel {
+
+ImportSettings leerAjustes(db::Connection &conexion, db::Result *result)
+{
+    ImportSettings settings;
+    const std::vector<db::Row> rows = conexion.select(
+        QStringLiteral("SELECT ruta,nombre_i,telefono_i,nombre_completo_i,direccion_i,otro_telefono_i,comentario_i,"
+                       "f_nacimiento_i FROM Parametros_Excel ORDER BY sid LIMIT 1"),
+        {}, result);
+    if (rows.empty())
+        return settings;
+    const db::Row &row = rows.front();
+    settings.hasRow = true;
+    settings.ruta = row.value(0).toString();
+    for (int i = 0; i < kCampos; ++i)
+        settings.indices[size_t(i)] = row.value(i + 1);
+    return settings;
+}
+
+db::Result asegurarFila(db::Connection &conexion)
+{
+    db::Result r;
+    const qint64 rows = conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Parametros_Excel"), {}, &r).toLongLong();
+    if (!r.ok() || rows > 0)
+        return r;
+    return conexion.execute(QStringLiteral("INSERT INTO Parametros_Excel (ruta) VALUES (?1)"), {kRutaInicial});
+}
+
+db::Result guardarRuta(db::Connection &conexion, const QString &ruta)
+{
+    return conexion.execute(QStringLiteral("UPDATE Parametros_Excel SET ruta=?1"), {ruta});
+}
+
+db::Result guardarIndices(db::Connection &conexion, const std::array<int, kCampos> &indices)
+{
+    QVariantList values;
+    for (const int index : indices)
+        values << QString::number(index);
+    return conexion.execute(
+        QStringLiteral("UPDATE Parametros_Excel SET nombre_i=?1, telefono_i=?2, nombre_completo_i=?3, direccion_i=?4, "
+                       "otro_telefono_i=?5, comentario_i=?6, f_nacimiento_i=?7"),
+        values);
+}
+
+} // namespace importexport::excel

@@ -1,0 +1,365 @@
+#include "excel_fixture.h"
+#include "importexport/excel/import_engine.h"
+#include "importexport/excel/import_settings.h"
+#include "platform/xlsx/biff8_file.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace importexport::excel;
+using Estado = ImportRun::Estado;
+
+namespace {
+
+const Columnas kTodas{1, 2, 3, 4, 5, 6, 7};
+
+// A run over `sheet` with every record of the sheet, as "Comenzar importación" starts it.
+struct Run {
+    Run(db::Connection &conexion, RecordSheet s, const QString &grupo = {}, const Columnas &columnas = kTodas)
+        : sheet(std::move(s)), engine(conexion, sheet, columnas, grupo), run(engine, sheet.firstRecord(), sheet.lastRecord())
+    {
+    }
+    // Start, then let the timer tick until the run stops.
+    Estado toTheEnd()
+    {
+        Estado e = run.comenzar();
+        while (e == Estado::EnCurso)
+            e = run.lote();
+        return e;
+    }
+    RecordSheet sheet;
+    ImportEngine engine;
+    ImportRun run;
+};
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+} // namespace
+
+class TestExcelImport final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void headerRowIsSkippedAndRowsImported();
+    void singleRowEndsWithoutTheTimer();
+    void newContactsJoinTheGroup();
+    void identicalContactCountsAsRepeatedAndJoinsGroupOnce();
+    void groupListIsEditedAsText();
+    void nullStoredColumnsDecideNothing();
+    void conflictWaitsAndWritesNothing();
+    void overwriteOnceAsksAgainAtTheNextConflict();
+    void ignoreAllKeepsStoredContacts();
+    void overwriteAllNeedsNoDialog();
+    void closingTheDialogReadsTheRecordAgain();
+    void finalizarStopsReading();
+    void longGapDoesNotLoseLaterRows();
+    void mobileOnlyInOtherPhoneIsFoundByTheLookAhead();
+    void failureMidImportKeepsEarlierRowsAndStops();
+    void swappedSheetImportsColumns();
+    void oddWorkbooksAreReported();
+    void emptySheetImportsNothing();
+    void settingsRemembered();
+};
+
+void TestExcelImport::headerRowIsSkippedAndRowsImported()
+{
+    exceltest::Database d;
+    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Nombre", "Teléfono"},
+                                                                      {"Ana", "600123456"},
+                                                                      {"Luis", "912345678", "", "", "611223344"},
+                                                                      {"Sin móvil", "912345678"},
+                                                                      {"", "622334455"},
+                                                                      {"Eva", "+34 633 445 566"}})));
+    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+    QCOMPARE(r.run.contadores(), (Contadores{3, 3, 0}));
+    QCOMPARE(d.count(), 3);
+    QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("telefono_2")).toString(), QStringLiteral("912345678"));
+    QCOMPARE(d.field(QStringLiteral("34633445566"), QStringLiteral("nombre")).toString(), QStringLiteral("Eva"));
+    QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("grupos_sid")).toString(), QString());
+}
+
+void TestExcelImport::singleRowEndsWithoutTheTimer()
+{
+    exceltest::Database d;
+    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}})));
+    QCOMPARE(r.run.comenzar(), Estado::Terminada);
+    QCOMPARE(d.count(), 1);
+}
+
+void TestExcelImport::newContactsJoinTheGroup()
+{
+    exceltest::Database d;
+    const qint64 grupo = d.addGroup(QStringLiteral("Clientes"));
+    Run r(d.conexion,
+          exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"}})),
+          QString::number(grupo));
+    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+    QCOMPARE(r.run.contadores(), (Contadores{2, 2, 2}));
+    QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("grupos_sid")).toString(), QString::number(grupo));
+}
+
+void TestExcelImport::identicalContactCountsAsRepeatedAndJoinsGroupOnce()
+{
+    exceltest::Database d;
+    d.addContact({"Ana", "34600123456", "", "", "", "", QVariant(), QVariant()});
+    // The same contact twice in the sheet, and once more already in the book.
+    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Ana", "600123456"}})),
+          QStringLiteral("7"), Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+    QCOMPARE(r.run.contadores(), (Contadores{0, 2, 1}));
+    QCOMPARE(r.run.contadores().repetidos(), 2);
+    QCOMPARE(d.count(), 1);
+    QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("grupos_sid")).toString(), QStringLiteral("7"));
+}
+
+void TestExcelImport::groupListIsEditedAsText()
+{
+    exceltest::Database d;
+    // "1,12" must not count as holding 2 nor as holding 1 twice; a numeric "+" would turn the
+    // list into a number.
+    d.addContact({"Ana", "34600123456", "", "", "", "", QVariant(), "1,12"});
+    d.addContact({"Luis", "34611223344", "", "", "", "", QVariant(), "12,2"});
+    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"}})),
+          QStringLiteral("2"), Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+    QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("grupos_sid")).toString(), QStringLiteral("1,12,2"));
+    QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("grupos_sid")).toString(), QStringLiteral("12,2"));
+    QCOMPARE(r.run.contadores().enGrupo, 1);
+}
+
+void TestExcelImport::nullStoredColumnsDecideNothing()
+{
+    exceltest::Database d;
+    d.addContact({"Ana", "34600123456", QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant()});
+    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456", "Ana Pérez", "Calle 1"}})));
+    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+    QCOMPARE(r.run.contadores(), (Contadores{0, 1, 0}));
+}
+
+void TestExcelImport::conflictWaitsAndWritesNothing()
+{
+    exceltest::Database d;
+    d.addContact({"Ana", "34600123456", "", "", "", "", "1980-01-01", ""});
+    Run r(d.conexion,
+          exceltest::readBack(d.home, exceltest::sheetOf({{"Ana María", "600123456"}, {"Luis", "611223344"}})),
+          QStringLiteral("3"), Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.comenzar(), Estado::EsperandoRespuesta);
+    QCOMPARE(r.run.conflicto().registro, 1);
+    QCOMPARE(r.run.conflicto().importado.nombre, QStringLiteral("Ana María"));
+    QCOMPARE(r.run.conflicto().guardado.nombre.toString(), QStringLiteral("Ana"));
+    QCOMPARE(r.run.contadores(), Contadores{});
+    QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("grupos_sid")).toString(), QString());
+    // A timer tick while the dialog is up does nothing.
+    QCOMPARE(r.run.lote(), Estado::EsperandoRespuesta);
+    QCOMPARE(d.count(), 1);
+
+    QCOMPARE(r.run.responder(Eleccion::SobreescribirUna), Estado::EnCurso);
+    QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("nombre")).toString(), QStringLiteral("Ana María"));
+    QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("grupos_sid")).toString(), QStringLiteral("3"));
+    // The birth date was not mapped: the overwrite empties it, as the record holds none.
+    QVERIFY(d.field(QStringLiteral("34600123456"), QStringLiteral("f_nacimiento")).isNull());
+    QCOMPARE(r.run.lote(), Estado::Terminada);
+    QCOMPARE(r.run.contadores(), (Contadores{2, 2, 2}));
+}
+
+void TestExcelImport::overwriteOnceAsksAgainAtTheNextConflict()
+{
+    exceltest::Database d;
+    d.addContact({"Ana", "34600123456", "", "", "", "", QVariant(), ""});
+    d.addContact({"Luis", "34611223344", "", "", "", "", QVariant(), ""});
+    Run r(d.conexion,
+          exceltest::readBack(d.home, exceltest::sheetOf({{"Ana 2", "600123456"}, {"Luis 2", "611223344"}})),
+          {}, Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.comenzar(), Estado::EsperandoRespuesta);
+    QCOMPARE(r.run.responder(Eleccion::SobreescribirUna), Estado::EnCurso);
+    QCOMPARE(r.run.lote(), Estado::EsperandoRespuesta);
+    QCOMPARE(r.run.conflicto().registro, 2);
+    QCOMPARE(r.run.responder(Eleccion::IgnorarUna), Estado::Terminada);
+    QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("nombre")).toString(), QStringLiteral("Ana 2"));
+    QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("nombre")).toString(), QStringLiteral("Luis"));
+    QCOMPARE(r.run.contadores(), (Contadores{1, 2, 0}));
+}
+
+void TestExcelImport::ignoreAllKeepsStoredContacts()
+{
+    exceltest::Database d;
+    for (const char *tel : {"34600000001", "34600000002", "34600000003"})
+        d.addContact({"Viejo", QString::fromLatin1(tel), "", "", "", "", QVariant(), ""});
+    Run r(d.conexion,
+          exceltest::readBack(d.home, exceltest::sheetOf({{"Nuevo", "600000001"}, {"Nuevo", "600000002"},
+                                                          {"Nuevo", "600000003"}, {"Otro", "600000004"}})),
+          {}, Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.comenzar(), Estado::EsperandoRespuesta);
+    Estado e = r.run.responder(Eleccion::IgnorarTodas);
+    while (e == Estado::EnCurso)
+        e = r.run.lote();
+    QCOMPARE(e, Estado::Terminada);
+    QCOMPARE(d.count(QStringLiteral("WHERE nombre='Viejo'")), 3);
+    QCOMPARE(r.run.contadores(), (Contadores{1, 4, 0}));
+}
+
+void TestExcelImport::overwriteAllNeedsNoDialog()
+{
+    exceltest::Database d;
+    for (const char *tel : {"34600000001", "34600000002", "34600000003"})
+        d.addContact({"Viejo", QString::fromLatin1(tel), "", "", "", "", QVariant(), ""});
+    Run r(d.conexion,
+          exceltest::readBack(d.home, exceltest::sheetOf({{"Nuevo", "600000001"}, {"Nuevo", "600000002"},
+                                                          {"Nuevo", "600000003"}})),
+          {}, Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.comenzar(), Estado::EsperandoRespuesta);
+    Estado e = r.run.responder(Eleccion::SobreescribirTodas);
+    while (e == Estado::EnCurso)
+        e = r.run.lote();
+    QCOMPARE(e, Estado::Terminada);
+    QCOMPARE(d.count(QStringLiteral("WHERE nombre='Nuevo'")), 3);
+    QCOMPARE(r.run.contadores(), (Contadores{3, 3, 0}));
+}
+
+void TestExcelImport::closingTheDialogReadsTheRecordAgain()
+{
+    exceltest::Database d;
+    d.addContact({"Ana", "34611223344", "", "", "", "", QVariant(), ""});
+    Run r(d.conexion,
+          exceltest::readBack(d.home, exceltest::sheetOf({{"Eva", "600123456"}, {"Ana 2", "611223344"},
+                                                          {"Pep", "622334455"}})),
+          {}, Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.comenzar(), Estado::EnCurso);
+    QCOMPARE(r.run.lote(), Estado::EsperandoRespuesta);
+    QCOMPARE(r.run.actual(), 2);
+    r.run.pausarEnConflicto();
+    QCOMPARE(r.run.actual(), 1);
+    // "Reanudar": the same record asks again.
+    QCOMPARE(r.run.lote(), Estado::EsperandoRespuesta);
+    QCOMPARE(r.run.conflicto().registro, 2);
+    QCOMPARE(r.run.contadores(), (Contadores{1, 1, 0}));
+}
+
+void TestExcelImport::finalizarStopsReading()
+{
+    exceltest::Database d;
+    QList<QStringList> rows;
+    for (int i = 0; i < 20; ++i)
+        rows << QStringList{QStringLiteral("C%1").arg(i), QStringLiteral("6000000%1").arg(i + 10)};
+    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf(rows)), {}, Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.comenzar(), Estado::EnCurso);
+    QCOMPARE(r.run.lote(), Estado::EnCurso);
+    r.run.finalizar();
+    QCOMPARE(r.run.lote(), Estado::Terminada);
+    QCOMPARE(d.count(), 6);
+    QCOMPARE(r.run.contadores().validos, 6);
+}
+
+void TestExcelImport::longGapDoesNotLoseLaterRows()
+{
+    exceltest::Database d;
+    xlsx::Sheet sheet = exceltest::sheetOf({{"Nombre", "Teléfono"}});
+    // Far below a header, after more than a hundred rows without a name and a phone.
+    sheet.setText(150, 3, QStringLiteral("nota"));
+    sheet.setText(300, 1, QStringLiteral("Ana"));
+    sheet.setText(300, 2, QStringLiteral("600123456"));
+    sheet.setText(301, 1, QStringLiteral("Luis"));
+    sheet.setText(301, 2, QStringLiteral("611223344"));
+    Run r(d.conexion, exceltest::readBack(d.home, sheet), {}, Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+    QCOMPARE(d.count(), 2);
+}
+
+void TestExcelImport::mobileOnlyInOtherPhoneIsFoundByTheLookAhead()
+{
+    exceltest::Database d;
+    Run r(d.conexion,
+          exceltest::readBack(d.home, exceltest::sheetOf({{"Nombre", "Teléfono"}, {"Ana", "", "", "", "600123456"}})));
+    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+    QCOMPARE(d.count(), 1);
+}
+
+void TestExcelImport::failureMidImportKeepsEarlierRowsAndStops()
+{
+    exceltest::Database d;
+    // The third contact's insert is refused by the database, as a full disk or a lost network
+    // file would refuse it.
+    QVERIFY(d.conexion
+                .executeScript(QStringLiteral(
+                    "CREATE TRIGGER rechazo BEFORE INSERT ON Agenda WHEN NEW.nombre='Eva' "
+                    "BEGIN SELECT RAISE(ABORT,'disco lleno'); END"))
+                .ok());
+    const qint64 grupo = d.addGroup(QStringLiteral("G"));
+    Run r(d.conexion,
+          exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"},
+                                                          {"Eva", "622334455"}, {"Pep", "633445566"}})),
+          QString::number(grupo), Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.toTheEnd(), Estado::Fallida);
+    QVERIFY(r.run.error().contains(QStringLiteral("Eva")));
+    QVERIFY(r.run.error().contains(QStringLiteral("fila 3")));
+    QCOMPARE(r.run.contadores(), (Contadores{2, 2, 2}));
+    QCOMPARE(d.count(), 2);
+    QCOMPARE(d.count(QStringLiteral("WHERE nombre='Pep'")), 0);
+    // The connection is usable and outside any transaction afterwards.
+    QVERIFY(d.conexion.execute(QStringLiteral("BEGIN")).ok());
+    QVERIFY(d.conexion.execute(QStringLiteral("COMMIT")).ok());
+}
+
+void TestExcelImport::swappedSheetImportsColumns()
+{
+    exceltest::Database d;
+    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "Luis"}, {"600123456", "611223344"}}), true),
+          {}, Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+    QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("nombre")).toString(), QStringLiteral("Luis"));
+}
+
+void TestExcelImport::oddWorkbooksAreReported()
+{
+    testing::TempHome home;
+    writeFile(home.file(QStringLiteral("roto.xlsx")), QByteArray("PK\x03\x04 roto", 10));
+    const xlsx::ReadBook damaged = xlsx::readWorkbook(home.file(QStringLiteral("roto.xlsx")), xlsx::ReadScope::FirstSheet);
+    QVERIFY(!damaged.ok());
+    QVERIFY(!damaged.message.isEmpty());
+
+    writeFile(home.file(QStringLiteral("clave.xls")),
+              xlstest::xlsFile({{QStringLiteral("Hoja1"), {{0, 0, QStringLiteral("Ana ").repeated(1500)}}}}, true));
+    const xlsx::ReadBook locked = xlsx::readWorkbook(home.file(QStringLiteral("clave.xls")), xlsx::ReadScope::FirstSheet);
+    QCOMPARE(locked.status, xlsx::ReadBook::Status::Protected);
+    QVERIFY(locked.message.contains(QStringLiteral("contraseña")));
+
+    const xlsx::ReadBook missing = xlsx::readWorkbook(home.file(QStringLiteral("no.xlsx")), xlsx::ReadScope::FirstSheet);
+    QCOMPARE(missing.status, xlsx::ReadBook::Status::NotFound);
+}
+
+void TestExcelImport::emptySheetImportsNothing()
+{
+    exceltest::Database d;
+    const RecordSheet empty = exceltest::readBack(d.home, xlsx::Sheet());
+    QVERIFY(empty.isEmpty());
+    Run r(d.conexion, empty);
+    QCOMPARE(r.run.comenzar(), Estado::Terminada);
+    QCOMPARE(r.run.contadores(), Contadores{});
+}
+
+void TestExcelImport::settingsRemembered()
+{
+    exceltest::Database d;
+    QVERIFY(!leerAjustes(d.conexion).hasRow);
+    QVERIFY(asegurarFila(d.conexion).ok());
+    QVERIFY(asegurarFila(d.conexion).ok());
+    QCOMPARE(d.conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Parametros_Excel")).toInt(), 1);
+    ImportSettings s = leerAjustes(d.conexion);
+    QCOMPARE(s.ruta, kRutaInicial);
+    QVERIFY(s.indices[0].isNull());
+    const QString ruta = QStringLiteral("/datos/O'Brien/agenda.xlsx");
+    QVERIFY(guardarRuta(d.conexion, ruta).ok());
+    QVERIFY(guardarIndices(d.conexion, {0, 1, 0, 3, 2, 0, 4}).ok());
+    s = leerAjustes(d.conexion);
+    QCOMPARE(s.ruta, ruta);
+    QCOMPARE(s.indices[3].toString(), QStringLiteral("3"));
+    QCOMPARE(s.indices[6].toString(), QStringLiteral("4"));
+}
+
+QTEST_GUILESS_MAIN(TestExcelImport)
+#include "test_excel_import.moc"
