@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// The customer-database import: every mobile number of a customer database (tables
+// tbl_cliente_telefono, tbl_cliente and tbl_cliente_tipo) becomes one new contact of a program
+// database chosen by the user. All contacts are written in one transaction, or none.
+namespace importexport::access {
+
+// Whether each key column is compared as a number (ticked) or as text.
+struct CustomerOptions {
+    bool tipoTelefonoNumerico = true;   // Check1: tipo_telefono = 3 or = '3'
+    bool idClienteNumerico = true;      // Check2
+    bool idTipoClienteNumerico = true;  // Check3
+};
+
+enum class CustomerStatus { Ok, CustomerDatabaseError, ProgramDatabaseError, WriteError };
+
+struct CustomerOutcome {
+    CustomerStatus status = CustomerStatus::Ok;
+    int importados = 0;       // contacts written
+    int sinCliente = 0;       // mobile numbers whose customer does not exist (not imported)
+    QString mensaje;          // the Spanish text to show
+};
+
+CustomerOutcome importarClientes(const QString &customerDatabase, const QString &programDatabase,
+                                 const CustomerOptions &options);
+
+} // namespace importexport::access

@@ -1,0 +1,163 @@
+#include "importexport/web/form15.h"
+
+#include "importexport/web/web_download.h"
+#include "platform/net/gateway_channel.h"
+#include "platform/ui/busy_cursor.h"
+#include "platform/ui/prompter.h"
+#include "startup/app_context.h"
+#include "startup/brand.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace importexport::web {
+
+namespace {
+const QString kBusyReason = QStringLiteral("Form15.upload");
+}
+
+Form15::Form15(startup::AppContext &context, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_context(context)
+    , m_channel(new net::GatewayChannel(net::Overlap::ReplaceOlder, &context.network, this))
+{
+    setObjectName(QStringLiteral("Form15"));
+    const QString base = brand::url_base();
+    setWindowTitle(QStringLiteral("Exportar a ") + dominioDesdePunto(base));
+    Frame1 = new QGroupBox(QStringLiteral("Exportar a ") + base, this);
+    SkinLabel1 = new QLabel(QStringLiteral("Mediante este formulario, puede subirse la agenta de ") + brand::nombre_marca()
+                                + QStringLiteral(" Desktop al panel de gestión en ") + base,
+                            Frame1);
+    auto *SkinLabel2 = new QLabel(QStringLiteral("Una de las ventajas de disponer la agenda en la página web, es que "
+                                                 "puede acceder a ella esté dónde esté, y disfrutar de todas las "
+                                                 "comodidades."),
+                                  Frame1);
+    auto *SkinLabel5 = new QLabel(QStringLiteral("Consideraciones:"), Frame1);
+    auto *SkinLabel3 = new QLabel(QStringLiteral("Los contactos se consideran por defecto como particulares"), Frame1);
+    auto *SkinLabel4 = new QLabel(QStringLiteral("El nombre completo será exportado al campo de 'contacto'. "), Frame1);
+    auto *SkinLabel6 = new QLabel(QStringLiteral("Los grupos y las fechas de nacimiento no serán exportados."), Frame1);
+    auto *SkinLabel7 = new QLabel(QStringLiteral("Los contactos cuyo teléfono y nombre existan en el panel web no serán "
+                                                 "exportados"),
+                                  Frame1);
+    auto *SkinLabel8 = new QLabel(QStringLiteral("En caso de no existir nombre completo, se utiliza el nombre."), Frame1);
+    SkinLabel9 = new QLabel(Frame1);
+    SkinLabel9->setVisible(false);
+    Check1 = new QCheckBox(QStringLiteral("Ignorar contactos cuyo teléfono ya exista en ") + base, Frame1);
+    Command1 = new QPushButton(QStringLiteral("Exportar"), Frame1);
+
+    auto *inner = new QVBoxLayout(Frame1);
+    for (QLabel *label : {SkinLabel1, SkinLabel2, SkinLabel5, SkinLabel3, SkinLabel4, SkinLabel6, SkinLabel7, SkinLabel8}) {
+        label->setWordWrap(true);
+        inner->addWidget(label);
+    }
+    inner->addWidget(Check1);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(SkinLabel9);
+    bottom->addStretch();
+    bottom->addWidget(Command1);
+    inner->addLayout(bottom);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Frame1);
+    setMinimumWidth(460);
+
+    connect(Command1, &QPushButton::clicked, this, &Form15::Command1_Click);
+    connect(m_channel, &net::GatewayChannel::finished, this, &Form15::WebBrowser1_DocumentComplete);
+}
+
+Form15::~Form15()
+{
+    m_context.busy.setBusy(kBusyReason, false);
+}
+
+void Form15::Command1_Click()
+{
+    const std::optional<Account> account = readAccount(m_context.conexion);
+    if (!account) {
+        m_context.prompter.message(QStringLiteral("Por favor, introduzca un nombre de usuario y contraseña válidos en el "
+                                                  "menú Archivo => Configuracióm"),
+                                   QStringLiteral("Faltan datos de usuario"), ui::Icon::Information);
+        return;
+    }
+    // A new start drops whatever an earlier upload still had queued or in flight.
+    m_channel->cancel();
+    m_account = *account;
+    const std::vector<UploadContact> queue = uploadQueue(m_context.conexion);
+    m_queue.assign(queue.begin(), queue.end());
+    if (m_queue.empty()) {
+        m_uploading = false;
+        m_context.busy.setBusy(kBusyReason, false);
+        m_context.prompter.message(QStringLiteral("No existe ningún contacto en la agenda"), QStringLiteral("Agenda vacia"),
+                                   ui::Icon::Information);
+        return;
+    }
+    m_context.busy.setBusy(kBusyReason, true);
+    SkinLabel9->setVisible(true);
+    m_answered = 0;
+    m_created = 0;
+    m_uploading = true;
+    sendNext();
+}
+
+void Form15::sendNext()
+{
+    SkinLabel9->setText(progressText(m_answered, int(m_queue.size())));
+    const UploadContact contact = m_queue.front();
+    m_queue.pop_front();
+    m_channel->get(uploadRequestUrl(brand::url_importar_agenda(), m_account, contact, Check1->isChecked()));
+}
+
+void Form15::WebBrowser1_DocumentComplete(const net::GatewayReply &reply)
+{
+    if (!m_uploading)
+        return;
+    QString stopText;
+    QString stopTitle;
+    switch (classifyUpload(reply.text)) {
+    case UploadReply::AuthError:
+        stopText = QStringLiteral("Los datos de usuario y contraseña no son correctos. Por favor, introduzca datos validos "
+                                  "en el menu Archivo=>Configuracion y vuelva a intentarlo. Si el problema persiste, "
+                                  "pongase en contacto con el administrador");
+        stopTitle = QStringLiteral("Error de autentificacion");
+        break;
+    case UploadReply::MissingData:
+        stopText = QStringLiteral("No existen datos de usuario, o la agenda está vacía. Por favor, introduzca datos "
+                                  "validos en el menu Archivo=>Configuracion y vuelva a intentarlo. Si el problema "
+                                  "persiste, pongase en contacto con el administrador");
+        stopTitle = QStringLiteral("Error de falta de datos");
+        break;
+    case UploadReply::Unknown:
+        // Also an empty page: a refused connection or a time-out.
+        stopText = QStringLiteral("Ha habido un error con la conexión a Internet. Por favor, intentelo de nuevo mas tarde.");
+        stopTitle = QStringLiteral("Error de conexión");
+        break;
+    case UploadReply::Created:
+        ++m_created;
+        [[fallthrough]];
+    case UploadReply::NotCreated:
+        ++m_answered;
+        if (!m_queue.empty()) {
+            sendNext();
+            return;
+        }
+        break;
+    }
+
+    // Ended or stopped: state first, boxes last. A stop reports what was created so far when
+    // anything was; a finished upload always reports.
+    const bool stopped = !stopText.isEmpty();
+    m_uploading = false;
+    m_context.busy.setBusy(kBusyReason, false);
+    Q_EMIT uploadEnded(m_created);
+    if (stopped)
+        m_context.prompter.message(stopText, stopTitle, ui::Icon::Critical);
+    if (!stopped || m_created > 0)
+        m_context.prompter.message(QStringLiteral("Se han introducido con exito ") + QString::number(m_created)
+                                       + QStringLiteral(" contactos en ") + brand::url_base(),
+                                   QStringLiteral("Contactos introducidos con exito"), ui::Icon::Information);
+}
+
+} // namespace importexport::web

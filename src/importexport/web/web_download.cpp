@@ -1,0 +1,167 @@
+#include "importexport/web/web_download.h"
+
+#include "importexport/store/agenda_store.h"
+#include "platform/text/url_encode.h"
+
+namespace importexport::web {
+
+QString exportRequestUrl(const QString &urlExportar, const QString &login, const QString &pass, int buf)
+{
+    return urlExportar + QStringLiteral("?login=") + text::escapeRawValue(login) + QStringLiteral("&password=")
+         + text::escapeRawValue(pass) + QStringLiteral("&buf=") + QString::number(buf);
+}
+
+DownloadReply classifyDownload(const QString &text)
+{
+    if (text.contains(QLatin1String("Error de autentificacion")))
+        return DownloadReply::AuthError;
+    if (text.contains(QLatin1String("Sin datos")))
+        return DownloadReply::NoData;
+    if (text.contains(QLatin1String("INSERT")))
+        return DownloadReply::Records;
+    return DownloadReply::Unknown;
+}
+
+QStringList splitRecords(const QString &text)
+{
+    QStringList records;
+    QString current;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;   // a doubled quote toggles twice and stays inside the value
+        if (!quoted && c == QLatin1Char('|') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('|')) {
+            records << current;
+            current.clear();
+            ++i;
+            continue;
+        }
+        current += c;
+    }
+    records << current;
+    return records;
+}
+
+std::optional<WebRecord> parseRecord(const QString &record)
+{
+    QStringList values;
+    qsizetype i = 0;
+    while (values.size() < 6) {
+        const qsizetype open = record.indexOf(QLatin1Char('\''), i);
+        if (open < 0)
+            return std::nullopt;
+        QString value(QLatin1String(""));
+        qsizetype j = open + 1;
+        bool closed = false;
+        while (j < record.size()) {
+            if (record.at(j) == QLatin1Char('\'')) {
+                if (j + 1 < record.size() && record.at(j + 1) == QLatin1Char('\'')) {
+                    value += QLatin1Char('\'');
+                    j += 2;
+                    continue;
+                }
+                closed = true;
+                break;
+            }
+            value += record.at(j);
+            ++j;
+        }
+        if (!closed)
+            return std::nullopt;
+        values << value;
+        i = j + 1;
+    }
+    return WebRecord{values[0], values[1], values[2], values[3], values[4], values[5]};
+}
+
+DownloadOutcome applyDownloadReply(db::Connection &conexion, const QString &reply, const DownloadOptions &options,
+                                   const QString &urlBase, const QString &nombreMarca)
+{
+    DownloadOutcome out;
+    switch (classifyDownload(reply)) {
+    case DownloadReply::AuthError:
+        out.status = DownloadOutcome::Status::AuthError;
+        out.text = QStringLiteral("Por favor, introduzca primero un nombre de usuario y contraseña correctos en el menu "
+                                  "de Archivo->Configuracion");
+        out.title = QStringLiteral("Faltan datos de usuario");
+        return out;
+    case DownloadReply::NoData:
+        out.status = DownloadOutcome::Status::NoData;
+        out.text = QStringLiteral("No tiene ningun contacto en la agenda de ") + urlBase;
+        out.title = QStringLiteral("Sin contactos");
+        return out;
+    case DownloadReply::Unknown:
+        out.status = DownloadOutcome::Status::ConnectionError;
+        out.text = QStringLiteral("Ha habido un error al conectar con el servidor. Por favor, compruebe que dispone de "
+                                  "conexión a Internet y si el problema persiste póngase en contacto con el "
+                                  "administrador");
+        out.title = QStringLiteral("Error de conexión");
+        return out;
+    case DownloadReply::Records:
+        break;
+    }
+
+    auto writeError = [&] {
+        DownloadOutcome failed;
+        failed.status = DownloadOutcome::Status::WriteError;
+        failed.text = QStringLiteral("No se han podido guardar los contactos descargados en la agenda. No se ha añadido "
+                                     "ningún contacto; por favor, inténtelo de nuevo.");
+        failed.title = QStringLiteral("Error");
+        return failed;
+    };
+    db::Transaction transaction(conexion);
+    if (!transaction.isActive())
+        return writeError();
+    AgendaStore store(conexion);
+    for (const QString &record : splitRecords(reply)) {
+        if (record.trimmed().isEmpty())
+            continue;           // e.g. the rest after a closing "||"
+        const std::optional<WebRecord> rec = parseRecord(record);
+        if (!rec) {
+            ++out.unreadable;
+            continue;
+        }
+        ContactValues v;
+        v.nombre = nonNullText(rec->nombre);
+        v.telefono = nonNullText(rec->telefono);
+        v.direccion = nonNullText(rec->direccion);
+        v.nombre_completo = nonNullText(rec->nombre_completo);
+        v.telefono_2 = nonNullText(rec->telefono_2);
+        v.comentario = nonNullText(rec->comentario);
+        db::Result r;
+        bool skip = false;
+        if (options.ignorarTelefonoExistente)
+            skip = store.phoneExists(rec->telefono, &r);
+        else if (options.ignorarDuplicados)
+            skip = store.sameContactExists(v, &r);
+        if (!r.ok())
+            return writeError();
+        if (skip)
+            continue;
+        if (!store.insert(v).ok())
+            return writeError();
+        ++out.added;
+    }
+    if (!transaction.commit().ok())
+        return writeError();
+    out.status = DownloadOutcome::Status::Imported;
+    out.text = QString::number(out.added) + QStringLiteral(" contactos han sido añadidos a la agenda de ") + nombreMarca
+             + QStringLiteral(" Desktop");
+    if (out.unreadable > 0)
+        out.text += QStringLiteral("\n%1 contactos recibidos no se han podido leer y no se han añadido.").arg(out.unreadable);
+    out.title = QStringLiteral("Importación finalizada");
+    return out;
+}
+
+} // namespace importexport::web
+
+namespace importexport::web {
+
+QString dominioDesdePunto(const QString &urlBase)
+{
+    const qsizetype dot = urlBase.indexOf(QLatin1Char('.'));
+    return dot < 0 ? urlBase : urlBase.mid(dot);
+}
+
+} // namespace importexport::web

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/db/connection.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The download of the web account's contact book: the request address, the reading of the
+// gateway's reply and the insertion of its contacts. The reply carries every contact as an SQL
+// statement; the client reads the six quoted values out of each and writes them with its own
+// bound statement, so nothing the gateway sends is ever run as SQL.
+namespace importexport::web {
+
+// The export script's address with the account and the request counter. Values travel as the
+// gateway has always read them, with only the characters that would break the query escaped.
+QString exportRequestUrl(const QString &urlExportar, const QString &login, const QString &pass, int buf);
+
+enum class DownloadReply { AuthError, NoData, Records, Unknown };
+// Tested in this order: "Error de autentificacion", "Sin datos", "INSERT".
+DownloadReply classifyDownload(const QString &text);
+
+// The records of a reply, split on "||" outside quoted values (a value may hold "||").
+QStringList splitRecords(const QString &text);
+
+struct WebRecord {
+    QString nombre;
+    QString telefono;
+    QString direccion;       // third value
+    QString nombre_completo; // fourth value
+    QString telefono_2;
+    QString comentario;
+};
+
+// The first six quoted values of a record ('' inside a value is one quote); nothing when the
+// record holds fewer than six.
+std::optional<WebRecord> parseRecord(const QString &record);
+
+struct DownloadOptions {
+    bool ignorarTelefonoExistente = false; // Check1
+    bool ignorarDuplicados = true;         // Check2
+};
+
+struct DownloadOutcome {
+    enum class Status { Imported, AuthError, NoData, ConnectionError, WriteError };
+    Status status = Status::Imported;
+    int added = 0;
+    int unreadable = 0;      // non-empty records without six values, left out
+    QString text;            // the box to show
+    QString title;
+};
+
+// Reads one reply and, when it holds records, adds its contacts in one transaction (all or none).
+DownloadOutcome applyDownloadReply(db::Connection &conexion, const QString &reply, const DownloadOptions &options,
+                                   const QString &urlBase, const QString &nombreMarca);
+
+} // namespace importexport::web
+
+namespace importexport::web {
+
+// The part of the base URL from its first full stop to its end ("http://www.brisanta.es/" gives
+// ".brisanta.es/"); the whole address when it has no full stop. The two web windows end their
+// captions with it.
+QString dominioDesdePunto(const QString &urlBase);
+
+} // namespace importexport::web

@@ -1,0 +1,269 @@
+#include "platform/mdb/access_file.h"
+
+#include "platform/mdb/access_value.h"
+
+// libmdb's header needs glib's types first.
+#include <glib.h>
+#include <mdbtools.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <array>
+
+namespace mdb {
+
+namespace {
+
+// Text columns hold at most 255 characters; memos are read with a much larger buffer, because
+// libmdb cuts every value at its bind size.
+constexpr size_t kTextBindSize = 16384;
+constexpr size_t kMemoBindSize = size_t(8) * 1024 * 1024;
+
+ColumnKind kindOf(int colType)
+{
+    switch (colType) {
+    case MDB_TEXT: return ColumnKind::Text;
+    case MDB_MEMO: return ColumnKind::Memo;
+    case MDB_BYTE:
+    case MDB_INT:
+    case MDB_LONGINT: return ColumnKind::Integer;
+    case MDB_FLOAT:
+    case MDB_DOUBLE: return ColumnKind::Real;
+    case MDB_BOOL: return ColumnKind::Boolean;
+    case MDB_DATETIME: return ColumnKind::DateTime;
+    default: return ColumnKind::Other;
+    }
+}
+
+QString takeText(char *text)
+{
+    if (!text)
+        return QString(QLatin1String(""));
+    QString value = QString::fromUtf8(text);
+    g_free(text);
+    return value;
+}
+
+// A table definition released with its handle.
+struct TableDef {
+    MdbTableDef *def = nullptr;
+    ~TableDef()
+    {
+        if (def)
+            mdb_free_tabledef(def);
+    }
+};
+
+} // namespace
+
+struct AccessFile::Handle {
+    MdbHandle *mdb = nullptr;
+    ~Handle()
+    {
+        if (mdb)
+            mdb_close(mdb);
+    }
+};
+
+int Table::columnIndex(const QString &wanted) const
+{
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].name == wanted)
+            return int(i);
+    return -1;
+}
+
+QStringList Table::columnNames() const
+{
+    QStringList names;
+    for (const Column &c : columns)
+        names << c.name;
+    return names;
+}
+
+AccessFile::AccessFile() = default;
+AccessFile::~AccessFile() = default;
+
+Result AccessFile::open(const QString &path)
+{
+    close();
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile() || !info.isReadable())
+        return {Status::NotFound, QStringLiteral("cannot read %1").arg(path)};
+    // An Access file is whole pages: 2048 bytes (Jet 3) or 4096 (Jet 4), at least a few of them.
+    // A shorter or ragged file is cut off and libmdb would read past its end.
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly))
+        return {Status::NotFound, QStringLiteral("cannot open %1").arg(path)};
+    const QByteArray head = probe.read(0x20);
+    probe.close();
+    if (head.size() < 0x20 || head.mid(4, 15) != QByteArray("Standard Jet DB", 15))
+        return {Status::NotAccess, QStringLiteral("not an Access file")};
+    const int version = static_cast<unsigned char>(head.at(0x14));
+    const qint64 pageSize = version == 0 ? 2048 : 4096;
+    if (info.size() < pageSize * 3 || info.size() % pageSize != 0)
+        return {Status::Damaged, QStringLiteral("truncated file")};
+
+    auto handle = std::make_unique<Handle>();
+    const QByteArray native = QFile::encodeName(path);
+    handle->mdb = mdb_open(native.constData(), MDB_NOFLAGS);
+    if (!handle->mdb)
+        return {Status::NotAccess, QStringLiteral("libmdb refused the file")};
+    mdb_set_bind_size(handle->mdb, kTextBindSize);
+    if (!mdb_read_catalog(handle->mdb, MDB_TABLE))
+        return {Status::Damaged, QStringLiteral("the catalog cannot be read")};
+    m_handle = std::move(handle);
+    m_path = path;
+    return {};
+}
+
+void AccessFile::close()
+{
+    m_handle.reset();
+    m_path.clear();
+}
+
+bool AccessFile::isOpen() const
+{
+    return m_handle && m_handle->mdb;
+}
+
+QStringList AccessFile::tables(Result *result)
+{
+    QStringList names;
+    if (!isOpen()) {
+        if (result)
+            *result = {Status::NotFound, QStringLiteral("no file open")};
+        return names;
+    }
+    MdbHandle *mdb = m_handle->mdb;
+    for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
+        auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(mdb->catalog, i));
+        if (entry->object_type != MDB_TABLE)
+            continue;
+        const QString name = QString::fromUtf8(entry->object_name);
+        // System tables ("MSys...") and hidden ones ("~...") are not the user's.
+        if (name.startsWith(QLatin1String("MSys"), Qt::CaseInsensitive) || name.startsWith(QLatin1Char('~')))
+            continue;
+        names << name;
+    }
+    if (result)
+        *result = {};
+    return names;
+}
+
+Result AccessFile::readTable(const QString &name, Table &table)
+{
+    table = Table{};
+    if (!isOpen())
+        return {Status::NotFound, QStringLiteral("no file open")};
+    MdbHandle *mdb = m_handle->mdb;
+
+    MdbCatalogEntry *found = nullptr;
+    for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
+        auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(mdb->catalog, i));
+        if (entry->object_type == MDB_TABLE && QString::fromUtf8(entry->object_name) == name) {
+            found = entry;
+            break;
+        }
+    }
+    if (!found)
+        return {Status::NoSuchTable, QStringLiteral("no table %1").arg(name)};
+
+    TableDef def;
+    def.def = mdb_read_table(found);
+    if (!def.def)
+        return {Status::Damaged, QStringLiteral("table %1 cannot be read").arg(name)};
+    MdbTableDef *t = def.def;
+    if (!mdb_read_columns(t))
+        return {Status::Damaged, QStringLiteral("columns of %1 cannot be read").arg(name)};
+    if (t->num_cols > MDB_MAX_COLS)
+        return {Status::Damaged, QStringLiteral("too many columns")};
+
+    table.name = name;
+    std::vector<int> types;
+    for (unsigned int i = 0; i < t->num_cols; ++i) {
+        auto *col = static_cast<MdbColumn *>(g_ptr_array_index(t->columns, i));
+        table.columns.push_back({QString::fromUtf8(col->name), kindOf(col->col_type)});
+        types.push_back(col->col_type);
+    }
+
+    mdb_rewind_table(t);
+    std::array<MdbField, MDB_MAX_COLS> fields{};
+    while (mdb_fetch_row(t)) {
+        // mdb_fetch_row has just read row cur_row - 1 of the page now in pg_buf; cracking it again
+        // gives the null mask that bound columns lose (Null and "" both come back empty there).
+        int rowStart = 0;
+        size_t rowSize = 0;
+        if (t->cur_row == 0 || mdb_find_row(mdb, int(t->cur_row) - 1, &rowStart, &rowSize) != 0)
+            return {Status::Damaged, QStringLiteral("a row of %1 cannot be found").arg(name)};
+        const int count = mdb_crack_row(t, rowStart, rowSize, fields.data());
+        if (count <= 0)
+            return {Status::Damaged, QStringLiteral("a row of %1 cannot be read").arg(name)};
+
+        QVariantList row;
+        row.resize(qsizetype(t->num_cols));
+        for (int f = 0; f < count && f < int(t->num_cols); ++f) {
+            const MdbField &field = fields[size_t(f)];
+            const int c = field.colnum;
+            if (c < 0 || c >= int(t->num_cols))
+                continue;
+            const int type = types[size_t(c)];
+            if (type == MDB_BOOL) {
+                // Jet keeps Yes/No in the null mask itself: a set bit is Yes.
+                row[c] = !field.is_null;
+                continue;
+            }
+            if (field.is_null)
+                continue;                       // stays an invalid QVariant: Null
+            const int start = field.start;
+            const int size = field.siz;
+            if (start < 0 || size < 0 || size_t(start) + size_t(size) > sizeof(mdb->pg_buf))
+                return {Status::Damaged, QStringLiteral("a value of %1 lies outside its page").arg(name)};
+            const unsigned char *buf = mdb->pg_buf;
+            switch (type) {
+            case MDB_BYTE:
+                row[c] = qint64(mdb_get_byte(const_cast<unsigned char *>(buf), start));
+                break;
+            case MDB_INT:
+                row[c] = qint64(qint16(mdb_get_int16(const_cast<unsigned char *>(buf), start)));
+                break;
+            case MDB_LONGINT:
+                row[c] = qint64(qint32(mdb_get_int32(const_cast<unsigned char *>(buf), start)));
+                break;
+            case MDB_FLOAT:
+                row[c] = double(mdb_get_single(const_cast<unsigned char *>(buf), start));
+                break;
+            case MDB_DOUBLE:
+                row[c] = mdb_get_double(const_cast<unsigned char *>(buf), start);
+                break;
+            case MDB_DATETIME:
+                // Read the double ourselves: libmdb's own formatting is wrong before day zero.
+                row[c] = accessDateToDateTime(mdb_get_double(const_cast<unsigned char *>(buf), start));
+                break;
+            case MDB_TEXT:
+                row[c] = size == 0 ? QString(QLatin1String(""))
+                                   : takeText(mdb_col_to_string(mdb, mdb->pg_buf, start, type, size));
+                break;
+            case MDB_MEMO:
+                mdb_set_bind_size(mdb, kMemoBindSize);
+                row[c] = takeText(mdb_col_to_string(mdb, mdb->pg_buf, start, type, size));
+                mdb_set_bind_size(mdb, kTextBindSize);
+                break;
+            case MDB_OLE:
+            case MDB_BINARY:
+            case MDB_COMPLEX:
+                row[c] = QString(QLatin1String(""));
+                break;
+            default:
+                row[c] = takeText(mdb_col_to_string(mdb, mdb->pg_buf, start, type, size));
+                break;
+            }
+        }
+        table.rows.push_back(std::move(row));
+    }
+    return {};
+}
+
+} // namespace mdb

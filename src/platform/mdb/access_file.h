@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+
+#include <memory>
+#include <vector>
+
+// Reading another Microsoft Access file (.mdb): its tables, their columns and rows. Nothing is
+// ever written to the file.
+namespace mdb {
+
+enum class Status {
+    Ok,
+    NotFound,        // no such file, or it cannot be read
+    NotAccess,       // the file is not an Access database
+    Damaged,         // an Access file whose pages cannot be read
+    NoSuchTable,
+};
+
+struct Result {
+    Status status = Status::Ok;
+    QString error;   // a plain description for logs and tests; windows word their own messages
+    bool ok() const { return status == Status::Ok; }
+};
+
+// The kind of a column, as far as the importers care.
+enum class ColumnKind { Text, Memo, Integer, Real, Boolean, DateTime, Other };
+
+struct Column {
+    QString name;
+    ColumnKind kind = ColumnKind::Other;
+};
+
+// A whole table read into memory. A cell is an invalid QVariant when the row holds Null, so Null
+// and the empty text stay apart. Texts and memos are QString (memos whole, of any length), whole
+// numbers qint64, other numbers double, Yes/No bool, dates QDateTime in wall-clock time (Qt::UTC).
+struct Table {
+    QString name;
+    std::vector<Column> columns;            // in the table's field order
+    std::vector<QVariantList> rows;         // in stored order
+
+    int columnIndex(const QString &name) const; // exact name, -1 when absent
+    QStringList columnNames() const;
+};
+
+class AccessFile final {
+public:
+    AccessFile();
+    ~AccessFile();
+    AccessFile(const AccessFile &) = delete;
+    AccessFile &operator=(const AccessFile &) = delete;
+
+    // Opens the file read-only. libmdb neither asks for nor checks the database password, so a
+    // protected file opens without it. On failure the object stays closed.
+    Result open(const QString &path);
+    void close();
+    bool isOpen() const;
+    QString path() const { return m_path; }
+
+    // The user tables (system tables left out), in catalog order.
+    QStringList tables(Result *result = nullptr);
+    // The whole table `name` (exact name, as Access shows it; blanks allowed).
+    Result readTable(const QString &name, Table &table);
+
+private:
+    struct Handle;
+    std::unique_ptr<Handle> m_handle;
+    QString m_path;
+};
+
+} // namespace mdb

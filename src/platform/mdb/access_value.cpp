@@ -1,0 +1,49 @@
+#include "platform/mdb/access_value.h"
+
+#include <QLocale>
+#include <QTimeZone>
+
+#include <cmath>
+
+namespace mdb {
+
+QDateTime accessDateToDateTime(double value)
+{
+    static const QDate dayZero(1899, 12, 30);
+    // The integer part counts days (negative before day zero); the fraction is always the time of
+    // day forward from midnight, whatever the sign of the value.
+    const double days = std::trunc(value);
+    qint64 seconds = std::llround(std::fabs(value - days) * 86400.0);
+    qint64 dayCount = qint64(days);
+    if (seconds >= 86400) {
+        seconds -= 86400;
+        dayCount += 1;
+    }
+    return QDateTime(dayZero.addDays(dayCount), QTime(0, 0).addSecs(int(seconds)), Qt::UTC);
+}
+
+QString cellText(const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return {};
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::Double: {
+        const double d = value.toDouble();
+        if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e15)
+            return QString::number(qint64(d));
+        return QLocale::c().toString(d, 'g', 15);
+    }
+    case QMetaType::QDateTime: {
+        const QDateTime dt = value.toDateTime();
+        if (dt.time() == QTime(0, 0))
+            return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
+        return dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    }
+    default:
+        return value.toString();
+    }
+}
+
+} // namespace mdb

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QVariant>
+
+// Conversions shared by the readers of other Access files.
+namespace mdb {
+
+// An Access date value (days since 1899-12-30, the fraction the time of day, which counts forward
+// also for days before day zero) as a wall-clock time (Qt::UTC, no zone shift).
+QDateTime accessDateToDateTime(double value);
+
+// A cell as VB's text conversion writes it: whole numbers without a decimal part or exponent,
+// dates as "yyyy-MM-dd" (with " hh:mm:ss" when a time of day is there), Booleans "True"/"False";
+// Null becomes "".
+QString cellText(const QVariant &value);
+
+} // namespace mdb

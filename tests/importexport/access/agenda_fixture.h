@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/db/connection.h"
+#include "startup/database/schema.h"
+#include "support/temp_home.h"
+
+#include <QString>
+#include <QStringList>
+
+// A program folder with a fresh client database.
+struct AgendaFixture {
+    testing::TempHome home;
+    db::Connection conexion;
+
+    AgendaFixture()
+    {
+        conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
+        startup::createSchema(conexion);
+    }
+
+    int contactCount()
+    {
+        return conexion.scalar(QStringLiteral("SELECT count(*) FROM Agenda")).toInt();
+    }
+
+    // One column of the contact with this phone ("" when Null, "<none>" when there is no such contact).
+    QString field(const QString &telefono, const QString &column)
+    {
+        const auto rows = conexion.select(QStringLiteral("SELECT ") + column
+                                              + QStringLiteral(" FROM Agenda WHERE telefono=?1 ORDER BY sid"),
+                                          {telefono});
+        if (rows.empty())
+            return QStringLiteral("<none>");
+        const QVariant v = rows.front().value(0);
+        return v.isValid() ? v.toString() : QStringLiteral("<null>");
+    }
+
+    QStringList phones()
+    {
+        QStringList out;
+        for (const auto &row : conexion.select(QStringLiteral("SELECT telefono FROM Agenda ORDER BY sid")))
+            out << row.value(0).toString();
+        return out;
+    }
+};
+
+inline QString accessFixture(const char *name)
+{
+    return testing::sharedFixture(QStringLiteral("fixtures/access/") + QLatin1String(name));
+}

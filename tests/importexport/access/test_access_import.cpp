@@ -1,0 +1,321 @@
+#include "agenda_fixture.h"
+
+#include "importexport/access/access_import.h"
+#include "importexport/access/access_settings.h"
+#include "importexport/access/phone_rules.h"
+#include "platform/mdb/access_file.h"
+
+#include <QTest>
+
+using namespace importexport::access;
+
+namespace {
+
+// Clientes of contactos.mdb mapped field by field: name, mobile, surnames, address, landline,
+// notes, birth date; the key is Id.
+Mapping clientesMapping()
+{
+    Mapping m;
+    m.campos = {1, 3, 2, 5, 4, 6, 7};
+    m.clave = 0;
+    return m;
+}
+
+mdb::Table readClientes()
+{
+    mdb::AccessFile file;
+    mdb::Table table;
+    if (file.open(accessFixture("contactos.mdb")).ok())
+        file.readTable(QStringLiteral("Clientes"), table);
+    return table;
+}
+
+// A small table made in memory: Id, Nombre, Movil, Fecha.
+mdb::Table smallTable(const std::vector<QVariantList> &rows, mdb::ColumnKind keyKind = mdb::ColumnKind::Integer)
+{
+    mdb::Table t;
+    t.name = QStringLiteral("Tabla");
+    t.columns = {{QStringLiteral("Id"), keyKind},
+                 {QStringLiteral("Nombre"), mdb::ColumnKind::Text},
+                 {QStringLiteral("Movil"), mdb::ColumnKind::Text},
+                 {QStringLiteral("Fecha"), mdb::ColumnKind::DateTime}};
+    t.rows = rows;
+    return t;
+}
+
+Mapping smallMapping()
+{
+    Mapping m;
+    m.campos = {1, 2, 4, 4, 4, 4, 3};   // 4 = "Vacio"
+    m.clave = 0;
+    return m;
+}
+
+} // namespace
+
+class TestAccessImport final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void phoneRule_data()
+    {
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("mobile") << "612345678" << "34612345678";
+        QTest::newRow("starts with 7") << "712345678" << "712345678";
+        QTest::newRow("plus 34") << "+34612345681" << "34612345681";
+        QTest::newRow("0034") << "0034612345680" << "34612345680";
+        QTest::newRow("trunk zero") << "0612345682" << "34612345682";
+        QTest::newRow("blanks between") << "612 34 56 83" << "";
+        QTest::newRow("plus and blanks") << "+34 612 345 679" << "";
+        QTest::newRow("hyphens") << "612-345-684" << "";
+        QTest::newRow("letter") << "6l2345686" << "";
+        QTest::newRow("zeros only") << "000" << "";
+        QTest::newRow("outer blanks") << "  612345687  " << "34612345687";
+        QTest::newRow("trailing blank") << "612345701 " << "34612345701";
+        QTest::newRow("empty") << "" << "";
+    }
+    void phoneRule()
+    {
+        QFETCH(QString, raw);
+        QFETCH(QString, expected);
+        QCOMPARE(telefono_access(raw), expected);
+    }
+
+    void defaultMappingSkipsTheFirstField()
+    {
+        const Mapping three = defaultMapping(3);
+        QCOMPARE(three.campos, (std::array<int, 7>{1, 2, 3, 3, 3, 3, 3}));
+        QCOMPARE(three.clave, 0);
+        const Mapping nine = defaultMapping(9);
+        QCOMPARE(nine.campos, (std::array<int, 7>{1, 2, 3, 4, 5, 6, 7}));
+        QVERIFY(mappingFits(three, 3));
+        Mapping wrong = three;
+        wrong.campos[0] = 4;
+        QVERIFY(!mappingFits(wrong, 3));
+    }
+
+    void settingsAreRememberedPerFileTableAndPassword()
+    {
+        AgendaFixture f;
+        QVERIFY(!lastFile(f.conexion));
+        const Mapping m = clientesMapping();
+        QVERIFY(saveSettings(f.conexion, QStringLiteral("Clientes"), QStringLiteral("/d/contactos.mdb"), QStringLiteral("x'y"), m).ok());
+        QVERIFY(saveSettings(f.conexion, QStringLiteral("Clientes"), QStringLiteral("/d/contactos.mdb"), QStringLiteral("x'y"), m).ok());
+        QCOMPARE(f.conexion.scalar(QStringLiteral("SELECT count(*) FROM Parametros_Access")).toInt(), 1);
+        QCOMPARE(rememberedMapping(f.conexion, QStringLiteral("/d/contactos.mdb"), QStringLiteral("x'y"), QStringLiteral("Clientes")), m);
+        QVERIFY(!rememberedMapping(f.conexion, QStringLiteral("/d/contactos.mdb"), QStringLiteral(""), QStringLiteral("Clientes")));
+        QVERIFY(!rememberedMapping(f.conexion, QStringLiteral("/d/contactos.mdb"), QStringLiteral("x'y"), QStringLiteral("Otra")));
+        const auto last = lastFile(f.conexion);
+        QVERIFY(last);
+        QCOMPARE(last->ruta, QStringLiteral("/d/contactos.mdb"));
+        QCOMPARE(last->pass, QStringLiteral("x'y"));
+    }
+
+    // The fixture's customers: the run stops at the second writing of Lucía's line, and nothing
+    // is in the book while the question is open.
+    void importsCustomersAndStopsAtAConflict()
+    {
+        const mdb::Table clientes = readClientes();
+        if (clientes.rows.empty())
+            QSKIP("fixtures not reachable");
+        AgendaFixture f;
+        AccessImport run(f.conexion);
+        const RunOutcome first = run.empezar(clientes, clientesMapping());
+        QCOMPARE(first.status, RunStatus::Conflict);
+        QVERIFY(first.conflicto);
+        QCOMPARE(first.conflicto->clave, QStringLiteral("24"));
+        QCOMPARE(first.conflicto->importado.nombre.toString(), QStringLiteral("Luisa"));
+        QCOMPARE(first.conflicto->actual.values.nombre.toString(), QStringLiteral("Lucía"));
+        QCOMPARE(first.contados, 6.0);
+        QCOMPARE(f.contactCount(), 0);
+
+        const RunOutcome done = run.reanudar(Decision{false, false, false, true});
+        QCOMPARE(done.status, RunStatus::Finished);
+        QCOMPARE(done.contados, 14.0);
+        QCOMPARE(done.mensaje, QStringLiteral("14 contactos han sido importados satisfactoriamente. "));
+        QCOMPARE(f.contactCount(), 14);
+        QCOMPARE(f.field("34612345678", "nombre"), QStringLiteral("Lucía"));
+        QCOMPARE(f.field("34612345678", "f_nacimiento"), QStringLiteral("1975-03-14"));
+        QCOMPARE(f.field("34612345681", "nombre_completo"), QStringLiteral("O'Donnell"));
+        QCOMPARE(f.field("34612345680", "f_nacimiento"), QStringLiteral("<null>"));
+        QCOMPARE(f.field("34612345680", "comentario"), QString());
+        QCOMPARE(f.field("34612345682", "nombre"), QStringLiteral("Álvaro"));
+        QCOMPARE(f.field("34612345687", "nombre"), QStringLiteral("  Pilar  "));
+        QCOMPARE(f.field("34612345701", "nombre"), QStringLiteral("Valeria"));
+        QCOMPARE(f.field("34612345692", "f_nacimiento"), QStringLiteral("1985-11-05"));
+        QCOMPARE(f.field("34612345691", "f_nacimiento"), QStringLiteral("1899-12-30"));
+        QCOMPARE(f.field("34612345693", "comentario").size(), 5000);
+        QVERIFY(f.field("34612345694", "comentario").contains(QStringLiteral("12,50 €")));
+        QCOMPARE(f.field("34612345697", "nombre"), QStringLiteral("Ignacio"));
+        // Numbers with blanks, hyphens, dots, letters or too few digits stay out.
+        for (const char *missing : {"34612345679", "712345678", "934567890", "34612345683", "34612345695"})
+            QCOMPARE(f.field(QLatin1String(missing), "nombre"), QStringLiteral("<none>"));
+        QVERIFY(f.conexion.scalar(QStringLiteral("SELECT count(*) FROM Agenda WHERE grupos_sid IS NOT NULL")).toInt() == 0);
+    }
+
+    void overwriteOnceAsksAgainAndCountsOverwrites()
+    {
+        const mdb::Table clientes = readClientes();
+        if (clientes.rows.empty())
+            QSKIP("fixtures not reachable");
+        AgendaFixture f;
+        AccessImport run(f.conexion);
+        RunOutcome out = run.empezar(clientes, clientesMapping());
+        int conflicts = 0;
+        while (out.status == RunStatus::Conflict && conflicts < 10) {
+            ++conflicts;
+            out = run.reanudar(Decision{true, false, false, false});
+        }
+        QCOMPARE(conflicts, 1);
+        QCOMPARE(out.status, RunStatus::Finished);
+        QCOMPARE(out.contados, 15.0);
+        QCOMPARE(f.contactCount(), 14);
+        QCOMPARE(f.field("34612345678", "nombre"), QStringLiteral("Luisa"));
+        QCOMPARE(f.field("34612345678", "comentario"), QStringLiteral("Misma línea que Lucía"));
+    }
+
+    void storedContactIsOverwrittenInPlace()
+    {
+        AgendaFixture f;
+        f.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono,comentario,grupos_sid) VALUES ('Viejo','34600000001','c','3')"));
+        AccessImport run(f.conexion);
+        const mdb::Table t = smallTable({{qint64(1), QStringLiteral("Nuevo"), QStringLiteral("600000001"), QVariant()}});
+        RunOutcome out = run.empezar(t, smallMapping());
+        QCOMPARE(out.status, RunStatus::Conflict);
+        out = run.reanudar(Decision{false, true, false, false});
+        QCOMPARE(out.status, RunStatus::Finished);
+        QCOMPARE(out.contados, 1.0);
+        QCOMPARE(f.contactCount(), 1);
+        QCOMPARE(f.field("34600000001", "nombre"), QStringLiteral("Nuevo"));
+        QCOMPARE(f.field("34600000001", "grupos_sid"), QStringLiteral("3"));   // membership kept
+        QCOMPARE(f.field("34600000001", "comentario"), QString());             // "Vacio" writes ''
+    }
+
+    void nullOnEitherSideDecidesNothing()
+    {
+        AgendaFixture f;
+        // Same name, no birth date stored: the same contact, left alone.
+        f.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2,comentario) "
+                                          "VALUES ('Ana','34600000002','','','','')"));
+        AccessImport run(f.conexion);
+        const mdb::Table t = smallTable({{qint64(1), QStringLiteral("Ana"), QStringLiteral("600000002"),
+                                          QDateTime(QDate(1990, 1, 2), QTime(0, 0), Qt::UTC)}});
+        const RunOutcome out = run.empezar(t, smallMapping());
+        QCOMPARE(out.status, RunStatus::Finished);
+        QCOMPARE(out.contados, 0.0);
+        QCOMPARE(f.field("34600000002", "f_nacimiento"), QStringLiteral("<null>"));
+    }
+
+    void keysBelowOneAreNotReadAndRowsWithoutKeyComeLast()
+    {
+        AgendaFixture f;
+        AccessImport run(f.conexion);
+        const mdb::Table t = smallTable({
+            {qint64(5), QStringLiteral("Cinco"), QStringLiteral("600000005"), QVariant()},
+            {qint64(0), QStringLiteral("Cero"), QStringLiteral("600000000"), QVariant()},
+            {QVariant(), QStringLiteral("SinClave"), QStringLiteral("600000009"), QVariant()},
+            {qint64(2), QStringLiteral("Dos"), QStringLiteral("600000002"), QVariant()},
+        });
+        const RunOutcome out = run.empezar(t, smallMapping());
+        QCOMPARE(out.status, RunStatus::Finished);
+        QCOMPARE(f.phones(), (QStringList{"34600000002", "34600000005", "34600000009"}));
+    }
+
+    void textKeysOrderWithoutFailing()
+    {
+        AgendaFixture f;
+        AccessImport run(f.conexion);
+        const mdb::Table t = smallTable({
+            {QStringLiteral("b"), QStringLiteral("B"), QStringLiteral("600000002"), QVariant()},
+            {QStringLiteral("A"), QStringLiteral("A"), QStringLiteral("600000001"), QVariant()},
+        }, mdb::ColumnKind::Text);
+        const RunOutcome out = run.empezar(t, smallMapping());
+        QCOMPARE(out.status, RunStatus::Finished);
+        QCOMPARE(f.phones(), (QStringList{"34600000001", "34600000002"}));
+    }
+
+    void fieldNamedVacioIsTheEmptyChoice()
+    {
+        AgendaFixture f;
+        mdb::Table t = smallTable({{qint64(1), QStringLiteral("Ana"), QStringLiteral("600000003"), QStringLiteral("nota")}});
+        t.columns[3] = {QStringLiteral("Vacio"), mdb::ColumnKind::Text};
+        Mapping m = smallMapping();
+        m.campos[5] = 3;   // comentario from the field named "Vacio"
+        AccessImport run(f.conexion);
+        QCOMPARE(run.empezar(t, m).status, RunStatus::Finished);
+        QCOMPARE(f.field("34600000003", "comentario"), QString());
+    }
+
+    void phoneMappedToVacioIsRefused()
+    {
+        AgendaFixture f;
+        AccessImport run(f.conexion);
+        Mapping m = smallMapping();
+        m.campos[1] = 4;
+        const RunOutcome out = run.empezar(smallTable({{qint64(1), QStringLiteral("Ana"), QStringLiteral("600000003"), QVariant()}}), m);
+        QCOMPARE(out.status, RunStatus::Failed);
+        QVERIFY(out.mensaje.contains(QStringLiteral("Vacio")));
+        QCOMPARE(f.contactCount(), 0);
+    }
+
+    // A statement the database refuses half way: nothing of the run stays, and no success.
+    void failedWriteLeavesTheBookAsItWas()
+    {
+        AgendaFixture f;
+        QVERIFY(f.conexion.execute(QStringLiteral("CREATE TRIGGER no_mas BEFORE INSERT ON Agenda WHEN NEW.telefono='34600000002' "
+                                                  "BEGIN SELECT RAISE(ABORT,'refused'); END")).ok());
+        AccessImport run(f.conexion);
+        const mdb::Table t = smallTable({
+            {qint64(1), QStringLiteral("Uno"), QStringLiteral("600000001"), QVariant()},
+            {qint64(2), QStringLiteral("Dos"), QStringLiteral("600000002"), QVariant()},
+        });
+        const RunOutcome out = run.empezar(t, smallMapping());
+        QCOMPARE(out.status, RunStatus::Failed);
+        QVERIFY(!out.mensaje.contains(QStringLiteral("satisfactoriamente")));
+        QCOMPARE(f.contactCount(), 0);
+        QVERIFY(!run.esperando());
+    }
+
+    void abandonedRunWritesNothing()
+    {
+        AgendaFixture f;
+        f.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Viejo','34600000001')"));
+        AccessImport run(f.conexion);
+        const mdb::Table t = smallTable({
+            {qint64(1), QStringLiteral("Otro"), QStringLiteral("600000009"), QVariant()},
+            {qint64(2), QStringLiteral("Nuevo"), QStringLiteral("600000001"), QVariant()},
+        });
+        QCOMPARE(run.empezar(t, smallMapping()).status, RunStatus::Conflict);
+        run.abandonar();
+        QCOMPARE(f.contactCount(), 1);
+        QCOMPARE(run.reanudar(Decision{true, false, false, false}).status, RunStatus::Failed);
+    }
+
+    void largeTableImportsInOneGo()
+    {
+        mdb::AccessFile file;
+        if (!file.open(accessFixture("grande.mdb")).ok())
+            QSKIP("fixtures not reachable");
+        mdb::Table t;
+        QVERIFY(file.readTable(QStringLiteral("Contactos"), t).ok());
+        AgendaFixture f;
+        AccessImport run(f.conexion);
+        const RunOutcome out = run.empezar(t, defaultMapping(int(t.columns.size())));
+        // Ids 996 and 997 share a number written the same way: the second is the same contact
+        // unless its name differs, which the fixture makes it do.
+        int conflicts = 0;
+        RunOutcome last = out;
+        while (last.status == RunStatus::Conflict) {
+            ++conflicts;
+            last = run.reanudar(Decision{false, false, false, true});
+        }
+        QCOMPARE(last.status, RunStatus::Finished);
+        QVERIFY(conflicts <= 1);
+        QCOMPARE(f.contactCount(), int(last.contados));
+        QVERIFY(f.contactCount() > 10000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAccessImport)
+#include "test_access_import.moc"

@@ -1,0 +1,139 @@
+#include "agenda_fixture.h"
+
+#include "importexport/access/customer_import.h"
+#include "importexport/access/phone_rules.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace importexport::access;
+
+class TestCustomerImport final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (accessFixture("clientes_numerico.mdb").isEmpty())
+            QSKIP("the Access fixtures are not reachable (BRISANTA_SHARED)");
+    }
+
+    void phoneRule_data()
+    {
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << "612345678" << "34612345678";
+        QTest::newRow("plus 34 blanks") << "+34 623 456 789" << "34623456789";
+        QTest::newRow("0034") << "0034634567890" << "34634567890";
+        QTest::newRow("dots") << "612.345.680" << "34612345680";
+        QTest::newRow("middle dot") << "656·78·90·12" << "34656789012";
+        QTest::newRow("parentheses stay") << "(+34) 699-12-34-56" << "(34)699123456";
+        QTest::newRow("trunk zero") << "0612345681" << "34612345681";
+        QTest::newRow("landline") << "912345678" << "912345678";
+        QTest::newRow("seven") << "712 345 678" << "712345678";
+        QTest::newRow("zeros") << "000" << "";
+        QTest::newRow("cut at 48") << QString(60, QLatin1Char('1')) << QString(48, QLatin1Char('1'));
+    }
+    void phoneRule()
+    {
+        QFETCH(QString, raw);
+        QFETCH(QString, expected);
+        QCOMPARE(telefono_clientes(raw), expected);
+    }
+
+    void numericKeys()
+    {
+        AgendaFixture f;
+        const CustomerOutcome out = importarClientes(accessFixture("clientes_numerico.mdb"),
+                                                     f.home.file(QStringLiteral("bbdd.mdb")), CustomerOptions{});
+        QCOMPARE(out.status, CustomerStatus::Ok);
+        // 22 mobile rows with a number; one belongs to a customer that does not exist.
+        QCOMPARE(out.importados, 21);
+        QCOMPARE(out.sinCliente, 1);
+        QVERIFY(out.mensaje.startsWith(QStringLiteral("Base de datos de clientes importada en Brisanta Desktop. Gracias por su confianza.")));
+        QCOMPARE(f.contactCount(), 21);
+        QCOMPARE(f.field("34623456789", "nombre"), QStringLiteral("Seán O'Donnell"));
+        QCOMPARE(f.field("34623456789", "comentario"), QStringLiteral("Empresa"));
+        QCOMPARE(f.field("34634567890", "comentario"), QStringLiteral("Indefinido"));   // no type
+        QCOMPARE(f.field("34612345681", "comentario"), QStringLiteral("Indefinido"));   // type 99 missing
+        QCOMPARE(f.field("34656789012", "comentario"), QStringLiteral("Distribuidor d'Ordesa"));
+        QCOMPARE(f.field("34612345680", "nombre").size(), 50);
+        QCOMPARE(f.field("34612345680", "nombre_completo").size(), 50);
+        QCOMPARE(f.field("34612345680", "comentario").size(), 50);
+        QCOMPARE(f.field("34612345682", "nombre"), QString());                          // empty name
+        QCOMPARE(f.field("34612345682", "direccion"), QStringLiteral("<null>"));
+        // The same number for two customers gives two contacts; kind 1 and 2 rows stay out.
+        QCOMPARE(f.conexion.scalar(QStringLiteral("SELECT count(*) FROM Agenda WHERE telefono='34699123457'")).toInt(), 2);
+        QCOMPARE(f.field("34600111222", "nombre"), QStringLiteral("<none>"));
+        QCOMPARE(f.field("912345678", "nombre"), QStringLiteral("Ana Belén Sáez Muñoz"));
+        QCOMPARE(f.field("", "nombre"), QStringLiteral("Chloé Dubois"));                  // "000"
+    }
+
+    void textKeys()
+    {
+        AgendaFixture f;
+        const CustomerOutcome out = importarClientes(accessFixture("clientes_texto.mdb"),
+                                                     f.home.file(QStringLiteral("bbdd.mdb")),
+                                                     CustomerOptions{false, false, false});
+        QCOMPARE(out.status, CustomerStatus::Ok);
+        // 27 mobile rows with a number; customers 999 and "7 " do not exist; kind "03" is not "3".
+        QCOMPARE(out.importados, 25);
+        QCOMPARE(out.sinCliente, 2);
+        QCOMPARE(f.field("34612345693", "nombre"), QStringLiteral("<none>"));
+        QCOMPARE(f.field("34612345698", "nombre"), QStringLiteral("<none>"));
+        QCOMPARE(f.field("34612345694", "nombre"), QStringLiteral("Jaime Bonet Moreno"));
+        QCOMPARE(f.field("34612345695", "comentario"), QStringLiteral("Distribuidor d'Ordesa"));
+        QCOMPARE(f.field("34612345696", "comentario"), QStringLiteral("Indefinido"));
+        QCOMPARE(f.field("34612345697", "comentario"), QStringLiteral("Tipo con ceros a la izquierda"));
+    }
+
+    void importingAgainAddsAgain()
+    {
+        AgendaFixture f;
+        const QString target = f.home.file(QStringLiteral("bbdd.mdb"));
+        QCOMPARE(importarClientes(accessFixture("clientes_numerico.mdb"), target, CustomerOptions{}).importados, 21);
+        QCOMPARE(importarClientes(accessFixture("clientes_numerico.mdb"), target, CustomerOptions{}).importados, 21);
+        QCOMPARE(f.contactCount(), 42);
+    }
+
+    void wrongFilesAreReportedAndWriteNothing()
+    {
+        AgendaFixture f;
+        const QString target = f.home.file(QStringLiteral("bbdd.mdb"));
+        QFile text(f.home.file(QStringLiteral("texto.txt")));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("no soy una base de datos\n");
+        text.close();
+
+        CustomerOutcome out = importarClientes(text.fileName(), target, CustomerOptions{});
+        QCOMPARE(out.status, CustomerStatus::CustomerDatabaseError);
+        QVERIFY(!out.mensaje.isEmpty());
+
+        // contactos.mdb is an Access file without the customer tables.
+        out = importarClientes(accessFixture("contactos.mdb"), target, CustomerOptions{});
+        QCOMPARE(out.status, CustomerStatus::CustomerDatabaseError);
+        QVERIFY(out.mensaje.contains(QStringLiteral("tbl_cliente")));
+
+        // The program database picked is not one.
+        out = importarClientes(accessFixture("clientes_numerico.mdb"), text.fileName(), CustomerOptions{});
+        QCOMPARE(out.status, CustomerStatus::ProgramDatabaseError);
+        out = importarClientes(accessFixture("clientes_numerico.mdb"), accessFixture("contactos.mdb"), CustomerOptions{});
+        QCOMPARE(out.status, CustomerStatus::ProgramDatabaseError);
+        QCOMPARE(f.contactCount(), 0);
+    }
+
+    void failedWriteLeavesTheBookAsItWas()
+    {
+        AgendaFixture f;
+        QVERIFY(f.conexion.execute(QStringLiteral("CREATE TRIGGER no_mas BEFORE INSERT ON Agenda WHEN NEW.telefono='34699123457' "
+                                                  "BEGIN SELECT RAISE(ABORT,'refused'); END")).ok());
+        const CustomerOutcome out = importarClientes(accessFixture("clientes_numerico.mdb"),
+                                                     f.home.file(QStringLiteral("bbdd.mdb")), CustomerOptions{});
+        QCOMPARE(out.status, CustomerStatus::WriteError);
+        QVERIFY(!out.mensaje.contains(QStringLiteral("Gracias")));
+        QCOMPARE(f.contactCount(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCustomerImport)
+#include "test_customer_import.moc"

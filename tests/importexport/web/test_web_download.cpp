@@ -1,0 +1,215 @@
+#include "web_rig.h"
+
+#include "importexport/web/form14.h"
+#include "importexport/web/web_download.h"
+#include "platform/net/gateway_channel.h"
+
+#include <QCheckBox>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace importexport::web;
+
+namespace {
+
+QString record(const QStringList &values)
+{
+    QStringList quoted;
+    for (QString v : values)
+        quoted << QLatin1Char('\'') + v.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+    return QStringLiteral("INSERT INTO Agenda (nombre,telefono,direccion,nombre_completo,telefono_2,comentario) VALUES (")
+         + quoted.join(QLatin1Char(',')) + QLatin1Char(')');
+}
+
+const QString kBase = QStringLiteral("http://gw.example/");
+
+} // namespace
+
+class TestWebDownload final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void classifiesInOrder()
+    {
+        QCOMPARE(classifyDownload(QStringLiteral("Error de autentificacion INSERT")), DownloadReply::AuthError);
+        QCOMPARE(classifyDownload(QStringLiteral("Sin datos")), DownloadReply::NoData);
+        QCOMPARE(classifyDownload(record({"a", "1", "", "", "", ""})), DownloadReply::Records);
+        QCOMPARE(classifyDownload(QString()), DownloadReply::Unknown);
+        QCOMPARE(classifyDownload(QStringLiteral("<html>error</html>")), DownloadReply::Unknown);
+    }
+
+    void splitsOnlyOutsideValues()
+    {
+        const QString a = record({"Ana", "346", "", "", "", "x||y"});
+        const QString b = record({"Luis", "347", "", "", "", ""});
+        QCOMPARE(splitRecords(a), QStringList{a});
+        QCOMPARE(splitRecords(a + "||" + b), (QStringList{a, b}));
+        QCOMPARE(splitRecords(a + "||"), (QStringList{a, QString()}));
+    }
+
+    void readsQuotesAndEmptyValues()
+    {
+        const auto r = parseRecord(record({"Seán O'Donnell", "34612345681", "", "Calle 'B'", "", "fin"}));
+        QVERIFY(r);
+        QCOMPARE(r->nombre, QStringLiteral("Seán O'Donnell"));
+        QCOMPARE(r->telefono, QStringLiteral("34612345681"));
+        QCOMPARE(r->direccion, QString());
+        QCOMPARE(r->nombre_completo, QStringLiteral("Calle 'B'"));
+        QCOMPARE(r->comentario, QStringLiteral("fin"));
+        QVERIFY(!parseRecord(QStringLiteral("INSERT INTO Agenda VALUES ('a','b','c')")));
+        QVERIFY(!parseRecord(QStringLiteral("INSERT sin comillas")));
+        QVERIFY(!parseRecord(QStringLiteral("('a','b','c','d','e','sin cerrar")));
+    }
+
+    void addsSkipsAndCounts()
+    {
+        WebRig rig;
+        rig.addContact("Ana", "34600000001", "", "", "", "");
+        rig.addContact("Luis", "34600000002", QVariant(), QVariant(), QVariant(), QVariant());
+        const QString reply = QStringList{record({"Ana", "34600000001", "", "", "", ""}),      // identical
+                                          record({"Ana B", "34600000001", "", "", "", ""}),    // same phone
+                                          record({"Luis", "34600000002", "", "", "", ""}),     // local Nulls
+                                          record({"Eva", "34600000003", "", "", "", ""}),
+                                          record({"Eva", "34600000003", "", "", "", ""})}      // twice in one reply
+                                  .join(QStringLiteral("||"));
+        DownloadOutcome out = applyDownloadReply(rig.conexion, reply, DownloadOptions{false, true}, kBase, "Brisanta");
+        QCOMPARE(out.status, DownloadOutcome::Status::Imported);
+        QCOMPARE(out.added, 3);
+        QCOMPARE(out.text, QStringLiteral("3 contactos han sido añadidos a la agenda de Brisanta Desktop"));
+        QCOMPARE(out.title, QStringLiteral("Importación finalizada"));
+        QCOMPARE(rig.contactCount(), 5);
+
+        // By phone: everything is there now.
+        out = applyDownloadReply(rig.conexion, reply, DownloadOptions{true, true}, kBase, "Brisanta");
+        QCOMPARE(out.added, 0);
+        QCOMPARE(out.text, QStringLiteral("0 contactos han sido añadidos a la agenda de Brisanta Desktop"));
+
+        // Neither: every record goes in.
+        out = applyDownloadReply(rig.conexion, reply, DownloadOptions{false, false}, kBase, "Brisanta");
+        QCOMPARE(out.added, 5);
+        QCOMPARE(rig.contactCount(), 10);
+    }
+
+    void apostrophesAndSeparatorsInValuesArriveWhole()
+    {
+        WebRig rig;
+        const QString reply = record({"D'Ors", "34600000004", "Calle || 3", "Jesús D'Ors", "", "it's"}) + "||";
+        const DownloadOutcome out = applyDownloadReply(rig.conexion, reply, DownloadOptions{false, true}, kBase, "Brisanta");
+        QCOMPARE(out.added, 1);
+        QCOMPARE(out.unreadable, 0);
+        const auto rows = rig.conexion.select(QStringLiteral("SELECT nombre,direccion,nombre_completo,comentario FROM Agenda"));
+        QCOMPARE(rows.size(), size_t(1));
+        QCOMPARE(rows[0].value(0).toString(), QStringLiteral("D'Ors"));
+        QCOMPARE(rows[0].value(1).toString(), QStringLiteral("Calle || 3"));
+        QCOMPARE(rows[0].value(2).toString(), QStringLiteral("Jesús D'Ors"));
+        QCOMPARE(rows[0].value(3).toString(), QStringLiteral("it's"));
+    }
+
+    // The reply is data, never SQL: a statement smuggled into it does not run.
+    void replyIsNeverRunAsSql()
+    {
+        WebRig rig;
+        rig.addContact("Ana", "34600000001");
+        const QString reply = QStringLiteral("DELETE FROM Agenda; INSERT INTO Agenda (nombre) VALUES ('x')");
+        const DownloadOutcome out = applyDownloadReply(rig.conexion, reply, DownloadOptions{}, kBase, "Brisanta");
+        QCOMPARE(out.added, 0);
+        QCOMPARE(out.unreadable, 1);
+        QCOMPARE(rig.contactCount(), 1);
+        QVERIFY(out.text.contains(QStringLiteral("no se han podido leer")));
+    }
+
+    void failedWriteKeepsNothing()
+    {
+        WebRig rig;
+        QVERIFY(rig.conexion.execute(QStringLiteral("CREATE TRIGGER no_mas BEFORE INSERT ON Agenda WHEN NEW.telefono='2' "
+                                                    "BEGIN SELECT RAISE(ABORT,'refused'); END")).ok());
+        const QString reply = record({"A", "1", "", "", "", ""}) + "||" + record({"B", "2", "", "", "", ""});
+        const DownloadOutcome out = applyDownloadReply(rig.conexion, reply, DownloadOptions{}, kBase, "Brisanta");
+        QCOMPARE(out.status, DownloadOutcome::Status::WriteError);
+        QCOMPARE(rig.contactCount(), 0);
+    }
+
+    void captionEndsWithTheDomain()
+    {
+        QCOMPARE(dominioDesdePunto(QStringLiteral("http://www.brisanta.es/")), QStringLiteral(".brisanta.es/"));
+        QCOMPARE(dominioDesdePunto(QStringLiteral("http://localhost/")), QStringLiteral("http://localhost/"));
+    }
+
+    void windowDownloadsFromTheGateway()
+    {
+        WebRig rig;
+        rig.sim.addAccount(QStringLiteral("ana"), QStringLiteral("p&ss"));
+        rig.sim.addWebContact(QStringLiteral("ana"), {QStringLiteral("Seán O'Donnell"), QStringLiteral("34612345681"),
+                                                      QStringLiteral("Seán"), QStringLiteral("Rúa 3"), QString(),
+                                                      QStringLiteral("nota")});
+        rig.sim.addWebContact(QStringLiteral("ana"), {QStringLiteral("Eva"), QStringLiteral("34612345682")});
+        rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("p&ss"));
+        Form14 form(*rig.context, &rig.lists);
+        QVERIFY(!form.Check1->isChecked());
+        QVERIFY(form.Check2->isChecked());
+        form.Check1->click();
+        QVERIFY(form.Check2->isChecked());
+        form.Check1->click();
+        QVERIFY(form.Check2->isChecked());
+
+        QSignalSpy handled(&form, &Form14::replyHandled);
+        form.Command1_Click();
+        QVERIFY(handled.wait(10000));
+        QCOMPARE(rig.contactCount(), 2);
+        QCOMPARE(rig.conexion.scalar(QStringLiteral("SELECT direccion FROM Agenda WHERE telefono='34612345681'")).toString(),
+                 QStringLiteral("Rúa 3"));
+        QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("2 contactos han sido añadidos a la agenda de Brisanta Desktop"));
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Importación finalizada"));
+        QCOMPARE(rig.lists.agendaCalls, QList<bool>{true});
+        const auto first = rig.sim.lastRequest(sim::Endpoint::ExportAgenda);
+        QVERIFY(first);
+        QCOMPARE(first->value("password"), QStringLiteral("p&ss"));
+        QCOMPARE(first->value("buf"), QStringLiteral("0"));
+
+        // Again: all already there, nothing added, the list is not redrawn; the counter moved on.
+        form.Command1_Click();
+        QVERIFY(handled.wait(10000));
+        QCOMPARE(rig.contactCount(), 2);
+        QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("0 contactos han sido añadidos a la agenda de Brisanta Desktop"));
+        QCOMPARE(rig.lists.agendaCalls.size(), 1);
+        QCOMPARE(rig.sim.lastRequest(sim::Endpoint::ExportAgenda)->value("buf"), QStringLiteral("1"));
+    }
+
+    void windowReportsRefusalEmptyBookAndNoConnection()
+    {
+        WebRig rig;
+        rig.sim.addAccount(QStringLiteral("ana"), QStringLiteral("bien"));
+        rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("mal"));
+        Form14 form(*rig.context, &rig.lists);
+        QSignalSpy handled(&form, &Form14::replyHandled);
+        form.Command1_Click();
+        QVERIFY(handled.wait(10000));
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Faltan datos de usuario"));
+
+        rig.conexion.execute(QStringLiteral("UPDATE Usuario SET pass='bien'"));
+        form.Command1_Click();
+        QVERIFY(handled.wait(10000));
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Sin contactos"));
+        QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("No tiene ningun contacto en la agenda de ") + rig.sim.baseUrl());
+
+        rig.sim.armFault(sim::Endpoint::ExportAgenda, sim::FaultKind::EmptyBody);
+        form.Command1_Click();
+        QVERIFY(handled.wait(10000));
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error de conexión"));
+        QCOMPARE(rig.contactCount(), 0);
+        QVERIFY(rig.lists.agendaCalls.isEmpty());
+    }
+
+    void noAccountSendsNothing()
+    {
+        WebRig rig;
+        Form14 form(*rig.context, &rig.lists);
+        form.Command1_Click();
+        QVERIFY(!form.WebBrowser1().inFlight());
+        QCOMPARE(rig.prompter.count(), 0);
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::ExportAgenda), 0);
+    }
+};
+
+QTEST_MAIN(TestWebDownload)
+#include "test_web_download.moc"

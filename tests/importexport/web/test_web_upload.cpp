@@ -1,0 +1,172 @@
+#include "web_rig.h"
+
+#include "importexport/web/form15.h"
+#include "importexport/web/web_upload.h"
+#include "platform/net/gateway_channel.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace importexport::web;
+
+class TestWebUpload final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void progress_data()
+    {
+        QTest::addColumn<int>("answered");
+        QTest::addColumn<int>("queued");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("start") << 0 << 4 << "Progreso 0%... Por favor, espere.";
+        QTest::newRow("quarter") << 1 << 3 << "Progreso 25%... Por favor, espere.";
+        QTest::newRow("three quarters") << 3 << 1 << "Progreso 75%... Por favor, espere.";
+        QTest::newRow("half to even down") << 1 << 7 << "Progreso 12%... Por favor, espere.";
+        QTest::newRow("half to even up") << 3 << 5 << "Progreso 38%... Por favor, espere.";
+        QTest::newRow("thirds") << 1 << 2 << "Progreso 33%... Por favor, espere.";
+    }
+    void progress()
+    {
+        QFETCH(int, answered);
+        QFETCH(int, queued);
+        QFETCH(QString, expected);
+        QCOMPARE(progressText(answered, queued), expected);
+    }
+
+    void classifiesByPrecedence()
+    {
+        QCOMPARE(classifyUpload(QStringLiteral("Error de autentificacion")), UploadReply::AuthError);
+        QCOMPARE(classifyUpload(QStringLiteral("Error de falta de datos")), UploadReply::MissingData);
+        QCOMPARE(classifyUpload(QStringLiteral("Ya existe el contacto. Contacto creado con exito")), UploadReply::NotCreated);
+        QCOMPARE(classifyUpload(QStringLiteral("Ha habido un error al añadir el contacto")), UploadReply::NotCreated);
+        QCOMPARE(classifyUpload(QStringLiteral("Contacto creado con exito")), UploadReply::Created);
+        QCOMPARE(classifyUpload(QString()), UploadReply::Unknown);
+    }
+
+    void queueLeavesOutContactsWithoutNameOrPhone()
+    {
+        WebRig rig;
+        rig.addContact("Zoe", "34600000003");
+        rig.addContact("", "34600000004");
+        rig.addContact(QVariant(), "34600000005");
+        rig.addContact("Sin", "");
+        rig.addContact("Nulo", QVariant());
+        rig.addContact("ana", "34600000001", QVariant(), "Calle", QVariant(), QVariant());
+        const auto queue = uploadQueue(rig.conexion);
+        QCOMPARE(queue.size(), size_t(2));
+        QCOMPARE(queue[0].nombre, QStringLiteral("ana"));
+        QCOMPARE(queue[0].nombre_completo, QString());
+        QCOMPARE(queue[0].direccion, QStringLiteral("Calle"));
+        QCOMPARE(queue[1].nombre, QStringLiteral("Zoe"));
+    }
+
+    void requestEncodesEveryValue()
+    {
+        const QString url = uploadRequestUrl(QStringLiteral("http://h/x.php"), Account{"ana lópez", "a&b+c%"},
+                                             UploadContact{"O'Neill & Hijos", "+34 600", "", "", "", "ñ"}, true);
+        QCOMPARE(url, QStringLiteral("http://h/x.php?usuario=ana+l%F3pez&clave=a%26b%2Bc%25&nombre=O%27Neill+%26+Hijos"
+                                     "&telefono=%2B34+600&nombre_completo=&direccion=&telefono_2=&comentario=%F1"
+                                     "&opc_telefono=1"));
+    }
+
+    void windowUploadsEveryContact()
+    {
+        WebRig rig;
+        rig.sim.addAccount(QStringLiteral("ana"), QStringLiteral("clave 1"));
+        rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("clave 1"));
+        rig.addContact("Bea", "34600000002", QVariant(), QVariant(), QVariant(), QVariant());
+        rig.addContact("Álex O'Neill", "34600000001", "Álex", "C/ Mayor & 3", "91", "nota");
+        rig.addContact("Carla", "34600000003");
+        rig.addContact("Dani", "34600000004");
+        rig.sim.addWebContact(QStringLiteral("ana"), {QStringLiteral("Carla"), QStringLiteral("34600000003")});
+        Form15 form(*rig.context);
+        QStringList progress;
+        connect(&form.WebBrowser1(), &net::GatewayChannel::finished, this,
+                [&] { progress << form.SkinLabel9->text(); });
+        QSignalSpy ended(&form, &Form15::uploadEnded);
+        form.Command1_Click();
+        QVERIFY(rig.busy.isBusy());
+        QVERIFY(form.SkinLabel9->isVisibleTo(&form));
+        QCOMPARE(form.SkinLabel9->text(), QStringLiteral("Progreso 0%... Por favor, espere."));
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(ended.first().first().toInt(), 3);
+        // Read after each reply was handled: the next contact's text; the last one stays (100 never shows).
+        QCOMPARE(progress, (QStringList{"Progreso 25%... Por favor, espere.", "Progreso 50%... Por favor, espere.",
+                                         "Progreso 75%... Por favor, espere.", "Progreso 75%... Por favor, espere."}));
+        QVERIFY(!rig.busy.isBusy());
+        QCOMPARE(rig.prompter.count(), 1);
+        QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("Se han introducido con exito 3 contactos en ") + rig.sim.baseUrl());
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Contactos introducidos con exito"));
+        const auto sent = rig.sim.requests(sim::Endpoint::ImportAgenda);
+        QCOMPARE(sent.size(), 4);
+        QCOMPARE(sent[0].value("nombre"), QStringLiteral("Bea"));
+        QCOMPARE(sent[0].value("nombre_completo"), QString());
+        QVERIFY(sent[0].has("comentario"));
+        const auto alex = std::find_if(sent.begin(), sent.end(),
+                                       [](const sim::LoggedRequest &r) { return r.value("telefono") == "34600000001"; });
+        QVERIFY(alex != sent.end());
+        QCOMPARE(alex->value("nombre"), QStringLiteral("Álex O'Neill"));
+        QCOMPARE(alex->value("direccion"), QStringLiteral("C/ Mayor & 3"));
+        QCOMPARE(alex->value("clave"), QStringLiteral("clave 1"));
+        QCOMPARE(alex->value("opc_telefono"), QStringLiteral("0"));
+        QCOMPARE(rig.sim.webContacts(QStringLiteral("ana")).size(), 4);
+    }
+
+    void refusalOnTheFirstContactShowsNoFinalBox()
+    {
+        WebRig rig;
+        rig.sim.addAccount(QStringLiteral("ana"), QStringLiteral("bien"));
+        rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("mal"));
+        rig.addContact("Bea", "34600000002");
+        rig.addContact("Carla", "34600000003");
+        Form15 form(*rig.context);
+        QSignalSpy ended(&form, &Form15::uploadEnded);
+        form.Command1_Click();
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(rig.prompter.count(), 1);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error de autentificacion"));
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::ImportAgenda), 1);
+        QVERIFY(!rig.busy.isBusy());
+    }
+
+    void connectionFailureAfterSomeCreatedReportsThem()
+    {
+        WebRig rig;
+        rig.sim.addAccount(QStringLiteral("ana"), QStringLiteral("bien"));
+        rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("bien"));
+        for (int i = 1; i <= 5; ++i)
+            rig.addContact(QStringLiteral("C%1").arg(i), QStringLiteral("3460000000%1").arg(i));
+        // The fourth request gets an empty page: a lost connection.
+        rig.sim.armFault(sim::Endpoint::ImportAgenda, sim::Fault{sim::FaultKind::Delay, 3, std::chrono::milliseconds(1)});
+        rig.sim.armFault(sim::Endpoint::ImportAgenda, sim::FaultKind::EmptyBody);
+        Form15 form(*rig.context);
+        QSignalSpy ended(&form, &Form15::uploadEnded);
+        form.Command1_Click();
+        QVERIFY(ended.wait(10000));
+        const QStringList texts = rig.prompter.messageTexts();
+        QCOMPARE(texts.size(), 2);
+        QCOMPARE(rig.prompter.calls().at(0).title, QStringLiteral("Error de conexión"));
+        QCOMPARE(texts.at(1), QStringLiteral("Se han introducido con exito 3 contactos en ") + rig.sim.baseUrl());
+        QCOMPARE(form.queued(), 1);
+    }
+
+    void emptyBookAndMissingAccount()
+    {
+        WebRig rig;
+        Form15 form(*rig.context);
+        form.Command1_Click();
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Faltan datos de usuario"));
+        rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("x"));
+        rig.addContact("", "34600000001");
+        form.Command1_Click();
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Agenda vacia"));
+        QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("No existe ningún contacto en la agenda"));
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::ImportAgenda), 0);
+        QVERIFY(!rig.busy.isBusy());
+    }
+};
+
+QTEST_MAIN(TestWebUpload)
+#include "test_web_upload.moc"

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "gateway-sim/gateway_simulator.h"
+#include "platform/db/connection.h"
+#include "platform/ui/busy_cursor.h"
+#include "startup/app_context.h"
+#include "startup/database/schema.h"
+#include "startup/subsystems.h"
+#include "support/recording_shell.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+
+#include <QNetworkAccessManager>
+
+#include <memory>
+
+class CountingLists final : public startup::ListViews {
+public:
+    void f_agenda(bool reload) override { agendaCalls << reload; }
+    void f_grupos() override { ++gruposCalls; }
+    QList<bool> agendaCalls;
+    int gruposCalls = 0;
+};
+
+// A program folder, its database and a simulator the brand addresses point at.
+struct WebRig {
+    testing::TempHome home;
+    sim::GatewaySimulator sim;
+    db::Connection conexion;
+    testing::ScriptedPrompter prompter;
+    testing::RecordingShell shell;
+    ui::BusyCursor busy;
+    QNetworkAccessManager network;
+    std::unique_ptr<startup::AppContext> context;
+    CountingLists lists;
+
+    WebRig()
+    {
+        sim.start();
+        qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
+        conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
+        startup::createSchema(conexion);
+        context.reset(new startup::AppContext{conexion, prompter, shell, busy, network, home.path()});
+    }
+
+    ~WebRig()
+    {
+        sim.stop();
+        qunsetenv("BRISANTA_URL_BASE");
+    }
+
+    void addAccountRow(const QString &login, const QString &pass)
+    {
+        conexion.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario) "
+                                        "VALUES (?1,?2,'3','100','GMT +01:00')"),
+                         {login, pass});
+    }
+
+    void addContact(const QVariant &nombre, const QVariant &telefono, const QVariant &nombreCompleto = {},
+                    const QVariant &direccion = {}, const QVariant &telefono2 = {}, const QVariant &comentario = {})
+    {
+        conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2,comentario) "
+                                        "VALUES (?1,?2,?3,?4,?5,?6)"),
+                         {nombre, telefono, nombreCompleto, direccion, telefono2, comentario});
+    }
+
+    int contactCount() { return conexion.scalar(QStringLiteral("SELECT count(*) FROM Agenda")).toInt(); }
+};
