@@ -296,16 +296,16 @@ private Q_SLOTS:
         // filter is not applied and the tab stays).
         using history::AccionDestinatarios;
         using Status = history::RecipientOutcome::Status;
-        history::RecipientActions &actions = c.feature->recipientActions();
-        QCOMPARE(actions.f_subhistorial_destinatarios(97, QStringLiteral("pMensaje"), AccionDestinatarios::Filtrar).status,
+        history::RecipientActions &acciones = c.feature->recipientActions();
+        QCOMPARE(acciones.f_subhistorial_destinatarios(97, QStringLiteral("pMensaje"), AccionDestinatarios::Filtrar).status,
                  Status::Nothing);
-        QCOMPARE(actions.f_subhistorial_destinatarios(999, QStringLiteral("Recibidos"), AccionDestinatarios::Filtrar).status,
+        QCOMPARE(acciones.f_subhistorial_destinatarios(999, QStringLiteral("Recibidos"), AccionDestinatarios::Filtrar).status,
                  Status::Nothing);
-        QCOMPARE(actions.f_subhistorial_destinatarios(96, QStringLiteral("Fallidos"), AccionDestinatarios::Filtrar).status,
+        QCOMPARE(acciones.f_subhistorial_destinatarios(96, QStringLiteral("Fallidos"), AccionDestinatarios::Filtrar).status,
                  Status::Nothing);
         QCOMPARE(filtered.size(), 1);
         // The send panel has nowhere to go yet.
-        QCOMPARE(actions.f_subhistorial_destinatarios(97, QStringLiteral("Recibidos"), AccionDestinatarios::Enviar).status,
+        QCOMPARE(acciones.f_subhistorial_destinatarios(97, QStringLiteral("Recibidos"), AccionDestinatarios::Enviar).status,
                  Status::Unavailable);
 
         c.feature->recipientActions().setSendPanel([](const QString &) {});
