@@ -11,6 +11,7 @@
 #include "history/view/history_feature.h"
 #include "history/recipient_classes.h"
 #include "history/view/history_panel.h"
+#include "importexport/import_export_windows.h"
 #include "history/view/recipient_actions.h"
 #include "sending/offer/unknown_number_offer.h"
 #include "sending/panel/send_panel_controller.h"
@@ -62,6 +63,10 @@ ClientFeatures::ClientFeatures(startup::AppContext &context, startup::Form1 &for
     QObject::connect(m_contacts.get(), &contacts::ContactBookFeature::introducirAgenda, &offer,
                      [&offer](double posicion, bool saltar) { offer.introducir_agenda(qint64(posicion), saltar); });
     connectRecipientActions();
+    m_importExport = std::make_unique<importexport::ImportExportWindows>(context, *this, [this] {
+        m_form1.show();
+        m_form1.raise();
+    });
 }
 
 void ClientFeatures::connectRecipientActions()
@@ -150,7 +155,7 @@ bool ClientFeatures::canOpen(startup::WindowId id) const
     case startup::WindowId::Form20:
         return true;
     default:
-        return m_contacts->canOpen(id);
+        return m_contacts->canOpen(id) || importexport::ImportExportWindows::canOpen(id);
     }
 }
 
@@ -176,6 +181,8 @@ void ClientFeatures::open(startup::WindowId id)
         });
     else if (m_contacts->canOpen(id))
         m_contacts->open(id);
+    else if (importexport::ImportExportWindows::canOpen(id))
+        m_importExport->open(id);
 }
 
 QWidget *ClientFeatures::historyPanel()

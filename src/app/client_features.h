@@ -16,6 +16,9 @@ class AutomationController;
 namespace history {
 class HistoryFeature;
 }
+namespace importexport {
+class ImportExportWindows;
+}
 namespace contacts {
 class ContactBookFeature;
 namespace groups { class GroupAdminLauncher; }
@@ -79,6 +82,7 @@ private:
     std::unique_ptr<contacts::picker::PickerLauncher> m_picker;
     // Last, so it goes first: the birthday window reads the connection and calls the history.
     ui::SingleInstance<automation::birthdays::Form20> m_form20;
+    std::unique_ptr<importexport::ImportExportWindows> m_importExport;
 };
 
 } // namespace app

@@ -57,6 +57,7 @@ Form12::Form12(startup::AppContext &context, startup::ListViews *lists, QWidget 
 Form12::Form12(startup::AppContext &context, startup::ListViews *lists, const QDateTime &ahora, QWidget *parent)
     : QWidget(parent, Qt::Window), m_context(context), m_lists(lists), m_ahora(ahora)
 {
+    setObjectName(QStringLiteral("Form12"));
     setWindowTitle(QStringLiteral("Importar agenda desde Excel"));
     buildControls();
     Form_Load();

@@ -13,6 +13,7 @@ namespace importexport::excel {
 
 Form13::Form13(startup::AppContext &context, QWidget *parent) : QWidget(parent, Qt::Window), m_context(context)
 {
+    setObjectName(QStringLiteral("Form13"));
     setWindowTitle(QStringLiteral("Exportar a Excel"));
     auto *frame = new QGroupBox(QStringLiteral("Exportar a Excel"), this);
     auto *layout = new QVBoxLayout(frame);

@@ -20,6 +20,7 @@ Eleccion eleccionDe(bool sobreescribir, bool todas)
 
 Form21::Form21(QWidget *parent) : QWidget(parent, Qt::Window)
 {
+    setObjectName(QStringLiteral("Form21"));
     setWindowTitle(QStringLiteral("Teléfono perteneciente a otro contacto"));
     auto *frame = new QGroupBox(QStringLiteral("Hay dos contactos con el mismo teléfono"), this);
     auto *explicacion = new QLabel(

@@ -41,6 +41,7 @@ Form24::Form24(startup::AppContext &context, startup::ListViews *lists, QString 
     : QWidget(nullptr, Qt::Window), m_context(context), m_lists(lists), m_ruta(std::move(ruta)),
       m_grupo(std::move(grupo)), m_form12(form12)
 {
+    setObjectName(QStringLiteral("Form24"));
     setWindowTitle(QStringLiteral("Previsualización Excel - Configuración columnas"));
     buildControls();
 }

@@ -19,6 +19,7 @@ const QString kReanudar = QStringLiteral("Reanudar");
 
 Form25::Form25(ImportRun &run, bool swapped, QWidget *parent) : QWidget(parent, Qt::Window), m_run(run), m_swapped(swapped)
 {
+    setObjectName(QStringLiteral("Form25"));
     setWindowTitle(QStringLiteral("Progreso Importación"));
     m_elapsed.start();
 

@@ -3,6 +3,8 @@
 #include "importexport/access/file_chooser.h"
 #include "importexport/access/form22.h"
 #include "importexport/access/form8.h"
+#include "importexport/excel/form21.h"
+#include "importexport/import_export_windows.h"
 #include "platform/ui/busy_cursor.h"
 #include "startup/app_context.h"
 #include "startup/subsystems.h"
@@ -11,7 +13,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QApplication>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QNetworkAccessManager>
@@ -143,6 +147,47 @@ private Q_SLOTS:
         form->Access_a_Access(seen->tabla, seen->clave, seen->contados, Decision{false, true, false, false});
         QCOMPARE(rig.contactCount(), 14);
         QCOMPARE(rig.field("34612345678", "nombre"), QStringLiteral("Luisa"));
+    }
+
+    // Opened from the menu, the Access import asks about a conflict in the duplicate-phone dialog,
+    // and its answer goes on with the stopped run.
+    void conflictGoesThroughTheDuplicateDialog()
+    {
+        WindowRig rig;
+        importexport::ImportExportWindows windows(rig.context, rig.lists, [&rig] { ++rig.shown; });
+        QVERIFY(importexport::ImportExportWindows::canOpen(startup::WindowId::Form22));
+        QVERIFY(!importexport::ImportExportWindows::canOpen(startup::WindowId::Form20));
+        windows.open(startup::WindowId::Form22);
+        windows.open(startup::WindowId::Form22);
+        QList<Form22 *> open;
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *form = qobject_cast<Form22 *>(widget); form && form->isVisible())
+                open << form;
+        }
+        QCOMPARE(open.size(), 1);
+        Form22 &form = *open.first();
+        pointAt(form, "contactos.mdb", QStringLiteral("Clientes"));
+        form.Command1_Click();
+        const int wanted[] = {1, 3, 2, 5, 4, 6, 7};
+        for (int i = 0; i < 7; ++i)
+            form.Combo1[size_t(i)]->setCurrentIndex(wanted[i]);
+        form.Command2_Click();
+        importexport::excel::Form21 *dialog = nullptr;
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *shown = qobject_cast<importexport::excel::Form21 *>(widget); shown && shown->isVisible())
+                dialog = shown;
+        }
+        QVERIFY(dialog);
+        QCOMPARE(dialog->SkinLabel8[1]->text(), QStringLiteral("34612345678"));
+        QVERIFY(form.esperandoDecision());
+        QCOMPARE(rig.contactCount(), 0);
+        dialog->Check1->setChecked(true);
+        dialog->Command1->click();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(rig.contactCount(), 14);
+        QCOMPARE(rig.field("34612345678", "nombre"), QStringLiteral("Luisa"));
+        QCOMPARE(rig.shown, 1);
+        form.close();
     }
 
     void cancellingTheQuestionWritesNothing()

@@ -176,9 +176,12 @@ private Q_SLOTS:
         run.sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"));
         run.withAccount(QStringLiteral("ana"), QStringLiteral("uno"), QStringLiteral("12"));
         run.start();
-        for (const auto &[item, window] : {std::pair{"mnuExportarHistorial", "Form18"},
-                                           std::pair{"mnuAutomatizar_Configuracion", "Form16"}}) {
-            QAction *action = run.form().menuAction(QString::fromLatin1(item));
+        for (const auto &[item, window] :
+             {std::pair{"mnuExportarHistorial", "Form18"}, std::pair{"mnuAutomatizar_Configuracion", "Form16"},
+              std::pair{"mnuExcelImportar", "Form12"}, std::pair{"mnuExcelExportar", "Form13"},
+              std::pair{"mnuAccess_Importar", "Form22"}, std::pair{"mnuFelicitarCumpleaños", "Form20"},
+              std::pair{"mnuborraragenda", "Form17"}}) {
+            QAction *action = run.form().menuAction(QString::fromUtf8(item));
             QVERIFY2(action->isEnabled(), item);
             action->trigger();
             QWidget *opened = nullptr;

@@ -1,0 +1,148 @@
+#include "importexport/import_export_windows.h"
+
+#include "importexport/access/form22.h"
+#include "importexport/excel/form12.h"
+#include "importexport/excel/form13.h"
+#include "importexport/excel/form21.h"
+#include "importexport/excel/form24.h"
+#include "importexport/web/form14.h"
+#include "importexport/web/form15.h"
+#include "platform/ui/single_instance.h"
+#include "startup/app_context.h"
+
+#include <optional>
+
+namespace importexport {
+
+namespace {
+
+QString texto(const QVariant &value)
+{
+    return value.isNull() ? QString() : value.toString();
+}
+
+} // namespace
+
+excel::Conflicto conflictoDeAccess(const access::Conflict &conflict)
+{
+    excel::Conflicto c;
+    const access::ImportedContact &in = conflict.importado;
+    c.importado.nombre = texto(in.nombre);
+    c.importado.telefono = in.telefono;
+    c.importado.nombre_completo = texto(in.nombre_completo);
+    c.importado.direccion = texto(in.direccion);
+    c.importado.telefono_2 = texto(in.telefono_2);
+    c.importado.comentario = texto(in.comentario);
+    c.importado.f_nacimiento = in.f_nacimiento;
+    const ContactValues &stored = conflict.actual.values;
+    c.guardado.sid = conflict.actual.sid;
+    c.guardado.nombre = stored.nombre;
+    c.guardado.telefono = stored.telefono;
+    c.guardado.nombre_completo = stored.nombre_completo;
+    c.guardado.direccion = stored.direccion;
+    c.guardado.telefono_2 = stored.telefono_2;
+    c.guardado.comentario = stored.comentario;
+    c.guardado.f_nacimiento = stored.f_nacimiento;
+    return c;
+}
+
+access::Decision decisionDe(excel::Eleccion eleccion)
+{
+    access::Decision d;
+    d.sobreescribirUno = eleccion == excel::Eleccion::SobreescribirUna;
+    d.sobreescribirTodos = eleccion == excel::Eleccion::SobreescribirTodas;
+    d.ignorarUno = eleccion == excel::Eleccion::IgnorarUna;
+    d.ignorarTodos = eleccion == excel::Eleccion::IgnorarTodas;
+    return d;
+}
+
+struct ImportExportWindows::Windows {
+    Windows(startup::AppContext &c, startup::ListViews &l, std::function<void()> m)
+        : context(c), lists(l), mostrarPrincipal(std::move(m))
+    {
+    }
+
+    startup::AppContext &context;
+    startup::ListViews &lists;
+    std::function<void()> mostrarPrincipal;
+    std::optional<access::Conflict> pending;   // the conflict the dialog shows
+    ui::SingleInstance<excel::Form12> form12;
+    ui::SingleInstance<excel::Form13> form13;
+    ui::SingleInstance<web::Form14> form14;
+    ui::SingleInstance<web::Form15> form15;
+    ui::SingleInstance<access::Form22> form22;
+    // Last, so it goes first: it answers to the Access window.
+    ui::SingleInstance<excel::Form21> accessConflict;
+};
+
+ImportExportWindows::ImportExportWindows(startup::AppContext &context, startup::ListViews &lists,
+                                         std::function<void()> mostrarPrincipal)
+    : d(std::make_unique<Windows>(context, lists, std::move(mostrarPrincipal)))
+{
+}
+
+ImportExportWindows::~ImportExportWindows() = default;
+
+bool ImportExportWindows::canOpen(startup::WindowId id)
+{
+    switch (id) {
+    case startup::WindowId::Form12:
+    case startup::WindowId::Form13:
+    case startup::WindowId::Form14:
+    case startup::WindowId::Form15:
+    case startup::WindowId::Form22:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ImportExportWindows::open(startup::WindowId id)
+{
+    switch (id) {
+    case startup::WindowId::Form12:
+        d->form12.show([this] { return new excel::Form12(d->context, &d->lists); });
+        break;
+    case startup::WindowId::Form13:
+        d->form13.show([this] { return new excel::Form13(d->context); });
+        break;
+    case startup::WindowId::Form14:
+        d->form14.show([this] { return new web::Form14(d->context, &d->lists); });
+        break;
+    case startup::WindowId::Form15:
+        d->form15.show([this] { return new web::Form15(d->context); });
+        break;
+    case startup::WindowId::Form22:
+        d->form22.show([this] {
+            auto *window = new access::Form22(d->context, &d->lists, d->mostrarPrincipal);
+            window->setConflictHandler([this](const access::Conflict &conflict) { askAboutAccessConflict(conflict); });
+            // A conflict left unanswered goes with the window that stopped at it.
+            QObject::connect(window, &QObject::destroyed, window, [this] {
+                if (excel::Form21 *dialog = d->accessConflict.existing())
+                    dialog->hide();
+            });
+            return window;
+        });
+        break;
+    default:
+        break;
+    }
+}
+
+void ImportExportWindows::askAboutAccessConflict(const access::Conflict &conflict)
+{
+    excel::Form21 *dialog = d->accessConflict.get([this] {
+        auto *created = new excel::Form21;
+        QObject::connect(created, &excel::Form21::respondido, created, [this](excel::Eleccion eleccion) {
+            // The dialog names the stopped run as it received it; the run itself waits in Form22.
+            access::Form22 *window = d->form22.existing();
+            if (window && window->esperandoDecision() && d->pending)
+                window->Access_a_Access(d->pending->tabla, d->pending->clave, d->pending->contados, decisionDe(eleccion));
+        });
+        return created;
+    });
+    d->pending = conflict;
+    dialog->mostrar(conflictoDeAccess(conflict));
+}
+
+} // namespace importexport

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "importexport/access/access_import.h"
+#include "importexport/excel/import_engine.h"
+#include "startup/subsystems.h"
+
+#include <functional>
+#include <memory>
+
+namespace startup {
+struct AppContext;
+}
+
+namespace importexport {
+
+// The import and export windows the main menu opens, one of each at a time. The Access import
+// hands its conflicts to the same duplicate-phone dialog the Excel import uses.
+class ImportExportWindows final {
+public:
+    // `lists` redraws the contact and group views after an import; `mostrarPrincipal` brings the
+    // main window up when an import ends.
+    ImportExportWindows(startup::AppContext &context, startup::ListViews &lists, std::function<void()> mostrarPrincipal);
+    ~ImportExportWindows();
+    ImportExportWindows(const ImportExportWindows &) = delete;
+    ImportExportWindows &operator=(const ImportExportWindows &) = delete;
+
+    static bool canOpen(startup::WindowId id);
+    void open(startup::WindowId id);
+
+    // The Access import's conflict: shown in the duplicate-phone dialog, whose answer goes on
+    // with the stopped run.
+    void askAboutAccessConflict(const access::Conflict &conflict);
+
+private:
+    struct Windows;
+    std::unique_ptr<Windows> d;
+};
+
+// The Access road's conflict in the dialog's terms.
+excel::Conflicto conflictoDeAccess(const access::Conflict &conflict);
+// The dialog's answer as the Access road's four flags.
+access::Decision decisionDe(excel::Eleccion eleccion);
+
+} // namespace importexport
