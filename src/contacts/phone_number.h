@@ -1,19 +1,21 @@
 #pragma once
 
+#include "sending/phone_rules.h"
+
 #include <QString>
 
 // Phone numbers as the contact book stores and checks them.
 namespace contacts {
 
-// `f_normalizar_telefono`: the stored form of a phone (`telefono_normalizado`). Removes every "+",
-// "(", ")", "-", ".", blank and ","; puts "34" before a nine-character text that starts with 6 or
-// 7; then drops leading zeros. Nothing else is removed (letters, tabs, non-breaking spaces stay).
-// Rewrites `telefono` in place and returns the result.
-QString f_normalizar_telefono(QString &telefono);
-QString normalizarTelefono(const QString &telefono);
+// `f_normalizar_telefono`: the stored form of a phone, the same one the Excel import writes.
+using sending::phone::f_normalizar_telefono;
+using sending::phone::normalizarTelefono;
 
 // The numeric test of the editor's boxes: a non-empty run of the digits 0-9, nothing else.
-bool esNumerico(const QString &texto);
+inline bool esNumerico(const QString &texto)
+{
+    return sending::phone::soloDigitos(texto);
+}
 
 // The contact editor's check of the mobile box when it loses the focus.
 struct ComprobacionMovil {

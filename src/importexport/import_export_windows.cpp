@@ -14,36 +14,15 @@
 
 namespace importexport {
 
-namespace {
-
-QString texto(const QVariant &value)
-{
-    return value.isNull() ? QString() : value.toString();
-}
-
-} // namespace
-
 excel::Conflicto conflictoDeAccess(const access::Conflict &conflict)
 {
-    excel::Conflicto c;
+    // Both roads keep the stored side in the same values; only the imported row is read as text
+    // (a Null field shows empty).
     const access::ImportedContact &in = conflict.importado;
-    c.importado.nombre = texto(in.nombre);
-    c.importado.telefono = in.telefono;
-    c.importado.nombre_completo = texto(in.nombre_completo);
-    c.importado.direccion = texto(in.direccion);
-    c.importado.telefono_2 = texto(in.telefono_2);
-    c.importado.comentario = texto(in.comentario);
-    c.importado.f_nacimiento = in.f_nacimiento;
-    const ContactValues &stored = conflict.actual.values;
-    c.guardado.sid = conflict.actual.sid;
-    c.guardado.nombre = stored.nombre;
-    c.guardado.telefono = stored.telefono;
-    c.guardado.nombre_completo = stored.nombre_completo;
-    c.guardado.direccion = stored.direccion;
-    c.guardado.telefono_2 = stored.telefono_2;
-    c.guardado.comentario = stored.comentario;
-    c.guardado.f_nacimiento = stored.f_nacimiento;
-    return c;
+    return {0,
+            {in.nombre.toString(), in.telefono, in.nombre_completo.toString(), in.direccion.toString(),
+             in.telefono_2.toString(), in.comentario.toString(), in.f_nacimiento},
+            conflict.actual.values};
 }
 
 access::Decision decisionDe(excel::Eleccion eleccion)

@@ -1,21 +1,12 @@
 #pragma once
 
-#include <QString>
+#include "sending/phone_rules.h"
 
 // The stored form of a phone number. Every contact is found again by the exact text of
-// Agenda.telefono, so every road that brings numbers in agrees on one spelling.
+// Agenda.telefono, so the Excel import writes the same spelling the contact book does.
 namespace importexport {
 
-// Removes "+", "(", ")", "-", ".", blanks and ","; puts "34" before a nine-character number that
-// starts with 6 or 7 (a Spanish mobile without its country code); then drops leading zeros.
-// Anything else (letters, tabs, the non-breaking space) stays: callers that need digits test the
-// result themselves. Rewrites `telefono` in place and returns it.
-QString f_normalizar_telefono(QString &telefono);
-
-// The same, for a value the caller keeps.
-inline QString normalizarTelefono(QString telefono)
-{
-    return f_normalizar_telefono(telefono);
-}
+using sending::phone::f_normalizar_telefono;
+using sending::phone::normalizarTelefono;
 
 } // namespace importexport

@@ -1,5 +1,7 @@
 #include "sending/recipients.h"
 
+#include "sending/phone_rules.h"
+
 #include <QSet>
 
 #include <unordered_set>
@@ -100,15 +102,11 @@ RecipientsResult limpiar_destinatarios(const QString &box)
     SeenNumbers seen(entries.size());
     for (qsizetype i = 0; i < entries.size(); ++i) {
         QString num = entries.at(i);
-        qsizetype zeros = 0;
-        while (zeros < num.size() && num.at(zeros) == QLatin1Char('0'))
-            ++zeros;
-        num.remove(0, zeros);
+        phone::quitarIniciales(num, u"0");
         if (splitJoined(num, entries))
             entries[i] = num;
         if (num.size() > 7) {
-            if (num.size() == 9 && num.startsWith(QLatin1Char('6')))
-                num.prepend(QStringLiteral("34"));
+            phone::anadirPrefijoMovil(num, u"6");
             if (seen.insert(num)) {
                 result.kept.append(num);
             }

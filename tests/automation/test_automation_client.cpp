@@ -1,16 +1,10 @@
 // Automated sending inside the whole client: the start-up resumes it from the stored row, and the
 // main menu's items open the settings window and switch sending on and off.
-#include "app/client.h"
 #include "automation/birthdays/form20.h"
 #include "automation/form16.h"
-#include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
-#include "startup/database/opening.h"
-#include "startup/database/schema.h"
 #include "startup/main_window/form1.h"
-#include "support/recording_shell.h"
-#include "support/scripted_prompter.h"
-#include "support/temp_home.h"
+#include "support/client_rig.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,22 +17,13 @@
 
 namespace {
 
-struct Run {
-    testing::TempHome home;
-    sim::GatewaySimulator sim;
-    testing::ScriptedPrompter prompter;
-    testing::RecordingShell shell;
-    std::unique_ptr<app::Client> client;
-
+struct Run : testing::ClientRig {
     // The database as an earlier run left it: an account, and the automation row when given.
     explicit Run(const std::optional<QStringList> &automatizado)
     {
-        sim.start();
         sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"));
-        qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
         db::Connection setup;
-        setup.open(startup::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing);
-        startup::createSchema(setup);
+        QVERIFY(openDatabase(setup));
         setup.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,version_desktop) "
                                      "VALUES ('ana','uno','3','12','GMT +01:00','2.34')"));
         setup.execute(QStringLiteral("INSERT INTO Remitentes (remitente,defecto) VALUES ('Tienda',1)"));
@@ -48,12 +33,6 @@ struct Run {
                           {automatizado->value(0), automatizado->value(1), automatizado->value(2), automatizado->value(3)});
         client = std::make_unique<app::Client>(prompter, shell);
         client->start();
-    }
-    ~Run()
-    {
-        client.reset();
-        sim.stop();
-        qunsetenv("BRISANTA_URL_BASE");
     }
     Run(const Run &) = delete;
     Run &operator=(const Run &) = delete;

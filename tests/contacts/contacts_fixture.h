@@ -1,8 +1,6 @@
 #pragma once
 
-#include "platform/db/connection.h"
-#include "startup/database/schema.h"
-#include "support/temp_home.h"
+#include "support/fresh_database.h"
 
 #include <QStringList>
 #include <QTest>
@@ -18,15 +16,8 @@ struct Fila {
     QString f_nacimiento;           // stored form
 };
 
-class Database final {
+class Database final : public testing::FreshDatabase {
 public:
-    Database()
-    {
-        QVERIFY(home.isValid());
-        QVERIFY(conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing).ok());
-        QVERIFY(startup::createSchema(conexion).ok());
-    }
-
     qint64 contacto(const Fila &f)
     {
         const db::Result r = conexion.execute(
@@ -89,9 +80,6 @@ public:
             qWarning() << res.error;
         return r;
     }
-
-    testing::TempHome home;
-    db::Connection conexion;
 };
 
 } // namespace contactstest

@@ -1,17 +1,11 @@
 // The contact book inside the whole client: its tabs filled at start-up, its menu entries
 // enabled, the send panel's contacts icon opening the picker, whose pick fills the recipients box
 // and asks the gateway for a new quote.
-#include "app/client.h"
 #include "contacts/picker/form7.h"
-#include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
-#include "startup/database/opening.h"
-#include "startup/database/schema.h"
 #include "startup/main_window/form1.h"
 #include "startup/main_window/send_panel_view.h"
-#include "support/recording_shell.h"
-#include "support/scripted_prompter.h"
-#include "support/temp_home.h"
+#include "support/client_rig.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,16 +23,7 @@
 
 namespace {
 
-template <typename T>
-T *openWindow(const char *name)
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String(name) && widget->isVisible()
-            && widget->testAttribute(Qt::WA_DeleteOnClose))
-            return qobject_cast<T *>(widget);
-    }
-    return nullptr;
-}
+using testing::openWindow;
 
 QTreeWidgetItem *nodo(QTreeWidget *arbol, const QString &clave)
 {
@@ -49,31 +34,13 @@ QTreeWidgetItem *nodo(QTreeWidget *arbol, const QString &clave)
     return nullptr;
 }
 
-struct Run {
-    testing::TempHome home;
-    sim::GatewaySimulator sim;
-    testing::ScriptedPrompter prompter;
-    testing::RecordingShell shell;
-    std::unique_ptr<app::Client> client;
-
-    Run()
-    {
-        sim.start();
-        qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
-        sim.addAccount(QStringLiteral("ana"), QStringLiteral("secreto"), 500);
-    }
-    ~Run()
-    {
-        client.reset();
-        sim.stop();
-        qunsetenv("BRISANTA_URL_BASE");
-    }
+struct Run : testing::ClientRig {
+    Run() { sim.addAccount(QStringLiteral("ana"), QStringLiteral("secreto"), 500); }
 
     void seed(bool conContactos)
     {
         db::Connection setup;
-        QVERIFY(setup.open(startup::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing).ok());
-        QVERIFY(startup::createSchema(setup).ok());
+        QVERIFY(openDatabase(setup));
         QVERIFY(setup
                     .execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,version_desktop) "
                                             "VALUES ('ana','secreto','3','500','GMT +01:00','2.0')"))

@@ -12,6 +12,7 @@
 #include "startup/main_window/send_panel_view.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
+#include "support/client_rig.h"
 #include "support/temp_home.h"
 
 #include <QApplication>
@@ -26,16 +27,7 @@
 
 namespace {
 
-template <typename T>
-T *openWindow(const char *name)
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String(name) && widget->isVisible()
-            && widget->testAttribute(Qt::WA_DeleteOnClose))
-            return qobject_cast<T *>(widget);
-    }
-    return nullptr;
-}
+using testing::openWindow;
 
 } // namespace
 

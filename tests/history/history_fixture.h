@@ -1,8 +1,6 @@
 #pragma once
 
-#include "platform/db/connection.h"
-#include "startup/database/schema.h"
-#include "support/temp_home.h"
+#include "support/fresh_database.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -31,15 +29,8 @@ struct Send {
     QString username;
 };
 
-class Database final {
+class Database final : public testing::FreshDatabase {
 public:
-    Database()
-    {
-        QVERIFY(home.isValid());
-        QVERIFY(conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing).ok());
-        QVERIFY(startup::createSchema(conexion).ok());
-    }
-
     qint64 insert(const Send &s)
     {
         const db::Result r = conexion.execute(
@@ -114,9 +105,6 @@ public:
         }
         conexion.execute(QStringLiteral("COMMIT"));
     }
-
-    testing::TempHome home;
-    db::Connection conexion;
 };
 
 } // namespace historytest

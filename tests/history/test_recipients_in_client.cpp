@@ -1,17 +1,11 @@
 // "Seleccionar destinatarios" inside the whole client: each action on a send's recipients reaches
 // the contact book, the send panel, the clipboard or a workbook, as the user sees it.
-#include "app/client.h"
-#include "gateway-sim/gateway_simulator.h"
 #include "history/view/history_panel.h"
 #include "platform/db/connection.h"
 #include "platform/xlsx/read_book.h"
-#include "startup/database/opening.h"
-#include "startup/database/schema.h"
 #include "startup/main_window/form1.h"
 #include "startup/main_window/send_panel_view.h"
-#include "support/recording_shell.h"
-#include "support/scripted_prompter.h"
-#include "support/temp_home.h"
+#include "support/client_rig.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,33 +27,15 @@ namespace {
 
 const QString kTodos = QStringLiteral("34600123456,34611111111,34622222222");
 
-struct Run {
-    testing::TempHome home;
-    sim::GatewaySimulator sim;
-    testing::ScriptedPrompter prompter;
-    testing::RecordingShell shell;
-    std::unique_ptr<app::Client> client;
-
-    Run()
-    {
-        sim.start();
-        qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
-        sim.addAccount(QStringLiteral("ana"), QStringLiteral("secreto"), 500);
-    }
-    ~Run()
-    {
-        client.reset();
-        sim.stop();
-        qunsetenv("BRISANTA_URL_BASE");
-    }
+struct Run : testing::ClientRig {
+    Run() { sim.addAccount(QStringLiteral("ana"), QStringLiteral("secreto"), 500); }
 
     // One send: Ana confirmed, Bea failed, Dora pending. Carla's 600123 is part of Ana's number
     // and no recipient.
     void seed(const QString &destinatario = kTodos)
     {
         db::Connection setup;
-        QVERIFY(setup.open(startup::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing).ok());
-        QVERIFY(startup::createSchema(setup).ok());
+        QVERIFY(openDatabase(setup));
         QVERIFY(setup
                     .execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,version_desktop) "
                                             "VALUES ('ana','secreto','3','500','GMT +01:00','2.0')"))

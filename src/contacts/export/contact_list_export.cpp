@@ -35,17 +35,13 @@ xlsx::Sheet hojaListado(const std::vector<Contacto> &contactos)
 {
     xlsx::Sheet hoja;
     const QStringList titulos = cabeceras();
-    for (int i = 0; i < titulos.size(); ++i) {
-        hoja.setText(kFilaCabecera, kPrimeraColumna + i, titulos.at(i));
-        hoja.style(kFilaCabecera, kPrimeraColumna + i).bold = true;
-    }
+    hoja.setTextRow(kFilaCabecera, kPrimeraColumna, titulos);
+    hoja.styleRange({kFilaCabecera, kPrimeraColumna, kFilaCabecera, kPrimeraColumna + int(titulos.size()) - 1},
+                    [](xlsx::Style &st) { st.bold = true; });
     int fila = kPrimeraFila;
     for (const Contacto &c : contactos) {
-        const QString textos[6] = {c.nombre, c.telefono, c.nombre_completo, c.direccion, c.telefono_2, c.comentario};
-        for (int i = 0; i < 6; ++i) {
-            if (!textos[i].isEmpty())
-                hoja.setTyped(fila, kPrimeraColumna + i, textos[i]);
-        }
+        hoja.setTypedRow(fila, kPrimeraColumna,
+                         {c.nombre, c.telefono, c.nombre_completo, c.direccion, c.telefono_2, c.comentario});
         // Birth dates are kept "yyyy-MM-dd"; anything else there goes in as typed.
         const QDate nacimiento = QDate::fromString(c.f_nacimiento.left(10), QStringLiteral("yyyy-MM-dd"));
         if (nacimiento.isValid())

@@ -301,8 +301,7 @@ Built buildSheet(const std::vector<SendRow> &sends, const Options &options, cons
     title.align = HAlign::Center;
 
     s.setText(kHeaderRow, A, kBlank);
-    for (int c = B; c <= K; ++c)
-        s.setText(kHeaderRow, c, kHeaders.at(c - B));
+    s.setTextRow(kHeaderRow, B, kHeaders);
     s.setText(kHeaderRow, L, kBlank);
     s.styleRange({kHeaderRow, B, kHeaderRow, K}, [](xlsx::Style &st) {
         st.fontSize = 12;

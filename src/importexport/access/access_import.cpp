@@ -84,11 +84,6 @@ ContactValues toWrite(const ImportedContact &c)
     return v;
 }
 
-bool pairDiffers(const QVariant &a, const QVariant &b)
-{
-    return a.isValid() && b.isValid() && a.toString() != b.toString();
-}
-
 } // namespace
 
 QString mensajeImportados(double contados)
@@ -113,9 +108,9 @@ ImportedContact contactFromRow(const QVariantList &row, const QStringList &field
 
 bool differs(const ImportedContact &i, const ContactValues &a)
 {
-    return pairDiffers(i.nombre, a.nombre) || pairDiffers(i.nombre_completo, a.nombre_completo)
-        || pairDiffers(i.direccion, a.direccion) || pairDiffers(i.telefono_2, a.telefono_2)
-        || pairDiffers(i.comentario, a.comentario) || pairDiffers(QVariant(i.f_nacimiento), a.f_nacimiento);
+    return valuesDiffer({i.nombre, i.telefono, i.nombre_completo, i.direccion, i.telefono_2, i.comentario,
+                         i.f_nacimiento},
+                        a);
 }
 
 RunOutcome AccessImport::empezar(const mdb::Table &table, const Mapping &mapping)

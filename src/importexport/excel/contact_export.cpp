@@ -1,6 +1,6 @@
 #include "importexport/excel/contact_export.h"
 
-#include "importexport/excel/contact_store.h"
+#include "importexport/store/agenda_store.h"
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
@@ -34,7 +34,7 @@ QString mensajeGrupoInexistente(const QString &nombre)
 QStringList opcionesExportacion(db::Connection &conexion, db::Result *result)
 {
     QStringList items{kTodosLosContactos};
-    for (const QString &name : ContactStore(conexion).nombresGrupos(result))
+    for (const QString &name : AgendaStore(conexion).groupNames(result))
         items << kPrefijoGrupo + name;
     return items;
 }
@@ -49,7 +49,7 @@ std::vector<FilaExportada> contactosParaExportar(db::Connection &conexion, const
         rows = conexion.select(kColumnas + QStringLiteral("ORDER BY nombre ASC, sid ASC"), {}, result);
     } else {
         db::Result r;
-        const std::optional<qint64> sid = ContactStore(conexion).sidGrupo(grupo, &r);
+        const std::optional<qint64> sid = AgendaStore(conexion).groupSid(grupo, &r);
         if (result)
             *result = r;
         if (!r.ok())
@@ -75,16 +75,13 @@ std::vector<FilaExportada> contactosParaExportar(db::Connection &conexion, const
 xlsx::Sheet hojaExportacion(const std::vector<FilaExportada> &filas)
 {
     xlsx::Sheet sheet;
-    for (int c = 0; c < kCabeceras.size(); ++c)
-        sheet.setText(1, c + 1, kCabeceras.at(c));
+    sheet.setTextRow(1, 1, kCabeceras);
     int row = 2;
     for (const FilaExportada &f : filas) {
-        const QVariant values[] = {f.nombre, f.telefono, f.nombre_completo, f.direccion, f.telefono_2, f.comentario};
-        for (int c = 0; c < 6; ++c) {
-            const QString text = values[c].toString();
-            if (!text.isEmpty())
-                sheet.setTyped(row, c + 1, text);      // as typing it in: numbers stay numbers, "=" stays text
-        }
+        // As typing it in: numbers stay numbers, "=" stays text.
+        sheet.setTypedRow(row, 1,
+                          {f.nombre.toString(), f.telefono.toString(), f.nombre_completo.toString(),
+                           f.direccion.toString(), f.telefono_2.toString(), f.comentario.toString()});
         const QString fecha = f.f_nacimiento.toString();
         const QDate date = QDate::fromString(fecha, QStringLiteral("yyyy-MM-dd"));
         if (date.isValid())

@@ -1,8 +1,8 @@
 #include "importexport/excel/form12.h"
 
-#include "importexport/excel/contact_store.h"
 #include "importexport/excel/form24.h"
 #include "importexport/excel/import_settings.h"
+#include "importexport/store/agenda_store.h"
 #include "platform/ui/prompter.h"
 #include "platform/ui/shell.h"
 #include "startup/app_context.h"
@@ -153,7 +153,7 @@ void Form12::Form_Load()
     Command1->setEnabled(false);
     Check1_Click();
     Combo1->addItem(grupoPendiente(m_ahora));
-    Combo1->addItems(ContactStore(m_context.conexion).nombresGrupos());
+    Combo1->addItems(AgendaStore(m_context.conexion).groupNames());
     Combo1->setCurrentIndex(0);
 
     asegurarFila(m_context.conexion);
@@ -207,7 +207,7 @@ void Form12::abrirArchivo()
 
 void Form12::Command2_Click()
 {
-    ContactStore store(m_context.conexion);
+    AgendaStore store(m_context.conexion);
     QString nombre;
     for (;;) {
         const std::optional<QString> answer = m_context.prompter.input(
@@ -216,7 +216,7 @@ void Form12::Command2_Click()
         if (!answer || answer->isEmpty())
             return;
         nombre = *answer;
-        if (!store.existeGrupo(nombre))
+        if (!store.groupExists(nombre))
             break;
         m_context.prompter.message(QStringLiteral("Ya existe un grupo con el nombre '") + nombre
                                        + QStringLiteral("'en el sistema. Elige otro o cancela y selecciona este nombre "
@@ -224,7 +224,7 @@ void Form12::Command2_Click()
                                    {}, ui::Icon::Warning);
     }
     db::Result r;
-    if (!store.crearGrupo(nombre, &r)) {
+    if (!store.createGroup(nombre, &r)) {
         m_context.prompter.message(QStringLiteral("No se ha podido crear el grupo '") + nombre
                                        + QStringLiteral("'. Inténtelo de nuevo más tarde."),
                                    QStringLiteral("Error"), ui::Icon::Critical);
@@ -244,7 +244,7 @@ Form24 *Form12::f_importar_excel()
 {
     if (m_archivo.isEmpty())
         return nullptr;
-    ContactStore store(m_context.conexion);
+    AgendaStore store(m_context.conexion);
     QString grupo;
     if (Check3->isChecked() && Combo1->currentIndex() >= 0) {
         const QString item = Combo1->currentText();
@@ -252,9 +252,9 @@ Form24 *Form12::f_importar_excel()
         if (item.startsWith(kPrefijoPendiente)) {
             const QString nombre = item.mid(item.indexOf(u':') + 1).trimmed();
             // The same name may have been made meanwhile: join that group rather than make a twin.
-            std::optional<qint64> sid = store.sidGrupo(nombre, &r);
+            std::optional<qint64> sid = store.groupSid(nombre, &r);
             if (!sid && r.ok())
-                sid = store.crearGrupo(nombre, &r);
+                sid = store.createGroup(nombre, &r);
             if (!sid) {
                 m_context.prompter.message(QStringLiteral("No se ha podido crear el grupo '") + nombre
                                                + QStringLiteral("'. Inténtelo de nuevo más tarde."),
@@ -266,7 +266,7 @@ Form24 *Form12::f_importar_excel()
             if (m_lists)
                 m_lists->f_grupos();
             m_context.prompter.message(mensajeCreado(nombre), kTituloNuevoGrupo);
-        } else if (const std::optional<qint64> sid = store.sidGrupo(item, &r)) {
+        } else if (const std::optional<qint64> sid = store.groupSid(item, &r)) {
             grupo = QString::number(*sid);
         }
     }

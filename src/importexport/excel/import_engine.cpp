@@ -22,6 +22,25 @@ Contadores Contadores::desdeTexto(const QString &texto)
     return c;
 }
 
+namespace {
+
+// The record as the store writes it: every text as read, a missing birth date Null.
+ContactValues valores(const Contacto &c)
+{
+    return {c.nombre,     c.telefono,   c.nombre_completo, c.direccion,
+            c.telefono_2, c.comentario, c.f_nacimiento.isEmpty() ? QVariant() : QVariant(c.f_nacimiento)};
+}
+
+} // namespace
+
+bool mismosDatos(const Contacto &registro, const StoredContact &guardado)
+{
+    // Every imported text takes part in the comparison, the empty birth date too.
+    ContactValues importado = valores(registro);
+    importado.f_nacimiento = registro.f_nacimiento;
+    return !valuesDiffer(importado, guardado.values);
+}
+
 ImportEngine::ImportEngine(db::Connection &conexion, const RecordSheet &sheet, const Columnas &columnas, QString grupo)
     : m_store(conexion), m_sheet(sheet), m_columnas(columnas), m_grupo(std::move(grupo).trimmed())
 {
@@ -68,12 +87,12 @@ ImportEngine::Resultado ImportEngine::escribir(int registro, const Contacto &con
     const bool conGrupo = !m_grupo.isEmpty();
 
     db::Result r;
-    const std::optional<ContactoGuardado> guardado = m_store.buscarPorTelefono(contacto.telefono, &r);
+    const std::optional<StoredContact> guardado = m_store.findByPhone(contacto.telefono, &r);
     if (!r.ok())
         return fallo(r);
 
     if (!guardado) {
-        r = m_store.insertar(contacto, m_grupo);
+        r = m_store.insert(valores(contacto), m_grupo);
         if (!r.ok())
             return fallo(r);
         ++contadores.nuevos;
@@ -85,18 +104,18 @@ ImportEngine::Resultado ImportEngine::escribir(int registro, const Contacto &con
         const bool ignorar = m_ignorarUna || m_ignorarTodas;
         if (!iguales && !sobreescribir && !ignorar) {
             // Nothing is written until the user answers; the record is read again then.
-            m_conflicto = {registro, contacto, *guardado};
+            m_conflicto = {registro, contacto, guardado->values};
             return Resultado::Duplicado;
         }
         const QString lista = guardado->grupos_sid.toString();
         if (conGrupo && !listaContiene(lista, m_grupo)) {
-            r = m_store.ponerGrupos(guardado->sid, listaConGrupo(lista, m_grupo));
+            r = m_store.setGroups(guardado->sid, listaConGrupo(lista, m_grupo));
             if (!r.ok())
                 return fallo(r);
             ++contadores.enGrupo;
         }
         if (!iguales && sobreescribir) {
-            r = m_store.sobreescribir(guardado->sid, contacto);
+            r = m_store.overwrite(guardado->sid, valores(contacto));
             if (!r.ok())
                 return fallo(r);
             ++contadores.nuevos;

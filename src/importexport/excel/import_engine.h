@@ -1,8 +1,8 @@
 #pragma once
 
-#include "importexport/excel/contact_store.h"
 #include "importexport/excel/import_record.h"
 #include "importexport/excel/record_sheet.h"
+#include "importexport/store/agenda_store.h"
 
 #include <QString>
 
@@ -31,10 +31,14 @@ struct Contadores {
     bool operator==(const Contadores &) const = default;
 };
 
+// The record against the stored contact: equal when every field but the phone matches. A null
+// stored column decides nothing (it neither matches nor differs).
+bool mismosDatos(const Contacto &registro, const StoredContact &guardado);
+
 struct Conflicto {
     int registro = 0;
     Contacto importado;
-    ContactoGuardado guardado;
+    ContactValues guardado;   // as stored
 };
 
 class ImportEngine final {
@@ -66,7 +70,7 @@ public:
 private:
     Resultado escribir(int registro, const Contacto &contacto);
 
-    ContactStore m_store;
+    AgendaStore m_store;
     const RecordSheet &m_sheet;
     Columnas m_columnas;
     QString m_grupo;

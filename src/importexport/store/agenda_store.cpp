@@ -27,14 +27,44 @@ QVariant column(const db::Row &row, int i)
     return v.toString();
 }
 
+bool pairDiffers(const QVariant &a, const QVariant &b)
+{
+    return a.isValid() && b.isValid() && a.toString() != b.toString();
+}
+
 } // namespace
+
+bool valuesDiffer(const ContactValues &i, const ContactValues &s)
+{
+    return pairDiffers(i.nombre, s.nombre) || pairDiffers(i.nombre_completo, s.nombre_completo)
+        || pairDiffers(i.direccion, s.direccion) || pairDiffers(i.telefono_2, s.telefono_2)
+        || pairDiffers(i.comentario, s.comentario) || pairDiffers(i.f_nacimiento, s.f_nacimiento);
+}
+
+bool listaContiene(const QString &lista, const QString &sid)
+{
+    if (sid.isEmpty())
+        return false;
+    const QStringList parts = lista.split(u',');
+    for (const QString &part : parts)
+        if (part.trimmed() == sid)
+            return true;
+    return false;
+}
+
+QString listaConGrupo(const QString &lista, const QString &sid)
+{
+    if (lista.isEmpty())
+        return sid;
+    return lista + u',' + sid;
+}
 
 std::optional<StoredContact> AgendaStore::findByPhone(const QString &telefono, db::Result *result)
 {
     db::Result r;
     const auto rows = m_conexion.select(
-        QStringLiteral("SELECT sid,nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento "
-                       "FROM Agenda WHERE telefono=?1 ORDER BY sid LIMIT 1"),
+        QStringLiteral("SELECT sid,nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento,"
+                       "grupos_sid FROM Agenda WHERE telefono=?1 ORDER BY sid LIMIT 1"),
         {nonNullText(telefono)}, &r);
     if (result)
         *result = r;
@@ -45,6 +75,7 @@ std::optional<StoredContact> AgendaStore::findByPhone(const QString &telefono, d
     c.sid = row.value(0).toLongLong();
     c.values = {column(row, 1), column(row, 2), column(row, 3), column(row, 4),
                 column(row, 5), column(row, 6), column(row, 7)};
+    c.grupos_sid = column(row, 8);
     return c;
 }
 
@@ -72,13 +103,16 @@ bool AgendaStore::sameContactExists(const ContactValues &v, db::Result *result)
     return r.ok() && found.isValid();
 }
 
-db::Result AgendaStore::insert(const ContactValues &v)
+db::Result AgendaStore::insert(const ContactValues &v, const QVariant &grupos_sid, qint64 *sid)
 {
-    return m_conexion.execute(
-        QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento) "
-                       "VALUES (?1,?2,?3,?4,?5,?6,?7)"),
+    const db::Result r = m_conexion.execute(
+        QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento,"
+                       "grupos_sid) VALUES (?1,?2,?3,?4,?5,?6,?7,?8)"),
         {bound(v.nombre), bound(v.telefono), bound(v.nombre_completo), bound(v.direccion), bound(v.telefono_2),
-         bound(v.comentario), bound(v.f_nacimiento)});
+         bound(v.comentario), bound(v.f_nacimiento), bound(grupos_sid)});
+    if (r.ok() && sid)
+        *sid = m_conexion.lastInsertRowId();
+    return r;
 }
 
 db::Result AgendaStore::overwrite(qint64 sid, const ContactValues &v)
@@ -88,6 +122,44 @@ db::Result AgendaStore::overwrite(qint64 sid, const ContactValues &v)
                        "f_nacimiento=?6 WHERE sid=?7"),
         {bound(v.nombre), bound(v.nombre_completo), bound(v.direccion), bound(v.telefono_2), bound(v.comentario),
          bound(v.f_nacimiento), sid});
+}
+
+db::Result AgendaStore::setGroups(qint64 sid, const QString &grupos_sid)
+{
+    return m_conexion.execute(QStringLiteral("UPDATE Agenda SET grupos_sid=?1 WHERE sid=?2"), {grupos_sid, sid});
+}
+
+QStringList AgendaStore::groupNames(db::Result *result)
+{
+    QStringList names;
+    for (const db::Row &row : m_conexion.select(QStringLiteral("SELECT nombre FROM Grupos ORDER BY sid"), {}, result))
+        names << row.value(0).toString();
+    return names;
+}
+
+bool AgendaStore::groupExists(const QString &nombre, db::Result *result)
+{
+    return m_conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE nombre=?1"), {nombre}, result).toLongLong()
+         > 0;
+}
+
+std::optional<qint64> AgendaStore::createGroup(const QString &nombre, db::Result *result)
+{
+    const db::Result r = m_conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {nombre});
+    if (result)
+        *result = r;
+    if (!r.ok())
+        return std::nullopt;
+    return m_conexion.lastInsertRowId();
+}
+
+std::optional<qint64> AgendaStore::groupSid(const QString &nombre, db::Result *result)
+{
+    const QVariant sid =
+        m_conexion.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre=?1 ORDER BY sid LIMIT 1"), {nombre}, result);
+    if (!sid.isValid() || sid.isNull())
+        return std::nullopt;
+    return sid.toLongLong();
 }
 
 } // namespace importexport

@@ -3,13 +3,15 @@
 #include "platform/db/connection.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <optional>
 
-// The contact table `Agenda` as the importers read and write it: look-ups by the stored phone and
-// by all six text fields, insertions and overwrites, every value bound. A value given as an
-// invalid QVariant is written as Null; texts are written as they are, the empty text included.
+// The contact table `Agenda` and the group table `Grupos` as the importers and exporters read and
+// write them: look-ups by the stored phone and by all six text fields, insertions, overwrites and
+// group lists, every value bound. A value given as an invalid QVariant is written as Null; texts
+// are written as they are, the empty text included.
 namespace importexport {
 
 // The columns an importer writes. An invalid QVariant leaves the column Null.
@@ -26,10 +28,20 @@ struct ContactValues {
 struct StoredContact {
     qint64 sid = 0;
     ContactValues values;    // as stored: an invalid QVariant where the column is Null
+    QVariant grupos_sid;     // the comma-separated group sids, invalid when Null
 };
 
 // A text that is never bound as Null (Qt's null QString would be).
 QString nonNullText(const QString &text);
+
+// True when some field but the phone holds values on both sides that differ; a Null (invalid)
+// value on either side decides nothing.
+bool valuesDiffer(const ContactValues &imported, const ContactValues &stored);
+
+// Whether group `sid` is a whole element of a contact's comma-separated group list.
+bool listaContiene(const QString &lista, const QString &sid);
+// The list with `sid` added at its end (the list alone when it was empty).
+QString listaConGrupo(const QString &lista, const QString &sid);
 
 class AgendaStore final {
 public:
@@ -41,9 +53,19 @@ public:
     // A contact equal in all six text fields (the database's own comparison; Null matches nothing).
     bool sameContactExists(const ContactValues &values, db::Result *result = nullptr);
 
-    db::Result insert(const ContactValues &values);
-    // Rewrites every column but the phone.
+    // `grupos_sid` is written as given (invalid: Null, texts as texts); `sid` receives the new contact's key.
+    db::Result insert(const ContactValues &values, const QVariant &grupos_sid = {}, qint64 *sid = nullptr);
+    // Rewrites every column but the phone and the groups.
     db::Result overwrite(qint64 sid, const ContactValues &values);
+    db::Result setGroups(qint64 sid, const QString &grupos_sid);
+
+    // Group names in the order the table keeps them.
+    QStringList groupNames(db::Result *result = nullptr);
+    bool groupExists(const QString &nombre, db::Result *result = nullptr);
+    std::optional<qint64> createGroup(const QString &nombre, db::Result *result = nullptr);
+    std::optional<qint64> groupSid(const QString &nombre, db::Result *result = nullptr);
+
+    db::Connection &conexion() { return m_conexion; }
 
 private:
     db::Connection &m_conexion;

@@ -97,6 +97,19 @@ void Sheet::setTyped(int row, int column, const QString &text)
         cell.style.numberFormat = QStringLiteral("0");
 }
 
+void Sheet::setTextRow(int row, int column, const QStringList &texts)
+{
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        setText(row, column + int(i), texts.at(i));
+}
+
+void Sheet::setTypedRow(int row, int column, const QStringList &texts)
+{
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        if (!texts.at(i).isEmpty())
+            setTyped(row, column + int(i), texts.at(i));
+}
+
 void Sheet::setDate(int row, int column, const QDate &date, const QString &format)
 {
     Cell &cell = at(row, column);

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <variant>
@@ -86,6 +87,11 @@ public:
     // A date as Excel keeps one: its day count, shown through the number format. An invalid date
     // leaves the cell empty.
     void setDate(int row, int column, const QDate &date, const QString &format = QStringLiteral("dd/mm/yyyy"));
+    // One text per cell from `column` on, as plain text: a header row.
+    void setTextRow(int row, int column, const QStringList &texts);
+    // One text per cell from `column` on, each typed in (setTyped); an empty text leaves its cell
+    // untouched, so a record's missing fields stay empty cells.
+    void setTypedRow(int row, int column, const QStringList &texts);
     void clearValue(int row, int column);
 
     // The cell's look; the cell is created (empty) when missing.

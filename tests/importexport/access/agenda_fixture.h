@@ -1,23 +1,12 @@
 #pragma once
 
-#include "platform/db/connection.h"
-#include "startup/database/schema.h"
-#include "support/temp_home.h"
+#include "support/fresh_database.h"
 
 #include <QString>
 #include <QStringList>
 
 // A program folder with a fresh client database.
-struct AgendaFixture {
-    testing::TempHome home;
-    db::Connection conexion;
-
-    AgendaFixture()
-    {
-        conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(conexion);
-    }
-
+struct AgendaFixture : testing::FreshDatabase {
     int contactCount()
     {
         return conexion.scalar(QStringLiteral("SELECT count(*) FROM Agenda")).toInt();

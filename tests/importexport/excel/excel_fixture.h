@@ -1,11 +1,9 @@
 #pragma once
 
 #include "importexport/excel/record_sheet.h"
-#include "platform/db/connection.h"
 #include "platform/xlsx/read_book.h"
 #include "platform/xlsx/workbook_writer.h"
-#include "startup/database/schema.h"
-#include "support/temp_home.h"
+#include "support/fresh_database.h"
 
 #include <QStringList>
 #include <QTest>
@@ -16,15 +14,8 @@
 // own writer and read back the way the import reads them.
 namespace exceltest {
 
-class Database final {
+class Database final : public testing::FreshDatabase {
 public:
-    Database()
-    {
-        QVERIFY(home.isValid());
-        QVERIFY(conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing).ok());
-        QVERIFY(startup::createSchema(conexion).ok());
-    }
-
     qint64 addContact(const QVariantList &values)
     {
         const db::Result r = conexion.execute(
@@ -53,9 +44,6 @@ public:
         return conexion.scalar(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM Agenda WHERE telefono=?1"),
                                {telefono});
     }
-
-    testing::TempHome home;
-    db::Connection conexion;
 };
 
 // Rows of text from row `firstRow`, column A on; an empty string leaves the cell empty, a text

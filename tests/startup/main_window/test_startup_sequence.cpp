@@ -1,15 +1,9 @@
 // The whole client started as the program starts it, against the gateway simulator: what a user
 // sees on a first run and on a normal start, and what reaches the gateway and the database.
-#include "app/client.h"
-#include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
-#include "startup/database/opening.h"
-#include "startup/database/schema.h"
 #include "startup/main_window/form1.h"
 #include "startup/main_window/send_panel_view.h"
-#include "support/recording_shell.h"
-#include "support/scripted_prompter.h"
-#include "support/temp_home.h"
+#include "support/client_rig.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,43 +17,16 @@
 
 namespace {
 
-QWidget *openWindow(const char *name)
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String(name) && widget->isVisible()
-            && widget->testAttribute(Qt::WA_DeleteOnClose))
-            return widget;
-    }
-    return nullptr;
-}
+using testing::openWindow;
 
 // One program folder, one simulator, one client.
-struct Run {
-    testing::TempHome home;
-    sim::GatewaySimulator sim;
-    testing::ScriptedPrompter prompter;
-    testing::RecordingShell shell;
-    std::unique_ptr<app::Client> client;
-
-    Run()
-    {
-        sim.start();
-        qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
-    }
-
-    ~Run()
-    {
-        client.reset();
-        sim.stop();
-        qunsetenv("BRISANTA_URL_BASE");
-    }
+struct Run : testing::ClientRig {
 
     // The database as an earlier run left it, with this account row.
     void withAccount(const QString &login, const QString &pass, const QString &saldo)
     {
         db::Connection setup;
-        QVERIFY(setup.open(startup::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing).ok());
-        QVERIFY(startup::createSchema(setup).ok());
+        QVERIFY(openDatabase(setup));
         QVERIFY(setup
                     .execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,version_desktop) "
                                             "VALUES (?1,?2,'3',?3,'GMT +01:00','2.0')"),

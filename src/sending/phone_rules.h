@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// The steps every road that brings phone numbers in is built from. Contacts are found again by the
+// exact text of Agenda.telefono, so each road keeps its own documented order of these steps (the
+// books it filled are matched by it); the steps themselves are written once here.
+namespace sending::phone {
+
+// Removes every occurrence of each character of `caracteres`.
+void quitar(QString &telefono, QStringView caracteres);
+// Drops the leading characters that are any of `caracteres` ("0", or "0" and "+").
+void quitarIniciales(QString &telefono, QStringView caracteres);
+// Puts "34" before a nine-character number whose first character is one of `iniciales`: a
+// Spanish mobile written without its country code.
+void anadirPrefijoMovil(QString &telefono, QStringView iniciales);
+// A non-empty run of the digits 0-9 and nothing else.
+bool soloDigitos(QStringView texto);
+
+// `f_normalizar_telefono`: the stored form of a phone (`telefono_normalizado`) that the contact
+// book and the Excel import share. Removes every "+", "(", ")", "-", ".", blank and ","; puts "34"
+// before a nine-character text that starts with 6 or 7; then drops leading zeros. Nothing else is
+// removed (letters, tabs, non-breaking spaces stay): callers that need digits test the result.
+// Rewrites `telefono` in place and returns the result.
+QString f_normalizar_telefono(QString &telefono);
+
+// The same, for a value the caller keeps.
+inline QString normalizarTelefono(QString telefono)
+{
+    return f_normalizar_telefono(telefono);
+}
+
+} // namespace sending::phone

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/db/connection.h"
+#include "startup/database/schema.h"
+#include "support/temp_home.h"
+
+#include <QTest>
+
+// A temporary program folder holding a freshly created client database: the starting point of
+// every test that reads or writes the book, the history or the settings.
+namespace testing {
+
+class FreshDatabase {
+public:
+    FreshDatabase()
+    {
+        QVERIFY(home.isValid());
+        QVERIFY(conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing).ok());
+        QVERIFY(startup::createSchema(conexion).ok());
+    }
+    FreshDatabase(const FreshDatabase &) = delete;
+    FreshDatabase &operator=(const FreshDatabase &) = delete;
+
+    TempHome home;
+    db::Connection conexion;
+};
+
+} // namespace testing
