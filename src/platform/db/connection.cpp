@@ -85,9 +85,7 @@ Result probe(sqlite3 *db, const QString &path)
 // SQLite hands the collation UTF-8 texts that are not zero-terminated.
 int spanishCollation(void *, int lengthA, const void *a, int lengthB, const void *b)
 {
-    const QString textA = QString::fromUtf8(static_cast<const char *>(a), lengthA);
-    const QString textB = QString::fromUtf8(static_cast<const char *>(b), lengthB);
-    return compareSpanish(textA, textB);
+    return compareSpanishUtf8(static_cast<const char *>(a), lengthA, static_cast<const char *>(b), lengthB);
 }
 
 } // namespace

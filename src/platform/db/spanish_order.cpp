@@ -33,38 +33,121 @@ quint64 primaryWeight(char32_t c)
     return quint64(baseLetter(c)) << 1;
 }
 
-template <typename Key>
-int compareBy(QStringView a, QStringView b, Key key)
+quint64 secondaryWeight(char32_t c)
 {
-    // Walks both texts by code point, so letters outside the Basic Multilingual Plane stay whole.
-    auto next = [](QStringView text, const QChar *&it) -> char32_t {
+    return quint64(QChar::toLower(c));
+}
+
+// Names are almost all Latin letters: their weights are looked up instead of worked out through
+// Unicode tables at every comparison (a sort of a large book makes millions of them).
+constexpr char32_t kTabled = 0x800;
+
+struct Weights {
+    quint64 primary[kTabled];
+    quint64 secondary[kTabled];
+    Weights()
+    {
+        for (char32_t c = 0; c < kTabled; ++c) {
+            primary[c] = primaryWeight(c);
+            secondary[c] = secondaryWeight(c);
+        }
+    }
+};
+
+const Weights &weights()
+{
+    static const Weights table;
+    return table;
+}
+
+// Code points of a UTF-16 text, surrogate pairs kept whole.
+struct Utf16Reader {
+    const QChar *it;
+    const QChar *end;
+    bool done() const { return it == end; }
+    char32_t next()
+    {
         const QChar first = *it++;
-        if (first.isHighSurrogate() && it != text.end() && it->isLowSurrogate())
+        if (first.isHighSurrogate() && it != end && it->isLowSurrogate())
             return QChar::surrogateToUcs4(first, *it++);
         return first.unicode();
-    };
-    const QChar *pa = a.begin();
-    const QChar *pb = b.begin();
-    while (pa != a.end() && pb != b.end()) {
-        const auto ka = key(next(a, pa));
-        const auto kb = key(next(b, pb));
+    }
+};
+
+// Code points of a UTF-8 text as SQLite hands it over; a malformed byte reads as U+FFFD.
+struct Utf8Reader {
+    const unsigned char *it;
+    const unsigned char *end;
+    bool done() const { return it == end; }
+    char32_t next()
+    {
+        const unsigned char lead = *it++;
+        if (lead < 0x80)
+            return lead;
+        int extra = 0;
+        char32_t c = 0;
+        if ((lead & 0xE0) == 0xC0) {
+            extra = 1;
+            c = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            extra = 2;
+            c = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            extra = 3;
+            c = lead & 0x07;
+        } else {
+            return 0xFFFD;
+        }
+        if (end - it < extra)
+            return 0xFFFD;
+        for (int i = 0; i < extra; ++i) {
+            if ((it[i] & 0xC0) != 0x80)
+                return 0xFFFD;
+            c = (c << 6) | (it[i] & 0x3F);
+        }
+        it += extra;
+        return c;
+    }
+};
+
+template <typename Reader>
+int compareBy(Reader a, Reader b, const quint64 *table, quint64 (*weigh)(char32_t))
+{
+    const auto key = [table, weigh](char32_t c) { return c < kTabled ? table[c] : weigh(c); };
+    while (!a.done() && !b.done()) {
+        const quint64 ka = key(a.next());
+        const quint64 kb = key(b.next());
         if (ka != kb)
             return ka < kb ? -1 : 1;
     }
-    if (pa == a.end() && pb == b.end())
+    if (a.done() && b.done())
         return 0;
-    return pa == a.end() ? -1 : 1;
+    return a.done() ? -1 : 1;
+}
+
+template <typename Reader>
+int compareTexts(Reader a, Reader b)
+{
+    const Weights &w = weights();
+    if (const int primary = compareBy(a, b, w.primary, primaryWeight))
+        return primary;
+    // Same letters: the unaccented form first. Case alone makes no difference, as the old
+    // database saw it; queries break such ties by `sid`.
+    return compareBy(a, b, w.secondary, secondaryWeight);
 }
 
 } // namespace
 
 int compareSpanish(QStringView a, QStringView b)
 {
-    if (const int primary = compareBy(a, b, primaryWeight))
-        return primary;
-    // Same letters: the unaccented form first. Case alone makes no difference, as the old
-    // database saw it; queries break such ties by `sid`.
-    return compareBy(a, b, [](char32_t c) { return quint64(QChar::toLower(c)); });
+    return compareTexts(Utf16Reader{a.begin(), a.end()}, Utf16Reader{b.begin(), b.end()});
+}
+
+int compareSpanishUtf8(const char *a, qsizetype lengthA, const char *b, qsizetype lengthB)
+{
+    const auto *pa = reinterpret_cast<const unsigned char *>(a);
+    const auto *pb = reinterpret_cast<const unsigned char *>(b);
+    return compareTexts(Utf8Reader{pa, pa + lengthA}, Utf8Reader{pb, pb + lengthB});
 }
 
 } // namespace db

@@ -14,5 +14,7 @@ inline constexpr char kSpanishCollation[] = "ESPANOL";
 
 // Negative, zero or positive, as a < b, a == b, a > b.
 int compareSpanish(QStringView a, QStringView b);
+// The same order on UTF-8 texts, as the database hands them to a collation.
+int compareSpanishUtf8(const char *a, qsizetype lengthA, const char *b, qsizetype lengthB);
 
 } // namespace db

@@ -31,6 +31,8 @@ private Q_SLOTS:
         QTest::newRow("ü as u") << QStringLiteral("Agüero") << QStringLiteral("Aguilar");
         QTest::newRow("empty first") << QString() << QStringLiteral("A");
         QTest::newRow("quote kept") << QStringLiteral("O'Donnell") << QStringLiteral("Ortega");
+        QTest::newRow("beyond the looked-up letters") << QStringLiteral("Ωmega") << QStringLiteral("Ꭰ");
+        QTest::newRow("outside the basic plane") << QStringLiteral("Ana") << QStringLiteral("Ana 😀");
     }
 
     void compares()
@@ -40,6 +42,22 @@ private Q_SLOTS:
         QVERIFY(db::compareSpanish(first, second) < 0);
         QVERIFY(db::compareSpanish(second, first) > 0);
         QCOMPARE(db::compareSpanish(first, first), 0);
+        // The database's UTF-8 road gives the same answers.
+        const QByteArray a = first.toUtf8();
+        const QByteArray b = second.toUtf8();
+        QVERIFY(db::compareSpanishUtf8(a.constData(), a.size(), b.constData(), b.size()) < 0);
+        QVERIFY(db::compareSpanishUtf8(b.constData(), b.size(), a.constData(), a.size()) > 0);
+        QCOMPARE(db::compareSpanishUtf8(a.constData(), a.size(), a.constData(), a.size()), 0);
+    }
+
+    // Malformed bytes from a damaged file never read past the text.
+    void malformedUtf8()
+    {
+        const char cut[] = {'A', char(0xC3)};
+        const char good[] = {'A', 'b'};
+        QVERIFY(db::compareSpanishUtf8(cut, 2, good, 2) != 0);
+        const char lone[] = {char(0x80), char(0xFF)};
+        QCOMPARE(db::compareSpanishUtf8(lone, 2, lone, 2), 0);
     }
 
     // Case alone is no difference (ties are broken by the queries' `sid`); accents are, and the
