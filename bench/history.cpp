@@ -51,33 +51,6 @@ BigHistory &millionSends()
     return h;
 }
 
-// The same history with an index on the send time and a 64 MB page cache: what the count and the
-// bulk-item probes need to stay fast on an encrypted file (each page read is a decryption).
-BigHistory &millionSendsIndexed()
-{
-    static BigHistory h(1000000, 2, 1000);
-    static const bool tuned = [] {
-        h.conexion.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS Historial_f_programada ON Historial (f_programada)"));
-        h.conexion.execute(QStringLiteral("PRAGMA cache_size=-65536"));
-        return true;
-    }();
-    (void)tuned;
-    return h;
-}
-
-// The same history with an index on the key alone as well: what paging deep into the whole
-// history needs to skip rows without reading them.
-BigHistory &millionSendsKeyIndex()
-{
-    static BigHistory h(1000000, 2, 1000);
-    static const bool tuned = [] {
-        h.conexion.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS Historial_sid ON Historial (sid)"));
-        return true;
-    }();
-    (void)tuned;
-    return h;
-}
-
 BigHistory &bigSendsBigBook()
 {
     static BigHistory h(30, 100, 100000);
@@ -97,42 +70,8 @@ void BM_PageModel_MillionSends(benchmark::State &state)
             state.SkipWithError("empty view");
     }
 }
+// The schema's indexes are what the view counts and pages by; every view and a deep page.
 BENCHMARK(BM_PageModel_MillionSends)
-    ->ArgNames({"ver", "page"})
-    ->Args({0, 0})
-    ->Unit(benchmark::kMillisecond);
-
-void BM_PageModel_MillionSends_IndexAndCache(benchmark::State &state)
-{
-    BigHistory &h = millionSendsIndexed();
-    history::ViewOptions o;
-    o.ver = history::VerOpcion(state.range(0));
-    o.pagina = state.range(1);
-    for (auto _ : state) {
-        const history::HistoryPage p = history::f_historial(h.conexion, o, kNow);
-        benchmark::DoNotOptimize(p.nodes.data());
-    }
-}
-BENCHMARK(BM_PageModel_MillionSends_IndexAndCache)
-    ->ArgNames({"ver", "page"})
-    ->Args({0, 0})
-    ->Args({0, 20000})
-    ->Args({1, 0})
-    ->Args({2, 0})
-    ->Unit(benchmark::kMillisecond);
-
-void BM_PageModel_MillionSends_KeyIndex(benchmark::State &state)
-{
-    BigHistory &h = millionSendsKeyIndex();
-    history::ViewOptions o;
-    o.ver = history::VerOpcion(state.range(0));
-    o.pagina = state.range(1);
-    for (auto _ : state) {
-        const history::HistoryPage p = history::f_historial(h.conexion, o, kNow);
-        benchmark::DoNotOptimize(p.nodes.data());
-    }
-}
-BENCHMARK(BM_PageModel_MillionSends_KeyIndex)
     ->ArgNames({"ver", "page"})
     ->Args({0, 0})
     ->Args({0, 20000})
