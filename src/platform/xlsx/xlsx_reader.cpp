@@ -20,6 +20,7 @@ namespace xlsx {
 namespace {
 
 constexpr int kMaxRows = 1048576;
+constexpr int kMaxColumns = 16384;
 
 std::optional<QByteArray> readPart(const ZipArchive &zip, const QString &name)
 {
@@ -256,7 +257,7 @@ std::optional<std::pair<int, int>> parseRef(QStringView ref)
         if (letter < u'A' || letter > u'Z')
             return std::nullopt;
         column = column * 26 + (letter - u'A' + 1);
-        if (column > 16384)
+        if (column > kMaxColumns)
             return std::nullopt;
     }
     bool ok = false;
@@ -370,6 +371,9 @@ bool readSheet(const QByteArray &xml, const Context &context, ReadSheet &sheet)
             const int r = a.value(QStringLiteral("r")).toInt();
             row = r > 0 ? r : row + 1;
             column = 0;
+            // Past Excel's last row: a damaged sheet, whose rows must not be counted on from there.
+            if (row > kMaxRows)
+                return false;
         } else if (name == u"c") {
             const auto ref = parseRef(a.value(QStringLiteral("r")));
             if (ref) {
@@ -378,6 +382,9 @@ bool readSheet(const QByteArray &xml, const Context &context, ReadSheet &sheet)
             } else {
                 ++column;
             }
+            // Cells counted on past the last column come only from a damaged sheet.
+            if (column > kMaxColumns)
+                return false;
             ReadCell cell = readCell(reader, context);
             if (row < 1 || column < 1)
                 continue;

@@ -62,6 +62,7 @@ private Q_SLOTS:
     void suffixIsAddedWhenMissing();
     void unreadableFilesAreReported();
     void damagedPackagesAreReportedNotCrashedOn();
+    void positionsPastTheSheetsEndAreRefused();
     void passwordProtectedWorkbooksAreReported();
     void legacyXlsIsRead();
     void firstSheetOnlyAndUsedRange();
@@ -360,6 +361,39 @@ void TestXlsx::damagedPackagesAreReportedNotCrashedOn()
     QCOMPARE(readWorkbook(home.path()).status, ReadBook::Status::NotFound);
     writeFile(home.file(QStringLiteral("vacio.xlsx")), {});
     QCOMPARE(readWorkbook(home.file(QStringLiteral("vacio.xlsx"))).status, ReadBook::Status::Unreadable);
+}
+
+void TestXlsx::positionsPastTheSheetsEndAreRefused()
+{
+    // Row numbers past Excel's last row (here the largest int, with a row after it that counts
+    // on from there) and cells counted past the last column come only from a damaged sheet.
+    testing::TempHome home;
+    Sheet sheet;
+    sheet.setText(1, 1, QStringLiteral("Nombre"));
+    const QString good = home.file(QStringLiteral("bueno.xlsx"));
+    QVERIFY(save(good, {sheet}).ok());
+    const QString rows = home.file(QStringLiteral("filas.xlsx"));
+    const QString columns = home.file(QStringLiteral("columnas.xlsx"));
+    QString why;
+    if (!runPython(QStringLiteral("import sys, zipfile\n"
+                                  "head = b'<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>'\n"
+                                  "tail = b'</sheetData></worksheet>'\n"
+                                  "bodies = [b'<row r=\"2147483647\"><c><v>1</v></c></row><row><c><v>2</v></c></row>',\n"
+                                  "          b'<row r=\"1\">' + b'<c><v>1</v></c>' * 16385 + b'</row>']\n"
+                                  "for out, body in zip(sys.argv[2:], bodies):\n"
+                                  "    with zipfile.ZipFile(out, 'w') as z, zipfile.ZipFile(sys.argv[1]) as g:\n"
+                                  "        for i in g.infolist():\n"
+                                  "            data = g.read(i.filename)\n"
+                                  "            if i.filename.endswith('sheet1.xml'):\n"
+                                  "                data = head + body + tail\n"
+                                  "            z.writestr(i, data)\n"),
+                   {good, rows, columns}, why))
+        QSKIP(qPrintable(why));
+    for (const QString &path : {rows, columns}) {
+        const ReadBook book = readWorkbook(path);
+        QCOMPARE(book.status, ReadBook::Status::Unreadable);
+        QVERIFY(!book.message.isEmpty());
+    }
 }
 
 void TestXlsx::passwordProtectedWorkbooksAreReported()
