@@ -7,6 +7,8 @@
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
 
+#include "platform/ui/list_tree.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -46,14 +48,7 @@ Form7::Form7(db::Connection &conexion, ui::Prompter &prompter, ui::BusyCursor &b
     setObjectName(QStringLiteral("Form7"));
     setWindowTitle(QStringLiteral("Enviar SMS - Agenda"));
 
-    m_treeView1 = new QTreeWidget(this);
-    m_treeView1->setObjectName(QStringLiteral("TreeView1"));
-    m_treeView1->setHeaderHidden(true);
-    m_treeView1->setColumnCount(1);
-    m_treeView1->header()->setStretchLastSection(true);
-    m_treeView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_treeView1->setContextMenuPolicy(Qt::NoContextMenu);
-    m_treeView1->viewport()->installEventFilter(this);
+    m_treeView1 = ui::newListTree(this, "TreeView1", this);
 
     m_pag = new QLabel(QStringLiteral("Página 10000 de 10000"), this);
     m_pag->setObjectName(QStringLiteral("Pag"));
@@ -226,10 +221,9 @@ void Form7::Command2_Click()
 
 bool Form7::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_treeView1->viewport() && event->type() == QEvent::MouseButtonPress) {
-        auto *mouse = static_cast<QMouseEvent *>(event);
-        TreeView1_MouseDown(mouse->button(), mouse->position().toPoint(), mouse->globalPosition().toPoint());
-        return mouse->button() == Qt::RightButton;
+    if (const auto press = ui::pressOn(*m_treeView1, watched, event)) {
+        TreeView1_MouseDown(press->button, press->pos, press->globalPos);
+        return press->button == Qt::RightButton;
     }
     return QWidget::eventFilter(watched, event);
 }

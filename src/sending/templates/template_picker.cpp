@@ -5,6 +5,8 @@
 #include "sending/templates/template_tree.h"
 #include "sending/templates/templates_panel.h"
 
+#include "platform/ui/list_tree.h"
+
 #include <QAction>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -27,15 +29,8 @@ Form11::Form11(TemplateStore &store, ui::Prompter &prompter, QPlainTextEdit *des
     setObjectName(QStringLiteral("Form11"));
     setWindowTitle(QStringLiteral("Enviar SMS - Plantillas"));
 
-    m_treeView1 = new QTreeWidget(this);
-    m_treeView1->setObjectName(QStringLiteral("TreeView1"));
-    m_treeView1->setHeaderHidden(true);
-    m_treeView1->setColumnCount(1);
-    m_treeView1->header()->setStretchLastSection(true);
-    m_treeView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_treeView1->setContextMenuPolicy(Qt::NoContextMenu);
+    m_treeView1 = ui::newListTree(this, "TreeView1", this);
     m_treeView1->setExpandsOnDoubleClick(false);
-    m_treeView1->viewport()->installEventFilter(this);
 
     m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("mnurclick_enviarplantilla"));
@@ -75,10 +70,9 @@ void Form11::f_mostrar_plantillas()
 
 bool Form11::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_treeView1->viewport() && event->type() == QEvent::MouseButtonPress) {
-        auto *mouse = static_cast<QMouseEvent *>(event);
-        TreeView1_MouseDown(mouse->button(), mouse->position().toPoint(), mouse->globalPosition().toPoint());
-        return mouse->button() == Qt::RightButton;
+    if (const auto press = ui::pressOn(*m_treeView1, watched, event)) {
+        TreeView1_MouseDown(press->button, press->pos, press->globalPos);
+        return press->button == Qt::RightButton;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -4,6 +4,8 @@
 #include "sending/templates/template_rules.h"
 #include "sending/templates/template_tree.h"
 
+#include "platform/ui/list_tree.h"
+
 #include <QAction>
 #include <QHeaderView>
 #include <QMenu>
@@ -26,14 +28,7 @@ TemplatesPanel::TemplatesPanel(db::Connection &conexion, ui::Prompter &prompter,
 {
     setObjectName(QStringLiteral("TemplatesPanel"));
 
-    m_treeView1 = new QTreeWidget(this);
-    m_treeView1->setObjectName(QStringLiteral("TreeView1"));
-    m_treeView1->setHeaderHidden(true);
-    m_treeView1->setColumnCount(1);
-    m_treeView1->header()->setStretchLastSection(true);
-    m_treeView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_treeView1->setContextMenuPolicy(Qt::NoContextMenu);
-    m_treeView1->viewport()->installEventFilter(this);
+    m_treeView1 = ui::newListTree(this, "TreeView1", this);
 
     m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("mnurclick_listado_plantillas"));
@@ -75,11 +70,10 @@ bool TemplatesPanel::plantillasVacias() const
 
 bool TemplatesPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_treeView1->viewport() && event->type() == QEvent::MouseButtonPress) {
-        auto *mouse = static_cast<QMouseEvent *>(event);
-        TreeView1_MouseDown(mouse->button(), mouse->position().toPoint(), mouse->globalPosition().toPoint());
+    if (const auto press = ui::pressOn(*m_treeView1, watched, event)) {
+        TreeView1_MouseDown(press->button, press->pos, press->globalPos);
         // The right button is ours alone; the left one still expands and collapses.
-        return mouse->button() == Qt::RightButton;
+        return press->button == Qt::RightButton;
     }
     return QWidget::eventFilter(watched, event);
 }
