@@ -77,8 +77,26 @@ db::Result moveMemberships(db::Connection &conexion, const std::vector<db::Row> 
     return {};
 }
 
+// The type a rebuilt column gets: one of SQLite's own type words, chosen by the affinity rules from
+// the type the file declares. The declared text is someone else's data (a shared file is written by
+// other workstations and programs) and never becomes part of a statement.
+QString tipoFijo(const QString &declarado)
+{
+    const QString tipo = declarado.toUpper();
+    if (tipo.contains(QLatin1String("INT")))
+        return QStringLiteral("INTEGER");
+    if (tipo.contains(QLatin1String("CHAR")) || tipo.contains(QLatin1String("CLOB")) || tipo.contains(QLatin1String("TEXT")))
+        return QStringLiteral("TEXT");
+    if (tipo.contains(QLatin1String("BLOB")) || tipo.trimmed().isEmpty())
+        return QStringLiteral("BLOB");
+    if (tipo.contains(QLatin1String("REAL")) || tipo.contains(QLatin1String("FLOA")) || tipo.contains(QLatin1String("DOUB")))
+        return QStringLiteral("REAL");
+    return QStringLiteral("NUMERIC");
+}
+
 // SQLite here has no DROP COLUMN: the table is rebuilt without it, keeping every row, its key and
-// the counter, so a deleted group's key is still never reused.
+// the counter, so a deleted group's key is still never reused. Each step is one statement of its
+// own: a name that somehow escaped its quotes could still not start a second one.
 db::Result dropMembersColumn(db::Connection &conexion)
 {
     QStringList definitions;
@@ -93,7 +111,7 @@ db::Result dropMembersColumn(db::Connection &conexion)
         else if (name.compare(QLatin1String("nombre"), Qt::CaseInsensitive) == 0)
             definitions << quoted(name) + QStringLiteral(" TEXT COLLATE NOCASE");
         else
-            definitions << quoted(name) + QLatin1Char(' ') + info.value(2).toString();
+            definitions << quoted(name) + QLatin1Char(' ') + tipoFijo(info.value(2).toString());
     }
     if (columns.isEmpty())
         return {db::Status::Error, QStringLiteral("Grupos has no columns")};
@@ -102,12 +120,19 @@ db::Result dropMembersColumn(db::Connection &conexion)
         ? conexion.scalar(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name='Grupos'"))
         : QVariant();
     const QString list = columns.join(QLatin1Char(','));
-    db::Result r = conexion.executeScript(
-        QStringLiteral("CREATE TABLE Grupos_migracion (") + definitions.join(QStringLiteral(", "))
-        + QStringLiteral("); INSERT INTO Grupos_migracion (") + list + QStringLiteral(") SELECT ") + list
-        + QStringLiteral(" FROM Grupos ORDER BY rowid; DROP TABLE Grupos; ALTER TABLE Grupos_migracion RENAME TO Grupos"));
-    if (!r.ok() || !counter.isValid())
-        return r;
+    const QStringList steps = {
+        QStringLiteral("CREATE TABLE Grupos_migracion (") + definitions.join(QStringLiteral(", ")) + QLatin1Char(')'),
+        QStringLiteral("INSERT INTO Grupos_migracion (") + list + QStringLiteral(") SELECT ") + list
+            + QStringLiteral(" FROM Grupos ORDER BY rowid"),
+        QStringLiteral("DROP TABLE Grupos"),
+        QStringLiteral("ALTER TABLE Grupos_migracion RENAME TO Grupos"),
+    };
+    for (const QString &step : steps) {
+        if (const db::Result r = conexion.execute(step); !r.ok())
+            return r;
+    }
+    if (!counter.isValid())
+        return {};
     return conexion.execute(QStringLiteral("UPDATE sqlite_sequence SET seq=max(seq,?1) WHERE name='Grupos'"),
                             {counter.toLongLong()});
 }

@@ -91,6 +91,7 @@ private Q_SLOTS:
     void upgradeAddsMissingColumns();
     void migratesGroups();
     void migrationCleansOldLists();
+    void migrationKeepsColumnTypesOutOfSql();
     void parsesMemberLists_data();
     void parsesMemberLists();
     void apostropheNamesRoundTrip();
@@ -457,6 +458,54 @@ void TestDatabaseOpening::migrationCleansOldLists()
         lists << (row.at(0).isValid() ? row.at(0).toString() : QStringLiteral("<null>"));
     const QString gs = QString::number(g);
     QCOMPARE(lists, QStringList({gs, QStringLiteral("7,8,") + gs, QStringLiteral("<null>"), QStringLiteral("9")}));
+}
+
+// A shared file is written by other workstations and programs: the column types it declares are
+// data, and rebuilding the groups table must never run them.
+void TestDatabaseOpening::migrationKeepsColumnTypesOutOfSql()
+{
+    makeOldGroupsDatabase(local(), true);
+    {
+        db::Connection db;
+        QVERIFY(db.open(local()).ok());
+        QVERIFY(db.execute(QStringLiteral("ALTER TABLE Grupos ADD COLUMN nota \"TEXT); DROP TABLE Agenda; --\"")).ok());
+        QVERIFY(db.execute(QStringLiteral("ALTER TABLE Grupos ADD COLUMN \"peso\"\"; DROP TABLE Usuario; --\" "
+                                          "\"DOUBLE); DELETE FROM Usuario; --\"")).ok());
+        QVERIFY(db.execute(QStringLiteral("ALTER TABLE Grupos ADD COLUMN orden \"INT) ; DELETE FROM Agenda; --\"")).ok());
+        QVERIFY(db.execute(QStringLiteral("ALTER TABLE Grupos ADD COLUMN cosa \"UNSIGNED BIG(INTEGER\"")).ok());
+        QVERIFY(db.execute(QStringLiteral("ALTER TABLE Grupos ADD COLUMN bruto")).ok());
+        QVERIFY(db.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Ana','600000001')")).ok());
+        QVERIFY(db.execute(QStringLiteral("INSERT INTO Grupos (nombre,miembros_sid,nota,\"peso\"\"; DROP TABLE Usuario; --\","
+                                          "orden,cosa,bruto) VALUES ('G','1',?1,?2,?3,?4,?5)"),
+                           {QStringLiteral("nota'); --"), 2.5, 7, 8, QByteArray("\x00\x01", 2)})
+                    .ok());
+    }
+
+    ScriptedPrompter prompter;
+    db::Connection db;
+    QVERIFY(db.open(local()).ok());
+    const startup::MigrationResult r = startup::f_migrar_grupos(db, prompter);
+    QCOMPARE(r.status, startup::MigrationStatus::Migrated);
+    QVERIFY(db.hasTable(QStringLiteral("Agenda")));
+    QVERIFY(db.hasTable(QStringLiteral("Usuario")));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 1);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE nombre='Ana'")).toString(), QStringLiteral("1"));
+    QVERIFY(!db.hasColumn(QStringLiteral("Grupos"), QStringLiteral("miembros_sid")));
+
+    QStringList types;
+    for (const db::Row &info : db.select(QStringLiteral("PRAGMA table_info(Grupos)")))
+        types << info.at(1).toString() + QLatin1Char(' ') + info.at(2).toString();
+    QCOMPARE(types, QStringList({"sid INTEGER", "nombre TEXT", "nota TEXT", "peso\"; DROP TABLE Usuario; -- REAL",
+                                 "orden INTEGER", "cosa INTEGER", "bruto BLOB"}));
+    const db::Row row = db.select(QStringLiteral("SELECT nombre,nota,\"peso\"\"; DROP TABLE Usuario; --\",orden,cosa,"
+                                                 "typeof(bruto) FROM Grupos"))
+                            .at(0);
+    QCOMPARE(row.at(0).toString(), QStringLiteral("G"));
+    QCOMPARE(row.at(1).toString(), QStringLiteral("nota'); --"));
+    QCOMPARE(row.at(2).toDouble(), 2.5);
+    QCOMPARE(row.at(3).toInt(), 7);
+    QCOMPARE(row.at(4).toInt(), 8);
+    QCOMPARE(row.at(5).toString(), QStringLiteral("blob"));
 }
 
 void TestDatabaseOpening::parsesMemberLists_data()
