@@ -55,6 +55,34 @@ struct TableDef {
     }
 };
 
+// libmdb walks a table's pages through its usage map without checking it: a map it could not find
+// (null), one too short for its own header, or one naming pages past the end of the file would
+// send mdb_fetch_row off a null pointer, past the map or out of the process. `pages` is the
+// file's page count.
+bool usageMapReadable(const MdbTableDef &t, quint64 pages)
+{
+    if (!t.usage_map || t.map_sz < 1)
+        return false;
+    const unsigned char *map = t.usage_map;
+    switch (map[0]) {
+    case 0:
+        // Type 0: the first page's number, then one bit per page from there.
+        return t.map_sz >= 5;
+    case 1: {
+        // Type 1: the numbers of the pages that hold the bitmaps.
+        for (size_t at = 1; at + 4 <= t.map_sz; at += 4) {
+            const quint64 page = quint64(map[at]) | quint64(map[at + 1]) << 8 | quint64(map[at + 2]) << 16
+                | quint64(map[at + 3]) << 24;
+            if (page >= pages)
+                return false;
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 struct AccessFile::Handle {
@@ -111,6 +139,17 @@ Result AccessFile::open(const QString &path)
     if (!handle->mdb)
         return {Status::NotAccess, QStringLiteral("libmdb refused the file")};
     mdb_set_bind_size(handle->mdb, kTextBindSize);
+    // The catalog is itself a table (its definition on page 2) that libmdb reads row by row.
+    {
+        MdbCatalogEntry catalog{};
+        catalog.mdb = handle->mdb;
+        catalog.object_type = MDB_TABLE;
+        catalog.table_pg = 2;
+        TableDef def;
+        def.def = mdb_read_table(&catalog);
+        if (!def.def || !usageMapReadable(*def.def, quint64(info.size() / pageSize)))
+            return {Status::Damaged, QStringLiteral("the catalog cannot be read")};
+    }
     if (!mdb_read_catalog(handle->mdb, MDB_TABLE))
         return {Status::Damaged, QStringLiteral("the catalog cannot be read")};
     m_handle = std::move(handle);
@@ -176,6 +215,8 @@ Result AccessFile::readTable(const QString &name, Table &table)
     if (!def.def)
         return {Status::Damaged, QStringLiteral("table %1 cannot be read").arg(name)};
     MdbTableDef *t = def.def;
+    if (!usageMapReadable(*t, quint64(QFileInfo(m_path).size()) / quint64(mdb->fmt->pg_size)))
+        return {Status::Damaged, QStringLiteral("the page map of %1 cannot be read").arg(name)};
     if (!mdb_read_columns(t))
         return {Status::Damaged, QStringLiteral("columns of %1 cannot be read").arg(name)};
     if (t->num_cols > MDB_MAX_COLS)
@@ -241,6 +282,8 @@ Result AccessFile::readTable(const QString &name, Table &table)
             case MDB_DATETIME:
                 // Read the double ourselves: libmdb's own formatting is wrong before day zero.
                 row[c] = accessDateToDateTime(mdb_get_double(const_cast<unsigned char *>(buf), start));
+                if (!row[c].toDateTime().isValid())
+                    return {Status::Damaged, QStringLiteral("a date of %1 is out of range").arg(name)};
                 break;
             case MDB_TEXT:
                 row[c] = size == 0 ? QString(QLatin1String(""))

@@ -10,6 +10,12 @@ namespace mdb {
 QDateTime accessDateToDateTime(double value)
 {
     static const QDate dayZero(1899, 12, 30);
+    // Access keeps dates from the year 100 to 9999; anything else (or not a number at all) is a
+    // damaged value, and converting it to a day count would overflow.
+    constexpr double kFirstDay = -657434.0; // 100-01-01
+    constexpr double kPastLastDay = 2958466.0; // 10000-01-01
+    if (!(value > kFirstDay - 1.0 && value < kPastLastDay))
+        return {};
     // The integer part counts days (negative before day zero); the fraction is always the time of
     // day forward from midnight, whatever the sign of the value.
     const double days = std::trunc(value);

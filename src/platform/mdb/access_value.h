@@ -8,7 +8,8 @@
 namespace mdb {
 
 // An Access date value (days since 1899-12-30, the fraction the time of day, which counts forward
-// also for days before day zero) as a wall-clock time (Qt::UTC, no zone shift).
+// also for days before day zero) as a wall-clock time (Qt::UTC, no zone shift). A value outside
+// Access's years 100-9999, or not a number, gives an invalid QDateTime.
 QDateTime accessDateToDateTime(double value);
 
 // A cell as VB's text conversion writes it: whole numbers without a decimal part or exponent,

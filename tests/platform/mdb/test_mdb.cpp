@@ -3,14 +3,57 @@
 #include "support/temp_home.h"
 
 #include <QFile>
+#include <QSet>
 #include <QTest>
 #include <QTimeZone>
+#include <QtEndian>
+
+#include <cmath>
+#include <limits>
 
 namespace {
 
 QString fixture(const char *name)
 {
     return testing::sharedFixture(QStringLiteral("fixtures/access/") + QLatin1String(name));
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString writeCopy(const testing::TempHome &home, const QString &name, const QByteArray &bytes)
+{
+    QFile file(home.file(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return file.fileName();
+}
+
+// Jet 4 layout: 4096-byte pages; a table definition page (type 2) keeps the page-and-row pointer to
+// its usage map at byte 55.
+constexpr qsizetype kPage = 4096;
+constexpr qsizetype kUsageMapPointer = 55;
+
+// The table definition pages of the file's user tables: every type-2 page past the catalog's own
+// (page 2) that starts a definition rather than continuing one.
+QList<qsizetype> userTableDefinitionPages(const QByteArray &bytes)
+{
+    QList<qsizetype> pages;
+    QSet<qsizetype> continuations;
+    for (qsizetype page = 0; page * kPage < bytes.size(); ++page) {
+        const char *p = bytes.constData() + page * kPage;
+        if (p[0] == 0x02 && p[1] == 0x01)
+            continuations.insert(qsizetype(qFromLittleEndian<quint32>(p + 4)));
+    }
+    for (qsizetype page = 3; page * kPage < bytes.size(); ++page) {
+        const char *p = bytes.constData() + page * kPage;
+        if (p[0] == 0x02 && p[1] == 0x01 && !continuations.contains(page))
+            pages << page;
+    }
+    return pages;
 }
 
 } // namespace
@@ -219,6 +262,66 @@ private Q_SLOTS:
             const mdb::Result r = file.readTable(name, t);
             QVERIFY(r.ok() || r.status == mdb::Status::Damaged || r.status == mdb::Status::NoSuchTable);
         }
+    }
+
+    // A usage-map pointer that leads nowhere leaves libmdb without a map, and reading the table
+    // through it would run off a null pointer. The table (or, for the catalog's own table, the
+    // whole file) is reported as damaged instead.
+    void unreadableUsageMapIsDamage()
+    {
+        testing::TempHome home;
+        const QByteArray good = readAll(fixture("contactos.mdb"));
+        QVERIFY(!good.isEmpty());
+        const QList<qsizetype> pages = userTableDefinitionPages(good);
+        QVERIFY(!pages.isEmpty());
+
+        const quint32 lost = 0x7fffff00u;  // a page far past the end of the file
+        const quint32 emptyRow = 0x000000ffu; // row 255 of page 0: an empty row, so no map at all
+        for (const quint32 pointer : {lost, emptyRow}) {
+            QByteArray bytes = good;
+            for (const qsizetype page : pages)
+                qToLittleEndian<quint32>(pointer, bytes.data() + page * kPage + kUsageMapPointer);
+            mdb::AccessFile file;
+            QVERIFY(file.open(writeCopy(home, QStringLiteral("sin_mapa.mdb"), bytes)).ok());
+            int damaged = 0;
+            for (const QString &name : file.tables()) {
+                mdb::Table t;
+                const mdb::Result r = file.readTable(name, t);
+                QVERIFY2(r.ok() || r.status == mdb::Status::Damaged, qPrintable(name));
+                damaged += r.status == mdb::Status::Damaged ? 1 : 0;
+            }
+            QCOMPARE(damaged, 3);
+        }
+
+        QByteArray catalog = good;
+        qToLittleEndian<quint32>(emptyRow, catalog.data() + 2 * kPage + kUsageMapPointer);
+        mdb::AccessFile file;
+        QCOMPARE(file.open(writeCopy(home, QStringLiteral("sin_catalogo.mdb"), catalog)).status, mdb::Status::Damaged);
+    }
+
+    // A date is a double in the file; one far outside Access's years 100-9999 (or not a number at
+    // all) is damage, not a date to convert.
+    void datesOutsideAccessRangeAreDamage()
+    {
+        for (const double bad : {1e300, -1e300, 3e6, -7e5, std::numeric_limits<double>::quiet_NaN(),
+                                 std::numeric_limits<double>::infinity(), 9.3e18, -9.3e18})
+            QVERIFY2(!mdb::accessDateToDateTime(bad).isValid(), qPrintable(QString::number(bad)));
+        QCOMPARE(mdb::accessDateToDateTime(-657434.0), QDateTime(QDate(100, 1, 1), QTime(0, 0), Qt::UTC));
+        QCOMPARE(mdb::accessDateToDateTime(2958465.5), QDateTime(QDate(9999, 12, 31), QTime(12, 0), Qt::UTC));
+
+        // Row 1's birth date (1975-03-14, also in its copy, row 23) turned into 1e300 in a copy.
+        testing::TempHome home;
+        QByteArray bytes = readAll(fixture("contactos.mdb"));
+        double day = 27467.0;
+        const QByteArray date(reinterpret_cast<const char *>(&day), sizeof day);
+        double far = 1e300;
+        const QByteArray broken(reinterpret_cast<const char *>(&far), sizeof far);
+        QVERIFY(bytes.indexOf(date) > 0);
+        bytes.replace(date, broken);
+        mdb::AccessFile file;
+        QVERIFY(file.open(writeCopy(home, QStringLiteral("fecha_rota.mdb"), bytes)).ok());
+        mdb::Table t;
+        QCOMPARE(file.readTable(QStringLiteral("Clientes"), t).status, mdb::Status::Damaged);
     }
 
     void datesBeforeDayZeroCountTimeForward()
