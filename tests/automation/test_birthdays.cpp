@@ -369,10 +369,73 @@ private Q_SLOTS:
             const PaginaHtml p = analizarPagina(html, QUrl(QStringLiteral("http://h/a/b.php")));
             codificarEnvio(p.formulario, QStringLiteral("sub"), Juego::Windows1252);
         }
-        QString profunda;
-        for (int i = 0; i < 5000; ++i)
-            profunda += QStringLiteral("<div>");
-        analizarPagina(profunda + QStringLiteral("<FORM action=z><input name=q></FORM>"), QUrl(QStringLiteral("http://h/")));
+    }
+
+    // A hostile or broken server decides what the page holds: the page is bounded before it is
+    // parsed, and nothing below walks the tree recursively.
+    void oversizedOrDeepPagesAreNotParsed_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<bool>("valida");
+        const auto repetir = [](const char *trozo, int veces) {
+            QString texto;
+            const QString t = QString::fromLatin1(trozo);
+            texto.reserve(t.size() * veces);
+            for (int i = 0; i < veces; ++i)
+                texto += t;
+            return texto;
+        };
+        const QString form = QStringLiteral("<FORM action=z><input name=q></FORM>");
+        QTest::newRow("200,000 nested divs") << repetir("<div>", 200000) + form << false;
+        QTest::newRow("100,000 nested spans") << repetir("<span>", 100000) + form << false;
+        QTest::newRow("ignored end tags") << repetir("<div><object></div></div>", 20000) + form << false;
+        QTest::newRow("formatting reopened") << repetir("<b id=1><i id=2><u id=3></div>", 5000) + form << false;
+        QTest::newRow("cells inside svg") << QStringLiteral("<table><tr><td><svg>") + repetir("<td>", 20000) + form << false;
+        QTest::newRow("text past the size bound") << QStringLiteral("<HTML><BODY>") + QString(kTamanoMaximoPagina, QLatin1Char('x'))
+                                                   + form << false;
+        QTest::newRow("just under the size bound") << QString(kTamanoMaximoPagina - form.size(), QLatin1Char(' ')) + form << true;
+        QTest::newRow("400 levels") << repetir("<div>", 400) + form << true;
+        QTest::newRow("flat and closed") << repetir("<div><span>a</span><b>b</b></div>", 20000) + form << true;
+        QTest::newRow("unclosed siblings") << QStringLiteral("<select name=s>") + repetir("<option value=1>uno", 3000)
+                                                  + QStringLiteral("</select><ul>") + repetir("<li>x", 3000)
+                                                  + QStringLiteral("</ul><table>") + repetir("<tr><td>a<td>b", 3000)
+                                                  + QStringLiteral("</table>") + repetir("<p>texto", 3000)
+                                                  + repetir("<dl><dt>a<dd>b</dl>", 1000) + form
+                                           << true;
+        QTest::newRow("tags inside scripts and comments") << QStringLiteral("<script>") + repetir("<div>", 20000)
+                                                                 + QStringLiteral("</script><!--") + repetir("<div>", 20000)
+                                                                 + QStringLiteral("--><textarea>") + repetir("<b>", 20000)
+                                                                 + QStringLiteral("</textarea>") + form
+                                                          << true;
+    }
+    void oversizedOrDeepPagesAreNotParsed()
+    {
+        QFETCH(QString, html);
+        QFETCH(bool, valida);
+        const PaginaHtml p = analizarPagina(html, QUrl(QStringLiteral("http://h/")));
+        QCOMPARE(p.valida, valida);
+        QCOMPARE(p.formulario.encontrado, valida);
+        if (valida)
+            QVERIFY(p.formulario.control(QStringLiteral("q")));
+        else
+            QVERIFY(p.textoCuerpo.isEmpty() && p.htmlCuerpo.isEmpty());
+    }
+
+    // Under the bound, a deep page is still walked whole, without recursion: the control at the
+    // bottom, the texts in order, the select's choice.
+    void deepButValidPagesAreWalkedWhole()
+    {
+        QString html = QStringLiteral("<FORM action=z>");
+        for (int i = 0; i < 450; ++i)
+            html += QStringLiteral("<div>") + QString::number(i % 10);
+        html += QStringLiteral("<select name=s><option>a<option selected>b</select><textarea name=t>fin</textarea>");
+        const PaginaHtml p = analizarPagina(html, QUrl(QStringLiteral("http://h/")));
+        QVERIFY(p.valida);
+        QCOMPARE(p.formulario.controles.size(), 2);
+        QCOMPARE(p.formulario.control(QStringLiteral("s"))->valor, QStringLiteral("b"));
+        QCOMPARE(p.formulario.control(QStringLiteral("t"))->valor, QStringLiteral("fin"));
+        // Each element's blank comes after its children: the digits run together, in order.
+        QVERIFY(p.textoCuerpo.startsWith(QStringLiteral("01234567890123456789")));
     }
 
     // --- the database side ------------------------------------------------------------------------
@@ -707,6 +770,38 @@ private Q_SLOTS:
         QVERIFY(rig.esperarPagina());
         QCOMPARE(rig.prompter.messageTexts(), (QStringList{kSinConexion, kSinConexion}));
         QVERIFY(!f.Command1()->isEnabled());
+    }
+
+    void invalidFormAndResultPagesSayWhy()
+    {
+        Rig rig;
+        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        QString profunda;
+        for (int i = 0; i < 100000; ++i)
+            profunda += QStringLiteral("<div>");
+        rig.sim.armCustomReply(sim::Endpoint::FormPage, QStringLiteral("<HTML><BODY>") + profunda
+                                                            + QStringLiteral("<FORM action=x></FORM></BODY></HTML>"));
+        Form20 &f = rig.abrir();
+        QCOMPARE(rig.prompter.count(), 1);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Página no válida"));
+        QVERIFY(rig.prompter.lastCall().text.contains(QStringLiteral("no es válida")));
+        QVERIFY(!f.formularioListo());
+        QVERIFY(!f.Command1()->isEnabled());
+
+        // The next form page is the gateway's own; its result page is not readable.
+        f.Command1_Click();
+        QVERIFY(rig.esperarPagina());
+        QVERIFY(f.formularioListo());
+        sim::Fault fault;
+        fault.kind = sim::FaultKind::CustomBody;
+        fault.body = profunda + QStringLiteral("0|IN_PROGRESS|57");
+        rig.sim.armFault(sim::Endpoint::FormResult, fault);
+        QVERIFY(rig.enviarYEsperar());
+        QCOMPARE(rig.prompter.count(), 2);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Página no válida"));
+        QVERIFY(rig.prompter.lastCall().text.contains(QStringLiteral("cuenta web")));
+        QCOMPARE(rig.filas(QStringLiteral("Historial")), 0);
+        QVERIFY(f.formularioListo());
     }
 
     void counterWrapsPast32000()

@@ -392,6 +392,13 @@ void Form20::atenderFormulario(const PaginaCargada &pagina)
     if (m_contador > kLimiteContador)
         m_contador = 0;
     const PaginaHtml html = analizarPagina(pagina.html, pagina.direccion);
+    if (pagina.respondida && !html.valida) {
+        m_formulario = {};
+        aviso(QStringLiteral("La página del formulario recibida no es válida (demasiado grande o mal formada). Por "
+                             "favor, vuelva a abrir esta ventana más tarde para realizar envíos."),
+              QStringLiteral("Página no válida"));
+        return;
+    }
     if (!pagina.respondida || !formularioUtilizable(html)) {
         m_formulario = {};
         aviso(QStringLiteral("No se ha detectado conexión a Internet. Por favor, compruébelo y vuelva a abrir esta "
@@ -410,7 +417,17 @@ void Form20::atenderFormulario(const PaginaCargada &pagina)
 
 void Form20::atenderResultado(const PaginaCargada &pagina)
 {
-    const QString texto = pagina.respondida ? analizarPagina(pagina.html, pagina.direccion).textoCuerpo : QString();
+    const PaginaHtml html = pagina.respondida ? analizarPagina(pagina.html, pagina.direccion) : PaginaHtml{};
+    if (!html.valida) {
+        // The send went out; what the gateway made of it cannot be read, so nothing is recorded.
+        pedirFormulario();
+        aviso(QStringLiteral("La página de respuesta recibida no es válida (demasiado grande o mal formada): no se puede "
+                             "saber si las felicitaciones se han programado. Compruebe los envíos programados en su "
+                             "cuenta web."),
+              QStringLiteral("Página no válida"));
+        return;
+    }
+    const QString texto = html.textoCuerpo;
     const ResultadoEnvio resultado = interpretarResultado(texto, m_listas.cantidad(), m_listas.telefonos.join(QStringLiteral("||")).isEmpty(),
                                                           m_textoPlantilla.isEmpty());
     QString mensaje = resultado.mensaje;

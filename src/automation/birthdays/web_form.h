@@ -31,13 +31,21 @@ struct FormularioHtml {
     const ControlHtml *control(const QString &nombre) const;
 };
 
+// What a page may be before it is parsed at all: the gateway's form and result pages are a few
+// kilobytes and shallow; anything far beyond that is not a page of the gateway's, and parsing it
+// would hold the window for seconds or minutes.
+inline constexpr qsizetype kTamanoMaximoPagina = 2 * 1024 * 1024; // bytes, as UTF-8
+inline constexpr int kAnidamientoMaximo = 512;                    // elements inside one another
+
 struct PaginaHtml {
+    bool valida = true;      // false: too large or nested too deep; not parsed, nothing else set
     QString textoCuerpo;     // the body's visible text, blanks collapsed and trimmed
     QString htmlCuerpo;      // the body's source between its tags, as the page wrote it
     FormularioHtml formulario; // the page's first form
 };
 
-// Never fails: a page that is not HTML at all parses to a body of text and no form.
+// A page that is not HTML at all parses to a body of text and no form; one past the bounds above
+// comes back not valid.
 PaginaHtml analizarPagina(const QString &html, const QUrl &direccion);
 
 // How the bytes of a submission are written: the page's charset.
