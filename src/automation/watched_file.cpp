@@ -8,6 +8,11 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <map>
+#include <set>
+#include <unordered_map>
+#include <utility>
+
 namespace automation {
 namespace {
 
@@ -23,29 +28,92 @@ bool soloDigitos(const QString &texto)
 // Adds a line's numbers to the first entry of the same message that can take them, else to a new
 // entry at the end. A merged list that runs past the limit is cut at a comma: the entry keeps what
 // precedes it and a new entry of the same message takes the rest, so no number is split or lost.
-void encolar(QList<Entrada> &cola, const QString &lista, const QString &mensaje)
-{
-    for (qsizetype i = 0; i < cola.size(); ++i) {
-        if (cola[i].mensaje != mensaje)
-            continue;
-        const QString junto = cola[i].numeros + QLatin1Char(',') + lista;
-        if (junto.size() <= kLimiteEntrada) {
-            cola[i].numeros = junto;
+//
+// Which entry is first is found without walking the queue: an entry below kEntradaLlena takes any
+// list (whole or cut), one from kEntradaLlena up to the limit only a list short enough to join
+// whole, and a longer one nothing more. The open entries of each message are kept by length class,
+// each class in queue order, so a line costs a look at a hundred classes at most instead of a walk
+// over every entry before it.
+class Cola final {
+public:
+    explicit Cola(QList<Entrada> &entradas) : m_entradas(entradas) {}
+
+    void encolar(const QString &lista, const QString &mensaje)
+    {
+        Abiertas &abiertas = m_abiertas[mensaje];
+        const qsizetype i = primeraQueAdmite(abiertas, lista.size());
+        if (i < 0) {
+            anadir(abiertas, {lista, mensaje});
             return;
         }
-        if (cola[i].numeros.size() >= kEntradaLlena)
-            continue;
+        quitar(abiertas, i);
+        Entrada &entrada = m_entradas[i];
+        const QString junto = entrada.numeros + QLatin1Char(',') + lista;
+        if (junto.size() <= kLimiteEntrada) {
+            entrada.numeros = junto;
+            poner(abiertas, i);
+            return;
+        }
         qsizetype coma = junto.indexOf(QLatin1Char(','), kLimiteEntrada - 1);
         // The last number runs across the limit to the end: cut before it instead. The comma that
         // joined the two lists lies before the limit, so there always is one.
         if (coma < 0)
             coma = junto.lastIndexOf(QLatin1Char(','), kLimiteEntrada - 1);
-        cola[i].numeros = junto.left(coma);
-        cola.append({junto.mid(coma + 1), mensaje});
-        return;
+        entrada.numeros = junto.left(coma);
+        poner(abiertas, i);
+        anadir(abiertas, {junto.mid(coma + 1), mensaje});
     }
-    cola.append({lista, mensaje});
-}
+
+private:
+    struct Abiertas {
+        std::set<qsizetype> cortas;                     // below kEntradaLlena
+        std::map<qsizetype, std::set<qsizetype>> llenas; // by length, kEntradaLlena up to the limit
+    };
+
+    // The first entry in queue order that takes a list of `largo` characters; -1 when none does.
+    qsizetype primeraQueAdmite(const Abiertas &abiertas, qsizetype largo) const
+    {
+        qsizetype mejor = abiertas.cortas.empty() ? -1 : *abiertas.cortas.begin();
+        // Joined whole: the entry, a comma and the list within the limit.
+        const qsizetype mayor = kLimiteEntrada - 1 - largo;
+        for (auto it = abiertas.llenas.cbegin(); it != abiertas.llenas.cend() && it->first <= mayor; ++it) {
+            if (mejor < 0 || *it->second.begin() < mejor)
+                mejor = *it->second.begin();
+        }
+        return mejor;
+    }
+
+    void poner(Abiertas &abiertas, qsizetype i)
+    {
+        const qsizetype n = m_entradas[i].numeros.size();
+        if (n < kEntradaLlena)
+            abiertas.cortas.insert(i);
+        else if (n <= kLimiteEntrada)
+            abiertas.llenas[n].insert(i);
+        // Longer: it takes nothing more and is forgotten here.
+    }
+
+    void quitar(Abiertas &abiertas, qsizetype i)
+    {
+        const qsizetype n = m_entradas[i].numeros.size();
+        if (n < kEntradaLlena)
+            abiertas.cortas.erase(i);
+        else if (const auto clase = abiertas.llenas.find(n); clase != abiertas.llenas.end()) {
+            clase->second.erase(i);
+            if (clase->second.empty())
+                abiertas.llenas.erase(clase);
+        }
+    }
+
+    void anadir(Abiertas &abiertas, Entrada entrada)
+    {
+        m_entradas.append(std::move(entrada));
+        poner(abiertas, m_entradas.size() - 1);
+    }
+
+    QList<Entrada> &m_entradas;
+    std::unordered_map<QString, Abiertas> m_abiertas;
+};
 
 } // namespace
 
@@ -79,6 +147,7 @@ QStringList lineasDelArchivo(const QByteArray &bytes)
 Lectura agruparPorMensaje(const QStringList &lineas, const QString &delimitador)
 {
     Lectura lectura;
+    Cola cola(lectura.entradas);
     // Every number queued per message, compared whole: "3460012345" is not "34600123456".
     QHash<QString, QSet<QString>> enCola;
 
@@ -122,7 +191,7 @@ Lectura agruparPorMensaje(const QStringList &lineas, const QString &delimitador)
         if (lista.isEmpty())
             continue;
         yaEnCola.unite(enLista);
-        encolar(lectura.entradas, lista.join(QLatin1Char(',')), mensaje);
+        cola.encolar(lista.join(QLatin1Char(',')), mensaje);
     }
     return lectura;
 }

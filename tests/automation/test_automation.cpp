@@ -5,6 +5,8 @@
 #include "platform/text/cp1252.h"
 
 #include <QDir>
+#include <QHash>
+#include <QSet>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QtTest>
@@ -39,6 +41,46 @@ class TestAutomation final : public QObject {
         for (const automation::Entrada &e : entradas)
             all.append(e.numeros.split(QLatin1Char(',')));
         return all;
+    }
+
+    // The grouping rule written the plain way, entry by entry from the front of the queue: the
+    // model the reader must agree with, line for line.
+    static QList<automation::Entrada> modelo(const QList<std::pair<QStringList, QString>> &lineas)
+    {
+        QList<automation::Entrada> cola;
+        QHash<QString, QSet<QString>> enCola;
+        for (const auto &[numerosLinea, mensaje] : lineas) {
+            QStringList lista;
+            for (const QString &n : numerosLinea) {
+                if (!enCola[mensaje].contains(n) && !lista.contains(n))
+                    lista << n;
+            }
+            if (lista.isEmpty())
+                continue;
+            for (const QString &n : lista)
+                enCola[mensaje].insert(n);
+            const QString nueva = lista.join(QLatin1Char(','));
+            bool puesta = false;
+            for (qsizetype i = 0; i < cola.size() && !puesta; ++i) {
+                if (cola[i].mensaje != mensaje)
+                    continue;
+                const QString junto = cola[i].numeros + QLatin1Char(',') + nueva;
+                if (junto.size() <= automation::kLimiteEntrada) {
+                    cola[i].numeros = junto;
+                    puesta = true;
+                } else if (cola[i].numeros.size() < automation::kEntradaLlena) {
+                    qsizetype coma = junto.indexOf(QLatin1Char(','), automation::kLimiteEntrada - 1);
+                    if (coma < 0)
+                        coma = junto.lastIndexOf(QLatin1Char(','), automation::kLimiteEntrada - 1);
+                    cola[i].numeros = junto.left(coma);
+                    cola.append({junto.mid(coma + 1), mensaje});
+                    puesta = true;
+                }
+            }
+            if (!puesta)
+                cola.append({nueva, mensaje});
+        }
+        return cola;
     }
 
     // Runs checks until one is not a mere countdown tick.
@@ -116,6 +158,42 @@ private Q_SLOTS:
         QFETCH(QStringList, lineas);
         QFETCH(QStringList, cola);
         QCOMPARE(asText(automation::agruparPorMensaje(lineas, delimitador).entradas), cola);
+    }
+
+    // Many lines, few messages, lists of every length: entries fill, stick near the limit and take
+    // only short lists, get cut, and the queue keeps its order. The reader must group exactly as
+    // the plain rule does.
+    void groupingFollowsTheRuleOnLargeFiles()
+    {
+        quint32 semilla = 20261208;
+        const auto azar = [&semilla](quint32 n) {
+            semilla = semilla * 1664525u + 1013904223u;
+            return (semilla >> 8) % n;
+        };
+        QStringList lineas;
+        QList<std::pair<QStringList, QString>> modeladas;
+        for (int l = 0; l < 6000; ++l) {
+            const QString mensaje = QStringLiteral("Mensaje %1").arg(azar(7));
+            QStringList numerosLinea;
+            const quint32 cuantos = azar(10) == 0 ? 1 + azar(120) : 1 + azar(9);
+            for (quint32 k = 0; k < cuantos; ++k) {
+                // 7 to 14 digits, from a pool small enough to repeat now and then.
+                const quint32 largo = 7 + azar(8);
+                // Not a nine-digit 6...: that one would gain a 34 in front.
+                QString numero = QString::number(azar(2) == 0 ? 7 : 1 + azar(5));
+                while (numero.size() < qsizetype(largo))
+                    numero += QString::number(azar(10));
+                numerosLinea << numero;
+            }
+            lineas << numerosLinea.join(QLatin1Char(',')) + QLatin1Char('#') + mensaje;
+            modeladas.append({numerosLinea, mensaje});
+        }
+        const QList<automation::Entrada> cola = automation::agruparPorMensaje(lineas, QStringLiteral("#")).entradas;
+        const QList<automation::Entrada> esperada = modelo(modeladas);
+        QCOMPARE(cola.size(), esperada.size());
+        QVERIFY(cola.size() > 100);
+        for (qsizetype i = 0; i < cola.size(); ++i)
+            QCOMPARE(asText({cola[i]}), asText({esperada[i]}));
     }
 
     void fullEntryTakesNoMore()
