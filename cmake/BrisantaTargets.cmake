@@ -13,6 +13,17 @@ if(BRISANTA_SANITIZE)
   target_link_options(brisanta_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+# The fuzz build instruments every library for libFuzzer; only the targets of tests/fuzz link its
+# driver.
+if(BRISANTA_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "BRISANTA_FUZZ needs clang (CC=clang CXX=clang++)")
+  endif()
+  target_compile_options(brisanta_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+    -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(brisanta_options INTERFACE -fsanitize=address,undefined)
+endif()
+
 # brisanta_library(name SOURCES ... LINKS ...): a static library of one area.
 function(brisanta_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
@@ -34,4 +45,15 @@ function(brisanta_test name)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;BRISANTA_SHARED=${PROJECT_SOURCE_DIR}/../shared;ASAN_OPTIONS=detect_leaks=0:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+endfunction()
+
+# Every program of a release lands in one folder of the build tree, as it does once installed: the
+# client finds its updater (and any helper program it starts) beside its own executable.
+set(BRISANTA_PROGRAM_DIR "${CMAKE_BINARY_DIR}/bin")
+
+# brisanta_program(target): a program that ships with the client. Built into the shared program
+# folder and installed there by the rules of the top-level CMakeLists.txt.
+function(brisanta_program target)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${BRISANTA_PROGRAM_DIR}")
+  set_property(GLOBAL APPEND PROPERTY BRISANTA_PROGRAMS ${target})
 endfunction()

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package the client, the updater, the simulator, the tests and the
-# benchmarks need, and only those that are missing.
+# benchmarks and the fuzz targets need, and only those that are missing.
 set -euo pipefail
 
 packages=(
@@ -11,6 +11,8 @@ packages=(
   mdbtools-dev libglib2.0-dev
   libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
   libgumbo-dev
+  libsodium-dev
+  clang libclang-rt-dev
   libbenchmark-dev
   xvfb xauth
   python3 python3-openpyxl

@@ -10,7 +10,7 @@ cmake --build "$build" -j "$(nproc)"
 
 home="${BRISANTA_HOME:-$HOME/.local/share/brisanta-demo}"
 mkdir -p "$home"
-cp -n "$build/src/app/Virizu.skn" "$home/" 2>/dev/null || true
+cp -n "$build/bin/Virizu.skn" "$home/" 2>/dev/null || true
 
 fifo_dir=$(mktemp -d)
 trap 'kill "$sim_pid" 2>/dev/null || true; rm -rf "$fifo_dir"' EXIT
@@ -26,4 +26,4 @@ echo "Simulador de la pasarela en $url (cuenta de demostración: demo / demo)"
 
 launcher=()
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then launcher=(xvfb-run -a); fi
-BRISANTA_URL_BASE="$url" BRISANTA_HOME="$home" "${launcher[@]}" "$build/src/app/Brisanta"
+BRISANTA_URL_BASE="$url" BRISANTA_HOME="$home" "${launcher[@]}" "$build/bin/Brisanta"

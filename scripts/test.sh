@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with sanitizers and runs every test headless.
+# Installs what is missing, builds with sanitizers and runs every test headless, then every fuzz
+# target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -8,3 +9,4 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRISANTA_SANITIZE=ON 
 cmake --build "$build" -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+bash scripts/fuzz.sh

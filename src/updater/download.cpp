@@ -66,6 +66,7 @@ void Download::start(const QString &url, const QString &filePath)
         return;
     m_running = true;
     m_cancelled = false;
+    m_tooLarge = false;
     m_received = 0;
     m_written = 0;
     m_expected = -1;
@@ -95,6 +96,13 @@ void Download::start(const QString &url, const QString &filePath)
         m_received = received;
         if (total > 0 && isSuccess(statusCode()))
             m_expected = total;
+        // An error page is not kept, so only a successful answer's size counts.
+        const qint64 announced = isSuccess(statusCode()) ? total : -1;
+        if (std::max(m_written, announced) > m_sizeLimit && !m_tooLarge && m_reply) {
+            m_tooLarge = true;
+            m_reply->abort();
+            return;
+        }
         reportProgress();
     });
     m_beat.start();
@@ -125,8 +133,13 @@ void Download::onReadyRead()
 {
     const QByteArray chunk = m_reply->readAll();
     // An error page is not the program: only a successful answer's body reaches the file.
-    if (!isSuccess(statusCode()) || !m_fileError.isEmpty())
+    if (!isSuccess(statusCode()) || !m_fileError.isEmpty() || m_tooLarge)
         return;
+    if (m_written + chunk.size() > m_sizeLimit) {
+        m_tooLarge = true;
+        m_reply->abort();
+        return;
+    }
     if (m_file.write(chunk) != chunk.size()) {
         m_fileError = m_file.errorString();
         m_reply->abort();
@@ -176,6 +189,10 @@ DownloadResult Download::judge()
     }
     if (m_cancelled)
         return {false, QStringLiteral("La descarga se ha cancelado.")};
+    if (m_tooLarge)
+        return {true, QStringLiteral("El archivo que ofrece el servidor supera el tamaño máximo de %1 bytes; no se "
+                                     "ha descargado.")
+                          .arg(m_sizeLimit)};
     if (status != 0 && !isSuccess(status))
         return {true, QStringLiteral("El servidor ha respondido con el error HTTP %1. No se ha descargado el "
                                      "archivo.")
@@ -198,7 +215,7 @@ DownloadResult Download::judge()
     QFile written(m_file.fileName());
     if (!written.open(QIODevice::ReadOnly) || written.size() != m_written)
         return {true, QStringLiteral("No se puede comprobar el archivo descargado %1.").arg(m_file.fileName())};
-    if (!isProgramImage(written.read(kImageHead)))
+    if (m_programExpected && !isProgramImage(written.read(kImageHead)))
         return {true, QStringLiteral("El archivo descargado no es un programa. El servidor de descargas no lo "
                                      "ha ofrecido correctamente; inténtelo de nuevo más tarde.")};
     return {false, DownloadResult::okStatus()};

@@ -43,6 +43,8 @@ class Download final : public QObject {
 
 public:
     static constexpr std::chrono::milliseconds defaultTimeout{60000};
+    // Far above any client executable, far below what would fill a disk.
+    static constexpr qint64 defaultSizeLimit = qint64(512) * 1024 * 1024;
 
     explicit Download(QNetworkAccessManager &network, QObject *parent = nullptr);
     ~Download() override;
@@ -52,6 +54,11 @@ public:
     // Progress is also reported on this beat while nothing arrives, so the elapsed time moves and
     // a cancel request is seen during a stall.
     void setProgressInterval(std::chrono::milliseconds interval);
+    // A body longer than this is given up as soon as it is announced or received.
+    void setSizeLimit(qint64 bytes) { m_sizeLimit = bytes; }
+    // Whether the file must be an executable image of this platform (the client), or may hold any
+    // bytes (its signature).
+    void setProgramExpected(bool expected) { m_programExpected = expected; }
 
     // Starts a transfer; finished() follows in every case, never from inside this call.
     // Ignored while a transfer runs.
@@ -79,6 +86,9 @@ private:
 
     QNetworkAccessManager &m_network;
     std::chrono::milliseconds m_timeout = defaultTimeout;
+    qint64 m_sizeLimit = defaultSizeLimit;
+    bool m_programExpected = true;
+    bool m_tooLarge = false;
     QPointer<QNetworkReply> m_reply;
     QFile m_file;
     QString m_fileError;

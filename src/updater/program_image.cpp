@@ -9,7 +9,7 @@ bool isProgramImage(const QByteArray &head)
 #ifdef Q_OS_WIN
     return head.startsWith("MZ");
 #else
-    return head.startsWith("\x7f" "ELF") || head.startsWith("#!");
+    return head.startsWith("\x7f" "ELF");
 #endif
 }
 

@@ -7,6 +7,22 @@
 #include <system_error>
 
 namespace updater {
+namespace {
+
+std::filesystem::path fsPath(const QString &path)
+{
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+// rename() replaces an existing file atomically; QFile::rename would refuse it instead.
+QString atomicRename(const QString &from, const QString &to)
+{
+    std::error_code error;
+    std::filesystem::rename(fsPath(from), fsPath(to), error);
+    return error ? QString::fromLocal8Bit(error.message()) : QString();
+}
+
+} // namespace
 
 ReplaceResult replaceExecutable(const QString &temporaryFile, const QString &target)
 {
@@ -29,12 +45,46 @@ ReplaceResult replaceExecutable(const QString &temporaryFile, const QString &tar
     if (!QFile::setPermissions(temporaryFile, permissions))
         return refused(QStringLiteral("no se puede marcar el archivo descargado como programa"));
 
-    // rename() replaces an existing file atomically; QFile::rename would refuse it instead.
+    const QString error = atomicRename(temporaryFile, target);
+    if (!error.isEmpty())
+        return refused(error);
+    return {true, {}};
+}
+
+QString previousPath(const QString &target)
+{
+    return target + QStringLiteral(".old");
+}
+
+bool keepPrevious(const QString &target)
+{
+    const QFileInfo installed(target);
+    if (!installed.isFile() || installed.isSymLink())
+        return false;
+    const QString previous = previousPath(target);
+    // A copy left by an interrupted update is older than what is installed now.
+    if (QFileInfo::exists(previous) && !QFile::remove(previous))
+        return false;
     std::error_code error;
-    std::filesystem::rename(std::filesystem::path(QFile::encodeName(temporaryFile).toStdString()),
-                            std::filesystem::path(QFile::encodeName(target).toStdString()), error);
-    if (error)
-        return refused(QString::fromLocal8Bit(error.message()));
+    std::filesystem::create_hard_link(fsPath(target), fsPath(previous), error);
+    if (!error)
+        return true;
+    // File systems without hard links get a real copy, runnable like the original.
+    if (!QFile::copy(target, previous))
+        return false;
+    QFile::setPermissions(previous, installed.permissions());
+    return true;
+}
+
+ReplaceResult restorePrevious(const QString &target)
+{
+    const QString previous = previousPath(target);
+    if (!QFileInfo(previous).isFile())
+        return {false, QStringLiteral("No se encuentra la versión anterior del programa (%1).").arg(previous)};
+    const QString error = atomicRename(previous, target);
+    if (!error.isEmpty())
+        return {false, QStringLiteral("No se ha podido volver a poner la versión anterior del programa en %1 (%2).")
+                           .arg(target, error)};
     return {true, {}};
 }
 

@@ -14,4 +14,16 @@ struct ReplaceResult {
 // The new file gets the old one's permissions, and may always be run by its owner.
 ReplaceResult replaceExecutable(const QString &temporaryFile, const QString &target);
 
+// Where the installed client is kept while its successor proves it starts: the target followed by
+// ".old".
+QString previousPath(const QString &target);
+
+// Keeps a copy of the installed client at previousPath() (a second name for the same file where
+// the file system allows it, so nothing is copied); the client itself stays in place. False when
+// there is no installed client file or no copy could be made.
+bool keepPrevious(const QString &target);
+
+// Puts the kept client back in the target's place in one step.
+ReplaceResult restorePrevious(const QString &target);
+
 } // namespace updater

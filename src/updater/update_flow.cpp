@@ -4,37 +4,71 @@
 #include "platform/ui/shell.h"
 #include "updater/client_processes.h"
 #include "updater/replacement.h"
+#include "updater/signature.h"
 #include "updater/update_target.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 namespace updater {
+namespace {
+
+// A signature is 64 bytes; anything much longer is not one.
+constexpr qint64 kSignatureSizeLimit = 4096;
+
+QByteArray readFile(const QString &path, bool *ok)
+{
+    QFile file(path);
+    *ok = file.open(QIODevice::ReadOnly);
+    return *ok ? file.readAll() : QByteArray();
+}
+
+} // namespace
 
 UpdateFlow::UpdateFlow(ui::Prompter &prompter, ui::Shell &shell, QNetworkAccessManager &network, QObject *parent)
-    : QObject(parent), m_prompter(prompter), m_shell(shell), m_download(network)
+    : QObject(parent), m_prompter(prompter), m_shell(shell), m_download(network), m_signatureDownload(network),
+      m_publicKey(releasePublicKey())
 {
+    m_signatureDownload.setProgramExpected(false);
+    m_signatureDownload.setSizeLimit(kSignatureSizeLimit);
     connect(&m_download, &Download::progress, this, &UpdateFlow::onProgress);
     connect(&m_download, &Download::finished, this, &UpdateFlow::onFinished);
+    connect(&m_signatureDownload, &Download::progress, this, &UpdateFlow::onProgress);
+    connect(&m_signatureDownload, &Download::finished, this, &UpdateFlow::onSignatureFinished);
+}
+
+Download &UpdateFlow::activeDownload()
+{
+    return m_signatureDownload.isRunning() ? m_signatureDownload : m_download;
 }
 
 void UpdateFlow::descargar(const QString &url, const QString &target)
 {
     // A second start while one runs would write the same temporary file twice.
-    if (m_download.isRunning())
+    if (isDownloading())
         return;
+    // Without the maker's key nothing downloaded could be told from a forgery: nothing is fetched.
+    if (m_publicKey.isEmpty()) {
+        m_prompter.message(missingKeyMessage(), QStringLiteral("Actualización no disponible"), ui::Icon::Critical,
+                           ui::Buttons::Ok);
+        Q_EMIT attemptFinished(false);
+        return;
+    }
+    m_url = url;
     m_target = target;
     const QString temporary = temporaryPath(target);
-    // A leftover of an earlier attempt; when it cannot go, creating the file fails and says so.
-    if (QFileInfo::exists(temporary))
-        QFile::remove(temporary);
+    // Leftovers of an earlier attempt; when one cannot go, creating the file fails and says so.
+    for (const QString &leftover : {temporary, signatureLocation(temporary)}) {
+        if (QFileInfo::exists(leftover))
+            QFile::remove(leftover);
+    }
     m_download.start(url, temporary);
     Q_EMIT downloadingChanged(true);
 }
 
 void UpdateFlow::cancelar()
 {
-    if (m_download.httpStatus() != QStringLiteral("200")) {
+    if (activeDownload().httpStatus() != QStringLiteral("200")) {
         Q_EMIT endRequested();
         return;
     }
@@ -45,44 +79,117 @@ void UpdateFlow::onProgress(const Progress &progress)
 {
     if (m_cancelarDescarga) {
         m_cancelarDescarga = false;
-        m_download.cancel();
+        activeDownload().cancel();
     }
-    Q_EMIT progressed(progress);
+    // The signature's few bytes would only make the client's figures jump.
+    if (sender() == &m_download)
+        Q_EMIT progressed(progress);
 }
 
 void UpdateFlow::onFinished(const DownloadResult &result)
 {
+    if (result.ok()) {
+        // The client arrived whole; its signature decides whether it is installed.
+        m_signatureDownload.start(signatureLocation(m_url), signatureLocation(temporaryPath(m_target)));
+        return;
+    }
     Q_EMIT downloadingChanged(false);
     if (result.error)
         m_prompter.message(QStringLiteral("Hubo un error"), {}, ui::Icon::Critical, ui::Buttons::Ok);
+    m_prompter.message(result.status, {}, ui::Icon::Information, ui::Buttons::Ok);
+    Q_EMIT attemptFinished(false);
+    if (m_cancelarDescarga)
+        Q_EMIT endRequested();
+}
+
+void UpdateFlow::onSignatureFinished(const DownloadResult &result)
+{
+    Q_EMIT downloadingChanged(false);
     if (!result.ok()) {
-        m_prompter.message(result.status, {}, ui::Icon::Information, ui::Buttons::Ok);
-        Q_EMIT attemptFinished(false);
+        const bool cancelled = !result.error;
+        refuse(cancelled ? result.status
+                         : QStringLiteral("La versión descargada no se ha instalado: no se ha podido obtener su "
+                                          "firma (%1) El programa instalado no se ha modificado.")
+                               .arg(result.status));
         if (m_cancelarDescarga)
             Q_EMIT endRequested();
         return;
     }
+    bool programRead = false;
+    bool signatureRead = false;
+    const QByteArray program = readFile(temporaryPath(m_target), &programRead);
+    const QByteArray signature = readFile(signatureLocation(temporaryPath(m_target)), &signatureRead);
+    if (!programRead || !signatureRead) {
+        refuse(QStringLiteral("No se puede leer la versión descargada en %1. El programa instalado no se ha "
+                              "modificado.")
+                   .arg(temporaryPath(m_target)));
+        return;
+    }
+    const ReleaseCheck check = checkRelease(program, signature, m_publicKey);
+    if (!check.ok) {
+        refuse(check.message);
+        return;
+    }
+    QFile::remove(signatureLocation(temporaryPath(m_target)));
     const bool replaced = replaceClient();
-    // The installed client is started in every case: the new one, or the old one when the swap
-    // failed, so the user is never left without the program that was running.
-    m_shell.startProgram(m_target);
     Q_EMIT attemptFinished(replaced);
     Q_EMIT endRequested();
+}
+
+void UpdateFlow::refuse(const QString &message)
+{
+    // Nothing that failed the checks stays in the program folder, where it could be started by hand.
+    discardDownloads();
+    m_prompter.message(message, QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);
+    Q_EMIT attemptFinished(false);
+}
+
+void UpdateFlow::discardDownloads()
+{
+    QFile::remove(temporaryPath(m_target));
+    QFile::remove(signatureLocation(temporaryPath(m_target)));
 }
 
 bool UpdateFlow::replaceClient()
 {
     endClientProcesses(m_target, m_clientGrace);
+    // The running client is kept until its successor has started.
+    const bool kept = keepPrevious(m_target);
     const ReplaceResult result = replaceExecutable(temporaryPath(m_target), m_target);
-    // Thanks are given only for an update that took place.
     if (!result.ok) {
+        if (kept)
+            QFile::remove(previousPath(m_target));
         m_prompter.message(result.message, QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);
+        // The clients were ended: the one still installed is started again.
+        m_shell.startProgram(m_target);
         return false;
     }
-    m_prompter.message(QStringLiteral("Actualización completada. Muchas gracias por actualizar ") + productWord()
-                           + QStringLiteral(" Desktop"),
-                       QStringLiteral("Actualización completada"), ui::Icon::Information, ui::Buttons::Ok);
-    return true;
+    if (m_shell.startProgram(m_target)) {
+        if (kept)
+            QFile::remove(previousPath(m_target));
+        // Thanks are given only for an update that took place.
+        m_prompter.message(QStringLiteral("Actualización completada. Muchas gracias por actualizar ") + productWord()
+                               + QStringLiteral(" Desktop"),
+                           QStringLiteral("Actualización completada"), ui::Icon::Information, ui::Buttons::Ok);
+        return true;
+    }
+    // The new client does not start on this machine: the previous one goes back and runs again.
+    const QString failed = QStringLiteral("La versión nueva de ") + productWord()
+                           + QStringLiteral(" Desktop no se ha podido iniciar. ");
+    if (!kept) {
+        m_prompter.message(failed + QStringLiteral("No había una versión anterior que volver a poner."),
+                           QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);
+        return false;
+    }
+    const ReplaceResult restored = restorePrevious(m_target);
+    if (!restored.ok) {
+        m_prompter.message(failed + restored.message, QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);
+        return false;
+    }
+    m_shell.startProgram(m_target);
+    m_prompter.message(failed + QStringLiteral("Se ha vuelto a poner la versión anterior, que sigue instalada."),
+                       QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);
+    return false;
 }
 
 } // namespace updater

@@ -2,6 +2,7 @@
 
 #include "updater/download.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -16,8 +17,10 @@ class Shell;
 
 namespace updater {
 
-// What "Descargar" and "Cancelar" do, without the window: the download into the temporary file,
-// the end of the running clients, the swap of the executable and the start of the new client.
+// What "Descargar" and "Cancelar" do, without the window: the download of the new client and of
+// its signature into temporary files, the check that the maker signed it, the end of the running
+// clients, the swap of the executable and the start of the new client, with the previous one put
+// back when the new one does not start.
 class UpdateFlow final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(UpdateFlow)
@@ -27,16 +30,20 @@ public:
                QObject *parent = nullptr);
 
     Download &download() { return m_download; }
+    Download &signatureDownload() { return m_signatureDownload; }
     // How long a running client gets to end by itself before it is forced.
     void setClientGrace(std::chrono::milliseconds grace) { m_clientGrace = grace; }
+    // The key releases are checked against; releasePublicKey() unless replaced (tests sign with
+    // a key of their own).
+    void setPublicKey(const QByteArray &publicKey) { m_publicKey = publicKey; }
 
-    // "Descargar": fetches `url` beside `target` and, when it arrived whole, replaces the client.
-    // Ignored while a download runs.
+    // "Descargar": fetches `url` and its signature beside `target` and, when the maker signed what
+    // arrived, replaces the client. Ignored while a download runs.
     void descargar(const QString &url, const QString &target);
     // "Cancelar": ends the updater when nothing is transferring, else asks the transfer to stop.
     void cancelar();
 
-    bool isDownloading() const { return m_download.isRunning(); }
+    bool isDownloading() const { return m_download.isRunning() || m_signatureDownload.isRunning(); }
     bool cancelPending() const { return m_cancelarDescarga; }
 
 Q_SIGNALS:
@@ -48,14 +55,21 @@ Q_SIGNALS:
     void endRequested();
 
 private:
+    Download &activeDownload();
     void onProgress(const Progress &progress);
     void onFinished(const DownloadResult &result);
+    void onSignatureFinished(const DownloadResult &result);
+    void refuse(const QString &message);
+    void discardDownloads();
     bool replaceClient();
 
     ui::Prompter &m_prompter;
     ui::Shell &m_shell;
     Download m_download;
+    Download m_signatureDownload;
+    QByteArray m_publicKey;
     std::chrono::milliseconds m_clientGrace{3000};
+    QString m_url;
     QString m_target;
     bool m_cancelarDescarga = false;
 };

@@ -4,6 +4,8 @@
 
 #include <QList>
 
+#include <functional>
+
 // A Shell that launches nothing: it keeps what would have been opened or started and answers
 // with whatever the test configured.
 namespace testing {
@@ -21,6 +23,10 @@ public:
 
     void setOpenUrlResult(bool result) { m_openUrlResult = result; }
     void setStartProgramResult(bool result) { m_startResult = result; }
+    // Answers for the next starts, in order; once they are used up the fixed result applies.
+    // Called with each program as it is started, before the answer is given.
+    void setOnStart(std::function<void(const QString &program)> onStart) { m_onStart = std::move(onStart); }
+    void queueStartProgramResults(const QList<bool> &results) { m_queuedStarts += results; }
 
     bool openUrl(const QString &url) override
     {
@@ -31,7 +37,9 @@ public:
     bool startProgram(const QString &program, const QStringList &arguments = {}) override
     {
         m_starts << Start{program, arguments};
-        return m_startResult;
+        if (m_onStart)
+            m_onStart(program);
+        return m_queuedStarts.isEmpty() ? m_startResult : m_queuedStarts.takeFirst();
     }
 
     const QStringList &urls() const { return m_urls; }
@@ -47,6 +55,8 @@ private:
     QList<Start> m_starts;
     bool m_openUrlResult = true;
     bool m_startResult = true;
+    QList<bool> m_queuedStarts;
+    std::function<void(const QString &)> m_onStart;
 };
 
 } // namespace testing

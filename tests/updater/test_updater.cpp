@@ -1,10 +1,12 @@
 #include "gateway-sim/gateway_simulator.h"
+#include "gateway-sim/release_signing.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 #include "updater/client_processes.h"
 #include "updater/progress_text.h"
 #include "updater/replacement.h"
+#include "updater/signature.h"
 #include "updater/update_flow.h"
 #include "updater/update_target.h"
 #include "updater/updater_window.h"
@@ -103,6 +105,8 @@ class TestUpdater final : public QObject {
             QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                               | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
             flow.setClientGrace(std::chrono::milliseconds(2000));
+            // The simulator signs what it serves with the test key; this build may carry no key.
+            flow.setPublicKey(sim::testReleasePublicKey());
         }
         ~Fixture()
         {
@@ -212,6 +216,238 @@ private Q_SLOTS:
         QVERIFY2(!f->prompter.hasUnexpected(), f->prompter.unexpectedReport());
     }
 
+    // Requests for the client itself, not for its signature.
+    int clientRequests() const
+    {
+        int count = 0;
+        for (const sim::LoggedRequest &request : f->sim.requests(sim::Endpoint::Download))
+            count += request.path.endsWith(updater::clientFileName().toUtf8()) ? 1 : 0;
+        return count;
+    }
+
+    void servedScriptIsRefused()
+    {
+        // Signed with the right key all the same: a script is never installed as the client.
+        f->sim.setDownload(updater::clientFileName(), QByteArray("#!/bin/sh\necho hola\n"));
+        for (int i = 0; i < 3; ++i)
+            f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
+        QVERIFY(f->download());
+        QCOMPARE(readAll(f->target), kOldClient);
+        QVERIFY(f->shell.starts().isEmpty());
+        QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("no es un programa")),
+                 qPrintable(f->prompter.lastCall().text));
+        QCOMPARE(ended.count(), 0);
+    }
+
+    void releaseCheck_data()
+    {
+        QTest::addColumn<QByteArray>("program");
+        QTest::addColumn<QByteArray>("signature");
+        QTest::addColumn<QString>("refusal");
+        const QByteArray program = newClientBytes();
+        const QByteArray script("#!/bin/sh\necho hola\n");
+        QByteArray altered = program;
+        altered[altered.size() / 2] = char(altered.at(altered.size() / 2) ^ 1);
+        QTest::newRow("genuine") << program << sim::signWithTestKey(program) << QString();
+        QTest::newRow("one byte changed") << altered << sim::signWithTestKey(program) << QStringLiteral("firma");
+        QTest::newRow("no signature") << program << QByteArray() << QStringLiteral("firma");
+        QTest::newRow("cut signature") << program << sim::signWithTestKey(program).chopped(1) << QStringLiteral("firma");
+        QTest::newRow("signature as text") << program << sim::signWithTestKey(program).toBase64()
+                                           << QStringLiteral("firma");
+        QTest::newRow("signed script") << script << sim::signWithTestKey(script) << QStringLiteral("no es un programa");
+        QTest::newRow("signed page") << QByteArray("<HTML>Mantenimiento</HTML>")
+                                     << sim::signWithTestKey("<HTML>Mantenimiento</HTML>")
+                                     << QStringLiteral("no es un programa");
+    }
+    void releaseCheck()
+    {
+        QFETCH(QByteArray, program);
+        QFETCH(QByteArray, signature);
+        QFETCH(QString, refusal);
+        const updater::ReleaseCheck check = updater::checkRelease(program, signature, sim::testReleasePublicKey());
+        QCOMPARE(check.ok, refusal.isEmpty());
+        QVERIFY2(check.message.contains(refusal), qPrintable(check.message));
+        // Another key never accepts what the test key signed.
+        QByteArray otherKey = sim::testReleasePublicKey();
+        otherKey[0] = char(otherKey.at(0) ^ 0x40);
+        QVERIFY(!updater::checkRelease(program, signature, otherKey).ok);
+        QVERIFY(!updater::checkRelease(program, signature, QByteArray()).ok);
+    }
+
+    void publicKeyFromHex()
+    {
+        const QByteArray key = sim::testReleasePublicKey();
+        QCOMPARE(updater::publicKeyFromHex(QString::fromLatin1(key.toHex())), key);
+        QCOMPARE(updater::publicKeyFromHex(QString::fromLatin1(key.toHex().toUpper())), key);
+        QVERIFY(updater::publicKeyFromHex(QString::fromLatin1(key.toHex().chopped(2))).isEmpty());
+        QVERIFY(updater::publicKeyFromHex(QString::fromLatin1(key.toHex()).replace(0, 1, QLatin1Char('g'))).isEmpty());
+        QVERIFY(updater::publicKeyFromHex(QString()).isEmpty());
+    }
+
+    void unsignedDownloadIsRefused_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("no signature published") << 0;
+        QTest::newRow("signature of another file") << 1;
+        QTest::newRow("signature by another key") << 2;
+        QTest::newRow("signature too long") << 3;
+    }
+    void unsignedDownloadIsRefused()
+    {
+        QFETCH(int, kind);
+        const QString signatureName = updater::signatureLocation(updater::clientFileName());
+        switch (kind) {
+        case 0: f->sim.setSignDownloads(false); break;
+        case 1: f->sim.setDownload(signatureName, sim::signWithTestKey(kOldClient)); break;
+        case 2: f->flow.setPublicKey(QByteArray(32, '\x11')); break;
+        case 3: f->sim.setDownload(signatureName, QByteArray(100000, 'x')); break;
+        }
+        write(f->temporary, "left by an earlier attempt");
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
+        QVERIFY(f->download());
+
+        QCOMPARE(readAll(f->target), kOldClient);
+        QVERIFY(f->shell.starts().isEmpty());
+        QCOMPARE(f->prompter.count(), 1);
+        QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Critical);
+        QVERIFY2(f->prompter.lastCall().text.startsWith(QStringLiteral("La versión descargada no se ha instalado")),
+                 qPrintable(f->prompter.lastCall().text));
+        QVERIFY(f->prompter.lastCall().text.contains(QStringLiteral("firma")));
+        // Nothing unchecked is left in the program folder, and the window stays for another try.
+        QVERIFY(!QFileInfo::exists(f->temporary));
+        QVERIFY(!QFileInfo::exists(updater::signatureLocation(f->temporary)));
+        QCOMPARE(ended.count(), 0);
+        QVERIFY(!f->flow.isDownloading());
+    }
+
+    void keylessBuildNeverInstalls()
+    {
+        testing::ScriptedPrompter prompter;
+        testing::RecordingShell shell;
+        updater::UpdateFlow flow{prompter, shell, f->network};
+        // A build given a key installs; the test build takes its key from the simulator instead.
+        if (!updater::releasePublicKey().isEmpty())
+            flow.setPublicKey(QByteArray());
+        prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy done(&flow, &updater::UpdateFlow::attemptFinished);
+        flow.descargar(updater::downloadUrl(), f->target);
+        QVERIFY(done.count() == 1 || done.wait(kWait));
+        QCOMPARE(done.first().first().toBool(), false);
+        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(f->sim.requestCount(sim::Endpoint::Download), 0);
+        QVERIFY(shell.starts().isEmpty());
+        QCOMPARE(prompter.count(), 1);
+        QCOMPARE(prompter.lastCall().text, updater::missingKeyMessage());
+        QVERIFY(prompter.lastCall().text.contains(QStringLiteral("sin la clave pública")));
+        QVERIFY(!flow.isDownloading());
+    }
+
+    void newClientThatDoesNotStartIsTakenBack()
+    {
+        // The new client's start fails; the previous one, put back, starts.
+        f->shell.queueStartProgramResults({false, true});
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
+        QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
+        f->flow.descargar(updater::downloadUrl(), f->target);
+        QVERIFY(done.wait(kWait));
+
+        QCOMPARE(done.first().first().toBool(), false);
+        QCOMPARE(readAll(f->target), kOldClient);
+        QVERIFY(QFileInfo(f->target).isExecutable());
+        QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
+        QCOMPARE(f->shell.starts().size(), 2);
+        QCOMPARE(f->shell.starts().at(1).program, f->target);
+        QCOMPARE(f->prompter.count(), 1);
+        QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Critical);
+        QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("versión anterior")),
+                 qPrintable(f->prompter.lastCall().text));
+        QCOMPARE(ended.count(), 1);
+    }
+
+    void previousClientIsKeptUntilTheNewOneStarted()
+    {
+        // The moment the new client is started, the previous one is still there to go back to.
+        QByteArray previousAtStart;
+        QByteArray installedAtStart;
+        f->shell.setOnStart([this, &previousAtStart, &installedAtStart](const QString &) {
+            previousAtStart = readAll(updater::previousPath(f->target));
+            installedAtStart = readAll(f->target);
+        });
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QCOMPARE(previousAtStart, kOldClient);
+        QCOMPARE(installedAtStart, newClientBytes());
+        QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
+
+        // Taking it back when nothing was kept fails cleanly.
+        const updater::ReplaceResult none = updater::restorePrevious(f->target);
+        QVERIFY(!none.ok);
+        QVERIFY(none.message.contains(QStringLiteral("versión anterior")));
+        QCOMPARE(readAll(f->target), newClientBytes());
+    }
+
+    void oversizedDownloadIsRefused()
+    {
+        f->flow.download().setSizeLimit(1000);
+        f->prompter.answerMessage(ui::Answer::Ok);
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QCOMPARE(readAll(f->target), kOldClient);
+        QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("tamaño máximo")),
+                 qPrintable(f->prompter.lastCall().text));
+        QCOMPARE(f->sim.requestCount(sim::Endpoint::Download), 1);
+        QVERIFY(f->shell.starts().isEmpty());
+    }
+
+    void releaseSignedWithTheToolIsAccepted()
+    {
+        const QString key = f->home.file(QStringLiteral("release.key"));
+        QProcess keygen;
+        keygen.start(QStringLiteral(BRISANTA_SIGN_RELEASE), {QStringLiteral("keygen"), key});
+        QVERIFY(keygen.waitForFinished(kWait));
+        QCOMPARE(keygen.exitCode(), 0);
+        const QByteArray publicKey = updater::publicKeyFromHex(QString::fromLatin1(keygen.readAllStandardOutput()));
+        QCOMPARE(publicKey.size(), 32);
+        QCOMPARE(QFileInfo(key).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+        // An existing key is never overwritten.
+        QProcess again;
+        again.start(QStringLiteral(BRISANTA_SIGN_RELEASE), {QStringLiteral("keygen"), key});
+        QVERIFY(again.waitForFinished(kWait));
+        QVERIFY(again.exitCode() != 0);
+
+        const QString release = f->home.file(QStringLiteral("publicar/Brisanta"));
+        QDir().mkpath(QFileInfo(release).absolutePath());
+        QVERIFY(write(release, newClientBytes()));
+        QProcess sign;
+        sign.start(QStringLiteral(BRISANTA_SIGN_RELEASE), {QStringLiteral("sign"), key, release});
+        QVERIFY(sign.waitForFinished(kWait));
+        QCOMPARE(sign.exitCode(), 0);
+        const QByteArray signature = readAll(updater::signatureLocation(release));
+        QCOMPARE(signature.size(), 64);
+        QVERIFY(updater::checkRelease(newClientBytes(), signature, publicKey).ok);
+        QVERIFY(!updater::checkRelease(newClientBytes(), signature, sim::testReleasePublicKey()).ok);
+
+        // Served as the maker publishes it, the signed release installs with that key.
+        QProcess pub;
+        pub.start(QStringLiteral(BRISANTA_SIGN_RELEASE), {QStringLiteral("public-key"), key});
+        QVERIFY(pub.waitForFinished(kWait));
+        QCOMPARE(updater::publicKeyFromHex(QString::fromLatin1(pub.readAllStandardOutput())), publicKey);
+        testing::ScriptedPrompter prompter;
+        testing::RecordingShell shell;
+        updater::UpdateFlow flow{prompter, shell, f->network};
+        flow.setPublicKey(publicKey);
+        prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy done(&flow, &updater::UpdateFlow::attemptFinished);
+        f->sim.setDownload(updater::signatureLocation(updater::clientFileName()), signature);
+        flow.descargar(updater::downloadUrl(), f->target);
+        QVERIFY(done.wait(kWait));
+        QCOMPARE(done.first().first().toBool(), true);
+        QCOMPARE(readAll(f->target), newClientBytes());
+    }
+
     void failedDownloadKeepsTheOldClient_data()
     {
         QTest::addColumn<int>("fault");
@@ -264,7 +500,7 @@ private Q_SLOTS:
         QCOMPARE(readAll(f->target), kOldClient);
         QVERIFY(f->download());
         QCOMPARE(readAll(f->target), newClientBytes());
-        QCOMPARE(f->sim.requestCount(sim::Endpoint::Download), 2);
+        QCOMPARE(clientRequests(), 2);
     }
 
     void unwritableFolderKeepsTheOldClient()

@@ -1,6 +1,8 @@
 // The gateway's scripts: each turns one logged request into a reply text and changes the state.
 #include "sim_state.h"
 
+#include "gateway-sim/release_signing.h"
+
 #include "platform/text/cp1252.h"
 #include "platform/text/decimal.h"
 
@@ -481,28 +483,35 @@ Reply formResult(GatewayData &data, const LoggedRequest &request, const Params &
     return html(QStringLiteral("0|IN_PROGRESS|") + QString::number(data.nextId - 1));
 }
 
+// The bytes of a file of the download folder, set explicitly or read from the data folder.
+std::optional<QByteArray> downloadable(const GatewayData &data, const QString &name)
+{
+    if (data.downloads.contains(name))
+        return data.downloads.value(name);
+    if (data.downloadFolder.isEmpty() || name.isEmpty() || name.contains(QLatin1Char('/'))
+        || name == QStringLiteral("..") || name == QStringLiteral("."))
+        return std::nullopt;
+    QFile file(QDir(data.downloadFolder).filePath(name));
+    if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
 Reply download(const GatewayData &data, const QByteArray &path)
 {
     const QByteArray decoded = QByteArray::fromPercentEncoding(path);
     const QString name = text::fromCp1252(decoded.sliced(decoded.lastIndexOf('/') + 1));
-    QByteArray bytes;
-    bool found = false;
-    if (data.downloads.contains(name)) {
-        bytes = data.downloads.value(name);
-        found = true;
-    } else if (!data.downloadFolder.isEmpty() && !name.isEmpty() && !name.contains(QLatin1Char('/'))
-               && name != QStringLiteral("..") && name != QStringLiteral(".")) {
-        QFile file(QDir(data.downloadFolder).filePath(name));
-        if (QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly)) {
-            bytes = file.readAll();
-            found = true;
-        }
+    std::optional<QByteArray> bytes = downloadable(data, name);
+    static const QString signatureSuffix = QStringLiteral(".sig");
+    if (!bytes && data.signDownloads && name.endsWith(signatureSuffix)) {
+        if (const std::optional<QByteArray> signedFile = downloadable(data, name.chopped(signatureSuffix.size())))
+            bytes = signWithTestKey(*signedFile);
     }
-    if (!found)
+    if (!bytes)
         return html(QStringLiteral("<HTML><BODY><H1>Not Found</H1></BODY></HTML>"), 404);
     Reply reply;
     reply.binary = true;
-    reply.bytes = bytes;
+    reply.bytes = *bytes;
     reply.contentType = "application/octet-stream";
     return reply;
 }

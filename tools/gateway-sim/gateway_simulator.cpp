@@ -641,6 +641,12 @@ void GatewaySimulator::setDownloadFolder(const QString &folder)
     d->data.downloadFolder = folder;
 }
 
+void GatewaySimulator::setSignDownloads(bool on)
+{
+    std::lock_guard lock(d->mutex);
+    d->data.signDownloads = on;
+}
+
 // --- journal
 
 QList<LoggedRequest> GatewaySimulator::requests() const

@@ -182,6 +182,9 @@ public:
     void setVersionText(const QString &text);      // whole reply body; default "2.34|2.34"
     void setDownload(const QString &fileName, const QByteArray &bytes);
     void setDownloadFolder(const QString &folder); // files not set explicitly are read from here
+    // Whether "<file>.sig" answers with the file's signature made with the test release key
+    // (release_signing.h) when no file of that name was set; on by default.
+    void setSignDownloads(bool on);
 
     // --- journal ---------------------------------------------------------------------------------
     QList<LoggedRequest> requests() const;

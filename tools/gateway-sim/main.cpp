@@ -1,6 +1,7 @@
 // brisanta-gateway-sim: the gateway simulator as a program, for demos and manual runs.
 // Prints its base URL on the first line of stdout and serves until SIGINT or SIGTERM.
 #include "gateway-sim/gateway_simulator.h"
+#include "gateway-sim/release_signing.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -34,8 +35,15 @@ int main(int argc, char *argv[])
                                         QStringLiteral("folder"));
     const QCommandLineOption versionOption(QStringLiteral("version-text"),
                                            QStringLiteral("Respuesta de desktop_version.php."), QStringLiteral("text"));
-    parser.addOptions({portOption, demoOption, dataOption, versionOption});
+    const QCommandLineOption releaseKeyOption(
+        QStringLiteral("print-release-key"),
+        QStringLiteral("Escribe la clave pública de pruebas con la que se firman las descargas y termina."));
+    parser.addOptions({portOption, demoOption, dataOption, versionOption, releaseKeyOption});
     parser.process(app);
+    if (parser.isSet(releaseKeyOption)) {
+        std::printf("%s\n", sim::testReleasePublicKey().toHex().constData());
+        return 0;
+    }
 
     bool portOk = false;
     const int port = parser.value(portOption).toInt(&portOk);

@@ -1,0 +1,41 @@
+// The cancel reply (`cancelsms.php`) applied to a history holding the send asked about.
+#include "fuzz_support.h"
+
+#include "history/cancellation.h"
+#include "platform/db/connection.h"
+#include "startup/database/schema.h"
+
+#include <cstdlib>
+
+namespace {
+
+db::Connection *database()
+{
+    static db::Connection *connection = [] {
+        auto *made = new db::Connection;
+        const QString path = fuzz::scratchFile(QByteArray(), QStringLiteral("bbdd.mdb"));
+        QFile::remove(path);
+        if (!made->open(path, db::OpenMode::CreateIfMissing).ok() || !startup::createSchema(*made).ok())
+            std::abort();
+        return made;
+    }();
+    return connection;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzz::quietQt();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    db::Connection &conexion = *database();
+    conexion.execute(QStringLiteral("DELETE FROM Historial"));
+    conexion.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, id_web, estado) "
+                                    "VALUES ('34600111222', '2030-01-01 10:00', '1001', '0|0|0')"));
+    (void)history::f_respuesta_cancelar(conexion, fuzz::textOf(data, size), QStringLiteral("1001"));
+    return 0;
+}

@@ -1,0 +1,22 @@
+// The gateway's pages as the reply handlers receive them: charset decoding, HTML reduced to text,
+// the API fields. First line: the Content-Type header; the rest: the body.
+#include "fuzz_support.h"
+
+#include "platform/net/reply_text.h"
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzz::quietQt();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const auto [contentType, body] = fuzz::splitFirstLine(fuzz::bytesOf(data, size));
+    const QString text = net::replyText(body, contentType);
+    (void)net::respuesta_api(text);
+    (void)net::replyOk(text);
+    (void)net::htmlToText(fuzz::textOf(data, size));
+    (void)net::decodeBody(body, contentType);
+    return 0;
+}

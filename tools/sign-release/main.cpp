@@ -1,0 +1,152 @@
+// sign-release: makes the maker's Ed25519 key pair and signs release files for the updater.
+//
+//   sign-release keygen <secret-key-file>     writes a new secret key (64 raw bytes, owner-only) and
+//                                             prints the public key in hexadecimal, the value of
+//                                             -DBRISANTA_UPDATE_PUBLIC_KEY
+//   sign-release public-key <secret-key-file> prints the public key of an existing secret key
+//   sign-release sign <secret-key-file> <file>...
+//                                             writes <file>.sig beside each file: its detached
+//                                             signature, 64 raw bytes
+//
+// Plain C++ and libsodium, so it also builds where the client's libraries are not installed.
+#include <sodium.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+using SecretKey = std::array<unsigned char, crypto_sign_SECRETKEYBYTES>;
+using PublicKey = std::array<unsigned char, crypto_sign_PUBLICKEYBYTES>;
+
+int usage()
+{
+    std::fprintf(stderr, "Uso:\n"
+                         "  sign-release keygen <clave-secreta>\n"
+                         "  sign-release public-key <clave-secreta>\n"
+                         "  sign-release sign <clave-secreta> <archivo>...\n");
+    return 2;
+}
+
+bool readFile(const std::string &path, std::vector<unsigned char> &bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool readSecretKey(const std::string &path, SecretKey &key)
+{
+    std::vector<unsigned char> bytes;
+    if (!readFile(path, bytes) || bytes.size() != key.size()) {
+        std::fprintf(stderr, "%s no contiene una clave secreta de %zu bytes.\n", path.c_str(), key.size());
+        return false;
+    }
+    std::memcpy(key.data(), bytes.data(), key.size());
+    sodium_memzero(bytes.data(), bytes.size());
+    return true;
+}
+
+void printPublicKey(const PublicKey &key)
+{
+    std::array<char, 2 * crypto_sign_PUBLICKEYBYTES + 1> hex{};
+    sodium_bin2hex(hex.data(), hex.size(), key.data(), key.size());
+    std::printf("%s\n", hex.data());
+}
+
+int keygen(const std::string &path)
+{
+    PublicKey publicKey{};
+    SecretKey secretKey{};
+    crypto_sign_keypair(publicKey.data(), secretKey.data());
+    // Never over an existing key, and readable by its owner only.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, S_IRUSR | S_IWUSR);
+    if (fd < 0) {
+        std::fprintf(stderr, "No se puede crear %s (%s).\n", path.c_str(), std::strerror(errno));
+        return 1;
+    }
+    const bool written = ::write(fd, secretKey.data(), secretKey.size()) == ssize_t(secretKey.size());
+    sodium_memzero(secretKey.data(), secretKey.size());
+    if (::close(fd) != 0 || !written) {
+        std::fprintf(stderr, "No se ha podido escribir %s.\n", path.c_str());
+        ::unlink(path.c_str());
+        return 1;
+    }
+    printPublicKey(publicKey);
+    return 0;
+}
+
+int publicKey(const std::string &path)
+{
+    SecretKey secretKey{};
+    if (!readSecretKey(path, secretKey))
+        return 1;
+    PublicKey key{};
+    crypto_sign_ed25519_sk_to_pk(key.data(), secretKey.data());
+    sodium_memzero(secretKey.data(), secretKey.size());
+    printPublicKey(key);
+    return 0;
+}
+
+int sign(const std::string &keyPath, int count, char **files)
+{
+    SecretKey secretKey{};
+    if (!readSecretKey(keyPath, secretKey))
+        return 1;
+    int failures = 0;
+    for (int i = 0; i < count; ++i) {
+        const std::string file = files[i];
+        std::vector<unsigned char> bytes;
+        if (!readFile(file, bytes)) {
+            std::fprintf(stderr, "No se puede leer %s.\n", file.c_str());
+            ++failures;
+            continue;
+        }
+        std::array<unsigned char, crypto_sign_BYTES> signature{};
+        crypto_sign_detached(signature.data(), nullptr, bytes.data(), bytes.size(), secretKey.data());
+        const std::string signaturePath = file + ".sig";
+        std::ofstream out(signaturePath, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char *>(signature.data()), std::streamsize(signature.size()));
+        out.close();
+        if (!out) {
+            std::fprintf(stderr, "No se puede escribir %s.\n", signaturePath.c_str());
+            ++failures;
+            continue;
+        }
+        std::printf("%s\n", signaturePath.c_str());
+    }
+    sodium_memzero(secretKey.data(), secretKey.size());
+    return failures == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (sodium_init() < 0) {
+        std::fprintf(stderr, "No se puede iniciar libsodium.\n");
+        return 1;
+    }
+    if (argc < 3)
+        return usage();
+    const std::string command = argv[1];
+    if (command == "keygen" && argc == 3)
+        return keygen(argv[2]);
+    if (command == "public-key" && argc == 3)
+        return publicKey(argv[2]);
+    if (command == "sign" && argc >= 4)
+        return sign(argv[2], argc - 3, argv + 3);
+    return usage();
+}
