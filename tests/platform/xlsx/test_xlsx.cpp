@@ -6,6 +6,7 @@
 #include "platform/xlsx/biff8_file.h"
 
 #include <QFile>
+#include <QtEndian>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
@@ -63,6 +64,8 @@ private Q_SLOTS:
     void unreadableFilesAreReported();
     void damagedPackagesAreReportedNotCrashedOn();
     void positionsPastTheSheetsEndAreRefused();
+    void workbooksPastTheBoundsAreRefused();
+    void partsDeclaringHugeSizesAreRefused();
     void passwordProtectedWorkbooksAreReported();
     void legacyXlsIsRead();
     void firstSheetOnlyAndUsedRange();
@@ -391,8 +394,94 @@ void TestXlsx::positionsPastTheSheetsEndAreRefused()
         QSKIP(qPrintable(why));
     for (const QString &path : {rows, columns}) {
         const ReadBook book = readWorkbook(path);
-        QCOMPARE(book.status, ReadBook::Status::Unreadable);
-        QVERIFY(!book.message.isEmpty());
+        QCOMPARE(book.status, ReadBook::Status::TooLarge);
+        QVERIFY(book.message.contains(QStringLiteral("límites de Excel")));
+    }
+}
+
+// A small file may declare more than anyone could import: millions of cells (empty or not), a
+// reference past Excel's last column or row, width ranges repeated over every column. Each is
+// refused with the size message, without the time or the memory of what it declares, and a
+// workbook just inside the bounds (its one shared string counts too) is still read.
+void TestXlsx::workbooksPastTheBoundsAreRefused()
+{
+    testing::TempHome home;
+    Sheet sheet;
+    sheet.setText(1, 1, QStringLiteral("Nombre"));
+    const QString good = home.file(QStringLiteral("bueno.xlsx"));
+    QVERIFY(save(good, {sheet}).ok());
+    const QStringList names = {QStringLiteral("celdas.xlsx"), QStringLiteral("columna.xlsx"), QStringLiteral("fila.xlsx"),
+                               QStringLiteral("anchos.xlsx"), QStringLiteral("justo.xlsx")};
+    QStringList paths{good};
+    for (const QString &name : names)
+        paths << home.file(name);
+    QString why;
+    if (!runPython(QStringLiteral("import sys, zipfile\n"
+                                  "head = b'<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">'\n"
+                                  "n = %1\n"
+                                  "full = b'<row>' + b'<c/>' * 10000 + b'</row>'\n"
+                                  "bodies = [b'<sheetData>' + full * (n // 10000) + b'</sheetData>',\n"
+                                  "          b'<sheetData><row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row></sheetData>',\n"
+                                  "          b'<sheetData><row r=\"1\"><c r=\"A1048577\"><v>1</v></c></row></sheetData>',\n"
+                                  "          b'<cols>' + b'<col min=\"1\" max=\"16384\" width=\"9\"/>' * 100000 + b'</cols><sheetData/>',\n"
+                                  "          b'<sheetData><row><c><v>7</v></c>' + b'<c/>' * 9998 + b'</row>' + full * (n // 10000 - 1)\n"
+                                  "          + b'</sheetData>']\n"
+                                  "for out, body in zip(sys.argv[2:], bodies):\n"
+                                  "    with zipfile.ZipFile(out, 'w', zipfile.ZIP_DEFLATED) as z, zipfile.ZipFile(sys.argv[1]) as g:\n"
+                                  "        for i in g.infolist():\n"
+                                  "            data = g.read(i.filename)\n"
+                                  "            if i.filename.endswith('sheet1.xml'):\n"
+                                  "                data = head + body + b'</worksheet>'\n"
+                                  "            z.writestr(i, data, zipfile.ZIP_DEFLATED)\n")
+                       .arg(kMaxCells),
+                   paths, why))
+        QSKIP(qPrintable(why));
+    for (qsizetype i = 1; i + 1 < paths.size(); ++i) {
+        const ReadBook book = readWorkbook(paths[i]);
+        QVERIFY2(book.status == ReadBook::Status::TooLarge, qPrintable(paths[i]));
+        QVERIFY(book.sheets.isEmpty());
+        QVERIFY(book.message.contains(QStringLiteral("demasiado grande")));
+        QVERIFY(book.message.contains(QStringLiteral("3.000.000")));
+    }
+    const ReadBook justo = readWorkbook(paths.constLast());
+    QVERIFY(justo.ok());
+    QCOMPARE(justo.sheets.constFirst().text(1, 1), QStringLiteral("7"));
+    QCOMPARE(justo.sheets.constFirst().lastColumn, 1);
+}
+
+// A zip bomb names its size in the directory: a sheet or a part declaring more than a workbook
+// part could be is refused with the size message, and nothing of that size is ever allocated.
+void TestXlsx::partsDeclaringHugeSizesAreRefused()
+{
+    testing::TempHome home;
+    Sheet sheet;
+    sheet.setText(1, 1, QStringLiteral("Nombre"));
+    const QString good = home.file(QStringLiteral("bueno.xlsx"));
+    QVERIFY(save(good, {sheet}).ok());
+    QFile source(good);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    const QByteArray bytes = source.readAll();
+    for (const auto &[part, declared] : {std::pair{QByteArray("xl/worksheets/sheet1.xml"), quint32(0xFFFFFFF0u)},
+                                         std::pair{QByteArray("xl/sharedStrings.xml"), quint32(200u << 20)}}) {
+        QByteArray patched = bytes;
+        // The central directory entry of the part: its uncompressed size at byte 24.
+        qsizetype at = -1;
+        for (qsizetype from = 0; (from = patched.indexOf("PK\x01\x02", from)) >= 0; ++from) {
+            const quint16 nameLength = qFromLittleEndian<quint16>(patched.constData() + from + 28);
+            if (patched.mid(from + 46, nameLength) == part) {
+                at = from;
+                break;
+            }
+        }
+        QVERIFY2(at >= 0, part.constData());
+        qToLittleEndian<quint32>(declared, patched.data() + at + 24);
+        QFile out(home.file(QStringLiteral("bomba.xlsx")));
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(patched);
+        out.close();
+        const ReadBook book = readWorkbook(out.fileName());
+        QVERIFY2(book.status == ReadBook::Status::TooLarge, part.constData());
+        QVERIFY(book.message.contains(QStringLiteral("demasiado grande")));
     }
 }
 
