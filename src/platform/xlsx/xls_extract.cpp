@@ -1,4 +1,6 @@
-#include "platform/xlsx/xls_reader.h"
+#include "platform/xlsx/xls_extract.h"
+
+#include "platform/xlsx/xls_rows.h"
 
 #include <QDate>
 #include <QTime>
@@ -77,54 +79,56 @@ ReadCell cellOf(const FreeXL_CellValue &value)
 
 } // namespace
 
-ReadBook readXls(const QString &path, ReadScope scope)
+ReadBook::Status extractXls(const QString &path, ReadScope scope, const std::function<void(const QByteArray &)> &write)
 {
     const void *raw = nullptr;
     const int opened = freexl_open(QFile::encodeName(path).constData(), &raw);
     Handle handle(raw);
     if (opened == FREEXL_FILE_NOT_FOUND)
-        return readFailure(ReadBook::Status::NotFound, path);
+        return ReadBook::Status::NotFound;
     if (opened != FREEXL_OK)
-        return readFailure(ReadBook::Status::Unreadable, path);
+        return ReadBook::Status::Unreadable;
 
     unsigned int info = 0;
     if (freexl_get_info(raw, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
-        return readFailure(ReadBook::Status::Protected, path);
+        return ReadBook::Status::Protected;
     unsigned int sheetCount = 0;
     if (freexl_get_info(raw, FREEXL_BIFF_SHEET_COUNT, &sheetCount) != FREEXL_OK)
-        return readFailure(ReadBook::Status::Unreadable, path);
+        return ReadBook::Status::Unreadable;
 
-    ReadBook book;
     if (scope == ReadScope::FirstSheet)
         sheetCount = std::min(sheetCount, 1u);
+    qint64 budget = kMaxCells;
     for (unsigned int index = 0; index < sheetCount && index <= 0xFFFF; ++index) {
         const auto sheetIndex = static_cast<unsigned short>(index);
-        ReadSheet sheet;
         const char *name = nullptr;
+        QString sheetName;
         if (freexl_get_worksheet_name(raw, sheetIndex, &name) == FREEXL_OK && name)
-            sheet.name = QString::fromUtf8(name);
+            sheetName = QString::fromUtf8(name);
         unsigned int rows = 0;
         unsigned short columns = 0;
         if (freexl_select_active_worksheet(raw, sheetIndex) != FREEXL_OK
             || freexl_worksheet_dimensions(raw, &rows, &columns) != FREEXL_OK)
-            return readFailure(ReadBook::Status::Unreadable, path);
+            return ReadBook::Status::Unreadable;
+        // Excel's own limits for these files: 65,536 rows of 256 columns.
+        if (rows > 65536 || columns > 256)
+            return ReadBook::Status::TooLarge;
+        write(xlsrows::sheet(sheetName));
         for (unsigned int r = 0; r < rows; ++r) {
             for (unsigned short c = 0; c < columns; ++c) {
                 FreeXL_CellValue value{};
                 if (freexl_get_cell_value(raw, r, c, &value) != FREEXL_OK)
                     continue;
-                ReadCell cell = cellOf(value);
+                const ReadCell cell = cellOf(value);
                 if (cell.kind == ReadCell::Kind::Empty)
                     continue;
-                const int row = int(r) + 1;
-                const int column = int(c) + 1;
-                sheet.noteUsed(row, column);
-                sheet.cells.insert({row, column}, std::move(cell));
+                if (--budget < 0)
+                    return ReadBook::Status::TooLarge;
+                write(xlsrows::cell(int(r) + 1, int(c) + 1, cell));
             }
         }
-        book.sheets.append(std::move(sheet));
     }
-    return book;
+    return ReadBook::Status::Ok;
 }
 
 } // namespace xlsx

@@ -2,6 +2,8 @@
 #include "platform/xlsx/read_book.h"
 #include "platform/xlsx/sheet.h"
 #include "platform/xlsx/workbook_writer.h"
+#include "platform/xlsx/xls_reader.h"
+#include "platform/xlsx/xls_rows.h"
 #include "support/temp_home.h"
 #include "platform/xlsx/biff8_file.h"
 
@@ -66,6 +68,8 @@ private Q_SLOTS:
     void positionsPastTheSheetsEndAreRefused();
     void workbooksPastTheBoundsAreRefused();
     void partsDeclaringHugeSizesAreRefused();
+    void xlsRecordsAreCheckedBeforeUse();
+    void damagedXlsNeverReachesTheClient();
     void passwordProtectedWorkbooksAreReported();
     void legacyXlsIsRead();
     void firstSheetOnlyAndUsedRange();
@@ -482,6 +486,129 @@ void TestXlsx::partsDeclaringHugeSizesAreRefused()
         const ReadBook book = readWorkbook(out.fileName());
         QVERIFY2(book.status == ReadBook::Status::TooLarge, part.constData());
         QVERIFY(book.message.contains(QStringLiteral("demasiado grande")));
+    }
+}
+
+// What the .xls helper hands back is read as untrusted bytes: cut short, out of bounds, of an
+// unknown kind or without its end record, it is a damaged file.
+void TestXlsx::xlsRecordsAreCheckedBeforeUse()
+{
+    using namespace xlsx::xlsrows;
+    ReadCell texto;
+    texto.kind = ReadCell::Kind::Text;
+    texto.text = QStringLiteral("Año €");
+    ReadCell numero;
+    numero.kind = ReadCell::Kind::Number;
+    numero.number = 3.5;
+    numero.text = QStringLiteral("3,5");
+    const QByteArray whole = header() + sheet(QStringLiteral("Hoja1")) + cell(2, 3, texto) + cell(65536, 256, numero)
+        + sheet(QStringLiteral("B")) + end(ReadBook::Status::Ok);
+    const ReadBook book = decode(whole, QStringLiteral("x.xls"));
+    QVERIFY(book.ok());
+    QCOMPARE(book.sheets.size(), 2);
+    QCOMPARE(book.sheets[0].text(2, 3), QStringLiteral("Año €"));
+    QCOMPARE(book.sheets[0].cell(65536, 256)->number, 3.5);
+    QCOMPARE(book.sheets[0].lastRow, 65536);
+    QVERIFY(book.sheets[1].cells.isEmpty());
+
+    QCOMPARE(decode(header() + end(ReadBook::Status::Protected), QStringLiteral("x.xls")).status, ReadBook::Status::Protected);
+    QCOMPARE(decode(header() + end(ReadBook::Status::TooLarge), QStringLiteral("x.xls")).status, ReadBook::Status::TooLarge);
+    QByteArray huge = cell(1, 1, texto);
+    qToLittleEndian<quint32>(0x7FFFFFFFu, huge.data() + 1 + 4 + 4 + 1 + 8);
+    const QList<QByteArray> damaged = {
+        QByteArray(),
+        whole.left(whole.size() - 1),                                            // no end record
+        whole.left(whole.size() / 2),                                            // cut in a record
+        QByteArray("BXLS2\n") + whole.mid(6),                                    // another format
+        header() + cell(1, 1, texto) + end(ReadBook::Status::Ok),                // a cell before any sheet
+        header() + sheet(QStringLiteral("H")) + cell(0, 1, texto) + end(ReadBook::Status::Ok),
+        header() + sheet(QStringLiteral("H")) + cell(1, 16385, texto) + end(ReadBook::Status::Ok),
+        header() + sheet(QStringLiteral("H")) + huge + end(ReadBook::Status::Ok), // a text longer than the rest
+        header() + sheet(QStringLiteral("H")) + QByteArray("X") + end(ReadBook::Status::Ok),
+        header() + end(ReadBook::Status::Ok) + sheet(QStringLiteral("H")),       // bytes after the end
+        header() + QByteArray("E\x09"),                                          // no such status
+    };
+    for (const QByteArray &bytes : damaged) {
+        const ReadBook failed = decode(bytes, QStringLiteral("x.xls"));
+        QCOMPARE(failed.status, ReadBook::Status::Unreadable);
+        QVERIFY(failed.message.contains(QStringLiteral("dañado")));
+    }
+}
+
+// freexl reads past its buffers, loops or crashes on damaged files, so the client runs it in a
+// helper process: whatever happens there (a crash, a hang, no helper at all) the client gets a
+// message and goes on.
+void TestXlsx::damagedXlsNeverReachesTheClient()
+{
+    testing::TempHome home;
+    const QString longText(5000, QLatin1Char('x'));
+    const QByteArray good = xlstest::xlsFile({{QStringLiteral("Hoja1"), {{0, 0, longText}, {1, 1, QStringLiteral("Año €")}, {2, 0, 3.5}}},
+                                              {QStringLiteral("B"), {{0, 0, 1.0}}}});
+    const QString xls = home.file(QStringLiteral("libro.xls"));
+    {
+        QFile out(xls);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(good);
+    }
+    QVERIFY(readWorkbook(xls).ok());
+
+    const QByteArray helper = qgetenv("BRISANTA_XLS_READER");
+    const auto script = [&home](const QString &name, const QByteArray &body) {
+        QFile file(home.file(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write("#!/bin/sh\n" + body + "\n") <= 0)
+            return QString();
+        file.close();
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+        return file.fileName();
+    };
+    struct Case {
+        QString program;
+        QString says;
+    };
+    const QList<Case> cases = {
+        {script(QStringLiteral("se_cae.sh"), "kill -SEGV $$"), QStringLiteral("dañado")},
+        {script(QStringLiteral("a_medias.sh"), "printf 'BXLS1\\nS\\005\\000\\000\\000Hoja1'; kill -ABRT $$"), QStringLiteral("dañado")},
+        {script(QStringLiteral("falla.sh"), "exit 3"), QStringLiteral("dañado")},
+        {script(QStringLiteral("se_cuelga.sh"), "exec tail -f /dev/null"), QStringLiteral("dañado")},
+        {home.file(QStringLiteral("no_existe")), QStringLiteral("Vuelva a instalar")},
+    };
+    for (const Case &c : cases) {
+        qputenv("BRISANTA_XLS_READER", c.program.toLocal8Bit());
+        const ReadBook book = readXls(xls, ReadScope::AllSheets, 2000);
+        QVERIFY2(book.status == ReadBook::Status::Unreadable, qPrintable(c.program));
+        QVERIFY2(book.message.contains(c.says), qPrintable(book.message));
+        QVERIFY(book.sheets.isEmpty());
+    }
+    qputenv("BRISANTA_XLS_READER", helper);
+
+    // The real helper on damaged copies of the file. A sheet whose dimensions claim 16.7 million
+    // rows (one changed byte) is refused as past the format's own 65,536 rows instead of being
+    // walked cell by cell; other garbled bytes end as a message or as what could be read, never as
+    // a crash here.
+    const auto written = [&home](const QByteArray &bytes) {
+        QFile out(home.file(QStringLiteral("roto.xls")));
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QString();
+        out.write(bytes);
+        return out.fileName();
+    };
+    QByteArray tall = good;
+    const qsizetype dimensions = tall.lastIndexOf(QByteArray("\x00\x02\x0e\x00", 4));
+    QVERIFY(dimensions > 0);
+    qToLittleEndian<quint32>(0x00FF0001u, tall.data() + dimensions + 8);
+    const ReadBook refused = readWorkbook(written(tall));
+    QCOMPARE(refused.status, ReadBook::Status::TooLarge);
+    QVERIFY(refused.message.contains(QStringLiteral("demasiado grande")));
+
+    quint32 seed = 7;
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        QByteArray bytes = good;
+        for (int k = 0; k < 6; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            bytes[qsizetype((seed >> 8) % quint32(bytes.size()))] = char(seed >> 24);
+        }
+        const ReadBook book = readXls(written(bytes), ReadScope::AllSheets, 20000);
+        QVERIFY(book.ok() || !book.message.isEmpty());
     }
 }
 

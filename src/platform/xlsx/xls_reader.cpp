@@ -1,0 +1,97 @@
+#include "platform/xlsx/xls_reader.h"
+
+#include "platform/xlsx/xls_rows.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <algorithm>
+
+namespace xlsx {
+
+namespace {
+
+// The helper's name beside the client; on Windows with ".exe".
+QString helperName()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("brisanta-xls-reader.exe");
+#else
+    return QStringLiteral("brisanta-xls-reader");
+#endif
+}
+
+ReadBook helperMissing(const QString &path)
+{
+    ReadBook book = readFailure(ReadBook::Status::Unreadable, path);
+    book.message = QStringLiteral("No se puede leer el archivo \"%1\": falta el programa \"%2\", que se instala junto a "
+                                  "Brisanta Desktop. Vuelva a instalar el programa.")
+                       .arg(QDir::toNativeSeparators(path), helperName());
+    return book;
+}
+
+} // namespace
+
+QString xlsReaderProgram()
+{
+    const QString configured = qEnvironmentVariable("BRISANTA_XLS_READER");
+    if (!configured.isEmpty())
+        return configured;
+    return QDir(QCoreApplication::applicationDirPath()).filePath(helperName());
+}
+
+ReadBook readXls(const QString &path, ReadScope scope, int timeoutMs)
+{
+    if (!QFileInfo::exists(path))
+        return readFailure(ReadBook::Status::NotFound, path);
+    const QString program = xlsReaderProgram();
+    if (!QFileInfo(program).isExecutable())
+        return helperMissing(path);
+
+    QProcess helper;
+    helper.setProcessChannelMode(QProcess::SeparateChannels);
+    helper.setStandardErrorFile(QProcess::nullDevice());
+    helper.setStandardInputFile(QProcess::nullDevice());
+    QStringList arguments{path};
+    if (scope == ReadScope::FirstSheet)
+        arguments << QStringLiteral("--first-sheet");
+    helper.start(program, arguments, QIODevice::ReadOnly);
+    if (!helper.waitForStarted(timeoutMs))
+        return helperMissing(path);
+
+    // Taken as it comes, within a time and a size: a helper that hangs or pours out bytes is
+    // stopped, and the file counts as damaged (or too large).
+    const QDeadlineTimer deadline(timeoutMs);
+    QByteArray output;
+    bool tooMuch = false;
+    while (!deadline.hasExpired()) {
+        if (!helper.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())))) {
+            // Nothing more to read: it ended, closed its output or ran out of time.
+            if (helper.state() != QProcess::NotRunning)
+                helper.waitForFinished(int(std::max<qint64>(1, deadline.remainingTime())));
+            break;
+        }
+        output += helper.readAllStandardOutput();
+        if (output.size() > kXlsReaderMaxOutput) {
+            tooMuch = true;
+            break;
+        }
+    }
+    if (helper.state() != QProcess::NotRunning) {
+        helper.kill();
+        helper.waitForFinished(timeoutMs);
+        return readFailure(tooMuch ? ReadBook::Status::TooLarge : ReadBook::Status::Unreadable, path);
+    }
+    output += helper.readAllStandardOutput();
+    if (output.size() > kXlsReaderMaxOutput)
+        return readFailure(ReadBook::Status::TooLarge, path);
+    // A helper that crashed or failed left no clean end: whatever it wrote is not trusted.
+    if (helper.exitStatus() != QProcess::NormalExit || helper.exitCode() != 0)
+        return readFailure(ReadBook::Status::Unreadable, path);
+    return xlsrows::decode(output, path);
+}
+
+} // namespace xlsx
