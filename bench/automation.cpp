@@ -1,4 +1,6 @@
-// Speed of reading the watched file: its lines grouped by message into queued sends.
+// Speed of reading the watched file (its lines grouped by message into queued sends) and of
+// parsing the birthday form's page at the largest size and depth it is allowed.
+#include "automation/birthdays/web_form.h"
 #include "automation/watched_file.h"
 
 #include <QStringList>
@@ -37,6 +39,33 @@ void BM_GroupLinesEveryMessageDistinct(benchmark::State &state)
         benchmark::DoNotOptimize(automation::agruparPorMensaje(input, QStringLiteral("#")).entradas.size());
 }
 BENCHMARK(BM_GroupLinesEveryMessageDistinct)->Arg(20000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// A page just under the size bound: a long flat table, as a gateway page that lists much would be.
+void BM_ParseLargestPage(benchmark::State &state)
+{
+    QString html = QStringLiteral("<HTML><BODY><FORM action=x><input name=q><table>");
+    const QString row = QStringLiteral("<tr><td>Nombre</td><td>600000000</td><td><b>texto</b></td></tr>");
+    while (html.size() + row.size() + 40 < automation::birthdays::kTamanoMaximoPagina)
+        html += row;
+    html += QStringLiteral("</table></FORM></BODY></HTML>");
+    const QUrl url(QStringLiteral("http://h/"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(automation::birthdays::analizarPagina(html, url).formulario.controles.size());
+}
+BENCHMARK(BM_ParseLargestPage)->Unit(benchmark::kMillisecond);
+
+// The deepest page that is still parsed, and one past it (refused by the pre-scan).
+void BM_ParseDeepPage(benchmark::State &state)
+{
+    QString html;
+    for (int i = 0; i < int(state.range(0)); ++i)
+        html += QStringLiteral("<div>");
+    html += QStringLiteral("<FORM action=x><input name=q></FORM>");
+    const QUrl url(QStringLiteral("http://h/"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(automation::birthdays::analizarPagina(html, url).valida);
+}
+BENCHMARK(BM_ParseDeepPage)->Arg(500)->Arg(200000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -390,6 +390,9 @@ private Q_SLOTS:
         QTest::newRow("100,000 nested spans") << repetir("<span>", 100000) + form << false;
         QTest::newRow("ignored end tags") << repetir("<div><object></div></div>", 20000) + form << false;
         QTest::newRow("formatting reopened") << repetir("<b id=1><i id=2><u id=3></div>", 5000) + form << false;
+        QTest::newRow("empty comment") << QStringLiteral("<!-->") + repetir("<div>", 20000) + form << false;
+        QTest::newRow("comment ended with a bang") << QStringLiteral("<!-- x --!>") + repetir("<div>", 20000) + form << false;
+        QTest::newRow("markup in an svg title") << QStringLiteral("<svg><title>") + repetir("<div>", 20000) + form << false;
         QTest::newRow("cells inside svg") << QStringLiteral("<table><tr><td><svg>") + repetir("<td>", 20000) + form << false;
         QTest::newRow("text past the size bound") << QStringLiteral("<HTML><BODY>") + QString(kTamanoMaximoPagina, QLatin1Char('x'))
                                                    + form << false;

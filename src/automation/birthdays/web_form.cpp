@@ -226,8 +226,7 @@ public:
             const char c = html[i];
             if (c == '!') {
                 if (html.substr(i, 3) == "!--") {
-                    const size_t fin = html.find("-->", i + 3);
-                    i = fin == std::string_view::npos ? n : fin + 3;
+                    i = finDeComentario(html, i + 3);
                 } else {
                     i = hasta(html, i, '>');
                 }
@@ -255,8 +254,9 @@ public:
             }
             if (!abrir(nombre))
                 return false;
-            // The contents of these are text to the parser, whatever they look like.
-            if (esTextoCrudo(nombre)) {
+            // The contents of these are text to the parser, whatever they look like; inside SVG or
+            // MathML they are ordinary elements (a <title> there holds markup).
+            if (!m_ajeno && esTextoCrudo(nombre)) {
                 if (nombre == "plaintext")
                     break;
                 i = finDeTextoCrudo(html, i, nombre);
@@ -274,6 +274,24 @@ private:
     {
         const size_t fin = html.find(c, i);
         return fin == std::string_view::npos ? html.size() : fin + 1;
+    }
+
+    // Past the end of a comment whose text starts at `i`: "<!-->" and "<!--->" end at once, others
+    // at the first "-->" or "--!>", an unended one with the page.
+    static size_t finDeComentario(std::string_view html, size_t i)
+    {
+        if (html.substr(i, 1) == ">")
+            return i + 1;
+        if (html.substr(i, 2) == "->")
+            return i + 2;
+        const size_t fin = html.find("--", i);
+        for (size_t at = fin; at != std::string_view::npos; at = html.find("--", at + 1)) {
+            if (html.substr(at, 3) == "-->")
+                return at + 3;
+            if (html.substr(at, 4) == "--!>")
+                return at + 4;
+        }
+        return html.size();
     }
 
     // Past the tag's closing ">", attribute values in quotes skipped whole.

@@ -39,6 +39,15 @@ bool holdsEncryptedPackage(QFile &file)
     return false;
 }
 
+// "3.000.000": written by hand, as the locale's own grouping leaves out the first point.
+QString spanishThousands(qint64 value)
+{
+    QString digits = QString::number(value);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QLatin1Char('.'));
+    return digits;
+}
+
 } // namespace
 
 const ReadCell *ReadSheet::cell(int row, int column) const
@@ -74,6 +83,12 @@ ReadBook readFailure(ReadBook::Status status, const QString &path)
     case ReadBook::Status::Unreadable:
         book.message = QStringLiteral("No se ha podido leer el archivo \"%1\": no es un libro de Excel válido "
                                       "o está dañado.").arg(shown);
+        break;
+    case ReadBook::Status::TooLarge:
+        book.message = QStringLiteral("El archivo \"%1\" es demasiado grande para importarlo: tiene más de %2 "
+                                      "celdas o pasa de los límites de Excel (1.048.576 filas y 16.384 columnas). "
+                                      "Guarde en otro libro solo las filas y columnas que quiera importar.")
+                           .arg(shown, spanishThousands(kMaxCells));
         break;
     case ReadBook::Status::Protected:
         book.message = QStringLiteral("El archivo \"%1\" está protegido con contraseña y no se puede leer.").arg(shown);

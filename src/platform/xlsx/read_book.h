@@ -38,7 +38,7 @@ struct ReadSheet {
 };
 
 struct ReadBook {
-    enum class Status { Ok, NotFound, Unreadable, Protected };
+    enum class Status { Ok, NotFound, Unreadable, Protected, TooLarge };
     Status status = Status::Ok;
     QString message;        // for the user, in Spanish; empty when read
     QList<ReadSheet> sheets;
@@ -46,6 +46,10 @@ struct ReadBook {
 };
 
 enum class ReadScope { AllSheets, FirstSheet };
+
+// The most cells (with or without a value), shared strings and merged ranges one reading takes;
+// a workbook past it, or past Excel's own 1,048,576 rows and 16,384 columns, comes back TooLarge.
+inline constexpr qint64 kMaxCells = 3000000;
 
 // Reads .xlsx or legacy .xls, told apart by the file's first bytes rather than its name. Never
 // throws nor crashes on a damaged file: anything unreadable comes back as a status with a message.

@@ -1,130 +1,97 @@
 #include "platform/xlsx/xls_reader.h"
 
-#include <QDate>
-#include <QTime>
-#include <QFile>
+#include "platform/xlsx/xls_rows.h"
 
-#include <freexl.h>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 
 #include <algorithm>
-#include <memory>
 
 namespace xlsx {
 
 namespace {
 
-// freexl wants its handle closed even when opening failed.
-struct HandleCloser {
-    void operator()(const void *handle) const
-    {
-        if (handle)
-            freexl_close(handle);
-    }
-};
-using Handle = std::unique_ptr<const void, HandleCloser>;
-
-// freexl hands dates over as "yyyy-MM-dd" and "yyyy-MM-dd hh:mm:ss" texts. They are read as
-// plain calendar values: no time zone, so no daylight-saving change can shift or refuse one.
-void setDate(ReadCell &cell, const char *text)
+// The helper's name beside the client; on Windows with ".exe".
+QString helperName()
 {
-    const QString raw = QString::fromLatin1(text ? text : "");
-    const QDate date = QDate::fromString(raw.left(10), QStringLiteral("yyyy-MM-dd"));
-    const QTime time = raw.size() > 10 ? QTime::fromString(raw.mid(11), QStringLiteral("hh:mm:ss")) : QTime(0, 0);
-    if (!date.isValid() || !time.isValid()) {
-        cell.kind = ReadCell::Kind::Text;
-        cell.text = raw;
-        return;
-    }
-    cell.kind = ReadCell::Kind::Date;
-    cell.number = double(QDate(1899, 12, 30).daysTo(date)) + time.msecsSinceStartOfDay() / 86400000.0;
-    cell.text = date.toString(QStringLiteral("dd/MM/yyyy"));
-    if (time != QTime(0, 0))
-        cell.text += time.toString(QStringLiteral(" hh:mm:ss"));
+#ifdef Q_OS_WIN
+    return QStringLiteral("brisanta-xls-reader.exe");
+#else
+    return QStringLiteral("brisanta-xls-reader");
+#endif
 }
 
-ReadCell cellOf(const FreeXL_CellValue &value)
+ReadBook helperMissing(const QString &path)
 {
-    ReadCell cell;
-    switch (value.type) {
-    case FREEXL_CELL_INT:
-        cell.kind = ReadCell::Kind::Number;
-        cell.number = value.value.int_value;
-        cell.text = QString::number(value.value.int_value);
-        break;
-    case FREEXL_CELL_DOUBLE:
-        cell.kind = ReadCell::Kind::Number;
-        cell.number = value.value.double_value;
-        cell.text = generalNumberText(cell.number);
-        break;
-    case FREEXL_CELL_TEXT:
-    case FREEXL_CELL_SST_TEXT:
-        cell.kind = ReadCell::Kind::Text;
-        cell.text = QString::fromUtf8(value.value.text_value ? value.value.text_value : "");
-        break;
-    case FREEXL_CELL_DATE:
-    case FREEXL_CELL_DATETIME:
-        setDate(cell, value.value.text_value);
-        break;
-    case FREEXL_CELL_TIME:
-        cell.kind = ReadCell::Kind::Text;
-        cell.text = QString::fromLatin1(value.value.text_value ? value.value.text_value : "");
-        break;
-    default:
-        break;
-    }
-    return cell;
+    ReadBook book = readFailure(ReadBook::Status::Unreadable, path);
+    book.message = QStringLiteral("No se puede leer el archivo \"%1\": falta el programa \"%2\", que se instala junto a "
+                                  "Brisanta Desktop. Vuelva a instalar el programa.")
+                       .arg(QDir::toNativeSeparators(path), helperName());
+    return book;
 }
 
 } // namespace
 
-ReadBook readXls(const QString &path, ReadScope scope)
+QString xlsReaderProgram()
 {
-    const void *raw = nullptr;
-    const int opened = freexl_open(QFile::encodeName(path).constData(), &raw);
-    Handle handle(raw);
-    if (opened == FREEXL_FILE_NOT_FOUND)
+    const QString configured = qEnvironmentVariable("BRISANTA_XLS_READER");
+    if (!configured.isEmpty())
+        return configured;
+    return QDir(QCoreApplication::applicationDirPath()).filePath(helperName());
+}
+
+ReadBook readXls(const QString &path, ReadScope scope, int timeoutMs)
+{
+    if (!QFileInfo::exists(path))
         return readFailure(ReadBook::Status::NotFound, path);
-    if (opened != FREEXL_OK)
-        return readFailure(ReadBook::Status::Unreadable, path);
+    const QString program = xlsReaderProgram();
+    if (!QFileInfo(program).isExecutable())
+        return helperMissing(path);
 
-    unsigned int info = 0;
-    if (freexl_get_info(raw, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
-        return readFailure(ReadBook::Status::Protected, path);
-    unsigned int sheetCount = 0;
-    if (freexl_get_info(raw, FREEXL_BIFF_SHEET_COUNT, &sheetCount) != FREEXL_OK)
-        return readFailure(ReadBook::Status::Unreadable, path);
-
-    ReadBook book;
+    QProcess helper;
+    helper.setProcessChannelMode(QProcess::SeparateChannels);
+    helper.setStandardErrorFile(QProcess::nullDevice());
+    helper.setStandardInputFile(QProcess::nullDevice());
+    QStringList arguments{path};
     if (scope == ReadScope::FirstSheet)
-        sheetCount = std::min(sheetCount, 1u);
-    for (unsigned int index = 0; index < sheetCount && index <= 0xFFFF; ++index) {
-        const auto sheetIndex = static_cast<unsigned short>(index);
-        ReadSheet sheet;
-        const char *name = nullptr;
-        if (freexl_get_worksheet_name(raw, sheetIndex, &name) == FREEXL_OK && name)
-            sheet.name = QString::fromUtf8(name);
-        unsigned int rows = 0;
-        unsigned short columns = 0;
-        if (freexl_select_active_worksheet(raw, sheetIndex) != FREEXL_OK
-            || freexl_worksheet_dimensions(raw, &rows, &columns) != FREEXL_OK)
-            return readFailure(ReadBook::Status::Unreadable, path);
-        for (unsigned int r = 0; r < rows; ++r) {
-            for (unsigned short c = 0; c < columns; ++c) {
-                FreeXL_CellValue value{};
-                if (freexl_get_cell_value(raw, r, c, &value) != FREEXL_OK)
-                    continue;
-                ReadCell cell = cellOf(value);
-                if (cell.kind == ReadCell::Kind::Empty)
-                    continue;
-                const int row = int(r) + 1;
-                const int column = int(c) + 1;
-                sheet.noteUsed(row, column);
-                sheet.cells.insert({row, column}, std::move(cell));
-            }
+        arguments << QStringLiteral("--first-sheet");
+    helper.start(program, arguments, QIODevice::ReadOnly);
+    if (!helper.waitForStarted(timeoutMs))
+        return helperMissing(path);
+
+    // Taken as it comes, within a time and a size: a helper that hangs or pours out bytes is
+    // stopped, and the file counts as damaged (or too large).
+    const QDeadlineTimer deadline(timeoutMs);
+    QByteArray output;
+    bool tooMuch = false;
+    while (!deadline.hasExpired()) {
+        if (!helper.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())))) {
+            // Nothing more to read: it ended, closed its output or ran out of time.
+            if (helper.state() != QProcess::NotRunning)
+                helper.waitForFinished(int(std::max<qint64>(1, deadline.remainingTime())));
+            break;
         }
-        book.sheets.append(std::move(sheet));
+        output += helper.readAllStandardOutput();
+        if (output.size() > kXlsReaderMaxOutput) {
+            tooMuch = true;
+            break;
+        }
     }
-    return book;
+    if (helper.state() != QProcess::NotRunning) {
+        helper.kill();
+        helper.waitForFinished(timeoutMs);
+        return readFailure(tooMuch ? ReadBook::Status::TooLarge : ReadBook::Status::Unreadable, path);
+    }
+    output += helper.readAllStandardOutput();
+    if (output.size() > kXlsReaderMaxOutput)
+        return readFailure(ReadBook::Status::TooLarge, path);
+    // A helper that crashed or failed left no clean end: whatever it wrote is not trusted.
+    if (helper.exitStatus() != QProcess::NormalExit || helper.exitCode() != 0)
+        return readFailure(ReadBook::Status::Unreadable, path);
+    return xlsrows::decode(output, path);
 }
 
 } // namespace xlsx

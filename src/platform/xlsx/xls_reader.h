@@ -4,8 +4,17 @@
 
 namespace xlsx {
 
-// A legacy .xls workbook (BIFF 2 to 8) through freexl: sheet names and cells as text. freexl gives
-// no formats, so the cells carry no look; dates come as dates when the file marks them so.
-ReadBook readXls(const QString &path, ReadScope scope = ReadScope::AllSheets);
+// How long the reading helper may take, and how much it may hand back.
+inline constexpr int kXlsReaderTimeoutMs = 60000;
+inline constexpr qsizetype kXlsReaderMaxOutput = qsizetype(512) * 1024 * 1024;
+
+// A legacy .xls workbook (BIFF 2 to 8): sheet names and cells as text. freexl gives no formats,
+// so the cells carry no look; dates come as dates when the file marks them so. The file is read
+// by the helper program brisanta-xls-reader in a process of its own, because freexl reads past
+// its buffers on damaged files: a crash, a hang or nonsense there is a damaged file here.
+ReadBook readXls(const QString &path, ReadScope scope = ReadScope::AllSheets, int timeoutMs = kXlsReaderTimeoutMs);
+
+// The helper: $BRISANTA_XLS_READER when set, else brisanta-xls-reader beside the running program.
+QString xlsReaderProgram();
 
 } // namespace xlsx

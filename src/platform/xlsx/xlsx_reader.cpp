@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -21,6 +22,34 @@ namespace {
 
 constexpr int kMaxRows = 1048576;
 constexpr int kMaxColumns = 16384;
+// A sheet's XML is read as it inflates, never whole; past this it is no sheet anyone saved.
+constexpr qint64 kMaxSheetSize = 256LL * 1024 * 1024;
+// Column width ranges: Excel writes them without overlap, so all of a sheet's cover at most its
+// 16,384 columns; a few times that is damage, and expanding it would take as long as one likes.
+constexpr qint64 kMaxWidthSpan = 4LL * kMaxColumns;
+
+enum class Outcome { Ok, Damaged, TooLarge };
+
+// What a workbook may cost: every cell, shared string and merge counts, whether it holds a value
+// or not, so a small file that declares millions of them is refused before it takes the time and
+// memory they would.
+struct Budget {
+    qint64 left = kMaxCells;
+    bool take() { return --left >= 0; }
+};
+
+// Reads what is left of a part so its end (length and CRC) gets checked; false when damaged.
+bool readToEnd(QIODevice &part)
+{
+    char piece[1 << 14];
+    for (;;) {
+        const qint64 got = part.read(piece, sizeof piece);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+    }
+}
 
 std::optional<QByteArray> readPart(const ZipArchive &zip, const QString &name)
 {
@@ -225,16 +254,18 @@ QString readRichText(QXmlStreamReader &reader)
     return unescaped(text);
 }
 
-QStringList readSharedStrings(const QByteArray &xml)
+Outcome readSharedStrings(const QByteArray &xml, QStringList &strings, Budget &budget)
 {
-    QStringList strings;
     QXmlStreamReader reader(xml);
     while (!reader.atEnd()) {
         reader.readNext();
-        if (reader.isStartElement() && reader.name() == u"si")
+        if (reader.isStartElement() && reader.name() == u"si") {
+            if (!budget.take())
+                return Outcome::TooLarge;
             strings.append(readRichText(reader));
+        }
     }
-    return strings;
+    return Outcome::Ok;
 }
 
 // Excel stores a column's width with the cell padding (5 pixels of a 7-pixel digit at the
@@ -356,11 +387,12 @@ ReadCell readCell(QXmlStreamReader &reader, const Context &context)
     return cell;
 }
 
-bool readSheet(const QByteArray &xml, const Context &context, ReadSheet &sheet)
+Outcome readSheet(QIODevice &part, const Context &context, ReadSheet &sheet, Budget &budget)
 {
-    QXmlStreamReader reader(xml);
+    QXmlStreamReader reader(&part);
     int row = 0;
     int column = 0;
+    qint64 widthSpan = 0;
     while (!reader.atEnd()) {
         reader.readNext();
         if (!reader.isStartElement())
@@ -371,40 +403,56 @@ bool readSheet(const QByteArray &xml, const Context &context, ReadSheet &sheet)
             const int r = a.value(QStringLiteral("r")).toInt();
             row = r > 0 ? r : row + 1;
             column = 0;
-            // Past Excel's last row: a damaged sheet, whose rows must not be counted on from there.
+            // Past Excel's last row: no sheet Excel could hold.
             if (row > kMaxRows)
-                return false;
+                return Outcome::TooLarge;
         } else if (name == u"c") {
-            const auto ref = parseRef(a.value(QStringLiteral("r")));
-            if (ref) {
+            if (!budget.take())
+                return Outcome::TooLarge;
+            const QStringView r = a.value(QStringLiteral("r"));
+            if (!r.isEmpty()) {
+                // A reference past Excel's last row or column is refused, not counted on from.
+                const auto ref = parseRef(r);
+                if (!ref)
+                    return Outcome::TooLarge;
                 row = ref->first;
                 column = ref->second;
             } else {
                 ++column;
             }
-            // Cells counted on past the last column come only from a damaged sheet.
             if (column > kMaxColumns)
-                return false;
+                return Outcome::TooLarge;
+            const bool styled = a.value(QStringLiteral("s")).toInt() > 0;
             ReadCell cell = readCell(reader, context);
             if (row < 1 || column < 1)
                 continue;
+            // A cell without a value is kept only for the look it carries.
             if (cell.kind != ReadCell::Kind::Empty)
                 sheet.noteUsed(row, column);
+            else if (!styled)
+                continue;
             sheet.cells.insert({row, column}, cell);
         } else if (name == u"col") {
-            const int first = a.value(QStringLiteral("min")).toInt();
-            const int last = std::min(a.value(QStringLiteral("max")).toInt(), 16384);
-            if (a.hasAttribute(QStringLiteral("width"))) {
+            const int first = std::max(a.value(QStringLiteral("min")).toInt(), 1);
+            const int last = std::min(a.value(QStringLiteral("max")).toInt(), kMaxColumns);
+            if (a.hasAttribute(QStringLiteral("width")) && first <= last) {
+                widthSpan += last - first + 1;
+                if (widthSpan > kMaxWidthSpan)
+                    return Outcome::TooLarge;
                 const double shown = shownWidth(a.value(QStringLiteral("width")).toDouble());
-                for (int c = std::max(first, 1); c <= last; ++c)
+                for (int c = first; c <= last; ++c)
                     sheet.widths.insert(c, shown);
             }
         } else if (name == u"mergeCell") {
+            if (!budget.take())
+                return Outcome::TooLarge;
             if (const auto range = parseRange(a.value(QStringLiteral("ref"))))
                 sheet.merges.append(*range);
         }
     }
-    return !reader.hasError();
+    if (reader.hasError() || !readToEnd(part))
+        return Outcome::Damaged;
+    return Outcome::Ok;
 }
 
 struct Relationship {
@@ -501,19 +549,47 @@ ReadBook readXlsx(const QString &path, ReadScope scope)
             return readFailure(ReadBook::Status::Unreadable, path);
     }
 
-    if (const auto shared = readPart(zip, firstOfType(targets, u"sharedStrings",
-                                                      workbookFolder + QStringLiteral("sharedStrings.xml"))))
-        context.shared = readSharedStrings(*shared);
-    if (const auto styles = readPart(zip, firstOfType(targets, u"styles", workbookFolder + QStringLiteral("styles.xml"))))
+    // A part the package lists but that cannot be read is damage (or a bomb), not a part to do
+    // without: the texts or the dates of the cells would silently go missing.
+    const auto wholePart = [&zip](const QString &part, std::optional<QByteArray> &bytes) {
+        if (zip.declaredSize(part) < 0)
+            return ReadBook::Status::Ok;
+        bytes = readPart(zip, part);
+        if (bytes)
+            return ReadBook::Status::Ok;
+        return zip.declaredSize(part) > ZipArchive::kMaxPartSize ? ReadBook::Status::TooLarge
+                                                                : ReadBook::Status::Unreadable;
+    };
+    Budget budget;
+    std::optional<QByteArray> shared;
+    std::optional<QByteArray> styles;
+    for (const auto &[part, bytes] :
+         {std::pair<QString, std::optional<QByteArray> *>{
+              firstOfType(targets, u"sharedStrings", workbookFolder + QStringLiteral("sharedStrings.xml")), &shared},
+          std::pair<QString, std::optional<QByteArray> *>{
+              firstOfType(targets, u"styles", workbookFolder + QStringLiteral("styles.xml")), &styles}}) {
+        if (const ReadBook::Status status = wholePart(part, *bytes); status != ReadBook::Status::Ok)
+            return readFailure(status, path);
+    }
+    if (shared && readSharedStrings(*shared, context.shared, budget) == Outcome::TooLarge)
+        return readFailure(ReadBook::Status::TooLarge, path);
+    if (styles)
         context.formats = readStyles(*styles);
 
     ReadBook book;
     for (const SheetEntry &entry : entries) {
         ReadSheet sheet;
         sheet.name = entry.name;
-        const auto xml = readPart(zip, entry.part);
-        if (!xml || !readSheet(*xml, context, sheet))
-            return readFailure(ReadBook::Status::Unreadable, path);
+        const std::unique_ptr<QIODevice> part = zip.stream(entry.part, kMaxSheetSize);
+        if (!part)
+            return readFailure(zip.declaredSize(entry.part) > kMaxSheetSize ? ReadBook::Status::TooLarge
+                                                                             : ReadBook::Status::Unreadable,
+                               path);
+        switch (readSheet(*part, context, sheet, budget)) {
+        case Outcome::Ok: break;
+        case Outcome::Damaged: return readFailure(ReadBook::Status::Unreadable, path);
+        case Outcome::TooLarge: return readFailure(ReadBook::Status::TooLarge, path);
+        }
         book.sheets.append(std::move(sheet));
         if (scope == ReadScope::FirstSheet)
             break;

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace xlsx {
@@ -87,68 +88,164 @@ bool ZipArchive::contains(const QString &name) const
     return m_entries.contains(name.toLower());
 }
 
-std::optional<QByteArray> ZipArchive::read(const QString &name) const
+// One part inflated as it is read, a piece at a time: the sheet reader pulls the XML from here, so
+// a sheet of any declared size costs the memory of one piece, not of the sheet. It never gives
+// more bytes than the part declares, and at the end checks the CRC; a mismatch, a damaged stream
+// or a longer one is a read error.
+class ZipArchive::PartDevice final : public QIODevice {
+public:
+    PartDevice(const uchar *packed, quint64 compressedSize, quint64 size, quint32 crc, bool stored)
+        : m_packed(packed), m_compressedSize(compressedSize), m_size(size), m_crc(crc), m_stored(stored)
+    {
+        if (!m_stored)
+            m_ready = inflateInit2(&m_stream, -MAX_WBITS) == Z_OK;
+        else
+            m_ready = compressedSize == size;
+        open(QIODevice::ReadOnly);
+    }
+    ~PartDevice() override
+    {
+        if (!m_stored && m_ready)
+            inflateEnd(&m_stream);
+    }
+    bool isSequential() const override { return true; }
+    // What is still to come counts as available: readers that ask before reading (the XML
+    // reader does) must not take the end of one inflated piece for the end of the part.
+    qint64 bytesAvailable() const override { return QIODevice::bytesAvailable() + qint64(m_size - m_produced); }
+    bool atEnd() const override { return m_failed || (m_produced == m_size && QIODevice::bytesAvailable() == 0); }
+    bool failed() const { return m_failed; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (m_failed || !m_ready)
+            return fail();
+        if (maxSize <= 0)
+            return 0;
+        if (m_produced == m_size)
+            return finish() ? 0 : fail();
+        const quint64 want = std::min<quint64>({quint64(maxSize), m_size - m_produced, kPiece});
+        quint64 got = 0;
+        if (m_stored) {
+            std::memcpy(data, m_packed + m_produced, want);
+            got = want;
+        } else {
+            m_stream.next_out = reinterpret_cast<Bytef *>(data);
+            m_stream.avail_out = uInt(want);
+            while (m_stream.avail_out > 0 && !m_ended) {
+                if (m_stream.avail_in == 0 && m_fed < m_compressedSize) {
+                    const quint64 piece = std::min<quint64>(kPiece, m_compressedSize - m_fed);
+                    m_stream.next_in = const_cast<Bytef *>(m_packed + m_fed);
+                    m_stream.avail_in = uInt(piece);
+                    m_fed += piece;
+                }
+                const uInt inBefore = m_stream.avail_in;
+                const uInt outBefore = m_stream.avail_out;
+                const int rc = inflate(&m_stream, Z_NO_FLUSH);
+                if (rc == Z_STREAM_END)
+                    m_ended = true;
+                else if (rc != Z_OK && rc != Z_BUF_ERROR)
+                    return fail();
+                if (!m_ended && m_stream.avail_in == inBefore && m_stream.avail_out == outBefore)
+                    return fail(); // input used up before the stream's end
+            }
+            got = want - m_stream.avail_out;
+        }
+        m_crcSoFar = crc32_z(m_crcSoFar, reinterpret_cast<const Bytef *>(data), z_size_t(got));
+        m_produced += got;
+        if (m_ended && m_produced < m_size)
+            return fail(); // shorter than it declared
+        return qint64(got);
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    // The part is whole when its stream ends exactly at the declared size with the right CRC.
+    bool finish()
+    {
+        if (!m_stored && !m_ended) {
+            // Declared size reached: the stream must end here, not run on.
+            char extra = 0;
+            m_stream.next_out = reinterpret_cast<Bytef *>(&extra);
+            m_stream.avail_out = 1;
+            if (m_stream.avail_in == 0 && m_fed < m_compressedSize) {
+                m_stream.next_in = const_cast<Bytef *>(m_packed + m_fed);
+                m_stream.avail_in = uInt(std::min<quint64>(kPiece, m_compressedSize - m_fed));
+                m_fed += m_stream.avail_in;
+            }
+            const int rc = inflate(&m_stream, Z_NO_FLUSH);
+            if (rc != Z_STREAM_END || m_stream.avail_out == 0)
+                return false;
+            m_ended = true;
+        }
+        return m_crcSoFar == m_crc;
+    }
+    qint64 fail()
+    {
+        m_failed = true;
+        setErrorString(QStringLiteral("damaged zip part"));
+        return -1;
+    }
+
+    static constexpr quint64 kPiece = 1 << 20;
+    const uchar *m_packed;
+    quint64 m_compressedSize;
+    quint64 m_size;
+    quint32 m_crc;
+    bool m_stored;
+    bool m_ready = false;
+    bool m_failed = false;
+    bool m_ended = false;
+    z_stream m_stream{};
+    quint64 m_fed = 0;
+    quint64 m_produced = 0;
+    uLong m_crcSoFar = crc32_z(0L, nullptr, 0);
+};
+
+std::unique_ptr<QIODevice> ZipArchive::stream(const QString &name, qint64 limit) const
 {
     if (!m_open)
-        return std::nullopt;
+        return nullptr;
     const auto it = m_entries.constFind(name.toLower());
     if (it == m_entries.cend())
-        return std::nullopt;
+        return nullptr;
     const Entry &entry = *it;
-    if ((entry.flags & kEncrypted) || entry.size > quint64(kMaxPartSize)
-        || (entry.method != kStored && entry.method != kDeflated))
-        return std::nullopt;
+    if ((entry.flags & kEncrypted) || entry.size > quint64(limit) || (entry.method != kStored && entry.method != kDeflated))
+        return nullptr;
     if (entry.localHeader + kLocalHeaderSize > m_size || u32(m_data + entry.localHeader) != kLocalHeader)
-        return std::nullopt;
+        return nullptr;
     const uchar *local = m_data + entry.localHeader;
     const quint64 start = entry.localHeader + kLocalHeaderSize + u16(local + 26) + u16(local + 28);
     if (start > m_size || entry.compressedSize > m_size - start)
-        return std::nullopt;
-    const uchar *packed = m_data + start;
+        return nullptr;
+    return std::make_unique<PartDevice>(m_data + start, entry.compressedSize, entry.size, entry.crc,
+                                        entry.method == kStored);
+}
 
+qint64 ZipArchive::declaredSize(const QString &name) const
+{
+    const auto it = m_entries.constFind(name.toLower());
+    return it == m_entries.cend() ? -1 : qint64(it->size);
+}
+
+std::optional<QByteArray> ZipArchive::read(const QString &name) const
+{
+    const std::unique_ptr<QIODevice> part = stream(name, kMaxPartSize);
+    if (!part)
+        return std::nullopt;
+    // Grown as the bytes come rather than sized from the header: a part that declares a large
+    // size but holds little costs what it holds.
     QByteArray data;
-    if (entry.method == kStored) {
-        if (entry.compressedSize != entry.size)
+    char piece[1 << 16];
+    for (;;) {
+        const qint64 got = part->read(piece, sizeof piece);
+        if (got < 0)
             return std::nullopt;
-        data = QByteArray(reinterpret_cast<const char *>(packed), qsizetype(entry.size));
-    } else {
-        data.resize(qsizetype(entry.size));
-        z_stream stream{};
-        if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
-            return std::nullopt;
-        // zlib counts in uInt: feed and drain in pieces so parts past 4 GiB could never wrap.
-        constexpr quint64 kPiece = std::numeric_limits<uInt>::max();
-        quint64 fed = 0;
-        int rc = Z_OK;
-        stream.next_out = reinterpret_cast<Bytef *>(data.data());
-        quint64 room = entry.size;
-        while (rc == Z_OK) {
-            if (stream.avail_in == 0 && fed < entry.compressedSize) {
-                const quint64 piece = std::min(kPiece, entry.compressedSize - fed);
-                stream.next_in = const_cast<Bytef *>(packed + fed);
-                stream.avail_in = uInt(piece);
-                fed += piece;
-            }
-            if (stream.avail_out == 0) {
-                const quint64 piece = std::min(kPiece, room);
-                stream.avail_out = uInt(piece);
-                room -= piece;
-            }
-            const uInt inBefore = stream.avail_in;
-            const uInt outBefore = stream.avail_out;
-            rc = inflate(&stream, Z_NO_FLUSH);
-            // No progress possible: input used up or output full before the stream's end.
-            if (rc == Z_OK && stream.avail_in == inBefore && stream.avail_out == outBefore)
-                rc = Z_BUF_ERROR;
-            if (rc == Z_BUF_ERROR && stream.avail_out == 0 && room > 0)
-                rc = Z_OK;
-        }
-        const quint64 produced = stream.total_out;
-        inflateEnd(&stream);
-        if (rc != Z_STREAM_END || produced != entry.size)
-            return std::nullopt;
+        if (got == 0)
+            break;
+        data.append(piece, got);
     }
-    if (crc32_z(0L, reinterpret_cast<const Bytef *>(data.constData()), z_size_t(data.size())) != entry.crc)
+    if (static_cast<PartDevice *>(part.get())->failed())
         return std::nullopt;
     return data;
 }

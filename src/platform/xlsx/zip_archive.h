@@ -3,8 +3,10 @@
 #include <QByteArray>
 #include <QFile>
 #include <QHash>
+#include <QIODevice>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 // Reads the parts of a zip package (an .xlsx) straight through zlib. QuaZip cannot be used here:
@@ -16,8 +18,9 @@ namespace xlsx {
 
 class ZipArchive final {
 public:
-    // A part larger than this is not a workbook part but a zip bomb.
-    static constexpr qint64 kMaxPartSize = 512LL * 1024 * 1024;
+    // A part read whole (workbook, relationships, styles, shared strings) larger than this is not
+    // a workbook part but a zip bomb. Sheets are read as a stream with a limit of their own.
+    static constexpr qint64 kMaxPartSize = 128LL * 1024 * 1024;
 
     explicit ZipArchive(const QString &path);
     ZipArchive(const ZipArchive &) = delete;
@@ -26,11 +29,18 @@ public:
     // False when the file is no zip archive this reader understands (damaged, zip64, spanned).
     bool isOpen() const { return m_open; }
     bool contains(const QString &name) const;
+    // The size the directory declares for the part once inflated; -1 when there is no such part.
+    qint64 declaredSize(const QString &name) const;
     // The part's bytes, checked against its CRC; nothing when it is missing, encrypted, damaged
     // or too large.
     std::optional<QByteArray> read(const QString &name) const;
+    // The part as a device inflating as it is read, for parts that declare at most `limit` bytes;
+    // nullptr as for read(). A damaged stream or a wrong CRC makes a read fail (-1). The device
+    // must not outlive the archive.
+    std::unique_ptr<QIODevice> stream(const QString &name, qint64 limit) const;
 
 private:
+    class PartDevice;
     struct Entry {
         quint16 flags = 0;
         quint16 method = 0;

@@ -2,10 +2,13 @@
 #include "platform/xlsx/read_book.h"
 #include "platform/xlsx/sheet.h"
 #include "platform/xlsx/workbook_writer.h"
+#include "platform/xlsx/xls_reader.h"
+#include "platform/xlsx/xls_rows.h"
 #include "support/temp_home.h"
 #include "platform/xlsx/biff8_file.h"
 
 #include <QFile>
+#include <QtEndian>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
@@ -63,6 +66,10 @@ private Q_SLOTS:
     void unreadableFilesAreReported();
     void damagedPackagesAreReportedNotCrashedOn();
     void positionsPastTheSheetsEndAreRefused();
+    void workbooksPastTheBoundsAreRefused();
+    void partsDeclaringHugeSizesAreRefused();
+    void xlsRecordsAreCheckedBeforeUse();
+    void damagedXlsNeverReachesTheClient();
     void passwordProtectedWorkbooksAreReported();
     void legacyXlsIsRead();
     void firstSheetOnlyAndUsedRange();
@@ -391,8 +398,217 @@ void TestXlsx::positionsPastTheSheetsEndAreRefused()
         QSKIP(qPrintable(why));
     for (const QString &path : {rows, columns}) {
         const ReadBook book = readWorkbook(path);
-        QCOMPARE(book.status, ReadBook::Status::Unreadable);
-        QVERIFY(!book.message.isEmpty());
+        QCOMPARE(book.status, ReadBook::Status::TooLarge);
+        QVERIFY(book.message.contains(QStringLiteral("límites de Excel")));
+    }
+}
+
+// A small file may declare more than anyone could import: millions of cells (empty or not), a
+// reference past Excel's last column or row, width ranges repeated over every column. Each is
+// refused with the size message, without the time or the memory of what it declares, and a
+// workbook just inside the bounds (its one shared string counts too) is still read.
+void TestXlsx::workbooksPastTheBoundsAreRefused()
+{
+    testing::TempHome home;
+    Sheet sheet;
+    sheet.setText(1, 1, QStringLiteral("Nombre"));
+    const QString good = home.file(QStringLiteral("bueno.xlsx"));
+    QVERIFY(save(good, {sheet}).ok());
+    const QStringList names = {QStringLiteral("celdas.xlsx"), QStringLiteral("columna.xlsx"), QStringLiteral("fila.xlsx"),
+                               QStringLiteral("anchos.xlsx"), QStringLiteral("justo.xlsx")};
+    QStringList paths{good};
+    for (const QString &name : names)
+        paths << home.file(name);
+    QString why;
+    if (!runPython(QStringLiteral("import sys, zipfile\n"
+                                  "head = b'<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">'\n"
+                                  "n = %1\n"
+                                  "full = b'<row>' + b'<c/>' * 10000 + b'</row>'\n"
+                                  "bodies = [b'<sheetData>' + full * (n // 10000) + b'</sheetData>',\n"
+                                  "          b'<sheetData><row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row></sheetData>',\n"
+                                  "          b'<sheetData><row r=\"1\"><c r=\"A1048577\"><v>1</v></c></row></sheetData>',\n"
+                                  "          b'<cols>' + b'<col min=\"1\" max=\"16384\" width=\"9\"/>' * 100000 + b'</cols><sheetData/>',\n"
+                                  "          b'<sheetData><row><c><v>7</v></c>' + b'<c/>' * 9998 + b'</row>' + full * (n // 10000 - 1)\n"
+                                  "          + b'</sheetData>']\n"
+                                  "for out, body in zip(sys.argv[2:], bodies):\n"
+                                  "    with zipfile.ZipFile(out, 'w', zipfile.ZIP_DEFLATED) as z, zipfile.ZipFile(sys.argv[1]) as g:\n"
+                                  "        for i in g.infolist():\n"
+                                  "            data = g.read(i.filename)\n"
+                                  "            if i.filename.endswith('sheet1.xml'):\n"
+                                  "                data = head + body + b'</worksheet>'\n"
+                                  "            z.writestr(i, data, zipfile.ZIP_DEFLATED)\n")
+                       .arg(kMaxCells),
+                   paths, why))
+        QSKIP(qPrintable(why));
+    for (qsizetype i = 1; i + 1 < paths.size(); ++i) {
+        const ReadBook book = readWorkbook(paths[i]);
+        QVERIFY2(book.status == ReadBook::Status::TooLarge, qPrintable(paths[i]));
+        QVERIFY(book.sheets.isEmpty());
+        QVERIFY(book.message.contains(QStringLiteral("demasiado grande")));
+        QVERIFY(book.message.contains(QStringLiteral("3.000.000")));
+    }
+    const ReadBook justo = readWorkbook(paths.constLast());
+    QVERIFY(justo.ok());
+    QCOMPARE(justo.sheets.constFirst().text(1, 1), QStringLiteral("7"));
+    QCOMPARE(justo.sheets.constFirst().lastColumn, 1);
+}
+
+// A zip bomb names its size in the directory: a sheet or a part declaring more than a workbook
+// part could be is refused with the size message, and nothing of that size is ever allocated.
+void TestXlsx::partsDeclaringHugeSizesAreRefused()
+{
+    testing::TempHome home;
+    Sheet sheet;
+    sheet.setText(1, 1, QStringLiteral("Nombre"));
+    const QString good = home.file(QStringLiteral("bueno.xlsx"));
+    QVERIFY(save(good, {sheet}).ok());
+    QFile source(good);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    const QByteArray bytes = source.readAll();
+    for (const auto &[part, declared] : {std::pair{QByteArray("xl/worksheets/sheet1.xml"), quint32(0xFFFFFFF0u)},
+                                         std::pair{QByteArray("xl/sharedStrings.xml"), quint32(200u << 20)}}) {
+        QByteArray patched = bytes;
+        // The central directory entry of the part: its uncompressed size at byte 24.
+        qsizetype at = -1;
+        for (qsizetype from = 0; (from = patched.indexOf("PK\x01\x02", from)) >= 0; ++from) {
+            const quint16 nameLength = qFromLittleEndian<quint16>(patched.constData() + from + 28);
+            if (patched.mid(from + 46, nameLength) == part) {
+                at = from;
+                break;
+            }
+        }
+        QVERIFY2(at >= 0, part.constData());
+        qToLittleEndian<quint32>(declared, patched.data() + at + 24);
+        QFile out(home.file(QStringLiteral("bomba.xlsx")));
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(patched);
+        out.close();
+        const ReadBook book = readWorkbook(out.fileName());
+        QVERIFY2(book.status == ReadBook::Status::TooLarge, part.constData());
+        QVERIFY(book.message.contains(QStringLiteral("demasiado grande")));
+    }
+}
+
+// What the .xls helper hands back is read as untrusted bytes: cut short, out of bounds, of an
+// unknown kind or without its end record, it is a damaged file.
+void TestXlsx::xlsRecordsAreCheckedBeforeUse()
+{
+    using namespace xlsx::xlsrows;
+    ReadCell texto;
+    texto.kind = ReadCell::Kind::Text;
+    texto.text = QStringLiteral("Año €");
+    ReadCell numero;
+    numero.kind = ReadCell::Kind::Number;
+    numero.number = 3.5;
+    numero.text = QStringLiteral("3,5");
+    const QByteArray whole = header() + sheet(QStringLiteral("Hoja1")) + cell(2, 3, texto) + cell(65536, 256, numero)
+        + sheet(QStringLiteral("B")) + end(ReadBook::Status::Ok);
+    const ReadBook book = decode(whole, QStringLiteral("x.xls"));
+    QVERIFY(book.ok());
+    QCOMPARE(book.sheets.size(), 2);
+    QCOMPARE(book.sheets[0].text(2, 3), QStringLiteral("Año €"));
+    QCOMPARE(book.sheets[0].cell(65536, 256)->number, 3.5);
+    QCOMPARE(book.sheets[0].lastRow, 65536);
+    QVERIFY(book.sheets[1].cells.isEmpty());
+
+    QCOMPARE(decode(header() + end(ReadBook::Status::Protected), QStringLiteral("x.xls")).status, ReadBook::Status::Protected);
+    QCOMPARE(decode(header() + end(ReadBook::Status::TooLarge), QStringLiteral("x.xls")).status, ReadBook::Status::TooLarge);
+    QByteArray huge = cell(1, 1, texto);
+    qToLittleEndian<quint32>(0x7FFFFFFFu, huge.data() + 1 + 4 + 4 + 1 + 8);
+    const QList<QByteArray> damaged = {
+        QByteArray(),
+        whole.left(whole.size() - 1),                                            // no end record
+        whole.left(whole.size() / 2),                                            // cut in a record
+        QByteArray("BXLS2\n") + whole.mid(6),                                    // another format
+        header() + cell(1, 1, texto) + end(ReadBook::Status::Ok),                // a cell before any sheet
+        header() + sheet(QStringLiteral("H")) + cell(0, 1, texto) + end(ReadBook::Status::Ok),
+        header() + sheet(QStringLiteral("H")) + cell(1, 16385, texto) + end(ReadBook::Status::Ok),
+        header() + sheet(QStringLiteral("H")) + huge + end(ReadBook::Status::Ok), // a text longer than the rest
+        header() + sheet(QStringLiteral("H")) + QByteArray("X") + end(ReadBook::Status::Ok),
+        header() + end(ReadBook::Status::Ok) + sheet(QStringLiteral("H")),       // bytes after the end
+        header() + QByteArray("E\x09"),                                          // no such status
+    };
+    for (const QByteArray &bytes : damaged) {
+        const ReadBook failed = decode(bytes, QStringLiteral("x.xls"));
+        QCOMPARE(failed.status, ReadBook::Status::Unreadable);
+        QVERIFY(failed.message.contains(QStringLiteral("dañado")));
+    }
+}
+
+// freexl reads past its buffers, loops or crashes on damaged files, so the client runs it in a
+// helper process: whatever happens there (a crash, a hang, no helper at all) the client gets a
+// message and goes on.
+void TestXlsx::damagedXlsNeverReachesTheClient()
+{
+    testing::TempHome home;
+    const QString longText(5000, QLatin1Char('x'));
+    const QByteArray good = xlstest::xlsFile({{QStringLiteral("Hoja1"), {{0, 0, longText}, {1, 1, QStringLiteral("Año €")}, {2, 0, 3.5}}},
+                                              {QStringLiteral("B"), {{0, 0, 1.0}}}});
+    const QString xls = home.file(QStringLiteral("libro.xls"));
+    {
+        QFile out(xls);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(good);
+    }
+    QVERIFY(readWorkbook(xls).ok());
+
+    const QByteArray helper = qgetenv("BRISANTA_XLS_READER");
+    const auto script = [&home](const QString &name, const QByteArray &body) {
+        QFile file(home.file(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write("#!/bin/sh\n" + body + "\n") <= 0)
+            return QString();
+        file.close();
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+        return file.fileName();
+    };
+    struct Case {
+        QString program;
+        QString says;
+    };
+    const QList<Case> cases = {
+        {script(QStringLiteral("se_cae.sh"), "kill -SEGV $$"), QStringLiteral("dañado")},
+        {script(QStringLiteral("a_medias.sh"), "printf 'BXLS1\\nS\\005\\000\\000\\000Hoja1'; kill -ABRT $$"), QStringLiteral("dañado")},
+        {script(QStringLiteral("falla.sh"), "exit 3"), QStringLiteral("dañado")},
+        {script(QStringLiteral("se_cuelga.sh"), "exec tail -f /dev/null"), QStringLiteral("dañado")},
+        {home.file(QStringLiteral("no_existe")), QStringLiteral("Vuelva a instalar")},
+    };
+    for (const Case &c : cases) {
+        qputenv("BRISANTA_XLS_READER", c.program.toLocal8Bit());
+        const ReadBook book = readXls(xls, ReadScope::AllSheets, 2000);
+        QVERIFY2(book.status == ReadBook::Status::Unreadable, qPrintable(c.program));
+        QVERIFY2(book.message.contains(c.says), qPrintable(book.message));
+        QVERIFY(book.sheets.isEmpty());
+    }
+    qputenv("BRISANTA_XLS_READER", helper);
+
+    // The real helper on damaged copies of the file. A sheet whose dimensions claim 16.7 million
+    // rows (one changed byte) is refused as past the format's own 65,536 rows instead of being
+    // walked cell by cell; other garbled bytes end as a message or as what could be read, never as
+    // a crash here.
+    const auto written = [&home](const QByteArray &bytes) {
+        QFile out(home.file(QStringLiteral("roto.xls")));
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QString();
+        out.write(bytes);
+        return out.fileName();
+    };
+    QByteArray tall = good;
+    const qsizetype dimensions = tall.lastIndexOf(QByteArray("\x00\x02\x0e\x00", 4));
+    QVERIFY(dimensions > 0);
+    qToLittleEndian<quint32>(0x00FF0001u, tall.data() + dimensions + 8);
+    const ReadBook refused = readWorkbook(written(tall));
+    QCOMPARE(refused.status, ReadBook::Status::TooLarge);
+    QVERIFY(refused.message.contains(QStringLiteral("demasiado grande")));
+
+    quint32 seed = 7;
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        QByteArray bytes = good;
+        for (int k = 0; k < 6; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            bytes[qsizetype((seed >> 8) % quint32(bytes.size()))] = char(seed >> 24);
+        }
+        const ReadBook book = readXls(written(bytes), ReadScope::AllSheets, 20000);
+        QVERIFY(book.ok() || !book.message.isEmpty());
     }
 }
 
