@@ -123,6 +123,8 @@ ResultadoBorrado borrarContacto(db::Connection &conexion, qint64 sid)
     const db::Result r = conexion.execute(QStringLiteral("DELETE FROM Agenda WHERE sid = ?"), {sid});
     if (!r.ok())
         return {ResultadoBorrado::Estado::ErrorBaseDatos, r.error};
+    if (r.changes == 0)
+        return {ResultadoBorrado::Estado::NoExiste, {}};
     return {};
 }
 

@@ -68,17 +68,21 @@ std::optional<Contacto> leerContacto(db::Connection &conexion, qint64 sid);
 
 // `f_borrar_agenda`'s statement: deletes the contact (its memberships go with it).
 struct ResultadoBorrado {
-    enum class Estado { Borrado, ErrorBaseDatos };
+    enum class Estado { Borrado, NoExiste, ErrorBaseDatos };
     Estado estado = Estado::Borrado;
     QString error;
     bool ok() const { return estado == Estado::Borrado; }
 };
+// NoExiste when no contact has that key (deleted meanwhile, from another window or workstation).
 ResultadoBorrado borrarContacto(db::Connection &conexion, qint64 sid);
 
 // The whole book ("Borrar agenda"): every group, then every contact, together or not at all.
 ResultadoBorrado borrarAgendaCompleta(db::Connection &conexion);
 
 inline constexpr auto kContactoEliminado = "El contacto ha sido eliminado de la agenda";
+// A popup item whose contact has gone since the menu opened.
+inline constexpr auto kContactoDesaparecido = "El contacto ya no está en la agenda. No se ha hecho nada.";
+inline constexpr auto kTituloContactoDesaparecido = "Agenda";
 inline constexpr auto kTituloEliminarContacto = "Eliminar contacto";
 inline constexpr auto kAgendaEliminada = "Ha sido eliminada toda la agenda correctamente.";
 inline constexpr auto kTituloAgendaEliminada = "Agenda eliminada satisfactoriamente";

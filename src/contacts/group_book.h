@@ -82,6 +82,8 @@ inline constexpr auto kBorradoAbortado =
 inline constexpr auto kGrupoEliminado = "El grupo ha sido eliminado satisfactoriamente";
 inline constexpr auto kTituloGrupoEliminado = "Grupo eliminado";
 inline constexpr auto kSeleccioneGrupo = "Seleccione primero un grupo";
+// A popup item whose group has gone since the menu opened.
+inline constexpr auto kGrupoDesaparecido = "El grupo ya no está en la agenda. No se ha hecho nada.";
 inline constexpr auto kPreguntaNuevoGrupo = "Introduzca el nombre identificador del nuevo grupo. (vacío = cancelar)";
 inline constexpr auto kTituloCrearGrupo = "Crear grupo";
 inline constexpr auto kCreacionCancelada = "Se ha cancelado la creación del grupo.";

@@ -42,6 +42,7 @@ CancelRequest f_peticion_cancelar(db::Connection &conexion, const QString &nodeK
     }
     if (rows.empty()) {
         req.status = CancelRequest::Status::NoRow;
+        req.notice = kEnvioDesaparecido;
         return req;
     }
     req.smsId = rows.front().value(0).toString().trimmed();

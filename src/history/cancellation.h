@@ -20,17 +20,23 @@ struct Notice {
     QString title;
 };
 
+// Said when a popup item's send has gone from the history since the menu opened (deleted or
+// cancelled from another window or workstation): the item acts on no other send instead.
+inline const Notice kEnvioDesaparecido{QStringLiteral("Este envío ya no está en el historial. No se ha hecho nada."),
+                                       QStringLiteral("Historial")};
+
 struct CancelRequest {
     enum class Status { Ready, NoAccount, NoRow, NoIdentifier, DatabaseError };
     Status status = Status::Ready;
     QString url;              // the GET address, values made form-safe
     QString smsId;            // the send asked about: the reply acts on this row
-    Notice notice;            // for NoAccount and NoIdentifier
+    Notice notice;            // for NoAccount, NoIdentifier and a send gone since (NoRow)
 };
 
 // "Cancelar envío" for the send a node key names. `account` must already be reloaded
 // (f_reload_userdata); `buf` is the cancel channel's counter. A row without the gateway's
-// identifier cannot be cancelled and is not asked about.
+// identifier cannot be cancelled and is not asked about; a row no longer there is NoRow with
+// kEnvioDesaparecido.
 CancelRequest f_peticion_cancelar(db::Connection &conexion, const QString &nodeKey, const Account &account, qint64 buf);
 
 struct CancelOutcome {

@@ -4,15 +4,36 @@
 
 namespace history {
 
-DeleteOutcome f_eliminar_registro(db::Connection &conexion, const QString &nodeKey)
+DeleteOutcome f_eliminar_registro(db::Connection &conexion, const QString &nodeKey, const QString &now)
 {
     DeleteOutcome out;
     const std::optional<qint64> sid = sidFromKey(nodeKey);
     if (!sid)
         return out;
-    const db::Result r = conexion.execute(QStringLiteral("DELETE FROM Historial WHERE sid=?"), {*sid});
+    // The same test of a send still to go out as the popup menu's (rowMenu), in the statement
+    // itself: whatever enabled the item, such a row stays.
+    const db::Result r = conexion.execute(
+        QStringLiteral("DELETE FROM Historial WHERE sid=?1 AND NOT (length(ifnull(f_programada, ''))=16 "
+                       "AND substr(f_programada, 5, 1)='-' AND f_programada > ?2)"),
+        {*sid, now});
     if (!r.ok()) {
         out.status = DeleteOutcome::Status::DatabaseError;
+        return out;
+    }
+    if (r.changes == 0) {
+        db::Result q;
+        const QVariant kept = conexion.scalar(QStringLiteral("SELECT count(*) FROM Historial WHERE sid=?"), {*sid}, &q);
+        if (!q.ok()) {
+            out.status = DeleteOutcome::Status::DatabaseError;
+            return out;
+        }
+        if (kept.toLongLong() > 0) {
+            out.notice = kEliminarProgramado;
+        } else {
+            // Gone meanwhile: the view catches up.
+            out.changed = true;
+            out.notice = kEnvioDesaparecido;
+        }
         return out;
     }
     out.status = DeleteOutcome::Status::Deleted;

@@ -19,8 +19,14 @@ struct DeleteOutcome {
     Notice notice;
 };
 
-// "Eliminar registro" on the send a node key names; nothing for "l0".
-DeleteOutcome f_eliminar_registro(db::Connection &conexion, const QString &nodeKey);
+// "Eliminar registro" on the send a node key names; nothing for "l0". A scheduled send still to go
+// out is never deleted here (it would still go out and could no longer be cancelled): the user
+// is told to cancel it first. A send already gone is said to be gone. `now` is nowStamp().
+DeleteOutcome f_eliminar_registro(db::Connection &conexion, const QString &nodeKey, const QString &now);
+
+inline const Notice kEliminarProgramado{
+    QStringLiteral("Este envío está programado y todavía no ha salido. Cancélelo antes de eliminar su registro."),
+    QStringLiteral("Historial")};
 
 // "Eliminar todos (enviados)": the sends of the view that are immediate or already due, after the
 // user types "SI" (blanks around it accepted). Exactly the rows counted in the question are

@@ -11,12 +11,14 @@
 #include "startup/app_context.h"
 #include "startup/brand.h"
 #include "startup/database/schema.h"
+#include "support/popup_menus.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QScrollBar>
@@ -84,11 +86,12 @@ struct Rig {
         conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {nombre});
         return conexion.lastInsertRowId();
     }
-    // The window, with its first form page handled.
-    Form20 &abrir()
+    // The window, with its first form page handled; its clock reads `ahora`.
+    Form20 &abrir(const QString &ahora = kAhora)
     {
-        form = std::make_unique<Form20>(*context, Form20::Enlaces{[this] { ++historiales; }, [] {}},
-                                        [] { return QDateTime::fromString(kAhora, QStringLiteral("yyyy-MM-dd HH:mm")); });
+        form = std::make_unique<Form20>(*context, Form20::Enlaces{[this] { ++historiales; }, [] {}}, [ahora] {
+            return QDateTime::fromString(ahora, QStringLiteral("yyyy-MM-dd HH:mm"));
+        });
         form->WebBrowser1().setTiempoMaximo(std::chrono::milliseconds(5000));
         esperarPagina();
         return *form;
@@ -461,11 +464,11 @@ private Q_SLOTS:
         rig.conexion.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) VALUES "
                                             "('34600000005', '2026-12-20 12:00', '1'), ('34600000006', '2025-12-01 12:00', '1')"));
         QStringList nombres;
-        for (const Contacto &c : contactosFelicitables(rig.conexion, std::nullopt, QDate(2026, 12, 8)))
+        for (const Contacto &c : contactosFelicitables(rig.conexion, std::nullopt, QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
             nombres << c.nombre;
         QCOMPARE(nombres, (QStringList{"Enero", "O'Donnell", "Marzo", "Felicitado antes"}));
         nombres.clear();
-        for (const Contacto &c : contactosFelicitables(rig.conexion, vip, QDate(2026, 12, 8)))
+        for (const Contacto &c : contactosFelicitables(rig.conexion, vip, QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
             nombres << c.nombre;
         QCOMPARE(nombres, (QStringList{"Enero", "Marzo"}));
 
@@ -475,6 +478,59 @@ private Q_SLOTS:
         QCOMPARE(grupos.at(1).texto, QStringLiteral("Grupo: Clientes (O'Neil) (5)"));
         QCOMPARE(grupos.at(1).sid, std::optional<qint64>(vip));
         QCOMPARE(grupos.at(2).texto, QStringLiteral("Grupo: Otros (2)"));
+    }
+
+    // A greeting already recorded for the coming birthday keeps its contact off the list, whatever
+    // the hour of the check and the account's zone; one for an earlier birthday does not.
+    void scheduledGreetingsAreNotListedAgain_data()
+    {
+        QTest::addColumn<QString>("ahora");
+        QTest::addColumn<QString>("huso");
+        QTest::addColumn<QString>("nacimiento");
+        QTest::addColumn<QString>("programada");
+        QTest::addColumn<bool>("listado");
+        // Born on 8 December: today at 12:00 local is the greeting's time.
+        QTest::newRow("exactly 12:00 today") << kAhora << "GMT +01:00" << "1990-12-08" << "2026-12-08 12:00" << false;
+        QTest::newRow("checked after 12:00") << "2026-12-08 15:30" << "GMT +01:00" << "1990-12-08" << "2026-12-08 12:00"
+                                             << false;
+        QTest::newRow("checked at 23:59") << "2026-12-08 23:59" << "GMT +01:00" << "1990-12-08" << "2026-12-08 12:00"
+                                          << false;
+        QTest::newRow("GMT +03:00, today") << kAhora << "GMT +03:00" << "1990-12-08" << "2026-12-08 10:00" << false;
+        QTest::newRow("GMT +03:00, after 12:00") << "2026-12-08 13:00" << "GMT +03:00" << "1990-12-08"
+                                                 << "2026-12-08 10:00" << false;
+        QTest::newRow("GMT +14:00, the day before on the gateway") << kAhora << "GMT +14:00" << "1990-12-08"
+                                                                   << "2026-12-07 23:00" << false;
+        QTest::newRow("GMT +03:00, tomorrow") << kAhora << "GMT +03:00" << "1990-12-09" << "2026-12-09 10:00" << false;
+        QTest::newRow("GMT -05:00, today") << "2026-12-08 14:00" << "GMT -05:00" << "1990-12-08" << "2026-12-08 18:00"
+                                           << false;
+        // Greetings of birthdays already past are no reason to leave the next one out.
+        QTest::newRow("last year's") << kAhora << "GMT +01:00" << "1990-12-08" << "2025-12-08 12:00" << true;
+        QTest::newRow("yesterday's, GMT -12:00") << kAhora << "GMT -12:00" << "1990-12-07" << "2026-12-08 01:00" << true;
+        QTest::newRow("yesterday's, GMT +01:00") << kAhora << "GMT +01:00" << "1990-12-07" << "2026-12-07 12:00" << true;
+    }
+    void scheduledGreetingsAreNotListedAgain()
+    {
+        QFETCH(QString, ahora);
+        QFETCH(QString, huso);
+        QFETCH(QString, nacimiento);
+        QFETCH(QString, programada);
+        QFETCH(bool, listado);
+        Rig rig;
+        rig.cuenta(QStringLiteral("100"), huso);
+        const qint64 ana = rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), nacimiento);
+        rig.conexion.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) "
+                                            "VALUES ('34600000001', ?1, '1')"),
+                             {programada});
+        Form20 &f = rig.abrir(ahora);
+        QCOMPARE(Form20::clave(f.TreeView1()->topLevelItem(0)),
+                 listado ? QStringLiteral("pContacto %1").arg(ana) : QStringLiteral("l0"));
+        QCOMPARE(f.Command1()->isEnabled(), listado);
+        if (listado)
+            return;
+        // Nor can the whole list greet the contact again.
+        f.Command1_Click();
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 0);
+        QCOMPARE(rig.filas(QStringLiteral("Historial")), 1);
     }
 
     void sendersAndTemplates()
@@ -649,6 +705,55 @@ private Q_SLOTS:
         f.mnurclick_recordatorio_enviar_Click();
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Datos de contacto insuficientes"));
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 1);
+    }
+
+    // "Programar SMS felicitación" greets the contact the popup was opened on, even when the list
+    // is redrawn under the open menu and the tree's current item has moved to the first contact;
+    // a contact greeted meanwhile from elsewhere is not greeted again.
+    void popupGreetsTheContactItWasOpenedOn()
+    {
+        Rig rig;
+        rig.sim.setNextSendId(70);
+        const qint64 ana = rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-01-10"));
+        const qint64 luis = rig.contacto(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-03-05"));
+        Form20 &f = rig.abrir();
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QTreeWidget *tree = f.TreeView1();
+        auto *menu = f.findChild<QMenu *>(QStringLiteral("mnurclick_recordatorio"));
+        QVERIFY(menu);
+        QAction *programar = menu->actions().value(0);
+        const auto abrirEn = [&](qint64 sid) {
+            QTreeWidgetItem *item = f.nodo(QStringLiteral("pContacto %1").arg(sid));
+            QVERIFY(item);
+            Q_EMIT tree->customContextMenuRequested(tree->visualItemRect(item).center());
+            QVERIFY(menu->isVisible());
+            f.f_agenda();
+            tree->setCurrentItem(tree->topLevelItem(0));
+        };
+
+        abrirEn(luis);
+        QCOMPARE(Form20::clave(tree->currentItem()), QStringLiteral("pContacto %1").arg(ana));
+        QSignalSpy paginas(&f, &Form20::paginaAtendida);
+        QVERIFY(testing::choose(menu, programar));
+        while (paginas.count() < 2)
+            QVERIFY(paginas.wait(8000));
+        QCOMPARE(rig.prompter.messageTexts(), QStringList{kOk});
+        QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormResult)->value("destino"), QStringLiteral("34600000002"));
+        QCOMPARE(rig.conexion.scalar(QStringLiteral("SELECT destinatario FROM Historial")).toString(),
+                 QStringLiteral("34600000002"));
+
+        // Ana greeted from another workstation while her menu is up.
+        QVERIFY(f.formularioListo());
+        abrirEn(ana);
+        rig.conexion.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) "
+                                            "VALUES ('34600000001', '2027-01-10 12:00', '1')"));
+        QVERIFY(testing::choose(menu, programar));
+        QCOMPARE(rig.prompter.lastCall().text,
+                 QStringLiteral("Este contacto ya tiene programada la felicitación de su próximo cumpleaños."));
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 1);
+        QCOMPARE(rig.filas(QStringLiteral("Historial")), 2);
+        QCOMPARE(Form20::clave(tree->topLevelItem(0)), QStringLiteral("l0"));
     }
 
     void checksStopTheSendBeforeTheGateway()

@@ -4,6 +4,7 @@
 #include "platform/ui/busy_cursor.h"
 #include "startup/app_context.h"
 #include "support/recording_shell.h"
+#include "support/popup_menus.h"
 #include "support/scripted_prompter.h"
 
 #include <QNetworkAccessManager>
@@ -52,6 +53,12 @@ inline bool seleccionar(QTreeWidget *arbol, const QString &clave)
     if (n)
         arbol->setCurrentItem(n);
     return n != nullptr;
+}
+
+// A press of the right button on the node with that key: the window opens its popup menu on it.
+inline bool abrirMenuEn(QTreeWidget *arbol, const QString &clave)
+{
+    return testing::rightPress(arbol, nodo(arbol, clave));
 }
 
 inline QStringList raices(QTreeWidget *arbol)

@@ -22,18 +22,24 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <functional>
+
 using namespace contacts;
 using contactstest::Harness;
 using contactstest::nodo;
 using contactstest::raices;
-using contactstest::seleccionar;
+using contactstest::abrirMenuEn;
 
 namespace {
+
+const QString kAvisoContactoIdo = QStringLiteral("El contacto ya no está en la agenda. No se ha hecho nada.");
+const QString kAvisoGrupoIdo = QStringLiteral("El grupo ya no está en la agenda. No se ha hecho nada.");
 
 // The send panel's recipients box as the picker sees it.
 class FakeBox final : public picker::RecipientsBox {
@@ -109,7 +115,7 @@ private Q_SLOTS:
         f.f_agenda(true);
         p->HScroll1()->setValue(2);
         QCOMPARE(p->PagAgenda()->text(), QStringLiteral("Página 3 de 3"));
-        QVERIFY(seleccionar(p->TreeView4(), QStringLiteral("pComentarios %1").arg(ultimo)));
+        QVERIFY(abrirMenuEn(p->TreeView4(), QStringLiteral("pComentarios %1").arg(ultimo)));
         QSignalSpy grupos(&f.contactsTab(), &ContactsTab::gruposCambiados);
         h.ok();
         f.contactsTab().mnurclick_agenda_eliminar_Click();
@@ -121,7 +127,7 @@ private Q_SLOTS:
         Harness vacio;
         ContactBookFeature g(vacio.context);
         g.f_agenda(true);
-        QVERIFY(seleccionar(g.contactsPanel()->TreeView4(), QStringLiteral("l0")));
+        QVERIFY(abrirMenuEn(g.contactsPanel()->TreeView4(), QStringLiteral("l0")));
         g.contactsTab().mnurclick_agenda_eliminar_Click();
         g.contactsTab().mnurclick_agenda_modificar_Click();
         QCOMPARE(vacio.prompter.count(), 0);
@@ -186,7 +192,7 @@ private Q_SLOTS:
         const qint64 sid = h.d.conexion.scalar(QStringLiteral("SELECT sid FROM Agenda")).toLongLong();
 
         // "Modificar contacto" loads the row; the new name with quotes and accents is stored as typed.
-        QVERIFY(seleccionar(f.contactsPanel()->TreeView4(), QStringLiteral("Telefono %1").arg(sid)));
+        QVERIFY(abrirMenuEn(f.contactsPanel()->TreeView4(), QStringLiteral("Telefono %1").arg(sid)));
         f.contactsTab().mnurclick_agenda_modificar_Click();
         e = f.editor();
         QVERIFY(e);
@@ -264,14 +270,14 @@ private Q_SLOTS:
         h.d.contacto(QStringLiteral("A"), QStringLiteral("1"), QString::number(sid));
         f.f_grupos();
         QCOMPARE(raices(g->TreeView2()), QStringList{QStringLiteral("Peña 'Ñ' (1 contactos)")});
-        QVERIFY(seleccionar(g->TreeView2(), QStringLiteral("pGrupo %1").arg(sid)));
+        QVERIFY(abrirMenuEn(g->TreeView2(), QStringLiteral("pGrupo %1").arg(sid)));
         h.prompter.answerInput(std::nullopt);
         h.ok();
         f.groupsTab().mnurclick_listado_grupos_eliminar_Click();
         QCOMPARE(h.mensajes().last(), QString::fromUtf8(kBorradoAbortado));
         QCOMPARE(h.d.cuenta(QStringLiteral("Grupos")), 1);
 
-        QVERIFY(seleccionar(g->TreeView2(), QStringLiteral("pGrupo %1").arg(sid)));
+        QVERIFY(abrirMenuEn(g->TreeView2(), QStringLiteral("pGrupo %1").arg(sid)));
         h.prompter.answerInput(QStringLiteral(" si "));
         h.ok();
         f.groupsTab().mnurclick_listado_grupos_eliminar_Click();
@@ -279,6 +285,172 @@ private Q_SLOTS:
         QCOMPARE(h.d.cuenta(QStringLiteral("Grupos")), 0);
         QCOMPARE(h.d.cuenta(QStringLiteral("Agenda"), QStringLiteral("grupos_sid=''")), 1);
         QCOMPARE(raices(g->TreeView2()), QStringList{QStringLiteral("Sin grupos")});
+        QVERIFY2(!h.prompter.hasUnexpected(), h.prompter.unexpectedReport().constData());
+    }
+
+    // The popup menus of the "Contactos" and "Grupos" tabs act on the row they were opened on.
+    // While a menu is up the list is redrawn (an import, a change made in another window) and the
+    // tree's current item moves to the first row; the items still act on the row the user
+    // clicked, and on none once it has gone.
+    void tabPopupsActOnTheRowTheyWereOpenedOn()
+    {
+        Harness h;
+        ContactBookFeature f(h.context);
+        ContactsPanel *p = f.contactsPanel();
+        QTreeWidget *contactos = p->TreeView4();
+        const qint64 ana = h.d.contacto(QStringLiteral("Ana"), QStringLiteral("34611"));
+        const qint64 bea = h.d.contacto(QStringLiteral("Bea"), QStringLiteral("34622"));
+        const qint64 eva = h.d.contacto(QStringLiteral("Eva"), QStringLiteral("34633"));
+        f.f_agenda(true);
+        const auto redibujarConMenu = [&](QMenu *menu, QTreeWidget *arbol, const std::function<void()> &redibujar) {
+            QVERIFY(menu->isVisible());
+            redibujar();
+            arbol->setCurrentItem(arbol->topLevelItem(0));
+        };
+        const auto agenda = [&f] { f.f_agenda(true); };
+
+        QVERIFY(abrirMenuEn(contactos, QStringLiteral("Telefono %1").arg(bea)));
+        redibujarConMenu(p->mnurclick_agenda(), contactos, agenda);
+        h.ok();
+        QVERIFY(testing::choose(p->mnurclick_agenda(), p->mnurclick_agenda_eliminar()));
+        QCOMPARE(h.mensajes(), QStringList{QString::fromUtf8(kContactoEliminado)});
+        QCOMPARE(h.d.cuenta(QStringLiteral("Agenda"), QStringLiteral("sid=?"), {bea}), 0);
+        QCOMPARE(h.d.cuenta(QStringLiteral("Agenda")), 2);
+
+        QSignalSpy modificar(&f.contactsTab(), &ContactsTab::modificarContacto);
+        QVERIFY(abrirMenuEn(contactos, QStringLiteral("pContacto %1").arg(eva)));
+        redibujarConMenu(p->mnurclick_agenda(), contactos, agenda);
+        QVERIFY(testing::choose(p->mnurclick_agenda(), p->mnurclick_agenda_modificar()));
+        QCOMPARE(modificar.count(), 1);
+        QCOMPARE(modificar.at(0).at(0).toLongLong(), eva);
+
+        QSignalSpy buscar(&f.contactsTab(), &ContactsTab::buscarEnvios);
+        QVERIFY(abrirMenuEn(contactos, QStringLiteral("pContacto %1").arg(eva)));
+        redibujarConMenu(p->mnurclick_agenda(), contactos, agenda);
+        QVERIFY(testing::choose(p->mnurclick_agenda(), p->mnurclick_agenda_buscarhistorial()));
+        QCOMPARE(buscar.count(), 1);
+        QCOMPARE(buscar.at(0).at(0).toString(), QStringLiteral("34633"));
+
+        // Eva deleted from another workstation while her menu is up: Ana stays, and the user
+        // hears why nothing happened.
+        for (QAction *item : {p->mnurclick_agenda_eliminar(), p->mnurclick_agenda_modificar(),
+                              p->mnurclick_agenda_buscarhistorial()}) {
+            if (h.d.cuenta(QStringLiteral("Agenda"), QStringLiteral("sid=?"), {eva}) == 0)
+                h.d.conexion.execute(QStringLiteral("INSERT INTO Agenda (sid, nombre, telefono) VALUES (?, 'Eva', '34633')"),
+                                     {eva});
+            f.f_agenda(true);
+            QVERIFY(abrirMenuEn(contactos, QStringLiteral("pContacto %1").arg(eva)));
+            h.d.conexion.execute(QStringLiteral("DELETE FROM Agenda WHERE sid=?"), {eva});
+            redibujarConMenu(p->mnurclick_agenda(), contactos, agenda);
+            h.ok();
+            QVERIFY(testing::choose(p->mnurclick_agenda(), item));
+            QCOMPARE(h.mensajes(), QStringList{kAvisoContactoIdo});
+            QCOMPARE(h.d.cuenta(QStringLiteral("Agenda"), QStringLiteral("sid=?"), {ana}), 1);
+        }
+        QCOMPARE(modificar.count(), 1);
+        QCOMPARE(buscar.count(), 1);
+
+        // The groups: "Eliminar grupo" and "Administrar grupo".
+        GroupsPanel *g = f.groupsPanel();
+        QTreeWidget *grupos = g->TreeView2();
+        const qint64 amigos = h.d.grupo(QStringLiteral("Amigos"));
+        const qint64 banda = h.d.grupo(QStringLiteral("Banda"));
+        const qint64 coro = h.d.grupo(QStringLiteral("Coro"));
+        f.f_grupos();
+        const auto listaGrupos = [&f] { f.f_grupos(); };
+        QVERIFY(abrirMenuEn(grupos, QStringLiteral("pGrupo %1").arg(coro)));
+        redibujarConMenu(g->mnurclick_listado_grupos(), grupos, listaGrupos);
+        h.ok();
+        QVERIFY(testing::choose(g->mnurclick_listado_grupos(), g->mnurclick_listado_grupos_eliminar()));
+        QCOMPARE(h.mensajes(), QStringList{QString::fromUtf8(kGrupoEliminado)});
+        QCOMPARE(h.d.cuenta(QStringLiteral("Grupos"), QStringLiteral("sid=?"), {coro}), 0);
+        QCOMPARE(h.d.cuenta(QStringLiteral("Grupos")), 2);
+
+        QSignalSpy administrar(&f.groupsTab(), &GroupsTab::administrarGrupo);
+        QVERIFY(abrirMenuEn(grupos, QStringLiteral("pGrupo %1").arg(banda)));
+        redibujarConMenu(g->mnurclick_listado_grupos(), grupos, listaGrupos);
+        QVERIFY(testing::choose(g->mnurclick_listado_grupos(), g->mnurclick_listado_grupos_administrar()));
+        QCOMPARE(administrar.count(), 1);
+        QCOMPARE(administrar.at(0).at(0).toLongLong(), banda);
+
+        QVERIFY(abrirMenuEn(grupos, QStringLiteral("pGrupo %1").arg(banda)));
+        h.d.conexion.execute(QStringLiteral("DELETE FROM Grupos WHERE sid=?"), {banda});
+        redibujarConMenu(g->mnurclick_listado_grupos(), grupos, listaGrupos);
+        h.ok();
+        QVERIFY(testing::choose(g->mnurclick_listado_grupos(), g->mnurclick_listado_grupos_administrar()));
+        QCOMPARE(administrar.count(), 1);
+        QCOMPARE(h.mensajes(), QStringList{kAvisoGrupoIdo});
+        QVERIFY(abrirMenuEn(grupos, QStringLiteral("pGrupo %1").arg(amigos)));
+        h.d.conexion.execute(QStringLiteral("DELETE FROM Grupos WHERE sid=?"), {amigos});
+        h.d.grupo(QStringLiteral("Alfa"));
+        redibujarConMenu(g->mnurclick_listado_grupos(), grupos, listaGrupos);
+        h.ok();
+        QVERIFY(testing::choose(g->mnurclick_listado_grupos(), g->mnurclick_listado_grupos_eliminar()));
+        QCOMPARE(h.d.cuenta(QStringLiteral("Grupos")), 1);
+        QCOMPARE(raices(grupos), QStringList{QStringLiteral("Alfa")});
+        QVERIFY2(!h.prompter.hasUnexpected(), h.prompter.unexpectedReport().constData());
+    }
+
+    // The group administration's and the picker's popups act on the contact they were opened on,
+    // whatever the list shows by the time an item runs.
+    void adminAndPickerPopupsActOnTheContactTheyWereOpenedOn()
+    {
+        Harness h;
+        CountingLists listas;
+        groups::GroupAdminLauncher launcher(h.context, listas);
+        const qint64 g = h.d.grupo(QStringLiteral("Amigos"));
+        const qint64 ana = h.d.contacto(QStringLiteral("Ana"), QStringLiteral("34611"));
+        const qint64 bea = h.d.contacto(QStringLiteral("Bea"), QStringLiteral("34622"), QString::number(g));
+        const qint64 eva = h.d.contacto(QStringLiteral("Eva"), QStringLiteral("34633"));
+        const auto grupos = [&h](qint64 sid) { return h.d.valor(QStringLiteral("grupos_sid"), sid).toString(); };
+
+        groups::Form6 *w = launcher.abrir(g);
+        QVERIFY(abrirMenuEn(w->TreeView1(), QStringLiteral("pContacto %1").arg(eva)));
+        QVERIFY(w->mnurclick_admingrupos_agenda()->isVisible());
+        w->f_añadir_grupo();
+        w->TreeView1()->setCurrentItem(w->TreeView1()->topLevelItem(0));
+        QVERIFY(testing::choose(w->mnurclick_admingrupos_agenda(), w->mnurclick_admingrupos_agenda_agregar()));
+        QCOMPARE(grupos(eva), QString::number(g));
+        QCOMPARE(grupos(ana), QString());
+        QCOMPARE(raices(w->TreeView2()), (QStringList{QStringLiteral("Bea"), QStringLiteral("Eva")}));
+
+        QVERIFY(abrirMenuEn(w->TreeView2(), QStringLiteral("pContacto %1").arg(eva)));
+        QVERIFY(w->mnurclick_admingrupos_grupo()->isVisible());
+        w->f_añadir_grupo2();
+        w->TreeView2()->setCurrentItem(w->TreeView2()->topLevelItem(0));
+        QVERIFY(testing::choose(w->mnurclick_admingrupos_grupo(), w->mnurclick_admingrupos_grupo_quitar()));
+        QCOMPARE(grupos(eva), QString());
+        QCOMPARE(grupos(bea), QString::number(g));
+
+        // A contact deleted while its menu is up: no other contact joins the group.
+        QVERIFY(abrirMenuEn(w->TreeView1(), QStringLiteral("pContacto %1").arg(eva)));
+        h.d.conexion.execute(QStringLiteral("DELETE FROM Agenda WHERE sid=?"), {eva});
+        w->f_añadir_grupo();
+        w->TreeView1()->setCurrentItem(w->TreeView1()->topLevelItem(0));
+        QVERIFY(testing::choose(w->mnurclick_admingrupos_agenda(), w->mnurclick_admingrupos_agenda_agregar()));
+        QCOMPARE(grupos(ana), QString());
+        QCOMPARE(raices(w->TreeView2()), QStringList{QStringLiteral("Bea")});
+        w->close();
+
+        FakeBox caja;
+        picker::PickerLauncher selector(h.context, caja);
+        const qint64 zoe = h.d.contacto(QStringLiteral("Zoe"), QStringLiteral("34644"));
+        picker::Form7 *p = selector.open();
+        QCOMPARE(raices(p->TreeView1()).constFirst(), QStringLiteral("Amigos (1 contactos)"));
+        QVERIFY(abrirMenuEn(p->TreeView1(), QStringLiteral("pContacto %1").arg(zoe)));
+        QVERIFY(p->mnurclick_enviaragenda()->isVisible());
+        p->f_mostrar_agenda();
+        p->TreeView1()->setCurrentItem(p->TreeView1()->topLevelItem(0));
+        QVERIFY(testing::choose(p->mnurclick_enviaragenda(), p->mnurclick_enviaragenda_seleccionar()));
+        QCOMPARE(caja.m_texto, QStringLiteral("34644"));
+        QCOMPARE(caja.ultimo, QStringLiteral("Ultimo: Zoe"));
+
+        QVERIFY(abrirMenuEn(p->TreeView1(), QStringLiteral("pContacto %1").arg(ana)));
+        h.d.conexion.execute(QStringLiteral("DELETE FROM Agenda WHERE sid=?"), {ana});
+        p->f_mostrar_agenda();
+        p->TreeView1()->setCurrentItem(p->TreeView1()->topLevelItem(0));
+        QVERIFY(testing::choose(p->mnurclick_enviaragenda(), p->mnurclick_enviaragenda_seleccionarycerrar()));
+        QCOMPARE(caja.m_texto, QStringLiteral("34644"));
         QVERIFY2(!h.prompter.hasUnexpected(), h.prompter.unexpectedReport().constData());
     }
 
@@ -328,13 +500,13 @@ private Q_SLOTS:
         QVERIFY(!w->Check1()->isEnabled());
         QCOMPARE(nodo(w->TreeView1(), QStringLiteral("pTelefono %1").arg(a))->text(0), QStringLiteral("Telefono móvil"));
 
-        QVERIFY(seleccionar(w->TreeView1(), QStringLiteral("Telefono %1").arg(a)));
+        QVERIFY(abrirMenuEn(w->TreeView1(), QStringLiteral("Telefono %1").arg(a)));
         w->mnurclick_admingrupos_agenda_agregar_Click();
         QCOMPARE(h.d.valor(QStringLiteral("grupos_sid"), a).toString(), QStringLiteral("3,%1").arg(g));
         QCOMPARE(listas.grupos, 1);
         QCOMPARE(raices(w->TreeView2()), (QStringList{QStringLiteral("Ana"), QStringLiteral("Carla")}));
 
-        QVERIFY(seleccionar(w->TreeView2(), QStringLiteral("pContacto %1").arg(a)));
+        QVERIFY(abrirMenuEn(w->TreeView2(), QStringLiteral("pContacto %1").arg(a)));
         w->mnurclick_admingrupos_grupo_quitar_Click();
         QCOMPARE(h.d.valor(QStringLiteral("grupos_sid"), a).toString(), QStringLiteral("3"));
 
@@ -376,7 +548,7 @@ private Q_SLOTS:
                                                       QStringLiteral("Bea"), QStringLiteral("Carla")}));
         QCOMPARE(w->Pag()->text(), QStringLiteral("Página 1 de 1"));
 
-        QVERIFY(seleccionar(w->TreeView1(), QStringLiteral("pGrupo %1").arg(g)));
+        QVERIFY(abrirMenuEn(w->TreeView1(), QStringLiteral("pGrupo %1").arg(g)));
         w->mnurclick_enviaragenda_seleccionar_Click();
         QCOMPARE(caja.m_texto, QStringLiteral("34611,34622"));
         QCOMPARE(caja.m_tag, QStringLiteral("34611,34622,coste"));
@@ -385,7 +557,7 @@ private Q_SLOTS:
         QVERIFY(launcher.picker());
 
         // A contact already in the box: nothing added, the label still changes.
-        QVERIFY(seleccionar(w->TreeView1(), QStringLiteral("Telefono %1").arg(b)));
+        QVERIFY(abrirMenuEn(w->TreeView1(), QStringLiteral("Telefono %1").arg(b)));
         w->mnurclick_enviaragenda_seleccionar_Click();
         QCOMPARE(caja.m_texto, QStringLiteral("34611,34622"));
         QCOMPARE(caja.ultimo, QStringLiteral("Ultimo: Bea"));
@@ -415,7 +587,7 @@ private Q_SLOTS:
         w->Command3()->click();
         QCOMPARE(w->TreeView1()->topLevelItemCount(), 4);
 
-        QVERIFY(seleccionar(w->TreeView1(), QStringLiteral("pContacto %1").arg(b + 1)));
+        QVERIFY(abrirMenuEn(w->TreeView1(), QStringLiteral("pContacto %1").arg(b + 1)));
         w->mnurclick_enviaragenda_seleccionarycerrar_Click();
         QCOMPARE(caja.m_texto, QStringLiteral("34611,34622,34633"));
         QCOMPARE(caja.m_tag, QStringLiteral("34611,34622,34633,coste"));

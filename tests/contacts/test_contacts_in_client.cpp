@@ -6,6 +6,7 @@
 #include "startup/main_window/form1.h"
 #include "startup/main_window/send_panel_view.h"
 #include "support/client_rig.h"
+#include "support/popup_menus.h"
 
 #include <QAction>
 #include <QApplication>
@@ -95,7 +96,7 @@ private Q_SLOTS:
         QVERIFY(picker);
         QTreeWidgetItem *berta = nodo(picker->TreeView1(), QStringLiteral("pContacto 2"));
         QVERIFY(berta);
-        picker->TreeView1()->setCurrentItem(berta);
+        QVERIFY(testing::rightPress(picker->TreeView1(), berta));
         const int quotes = run.sim.requestCount(sim::Endpoint::QuoteSms);
         picker->mnurclick_enviaragenda_seleccionarycerrar_Click();
         QCOMPARE(panel.Text2()->toPlainText(), QStringLiteral("34622222222"));
@@ -105,7 +106,8 @@ private Q_SLOTS:
         QVERIFY2(!run.prompter.hasUnexpected(), run.prompter.unexpectedReport().constData());
 
         // "Buscar envíos" shows the contact's sends on the "Historial" tab.
-        contactos->setCurrentItem(nodo(contactos, QStringLiteral("Telefono 1")));
+        f.tbsOptions()->setCurrentIndex(2);
+        QVERIFY(testing::rightPress(contactos, nodo(contactos, QStringLiteral("Telefono 1"))));
         f.tbsOptions()->widget(2)->findChild<QAction *>(QStringLiteral("mnurclick_agenda_buscarhistorial"))->trigger();
         QCOMPARE(f.tbsOptions()->currentIndex(), 1);
         auto *telefono = f.tbsOptions()->widget(1)->findChild<QWidget *>(QStringLiteral("RichTextBox1"));

@@ -286,12 +286,51 @@ private Q_SLOTS:
         Database db;
         const qint64 sid = db.insert({.destinatario = "1"});
         db.insert({.destinatario = "2"});
-        QCOMPARE(f_eliminar_registro(db.conexion, "l0").status, DeleteOutcome::Status::Nothing);
-        const DeleteOutcome out = f_eliminar_registro(db.conexion, QStringLiteral("Pendientes %1").arg(sid));
+        QCOMPARE(f_eliminar_registro(db.conexion, "l0", now).status, DeleteOutcome::Status::Nothing);
+        const DeleteOutcome out = f_eliminar_registro(db.conexion, QStringLiteral("Pendientes %1").arg(sid), now);
         QCOMPARE(out.status, DeleteOutcome::Status::Deleted);
         QCOMPARE(out.notice.text, QStringLiteral("Registro eliminado satisfactoriamente"));
         QCOMPARE(out.notice.title, QStringLiteral("Historial eliminado"));
         QCOMPARE(db.count(), qint64(1));
+    }
+
+    // Whoever asks, a scheduled send still to go out keeps its row (it would still go out and
+    // could no longer be cancelled), and a send already gone is said to be gone.
+    void deleteOneNeverTakesAPendingSend()
+    {
+        Database db;
+        const qint64 programado = db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "w1"});
+        const qint64 vencido = db.insert({.destinatario = "2", .fProgramada = "2024-05-10 11:59", .idWeb = "w2"});
+        const qint64 barras = db.insert({.destinatario = "3", .fProgramada = "2024/06/01 10:00", .idWeb = "w3"});
+        const qint64 nulo = db.insert({.destinatario = "4"});
+        db.conexion.execute(QStringLiteral("UPDATE Historial SET f_programada=NULL WHERE sid=?"), {nulo});
+
+        DeleteOutcome out = f_eliminar_registro(db.conexion, QStringLiteral("pMensaje %1").arg(programado), now);
+        QCOMPARE(out.status, DeleteOutcome::Status::Nothing);
+        QVERIFY(!out.changed);
+        QCOMPARE(out.notice.text, kEliminarProgramado.text);
+        QCOMPARE(db.count(QStringLiteral("sid=?"), {programado}), qint64(1));
+
+        // Due sends, times the gateway never took as scheduled and null times go as any sent one.
+        for (const qint64 sid : {vencido, barras, nulo}) {
+            out = f_eliminar_registro(db.conexion, QStringLiteral("pMensaje %1").arg(sid), now);
+            QCOMPARE(out.status, DeleteOutcome::Status::Deleted);
+            QCOMPARE(db.count(QStringLiteral("sid=?"), {sid}), qint64(0));
+        }
+
+        out = f_eliminar_registro(db.conexion, QStringLiteral("pMensaje %1").arg(vencido), now);
+        QCOMPARE(out.status, DeleteOutcome::Status::Nothing);
+        QVERIFY(out.changed);
+        QCOMPARE(out.notice.text, kEnvioDesaparecido.text);
+        QCOMPARE(out.notice.title, QStringLiteral("Historial"));
+        QCOMPARE(db.count(), qint64(1));
+
+        // Cancelling a send gone meanwhile asks the gateway nothing and says so.
+        const CancelRequest gone = f_peticion_cancelar(db.conexion, QStringLiteral("pMensaje %1").arg(vencido), ana, 0);
+        QCOMPARE(gone.status, CancelRequest::Status::NoRow);
+        QCOMPARE(gone.notice.text, kEnvioDesaparecido.text);
+        QVERIFY(gone.url.isEmpty());
+        QVERIFY(f_peticion_cancelar(db.conexion, QStringLiteral("l0"), ana, 0).notice.text.isEmpty());
     }
 
     void deleteAllSent_data()

@@ -69,9 +69,10 @@ QString fechaFelicitacion(const QDate &nacimiento, const QDate &hoy, const QStri
     return local.addSecs(qint64(sending::desfase_pasarela(huso_horario)) * 60).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
-QString limitePendientes(const QDate &hoy)
+QString limitePendientes(const QDate &hoy, const QString &huso_horario)
 {
-    return hoy.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 12:00");
+    // The same time a birthday of today is given, so the two always compare equal.
+    return fechaFelicitacion(hoy, hoy, huso_horario);
 }
 
 void ordenarPorCumpleanos(QList<Contacto> &contactos)

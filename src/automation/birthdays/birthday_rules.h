@@ -39,9 +39,12 @@ QDate proximoCumpleanos(const QDate &nacimiento, const QDate &hoy);
 // moved by the account zone's `desfase_pasarela`, written "yyyy-MM-dd HH:mm".
 QString fechaFelicitacion(const QDate &nacimiento, const QDate &hoy, const QString &huso_horario);
 
-// Greetings scheduled after this text (compared with `Historial.f_programada`, stored
-// "yyyy-MM-dd HH:mm") are still to come: 12:00 of today, written as the stored times are.
-QString limitePendientes(const QDate &hoy);
+// The earliest send time, on the gateway's clock, of a greeting for a birthday on or after `hoy`:
+// today's 12:00 local time moved by the zone's `desfase_pasarela`. A greeting recorded at or
+// after it (`Historial.f_programada`, stored "yyyy-MM-dd HH:mm") is for the coming birthday, so
+// its contact is not greeted again, even once today's greeting has gone out; anything earlier
+// was for a birthday already past.
+QString limitePendientes(const QDate &hoy, const QString &huso_horario);
 
 // The contacts in the list's order: month, then day of the birth date, January first whatever
 // today's date; contacts with the same day keep their order.
@@ -69,6 +72,9 @@ struct Nodo {
 };
 
 inline const QString kClaveVacia = QStringLiteral("l0");
+// The one-contact greeting of a contact whose coming birthday is already greeted.
+inline const QString kYaFelicitado =
+    QStringLiteral("Este contacto ya tiene programada la felicitación de su próximo cumpleaños.");
 inline const QString kTextoVacio = QStringLiteral("Sin felicitaciones posibles");
 
 // The nodes of one contact: the contact, its phone, then each non-empty detail.

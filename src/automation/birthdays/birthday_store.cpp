@@ -96,16 +96,16 @@ std::optional<Cuenta> leerCuenta(db::Connection &conexion)
 }
 
 QList<Contacto> contactosFelicitables(db::Connection &conexion, std::optional<qint64> grupo, const QDate &hoy,
-                                      db::Result *result)
+                                      const QString &huso_horario, db::Result *result)
 {
     const QString sql = kColumnas
         + QStringLiteral("WHERE (?1 IS NULL OR instr(',' || ifnull(grupos_sid, '') || ',', ',' || ?1 || ',') > 0) "
                          "AND f_nacimiento IS NOT NULL AND f_nacimiento <> '' "
                          "AND NOT EXISTS (SELECT 1 FROM Historial WHERE Historial.bool_cumple = '1' "
-                         "AND Historial.f_programada > ?2 AND Historial.destinatario = Agenda.telefono) "
+                         "AND Historial.f_programada >= ?2 AND Historial.destinatario = Agenda.telefono) "
                          "ORDER BY sid ASC");
     const QVariant grupoValor = grupo ? QVariant(*grupo) : QVariant();
-    const std::vector<db::Row> filas = conexion.select(sql, {grupoValor, limitePendientes(hoy)}, result);
+    const std::vector<db::Row> filas = conexion.select(sql, {grupoValor, limitePendientes(hoy, huso_horario)}, result);
     QList<Contacto> contactos;
     for (const db::Row &fila : filas) {
         if (std::optional<Contacto> c = contactoDeFila(fila))
@@ -113,6 +113,18 @@ QList<Contacto> contactosFelicitables(db::Connection &conexion, std::optional<qi
     }
     ordenarPorCumpleanos(contactos);
     return contactos;
+}
+
+bool felicitacionPendiente(db::Connection &conexion, const QString &telefono, const QDate &hoy,
+                           const QString &huso_horario, db::Result *result)
+{
+    // The same test as the list's.
+    return conexion
+               .scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM Historial WHERE Historial.bool_cumple = '1' "
+                                      "AND Historial.f_programada >= ?2 AND Historial.destinatario = ?1)"),
+                       {telefono, limitePendientes(hoy, huso_horario)}, result)
+               .toInt()
+        != 0;
 }
 
 std::optional<Contacto> contactoPorSid(db::Connection &conexion, qint64 sid, db::Result *result)

@@ -34,9 +34,14 @@ std::optional<QString> textoPlantilla(db::Connection &conexion, const QString &n
 std::optional<Cuenta> leerCuenta(db::Connection &conexion);
 
 // The contacts of the group (all contacts without one) that have a readable birth date and no
-// greeting still to come, in birthday order.
+// greeting for their coming birthday (`limitePendientes` in the account's zone `huso_horario`),
+// in birthday order.
 QList<Contacto> contactosFelicitables(db::Connection &conexion, std::optional<qint64> grupo, const QDate &hoy,
-                                      db::Result *result = nullptr);
+                                      const QString &huso_horario, db::Result *result = nullptr);
+// Whether a greeting for the coming birthday of the contact with that phone is already recorded
+// (the test contactosFelicitables leaves contacts out by).
+bool felicitacionPendiente(db::Connection &conexion, const QString &telefono, const QDate &hoy,
+                           const QString &huso_horario, db::Result *result = nullptr);
 // One contact by key, whatever its greetings; nothing when it is gone or has no readable birth date.
 std::optional<Contacto> contactoPorSid(db::Connection &conexion, qint64 sid, db::Result *result = nullptr);
 

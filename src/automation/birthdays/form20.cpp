@@ -149,9 +149,10 @@ void Form20::buildUi()
     botones->addWidget(m_command3);
     layout->addLayout(botones);
 
-    m_popup = new QMenu(QStringLiteral("rclick_recordatorio"), this);
-    m_popup->setObjectName(QStringLiteral("mnurclick_recordatorio"));
-    QAction *programar = m_popup->addAction(QStringLiteral("Programar SMS felicitación"));
+    auto *popup = new QMenu(QStringLiteral("rclick_recordatorio"), this);
+    popup->setObjectName(QStringLiteral("mnurclick_recordatorio"));
+    m_popup.setMenu(popup);
+    QAction *programar = popup->addAction(QStringLiteral("Programar SMS felicitación"));
     programar->setObjectName(QStringLiteral("mnurclick_recordatorio_enviar"));
 
     connect(m_command1, &QPushButton::clicked, this, &Form20::Command1_Click);
@@ -160,8 +161,7 @@ void Form20::buildUi()
     connect(m_scroll, &QScrollBar::valueChanged, this, &Form20::HScroll1_Change);
     connect(programar, &QAction::triggered, this, &Form20::mnurclick_recordatorio_enviar_Click);
     connect(m_tree, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint &punto) {
-        if (TreeView1_RightClick(m_tree->itemAt(punto)))
-            m_popup->popup(m_tree->viewport()->mapToGlobal(punto));
+        TreeView1_RightClick(m_tree->itemAt(punto), m_tree->viewport()->mapToGlobal(punto));
     });
 }
 
@@ -210,7 +210,11 @@ void Form20::f_agenda()
     const QVariant grupo = m_combo1->currentIndex() > 0 ? m_combo1->currentData() : QVariant();
     m_grupoMostrado = grupo.isValid() ? std::optional<qint64>(grupo.toLongLong()) : std::nullopt;
 
-    const QList<Contacto> contactos = contactosFelicitables(m_context.conexion, m_grupoMostrado, m_reloj().date());
+    // Greetings are recorded on the gateway's clock: which of them are still to come depends on the
+    // account's zone.
+    const std::optional<Cuenta> cuenta = leerCuenta(m_context.conexion);
+    const QList<Contacto> contactos = contactosFelicitables(m_context.conexion, m_grupoMostrado, m_reloj().date(),
+                                                            cuenta ? cuenta->huso_horario : QString());
     const int filas = int(contactos.size());
     const Paginado p = paginar(filas, m_scroll->value());
     if (p.posicion != m_scroll->value() || p.maximo != m_scroll->maximum()) {
@@ -274,12 +278,15 @@ void Form20::Command3_Click()
     close();
 }
 
-bool Form20::TreeView1_RightClick(QTreeWidgetItem *item)
+bool Form20::TreeView1_RightClick(QTreeWidgetItem *item, const QPoint &globalPos)
 {
     if (!item)
         return false;
     m_tree->setCurrentItem(item);
-    return clave(item) != kClaveVacia && m_formularioListo && m_command1->isEnabled();
+    if (clave(item) == kClaveVacia || !m_formularioListo || !m_command1->isEnabled())
+        return false;
+    m_popup.popup(clave(item), globalPos);
+    return true;
 }
 
 void Form20::Command1_Click()
@@ -289,7 +296,7 @@ void Form20::Command1_Click()
 
 void Form20::mnurclick_recordatorio_enviar_Click()
 {
-    enviar(Alcance::Contacto);
+    enviar(Alcance::Contacto, m_popup.key());
 }
 
 void Form20::pedirFormulario()
@@ -302,7 +309,7 @@ void Form20::aviso(const QString &texto, const QString &titulo)
     m_context.prompter.message(texto, titulo, ui::Icon::None, ui::Buttons::Ok);
 }
 
-void Form20::enviar(Alcance alcance)
+void Form20::enviar(Alcance alcance, const QString &elegida)
 {
     if (!m_formularioListo) {
         pedirFormulario();
@@ -310,7 +317,6 @@ void Form20::enviar(Alcance alcance)
     }
     std::optional<qint64> sid;
     if (alcance == Alcance::Contacto) {
-        const QString elegida = clave(m_tree->currentItem());
         if (elegida.isEmpty() || elegida == kClaveVacia)
             return;
         sid = sidDeClave(elegida);
@@ -330,8 +336,15 @@ void Form20::enviar(Alcance alcance)
     const QDate hoy = m_reloj().date();
     QList<Contacto> contactos;
     if (alcance == Alcance::Lista) {
-        contactos = contactosFelicitables(m_context.conexion, m_grupoMostrado, hoy);
+        contactos = contactosFelicitables(m_context.conexion, m_grupoMostrado, hoy, cuenta->huso_horario);
     } else if (std::optional<Contacto> contacto = contactoPorSid(m_context.conexion, *sid, nullptr)) {
+        // Greeted meanwhile (the whole list, or another workstation on the same database): once
+        // is enough.
+        if (felicitacionPendiente(m_context.conexion, contacto->telefono, hoy, cuenta->huso_horario)) {
+            f_agenda();
+            aviso(kYaFelicitado, QStringLiteral("Felicitar cumpleaños"));
+            return;
+        }
         contactos.append(*contacto);
     }
     const QString mensaje = textoParaFormulario(plantilla);

@@ -3,6 +3,7 @@
 #include "automation/birthdays/birthday_rules.h"
 #include "automation/birthdays/hidden_browser.h"
 #include "automation/birthdays/web_form.h"
+#include "platform/ui/list_tree.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -53,9 +54,14 @@ public:
     void Command2_Click();
     void Command3_Click();
     void HScroll1_Change();
+    // "Programar SMS felicitación": greets the contact the popup was opened on, whatever the
+    // list shows by the time it runs.
     void mnurclick_recordatorio_enviar_Click();
-    // The tree's right click on `item`: selects it and says whether the popup may be offered.
-    bool TreeView1_RightClick(QTreeWidgetItem *item);
+    // The tree's right click on `item`: selects it and, when the popup may be offered, opens it
+    // at `globalPos` on that contact (menuKey()); true when it opened.
+    bool TreeView1_RightClick(QTreeWidgetItem *item, const QPoint &globalPos = {});
+    const QString &menuKey() const { return m_popup.key(); }
+    QMenu *mnurclick_recordatorio() const { return m_popup.menu(); }
     void WebBrowser1_DocumentComplete(const PaginaCargada &pagina);
 
     QComboBox *Combo1() const { return m_combo1; }
@@ -84,7 +90,8 @@ private:
     void buildUi();
     void Form_Load();
     void pedirFormulario();
-    void enviar(Alcance alcance);
+    // The list on show, or the one contact whose node key is `clave`.
+    void enviar(Alcance alcance, const QString &clave = {});
     void atenderFormulario(const PaginaCargada &pagina);
     void atenderResultado(const PaginaCargada &pagina);
     void agregarNodo(const Nodo &nodo);
@@ -104,7 +111,7 @@ private:
     QLabel *m_pagAgenda = nullptr;
     QPushButton *m_command1 = nullptr;
     QPushButton *m_command3 = nullptr;
-    QMenu *m_popup = nullptr;
+    ui::RowPopup m_popup;
     QHash<QString, QTreeWidgetItem *> m_nodos;
 
     // The group of the list on show (`Command1.Tag`): the whole-list send greets its contacts.

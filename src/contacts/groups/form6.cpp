@@ -96,6 +96,8 @@ Form6::Form6(db::Connection &conexion, ui::Prompter &prompter, ui::BusyCursor &b
     m_menuGrupo->setObjectName(QStringLiteral("mnurclick_admingrupos_grupo"));
     m_grupoQuitar = m_menuGrupo->addAction(QStringLiteral("Quitar contacto del grupo"));
     m_grupoQuitar->setObjectName(QStringLiteral("mnurclick_admingrupos_grupo_quitar"));
+    m_popupAgenda.setMenu(m_menuAgenda);
+    m_popupGrupo.setMenu(m_menuGrupo);
 
     auto *cabecera1 = new QHBoxLayout;
     cabecera1->addWidget(etiqueta(this, "SkinLabel1", QStringLiteral("Agenda de contactos:")));
@@ -321,8 +323,9 @@ bool Form6::TreeView_MouseDown(QTreeWidget *arbol, Qt::MouseButton button, QPoin
     const std::optional<qint64> contacto = picker::sidDeClave(picker::claveNodo(seleccionado));
     if (!contacto)
         return false;
+    const QString clave = picker::claveNodo(seleccionado);
     if (arbol == m_treeView2) {
-        m_menuGrupo->popup(globalPos);
+        m_popupGrupo.popup(clave, globalPos);
         return true;
     }
     const std::optional<bool> miembro = contactoEnGrupo(m_conexion, m_grupo, *contacto);
@@ -330,14 +333,13 @@ bool Form6::TreeView_MouseDown(QTreeWidget *arbol, Qt::MouseButton button, QPoin
         return false;
     m_agendaQuitar->setEnabled(*miembro);
     m_agendaAgregar->setEnabled(!*miembro);
-    m_menuAgenda->popup(globalPos);
+    m_popupAgenda.popup(clave, globalPos);
     return true;
 }
 
-void Form6::cambiar(QTreeWidget *arbol, bool agregar)
+void Form6::cambiar(const QString &clave, bool agregar)
 {
-    const std::optional<qint64> contacto =
-        picker::sidDeClave(picker::claveNodo(picker::nodoSeleccionado(*arbol)));
+    const std::optional<qint64> contacto = picker::sidDeClave(clave);
     if (!contacto)
         return;
     const ResultadoCambio r = agregar ? agregarContacto(m_conexion, m_grupo, *contacto)
@@ -348,6 +350,8 @@ void Form6::cambiar(QTreeWidget *arbol, bool agregar)
         refrescar();
         return;
     case Cambio::ContactoInexistente:
+        // Deleted since the menu opened: the lists catch up, no other contact is touched.
+        refrescar();
         return;
     case Cambio::GrupoInexistente:
         m_prompter.message(kGrupoInexistente, kTitulo, ui::Icon::Warning);
@@ -360,17 +364,17 @@ void Form6::cambiar(QTreeWidget *arbol, bool agregar)
 
 void Form6::mnurclick_admingrupos_agenda_agregar_Click()
 {
-    cambiar(m_treeView1, true);
+    cambiar(m_popupAgenda.key(), true);
 }
 
 void Form6::mnurclick_admingrupos_agenda_quitar_Click()
 {
-    cambiar(m_treeView1, false);
+    cambiar(m_popupAgenda.key(), false);
 }
 
 void Form6::mnurclick_admingrupos_grupo_quitar_Click()
 {
-    cambiar(m_treeView2, false);
+    cambiar(m_popupGrupo.key(), false);
 }
 
 } // namespace contacts::groups

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "contacts/picker/contact_condition.h"
+#include "platform/ui/list_tree.h"
 
 #include <QPoint>
 #include <QWidget>
@@ -69,8 +70,13 @@ public:
     void f_añadir_grupo2();
 
     void Command3_Click();
-    // True when a popup menu opened.
+    // True when a popup menu opened. Its items act on the contact it was opened on
+    // (menuKey()), whatever the lists show by the time they run.
     bool TreeView_MouseDown(QTreeWidget *arbol, Qt::MouseButton button, QPoint pos, QPoint globalPos);
+    const QString &menuKey(const QTreeWidget *arbol) const
+    {
+        return arbol == m_treeView2 ? m_popupGrupo.key() : m_popupAgenda.key();
+    }
     void mnurclick_admingrupos_agenda_agregar_Click();
     void mnurclick_admingrupos_agenda_quitar_Click();
     void mnurclick_admingrupos_grupo_quitar_Click();
@@ -82,7 +88,7 @@ private:
     void Form_Load();
     void llenarComboGrupos();
     void barraMiembros();
-    void cambiar(QTreeWidget *arbol, bool agregar);
+    void cambiar(const QString &clave, bool agregar);
     void refrescar();
     QTreeWidget *nuevoArbol(const char *nombre);
     QWidget *construirFiltro();
@@ -114,6 +120,8 @@ private:
     QAction *m_agendaQuitar = nullptr;
     QMenu *m_menuGrupo = nullptr;
     QAction *m_grupoQuitar = nullptr;
+    ui::RowPopup m_popupAgenda;
+    ui::RowPopup m_popupGrupo;
 };
 
 } // namespace contacts::groups

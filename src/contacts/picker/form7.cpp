@@ -68,6 +68,7 @@ Form7::Form7(db::Connection &conexion, ui::Prompter &prompter, ui::BusyCursor &b
     m_seleccionar->setObjectName(QStringLiteral("mnurclick_enviaragenda_seleccionar"));
     m_seleccionarYCerrar = m_menu->addAction(QStringLiteral("Añadir y cerrar ventana"));
     m_seleccionarYCerrar->setObjectName(QStringLiteral("mnurclick_enviaragenda_seleccionarycerrar"));
+    m_popup.setMenu(m_menu);
 
     auto *paginas = new QHBoxLayout;
     paginas->addWidget(m_pag);
@@ -237,15 +238,16 @@ bool Form7::TreeView1_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globa
     if (button != Qt::RightButton || !encontrado || !seleccionado
         || claveNodo(seleccionado) == QLatin1String(kClaveVacia))
         return false;
-    m_menu->popup(globalPos);
+    m_textoMenu = seleccionado->text(0);
+    m_popup.popup(claveNodo(seleccionado), globalPos);
     return true;
 }
 
 void Form7::mnurclick_enviaragenda_seleccionar_Click()
 {
-    const QTreeWidgetItem *nodo = nodoSeleccionado(*m_treeView1);
-    if (nodo && claveNodo(nodo) != QLatin1String(kClaveVacia))
-        f_agregar_destinatario(nodo);
+    const QString clave = m_popup.key();
+    if (!clave.isEmpty() && clave != QLatin1String(kClaveVacia))
+        f_agregar_destinatario(clave, m_textoMenu);
     if (m_check2->isChecked()) {
         m_caja.dejarDestinatarios();
         close();
@@ -254,18 +256,18 @@ void Form7::mnurclick_enviaragenda_seleccionar_Click()
 
 void Form7::mnurclick_enviaragenda_seleccionarycerrar_Click()
 {
-    const QTreeWidgetItem *nodo = nodoSeleccionado(*m_treeView1);
-    if (!nodo || claveNodo(nodo) == QLatin1String(kClaveVacia))
+    const QString clave = m_popup.key();
+    if (clave.isEmpty() || clave == QLatin1String(kClaveVacia))
         return;
-    f_agregar_destinatario(nodo);
+    f_agregar_destinatario(clave, m_textoMenu);
     m_caja.dejarDestinatarios();
     close();
 }
 
-void Form7::f_agregar_destinatario(const QTreeWidgetItem *nodo)
+void Form7::f_agregar_destinatario(const QString &clave, const QString &texto)
 {
     std::optional<ui::BusyGuard> busy(std::in_place, m_busy, QStringLiteral("Form7"));
-    const Seleccion seleccion = seleccionDeNodo(m_conexion, claveNodo(nodo), nodo->text(0));
+    const Seleccion seleccion = seleccionDeNodo(m_conexion, clave, texto);
     if (seleccion.ultimo)
         m_caja.setUltimo(*seleccion.ultimo);
     const Adicion adicion = agregarNumeros({m_caja.texto(), m_caja.tag()}, seleccion.numeros);

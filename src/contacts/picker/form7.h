@@ -1,6 +1,7 @@
 #pragma once
 
 #include "contacts/picker/contact_condition.h"
+#include "platform/ui/list_tree.h"
 
 #include <QPoint>
 #include <QWidget>
@@ -61,8 +62,10 @@ public:
 
     void Command1_Click();
     void Command3_Click();
-    // True when the popup menu opened.
+    // True when the popup menu opened. Its items add the contact or group it was opened on
+    // (menuKey()), whatever the tree shows by the time they run.
     bool TreeView1_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos);
+    const QString &menuKey() const { return m_popup.key(); }
     void mnurclick_enviaragenda_seleccionar_Click();
     void mnurclick_enviaragenda_seleccionarycerrar_Click();
 
@@ -74,8 +77,9 @@ private:
     void Form_Load();
     void HScroll1_Change();
     void Command2_Click();
-    // Adds the node's number or numbers to the recipients box (`f_agregar_destinatario`).
-    void f_agregar_destinatario(const QTreeWidgetItem *nodo);
+    // Adds the number or numbers of the node with that key and text to the recipients box
+    // (`f_agregar_destinatario`).
+    void f_agregar_destinatario(const QString &clave, const QString &texto);
     QWidget *construirFiltro();
 
     db::Connection &m_conexion;
@@ -100,6 +104,8 @@ private:
     QMenu *m_menu = nullptr;
     QAction *m_seleccionar = nullptr;
     QAction *m_seleccionarYCerrar = nullptr;
+    ui::RowPopup m_popup;
+    QString m_textoMenu;   // the text of the node the menu was opened on (a group's name and count)
 };
 
 } // namespace contacts::picker

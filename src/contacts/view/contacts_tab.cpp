@@ -28,7 +28,7 @@
 namespace contacts {
 
 ContactsTab::ContactsTab(startup::AppContext &context, ContactsPanel &panel, QObject *parent)
-    : QObject(parent), m_context(context), m_panel(&panel)
+    : QObject(parent), m_context(context), m_panel(&panel), m_popup(panel.mnurclick_agenda())
 {
     connect(panel.HScroll1(), &QScrollBar::valueChanged, this, &ContactsTab::HScroll1_Change);
     connect(panel.Check4(), &QCheckBox::clicked, this, &ContactsTab::Check4_Click);
@@ -184,14 +184,19 @@ void ContactsTab::TreeView4_MouseDown(Qt::MouseButton button, QPoint pos, QPoint
     m_panel->mnurclick_agenda_eliminar()->setEnabled(fila);
     m_panel->mnurclick_agenda_buscarhistorial()->setEnabled(fila);
     m_panel->mnurclick_agenda_crear()->setEnabled(true);
-    m_panel->mnurclick_agenda()->popup(globalPos);
+    m_popup.popup(fila ? claveSeleccionada(*m_panel->TreeView4()) : QString(), globalPos);
 }
 
-std::optional<qint64> ContactsTab::sidSeleccionado() const
+std::optional<qint64> ContactsTab::sidDelMenu() const
 {
-    if (!m_panel)
-        return std::nullopt;
-    return sidDeClave(claveSeleccionada(*m_panel->TreeView4()));
+    return sidDeClave(m_popup.key());
+}
+
+void ContactsTab::contactoDesaparecido()
+{
+    f_agenda(true);
+    m_context.prompter.message(QString::fromUtf8(kContactoDesaparecido), QString::fromUtf8(kTituloContactoDesaparecido),
+                               ui::Icon::Information);
 }
 
 void ContactsTab::mnurclick_agenda_crear_Click()
@@ -201,35 +206,47 @@ void ContactsTab::mnurclick_agenda_crear_Click()
 
 void ContactsTab::mnurclick_agenda_modificar_Click()
 {
-    const std::optional<qint64> sid = sidSeleccionado();
+    const std::optional<qint64> sid = sidDelMenu();
     if (!sid)
         return;
     const std::optional<Contacto> c = leerContacto(m_context.conexion, *sid);
-    if (!c)
+    if (!c) {
+        contactoDesaparecido();
         return;
+    }
     Q_EMIT modificarContacto(*sid, datosParaEditor(c->nombre, c->telefono, c->nombre_completo, c->direccion,
                                                    c->telefono_2, c->comentario, c->f_nacimiento));
 }
 
 void ContactsTab::mnurclick_agenda_eliminar_Click()
 {
-    if (const std::optional<qint64> sid = sidSeleccionado())
+    if (const std::optional<qint64> sid = sidDelMenu())
         f_borrar_agenda(*sid);
 }
 
 void ContactsTab::mnurclick_agenda_buscarhistorial_Click()
 {
-    const std::optional<qint64> sid = sidSeleccionado();
+    const std::optional<qint64> sid = sidDelMenu();
     if (!sid)
         return;
-    const ui::BusyGuard busy(m_context.busy, QStringLiteral("agenda"));
-    if (const std::optional<Contacto> c = leerContacto(m_context.conexion, *sid))
-        Q_EMIT buscarEnvios(c->telefono);
+    std::optional<Contacto> c;
+    {
+        const ui::BusyGuard busy(m_context.busy, QStringLiteral("agenda"));
+        c = leerContacto(m_context.conexion, *sid);
+        if (c)
+            Q_EMIT buscarEnvios(c->telefono);
+    }
+    if (!c)
+        contactoDesaparecido();
 }
 
 void ContactsTab::f_borrar_agenda(qint64 sid)
 {
     const ResultadoBorrado r = borrarContacto(m_context.conexion, sid);
+    if (r.estado == ResultadoBorrado::Estado::NoExiste) {
+        contactoDesaparecido();
+        return;
+    }
     if (!r.ok()) {
         m_context.prompter.message(QStringLiteral("No se pudo eliminar el contacto de la base de datos. Inténtelo "
                                                   "de nuevo en unos momentos."),

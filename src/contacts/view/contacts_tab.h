@@ -4,6 +4,7 @@
 #include "contacts/contact_editor_rules.h"
 #include "contacts/export/contact_list_export.h"
 #include "contacts/sql_condition.h"
+#include "platform/ui/list_tree.h"
 
 #include <QObject>
 #include <QPoint>
@@ -54,7 +55,10 @@ public:
     // Exports the rows the list holds, every page of them.
     exporting::Resultado Image6_Click();
     void Command3_Click();
+    // The right button opens the popup menu on the contact under the pointer; its items act on
+    // that contact whatever the list shows by the time they run (menuKey()).
     void TreeView4_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos);
+    const QString &menuKey() const { return m_popup.key(); }
     void mnurclick_agenda_crear_Click();
     void mnurclick_agenda_modificar_Click();
     void mnurclick_agenda_eliminar_Click();
@@ -71,12 +75,15 @@ Q_SIGNALS:
     void gruposCambiados();
 
 private:
-    std::optional<qint64> sidSeleccionado() const;
+    // The contact the popup menu was opened on.
+    std::optional<qint64> sidDelMenu() const;
+    void contactoDesaparecido();
 
     startup::AppContext &m_context;
     QPointer<ContactsPanel> m_panel;
     RegistrosAgenda m_registros;
     std::optional<Condicion> m_condicion;   // `Command2`'s Tag
+    ui::RowPopup m_popup;
 };
 
 } // namespace contacts

@@ -4,6 +4,7 @@
 #include "contacts/node_keys.h"
 #include "contacts/view/contact_tree.h"
 #include "contacts/view/groups_panel.h"
+#include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
 #include "sending/templates/template_tree.h"
@@ -21,7 +22,12 @@ namespace contacts {
 
 GroupsTab::GroupsTab(startup::AppContext &context, GroupsPanel &panel, QComboBox &combo3, QCheckBox &check3,
                      QObject *parent)
-    : QObject(parent), m_context(context), m_panel(&panel), m_combo3(&combo3), m_check3(&check3)
+    : QObject(parent)
+    , m_context(context)
+    , m_panel(&panel)
+    , m_combo3(&combo3)
+    , m_check3(&check3)
+    , m_popup(panel.mnurclick_listado_grupos())
 {
     connect(&panel, &GroupsPanel::TreeView2_MouseDown, this, &GroupsTab::TreeView2_MouseDown);
     connect(&panel, &GroupsPanel::TreeView2_DblClick, this, &GroupsTab::TreeView2_DblClick);
@@ -84,18 +90,31 @@ void GroupsTab::TreeView2_MouseDown(Qt::MouseButton button, QPoint pos, QPoint g
     m_panel->mnurclick_listado_grupos_administrar()->setEnabled(fila);
     m_panel->mnurclick_listado_grupos_eliminar()->setEnabled(fila);
     m_panel->mnurclick_listado_grupos_crear()->setEnabled(true);
-    m_panel->mnurclick_listado_grupos()->popup(globalPos);
+    m_popup.popup(fila ? claveSeleccionada(*m_panel->TreeView2()) : QString(), globalPos);
 }
 
 void GroupsTab::TreeView2_DblClick()
 {
-    mnurclick_listado_grupos_administrar_Click();
+    administrar(sidSeleccionado());
 }
 
 void GroupsTab::mnurclick_listado_grupos_administrar_Click()
 {
-    if (const std::optional<qint64> sid = sidSeleccionado())
-        Q_EMIT administrarGrupo(*sid);
+    administrar(sidDeClave(m_popup.key()));
+}
+
+void GroupsTab::administrar(std::optional<qint64> sid)
+{
+    if (!sid)
+        return;
+    // A group deleted meanwhile has nothing left to administer.
+    if (!m_context.conexion.scalar(QStringLiteral("SELECT 1 FROM Grupos WHERE sid = ?"), {*sid}).isValid()) {
+        f_grupos();
+        m_context.prompter.message(QString::fromUtf8(kGrupoDesaparecido), QStringLiteral("Grupos"),
+                                   ui::Icon::Information);
+        return;
+    }
+    Q_EMIT administrarGrupo(*sid);
 }
 
 bool GroupsTab::f_borrar_grupo(qint64 sid)
@@ -107,6 +126,7 @@ bool GroupsTab::f_borrar_grupo(qint64 sid)
         });
     switch (r.estado) {
     case ResultadoBorrarGrupo::Estado::NoExiste:
+        f_grupos();   // a group deleted meanwhile leaves the list
         prompter.message(QString::fromUtf8(kSeleccioneGrupo), QStringLiteral("Error"), ui::Icon::Critical);
         return false;
     case ResultadoBorrarGrupo::Estado::Abortado:
@@ -129,7 +149,7 @@ bool GroupsTab::f_borrar_grupo(qint64 sid)
 
 void GroupsTab::mnurclick_listado_grupos_eliminar_Click()
 {
-    const std::optional<qint64> sid = sidSeleccionado();
+    const std::optional<qint64> sid = sidDeClave(m_popup.key());
     if (!sid)
         return;
     const ui::BusyGuard busy(m_context.busy, QStringLiteral("grupos"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ui/list_tree.h"
+
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
@@ -32,7 +34,11 @@ public:
     // True when it was deleted.
     bool f_borrar_grupo(qint64 sid);
 
+    // The right button opens the popup menu on the group under the pointer; its items act on that
+    // group whatever the list shows by the time they run (menuKey()).
     void TreeView2_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos);
+    const QString &menuKey() const { return m_popup.key(); }
+    // A double click administers the group it lands on.
     void TreeView2_DblClick();
     void mnurclick_listado_grupos_administrar_Click();
     void mnurclick_listado_grupos_eliminar_Click();
@@ -45,11 +51,13 @@ Q_SIGNALS:
 
 private:
     std::optional<qint64> sidSeleccionado() const;
+    void administrar(std::optional<qint64> sid);
 
     startup::AppContext &m_context;
     QPointer<GroupsPanel> m_panel;
     QPointer<QComboBox> m_combo3;
     QPointer<QCheckBox> m_check3;
+    ui::RowPopup m_popup;
 };
 
 } // namespace contacts

@@ -178,7 +178,7 @@ void HistoryFeature::onContext(const QString &key, const QPoint &globalPos)
         return;
     if (key.isEmpty()) {
         m_panel->prepareEmptyAreaMenu();
-        m_panel->popupMenu(globalPos);
+        m_panel->popupMenu(key, globalPos);
         return;
     }
     // The empty view's node and a send deleted since the last redraw get no menu.
@@ -186,7 +186,7 @@ void HistoryFeature::onContext(const QString &key, const QPoint &globalPos)
     if (menu.status != RowMenu::Status::Ok)
         return;
     m_panel->prepareRowMenu(menu);
-    m_panel->popupMenu(globalPos);
+    m_panel->popupMenu(key, globalPos);
 }
 
 // --- the filter -------------------------------------------------------------------------------
@@ -294,13 +294,20 @@ void HistoryFeature::mnurclick_listado_historial_Actualizar_Click()
 {
     if (!m_panel)
         return;
-    const QString key = m_panel->selectedKey();
+    const QString key = m_panel->menuKey();
     if (key.isEmpty() || key == QLatin1String("l0"))
         return;
     const Account account = reloadAccount();
     const std::optional<GatewayRequest> request = f_consultar_estado(m_context.conexion, account, key);
-    if (!request)
+    if (!request) {
+        // A send gone since the menu opened is said to be gone; one without the gateway's
+        // identifier has nothing to ask about.
+        if (rowMenu(m_context.conexion, key, nowStamp(now())).status == RowMenu::Status::NoRow) {
+            f_historial();
+            showNotice(kEnvioDesaparecido);
+        }
         return;
+    }
     m_reportAccount = account;
     m_context.busy.setBusy(kBusyReport, true);
     m_reports.post(request->url, request->fields);
@@ -326,7 +333,7 @@ void HistoryFeature::mnurclick_listado_historial_cancelar_Click()
 {
     if (!m_panel)
         return;
-    const QString key = m_panel->selectedKey();
+    const QString key = m_panel->menuKey();
     if (key.isEmpty() || key == QLatin1String("l0"))
         return;
     const Account account = reloadAccount();
@@ -345,6 +352,11 @@ void HistoryFeature::mnurclick_listado_historial_cancelar_Click()
         m_context.prompter.message(kErrorHistorial, {}, ui::Icon::Warning);
         return;
     case CancelRequest::Status::NoRow:
+        // Gone since the menu opened: the view catches up and the user hears it.
+        if (!request.notice.text.isEmpty()) {
+            f_historial();
+            showNotice(request.notice);
+        }
         return;
     }
 }
@@ -419,7 +431,7 @@ void HistoryFeature::mnurclick_listado_historial_eliminar_Click()
 {
     if (!m_panel)
         return;
-    const DeleteOutcome outcome = f_eliminar_registro(m_context.conexion, m_panel->selectedKey());
+    const DeleteOutcome outcome = f_eliminar_registro(m_context.conexion, m_panel->menuKey(), nowStamp(now()));
     if (outcome.changed)
         f_historial();
     if (outcome.status == DeleteOutcome::Status::DatabaseError)

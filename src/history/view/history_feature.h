@@ -76,8 +76,8 @@ public:
     const ViewOptions &options() const { return m_options; }
     const HistoryPage &currentPage() const { return m_page; }
 
-    // The popup menu's actions on the selected node (public so other parts and tests reach them
-    // without opening the menu).
+    // The popup menu's actions. Those on one send act on the node the menu was opened on
+    // (HistoryPanel::menuKey), whatever the tree has selected by the time they run.
     void mnurclick_listado_historial_Actualizar_Click();
     void mnurclick_listado_historial_cancelar_Click();
     void mnurclick_listado_historial_cancelar_todos_Click();

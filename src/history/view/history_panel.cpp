@@ -227,6 +227,7 @@ void HistoryPanel::buildMenu()
 {
     m_menu = new QMenu(QStringLiteral("rclick_listado_historial"), this);
     m_menu->setObjectName(QStringLiteral("mnurclick_listado_historial"));
+    m_popup.setMenu(m_menu);
     const auto item = [this](QMenu *menu, const char *name, const QString &caption) {
         QAction *a = menu->addAction(caption);
         a->setObjectName(QString::fromLatin1(name));
@@ -249,7 +250,7 @@ void HistoryPanel::buildMenu()
             connect(a, &QAction::triggered, this, [this, clase, accion] {
                 if (!recipientActionAvailable(accion))
                     return;
-                if (const std::optional<qint64> sid = sidFromKey(m_menuKey))
+                if (const std::optional<qint64> sid = sidFromKey(m_popup.key()))
                     Q_EMIT recipientsRequested(*sid, clase, accion);
             });
         }
@@ -359,7 +360,6 @@ void HistoryPanel::prepareRowMenu(const RowMenu &menu)
     menuItem(QStringLiteral("mnurclick_listado_historial_destinatarios_confirmados"))->setEnabled(menu.confirmados);
     menuItem(QStringLiteral("mnurclick_listado_historial_destinatarios_fallidos"))->setEnabled(menu.fallidos);
     menuItem(QStringLiteral("mnurclick_listado_historial_destinatarios_sinconfirmar"))->setEnabled(menu.sinConfirmar);
-    m_menuKey = selectedKey();
 }
 
 void HistoryPanel::prepareEmptyAreaMenu()
@@ -367,12 +367,11 @@ void HistoryPanel::prepareEmptyAreaMenu()
     for (const char *name : {"mnurclick_listado_historial_destinatarios", "mnurclick_listado_historial_Actualizar",
                              "mnurclick_listado_historial_eliminar", "mnurclick_listado_historial_cancelar", "mnusep1"})
         menuItem(QString::fromLatin1(name))->setVisible(false);
-    m_menuKey.clear();
 }
 
-void HistoryPanel::popupMenu(const QPoint &globalPos)
+void HistoryPanel::popupMenu(const QString &key, const QPoint &globalPos)
 {
-    m_menu->popup(globalPos);
+    m_popup.popup(key, globalPos);
 }
 
 void HistoryPanel::setRecipientActionAvailable(int accion, bool available)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/history_view.h"
+#include "platform/ui/list_tree.h"
 
 #include <QPoint>
 #include <QString>
@@ -78,7 +79,12 @@ public:
     // The popup menu for a send (what `rowMenu` allows) or for the empty area below the sends.
     void prepareRowMenu(const RowMenu &menu);
     void prepareEmptyAreaMenu();
-    void popupMenu(const QPoint &globalPos);
+    // Shows the menu for the node `key` ("" for the empty area). Its items act on that key, not
+    // on the node the tree has selected when they run: a redraw while the menu is up (a report
+    // reply, the automation) moves the selection, often to the newest send.
+    void popupMenu(const QString &key, const QPoint &globalPos);
+    // The key the popup menu was last opened on.
+    const QString &menuKey() const { return m_popup.key(); }
 
     // Hides the filter panel and both calendars.
     void hideFilterPanel();
@@ -136,7 +142,7 @@ private:
     QActionGroup *m_ver = nullptr;
     QList<QAction *> m_recipientItems;       // the twenty leaves, each with its action number as data
     std::array<bool, 5> m_recipientActions{};
-    QString m_menuKey;   // the send the popup menu was opened on
+    ui::RowPopup m_popup;   // the popup menu and the send it was opened on
 };
 
 } // namespace history

@@ -132,17 +132,28 @@ void Form12::buildControls()
         seleccionarArchivo(m_files->fileName(index));
         f_importar_excel();
     });
-    // The popup acts on the file under the pointer: it is selected before the menu opens.
+    // The popup acts on the file under the pointer: it is selected before the menu opens, and
+    // both items act on that file whatever the list shows by the time they run. A file gone
+    // since the list was drawn gets no menu: the one selected before must not stand in for it.
     connect(File1, &QListView::customContextMenuRequested, this, [this](const QPoint &pos) {
         const QModelIndex index = File1->indexAt(pos);
         if (!index.isValid())
             return;
+        const QString nombre = m_files->fileName(index);
+        if (!QFileInfo(QDir(m_carpeta).filePath(nombre)).isFile())
+            return;
         File1->setCurrentIndex(index);
-        seleccionarArchivo(m_files->fileName(index));
+        seleccionarArchivo(nombre);
+        m_archivoMenu = m_archivo;
         mnurclick_excelfile->popup(File1->viewport()->mapToGlobal(pos));
     });
-    connect(abrir, &QAction::triggered, this, &Form12::abrirArchivo);
-    connect(importar, &QAction::triggered, this, [this] { f_importar_excel(); });
+    connect(abrir, &QAction::triggered, this, [this] { abrirArchivo(m_archivoMenu); });
+    connect(importar, &QAction::triggered, this, [this] {
+        if (m_archivoMenu.isEmpty())
+            return;
+        m_archivo = m_archivoMenu;
+        f_importar_excel();
+    });
     connect(Check1, &QCheckBox::clicked, this, &Form12::Check1_Click);
     connect(Command1, &QPushButton::clicked, this, [this] { f_importar_excel(); });
     connect(Command2, &QPushButton::clicked, this, &Form12::Command2_Click);
@@ -197,9 +208,9 @@ void Form12::Check1_Click()
                                                 : QStringList{QStringLiteral("*")});
 }
 
-void Form12::abrirArchivo()
+void Form12::abrirArchivo(const QString &archivo)
 {
-    if (!m_archivo.isEmpty() && !m_context.shell.openUrl(QUrl::fromLocalFile(m_archivo).toString()))
+    if (!archivo.isEmpty() && !m_context.shell.openUrl(QUrl::fromLocalFile(archivo).toString()))
         m_context.prompter.message(QStringLiteral("No ha sido posible abrir el programa de Excel, por favor compruebe que "
                                                   "está instalado correctamente, y si el problema persiste contacte con "
                                                   "nosotros."));

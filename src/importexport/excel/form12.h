@@ -60,7 +60,7 @@ private:
     void buildControls();
     void Form_Load();
     void Check1_Click();
-    void abrirArchivo();
+    void abrirArchivo(const QString &archivo);
 
     startup::AppContext &m_context;
     startup::ListViews *m_lists = nullptr;
@@ -69,6 +69,7 @@ private:
     QFileSystemModel *m_files = nullptr;
     QString m_carpeta;
     QString m_archivo;
+    QString m_archivoMenu;   // the file the popup menu was opened on
     QPointer<Form24> m_form24;
 };
 

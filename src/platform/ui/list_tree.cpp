@@ -1,6 +1,7 @@
 #include "platform/ui/list_tree.h"
 
 #include <QHeaderView>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTreeWidget>
 
@@ -25,6 +26,13 @@ std::optional<TreePress> pressOn(const QTreeWidget &tree, const QObject *watched
         return std::nullopt;
     const auto *mouse = static_cast<const QMouseEvent *>(event);
     return TreePress{mouse->button(), mouse->position().toPoint(), mouse->globalPosition().toPoint()};
+}
+
+void RowPopup::popup(const QString &key, const QPoint &globalPos)
+{
+    m_key = key;
+    if (m_menu)
+        m_menu->popup(globalPos);
 }
 
 } // namespace ui

@@ -36,12 +36,14 @@ Form11::Form11(TemplateStore &store, ui::Prompter &prompter, QPlainTextEdit *des
     m_menu->setObjectName(QStringLiteral("mnurclick_enviarplantilla"));
     m_seleccionar = m_menu->addAction(QStringLiteral("Seleccionar plantilla para envio"));
     m_seleccionar->setObjectName(QStringLiteral("mnurclick_enviarplantilla_seleccionar"));
+    m_popup.setMenu(m_menu);
 
     m_command1 = new QPushButton(QStringLiteral("Cerrar"), this);
     m_command1->setObjectName(QStringLiteral("Command1"));
 
-    connect(m_seleccionar, &QAction::triggered, this, &Form11::tomarPlantilla);
-    connect(m_treeView1, &QTreeWidget::itemDoubleClicked, this, &Form11::tomarPlantilla);
+    connect(m_seleccionar, &QAction::triggered, this, &Form11::mnurclick_enviarplantilla_seleccionar_Click);
+    connect(m_treeView1, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem *item) { tomarPlantilla(claveNodo(item)); });
     connect(m_command1, &QPushButton::clicked, this, &QWidget::close);
 
     auto *botones = new QHBoxLayout;
@@ -81,13 +83,16 @@ void Form11::TreeView1_MouseDown(Qt::MouseButton button, QPoint pos, QPoint glob
 {
     const bool activas = pulsacionEnArbol(*m_treeView1, pos);
     if (button == Qt::RightButton && activas)
-        m_menu->popup(globalPos);
+        m_popup.popup(claveNodo(m_treeView1->currentItem()), globalPos);
 }
 
-bool Form11::tomarPlantilla()
+bool Form11::mnurclick_enviarplantilla_seleccionar_Click()
 {
-    const QList<QTreeWidgetItem *> seleccion = m_treeView1->selectedItems();
-    const QString clave = seleccion.isEmpty() ? QString() : claveNodo(seleccion.first());
+    return tomarPlantilla(m_popup.key());
+}
+
+bool Form11::tomarPlantilla(const QString &clave)
+{
     if (clave == QLatin1String(kClaveVacia) || clave.size() < 4)
         return false;
     const auto sid = sidDeClave(clave);

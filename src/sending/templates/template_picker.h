@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ui/list_tree.h"
 #include "platform/ui/single_instance.h"
 #include "sending/templates/template_store.h"
 
@@ -42,10 +43,15 @@ public:
     // Fills the tree from the table.
     void f_mostrar_plantillas();
 
+    // The right button on a template opens the popup menu on it.
     void TreeView1_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos);
-    // Double click and "Seleccionar plantilla para envio": true when a text was taken (the window
-    // then closes).
-    bool tomarPlantilla();
+    const QString &menuKey() const { return m_popup.key(); }
+    // "Seleccionar plantilla para envio": takes the template the menu was opened on, whatever the
+    // tree shows by the time it runs.
+    bool mnurclick_enviarplantilla_seleccionar_Click();
+    // Double click and the menu: takes the text of the template the node `clave` names; true when
+    // a text was taken (the window then closes).
+    bool tomarPlantilla(const QString &clave);
 
 Q_SIGNALS:
     // The table was found changed (a template deleted meanwhile): other lists must be rebuilt.
@@ -63,6 +69,7 @@ private:
     QMenu *m_menu = nullptr;
     QAction *m_seleccionar = nullptr;
     QPushButton *m_command1 = nullptr;
+    ui::RowPopup m_popup;
 };
 
 // The send panel's "pick a template" icon (`Image3_Click`) and the one picker window it opens.

@@ -39,6 +39,7 @@ TemplatesPanel::TemplatesPanel(db::Connection &conexion, ui::Prompter &prompter,
     m_menu->addSeparator()->setObjectName(QStringLiteral("mnusep_plantillas"));
     m_crear = m_menu->addAction(QStringLiteral("Crear nueva plantilla"));
     m_crear->setObjectName(QStringLiteral("mnurclick_listado_plantillas_crear"));
+    m_popup.setMenu(m_menu);
 
     connect(m_modificar, &QAction::triggered, this, &TemplatesPanel::mnurclick_listado_plantillas_modificar_Click);
     connect(m_eliminar, &QAction::triggered, this, &TemplatesPanel::mnurclick_listado_plantillas_eliminar_Click);
@@ -85,7 +86,7 @@ void TemplatesPanel::TreeView1_MouseDown(Qt::MouseButton button, QPoint pos, QPo
         return;
     m_modificar->setEnabled(activas);
     m_eliminar->setEnabled(activas);
-    m_menu->popup(globalPos);
+    m_popup.popup(activas ? claveNodo(m_treeView1->currentItem()) : QString(), globalPos);
 }
 
 Form10 *TemplatesPanel::abrirEditor()
@@ -107,7 +108,7 @@ void TemplatesPanel::mnurclick_listado_plantillas_crear_Click()
 
 void TemplatesPanel::mnurclick_listado_plantillas_eliminar_Click()
 {
-    const auto sid = sidDeClave(claveNodo(m_treeView1->currentItem()));
+    const auto sid = sidDeClave(m_popup.key());
     if (!sid)
         return;
     const PlantillaResult result = m_store.remove(*sid);
@@ -127,7 +128,7 @@ void TemplatesPanel::mnurclick_listado_plantillas_eliminar_Click()
 
 void TemplatesPanel::mnurclick_listado_plantillas_modificar_Click()
 {
-    const auto sid = sidDeClave(claveNodo(m_treeView1->currentItem()));
+    const auto sid = sidDeClave(m_popup.key());
     if (!sid)
         return;
     const PlantillaResult result = m_store.get(*sid);

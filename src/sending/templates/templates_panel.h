@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ui/list_tree.h"
 #include "platform/ui/single_instance.h"
 #include "sending/templates/template_editor.h"
 #include "sending/templates/template_store.h"
@@ -40,8 +41,10 @@ public:
     bool plantillasVacias() const;
 
     // A mouse button pressed on the tree (viewport coordinates): selects the node on that line
-    // and, for the right button, opens the popup at `globalPos`.
+    // and, for the right button, opens the popup at `globalPos`. The popup's items act on the
+    // template it was opened on (menuKey()), whatever the tree shows by the time they run.
     void TreeView1_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos);
+    const QString &menuKey() const { return m_popup.key(); }
 
     void mnurclick_listado_plantillas_crear_Click();
     void mnurclick_listado_plantillas_eliminar_Click();
@@ -55,7 +58,7 @@ protected:
 
 private:
     Form10 *abrirEditor();
-    // Says that the selected template is gone, then shows the table as it is now.
+    // Says that the template acted on is gone, then shows the table as it is now.
     void plantillaDesaparecida();
 
     TemplateStore m_store;
@@ -67,6 +70,7 @@ private:
     QAction *m_modificar = nullptr;
     QAction *m_eliminar = nullptr;
     QAction *m_crear = nullptr;
+    ui::RowPopup m_popup;
 };
 
 // Told to the user when the template acted on was deleted meanwhile.

@@ -37,6 +37,7 @@ namespace {
 
 const QString kFuture = QStringLiteral("2024-06-01 10:00");
 const QString kLogin = QStringLiteral("demo");
+const QString kGone = QStringLiteral("Este envío ya no está en el historial. No se ha hecho nada.");
 
 // One client with its own program folder, database, gateway and prompts.
 struct Client {
@@ -90,6 +91,13 @@ struct Client {
         if (!fecha.isEmpty())
             s.fProgramada = fecha;
         return data.insert(s);
+    }
+
+    // A right click on the node `key`: the popup menu opens on that send.
+    void rightClick(const QString &key) { Q_EMIT panel().contextRequested(key, QPoint()); }
+    QString idOf(qint64 sid)
+    {
+        return data.conexion.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {sid}).toString();
     }
 
     QTreeWidgetItem *node(const QString &key) { return panel().itemForKey(key); }
@@ -510,7 +518,7 @@ private Q_SLOTS:
         history::ReportOutcome outcome;
         connect(c.feature.get(), &HistoryFeature::reportHandled, this,
                 [&outcome](const history::ReportOutcome &o) { outcome = o; });
-        c.panel().selectKey(QStringLiteral("pMensaje %1").arg(sid));
+        c.rightClick(QStringLiteral("pMensaje %1").arg(sid));
         c.feature->mnurclick_listado_historial_Actualizar_Click();
         QVERIFY(handled.wait(10000));
         QCOMPARE(outcome.updated, 1);
@@ -521,7 +529,7 @@ private Q_SLOTS:
 
         // An error page: "Error de conexion", nothing changes.
         c.gateway.armFault(sim::Endpoint::GetReport, sim::FaultKind::NoSeparator);
-        QVERIFY(c.panel().selectKey(QStringLiteral("pMensaje %1").arg(sid)));
+        c.rightClick(QStringLiteral("pMensaje %1").arg(sid));
         c.feature->mnurclick_listado_historial_Actualizar_Click();
         QVERIFY(handled.wait(10000));
         QCOMPARE(c.prompter.messageTexts(), QStringList{history::kErrorConexion});
@@ -587,7 +595,7 @@ private Q_SLOTS:
             c.prompter.answerMessage(ui::Answer(answer));
 
         c.feature->f_historial();
-        QVERIFY(c.panel().selectKey(QStringLiteral("Texto %1").arg(sid)));   // any node of the send names it
+        c.rightClick(QStringLiteral("Texto %1").arg(sid));   // any node of the send names it
         QSignalSpy handled(c.feature.get(), &HistoryFeature::cancelHandled);
         c.feature->mnurclick_listado_historial_cancelar_Click();
         QVERIFY(c.busy.isBusy());
@@ -618,7 +626,7 @@ private Q_SLOTS:
         const qint64 sid = c.recordSend(QStringLiteral("34600111111"), kFuture);
         c.data.conexion.execute(QStringLiteral("DELETE FROM Usuario"));
         c.feature->f_historial();
-        QVERIFY(c.panel().selectKey(QStringLiteral("pMensaje %1").arg(sid)));
+        c.rightClick(QStringLiteral("pMensaje %1").arg(sid));
         c.feature->mnurclick_listado_historial_cancelar_Click();
         QCOMPARE(c.prompter.messageTexts(), QStringList{history::kFaltanDatos});
         QCOMPARE(c.gateway.requestCount(sim::Endpoint::ScheduledSendings), 0);
@@ -688,12 +696,97 @@ private Q_SLOTS:
         // The empty view's node and no selection do nothing.
         c.feature->mnurclick_listado_historial_eliminar_Click();
         QCOMPARE(c.data.count(), qint64(100));
-        QVERIFY(c.panel().selectKey(QStringLiteral("Fecha 100")));
+        c.rightClick(QStringLiteral("Fecha 100"));
         c.feature->mnurclick_listado_historial_eliminar_Click();
         QCOMPARE(c.data.count(QStringLiteral("sid=100")), qint64(0));
         QCOMPARE(c.prompter.lastCall().text, QStringLiteral("Registro eliminado satisfactoriamente"));
         QCOMPARE(c.prompter.lastCall().title, QStringLiteral("Historial eliminado"));
         QVERIFY(c.text(QStringLiteral("pMensaje 99")).startsWith(QStringLiteral("Mensaje 1 (")));
+    }
+
+    // The popup menu acts on the send it was opened on. While it is up a report reply or the
+    // automation redraws the view, and the tree's current item moves to the newest send (as Qt
+    // makes it when the rebuilt tree takes the focus again): the items still act on the send the
+    // user clicked, and on none at all once that send has gone.
+    void popupItemsActOnTheSendTheMenuWasOpenedOn()
+    {
+        Client &c = *m_client;
+        const qint64 sent = c.recordSend(QStringLiteral("34600111111"));
+        const qint64 scheduled = c.recordSend(QStringLiteral("34600222222"), kFuture);
+        const qint64 newest = c.recordSend(QStringLiteral("34600333333"), kFuture);   // drawn first
+        const QString scheduledId = c.idOf(scheduled);
+        const QString newestId = c.idOf(newest);
+        c.feature->f_historial();
+        QTreeWidget *tree = c.panel().TreeView3();
+        QMenu *menu = c.panel().mnurclick_listado_historial();
+        const auto openOn = [&](qint64 sid) {
+            QTreeWidgetItem *item = c.node(QStringLiteral("pMensaje %1").arg(sid));
+            QVERIFY(item);
+            Q_EMIT tree->customContextMenuRequested(tree->visualItemRect(item).center());
+            QVERIFY(menu->isVisible());
+            QCOMPARE(c.panel().selectedKey(), QStringLiteral("pMensaje %1").arg(sid));
+        };
+        const auto redrawUnderTheMenu = [&] {
+            QVERIFY(menu->isVisible());
+            c.feature->f_historial();
+            tree->setCurrentItem(tree->topLevelItem(0));
+        };
+        // The user picks the item in the open menu: the menu closes, then the item acts.
+        const auto choose = [&](const char *name) {
+            QAction *a = c.item(name);
+            QVERIFY(a->isVisible());
+            QVERIFY(a->isEnabled());
+            menu->setActiveAction(a);
+            QTest::keyClick(menu, Qt::Key_Return);
+            QVERIFY(!menu->isVisible());
+        };
+
+        // "Eliminar registro" on the sent one.
+        openOn(sent);
+        redrawUnderTheMenu();
+        choose("mnurclick_listado_historial_eliminar");
+        QCOMPARE(c.data.count(QStringLiteral("sid=?"), {sent}), qint64(0));
+        QCOMPARE(c.data.count(QStringLiteral("sid IN (?, ?)"), {scheduled, newest}), qint64(2));
+        QCOMPARE(c.prompter.messageTexts(), QStringList{QStringLiteral("Registro eliminado satisfactoriamente")});
+
+        // "Cancelar envío" on the older scheduled one.
+        QSignalSpy cancelled(c.feature.get(), &HistoryFeature::cancelHandled);
+        openOn(scheduled);
+        redrawUnderTheMenu();
+        choose("mnurclick_listado_historial_cancelar");
+        QVERIFY(cancelled.wait(10000));
+        QCOMPARE(c.gateway.lastRequest(sim::Endpoint::ScheduledSendings)->value("sms_id"), scheduledId);
+        QCOMPARE(c.data.count(QStringLiteral("sid=?"), {scheduled}), qint64(0));
+        QCOMPARE(c.data.count(QStringLiteral("sid=? AND f_programada=?"), {newest, kFuture}), qint64(1));
+
+        // "Actualizar confirmación" asks about the send clicked.
+        const qint64 another = c.recordSend(QStringLiteral("34600444444"));
+        c.feature->f_historial();
+        QSignalSpy reported(c.feature.get(), &HistoryFeature::reportHandled);
+        openOn(newest);
+        redrawUnderTheMenu();
+        QCOMPARE(c.panel().selectedKey(), QStringLiteral("pMensaje %1").arg(another));
+        choose("mnurclick_listado_historial_Actualizar");
+        QVERIFY(reported.wait(10000));
+        QCOMPARE(c.gateway.lastRequest(sim::Endpoint::GetReport)->value("sms_id"), newestId);
+
+        // A send deleted from another workstation while the menu is up: nothing happens to any
+        // other send, and the user hears why.
+        const qint64 requests = c.gateway.requestCount(sim::Endpoint::ScheduledSendings);
+        openOn(newest);
+        c.data.conexion.execute(QStringLiteral("DELETE FROM Historial WHERE sid=?"), {newest});
+        redrawUnderTheMenu();
+        choose("mnurclick_listado_historial_cancelar");
+        QCOMPARE(c.gateway.requestCount(sim::Endpoint::ScheduledSendings), requests);
+        QCOMPARE(c.prompter.messageTexts().constLast(), kGone);
+        openOn(another);
+        c.data.conexion.execute(QStringLiteral("DELETE FROM Historial WHERE sid=?"), {another});
+        c.recordSend(QStringLiteral("34600555555"));
+        redrawUnderTheMenu();
+        choose("mnurclick_listado_historial_eliminar");
+        QCOMPARE(c.prompter.messageTexts().constLast(), kGone);
+        QCOMPARE(c.data.count(), qint64(1));
+        QVERIFY(!c.busy.isBusy());
     }
 
     void deleteAllSentUnderAFilter()

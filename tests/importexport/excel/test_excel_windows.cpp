@@ -16,6 +16,8 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QLabel>
+#include <QListView>
+#include <QMenu>
 #include <QNetworkAccessManager>
 #include <QPointer>
 #include <QPushButton>
@@ -73,6 +75,7 @@ private Q_SLOTS:
     void damagedWorkbookGoesBackToTheFirstWindow();
     void failedWriteShowsErrorNotSummary();
     void exportWindowWritesTheGroup();
+    void filePopupActsOnTheFileUnderThePointer();
 };
 
 void TestExcelWindows::firstLoadRemembersNothingYet()
@@ -334,4 +337,46 @@ void TestExcelWindows::exportWindowWritesTheGroup()
 }
 
 QTEST_MAIN(TestExcelWindows)
+// The file list's popup acts on the file it was opened on. A file deleted since the list was drawn
+// gets no menu: the file selected before must not be imported in its place.
+void TestExcelWindows::filePopupActsOnTheFileUnderThePointer()
+{
+    Env env;
+    exceltest::saveBook(env.d.home, exceltest::sheetOf({{"Ana", "600123456"}}), QStringLiteral("a.xlsx"));
+    const QString b = exceltest::saveBook(env.d.home, exceltest::sheetOf({{"Bea", "600654321"}}), QStringLiteral("b.xlsx"));
+    QPointer<Form12> form = openOn(env, QStringLiteral("a.xlsx"));
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.data()));
+    QListView *lista = form->File1;
+    const auto indice = [lista](const QString &nombre) {
+        const QModelIndex raiz = lista->rootIndex();
+        for (int fila = 0; fila < lista->model()->rowCount(raiz); ++fila) {
+            const QModelIndex i = lista->model()->index(fila, 0, raiz);
+            if (i.data().toString() == nombre)
+                return i;
+        }
+        return QModelIndex();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(indice(QStringLiteral("b.xlsx")).isValid(), 10000);
+    QMenu *menu = form->mnurclick_excelfile;
+    const QList<QAction *> items = menu->actions();
+    QCOMPARE(items.size(), 2);
+
+    // Deleted from the disk; the list has not caught up yet.
+    QVERIFY(QFile::remove(b));
+    Q_EMIT lista->customContextMenuRequested(lista->visualRect(indice(QStringLiteral("b.xlsx"))).center());
+    QVERIFY(!menu->isVisible());
+    QCOMPARE(form->archivo(), env.d.home.file(QStringLiteral("a.xlsx")));
+
+    // On a file that is there, "Abrir archivo" opens that very file.
+    Q_EMIT lista->customContextMenuRequested(lista->visualRect(indice(QStringLiteral("a.xlsx"))).center());
+    QVERIFY(menu->isVisible());
+    menu->setActiveAction(items.at(0));
+    QTest::keyClick(menu, Qt::Key_Return);
+    QCOMPARE(env.shell.urls().size(), 1);
+    QVERIFY(env.shell.urls().constFirst().endsWith(QStringLiteral("/a.xlsx")));
+    QVERIFY(!form->mapeo());
+    delete form;
+}
+
 #include "test_excel_windows.moc"

@@ -7,6 +7,7 @@
 #include "sending/templates/template_tree.h"
 #include "sending/templates/templates_panel.h"
 #include "startup/database/schema.h"
+#include "support/popup_menus.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 
@@ -73,6 +74,7 @@ private Q_SLOTS:
     void pickerOnEmptiedTableRefreshesTheTab();
     void pickerRightClickRules();
     void pickIntoTheSendPanelRecounts();
+    void popupsActOnTheTemplateTheyWereOpenedOn();
 
 private:
     qint64 insertar(const QString &nombre, const QString &mensaje);
@@ -260,7 +262,7 @@ void TestTemplates::createModifyDelete()
 
     // Modify, from the text node of the first template.
     const qint64 sid = m_db->scalar(QStringLiteral("SELECT min(sid) FROM Plantillas")).toLongLong();
-    panel.TreeView1()->setCurrentItem(nodoConClave(panel.TreeView1(), claveMensaje(sid)));
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), claveMensaje(sid))));
     panel.mnurclick_listado_plantillas_modificar_Click();
     QCOMPARE(editor->Command1()->text(), QStringLiteral("Modificar plantilla"));
     QCOMPARE(editor->sidModificado().value_or(0), sid);
@@ -287,7 +289,7 @@ void TestTemplates::createModifyDelete()
 
     // Delete from the text node, with no question first.
     m_prompter->clear();
-    panel.TreeView1()->setCurrentItem(nodoConClave(panel.TreeView1(), claveMensaje(sid)));
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), claveMensaje(sid))));
     panel.mnurclick_listado_plantillas_eliminar_Click();
     QCOMPARE(m_prompter->count(), 1);
     QCOMPARE(m_prompter->lastCall().text, QStringLiteral("Plantilla eliminada correctamente"));
@@ -369,7 +371,7 @@ void TestTemplates::quotesAccentsAndLineBreaksRoundTrip()
              QStringLiteral("Señor O'Brien,\r\n\"cita\" mañana\r\n\r\nÁÉÍÓÚ ' ; DROP TABLE Plantillas"));
 
     // Back into the editor as typed.
-    panel.TreeView1()->setCurrentItem(nodoConClave(panel.TreeView1(), clavePlantilla(sid)));
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), clavePlantilla(sid))));
     panel.mnurclick_listado_plantillas_modificar_Click();
     QCOMPARE(panel.editor()->Text2()->text(), nombre);
     QCOMPARE(panel.editor()->Text1()->toPlainText(), escrito);
@@ -380,8 +382,7 @@ void TestTemplates::quotesAccentsAndLineBreaksRoundTrip()
     QPlainTextEdit mensaje;
     TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &mensaje);
     Form11 *picker = launcher.open();
-    picker->TreeView1()->setCurrentItem(nodoConClave(picker->TreeView1(), claveMensaje(sid)));
-    QVERIFY(picker->tomarPlantilla());
+    QVERIFY(picker->tomarPlantilla(claveMensaje(sid)));
     QCOMPARE(mensaje.toPlainText(), escrito);
 }
 
@@ -394,7 +395,7 @@ void TestTemplates::staleTreeNeverReportsSuccess()
     // Another workstation deletes it; this tree still shows it.
     TemplateStore(*m_db).remove(sid);
 
-    panel.TreeView1()->setCurrentItem(nodoConClave(panel.TreeView1(), clavePlantilla(sid)));
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), clavePlantilla(sid))));
     panel.mnurclick_listado_plantillas_modificar_Click();
     QCOMPARE(panel.editor(), nullptr);
     QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla inexistente"));
@@ -404,7 +405,7 @@ void TestTemplates::staleTreeNeverReportsSuccess()
     // Deleting it again is no success either.
     TemplateStore(*m_db).remove(otra);
     m_prompter->clear();
-    panel.TreeView1()->setCurrentItem(nodoConClave(panel.TreeView1(), claveMensaje(otra)));
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), claveMensaje(otra))));
     panel.mnurclick_listado_plantillas_eliminar_Click();
     QCOMPARE(m_prompter->count(), 1);
     QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla inexistente"));
@@ -416,7 +417,7 @@ void TestTemplates::templateDeletedUnderOpenEditor()
     const qint64 sid = insertar(QStringLiteral("Cita"), QStringLiteral("Hola"));
     TemplatesPanel panel(*m_db, *m_prompter);
     panel.f_plantillas();
-    panel.TreeView1()->setCurrentItem(nodoConClave(panel.TreeView1(), clavePlantilla(sid)));
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), clavePlantilla(sid))));
     panel.mnurclick_listado_plantillas_modificar_Click();
     Form10 *editor = panel.editor();
     editor->Text1()->setPlainText(QStringLiteral("Texto nuevo"));
@@ -454,9 +455,8 @@ void TestTemplates::pickReplacesTheMessageAndRecounts()
     // An empty picker (the list was stale) takes nothing on its "Sin plantillas" node.
     Form11 *picker = launcher.open();
     QCOMPARE(picker->TreeView1()->topLevelItem(0)->text(0), QStringLiteral("Sin plantillas"));
-    QVERIFY(!picker->tomarPlantilla());     // nothing selected
-    picker->TreeView1()->setCurrentItem(picker->TreeView1()->topLevelItem(0));
-    QVERIFY(!picker->tomarPlantilla());
+    QVERIFY(!picker->tomarPlantilla(QString()));     // no node
+    QVERIFY(!picker->tomarPlantilla(QStringLiteral("l0")));
     picker->close();
 
     insertar(QStringLiteral("Uno"), QStringLiteral("Primero"));
@@ -494,7 +494,7 @@ void TestTemplates::pickDeletedTemplateRefreshesBothLists()
     Form11 *picker = launcher.open();
     TemplateStore(*m_db).remove(sid);
 
-    picker->TreeView1()->setCurrentItem(nodoConClave(picker->TreeView1(), clavePlantilla(sid)));
+    QVERIFY(testing::rightPress(picker->TreeView1(), nodoConClave(picker->TreeView1(), clavePlantilla(sid))));
     picker->mnurclick_enviarplantilla_seleccionar()->trigger();
     QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla inexistente"));
     QCOMPARE(mensaje.toPlainText(), QStringLiteral("lo mío"));
@@ -579,8 +579,7 @@ void TestTemplates::pickIntoTheSendPanelRecounts()
     QCOMPARE(rig.view->lblLenMax()->text(), QStringLiteral("306"));
 
     Form11 *picker = launcher.open();
-    picker->TreeView1()->setCurrentItem(nodoConClave(picker->TreeView1(), claveMensaje(sid)));
-    QVERIFY(picker->tomarPlantilla());
+    QVERIFY(picker->tomarPlantilla(claveMensaje(sid)));
 
     // The whole message replaced; the line end counts two, as it will be sent.
     QCOMPARE(rig.view->Text1()->toPlainText(), QStringLiteral("Línea 1\nLínea 2"));
@@ -592,4 +591,60 @@ void TestTemplates::pickIntoTheSendPanelRecounts()
 }
 
 QTEST_MAIN(TestTemplates)
+// Both popups act on the template they were opened on. While a menu is up the list is rebuilt
+// (the editor saved, another window found a template gone) and the tree's current item moves to
+// the first template; the items still act on the one the user clicked.
+void TestTemplates::popupsActOnTheTemplateTheyWereOpenedOn()
+{
+    const qint64 primera = insertar(QStringLiteral("Aviso"), QStringLiteral("texto del aviso"));
+    const qint64 segunda = insertar(QStringLiteral("Cita"), QStringLiteral("texto de la cita"));
+    const qint64 tercera = insertar(QStringLiteral("Oferta"), QStringLiteral("texto de la oferta"));
+    TemplatesPanel panel(*m_db, *m_prompter);
+    panel.f_plantillas();
+    QMenu *menu = panel.mnurclick_listado_plantillas();
+    const auto redibujar = [&panel, menu] {
+        QVERIFY(menu->isVisible());
+        panel.f_plantillas();
+        panel.TreeView1()->setCurrentItem(panel.TreeView1()->topLevelItem(0));
+    };
+
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), claveMensaje(segunda))));
+    redibujar();
+    m_prompter->answerMessage(ui::Answer::Ok);
+    QVERIFY(testing::choose(menu, panel.mnurclick_listado_plantillas_eliminar()));
+    QCOMPARE(m_prompter->lastCall().text, QStringLiteral("Plantilla eliminada correctamente"));
+    QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM Plantillas WHERE sid = ?1"), {segunda}).toInt(), 0);
+    QCOMPARE(filas(), 2);
+
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), clavePlantilla(tercera))));
+    redibujar();
+    QVERIFY(testing::choose(menu, panel.mnurclick_listado_plantillas_modificar()));
+    QVERIFY(panel.editor());
+    QCOMPARE(panel.editor()->sidModificado(), std::optional<qint64>(tercera));
+    QCOMPARE(panel.editor()->Text2()->text(), QStringLiteral("Oferta"));
+    panel.editor()->close();
+
+    // The picker takes the text of the template clicked.
+    QPlainTextEdit mensaje;
+    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &mensaje);
+    Form11 *picker = launcher.open();
+    QVERIFY(testing::rightPress(picker->TreeView1(), nodoConClave(picker->TreeView1(), clavePlantilla(tercera))));
+    QVERIFY(picker->mnurclick_enviarplantilla()->isVisible());
+    picker->f_mostrar_plantillas();
+    picker->TreeView1()->setCurrentItem(picker->TreeView1()->topLevelItem(0));
+    QVERIFY(testing::choose(picker->mnurclick_enviarplantilla(), picker->mnurclick_enviarplantilla_seleccionar()));
+    QCOMPARE(mensaje.toPlainText(), QStringLiteral("texto de la oferta"));
+
+    // A template deleted while its menu is up: the other one stays, and the user hears why.
+    const int avisos = m_prompter->count();
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), clavePlantilla(tercera))));
+    TemplateStore(*m_db).remove(tercera);
+    redibujar();
+    m_prompter->answerMessage(ui::Answer::Ok);
+    QVERIFY(testing::choose(menu, panel.mnurclick_listado_plantillas_eliminar()));
+    QCOMPARE(m_prompter->count(), avisos + 1);
+    QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla inexistente"));
+    QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM Plantillas WHERE sid = ?1"), {primera}).toInt(), 1);
+}
+
 #include "test_templates.moc"
