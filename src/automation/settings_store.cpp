@@ -16,7 +16,10 @@ std::optional<Ajustes> leerAjustes(db::Connection &conexion)
 db::Result guardarAjustes(db::Connection &conexion, const QString &minutos, const QString &delimitador,
                           const QString &archivo)
 {
+    // The old row goes only together with the new one coming in.
     db::Transaction transaction(conexion);
+    if (!transaction.isActive())
+        return transaction.beginResult();
     db::Result result = conexion.execute(QStringLiteral("DELETE FROM Automatizado"));
     if (!result.ok())
         return result;

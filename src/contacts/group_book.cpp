@@ -166,7 +166,7 @@ ResultadoBorrarGrupo f_borrar_grupo(db::Connection &conexion, qint64 sid, const 
         return r;
     };
     if (!transaccion.isActive())
-        return fallo({db::Status::Error, QStringLiteral("no transaction")});
+        return fallo(transaccion.beginResult());
     db::Result preparado;
     db::Statement update =
         conexion.prepare(QStringLiteral("UPDATE Agenda SET grupos_sid = ? WHERE sid = ?"), &preparado);

@@ -1,5 +1,6 @@
 #include "history/cancellation.h"
 
+#include "history/gateway_request.h"
 #include "history/history_view.h"
 #include "platform/text/url_encode.h"
 #include "startup/brand.h"
@@ -10,8 +11,9 @@ namespace {
 
 const QString kScript = QStringLiteral("APIv2/scheduled_sendings.php");
 const QString kFutureRows = QStringLiteral("f_programada<>'Inmediato' AND f_programada>?");
-// Only a send the gateway identified can be cancelled there; an empty identifier would name them all.
-const QString kWithIdentifier = QStringLiteral("trim(id_web)<>''");
+// Only a send the gateway identified can be cancelled there; an empty identifier would name them
+// all, and a text the gateway did not give as a number is not one of its sends.
+const QString kWithIdentifier = kGatewayIdCondition;
 
 QString field(const QStringList &fields, qsizetype i)
 {
@@ -46,8 +48,9 @@ CancelRequest f_peticion_cancelar(db::Connection &conexion, const QString &nodeK
         return req;
     }
     req.smsId = rows.front().value(0).toString().trimmed();
-    // Every row without an identifier would match an empty one: such a send is never asked about.
-    if (req.smsId.isEmpty()) {
+    // Every row without an identifier would match an empty one, and a text that is not the
+    // gateway's number names no send of it: such a send is never asked about.
+    if (!isGatewayId(req.smsId)) {
         req.status = CancelRequest::Status::NoIdentifier;
         req.notice.text = kNoCancelado;
         return req;
@@ -164,6 +167,8 @@ CancelAllOutcome cancelarTodos(db::Connection &conexion, const Condition &view, 
     // The gateway has let these sends go; the rows follow in one step.
     if (!cancelledIds.isEmpty()) {
         db::Transaction transaction(conexion);
+        if (!transaction.isActive())
+            r = transaction.beginResult();
         db::Statement remove = conexion.prepare(QStringLiteral("DELETE FROM Historial WHERE id_web=?1"), &r);
         for (const QString &id : std::as_const(cancelledIds)) {
             if (!r.ok())
@@ -173,7 +178,7 @@ CancelAllOutcome cancelarTodos(db::Connection &conexion, const Condition &view, 
             remove.reset();
         }
         if (r.ok())
-            r = transaction.isActive() ? transaction.commit() : db::Result{db::Status::Error, QStringLiteral("no transaction")};
+            r = transaction.commit();
         if (!r.ok()) {
             out.status = CancelAllOutcome::Status::DatabaseError;
             out.cancelled = int(cancelledIds.size());

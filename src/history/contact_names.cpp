@@ -33,7 +33,10 @@ NameBook NameBook::lookup(db::Connection &conexion, const QStringList &numbers, 
     if (status.ok())
         status = conexion.execute(QStringLiteral("DELETE FROM temp.historial_numeros"));
     if (status.ok()) {
-        db::Transaction transaction(conexion);   // inactive inside a caller's transaction: fine
+        // Only the temporary table is written: no lock on a shared file is needed.
+        db::Transaction transaction(conexion, db::Transaction::Mode::Deferred);
+        if (!transaction.isActive())
+            status = transaction.beginResult();
         db::Statement insert = conexion.prepare(
             QStringLiteral("INSERT OR IGNORE INTO temp.historial_numeros (numero) VALUES (?1)"), &status);
         for (auto it = wanted.cbegin(); status.ok() && it != wanted.cend(); ++it) {
@@ -41,7 +44,7 @@ NameBook NameBook::lookup(db::Connection &conexion, const QStringList &numbers, 
             status = insert.run();
             insert.reset();
         }
-        if (status.ok() && transaction.isActive())
+        if (status.ok())
             status = transaction.commit();
     }
     if (status.ok()) {

@@ -13,6 +13,22 @@ namespace {
 // The rows of this account on a database that several accounts may share.
 const QString kOwnRows = QStringLiteral("(username=? OR username IS NULL OR username='')");
 
+} // namespace
+
+bool isGatewayId(const QString &id)
+{
+    const QString trimmed = id.trimmed();
+    if (trimmed.isEmpty() || trimmed.size() > 18)
+        return false;
+    for (const QChar c : trimmed) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
 bool isNumberList(const QString &list)
 {
     static const QRegularExpression pattern(QStringLiteral("^[0-9,]+$"));
@@ -35,15 +51,15 @@ PendingReport f_actualizar_pendientes(db::Connection &conexion, const Account &a
     db::Result r;
     const std::vector<db::Row> rows = conexion.select(
         QStringLiteral("SELECT id_web FROM Historial WHERE (f_programada='Inmediato' OR f_programada<?) "
-                       "AND estado LIKE '0|%' AND id_web IS NOT NULL AND id_web<>'' AND ")
-            + kOwnRows + QStringLiteral(" ORDER BY sid DESC LIMIT ?"),
+                       "AND estado LIKE '0|%' AND ")
+            + kGatewayIdCondition + QStringLiteral(" AND ") + kOwnRows + QStringLiteral(" ORDER BY sid DESC LIMIT ?"),
         {nowMinutes, account.login, kMaxReportIds}, &r);
     if (!r.ok()) {
         pending.status = PendingReport::Status::DatabaseError;
         return pending;
     }
     for (const db::Row &row : rows)
-        pending.ids.append(row.value(0).toString());
+        pending.ids.append(row.value(0).toString().trimmed());
     if (pending.ids.isEmpty())
         return pending;
     pending.status = PendingReport::Status::Ready;
@@ -57,8 +73,9 @@ std::optional<GatewayRequest> f_consultar_estado(db::Connection &conexion, const
     const std::optional<qint64> sid = sidFromKey(nodeKey);
     if (!sid)
         return std::nullopt;
-    const QString id = conexion.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {*sid}).toString();
-    if (id.isEmpty())
+    const QString id =
+        conexion.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {*sid}).toString().trimmed();
+    if (!isGatewayId(id))
         return std::nullopt;
     return f_peticion_getreport(account, id);
 }

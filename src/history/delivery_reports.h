@@ -27,12 +27,13 @@ struct PendingReport {
 };
 
 // f_actualizar_pendientes: the due sends (immediate, or scheduled before the current minute) whose
-// report is not final, newest first. On a shared database only this account's sends (`username`
-// equal to the login, or empty) are asked for. `nowMinutes` is history::nowMinutes().
+// report is not final and whose number the gateway gave (isGatewayId), newest first. On a shared
+// database only this account's sends (`username` equal to the login, or empty) are asked for.
+// `nowMinutes` is history::nowMinutes().
 PendingReport f_actualizar_pendientes(db::Connection &conexion, const Account &account, const QString &nowMinutes);
 
 // "Actualizar confirmación" for the send a node key names (any state). Nothing for "l0", an
-// unknown sid or a send without an identifier.
+// unknown sid or a send without a gateway number (isGatewayId).
 std::optional<GatewayRequest> f_consultar_estado(db::Connection &conexion, const Account &account,
                                                  const QString &nodeKey);
 

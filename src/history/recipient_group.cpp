@@ -15,6 +15,10 @@ GrupoCreado crearGrupoDeTelefonos(db::Connection &conexion, const QString &nombr
 {
     GrupoCreado creado;
     db::Transaction transaction(conexion);
+    if (!transaction.isActive()) {
+        creado.error = transaction.beginResult().error;
+        return creado;
+    }
     db::Result r = conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {nombre});
     if (!r.ok()) {
         creado.error = r.error;

@@ -12,16 +12,25 @@ class PhoneTable final {
 public:
     PhoneTable(db::Connection &connection, const QStringList &numbers) : m_connection(connection)
     {
-        m_connection.execute(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS envio_telefonos (telefono TEXT PRIMARY KEY)"));
-        m_connection.execute(QStringLiteral("DELETE FROM temp.envio_telefonos"));
-        db::Transaction transaction(m_connection);
+        if (!m_connection.execute(QStringLiteral(
+                                      "CREATE TEMP TABLE IF NOT EXISTS envio_telefonos (telefono TEXT PRIMARY KEY)"))
+                 .ok()
+            || !m_connection.execute(QStringLiteral("DELETE FROM temp.envio_telefonos")).ok())
+            return;
+        // Only the temporary table is written: no lock on a shared file is needed, so a lookup
+        // never waits for another workstation's write.
+        db::Transaction transaction(m_connection, db::Transaction::Mode::Deferred);
+        if (!transaction.isActive())
+            return;
         db::Statement insert = m_connection.prepare(
             QStringLiteral("INSERT OR IGNORE INTO temp.envio_telefonos (telefono) VALUES (?1)"));
         if (!insert.isValid())
             return;
+        // A list with numbers missing would look like numbers outside the book: all or nothing.
         for (const QString &number : numbers) {
             insert.bind(1, number);
-            insert.run();
+            if (!insert.run().ok())
+                return;
             insert.reset();
         }
         m_ok = transaction.commit().ok();

@@ -83,15 +83,20 @@ QuoteOutcome f_respuesta_coste(bool ok, const QString &texto)
     const QStringList fields = net::respuesta_api(texto.trimmed());
     const QString code = field(fields, 0);
     if (code == QLatin1String("0")) {
-        outcome.kind = QuoteKind::Quoted;
         outcome.coste = field(fields, 2);
-        outcome.costeEtiqueta = etiqueta_creditos(outcome.coste, CreditFigure::Cost);
+        if (text::parseDecimal(outcome.coste)) {
+            outcome.kind = QuoteKind::Quoted;
+            outcome.costeEtiqueta = etiqueta_creditos(outcome.coste, CreditFigure::Cost);
+            outcome.enableSend = true;
+        } else {
+            outcome.kind = QuoteKind::Unreadable;
+            outcome.costeEtiqueta = kDesconocido;
+        }
         const QString saldo = field(fields, 3);
         if (!saldo.isEmpty()) {
             outcome.saldo = text::parseDecimal(saldo);
-            outcome.saldoEtiqueta = etiqueta_creditos(saldo, CreditFigure::Balance);
+            outcome.saldoEtiqueta = outcome.saldo ? etiqueta_creditos(saldo, CreditFigure::Balance) : kDesconocido;
         }
-        outcome.enableSend = true;
         return outcome;
     }
     outcome.kind = QuoteKind::Refused;

@@ -34,11 +34,16 @@ QuoteRequest consultaArranque(const QString &username, const QString &password, 
 GatewayRequest peticionCosteRefresco(const QString &username, const QString &password, const QString &mensaje,
                                      const QString &destino, const QString &remitente, int buf);
 
-enum class QuoteKind { NoReply, Quoted, Refused };
+enum class QuoteKind {
+    NoReply,
+    Quoted,
+    Unreadable,     // accepted, but the cost is not a number: shown unknown, sending not enabled
+    Refused
+};
 
 struct QuoteOutcome {
     QuoteKind kind = QuoteKind::NoReply;
-    QString coste;                    // the cost figure as the gateway wrote it (Quoted)
+    QString coste;                    // the cost figure as the gateway wrote it (Quoted, Unreadable)
     QString costeEtiqueta;            // the cost label afterwards
     QString saldoEtiqueta;            // the balance label afterwards; empty: leave it
     std::optional<double> saldo;      // the balance to store (only a number is stored)
@@ -48,6 +53,8 @@ struct QuoteOutcome {
 };
 
 // `f_respuesta_coste`. A reply with fewer fields than expected reads the missing ones as empty.
+// A figure that is not a number ("abc", "12,3.4") is never shown as credits: its label reads
+// "Desconocido", a balance is then not stored, and a cost that cannot be read enables nothing.
 QuoteOutcome f_respuesta_coste(bool ok, const QString &texto);
 
 // Stores the reported balance; once more after a wait when another workstation holds the file.

@@ -5,9 +5,12 @@
 #include "platform/text/decimal.h"
 #include "sending/message_counter.h"
 #include "sending/message_parts.h"
+#include "startup/brand.h"
 
 #include <QDir>
 #include <QFile>
+
+#include <algorithm>
 
 namespace sending {
 namespace {
@@ -46,6 +49,11 @@ ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QStrin
         outcome.messageText = QStringLiteral(
             "Ha habido un problema en el envío del SMS. Por favor, compruebe que posee conexión a internet e "
             "intentelo de nuevo mas tarde.");
+        if (request.automatizado) {
+            // Unattended: every lost entry leaves its line, and the user is not buried in boxes.
+            outcome.errorLogLine = lineaErrorAuto(ahora, request.destino, request.mensajeTecleado);
+            outcome.noticeOnce = true;
+        }
         return outcome;
     }
     const QStringList fields = net::respuesta_api(texto.trimmed());
@@ -89,30 +97,49 @@ ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QStrin
     return outcome;
 }
 
-db::Result aplicarRespuestaEnvio(db::Connection &connection, const ReplyOutcome &outcome)
+RecordOutcome aplicarRespuestaEnvio(db::Connection &connection, const ReplyOutcome &outcome, int attempts)
 {
+    RecordOutcome out;
     if (!outcome.row)
-        return {};
+        return out;
     const HistoryRow &row = *outcome.row;
-    const QString insertSql = QStringLiteral(
-        "INSERT INTO Historial (username,destinatario,f_envio,f_programada,mensaje,id_web,estado,remitente,creditos) "
-        "VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9)");
-    const QVariantList values{row.username, row.destinatario, row.f_envio, row.f_programada, row.mensaje,
-                              row.id_web, row.estado, row.remitente, row.creditos};
-    {
+    for (int attempt = 0; attempt < std::max(attempts, 1); ++attempt) {
         db::Transaction transaction(connection);
-        db::Result result = connection.execute(insertSql, values);
-        if (result.ok() && outcome.nuevoSaldo) {
-            result = connection.execute(QStringLiteral("UPDATE Usuario SET saldo=?1"),
-                                        {text::formatDecimal(*outcome.nuevoSaldo)});
+        if (!transaction.isActive()) {
+            out.result = connection.refusal().ok() ? db::Result{db::Status::Error, QStringLiteral("no transaction")}
+                                                   : connection.refusal();
+            continue;
         }
-        if (result.ok())
-            result = transaction.commit();
-        if (result.ok())
-            return result;
+        // A commit that reported failure may still have landed: the row is looked for first.
+        out.result = startup::insertSendOnce(connection, row);
+        if (!out.result.ok())
+            continue;
+        if (outcome.nuevoSaldo) {
+            // The gateway has charged this send: a balance that cannot be written must not cost
+            // the row, so it is undone on its own.
+            db::Transaction saldo(connection);
+            if (saldo.isActive()
+                && connection.execute(QStringLiteral("UPDATE Usuario SET saldo=?1"),
+                                      {text::formatDecimal(*outcome.nuevoSaldo)})
+                       .ok())
+                saldo.commit();
+        }
+        out.result = transaction.commit();
+        if (out.result.ok())
+            return out;
     }
-    // The gateway has charged this send: record it even if the balance could not be written.
-    return connection.execute(insertSql, values);
+    const QString database = connection.path();
+    out.status = !database.isEmpty() && startup::appendPendingSend(startup::pendingSendsPath(database), row)
+        ? RecordStatus::Pending
+        : RecordStatus::Lost;
+    return out;
+}
+
+QString textoEnvioPendiente()
+{
+    return QStringLiteral("El SMS se ha enviado y se ha cobrado, pero la base de datos está ocupada y no se ha podido "
+                          "guardar todavía en el historial. Se guardará automáticamente la próxima vez que inicie ")
+        + brand::nombre_marca() + QStringLiteral(" Desktop.");
 }
 
 QString lineaErrorAuto(const QDateTime &ahora, const QString &destinatarios, const QString &mensaje)

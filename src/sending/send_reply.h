@@ -3,6 +3,7 @@
 #include "sending/send_request.h"
 
 #include "platform/db/connection.h"
+#include "startup/database/pending_sends.h"
 
 #include <QDateTime>
 #include <QString>
@@ -13,17 +14,10 @@
 // left, and the recording of it in `Historial` and `Usuario`.
 namespace sending {
 
-struct HistoryRow {
-    QString username;
-    QString destinatario;
-    QString f_envio;        // "yyyy-MM-dd HH:mm", local time of the reply
-    QString f_programada;   // `fecha_programada`
-    QString mensaje;
-    QString id_web;         // the gateway's number, as text (kept as sent when it is not a number)
-    QString estado = QStringLiteral("0|0|0");
-    QString remitente;      // the sender actually posted
-    double creditos = 0;
-};
+// The row of a charged send. `id_web` is the gateway's number as text; a success reply whose
+// number is not a whole number is recorded all the same (the send was charged) with the text it
+// gave, and such a row is never named to the gateway again.
+using HistoryRow = startup::SendRecord;
 
 enum class ReplyKind { NoConnection, Sent, Refused };
 
@@ -34,7 +28,8 @@ struct ReplyOutcome {
     QString saldoEtiqueta;                 // the balance label afterwards; empty: leave it
     QString messageTitle;                  // empty: no box
     QString messageText;
-    std::optional<QString> errorLogLine;   // automated refusal: the line for error_auto.txt
+    std::optional<QString> errorLogLine;   // automated failure: the line for error_auto.txt
+    bool noticeOnce = false;               // automated: the box is a notice, at most one per batch
     bool queueStep = false;                // automated: move the queue on
     bool enableSend = true;                // the send button is enabled again in every case
 };
@@ -47,9 +42,30 @@ ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QStrin
 // The balance label's figure: the number before " cr" ("1234,56 cr.", "250 créditos"), or nothing.
 std::optional<double> leerSaldoEtiqueta(const QString &label);
 
-// Writes the outcome: the history row and the new balance in one transaction. A charged send is
-// never lost: when the balance cannot be written, the row is still recorded on its own.
-db::Result aplicarRespuestaEnvio(db::Connection &connection, const ReplyOutcome &outcome);
+enum class RecordStatus {
+    Recorded,   // the row is in `Historial` (or nothing needed recording)
+    Pending,    // the database refused every try: the row waits in the pending file
+    Lost        // neither the database nor the pending file took it
+};
+
+struct RecordOutcome {
+    RecordStatus status = RecordStatus::Recorded;
+    db::Result result;          // the database's last answer
+    bool ok() const { return status == RecordStatus::Recorded; }
+};
+
+inline constexpr int kIntentosGuardar = 2;
+
+// Writes the outcome: the history row and the new balance in one transaction, tried `attempts`
+// times (each waits the connection's busy time-out). A charged send is never lost and never
+// doubled: a balance that cannot be written is left out rather than the row; a try whose commit
+// failed is only repeated after checking the row is not there; when every try fails the row goes
+// to the pending file beside the database, written at the next start.
+RecordOutcome aplicarRespuestaEnvio(db::Connection &connection, const ReplyOutcome &outcome,
+                                    int attempts = kIntentosGuardar);
+
+// What the user is told when the send was charged but its row waits in the pending file.
+QString textoEnvioPendiente();
 
 // The error log line of an automated send the gateway refused (CR LF ended).
 QString lineaErrorAuto(const QDateTime &ahora, const QString &destinatarios, const QString &mensaje);

@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(automation::Revision)
@@ -520,6 +521,55 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(rig.sim.sends().size(), 3, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
         QVERIFY(!rig.automation->isOn()); // the shortened interval did not switch the timer on
+    }
+
+    // The gateway cannot be reached at all: every entry of the file fails. Each one leaves its
+    // line in the log, the queue runs to its end, and the user gets one notice, not a pile of
+    // boxes, however the replies fall while it is up.
+    void unreachableGatewayLogsEveryEntryAndOneNotice()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("1"));
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        qputenv("BRISANTA_URL_BASE", QStringLiteral("http://127.0.0.1:%1/").arg(port).toUtf8());
+        QVERIFY(rig.write("600000001#Uno\r\n600000002#Dos\r\n600000003#Tres\r\n600000004#Cuatro\r\n"
+                          "600000005#Cinco\r\n"));
+
+        int depth = 0;
+        int deepest = 0;
+        rig.prompter.setOnCall([&](const testing::ScriptedPrompter::Call &) {
+            deepest = std::max(deepest, ++depth);
+            // The box is modal: the queue's replies keep arriving under it.
+            QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 10000);
+            --depth;
+        });
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->pendientes(), 0, 10000);
+
+        QCOMPARE(rig.prompter.count(), 1);
+        QCOMPARE(deepest, 1);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error"));
+        const QString log = text::decodeAnsiOrUtf8(rig.errorLog());
+        QCOMPARE(log.count(QStringLiteral("--- Error al enviar a destinatario: ")), 5);
+        for (const QString &line : {QStringLiteral("34600000001. Texto del mensaje: Uno\r\n"),
+                                    QStringLiteral("34600000002. Texto del mensaje: Dos\r\n"),
+                                    QStringLiteral("34600000005. Texto del mensaje: Cinco\r\n")})
+            QVERIFY2(log.contains(QStringLiteral("--- Error al enviar a destinatario: ") + line), qPrintable(log));
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
+        QVERIFY(rig.view->Command1()->isEnabled());
+
+        // The next batch may tell its own failure again.
+        rig.prompter.setOnCall({});
+        QVERIFY(rig.write("600000006#Seis\r\n"));
+        rig.ahora = rig.ahora.addSecs(60);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 10000);
+        QCOMPARE(rig.prompter.count(), 2);
+        QCOMPARE(text::decodeAnsiOrUtf8(rig.errorLog()).count(QStringLiteral("--- Error al enviar a destinatario: ")), 6);
     }
 };
 

@@ -4,6 +4,7 @@
 #include "automation/settings_rules.h"
 #include "automation/settings_store.h"
 #include "startup/brand.h"
+#include "support/other_workstation.h"
 
 #include <QDir>
 #include <QLabel>
@@ -103,6 +104,29 @@ private Q_SLOTS:
                                             "BEGIN SELECT RAISE(ABORT, 'refused'); END"))
                     .ok());
         QVERIFY(!automation::guardarAjustes(rig.conexion, QStringLiteral("15"), QStringLiteral("#"), QStringLiteral("x.txt")).ok());
+        const auto ajustes = automation::leerAjustes(rig.conexion);
+        QVERIFY(ajustes);
+        QCOMPARE(ajustes->minutos, QStringLiteral("5"));
+        QCOMPARE(ajustes->activo, QStringLiteral("1"));
+    }
+
+    // Another workstation held the shared file past the time-out and let go just after; the new
+    // row is then refused. The old row must not have gone on its own.
+    void saveThatCouldNotBeginKeepsTheOldRow()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("5"), QStringLiteral("#"), rig.watched(), QStringLiteral("1"));
+        QVERIFY(rig.conexion
+                    .execute(QStringLiteral("CREATE TRIGGER no_insert BEFORE INSERT ON Automatizado "
+                                            "BEGIN SELECT RAISE(ABORT, 'refused'); END"))
+                    .ok());
+        {
+            testing::OtherWorkstation other(rig.conexion);
+            const db::Result r =
+                automation::guardarAjustes(rig.conexion, QStringLiteral("15"), QStringLiteral("#"), QStringLiteral("x.txt"));
+            QCOMPARE(r.status, db::Status::Busy);
+            QCOMPARE(other.timesGivenUp(), 1);
+        }
         const auto ajustes = automation::leerAjustes(rig.conexion);
         QVERIFY(ajustes);
         QCOMPARE(ajustes->minutos, QStringLiteral("5"));

@@ -135,6 +135,30 @@ private Q_SLOTS:
         QCOMPARE(db.count("id_web='77'"), qint64(0));
     }
 
+    // A scheduled send recorded with an identifier that is not a number is never named to the
+    // gateway: neither alone nor by "Cancelar todos".
+    void identifiersThatAreNotNumbersAreNeverNamed()
+    {
+        Database db;
+        const qint64 sid = db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "abc"});
+        db.insert({.destinatario = "2", .fProgramada = "2024-06-02 10:00", .idWeb = "7x"});
+        db.insert({.destinatario = "3", .fProgramada = "2024-06-03 10:00", .idWeb = "77"});
+
+        const CancelRequest r = f_peticion_cancelar(db.conexion, QStringLiteral("pMensaje %1").arg(sid), ana, 0);
+        QCOMPARE(r.status, CancelRequest::Status::NoIdentifier);
+        QVERIFY(r.url.isEmpty());
+        QCOMPARE(r.notice.text, kNoCancelado);
+
+        FakeGateway gateway;
+        gateway.replies = {{"77", "0|77"}, {"abc", "0|abc"}, {"7x", "0|7x"}};
+        ScriptedAsk ask{{"SI"}};
+        const CancelAllOutcome out = cancelarTodos(db.conexion, {}, ana, now, ask.fn(), gateway.fn());
+        QCOMPARE(out.asked, 1);
+        QCOMPARE(gateway.requests.size(), 1);
+        QCOMPARE(gateway.requests.first().at(9), QStringLiteral("77"));
+        QCOMPARE(db.count(), qint64(2));
+    }
+
     void replies_data()
     {
         QTest::addColumn<QString>("reply");
@@ -265,6 +289,8 @@ private Q_SLOTS:
     {
         Database db;
         db.seedHundred();
+        // The gateway numbers its sends: "w9" becomes 9.
+        QVERIFY(db.conexion.execute(QStringLiteral("UPDATE Historial SET id_web=substr(id_web, 2)")).ok());
         FilterPanel panel;
         panel.porTexto = true;
         panel.texto = "Cita 9";   // 9, 93, 99 are scheduled in June (91, 95 and 97 are not)
@@ -274,7 +300,7 @@ private Q_SLOTS:
         const HistoryPage page = f_historial(db.conexion, o, now);
         FakeGateway gateway;
         for (int sid = 1; sid <= 100; ++sid)
-            gateway.replies.insert(QStringLiteral("w%1").arg(sid), QStringLiteral("0|w%1").arg(sid));
+            gateway.replies.insert(QString::number(sid), QStringLiteral("0|%1").arg(sid));
         ScriptedAsk ask{{"si"}};
         const CancelAllOutcome out = cancelarTodos(db.conexion, page.condition, ana, now, ask.fn(), gateway.fn());
         QCOMPARE(out.cancelled, 3);

@@ -74,6 +74,25 @@ private Q_SLOTS:
         QVERIFY(!f_consultar_estado(db.conexion, ana, "pMensaje 999").has_value());
     }
 
+    // A charged send whose reply gave no number as its identifier is in the history, but that
+    // text is never sent back to the gateway as `sms_id`.
+    void identifiersThatAreNotNumbersAreNeverAsked()
+    {
+        Database db;
+        db.insert({.destinatario = "1", .idWeb = "99"});
+        QList<qint64> odd;
+        for (const char *id : {"abc", "4x", "-3", "12,5", "1 2", "99;DROP"})
+            odd << db.insert({.destinatario = "1", .idWeb = QString::fromLatin1(id)});
+        const PendingReport p = f_actualizar_pendientes(db.conexion, ana, minutes);
+        QCOMPARE(p.status, PendingReport::Status::Ready);
+        QCOMPARE(p.ids, QStringList{"99"});
+        QCOMPARE(fieldValue(p.request, "sms_id"), QStringLiteral("99"));
+        for (const qint64 sid : std::as_const(odd))
+            QVERIFY(!f_consultar_estado(db.conexion, ana, QStringLiteral("Fecha %1").arg(sid)).has_value());
+        QVERIFY(isGatewayId(QStringLiteral(" 123 ")));
+        QVERIFY(!isGatewayId(QStringLiteral("1234567890123456789")));   // longer than any gateway number
+    }
+
     void lines_data()
     {
         QTest::addColumn<QString>("line");

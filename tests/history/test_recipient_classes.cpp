@@ -6,6 +6,7 @@
 #include "history/history_fixture.h"
 #include "platform/xlsx/read_book.h"
 #include "platform/xlsx/workbook_writer.h"
+#include "support/other_workstation.h"
 
 #include <QTest>
 
@@ -181,6 +182,26 @@ private Q_SLOTS:
         QVERIFY(!failed.ok());
         QVERIFY(!existeGrupoDestinatarios(db.conexion, QStringLiteral("Otro")));
         QVERIFY(grupos(db, QStringLiteral("34622222222")).isEmpty());
+    }
+
+    // The shared file was held past the time-out and freed just after: a group that could not
+    // begin its transaction is not created half, whatever fails next.
+    void groupThatCouldNotBeginIsNotCreatedHalf()
+    {
+        historytest::Database db;
+        QVERIFY(db.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono) VALUES ('Ana','34600123456')"))
+                    .ok());
+        QVERIFY(db.conexion.execute(QStringLiteral("CREATE TRIGGER no_updates BEFORE UPDATE ON Agenda "
+                                                   "BEGIN SELECT RAISE(ABORT, 'locked'); END"))
+                    .ok());
+        {
+            testing::OtherWorkstation other(db.conexion);
+            const GrupoCreado g = crearGrupoDeTelefonos(db.conexion, QStringLiteral("Nuevos"), {QStringLiteral("34600123456")});
+            QVERIFY(!g.ok());
+            QCOMPARE(other.timesGivenUp(), 1);
+        }
+        QVERIFY(!existeGrupoDestinatarios(db.conexion, QStringLiteral("Nuevos")));
+        QCOMPARE(db.conexion.scalar(QStringLiteral("SELECT count(*) FROM Grupos")).toInt(), 0);
     }
 
     void readingASend()

@@ -5,6 +5,7 @@
 
 #include "platform/db/connection.h"
 #include "startup/database/schema.h"
+#include "support/other_workstation.h"
 #include "support/temp_home.h"
 
 #include <QTest>
@@ -261,6 +262,26 @@ private Q_SLOTS:
             longestContactValues(connection, {QStringLiteral("34600000001"), QStringLiteral("4600000001")});
         QCOMPARE(longest[0], 9);
         QCOMPARE(longest[3], 1);
+    }
+
+    // Another workstation writing to the shared file does not make the book look empty: the
+    // lookup needs no write lock, and never half a list of numbers.
+    void contactsFoundWhileAnotherWorkstationWrites()
+    {
+        testing::TempHome home;
+        db::Connection connection;
+        QVERIFY(connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing).ok());
+        QVERIFY(startup::createSchema(connection).ok());
+        QVERIFY(connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Ana','34600000001')"))
+                    .ok());
+        testing::OtherWorkstation other(connection, false);
+        QVERIFY(other.holding());
+        const ContactBook book = cargarContactos(connection, {QStringLiteral("34600000001"), QStringLiteral("34600000002")});
+        QCOMPARE(book.size(), 1);
+        QCOMPARE(book.value(QStringLiteral("34600000001"))[ContactField::Nombre],
+                 std::optional<QString>(QStringLiteral("Ana")));
+        QCOMPARE(telefonosEnAgenda(connection, {QStringLiteral("34600000001")}), QStringList{QStringLiteral("34600000001")});
+        QCOMPARE(other.timesGivenUp(), 0);
     }
 };
 

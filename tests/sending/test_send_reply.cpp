@@ -7,8 +7,11 @@
 #include "platform/net/form_body.h"
 #include "startup/brand.h"
 #include "startup/database/schema.h"
+#include "startup/database/pending_sends.h"
+#include "support/other_workstation.h"
 #include "support/temp_home.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -136,7 +139,8 @@ private Q_SLOTS:
         QTest::newRow("automated refusal") << "3|Invalid sender" << true << true << refused << "" << 0.0 << "" << ""
                                            << "" << true;
         QTest::newRow("empty") << "" << false << true << none << "" << 0.0 << "" << "Error" << noNet << false;
-        QTest::newRow("empty, automated") << "" << true << true << none << "" << 0.0 << "" << "Error" << noNet << false;
+        // Unattended: the lost entry is logged too, and the box is only a notice (one per batch).
+        QTest::newRow("empty, automated") << "" << true << true << none << "" << 0.0 << "" << "Error" << noNet << true;
         QTest::newRow("no bar") << "<html>Error 500</html>" << false << true << none << "" << 0.0 << "" << "Error"
                                 << noNet << false;
     }
@@ -152,6 +156,7 @@ private Q_SLOTS:
         QFETCH(QString, title);
         QFETCH(QString, text);
         QFETCH(bool, logged);
+        const int none = static_cast<int>(ReplyKind::NoConnection);
         SendRequest request = sampleRequest();
         request.automatizado = automated;
         const std::optional<double> balance = balanceKnown ? std::optional<double>(100.0) : std::nullopt;
@@ -160,6 +165,7 @@ private Q_SLOTS:
         QCOMPARE(outcome.messageTitle, title);
         QCOMPARE(outcome.messageText, text);
         QCOMPARE(outcome.errorLogLine.has_value(), logged);
+        QCOMPARE(outcome.noticeOnce, automated && kind == none);
         QCOMPARE(outcome.saldoEtiqueta, balanceLabel);
         QVERIFY(outcome.enableSend);
         QCOMPARE(outcome.queueStep, automated && kind != static_cast<int>(ReplyKind::NoConnection));
@@ -261,6 +267,91 @@ private Q_SLOTS:
         QCOMPARE(connection.scalar(QStringLiteral("SELECT id_web FROM Historial")).toString(), QStringLiteral("42"));
     }
 
+    // Another workstation held the shared file past the time-out and let go just after: the row
+    // must not be written once outside the failed transaction and once more by a fallback.
+    void failedBeginNeverDoublesTheRow()
+    {
+        testing::TempHome home;
+        db::Connection connection;
+        QVERIFY(openDatabase(home, connection));
+        const ReplyOutcome outcome = f_respuesta_envio(sampleRequest(), true, QStringLiteral("0|OK|4242|1"), 10.0, kNow);
+        {
+            testing::OtherWorkstation other(connection);
+            QVERIFY(other.holding());
+            const RecordOutcome recorded = aplicarRespuestaEnvio(connection, outcome);
+            QCOMPARE(other.timesGivenUp(), 1);
+            QCOMPARE(recorded.status, RecordStatus::Recorded);   // the retry found the file free
+        }
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial WHERE id_web='4242'")).toInt(), 1);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).toString(), QStringLiteral("9"));
+        QVERIFY(!QFile::exists(home.file(QStringLiteral("envios_pendientes.txt"))));
+    }
+
+    // A single try that fails leaves nothing in the table: the row goes to the pending file, once.
+    void failedTryWritesNothingAndKeepsTheSendPending()
+    {
+        testing::TempHome home;
+        db::Connection connection;
+        QVERIFY(openDatabase(home, connection));
+        const ReplyOutcome outcome = f_respuesta_envio(sampleRequest(), true, QStringLiteral("0|OK|4243|1"), 10.0, kNow);
+        {
+            testing::OtherWorkstation other(connection);
+            QCOMPARE(aplicarRespuestaEnvio(connection, outcome, 1).status, RecordStatus::Pending);
+        }
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 0);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).toString(), QStringLiteral("100"));
+        QFile pending(home.file(QStringLiteral("envios_pendientes.txt")));
+        QVERIFY(pending.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = pending.readAll().split('\n');
+        QCOMPARE(lines.size(), 2);                 // one record and the final line break
+        const auto record = startup::parsePendingLine(lines.first());
+        QVERIFY(record);
+        QCOMPARE(record->id_web, QStringLiteral("4243"));
+        QCOMPARE(record->mensaje, QStringLiteral("Hola O'Neill"));
+        QCOMPARE(record->f_envio, QStringLiteral("2026-03-05 09:07"));
+    }
+
+    // The other workstation keeps the file the whole time: every try fails, nothing is doubled or
+    // lost, and the user's text says the send was charged and will be recorded.
+    void busyFileKeepsTheChargedSendForTheNextStart()
+    {
+        testing::TempHome home;
+        db::Connection connection;
+        QVERIFY(openDatabase(home, connection));
+        const ReplyOutcome outcome = f_respuesta_envio(sampleRequest(), true, QStringLiteral("0|OK|4244|2"), 10.0, kNow);
+        {
+            testing::OtherWorkstation other(connection, false);
+            const RecordOutcome recorded = aplicarRespuestaEnvio(connection, outcome);
+            QCOMPARE(recorded.status, RecordStatus::Pending);
+            QCOMPARE(recorded.result.status, db::Status::Busy);
+            QCOMPARE(other.timesGivenUp(), kIntentosGuardar);
+        }
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 0);
+        QVERIFY(textoEnvioPendiente().contains(QStringLiteral("se ha cobrado")));
+        QVERIFY(textoEnvioPendiente().contains(QStringLiteral("próxima vez que inicie")));
+
+        // The next start writes it, and only once however often the file is read.
+        startup::PendingWrite written = startup::writePendingSends(connection);
+        QCOMPARE(written.status, startup::PendingWrite::Status::Written);
+        QCOMPARE(written.written, 1);
+        QVERIFY(!QFile::exists(home.file(QStringLiteral("envios_pendientes.txt"))));
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT creditos FROM Historial WHERE id_web='4244'")).toDouble(), 2.0);
+        QCOMPARE(startup::writePendingSends(connection).status, startup::PendingWrite::Status::Nothing);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 1);
+    }
+
+    // Neither the database nor the folder takes the row: the caller hears it was lost.
+    void nowhereToKeepIsReported()
+    {
+        testing::TempHome home;
+        db::Connection connection;
+        QVERIFY(openDatabase(home, connection));
+        const ReplyOutcome outcome = f_respuesta_envio(sampleRequest(), true, QStringLiteral("0|OK|4245|2"), 10.0, kNow);
+        QVERIFY(QDir(home.path()).mkdir(QStringLiteral("envios_pendientes.txt")));   // a folder in the way
+        testing::OtherWorkstation other(connection, false);
+        QCOMPARE(aplicarRespuestaEnvio(connection, outcome).status, RecordStatus::Lost);
+    }
+
     void errorLogAppends()
     {
         testing::TempHome home;
@@ -303,9 +394,15 @@ private Q_SLOTS:
         QTest::newRow("decimals") << "0|OK|1,5|1234,56" << "1,5 créditos" << "1234,56 cr." << true << 1234.56 << true
                                   << "";
         QTest::newRow("no balance") << "0|OK|0.825|" << "0.825 cr." << "" << false << 0.0 << true << "";
-        QTest::newRow("balance not a number") << "0|OK|1|abc" << "1 crédito" << "abc créditos" << false << 0.0
+        // Figures that are not numbers are never shown as credits, and enable nothing.
+        QTest::newRow("balance not a number") << "0|OK|1|abc" << "1 crédito" << "Desconocido" << false << 0.0
                                               << true << "";
-        QTest::newRow("two fields") << "0|OK" << "Desconocido" << "" << false << 0.0 << true << "";
+        QTest::newRow("cost not a number") << "0|OK|abc|250" << "Desconocido" << "250 créditos" << true << 250.0
+                                           << false << "";
+        QTest::newRow("cost with two separators") << "0|OK|12,3.4|12,3.4" << "Desconocido" << "Desconocido" << false
+                                                  << 0.0 << false << "";
+        QTest::newRow("cost with a sign only") << "0|OK|-|" << "Desconocido" << "" << false << 0.0 << false << "";
+        QTest::newRow("two fields") << "0|OK" << "Desconocido" << "" << false << 0.0 << false << "";
         QTest::newRow("auth") << "3|Auth" << "Desconocido" << "Desconocido" << false << 0.0 << false
                               << "Error de autentificacion";
         QTest::newRow("numbers") << "2|x" << "Desconocido" << "Desconocido" << false << 0.0 << false

@@ -94,6 +94,31 @@ QString Connection::key() { return QStringLiteral("lurapensik"); }
 
 Connection::Connection() = default;
 
+Result Connection::Gate::check() const
+{
+    if (failedBegins > 0) {
+        Result r = beginFailure;
+        if (r.status == Status::Ok)
+            r.status = Status::Error;
+        r.error = QStringLiteral("the transaction did not begin: ") + r.error;
+        return r;
+    }
+    // A transaction the engine rolled back by itself (a full disk, an I/O error): what follows
+    // would run on its own, half of a change the caller meant as a whole.
+    if (depth > 0 && db && sqlite3_get_autocommit(db))
+        return failure(Status::Error, QStringLiteral("the transaction has ended"));
+    return {};
+}
+
+Result Connection::refusal() const { return m_gate->check(); }
+
+void Connection::setBusyTimeout(int ms)
+{
+    m_busyTimeoutMs = ms;
+    if (m_db)
+        sqlite3_busy_timeout(m_db, ms);
+}
+
 Connection::~Connection() { close(); }
 
 Result Connection::resultOf(int rc) const
@@ -129,7 +154,7 @@ Result Connection::open(const QString &path, OpenMode mode)
         sqlite3_close_v2(db);
         return r;
     }
-    sqlite3_busy_timeout(db, busyTimeoutMs);
+    sqlite3_busy_timeout(db, m_busyTimeoutMs);
 
     // A file that does not exist yet has nothing to probe; everything else must prove it is ours
     // before a single byte is written to it.
@@ -158,6 +183,7 @@ Result Connection::open(const QString &path, OpenMode mode)
     sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
     m_db = db;
     m_path = path;
+    m_gate->db = db;
     return {};
 }
 
@@ -168,7 +194,8 @@ void Connection::close()
     sqlite3_close_v2(m_db);
     m_db = nullptr;
     m_path.clear();
-    m_transactionDepth = 0;
+    m_gate->db = nullptr;
+    m_gate->depth = 0;
 }
 
 bool Connection::isOpen() const { return m_db != nullptr; }
@@ -182,6 +209,11 @@ Statement Connection::prepare(const QString &sql, Result *result)
             *result = failure(Status::Error, QStringLiteral("database not open"));
         return {};
     }
+    if (const Result refused = m_gate->check(); !refused.ok()) {
+        if (result)
+            *result = refused;
+        return {};
+    }
     sqlite3_stmt *stmt = nullptr;
     const QByteArray text = sql.toUtf8();
     const int rc = sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, nullptr);
@@ -191,7 +223,7 @@ Statement Connection::prepare(const QString &sql, Result *result)
         sqlite3_finalize(stmt);
         return {};
     }
-    return Statement(m_db, stmt);
+    return Statement(m_db, stmt, m_gate);
 }
 
 Result Connection::execute(const QString &sql, const QVariantList &values)
@@ -205,6 +237,15 @@ Result Connection::execute(const QString &sql, const QVariantList &values)
 }
 
 Result Connection::executeScript(const QString &sql)
+{
+    if (!m_db)
+        return failure(Status::Error, QStringLiteral("database not open"));
+    if (Result refused = m_gate->check(); !refused.ok())
+        return refused;
+    return control(sql);
+}
+
+Result Connection::control(const QString &sql)
 {
     if (!m_db)
         return failure(Status::Error, QStringLiteral("database not open"));
@@ -228,10 +269,12 @@ std::vector<Row> Connection::select(const QString &sql, const QVariantList &valu
         stmt.bindAll(values);
         while (stmt.next())
             rows.push_back(stmt.row());
-        if (!stmt.error().isEmpty())
-            r = failure(statusOf(sqlite3_errcode(m_db)) == Status::Ok ? Status::Error
-                                                                        : statusOf(sqlite3_errcode(m_db)),
-                        stmt.error());
+        if (!stmt.m_refusal.ok()) {
+            r = stmt.m_refusal;
+        } else if (!stmt.error().isEmpty()) {
+            const Status status = statusOf(sqlite3_errcode(m_db));
+            r = failure(status == Status::Ok ? Status::Error : status, stmt.error());
+        }
     }
     if (result)
         *result = r;
@@ -248,7 +291,7 @@ QVariant Connection::scalar(const QString &sql, const QVariantList &values, Resu
         if (stmt.next())
             value = stmt.value(0);
         else if (!stmt.error().isEmpty())
-            r = failure(Status::Error, stmt.error());
+            r = !stmt.m_refusal.ok() ? stmt.m_refusal : failure(Status::Error, stmt.error());
     }
     if (result)
         *result = r;
@@ -284,7 +327,7 @@ Statement::~Statement() { sqlite3_finalize(raw(m_stmt)); }
 
 Statement::Statement(Statement &&other) noexcept
     : m_db(std::exchange(other.m_db, nullptr)), m_stmt(std::exchange(other.m_stmt, nullptr)),
-      m_error(std::move(other.m_error))
+      m_gate(std::move(other.m_gate)), m_error(std::move(other.m_error)), m_refusal(std::move(other.m_refusal))
 {
 }
 
@@ -294,9 +337,20 @@ Statement &Statement::operator=(Statement &&other) noexcept
         sqlite3_finalize(raw(m_stmt));
         m_db = std::exchange(other.m_db, nullptr);
         m_stmt = std::exchange(other.m_stmt, nullptr);
+        m_gate = std::move(other.m_gate);
         m_error = std::move(other.m_error);
+        m_refusal = std::move(other.m_refusal);
     }
     return *this;
+}
+
+bool Statement::mayStep()
+{
+    m_refusal = m_gate ? m_gate->check() : Result{};
+    if (m_refusal.ok())
+        return true;
+    m_error = m_refusal.error;
+    return false;
 }
 
 void Statement::bind(int index, const QVariant &value)
@@ -354,7 +408,7 @@ void Statement::bindAll(const QVariantList &values)
 
 bool Statement::next()
 {
-    if (!m_stmt)
+    if (!m_stmt || !mayStep())
         return false;
     const int rc = sqlite3_step(raw(m_stmt));
     if (rc == SQLITE_ROW)
@@ -369,6 +423,8 @@ Result Statement::run()
     Result r;
     if (!m_stmt)
         return failure(Status::Error, QStringLiteral("statement not prepared"));
+    if (!mayStep())
+        return m_refusal;
     int rc;
     while ((rc = sqlite3_step(raw(m_stmt))) == SQLITE_ROW) {
     }
@@ -390,6 +446,7 @@ void Statement::reset()
     sqlite3_reset(raw(m_stmt));
     sqlite3_clear_bindings(raw(m_stmt));
     m_error.clear();
+    m_refusal = {};
 }
 
 int Statement::columnCount() const { return m_stmt ? sqlite3_column_count(raw(m_stmt)) : 0; }
@@ -436,47 +493,67 @@ Row Statement::row() const
 
 // ---- Transaction ----
 
-Transaction::Transaction(Connection &connection) : m_connection(connection)
+Transaction::Transaction(Connection &connection, Mode mode) : m_connection(connection), m_gate(connection.m_gate)
 {
-    if (!connection.isOpen())
-        return;
-    m_depth = connection.m_transactionDepth;
-    // IMMEDIATE takes the write lock at once, so two workstations never both read under a shared
-    // lock and then deadlock when each wants to write.
-    const Result r = m_depth == 0
-        ? connection.executeScript(QStringLiteral("BEGIN IMMEDIATE"))
-        : connection.executeScript(QStringLiteral("SAVEPOINT brisanta_%1").arg(m_depth));
+    Result r;
+    if (!connection.isOpen()) {
+        r = failure(Status::Error, QStringLiteral("database not open"));
+    } else if (r = m_gate->check(); r.ok()) {
+        m_depth = m_gate->depth;
+        // IMMEDIATE takes the write lock at once, so two workstations never both read under a
+        // shared lock and then deadlock when each wants to write.
+        if (m_depth > 0)
+            r = connection.control(QStringLiteral("SAVEPOINT brisanta_%1").arg(m_depth));
+        else if (mode == Mode::Immediate)
+            r = connection.control(QStringLiteral("BEGIN IMMEDIATE"));
+        else
+            r = connection.control(QStringLiteral("BEGIN DEFERRED"));
+    }
+    m_begin = r;
     m_active = r.ok();
-    if (m_active)
-        ++connection.m_transactionDepth;
+    if (m_active) {
+        ++m_gate->depth;
+        return;
+    }
+    m_failed = true;
+    ++m_gate->failedBegins;
+    m_gate->beginFailure = r;
 }
 
-Transaction::~Transaction() { rollback(); }
+Transaction::~Transaction()
+{
+    rollback();
+    if (m_failed)
+        --m_gate->failedBegins;
+}
 
 Result Transaction::commit()
 {
     if (!m_active)
-        return failure(Status::Error, QStringLiteral("no transaction"));
-    const Result r = m_depth == 0 ? m_connection.executeScript(QStringLiteral("COMMIT"))
-                                  : m_connection.executeScript(QStringLiteral("RELEASE brisanta_%1").arg(m_depth));
+        return m_failed ? m_begin : failure(Status::Error, QStringLiteral("no transaction"));
+    const Result r = m_depth == 0 ? m_connection.control(QStringLiteral("COMMIT"))
+                                  : m_connection.control(QStringLiteral("RELEASE brisanta_%1").arg(m_depth));
     if (r.ok()) {
         m_active = false;
-        --m_connection.m_transactionDepth;
+        --m_gate->depth;
     }
     return r;
 }
 
 void Transaction::rollback()
 {
-    if (!m_active || !m_connection.isOpen())
+    if (!m_active)
+        return;
+    m_active = false;
+    if (!m_connection.isOpen())
         return;
     if (m_depth == 0) {
-        m_connection.executeScript(QStringLiteral("ROLLBACK"));
+        m_connection.control(QStringLiteral("ROLLBACK"));
     } else {
-        m_connection.executeScript(QStringLiteral("ROLLBACK TO brisanta_%1; RELEASE brisanta_%1").arg(m_depth));
+        m_connection.control(QStringLiteral("ROLLBACK TO brisanta_%1; RELEASE brisanta_%1").arg(m_depth));
     }
-    m_active = false;
-    --m_connection.m_transactionDepth;
+    if (m_gate->depth > 0)
+        --m_gate->depth;
 }
 
 } // namespace db

@@ -65,14 +65,34 @@ public:
 
     // How long a statement waits for another workstation's lock before giving up.
     static constexpr int busyTimeoutMs = 10000;
+    // Applies at once and to later openings of this connection.
+    void setBusyTimeout(int ms);
+    int busyTimeout() const { return m_busyTimeoutMs; }
+
+    // Why statements are refused right now: a Transaction whose BEGIN failed is alive, or the
+    // engine ended a transaction by itself. Ok when statements may run.
+    Result refusal() const;
+
+    // What a Statement asks before each step. Shared with the statements, so one that outlives its
+    // connection still finds it.
+    struct Gate {
+        sqlite3 *db = nullptr;
+        int depth = 0;              // open Transactions: nested ones are savepoints
+        int failedBegins = 0;       // Transactions alive whose BEGIN failed
+        Result beginFailure;        // what the last failed BEGIN said
+        Result check() const;
+    };
 
 private:
     friend class Transaction;
     Result resultOf(int rc) const;
+    // BEGIN, COMMIT, ROLLBACK and savepoints: the only statements that pass a closed gate.
+    Result control(const QString &sql);
 
     sqlite3 *m_db = nullptr;
     QString m_path;
-    int m_transactionDepth = 0;     // nested Transactions become savepoints
+    int m_busyTimeoutMs = busyTimeoutMs;
+    std::shared_ptr<Gate> m_gate = std::make_shared<Gate>();
 };
 
 // A prepared statement: bind, step through rows, read columns.
@@ -101,28 +121,48 @@ public:
 
 private:
     friend class Connection;
-    Statement(sqlite3 *db, void *stmt) : m_db(db), m_stmt(stmt) {}
+    Statement(sqlite3 *db, void *stmt, std::shared_ptr<const Connection::Gate> gate)
+        : m_db(db), m_stmt(stmt), m_gate(std::move(gate))
+    {
+    }
+    // False (with m_error set) while the connection refuses statements.
+    bool mayStep();
     sqlite3 *m_db = nullptr;
     void *m_stmt = nullptr;
+    std::shared_ptr<const Connection::Gate> m_gate;
     QString m_error;
+    Result m_refusal;               // not Ok: the last step was refused by the gate
 };
 
 // BEGIN on construction; rolled back on destruction unless commit() succeeded. A Transaction made
 // while another is open on the same connection becomes a savepoint inside it.
+//
+// A Transaction whose BEGIN failed (another workstation holding the shared file past the busy
+// time-out) is not a licence to go on without one: while it lives, its connection refuses every
+// statement, so nothing meant for the transaction runs on its own and nothing is half written.
 class Transaction final {
 public:
-    explicit Transaction(Connection &connection);
+    enum class Mode {
+        Immediate,      // takes the write lock at once: for work on the database file
+        Deferred        // takes no lock until needed: for filling temporary tables before a read
+    };
+    explicit Transaction(Connection &connection, Mode mode = Mode::Immediate);
     ~Transaction();
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
 
     bool isActive() const { return m_active; }
+    // Why the BEGIN failed (Busy when another workstation held the file); Ok when it did not.
+    const Result &beginResult() const { return m_begin; }
     Result commit();
     void rollback();
 
 private:
     Connection &m_connection;
+    std::shared_ptr<Connection::Gate> m_gate;
+    Result m_begin;
     bool m_active = false;
+    bool m_failed = false;          // BEGIN failed: the connection refuses statements while we live
     int m_depth = 0;                // 0: the outer BEGIN; n > 0: savepoint n
 };
 

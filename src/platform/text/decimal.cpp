@@ -13,13 +13,17 @@ std::optional<double> parseDecimal(QStringView value)
     normal.reserve(trimmed.size());
     int separators = 0;
     int digits = 0;
+    int digitsAfter = 0;
     for (qsizetype i = 0; i < trimmed.size(); ++i) {
         const QChar c = trimmed[i];
-        if (c.isDigit() && c.unicode() < 128) {
+        if (c.unicode() >= '0' && c.unicode() <= '9') {
             normal.append(c);
             ++digits;
+            if (separators > 0)
+                ++digitsAfter;
         } else if (c == QLatin1Char(',') || c == QLatin1Char('.')) {
-            if (++separators > 1)
+            // One separator, with digits on both sides: "12,3.4", ",5" and "12," are no numbers.
+            if (++separators > 1 || digits == 0)
                 return std::nullopt;
             normal.append(QLatin1Char('.'));
         } else if ((c == QLatin1Char('-') || c == QLatin1Char('+')) && i == 0) {
@@ -28,7 +32,7 @@ std::optional<double> parseDecimal(QStringView value)
             return std::nullopt;
         }
     }
-    if (digits == 0)
+    if (digits == 0 || (separators > 0 && digitsAfter == 0))
         return std::nullopt;
     bool ok = false;
     const double result = normal.toDouble(&ok);

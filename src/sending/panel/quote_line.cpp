@@ -106,20 +106,20 @@ void QuoteLine::f_respuesta_coste(const net::GatewayReply &reply)
 {
     const QuoteOutcome outcome = sending::f_respuesta_coste(reply.ok, reply.text);
 
-    if (outcome.kind == QuoteKind::Quoted) {
+    if (outcome.kind == QuoteKind::Quoted)
         m_cost.setQuote(outcome.coste, m_partesPedidas);
-        if (outcome.saldo) {
-            m_saldo = outcome.saldo;
-            // A balance that cannot be stored now is stored again by the next quote or send.
-            guardarSaldo(m_context.conexion, *outcome.saldo);
-        }
-    } else {
+    else
         m_cost.setUnknown();
+    if (outcome.saldo) {
+        m_saldo = outcome.saldo;
+        // A balance that cannot be stored now is stored again by the next quote or send.
+        guardarSaldo(m_context.conexion, *outcome.saldo);
     }
     m_view.lblCoste()->setText(outcome.costeEtiqueta);
     if (!outcome.saldoEtiqueta.isEmpty())
         m_view.lblsaldo()->setText(outcome.saldoEtiqueta);
-    else if (outcome.kind == QuoteKind::Quoted && m_view.lblsaldo()->text() == kComprobando)
+    else if ((outcome.kind == QuoteKind::Quoted || outcome.kind == QuoteKind::Unreadable)
+             && m_view.lblsaldo()->text() == kComprobando)
         m_view.lblsaldo()->setText(m_saldo ? etiqueta_creditos(escribirCreditos(*m_saldo, true), CreditFigure::Balance)
                                            : kDesconocido);
     if (outcome.enableSend && !m_sendInFlight())

@@ -15,6 +15,7 @@
 #include <QDateTime>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 namespace sending {
 namespace {
@@ -75,6 +76,8 @@ void SendLine::f_enviar_automatizados()
     if (!account)
         return; // without an account nothing can go out; the queue waits for one
 
+    if (!m_automatizado)
+        m_avisoMostrado = false;   // a new batch: its first failure may be told again
     m_automatizado = true;
     const auto &[numeros, mensaje] = m_cola.constFirst();
     ponerTextoCrLf(*m_view.Text1(), mensaje);
@@ -107,20 +110,23 @@ void SendLine::f_respuesta_envio(const net::GatewayReply &reply)
     const ReplyOutcome outcome =
         sending::f_respuesta_envio(request, reply.ok, reply.text, m_quote.saldo(), QDateTime::currentDateTime());
 
-    bool guardado = true;
+    RecordStatus guardado = RecordStatus::Recorded;
     if (outcome.row)
-        guardado = aplicarRespuestaEnvio(m_context.conexion, outcome).ok();
+        guardado = aplicarRespuestaEnvio(m_context.conexion, outcome).status;
     if (outcome.nuevoSaldo)
         m_quote.saldoTrasEnvio(*outcome.nuevoSaldo, outcome.saldoEtiqueta);
 
     // The log is a courtesy: a line that cannot be written never holds the queue up.
     if (outcome.errorLogLine)
         anotarErrorAuto(m_context.ruta_programa, *outcome.errorLogLine);
-    if (!guardado && request.automatizado)
+    if (guardado != RecordStatus::Recorded && request.automatizado)
         anotarErrorAuto(m_context.ruta_programa,
                         QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy H:mm:ss"))
-                            + QStringLiteral("--- Enviado pero no guardado en el historial: ") + request.destino
-                            + QStringLiteral(". Texto del mensaje: ") + request.mensajeTecleado + QStringLiteral("\r\n"));
+                            + (guardado == RecordStatus::Pending
+                                   ? QStringLiteral("--- Enviado; se guardará en el historial al volver a iniciar: ")
+                                   : QStringLiteral("--- Enviado pero no guardado en el historial: "))
+                            + request.destino + QStringLiteral(". Texto del mensaje: ") + request.mensajeTecleado
+                            + QStringLiteral("\r\n"));
 
     if (request.automatizado && m_cola.isEmpty()) {
         // The batch ends with the reply to its last send, whatever that reply was: a lost last
@@ -139,11 +145,22 @@ void SendLine::f_respuesta_envio(const net::GatewayReply &reply)
     if (!m_cola.isEmpty())
         f_enviar_automatizados();
 
-    if (!guardado && !request.automatizado)
+    if (guardado == RecordStatus::Lost && !request.automatizado) {
         m_context.prompter.message(kNoGuardado, QStringLiteral("Error"), ui::Icon::Critical);
-    else if (!outcome.messageTitle.isEmpty())
+    } else if (guardado == RecordStatus::Pending && !request.automatizado) {
+        m_context.prompter.message(textoEnvioPendiente(), QStringLiteral("Envío de SMS"), ui::Icon::Warning);
+    } else if (outcome.noticeOnce) {
+        // The queue has already moved on; replies handled while this box is up add their lines
+        // to the log and raise no box of their own.
+        if (!m_avisoMostrado && !m_avisando) {
+            m_avisoMostrado = true;
+            const QScopedValueRollback avisando(m_avisando, true);
+            m_context.prompter.message(outcome.messageText, outcome.messageTitle, ui::Icon::Critical);
+        }
+    } else if (!outcome.messageTitle.isEmpty()) {
         m_context.prompter.message(outcome.messageText, outcome.messageTitle,
                                    outcome.kind == ReplyKind::Sent ? ui::Icon::Information : ui::Icon::Critical);
+    }
 }
 
 } // namespace sending

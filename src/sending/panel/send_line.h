@@ -59,6 +59,8 @@ private:
     std::optional<SendRequest> m_pending;
     QList<QPair<QString, QString>> m_cola;
     bool m_automatizado = false;
+    bool m_avisoMostrado = false;   // the batch's one notice about a failed send has been shown
+    bool m_avisando = false;        // that notice is up right now
 };
 
 } // namespace sending

@@ -173,6 +173,8 @@ OpeningResult openDatabase(db::Connection &conexion, const QString &ruta_program
     result.compaction = Compactar_Base(conexion);
     result.upgrade = upgradeSchema(conexion);
     result.migration = f_migrar_grupos(conexion, prompter, busy);
+    // After the upgrade, so the rows find every column they carry.
+    result.pending = writePendingSends(conexion);
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/db/connection.h"
 #include "startup/database/compaction.h"
+#include "startup/database/pending_sends.h"
 #include "startup/database/upgrade.h"
 
 #include <QString>
@@ -29,6 +30,7 @@ struct OpeningResult {
     CompactionResult compaction;
     UpgradeResult upgrade;
     MigrationResult migration;
+    PendingWrite pending;        // charged sends kept beside the database, written now
     bool ok() const { return status == OpeningStatus::Ok; }
 };
 

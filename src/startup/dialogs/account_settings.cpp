@@ -86,6 +86,8 @@ db::Result saveSharedPath(db::Connection &conexion, const QString &ruta_programa
 {
     return onLocalFile(conexion, ruta_programa, [&path](db::Connection &local) {
         db::Transaction transaction(local);
+        if (!transaction.isActive())
+            return transaction.beginResult();
         db::Result result = local.execute(QStringLiteral("UPDATE Usuario SET ruta_bbdd=?1"), {path});
         if (!result.ok())
             return result;
@@ -101,6 +103,8 @@ db::Result saveSharedPath(db::Connection &conexion, const QString &ruta_programa
 db::Result storeVerifiedAccount(db::Connection &conexion, const VerifiedAccount &account)
 {
     db::Transaction transaction(conexion);
+    if (!transaction.isActive())
+        return transaction.beginResult();
     db::Result result;
     const QVariant filas = conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario"), {}, &result);
     if (!result.ok())
@@ -170,6 +174,8 @@ QList<SenderRow> loadSenderRows(db::Connection &conexion, db::Result *result)
 db::Result setDefaultSender(db::Connection &conexion, const QString &remitente)
 {
     db::Transaction transaction(conexion);
+    if (!transaction.isActive())
+        return transaction.beginResult();
     db::Result result = conexion.execute(QStringLiteral("UPDATE Remitentes SET defecto=0"));
     if (!result.ok())
         return result;

@@ -280,14 +280,18 @@ void Form2::handleCheck(const QString &reply)
     if (main.recipientsEmpty())
         main.setCostText(account::etiquetaCoste(verified.ruta));
     Command5->setEnabled(true);
-    if (Combo1->count() == 0) {
+    const bool sinRemitente = Combo1->count() == 0;
+    if (sinRemitente) {
         main.showMain();
         main.focusRecipients();
         main.setSendEnabled(false);
-        // Opened last so it comes up in front: without a sender there is nothing to send with.
-        m_windows.showForm9();
     }
     ctx.prompter.message(QStringLiteral("Datos de usuario guardados correctamente"), QStringLiteral("Configuracion"));
+    // Opened once the box is closed: the sender window asks the gateway at once, and its answer
+    // may bring a box of its own, which must not come up on top of this one. Last, so it is in
+    // front: without a sender there is nothing to send with.
+    if (sinRemitente)
+        m_windows.showForm9();
 }
 
 void Form2::Command3_Click()

@@ -53,6 +53,11 @@ private Q_SLOTS:
     void transactionsAndSavepoints();
     void failedStatementReportsError();
     void idTableForLongLists();
+    void busyTimeoutIsSettable();
+    void failedBeginRunsNothing();
+    void failedCommitLeavesNothing();
+    void transactionEndedByTheEngineRunsNothing();
+    void deferredTransactionDoesNotWaitForTheWriter();
 
 private:
     testing::TempHome m_home;
@@ -254,6 +259,139 @@ void TestDbWrapper::idTableForLongLists()
     QVERIFY(table.status().ok());
     QVERIFY(table.add(ids).ok());
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM t WHERE sid IN ") + table.subquery()).toInt(), 30000);
+}
+
+void TestDbWrapper::busyTimeoutIsSettable()
+{
+    db::Connection db;
+    QCOMPARE(db.busyTimeout(), 10000);
+    db.setBusyTimeout(50);
+    QVERIFY(db.open(m_home.file(QStringLiteral("espera.mdb")), db::OpenMode::CreateIfMissing).ok());
+    QCOMPARE(db.scalar(QStringLiteral("PRAGMA busy_timeout")).toInt(), 50);
+    db.setBusyTimeout(70);
+    QCOMPARE(db.scalar(QStringLiteral("PRAGMA busy_timeout")).toInt(), 70);
+}
+
+// Two workstations on one shared file: the other one holds the write lock past our time-out and
+// lets it go just after. What was meant for the transaction must not then run on its own.
+void TestDbWrapper::failedBeginRunsNothing()
+{
+    const QString path = m_home.file(QStringLiteral("compartida.mdb"));
+    db::Connection db;
+    db.setBusyTimeout(20);
+    QVERIFY(db.open(path, db::OpenMode::CreateIfMissing).ok());
+    QVERIFY(db.execute(QStringLiteral("CREATE TABLE t (x)")).ok());
+    db::Statement prepared = db.prepare(QStringLiteral("INSERT INTO t VALUES (?1)"));
+    QVERIFY(prepared.isValid());
+
+    db::Connection other;
+    QVERIFY(other.open(path).ok());
+    QVERIFY(other.executeScript(QStringLiteral("BEGIN IMMEDIATE")).ok());
+    {
+        db::Transaction tx(db);
+        QVERIFY(!tx.isActive());
+        QVERIFY(other.executeScript(QStringLiteral("ROLLBACK")).ok());   // the lock is free again
+
+        db::Result r = db.execute(QStringLiteral("INSERT INTO t VALUES (1)"));
+        QCOMPARE(r.status, db::Status::Busy);
+        QVERIFY(!db.executeScript(QStringLiteral("INSERT INTO t VALUES (2)")).ok());
+        QVERIFY(!db.prepare(QStringLiteral("INSERT INTO t VALUES (3)"), &r).isValid());
+        QCOMPARE(r.status, db::Status::Busy);
+        prepared.bind(1, 4);
+        QCOMPARE(prepared.run().status, db::Status::Busy);
+        prepared.reset();
+        db.select(QStringLiteral("SELECT x FROM t"), {}, &r);
+        QCOMPARE(r.status, db::Status::Busy);
+        db.scalar(QStringLiteral("SELECT count(*) FROM t"), {}, &r);
+        QCOMPARE(r.status, db::Status::Busy);
+        QCOMPARE(db.refusal().status, db::Status::Busy);
+        {
+            // Nor does a nested one start inside it.
+            db::Transaction inner(db);
+            QVERIFY(!inner.isActive());
+            QVERIFY(!db.execute(QStringLiteral("INSERT INTO t VALUES (5)")).ok());
+        }
+        QVERIFY(!db.execute(QStringLiteral("INSERT INTO t VALUES (6)")).ok());
+        QCOMPARE(tx.commit().status, db::Status::Busy);
+    }
+    QCOMPARE(other.scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 0);
+
+    // Once the failed transaction is gone the connection works as before.
+    QVERIFY(db.refusal().ok());
+    prepared.bind(1, 7);
+    QVERIFY(prepared.run().ok());
+    {
+        db::Transaction tx(db);
+        QVERIFY(tx.isActive());
+        QVERIFY(db.execute(QStringLiteral("INSERT INTO t VALUES (8)")).ok());
+        QVERIFY(tx.commit().ok());
+    }
+    QCOMPARE(other.scalar(QStringLiteral("SELECT group_concat(x) FROM t")).toString(), QStringLiteral("7,8"));
+}
+
+// A reader on the other workstation keeps our COMMIT waiting past the time-out: nothing of the
+// transaction stays, and the connection is usable afterwards.
+void TestDbWrapper::failedCommitLeavesNothing()
+{
+    const QString path = m_home.file(QStringLiteral("lector.mdb"));
+    db::Connection db;
+    db.setBusyTimeout(20);
+    QVERIFY(db.open(path, db::OpenMode::CreateIfMissing).ok());
+    QVERIFY(db.execute(QStringLiteral("CREATE TABLE t (x)")).ok());
+    db::Connection other;
+    QVERIFY(other.open(path).ok());
+    QVERIFY(other.executeScript(QStringLiteral("BEGIN")).ok());
+    QCOMPARE(other.scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 0);   // holds a read lock
+    {
+        db::Transaction tx(db);
+        QVERIFY(tx.isActive());
+        QVERIFY(db.execute(QStringLiteral("INSERT INTO t VALUES (1)")).ok());
+        QCOMPARE(tx.commit().status, db::Status::Busy);
+    }
+    QVERIFY(other.executeScript(QStringLiteral("COMMIT")).ok());
+    QCOMPARE(other.scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 0);
+    QVERIFY(db.execute(QStringLiteral("INSERT INTO t VALUES (2)")).ok());
+    QCOMPARE(other.scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 1);
+}
+
+void TestDbWrapper::transactionEndedByTheEngineRunsNothing()
+{
+    db::Connection db;
+    QVERIFY(db.open(m_home.file(QStringLiteral("fin.mdb")), db::OpenMode::CreateIfMissing).ok());
+    QVERIFY(db.execute(QStringLiteral("CREATE TABLE t (x)")).ok());
+    {
+        db::Transaction tx(db);
+        QVERIFY(db.execute(QStringLiteral("INSERT INTO t VALUES (1)")).ok());
+        // What a full disk or an I/O error does: the engine rolls the transaction back itself.
+        QCOMPARE(sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+        QVERIFY(!db.execute(QStringLiteral("INSERT INTO t VALUES (2)")).ok());
+        QVERIFY(!tx.commit().ok());
+    }
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 0);
+    QVERIFY(db.execute(QStringLiteral("INSERT INTO t VALUES (3)")).ok());
+}
+
+// Filling a temporary table before a read needs no write lock on the shared file.
+void TestDbWrapper::deferredTransactionDoesNotWaitForTheWriter()
+{
+    const QString path = m_home.file(QStringLiteral("temporal.mdb"));
+    db::Connection db;
+    db.setBusyTimeout(20);
+    QVERIFY(db.open(path, db::OpenMode::CreateIfMissing).ok());
+    QVERIFY(db.execute(QStringLiteral("CREATE TABLE t (x)")).ok());
+    QVERIFY(db.execute(QStringLiteral("INSERT INTO t VALUES (1)")).ok());
+    QVERIFY(db.execute(QStringLiteral("CREATE TEMP TABLE numeros (n)")).ok());
+    db::Connection other;
+    QVERIFY(other.open(path).ok());
+    QVERIFY(other.executeScript(QStringLiteral("BEGIN IMMEDIATE")).ok());
+    {
+        db::Transaction tx(db, db::Transaction::Mode::Deferred);
+        QVERIFY(tx.isActive());
+        QVERIFY(db.execute(QStringLiteral("INSERT INTO temp.numeros VALUES (1)")).ok());
+        QVERIFY(tx.commit().ok());
+    }
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM t WHERE x IN (SELECT n FROM temp.numeros)")).toInt(), 1);
+    QVERIFY(other.executeScript(QStringLiteral("ROLLBACK")).ok());
 }
 
 QTEST_GUILESS_MAIN(TestDbWrapper)

@@ -103,6 +103,20 @@ void TestText::decimals_data()
     QTest::newRow("two separators") << QStringLiteral("1.234,5") << false << 0.0;
     QTest::newRow("empty") << QString() << false << 0.0;
     QTest::newRow("only sign") << QStringLiteral("-") << false << 0.0;
+    // Gateway figures: anything that is not one plain number is refused, never read in part.
+    QTest::newRow("comma then point") << QStringLiteral("12,3.4") << false << 0.0;
+    QTest::newRow("letters") << QStringLiteral("abc") << false << 0.0;
+    QTest::newRow("number then letters") << QStringLiteral("12abc") << false << 0.0;
+    QTest::newRow("blank inside") << QStringLiteral("1 234") << false << 0.0;
+    QTest::newRow("exponent") << QStringLiteral("1e3") << false << 0.0;
+    QTest::newRow("separator last") << QStringLiteral("12,") << false << 0.0;
+    QTest::newRow("separator first") << QStringLiteral(",5") << false << 0.0;
+    QTest::newRow("separator alone") << QStringLiteral(".") << false << 0.0;
+    QTest::newRow("two signs") << QStringLiteral("--5") << false << 0.0;
+    QTest::newRow("sign after blank") << QStringLiteral("- 5") << false << 0.0;
+    QTest::newRow("fullwidth digits") << QStringLiteral("１２") << false << 0.0;
+    QTest::newRow("too large") << QStringLiteral("1") + QString(400, QLatin1Char('0')) << false << 0.0;
+    QTest::newRow("plus sign") << QStringLiteral("+2,5") << true << 2.5;
 }
 
 void TestText::decimals()

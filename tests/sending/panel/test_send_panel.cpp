@@ -493,7 +493,12 @@ private Q_SLOTS:
         rig.sim.armCustomReply(sim::Endpoint::SendSms, QStringLiteral("3|Authentication failure"));
         QVERIFY(rig.enviar());
         QCOMPARE(lastMessage(rig.prompter), QStringLiteral("Authentication failure"));
-        QVERIFY(!QFile::exists(rig.home.file(QStringLiteral("error_auto.txt"))));
+        // Only the lost queued send is in the log; the manual refusal was told, not logged.
+        QFile log(rig.home.file(QStringLiteral("error_auto.txt")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray lines = log.readAll();
+        QCOMPARE(lines.count("\r\n"), 1);
+        QVERIFY(lines.contains("--- Error al enviar a destinatario: 34600000001. Texto del mensaje: Cola\r\n"));
     }
 
     void queuedItemWaitsForManualSend()

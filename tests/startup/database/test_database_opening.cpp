@@ -3,8 +3,10 @@
 #include "startup/database/compaction.h"
 #include "startup/database/defaults.h"
 #include "startup/database/opening.h"
+#include "startup/database/pending_sends.h"
 #include "startup/database/schema.h"
 #include "startup/database/upgrade.h"
+#include "support/other_workstation.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 
@@ -72,6 +74,20 @@ void makeOldGroupsDatabase(const QString &path, bool agendaHasGroupColumn)
     QVERIFY(db.execute(QStringLiteral("ALTER TABLE Grupos ADD COLUMN miembros_sid TEXT")).ok());
 }
 
+startup::SendRecord pendingSend(const QString &id, const QString &mensaje)
+{
+    startup::SendRecord r;
+    r.username = QStringLiteral("usuario");
+    r.destinatario = QStringLiteral("34600000001");
+    r.f_envio = QStringLiteral("2026-03-05 09:07");
+    r.f_programada = QStringLiteral("Inmediato");
+    r.mensaje = mensaje;
+    r.id_web = id;
+    r.remitente = QStringLiteral("Tienda");
+    r.creditos = 1.5;
+    return r;
+}
+
 } // namespace
 
 class TestDatabaseOpening final : public QObject {
@@ -97,6 +113,8 @@ private Q_SLOTS:
     void apostropheNamesRoundTrip();
     void startupDefaults_data();
     void startupDefaults();
+    void pendingSendsWrittenAtStart();
+    void pendingSendsWaitWhileTheFileIsBusy();
 
 private:
     std::unique_ptr<testing::TempHome> m_home;
@@ -604,6 +622,76 @@ void TestDatabaseOpening::startupDefaults()
     QCOMPARE(shown(row.at(0)), storedRoute);
     QCOMPARE(shown(row.at(1)), storedHuso);
     QCOMPARE(shown(row.at(2)), storedRutaBbdd == QLatin1String("P") ? local() : storedRutaBbdd);
+}
+
+
+// Charged sends that could not be recorded wait beside the database; the next start writes each
+// once, keeps what is not a record for a person to look at, and removes the rest of the file.
+void TestDatabaseOpening::pendingSendsWrittenAtStart()
+{
+    makeDatabase(local());
+    const startup::SendRecord ya = pendingSend(QStringLiteral("2"), QStringLiteral("ya guardado"));
+    {
+        db::Connection db;
+        QVERIFY(db.open(local()).ok());
+        QVERIFY(startup::insertSendOnce(db, ya).ok());
+    }
+    const QString file = startup::pendingSendsPath(local());
+    QCOMPARE(file, m_home->file(QStringLiteral("envios_pendientes.txt")));
+    QVERIFY(startup::appendPendingSend(file, pendingSend(QStringLiteral("1"), QStringLiteral("Hola O'Neill\nlínea 2 | € ñ"))));
+    QVERIFY(startup::appendPendingSend(file, ya));
+    QFile junk(file);
+    QVERIFY(junk.open(QIODevice::Append));
+    junk.write("{\"username\":\"cortado\n");
+    junk.close();
+    QVERIFY(startup::appendPendingSend(file, pendingSend(QStringLiteral("3"), QStringLiteral("tercero"))));
+
+    ScriptedPrompter prompter;
+    db::Connection db;
+    const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
+    QVERIFY2(r.ok(), qPrintable(r.message));
+    QCOMPARE(r.pending.status, startup::PendingWrite::Status::Written);
+    QCOMPARE(r.pending.written, 2);
+    QCOMPARE(r.pending.alreadyThere, 1);
+    QCOMPARE(r.pending.unreadable, 1);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT group_concat(id_web) FROM (SELECT id_web FROM Historial ORDER BY sid)"))
+                 .toString(),
+             QStringLiteral("2,1,3"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT mensaje FROM Historial WHERE id_web='1'")).toString(),
+             QStringLiteral("Hola O'Neill\nlínea 2 | € ñ"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT estado FROM Historial WHERE id_web='1'")).toString(),
+             QStringLiteral("0|0|0"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT creditos FROM Historial WHERE id_web='3'")).toDouble(), 1.5);
+    QCOMPARE(readFile(file), QByteArray("{\"username\":\"cortado\n"));
+
+    // The next start finds nothing more to write.
+    db.close();
+    const startup::OpeningResult again = startup::openDatabase(db, m_home->path(), prompter);
+    QCOMPARE(again.pending.written, 0);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 3);
+}
+
+// Another workstation holds the shared file all through the start: nothing is written, and the
+// file stays whole for the start after.
+void TestDatabaseOpening::pendingSendsWaitWhileTheFileIsBusy()
+{
+    makeDatabase(local());
+    const QString file = startup::pendingSendsPath(local());
+    QVERIFY(startup::appendPendingSend(file, pendingSend(QStringLiteral("7"), QStringLiteral("uno"))));
+    QVERIFY(startup::appendPendingSend(file, pendingSend(QStringLiteral("8"), QStringLiteral("dos"))));
+    const QByteArray before = readFile(file);
+    db::Connection db;
+    QVERIFY(db.open(local()).ok());
+    {
+        testing::OtherWorkstation other(db, false);
+        const startup::PendingWrite w = startup::writePendingSends(db);
+        QCOMPARE(w.status, startup::PendingWrite::Status::Failed);
+        QCOMPARE(w.written, 0);
+    }
+    QCOMPARE(readFile(file), before);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 0);
+    QCOMPARE(startup::writePendingSends(db).written, 2);
+    QVERIFY(!QFile::exists(file));
 }
 
 QTEST_GUILESS_MAIN(TestDatabaseOpening)

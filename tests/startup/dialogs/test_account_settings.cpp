@@ -1,9 +1,12 @@
 #include "dialog_fixture.h"
 
 #include "startup/dialogs/account_check.h"
+#include "startup/dialogs/account_settings.h"
+#include "support/other_workstation.h"
 #include "startup/dialogs/form2.h"
 #include "startup/dialogs/form3.h"
 #include "startup/dialogs/form4.h"
+#include "startup/dialogs/form9.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -154,6 +157,59 @@ private Q_SLOTS:
         QCOMPARE(f->usuario(QStringLiteral("ruta")), QStringLiteral("1"));
         QCOMPARE(f->usuario(QStringLiteral("defecto_agenda")), QString());
         QCOMPARE(f->main.cost, QStringLiteral("1 crédito"));   // recipients present: left alone
+    }
+
+    // The saved-account box and the sender window's answer come one at a time: while the first is
+    // up, no request of the sender window is out to bring its own box on top of it.
+    void savedBoxAndSenderWindowBoxComeOneAtATime()
+    {
+        f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"), 250);
+        f->sim.armCustomReply(sim::Endpoint::PedirRemitentes, QStringLiteral("2|Error|"));
+        startup::Form2 *form = open();
+        form->txtUsuario->setText(QStringLiteral("ana"));
+        form->txtPass->setText(QStringLiteral("uno"));
+        int depth = 0;
+        int deepest = 0;
+        f->prompter.setOnCall([&](const testing::ScriptedPrompter::Call &) {
+            deepest = std::max(deepest, ++depth);
+            // A box is modal: whatever reply is out arrives while it is up.
+            if (startup::Form9 *senders = f->windows->form9(); senders && senders->requestPending()) {
+                QSignalSpy answered(senders, &startup::Form9::replyHandled);
+                answered.wait(10000);
+            }
+            --depth;
+        });
+        QVERIFY(saveAndWait(form));
+        QVERIFY(f->windows->form9());
+        QTRY_VERIFY_WITH_TIMEOUT(!f->windows->form9()->requestPending(), 10000);
+        QCOMPARE(deepest, 1);
+        const QStringList texts = f->prompter.messageTexts();
+        QCOMPARE(texts.size(), 2);
+        QCOMPARE(texts.first(), QStringLiteral("Datos de usuario guardados correctamente"));
+        QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Error"));
+        QVERIFY(f->windows->form9()->isVisible());
+        QVERIFY(!f->main.sendEnabled);
+        f->prompter.setOnCall({});
+    }
+
+    // The shared file was held past the time-out and freed just after: the verified account is
+    // not written outside a transaction while the caller is told the save failed.
+    void accountThatCouldNotBeginIsNotWritten()
+    {
+        startup::account::VerifiedAccount account;
+        account.login = QStringLiteral("ana");
+        account.pass = QStringLiteral("uno");
+        account.ruta = QStringLiteral("3");
+        account.saldo = QStringLiteral("250");
+        account.huso_horario = QStringLiteral("GMT +01:00");
+        {
+            testing::OtherWorkstation other(f->conexion);
+            QCOMPARE(startup::account::storeVerifiedAccount(f->conexion, account).status, db::Status::Busy);
+            QCOMPARE(other.timesGivenUp(), 1);
+        }
+        QCOMPARE(f->conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 0);
+        QVERIFY(startup::account::storeVerifiedAccount(f->conexion, account).ok());
+        QCOMPARE(f->usuario(QStringLiteral("login")), QStringLiteral("ana"));
     }
 
     void wrongPasswordWritesNothing()
