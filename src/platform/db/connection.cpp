@@ -88,6 +88,38 @@ int spanishCollation(void *, int lengthA, const void *a, int lengthB, const void
     return compareSpanishUtf8(static_cast<const char *>(a), lengthA, static_cast<const char *>(b), lengthB);
 }
 
+// fold(x): the text with every letter in one case. Plain ASCII, by far the most common, is folded
+// in place; anything else goes through Qt's Unicode tables.
+void foldFunction(sqlite3_context *context, int, sqlite3_value **args)
+{
+    sqlite3_value *value = args[0];
+    if (sqlite3_value_type(value) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto *text = sqlite3_value_text(value);
+    const int length = sqlite3_value_bytes(value);
+    if (!text) {
+        sqlite3_result_null(context);
+        return;
+    }
+    bool ascii = true;
+    for (int i = 0; i < length && ascii; ++i)
+        ascii = text[i] < 0x80;
+    if (ascii) {
+        QByteArray folded(reinterpret_cast<const char *>(text), length);
+        for (char &c : folded) {
+            if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+        }
+        sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    const QByteArray folded =
+        foldCase(QString::fromUtf8(reinterpret_cast<const char *>(text), length)).toUtf8();
+    sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
+}
+
 } // namespace
 
 QString Connection::key() { return QStringLiteral("lurapensik"); }
@@ -149,6 +181,13 @@ Result Connection::open(const QString &path, OpenMode mode)
     }
     // Collations live in the connection, not in the file: every opening registers the name order.
     rc = sqlite3_create_collation_v2(db, kSpanishCollation, SQLITE_UTF8, nullptr, spanishCollation, nullptr);
+    if (rc != SQLITE_OK) {
+        Result r = failure(Status::Error, engineMessage(db, rc));
+        sqlite3_close_v2(db);
+        return r;
+    }
+    rc = sqlite3_create_function_v2(db, kFoldFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldFunction,
+                                    nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         Result r = failure(Status::Error, engineMessage(db, rc));
         sqlite3_close_v2(db);
