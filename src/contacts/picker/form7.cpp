@@ -246,10 +246,8 @@ void Form7::mnurclick_enviaragenda_seleccionar_Click()
     const QTreeWidgetItem *nodo = nodoSeleccionado(*m_treeView1);
     if (nodo && claveNodo(nodo) != QLatin1String(kClaveVacia))
         f_agregar_destinatario(nodo);
-    if (m_check2->isChecked()) {
-        m_caja.dejarDestinatarios();
+    if (m_check2->isChecked())
         close();
-    }
 }
 
 void Form7::mnurclick_enviaragenda_seleccionarycerrar_Click()
@@ -258,7 +256,6 @@ void Form7::mnurclick_enviaragenda_seleccionarycerrar_Click()
     if (!nodo || claveNodo(nodo) == QLatin1String(kClaveVacia))
         return;
     f_agregar_destinatario(nodo);
-    m_caja.dejarDestinatarios();
     close();
 }
 
@@ -283,7 +280,10 @@ void Form7::closeEvent(QCloseEvent *event)
     m_combo2->setCurrentIndex(0);
     m_condicion.reset();
     m_text1->clear();
-    m_caja.enfocarMensaje();
+    // Every way out ("Cerrar", the close box, an add-and-close) leaves the recipients box as
+    // losing the focus does: the picked numbers are cleaned and quoted, and "Enviar SMS" comes
+    // back with the quote.
+    m_caja.dejarDestinatarios();
     QWidget::closeEvent(event);
 }
 
