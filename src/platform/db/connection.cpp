@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 
 #include <utility>
@@ -82,6 +83,48 @@ Result probe(sqlite3 *db, const QString &path)
     return {};
 }
 
+// Our files are encrypted from their first byte, so their header reads as random bytes. A file
+// that starts as a plain SQLite database or an Access one, that is not made of whole pages, or
+// whose leftover journal holds plain pages is someone else's: it is refused before SQLite opens
+// it, because SQLite would first roll that journal back into it (and delete the journal).
+Result foreignFile(const QString &path, qint64 size)
+{
+    static const QByteArray plainMagic("SQLite format 3\0", 16);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};  // SQLite gives the reason
+    const QByteArray head = file.read(20);
+    if (head.startsWith(plainMagic))
+        return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a plain SQLite file, not the program's"));
+    const QByteArray access = head.mid(4, 15);
+    if (access == QByteArrayLiteral("Standard Jet DB") || access == QByteArrayLiteral("Standard ACE DB"))
+        return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("an Access file, not the program's"));
+    if (size % 512 != 0)
+        return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("not a whole number of pages"));
+
+    // A rollback journal: its header (magic, counts, sector size at 20, page size at 24, all
+    // big-endian) fills the first sector; then each page: its number and its old bytes. Ours are
+    // encrypted there too.
+    QFile journal(path + QStringLiteral("-journal"));
+    if (!journal.exists() || !journal.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray header = journal.read(28);
+    static const QByteArray journalMagic("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
+    if (header.size() < 28 || !header.startsWith(journalMagic))
+        return {};
+    const auto be32 = [&header](int at) {
+        return (quint32(quint8(header[at])) << 24) | (quint32(quint8(header[at + 1])) << 16)
+             | (quint32(quint8(header[at + 2])) << 8) | quint32(quint8(header[at + 3]));
+    };
+    const quint32 sector = be32(20);
+    if (sector < 28 || sector > 65536 || !journal.seek(sector))
+        return {};
+    const QByteArray firstPage = journal.read(4 + plainMagic.size());
+    if (firstPage.mid(4).startsWith(plainMagic))
+        return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a plain SQLite journal, not the program's"));
+    return {};
+}
+
 // SQLite hands the collation UTF-8 texts that are not zero-terminated.
 int spanishCollation(void *, int lengthA, const void *a, int lengthB, const void *b)
 {
@@ -143,6 +186,11 @@ Result Connection::open(const QString &path, OpenMode mode)
     const QFileInfo info(path);
     if (mode == OpenMode::ExistingOnly && !info.isFile())
         return failure(Status::NotFound, QStringLiteral("no such file: ") + path);
+
+    if (info.exists()) {
+        if (Result r = foreignFile(path, info.size()); !r.ok())
+            return r;
+    }
 
     int flags = SQLITE_OPEN_READWRITE;
     if (mode == OpenMode::CreateIfMissing)
