@@ -76,6 +76,35 @@ QStringList camposFiltro()
     return startup::camposFiltro();
 }
 
+QString comparacion(const QString &columna, Operador op, bool comoTexto)
+{
+    const QString plegada = QStringLiteral("fold(") + columna + QStringLiteral(")");
+    const QString orden = comoTexto ? QStringLiteral(" COLLATE ESPANOL ") : QStringLiteral(" ");
+    switch (op) {
+    case Operador::Contengan:
+        return plegada + QStringLiteral(" LIKE '%' || fold(?) || '%' ");
+    case Operador::Coincidan:
+        return columna + QStringLiteral(" = ?") + orden;
+    case Operador::Empiecen:
+        return plegada + QStringLiteral(" LIKE fold(?) || '%' ");
+    case Operador::Acaben:
+        return plegada + QStringLiteral(" LIKE '%' || fold(?) ");
+    case Operador::NoContengan:
+        return plegada + QStringLiteral(" NOT LIKE '%' || fold(?) || '%' ");
+    case Operador::NoCoincidan:
+        return columna + QStringLiteral(" <> ?") + orden;
+    case Operador::NoEmpiecen:
+        return plegada + QStringLiteral(" NOT LIKE fold(?) || '%' ");
+    case Operador::NoAcaben:
+        return plegada + QStringLiteral(" NOT LIKE '%' || fold(?) ");
+    case Operador::MayorQue:
+        return columna + QStringLiteral(" > ?") + orden;
+    case Operador::MenorQue:
+        return columna + QStringLiteral(" < ?") + orden;
+    }
+    return columna + QStringLiteral(" = ?") + orden;
+}
+
 ResultadoFiltro condicionFiltro(int campoIndice, int operadorIndice, const QString &w, std::optional<qint64> grupo)
 {
     const Campo campo = campoDe(campoIndice);
@@ -104,45 +133,13 @@ ResultadoFiltro condicionFiltro(int campoIndice, int operadorIndice, const QStri
             r.mensaje = QString::fromUtf8(kFechaFiltroInvalida);
             return r;
         }
-        c.sql = col + (op == Operador::MayorQue ? QStringLiteral(" > ? ") : QStringLiteral(" < ? "));
+        c.sql = comparacion(col, op, false);
         c.valores = {fechaAlmacenada(*fecha)};
     } else {
-        // The words keep their LIKE wildcards ("%", "_"), as they always have.
-        switch (op) {
-        case Operador::Contengan:
-            c = {col + QStringLiteral(" LIKE '%' || ? || '%' "), {w}};
-            break;
-        case Operador::Coincidan:
-            if (campo == Campo::Telefono && w.contains(QLatin1Char(',')))
-                c = listaTelefonos(w);
-            else
-                c = {col + QStringLiteral(" = ? "), {w}};
-            break;
-        case Operador::Empiecen:
-            c = {col + QStringLiteral(" LIKE ? || '%' "), {w}};
-            break;
-        case Operador::Acaben:
-            c = {col + QStringLiteral(" LIKE '%' || ? "), {w}};
-            break;
-        case Operador::NoContengan:
-            c = {col + QStringLiteral(" NOT LIKE '%' || ? || '%' "), {w}};
-            break;
-        case Operador::NoCoincidan:
-            c = {col + QStringLiteral(" <> ? "), {w}};
-            break;
-        case Operador::NoEmpiecen:
-            c = {col + QStringLiteral(" NOT LIKE ? || '%' "), {w}};
-            break;
-        case Operador::NoAcaben:
-            c = {col + QStringLiteral(" NOT LIKE '%' || ? "), {w}};
-            break;
-        case Operador::MayorQue:
-            c = {col + QStringLiteral(" > ? "), {w}};
-            break;
-        case Operador::MenorQue:
-            c = {col + QStringLiteral(" < ? "), {w}};
-            break;
-        }
+        if (op == Operador::Coincidan && campo == Campo::Telefono && w.contains(QLatin1Char(',')))
+            c = listaTelefonos(w);
+        else
+            c = {comparacion(col, op), {w}};
     }
 
     if (grupo) {
@@ -155,7 +152,7 @@ ResultadoFiltro condicionFiltro(int campoIndice, int operadorIndice, const QStri
 std::optional<qint64> sidDeGrupo(db::Connection &conexion, const QString &nombre)
 {
     const QVariant sid =
-        conexion.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre = ? ORDER BY sid LIMIT 1"), {nombre});
+        conexion.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre = ? COLLATE ESPANOL ORDER BY sid LIMIT 1"), {nombre});
     if (!sid.isValid())
         return std::nullopt;
     return sid.toLongLong();

@@ -48,6 +48,12 @@ ResultadoFiltro condicionFiltro(int campo, int operador, const QString &palabras
 // ticked (a name no longer in Grupos leaves the group part out).
 ResultadoFiltro f_filtrar_agenda(db::Connection &conexion, const FiltroContactos &filtro);
 
+// The column compared with one bound value ("?") by the operator, with a trailing blank. Texts
+// compare without case for every letter (accents and "ñ" still count), and "mayor que" / "menor
+// que" follow the Spanish order of the lists; a stored date (`comoTexto` false) compares as stored.
+// The words keep their LIKE wildcards ("%", "_"), as they always have.
+QString comparacion(const QString &columna, Operador op, bool comoTexto = true);
+
 // The sid of the group called `nombre` (names compare without case, as the uniqueness test does).
 std::optional<qint64> sidDeGrupo(db::Connection &conexion, const QString &nombre);
 

@@ -6,7 +6,7 @@ namespace history {
 
 bool existeGrupoDestinatarios(db::Connection &conexion, const QString &nombre)
 {
-    return conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE nombre = ?1 COLLATE NOCASE"), {nombre})
+    return conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE nombre = ?1 COLLATE ESPANOL"), {nombre})
                .toLongLong()
         > 0;
 }

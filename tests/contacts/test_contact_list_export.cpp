@@ -57,6 +57,23 @@ private Q_SLOTS:
         QVERIFY(hoja.columnWidth(2).has_value());
     }
 
+    // A birth date before 1900 (the editor and the Access import take such dates) has no Excel
+    // day count: it goes in as its dd/mm/yyyy text instead of leaving the cell empty.
+    void birthDatesBefore1900KeepTheirText()
+    {
+        Contacto viejo;
+        viejo.nombre = QStringLiteral("Bisabuela");
+        viejo.telefono = QStringLiteral("34600000001");
+        viejo.f_nacimiento = QStringLiteral("1899-12-30");
+        Contacto otro;
+        otro.nombre = QStringLiteral("Tatarabuelo");
+        otro.telefono = QStringLiteral("34600000002");
+        otro.f_nacimiento = QStringLiteral("1850-07-04");
+        const xlsx::Sheet hoja = exporting::hojaListado({viejo, otro});
+        QVERIFY(hoja.value(3, 8) == xlsx::Value(QStringLiteral("30/12/1899")));
+        QVERIFY(hoja.value(4, 8) == xlsx::Value(QStringLiteral("04/07/1850")));
+    }
+
     // A filtered view of 3 contacts out of 500 gives exactly those 3, in name order, rows 3 to 5.
     void exportsTheFilteredViewToAWorkbook()
     {

@@ -10,6 +10,8 @@
 #include "contacts/node_keys.h"
 #include "contacts/pager.h"
 #include "contacts/phone_number.h"
+#include "contacts/groups/group_admin.h"
+#include "contacts/picker/picker_list.h"
 #include "contacts/picker/recipient_adder.h"
 #include "contacts_fixture.h"
 
@@ -72,6 +74,79 @@ private Q_SLOTS:
         QCOMPARE(filtrar(d, 0, 4, QString()), QStringList{QString()});
         // An index outside the lists falls back to nombre / contengan.
         QCOMPARE(filtrar(d, 42, -1, QStringLiteral("brien")), QStringList{QStringLiteral("O'Brien")});
+    }
+
+    // Names compare without case for every letter, not only A-Z: "ángel" is "Ángel", "ñoño" is
+    // "Ñoño", while an accent still makes another word and "ñ" stays apart from "n". The three
+    // filters (contacts tab, picker, group administration) and the group-name look-ups agree.
+    void everyLetterFoldsCase()
+    {
+        Database d;
+        d.conexion.execute(QStringLiteral("BEGIN"));
+        for (int i = 1; i <= 100; ++i) {
+            d.contacto(QStringLiteral("Ángel %1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("3461%1").arg(i));
+            d.contacto(QStringLiteral("Ñoño %1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("3462%1").arg(i));
+        }
+        d.conexion.execute(QStringLiteral("COMMIT"));
+        d.contacto(QStringLiteral("Angel sin tilde"), QStringLiteral("34630"));
+        d.contacto(QStringLiteral("Nono"), QStringLiteral("34631"));
+        const qint64 peña = d.grupo(QStringLiteral("PEÑA"));
+
+        QCOMPARE(filtrar(d, 0, 0, QStringLiteral("ángel")).size(), 100);
+        QCOMPARE(filtrar(d, 0, 0, QStringLiteral("ÁNGEL 00")).size(), 9);
+        QCOMPARE(filtrar(d, 0, 0, QStringLiteral("ñoño")).size(), 100);
+        QCOMPARE(filtrar(d, 0, 2, QStringLiteral("ñO")).size(), 100);
+        QCOMPARE(filtrar(d, 0, 3, QStringLiteral("ÑOÑO 100")), QStringList{QStringLiteral("Ñoño 100")});
+        QCOMPARE(filtrar(d, 0, 1, QStringLiteral("ñoño 007")), QStringList{QStringLiteral("Ñoño 007")});
+        QCOMPARE(filtrar(d, 0, 5, QStringLiteral("ñoño 007")).size(), 201);
+        QCOMPARE(filtrar(d, 0, 4, QStringLiteral("ángel")).size(), 102);
+        QCOMPARE(filtrar(d, 0, 6, QStringLiteral("ÁN")).size(), 102);
+        QCOMPARE(filtrar(d, 0, 7, QStringLiteral("ÁNGEL 001")).size(), 201);
+        QCOMPARE(filtrar(d, 0, 4, QStringLiteral("ñoño")).size(), 102);
+        // The accent and the "ñ" still tell words apart, as the old database saw them.
+        QCOMPARE(filtrar(d, 0, 0, QStringLiteral("angel")), QStringList{QStringLiteral("Angel sin tilde")});
+        QCOMPARE(filtrar(d, 0, 0, QStringLiteral("nono")), QStringList{QStringLiteral("Nono")});
+
+        // The picker and the group administration build the same conditions.
+        const picker::CondicionSelector p =
+            picker::condicionSelector(d.conexion, {0, 0, QStringLiteral("ángel"), false, {}});
+        QVERIFY(p.condicion);
+        QCOMPARE(d.nombres(p.condicion->sql, p.condicion->valores).size(), 100);
+        const picker::CondicionSelector pNo =
+            picker::condicionSelector(d.conexion, {4, 0, QStringLiteral("ñoño"), false, {}});
+        QVERIFY(pNo.condicion);
+        QCOMPARE(d.nombres(pNo.condicion->sql, pNo.condicion->valores).size(), 102);
+        groups::FiltroAdmin fa;
+        fa.palabras = QStringLiteral("ÑOÑO");
+        const groups::CondicionAdmin a = groups::condicionAgenda(d.conexion, peña, fa);
+        QVERIFY(a.where);
+        QCOMPARE(d.nombres(a.where->sql, a.where->valores).size(), 100);
+
+        // A group chosen by a name typed in another case is still that group.
+        QCOMPARE(sidDeGrupo(d.conexion, QStringLiteral("peña")), std::optional<qint64>(peña));
+        groups::FiltroAdmin porNombre;
+        porNombre.porGrupo = true;
+        porNombre.grupo = QStringLiteral("peña");
+        QVERIFY(groups::condicionAgenda(d.conexion, peña, porNombre).where);
+        QVERIFY(existeGrupo(d.conexion, QStringLiteral("peña")));
+        QVERIFY(!existeGrupo(d.conexion, QStringLiteral("pena")));
+    }
+
+    // "mayor que" / "menor que" on names follow the Spanish order the lists use, not the bytes.
+    void namesCompareInSpanishOrder()
+    {
+        Database d;
+        d.contacto(QStringLiteral("álvaro"), QStringLiteral("1"));
+        d.contacto(QStringLiteral("Beto"), QStringLiteral("2"));
+        d.contacto(QStringLiteral("Ñandú"), QStringLiteral("3"));
+        d.contacto(QStringLiteral("Zoë"), QStringLiteral("4"));
+        d.contacto(QStringLiteral("nube"), QStringLiteral("5"));
+        QCOMPARE(filtrar(d, 0, 9, QStringLiteral("b")), QStringList{QStringLiteral("álvaro")});
+        QCOMPARE(filtrar(d, 0, 8, QStringLiteral("o")), (QStringList{QStringLiteral("Zoë")}));
+        QCOMPARE(filtrar(d, 0, 8, QStringLiteral("nz")).size(), 2);     // Ñandú after every "n...", and Zoë
+        const picker::CondicionSelector p = picker::condicionSelector(d.conexion, {9, 0, QStringLiteral("B"), false, {}});
+        QVERIFY(p.condicion);
+        QCOMPARE(d.nombres(p.condicion->sql, p.condicion->valores), QStringList{QStringLiteral("álvaro")});
     }
 
     void phoneListAndBlanks()

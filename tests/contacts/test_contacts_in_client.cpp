@@ -121,6 +121,38 @@ private Q_SLOTS:
         QVERIFY(openWindow<QWidget>("Form17"));
     }
 
+    // "Añadir contacto al envío" and then "Cerrar" or the close box: the box is left as when it
+    // loses the focus, so the new recipients are cleaned and quoted and "Enviar SMS" comes back.
+    void pickerHandsOverOnEveryWayOut()
+    {
+        Run run;
+        run.seed(true);
+        run.start();
+        startup::Form1 &f = run.form();
+        startup::SendPanelView &panel = f.sendPanel();
+        panel.Text1()->setPlainText(QStringLiteral("Hola"));
+        for (const bool porBoton : {true, false}) {
+            panel.Image2()->click();
+            auto *picker = openWindow<contacts::picker::Form7>("Form7");
+            QVERIFY(picker);
+            QTreeWidgetItem *item = nodo(picker->TreeView1(), porBoton ? QStringLiteral("pContacto 2")
+                                                                        : QStringLiteral("pContacto 1"));
+            QVERIFY(item);
+            picker->TreeView1()->setCurrentItem(item);
+            const int quotes = run.sim.requestCount(sim::Endpoint::QuoteSms);
+            picker->mnurclick_enviaragenda_seleccionar_Click();
+            QVERIFY(!panel.Command1()->isEnabled());
+            if (porBoton)
+                picker->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+            else
+                picker->close();
+            QTRY_COMPARE_WITH_TIMEOUT(run.sim.requestCount(sim::Endpoint::QuoteSms), quotes + 1, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(panel.Command1()->isEnabled(), 10000);
+        }
+        QCOMPARE(panel.Text2()->toPlainText(), QStringLiteral("34622222222,34611111111"));
+        QVERIFY2(!run.prompter.hasUnexpected(), run.prompter.unexpectedReport().constData());
+    }
+
     void emptyBookKeepsThePickerClosed()
     {
         Run run;

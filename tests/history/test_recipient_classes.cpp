@@ -158,6 +158,10 @@ private Q_SLOTS:
                     .ok());
         QVERIFY(existeGrupoDestinatarios(db.conexion, QStringLiteral("CLIENTES")));
         QVERIFY(!existeGrupoDestinatarios(db.conexion, QStringLiteral("Clientes de O'Donnell")));
+        // Every letter folds, not only A-Z; an accent still makes another name.
+        QVERIFY(db.conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES ('Peña Ártica')")).ok());
+        QVERIFY(existeGrupoDestinatarios(db.conexion, QStringLiteral("PEÑA ÁRTICA")));
+        QVERIFY(!existeGrupoDestinatarios(db.conexion, QStringLiteral("Pena Artica")));
 
         const GrupoCreado g = crearGrupoDeTelefonos(db.conexion, QStringLiteral("Clientes de O'Donnell"),
                                                     {QStringLiteral("34600123456"), QStringLiteral("34611111111"),

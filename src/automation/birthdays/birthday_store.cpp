@@ -35,7 +35,7 @@ QList<EntradaGrupo> leerGrupos(db::Connection &conexion)
     const qint64 todos = conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda")).toLongLong();
     grupos.append({QStringLiteral("TODOS (%1)").arg(todos), std::nullopt});
     const std::vector<db::Row> filas =
-        conexion.select(QStringLiteral("SELECT sid, nombre FROM Grupos ORDER BY nombre ASC, sid ASC"));
+        conexion.select(QStringLiteral("SELECT sid, nombre FROM Grupos ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"));
     for (const db::Row &fila : filas) {
         const qint64 sid = fila.value(0).toLongLong();
         const qint64 miembros = conexion
@@ -63,7 +63,7 @@ QStringList leerRemitentes(db::Connection &conexion)
 QStringList leerPlantillas(db::Connection &conexion)
 {
     QStringList nombres;
-    for (const db::Row &fila : conexion.select(QStringLiteral("SELECT nombre FROM Plantillas ORDER BY nombre ASC, sid ASC")))
+    for (const db::Row &fila : conexion.select(QStringLiteral("SELECT nombre FROM Plantillas ORDER BY nombre COLLATE ESPANOL ASC, sid ASC")))
         nombres.append(fila.value(0).toString());
     if (nombres.isEmpty())
         nombres.append(kSinPlantilla);
@@ -73,7 +73,7 @@ QStringList leerPlantillas(db::Connection &conexion)
 std::optional<QString> textoPlantilla(db::Connection &conexion, const QString &nombre)
 {
     const std::vector<db::Row> filas = conexion.select(
-        QStringLiteral("SELECT mensaje FROM Plantillas WHERE nombre = ?1 ORDER BY sid LIMIT 1"), {nombre});
+        QStringLiteral("SELECT mensaje FROM Plantillas WHERE nombre = ?1 COLLATE ESPANOL ORDER BY sid LIMIT 1"), {nombre});
     if (filas.empty())
         return std::nullopt;
     return filas.front().value(0).toString();

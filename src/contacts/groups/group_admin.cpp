@@ -94,7 +94,7 @@ CondicionAdmin condicionAgenda(db::Connection &conexion, qint64 grupo, const Fil
     if (filtro.porGrupo) {
         db::Result r;
         const QVariant otro = conexion.scalar(
-            QStringLiteral("SELECT sid FROM Grupos WHERE nombre = ? ORDER BY sid LIMIT 1"), {filtro.grupo}, &r);
+            QStringLiteral("SELECT sid FROM Grupos WHERE nombre = ? COLLATE ESPANOL ORDER BY sid LIMIT 1"), {filtro.grupo}, &r);
         if (!r.ok())
             return {std::nullopt, QStringLiteral("No se pudo leer la lista de grupos de la base de datos.")};
         if (!otro.isValid()) {

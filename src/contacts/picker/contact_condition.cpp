@@ -6,7 +6,6 @@
 
 #include <QDate>
 
-#include <array>
 
 namespace contacts::picker {
 
@@ -73,11 +72,8 @@ ClausulaCampo clausulaCampo(int campo, int operador, const QString &palabras)
         valor = fechaAlmacenada(*fecha);
     }
 
-    static const std::array<const char *, 10> plantillas{
-        " LIKE '%' || ? || '%'", " = ?",        " LIKE ? || '%'",     " LIKE '%' || ?",
-        " NOT LIKE '%' || ? || '%'", " <> ?",   " NOT LIKE ? || '%'", " NOT LIKE '%' || ?",
-        " > ?",                  " < ?"};
-    return {Condicion{col + QLatin1String(plantillas[std::size_t(operador)]), {valor}}, {}};
+    const bool comoTexto = !(campo == kCampoFecha && (operador == kOperadorMayor || operador == kOperadorMenor));
+    return {Condicion{comparacion(col, Operador(operador), comoTexto).trimmed(), {valor}}, {}};
 }
 
 QString sqlMiembro()

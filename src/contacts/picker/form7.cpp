@@ -248,10 +248,8 @@ void Form7::mnurclick_enviaragenda_seleccionar_Click()
     const QString clave = m_popup.key();
     if (!clave.isEmpty() && clave != QLatin1String(kClaveVacia))
         f_agregar_destinatario(clave, m_textoMenu);
-    if (m_check2->isChecked()) {
-        m_caja.dejarDestinatarios();
+    if (m_check2->isChecked())
         close();
-    }
 }
 
 void Form7::mnurclick_enviaragenda_seleccionarycerrar_Click()
@@ -260,7 +258,6 @@ void Form7::mnurclick_enviaragenda_seleccionarycerrar_Click()
     if (clave.isEmpty() || clave == QLatin1String(kClaveVacia))
         return;
     f_agregar_destinatario(clave, m_textoMenu);
-    m_caja.dejarDestinatarios();
     close();
 }
 
@@ -285,7 +282,10 @@ void Form7::closeEvent(QCloseEvent *event)
     m_combo2->setCurrentIndex(0);
     m_condicion.reset();
     m_text1->clear();
-    m_caja.enfocarMensaje();
+    // Every way out ("Cerrar", the close box, an add-and-close) leaves the recipients box as
+    // losing the focus does: the picked numbers are cleaned and quoted, and "Enviar SMS" comes
+    // back with the quote.
+    m_caja.dejarDestinatarios();
     QWidget::closeEvent(event);
 }
 

@@ -28,7 +28,7 @@ CondicionSelector condicionSelector(db::Connection &conexion, const FiltroSelect
     if (filtro.porGrupo) {
         db::Result r;
         const QVariant sid = conexion.scalar(
-            QStringLiteral("SELECT sid FROM Grupos WHERE nombre = ? ORDER BY sid LIMIT 1"), {filtro.grupo}, &r);
+            QStringLiteral("SELECT sid FROM Grupos WHERE nombre = ? COLLATE ESPANOL ORDER BY sid LIMIT 1"), {filtro.grupo}, &r);
         if (!r.ok())
             return {std::nullopt, QStringLiteral("No se pudo leer la lista de grupos de la base de datos.")};
         if (sid.isValid())

@@ -17,11 +17,9 @@ public:
     virtual void setUltimo(const QString &caption) = 0;             // `SkinLabel4`
     // `Command1` disabled until the next successful quote.
     virtual void deshabilitarEnvio() = 0;
-    // The picker closes after an addition: the box counts as left, so a Tag ending in ",coste"
-    // asks for the new quote now; then the message box gets the focus.
+    // The picker closes, whichever way: the box counts as left (its text cleaned, a Tag ending
+    // in ",coste" asks for the new quote now); then the message box gets the focus.
     virtual void dejarDestinatarios() = 0;
-    // The picker closes: the message box gets the focus.
-    virtual void enfocarMensaje() = 0;
 };
 
 } // namespace contacts::picker

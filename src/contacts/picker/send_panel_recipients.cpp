@@ -51,11 +51,6 @@ void SendPanelRecipients::dejarDestinatarios()
     // focus-out to the box: its leave rule runs here instead.
     if (m_controller)
         m_controller->Text2_LostFocus();
-    enfocarMensaje();
-}
-
-void SendPanelRecipients::enfocarMensaje()
-{
     if (m_view)
         m_view->Text1()->setFocus(Qt::OtherFocusReason);
 }

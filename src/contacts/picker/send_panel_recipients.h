@@ -22,7 +22,6 @@ public:
     void setUltimo(const QString &caption) override;
     void deshabilitarEnvio() override;
     void dejarDestinatarios() override;
-    void enfocarMensaje() override;
 
 private:
     QPointer<startup::SendPanelView> m_view;

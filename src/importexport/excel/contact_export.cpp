@@ -46,7 +46,7 @@ std::vector<FilaExportada> contactosParaExportar(db::Connection &conexion, const
         *grupoExiste = true;
     std::vector<db::Row> rows;
     if (grupo.isNull()) {
-        rows = conexion.select(kColumnas + QStringLiteral("ORDER BY nombre ASC, sid ASC"), {}, result);
+        rows = conexion.select(kColumnas + QStringLiteral("ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"), {}, result);
     } else {
         db::Result r;
         const std::optional<qint64> sid = AgendaStore(conexion).groupSid(grupo, &r);
@@ -62,7 +62,7 @@ std::vector<FilaExportada> contactosParaExportar(db::Connection &conexion, const
         // The group is a whole element of the list: group 1 does not match a contact of group 12.
         rows = conexion.select(kColumnas
                                    + QStringLiteral("WHERE instr(',' || replace(grupos_sid,' ','') || ',', ',' || ?1 || ',') > 0 "
-                                                    "ORDER BY nombre ASC, sid ASC"),
+                                                    "ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"),
                                {QString::number(*sid)}, result);
     }
     std::vector<FilaExportada> filas;

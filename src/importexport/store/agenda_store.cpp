@@ -93,8 +93,8 @@ bool AgendaStore::sameContactExists(const ContactValues &v, db::Result *result)
 {
     db::Result r;
     const QVariant found = m_conexion.scalar(
-        QStringLiteral("SELECT 1 FROM Agenda WHERE nombre=?1 AND telefono=?2 AND nombre_completo=?3 AND direccion=?4 "
-                       "AND telefono_2=?5 AND comentario=?6 LIMIT 1"),
+        QStringLiteral("SELECT 1 FROM Agenda WHERE nombre=?1 COLLATE ESPANOL AND telefono=?2 AND nombre_completo=?3 COLLATE "
+                       "ESPANOL AND direccion=?4 COLLATE ESPANOL AND telefono_2=?5 AND comentario=?6 COLLATE ESPANOL LIMIT 1"),
         {bound(v.nombre), bound(v.telefono), bound(v.nombre_completo), bound(v.direccion), bound(v.telefono_2),
          bound(v.comentario)},
         &r);
@@ -139,7 +139,7 @@ QStringList AgendaStore::groupNames(db::Result *result)
 
 bool AgendaStore::groupExists(const QString &nombre, db::Result *result)
 {
-    return m_conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE nombre=?1"), {nombre}, result).toLongLong()
+    return m_conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE nombre=?1 COLLATE ESPANOL"), {nombre}, result).toLongLong()
          > 0;
 }
 
@@ -156,7 +156,7 @@ std::optional<qint64> AgendaStore::createGroup(const QString &nombre, db::Result
 std::optional<qint64> AgendaStore::groupSid(const QString &nombre, db::Result *result)
 {
     const QVariant sid =
-        m_conexion.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre=?1 ORDER BY sid LIMIT 1"), {nombre}, result);
+        m_conexion.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre=?1 COLLATE ESPANOL ORDER BY sid LIMIT 1"), {nombre}, result);
     if (!sid.isValid() || sid.isNull())
         return std::nullopt;
     return sid.toLongLong();

@@ -11,8 +11,31 @@ QString exportRequestUrl(const QString &urlExportar, const QString &login, const
          + text::escapeRawValue(pass) + QStringLiteral("&buf=") + QString::number(buf);
 }
 
+namespace {
+
+// Every piece between separators (an empty rest after a closing "||" aside) is one record: the
+// statement word first and its six quoted values. Such a reply is the book itself, whatever
+// phrases its values hold ("Calle Sin datos", a comment "Error de autentificacion").
+bool madeOfRecords(const QString &text)
+{
+    bool any = false;
+    for (const QString &record : splitRecords(text)) {
+        const QString trimmed = record.trimmed();
+        if (trimmed.isEmpty())
+            continue;
+        if (!trimmed.startsWith(QLatin1String("INSERT")) || !parseRecord(trimmed))
+            return false;
+        any = true;
+    }
+    return any;
+}
+
+} // namespace
+
 DownloadReply classifyDownload(const QString &text)
 {
+    if (madeOfRecords(text))
+        return DownloadReply::Records;
     if (text.contains(QLatin1String("Error de autentificacion")))
         return DownloadReply::AuthError;
     if (text.contains(QLatin1String("Sin datos")))

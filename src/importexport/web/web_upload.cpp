@@ -20,10 +20,10 @@ std::optional<Account> readAccount(db::Connection &conexion, db::Result *result)
 std::vector<UploadContact> uploadQueue(db::Connection &conexion, db::Result *result)
 {
     db::Result r;
-    // sid after the name keeps equal names in a stable order.
+    // The order the lists show; sid after the name keeps equal names in a stable order.
     const auto rows = conexion.select(
         QStringLiteral("SELECT nombre,telefono,nombre_completo,direccion,telefono_2,comentario FROM Agenda "
-                       "WHERE length(nombre)>0 AND length(telefono)>0 ORDER BY nombre, sid"),
+                       "WHERE length(nombre)>0 AND length(telefono)>0 ORDER BY nombre COLLATE ESPANOL, sid"),
         {}, &r);
     if (result)
         *result = r;

@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 
 #include <utility>
@@ -82,10 +83,84 @@ Result probe(sqlite3 *db, const QString &path)
     return {};
 }
 
+// Our files are encrypted from their first byte, so their header reads as random bytes. A file
+// that starts as a plain SQLite database or an Access one, that is not made of whole pages, or
+// whose leftover journal holds plain pages is someone else's: it is refused before SQLite opens
+// it, because SQLite would first roll that journal back into it (and delete the journal).
+Result foreignFile(const QString &path, qint64 size)
+{
+    static const QByteArray plainMagic("SQLite format 3\0", 16);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};  // SQLite gives the reason
+    const QByteArray head = file.read(20);
+    if (head.startsWith(plainMagic))
+        return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a plain SQLite file, not the program's"));
+    const QByteArray access = head.mid(4, 15);
+    if (access == QByteArrayLiteral("Standard Jet DB") || access == QByteArrayLiteral("Standard ACE DB"))
+        return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("an Access file, not the program's"));
+    if (size % 512 != 0)
+        return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("not a whole number of pages"));
+
+    // A rollback journal: its header (magic, counts, sector size at 20, page size at 24, all
+    // big-endian) fills the first sector; then each page: its number and its old bytes. Ours are
+    // encrypted there too.
+    QFile journal(path + QStringLiteral("-journal"));
+    if (!journal.exists() || !journal.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray header = journal.read(28);
+    static const QByteArray journalMagic("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
+    if (header.size() < 28 || !header.startsWith(journalMagic))
+        return {};
+    const auto be32 = [&header](int at) {
+        return (quint32(quint8(header[at])) << 24) | (quint32(quint8(header[at + 1])) << 16)
+             | (quint32(quint8(header[at + 2])) << 8) | quint32(quint8(header[at + 3]));
+    };
+    const quint32 sector = be32(20);
+    if (sector < 28 || sector > 65536 || !journal.seek(sector))
+        return {};
+    const QByteArray firstPage = journal.read(4 + plainMagic.size());
+    if (firstPage.mid(4).startsWith(plainMagic))
+        return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a plain SQLite journal, not the program's"));
+    return {};
+}
+
 // SQLite hands the collation UTF-8 texts that are not zero-terminated.
 int spanishCollation(void *, int lengthA, const void *a, int lengthB, const void *b)
 {
     return compareSpanishUtf8(static_cast<const char *>(a), lengthA, static_cast<const char *>(b), lengthB);
+}
+
+// fold(x): the text with every letter in one case. Plain ASCII, by far the most common, is folded
+// in place; anything else goes through Qt's Unicode tables.
+void foldFunction(sqlite3_context *context, int, sqlite3_value **args)
+{
+    sqlite3_value *value = args[0];
+    if (sqlite3_value_type(value) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto *text = sqlite3_value_text(value);
+    const int length = sqlite3_value_bytes(value);
+    if (!text) {
+        sqlite3_result_null(context);
+        return;
+    }
+    bool ascii = true;
+    for (int i = 0; i < length && ascii; ++i)
+        ascii = text[i] < 0x80;
+    if (ascii) {
+        QByteArray folded(reinterpret_cast<const char *>(text), length);
+        for (char &c : folded) {
+            if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+        }
+        sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    const QByteArray folded =
+        foldCase(QString::fromUtf8(reinterpret_cast<const char *>(text), length)).toUtf8();
+    sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
 }
 
 } // namespace
@@ -137,6 +212,11 @@ Result Connection::open(const QString &path, OpenMode mode)
     if (mode == OpenMode::ExistingOnly && !info.isFile())
         return failure(Status::NotFound, QStringLiteral("no such file: ") + path);
 
+    if (info.exists()) {
+        if (Result r = foreignFile(path, info.size()); !r.ok())
+            return r;
+    }
+
     int flags = SQLITE_OPEN_READWRITE;
     if (mode == OpenMode::CreateIfMissing)
         flags |= SQLITE_OPEN_CREATE;
@@ -174,6 +254,13 @@ Result Connection::open(const QString &path, OpenMode mode)
     }
     // Collations live in the connection, not in the file: every opening registers the name order.
     rc = sqlite3_create_collation_v2(db, kSpanishCollation, SQLITE_UTF8, nullptr, spanishCollation, nullptr);
+    if (rc != SQLITE_OK) {
+        Result r = failure(Status::Error, engineMessage(db, rc));
+        sqlite3_close_v2(db);
+        return r;
+    }
+    rc = sqlite3_create_function_v2(db, kFoldFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldFunction,
+                                    nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         Result r = failure(Status::Error, engineMessage(db, rc));
         sqlite3_close_v2(db);

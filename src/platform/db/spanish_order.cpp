@@ -138,6 +138,11 @@ int compareTexts(Reader a, Reader b)
 
 } // namespace
 
+QString foldCase(QStringView text)
+{
+    return text.toString().toCaseFolded();
+}
+
 int compareSpanish(QStringView a, QStringView b)
 {
     return compareTexts(Utf16Reader{a.begin(), a.end()}, Utf16Reader{b.begin(), b.end()});

@@ -1,6 +1,7 @@
 #include "platform/mdb/access_file.h"
 
 #include "platform/mdb/access_value.h"
+#include "platform/mdb/jet_text.h"
 
 // libmdb's header needs glib's types first.
 #include <glib.h>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <array>
 
 namespace mdb {
@@ -43,6 +45,40 @@ QString takeText(char *text)
     QString value = QString::fromUtf8(text);
     g_free(text);
     return value;
+}
+
+// The stored bytes of a memo: after its 12-byte header in the row itself, in one row of a
+// long-value page, or spread over a chain of such rows, each starting with the next one's page
+// and row. Empty when the chain cannot be followed.
+QByteArray memoBytes(MdbHandle *mdb, int start, int size)
+{
+    unsigned char *row = mdb->pg_buf;
+    if (size < MDB_MEMO_OVERHEAD)
+        return {};
+    const quint32 header = quint32(mdb_get_int32(row, start));
+    const qsizetype length = qsizetype(header & 0x3FFFFFFFu);
+    if (header & 0x80000000u)
+        return QByteArray(reinterpret_cast<const char *>(row) + start + MDB_MEMO_OVERHEAD, size - MDB_MEMO_OVERHEAD);
+    const qsizetype pageSize = qsizetype(mdb->fmt->pg_size);
+    int pgRow = int(mdb_get_int32(row, start + 4));
+    QByteArray bytes;
+    // A chain never visits more rows than the memo has bytes; a damaged one cannot loop forever.
+    for (qsizetype hops = 0; pgRow != 0 && hops <= length && bytes.size() < qsizetype(kMemoBindSize); ++hops) {
+        void *page = nullptr;
+        int offset = 0;
+        size_t rowLength = 0;
+        if (mdb_find_pg_row(mdb, pgRow, &page, &offset, &rowLength) != 0 || offset < 0
+            || qsizetype(offset) + qsizetype(rowLength) > pageSize)
+            return {};
+        const auto *data = static_cast<const char *>(page) + offset;
+        if (header & 0x40000000u)
+            return QByteArray(data, qsizetype(std::min<size_t>(rowLength, size_t(length))));
+        if (rowLength <= 4)
+            break;
+        bytes.append(data + 4, qsizetype(rowLength) - 4);
+        pgRow = int(mdb_get_int32(const_cast<char *>(data), 0));
+    }
+    return bytes.left(length);
 }
 
 // A table definition released with its handle.
@@ -199,13 +235,19 @@ Result AccessFile::readTable(const QString &name, Table &table)
         return {Status::NotFound, QStringLiteral("no file open")};
     MdbHandle *mdb = m_handle->mdb;
 
+    // Access matches table names without case ("agenda" is "Agenda"); an exact match wins.
     MdbCatalogEntry *found = nullptr;
     for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
         auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(mdb->catalog, i));
-        if (entry->object_type == MDB_TABLE && QString::fromUtf8(entry->object_name) == name) {
+        if (entry->object_type != MDB_TABLE)
+            continue;
+        const QString entryName = QString::fromUtf8(entry->object_name);
+        if (entryName == name) {
             found = entry;
             break;
         }
+        if (!found && entryName.compare(name, Qt::CaseInsensitive) == 0)
+            found = entry;
     }
     if (!found)
         return {Status::NoSuchTable, QStringLiteral("no table %1").arg(name)};
@@ -222,7 +264,7 @@ Result AccessFile::readTable(const QString &name, Table &table)
     if (t->num_cols > MDB_MAX_COLS)
         return {Status::Damaged, QStringLiteral("too many columns")};
 
-    table.name = name;
+    table.name = QString::fromUtf8(found->object_name);
     std::vector<int> types;
     for (unsigned int i = 0; i < t->num_cols; ++i) {
         auto *col = static_cast<MdbColumn *>(g_ptr_array_index(t->columns, i));
@@ -230,6 +272,9 @@ Result AccessFile::readTable(const QString &name, Table &table)
         types.push_back(col->col_type);
     }
 
+    // Jet 4 and later keep text as UTF-16, decoded here whole; Jet 3 text is in the file's code
+    // page, which libmdb converts.
+    const bool jet4 = mdb->f->jet_version != MDB_VER_JET3;
     mdb_rewind_table(t);
     std::array<MdbField, MDB_MAX_COLS> fields{};
     while (mdb_fetch_row(t)) {
@@ -286,10 +331,19 @@ Result AccessFile::readTable(const QString &name, Table &table)
                     return {Status::Damaged, QStringLiteral("a date of %1 is out of range").arg(name)};
                 break;
             case MDB_TEXT:
-                row[c] = size == 0 ? QString(QLatin1String(""))
-                                   : takeText(mdb_col_to_string(mdb, mdb->pg_buf, start, type, size));
+                if (size == 0)
+                    row[c] = QString(QLatin1String(""));
+                else if (jet4)
+                    row[c] = decodeJetText(QByteArrayView(buf + start, size));
+                else
+                    row[c] = takeText(mdb_col_to_string(mdb, mdb->pg_buf, start, type, size));
                 break;
             case MDB_MEMO:
+                if (jet4) {
+                    const QString memo = decodeJetText(memoBytes(mdb, start, size));
+                    row[c] = memo.isNull() ? QString(QLatin1String("")) : memo;
+                    break;
+                }
                 mdb_set_bind_size(mdb, kMemoBindSize);
                 row[c] = takeText(mdb_col_to_string(mdb, mdb->pg_buf, start, type, size));
                 mdb_set_bind_size(mdb, kTextBindSize);

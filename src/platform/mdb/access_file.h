@@ -62,7 +62,8 @@ public:
 
     // The user tables (system tables left out), in catalog order.
     QStringList tables(Result *result = nullptr);
-    // The whole table `name` (exact name, as Access shows it; blanks allowed).
+    // The whole table `name` (blanks allowed; matched without case, as Access does, an exact
+    // match first). `table.name` is the name as the file spells it.
     Result readTable(const QString &name, Table &table);
 
 private:

@@ -113,8 +113,14 @@ void Sheet::setTypedRow(int row, int column, const QStringList &texts)
 void Sheet::setDate(int row, int column, const QDate &date, const QString &format)
 {
     Cell &cell = at(row, column);
-    if (!date.isValid() || date < QDate(1900, 1, 1) || date > QDate(9999, 12, 31)) {
+    if (!date.isValid()) {
         cell.value = std::monostate{};
+        return;
+    }
+    // Excel counts no day before 1900 (nor after 9999): such a date is kept as the text a user
+    // would have typed, so an old birth date is never lost.
+    if (date < QDate(1900, 1, 1) || date > QDate(9999, 12, 31)) {
+        cell.value = date.toString(QStringLiteral("dd/MM/yyyy"));
         return;
     }
     cell.value = excelSerial(date);

@@ -84,8 +84,9 @@ public:
     // typedValue(text); whole numbers get the number format "0" so long numbers never show in
     // scientific notation.
     void setTyped(int row, int column, const QString &text);
-    // A date as Excel keeps one: its day count, shown through the number format. An invalid date
-    // leaves the cell empty.
+    // A date as Excel keeps one: its day count, shown through the number format. A date Excel
+    // cannot count (before 1900) goes in as its "dd/MM/yyyy" text; an invalid date leaves the
+    // cell empty.
     void setDate(int row, int column, const QDate &date, const QString &format = QStringLiteral("dd/mm/yyyy"));
     // One text per cell from `column` on, as plain text: a header row.
     void setTextRow(int row, int column, const QStringList &texts);

@@ -71,6 +71,15 @@ OpeningResult openLocal(db::Connection &conexion, const QString &rutaLocal)
 {
     OpeningResult result;
     result.ruta_bbdd_activa = rutaLocal;
+    const QString copia = rutaCopia(rutaLocal);
+    if (!QFileInfo::exists(rutaLocal) && !copia.isEmpty() && QFileInfo::exists(copia)
+        && openExisting(conexion, copia).ok()) {
+        // The file is gone and a compaction copy is there: an earlier client was stopped between
+        // deleting the file and renaming its copy. That copy is the user's book.
+        conexion.close();
+        if (QFile::rename(copia, rutaLocal))
+            result.restoredCopy = true;
+    }
     if (QFileInfo::exists(rutaLocal)) {
         const db::Result r = openExisting(conexion, rutaLocal);
         if (!r.ok())
@@ -129,6 +138,15 @@ QString configuredSharedPath(db::Connection &conexion, const QString &rutaLocal)
     return ruta;
 }
 
+QString tituloCopiaRecuperada() { return QStringLiteral("Base de datos recuperada"); }
+
+QString mensajeCopiaRecuperada(const QString &ruta)
+{
+    return QStringLiteral("No se ha encontrado la base de datos ") + ruta
+        + QStringLiteral(", pero sí la copia que dejó una compactación interrumpida. Se ha recuperado esa copia como "
+                         "base de datos, con todos sus datos.");
+}
+
 QString tituloErrorRed() { return QStringLiteral("Error conexión en red"); }
 
 QString mensajeRedNoConecta()
@@ -162,6 +180,9 @@ OpeningResult openDatabase(db::Connection &conexion, const QString &ruta_program
     OpeningResult result = openLocal(conexion, rutaLocal);
     if (!result.ok())
         return result;
+
+    if (result.restoredCopy)
+        prompter.message(mensajeCopiaRecuperada(rutaLocal), tituloCopiaRecuperada(), ui::Icon::Information);
 
     const QString rutaRed = configuredSharedPath(conexion, rutaLocal);
     if (!rutaRed.isEmpty()) {

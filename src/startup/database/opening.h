@@ -27,6 +27,7 @@ struct OpeningResult {
     QString captionSuffix;       // " - RED", " - LOCAL" or empty: the window appends it to its caption
     QString message;             // for the user, when the opening failed
     bool created = false;        // the local file was missing and has been created
+    bool restoredCopy = false;   // the local file was missing and its "_copia.mdb" took its place
     CompactionResult compaction;
     UpgradeResult upgrade;
     MigrationResult migration;
@@ -42,6 +43,8 @@ QString localDatabasePath(const QString &ruta_programa);
 QString configuredSharedPath(db::Connection &conexion, const QString &rutaLocal);
 
 // The texts start-up shows about the shared file.
+QString tituloCopiaRecuperada();
+QString mensajeCopiaRecuperada(const QString &ruta);
 QString tituloErrorRed();
 QString mensajeRedNoConecta();
 QString mensajeRedNoExiste(const QString &ruta);

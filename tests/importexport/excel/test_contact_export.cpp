@@ -28,6 +28,7 @@ private Q_SLOTS:
     void groupMatchesWholeElementsInNameOrder();
     void groupNameWithQuote();
     void sheetLayoutAndValues();
+    void oldBirthDatesAndSpanishNameOrder();
     void exportWritesOpensAndReports();
     void emptyBookGivesHeaderOnly();
     void cancelledPickerWritesNothing();
@@ -93,6 +94,25 @@ void TestContactExport::sheetLayoutAndValues()
     QCOMPARE(back.text(2, 7), QStringLiteral("05/03/1980"));
     QCOMPARE(back.cell(2, 7)->kind, xlsx::ReadCell::Kind::Date);
     QCOMPARE(back.lastRow, 2);
+}
+
+// Names in the order the lists show them ("álvaro" before "Beto", "Ñandú" after "Nuria"), and a
+// birth date before 1900 written as its dd/mm/yyyy text rather than lost.
+void TestContactExport::oldBirthDatesAndSpanishNameOrder()
+{
+    exceltest::Database d;
+    const qint64 g = d.addGroup(QStringLiteral("Familia"));
+    for (const char *nombre : {"Zoë", "Ñandú", "Nuria", "álvaro", "Beto", "Óscar"})
+        d.addContact({QString::fromUtf8(nombre), "1", "", "", "", "", "1850-07-04", QString::number(g)});
+    const QStringList orden{QStringLiteral("álvaro"), QStringLiteral("Beto"), QStringLiteral("Nuria"),
+                            QStringLiteral("Ñandú"), QStringLiteral("Óscar"), QStringLiteral("Zoë")};
+    const std::vector<FilaExportada> todos = contactosParaExportar(d.conexion, QString(), nullptr);
+    QCOMPARE(names(todos), orden);
+    QCOMPARE(names(contactosParaExportar(d.conexion, QStringLiteral("Familia"), nullptr)), orden);
+
+    const xlsx::ReadSheet back = xlsx::readWorkbook(exceltest::saveBook(d.home, hojaExportacion(todos))).sheets.value(0);
+    QCOMPARE(back.text(2, 7), QStringLiteral("04/07/1850"));
+    QCOMPARE(back.text(7, 7), QStringLiteral("04/07/1850"));
 }
 
 void TestContactExport::exportWritesOpensAndReports()

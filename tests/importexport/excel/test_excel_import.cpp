@@ -1,6 +1,7 @@
 #include "excel_fixture.h"
 #include "importexport/excel/import_engine.h"
 #include "importexport/excel/import_settings.h"
+#include "importexport/store/agenda_store.h"
 #include "platform/xlsx/biff8_file.h"
 
 #include <QFile>
@@ -50,6 +51,7 @@ private Q_SLOTS:
     void newContactsJoinTheGroup();
     void identicalContactCountsAsRepeatedAndJoinsGroupOnce();
     void groupListIsEditedAsText();
+    void groupNamesCompareWithoutCase();
     void nullStoredColumnsDecideNothing();
     void conflictWaitsAndWritesNothing();
     void overwriteOnceAsksAgainAtTheNextConflict();
@@ -130,6 +132,17 @@ void TestExcelImport::groupListIsEditedAsText()
     QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("grupos_sid")).toString(), QStringLiteral("1,12,2"));
     QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("grupos_sid")).toString(), QStringLiteral("12,2"));
     QCOMPARE(r.run.contadores().enGrupo, 1);
+}
+
+// A group typed in another case is the same group, for every letter; an accent makes another.
+void TestExcelImport::groupNamesCompareWithoutCase()
+{
+    exceltest::Database d;
+    const qint64 grupo = d.addGroup(QStringLiteral("Peña Ártica"));
+    importexport::AgendaStore store(d.conexion);
+    QVERIFY(store.groupExists(QStringLiteral("PEÑA ÁRTICA")));
+    QCOMPARE(store.groupSid(QStringLiteral("peña ártica")), std::optional<qint64>(grupo));
+    QVERIFY(!store.groupExists(QStringLiteral("Pena Artica")));
 }
 
 void TestExcelImport::nullStoredColumnsDecideNothing()

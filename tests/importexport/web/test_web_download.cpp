@@ -90,6 +90,41 @@ private Q_SLOTS:
         QCOMPARE(rig.contactCount(), 10);
     }
 
+    // A reply made of records is records, even when a value holds one of the gateway's phrases.
+    void recordsAreRecognisedBeforeThePhrases()
+    {
+        const QString sinDatos = record({"Ana", "34600000001", "Calle Sin datos 3", "", "", ""});
+        const QString auth = record({"Luis", "34600000002", "", "", "", "Error de autentificacion"});
+        QCOMPARE(classifyDownload(sinDatos), DownloadReply::Records);
+        QCOMPARE(classifyDownload(auth), DownloadReply::Records);
+        QCOMPARE(classifyDownload(sinDatos + "||" + auth + "||"), DownloadReply::Records);
+        // The bare phrases, or a phrase with something that is not a record, stay what they were.
+        QCOMPARE(classifyDownload(QStringLiteral("Sin datos")), DownloadReply::NoData);
+        QCOMPARE(classifyDownload(QStringLiteral("Sin datos ") + sinDatos), DownloadReply::NoData);
+        QCOMPARE(classifyDownload(QStringLiteral("Error de autentificacion") + "||" + sinDatos), DownloadReply::AuthError);
+
+        WebRig rig;
+        const DownloadOutcome out =
+            applyDownloadReply(rig.conexion, sinDatos + "||" + auth, DownloadOptions{false, true}, kBase, "Brisanta");
+        QCOMPARE(out.status, DownloadOutcome::Status::Imported);
+        QCOMPARE(out.added, 2);
+        QCOMPARE(rig.contactCount(), 2);
+    }
+
+    // "Skip identical contacts" compares the texts without case for every letter, as the old
+    // database did; an accent still makes another text.
+    void identicalContactsCompareWithoutCase()
+    {
+        WebRig rig;
+        rig.addContact("Ángel Peña", "34600000001", "Íñigo", "Ávila", "", "ÑU");
+        const QString same = record({"ÁNGEL PEÑA", "34600000001", "ávila", "íÑIGO", "", "ñu"});
+        DownloadOutcome out = applyDownloadReply(rig.conexion, same, DownloadOptions{false, true}, kBase, "Brisanta");
+        QCOMPARE(out.added, 0);
+        const QString other = record({"Angel Peña", "34600000001", "Ávila", "Íñigo", "", "ÑU"});
+        out = applyDownloadReply(rig.conexion, other, DownloadOptions{false, true}, kBase, "Brisanta");
+        QCOMPARE(out.added, 1);
+    }
+
     void apostrophesAndSeparatorsInValuesArriveWhole()
     {
         WebRig rig;

@@ -62,6 +62,19 @@ private Q_SLOTS:
         QCOMPARE(queue[1].nombre, QStringLiteral("Zoe"));
     }
 
+    // The contacts go up in the order the lists show them, accents and "ñ" in their Spanish place.
+    void queueFollowsTheSpanishNameOrder()
+    {
+        WebRig rig;
+        for (const char *nombre : {"Zoë", "Ñandú", "Nuria", "álvaro", "Beto"})
+            rig.addContact(QString::fromUtf8(nombre), "34600000001");
+        QStringList orden;
+        for (const UploadContact &c : uploadQueue(rig.conexion))
+            orden << c.nombre;
+        QCOMPARE(orden, (QStringList{QStringLiteral("álvaro"), QStringLiteral("Beto"), QStringLiteral("Nuria"),
+                                     QStringLiteral("Ñandú"), QStringLiteral("Zoë")}));
+    }
+
     void requestEncodesEveryValue()
     {
         const QString url = uploadRequestUrl(QStringLiteral("http://h/x.php"), Account{"ana lópez", "a&b+c%"},
@@ -101,9 +114,11 @@ private Q_SLOTS:
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Contactos introducidos con exito"));
         const auto sent = rig.sim.requests(sim::Endpoint::ImportAgenda);
         QCOMPARE(sent.size(), 4);
-        QCOMPARE(sent[0].value("nombre"), QStringLiteral("Bea"));
-        QCOMPARE(sent[0].value("nombre_completo"), QString());
-        QVERIFY(sent[0].has("comentario"));
+        // In the lists' order: "Álex" sits with the A's.
+        QCOMPARE(sent[0].value("nombre"), QStringLiteral("Álex O'Neill"));
+        QCOMPARE(sent[1].value("nombre"), QStringLiteral("Bea"));
+        QCOMPARE(sent[1].value("nombre_completo"), QString());
+        QVERIFY(sent[1].has("comentario"));
         const auto alex = std::find_if(sent.begin(), sent.end(),
                                        [](const sim::LoggedRequest &r) { return r.value("telefono") == "34600000001"; });
         QVERIFY(alex != sent.end());

@@ -22,20 +22,46 @@ QByteArray digest(const QString &path)
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
 
-// A database written by the engine directly, with a key of our choosing.
+// A database written by the engine directly, with a key of our choosing (none: a plain file).
 void writeRawDatabase(const QString &path, const QByteArray &key, int rows)
 {
     sqlite3 *db = nullptr;
     QCOMPARE(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                              nullptr),
              SQLITE_OK);
-    QCOMPARE(sqlite3_key(db, key.constData(), int(key.size())), SQLITE_OK);
+    if (!key.isEmpty())
+        QCOMPARE(sqlite3_key(db, key.constData(), int(key.size())), SQLITE_OK);
     QString script = QStringLiteral("CREATE TABLE t (sid INTEGER PRIMARY KEY, texto TEXT); BEGIN;");
     for (int i = 0; i < rows; ++i)
         script += QStringLiteral("INSERT INTO t (texto) VALUES ('fila %1 con relleno para ocupar varias páginas');").arg(i);
     script += QStringLiteral("COMMIT;");
     QCOMPARE(sqlite3_exec(db, script.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
+}
+
+// The database and its journal as a crash in the middle of a write leaves them: a copy of both
+// taken while a transaction that changed every row was open. An empty key writes a plain file.
+void leaveHotJournal(const QString &path, const QByteArray &key)
+{
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    if (!key.isEmpty())
+        QCOMPARE(sqlite3_key(db, key.constData(), int(key.size())), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db, "PRAGMA journal_mode=DELETE; PRAGMA cache_size=2; BEGIN; "
+                              "UPDATE t SET texto = texto || ' cambiado';",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    const QString journal = path + QStringLiteral("-journal");
+    QVERIFY(QFile::exists(journal));
+    QFile::remove(path + QStringLiteral(".copia"));
+    QFile::remove(journal + QStringLiteral(".copia"));
+    QVERIFY(QFile::copy(path, path + QStringLiteral(".copia")));
+    QVERIFY(QFile::copy(journal, journal + QStringLiteral(".copia")));
+    QCOMPARE(sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QFile::rename(path + QStringLiteral(".copia"), path));
+    QVERIFY(QFile::rename(journal + QStringLiteral(".copia"), journal));
 }
 
 } // namespace
@@ -50,6 +76,7 @@ private Q_SLOTS:
     void rollbackJournalAndKey();
     void refusesFileIntact_data();
     void refusesFileIntact();
+    void ownFileRollsItsJournalBack();
     void transactionsAndSavepoints();
     void failedStatementReportsError();
     void idTableForLongLists();
@@ -150,6 +177,8 @@ void TestDbWrapper::refusesFileIntact_data()
     QTest::newRow("truncated mid-page") << QStringLiteral("cut-odd");
     QTest::newRow("first bytes only") << QStringLiteral("cut-header");
     QTest::newRow("text file") << QStringLiteral("text");
+    QTest::newRow("plain SQLite file") << QStringLiteral("plain");
+    QTest::newRow("plain SQLite file with a leftover journal") << QStringLiteral("plain-journal");
 }
 
 void TestDbWrapper::refusesFileIntact()
@@ -167,6 +196,11 @@ void TestDbWrapper::refusesFileIntact()
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("Nombre;Telefono\nAna;600000000\n");
+    } else if (kind.startsWith(QLatin1String("plain"))) {
+        QFile::remove(path + QStringLiteral("-journal"));
+        writeRawDatabase(path, {}, 2000);
+        if (kind == QLatin1String("plain-journal"))
+            leaveHotJournal(path, {});
     } else {
         writeRawDatabase(path, kind == QLatin1String("key") ? QByteArray("otraclave1") : db::Connection::key().toUtf8(),
                          2000);
@@ -179,8 +213,10 @@ void TestDbWrapper::refusesFileIntact()
         else if (kind == QLatin1String("cut-header"))
             QVERIFY(QFile::resize(path, 100));
     }
+    const QString journal = path + QStringLiteral("-journal");
     const QByteArray before = digest(path);
     const qint64 sizeBefore = QFileInfo(path).size();
+    const QByteArray journalBefore = digest(journal);
 
     db::Connection db;
     const db::Result r = db.open(path);
@@ -188,6 +224,22 @@ void TestDbWrapper::refusesFileIntact()
     QVERIFY(!db.isOpen());
     QCOMPARE(QFileInfo(path).size(), sizeBefore);
     QCOMPARE(digest(path), before);
+    // A journal found beside a refused file stays as it was; none appears otherwise.
+    QCOMPARE(QFile::exists(journal), kind == QLatin1String("plain-journal"));
+    QCOMPARE(digest(journal), journalBefore);
+}
+
+// A journal left beside one of our own files is rolled back by the engine: the changes of the
+// interrupted transaction are gone and the file opens whole.
+void TestDbWrapper::ownFileRollsItsJournalBack()
+{
+    const QString path = m_home.file(QStringLiteral("propio.mdb"));
+    writeRawDatabase(path, db::Connection::key().toUtf8(), 2000);
+    leaveHotJournal(path, db::Connection::key().toUtf8());
+    db::Connection db;
+    QVERIFY(db.open(path).ok());
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM t WHERE texto LIKE '%cambiado'")).toInt(), 0);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 2000);
     QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
 }
 

@@ -1,5 +1,6 @@
 #include "platform/mdb/access_file.h"
 #include "platform/mdb/access_value.h"
+#include "platform/mdb/jet_text.h"
 #include "support/temp_home.h"
 
 #include <QFile>
@@ -207,7 +208,63 @@ private Q_SLOTS:
         QVERIFY(file.open(fixture("contactos.mdb")).ok());
         mdb::Table t;
         QCOMPARE(file.readTable(QStringLiteral("No existe"), t).status, mdb::Status::NoSuchTable);
-        QCOMPARE(file.readTable(QStringLiteral("clientes"), t).status, mdb::Status::NoSuchTable);
+        // Access matches table names without case.
+        QVERIFY(file.readTable(QStringLiteral("clientes"), t).ok());
+        QCOMPARE(t.name, QStringLiteral("Clientes"));
+        QCOMPARE(t.rows.size(), size_t(40));
+        QVERIFY(file.readTable(QStringLiteral("LISTA ANTIGUA"), t).ok());
+        QCOMPARE(t.name, QStringLiteral("Lista antigua"));
+    }
+
+    // Jet 4 text decoded whole: both storage forms, and characters outside the Basic
+    // Multilingual Plane (a surrogate pair) kept.
+    void decodesJetTextWhole()
+    {
+        const QString ana = QStringLiteral("Ana \U0001F389 Ruiz");
+        QByteArray utf16;
+        for (const QChar ch : ana)
+            utf16 += char(ch.unicode() & 0xFF), utf16 += char(ch.unicode() >> 8);
+        QCOMPARE(mdb::decodeJetText(utf16), ana);
+        // Compressed: "Ana " one byte a character, 0x00, the pair two bytes each, 0x00, " Ruiz".
+        const QByteArray compressed = QByteArray("\xFF\xFE" "Ana ", 6) + '\0' + QByteArray("\x3C\xD8\x89\xDF", 4)
+                                    + '\0' + QByteArray(" Ruiz");
+        QCOMPARE(mdb::decodeJetText(compressed), ana);
+        QCOMPARE(mdb::decodeJetText(QByteArray("\xFF\xFE" "Pe\xF1" "a", 6)), QStringLiteral("Peña"));
+        QCOMPARE(mdb::decodeJetText(QByteArray("\xFF\xFE", 2)), QString());
+        QCOMPARE(mdb::decodeJetText(QByteArray("A\0B", 3)), QStringLiteral("A"));   // odd byte dropped
+    }
+
+    // A copy of a fixture whose uncompressed name holds a character outside the Basic Multilingual
+    // Plane reads back with that character, not "??".
+    void readsCharactersBeyondTheBasicPlane()
+    {
+        QFile source(fixture("contactos.mdb"));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        QByteArray bytes = source.readAll();
+        auto utf16 = [](const QString &s) {
+            QByteArray b;
+            for (const QChar ch : s)
+                b += char(ch.unicode() & 0xFF), b += char(ch.unicode() >> 8);
+            return b;
+        };
+        const QByteArray from = utf16(QStringLiteral("Imprenta Müller"));
+        const QByteArray to = utf16(QStringLiteral("Imprenta \U0001F389ller"));
+        QCOMPARE(from.size(), to.size());
+        const qsizetype at = bytes.indexOf(from);
+        QVERIFY(at > 0);
+        bytes.replace(at, from.size(), to);
+        testing::TempHome home;
+        QFile copy(home.file(QStringLiteral("copia.mdb")));
+        QVERIFY(copy.open(QIODevice::WriteOnly));
+        copy.write(bytes);
+        copy.close();
+
+        mdb::AccessFile file;
+        QVERIFY(file.open(copy.fileName()).ok());
+        mdb::Table t;
+        QVERIFY(file.readTable(QStringLiteral("proveedores"), t).ok());
+        QCOMPARE(t.rows[7].at(0).toString(), QStringLiteral("Imprenta \U0001F389ller"));
+        QCOMPARE(t.rows[2].at(0).toString(), QStringLiteral("Papelería Ñandú"));
     }
 
     void refusesMissingForeignAndTruncatedFiles()

@@ -74,6 +74,7 @@ private Q_SLOTS:
     void legacyXlsIsRead();
     void firstSheetOnlyAndUsedRange();
     void datesAreWrittenAndReadAsDates();
+    void datesBefore1900AreWrittenAsText();
     void excelDateTexts_data();
     void excelDateTexts();
     void escapeLikeTextsSurvive();
@@ -724,6 +725,18 @@ void TestXlsx::datesAreWrittenAndReadAsDates()
     QCOMPARE(s.cell(1, 1)->style.numberFormat, QStringLiteral("dd/mm/yyyy"));
     QCOMPARE(s.text(2, 1), QStringLiteral("31/12/2024"));
     QVERIFY(!s.cell(3, 1) || s.cell(3, 1)->kind == ReadCell::Kind::Empty);
+}
+
+// Excel has no day count before 1900: such a date is kept as its text, never dropped.
+void TestXlsx::datesBefore1900AreWrittenAsText()
+{
+    Sheet sheet;
+    sheet.setDate(1, 1, QDate(1899, 12, 31));
+    sheet.setDate(2, 1, QDate(1700, 1, 2));
+    sheet.setDate(3, 1, QDate(1900, 1, 1));
+    QVERIFY(sheet.value(1, 1) == Value(QStringLiteral("31/12/1899")));
+    QVERIFY(sheet.value(2, 1) == Value(QStringLiteral("02/01/1700")));
+    QVERIFY(sheet.value(3, 1) == Value(1.0));
 }
 
 void TestXlsx::excelDateTexts_data()

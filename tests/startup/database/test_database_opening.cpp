@@ -103,6 +103,7 @@ private Q_SLOTS:
     void unopenableSharedFileKeptIntact();
     void compactionRotatesLeftoverCopy();
     void compactionSkipsPathWithoutMdb();
+    void leftoverCopyReplacesMissingFile();
     void compactionShrinksInPlace();
     void upgradeAddsMissingColumns();
     void migratesGroups();
@@ -338,6 +339,47 @@ void TestDatabaseOpening::compactionRotatesLeftoverCopy()
     }
     QVERIFY(QFile::exists(local()));
     QVERIFY(!QFile::exists(copia));
+}
+
+// bbdd.mdb gone and bbdd_copia.mdb left by an interrupted compaction: the copy is the user's
+// book and takes the file's place, with a word to the user. A copy that is not a client
+// database is kept aside as before, beside a new empty file.
+void TestDatabaseOpening::leftoverCopyReplacesMissingFile()
+{
+    const QString copia = startup::rutaCopia(local());
+    const QString copia2 = startup::rutaCopia2(local());
+    makeDatabase(copia);
+    {
+        db::Connection db;
+        QVERIFY(db.open(copia).ok());
+        QVERIFY(db.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Ana','34600000001')")).ok());
+    }
+    ScriptedPrompter prompter;
+    {
+        db::Connection db;
+        const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
+        QVERIFY2(r.ok(), qPrintable(r.message));
+        QVERIFY(r.restoredCopy);
+        QVERIFY(!r.created);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT nombre FROM Agenda")).toString(), QStringLiteral("Ana"));
+        QCOMPARE(db.scalar(QStringLiteral("SELECT login FROM Usuario")).toString(), QStringLiteral("usuario"));
+    }
+    QVERIFY(QFile::exists(local()));
+    QVERIFY(!QFile::exists(copia));
+    QVERIFY(!QFile::exists(copia2));
+    QCOMPARE(prompter.count(), 1);
+    QCOMPARE(prompter.lastCall().title, startup::tituloCopiaRecuperada());
+    QVERIFY(prompter.lastCall().text.contains(local()));
+
+    // Not a client database: nothing is taken from it, it is kept aside.
+    QVERIFY(QFile::remove(local()));
+    QVERIFY(writeFile(copia, "no es una base de datos"));
+    db::Connection db;
+    const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
+    QVERIFY(r.ok());
+    QVERIFY(r.created);
+    QVERIFY(!r.restoredCopy);
+    QCOMPARE(readFile(copia2), QByteArray("no es una base de datos"));
 }
 
 void TestDatabaseOpening::compactionSkipsPathWithoutMdb()
