@@ -6,9 +6,55 @@
 #include "platform/ui/prompter.h"
 #include "startup/database/schema.h"
 
+#define SQLITE_HAS_CODEC 1
+#include <sqlcipher/sqlite3.h>
+
+#include <QFile>
 #include <QString>
 
 namespace bench {
+
+// The raw engine opened the way db::Connection opens a file (key, busy time-out, rollback
+// journal, page cache): the floor each road is measured against.
+inline sqlite3 *openRaw(const QString &path)
+{
+    sqlite3 *raw = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    const QByteArray key = db::Connection::key().toUtf8();
+    sqlite3_key(raw, key.constData(), int(key.size()));
+    sqlite3_busy_timeout(raw, db::Connection::busyTimeoutMs);
+    sqlite3_exec(raw, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    sqlite3_exec(raw, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
+    return raw;
+}
+
+inline void bindText(sqlite3_stmt *stmt, int index, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    sqlite3_bind_text(stmt, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+}
+
+// Peak resident memory of this process, in MB, since the last resetPeakMemory(). Benchmarks that
+// report it run alone (--benchmark_filter) so no other benchmark's data is counted.
+inline double statusMb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray wanted(field);
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(wanted))
+            return line.mid(wanted.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
+}
+inline void resetPeakMemory()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+inline double peakMemoryMb() { return statusMb("VmHWM:"); }
+inline double currentMemoryMb() { return statusMb("VmRSS:"); }
 
 constexpr int kRows = 100000;
 

@@ -32,41 +32,66 @@ Contacto contactoDe(const db::Statement &fila)
 
 RegistrosAgenda::Estado RegistrosAgenda::recargar(db::Connection &conexion, const std::optional<Condicion> &filtro)
 {
-    m_filas.clear();
+    m_conexion = &conexion;
+    m_donde.clear();
+    m_valores.clear();
+    m_total = 0;
     m_error.clear();
-    QString sql = QStringLiteral("SELECT ") + kColumnas + QStringLiteral(" FROM Agenda ");
-    QVariantList valores;
     if (filtro && !filtro->vacia()) {
-        sql += QStringLiteral("WHERE ") + filtro->sql + QLatin1Char(' ');
-        valores = filtro->valores;
+        m_donde = QStringLiteral("WHERE ") + filtro->sql + QLatin1Char(' ');
+        m_valores = filtro->valores;
     }
-    // Equal names keep one order, so no contact repeats or vanishes across pages.
-    sql += QStringLiteral("ORDER BY nombre COLLATE ESPANOL ASC, sid ASC");
-
     db::Result r;
-    db::Statement consulta = conexion.prepare(sql, &r);
-    if (!consulta.isValid()) {
+    const QVariant total = conexion.scalar(QStringLiteral("SELECT count(*) FROM Agenda ") + m_donde, m_valores, &r);
+    if (!r.ok() || !total.isValid()) {
+        m_conexion = nullptr;
         m_error = r.error;
         return Estado::ErrorBaseDatos;
     }
-    consulta.bindAll(valores);
-    while (consulta.next())
-        m_filas.push_back(contactoDe(consulta));
-    if (!consulta.error().isEmpty()) {
-        m_filas.clear();
-        m_error = consulta.error();
-        return Estado::ErrorBaseDatos;
-    }
+    m_total = total.toLongLong();
     return Estado::Ok;
+}
+
+bool RegistrosAgenda::leer(qint64 desde, qint64 cuantos, const std::function<void(const Contacto &)> &visitar) const
+{
+    if (!m_conexion)
+        return false;
+    // Equal names keep one order, so no contact repeats or vanishes across pages. SQLite keeps
+    // only the rows up to the page's end while it sorts, so an early page costs one pass.
+    const QString sql = QStringLiteral("SELECT ") + kColumnas + QStringLiteral(" FROM Agenda ") + m_donde
+        + QStringLiteral("ORDER BY nombre COLLATE ESPANOL ASC, sid ASC LIMIT ?%1 OFFSET ?%2")
+              .arg(m_valores.size() + 1)
+              .arg(m_valores.size() + 2);
+    db::Statement consulta = m_conexion->prepare(sql);
+    if (!consulta.isValid())
+        return false;
+    consulta.bindAll(m_valores);
+    consulta.bind(int(m_valores.size()) + 1, cuantos);
+    consulta.bind(int(m_valores.size()) + 2, desde);
+    while (consulta.next())
+        visitar(contactoDe(consulta));
+    return consulta.error().isEmpty();
+}
+
+std::vector<Contacto> RegistrosAgenda::filas() const
+{
+    std::vector<Contacto> filas;
+    leer(0, m_total, [&filas](const Contacto &c) { filas.push_back(c); });
+    return filas;
+}
+
+bool RegistrosAgenda::recorrer(const std::function<void(const Contacto &)> &visitar) const
+{
+    return leer(0, m_total, visitar);
 }
 
 std::vector<Contacto> RegistrosAgenda::tramo(qint64 desde, qint64 cuantos) const
 {
+    std::vector<Contacto> filas;
     if (desde < 0 || cuantos <= 0 || desde >= total())
-        return {};
-    const auto inicio = m_filas.begin() + desde;
-    const auto fin = m_filas.begin() + std::min(total(), desde + cuantos);
-    return {inicio, fin};
+        return filas;
+    leer(desde, std::min(cuantos, total() - desde), [&filas](const Contacto &c) { filas.push_back(c); });
+    return filas;
 }
 
 std::vector<NodoContacto> nodosContacto(const Contacto &c)

@@ -3,7 +3,9 @@
 #include "contacts/sql_condition.h"
 
 #include <QString>
+#include <QVariantList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -27,8 +29,9 @@ struct Contacto {
     QString grupos_sid;
 };
 
-// `registros_agenda`: a snapshot of the contact query in name order. Turning a page reads from it
-// and never runs the query again; only recargar() does.
+// `registros_agenda`: the contact query in name order. A reload counts the rows; a page reads only
+// its own rows, sorted by the database, so a large book is never held in memory to show 50 of it.
+// The count and the query stay those of the last reload until the next one.
 class RegistrosAgenda final {
 public:
     enum class Estado { Ok, ErrorBaseDatos };
@@ -37,14 +40,22 @@ public:
     // query (a comparison the database cannot make) leaves an empty list and says so.
     Estado recargar(db::Connection &conexion, const std::optional<Condicion> &filtro);
 
-    qint64 total() const { return qint64(m_filas.size()); }
-    const std::vector<Contacto> &filas() const { return m_filas; }
+    qint64 total() const { return m_total; }
+    // Every row of the list, in name order.
+    std::vector<Contacto> filas() const;
+    // The same rows handed over one at a time, none of them kept. False on a database error.
+    bool recorrer(const std::function<void(const Contacto &)> &visitar) const;
     // At most `cuantos` rows from `desde`.
     std::vector<Contacto> tramo(qint64 desde, qint64 cuantos) const;
     QString error() const { return m_error; }
 
 private:
-    std::vector<Contacto> m_filas;
+    bool leer(qint64 desde, qint64 cuantos, const std::function<void(const Contacto &)> &visitar) const;
+
+    db::Connection *m_conexion = nullptr;
+    QString m_donde;            // "WHERE ..." of the filter, or empty
+    QVariantList m_valores;
+    qint64 m_total = 0;
     QString m_error;
 };
 

@@ -9,6 +9,7 @@
 #include "contacts/view/contacts_tab.h"
 #include "contacts/view/groups_panel.h"
 #include "contacts_harness.h"
+#include "platform/db/spanish_order.h"
 #include "platform/xlsx/read_book.h"
 
 #include <QLineEdit>
@@ -184,6 +185,59 @@ private Q_SLOTS:
         QCOMPARE(h.prompter.lastCall().title, QStringLiteral("Exportar listado de contactos a Excel"));
         QVERIFY(h.prompter.lastCall().text != QStringLiteral("Exportación completa"));
         QVERIFY(h.shell.urls().isEmpty());
+    }
+
+    // Pages are read from the database one at a time: every contact of a long book shows once,
+    // in Spanish order with the sid settling equal names, also under a filter with bound values;
+    // and the export writes every page, not only the one shown.
+    void pagesAndExportCoverTheWholeList()
+    {
+        Harness h;
+        const char *nombres[] = {"ángel", "Ángel", "Ana", "Ñu", "Nube", "zeta"};
+        for (int i = 0; i < 130; ++i)
+            h.d.contacto(QString::fromUtf8(nombres[i % 6]), QStringLiteral("3460000%1").arg(1000 + i));
+        RegistrosAgenda registros;
+        QCOMPARE(registros.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Estado::Ok);
+        QCOMPARE(registros.total(), 130);
+        std::vector<Contacto> paginas;
+        for (qint64 desde = 0; desde < registros.total(); desde += kContactosPorPagina) {
+            const std::vector<Contacto> pagina = registros.tramo(desde, kContactosPorPagina);
+            QCOMPARE(qint64(pagina.size()), std::min<qint64>(kContactosPorPagina, 130 - desde));
+            paginas.insert(paginas.end(), pagina.begin(), pagina.end());
+        }
+        const std::vector<Contacto> todas = registros.filas();
+        QCOMPARE(paginas.size(), todas.size());
+        for (size_t i = 0; i < todas.size(); ++i)
+            QCOMPARE(paginas[i].sid, todas[i].sid);
+        // Each contact after the one before it in the database's own Spanish order, equal names by sid.
+        for (size_t i = 1; i < todas.size(); ++i) {
+            const QByteArray antes = todas[i - 1].nombre.toUtf8();
+            const QByteArray despues = todas[i].nombre.toUtf8();
+            const int orden = db::compareSpanishUtf8(antes.constData(), antes.size(), despues.constData(), despues.size());
+            QVERIFY(orden < 0 || (orden == 0 && todas[i - 1].sid < todas[i].sid));
+        }
+        QCOMPARE(todas.front().nombre, QStringLiteral("Ana"));
+        QCOMPARE(todas.back().nombre, QStringLiteral("zeta"));
+
+        Condicion filtro{QStringLiteral("telefono > ?"), {QStringLiteral("34600001100")}};
+        QCOMPARE(registros.recargar(h.d.conexion, filtro), RegistrosAgenda::Estado::Ok);
+        QCOMPARE(registros.total(), 29);
+        QCOMPARE(registros.tramo(0, 50).size(), size_t(29));
+        QVERIFY(registros.tramo(29, 50).empty());
+
+        QCOMPARE(registros.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Estado::Ok);
+        const QString ruta = h.d.home.file(QStringLiteral("todas.xlsx"));
+        h.prompter.answerSaveFile(ruta);
+        h.ok();
+        const exporting::Resultado r = exporting::exportarListado({h.prompter, h.shell, h.busy}, registros, h.d.home.path());
+        QCOMPARE(r.estado, Estado::Exportado);
+        QCOMPARE(r.filas, 130);
+        const xlsx::ReadSheet hoja = xlsx::readWorkbook(ruta).sheets.value(0);
+        QCOMPARE(hoja.lastRow, exporting::kPrimeraFila + 129);
+        QCOMPARE(hoja.text(exporting::kPrimeraFila, 2), QStringLiteral("Ana"));
+        QCOMPARE(hoja.text(exporting::kPrimeraFila + 129, 2), QStringLiteral("zeta"));
+        QVERIFY(hoja.cell(exporting::kFilaCabecera, 2)->style.bold);
+        QVERIFY(hoja.widths.contains(2));
     }
 
     void namesInSpanishOrder()

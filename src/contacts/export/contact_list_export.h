@@ -1,6 +1,7 @@
 #pragma once
 
 #include "contacts/contact_book.h"
+#include "platform/xlsx/column_width.h"
 #include "platform/xlsx/sheet.h"
 
 #include <QString>
@@ -39,6 +40,22 @@ QString preguntaConfirmar(qint64 filas);
 // becomes a formula), the birth date as a date shown "dd/mm/yyyy", widths fitted to the contents.
 xlsx::Sheet hojaListado(const std::vector<Contacto> &contactos);
 
+// The same sheet written row by row as the contacts come (the widths at finish()).
+class ListadoWriter final {
+public:
+    explicit ListadoWriter(xlsx::RowTarget &destino) : m_destino(destino) { cabecera(); }
+    void add(const Contacto &contacto);
+    void finish();
+
+private:
+    void cabecera();
+    void escribir(int fila, const xlsx::RowCells &celdas);
+
+    xlsx::RowTarget &m_destino;
+    xlsx::ColumnFit m_ajuste;
+    int m_fila = kPrimeraFila;
+};
+
 struct Resultado {
     enum class Estado { Exportado, SinContactos, NoConfirmado, Cancelado, ErrorGuardar };
     Estado estado = Estado::Exportado;
@@ -56,6 +73,6 @@ struct Servicios {
 // keep the workbook in; the workbook written and then opened in the user's spreadsheet program.
 // The workbook goes to a file because there is no spreadsheet program to hand an unsaved one to.
 // `carpeta` is where the file picker starts.
-Resultado exportarListado(Servicios servicios, const std::vector<Contacto> &contactos, const QString &carpeta);
+Resultado exportarListado(Servicios servicios, const RegistrosAgenda &contactos, const QString &carpeta);
 
 } // namespace contacts::exporting

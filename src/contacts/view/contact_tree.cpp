@@ -26,12 +26,18 @@ void llenarArbol(QTreeWidget &arbol, const std::vector<NodoContacto> &nodos, Ima
     arbol.clear();
     QHash<QString, QTreeWidgetItem *> porClave;
     QList<QTreeWidgetItem *> raices;
+    // One icon per picture for the whole list: nodes that share it draw (and decode) it once.
+    QHash<int, QIcon> iconos;
     for (const NodoContacto &nodo : nodos) {
         auto *item = new QTreeWidgetItem(QStringList{nodo.texto});
         // The same role the template trees use, so the shared hit test reads these keys too.
         item->setData(0, Qt::UserRole, nodo.clave);
-        if (nodo.imagen)
-            item->setIcon(0, imagen(nodo.imagen));
+        if (nodo.imagen) {
+            auto icono = iconos.find(nodo.imagen);
+            if (icono == iconos.end())
+                icono = iconos.insert(nodo.imagen, imagen(nodo.imagen));
+            item->setIcon(0, *icono);
+        }
         QTreeWidgetItem *padre = nodo.padre.isEmpty() ? nullptr : porClave.value(nodo.padre);
         if (padre)
             padre->addChild(item);

@@ -156,7 +156,7 @@ exporting::Resultado ContactsTab::Image6_Click()
     QString carpeta = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (carpeta.isEmpty())
         carpeta = m_context.ruta_programa;
-    return exporting::exportarListado({m_context.prompter, m_context.shell, m_context.busy}, m_registros.filas(),
+    return exporting::exportarListado({m_context.prompter, m_context.shell, m_context.busy}, m_registros,
                                       carpeta);
 }
 

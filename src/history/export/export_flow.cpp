@@ -16,17 +16,17 @@ Outcome exportar(Services services, const Options &options, const QString &marca
 {
     Outcome outcome;
     db::Result read;
-    std::vector<SendRow> sends;
+    bool any = false;
     {
         ui::BusyGuard busy(services.busy, QStringLiteral("exportar-historial"));
-        sends = selectSends(services.conexion, options, &read);
+        any = hasSends(services.conexion, options, &read);
     }
     if (!read.ok()) {
         outcome.status = Outcome::Status::DatabaseError;
         services.prompter.message(kErrorLectura, kTitulo, ui::Icon::Warning);
         return outcome;
     }
-    if (sends.empty()) {
+    if (!any) {
         outcome.status = Outcome::Status::NoSends;
         services.prompter.message(kSinRegistros, kSinRegistrosTitulo);
         return outcome;
@@ -41,17 +41,34 @@ Outcome exportar(Services services, const Options &options, const QString &marca
     }
     outcome.path = xlsx::withXlsxSuffix(*chosen);
 
+    // The sends go from the database to the file one at a time: a history of a million sends is
+    // never held in memory, neither as rows nor as a sheet.
     xlsx::SaveResult saved;
     {
         ui::BusyGuard busy(services.busy, QStringLiteral("exportar-historial"));
         NameBook names;
         db::Result lookup;
-        if (options.mostrarNombres)
-            names = NameBook::lookup(services.conexion, numbersToName(sends), &lookup);
+        if (options.mostrarNombres) {
+            NumberCollector numbers;
+            forEachSend(services.conexion, options, [&numbers](const SendRow &row) { numbers.add(row); }, &lookup);
+            if (lookup.ok())
+                names = NameBook::lookup(services.conexion, numbers.numbers(), &lookup);
+        }
         // Without names the numbers are shown: the export goes on even if the lookup failed.
-        const Built built = buildSheet(sends, options, marca, options.mostrarNombres && lookup.ok() ? &names : nullptr);
-        outcome.rows = built.lastDataRow - kHeaderRow;
-        saved = xlsx::save(outcome.path, {built.sheet});
+        xlsx::SheetStream stream(outcome.path, kSheetName);
+        SheetWriter writer(stream, options, marca, options.mostrarNombres && lookup.ok() ? &names : nullptr);
+        forEachSend(services.conexion, options, [&writer](const SendRow &row) { writer.add(row); }, &read);
+        if (read.ok()) {
+            const Built built = writer.finish();
+            outcome.rows = built.lastDataRow - kHeaderRow;
+            saved = stream.finish();
+        }
+    }
+    if (!read.ok()) {
+        // Nothing is left behind: the unfinished workbook never takes the file's place.
+        outcome.status = Outcome::Status::DatabaseError;
+        services.prompter.message(kErrorLectura, kTitulo, ui::Icon::Warning);
+        return outcome;
     }
     if (!saved.ok()) {
         outcome.status = Outcome::Status::SaveFailed;

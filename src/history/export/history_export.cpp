@@ -4,6 +4,7 @@
 
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 
@@ -161,7 +162,8 @@ QString titleText(const QString &marca, const Options &options)
     return title;
 }
 
-std::vector<SendRow> selectSends(db::Connection &conexion, const Options &options, db::Result *result)
+bool forEachSend(db::Connection &conexion, const Options &options, const std::function<void(const SendRow &)> &visit,
+                 db::Result *result)
 {
     // The period runs from the first day's midnight, included, to the last day's, left out.
     QString sql = QStringLiteral(
@@ -174,17 +176,37 @@ std::vector<SendRow> selectSends(db::Connection &conexion, const Options &option
     }
     sql += QStringLiteral(" ORDER BY f_envio ASC, sid ASC");
 
-    std::vector<SendRow> sends;
     db::Result status;
-    const auto rows = conexion.select(sql, values, &status);
+    db::Statement query = conexion.prepare(sql, &status);
+    if (query.isValid()) {
+        query.bindAll(values);
+        while (query.next())
+            visit({query.value(0), query.value(1), query.value(2), query.value(3), query.value(4), query.value(5),
+                   query.value(6)});
+        if (!query.error().isEmpty())
+            status = {db::Status::Error, query.error()};
+    }
     if (result)
         *result = status;
-    if (!status.ok())
-        return sends;
-    sends.reserve(rows.size());
-    for (const db::Row &row : rows)
-        sends.push_back({row.value(0), row.value(1), row.value(2), row.value(3), row.value(4), row.value(5),
-                         row.value(6)});
+    return status.ok();
+}
+
+bool hasSends(db::Connection &conexion, const Options &options, db::Result *result)
+{
+    QString sql = QStringLiteral("SELECT 1 FROM Historial WHERE f_envio >= ?1 AND f_envio < ?2");
+    QVariantList values{QString(options.desde + QStringLiteral(" 00:00")), QString(options.hasta + QStringLiteral(" 00:00"))};
+    if (options.filtrarRemitente) {
+        sql += QStringLiteral(" AND remitente = ?3");
+        values.append(options.remitente);
+    }
+    return conexion.scalar(sql + QStringLiteral(" LIMIT 1"), values, result).isValid();
+}
+
+std::vector<SendRow> selectSends(db::Connection &conexion, const Options &options, db::Result *result)
+{
+    std::vector<SendRow> sends;
+    if (!forEachSend(conexion, options, [&sends](const SendRow &row) { sends.push_back(row); }, result))
+        sends.clear();
     return sends;
 }
 
@@ -270,105 +292,41 @@ SendValues sendValues(const SendRow &row)
     return v;
 }
 
-QStringList numbersToName(const std::vector<SendRow> &sends)
+void NumberCollector::add(const SendRow &row)
 {
-    QSet<QString> numbers;
-    for (const SendRow &row : sends) {
-        const SendValues v = sendValues(row);
-        for (const QString &list : {v.destinatarios, v.confirmados, v.fallidos, v.pendientes})
-            for (const QString &member : list.split(u','))
-                if (!member.isEmpty())
-                    numbers.insert(member);
-    }
-    return QStringList(numbers.cbegin(), numbers.cend());
+    const SendValues v = sendValues(row);
+    for (const QString &list : {v.destinatarios, v.confirmados, v.fallidos, v.pendientes})
+        for (const QString &member : list.split(u','))
+            if (!member.isEmpty())
+                m_numbers.insert(member);
 }
 
-Built buildSheet(const std::vector<SendRow> &sends, const Options &options, const QString &marca,
-                 const NameBook *names)
+QStringList NumberCollector::numbers() const
+{
+    return QStringList(m_numbers.cbegin(), m_numbers.cend());
+}
+
+QStringList numbersToName(const std::vector<SendRow> &sends)
+{
+    NumberCollector collector;
+    for (const SendRow &row : sends)
+        collector.add(row);
+    return collector.numbers();
+}
+
+namespace {
+
+// The look of every cell that the table's frame, the title, the headers and the total give it.
+// It depends only on where a cell stands (title, headers, first, middle or last data row, total),
+// so it is worked out once on a table of that shape, and every row written takes its looks from
+// there: the sheet streams out without ever being held whole.
+void frame(xlsx::Sheet &s, int last, int total)
 {
     using xlsx::HAlign;
     using xlsx::Line;
-    Built built;
-    xlsx::Sheet &s = built.sheet;
-    s.setName(kSheetName);
-    const NameBook *shownNames = options.mostrarNombres ? names : nullptr;
-
-    // The title goes into the merged cell's first cell, which is what a merged cell shows.
-    s.setText(kTitleRow, B, titleText(marca, options));
-    xlsx::Style &title = s.style(kTitleRow, B);
-    title.fontSize = 18;
-    title.fontColour = xlsx::fromVbColour(255);
-    title.align = HAlign::Center;
-
-    s.setText(kHeaderRow, A, kBlank);
-    s.setTextRow(kHeaderRow, B, kHeaders);
-    s.setText(kHeaderRow, L, kBlank);
-    s.styleRange({kHeaderRow, B, kHeaderRow, K}, [](xlsx::Style &st) {
-        st.fontSize = 12;
-        st.bold = true;
-        st.align = HAlign::Center;
-    });
-    s.merge({kTitleRow, B, kTitleRow, K});
-
-    int row = kHeaderRow;
-    const auto writeCommon = [&s](int r, const SendValues &v) {
-        s.setText(r, A, kBlank);
-        s.setNumber(r, B, r - kHeaderRow);
-        s.setTyped(r, C, v.fEnvio);
-        s.setTyped(r, D, v.remitente);
-        s.setTyped(r, F, v.mensaje);
-        s.setTyped(r, G, v.llegada);
-        s.setText(r, L, kBlank);
-    };
-    const auto writeCredits = [&s](int r, std::optional<double> credits) {
-        if (credits)
-            s.setNumber(r, K, *credits);
-        else
-            s.setText(r, K, kUnknownCredits);
-    };
-
-    for (const SendRow &send : sends) {
-        const SendValues v = sendValues(send);
-        if (v.creditos)
-            built.totalCredits += *v.creditos;
-        if (options.separarFilas && v.destinatarios.contains(u',')) {
-            const std::optional<double> share =
-                v.creditos ? std::optional<double>(*v.creditos / v.recipientCount) : std::nullopt;
-            for (const QString &number : v.destinatarios.split(u',')) {
-                ++row;
-                writeCommon(row, v);
-                s.setTyped(row, E, number);
-                const bool confirmed = listHolds(v.confirmados, number);
-                const bool failed = !confirmed && listHolds(v.fallidos, number);
-                s.setTyped(row, H, confirmed ? number : QString());
-                s.setTyped(row, I, !confirmed && !failed ? number : QString());
-                s.setTyped(row, J, failed ? number : QString());
-                writeCredits(row, share);
-            }
-        } else {
-            ++row;
-            writeCommon(row, v);
-            s.setTyped(row, E, shownList(v.destinatarios, shownNames));
-            s.setTyped(row, H, shownList(v.confirmados, shownNames));
-            s.setTyped(row, I, shownList(v.pendientes, shownNames));
-            s.setTyped(row, J, shownList(v.fallidos, shownNames));
-            writeCredits(row, v.creditos);
-        }
-    }
-    built.lastDataRow = row;
-    built.totalRow = row + 1;
-    const int last = built.lastDataRow;
-    const int total = built.totalRow;
-    for (int c = A; c <= I; ++c)
-        s.setText(total, c, kBlank);
-
-    // Widths: fitted to the contents, the four list columns then set to a fixed width and their
-    // texts put to the right.
-    s.fitColumns(A, K, 1, total);
-    for (const int c : {E, H, I, J}) {
-        s.setColumnWidth(c, 21);
+    // The list columns: their texts put to the right.
+    for (const int c : {E, H, I, J})
         s.styleRange({kFirstDataRow, c, total, c}, [](xlsx::Style &st) { st.align = HAlign::Right; });
-    }
 
     // Thin lines inside the table, medium ones around it, around the title and headers and
     // between the columns.
@@ -383,9 +341,190 @@ Built buildSheet(const std::vector<SendRow> &sends, const Options &options, cons
     borders.all({kTitleRow, B, kTitleRow, D}, Line::Medium);
     borders.all({total, J, total, K}, Line::Medium);
     s.styleRange({total, J, total, K}, [](xlsx::Style &st) { st.bold = true; });
+}
 
+// A table with `dataRows` rows: the cells every such table has, in their final looks.
+xlsx::Sheet layout(int dataRows, const QString &title)
+{
+    using xlsx::HAlign;
+    xlsx::Sheet s;
+    s.setText(kTitleRow, B, title);
+    xlsx::Style &titleStyle = s.style(kTitleRow, B);
+    titleStyle.fontSize = 18;
+    titleStyle.fontColour = xlsx::fromVbColour(255);
+    titleStyle.align = HAlign::Center;
+
+    s.setText(kHeaderRow, A, kBlank);
+    s.setTextRow(kHeaderRow, B, kHeaders);
+    s.setText(kHeaderRow, L, kBlank);
+    s.styleRange({kHeaderRow, B, kHeaderRow, K}, [](xlsx::Style &st) {
+        st.fontSize = 12;
+        st.bold = true;
+        st.align = HAlign::Center;
+    });
+    s.merge({kTitleRow, B, kTitleRow, K});
+    const int last = kHeaderRow + dataRows;
+    for (int r = kFirstDataRow; r <= last; ++r)
+        for (int c = A; c <= L; ++c)
+            s.setText(r, c, QString());
+    const int total = last + 1;
+    for (int c = A; c <= I; ++c)
+        s.setText(total, c, kBlank);
+    frame(s, last, total);
     s.setText(total, J, QStringLiteral("TOTAL"));
-    s.setNumber(total, K, built.totalCredits);
+    s.setNumber(total, K, 0);
+    return s;
+}
+
+// The cells of one row of a layout.
+xlsx::RowCells rowOf(const xlsx::Sheet &s, int row)
+{
+    xlsx::RowCells cells;
+    for (int c = A; c <= L; ++c)
+        if (const xlsx::Cell *cell = s.cell(row, c))
+            cells.emplace_back(c, *cell);
+    return cells;
+}
+
+} // namespace
+
+struct SheetWriter::Looks {
+    xlsx::Sheet none;         // a table without data rows
+    xlsx::Sheet one;          // with one
+    xlsx::Sheet three;        // first, middle and last
+};
+
+SheetWriter::SheetWriter(xlsx::RowTarget &target, const Options &options, const QString &marca, const NameBook *names)
+    : m_target(target), m_options(options), m_names(options.mostrarNombres ? names : nullptr),
+      m_looks(std::make_unique<Looks>())
+{
+    const QString title = titleText(marca, options);
+    m_looks->none = layout(0, title);
+    m_looks->one = layout(1, title);
+    m_looks->three = layout(3, title);
+    // The title and the headers look the same whatever follows them.
+    m_target.writeRow(kTitleRow, rowOf(m_looks->one, kTitleRow), {{kTitleRow, B, kTitleRow, K}});
+    const xlsx::RowCells headers = rowOf(m_looks->one, kHeaderRow);
+    m_fit.note(headers, A, K);
+    m_target.writeRow(kHeaderRow, headers);
+}
+
+SheetWriter::~SheetWriter() = default;
+
+void SheetWriter::add(const SendRow &send)
+{
+    const SendValues v = sendValues(send);
+    if (v.creditos)
+        m_totalCredits += *v.creditos;
+
+    const auto common = [&v](xlsx::RowCells &cells, int row) {
+        cells.emplace_back(A, xlsx::Cell{kBlank, {}});
+        cells.emplace_back(B, xlsx::Cell{double(row - kHeaderRow), {}});
+        cells.emplace_back(C, xlsx::typedCell(v.fEnvio));
+        cells.emplace_back(D, xlsx::typedCell(v.remitente));
+        cells.emplace_back(F, xlsx::typedCell(v.mensaje));
+        cells.emplace_back(G, xlsx::typedCell(v.llegada));
+        cells.emplace_back(L, xlsx::Cell{kBlank, {}});
+    };
+    const auto credits = [](std::optional<double> amount) {
+        return amount ? xlsx::Cell{*amount, {}} : xlsx::Cell{kUnknownCredits, {}};
+    };
+
+    if (m_options.separarFilas && v.destinatarios.contains(u',')) {
+        const xlsx::Cell share = v.creditos ? xlsx::Cell{*v.creditos / v.recipientCount, {}}
+                                            : xlsx::Cell{kUnknownCredits, {}};
+        for (const QString &number : v.destinatarios.split(u',')) {
+            xlsx::RowCells cells;
+            common(cells, m_row + 1);
+            cells.emplace_back(E, xlsx::typedCell(number));
+            const bool confirmed = listHolds(v.confirmados, number);
+            const bool failed = !confirmed && listHolds(v.fallidos, number);
+            cells.emplace_back(H, xlsx::typedCell(confirmed ? number : QString()));
+            cells.emplace_back(I, xlsx::typedCell(!confirmed && !failed ? number : QString()));
+            cells.emplace_back(J, xlsx::typedCell(failed ? number : QString()));
+            cells.emplace_back(K, share);
+            push(std::move(cells));
+        }
+    } else {
+        xlsx::RowCells cells;
+        common(cells, m_row + 1);
+        cells.emplace_back(E, xlsx::typedCell(shownList(v.destinatarios, m_names)));
+        cells.emplace_back(H, xlsx::typedCell(shownList(v.confirmados, m_names)));
+        cells.emplace_back(I, xlsx::typedCell(shownList(v.pendientes, m_names)));
+        cells.emplace_back(J, xlsx::typedCell(shownList(v.fallidos, m_names)));
+        cells.emplace_back(K, credits(v.creditos));
+        push(std::move(cells));
+    }
+}
+
+void SheetWriter::push(xlsx::RowCells cells)
+{
+    // A row is written once the next one is known: the last one looks different.
+    if (m_held)
+        write(*m_held, m_row, m_row == kFirstDataRow ? Place::First : Place::Middle);
+    m_held = std::move(cells);
+    ++m_row;
+}
+
+void SheetWriter::write(xlsx::RowCells &cells, int row, Place place)
+{
+    const xlsx::Sheet &looks = place == Place::Only ? m_looks->one : m_looks->three;
+    const int from = place == Place::Only || place == Place::First ? kFirstDataRow
+        : place == Place::Middle                                    ? kFirstDataRow + 1
+                                                                    : kFirstDataRow + 2;
+    for (auto &[column, cell] : cells) {
+        const xlsx::Cell *shape = looks.cell(from, column);
+        if (!shape)
+            continue;
+        const QString numberFormat = cell.style.numberFormat;
+        cell.style = shape->style;
+        cell.style.numberFormat = numberFormat;
+    }
+    m_fit.note(cells, A, K);
+    m_target.writeRow(row, cells);
+}
+
+Built SheetWriter::finish()
+{
+    if (m_held) {
+        write(*m_held, m_row, m_row == kFirstDataRow ? Place::Only : Place::Last);
+        m_held.reset();
+    }
+    Built built;
+    built.lastDataRow = m_row;
+    built.totalRow = m_row + 1;
+    built.totalCredits = m_totalCredits;
+    const int dataRows = m_row - kHeaderRow;
+    const xlsx::Sheet &looks = dataRows == 0 ? m_looks->none : dataRows == 1 ? m_looks->one : m_looks->three;
+    const int shapeRows = dataRows == 0 ? 0 : dataRows == 1 ? 1 : 3;
+    const int shapeTotal = kHeaderRow + shapeRows + 1;
+    xlsx::RowCells total = rowOf(looks, shapeTotal);
+    for (auto &[column, cell] : total) {
+        // Widths are fitted before the total's own texts go in.
+        if (column <= I)
+            m_fit.note(column, cell);
+        if (column == K)
+            cell.value = m_totalCredits;
+    }
+    // Widths: fitted to the contents, the four list columns then set to a fixed width.
+    for (auto it = m_fit.widths().cbegin(); it != m_fit.widths().cend(); ++it)
+        m_target.setColumnWidth(it.key(), it.value());
+    for (const int c : {E, H, I, J})
+        m_target.setColumnWidth(c, 21);
+    m_target.writeRow(built.totalRow, total);
+    return built;
+}
+
+Built buildSheet(const std::vector<SendRow> &sends, const Options &options, const QString &marca,
+                 const NameBook *names)
+{
+    xlsx::Sheet sheet(kSheetName);
+    xlsx::SheetRows rows(sheet);
+    SheetWriter writer(rows, options, marca, names);
+    for (const SendRow &send : sends)
+        writer.add(send);
+    Built built = writer.finish();
+    built.sheet = std::move(sheet);
     return built;
 }
 

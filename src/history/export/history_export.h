@@ -2,13 +2,17 @@
 
 #include "history/contact_names.h"
 #include "platform/db/connection.h"
+#include "platform/xlsx/column_width.h"
 #include "platform/xlsx/sheet.h"
 
 #include <QDate>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -71,6 +75,11 @@ struct SendRow {
 // The sends of the period (and sender), oldest first. Empty with `result` not ok on a database
 // error.
 std::vector<SendRow> selectSends(db::Connection &conexion, const Options &options, db::Result *result = nullptr);
+// The same sends handed over one at a time, none of them kept. False on a database error.
+bool forEachSend(db::Connection &conexion, const Options &options, const std::function<void(const SendRow &)> &visit,
+                 db::Result *result = nullptr);
+// Whether the period (and sender) holds any send.
+bool hasSends(db::Connection &conexion, const Options &options, db::Result *result = nullptr);
 
 // What the sheet shows of one send, lists still comma-separated without blanks.
 struct SendValues {
@@ -116,9 +125,46 @@ struct Built {
 Built buildSheet(const std::vector<SendRow> &sends, const Options &options, const QString &marca,
                  const NameBook *names = nullptr);
 
+// The same worksheet written row by row as the sends come: the title and headers at once, each
+// send's rows as it is added, the total row and the widths at finish(). The returned figures
+// leave `sheet` empty: the rows went to `target`.
+class SheetWriter final {
+public:
+    SheetWriter(xlsx::RowTarget &target, const Options &options, const QString &marca, const NameBook *names = nullptr);
+    ~SheetWriter();
+    SheetWriter(const SheetWriter &) = delete;
+    SheetWriter &operator=(const SheetWriter &) = delete;
+
+    void add(const SendRow &send);
+    Built finish();
+
+private:
+    enum class Place { Only, First, Middle, Last };
+    struct Looks;
+    void push(xlsx::RowCells cells);
+    void write(xlsx::RowCells &cells, int row, Place place);
+
+    xlsx::RowTarget &m_target;
+    Options m_options;
+    const NameBook *m_names = nullptr;
+    std::unique_ptr<Looks> m_looks;
+    xlsx::ColumnFit m_fit;
+    std::optional<xlsx::RowCells> m_held;     // the last row, written once it is known to be last or not
+    int m_row = kHeaderRow;
+    double m_totalCredits = 0;
+};
+
 // Every number of the sends' lists that may be shown by name (recipients, confirmed, failed),
 // for one lookup of them all.
 QStringList numbersToName(const std::vector<SendRow> &sends);
+class NumberCollector final {
+public:
+    void add(const SendRow &row);
+    QStringList numbers() const;
+
+private:
+    QSet<QString> m_numbers;
+};
 
 // The file name offered when saving: "Historial <desde> al <hasta>.xlsx".
 QString suggestedFileName(const Options &options);

@@ -304,13 +304,19 @@ void HistoryPanel::showPage(const HistoryPage &page)
     m_tree->setUpdatesEnabled(false);
     m_tree->clear();
     QHash<QString, QTreeWidgetItem *> byKey;
+    // One icon per picture for the whole page: nodes that share it draw (and decode) it once.
+    QHash<int, QIcon> icons;
     for (const HistoryNode &node : page.nodes) {
         QTreeWidgetItem *parent = node.parentKey.isEmpty() ? nullptr : byKey.value(node.parentKey);
         auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_tree);
         item->setText(0, node.text);
         item->setData(0, kKeyRole, node.key);
-        if (node.image > 0)
-            item->setIcon(0, imageFor(style(), node.image));
+        if (node.image > 0) {
+            auto icon = icons.find(node.image);
+            if (icon == icons.end())
+                icon = icons.insert(node.image, imageFor(style(), node.image));
+            item->setIcon(0, *icon);
+        }
         if (node.colour != Colour::None)
             item->setForeground(0, QColor::fromRgb(rgb(node.colour)));
         byKey.insert(node.key, item);

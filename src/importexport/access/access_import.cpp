@@ -14,6 +14,11 @@ namespace {
 const QString kFalloGuardar = QStringLiteral(
     "No se han podido guardar los contactos en la agenda. No se ha importado ningún contacto; por favor, "
     "inténtelo de nuevo.");
+const QString kFalloLeer = QStringLiteral(
+    "No se ha podido leer la tabla de la base de datos de Access. No se ha importado ningún contacto.");
+
+// Rows of the other table read and kept at a time.
+constexpr size_t kVentana = 4096;
 
 bool isVacio(int index, const QStringList &fieldNames)
 {
@@ -113,11 +118,48 @@ bool differs(const ImportedContact &i, const ContactValues &a)
                         a);
 }
 
+bool TableRows::scan(qint64 from, const std::function<bool(qint64, const QVariantList &)> &visit)
+{
+    for (qint64 i = std::max<qint64>(from, 0); i < qint64(m_table.rows.size()); ++i)
+        if (!visit(i, m_table.rows[size_t(i)]))
+            break;
+    return true;
+}
+
+std::unique_ptr<FileRows> FileRows::open(const QString &path, const QString &table)
+{
+    auto rows = std::unique_ptr<FileRows>(new FileRows);
+    if (!rows->m_file.open(path).ok() || !rows->m_scan.open(rows->m_file, table).ok())
+        return nullptr;
+    return rows;
+}
+
+bool FileRows::scan(qint64 from, const std::function<bool(qint64, const QVariantList &)> &visit)
+{
+    // The file is read forwards only: going back means starting again from its first row.
+    if (from < m_scan.position())
+        m_scan.rewind();
+    QVariantList row;
+    while (m_scan.next(row)) {
+        const qint64 ordinal = m_scan.position() - 1;
+        if (ordinal >= from && !visit(ordinal, row))
+            break;
+    }
+    return m_scan.result().ok();
+}
+
 RunOutcome AccessImport::empezar(const mdb::Table &table, const Mapping &mapping)
 {
+    return empezar(std::make_unique<TableRows>(table), mapping);
+}
+
+RunOutcome AccessImport::empezar(std::unique_ptr<RowSource> source, const Mapping &mapping)
+{
     abandonar();
-    m_table = table;
-    m_fieldNames = table.columnNames();
+    m_source = std::move(source);
+    m_fieldNames.clear();
+    for (const mdb::Column &c : m_source->columns())
+        m_fieldNames << c.name;
     m_mapping = mapping;
     const int fieldCount = int(m_fieldNames.size());
     if (!mappingFits(mapping, fieldCount))
@@ -127,22 +169,28 @@ RunOutcome AccessImport::empezar(const mdb::Table &table, const Mapping &mapping
         return fail(QStringLiteral("Asigne el campo que contiene el teléfono: no puede quedar como 'Vacio'. "
                                    "No se ha importado ningún contacto."));
 
+    // The walk's order: only each row's key is kept, then sorted.
     const int key = mapping.clave;
-    const mdb::ColumnKind keyKind = table.columns[size_t(key)].kind;
-    for (size_t r = 0; r < m_table.rows.size(); ++r) {
-        const QVariantList &row = m_table.rows[r];
+    const mdb::ColumnKind keyKind = m_source->columns()[size_t(key)].kind;
+    std::vector<std::pair<QVariant, qint64>> keys;
+    const bool read = m_source->scan(0, [&](qint64 ordinal, const QVariantList &row) {
         if (mdb::cellText(row.value(phone)).isEmpty())
-            continue;
+            return true;
         // The first call starts at key 1: numeric keys below it are not read. Rows without a key
         // are still imported, after the others, instead of being dropped unseen.
         const QVariant k = row.value(key);
         if (k.isValid() && numericKind(keyKind) && number(k) < 1)
-            continue;
-        m_order.push_back(r);
-    }
-    std::stable_sort(m_order.begin(), m_order.end(), [&](size_t a, size_t b) {
-        return keyLess(m_table.rows[a].value(key), m_table.rows[b].value(key), keyKind);
+            return true;
+        keys.emplace_back(k, ordinal);
+        return true;
     });
+    if (!read)
+        return fail(kFalloLeer);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [&](const auto &a, const auto &b) { return keyLess(a.first, b.first, keyKind); });
+    m_order.reserve(keys.size());
+    for (const auto &k : keys)
+        m_order.push_back(k.second);
     return walk();
 }
 
@@ -151,101 +199,103 @@ RunOutcome AccessImport::reanudar(const Decision &decision)
     if (!m_waiting)
         return fail(QStringLiteral("La importación ya no está en curso. Pulse de nuevo sobre Importar."));
     m_waiting = false;
-    m_flags = decision;
+    m_answers[m_conflictAt] = decision;
     return walk();
 }
 
 void AccessImport::abandonar()
 {
     m_waiting = false;
+    m_source.reset();
     m_order.clear();
-    m_cursor = 0;
-    m_contados = 0;
-    m_flags = {};
-    m_pending.clear();
-    m_pendingByPhone.clear();
-}
-
-std::optional<StoredContact> AccessImport::lookUp(const QString &telefono, db::Result &result)
-{
-    result = {};
-    if (const auto it = m_pendingByPhone.constFind(telefono); it != m_pendingByPhone.constEnd()) {
-        const Pending &p = m_pending[*it];
-        return StoredContact{p.sid, p.values};
-    }
-    AgendaStore store(m_conexion);
-    return store.findByPhone(telefono, &result);
-}
-
-void AccessImport::keep(const QString &telefono, const Pending &pending)
-{
-    if (const auto it = m_pendingByPhone.constFind(telefono); it != m_pendingByPhone.constEnd()) {
-        // A contact decided earlier in this run: the later decision rewrites it (still an insert
-        // when it was new).
-        Pending &p = m_pending[*it];
-        p.values = pending.values;
-        return;
-    }
-    m_pendingByPhone.insert(telefono, m_pending.size());
-    m_pending.push_back(pending);
+    m_answers.clear();
+    m_conflictAt = 0;
 }
 
 RunOutcome AccessImport::walk()
 {
-    for (; m_cursor < m_order.size(); ++m_cursor) {
-        const ImportedContact c = contactFromRow(m_table.rows[m_order[m_cursor]], m_fieldNames, m_mapping);
-        if (!c.nombre.isValid() || c.nombre.toString().isEmpty() || c.telefono.size() <= 9)
-            continue;
-        db::Result r;
-        const std::optional<StoredContact> found = lookUp(c.telefono, r);
-        if (!r.ok())
-            return fail(kFalloGuardar);
-        if (!found) {
-            keep(c.telefono, Pending{true, 0, toWrite(c)});
-            m_contados += 1;
-            continue;
-        }
-        if (!differs(c, found->values))
-            continue;
-        if (m_flags.sobreescribirUno || m_flags.sobreescribirTodos) {
-            m_flags.sobreescribirUno = false;
-            ContactValues v = toWrite(c);
-            v.telefono = found->values.telefono;
-            keep(c.telefono, Pending{found->sid == 0, found->sid, v});
-            m_contados += 1;
-            continue;
-        }
-        if (m_flags.ignorarUno || m_flags.ignorarTodos) {
-            m_flags.ignorarUno = false;
-            continue;
-        }
-        m_waiting = true;
-        RunOutcome out;
-        out.status = RunStatus::Conflict;
-        out.contados = m_contados;
-        out.conflicto = Conflict{c, *found, m_table.name, c.clave, m_contados};
-        return out;
-    }
-    return finish();
-}
-
-RunOutcome AccessImport::finish()
-{
+    // One transaction for the whole walk: the look-ups see what the walk has written, and no
+    // lock or journal check is paid per row.
     db::Transaction transaction(m_conexion);
     if (!transaction.isActive())
         return fail(kFalloGuardar);
     AgendaStore store(m_conexion);
-    for (const Pending &p : m_pending) {
-        const db::Result r = p.nuevo ? store.insert(p.values) : store.overwrite(p.sid, p.values);
-        if (!r.ok())
-            return fail(kFalloGuardar);
+    Decision standing;                    // an "all" answer given earlier in the walk
+    double contados = 0;
+    std::vector<QVariantList> window;
+    QHash<qint64, size_t> slots;
+    for (size_t first = 0; first < m_order.size(); first += kVentana) {
+        // The window's rows, read in one pass over the file from the first of them.
+        const size_t count = std::min(kVentana, m_order.size() - first);
+        window.assign(count, {});
+        slots.clear();
+        qint64 from = m_order[first];
+        for (size_t i = 0; i < count; ++i) {
+            slots.insert(m_order[first + i], i);
+            from = std::min(from, m_order[first + i]);
+        }
+        size_t found = 0;
+        const bool read = m_source->scan(from, [&](qint64 ordinal, const QVariantList &row) {
+            if (const auto it = slots.constFind(ordinal); it != slots.cend()) {
+                window[*it] = row;
+                ++found;
+            }
+            return found < count;
+        });
+        if (!read || found < count)
+            return fail(kFalloLeer);
+
+        for (size_t i = 0; i < count; ++i) {
+            const size_t place = first + i;
+            const ImportedContact c = contactFromRow(window[i], m_fieldNames, m_mapping);
+            if (!c.nombre.isValid() || c.nombre.toString().isEmpty() || c.telefono.size() <= 9)
+                continue;
+            db::Result r;
+            const std::optional<StoredContact> stored = store.findByPhone(c.telefono, &r);
+            if (!r.ok())
+                return fail(kFalloGuardar);
+            if (!stored) {
+                if (!store.insert(toWrite(c)).ok())
+                    return fail(kFalloGuardar);
+                contados += 1;
+                continue;
+            }
+            if (!differs(c, stored->values))
+                continue;
+            Decision d = standing;
+            if (!d.sobreescribirTodos && !d.ignorarTodos) {
+                const auto answer = m_answers.find(place);
+                if (answer == m_answers.end()) {
+                    // The question goes to the user with nothing written: the transaction is
+                    // rolled back here and the answer replayed with the walk.
+                    transaction.rollback();
+                    m_waiting = true;
+                    m_conflictAt = place;
+                    RunOutcome out;
+                    out.status = RunStatus::Conflict;
+                    out.contados = contados;
+                    out.conflicto = Conflict{c, *stored, m_source->tableName(), c.clave, contados};
+                    return out;
+                }
+                d = answer->second;
+                if (d.sobreescribirTodos || d.ignorarTodos)
+                    standing = d;
+            }
+            if (d.sobreescribirUno || d.sobreescribirTodos) {
+                ContactValues v = toWrite(c);
+                v.telefono = stored->values.telefono;
+                if (!store.overwrite(stored->sid, v).ok())
+                    return fail(kFalloGuardar);
+                contados += 1;
+            }
+        }
     }
     if (!transaction.commit().ok())
         return fail(kFalloGuardar);
     RunOutcome out;
     out.status = RunStatus::Finished;
-    out.contados = m_contados;
-    out.mensaje = mensajeImportados(m_contados);
+    out.contados = contados;
+    out.mensaje = mensajeImportados(contados);
     abandonar();
     return out;
 }

@@ -9,13 +9,19 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
 // `Access_a_Access`: the walk over another Access table that copies its contacts into `Agenda`.
 // A run may stop at a phone that the book already holds with other data and go on once the user
-// has decided; nothing reaches the database until the run ends, and then everything it decided is
-// written in one transaction, so a failure or an abandoned run leaves the book as it was.
+// has decided. The walk writes inside one transaction that is committed only when the run ends;
+// a stop for the user's answer rolls it back (no lock is held while the question is open) and the
+// answer is replayed with the walk from its start, so a failure or an abandoned run leaves the
+// book as it was. The other table is read a window of rows at a time: neither the table nor the
+// contacts it becomes are ever held whole.
 namespace importexport::access {
 
 // The user's answer to a conflict (the duplicate-phone dialog's four flags).
@@ -65,6 +71,43 @@ ImportedContact contactFromRow(const QVariantList &row, const QStringList &field
 // True when some pair of fields holds values on both sides that differ (Null decides nothing).
 bool differs(const ImportedContact &importado, const ContactValues &actual);
 
+// Where the other table's rows come from, in their stored order (counted from 0).
+class RowSource {
+public:
+    virtual ~RowSource() = default;
+    virtual QString tableName() const = 0;
+    virtual const std::vector<mdb::Column> &columns() const = 0;
+    // Hands `visit` each row from the one at `from` on, until it returns false or the rows end.
+    // False when the rows cannot be read.
+    virtual bool scan(qint64 from, const std::function<bool(qint64 ordinal, const QVariantList &row)> &visit) = 0;
+};
+
+// A table already in memory.
+class TableRows final : public RowSource {
+public:
+    explicit TableRows(mdb::Table table) : m_table(std::move(table)) {}
+    QString tableName() const override { return m_table.name; }
+    const std::vector<mdb::Column> &columns() const override { return m_table.columns; }
+    bool scan(qint64 from, const std::function<bool(qint64, const QVariantList &)> &visit) override;
+
+private:
+    mdb::Table m_table;
+};
+
+// A table of an Access file, read row by row from its own opening of the file.
+class FileRows final : public RowSource {
+public:
+    // Nothing when the file or the table cannot be opened.
+    static std::unique_ptr<FileRows> open(const QString &path, const QString &table);
+    QString tableName() const override { return m_scan.header().name; }
+    const std::vector<mdb::Column> &columns() const override { return m_scan.header().columns; }
+    bool scan(qint64 from, const std::function<bool(qint64, const QVariantList &)> &visit) override;
+
+private:
+    mdb::AccessFile m_file;
+    mdb::TableScan m_scan;
+};
+
 class AccessImport final {
 public:
     explicit AccessImport(db::Connection &conexion) : m_conexion(conexion) {}
@@ -72,6 +115,7 @@ public:
     // Starts a run over `table` from its first key (numeric keys from 1 on, as the first call of
     // the old procedure did).
     RunOutcome empezar(const mdb::Table &table, const Mapping &mapping);
+    RunOutcome empezar(std::unique_ptr<RowSource> source, const Mapping &mapping);
     // Goes on from the row that raised the conflict, settled by `decision`.
     RunOutcome reanudar(const Decision &decision);
     bool esperando() const { return m_waiting; }
@@ -79,29 +123,17 @@ public:
     void abandonar();
 
 private:
-    struct Pending {
-        bool nuevo = true;
-        qint64 sid = 0;
-        ContactValues values;
-    };
-
     RunOutcome walk();
-    RunOutcome finish();
     RunOutcome fail(const QString &mensaje);
-    std::optional<StoredContact> lookUp(const QString &telefono, db::Result &result);
-    void keep(const QString &telefono, const Pending &pending);
 
     db::Connection &m_conexion;
-    mdb::Table m_table;
+    std::unique_ptr<RowSource> m_source;
     QStringList m_fieldNames;
     Mapping m_mapping;
-    std::vector<size_t> m_order;          // rows to walk, in key order
-    size_t m_cursor = 0;
-    double m_contados = 0;
-    Decision m_flags;
+    std::vector<qint64> m_order;          // the rows to walk (their stored positions), in key order
+    std::map<size_t, Decision> m_answers; // the user's answers, by place in the walk
+    size_t m_conflictAt = 0;
     bool m_waiting = false;
-    std::vector<Pending> m_pending;       // in the order they were decided
-    QHash<QString, size_t> m_pendingByPhone;
 };
 
 } // namespace importexport::access

@@ -129,8 +129,16 @@ void Form22::Command1_Click()
     m_file.close();
     m_connectedTable.clear();
     const QString ruta = Files->ruta();
-    mdb::Table table;
-    if (ruta.isEmpty() || !m_file.open(ruta).ok() || !m_file.readTable(Text1->text(), table).ok()) {
+    // The fields and whether there is a first row: the rows themselves are read by the import.
+    mdb::TableScan table;
+    QVariantList firstRow;
+    if (ruta.isEmpty() || !m_file.open(ruta).ok() || !table.open(m_file, Text1->text()).ok()) {
+        m_file.close();
+        m_context.prompter.message(kErrorConexion);
+        return;
+    }
+    const bool hasRows = table.next(firstRow);
+    if (!table.result().ok()) {
         m_file.close();
         m_context.prompter.message(kErrorConexion);
         return;
@@ -138,15 +146,15 @@ void Form22::Command1_Click()
     for (QComboBox *combo : Combo1)
         combo->clear();
     Combo2->clear();
-    const QStringList fields = table.columnNames();
-    if (!table.rows.empty()) {
+    const QStringList fields = table.header().columnNames();
+    if (hasRows) {
         for (QComboBox *combo : Combo1)
             combo->addItems(fields);
         Combo2->addItems(fields);
     }
     for (QComboBox *combo : Combo1)
         combo->addItem(kVacio);
-    if (table.rows.empty()) {
+    if (!hasRows) {
         m_file.close();
         m_context.prompter.message(kErrorConexion);
         return;
@@ -185,9 +193,9 @@ void Form22::Command2_Click()
         return;
     }
     saveSettingsOrWarn();
-    mdb::Table table;
     // Read again: the file may have changed since "Conectar".
-    if (!m_file.readTable(m_connectedTable, table).ok()) {
+    std::unique_ptr<FileRows> table = FileRows::open(m_file.path(), m_connectedTable);
+    if (!table) {
         m_context.prompter.message(QStringLiteral("No se ha podido leer la tabla '%1'. No se ha importado ningún contacto.")
                                        .arg(m_connectedTable),
                                    QStringLiteral("Error"), ui::Icon::Critical);
@@ -196,7 +204,7 @@ void Form22::Command2_Click()
     RunOutcome outcome;
     {
         ui::BusyGuard busy(m_context.busy, QStringLiteral("Form22.import"));
-        outcome = m_run.empezar(table, mapping());
+        outcome = m_run.empezar(std::move(table), mapping());
     }
     handle(outcome);
 }

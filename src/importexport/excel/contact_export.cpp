@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QUrl>
 
+#include <functional>
+
 namespace importexport::excel {
 
 namespace {
@@ -39,57 +41,100 @@ QStringList opcionesExportacion(db::Connection &conexion, db::Result *result)
     return items;
 }
 
+namespace {
+
+// The group's sid as the query matches it; nothing for every contact. `existe` turns false when a
+// group was named and is no longer in the table.
+std::optional<QString> grupoBuscado(db::Connection &conexion, const QString &grupo, bool &existe, db::Result &r)
+{
+    existe = true;
+    r = {};
+    if (grupo.isNull())
+        return std::nullopt;
+    const std::optional<qint64> sid = AgendaStore(conexion).groupSid(grupo, &r);
+    existe = r.ok() && sid.has_value();
+    return sid ? std::optional<QString>(QString::number(*sid)) : std::nullopt;
+}
+
+// The contacts of the query one at a time, none of them kept.
+bool recorrerContactos(db::Connection &conexion, const std::optional<QString> &sid,
+                       const std::function<void(const FilaExportada &)> &visitar, db::Result &r)
+{
+    QString sql = kColumnas;
+    QVariantList valores;
+    if (sid) {
+        // The group is a whole element of the list: group 1 does not match a contact of group 12.
+        sql += QStringLiteral("WHERE instr(',' || replace(grupos_sid,' ','') || ',', ',' || ?1 || ',') > 0 ");
+        valores << *sid;
+    }
+    sql += QStringLiteral("ORDER BY nombre COLLATE ESPANOL ASC, sid ASC");
+    db::Statement consulta = conexion.prepare(sql, &r);
+    if (!consulta.isValid())
+        return false;
+    consulta.bindAll(valores);
+    while (consulta.next())
+        visitar({consulta.value(0), consulta.value(1), consulta.value(2), consulta.value(3), consulta.value(4),
+                 consulta.value(5), consulta.value(6)});
+    if (!consulta.error().isEmpty()) {
+        r = {db::Status::Error, consulta.error()};
+        return false;
+    }
+    return true;
+}
+
+void escribirCabecera(xlsx::RowTarget &destino)
+{
+    xlsx::RowCells celdas;
+    for (int c = 0; c < kCabeceras.size(); ++c)
+        celdas.emplace_back(c + 1, xlsx::Cell{kCabeceras.at(c), {}});
+    destino.writeRow(1, celdas);
+}
+
+void escribirFila(xlsx::RowTarget &destino, int fila, const FilaExportada &f)
+{
+    // As typing it in: numbers stay numbers, "=" stays text; an empty field leaves its cell empty.
+    xlsx::RowCells celdas;
+    const QString textos[] = {f.nombre.toString(),    f.telefono.toString(),   f.nombre_completo.toString(),
+                              f.direccion.toString(), f.telefono_2.toString(), f.comentario.toString()};
+    for (int c = 0; c < 6; ++c)
+        if (!textos[c].isEmpty())
+            celdas.emplace_back(c + 1, xlsx::typedCell(textos[c]));
+    const QString fecha = f.f_nacimiento.toString();
+    const QDate date = QDate::fromString(fecha, QStringLiteral("yyyy-MM-dd"));
+    if (date.isValid())
+        celdas.emplace_back(7, xlsx::dateCell(date));
+    else if (!fecha.isEmpty())
+        celdas.emplace_back(7, xlsx::Cell{fecha, {}});
+    destino.writeRow(fila, celdas);
+}
+
+} // namespace
+
 std::vector<FilaExportada> contactosParaExportar(db::Connection &conexion, const QString &grupo, bool *grupoExiste,
                                                  db::Result *result)
 {
-    if (grupoExiste)
-        *grupoExiste = true;
-    std::vector<db::Row> rows;
-    if (grupo.isNull()) {
-        rows = conexion.select(kColumnas + QStringLiteral("ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"), {}, result);
-    } else {
-        db::Result r;
-        const std::optional<qint64> sid = AgendaStore(conexion).groupSid(grupo, &r);
-        if (result)
-            *result = r;
-        if (!r.ok())
-            return {};
-        if (!sid) {
-            if (grupoExiste)
-                *grupoExiste = false;
-            return {};
-        }
-        // The group is a whole element of the list: group 1 does not match a contact of group 12.
-        rows = conexion.select(kColumnas
-                                   + QStringLiteral("WHERE instr(',' || replace(grupos_sid,' ','') || ',', ',' || ?1 || ',') > 0 "
-                                                    "ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"),
-                               {QString::number(*sid)}, result);
-    }
+    db::Result r;
+    bool existe = true;
+    const std::optional<QString> sid = grupoBuscado(conexion, grupo, existe, r);
     std::vector<FilaExportada> filas;
-    filas.reserve(rows.size());
-    for (const db::Row &row : rows)
-        filas.push_back({row.value(0), row.value(1), row.value(2), row.value(3), row.value(4), row.value(5), row.value(6)});
+    if (r.ok() && existe
+        && !recorrerContactos(conexion, sid, [&filas](const FilaExportada &f) { filas.push_back(f); }, r))
+        filas.clear();
+    if (grupoExiste)
+        *grupoExiste = existe || !r.ok();
+    if (result)
+        *result = r;
     return filas;
 }
 
 xlsx::Sheet hojaExportacion(const std::vector<FilaExportada> &filas)
 {
     xlsx::Sheet sheet;
-    sheet.setTextRow(1, 1, kCabeceras);
+    xlsx::SheetRows destino(sheet);
+    escribirCabecera(destino);
     int row = 2;
-    for (const FilaExportada &f : filas) {
-        // As typing it in: numbers stay numbers, "=" stays text.
-        sheet.setTypedRow(row, 1,
-                          {f.nombre.toString(), f.telefono.toString(), f.nombre_completo.toString(),
-                           f.direccion.toString(), f.telefono_2.toString(), f.comentario.toString()});
-        const QString fecha = f.f_nacimiento.toString();
-        const QDate date = QDate::fromString(fecha, QStringLiteral("yyyy-MM-dd"));
-        if (date.isValid())
-            sheet.setDate(row, 7, date);
-        else if (!fecha.isEmpty())
-            sheet.setText(row, 7, fecha);
-        ++row;
-    }
+    for (const FilaExportada &f : filas)
+        escribirFila(destino, row++, f);
     return sheet;
 }
 
@@ -98,18 +143,20 @@ ExportOutcome exportarContactos(ExportServices services, int indice, const QStri
     ExportOutcome outcome;
     const QString grupo = indice > 0 ? opcion.mid(kPrefijoGrupo.size()) : QString();
 
-    std::vector<FilaExportada> filas;
     db::Result read;
     bool existe = true;
+    std::optional<QString> sid;
     {
         ui::BusyGuard busy(services.busy, QStringLiteral("exportar-agenda"));
-        filas = contactosParaExportar(services.conexion, grupo, &existe, &read);
+        sid = grupoBuscado(services.conexion, grupo, existe, read);
     }
-    if (!read.ok()) {
+    const auto errorLectura = [&] {
         outcome.status = ExportOutcome::Status::DatabaseError;
         services.prompter.message(kErrorLecturaAgenda, kTituloExportar, ui::Icon::Warning);
         return outcome;
-    }
+    };
+    if (!read.ok())
+        return errorLectura();
     if (!existe) {
         outcome.status = ExportOutcome::Status::GroupMissing;
         services.prompter.message(mensajeGrupoInexistente(grupo), kTituloExportar, ui::Icon::Warning);
@@ -125,13 +172,22 @@ ExportOutcome exportarContactos(ExportServices services, int indice, const QStri
         return outcome;
     }
     outcome.path = xlsx::withXlsxSuffix(*chosen);
-    outcome.contacts = int(filas.size());
 
+    // Each contact goes from the database to the file as it is read: the book is never held whole.
     xlsx::SaveResult saved;
     {
         ui::BusyGuard busy(services.busy, QStringLiteral("exportar-agenda"));
-        saved = xlsx::save(outcome.path, {hojaExportacion(filas)});
+        xlsx::SheetStream stream(outcome.path, QStringLiteral("Hoja1"));
+        escribirCabecera(stream);
+        int fila = 2;
+        if (recorrerContactos(services.conexion, sid,
+                              [&stream, &fila](const FilaExportada &f) { escribirFila(stream, fila++, f); }, read)) {
+            outcome.contacts = fila - 2;
+            saved = stream.finish();
+        }
     }
+    if (!read.ok())
+        return errorLectura();
     if (!saved.ok()) {
         outcome.status = ExportOutcome::Status::SaveFailed;
         services.prompter.message(saved.message, kTituloExportar, ui::Icon::Warning);

@@ -69,7 +69,9 @@ Form25::Form25(ImportRun &run, bool swapped, QWidget *parent) : QWidget(parent, 
     layout->addLayout(buttons);
 
     Timer1 = new QTimer(this);
-    Timer1->setInterval(10);
+    // Each tick imports for a slice of time and then lets the window handle its events; the next
+    // tick follows as soon as it has.
+    Timer1->setInterval(0);
     connect(Timer1, &QTimer::timeout, this, &Form25::Timer1_Timer);
     connect(Command1, &QPushButton::clicked, this, &Form25::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form25::Command2_Click);
@@ -144,7 +146,7 @@ void Form25::Timer1_Timer()
 {
     if (!m_clock.abierto())
         m_clock.abrir(ahora());
-    const ImportRun::Estado estado = m_run.lote();
+    const ImportRun::Estado estado = m_run.tramo();
     if (estado != ImportRun::Estado::EnCurso) {
         Timer1->stop();
         m_clock.reabrir(ahora());

@@ -13,8 +13,8 @@ class QTimer;
 
 namespace importexport::excel {
 
-// `Form25`, "Progreso Importación": shows the run and drives it with its 10 ms timer, five
-// records a tick; "Pausar"/"Reanudar" and "Finalizar" act on the run.
+// `Form25`, "Progreso Importación": shows the run and drives it with its timer, a slice of time
+// a tick; "Pausar"/"Reanudar" and "Finalizar" act on the run.
 class Form25 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form25)

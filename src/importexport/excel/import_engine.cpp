@@ -5,6 +5,10 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <limits>
+#include <optional>
+
 namespace importexport::excel {
 
 QString Contadores::texto() const
@@ -77,9 +81,15 @@ ImportEngine::Resultado ImportEngine::escribir(int registro, const Contacto &con
         return Resultado::Fallo;
     };
 
+    // Inside a batch the batch's transaction already keeps the look-up and the writes together;
+    // a record then needs a savepoint of its own only when it writes twice.
     db::Connection &conexion = m_store.conexion();
-    db::Transaction transaction(conexion);
-    if (!transaction.isActive())
+    std::optional<db::Transaction> transaction;
+    const auto begin = [&]() {
+        transaction.emplace(conexion);
+        return transaction->isActive();
+    };
+    if (!m_enLote && !begin())
         return fallo({db::Status::Error, QStringLiteral("cannot begin a transaction")});
 
     Contadores contadores = m_contadores;
@@ -108,7 +118,10 @@ ImportEngine::Resultado ImportEngine::escribir(int registro, const Contacto &con
             return Resultado::Duplicado;
         }
         const QString lista = guardado->grupos_sid.toString();
-        if (conGrupo && !listaContiene(lista, m_grupo)) {
+        const bool alGrupo = conGrupo && !listaContiene(lista, m_grupo);
+        if (alGrupo && !iguales && sobreescribir && !transaction && !begin())
+            return fallo({db::Status::Error, QStringLiteral("cannot begin a savepoint")});
+        if (alGrupo) {
             r = m_store.setGroups(guardado->sid, listaConGrupo(lista, m_grupo));
             if (!r.ok())
                 return fallo(r);
@@ -122,9 +135,11 @@ ImportEngine::Resultado ImportEngine::escribir(int registro, const Contacto &con
         }
     }
 
-    r = transaction.commit();
-    if (!r.ok())
-        return fallo(r);
+    if (transaction) {
+        r = transaction->commit();
+        if (!r.ok())
+            return fallo(r);
+    }
     m_contadores = contadores;
     // The "once" answers are spent on the record they decided.
     if (guardado && !mismosDatos(contacto, *guardado)) {
@@ -134,6 +149,25 @@ ImportEngine::Resultado ImportEngine::escribir(int registro, const Contacto &con
             m_ignorarUna = false;
     }
     return Resultado::Hecho;
+}
+
+void ImportEngine::volverA(const Marca &marca)
+{
+    m_contadores = marca.contadores;
+    m_sobreescribirUna = marca.sobreescribirUna;
+    m_ignorarUna = marca.ignorarUna;
+}
+
+void ImportEngine::loteNoGuardado(int desde, int hasta, const db::Result &r)
+{
+    const bool columnas = m_sheet.swapped();
+    const auto nombre = [columnas](int registro) {
+        return columnas ? nombreColumna(registro) : QString::number(registro);
+    };
+    m_error = QStringLiteral("No se han podido guardar en la agenda los contactos de las %1 %2 a %3. La importación "
+                             "se ha detenido; los contactos importados antes se conservan.")
+                  .arg(columnas ? QStringLiteral("columnas") : QStringLiteral("filas"), nombre(desde), nombre(hasta));
+    qWarning("Excel import: %s", qPrintable(r.error));
 }
 
 std::optional<int> ImportEngine::siguienteCandidato(int registro, int total) const
@@ -191,20 +225,55 @@ ImportRun::Estado ImportRun::recorrer(int registro)
 
 ImportRun::Estado ImportRun::lote(int maximo)
 {
+    return procesar(maximo, std::chrono::nanoseconds::max());
+}
+
+ImportRun::Estado ImportRun::tramo(std::chrono::nanoseconds tramo)
+{
+    return procesar(std::numeric_limits<int>::max(), tramo);
+}
+
+ImportRun::Estado ImportRun::procesar(int maximo, std::chrono::nanoseconds tramo)
+{
     if (m_estado != Estado::EnCurso)
         return m_estado;
+    const auto hasta = std::chrono::steady_clock::now() + std::min(tramo, std::chrono::nanoseconds(std::chrono::hours(1)));
+    // One transaction for the tick; each record's own becomes a savepoint inside it, so a record
+    // that fails leaves nothing of itself and the ones before it stay.
+    const ImportEngine::Marca antes = m_engine.marca();
+    const int primero = m_actual + 1;
+    db::Transaction transaction(m_engine.conexion());
+    m_engine.setEnLote(transaction.isActive());
+    Estado estado = Estado::EnCurso;
     for (int i = 0; i < maximo && m_actual < m_total; ++i) {
+        if (i > 0 && std::chrono::steady_clock::now() >= hasta)
+            break;
         ++m_actual;
-        switch (m_engine.importar(m_actual)) {
-        case ImportEngine::Resultado::Duplicado:
-            return m_estado = Estado::EsperandoRespuesta;
-        case ImportEngine::Resultado::Fallo:
-            return m_estado = Estado::Fallida;
-        case ImportEngine::Resultado::Hecho:
-        case ImportEngine::Resultado::NoValido:
+        const ImportEngine::Resultado resultado = m_engine.importar(m_actual);
+        if (resultado == ImportEngine::Resultado::Duplicado) {
+            estado = Estado::EsperandoRespuesta;
+            break;
+        }
+        if (resultado == ImportEngine::Resultado::Fallo) {
+            estado = Estado::Fallida;
             break;
         }
     }
+    m_engine.setEnLote(false);
+    if (transaction.isActive()) {
+        const db::Result r = transaction.commit();
+        if (!r.ok()) {
+            // Nothing of the tick reached the file: its counters and answers go back, and the
+            // run stops with the book as it was before the tick.
+            transaction.rollback();
+            m_engine.volverA(antes);
+            m_engine.loteNoGuardado(primero, m_actual, r);
+            m_actual = primero - 1;
+            return m_estado = Estado::Fallida;
+        }
+    }
+    if (estado != Estado::EnCurso)
+        return m_estado = estado;
     return m_estado = m_actual >= m_total ? Estado::Terminada : Estado::EnCurso;
 }
 

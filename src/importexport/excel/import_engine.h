@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <optional>
 
 namespace db { class Connection; }
@@ -60,6 +61,21 @@ public:
     // The first of the next 100 records that holds a name and a phone to try.
     std::optional<int> siguienteCandidato(int registro, int total) const;
 
+    // What a batch may have to take back when its transaction does not reach the file: the
+    // counters and the standing answers as they were before it.
+    struct Marca {
+        Contadores contadores;
+        bool sobreescribirUna = false;
+        bool ignorarUna = false;
+    };
+    Marca marca() const { return {m_contadores, m_sobreescribirUna, m_ignorarUna}; }
+    void volverA(const Marca &marca);
+    // The batch's records could not be kept: the message that stops the run.
+    void loteNoGuardado(int desde, int hasta, const db::Result &r);
+
+    db::Connection &conexion() { return m_store.conexion(); }
+    // Records are written inside a batch's open transaction.
+    void setEnLote(bool enLote) { m_enLote = enLote; }
     const Contadores &contadores() const { return m_contadores; }
     void setContadores(const Contadores &contadores) { m_contadores = contadores; }
     const Conflicto &conflicto() const { return m_conflicto; }
@@ -78,6 +94,7 @@ private:
     bool m_sobreescribirTodas = false;
     bool m_ignorarUna = false;
     bool m_ignorarTodas = false;
+    bool m_enLote = false;
     Contadores m_contadores;
     Conflicto m_conflicto;
     QString m_error;
@@ -85,8 +102,11 @@ private:
 
 // How far the look-ahead over records without data goes in one step.
 inline constexpr int kBusquedaMaxima = 100;
-// Records the progress timer imports per tick.
+// Records the progress timer imports per tick when counted.
 inline constexpr int kRegistrosPorLote = 5;
+// How long one tick of the progress timer imports before the window gets its turn again: short
+// enough for the window to stay live, long enough for the work to outweigh the tick itself.
+inline constexpr std::chrono::milliseconds kTramoPorTick{40};
 
 class ImportRun final {
 public:
@@ -105,6 +125,10 @@ public:
     Estado responder(Eleccion eleccion);
     // One tick of the progress timer: up to `maximo` records, invalid ones skipped one by one.
     Estado lote(int maximo = kRegistrosPorLote);
+    // One tick that imports for about `tramo` (at least one record), invalid ones skipped one by
+    // one. The tick's records share one transaction, each record whole or not at all inside it,
+    // and the tick ends with the book committed, so a pause or the dialog always sees it settled.
+    Estado tramo(std::chrono::nanoseconds tramo = kTramoPorTick);
     // "Finalizar": the remaining records are not read; the next tick ends the run.
     void finalizar();
     // The dialog was closed without an answer: the conflicting record is read again on resume.
@@ -119,6 +143,7 @@ public:
 
 private:
     Estado recorrer(int registro);
+    Estado procesar(int maximo, std::chrono::nanoseconds tramo);
 
     ImportEngine &m_engine;
     int m_primero = 1;

@@ -59,23 +59,59 @@ QString listaConGrupo(const QString &lista, const QString &sid)
     return lista + u',' + sid;
 }
 
+db::Statement &AgendaStore::repeated(Repeated which, db::Result &result)
+{
+    static const char *const kSql[kRepeated] = {
+        "SELECT sid,nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento,grupos_sid "
+        "FROM Agenda WHERE telefono=?1 ORDER BY sid LIMIT 1",
+        "INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento,grupos_sid) "
+        "VALUES (?1,?2,?3,?4,?5,?6,?7,?8)",
+        "UPDATE Agenda SET nombre=?1,nombre_completo=?2,direccion=?3,telefono_2=?4,comentario=?5,f_nacimiento=?6 "
+        "WHERE sid=?7",
+        "UPDATE Agenda SET grupos_sid=?1 WHERE sid=?2",
+    };
+    db::Statement &statement = m_repeated[size_t(which)];
+    result = {};
+    if (!statement.isValid())
+        statement = m_conexion.prepare(QString::fromLatin1(kSql[which]), &result);
+    return statement;
+}
+
+db::Result AgendaStore::runRepeated(Repeated which, const QVariantList &values)
+{
+    db::Result r;
+    db::Statement &statement = repeated(which, r);
+    if (!statement.isValid())
+        return r;
+    statement.bindAll(values);
+    r = statement.run();
+    statement.reset();
+    return r;
+}
+
 std::optional<StoredContact> AgendaStore::findByPhone(const QString &telefono, db::Result *result)
 {
     db::Result r;
-    const auto rows = m_conexion.select(
-        QStringLiteral("SELECT sid,nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento,"
-                       "grupos_sid FROM Agenda WHERE telefono=?1 ORDER BY sid LIMIT 1"),
-        {nonNullText(telefono)}, &r);
+    db::Statement &statement = repeated(FindByPhone, r);
+    std::optional<db::Row> row;
+    if (statement.isValid()) {
+        statement.bind(1, nonNullText(telefono));
+        if (statement.next())
+            row = statement.row();
+        else if (!statement.error().isEmpty())
+            r = {db::Status::Error, statement.error()};
+        // Reset at once: a statement left on a row would keep the file's read lock.
+        statement.reset();
+    }
     if (result)
         *result = r;
-    if (!r.ok() || rows.empty())
+    if (!r.ok() || !row)
         return std::nullopt;
-    const db::Row &row = rows.front();
     StoredContact c;
-    c.sid = row.value(0).toLongLong();
-    c.values = {column(row, 1), column(row, 2), column(row, 3), column(row, 4),
-                column(row, 5), column(row, 6), column(row, 7)};
-    c.grupos_sid = column(row, 8);
+    c.sid = row->value(0).toLongLong();
+    c.values = {column(*row, 1), column(*row, 2), column(*row, 3), column(*row, 4),
+                column(*row, 5), column(*row, 6), column(*row, 7)};
+    c.grupos_sid = column(*row, 8);
     return c;
 }
 
@@ -105,11 +141,9 @@ bool AgendaStore::sameContactExists(const ContactValues &v, db::Result *result)
 
 db::Result AgendaStore::insert(const ContactValues &v, const QVariant &grupos_sid, qint64 *sid)
 {
-    const db::Result r = m_conexion.execute(
-        QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento,"
-                       "grupos_sid) VALUES (?1,?2,?3,?4,?5,?6,?7,?8)"),
-        {bound(v.nombre), bound(v.telefono), bound(v.nombre_completo), bound(v.direccion), bound(v.telefono_2),
-         bound(v.comentario), bound(v.f_nacimiento), bound(grupos_sid)});
+    const db::Result r = runRepeated(Insert, {bound(v.nombre), bound(v.telefono), bound(v.nombre_completo),
+                                              bound(v.direccion), bound(v.telefono_2), bound(v.comentario),
+                                              bound(v.f_nacimiento), bound(grupos_sid)});
     if (r.ok() && sid)
         *sid = m_conexion.lastInsertRowId();
     return r;
@@ -117,16 +151,13 @@ db::Result AgendaStore::insert(const ContactValues &v, const QVariant &grupos_si
 
 db::Result AgendaStore::overwrite(qint64 sid, const ContactValues &v)
 {
-    return m_conexion.execute(
-        QStringLiteral("UPDATE Agenda SET nombre=?1,nombre_completo=?2,direccion=?3,telefono_2=?4,comentario=?5,"
-                       "f_nacimiento=?6 WHERE sid=?7"),
-        {bound(v.nombre), bound(v.nombre_completo), bound(v.direccion), bound(v.telefono_2), bound(v.comentario),
-         bound(v.f_nacimiento), sid});
+    return runRepeated(Overwrite, {bound(v.nombre), bound(v.nombre_completo), bound(v.direccion), bound(v.telefono_2),
+                                   bound(v.comentario), bound(v.f_nacimiento), sid});
 }
 
 db::Result AgendaStore::setGroups(qint64 sid, const QString &grupos_sid)
 {
-    return m_conexion.execute(QStringLiteral("UPDATE Agenda SET grupos_sid=?1 WHERE sid=?2"), {grupos_sid, sid});
+    return runRepeated(SetGroups, {grupos_sid, sid});
 }
 
 QStringList AgendaStore::groupNames(db::Result *result)

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <array>
 #include <optional>
 
 // The contact table `Agenda` and the group table `Grupos` as the importers and exporters read and
@@ -43,9 +44,13 @@ bool listaContiene(const QString &lista, const QString &sid);
 // The list with `sid` added at its end (the list alone when it was empty).
 QString listaConGrupo(const QString &lista, const QString &sid);
 
+// The look-up and the writes an import repeats for every record are prepared once per store and
+// kept: preparing them again for each of a hundred thousand records costs more than running them.
 class AgendaStore final {
 public:
     explicit AgendaStore(db::Connection &conexion) : m_conexion(conexion) {}
+    AgendaStore(const AgendaStore &) = delete;
+    AgendaStore &operator=(const AgendaStore &) = delete;
 
     // The first contact whose stored phone is exactly `telefono`.
     std::optional<StoredContact> findByPhone(const QString &telefono, db::Result *result = nullptr);
@@ -68,7 +73,13 @@ public:
     db::Connection &conexion() { return m_conexion; }
 
 private:
+    enum Repeated { FindByPhone, Insert, Overwrite, SetGroups, kRepeated };
+    // The statement of `which`, prepared on first use; invalid (with `result` set) when refused.
+    db::Statement &repeated(Repeated which, db::Result &result);
+    db::Result runRepeated(Repeated which, const QVariantList &values);
+
     db::Connection &m_conexion;
+    std::array<db::Statement, kRepeated> m_repeated;
 };
 
 } // namespace importexport

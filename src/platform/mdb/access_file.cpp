@@ -231,9 +231,36 @@ QStringList AccessFile::tables(Result *result)
 Result AccessFile::readTable(const QString &name, Table &table)
 {
     table = Table{};
-    if (!isOpen())
-        return {Status::NotFound, QStringLiteral("no file open")};
-    MdbHandle *mdb = m_handle->mdb;
+    TableScan scan;
+    if (const Result r = scan.open(*this, name); !r.ok())
+        return r;
+    table = scan.header();
+    QVariantList row;
+    while (scan.next(row))
+        table.rows.push_back(std::move(row));
+    return scan.result();
+}
+
+struct TableScan::State {
+    MdbHandle *mdb = nullptr;
+    TableDef def;
+    std::vector<int> types;
+    std::array<MdbField, MDB_MAX_COLS> fields{};
+    bool jet4 = true;
+};
+
+TableScan::TableScan() = default;
+TableScan::~TableScan() = default;
+
+Result TableScan::open(AccessFile &file, const QString &name)
+{
+    m_state.reset();
+    m_header = Table{};
+    m_position = 0;
+    m_result = {};
+    if (!file.isOpen())
+        return m_result = {Status::NotFound, QStringLiteral("no file open")};
+    MdbHandle *mdb = file.m_handle->mdb;
 
     // Access matches table names without case ("agenda" is "Agenda"); an exact match wins.
     MdbCatalogEntry *found = nullptr;
@@ -250,45 +277,73 @@ Result AccessFile::readTable(const QString &name, Table &table)
             found = entry;
     }
     if (!found)
-        return {Status::NoSuchTable, QStringLiteral("no table %1").arg(name)};
+        return m_result = {Status::NoSuchTable, QStringLiteral("no table %1").arg(name)};
 
-    TableDef def;
-    def.def = mdb_read_table(found);
-    if (!def.def)
-        return {Status::Damaged, QStringLiteral("table %1 cannot be read").arg(name)};
-    MdbTableDef *t = def.def;
-    if (!usageMapReadable(*t, quint64(QFileInfo(m_path).size()) / quint64(mdb->fmt->pg_size)))
-        return {Status::Damaged, QStringLiteral("the page map of %1 cannot be read").arg(name)};
+    auto state = std::make_unique<State>();
+    state->mdb = mdb;
+    state->def.def = mdb_read_table(found);
+    if (!state->def.def)
+        return m_result = {Status::Damaged, QStringLiteral("table %1 cannot be read").arg(name)};
+    MdbTableDef *t = state->def.def;
+    if (!usageMapReadable(*t, quint64(QFileInfo(file.m_path).size()) / quint64(mdb->fmt->pg_size)))
+        return m_result = {Status::Damaged, QStringLiteral("the page map of %1 cannot be read").arg(name)};
     if (!mdb_read_columns(t))
-        return {Status::Damaged, QStringLiteral("columns of %1 cannot be read").arg(name)};
+        return m_result = {Status::Damaged, QStringLiteral("columns of %1 cannot be read").arg(name)};
     if (t->num_cols > MDB_MAX_COLS)
-        return {Status::Damaged, QStringLiteral("too many columns")};
+        return m_result = {Status::Damaged, QStringLiteral("too many columns")};
 
-    table.name = QString::fromUtf8(found->object_name);
-    std::vector<int> types;
+    m_header.name = QString::fromUtf8(found->object_name);
     for (unsigned int i = 0; i < t->num_cols; ++i) {
         auto *col = static_cast<MdbColumn *>(g_ptr_array_index(t->columns, i));
-        table.columns.push_back({QString::fromUtf8(col->name), kindOf(col->col_type)});
-        types.push_back(col->col_type);
+        m_header.columns.push_back({QString::fromUtf8(col->name), kindOf(col->col_type)});
+        state->types.push_back(col->col_type);
     }
 
     // Jet 4 and later keep text as UTF-16, decoded here whole; Jet 3 text is in the file's code
     // page, which libmdb converts.
-    const bool jet4 = mdb->f->jet_version != MDB_VER_JET3;
+    state->jet4 = mdb->f->jet_version != MDB_VER_JET3;
     mdb_rewind_table(t);
-    std::array<MdbField, MDB_MAX_COLS> fields{};
-    while (mdb_fetch_row(t)) {
+    m_state = std::move(state);
+    return m_result;
+}
+
+void TableScan::rewind()
+{
+    if (!m_state)
+        return;
+    mdb_rewind_table(m_state->def.def);
+    m_position = 0;
+    m_result = {};
+}
+
+bool TableScan::next(QVariantList &row)
+{
+    if (!m_state || !m_result.ok())
+        return false;
+    MdbHandle *mdb = m_state->mdb;
+    MdbTableDef *t = m_state->def.def;
+    const QString &name = m_header.name;
+    const std::vector<int> &types = m_state->types;
+    std::array<MdbField, MDB_MAX_COLS> &fields = m_state->fields;
+    const bool jet4 = m_state->jet4;
+    const auto damaged = [this](const QString &text) {
+        m_result = {Status::Damaged, text};
+        return false;
+    };
+    if (!mdb_fetch_row(t))
+        return false;
+    {
         // mdb_fetch_row has just read row cur_row - 1 of the page now in pg_buf; cracking it again
         // gives the null mask that bound columns lose (Null and "" both come back empty there).
         int rowStart = 0;
         size_t rowSize = 0;
         if (t->cur_row == 0 || mdb_find_row(mdb, int(t->cur_row) - 1, &rowStart, &rowSize) != 0)
-            return {Status::Damaged, QStringLiteral("a row of %1 cannot be found").arg(name)};
+            return damaged(QStringLiteral("a row of %1 cannot be found").arg(name));
         const int count = mdb_crack_row(t, rowStart, rowSize, fields.data());
         if (count <= 0)
-            return {Status::Damaged, QStringLiteral("a row of %1 cannot be read").arg(name)};
+            return damaged(QStringLiteral("a row of %1 cannot be read").arg(name));
 
-        QVariantList row;
+        row.clear();
         row.resize(qsizetype(t->num_cols));
         for (int f = 0; f < count && f < int(t->num_cols); ++f) {
             const MdbField &field = fields[size_t(f)];
@@ -306,7 +361,7 @@ Result AccessFile::readTable(const QString &name, Table &table)
             const int start = field.start;
             const int size = field.siz;
             if (start < 0 || size < 0 || size_t(start) + size_t(size) > sizeof(mdb->pg_buf))
-                return {Status::Damaged, QStringLiteral("a value of %1 lies outside its page").arg(name)};
+                return damaged(QStringLiteral("a value of %1 lies outside its page").arg(name));
             const unsigned char *buf = mdb->pg_buf;
             switch (type) {
             case MDB_BYTE:
@@ -328,7 +383,7 @@ Result AccessFile::readTable(const QString &name, Table &table)
                 // Read the double ourselves: libmdb's own formatting is wrong before day zero.
                 row[c] = accessDateToDateTime(mdb_get_double(const_cast<unsigned char *>(buf), start));
                 if (!row[c].toDateTime().isValid())
-                    return {Status::Damaged, QStringLiteral("a date of %1 is out of range").arg(name)};
+                    return damaged(QStringLiteral("a date of %1 is out of range").arg(name));
                 break;
             case MDB_TEXT:
                 if (size == 0)
@@ -358,9 +413,9 @@ Result AccessFile::readTable(const QString &name, Table &table)
                 break;
             }
         }
-        table.rows.push_back(std::move(row));
     }
-    return {};
+    ++m_position;
+    return true;
 }
 
 } // namespace mdb

@@ -46,6 +46,8 @@ struct Table {
     QStringList columnNames() const;
 };
 
+class TableScan;
+
 class AccessFile final {
 public:
     AccessFile();
@@ -67,9 +69,40 @@ public:
     Result readTable(const QString &name, Table &table);
 
 private:
+    friend class TableScan;
     struct Handle;
     std::unique_ptr<Handle> m_handle;
     QString m_path;
+};
+
+// The rows of one table read one at a time, in stored order: a table of any length costs the
+// memory of one row. The file must stay open while the scan is used.
+class TableScan final {
+public:
+    TableScan();
+    ~TableScan();
+    TableScan(const TableScan &) = delete;
+    TableScan &operator=(const TableScan &) = delete;
+
+    // The table `name` (exact name) of an open file; its columns are read at once.
+    Result open(AccessFile &file, const QString &name);
+    // The table's name and columns (no rows).
+    const Table &header() const { return m_header; }
+    // The next row (Null cells as invalid QVariants, as in Table); false at the end, or when a
+    // row cannot be read (result() then says so).
+    bool next(QVariantList &row);
+    // Back to the first row.
+    void rewind();
+    // How many rows next() has handed out since the first.
+    qint64 position() const { return m_position; }
+    const Result &result() const { return m_result; }
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+    Table m_header;
+    qint64 m_position = 0;
+    Result m_result;
 };
 
 } // namespace mdb

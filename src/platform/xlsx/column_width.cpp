@@ -21,27 +21,49 @@ bool isWide(char32_t ch)
         || (ch >= 0xFFE0 && ch <= 0xFFE6) || (ch >= 0x1F300 && ch <= 0x1FAFF) || (ch >= 0x20000 && ch <= 0x3FFFD);
 }
 
-double characters(QStringView line)
-{
-    double count = 0;
-    for (const char32_t ch : line.toUcs4())
-        count += isWide(ch) ? 2.0 : 1.0;
-    return count;
-}
-
 } // namespace
 
 double widthFor(const QString &text, const Style &style)
 {
+    // Its longest line, counted in one pass (this runs for every cell of an export).
     double longest = 0;
-    for (const QStringView line : QStringView(text).split(u'\n'))
-        longest = std::max(longest, characters(line));
+    double line = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar ch = text.at(i);
+        if (ch == u'\n') {
+            longest = std::max(longest, line);
+            line = 0;
+            continue;
+        }
+        char32_t code = ch.unicode();
+        if (ch.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate())
+            code = QChar::surrogateToUcs4(ch, text.at(++i));
+        line += isWide(code) ? 2.0 : 1.0;
+    }
+    longest = std::max(longest, line);
     if (longest == 0)
         return 0;
     const double size = style.fontSize > 0 ? style.fontSize : kDefaultFontSize;
     const double scale = size / kDefaultFontSize * (style.bold ? kBoldFactor : 1.0);
     const double width = longest * scale + kMargin;
     return std::min(kMaxColumnWidth, std::ceil(width * 100.0) / 100.0);
+}
+
+void ColumnFit::note(int column, const Cell &cell)
+{
+    const double w = widthFor(shownText(cell.value), cell.style);
+    if (w > 0) {
+        double &widest = m_widest[column];
+        widest = std::max(widest, w);
+    }
+}
+
+void ColumnFit::note(const RowCells &cells, int firstColumn, int lastColumn)
+{
+    for (const auto &[column, cell] : cells)
+        if (column >= firstColumn && column <= lastColumn)
+            note(column, cell);
 }
 
 } // namespace xlsx

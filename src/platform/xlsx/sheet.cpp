@@ -2,7 +2,6 @@
 
 #include "platform/xlsx/column_width.h"
 
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -47,21 +46,85 @@ double excelSerial(const QDate &date)
     return double(origin.daysTo(date));
 }
 
+namespace {
+
+// -?(0|[1-9][0-9]*)(\.[0-9]+)? and nothing else; `digits`: how many digits it holds.
+bool plainNumber(QStringView text, qsizetype &digits)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    const auto digit = [&text](qsizetype at) { return text[at] >= u'0' && text[at] <= u'9'; };
+    if (i < n && text[i] == u'-')
+        ++i;
+    if (i >= n || !digit(i))
+        return false;
+    const qsizetype first = i;
+    while (i < n && digit(i))
+        ++i;
+    if (text[first] == u'0' && i - first > 1)
+        return false;
+    digits = i - first;
+    if (i < n && text[i] == u'.') {
+        const qsizetype fraction = ++i;
+        while (i < n && digit(i))
+            ++i;
+        if (i == fraction)
+            return false;
+        digits += i - fraction;
+    }
+    // As a regular expression's "$", one line feed may close it.
+    return i == n || (i == n - 1 && text[i] == u'\n');
+}
+
+} // namespace
+
 Value typedValue(const QString &text)
 {
-    static const QRegularExpression plainNumber(QStringLiteral("^-?(0|[1-9][0-9]*)(\\.[0-9]+)?$"));
-    if (!plainNumber.match(text).hasMatch())
-        return text;
+    // Checked by hand: this runs for every cell of an export.
     qsizetype digits = 0;
-    for (const QChar ch : text)
-        digits += ch.isDigit() ? 1 : 0;
-    if (digits > kMaxDigits)
+    if (!plainNumber(text, digits) || digits > kMaxDigits)
         return text;
     bool ok = false;
     const double number = text.toDouble(&ok);   // QString::toDouble is locale-independent
     if (!ok || !std::isfinite(number))
         return text;
     return number;
+}
+
+QString shownText(const Value &value)
+{
+    if (const QString *s = std::get_if<QString>(&value))
+        return *s;
+    if (const double *d = std::get_if<double>(&value))
+        return numberText(*d);
+    return {};
+}
+
+Cell typedCell(const QString &text)
+{
+    Cell cell;
+    cell.value = typedValue(text);
+    if (const double *number = std::get_if<double>(&cell.value); number && *number == std::floor(*number))
+        cell.style.numberFormat = QStringLiteral("0");
+    return cell;
+}
+
+Cell dateCell(const QDate &date, const QString &format)
+{
+    Cell cell;
+    if (!date.isValid() || date < QDate(1900, 1, 1) || date > QDate(9999, 12, 31))
+        return cell;
+    cell.value = excelSerial(date);
+    cell.style.numberFormat = format;
+    return cell;
+}
+
+void SheetRows::writeRow(int row, const RowCells &cells, const QList<Range> &merges)
+{
+    for (const auto &[column, cell] : cells)
+        m_sheet.setCell(row, column, cell);
+    for (const Range &range : merges)
+        m_sheet.merge(range);
 }
 
 Sheet::Sheet(QString name)
@@ -127,6 +190,11 @@ void Sheet::setDate(int row, int column, const QDate &date, const QString &forma
     cell.style.numberFormat = format;
 }
 
+void Sheet::setCell(int row, int column, const Cell &cell)
+{
+    at(row, column) = cell;
+}
+
 void Sheet::clearValue(int row, int column)
 {
     if (auto it = m_cells.find({row, column}); it != m_cells.end())
@@ -157,12 +225,7 @@ Value Sheet::value(int row, int column) const
 
 QString Sheet::text(int row, int column) const
 {
-    const Value v = value(row, column);
-    if (const QString *s = std::get_if<QString>(&v))
-        return *s;
-    if (const double *d = std::get_if<double>(&v))
-        return numberText(*d);
-    return {};
+    return shownText(value(row, column));
 }
 
 bool Sheet::merge(const Range &range)

@@ -7,7 +7,9 @@
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 #include <variant>
+#include <vector>
 
 // One worksheet as plain data: the cells, their looks, merges and column widths. Windows fill a
 // Sheet first and hand it to the writer, so what goes into a workbook is checked without opening one.
@@ -72,6 +74,26 @@ double excelSerial(const QDate &date);
 // rounded or stripped of its zeros). A text beginning with "=" is text too: nothing is a formula.
 Value typedValue(const QString &text);
 
+// A value as a cell shows it: text as is, numbers in their shortest form, "" for nothing.
+QString shownText(const Value &value);
+// A fresh cell holding `text` as typed in (what Sheet::setTyped gives an empty cell).
+Cell typedCell(const QString &text);
+// A fresh cell holding a date (what Sheet::setDate gives an empty cell).
+Cell dateCell(const QDate &date, const QString &format = QStringLiteral("dd/mm/yyyy"));
+
+// The cells of one row, each with its column; columns left out stay empty.
+using RowCells = std::vector<std::pair<int, Cell>>;
+
+// Where a worksheet goes when it is written top to bottom, one row at a time: a Sheet held in
+// memory (small sheets, tests) or a workbook file that keeps no more than the row at hand
+// (SheetStream). Rows come in ascending order; a merge is given with its row.
+class RowTarget {
+public:
+    virtual ~RowTarget() = default;
+    virtual void writeRow(int row, const RowCells &cells, const QList<Range> &merges = {}) = 0;
+    virtual void setColumnWidth(int column, double width) = 0;
+};
+
 class Sheet final {
 public:
     explicit Sheet(QString name = QStringLiteral("Hoja1"));
@@ -94,6 +116,7 @@ public:
     // untouched, so a record's missing fields stay empty cells.
     void setTypedRow(int row, int column, const QStringList &texts);
     void clearValue(int row, int column);
+    void setCell(int row, int column, const Cell &cell);
 
     // The cell's look; the cell is created (empty) when missing.
     Style &style(int row, int column);
@@ -139,6 +162,17 @@ private:
     QMap<std::pair<int, int>, Cell> m_cells;
     QList<Range> m_merges;
     QMap<int, double> m_widths;
+};
+
+// Rows written into a Sheet.
+class SheetRows final : public RowTarget {
+public:
+    explicit SheetRows(Sheet &sheet) : m_sheet(sheet) {}
+    void writeRow(int row, const RowCells &cells, const QList<Range> &merges = {}) override;
+    void setColumnWidth(int column, double width) override { m_sheet.setColumnWidth(column, width); }
+
+private:
+    Sheet &m_sheet;
 };
 
 } // namespace xlsx

@@ -1,8 +1,11 @@
 #include "platform/xlsx/workbook_writer.h"
 
+#include "platform/xlsx/column_width.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryFile>
@@ -11,6 +14,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <utility>
@@ -31,9 +35,16 @@ struct WorkbookDeleter {
 // Owns the libxlsxwriter workbook until close() hands it back to the library (which frees it).
 class WorkbookOwner final {
 public:
-    explicit WorkbookOwner(const QByteArray &fileName)
+    // `constantMemory`: rows go to a scratch file in `scratchFolder` as they are finished.
+    explicit WorkbookOwner(const QByteArray &fileName, bool constantMemory = false, const QByteArray &scratchFolder = {})
+        : m_scratchFolder(scratchFolder)
     {
         lxw_workbook_options options{};
+        options.constant_memory = constantMemory ? LXW_TRUE : LXW_FALSE;
+        // Beside the target rather than in /tmp, which may be memory itself.
+        if (!m_scratchFolder.isEmpty())
+            options.tmpdir = m_scratchFolder.data();
+        options.use_zip64 = constantMemory ? LXW_TRUE : LXW_FALSE;
         m_workbook.reset(workbook_new_opt(fileName.constData(), &options));
     }
     WorkbookOwner(const WorkbookOwner &) = delete;
@@ -43,6 +54,7 @@ public:
     lxw_error close() { return workbook_close(m_workbook.release()); }
 
 private:
+    QByteArray m_scratchFolder;
     std::unique_ptr<lxw_workbook, WorkbookDeleter> m_workbook;
 };
 
@@ -57,7 +69,19 @@ uint8_t border(Line line)
     return LXW_BORDER_NONE;
 }
 
-// One lxw_format per distinct look; the workbook owns them.
+} // namespace
+
+size_t qHash(const Style &s, size_t seed = 0)
+{
+    return qHashMulti(seed, s.bold, s.fontSize, s.fontColour.value_or(0x1000000u), s.fill.value_or(0x1000000u),
+                      int(s.align), int(s.borders.left), int(s.borders.right), int(s.borders.top),
+                      int(s.borders.bottom), s.numberFormat);
+}
+
+namespace {
+
+// One lxw_format per distinct look, found by hashing: a sheet of a million cells asks for one per
+// cell. The workbook owns the formats.
 class Formats final {
 public:
     explicit Formats(lxw_workbook *workbook) : m_workbook(workbook) {}
@@ -66,9 +90,8 @@ public:
     {
         if (style == Style{})
             return nullptr;
-        for (const auto &[known, format] : m_formats)
-            if (known == style)
-                return format;
+        if (const auto it = m_formats.constFind(style); it != m_formats.cend())
+            return *it;
         lxw_format *format = workbook_add_format(m_workbook);
         if (!format)
             return nullptr;
@@ -94,13 +117,13 @@ public:
         format_set_bottom(format, border(style.borders.bottom));
         if (!style.numberFormat.isEmpty())
             format_set_num_format(format, style.numberFormat.toUtf8().constData());
-        m_formats.emplace_back(style, format);
+        m_formats.insert(style, format);
         return format;
     }
 
 private:
     lxw_workbook *m_workbook;
-    std::vector<std::pair<Style, lxw_format *>> m_formats;
+    QHash<Style, lxw_format *> m_formats;
 };
 
 QString fitText(const QString &text)
@@ -145,6 +168,19 @@ QString sheetName(const QString &wanted, QSet<QString> &used)
     return unique;
 }
 
+lxw_error writeCell(lxw_worksheet *ws, Formats &formats, int sheetRow, int sheetColumn, const Cell &cell)
+{
+    const auto row = lxw_row_t(sheetRow - 1);
+    const auto column = lxw_col_t(sheetColumn - 1);
+    lxw_format *format = formats.get(cell.style);
+    if (const QString *text = std::get_if<QString>(&cell.value))
+        return text->isEmpty() ? worksheet_write_blank(ws, row, column, format)
+                               : worksheet_write_string(ws, row, column, fitText(*text).toUtf8().constData(), format);
+    if (const double *number = std::get_if<double>(&cell.value))
+        return worksheet_write_number(ws, row, column, *number, format);
+    return worksheet_write_blank(ws, row, column, format);
+}
+
 lxw_error writeSheet(lxw_workbook *workbook, Formats &formats, const Sheet &sheet, QSet<QString> &usedNames)
 {
     lxw_worksheet *ws = workbook_add_worksheet(workbook, sheetName(sheet.name(), usedNames).toUtf8().constData());
@@ -162,21 +198,9 @@ lxw_error writeSheet(lxw_workbook *workbook, Formats &formats, const Sheet &shee
                                                       formats.get(topLeft ? topLeft->style : Style{})))
             return e;
     }
-    for (auto it = sheet.cells().cbegin(); it != sheet.cells().cend(); ++it) {
-        const auto row = lxw_row_t(it.key().first - 1);
-        const auto column = lxw_col_t(it.key().second - 1);
-        lxw_format *format = formats.get(it->style);
-        lxw_error e = LXW_NO_ERROR;
-        if (const QString *text = std::get_if<QString>(&it->value))
-            e = text->isEmpty() ? worksheet_write_blank(ws, row, column, format)
-                                : worksheet_write_string(ws, row, column, fitText(*text).toUtf8().constData(), format);
-        else if (const double *number = std::get_if<double>(&it->value))
-            e = worksheet_write_number(ws, row, column, *number, format);
-        else
-            e = worksheet_write_blank(ws, row, column, format);
-        if (e != LXW_NO_ERROR)
+    for (auto it = sheet.cells().cbegin(); it != sheet.cells().cend(); ++it)
+        if (const lxw_error e = writeCell(ws, formats, it.key().first, it.key().second, *it))
             return e;
-    }
     return LXW_NO_ERROR;
 }
 
@@ -215,30 +239,67 @@ QString withXlsxSuffix(const QString &path)
     return path + QStringLiteral(".xlsx");
 }
 
+namespace {
+
+// The checks before writing and the scratch file beside the target that becomes it at the end.
+struct Target {
+    QFileInfo info;
+    std::unique_ptr<QTemporaryFile> scratch;
+    SaveResult problem;
+};
+
+Target prepareTarget(const QString &path)
+{
+    using Status = SaveResult::Status;
+    Target t{QFileInfo(path), nullptr, {}};
+    if (path.isEmpty() || !QFileInfo(t.info.absolutePath()).isDir()) {
+        t.problem = failure(Status::FolderMissing, path, QStringLiteral("missing folder"));
+        return t;
+    }
+    if (t.info.exists() && (!t.info.isFile() || !t.info.isWritable())) {
+        t.problem = failure(Status::NotWritable, path, QStringLiteral("target not writable"));
+        return t;
+    }
+    if (!zipWriterIsMinizip()) {
+        t.problem = failure(Status::Failed, path, QStringLiteral("zipOpen resolves to QuaZip's copy of minizip"));
+        return t;
+    }
+    t.scratch = std::make_unique<QTemporaryFile>(t.info.absolutePath() + QStringLiteral("/.~")
+                                                 + t.info.completeBaseName() + QStringLiteral("-XXXXXX.xlsx"));
+    if (!t.scratch->open()) {
+        t.problem = failure(Status::NotWritable, path, t.scratch->errorString());
+        t.scratch.reset();
+        return t;
+    }
+    t.scratch->close();
+    // A temporary file is private to its owner; the saved workbook gets the permissions of the one
+    // it replaces, or those of an ordinary new file.
+    t.scratch->setPermissions(t.info.exists() ? QFile::permissions(t.info.absoluteFilePath())
+                                              : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                                    | QFile::ReadOther);
+    return t;
+}
+
+SaveResult putInPlace(const QString &path, Target &t)
+{
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(QFile::encodeName(t.scratch->fileName()).toStdString()),
+                            std::filesystem::path(QFile::encodeName(t.info.absoluteFilePath()).toStdString()), error);
+    if (error)
+        return failure(SaveResult::Status::NotWritable, path, QString::fromStdString(error.message()));
+    return {};
+}
+
+} // namespace
+
 SaveResult save(const QString &path, const QList<Sheet> &sheets)
 {
     using Status = SaveResult::Status;
-    const QFileInfo target(path);
-    if (path.isEmpty() || !QFileInfo(target.absolutePath()).isDir())
-        return failure(Status::FolderMissing, path, QStringLiteral("missing folder"));
-    if (target.exists() && (!target.isFile() || !target.isWritable()))
-        return failure(Status::NotWritable, path, QStringLiteral("target not writable"));
+    Target target = prepareTarget(path);
+    if (!target.scratch)
+        return target.problem;
 
-    if (!zipWriterIsMinizip())
-        return failure(Status::Failed, path, QStringLiteral("zipOpen resolves to QuaZip's copy of minizip"));
-
-    QTemporaryFile scratch(target.absolutePath() + QStringLiteral("/.~") + target.completeBaseName()
-                           + QStringLiteral("-XXXXXX.xlsx"));
-    if (!scratch.open())
-        return failure(Status::NotWritable, path, scratch.errorString());
-    scratch.close();
-    // A temporary file is private to its owner; the saved workbook gets the permissions of the one
-    // it replaces, or those of an ordinary new file.
-    scratch.setPermissions(target.exists() ? QFile::permissions(target.absoluteFilePath())
-                                           : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                                 | QFile::ReadOther);
-
-    WorkbookOwner workbook(QFile::encodeName(scratch.fileName()));
+    WorkbookOwner workbook(QFile::encodeName(target.scratch->fileName()));
     if (!workbook.get())
         return failure(Status::Failed, path, QStringLiteral("workbook_new failed"));
     Formats formats(workbook.get());
@@ -249,13 +310,91 @@ SaveResult save(const QString &path, const QList<Sheet> &sheets)
             return failure(Status::Failed, path, QString::fromUtf8(lxw_strerror(e)));
     if (const lxw_error e = workbook.close())
         return failure(Status::NotWritable, path, QString::fromUtf8(lxw_strerror(e)));
+    return putInPlace(path, target);
+}
 
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(QFile::encodeName(scratch.fileName()).toStdString()),
-                            std::filesystem::path(QFile::encodeName(target.absoluteFilePath()).toStdString()), error);
-    if (error)
-        return failure(Status::NotWritable, path, QString::fromStdString(error.message()));
-    return {};
+struct SheetStream::State {
+    QString path;
+    Target target;
+    std::unique_ptr<WorkbookOwner> workbook;
+    std::unique_ptr<Formats> formats;
+    lxw_worksheet *sheet = nullptr;
+    int lastRow = 0;
+    lxw_error error = LXW_NO_ERROR;
+};
+
+SheetStream::SheetStream(const QString &path, const QString &name) : m_state(std::make_unique<State>())
+{
+    State &s = *m_state;
+    s.path = path;
+    s.target = prepareTarget(path);
+    if (!s.target.scratch)
+        return;
+    s.workbook = std::make_unique<WorkbookOwner>(QFile::encodeName(s.target.scratch->fileName()), true,
+                                                 QFile::encodeName(s.target.info.absolutePath()));
+    if (!s.workbook->get()) {
+        s.target.problem = failure(SaveResult::Status::Failed, path, QStringLiteral("workbook_new failed"));
+        s.workbook.reset();
+        return;
+    }
+    s.formats = std::make_unique<Formats>(s.workbook->get());
+    QSet<QString> used;
+    s.sheet = workbook_add_worksheet(s.workbook->get(), sheetName(name, used).toUtf8().constData());
+    if (!s.sheet)
+        s.error = LXW_ERROR_PARAMETER_VALIDATION;
+}
+
+SheetStream::~SheetStream() = default;
+
+void SheetStream::writeRow(int row, const RowCells &cells, const QList<Range> &merges)
+{
+    State &s = *m_state;
+    if (!s.sheet || s.error != LXW_NO_ERROR)
+        return;
+    if (row <= s.lastRow) {
+        s.error = LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE;
+        return;
+    }
+    s.lastRow = row;
+    // A merge first, then the cells: each cell keeps its own look, the first one its value.
+    for (const Range &r : merges) {
+        if (r.firstRow != row || r.lastRow != row) {
+            s.error = LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE;
+            return;
+        }
+        if ((s.error = worksheet_merge_range(s.sheet, lxw_row_t(r.firstRow - 1), lxw_col_t(r.firstColumn - 1),
+                                             lxw_row_t(r.lastRow - 1), lxw_col_t(r.lastColumn - 1), "", nullptr)))
+            return;
+    }
+    for (const auto &[column, cell] : cells)
+        if ((s.error = writeCell(s.sheet, *s.formats, row, column, cell)))
+            return;
+}
+
+void SheetStream::setColumnWidth(int column, double width)
+{
+    State &s = *m_state;
+    if (!s.sheet || s.error != LXW_NO_ERROR)
+        return;
+    const auto c = lxw_col_t(column - 1);
+    s.error = worksheet_set_column(s.sheet, c, c, std::clamp(width, 0.0, kMaxColumnWidth), nullptr);
+}
+
+SaveResult SheetStream::finish()
+{
+    State &s = *m_state;
+    if (!s.target.scratch)
+        return s.target.problem;
+    if (!s.workbook)
+        return s.target.problem;
+    if (s.error != LXW_NO_ERROR)
+        return failure(SaveResult::Status::Failed, s.path, QString::fromUtf8(lxw_strerror(s.error)));
+    s.sheet = nullptr;
+    const lxw_error e = s.workbook->close();
+    s.workbook.reset();
+    if (e != LXW_NO_ERROR)
+        return failure(SaveResult::Status::NotWritable, s.path, QString::fromUtf8(lxw_strerror(e)));
+    return putInPlace(s.path, s.target);
 }
 
 } // namespace xlsx

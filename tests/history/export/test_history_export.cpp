@@ -80,6 +80,7 @@ private Q_SLOTS:
     void namesReplaceNumbersInTheLists();
     void oneRowPerRecipient();
     void bordersFrameTheTable();
+    void streamedWorkbookMatchesTheSheet();
     void flowReportsEveryEnding();
     void windowLoadsAndExports();
     void menuOpensOneWindow();
@@ -357,6 +358,64 @@ void TestHistoryExport::bordersFrameTheTable()
     QCOMPARE(borders(6, 3).bottom, Line::None);
     QCOMPARE(borders(4, 1).right, Line::Medium);    // column A's blank meets the frame
     QCOMPARE(borders(4, 1).left, Line::None);
+}
+
+// A mixed history: several recipients, unknown credits, scheduled sends, states.
+static void fillMixed(historytest::Database &db, int sends)
+{
+    for (int i = 0; i < sends; ++i) {
+        Row r;
+        r.destinatario = i % 3 == 0 ? QStringLiteral("11111,22222,3333%1").arg(i % 10) : QStringLiteral("4444%1").arg(i % 10);
+        r.fEnvio = QStringLiteral("2024-01-%1 09:%2").arg(10 + i % 20).arg(10 + i % 50);
+        r.fProgramada = i % 4 == 0 ? QVariant(QStringLiteral("2024-03-01 10:00")) : QVariant(QStringLiteral("Inmediato"));
+        r.mensaje = QStringLiteral("Mensaje\r\nnúmero %1").arg(i);
+        r.estado = i % 2 == 0 ? QStringLiteral("1|11111|22222") : QStringLiteral("0|0|0");
+        r.creditos = i % 5 == 0 ? QVariant() : QVariant(1.5 * (i % 4));
+        r.remitente = i % 7 == 0 ? QVariant() : QVariant(QStringLiteral("Brisanta"));
+        insert(db.conexion, r);
+    }
+}
+
+static bool sameCells(const xlsx::ReadSheet &a, const xlsx::ReadSheet &b)
+{
+    if (a.cells.size() != b.cells.size() || a.merges != b.merges || a.widths != b.widths || a.name != b.name)
+        return false;
+    for (auto it = a.cells.cbegin(); it != a.cells.cend(); ++it) {
+        const xlsx::ReadCell *other = b.cell(it.key().first, it.key().second);
+        if (!other || other->text != it->text || other->kind != it->kind || !(other->style == it->style)) {
+            qWarning() << "cell" << it.key().first << it.key().second << "differs:" << it->text;
+            return false;
+        }
+    }
+    return true;
+}
+
+void TestHistoryExport::streamedWorkbookMatchesTheSheet()
+{
+    historytest::Database db;
+    fillMixed(db, 40);
+    for (const bool split : {false, true})
+        for (const int count : {1, 2, 3, 40}) {
+            Options o = period();
+            o.separarFilas = split;
+            std::vector<SendRow> sends = selectSends(db.conexion, o);
+            sends.resize(size_t(count));
+            const Built built = buildSheet(sends, o, QStringLiteral("Brisanta"));
+            const QString inMemory = db.home.file(QStringLiteral("memoria.xlsx"));
+            QVERIFY(xlsx::save(inMemory, {built.sheet}).ok());
+
+            const QString streamed = db.home.file(QStringLiteral("flujo.xlsx"));
+            xlsx::SheetStream stream(streamed, kSheetName);
+            SheetWriter writer(stream, o, QStringLiteral("Brisanta"));
+            for (const SendRow &send : sends)
+                writer.add(send);
+            const Built figures = writer.finish();
+            QCOMPARE(figures.lastDataRow, built.lastDataRow);
+            QCOMPARE(figures.totalCredits, built.totalCredits);
+            QVERIFY(stream.finish().ok());
+            QVERIFY2(sameCells(xlsx::readWorkbook(inMemory).sheets.value(0), xlsx::readWorkbook(streamed).sheets.value(0)),
+                     qPrintable(QStringLiteral("split %1, %2 sends").arg(split).arg(count)));
+        }
 }
 
 void TestHistoryExport::flowReportsEveryEnding()

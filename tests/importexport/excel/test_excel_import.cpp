@@ -60,6 +60,9 @@ private Q_SLOTS:
     void closingTheDialogReadsTheRecordAgain();
     void finalizarStopsReading();
     void longGapDoesNotLoseLaterRows();
+    void timedTickImportsManyRecordsAndCommitsThem();
+    void timedTickTakesAtLeastOneRecord();
+    void failingRecordInATimedTickLeavesNothingOfItself();
     void mobileOnlyInOtherPhoneIsFoundByTheLookAhead();
     void failureMidImportKeepsEarlierRowsAndStops();
     void swappedSheetImportsColumns();
@@ -281,6 +284,67 @@ void TestExcelImport::longGapDoesNotLoseLaterRows()
     Run r(d.conexion, exceltest::readBack(d.home, sheet), {}, Columnas{1, 2, 0, 0, 0, 0, 0});
     QCOMPARE(r.toTheEnd(), Estado::Terminada);
     QCOMPARE(d.count(), 2);
+}
+
+void TestExcelImport::timedTickImportsManyRecordsAndCommitsThem()
+{
+    exceltest::Database d;
+    QList<QStringList> rows;
+    for (int i = 0; i < 40; ++i)
+        rows << QStringList{QStringLiteral("C%1").arg(i), QString::number(600000100 + i)};
+    rows[20] = QStringList{QString(), QStringLiteral("611000000")};   // skipped: no name
+    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf(rows)), {}, Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.comenzar(), Estado::EnCurso);
+    // A tick with time to spare takes every record that is left, not five.
+    QCOMPARE(r.run.tramo(std::chrono::hours(1)), Estado::Terminada);
+    QCOMPARE(r.run.actual(), 40);
+    QCOMPARE(r.run.contadores(), (Contadores{39, 39, 0}));
+    // Committed when the tick ends: another workstation sees the contacts at once.
+    db::Connection other;
+    QVERIFY(other.open(d.conexion.path()).ok());
+    QCOMPARE(other.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda")).toInt(), 39);
+}
+
+void TestExcelImport::timedTickTakesAtLeastOneRecord()
+{
+    exceltest::Database d;
+    Run r(d.conexion,
+          exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"},
+                                                          {"Eva", "622334455"}})),
+          {}, Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.comenzar(), Estado::EnCurso);
+    QCOMPARE(r.run.tramo(std::chrono::nanoseconds(0)), Estado::EnCurso);
+    QCOMPARE(r.run.actual(), 2);
+    QCOMPARE(r.run.tramo(std::chrono::nanoseconds(0)), Estado::Terminada);
+    QCOMPARE(d.count(), 3);
+}
+
+void TestExcelImport::failingRecordInATimedTickLeavesNothingOfItself()
+{
+    exceltest::Database d;
+    const qint64 grupo = d.addGroup(QStringLiteral("G"));
+    // Eva is known with the same data: her record only joins the group, and that change is refused.
+    d.addContact({"Eva", "34622334455", "", "", "", "", QVariant(), ""});
+    QVERIFY(d.conexion
+                .executeScript(QStringLiteral("CREATE TRIGGER rechazo BEFORE UPDATE ON Agenda WHEN NEW.telefono='34622334455' "
+                                              "BEGIN SELECT RAISE(ABORT,'disco lleno'); END"))
+                .ok());
+    Run r(d.conexion,
+          exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"},
+                                                          {"Eva", "622334455"}, {"Pep", "633445566"}})),
+          QString::number(grupo), Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.comenzar(), Estado::EnCurso);
+    QCOMPARE(r.run.tramo(std::chrono::hours(1)), Estado::Fallida);
+    QVERIFY(r.run.error().contains(QStringLiteral("fila 3")));
+    QCOMPARE(r.run.contadores(), (Contadores{2, 2, 2}));
+    db::Connection other;
+    QVERIFY(other.open(d.conexion.path()).ok());
+    QCOMPARE(other.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda")).toInt(), 3);
+    QCOMPARE(other.scalar(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE telefono='34622334455'")).toString(),
+             QString());
+    QCOMPARE(other.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE nombre='Pep'")).toInt(), 0);
+    QVERIFY(d.conexion.execute(QStringLiteral("BEGIN")).ok());
+    QVERIFY(d.conexion.execute(QStringLiteral("COMMIT")).ok());
 }
 
 void TestExcelImport::mobileOnlyInOtherPhoneIsFoundByTheLookAhead()
