@@ -38,7 +38,7 @@ SendLine::SendLine(startup::SendPanelView &view, startup::AppContext &context, Q
     , m_view(view)
     , m_context(context)
     , m_quote(quote)
-    , m_channel(new net::GatewayChannel(net::Overlap::RefuseWhileBusy, &context.network, this))
+    , m_channel(new net::GatewayChannel(net::Overlap::RefuseWhileBusy, this))
 {
     m_channel->setObjectName(QStringLiteral("WebBrowser1"));
     connect(m_channel, &net::GatewayChannel::finished, this, &SendLine::f_respuesta_envio);
