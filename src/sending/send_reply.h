@@ -25,7 +25,12 @@ struct HistoryRow {
     double creditos = 0;
 };
 
-enum class ReplyKind { NoConnection, Sent, Refused };
+enum class ReplyKind {
+    NoConnection,
+    Sent,
+    Refused,
+    Unknown, // no answer after the request reached the gateway: it may have been sent (send_unknown.h)
+};
 
 struct ReplyOutcome {
     ReplyKind kind = ReplyKind::NoConnection;
