@@ -129,6 +129,7 @@ private Q_SLOTS:
         browser.enviar(QUrl(server.url("r.php")), true, "a=1", QUrl(server.url("form.php")));
         QVERIFY(spy.wait(kWait));
         QVERIFY(!pageAt(spy, 1).respondida);
+        QVERIFY(pageAt(spy, 1).entregada); // the gateway had it: it may have scheduled the greetings
         QCOMPARE(pageAt(spy, 1).direccion, QUrl(server.url("r.php")));
         QVERIFY(!spy.wait(300));
         QCOMPARE(server.requestCount(), 2);
@@ -167,7 +168,24 @@ private Q_SLOTS:
         browser.navegar(QUrl(server.url("form.php")));
         QVERIFY(spy.wait(kWait));
         QVERIFY(!pageAt(spy, 0).respondida);
+        QTRY_COMPARE_WITH_TIMEOUT(server.requestCount(), 1, kWait);
+        QVERIFY(pageAt(spy, 0).entregada);
         QVERIFY(!browser.cargando());
+    }
+
+    void refusedLoadDeliveredNothing()
+    {
+        quint16 port = 0;
+        {
+            LoopbackHttpServer gone;
+            port = gone.port();
+        }
+        NavegadorOculto browser;
+        QSignalSpy spy(&browser, &NavegadorOculto::paginaCargada);
+        browser.enviar(QUrl(QStringLiteral("http://127.0.0.1:%1/r.php").arg(port)), true, "a=1", QUrl());
+        QVERIFY(spy.wait(kWait));
+        QVERIFY(!pageAt(spy, 0).respondida);
+        QVERIFY(!pageAt(spy, 0).entregada);
     }
 };
 

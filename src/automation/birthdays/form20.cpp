@@ -25,6 +25,10 @@ constexpr int kLimiteContador = 32000;
 
 const QString kRutaFormulario = QStringLiteral("extranet/SMS/sms_personalizados.php");
 const QString kRutaResultado = QStringLiteral("extranet_nueva/SMS/sendsms.php");
+// The submission reached the gateway but its answer never came: the greetings may be scheduled.
+const QString kQuizaProgramadas = QStringLiteral(
+    "No se ha recibido la respuesta del servidor. Las felicitaciones pueden haberse programado: compruebe los "
+    "envíos programados en su cuenta web antes de repetir el envío.");
 
 const char *const kSkinLabel1 =
     "Mediante este formulario puede felicitar automáticamente a sus clientes o amigos. Seleccione el grupo de "
@@ -410,6 +414,11 @@ void Form20::atenderFormulario(const PaginaCargada &pagina)
 
 void Form20::atenderResultado(const PaginaCargada &pagina)
 {
+    if (!pagina.respondida && pagina.entregada) {
+        pedirFormulario();
+        aviso(kQuizaProgramadas, QStringLiteral("Error"));
+        return;
+    }
     const QString texto = pagina.respondida ? analizarPagina(pagina.html, pagina.direccion).textoCuerpo : QString();
     const ResultadoEnvio resultado = interpretarResultado(texto, m_listas.cantidad(), m_listas.telefonos.join(QStringLiteral("||")).isEmpty(),
                                                           m_textoPlantilla.isEmpty());

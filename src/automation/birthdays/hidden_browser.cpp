@@ -129,6 +129,7 @@ void NavegadorOculto::terminada(const net::HttpResult &resultado)
         pagina.html = net::decodeBody(resultado.body, pagina.contentType);
     } else {
         pagina.direccion = m_pedida;
+        pagina.entregada = resultado.requestWritten;
     }
     avisar(pagina);
 }
@@ -137,9 +138,11 @@ void NavegadorOculto::agotada()
 {
     if (!m_actual)
         return;
+    const bool entregada = m_actual->requestWritten();
     soltar();
     PaginaCargada pagina;
     pagina.direccion = m_pedida;
+    pagina.entregada = entregada;
     avisar(pagina);
 }
 

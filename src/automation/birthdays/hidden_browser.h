@@ -27,6 +27,8 @@ struct PaginaCargada {
     QString html;            // the page's source, decoded by its charset
     QByteArray contentType;
     bool respondida = false; // false: refused, reset or timed out
+    // No page, but the whole request had reached the gateway: it may have acted on it.
+    bool entregada = false;
 };
 
 class NavegadorOculto final : public QObject {
