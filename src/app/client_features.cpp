@@ -107,6 +107,7 @@ startup::Subsystems ClientFeatures::subsystems()
     parts.panels = this;
     parts.automation = m_automation.get();
     parts.quote = &m_sendPanel->balanceQuote();
+    parts.owedReplies = &m_sendPanel->owedReplies();
     return parts;
 }
 

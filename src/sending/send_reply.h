@@ -19,7 +19,12 @@ namespace sending {
 // gave, and such a row is never named to the gateway again.
 using HistoryRow = startup::SendRecord;
 
-enum class ReplyKind { NoConnection, Sent, Refused };
+enum class ReplyKind {
+    NoConnection,
+    Sent,
+    Refused,
+    Unknown, // no answer after the request reached the gateway: it may have been sent (send_unknown.h)
+};
 
 struct ReplyOutcome {
     ReplyKind kind = ReplyKind::NoConnection;

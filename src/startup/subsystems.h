@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <chrono>
+
 class QAction;
 class QWidget;
 
@@ -92,6 +94,17 @@ public:
     virtual void f_consultar_coste(const Request &request) { (void)request; }
 };
 
+// Gateway answers still owed for sends that reached the gateway. The shutdown waits for them,
+// bounded, so a charged send is recorded before the database closes.
+class OwedReplies {
+public:
+    virtual ~OwedReplies() = default;
+    virtual bool owed() const { return false; }
+    // Runs the event loop until nothing is owed or `limit` has passed. From here on no new send
+    // starts: the program is ending.
+    virtual void waitForOwed(std::chrono::milliseconds limit) { (void)limit; }
+};
+
 // Everything the main window reaches of the later parts; each member defaults to "not built".
 struct Subsystems {
     ListViews *lists = nullptr;
@@ -99,6 +112,7 @@ struct Subsystems {
     Automation *automation = nullptr;
     Panels *panels = nullptr;
     BalanceQuote *quote = nullptr;
+    OwedReplies *owedReplies = nullptr;
 };
 
 } // namespace startup

@@ -37,6 +37,9 @@ const QString kOk = QStringLiteral("Recordatorios enviados correctamente. Para c
                                    "medida que sucendan, acceda al menú 'Historial'.");
 const QString kSinConexion = QStringLiteral("No se ha detectado conexión a Internet. Por favor, compruébelo y vuelva a "
                                             "abrir esta ventana para realizar envíos.");
+const QString kQuizaProgramadas = QStringLiteral(
+    "No se ha recibido la respuesta del servidor. Las felicitaciones pueden haberse programado: compruebe los "
+    "envíos programados en su cuenta web antes de repetir el envío.");
 
 // A program folder, its database, a simulator with an account and the birthday window's needs.
 struct Rig {
@@ -798,7 +801,11 @@ private Q_SLOTS:
         QTest::newRow("empty") << int(sim::FaultKind::EmptyBody) << QString() << kMensajeSinRespuesta;
         QTest::newRow("refused") << int(sim::FaultKind::CustomBody) << "5|Insufficient credits|" << "Insufficient credits";
         QTest::newRow("unreadable id") << int(sim::FaultKind::CustomBody) << "0|IN_PROGRESS|abc" << "";
-        QTest::newRow("no reply at all") << int(sim::FaultKind::Hang) << QString() << kMensajeSinRespuesta;
+        // The gateway had the whole submission: the greetings may be scheduled, so no invitation
+        // to simply send them again.
+        QTest::newRow("no reply at all") << int(sim::FaultKind::Hang) << QString() << kQuizaProgramadas;
+        QTest::newRow("connection dropped after the submission") << -int(sim::FaultKind::Hang) << QString()
+                                                                 << kQuizaProgramadas;
     }
     void refusalsAndBrokenResultsRecordNothing()
     {
@@ -809,11 +816,12 @@ private Q_SLOTS:
         rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
         Form20 &f = rig.abrir();
         sim::Fault fault;
-        fault.kind = sim::FaultKind(fallo);
+        fault.kind = sim::FaultKind(qAbs(fallo));
         fault.body = cuerpo;
-        fault.delay = std::chrono::milliseconds(20000);
+        // A negative fault: the hang ends soon by dropping the connection, before the time-out.
+        fault.delay = std::chrono::milliseconds(fallo < 0 ? 100 : 20000);
         rig.sim.armFault(sim::Endpoint::FormResult, fault);
-        if (fault.kind == sim::FaultKind::Hang)
+        if (fallo == int(sim::FaultKind::Hang))
             f.WebBrowser1().setTiempoMaximo(std::chrono::milliseconds(300));
         QVERIFY(rig.enviarYEsperar());
         rig.sim.releaseHangs();
@@ -825,6 +833,7 @@ private Q_SLOTS:
         QCOMPARE(rig.historiales, 0);
         // The form page came back: the window can send again.
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormPage), 2);
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 1);
         QVERIFY(f.formularioListo());
         QVERIFY(f.Command1()->isEnabled());
     }

@@ -274,9 +274,12 @@ bool GatewaySimulator::start(int port)
     State *state = d.get();
     state->server.new_task_queue = [] { return new httplib::ThreadPool(16); };
     // One request per connection: a kept-alive idle connection would hold stop() for the
-    // keep-alive time-out, and the client's transports expect nothing from reuse.
+    // keep-alive time-out, and the client's transports expect nothing from reuse. The library
+    // waits that same time-out for a connection's first request and then drops it unanswered;
+    // a client starved on a loaded test machine can take over a second to write it, and the
+    // client never sends a dropped request again, so the wait is generous.
     state->server.set_keep_alive_max_count(1);
-    state->server.set_keep_alive_timeout(1);
+    state->server.set_keep_alive_timeout(5);
     state->server.set_payload_max_length(64 * 1024 * 1024);
     // The library's default adds SO_REUSEPORT, which lets a second simulator share a busy port
     // and steal half its connections; a taken port must be an error.

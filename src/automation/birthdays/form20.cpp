@@ -25,6 +25,10 @@ constexpr int kLimiteContador = 32000;
 
 const QString kRutaFormulario = QStringLiteral("extranet/SMS/sms_personalizados.php");
 const QString kRutaResultado = QStringLiteral("extranet_nueva/SMS/sendsms.php");
+// The submission reached the gateway but its answer never came: the greetings may be scheduled.
+const QString kQuizaProgramadas = QStringLiteral(
+    "No se ha recibido la respuesta del servidor. Las felicitaciones pueden haberse programado: compruebe los "
+    "envíos programados en su cuenta web antes de repetir el envío.");
 
 const char *const kSkinLabel1 =
     "Mediante este formulario puede felicitar automáticamente a sus clientes o amigos. Seleccione el grupo de "
@@ -430,15 +434,23 @@ void Form20::atenderFormulario(const PaginaCargada &pagina)
 
 void Form20::atenderResultado(const PaginaCargada &pagina)
 {
-    const PaginaHtml html = pagina.respondida ? analizarPagina(pagina.html, pagina.direccion) : PaginaHtml{};
-    if (!html.valida) {
-        // The send went out; what the gateway made of it cannot be read, so nothing is recorded.
+    if (!pagina.respondida && pagina.entregada) {
         pedirFormulario();
-        aviso(QStringLiteral("La página de respuesta recibida no es válida (demasiado grande o mal formada): no se puede "
-                             "saber si las felicitaciones se han programado. Compruebe los envíos programados en su "
-                             "cuenta web."),
-              QStringLiteral("Página no válida"));
+        aviso(kQuizaProgramadas, QStringLiteral("Error"));
         return;
+    }
+    PaginaHtml html;
+    if (pagina.respondida) {
+        html = analizarPagina(pagina.html, pagina.direccion);
+        if (!html.valida) {
+            // The send went out; what the gateway made of it cannot be read, so nothing is recorded.
+            pedirFormulario();
+            aviso(QStringLiteral("La página de respuesta recibida no es válida (demasiado grande o mal formada): no se "
+                                 "puede saber si las felicitaciones se han programado. Compruebe los envíos programados "
+                                 "en su cuenta web."),
+                  QStringLiteral("Página no válida"));
+            return;
+        }
     }
     const QString texto = html.textoCuerpo;
     const ResultadoEnvio resultado = interpretarResultado(texto, m_listas.cantidad(), m_listas.telefonos.join(QStringLiteral("||")).isEmpty(),

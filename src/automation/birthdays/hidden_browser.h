@@ -2,20 +2,24 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
 
 #include <chrono>
 
-class QNetworkAccessManager;
-class QNetworkReply;
+class QNetworkCookieJar;
+
+namespace net { class HttpExchange; struct HttpResult; }
 
 // The hidden browser of the birthday window: it loads one page at a time, keeps the cookies the
 // gateway sets for the rest of its life, follows redirects, and reports every finished load as a
 // completed page (a page that never came is reported at the address asked for, empty, so the
 // caller's "no connection" path runs instead of waiting for ever).
+//
+// Every load goes through the project's own transport, one connection each: the submission that
+// schedules the greetings reaches the gateway at most once, even when the connection breaks, and
+// a page larger than kPaginaMaxima is no page (its reading stops there).
 namespace automation::birthdays {
 
 struct PaginaCargada {
@@ -23,6 +27,8 @@ struct PaginaCargada {
     QString html;            // the page's source, decoded by its charset
     QByteArray contentType;
     bool respondida = false; // false: refused, reset or timed out
+    // No page, but the whole request had reached the gateway: it may have acted on it.
+    bool entregada = false;
 };
 
 class NavegadorOculto final : public QObject {
@@ -31,6 +37,10 @@ class NavegadorOculto final : public QObject {
 
 public:
     static constexpr std::chrono::milliseconds kTiempoMaximo{60000};
+    // The form page and the result are a few kilobytes.
+    static constexpr qint64 kPaginaMaxima = 4 * 1024 * 1024;
+    // Redirects followed for one load, as a browser caps them.
+    static constexpr int kRedireccionesMaximas = 10;
 
     explicit NavegadorOculto(QObject *parent = nullptr);
     ~NavegadorOculto() override;
@@ -41,21 +51,26 @@ public:
     // as the query. `referente` is the page the form came from.
     void enviar(const QUrl &accion, bool post, const QByteArray &datos, const QUrl &referente);
 
-    bool cargando() const { return !m_actual.isNull(); }
+    bool cargando() const { return m_actual != nullptr; }
     void setTiempoMaximo(std::chrono::milliseconds tiempo) { m_tiempoMaximo = tiempo; }
 
 Q_SIGNALS:
     void paginaCargada(const automation::birthdays::PaginaCargada &pagina);
 
 private:
-    void empezar(QNetworkReply *respuesta, const QUrl &pedida);
-    void terminada(QNetworkReply *respuesta);
+    void empezar(const QByteArray &metodo, const QUrl &destino, const QByteArray &datos, const QUrl &referente);
+    void terminada(const net::HttpResult &resultado);
     void agotada();
     void soltar();
+    void avisar(const PaginaCargada &pagina);
 
-    QNetworkAccessManager *m_red;
-    QPointer<QNetworkReply> m_actual;
-    QUrl m_pedida;
+    QNetworkCookieJar *m_galletas;
+    net::HttpExchange *m_actual = nullptr;
+    QUrl m_pedida;   // the address the caller asked for
+    QUrl m_destino;  // the address being loaded now (after redirects)
+    QByteArray m_metodo;
+    QByteArray m_datos;
+    int m_redirecciones = 0;
     QTimer m_plazo;
     std::chrono::milliseconds m_tiempoMaximo = kTiempoMaximo;
 };

@@ -28,6 +28,7 @@ namespace {
 const QString kBusyReport = QStringLiteral("historial-informe");
 const QString kBusyCancel = QStringLiteral("historial-cancelar");
 const QString kBusyCancelAll = QStringLiteral("historial-cancelar-todos");
+constexpr qint64 kReportReplyLimit = 4 * 1024 * 1024;
 const QString kErrorHistorial = QStringLiteral("No ha sido posible acceder al historial. No se ha cambiado nada.");
 
 } // namespace
@@ -36,11 +37,14 @@ HistoryFeature::HistoryFeature(startup::AppContext &context, QObject *parent)
     : QObject(parent)
     , m_context(context)
     , m_panel(new HistoryPanel)
-    , m_reports(net::Overlap::ReplaceOlder, &context.network)
-    , m_cancels(net::Overlap::ReplaceOlder, &context.network)
+    , m_reports(net::Overlap::ReplaceOlder)
+    , m_cancels(net::Overlap::ReplaceOlder)
 {
     m_reports.setObjectName(QStringLiteral("WebBrowser2"));
     m_cancels.setObjectName(QStringLiteral("WebBrowser4"));
+    // One report line per asked send, each holding its confirmed and failed numbers: twenty sends
+    // of a few thousand recipients come to a few hundred kilobytes.
+    m_reports.setReplyLimit(kReportReplyLimit);
     connect(&m_reports, &net::GatewayChannel::finished, this, &HistoryFeature::onReport);
     connect(&m_cancels, &net::GatewayChannel::finished, this, &HistoryFeature::onCancel);
     connectPanel();

@@ -14,15 +14,23 @@
 #include <QVBoxLayout>
 
 namespace importexport::web {
+namespace {
+
+// About 200 bytes a contact: room for well over a hundred thousand.
+constexpr qint64 kLimiteDescarga = 32 * 1024 * 1024;
+
+} // namespace
 
 Form14::Form14(startup::AppContext &context, startup::ListViews *lists, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_context(context)
     , m_lists(lists)
-    , m_channel(new net::GatewayChannel(net::Overlap::ReplaceOlder, &context.network, this))
+    , m_channel(new net::GatewayChannel(net::Overlap::ReplaceOlder, this))
 {
     setObjectName(QStringLiteral("Form14"));
     m_channel->setCounterRule(net::CounterRule::ByCaller);
+    // The whole web contact book comes in one reply: far more than an API line, still bounded.
+    m_channel->setReplyLimit(kLimiteDescarga);
     const QString base = brand::url_base();
     const QString marca = brand::nombre_marca();
 

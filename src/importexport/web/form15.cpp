@@ -23,7 +23,7 @@ const QString kBusyReason = QStringLiteral("Form15.upload");
 Form15::Form15(startup::AppContext &context, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_context(context)
-    , m_channel(new net::GatewayChannel(net::Overlap::ReplaceOlder, &context.network, this))
+    , m_channel(new net::GatewayChannel(net::Overlap::ReplaceOlder, this))
 {
     setObjectName(QStringLiteral("Form15"));
     const QString base = brand::url_base();

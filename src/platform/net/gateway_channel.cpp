@@ -1,28 +1,12 @@
 #include "platform/net/gateway_channel.h"
 
+#include "platform/net/http_exchange.h"
 #include "platform/net/reply_text.h"
-#include "platform/text/cp1252.h"
-
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QUrl>
 
 namespace net {
-namespace {
 
-// The caller's address goes out with its bytes as written: escapes stay as they are and 8-bit
-// characters travel as their Windows-1252 bytes, the way the old client's browser sent them.
-QUrl wireUrl(const QString &url)
-{
-    return QUrl::fromEncoded(text::toCp1252(url), QUrl::TolerantMode);
-}
-
-} // namespace
-
-GatewayChannel::GatewayChannel(Overlap overlap, QNetworkAccessManager *manager, QObject *parent)
+GatewayChannel::GatewayChannel(Overlap overlap, QObject *parent)
     : QObject(parent)
-    , m_manager(manager ? manager : new QNetworkAccessManager(this))
     , m_overlap(overlap)
 {
     m_deadline.setSingleShot(true);
@@ -32,6 +16,12 @@ GatewayChannel::GatewayChannel(Overlap overlap, QNetworkAccessManager *manager, 
 GatewayChannel::~GatewayChannel()
 {
     cancel();
+    for (auto &[id, late] : m_late) {
+        late.exchange->abort();
+        delete late.exchange;
+        delete late.expiry;
+    }
+    m_late.clear();
 }
 
 StartStatus GatewayChannel::post(const QString &url, const FormFields &fields)
@@ -52,7 +42,8 @@ StartStatus GatewayChannel::get(const QString &urlWithQuery)
 
 void GatewayChannel::cancel()
 {
-    if (QNetworkReply *old = detachCurrent()) {
+    m_deadline.stop();
+    if (HttpExchange *old = std::exchange(m_current, nullptr)) {
         old->abort();
         old->deleteLater();
     }
@@ -66,30 +57,19 @@ StartStatus GatewayChannel::start(const QString &url, const QByteArray *body)
         cancel();
     }
 
-    QNetworkRequest request(wireUrl(url));
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    QNetworkReply *reply = nullptr;
+    HttpExchange::Request request;
+    request.url = url;
+    request.bodyLimit = m_replyLimit;
     if (body) {
-        request.setRawHeader("Content-Type", "application/x-www-form-urlencoded");
-        reply = m_manager->post(request, *body);
-    } else {
-        reply = m_manager->get(request);
+        request.method = "POST";
+        request.body = *body;
     }
-    m_current = reply;
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { onReplyFinished(reply); });
+    m_current = new HttpExchange(this);
+    m_currentExchange = ++m_exchangeCount;
+    connect(m_current, &HttpExchange::finished, this, &GatewayChannel::onExchangeFinished);
+    m_current->start(request);
     m_deadline.start(m_timeout);
     return StartStatus::Started;
-}
-
-QNetworkReply *GatewayChannel::detachCurrent()
-{
-    m_deadline.stop();
-    QNetworkReply *reply = m_current.data();
-    m_current.clear();
-    if (reply)
-        disconnect(reply, nullptr, this, nullptr);
-    return reply;
 }
 
 void GatewayChannel::countAnsweredReply()
@@ -101,41 +81,101 @@ void GatewayChannel::countAnsweredReply()
         m_contador = 0;
 }
 
-void GatewayChannel::onReplyFinished(QNetworkReply *reply)
+GatewayReply GatewayChannel::replyFrom(const HttpResult &result, quint64 exchange)
 {
-    if (reply != m_current.data())
-        return; // a reply to a request already replaced or dropped never reaches the handler
-    detachCurrent();
-    reply->deleteLater();
-
-    GatewayReply result;
-    result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (result.httpStatus > 0) {
-        const QByteArray body = reply->readAll();
-        result.status = reply->error() == QNetworkReply::NoError && result.httpStatus < 400
-            ? GatewayReply::Status::Answered
-            : GatewayReply::Status::HttpError;
-        result.text = replyText(body, reply->rawHeader("Content-Type"));
+    GatewayReply reply;
+    reply.exchange = exchange;
+    reply.requestDelivered = result.requestWritten;
+    switch (result.status) {
+    case HttpResult::Status::Answered:
+        reply.httpStatus = result.httpStatus;
+        reply.status = result.httpStatus < 400 ? GatewayReply::Status::Answered : GatewayReply::Status::HttpError;
+        reply.text = replyText(result.body, result.header("Content-Type"));
         countAnsweredReply();
-    } else {
-        result.status = GatewayReply::Status::NetworkError;
+        break;
+    case HttpResult::Status::TooLarge:
+        reply.status = GatewayReply::Status::TooLarge;
+        break;
+    case HttpResult::Status::BadAddress:
+    case HttpResult::Status::TlsUnavailable:
+    case HttpResult::Status::ConnectFailed:
+    case HttpResult::Status::Lost:
+        reply.status = GatewayReply::Status::NetworkError;
+        break;
     }
-    result.ok = replyOk(result.text);
-    result.fields = respuesta_api(result.text);
+    reply.ok = replyOk(reply.text);
+    reply.fields = respuesta_api(reply.text);
+    return reply;
+}
+
+void GatewayChannel::onExchangeFinished(const HttpResult &result)
+{
+    auto *exchange = qobject_cast<HttpExchange *>(sender());
+    if (!exchange || exchange != m_current)
+        return; // a request already replaced or dropped never reaches the handler
+    m_deadline.stop();
+    m_current = nullptr;
+    exchange->deleteLater();
+    const GatewayReply reply = replyFrom(result, m_currentExchange);
     // Last: the handler may start the next request or even destroy this channel.
-    Q_EMIT finished(result);
+    Q_EMIT finished(reply);
 }
 
 void GatewayChannel::onTimeout()
 {
-    QNetworkReply *reply = detachCurrent();
-    if (!reply)
+    HttpExchange *exchange = std::exchange(m_current, nullptr);
+    if (!exchange)
         return;
-    reply->abort();
-    reply->deleteLater();
-    GatewayReply result;
-    result.status = GatewayReply::Status::TimedOut;
-    Q_EMIT finished(result);
+    GatewayReply reply;
+    reply.status = GatewayReply::Status::TimedOut;
+    reply.exchange = m_currentExchange;
+    reply.requestDelivered = exchange->requestWritten();
+    if (reply.requestDelivered && m_lateWindow.count() > 0) {
+        // The gateway has the request and may still answer: keep listening, the caller moves on.
+        const quint64 id = m_currentExchange;
+        disconnect(exchange, &HttpExchange::finished, this, &GatewayChannel::onExchangeFinished);
+        connect(exchange, &HttpExchange::finished, this,
+                [this, id](const HttpResult &result) { onLateFinished(id, result); });
+        auto *expiry = new QTimer(this);
+        expiry->setSingleShot(true);
+        connect(expiry, &QTimer::timeout, this, [this, id] { onLateExpired(id); });
+        expiry->start(m_lateWindow);
+        m_late[id] = Late{exchange, expiry};
+    } else {
+        exchange->abort();
+        exchange->deleteLater();
+    }
+    Q_EMIT finished(reply);
+}
+
+void GatewayChannel::onLateFinished(quint64 exchange, const HttpResult &result)
+{
+    const auto found = m_late.find(exchange);
+    if (found == m_late.end())
+        return;
+    const Late late = found->second;
+    m_late.erase(found);
+    late.expiry->deleteLater();
+    late.exchange->deleteLater();
+    const GatewayReply reply = replyFrom(result, exchange);
+    Q_EMIT lateReply(reply);
+}
+
+void GatewayChannel::onLateExpired(quint64 exchange)
+{
+    const auto found = m_late.find(exchange);
+    if (found == m_late.end())
+        return;
+    const Late late = found->second;
+    m_late.erase(found);
+    late.exchange->abort();
+    late.exchange->deleteLater();
+    late.expiry->deleteLater();
+    GatewayReply reply;
+    reply.status = GatewayReply::Status::TimedOut;
+    reply.exchange = exchange;
+    reply.requestDelivered = true;
+    Q_EMIT lateReply(reply);
 }
 
 } // namespace net

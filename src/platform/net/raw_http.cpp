@@ -3,15 +3,23 @@
 #include "platform/text/cp1252.h"
 #include "platform/text/url_encode.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QList>
 
 namespace net::rawhttp {
 namespace {
 
 constexpr qsizetype kMaxHeadBytes = 64 * 1024;
-constexpr qint64 kMaxBodyBytes = 64ll * 1024 * 1024;
 
 } // namespace
+
+QByteArray agentName()
+{
+    if (!QCoreApplication::instance())
+        return {};
+    return text::toCp1252(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+}
 
 QByteArray wininetBody(const QStringList &nombres, const QStringList &valores)
 {
@@ -52,6 +60,8 @@ QByteArray serialize(const Request &request)
         out += "Content-Type: application/x-www-form-urlencoded\r\n";
         out += "Content-Length: " + QByteArray::number(request.body.size()) + "\r\n";
     }
+    for (const Header &header : request.headers)
+        out += header.name + ": " + header.value + "\r\n";
     out += "Connection: close\r\n\r\n";
     if (post)
         out += request.body;
@@ -86,9 +96,11 @@ ResponseParser::State ResponseParser::parse()
     }
     switch (m_framing) {
     case Framing::UntilClose:
+        if (m_body.size() + m_buffer.size() > m_bodyLimit)
+            return State::TooLarge;
         m_body.append(m_buffer);
         m_buffer.clear();
-        return m_body.size() > kMaxBodyBytes ? State::Malformed : State::Incomplete;
+        return State::Incomplete;
     case Framing::Length: {
         const qint64 take = qMin<qint64>(m_remaining, m_buffer.size());
         m_body.append(m_buffer.left(take));
@@ -124,19 +136,23 @@ ResponseParser::State ResponseParser::parseHead()
     m_status = status;
     m_headDone = true;
     m_framing = Framing::UntilClose;
+    m_headers.clear();
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QByteArray line = lines[i].trimmed();
         const qsizetype colon = line.indexOf(':');
         if (colon <= 0)
             continue;
+        m_headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
         const QByteArray name = line.left(colon).trimmed().toLower();
         const QByteArray value = line.mid(colon + 1).trimmed();
         if (name == "transfer-encoding" && value.toLower().contains("chunked")) {
             m_framing = Framing::Chunked;
         } else if (name == "content-length" && m_framing != Framing::Chunked) {
             const qint64 length = value.toLongLong(&ok);
-            if (!ok || length < 0 || length > kMaxBodyBytes)
+            if (!ok || length < 0)
                 return State::Malformed;
+            if (length > m_bodyLimit)
+                return State::TooLarge;
             m_framing = Framing::Length;
             m_remaining = length;
         }
@@ -170,8 +186,10 @@ ResponseParser::State ResponseParser::parseChunks()
             sizeText.truncate(ext);
         bool ok = false;
         const qint64 size = sizeText.trimmed().toLongLong(&ok, 16);
-        if (!ok || size < 0 || m_body.size() + size > kMaxBodyBytes)
+        if (!ok || size < 0)
             return State::Malformed;
+        if (m_body.size() + size > m_bodyLimit)
+            return State::TooLarge;
         m_buffer.remove(0, lineEnd + 2);
         if (size == 0)
             return State::Complete; // trailers, if any, are of no use here

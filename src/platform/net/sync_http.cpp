@@ -1,5 +1,6 @@
 #include "platform/net/sync_http.h"
 
+#include "platform/net/http_exchange.h"
 #include "platform/net/raw_http.h"
 #include "platform/text/cp1252.h"
 
@@ -24,6 +25,8 @@ QString executableBaseName()
         return {};
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
+
+constexpr qint64 kReadPiece = 64 * 1024;
 
 int remainingMs(const QDeadlineTimer &deadline)
 {
@@ -88,7 +91,7 @@ SyncReply SyncHttp::peticion(const QString &ruta, const QStringList &nombres, co
     rawhttp::Request request;
     const bool post = rawhttp::wininetIsPost(valores);
     request.method = post ? "POST" : "GET";
-    request.path = text::toCp1252(ruta);
+    request.path = wireTarget(QString(QLatin1Char('/') + ruta)).mid(1);
     request.hostHeader = m_hostHeader.toLatin1();
     request.userAgent = text::toCp1252(m_agent);
     if (post)
@@ -103,6 +106,8 @@ SyncReply SyncHttp::peticion(const QString &ruta, const QStringList &nombres, co
 #endif
     if (!socket)
         socket = std::make_unique<QTcpSocket>();
+    // Qt reads no further ahead than this, so a reply past the cap never sits whole in memory.
+    socket->setReadBufferSize(kReadPiece);
     if (!m_proxy.isEmpty()) {
         const QUrl proxyUrl(QLatin1String("//") + m_proxy);
         socket->setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, proxyUrl.host(),
@@ -132,10 +137,10 @@ SyncReply SyncHttp::peticion(const QString &ruta, const QStringList &nombres, co
             return fail(deadline.hasExpired() ? SyncReply::Status::TimedOut : SyncReply::Status::SendFailed);
     }
 
-    rawhttp::ResponseParser parser;
+    rawhttp::ResponseParser parser(m_bodyLimit);
     for (;;) {
-        if (socket->bytesAvailable() > 0)
-            parser.feed(socket->readAll());
+        while (socket->bytesAvailable() > 0 && parser.state() == rawhttp::ResponseParser::State::Incomplete)
+            parser.feed(socket->read(kReadPiece));
         if (parser.state() != rawhttp::ResponseParser::State::Incomplete)
             break;
         if (socket->state() != QAbstractSocket::ConnectedState) {

@@ -15,7 +15,7 @@ struct SyncReply {
         ConnectFailed,  // refused, host not found, handshake failed
         SendFailed,     // the connection broke while the request went out
         TimedOut,       // no whole reply within the time-out
-        BadReply,       // not HTTP, or closed before the announced body was complete
+        BadReply,       // not HTTP, closed before the announced body was complete, or longer than the cap
     };
 
     Status status = Status::NotConnected;
@@ -53,6 +53,8 @@ public:
     bool seguro() const { return m_secure; }
 
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
+    // The longest body taken as a reply; reading stops as soon as a reply passes it.
+    void setBodyLimit(qint64 bytes) { m_bodyLimit = bytes; }
     // The agent name sent in User-Agent; the executable's name by default.
     void setAgentName(const QString &name) { m_agent = name; }
 
@@ -68,6 +70,7 @@ private:
     bool m_secure = false;
     bool m_connected = false;
     std::chrono::milliseconds m_timeout = kDefaultTimeout;
+    qint64 m_bodyLimit = 64 * 1024;
 };
 
 } // namespace net

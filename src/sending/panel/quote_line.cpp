@@ -25,7 +25,7 @@ QuoteLine::QuoteLine(startup::SendPanelView &view, startup::AppContext &context,
     , m_view(view)
     , m_context(context)
     , m_sendInFlight(std::move(sendInFlight))
-    , m_channel(new net::GatewayChannel(net::Overlap::ReplaceOlder, &context.network, this))
+    , m_channel(new net::GatewayChannel(net::Overlap::ReplaceOlder, this))
 {
     m_channel->setObjectName(QStringLiteral("WebBrowser3"));
     connect(m_channel, &net::GatewayChannel::finished, this, &QuoteLine::f_respuesta_coste);

@@ -7,15 +7,18 @@
 #include "sending/panel/panel_text.h"
 #include "sending/panel/quote_line.h"
 #include "sending/send_time.h"
+#include "sending/send_unknown.h"
 #include "startup/app_context.h"
 #include "startup/brand.h"
 #include "startup/main_window/send_panel_view.h"
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QTimer>
 
 namespace sending {
 namespace {
@@ -39,10 +42,12 @@ SendLine::SendLine(startup::SendPanelView &view, startup::AppContext &context, Q
     , m_view(view)
     , m_context(context)
     , m_quote(quote)
-    , m_channel(new net::GatewayChannel(net::Overlap::RefuseWhileBusy, &context.network, this))
+    , m_channel(new net::GatewayChannel(net::Overlap::RefuseWhileBusy, this))
 {
     m_channel->setObjectName(QStringLiteral("WebBrowser1"));
+    m_channel->setLateReplyWindow(kEsperaTardia);
     connect(m_channel, &net::GatewayChannel::finished, this, &SendLine::f_respuesta_envio);
+    connect(m_channel, &net::GatewayChannel::lateReply, this, &SendLine::respuestaTardia);
 }
 
 SendLine::~SendLine()
@@ -70,7 +75,7 @@ void SendLine::enqueue(const QString &numeros, const QString &mensaje)
 
 void SendLine::f_enviar_automatizados()
 {
-    if (m_cola.isEmpty() || m_pending)
+    if (m_cola.isEmpty() || m_pending || m_cerrando)
         return;
     const std::optional<AccountValues> account = leerCuentaEnvio(m_context.conexion);
     if (!account)
@@ -107,26 +112,17 @@ void SendLine::f_respuesta_envio(const net::GatewayReply &reply)
     const SendRequest request = *m_pending;
     m_pending.reset();
 
-    const ReplyOutcome outcome =
-        sending::f_respuesta_envio(request, reply.ok, reply.text, m_quote.saldo(), QDateTime::currentDateTime());
-
-    RecordStatus guardado = RecordStatus::Recorded;
-    if (outcome.row)
-        guardado = aplicarRespuestaEnvio(m_context.conexion, outcome).status;
-    if (outcome.nuevoSaldo)
-        m_quote.saldoTrasEnvio(*outcome.nuevoSaldo, outcome.saldoEtiqueta);
-
-    // The log is a courtesy: a line that cannot be written never holds the queue up.
-    if (outcome.errorLogLine)
-        anotarErrorAuto(m_context.ruta_programa, *outcome.errorLogLine);
-    if (guardado != RecordStatus::Recorded && request.automatizado)
-        anotarErrorAuto(m_context.ruta_programa,
-                        QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy H:mm:ss"))
-                            + (guardado == RecordStatus::Pending
-                                   ? QStringLiteral("--- Enviado; se guardará en el historial al volver a iniciar: ")
-                                   : QStringLiteral("--- Enviado pero no guardado en el historial: "))
-                            + request.destino + QStringLiteral(". Texto del mensaje: ") + request.mensajeTecleado
-                            + QStringLiteral("\r\n"));
+    ReplyOutcome outcome;
+    if (reply.outcomeUnknown()) {
+        // The gateway had the request: it may have charged it. Never an invitation to resend.
+        outcome = respuestaDesconocida(request, QDateTime::currentDateTime());
+        if (m_channel->listeningLate(reply.exchange))
+            m_tardias.emplace(reply.exchange, request);
+    } else {
+        outcome = sending::f_respuesta_envio(request, reply.ok, reply.text, m_quote.saldo(),
+                                             QDateTime::currentDateTime());
+    }
+    const RecordStatus guardado = registrar(request, outcome);
 
     if (request.automatizado && m_cola.isEmpty()) {
         // The batch ends with the reply to its last send, whatever that reply was: a lost last
@@ -141,15 +137,71 @@ void SendLine::f_respuesta_envio(const net::GatewayReply &reply)
     m_view.Command1()->setEnabled(true);
     m_context.busy.setBusy(kBusyReason, false);
     Q_EMIT replyHandled(outcome.kind);
+    Q_EMIT owedChanged();
 
     if (!m_cola.isEmpty())
         f_enviar_automatizados();
 
+    avisar(request, outcome, guardado);
+}
+
+void SendLine::respuestaTardia(const net::GatewayReply &reply)
+{
+    const auto found = m_tardias.find(reply.exchange);
+    if (found == m_tardias.end())
+        return;
+    const SendRequest request = found->second;
+    m_tardias.erase(found);
+
+    // Only the gateway's own word is news: a lost or empty late answer leaves the warning given.
+    if (reply.answered() && reply.ok) {
+        const ReplyOutcome outcome = sending::f_respuesta_envio(request, reply.ok, reply.text, m_quote.saldo(),
+                                                                QDateTime::currentDateTime());
+        const RecordStatus guardado = registrar(request, outcome);
+        Q_EMIT lateReplyHandled(outcome.kind);
+        Q_EMIT owedChanged();
+        avisar(request, outcome, guardado);
+        return;
+    }
+    Q_EMIT owedChanged();
+}
+
+RecordStatus SendLine::registrar(const SendRequest &request, const ReplyOutcome &outcome)
+{
+    RecordStatus guardado = RecordStatus::Recorded;
+    if (outcome.row)
+        guardado = aplicarRespuestaEnvio(m_context.conexion, outcome).status;
+    if (outcome.nuevoSaldo)
+        m_quote.saldoTrasEnvio(*outcome.nuevoSaldo, outcome.saldoEtiqueta);
+
+    // The log is a courtesy: a line that cannot be written never holds the queue up.
+    if (outcome.errorLogLine)
+        anotarErrorAuto(m_context.ruta_programa, *outcome.errorLogLine);
+    if (guardado != RecordStatus::Recorded && (request.automatizado || m_cerrando))
+        anotarErrorAuto(m_context.ruta_programa,
+                        QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy H:mm:ss"))
+                            + (guardado == RecordStatus::Pending
+                                   ? QStringLiteral("--- Enviado; se guardará en el historial al volver a iniciar: ")
+                                   : QStringLiteral("--- Enviado pero no guardado en el historial: "))
+                            + request.destino + QStringLiteral(". Texto del mensaje: ") + request.mensajeTecleado
+                            + QStringLiteral("\r\n"));
+    return guardado;
+}
+
+void SendLine::avisar(const SendRequest &request, const ReplyOutcome &outcome, RecordStatus guardado)
+{
+    // While the program ends nobody is there to read a box: what matters is recorded or logged.
+    if (m_cerrando)
+        return;
     if (guardado == RecordStatus::Lost && !request.automatizado) {
         m_context.prompter.message(kNoGuardado, QStringLiteral("Error"), ui::Icon::Critical);
-    } else if (guardado == RecordStatus::Pending && !request.automatizado) {
+        return;
+    }
+    if (guardado == RecordStatus::Pending && !request.automatizado) {
         m_context.prompter.message(textoEnvioPendiente(), QStringLiteral("Envío de SMS"), ui::Icon::Warning);
-    } else if (outcome.noticeOnce) {
+        return;
+    }
+    if (outcome.noticeOnce) {
         // The queue has already moved on; replies handled while this box is up add their lines
         // to the log and raise no box of their own.
         if (!m_avisoMostrado && !m_avisando) {
@@ -157,10 +209,33 @@ void SendLine::f_respuesta_envio(const net::GatewayReply &reply)
             const QScopedValueRollback avisando(m_avisando, true);
             m_context.prompter.message(outcome.messageText, outcome.messageTitle, ui::Icon::Critical);
         }
-    } else if (!outcome.messageTitle.isEmpty()) {
-        m_context.prompter.message(outcome.messageText, outcome.messageTitle,
-                                   outcome.kind == ReplyKind::Sent ? ui::Icon::Information : ui::Icon::Critical);
+        return;
     }
+    if (outcome.messageTitle.isEmpty())
+        return;
+    ui::Icon icon = ui::Icon::Critical;
+    if (outcome.kind == ReplyKind::Sent)
+        icon = ui::Icon::Information;
+    else if (outcome.kind == ReplyKind::Unknown)
+        icon = ui::Icon::Warning;
+    m_context.prompter.message(outcome.messageText, outcome.messageTitle, icon);
+}
+
+void SendLine::waitForOwed(std::chrono::milliseconds limit)
+{
+    m_cerrando = true;
+    if (!owed())
+        return;
+    QEventLoop bucle;
+    QTimer plazo;
+    plazo.setSingleShot(true);
+    connect(&plazo, &QTimer::timeout, &bucle, &QEventLoop::quit);
+    connect(this, &SendLine::owedChanged, &bucle, [this, &bucle] {
+        if (!owed())
+            bucle.quit();
+    });
+    plazo.start(limit);
+    bucle.exec();
 }
 
 } // namespace sending

@@ -2,12 +2,15 @@
 
 #include "sending/send_reply.h"
 #include "sending/send_request.h"
+#include "startup/subsystems.h"
 
 #include <QList>
 #include <QObject>
 #include <QPair>
 #include <QString>
 
+#include <chrono>
+#include <map>
 #include <optional>
 
 namespace net { class GatewayChannel; struct GatewayReply; }
@@ -16,15 +19,21 @@ namespace startup { class SendPanelView; struct AppContext; }
 // The send road's gateway line (`WebBrowser1`, `APIv2/sendsms.php`): one send in flight at a
 // time, its reply applied from the request captured when it left, and the queue of automated
 // sends (`lista_numeros` / `lista_mensaje`) moved on by each reply.
+//
+// A send that reached the gateway but got no answer in time frees the panel at its time-out
+// with a "may have been sent" warning; its answer is still listened for (kEsperaTardia) and,
+// when it comes, recorded exactly as a timely one. The shutdown waits for answers still owed.
 namespace sending {
 
 class QuoteLine;
 
-class SendLine final : public QObject {
+class SendLine final : public QObject, public startup::OwedReplies {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SendLine)
 
 public:
+    static constexpr std::chrono::milliseconds kEsperaTardia{5 * 60 * 1000};
+
     SendLine(startup::SendPanelView &view, startup::AppContext &context, QuoteLine &quote,
              QObject *parent = nullptr);
     ~SendLine() override;
@@ -45,18 +54,34 @@ public:
 
     net::GatewayChannel &channel() { return *m_channel; }
 
+    // Sends whose answer has not come yet: the one in flight and those past their time-out that
+    // are still listened for.
+    bool owed() const override { return m_pending.has_value() || !m_tardias.empty(); }
+    void waitForOwed(std::chrono::milliseconds limit) override;
+
 Q_SIGNALS:
     // One send reply handled: row written, balance, buttons and queue done (the box may follow).
+    // A send with no answer in time counts as handled at its time-out (kind Unknown).
     void replyHandled(sending::ReplyKind kind);
+    // The answer of a send that had timed out came after all and was recorded.
+    void lateReplyHandled(sending::ReplyKind kind);
+    // A reply was handled, a late one recorded or given up: owed() may have changed.
+    void owedChanged();
 
 private:
     void f_respuesta_envio(const net::GatewayReply &reply);
+    void respuestaTardia(const net::GatewayReply &reply);
+    // Row, balance and log lines of one outcome; false when a charged send could not be recorded.
+    RecordStatus registrar(const SendRequest &request, const ReplyOutcome &outcome);
+    void avisar(const SendRequest &request, const ReplyOutcome &outcome, RecordStatus guardado);
 
     startup::SendPanelView &m_view;
     startup::AppContext &m_context;
     QuoteLine &m_quote;
     net::GatewayChannel *m_channel = nullptr;
     std::optional<SendRequest> m_pending;
+    std::map<quint64, SendRequest> m_tardias; // timed-out sends still listened for, by exchange
+    bool m_cerrando = false;
     QList<QPair<QString, QString>> m_cola;
     bool m_automatizado = false;
     bool m_avisoMostrado = false;   // the batch's one notice about a failed send has been shown

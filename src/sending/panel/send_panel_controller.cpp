@@ -99,6 +99,11 @@ startup::BalanceQuote &SendPanelController::balanceQuote()
     return *m_quote;
 }
 
+startup::OwedReplies &SendPanelController::owedReplies()
+{
+    return *m_send;
+}
+
 bool SendPanelController::sendInFlight() const
 {
     return m_send->inFlight();

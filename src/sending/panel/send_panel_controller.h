@@ -35,6 +35,8 @@ public:
 
     // The start-up balance quote seam of the main window.
     startup::BalanceQuote &balanceQuote();
+    // The shutdown's seam: send answers still owed by the gateway.
+    startup::OwedReplies &owedReplies();
 
     // Handlers, callable by tests and by other windows as the controls' events are.
     void Command1_Click();

@@ -42,7 +42,7 @@ W *named(W *widget, const char *name)
 Form2::Form2(AccountWindows &windows, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_windows(windows)
-    , m_channel(net::Overlap::ReplaceOlder, &windows.context().network)
+    , m_channel(net::Overlap::ReplaceOlder)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Datos de usuario"));

@@ -35,7 +35,7 @@ void tell(ui::Prompter &prompter, const senders::Message &m)
 Form9::Form9(AccountWindows &windows, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_windows(windows)
-    , m_channel(net::Overlap::ReplaceOlder, &windows.context().network)
+    , m_channel(net::Overlap::ReplaceOlder)
 {
     setObjectName(QStringLiteral("Form9"));
     setWindowTitle(QStringLiteral("Administrar remitentes"));

@@ -7,6 +7,7 @@
 #include "startup/brand.h"
 #include "startup/database/defaults.h"
 #include "startup/database/opening.h"
+#include "startup/dialogs/form4.h"
 #include "startup/main_window/dialog_opener.h"
 #include "startup/main_window/send_panel_view.h"
 #include "startup/main_window/startup_rules.h"
@@ -116,6 +117,8 @@ void Form1::setSubsystems(Subsystems subsystems)
         m_subsystems.panels = &m_noPanels;
     if (!m_subsystems.quote)
         m_subsystems.quote = &m_noQuote;
+    if (!m_subsystems.owedReplies)
+        m_subsystems.owedReplies = &m_noOwedReplies;
 
     const std::pair<int, QWidget *> panels[] = {
         {1, m_subsystems.panels->historyPanel()},
@@ -480,6 +483,16 @@ void Form1::shutdown()
     if (m_shutDown)
         return;
     m_shutDown = true;
+    if (m_subsystems.owedReplies->owed()) {
+        // The gateway has a send whose answer has not come: wait for it, so what it charged is
+        // in the history before the database closes.
+        Form4 progreso(this);
+        progreso.setWindowModality(Qt::ApplicationModal);
+        progreso.start(QStringLiteral("Esperando la respuesta del servidor al envío del SMS..."));
+        m_subsystems.owedReplies->waitForOwed(m_esperaCierre);
+        progreso.finish();
+        progreso.close();
+    }
     if (m_tray) {
         m_tray->hide();
         delete m_tray;

@@ -9,6 +9,8 @@
 #include <QPair>
 #include <QString>
 
+#include <chrono>
+
 class QAction;
 class QComboBox;
 class QMenu;
@@ -85,9 +87,12 @@ public:
     // The file the connection has open (local or shared).
     QString rutaBbddActiva() const { return m_rutaBbddActiva; }
 
-    // The main window closes (its own close box or "Salir"): tray icon removed, database closed.
-    // Idempotent.
+    // The main window closes (its own close box or "Salir"): a send still awaiting its answer is
+    // waited for (at most kEsperaCierre, with the progress window), then the tray icon is removed
+    // and the database closed. Idempotent.
     void shutdown();
+    static constexpr std::chrono::milliseconds kEsperaCierre{60000};
+    void setEsperaCierre(std::chrono::milliseconds limit) { m_esperaCierre = limit; }
 
 Q_SIGNALS:
     // The program must end now (after shutdown()); the application quits on it even while other
@@ -117,6 +122,8 @@ private:
     Automation m_noAutomation;
     Panels m_noPanels;
     BalanceQuote m_noQuote;
+    OwedReplies m_noOwedReplies;
+    std::chrono::milliseconds m_esperaCierre = kEsperaCierre;
     DialogOpener *m_dialogs = nullptr;
 
     QTabWidget *m_tabs = nullptr;

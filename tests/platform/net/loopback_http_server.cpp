@@ -225,58 +225,81 @@ void LoopbackHttpServer::serve(int fd)
         return true;
     };
 
-    QByteArray raw;
-    qsizetype headEnd = -1;
-    while ((headEnd = raw.indexOf("\r\n\r\n")) < 0) {
-        if (!readMore(raw)) {
-            ::close(fd);
-            return;
-        }
-    }
-    const qsizetype wanted = headEnd + 4 + contentLengthOf(raw.left(headEnd));
-    while (raw.size() < wanted) {
-        if (!readMore(raw))
-            break;
-    }
-    {
-        const std::lock_guard lock(m_mutex);
-        m_requests.append(raw);
-    }
-
-    const Script script = nextScript();
-    switch (script.mode) {
-    case Script::Mode::Close:
-        break;
-    case Script::Mode::Hang: {
-        QByteArray ignored;
-        while (readMore(ignored))
-            ignored.clear();
-        break;
-    }
-    case Script::Mode::Answer: {
-        if (script.delay.count() > 0 && waitForStop(script.delay))
-            break;
-        QByteArray response = "HTTP/1.1 " + QByteArray::number(script.status) + ' ' + reasonOf(script.status) + "\r\n";
-        if (!script.contentType.isEmpty())
-            response += "Content-Type: " + script.contentType + "\r\n";
-        if (script.chunked)
-            response += "Transfer-Encoding: chunked\r\n";
-        else if (script.contentLength)
-            response += "Content-Length: " + QByteArray::number(script.body.size()) + "\r\n";
-        response += "Connection: close\r\n\r\n";
-        if (script.chunked) {
-            for (qsizetype at = 0; at < script.body.size(); at += 700) {
-                const QByteArray piece = script.body.mid(at, 700);
-                response += QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n";
+    QByteArray pending;
+    for (;;) {
+        QByteArray raw = pending;
+        pending.clear();
+        qsizetype headEnd = -1;
+        while ((headEnd = raw.indexOf("\r\n\r\n")) < 0) {
+            if (!readMore(raw)) {
+                ::close(fd);
+                return;
             }
-            response += "0\r\n\r\n";
-        } else {
-            response += script.body;
         }
-        sendAll(fd, response);
-        ::shutdown(fd, SHUT_WR);
+        const qsizetype wanted = headEnd + 4 + contentLengthOf(raw.left(headEnd));
+        while (raw.size() < wanted) {
+            if (!readMore(raw))
+                break;
+        }
+        if (raw.size() > wanted) {
+            pending = raw.mid(wanted);
+            raw.truncate(wanted);
+        }
+        {
+            const std::lock_guard lock(m_mutex);
+            m_requests.append(raw);
+        }
+
+        const Script script = nextScript();
+        switch (script.mode) {
+        case Script::Mode::Close:
+            break;
+        case Script::Mode::Hang: {
+            QByteArray ignored;
+            while (readMore(ignored))
+                ignored.clear();
+            break;
+        }
+        case Script::Mode::Answer: {
+            if (script.delay.count() > 0 && waitForStop(script.delay))
+                break;
+            QByteArray response = "HTTP/1.1 " + QByteArray::number(script.status) + ' ' + reasonOf(script.status) + "\r\n";
+            if (!script.contentType.isEmpty())
+                response += "Content-Type: " + script.contentType + "\r\n";
+            for (const QByteArray &header : script.headers)
+                response += header + "\r\n";
+            if (script.chunked)
+                response += "Transfer-Encoding: chunked\r\n";
+            else if (script.contentLength)
+                response += "Content-Length: "
+                    + QByteArray::number(script.announcedLength >= 0 ? script.announcedLength : script.body.size())
+                    + "\r\n";
+            response += script.keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
+            if (script.chunked) {
+                for (qsizetype at = 0; at < script.body.size(); at += 700) {
+                    const QByteArray piece = script.body.mid(at, 700);
+                    response += QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n";
+                }
+                if (!script.holdAfterBody)
+                    response += "0\r\n\r\n";
+            } else {
+                response += script.body;
+            }
+            if (!sendAll(fd, response))
+                break;
+            if (script.keepAlive)
+                continue;
+            if (script.holdAfterBody) {
+                QByteArray ignored;
+                while (readMore(ignored))
+                    ignored.clear();
+                break;
+            }
+            ::shutdown(fd, SHUT_WR);
+            break;
+        }
+        }
         break;
-    }
     }
     ::close(fd);
 }

@@ -31,6 +31,13 @@ public:
         std::chrono::milliseconds delay{0};
         bool chunked = false;
         bool contentLength = true; // false: the body ends with the close
+        QList<QByteArray> headers; // more header lines ("Set-Cookie: a=1"), as written
+        qint64 announcedLength = -1; // >= 0: the Content-Length sent instead of the body's size
+        // Answered without "Connection: close": the connection stays open and its next request is
+        // answered by the next script, as a kept-alive connection is.
+        bool keepAlive = false;
+        // After the body the connection stays open, silent, until the peer or the server ends it.
+        bool holdAfterBody = false;
 
         static Script answer(QByteArray body, int status = 200);
         static Script hang();

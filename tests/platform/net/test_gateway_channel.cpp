@@ -1,8 +1,8 @@
 #include "loopback_http_server.h"
 #include "platform/net/gateway_channel.h"
+#include "platform/net/http_exchange.h"
 #include "support/temp_home.h"
 
-#include <QNetworkAccessManager>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
@@ -50,6 +50,17 @@ private Q_SLOTS:
     void sendIsRefusedWhileOneIsInFlight();
     void cancelAndDestructionDeliverNothing();
     void handlerMayStartTheNextRequest();
+    void aRequestIsNeverPostedTwice_data();
+    void aRequestIsNeverPostedTwice();
+    void getCarriesEightBitCharactersAsWindows1252();
+    void oversizedRepliesFailAtTheCap_data();
+    void oversizedRepliesFailAtTheCap();
+    void replyLimitIsTheChannels();
+    void wireTargetEscapes_data();
+    void wireTargetEscapes();
+    void lateReplyComesAfterTheTimeOut();
+    void lateReplyWindowRunsOut();
+    void unwrittenRequestIsNotListenedToLate();
 
 private:
     std::unique_ptr<testing::TempHome> m_home;
@@ -284,16 +295,15 @@ void TestGatewayChannel::cancelAndDestructionDeliverNothing()
     Script slow = Script::answer("0|late|");
     slow.delay = 100ms;
     server.setDefault(slow);
-    QNetworkAccessManager manager;
 
-    net::GatewayChannel channel(net::Overlap::ReplaceOlder, &manager);
+    net::GatewayChannel channel(net::Overlap::ReplaceOlder);
     QSignalSpy spy(&channel, &net::GatewayChannel::finished);
     channel.get(server.url("APIv2/getreport.php?id=1"));
     QTRY_COMPARE_WITH_TIMEOUT(server.requestCount(), 1, kWait);
     channel.cancel();
     QVERIFY(!channel.inFlight());
 
-    auto doomed = std::make_unique<net::GatewayChannel>(net::Overlap::ReplaceOlder, &manager);
+    auto doomed = std::make_unique<net::GatewayChannel>(net::Overlap::ReplaceOlder);
     QSignalSpy doomedSpy(doomed.get(), &net::GatewayChannel::finished);
     doomed->get(server.url("APIv2/getreport.php?id=2"));
     QTRY_COMPARE_WITH_TIMEOUT(server.requestCount(), 2, kWait);
@@ -318,6 +328,226 @@ void TestGatewayChannel::handlerMayStartTheNextRequest()
     QTRY_COMPARE_WITH_TIMEOUT(answered, 3, kWait);
     QCOMPARE(server.requestCount(), 3);
     QCOMPARE(channel.contador(), 3);
+}
+
+void TestGatewayChannel::aRequestIsNeverPostedTwice_data()
+{
+    QTest::addColumn<bool>("reused");
+    QTest::newRow("fresh connection closed without a byte") << false;
+    QTest::newRow("kept-alive connection closed without a byte") << true;
+}
+
+// A gateway that reads the send, charges it and drops the connection without answering must see
+// it once: a second copy is a second charge.
+void TestGatewayChannel::aRequestIsNeverPostedTwice()
+{
+    QFETCH(bool, reused);
+
+    LoopbackHttpServer server;
+    if (reused) {
+        Script first = Script::answer("0|Message sent|1|1");
+        first.keepAlive = true;
+        server.enqueue(first);
+    }
+    server.setDefault(Script::close());
+    net::GatewayChannel channel(net::Overlap::RefuseWhileBusy);
+    QSignalSpy spy(&channel, &net::GatewayChannel::finished);
+
+    if (reused) {
+        channel.post(server.url("APIv2/sendsms.php"), {{"mensaje", "uno"}});
+        QVERIFY(spy.wait(kWait));
+        QCOMPARE(replyAt(spy, 0).text, QStringLiteral("0|Message sent|1|1"));
+    }
+    const int before = server.requestCount();
+    QCOMPARE(channel.post(server.url("APIv2/sendsms.php"), {{"mensaje", "dos"}}), net::StartStatus::Started);
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), reused ? 2 : 1, kWait);
+    const net::GatewayReply reply = replyAt(spy, spy.count() - 1);
+    QCOMPARE(reply.status, net::GatewayReply::Status::NetworkError);
+    QVERIFY(reply.text.isEmpty());
+    QVERIFY(reply.outcomeUnknown()); // the gateway had it all: it may have acted on it
+    // Past any moment a second copy could have gone out.
+    QVERIFY(!spy.wait(300));
+    QCOMPARE(server.requestCount() - before, 1);
+}
+
+// Logins, passwords and identifiers with "ñ", "é" or "€" reach the gateway as the Windows-1252
+// bytes its scripts decode, never as UTF-8 replacement characters.
+void TestGatewayChannel::getCarriesEightBitCharactersAsWindows1252()
+{
+    LoopbackHttpServer server;
+    server.setDefault(Script::answer("0|ok|"));
+    net::GatewayChannel channel(net::Overlap::ReplaceOlder);
+    QSignalSpy spy(&channel, &net::GatewayChannel::finished);
+
+    channel.get(server.url(QStringLiteral("extranet/SMS/pedir_remitentes.php?username=Jos\u00E9&password=\u20ACa%26\u00F1&id=x y")));
+    QVERIFY(spy.wait(kWait));
+    const QByteArray raw = server.lastRequest();
+    QVERIFY2(raw.startsWith("GET /extranet/SMS/pedir_remitentes.php?username=Jos%E9&password=%80a%26%F1&id=x%20y HTTP/1.1\r\n"),
+             raw.left(120).constData());
+}
+
+void TestGatewayChannel::oversizedRepliesFailAtTheCap_data()
+{
+    QTest::addColumn<int>("framing");
+    QTest::addColumn<bool>("hold");
+    enum { Length, Chunked, UntilClose };
+    QTest::newRow("10 MB with its length") << int(Length) << false;
+    QTest::newRow("10 MB chunked") << int(Chunked) << false;
+    QTest::newRow("10 MB until the close") << int(UntilClose) << false;
+    // The server keeps the line open after 1 MB: the exchange must end at the cap, not wait for
+    // a whole body that would never fit.
+    QTest::newRow("endless, with a length of 10 MB") << int(Length) << true;
+    QTest::newRow("endless, until the close") << int(UntilClose) << true;
+    QTest::newRow("endless, chunked") << int(Chunked) << true;
+}
+
+void TestGatewayChannel::oversizedRepliesFailAtTheCap()
+{
+    QFETCH(int, framing);
+    QFETCH(bool, hold);
+
+    LoopbackHttpServer server;
+    Script huge = Script::answer(QByteArray(hold ? 1 << 20 : 10 << 20, 'x'));
+    huge.chunked = framing == 1;
+    huge.contentLength = framing == 0;
+    if (hold) {
+        huge.announcedLength = 10 << 20;
+        huge.holdAfterBody = true;
+    }
+    server.setDefault(huge);
+    net::GatewayChannel channel(net::Overlap::ReplaceOlder);
+    channel.setTimeout(4s);
+    channel.setContador(3);
+    QSignalSpy spy(&channel, &net::GatewayChannel::finished);
+
+    channel.post(server.url("APIv2/getreport.php"), {{"sms_id", "1"}});
+    QVERIFY(spy.wait(3000)); // well before the channel's own time-out
+    const net::GatewayReply reply = replyAt(spy, 0);
+    QVERIFY(reply.status != net::GatewayReply::Status::Answered);
+    QVERIFY(reply.status != net::GatewayReply::Status::TimedOut);
+    QCOMPARE(reply.status, net::GatewayReply::Status::TooLarge);
+    QVERIFY(reply.text.isEmpty());
+    QVERIFY(!reply.ok);
+    QVERIFY(!channel.inFlight());
+    QCOMPARE(channel.contador(), 3); // no reply of the script: not counted
+}
+
+void TestGatewayChannel::replyLimitIsTheChannels()
+{
+    LoopbackHttpServer server;
+    const QByteArray body = "INSERT|" + QByteArray(200 * 1024, 'a');
+    server.setDefault(Script::answer(body));
+    net::GatewayChannel channel(net::Overlap::ReplaceOlder);
+    QSignalSpy spy(&channel, &net::GatewayChannel::finished);
+
+    channel.get(server.url("extranet/SMS/desktop_export_agenda.php"));
+    QVERIFY(spy.wait(kWait));
+    QCOMPARE(replyAt(spy, 0).status, net::GatewayReply::Status::TooLarge);
+
+    channel.setReplyLimit(body.size());
+    channel.get(server.url("extranet/SMS/desktop_export_agenda.php"));
+    QVERIFY(spy.wait(kWait));
+    QCOMPARE(replyAt(spy, 1).status, net::GatewayReply::Status::Answered);
+    QCOMPARE(replyAt(spy, 1).text.size(), body.size());
+}
+
+void TestGatewayChannel::wireTargetEscapes_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("escapes kept") << QStringLiteral("/a.php?p=a%26b%2b") << QByteArray("/a.php?p=a%26b%2b");
+    QTest::newRow("stray percent") << QStringLiteral("/a.php?p=100%&q=%4") << QByteArray("/a.php?p=100%25&q=%254");
+    QTest::newRow("8-bit as Windows-1252") << QStringLiteral("/a.php?u=\u00D1and\u00FA&e=\u20AC") << QByteArray("/a.php?u=%D1and%FA&e=%80");
+    QTest::newRow("blanks, controls, quotes") << QStringLiteral("/a b.php?x=\"1\"\t<2>") << QByteArray("/a%20b.php?x=%221%22%09%3C2%3E");
+    QTest::newRow("bars and braces") << QStringLiteral("/a.php?x={1|2}^`\\") << QByteArray("/a.php?x=%7B1%7C2%7D%5E%60%5C");
+    QTest::newRow("fragment left out") << QStringLiteral("/a.php?x=1#arriba") << QByteArray("/a.php?x=1");
+    QTest::newRow("reserved signs as they are") << QStringLiteral("/a.php?x=[1]&y=a,b;c:d@e!$'()*~") << QByteArray("/a.php?x=[1]&y=a,b;c:d@e!$'()*~");
+}
+
+void TestGatewayChannel::wireTargetEscapes()
+{
+    QFETCH(QString, target);
+    QFETCH(QByteArray, wire);
+    QCOMPARE(net::wireTarget(target), wire);
+}
+
+// A send whose answer comes after the time-out: the caller hears of the time-out at once (and may
+// start another request), and of the answer when it comes, with the same exchange number.
+void TestGatewayChannel::lateReplyComesAfterTheTimeOut()
+{
+    LoopbackHttpServer server;
+    Script slow = Script::answer("0|Message sent|4321|2");
+    slow.delay = 700ms;
+    server.enqueue(slow);
+    server.setDefault(Script::answer("0|Message sent|4322|1"));
+    net::GatewayChannel channel(net::Overlap::RefuseWhileBusy);
+    channel.setTimeout(150ms);
+    channel.setLateReplyWindow(5s);
+    QSignalSpy spy(&channel, &net::GatewayChannel::finished);
+    QSignalSpy late(&channel, &net::GatewayChannel::lateReply);
+
+    channel.post(server.url("APIv2/sendsms.php"), {{"mensaje", "uno"}});
+    const quint64 first = channel.lastExchange();
+    QVERIFY(spy.wait(kWait));
+    QCOMPARE(replyAt(spy, 0).status, net::GatewayReply::Status::TimedOut);
+    QVERIFY(replyAt(spy, 0).requestDelivered);
+    QVERIFY(replyAt(spy, 0).outcomeUnknown());
+    QCOMPARE(replyAt(spy, 0).exchange, first);
+    QVERIFY(!channel.inFlight());
+    QVERIFY(channel.awaitingLateReply());
+
+    QCOMPARE(channel.post(server.url("APIv2/sendsms.php"), {{"mensaje", "dos"}}), net::StartStatus::Started);
+    QVERIFY(channel.lastExchange() != first);
+    QVERIFY(spy.wait(kWait));
+    QCOMPARE(replyAt(spy, 1).fields.value(2), QStringLiteral("4322"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(late.count(), 1, kWait);
+    const net::GatewayReply answer = late.at(0).at(0).value<net::GatewayReply>();
+    QCOMPARE(answer.status, net::GatewayReply::Status::Answered);
+    QCOMPARE(answer.exchange, first);
+    QCOMPARE(answer.fields.value(2), QStringLiteral("4321"));
+    QVERIFY(answer.ok);
+    QVERIFY(!channel.awaitingLateReply());
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(server.requestCount(), 2);
+    QCOMPARE(channel.contador(), 2);
+}
+
+void TestGatewayChannel::lateReplyWindowRunsOut()
+{
+    LoopbackHttpServer server;
+    server.setDefault(Script::hang());
+    net::GatewayChannel channel(net::Overlap::RefuseWhileBusy);
+    channel.setTimeout(100ms);
+    channel.setLateReplyWindow(200ms);
+    QSignalSpy spy(&channel, &net::GatewayChannel::finished);
+    QSignalSpy late(&channel, &net::GatewayChannel::lateReply);
+
+    channel.post(server.url("APIv2/sendsms.php"), {{"mensaje", "uno"}});
+    QVERIFY(spy.wait(kWait));
+    QVERIFY(channel.awaitingLateReply());
+    QVERIFY(late.wait(kWait));
+    QCOMPARE(late.count(), 1);
+    const net::GatewayReply expired = late.at(0).at(0).value<net::GatewayReply>();
+    QCOMPARE(expired.status, net::GatewayReply::Status::TimedOut);
+    QVERIFY(expired.outcomeUnknown());
+    QVERIFY(!channel.awaitingLateReply());
+    QVERIFY(!late.wait(300));
+    QCOMPARE(server.requestCount(), 1);
+}
+
+// A connection that never opened carried nothing: no doubt about the outcome, nothing to wait for.
+void TestGatewayChannel::unwrittenRequestIsNotListenedToLate()
+{
+    net::GatewayChannel channel(net::Overlap::RefuseWhileBusy);
+    channel.setLateReplyWindow(5s);
+    QSignalSpy spy(&channel, &net::GatewayChannel::finished);
+    channel.post(QStringLiteral("http://127.0.0.1:%1/APIv2/sendsms.php").arg(closedPort()), {{"mensaje", "uno"}});
+    QVERIFY(spy.wait(kWait));
+    QCOMPARE(replyAt(spy, 0).status, net::GatewayReply::Status::NetworkError);
+    QVERIFY(!replyAt(spy, 0).requestDelivered);
+    QVERIFY(!replyAt(spy, 0).outcomeUnknown());
+    QVERIFY(!channel.awaitingLateReply());
 }
 
 QTEST_GUILESS_MAIN(TestGatewayChannel)

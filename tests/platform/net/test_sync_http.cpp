@@ -5,6 +5,7 @@
 #include "platform/text/cp1252.h"
 #include "support/temp_home.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
@@ -57,6 +58,8 @@ private Q_SLOTS:
     void parserRejectsBrokenReplies_data();
     void parserRejectsBrokenReplies();
     void nothingElseRunsWhileItBlocks();
+    void oversizedRepliesFailAtTheCap_data();
+    void oversizedRepliesFailAtTheCap();
 
 private:
     std::unique_ptr<testing::TempHome> m_home;
@@ -311,6 +314,45 @@ void TestSyncHttp::nothingElseRunsWhileItBlocks()
     QVERIFY(replies.wait(kWait));
     QVERIFY(replies.at(0).at(0).value<net::GatewayReply>().ok);
     QTRY_VERIFY_WITH_TIMEOUT(timerRan, kWait);
+}
+
+void TestSyncHttp::oversizedRepliesFailAtTheCap_data()
+{
+    QTest::addColumn<int>("framing");
+    QTest::addColumn<bool>("hold");
+    enum { Length, Chunked, UntilClose };
+    QTest::newRow("1 MB with its length") << int(Length) << false;
+    QTest::newRow("1 MB chunked") << int(Chunked) << false;
+    QTest::newRow("1 MB until the close") << int(UntilClose) << false;
+    QTest::newRow("endless, with a length of 100 MB") << int(Length) << true;
+    QTest::newRow("endless, until the close") << int(UntilClose) << true;
+}
+
+// The version and cancel replies are a line: a body far past that is no reply, and reading stops
+// at the cap instead of waiting for the rest.
+void TestSyncHttp::oversizedRepliesFailAtTheCap()
+{
+    QFETCH(int, framing);
+    QFETCH(bool, hold);
+
+    LoopbackHttpServer server;
+    Script huge = Script::answer(QByteArray(1 << 20, 'x'));
+    huge.chunked = framing == 1;
+    huge.contentLength = framing == 0;
+    if (hold) {
+        huge.announcedLength = 100 << 20;
+        huge.holdAfterBody = true;
+    }
+    server.setDefault(huge);
+    net::SyncHttp http(server.url());
+    http.setTimeout(4s);
+    QVERIFY(http.conectar(server.hostPort()));
+    QElapsedTimer clock;
+    clock.start();
+    const net::SyncReply reply = http.peticion(kRuta, {"Fuente", ""}, {"Desktop", ""});
+    QCOMPARE(reply.status, net::SyncReply::Status::BadReply);
+    QVERIFY(reply.text.isEmpty());
+    QVERIFY2(clock.elapsed() < 3000, QByteArray::number(clock.elapsed()).constData());
 }
 
 QTEST_GUILESS_MAIN(TestSyncHttp)

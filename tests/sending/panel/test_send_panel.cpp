@@ -7,6 +7,7 @@
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -45,6 +46,10 @@ void fill(PanelRig &rig, const QString &mensaje, const QString &destino)
     rig.view->Text1()->setPlainText(mensaje);
     rig.view->Text2()->setPlainText(destino);
 }
+
+const QString kQuizaEnviado = QStringLiteral(
+    "No se ha recibido la respuesta del servidor. El SMS puede haberse enviado: compruebe el historial antes de "
+    "repetir el envío.");
 
 QString lastMessage(const testing::ScriptedPrompter &prompter)
 {
@@ -377,13 +382,109 @@ private Q_SLOTS:
         QCOMPARE(lastMessage(rig.prompter), kSinConexion);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error"));
 
+        // Nobody listening: the send surely never left, so trying again is right.
         rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
-        rig.sim.armFault(sim::Endpoint::SendSms, sim::FaultKind::Hang);
+        rig.sim.stop();
         QVERIFY(rig.enviar());
         QCOMPARE(lastMessage(rig.prompter), kSinConexion);
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
         QVERIFY(rig.view->Command1()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
+    }
+
+    // The gateway charged the send but its reply came after the time-out: the panel is free at the
+    // time-out, the user is warned that the SMS may have gone, and the reply is recorded when it
+    // comes, once, as a timely one would be.
+    void lateReplyIsRecordedOnce()
+    {
+        PanelRig rig;
+        QVERIFY(rig.arrancar());
+        fill(rig, QStringLiteral("Tarde"), QStringLiteral("34600000001,34600000002"));
+        rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
+        rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(1200)});
+        QVERIFY(rig.enviar());
+        QCOMPARE(lastMessage(rig.prompter), kQuizaEnviado);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de SMS"));
+        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(!rig.busy.isBusy());
+        QVERIFY(!rig.panel->sendInFlight());
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
+
+        QTRY_COMPARE_WITH_TIMEOUT(rig.rows(QStringLiteral("Historial")), 1, 5000);
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT mensaje || ' ' || destinatario || ' ' || id_web FROM Historial")),
+                 QStringLiteral("Tarde 34600000001,34600000002 1000"));
+        QCOMPARE(rig.conexion.scalar(QStringLiteral("SELECT creditos FROM Historial")).toDouble(), 2.0);
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("98"));
+        QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("98 cr."));
+        QCOMPARE(lastMessage(rig.prompter), kEnviado);
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 1);
+        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(!rig.busy.isBusy());
+    }
+
+    // The shutdown's wait returns as soon as the late answer is recorded, and starts no queued send.
+    void waitForOwedEndsWithTheLateReply()
+    {
+        PanelRig rig;
+        fill(rig, QStringLiteral("Tarde"), QStringLiteral("34600000001"));
+        rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
+        rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(800)});
+        QVERIFY(rig.enviar());
+        startup::OwedReplies &owed = rig.panel->owedReplies();
+        QVERIFY(owed.owed());
+        rig.panel->enqueue(QStringLiteral("34600000002"), QStringLiteral("Cola"));
+        const int boxes = rig.prompter.count();
+        QElapsedTimer clock;
+        clock.start();
+        owed.waitForOwed(std::chrono::milliseconds(10000));
+        QVERIFY(clock.elapsed() < 5000);
+        QVERIFY(!owed.owed());
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 1);
+        QCOMPARE(rig.prompter.count(), boxes); // nobody is there to read a box while closing
+        rig.panel->f_enviar_automatizados();
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 1);
+    }
+
+    // A connection dropped after the request went out may hide a charged send.
+    void connectionLostAfterTheRequestMayHaveSent()
+    {
+        PanelRig rig;
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
+        rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Hang, 1, std::chrono::milliseconds(100)});
+        QVERIFY(rig.enviar());
+        QCOMPARE(lastMessage(rig.prompter), kQuizaEnviado);
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 1);
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
+        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(!rig.busy.isBusy());
+    }
+
+    // Unattended, an unknown result is a line in the log, never a box, and the queue moves on;
+    // the late reply is still recorded.
+    void automatedUnknownResultIsLoggedAndRecordedLater()
+    {
+        PanelRig rig;
+        QVERIFY(rig.arrancar());
+        rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
+        rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(1000)});
+        rig.panel->enqueue(QStringLiteral("34600000001"), QStringLiteral("Primero"));
+        rig.panel->enqueue(QStringLiteral("34600000002"), QStringLiteral("Segundo"));
+        QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
+        rig.panel->f_enviar_automatizados();
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.rows(QStringLiteral("Historial")), 2, 5000);
+        QCOMPARE(rig.prompter.count(), 0);
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 2);
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT group_concat(mensaje, ',') FROM (SELECT mensaje FROM Historial "
+                                           "ORDER BY mensaje)")),
+                 QStringLiteral("Primero,Segundo"));
+        QFile log(rig.home.file(QStringLiteral("error_auto.txt")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray lines = log.readAll();
+        QCOMPARE(lines.count("\r\n"), 1);
+        QVERIFY2(lines.contains("--- Sin respuesta del servidor al enviar a destinatario: 34600000001. El SMS puede "
+                                "haberse enviado: compruebe el historial. Texto del mensaje: Primero\r\n"),
+                 lines.constData());
     }
 
     void secondPressAndQuoteWhileSending()

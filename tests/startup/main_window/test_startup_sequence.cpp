@@ -8,10 +8,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -176,6 +179,64 @@ private Q_SLOTS:
         run.form().menuAction(QStringLiteral("mnuSalir"))->trigger();
         QVERIFY(!run.client->context().conexion.isOpen());
         QVERIFY(!run.form().isVisible());
+    }
+
+    // Closing the program while a send awaits its reply waits for it, with the progress window,
+    // so what the gateway charged is in the history before the database closes.
+    void closingWaitsForTheSendReply()
+    {
+        Run run;
+        run.sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"), 100);
+        run.sim.approveSender(QStringLiteral("ana"), QStringLiteral("Tienda"));
+        run.withAccount(QStringLiteral("ana"), QStringLiteral("uno"), QStringLiteral("100"));
+        run.start();
+        QTRY_VERIFY_WITH_TIMEOUT(run.panel().Command1()->isEnabled(), 10000);
+        run.panel().Text1()->setPlainText(QStringLiteral("Cierre"));
+        run.panel().Text2()->setPlainText(QStringLiteral("34600000001"));
+        run.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(800)});
+        run.panel().Command1()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(run.sim.hangingRequests(), 1, 5000);
+
+        QString progreso;
+        QTimer::singleShot(100, [&progreso] {
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                if (widget->objectName() == QLatin1String("Form4") && widget->isVisible())
+                    progreso = widget->findChild<QLabel *>(QStringLiteral("SkinLabel1"))->text();
+            }
+        });
+        run.form().close();
+        QVERIFY(!run.client->context().conexion.isOpen());
+        QVERIFY2(!progreso.isEmpty(), "no progress window while waiting");
+
+        db::Connection check;
+        QVERIFY(run.openDatabase(check));
+        QCOMPARE(check.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 1);
+        QCOMPARE(check.scalar(QStringLiteral("SELECT mensaje FROM Historial")).toString(), QStringLiteral("Cierre"));
+        QCOMPARE(run.sim.requestCount(sim::Endpoint::SendSms), 1);
+        QCOMPARE(run.sim.sends().size(), 1);
+    }
+
+    // A gateway that never answers holds the end only for the wait's bound.
+    void closingWaitIsBounded()
+    {
+        Run run;
+        run.sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"), 100);
+        run.withAccount(QStringLiteral("ana"), QStringLiteral("uno"), QStringLiteral("100"));
+        run.start();
+        QTRY_VERIFY_WITH_TIMEOUT(run.panel().Command1()->isEnabled(), 10000);
+        run.panel().Text1()->setPlainText(QStringLiteral("Cierre"));
+        run.panel().Text2()->setPlainText(QStringLiteral("34600000001"));
+        run.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Hang, 1, std::chrono::milliseconds(30000)});
+        run.panel().Command1()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(run.sim.hangingRequests(), 1, 5000);
+
+        run.form().setEsperaCierre(std::chrono::milliseconds(300));
+        QElapsedTimer clock;
+        clock.start();
+        run.form().close();
+        QVERIFY2(clock.elapsed() < 5000, QByteArray::number(clock.elapsed()).constData());
+        QVERIFY(!run.client->context().conexion.isOpen());
+        run.sim.releaseHangs();
     }
 };
 

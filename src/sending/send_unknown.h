@@ -1,0 +1,24 @@
+#pragma once
+
+#include "sending/send_reply.h"
+#include "sending/send_request.h"
+
+#include <QDateTime>
+#include <QString>
+
+// A send whose request reached the gateway but whose answer never came in time (a time-out, a
+// connection dropped after the request went out): the gateway may have charged it. The user is
+// told so, never invited to simply try again; the answer, if it comes later, is recorded then.
+namespace sending {
+
+// The box text of an interactive send with an unknown outcome.
+QString textoResultadoDesconocido();
+
+// What such a send means now: no row yet, the send button free again; a box in interactive mode,
+// a line for "error_auto.txt" in automated mode (and the queue moves on).
+ReplyOutcome respuestaDesconocida(const SendRequest &request, const QDateTime &ahora);
+
+// The error log line of an automated send with an unknown outcome (CR LF ended).
+QString lineaResultadoDesconocido(const QDateTime &ahora, const QString &destinatarios, const QString &mensaje);
+
+} // namespace sending

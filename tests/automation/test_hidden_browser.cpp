@@ -1,0 +1,193 @@
+// The birthday window's hidden browser against a raw loopback server: what goes on the wire, the
+// session it keeps, the redirects it follows, and the submission that must reach the gateway once.
+#include "automation/birthdays/hidden_browser.h"
+#include "platform/net/loopback_http_server.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace std::chrono_literals;
+using automation::birthdays::NavegadorOculto;
+using automation::birthdays::PaginaCargada;
+using testing::LoopbackHttpServer;
+using Script = LoopbackHttpServer::Script;
+
+namespace {
+
+constexpr int kWait = 5000;
+
+PaginaCargada pageAt(const QSignalSpy &spy, int index)
+{
+    return spy.at(index).at(0).value<PaginaCargada>();
+}
+
+QByteArray headerOf(const QByteArray &raw, const QByteArray &name)
+{
+    for (const QByteArray &line : LoopbackHttpServer::headOf(raw).split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().toLower() == name.toLower())
+            return line.mid(colon + 1).trimmed();
+    }
+    return {};
+}
+
+Script page(const QByteArray &html)
+{
+    Script script = Script::answer(html);
+    script.contentType = "text/html; charset=windows-1252";
+    return script;
+}
+
+} // namespace
+
+class TestHiddenBrowser final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void sessionCookieAndRefererGoWithTheSubmission()
+    {
+        LoopbackHttpServer server;
+        Script form = page("<FORM action=\"/r.php\"></FORM>");
+        form.headers = {"Set-Cookie: BRISESSID=abc123; Path=/"};
+        server.enqueue(form);
+        server.enqueue(page("<BODY>0|IN_PROGRESS|7</BODY>"));
+        NavegadorOculto browser;
+        QSignalSpy spy(&browser, &NavegadorOculto::paginaCargada);
+
+        browser.navegar(QUrl(server.url("extranet/SMS/sms_personalizados.php?try=0")));
+        QVERIFY(spy.wait(kWait));
+        QVERIFY(pageAt(spy, 0).respondida);
+        QCOMPARE(pageAt(spy, 0).html, QStringLiteral("<FORM action=\"/r.php\"></FORM>"));
+        QCOMPARE(pageAt(spy, 0).contentType, QByteArray("text/html; charset=windows-1252"));
+        QCOMPARE(pageAt(spy, 0).direccion, QUrl(server.url("extranet/SMS/sms_personalizados.php?try=0")));
+
+        browser.enviar(QUrl(server.url("r.php")), true, "mensaje=Hola+%F1&sub=Enviar",
+                       pageAt(spy, 0).direccion);
+        QVERIFY(spy.wait(kWait));
+        const QByteArray raw = server.lastRequest();
+        QVERIFY2(raw.startsWith("POST /r.php HTTP/1.1\r\n"), raw.constData());
+        QCOMPARE(headerOf(raw, "Cookie"), QByteArray("BRISESSID=abc123"));
+        QCOMPARE(headerOf(raw, "Referer"), server.url("extranet/SMS/sms_personalizados.php?try=0").toLatin1());
+        QCOMPARE(headerOf(raw, "Content-Type"), QByteArray("application/x-www-form-urlencoded"));
+        QCOMPARE(LoopbackHttpServer::bodyOf(raw), QByteArray("mensaje=Hola+%F1&sub=Enviar"));
+        QCOMPARE(pageAt(spy, 1).html, QStringLiteral("<BODY>0|IN_PROGRESS|7</BODY>"));
+    }
+
+    void getSubmissionCarriesTheBytesAsItsQuery()
+    {
+        LoopbackHttpServer server;
+        server.setDefault(page("<BODY>ok</BODY>"));
+        NavegadorOculto browser;
+        QSignalSpy spy(&browser, &NavegadorOculto::paginaCargada);
+        browser.enviar(QUrl(server.url("r.php#arriba")), false, "nombre=Jos%E9&sub=Enviar", QUrl(server.url()));
+        QVERIFY(spy.wait(kWait));
+        QVERIFY2(server.lastRequest().startsWith("GET /r.php?nombre=Jos%E9&sub=Enviar HTTP/1.1\r\n"),
+                 server.lastRequest().constData());
+    }
+
+    // A submission answered by a redirect ends at the page it leads to, fetched with GET and the
+    // cookies the redirect set; the address reported is where it ended.
+    void redirectsAreFollowedToTheirPage()
+    {
+        LoopbackHttpServer server;
+        Script moved = page("Moved");
+        moved.status = 302;
+        moved.headers = {"Location: /extranet_nueva/SMS/sendsms.php?fin=1", "Set-Cookie: paso=2"};
+        server.enqueue(moved);
+        server.enqueue(page("<BODY>0|IN_PROGRESS|9</BODY>"));
+        NavegadorOculto browser;
+        QSignalSpy spy(&browser, &NavegadorOculto::paginaCargada);
+
+        browser.enviar(QUrl(server.url("r.php")), true, "a=1", QUrl(server.url()));
+        QVERIFY(spy.wait(kWait));
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(server.requestCount(), 2);
+        const QByteArray second = server.lastRequest();
+        QVERIFY2(second.startsWith("GET /extranet_nueva/SMS/sendsms.php?fin=1 HTTP/1.1\r\n"), second.constData());
+        QCOMPARE(headerOf(second, "Cookie"), QByteArray("paso=2"));
+        QVERIFY(LoopbackHttpServer::bodyOf(second).isEmpty());
+        const PaginaCargada result = pageAt(spy, 0);
+        QVERIFY(result.respondida);
+        QCOMPARE(result.direccion, QUrl(server.url("extranet_nueva/SMS/sendsms.php?fin=1")));
+        QCOMPARE(result.html, QStringLiteral("<BODY>0|IN_PROGRESS|9</BODY>"));
+    }
+
+    // The gateway schedules the greetings when it reads the submission: a dropped connection must
+    // not make it schedule them twice.
+    void submissionIsNeverPostedTwice()
+    {
+        LoopbackHttpServer server;
+        Script first = page("<FORM></FORM>");
+        first.keepAlive = true;
+        server.enqueue(first);
+        server.setDefault(Script::close());
+        NavegadorOculto browser;
+        QSignalSpy spy(&browser, &NavegadorOculto::paginaCargada);
+
+        browser.navegar(QUrl(server.url("form.php")));
+        QVERIFY(spy.wait(kWait));
+        browser.enviar(QUrl(server.url("r.php")), true, "a=1", QUrl(server.url("form.php")));
+        QVERIFY(spy.wait(kWait));
+        QVERIFY(!pageAt(spy, 1).respondida);
+        QVERIFY(pageAt(spy, 1).entregada); // the gateway had it: it may have scheduled the greetings
+        QCOMPARE(pageAt(spy, 1).direccion, QUrl(server.url("r.php")));
+        QVERIFY(!spy.wait(300));
+        QCOMPARE(server.requestCount(), 2);
+    }
+
+    // The form page is a few kilobytes: a page of many megabytes is no page, and the load ends at
+    // the cap instead of waiting for the rest.
+    void oversizedPageIsNotLoaded()
+    {
+        LoopbackHttpServer server;
+        Script huge = page(QByteArray(1 << 20, 'x'));
+        huge.announcedLength = 200 << 20;
+        huge.holdAfterBody = true;
+        server.enqueue(huge);
+        server.enqueue(page(QByteArray(20 << 20, 'y')));
+        NavegadorOculto browser;
+        browser.setTiempoMaximo(4s);
+        QSignalSpy spy(&browser, &NavegadorOculto::paginaCargada);
+
+        browser.navegar(QUrl(server.url("form.php")));
+        QVERIFY(spy.wait(3000));
+        QVERIFY(!pageAt(spy, 0).respondida);
+        QVERIFY(pageAt(spy, 0).html.isEmpty());
+        browser.navegar(QUrl(server.url("form.php")));
+        QVERIFY(spy.wait(3000));
+        QVERIFY(!pageAt(spy, 1).respondida);
+    }
+
+    void unansweredLoadEndsAtItsTimeLimit()
+    {
+        LoopbackHttpServer server;
+        server.setDefault(Script::hang());
+        NavegadorOculto browser;
+        browser.setTiempoMaximo(200ms);
+        QSignalSpy spy(&browser, &NavegadorOculto::paginaCargada);
+        browser.navegar(QUrl(server.url("form.php")));
+        QVERIFY(spy.wait(kWait));
+        QVERIFY(!pageAt(spy, 0).respondida);
+        QTRY_COMPARE_WITH_TIMEOUT(server.requestCount(), 1, kWait);
+        QVERIFY(pageAt(spy, 0).entregada);
+        QVERIFY(!browser.cargando());
+    }
+
+    void refusedLoadDeliveredNothing()
+    {
+        quint16 port = 0;
+        {
+            LoopbackHttpServer gone;
+            port = gone.port();
+        }
+        NavegadorOculto browser;
+        QSignalSpy spy(&browser, &NavegadorOculto::paginaCargada);
+        browser.enviar(QUrl(QStringLiteral("http://127.0.0.1:%1/r.php").arg(port)), true, "a=1", QUrl());
+        QVERIFY(spy.wait(kWait));
+        QVERIFY(!pageAt(spy, 0).respondida);
+        QVERIFY(!pageAt(spy, 0).entregada);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHiddenBrowser)
+#include "test_hidden_browser.moc"
