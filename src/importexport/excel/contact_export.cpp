@@ -61,7 +61,7 @@ std::vector<FilaExportada> contactosParaExportar(db::Connection &conexion, const
         }
         // The group is a whole element of the list: group 1 does not match a contact of group 12.
         rows = conexion.select(kColumnas
-                                   + QStringLiteral("WHERE instr(',' || replace(grupos_sid,' ','') || ',', ',' || ?1 || ',') > 0 "
+                                   + QStringLiteral("WHERE en_lista(grupos_sid, ?1) = 1 "
                                                     "ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"),
                                {QString::number(*sid)}, result);
     }
