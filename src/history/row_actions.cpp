@@ -15,9 +15,11 @@ DeleteOutcome f_eliminar_registro(db::Connection &conexion, const QString &nodeK
         out.status = DeleteOutcome::Status::DatabaseError;
         return out;
     }
+    out.changed = true;     // also when the row had gone meanwhile: the view drops it
+    if (r.changes == 0)
+        return out;         // nothing was deleted: nothing to report
     out.status = DeleteOutcome::Status::Deleted;
     out.deleted = r.changes;
-    out.changed = true;
     out.notice = {QStringLiteral("Registro eliminado satisfactoriamente"), QStringLiteral("Historial eliminado")};
     return out;
 }

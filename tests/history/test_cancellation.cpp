@@ -292,6 +292,11 @@ private Q_SLOTS:
         QCOMPARE(out.notice.text, QStringLiteral("Registro eliminado satisfactoriamente"));
         QCOMPARE(out.notice.title, QStringLiteral("Historial eliminado"));
         QCOMPARE(db.count(), qint64(1));
+        // The row is gone already (another window deleted it): no success message.
+        const DeleteOutcome again = f_eliminar_registro(db.conexion, QStringLiteral("Pendientes %1").arg(sid));
+        QCOMPARE(again.status, DeleteOutcome::Status::Nothing);
+        QVERIFY(again.notice.text.isEmpty());
+        QCOMPARE(db.count(), qint64(1));
     }
 
     void deleteAllSent_data()
