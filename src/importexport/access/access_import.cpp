@@ -91,6 +91,12 @@ QString mensajeImportados(double contados)
     return QString::number(qint64(contados)) + QStringLiteral(" contactos han sido importados satisfactoriamente. ");
 }
 
+QString mensajeSinClave(int filas)
+{
+    return QString::number(filas)
+        + QStringLiteral(" registros no se han importado porque su campo clave está vacío, es cero o es negativo.");
+}
+
 ImportedContact contactFromRow(const QVariantList &row, const QStringList &fieldNames, const Mapping &m)
 {
     ImportedContact c;
@@ -133,11 +139,14 @@ RunOutcome AccessImport::empezar(const mdb::Table &table, const Mapping &mapping
         const QVariantList &row = m_table.rows[r];
         if (mdb::cellText(row.value(phone)).isEmpty())
             continue;
-        // The first call starts at key 1: numeric keys below it are not read. Rows without a key
-        // are still imported, after the others, instead of being dropped unseen.
+        // The walk goes up the key from 1: a missing key, and a numeric one below 1 (zero,
+        // negative), is never reached. Such rows are left out by that one rule and counted, so
+        // the summary says so instead of dropping them unseen.
         const QVariant k = row.value(key);
-        if (k.isValid() && numericKind(keyKind) && number(k) < 1)
+        if (!k.isValid() || (numericKind(keyKind) && number(k) < 1)) {
+            ++m_sinClave;
             continue;
+        }
         m_order.push_back(r);
     }
     std::stable_sort(m_order.begin(), m_order.end(), [&](size_t a, size_t b) {
@@ -161,6 +170,7 @@ void AccessImport::abandonar()
     m_order.clear();
     m_cursor = 0;
     m_contados = 0;
+    m_sinClave = 0;
     m_flags = {};
     m_pending.clear();
     m_pendingByPhone.clear();
@@ -246,6 +256,9 @@ RunOutcome AccessImport::finish()
     out.status = RunStatus::Finished;
     out.contados = m_contados;
     out.mensaje = mensajeImportados(m_contados);
+    out.sinClave = m_sinClave;
+    if (m_sinClave > 0)
+        out.mensaje += QLatin1Char('\n') + mensajeSinClave(m_sinClave);
     abandonar();
     return out;
 }

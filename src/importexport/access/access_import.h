@@ -52,12 +52,15 @@ enum class RunStatus { Finished, Conflict, Failed };
 struct RunOutcome {
     RunStatus status = RunStatus::Finished;
     double contados = 0;                  // contacts inserted plus overwritten
+    int sinClave = 0;                     // rows with a phone left out: a key the walk never reaches
     std::optional<Conflict> conflicto;    // with RunStatus::Conflict
     QString mensaje;                      // the Spanish text to show (final or failure)
 };
 
 // The final message of a finished run.
 QString mensajeImportados(double contados);
+// The line added to it for rows whose key the walk does not reach (Null, zero, negative).
+QString mensajeSinClave(int filas);
 
 // The contact a row becomes under `mapping` (fieldNames are the other table's fields).
 ImportedContact contactFromRow(const QVariantList &row, const QStringList &fieldNames, const Mapping &mapping);
@@ -98,6 +101,7 @@ private:
     std::vector<size_t> m_order;          // rows to walk, in key order
     size_t m_cursor = 0;
     double m_contados = 0;
+    int m_sinClave = 0;
     Decision m_flags;
     bool m_waiting = false;
     std::vector<Pending> m_pending;       // in the order they were decided
