@@ -68,7 +68,8 @@ void AutomationController::toggle()
 {
     if (caption() == kComenzar) {
         const std::optional<Ajustes> ajustes = leerAjustes(m_context.conexion);
-        if (!ajustes) {
+        // A new database's row names no file and no separator: no settings yet, as no row.
+        if (!ajustes || ajustes->archivo.isEmpty() || ajustes->delimitador.isEmpty()) {
             if (m_comenzar)
                 m_comenzar->setEnabled(false);
             openSettings();

@@ -34,7 +34,8 @@ QString fechaAlmacenada(const QDate &fecha)
 
 QString fechaMostrada(const QString &almacenada)
 {
-    const QDate fecha = QDate::fromString(almacenada.left(10), QStringLiteral("yyyy-MM-dd"));
+    // Only the stored form itself, all of it: any other text is shown as it is, never cut.
+    const QDate fecha = almacenada.size() == 10 ? QDate::fromString(almacenada, QStringLiteral("yyyy-MM-dd")) : QDate();
     if (!fecha.isValid())
         return almacenada;
     return fecha.toString(QStringLiteral("dd/MM/yyyy"));

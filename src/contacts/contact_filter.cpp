@@ -13,9 +13,10 @@ const char *const kColumnas[] = {"nombre", "telefono", "nombre_completo", "direc
                                  "f_nacimiento"};
 
 // The birth date compared as text reads as the user sees it, day first: "23/10/1984".
+// Only a stored yyyy-MM-dd is turned round; any other text is compared as it stands.
 const QString kFechaComoTexto = QStringLiteral(
-    "(CASE WHEN length(f_nacimiento) = 10 THEN substr(f_nacimiento,9,2) || '/' || substr(f_nacimiento,6,2) || "
-    "'/' || substr(f_nacimiento,1,4) ELSE f_nacimiento END)");
+    "(CASE WHEN f_nacimiento GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]' THEN substr(f_nacimiento,9,2) || '/' || "
+    "substr(f_nacimiento,6,2) || '/' || substr(f_nacimiento,1,4) ELSE f_nacimiento END)");
 
 Campo campoDe(int indice)
 {

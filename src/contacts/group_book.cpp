@@ -2,6 +2,7 @@
 
 #include "contacts/group_list.h"
 #include "platform/db/connection.h"
+#include "platform/db/id_list.h"
 
 #include <QHash>
 
@@ -19,7 +20,7 @@ ListaGrupos listarGrupos(db::Connection &conexion)
         return lista;
     }
     // One pass over the lists instead of one scan of the book per group.
-    QHash<QString, qint64> cuentas;
+    QHash<qint64, qint64> cuentas;
     db::Statement listas = conexion.prepare(
         QStringLiteral("SELECT grupos_sid FROM Agenda WHERE grupos_sid IS NOT NULL AND grupos_sid <> ''"), &r);
     if (!listas.isValid()) {
@@ -29,12 +30,13 @@ ListaGrupos listarGrupos(db::Connection &conexion)
     }
     while (listas.next()) {
         const QString texto = listas.text(0);
-        QStringList vistos;
-        for (const QString &g : texto.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        QList<qint64> vistos;
+        for (const QStringView entrada : QStringView(texto).split(u',')) {
             // A contact counts once per group even if its list repeats the group.
-            if (!vistos.contains(g)) {
-                vistos << g;
-                ++cuentas[g];
+            const std::optional<qint64> g = db::idOfEntry(entrada);
+            if (g && !vistos.contains(*g)) {
+                vistos << *g;
+                ++cuentas[*g];
             }
         }
     }
@@ -47,7 +49,7 @@ ListaGrupos listarGrupos(db::Connection &conexion)
         Grupo g;
         g.sid = fila.value(0).toLongLong();
         g.nombre = fila.value(1).toString();
-        g.miembros = cuentas.value(QString::number(g.sid));
+        g.miembros = cuentas.value(g.sid);
         lista.grupos.push_back(g);
     }
     return lista;

@@ -1,17 +1,14 @@
 #include "contacts/group_list.h"
 
+#include "platform/db/id_list.h"
+
 #include <QStringList>
 
 namespace contacts {
 
 bool esMiembro(const QString &grupos, qint64 grupo)
 {
-    const QString g = QString::number(grupo);
-    for (const QStringView parte : QStringView(grupos).split(u',')) {
-        if (parte == g)
-            return true;
-    }
-    return false;
+    return db::idListHas(grupos, grupo);
 }
 
 QString anadirGrupo(const QString &grupos, qint64 grupo)
@@ -25,11 +22,11 @@ QString anadirGrupo(const QString &grupos, qint64 grupo)
 
 QString quitarGrupo(const QString &grupos, qint64 grupo)
 {
-    const QString g = QString::number(grupo);
     QStringList quedan;
     for (const QString &parte : grupos.split(u',', Qt::SkipEmptyParts)) {
-        if (parte != g)
-            quedan.append(parte);
+        const QString entrada = parte.trimmed();
+        if (!entrada.isEmpty() && db::idOfEntry(entrada) != grupo)
+            quedan.append(entrada);
     }
     // An emptied list is the empty text, never Null, as a contact in no group has always read.
     return quedan.isEmpty() ? QStringLiteral("") : quedan.join(u',');
@@ -37,9 +34,9 @@ QString quitarGrupo(const QString &grupos, qint64 grupo)
 
 QString condicionMiembro()
 {
-    // Whole numbers between commas: group 1 is not found in "11" nor in "21,110". A missing list
-    // is no group (so that "NOT" of this test holds for it too).
-    return QStringLiteral("instr(',' || replace(ifnull(grupos_sid, ''), ' ', '') || ',', ',' || ? || ',') > 0");
+    // The same reading of the list as esMiembro: a missing list is no group (so that "NOT" of
+    // this test holds for it too).
+    return QStringLiteral("en_lista(grupos_sid, ?) = 1");
 }
 
 } // namespace contacts

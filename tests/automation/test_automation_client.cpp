@@ -114,6 +114,20 @@ private Q_SLOTS:
         QCOMPARE(run.activo(), QStringLiteral("1"));
     }
 
+    // A new database's row holds no file and no separator: that is no settings yet, so
+    // "Comenzar" opens the settings window instead of switching on a sending that reads nothing.
+    void emptyRowOpensTheSettings()
+    {
+        Run run(QStringList{QString(), QString(), QString(), QStringLiteral("0")});
+        QAction *comenzar = run.item("mnuAutomatizar_Comenzar");
+        QVERIFY(comenzar->isEnabled());
+        comenzar->trigger();
+        QVERIFY(openForm16());
+        QCOMPARE(comenzar->text(), QStringLiteral("Comenzar"));
+        QCOMPARE(run.activo(), QStringLiteral("0"));
+        openForm16()->close();
+    }
+
     // "Felicitar cumpleaños" opens one birthday window, which reaches the gateway's form page.
     void birthdayWindowFromTheMenu()
     {

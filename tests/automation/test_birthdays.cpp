@@ -550,6 +550,33 @@ private Q_SLOTS:
         QCOMPARE(textoPlantilla(rig.conexion, QStringLiteral("D'Artagnan")), std::optional<QString>(QStringLiteral("Hola")));
     }
 
+    // Groups and templates in the Spanish order of the other lists; a template found by its name
+    // without case; group lists read by the one rule ("07", "3, 1").
+    void spanishOrderAndOneReadingOfGroupLists()
+    {
+        Rig rig;
+        rig.conexion.execute(QStringLiteral("DELETE FROM Plantillas"));
+        for (const char *nombre : {"Zoë", "Ñandú", "Nuria", "álvaro"}) {
+            rig.grupo(QString::fromUtf8(nombre));
+            rig.plantilla(QString::fromUtf8(nombre), QStringLiteral("Hola"));
+        }
+        const QStringList orden{QStringLiteral("álvaro"), QStringLiteral("Nuria"), QStringLiteral("Ñandú"),
+                                QStringLiteral("Zoë")};
+        QStringList grupos;
+        for (const EntradaGrupo &g : leerGrupos(rig.conexion).mid(1))
+            grupos << g.texto.mid(7).section(QLatin1String(" ("), 0, 0);
+        QCOMPARE(grupos, orden);
+        QCOMPARE(leerPlantillas(rig.conexion), orden);
+        QCOMPARE(textoPlantilla(rig.conexion, QStringLiteral("ÑANDÚ")), std::optional<QString>(QStringLiteral("Hola")));
+
+        rig.contacto(QStringLiteral("Cero"), QStringLiteral("34600000001"), QStringLiteral("1980-03-05"), QStringLiteral("04"));
+        rig.contacto(QStringLiteral("Blanco"), QStringLiteral("34600000002"), QStringLiteral("1980-03-06"), QStringLiteral("3, 4"));
+        QStringList nombres;
+        for (const Contacto &c : contactosFelicitables(rig.conexion, qint64(4), QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
+            nombres << c.nombre;
+        QCOMPARE(nombres, (QStringList{"Cero", "Blanco"}));
+    }
+
     // --- the window against the simulator ---------------------------------------------------------
 
     void loadAsksForTheFormAndListsTheContacts()

@@ -15,6 +15,7 @@
 #include "contacts/picker/recipient_adder.h"
 #include "contacts_fixture.h"
 
+#include <QHash>
 #include <QTest>
 
 using namespace contacts;
@@ -149,6 +150,54 @@ private Q_SLOTS:
         QCOMPARE(d.nombres(p.condicion->sql, p.condicion->valores), QStringList{QStringLiteral("álvaro")});
     }
 
+    // A group list is read by one rule everywhere: whole numbers between commas, blanks and
+    // leading zeros allowed. The SQL filter, the C++ checks, the member counts and the deletion
+    // of a group agree on "3, 1" and "07".
+    void groupListsReadOneWay()
+    {
+        Database d;
+        qint64 g1 = 0;
+        qint64 g7 = 0;
+        for (int i = 1; i <= 7; ++i) {
+            const qint64 g = d.grupo(QStringLiteral("G%1").arg(i));
+            if (i == 1)
+                g1 = g;
+            if (i == 7)
+                g7 = g;
+        }
+        QCOMPARE(g1, 1);
+        QCOMPARE(g7, 7);
+        const qint64 blanco = d.contacto(QStringLiteral("Blanco"), QStringLiteral("1"), QStringLiteral("3, 1"));
+        const qint64 cero = d.contacto(QStringLiteral("Cero"), QStringLiteral("2"), QStringLiteral("07"));
+        d.contacto(QStringLiteral("Once"), QStringLiteral("3"), QStringLiteral("11,21"));
+        d.contacto(QStringLiteral("Raro"), QStringLiteral("4"), QStringLiteral("1a,x"));
+        d.contacto(QStringLiteral("Nada"), QStringLiteral("5"));
+
+        QCOMPARE(d.nombres(condicionMiembro(), {QStringLiteral("1")}), QStringList{QStringLiteral("Blanco")});
+        QCOMPARE(d.nombres(condicionMiembro(), {QStringLiteral("7")}), QStringList{QStringLiteral("Cero")});
+        QCOMPARE(d.nombres(QStringLiteral("NOT (") + condicionMiembro() + QStringLiteral(")"), {QStringLiteral("7")}).size(), 4);
+        QVERIFY(esMiembro(QStringLiteral("3, 1"), 1));
+        QVERIFY(esMiembro(QStringLiteral("07"), 7));
+        QVERIFY(!esMiembro(QStringLiteral("11,21"), 1));
+        QVERIFY(!esMiembro(QStringLiteral("1a,x"), 1));
+        QCOMPARE(quitarGrupo(QStringLiteral("3, 1"), 1), QStringLiteral("3"));
+        QCOMPARE(quitarGrupo(QStringLiteral("07,8"), 7), QStringLiteral("8"));
+        QCOMPARE(anadirGrupo(QStringLiteral("07"), 7), QStringLiteral("07"));
+
+        QHash<QString, qint64> cuentas;
+        for (const Grupo &g : listarGrupos(d.conexion).grupos)
+            cuentas.insert(g.nombre, g.miembros);
+        QCOMPARE(cuentas.value(QStringLiteral("G1")), 1);
+        QCOMPARE(cuentas.value(QStringLiteral("G7")), 1);
+
+        // Deleting group 1 and then group 7 takes them out of every list that holds them.
+        const Preguntar si = respuestas({QStringLiteral("SI"), QStringLiteral("SI")});
+        QCOMPARE(f_borrar_grupo(d.conexion, g1, si).desvinculados, 1);
+        QCOMPARE(d.valor(QStringLiteral("grupos_sid"), blanco).toString(), QStringLiteral("3"));
+        QCOMPARE(f_borrar_grupo(d.conexion, g7, si).desvinculados, 1);
+        QCOMPARE(d.valor(QStringLiteral("grupos_sid"), cero).toString(), QString());
+    }
+
     void phoneListAndBlanks()
     {
         Database d;
@@ -180,6 +229,18 @@ private Q_SLOTS:
         QCOMPARE(filtrar(d, 6, 0, QStringLiteral("23/10")), QStringList{QStringLiteral("Viejo")});
         QCOMPARE(filtrar(d, 6, 8, QStringLiteral("01/01/1990")), QStringList{QStringLiteral("Joven")});
         QCOMPARE(filtrar(d, 6, 9, QStringLiteral("01/01/90")), QStringList{QStringLiteral("Viejo")});
+        // A stored text that is not yyyy-MM-dd is compared and shown as it stands, never turned round.
+        d.contacto({QStringLiteral("Texto"), QStringLiteral("4"), {}, {}, QStringLiteral("12/05/1977")});
+        d.contacto({QStringLiteral("Raro"), QStringLiteral("5"), {}, {}, QStringLiteral("1977_05_12")});
+        QCOMPARE(filtrar(d, 6, 0, QStringLiteral("12/05/1977")), QStringList{QStringLiteral("Texto")});
+        QCOMPARE(filtrar(d, 6, 0, QStringLiteral("1977_05")), QStringList{QStringLiteral("Raro")});
+        const picker::CondicionSelector p =
+            picker::condicionSelector(d.conexion, {0, 6, QStringLiteral("1977_05"), false, {}});
+        QVERIFY(p.condicion);
+        QCOMPARE(d.nombres(p.condicion->sql, p.condicion->valores), QStringList{QStringLiteral("Raro")});
+        QCOMPARE(fechaMostrada(QStringLiteral("1984-10-23")), QStringLiteral("23/10/1984"));
+        QCOMPARE(fechaMostrada(QStringLiteral("1984-10-23 y algo")), QStringLiteral("1984-10-23 y algo"));
+        QCOMPARE(fechaMostrada(QStringLiteral("12/05/1977")), QStringLiteral("12/05/1977"));
         const ResultadoFiltro malo = condicionFiltro(6, 8, QStringLiteral("ayer"));
         QCOMPARE(malo.estado, ResultadoFiltro::Estado::FechaInvalida);
         QVERIFY(!malo.mensaje.isEmpty());

@@ -318,6 +318,11 @@ private Q_SLOTS:
         QCOMPARE(out.notice.text, QStringLiteral("Registro eliminado satisfactoriamente"));
         QCOMPARE(out.notice.title, QStringLiteral("Historial eliminado"));
         QCOMPARE(db.count(), qint64(1));
+        // The row is gone already (another window deleted it): no success message.
+        const DeleteOutcome again = f_eliminar_registro(db.conexion, QStringLiteral("Pendientes %1").arg(sid), now);
+        QCOMPARE(again.status, DeleteOutcome::Status::Nothing);
+        QCOMPARE(again.notice.text, kEnvioDesaparecido.text);
+        QCOMPARE(db.count(), qint64(1));
     }
 
     // Whoever asks, a scheduled send still to go out keeps its row (it would still go out and

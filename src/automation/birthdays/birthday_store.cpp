@@ -39,8 +39,7 @@ QList<EntradaGrupo> leerGrupos(db::Connection &conexion)
     for (const db::Row &fila : filas) {
         const qint64 sid = fila.value(0).toLongLong();
         const qint64 miembros = conexion
-                                    .scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE instr(',' || "
-                                                           "ifnull(grupos_sid, '') || ',', ',' || ?1 || ',') > 0"),
+                                    .scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE en_lista(grupos_sid, ?1) = 1"),
                                             {sid})
                                     .toLongLong();
         grupos.append({QStringLiteral("Grupo: %1 (%2)").arg(fila.value(1).toString()).arg(miembros), sid});
@@ -99,7 +98,7 @@ QList<Contacto> contactosFelicitables(db::Connection &conexion, std::optional<qi
                                       const QString &huso_horario, db::Result *result)
 {
     const QString sql = kColumnas
-        + QStringLiteral("WHERE (?1 IS NULL OR instr(',' || ifnull(grupos_sid, '') || ',', ',' || ?1 || ',') > 0) "
+        + QStringLiteral("WHERE (?1 IS NULL OR en_lista(grupos_sid, ?1) = 1) "
                          "AND f_nacimiento IS NOT NULL AND f_nacimiento <> '' "
                          "AND NOT EXISTS (SELECT 1 FROM Historial WHERE Historial.bool_cumple = '1' "
                          "AND Historial.f_programada >= ?2 AND Historial.destinatario = Agenda.telefono) "

@@ -1,5 +1,7 @@
 #include "contacts/groups/group_membership.h"
 
+#include "platform/db/id_list.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -10,9 +12,7 @@ namespace {
 
 bool esGrupo(const QString &entrada, qint64 grupo)
 {
-    bool ok = false;
-    const qint64 sid = entrada.trimmed().toLongLong(&ok);
-    return ok && sid == grupo;
+    return db::idOfEntry(entrada) == grupo;
 }
 
 } // namespace

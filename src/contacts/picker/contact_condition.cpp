@@ -14,7 +14,7 @@ namespace {
 // The birth date is stored as yyyy-MM-dd and shown as dd/MM/yyyy; the text operators look at it
 // as the user sees it, so "03/1980" finds March 1980.
 const QString kFechaVisible = QStringLiteral(
-    "(CASE WHEN f_nacimiento LIKE '____-__-__' THEN substr(f_nacimiento, 9, 2) || '/' || "
+    "(CASE WHEN f_nacimiento GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]' THEN substr(f_nacimiento, 9, 2) || '/' || "
     "substr(f_nacimiento, 6, 2) || '/' || substr(f_nacimiento, 1, 4) ELSE f_nacimiento END)");
 
 QString columna(int campo, int operador)

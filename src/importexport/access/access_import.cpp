@@ -96,6 +96,12 @@ QString mensajeImportados(double contados)
     return QString::number(qint64(contados)) + QStringLiteral(" contactos han sido importados satisfactoriamente. ");
 }
 
+QString mensajeSinClave(int filas)
+{
+    return QString::number(filas)
+        + QStringLiteral(" registros no se han importado porque su campo clave está vacío, es cero o es negativo.");
+}
+
 ImportedContact contactFromRow(const QVariantList &row, const QStringList &fieldNames, const Mapping &m)
 {
     ImportedContact c;
@@ -176,11 +182,14 @@ RunOutcome AccessImport::empezar(std::unique_ptr<RowSource> source, const Mappin
     const bool read = m_source->scan(0, [&](qint64 ordinal, const QVariantList &row) {
         if (mdb::cellText(row.value(phone)).isEmpty())
             return true;
-        // The first call starts at key 1: numeric keys below it are not read. Rows without a key
-        // are still imported, after the others, instead of being dropped unseen.
+        // The walk goes up the key from 1: a missing key, and a numeric one below 1 (zero,
+        // negative), is never reached. Such rows are left out by that one rule and counted, so
+        // the summary says so instead of dropping them unseen.
         const QVariant k = row.value(key);
-        if (k.isValid() && numericKind(keyKind) && number(k) < 1)
+        if (!k.isValid() || (numericKind(keyKind) && number(k) < 1)) {
+            ++m_sinClave;
             return true;
+        }
         keys.emplace_back(k, ordinal);
         return true;
     });
@@ -210,6 +219,7 @@ void AccessImport::abandonar()
     m_order.clear();
     m_answers.clear();
     m_conflictAt = 0;
+    m_sinClave = 0;
 }
 
 RunOutcome AccessImport::walk()
@@ -296,6 +306,9 @@ RunOutcome AccessImport::walk()
     out.status = RunStatus::Finished;
     out.contados = contados;
     out.mensaje = mensajeImportados(contados);
+    out.sinClave = m_sinClave;
+    if (m_sinClave > 0)
+        out.mensaje += QLatin1Char('\n') + mensajeSinClave(m_sinClave);
     abandonar();
     return out;
 }

@@ -58,12 +58,15 @@ enum class RunStatus { Finished, Conflict, Failed };
 struct RunOutcome {
     RunStatus status = RunStatus::Finished;
     double contados = 0;                  // contacts inserted plus overwritten
+    int sinClave = 0;                     // rows with a phone left out: a key the walk never reaches
     std::optional<Conflict> conflicto;    // with RunStatus::Conflict
     QString mensaje;                      // the Spanish text to show (final or failure)
 };
 
 // The final message of a finished run.
 QString mensajeImportados(double contados);
+// The line added to it for rows whose key the walk does not reach (Null, zero, negative).
+QString mensajeSinClave(int filas);
 
 // The contact a row becomes under `mapping` (fieldNames are the other table's fields).
 ImportedContact contactFromRow(const QVariantList &row, const QStringList &fieldNames, const Mapping &mapping);
@@ -133,6 +136,7 @@ private:
     std::vector<qint64> m_order;          // the rows to walk (their stored positions), in key order
     std::map<size_t, Decision> m_answers; // the user's answers, by place in the walk
     size_t m_conflictAt = 0;
+    int m_sinClave = 0;                   // rows the key walk never reaches
     bool m_waiting = false;
 };
 

@@ -64,7 +64,7 @@ bool recorrerContactos(db::Connection &conexion, const std::optional<QString> &s
     QVariantList valores;
     if (sid) {
         // The group is a whole element of the list: group 1 does not match a contact of group 12.
-        sql += QStringLiteral("WHERE instr(',' || replace(grupos_sid,' ','') || ',', ',' || ?1 || ',') > 0 ");
+        sql += QStringLiteral("WHERE en_lista(grupos_sid, ?1) = 1 ");
         valores << *sid;
     }
     sql += QStringLiteral("ORDER BY nombre COLLATE ESPANOL ASC, sid ASC");

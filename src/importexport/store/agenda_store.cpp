@@ -1,5 +1,7 @@
 #include "importexport/store/agenda_store.h"
 
+#include "platform/db/id_list.h"
+
 namespace importexport {
 
 QString nonNullText(const QString &text)
@@ -43,13 +45,8 @@ bool valuesDiffer(const ContactValues &i, const ContactValues &s)
 
 bool listaContiene(const QString &lista, const QString &sid)
 {
-    if (sid.isEmpty())
-        return false;
-    const QStringList parts = lista.split(u',');
-    for (const QString &part : parts)
-        if (part.trimmed() == sid)
-            return true;
-    return false;
+    const std::optional<qint64> id = db::idOfEntry(sid);
+    return id && db::idListHas(lista, *id);
 }
 
 QString listaConGrupo(const QString &lista, const QString &sid)

@@ -1,5 +1,6 @@
 #include "platform/db/connection.h"
 
+#include "platform/db/id_list.h"
 #include "platform/db/spanish_order.h"
 
 #define SQLITE_HAS_CODEC 1
@@ -163,6 +164,25 @@ void foldFunction(sqlite3_context *context, int, sqlite3_value **args)
     sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
 }
 
+// en_lista(lista, id): whether the list of ids holds the id, read by the one rule of id_list.h.
+void idListFunction(sqlite3_context *context, int, sqlite3_value **args)
+{
+    if (sqlite3_value_type(args[0]) == SQLITE_NULL || sqlite3_value_type(args[1]) == SQLITE_NULL) {
+        sqlite3_result_int(context, 0);
+        return;
+    }
+    std::optional<qint64> id;
+    if (sqlite3_value_type(args[1]) == SQLITE_INTEGER) {
+        id = sqlite3_value_int64(args[1]);
+    } else {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(args[1]));
+        id = idOfEntry(QString::fromUtf8(text, sqlite3_value_bytes(args[1])));
+    }
+    const auto *list = reinterpret_cast<const char *>(sqlite3_value_text(args[0]));
+    const bool has = id && list && idListHas(QString::fromUtf8(list, sqlite3_value_bytes(args[0])), *id);
+    sqlite3_result_int(context, has ? 1 : 0);
+}
+
 } // namespace
 
 QString Connection::key() { return QStringLiteral("lurapensik"); }
@@ -260,6 +280,13 @@ Result Connection::open(const QString &path, OpenMode mode)
         return r;
     }
     rc = sqlite3_create_function_v2(db, kFoldFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldFunction,
+                                    nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        Result r = failure(Status::Error, engineMessage(db, rc));
+        sqlite3_close_v2(db);
+        return r;
+    }
+    rc = sqlite3_create_function_v2(db, kIdListFunction, 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, idListFunction,
                                     nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         Result r = failure(Status::Error, engineMessage(db, rc));

@@ -11,6 +11,13 @@
 
 namespace sending {
 
+namespace {
+
+// Wide enough for the question to wrap into two or three lines.
+constexpr int kAnchoPregunta = 360;
+
+} // namespace
+
 Form23::Form23(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("Form23"));
@@ -22,6 +29,7 @@ Form23::Form23(QWidget *parent) : QWidget(parent, Qt::Window)
     m_pregunta = new QLabel(marco);
     m_pregunta->setObjectName(QStringLiteral("SkinLabel1"));
     m_pregunta->setWordWrap(true);
+    m_pregunta->setMinimumWidth(kAnchoPregunta);
     m_check1 = new QCheckBox(
         QStringLiteral("No preguntar de nuevo. Para cambios posteriores, acceda a  'Configuración'."), marco);
     m_check1->setObjectName(QStringLiteral("Check1"));
@@ -54,6 +62,11 @@ void Form23::mostrar(const QString &numero, qint64 posicion)
     m_telefono->setText(numero);
     m_posicion = posicion;
     m_pregunta->setText(preguntaOferta(numero));
+    // A wrapped label does not tell a window's layout how tall it gets: reserve the height its
+    // question needs at the narrowest the label can be, then let the window take its size.
+    m_pregunta->setMinimumHeight(m_pregunta->heightForWidth(m_pregunta->minimumWidth()));
+    if (!isVisible())
+        adjustSize();
 }
 
 QString Form23::numero() const

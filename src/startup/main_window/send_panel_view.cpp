@@ -129,7 +129,7 @@ QWidget *SendPanelView::buildSideColumn()
     layout->setContentsMargins(0, 0, 0, 0);
 
     auto *header = new QHBoxLayout;
-    header->addWidget(etiqueta(column, "Label6", QStringLiteral("Destinatarios:")));
+    header->addWidget(etiqueta(column, "Label6", QStringLiteral("Enviar a:")));
     header->addStretch();
     m_image2 = icono(column, "Image2", QStyle::SP_DirHomeIcon, QStringLiteral("Añadir destinatarios de la agenda"));
     m_image4 = icono(column, "Image4", QStyle::SP_DialogDiscardButton, QStringLiteral("Borrar destinatarios"));

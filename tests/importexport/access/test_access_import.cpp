@@ -207,7 +207,9 @@ private Q_SLOTS:
         QCOMPARE(f.field("34600000002", "f_nacimiento"), QStringLiteral("<null>"));
     }
 
-    void keysBelowOneAreNotReadAndRowsWithoutKeyComeLast()
+    // The key walk starts at 1: a row whose key is Null, zero or negative is never reached. All
+    // three are left out alike and the summary says how many.
+    void keysTheWalkDoesNotReachAreLeftOutAndCounted()
     {
         AgendaFixture f;
         AccessImport run(f.conexion);
@@ -215,11 +217,24 @@ private Q_SLOTS:
             {qint64(5), QStringLiteral("Cinco"), QStringLiteral("600000005"), QVariant()},
             {qint64(0), QStringLiteral("Cero"), QStringLiteral("600000000"), QVariant()},
             {QVariant(), QStringLiteral("SinClave"), QStringLiteral("600000009"), QVariant()},
+            {qint64(-3), QStringLiteral("Negativa"), QStringLiteral("600000003"), QVariant()},
             {qint64(2), QStringLiteral("Dos"), QStringLiteral("600000002"), QVariant()},
         });
         const RunOutcome out = run.empezar(t, smallMapping());
         QCOMPARE(out.status, RunStatus::Finished);
-        QCOMPARE(f.phones(), (QStringList{"34600000002", "34600000005", "34600000009"}));
+        QCOMPARE(f.phones(), (QStringList{"34600000002", "34600000005"}));
+        QCOMPARE(out.sinClave, 3);
+        QCOMPARE(out.mensaje, mensajeImportados(2) + QStringLiteral("\n") + mensajeSinClave(3));
+
+        // Text keys: only a missing one is out of the walk's reach.
+        AgendaFixture g;
+        AccessImport texto(g.conexion);
+        const RunOutcome out2 = texto.empezar(smallTable({
+            {QStringLiteral("0"), QStringLiteral("Cero"), QStringLiteral("600000000"), QVariant()},
+            {QVariant(), QStringLiteral("SinClave"), QStringLiteral("600000009"), QVariant()},
+        }, mdb::ColumnKind::Text), smallMapping());
+        QCOMPARE(g.phones(), QStringList{"34600000000"});
+        QCOMPARE(out2.sinClave, 1);
     }
 
     void textKeysOrderWithoutFailing()

@@ -67,6 +67,15 @@ QString wall(const QDateTime &time)
 class TestSendPanel final : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // The recipients box reads "Enviar a:", the name the history's "Añadir a 'Enviar a'" uses.
+    void recipientsBoxCaption()
+    {
+        PanelRig rig;
+        const auto *label = rig.view->findChild<QLabel *>(QStringLiteral("Label6"));
+        QVERIFY(label);
+        QCOMPARE(label->text(), QStringLiteral("Enviar a:"));
+    }
+
     void startupQuoteAndRefreshCounter()
     {
         PanelRig rig;

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QFocusEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -126,6 +127,13 @@ private Q_SLOTS:
         QCOMPARE(o.window()->windowTitle(), QStringLiteral("Desea guardar el contacto en la agenda?"));
         QCOMPARE(o.window()->SkinLabel1()->text(), sending::preguntaOferta(QStringLiteral("34600000002")));
         QVERIFY(!o.window()->Check1()->isChecked());
+        // At its default size the window shows the whole question: the label is as tall as its
+        // wrapped text needs, and nothing is cut at the right.
+        QLabel *pregunta = o.window()->SkinLabel1();
+        o.window()->layout()->activate();
+        QVERIFY2(pregunta->height() >= pregunta->heightForWidth(pregunta->width()),
+                 qPrintable(QStringLiteral("%1 < %2").arg(pregunta->height()).arg(pregunta->heightForWidth(pregunta->width()))));
+        QVERIFY(pregunta->width() <= o.window()->width());
         QVERIFY(quotes.wait(5000));
         QCOMPARE(o.rig.sim.requestCount(sim::Endpoint::QuoteSms), 1);
     }

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+// A list of record ids kept as text, joined by "," (a contact's groups, `grupos_sid`). One rule
+// reads it everywhere, in C++ and in SQL: each entry is a whole number of decimal digits, blanks
+// around it and leading zeros allowed ("3, 07" holds 3 and 7); any other entry holds no id.
+// Membership is by whole number: "11" does not hold 1.
+namespace db {
+
+// The id an entry holds, if any.
+std::optional<qint64> idOfEntry(QStringView entry);
+
+bool idListHas(QStringView list, qint64 id);
+
+// The SQL function every Connection registers: `en_lista(lista, id)` is 1 when the list holds
+// the id (given as a number or as its text), else 0; a Null list holds nothing. Used only in the
+// text of queries: `WHERE en_lista(grupos_sid, ?) = 1`.
+inline constexpr char kIdListFunction[] = "en_lista";
+
+} // namespace db
