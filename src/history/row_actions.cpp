@@ -38,6 +38,7 @@ DeleteOutcome f_eliminar_registro(db::Connection &conexion, const QString &nodeK
     }
     out.status = DeleteOutcome::Status::Deleted;
     out.deleted = r.changes;
+    out.changed = true;
     out.notice = {QStringLiteral("Registro eliminado satisfactoriamente"), QStringLiteral("Historial eliminado")};
     return out;
 }

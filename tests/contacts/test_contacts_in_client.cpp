@@ -138,9 +138,9 @@ private Q_SLOTS:
             QTreeWidgetItem *item = nodo(picker->TreeView1(), porBoton ? QStringLiteral("pContacto 2")
                                                                         : QStringLiteral("pContacto 1"));
             QVERIFY(item);
-            picker->TreeView1()->setCurrentItem(item);
             const int quotes = run.sim.requestCount(sim::Endpoint::QuoteSms);
-            picker->mnurclick_enviaragenda_seleccionar_Click();
+            QVERIFY(testing::rightPress(picker->TreeView1(), item));
+            QVERIFY(testing::choose(picker->mnurclick_enviaragenda(), picker->mnurclick_enviaragenda_seleccionar()));
             QVERIFY(!panel.Command1()->isEnabled());
             if (porBoton)
                 picker->findChild<QPushButton *>(QStringLiteral("Command2"))->click();

@@ -112,8 +112,14 @@ Cell typedCell(const QString &text)
 Cell dateCell(const QDate &date, const QString &format)
 {
     Cell cell;
-    if (!date.isValid() || date < QDate(1900, 1, 1) || date > QDate(9999, 12, 31))
+    if (!date.isValid())
         return cell;
+    // Excel counts no day before 1900 (nor after 9999): such a date is kept as the text a user
+    // would have typed, so an old birth date is never lost.
+    if (date < QDate(1900, 1, 1) || date > QDate(9999, 12, 31)) {
+        cell.value = date.toString(QStringLiteral("dd/MM/yyyy"));
+        return cell;
+    }
     cell.value = excelSerial(date);
     cell.style.numberFormat = format;
     return cell;
