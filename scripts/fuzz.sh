@@ -23,11 +23,6 @@ shared=${BRISANTA_SHARED:-$PWD/../shared}
 all_targets=(fuzz_reply_text fuzz_send_reply fuzz_quote_reply fuzz_cancel_reply fuzz_sender_reply
              fuzz_report_lines fuzz_watched_file fuzz_phone_rules fuzz_web_form fuzz_xlsx fuzz_xls fuzz_mdb)
 
-# Targets whose crashes lie in a third-party library that the client is being walled off from:
-# freexl 1.0.6 reads out of bounds on damaged .xls files. Their crashes are reported and kept,
-# but do not fail the run, until the .xls road reads in a helper process of its own.
-known_library_faults=(fuzz_xls)
-
 options=()
 targets=()
 for argument in "$@"; do
@@ -85,12 +80,7 @@ for target in "${targets[@]}"; do
         -artifact_prefix="$artifacts" "${extra[@]}" "${options[@]}" "$corpus" "${seeds[@]}" \
         > "$build/$target.log" 2>&1; then
     tail -n 60 "$build/$target.log"
-    if printf '%s\n' "${known_library_faults[@]}" | grep -qx "$target" \
-       && grep -q 'in xlsx::readXls' "$build/$target.log" && grep -q 'libfreexl' "$build/$target.log"; then
-      echo "$target: fallo conocido dentro de freexl (entrada en $artifacts); no cuenta como error."
-    else
-      failed+=("$target")
-    fi
+    failed+=("$target")
   else
     grep -E '^stat::number_of_executed_units|^Done ' "$build/$target.log" | tr '\n' ' '
     echo

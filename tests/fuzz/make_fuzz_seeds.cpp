@@ -1,6 +1,7 @@
 // Writes the starting workbooks of the .xlsx and .xls targets into the folder given, made by the
 // project's own writer and the test suite's .xls builder, so no binary sample lives in the tree.
 #include "platform/xlsx/workbook_writer.h"
+#include "platform/xlsx/xls_rows.h"
 #include "biff8_file.h"
 
 #include <QDate>
@@ -58,5 +59,28 @@ int main(int argc, char *argv[])
         {QStringLiteral("Hoja2"), {{0, 0, 1.5}, {3, 2, padding}}}};
     ok = writeFile(xlsFolder.filePath(QStringLiteral("contactos.xls")), xlstest::xlsFile(sheets)) && ok;
     ok = writeFile(xlsFolder.filePath(QStringLiteral("una_hoja.xls")), xlstest::xlsFile({sheets.first()})) && ok;
+
+    // What the .xls reading helper hands back for a workbook like the ones above.
+    const auto cell = [](xlsx::ReadCell::Kind kind, const QString &text, double number = 0) {
+        xlsx::ReadCell c;
+        c.kind = kind;
+        c.text = text;
+        c.number = number;
+        return c;
+    };
+    QByteArray records = xlsx::xlsrows::header();
+    records += xlsx::xlsrows::sheet(QStringLiteral("Contactos"));
+    records += xlsx::xlsrows::cell(1, 1, cell(xlsx::ReadCell::Kind::Text, QStringLiteral("Nombre")));
+    records += xlsx::xlsrows::cell(1, 2, cell(xlsx::ReadCell::Kind::Text, QStringLiteral("Teléfono")));
+    records += xlsx::xlsrows::cell(2, 1, cell(xlsx::ReadCell::Kind::Text, QStringLiteral("Ana Núñez")));
+    records += xlsx::xlsrows::cell(2, 2, cell(xlsx::ReadCell::Kind::Number, QStringLiteral("600111222"), 600111222.0));
+    records += xlsx::xlsrows::cell(2, 3, cell(xlsx::ReadCell::Kind::Date, QStringLiteral("29/02/1980"), 29280.0));
+    records += xlsx::xlsrows::sheet(QStringLiteral("Hoja2"));
+    records += xlsx::xlsrows::cell(1, 1, cell(xlsx::ReadCell::Kind::Number, QStringLiteral("1.5"), 1.5));
+    records += xlsx::xlsrows::end(xlsx::ReadBook::Status::Ok);
+    ok = writeFile(xlsFolder.filePath(QStringLiteral("registros.bin")), records) && ok;
+    ok = writeFile(xlsFolder.filePath(QStringLiteral("vacio.bin")),
+                   xlsx::xlsrows::header() + xlsx::xlsrows::end(xlsx::ReadBook::Status::Ok))
+         && ok;
     return ok ? 0 : 1;
 }

@@ -228,7 +228,7 @@ void HistoryPanel::buildMenu()
     m_menu = new QMenu(QStringLiteral("rclick_listado_historial"), this);
     m_menu->setObjectName(QStringLiteral("mnurclick_listado_historial"));
     m_popup.setMenu(m_menu);
-    const auto item = [this](QMenu *menu, const char *name, const QString &caption) {
+    const auto item = [](QMenu *menu, const char *name, const QString &caption) {
         QAction *a = menu->addAction(caption);
         a->setObjectName(QString::fromLatin1(name));
         return a;
