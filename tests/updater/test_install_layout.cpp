@@ -19,6 +19,8 @@ private Q_SLOTS:
         const QFileInfo updater(startup::version::rutaActualizador(clientFolder));
         QVERIFY2(updater.isFile() && updater.isExecutable(), qPrintable(updater.filePath()));
         QVERIFY(QFileInfo::exists(QDir(clientFolder).filePath(QStringLiteral("Virizu.skn"))));
+        // The .xls reading helper too: the client looks for it in its own folder.
+        QVERIFY(QFileInfo(QDir(clientFolder).filePath(QStringLiteral("brisanta-xls-reader"))).isExecutable());
     }
 
     void installedIntoOneFolder()
@@ -39,6 +41,7 @@ private Q_SLOTS:
         const QFileInfo updater(startup::version::rutaActualizador(client.absolutePath()));
         QVERIFY2(updater.isFile() && updater.isExecutable(), qPrintable(updater.filePath()));
         QVERIFY(QFileInfo::exists(folder.filePath(QStringLiteral("Virizu.skn"))));
+        QVERIFY(QFileInfo(folder.filePath(QStringLiteral("brisanta-xls-reader"))).isExecutable());
     }
 };
 
