@@ -19,6 +19,10 @@ const QString kFalloLeer = QStringLiteral(
 
 // Rows of the other table read and kept at a time.
 constexpr size_t kVentana = 4096;
+// Rows come in key order, the file keeps them in its own: each window is one pass over the file.
+// A fixed window would make the passes grow with the table (and the walk quadratic); a window of
+// at least an eighth of the table keeps them at eight or fewer, and still never holds it whole.
+constexpr size_t kPasadasMaximas = 8;
 
 bool isVacio(int index, const QStringList &fieldNames)
 {
@@ -234,9 +238,10 @@ RunOutcome AccessImport::walk()
     double contados = 0;
     std::vector<QVariantList> window;
     QHash<qint64, size_t> slots;
-    for (size_t first = 0; first < m_order.size(); first += kVentana) {
+    const size_t ventana = std::max(kVentana, (m_order.size() + kPasadasMaximas - 1) / kPasadasMaximas);
+    for (size_t first = 0; first < m_order.size(); first += ventana) {
         // The window's rows, read in one pass over the file from the first of them.
-        const size_t count = std::min(kVentana, m_order.size() - first);
+        const size_t count = std::min(ventana, m_order.size() - first);
         window.assign(count, {});
         slots.clear();
         qint64 from = m_order[first];
