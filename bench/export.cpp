@@ -208,8 +208,8 @@ void BM_ContactExport_Floor(benchmark::State &state)
     for (auto _ : state)
         rawRead(b.path,
                 "SELECT nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento FROM Agenda "
-                "ORDER BY nombre ASC, sid ASC",
-                {});
+                "ORDER BY nombre COLLATE ESPANOL ASC, sid ASC",
+                {}, true);
 }
 BENCHMARK(BM_ContactExport_Floor)->Arg(50000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
