@@ -28,6 +28,18 @@ inline sqlite3 *openRaw(const QString &path)
     return raw;
 }
 
+// Ends a floor's raw inserts: the statement finalized and the transaction committed inside the
+// timing; closing the file outside it, as a program would keep its connection.
+template <class State>
+inline void commitRawInserts(State &state, sqlite3 *raw, sqlite3_stmt *insert)
+{
+    sqlite3_finalize(insert);
+    sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
+    state.PauseTiming();
+    sqlite3_close(raw);
+    state.ResumeTiming();
+}
+
 inline void bindText(sqlite3_stmt *stmt, int index, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();

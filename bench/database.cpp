@@ -99,11 +99,7 @@ void BM_InsertRaw(benchmark::State &state)
             sqlite3_step(insert);
             sqlite3_reset(insert);
         }
-        sqlite3_finalize(insert);
-        sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
-        state.PauseTiming();
-        sqlite3_close(raw);
-        state.ResumeTiming();
+        bench::commitRawInserts(state, raw, insert);
     }
     state.SetItemsProcessed(state.iterations() * kRows);
 }

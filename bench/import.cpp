@@ -126,11 +126,7 @@ void BM_ExcelImport_Floor(benchmark::State &state)
             sqlite3_step(insert);
             sqlite3_reset(insert);
         }
-        sqlite3_finalize(insert);
-        sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
-        state.PauseTiming();
-        sqlite3_close(raw);
-        state.ResumeTiming();
+        bench::commitRawInserts(state, raw, insert);
     }
     state.SetItemsProcessed(state.iterations() * rows);
 }
@@ -208,11 +204,7 @@ void BM_AccessImport_FileFloor(benchmark::State &state)
             sqlite3_step(insert);
             sqlite3_reset(insert);
         }
-        sqlite3_finalize(insert);
-        sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
-        state.PauseTiming();
-        sqlite3_close(raw);
-        state.ResumeTiming();
+        bench::commitRawInserts(state, raw, insert);
     }
 }
 BENCHMARK(BM_AccessImport_FileFloor)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -278,11 +270,7 @@ void BM_AccessImport_RowsFloor(benchmark::State &state)
             sqlite3_step(insert);
             sqlite3_reset(insert);
         }
-        sqlite3_finalize(insert);
-        sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
-        state.PauseTiming();
-        sqlite3_close(raw);
-        state.ResumeTiming();
+        bench::commitRawInserts(state, raw, insert);
     }
     state.SetItemsProcessed(state.iterations() * rows);
 }

@@ -272,22 +272,15 @@ Result Connection::open(const QString &path, OpenMode mode)
         sqlite3_close_v2(db);
         return r;
     }
-    // Collations live in the connection, not in the file: every opening registers the name order.
+    // Collations and functions live in the connection, not in the file: every opening registers
+    // the name order, the case folding and the group-list reading.
     rc = sqlite3_create_collation_v2(db, kSpanishCollation, SQLITE_UTF8, nullptr, spanishCollation, nullptr);
-    if (rc != SQLITE_OK) {
-        Result r = failure(Status::Error, engineMessage(db, rc));
-        sqlite3_close_v2(db);
-        return r;
-    }
-    rc = sqlite3_create_function_v2(db, kFoldFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldFunction,
-                                    nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-        Result r = failure(Status::Error, engineMessage(db, rc));
-        sqlite3_close_v2(db);
-        return r;
-    }
-    rc = sqlite3_create_function_v2(db, kIdListFunction, 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, idListFunction,
-                                    nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function_v2(db, kFoldFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                        foldFunction, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function_v2(db, kIdListFunction, 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                        idListFunction, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         Result r = failure(Status::Error, engineMessage(db, rc));
         sqlite3_close_v2(db);
