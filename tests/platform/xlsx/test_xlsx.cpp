@@ -199,7 +199,8 @@ void TestXlsx::roundTripKeepsLooksMergesAndWidths()
     QVERIFY2(book.ok(), qPrintable(book.message));
     const ReadSheet &s = book.sheets.at(0);
 
-    QCOMPARE(s.merges, QList<Range>{Range(2, 2, 2, 11)});
+    const Range title{2, 2, 2, 11};
+    QCOMPARE(s.merges, QList<Range>{title});
     QCOMPARE(s.text(2, 2), QStringLiteral("Título"));
     QCOMPARE(s.cell(2, 2)->style.fontSize, 18.0);
     QCOMPARE(s.cell(2, 2)->style.fontColour, std::optional<Rgb>(0xFF0000));
