@@ -11,7 +11,7 @@ namespace {
 
 // `count` lines of one to three numbers for a handful of messages, the way a program writing
 // the file for a day's reminders would; `mensajes` distinct texts.
-QStringList lines(int count, int mensajes)
+QStringList lines(int count, int messages)
 {
     QStringList out;
     out.reserve(count);
@@ -19,7 +19,7 @@ QStringList lines(int count, int mensajes)
         QStringList numbers;
         for (int k = 0; k <= i % 3; ++k)
             numbers << QString::number(600000000 + (i * 7 + k * 13) % 99999999);
-        out << numbers.join(QLatin1Char(',')) + QStringLiteral("#Recordatorio ") + QString::number(i % mensajes);
+        out << numbers.join(QLatin1Char(',')) + QStringLiteral("#Recordatorio ") + QString::number(i % messages);
     }
     return out;
 }

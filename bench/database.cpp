@@ -90,12 +90,12 @@ void BM_InsertRaw(benchmark::State &state)
         sqlite3_prepare_v2(raw, "INSERT INTO Agenda (nombre,telefono,nombre_completo) VALUES (?1,?2,?3)", -1, &insert,
                            nullptr);
         for (int i = 0; i < kRows; ++i) {
-            const QByteArray nombre = QStringLiteral("Nombre %1").arg(i).toUtf8();
+            const QByteArray name = QStringLiteral("Nombre %1").arg(i).toUtf8();
             const QByteArray tel = phone(i).toUtf8();
-            const QByteArray completo = QStringLiteral("Nombre completo %1").arg(i).toUtf8();
-            sqlite3_bind_text(insert, 1, nombre.constData(), int(nombre.size()), SQLITE_TRANSIENT);
+            const QByteArray fullName = QStringLiteral("Nombre completo %1").arg(i).toUtf8();
+            sqlite3_bind_text(insert, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
             sqlite3_bind_text(insert, 2, tel.constData(), int(tel.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_text(insert, 3, completo.constData(), int(completo.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(insert, 3, fullName.constData(), int(fullName.size()), SQLITE_TRANSIENT);
             sqlite3_step(insert);
             sqlite3_reset(insert);
         }

@@ -42,15 +42,15 @@ public:
 struct BigHistory {
     QTemporaryDir dir;
     QString path;
-    db::Connection conexion;
+    db::Connection connection;
 
     BigHistory()
     {
         path = dir.filePath(QStringLiteral("bbdd.mdb"));
-        conexion.open(path, db::OpenMode::CreateIfMissing);
-        startup::createSchema(conexion);
-        conexion.execute(QStringLiteral("BEGIN"));
-        conexion.execute(QStringLiteral(
+        connection.open(path, db::OpenMode::CreateIfMissing);
+        startup::createSchema(connection);
+        connection.execute(QStringLiteral("BEGIN"));
+        connection.execute(QStringLiteral(
             "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 1000000) "
             "INSERT INTO Historial (destinatario, f_envio, f_programada, mensaje, id_web, estado, remitente, "
             "creditos, bool_cumple, username) "
@@ -62,7 +62,7 @@ struct BigHistory {
             "'Mensaje de prueba número ' || x || ' con algo de texto', x, "
             "CASE WHEN x % 2 = 0 THEN '1|' || (34600000000 + x) || '|0' ELSE '0|0|0' END, "
             "'Brisanta', CASE WHEN x % 3 = 0 THEN 3 ELSE 1 END, '0', 'u' FROM c"));
-        conexion.execute(QStringLiteral("COMMIT"));
+        connection.execute(QStringLiteral("COMMIT"));
     }
 };
 
@@ -96,7 +96,7 @@ void BM_HistoryExport(benchmark::State &state)
         bench::resetPeakMemory();
         state.ResumeTiming();
         const history::exporting::Outcome out =
-            history::exporting::exportar({h.conexion, prompter, shell, busy}, options, QStringLiteral("Brisanta"), h.dir.path());
+            history::exporting::exportar({h.connection, prompter, shell, busy}, options, QStringLiteral("Brisanta"), h.dir.path());
         state.PauseTiming();
         peak = std::max(peak, bench::peakMemoryMb() - base);
         if (out.status != history::exporting::Outcome::Status::Exported)
@@ -150,22 +150,22 @@ BENCHMARK(BM_HistoryExport_Floor)->Arg(500000)->Arg(1000000)->Unit(benchmark::kM
 struct Book {
     QTemporaryDir dir;
     QString path;
-    db::Connection conexion;
+    db::Connection connection;
 
     explicit Book(int rows)
     {
         path = dir.filePath(QStringLiteral("bbdd.mdb"));
-        conexion.open(path, db::OpenMode::CreateIfMissing);
-        startup::createSchema(conexion);
-        conexion.execute(QStringLiteral("BEGIN"));
-        conexion.execute(QStringLiteral(
+        connection.open(path, db::OpenMode::CreateIfMissing);
+        startup::createSchema(connection);
+        connection.execute(QStringLiteral("BEGIN"));
+        connection.execute(QStringLiteral(
             "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < ?1) "
             "INSERT INTO Agenda (nombre, telefono, nombre_completo, direccion, telefono_2, comentario, f_nacimiento, "
             "grupos_sid) SELECT CASE x % 4 WHEN 0 THEN 'Ángel ' WHEN 1 THEN 'ana ' WHEN 2 THEN 'Ñuria ' ELSE 'Zoe ' END "
             "|| ((x * 7919) % 100003), 34600000000 + x, 'Nombre Apellido O''Connor ' || x, 'Calle Mayor ' || x, '', "
             "'nota', CASE WHEN x % 2 = 0 THEN '1980-03-05' END, '1' FROM c"),
             {rows});
-        conexion.execute(QStringLiteral("COMMIT"));
+        connection.execute(QStringLiteral("COMMIT"));
     }
 };
 
@@ -190,7 +190,7 @@ void BM_ContactExport(benchmark::State &state)
         const double base = bench::currentMemoryMb();
         bench::resetPeakMemory();
         state.ResumeTiming();
-        const auto out = importexport::excel::exportarContactos({b.conexion, prompter, shell, busy}, 0,
+        const auto out = importexport::excel::exportarContactos({b.connection, prompter, shell, busy}, 0,
                                                                importexport::excel::kTodosLosContactos, b.dir.path());
         state.PauseTiming();
         peak = std::max(peak, bench::peakMemoryMb() - base);
@@ -228,7 +228,7 @@ void BM_ContactListExport(benchmark::State &state)
         bench::resetPeakMemory();
         state.ResumeTiming();
         contacts::RegistrosAgenda registros;
-        registros.recargar(b.conexion, std::nullopt);
+        registros.recargar(b.connection, std::nullopt);
         const auto out = contacts::exporting::exportarListado({prompter, shell, busy}, registros, b.dir.path());
         state.PauseTiming();
         peak = std::max(peak, bench::peakMemoryMb() - base);

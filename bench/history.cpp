@@ -17,16 +17,16 @@ const QString kNow = QStringLiteral("2024-05-10 12:00:00");
 // One database per scenario, built once per process.
 struct BigHistory {
     QTemporaryDir dir;
-    db::Connection conexion;
+    db::Connection connection;
 
     BigHistory(qint64 sends, qint64 recipientsPerSend, qint64 contacts)
     {
-        conexion.open(dir.filePath(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(conexion);
-        conexion.execute(QStringLiteral("BEGIN"));
+        connection.open(dir.filePath(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
+        startup::createSchema(connection);
+        connection.execute(QStringLiteral("BEGIN"));
         // Recipients: numbers 346<8 digits>, the send's first number from its sid; every third
         // send is scheduled, a third of those still ahead.
-        conexion.execute(QStringLiteral(
+        connection.execute(QStringLiteral(
             "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < ?1), "
             "r(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM r WHERE i < ?2) "
             "INSERT INTO Historial (destinatario, f_envio, f_programada, mensaje, id_web, estado, remitente, "
@@ -37,11 +37,11 @@ struct BigHistory {
             "x, CASE WHEN x % 2 = 0 THEN '1|' || (346000000000 + ((x * 7919 + 104729) % ?3)) || '|0' ELSE '0|0|0' END, "
             "'Brisanta', 1, '0', '' FROM c"),
             {sends, recipientsPerSend, qMax<qint64>(contacts * 2, 1000)});
-        conexion.execute(QStringLiteral(
+        connection.execute(QStringLiteral(
             "WITH RECURSIVE c(x) AS (SELECT 0 UNION ALL SELECT x + 1 FROM c WHERE x < ?1 - 1) "
             "INSERT INTO Agenda (nombre, telefono) SELECT 'Contacto ' || x, 346000000000 + x * 2 FROM c"),
             {contacts});
-        conexion.execute(QStringLiteral("COMMIT"));
+        connection.execute(QStringLiteral("COMMIT"));
     }
 };
 
@@ -64,7 +64,7 @@ void BM_PageModel_MillionSends(benchmark::State &state)
     o.ver = history::VerOpcion(state.range(0));
     o.pagina = state.range(1);
     for (auto _ : state) {
-        const history::HistoryPage p = history::f_historial(h.conexion, o, kNow);
+        const history::HistoryPage p = history::f_historial(h.connection, o, kNow);
         benchmark::DoNotOptimize(p.nodes.data());
         if (p.rowCount == 0)
             state.SkipWithError("empty view");
@@ -89,7 +89,7 @@ void BM_PageModel_MillionSends_PhoneFilter(benchmark::State &state)
     o.filtrar = true;
     o.filtro = history::f_filtrar_historial(panel).condition;
     for (auto _ : state) {
-        const history::HistoryPage p = history::f_historial(h.conexion, o, kNow);
+        const history::HistoryPage p = history::f_historial(h.connection, o, kNow);
         benchmark::DoNotOptimize(p.nodes.data());
     }
 }
@@ -101,7 +101,7 @@ void BM_Names_PageOf30x100_Book100k(benchmark::State &state)
     history::ViewOptions o;
     o.mostrarNombres = true;
     for (auto _ : state) {
-        const history::HistoryPage p = history::f_historial(h.conexion, o, kNow);
+        const history::HistoryPage p = history::f_historial(h.connection, o, kNow);
         benchmark::DoNotOptimize(p.nodes.data());
     }
 }
@@ -114,7 +114,7 @@ void BM_Names_LookupOnly_3000Numbers(benchmark::State &state)
     for (qint64 i = 0; i < 3000; ++i)
         numbers << QString::number(346000000000 + i * 67);
     for (auto _ : state) {
-        const history::NameBook book = history::NameBook::lookup(h.conexion, numbers);
+        const history::NameBook book = history::NameBook::lookup(h.connection, numbers);
         benchmark::DoNotOptimize(book.size());
     }
 }

@@ -22,10 +22,10 @@ namespace {
 
 using namespace importexport::excel;
 
-QString nombre(int i) { return QStringLiteral("Nombre %1").arg(i); }
-QString completo(int i) { return QStringLiteral("Nombre Apellido O'Connor %1").arg(i); }
-QString direccion(int i) { return QStringLiteral("Calle Mayor %1, 3º B").arg(i); }
-QString movil(int i) { return QString::number(600000000 + (i * 7919) % 100000000); }
+QString nameOf(int i) { return QStringLiteral("Nombre %1").arg(i); }
+QString fullNameOf(int i) { return QStringLiteral("Nombre Apellido O'Connor %1").arg(i); }
+QString addressOf(int i) { return QStringLiteral("Calle Mayor %1, 3º B").arg(i); }
+QString mobileOf(int i) { return QString::number(600000000 + (i * 7919) % 100000000); }
 
 // A sheet of `rows` contacts under a header row, as the reader hands it to the import: name,
 // phone (a number cell), full name, address.
@@ -46,10 +46,10 @@ RecordSheet sheetOf(int rows)
     for (int c = 0; c < header.size(); ++c)
         put(1, c + 1, xlsx::ReadCell::Kind::Text, header.at(c));
     for (int i = 0; i < rows; ++i) {
-        put(i + 2, 1, xlsx::ReadCell::Kind::Text, nombre(i));
-        put(i + 2, 2, xlsx::ReadCell::Kind::Number, movil(i));
-        put(i + 2, 3, xlsx::ReadCell::Kind::Text, completo(i));
-        put(i + 2, 4, xlsx::ReadCell::Kind::Text, direccion(i));
+        put(i + 2, 1, xlsx::ReadCell::Kind::Text, nameOf(i));
+        put(i + 2, 2, xlsx::ReadCell::Kind::Number, mobileOf(i));
+        put(i + 2, 3, xlsx::ReadCell::Kind::Text, fullNameOf(i));
+        put(i + 2, 4, xlsx::ReadCell::Kind::Text, addressOf(i));
     }
     return RecordSheet(std::move(s));
 }
@@ -71,13 +71,13 @@ void BM_ExcelImport_ProgressWindow(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir dir;
-        db::Connection conexion;
-        conexion.open(freshDatabase(dir));
+        db::Connection connection;
+        connection.open(freshDatabase(dir));
         const double base = bench::currentMemoryMb();
         bench::resetPeakMemory();
         state.ResumeTiming();
 
-        ImportEngine engine(conexion, sheet, Columnas{1, 2, 3, 4, 0, 0, 0}, {});
+        ImportEngine engine(connection, sheet, Columnas{1, 2, 3, 4, 0, 0, 0}, {});
         ImportRun run(engine, sheet.firstRecord(), sheet.lastRecord());
         Form25 window(run, false);
         window.show();
@@ -119,10 +119,10 @@ void BM_ExcelImport_Floor(benchmark::State &state)
                            "f_nacimiento,grupos_sid) VALUES (?1,?2,?3,?4,'','',NULL,'')",
                            -1, &insert, nullptr);
         for (int i = 0; i < rows; ++i) {
-            bench::bindText(insert, 1, nombre(i));
-            bench::bindText(insert, 2, QStringLiteral("34") + movil(i));
-            bench::bindText(insert, 3, completo(i));
-            bench::bindText(insert, 4, direccion(i));
+            bench::bindText(insert, 1, nameOf(i));
+            bench::bindText(insert, 2, QStringLiteral("34") + mobileOf(i));
+            bench::bindText(insert, 3, fullNameOf(i));
+            bench::bindText(insert, 4, addressOf(i));
             sqlite3_step(insert);
             sqlite3_reset(insert);
         }
@@ -135,7 +135,7 @@ BENCHMARK(BM_ExcelImport_Floor)->Arg(50000)->Arg(100000)->Unit(benchmark::kMilli
 // ---- Access ----
 
 // The shared fixture of 20,000 contacts (BRISANTA_SHARED names the folder that holds fixtures/).
-QString grandeMdb()
+QString bigMdb()
 {
     const QString root = qEnvironmentVariable("BRISANTA_SHARED", QStringLiteral("/work/shared"));
     return QDir(root).filePath(QStringLiteral("fixtures/access/grande.mdb"));
@@ -144,7 +144,7 @@ QString grandeMdb()
 void BM_AccessImport_File(benchmark::State &state)
 {
     using namespace importexport::access;
-    if (!QFileInfo::exists(grandeMdb())) {
+    if (!QFileInfo::exists(bigMdb())) {
         state.SkipWithError("grande.mdb not found (BRISANTA_SHARED)");
         return;
     }
@@ -152,14 +152,14 @@ void BM_AccessImport_File(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir dir;
-        db::Connection conexion;
-        conexion.open(freshDatabase(dir));
+        db::Connection connection;
+        connection.open(freshDatabase(dir));
         const double base = bench::currentMemoryMb();
         bench::resetPeakMemory();
         state.ResumeTiming();
 
-        AccessImport run(conexion);
-        RunOutcome out = run.empezar(FileRows::open(grandeMdb(), QStringLiteral("Contactos")), defaultMapping(4));
+        AccessImport run(connection);
+        RunOutcome out = run.empezar(FileRows::open(bigMdb(), QStringLiteral("Contactos")), defaultMapping(4));
         while (out.status == RunStatus::Conflict)
             out = run.reanudar(Decision{false, false, false, true});
 
@@ -177,7 +177,7 @@ BENCHMARK(BM_AccessImport_File)->Unit(benchmark::kMillisecond)->Iterations(3);
 // The floor: the table read with the library, and its rows put in with raw prepared inserts.
 void BM_AccessImport_FileFloor(benchmark::State &state)
 {
-    if (!QFileInfo::exists(grandeMdb())) {
+    if (!QFileInfo::exists(bigMdb())) {
         state.SkipWithError("grande.mdb not found (BRISANTA_SHARED)");
         return;
     }
@@ -188,7 +188,7 @@ void BM_AccessImport_FileFloor(benchmark::State &state)
         state.ResumeTiming();
         mdb::AccessFile file;
         mdb::TableScan scan;
-        file.open(grandeMdb());
+        file.open(bigMdb());
         scan.open(file, QStringLiteral("Contactos"));
         sqlite3_exec(raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
         sqlite3_stmt *insert = nullptr;
@@ -220,7 +220,7 @@ mdb::Table tableOf(int rows)
                  {QStringLiteral("Email"), mdb::ColumnKind::Text}};
     t.rows.reserve(size_t(rows));
     for (int i = 0; i < rows; ++i)
-        t.rows.push_back(QVariantList{qint64(i + 1), completo(i), QString(QStringLiteral("+34") + movil(i)),
+        t.rows.push_back(QVariantList{qint64(i + 1), fullNameOf(i), QString(QStringLiteral("+34") + mobileOf(i)),
                           QStringLiteral("nombre%1@correo.example").arg(i)});
     return t;
 }
@@ -233,11 +233,11 @@ void BM_AccessImport_Rows(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir dir;
-        db::Connection conexion;
-        conexion.open(freshDatabase(dir));
+        db::Connection connection;
+        connection.open(freshDatabase(dir));
         auto source = std::make_unique<TableRows>(table);
         state.ResumeTiming();
-        AccessImport run(conexion);
+        AccessImport run(connection);
         const RunOutcome out = run.empezar(std::move(source), defaultMapping(4));
         state.PauseTiming();
         if (out.status != RunStatus::Finished || int(out.contados) != rows)

@@ -41,10 +41,10 @@ private:
         return probe::rawBody(probe::raw(static_cast<quint16>(m_sim->port()),
                                          "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
     }
-    qint64 sendNow(const QByteArray &destino = "34600000001")
+    qint64 sendNow(const QByteArray &recipients = "34600000001")
     {
         const QByteArray reply = post(QStringLiteral("APIv2/sendsms.php"),
-                                      "username=ana&password=x1&mensaje=Hola&destino=" + destino + "&coste=1");
+                                      "username=ana&password=x1&mensaje=Hola&destino=" + recipients + "&coste=1");
         return reply.split('|').value(2).toLongLong();
     }
 
@@ -248,7 +248,7 @@ private Q_SLOTS:
                  QByteArray("2|"));
     }
 
-    void pedirCoste_data()
+    void costQuote_data()
     {
         QTest::addColumn<QString>("query");
         QTest::addColumn<QByteArray>("reply");
@@ -258,21 +258,21 @@ private Q_SLOTS:
                                  << QByteArray("3|Authentication failure|");
         QTest::newRow("missing") << QStringLiteral("username=&password=&buf=2") << QByteArray("3|Required parameters missing|");
     }
-    void pedirCoste()
+    void costQuote()
     {
         QFETCH(QString, query);
         QFETCH(QByteArray, reply);
         QCOMPARE(get(QStringLiteral("extranet/SMS/pedir_coste.php?") + query), reply);
     }
 
-    void pedirCosteDecodesUrlEncodedCredentials()
+    void costQuoteDecodesUrlEncodedCredentials()
     {
         m_sim->addAccount(QStringLiteral("jose maría"), QStringLiteral("a&b+c%"), 12.5);
         QCOMPARE(get(QStringLiteral("extranet/SMS/pedir_coste.php?username=jose+mar%EDa&password=a%26b%2Bc%25&ruta=3&mensaje=hola&destino=34638654321&saldo=1&buf=0")),
                  QByteArray("0|Ticket price|1|12.5"));
     }
 
-    void pedirRemitentes()
+    void senderList()
     {
         const QString list = QStringLiteral("extranet/SMS/pedir_remitentes.php?username=ana&password=x1");
         QCOMPARE(get(list), QByteArray("0|SenderID list|Tienda;Pendiente"));
@@ -308,23 +308,23 @@ private Q_SLOTS:
         QCOMPARE(headerWithoutCrLf, QByteArray("<BODY>2.35|2.34</BODY>"));
     }
 
-    void exportAgenda()
+    void exportBook()
     {
         const QString address = QStringLiteral("extranet/SMS/desktop_export_agenda.php?login=ana&password=x1&buf=0");
         QCOMPARE(get(QStringLiteral("extranet/SMS/desktop_export_agenda.php?login=ana&password=no&buf=0")),
                  QByteArray("Error de autentificacion"));
         QCOMPARE(get(address), QByteArray("Sin datos"));
         sim::WebContact luis;
-        luis.nombre = QStringLiteral("Luis");
-        luis.telefono = QStringLiteral("34600000002");
-        luis.nombre_completo = QStringLiteral("Luis O'Donnell Núñez");
+        luis.name = QStringLiteral("Luis");
+        luis.phone = QStringLiteral("34600000002");
+        luis.fullName = QStringLiteral("Luis O'Donnell Núñez");
         m_sim->addWebContact(QStringLiteral("ana"), luis);
         sim::WebContact eva;
-        eva.nombre = QStringLiteral("Eva");
-        eva.telefono = QStringLiteral("34600000003");
-        eva.direccion = QStringLiteral("C/ Sol 2");
-        eva.telefono_2 = QStringLiteral("910000000");
-        eva.comentario = QStringLiteral("a||b");
+        eva.name = QStringLiteral("Eva");
+        eva.phone = QStringLiteral("34600000003");
+        eva.address = QStringLiteral("C/ Sol 2");
+        eva.phone2 = QStringLiteral("910000000");
+        eva.comment = QStringLiteral("a||b");
         m_sim->addWebContact(QStringLiteral("ana"), eva);
         QCOMPARE(get(address),
                  text::toCp1252(u"INSERT INTO Agenda (nombre,telefono,direccion,nombre_completo,telefono_2,comentario) VALUES "
@@ -333,7 +333,7 @@ private Q_SLOTS:
                                 u"('Eva','34600000003','C/ Sol 2','','910000000','a||b')"));
     }
 
-    void importAgenda_data()
+    void importBook_data()
     {
         QTest::addColumn<QString>("query");
         QTest::addColumn<QByteArray>("reply");
@@ -355,30 +355,30 @@ private Q_SLOTS:
         QTest::newRow("wrong password") << QStringLiteral("usuario=ana&clave=zz&nombre=Pepe&telefono=34611111111") + rest + QStringLiteral("&opc_telefono=0")
                                         << QByteArray("Error de autentificacion") << 1;
     }
-    void importAgenda()
+    void importBook()
     {
         QFETCH(QString, query);
         QFETCH(QByteArray, reply);
         QFETCH(int, contacts);
         sim::WebContact ana;
-        ana.nombre = QStringLiteral("Ana");
-        ana.telefono = QStringLiteral("34600000001");
+        ana.name = QStringLiteral("Ana");
+        ana.phone = QStringLiteral("34600000001");
         m_sim->addWebContact(QStringLiteral("ana"), ana);
         QCOMPARE(get(QStringLiteral("extranet/SMS/desktop_import_agenda.php?") + query), reply);
         QCOMPARE(m_sim->webContacts(QStringLiteral("ana")).size(), contacts);
     }
 
-    void importAgendaKeepsEncodedFields()
+    void importBookKeepsEncodedFields()
     {
         QCOMPARE(get(QStringLiteral("extranet/SMS/desktop_import_agenda.php?usuario=ana&clave=x1&nombre=Jos%E9&telefono=34611111111"
                                     "&nombre_completo=&direccion=C%2F+Mayor+1&telefono_2=&comentario=50%25+%2B+IVA&opc_telefono=0")),
                  QByteArray("Contacto creado con exito"));
         const sim::WebContact c = m_sim->webContacts(QStringLiteral("ana")).value(0);
-        QCOMPARE(c.nombre, QStringLiteral("José"));
-        QCOMPARE(c.nombre_completo, QStringLiteral("José")); // no full name: the name stands in
-        QCOMPARE(c.direccion, QStringLiteral("C/ Mayor 1"));
-        QCOMPARE(c.comentario, QStringLiteral("50% + IVA"));
-        QCOMPARE(c.tipo, QStringLiteral("particular"));
+        QCOMPARE(c.name, QStringLiteral("José"));
+        QCOMPARE(c.fullName, QStringLiteral("José")); // no full name: the name stands in
+        QCOMPARE(c.address, QStringLiteral("C/ Mayor 1"));
+        QCOMPARE(c.comment, QStringLiteral("50% + IVA"));
+        QCOMPARE(c.type, QStringLiteral("particular"));
     }
 
     void webFormPageIsReadyForTheClient()
@@ -619,8 +619,8 @@ private Q_SLOTS:
     void faultsChangeLineEndsAndCharset()
     {
         sim::WebContact c;
-        c.nombre = QStringLiteral("Íñigo");
-        c.telefono = QStringLiteral("34600000001");
+        c.name = QStringLiteral("Íñigo");
+        c.phone = QStringLiteral("34600000001");
         m_sim->addWebContact(QStringLiteral("ana"), c);
         const QString address = url(QStringLiteral("extranet/SMS/desktop_export_agenda.php?login=ana&password=x1&buf=0"));
         const probe::Result plain = m_http.get(address);

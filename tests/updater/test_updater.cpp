@@ -118,7 +118,7 @@ class TestUpdater final : public QObject {
         bool download()
         {
             QSignalSpy done(&flow, &updater::UpdateFlow::attemptFinished);
-            flow.descargar(updater::downloadUrl(), target);
+            flow.downloadButton(updater::downloadUrl(), target);
             return done.wait(kWait);
         }
     };
@@ -332,7 +332,7 @@ private Q_SLOTS:
             flow.setPublicKey(QByteArray());
         prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy done(&flow, &updater::UpdateFlow::attemptFinished);
-        flow.descargar(updater::downloadUrl(), f->target);
+        flow.downloadButton(updater::downloadUrl(), f->target);
         QVERIFY(done.count() == 1 || done.wait(kWait));
         QCOMPARE(done.first().first().toBool(), false);
         QCOMPARE(readAll(f->target), kOldClient);
@@ -351,7 +351,7 @@ private Q_SLOTS:
         f->prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
         QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
-        f->flow.descargar(updater::downloadUrl(), f->target);
+        f->flow.downloadButton(updater::downloadUrl(), f->target);
         QVERIFY(done.wait(kWait));
 
         QCOMPARE(done.first().first().toBool(), false);
@@ -442,7 +442,7 @@ private Q_SLOTS:
         prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy done(&flow, &updater::UpdateFlow::attemptFinished);
         f->sim.setDownload(updater::signatureLocation(updater::clientFileName()), signature);
-        flow.descargar(updater::downloadUrl(), f->target);
+        flow.downloadButton(updater::downloadUrl(), f->target);
         QVERIFY(done.wait(kWait));
         QCOMPARE(done.first().first().toBool(), true);
         QCOMPARE(readAll(f->target), newClientBytes());
@@ -472,11 +472,11 @@ private Q_SLOTS:
         f->prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
         updater::UpdaterWindow window(f->flow, f->home.path());
-        auto *descargar = window.findChild<QPushButton *>(QStringLiteral("Command1"));
+        auto *downloadButton = window.findChild<QPushButton *>(QStringLiteral("Command1"));
 
         QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
         window.Command1_Click();
-        QVERIFY(!descargar->isEnabled());
+        QVERIFY(!downloadButton->isEnabled());
         QVERIFY(done.wait(kWait));
 
         QCOMPARE(readAll(f->target), kOldClient);
@@ -488,7 +488,7 @@ private Q_SLOTS:
         QVERIFY(f->shell.starts().isEmpty());
         QCOMPARE(ended.count(), 0);
         // The window stays and "Descargar" may be pressed again.
-        QVERIFY(descargar->isEnabled());
+        QVERIFY(downloadButton->isEnabled());
     }
 
     void retryAfterAFailureSucceeds()
@@ -548,10 +548,10 @@ private Q_SLOTS:
         QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
         QSignalSpy progressed(&f->flow, &updater::UpdateFlow::progressed);
         QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
-        f->flow.descargar(updater::downloadUrl(), f->target);
+        f->flow.downloadButton(updater::downloadUrl(), f->target);
         QVERIFY(progressed.wait(kWait));
         // A second press while one runs starts nothing.
-        f->flow.descargar(updater::downloadUrl(), f->target);
+        f->flow.downloadButton(updater::downloadUrl(), f->target);
         f->flow.cancelar();
         QVERIFY(f->flow.cancelPending());
         QVERIFY(done.wait(kWait));
@@ -646,7 +646,7 @@ private Q_SLOTS:
         QFile::remove(temporary);
         f->prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
-        f->flow.descargar(updater::downloadUrl(), target);
+        f->flow.downloadButton(updater::downloadUrl(), target);
         QVERIFY(done.wait(kWait));
         QCOMPARE(done.first().first().toBool(), false);
         QCOMPARE(f->prompter.count(), 1);

@@ -66,9 +66,9 @@ struct DueTime {
     std::optional<QDateTime> due;
 };
 
-DueTime parseDue(const QString &fecha)
+DueTime parseDue(const QString &text)
 {
-    const QString value = fecha.trimmed();
+    const QString value = text.trimmed();
     if (value.isEmpty() || value == QStringLiteral("Inmediato"))
         return {};
     QDateTime parsed = QDateTime::fromString(value, QStringLiteral("yyyy-MM-dd HH:mm"));
@@ -120,14 +120,14 @@ Reply sendSms(GatewayData &data, const Params &p)
     const QString login = p["username"];
     const QString password = p["password"];
     const QString message = p["mensaje"];
-    const QString destino = p["destino"];
-    if (login.isEmpty() || password.isEmpty() || message.isEmpty() || destino.isEmpty())
+    const QString recipients = p["destino"];
+    if (login.isEmpty() || password.isEmpty() || message.isEmpty() || recipients.isEmpty())
         return plain(kMissing);
     AccountData *acc = data.authenticate(login, password);
     if (!acc)
         return plain(kAuthFailure);
 
-    const QStringList numbers = destino.split(QLatin1Char(','));
+    const QStringList numbers = recipients.split(QLatin1Char(','));
     for (const QString &n : numbers) {
         if (!validNumber(n))
             return plain(kBadNumber);
@@ -277,7 +277,7 @@ Reply scheduledSendings(GatewayData &data, const Params &p)
 
 // --- extranet ------------------------------------------------------------------------------
 
-Reply pedirCoste(GatewayData &data, const Params &p)
+Reply costQuote(GatewayData &data, const Params &p)
 {
     const QString login = p["username"];
     const QString password = p["password"];
@@ -290,7 +290,7 @@ Reply pedirCoste(GatewayData &data, const Params &p)
     return plain(QStringLiteral("0|Ticket price|1|") + credits(acc->balance));
 }
 
-Reply pedirRemitentes(GatewayData &data, const Params &p)
+Reply senderList(GatewayData &data, const Params &p)
 {
     const QString login = p["username"];
     const QString password = p["password"];
@@ -333,7 +333,7 @@ QString sqlLiteral(const QString &value)
     return QLatin1Char('\'') + escaped + QLatin1Char('\'');
 }
 
-Reply exportAgenda(GatewayData &data, const Params &p)
+Reply exportBook(GatewayData &data, const Params &p)
 {
     const AccountData *acc = data.authenticate(p["login"], p["password"]);
     if (!acc || p["login"].isEmpty())
@@ -343,15 +343,15 @@ Reply exportAgenda(GatewayData &data, const Params &p)
     QStringList records;
     for (const WebContact &c : acc->contacts) {
         records.append(QStringLiteral("INSERT INTO Agenda (nombre,telefono,direccion,nombre_completo,telefono_2,comentario) VALUES (")
-                       + QStringList{sqlLiteral(c.nombre), sqlLiteral(c.telefono), sqlLiteral(c.direccion),
-                                     sqlLiteral(c.nombre_completo), sqlLiteral(c.telefono_2), sqlLiteral(c.comentario)}
+                       + QStringList{sqlLiteral(c.name), sqlLiteral(c.phone), sqlLiteral(c.address),
+                                     sqlLiteral(c.fullName), sqlLiteral(c.phone2), sqlLiteral(c.comment)}
                              .join(QLatin1Char(','))
                        + QLatin1Char(')'));
     }
     return plain(records.join(QStringLiteral("||")));
 }
 
-Reply importAgenda(GatewayData &data, const Params &p)
+Reply importBook(GatewayData &data, const Params &p)
 {
     const QString login = p["usuario"];
     const QString password = p["clave"];
@@ -361,20 +361,20 @@ Reply importAgenda(GatewayData &data, const Params &p)
     if (!acc)
         return plain(QStringLiteral("Error de autentificacion"));
     WebContact contact;
-    contact.nombre = p["nombre"];
-    contact.telefono = p["telefono"];
-    contact.nombre_completo = p["nombre_completo"];
-    contact.direccion = p["direccion"];
-    contact.telefono_2 = p["telefono_2"];
-    contact.comentario = p["comentario"];
-    if (contact.nombre.isEmpty() || contact.telefono.isEmpty())
+    contact.name = p["nombre"];
+    contact.phone = p["telefono"];
+    contact.fullName = p["nombre_completo"];
+    contact.address = p["direccion"];
+    contact.phone2 = p["telefono_2"];
+    contact.comment = p["comentario"];
+    if (contact.name.isEmpty() || contact.phone.isEmpty())
         return plain(QStringLiteral("Error de falta de datos"));
-    if (contact.nombre_completo.isEmpty())
-        contact.nombre_completo = contact.nombre;
+    if (contact.fullName.isEmpty())
+        contact.fullName = contact.name;
     const bool byPhone = p["opc_telefono"] == QStringLiteral("1");
     for (const WebContact &existing : acc->contacts) {
-        const bool samePhone = existing.telefono == contact.telefono;
-        if (samePhone && (byPhone || existing.nombre == contact.nombre))
+        const bool samePhone = existing.phone == contact.phone;
+        if (samePhone && (byPhone || existing.name == contact.name))
             return plain(QStringLiteral("Ya existe el contacto"));
     }
     acc->contacts.append(contact);
@@ -425,13 +425,13 @@ Reply formResult(GatewayData &data, const LoggedRequest &request, const Params &
     const QString login = p["username"];
     const QString password = p["password"];
     const QString message = p["mensaje"];
-    const QString destino = p["destino"];
-    if (login.isEmpty() || password.isEmpty() || message.trimmed().isEmpty() || destino.isEmpty())
+    const QString recipients = p["destino"];
+    if (login.isEmpty() || password.isEmpty() || message.trimmed().isEmpty() || recipients.isEmpty())
         return html(kMissing);
     AccountData *acc = data.authenticate(login, password);
     if (!acc)
         return html(kAuthFailure);
-    const QStringList numbers = destino.split(QLatin1Char(','));
+    const QStringList numbers = recipients.split(QLatin1Char(','));
     for (const QString &n : numbers) {
         if (!validNumber(n))
             return html(kBadNumber);
@@ -544,11 +544,11 @@ Reply answer(GatewayData &data, const LoggedRequest &request)
     case Endpoint::QuoteSms: return quoteSms(data, p);
     case Endpoint::GetReport: return getReport(data, p);
     case Endpoint::ScheduledSendings: return scheduledSendings(data, p);
-    case Endpoint::PedirCoste: return pedirCoste(data, p);
-    case Endpoint::PedirRemitentes: return pedirRemitentes(data, p);
+    case Endpoint::PedirCoste: return costQuote(data, p);
+    case Endpoint::PedirRemitentes: return senderList(data, p);
     case Endpoint::DesktopVersion: return plain(data.versionText);
-    case Endpoint::ExportAgenda: return exportAgenda(data, p);
-    case Endpoint::ImportAgenda: return importAgenda(data, p);
+    case Endpoint::ExportAgenda: return exportBook(data, p);
+    case Endpoint::ImportAgenda: return importBook(data, p);
     case Endpoint::FormPage: return formPage(data);
     case Endpoint::FormResult: return formResult(data, request, p);
     case Endpoint::Download: return download(data, request.path);

@@ -763,16 +763,16 @@ void GatewaySimulator::installDemo()
     approveSender(QStringLiteral("demo"), QStringLiteral("Tienda"));
     approveSender(QStringLiteral("demo"), QStringLiteral("Avisos"));
     WebContact ana;
-    ana.nombre = QStringLiteral("Ana");
-    ana.telefono = QStringLiteral("34600000001");
-    ana.nombre_completo = QStringLiteral("Ana García Núñez");
-    ana.direccion = QStringLiteral("C/ Mayor 1, Madrid");
+    ana.name = QStringLiteral("Ana");
+    ana.phone = QStringLiteral("34600000001");
+    ana.fullName = QStringLiteral("Ana García Núñez");
+    ana.address = QStringLiteral("C/ Mayor 1, Madrid");
     addWebContact(QStringLiteral("demo"), ana);
     WebContact luis;
-    luis.nombre = QStringLiteral("Luis");
-    luis.telefono = QStringLiteral("34600000002");
-    luis.nombre_completo = QStringLiteral("Luis O'Donnell");
-    luis.comentario = QStringLiteral("Cliente preferente");
+    luis.name = QStringLiteral("Luis");
+    luis.phone = QStringLiteral("34600000002");
+    luis.fullName = QStringLiteral("Luis O'Donnell");
+    luis.comment = QStringLiteral("Cliente preferente");
     addWebContact(QStringLiteral("demo"), luis);
     setReportsUntilDelivered(2);
 }

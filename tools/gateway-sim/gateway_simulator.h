@@ -91,13 +91,13 @@ struct SendRecord {
 };
 
 struct WebContact {
-    QString nombre;
-    QString telefono;
-    QString nombre_completo;                       // the web book's "contacto"
-    QString direccion;
-    QString telefono_2;
-    QString comentario;
-    QString tipo = QStringLiteral("particular");
+    QString name;
+    QString phone;
+    QString fullName;                       // the web book's "contacto"
+    QString address;
+    QString phone2;
+    QString comment;
+    QString type = QStringLiteral("particular");
 };
 
 struct LoggedRequest {
