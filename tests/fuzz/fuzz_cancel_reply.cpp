@@ -35,10 +35,10 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    db::Connection &conexion = *database();
-    conexion.execute(QStringLiteral("DELETE FROM Historial"));
-    conexion.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, id_web, estado) "
-                                    "VALUES ('34600111222', '2030-01-01 10:00', '1001', '0|0|0')"));
-    (void)history::f_respuesta_cancelar(conexion, fuzz::textOf(data, size), QStringLiteral("1001"));
+    db::Connection &connection = *database();
+    connection.execute(QStringLiteral("DELETE FROM Historial"));
+    connection.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, id_web, estado) "
+                                      "VALUES ('34600111222', '2030-01-01 10:00', '1001', '0|0|0')"));
+    (void)history::f_respuesta_cancelar(connection, fuzz::textOf(data, size), QStringLiteral("1001"));
     return 0;
 }

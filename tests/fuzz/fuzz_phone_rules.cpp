@@ -16,14 +16,14 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = fuzz::textOf(data, size);
-    QString telefono = text;
-    (void)sending::phone::f_normalizar_telefono(telefono);
+    QString phone = text;
+    (void)sending::phone::f_normalizar_telefono(phone);
     (void)sending::phone::normalizarTelefono(text);
     (void)sending::phone::soloDigitos(text);
-    QString quitado = text;
-    sending::phone::quitar(quitado, u"+()-. ,");
-    sending::phone::quitarIniciales(quitado, u"0");
-    sending::phone::anadirPrefijoMovil(quitado, u"67");
+    QString stripped = text;
+    sending::phone::quitar(stripped, u"+()-. ,");
+    sending::phone::quitarIniciales(stripped, u"0");
+    sending::phone::anadirPrefijoMovil(stripped, u"67");
     (void)automation::limpiarNumero(text);
     (void)contacts::comprobarMovil(text);
     (void)importexport::access::telefono_access(text);

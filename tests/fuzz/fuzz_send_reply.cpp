@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = fuzz::textOf(data, size);
-    static const QDateTime ahora(QDate(2024, 6, 3), QTime(10, 0));
+    static const QDateTime now(QDate(2024, 6, 3), QTime(10, 0));
     sending::SendRequest request;
     request.username = QStringLiteral("demo");
     request.mensaje = QStringLiteral("Hola");
@@ -23,10 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     request.fecha = QStringLiteral("Inmediato");
     request.fechaRegistro = QStringLiteral("Inmediato");
     request.mensajeRegistro = request.mensaje;
-    (void)sending::f_respuesta_envio(request, true, text, 100.0, ahora);
-    (void)sending::f_respuesta_envio(request, true, text, std::nullopt, ahora);
+    (void)sending::f_respuesta_envio(request, true, text, 100.0, now);
+    (void)sending::f_respuesta_envio(request, true, text, std::nullopt, now);
     request.automatizado = true;
-    (void)sending::f_respuesta_envio(request, true, text, 0.5, ahora);
+    (void)sending::f_respuesta_envio(request, true, text, 0.5, now);
     (void)sending::leerSaldoEtiqueta(text);
     return 0;
 }

@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const auto [delimiter, file] = fuzz::splitFirstLine(fuzz::bytesOf(data, size));
     const QStringList lines = automation::lineasDelArchivo(file);
-    const automation::Lectura lectura = automation::agruparPorMensaje(lines, QString::fromUtf8(delimiter));
-    for (const automation::Descarte &descarte : lectura.descartes)
-        (void)automation::textoDescarte(descarte);
+    const automation::Lectura reading = automation::agruparPorMensaje(lines, QString::fromUtf8(delimiter));
+    for (const automation::Descarte &discarded : reading.descartes)
+        (void)automation::textoDescarte(discarded);
     return 0;
 }

@@ -13,10 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     using namespace automation::birthdays;
     static const QUrl page(QStringLiteral("http://127.0.0.1/extranet_nueva/SMS/personalizado.php"));
-    PaginaHtml pagina = analizarPagina(fuzz::textOf(data, size), page);
-    if (ControlHtml *mensaje = pagina.formulario.control(QStringLiteral("mensaje")))
-        mensaje->valor = QStringLiteral("Feliz cumpleaños €");
-    (void)codificarEnvio(pagina.formulario, QStringLiteral("enviar"), Juego::Windows1252);
-    (void)codificarEnvio(pagina.formulario, QString(), Juego::Utf8);
+    PaginaHtml parsed = analizarPagina(fuzz::textOf(data, size), page);
+    if (ControlHtml *messageControl = parsed.formulario.control(QStringLiteral("mensaje")))
+        messageControl->valor = QStringLiteral("Feliz cumpleaños €");
+    (void)codificarEnvio(parsed.formulario, QStringLiteral("enviar"), Juego::Windows1252);
+    (void)codificarEnvio(parsed.formulario, QString(), Juego::Utf8);
     return 0;
 }

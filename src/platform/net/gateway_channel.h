@@ -25,7 +25,7 @@ enum class Overlap {
 // How the cache-breaking counter moves.
 enum class CounterRule {
     PerReply, // +1 per answered request, past 32000 back to 0 (the main window's channels)
-    ByCaller, // only bumpContador() moves it, without wrapping (dialogs that count requests made)
+    ByCaller, // only bumpCounter() moves it, without wrapping (dialogs that count requests made)
 };
 
 enum class StartStatus { Started, Refused };
@@ -87,7 +87,7 @@ public:
     void setCounterRule(CounterRule rule) { m_counterRule = rule; }
     CounterRule counterRule() const { return m_counterRule; }
 
-    // `contador_buf`: the value the next request carries, as the text that goes on the wire.
+    // The value the next request carries (its `buf` field), as the text that goes on the wire.
     QString contadorBuf() const { return QString::number(m_contador); }
     int contador() const { return m_contador; }
     void setContador(int value) { m_contador = value; }

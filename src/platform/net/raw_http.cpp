@@ -21,29 +21,29 @@ QByteArray agentName()
     return text::toCp1252(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
 }
 
-QByteArray wininetBody(const QStringList &nombres, const QStringList &valores)
+QByteArray wininetBody(const QStringList &names, const QStringList &values)
 {
     // The old loop only wrote "&" when the very next name was filled in, so a blank name in the
     // middle glued two pairs into one ("a=1c=3": the gateway reads a as "1c=3" and never sees c).
     // Every pair with a name is kept whole and separated; with the arrays the callers build (only
     // the last element blank) the bytes are the same as before.
     QString body;
-    for (qsizetype i = 0; i < nombres.size(); ++i) {
-        if (nombres[i].isEmpty())
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (names[i].isEmpty())
             continue;
         if (!body.isEmpty())
             body.append(QLatin1Char('&'));
-        body.append(nombres[i]);
+        body.append(names[i]);
         body.append(QLatin1Char('='));
-        if (i < valores.size())
-            body.append(text::escapeRawValue(valores[i]));
+        if (i < values.size())
+            body.append(text::escapeRawValue(values[i]));
     }
     return text::toCp1252(body);
 }
 
-bool wininetIsPost(const QStringList &valores)
+bool wininetIsPost(const QStringList &values)
 {
-    return valores.size() - 1 >= 1;
+    return values.size() - 1 >= 1;
 }
 
 QByteArray serialize(const Request &request)

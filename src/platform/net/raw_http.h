@@ -16,10 +16,10 @@ namespace net::rawhttp {
 // index whose name is not empty, in index order, joined by "&" (a blank name is skipped without
 // gluing its neighbours together). Values are escaped only where they would break the form ("%",
 // "&", "+", "=", "#"); names go as they are. A value missing from a shorter array counts as empty.
-QByteArray wininetBody(const QStringList &nombres, const QStringList &valores);
+QByteArray wininetBody(const QStringList &names, const QStringList &values);
 
 // A POST is made when the value array's upper bound is 1 or more; otherwise a GET without body.
-bool wininetIsPost(const QStringList &valores);
+bool wininetIsPost(const QStringList &values);
 
 // What a gateway script answers is a line or a few: a body past this is no reply of theirs.
 // Transfers with larger content (the web contact download, the greeting form page) set their own.

@@ -41,11 +41,11 @@ SyncHttp::SyncHttp(QString urlBase)
 {
 }
 
-bool SyncHttp::conectar(const QString &servidor, const QString &proxy)
+bool SyncHttp::conectar(const QString &server, const QString &proxy)
 {
     cerrar();
     m_secure = m_urlBase.contains(QLatin1String("https:"), Qt::CaseInsensitive);
-    const QString trimmed = servidor.trimmed();
+    const QString trimmed = server.trimmed();
     const QUrl authority(QLatin1String("//") + trimmed, QUrl::StrictMode);
     if (trimmed.isEmpty() || !authority.isValid() || authority.host().isEmpty()
         || !authority.userInfo().isEmpty() || !authority.path().isEmpty()
@@ -83,20 +83,20 @@ SyncReply SyncHttp::fail(SyncReply::Status status)
     return reply;
 }
 
-SyncReply SyncHttp::peticion(const QString &ruta, const QStringList &nombres, const QStringList &valores)
+SyncReply SyncHttp::peticion(const QString &path, const QStringList &names, const QStringList &values)
 {
     if (!m_connected)
         return fail(SyncReply::Status::NotConnected);
 
-    rawhttp::Request request;
-    const bool post = rawhttp::wininetIsPost(valores);
-    request.method = post ? "POST" : "GET";
-    request.path = wireTarget(QString(QLatin1Char('/') + ruta)).mid(1);
-    request.hostHeader = m_hostHeader.toLatin1();
-    request.userAgent = text::toCp1252(m_agent);
+    rawhttp::Request outgoing;
+    const bool post = rawhttp::wininetIsPost(values);
+    outgoing.method = post ? "POST" : "GET";
+    outgoing.path = wireTarget(QString(QLatin1Char('/') + path)).mid(1);
+    outgoing.hostHeader = m_hostHeader.toLatin1();
+    outgoing.userAgent = text::toCp1252(m_agent);
     if (post)
-        request.body = rawhttp::wininetBody(nombres, valores);
-    const QByteArray wire = rawhttp::serialize(request);
+        outgoing.body = rawhttp::wininetBody(names, values);
+    const QByteArray wire = rawhttp::serialize(outgoing);
 
     const QDeadlineTimer deadline(m_timeout);
     std::unique_ptr<QTcpSocket> socket;

@@ -10,7 +10,7 @@ namespace net {
 struct SyncReply {
     enum class Status {
         Ok,             // sent and the whole body read (whatever the HTTP status)
-        NotConnected,   // no conectar() before, or a failure closed the line
+        NotConnected,   // no connectTo() before, or a failure closed the line
         TlsUnavailable, // an https gateway, and this machine has no TLS support
         ConnectFailed,  // refused, host not found, handshake failed
         SendFailed,     // the connection broke while the request went out
@@ -24,7 +24,7 @@ struct SyncReply {
     QString text; // the body read from Windows-1252, an error page included
 };
 
-// The blocking transport (`transporte_wininet`): conectar, one or more peticion, cerrar. The
+// The blocking transport: connectTo, one or more requests, disconnect. The
 // caller's thread waits on the socket itself; no event loop runs meanwhile, so no other gateway
 // reply, timer or queued signal is handled in the middle of a request.
 class SyncHttp final {
@@ -37,16 +37,16 @@ public:
     SyncHttp(const SyncHttp &) = delete;
     SyncHttp &operator=(const SyncHttp &) = delete;
 
-    // `f_http_conectar`: takes the server ("host" or "host:port", as `servidor_web` gives it).
+    // Takes the server ("host" or "host:port", as the brand's web server setting gives it).
     // Nothing travels yet; false when the server is unusable or https is asked for without TLS.
-    bool conectar(const QString &servidor, const QString &proxy = {});
+    bool conectar(const QString &server, const QString &proxy = {});
 
-    // `f_http_peticion`: one request for `ruta` (no leading "/"). A POST of the pairs when the
-    // value array's upper bound is 1 or more, else a GET. A failure also closes the line, as the
-    // old transport did, so later requests fail until the next conectar().
-    SyncReply peticion(const QString &ruta, const QStringList &nombres, const QStringList &valores);
+    // One request for `path` (no leading "/"). A POST of the pairs when the value array's upper
+    // bound is 1 or more, else a GET. A failure also closes the line, as the old transport did,
+    // so later requests fail until the next connectTo().
+    SyncReply peticion(const QString &path, const QStringList &names, const QStringList &values);
 
-    // `f_http_cerrar`: forgets the server; closing twice does nothing.
+    // Forgets the server; closing twice does nothing.
     void cerrar();
 
     bool conectado() const { return m_connected; }

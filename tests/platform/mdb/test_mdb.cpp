@@ -107,17 +107,17 @@ private Q_SLOTS:
         QVERIFY(file.open(fixture("contactos.mdb")).ok());
         mdb::Table t;
         QVERIFY(file.readTable(QStringLiteral("Clientes"), t).ok());
-        const int nombre = 1, movil = 3, telefono = 4, notas = 6, fecha = 7;
-        QVERIFY(!t.rows[1].at(notas).isValid());                 // row 2: Notas null
-        QVERIFY(t.rows[2].at(notas).isValid());                  // row 3: Notas empty
-        QCOMPARE(t.rows[2].at(notas).toString(), QString());
-        QVERIFY(t.rows[2].at(telefono).isValid());               // row 3: Telefono empty
-        QVERIFY(!t.rows[3].at(telefono).isValid());              // row 4: Telefono null
-        QVERIFY(t.rows[6].at(nombre).isValid());                 // row 7: Nombre empty
-        QVERIFY(!t.rows[7].at(nombre).isValid());                // row 8: Nombre null
-        QVERIFY(t.rows[8].at(movil).isValid());                  // row 9: Movil empty
-        QVERIFY(!t.rows[9].at(movil).isValid());                 // row 10: Movil null
-        QVERIFY(!t.rows[2].at(fecha).isValid());                 // row 3: no date
+        const int nameColumn = 1, mobileColumn = 3, phoneColumn = 4, notesColumn = 6, dateColumn = 7;
+        QVERIFY(!t.rows[1].at(notesColumn).isValid());                // row 2: Notas null
+        QVERIFY(t.rows[2].at(notesColumn).isValid());                 // row 3: Notas empty
+        QCOMPARE(t.rows[2].at(notesColumn).toString(), QString());
+        QVERIFY(t.rows[2].at(phoneColumn).isValid());                 // row 3: Telefono empty
+        QVERIFY(!t.rows[3].at(phoneColumn).isValid());                // row 4: Telefono null
+        QVERIFY(t.rows[6].at(nameColumn).isValid());                  // row 7: Nombre empty
+        QVERIFY(!t.rows[7].at(nameColumn).isValid());                 // row 8: Nombre null
+        QVERIFY(t.rows[8].at(mobileColumn).isValid());                // row 9: Movil empty
+        QVERIFY(!t.rows[9].at(mobileColumn).isValid());               // row 10: Movil null
+        QVERIFY(!t.rows[2].at(dateColumn).isValid());                 // row 3: no date
     }
 
     void readsTextsWithAccentsQuotesAndOddBlanks()
@@ -154,12 +154,12 @@ private Q_SLOTS:
         QVERIFY(file.open(fixture("contactos.mdb")).ok());
         mdb::Table t;
         QVERIFY(file.readTable(QStringLiteral("Clientes"), t).ok());
-        const int fecha = 7;
-        QCOMPARE(t.rows[0].at(fecha).toDateTime().date(), QDate(1975, 3, 14));
-        QCOMPARE(t.rows[4].at(fecha).toDateTime().date(), QDate(1968, 2, 29));
-        QCOMPARE(t.rows[25].at(fecha).toDateTime().date(), QDate(1899, 12, 30));
-        QCOMPARE(t.rows[26].at(fecha).toDateTime(), QDateTime(QDate(1985, 11, 5), QTime(14, 30), Qt::UTC));
-        QCOMPARE(t.rows[36].at(fecha).toDateTime().date(), QDate(2000, 2, 29));
+        const int dateColumn = 7;
+        QCOMPARE(t.rows[0].at(dateColumn).toDateTime().date(), QDate(1975, 3, 14));
+        QCOMPARE(t.rows[4].at(dateColumn).toDateTime().date(), QDate(1968, 2, 29));
+        QCOMPARE(t.rows[25].at(dateColumn).toDateTime().date(), QDate(1899, 12, 30));
+        QCOMPARE(t.rows[26].at(dateColumn).toDateTime(), QDateTime(QDate(1985, 11, 5), QTime(14, 30), Qt::UTC));
+        QCOMPARE(t.rows[36].at(dateColumn).toDateTime().date(), QDate(2000, 2, 29));
     }
 
     void readsBooleans()
@@ -220,15 +220,15 @@ private Q_SLOTS:
     // Multilingual Plane (a surrogate pair) kept.
     void decodesJetTextWhole()
     {
-        const QString ana = QStringLiteral("Ana \U0001F389 Ruiz");
+        const QString name = QStringLiteral("Ana \U0001F389 Ruiz");
         QByteArray utf16;
-        for (const QChar ch : ana)
+        for (const QChar ch : name)
             utf16 += char(ch.unicode() & 0xFF), utf16 += char(ch.unicode() >> 8);
-        QCOMPARE(mdb::decodeJetText(utf16), ana);
+        QCOMPARE(mdb::decodeJetText(utf16), name);
         // Compressed: "Ana " one byte a character, 0x00, the pair two bytes each, 0x00, " Ruiz".
         const QByteArray compressed = QByteArray("\xFF\xFE" "Ana ", 6) + '\0' + QByteArray("\x3C\xD8\x89\xDF", 4)
                                     + '\0' + QByteArray(" Ruiz");
-        QCOMPARE(mdb::decodeJetText(compressed), ana);
+        QCOMPARE(mdb::decodeJetText(compressed), name);
         QCOMPARE(mdb::decodeJetText(QByteArray("\xFF\xFE" "Pe\xF1" "a", 6)), QStringLiteral("Peña"));
         QCOMPARE(mdb::decodeJetText(QByteArray("\xFF\xFE", 2)), QString());
         QCOMPARE(mdb::decodeJetText(QByteArray("A\0B", 3)), QStringLiteral("A"));   // odd byte dropped

@@ -21,7 +21,7 @@ using Parser = net::rawhttp::ResponseParser;
 namespace {
 
 constexpr int kWait = 5000;
-const QString kRuta = QStringLiteral("extranet/SMS/desktop_version.php");
+const QString kVersionPath = QStringLiteral("extranet/SMS/desktop_version.php");
 
 quint16 closedPort()
 {
@@ -73,8 +73,8 @@ void TestSyncHttp::init()
 
 void TestSyncHttp::sendsTheBodyOfTheTwoArrays_data()
 {
-    QTest::addColumn<QStringList>("nombres");
-    QTest::addColumn<QStringList>("valores");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("values");
     QTest::addColumn<QByteArray>("method");
     QTest::addColumn<QByteArray>("body");
 
@@ -101,8 +101,8 @@ void TestSyncHttp::sendsTheBodyOfTheTwoArrays_data()
 
 void TestSyncHttp::sendsTheBodyOfTheTwoArrays()
 {
-    QFETCH(QStringList, nombres);
-    QFETCH(QStringList, valores);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, values);
     QFETCH(QByteArray, method);
     QFETCH(QByteArray, body);
 
@@ -110,7 +110,7 @@ void TestSyncHttp::sendsTheBodyOfTheTwoArrays()
     server.setDefault(Script::answer("1.0.7"));
     net::SyncHttp http(server.url());
     QVERIFY(http.conectar(server.hostPort(), {}));
-    const net::SyncReply reply = http.peticion(kRuta, nombres, valores);
+    const net::SyncReply reply = http.peticion(kVersionPath, names, values);
     http.cerrar();
     http.cerrar();
 
@@ -118,7 +118,7 @@ void TestSyncHttp::sendsTheBodyOfTheTwoArrays()
     QVERIFY(reply.ok);
     QCOMPARE(reply.text, QStringLiteral("1.0.7"));
     const QByteArray raw = server.lastRequest();
-    QVERIFY2(raw.startsWith(QByteArray(method + " /" + kRuta.toLatin1() + " HTTP/1.1\r\n")), raw.constData());
+    QVERIFY2(raw.startsWith(QByteArray(method + " /" + kVersionPath.toLatin1() + " HTTP/1.1\r\n")), raw.constData());
     const QByteArray head = LoopbackHttpServer::headOf(raw);
     QVERIFY(head.contains(QByteArray("\r\nHost: " + server.hostPort().toLatin1() + "\r\n")));
     QCOMPARE(head.contains("\r\nContent-Type: application/x-www-form-urlencoded\r\n"), method == "POST");
@@ -147,14 +147,14 @@ void TestSyncHttp::readsWholeReplies()
     server.setDefault(script);
     net::SyncHttp http(server.url());
     QVERIFY(http.conectar(server.hostPort()));
-    const net::SyncReply first = http.peticion(kRuta, {"Fuente", ""}, {"Desktop", ""});
+    const net::SyncReply first = http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
     QVERIFY(first.ok);
     QVERIFY(first.text.size() > 1024);
     QVERIFY(first.text.startsWith(QStringLiteral("linea 0 a\u00F1o \u20AC|linea 1 ")));
     QCOMPARE(first.text, text::fromCp1252(longBody()));
 
     // The line stays usable for another request until it is closed.
-    const net::SyncReply second = http.peticion(kRuta, {"Fuente", ""}, {"Desktop", ""});
+    const net::SyncReply second = http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
     QVERIFY(second.ok);
     QCOMPARE(second.text, first.text);
     QCOMPARE(server.requestCount(), 2);
@@ -166,7 +166,7 @@ void TestSyncHttp::readsTheBodyOfAnErrorStatus()
     server.setDefault(Script::answer("<h1>Error interno \xF1</h1>", 500));
     net::SyncHttp http(server.url());
     QVERIFY(http.conectar(server.hostPort()));
-    const net::SyncReply reply = http.peticion(kRuta, {"Fuente", ""}, {"Desktop", ""});
+    const net::SyncReply reply = http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
     QVERIFY(reply.ok);
     QCOMPARE(reply.httpStatus, 500);
     QCOMPARE(reply.text, QStringLiteral("<h1>Error interno \u00F1</h1>"));
@@ -189,9 +189,9 @@ void TestSyncHttp::failuresAreReportedAndCloseTheLine()
     QFETCH(net::SyncReply::Status, expected);
 
     LoopbackHttpServer server;
-    QString servidor = server.hostPort();
+    QString address = server.hostPort();
     if (kind == 0)
-        servidor = QStringLiteral("127.0.0.1:%1").arg(closedPort());
+        address = QStringLiteral("127.0.0.1:%1").arg(closedPort());
     if (kind == 1)
         server.setDefault(Script::hang());
     if (kind == 2)
@@ -200,18 +200,18 @@ void TestSyncHttp::failuresAreReportedAndCloseTheLine()
     net::SyncHttp http(server.url());
     http.setTimeout(300ms);
     if (kind != 3)
-        QVERIFY(http.conectar(servidor));
-    const net::SyncReply reply = http.peticion(kRuta, {"Fuente", ""}, {"Desktop", ""});
+        QVERIFY(http.conectar(address));
+    const net::SyncReply reply = http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
     QCOMPARE(reply.status, expected);
     QVERIFY(!reply.ok);
     QVERIFY(reply.text.isEmpty());
     QVERIFY(!http.conectado());
-    QCOMPARE(http.peticion(kRuta, {"Fuente", ""}, {"Desktop", ""}).status, net::SyncReply::Status::NotConnected);
+    QCOMPARE(http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""}).status, net::SyncReply::Status::NotConnected);
 }
 
 void TestSyncHttp::refusesUnusableServers_data()
 {
-    QTest::addColumn<QString>("servidor");
+    QTest::addColumn<QString>("address");
     QTest::newRow("empty") << QString();
     QTest::newRow("blank") << QStringLiteral("   ");
     QTest::newRow("with a path") << QStringLiteral("127.0.0.1/x");
@@ -221,9 +221,9 @@ void TestSyncHttp::refusesUnusableServers_data()
 
 void TestSyncHttp::refusesUnusableServers()
 {
-    QFETCH(QString, servidor);
+    QFETCH(QString, address);
     net::SyncHttp http(QStringLiteral("http://127.0.0.1/"));
-    QVERIFY(!http.conectar(servidor));
+    QVERIFY(!http.conectar(address));
     QVERIFY(!http.conectado());
 }
 
@@ -238,7 +238,7 @@ void TestSyncHttp::secureGatewayFailsCleanlyAgainstPlainServer()
         return;
     }
     QVERIFY(http.seguro());
-    const net::SyncReply reply = http.peticion(kRuta, {"Fuente", ""}, {"Desktop", ""});
+    const net::SyncReply reply = http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
     QVERIFY(!reply.ok);
     QVERIFY(reply.text.isEmpty());
 }
@@ -304,7 +304,7 @@ void TestSyncHttp::nothingElseRunsWhileItBlocks()
 
     net::SyncHttp http(versionServer.url());
     QVERIFY(http.conectar(versionServer.hostPort()));
-    const net::SyncReply reply = http.peticion(kRuta, {"Fuente", ""}, {"Desktop", ""});
+    const net::SyncReply reply = http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
     QVERIFY(reply.ok);
     QCOMPARE(reply.text, QStringLiteral("1.0.7"));
     // The quote's answer came in long ago, yet neither it nor the timer ran in the middle.
@@ -349,7 +349,7 @@ void TestSyncHttp::oversizedRepliesFailAtTheCap()
     QVERIFY(http.conectar(server.hostPort()));
     QElapsedTimer clock;
     clock.start();
-    const net::SyncReply reply = http.peticion(kRuta, {"Fuente", ""}, {"Desktop", ""});
+    const net::SyncReply reply = http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
     QCOMPARE(reply.status, net::SyncReply::Status::BadReply);
     QVERIFY(reply.text.isEmpty());
     QVERIFY2(clock.elapsed() < 3000, QByteArray::number(clock.elapsed()).constData());

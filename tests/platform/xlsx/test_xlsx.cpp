@@ -450,10 +450,10 @@ void TestXlsx::workbooksPastTheBoundsAreRefused()
         QVERIFY(book.message.contains(QStringLiteral("demasiado grande")));
         QVERIFY(book.message.contains(QStringLiteral("3.000.000")));
     }
-    const ReadBook justo = readWorkbook(paths.constLast());
-    QVERIFY(justo.ok());
-    QCOMPARE(justo.sheets.constFirst().text(1, 1), QStringLiteral("7"));
-    QCOMPARE(justo.sheets.constFirst().lastColumn, 1);
+    const ReadBook atTheLimit = readWorkbook(paths.constLast());
+    QVERIFY(atTheLimit.ok());
+    QCOMPARE(atTheLimit.sheets.constFirst().text(1, 1), QStringLiteral("7"));
+    QCOMPARE(atTheLimit.sheets.constFirst().lastColumn, 1);
 }
 
 // A zip bomb names its size in the directory: a sheet or a part declaring more than a workbook
@@ -497,14 +497,14 @@ void TestXlsx::partsDeclaringHugeSizesAreRefused()
 void TestXlsx::xlsRecordsAreCheckedBeforeUse()
 {
     using namespace xlsx::xlsrows;
-    ReadCell texto;
-    texto.kind = ReadCell::Kind::Text;
-    texto.text = QStringLiteral("Año €");
-    ReadCell numero;
-    numero.kind = ReadCell::Kind::Number;
-    numero.number = 3.5;
-    numero.text = QStringLiteral("3,5");
-    const QByteArray whole = header() + sheet(QStringLiteral("Hoja1")) + cell(2, 3, texto) + cell(65536, 256, numero)
+    ReadCell textCell;
+    textCell.kind = ReadCell::Kind::Text;
+    textCell.text = QStringLiteral("Año €");
+    ReadCell numberCell;
+    numberCell.kind = ReadCell::Kind::Number;
+    numberCell.number = 3.5;
+    numberCell.text = QStringLiteral("3,5");
+    const QByteArray whole = header() + sheet(QStringLiteral("Hoja1")) + cell(2, 3, textCell) + cell(65536, 256, numberCell)
         + sheet(QStringLiteral("B")) + end(ReadBook::Status::Ok);
     const ReadBook book = decode(whole, QStringLiteral("x.xls"));
     QVERIFY(book.ok());
@@ -516,16 +516,16 @@ void TestXlsx::xlsRecordsAreCheckedBeforeUse()
 
     QCOMPARE(decode(header() + end(ReadBook::Status::Protected), QStringLiteral("x.xls")).status, ReadBook::Status::Protected);
     QCOMPARE(decode(header() + end(ReadBook::Status::TooLarge), QStringLiteral("x.xls")).status, ReadBook::Status::TooLarge);
-    QByteArray huge = cell(1, 1, texto);
+    QByteArray huge = cell(1, 1, textCell);
     qToLittleEndian<quint32>(0x7FFFFFFFu, huge.data() + 1 + 4 + 4 + 1 + 8);
     const QList<QByteArray> damaged = {
         QByteArray(),
         whole.left(whole.size() - 1),                                            // no end record
         whole.left(whole.size() / 2),                                            // cut in a record
         QByteArray("BXLS2\n") + whole.mid(6),                                    // another format
-        header() + cell(1, 1, texto) + end(ReadBook::Status::Ok),                // a cell before any sheet
-        header() + sheet(QStringLiteral("H")) + cell(0, 1, texto) + end(ReadBook::Status::Ok),
-        header() + sheet(QStringLiteral("H")) + cell(1, 16385, texto) + end(ReadBook::Status::Ok),
+        header() + cell(1, 1, textCell) + end(ReadBook::Status::Ok),             // a cell before any sheet
+        header() + sheet(QStringLiteral("H")) + cell(0, 1, textCell) + end(ReadBook::Status::Ok),
+        header() + sheet(QStringLiteral("H")) + cell(1, 16385, textCell) + end(ReadBook::Status::Ok),
         header() + sheet(QStringLiteral("H")) + huge + end(ReadBook::Status::Ok), // a text longer than the rest
         header() + sheet(QStringLiteral("H")) + QByteArray("X") + end(ReadBook::Status::Ok),
         header() + end(ReadBook::Status::Ok) + sheet(QStringLiteral("H")),       // bytes after the end
