@@ -4,41 +4,41 @@
 
 namespace contacts {
 
-bool formatoFechaValido(const QString &texto)
+bool formatoFechaValido(const QString &text)
 {
-    if (texto.size() != 8 && texto.size() != 10)
+    if (text.size() != 8 && text.size() != 10)
         return false;
-    return esNumerico(texto.mid(0, 2)) && esNumerico(texto.mid(3, 2)) && esNumerico(texto.mid(6))
-        && texto.at(2) == u'/' && texto.at(5) == u'/';
+    return esNumerico(text.mid(0, 2)) && esNumerico(text.mid(3, 2)) && esNumerico(text.mid(6))
+        && text.at(2) == u'/' && text.at(5) == u'/';
 }
 
-std::optional<QDate> fechaDeTexto(const QString &texto)
+std::optional<QDate> fechaDeTexto(const QString &text)
 {
-    if (!formatoFechaValido(texto))
+    if (!formatoFechaValido(text))
         return std::nullopt;
-    const int dia = texto.mid(0, 2).toInt();
-    const int mes = texto.mid(3, 2).toInt();
-    int anio = texto.mid(6).toInt();
-    if (texto.size() == 8)
-        anio += anio < 30 ? 2000 : 1900;
-    const QDate fecha(anio, mes, dia);
-    if (!fecha.isValid())
+    const int day = text.mid(0, 2).toInt();
+    const int month = text.mid(3, 2).toInt();
+    int year = text.mid(6).toInt();
+    if (text.size() == 8)
+        year += year < 30 ? 2000 : 1900;
+    const QDate date(year, month, day);
+    if (!date.isValid())
         return std::nullopt;
-    return fecha;
+    return date;
 }
 
-QString fechaAlmacenada(const QDate &fecha)
+QString fechaAlmacenada(const QDate &date)
 {
-    return fecha.toString(QStringLiteral("yyyy-MM-dd"));
+    return date.toString(QStringLiteral("yyyy-MM-dd"));
 }
 
-QString fechaMostrada(const QString &almacenada)
+QString fechaMostrada(const QString &stored)
 {
     // Only the stored form itself, all of it: any other text is shown as it is, never cut.
-    const QDate fecha = almacenada.size() == 10 ? QDate::fromString(almacenada, QStringLiteral("yyyy-MM-dd")) : QDate();
-    if (!fecha.isValid())
-        return almacenada;
-    return fecha.toString(QStringLiteral("dd/MM/yyyy"));
+    const QDate date = stored.size() == 10 ? QDate::fromString(stored, QStringLiteral("yyyy-MM-dd")) : QDate();
+    if (!date.isValid())
+        return stored;
+    return date.toString(QStringLiteral("dd/MM/yyyy"));
 }
 
 } // namespace contacts

@@ -10,39 +10,39 @@ namespace contacts {
 
 namespace {
 
-const QString kColumnas = QStringLiteral(
+const QString kColumns = QStringLiteral(
     "sid, nombre, telefono, nombre_completo, direccion, telefono_2, comentario, f_nacimiento, grupos_sid");
 
-Contacto contactoDe(const db::Statement &fila)
+Contacto contactOf(const db::Statement &row)
 {
     Contacto c;
-    c.sid = fila.value(0).toLongLong();
-    c.nombre = fila.text(1);
-    c.telefono = fila.text(2);
-    c.nombre_completo = fila.text(3);
-    c.direccion = fila.text(4);
-    c.telefono_2 = fila.text(5);
-    c.comentario = fila.text(6);
-    c.f_nacimiento = fila.text(7);
-    c.grupos_sid = fila.text(8);
+    c.sid = row.value(0).toLongLong();
+    c.nombre = row.text(1);
+    c.telefono = row.text(2);
+    c.nombre_completo = row.text(3);
+    c.direccion = row.text(4);
+    c.telefono_2 = row.text(5);
+    c.comentario = row.text(6);
+    c.f_nacimiento = row.text(7);
+    c.grupos_sid = row.text(8);
     return c;
 }
 
 } // namespace
 
-RegistrosAgenda::Estado RegistrosAgenda::recargar(db::Connection &conexion, const std::optional<Condicion> &filtro)
+RegistrosAgenda::Estado RegistrosAgenda::recargar(db::Connection &connection, const std::optional<Condicion> &filter)
 {
-    m_conexion = &conexion;
+    m_conexion = &connection;
     m_donde.clear();
     m_valores.clear();
     m_total = 0;
     m_error.clear();
-    if (filtro && !filtro->vacia()) {
-        m_donde = QStringLiteral("WHERE ") + filtro->sql + QLatin1Char(' ');
-        m_valores = filtro->valores;
+    if (filter && !filter->vacia()) {
+        m_donde = QStringLiteral("WHERE ") + filter->sql + QLatin1Char(' ');
+        m_valores = filter->valores;
     }
     db::Result r;
-    const QVariant total = conexion.scalar(QStringLiteral("SELECT count(*) FROM Agenda ") + m_donde, m_valores, &r);
+    const QVariant total = connection.scalar(QStringLiteral("SELECT count(*) FROM Agenda ") + m_donde, m_valores, &r);
     if (!r.ok() || !total.isValid()) {
         m_conexion = nullptr;
         m_error = r.error;
@@ -52,100 +52,100 @@ RegistrosAgenda::Estado RegistrosAgenda::recargar(db::Connection &conexion, cons
     return Estado::Ok;
 }
 
-bool RegistrosAgenda::leer(qint64 desde, qint64 cuantos, const std::function<void(const Contacto &)> &visitar) const
+bool RegistrosAgenda::leer(qint64 from, qint64 howMany, const std::function<void(const Contacto &)> &visit) const
 {
     if (!m_conexion)
         return false;
     // Equal names keep one order, so no contact repeats or vanishes across pages. SQLite keeps
     // only the rows up to the page's end while it sorts, so an early page costs one pass.
-    const QString sql = QStringLiteral("SELECT ") + kColumnas + QStringLiteral(" FROM Agenda ") + m_donde
+    const QString sql = QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM Agenda ") + m_donde
         + QStringLiteral("ORDER BY nombre COLLATE ESPANOL ASC, sid ASC LIMIT ?%1 OFFSET ?%2")
               .arg(m_valores.size() + 1)
               .arg(m_valores.size() + 2);
-    db::Statement consulta = m_conexion->prepare(sql);
-    if (!consulta.isValid())
+    db::Statement query = m_conexion->prepare(sql);
+    if (!query.isValid())
         return false;
-    consulta.bindAll(m_valores);
-    consulta.bind(int(m_valores.size()) + 1, cuantos);
-    consulta.bind(int(m_valores.size()) + 2, desde);
-    while (consulta.next())
-        visitar(contactoDe(consulta));
-    return consulta.error().isEmpty();
+    query.bindAll(m_valores);
+    query.bind(int(m_valores.size()) + 1, howMany);
+    query.bind(int(m_valores.size()) + 2, from);
+    while (query.next())
+        visit(contactOf(query));
+    return query.error().isEmpty();
 }
 
 std::vector<Contacto> RegistrosAgenda::filas() const
 {
-    std::vector<Contacto> filas;
-    leer(0, m_total, [&filas](const Contacto &c) { filas.push_back(c); });
-    return filas;
+    std::vector<Contacto> rows;
+    leer(0, m_total, [&rows](const Contacto &c) { rows.push_back(c); });
+    return rows;
 }
 
-bool RegistrosAgenda::recorrer(const std::function<void(const Contacto &)> &visitar) const
+bool RegistrosAgenda::recorrer(const std::function<void(const Contacto &)> &visit) const
 {
-    return leer(0, m_total, visitar);
+    return leer(0, m_total, visit);
 }
 
-std::vector<Contacto> RegistrosAgenda::tramo(qint64 desde, qint64 cuantos) const
+std::vector<Contacto> RegistrosAgenda::tramo(qint64 from, qint64 howMany) const
 {
-    std::vector<Contacto> filas;
-    if (desde < 0 || cuantos <= 0 || desde >= total())
-        return filas;
-    leer(desde, std::min(cuantos, total() - desde), [&filas](const Contacto &c) { filas.push_back(c); });
-    return filas;
+    std::vector<Contacto> rows;
+    if (from < 0 || howMany <= 0 || from >= total())
+        return rows;
+    leer(from, std::min(howMany, total() - from), [&rows](const Contacto &c) { rows.push_back(c); });
+    return rows;
 }
 
 std::vector<NodoContacto> nodosContacto(const Contacto &c)
 {
-    std::vector<NodoContacto> nodos;
-    const QString raiz = claveNodo(QStringLiteral("pContacto"), c.sid);
-    nodos.push_back({raiz, {}, c.nombre, 7});
-    auto par = [&](const char *categoria, const char *valor, const QString &titulo, const QString &texto) {
-        const QString claveCategoria = claveNodo(QString::fromLatin1(categoria), c.sid);
-        nodos.push_back({claveCategoria, raiz, titulo, 2});
-        nodos.push_back({claveNodo(QString::fromLatin1(valor), c.sid), claveCategoria, texto, 2});
+    std::vector<NodoContacto> nodes;
+    const QString root = claveNodo(QStringLiteral("pContacto"), c.sid);
+    nodes.push_back({root, {}, c.nombre, 7});
+    auto addPair = [&](const char *category, const char *value, const QString &title, const QString &text) {
+        const QString categoryKey = claveNodo(QString::fromLatin1(category), c.sid);
+        nodes.push_back({categoryKey, root, title, 2});
+        nodes.push_back({claveNodo(QString::fromLatin1(value), c.sid), categoryKey, text, 2});
     };
-    par("pTelefono", "Telefono", QStringLiteral("Teléfono móvil"), c.telefono);
+    addPair("pTelefono", "Telefono", QStringLiteral("Teléfono móvil"), c.telefono);
     if (!c.nombre_completo.isEmpty())
-        par("pNombre", "Nombre", QStringLiteral("Nombre completo"), c.nombre_completo);
+        addPair("pNombre", "Nombre", QStringLiteral("Nombre completo"), c.nombre_completo);
     if (!c.direccion.isEmpty())
-        par("pDireccion", "Direccion", QStringLiteral("Dirección"), c.direccion);
+        addPair("pDireccion", "Direccion", QStringLiteral("Dirección"), c.direccion);
     if (!c.telefono_2.isEmpty())
-        par("pTelefono2", "Telefono2", QStringLiteral("Otro teléfono"), c.telefono_2);
+        addPair("pTelefono2", "Telefono2", QStringLiteral("Otro teléfono"), c.telefono_2);
     if (!c.comentario.isEmpty())
-        par("pComentarios", "Comentarios", QStringLiteral("Comentarios"), c.comentario);
+        addPair("pComentarios", "Comentarios", QStringLiteral("Comentarios"), c.comentario);
     if (!c.f_nacimiento.isEmpty())
-        par("pFechaNacimiento", "FechaNacimiento", QStringLiteral("Fecha nacimiento"), fechaMostrada(c.f_nacimiento));
-    return nodos;
+        addPair("pFechaNacimiento", "FechaNacimiento", QStringLiteral("Fecha nacimiento"), fechaMostrada(c.f_nacimiento));
+    return nodes;
 }
 
-std::vector<NodoContacto> nodosPagina(const std::vector<Contacto> &contactos)
+std::vector<NodoContacto> nodosPagina(const std::vector<Contacto> &contactList)
 {
-    if (contactos.empty())
+    if (contactList.empty())
         return {{QString::fromLatin1(kClaveVacia), {}, QStringLiteral("Sin contactos"), 0}};
-    std::vector<NodoContacto> nodos;
-    nodos.reserve(contactos.size() * 5);
-    for (const Contacto &c : contactos) {
-        std::vector<NodoContacto> propios = nodosContacto(c);
-        nodos.insert(nodos.end(), propios.begin(), propios.end());
+    std::vector<NodoContacto> nodes;
+    nodes.reserve(contactList.size() * 5);
+    for (const Contacto &c : contactList) {
+        std::vector<NodoContacto> own = nodosContacto(c);
+        nodes.insert(nodes.end(), own.begin(), own.end());
     }
-    return nodos;
+    return nodes;
 }
 
-std::optional<Contacto> leerContacto(db::Connection &conexion, qint64 sid)
+std::optional<Contacto> leerContacto(db::Connection &connection, qint64 sid)
 {
-    db::Statement consulta =
-        conexion.prepare(QStringLiteral("SELECT ") + kColumnas + QStringLiteral(" FROM Agenda WHERE sid = ?"));
-    if (!consulta.isValid())
+    db::Statement query =
+        connection.prepare(QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM Agenda WHERE sid = ?"));
+    if (!query.isValid())
         return std::nullopt;
-    consulta.bind(1, sid);
-    if (!consulta.next())
+    query.bind(1, sid);
+    if (!query.next())
         return std::nullopt;
-    return contactoDe(consulta);
+    return contactOf(query);
 }
 
-ResultadoBorrado borrarContacto(db::Connection &conexion, qint64 sid)
+ResultadoBorrado borrarContacto(db::Connection &connection, qint64 sid)
 {
-    const db::Result r = conexion.execute(QStringLiteral("DELETE FROM Agenda WHERE sid = ?"), {sid});
+    const db::Result r = connection.execute(QStringLiteral("DELETE FROM Agenda WHERE sid = ?"), {sid});
     if (!r.ok())
         return {ResultadoBorrado::Estado::ErrorBaseDatos, r.error};
     if (r.changes == 0)
@@ -153,17 +153,17 @@ ResultadoBorrado borrarContacto(db::Connection &conexion, qint64 sid)
     return {};
 }
 
-ResultadoBorrado borrarAgendaCompleta(db::Connection &conexion)
+ResultadoBorrado borrarAgendaCompleta(db::Connection &connection)
 {
-    db::Transaction transaccion(conexion);
-    if (!transaccion.isActive())
+    db::Transaction transaction(connection);
+    if (!transaction.isActive())
         return {ResultadoBorrado::Estado::ErrorBaseDatos, QStringLiteral("no transaction")};
     for (const char *sql : {"DELETE FROM Grupos", "DELETE FROM Agenda"}) {
-        const db::Result r = conexion.execute(QString::fromLatin1(sql));
+        const db::Result r = connection.execute(QString::fromLatin1(sql));
         if (!r.ok())
             return {ResultadoBorrado::Estado::ErrorBaseDatos, r.error};
     }
-    const db::Result r = transaccion.commit();
+    const db::Result r = transaction.commit();
     if (!r.ok())
         return {ResultadoBorrado::Estado::ErrorBaseDatos, r.error};
     return {};

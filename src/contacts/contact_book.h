@@ -38,19 +38,19 @@ public:
 
     // Runs the query again: the whole book, or the rows matching `filtro` when given. A failing
     // query (a comparison the database cannot make) leaves an empty list and says so.
-    Estado recargar(db::Connection &conexion, const std::optional<Condicion> &filtro);
+    Estado recargar(db::Connection &connection, const std::optional<Condicion> &filter);
 
     qint64 total() const { return m_total; }
     // Every row of the list, in name order.
     std::vector<Contacto> filas() const;
     // The same rows handed over one at a time, none of them kept. False on a database error.
-    bool recorrer(const std::function<void(const Contacto &)> &visitar) const;
+    bool recorrer(const std::function<void(const Contacto &)> &visit) const;
     // At most `cuantos` rows from `desde`.
-    std::vector<Contacto> tramo(qint64 desde, qint64 cuantos) const;
+    std::vector<Contacto> tramo(qint64 from, qint64 howMany) const;
     QString error() const { return m_error; }
 
 private:
-    bool leer(qint64 desde, qint64 cuantos, const std::function<void(const Contacto &)> &visitar) const;
+    bool leer(qint64 from, qint64 howMany, const std::function<void(const Contacto &)> &visit) const;
 
     db::Connection *m_conexion = nullptr;
     QString m_donde;            // "WHERE ..." of the filter, or empty
@@ -69,13 +69,13 @@ struct NodoContacto {
 
 // The nodes of one contact, parents before children: the contact, its phone pair, then the pairs
 // of the filled-in optional fields (full name, address, other phone, comment, birth date).
-std::vector<NodoContacto> nodosContacto(const Contacto &contacto);
+std::vector<NodoContacto> nodosContacto(const Contacto &contact);
 
 // The nodes of a page; the single node "l0" "Sin contactos" for an empty list.
-std::vector<NodoContacto> nodosPagina(const std::vector<Contacto> &contactos);
+std::vector<NodoContacto> nodosPagina(const std::vector<Contacto> &contactList);
 
 // One contact by sid; nothing when it no longer exists (or the database failed).
-std::optional<Contacto> leerContacto(db::Connection &conexion, qint64 sid);
+std::optional<Contacto> leerContacto(db::Connection &connection, qint64 sid);
 
 // `f_borrar_agenda`'s statement: deletes the contact (its memberships go with it).
 struct ResultadoBorrado {
@@ -85,10 +85,10 @@ struct ResultadoBorrado {
     bool ok() const { return estado == Estado::Borrado; }
 };
 // NoExiste when no contact has that key (deleted meanwhile, from another window or workstation).
-ResultadoBorrado borrarContacto(db::Connection &conexion, qint64 sid);
+ResultadoBorrado borrarContacto(db::Connection &connection, qint64 sid);
 
 // The whole book ("Borrar agenda"): every group, then every contact, together or not at all.
-ResultadoBorrado borrarAgendaCompleta(db::Connection &conexion);
+ResultadoBorrado borrarAgendaCompleta(db::Connection &connection);
 
 inline constexpr auto kContactoEliminado = "El contacto ha sido eliminado de la agenda";
 // A popup item whose contact has gone since the menu opened.

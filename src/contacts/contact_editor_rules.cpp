@@ -7,40 +7,40 @@ namespace contacts {
 
 namespace {
 
-ResultadoGuardar aviso(ResultadoGuardar::Estado estado, const char *mensaje, const char *titulo)
+ResultadoGuardar notice(ResultadoGuardar::Estado status, const char *message, const char *title)
 {
     ResultadoGuardar r;
-    r.estado = estado;
-    r.mensaje = QString::fromUtf8(mensaje);
-    r.titulo = QString::fromUtf8(titulo);
+    r.estado = status;
+    r.mensaje = QString::fromUtf8(message);
+    r.titulo = QString::fromUtf8(title);
     return r;
 }
 
 } // namespace
 
-ResultadoGuardar guardarContacto(db::Connection &conexion, const DatosContacto &d, std::optional<qint64> modificar)
+ResultadoGuardar guardarContacto(db::Connection &connection, const DatosContacto &d, std::optional<qint64> existingSid)
 {
     using Estado = ResultadoGuardar::Estado;
     if (d.nombre.isEmpty() || d.telefono.isEmpty())
-        return aviso(Estado::FaltanDatos, kFaltanDatos, kTituloFaltanDatos);
+        return notice(Estado::FaltanDatos, kFaltanDatos, kTituloFaltanDatos);
 
-    std::optional<QString> fecha;
+    std::optional<QString> date;
     if (!d.f_nacimiento.isEmpty()) {
         if (!formatoFechaValido(d.f_nacimiento))
-            return aviso(Estado::FechaErronea, kFechaErronea, kTituloFechaErronea);
-        const std::optional<QDate> dia = fechaDeTexto(d.f_nacimiento);
-        if (!dia)
-            return aviso(Estado::FechaInexistente, kFechaInexistente, kTituloFechaErronea);
-        fecha = fechaAlmacenada(*dia);
+            return notice(Estado::FechaErronea, kFechaErronea, kTituloFechaErronea);
+        const std::optional<QDate> day = fechaDeTexto(d.f_nacimiento);
+        if (!day)
+            return notice(Estado::FechaInexistente, kFechaInexistente, kTituloFechaErronea);
+        date = fechaAlmacenada(*day);
     }
 
     // Empty boxes are stored as empty texts, never as Null.
-    auto texto = [](const QString &s) { return s.isNull() ? QStringLiteral("") : s; };
-    QVariantList valores = {texto(d.nombre),    texto(d.telefono),   texto(d.nombre_completo),
-                            texto(d.direccion), texto(d.telefono_2), texto(d.comentario)};
+    auto text = [](const QString &s) { return s.isNull() ? QStringLiteral("") : s; };
+    QVariantList values = {text(d.nombre),    text(d.telefono),   text(d.nombre_completo),
+                            text(d.direccion), text(d.telefono_2), text(d.comentario)};
     QString sql;
-    if (!modificar) {
-        sql = fecha ? QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2, "
+    if (!existingSid) {
+        sql = date ? QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2, "
                                      "comentario,f_nacimiento) VALUES (?,?,?,?,?,?,?)")
                     : QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2, "
                                      "comentario) VALUES (?,?,?,?,?,?)");
@@ -48,37 +48,37 @@ ResultadoGuardar guardarContacto(db::Connection &conexion, const DatosContacto &
         // An emptied date box leaves the stored date as it was.
         sql = QStringLiteral("UPDATE Agenda SET nombre=?, telefono=?, nombre_completo=?, direccion=?, "
                              "telefono_2=?, comentario=?")
-            + (fecha ? QStringLiteral(", f_nacimiento=?") : QString()) + QStringLiteral(" WHERE sid=?");
+            + (date ? QStringLiteral(", f_nacimiento=?") : QString()) + QStringLiteral(" WHERE sid=?");
     }
-    if (fecha)
-        valores << *fecha;
-    if (modificar)
-        valores << *modificar;
+    if (date)
+        values << *date;
+    if (existingSid)
+        values << *existingSid;
 
-    const db::Result r = conexion.execute(sql, valores);
+    const db::Result r = connection.execute(sql, values);
     if (!r.ok()) {
-        ResultadoGuardar fallo = aviso(Estado::ErrorBaseDatos, kErrorGuardar, kTituloError);
-        fallo.error = r.error;
-        return fallo;
+        ResultadoGuardar failure = notice(Estado::ErrorBaseDatos, kErrorGuardar, kTituloError);
+        failure.error = r.error;
+        return failure;
     }
-    if (modificar) {
+    if (existingSid) {
         if (r.changes == 0)
-            return aviso(Estado::ContactoInexistente, kContactoInexistente, kTituloModificar);
-        ResultadoGuardar ok = aviso(Estado::Modificado, kContactoModificado, kTituloModificar);
-        ok.sid = *modificar;
+            return notice(Estado::ContactoInexistente, kContactoInexistente, kTituloModificar);
+        ResultadoGuardar ok = notice(Estado::Modificado, kContactoModificado, kTituloModificar);
+        ok.sid = *existingSid;
         return ok;
     }
-    ResultadoGuardar ok = aviso(Estado::Guardado, kContactoGuardado, kTituloGuardado);
-    ok.sid = conexion.lastInsertRowId();
+    ResultadoGuardar ok = notice(Estado::Guardado, kContactoGuardado, kTituloGuardado);
+    ok.sid = connection.lastInsertRowId();
     return ok;
 }
 
-DatosContacto datosParaEditor(const QString &nombre, const QString &telefono, const QString &nombreCompleto,
-                              const QString &direccion, const QString &telefono2, const QString &comentario,
-                              const QString &fNacimientoAlmacenada)
+DatosContacto datosParaEditor(const QString &name, const QString &phone, const QString &fullName,
+                              const QString &address, const QString &phone2, const QString &comment,
+                              const QString &storedBirthDate)
 {
-    return {nombre, telefono, nombreCompleto, direccion, telefono2, comentario,
-            fNacimientoAlmacenada.isEmpty() ? QString() : fechaMostrada(fNacimientoAlmacenada)};
+    return {name, phone, fullName, address, phone2, comment,
+            storedBirthDate.isEmpty() ? QString() : fechaMostrada(storedBirthDate)};
 }
 
 } // namespace contacts

@@ -41,13 +41,13 @@ struct ResultadoGuardar {
 // Checks and writes: a new row when `modificar` is empty, else the row with that sid. An empty
 // birth date stores no date on creation and keeps the stored one on a change. Empty optional
 // fields are stored as empty texts.
-ResultadoGuardar guardarContacto(db::Connection &conexion, const DatosContacto &datos,
-                                 std::optional<qint64> modificar);
+ResultadoGuardar guardarContacto(db::Connection &connection, const DatosContacto &fields,
+                                 std::optional<qint64> existingSid);
 
 // The row's values as the editor's boxes show them (the date day first).
-DatosContacto datosParaEditor(const QString &nombre, const QString &telefono, const QString &nombreCompleto,
-                              const QString &direccion, const QString &telefono2, const QString &comentario,
-                              const QString &fNacimientoAlmacenada);
+DatosContacto datosParaEditor(const QString &name, const QString &phone, const QString &fullName,
+                              const QString &address, const QString &phone2, const QString &comment,
+                              const QString &storedBirthDate);
 
 inline constexpr auto kFaltanDatos = "Por favor, introduzca el nombre del contacto y su teléfono móvil.";
 inline constexpr auto kTituloFaltanDatos = "Faltan datos requeridos";

@@ -9,59 +9,59 @@ namespace contacts {
 
 namespace {
 
-const char *const kColumnas[] = {"nombre", "telefono", "nombre_completo", "direccion", "telefono_2", "comentario",
+const char *const kColumns[] = {"nombre", "telefono", "nombre_completo", "direccion", "telefono_2", "comentario",
                                  "f_nacimiento"};
 
 // The birth date compared as text reads as the user sees it, day first: "23/10/1984".
 // Only a stored yyyy-MM-dd is turned round; any other text is compared as it stands.
-const QString kFechaComoTexto = QStringLiteral(
+const QString kDateAsShownSql = QStringLiteral(
     "(CASE WHEN f_nacimiento GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]' THEN substr(f_nacimiento,9,2) || '/' || "
     "substr(f_nacimiento,6,2) || '/' || substr(f_nacimiento,1,4) ELSE f_nacimiento END)");
 
-Campo campoDe(int indice)
+Campo fieldOf(int index)
 {
-    if (indice < 0 || indice > int(Campo::FechaNacimiento))
+    if (index < 0 || index > int(Campo::FechaNacimiento))
         return Campo::Nombre;
-    return Campo(indice);
+    return Campo(index);
 }
 
-Operador operadorDe(int indice)
+Operador operatorOf(int index)
 {
-    if (indice < 0 || indice > int(Operador::MenorQue))
+    if (index < 0 || index > int(Operador::MenorQue))
         return Operador::Contengan;
-    return Operador(indice);
+    return Operador(index);
 }
 
-bool esComparacion(Operador op)
+bool isComparison(Operador op)
 {
     return op == Operador::MayorQue || op == Operador::MenorQue;
 }
 
-QString columnaDe(Campo campo, Operador op)
+QString columnOf(Campo field, Operador op)
 {
-    if (campo == Campo::FechaNacimiento && !esComparacion(op))
-        return kFechaComoTexto;
-    return QString::fromLatin1(kColumnas[int(campo)]);
+    if (field == Campo::FechaNacimiento && !isComparison(op))
+        return kDateAsShownSql;
+    return QString::fromLatin1(kColumns[int(field)]);
 }
 
 // "telefono IN (...)": each number of the comma list, blanks removed, matched as a whole.
-Condicion listaTelefonos(const QString &palabras)
+Condicion phoneList(const QString &words)
 {
-    QString limpio = palabras;
-    limpio.remove(QLatin1Char(' '));
-    const QStringList numeros = limpio.split(QLatin1Char(','));
+    QString cleaned = words;
+    cleaned.remove(QLatin1Char(' '));
+    const QStringList numbers = cleaned.split(QLatin1Char(','));
     Condicion c;
-    if (numeros.size() > kMaxValoresIn) {
+    if (numbers.size() > kMaxValoresIn) {
         c.sql = QStringLiteral("instr(',' || ? || ',', ',' || telefono || ',') > 0 ");
-        c.valores = {limpio};
+        c.valores = {cleaned};
         return c;
     }
-    QStringList marcas;
-    for (const QString &numero : numeros) {
-        marcas << QStringLiteral("?");
-        c.valores << numero;
+    QStringList placeholders;
+    for (const QString &number : numbers) {
+        placeholders << QStringLiteral("?");
+        c.valores << number;
     }
-    c.sql = QStringLiteral("telefono IN (") + marcas.join(QLatin1Char(',')) + QStringLiteral(") ");
+    c.sql = QStringLiteral("telefono IN (") + placeholders.join(QLatin1Char(',')) + QStringLiteral(") ");
     return c;
 }
 
@@ -77,40 +77,40 @@ QStringList camposFiltro()
     return startup::camposFiltro();
 }
 
-QString comparacion(const QString &columna, Operador op, bool comoTexto)
+QString comparacion(const QString &column, Operador op, bool asText)
 {
-    const QString plegada = QStringLiteral("fold(") + columna + QStringLiteral(")");
-    const QString orden = comoTexto ? QStringLiteral(" COLLATE ESPANOL ") : QStringLiteral(" ");
+    const QString folded = QStringLiteral("fold(") + column + QStringLiteral(")");
+    const QString collation = asText ? QStringLiteral(" COLLATE ESPANOL ") : QStringLiteral(" ");
     switch (op) {
     case Operador::Contengan:
-        return plegada + QStringLiteral(" LIKE '%' || fold(?) || '%' ");
+        return folded + QStringLiteral(" LIKE '%' || fold(?) || '%' ");
     case Operador::Coincidan:
-        return columna + QStringLiteral(" = ?") + orden;
+        return column + QStringLiteral(" = ?") + collation;
     case Operador::Empiecen:
-        return plegada + QStringLiteral(" LIKE fold(?) || '%' ");
+        return folded + QStringLiteral(" LIKE fold(?) || '%' ");
     case Operador::Acaben:
-        return plegada + QStringLiteral(" LIKE '%' || fold(?) ");
+        return folded + QStringLiteral(" LIKE '%' || fold(?) ");
     case Operador::NoContengan:
-        return plegada + QStringLiteral(" NOT LIKE '%' || fold(?) || '%' ");
+        return folded + QStringLiteral(" NOT LIKE '%' || fold(?) || '%' ");
     case Operador::NoCoincidan:
-        return columna + QStringLiteral(" <> ?") + orden;
+        return column + QStringLiteral(" <> ?") + collation;
     case Operador::NoEmpiecen:
-        return plegada + QStringLiteral(" NOT LIKE fold(?) || '%' ");
+        return folded + QStringLiteral(" NOT LIKE fold(?) || '%' ");
     case Operador::NoAcaben:
-        return plegada + QStringLiteral(" NOT LIKE '%' || fold(?) ");
+        return folded + QStringLiteral(" NOT LIKE '%' || fold(?) ");
     case Operador::MayorQue:
-        return columna + QStringLiteral(" > ?") + orden;
+        return column + QStringLiteral(" > ?") + collation;
     case Operador::MenorQue:
-        return columna + QStringLiteral(" < ?") + orden;
+        return column + QStringLiteral(" < ?") + collation;
     }
-    return columna + QStringLiteral(" = ?") + orden;
+    return column + QStringLiteral(" = ?") + collation;
 }
 
-ResultadoFiltro condicionFiltro(int campoIndice, int operadorIndice, const QString &w, std::optional<qint64> grupo)
+ResultadoFiltro condicionFiltro(int fieldIndex, int operatorIndex, const QString &w, std::optional<qint64> group)
 {
-    const Campo campo = campoDe(campoIndice);
-    const Operador op = operadorDe(operadorIndice);
-    const QString col = columnaDe(campo, op);
+    const Campo field = fieldOf(fieldIndex);
+    const Operador op = operatorOf(operatorIndex);
+    const QString col = columnOf(field, op);
     ResultadoFiltro r;
     Condicion &c = r.condicion;
 
@@ -127,44 +127,44 @@ ResultadoFiltro condicionFiltro(int campoIndice, int operadorIndice, const QStri
             c.sql = QStringLiteral("length(") + col + QStringLiteral(") > 0 ");
             break;
         }
-    } else if (campo == Campo::FechaNacimiento && esComparacion(op)) {
-        const std::optional<QDate> fecha = fechaDeTexto(w);
-        if (!fecha) {
+    } else if (field == Campo::FechaNacimiento && isComparison(op)) {
+        const std::optional<QDate> date = fechaDeTexto(w);
+        if (!date) {
             r.estado = ResultadoFiltro::Estado::FechaInvalida;
             r.mensaje = QString::fromUtf8(kFechaFiltroInvalida);
             return r;
         }
         c.sql = comparacion(col, op, false);
-        c.valores = {fechaAlmacenada(*fecha)};
+        c.valores = {fechaAlmacenada(*date)};
     } else {
-        if (op == Operador::Coincidan && campo == Campo::Telefono && w.contains(QLatin1Char(',')))
-            c = listaTelefonos(w);
+        if (op == Operador::Coincidan && field == Campo::Telefono && w.contains(QLatin1Char(',')))
+            c = phoneList(w);
         else
             c = {comparacion(col, op), {w}};
     }
 
-    if (grupo) {
+    if (group) {
         c.sql = QStringLiteral("(") + c.sql + QStringLiteral(" AND ") + condicionMiembro() + QStringLiteral(") ");
-        c.valores << QString::number(*grupo);
+        c.valores << QString::number(*group);
     }
     return r;
 }
 
-std::optional<qint64> sidDeGrupo(db::Connection &conexion, const QString &nombre)
+std::optional<qint64> sidDeGrupo(db::Connection &connection, const QString &name)
 {
     const QVariant sid =
-        conexion.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre = ? COLLATE ESPANOL ORDER BY sid LIMIT 1"), {nombre});
+        connection.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre = ? COLLATE ESPANOL ORDER BY sid LIMIT 1"), {name});
     if (!sid.isValid())
         return std::nullopt;
     return sid.toLongLong();
 }
 
-ResultadoFiltro f_filtrar_agenda(db::Connection &conexion, const FiltroContactos &filtro)
+ResultadoFiltro f_filtrar_agenda(db::Connection &connection, const FiltroContactos &filter)
 {
-    std::optional<qint64> grupo;
-    if (filtro.miembros)
-        grupo = sidDeGrupo(conexion, filtro.grupo);
-    return condicionFiltro(filtro.campo, filtro.operador, filtro.palabras, grupo);
+    std::optional<qint64> group;
+    if (filter.miembros)
+        group = sidDeGrupo(connection, filter.grupo);
+    return condicionFiltro(filter.campo, filter.operador, filter.palabras, group);
 }
 
 } // namespace contacts

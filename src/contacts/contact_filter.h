@@ -41,21 +41,21 @@ struct ResultadoFiltro {
 // The condition for the field, operator and words alone; `grupo` (a group's sid) adds the
 // membership test. Fails only for "mayor que"/"menor que" on the birth date with words that are
 // not a date (DD/MM/AAAA or DD/MM/AA).
-ResultadoFiltro condicionFiltro(int campo, int operador, const QString &palabras,
-                                std::optional<qint64> grupo = std::nullopt);
+ResultadoFiltro condicionFiltro(int field, int op, const QString &words,
+                                std::optional<qint64> group = std::nullopt);
 
 // `f_filtrar_agenda`'s condition: as above, the group looked up by name when "Miembros de" is
 // ticked (a name no longer in Grupos leaves the group part out).
-ResultadoFiltro f_filtrar_agenda(db::Connection &conexion, const FiltroContactos &filtro);
+ResultadoFiltro f_filtrar_agenda(db::Connection &connection, const FiltroContactos &filter);
 
 // The column compared with one bound value ("?") by the operator, with a trailing blank. Texts
 // compare without case for every letter (accents and "ñ" still count), and "mayor que" / "menor
 // que" follow the Spanish order of the lists; a stored date (`comoTexto` false) compares as stored.
 // The words keep their LIKE wildcards ("%", "_"), as they always have.
-QString comparacion(const QString &columna, Operador op, bool comoTexto = true);
+QString comparacion(const QString &column, Operador op, bool asText = true);
 
 // The sid of the group called `nombre` (names compare without case, as the uniqueness test does).
-std::optional<qint64> sidDeGrupo(db::Connection &conexion, const QString &nombre);
+std::optional<qint64> sidDeGrupo(db::Connection &connection, const QString &name);
 
 // Lists of more numbers than this are matched against one bound text instead of an IN list,
 // which SQLite caps at 999 values.

@@ -8,187 +8,187 @@
 
 namespace contacts {
 
-ListaGrupos listarGrupos(db::Connection &conexion)
+ListaGrupos listarGrupos(db::Connection &connection)
 {
-    ListaGrupos lista;
+    ListaGrupos list;
     db::Result r;
-    const std::vector<db::Row> grupos =
-        conexion.select(QStringLiteral("SELECT sid, nombre FROM Grupos ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"), {}, &r);
+    const std::vector<db::Row> groups =
+        connection.select(QStringLiteral("SELECT sid, nombre FROM Grupos ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"), {}, &r);
     if (!r.ok()) {
-        lista.ok = false;
-        lista.error = r.error;
-        return lista;
+        list.ok = false;
+        list.error = r.error;
+        return list;
     }
     // One pass over the lists instead of one scan of the book per group.
-    QHash<qint64, qint64> cuentas;
-    db::Statement listas = conexion.prepare(
+    QHash<qint64, qint64> counts;
+    db::Statement listViews = connection.prepare(
         QStringLiteral("SELECT grupos_sid FROM Agenda WHERE grupos_sid IS NOT NULL AND grupos_sid <> ''"), &r);
-    if (!listas.isValid()) {
-        lista.ok = false;
-        lista.error = r.error;
-        return lista;
+    if (!listViews.isValid()) {
+        list.ok = false;
+        list.error = r.error;
+        return list;
     }
-    while (listas.next()) {
-        const QString texto = listas.text(0);
-        QList<qint64> vistos;
-        for (const QStringView entrada : QStringView(texto).split(u',')) {
+    while (listViews.next()) {
+        const QString text = listViews.text(0);
+        QList<qint64> seen;
+        for (const QStringView entry : QStringView(text).split(u',')) {
             // A contact counts once per group even if its list repeats the group.
-            const std::optional<qint64> g = db::idOfEntry(entrada);
-            if (g && !vistos.contains(*g)) {
-                vistos << *g;
-                ++cuentas[*g];
+            const std::optional<qint64> g = db::idOfEntry(entry);
+            if (g && !seen.contains(*g)) {
+                seen << *g;
+                ++counts[*g];
             }
         }
     }
-    if (!listas.error().isEmpty()) {
-        lista.ok = false;
-        lista.error = listas.error();
-        return lista;
+    if (!listViews.error().isEmpty()) {
+        list.ok = false;
+        list.error = listViews.error();
+        return list;
     }
-    for (const db::Row &fila : grupos) {
+    for (const db::Row &row : groups) {
         Grupo g;
-        g.sid = fila.value(0).toLongLong();
-        g.nombre = fila.value(1).toString();
-        g.miembros = cuentas.value(g.sid);
-        lista.grupos.push_back(g);
+        g.sid = row.value(0).toLongLong();
+        g.nombre = row.value(1).toString();
+        g.miembros = counts.value(g.sid);
+        list.grupos.push_back(g);
     }
-    return lista;
+    return list;
 }
 
-QString textoGrupo(const Grupo &grupo)
+QString textoGrupo(const Grupo &group)
 {
-    if (grupo.miembros <= 0)
-        return grupo.nombre;
-    return grupo.nombre + QStringLiteral(" (") + QString::number(grupo.miembros) + QStringLiteral(" contactos)");
+    if (group.miembros <= 0)
+        return group.nombre;
+    return group.nombre + QStringLiteral(" (") + QString::number(group.miembros) + QStringLiteral(" contactos)");
 }
 
-ListaFiltroGrupos listaFiltroGrupos(const std::vector<Grupo> &grupos, const QString &recordado)
+ListaFiltroGrupos listaFiltroGrupos(const std::vector<Grupo> &groups, const QString &remembered)
 {
-    ListaFiltroGrupos lista;
-    if (grupos.empty()) {
-        lista.nombres = {QStringLiteral("Ninguno")};
-        lista.seleccion = 0;
-        return lista;
+    ListaFiltroGrupos list;
+    if (groups.empty()) {
+        list.nombres = {QStringLiteral("Ninguno")};
+        list.seleccion = 0;
+        return list;
     }
-    lista.activo = true;
-    for (const Grupo &g : grupos) {
-        lista.nombres << g.nombre;
-        if (lista.seleccion < 0 && (recordado.isEmpty() || g.nombre == recordado))
-            lista.seleccion = int(lista.nombres.size()) - 1;
+    list.activo = true;
+    for (const Grupo &g : groups) {
+        list.nombres << g.nombre;
+        if (list.seleccion < 0 && (remembered.isEmpty() || g.nombre == remembered))
+            list.seleccion = int(list.nombres.size()) - 1;
     }
-    return lista;
+    return list;
 }
 
-bool existeGrupo(db::Connection &conexion, const QString &nombre)
+bool existeGrupo(db::Connection &connection, const QString &name)
 {
     // SQLite's NOCASE folds ASCII letters only; "Peña" and "PEÑA" are the same group to the user.
     // The group table is short, so the names are compared here with full case folding.
-    for (const db::Row &fila : conexion.select(QStringLiteral("SELECT nombre FROM Grupos"))) {
-        if (fila.value(0).toString().compare(nombre, Qt::CaseInsensitive) == 0)
+    for (const db::Row &row : connection.select(QStringLiteral("SELECT nombre FROM Grupos"))) {
+        if (row.value(0).toString().compare(name, Qt::CaseInsensitive) == 0)
             return true;
     }
     return false;
 }
 
-QString avisoGrupoRepetido(const QString &nombre)
+QString avisoGrupoRepetido(const QString &name)
 {
-    return QStringLiteral("Ya existe un grupo con el nombre '") + nombre
+    return QStringLiteral("Ya existe un grupo con el nombre '") + name
         + QStringLiteral("'. Por favor, introduzca otro nombre para el grupo, o dejelo vacío para cancelar.");
 }
 
-QString preguntaBorrarGrupo(const QString &nombre)
+QString preguntaBorrarGrupo(const QString &name)
 {
-    return QStringLiteral("El grupo '") + nombre
+    return QStringLiteral("El grupo '") + name
         + QStringLiteral("' contiene contactos y antes de borrar el grupo es necesario desvincular dichos contactos "
                          "y no tendrá marcha atrás. Escriba SI para confirmar la acción.");
 }
 
-ResultadoCrearGrupo crearGrupo(db::Connection &conexion, const Preguntar &preguntar,
-                               const std::function<void(const QString &)> &avisarRepetido)
+ResultadoCrearGrupo crearGrupo(db::Connection &connection, const Preguntar &ask,
+                               const std::function<void(const QString &)> &reportTaken)
 {
     ResultadoCrearGrupo r;
-    QString nombre;
+    QString name;
     for (;;) {
-        const std::optional<QString> respuesta =
-            preguntar(QString::fromUtf8(kPreguntaNuevoGrupo), QString::fromUtf8(kTituloCrearGrupo), QString());
-        if (!respuesta || respuesta->isEmpty())
+        const std::optional<QString> answer =
+            ask(QString::fromUtf8(kPreguntaNuevoGrupo), QString::fromUtf8(kTituloCrearGrupo), QString());
+        if (!answer || answer->isEmpty())
             return r;
-        nombre = *respuesta;
-        if (!existeGrupo(conexion, nombre))
+        name = *answer;
+        if (!existeGrupo(connection, name))
             break;
-        r.repetidos.push_back(nombre);
-        if (avisarRepetido)
-            avisarRepetido(nombre);
+        r.repetidos.push_back(name);
+        if (reportTaken)
+            reportTaken(name);
     }
-    const db::Result insert = conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?)"), {nombre});
-    r.nombre = nombre;
+    const db::Result insert = connection.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?)"), {name});
+    r.nombre = name;
     if (!insert.ok()) {
         r.estado = ResultadoCrearGrupo::Estado::ErrorBaseDatos;
         r.error = insert.error;
         return r;
     }
     r.estado = ResultadoCrearGrupo::Estado::Creado;
-    r.sid = conexion.lastInsertRowId();
+    r.sid = connection.lastInsertRowId();
     return r;
 }
 
-ResultadoBorrarGrupo f_borrar_grupo(db::Connection &conexion, qint64 sid, const Preguntar &preguntar)
+ResultadoBorrarGrupo f_borrar_grupo(db::Connection &connection, qint64 sid, const Preguntar &ask)
 {
     ResultadoBorrarGrupo r;
-    const QVariant nombre = conexion.scalar(QStringLiteral("SELECT nombre FROM Grupos WHERE sid = ?"), {sid});
-    if (!nombre.isValid())
+    const QVariant name = connection.scalar(QStringLiteral("SELECT nombre FROM Grupos WHERE sid = ?"), {sid});
+    if (!name.isValid())
         return r;
-    r.nombre = nombre.toString();
+    r.nombre = name.toString();
 
-    db::Result leido;
-    const std::vector<db::Row> miembros = conexion.select(
+    db::Result readBack;
+    const std::vector<db::Row> members = connection.select(
         QStringLiteral("SELECT sid, grupos_sid FROM Agenda WHERE ") + condicionMiembro(), {QString::number(sid)},
-        &leido);
-    if (!leido.ok()) {
+        &readBack);
+    if (!readBack.ok()) {
         r.estado = ResultadoBorrarGrupo::Estado::ErrorBaseDatos;
-        r.error = leido.error;
+        r.error = readBack.error;
         return r;
     }
-    if (!miembros.empty()) {
-        const std::optional<QString> respuesta = preguntar(preguntaBorrarGrupo(r.nombre),
+    if (!members.empty()) {
+        const std::optional<QString> answer = ask(preguntaBorrarGrupo(r.nombre),
                                                            QString::fromUtf8(kTituloConfirmarBorrado),
                                                            QStringLiteral("SI"));
-        if (!respuesta || respuesta->trimmed().compare(QLatin1String("si"), Qt::CaseInsensitive) != 0) {
+        if (!answer || answer->trimmed().compare(QLatin1String("si"), Qt::CaseInsensitive) != 0) {
             r.estado = ResultadoBorrarGrupo::Estado::Abortado;
             return r;
         }
     }
 
     // Every list and the group itself change together: a failure half-way leaves all as it was.
-    db::Transaction transaccion(conexion);
-    auto fallo = [&r](const db::Result &res) {
+    db::Transaction transaction(connection);
+    auto failure = [&r](const db::Result &res) {
         r.estado = ResultadoBorrarGrupo::Estado::ErrorBaseDatos;
         r.error = res.error;
         r.desvinculados = 0;
         return r;
     };
-    if (!transaccion.isActive())
-        return fallo(transaccion.beginResult());
-    db::Result preparado;
+    if (!transaction.isActive())
+        return failure(transaction.beginResult());
+    db::Result prepared;
     db::Statement update =
-        conexion.prepare(QStringLiteral("UPDATE Agenda SET grupos_sid = ? WHERE sid = ?"), &preparado);
+        connection.prepare(QStringLiteral("UPDATE Agenda SET grupos_sid = ? WHERE sid = ?"), &prepared);
     if (!update.isValid())
-        return fallo(preparado);
-    for (const db::Row &fila : miembros) {
-        update.bind(1, quitarGrupo(fila.value(1).toString(), sid));
-        update.bind(2, fila.value(0).toLongLong());
+        return failure(prepared);
+    for (const db::Row &row : members) {
+        update.bind(1, quitarGrupo(row.value(1).toString(), sid));
+        update.bind(2, row.value(0).toLongLong());
         const db::Result res = update.run();
         if (!res.ok())
-            return fallo(res);
+            return failure(res);
         update.reset();
         ++r.desvinculados;
     }
-    const db::Result borrado = conexion.execute(QStringLiteral("DELETE FROM Grupos WHERE sid = ?"), {sid});
+    const db::Result borrado = connection.execute(QStringLiteral("DELETE FROM Grupos WHERE sid = ?"), {sid});
     if (!borrado.ok())
-        return fallo(borrado);
-    const db::Result fin = transaccion.commit();
-    if (!fin.ok())
-        return fallo(fin);
+        return failure(borrado);
+    const db::Result done = transaction.commit();
+    if (!done.ok())
+        return failure(done);
     r.estado = ResultadoBorrarGrupo::Estado::Borrado;
     return r;
 }

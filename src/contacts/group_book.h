@@ -26,10 +26,10 @@ struct ListaGrupos {
 };
 
 // Every group with its member count (whole-number membership).
-ListaGrupos listarGrupos(db::Connection &conexion);
+ListaGrupos listarGrupos(db::Connection &connection);
 
 // The tree text of a group: its name, with " (n contactos)" when it has members.
-QString textoGrupo(const Grupo &grupo);
+QString textoGrupo(const Grupo &group);
 
 // The filter's group list after a refill: the names in order, or "Ninguno" alone; the item to
 // select (the remembered name when it is still there, else the first group when nothing was
@@ -39,7 +39,7 @@ struct ListaFiltroGrupos {
     int seleccion = -1;
     bool activo = false;
 };
-ListaFiltroGrupos listaFiltroGrupos(const std::vector<Grupo> &grupos, const QString &recordado);
+ListaFiltroGrupos listaFiltroGrupos(const std::vector<Grupo> &groups, const QString &remembered);
 
 // Asks a question with an input box: nothing on Cancel.
 using Preguntar = std::function<std::optional<QString>(const QString &prompt, const QString &title,
@@ -56,10 +56,10 @@ struct ResultadoCrearGrupo {
     std::vector<QString> repetidos;
 };
 // `avisarRepetido` is told each name that already exists before the name is asked again.
-ResultadoCrearGrupo crearGrupo(db::Connection &conexion, const Preguntar &preguntar,
-                               const std::function<void(const QString &)> &avisarRepetido);
+ResultadoCrearGrupo crearGrupo(db::Connection &connection, const Preguntar &ask,
+                               const std::function<void(const QString &)> &reportTaken);
 // A group named `nombre` already exists (names compare without case).
-bool existeGrupo(db::Connection &conexion, const QString &nombre);
+bool existeGrupo(db::Connection &connection, const QString &name);
 
 // `f_borrar_grupo`: deletes the group, first taking it out of every contact's list when the user
 // confirms by typing "SI" (trimmed, any case). A group without members goes without a question.
@@ -71,11 +71,11 @@ struct ResultadoBorrarGrupo {
     QString error;
     bool borrado() const { return estado == Estado::Borrado; }
 };
-ResultadoBorrarGrupo f_borrar_grupo(db::Connection &conexion, qint64 sid, const Preguntar &preguntar);
+ResultadoBorrarGrupo f_borrar_grupo(db::Connection &connection, qint64 sid, const Preguntar &ask);
 
 // The texts of these rules, exactly as the users know them.
-QString preguntaBorrarGrupo(const QString &nombre);
-QString avisoGrupoRepetido(const QString &nombre);
+QString preguntaBorrarGrupo(const QString &name);
+QString avisoGrupoRepetido(const QString &name);
 inline constexpr auto kTituloConfirmarBorrado = "Confirmar borrado de grupo";
 inline constexpr auto kBorradoAbortado =
     "Se ha abortado la eliminación del grupo a petición suya. Si quiere borrarlo, repita el proceso y escriba SI";

@@ -6,30 +6,30 @@
 
 namespace contacts {
 
-bool esMiembro(const QString &grupos, qint64 grupo)
+bool esMiembro(const QString &groups, qint64 group)
 {
-    return db::idListHas(grupos, grupo);
+    return db::idListHas(groups, group);
 }
 
-QString anadirGrupo(const QString &grupos, qint64 grupo)
+QString anadirGrupo(const QString &groups, qint64 group)
 {
-    if (grupos.isEmpty())
-        return QString::number(grupo);
-    if (esMiembro(grupos, grupo))
-        return grupos;
-    return grupos + QLatin1Char(',') + QString::number(grupo);
+    if (groups.isEmpty())
+        return QString::number(group);
+    if (esMiembro(groups, group))
+        return groups;
+    return groups + QLatin1Char(',') + QString::number(group);
 }
 
-QString quitarGrupo(const QString &grupos, qint64 grupo)
+QString quitarGrupo(const QString &groups, qint64 group)
 {
-    QStringList quedan;
-    for (const QString &parte : grupos.split(u',', Qt::SkipEmptyParts)) {
-        const QString entrada = parte.trimmed();
-        if (!entrada.isEmpty() && db::idOfEntry(entrada) != grupo)
-            quedan.append(entrada);
+    QStringList remaining;
+    for (const QString &part : groups.split(u',', Qt::SkipEmptyParts)) {
+        const QString entry = part.trimmed();
+        if (!entry.isEmpty() && db::idOfEntry(entry) != group)
+            remaining.append(entry);
     }
     // An emptied list is the empty text, never Null, as a contact in no group has always read.
-    return quedan.isEmpty() ? QStringLiteral("") : quedan.join(u',');
+    return remaining.isEmpty() ? QStringLiteral("") : remaining.join(u',');
 }
 
 QString condicionMiembro()

@@ -7,13 +7,13 @@
 // the contact in "1,11" is not a member of group 111 nor of group 1 because of "11".
 namespace contacts {
 
-bool esMiembro(const QString &grupos, qint64 grupo);
+bool esMiembro(const QString &groups, qint64 group);
 
 // The list with `grupo` added at the end (unchanged when it is already there).
-QString anadirGrupo(const QString &grupos, qint64 grupo);
+QString anadirGrupo(const QString &groups, qint64 group);
 
 // The list without `grupo` (every occurrence), keeping the format.
-QString quitarGrupo(const QString &grupos, qint64 grupo);
+QString quitarGrupo(const QString &groups, qint64 group);
 
 // SQL test that a row of Agenda belongs to the group bound to the one "?" it holds.
 QString condicionMiembro();

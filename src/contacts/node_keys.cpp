@@ -2,17 +2,17 @@
 
 namespace contacts {
 
-QString claveNodo(const QString &prefijo, qint64 sid)
+QString claveNodo(const QString &prefix, qint64 sid)
 {
-    return prefijo + QLatin1Char(' ') + QString::number(sid);
+    return prefix + QLatin1Char(' ') + QString::number(sid);
 }
 
-std::optional<qint64> sidDeClave(const QString &clave)
+std::optional<qint64> sidDeClave(const QString &key)
 {
-    if (clave.isEmpty() || clave == QLatin1String(kClaveVacia))
+    if (key.isEmpty() || key == QLatin1String(kClaveVacia))
         return std::nullopt;
     bool ok = false;
-    const qint64 sid = clave.mid(clave.lastIndexOf(QLatin1Char(' ')) + 1).toLongLong(&ok);
+    const qint64 sid = key.mid(key.lastIndexOf(QLatin1Char(' ')) + 1).toLongLong(&ok);
     if (!ok)
         return std::nullopt;
     return sid;

@@ -11,9 +11,9 @@ namespace contacts {
 inline constexpr auto kClaveVacia = "l0";
 
 // "pContacto 12" from ("pContacto", 12).
-QString claveNodo(const QString &prefijo, qint64 sid);
+QString claveNodo(const QString &prefix, qint64 sid);
 
 // The sid after the key's last blank; nothing for "l0", an empty key or a key without a number.
-std::optional<qint64> sidDeClave(const QString &clave);
+std::optional<qint64> sidDeClave(const QString &key);
 
 } // namespace contacts

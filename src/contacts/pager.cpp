@@ -4,26 +4,26 @@
 
 namespace contacts {
 
-QString etiquetaPagina(qint64 filas, qint64 posicion, qint64 maximo)
+QString etiquetaPagina(qint64 rows, qint64 position, qint64 last)
 {
-    if (filas <= 0)
+    if (rows <= 0)
         return QStringLiteral("Página 0 de 0");
-    return QStringLiteral("Página ") + QString::number(posicion + 1) + QStringLiteral(" de ")
-        + QString::number(maximo + 1);
+    return QStringLiteral("Página ") + QString::number(position + 1) + QStringLiteral(" de ")
+        + QString::number(last + 1);
 }
 
-Paginador actualizarPaginador(qint64 filas, qint64 tamano, qint64 posicion)
+Paginador actualizarPaginador(qint64 rows, qint64 pageSize, qint64 position)
 {
     Paginador p;
-    if (filas <= 0 || tamano <= 0) {
+    if (rows <= 0 || pageSize <= 0) {
         p.etiqueta = etiquetaPagina(0, 0, 0);
         return p;
     }
-    p.maximo = (filas - 1) / tamano;
+    p.maximo = (rows - 1) / pageSize;
     // A list that shrank under the page showing lands on its new last page.
-    p.posicion = std::clamp<qint64>(posicion, 0, p.maximo);
-    p.desde = p.posicion * tamano;
-    p.etiqueta = etiquetaPagina(filas, p.posicion, p.maximo);
+    p.posicion = std::clamp<qint64>(position, 0, p.maximo);
+    p.desde = p.posicion * pageSize;
+    p.etiqueta = etiquetaPagina(rows, p.posicion, p.maximo);
     return p;
 }
 

@@ -15,9 +15,9 @@ struct Paginador {
 
 // The pager after a redraw that counted `filas` rows, for a list of `tamano` rows a page that was
 // showing page `posicion`. A position past the end falls back to the last page.
-Paginador actualizarPaginador(qint64 filas, qint64 tamano, qint64 posicion);
+Paginador actualizarPaginador(qint64 rows, qint64 pageSize, qint64 position);
 
 // The label text for a page (from 0) and the last page; "Página 0 de 0" when there are no rows.
-QString etiquetaPagina(qint64 filas, qint64 posicion, qint64 maximo);
+QString etiquetaPagina(qint64 rows, qint64 position, qint64 last);
 
 } // namespace contacts

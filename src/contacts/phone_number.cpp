@@ -2,16 +2,16 @@
 
 namespace contacts {
 
-ComprobacionMovil comprobarMovil(const QString &texto)
+ComprobacionMovil comprobarMovil(const QString &text)
 {
-    if (texto.isEmpty())
-        return {ComprobacionMovil::Estado::Vacio, texto};
-    const QString limpio = texto.trimmed();
-    if (!esNumerico(limpio) || limpio.size() < 7)
-        return {ComprobacionMovil::Estado::Invalido, limpio};
-    QString movil = limpio;
-    sending::phone::anadirPrefijoMovil(movil, u"6");
-    return {movil == limpio ? ComprobacionMovil::Estado::Valido : ComprobacionMovil::Estado::PrefijoAnadido, movil};
+    if (text.isEmpty())
+        return {ComprobacionMovil::Estado::Vacio, text};
+    const QString cleaned = text.trimmed();
+    if (!esNumerico(cleaned) || cleaned.size() < 7)
+        return {ComprobacionMovil::Estado::Invalido, cleaned};
+    QString mobile = cleaned;
+    sending::phone::anadirPrefijoMovil(mobile, u"6");
+    return {mobile == cleaned ? ComprobacionMovil::Estado::Valido : ComprobacionMovil::Estado::PrefijoAnadido, mobile};
 }
 
 } // namespace contacts

@@ -12,9 +12,9 @@ using sending::phone::f_normalizar_telefono;
 using sending::phone::normalizarTelefono;
 
 // The numeric test of the editor's boxes: a non-empty run of the digits 0-9, nothing else.
-inline bool esNumerico(const QString &texto)
+inline bool esNumerico(const QString &text)
 {
-    return sending::phone::soloDigitos(texto);
+    return sending::phone::soloDigitos(text);
 }
 
 // The contact editor's check of the mobile box when it loses the focus.
@@ -28,7 +28,7 @@ struct ComprobacionMovil {
     Estado estado = Estado::Vacio;
     QString texto;      // what the box holds afterwards
 };
-ComprobacionMovil comprobarMovil(const QString &texto);
+ComprobacionMovil comprobarMovil(const QString &text);
 
 inline constexpr auto kTelefonoIncorrecto = "El número de teléfono no es válido. Por favor, revíselo.";
 inline constexpr auto kTituloTelefonoIncorrecto = "Teléfono incorrecto";

@@ -31,51 +31,51 @@ public:
         return conexion.lastInsertRowId();
     }
 
-    qint64 contacto(const QString &nombre, const QString &telefono, const QString &grupos = {})
+    qint64 contacto(const QString &name, const QString &phone, const QString &groups = {})
     {
-        return contacto(Fila{nombre, telefono, grupos, {}, {}});
+        return contacto(Fila{name, phone, groups, {}, {}});
     }
 
-    qint64 grupo(const QString &nombre)
+    qint64 grupo(const QString &name)
     {
-        conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?)"), {nombre});
+        conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?)"), {name});
         return conexion.lastInsertRowId();
     }
 
     // "Contacto 001" ... with phones 346000000001 ...
-    void muchos(int n, const QString &grupos = {})
+    void muchos(int n, const QString &groups = {})
     {
         conexion.execute(QStringLiteral("BEGIN"));
         for (int i = 1; i <= n; ++i)
             contacto(QStringLiteral("Contacto %1").arg(i, 3, 10, QLatin1Char('0')),
-                     QStringLiteral("34600%1").arg(i, 7, 10, QLatin1Char('0')), grupos);
+                     QStringLiteral("34600%1").arg(i, 7, 10, QLatin1Char('0')), groups);
         conexion.execute(QStringLiteral("COMMIT"));
     }
 
-    qint64 cuenta(const QString &tabla, const QString &where = {}, const QVariantList &valores = {})
+    qint64 cuenta(const QString &table, const QString &where = {}, const QVariantList &values = {})
     {
         return conexion
-            .scalar(QStringLiteral("SELECT COUNT(*) FROM ") + tabla
+            .scalar(QStringLiteral("SELECT COUNT(*) FROM ") + table
                         + (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where),
-                    valores)
+                    values)
             .toLongLong();
     }
 
-    QVariant valor(const QString &columna, qint64 sid)
+    QVariant valor(const QString &column, qint64 sid)
     {
-        return conexion.scalar(QStringLiteral("SELECT ") + columna + QStringLiteral(" FROM Agenda WHERE sid=?"), {sid});
+        return conexion.scalar(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM Agenda WHERE sid=?"), {sid});
     }
 
     // Names of the contacts matching a condition, in name order.
-    QStringList nombres(const QString &where, const QVariantList &valores)
+    QStringList nombres(const QString &where, const QVariantList &values)
     {
         QStringList r;
         db::Result res;
-        for (const db::Row &fila :
+        for (const db::Row &row :
              conexion.select(QStringLiteral("SELECT nombre FROM Agenda WHERE ") + where
                                  + QStringLiteral(" ORDER BY nombre, sid"),
-                             valores, &res))
-            r << fila.value(0).toString();
+                             values, &res))
+            r << row.value(0).toString();
         if (!res.ok())
             qWarning() << res.error;
         return r;

@@ -31,41 +31,41 @@ struct Harness {
         prompter.clear();
         return r;
     }
-    void ok(int veces = 1)
+    void ok(int times = 1)
     {
-        for (int i = 0; i < veces; ++i)
+        for (int i = 0; i < times; ++i)
             prompter.answerMessage(ui::Answer::Ok);
     }
 };
 
-inline QTreeWidgetItem *nodo(QTreeWidget *arbol, const QString &clave)
+inline QTreeWidgetItem *nodo(QTreeWidget *tree, const QString &key)
 {
-    for (QTreeWidgetItemIterator it(arbol); *it; ++it) {
-        if ((*it)->data(0, Qt::UserRole).toString() == clave)
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+        if ((*it)->data(0, Qt::UserRole).toString() == key)
             return *it;
     }
     return nullptr;
 }
 
-inline bool seleccionar(QTreeWidget *arbol, const QString &clave)
+inline bool seleccionar(QTreeWidget *tree, const QString &key)
 {
-    QTreeWidgetItem *n = nodo(arbol, clave);
+    QTreeWidgetItem *n = nodo(tree, key);
     if (n)
-        arbol->setCurrentItem(n);
+        tree->setCurrentItem(n);
     return n != nullptr;
 }
 
 // A press of the right button on the node with that key: the window opens its popup menu on it.
-inline bool abrirMenuEn(QTreeWidget *arbol, const QString &clave)
+inline bool abrirMenuEn(QTreeWidget *tree, const QString &key)
 {
-    return testing::rightPress(arbol, nodo(arbol, clave));
+    return testing::rightPress(tree, nodo(tree, key));
 }
 
-inline QStringList raices(QTreeWidget *arbol)
+inline QStringList raices(QTreeWidget *tree)
 {
     QStringList r;
-    for (int i = 0; i < arbol->topLevelItemCount(); ++i)
-        r << arbol->topLevelItem(i)->text(0);
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        r << tree->topLevelItem(i)->text(0);
     return r;
 }
 

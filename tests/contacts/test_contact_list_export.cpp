@@ -30,49 +30,49 @@ class TestContactListExport final : public QObject {
 private Q_SLOTS:
     void sheetLayout()
     {
-        Contacto conFecha;
-        conFecha.nombre = QStringLiteral("Ana O'Neill");
-        conFecha.telefono = QStringLiteral("34600000001");
-        conFecha.comentario = QStringLiteral("=1+1");
-        conFecha.f_nacimiento = QStringLiteral("1984-10-23");
-        Contacto sinFecha;
-        sinFecha.nombre = QStringLiteral("Berta");
-        sinFecha.telefono = QStringLiteral("+34600000002");
-        const xlsx::Sheet hoja = exporting::hojaListado({conFecha, sinFecha});
+        Contacto withDate;
+        withDate.nombre = QStringLiteral("Ana O'Neill");
+        withDate.telefono = QStringLiteral("34600000001");
+        withDate.comentario = QStringLiteral("=1+1");
+        withDate.f_nacimiento = QStringLiteral("1984-10-23");
+        Contacto withoutDate;
+        withoutDate.nombre = QStringLiteral("Berta");
+        withoutDate.telefono = QStringLiteral("+34600000002");
+        const xlsx::Sheet sheet = exporting::hojaListado({withDate, withoutDate});
 
-        QVERIFY(!hoja.cell(1, 1));
-        QCOMPARE(hoja.text(2, 1), QString());
+        QVERIFY(!sheet.cell(1, 1));
+        QCOMPARE(sheet.text(2, 1), QString());
         for (int c = 2; c <= 8; ++c) {
-            QCOMPARE(hoja.text(2, c), exporting::cabeceras().at(c - 2));
-            QVERIFY(hoja.cell(2, c)->style.bold);
+            QCOMPARE(sheet.text(2, c), exporting::cabeceras().at(c - 2));
+            QVERIFY(sheet.cell(2, c)->style.bold);
         }
-        QCOMPARE(hoja.text(2, 3), QStringLiteral("Telefono"));
-        QCOMPARE(hoja.text(3, 2), QStringLiteral("Ana O'Neill"));
-        QVERIFY(hoja.value(3, 3) == xlsx::Value(34600000001.0));       // a typed number stays a number
-        QVERIFY(hoja.value(3, 7) == xlsx::Value(QStringLiteral("=1+1")));  // never a formula
-        QVERIFY(hoja.value(3, 8) == xlsx::Value(xlsx::excelSerial(QDate(1984, 10, 23))));
-        QCOMPARE(hoja.cell(3, 8)->style.numberFormat, QStringLiteral("dd/mm/yyyy"));
-        QCOMPARE(hoja.text(4, 3), QStringLiteral("+34600000002"));
-        QVERIFY(!hoja.cell(4, 8));
-        QCOMPARE(hoja.lastRow(), 4);
-        QVERIFY(hoja.columnWidth(2).has_value());
+        QCOMPARE(sheet.text(2, 3), QStringLiteral("Telefono"));
+        QCOMPARE(sheet.text(3, 2), QStringLiteral("Ana O'Neill"));
+        QVERIFY(sheet.value(3, 3) == xlsx::Value(34600000001.0));       // a typed number stays a number
+        QVERIFY(sheet.value(3, 7) == xlsx::Value(QStringLiteral("=1+1")));  // never a formula
+        QVERIFY(sheet.value(3, 8) == xlsx::Value(xlsx::excelSerial(QDate(1984, 10, 23))));
+        QCOMPARE(sheet.cell(3, 8)->style.numberFormat, QStringLiteral("dd/mm/yyyy"));
+        QCOMPARE(sheet.text(4, 3), QStringLiteral("+34600000002"));
+        QVERIFY(!sheet.cell(4, 8));
+        QCOMPARE(sheet.lastRow(), 4);
+        QVERIFY(sheet.columnWidth(2).has_value());
     }
 
     // A birth date before 1900 (the editor and the Access import take such dates) has no Excel
     // day count: it goes in as its dd/mm/yyyy text instead of leaving the cell empty.
     void birthDatesBefore1900KeepTheirText()
     {
-        Contacto viejo;
-        viejo.nombre = QStringLiteral("Bisabuela");
-        viejo.telefono = QStringLiteral("34600000001");
-        viejo.f_nacimiento = QStringLiteral("1899-12-30");
-        Contacto otro;
-        otro.nombre = QStringLiteral("Tatarabuelo");
-        otro.telefono = QStringLiteral("34600000002");
-        otro.f_nacimiento = QStringLiteral("1850-07-04");
-        const xlsx::Sheet hoja = exporting::hojaListado({viejo, otro});
-        QVERIFY(hoja.value(3, 8) == xlsx::Value(QStringLiteral("30/12/1899")));
-        QVERIFY(hoja.value(4, 8) == xlsx::Value(QStringLiteral("04/07/1850")));
+        Contacto old;
+        old.nombre = QStringLiteral("Bisabuela");
+        old.telefono = QStringLiteral("34600000001");
+        old.f_nacimiento = QStringLiteral("1899-12-30");
+        Contacto another;
+        another.nombre = QStringLiteral("Tatarabuelo");
+        another.telefono = QStringLiteral("34600000002");
+        another.f_nacimiento = QStringLiteral("1850-07-04");
+        const xlsx::Sheet sheet = exporting::hojaListado({old, another});
+        QVERIFY(sheet.value(3, 8) == xlsx::Value(QStringLiteral("30/12/1899")));
+        QVERIFY(sheet.value(4, 8) == xlsx::Value(QStringLiteral("04/07/1850")));
     }
 
     // A filtered view of 3 contacts out of 500 gives exactly those 3, in name order, rows 3 to 5.
@@ -88,8 +88,8 @@ private Q_SLOTS:
         f.filtrarPorTelefonos(QStringLiteral("34699000001,34699000002,34699000003"));
         QCOMPARE(f.registros_agenda().total(), 3);
 
-        const QString ruta = h.d.home.file(QStringLiteral("listado"));
-        h.prompter.answerSaveFile(ruta);
+        const QString path = h.d.home.file(QStringLiteral("listado"));
+        h.prompter.answerSaveFile(path);
         h.ok();
         f.contactsPanel()->Image6()->click();
 
@@ -99,20 +99,20 @@ private Q_SLOTS:
         QCOMPARE(mensajes.at(0).text, QStringLiteral("Exportación completa"));
         QCOMPARE(mensajes.at(0).title, QStringLiteral("Exportar listado de contactos a Excel"));
         QCOMPARE(mensajes.at(0).icon, ui::Icon::Information);
-        QCOMPARE(h.shell.urls(), QStringList{QUrl::fromLocalFile(ruta + QStringLiteral(".xlsx")).toString()});
+        QCOMPARE(h.shell.urls(), QStringList{QUrl::fromLocalFile(path + QStringLiteral(".xlsx")).toString()});
 
-        const xlsx::ReadBook libro = xlsx::readWorkbook(ruta + QStringLiteral(".xlsx"));
-        QVERIFY2(libro.ok(), qPrintable(libro.message));
-        const xlsx::ReadSheet &hoja = libro.sheets.at(0);
-        QCOMPARE(hoja.firstRow, 2);
-        QCOMPARE(hoja.firstColumn, 2);
-        QCOMPARE(hoja.lastRow, 5);
-        QCOMPARE(hoja.text(3, 2), QStringLiteral("Ángel"));
-        QCOMPARE(hoja.text(4, 2), QStringLiteral("Ñoño"));
-        QCOMPARE(hoja.text(5, 2), QStringLiteral("Zoe"));
-        QCOMPARE(hoja.text(5, 8), QStringLiteral("03/02/2001"));
-        QCOMPARE(hoja.text(3, 8), QString());
-        QVERIFY(hoja.cell(2, 2)->style.bold);
+        const xlsx::ReadBook workbook = xlsx::readWorkbook(path + QStringLiteral(".xlsx"));
+        QVERIFY2(workbook.ok(), qPrintable(workbook.message));
+        const xlsx::ReadSheet &sheet = workbook.sheets.at(0);
+        QCOMPARE(sheet.firstRow, 2);
+        QCOMPARE(sheet.firstColumn, 2);
+        QCOMPARE(sheet.lastRow, 5);
+        QCOMPARE(sheet.text(3, 2), QStringLiteral("Ángel"));
+        QCOMPARE(sheet.text(4, 2), QStringLiteral("Ñoño"));
+        QCOMPARE(sheet.text(5, 2), QStringLiteral("Zoe"));
+        QCOMPARE(sheet.text(5, 8), QStringLiteral("03/02/2001"));
+        QCOMPARE(sheet.text(3, 8), QString());
+        QVERIFY(sheet.cell(2, 2)->style.bold);
         QVERIFY2(!h.prompter.hasUnexpected(), h.prompter.unexpectedReport().constData());
     }
 
@@ -134,11 +134,11 @@ private Q_SLOTS:
         h.prompter.answerInput(std::nullopt);
         QCOMPARE(f.contactsTab().Image6_Click().estado, Estado::NoConfirmado);
         QCOMPARE(h.prompter.count(), 1);
-        const auto primera = h.prompter.lastCall();
-        QCOMPARE(primera.text, QStringLiteral("Se van a exportar a Excel 5001 contactos, y llevará un tiempo procesar "
+        const auto first = h.prompter.lastCall();
+        QCOMPARE(first.text, QStringLiteral("Se van a exportar a Excel 5001 contactos, y llevará un tiempo procesar "
                                               "los datos. Está seguro que desea continuar?"));
-        QCOMPARE(primera.title, QStringLiteral("Confirmar exportación"));
-        QCOMPARE(primera.defaultText, QStringLiteral("Escriba SI o cancele la operación"));
+        QCOMPARE(first.title, QStringLiteral("Confirmar exportación"));
+        QCOMPARE(first.defaultText, QStringLiteral("Escriba SI o cancele la operación"));
         h.prompter.clear();
 
         // "sí" and "OK" bring the box back holding them; "si" in any case goes on.
@@ -148,11 +148,11 @@ private Q_SLOTS:
         h.prompter.answerInput(QStringLiteral("si"));
         h.prompter.answerSaveFile(std::nullopt);
         QCOMPARE(f.contactsTab().Image6_Click().estado, Estado::Cancelado);
-        const auto preguntas = h.prompter.callsOf(Kind::Input);
-        QCOMPARE(preguntas.size(), 4);
-        QCOMPARE(preguntas.at(1).defaultText, QStringLiteral("sí"));
-        QCOMPARE(preguntas.at(2).defaultText, QStringLiteral("OK"));
-        QCOMPARE(preguntas.at(3).defaultText, QStringLiteral(" SI"));
+        const auto prompts = h.prompter.callsOf(Kind::Input);
+        QCOMPARE(prompts.size(), 4);
+        QCOMPARE(prompts.at(1).defaultText, QStringLiteral("sí"));
+        QCOMPARE(prompts.at(2).defaultText, QStringLiteral("OK"));
+        QCOMPARE(prompts.at(3).defaultText, QStringLiteral(" SI"));
         QCOMPARE(h.prompter.callsOf(Kind::SaveFile).size(), 1);
         h.prompter.clear();
 
@@ -196,70 +196,70 @@ private Q_SLOTS:
         const char *nombres[] = {"ángel", "Ángel", "Ana", "Ñu", "Nube", "zeta"};
         for (int i = 0; i < 130; ++i)
             h.d.contacto(QString::fromUtf8(nombres[i % 6]), QStringLiteral("3460000%1").arg(1000 + i));
-        RegistrosAgenda registros;
-        QCOMPARE(registros.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Estado::Ok);
-        QCOMPARE(registros.total(), 130);
-        std::vector<Contacto> paginas;
-        for (qint64 desde = 0; desde < registros.total(); desde += kContactosPorPagina) {
-            const std::vector<Contacto> pagina = registros.tramo(desde, kContactosPorPagina);
-            QCOMPARE(qint64(pagina.size()), std::min<qint64>(kContactosPorPagina, 130 - desde));
-            paginas.insert(paginas.end(), pagina.begin(), pagina.end());
+        RegistrosAgenda records;
+        QCOMPARE(records.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Estado::Ok);
+        QCOMPARE(records.total(), 130);
+        std::vector<Contacto> pages;
+        for (qint64 from = 0; from < records.total(); from += kContactosPorPagina) {
+            const std::vector<Contacto> page = records.tramo(from, kContactosPorPagina);
+            QCOMPARE(qint64(page.size()), std::min<qint64>(kContactosPorPagina, 130 - from));
+            pages.insert(pages.end(), page.begin(), page.end());
         }
-        const std::vector<Contacto> todas = registros.filas();
-        QCOMPARE(paginas.size(), todas.size());
-        for (size_t i = 0; i < todas.size(); ++i)
-            QCOMPARE(paginas[i].sid, todas[i].sid);
+        const std::vector<Contacto> all = records.filas();
+        QCOMPARE(pages.size(), all.size());
+        for (size_t i = 0; i < all.size(); ++i)
+            QCOMPARE(pages[i].sid, all[i].sid);
         // Each contact after the one before it in the database's own Spanish order, equal names by sid.
-        for (size_t i = 1; i < todas.size(); ++i) {
-            const QByteArray antes = todas[i - 1].nombre.toUtf8();
-            const QByteArray despues = todas[i].nombre.toUtf8();
-            const int orden = db::compareSpanishUtf8(antes.constData(), antes.size(), despues.constData(), despues.size());
-            QVERIFY(orden < 0 || (orden == 0 && todas[i - 1].sid < todas[i].sid));
+        for (size_t i = 1; i < all.size(); ++i) {
+            const QByteArray before = all[i - 1].nombre.toUtf8();
+            const QByteArray after = all[i].nombre.toUtf8();
+            const int collation = db::compareSpanishUtf8(before.constData(), before.size(), after.constData(), after.size());
+            QVERIFY(collation < 0 || (collation == 0 && all[i - 1].sid < all[i].sid));
         }
-        QCOMPARE(todas.front().nombre, QStringLiteral("Ana"));
-        QCOMPARE(todas.back().nombre, QStringLiteral("zeta"));
+        QCOMPARE(all.front().nombre, QStringLiteral("Ana"));
+        QCOMPARE(all.back().nombre, QStringLiteral("zeta"));
 
-        Condicion filtro{QStringLiteral("telefono > ?"), {QStringLiteral("34600001100")}};
-        QCOMPARE(registros.recargar(h.d.conexion, filtro), RegistrosAgenda::Estado::Ok);
-        QCOMPARE(registros.total(), 29);
-        QCOMPARE(registros.tramo(0, 50).size(), size_t(29));
-        QVERIFY(registros.tramo(29, 50).empty());
+        Condicion filter{QStringLiteral("telefono > ?"), {QStringLiteral("34600001100")}};
+        QCOMPARE(records.recargar(h.d.conexion, filter), RegistrosAgenda::Estado::Ok);
+        QCOMPARE(records.total(), 29);
+        QCOMPARE(records.tramo(0, 50).size(), size_t(29));
+        QVERIFY(records.tramo(29, 50).empty());
 
-        QCOMPARE(registros.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Estado::Ok);
-        const QString ruta = h.d.home.file(QStringLiteral("todas.xlsx"));
-        h.prompter.answerSaveFile(ruta);
+        QCOMPARE(records.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Estado::Ok);
+        const QString path = h.d.home.file(QStringLiteral("todas.xlsx"));
+        h.prompter.answerSaveFile(path);
         h.ok();
-        const exporting::Resultado r = exporting::exportarListado({h.prompter, h.shell, h.busy}, registros, h.d.home.path());
+        const exporting::Resultado r = exporting::exportarListado({h.prompter, h.shell, h.busy}, records, h.d.home.path());
         QCOMPARE(r.estado, Estado::Exportado);
         QCOMPARE(r.filas, 130);
-        const xlsx::ReadSheet hoja = xlsx::readWorkbook(ruta).sheets.value(0);
-        QCOMPARE(hoja.lastRow, exporting::kPrimeraFila + 129);
-        QCOMPARE(hoja.text(exporting::kPrimeraFila, 2), QStringLiteral("Ana"));
-        QCOMPARE(hoja.text(exporting::kPrimeraFila + 129, 2), QStringLiteral("zeta"));
-        QVERIFY(hoja.cell(exporting::kFilaCabecera, 2)->style.bold);
-        QVERIFY(hoja.widths.contains(2));
+        const xlsx::ReadSheet sheet = xlsx::readWorkbook(path).sheets.value(0);
+        QCOMPARE(sheet.lastRow, exporting::kPrimeraFila + 129);
+        QCOMPARE(sheet.text(exporting::kPrimeraFila, 2), QStringLiteral("Ana"));
+        QCOMPARE(sheet.text(exporting::kPrimeraFila + 129, 2), QStringLiteral("zeta"));
+        QVERIFY(sheet.cell(exporting::kFilaCabecera, 2)->style.bold);
+        QVERIFY(sheet.widths.contains(2));
     }
 
     void namesInSpanishOrder()
     {
         Harness h;
-        for (const char *nombre : {"Zoe", "Óscar", "ñandú", "Nuria", "ángel", "Ángel", "Berta", "alba"})
-            h.d.contacto(QString::fromUtf8(nombre), QStringLiteral("34600000001"));
-        RegistrosAgenda registros;
-        QCOMPARE(registros.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Estado::Ok);
-        QStringList orden;
-        for (const Contacto &c : registros.filas())
-            orden << c.nombre;
-        QCOMPARE(orden, (QStringList{QStringLiteral("alba"), QStringLiteral("ángel"), QStringLiteral("Ángel"),
+        for (const char *name : {"Zoe", "Óscar", "ñandú", "Nuria", "ángel", "Ángel", "Berta", "alba"})
+            h.d.contacto(QString::fromUtf8(name), QStringLiteral("34600000001"));
+        RegistrosAgenda records;
+        QCOMPARE(records.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Estado::Ok);
+        QStringList collation;
+        for (const Contacto &c : records.filas())
+            collation << c.nombre;
+        QCOMPARE(collation, (QStringList{QStringLiteral("alba"), QStringLiteral("ángel"), QStringLiteral("Ángel"),
                                      QStringLiteral("Berta"), QStringLiteral("Nuria"), QStringLiteral("ñandú"),
                                      QStringLiteral("Óscar"), QStringLiteral("Zoe")}));
 
-        for (const char *nombre : {"Zumba", "Ñu", "Nada", "Élite", "Ebro"})
-            h.d.grupo(QString::fromUtf8(nombre));
-        QStringList grupos;
+        for (const char *name : {"Zumba", "Ñu", "Nada", "Élite", "Ebro"})
+            h.d.grupo(QString::fromUtf8(name));
+        QStringList groups;
         for (const Grupo &g : listarGrupos(h.d.conexion).grupos)
-            grupos << g.nombre;
-        QCOMPARE(grupos, (QStringList{QStringLiteral("Ebro"), QStringLiteral("Élite"), QStringLiteral("Nada"),
+            groups << g.nombre;
+        QCOMPARE(groups, (QStringList{QStringLiteral("Ebro"), QStringLiteral("Élite"), QStringLiteral("Nada"),
                                       QStringLiteral("Ñu"), QStringLiteral("Zumba")}));
     }
 

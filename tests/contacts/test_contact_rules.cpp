@@ -23,23 +23,23 @@ using contactstest::Database;
 
 namespace {
 
-QStringList filtrar(Database &d, int campo, int operador, const QString &w, std::optional<qint64> grupo = {})
+QStringList filterNames(Database &d, int field, int op, const QString &w, std::optional<qint64> group = {})
 {
-    const ResultadoFiltro r = condicionFiltro(campo, operador, w, grupo);
+    const ResultadoFiltro r = condicionFiltro(field, op, w, group);
     if (!r.ok())
         return {QStringLiteral("<error>")};
     return d.nombres(r.condicion.sql, r.condicion.valores);
 }
 
-Preguntar respuestas(QList<std::optional<QString>> lista, QStringList *preguntas = nullptr)
+Preguntar answers(QList<std::optional<QString>> list, QStringList *prompts = nullptr)
 {
-    auto cola = std::make_shared<QList<std::optional<QString>>>(std::move(lista));
-    return [cola, preguntas](const QString &prompt, const QString &, const QString &defecto) -> std::optional<QString> {
-        if (preguntas)
-            preguntas->append(prompt + QStringLiteral(" [") + defecto + QStringLiteral("]"));
-        if (cola->isEmpty())
+    auto tail = std::make_shared<QList<std::optional<QString>>>(std::move(list));
+    return [tail, prompts](const QString &prompt, const QString &, const QString &fallback) -> std::optional<QString> {
+        if (prompts)
+            prompts->append(prompt + QStringLiteral(" [") + fallback + QStringLiteral("]"));
+        if (tail->isEmpty())
             return std::nullopt;
-        return cola->takeFirst();
+        return tail->takeFirst();
     };
 }
 
@@ -63,18 +63,18 @@ private Q_SLOTS:
         QVERIFY(!quote.condicion.sql.contains(QStringLiteral("O'B")));
         QCOMPARE(d.nombres(quote.condicion.sql, quote.condicion.valores), QStringList{QStringLiteral("O'Brien")});
 
-        QCOMPARE(filtrar(d, 0, 0, QStringLiteral("ana")), (QStringList{QStringLiteral("Ana"), QStringLiteral("Mariana")}));
-        QCOMPARE(filtrar(d, 0, 1, QStringLiteral("Ana")), QStringList{QStringLiteral("Ana")});
-        QCOMPARE(filtrar(d, 0, 2, QStringLiteral("Ma")), QStringList{QStringLiteral("Mariana")});
-        QCOMPARE(filtrar(d, 0, 3, QStringLiteral("ela")), QStringList{QStringLiteral("Ángela")});
-        QCOMPARE(filtrar(d, 0, 4, QStringLiteral("an")).size(), 3);  // "", O'Brien, Ángela
-        QCOMPARE(filtrar(d, 0, 5, QStringLiteral("Ana")).size(), 4);
-        QCOMPARE(filtrar(d, 0, 0, QStringLiteral("Ángela")), QStringList{QStringLiteral("Ángela")});
+        QCOMPARE(filterNames(d, 0, 0, QStringLiteral("ana")), (QStringList{QStringLiteral("Ana"), QStringLiteral("Mariana")}));
+        QCOMPARE(filterNames(d, 0, 1, QStringLiteral("Ana")), QStringList{QStringLiteral("Ana")});
+        QCOMPARE(filterNames(d, 0, 2, QStringLiteral("Ma")), QStringList{QStringLiteral("Mariana")});
+        QCOMPARE(filterNames(d, 0, 3, QStringLiteral("ela")), QStringList{QStringLiteral("Ángela")});
+        QCOMPARE(filterNames(d, 0, 4, QStringLiteral("an")).size(), 3);  // "", O'Brien, Ángela
+        QCOMPARE(filterNames(d, 0, 5, QStringLiteral("Ana")).size(), 4);
+        QCOMPARE(filterNames(d, 0, 0, QStringLiteral("Ángela")), QStringList{QStringLiteral("Ángela")});
         // Empty words: "contengan" keeps the named ones, "no contengan" the unnamed one.
-        QCOMPARE(filtrar(d, 0, 0, QString()).size(), 4);
-        QCOMPARE(filtrar(d, 0, 4, QString()), QStringList{QString()});
+        QCOMPARE(filterNames(d, 0, 0, QString()).size(), 4);
+        QCOMPARE(filterNames(d, 0, 4, QString()), QStringList{QString()});
         // An index outside the lists falls back to nombre / contengan.
-        QCOMPARE(filtrar(d, 42, -1, QStringLiteral("brien")), QStringList{QStringLiteral("O'Brien")});
+        QCOMPARE(filterNames(d, 42, -1, QStringLiteral("brien")), QStringList{QStringLiteral("O'Brien")});
     }
 
     // Names compare without case for every letter, not only A-Z: "ángel" is "Ángel", "ñoño" is
@@ -91,44 +91,44 @@ private Q_SLOTS:
         d.conexion.execute(QStringLiteral("COMMIT"));
         d.contacto(QStringLiteral("Angel sin tilde"), QStringLiteral("34630"));
         d.contacto(QStringLiteral("Nono"), QStringLiteral("34631"));
-        const qint64 peña = d.grupo(QStringLiteral("PEÑA"));
+        const qint64 accentedGroup = d.grupo(QStringLiteral("PEÑA"));
 
-        QCOMPARE(filtrar(d, 0, 0, QStringLiteral("ángel")).size(), 100);
-        QCOMPARE(filtrar(d, 0, 0, QStringLiteral("ÁNGEL 00")).size(), 9);
-        QCOMPARE(filtrar(d, 0, 0, QStringLiteral("ñoño")).size(), 100);
-        QCOMPARE(filtrar(d, 0, 2, QStringLiteral("ñO")).size(), 100);
-        QCOMPARE(filtrar(d, 0, 3, QStringLiteral("ÑOÑO 100")), QStringList{QStringLiteral("Ñoño 100")});
-        QCOMPARE(filtrar(d, 0, 1, QStringLiteral("ñoño 007")), QStringList{QStringLiteral("Ñoño 007")});
-        QCOMPARE(filtrar(d, 0, 5, QStringLiteral("ñoño 007")).size(), 201);
-        QCOMPARE(filtrar(d, 0, 4, QStringLiteral("ángel")).size(), 102);
-        QCOMPARE(filtrar(d, 0, 6, QStringLiteral("ÁN")).size(), 102);
-        QCOMPARE(filtrar(d, 0, 7, QStringLiteral("ÁNGEL 001")).size(), 201);
-        QCOMPARE(filtrar(d, 0, 4, QStringLiteral("ñoño")).size(), 102);
+        QCOMPARE(filterNames(d, 0, 0, QStringLiteral("ángel")).size(), 100);
+        QCOMPARE(filterNames(d, 0, 0, QStringLiteral("ÁNGEL 00")).size(), 9);
+        QCOMPARE(filterNames(d, 0, 0, QStringLiteral("ñoño")).size(), 100);
+        QCOMPARE(filterNames(d, 0, 2, QStringLiteral("ñO")).size(), 100);
+        QCOMPARE(filterNames(d, 0, 3, QStringLiteral("ÑOÑO 100")), QStringList{QStringLiteral("Ñoño 100")});
+        QCOMPARE(filterNames(d, 0, 1, QStringLiteral("ñoño 007")), QStringList{QStringLiteral("Ñoño 007")});
+        QCOMPARE(filterNames(d, 0, 5, QStringLiteral("ñoño 007")).size(), 201);
+        QCOMPARE(filterNames(d, 0, 4, QStringLiteral("ángel")).size(), 102);
+        QCOMPARE(filterNames(d, 0, 6, QStringLiteral("ÁN")).size(), 102);
+        QCOMPARE(filterNames(d, 0, 7, QStringLiteral("ÁNGEL 001")).size(), 201);
+        QCOMPARE(filterNames(d, 0, 4, QStringLiteral("ñoño")).size(), 102);
         // The accent and the "ñ" still tell words apart, as the old database saw them.
-        QCOMPARE(filtrar(d, 0, 0, QStringLiteral("angel")), QStringList{QStringLiteral("Angel sin tilde")});
-        QCOMPARE(filtrar(d, 0, 0, QStringLiteral("nono")), QStringList{QStringLiteral("Nono")});
+        QCOMPARE(filterNames(d, 0, 0, QStringLiteral("angel")), QStringList{QStringLiteral("Angel sin tilde")});
+        QCOMPARE(filterNames(d, 0, 0, QStringLiteral("nono")), QStringList{QStringLiteral("Nono")});
 
         // The picker and the group administration build the same conditions.
         const picker::CondicionSelector p =
             picker::condicionSelector(d.conexion, {0, 0, QStringLiteral("ángel"), false, {}});
         QVERIFY(p.condicion);
         QCOMPARE(d.nombres(p.condicion->sql, p.condicion->valores).size(), 100);
-        const picker::CondicionSelector pNo =
+        const picker::CondicionSelector pickerNot =
             picker::condicionSelector(d.conexion, {4, 0, QStringLiteral("ñoño"), false, {}});
-        QVERIFY(pNo.condicion);
-        QCOMPARE(d.nombres(pNo.condicion->sql, pNo.condicion->valores).size(), 102);
-        groups::FiltroAdmin fa;
-        fa.palabras = QStringLiteral("ÑOÑO");
-        const groups::CondicionAdmin a = groups::condicionAgenda(d.conexion, peña, fa);
+        QVERIFY(pickerNot.condicion);
+        QCOMPARE(d.nombres(pickerNot.condicion->sql, pickerNot.condicion->valores).size(), 102);
+        groups::FiltroAdmin adminFilter;
+        adminFilter.palabras = QStringLiteral("ÑOÑO");
+        const groups::CondicionAdmin a = groups::condicionAgenda(d.conexion, accentedGroup, adminFilter);
         QVERIFY(a.where);
         QCOMPARE(d.nombres(a.where->sql, a.where->valores).size(), 100);
 
         // A group chosen by a name typed in another case is still that group.
-        QCOMPARE(sidDeGrupo(d.conexion, QStringLiteral("peña")), std::optional<qint64>(peña));
-        groups::FiltroAdmin porNombre;
-        porNombre.porGrupo = true;
-        porNombre.grupo = QStringLiteral("peña");
-        QVERIFY(groups::condicionAgenda(d.conexion, peña, porNombre).where);
+        QCOMPARE(sidDeGrupo(d.conexion, QStringLiteral("peña")), std::optional<qint64>(accentedGroup));
+        groups::FiltroAdmin byName;
+        byName.porGrupo = true;
+        byName.grupo = QStringLiteral("peña");
+        QVERIFY(groups::condicionAgenda(d.conexion, accentedGroup, byName).where);
         QVERIFY(existeGrupo(d.conexion, QStringLiteral("peña")));
         QVERIFY(!existeGrupo(d.conexion, QStringLiteral("pena")));
     }
@@ -142,9 +142,9 @@ private Q_SLOTS:
         d.contacto(QStringLiteral("Ñandú"), QStringLiteral("3"));
         d.contacto(QStringLiteral("Zoë"), QStringLiteral("4"));
         d.contacto(QStringLiteral("nube"), QStringLiteral("5"));
-        QCOMPARE(filtrar(d, 0, 9, QStringLiteral("b")), QStringList{QStringLiteral("álvaro")});
-        QCOMPARE(filtrar(d, 0, 8, QStringLiteral("o")), (QStringList{QStringLiteral("Zoë")}));
-        QCOMPARE(filtrar(d, 0, 8, QStringLiteral("nz")).size(), 2);     // Ñandú after every "n...", and Zoë
+        QCOMPARE(filterNames(d, 0, 9, QStringLiteral("b")), QStringList{QStringLiteral("álvaro")});
+        QCOMPARE(filterNames(d, 0, 8, QStringLiteral("o")), (QStringList{QStringLiteral("Zoë")}));
+        QCOMPARE(filterNames(d, 0, 8, QStringLiteral("nz")).size(), 2);     // Ñandú after every "n...", and Zoë
         const picker::CondicionSelector p = picker::condicionSelector(d.conexion, {9, 0, QStringLiteral("B"), false, {}});
         QVERIFY(p.condicion);
         QCOMPARE(d.nombres(p.condicion->sql, p.condicion->valores), QStringList{QStringLiteral("álvaro")});
@@ -167,8 +167,8 @@ private Q_SLOTS:
         }
         QCOMPARE(g1, 1);
         QCOMPARE(g7, 7);
-        const qint64 blanco = d.contacto(QStringLiteral("Blanco"), QStringLiteral("1"), QStringLiteral("3, 1"));
-        const qint64 cero = d.contacto(QStringLiteral("Cero"), QStringLiteral("2"), QStringLiteral("07"));
+        const qint64 blank = d.contacto(QStringLiteral("Blanco"), QStringLiteral("1"), QStringLiteral("3, 1"));
+        const qint64 zero = d.contacto(QStringLiteral("Cero"), QStringLiteral("2"), QStringLiteral("07"));
         d.contacto(QStringLiteral("Once"), QStringLiteral("3"), QStringLiteral("11,21"));
         d.contacto(QStringLiteral("Raro"), QStringLiteral("4"), QStringLiteral("1a,x"));
         d.contacto(QStringLiteral("Nada"), QStringLiteral("5"));
@@ -184,18 +184,18 @@ private Q_SLOTS:
         QCOMPARE(quitarGrupo(QStringLiteral("07,8"), 7), QStringLiteral("8"));
         QCOMPARE(anadirGrupo(QStringLiteral("07"), 7), QStringLiteral("07"));
 
-        QHash<QString, qint64> cuentas;
+        QHash<QString, qint64> counts;
         for (const Grupo &g : listarGrupos(d.conexion).grupos)
-            cuentas.insert(g.nombre, g.miembros);
-        QCOMPARE(cuentas.value(QStringLiteral("G1")), 1);
-        QCOMPARE(cuentas.value(QStringLiteral("G7")), 1);
+            counts.insert(g.nombre, g.miembros);
+        QCOMPARE(counts.value(QStringLiteral("G1")), 1);
+        QCOMPARE(counts.value(QStringLiteral("G7")), 1);
 
         // Deleting group 1 and then group 7 takes them out of every list that holds them.
-        const Preguntar si = respuestas({QStringLiteral("SI"), QStringLiteral("SI")});
-        QCOMPARE(f_borrar_grupo(d.conexion, g1, si).desvinculados, 1);
-        QCOMPARE(d.valor(QStringLiteral("grupos_sid"), blanco).toString(), QStringLiteral("3"));
-        QCOMPARE(f_borrar_grupo(d.conexion, g7, si).desvinculados, 1);
-        QCOMPARE(d.valor(QStringLiteral("grupos_sid"), cero).toString(), QString());
+        const Preguntar yes = answers({QStringLiteral("SI"), QStringLiteral("SI")});
+        QCOMPARE(f_borrar_grupo(d.conexion, g1, yes).desvinculados, 1);
+        QCOMPARE(d.valor(QStringLiteral("grupos_sid"), blank).toString(), QStringLiteral("3"));
+        QCOMPARE(f_borrar_grupo(d.conexion, g7, yes).desvinculados, 1);
+        QCOMPARE(d.valor(QStringLiteral("grupos_sid"), zero).toString(), QString());
     }
 
     void phoneListAndBlanks()
@@ -204,19 +204,19 @@ private Q_SLOTS:
         d.contacto(QStringLiteral("A"), QStringLiteral("34611111111"));
         d.contacto(QStringLiteral("B"), QStringLiteral("34622222222"));
         d.contacto(QStringLiteral("C"), QStringLiteral(" 34633333333 "));
-        QCOMPARE(filtrar(d, 1, 1, QStringLiteral("34611111111, 34622222222")),
+        QCOMPARE(filterNames(d, 1, 1, QStringLiteral("34611111111, 34622222222")),
                  (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
         // Without a comma the blanks stay part of the compared text.
-        QCOMPARE(filtrar(d, 1, 1, QStringLiteral(" 34633333333 ")), QStringList{QStringLiteral("C")});
-        QCOMPARE(filtrar(d, 1, 1, QStringLiteral("34633333333")), QStringList{});
+        QCOMPARE(filterNames(d, 1, 1, QStringLiteral(" 34633333333 ")), QStringList{QStringLiteral("C")});
+        QCOMPARE(filterNames(d, 1, 1, QStringLiteral("34633333333")), QStringList{});
         // On another field a comma is just text.
-        QCOMPARE(filtrar(d, 0, 1, QStringLiteral("A,B")), QStringList{});
+        QCOMPARE(filterNames(d, 0, 1, QStringLiteral("A,B")), QStringList{});
         // A list longer than SQLite's bound-value cap still works.
-        QStringList larga;
+        QStringList longList;
         for (int i = 0; i < 1200; ++i)
-            larga << QStringLiteral("3469%1").arg(i, 7, 10, QLatin1Char('0'));
-        larga << QStringLiteral("34622222222");
-        QCOMPARE(filtrar(d, 1, 1, larga.join(QLatin1Char(','))), QStringList{QStringLiteral("B")});
+            longList << QStringLiteral("3469%1").arg(i, 7, 10, QLatin1Char('0'));
+        longList << QStringLiteral("34622222222");
+        QCOMPARE(filterNames(d, 1, 1, longList.join(QLatin1Char(','))), QStringList{QStringLiteral("B")});
     }
 
     void birthDateFilters()
@@ -225,15 +225,15 @@ private Q_SLOTS:
         d.contacto({QStringLiteral("Viejo"), QStringLiteral("1"), {}, {}, QStringLiteral("1984-10-23")});
         d.contacto({QStringLiteral("Joven"), QStringLiteral("2"), {}, {}, QStringLiteral("2001-03-05")});
         d.contacto(QStringLiteral("Sin fecha"), QStringLiteral("3"));
-        QCOMPARE(filtrar(d, 6, 0, QStringLiteral("1984")), QStringList{QStringLiteral("Viejo")});
-        QCOMPARE(filtrar(d, 6, 0, QStringLiteral("23/10")), QStringList{QStringLiteral("Viejo")});
-        QCOMPARE(filtrar(d, 6, 8, QStringLiteral("01/01/1990")), QStringList{QStringLiteral("Joven")});
-        QCOMPARE(filtrar(d, 6, 9, QStringLiteral("01/01/90")), QStringList{QStringLiteral("Viejo")});
+        QCOMPARE(filterNames(d, 6, 0, QStringLiteral("1984")), QStringList{QStringLiteral("Viejo")});
+        QCOMPARE(filterNames(d, 6, 0, QStringLiteral("23/10")), QStringList{QStringLiteral("Viejo")});
+        QCOMPARE(filterNames(d, 6, 8, QStringLiteral("01/01/1990")), QStringList{QStringLiteral("Joven")});
+        QCOMPARE(filterNames(d, 6, 9, QStringLiteral("01/01/90")), QStringList{QStringLiteral("Viejo")});
         // A stored text that is not yyyy-MM-dd is compared and shown as it stands, never turned round.
         d.contacto({QStringLiteral("Texto"), QStringLiteral("4"), {}, {}, QStringLiteral("12/05/1977")});
         d.contacto({QStringLiteral("Raro"), QStringLiteral("5"), {}, {}, QStringLiteral("1977_05_12")});
-        QCOMPARE(filtrar(d, 6, 0, QStringLiteral("12/05/1977")), QStringList{QStringLiteral("Texto")});
-        QCOMPARE(filtrar(d, 6, 0, QStringLiteral("1977_05")), QStringList{QStringLiteral("Raro")});
+        QCOMPARE(filterNames(d, 6, 0, QStringLiteral("12/05/1977")), QStringList{QStringLiteral("Texto")});
+        QCOMPARE(filterNames(d, 6, 0, QStringLiteral("1977_05")), QStringList{QStringLiteral("Raro")});
         const picker::CondicionSelector p =
             picker::condicionSelector(d.conexion, {0, 6, QStringLiteral("1977_05"), false, {}});
         QVERIFY(p.condicion);
@@ -241,9 +241,9 @@ private Q_SLOTS:
         QCOMPARE(fechaMostrada(QStringLiteral("1984-10-23")), QStringLiteral("23/10/1984"));
         QCOMPARE(fechaMostrada(QStringLiteral("1984-10-23 y algo")), QStringLiteral("1984-10-23 y algo"));
         QCOMPARE(fechaMostrada(QStringLiteral("12/05/1977")), QStringLiteral("12/05/1977"));
-        const ResultadoFiltro malo = condicionFiltro(6, 8, QStringLiteral("ayer"));
-        QCOMPARE(malo.estado, ResultadoFiltro::Estado::FechaInvalida);
-        QVERIFY(!malo.mensaje.isEmpty());
+        const ResultadoFiltro bad = condicionFiltro(6, 8, QStringLiteral("ayer"));
+        QCOMPARE(bad.estado, ResultadoFiltro::Estado::FechaInvalida);
+        QVERIFY(!bad.mensaje.isEmpty());
     }
 
     void groupRestriction()
@@ -253,8 +253,8 @@ private Q_SLOTS:
         d.contacto(QStringLiteral("Ana"), QStringLiteral("1"), QString::number(g1));
         d.contacto(QStringLiteral("Anabel"), QStringLiteral("2"), QStringLiteral("%1,99").arg(g1 * 11));
         d.contacto(QStringLiteral("Bea"), QStringLiteral("3"), QStringLiteral("5,%1").arg(g1));
-        QCOMPARE(filtrar(d, 0, 0, QStringLiteral("a"), g1), (QStringList{QStringLiteral("Ana"), QStringLiteral("Bea")}));
-        QCOMPARE(filtrar(d, 0, 2, QStringLiteral("An"), g1), QStringList{QStringLiteral("Ana")});
+        QCOMPARE(filterNames(d, 0, 0, QStringLiteral("a"), g1), (QStringList{QStringLiteral("Ana"), QStringLiteral("Bea")}));
+        QCOMPARE(filterNames(d, 0, 2, QStringLiteral("An"), g1), QStringList{QStringLiteral("Ana")});
 
         FiltroContactos f;
         f.palabras = QStringLiteral("a");
@@ -351,10 +351,10 @@ private Q_SLOTS:
 
     void birthDates()
     {
-        for (const char *bien : {"23/10/84", "23/10/1984", "31/02/1990", "99/99/99"})
-            QVERIFY2(formatoFechaValido(QString::fromLatin1(bien)), bien);
-        for (const char *mal : {"1/1/1984", "23-10-1984", "23/10/198", "23/10/19845", "aa/bb/cc"})
-            QVERIFY2(!formatoFechaValido(QString::fromLatin1(mal)), mal);
+        for (const char *good : {"23/10/84", "23/10/1984", "31/02/1990", "99/99/99"})
+            QVERIFY2(formatoFechaValido(QString::fromLatin1(good)), good);
+        for (const char *bad : {"1/1/1984", "23-10-1984", "23/10/198", "23/10/19845", "aa/bb/cc"})
+            QVERIFY2(!formatoFechaValido(QString::fromLatin1(bad)), bad);
         QCOMPARE(fechaDeTexto(QStringLiteral("23/10/84")), std::optional<QDate>(QDate(1984, 10, 23)));
         QCOMPARE(fechaDeTexto(QStringLiteral("05/03/01")), std::optional<QDate>(QDate(2001, 3, 5)));
         QCOMPARE(fechaDeTexto(QStringLiteral("31/02/1990")), std::nullopt);
@@ -366,27 +366,27 @@ private Q_SLOTS:
     {
         Database d;
         using E = ResultadoGuardar::Estado;
-        DatosContacto datos;
-        datos.nombre = QStringLiteral("Ana");
-        QCOMPARE(guardarContacto(d.conexion, datos, {}).estado, E::FaltanDatos);
-        QCOMPARE(guardarContacto(d.conexion, datos, {}).titulo, QStringLiteral("Faltan datos requeridos"));
+        DatosContacto fields;
+        fields.nombre = QStringLiteral("Ana");
+        QCOMPARE(guardarContacto(d.conexion, fields, {}).estado, E::FaltanDatos);
+        QCOMPARE(guardarContacto(d.conexion, fields, {}).titulo, QStringLiteral("Faltan datos requeridos"));
 
-        datos.nombre = QStringLiteral("   ");   // blanks count as content
-        datos.telefono = QStringLiteral("34600000001");
-        QCOMPARE(guardarContacto(d.conexion, datos, {}).estado, E::Guardado);
+        fields.nombre = QStringLiteral("   ");   // blanks count as content
+        fields.telefono = QStringLiteral("34600000001");
+        QCOMPARE(guardarContacto(d.conexion, fields, {}).estado, E::Guardado);
 
-        datos.nombre = QStringLiteral("José O'Neill \"Pepe\"");
-        datos.direccion = QStringLiteral("C/ Peñón, 3; 'bajo'");
-        datos.f_nacimiento = QStringLiteral("23-10-1984");
-        ResultadoGuardar r = guardarContacto(d.conexion, datos, {});
+        fields.nombre = QStringLiteral("José O'Neill \"Pepe\"");
+        fields.direccion = QStringLiteral("C/ Peñón, 3; 'bajo'");
+        fields.f_nacimiento = QStringLiteral("23-10-1984");
+        ResultadoGuardar r = guardarContacto(d.conexion, fields, {});
         QCOMPARE(r.estado, E::FechaErronea);
         QCOMPARE(r.titulo, QStringLiteral("Formato de fecha erróneo"));
-        datos.f_nacimiento = QStringLiteral("23/10/84");
-        r = guardarContacto(d.conexion, datos, {});
+        fields.f_nacimiento = QStringLiteral("23/10/84");
+        r = guardarContacto(d.conexion, fields, {});
         QCOMPARE(r.estado, E::Guardado);
         QCOMPARE(r.mensaje, QStringLiteral("El contacto fue guardado satisfactoriamente."));
-        QCOMPARE(d.valor(QStringLiteral("nombre"), r.sid).toString(), datos.nombre);
-        QCOMPARE(d.valor(QStringLiteral("direccion"), r.sid).toString(), datos.direccion);
+        QCOMPARE(d.valor(QStringLiteral("nombre"), r.sid).toString(), fields.nombre);
+        QCOMPARE(d.valor(QStringLiteral("direccion"), r.sid).toString(), fields.direccion);
         QCOMPARE(d.valor(QStringLiteral("f_nacimiento"), r.sid).toString(), QStringLiteral("1984-10-23"));
         QCOMPARE(d.valor(QStringLiteral("comentario"), r.sid).toString(), QStringLiteral(""));
         QVERIFY(!d.valor(QStringLiteral("comentario"), r.sid).isNull());
@@ -394,9 +394,9 @@ private Q_SLOTS:
 
         // A change with the date box emptied keeps the stored date and the groups.
         d.conexion.execute(QStringLiteral("UPDATE Agenda SET grupos_sid='3,7' WHERE sid=?"), {r.sid});
-        datos.nombre = QStringLiteral("Josefa");
-        datos.f_nacimiento.clear();
-        ResultadoGuardar m = guardarContacto(d.conexion, datos, r.sid);
+        fields.nombre = QStringLiteral("Josefa");
+        fields.f_nacimiento.clear();
+        ResultadoGuardar m = guardarContacto(d.conexion, fields, r.sid);
         QCOMPARE(m.estado, E::Modificado);
         QCOMPARE(m.mensaje, QStringLiteral("El contacto fue modificado satisfactoriamente."));
         QCOMPARE(d.valor(QStringLiteral("nombre"), r.sid).toString(), QStringLiteral("Josefa"));
@@ -404,43 +404,43 @@ private Q_SLOTS:
         QCOMPARE(d.valor(QStringLiteral("grupos_sid"), r.sid).toString(), QStringLiteral("3,7"));
 
         // An existing number is saved again as a new row.
-        QCOMPARE(guardarContacto(d.conexion, datos, {}).estado, E::Guardado);
-        QCOMPARE(d.cuenta(QStringLiteral("Agenda"), QStringLiteral("telefono=?"), {datos.telefono}), 3);
+        QCOMPARE(guardarContacto(d.conexion, fields, {}).estado, E::Guardado);
+        QCOMPARE(d.cuenta(QStringLiteral("Agenda"), QStringLiteral("telefono=?"), {fields.telefono}), 3);
 
         // A day that does not exist is refused instead of being stored as junk.
-        datos.f_nacimiento = QStringLiteral("31/02/1990");
-        QCOMPARE(guardarContacto(d.conexion, datos, {}).estado, E::FechaInexistente);
+        fields.f_nacimiento = QStringLiteral("31/02/1990");
+        QCOMPARE(guardarContacto(d.conexion, fields, {}).estado, E::FechaInexistente);
 
         // The contact being changed was deleted meanwhile: said so, nothing written.
         d.conexion.execute(QStringLiteral("DELETE FROM Agenda WHERE sid=?"), {r.sid});
-        datos.f_nacimiento.clear();
-        QCOMPARE(guardarContacto(d.conexion, datos, r.sid).estado, E::ContactoInexistente);
+        fields.f_nacimiento.clear();
+        QCOMPARE(guardarContacto(d.conexion, fields, r.sid).estado, E::ContactoInexistente);
     }
 
     void groupCreation()
     {
         Database d;
         d.grupo(QStringLiteral("Clientes"));
-        QStringList repetidos;
+        QStringList taken;
         ResultadoCrearGrupo r = crearGrupo(
-            d.conexion, respuestas({QStringLiteral("clientes"), QStringLiteral("Peña 'La Bota'")}),
-            [&](const QString &n) { repetidos << avisoGrupoRepetido(n); });
+            d.conexion, answers({QStringLiteral("clientes"), QStringLiteral("Peña 'La Bota'")}),
+            [&](const QString &n) { taken << avisoGrupoRepetido(n); });
         QCOMPARE(r.estado, ResultadoCrearGrupo::Estado::Creado);
         QCOMPARE(r.nombre, QStringLiteral("Peña 'La Bota'"));
-        QCOMPARE(repetidos, QStringList{QStringLiteral("Ya existe un grupo con el nombre 'clientes'. Por favor, "
+        QCOMPARE(taken, QStringList{QStringLiteral("Ya existe un grupo con el nombre 'clientes'. Por favor, "
                                                        "introduzca otro nombre para el grupo, o dejelo vacío para "
                                                        "cancelar.")});
         QCOMPARE(d.conexion.scalar(QStringLiteral("SELECT nombre FROM Grupos WHERE sid=?"), {r.sid}).toString(), r.nombre);
 
         // Case is ignored for accented letters too, as the users have always had it.
-        repetidos.clear();
-        r = crearGrupo(d.conexion, respuestas({QStringLiteral("PEÑA 'LA BOTA'"), QString()}),
-                       [&](const QString &n) { repetidos << n; });
+        taken.clear();
+        r = crearGrupo(d.conexion, answers({QStringLiteral("PEÑA 'LA BOTA'"), QString()}),
+                       [&](const QString &n) { taken << n; });
         QCOMPARE(r.estado, ResultadoCrearGrupo::Estado::Cancelado);
-        QCOMPARE(repetidos, QStringList{QStringLiteral("PEÑA 'LA BOTA'")});
+        QCOMPARE(taken, QStringList{QStringLiteral("PEÑA 'LA BOTA'")});
 
-        QCOMPARE(crearGrupo(d.conexion, respuestas({QString()}), {}).estado, ResultadoCrearGrupo::Estado::Cancelado);
-        QCOMPARE(crearGrupo(d.conexion, respuestas({std::nullopt}), {}).estado, ResultadoCrearGrupo::Estado::Cancelado);
+        QCOMPARE(crearGrupo(d.conexion, answers({QString()}), {}).estado, ResultadoCrearGrupo::Estado::Cancelado);
+        QCOMPARE(crearGrupo(d.conexion, answers({std::nullopt}), {}).estado, ResultadoCrearGrupo::Estado::Cancelado);
         QCOMPARE(d.cuenta(QStringLiteral("Grupos")), 2);
     }
 
@@ -448,7 +448,7 @@ private Q_SLOTS:
     {
         Database d;
         const qint64 g = d.grupo(QStringLiteral("Amigos"));
-        const qint64 otro = d.grupo(QStringLiteral("Otros"));
+        const qint64 another = d.grupo(QStringLiteral("Otros"));
         const QString gs = QString::number(g);
         const qint64 a = d.contacto(QStringLiteral("A"), QStringLiteral("1"), gs);
         const qint64 b = d.contacto(QStringLiteral("B"), QStringLiteral("2"), gs + QStringLiteral(",12"));
@@ -456,15 +456,15 @@ private Q_SLOTS:
         const qint64 e = d.contacto(QStringLiteral("E"), QStringLiteral("4"), QStringLiteral("3,") + gs + QStringLiteral(",12"));
         const qint64 f = d.contacto(QStringLiteral("F"), QStringLiteral("5"), gs + QStringLiteral("0,") + gs + QStringLiteral("1"));
 
-        QStringList preguntas;
-        ResultadoBorrarGrupo r = f_borrar_grupo(d.conexion, g, respuestas({std::nullopt}, &preguntas));
+        QStringList prompts;
+        ResultadoBorrarGrupo r = f_borrar_grupo(d.conexion, g, answers({std::nullopt}, &prompts));
         QCOMPARE(r.estado, ResultadoBorrarGrupo::Estado::Abortado);
-        QCOMPARE(preguntas, QStringList{preguntaBorrarGrupo(QStringLiteral("Amigos")) + QStringLiteral(" [SI]")});
+        QCOMPARE(prompts, QStringList{preguntaBorrarGrupo(QStringLiteral("Amigos")) + QStringLiteral(" [SI]")});
         QCOMPARE(d.cuenta(QStringLiteral("Grupos")), 2);
-        QCOMPARE(f_borrar_grupo(d.conexion, g, respuestas({QStringLiteral("no")})).estado,
+        QCOMPARE(f_borrar_grupo(d.conexion, g, answers({QStringLiteral("no")})).estado,
                  ResultadoBorrarGrupo::Estado::Abortado);
 
-        r = f_borrar_grupo(d.conexion, g, respuestas({QStringLiteral("  Si ")}));
+        r = f_borrar_grupo(d.conexion, g, answers({QStringLiteral("  Si ")}));
         QCOMPARE(r.estado, ResultadoBorrarGrupo::Estado::Borrado);
         QCOMPARE(r.desvinculados, 4);
         QCOMPARE(d.valor(QStringLiteral("grupos_sid"), a).toString(), QStringLiteral(""));
@@ -475,10 +475,10 @@ private Q_SLOTS:
         QCOMPARE(d.cuenta(QStringLiteral("Grupos")), 1);
 
         // A group without members goes without a question; one that is gone is reported.
-        QStringList ninguna;
-        QCOMPARE(f_borrar_grupo(d.conexion, otro, respuestas({}, &ninguna)).estado, ResultadoBorrarGrupo::Estado::Borrado);
-        QVERIFY(ninguna.isEmpty());
-        QCOMPARE(f_borrar_grupo(d.conexion, otro, respuestas({})).estado, ResultadoBorrarGrupo::Estado::NoExiste);
+        QStringList none;
+        QCOMPARE(f_borrar_grupo(d.conexion, another, answers({}, &none)).estado, ResultadoBorrarGrupo::Estado::Borrado);
+        QVERIFY(none.isEmpty());
+        QCOMPARE(f_borrar_grupo(d.conexion, another, answers({})).estado, ResultadoBorrarGrupo::Estado::NoExiste);
     }
 
     void groupListing()

@@ -38,35 +38,35 @@ using contactstest::abrirMenuEn;
 
 namespace {
 
-const QString kAvisoContactoIdo = QStringLiteral("El contacto ya no está en la agenda. No se ha hecho nada.");
-const QString kAvisoGrupoIdo = QStringLiteral("El grupo ya no está en la agenda. No se ha hecho nada.");
+const QString kContactGoneNotice = QStringLiteral("El contacto ya no está en la agenda. No se ha hecho nada.");
+const QString kGroupGoneNotice = QStringLiteral("El grupo ya no está en la agenda. No se ha hecho nada.");
 
 // The send panel's recipients box as the picker sees it.
 class FakeBox final : public picker::RecipientsBox {
 public:
-    QString texto() const override { return m_texto; }
+    QString texto() const override { return m_text; }
     QString tag() const override { return m_tag; }
-    void escribir(const QString &texto, const QString &tag) override
+    void escribir(const QString &text, const QString &tag) override
     {
-        m_texto = texto;
+        m_text = text;
         m_tag = tag;
     }
-    void setUltimo(const QString &caption) override { ultimo = caption; }
-    void deshabilitarEnvio() override { ++deshabilitado; }
-    void dejarDestinatarios() override { ++dejado; }
+    void setUltimo(const QString &caption) override { lastPick = caption; }
+    void deshabilitarEnvio() override { ++disabledCount; }
+    void dejarDestinatarios() override { ++leftCount; }
 
-    QString m_texto;
+    QString m_text;
     QString m_tag;
-    QString ultimo;
-    int deshabilitado = 0;
-    int dejado = 0;
+    QString lastPick;
+    int disabledCount = 0;
+    int leftCount = 0;
 };
 
 // The listas a window refreshes after a change.
 class CountingLists final : public startup::ListViews {
 public:
-    void f_grupos() override { ++grupos; }
-    int grupos = 0;
+    void f_grupos() override { ++groups; }
+    int groups = 0;
 };
 
 } // namespace
@@ -108,27 +108,27 @@ private Q_SLOTS:
         ContactBookFeature f(h.context);
         ContactsPanel *p = f.contactsPanel();
         h.d.muchos(100);
-        const qint64 ultimo = h.d.contacto({QStringLiteral("Zoé O'Hara"), QStringLiteral("34699"), {},
+        const qint64 lastContact = h.d.contacto({QStringLiteral("Zoé O'Hara"), QStringLiteral("34699"), {},
                                            QStringLiteral("nota"), {}});
         f.f_agenda(true);
         p->HScroll1()->setValue(2);
         QCOMPARE(p->PagAgenda()->text(), QStringLiteral("Página 3 de 3"));
-        QVERIFY(abrirMenuEn(p->TreeView4(), QStringLiteral("pComentarios %1").arg(ultimo)));
-        QSignalSpy grupos(&f.contactsTab(), &ContactsTab::gruposCambiados);
+        QVERIFY(abrirMenuEn(p->TreeView4(), QStringLiteral("pComentarios %1").arg(lastContact)));
+        QSignalSpy groups(&f.contactsTab(), &ContactsTab::gruposCambiados);
         h.ok();
         f.contactsTab().mnurclick_agenda_eliminar_Click();
         QCOMPARE(h.mensajes(), QStringList{QStringLiteral("El contacto ha sido eliminado de la agenda")});
         QCOMPARE(h.d.cuenta(QStringLiteral("Agenda")), 100);
         QCOMPARE(p->PagAgenda()->text(), QStringLiteral("Página 2 de 2"));
-        QCOMPARE(grupos.count(), 1);
+        QCOMPARE(groups.count(), 1);
         // The empty-list node is no row.
-        Harness vacio;
-        ContactBookFeature g(vacio.context);
+        Harness empty;
+        ContactBookFeature g(empty.context);
         g.f_agenda(true);
         QVERIFY(abrirMenuEn(g.contactsPanel()->TreeView4(), QStringLiteral("l0")));
         g.contactsTab().mnurclick_agenda_eliminar_Click();
         g.contactsTab().mnurclick_agenda_modificar_Click();
-        QCOMPARE(vacio.prompter.count(), 0);
+        QCOMPARE(empty.prompter.count(), 0);
     }
 
     void filterPanelAndCheckBox()
@@ -295,39 +295,39 @@ private Q_SLOTS:
         Harness h;
         ContactBookFeature f(h.context);
         ContactsPanel *p = f.contactsPanel();
-        QTreeWidget *contactos = p->TreeView4();
+        QTreeWidget *contactList = p->TreeView4();
         const qint64 ana = h.d.contacto(QStringLiteral("Ana"), QStringLiteral("34611"));
         const qint64 bea = h.d.contacto(QStringLiteral("Bea"), QStringLiteral("34622"));
         const qint64 eva = h.d.contacto(QStringLiteral("Eva"), QStringLiteral("34633"));
         f.f_agenda(true);
-        const auto redibujarConMenu = [&](QMenu *menu, QTreeWidget *arbol, const std::function<void()> &redibujar) {
+        const auto redrawWithMenu = [&](QMenu *menu, QTreeWidget *tree, const std::function<void()> &redraw) {
             QVERIFY(menu->isVisible());
-            redibujar();
-            arbol->setCurrentItem(arbol->topLevelItem(0));
+            redraw();
+            tree->setCurrentItem(tree->topLevelItem(0));
         };
-        const auto agenda = [&f] { f.f_agenda(true); };
+        const auto book = [&f] { f.f_agenda(true); };
 
-        QVERIFY(abrirMenuEn(contactos, QStringLiteral("Telefono %1").arg(bea)));
-        redibujarConMenu(p->mnurclick_agenda(), contactos, agenda);
+        QVERIFY(abrirMenuEn(contactList, QStringLiteral("Telefono %1").arg(bea)));
+        redrawWithMenu(p->mnurclick_agenda(), contactList, book);
         h.ok();
         QVERIFY(testing::choose(p->mnurclick_agenda(), p->mnurclick_agenda_eliminar()));
         QCOMPARE(h.mensajes(), QStringList{QString::fromUtf8(kContactoEliminado)});
         QCOMPARE(h.d.cuenta(QStringLiteral("Agenda"), QStringLiteral("sid=?"), {bea}), 0);
         QCOMPARE(h.d.cuenta(QStringLiteral("Agenda")), 2);
 
-        QSignalSpy modificar(&f.contactsTab(), &ContactsTab::modificarContacto);
-        QVERIFY(abrirMenuEn(contactos, QStringLiteral("pContacto %1").arg(eva)));
-        redibujarConMenu(p->mnurclick_agenda(), contactos, agenda);
+        QSignalSpy existingSid(&f.contactsTab(), &ContactsTab::modificarContacto);
+        QVERIFY(abrirMenuEn(contactList, QStringLiteral("pContacto %1").arg(eva)));
+        redrawWithMenu(p->mnurclick_agenda(), contactList, book);
         QVERIFY(testing::choose(p->mnurclick_agenda(), p->mnurclick_agenda_modificar()));
-        QCOMPARE(modificar.count(), 1);
-        QCOMPARE(modificar.at(0).at(0).toLongLong(), eva);
+        QCOMPARE(existingSid.count(), 1);
+        QCOMPARE(existingSid.at(0).at(0).toLongLong(), eva);
 
-        QSignalSpy buscar(&f.contactsTab(), &ContactsTab::buscarEnvios);
-        QVERIFY(abrirMenuEn(contactos, QStringLiteral("pContacto %1").arg(eva)));
-        redibujarConMenu(p->mnurclick_agenda(), contactos, agenda);
+        QSignalSpy search(&f.contactsTab(), &ContactsTab::buscarEnvios);
+        QVERIFY(abrirMenuEn(contactList, QStringLiteral("pContacto %1").arg(eva)));
+        redrawWithMenu(p->mnurclick_agenda(), contactList, book);
         QVERIFY(testing::choose(p->mnurclick_agenda(), p->mnurclick_agenda_buscarhistorial()));
-        QCOMPARE(buscar.count(), 1);
-        QCOMPARE(buscar.at(0).at(0).toString(), QStringLiteral("34633"));
+        QCOMPARE(search.count(), 1);
+        QCOMPARE(search.at(0).at(0).toString(), QStringLiteral("34633"));
 
         // Eva deleted from another workstation while her menu is up: Ana stays, and the user
         // hears why nothing happened.
@@ -337,55 +337,55 @@ private Q_SLOTS:
                 h.d.conexion.execute(QStringLiteral("INSERT INTO Agenda (sid, nombre, telefono) VALUES (?, 'Eva', '34633')"),
                                      {eva});
             f.f_agenda(true);
-            QVERIFY(abrirMenuEn(contactos, QStringLiteral("pContacto %1").arg(eva)));
+            QVERIFY(abrirMenuEn(contactList, QStringLiteral("pContacto %1").arg(eva)));
             h.d.conexion.execute(QStringLiteral("DELETE FROM Agenda WHERE sid=?"), {eva});
-            redibujarConMenu(p->mnurclick_agenda(), contactos, agenda);
+            redrawWithMenu(p->mnurclick_agenda(), contactList, book);
             h.ok();
             QVERIFY(testing::choose(p->mnurclick_agenda(), item));
-            QCOMPARE(h.mensajes(), QStringList{kAvisoContactoIdo});
+            QCOMPARE(h.mensajes(), QStringList{kContactGoneNotice});
             QCOMPARE(h.d.cuenta(QStringLiteral("Agenda"), QStringLiteral("sid=?"), {ana}), 1);
         }
-        QCOMPARE(modificar.count(), 1);
-        QCOMPARE(buscar.count(), 1);
+        QCOMPARE(existingSid.count(), 1);
+        QCOMPARE(search.count(), 1);
 
         // The groups: "Eliminar grupo" and "Administrar grupo".
         GroupsPanel *g = f.groupsPanel();
-        QTreeWidget *grupos = g->TreeView2();
-        const qint64 amigos = h.d.grupo(QStringLiteral("Amigos"));
-        const qint64 banda = h.d.grupo(QStringLiteral("Banda"));
-        const qint64 coro = h.d.grupo(QStringLiteral("Coro"));
+        QTreeWidget *groups = g->TreeView2();
+        const qint64 friends = h.d.grupo(QStringLiteral("Amigos"));
+        const qint64 band = h.d.grupo(QStringLiteral("Banda"));
+        const qint64 choir = h.d.grupo(QStringLiteral("Coro"));
         f.f_grupos();
-        const auto listaGrupos = [&f] { f.f_grupos(); };
-        QVERIFY(abrirMenuEn(grupos, QStringLiteral("pGrupo %1").arg(coro)));
-        redibujarConMenu(g->mnurclick_listado_grupos(), grupos, listaGrupos);
+        const auto groupList = [&f] { f.f_grupos(); };
+        QVERIFY(abrirMenuEn(groups, QStringLiteral("pGrupo %1").arg(choir)));
+        redrawWithMenu(g->mnurclick_listado_grupos(), groups, groupList);
         h.ok();
         QVERIFY(testing::choose(g->mnurclick_listado_grupos(), g->mnurclick_listado_grupos_eliminar()));
         QCOMPARE(h.mensajes(), QStringList{QString::fromUtf8(kGrupoEliminado)});
-        QCOMPARE(h.d.cuenta(QStringLiteral("Grupos"), QStringLiteral("sid=?"), {coro}), 0);
+        QCOMPARE(h.d.cuenta(QStringLiteral("Grupos"), QStringLiteral("sid=?"), {choir}), 0);
         QCOMPARE(h.d.cuenta(QStringLiteral("Grupos")), 2);
 
         QSignalSpy administrar(&f.groupsTab(), &GroupsTab::administrarGrupo);
-        QVERIFY(abrirMenuEn(grupos, QStringLiteral("pGrupo %1").arg(banda)));
-        redibujarConMenu(g->mnurclick_listado_grupos(), grupos, listaGrupos);
+        QVERIFY(abrirMenuEn(groups, QStringLiteral("pGrupo %1").arg(band)));
+        redrawWithMenu(g->mnurclick_listado_grupos(), groups, groupList);
         QVERIFY(testing::choose(g->mnurclick_listado_grupos(), g->mnurclick_listado_grupos_administrar()));
         QCOMPARE(administrar.count(), 1);
-        QCOMPARE(administrar.at(0).at(0).toLongLong(), banda);
+        QCOMPARE(administrar.at(0).at(0).toLongLong(), band);
 
-        QVERIFY(abrirMenuEn(grupos, QStringLiteral("pGrupo %1").arg(banda)));
-        h.d.conexion.execute(QStringLiteral("DELETE FROM Grupos WHERE sid=?"), {banda});
-        redibujarConMenu(g->mnurclick_listado_grupos(), grupos, listaGrupos);
+        QVERIFY(abrirMenuEn(groups, QStringLiteral("pGrupo %1").arg(band)));
+        h.d.conexion.execute(QStringLiteral("DELETE FROM Grupos WHERE sid=?"), {band});
+        redrawWithMenu(g->mnurclick_listado_grupos(), groups, groupList);
         h.ok();
         QVERIFY(testing::choose(g->mnurclick_listado_grupos(), g->mnurclick_listado_grupos_administrar()));
         QCOMPARE(administrar.count(), 1);
-        QCOMPARE(h.mensajes(), QStringList{kAvisoGrupoIdo});
-        QVERIFY(abrirMenuEn(grupos, QStringLiteral("pGrupo %1").arg(amigos)));
-        h.d.conexion.execute(QStringLiteral("DELETE FROM Grupos WHERE sid=?"), {amigos});
+        QCOMPARE(h.mensajes(), QStringList{kGroupGoneNotice});
+        QVERIFY(abrirMenuEn(groups, QStringLiteral("pGrupo %1").arg(friends)));
+        h.d.conexion.execute(QStringLiteral("DELETE FROM Grupos WHERE sid=?"), {friends});
         h.d.grupo(QStringLiteral("Alfa"));
-        redibujarConMenu(g->mnurclick_listado_grupos(), grupos, listaGrupos);
+        redrawWithMenu(g->mnurclick_listado_grupos(), groups, groupList);
         h.ok();
         QVERIFY(testing::choose(g->mnurclick_listado_grupos(), g->mnurclick_listado_grupos_eliminar()));
         QCOMPARE(h.d.cuenta(QStringLiteral("Grupos")), 1);
-        QCOMPARE(raices(grupos), QStringList{QStringLiteral("Alfa")});
+        QCOMPARE(raices(groups), QStringList{QStringLiteral("Alfa")});
         QVERIFY2(!h.prompter.hasUnexpected(), h.prompter.unexpectedReport().constData());
     }
 
@@ -394,13 +394,13 @@ private Q_SLOTS:
     void adminAndPickerPopupsActOnTheContactTheyWereOpenedOn()
     {
         Harness h;
-        CountingLists listas;
-        groups::GroupAdminLauncher launcher(h.context, listas);
+        CountingLists listViews;
+        groups::GroupAdminLauncher launcher(h.context, listViews);
         const qint64 g = h.d.grupo(QStringLiteral("Amigos"));
         const qint64 ana = h.d.contacto(QStringLiteral("Ana"), QStringLiteral("34611"));
         const qint64 bea = h.d.contacto(QStringLiteral("Bea"), QStringLiteral("34622"), QString::number(g));
         const qint64 eva = h.d.contacto(QStringLiteral("Eva"), QStringLiteral("34633"));
-        const auto grupos = [&h](qint64 sid) { return h.d.valor(QStringLiteral("grupos_sid"), sid).toString(); };
+        const auto groups = [&h](qint64 sid) { return h.d.valor(QStringLiteral("grupos_sid"), sid).toString(); };
 
         groups::Form6 *w = launcher.abrir(g);
         QVERIFY(abrirMenuEn(w->TreeView1(), QStringLiteral("pContacto %1").arg(eva)));
@@ -408,8 +408,8 @@ private Q_SLOTS:
         w->f_añadir_grupo();
         w->TreeView1()->setCurrentItem(w->TreeView1()->topLevelItem(0));
         QVERIFY(testing::choose(w->mnurclick_admingrupos_agenda(), w->mnurclick_admingrupos_agenda_agregar()));
-        QCOMPARE(grupos(eva), QString::number(g));
-        QCOMPARE(grupos(ana), QString());
+        QCOMPARE(groups(eva), QString::number(g));
+        QCOMPARE(groups(ana), QString());
         QCOMPARE(raices(w->TreeView2()), (QStringList{QStringLiteral("Bea"), QStringLiteral("Eva")}));
 
         QVERIFY(abrirMenuEn(w->TreeView2(), QStringLiteral("pContacto %1").arg(eva)));
@@ -417,8 +417,8 @@ private Q_SLOTS:
         w->f_añadir_grupo2();
         w->TreeView2()->setCurrentItem(w->TreeView2()->topLevelItem(0));
         QVERIFY(testing::choose(w->mnurclick_admingrupos_grupo(), w->mnurclick_admingrupos_grupo_quitar()));
-        QCOMPARE(grupos(eva), QString());
-        QCOMPARE(grupos(bea), QString::number(g));
+        QCOMPARE(groups(eva), QString());
+        QCOMPARE(groups(bea), QString::number(g));
 
         // A contact deleted while its menu is up: no other contact joins the group.
         QVERIFY(abrirMenuEn(w->TreeView1(), QStringLiteral("pContacto %1").arg(eva)));
@@ -426,12 +426,12 @@ private Q_SLOTS:
         w->f_añadir_grupo();
         w->TreeView1()->setCurrentItem(w->TreeView1()->topLevelItem(0));
         QVERIFY(testing::choose(w->mnurclick_admingrupos_agenda(), w->mnurclick_admingrupos_agenda_agregar()));
-        QCOMPARE(grupos(ana), QString());
+        QCOMPARE(groups(ana), QString());
         QCOMPARE(raices(w->TreeView2()), QStringList{QStringLiteral("Bea")});
         w->close();
 
-        FakeBox caja;
-        picker::PickerLauncher selector(h.context, caja);
+        FakeBox box;
+        picker::PickerLauncher selector(h.context, box);
         const qint64 zoe = h.d.contacto(QStringLiteral("Zoe"), QStringLiteral("34644"));
         picker::Form7 *p = selector.open();
         QCOMPARE(raices(p->TreeView1()).constFirst(), QStringLiteral("Amigos (1 contactos)"));
@@ -440,15 +440,15 @@ private Q_SLOTS:
         p->f_mostrar_agenda();
         p->TreeView1()->setCurrentItem(p->TreeView1()->topLevelItem(0));
         QVERIFY(testing::choose(p->mnurclick_enviaragenda(), p->mnurclick_enviaragenda_seleccionar()));
-        QCOMPARE(caja.m_texto, QStringLiteral("34644"));
-        QCOMPARE(caja.ultimo, QStringLiteral("Ultimo: Zoe"));
+        QCOMPARE(box.m_text, QStringLiteral("34644"));
+        QCOMPARE(box.lastPick, QStringLiteral("Ultimo: Zoe"));
 
         QVERIFY(abrirMenuEn(p->TreeView1(), QStringLiteral("pContacto %1").arg(ana)));
         h.d.conexion.execute(QStringLiteral("DELETE FROM Agenda WHERE sid=?"), {ana});
         p->f_mostrar_agenda();
         p->TreeView1()->setCurrentItem(p->TreeView1()->topLevelItem(0));
         QVERIFY(testing::choose(p->mnurclick_enviaragenda(), p->mnurclick_enviaragenda_seleccionarycerrar()));
-        QCOMPARE(caja.m_texto, QStringLiteral("34644"));
+        QCOMPARE(box.m_text, QStringLiteral("34644"));
         QVERIFY2(!h.prompter.hasUnexpected(), h.prompter.unexpectedReport().constData());
     }
 
@@ -482,8 +482,8 @@ private Q_SLOTS:
     void groupAdministration()
     {
         Harness h;
-        CountingLists listas;
-        groups::GroupAdminLauncher launcher(h.context, listas);
+        CountingLists listViews;
+        groups::GroupAdminLauncher launcher(h.context, listViews);
         const qint64 g = h.d.grupo(QStringLiteral("Amigos"));
         const qint64 a = h.d.contacto(QStringLiteral("Ana"), QStringLiteral("1"), QStringLiteral("3"));
         const qint64 b = h.d.contacto(QStringLiteral("Bea"), QStringLiteral("2"));
@@ -501,7 +501,7 @@ private Q_SLOTS:
         QVERIFY(abrirMenuEn(w->TreeView1(), QStringLiteral("Telefono %1").arg(a)));
         w->mnurclick_admingrupos_agenda_agregar_Click();
         QCOMPARE(h.d.valor(QStringLiteral("grupos_sid"), a).toString(), QStringLiteral("3,%1").arg(g));
-        QCOMPARE(listas.grupos, 1);
+        QCOMPARE(listViews.groups, 1);
         QCOMPARE(raices(w->TreeView2()), (QStringList{QStringLiteral("Ana"), QStringLiteral("Carla")}));
 
         QVERIFY(abrirMenuEn(w->TreeView2(), QStringLiteral("pContacto %1").arg(a)));
@@ -531,14 +531,14 @@ private Q_SLOTS:
     void pickerFillsTheRecipientsBox()
     {
         Harness h;
-        FakeBox caja;
-        picker::PickerLauncher launcher(h.context, caja);
+        FakeBox box;
+        picker::PickerLauncher launcher(h.context, box);
         const qint64 g = h.d.grupo(QStringLiteral("Amigos"));
         h.d.contacto(QStringLiteral("Ana"), QStringLiteral("34611"), QString::number(g));
         const qint64 b = h.d.contacto(QStringLiteral("Bea"), QStringLiteral("34622"), QString::number(g));
         h.d.contacto(QStringLiteral("Carla"), QStringLiteral("34633"));
-        caja.m_texto = QStringLiteral("34611");
-        caja.m_tag = QStringLiteral("34611");
+        box.m_text = QStringLiteral("34611");
+        box.m_tag = QStringLiteral("34611");
 
         picker::Form7 *w = launcher.open();
         QCOMPARE(w->windowTitle(), QStringLiteral("Enviar SMS - Agenda"));
@@ -548,18 +548,18 @@ private Q_SLOTS:
 
         QVERIFY(abrirMenuEn(w->TreeView1(), QStringLiteral("pGrupo %1").arg(g)));
         w->mnurclick_enviaragenda_seleccionar_Click();
-        QCOMPARE(caja.m_texto, QStringLiteral("34611,34622"));
-        QCOMPARE(caja.m_tag, QStringLiteral("34611,34622,coste"));
-        QCOMPARE(caja.ultimo, QStringLiteral("Ultimo: Amigos (2)"));
-        QCOMPARE(caja.deshabilitado, 1);
+        QCOMPARE(box.m_text, QStringLiteral("34611,34622"));
+        QCOMPARE(box.m_tag, QStringLiteral("34611,34622,coste"));
+        QCOMPARE(box.lastPick, QStringLiteral("Ultimo: Amigos (2)"));
+        QCOMPARE(box.disabledCount, 1);
         QVERIFY(launcher.picker());
 
         // A contact already in the box: nothing added, the label still changes.
         QVERIFY(abrirMenuEn(w->TreeView1(), QStringLiteral("Telefono %1").arg(b)));
         w->mnurclick_enviaragenda_seleccionar_Click();
-        QCOMPARE(caja.m_texto, QStringLiteral("34611,34622"));
-        QCOMPARE(caja.ultimo, QStringLiteral("Ultimo: Bea"));
-        QCOMPARE(caja.deshabilitado, 2);
+        QCOMPARE(box.m_text, QStringLiteral("34611,34622"));
+        QCOMPARE(box.lastPick, QStringLiteral("Ultimo: Bea"));
+        QCOMPARE(box.disabledCount, 2);
 
         // Filtering hides the groups; a quote in the words is just text.
         w->Text1()->setText(QStringLiteral("car"));
@@ -587,9 +587,9 @@ private Q_SLOTS:
 
         QVERIFY(abrirMenuEn(w->TreeView1(), QStringLiteral("pContacto %1").arg(b + 1)));
         w->mnurclick_enviaragenda_seleccionarycerrar_Click();
-        QCOMPARE(caja.m_texto, QStringLiteral("34611,34622,34633"));
-        QCOMPARE(caja.m_tag, QStringLiteral("34611,34622,34633,coste"));
-        QCOMPARE(caja.dejado, 1);
+        QCOMPARE(box.m_text, QStringLiteral("34611,34622,34633"));
+        QCOMPARE(box.m_tag, QStringLiteral("34611,34622,34633,coste"));
+        QCOMPARE(box.leftCount, 1);
         QVERIFY(!launcher.picker());
         QVERIFY2(!h.prompter.hasUnexpected(), h.prompter.unexpectedReport().constData());
     }
@@ -598,8 +598,8 @@ private Q_SLOTS:
     void pickerPages()
     {
         Harness h;
-        FakeBox caja;
-        picker::PickerLauncher launcher(h.context, caja);
+        FakeBox box;
+        picker::PickerLauncher launcher(h.context, box);
         for (const char *n : {"G1", "G2", "G3"})
             h.d.grupo(QString::fromLatin1(n));
         h.d.muchos(250);

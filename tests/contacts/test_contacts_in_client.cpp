@@ -26,10 +26,10 @@ namespace {
 
 using testing::openWindow;
 
-QTreeWidgetItem *nodo(QTreeWidget *arbol, const QString &clave)
+QTreeWidgetItem *node(QTreeWidget *tree, const QString &key)
 {
-    for (QTreeWidgetItemIterator it(arbol); *it; ++it) {
-        if ((*it)->data(0, Qt::UserRole).toString() == clave)
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+        if ((*it)->data(0, Qt::UserRole).toString() == key)
             return *it;
     }
     return nullptr;
@@ -38,7 +38,7 @@ QTreeWidgetItem *nodo(QTreeWidget *arbol, const QString &clave)
 struct Run : testing::ClientRig {
     Run() { sim.addAccount(QStringLiteral("ana"), QStringLiteral("secreto"), 500); }
 
-    void seed(bool conContactos)
+    void seed(bool withContacts)
     {
         db::Connection setup;
         QVERIFY(openDatabase(setup));
@@ -46,7 +46,7 @@ struct Run : testing::ClientRig {
                     .execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,version_desktop) "
                                             "VALUES ('ana','secreto','3','500','GMT +01:00','2.0')"))
                     .ok());
-        if (!conContactos)
+        if (!withContacts)
             return;
         QVERIFY(setup.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES ('Clientes')")).ok());
         QVERIFY(setup.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono,grupos_sid) VALUES "
@@ -74,12 +74,12 @@ private Q_SLOTS:
         run.seed(true);
         run.start();
         startup::Form1 &f = run.form();
-        auto *contactos = f.tbsOptions()->widget(2)->findChild<QTreeWidget *>(QStringLiteral("TreeView4"));
-        auto *grupos = f.tbsOptions()->widget(3)->findChild<QTreeWidget *>(QStringLiteral("TreeView2"));
-        QVERIFY(contactos && grupos);
-        QCOMPARE(contactos->topLevelItemCount(), 2);
-        QCOMPARE(contactos->topLevelItem(0)->text(0), QStringLiteral("Alba Núñez O'Donnell"));
-        QCOMPARE(grupos->topLevelItem(0)->text(0), QStringLiteral("Clientes (2 contactos)"));
+        auto *contactList = f.tbsOptions()->widget(2)->findChild<QTreeWidget *>(QStringLiteral("TreeView4"));
+        auto *groups = f.tbsOptions()->widget(3)->findChild<QTreeWidget *>(QStringLiteral("TreeView2"));
+        QVERIFY(contactList && groups);
+        QCOMPARE(contactList->topLevelItemCount(), 2);
+        QCOMPARE(contactList->topLevelItem(0)->text(0), QStringLiteral("Alba Núñez O'Donnell"));
+        QCOMPARE(groups->topLevelItem(0)->text(0), QStringLiteral("Clientes (2 contactos)"));
         QVERIFY(f.menuAction(QStringLiteral("mnuborraragenda"))->isEnabled());
         // The filter reads the lists the start-up filled: one set of them, inside the panel.
         QCOMPARE(f.Combo2()->currentText(), QStringLiteral("contengan"));
@@ -94,7 +94,7 @@ private Q_SLOTS:
         panel.Image2()->click();
         auto *picker = openWindow<contacts::picker::Form7>("Form7");
         QVERIFY(picker);
-        QTreeWidgetItem *berta = nodo(picker->TreeView1(), QStringLiteral("pContacto 2"));
+        QTreeWidgetItem *berta = node(picker->TreeView1(), QStringLiteral("pContacto 2"));
         QVERIFY(berta);
         QVERIFY(testing::rightPress(picker->TreeView1(), berta));
         const int quotes = run.sim.requestCount(sim::Endpoint::QuoteSms);
@@ -107,13 +107,13 @@ private Q_SLOTS:
 
         // "Buscar envíos" shows the contact's sends on the "Historial" tab.
         f.tbsOptions()->setCurrentIndex(2);
-        QVERIFY(testing::rightPress(contactos, nodo(contactos, QStringLiteral("Telefono 1"))));
+        QVERIFY(testing::rightPress(contactList, node(contactList, QStringLiteral("Telefono 1"))));
         f.tbsOptions()->widget(2)->findChild<QAction *>(QStringLiteral("mnurclick_agenda_buscarhistorial"))->trigger();
         QCOMPARE(f.tbsOptions()->currentIndex(), 1);
-        auto *telefono = f.tbsOptions()->widget(1)->findChild<QWidget *>(QStringLiteral("RichTextBox1"));
-        QVERIFY(telefono);
-        QCOMPARE(telefono->property("plainText").isValid() ? telefono->property("plainText").toString()
-                                                            : telefono->property("text").toString(),
+        auto *phone = f.tbsOptions()->widget(1)->findChild<QWidget *>(QStringLiteral("RichTextBox1"));
+        QVERIFY(phone);
+        QCOMPARE(phone->property("plainText").isValid() ? phone->property("plainText").toString()
+                                                            : phone->property("text").toString(),
                  QStringLiteral("34611111111"));
 
         // "Eliminar agenda" opens its window through the main menu.
@@ -131,18 +131,18 @@ private Q_SLOTS:
         startup::Form1 &f = run.form();
         startup::SendPanelView &panel = f.sendPanel();
         panel.Text1()->setPlainText(QStringLiteral("Hola"));
-        for (const bool porBoton : {true, false}) {
+        for (const bool byButton : {true, false}) {
             panel.Image2()->click();
             auto *picker = openWindow<contacts::picker::Form7>("Form7");
             QVERIFY(picker);
-            QTreeWidgetItem *item = nodo(picker->TreeView1(), porBoton ? QStringLiteral("pContacto 2")
+            QTreeWidgetItem *item = node(picker->TreeView1(), byButton ? QStringLiteral("pContacto 2")
                                                                         : QStringLiteral("pContacto 1"));
             QVERIFY(item);
             const int quotes = run.sim.requestCount(sim::Endpoint::QuoteSms);
             QVERIFY(testing::rightPress(picker->TreeView1(), item));
             QVERIFY(testing::choose(picker->mnurclick_enviaragenda(), picker->mnurclick_enviaragenda_seleccionar()));
             QVERIFY(!panel.Command1()->isEnabled());
-            if (porBoton)
+            if (byButton)
                 picker->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
             else
                 picker->close();

@@ -16,29 +16,29 @@
 
 namespace contacts {
 
-Form5::Form5(db::Connection &conexion, ui::Prompter &prompter, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_conexion(conexion), m_prompter(prompter)
+Form5::Form5(db::Connection &connection, ui::Prompter &prompter, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_conexion(connection), m_prompter(prompter)
 {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("Agregar contacto"));
 
-    const char *const etiquetas[7] = {"Nombre del contacto:", "Teléfono móvil:", "Nombre completo:", "Dirección:",
+    const char *const labels[7] = {"Nombre del contacto:", "Teléfono móvil:", "Nombre completo:", "Dirección:",
                                       "Otro teléfono:", "Comentario:", "Fecha de nacimiento:"};
-    auto *requeridos = new QGroupBox(QStringLiteral("Requeridos:"), this);
-    auto *opcionales = new QGroupBox(QStringLiteral("Opcionales:"), this);
-    auto *gridReq = new QGridLayout(requeridos);
-    auto *gridOpc = new QGridLayout(opcionales);
+    auto *requiredBox = new QGroupBox(QStringLiteral("Requeridos:"), this);
+    auto *optionalBox = new QGroupBox(QStringLiteral("Opcionales:"), this);
+    auto *requiredGrid = new QGridLayout(requiredBox);
+    auto *optionalGrid = new QGridLayout(optionalBox);
     for (int i = 0; i < 7; ++i) {
-        QGroupBox *marco = i < 2 ? requeridos : opcionales;
-        QGridLayout *grid = i < 2 ? gridReq : gridOpc;
-        const int fila = i < 2 ? i : i - 2;
-        m_text[i] = new QLineEdit(marco);
+        QGroupBox *frame = i < 2 ? requiredBox : optionalBox;
+        QGridLayout *grid = i < 2 ? requiredGrid : optionalGrid;
+        const int row = i < 2 ? i : i - 2;
+        m_text[i] = new QLineEdit(frame);
         m_text[i]->setObjectName(QStringLiteral("Text%1").arg(i + 1));
         m_text[i]->setMaxLength(std::numeric_limits<int>::max());
-        grid->addWidget(new QLabel(QString::fromUtf8(etiquetas[i]), marco), fila, 0);
-        grid->addWidget(m_text[i], fila, 1);
+        grid->addWidget(new QLabel(QString::fromUtf8(labels[i]), frame), row, 0);
+        grid->addWidget(m_text[i], row, 1);
     }
-    gridOpc->addWidget(new QLabel(QStringLiteral("(DD/MM/AA o DD/MM/AAAA)"), opcionales), 4, 2);
+    optionalGrid->addWidget(new QLabel(QStringLiteral("(DD/MM/AA o DD/MM/AAAA)"), optionalBox), 4, 2);
     for (int i = 0; i < 6; ++i)
         setTabOrder(m_text[i], m_text[i + 1]);
     m_text[1]->installEventFilter(this);
@@ -50,14 +50,14 @@ Form5::Form5(db::Connection &conexion, ui::Prompter &prompter, QWidget *parent)
     connect(m_command1, &QPushButton::clicked, this, &Form5::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &QWidget::close);
 
-    auto *botones = new QHBoxLayout;
-    botones->addStretch();
-    botones->addWidget(m_command1);
-    botones->addWidget(m_command2);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_command1);
+    buttons->addWidget(m_command2);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(requeridos);
-    layout->addWidget(opcionales);
-    layout->addLayout(botones);
+    layout->addWidget(requiredBox);
+    layout->addWidget(optionalBox);
+    layout->addLayout(buttons);
 }
 
 Form5::~Form5() = default;
@@ -70,24 +70,24 @@ void Form5::modoCrear()
 
 void Form5::modoModificar(qint64 sid, const DatosContacto &d)
 {
-    const QString valores[7] = {d.nombre, d.telefono, d.nombre_completo, d.direccion, d.telefono_2, d.comentario,
+    const QString values[7] = {d.nombre, d.telefono, d.nombre_completo, d.direccion, d.telefono_2, d.comentario,
                                 d.f_nacimiento};
     for (int i = 0; i < 7; ++i)
-        m_text[i]->setText(valores[i]);
+        m_text[i]->setText(values[i]);
     m_sid = sid;
     m_command1->setText(QString::fromUtf8(kModificarContacto));
 }
 
-void Form5::guardarNumero(const QString &numero, qint64 posicion)
+void Form5::guardarNumero(const QString &number, qint64 position)
 {
     // A new contact of its own: what an open editor held of another contact does not go with it.
-    for (QLineEdit *caja : m_text)
-        caja->clear();
+    for (QLineEdit *box : m_text)
+        box->clear();
     m_sid.reset();
     m_command1->setText(QString::fromUtf8(kGuardarContacto));
-    m_posicion = posicion;
-    Text2()->setText(numero);
-    Text1()->setText(QStringLiteral("Desconocido: ") + numero);
+    m_posicion = position;
+    Text2()->setText(number);
+    Text1()->setText(QStringLiteral("Desconocido: ") + number);
     Text1()->setFocus();
     Text1()->selectAll();
 }
@@ -136,9 +136,9 @@ DatosContacto Form5::datos() const
 
 void Form5::Command1_Click()
 {
-    const bool modificar = m_command1->text() == QLatin1String(kModificarContacto);
+    const bool existingSid = m_command1->text() == QLatin1String(kModificarContacto);
     const ResultadoGuardar r =
-        guardarContacto(m_conexion, datos(), modificar ? m_sid : std::nullopt);
+        guardarContacto(m_conexion, datos(), existingSid ? m_sid : std::nullopt);
     ui::Prompter &prompter = m_prompter;
     if (!r.ok()) {
         if (r.estado == ResultadoGuardar::Estado::ContactoInexistente) {
@@ -151,14 +151,14 @@ void Form5::Command1_Click()
         return;
     }
 
-    const std::optional<qint64> posicion = modificar ? std::nullopt : m_posicion;
+    const std::optional<qint64> position = existingSid ? std::nullopt : m_posicion;
     m_posicion.reset();
-    for (QLineEdit *caja : m_text)
-        caja->clear();
+    for (QLineEdit *box : m_text)
+        box->clear();
     m_command1->setText(QString::fromUtf8(kGuardarContacto));
     Q_EMIT agendaCambiada();
-    if (posicion)
-        Q_EMIT introducirAgenda(double(*posicion + 1), false);
+    if (position)
+        Q_EMIT introducirAgenda(double(*position + 1), false);
     close();
     prompter.message(r.mensaje, r.titulo, ui::Icon::Information);
 }

@@ -22,7 +22,7 @@ class Form5 final : public QWidget {
     Q_DISABLE_COPY_MOVE(Form5)
 
 public:
-    Form5(db::Connection &conexion, ui::Prompter &prompter, QWidget *parent = nullptr);
+    Form5(db::Connection &connection, ui::Prompter &prompter, QWidget *parent = nullptr);
     ~Form5() override;
 
     QLineEdit *Text1() const { return m_text[0]; }   // nombre
@@ -43,8 +43,8 @@ public:
 
     // What the openers set.
     void modoCrear();
-    void modoModificar(qint64 sid, const DatosContacto &datos);
-    void guardarNumero(const QString &numero, qint64 posicion);
+    void modoModificar(qint64 sid, const DatosContacto &fields);
+    void guardarNumero(const QString &number, qint64 position);
 
     // The mobile box lost the focus.
     void Text2_LostFocus();
@@ -55,7 +55,7 @@ Q_SIGNALS:
     // A row was written: the contact list must be read again.
     void agendaCambiada();
     // The missing-number offer goes on from this place of the recipient list.
-    void introducirAgenda(double posicion, bool saltar);
+    void introducirAgenda(double position, bool skip);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

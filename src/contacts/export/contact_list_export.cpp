@@ -14,7 +14,7 @@ namespace contacts::exporting {
 
 namespace {
 
-const QString kFormatoFecha = QStringLiteral("dd/mm/yyyy");
+const QString kDateFormat = QStringLiteral("dd/mm/yyyy");
 
 } // namespace
 
@@ -25,45 +25,45 @@ QStringList cabeceras()
             QStringLiteral("Fecha de nacimiento")};
 }
 
-QString preguntaConfirmar(qint64 filas)
+QString preguntaConfirmar(qint64 rows)
 {
-    return QStringLiteral("Se van a exportar a Excel ") + QString::number(filas)
+    return QStringLiteral("Se van a exportar a Excel ") + QString::number(rows)
         + QStringLiteral(" contactos, y llevará un tiempo procesar los datos. Está seguro que desea continuar?");
 }
 
 void ListadoWriter::cabecera()
 {
-    const QStringList titulos = cabeceras();
-    xlsx::RowCells celdas;
-    for (int i = 0; i < titulos.size(); ++i) {
-        xlsx::Cell celda{titulos.at(i), {}};
-        celda.style.bold = true;
-        celdas.emplace_back(kPrimeraColumna + i, celda);
+    const QStringList titles = cabeceras();
+    xlsx::RowCells cells;
+    for (int i = 0; i < titles.size(); ++i) {
+        xlsx::Cell cell{titles.at(i), {}};
+        cell.style.bold = true;
+        cells.emplace_back(kPrimeraColumna + i, cell);
     }
-    escribir(kFilaCabecera, celdas);
+    escribir(kFilaCabecera, cells);
 }
 
 void ListadoWriter::add(const Contacto &c)
 {
     // Each value as typed in; an empty field leaves its cell empty.
-    xlsx::RowCells celdas;
-    const QString textos[] = {c.nombre, c.telefono, c.nombre_completo, c.direccion, c.telefono_2, c.comentario};
+    xlsx::RowCells cells;
+    const QString texts[] = {c.nombre, c.telefono, c.nombre_completo, c.direccion, c.telefono_2, c.comentario};
     for (int i = 0; i < 6; ++i)
-        if (!textos[i].isEmpty())
-            celdas.emplace_back(kPrimeraColumna + i, xlsx::typedCell(textos[i]));
+        if (!texts[i].isEmpty())
+            cells.emplace_back(kPrimeraColumna + i, xlsx::typedCell(texts[i]));
     // Birth dates are kept "yyyy-MM-dd"; anything else there goes in as typed.
-    const QDate nacimiento = QDate::fromString(c.f_nacimiento.left(10), QStringLiteral("yyyy-MM-dd"));
-    if (nacimiento.isValid())
-        celdas.emplace_back(kUltimaColumna, xlsx::dateCell(nacimiento, kFormatoFecha));
+    const QDate birth = QDate::fromString(c.f_nacimiento.left(10), QStringLiteral("yyyy-MM-dd"));
+    if (birth.isValid())
+        cells.emplace_back(kUltimaColumna, xlsx::dateCell(birth, kDateFormat));
     else if (!c.f_nacimiento.isEmpty())
-        celdas.emplace_back(kUltimaColumna, xlsx::typedCell(c.f_nacimiento));
-    escribir(m_fila++, celdas);
+        cells.emplace_back(kUltimaColumna, xlsx::typedCell(c.f_nacimiento));
+    escribir(m_fila++, cells);
 }
 
-void ListadoWriter::escribir(int fila, const xlsx::RowCells &celdas)
+void ListadoWriter::escribir(int row, const xlsx::RowCells &cells)
 {
-    m_ajuste.note(celdas, kPrimeraColumna, kUltimaColumna);
-    m_destino.writeRow(fila, celdas);
+    m_ajuste.note(cells, kPrimeraColumna, kUltimaColumna);
+    m_destino.writeRow(row, cells);
 }
 
 void ListadoWriter::finish()
@@ -72,74 +72,74 @@ void ListadoWriter::finish()
         m_destino.setColumnWidth(it.key(), it.value());
 }
 
-xlsx::Sheet hojaListado(const std::vector<Contacto> &contactos)
+xlsx::Sheet hojaListado(const std::vector<Contacto> &contactList)
 {
-    xlsx::Sheet hoja;
-    xlsx::SheetRows filas(hoja);
-    ListadoWriter escritor(filas);
-    for (const Contacto &c : contactos)
-        escritor.add(c);
-    escritor.finish();
-    return hoja;
+    xlsx::Sheet sheet;
+    xlsx::SheetRows rows(sheet);
+    ListadoWriter writer(rows);
+    for (const Contacto &c : contactList)
+        writer.add(c);
+    writer.finish();
+    return sheet;
 }
 
-Resultado exportarListado(Servicios servicios, const RegistrosAgenda &contactos, const QString &carpeta)
+Resultado exportarListado(Servicios services, const RegistrosAgenda &contactList, const QString &folder)
 {
-    Resultado resultado;
-    if (contactos.total() == 0) {
-        resultado.estado = Resultado::Estado::SinContactos;
-        return resultado;
+    Resultado result;
+    if (contactList.total() == 0) {
+        result.estado = Resultado::Estado::SinContactos;
+        return result;
     }
-    const qint64 filas = contactos.total();
-    if (filas > kFilasSinPreguntar) {
-        const history::AskText preguntar = [&servicios](const QString &prompt, const QString &title,
-                                                        const QString &defecto) {
-            return servicios.prompter.input(prompt, title, defecto);
+    const qint64 rows = contactList.total();
+    if (rows > kFilasSinPreguntar) {
+        const history::AskText ask = [&services](const QString &prompt, const QString &title,
+                                                        const QString &fallback) {
+            return services.prompter.input(prompt, title, fallback);
         };
         // The answer is taken as typed: blanks around "SI" ask again.
-        if (!history::confirmacion_si(preguntar, preguntaConfirmar(filas), kTituloConfirmar, history::SiRule::Exact,
+        if (!history::confirmacion_si(ask, preguntaConfirmar(rows), kTituloConfirmar, history::SiRule::Exact,
                                       kRespuestaInicial)) {
-            resultado.estado = Resultado::Estado::NoConfirmado;
-            return resultado;
+            result.estado = Resultado::Estado::NoConfirmado;
+            return result;
         }
     }
 
-    const std::optional<QString> elegido = servicios.prompter.saveFile(
-        kTituloListado, QDir(carpeta).filePath(kNombreSugerido), QStringLiteral("Libro de Excel (*.xlsx)"));
-    if (!elegido || elegido->trimmed().isEmpty()) {
-        resultado.estado = Resultado::Estado::Cancelado;
-        return resultado;
+    const std::optional<QString> chosen = services.prompter.saveFile(
+        kTituloListado, QDir(folder).filePath(kNombreSugerido), QStringLiteral("Libro de Excel (*.xlsx)"));
+    if (!chosen || chosen->trimmed().isEmpty()) {
+        result.estado = Resultado::Estado::Cancelado;
+        return result;
     }
-    resultado.ruta = xlsx::withXlsxSuffix(*elegido);
+    result.ruta = xlsx::withXlsxSuffix(*chosen);
 
     // Each contact goes from the database to the file as it is read: the list is never held whole.
-    xlsx::SaveResult guardado;
-    qint64 escritas = 0;
+    xlsx::SaveResult saved;
+    qint64 written = 0;
     {
-        ui::BusyGuard busy(servicios.busy, QStringLiteral("exportar-listado"));
-        xlsx::SheetStream hoja(resultado.ruta, QStringLiteral("Hoja1"));
-        ListadoWriter escritor(hoja);
-        const bool leidos = contactos.recorrer([&escritor, &escritas](const Contacto &c) {
-            escritor.add(c);
-            ++escritas;
+        ui::BusyGuard busy(services.busy, QStringLiteral("exportar-listado"));
+        xlsx::SheetStream sheet(result.ruta, QStringLiteral("Hoja1"));
+        ListadoWriter writer(sheet);
+        const bool readBackRows = contactList.recorrer([&writer, &written](const Contacto &c) {
+            writer.add(c);
+            ++written;
         });
-        escritor.finish();
+        writer.finish();
         // A list that could not be read whole is not left behind as if it were.
-        guardado = leidos ? hoja.finish()
+        saved = readBackRows ? sheet.finish()
                           : xlsx::SaveResult{xlsx::SaveResult::Status::Failed,
                                              QStringLiteral("No se ha podido leer la lista de contactos. Inténtelo de "
                                                             "nuevo más tarde."),
                                              QStringLiteral("contact query failed")};
     }
-    if (!guardado.ok()) {
-        resultado.estado = Resultado::Estado::ErrorGuardar;
-        servicios.prompter.message(guardado.message, kTituloListado, ui::Icon::Warning);
-        return resultado;
+    if (!saved.ok()) {
+        result.estado = Resultado::Estado::ErrorGuardar;
+        services.prompter.message(saved.message, kTituloListado, ui::Icon::Warning);
+        return result;
     }
-    resultado.filas = int(escritas);
-    servicios.prompter.message(kExportacionCompleta, kTituloListado, ui::Icon::Information);
-    servicios.shell.openUrl(QUrl::fromLocalFile(resultado.ruta).toString());
-    return resultado;
+    result.filas = int(written);
+    services.prompter.message(kExportacionCompleta, kTituloListado, ui::Icon::Information);
+    services.shell.openUrl(QUrl::fromLocalFile(result.ruta).toString());
+    return result;
 }
 
 } // namespace contacts::exporting

@@ -34,22 +34,22 @@ inline constexpr qint64 kFilasSinPreguntar = 5000;
 QStringList cabeceras();
 
 // The prompt of the typed confirmation for a long list.
-QString preguntaConfirmar(qint64 filas);
+QString preguntaConfirmar(qint64 rows);
 
 // The sheet: bold headers, each value as if typed into its cell (numbers stay numbers, nothing
 // becomes a formula), the birth date as a date shown "dd/mm/yyyy", widths fitted to the contents.
-xlsx::Sheet hojaListado(const std::vector<Contacto> &contactos);
+xlsx::Sheet hojaListado(const std::vector<Contacto> &contactList);
 
 // The same sheet written row by row as the contacts come (the widths at finish()).
 class ListadoWriter final {
 public:
-    explicit ListadoWriter(xlsx::RowTarget &destino) : m_destino(destino) { cabecera(); }
-    void add(const Contacto &contacto);
+    explicit ListadoWriter(xlsx::RowTarget &target) : m_destino(target) { cabecera(); }
+    void add(const Contacto &contact);
     void finish();
 
 private:
     void cabecera();
-    void escribir(int fila, const xlsx::RowCells &celdas);
+    void escribir(int row, const xlsx::RowCells &cells);
 
     xlsx::RowTarget &m_destino;
     xlsx::ColumnFit m_ajuste;
@@ -73,6 +73,6 @@ struct Servicios {
 // keep the workbook in; the workbook written and then opened in the user's spreadsheet program.
 // The workbook goes to a file because there is no spreadsheet program to hand an unsaved one to.
 // `carpeta` is where the file picker starts.
-Resultado exportarListado(Servicios servicios, const RegistrosAgenda &contactos, const QString &carpeta);
+Resultado exportarListado(Servicios services, const RegistrosAgenda &contactList, const QString &folder);
 
 } // namespace contacts::exporting

@@ -27,58 +27,58 @@ namespace contacts::groups {
 
 namespace {
 
-const QString kTitulo = QStringLiteral("Administrar grupo");
-const QString kLecturaFallida =
+const QString kTitle = QStringLiteral("Administrar grupo");
+const QString kReadFailedMessage =
     QStringLiteral("No se pudo leer la agenda de la base de datos. Inténtelo de nuevo en unos momentos.");
-const QString kEscrituraFallida =
+const QString kWriteFailedMessage =
     QStringLiteral("No se pudo guardar el cambio del grupo en la base de datos. Inténtelo de nuevo en unos momentos.");
-const QString kGrupoInexistente =
+const QString kAdministeredGroupGoneMessage =
     QStringLiteral("El grupo ya no existe en la agenda. Cierre esta ventana y elija otro grupo.");
 
-void ponerBarra(QScrollBar *barra, QLabel *etiqueta, const Paginacion &pagina)
+void setPageBar(QScrollBar *bar, QLabel *label, const Paginacion &page)
 {
     // The code's own moves of a bar never rebuild its list a second time.
-    const QSignalBlocker guard(barra);
-    barra->setMaximum(int(pagina.maximo));
-    barra->setValue(int(pagina.posicion));
-    etiqueta->setText(pagina.etiqueta);
+    const QSignalBlocker guard(bar);
+    bar->setMaximum(int(page.maximo));
+    bar->setValue(int(page.posicion));
+    label->setText(page.etiqueta);
 }
 
-QScrollBar *barra(QWidget *parent, const char *nombre)
+QScrollBar *bar(QWidget *parent, const char *name)
 {
     auto *b = new QScrollBar(Qt::Horizontal, parent);
-    b->setObjectName(QLatin1String(nombre));
+    b->setObjectName(QLatin1String(name));
     b->setRange(0, 0);
     b->setPageStep(1);
     return b;
 }
 
-QLabel *etiqueta(QWidget *parent, const char *nombre, const QString &texto)
+QLabel *label(QWidget *parent, const char *name, const QString &text)
 {
-    auto *label = new QLabel(texto, parent);
-    label->setObjectName(QLatin1String(nombre));
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
     return label;
 }
 
 } // namespace
 
-Form6::Form6(db::Connection &conexion, ui::Prompter &prompter, ui::BusyCursor &busy, startup::ListViews &listas,
+Form6::Form6(db::Connection &connection, ui::Prompter &prompter, ui::BusyCursor &busy, startup::ListViews &listViews,
              QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_conexion(conexion)
+    , m_conexion(connection)
     , m_prompter(prompter)
     , m_busy(busy)
-    , m_listas(listas)
+    , m_listas(listViews)
 {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("Administrar grupo"));
 
     m_treeView1 = nuevoArbol("TreeView1");
     m_treeView2 = nuevoArbol("TreeView2");
-    m_pag = etiqueta(this, "Pag", QStringLiteral("Página 0 de 0"));
-    m_hscroll1 = barra(this, "HScroll1");
-    m_pag2 = etiqueta(this, "Pag2", QStringLiteral("Página 0 de 0"));
-    m_hscroll2 = barra(this, "HScroll2");
+    m_pag = label(this, "Pag", QStringLiteral("Página 0 de 0"));
+    m_hscroll1 = bar(this, "HScroll1");
+    m_pag2 = label(this, "Pag2", QStringLiteral("Página 0 de 0"));
+    m_hscroll2 = bar(this, "HScroll2");
     m_check2 = new QCheckBox(QStringLiteral("Mostrar no incluidos"), this);
     m_check2->setObjectName(QStringLiteral("Check2"));
     m_command2 = new QPushButton(QStringLiteral("Cerrar"), this);
@@ -99,39 +99,39 @@ Form6::Form6(db::Connection &conexion, ui::Prompter &prompter, ui::BusyCursor &b
     m_popupAgenda.setMenu(m_menuAgenda);
     m_popupGrupo.setMenu(m_menuGrupo);
 
-    auto *cabecera1 = new QHBoxLayout;
-    cabecera1->addWidget(etiqueta(this, "SkinLabel1", QStringLiteral("Agenda de contactos:")));
-    cabecera1->addStretch();
-    cabecera1->addWidget(m_check2);
-    auto *izquierda = new QVBoxLayout;
-    izquierda->addLayout(cabecera1);
-    izquierda->addWidget(m_treeView1, 1);
-    auto *paginas1 = new QHBoxLayout;
-    paginas1->addWidget(m_pag);
-    paginas1->addWidget(m_hscroll1, 1);
-    izquierda->addLayout(paginas1);
+    auto *header1 = new QHBoxLayout;
+    header1->addWidget(label(this, "SkinLabel1", QStringLiteral("Agenda de contactos:")));
+    header1->addStretch();
+    header1->addWidget(m_check2);
+    auto *left = new QVBoxLayout;
+    left->addLayout(header1);
+    left->addWidget(m_treeView1, 1);
+    auto *pages1 = new QHBoxLayout;
+    pages1->addWidget(m_pag);
+    pages1->addWidget(m_hscroll1, 1);
+    left->addLayout(pages1);
 
-    auto *derecha = new QVBoxLayout;
-    derecha->addWidget(etiqueta(this, "SkinLabel6", QStringLiteral("Contactos que pertenecen al grupo:")));
-    derecha->addWidget(m_treeView2, 1);
-    auto *paginas2 = new QHBoxLayout;
-    paginas2->addWidget(m_pag2);
-    paginas2->addWidget(m_hscroll2, 1);
-    derecha->addLayout(paginas2);
+    auto *right = new QVBoxLayout;
+    right->addWidget(label(this, "SkinLabel6", QStringLiteral("Contactos que pertenecen al grupo:")));
+    right->addWidget(m_treeView2, 1);
+    auto *pages2 = new QHBoxLayout;
+    pages2->addWidget(m_pag2);
+    pages2->addWidget(m_hscroll2, 1);
+    right->addLayout(pages2);
 
-    auto *listas2 = new QHBoxLayout;
-    listas2->addLayout(izquierda, 1);
-    listas2->addLayout(derecha, 1);
+    auto *listViews2 = new QHBoxLayout;
+    listViews2->addLayout(left, 1);
+    listViews2->addLayout(right, 1);
 
-    auto *botones = new QHBoxLayout;
-    botones->addWidget(m_command3);
-    botones->addStretch();
-    botones->addWidget(m_command2);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_command3);
+    buttons->addStretch();
+    buttons->addWidget(m_command2);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addLayout(listas2, 1);
+    layout->addLayout(listViews2, 1);
     layout->addWidget(construirFiltro());
-    layout->addLayout(botones);
+    layout->addLayout(buttons);
     resize(760, 620);
 
     connect(m_command1, &QPushButton::clicked, this, &Form6::f_añadir_grupo);
@@ -149,17 +149,17 @@ Form6::Form6(db::Connection &conexion, ui::Prompter &prompter, ui::BusyCursor &b
 
 Form6::~Form6() = default;
 
-QTreeWidget *Form6::nuevoArbol(const char *nombre)
+QTreeWidget *Form6::nuevoArbol(const char *name)
 {
-    auto *arbol = new QTreeWidget(this);
-    arbol->setObjectName(QLatin1String(nombre));
-    arbol->setHeaderHidden(true);
-    arbol->setColumnCount(1);
-    arbol->header()->setStretchLastSection(true);
-    arbol->setSelectionMode(QAbstractItemView::SingleSelection);
-    arbol->setContextMenuPolicy(Qt::NoContextMenu);
-    arbol->viewport()->installEventFilter(this);
-    return arbol;
+    auto *tree = new QTreeWidget(this);
+    tree->setObjectName(QLatin1String(name));
+    tree->setHeaderHidden(true);
+    tree->setColumnCount(1);
+    tree->header()->setStretchLastSection(true);
+    tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    tree->setContextMenuPolicy(Qt::NoContextMenu);
+    tree->viewport()->installEventFilter(this);
+    return tree;
 }
 
 QWidget *Form6::construirFiltro()
@@ -180,11 +180,11 @@ QWidget *Form6::construirFiltro()
     m_command1->setObjectName(QStringLiteral("Command1"));
 
     auto *grid = new QGridLayout(frame);
-    grid->addWidget(etiqueta(frame, "SkinLabel2", QStringLiteral("Mostrar sólo los que")), 0, 0);
+    grid->addWidget(label(frame, "SkinLabel2", QStringLiteral("Mostrar sólo los que")), 0, 0);
     grid->addWidget(m_combo1, 0, 1);
-    grid->addWidget(etiqueta(frame, "SkinLabel4", QStringLiteral("la(s) palabra(s)")), 1, 0);
+    grid->addWidget(label(frame, "SkinLabel4", QStringLiteral("la(s) palabra(s)")), 1, 0);
     grid->addWidget(m_text1, 1, 1);
-    grid->addWidget(etiqueta(frame, "SkinLabel3", QStringLiteral("en el campo")), 2, 0);
+    grid->addWidget(label(frame, "SkinLabel3", QStringLiteral("en el campo")), 2, 0);
     grid->addWidget(m_combo2, 2, 1);
     grid->addWidget(m_check1, 3, 0);
     grid->addWidget(m_combo3, 3, 1);
@@ -223,44 +223,44 @@ void Form6::f_añadir_grupo()
     const ui::BusyGuard busy(m_busy, QStringLiteral("Form6"));
     llenarComboGrupos();
 
-    const PaginaLista miembros = paginaMiembros(m_conexion, m_grupo, m_hscroll2->value());
-    if (miembros.ok)
-        ponerBarra(m_hscroll2, m_pag2, miembros.pagina);
+    const PaginaLista members = paginaMiembros(m_conexion, m_grupo, m_hscroll2->value());
+    if (members.ok)
+        setPageBar(m_hscroll2, m_pag2, members.pagina);
 
-    FiltroAdmin filtro;
-    filtro.operador = m_combo1->currentIndex();
-    filtro.campo = m_combo2->currentIndex();
-    filtro.palabras = m_text1->text();
-    filtro.porGrupo = m_check1->isEnabled() && m_check1->isChecked();
-    filtro.grupo = m_combo3->currentText();
-    filtro.noIncluidos = m_check2->isChecked();
-    const CondicionAdmin condicion = condicionAgenda(m_conexion, m_grupo, filtro);
-    if (!condicion.where) {
-        m_prompter.message(condicion.error.isEmpty() ? kLecturaFallida : condicion.error,
+    FiltroAdmin filter;
+    filter.operador = m_combo1->currentIndex();
+    filter.campo = m_combo2->currentIndex();
+    filter.palabras = m_text1->text();
+    filter.porGrupo = m_check1->isEnabled() && m_check1->isChecked();
+    filter.grupo = m_combo3->currentText();
+    filter.noIncluidos = m_check2->isChecked();
+    const CondicionAdmin condition = condicionAgenda(m_conexion, m_grupo, filter);
+    if (!condition.where) {
+        m_prompter.message(condition.error.isEmpty() ? kReadFailedMessage : condition.error,
                            QLatin1String(picker::kTituloFiltro), ui::Icon::Warning);
         return;
     }
-    const PaginaLista agenda = paginaAgenda(m_conexion, m_grupo, *condicion.where, m_hscroll1->value());
-    if (!agenda.ok || !miembros.ok) {
-        m_prompter.message(kLecturaFallida, kTitulo, ui::Icon::Warning);
+    const PaginaLista book = paginaAgenda(m_conexion, m_grupo, *condition.where, m_hscroll1->value());
+    if (!book.ok || !members.ok) {
+        m_prompter.message(kReadFailedMessage, kTitle, ui::Icon::Warning);
         return;
     }
-    m_where = *condicion.where;
-    ponerBarra(m_hscroll1, m_pag, agenda.pagina);
-    picker::llenarArbol(*m_treeView1, agenda.nodos);
+    m_where = *condition.where;
+    setPageBar(m_hscroll1, m_pag, book.pagina);
+    picker::llenarArbol(*m_treeView1, book.nodos);
 }
 
 void Form6::f_añadir_grupo2()
 {
     const ui::BusyGuard busy(m_busy, QStringLiteral("Form6"));
     llenarComboGrupos();
-    const PaginaLista miembros = paginaMiembros(m_conexion, m_grupo, m_hscroll2->value());
-    if (!miembros.ok) {
-        m_prompter.message(kLecturaFallida, kTitulo, ui::Icon::Warning);
+    const PaginaLista members = paginaMiembros(m_conexion, m_grupo, m_hscroll2->value());
+    if (!members.ok) {
+        m_prompter.message(kReadFailedMessage, kTitle, ui::Icon::Warning);
         return;
     }
-    ponerBarra(m_hscroll2, m_pag2, miembros.pagina);
-    picker::llenarArbol(*m_treeView2, miembros.nodos);
+    setPageBar(m_hscroll2, m_pag2, members.pagina);
+    picker::llenarArbol(*m_treeView2, members.nodos);
 }
 
 void Form6::refrescar()
@@ -286,12 +286,12 @@ void Form6::Command3_Click()
         return;
     case Cambio::GrupoInexistente:
         busy.reset();
-        m_prompter.message(kGrupoInexistente, kTitulo, ui::Icon::Warning);
+        m_prompter.message(kAdministeredGroupGoneMessage, kTitle, ui::Icon::Warning);
         return;
     case Cambio::ContactoInexistente:
     case Cambio::Error:
         busy.reset();
-        m_prompter.message(kEscrituraFallida, kTitulo, ui::Icon::Warning);
+        m_prompter.message(kWriteFailedMessage, kTitle, ui::Icon::Warning);
         return;
     }
 }
@@ -299,12 +299,12 @@ void Form6::Command3_Click()
 bool Form6::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonPress) {
-        QTreeWidget *arbol = watched == m_treeView1->viewport()   ? m_treeView1
+        QTreeWidget *tree = watched == m_treeView1->viewport()   ? m_treeView1
                              : watched == m_treeView2->viewport() ? m_treeView2
                                                                   : nullptr;
-        if (arbol) {
+        if (tree) {
             auto *mouse = static_cast<QMouseEvent *>(event);
-            TreeView_MouseDown(arbol, mouse->button(), mouse->position().toPoint(),
+            TreeView_MouseDown(tree, mouse->button(), mouse->position().toPoint(),
                                mouse->globalPosition().toPoint());
             return mouse->button() == Qt::RightButton;
         }
@@ -312,38 +312,38 @@ bool Form6::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-bool Form6::TreeView_MouseDown(QTreeWidget *arbol, Qt::MouseButton button, QPoint pos, QPoint globalPos)
+bool Form6::TreeView_MouseDown(QTreeWidget *tree, Qt::MouseButton button, QPoint pos, QPoint globalPos)
 {
-    QTreeWidgetItem *encontrado = picker::nodoEn(*arbol, pos);
-    if (encontrado)
-        arbol->setCurrentItem(encontrado);
-    const QTreeWidgetItem *seleccionado = picker::nodoSeleccionado(*arbol);
-    if (button != Qt::RightButton || !encontrado || !seleccionado)
+    QTreeWidgetItem *found = picker::nodoEn(*tree, pos);
+    if (found)
+        tree->setCurrentItem(found);
+    const QTreeWidgetItem *selected = picker::nodoSeleccionado(*tree);
+    if (button != Qt::RightButton || !found || !selected)
         return false;
-    const std::optional<qint64> contacto = picker::sidDeClave(picker::claveNodo(seleccionado));
-    if (!contacto)
+    const std::optional<qint64> contact = picker::sidDeClave(picker::claveNodo(selected));
+    if (!contact)
         return false;
-    const QString clave = picker::claveNodo(seleccionado);
-    if (arbol == m_treeView2) {
-        m_popupGrupo.popup(clave, globalPos);
+    const QString key = picker::claveNodo(selected);
+    if (tree == m_treeView2) {
+        m_popupGrupo.popup(key, globalPos);
         return true;
     }
-    const std::optional<bool> miembro = contactoEnGrupo(m_conexion, m_grupo, *contacto);
-    if (!miembro)
+    const std::optional<bool> member = contactoEnGrupo(m_conexion, m_grupo, *contact);
+    if (!member)
         return false;
-    m_agendaQuitar->setEnabled(*miembro);
-    m_agendaAgregar->setEnabled(!*miembro);
-    m_popupAgenda.popup(clave, globalPos);
+    m_agendaQuitar->setEnabled(*member);
+    m_agendaAgregar->setEnabled(!*member);
+    m_popupAgenda.popup(key, globalPos);
     return true;
 }
 
-void Form6::cambiar(const QString &clave, bool agregar)
+void Form6::cambiar(const QString &key, bool adding)
 {
-    const std::optional<qint64> contacto = picker::sidDeClave(clave);
-    if (!contacto)
+    const std::optional<qint64> contact = picker::sidDeClave(key);
+    if (!contact)
         return;
-    const ResultadoCambio r = agregar ? agregarContacto(m_conexion, m_grupo, *contacto)
-                                      : quitarContacto(m_conexion, m_grupo, *contacto);
+    const ResultadoCambio r = adding ? agregarContacto(m_conexion, m_grupo, *contact)
+                                      : quitarContacto(m_conexion, m_grupo, *contact);
     switch (r.estado) {
     case Cambio::Hecho:
     case Cambio::SinCambios:
@@ -354,10 +354,10 @@ void Form6::cambiar(const QString &clave, bool agregar)
         refrescar();
         return;
     case Cambio::GrupoInexistente:
-        m_prompter.message(kGrupoInexistente, kTitulo, ui::Icon::Warning);
+        m_prompter.message(kAdministeredGroupGoneMessage, kTitle, ui::Icon::Warning);
         return;
     case Cambio::Error:
-        m_prompter.message(kEscrituraFallida, kTitulo, ui::Icon::Warning);
+        m_prompter.message(kWriteFailedMessage, kTitle, ui::Icon::Warning);
         return;
     }
 }

@@ -31,7 +31,7 @@ class Form6 final : public QWidget {
     Q_DISABLE_COPY_MOVE(Form6)
 
 public:
-    Form6(db::Connection &conexion, ui::Prompter &prompter, ui::BusyCursor &busy, startup::ListViews &listas,
+    Form6(db::Connection &connection, ui::Prompter &prompter, ui::BusyCursor &busy, startup::ListViews &listViews,
           QWidget *parent = nullptr);
     ~Form6() override;
 
@@ -72,10 +72,10 @@ public:
     void Command3_Click();
     // True when a popup menu opened. Its items act on the contact it was opened on
     // (menuKey()), whatever the lists show by the time they run.
-    bool TreeView_MouseDown(QTreeWidget *arbol, Qt::MouseButton button, QPoint pos, QPoint globalPos);
-    const QString &menuKey(const QTreeWidget *arbol) const
+    bool TreeView_MouseDown(QTreeWidget *tree, Qt::MouseButton button, QPoint pos, QPoint globalPos);
+    const QString &menuKey(const QTreeWidget *tree) const
     {
-        return arbol == m_treeView2 ? m_popupGrupo.key() : m_popupAgenda.key();
+        return tree == m_treeView2 ? m_popupGrupo.key() : m_popupAgenda.key();
     }
     void mnurclick_admingrupos_agenda_agregar_Click();
     void mnurclick_admingrupos_agenda_quitar_Click();
@@ -88,9 +88,9 @@ private:
     void Form_Load();
     void llenarComboGrupos();
     void barraMiembros();
-    void cambiar(const QString &clave, bool agregar);
+    void cambiar(const QString &key, bool adding);
     void refrescar();
-    QTreeWidget *nuevoArbol(const char *nombre);
+    QTreeWidget *nuevoArbol(const char *name);
     QWidget *construirFiltro();
 
     db::Connection &m_conexion;

@@ -11,14 +11,14 @@ using picker::kColumnasContacto;
 using picker::nodosContacto;
 using picker::paginar;
 
-constexpr int kImagenContacto = 1;
-constexpr int kImagenMiembro = 2;
-constexpr int kImagenDetalle = 3;
-const QString kVacia = QStringLiteral("Página 0 de 0");
+constexpr int kContactImage = 1;
+constexpr int kMemberImage = 2;
+constexpr int kDetailImage = 3;
+const QString kEmptyPageLabel = QStringLiteral("Página 0 de 0");
 // This window has always written the category without the accent.
-const QString kTituloMovil = QStringLiteral("Telefono móvil");
+const QString kMobileTitle = QStringLiteral("Telefono móvil");
 
-PaginaLista fallo(const db::Result &r)
+PaginaLista failure(const db::Result &r)
 {
     PaginaLista p;
     p.ok = false;
@@ -31,53 +31,53 @@ ResultadoCambio error(const db::Result &r)
     return {Cambio::Error, 0, r.error};
 }
 
-QString seleccionContactos()
+QString pickedContacts()
 {
     return QStringLiteral("SELECT ") + QLatin1String(kColumnasContacto) + QStringLiteral(" FROM Agenda WHERE ");
 }
 
-void sinContactos(PaginaLista &p)
+void withoutContacts(PaginaLista &p)
 {
     if (p.nodos.empty())
         p.nodos.push_back({QLatin1String(picker::kClaveVacia), {}, QStringLiteral("Sin contactos"), 0});
 }
 
-bool grupoExiste(db::Connection &conexion, qint64 grupo, db::Result &r)
+bool groupStillExists(db::Connection &connection, qint64 group, db::Result &r)
 {
-    return conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE sid = ?"), {grupo}, &r).toLongLong() > 0;
+    return connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE sid = ?"), {group}, &r).toLongLong() > 0;
 }
 
 // Reads the contact's list, lets `editar` compute the new one and writes it, all in one
 // transaction so another workstation's change in between is not lost.
 template <typename Editar>
-ResultadoCambio cambiarLista(db::Connection &conexion, qint64 grupo, qint64 contacto, bool exigirGrupo,
-                             Editar editar)
+ResultadoCambio changeList(db::Connection &connection, qint64 group, qint64 contact, bool requireGroup,
+                             Editar edit)
 {
-    db::Transaction transaccion(conexion);
-    if (!transaccion.isActive())
+    db::Transaction transaction(connection);
+    if (!transaction.isActive())
         return {Cambio::Error, 0, QStringLiteral("transaction")};
     db::Result r;
-    if (exigirGrupo) {
-        const bool existe = grupoExiste(conexion, grupo, r);
+    if (requireGroup) {
+        const bool exists = groupStillExists(connection, group, r);
         if (!r.ok())
             return error(r);
-        if (!existe)
+        if (!exists)
             return {Cambio::GrupoInexistente, 0, {}};
     }
-    const std::vector<db::Row> filas =
-        conexion.select(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE sid = ?"), {contacto}, &r);
+    const std::vector<db::Row> rows =
+        connection.select(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE sid = ?"), {contact}, &r);
     if (!r.ok())
         return error(r);
-    if (filas.empty())
+    if (rows.empty())
         return {Cambio::ContactoInexistente, 0, {}};
-    const QString antes = filas.front().value(0).toString();
-    const QString despues = editar(antes);
-    if (despues == antes)
+    const QString before = rows.front().value(0).toString();
+    const QString after = edit(before);
+    if (after == before)
         return {Cambio::SinCambios, 0, {}};
-    r = conexion.execute(QStringLiteral("UPDATE Agenda SET grupos_sid = ? WHERE sid = ?"), {despues, contacto});
+    r = connection.execute(QStringLiteral("UPDATE Agenda SET grupos_sid = ? WHERE sid = ?"), {after, contact});
     if (!r.ok())
         return error(r);
-    r = transaccion.commit();
+    r = transaction.commit();
     if (!r.ok())
         return error(r);
     return {Cambio::Hecho, 1, {}};
@@ -85,163 +85,163 @@ ResultadoCambio cambiarLista(db::Connection &conexion, qint64 grupo, qint64 cont
 
 } // namespace
 
-CondicionAdmin condicionAgenda(db::Connection &conexion, qint64 grupo, const FiltroAdmin &filtro)
+CondicionAdmin condicionAgenda(db::Connection &connection, qint64 group, const FiltroAdmin &filter)
 {
-    const picker::ClausulaCampo campo = picker::clausulaCampo(filtro.campo, filtro.operador, filtro.palabras);
-    if (!campo.condicion)
-        return {std::nullopt, campo.error};
-    Condicion where = *campo.condicion;
-    if (filtro.porGrupo) {
+    const picker::ClausulaCampo field = picker::clausulaCampo(filter.campo, filter.operador, filter.palabras);
+    if (!field.condicion)
+        return {std::nullopt, field.error};
+    Condicion where = *field.condicion;
+    if (filter.porGrupo) {
         db::Result r;
-        const QVariant otro = conexion.scalar(
-            QStringLiteral("SELECT sid FROM Grupos WHERE nombre = ? COLLATE ESPANOL ORDER BY sid LIMIT 1"), {filtro.grupo}, &r);
+        const QVariant another = connection.scalar(
+            QStringLiteral("SELECT sid FROM Grupos WHERE nombre = ? COLLATE ESPANOL ORDER BY sid LIMIT 1"), {filter.grupo}, &r);
         if (!r.ok())
             return {std::nullopt, QStringLiteral("No se pudo leer la lista de grupos de la base de datos.")};
-        if (!otro.isValid()) {
-            return {std::nullopt, QStringLiteral("El grupo \"") + filtro.grupo
+        if (!another.isValid()) {
+            return {std::nullopt, QStringLiteral("El grupo \"") + filter.grupo
                                       + QStringLiteral("\" ya no existe. Elija otro grupo para filtrar.")};
         }
-        where = where && picker::esMiembro(otro.toLongLong());
+        where = where && picker::esMiembro(another.toLongLong());
     }
-    if (filtro.noIncluidos)
-        where = where && picker::noEsMiembro(grupo);
+    if (filter.noIncluidos)
+        where = where && picker::noEsMiembro(group);
     return {where, {}};
 }
 
-PaginaLista paginaAgenda(db::Connection &conexion, qint64 grupo, const Condicion &where, qint64 posicion)
+PaginaLista paginaAgenda(db::Connection &connection, qint64 group, const Condicion &where, qint64 position)
 {
     PaginaLista p;
     db::Result r;
-    p.filas = conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE ") + where.sql, where.valores, &r)
+    p.filas = connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE ") + where.sql, where.valores, &r)
                   .toLongLong();
     if (!r.ok())
-        return fallo(r);
-    p.pagina = paginar(p.filas, posicion, kTamanoAgenda, kVacia);
+        return failure(r);
+    p.pagina = paginar(p.filas, position, kTamanoAgenda, kEmptyPageLabel);
     if (p.filas > 0) {
-        QVariantList valores = where.valores;
-        valores << kTamanoAgenda << p.pagina.posicion * kTamanoAgenda;
-        const std::vector<db::Row> filas = conexion.select(
-            seleccionContactos() + where.sql + QStringLiteral(" ORDER BY nombre COLLATE ESPANOL ASC, sid ASC LIMIT ? OFFSET ?"),
-            valores, &r);
+        QVariantList values = where.valores;
+        values << kTamanoAgenda << p.pagina.posicion * kTamanoAgenda;
+        const std::vector<db::Row> rows = connection.select(
+            pickedContacts() + where.sql + QStringLiteral(" ORDER BY nombre COLLATE ESPANOL ASC, sid ASC LIMIT ? OFFSET ?"),
+            values, &r);
         if (!r.ok())
-            return fallo(r);
-        for (const db::Row &fila : filas) {
-            const picker::Contacto c = contactoDeFila(fila);
-            nodosContacto(c, perteneceAGrupo(c.grupos_sid, grupo) ? kImagenMiembro : kImagenContacto,
-                          kImagenDetalle, p.nodos, kTituloMovil);
+            return failure(r);
+        for (const db::Row &row : rows) {
+            const picker::Contacto c = contactoDeFila(row);
+            nodosContacto(c, perteneceAGrupo(c.grupos_sid, group) ? kMemberImage : kContactImage,
+                          kDetailImage, p.nodos, kMobileTitle);
         }
     }
-    sinContactos(p);
+    withoutContacts(p);
     return p;
 }
 
-PaginaLista paginaMiembros(db::Connection &conexion, qint64 grupo, qint64 posicion)
+PaginaLista paginaMiembros(db::Connection &connection, qint64 group, qint64 position)
 {
     PaginaLista p;
     db::Result r;
-    const QString miembro = picker::sqlMiembro();
-    const QString t = QString::number(grupo);
-    p.filas = conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE ") + miembro, {t}, &r).toLongLong();
+    const QString member = picker::sqlMiembro();
+    const QString t = QString::number(group);
+    p.filas = connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE ") + member, {t}, &r).toLongLong();
     if (!r.ok())
-        return fallo(r);
-    p.pagina = paginar(p.filas, posicion, kTamanoMiembros, kVacia);
+        return failure(r);
+    p.pagina = paginar(p.filas, position, kTamanoMiembros, kEmptyPageLabel);
     if (p.filas > 0) {
         // Each page starts after the largest sid of the earlier ones, so no member is skipped or
         // shown twice even when the list changed between two pages.
-        qint64 desde = 0;
+        qint64 from = 0;
         if (p.pagina.posicion > 0) {
-            desde = conexion
-                        .scalar(QStringLiteral("SELECT MAX(sid) FROM (SELECT sid FROM Agenda WHERE ") + miembro
+            from = connection
+                        .scalar(QStringLiteral("SELECT MAX(sid) FROM (SELECT sid FROM Agenda WHERE ") + member
                                     + QStringLiteral(" ORDER BY sid ASC LIMIT ?)"),
                                 {t, p.pagina.posicion * kTamanoMiembros}, &r)
                         .toLongLong();
             if (!r.ok())
-                return fallo(r);
+                return failure(r);
         }
-        const std::vector<db::Row> filas = conexion.select(
-            seleccionContactos() + miembro + QStringLiteral(" AND sid > ? ORDER BY sid ASC LIMIT ?"),
-            {t, desde, kTamanoMiembros}, &r);
+        const std::vector<db::Row> rows = connection.select(
+            pickedContacts() + member + QStringLiteral(" AND sid > ? ORDER BY sid ASC LIMIT ?"),
+            {t, from, kTamanoMiembros}, &r);
         if (!r.ok())
-            return fallo(r);
-        for (const db::Row &fila : filas)
-            nodosContacto(contactoDeFila(fila), kImagenContacto, kImagenDetalle, p.nodos, kTituloMovil);
+            return failure(r);
+        for (const db::Row &row : rows)
+            nodosContacto(contactoDeFila(row), kContactImage, kDetailImage, p.nodos, kMobileTitle);
     }
-    sinContactos(p);
+    withoutContacts(p);
     return p;
 }
 
-QStringList otrosGrupos(db::Connection &conexion, qint64 grupo, db::Result *resultado)
+QStringList otrosGrupos(db::Connection &connection, qint64 group, db::Result *result)
 {
     QStringList nombres;
-    for (const db::Row &fila : conexion.select(
-             QStringLiteral("SELECT nombre FROM Grupos WHERE sid <> ? ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"), {grupo},
-             resultado))
-        nombres << fila.value(0).toString();
+    for (const db::Row &row : connection.select(
+             QStringLiteral("SELECT nombre FROM Grupos WHERE sid <> ? ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"), {group},
+             result))
+        nombres << row.value(0).toString();
     return nombres;
 }
 
-std::optional<bool> contactoEnGrupo(db::Connection &conexion, qint64 grupo, qint64 contacto)
+std::optional<bool> contactoEnGrupo(db::Connection &connection, qint64 group, qint64 contact)
 {
     db::Result r;
-    const std::vector<db::Row> filas =
-        conexion.select(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE sid = ?"), {contacto}, &r);
-    if (!r.ok() || filas.empty())
+    const std::vector<db::Row> rows =
+        connection.select(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE sid = ?"), {contact}, &r);
+    if (!r.ok() || rows.empty())
         return std::nullopt;
-    return perteneceAGrupo(filas.front().value(0).toString(), grupo);
+    return perteneceAGrupo(rows.front().value(0).toString(), group);
 }
 
-ResultadoCambio agregarContacto(db::Connection &conexion, qint64 grupo, qint64 contacto)
+ResultadoCambio agregarContacto(db::Connection &connection, qint64 group, qint64 contact)
 {
-    return cambiarLista(conexion, grupo, contacto, true,
-                        [grupo](const QString &lista) { return conGrupo(lista, grupo); });
+    return changeList(connection, group, contact, true,
+                        [group](const QString &list) { return conGrupo(list, group); });
 }
 
-ResultadoCambio quitarContacto(db::Connection &conexion, qint64 grupo, qint64 contacto)
+ResultadoCambio quitarContacto(db::Connection &connection, qint64 group, qint64 contact)
 {
-    return cambiarLista(conexion, grupo, contacto, false, [grupo](const QString &lista) {
-        const QString resto = sinGrupo(lista, grupo);
+    return changeList(connection, group, contact, false, [group](const QString &list) {
+        const QString rest = sinGrupo(list, group);
         // A list that never held the group is left exactly as it was.
-        return perteneceAGrupo(lista, grupo) ? resto : lista;
+        return perteneceAGrupo(list, group) ? rest : list;
     });
 }
 
-ResultadoCambio agregarLista(db::Connection &conexion, qint64 grupo, const Condicion &where)
+ResultadoCambio agregarLista(db::Connection &connection, qint64 group, const Condicion &where)
 {
-    db::Transaction transaccion(conexion);
-    if (!transaccion.isActive())
+    db::Transaction transaction(connection);
+    if (!transaction.isActive())
         return {Cambio::Error, 0, QStringLiteral("transaction")};
     db::Result r;
-    const bool existe = grupoExiste(conexion, grupo, r);
+    const bool exists = groupStillExists(connection, group, r);
     if (!r.ok())
         return error(r);
-    if (!existe)
+    if (!exists)
         return {Cambio::GrupoInexistente, 0, {}};
 
-    const std::vector<db::Row> filas = conexion.select(
+    const std::vector<db::Row> rows = connection.select(
         QStringLiteral("SELECT sid, grupos_sid FROM Agenda WHERE ") + where.sql, where.valores, &r);
     if (!r.ok())
         return error(r);
-    db::Statement actualizar = conexion.prepare(QStringLiteral("UPDATE Agenda SET grupos_sid = ? WHERE sid = ?"), &r);
+    db::Statement update = connection.prepare(QStringLiteral("UPDATE Agenda SET grupos_sid = ? WHERE sid = ?"), &r);
     if (!r.ok())
         return error(r);
-    qint64 cambiados = 0;
-    for (const db::Row &fila : filas) {
-        const QString lista = fila.value(1).toString();
-        if (perteneceAGrupo(lista, grupo))
+    qint64 changed = 0;
+    for (const db::Row &row : rows) {
+        const QString list = row.value(1).toString();
+        if (perteneceAGrupo(list, group))
             continue;
-        actualizar.reset();
-        actualizar.bindAll({conGrupo(lista, grupo), fila.value(0)});
-        r = actualizar.run();
+        update.reset();
+        update.bindAll({conGrupo(list, group), row.value(0)});
+        r = update.run();
         if (!r.ok())
             return error(r);
-        ++cambiados;
+        ++changed;
     }
-    if (cambiados == 0)
+    if (changed == 0)
         return {Cambio::SinCambios, 0, {}};
-    r = transaccion.commit();
+    r = transaction.commit();
     if (!r.ok())
         return error(r);
-    return {Cambio::Hecho, cambiados, {}};
+    return {Cambio::Hecho, changed, {}};
 }
 
 } // namespace contacts::groups

@@ -38,7 +38,7 @@ struct CondicionAdmin {
 };
 
 // The contact book's condition for the administered group `grupo`.
-CondicionAdmin condicionAgenda(db::Connection &conexion, qint64 grupo, const FiltroAdmin &filtro);
+CondicionAdmin condicionAgenda(db::Connection &connection, qint64 group, const FiltroAdmin &filter);
 
 struct PaginaLista {
     bool ok = true;
@@ -50,16 +50,16 @@ struct PaginaLista {
 
 // The contact book at `posicion` (brought back to the last page when the list got shorter), by
 // name; members of `grupo` carry image 2, the others image 1.
-PaginaLista paginaAgenda(db::Connection &conexion, qint64 grupo, const Condicion &where, qint64 posicion);
+PaginaLista paginaAgenda(db::Connection &connection, qint64 group, const Condicion &where, qint64 position);
 
 // The group's members at `posicion`, 50 a page in the order they were created.
-PaginaLista paginaMiembros(db::Connection &conexion, qint64 grupo, qint64 posicion);
+PaginaLista paginaMiembros(db::Connection &connection, qint64 group, qint64 position);
 
 // The names of the other groups, by name.
-QStringList otrosGrupos(db::Connection &conexion, qint64 grupo, db::Result *resultado = nullptr);
+QStringList otrosGrupos(db::Connection &connection, qint64 group, db::Result *result = nullptr);
 
 // Whether the contact belongs to the group; nothing when the contact is gone or on a failed read.
-std::optional<bool> contactoEnGrupo(db::Connection &conexion, qint64 grupo, qint64 contacto);
+std::optional<bool> contactoEnGrupo(db::Connection &connection, qint64 group, qint64 contact);
 
 enum class Cambio { Hecho, SinCambios, ContactoInexistente, GrupoInexistente, Error };
 
@@ -70,11 +70,11 @@ struct ResultadoCambio {
 };
 
 // "Agregar contacto al grupo".
-ResultadoCambio agregarContacto(db::Connection &conexion, qint64 grupo, qint64 contacto);
+ResultadoCambio agregarContacto(db::Connection &connection, qint64 group, qint64 contact);
 // "Quitar contacto del grupo".
-ResultadoCambio quitarContacto(db::Connection &conexion, qint64 grupo, qint64 contacto);
+ResultadoCambio quitarContacto(db::Connection &connection, qint64 group, qint64 contact);
 // "Añadir toda la lista": every contact that `where` selects (all pages) joins the group, in one
 // transaction; SinCambios when all of them already belong to it.
-ResultadoCambio agregarLista(db::Connection &conexion, qint64 grupo, const Condicion &where);
+ResultadoCambio agregarLista(db::Connection &connection, qint64 group, const Condicion &where);
 
 } // namespace contacts::groups

@@ -12,12 +12,12 @@ namespace contacts::groups {
 // for it and keeps the filter, the pages and the group combo.
 class GroupAdminLauncher final {
 public:
-    GroupAdminLauncher(startup::AppContext &context, startup::ListViews &listas);
+    GroupAdminLauncher(startup::AppContext &context, startup::ListViews &listViews);
     GroupAdminLauncher(const GroupAdminLauncher &) = delete;
     GroupAdminLauncher &operator=(const GroupAdminLauncher &) = delete;
     ~GroupAdminLauncher();
 
-    Form6 *abrir(qint64 grupoSid);
+    Form6 *abrir(qint64 groupSid);
     Form6 *ventana() const { return m_form6.existing(); }
 
 private:

@@ -10,38 +10,38 @@ namespace contacts::groups {
 
 namespace {
 
-bool esGrupo(const QString &entrada, qint64 grupo)
+bool isGroup(const QString &entry, qint64 group)
 {
-    return db::idOfEntry(entrada) == grupo;
+    return db::idOfEntry(entry) == group;
 }
 
 } // namespace
 
-bool perteneceAGrupo(const QString &lista, qint64 grupo)
+bool perteneceAGrupo(const QString &list, qint64 group)
 {
-    const QStringList entradas = lista.split(QLatin1Char(','));
-    return std::any_of(entradas.cbegin(), entradas.cend(),
-                       [grupo](const QString &entrada) { return esGrupo(entrada, grupo); });
+    const QStringList entries = list.split(QLatin1Char(','));
+    return std::any_of(entries.cbegin(), entries.cend(),
+                       [group](const QString &entry) { return isGroup(entry, group); });
 }
 
-QString conGrupo(const QString &lista, qint64 grupo)
+QString conGrupo(const QString &list, qint64 group)
 {
-    if (lista.trimmed().isEmpty())
-        return QString::number(grupo);
-    if (perteneceAGrupo(lista, grupo))
-        return lista;
-    return lista + QLatin1Char(',') + QString::number(grupo);
+    if (list.trimmed().isEmpty())
+        return QString::number(group);
+    if (perteneceAGrupo(list, group))
+        return list;
+    return list + QLatin1Char(',') + QString::number(group);
 }
 
-QString sinGrupo(const QString &lista, qint64 grupo)
+QString sinGrupo(const QString &list, qint64 group)
 {
-    QStringList quedan;
-    for (const QString &entrada : lista.split(QLatin1Char(','))) {
-        const QString e = entrada.trimmed();
-        if (!e.isEmpty() && !esGrupo(e, grupo))
-            quedan << e;
+    QStringList remaining;
+    for (const QString &entry : list.split(QLatin1Char(','))) {
+        const QString e = entry.trimmed();
+        if (!e.isEmpty() && !isGroup(e, group))
+            remaining << e;
     }
-    return quedan.join(QLatin1Char(','));
+    return remaining.join(QLatin1Char(','));
 }
 
 } // namespace contacts::groups

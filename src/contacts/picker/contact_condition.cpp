@@ -13,13 +13,13 @@ namespace {
 
 // The birth date is stored as yyyy-MM-dd and shown as dd/MM/yyyy; the text operators look at it
 // as the user sees it, so "03/1980" finds March 1980.
-const QString kFechaVisible = QStringLiteral(
+const QString kShownDateSql = QStringLiteral(
     "(CASE WHEN f_nacimiento GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]' THEN substr(f_nacimiento, 9, 2) || '/' || "
     "substr(f_nacimiento, 6, 2) || '/' || substr(f_nacimiento, 1, 4) ELSE f_nacimiento END)");
 
-QString columna(int campo, int operador)
+QString column(int field, int op)
 {
-    switch (campo) {
+    switch (field) {
     case 1:
         return QStringLiteral("telefono");
     case 2:
@@ -31,8 +31,8 @@ QString columna(int campo, int operador)
     case 5:
         return QStringLiteral("comentario");
     case kCampoFecha:
-        return operador == kOperadorMayor || operador == kOperadorMenor ? QStringLiteral("f_nacimiento")
-                                                                         : kFechaVisible;
+        return op == kOperadorMayor || op == kOperadorMenor ? QStringLiteral("f_nacimiento")
+                                                                         : kShownDateSql;
     default:
         return QStringLiteral("nombre");
     }
@@ -50,30 +50,30 @@ QStringList campos()
     return camposFiltro();
 }
 
-ClausulaCampo clausulaCampo(int campo, int operador, const QString &palabras)
+ClausulaCampo clausulaCampo(int field, int op, const QString &words)
 {
-    if (operador < 0 || operador > kOperadorMenor)
-        operador = 0;
-    const QString col = columna(campo, operador);
+    if (op < 0 || op > kOperadorMenor)
+        op = 0;
+    const QString col = column(field, op);
 
-    if (palabras.isEmpty()) {
-        const bool pideVacio = (operador >= 4 && operador <= 7) || operador == kOperadorMenor;
-        return {pideVacio ? Condicion{col + QStringLiteral(" = ''"), {}}
+    if (words.isEmpty()) {
+        const bool asksEmpty = (op >= 4 && op <= 7) || op == kOperadorMenor;
+        return {asksEmpty ? Condicion{col + QStringLiteral(" = ''"), {}}
                           : Condicion{QStringLiteral("length(") + col + QStringLiteral(") > 0"), {}},
                 {}};
     }
 
-    QVariant valor = palabras;
-    if (campo == kCampoFecha && (operador == kOperadorMayor || operador == kOperadorMenor)) {
+    QVariant value = words;
+    if (field == kCampoFecha && (op == kOperadorMayor || op == kOperadorMenor)) {
         // The same dates as the contacts tab's filter and the editor take, day first.
-        const std::optional<QDate> fecha = fechaDeTexto(palabras);
-        if (!fecha)
+        const std::optional<QDate> date = fechaDeTexto(words);
+        if (!date)
             return {std::nullopt, QString::fromUtf8(kFechaFiltroInvalida)};
-        valor = fechaAlmacenada(*fecha);
+        value = fechaAlmacenada(*date);
     }
 
-    const bool comoTexto = !(campo == kCampoFecha && (operador == kOperadorMayor || operador == kOperadorMenor));
-    return {Condicion{comparacion(col, Operador(operador), comoTexto).trimmed(), {valor}}, {}};
+    const bool asText = !(field == kCampoFecha && (op == kOperadorMayor || op == kOperadorMenor));
+    return {Condicion{comparacion(col, Operador(op), asText).trimmed(), {value}}, {}};
 }
 
 QString sqlMiembro()
@@ -81,14 +81,14 @@ QString sqlMiembro()
     return condicionMiembro();
 }
 
-Condicion esMiembro(qint64 grupoSid)
+Condicion esMiembro(qint64 groupSid)
 {
-    return {sqlMiembro(), {QString::number(grupoSid)}};
+    return {sqlMiembro(), {QString::number(groupSid)}};
 }
 
-Condicion noEsMiembro(qint64 grupoSid)
+Condicion noEsMiembro(qint64 groupSid)
 {
-    return {QStringLiteral("NOT (") + sqlMiembro() + QStringLiteral(")"), {QString::number(grupoSid)}};
+    return {QStringLiteral("NOT (") + sqlMiembro() + QStringLiteral(")"), {QString::number(groupSid)}};
 }
 
 } // namespace contacts::picker

@@ -32,12 +32,12 @@ struct ClausulaCampo {
 // words the clause tests for an empty or a non-empty field. "coincidan" on the phone field is a
 // plain comparison here, also with commas in the words. A birth date compared with "mayor que" or
 // "menor que" must be a date (dd/mm/aaaa); the other operators look at the date as it is shown.
-ClausulaCampo clausulaCampo(int campo, int operador, const QString &palabras);
+ClausulaCampo clausulaCampo(int field, int op, const QString &words);
 
 // Membership of `lista_grupos` in the group `grupoSid`, as a whole number ("1" is not in "11").
-Condicion esMiembro(qint64 grupoSid);
+Condicion esMiembro(qint64 groupSid);
 // Not a member, an empty or missing list included.
-Condicion noEsMiembro(qint64 grupoSid);
+Condicion noEsMiembro(qint64 groupSid);
 
 // The SQL text of the test above, for statements that build their own (one "?" for the sid).
 QString sqlMiembro();

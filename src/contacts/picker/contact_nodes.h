@@ -21,7 +21,7 @@ inline constexpr auto kColumnasContacto =
 using contacts::Contacto;
 
 // A row read with kColumnasContacto.
-Contacto contactoDeFila(const db::Row &fila);
+Contacto contactoDeFila(const db::Row &row);
 
 using contacts::kClaveVacia;
 using contacts::sidDeClave;
@@ -32,11 +32,11 @@ using Nodo = contacts::NodoContacto;
 // The contact's root node and its detail pairs: the mobile phone always, the others when they
 // have text. `imagenContacto` and `imagenDetalle` are the images the list uses.
 // `tituloMovil` is the mobile category's text, which the group administration writes its own way.
-void nodosContacto(const Contacto &c, int imagenContacto, int imagenDetalle, std::vector<Nodo> &nodos,
-                   const QString &tituloMovil = QStringLiteral("Teléfono móvil"));
+void nodosContacto(const Contacto &c, int contactImage, int detailImage, std::vector<Nodo> &nodes,
+                   const QString &mobileTitle = QStringLiteral("Teléfono móvil"));
 
 // The group's sid of a key "pGrupo <sid>"; nothing for any other key.
-std::optional<qint64> sidDeGrupo(const QString &clave);
+std::optional<qint64> sidDeGrupo(const QString &key);
 
 struct Paginacion {
     qint64 posicion = 0;    // the page shown, from 0
@@ -46,6 +46,6 @@ struct Paginacion {
 
 // The page bar for `filas` rows at `tamano` a page: a position beyond the last page comes back to
 // it; an empty list stays on 0 and reads `etiquetaVacia`.
-Paginacion paginar(qint64 filas, qint64 posicion, qint64 tamano, const QString &etiquetaVacia);
+Paginacion paginar(qint64 rows, qint64 position, qint64 pageSize, const QString &emptyLabel);
 
 } // namespace contacts::picker

@@ -11,46 +11,46 @@
 
 namespace contacts::picker {
 
-QIcon imagen(int indice)
+QIcon image(int index)
 {
-    QStyle *estilo = QApplication::style();
-    switch (indice) {
+    QStyle *appStyle = QApplication::style();
+    switch (index) {
     case 1:
-        return estilo->standardIcon(QStyle::SP_FileIcon);
+        return appStyle->standardIcon(QStyle::SP_FileIcon);
     case 2:
-        return estilo->standardIcon(QStyle::SP_DialogApplyButton);
+        return appStyle->standardIcon(QStyle::SP_DialogApplyButton);
     case 3:
-        return estilo->standardIcon(QStyle::SP_DirIcon);
+        return appStyle->standardIcon(QStyle::SP_DirIcon);
     default:
         return {};
     }
 }
 
-void llenarArbol(QTreeWidget &arbol, const std::vector<Nodo> &nodos)
+void llenarArbol(QTreeWidget &tree, const std::vector<Nodo> &nodes)
 {
-    contacts::llenarArbol(arbol, nodos, &imagen);
+    contacts::llenarArbol(tree, nodes, &image);
 }
 
-QString claveNodo(const QTreeWidgetItem *nodo)
+QString claveNodo(const QTreeWidgetItem *node)
 {
-    return sending::claveNodo(nodo);
+    return sending::claveNodo(node);
 }
 
-QTreeWidgetItem *nodoSeleccionado(const QTreeWidget &arbol)
+QTreeWidgetItem *nodoSeleccionado(const QTreeWidget &tree)
 {
-    const QList<QTreeWidgetItem *> seleccion = arbol.selectedItems();
-    return seleccion.isEmpty() ? nullptr : seleccion.first();
+    const QList<QTreeWidgetItem *> pick = tree.selectedItems();
+    return pick.isEmpty() ? nullptr : pick.first();
 }
 
-QTreeWidgetItem *nodoEn(const QTreeWidget &arbol, QPoint pos)
+QTreeWidgetItem *nodoEn(const QTreeWidget &tree, QPoint pos)
 {
-    return sending::nodoEn(arbol, pos);
+    return sending::nodoEn(tree, pos);
 }
 
-QTreeWidgetItem *nodoConClave(const QTreeWidget &arbol, const QString &clave)
+QTreeWidgetItem *nodoConClave(const QTreeWidget &tree, const QString &key)
 {
-    for (QTreeWidgetItemIterator it(const_cast<QTreeWidget *>(&arbol)); *it; ++it) {
-        if (claveNodo(*it) == clave)
+    for (QTreeWidgetItemIterator it(const_cast<QTreeWidget *>(&tree)); *it; ++it) {
+        if (claveNodo(*it) == key)
             return *it;
     }
     return nullptr;

@@ -31,19 +31,19 @@ namespace contacts::picker {
 
 namespace {
 
-const QString kTituloAgenda = QStringLiteral("Agenda");
-const QString kLecturaFallida =
+const QString kBookTitle = QStringLiteral("Agenda");
+const QString kReadFailedMessage =
     QStringLiteral("No se pudo leer la agenda de la base de datos. Inténtelo de nuevo en unos momentos.");
 
 } // namespace
 
-Form7::Form7(db::Connection &conexion, ui::Prompter &prompter, ui::BusyCursor &busy, RecipientsBox &caja,
+Form7::Form7(db::Connection &connection, ui::Prompter &prompter, ui::BusyCursor &busy, RecipientsBox &box,
              QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_conexion(conexion)
+    , m_conexion(connection)
     , m_prompter(prompter)
     , m_busy(busy)
-    , m_caja(caja)
+    , m_caja(box)
 {
     setObjectName(QStringLiteral("Form7"));
     setWindowTitle(QStringLiteral("Enviar SMS - Agenda"));
@@ -70,23 +70,23 @@ Form7::Form7(db::Connection &conexion, ui::Prompter &prompter, ui::BusyCursor &b
     m_seleccionarYCerrar->setObjectName(QStringLiteral("mnurclick_enviaragenda_seleccionarycerrar"));
     m_popup.setMenu(m_menu);
 
-    auto *paginas = new QHBoxLayout;
-    paginas->addWidget(m_pag);
-    paginas->addWidget(m_hscroll1, 1);
+    auto *pages = new QHBoxLayout;
+    pages->addWidget(m_pag);
+    pages->addWidget(m_hscroll1, 1);
 
-    auto *botones = new QHBoxLayout;
-    botones->addWidget(m_check2);
-    botones->addStretch();
-    botones->addWidget(m_command2);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_check2);
+    buttons->addStretch();
+    buttons->addWidget(m_command2);
 
     auto *layout = new QVBoxLayout(this);
-    auto *titulo = new QLabel(QStringLiteral("Seleccionar destinatarios:"), this);
-    titulo->setObjectName(QStringLiteral("SkinLabel1"));
-    layout->addWidget(titulo);
+    auto *title = new QLabel(QStringLiteral("Seleccionar destinatarios:"), this);
+    title->setObjectName(QStringLiteral("SkinLabel1"));
+    layout->addWidget(title);
     layout->addWidget(m_treeView1, 1);
-    layout->addLayout(paginas);
+    layout->addLayout(pages);
     layout->addWidget(construirFiltro());
-    layout->addLayout(botones);
+    layout->addLayout(buttons);
     resize(460, 560);
 
     connect(m_hscroll1, &QScrollBar::valueChanged, this, &Form7::HScroll1_Change);
@@ -121,24 +121,24 @@ QWidget *Form7::construirFiltro()
     m_command3->setObjectName(QStringLiteral("Command3"));
 
     auto *grid = new QGridLayout(m_frame1);
-    auto etiqueta = [this](const char *nombre, const QString &texto) {
-        auto *label = new QLabel(texto, m_frame1);
-        label->setObjectName(QLatin1String(nombre));
+    auto label = [this](const char *name, const QString &text) {
+        auto *label = new QLabel(text, m_frame1);
+        label->setObjectName(QLatin1String(name));
         return label;
     };
-    grid->addWidget(etiqueta("SkinLabel2", QStringLiteral("Mostrar sólo los que")), 0, 0);
+    grid->addWidget(label("SkinLabel2", QStringLiteral("Mostrar sólo los que")), 0, 0);
     grid->addWidget(m_combo1, 0, 1);
-    grid->addWidget(etiqueta("SkinLabel4", QStringLiteral("la(s) palabra(s)")), 1, 0);
+    grid->addWidget(label("SkinLabel4", QStringLiteral("la(s) palabra(s)")), 1, 0);
     grid->addWidget(m_text1, 1, 1);
-    grid->addWidget(etiqueta("SkinLabel3", QStringLiteral("en el campo")), 2, 0);
+    grid->addWidget(label("SkinLabel3", QStringLiteral("en el campo")), 2, 0);
     grid->addWidget(m_combo2, 2, 1);
     grid->addWidget(m_check1, 3, 0);
     grid->addWidget(m_combo3, 3, 1);
-    auto *acciones = new QHBoxLayout;
-    acciones->addStretch();
-    acciones->addWidget(m_command3);
-    acciones->addWidget(m_command1);
-    grid->addLayout(acciones, 4, 0, 1, 2);
+    auto *actions = new QHBoxLayout;
+    actions->addStretch();
+    actions->addWidget(m_command3);
+    actions->addWidget(m_command1);
+    grid->addLayout(actions, 4, 0, 1, 2);
     return m_frame1;
 }
 
@@ -150,14 +150,14 @@ void Form7::Form_Load()
     m_combo2->setCurrentIndex(0);
 
     db::Result r;
-    const QStringList grupos = nombresDeGrupos(m_conexion, &r);
+    const QStringList groups = nombresDeGrupos(m_conexion, &r);
     m_combo3->clear();
-    if (grupos.isEmpty()) {
+    if (groups.isEmpty()) {
         // A failed read is passed over like any step of the load: the group filter is just off.
         m_combo3->addItem(QStringLiteral("Ninguno"));
         m_check1->setEnabled(false);
     } else {
-        m_combo3->addItems(grupos);
+        m_combo3->addItems(groups);
     }
     m_combo3->setCurrentIndex(0);
     m_condicion.reset();
@@ -166,19 +166,19 @@ void Form7::Form_Load()
 void Form7::f_mostrar_agenda()
 {
     const ui::BusyGuard busy(m_busy, QStringLiteral("Form7"));
-    const PaginaSelector pagina = paginaSelector(m_conexion, m_condicion, m_hscroll1->value());
-    if (!pagina.ok) {
-        m_prompter.message(kLecturaFallida, kTituloAgenda, ui::Icon::Warning);
+    const PaginaSelector page = paginaSelector(m_conexion, m_condicion, m_hscroll1->value());
+    if (!page.ok) {
+        m_prompter.message(kReadFailedMessage, kBookTitle, ui::Icon::Warning);
         return;
     }
     {
         // The code's own moves of the bar never redraw the list a second time.
         const QSignalBlocker guard(m_hscroll1);
-        m_hscroll1->setMaximum(int(pagina.pagina.maximo));
-        m_hscroll1->setValue(int(pagina.pagina.posicion));
+        m_hscroll1->setMaximum(int(page.pagina.maximo));
+        m_hscroll1->setValue(int(page.pagina.posicion));
     }
-    m_pag->setText(pagina.pagina.etiqueta);
-    llenarArbol(*m_treeView1, pagina.nodos);
+    m_pag->setText(page.pagina.etiqueta);
+    llenarArbol(*m_treeView1, page.nodos);
 }
 
 void Form7::HScroll1_Change()
@@ -188,15 +188,15 @@ void Form7::HScroll1_Change()
 
 void Form7::Command1_Click()
 {
-    FiltroSelector filtro;
-    filtro.operador = m_combo1->currentIndex();
-    filtro.campo = m_combo2->currentIndex();
-    filtro.palabras = m_text1->text();
-    filtro.porGrupo = m_check1->isEnabled() && m_check1->isChecked();
-    filtro.grupo = m_combo3->currentText();
-    const CondicionSelector c = condicionSelector(m_conexion, filtro);
+    FiltroSelector filter;
+    filter.operador = m_combo1->currentIndex();
+    filter.campo = m_combo2->currentIndex();
+    filter.palabras = m_text1->text();
+    filter.porGrupo = m_check1->isEnabled() && m_check1->isChecked();
+    filter.grupo = m_combo3->currentText();
+    const CondicionSelector c = condicionSelector(m_conexion, filter);
     if (!c.condicion) {
-        m_prompter.message(c.error.isEmpty() ? kLecturaFallida : c.error, QLatin1String(kTituloFiltro),
+        m_prompter.message(c.error.isEmpty() ? kReadFailedMessage : c.error, QLatin1String(kTituloFiltro),
                            ui::Icon::Warning);
         return;
     }
@@ -231,49 +231,49 @@ bool Form7::eventFilter(QObject *watched, QEvent *event)
 
 bool Form7::TreeView1_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos)
 {
-    QTreeWidgetItem *encontrado = nodoEn(*m_treeView1, pos);
-    if (encontrado)
-        m_treeView1->setCurrentItem(encontrado);
-    const QTreeWidgetItem *seleccionado = nodoSeleccionado(*m_treeView1);
-    if (button != Qt::RightButton || !encontrado || !seleccionado
-        || claveNodo(seleccionado) == QLatin1String(kClaveVacia))
+    QTreeWidgetItem *found = nodoEn(*m_treeView1, pos);
+    if (found)
+        m_treeView1->setCurrentItem(found);
+    const QTreeWidgetItem *selected = nodoSeleccionado(*m_treeView1);
+    if (button != Qt::RightButton || !found || !selected
+        || claveNodo(selected) == QLatin1String(kClaveVacia))
         return false;
-    m_textoMenu = seleccionado->text(0);
-    m_popup.popup(claveNodo(seleccionado), globalPos);
+    m_textoMenu = selected->text(0);
+    m_popup.popup(claveNodo(selected), globalPos);
     return true;
 }
 
 void Form7::mnurclick_enviaragenda_seleccionar_Click()
 {
-    const QString clave = m_popup.key();
-    if (!clave.isEmpty() && clave != QLatin1String(kClaveVacia))
-        f_agregar_destinatario(clave, m_textoMenu);
+    const QString key = m_popup.key();
+    if (!key.isEmpty() && key != QLatin1String(kClaveVacia))
+        f_agregar_destinatario(key, m_textoMenu);
     if (m_check2->isChecked())
         close();
 }
 
 void Form7::mnurclick_enviaragenda_seleccionarycerrar_Click()
 {
-    const QString clave = m_popup.key();
-    if (clave.isEmpty() || clave == QLatin1String(kClaveVacia))
+    const QString key = m_popup.key();
+    if (key.isEmpty() || key == QLatin1String(kClaveVacia))
         return;
-    f_agregar_destinatario(clave, m_textoMenu);
+    f_agregar_destinatario(key, m_textoMenu);
     close();
 }
 
-void Form7::f_agregar_destinatario(const QString &clave, const QString &texto)
+void Form7::f_agregar_destinatario(const QString &key, const QString &text)
 {
     std::optional<ui::BusyGuard> busy(std::in_place, m_busy, QStringLiteral("Form7"));
-    const Seleccion seleccion = seleccionDeNodo(m_conexion, clave, texto);
-    if (seleccion.ultimo)
-        m_caja.setUltimo(*seleccion.ultimo);
-    const Adicion adicion = agregarNumeros({m_caja.texto(), m_caja.tag()}, seleccion.numeros);
-    if (adicion.cambiada())
-        m_caja.escribir(adicion.caja.texto, adicion.caja.tag);
+    const Seleccion pick = seleccionDeNodo(m_conexion, key, text);
+    if (pick.ultimo)
+        m_caja.setUltimo(*pick.ultimo);
+    const Adicion addition = agregarNumeros({m_caja.texto(), m_caja.tag()}, pick.numeros);
+    if (addition.cambiada())
+        m_caja.escribir(addition.caja.texto, addition.caja.tag);
     busy.reset();
     m_caja.deshabilitarEnvio();
-    if (!seleccion.ok)
-        m_prompter.message(kLecturaFallida, kTituloAgenda, ui::Icon::Warning);
+    if (!pick.ok)
+        m_prompter.message(kReadFailedMessage, kBookTitle, ui::Icon::Warning);
 }
 
 void Form7::closeEvent(QCloseEvent *event)

@@ -34,7 +34,7 @@ class Form7 final : public QWidget {
     Q_DISABLE_COPY_MOVE(Form7)
 
 public:
-    Form7(db::Connection &conexion, ui::Prompter &prompter, ui::BusyCursor &busy, RecipientsBox &caja,
+    Form7(db::Connection &connection, ui::Prompter &prompter, ui::BusyCursor &busy, RecipientsBox &box,
           QWidget *parent = nullptr);
     ~Form7() override;
 
@@ -79,7 +79,7 @@ private:
     void Command2_Click();
     // Adds the number or numbers of the node with that key and text to the recipients box
     // (`f_agregar_destinatario`).
-    void f_agregar_destinatario(const QString &clave, const QString &texto);
+    void f_agregar_destinatario(const QString &key, const QString &text);
     QWidget *construirFiltro();
 
     db::Connection &m_conexion;

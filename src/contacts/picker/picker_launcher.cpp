@@ -4,9 +4,9 @@
 
 namespace contacts::picker {
 
-PickerLauncher::PickerLauncher(startup::AppContext &context, RecipientsBox &caja)
+PickerLauncher::PickerLauncher(startup::AppContext &context, RecipientsBox &box)
     : m_context(context)
-    , m_caja(caja)
+    , m_caja(box)
 {
 }
 

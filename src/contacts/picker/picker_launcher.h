@@ -14,7 +14,7 @@ class RecipientsBox;
 // filter and brings it up again.
 class PickerLauncher final {
 public:
-    PickerLauncher(startup::AppContext &context, RecipientsBox &caja);
+    PickerLauncher(startup::AppContext &context, RecipientsBox &box);
     PickerLauncher(const PickerLauncher &) = delete;
     PickerLauncher &operator=(const PickerLauncher &) = delete;
     ~PickerLauncher();

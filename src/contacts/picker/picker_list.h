@@ -32,7 +32,7 @@ struct CondicionSelector {
 
 // "Filtrar": the field clause and, when a group is ticked and still exists by that name, its
 // membership. A group that is gone is left out; the rest of the filter applies.
-CondicionSelector condicionSelector(db::Connection &conexion, const FiltroSelector &filtro);
+CondicionSelector condicionSelector(db::Connection &connection, const FiltroSelector &filter);
 
 struct PaginaSelector {
     bool ok = true;
@@ -45,10 +45,10 @@ struct PaginaSelector {
 
 // The page at `posicion` (brought back to the last page when the list got shorter); `condicion`
 // empty means no filter. An empty list still reads "Página 1 de 1" and shows "Sin contactos".
-PaginaSelector paginaSelector(db::Connection &conexion, const std::optional<Condicion> &condicion,
-                              qint64 posicion);
+PaginaSelector paginaSelector(db::Connection &connection, const std::optional<Condicion> &condition,
+                              qint64 position);
 
 // The group names for the filter's group list, by name; empty when there is no group.
-QStringList nombresDeGrupos(db::Connection &conexion, db::Result *resultado = nullptr);
+QStringList nombresDeGrupos(db::Connection &connection, db::Result *result = nullptr);
 
 } // namespace contacts::picker

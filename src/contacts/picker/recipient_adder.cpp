@@ -7,62 +7,62 @@
 
 namespace contacts::picker {
 
-Adicion agregarNumeros(const Destinatarios &antes, const QStringList &numeros)
+Adicion agregarNumeros(const Destinatarios &before, const QStringList &numbers)
 {
-    QSet<QString> presentes;
-    for (const QString &entrada : antes.texto.split(QLatin1Char(',')))
-        presentes.insert(entrada.trimmed());
+    QSet<QString> present;
+    for (const QString &entry : before.texto.split(QLatin1Char(',')))
+        present.insert(entry.trimmed());
 
-    Adicion adicion;
-    adicion.caja = antes;
-    for (const QString &numero : numeros) {
-        const QString n = numero.trimmed();
-        if (n.isEmpty() || presentes.contains(n))
+    Adicion addition;
+    addition.caja = before;
+    for (const QString &number : numbers) {
+        const QString n = number.trimmed();
+        if (n.isEmpty() || present.contains(n))
             continue;
-        presentes.insert(n);
-        adicion.nuevos << n;
+        present.insert(n);
+        addition.nuevos << n;
     }
-    if (adicion.nuevos.isEmpty())
-        return adicion;
+    if (addition.nuevos.isEmpty())
+        return addition;
 
-    const QString a = adicion.nuevos.join(QLatin1Char(','));
-    adicion.caja.texto = antes.texto.isEmpty() ? a : antes.texto + QLatin1Char(',') + a;
-    QString tag = antes.tag;
-    adicion.caja.tag = tag.isEmpty() ? QString(a + QLatin1String(kMarcaCoste))
+    const QString a = addition.nuevos.join(QLatin1Char(','));
+    addition.caja.texto = before.texto.isEmpty() ? a : before.texto + QLatin1Char(',') + a;
+    QString tag = before.tag;
+    addition.caja.tag = tag.isEmpty() ? QString(a + QLatin1String(kMarcaCoste))
                                      : QString(tag.remove(QLatin1String(kMarcaCoste)) + QLatin1Char(',') + a
                                                    + QLatin1String(kMarcaCoste));
-    return adicion;
+    return addition;
 }
 
-Seleccion seleccionDeNodo(db::Connection &conexion, const QString &clave, const QString &textoNodo)
+Seleccion seleccionDeNodo(db::Connection &connection, const QString &key, const QString &nodeText)
 {
     Seleccion s;
     db::Result r;
-    if (const std::optional<qint64> grupo = sidDeGrupo(clave)) {
-        const std::vector<db::Row> filas = conexion.select(
+    if (const std::optional<qint64> group = sidDeGrupo(key)) {
+        const std::vector<db::Row> rows = connection.select(
             QStringLiteral("SELECT telefono FROM Agenda WHERE ") + sqlMiembro() + QStringLiteral(" ORDER BY sid"),
-            {QString::number(*grupo)}, &r);
+            {QString::number(*group)}, &r);
         if (!r.ok())
             return {false, r.error, {}, {}};
-        if (!filas.empty()) {
-            QString texto = textoNodo;
-            s.ultimo = QStringLiteral("Ultimo: ") + texto.replace(QStringLiteral(" contactos)"), QStringLiteral(")"));
+        if (!rows.empty()) {
+            QString text = nodeText;
+            s.ultimo = QStringLiteral("Ultimo: ") + text.replace(QStringLiteral(" contactos)"), QStringLiteral(")"));
         }
-        for (const db::Row &fila : filas)
-            s.numeros << fila.value(0).toString();
+        for (const db::Row &row : rows)
+            s.numeros << row.value(0).toString();
         return s;
     }
 
-    const std::optional<qint64> sid = sidDeClave(clave);
+    const std::optional<qint64> sid = sidDeClave(key);
     if (!sid)
         return s;
-    const std::vector<db::Row> filas =
-        conexion.select(QStringLiteral("SELECT telefono, nombre FROM Agenda WHERE sid = ?"), {*sid}, &r);
+    const std::vector<db::Row> rows =
+        connection.select(QStringLiteral("SELECT telefono, nombre FROM Agenda WHERE sid = ?"), {*sid}, &r);
     if (!r.ok())
         return {false, r.error, {}, {}};
-    if (!filas.empty()) {
-        s.numeros << filas.front().value(0).toString();
-        s.ultimo = QStringLiteral("Ultimo: ") + filas.front().value(1).toString();
+    if (!rows.empty()) {
+        s.numeros << rows.front().value(0).toString();
+        s.ultimo = QStringLiteral("Ultimo: ") + rows.front().value(1).toString();
     }
     return s;
 }

@@ -29,7 +29,7 @@ struct Adicion {
 // an empty number, or one repeated among `numeros`, is added at most once (never as an empty
 // entry), since the ",coste" mark skips the send panel's own cleaning and a repeat would be sent
 // and charged twice.
-Adicion agregarNumeros(const Destinatarios &antes, const QStringList &numeros);
+Adicion agregarNumeros(const Destinatarios &before, const QStringList &numbers);
 
 // What one picked node brings.
 struct Seleccion {
@@ -42,6 +42,6 @@ struct Seleccion {
 // A group node ("pGrupo <sid>", shown as `textoNodo`) gives its members' numbers and, when it has
 // members, "Ultimo: " + the node's text without " contactos"; any contact node or node below one
 // gives that contact's number and "Ultimo: " + its name. A contact that is gone gives nothing.
-Seleccion seleccionDeNodo(db::Connection &conexion, const QString &clave, const QString &textoNodo);
+Seleccion seleccionDeNodo(db::Connection &connection, const QString &key, const QString &nodeText);
 
 } // namespace contacts::picker

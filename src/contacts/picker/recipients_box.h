@@ -13,7 +13,7 @@ public:
 
     virtual QString texto() const = 0;                              // `Text2`
     virtual QString tag() const = 0;                                // `Text2.Tag`
-    virtual void escribir(const QString &texto, const QString &tag) = 0;
+    virtual void escribir(const QString &text, const QString &tag) = 0;
     virtual void setUltimo(const QString &caption) = 0;             // `SkinLabel4`
     // `Command1` disabled until the next successful quote.
     virtual void deshabilitarEnvio() = 0;

@@ -25,11 +25,11 @@ QString SendPanelRecipients::tag() const
     return m_controller ? m_controller->text2Tag() : QString();
 }
 
-void SendPanelRecipients::escribir(const QString &texto, const QString &tag)
+void SendPanelRecipients::escribir(const QString &text, const QString &tag)
 {
     if (!m_view || !m_controller)
         return;
-    m_view->Text2()->setPlainText(texto);
+    m_view->Text2()->setPlainText(text);
     m_controller->setText2Tag(tag);
 }
 

@@ -18,7 +18,7 @@ public:
 
     QString texto() const override;
     QString tag() const override;
-    void escribir(const QString &texto, const QString &tag) override;
+    void escribir(const QString &text, const QString &tag) override;
     void setUltimo(const QString &caption) override;
     void deshabilitarEnvio() override;
     void dejarDestinatarios() override;

@@ -21,15 +21,15 @@ ContactBookFeature::ContactBookFeature(startup::AppContext &context, QObject *pa
 {
     connect(m_contactsTab.get(), &ContactsTab::crearContacto, this, [this] { abrirEditorNuevo(); });
     connect(m_contactsTab.get(), &ContactsTab::modificarContacto, this,
-            [this](qint64 sid, const DatosContacto &datos) {
+            [this](qint64 sid, const DatosContacto &fields) {
                 Form5 *form = editorAbierto();
-                form->modoModificar(sid, datos);
+                form->modoModificar(sid, fields);
                 mostrar(form);
             });
     connect(m_contactsTab.get(), &ContactsTab::gruposCambiados, this, &ContactBookFeature::f_grupos);
-    connect(m_contactsTab.get(), &ContactsTab::buscarEnvios, this, [this](const QString &telefono) {
+    connect(m_contactsTab.get(), &ContactsTab::buscarEnvios, this, [this](const QString &phone) {
         if (m_buscarEnvios)
-            m_buscarEnvios(telefono);
+            m_buscarEnvios(phone);
     });
     connect(m_groupsTab.get(), &GroupsTab::administrarGrupo, this, [this](qint64 sid) {
         if (m_administrarGrupo)
@@ -70,14 +70,14 @@ const RegistrosAgenda &ContactBookFeature::registros_agenda() const
     return m_contactsTab->registros_agenda();
 }
 
-void ContactBookFeature::filtrarPorTelefonos(const QString &numeros)
+void ContactBookFeature::filtrarPorTelefonos(const QString &numbers)
 {
-    m_contactsTab->filtrarPorTelefonos(numeros);
+    m_contactsTab->filtrarPorTelefonos(numbers);
 }
 
-void ContactBookFeature::filtrarPorGrupo(const QString &nombreGrupo)
+void ContactBookFeature::filtrarPorGrupo(const QString &groupName)
 {
-    m_contactsTab->filtrarPorGrupo(nombreGrupo);
+    m_contactsTab->filtrarPorGrupo(groupName);
 }
 
 bool ContactBookFeature::canOpen(startup::WindowId id) const
@@ -130,11 +130,11 @@ Form5 *ContactBookFeature::abrirEditorModificar(qint64 sid)
     return form;
 }
 
-Form5 *ContactBookFeature::guardarNumeroDesconocido(const QString &numero, qint64 posicion)
+Form5 *ContactBookFeature::guardarNumeroDesconocido(const QString &number, qint64 position)
 {
     Form5 *form = editorAbierto();
     mostrar(form);
-    form->guardarNumero(numero, posicion);
+    form->guardarNumero(number, position);
     return form;
 }
 
@@ -150,9 +150,9 @@ Form17 *ContactBookFeature::abrirBorrarAgenda()
     });
 }
 
-void ContactBookFeature::setBuscarEnvios(std::function<void(const QString &)> buscar)
+void ContactBookFeature::setBuscarEnvios(std::function<void(const QString &)> search)
 {
-    m_buscarEnvios = std::move(buscar);
+    m_buscarEnvios = std::move(search);
 }
 
 void ContactBookFeature::setAdministrarGrupo(std::function<void(qint64)> administrar)

@@ -50,27 +50,27 @@ public:
     // The rows the contact list shows, for the export of that list.
     const RegistrosAgenda &registros_agenda() const;
     // The history's "Filtrar contactos".
-    void filtrarPorTelefonos(const QString &numeros);
-    void filtrarPorGrupo(const QString &nombreGrupo);
+    void filtrarPorTelefonos(const QString &numbers);
+    void filtrarPorGrupo(const QString &groupName);
 
     // The editor: empty in create mode; loaded for a change; or for a number of the send panel's
     // recipient list that is not in the book (`posicion` from 0), whose save resumes the offer.
     Form5 *abrirEditorNuevo();
     Form5 *abrirEditorModificar(qint64 sid);
-    Form5 *guardarNumeroDesconocido(const QString &numero, qint64 posicion);
+    Form5 *guardarNumeroDesconocido(const QString &number, qint64 position);
     Form5 *editor() const { return m_form5.existing(); }
     Form17 *abrirBorrarAgenda();
     Form17 *borrarAgenda() const { return m_form17.existing(); }
 
     // Where "Buscar envíos" shows a phone's sends (the history's search, then its tab).
-    void setBuscarEnvios(std::function<void(const QString &telefono)> buscar);
+    void setBuscarEnvios(std::function<void(const QString &phone)> search);
     // Where "Administrar grupo" and a double click on a group lead (the group administration).
     void setAdministrarGrupo(std::function<void(qint64 sid)> administrar);
 
 Q_SIGNALS:
     // `introducir_agenda(posicion, saltar)`: the editor saved an offered number; the send panel
     // goes on with the next one.
-    void introducirAgenda(double posicion, bool saltar);
+    void introducirAgenda(double position, bool skip);
 
 private:
     Form5 *editorAbierto();

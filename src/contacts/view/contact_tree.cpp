@@ -9,10 +9,10 @@
 
 namespace contacts {
 
-QIcon imagenDeLista(int numero)
+QIcon imagenDeLista(int number)
 {
     const QStyle *style = QApplication::style();
-    switch (numero) {
+    switch (number) {
     case 2: return style->standardIcon(QStyle::SP_FileIcon);
     case 6: return style->standardIcon(QStyle::SP_DirIcon);
     case 7: return style->standardIcon(QStyle::SP_FileDialogInfoView);
@@ -20,43 +20,43 @@ QIcon imagenDeLista(int numero)
     }
 }
 
-void llenarArbol(QTreeWidget &arbol, const std::vector<NodoContacto> &nodos, ImagenDeNodo imagen)
+void llenarArbol(QTreeWidget &tree, const std::vector<NodoContacto> &nodes, ImagenDeNodo image)
 {
-    arbol.setUpdatesEnabled(false);
-    arbol.clear();
-    QHash<QString, QTreeWidgetItem *> porClave;
+    tree.setUpdatesEnabled(false);
+    tree.clear();
+    QHash<QString, QTreeWidgetItem *> byKey;
     QList<QTreeWidgetItem *> raices;
     // One icon per picture for the whole list: nodes that share it draw (and decode) it once.
-    QHash<int, QIcon> iconos;
-    for (const NodoContacto &nodo : nodos) {
-        auto *item = new QTreeWidgetItem(QStringList{nodo.texto});
+    QHash<int, QIcon> icons;
+    for (const NodoContacto &node : nodes) {
+        auto *item = new QTreeWidgetItem(QStringList{node.texto});
         // The same role the template trees use, so the shared hit test reads these keys too.
-        item->setData(0, Qt::UserRole, nodo.clave);
-        if (nodo.imagen) {
-            auto icono = iconos.find(nodo.imagen);
-            if (icono == iconos.end())
-                icono = iconos.insert(nodo.imagen, imagen(nodo.imagen));
-            item->setIcon(0, *icono);
+        item->setData(0, Qt::UserRole, node.clave);
+        if (node.imagen) {
+            auto icon = icons.find(node.imagen);
+            if (icon == icons.end())
+                icon = icons.insert(node.imagen, image(node.imagen));
+            item->setIcon(0, *icon);
         }
-        QTreeWidgetItem *padre = nodo.padre.isEmpty() ? nullptr : porClave.value(nodo.padre);
-        if (padre)
-            padre->addChild(item);
+        QTreeWidgetItem *parent = node.padre.isEmpty() ? nullptr : byKey.value(node.padre);
+        if (parent)
+            parent->addChild(item);
         else
             raices.append(item);
-        porClave.insert(nodo.clave, item);
+        byKey.insert(node.clave, item);
     }
-    arbol.addTopLevelItems(raices);
-    arbol.setUpdatesEnabled(true);
+    tree.addTopLevelItems(raices);
+    tree.setUpdatesEnabled(true);
 }
 
-QString claveSeleccionada(const QTreeWidget &arbol)
+QString claveSeleccionada(const QTreeWidget &tree)
 {
-    return sending::claveNodo(arbol.currentItem());
+    return sending::claveNodo(tree.currentItem());
 }
 
-QString claveDelPrimerNodo(const QTreeWidget &arbol)
+QString claveDelPrimerNodo(const QTreeWidget &tree)
 {
-    return sending::claveNodo(arbol.topLevelItem(0));
+    return sending::claveNodo(tree.topLevelItem(0));
 }
 
 } // namespace contacts

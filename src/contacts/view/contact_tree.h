@@ -16,12 +16,12 @@ namespace contacts {
 // Clears the tree and adds the nodes; the tree is hidden while it is rebuilt.
 // `imagen` gives each image number its icon; by default the main window's tabs' images
 // (2 detail, 6 group, 7 contact).
-using ImagenDeNodo = QIcon (*)(int numero);
-QIcon imagenDeLista(int numero);
-void llenarArbol(QTreeWidget &arbol, const std::vector<NodoContacto> &nodos, ImagenDeNodo imagen = &imagenDeLista);
+using ImagenDeNodo = QIcon (*)(int number);
+QIcon imagenDeLista(int number);
+void llenarArbol(QTreeWidget &tree, const std::vector<NodoContacto> &nodes, ImagenDeNodo image = &imagenDeLista);
 
 // The key of the selected node ("" for none) and of the first node ("l0" for an empty list).
-QString claveSeleccionada(const QTreeWidget &arbol);
-QString claveDelPrimerNodo(const QTreeWidget &arbol);
+QString claveSeleccionada(const QTreeWidget &tree);
+QString claveDelPrimerNodo(const QTreeWidget &tree);
 
 } // namespace contacts

@@ -117,41 +117,41 @@ ContactsPanel::~ContactsPanel() = default;
 namespace {
 
 // The layout that holds `widget` directly, searched from `layout` down.
-QLayout *filaDe(QLayout *layout, QWidget *widget)
+QLayout *rowOf(QLayout *layout, QWidget *widget)
 {
     if (!layout)
         return nullptr;
     if (layout->indexOf(widget) >= 0)
         return layout;
     for (int i = 0; i < layout->count(); ++i) {
-        if (QLayout *hija = filaDe(layout->itemAt(i)->layout(), widget))
-            return hija;
+        if (QLayout *child = rowOf(layout->itemAt(i)->layout(), widget))
+            return child;
     }
     return nullptr;
 }
 
 } // namespace
 
-void ContactsPanel::usarListas(QComboBox *combo2, QComboBox *combo4)
+void ContactsPanel::usarListas(QComboBox *operatorCombo, QComboBox *fieldCombo)
 {
     // The row the lists leave behind keeps only its caption: it goes out of sight with them.
-    QLayout *filaAnterior = combo2 && combo2->parentWidget() ? filaDe(combo2->parentWidget()->layout(), combo2)
+    QLayout *previousRow = operatorCombo && operatorCombo->parentWidget() ? rowOf(operatorCombo->parentWidget()->layout(), operatorCombo)
                                                              : nullptr;
-    auto sustituir = [this](QComboBox *&propia, QComboBox *otra) {
-        if (!otra || otra == propia)
+    auto replacement = [this](QComboBox *&own, QComboBox *other) {
+        if (!other || other == own)
             return;
-        otra->setParent(m_frame2);   // leaves the main window's layout
-        delete m_frame2->layout()->replaceWidget(propia, otra);
-        otra->show();
-        delete propia;
-        propia = otra;
+        other->setParent(m_frame2);   // leaves the main window's layout
+        delete m_frame2->layout()->replaceWidget(own, other);
+        other->show();
+        delete own;
+        own = other;
     };
-    sustituir(m_combo2, combo2);
-    sustituir(m_combo4, combo4);
-    if (filaAnterior) {
-        for (int i = 0; i < filaAnterior->count(); ++i) {
-            if (QWidget *resto = filaAnterior->itemAt(i)->widget())
-                resto->hide();
+    replacement(m_combo2, operatorCombo);
+    replacement(m_combo4, fieldCombo);
+    if (previousRow) {
+        for (int i = 0; i < previousRow->count(); ++i) {
+            if (QWidget *rest = previousRow->itemAt(i)->widget())
+                rest->hide();
         }
     }
 }

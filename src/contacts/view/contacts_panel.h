@@ -45,7 +45,7 @@ public:
 
     // The main window's own operator and field lists (filled by its start-up) take the place of
     // this panel's, so that the filter reads the lists the start-up filled; the panel's go.
-    void usarListas(QComboBox *combo2, QComboBox *combo4);
+    void usarListas(QComboBox *operatorCombo, QComboBox *fieldCombo);
 
     QMenu *mnurclick_agenda() const { return m_menu; }
     QAction *mnurclick_agenda_modificar() const { return m_modificar; }

@@ -54,8 +54,8 @@ void ContactsTab::f_agenda(bool recargar)
         return;
     const ui::BusyGuard busy(m_context.busy, QStringLiteral("agenda"));
     if (recargar) {
-        const bool filtrar = m_panel->Check4()->isChecked() && m_condicion && !m_condicion->vacia();
-        if (m_registros.recargar(m_context.conexion, filtrar ? m_condicion : std::nullopt)
+        const bool filterNames = m_panel->Check4()->isChecked() && m_condicion && !m_condicion->vacia();
+        if (m_registros.recargar(m_context.conexion, filterNames ? m_condicion : std::nullopt)
             != RegistrosAgenda::Estado::Ok) {
             // A condition the database cannot evaluate shows a clean empty list.
             qWarning() << "contact list query failed:" << m_registros.error();
@@ -88,13 +88,13 @@ void ContactsTab::f_filtrar_agenda()
 {
     if (!m_panel)
         return;
-    FiltroContactos filtro;
-    filtro.campo = m_panel->Combo4()->currentIndex();
-    filtro.operador = m_panel->Combo2()->currentIndex();
-    filtro.palabras = m_panel->Text7()->text();
-    filtro.miembros = m_panel->Check3()->isChecked();
-    filtro.grupo = m_panel->Combo3()->currentIndex() >= 0 ? m_panel->Combo3()->currentText() : QString();
-    const ResultadoFiltro r = contacts::f_filtrar_agenda(m_context.conexion, filtro);
+    FiltroContactos filter;
+    filter.campo = m_panel->Combo4()->currentIndex();
+    filter.operador = m_panel->Combo2()->currentIndex();
+    filter.palabras = m_panel->Text7()->text();
+    filter.miembros = m_panel->Check3()->isChecked();
+    filter.grupo = m_panel->Combo3()->currentIndex() >= 0 ? m_panel->Combo3()->currentText() : QString();
+    const ResultadoFiltro r = contacts::f_filtrar_agenda(m_context.conexion, filter);
     if (!r.ok()) {
         // The filter in force stays as it was.
         m_context.prompter.message(r.mensaje, QString::fromUtf8(kTituloFiltro), ui::Icon::Warning);
@@ -108,32 +108,32 @@ void ContactsTab::f_filtrar_agenda()
     f_agenda(true);
 }
 
-void ContactsTab::filtrarPorTelefonos(const QString &numeros)
+void ContactsTab::filtrarPorTelefonos(const QString &numbers)
 {
     if (!m_panel)
         return;
-    QString lista = numeros;
-    m_panel->Text7()->setText(lista.remove(QLatin1Char(' ')));
+    QString list = numbers;
+    m_panel->Text7()->setText(list.remove(QLatin1Char(' ')));
     m_panel->Combo2()->setCurrentIndex(int(Operador::Coincidan));
     m_panel->Combo4()->setCurrentIndex(int(Campo::Telefono));
     m_panel->Check3()->setChecked(false);
     f_filtrar_agenda();
 }
 
-void ContactsTab::filtrarPorGrupo(const QString &nombreGrupo)
+void ContactsTab::filtrarPorGrupo(const QString &groupName)
 {
     if (!m_panel)
         return;
-    const int indice = m_panel->Combo3()->findText(nombreGrupo, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    m_panel->Combo3()->setCurrentIndex(indice);
-    m_panel->Check3()->setChecked(indice >= 0);
+    const int index = m_panel->Combo3()->findText(groupName, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    m_panel->Combo3()->setCurrentIndex(index);
+    m_panel->Check3()->setChecked(index >= 0);
     m_panel->Text7()->clear();
     m_panel->Combo2()->setCurrentIndex(0);
     m_panel->Combo4()->setCurrentIndex(0);
     f_filtrar_agenda();
 }
 
-void ContactsTab::Check4_Click(bool marcado)
+void ContactsTab::Check4_Click(bool checked)
 {
     if (!m_panel)
         return;
@@ -142,7 +142,7 @@ void ContactsTab::Check4_Click(bool marcado)
         return;
     }
     // No filter built yet: the box may not stay ticked; it opens or closes the panel instead.
-    (void)marcado;
+    (void)checked;
     m_panel->Frame2()->setVisible(!m_panel->Frame2()->isVisible());
     const QSignalBlocker quiet(m_panel->Check4());
     m_panel->Check4()->setChecked(false);
@@ -153,11 +153,11 @@ exporting::Resultado ContactsTab::Image6_Click()
     // The "Sin contactos" node on top, or no rows, and the icon does nothing.
     if (agendaVacia() || m_registros.total() == 0)
         return {exporting::Resultado::Estado::SinContactos};
-    QString carpeta = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (carpeta.isEmpty())
-        carpeta = m_context.ruta_programa;
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty())
+        folder = m_context.ruta_programa;
     return exporting::exportarListado({m_context.prompter, m_context.shell, m_context.busy}, m_registros,
-                                      carpeta);
+                                      folder);
 }
 
 void ContactsTab::Image7_Click()
@@ -177,14 +177,14 @@ void ContactsTab::TreeView4_MouseDown(Qt::MouseButton button, QPoint pos, QPoint
     if (!m_panel)
         return;
     m_panel->Frame2()->hide();
-    const bool fila = sending::pulsacionEnArbol(*m_panel->TreeView4(), pos);
+    const bool row = sending::pulsacionEnArbol(*m_panel->TreeView4(), pos);
     if (button != Qt::RightButton)
         return;
-    m_panel->mnurclick_agenda_modificar()->setEnabled(fila);
-    m_panel->mnurclick_agenda_eliminar()->setEnabled(fila);
-    m_panel->mnurclick_agenda_buscarhistorial()->setEnabled(fila);
+    m_panel->mnurclick_agenda_modificar()->setEnabled(row);
+    m_panel->mnurclick_agenda_eliminar()->setEnabled(row);
+    m_panel->mnurclick_agenda_buscarhistorial()->setEnabled(row);
     m_panel->mnurclick_agenda_crear()->setEnabled(true);
-    m_popup.popup(fila ? claveSeleccionada(*m_panel->TreeView4()) : QString(), globalPos);
+    m_popup.popup(row ? claveSeleccionada(*m_panel->TreeView4()) : QString(), globalPos);
 }
 
 std::optional<qint64> ContactsTab::sidDelMenu() const

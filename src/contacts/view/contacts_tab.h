@@ -43,14 +43,14 @@ public:
 
     // The history's "Filtrar contactos": the contacts whose phone is one of `numeros` (joined by
     // ","), or, with a group name, the members of that group.
-    void filtrarPorTelefonos(const QString &numeros);
-    void filtrarPorGrupo(const QString &nombreGrupo);
+    void filtrarPorTelefonos(const QString &numbers);
+    void filtrarPorGrupo(const QString &groupName);
 
     void f_borrar_agenda(qint64 sid);
 
     // Controls' handlers (public so other parts and tests reach them without a mouse).
-    void HScroll1_Change(int posicion);
-    void Check4_Click(bool marcado);
+    void HScroll1_Change(int position);
+    void Check4_Click(bool checked);
     void Image7_Click();
     // Exports the rows the list holds, every page of them.
     exporting::Resultado Image6_Click();
@@ -68,9 +68,9 @@ Q_SIGNALS:
     void redibujado();
     // The editor is to open empty, or loaded with a contact for a change.
     void crearContacto();
-    void modificarContacto(qint64 sid, const contacts::DatosContacto &datos);
+    void modificarContacto(qint64 sid, const contacts::DatosContacto &fields);
     // "Buscar envíos" for the contact's phone.
-    void buscarEnvios(const QString &telefono);
+    void buscarEnvios(const QString &phone);
     // Member counts changed (a contact was deleted).
     void gruposCambiados();
 

@@ -10,8 +10,8 @@
 
 namespace contacts {
 
-Form17::Form17(db::Connection &conexion, ui::Prompter &prompter, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_conexion(conexion), m_prompter(prompter)
+Form17::Form17(db::Connection &connection, ui::Prompter &prompter, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_conexion(connection), m_prompter(prompter)
 {
     setObjectName(QStringLiteral("Form17"));
     setWindowTitle(QStringLiteral("Borrar agenda"));
@@ -25,13 +25,13 @@ Form17::Form17(db::Connection &conexion, ui::Prompter &prompter, QWidget *parent
     connect(m_command1, &QPushButton::clicked, this, &Form17::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &QWidget::close);
 
-    auto *botones = new QHBoxLayout;
-    botones->addStretch();
-    botones->addWidget(m_command1);
-    botones->addWidget(m_command2);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_command1);
+    buttons->addWidget(m_command2);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_label);
-    layout->addLayout(botones);
+    layout->addLayout(buttons);
 }
 
 Form17::~Form17() = default;

@@ -17,7 +17,7 @@ class Form17 final : public QWidget {
     Q_DISABLE_COPY_MOVE(Form17)
 
 public:
-    Form17(db::Connection &conexion, ui::Prompter &prompter, QWidget *parent = nullptr);
+    Form17(db::Connection &connection, ui::Prompter &prompter, QWidget *parent = nullptr);
     ~Form17() override;
 
     QLabel *SkinLabel1() const { return m_label; }

@@ -20,13 +20,13 @@
 
 namespace contacts {
 
-GroupsTab::GroupsTab(startup::AppContext &context, GroupsPanel &panel, QComboBox &combo3, QCheckBox &check3,
+GroupsTab::GroupsTab(startup::AppContext &context, GroupsPanel &panel, QComboBox &groupCombo, QCheckBox &membersCheck,
                      QObject *parent)
     : QObject(parent)
     , m_context(context)
     , m_panel(&panel)
-    , m_combo3(&combo3)
-    , m_check3(&check3)
+    , m_combo3(&groupCombo)
+    , m_check3(&membersCheck)
     , m_popup(panel.mnurclick_listado_grupos())
 {
     connect(&panel, &GroupsPanel::TreeView2_MouseDown, this, &GroupsTab::TreeView2_MouseDown);
@@ -45,30 +45,30 @@ void GroupsTab::f_grupos()
 {
     if (!m_panel)
         return;
-    const ListaGrupos lista = listarGrupos(m_context.conexion);
-    if (!lista.ok) {
+    const ListaGrupos list = listarGrupos(m_context.conexion);
+    if (!list.ok) {
         // Keep what the views showed rather than claim there are no groups.
-        qWarning() << "group list query failed:" << lista.error;
+        qWarning() << "group list query failed:" << list.error;
         return;
     }
-    std::vector<NodoContacto> nodos;
-    for (const Grupo &g : lista.grupos)
-        nodos.push_back({claveNodo(QStringLiteral("pGrupo"), g.sid), {}, textoGrupo(g), 6});
-    if (nodos.empty())
-        nodos.push_back({QString::fromLatin1(kClaveVacia), {}, QStringLiteral("Sin grupos"), 0});
-    llenarArbol(*m_panel->TreeView2(), nodos);
+    std::vector<NodoContacto> nodes;
+    for (const Grupo &g : list.grupos)
+        nodes.push_back({claveNodo(QStringLiteral("pGrupo"), g.sid), {}, textoGrupo(g), 6});
+    if (nodes.empty())
+        nodes.push_back({QString::fromLatin1(kClaveVacia), {}, QStringLiteral("Sin grupos"), 0});
+    llenarArbol(*m_panel->TreeView2(), nodes);
 
     if (m_combo3 && m_check3) {
         // "Ninguno" is no group: with it showing, nothing was chosen.
-        const QString recordado =
+        const QString remembered =
             m_check3->isEnabled() && m_combo3->currentIndex() >= 0 ? m_combo3->currentText() : QString();
-        const ListaFiltroGrupos filtro = listaFiltroGrupos(lista.grupos, recordado);
+        const ListaFiltroGrupos filter = listaFiltroGrupos(list.grupos, remembered);
         const QSignalBlocker quiet(m_combo3);
         m_combo3->clear();
-        m_combo3->addItems(filtro.nombres);
+        m_combo3->addItems(filter.nombres);
         // The list selects its first item by itself; "no selection" must be set.
-        m_combo3->setCurrentIndex(filtro.seleccion);
-        m_check3->setEnabled(filtro.activo);
+        m_combo3->setCurrentIndex(filter.seleccion);
+        m_check3->setEnabled(filter.activo);
     }
     Q_EMIT redibujado();
 }
@@ -84,13 +84,13 @@ void GroupsTab::TreeView2_MouseDown(Qt::MouseButton button, QPoint pos, QPoint g
 {
     if (!m_panel)
         return;
-    const bool fila = sending::pulsacionEnArbol(*m_panel->TreeView2(), pos);
+    const bool row = sending::pulsacionEnArbol(*m_panel->TreeView2(), pos);
     if (button != Qt::RightButton)
         return;
-    m_panel->mnurclick_listado_grupos_administrar()->setEnabled(fila);
-    m_panel->mnurclick_listado_grupos_eliminar()->setEnabled(fila);
+    m_panel->mnurclick_listado_grupos_administrar()->setEnabled(row);
+    m_panel->mnurclick_listado_grupos_eliminar()->setEnabled(row);
     m_panel->mnurclick_listado_grupos_crear()->setEnabled(true);
-    m_popup.popup(fila ? claveSeleccionada(*m_panel->TreeView2()) : QString(), globalPos);
+    m_popup.popup(row ? claveSeleccionada(*m_panel->TreeView2()) : QString(), globalPos);
 }
 
 void GroupsTab::TreeView2_DblClick()
@@ -164,8 +164,8 @@ void GroupsTab::mnurclick_listado_grupos_crear_Click()
         [&prompter](const QString &prompt, const QString &title, const QString &def) {
             return prompter.input(prompt, title, def);
         },
-        [&prompter](const QString &nombre) {
-            prompter.message(avisoGrupoRepetido(nombre), QString::fromUtf8(kTituloNombreGrupo), ui::Icon::Warning);
+        [&prompter](const QString &name) {
+            prompter.message(avisoGrupoRepetido(name), QString::fromUtf8(kTituloNombreGrupo), ui::Icon::Warning);
         });
     switch (r.estado) {
     case ResultadoCrearGrupo::Estado::Cancelado:

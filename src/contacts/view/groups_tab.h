@@ -25,7 +25,7 @@ class GroupsTab final : public QObject {
 
 public:
     // `combo3` and `check3` are the contact filter's group controls, refilled with the tree.
-    GroupsTab(startup::AppContext &context, GroupsPanel &panel, QComboBox &combo3, QCheckBox &check3,
+    GroupsTab(startup::AppContext &context, GroupsPanel &panel, QComboBox &groupCombo, QCheckBox &membersCheck,
               QObject *parent = nullptr);
     ~GroupsTab() override;
 
