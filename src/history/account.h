@@ -12,9 +12,9 @@ struct Account {
     QString pass;
 };
 
-// f_reload_userdata: copies already holding a login are kept; otherwise they are read from the
+// loadAccount: copies already holding a login are kept; otherwise they are read from the
 // `Usuario` row, and stay empty when there is none.
-Account f_reload_userdata(db::Connection &conexion, const Account &current);
+Account f_reload_userdata(db::Connection &connection, const Account &current);
 
 inline const QString kFaltanDatos =
     QStringLiteral("Debes introducir los datos de la cuenta primero en Archivo->Configuracion");

@@ -22,7 +22,7 @@ QString field(const QStringList &fields, qsizetype i)
 
 } // namespace
 
-CancelRequest f_peticion_cancelar(db::Connection &conexion, const QString &nodeKey, const Account &account, qint64 buf)
+CancelRequest f_peticion_cancelar(db::Connection &connection, const QString &nodeKey, const Account &account, qint64 buf)
 {
     CancelRequest req;
     const std::optional<qint64> sid = sidFromKey(nodeKey);
@@ -37,7 +37,7 @@ CancelRequest f_peticion_cancelar(db::Connection &conexion, const QString &nodeK
     }
     db::Result r;
     const std::vector<db::Row> rows =
-        conexion.select(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {*sid}, &r);
+        connection.select(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {*sid}, &r);
     if (!r.ok()) {
         req.status = CancelRequest::Status::DatabaseError;
         return req;
@@ -61,17 +61,17 @@ CancelRequest f_peticion_cancelar(db::Connection &conexion, const QString &nodeK
     return req;
 }
 
-CancelOutcome f_respuesta_cancelar(db::Connection &conexion, const QString &texto, const QString &smsId)
+CancelOutcome f_respuesta_cancelar(db::Connection &connection, const QString &replyText, const QString &smsId)
 {
     CancelOutcome out;
     out.notice.text = kNoCancelado;
     // An error page, an empty page or a lost connection: the user hears that nothing was cancelled.
-    if (texto.isEmpty() || !texto.contains(QLatin1Char('|')) || smsId.isEmpty())
+    if (replyText.isEmpty() || !replyText.contains(QLatin1Char('|')) || smsId.isEmpty())
         return out;
 
-    const QString code = field(texto.split(QLatin1Char('|')), 0);
+    const QString code = field(replyText.split(QLatin1Char('|')), 0);
     if (code == QLatin1String("0")) {
-        const db::Result r = conexion.execute(QStringLiteral("DELETE FROM Historial WHERE id_web=?"), {smsId});
+        const db::Result r = connection.execute(QStringLiteral("DELETE FROM Historial WHERE id_web=?"), {smsId});
         if (!r.ok()) {
             out.status = CancelOutcome::Status::DatabaseError;
             out.notice = {};
@@ -87,7 +87,7 @@ CancelOutcome f_respuesta_cancelar(db::Connection &conexion, const QString &text
                                      "usuario. Se recomienda eliminar el registro para evitar futuras confusiones."),
                       QStringLiteral("Cancelación fallida. Eliminar registro?")};
     } else if (code == QLatin1String("4")) {
-        const db::Result r = conexion.execute(
+        const db::Result r = connection.execute(
             QStringLiteral("UPDATE Historial SET f_programada='Inmediato' WHERE id_web=?"), {smsId});
         if (!r.ok()) {
             out.status = CancelOutcome::Status::DatabaseError;
@@ -101,14 +101,14 @@ CancelOutcome f_respuesta_cancelar(db::Connection &conexion, const QString &text
     return out;
 }
 
-db::Result deleteRefusedSend(db::Connection &conexion, const QString &smsId)
+db::Result deleteRefusedSend(db::Connection &connection, const QString &smsId)
 {
     if (smsId.isEmpty())
         return {};
-    return conexion.execute(QStringLiteral("DELETE FROM Historial WHERE id_web=?"), {smsId});
+    return connection.execute(QStringLiteral("DELETE FROM Historial WHERE id_web=?"), {smsId});
 }
 
-CancelAllOutcome cancelarTodos(db::Connection &conexion, const Condition &view, const Account &account,
+CancelAllOutcome cancelarTodos(db::Connection &connection, const Condition &view, const Account &account,
                                const QString &now, const AskText &ask, const SyncTransport &transport)
 {
     CancelAllOutcome out;
@@ -120,7 +120,7 @@ CancelAllOutcome cancelarTodos(db::Connection &conexion, const Condition &view, 
 
     const Condition future = view && Condition{kFutureRows, {now}};
     db::Result r;
-    const std::vector<db::Row> rows = conexion.select(
+    const std::vector<db::Row> rows = connection.select(
         QStringLiteral("SELECT sid, id_web FROM Historial") + whereClause(future && Condition{kWithIdentifier, {}})
             + QStringLiteral(" ORDER BY sid DESC"),
         future.values, &r);
@@ -166,10 +166,10 @@ CancelAllOutcome cancelarTodos(db::Connection &conexion, const Condition &view, 
 
     // The gateway has let these sends go; the rows follow in one step.
     if (!cancelledIds.isEmpty()) {
-        db::Transaction transaction(conexion);
+        db::Transaction transaction(connection);
         if (!transaction.isActive())
             r = transaction.beginResult();
-        db::Statement remove = conexion.prepare(QStringLiteral("DELETE FROM Historial WHERE id_web=?1"), &r);
+        db::Statement remove = connection.prepare(QStringLiteral("DELETE FROM Historial WHERE id_web=?1"), &r);
         for (const QString &id : std::as_const(cancelledIds)) {
             if (!r.ok())
                 break;

@@ -34,10 +34,10 @@ struct CancelRequest {
 };
 
 // "Cancelar envío" for the send a node key names. `account` must already be reloaded
-// (f_reload_userdata); `buf` is the cancel channel's counter. A row without the gateway's
+// (loadAccount); `buf` is the cancel channel's counter. A row without the gateway's
 // identifier cannot be cancelled and is not asked about; a row no longer there is NoRow with
-// kEnvioDesaparecido.
-CancelRequest f_peticion_cancelar(db::Connection &conexion, const QString &nodeKey, const Account &account, qint64 buf);
+// kSendGoneNotice.
+CancelRequest f_peticion_cancelar(db::Connection &connection, const QString &nodeKey, const Account &account, qint64 buf);
 
 struct CancelOutcome {
     enum class Status {
@@ -52,12 +52,12 @@ struct CancelOutcome {
     Notice notice;
 };
 
-// f_respuesta_cancelar. `smsId` is CancelRequest::smsId, captured when the request left: a reply
+// recordCancelReply. `smsId` is CancelRequest::smsId, captured when the request left: a reply
 // naming another send never removes that other send, and an empty one touches no row.
-CancelOutcome f_respuesta_cancelar(db::Connection &conexion, const QString &texto, const QString &smsId);
+CancelOutcome f_respuesta_cancelar(db::Connection &connection, const QString &replyText, const QString &smsId);
 
 // The Yes of the code "3" question: the row of the send asked about is deleted locally.
-db::Result deleteRefusedSend(db::Connection &conexion, const QString &smsId);
+db::Result deleteRefusedSend(db::Connection &connection, const QString &smsId);
 
 // The blocking transport as "Cancelar todos" needs it: a POST of the pairs to `path` (relative to
 // the gateway's base address). The real one wraps net::SyncHttp; values go in raw, the transport
@@ -81,7 +81,7 @@ struct CancelAllOutcome {
 // "Cancelar todos" over the view's condition (HistoryPage::condition). `now` is nowStamp().
 // Every cancelled send's row goes in one transaction once the gateway has answered. Rows without
 // the gateway's identifier are not asked about and stay.
-CancelAllOutcome cancelarTodos(db::Connection &conexion, const Condition &view, const Account &account,
+CancelAllOutcome cancelarTodos(db::Connection &connection, const Condition &view, const Account &account,
                                const QString &now, const AskText &ask, const SyncTransport &transport);
 
 inline const QString kNoCancelado = QStringLiteral("No ha sido posible cancelar el envio.");

@@ -4,7 +4,7 @@ namespace history {
 
 namespace {
 
-bool isSi(const QString &answer)
+bool isYes(const QString &answer)
 {
     return answer.toUpper() == QLatin1String("SI");
 }
@@ -15,13 +15,13 @@ bool confirmacion_si(const AskText &ask, const QString &prompt, const QString &t
                      const QString &firstAnswer)
 {
     QString answer = firstAnswer;
-    const auto accepted = [rule](const QString &a) { return isSi(rule == SiRule::Trimmed ? a.trimmed() : a); };
+    const auto accepted = [rule](const QString &a) { return isYes(rule == SiRule::Trimmed ? a.trimmed() : a); };
     while (!answer.isEmpty() && !accepted(answer)) {
         if (!ask)
             return false;
         answer = ask(prompt, title, answer).value_or(QString());
     }
-    return isSi(answer.trimmed());
+    return isYes(answer.trimmed());
 }
 
 } // namespace history

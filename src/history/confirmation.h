@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-// `confirmacion_si`: destructive bulk operations go on only when the user types "SI".
+// confirmByTypingYes: destructive bulk operations go on only when the user types "SI".
 namespace history {
 
 // An input box: the prompt, the title and the default answer; nothing when the user cancels.

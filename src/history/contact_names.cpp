@@ -4,15 +4,15 @@
 
 namespace history {
 
-QString cutForNames(const QString &destinos)
+QString cutForNames(const QString &list)
 {
-    if (destinos.size() <= 1000)
-        return destinos;
-    const qsizetype comma = destinos.indexOf(QLatin1Char(','), 999);
-    return comma < 0 ? destinos : destinos.left(comma);
+    if (list.size() <= 1000)
+        return list;
+    const qsizetype comma = list.indexOf(QLatin1Char(','), 999);
+    return comma < 0 ? list : list.left(comma);
 }
 
-NameBook NameBook::lookup(db::Connection &conexion, const QStringList &numbers, db::Result *result)
+NameBook NameBook::lookup(db::Connection &connection, const QStringList &numbers, db::Result *result)
 {
     NameBook book;
     db::Result status;
@@ -28,16 +28,16 @@ NameBook NameBook::lookup(db::Connection &conexion, const QStringList &numbers, 
     }
 
     // The numbers of a page go in through a temporary table: any count, all bound.
-    status = conexion.execute(QStringLiteral(
+    status = connection.execute(QStringLiteral(
         "CREATE TEMP TABLE IF NOT EXISTS historial_numeros (numero TEXT PRIMARY KEY)"));
     if (status.ok())
-        status = conexion.execute(QStringLiteral("DELETE FROM temp.historial_numeros"));
+        status = connection.execute(QStringLiteral("DELETE FROM temp.historial_numeros"));
     if (status.ok()) {
         // Only the temporary table is written: no lock on a shared file is needed.
-        db::Transaction transaction(conexion, db::Transaction::Mode::Deferred);
+        db::Transaction transaction(connection, db::Transaction::Mode::Deferred);
         if (!transaction.isActive())
             status = transaction.beginResult();
-        db::Statement insert = conexion.prepare(
+        db::Statement insert = connection.prepare(
             QStringLiteral("INSERT OR IGNORE INTO temp.historial_numeros (numero) VALUES (?1)"), &status);
         for (auto it = wanted.cbegin(); status.ok() && it != wanted.cend(); ++it) {
             insert.bind(1, *it);
@@ -48,7 +48,7 @@ NameBook NameBook::lookup(db::Connection &conexion, const QStringList &numbers, 
             status = transaction.commit();
     }
     if (status.ok()) {
-        db::Statement query = conexion.prepare(QStringLiteral(
+        db::Statement query = connection.prepare(QStringLiteral(
             "SELECT n.numero, (SELECT a.nombre FROM Agenda a WHERE a.telefono = n.numero "
             "ORDER BY a.sid LIMIT 1) FROM temp.historial_numeros n"), &status);
         while (status.ok() && query.next()) {
@@ -59,28 +59,28 @@ NameBook NameBook::lookup(db::Connection &conexion, const QStringList &numbers, 
         }
         if (status.ok() && !query.error().isEmpty())
             status = {db::Status::Error, query.error()};
-        conexion.execute(QStringLiteral("DELETE FROM temp.historial_numeros"));
+        connection.execute(QStringLiteral("DELETE FROM temp.historial_numeros"));
     }
     if (result)
         *result = status;
     return book;
 }
 
-QString NameBook::namesFor(const QString &destinos) const
+QString NameBook::namesFor(const QString &list) const
 {
-    if (destinos.isEmpty())
+    if (list.isEmpty())
         return {};
     QStringList texts;
-    for (const QString &n : destinos.split(QLatin1Char(',')))
+    for (const QString &n : list.split(QLatin1Char(',')))
         texts.append(m_names.value(n, n));
     return texts.join(QStringLiteral(", "));
 }
 
-QString f_subhistorial_nombres(db::Connection &conexion, QString &destinos)
+QString f_subhistorial_nombres(db::Connection &connection, QString &list)
 {
-    destinos = cutForNames(destinos);
-    const NameBook book = NameBook::lookup(conexion, destinos.split(QLatin1Char(',')));
-    return book.namesFor(destinos);
+    list = cutForNames(list);
+    const NameBook book = NameBook::lookup(connection, list.split(QLatin1Char(',')));
+    return book.namesFor(list);
 }
 
 } // namespace history

@@ -6,22 +6,22 @@
 #include <QString>
 #include <QStringList>
 
-// "Mostrar nombres": contact names for the numbers of a send (f_subhistorial_nombres).
+// "Mostrar nombres": contact names for the numbers of a send (namesForList).
 namespace history {
 
 // A list is looked up only up to the first "," at or after its 1000th character; the rest is cut
 // off (the caller's list too, as the old client did). A list with no such "," is kept whole.
-QString cutForNames(const QString &destinos);
+QString cutForNames(const QString &list);
 
 // Names of many numbers at once: one statement for a whole page instead of one per number.
 class NameBook final {
 public:
     // The first contact (lowest sid) with each number; numbers without a contact are absent.
-    static NameBook lookup(db::Connection &conexion, const QStringList &numbers, db::Result *result = nullptr);
+    static NameBook lookup(db::Connection &connection, const QStringList &numbers, db::Result *result = nullptr);
 
     // The names text of a comma-separated list: each number's name, or the number itself, joined
     // by ", ". The list must already be cut (cutForNames).
-    QString namesFor(const QString &destinos) const;
+    QString namesFor(const QString &list) const;
 
     qsizetype size() const { return m_names.size(); }
 
@@ -30,6 +30,6 @@ private:
 };
 
 // One list on its own, cut in place like the old client's by-reference argument.
-QString f_subhistorial_nombres(db::Connection &conexion, QString &destinos);
+QString f_subhistorial_nombres(db::Connection &connection, QString &list);
 
 } // namespace history

@@ -45,11 +45,11 @@ GatewayRequest f_peticion_getreport(const Account &account, const QString &ids)
              {QStringLiteral("sms_id"), text::escapeRawValue(ids)}}};
 }
 
-PendingReport f_actualizar_pendientes(db::Connection &conexion, const Account &account, const QString &nowMinutes)
+PendingReport f_actualizar_pendientes(db::Connection &connection, const Account &account, const QString &nowMinutes)
 {
     PendingReport pending;
     db::Result r;
-    const std::vector<db::Row> rows = conexion.select(
+    const std::vector<db::Row> rows = connection.select(
         QStringLiteral("SELECT id_web FROM Historial WHERE (f_programada='Inmediato' OR f_programada<?) "
                        "AND estado LIKE '0|%' AND ")
             + kGatewayIdCondition + QStringLiteral(" AND ") + kOwnRows + QStringLiteral(" ORDER BY sid DESC LIMIT ?"),
@@ -67,14 +67,14 @@ PendingReport f_actualizar_pendientes(db::Connection &conexion, const Account &a
     return pending;
 }
 
-std::optional<GatewayRequest> f_consultar_estado(db::Connection &conexion, const Account &account,
+std::optional<GatewayRequest> f_consultar_estado(db::Connection &connection, const Account &account,
                                                  const QString &nodeKey)
 {
     const std::optional<qint64> sid = sidFromKey(nodeKey);
     if (!sid)
         return std::nullopt;
     const QString id =
-        conexion.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {*sid}).toString().trimmed();
+        connection.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {*sid}).toString().trimmed();
     if (!isGatewayId(id))
         return std::nullopt;
     return f_peticion_getreport(account, id);
@@ -105,31 +105,31 @@ std::optional<LineaEstado> parseLineaEstado(QStringView line)
     return l;
 }
 
-ReportOutcome f_respuesta_estado(db::Connection &conexion, const QString &texto, const Account &account)
+ReportOutcome f_respuesta_estado(db::Connection &connection, const QString &replyText, const Account &account)
 {
     ReportOutcome out;
-    if (texto.isEmpty() || !texto.contains(QLatin1Char('|'))) {
+    if (replyText.isEmpty() || !replyText.contains(QLatin1Char('|'))) {
         out.status = ReportOutcome::Status::ConnectionError;
         out.message = kErrorConexion;
         return out;
     }
 
-    db::Transaction transaction(conexion);
+    db::Transaction transaction(connection);
     if (!transaction.isActive()) {
         out.status = ReportOutcome::Status::DatabaseError;
         return out;
     }
     db::Result r;
-    db::Statement update = conexion.prepare(
+    db::Statement update = connection.prepare(
         QStringLiteral("UPDATE Historial SET estado=?1 WHERE id_web=?2 AND (estado IS NULL OR estado<>?1)"), &r);
     db::Statement remove;
     if (r.ok())
-        remove = conexion.prepare(QStringLiteral("DELETE FROM Historial WHERE id_web=?1 AND ")
+        remove = connection.prepare(QStringLiteral("DELETE FROM Historial WHERE id_web=?1 AND ")
                                       + QString(kOwnRows).replace(QLatin1Char('?'), QStringLiteral("?2")),
                                   &r);
 
     // Lines end in CR LF; a bare LF, a trailing empty line or a blank line are all the same here.
-    const QList<QStringView> lines = QStringView(texto).split(QLatin1Char('\n'));
+    const QList<QStringView> lines = QStringView(replyText).split(QLatin1Char('\n'));
     for (const QStringView line : lines) {
         if (!r.ok())
             break;

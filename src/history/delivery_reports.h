@@ -26,15 +26,15 @@ struct PendingReport {
     GatewayRequest request;       // filled when Ready
 };
 
-// f_actualizar_pendientes: the due sends (immediate, or scheduled before the current minute) whose
+// findPendingReports: the due sends (immediate, or scheduled before the current minute) whose
 // report is not final and whose number the gateway gave (isGatewayId), newest first. On a shared
 // database only this account's sends (`username` equal to the login, or empty) are asked for.
 // `nowMinutes` is history::nowMinutes().
-PendingReport f_actualizar_pendientes(db::Connection &conexion, const Account &account, const QString &nowMinutes);
+PendingReport f_actualizar_pendientes(db::Connection &connection, const Account &account, const QString &nowMinutes);
 
 // "Actualizar confirmación" for the send a node key names (any state). Nothing for "l0", an
 // unknown sid or a send without a gateway number (isGatewayId).
-std::optional<GatewayRequest> f_consultar_estado(db::Connection &conexion, const Account &account,
+std::optional<GatewayRequest> f_consultar_estado(db::Connection &connection, const Account &account,
                                                  const QString &nodeKey);
 
 // `linea_estado`: code|id|confirmed|failed.
@@ -62,10 +62,10 @@ struct ReportOutcome {
     QString message;              // for the user; empty when there is nothing to say
 };
 
-// f_respuesta_estado: applies a whole reply in one transaction. `account` is the one the request
+// recordReportReply: applies a whole reply in one transaction. `account` is the one the request
 // was sent for: a code "5" ("unknown send") only removes that account's rows (or rows without an
 // account), never another workstation's.
-ReportOutcome f_respuesta_estado(db::Connection &conexion, const QString &texto, const Account &account);
+ReportOutcome f_respuesta_estado(db::Connection &connection, const QString &replyText, const Account &account);
 
 inline const QString kErrorConexion = QStringLiteral("Error de conexion");
 

@@ -29,17 +29,17 @@ QStringList Desglose::texts() const
             QString::number(total)};
 }
 
-Desglose f_subhistorial_parse_estado(const QString &estado, const QString &destinatarios)
+Desglose f_subhistorial_parse_estado(const QString &state, const QString &recipientList)
 {
     Desglose d;
     // The flag is one character and its "|" the second; the lists start at the third character.
-    if (estado.size() > 2) {
-        const qsizetype bar = estado.indexOf(QLatin1Char('|'), 2);
+    if (state.size() > 2) {
+        const qsizetype bar = state.indexOf(QLatin1Char('|'), 2);
         if (bar < 0) {
-            d.confirmados = listOrEmpty(estado.mid(2));
+            d.confirmados = listOrEmpty(state.mid(2));
         } else {
-            d.confirmados = listOrEmpty(estado.mid(2, bar - 2));
-            d.fallidos = listOrEmpty(estado.mid(bar + 1));
+            d.confirmados = listOrEmpty(state.mid(2, bar - 2));
+            d.fallidos = listOrEmpty(state.mid(bar + 1));
         }
     }
 
@@ -48,7 +48,7 @@ Desglose f_subhistorial_parse_estado(const QString &estado, const QString &desti
     d.nConfirmados = confirmed.size();
     d.nFallidos = failed.size();
 
-    const QStringList recipients = itemsOf(destinatarios);
+    const QStringList recipients = itemsOf(recipientList);
     d.total = recipients.size();
     d.nPendientes = d.total - d.nConfirmados - d.nFallidos;
 

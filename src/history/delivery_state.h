@@ -8,7 +8,7 @@
 // send is drawn in.
 namespace history {
 
-// The delivery breakdown of one send (f_subhistorial_parse_estado).
+// The delivery breakdown of one send (parseDeliveryState).
 struct Desglose {
     QString confirmados;        // confirmed numbers, comma-separated; empty when none
     QString fallidos;           // failed numbers, likewise
@@ -24,7 +24,7 @@ struct Desglose {
 
 // Never fails: a null or short state gives empty lists, a state without its second "|" keeps
 // everything after the flag as the confirmed list.
-Desglose f_subhistorial_parse_estado(const QString &estado, const QString &destinatarios);
+Desglose f_subhistorial_parse_estado(const QString &state, const QString &recipientList);
 
 enum class Colour { None, Green, Red, Grey, Orange };
 
@@ -32,7 +32,7 @@ enum class Colour { None, Green, Red, Grey, Orange };
 int vbColour(Colour colour);
 QRgb rgb(Colour colour);
 
-// color_estado: green when everything is confirmed, red when failures outnumber both other
+// stateColour: green when everything is confirmed, red when failures outnumber both other
 // classes, grey while the send time lies ahead, orange otherwise. `now` is nowStamp().
 Colour color_estado(const Desglose &d, const QString &rowTime, const QString &now);
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-// The history filter panel turned into a condition over `Historial` (f_filtrar_historial).
+// The history filter panel turned into a condition over `Historial` (buildHistoryFilter).
 namespace history {
 
 // What the panel holds; defaults as the panel starts.

@@ -31,7 +31,7 @@ struct ViewCount {
 // cheaper than counting most of it by range. A filter has to read the rows anyway, so "Todos" then
 // answers both bulk items in the same pass. "Enviados" holds no future send and "Programados"
 // nothing already sent, so for them the count answers both.
-ViewCount countView(db::Connection &conexion, const ViewOptions &options, const Condition &condition,
+ViewCount countView(db::Connection &connection, const ViewOptions &options, const Condition &condition,
                     const QString &now, db::Result *r)
 {
     ViewCount v;
@@ -40,15 +40,15 @@ ViewCount countView(db::Connection &conexion, const ViewOptions &options, const 
         "(SELECT COUNT(*) FROM Historial WHERE f_programada>?1 AND f_programada<'Inmediato') "
         "+ (SELECT COUNT(*) FROM Historial WHERE f_programada>'Inmediato')");
     if (!filtered && options.ver == VerOpcion::Programados) {
-        v.rows = conexion.scalar(QStringLiteral("SELECT ") + future, {now}, r).toLongLong();
+        v.rows = connection.scalar(QStringLiteral("SELECT ") + future, {now}, r).toLongLong();
     } else if (!filtered && options.ver == VerOpcion::Enviados) {
-        v.rows = conexion
+        v.rows = connection
                      .scalar(QStringLiteral("SELECT (SELECT COUNT(*) FROM Historial) - (") + future
                                  + QStringLiteral(") - (SELECT COUNT(*) FROM Historial WHERE f_programada IS NULL)"),
                              {now}, r)
                      .toLongLong();
     } else if (filtered && options.ver == VerOpcion::Todos) {
-        const std::vector<db::Row> rows = conexion.select(
+        const std::vector<db::Row> rows = connection.select(
             QStringLiteral("SELECT COUNT(*), COALESCE(MAX") + kFuture + QStringLiteral(", 0), COALESCE(MAX") + kSent
                 + QStringLiteral(", 0) FROM Historial") + whereClause(condition),
             QVariantList{now, now} + condition.values, r);
@@ -58,7 +58,7 @@ ViewCount countView(db::Connection &conexion, const ViewOptions &options, const 
             v.sent = rows.front().value(2).toLongLong() != 0;
         }
     } else {
-        v.rows = conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Historial") + whereClause(condition),
+        v.rows = connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Historial") + whereClause(condition),
                                  condition.values, r)
                      .toLongLong();
     }
@@ -74,11 +74,11 @@ ViewCount countView(db::Connection &conexion, const ViewOptions &options, const 
 
 struct Row {
     qint64 sid = 0;
-    QString destinatario;
-    QString fEnvio;
-    QString fProgramada;
-    QString mensaje;
-    QString estado;
+    QString recipients;
+    QString sentAt;
+    QString scheduledFor;
+    QString message;
+    QString state;
 };
 
 QString commaSpaced(const QString &list)
@@ -137,14 +137,14 @@ std::optional<qint64> sidFromKey(const QString &key)
     return ok ? std::optional<qint64>(sid) : std::nullopt;
 }
 
-HistoryPage f_historial(db::Connection &conexion, const ViewOptions &options, const QString &now)
+HistoryPage f_historial(db::Connection &connection, const ViewOptions &options, const QString &now)
 {
     HistoryPage page;
     page.condition = statementCondition(options, now);
     const QString where = whereClause(page.condition);
 
     db::Result r;
-    const ViewCount count = countView(conexion, options, page.condition, now, &r);
+    const ViewCount count = countView(connection, options, page.condition, now, &r);
     if (!r.ok()) {
         page.status = HistoryPage::Status::DatabaseError;
         page.error = r.error;
@@ -159,7 +159,7 @@ HistoryPage f_historial(db::Connection &conexion, const ViewOptions &options, co
     // What the count did not settle is probed; each probe stops at its first row.
     const auto exists = [&](const Condition &extra) {
         const Condition c = page.condition && extra;
-        return conexion.scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM Historial") + whereClause(c)
+        return connection.scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM Historial") + whereClause(c)
                                    + QStringLiteral(")"),
                                c.values)
                    .toLongLong()
@@ -182,7 +182,7 @@ HistoryPage f_historial(db::Connection &conexion, const ViewOptions &options, co
         // skip the rows before the page without reading them; a view with a condition reads its
         // rows in key order and stops at the page.
         const QString columns = QStringLiteral("SELECT sid, destinatario, f_envio, f_programada, mensaje, estado FROM Historial");
-        db::Statement st = conexion.prepare(
+        db::Statement st = connection.prepare(
             page.condition.isEmpty()
                 ? QString(columns + QStringLiteral(" WHERE sid IN (SELECT sid FROM Historial ORDER BY sid DESC LIMIT ? "
                                                    "OFFSET ?) ORDER BY sid DESC"))
@@ -205,7 +205,7 @@ HistoryPage f_historial(db::Connection &conexion, const ViewOptions &options, co
     std::vector<Desglose> breakdowns;
     breakdowns.reserve(rows.size());
     for (const Row &row : rows)
-        breakdowns.push_back(f_subhistorial_parse_estado(row.estado, row.destinatario));
+        breakdowns.push_back(f_subhistorial_parse_estado(row.state, row.recipients));
 
     if (options.mostrarNombres) {
         QStringList numbers;
@@ -216,7 +216,7 @@ HistoryPage f_historial(db::Connection &conexion, const ViewOptions &options, co
                     numbers += list->split(QLatin1Char(','));
             }
         }
-        const NameBook book = NameBook::lookup(conexion, numbers, &r);
+        const NameBook book = NameBook::lookup(connection, numbers, &r);
         // Without names the view still shows the numbers.
         for (Desglose &d : breakdowns) {
             for (QString *list : {&d.pendientes, &d.confirmados, &d.fallidos})
@@ -229,7 +229,7 @@ HistoryPage f_historial(db::Connection &conexion, const ViewOptions &options, co
         const Row &row = rows[i];
         const Desglose &d = breakdowns[i];
         const QString sid = QString::number(row.sid);
-        const QString time = rowTime(row.fEnvio, row.fProgramada);
+        const QString time = rowTime(row.sentAt, row.scheduledFor);
         const qint64 n = page.page * kPageSize + qint64(i) + 1;
 
         QString suffix;
@@ -261,14 +261,14 @@ HistoryPage f_historial(db::Connection &conexion, const ViewOptions &options, co
                  QStringLiteral("Destinatarios sin confirmación:"), d.nPendientes, d.total, d.pendientes,
                  pendingColour(colour, time, now));
         page.nodes.push_back({QStringLiteral("pFecha ") + sid, sendKey, QStringLiteral("Fecha de envío"), 1, colour});
-        page.nodes.push_back({QStringLiteral("Fecha ") + sid, QStringLiteral("pFecha ") + sid, row.fEnvio, 5, colour});
+        page.nodes.push_back({QStringLiteral("Fecha ") + sid, QStringLiteral("pFecha ") + sid, row.sentAt, 5, colour});
         page.nodes.push_back({QStringLiteral("pTexto ") + sid, sendKey, QStringLiteral("Texto del mensaje"), 1, colour});
-        page.nodes.push_back({QStringLiteral("Texto ") + sid, QStringLiteral("pTexto ") + sid, row.mensaje, 5, colour});
+        page.nodes.push_back({QStringLiteral("Texto ") + sid, QStringLiteral("pTexto ") + sid, row.message, 5, colour});
     }
     return page;
 }
 
-RowMenu rowMenu(db::Connection &conexion, const QString &nodeKey, const QString &now)
+RowMenu rowMenu(db::Connection &connection, const QString &nodeKey, const QString &now)
 {
     RowMenu menu;
     const std::optional<qint64> sid = sidFromKey(nodeKey);
@@ -277,7 +277,7 @@ RowMenu rowMenu(db::Connection &conexion, const QString &nodeKey, const QString 
         return menu;
     }
     db::Result r;
-    const std::vector<db::Row> rows = conexion.select(
+    const std::vector<db::Row> rows = connection.select(
         QStringLiteral("SELECT f_programada, destinatario, estado FROM Historial WHERE sid=?"), {*sid}, &r);
     if (!r.ok()) {
         menu.status = RowMenu::Status::DatabaseError;
@@ -287,17 +287,17 @@ RowMenu rowMenu(db::Connection &conexion, const QString &nodeKey, const QString 
         menu.status = RowMenu::Status::NoRow;
         return menu;
     }
-    const QString programada = rows.front().value(0).toString();
-    const QString destinatario = rows.front().value(1).toString();
-    const QString estado = rows.front().value(2).toString();
+    const QString scheduledFor = rows.front().value(0).toString();
+    const QString recipients = rows.front().value(1).toString();
+    const QString state = rows.front().value(2).toString();
 
     // Only a time written "yyyy-mm-dd hh:mm" and still ahead can be cancelled at the gateway.
-    const bool future = programada.size() == 16 && programada.at(4) == QLatin1Char('-') && programada > now;
+    const bool future = scheduledFor.size() == 16 && scheduledFor.at(4) == QLatin1Char('-') && scheduledFor > now;
     menu.cancelarEnvio = future;
     menu.eliminarRegistro = !future;
-    menu.seleccionarDestinatarios = !destinatario.isEmpty();
+    menu.seleccionarDestinatarios = !recipients.isEmpty();
     if (menu.seleccionarDestinatarios) {
-        const Desglose d = f_subhistorial_parse_estado(estado, destinatario);
+        const Desglose d = f_subhistorial_parse_estado(state, recipients);
         menu.confirmados = !d.confirmados.isEmpty();
         menu.fallidos = !d.fallidos.isEmpty();
         menu.sinConfirmar = !d.pendientes.isEmpty();

@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-// The history tree's content for one page (f_historial), built without a window: the tree widget
+// The history tree's content for one page (buildHistoryPage), built without a window: the tree widget
 // adds the nodes in order and colours them, the page bar shows the label.
 namespace history {
 
@@ -19,7 +19,7 @@ inline constexpr qint64 kPageSize = 30;
 enum class VerOpcion { Todos = 0, Enviados = 1, Programados = 2 };
 
 // The condition of a "Ver" option; `now` is nowStamp().
-Condition viewCondition(VerOpcion ver, const QString &now);
+Condition viewCondition(VerOpcion kind, const QString &now);
 
 struct ViewOptions {
     VerOpcion ver = VerOpcion::Todos;
@@ -56,7 +56,7 @@ struct HistoryPage {
 };
 
 // `now` is nowStamp(). A null column in a row is read as an empty text.
-HistoryPage f_historial(db::Connection &conexion, const ViewOptions &options, const QString &now);
+HistoryPage f_historial(db::Connection &connection, const ViewOptions &options, const QString &now);
 
 // The sid named by a node key: the text after its last blank; nothing for "l0" or a bad key.
 std::optional<qint64> sidFromKey(const QString &key);
@@ -73,6 +73,6 @@ struct RowMenu {
     bool sinConfirmar = false;
 };
 
-RowMenu rowMenu(db::Connection &conexion, const QString &nodeKey, const QString &now);
+RowMenu rowMenu(db::Connection &connection, const QString &nodeKey, const QString &now);
 
 } // namespace history

@@ -4,22 +4,22 @@
 
 namespace history {
 
-std::optional<ClaseDestinatarios> claseDeTexto(const QString &clase)
+std::optional<ClaseDestinatarios> claseDeTexto(const QString &recipientClass)
 {
-    if (clase == QLatin1String("Destinatarios"))
+    if (recipientClass == QLatin1String("Destinatarios"))
         return ClaseDestinatarios::Destinatarios;
-    if (clase == QLatin1String("Recibidos"))
+    if (recipientClass == QLatin1String("Recibidos"))
         return ClaseDestinatarios::Recibidos;
-    if (clase == QLatin1String("Pendientes"))
+    if (recipientClass == QLatin1String("Pendientes"))
         return ClaseDestinatarios::Pendientes;
-    if (clase == QLatin1String("Fallidos"))
+    if (recipientClass == QLatin1String("Fallidos"))
         return ClaseDestinatarios::Fallidos;
     return std::nullopt;
 }
 
-QString textoDeClase(ClaseDestinatarios clase)
+QString textoDeClase(ClaseDestinatarios recipientClass)
 {
-    switch (clase) {
+    switch (recipientClass) {
     case ClaseDestinatarios::Destinatarios: return QStringLiteral("Destinatarios");
     case ClaseDestinatarios::Recibidos: return QStringLiteral("Recibidos");
     case ClaseDestinatarios::Pendientes: return QStringLiteral("Pendientes");
@@ -28,46 +28,46 @@ QString textoDeClase(ClaseDestinatarios clase)
     return {};
 }
 
-LecturaEnvio leerEnvio(db::Connection &conexion, qint64 sid)
+LecturaEnvio leerEnvio(db::Connection &connection, qint64 sid)
 {
-    LecturaEnvio lectura;
+    LecturaEnvio lookup;
     db::Result r;
-    const std::vector<db::Row> filas = conexion.select(
+    const std::vector<db::Row> rows = connection.select(
         QStringLiteral("SELECT destinatario, estado, f_envio, f_programada, mensaje, remitente FROM Historial "
                        "WHERE sid = ?1"),
         {sid}, &r);
     if (!r.ok()) {
-        lectura.status = LecturaEnvio::Status::DatabaseError;
-        lectura.error = r.error;
-        return lectura;
+        lookup.status = LecturaEnvio::Status::DatabaseError;
+        lookup.error = r.error;
+        return lookup;
     }
-    if (filas.empty())
-        return lectura;
-    const db::Row &fila = filas.front();
-    const auto texto = [&fila](int i) { return fila.value(i).isValid() ? fila.value(i).toString() : QString(); };
-    lectura.status = LecturaEnvio::Status::Ok;
-    lectura.envio = {texto(0), texto(1), texto(2), texto(3), texto(4), texto(5)};
-    return lectura;
+    if (rows.empty())
+        return lookup;
+    const db::Row &row = rows.front();
+    const auto text = [&row](int i) { return row.value(i).isValid() ? row.value(i).toString() : QString(); };
+    lookup.status = LecturaEnvio::Status::Ok;
+    lookup.envio = {text(0), text(1), text(2), text(3), text(4), text(5)};
+    return lookup;
 }
 
-QStringList telefonosDe(const QString &lista)
+QStringList telefonosDe(const QString &list)
 {
-    QStringList telefonos;
-    for (QString n : lista.split(QLatin1Char(','))) {
+    QStringList phones;
+    for (QString n : list.split(QLatin1Char(','))) {
         n.remove(QLatin1Char(' '));
         n = n.trimmed();
         if (!n.isEmpty())
-            telefonos << n;
+            phones << n;
     }
-    return telefonos;
+    return phones;
 }
 
-QString listaDeClase(ClaseDestinatarios clase, const EnvioDestinatarios &envio)
+QString listaDeClase(ClaseDestinatarios recipientClass, const EnvioDestinatarios &send)
 {
-    if (clase == ClaseDestinatarios::Destinatarios)
-        return telefonosDe(envio.destinatario).join(QLatin1Char(','));
-    const Desglose d = f_subhistorial_parse_estado(envio.estado, envio.destinatario);
-    switch (clase) {
+    if (recipientClass == ClaseDestinatarios::Destinatarios)
+        return telefonosDe(send.destinatario).join(QLatin1Char(','));
+    const Desglose d = f_subhistorial_parse_estado(send.estado, send.destinatario);
+    switch (recipientClass) {
     case ClaseDestinatarios::Recibidos: return telefonosDe(d.confirmados).join(QLatin1Char(','));
     case ClaseDestinatarios::Fallidos: return telefonosDe(d.fallidos).join(QLatin1Char(','));
     case ClaseDestinatarios::Pendientes: return telefonosDe(d.pendientes).join(QLatin1Char(','));
@@ -76,21 +76,21 @@ QString listaDeClase(ClaseDestinatarios clase, const EnvioDestinatarios &envio)
     return {};
 }
 
-EstadoTelefono estadoDeTelefono(const QString &telefono, const Desglose &desglose)
+EstadoTelefono estadoDeTelefono(const QString &phone, const Desglose &breakdown)
 {
     // Whole numbers only: a number that is merely part of a confirmed one is not confirmed.
-    if (telefonosDe(desglose.confirmados).contains(telefono))
+    if (telefonosDe(breakdown.confirmados).contains(phone))
         return EstadoTelefono::Confirmado;
-    if (telefonosDe(desglose.fallidos).contains(telefono))
+    if (telefonosDe(breakdown.fallidos).contains(phone))
         return EstadoTelefono::Fallido;
-    if (telefonosDe(desglose.pendientes).contains(telefono))
+    if (telefonosDe(breakdown.pendientes).contains(phone))
         return EstadoTelefono::SinConfirmar;
     return EstadoTelefono::Ninguno;
 }
 
-QString textoEstado(EstadoTelefono estado)
+QString textoEstado(EstadoTelefono state)
 {
-    switch (estado) {
+    switch (state) {
     case EstadoTelefono::Confirmado: return QStringLiteral("Confirmado");
     case EstadoTelefono::Fallido: return QStringLiteral("Fallido");
     case EstadoTelefono::SinConfirmar: return QStringLiteral("Sin confirmar");
@@ -99,9 +99,9 @@ QString textoEstado(EstadoTelefono estado)
     return {};
 }
 
-std::optional<quint32> colorEstado(EstadoTelefono estado)
+std::optional<quint32> colorEstado(EstadoTelefono state)
 {
-    switch (estado) {
+    switch (state) {
     case EstadoTelefono::Confirmado: return 0x00FF00u;     // the old client's 65280
     case EstadoTelefono::Fallido: return 0xFF0000u;        // the old client's 255
     case EstadoTelefono::SinConfirmar: return 0xFFCC77u;   // RGB 255, 204, 119
@@ -110,36 +110,36 @@ std::optional<quint32> colorEstado(EstadoTelefono estado)
     return std::nullopt;
 }
 
-bool filtroNecesitaGrupo(const QString &lista)
+bool filtroNecesitaGrupo(const QString &list)
 {
-    return lista.size() > kLimiteFiltro;
+    return list.size() > kLimiteFiltro;
 }
 
-QString tiempoEstimado(qsizetype caracteres)
+QString tiempoEstimado(qsizetype characters)
 {
     // 131.140625 / 262078 seconds a character, worked out in whole numbers (131.140625 = 8393 / 64)
     // so that the boundaries never depend on rounding.
-    const qint64 segundos = qint64(caracteres) * 8393 / (64 * qint64(262078));
-    if (segundos > 60)
-        return QStringLiteral("%1 min %2 seg").arg(segundos / 60).arg(segundos % 60);
-    return QStringLiteral("%1 seg").arg(segundos);
+    const qint64 seconds = qint64(characters) * 8393 / (64 * qint64(262078));
+    if (seconds > 60)
+        return QStringLiteral("%1 min %2 seg").arg(seconds / 60).arg(seconds % 60);
+    return QStringLiteral("%1 seg").arg(seconds);
 }
 
-QString cajaAntesDeAnadir(const QString &texto)
+QString cajaAntesDeAnadir(const QString &text)
 {
-    return texto.trimmed().size() > 1 ? texto : QString();
+    return text.trimmed().size() > 1 ? text : QString();
 }
 
-QString preguntaNombreGrupo(qsizetype caracteres)
+QString preguntaNombreGrupo(qsizetype characters)
 {
     return QStringLiteral("Por favor, indique el nombre del nuevo grupo. Se incluirán en este grupo todos los "
                           "contactos existentes con los números de teléfono seleccionados. Tiempo estimado: ")
-        + tiempoEstimado(caracteres);
+        + tiempoEstimado(characters);
 }
 
-QString avisoGrupoExistente(const QString &nombre)
+QString avisoGrupoExistente(const QString &name)
 {
-    return QStringLiteral("Ya existe un grupo con el nombre '") + nombre
+    return QStringLiteral("Ya existe un grupo con el nombre '") + name
         + QStringLiteral("'. Por favor, introduzca otro nombre para el grupo, o dejelo vacío para cancelar.");
 }
 

@@ -4,64 +4,64 @@
 
 namespace history {
 
-bool existeGrupoDestinatarios(db::Connection &conexion, const QString &nombre)
+bool existeGrupoDestinatarios(db::Connection &connection, const QString &name)
 {
-    return conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE nombre = ?1 COLLATE ESPANOL"), {nombre})
+    return connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE nombre = ?1 COLLATE ESPANOL"), {name})
                .toLongLong()
         > 0;
 }
 
-GrupoCreado crearGrupoDeTelefonos(db::Connection &conexion, const QString &nombre, const QStringList &telefonos)
+GrupoCreado crearGrupoDeTelefonos(db::Connection &connection, const QString &name, const QStringList &phones)
 {
-    GrupoCreado creado;
-    db::Transaction transaction(conexion);
+    GrupoCreado created;
+    db::Transaction transaction(connection);
     if (!transaction.isActive()) {
-        creado.error = transaction.beginResult().error;
-        return creado;
+        created.error = transaction.beginResult().error;
+        return created;
     }
-    db::Result r = conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {nombre});
+    db::Result r = connection.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {name});
     if (!r.ok()) {
-        creado.error = r.error;
-        return creado;
+        created.error = r.error;
+        return created;
     }
-    creado.sid = conexion.lastInsertRowId();
-    const QString grupo = QString::number(creado.sid);
+    created.sid = connection.lastInsertRowId();
+    const QString group = QString::number(created.sid);
 
     // The contacts are matched here rather than in SQL: a set lookup per contact stays fast for
     // lists of hundreds of thousands of characters, and a number never matches part of another.
-    const QSet<QString> buscados(telefonos.cbegin(), telefonos.cend());
-    const std::vector<db::Row> contactos =
-        conexion.select(QStringLiteral("SELECT sid, telefono, grupos_sid FROM Agenda"), {}, &r);
+    const QSet<QString> wanted(phones.cbegin(), phones.cend());
+    const std::vector<db::Row> contacts =
+        connection.select(QStringLiteral("SELECT sid, telefono, grupos_sid FROM Agenda"), {}, &r);
     if (!r.ok()) {
-        creado.error = r.error;
-        return creado;
+        created.error = r.error;
+        return created;
     }
-    db::Statement update = conexion.prepare(QStringLiteral("UPDATE Agenda SET grupos_sid = ?1 WHERE sid = ?2"), &r);
+    db::Statement update = connection.prepare(QStringLiteral("UPDATE Agenda SET grupos_sid = ?1 WHERE sid = ?2"), &r);
     if (!r.ok()) {
-        creado.error = r.error;
-        return creado;
+        created.error = r.error;
+        return created;
     }
-    for (const db::Row &contacto : contactos) {
-        const QString telefono = contacto.value(1).toString().trimmed();
-        if (telefono.isEmpty() || !buscados.contains(telefono))
+    for (const db::Row &contact : contacts) {
+        const QString phone = contact.value(1).toString().trimmed();
+        if (phone.isEmpty() || !wanted.contains(phone))
             continue;
-        const QString grupos = contacto.value(2).isValid() ? contacto.value(2).toString() : QString();
+        const QString groups = contact.value(2).isValid() ? contact.value(2).toString() : QString();
         update.reset();
-        update.bindAll({grupos.isEmpty() ? grupo : grupos + QLatin1Char(',') + grupo, contacto.value(0)});
+        update.bindAll({groups.isEmpty() ? group : groups + QLatin1Char(',') + group, contact.value(0)});
         r = update.run();
         if (!r.ok()) {
-            creado.error = r.error;
-            return creado;
+            created.error = r.error;
+            return created;
         }
-        ++creado.miembros;
+        ++created.miembros;
     }
     r = transaction.commit();
     if (!r.ok()) {
-        creado.error = r.error;
-        return creado;
+        created.error = r.error;
+        return created;
     }
-    creado.status = GrupoCreado::Status::Created;
-    return creado;
+    created.status = GrupoCreado::Status::Created;
+    return created;
 }
 
 } // namespace history

@@ -10,7 +10,7 @@
 namespace history {
 
 // A group with that name exists already (names compare without case, as the group tab's do).
-bool existeGrupoDestinatarios(db::Connection &conexion, const QString &nombre);
+bool existeGrupoDestinatarios(db::Connection &connection, const QString &name);
 
 struct GrupoCreado {
     enum class Status { Created, DatabaseError };
@@ -24,6 +24,6 @@ struct GrupoCreado {
 // Inserts the group and adds its sid to the `lista_grupos` of each contact with one of the
 // numbers: ",sid" appended to a list, the sid alone for a contact in no group. All or nothing: a
 // failure leaves neither the group nor a changed contact behind.
-GrupoCreado crearGrupoDeTelefonos(db::Connection &conexion, const QString &nombre, const QStringList &telefonos);
+GrupoCreado crearGrupoDeTelefonos(db::Connection &connection, const QString &name, const QStringList &phones);
 
 } // namespace history

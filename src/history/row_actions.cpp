@@ -4,7 +4,7 @@
 
 namespace history {
 
-DeleteOutcome f_eliminar_registro(db::Connection &conexion, const QString &nodeKey, const QString &now)
+DeleteOutcome f_eliminar_registro(db::Connection &connection, const QString &nodeKey, const QString &now)
 {
     DeleteOutcome out;
     const std::optional<qint64> sid = sidFromKey(nodeKey);
@@ -12,7 +12,7 @@ DeleteOutcome f_eliminar_registro(db::Connection &conexion, const QString &nodeK
         return out;
     // The same test of a send still to go out as the popup menu's (rowMenu), in the statement
     // itself: whatever enabled the item, such a row stays.
-    const db::Result r = conexion.execute(
+    const db::Result r = connection.execute(
         QStringLiteral("DELETE FROM Historial WHERE sid=?1 AND NOT (length(ifnull(f_programada, ''))=16 "
                        "AND substr(f_programada, 5, 1)='-' AND f_programada > ?2)"),
         {*sid, now});
@@ -22,7 +22,7 @@ DeleteOutcome f_eliminar_registro(db::Connection &conexion, const QString &nodeK
     }
     if (r.changes == 0) {
         db::Result q;
-        const QVariant kept = conexion.scalar(QStringLiteral("SELECT count(*) FROM Historial WHERE sid=?"), {*sid}, &q);
+        const QVariant kept = connection.scalar(QStringLiteral("SELECT count(*) FROM Historial WHERE sid=?"), {*sid}, &q);
         if (!q.ok()) {
             out.status = DeleteOutcome::Status::DatabaseError;
             return out;
@@ -43,14 +43,14 @@ DeleteOutcome f_eliminar_registro(db::Connection &conexion, const QString &nodeK
     return out;
 }
 
-DeleteOutcome f_eliminar_todos_enviados(db::Connection &conexion, const Condition &view, const QString &now,
+DeleteOutcome f_eliminar_todos_enviados(db::Connection &connection, const Condition &view, const QString &now,
                                         const AskText &ask)
 {
     DeleteOutcome out;
     const Condition sent = view && Condition{QStringLiteral("f_programada='Inmediato' OR f_programada<=?"), {now}};
     db::Result r;
     // The sids are taken before asking: whatever arrives while the box is up is not touched.
-    const std::vector<db::Row> rows = conexion.select(
+    const std::vector<db::Row> rows = connection.select(
         QStringLiteral("SELECT sid FROM Historial") + whereClause(sent) + QStringLiteral(" ORDER BY sid DESC"),
         sent.values, &r);
     if (!r.ok()) {
@@ -73,12 +73,12 @@ DeleteOutcome f_eliminar_todos_enviados(db::Connection &conexion, const Conditio
         return out;
     }
 
-    db::Transaction transaction(conexion);
+    db::Transaction transaction(connection);
     if (!transaction.isActive()) {
         out.status = DeleteOutcome::Status::DatabaseError;
         return out;
     }
-    db::Statement remove = conexion.prepare(QStringLiteral("DELETE FROM Historial WHERE sid=?1"), &r);
+    db::Statement remove = connection.prepare(QStringLiteral("DELETE FROM Historial WHERE sid=?1"), &r);
     qint64 deleted = 0;
     for (const db::Row &row : rows) {
         if (!r.ok())

@@ -12,9 +12,9 @@ QString nowMinutes(const QDateTime &now)
     return now.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
-QString rowTime(const QString &fEnvio, const QString &fProgramada)
+QString rowTime(const QString &sentAt, const QString &scheduledFor)
 {
-    return fProgramada == kInmediato ? fEnvio : fProgramada;
+    return scheduledFor == kInmediato ? sentAt : scheduledFor;
 }
 
 } // namespace history

@@ -16,6 +16,6 @@ QString nowMinutes(const QDateTime &now);
 
 // The time a row is shown and judged by: when it was recorded for an immediate send, else when
 // it is scheduled.
-QString rowTime(const QString &fEnvio, const QString &fProgramada);
+QString rowTime(const QString &sentAt, const QString &scheduledFor);
 
 } // namespace history

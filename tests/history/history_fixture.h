@@ -43,9 +43,9 @@ public:
         return conexion.lastInsertRowId();
     }
 
-    void addContact(const QString &nombre, const QString &telefono)
+    void addContact(const QString &name, const QString &phone)
     {
-        conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono) VALUES (?, ?)"), {nombre, telefono});
+        conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono) VALUES (?, ?)"), {name, phone});
     }
 
     qint64 count(const QString &where = {}, const QVariantList &values = {})

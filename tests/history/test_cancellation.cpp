@@ -330,26 +330,26 @@ private Q_SLOTS:
     void deleteOneNeverTakesAPendingSend()
     {
         Database db;
-        const qint64 programado = db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "w1"});
-        const qint64 vencido = db.insert({.destinatario = "2", .fProgramada = "2024-05-10 11:59", .idWeb = "w2"});
-        const qint64 barras = db.insert({.destinatario = "3", .fProgramada = "2024/06/01 10:00", .idWeb = "w3"});
-        const qint64 nulo = db.insert({.destinatario = "4"});
-        db.conexion.execute(QStringLiteral("UPDATE Historial SET f_programada=NULL WHERE sid=?"), {nulo});
+        const qint64 scheduled = db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "w1"});
+        const qint64 overdue = db.insert({.destinatario = "2", .fProgramada = "2024-05-10 11:59", .idWeb = "w2"});
+        const qint64 slashed = db.insert({.destinatario = "3", .fProgramada = "2024/06/01 10:00", .idWeb = "w3"});
+        const qint64 noTime = db.insert({.destinatario = "4"});
+        db.conexion.execute(QStringLiteral("UPDATE Historial SET f_programada=NULL WHERE sid=?"), {noTime});
 
-        DeleteOutcome out = f_eliminar_registro(db.conexion, QStringLiteral("pMensaje %1").arg(programado), now);
+        DeleteOutcome out = f_eliminar_registro(db.conexion, QStringLiteral("pMensaje %1").arg(scheduled), now);
         QCOMPARE(out.status, DeleteOutcome::Status::Nothing);
         QVERIFY(!out.changed);
         QCOMPARE(out.notice.text, kEliminarProgramado.text);
-        QCOMPARE(db.count(QStringLiteral("sid=?"), {programado}), qint64(1));
+        QCOMPARE(db.count(QStringLiteral("sid=?"), {scheduled}), qint64(1));
 
         // Due sends, times the gateway never took as scheduled and null times go as any sent one.
-        for (const qint64 sid : {vencido, barras, nulo}) {
+        for (const qint64 sid : {overdue, slashed, noTime}) {
             out = f_eliminar_registro(db.conexion, QStringLiteral("pMensaje %1").arg(sid), now);
             QCOMPARE(out.status, DeleteOutcome::Status::Deleted);
             QCOMPARE(db.count(QStringLiteral("sid=?"), {sid}), qint64(0));
         }
 
-        out = f_eliminar_registro(db.conexion, QStringLiteral("pMensaje %1").arg(vencido), now);
+        out = f_eliminar_registro(db.conexion, QStringLiteral("pMensaje %1").arg(overdue), now);
         QCOMPARE(out.status, DeleteOutcome::Status::Nothing);
         QVERIFY(out.changed);
         QCOMPARE(out.notice.text, kEnvioDesaparecido.text);
@@ -357,7 +357,7 @@ private Q_SLOTS:
         QCOMPARE(db.count(), qint64(1));
 
         // Cancelling a send gone meanwhile asks the gateway nothing and says so.
-        const CancelRequest gone = f_peticion_cancelar(db.conexion, QStringLiteral("pMensaje %1").arg(vencido), ana, 0);
+        const CancelRequest gone = f_peticion_cancelar(db.conexion, QStringLiteral("pMensaje %1").arg(overdue), ana, 0);
         QCOMPARE(gone.status, CancelRequest::Status::NoRow);
         QCOMPARE(gone.notice.text, kEnvioDesaparecido.text);
         QVERIFY(gone.url.isEmpty());

@@ -13,10 +13,10 @@ class TestHistoryFilter final : public QObject {
 
     const QString now = nowStamp(historytest::fixedNow());
 
-    static qint64 rowsOf(Database &db, const FilterPanel &panel, VerOpcion ver = VerOpcion::Todos)
+    static qint64 rowsOf(Database &db, const FilterPanel &panel, VerOpcion kind = VerOpcion::Todos)
     {
         ViewOptions o;
-        o.ver = ver;
+        o.ver = kind;
         o.filtrar = true;
         o.filtro = f_filtrar_historial(panel).condition;
         const HistoryPage p = f_historial(db.conexion, o, nowStamp(historytest::fixedNow()));
@@ -73,28 +73,28 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("view");
         QTest::addColumn<qint64>("rows");
-        const int todos = int(VerOpcion::Todos);
-        QTest::newRow("default dates") << true << "2000-01-01" << "2050-01-01" << "" << "" << todos << qint64(100);
+        const int all = int(VerOpcion::Todos);
+        QTest::newRow("default dates") << true << "2000-01-01" << "2050-01-01" << "" << "" << all << qint64(100);
         // Day 1 + sid % 9 = 5 for sid % 9 == 4: 4, 13, ... 94 (11 sends); the last day is included whole.
-        QTest::newRow("one day") << true << "2024-05-05" << "2024-05-05" << "" << "" << todos << qint64(11);
-        QTest::newRow("phone member") << false << "" << "" << "34600001201" << "" << todos << qint64(1);
-        QTest::newRow("phone nine digits") << false << "" << "" << "600001201" << "" << todos << qint64(1);
-        QTest::newRow("phone blanks") << false << "" << "" << "600 001 201" << "" << todos << qint64(1);
-        QTest::newRow("phone plus") << false << "" << "" << "+34 600 001 201" << "" << todos << qint64(1);
-        QTest::newRow("phone 00") << false << "" << "" << "0034600001201" << "" << todos << qint64(1);
-        QTest::newRow("phone not a prefix") << false << "" << "" << "346000012" << "" << todos << qint64(0);
-        QTest::newRow("phone short anywhere") << false << "" << "" << "9902" << "" << todos << qint64(1);
-        QTest::newRow("text") << false << "" << "" << "" << "cita" << todos << qint64(50);
-        QTest::newRow("text wildcard") << false << "" << "" << "" << "Ofert_ 1_" << todos << qint64(6);
-        QTest::newRow("text brackets") << false << "" << "" << "" << "a[1]" << todos << qint64(0);
-        QTest::newRow("text quote") << false << "" << "" << "" << "O'Donnell" << todos << qint64(0);
-        QTest::newRow("dates and text") << true << "2024-05-05" << "2024-05-05" << "" << "Cita" << todos << qint64(5);
+        QTest::newRow("one day") << true << "2024-05-05" << "2024-05-05" << "" << "" << all << qint64(11);
+        QTest::newRow("phone member") << false << "" << "" << "34600001201" << "" << all << qint64(1);
+        QTest::newRow("phone nine digits") << false << "" << "" << "600001201" << "" << all << qint64(1);
+        QTest::newRow("phone blanks") << false << "" << "" << "600 001 201" << "" << all << qint64(1);
+        QTest::newRow("phone plus") << false << "" << "" << "+34 600 001 201" << "" << all << qint64(1);
+        QTest::newRow("phone 00") << false << "" << "" << "0034600001201" << "" << all << qint64(1);
+        QTest::newRow("phone not a prefix") << false << "" << "" << "346000012" << "" << all << qint64(0);
+        QTest::newRow("phone short anywhere") << false << "" << "" << "9902" << "" << all << qint64(1);
+        QTest::newRow("text") << false << "" << "" << "" << "cita" << all << qint64(50);
+        QTest::newRow("text wildcard") << false << "" << "" << "" << "Ofert_ 1_" << all << qint64(6);
+        QTest::newRow("text brackets") << false << "" << "" << "" << "a[1]" << all << qint64(0);
+        QTest::newRow("text quote") << false << "" << "" << "" << "O'Donnell" << all << qint64(0);
+        QTest::newRow("dates and text") << true << "2024-05-05" << "2024-05-05" << "" << "Cita" << all << qint64(5);
         // Send 13: f_envio 2024-05-05, partly delivered to 34600001301..03.
-        QTest::newRow("dates and phone") << true << "2024-05-05" << "2024-05-05" << "600001302" << "" << todos << qint64(1);
-        QTest::newRow("dates and phone elsewhere") << true << "2024-05-06" << "2024-05-09" << "600001302" << "" << todos
+        QTest::newRow("dates and phone") << true << "2024-05-05" << "2024-05-05" << "600001302" << "" << all << qint64(1);
+        QTest::newRow("dates and phone elsewhere") << true << "2024-05-06" << "2024-05-09" << "600001302" << "" << all
                                                    << qint64(0);
-        QTest::newRow("phone and text") << false << "" << "" << "34600001303" << "Cita 13" << todos << qint64(1);
-        QTest::newRow("phone and other text") << false << "" << "" << "34600001303" << "Oferta" << todos << qint64(0);
+        QTest::newRow("phone and text") << false << "" << "" << "34600001303" << "Cita 13" << all << qint64(1);
+        QTest::newRow("phone and other text") << false << "" << "" << "34600001303" << "Oferta" << all << qint64(0);
         QTest::newRow("all three, sent") << true << "2024-05-05" << "2024-05-05" << "+34 600 001 301" << "cita"
                                          << int(VerOpcion::Enviados) << qint64(1);
         QTest::newRow("all three, scheduled") << true << "2024-05-05" << "2024-05-05" << "+34 600 001 301" << "cita"
@@ -137,16 +137,16 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("rows");
         QTest::addColumn<bool>("cancelAll");
         QTest::addColumn<bool>("deleteAll");
-        const int todos = int(VerOpcion::Todos);
-        QTest::newRow("no future send") << "" << "Oferta" << todos << qint64(50) << false << true;
-        QTest::newRow("both kinds") << "" << "Cita 9" << todos << qint64(6) << true << true;
-        QTest::newRow("only a future send") << "34600009901" << "" << todos << qint64(1) << true << false;
-        QTest::newRow("only a send already made") << "34600009801" << "" << todos << qint64(1) << false << true;
+        const int all = int(VerOpcion::Todos);
+        QTest::newRow("no future send") << "" << "Oferta" << all << qint64(50) << false << true;
+        QTest::newRow("both kinds") << "" << "Cita 9" << all << qint64(6) << true << true;
+        QTest::newRow("only a future send") << "34600009901" << "" << all << qint64(1) << true << false;
+        QTest::newRow("only a send already made") << "34600009801" << "" << all << qint64(1) << false << true;
         QTest::newRow("sent, both kinds in the filter") << "" << "Cita 9" << int(VerOpcion::Enviados) << qint64(3) << false
                                                         << true;
         QTest::newRow("scheduled, both kinds in the filter") << "" << "Cita 9" << int(VerOpcion::Programados) << qint64(3)
                                                              << true << false;
-        QTest::newRow("nothing") << "" << "zzz" << todos << qint64(0) << false << false;
+        QTest::newRow("nothing") << "" << "zzz" << all << qint64(0) << false << false;
     }
     void bulkItemsUnderAFilter()
     {

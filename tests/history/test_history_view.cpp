@@ -31,8 +31,8 @@ class TestHistoryView final : public QObject {
 private Q_SLOTS:
     void breakdown_data()
     {
-        QTest::addColumn<QString>("estado");
-        QTest::addColumn<QString>("destinatarios");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("recipients");
         QTest::addColumn<QStringList>("texts");
         QTest::newRow("new send") << "0|0|0" << "34600000001" << QStringList{"", "", "34600000001", "0", "0", "1", "1"};
         QTest::newRow("partly") << "0|34600000001|0" << "34600000001,34600000002,34600000003"
@@ -47,16 +47,16 @@ private Q_SLOTS:
     }
     void breakdown()
     {
-        QFETCH(QString, estado);
-        QFETCH(QString, destinatarios);
+        QFETCH(QString, state);
+        QFETCH(QString, recipients);
         QFETCH(QStringList, texts);
-        QCOMPARE(f_subhistorial_parse_estado(estado, destinatarios).texts(), texts);
+        QCOMPARE(f_subhistorial_parse_estado(state, recipients).texts(), texts);
     }
 
     void colours_data()
     {
-        QTest::addColumn<QString>("estado");
-        QTest::addColumn<QString>("destinatarios");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("recipients");
         QTest::addColumn<QString>("time");
         QTest::addColumn<int>("colour");
         QTest::addColumn<int>("pending");
@@ -73,12 +73,12 @@ private Q_SLOTS:
     }
     void colours()
     {
-        QFETCH(QString, estado);
-        QFETCH(QString, destinatarios);
+        QFETCH(QString, state);
+        QFETCH(QString, recipients);
         QFETCH(QString, time);
         QFETCH(int, colour);
         QFETCH(int, pending);
-        const Desglose d = f_subhistorial_parse_estado(estado, destinatarios);
+        const Desglose d = f_subhistorial_parse_estado(state, recipients);
         const Colour c = color_estado(d, time, now);
         QCOMPARE(int(c), colour);
         QCOMPARE(int(pendingColour(c, time, now)), pending);
@@ -341,8 +341,8 @@ private Q_SLOTS:
 
     void rowMenus_data()
     {
-        QTest::addColumn<QString>("programada");
-        QTest::addColumn<QString>("destinatario");
+        QTest::addColumn<QString>("scheduledFor");
+        QTest::addColumn<QString>("recipient");
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<bool>("select");
         QTest::newRow("future") << "2024-05-10 12:30" << "1" << true << true;
@@ -352,10 +352,10 @@ private Q_SLOTS:
     }
     void rowMenus()
     {
-        QFETCH(QString, programada);
-        QFETCH(QString, destinatario);
+        QFETCH(QString, scheduledFor);
+        QFETCH(QString, recipient);
         Database db;
-        const qint64 sid = db.insert({.destinatario = destinatario, .fProgramada = programada, .estado = "0|1|0"});
+        const qint64 sid = db.insert({.destinatario = recipient, .fProgramada = scheduledFor, .estado = "0|1|0"});
         const RowMenu m = rowMenu(db.conexion, QStringLiteral("Texto %1").arg(sid), now);
         QCOMPARE(m.status, RowMenu::Status::Ok);
         QTEST(m.cancelarEnvio, "cancel");

@@ -27,9 +27,9 @@ EnvioDestinatarios mixedSend()
     return e;
 }
 
-QString grupos(historytest::Database &db, const QString &telefono)
+QString groupsOf(historytest::Database &db, const QString &phone)
 {
-    return db.conexion.scalar(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE telefono = ?1"), {telefono})
+    return db.conexion.scalar(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE telefono = ?1"), {phone})
         .toString();
 }
 
@@ -171,11 +171,11 @@ private Q_SLOTS:
         QCOMPARE(db.conexion.scalar(QStringLiteral("SELECT nombre FROM Grupos WHERE sid = ?1"), {g.sid}).toString(),
                  QStringLiteral("Clientes de O'Donnell"));
         const QString sid = QString::number(g.sid);
-        QCOMPARE(grupos(db, QStringLiteral("34600123456")), QStringLiteral("1,") + sid);
-        QCOMPARE(grupos(db, QStringLiteral("34611111111")), sid);
+        QCOMPARE(groupsOf(db, QStringLiteral("34600123456")), QStringLiteral("1,") + sid);
+        QCOMPARE(groupsOf(db, QStringLiteral("34611111111")), sid);
         // Part of a listed number, or not listed at all: untouched.
-        QVERIFY(grupos(db, QStringLiteral("600123")).isEmpty());
-        QVERIFY(grupos(db, QStringLiteral("34622222222")).isEmpty());
+        QVERIFY(groupsOf(db, QStringLiteral("600123")).isEmpty());
+        QVERIFY(groupsOf(db, QStringLiteral("34622222222")).isEmpty());
 
         // A failure leaves neither the group nor a changed contact.
         QVERIFY(db.conexion.execute(QStringLiteral("CREATE TRIGGER no_updates BEFORE UPDATE ON Agenda "
@@ -185,7 +185,7 @@ private Q_SLOTS:
             crearGrupoDeTelefonos(db.conexion, QStringLiteral("Otro"), {QStringLiteral("34622222222")});
         QVERIFY(!failed.ok());
         QVERIFY(!existeGrupoDestinatarios(db.conexion, QStringLiteral("Otro")));
-        QVERIFY(grupos(db, QStringLiteral("34622222222")).isEmpty());
+        QVERIFY(groupsOf(db, QStringLiteral("34622222222")).isEmpty());
     }
 
     // The shared file was held past the time-out and freed just after: a group that could not

@@ -25,14 +25,14 @@
 
 namespace {
 
-const QString kTodos = QStringLiteral("34600123456,34611111111,34622222222");
+const QString kAllRecipients = QStringLiteral("34600123456,34611111111,34622222222");
 
 struct Run : testing::ClientRig {
     Run() { sim.addAccount(QStringLiteral("ana"), QStringLiteral("secreto"), 500); }
 
     // One send: Ana confirmed, Bea failed, Dora pending. Carla's 600123 is part of Ana's number
     // and no recipient.
-    void seed(const QString &destinatario = kTodos)
+    void seed(const QString &recipients = kAllRecipients)
     {
         db::Connection setup;
         QVERIFY(openDatabase(setup));
@@ -51,7 +51,7 @@ struct Run : testing::ClientRig {
                                             "estado,remitente,creditos,bool_cumple,username) VALUES "
                                             "(?1,'2024-05-01 09:00','Inmediato','Hola','w1',"
                                             "'1|34600123456|34611111111','Brisanta',3,'0','ana')"),
-                             {destinatario})
+                             {recipients})
                     .ok());
     }
 
@@ -64,11 +64,11 @@ struct Run : testing::ClientRig {
     startup::Form1 &form() { return client->mainWindow(); }
     QTabWidget *tabs() { return form().tbsOptions(); }
     history::HistoryPanel *history() { return tabs()->findChild<history::HistoryPanel *>(QStringLiteral("picOptions1")); }
-    QTreeWidget *contactos() { return tabs()->widget(2)->findChild<QTreeWidget *>(QStringLiteral("TreeView4")); }
-    db::Connection &conexion() { return client->context().conexion; }
+    QTreeWidget *contacts() { return tabs()->widget(2)->findChild<QTreeWidget *>(QStringLiteral("TreeView4")); }
+    db::Connection &connection() { return client->context().conexion; }
 
     // Opens the popup menu on the send and picks one leaf, as the user does.
-    void pick(const char *clase, const char *accion)
+    void pick(const char *recipientClass, const char *action)
     {
         history::HistoryPanel *p = history();
         QVERIFY(p);
@@ -76,7 +76,7 @@ struct Run : testing::ClientRig {
         const QRect where = p->TreeView3()->visualItemRect(p->itemForKey(QStringLiteral("pMensaje 1")));
         Q_EMIT p->TreeView3()->customContextMenuRequested(where.center());
         QAction *leaf = p->menuItem(QStringLiteral("mnurclick_listado_historial_destinatarios_%1_%2")
-                                        .arg(QLatin1String(clase), QLatin1String(accion)));
+                                        .arg(QLatin1String(recipientClass), QLatin1String(action)));
         QVERIFY(leaf);
         QVERIFY(leaf->isEnabled());
         leaf->trigger();
@@ -86,14 +86,14 @@ struct Run : testing::ClientRig {
     QStringList shownContacts()
     {
         QStringList names;
-        for (int i = 0; i < contactos()->topLevelItemCount(); ++i)
-            names << contactos()->topLevelItem(i)->text(0);
+        for (int i = 0; i < contacts()->topLevelItemCount(); ++i)
+            names << contacts()->topLevelItem(i)->text(0);
         return names;
     }
 
-    QVariant grupos(const QString &telefono)
+    QVariant groupsOf(const QString &phone)
     {
-        return conexion().scalar(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE telefono = ?1"), {telefono});
+        return connection().scalar(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE telefono = ?1"), {phone});
     }
 };
 
@@ -121,8 +121,8 @@ private Q_SLOTS:
         run.start();
         history::HistoryPanel *p = run.history();
         QVERIFY(p);
-        for (int accion = 0; accion < 5; ++accion)
-            QVERIFY(p->recipientActionAvailable(accion));
+        for (int action = 0; action < 5; ++action)
+            QVERIFY(p->recipientActionAvailable(action));
     }
 
     void filterAndGroupEndOnTheContactsTab()
@@ -150,14 +150,14 @@ private Q_SLOTS:
         QCOMPARE(inputs.first().title, QStringLiteral("Crear grupo"));
         QVERIFY(inputs.first().text.endsWith(QStringLiteral("Tiempo estimado: 0 seg")));
         QVERIFY(run.prompter.messageTexts().last().startsWith(QStringLiteral("Ya existe un grupo con el nombre 'clientes'")));
-        const qint64 grupo = run.conexion()
+        const qint64 group = run.connection()
                                  .scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre = ?1"),
                                          {QStringLiteral("Pendientes de O'Brien")})
                                  .toLongLong();
-        QVERIFY(grupo > 1);
-        QCOMPARE(run.grupos(QStringLiteral("34622222222")).toString(), QString::number(grupo));
-        QVERIFY(!run.grupos(QStringLiteral("600123")).isValid());
-        QCOMPARE(run.grupos(QStringLiteral("34600123456")).toString(), QStringLiteral("1"));
+        QVERIFY(group > 1);
+        QCOMPARE(run.groupsOf(QStringLiteral("34622222222")).toString(), QString::number(group));
+        QVERIFY(!run.groupsOf(QStringLiteral("600123")).isValid());
+        QCOMPARE(run.groupsOf(QStringLiteral("34600123456")).toString(), QStringLiteral("1"));
         QCOMPARE(run.tabs()->currentIndex(), 2);
         QCOMPARE(run.tabs()->widget(2)->findChild<QComboBox *>(QStringLiteral("Combo3"))->currentText(),
                  QStringLiteral("Pendientes de O'Brien"));
@@ -167,15 +167,15 @@ private Q_SLOTS:
         // "Confirmados" → "Crear grupo" keeps Ana's groups and adds the new one.
         run.prompter.answerInput(QStringLiteral("Recibieron"));
         run.pick("confirmados", "grupo");
-        const qint64 recibieron =
-            run.conexion().scalar(QStringLiteral("SELECT MAX(sid) FROM Grupos")).toLongLong();
-        QCOMPARE(run.grupos(QStringLiteral("34600123456")).toString(), QStringLiteral("1,%1").arg(recibieron));
+        const qint64 confirmedGroup =
+            run.connection().scalar(QStringLiteral("SELECT MAX(sid) FROM Grupos")).toLongLong();
+        QCOMPARE(run.groupsOf(QStringLiteral("34600123456")).toString(), QStringLiteral("1,%1").arg(confirmedGroup));
 
         // A cancelled name creates nothing.
-        const qint64 before = run.conexion().scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos")).toLongLong();
+        const qint64 before = run.connection().scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos")).toLongLong();
         run.prompter.answerInput(std::nullopt);
         run.pick("todos", "grupo");
-        QCOMPARE(run.conexion().scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos")).toLongLong(), before);
+        QCOMPARE(run.connection().scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos")).toLongLong(), before);
         QVERIFY2(!run.prompter.hasUnexpected(), run.prompter.unexpectedReport().constData());
     }
 
@@ -187,7 +187,7 @@ private Q_SLOTS:
         run.tabs()->setCurrentIndex(1);
 
         run.pick("todos", "portapapeles");
-        QCOMPARE(QGuiApplication::clipboard()->text(), kTodos);
+        QCOMPARE(QGuiApplication::clipboard()->text(), kAllRecipients);
         QCOMPARE(run.tabs()->currentIndex(), 1);
 
         // Into an empty recipients box: exactly the list, the send tab shown, a new quote asked.
@@ -242,11 +242,11 @@ private Q_SLOTS:
     void aLongListIsFilteredThroughAGroup()
     {
         // 5001 characters and more: the contact filter cannot take the numbers, a group does.
-        QStringList numeros{QStringLiteral("34600123456")};
-        for (int i = 0; numeros.join(QLatin1Char(',')).size() <= 5000; ++i)
-            numeros << QStringLiteral("3469%1").arg(i, 7, 10, QLatin1Char('0'));
+        QStringList numbers{QStringLiteral("34600123456")};
+        for (int i = 0; numbers.join(QLatin1Char(',')).size() <= 5000; ++i)
+            numbers << QStringLiteral("3469%1").arg(i, 7, 10, QLatin1Char('0'));
         Run run;
-        run.seed(numeros.join(QLatin1Char(',')));
+        run.seed(numbers.join(QLatin1Char(',')));
         run.start();
         run.prompter.answerMessage(ui::Answer::Ok);
         run.prompter.answerInput(QStringLiteral("Muchos"));

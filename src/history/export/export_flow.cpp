@@ -12,7 +12,7 @@
 
 namespace history::exporting {
 
-Outcome exportar(Services services, const Options &options, const QString &marca, const QString &folder)
+Outcome exportar(Services services, const Options &options, const QString &brandName, const QString &folder)
 {
     Outcome outcome;
     db::Result read;
@@ -56,7 +56,7 @@ Outcome exportar(Services services, const Options &options, const QString &marca
         }
         // Without names the numbers are shown: the export goes on even if the lookup failed.
         xlsx::SheetStream stream(outcome.path, kSheetName);
-        SheetWriter writer(stream, options, marca, options.mostrarNombres && lookup.ok() ? &names : nullptr);
+        SheetWriter writer(stream, options, brandName, options.mostrarNombres && lookup.ok() ? &names : nullptr);
         forEachSend(services.conexion, options, [&writer](const SendRow &row) { writer.add(row); }, &read);
         if (read.ok()) {
             const Built built = writer.finish();

@@ -28,7 +28,7 @@ struct Services {
 };
 
 // `folder` is where the file picker starts.
-Outcome exportar(Services services, const Options &options, const QString &marca, const QString &folder);
+Outcome exportar(Services services, const Options &options, const QString &brandName, const QString &folder);
 
 inline const QString kErrorLectura =
     QStringLiteral("No se ha podido leer el historial de envíos. Inténtelo de nuevo más tarde.");

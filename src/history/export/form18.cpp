@@ -32,12 +32,12 @@ QLabel *wrappedLabel(const QString &text, const char *name, QWidget *parent)
 
 // A date box with its drop-down calendar: the button shows or hides the calendar, a click on a
 // day writes it into the box, a double click (or Enter) closes the calendar.
-void chainCalendar(QLineEdit *text, QToolButton *picture, QCalendarWidget *calendar)
+void chainCalendar(QLineEdit *box, QToolButton *button, QCalendarWidget *calendar)
 {
     calendar->hide();
-    QObject::connect(picture, &QToolButton::clicked, calendar, [calendar] { calendar->setVisible(!calendar->isVisible()); });
-    QObject::connect(calendar, &QCalendarWidget::clicked, text,
-                     [text](const QDate &date) { text->setText(date.toString(kDateFormat)); });
+    QObject::connect(button, &QToolButton::clicked, calendar, [calendar] { calendar->setVisible(!calendar->isVisible()); });
+    QObject::connect(calendar, &QCalendarWidget::clicked, box,
+                     [box](const QDate &date) { box->setText(date.toString(kDateFormat)); });
     QObject::connect(calendar, &QCalendarWidget::activated, calendar, [calendar] { calendar->hide(); });
 }
 
@@ -57,30 +57,30 @@ Form18::~Form18() = default;
 
 void Form18::buildControls()
 {
-    auto *Frame1 = new QGroupBox(QStringLiteral("Exportar historial a Excel"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    auto *frameLayout = new QVBoxLayout(Frame1);
+    auto *frame = new QGroupBox(QStringLiteral("Exportar historial a Excel"), this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    auto *frameLayout = new QVBoxLayout(frame);
     frameLayout->addWidget(wrappedLabel(
         QStringLiteral("Mediante este formulario se exporta el historial de envíos de SMS a un archivo Excel."),
-        "SkinLabel1", Frame1));
-    frameLayout->addWidget(wrappedLabel(QStringLiteral("Exportar envíos realizados entre:"), "SkinLabel4", Frame1));
+        "SkinLabel1", frame));
+    frameLayout->addWidget(wrappedLabel(QStringLiteral("Exportar envíos realizados entre:"), "SkinLabel4", frame));
 
     auto *dates = new QGridLayout;
-    Text1 = new QLineEdit(Frame1);
+    Text1 = new QLineEdit(frame);
     Text1->setObjectName(QStringLiteral("Text1"));
-    Picture1 = new QToolButton(Frame1);
+    Picture1 = new QToolButton(frame);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setArrowType(Qt::DownArrow);
-    Text2 = new QLineEdit(Frame1);
+    Text2 = new QLineEdit(frame);
     Text2->setObjectName(QStringLiteral("Text2"));
-    Picture2 = new QToolButton(Frame1);
+    Picture2 = new QToolButton(frame);
     Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->setArrowType(Qt::DownArrow);
-    Calendar1 = new QCalendarWidget(Frame1);
+    Calendar1 = new QCalendarWidget(frame);
     Calendar1->setObjectName(QStringLiteral("Calendar1"));
-    Calendar2 = new QCalendarWidget(Frame1);
+    Calendar2 = new QCalendarWidget(frame);
     Calendar2->setObjectName(QStringLiteral("Calendar2"));
-    auto *y = new QLabel(QStringLiteral("y"), Frame1);
+    auto *y = new QLabel(QStringLiteral("y"), frame);
     y->setObjectName(QStringLiteral("SkinLabel5"));
     dates->addWidget(Text1, 0, 0);
     dates->addWidget(Picture1, 0, 1);
@@ -93,37 +93,37 @@ void Form18::buildControls()
     chainCalendar(Text1, Picture1, Calendar1);
     chainCalendar(Text2, Picture2, Calendar2);
 
-    auto *Frame2 = new QGroupBox(QStringLiteral("Opciones:"), Frame1);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    auto *optionsLayout = new QGridLayout(Frame2);
-    Check1 = new QCheckBox(QStringLiteral("Mostrar nombres de los destinatarios guardados en la agenda."), Frame2);
+    auto *optionsFrame = new QGroupBox(QStringLiteral("Opciones:"), frame);
+    optionsFrame->setObjectName(QStringLiteral("Frame2"));
+    auto *optionsLayout = new QGridLayout(optionsFrame);
+    Check1 = new QCheckBox(QStringLiteral("Mostrar nombres de los destinatarios guardados en la agenda."), optionsFrame);
     Check1->setObjectName(QStringLiteral("Check1"));
-    Check2 = new QCheckBox(QStringLiteral("Filtrar por remitente:"), Frame2);
+    Check2 = new QCheckBox(QStringLiteral("Filtrar por remitente:"), optionsFrame);
     Check2->setObjectName(QStringLiteral("Check2"));
-    Combo1 = new QComboBox(Frame2);
+    Combo1 = new QComboBox(optionsFrame);
     Combo1->setObjectName(QStringLiteral("Combo1"));
-    Check3 = new QCheckBox(QStringLiteral("Separar por filas los envíos a varios destinatarios."), Frame2);
+    Check3 = new QCheckBox(QStringLiteral("Separar por filas los envíos a varios destinatarios."), optionsFrame);
     Check3->setObjectName(QStringLiteral("Check3"));
     optionsLayout->addWidget(Check1, 0, 0, 1, 2);
     optionsLayout->addWidget(Check2, 1, 0);
     optionsLayout->addWidget(Combo1, 1, 1);
     optionsLayout->addWidget(Check3, 2, 0, 1, 2);
-    frameLayout->addWidget(Frame2);
+    frameLayout->addWidget(optionsFrame);
 
     frameLayout->addWidget(wrappedLabel(
         QStringLiteral("Al pulsar sobre 'Exportar' se abre un Excel con la lista de envíos y su información "
                        "detallada, que puedes luego guardar mediante la opción Archivo => Guardar como..."),
-        "SkinLabel2", Frame1));
+        "SkinLabel2", frame));
     frameLayout->addWidget(wrappedLabel(QStringLiteral("Esta operación puede tardar unos minutos, por favor espere a "
                                                        "que se haya realizado completamente."),
-                                        "SkinLabel3", Frame1));
-    Command1 = new QPushButton(QStringLiteral("Exportar"), Frame1);
+                                        "SkinLabel3", frame));
+    Command1 = new QPushButton(QStringLiteral("Exportar"), frame);
     Command1->setObjectName(QStringLiteral("Command1"));
     frameLayout->addWidget(Command1, 0, Qt::AlignRight);
     connect(Command1, &QPushButton::clicked, this, &Form18::Command1_Click);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Frame1);
+    layout->addWidget(frame);
 }
 
 void Form18::Form_Load(const QDate &today)

@@ -16,8 +16,8 @@ namespace startup { struct AppContext; }
 
 namespace history::exporting {
 
-// `Form18`, "Exportar Historial a Excel": the period, the sender filter and the three options; the
-// button writes the workbook through exportar().
+// "Exportar Historial a Excel" (objectName `Form18`): the period, the sender filter and the three
+// options; the button writes the workbook through runExport().
 class Form18 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form18)

@@ -139,11 +139,11 @@ Period defaultPeriod(const QDate &today)
     return {today.addMonths(-1).addDays(1), today.addDays(1)};
 }
 
-SenderChoice senderChoice(db::Connection &conexion)
+SenderChoice senderChoice(db::Connection &connection)
 {
     SenderChoice choice;
     db::Result result;
-    const auto rows = conexion.select(
+    const auto rows = connection.select(
         QStringLiteral("SELECT DISTINCT remitente FROM Historial WHERE length(remitente) > 0"), {}, &result);
     for (const db::Row &row : rows)
         choice.items.append(textOf(row.value(0)));
@@ -153,16 +153,16 @@ SenderChoice senderChoice(db::Connection &conexion)
     return choice;
 }
 
-QString titleText(const QString &marca, const Options &options)
+QString titleText(const QString &brandName, const Options &options)
 {
-    QString title = QStringLiteral("Historial ") + marca + QStringLiteral(" Desktop (") + options.desde
+    QString title = QStringLiteral("Historial ") + brandName + QStringLiteral(" Desktop (") + options.desde
         + QStringLiteral(" al ") + options.hasta + QStringLiteral(")");
     if (options.filtrarRemitente)
         title += QStringLiteral(" Filtrado por remitente: ") + options.remitente;
     return title;
 }
 
-bool forEachSend(db::Connection &conexion, const Options &options, const std::function<void(const SendRow &)> &visit,
+bool forEachSend(db::Connection &connection, const Options &options, const std::function<void(const SendRow &)> &visit,
                  db::Result *result)
 {
     // The period runs from the first day's midnight, included, to the last day's, left out.
@@ -177,7 +177,7 @@ bool forEachSend(db::Connection &conexion, const Options &options, const std::fu
     sql += QStringLiteral(" ORDER BY f_envio ASC, sid ASC");
 
     db::Result status;
-    db::Statement query = conexion.prepare(sql, &status);
+    db::Statement query = connection.prepare(sql, &status);
     if (query.isValid()) {
         query.bindAll(values);
         while (query.next())
@@ -191,7 +191,7 @@ bool forEachSend(db::Connection &conexion, const Options &options, const std::fu
     return status.ok();
 }
 
-bool hasSends(db::Connection &conexion, const Options &options, db::Result *result)
+bool hasSends(db::Connection &connection, const Options &options, db::Result *result)
 {
     QString sql = QStringLiteral("SELECT 1 FROM Historial WHERE f_envio >= ?1 AND f_envio < ?2");
     QVariantList values{QString(options.desde + QStringLiteral(" 00:00")), QString(options.hasta + QStringLiteral(" 00:00"))};
@@ -199,35 +199,35 @@ bool hasSends(db::Connection &conexion, const Options &options, db::Result *resu
         sql += QStringLiteral(" AND remitente = ?3");
         values.append(options.remitente);
     }
-    return conexion.scalar(sql + QStringLiteral(" LIMIT 1"), values, result).isValid();
+    return connection.scalar(sql + QStringLiteral(" LIMIT 1"), values, result).isValid();
 }
 
-std::vector<SendRow> selectSends(db::Connection &conexion, const Options &options, db::Result *result)
+std::vector<SendRow> selectSends(db::Connection &connection, const Options &options, db::Result *result)
 {
     std::vector<SendRow> sends;
-    if (!forEachSend(conexion, options, [&sends](const SendRow &row) { sends.push_back(row); }, result))
+    if (!forEachSend(connection, options, [&sends](const SendRow &row) { sends.push_back(row); }, result))
         sends.clear();
     return sends;
 }
 
-std::pair<QString, QString> stateLists(const QString &estado)
+std::pair<QString, QString> stateLists(const QString &state)
 {
-    QString confirmados;
-    QString fallidos;
-    if (estado.size() > 2) {
-        const qsizetype bar = estado.indexOf(u'|', 2);
+    QString confirmedList;
+    QString failedList;
+    if (state.size() > 2) {
+        const qsizetype bar = state.indexOf(u'|', 2);
         if (bar < 0) {
-            confirmados = estado.mid(2);
+            confirmedList = state.mid(2);
         } else {
-            confirmados = estado.mid(2, bar - 2);
-            fallidos = estado.mid(bar + 1);
+            confirmedList = state.mid(2, bar - 2);
+            failedList = state.mid(bar + 1);
         }
     }
-    if (confirmados.size() <= 3)
-        confirmados.clear();
-    if (fallidos.size() <= 3)
-        fallidos.clear();
-    return {confirmados, fallidos};
+    if (confirmedList.size() <= 3)
+        confirmedList.clear();
+    if (failedList.size() <= 3)
+        failedList.clear();
+    return {confirmedList, failedList};
 }
 
 bool listHolds(const QString &list, const QString &number)
@@ -236,13 +236,13 @@ bool listHolds(const QString &list, const QString &number)
     return !wanted.isEmpty() && membersOf(list).contains(wanted);
 }
 
-QString pendingList(const QString &destinatarios, const QString &confirmados, const QString &fallidos)
+QString pendingList(const QString &recipientList, const QString &confirmedList, const QString &failedList)
 {
-    const QSet<QString> confirmed = membersOf(confirmados);
-    const QSet<QString> failed = membersOf(fallidos);
+    const QSet<QString> confirmed = membersOf(confirmedList);
+    const QSet<QString> failed = membersOf(failedList);
     bool confirmedTakenOut = false;
     QStringList kept;
-    for (const QStringView member : QStringView(destinatarios).split(u',')) {
+    for (const QStringView member : QStringView(recipientList).split(u',')) {
         const QString n = normalised(member);
         if (n.isEmpty())
             continue;
@@ -267,9 +267,9 @@ QString displayList(const QString &list)
     return shown.trimmed();
 }
 
-QString oneLine(const QString &mensaje)
+QString oneLine(const QString &message)
 {
-    QString line = mensaje;
+    QString line = message;
     line.remove(u'\n');
     line.replace(u'\r', u' ');
     return line;
@@ -279,8 +279,8 @@ SendValues sendValues(const SendRow &row)
 {
     SendValues v;
     v.fEnvio = textOf(row.fEnvio);
-    const QString programada = textOf(row.fProgramada);
-    v.llegada = programada == kInmediato ? v.fEnvio : programada;
+    const QString scheduledFor = textOf(row.fProgramada);
+    v.llegada = scheduledFor == kInmediato ? v.fEnvio : scheduledFor;
     v.remitente = row.remitente.isNull() || !row.remitente.isValid() ? QStringLiteral("Desconocido")
                                                                       : textOf(row.remitente);
     v.mensaje = oneLine(textOf(row.mensaje));
@@ -394,11 +394,11 @@ struct SheetWriter::Looks {
     xlsx::Sheet three;        // first, middle and last
 };
 
-SheetWriter::SheetWriter(xlsx::RowTarget &target, const Options &options, const QString &marca, const NameBook *names)
+SheetWriter::SheetWriter(xlsx::RowTarget &target, const Options &options, const QString &brandName, const NameBook *names)
     : m_target(target), m_options(options), m_names(options.mostrarNombres ? names : nullptr),
       m_looks(std::make_unique<Looks>())
 {
-    const QString title = titleText(marca, options);
+    const QString title = titleText(brandName, options);
     m_looks->none = layout(0, title);
     m_looks->one = layout(1, title);
     m_looks->three = layout(3, title);
@@ -515,12 +515,12 @@ Built SheetWriter::finish()
     return built;
 }
 
-Built buildSheet(const std::vector<SendRow> &sends, const Options &options, const QString &marca,
+Built buildSheet(const std::vector<SendRow> &sends, const Options &options, const QString &brandName,
                  const NameBook *names)
 {
     xlsx::Sheet sheet(kSheetName);
     xlsx::SheetRows rows(sheet);
-    SheetWriter writer(rows, options, marca, names);
+    SheetWriter writer(rows, options, brandName, names);
     for (const SendRow &send : sends)
         writer.add(send);
     Built built = writer.finish();

@@ -46,20 +46,20 @@ struct SenderChoice {
     QStringList items;
     bool filterEnabled = false;
 };
-SenderChoice senderChoice(db::Connection &conexion);
+SenderChoice senderChoice(db::Connection &connection);
 
 struct Options {
-    QString desde;                      // `Text1`, "yyyy-mm-dd"
-    QString hasta;                      // `Text2`
-    bool mostrarNombres = false;        // `Check1`
-    bool filtrarRemitente = false;      // `Check2`
-    QString remitente;                  // the selected item of `Combo1`
-    bool separarFilas = false;          // `Check3`
+    QString desde;                      // the "from" box, "yyyy-mm-dd"
+    QString hasta;                      // the "to" box
+    bool mostrarNombres = false;        // "Mostrar nombres de los destinatarios..."
+    bool filtrarRemitente = false;      // "Filtrar por remitente:"
+    QString remitente;                  // the selected item of the sender combo
+    bool separarFilas = false;          // "Separar por filas..."
 };
 
 // The title of the sheet: "Historial <brand> Desktop (<desde> al <hasta>)", and the sender when
 // filtered by one.
-QString titleText(const QString &marca, const Options &options);
+QString titleText(const QString &brandName, const Options &options);
 
 // One row of `Historial` as the export reads it. Null columns are invalid QVariants.
 struct SendRow {
@@ -74,12 +74,12 @@ struct SendRow {
 
 // The sends of the period (and sender), oldest first. Empty with `result` not ok on a database
 // error.
-std::vector<SendRow> selectSends(db::Connection &conexion, const Options &options, db::Result *result = nullptr);
+std::vector<SendRow> selectSends(db::Connection &connection, const Options &options, db::Result *result = nullptr);
 // The same sends handed over one at a time, none of them kept. False on a database error.
-bool forEachSend(db::Connection &conexion, const Options &options, const std::function<void(const SendRow &)> &visit,
+bool forEachSend(db::Connection &connection, const Options &options, const std::function<void(const SendRow &)> &visit,
                  db::Result *result = nullptr);
 // Whether the period (and sender) holds any send.
-bool hasSends(db::Connection &conexion, const Options &options, db::Result *result = nullptr);
+bool hasSends(db::Connection &connection, const Options &options, db::Result *result = nullptr);
 
 // What the sheet shows of one send, lists still comma-separated without blanks.
 struct SendValues {
@@ -98,12 +98,12 @@ SendValues sendValues(const SendRow &row);
 
 // The confirmed and failed lists of `estado`: from its 3rd character up to the first "|" after
 // it, and what follows; a list of 3 characters or fewer counts as none.
-std::pair<QString, QString> stateLists(const QString &estado);
+std::pair<QString, QString> stateLists(const QString &state);
 
 // The recipients answered by neither list. Members are compared whole (a number never matches a
 // part of a longer one), "+" and blanks ignored; once a confirmed number was taken out, the rest
 // lose their "+" and blanks too, as the history has always shown them.
-QString pendingList(const QString &destinatarios, const QString &confirmados, const QString &fallidos);
+QString pendingList(const QString &recipientList, const QString &confirmedList, const QString &failedList);
 
 // Whether `number` is a member of the comma-separated `list` ("+" and blanks ignored).
 bool listHolds(const QString &list, const QString &number);
@@ -112,7 +112,7 @@ bool listHolds(const QString &list, const QString &number);
 QString displayList(const QString &list);
 
 // The message on one line: line feeds dropped, carriage returns turned into blanks.
-QString oneLine(const QString &mensaje);
+QString oneLine(const QString &message);
 
 // The whole worksheet. `names` (looked up beforehand with NameBook::lookup over numbersToName) is
 // used only when the options ask for names.
@@ -122,7 +122,7 @@ struct Built {
     int totalRow = 0;
     double totalCredits = 0;
 };
-Built buildSheet(const std::vector<SendRow> &sends, const Options &options, const QString &marca,
+Built buildSheet(const std::vector<SendRow> &sends, const Options &options, const QString &brandName,
                  const NameBook *names = nullptr);
 
 // The same worksheet written row by row as the sends come: the title and headers at once, each
@@ -130,7 +130,7 @@ Built buildSheet(const std::vector<SendRow> &sends, const Options &options, cons
 // leave `sheet` empty: the rows went to `target`.
 class SheetWriter final {
 public:
-    SheetWriter(xlsx::RowTarget &target, const Options &options, const QString &marca, const NameBook *names = nullptr);
+    SheetWriter(xlsx::RowTarget &target, const Options &options, const QString &brandName, const NameBook *names = nullptr);
     ~SheetWriter();
     SheetWriter(const SheetWriter &) = delete;
     SheetWriter &operator=(const SheetWriter &) = delete;

@@ -29,7 +29,7 @@ const QString kBusyReport = QStringLiteral("historial-informe");
 const QString kBusyCancel = QStringLiteral("historial-cancelar");
 const QString kBusyCancelAll = QStringLiteral("historial-cancelar-todos");
 constexpr qint64 kReportReplyLimit = 4 * 1024 * 1024;
-const QString kErrorHistorial = QStringLiteral("No ha sido posible acceder al historial. No se ha cambiado nada.");
+const QString kHistoryErrorMessage = QStringLiteral("No ha sido posible acceder al historial. No se ha cambiado nada.");
 
 } // namespace
 
@@ -132,19 +132,19 @@ void HistoryFeature::f_historial()
         m_panel->showPage(m_page);
     Q_EMIT redrawn();
     if (m_page.status == HistoryPage::Status::DatabaseError)
-        m_context.prompter.message(kErrorHistorial, {}, ui::Icon::Warning);
+        m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
 }
 
 void HistoryFeature::mnurclick_listado_historial_ver_options_Click(int index)
 {
-    const auto ver = static_cast<VerOpcion>(index);
-    if (index < 0 || index > 2 || ver == m_options.ver) {
+    const auto kind = static_cast<VerOpcion>(index);
+    if (index < 0 || index > 2 || kind == m_options.ver) {
         // An exclusive group keeps its item ticked; the tick must still match the view.
         if (m_panel && m_panel->verOption(int(m_options.ver)))
             m_panel->verOption(int(m_options.ver))->setChecked(true);
         return;
     }
-    m_options.ver = ver;
+    m_options.ver = kind;
     if (m_panel)
         m_panel->verOption(index)->setChecked(true);
     f_historial();
@@ -261,11 +261,11 @@ void HistoryFeature::openExport()
     m_export.show([this] { return new exporting::Form18(m_context); });
 }
 
-void HistoryFeature::buscarEnvios(const QString &telefono)
+void HistoryFeature::buscarEnvios(const QString &phone)
 {
     if (!m_panel)
         return;
-    m_panel->RichTextBox1()->setText(telefono);
+    m_panel->RichTextBox1()->setText(phone);
     m_panel->Check6()->setChecked(false);
     m_panel->Check7()->setChecked(true);
     m_options.ver = VerOpcion::Todos;
@@ -326,7 +326,7 @@ void HistoryFeature::onReport(const net::GatewayReply &reply)
         f_historial();
     Q_EMIT reportHandled(outcome);
     if (outcome.status == ReportOutcome::Status::DatabaseError)
-        m_context.prompter.message(kErrorHistorial, {}, ui::Icon::Warning);
+        m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
     else if (!outcome.message.isEmpty())
         m_context.prompter.message(outcome.message);
 }
@@ -353,7 +353,7 @@ void HistoryFeature::mnurclick_listado_historial_cancelar_Click()
         showNotice(request.notice);
         return;
     case CancelRequest::Status::DatabaseError:
-        m_context.prompter.message(kErrorHistorial, {}, ui::Icon::Warning);
+        m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
         return;
     case CancelRequest::Status::NoRow:
         // Gone since the menu opened: the view catches up and the user hears it.
@@ -387,12 +387,12 @@ void HistoryFeature::onCancel(const net::GatewayReply &reply)
         }
         Q_EMIT cancelHandled(outcome);
         if (outcome.status == CancelOutcome::Status::DatabaseError)
-            m_context.prompter.message(kErrorHistorial, {}, ui::Icon::Warning);
+            m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
         return;
     }
     Q_EMIT cancelHandled(outcome);
     if (outcome.status == CancelOutcome::Status::DatabaseError)
-        m_context.prompter.message(kErrorHistorial, {}, ui::Icon::Warning);
+        m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
     else
         showNotice(outcome.notice);
 }
@@ -424,7 +424,7 @@ void HistoryFeature::mnurclick_listado_historial_cancelar_todos_Click()
         || outcome.changed)
         f_historial();
     if (outcome.status == CancelAllOutcome::Status::DatabaseError && outcome.notice.text.isEmpty())
-        m_context.prompter.message(kErrorHistorial, {}, ui::Icon::Warning);
+        m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
     else
         showNotice(outcome.notice, outcome.status == CancelAllOutcome::Status::Unreachable);
 }
@@ -439,7 +439,7 @@ void HistoryFeature::mnurclick_listado_historial_eliminar_Click()
     if (outcome.changed)
         f_historial();
     if (outcome.status == DeleteOutcome::Status::DatabaseError)
-        m_context.prompter.message(kErrorHistorial, {}, ui::Icon::Warning);
+        m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
     else
         showNotice(outcome.notice);
 }
@@ -455,7 +455,7 @@ void HistoryFeature::mnurclick_listado_historial_eliminar_todos_Click()
     if (outcome.status == DeleteOutcome::Status::Deleted)
         f_historial();
     if (outcome.status == DeleteOutcome::Status::DatabaseError)
-        m_context.prompter.message(kErrorHistorial, {}, ui::Icon::Warning);
+        m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
     else
         showNotice(outcome.notice);
 }

@@ -27,7 +27,7 @@ namespace history {
 class HistoryPanel;
 
 // The "Historial" tab at work: it owns the tab's panel and the two gateway lines of the history
-// (`WebBrowser2` for delivery reports, `WebBrowser4` for single cancellations), keeps what the view
+// (the report channel, objectName `WebBrowser2`, and the cancel channel, `WebBrowser4`), keeps what the view
 // lists (the "Ver" option, the filter, the names, the page) and answers every control of the tab.
 // The rules themselves are the functions of the history library; here they are called in order,
 // the view is redrawn when they changed something and the user is told last.
@@ -59,13 +59,13 @@ public:
     // The seams of the main window.
     void f_historial();
     void f_actualizar_pendientes(const QString &login, const QString &pass);
-    // Takes over the main menu's "Mostrar nombres": enabled, checkable, mirroring `Check1`.
+    // Takes over the main menu's "Mostrar nombres": enabled, checkable, mirroring the panel's names check.
     void bindMostrarNombres(QAction *item);
 
     // The contact book's "Buscar envíos": every send to that number, the filter applied.
     void buscarEnvios(const QString &telefono);
 
-    // The main menu's "Exportar a Excel" (`Form18`): one window at a time.
+    // The main menu's "Exportar a Excel" (HistoryExportDialog): one window at a time.
     void openExport();
     exporting::Form18 *exportWindow() const { return m_export.existing(); }
 

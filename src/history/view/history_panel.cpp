@@ -53,13 +53,13 @@ QIcon imageFor(const QStyle *style, int image)
 
 // The recipient classes of the submenus, with the key prefix each acts on.
 // The leaves are named after the class's item prefix and the action ("..._pendientes_grupo").
-struct RecipientClass {
+struct ClassSubmenu {
     const char *object;
     const char *caption;
-    const char *clase;
+    const char *recipientClass;
     const char *leafPrefix;
 };
-constexpr std::array<RecipientClass, 4> kClasses{{
+constexpr std::array<ClassSubmenu, 4> kClasses{{
     {"mnurclick_listado_historial_destinatarios_todos", "Todos", "Destinatarios",
      "mnurclick_listado_historial_destinatarios_todos"},
     {"mnurclick_listado_historial_destinatarios_confirmados", "Confirmados", "Recibidos",
@@ -69,11 +69,11 @@ constexpr std::array<RecipientClass, 4> kClasses{{
     {"mnurclick_listado_historial_destinatarios_fallidos", "Fallidos", "Fallidos",
      "mnurclick_listado_historial_destinatarios_fallidos"},
 }};
-struct RecipientAction {
+struct ActionLeaf {
     const char *caption;
     const char *suffix;
 };
-constexpr std::array<RecipientAction, 5> kRecipientActions{{
+constexpr std::array<ActionLeaf, 5> kRecipientActions{{
     {"Filtrar contactos", "filtrar"},
     {"Crear grupo", "grupo"},
     {"Copiar al portapapeles", "portapapeles"},
@@ -234,24 +234,24 @@ void HistoryPanel::buildMenu()
         return a;
     };
 
-    QMenu *destinatarios = m_menu->addMenu(QStringLiteral("Seleccionar destinatarios"));
-    destinatarios->menuAction()->setObjectName(QStringLiteral("mnurclick_listado_historial_destinatarios"));
-    for (const RecipientClass &c : kClasses) {
-        QMenu *sub = destinatarios->addMenu(QString::fromUtf8(c.caption));
+    QMenu *recipientsMenu = m_menu->addMenu(QStringLiteral("Seleccionar destinatarios"));
+    recipientsMenu->menuAction()->setObjectName(QStringLiteral("mnurclick_listado_historial_destinatarios"));
+    for (const ClassSubmenu &c : kClasses) {
+        QMenu *sub = recipientsMenu->addMenu(QString::fromUtf8(c.caption));
         sub->menuAction()->setObjectName(QString::fromLatin1(c.object));
-        for (int accion = 0; accion < int(kRecipientActions.size()); ++accion) {
-            const RecipientAction &action = kRecipientActions[std::size_t(accion)];
-            QAction *a = sub->addAction(QString::fromUtf8(action.caption));
-            a->setObjectName(QString::fromLatin1(c.leafPrefix) + QLatin1Char('_') + QString::fromLatin1(action.suffix));
-            a->setData(accion);
+        for (int action = 0; action < int(kRecipientActions.size()); ++action) {
+            const ActionLeaf &leaf = kRecipientActions[std::size_t(action)];
+            QAction *a = sub->addAction(QString::fromUtf8(leaf.caption));
+            a->setObjectName(QString::fromLatin1(c.leafPrefix) + QLatin1Char('_') + QString::fromLatin1(leaf.suffix));
+            a->setData(action);
             a->setEnabled(false);
             m_recipientItems.append(a);
-            const QString clase = QString::fromLatin1(c.clase);
-            connect(a, &QAction::triggered, this, [this, clase, accion] {
-                if (!recipientActionAvailable(accion))
+            const QString recipientClass = QString::fromLatin1(c.recipientClass);
+            connect(a, &QAction::triggered, this, [this, recipientClass, action] {
+                if (!recipientActionAvailable(action))
                     return;
                 if (const std::optional<qint64> sid = sidFromKey(m_popup.key()))
-                    Q_EMIT recipientsRequested(*sid, clase, accion);
+                    Q_EMIT recipientsRequested(*sid, recipientClass, action);
             });
         }
     }
@@ -263,13 +263,13 @@ void HistoryPanel::buildMenu()
     item(m_menu, "mnurclick_listado_historial_eliminar_todos", QStringLiteral("Eliminar todos (enviados)"))
         ->setEnabled(false);
     m_menu->addSeparator()->setObjectName(QStringLiteral("mnusep2"));
-    QMenu *ver = m_menu->addMenu(QStringLiteral("Ver"));
-    ver->menuAction()->setObjectName(QStringLiteral("mnurclick_listado_historial_ver"));
+    QMenu *viewMenu = m_menu->addMenu(QStringLiteral("Ver"));
+    viewMenu->menuAction()->setObjectName(QStringLiteral("mnurclick_listado_historial_ver"));
     m_ver = new QActionGroup(this);
     m_ver->setExclusive(true);
     const QString captions[] = {QStringLiteral("Todos"), QStringLiteral("Enviados"), QStringLiteral("Programados")};
     for (int i = 0; i < 3; ++i) {
-        QAction *a = ver->addAction(captions[i]);
+        QAction *a = viewMenu->addAction(captions[i]);
         a->setObjectName(QStringLiteral("mnurclick_listado_historial_ver_options_%1").arg(i));
         a->setCheckable(true);
         a->setChecked(i == 0);
@@ -380,20 +380,20 @@ void HistoryPanel::popupMenu(const QString &key, const QPoint &globalPos)
     m_popup.popup(key, globalPos);
 }
 
-void HistoryPanel::setRecipientActionAvailable(int accion, bool available)
+void HistoryPanel::setRecipientActionAvailable(int action, bool available)
 {
-    if (accion < 0 || accion >= int(m_recipientActions.size()))
+    if (action < 0 || action >= int(m_recipientActions.size()))
         return;
-    m_recipientActions[std::size_t(accion)] = available;
+    m_recipientActions[std::size_t(action)] = available;
     for (QAction *a : std::as_const(m_recipientItems)) {
-        if (a->data().toInt() == accion)
+        if (a->data().toInt() == action)
             a->setEnabled(available);
     }
 }
 
-bool HistoryPanel::recipientActionAvailable(int accion) const
+bool HistoryPanel::recipientActionAvailable(int action) const
 {
-    return accion >= 0 && accion < int(m_recipientActions.size()) && m_recipientActions[std::size_t(accion)];
+    return action >= 0 && action < int(m_recipientActions.size()) && m_recipientActions[std::size_t(action)];
 }
 
 void HistoryPanel::hideFilterPanel()
@@ -421,8 +421,8 @@ void HistoryPanel::onDoubleClick(QTreeWidgetItem *item)
     // A double click filters the contacts by the recipients, like the first recipient action.
     if (!sid || !recipientActionAvailable(0))
         return;
-    const QString clase = key.left(key.lastIndexOf(QLatin1Char(' '))).trimmed();
-    Q_EMIT recipientsDoubleClicked(*sid, clase);
+    const QString recipientClass = key.left(key.lastIndexOf(QLatin1Char(' '))).trimmed();
+    Q_EMIT recipientsDoubleClicked(*sid, recipientClass);
 }
 
 void HistoryPanel::openSecondCalendar()

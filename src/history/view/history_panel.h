@@ -92,8 +92,8 @@ public:
     // The recipient actions of "Seleccionar destinatarios" (0 filter contacts, 1 create group, 2 copy,
     // 3 add to "Enviar a", 4 export to Excel) stay disabled until whoever carries one out makes it
     // available: an item that does nothing must not look as if it worked.
-    void setRecipientActionAvailable(int accion, bool available);
-    bool recipientActionAvailable(int accion) const;
+    void setRecipientActionAvailable(int action, bool available);
+    bool recipientActionAvailable(int action) const;
 
 Q_SIGNALS:
     // A right click on the tree: the key of the node under the pointer (empty for the empty area).
@@ -101,10 +101,10 @@ Q_SIGNALS:
     // A recipient action of the popup menu: the class ("Destinatarios", "Recibidos", "Pendientes",
     // "Fallidos") and the action (0 filter contacts, 1 create group, 2 copy, 3 add to "Enviar a",
     // 4 export to Excel), for the send under the pointer; only for actions made available.
-    void recipientsRequested(qint64 sid, const QString &clase, int accion);
+    void recipientsRequested(qint64 sid, const QString &recipientClass, int action);
     // A double click on a node of a send: its sid and class (the key without the sid); only once
     // the contact filter (recipient action 0) is available.
-    void recipientsDoubleClicked(qint64 sid, const QString &clase);
+    void recipientsDoubleClicked(qint64 sid, const QString &recipientClass);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -18,7 +18,7 @@ namespace history {
 
 namespace {
 
-const QString kErrorHistorial = QStringLiteral("No ha sido posible acceder al historial. No se ha cambiado nada.");
+const QString kHistoryErrorMessage = QStringLiteral("No ha sido posible acceder al historial. No se ha cambiado nada.");
 
 } // namespace
 
@@ -32,12 +32,12 @@ RecipientActions::RecipientActions(startup::AppContext &context, HistoryPanel *p
     // The copy and the workbook need nothing outside the history.
     m_panel->setRecipientActionAvailable(int(AccionDestinatarios::Portapapeles), true);
     m_panel->setRecipientActionAvailable(int(AccionDestinatarios::Excel), true);
-    connect(m_panel, &HistoryPanel::recipientsRequested, this, [this](qint64 sid, const QString &clase, int accion) {
-        if (accion >= 0 && accion < kAccionesDestinatarios)
-            f_subhistorial_destinatarios(sid, clase, static_cast<AccionDestinatarios>(accion));
+    connect(m_panel, &HistoryPanel::recipientsRequested, this, [this](qint64 sid, const QString &recipientClass, int action) {
+        if (action >= 0 && action < kAccionesDestinatarios)
+            f_subhistorial_destinatarios(sid, recipientClass, static_cast<AccionDestinatarios>(action));
     });
-    connect(m_panel, &HistoryPanel::recipientsDoubleClicked, this, [this](qint64 sid, const QString &clase) {
-        f_subhistorial_destinatarios(sid, clase, AccionDestinatarios::Filtrar);
+    connect(m_panel, &HistoryPanel::recipientsDoubleClicked, this, [this](qint64 sid, const QString &recipientClass) {
+        f_subhistorial_destinatarios(sid, recipientClass, AccionDestinatarios::Filtrar);
     });
 }
 
@@ -60,57 +60,57 @@ void RecipientActions::setSendPanel(SendPanelLink link)
         m_panel->setRecipientActionAvailable(int(AccionDestinatarios::Enviar), bool(m_sendPanel));
 }
 
-RecipientOutcome RecipientActions::f_subhistorial_destinatarios(qint64 sid, const QString &clase,
-                                                                AccionDestinatarios accion)
+RecipientOutcome RecipientActions::f_subhistorial_destinatarios(qint64 sid, const QString &recipientClass,
+                                                                AccionDestinatarios action)
 {
-    RecipientOutcome outcome = run(sid, clase, accion);
+    RecipientOutcome outcome = run(sid, recipientClass, action);
     Q_EMIT acted(outcome);
     return outcome;
 }
 
-RecipientOutcome RecipientActions::run(qint64 sid, const QString &claseTexto, AccionDestinatarios accion)
+RecipientOutcome RecipientActions::run(qint64 sid, const QString &classWord, AccionDestinatarios action)
 {
     RecipientOutcome outcome;
-    const std::optional<ClaseDestinatarios> clase = claseDeTexto(claseTexto);
-    if (!clase)
+    const std::optional<ClaseDestinatarios> recipientClass = claseDeTexto(classWord);
+    if (!recipientClass)
         return outcome;
-    const bool contactos = accion == AccionDestinatarios::Filtrar || accion == AccionDestinatarios::Grupo;
-    if ((contactos && !m_contactBook.complete()) || (accion == AccionDestinatarios::Enviar && !m_sendPanel)) {
+    const bool needsContacts = action == AccionDestinatarios::Filtrar || action == AccionDestinatarios::Grupo;
+    if ((needsContacts && !m_contactBook.complete()) || (action == AccionDestinatarios::Enviar && !m_sendPanel)) {
         outcome.status = RecipientOutcome::Status::Unavailable;
         return outcome;
     }
 
-    const LecturaEnvio lectura = leerEnvio(m_context.conexion, sid);
-    if (lectura.status == LecturaEnvio::Status::DatabaseError) {
+    const LecturaEnvio lookup = leerEnvio(m_context.conexion, sid);
+    if (lookup.status == LecturaEnvio::Status::DatabaseError) {
         outcome.status = RecipientOutcome::Status::DatabaseError;
-        m_context.prompter.message(kErrorHistorial, {}, ui::Icon::Warning);
+        m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
         return outcome;
     }
-    if (lectura.status == LecturaEnvio::Status::NoRow)
+    if (lookup.status == LecturaEnvio::Status::NoRow)
         return outcome;
-    const QString lista = listaDeClase(*clase, lectura.envio);
+    const QString list = listaDeClase(*recipientClass, lookup.envio);
 
-    switch (accion) {
+    switch (action) {
     case AccionDestinatarios::Portapapeles:
-        QGuiApplication::clipboard()->setText(lista);
+        QGuiApplication::clipboard()->setText(list);
         outcome.status = RecipientOutcome::Status::Copied;
-        outcome.lista = lista;
+        outcome.lista = list;
         return outcome;
     case AccionDestinatarios::Enviar:
-        m_sendPanel(lista);
+        m_sendPanel(list);
         outcome.status = RecipientOutcome::Status::AddedToSendPanel;
-        outcome.lista = lista;
+        outcome.lista = list;
         return outcome;
     case AccionDestinatarios::Excel:
-        return exportar(sid, *clase, lectura.envio, lista);
+        return exportar(sid, *recipientClass, lookup.envio, list);
     case AccionDestinatarios::Grupo:
-        return crearGrupo(lista);
+        return crearGrupo(list);
     case AccionDestinatarios::Filtrar:
-        if (filtroNecesitaGrupo(lista)) {
+        if (filtroNecesitaGrupo(list)) {
             m_context.prompter.message(kAvisoDemasiadosContactos);
-            return crearGrupo(lista);
+            return crearGrupo(list);
         }
-        return filtrar(lista);
+        return filtrar(list);
     }
     return outcome;
 }
@@ -123,15 +123,15 @@ QString RecipientActions::exportFolder() const
     return documents.isEmpty() ? m_context.ruta_programa : documents;
 }
 
-RecipientOutcome RecipientActions::exportar(qint64 sid, ClaseDestinatarios clase, const EnvioDestinatarios &envio,
-                                            const QString &lista)
+RecipientOutcome RecipientActions::exportar(qint64 sid, ClaseDestinatarios recipientClass, const EnvioDestinatarios &send,
+                                            const QString &list)
 {
     RecipientOutcome outcome;
-    outcome.lista = lista;
+    outcome.lista = list;
     // There is no spreadsheet program to hand an unsaved workbook to: the user picks its file
     // first, then it is written and opened.
     const std::optional<QString> chosen = m_context.prompter.saveFile(
-        kTituloExportarDestinatarios, QDir(exportFolder()).filePath(exporting::nombreLibroDestinatarios(sid, clase)),
+        kTituloExportarDestinatarios, QDir(exportFolder()).filePath(exporting::nombreLibroDestinatarios(sid, recipientClass)),
         QStringLiteral("Libro de Excel (*.xlsx)"));
     if (!chosen || chosen->trimmed().isEmpty()) {
         outcome.status = RecipientOutcome::Status::Cancelled;
@@ -141,7 +141,7 @@ RecipientOutcome RecipientActions::exportar(qint64 sid, ClaseDestinatarios clase
     xlsx::SaveResult saved;
     {
         ui::BusyGuard busy(m_context.busy, QStringLiteral("exportar-destinatarios"));
-        saved = xlsx::save(outcome.path, {exporting::hojaDestinatarios(envio, lista)});
+        saved = xlsx::save(outcome.path, {exporting::hojaDestinatarios(send, list)});
     }
     if (!saved.ok()) {
         outcome.status = RecipientOutcome::Status::SaveFailed;
@@ -155,57 +155,57 @@ RecipientOutcome RecipientActions::exportar(qint64 sid, ClaseDestinatarios clase
     return outcome;
 }
 
-RecipientOutcome RecipientActions::crearGrupo(const QString &lista)
+RecipientOutcome RecipientActions::crearGrupo(const QString &list)
 {
     RecipientOutcome outcome;
-    outcome.lista = lista;
+    outcome.lista = list;
     // A second group of the same name could not be told apart in the contact filter, which finds
     // groups by name: a name already taken is asked again, as the group tab does.
-    QString nombre;
+    QString name;
     for (;;) {
         const std::optional<QString> answer =
-            m_context.prompter.input(preguntaNombreGrupo(lista.size()), kTituloCrearGrupo, QString());
-        nombre = answer ? answer->trimmed() : QString();
-        if (nombre.isEmpty()) {
+            m_context.prompter.input(preguntaNombreGrupo(list.size()), kTituloCrearGrupo, QString());
+        name = answer ? answer->trimmed() : QString();
+        if (name.isEmpty()) {
             outcome.status = RecipientOutcome::Status::Cancelled;
             return outcome;
         }
-        if (!existeGrupoDestinatarios(m_context.conexion, nombre))
+        if (!existeGrupoDestinatarios(m_context.conexion, name))
             break;
-        m_context.prompter.message(avisoGrupoExistente(nombre), kTituloNombreGrupo, ui::Icon::Warning);
+        m_context.prompter.message(avisoGrupoExistente(name), kTituloNombreGrupo, ui::Icon::Warning);
     }
 
-    GrupoCreado creado;
+    GrupoCreado created;
     {
         ui::BusyGuard busy(m_context.busy, QStringLiteral("crear-grupo-destinatarios"));
-        creado = crearGrupoDeTelefonos(m_context.conexion, nombre, telefonosDe(lista));
+        created = crearGrupoDeTelefonos(m_context.conexion, name, telefonosDe(list));
     }
-    if (!creado.ok()) {
+    if (!created.ok()) {
         outcome.status = RecipientOutcome::Status::DatabaseError;
         m_context.prompter.message(kErrorCrearGrupo, kTituloCrearGrupo, ui::Icon::Warning);
         return outcome;
     }
     outcome.status = RecipientOutcome::Status::GroupCreated;
-    outcome.grupo = creado.sid;
-    outcome.miembros = creado.miembros;
+    outcome.grupo = created.sid;
+    outcome.miembros = created.miembros;
     m_contactBook.f_grupos();
     // Without numbers there is nothing to show: the contacts stay as they were.
-    if (lista.isEmpty())
+    if (list.isEmpty())
         return outcome;
     ui::BusyGuard busy(m_context.busy, QStringLiteral("filtrar-contactos"));
-    m_contactBook.filtrarPorGrupo(nombre);
+    m_contactBook.filtrarPorGrupo(name);
     m_contactBook.mostrarContactos();
     return outcome;
 }
 
-RecipientOutcome RecipientActions::filtrar(const QString &lista)
+RecipientOutcome RecipientActions::filtrar(const QString &list)
 {
     RecipientOutcome outcome;
-    outcome.lista = lista;
-    if (lista.isEmpty())
+    outcome.lista = list;
+    if (list.isEmpty())
         return outcome;
     ui::BusyGuard busy(m_context.busy, QStringLiteral("filtrar-contactos"));
-    m_contactBook.filtrarPorTelefonos(lista);
+    m_contactBook.filtrarPorTelefonos(list);
     m_contactBook.mostrarContactos();
     outcome.status = RecipientOutcome::Status::Filtered;
     return outcome;

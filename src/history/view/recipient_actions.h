@@ -16,16 +16,16 @@ class HistoryPanel;
 // Where "Filtrar contactos" and "Crear grupo" lead: the contact book's filter and group list and
 // its tab. The application fills it from the contact book.
 struct ContactBookLink {
-    std::function<void(const QString &lista)> filtrarPorTelefonos;   // the filter set and applied
+    std::function<void(const QString &list)> filtrarPorTelefonos;   // the filter set and applied
     std::function<void()> f_grupos;                                   // the group lists refilled
-    std::function<void(const QString &nombre)> filtrarPorGrupo;       // the filter set and applied
+    std::function<void(const QString &name)> filtrarPorGrupo;       // the filter set and applied
     std::function<void()> mostrarContactos;                           // the "Contactos" tab shown
     bool complete() const { return filtrarPorTelefonos && f_grupos && filtrarPorGrupo && mostrarContactos; }
 };
 
 // Where "Añadir a 'Enviar a'" leads: the numbers added to the send panel's recipients box, whose
 // tab is then shown.
-using SendPanelLink = std::function<void(const QString &lista)>;
+using SendPanelLink = std::function<void(const QString &list)>;
 
 // What one recipient action did, for the callers that go on from it and for tests.
 struct RecipientOutcome {
@@ -48,7 +48,7 @@ struct RecipientOutcome {
     qint64 miembros = 0;  // contacts that joined it
 };
 
-// `f_subhistorial_destinatarios`: the five actions of "Seleccionar destinatarios" on a class of a
+// actOnRecipients: the five actions of "Seleccionar destinatarios" on a class of a
 // send's recipients, and the double click on a class node (the filter). The copy and the export
 // are the history's own and work at once; the filter, the group and the send panel are enabled on
 // the history panel as soon as the application says where they lead.
@@ -65,17 +65,17 @@ public:
     // Where the workbook's file picker starts; the user's documents (or the program folder) by default.
     void setExportFolder(const QString &folder) { m_exportFolder = folder; }
 
-    RecipientOutcome f_subhistorial_destinatarios(qint64 sid, const QString &clase, AccionDestinatarios accion);
+    RecipientOutcome f_subhistorial_destinatarios(qint64 sid, const QString &recipientClass, AccionDestinatarios action);
 
 Q_SIGNALS:
     void acted(const history::RecipientOutcome &outcome);
 
 private:
-    RecipientOutcome run(qint64 sid, const QString &clase, AccionDestinatarios accion);
-    RecipientOutcome exportar(qint64 sid, ClaseDestinatarios clase, const EnvioDestinatarios &envio,
-                              const QString &lista);
-    RecipientOutcome crearGrupo(const QString &lista);
-    RecipientOutcome filtrar(const QString &lista);
+    RecipientOutcome run(qint64 sid, const QString &recipientClass, AccionDestinatarios action);
+    RecipientOutcome exportar(qint64 sid, ClaseDestinatarios recipientClass, const EnvioDestinatarios &send,
+                              const QString &list);
+    RecipientOutcome crearGrupo(const QString &list);
+    RecipientOutcome filtrar(const QString &list);
     QString exportFolder() const;
 
     startup::AppContext &m_context;

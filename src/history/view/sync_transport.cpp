@@ -4,11 +4,11 @@
 
 namespace history {
 
-SyncTransport syncTransport(net::SyncHttp &http, const QString &servidor)
+SyncTransport syncTransport(net::SyncHttp &http, const QString &server)
 {
-    return [&http, servidor](const QString &path, const QStringList &names, const QStringList &values) {
+    return [&http, server](const QString &path, const QStringList &names, const QStringList &values) {
         TransportReply reply;
-        if (!http.conectado() && !http.conectar(servidor))
+        if (!http.conectado() && !http.conectar(server))
             return reply;
         const net::SyncReply r = http.peticion(path, names, values);
         reply.ok = r.status == net::SyncReply::Status::Ok;

@@ -12,6 +12,6 @@ namespace history {
 // at the first request and each request is a POST of the pairs. A request that never got a whole
 // reply counts as "not reachable"; an error page is a reply like any other. The transport must
 // outlive the returned function; the caller closes it (cerrar) when the operation ends.
-SyncTransport syncTransport(net::SyncHttp &http, const QString &servidor);
+SyncTransport syncTransport(net::SyncHttp &http, const QString &server);
 
 } // namespace history

@@ -25,29 +25,29 @@ using testing::ScriptedPrompter;
 namespace {
 
 struct Row {
-    QString destinatario;
-    QString fEnvio = QStringLiteral("2024-01-10 09:00");
-    QVariant fProgramada = QStringLiteral("Inmediato");
-    QString mensaje = QStringLiteral("Hola");
-    QString estado = QStringLiteral("0|0|0");
-    QVariant creditos = 1.0;
-    QVariant remitente = QStringLiteral("Brisanta");
+    QString recipients;
+    QString sentAt = QStringLiteral("2024-01-10 09:00");
+    QVariant scheduledFor = QStringLiteral("Inmediato");
+    QString message = QStringLiteral("Hola");
+    QString state = QStringLiteral("0|0|0");
+    QVariant credits = 1.0;
+    QVariant sender = QStringLiteral("Brisanta");
 };
 
-void insert(db::Connection &conexion, const Row &r)
+void insert(db::Connection &connection, const Row &r)
 {
-    const db::Result result = conexion.execute(
+    const db::Result result = connection.execute(
         QStringLiteral("INSERT INTO Historial (destinatario, f_envio, f_programada, mensaje, estado, creditos, remitente) "
                        "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"),
-        {r.destinatario, r.fEnvio, r.fProgramada, r.mensaje, r.estado, r.creditos, r.remitente});
+        {r.recipients, r.sentAt, r.scheduledFor, r.message, r.state, r.credits, r.sender});
     QVERIFY2(result.ok(), qPrintable(result.error));
 }
 
-Options period(const QString &desde = QStringLiteral("2024-01-09"), const QString &hasta = QStringLiteral("2024-02-09"))
+Options period(const QString &fromDate = QStringLiteral("2024-01-09"), const QString &toDate = QStringLiteral("2024-02-09"))
 {
     Options o;
-    o.desde = desde;
-    o.hasta = hasta;
+    o.desde = fromDate;
+    o.hasta = toDate;
     return o;
 }
 
@@ -106,11 +106,11 @@ void TestHistoryExport::senderListOrNinguno()
     QCOMPARE(none.items, QStringList{QStringLiteral("Ninguno")});
     QVERIFY(!none.filterEnabled);
 
-    insert(db.conexion, {.destinatario = QStringLiteral("1"), .remitente = QStringLiteral("Tienda")});
-    insert(db.conexion, {.destinatario = QStringLiteral("2"), .remitente = QStringLiteral("")});
-    insert(db.conexion, {.destinatario = QStringLiteral("3"), .remitente = QVariant()});
-    insert(db.conexion, {.destinatario = QStringLiteral("4"), .remitente = QStringLiteral("Tienda")});
-    insert(db.conexion, {.destinatario = QStringLiteral("5"), .remitente = QStringLiteral("O'Brien")});
+    insert(db.conexion, {.recipients = QStringLiteral("1"), .sender = QStringLiteral("Tienda")});
+    insert(db.conexion, {.recipients = QStringLiteral("2"), .sender = QStringLiteral("")});
+    insert(db.conexion, {.recipients = QStringLiteral("3"), .sender = QVariant()});
+    insert(db.conexion, {.recipients = QStringLiteral("4"), .sender = QStringLiteral("Tienda")});
+    insert(db.conexion, {.recipients = QStringLiteral("5"), .sender = QStringLiteral("O'Brien")});
     const SenderChoice some = senderChoice(db.conexion);
     QCOMPARE(some.items, (QStringList{QStringLiteral("Tienda"), QStringLiteral("O'Brien")}));
     QVERIFY(some.filterEnabled);
@@ -118,11 +118,11 @@ void TestHistoryExport::senderListOrNinguno()
 
 void TestHistoryExport::stateListsAndPending_data()
 {
-    QTest::addColumn<QString>("destinatarios");
-    QTest::addColumn<QString>("estado");
-    QTest::addColumn<QString>("confirmados");
-    QTest::addColumn<QString>("fallidos");
-    QTest::addColumn<QString>("pendientes");
+    QTest::addColumn<QString>("recipients");
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("confirmed");
+    QTest::addColumn<QString>("failed");
+    QTest::addColumn<QString>("pending");
     QTest::newRow("nothing known") << "11111,22222" << "0|0|0" << "" << "" << "11111,22222";
     QTest::newRow("one of each") << "11111,22222,33333" << "1|11111|22222" << "11111" << "22222" << "33333";
     QTest::newRow("two pending") << "11111,22222,33333,44444" << "1|11111|22222" << "11111" << "22222"
@@ -141,15 +141,15 @@ void TestHistoryExport::stateListsAndPending_data()
 
 void TestHistoryExport::stateListsAndPending()
 {
-    QFETCH(QString, destinatarios);
-    QFETCH(QString, estado);
-    QFETCH(QString, confirmados);
-    QFETCH(QString, fallidos);
-    QFETCH(QString, pendientes);
-    const auto [c, f] = stateLists(estado);
-    QCOMPARE(c, confirmados);
-    QCOMPARE(f, fallidos);
-    QCOMPARE(pendingList(destinatarios, c, f), pendientes);
+    QFETCH(QString, recipients);
+    QFETCH(QString, state);
+    QFETCH(QString, confirmed);
+    QFETCH(QString, failed);
+    QFETCH(QString, pending);
+    const auto [c, f] = stateLists(state);
+    QCOMPARE(c, confirmed);
+    QCOMPARE(f, failed);
+    QCOMPARE(pendingList(recipients, c, f), pending);
 }
 
 void TestHistoryExport::sendValuesFollowTheRow()
@@ -180,13 +180,13 @@ void TestHistoryExport::sendValuesFollowTheRow()
 void TestHistoryExport::periodBoundsAndSenderFilter()
 {
     historytest::Database db;
-    insert(db.conexion, {.destinatario = QStringLiteral("1"), .fEnvio = QStringLiteral("2024-01-08 23:59")});
-    insert(db.conexion, {.destinatario = QStringLiteral("2"), .fEnvio = QStringLiteral("2024-01-09 00:00")});
-    insert(db.conexion, {.destinatario = QStringLiteral("3"), .fEnvio = QStringLiteral("2024-02-08 23:59"),
-                         .remitente = QStringLiteral("O'Brien")});
-    insert(db.conexion, {.destinatario = QStringLiteral("4"), .fEnvio = QStringLiteral("2024-02-09 00:00")});
-    insert(db.conexion, {.destinatario = QStringLiteral("5"), .fEnvio = QStringLiteral("2024-01-20 10:00"),
-                         .remitente = QStringLiteral("O'Brien")});
+    insert(db.conexion, {.recipients = QStringLiteral("1"), .sentAt = QStringLiteral("2024-01-08 23:59")});
+    insert(db.conexion, {.recipients = QStringLiteral("2"), .sentAt = QStringLiteral("2024-01-09 00:00")});
+    insert(db.conexion, {.recipients = QStringLiteral("3"), .sentAt = QStringLiteral("2024-02-08 23:59"),
+                         .sender = QStringLiteral("O'Brien")});
+    insert(db.conexion, {.recipients = QStringLiteral("4"), .sentAt = QStringLiteral("2024-02-09 00:00")});
+    insert(db.conexion, {.recipients = QStringLiteral("5"), .sentAt = QStringLiteral("2024-01-20 10:00"),
+                         .sender = QStringLiteral("O'Brien")});
 
     db::Result result;
     const auto sends = selectSends(db.conexion, period(), &result);
@@ -208,17 +208,17 @@ void TestHistoryExport::periodBoundsAndSenderFilter()
 void TestHistoryExport::oneRowPerSend()
 {
     historytest::Database db;
-    insert(db.conexion, {.destinatario = QStringLiteral("11111,22222,33333,44444"),
-                         .fEnvio = QStringLiteral("2024-01-10 09:00"),
-                         .fProgramada = QStringLiteral("2024-01-11 08:30"),
-                         .mensaje = QStringLiteral("Hola\r\nadiós"),
-                         .estado = QStringLiteral("1|11111|22222"),
-                         .creditos = 4.0});
-    insert(db.conexion, {.destinatario = QStringLiteral("600111222"),
-                         .fEnvio = QStringLiteral("2024-01-12 10:00"),
-                         .mensaje = QStringLiteral("=SUMA(A1)"),
-                         .creditos = QVariant(),
-                         .remitente = QVariant()});
+    insert(db.conexion, {.recipients = QStringLiteral("11111,22222,33333,44444"),
+                         .sentAt = QStringLiteral("2024-01-10 09:00"),
+                         .scheduledFor = QStringLiteral("2024-01-11 08:30"),
+                         .message = QStringLiteral("Hola\r\nadiós"),
+                         .state = QStringLiteral("1|11111|22222"),
+                         .credits = 4.0});
+    insert(db.conexion, {.recipients = QStringLiteral("600111222"),
+                         .sentAt = QStringLiteral("2024-01-12 10:00"),
+                         .message = QStringLiteral("=SUMA(A1)"),
+                         .credits = QVariant(),
+                         .sender = QVariant()});
 
     const xlsx::ReadSheet s = written(db, period());
     QCOMPARE(s.name, QStringLiteral("Listado Historial"));
@@ -282,8 +282,8 @@ void TestHistoryExport::namesReplaceNumbersInTheLists()
     historytest::Database db;
     db.addContact(QStringLiteral("Ana"), QStringLiteral("11111"));
     db.addContact(QStringLiteral("Pérez, Luis"), QStringLiteral("33333"));
-    insert(db.conexion, {.destinatario = QStringLiteral("11111,22222,33333"), .estado = QStringLiteral("1|11111|0")});
-    insert(db.conexion, {.destinatario = QStringLiteral("111112")});
+    insert(db.conexion, {.recipients = QStringLiteral("11111,22222,33333"), .state = QStringLiteral("1|11111|0")});
+    insert(db.conexion, {.recipients = QStringLiteral("111112")});
 
     Options o = period();
     o.mostrarNombres = true;
@@ -305,13 +305,13 @@ void TestHistoryExport::namesReplaceNumbersInTheLists()
 void TestHistoryExport::oneRowPerRecipient()
 {
     historytest::Database db;
-    insert(db.conexion, {.destinatario = QStringLiteral("11111,22222,33333"), .estado = QStringLiteral("1|11111|22222"),
-                         .creditos = 1.5});
-    insert(db.conexion, {.destinatario = QStringLiteral("44444"), .fEnvio = QStringLiteral("2024-01-11 09:00"),
-                         .creditos = QVariant()});
+    insert(db.conexion, {.recipients = QStringLiteral("11111,22222,33333"), .state = QStringLiteral("1|11111|22222"),
+                         .credits = 1.5});
+    insert(db.conexion, {.recipients = QStringLiteral("44444"), .sentAt = QStringLiteral("2024-01-11 09:00"),
+                         .credits = QVariant()});
     // Confirmed and failed at once counts as confirmed; a number inside a longer one is neither.
-    insert(db.conexion, {.destinatario = QStringLiteral("55555,666661"), .fEnvio = QStringLiteral("2024-01-12 09:00"),
-                         .estado = QStringLiteral("1|55555,66666|55555"), .creditos = 2.0});
+    insert(db.conexion, {.recipients = QStringLiteral("55555,666661"), .sentAt = QStringLiteral("2024-01-12 09:00"),
+                         .state = QStringLiteral("1|55555,66666|55555"), .credits = 2.0});
 
     Options o = period();
     o.separarFilas = true;
@@ -343,8 +343,8 @@ void TestHistoryExport::oneRowPerRecipient()
 void TestHistoryExport::bordersFrameTheTable()
 {
     historytest::Database db;
-    insert(db.conexion, {.destinatario = QStringLiteral("1")});
-    insert(db.conexion, {.destinatario = QStringLiteral("2"), .fEnvio = QStringLiteral("2024-01-11 09:00")});
+    insert(db.conexion, {.recipients = QStringLiteral("1")});
+    insert(db.conexion, {.recipients = QStringLiteral("2"), .sentAt = QStringLiteral("2024-01-11 09:00")});
     const Built built = buildSheet(selectSends(db.conexion, period()), period(), QStringLiteral("Brisanta"));
     const xlsx::Sheet &s = built.sheet;
     using xlsx::Line;
@@ -365,13 +365,13 @@ static void fillMixed(historytest::Database &db, int sends)
 {
     for (int i = 0; i < sends; ++i) {
         Row r;
-        r.destinatario = i % 3 == 0 ? QStringLiteral("11111,22222,3333%1").arg(i % 10) : QStringLiteral("4444%1").arg(i % 10);
-        r.fEnvio = QStringLiteral("2024-01-%1 09:%2").arg(10 + i % 20).arg(10 + i % 50);
-        r.fProgramada = i % 4 == 0 ? QVariant(QStringLiteral("2024-03-01 10:00")) : QVariant(QStringLiteral("Inmediato"));
-        r.mensaje = QStringLiteral("Mensaje\r\nnúmero %1").arg(i);
-        r.estado = i % 2 == 0 ? QStringLiteral("1|11111|22222") : QStringLiteral("0|0|0");
-        r.creditos = i % 5 == 0 ? QVariant() : QVariant(1.5 * (i % 4));
-        r.remitente = i % 7 == 0 ? QVariant() : QVariant(QStringLiteral("Brisanta"));
+        r.recipients = i % 3 == 0 ? QStringLiteral("11111,22222,3333%1").arg(i % 10) : QStringLiteral("4444%1").arg(i % 10);
+        r.sentAt = QStringLiteral("2024-01-%1 09:%2").arg(10 + i % 20).arg(10 + i % 50);
+        r.scheduledFor = i % 4 == 0 ? QVariant(QStringLiteral("2024-03-01 10:00")) : QVariant(QStringLiteral("Inmediato"));
+        r.message = QStringLiteral("Mensaje\r\nnúmero %1").arg(i);
+        r.state = i % 2 == 0 ? QStringLiteral("1|11111|22222") : QStringLiteral("0|0|0");
+        r.credits = i % 5 == 0 ? QVariant() : QVariant(1.5 * (i % 4));
+        r.sender = i % 7 == 0 ? QVariant() : QVariant(QStringLiteral("Brisanta"));
         insert(db.conexion, r);
     }
 }
@@ -433,7 +433,7 @@ void TestHistoryExport::flowReportsEveryEnding()
     QCOMPARE(prompter.lastCall().title, kSinRegistrosTitulo);
     QVERIFY(prompter.callsOf(ScriptedPrompter::Kind::SaveFile).isEmpty());
 
-    insert(db.conexion, {.destinatario = QStringLiteral("11111")});
+    insert(db.conexion, {.recipients = QStringLiteral("11111")});
     prompter.clear();
     prompter.answerSaveFile(std::nullopt);
     QCOMPARE(exportar(services, period(), QStringLiteral("Brisanta"), db.home.path()).status, Outcome::Status::Cancelled);
@@ -486,8 +486,8 @@ void TestHistoryExport::windowLoadsAndExports()
         QVERIFY(empty.Calendar1->isHidden());
     }
 
-    insert(db.conexion, {.destinatario = QStringLiteral("11111"), .remitente = QStringLiteral("Tienda")});
-    insert(db.conexion, {.destinatario = QStringLiteral("22222"), .remitente = QStringLiteral("Otra")});
+    insert(db.conexion, {.recipients = QStringLiteral("11111"), .sender = QStringLiteral("Tienda")});
+    insert(db.conexion, {.recipients = QStringLiteral("22222"), .sender = QStringLiteral("Otra")});
     Form18 form(context, QDate(2024, 5, 15));
     QVERIFY(form.Check2->isEnabled());
     QCOMPARE(form.Combo1->currentText(), QStringLiteral("Tienda"));

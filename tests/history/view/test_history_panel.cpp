@@ -67,7 +67,7 @@ struct Client {
     HistoryPanel &panel() { return *feature->panel(); }
 
     // A send the gateway knows, as the send command would have made it; returns its id.
-    QString gatewaySend(const QString &destino, const QString &fecha = {})
+    QString gatewaySend(const QString &number, const QString &scheduledFor = {})
     {
         net::SyncHttp http(gateway.baseUrl());
         http.conectar(QStringLiteral("127.0.0.1:%1").arg(gateway.port()));
@@ -75,7 +75,7 @@ struct Client {
             QStringLiteral("APIv2/sendsms.php"),
             {QStringLiteral("username"), QStringLiteral("password"), QStringLiteral("mensaje"), QStringLiteral("destino"),
              QStringLiteral("fecha")},
-            {kLogin, kLogin, QStringLiteral("Hola"), destino, fecha});
+            {kLogin, kLogin, QStringLiteral("Hola"), number, scheduledFor});
         const QStringList fields = r.text.split(QLatin1Char('|'));
         if (fields.size() < 3 || fields.at(0) != QLatin1String("0"))
             qWarning() << "gateway refused the send:" << r.text;
@@ -83,13 +83,13 @@ struct Client {
     }
 
     // A send known to both sides.
-    qint64 recordSend(const QString &destino, const QString &fecha = {})
+    qint64 recordSend(const QString &number, const QString &scheduledFor = {})
     {
         Send s;
-        s.destinatario = destino;
-        s.idWeb = gatewaySend(destino, fecha);
-        if (!fecha.isEmpty())
-            s.fProgramada = fecha;
+        s.destinatario = number;
+        s.idWeb = gatewaySend(number, scheduledFor);
+        if (!scheduledFor.isEmpty())
+            s.fProgramada = scheduledFor;
         return data.insert(s);
     }
 
@@ -231,15 +231,15 @@ private Q_SLOTS:
         const QStringList actions{"filtrar", "grupo", "portapapeles", "enviar", "excel"};
         const QStringList captions{"Filtrar contactos", "Crear grupo", "Copiar al portapapeles", "Añadir a 'Enviar a'",
                                    "Exportar teléfonos a Excel"};
-        const auto leaf = [&classes, &actions](HistoryPanel &p, int clase, int accion) {
+        const auto leaf = [&classes, &actions](HistoryPanel &p, int classIndex, int action) {
             return p.menuItem(QStringLiteral("mnurclick_listado_historial_destinatarios_%1_%2")
-                                  .arg(classes.at(clase), actions.at(accion)));
+                                  .arg(classes.at(classIndex), actions.at(action)));
         };
-        for (int clase = 0; clase < 4; ++clase) {
-            for (int accion = 0; accion < 5; ++accion) {
-                QAction *a = leaf(bare, clase, accion);
+        for (int classIndex = 0; classIndex < 4; ++classIndex) {
+            for (int action = 0; action < 5; ++action) {
+                QAction *a = leaf(bare, classIndex, action);
                 QVERIFY(a);
-                QCOMPARE(a->text(), captions.at(accion));
+                QCOMPARE(a->text(), captions.at(action));
                 QVERIFY(!a->isEnabled());
                 a->trigger();
             }
@@ -259,9 +259,9 @@ private Q_SLOTS:
         QVERIFY(c.item("mnurclick_listado_historial_destinatarios")->isEnabled());
         QVERIFY(c.item("mnurclick_listado_historial_destinatarios_confirmados")->isEnabled());
         QVERIFY(!c.item("mnurclick_listado_historial_destinatarios_fallidos")->isEnabled());
-        for (int clase = 0; clase < 4; ++clase) {
-            for (int accion = 0; accion < 5; ++accion)
-                QCOMPARE(leaf(c.panel(), clase, accion)->isEnabled(), accion == 2 || accion == 4);
+        for (int classIndex = 0; classIndex < 4; ++classIndex) {
+            for (int action = 0; action < 5; ++action)
+                QCOMPARE(leaf(c.panel(), classIndex, action)->isEnabled(), action == 2 || action == 4);
         }
         leaf(c.panel(), 0, 0)->trigger();
         leaf(c.panel(), 0, 3)->trigger();
@@ -285,7 +285,7 @@ private Q_SLOTS:
         // Once the contact book is there, its two leaves and the double click work.
         QStringList filtered;
         history::ContactBookLink agenda;
-        agenda.filtrarPorTelefonos = [&filtered](const QString &lista) { filtered << lista; };
+        agenda.filtrarPorTelefonos = [&filtered](const QString &list) { filtered << list; };
         agenda.f_grupos = [] {};
         agenda.filtrarPorGrupo = [](const QString &) {};
         agenda.mostrarContactos = [] {};
@@ -304,16 +304,16 @@ private Q_SLOTS:
         // filter is not applied and the tab stays).
         using history::AccionDestinatarios;
         using Status = history::RecipientOutcome::Status;
-        history::RecipientActions &acciones = c.feature->recipientActions();
-        QCOMPARE(acciones.f_subhistorial_destinatarios(97, QStringLiteral("pMensaje"), AccionDestinatarios::Filtrar).status,
+        history::RecipientActions &recipientActions = c.feature->recipientActions();
+        QCOMPARE(recipientActions.f_subhistorial_destinatarios(97, QStringLiteral("pMensaje"), AccionDestinatarios::Filtrar).status,
                  Status::Nothing);
-        QCOMPARE(acciones.f_subhistorial_destinatarios(999, QStringLiteral("Recibidos"), AccionDestinatarios::Filtrar).status,
+        QCOMPARE(recipientActions.f_subhistorial_destinatarios(999, QStringLiteral("Recibidos"), AccionDestinatarios::Filtrar).status,
                  Status::Nothing);
-        QCOMPARE(acciones.f_subhistorial_destinatarios(96, QStringLiteral("Fallidos"), AccionDestinatarios::Filtrar).status,
+        QCOMPARE(recipientActions.f_subhistorial_destinatarios(96, QStringLiteral("Fallidos"), AccionDestinatarios::Filtrar).status,
                  Status::Nothing);
         QCOMPARE(filtered.size(), 1);
         // The send panel has nowhere to go yet.
-        QCOMPARE(acciones.f_subhistorial_destinatarios(97, QStringLiteral("Recibidos"), AccionDestinatarios::Enviar).status,
+        QCOMPARE(recipientActions.f_subhistorial_destinatarios(97, QStringLiteral("Recibidos"), AccionDestinatarios::Enviar).status,
                  Status::Unavailable);
 
         c.feature->recipientActions().setSendPanel([](const QString &) {});
