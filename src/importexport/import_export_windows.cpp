@@ -25,13 +25,13 @@ excel::Conflicto conflictoDeAccess(const access::Conflict &conflict)
             conflict.actual.values};
 }
 
-access::Decision decisionDe(excel::Eleccion eleccion)
+access::Decision decisionDe(excel::Eleccion choice)
 {
     access::Decision d;
-    d.sobreescribirUno = eleccion == excel::Eleccion::SobreescribirUna;
-    d.sobreescribirTodos = eleccion == excel::Eleccion::SobreescribirTodas;
-    d.ignorarUno = eleccion == excel::Eleccion::IgnorarUna;
-    d.ignorarTodos = eleccion == excel::Eleccion::IgnorarTodas;
+    d.sobreescribirUno = choice == excel::Eleccion::SobreescribirUna;
+    d.sobreescribirTodos = choice == excel::Eleccion::SobreescribirTodas;
+    d.ignorarUno = choice == excel::Eleccion::IgnorarUna;
+    d.ignorarTodos = choice == excel::Eleccion::IgnorarTodas;
     return d;
 }
 
@@ -55,8 +55,8 @@ struct ImportExportWindows::Windows {
 };
 
 ImportExportWindows::ImportExportWindows(startup::AppContext &context, startup::ListViews &lists,
-                                         std::function<void()> mostrarPrincipal)
-    : d(std::make_unique<Windows>(context, lists, std::move(mostrarPrincipal)))
+                                         std::function<void()> showMainWindow)
+    : d(std::make_unique<Windows>(context, lists, std::move(showMainWindow)))
 {
 }
 
@@ -112,11 +112,12 @@ void ImportExportWindows::askAboutAccessConflict(const access::Conflict &conflic
 {
     excel::Form21 *dialog = d->accessConflict.get([this] {
         auto *created = new excel::Form21;
-        QObject::connect(created, &excel::Form21::respondido, created, [this](excel::Eleccion eleccion) {
-            // The dialog names the stopped run as it received it; the run itself waits in Form22.
+        QObject::connect(created, &excel::Form21::respondido, created, [this](excel::Eleccion choice) {
+            // The dialog names the stopped run as it received it; the run itself waits in the
+            // Access import window.
             access::Form22 *window = d->form22.existing();
             if (window && window->esperandoDecision() && d->pending)
-                window->Access_a_Access(d->pending->tabla, d->pending->clave, d->pending->contados, decisionDe(eleccion));
+                window->Access_a_Access(d->pending->tabla, d->pending->clave, d->pending->contados, decisionDe(choice));
         });
         return created;
     });

@@ -17,9 +17,9 @@ namespace importexport {
 // hands its conflicts to the same duplicate-phone dialog the Excel import uses.
 class ImportExportWindows final {
 public:
-    // `lists` redraws the contact and group views after an import; `mostrarPrincipal` brings the
+    // `lists` redraws the contact and group views after an import; `showMainWindow` brings the
     // main window up when an import ends.
-    ImportExportWindows(startup::AppContext &context, startup::ListViews &lists, std::function<void()> mostrarPrincipal);
+    ImportExportWindows(startup::AppContext &context, startup::ListViews &lists, std::function<void()> showMainWindow);
     ~ImportExportWindows();
     ImportExportWindows(const ImportExportWindows &) = delete;
     ImportExportWindows &operator=(const ImportExportWindows &) = delete;
@@ -39,6 +39,6 @@ private:
 // The Access road's conflict in the dialog's terms.
 excel::Conflicto conflictoDeAccess(const access::Conflict &conflict);
 // The dialog's answer as the Access road's four flags.
-access::Decision decisionDe(excel::Eleccion eleccion);
+access::Decision decisionDe(excel::Eleccion choice);
 
 } // namespace importexport

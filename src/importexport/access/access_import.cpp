@@ -11,27 +11,27 @@ namespace importexport::access {
 
 namespace {
 
-const QString kFalloGuardar = QStringLiteral(
+const QString kSaveFailed = QStringLiteral(
     "No se han podido guardar los contactos en la agenda. No se ha importado ningún contacto; por favor, "
     "inténtelo de nuevo.");
-const QString kFalloLeer = QStringLiteral(
+const QString kReadFailed = QStringLiteral(
     "No se ha podido leer la tabla de la base de datos de Access. No se ha importado ningún contacto.");
 
 // Rows of the other table read and kept at a time.
-constexpr size_t kVentana = 4096;
+constexpr size_t kWindowRows = 4096;
 // Rows come in key order, the file keeps them in its own: each window is one pass over the file.
 // A fixed window would make the passes grow with the table (and the walk quadratic); a window of
 // at least an eighth of the table keeps them at eight or fewer, and still never holds it whole.
-constexpr size_t kPasadasMaximas = 8;
+constexpr size_t kMaxPasses = 8;
 
-bool isVacio(int index, const QStringList &fieldNames)
+bool isEmptyChoice(int index, const QStringList &fieldNames)
 {
     return index >= fieldNames.size() || index < 0 || fieldNames.at(index) == kVacio;
 }
 
 QVariant textField(const QVariantList &row, int index, const QStringList &fieldNames)
 {
-    if (isVacio(index, fieldNames))
+    if (isEmptyChoice(index, fieldNames))
         return QString(QLatin1String(""));
     const QVariant v = row.value(index);
     if (!v.isValid())
@@ -40,7 +40,7 @@ QVariant textField(const QVariantList &row, int index, const QStringList &fieldN
 }
 
 // A birth date as the book stores it, or "" when the value is not a date.
-QString birthDate(const QVariant &value)
+QString birthDateText(const QVariant &value)
 {
     if (!value.isValid())
         return QString(QLatin1String(""));
@@ -95,14 +95,14 @@ ContactValues toWrite(const ImportedContact &c)
 
 } // namespace
 
-QString mensajeImportados(double contados)
+QString mensajeImportados(double imported)
 {
-    return QString::number(qint64(contados)) + QStringLiteral(" contactos han sido importados satisfactoriamente. ");
+    return QString::number(qint64(imported)) + QStringLiteral(" contactos han sido importados satisfactoriamente. ");
 }
 
-QString mensajeSinClave(int filas)
+QString mensajeSinClave(int rows)
 {
-    return QString::number(filas)
+    return QString::number(rows)
         + QStringLiteral(" registros no se han importado porque su campo clave está vacío, es cero o es negativo.");
 }
 
@@ -116,7 +116,7 @@ ImportedContact contactFromRow(const QVariantList &row, const QStringList &field
     c.direccion = textField(row, m.campos[3], fieldNames);
     c.telefono_2 = textField(row, m.campos[4], fieldNames);
     c.comentario = textField(row, m.campos[5], fieldNames);
-    c.f_nacimiento = isVacio(m.campos[6], fieldNames) ? QString(QLatin1String("")) : birthDate(row.value(m.campos[6]));
+    c.f_nacimiento = isEmptyChoice(m.campos[6], fieldNames) ? QString(QLatin1String("")) : birthDateText(row.value(m.campos[6]));
     c.clave = mdb::cellText(row.value(m.clave));
     return c;
 }
@@ -175,7 +175,7 @@ RunOutcome AccessImport::empezar(std::unique_ptr<RowSource> source, const Mappin
     if (!mappingFits(mapping, fieldCount))
         return fail(QStringLiteral("La asignación de campos no corresponde a la tabla. Pulse de nuevo sobre Conectar."));
     const int phone = mapping.campos[1];
-    if (isVacio(phone, m_fieldNames))
+    if (isEmptyChoice(phone, m_fieldNames))
         return fail(QStringLiteral("Asigne el campo que contiene el teléfono: no puede quedar como 'Vacio'. "
                                    "No se ha importado ningún contacto."));
 
@@ -198,7 +198,7 @@ RunOutcome AccessImport::empezar(std::unique_ptr<RowSource> source, const Mappin
         return true;
     });
     if (!read)
-        return fail(kFalloLeer);
+        return fail(kReadFailed);
     std::stable_sort(keys.begin(), keys.end(),
                      [&](const auto &a, const auto &b) { return keyLess(a.first, b.first, keyKind); });
     m_order.reserve(keys.size());
@@ -232,16 +232,16 @@ RunOutcome AccessImport::walk()
     // lock or journal check is paid per row.
     db::Transaction transaction(m_conexion);
     if (!transaction.isActive())
-        return fail(kFalloGuardar);
+        return fail(kSaveFailed);
     AgendaStore store(m_conexion);
     Decision standing;                    // an "all" answer given earlier in the walk
-    double contados = 0;
+    double imported = 0;
     std::vector<QVariantList> window;
     QHash<qint64, size_t> slots;
-    const size_t ventana = std::max(kVentana, (m_order.size() + kPasadasMaximas - 1) / kPasadasMaximas);
-    for (size_t first = 0; first < m_order.size(); first += ventana) {
+    const size_t windowRows = std::max(kWindowRows, (m_order.size() + kMaxPasses - 1) / kMaxPasses);
+    for (size_t first = 0; first < m_order.size(); first += windowRows) {
         // The window's rows, read in one pass over the file from the first of them.
-        const size_t count = std::min(ventana, m_order.size() - first);
+        const size_t count = std::min(windowRows, m_order.size() - first);
         window.assign(count, {});
         slots.clear();
         qint64 from = m_order[first];
@@ -258,7 +258,7 @@ RunOutcome AccessImport::walk()
             return found < count;
         });
         if (!read || found < count)
-            return fail(kFalloLeer);
+            return fail(kReadFailed);
 
         for (size_t i = 0; i < count; ++i) {
             const size_t place = first + i;
@@ -268,11 +268,11 @@ RunOutcome AccessImport::walk()
             db::Result r;
             const std::optional<StoredContact> stored = store.findByPhone(c.telefono, &r);
             if (!r.ok())
-                return fail(kFalloGuardar);
+                return fail(kSaveFailed);
             if (!stored) {
                 if (!store.insert(toWrite(c)).ok())
-                    return fail(kFalloGuardar);
-                contados += 1;
+                    return fail(kSaveFailed);
+                imported += 1;
                 continue;
             }
             if (!differs(c, stored->values))
@@ -288,8 +288,8 @@ RunOutcome AccessImport::walk()
                     m_conflictAt = place;
                     RunOutcome out;
                     out.status = RunStatus::Conflict;
-                    out.contados = contados;
-                    out.conflicto = Conflict{c, *stored, m_source->tableName(), c.clave, contados};
+                    out.contados = imported;
+                    out.conflicto = Conflict{c, *stored, m_source->tableName(), c.clave, imported};
                     return out;
                 }
                 d = answer->second;
@@ -300,17 +300,17 @@ RunOutcome AccessImport::walk()
                 ContactValues v = toWrite(c);
                 v.telefono = stored->values.telefono;
                 if (!store.overwrite(stored->sid, v).ok())
-                    return fail(kFalloGuardar);
-                contados += 1;
+                    return fail(kSaveFailed);
+                imported += 1;
             }
         }
     }
     if (!transaction.commit().ok())
-        return fail(kFalloGuardar);
+        return fail(kSaveFailed);
     RunOutcome out;
     out.status = RunStatus::Finished;
-    out.contados = contados;
-    out.mensaje = mensajeImportados(contados);
+    out.contados = imported;
+    out.mensaje = mensajeImportados(imported);
     out.sinClave = m_sinClave;
     if (m_sinClave > 0)
         out.mensaje += QLatin1Char('\n') + mensajeSinClave(m_sinClave);
@@ -318,12 +318,12 @@ RunOutcome AccessImport::walk()
     return out;
 }
 
-RunOutcome AccessImport::fail(const QString &mensaje)
+RunOutcome AccessImport::fail(const QString &message)
 {
     abandonar();
     RunOutcome out;
     out.status = RunStatus::Failed;
-    out.mensaje = mensaje;
+    out.mensaje = message;
     return out;
 }
 

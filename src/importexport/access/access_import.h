@@ -15,7 +15,7 @@
 #include <optional>
 #include <vector>
 
-// `Access_a_Access`: the walk over another Access table that copies its contacts into `Agenda`.
+// The Access import: the walk over another Access table that copies its contacts into `Agenda`.
 // A run may stop at a phone that the book already holds with other data and go on once the user
 // has decided. The walk writes inside one transaction that is committed only when the run ends;
 // a stop for the user's answer rolls it back (no lock is held while the question is open) and the
@@ -66,13 +66,13 @@ struct RunOutcome {
 // The final message of a finished run.
 QString mensajeImportados(double contados);
 // The line added to it for rows whose key the walk does not reach (Null, zero, negative).
-QString mensajeSinClave(int filas);
+QString mensajeSinClave(int rows);
 
 // The contact a row becomes under `mapping` (fieldNames are the other table's fields).
 ImportedContact contactFromRow(const QVariantList &row, const QStringList &fieldNames, const Mapping &mapping);
 
 // True when some pair of fields holds values on both sides that differ (Null decides nothing).
-bool differs(const ImportedContact &importado, const ContactValues &actual);
+bool differs(const ImportedContact &imported, const ContactValues &stored);
 
 // Where the other table's rows come from, in their stored order (counted from 0).
 class RowSource {
@@ -113,7 +113,7 @@ private:
 
 class AccessImport final {
 public:
-    explicit AccessImport(db::Connection &conexion) : m_conexion(conexion) {}
+    explicit AccessImport(db::Connection &connection) : m_conexion(connection) {}
 
     // Starts a run over `table` from its first key (numeric keys from 1 on, as the first call of
     // the old procedure did).
@@ -127,7 +127,7 @@ public:
 
 private:
     RunOutcome walk();
-    RunOutcome fail(const QString &mensaje);
+    RunOutcome fail(const QString &message);
 
     db::Connection &m_conexion;
     std::unique_ptr<RowSource> m_source;

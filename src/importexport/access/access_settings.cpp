@@ -21,10 +21,10 @@ bool mappingFits(const Mapping &mapping, int fieldCount)
     return mapping.clave >= 0 && mapping.clave < fieldCount;
 }
 
-std::optional<RememberedFile> lastFile(db::Connection &conexion, db::Result *result)
+std::optional<RememberedFile> lastFile(db::Connection &connection, db::Result *result)
 {
     db::Result r;
-    const auto rows = conexion.select(QStringLiteral("SELECT tabla,ruta,pass FROM Parametros_Access ORDER BY sid LIMIT 1"),
+    const auto rows = connection.select(QStringLiteral("SELECT tabla,ruta,pass FROM Parametros_Access ORDER BY sid LIMIT 1"),
                                       {}, &r);
     if (result)
         *result = r;
@@ -33,15 +33,15 @@ std::optional<RememberedFile> lastFile(db::Connection &conexion, db::Result *res
     return RememberedFile{rows[0].value(0).toString(), rows[0].value(1).toString(), rows[0].value(2).toString()};
 }
 
-std::optional<Mapping> rememberedMapping(db::Connection &conexion, const QString &ruta, const QString &pass,
-                                         const QString &tabla, db::Result *result)
+std::optional<Mapping> rememberedMapping(db::Connection &connection, const QString &path, const QString &pass,
+                                         const QString &table, db::Result *result)
 {
     db::Result r;
-    const auto rows = conexion.select(
+    const auto rows = connection.select(
         QStringLiteral("SELECT nombre_i,telefono_i,nombre_completo_i,direccion_i,otro_telefono_i,comentario_i,"
                        "f_nacimiento_i,clave_i FROM Parametros_Access WHERE ruta=?1 AND pass=?2 AND tabla=?3 "
                        "ORDER BY sid LIMIT 1"),
-        {nonNullText(ruta), nonNullText(pass), nonNullText(tabla)}, &r);
+        {nonNullText(path), nonNullText(pass), nonNullText(table)}, &r);
     if (result)
         *result = r;
     if (!r.ok() || rows.empty())
@@ -60,27 +60,27 @@ std::optional<Mapping> rememberedMapping(db::Connection &conexion, const QString
     return m;
 }
 
-db::Result saveSettings(db::Connection &conexion, const QString &tabla, const QString &ruta, const QString &pass,
+db::Result saveSettings(db::Connection &connection, const QString &table, const QString &path, const QString &pass,
                         const Mapping &mapping)
 {
-    db::Transaction transaction(conexion);
+    db::Transaction transaction(connection);
     if (!transaction.isActive())
         return {db::Status::Error, QStringLiteral("cannot begin a transaction")};
     db::Result r;
-    const QVariant any = conexion.scalar(QStringLiteral("SELECT 1 FROM Parametros_Access LIMIT 1"), {}, &r);
+    const QVariant any = connection.scalar(QStringLiteral("SELECT 1 FROM Parametros_Access LIMIT 1"), {}, &r);
     if (!r.ok())
         return r;
     if (!any.isValid()) {
-        r = conexion.execute(QStringLiteral("INSERT INTO Parametros_Access (ruta) VALUES (?1)"), {QStringLiteral("C:\\")});
+        r = connection.execute(QStringLiteral("INSERT INTO Parametros_Access (ruta) VALUES (?1)"), {QStringLiteral("C:\\")});
         if (!r.ok())
             return r;
     }
-    QVariantList values{nonNullText(tabla), nonNullText(ruta), nonNullText(pass)};
+    QVariantList values{nonNullText(table), nonNullText(path), nonNullText(pass)};
     for (const int c : mapping.campos)
         values << QString::number(c);
     values << QString::number(mapping.clave);
     // The table keeps one row: the statement rewrites every row there is.
-    r = conexion.execute(QStringLiteral("UPDATE Parametros_Access SET tabla=?1, ruta=?2, pass=?3, nombre_i=?4, "
+    r = connection.execute(QStringLiteral("UPDATE Parametros_Access SET tabla=?1, ruta=?2, pass=?3, nombre_i=?4, "
                                         "telefono_i=?5, nombre_completo_i=?6, direccion_i=?7, otro_telefono_i=?8, "
                                         "comentario_i=?9, f_nacimiento_i=?10, clave_i=?11"),
                          values);

@@ -35,12 +35,12 @@ struct RememberedFile {
 };
 
 // The first remembered row (file, table and password), if any.
-std::optional<RememberedFile> lastFile(db::Connection &conexion, db::Result *result = nullptr);
+std::optional<RememberedFile> lastFile(db::Connection &connection, db::Result *result = nullptr);
 // The mapping remembered for exactly this file, password and table.
-std::optional<Mapping> rememberedMapping(db::Connection &conexion, const QString &ruta, const QString &pass,
-                                         const QString &tabla, db::Result *result = nullptr);
+std::optional<Mapping> rememberedMapping(db::Connection &connection, const QString &path, const QString &pass,
+                                         const QString &table, db::Result *result = nullptr);
 // Rewrites the one row (made first when the table is empty), in one transaction.
-db::Result saveSettings(db::Connection &conexion, const QString &tabla, const QString &ruta, const QString &pass,
+db::Result saveSettings(db::Connection &connection, const QString &table, const QString &path, const QString &pass,
                         const Mapping &mapping);
 
 } // namespace importexport::access

@@ -14,11 +14,11 @@ namespace importexport::access {
 
 namespace {
 
-CustomerOutcome failure(CustomerStatus status, const QString &mensaje)
+CustomerOutcome failure(CustomerStatus status, const QString &message)
 {
     CustomerOutcome out;
     out.status = status;
-    out.mensaje = mensaje;
+    out.mensaje = message;
     return out;
 }
 
@@ -55,76 +55,76 @@ std::optional<QString> needColumns(const mdb::Table &table, const QStringList &n
 CustomerOutcome importarClientes(const QString &customerDatabase, const QString &programDatabase,
                                  const CustomerOptions &options)
 {
-    const QString errorClientes = QStringLiteral("No se ha podido abrir la base de datos de clientes. Compruebe que "
+    const QString customerOpenError = QStringLiteral("No se ha podido abrir la base de datos de clientes. Compruebe que "
                                                  "ha seleccionado un archivo de Access válido.");
-    mdb::AccessFile clientes;
-    if (!clientes.open(customerDatabase).ok())
-        return failure(CustomerStatus::CustomerDatabaseError, errorClientes);
+    mdb::AccessFile customers;
+    if (!customers.open(customerDatabase).ok())
+        return failure(CustomerStatus::CustomerDatabaseError, customerOpenError);
 
-    mdb::Table telefonos, fichas, tipos;
-    for (auto [name, table] : {std::pair{QStringLiteral("tbl_cliente_telefono"), &telefonos},
-                               std::pair{QStringLiteral("tbl_cliente"), &fichas},
-                               std::pair{QStringLiteral("tbl_cliente_tipo"), &tipos}}) {
-        const mdb::Result r = clientes.readTable(name, *table);
+    mdb::Table phones, customerRecords, customerTypes;
+    for (auto [name, table] : {std::pair{QStringLiteral("tbl_cliente_telefono"), &phones},
+                               std::pair{QStringLiteral("tbl_cliente"), &customerRecords},
+                               std::pair{QStringLiteral("tbl_cliente_tipo"), &customerTypes}}) {
+        const mdb::Result r = customers.readTable(name, *table);
         if (r.status == mdb::Status::NoSuchTable)
             return failure(CustomerStatus::CustomerDatabaseError,
                            QStringLiteral("La base de datos de clientes no tiene la tabla '%1'. No se ha importado "
                                           "ningún contacto.").arg(name));
         if (!r.ok())
-            return failure(CustomerStatus::CustomerDatabaseError, errorClientes);
+            return failure(CustomerStatus::CustomerDatabaseError, customerOpenError);
     }
     std::vector<int> t, f, k;
-    std::optional<QString> missing = needColumns(telefonos, {"numero", "tipo_telefono", "nombre_id"}, t);
+    std::optional<QString> missing = needColumns(phones, {"numero", "tipo_telefono", "nombre_id"}, t);
     if (!missing)
-        missing = needColumns(fichas, {"id_cliente", "nombre_apellido", "tipo_cliente"}, f);
+        missing = needColumns(customerRecords, {"id_cliente", "nombre_apellido", "tipo_cliente"}, f);
     if (!missing)
-        missing = needColumns(tipos, {"id_tipo_cliente", "tipo_cliente"}, k);
+        missing = needColumns(customerTypes, {"id_tipo_cliente", "tipo_cliente"}, k);
     if (missing)
         return failure(CustomerStatus::CustomerDatabaseError,
                        QStringLiteral("La base de datos de clientes no tiene el campo '%1'. No se ha importado ningún "
                                       "contacto.").arg(*missing));
 
-    db::Connection programa;
-    if (!programa.open(programDatabase, db::OpenMode::ExistingOnly).ok() || !startup::isClientDatabase(programa))
+    db::Connection program;
+    if (!program.open(programDatabase, db::OpenMode::ExistingOnly).ok() || !startup::isClientDatabase(program))
         return failure(CustomerStatus::ProgramDatabaseError,
                        QStringLiteral("No se ha podido abrir la base de datos de %1 Desktop seleccionada. Compruebe "
                                       "que es una base de datos del programa.").arg(brand::nombre_marca()));
 
-    const QVariant movil = options.tipoTelefonoNumerico ? QVariant(3.0) : QVariant(QStringLiteral("3"));
-    db::Transaction transaction(programa);
+    const QVariant mobileType = options.tipoTelefonoNumerico ? QVariant(3.0) : QVariant(QStringLiteral("3"));
+    db::Transaction transaction(program);
     if (!transaction.isActive())
         return failure(CustomerStatus::WriteError, QStringLiteral("No se ha podido escribir en la base de datos."));
-    AgendaStore store(programa);
+    AgendaStore store(program);
     CustomerOutcome out;
-    for (const QVariantList &row : telefonos.rows) {
-        const QString numero = mdb::cellText(row.value(t[0]));
-        if (numero.isEmpty() || !keyEquals(row.value(t[1]), movil, options.tipoTelefonoNumerico))
+    for (const QVariantList &row : phones.rows) {
+        const QString number = mdb::cellText(row.value(t[0]));
+        if (number.isEmpty() || !keyEquals(row.value(t[1]), mobileType, options.tipoTelefonoNumerico))
             continue;
-        const QVariantList *cliente = nullptr;
-        for (const QVariantList &c : fichas.rows)
+        const QVariantList *customer = nullptr;
+        for (const QVariantList &c : customerRecords.rows)
             if (keyEquals(c.value(f[0]), row.value(t[2]), options.idClienteNumerico)) {
-                cliente = &c;
+                customer = &c;
                 break;
             }
-        if (!cliente) {
+        if (!customer) {
             ++out.sinCliente;
             continue;
         }
-        const QString nombre = mdb::cellText(cliente->value(f[1])).left(50);
-        QString comentario = QStringLiteral("Indefinido");
-        const QString tipo = mdb::cellText(cliente->value(f[2])).left(50);
-        if (!tipo.isEmpty()) {
-            for (const QVariantList &ty : tipos.rows)
-                if (keyEquals(ty.value(k[0]), tipo, options.idTipoClienteNumerico)) {
-                    comentario = mdb::cellText(ty.value(k[1])).left(50);
+        const QString name = mdb::cellText(customer->value(f[1])).left(50);
+        QString comment = QStringLiteral("Indefinido");
+        const QString type = mdb::cellText(customer->value(f[2])).left(50);
+        if (!type.isEmpty()) {
+            for (const QVariantList &typeRow : customerTypes.rows)
+                if (keyEquals(typeRow.value(k[0]), type, options.idTipoClienteNumerico)) {
+                    comment = mdb::cellText(typeRow.value(k[1])).left(50);
                     break;
                 }
         }
         ContactValues v;
-        v.nombre = nonNullText(nombre);
-        v.telefono = telefono_clientes(numero);
-        v.nombre_completo = nonNullText(nombre);
-        v.comentario = nonNullText(comentario);
+        v.nombre = nonNullText(name);
+        v.telefono = telefono_clientes(number);
+        v.nombre_completo = nonNullText(name);
+        v.comentario = nonNullText(comment);
         if (!store.insert(v).ok())
             return failure(CustomerStatus::WriteError,
                            QStringLiteral("No se han podido guardar los contactos. No se ha importado ningún contacto."));

@@ -9,9 +9,9 @@ namespace importexport::access {
 
 // Whether each key column is compared as a number (ticked) or as text.
 struct CustomerOptions {
-    bool tipoTelefonoNumerico = true;   // Check1: tipo_telefono = 3 or = '3'
-    bool idClienteNumerico = true;      // Check2
-    bool idTipoClienteNumerico = true;  // Check3
+    bool tipoTelefonoNumerico = true;   // the phone type box: tipo_telefono = 3 or = '3'
+    bool idClienteNumerico = true;      // the customer id box
+    bool idTipoClienteNumerico = true;  // the customer type id box
 };
 
 enum class CustomerStatus { Ok, CustomerDatabaseError, ProgramDatabaseError, WriteError };

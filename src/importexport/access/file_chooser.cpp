@@ -17,10 +17,13 @@ FileChooser::FileChooser(ui::Prompter &prompter, const QStringList &patterns, QW
     , m_patterns(patterns)
 {
     Drive = new QComboBox(this);
+    Drive->setObjectName(QStringLiteral("Drive"));
     for (const QFileInfo &drive : QDir::drives())
         Drive->addItem(QDir::toNativeSeparators(drive.absolutePath()), drive.absolutePath());
     Dir = new QListWidget(this);
+    Dir->setObjectName(QStringLiteral("Dir"));
     File = new QListWidget(this);
+    File->setObjectName(QStringLiteral("File"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Drive);

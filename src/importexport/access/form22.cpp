@@ -21,7 +21,7 @@ namespace importexport::access {
 
 namespace {
 
-const QString kErrorConexion = QStringLiteral("Error de conexion");
+const QString kConnectionError = QStringLiteral("Error de conexion");
 
 QLabel *wrapped(const QString &text, QWidget *parent)
 {
@@ -32,67 +32,73 @@ QLabel *wrapped(const QString &text, QWidget *parent)
 
 } // namespace
 
-Form22::Form22(startup::AppContext &context, startup::ListViews *lists, std::function<void()> mostrarPrincipal,
+Form22::Form22(startup::AppContext &context, startup::ListViews *lists, std::function<void()> showMainWindow,
                QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_context(context)
     , m_lists(lists)
-    , m_mostrarPrincipal(std::move(mostrarPrincipal))
+    , m_mostrarPrincipal(std::move(showMainWindow))
     , m_run(context.conexion)
 {
     setObjectName(QStringLiteral("Form22"));
     setWindowTitle(QStringLiteral("Importar desde Access"));
 
     Files = new FileChooser(context.prompter, {QStringLiteral("*.mdb")}, this);
-    auto *conectar = new QGroupBox(QStringLiteral("Conectar BBDD"), this);
-    Text1 = new QLineEdit(conectar);
-    Text2 = new QLineEdit(conectar);
+    auto *connectFrame = new QGroupBox(QStringLiteral("Conectar BBDD"), this);
+    Text1 = new QLineEdit(connectFrame);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text2 = new QLineEdit(connectFrame);
+    Text2->setObjectName(QStringLiteral("Text2"));
     Text2->setEchoMode(QLineEdit::Password);
-    Command1 = new QPushButton(QStringLiteral("Conectar"), conectar);
-    auto *conectarLayout = new QFormLayout(conectar);
-    conectarLayout->addRow(QStringLiteral("Nombre de la tabla:"), Text1);
-    conectarLayout->addRow(QStringLiteral("Contraseña:"), Text2);
-    conectarLayout->addRow(Command1);
+    Command1 = new QPushButton(QStringLiteral("Conectar"), connectFrame);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    auto *connectLayout = new QFormLayout(connectFrame);
+    connectLayout->addRow(QStringLiteral("Nombre de la tabla:"), Text1);
+    connectLayout->addRow(QStringLiteral("Contraseña:"), Text2);
+    connectLayout->addRow(Command1);
 
-    auto *asignar = new QGroupBox(QStringLiteral("Asignar campos"), this);
-    auto *asignarLayout = new QFormLayout(asignar);
+    auto *fieldsFrame = new QGroupBox(QStringLiteral("Asignar campos"), this);
+    auto *fieldsLayout = new QFormLayout(fieldsFrame);
     const char *labels[] = {"Nombre:", "Teléfono:", "Nombre Completo:", "Dirección:", "Otro teléfono:", "Comentario:",
                             "Fecha Nacimiento:"};
     for (size_t i = 0; i < Combo1.size(); ++i) {
-        Combo1[i] = new QComboBox(asignar);
-        asignarLayout->addRow(QString::fromUtf8(labels[i]), Combo1[i]);
+        Combo1[i] = new QComboBox(fieldsFrame);
+        Combo1[i]->setObjectName(QStringLiteral("Combo1"));
+        fieldsLayout->addRow(QString::fromUtf8(labels[i]), Combo1[i]);
     }
-    Combo2 = new QComboBox(asignar);
-    asignarLayout->addRow(QStringLiteral("Clave:"), Combo2);
+    Combo2 = new QComboBox(fieldsFrame);
+    Combo2->setObjectName(QStringLiteral("Combo2"));
+    fieldsLayout->addRow(QStringLiteral("Clave:"), Combo2);
     Command2 = new QPushButton(QStringLiteral("Importar"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
     Command2->setEnabled(false);
 
-    auto *instrucciones = new QGroupBox(QStringLiteral("Instrucciones"), this);
-    auto *instruccionesLayout = new QVBoxLayout(instrucciones);
-    instruccionesLayout->addWidget(wrapped(QStringLiteral("Seleccione el archivo de Access con la información de sus contactos. "
+    auto *instructions = new QGroupBox(QStringLiteral("Instrucciones"), this);
+    auto *instructionsLayout = new QVBoxLayout(instructions);
+    instructionsLayout->addWidget(wrapped(QStringLiteral("Seleccione el archivo de Access con la información de sus contactos. "
                                                           "Indique el nombre de la tabla y la contraseña (si hubiese), y pulse "
-                                                          "sobre Conectar."), instrucciones));
-    instruccionesLayout->addWidget(wrapped(QStringLiteral("Si la conexión se ha realizado correctamente, aparecerán el listado "
+                                                          "sobre Conectar."), instructions));
+    instructionsLayout->addWidget(wrapped(QStringLiteral("Si la conexión se ha realizado correctamente, aparecerán el listado "
                                                           "de campos de su base de datos. A continuación, asigne para cada "
                                                           "campo, su correspondiente. Si no dispone de cierta información o no "
                                                           "va a utilizarla para personalizar mensajes o agrupar contactos según "
-                                                          "el campo, utilice la opción 'Vacío'."), instrucciones));
-    instruccionesLayout->addWidget(wrapped(QStringLiteral("Por su comodidad, la configuración de este formulario se autorecuerda "
-                                                          "en posteriores usos."), instrucciones));
+                                                          "el campo, utilice la opción 'Vacío'."), instructions));
+    instructionsLayout->addWidget(wrapped(QStringLiteral("Por su comodidad, la configuración de este formulario se autorecuerda "
+                                                          "en posteriores usos."), instructions));
 
     auto *left = new QVBoxLayout;
     left->addWidget(wrapped(QStringLiteral("Seleccione la base de datos y rellene los campos a su derecha:"), this));
     left->addWidget(Files, 1);
     auto *right = new QVBoxLayout;
-    right->addWidget(conectar);
-    right->addWidget(asignar);
+    right->addWidget(connectFrame);
+    right->addWidget(fieldsFrame);
     right->addWidget(Command2, 0, Qt::AlignRight);
     auto *top = new QHBoxLayout;
     top->addLayout(left, 1);
     top->addLayout(right, 1);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(instrucciones);
+    layout->addWidget(instructions);
 
     connect(Command1, &QPushButton::clicked, this, &Form22::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form22::Command2_Click);
@@ -128,19 +134,19 @@ void Form22::Command1_Click()
 {
     m_file.close();
     m_connectedTable.clear();
-    const QString ruta = Files->ruta();
+    const QString path = Files->ruta();
     // The fields and whether there is a first row: the rows themselves are read by the import.
     mdb::TableScan table;
     QVariantList firstRow;
-    if (ruta.isEmpty() || !m_file.open(ruta).ok() || !table.open(m_file, Text1->text()).ok()) {
+    if (path.isEmpty() || !m_file.open(path).ok() || !table.open(m_file, Text1->text()).ok()) {
         m_file.close();
-        m_context.prompter.message(kErrorConexion);
+        m_context.prompter.message(kConnectionError);
         return;
     }
     const bool hasRows = table.next(firstRow);
     if (!table.result().ok()) {
         m_file.close();
-        m_context.prompter.message(kErrorConexion);
+        m_context.prompter.message(kConnectionError);
         return;
     }
     for (QComboBox *combo : Combo1)
@@ -156,12 +162,12 @@ void Form22::Command1_Click()
         combo->addItem(kVacio);
     if (!hasRows) {
         m_file.close();
-        m_context.prompter.message(kErrorConexion);
+        m_context.prompter.message(kConnectionError);
         return;
     }
 
     const int fieldCount = int(fields.size());
-    std::optional<Mapping> remembered = rememberedMapping(m_context.conexion, ruta, Text2->text(), Text1->text());
+    std::optional<Mapping> remembered = rememberedMapping(m_context.conexion, path, Text2->text(), Text1->text());
     // A remembered mapping that no longer fits the table (its fields changed) is replaced by the
     // default one instead of failing every later connection.
     if (remembered && !mappingFits(*remembered, fieldCount))
@@ -189,7 +195,7 @@ void Form22::saveSettingsOrWarn()
 void Form22::Command2_Click()
 {
     if (!m_file.isOpen() || m_connectedTable.isEmpty()) {
-        m_context.prompter.message(kErrorConexion);
+        m_context.prompter.message(kConnectionError);
         return;
     }
     saveSettingsOrWarn();

@@ -22,7 +22,7 @@ namespace importexport::access {
 
 class FileChooser;
 
-// `Form22`, "Importar desde Access": picks another Access file and table, maps its fields to the
+// The Access import window (objectName `Form22`), "Importar desde Access": picks another Access file and table, maps its fields to the
 // contact fields and runs the import.
 class Form22 final : public QWidget {
     Q_OBJECT
@@ -30,26 +30,26 @@ class Form22 final : public QWidget {
 
 public:
     // `lists` (may be null) redraws the contact and group views after a finished run;
-    // `mostrarPrincipal` (may be empty) brings the main window up.
-    Form22(startup::AppContext &context, startup::ListViews *lists, std::function<void()> mostrarPrincipal = {},
+    // `showMainWindow` (may be empty) brings the main window up.
+    Form22(startup::AppContext &context, startup::ListViews *lists, std::function<void()> showMainWindow = {},
            QWidget *parent = nullptr);
     ~Form22() override;
 
-    FileChooser *Files = nullptr;            // Drive1, Dir1, File1
+    FileChooser *Files = nullptr;            // the database's drive, folder and file lists
     QLineEdit *Text1 = nullptr;              // table
     QLineEdit *Text2 = nullptr;              // password
     QPushButton *Command1 = nullptr;         // "Conectar"
-    std::array<QComboBox *, 7> Combo1{};
-    QComboBox *Combo2 = nullptr;
+    std::array<QComboBox *, 7> Combo1{};     // one per contact field
+    QComboBox *Combo2 = nullptr;             // the key field
     QPushButton *Command2 = nullptr;         // "Importar"
 
     void Command1_Click();
     void Command2_Click();
 
     // Goes on with the run that stopped at a conflict, settled by the user's choice (the
-    // duplicate-phone dialog's answer). `tabla`, `clave` and `contados` name the stopped run as the
+    // duplicate-phone dialog's answer). `table`, `key` and `count` name the stopped run as the
     // dialog received them; the run itself is kept here.
-    void Access_a_Access(const QString &tabla, const QString &clave, double contados, const Decision &decision);
+    void Access_a_Access(const QString &table, const QString &key, double count, const Decision &decision);
     bool esperandoDecision() const { return m_run.esperando(); }
 
     // Who asks the user about a conflict. Without one, a Yes/No/Cancel question stands in:

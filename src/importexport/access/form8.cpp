@@ -21,25 +21,30 @@ Form8::Form8(startup::AppContext &context, QWidget *parent)
 {
     setObjectName(QStringLiteral("Form8"));
     setWindowTitle(QStringLiteral("Importar Agenda"));
-    auto *frame1 = new QGroupBox(QStringLiteral("Seleccionar BBDD Clientes"), this);
-    Clientes = new FileChooser(context.prompter, {}, frame1);
+    auto *customerFrame = new QGroupBox(QStringLiteral("Seleccionar BBDD Clientes"), this);
+    Clientes = new FileChooser(context.prompter, {}, customerFrame);
     Clientes->setCarpeta(context.ruta_programa);
-    (new QVBoxLayout(frame1))->addWidget(Clientes);
-    auto *frame2 = new QGroupBox(QStringLiteral("Seleccionar BBDD ") + brand::nombre_marca() + QStringLiteral(" Desktop"), this);
-    Programa = new FileChooser(context.prompter, {}, frame2);
-    (new QVBoxLayout(frame2))->addWidget(Programa);
+    (new QVBoxLayout(customerFrame))->addWidget(Clientes);
+    auto *programFrame = new QGroupBox(QStringLiteral("Seleccionar BBDD ") + brand::nombre_marca() + QStringLiteral(" Desktop"), this);
+    Programa = new FileChooser(context.prompter, {}, programFrame);
+    (new QVBoxLayout(programFrame))->addWidget(Programa);
 
     Check1 = new QCheckBox(QStringLiteral("numerico tipo_telefono"), this);
     Check2 = new QCheckBox(QStringLiteral("numerico id_cliente"), this);
     Check3 = new QCheckBox(QStringLiteral("numerico id_tipo_cliente"), this);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check2->setObjectName(QStringLiteral("Check2"));
+    Check3->setObjectName(QStringLiteral("Check3"));
     for (QCheckBox *check : {Check1, Check2, Check3})
         check->setChecked(true);
     Command1 = new QPushButton(QStringLiteral("Importar"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
     Command2 = new QPushButton(QStringLiteral("Salir"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
 
     auto *frames = new QHBoxLayout;
-    frames->addWidget(frame1);
-    frames->addWidget(frame2);
+    frames->addWidget(customerFrame);
+    frames->addWidget(programFrame);
     auto *bottom = new QHBoxLayout;
     for (QWidget *w : std::initializer_list<QWidget *>{Check1, Check2, Check3})
         bottom->addWidget(w);
@@ -60,9 +65,9 @@ Form8::~Form8() = default;
 
 void Form8::Command1_Click()
 {
-    const QString clientes = Clientes->ruta();
-    const QString programa = Programa->ruta();
-    if (clientes.isEmpty() || programa.isEmpty()) {
+    const QString customerPath = Clientes->ruta();
+    const QString programPath = Programa->ruta();
+    if (customerPath.isEmpty() || programPath.isEmpty()) {
         m_context.prompter.message(QStringLiteral("Seleccione la base de datos de clientes y la base de datos de %1 "
                                                   "Desktop.").arg(brand::nombre_marca()),
                                    QStringLiteral("Error"), ui::Icon::Warning);
@@ -71,7 +76,7 @@ void Form8::Command1_Click()
     const CustomerOptions options{Check1->isChecked(), Check2->isChecked(), Check3->isChecked()};
     {
         ui::BusyGuard busy(m_context.busy, QStringLiteral("Form8.import"));
-        m_last = importarClientes(clientes, programa, options);
+        m_last = importarClientes(customerPath, programPath, options);
     }
     if (m_last.status == CustomerStatus::Ok)
         m_context.prompter.message(m_last.mensaje);

@@ -13,7 +13,7 @@ namespace importexport::access {
 
 class FileChooser;
 
-// `Form8`, "Importar Agenda": copies the mobile numbers of a customer database into the contact
+// The customer import window (objectName `Form8`), "Importar Agenda": copies the mobile numbers of a customer database into the contact
 // table of a program database chosen by the user. It works on its own connections.
 class Form8 final : public QWidget {
     Q_OBJECT
@@ -23,8 +23,8 @@ public:
     explicit Form8(startup::AppContext &context, QWidget *parent = nullptr);
     ~Form8() override;
 
-    FileChooser *Clientes = nullptr;    // Drive1, Dir1, File1: the customer database
-    FileChooser *Programa = nullptr;    // Drive2, Dir2, File2: the program database to fill
+    FileChooser *Clientes = nullptr;    // the customer database
+    FileChooser *Programa = nullptr;    // the program database to fill
     QCheckBox *Check1 = nullptr;
     QCheckBox *Check2 = nullptr;
     QCheckBox *Check3 = nullptr;

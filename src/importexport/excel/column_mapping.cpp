@@ -76,48 +76,48 @@ QString etiquetaColumna(int number, bool swapped)
     return swapped ? QStringLiteral("Fila ") + QString::number(number) : QStringLiteral("Columna ") + nombreColumna(number);
 }
 
-bool admiteNoGuardar(int campo)
+bool admiteNoGuardar(int field)
 {
-    return campo >= NombreCompleto;
+    return field >= NombreCompleto;
 }
 
-QStringList opcionesMapeo(int campo, const Sample &sample, bool swapped)
+QStringList opcionesMapeo(int field, const Sample &sample, bool swapped)
 {
     QStringList items;
-    if (admiteNoGuardar(campo))
+    if (admiteNoGuardar(field))
         items << kNoGuardar;
     for (const DataColumn &column : sample.columns)
         items << etiquetaColumna(column.number, swapped);
     return items;
 }
 
-QStringList opcionesMuestra(int campo, const Sample &sample, int registroMuestra, bool swapped)
+QStringList opcionesMuestra(int field, const Sample &sample, int sampleRecord, bool swapped)
 {
     QStringList items;
-    if (admiteNoGuardar(campo))
+    if (admiteNoGuardar(field))
         items << kNoGuardar;
     for (const DataColumn &column : sample.columns)
-        items << etiquetaColumna(column.number, swapped) + QStringLiteral(": ") + column.values.value(registroMuestra);
+        items << etiquetaColumna(column.number, swapped) + QStringLiteral(": ") + column.values.value(sampleRecord);
     return items;
 }
 
-int indiceInicial(int campo, const QVariant &recordado, int numeroOpciones)
+int indiceInicial(int field, const QVariant &remembered, int itemCount)
 {
-    int index = campo;
-    if (recordado.isValid() && !recordado.isNull()) {
+    int index = field;
+    if (remembered.isValid() && !remembered.isNull()) {
         bool numeric = false;
-        const int stored = recordado.toString().trimmed().toInt(&numeric);
+        const int stored = remembered.toString().trimmed().toInt(&numeric);
         if (numeric)
             index = stored;
     }
-    return index >= 0 && index < numeroOpciones ? index : 0;
+    return index >= 0 && index < itemCount ? index : 0;
 }
 
-int numeroDesdeOpcion(const QString &opcion, bool swapped)
+int numeroDesdeOpcion(const QString &item, bool swapped)
 {
-    if (opcion == kNoGuardar)
+    if (item == kNoGuardar)
         return 0;
-    const QString rest = opcion.mid(opcion.lastIndexOf(u' ') + 1).trimmed().toUpper();
+    const QString rest = item.mid(item.lastIndexOf(u' ') + 1).trimmed().toUpper();
     if (rest.isEmpty())
         return 0;
     if (swapped) {

@@ -47,17 +47,17 @@ int numeroColumna(const QString &letters);
 QString etiquetaColumna(int number, bool swapped);
 
 // Whether the field's combos start with "No guardar" (every field but name and phone).
-bool admiteNoGuardar(int campo);
+bool admiteNoGuardar(int field);
 
-QStringList opcionesMapeo(int campo, const Sample &sample, bool swapped);
+QStringList opcionesMapeo(int field, const Sample &sample, bool swapped);
 // The same positions as the mapping items, each with the sample record's value.
-QStringList opcionesMuestra(int campo, const Sample &sample, int registroMuestra, bool swapped);
+QStringList opcionesMuestra(int field, const Sample &sample, int sampleRecord, bool swapped);
 
 // The list index the mapping combo starts on: the remembered one when it is a number, else the
 // field's own number; the first item when that lies beyond the list.
-int indiceInicial(int campo, const QVariant &recordado, int numeroOpciones);
+int indiceInicial(int field, const QVariant &remembered, int itemCount);
 
 // What a chosen mapping item reads from: "No guardar" gives 0, "Columna AB" 28, "Fila 7" 7.
-int numeroDesdeOpcion(const QString &opcion, bool swapped);
+int numeroDesdeOpcion(const QString &item, bool swapped);
 
 } // namespace importexport::excel

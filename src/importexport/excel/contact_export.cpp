@@ -17,156 +17,156 @@ namespace importexport::excel {
 
 namespace {
 
-const QStringList kCabeceras{QStringLiteral("Nombre"),        QStringLiteral("Telefono"),
+const QStringList kHeaders{QStringLiteral("Nombre"),        QStringLiteral("Telefono"),
                              QStringLiteral("Nombre Completo"), QStringLiteral("Direccion"),
                              QStringLiteral("Otro telefono"), QStringLiteral("Comentario"),
                              QStringLiteral("Fecha de nacimiento")};
 
-const QString kColumnas =
+const QString kSelectColumns =
     QStringLiteral("SELECT nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento FROM Agenda ");
 
 } // namespace
 
-QString mensajeGrupoInexistente(const QString &nombre)
+QString mensajeGrupoInexistente(const QString &name)
 {
-    return QStringLiteral("El grupo '") + nombre + QStringLiteral("' ya no existe. Cierre esta ventana y vuelva a "
+    return QStringLiteral("El grupo '") + name + QStringLiteral("' ya no existe. Cierre esta ventana y vuelva a "
                                                                  "abrirla para ver la lista de grupos actual.");
 }
 
-QStringList opcionesExportacion(db::Connection &conexion, db::Result *result)
+QStringList opcionesExportacion(db::Connection &connection, db::Result *result)
 {
     QStringList items{kTodosLosContactos};
-    for (const QString &name : AgendaStore(conexion).groupNames(result))
+    for (const QString &name : AgendaStore(connection).groupNames(result))
         items << kPrefijoGrupo + name;
     return items;
 }
 
 namespace {
 
-// The group's sid as the query matches it; nothing for every contact. `existe` turns false when a
+// The group's sid as the query matches it; nothing for every contact. `exists` turns false when a
 // group was named and is no longer in the table.
-std::optional<QString> grupoBuscado(db::Connection &conexion, const QString &grupo, bool &existe, db::Result &r)
+std::optional<QString> findGroup(db::Connection &connection, const QString &group, bool &exists, db::Result &r)
 {
-    existe = true;
+    exists = true;
     r = {};
-    if (grupo.isNull())
+    if (group.isNull())
         return std::nullopt;
-    const std::optional<qint64> sid = AgendaStore(conexion).groupSid(grupo, &r);
-    existe = r.ok() && sid.has_value();
+    const std::optional<qint64> sid = AgendaStore(connection).groupSid(group, &r);
+    exists = r.ok() && sid.has_value();
     return sid ? std::optional<QString>(QString::number(*sid)) : std::nullopt;
 }
 
 // The contacts of the query one at a time, none of them kept.
-bool recorrerContactos(db::Connection &conexion, const std::optional<QString> &sid,
-                       const std::function<void(const FilaExportada &)> &visitar, db::Result &r)
+bool forEachContact(db::Connection &connection, const std::optional<QString> &sid,
+                       const std::function<void(const FilaExportada &)> &visit, db::Result &r)
 {
-    QString sql = kColumnas;
-    QVariantList valores;
+    QString sql = kSelectColumns;
+    QVariantList values;
     if (sid) {
         // The group is a whole element of the list: group 1 does not match a contact of group 12.
         sql += QStringLiteral("WHERE en_lista(grupos_sid, ?1) = 1 ");
-        valores << *sid;
+        values << *sid;
     }
     sql += QStringLiteral("ORDER BY nombre COLLATE ESPANOL ASC, sid ASC");
-    db::Statement consulta = conexion.prepare(sql, &r);
-    if (!consulta.isValid())
+    db::Statement query = connection.prepare(sql, &r);
+    if (!query.isValid())
         return false;
-    consulta.bindAll(valores);
-    while (consulta.next())
-        visitar({consulta.value(0), consulta.value(1), consulta.value(2), consulta.value(3), consulta.value(4),
-                 consulta.value(5), consulta.value(6)});
-    if (!consulta.error().isEmpty()) {
-        r = {db::Status::Error, consulta.error()};
+    query.bindAll(values);
+    while (query.next())
+        visit({query.value(0), query.value(1), query.value(2), query.value(3), query.value(4),
+                 query.value(5), query.value(6)});
+    if (!query.error().isEmpty()) {
+        r = {db::Status::Error, query.error()};
         return false;
     }
     return true;
 }
 
-void escribirCabecera(xlsx::RowTarget &destino)
+void writeHeader(xlsx::RowTarget &target)
 {
-    xlsx::RowCells celdas;
-    for (int c = 0; c < kCabeceras.size(); ++c)
-        celdas.emplace_back(c + 1, xlsx::Cell{kCabeceras.at(c), {}});
-    destino.writeRow(1, celdas);
+    xlsx::RowCells cells;
+    for (int c = 0; c < kHeaders.size(); ++c)
+        cells.emplace_back(c + 1, xlsx::Cell{kHeaders.at(c), {}});
+    target.writeRow(1, cells);
 }
 
-void escribirFila(xlsx::RowTarget &destino, int fila, const FilaExportada &f)
+void writeRow(xlsx::RowTarget &target, int rowNumber, const FilaExportada &f)
 {
     // As typing it in: numbers stay numbers, "=" stays text; an empty field leaves its cell empty.
-    xlsx::RowCells celdas;
-    const QString textos[] = {f.nombre.toString(),    f.telefono.toString(),   f.nombre_completo.toString(),
+    xlsx::RowCells cells;
+    const QString texts[] = {f.nombre.toString(),    f.telefono.toString(),   f.nombre_completo.toString(),
                               f.direccion.toString(), f.telefono_2.toString(), f.comentario.toString()};
     for (int c = 0; c < 6; ++c)
-        if (!textos[c].isEmpty())
-            celdas.emplace_back(c + 1, xlsx::typedCell(textos[c]));
-    const QString fecha = f.f_nacimiento.toString();
-    const QDate date = QDate::fromString(fecha, QStringLiteral("yyyy-MM-dd"));
+        if (!texts[c].isEmpty())
+            cells.emplace_back(c + 1, xlsx::typedCell(texts[c]));
+    const QString dateText = f.f_nacimiento.toString();
+    const QDate date = QDate::fromString(dateText, QStringLiteral("yyyy-MM-dd"));
     if (date.isValid())
-        celdas.emplace_back(7, xlsx::dateCell(date));
-    else if (!fecha.isEmpty())
-        celdas.emplace_back(7, xlsx::Cell{fecha, {}});
-    destino.writeRow(fila, celdas);
+        cells.emplace_back(7, xlsx::dateCell(date));
+    else if (!dateText.isEmpty())
+        cells.emplace_back(7, xlsx::Cell{dateText, {}});
+    target.writeRow(rowNumber, cells);
 }
 
 } // namespace
 
-std::vector<FilaExportada> contactosParaExportar(db::Connection &conexion, const QString &grupo, bool *grupoExiste,
+std::vector<FilaExportada> contactosParaExportar(db::Connection &connection, const QString &group, bool *groupExists,
                                                  db::Result *result)
 {
     db::Result r;
-    bool existe = true;
-    const std::optional<QString> sid = grupoBuscado(conexion, grupo, existe, r);
-    std::vector<FilaExportada> filas;
-    if (r.ok() && existe
-        && !recorrerContactos(conexion, sid, [&filas](const FilaExportada &f) { filas.push_back(f); }, r))
-        filas.clear();
-    if (grupoExiste)
-        *grupoExiste = existe || !r.ok();
+    bool exists = true;
+    const std::optional<QString> sid = findGroup(connection, group, exists, r);
+    std::vector<FilaExportada> rows;
+    if (r.ok() && exists
+        && !forEachContact(connection, sid, [&rows](const FilaExportada &f) { rows.push_back(f); }, r))
+        rows.clear();
+    if (groupExists)
+        *groupExists = exists || !r.ok();
     if (result)
         *result = r;
-    return filas;
+    return rows;
 }
 
-xlsx::Sheet hojaExportacion(const std::vector<FilaExportada> &filas)
+xlsx::Sheet hojaExportacion(const std::vector<FilaExportada> &rows)
 {
     xlsx::Sheet sheet;
-    xlsx::SheetRows destino(sheet);
-    escribirCabecera(destino);
+    xlsx::SheetRows target(sheet);
+    writeHeader(target);
     int row = 2;
-    for (const FilaExportada &f : filas)
-        escribirFila(destino, row++, f);
+    for (const FilaExportada &f : rows)
+        writeRow(target, row++, f);
     return sheet;
 }
 
-ExportOutcome exportarContactos(ExportServices services, int indice, const QString &opcion, const QString &folder)
+ExportOutcome exportarContactos(ExportServices services, int index, const QString &item, const QString &folder)
 {
     ExportOutcome outcome;
-    const QString grupo = indice > 0 ? opcion.mid(kPrefijoGrupo.size()) : QString();
+    const QString group = index > 0 ? item.mid(kPrefijoGrupo.size()) : QString();
 
     db::Result read;
-    bool existe = true;
+    bool exists = true;
     std::optional<QString> sid;
     {
         ui::BusyGuard busy(services.busy, QStringLiteral("exportar-agenda"));
-        sid = grupoBuscado(services.conexion, grupo, existe, read);
+        sid = findGroup(services.conexion, group, exists, read);
     }
-    const auto errorLectura = [&] {
+    const auto readError = [&] {
         outcome.status = ExportOutcome::Status::DatabaseError;
         services.prompter.message(kErrorLecturaAgenda, kTituloExportar, ui::Icon::Warning);
         return outcome;
     };
     if (!read.ok())
-        return errorLectura();
-    if (!existe) {
+        return readError();
+    if (!exists) {
         outcome.status = ExportOutcome::Status::GroupMissing;
-        services.prompter.message(mensajeGrupoInexistente(grupo), kTituloExportar, ui::Icon::Warning);
+        services.prompter.message(mensajeGrupoInexistente(group), kTituloExportar, ui::Icon::Warning);
         return outcome;
     }
 
-    const QString sugerido = QDir(folder).filePath(QStringLiteral("Agenda_%1.xlsx")
+    const QString suggested = QDir(folder).filePath(QStringLiteral("Agenda_%1.xlsx")
                                                        .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
     const std::optional<QString> chosen =
-        services.prompter.saveFile(kTituloExportar, sugerido, QStringLiteral("Libro de Excel (*.xlsx)"));
+        services.prompter.saveFile(kTituloExportar, suggested, QStringLiteral("Libro de Excel (*.xlsx)"));
     if (!chosen || chosen->trimmed().isEmpty()) {
         outcome.status = ExportOutcome::Status::Cancelled;
         return outcome;
@@ -178,16 +178,16 @@ ExportOutcome exportarContactos(ExportServices services, int indice, const QStri
     {
         ui::BusyGuard busy(services.busy, QStringLiteral("exportar-agenda"));
         xlsx::SheetStream stream(outcome.path, QStringLiteral("Hoja1"));
-        escribirCabecera(stream);
-        int fila = 2;
-        if (recorrerContactos(services.conexion, sid,
-                              [&stream, &fila](const FilaExportada &f) { escribirFila(stream, fila++, f); }, read)) {
-            outcome.contacts = fila - 2;
+        writeHeader(stream);
+        int rowNumber = 2;
+        if (forEachContact(services.conexion, sid,
+                              [&stream, &rowNumber](const FilaExportada &f) { writeRow(stream, rowNumber++, f); }, read)) {
+            outcome.contacts = rowNumber - 2;
             saved = stream.finish();
         }
     }
     if (!read.ok())
-        return errorLectura();
+        return readError();
     if (!saved.ok()) {
         outcome.status = ExportOutcome::Status::SaveFailed;
         services.prompter.message(saved.message, kTituloExportar, ui::Icon::Warning);

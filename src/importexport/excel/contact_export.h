@@ -24,21 +24,21 @@ inline const QString kErrorExcel =
                    "correctamente, y si el problema persiste contacte con nosotros.");
 inline const QString kErrorLecturaAgenda =
     QStringLiteral("No se ha podido leer la agenda de contactos. Inténtelo de nuevo más tarde.");
-QString mensajeGrupoInexistente(const QString &nombre);
+QString mensajeGrupoInexistente(const QString &name);
 
 // "Todos los contactos", then "Grupo: " + each group's name.
-QStringList opcionesExportacion(db::Connection &conexion, db::Result *result = nullptr);
+QStringList opcionesExportacion(db::Connection &connection, db::Result *result = nullptr);
 
 struct FilaExportada {
     QVariant nombre, telefono, nombre_completo, direccion, telefono_2, comentario, f_nacimiento;
 };
 
 // Every contact, or the members of the group of that name (a whole element of grupos_sid), in
-// name order. `grupoExiste` turns false when the group is no longer in the table.
-std::vector<FilaExportada> contactosParaExportar(db::Connection &conexion, const QString &grupo, bool *grupoExiste,
+// name order. `groupExists` turns false when the group is no longer in the table.
+std::vector<FilaExportada> contactosParaExportar(db::Connection &connection, const QString &group, bool *groupExists,
                                                  db::Result *result = nullptr);
 
-xlsx::Sheet hojaExportacion(const std::vector<FilaExportada> &filas);
+xlsx::Sheet hojaExportacion(const std::vector<FilaExportada> &rows);
 
 struct ExportOutcome {
     enum class Status { Exported, Cancelled, GroupMissing, DatabaseError, SaveFailed, OpenFailed };
@@ -56,8 +56,8 @@ struct ExportServices {
     ui::BusyCursor &busy;
 };
 
-// `opcion`: the chosen item of the group list (index 0 or empty: every contact). `folder`: where
+// `item`: the chosen item of the group list (index 0 or empty: every contact). `folder`: where
 // the file picker starts.
-ExportOutcome exportarContactos(ExportServices services, int indice, const QString &opcion, const QString &folder);
+ExportOutcome exportarContactos(ExportServices services, int index, const QString &item, const QString &folder);
 
 } // namespace importexport::excel

@@ -22,17 +22,17 @@ namespace importexport::excel {
 class Form24;
 
 // The pending group the combo offers first: "Nuevo: Excel_" and the opening time.
-QString grupoPendiente(const QDateTime &ahora);
-QString nombreGrupoNuevo(const QDateTime &ahora);
+QString grupoPendiente(const QDateTime &now);
+QString nombreGrupoNuevo(const QDateTime &now);
 
-// `Form12`, "Importar agenda desde Excel": the workbook (folder tree and file list) and the group
+// The Excel import window (objectName `Form12`), "Importar agenda desde Excel": the workbook (folder tree and file list) and the group
 // the imported contacts join; "Importar" hands both to the mapping window.
 class Form12 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form12)
 
 public:
-    Form12(startup::AppContext &context, startup::ListViews *lists, const QDateTime &ahora, QWidget *parent = nullptr);
+    Form12(startup::AppContext &context, startup::ListViews *lists, const QDateTime &now, QWidget *parent = nullptr);
     explicit Form12(startup::AppContext &context, startup::ListViews *lists = nullptr, QWidget *parent = nullptr);
 
     QComboBox *Drive1 = nullptr;
@@ -46,9 +46,9 @@ public:
     QMenu *mnurclick_excelfile = nullptr;
 
     QString carpeta() const { return m_carpeta; }
-    void setCarpeta(const QString &carpeta);
+    void setCarpeta(const QString &path);
     // The file the list has selected (as a click on it does): enables "Importar".
-    void seleccionarArchivo(const QString &nombre);
+    void seleccionarArchivo(const QString &name);
     QString archivo() const { return m_archivo; }
 
     void Command2_Click();
@@ -60,7 +60,7 @@ private:
     void buildControls();
     void Form_Load();
     void Check1_Click();
-    void abrirArchivo(const QString &archivo);
+    void abrirArchivo(const QString &path);
 
     startup::AppContext &m_context;
     startup::ListViews *m_lists = nullptr;

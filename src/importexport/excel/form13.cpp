@@ -29,7 +29,9 @@ Form13::Form13(startup::AppContext &context, QWidget *parent) : QWidget(parent, 
         layout->addWidget(label);
     }
     Combo1 = new QComboBox(frame);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
     Command1 = new QPushButton(QStringLiteral("Exportar"), frame);
+    Command1->setObjectName(QStringLiteral("Command1"));
     auto *row = new QHBoxLayout;
     row->addWidget(new QLabel(QStringLiteral("Exportar grupo:"), frame));
     row->addWidget(Combo1, 1);

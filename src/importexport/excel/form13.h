@@ -11,7 +11,7 @@ namespace startup { struct AppContext; }
 
 namespace importexport::excel {
 
-// `Form13`, "Exportar a Excel": every contact or one group's members into a workbook that then
+// The Excel export window (objectName `Form13`), "Exportar a Excel": every contact or one group's members into a workbook that then
 // opens on the user's screen. The window stays open for further exports.
 class Form13 final : public QWidget {
     Q_OBJECT

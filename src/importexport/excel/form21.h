@@ -13,9 +13,9 @@ class QPushButton;
 namespace importexport::excel {
 
 // The answer the two buttons give: overwrite or ignore, this once or for every later conflict.
-Eleccion eleccionDe(bool sobreescribir, bool todas);
+Eleccion eleccionDe(bool overwrite, bool all);
 
-// `Form21`, "Teléfono perteneciente a otro contacto": the stored contact on the left, the
+// The duplicate-phone dialog (objectName `Form21`), "Teléfono perteneciente a otro contacto": the stored contact on the left, the
 // imported record on the right; it writes nothing itself and hands the answer back.
 class Form21 final : public QWidget {
     Q_OBJECT
@@ -24,7 +24,7 @@ class Form21 final : public QWidget {
 public:
     explicit Form21(QWidget *parent = nullptr);
 
-    void mostrar(const Conflicto &conflicto);
+    void mostrar(const Conflicto &conflict);
 
     QLabel *SkinLabel8[2] = {};                 // phones: stored, imported
     std::array<QLabel *, 6> SkinLabel3 = {};    // stored contact's other fields
@@ -34,7 +34,7 @@ public:
     QPushButton *Command2 = nullptr;            // "Ignorar"
 
 Q_SIGNALS:
-    void respondido(importexport::excel::Eleccion eleccion);
+    void respondido(importexport::excel::Eleccion choice);
     // Closed by its window box: no answer, the run pauses.
     void cerradoSinResponder();
 
@@ -42,7 +42,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void f_resolver_conflicto(Eleccion eleccion);
+    void f_resolver_conflicto(Eleccion choice);
     bool m_respondiendo = false;
 };
 

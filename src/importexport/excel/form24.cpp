@@ -29,17 +29,18 @@ const QStringList kCaptions{QStringLiteral("(Req)   Col. 'Nombre':"),   QStringL
                             QStringLiteral("Col. 'Nombre Completo':"), QStringLiteral("Col. 'Dirección':"),
                             QStringLiteral("Col. 'Otro telefono':"),   QStringLiteral("Col. 'Comentarios':"),
                             QStringLiteral("Col. 'Fecha Nacimiento':")};
-const QString kInstruccion =
+const QString kInstruction =
     QStringLiteral("A continunación se le muestra los datos encontrados en las 5 primeras filas de su archivo. Si desea "
                    "cambiar el orden de las columnas, elija la columna deseada para cada opción. Esta configuración será "
                    "guardada para operaciones posteriores:");
-const QString kSinDatos = QStringLiteral("La primera hoja del archivo no contiene datos que importar.");
+const QString kNoData = QStringLiteral("La primera hoja del archivo no contiene datos que importar.");
 
 } // namespace
 
-Form24::Form24(startup::AppContext &context, startup::ListViews *lists, QString ruta, QString grupo, QWidget *form12)
-    : QWidget(nullptr, Qt::Window), m_context(context), m_lists(lists), m_ruta(std::move(ruta)),
-      m_grupo(std::move(grupo)), m_form12(form12)
+Form24::Form24(startup::AppContext &context, startup::ListViews *lists, QString path, QString group,
+               QWidget *workbookWindow)
+    : QWidget(nullptr, Qt::Window), m_context(context), m_lists(lists), m_ruta(std::move(path)),
+      m_grupo(std::move(group)), m_form12(workbookWindow)
 {
     setObjectName(QStringLiteral("Form24"));
     setWindowTitle(QStringLiteral("Previsualización Excel - Configuración columnas"));
@@ -52,29 +53,36 @@ void Form24::buildControls()
 {
     auto *frame = new QGroupBox(QStringLiteral("Configuración columnas:"), this);
     Check1 = new QCheckBox(QStringLiteral("Intercambiar filas/columnas"), frame);
+    Check1->setObjectName(QStringLiteral("Check1"));
     SkinLabel6[0] = new QLabel(QStringLiteral("Tamaño de la tabla:"), frame);
     SkinLabel6[1] = new QLabel(QStringLiteral("Ruta del archivo:"), frame);
     SkinLabel6[2] = new QLabel(frame);
     SkinLabel6[3] = new QLabel(QStringLiteral("Cargando archivo. Espere..."), frame);
-    SkinLabel3 = new QLabel(kInstruccion, frame);
+    for (QLabel *label : SkinLabel6)
+        label->setObjectName(QStringLiteral("SkinLabel6"));
+    SkinLabel3 = new QLabel(kInstruction, frame);
+    SkinLabel3->setObjectName(QStringLiteral("SkinLabel3"));
     SkinLabel3->setWordWrap(true);
-    auto *nota = new QLabel(QStringLiteral("En caso de que el teléfono no sea identificado como un número válido de móvil, "
+    auto *note = new QLabel(QStringLiteral("En caso de que el teléfono no sea identificado como un número válido de móvil, "
                                            "se cogerá en su lugar el campo 'Otro telefono'; si este tampoco es un número "
                                            "móvil válido, el contacto no será importado."),
                             frame);
-    nota->setWordWrap(true);
+    note->setWordWrap(true);
 
     auto *grid = new QGridLayout;
     for (int r = 0; r < kRegistrosMuestra; ++r) {
         SkinLabel1[size_t(r)] = new QLabel(QStringLiteral("Datos Fila %1").arg(r + 1), frame);
+        SkinLabel1[size_t(r)]->setObjectName(QStringLiteral("SkinLabel1"));
         grid->addWidget(SkinLabel1[size_t(r)], 0, r + 2);
     }
     for (int i = 0; i < kCampos; ++i) {
         SkinLabel2[size_t(i)] = new QLabel(kCaptions.at(i), frame);
+        SkinLabel2[size_t(i)]->setObjectName(QStringLiteral("SkinLabel2"));
         grid->addWidget(SkinLabel2[size_t(i)], i + 1, 0);
         for (int r = -1; r < kRegistrosMuestra; ++r) {
             const int index = r < 0 ? i : kCampos + kCampos * r + i;
             auto *combo = new QComboBox(frame);
+            combo->setObjectName(QStringLiteral("Combo2"));
             Combo2[size_t(index)] = combo;
             grid->addWidget(combo, i + 1, r + 2);
             connect(combo, &QComboBox::currentIndexChanged, this, [this, index](int) { Combo2_Click(index); });
@@ -92,10 +100,12 @@ void Form24::buildControls()
     frameLayout->addLayout(info);
     frameLayout->addWidget(SkinLabel3);
     frameLayout->addLayout(grid);
-    frameLayout->addWidget(nota);
+    frameLayout->addWidget(note);
 
     Command1 = new QPushButton(QStringLiteral("Comenzar importación"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
     Command2 = new QPushButton(QStringLiteral("Cancelar"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(Command2);
@@ -114,12 +124,12 @@ bool Form24::f_recargar_muestra()
     ui::BusyGuard busy(m_context.busy, QStringLiteral("muestra-excel"));
     if (!m_abierto) {
         xlsx::ReadBook book = xlsx::readWorkbook(m_ruta, xlsx::ReadScope::FirstSheet);
-        QString problema = book.ok() ? QString() : book.message;
+        QString problem = book.ok() ? QString() : book.message;
         if (book.ok() && (book.sheets.isEmpty() || RecordSheet(book.sheets.constFirst()).isEmpty()))
-            problema = kSinDatos;
-        if (!problema.isEmpty()) {
+            problem = kNoData;
+        if (!problem.isEmpty()) {
             close();
-            m_context.prompter.message(problema, QStringLiteral("Error"), ui::Icon::Warning);
+            m_context.prompter.message(problem, QStringLiteral("Error"), ui::Icon::Warning);
             return false;
         }
         m_sheet = RecordSheet(book.sheets.takeFirst());
@@ -132,7 +142,7 @@ bool Form24::f_recargar_muestra()
         SkinLabel6[3]->setText(textoTamano(m_sheet));
 
     const Sample sample = buildSample(m_sheet);
-    const ImportSettings ajustes = leerAjustes(m_context.conexion);
+    const ImportSettings settings = leerAjustes(m_context.conexion);
     m_rellenando = true;
     for (int i = 0; i < kCampos; ++i) {
         QComboBox *mapping = Combo2[size_t(i)];
@@ -143,7 +153,7 @@ bool Form24::f_recargar_muestra()
             cell->clear();
             cell->addItems(opcionesMuestra(i, sample, r, swapped));
         }
-        const int index = indiceInicial(i, ajustes.indices[size_t(i)], mapping->count());
+        const int index = indiceInicial(i, settings.indices[size_t(i)], mapping->count());
         mapping->setCurrentIndex(index);
         for (int r = 0; r < kRegistrosMuestra; ++r)
             Combo2[size_t(kCampos + kCampos * r + i)]->setCurrentIndex(index);
@@ -156,12 +166,12 @@ void Form24::Combo2_Click(int index)
 {
     if (m_rellenando)
         return;
-    const int campo = index < kCampos ? index : (index - kCampos) % kCampos;
+    const int field = index < kCampos ? index : (index - kCampos) % kCampos;
     const int chosen = Combo2[size_t(index)]->currentIndex();
     m_rellenando = true;
-    Combo2[size_t(campo)]->setCurrentIndex(chosen);
+    Combo2[size_t(field)]->setCurrentIndex(chosen);
     for (int r = 0; r < kRegistrosMuestra; ++r)
-        Combo2[size_t(kCampos + kCampos * r + campo)]->setCurrentIndex(chosen);
+        Combo2[size_t(kCampos + kCampos * r + field)]->setCurrentIndex(chosen);
     m_rellenando = false;
 }
 
@@ -186,17 +196,17 @@ void Form24::Command1_Click()
     if (m_comenzada)
         return;
     std::array<int, kCampos> indices{};
-    Columnas columnas{};
+    Columnas columns{};
     for (int i = 0; i < kCampos; ++i) {
         indices[size_t(i)] = std::max(Combo2[size_t(i)]->currentIndex(), 0);
-        columnas[size_t(i)] = numeroDesdeOpcion(Combo2[size_t(i)]->currentText(), m_sheet.swapped());
+        columns[size_t(i)] = numeroDesdeOpcion(Combo2[size_t(i)]->currentText(), m_sheet.swapped());
     }
     guardarIndices(m_context.conexion, indices);     // a remembered choice that fails to save costs nothing now
     m_comenzada = true;
     if (m_form12)
         m_form12->close();
 
-    m_engine = std::make_unique<ImportEngine>(m_context.conexion, m_sheet, columnas, m_grupo);
+    m_engine = std::make_unique<ImportEngine>(m_context.conexion, m_sheet, columns, m_grupo);
     m_run = std::make_unique<ImportRun>(*m_engine, m_sheet.firstRecord(), m_sheet.lastRecord());
     m_form25 = new Form25(*m_run, m_sheet.swapped(), this);
     m_form21 = new Form21(this);
@@ -207,9 +217,9 @@ void Form24::Command1_Click()
             m_form21->hide();
         close();
     });
-    connect(m_form21, &Form21::respondido, this, [this](Eleccion eleccion) {
+    connect(m_form21, &Form21::respondido, this, [this](Eleccion choice) {
         m_form25->setStatus(QStringLiteral("Buscando datos..."));
-        seguir(m_run->responder(eleccion));
+        seguir(m_run->responder(choice));
     });
     connect(m_form21, &Form21::cerradoSinResponder, this, [this] {
         m_run->pausarEnConflicto();
@@ -222,9 +232,9 @@ void Form24::Command1_Click()
     seguir(m_run->comenzar());
 }
 
-void Form24::seguir(ImportRun::Estado estado)
+void Form24::seguir(ImportRun::Estado state)
 {
-    switch (estado) {
+    switch (state) {
     case ImportRun::Estado::EnCurso:
         m_context.busy.setBusy(QStringLiteral("importar-excel"), false);
         m_form25->enMarcha();
@@ -236,37 +246,37 @@ void Form24::seguir(ImportRun::Estado estado)
         return;
     case ImportRun::Estado::Terminada:
     case ImportRun::Estado::Fallida:
-        terminar(estado);
+        terminar(state);
         return;
     }
 }
 
-void Form24::terminar(ImportRun::Estado estado)
+void Form24::terminar(ImportRun::Estado state)
 {
-    const Contadores contadores = m_run->contadores();
+    const Contadores counters = m_run->contadores();
     const QString error = m_run->error();
     m_form25->mostrarAvance();
     m_form25->setStatus(QStringLiteral("Cargando listados..."));
     if (m_lists) {
-        if (contadores.nuevos > 0)
+        if (counters.nuevos > 0)
             m_lists->f_agenda(true);
-        if (contadores.enGrupo > 0)
+        if (counters.enGrupo > 0)
             m_lists->f_grupos();
     }
     m_form25->setStatus(QStringLiteral("Liberando memoria..."));
     m_context.busy.setBusy(QStringLiteral("importar-excel"), false);
     ui::Prompter &prompter = m_context.prompter;
-    const bool fallida = estado == ImportRun::Estado::Fallida;
-    Q_EMIT importacionTerminada(contadores, fallida);
+    const bool failed = state == ImportRun::Estado::Fallida;
+    Q_EMIT importacionTerminada(counters, failed);
     disconnect(m_form25, nullptr, this, nullptr);
     m_form21->hide();
     m_form25->hide();
     close();
     // The windows are gone before the box: a box spins its own event loop.
-    if (fallida)
+    if (failed)
         prompter.message(error, QStringLiteral("Error"), ui::Icon::Critical);
     else
-        prompter.message(textoResumen(contadores), {}, ui::Icon::Information);
+        prompter.message(textoResumen(counters), {}, ui::Icon::Information);
 }
 
 void Form24::Command2_Click()

@@ -21,7 +21,7 @@ namespace importexport::excel {
 class Form21;
 class Form25;
 
-// `Form24`, "Previsualización Excel - Configuración columnas": the workbook's size and a sample
+// The column mapping window (objectName `Form24`), "Previsualización Excel - Configuración columnas": the workbook's size and a sample
 // of five records, one combo per contact field to say where it is read from, and the start of
 // the import, which this window runs with the progress window and the duplicate dialog.
 class Form24 final : public QWidget {
@@ -29,9 +29,11 @@ class Form24 final : public QWidget {
     Q_DISABLE_COPY_MOVE(Form24)
 
 public:
-    // `ruta`: the workbook; `grupo`: the target group's sid, empty for none; `form12`: the
-    // workbook window, shown again when this one is cancelled and closed when the import starts.
-    Form24(startup::AppContext &context, startup::ListViews *lists, QString ruta, QString grupo, QWidget *form12 = nullptr);
+    // `path`: the workbook; `group`: the target group's sid, empty for none; `workbookWindow`:
+    // the Excel import window, shown again when this one is cancelled and closed when the import
+    // starts.
+    Form24(startup::AppContext &context, startup::ListViews *lists, QString path, QString group,
+           QWidget *workbookWindow = nullptr);
     ~Form24() override;
 
     // Opens the workbook the first time, then fills the combos for the current orientation.
@@ -56,7 +58,7 @@ public:
 
 Q_SIGNALS:
     // The run has ended (summary or failure shown); the counters are final.
-    void importacionTerminada(const importexport::excel::Contadores &contadores, bool fallida);
+    void importacionTerminada(const importexport::excel::Contadores &counters, bool failed);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -65,8 +67,8 @@ private:
     void buildControls();
     void Check1_Click();
     void Combo2_Click(int index);
-    void seguir(ImportRun::Estado estado);
-    void terminar(ImportRun::Estado estado);
+    void seguir(ImportRun::Estado state);
+    void terminar(ImportRun::Estado state);
 
     startup::AppContext &m_context;
     startup::ListViews *m_lists = nullptr;

@@ -13,8 +13,8 @@
 namespace importexport::excel {
 
 namespace {
-const QString kPausar = QStringLiteral("Pausar");
-const QString kReanudar = QStringLiteral("Reanudar");
+const QString kPauseCaption = QStringLiteral("Pausar");
+const QString kResumeCaption = QStringLiteral("Reanudar");
 } // namespace
 
 Form25::Form25(ImportRun &run, bool swapped, QWidget *parent) : QWidget(parent, Qt::Window), m_run(run), m_swapped(swapped)
@@ -25,7 +25,9 @@ Form25::Form25(ImportRun &run, bool swapped, QWidget *parent) : QWidget(parent, 
 
     auto *frame = new QGroupBox(QStringLiteral("Importando contactos de Excel"), this);
     SkinLabel2 = new QLabel(QStringLiteral("Importando contactos: Progreso 0%"), frame);
+    SkinLabel2->setObjectName(QStringLiteral("SkinLabel2"));
     ProgressBar1 = new QProgressBar(frame);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, kMaximoBarra);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
@@ -33,6 +35,10 @@ Form25::Form25(ImportRun &run, bool swapped, QWidget *parent) : QWidget(parent, 
     SkinLabel4[1] = new QLabel(QStringLiteral("0"), frame);
     SkinLabel1[0] = new QLabel(QStringLiteral("Tiempo restante: Cargando..."), frame);
     SkinLabel1[1] = new QLabel(QStringLiteral("Tiempo acumulado: Cargando..."), frame);
+    for (QLabel *label : SkinLabel4)
+        label->setObjectName(QStringLiteral("SkinLabel4"));
+    for (QLabel *label : SkinLabel1)
+        label->setObjectName(QStringLiteral("SkinLabel1"));
     auto *grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Número registro actual:"), frame), 0, 0);
     grid->addWidget(SkinLabel4[1], 0, 1);
@@ -45,18 +51,21 @@ Form25::Form25(ImportRun &run, bool swapped, QWidget *parent) : QWidget(parent, 
     frameLayout->addWidget(SkinLabel1[0]);
     frameLayout->addWidget(SkinLabel1[1]);
 
-    auto *resultados = new QGroupBox(QStringLiteral("Resultados"), this);
-    auto *resGrid = new QGridLayout(resultados);
+    auto *resultsFrame = new QGroupBox(QStringLiteral("Resultados"), this);
+    auto *resGrid = new QGridLayout(resultsFrame);
     const QStringList captions{QStringLiteral("Nuevos contactos:"), QStringLiteral("Contactos repetidos:"),
                                QStringLiteral("Contactos en grupo:")};
     for (int i = 0; i < 3; ++i) {
-        SkinLabel6[i] = new QLabel(QStringLiteral("0"), resultados);
-        resGrid->addWidget(new QLabel(captions.at(i), resultados), i, 0);
+        SkinLabel6[i] = new QLabel(QStringLiteral("0"), resultsFrame);
+        SkinLabel6[i]->setObjectName(QStringLiteral("SkinLabel6"));
+        resGrid->addWidget(new QLabel(captions.at(i), resultsFrame), i, 0);
         resGrid->addWidget(SkinLabel6[i], i, 1);
     }
 
-    Command1 = new QPushButton(kPausar, this);
+    Command1 = new QPushButton(kPauseCaption, this);
     Command2 = new QPushButton(QStringLiteral("Finalizar"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command2->setObjectName(QStringLiteral("Command2"));
     Command1->setEnabled(false);
     Command2->setEnabled(false);
     auto *buttons = new QHBoxLayout;
@@ -65,10 +74,11 @@ Form25::Form25(ImportRun &run, bool swapped, QWidget *parent) : QWidget(parent, 
     buttons->addWidget(Command2);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(frame);
-    layout->addWidget(resultados);
+    layout->addWidget(resultsFrame);
     layout->addLayout(buttons);
 
     Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
     // Each tick imports for a slice of time and then lets the window handle its events; the next
     // tick follows as soon as it has.
     Timer1->setInterval(0);
@@ -84,11 +94,11 @@ void Form25::setStatus(const QString &text)
 
 void Form25::mostrarAvance()
 {
-    const int actual = std::max(m_run.actual(), 0);
+    const int current = std::max(m_run.actual(), 0);
     SkinLabel4[0]->setText(QString::number(m_run.total()));
-    SkinLabel4[1]->setText(QString::number(actual));
-    setStatus(textoProgreso(actual, m_run.total(), m_swapped));
-    ProgressBar1->setValue(std::max(ProgressBar1->value(), valorBarra(actual, m_run.total())));
+    SkinLabel4[1]->setText(QString::number(current));
+    setStatus(textoProgreso(current, m_run.total(), m_swapped));
+    ProgressBar1->setValue(std::max(ProgressBar1->value(), valorBarra(current, m_run.total())));
     const Contadores &c = m_run.contadores();
     SkinLabel6[0]->setText(QString::number(c.nuevos));
     SkinLabel6[1]->setText(QString::number(c.repetidos()));
@@ -115,20 +125,20 @@ void Form25::pausadoEnConflicto()
 {
     Command1->setEnabled(true);
     Command2->setEnabled(true);
-    Command1->setText(kReanudar);
+    Command1->setText(kResumeCaption);
     mostrarAvance();
     show();
 }
 
 void Form25::Command1_Click()
 {
-    if (Command1->text() == kPausar) {
-        Command1->setText(kReanudar);
+    if (Command1->text() == kPauseCaption) {
+        Command1->setText(kResumeCaption);
         Command2->setEnabled(true);
         Timer1->stop();
     } else {
         Command2->setEnabled(false);
-        Command1->setText(kPausar);
+        Command1->setText(kPauseCaption);
         Timer1->start();
     }
     // A pause never counts as run time.
@@ -146,11 +156,11 @@ void Form25::Timer1_Timer()
 {
     if (!m_clock.abierto())
         m_clock.abrir(ahora());
-    const ImportRun::Estado estado = m_run.tramo();
-    if (estado != ImportRun::Estado::EnCurso) {
+    const ImportRun::Estado state = m_run.tramo();
+    if (state != ImportRun::Estado::EnCurso) {
         Timer1->stop();
         m_clock.reabrir(ahora());
-        Q_EMIT detenida(estado);
+        Q_EMIT detenida(state);
         return;
     }
     mostrarAvance();

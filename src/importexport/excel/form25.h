@@ -13,7 +13,7 @@ class QTimer;
 
 namespace importexport::excel {
 
-// `Form25`, "Progreso Importación": shows the run and drives it with its timer, a slice of time
+// The import progress window (objectName `Form25`), "Progreso Importación": shows the run and drives it with its timer, a slice of time
 // a tick; "Pausar"/"Reanudar" and "Finalizar" act on the run.
 class Form25 final : public QWidget {
     Q_OBJECT
@@ -49,7 +49,7 @@ public:
 
 Q_SIGNALS:
     // The timer has taken the run to a state it cannot go on from by itself.
-    void detenida(importexport::excel::ImportRun::Estado estado);
+    void detenida(importexport::excel::ImportRun::Estado state);
     void cerrada();
 
 protected:

@@ -16,9 +16,9 @@ QString Contadores::texto() const
     return QString::number(nuevos) + u',' + QString::number(validos) + u',' + QString::number(enGrupo);
 }
 
-Contadores Contadores::desdeTexto(const QString &texto)
+Contadores Contadores::desdeTexto(const QString &text)
 {
-    const QStringList parts = texto.trimmed().split(u',');
+    const QStringList parts = text.trimmed().split(u',');
     Contadores c;
     c.nuevos = parts.value(0).trimmed().toInt();
     c.validos = parts.value(1).trimmed().toInt();
@@ -29,7 +29,7 @@ Contadores Contadores::desdeTexto(const QString &texto)
 namespace {
 
 // The record as the store writes it: every text as read, a missing birth date Null.
-ContactValues valores(const Contacto &c)
+ContactValues valuesOf(const Contacto &c)
 {
     return {c.nombre,     c.telefono,   c.nombre_completo, c.direccion,
             c.telefono_2, c.comentario, c.f_nacimiento.isEmpty() ? QVariant() : QVariant(c.f_nacimiento)};
@@ -37,112 +37,112 @@ ContactValues valores(const Contacto &c)
 
 } // namespace
 
-bool mismosDatos(const Contacto &registro, const StoredContact &guardado)
+bool mismosDatos(const Contacto &record, const StoredContact &stored)
 {
     // Every imported text takes part in the comparison, the empty birth date too.
-    ContactValues importado = valores(registro);
-    importado.f_nacimiento = registro.f_nacimiento;
-    return !valuesDiffer(importado, guardado.values);
+    ContactValues imported = valuesOf(record);
+    imported.f_nacimiento = record.f_nacimiento;
+    return !valuesDiffer(imported, stored.values);
 }
 
-ImportEngine::ImportEngine(db::Connection &conexion, const RecordSheet &sheet, const Columnas &columnas, QString grupo)
-    : m_store(conexion), m_sheet(sheet), m_columnas(columnas), m_grupo(std::move(grupo).trimmed())
+ImportEngine::ImportEngine(db::Connection &connection, const RecordSheet &sheet, const Columnas &columns, QString group)
+    : m_store(connection), m_sheet(sheet), m_columnas(columns), m_grupo(std::move(group).trimmed())
 {
 }
 
-void ImportEngine::aplicarEleccion(Eleccion eleccion)
+void ImportEngine::aplicarEleccion(Eleccion choice)
 {
-    if (eleccion == Eleccion::Ninguna)
+    if (choice == Eleccion::Ninguna)
         return;
-    m_sobreescribirUna = eleccion == Eleccion::SobreescribirUna;
-    m_sobreescribirTodas = eleccion == Eleccion::SobreescribirTodas;
-    m_ignorarUna = eleccion == Eleccion::IgnorarUna;
-    m_ignorarTodas = eleccion == Eleccion::IgnorarTodas;
+    m_sobreescribirUna = choice == Eleccion::SobreescribirUna;
+    m_sobreescribirTodas = choice == Eleccion::SobreescribirTodas;
+    m_ignorarUna = choice == Eleccion::IgnorarUna;
+    m_ignorarTodas = choice == Eleccion::IgnorarTodas;
 }
 
-ImportEngine::Resultado ImportEngine::importar(int registro)
+ImportEngine::Resultado ImportEngine::importar(int record)
 {
-    const Registro leido = leerRegistro(m_sheet, registro, m_columnas);
-    if (!leido.valido)
+    const Registro read = leerRegistro(m_sheet, record, m_columnas);
+    if (!read.valido)
         return Resultado::NoValido;
-    return escribir(registro, leido.contacto);
+    return escribir(record, read.contacto);
 }
 
-ImportEngine::Resultado ImportEngine::escribir(int registro, const Contacto &contacto)
+ImportEngine::Resultado ImportEngine::escribir(int record, const Contacto &contact)
 {
     // A record is written whole or not at all: a failure between its insert (or overwrite) and
     // its group change leaves neither, and the counters only move once the record is committed.
-    const auto fallo = [&](const db::Result &r) {
+    const auto fail = [&](const db::Result &r) {
         m_error = QStringLiteral("No se ha podido guardar en la agenda el contacto %1 (%2 %3). La importación se ha "
                                  "detenido; los contactos importados hasta ese momento se conservan.")
-                      .arg(contacto.nombre, m_sheet.swapped() ? QStringLiteral("columna") : QStringLiteral("fila"),
-                           m_sheet.swapped() ? nombreColumna(registro) : QString::number(registro));
+                      .arg(contact.nombre, m_sheet.swapped() ? QStringLiteral("columna") : QStringLiteral("fila"),
+                           m_sheet.swapped() ? nombreColumna(record) : QString::number(record));
         qWarning("Excel import: %s", qPrintable(r.error));
         return Resultado::Fallo;
     };
 
     // Inside a batch the batch's transaction already keeps the look-up and the writes together;
     // a record then needs a savepoint of its own only when it writes twice.
-    db::Connection &conexion = m_store.conexion();
+    db::Connection &database = m_store.conexion();
     std::optional<db::Transaction> transaction;
     const auto begin = [&]() {
-        transaction.emplace(conexion);
+        transaction.emplace(database);
         return transaction->isActive();
     };
     if (!m_enLote && !begin())
-        return fallo({db::Status::Error, QStringLiteral("cannot begin a transaction")});
+        return fail({db::Status::Error, QStringLiteral("cannot begin a transaction")});
 
-    Contadores contadores = m_contadores;
-    ++contadores.validos;
-    const bool conGrupo = !m_grupo.isEmpty();
+    Contadores counted = m_contadores;
+    ++counted.validos;
+    const bool withGroup = !m_grupo.isEmpty();
 
     db::Result r;
-    const std::optional<StoredContact> guardado = m_store.findByPhone(contacto.telefono, &r);
+    const std::optional<StoredContact> stored = m_store.findByPhone(contact.telefono, &r);
     if (!r.ok())
-        return fallo(r);
+        return fail(r);
 
-    if (!guardado) {
-        r = m_store.insert(valores(contacto), m_grupo);
+    if (!stored) {
+        r = m_store.insert(valuesOf(contact), m_grupo);
         if (!r.ok())
-            return fallo(r);
-        ++contadores.nuevos;
-        if (conGrupo)
-            ++contadores.enGrupo;
+            return fail(r);
+        ++counted.nuevos;
+        if (withGroup)
+            ++counted.enGrupo;
     } else {
-        const bool iguales = mismosDatos(contacto, *guardado);
-        const bool sobreescribir = m_sobreescribirUna || m_sobreescribirTodas;
-        const bool ignorar = m_ignorarUna || m_ignorarTodas;
-        if (!iguales && !sobreescribir && !ignorar) {
+        const bool same = mismosDatos(contact, *stored);
+        const bool overwrite = m_sobreescribirUna || m_sobreescribirTodas;
+        const bool ignore = m_ignorarUna || m_ignorarTodas;
+        if (!same && !overwrite && !ignore) {
             // Nothing is written until the user answers; the record is read again then.
-            m_conflicto = {registro, contacto, guardado->values};
+            m_conflicto = {record, contact, stored->values};
             return Resultado::Duplicado;
         }
-        const QString lista = guardado->grupos_sid.toString();
-        const bool alGrupo = conGrupo && !listaContiene(lista, m_grupo);
-        if (alGrupo && !iguales && sobreescribir && !transaction && !begin())
-            return fallo({db::Status::Error, QStringLiteral("cannot begin a savepoint")});
-        if (alGrupo) {
-            r = m_store.setGroups(guardado->sid, listaConGrupo(lista, m_grupo));
+        const QString list = stored->grupos_sid.toString();
+        const bool joinsGroup = withGroup && !listaContiene(list, m_grupo);
+        if (joinsGroup && !same && overwrite && !transaction && !begin())
+            return fail({db::Status::Error, QStringLiteral("cannot begin a savepoint")});
+        if (joinsGroup) {
+            r = m_store.setGroups(stored->sid, listaConGrupo(list, m_grupo));
             if (!r.ok())
-                return fallo(r);
-            ++contadores.enGrupo;
+                return fail(r);
+            ++counted.enGrupo;
         }
-        if (!iguales && sobreescribir) {
-            r = m_store.overwrite(guardado->sid, valores(contacto));
+        if (!same && overwrite) {
+            r = m_store.overwrite(stored->sid, valuesOf(contact));
             if (!r.ok())
-                return fallo(r);
-            ++contadores.nuevos;
+                return fail(r);
+            ++counted.nuevos;
         }
     }
 
     if (transaction) {
         r = transaction->commit();
         if (!r.ok())
-            return fallo(r);
+            return fail(r);
     }
-    m_contadores = contadores;
+    m_contadores = counted;
     // The "once" answers are spent on the record they decided.
-    if (guardado && !mismosDatos(contacto, *guardado)) {
+    if (stored && !mismosDatos(contact, *stored)) {
         if (m_sobreescribirUna || m_sobreescribirTodas)
             m_sobreescribirUna = false;
         else
@@ -151,34 +151,34 @@ ImportEngine::Resultado ImportEngine::escribir(int registro, const Contacto &con
     return Resultado::Hecho;
 }
 
-void ImportEngine::volverA(const Marca &marca)
+void ImportEngine::volverA(const Marca &mark)
 {
-    m_contadores = marca.contadores;
-    m_sobreescribirUna = marca.sobreescribirUna;
-    m_ignorarUna = marca.ignorarUna;
+    m_contadores = mark.contadores;
+    m_sobreescribirUna = mark.sobreescribirUna;
+    m_ignorarUna = mark.ignorarUna;
 }
 
-void ImportEngine::loteNoGuardado(int desde, int hasta, const db::Result &r)
+void ImportEngine::loteNoGuardado(int from, int until, const db::Result &r)
 {
-    const bool columnas = m_sheet.swapped();
-    const auto nombre = [columnas](int registro) {
-        return columnas ? nombreColumna(registro) : QString::number(registro);
+    const bool byColumn = m_sheet.swapped();
+    const auto label = [byColumn](int record) {
+        return byColumn ? nombreColumna(record) : QString::number(record);
     };
     m_error = QStringLiteral("No se han podido guardar en la agenda los contactos de las %1 %2 a %3. La importación "
                              "se ha detenido; los contactos importados antes se conservan.")
-                  .arg(columnas ? QStringLiteral("columnas") : QStringLiteral("filas"), nombre(desde), nombre(hasta));
+                  .arg(byColumn ? QStringLiteral("columnas") : QStringLiteral("filas"), label(from), label(until));
     qWarning("Excel import: %s", qPrintable(r.error));
 }
 
-std::optional<int> ImportEngine::siguienteCandidato(int registro, int total) const
+std::optional<int> ImportEngine::siguienteCandidato(int record, int total) const
 {
-    for (int k = registro + 1; k <= registro + kBusquedaMaxima && k <= total; ++k)
+    for (int k = record + 1; k <= record + kBusquedaMaxima && k <= total; ++k)
         if (tieneNombreYTelefono(m_sheet, k, m_columnas))
             return k;
     return std::nullopt;
 }
 
-ImportRun::ImportRun(ImportEngine &engine, int primero, int total) : m_engine(engine), m_primero(primero), m_total(total)
+ImportRun::ImportRun(ImportEngine &engine, int first, int total) : m_engine(engine), m_primero(first), m_total(total)
 {
     m_actual = m_primero - 1;
 }
@@ -188,74 +188,74 @@ ImportRun::Estado ImportRun::comenzar()
     return m_estado = recorrer(m_primero);
 }
 
-ImportRun::Estado ImportRun::responder(Eleccion eleccion)
+ImportRun::Estado ImportRun::responder(Eleccion choice)
 {
-    m_engine.aplicarEleccion(eleccion);
+    m_engine.aplicarEleccion(choice);
     return m_estado = recorrer(m_engine.conflicto().registro);
 }
 
-ImportRun::Estado ImportRun::recorrer(int registro)
+ImportRun::Estado ImportRun::recorrer(int record)
 {
-    while (registro <= m_total) {
-        m_actual = registro;
-        switch (m_engine.importar(registro)) {
+    while (record <= m_total) {
+        m_actual = record;
+        switch (m_engine.importar(record)) {
         case ImportEngine::Resultado::Duplicado:
             return Estado::EsperandoRespuesta;
         case ImportEngine::Resultado::Fallo:
             return Estado::Fallida;
         case ImportEngine::Resultado::Hecho:
-            return registro == m_total ? Estado::Terminada : Estado::EnCurso;
+            return record == m_total ? Estado::Terminada : Estado::EnCurso;
         case ImportEngine::Resultado::NoValido:
-            if (const std::optional<int> next = m_engine.siguienteCandidato(registro, m_total)) {
-                registro = *next;
+            if (const std::optional<int> next = m_engine.siguienteCandidato(record, m_total)) {
+                record = *next;
                 continue;
             }
             // A long stretch without data does not end the run while records remain after it:
             // the timer carries on past the stretch, one record at a time.
-            if (registro + kBusquedaMaxima >= m_total) {
+            if (record + kBusquedaMaxima >= m_total) {
                 m_actual = m_total;
                 return Estado::Terminada;
             }
-            m_actual = registro + kBusquedaMaxima;
+            m_actual = record + kBusquedaMaxima;
             return Estado::EnCurso;
         }
     }
     return Estado::Terminada;
 }
 
-ImportRun::Estado ImportRun::lote(int maximo)
+ImportRun::Estado ImportRun::lote(int limit)
 {
-    return procesar(maximo, std::chrono::nanoseconds::max());
+    return procesar(limit, std::chrono::nanoseconds::max());
 }
 
-ImportRun::Estado ImportRun::tramo(std::chrono::nanoseconds tramo)
+ImportRun::Estado ImportRun::tramo(std::chrono::nanoseconds budget)
 {
-    return procesar(std::numeric_limits<int>::max(), tramo);
+    return procesar(std::numeric_limits<int>::max(), budget);
 }
 
-ImportRun::Estado ImportRun::procesar(int maximo, std::chrono::nanoseconds tramo)
+ImportRun::Estado ImportRun::procesar(int limit, std::chrono::nanoseconds budget)
 {
     if (m_estado != Estado::EnCurso)
         return m_estado;
-    const auto hasta = std::chrono::steady_clock::now() + std::min(tramo, std::chrono::nanoseconds(std::chrono::hours(1)));
+    const auto until = std::chrono::steady_clock::now() + std::min(budget, std::chrono::nanoseconds(std::chrono::hours(1)));
     // One transaction for the tick; each record's own becomes a savepoint inside it, so a record
     // that fails leaves nothing of itself and the ones before it stay.
-    const ImportEngine::Marca antes = m_engine.marca();
-    const int primero = m_actual + 1;
+    const ImportEngine::Marca before = m_engine.marca();
+    const int first = m_actual + 1;
     db::Transaction transaction(m_engine.conexion());
     m_engine.setEnLote(transaction.isActive());
-    Estado estado = Estado::EnCurso;
-    for (int i = 0; i < maximo && m_actual < m_total; ++i) {
-        if (i > 0 && std::chrono::steady_clock::now() >= hasta)
+    Estado result = Estado::EnCurso;
+    for (int i = 0; i < limit && m_actual < m_total; ++i) {
+        if (i > 0 && std::chrono::steady_clock::now() >= until)
             break;
         ++m_actual;
-        const ImportEngine::Resultado resultado = m_engine.importar(m_actual);
-        if (resultado == ImportEngine::Resultado::Duplicado) {
-            estado = Estado::EsperandoRespuesta;
+        const ImportEngine::Resultado outcome = m_engine.importar(m_actual);
+        if (outcome == ImportEngine::Resultado::Duplicado) {
+            result = Estado::EsperandoRespuesta;
             break;
         }
-        if (resultado == ImportEngine::Resultado::Fallo) {
-            estado = Estado::Fallida;
+        if (outcome == ImportEngine::Resultado::Fallo) {
+            result = Estado::Fallida;
             break;
         }
     }
@@ -266,14 +266,14 @@ ImportRun::Estado ImportRun::procesar(int maximo, std::chrono::nanoseconds tramo
             // Nothing of the tick reached the file: its counters and answers go back, and the
             // run stops with the book as it was before the tick.
             transaction.rollback();
-            m_engine.volverA(antes);
-            m_engine.loteNoGuardado(primero, m_actual, r);
-            m_actual = primero - 1;
+            m_engine.volverA(before);
+            m_engine.loteNoGuardado(first, m_actual, r);
+            m_actual = first - 1;
             return m_estado = Estado::Fallida;
         }
     }
-    if (estado != Estado::EnCurso)
-        return m_estado = estado;
+    if (result != Estado::EnCurso)
+        return m_estado = result;
     return m_estado = m_actual >= m_total ? Estado::Terminada : Estado::EnCurso;
 }
 

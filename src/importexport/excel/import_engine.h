@@ -28,13 +28,13 @@ struct Contadores {
     int repetidos() const { return validos - nuevos; }
     // "nuevos,validos,enGrupo"
     QString texto() const;
-    static Contadores desdeTexto(const QString &texto);
+    static Contadores desdeTexto(const QString &text);
     bool operator==(const Contadores &) const = default;
 };
 
 // The record against the stored contact: equal when every field but the phone matches. A null
 // stored column decides nothing (it neither matches nor differs).
-bool mismosDatos(const Contacto &registro, const StoredContact &guardado);
+bool mismosDatos(const Contacto &record, const StoredContact &stored);
 
 struct Conflicto {
     int registro = 0;
@@ -51,15 +51,15 @@ public:
         Fallo         // the database refused a write; nothing of the record was written
     };
 
-    // `grupo`: the target group's sid as text, empty for none.
-    ImportEngine(db::Connection &conexion, const RecordSheet &sheet, const Columnas &columnas, QString grupo);
+    // `group`: the target group's sid as text, empty for none.
+    ImportEngine(db::Connection &connection, const RecordSheet &sheet, const Columnas &columns, QString group);
 
-    // A dialog answer; Ninguna leaves the standing decisions as they are.
-    void aplicarEleccion(Eleccion eleccion);
-    Resultado importar(int registro);
+    // A dialog answer; None leaves the standing decisions as they are.
+    void aplicarEleccion(Eleccion choice);
+    Resultado importar(int record);
 
     // The first of the next 100 records that holds a name and a phone to try.
-    std::optional<int> siguienteCandidato(int registro, int total) const;
+    std::optional<int> siguienteCandidato(int record, int total) const;
 
     // What a batch may have to take back when its transaction does not reach the file: the
     // counters and the standing answers as they were before it.
@@ -69,22 +69,22 @@ public:
         bool ignorarUna = false;
     };
     Marca marca() const { return {m_contadores, m_sobreescribirUna, m_ignorarUna}; }
-    void volverA(const Marca &marca);
+    void volverA(const Marca &mark);
     // The batch's records could not be kept: the message that stops the run.
-    void loteNoGuardado(int desde, int hasta, const db::Result &r);
+    void loteNoGuardado(int from, int until, const db::Result &r);
 
     db::Connection &conexion() { return m_store.conexion(); }
     // Records are written inside a batch's open transaction.
-    void setEnLote(bool enLote) { m_enLote = enLote; }
+    void setEnLote(bool inBatch) { m_enLote = inBatch; }
     const Contadores &contadores() const { return m_contadores; }
-    void setContadores(const Contadores &contadores) { m_contadores = contadores; }
+    void setContadores(const Contadores &counters) { m_contadores = counters; }
     const Conflicto &conflicto() const { return m_conflicto; }
     const QString &error() const { return m_error; }
     const QString &grupo() const { return m_grupo; }
     const RecordSheet &sheet() const { return m_sheet; }
 
 private:
-    Resultado escribir(int registro, const Contacto &contacto);
+    Resultado escribir(int record, const Contacto &contact);
 
     AgendaStore m_store;
     const RecordSheet &m_sheet;
@@ -111,24 +111,24 @@ inline constexpr std::chrono::milliseconds kTramoPorTick{40};
 class ImportRun final {
 public:
     enum class Estado {
-        EnCurso,              // the timer carries on from actual() + 1
-        EsperandoRespuesta,   // the duplicate dialog is up for conflicto()
+        EnCurso,              // the timer carries on from current() + 1
+        EsperandoRespuesta,   // the duplicate dialog is up for conflict()
         Terminada,            // show the summary
         Fallida               // show error(); what was written before stays
     };
 
-    ImportRun(ImportEngine &engine, int primero, int total);
+    ImportRun(ImportEngine &engine, int first, int total);
 
     // The first records, synchronously, until the first valid one.
     Estado comenzar();
-    // The user's answer to the conflict: the conflicting record again, then on as comenzar().
-    Estado responder(Eleccion eleccion);
-    // One tick of the progress timer: up to `maximo` records, invalid ones skipped one by one.
-    Estado lote(int maximo = kRegistrosPorLote);
-    // One tick that imports for about `tramo` (at least one record), invalid ones skipped one by
+    // The user's answer to the conflict: the conflicting record again, then on as start().
+    Estado responder(Eleccion choice);
+    // One tick of the progress timer: up to `limit` records, invalid ones skipped one by one.
+    Estado lote(int limit = kRegistrosPorLote);
+    // One tick that imports for about `budget` (at least one record), invalid ones skipped one by
     // one. The tick's records share one transaction, each record whole or not at all inside it,
     // and the tick ends with the book committed, so a pause or the dialog always sees it settled.
-    Estado tramo(std::chrono::nanoseconds tramo = kTramoPorTick);
+    Estado tramo(std::chrono::nanoseconds budget = kTramoPorTick);
     // "Finalizar": the remaining records are not read; the next tick ends the run.
     void finalizar();
     // The dialog was closed without an answer: the conflicting record is read again on resume.
@@ -142,8 +142,8 @@ public:
     const QString &error() const { return m_engine.error(); }
 
 private:
-    Estado recorrer(int registro);
-    Estado procesar(int maximo, std::chrono::nanoseconds tramo);
+    Estado recorrer(int record);
+    Estado procesar(int limit, std::chrono::nanoseconds budget);
 
     ImportEngine &m_engine;
     int m_primero = 1;

@@ -8,11 +8,11 @@ namespace importexport::excel {
 
 namespace {
 
-QString cell(const RecordSheet &sheet, int registro, int columna, int ancho)
+QString cell(const RecordSheet &sheet, int record, int column, int width)
 {
-    if (columna <= 0)
+    if (column <= 0)
         return {};
-    return sheet.text(registro, columna).trimmed().left(ancho);
+    return sheet.text(record, column).trimmed().left(width);
 }
 
 bool allDigits(const QString &text)
@@ -27,16 +27,16 @@ bool allDigits(const QString &text)
 
 } // namespace
 
-bool pasaPruebaMovil(const QString &telefono)
+bool pasaPruebaMovil(const QString &phone)
 {
-    if (!allDigits(telefono))
+    if (!allDigits(phone))
         return false;
-    return !(telefono.size() == 9 && (telefono.front() == u'9' || telefono.front() == u'8'));
+    return !(phone.size() == 9 && (phone.front() == u'9' || phone.front() == u'8'));
 }
 
-std::optional<QDate> fechaValida(const QString &texto)
+std::optional<QDate> fechaValida(const QString &raw)
 {
-    QString text = texto.trimmed();
+    QString text = raw.trimmed();
     // A date cell with a time of day reads "dd/MM/yyyy hh:mm:ss": the day is what counts.
     if (const qsizetype blank = text.indexOf(u' '); blank > 0)
         text = text.left(blank);
@@ -53,31 +53,31 @@ std::optional<QDate> fechaValida(const QString &texto)
     return std::nullopt;
 }
 
-QString fechaParaMostrar(const QString &almacenada)
+QString fechaParaMostrar(const QString &stored)
 {
-    const QDate date = QDate::fromString(almacenada, QStringLiteral("yyyy-MM-dd"));
-    return date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : almacenada;
+    const QDate date = QDate::fromString(stored, QStringLiteral("yyyy-MM-dd"));
+    return date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : stored;
 }
 
-Registro leerRegistro(const RecordSheet &sheet, int registro, const Columnas &columnas)
+Registro leerRegistro(const RecordSheet &sheet, int record, const Columnas &columns)
 {
     Registro r;
     Contacto &c = r.contacto;
-    c.nombre = cell(sheet, registro, columnas[Nombre], kAnchoTexto);
-    c.telefono = cell(sheet, registro, columnas[Telefono], kAnchoTelefono);
-    c.nombre_completo = cell(sheet, registro, columnas[NombreCompleto], kAnchoTexto);
-    c.direccion = cell(sheet, registro, columnas[Direccion], kAnchoTexto);
-    c.telefono_2 = cell(sheet, registro, columnas[Telefono2], kAnchoTelefono);
-    c.comentario = cell(sheet, registro, columnas[Comentario], kAnchoTexto);
-    const QString fecha = cell(sheet, registro, columnas[FNacimiento], kAnchoTelefono);
+    c.nombre = cell(sheet, record, columns[Nombre], kAnchoTexto);
+    c.telefono = cell(sheet, record, columns[Telefono], kAnchoTelefono);
+    c.nombre_completo = cell(sheet, record, columns[NombreCompleto], kAnchoTexto);
+    c.direccion = cell(sheet, record, columns[Direccion], kAnchoTexto);
+    c.telefono_2 = cell(sheet, record, columns[Telefono2], kAnchoTelefono);
+    c.comentario = cell(sheet, record, columns[Comentario], kAnchoTexto);
+    const QString dateText = cell(sheet, record, columns[FNacimiento], kAnchoTelefono);
 
     c.telefono = withoutNbsp(c.telefono);
     c.telefono_2 = withoutNbsp(c.telefono_2);
 
-    const std::optional<QDate> nacimiento = fechaValida(fecha);
-    c.f_nacimiento = nacimiento ? nacimiento->toString(QStringLiteral("yyyy-MM-dd")) : QString();
+    const std::optional<QDate> birth = fechaValida(dateText);
+    c.f_nacimiento = birth ? birth->toString(QStringLiteral("yyyy-MM-dd")) : QString();
 
-    if (c.nombre_completo.isEmpty() && columnas[NombreCompleto] > 0 && !c.nombre.isEmpty())
+    if (c.nombre_completo.isEmpty() && columns[NombreCompleto] > 0 && !c.nombre.isEmpty())
         c.nombre_completo = c.nombre;
 
     f_normalizar_telefono(c.telefono);
@@ -96,12 +96,12 @@ Registro leerRegistro(const RecordSheet &sheet, int registro, const Columnas &co
     return r;
 }
 
-bool tieneNombreYTelefono(const RecordSheet &sheet, int registro, const Columnas &columnas)
+bool tieneNombreYTelefono(const RecordSheet &sheet, int record, const Columnas &columns)
 {
-    if (cell(sheet, registro, columnas[Nombre], kAnchoTexto).isEmpty())
+    if (cell(sheet, record, columns[Nombre], kAnchoTexto).isEmpty())
         return false;
-    return !withoutNbsp(cell(sheet, registro, columnas[Telefono], kAnchoTelefono)).trimmed().isEmpty()
-        || !withoutNbsp(cell(sheet, registro, columnas[Telefono2], kAnchoTelefono)).trimmed().isEmpty();
+    return !withoutNbsp(cell(sheet, record, columns[Telefono], kAnchoTelefono)).trimmed().isEmpty()
+        || !withoutNbsp(cell(sheet, record, columns[Telefono2], kAnchoTelefono)).trimmed().isEmpty();
 }
 
 } // namespace importexport::excel

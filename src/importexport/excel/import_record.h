@@ -31,17 +31,17 @@ struct Registro {
 
 // A phone fails the mobile test when it is not all digits, or when it is a nine-digit number that
 // starts with 9 or 8 (a Spanish landline).
-bool pasaPruebaMovil(const QString &telefono);
+bool pasaPruebaMovil(const QString &phone);
 
 // A birth date as a sheet may hold it: "dd/MM/yyyy" (what a date cell reads as), "d/M/yyyy",
 // "dd-MM-yyyy", "yyyy-MM-dd", optionally followed by a time of day. Nothing for anything else.
-std::optional<QDate> fechaValida(const QString &texto);
+std::optional<QDate> fechaValida(const QString &raw);
 // A stored birth date (yyyy-MM-dd) as the user reads it, "dd/MM/yyyy"; other texts unchanged.
-QString fechaParaMostrar(const QString &almacenada);
+QString fechaParaMostrar(const QString &stored);
 
-Registro leerRegistro(const RecordSheet &sheet, int registro, const Columnas &columnas);
+Registro leerRegistro(const RecordSheet &sheet, int record, const Columnas &columns);
 
 // The look-ahead's test: the record holds a name and something in one of its phone cells.
-bool tieneNombreYTelefono(const RecordSheet &sheet, int registro, const Columnas &columnas);
+bool tieneNombreYTelefono(const RecordSheet &sheet, int record, const Columnas &columns);
 
 } // namespace importexport::excel

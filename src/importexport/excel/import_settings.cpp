@@ -4,10 +4,10 @@
 
 namespace importexport::excel {
 
-ImportSettings leerAjustes(db::Connection &conexion, db::Result *result)
+ImportSettings leerAjustes(db::Connection &connection, db::Result *result)
 {
     ImportSettings settings;
-    const std::vector<db::Row> rows = conexion.select(
+    const std::vector<db::Row> rows = connection.select(
         QStringLiteral("SELECT ruta,nombre_i,telefono_i,nombre_completo_i,direccion_i,otro_telefono_i,comentario_i,"
                        "f_nacimiento_i FROM Parametros_Excel ORDER BY sid LIMIT 1"),
         {}, result);
@@ -21,26 +21,26 @@ ImportSettings leerAjustes(db::Connection &conexion, db::Result *result)
     return settings;
 }
 
-db::Result asegurarFila(db::Connection &conexion)
+db::Result asegurarFila(db::Connection &connection)
 {
     db::Result r;
-    const qint64 rows = conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Parametros_Excel"), {}, &r).toLongLong();
+    const qint64 rows = connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Parametros_Excel"), {}, &r).toLongLong();
     if (!r.ok() || rows > 0)
         return r;
-    return conexion.execute(QStringLiteral("INSERT INTO Parametros_Excel (ruta) VALUES (?1)"), {kRutaInicial});
+    return connection.execute(QStringLiteral("INSERT INTO Parametros_Excel (ruta) VALUES (?1)"), {kRutaInicial});
 }
 
-db::Result guardarRuta(db::Connection &conexion, const QString &ruta)
+db::Result guardarRuta(db::Connection &connection, const QString &path)
 {
-    return conexion.execute(QStringLiteral("UPDATE Parametros_Excel SET ruta=?1"), {ruta});
+    return connection.execute(QStringLiteral("UPDATE Parametros_Excel SET ruta=?1"), {path});
 }
 
-db::Result guardarIndices(db::Connection &conexion, const std::array<int, kCampos> &indices)
+db::Result guardarIndices(db::Connection &connection, const std::array<int, kCampos> &indices)
 {
     QVariantList values;
     for (const int index : indices)
         values << QString::number(index);
-    return conexion.execute(
+    return connection.execute(
         QStringLiteral("UPDATE Parametros_Excel SET nombre_i=?1, telefono_i=?2, nombre_completo_i=?3, direccion_i=?4, "
                        "otro_telefono_i=?5, comentario_i=?6, f_nacimiento_i=?7"),
         values);

@@ -22,10 +22,10 @@ struct ImportSettings {
     std::array<QVariant, kCampos> indices;     // as stored: null, empty or a number as text
 };
 
-ImportSettings leerAjustes(db::Connection &conexion, db::Result *result = nullptr);
-// Puts in the first row (ruta 'c:\') when the table is empty.
-db::Result asegurarFila(db::Connection &conexion);
-db::Result guardarRuta(db::Connection &conexion, const QString &ruta);
-db::Result guardarIndices(db::Connection &conexion, const std::array<int, kCampos> &indices);
+ImportSettings leerAjustes(db::Connection &connection, db::Result *result = nullptr);
+// Puts in the first row (its path 'c:\') when the table is empty.
+db::Result asegurarFila(db::Connection &connection);
+db::Result guardarRuta(db::Connection &connection, const QString &path);
+db::Result guardarIndices(db::Connection &connection, const std::array<int, kCampos> &indices);
 
 } // namespace importexport::excel

@@ -6,52 +6,52 @@
 
 namespace importexport::excel {
 
-QString textoProgreso(int registro, int total, bool swapped)
+QString textoProgreso(int record, int total, bool swapped)
 {
-    const int porcentaje = total > 0 ? int(qint64(registro) * 100 / total) : 0;
+    const int percent = total > 0 ? int(qint64(record) * 100 / total) : 0;
     return (swapped ? QStringLiteral("Importando columna: ") : QStringLiteral("Importando fila: "))
-         + QString::number(registro) + QStringLiteral(". Progreso ") + QString::number(porcentaje) + u'%';
+         + QString::number(record) + QStringLiteral(". Progreso ") + QString::number(percent) + u'%';
 }
 
-int valorBarra(int registro, int total)
+int valorBarra(int record, int total)
 {
     if (total <= 0)
         return 0;
-    return int(std::clamp<qint64>(qint64(registro) * kMaximoBarra / total, 0, kMaximoBarra));
+    return int(std::clamp<qint64>(qint64(record) * kMaximoBarra / total, 0, kMaximoBarra));
 }
 
-QString f_formatear_tiempo(double segundos, const QString &prefijo)
+QString f_formatear_tiempo(double seconds, const QString &prefix)
 {
-    QString text = prefijo;
-    const double original = segundos;
-    if (segundos > 3600) {
-        const double horas = std::floor(segundos / 3600);
-        text += QString::number(qint64(horas)) + QStringLiteral(" h ");
-        segundos -= horas * 3600;
+    QString text = prefix;
+    const double original = seconds;
+    if (seconds > 3600) {
+        const double hours = std::floor(seconds / 3600);
+        text += QString::number(qint64(hours)) + QStringLiteral(" h ");
+        seconds -= hours * 3600;
     }
-    if (segundos > 60) {
-        const double minutos = std::floor(segundos / 60);
-        text += QString::number(qint64(minutos)) + QStringLiteral(" min ");
-        segundos -= minutos * 60;
+    if (seconds > 60) {
+        const double minutes = std::floor(seconds / 60);
+        text += QString::number(qint64(minutes)) + QStringLiteral(" min ");
+        seconds -= minutes * 60;
     }
-    if (segundos > 0) {
+    if (seconds > 0) {
         if (original < 5) {
             // A tiny epsilon keeps 2.34 from reading 2.33 after the binary round trip.
-            const double cut = std::floor(segundos * 100 + 1e-9) / 100;
+            const double cut = std::floor(seconds * 100 + 1e-9) / 100;
             text += QLocale().toString(cut);
         } else {
-            text += QString::number(qint64(std::floor(segundos)));
+            text += QString::number(qint64(std::floor(seconds)));
         }
         text += QStringLiteral(" seg");
     }
     return text;
 }
 
-double segundosRestantes(int total, int actual, double acumulado)
+double segundosRestantes(int total, int done, double elapsed)
 {
-    if (actual <= 0)
+    if (done <= 0)
         return 0;
-    return std::floor(double(total - actual) * acumulado / actual);
+    return std::floor(double(total - done) * elapsed / done);
 }
 
 QString textoResumen(const Contadores &c)
@@ -61,22 +61,22 @@ QString textoResumen(const Contadores &c)
          + QStringLiteral(" nuevos contactos (") + QString::number(c.enGrupo) + QStringLiteral(" añadidos al grupo).");
 }
 
-void RunClock::abrir(double ahora)
+void RunClock::abrir(double now)
 {
-    m_inicio = ahora;
+    m_inicio = now;
 }
 
-void RunClock::cerrar(double ahora)
+void RunClock::cerrar(double now)
 {
     if (abierto())
-        m_acumulado += std::max(0.0, ahora - m_inicio);
+        m_acumulado += std::max(0.0, now - m_inicio);
     m_inicio = -1;
 }
 
-void RunClock::reabrir(double ahora)
+void RunClock::reabrir(double now)
 {
-    cerrar(ahora);
-    abrir(ahora);
+    cerrar(now);
+    abrir(now);
 }
 
 } // namespace importexport::excel

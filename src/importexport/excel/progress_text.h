@@ -10,26 +10,26 @@ namespace importexport::excel {
 inline constexpr int kMaximoBarra = 145;
 
 // "Importando fila: 12. Progreso 40%" ("columna" when the records are columns).
-QString textoProgreso(int registro, int total, bool swapped);
-int valorBarra(int registro, int total);
+QString textoProgreso(int record, int total, bool swapped);
+int valorBarra(int record, int total);
 
-// Seconds as "1 h 2 min 5 seg" after `prefijo`; below 5 seconds with two decimals (cut, not
+// Seconds as "1 h 2 min 5 seg" after `prefix`; below 5 seconds with two decimals (cut, not
 // rounded).
-QString f_formatear_tiempo(double segundos, const QString &prefijo);
+QString f_formatear_tiempo(double seconds, const QString &prefix);
 // The remaining time foreseen from the time spent on the records done so far.
-double segundosRestantes(int total, int actual, double acumulado);
+double segundosRestantes(int total, int done, double elapsed);
 
-QString textoResumen(const Contadores &contadores);
+QString textoResumen(const Contadores &counters);
 
 // The run time without pauses: stretches of running time are opened and closed by the window.
 class RunClock final {
 public:
     bool abierto() const { return m_inicio >= 0; }
-    void abrir(double ahora);
+    void abrir(double now);
     // Adds the open stretch to the accumulated time and closes it.
-    void cerrar(double ahora);
-    // Adds the open stretch and starts a new one at `ahora`.
-    void reabrir(double ahora);
+    void cerrar(double now);
+    // Adds the open stretch and starts a new one at `now`.
+    void reabrir(double now);
     double inicio() const { return m_inicio; }
     double acumulado() const { return m_acumulado; }
 

@@ -43,17 +43,17 @@ bool valuesDiffer(const ContactValues &i, const ContactValues &s)
         || pairDiffers(i.comentario, s.comentario) || pairDiffers(i.f_nacimiento, s.f_nacimiento);
 }
 
-bool listaContiene(const QString &lista, const QString &sid)
+bool listaContiene(const QString &list, const QString &sid)
 {
     const std::optional<qint64> id = db::idOfEntry(sid);
-    return id && db::idListHas(lista, *id);
+    return id && db::idListHas(list, *id);
 }
 
-QString listaConGrupo(const QString &lista, const QString &sid)
+QString listaConGrupo(const QString &list, const QString &sid)
 {
-    if (lista.isEmpty())
+    if (list.isEmpty())
         return sid;
-    return lista + u',' + sid;
+    return list + u',' + sid;
 }
 
 db::Statement &AgendaStore::repeated(Repeated which, db::Result &result)
@@ -86,13 +86,13 @@ db::Result AgendaStore::runRepeated(Repeated which, const QVariantList &values)
     return r;
 }
 
-std::optional<StoredContact> AgendaStore::findByPhone(const QString &telefono, db::Result *result)
+std::optional<StoredContact> AgendaStore::findByPhone(const QString &phone, db::Result *result)
 {
     db::Result r;
     db::Statement &statement = repeated(FindByPhone, r);
     std::optional<db::Row> row;
     if (statement.isValid()) {
-        statement.bind(1, nonNullText(telefono));
+        statement.bind(1, nonNullText(phone));
         if (statement.next())
             row = statement.row();
         else if (!statement.error().isEmpty())
@@ -112,11 +112,11 @@ std::optional<StoredContact> AgendaStore::findByPhone(const QString &telefono, d
     return c;
 }
 
-bool AgendaStore::phoneExists(const QString &telefono, db::Result *result)
+bool AgendaStore::phoneExists(const QString &phone, db::Result *result)
 {
     db::Result r;
     const QVariant found =
-        m_conexion.scalar(QStringLiteral("SELECT 1 FROM Agenda WHERE telefono=?1 LIMIT 1"), {nonNullText(telefono)}, &r);
+        m_conexion.scalar(QStringLiteral("SELECT 1 FROM Agenda WHERE telefono=?1 LIMIT 1"), {nonNullText(phone)}, &r);
     if (result)
         *result = r;
     return r.ok() && found.isValid();
@@ -136,11 +136,11 @@ bool AgendaStore::sameContactExists(const ContactValues &v, db::Result *result)
     return r.ok() && found.isValid();
 }
 
-db::Result AgendaStore::insert(const ContactValues &v, const QVariant &grupos_sid, qint64 *sid)
+db::Result AgendaStore::insert(const ContactValues &v, const QVariant &groupSids, qint64 *sid)
 {
     const db::Result r = runRepeated(Insert, {bound(v.nombre), bound(v.telefono), bound(v.nombre_completo),
                                               bound(v.direccion), bound(v.telefono_2), bound(v.comentario),
-                                              bound(v.f_nacimiento), bound(grupos_sid)});
+                                              bound(v.f_nacimiento), bound(groupSids)});
     if (r.ok() && sid)
         *sid = m_conexion.lastInsertRowId();
     return r;
@@ -152,9 +152,9 @@ db::Result AgendaStore::overwrite(qint64 sid, const ContactValues &v)
                                    bound(v.comentario), bound(v.f_nacimiento), sid});
 }
 
-db::Result AgendaStore::setGroups(qint64 sid, const QString &grupos_sid)
+db::Result AgendaStore::setGroups(qint64 sid, const QString &groupSids)
 {
-    return runRepeated(SetGroups, {grupos_sid, sid});
+    return runRepeated(SetGroups, {groupSids, sid});
 }
 
 QStringList AgendaStore::groupNames(db::Result *result)
@@ -165,15 +165,15 @@ QStringList AgendaStore::groupNames(db::Result *result)
     return names;
 }
 
-bool AgendaStore::groupExists(const QString &nombre, db::Result *result)
+bool AgendaStore::groupExists(const QString &name, db::Result *result)
 {
-    return m_conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE nombre=?1 COLLATE ESPANOL"), {nombre}, result).toLongLong()
+    return m_conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE nombre=?1 COLLATE ESPANOL"), {name}, result).toLongLong()
          > 0;
 }
 
-std::optional<qint64> AgendaStore::createGroup(const QString &nombre, db::Result *result)
+std::optional<qint64> AgendaStore::createGroup(const QString &name, db::Result *result)
 {
-    const db::Result r = m_conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {nombre});
+    const db::Result r = m_conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {name});
     if (result)
         *result = r;
     if (!r.ok())
@@ -181,10 +181,10 @@ std::optional<qint64> AgendaStore::createGroup(const QString &nombre, db::Result
     return m_conexion.lastInsertRowId();
 }
 
-std::optional<qint64> AgendaStore::groupSid(const QString &nombre, db::Result *result)
+std::optional<qint64> AgendaStore::groupSid(const QString &name, db::Result *result)
 {
     const QVariant sid =
-        m_conexion.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre=?1 COLLATE ESPANOL ORDER BY sid LIMIT 1"), {nombre}, result);
+        m_conexion.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre=?1 COLLATE ESPANOL ORDER BY sid LIMIT 1"), {name}, result);
     if (!sid.isValid() || sid.isNull())
         return std::nullopt;
     return sid.toLongLong();

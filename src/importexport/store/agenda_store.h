@@ -40,35 +40,35 @@ QString nonNullText(const QString &text);
 bool valuesDiffer(const ContactValues &imported, const ContactValues &stored);
 
 // Whether group `sid` is a whole element of a contact's comma-separated group list.
-bool listaContiene(const QString &lista, const QString &sid);
+bool listaContiene(const QString &list, const QString &sid);
 // The list with `sid` added at its end (the list alone when it was empty).
-QString listaConGrupo(const QString &lista, const QString &sid);
+QString listaConGrupo(const QString &list, const QString &sid);
 
 // The look-up and the writes an import repeats for every record are prepared once per store and
 // kept: preparing them again for each of a hundred thousand records costs more than running them.
 class AgendaStore final {
 public:
-    explicit AgendaStore(db::Connection &conexion) : m_conexion(conexion) {}
+    explicit AgendaStore(db::Connection &connection) : m_conexion(connection) {}
     AgendaStore(const AgendaStore &) = delete;
     AgendaStore &operator=(const AgendaStore &) = delete;
 
-    // The first contact whose stored phone is exactly `telefono`.
-    std::optional<StoredContact> findByPhone(const QString &telefono, db::Result *result = nullptr);
-    bool phoneExists(const QString &telefono, db::Result *result = nullptr);
+    // The first contact whose stored phone is exactly `phone`.
+    std::optional<StoredContact> findByPhone(const QString &phone, db::Result *result = nullptr);
+    bool phoneExists(const QString &phone, db::Result *result = nullptr);
     // A contact equal in all six text fields (the database's own comparison; Null matches nothing).
     bool sameContactExists(const ContactValues &values, db::Result *result = nullptr);
 
-    // `grupos_sid` is written as given (invalid: Null, texts as texts); `sid` receives the new contact's key.
-    db::Result insert(const ContactValues &values, const QVariant &grupos_sid = {}, qint64 *sid = nullptr);
+    // `groupSids` is written as given (invalid: Null, texts as texts); `sid` receives the new contact's key.
+    db::Result insert(const ContactValues &values, const QVariant &groupSids = {}, qint64 *sid = nullptr);
     // Rewrites every column but the phone and the groups.
     db::Result overwrite(qint64 sid, const ContactValues &values);
-    db::Result setGroups(qint64 sid, const QString &grupos_sid);
+    db::Result setGroups(qint64 sid, const QString &groupSids);
 
     // Group names in the order the table keeps them.
     QStringList groupNames(db::Result *result = nullptr);
-    bool groupExists(const QString &nombre, db::Result *result = nullptr);
-    std::optional<qint64> createGroup(const QString &nombre, db::Result *result = nullptr);
-    std::optional<qint64> groupSid(const QString &nombre, db::Result *result = nullptr);
+    bool groupExists(const QString &name, db::Result *result = nullptr);
+    std::optional<qint64> createGroup(const QString &name, db::Result *result = nullptr);
+    std::optional<qint64> groupSid(const QString &name, db::Result *result = nullptr);
 
     db::Connection &conexion() { return m_conexion; }
 

@@ -17,7 +17,7 @@ namespace importexport::web {
 namespace {
 
 // About 200 bytes a contact: room for well over a hundred thousand.
-constexpr qint64 kLimiteDescarga = 32 * 1024 * 1024;
+constexpr qint64 kDownloadLimit = 32 * 1024 * 1024;
 
 } // namespace
 
@@ -30,17 +30,17 @@ Form14::Form14(startup::AppContext &context, startup::ListViews *lists, QWidget 
     setObjectName(QStringLiteral("Form14"));
     m_channel->setCounterRule(net::CounterRule::ByCaller);
     // The whole web contact book comes in one reply: far more than an API line, still bounded.
-    m_channel->setReplyLimit(kLimiteDescarga);
+    m_channel->setReplyLimit(kDownloadLimit);
     const QString base = brand::url_base();
-    const QString marca = brand::nombre_marca();
+    const QString brandName = brand::nombre_marca();
 
     setWindowTitle(QStringLiteral("Importar desde ") + dominioDesdePunto(base));
     Frame1 = new QGroupBox(QStringLiteral("Importar desde ") + base, this);
     SkinLabel1 = new QLabel(QStringLiteral("Mediante este formulario, puede descargarse los contactos guardados en ") + base
-                                + QStringLiteral(" y utilizarlos en ") + marca
+                                + QStringLiteral(" y utilizarlos en ") + brandName
                                 + QStringLiteral(" Desktop, de manera sencilla y cómoda."),
                             Frame1);
-    SkinLabel2 = new QLabel(QStringLiteral("Para importar la agenda en ") + marca
+    SkinLabel2 = new QLabel(QStringLiteral("Para importar la agenda en ") + brandName
                                 + QStringLiteral(" Desktop, seleccione las opciones deseadas y pulse sobre el botón "
                                                  "'Importar'."),
                             Frame1);
@@ -48,13 +48,21 @@ Form14::Form14(startup::AppContext &context, startup::ListViews *lists, QWidget 
                                            "su totalidad."),
                             Frame1);
     SkinLabel4 = new QLabel(QStringLiteral("Nota: Los grupos no pueden ser importados."), Frame1);
-    Check1 = new QCheckBox(QStringLiteral("Ignorar contactos cuyo teléfono ya exista en ") + marca + QStringLiteral(" Desktop"),
+    Check1 = new QCheckBox(QStringLiteral("Ignorar contactos cuyo teléfono ya exista en ") + brandName + QStringLiteral(" Desktop"),
                            Frame1);
     Check2 = new QCheckBox(QStringLiteral("Ignorar contactos duplicados (aquellos que coincidan en todos los campos)"), Frame1);
     Check2->setChecked(true);
     Command1 = new QPushButton(QStringLiteral("Importar"), Frame1);
     for (QLabel *label : {SkinLabel1, SkinLabel2, SkinLabel3, SkinLabel4})
         label->setWordWrap(true);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    SkinLabel1->setObjectName(QStringLiteral("SkinLabel1"));
+    SkinLabel2->setObjectName(QStringLiteral("SkinLabel2"));
+    SkinLabel3->setObjectName(QStringLiteral("SkinLabel3"));
+    SkinLabel4->setObjectName(QStringLiteral("SkinLabel4"));
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check2->setObjectName(QStringLiteral("Check2"));
+    Command1->setObjectName(QStringLiteral("Command1"));
 
     auto *inner = new QVBoxLayout(Frame1);
     for (QWidget *w : std::initializer_list<QWidget *>{SkinLabel1, SkinLabel2, SkinLabel3, SkinLabel4, Check1, Check2})

@@ -18,7 +18,8 @@ class ListViews;
 
 namespace importexport::web {
 
-// `Form14`: downloads the web account's contacts into the local book.
+// The web download window (objectName `Form14`): downloads the web account's contacts into the
+// local book.
 class Form14 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form14)

@@ -32,25 +32,37 @@ Form15::Form15(startup::AppContext &context, QWidget *parent)
     SkinLabel1 = new QLabel(QStringLiteral("Mediante este formulario, puede subirse la agenta de ") + brand::nombre_marca()
                                 + QStringLiteral(" Desktop al panel de gestión en ") + base,
                             Frame1);
-    auto *SkinLabel2 = new QLabel(QStringLiteral("Una de las ventajas de disponer la agenda en la página web, es que "
+    auto *advantageLabel = new QLabel(QStringLiteral("Una de las ventajas de disponer la agenda en la página web, es que "
                                                  "puede acceder a ella esté dónde esté, y disfrutar de todas las "
                                                  "comodidades."),
                                   Frame1);
-    auto *SkinLabel5 = new QLabel(QStringLiteral("Consideraciones:"), Frame1);
-    auto *SkinLabel3 = new QLabel(QStringLiteral("Los contactos se consideran por defecto como particulares"), Frame1);
-    auto *SkinLabel4 = new QLabel(QStringLiteral("El nombre completo será exportado al campo de 'contacto'. "), Frame1);
-    auto *SkinLabel6 = new QLabel(QStringLiteral("Los grupos y las fechas de nacimiento no serán exportados."), Frame1);
-    auto *SkinLabel7 = new QLabel(QStringLiteral("Los contactos cuyo teléfono y nombre existan en el panel web no serán "
+    auto *considerationsLabel = new QLabel(QStringLiteral("Consideraciones:"), Frame1);
+    auto *privateLabel = new QLabel(QStringLiteral("Los contactos se consideran por defecto como particulares"), Frame1);
+    auto *fullNameLabel = new QLabel(QStringLiteral("El nombre completo será exportado al campo de 'contacto'. "), Frame1);
+    auto *notExportedLabel = new QLabel(QStringLiteral("Los grupos y las fechas de nacimiento no serán exportados."), Frame1);
+    auto *existingLabel = new QLabel(QStringLiteral("Los contactos cuyo teléfono y nombre existan en el panel web no serán "
                                                  "exportados"),
                                   Frame1);
-    auto *SkinLabel8 = new QLabel(QStringLiteral("En caso de no existir nombre completo, se utiliza el nombre."), Frame1);
+    auto *nameFallbackLabel = new QLabel(QStringLiteral("En caso de no existir nombre completo, se utiliza el nombre."), Frame1);
     SkinLabel9 = new QLabel(Frame1);
     SkinLabel9->setVisible(false);
     Check1 = new QCheckBox(QStringLiteral("Ignorar contactos cuyo teléfono ya exista en ") + base, Frame1);
     Command1 = new QPushButton(QStringLiteral("Exportar"), Frame1);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    advantageLabel->setObjectName(QStringLiteral("SkinLabel2"));
+    considerationsLabel->setObjectName(QStringLiteral("SkinLabel5"));
+    privateLabel->setObjectName(QStringLiteral("SkinLabel3"));
+    fullNameLabel->setObjectName(QStringLiteral("SkinLabel4"));
+    notExportedLabel->setObjectName(QStringLiteral("SkinLabel6"));
+    existingLabel->setObjectName(QStringLiteral("SkinLabel7"));
+    nameFallbackLabel->setObjectName(QStringLiteral("SkinLabel8"));
+    SkinLabel1->setObjectName(QStringLiteral("SkinLabel1"));
+    SkinLabel9->setObjectName(QStringLiteral("SkinLabel9"));
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Command1->setObjectName(QStringLiteral("Command1"));
 
     auto *inner = new QVBoxLayout(Frame1);
-    for (QLabel *label : {SkinLabel1, SkinLabel2, SkinLabel5, SkinLabel3, SkinLabel4, SkinLabel6, SkinLabel7, SkinLabel8}) {
+    for (QLabel *label : {SkinLabel1, advantageLabel, considerationsLabel, privateLabel, fullNameLabel, notExportedLabel, existingLabel, nameFallbackLabel}) {
         label->setWordWrap(true);
         inner->addWidget(label);
     }

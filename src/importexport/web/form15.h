@@ -17,7 +17,8 @@ namespace startup { struct AppContext; }
 
 namespace importexport::web {
 
-// `Form15`: uploads the local contact book to the web account, one contact per request.
+// The web upload window (objectName `Form15`): uploads the local contact book to the web account,
+// one contact per request.
 class Form15 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form15)

@@ -5,9 +5,9 @@
 
 namespace importexport::web {
 
-QString exportRequestUrl(const QString &urlExportar, const QString &login, const QString &pass, int buf)
+QString exportRequestUrl(const QString &exportUrl, const QString &login, const QString &pass, int buf)
 {
-    return urlExportar + QStringLiteral("?login=") + text::escapeRawValue(login) + QStringLiteral("&password=")
+    return exportUrl + QStringLiteral("?login=") + text::escapeRawValue(login) + QStringLiteral("&password=")
          + text::escapeRawValue(pass) + QStringLiteral("&buf=") + QString::number(buf);
 }
 
@@ -98,8 +98,8 @@ std::optional<WebRecord> parseRecord(const QString &record)
     return WebRecord{values[0], values[1], values[2], values[3], values[4], values[5]};
 }
 
-DownloadOutcome applyDownloadReply(db::Connection &conexion, const QString &reply, const DownloadOptions &options,
-                                   const QString &urlBase, const QString &nombreMarca)
+DownloadOutcome applyDownloadReply(db::Connection &connection, const QString &reply, const DownloadOptions &options,
+                                   const QString &urlBase, const QString &brandName)
 {
     DownloadOutcome out;
     switch (classifyDownload(reply)) {
@@ -133,10 +133,10 @@ DownloadOutcome applyDownloadReply(db::Connection &conexion, const QString &repl
         failed.title = QStringLiteral("Error");
         return failed;
     };
-    db::Transaction transaction(conexion);
+    db::Transaction transaction(connection);
     if (!transaction.isActive())
         return writeError();
-    AgendaStore store(conexion);
+    AgendaStore store(connection);
     for (const QString &record : splitRecords(reply)) {
         if (record.trimmed().isEmpty())
             continue;           // e.g. the rest after a closing "||"
@@ -169,7 +169,7 @@ DownloadOutcome applyDownloadReply(db::Connection &conexion, const QString &repl
     if (!transaction.commit().ok())
         return writeError();
     out.status = DownloadOutcome::Status::Imported;
-    out.text = QString::number(out.added) + QStringLiteral(" contactos han sido añadidos a la agenda de ") + nombreMarca
+    out.text = QString::number(out.added) + QStringLiteral(" contactos han sido añadidos a la agenda de ") + brandName
              + QStringLiteral(" Desktop");
     if (out.unreadable > 0)
         out.text += QStringLiteral("\n%1 contactos recibidos no se han podido leer y no se han añadido.").arg(out.unreadable);

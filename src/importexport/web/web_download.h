@@ -15,7 +15,7 @@ namespace importexport::web {
 
 // The export script's address with the account and the request counter. Values travel as the
 // gateway has always read them, with only the characters that would break the query escaped.
-QString exportRequestUrl(const QString &urlExportar, const QString &login, const QString &pass, int buf);
+QString exportRequestUrl(const QString &exportUrl, const QString &login, const QString &pass, int buf);
 
 enum class DownloadReply { AuthError, NoData, Records, Unknown };
 // Tested in this order: "Error de autentificacion", "Sin datos", "INSERT".
@@ -38,8 +38,8 @@ struct WebRecord {
 std::optional<WebRecord> parseRecord(const QString &record);
 
 struct DownloadOptions {
-    bool ignorarTelefonoExistente = false; // Check1
-    bool ignorarDuplicados = true;         // Check2
+    bool ignorarTelefonoExistente = false; // the existing-phone box
+    bool ignorarDuplicados = true;         // the duplicates box
 };
 
 struct DownloadOutcome {
@@ -52,8 +52,8 @@ struct DownloadOutcome {
 };
 
 // Reads one reply and, when it holds records, adds its contacts in one transaction (all or none).
-DownloadOutcome applyDownloadReply(db::Connection &conexion, const QString &reply, const DownloadOptions &options,
-                                   const QString &urlBase, const QString &nombreMarca);
+DownloadOutcome applyDownloadReply(db::Connection &connection, const QString &reply, const DownloadOptions &options,
+                                   const QString &urlBase, const QString &brandName);
 
 } // namespace importexport::web
 

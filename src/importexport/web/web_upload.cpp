@@ -6,10 +6,10 @@
 
 namespace importexport::web {
 
-std::optional<Account> readAccount(db::Connection &conexion, db::Result *result)
+std::optional<Account> readAccount(db::Connection &connection, db::Result *result)
 {
     db::Result r;
-    const auto rows = conexion.select(QStringLiteral("SELECT login, pass FROM Usuario ORDER BY sid LIMIT 1"), {}, &r);
+    const auto rows = connection.select(QStringLiteral("SELECT login, pass FROM Usuario ORDER BY sid LIMIT 1"), {}, &r);
     if (result)
         *result = r;
     if (!r.ok() || rows.empty())
@@ -17,11 +17,11 @@ std::optional<Account> readAccount(db::Connection &conexion, db::Result *result)
     return Account{rows[0].value(0).toString(), rows[0].value(1).toString()};
 }
 
-std::vector<UploadContact> uploadQueue(db::Connection &conexion, db::Result *result)
+std::vector<UploadContact> uploadQueue(db::Connection &connection, db::Result *result)
 {
     db::Result r;
     // The order the lists show; sid after the name keeps equal names in a stable order.
-    const auto rows = conexion.select(
+    const auto rows = connection.select(
         QStringLiteral("SELECT nombre,telefono,nombre_completo,direccion,telefono_2,comentario FROM Agenda "
                        "WHERE length(nombre)>0 AND length(telefono)>0 ORDER BY nombre COLLATE ESPANOL, sid"),
         {}, &r);
@@ -37,15 +37,15 @@ std::vector<UploadContact> uploadQueue(db::Connection &conexion, db::Result *res
     return queue;
 }
 
-QString uploadRequestUrl(const QString &urlImportar, const Account &a, const UploadContact &c, bool opcTelefono)
+QString uploadRequestUrl(const QString &importUrl, const Account &a, const UploadContact &c, bool skipExistingPhone)
 {
-    return urlImportar + QStringLiteral("?usuario=") + text::urlEncode(a.login) + QStringLiteral("&clave=")
+    return importUrl + QStringLiteral("?usuario=") + text::urlEncode(a.login) + QStringLiteral("&clave=")
          + text::urlEncode(a.pass) + QStringLiteral("&nombre=") + text::urlEncode(c.nombre)
          + QStringLiteral("&telefono=") + text::urlEncode(c.telefono) + QStringLiteral("&nombre_completo=")
          + text::urlEncode(c.nombre_completo) + QStringLiteral("&direccion=") + text::urlEncode(c.direccion)
          + QStringLiteral("&telefono_2=") + text::urlEncode(c.telefono_2) + QStringLiteral("&comentario=")
          + text::urlEncode(c.comentario) + QStringLiteral("&opc_telefono=")
-         + (opcTelefono ? QStringLiteral("1") : QStringLiteral("0"));
+         + (skipExistingPhone ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 UploadReply classifyUpload(const QString &text)

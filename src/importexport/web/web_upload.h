@@ -16,7 +16,7 @@ struct Account {
 };
 
 // `login` and `pass` of the account row, or nothing when there is no row.
-std::optional<Account> readAccount(db::Connection &conexion, db::Result *result = nullptr);
+std::optional<Account> readAccount(db::Connection &connection, db::Result *result = nullptr);
 
 struct UploadContact {
     QString nombre;
@@ -28,11 +28,11 @@ struct UploadContact {
 };
 
 // Every contact with a name and a phone, in name order (the others are left out).
-std::vector<UploadContact> uploadQueue(db::Connection &conexion, db::Result *result = nullptr);
+std::vector<UploadContact> uploadQueue(db::Connection &connection, db::Result *result = nullptr);
 
 // The import script's address for one contact, every value form-encoded.
-QString uploadRequestUrl(const QString &urlImportar, const Account &account, const UploadContact &contact,
-                         bool opcTelefono);
+QString uploadRequestUrl(const QString &importUrl, const Account &account, const UploadContact &contact,
+                         bool skipExistingPhone);
 
 enum class UploadReply { AuthError, MissingData, NotCreated, Created, Unknown };
 // By containment, in this precedence: refusal, missing data, not created, created.

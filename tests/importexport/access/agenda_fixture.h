@@ -13,11 +13,11 @@ struct AgendaFixture : testing::FreshDatabase {
     }
 
     // One column of the contact with this phone ("" when Null, "<none>" when there is no such contact).
-    QString field(const QString &telefono, const QString &column)
+    QString field(const QString &phone, const QString &column)
     {
         const auto rows = conexion.select(QStringLiteral("SELECT ") + column
                                               + QStringLiteral(" FROM Agenda WHERE telefono=?1 ORDER BY sid"),
-                                          {telefono});
+                                          {phone});
         if (rows.empty())
             return QStringLiteral("<none>");
         const QVariant v = rows.front().value(0);

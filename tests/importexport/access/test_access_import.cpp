@@ -13,7 +13,7 @@ namespace {
 
 // Clientes of contactos.mdb mapped field by field: name, mobile, surnames, address, landline,
 // notes, birth date; the key is Id.
-Mapping clientesMapping()
+Mapping customersMapping()
 {
     Mapping m;
     m.campos = {1, 3, 2, 5, 4, 6, 7};
@@ -21,7 +21,7 @@ Mapping clientesMapping()
     return m;
 }
 
-mdb::Table readClientes()
+mdb::Table readCustomers()
 {
     mdb::AccessFile file;
     mdb::Table table;
@@ -99,7 +99,7 @@ private Q_SLOTS:
     {
         AgendaFixture f;
         QVERIFY(!lastFile(f.conexion));
-        const Mapping m = clientesMapping();
+        const Mapping m = customersMapping();
         QVERIFY(saveSettings(f.conexion, QStringLiteral("Clientes"), QStringLiteral("/d/contactos.mdb"), QStringLiteral("x'y"), m).ok());
         QVERIFY(saveSettings(f.conexion, QStringLiteral("Clientes"), QStringLiteral("/d/contactos.mdb"), QStringLiteral("x'y"), m).ok());
         QCOMPARE(f.conexion.scalar(QStringLiteral("SELECT count(*) FROM Parametros_Access")).toInt(), 1);
@@ -116,12 +116,12 @@ private Q_SLOTS:
     // is in the book while the question is open.
     void importsCustomersAndStopsAtAConflict()
     {
-        const mdb::Table clientes = readClientes();
-        if (clientes.rows.empty())
+        const mdb::Table customers = readCustomers();
+        if (customers.rows.empty())
             QSKIP("fixtures not reachable");
         AgendaFixture f;
         AccessImport run(f.conexion);
-        const RunOutcome first = run.empezar(clientes, clientesMapping());
+        const RunOutcome first = run.empezar(customers, customersMapping());
         QCOMPARE(first.status, RunStatus::Conflict);
         QVERIFY(first.conflicto);
         QCOMPARE(first.conflicto->clave, QStringLiteral("24"));
@@ -156,12 +156,12 @@ private Q_SLOTS:
 
     void overwriteOnceAsksAgainAndCountsOverwrites()
     {
-        const mdb::Table clientes = readClientes();
-        if (clientes.rows.empty())
+        const mdb::Table customers = readCustomers();
+        if (customers.rows.empty())
             QSKIP("fixtures not reachable");
         AgendaFixture f;
         AccessImport run(f.conexion);
-        RunOutcome out = run.empezar(clientes, clientesMapping());
+        RunOutcome out = run.empezar(customers, customersMapping());
         int conflicts = 0;
         while (out.status == RunStatus::Conflict && conflicts < 10) {
             ++conflicts;
@@ -228,8 +228,8 @@ private Q_SLOTS:
 
         // Text keys: only a missing one is out of the walk's reach.
         AgendaFixture g;
-        AccessImport texto(g.conexion);
-        const RunOutcome out2 = texto.empezar(smallTable({
+        AccessImport textKeys(g.conexion);
+        const RunOutcome out2 = textKeys.empezar(smallTable({
             {QStringLiteral("0"), QStringLiteral("Cero"), QStringLiteral("600000000"), QVariant()},
             {QVariant(), QStringLiteral("SinClave"), QStringLiteral("600000009"), QVariant()},
         }, mdb::ColumnKind::Text), smallMapping());
@@ -310,14 +310,14 @@ private Q_SLOTS:
     // Read from the file a window at a time, the run ends as it does from the table in memory.
     void fileRowsImportLikeTheTable()
     {
-        const mdb::Table clientes = readClientes();
-        if (clientes.rows.empty())
+        const mdb::Table customers = readCustomers();
+        if (customers.rows.empty())
             QSKIP("fixtures not reachable");
         QStringList expected;
         {
             AgendaFixture f;
             AccessImport run(f.conexion);
-            RunOutcome out = run.empezar(clientes, clientesMapping());
+            RunOutcome out = run.empezar(customers, customersMapping());
             while (out.status == RunStatus::Conflict)
                 out = run.reanudar(Decision{true, false, false, false});
             QCOMPARE(out.status, RunStatus::Finished);
@@ -327,7 +327,7 @@ private Q_SLOTS:
         AccessImport run(f.conexion);
         std::unique_ptr<FileRows> rows = FileRows::open(accessFixture("contactos.mdb"), QStringLiteral("Clientes"));
         QVERIFY(rows);
-        RunOutcome out = run.empezar(std::move(rows), clientesMapping());
+        RunOutcome out = run.empezar(std::move(rows), customersMapping());
         QCOMPARE(out.status, RunStatus::Conflict);
         QCOMPARE(out.conflicto->clave, QStringLiteral("24"));
         out = run.reanudar(Decision{true, false, false, false});

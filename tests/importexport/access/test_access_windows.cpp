@@ -30,10 +30,10 @@ namespace {
 
 class CountingLists final : public startup::ListViews {
 public:
-    void f_agenda(bool reload) override { agenda << reload; }
-    void f_grupos() override { ++grupos; }
-    QList<bool> agenda;
-    int grupos = 0;
+    void f_agenda(bool reload) override { contactReloads << reload; }
+    void f_grupos() override { ++groupReloads; }
+    QList<bool> contactReloads;
+    int groupReloads = 0;
 };
 
 struct WindowRig : AgendaFixture {
@@ -108,8 +108,8 @@ private Q_SLOTS:
         form->Command2_Click();
         QCOMPARE(rig.contactCount(), 14);
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("14 contactos han sido importados satisfactoriamente. "));
-        QCOMPARE(rig.lists.agenda, QList<bool>{true});
-        QCOMPARE(rig.lists.grupos, 1);
+        QCOMPARE(rig.lists.contactReloads, QList<bool>{true});
+        QCOMPARE(rig.lists.groupReloads, 1);
         QCOMPARE(rig.shown, 1);
         QVERIFY(!rig.busy.isBusy());
 
@@ -203,7 +203,7 @@ private Q_SLOTS:
         form->Command2_Click();
         QCOMPARE(rig.contactCount(), 0);
         QVERIFY(!form->esperandoDecision());
-        QVERIFY(rig.lists.agenda.isEmpty());
+        QVERIFY(rig.lists.contactReloads.isEmpty());
     }
 
     void connectionErrors()

@@ -27,9 +27,9 @@ public:
         return conexion.lastInsertRowId();
     }
 
-    qint64 addGroup(const QString &nombre)
+    qint64 addGroup(const QString &name)
     {
-        conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {nombre});
+        conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {name});
         return conexion.lastInsertRowId();
     }
 
@@ -39,10 +39,10 @@ public:
     }
 
     // One column of the contact with that phone.
-    QVariant field(const QString &telefono, const QString &column)
+    QVariant field(const QString &phone, const QString &column)
     {
         return conexion.scalar(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM Agenda WHERE telefono=?1"),
-                               {telefono});
+                               {phone});
     }
 };
 

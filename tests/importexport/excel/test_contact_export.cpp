@@ -10,10 +10,10 @@ using namespace importexport::excel;
 
 namespace {
 
-QStringList names(const std::vector<FilaExportada> &filas)
+QStringList names(const std::vector<FilaExportada> &rows)
 {
     QStringList out;
-    for (const FilaExportada &f : filas)
+    for (const FilaExportada &f : rows)
         out << f.nombre.toString();
     return out;
 }
@@ -46,23 +46,23 @@ void TestContactExport::groupOptions()
 void TestContactExport::groupMatchesWholeElementsInNameOrder()
 {
     exceltest::Database d;
-    const qint64 uno = d.addGroup(QStringLiteral("Uno"));
+    const qint64 one = d.addGroup(QStringLiteral("Uno"));
     for (int i = 2; i < 12; ++i)
         d.addGroup(QStringLiteral("G%1").arg(i));
     QCOMPARE(d.addGroup(QStringLiteral("Doce")), 12);
-    QCOMPARE(uno, 1);
+    QCOMPARE(one, 1);
     d.addContact({"Solo", "1", "", "", "", "", QVariant(), "1"});
     d.addContact({"Primero", "2", "", "", "", "", QVariant(), "1,5"});
     d.addContact({"Medio", "3", "", "", "", "", QVariant(), "4,1,5"});
     d.addContact({"Último", "4", "", "", "", "", QVariant(), "5, 1"});
     d.addContact({"doce", "5", "", "", "", "", QVariant(), "12"});
     d.addContact({"nada", "6", "", "", "", "", QVariant(), QVariant()});
-    bool existe = false;
-    QCOMPARE(names(contactosParaExportar(d.conexion, QStringLiteral("Uno"), &existe)),
+    bool exists = false;
+    QCOMPARE(names(contactosParaExportar(d.conexion, QStringLiteral("Uno"), &exists)),
              (QStringList{"Medio", "Primero", "Solo", "Último"}));
-    QVERIFY(existe);
-    QCOMPARE(names(contactosParaExportar(d.conexion, QStringLiteral("Doce"), &existe)), QStringList{"doce"});
-    QCOMPARE(names(contactosParaExportar(d.conexion, QString(), &existe)),
+    QVERIFY(exists);
+    QCOMPARE(names(contactosParaExportar(d.conexion, QStringLiteral("Doce"), &exists)), QStringList{"doce"});
+    QCOMPARE(names(contactosParaExportar(d.conexion, QString(), &exists)),
              (QStringList{"doce", "Medio", "nada", "Primero", "Solo", "Último"}));
 }
 
@@ -102,15 +102,15 @@ void TestContactExport::oldBirthDatesAndSpanishNameOrder()
 {
     exceltest::Database d;
     const qint64 g = d.addGroup(QStringLiteral("Familia"));
-    for (const char *nombre : {"Zoë", "Ñandú", "Nuria", "álvaro", "Beto", "Óscar"})
-        d.addContact({QString::fromUtf8(nombre), "1", "", "", "", "", "1850-07-04", QString::number(g)});
-    const QStringList orden{QStringLiteral("álvaro"), QStringLiteral("Beto"), QStringLiteral("Nuria"),
+    for (const char *name : {"Zoë", "Ñandú", "Nuria", "álvaro", "Beto", "Óscar"})
+        d.addContact({QString::fromUtf8(name), "1", "", "", "", "", "1850-07-04", QString::number(g)});
+    const QStringList order{QStringLiteral("álvaro"), QStringLiteral("Beto"), QStringLiteral("Nuria"),
                             QStringLiteral("Ñandú"), QStringLiteral("Óscar"), QStringLiteral("Zoë")};
-    const std::vector<FilaExportada> todos = contactosParaExportar(d.conexion, QString(), nullptr);
-    QCOMPARE(names(todos), orden);
-    QCOMPARE(names(contactosParaExportar(d.conexion, QStringLiteral("Familia"), nullptr)), orden);
+    const std::vector<FilaExportada> all = contactosParaExportar(d.conexion, QString(), nullptr);
+    QCOMPARE(names(all), order);
+    QCOMPARE(names(contactosParaExportar(d.conexion, QStringLiteral("Familia"), nullptr)), order);
 
-    const xlsx::ReadSheet back = xlsx::readWorkbook(exceltest::saveBook(d.home, hojaExportacion(todos))).sheets.value(0);
+    const xlsx::ReadSheet back = xlsx::readWorkbook(exceltest::saveBook(d.home, hojaExportacion(all))).sheets.value(0);
     QCOMPARE(back.text(2, 7), QStringLiteral("04/07/1850"));
     QCOMPARE(back.text(7, 7), QStringLiteral("04/07/1850"));
 }

@@ -8,23 +8,23 @@
 #include <QTest>
 
 using namespace importexport::excel;
-using Estado = ImportRun::Estado;
+using State = ImportRun::Estado;
 
 namespace {
 
-const Columnas kTodas{1, 2, 3, 4, 5, 6, 7};
+const Columnas kAllColumns{1, 2, 3, 4, 5, 6, 7};
 
 // A run over `sheet` with every record of the sheet, as "Comenzar importación" starts it.
 struct Run {
-    Run(db::Connection &conexion, RecordSheet s, const QString &grupo = {}, const Columnas &columnas = kTodas)
-        : sheet(std::move(s)), engine(conexion, sheet, columnas, grupo), run(engine, sheet.firstRecord(), sheet.lastRecord())
+    Run(db::Connection &connection, RecordSheet s, const QString &group = {}, const Columnas &columns = kAllColumns)
+        : sheet(std::move(s)), engine(connection, sheet, columns, group), run(engine, sheet.firstRecord(), sheet.lastRecord())
     {
     }
     // Start, then let the timer tick until the run stops.
-    Estado toTheEnd()
+    State toTheEnd()
     {
-        Estado e = run.comenzar();
-        while (e == Estado::EnCurso)
+        State e = run.comenzar();
+        while (e == State::EnCurso)
             e = run.lote();
         return e;
     }
@@ -80,7 +80,7 @@ void TestExcelImport::headerRowIsSkippedAndRowsImported()
                                                                       {"Sin móvil", "912345678"},
                                                                       {"", "622334455"},
                                                                       {"Eva", "+34 633 445 566"}})));
-    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+    QCOMPARE(r.toTheEnd(), State::Terminada);
     QCOMPARE(r.run.contadores(), (Contadores{3, 3, 0}));
     QCOMPARE(d.count(), 3);
     QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("telefono_2")).toString(), QStringLiteral("912345678"));
@@ -92,20 +92,20 @@ void TestExcelImport::singleRowEndsWithoutTheTimer()
 {
     exceltest::Database d;
     Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}})));
-    QCOMPARE(r.run.comenzar(), Estado::Terminada);
+    QCOMPARE(r.run.comenzar(), State::Terminada);
     QCOMPARE(d.count(), 1);
 }
 
 void TestExcelImport::newContactsJoinTheGroup()
 {
     exceltest::Database d;
-    const qint64 grupo = d.addGroup(QStringLiteral("Clientes"));
+    const qint64 group = d.addGroup(QStringLiteral("Clientes"));
     Run r(d.conexion,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"}})),
-          QString::number(grupo));
-    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+          QString::number(group));
+    QCOMPARE(r.toTheEnd(), State::Terminada);
     QCOMPARE(r.run.contadores(), (Contadores{2, 2, 2}));
-    QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("grupos_sid")).toString(), QString::number(grupo));
+    QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("grupos_sid")).toString(), QString::number(group));
 }
 
 void TestExcelImport::identicalContactCountsAsRepeatedAndJoinsGroupOnce()
@@ -115,7 +115,7 @@ void TestExcelImport::identicalContactCountsAsRepeatedAndJoinsGroupOnce()
     // The same contact twice in the sheet, and once more already in the book.
     Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Ana", "600123456"}})),
           QStringLiteral("7"), Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+    QCOMPARE(r.toTheEnd(), State::Terminada);
     QCOMPARE(r.run.contadores(), (Contadores{0, 2, 1}));
     QCOMPARE(r.run.contadores().repetidos(), 2);
     QCOMPARE(d.count(), 1);
@@ -131,7 +131,7 @@ void TestExcelImport::groupListIsEditedAsText()
     d.addContact({"Luis", "34611223344", "", "", "", "", QVariant(), "12,2"});
     Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"}})),
           QStringLiteral("2"), Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+    QCOMPARE(r.toTheEnd(), State::Terminada);
     QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("grupos_sid")).toString(), QStringLiteral("1,12,2"));
     QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("grupos_sid")).toString(), QStringLiteral("12,2"));
     QCOMPARE(r.run.contadores().enGrupo, 1);
@@ -141,10 +141,10 @@ void TestExcelImport::groupListIsEditedAsText()
 void TestExcelImport::groupNamesCompareWithoutCase()
 {
     exceltest::Database d;
-    const qint64 grupo = d.addGroup(QStringLiteral("Peña Ártica"));
+    const qint64 group = d.addGroup(QStringLiteral("Peña Ártica"));
     importexport::AgendaStore store(d.conexion);
     QVERIFY(store.groupExists(QStringLiteral("PEÑA ÁRTICA")));
-    QCOMPARE(store.groupSid(QStringLiteral("peña ártica")), std::optional<qint64>(grupo));
+    QCOMPARE(store.groupSid(QStringLiteral("peña ártica")), std::optional<qint64>(group));
     QVERIFY(!store.groupExists(QStringLiteral("Pena Artica")));
 }
 
@@ -153,7 +153,7 @@ void TestExcelImport::nullStoredColumnsDecideNothing()
     exceltest::Database d;
     d.addContact({"Ana", "34600123456", QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant()});
     Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456", "Ana Pérez", "Calle 1"}})));
-    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+    QCOMPARE(r.toTheEnd(), State::Terminada);
     QCOMPARE(r.run.contadores(), (Contadores{0, 1, 0}));
 }
 
@@ -164,22 +164,22 @@ void TestExcelImport::conflictWaitsAndWritesNothing()
     Run r(d.conexion,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Ana María", "600123456"}, {"Luis", "611223344"}})),
           QStringLiteral("3"), Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), Estado::EsperandoRespuesta);
+    QCOMPARE(r.run.comenzar(), State::EsperandoRespuesta);
     QCOMPARE(r.run.conflicto().registro, 1);
     QCOMPARE(r.run.conflicto().importado.nombre, QStringLiteral("Ana María"));
     QCOMPARE(r.run.conflicto().guardado.nombre.toString(), QStringLiteral("Ana"));
     QCOMPARE(r.run.contadores(), Contadores{});
     QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("grupos_sid")).toString(), QString());
     // A timer tick while the dialog is up does nothing.
-    QCOMPARE(r.run.lote(), Estado::EsperandoRespuesta);
+    QCOMPARE(r.run.lote(), State::EsperandoRespuesta);
     QCOMPARE(d.count(), 1);
 
-    QCOMPARE(r.run.responder(Eleccion::SobreescribirUna), Estado::EnCurso);
+    QCOMPARE(r.run.responder(Eleccion::SobreescribirUna), State::EnCurso);
     QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("nombre")).toString(), QStringLiteral("Ana María"));
     QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("grupos_sid")).toString(), QStringLiteral("3"));
     // The birth date was not mapped: the overwrite empties it, as the record holds none.
     QVERIFY(d.field(QStringLiteral("34600123456"), QStringLiteral("f_nacimiento")).isNull());
-    QCOMPARE(r.run.lote(), Estado::Terminada);
+    QCOMPARE(r.run.lote(), State::Terminada);
     QCOMPARE(r.run.contadores(), (Contadores{2, 2, 2}));
 }
 
@@ -191,11 +191,11 @@ void TestExcelImport::overwriteOnceAsksAgainAtTheNextConflict()
     Run r(d.conexion,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Ana 2", "600123456"}, {"Luis 2", "611223344"}})),
           {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), Estado::EsperandoRespuesta);
-    QCOMPARE(r.run.responder(Eleccion::SobreescribirUna), Estado::EnCurso);
-    QCOMPARE(r.run.lote(), Estado::EsperandoRespuesta);
+    QCOMPARE(r.run.comenzar(), State::EsperandoRespuesta);
+    QCOMPARE(r.run.responder(Eleccion::SobreescribirUna), State::EnCurso);
+    QCOMPARE(r.run.lote(), State::EsperandoRespuesta);
     QCOMPARE(r.run.conflicto().registro, 2);
-    QCOMPARE(r.run.responder(Eleccion::IgnorarUna), Estado::Terminada);
+    QCOMPARE(r.run.responder(Eleccion::IgnorarUna), State::Terminada);
     QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("nombre")).toString(), QStringLiteral("Ana 2"));
     QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("nombre")).toString(), QStringLiteral("Luis"));
     QCOMPARE(r.run.contadores(), (Contadores{1, 2, 0}));
@@ -204,17 +204,17 @@ void TestExcelImport::overwriteOnceAsksAgainAtTheNextConflict()
 void TestExcelImport::ignoreAllKeepsStoredContacts()
 {
     exceltest::Database d;
-    for (const char *tel : {"34600000001", "34600000002", "34600000003"})
-        d.addContact({"Viejo", QString::fromLatin1(tel), "", "", "", "", QVariant(), ""});
+    for (const char *phone : {"34600000001", "34600000002", "34600000003"})
+        d.addContact({"Viejo", QString::fromLatin1(phone), "", "", "", "", QVariant(), ""});
     Run r(d.conexion,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Nuevo", "600000001"}, {"Nuevo", "600000002"},
                                                           {"Nuevo", "600000003"}, {"Otro", "600000004"}})),
           {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), Estado::EsperandoRespuesta);
-    Estado e = r.run.responder(Eleccion::IgnorarTodas);
-    while (e == Estado::EnCurso)
+    QCOMPARE(r.run.comenzar(), State::EsperandoRespuesta);
+    State e = r.run.responder(Eleccion::IgnorarTodas);
+    while (e == State::EnCurso)
         e = r.run.lote();
-    QCOMPARE(e, Estado::Terminada);
+    QCOMPARE(e, State::Terminada);
     QCOMPARE(d.count(QStringLiteral("WHERE nombre='Viejo'")), 3);
     QCOMPARE(r.run.contadores(), (Contadores{1, 4, 0}));
 }
@@ -222,17 +222,17 @@ void TestExcelImport::ignoreAllKeepsStoredContacts()
 void TestExcelImport::overwriteAllNeedsNoDialog()
 {
     exceltest::Database d;
-    for (const char *tel : {"34600000001", "34600000002", "34600000003"})
-        d.addContact({"Viejo", QString::fromLatin1(tel), "", "", "", "", QVariant(), ""});
+    for (const char *phone : {"34600000001", "34600000002", "34600000003"})
+        d.addContact({"Viejo", QString::fromLatin1(phone), "", "", "", "", QVariant(), ""});
     Run r(d.conexion,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Nuevo", "600000001"}, {"Nuevo", "600000002"},
                                                           {"Nuevo", "600000003"}})),
           {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), Estado::EsperandoRespuesta);
-    Estado e = r.run.responder(Eleccion::SobreescribirTodas);
-    while (e == Estado::EnCurso)
+    QCOMPARE(r.run.comenzar(), State::EsperandoRespuesta);
+    State e = r.run.responder(Eleccion::SobreescribirTodas);
+    while (e == State::EnCurso)
         e = r.run.lote();
-    QCOMPARE(e, Estado::Terminada);
+    QCOMPARE(e, State::Terminada);
     QCOMPARE(d.count(QStringLiteral("WHERE nombre='Nuevo'")), 3);
     QCOMPARE(r.run.contadores(), (Contadores{3, 3, 0}));
 }
@@ -245,13 +245,13 @@ void TestExcelImport::closingTheDialogReadsTheRecordAgain()
           exceltest::readBack(d.home, exceltest::sheetOf({{"Eva", "600123456"}, {"Ana 2", "611223344"},
                                                           {"Pep", "622334455"}})),
           {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), Estado::EnCurso);
-    QCOMPARE(r.run.lote(), Estado::EsperandoRespuesta);
+    QCOMPARE(r.run.comenzar(), State::EnCurso);
+    QCOMPARE(r.run.lote(), State::EsperandoRespuesta);
     QCOMPARE(r.run.actual(), 2);
     r.run.pausarEnConflicto();
     QCOMPARE(r.run.actual(), 1);
     // "Reanudar": the same record asks again.
-    QCOMPARE(r.run.lote(), Estado::EsperandoRespuesta);
+    QCOMPARE(r.run.lote(), State::EsperandoRespuesta);
     QCOMPARE(r.run.conflicto().registro, 2);
     QCOMPARE(r.run.contadores(), (Contadores{1, 1, 0}));
 }
@@ -263,10 +263,10 @@ void TestExcelImport::finalizarStopsReading()
     for (int i = 0; i < 20; ++i)
         rows << QStringList{QStringLiteral("C%1").arg(i), QStringLiteral("6000000%1").arg(i + 10)};
     Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf(rows)), {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), Estado::EnCurso);
-    QCOMPARE(r.run.lote(), Estado::EnCurso);
+    QCOMPARE(r.run.comenzar(), State::EnCurso);
+    QCOMPARE(r.run.lote(), State::EnCurso);
     r.run.finalizar();
-    QCOMPARE(r.run.lote(), Estado::Terminada);
+    QCOMPARE(r.run.lote(), State::Terminada);
     QCOMPARE(d.count(), 6);
     QCOMPARE(r.run.contadores().validos, 6);
 }
@@ -282,7 +282,7 @@ void TestExcelImport::longGapDoesNotLoseLaterRows()
     sheet.setText(301, 1, QStringLiteral("Luis"));
     sheet.setText(301, 2, QStringLiteral("611223344"));
     Run r(d.conexion, exceltest::readBack(d.home, sheet), {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+    QCOMPARE(r.toTheEnd(), State::Terminada);
     QCOMPARE(d.count(), 2);
 }
 
@@ -294,9 +294,9 @@ void TestExcelImport::timedTickImportsManyRecordsAndCommitsThem()
         rows << QStringList{QStringLiteral("C%1").arg(i), QString::number(600000100 + i)};
     rows[20] = QStringList{QString(), QStringLiteral("611000000")};   // skipped: no name
     Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf(rows)), {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), Estado::EnCurso);
+    QCOMPARE(r.run.comenzar(), State::EnCurso);
     // A tick with time to spare takes every record that is left, not five.
-    QCOMPARE(r.run.tramo(std::chrono::hours(1)), Estado::Terminada);
+    QCOMPARE(r.run.tramo(std::chrono::hours(1)), State::Terminada);
     QCOMPARE(r.run.actual(), 40);
     QCOMPARE(r.run.contadores(), (Contadores{39, 39, 0}));
     // Committed when the tick ends: another workstation sees the contacts at once.
@@ -312,17 +312,17 @@ void TestExcelImport::timedTickTakesAtLeastOneRecord()
           exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"},
                                                           {"Eva", "622334455"}})),
           {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), Estado::EnCurso);
-    QCOMPARE(r.run.tramo(std::chrono::nanoseconds(0)), Estado::EnCurso);
+    QCOMPARE(r.run.comenzar(), State::EnCurso);
+    QCOMPARE(r.run.tramo(std::chrono::nanoseconds(0)), State::EnCurso);
     QCOMPARE(r.run.actual(), 2);
-    QCOMPARE(r.run.tramo(std::chrono::nanoseconds(0)), Estado::Terminada);
+    QCOMPARE(r.run.tramo(std::chrono::nanoseconds(0)), State::Terminada);
     QCOMPARE(d.count(), 3);
 }
 
 void TestExcelImport::failingRecordInATimedTickLeavesNothingOfItself()
 {
     exceltest::Database d;
-    const qint64 grupo = d.addGroup(QStringLiteral("G"));
+    const qint64 group = d.addGroup(QStringLiteral("G"));
     // Eva is known with the same data: her record only joins the group, and that change is refused.
     d.addContact({"Eva", "34622334455", "", "", "", "", QVariant(), ""});
     QVERIFY(d.conexion
@@ -332,9 +332,9 @@ void TestExcelImport::failingRecordInATimedTickLeavesNothingOfItself()
     Run r(d.conexion,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"},
                                                           {"Eva", "622334455"}, {"Pep", "633445566"}})),
-          QString::number(grupo), Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), Estado::EnCurso);
-    QCOMPARE(r.run.tramo(std::chrono::hours(1)), Estado::Fallida);
+          QString::number(group), Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.comenzar(), State::EnCurso);
+    QCOMPARE(r.run.tramo(std::chrono::hours(1)), State::Fallida);
     QVERIFY(r.run.error().contains(QStringLiteral("fila 3")));
     QCOMPARE(r.run.contadores(), (Contadores{2, 2, 2}));
     db::Connection other;
@@ -352,7 +352,7 @@ void TestExcelImport::mobileOnlyInOtherPhoneIsFoundByTheLookAhead()
     exceltest::Database d;
     Run r(d.conexion,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Nombre", "Teléfono"}, {"Ana", "", "", "", "600123456"}})));
-    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+    QCOMPARE(r.toTheEnd(), State::Terminada);
     QCOMPARE(d.count(), 1);
 }
 
@@ -366,12 +366,12 @@ void TestExcelImport::failureMidImportKeepsEarlierRowsAndStops()
                     "CREATE TRIGGER rechazo BEFORE INSERT ON Agenda WHEN NEW.nombre='Eva' "
                     "BEGIN SELECT RAISE(ABORT,'disco lleno'); END"))
                 .ok());
-    const qint64 grupo = d.addGroup(QStringLiteral("G"));
+    const qint64 group = d.addGroup(QStringLiteral("G"));
     Run r(d.conexion,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"},
                                                           {"Eva", "622334455"}, {"Pep", "633445566"}})),
-          QString::number(grupo), Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.toTheEnd(), Estado::Fallida);
+          QString::number(group), Columnas{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.toTheEnd(), State::Fallida);
     QVERIFY(r.run.error().contains(QStringLiteral("Eva")));
     QVERIFY(r.run.error().contains(QStringLiteral("fila 3")));
     QCOMPARE(r.run.contadores(), (Contadores{2, 2, 2}));
@@ -387,7 +387,7 @@ void TestExcelImport::swappedSheetImportsColumns()
     exceltest::Database d;
     Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "Luis"}, {"600123456", "611223344"}}), true),
           {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.toTheEnd(), Estado::Terminada);
+    QCOMPARE(r.toTheEnd(), State::Terminada);
     QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("nombre")).toString(), QStringLiteral("Luis"));
 }
 
@@ -415,7 +415,7 @@ void TestExcelImport::emptySheetImportsNothing()
     const RecordSheet empty = exceltest::readBack(d.home, xlsx::Sheet());
     QVERIFY(empty.isEmpty());
     Run r(d.conexion, empty);
-    QCOMPARE(r.run.comenzar(), Estado::Terminada);
+    QCOMPARE(r.run.comenzar(), State::Terminada);
     QCOMPARE(r.run.contadores(), Contadores{});
 }
 
@@ -429,11 +429,11 @@ void TestExcelImport::settingsRemembered()
     ImportSettings s = leerAjustes(d.conexion);
     QCOMPARE(s.ruta, kRutaInicial);
     QVERIFY(s.indices[0].isNull());
-    const QString ruta = QStringLiteral("/datos/O'Brien/agenda.xlsx");
-    QVERIFY(guardarRuta(d.conexion, ruta).ok());
+    const QString path = QStringLiteral("/datos/O'Brien/agenda.xlsx");
+    QVERIFY(guardarRuta(d.conexion, path).ok());
     QVERIFY(guardarIndices(d.conexion, {0, 1, 0, 3, 2, 0, 4}).ok());
     s = leerAjustes(d.conexion);
-    QCOMPARE(s.ruta, ruta);
+    QCOMPARE(s.ruta, path);
     QCOMPARE(s.indices[3].toString(), QStringLiteral("3"));
     QCOMPARE(s.indices[6].toString(), QStringLiteral("4"));
 }

@@ -192,8 +192,8 @@ void TestExcelRules::recordPutsTheMobileFirst()
     exceltest::Database d;
     const RecordSheet records =
         exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "912345678", "", "", "600123456"}}));
-    const Columnas columnas{1, 2, 0, 0, 5, 0, 0};
-    const Registro r = leerRegistro(records, 1, columnas);
+    const Columnas columns{1, 2, 0, 0, 5, 0, 0};
+    const Registro r = leerRegistro(records, 1, columns);
     QVERIFY(r.valido);
     QCOMPARE(r.contacto.telefono, QStringLiteral("34600123456"));
     QCOMPARE(r.contacto.telefono_2, QStringLiteral("912345678"));
@@ -281,10 +281,10 @@ void TestExcelRules::numericPhoneCellsKeepEveryDigit()
     sheet.setDate(3, 3, QDate(1990, 12, 24));
     sheet.setNumber(3, 2, 346001234567.0);
     const RecordSheet records = exceltest::readBack(d.home, sheet);
-    const Columnas columnas{1, 2, 0, 0, 0, 0, 3};
-    QCOMPARE(leerRegistro(records, 1, columnas).contacto.telefono, QStringLiteral("34600123456"));
-    QCOMPARE(leerRegistro(records, 2, columnas).contacto.telefono, QStringLiteral("34600123456"));
-    const Registro eva = leerRegistro(records, 3, columnas);
+    const Columnas columns{1, 2, 0, 0, 0, 0, 3};
+    QCOMPARE(leerRegistro(records, 1, columns).contacto.telefono, QStringLiteral("34600123456"));
+    QCOMPARE(leerRegistro(records, 2, columns).contacto.telefono, QStringLiteral("34600123456"));
+    const Registro eva = leerRegistro(records, 3, columns);
     QCOMPARE(eva.contacto.telefono, QStringLiteral("346001234567"));
     QCOMPARE(eva.contacto.f_nacimiento, QStringLiteral("1990-12-24"));
 }

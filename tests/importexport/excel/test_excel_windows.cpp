@@ -30,10 +30,10 @@ using testing::ScriptedPrompter;
 namespace {
 
 struct Views final : startup::ListViews {
-    int agenda = 0;
-    int grupos = 0;
-    void f_agenda(bool) override { ++agenda; }
-    void f_grupos() override { ++grupos; }
+    int contactReloads = 0;
+    int groupReloads = 0;
+    void f_agenda(bool) override { ++contactReloads; }
+    void f_grupos() override { ++groupReloads; }
 };
 
 struct Env {
@@ -46,12 +46,12 @@ struct Env {
     startup::AppContext context{d.conexion, prompter, shell, busy, network, d.home.path()};
 };
 
-const QDateTime kAhora(QDate(2024, 5, 10), QTime(12, 0, 0));
+const QDateTime kNow(QDate(2024, 5, 10), QTime(12, 0, 0));
 
 // Form12 on `book` in the program folder, with the group choice made.
 Form12 *openOn(Env &env, const QString &book)
 {
-    auto *form = new Form12(env.context, &env.views, kAhora);
+    auto *form = new Form12(env.context, &env.views, kNow);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->setCarpeta(env.d.home.path());
     form->seleccionarArchivo(book);
@@ -82,13 +82,13 @@ void TestExcelWindows::firstLoadRemembersNothingYet()
 {
     Env env;
     env.d.addGroup(QStringLiteral("Clientes"));
-    Form12 form(env.context, &env.views, kAhora);
+    Form12 form(env.context, &env.views, kNow);
     QCOMPARE(form.Combo1->itemText(0), QStringLiteral("Nuevo: Excel_20240510_120000"));
     QCOMPARE(form.Combo1->itemText(1), QStringLiteral("Clientes"));
     QCOMPARE(form.Combo1->currentIndex(), 0);
     QVERIFY(!form.Command1->isEnabled());
     QCOMPARE(leerAjustes(env.d.conexion).ruta, kRutaInicial);
-    Form12 again(env.context, &env.views, kAhora);
+    Form12 again(env.context, &env.views, kNow);
     QCOMPARE(env.d.conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Parametros_Excel")).toInt(), 1);
 }
 
@@ -98,7 +98,7 @@ void TestExcelWindows::rememberedWorkbookIsSelected()
     const QString path = exceltest::saveBook(env.d.home, exceltest::sheetOf({{"Ana", "600123456"}}));
     asegurarFila(env.d.conexion);
     guardarRuta(env.d.conexion, path);
-    Form12 form(env.context, &env.views, kAhora);
+    Form12 form(env.context, &env.views, kNow);
     QCOMPARE(form.archivo(), path);
     QVERIFY(form.Command1->isEnabled());
 }
@@ -107,7 +107,7 @@ void TestExcelWindows::crearGrupoRefusesTakenNamesAndCancel()
 {
     Env env;
     env.d.addGroup(QStringLiteral("Ya"));
-    Form12 form(env.context, &env.views, kAhora);
+    Form12 form(env.context, &env.views, kNow);
     env.prompter.answerInput(QStringLiteral("Ya"));
     env.prompter.answerInput(std::nullopt);
     form.Command2_Click();
@@ -122,7 +122,7 @@ void TestExcelWindows::crearGrupoRefusesTakenNamesAndCancel()
     QCOMPARE(form.Combo1->currentText(), QStringLiteral("Clientes d'Ana"));
     QVERIFY(form.Check3->isChecked());
     QCOMPARE(env.prompter.messageTexts().constLast(), QStringLiteral("El grupo 'Clientes d'Ana' ha sido creado."));
-    QCOMPARE(env.views.grupos, 1);
+    QCOMPARE(env.views.groupReloads, 1);
     QCOMPARE(env.d.conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE nombre=?1"), {"Clientes d'Ana"}).toInt(), 1);
 }
 
@@ -141,9 +141,9 @@ void TestExcelWindows::importWithPendingGroupRunsToTheSummary()
     QPointer<Form24> mapping = form->f_importar_excel();
     QVERIFY(mapping);
     QVERIFY(!form->isVisible());
-    const QVariant grupo = env.d.conexion.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre=?1"),
+    const QVariant group = env.d.conexion.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre=?1"),
                                                  {QStringLiteral("Excel_20240510_120000")});
-    QVERIFY(grupo.isValid());
+    QVERIFY(group.isValid());
     QCOMPARE(form->Combo1->itemText(0), QStringLiteral("Excel_20240510_120000"));
     QCOMPARE(leerAjustes(env.d.conexion).ruta, env.d.home.file(book));
 
@@ -164,10 +164,10 @@ void TestExcelWindows::importWithPendingGroupRunsToTheSummary()
                                  && env.prompter.messageTexts().constLast().startsWith(QStringLiteral("Se han revisado")),
                              10000);
     QCOMPARE(env.prompter.messageTexts().constLast(), textoResumen({12, 12, 12}));
-    QCOMPARE(env.d.count(QStringLiteral("WHERE grupos_sid=?1"), {grupo.toString()}), 12);
+    QCOMPARE(env.d.count(QStringLiteral("WHERE grupos_sid=?1"), {group.toString()}), 12);
     QCOMPARE(env.d.field(QStringLiteral("34600000015"), QStringLiteral("direccion")).toString(), QStringLiteral("Calle 5"));
-    QCOMPARE(env.views.agenda, 1);
-    QVERIFY(env.views.grupos >= 2);
+    QCOMPARE(env.views.contactReloads, 1);
+    QVERIFY(env.views.groupReloads >= 2);
     QVERIFY(!env.busy.isBusy());
     QTRY_VERIFY_WITH_TIMEOUT(mapping.isNull(), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), 5000);
@@ -315,7 +315,7 @@ void TestExcelWindows::failedWriteShowsErrorNotSummary()
     QVERIFY(call.text.contains(QStringLiteral("Eva")));
     QVERIFY(!call.text.startsWith(QStringLiteral("Se han revisado")));
     QCOMPARE(env.d.count(), 1);
-    QCOMPARE(env.views.agenda, 1);
+    QCOMPARE(env.views.contactReloads, 1);
     QTRY_VERIFY_WITH_TIMEOUT(mapping.isNull(), 5000);
 }
 
@@ -347,29 +347,29 @@ void TestExcelWindows::filePopupActsOnTheFileUnderThePointer()
     QPointer<Form12> form = openOn(env, QStringLiteral("a.xlsx"));
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.data()));
-    QListView *lista = form->File1;
-    const auto indice = [lista](const QString &nombre) {
-        const QModelIndex raiz = lista->rootIndex();
-        for (int fila = 0; fila < lista->model()->rowCount(raiz); ++fila) {
-            const QModelIndex i = lista->model()->index(fila, 0, raiz);
-            if (i.data().toString() == nombre)
+    QListView *list = form->File1;
+    const auto fileIndex = [list](const QString &name) {
+        const QModelIndex root = list->rootIndex();
+        for (int row = 0; row < list->model()->rowCount(root); ++row) {
+            const QModelIndex i = list->model()->index(row, 0, root);
+            if (i.data().toString() == name)
                 return i;
         }
         return QModelIndex();
     };
-    QTRY_VERIFY_WITH_TIMEOUT(indice(QStringLiteral("b.xlsx")).isValid(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(fileIndex(QStringLiteral("b.xlsx")).isValid(), 10000);
     QMenu *menu = form->mnurclick_excelfile;
     const QList<QAction *> items = menu->actions();
     QCOMPARE(items.size(), 2);
 
     // Deleted from the disk; the list has not caught up yet.
     QVERIFY(QFile::remove(b));
-    Q_EMIT lista->customContextMenuRequested(lista->visualRect(indice(QStringLiteral("b.xlsx"))).center());
+    Q_EMIT list->customContextMenuRequested(list->visualRect(fileIndex(QStringLiteral("b.xlsx"))).center());
     QVERIFY(!menu->isVisible());
     QCOMPARE(form->archivo(), env.d.home.file(QStringLiteral("a.xlsx")));
 
     // On a file that is there, "Abrir archivo" opens that very file.
-    Q_EMIT lista->customContextMenuRequested(lista->visualRect(indice(QStringLiteral("a.xlsx"))).center());
+    Q_EMIT list->customContextMenuRequested(list->visualRect(fileIndex(QStringLiteral("a.xlsx"))).center());
     QVERIFY(menu->isVisible());
     menu->setActiveAction(items.at(0));
     QTest::keyClick(menu, Qt::Key_Return);

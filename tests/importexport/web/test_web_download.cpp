@@ -93,19 +93,19 @@ private Q_SLOTS:
     // A reply made of records is records, even when a value holds one of the gateway's phrases.
     void recordsAreRecognisedBeforeThePhrases()
     {
-        const QString sinDatos = record({"Ana", "34600000001", "Calle Sin datos 3", "", "", ""});
+        const QString streetRecord = record({"Ana", "34600000001", "Calle Sin datos 3", "", "", ""});
         const QString auth = record({"Luis", "34600000002", "", "", "", "Error de autentificacion"});
-        QCOMPARE(classifyDownload(sinDatos), DownloadReply::Records);
+        QCOMPARE(classifyDownload(streetRecord), DownloadReply::Records);
         QCOMPARE(classifyDownload(auth), DownloadReply::Records);
-        QCOMPARE(classifyDownload(sinDatos + "||" + auth + "||"), DownloadReply::Records);
+        QCOMPARE(classifyDownload(streetRecord + "||" + auth + "||"), DownloadReply::Records);
         // The bare phrases, or a phrase with something that is not a record, stay what they were.
         QCOMPARE(classifyDownload(QStringLiteral("Sin datos")), DownloadReply::NoData);
-        QCOMPARE(classifyDownload(QStringLiteral("Sin datos ") + sinDatos), DownloadReply::NoData);
-        QCOMPARE(classifyDownload(QStringLiteral("Error de autentificacion") + "||" + sinDatos), DownloadReply::AuthError);
+        QCOMPARE(classifyDownload(QStringLiteral("Sin datos ") + streetRecord), DownloadReply::NoData);
+        QCOMPARE(classifyDownload(QStringLiteral("Error de autentificacion") + "||" + streetRecord), DownloadReply::AuthError);
 
         WebRig rig;
         const DownloadOutcome out =
-            applyDownloadReply(rig.conexion, sinDatos + "||" + auth, DownloadOptions{false, true}, kBase, "Brisanta");
+            applyDownloadReply(rig.conexion, streetRecord + "||" + auth, DownloadOptions{false, true}, kBase, "Brisanta");
         QCOMPARE(out.status, DownloadOutcome::Status::Imported);
         QCOMPARE(out.added, 2);
         QCOMPARE(rig.contactCount(), 2);

@@ -66,12 +66,12 @@ private Q_SLOTS:
     void queueFollowsTheSpanishNameOrder()
     {
         WebRig rig;
-        for (const char *nombre : {"Zoë", "Ñandú", "Nuria", "álvaro", "Beto"})
-            rig.addContact(QString::fromUtf8(nombre), "34600000001");
-        QStringList orden;
+        for (const char *name : {"Zoë", "Ñandú", "Nuria", "álvaro", "Beto"})
+            rig.addContact(QString::fromUtf8(name), "34600000001");
+        QStringList order;
         for (const UploadContact &c : uploadQueue(rig.conexion))
-            orden << c.nombre;
-        QCOMPARE(orden, (QStringList{QStringLiteral("álvaro"), QStringLiteral("Beto"), QStringLiteral("Nuria"),
+            order << c.nombre;
+        QCOMPARE(order, (QStringList{QStringLiteral("álvaro"), QStringLiteral("Beto"), QStringLiteral("Nuria"),
                                      QStringLiteral("Ñandú"), QStringLiteral("Zoë")}));
     }
 

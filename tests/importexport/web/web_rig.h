@@ -56,12 +56,12 @@ struct WebRig {
                          {login, pass});
     }
 
-    void addContact(const QVariant &nombre, const QVariant &telefono, const QVariant &nombreCompleto = {},
-                    const QVariant &direccion = {}, const QVariant &telefono2 = {}, const QVariant &comentario = {})
+    void addContact(const QVariant &name, const QVariant &phone, const QVariant &fullName = {},
+                    const QVariant &address = {}, const QVariant &otherPhone = {}, const QVariant &comment = {})
     {
         conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2,comentario) "
                                         "VALUES (?1,?2,?3,?4,?5,?6)"),
-                         {nombre, telefono, nombreCompleto, direccion, telefono2, comentario});
+                         {name, phone, fullName, address, otherPhone, comment});
     }
 
     int contactCount() { return conexion.scalar(QStringLiteral("SELECT count(*) FROM Agenda")).toInt(); }
