@@ -8,7 +8,7 @@ namespace brand {
 
 QString nombre_marca();          // "Brisanta"
 QString remitente_defecto();     // the brand web name, also the fallback sender (11 characters)
-QString nombre_web_marca();      // the same text as remitente_defecto()
+QString nombre_web_marca();      // the same text as the fallback sender
 QString url_base();              // "http://<gateway host>/", always ending in "/"
 QString servidor_web();          // the host of url_base(), with ":port" when one is given
 QString url_exportar_agenda();
@@ -16,8 +16,7 @@ QString url_importar_agenda();
 QString url_recordar_password();
 QString url_instalador();
 
-// The program folder (`ruta_programa`): database, skins, logs. BRISANTA_HOME overrides the
-// executable's folder.
+// The program folder: database, skins, logs. BRISANTA_HOME overrides the executable's folder.
 QString ruta_programa();
 
 // A program file name as the platform writes it: "Brisanta_Desktop_AutoUpdate" here, with ".exe"

@@ -76,7 +76,7 @@ public:
     virtual void bindMostrarNombres(QAction *item) { (void)item; }
 };
 
-// The balance quote the start-up asks the gateway for (`f_consultar_coste`). Its reply sets the
+// The balance quote the start-up asks the gateway for. Its reply sets the
 // balance and cost labels and enables the send button; until then the button stays disabled.
 class BalanceQuote {
 public:

@@ -6,11 +6,11 @@ namespace startup {
 
 namespace {
 
-QString copyName(const QString &ruta, const QString &suffix)
+QString copyName(const QString &path, const QString &suffix)
 {
-    if (!ruta.contains(QLatin1String(".mdb"), Qt::CaseSensitive))
+    if (!path.contains(QLatin1String(".mdb"), Qt::CaseSensitive))
         return {};
-    QString copy = ruta;
+    QString copy = path;
     return copy.replace(QLatin1String(".mdb"), suffix, Qt::CaseSensitive);
 }
 
@@ -18,27 +18,27 @@ CompactionResult failed(const QString &error) { return {CompactionStatus::Failed
 
 } // namespace
 
-QString rutaCopia(const QString &ruta) { return copyName(ruta, QStringLiteral("_copia.mdb")); }
+QString rutaCopia(const QString &path) { return copyName(path, QStringLiteral("_copia.mdb")); }
 
-QString rutaCopia2(const QString &ruta) { return copyName(ruta, QStringLiteral("_copia2.mdb")); }
+QString rutaCopia2(const QString &path) { return copyName(path, QStringLiteral("_copia2.mdb")); }
 
-CompactionResult Compactar_Base(db::Connection &conexion)
+CompactionResult Compactar_Base(db::Connection &connection)
 {
-    const QString ruta = conexion.path();
-    const QString copia = rutaCopia(ruta);
-    const QString copia2 = rutaCopia2(ruta);
-    if (!conexion.isOpen() || copia.isEmpty())
+    const QString path = connection.path();
+    const QString copy = rutaCopia(path);
+    const QString keptCopy = rutaCopia2(path);
+    if (!connection.isOpen() || copy.isEmpty())
         return {CompactionStatus::Skipped, {}};
 
-    if (QFile::exists(copia)) {
-        if (QFile::exists(copia2) && !QFile::remove(copia2))
-            return failed(QStringLiteral("cannot remove ") + copia2);
-        if (!QFile::rename(copia, copia2))
-            return failed(QStringLiteral("cannot rename ") + copia);
+    if (QFile::exists(copy)) {
+        if (QFile::exists(keptCopy) && !QFile::remove(keptCopy))
+            return failed(QStringLiteral("cannot remove ") + keptCopy);
+        if (!QFile::rename(copy, keptCopy))
+            return failed(QStringLiteral("cannot rename ") + copy);
         return {CompactionStatus::LeftoverKept, {}};
     }
 
-    const db::Result r = conexion.executeScript(QStringLiteral("VACUUM"));
+    const db::Result r = connection.executeScript(QStringLiteral("VACUUM"));
     if (!r.ok())
         return failed(r.error);
     return {CompactionStatus::Compacted, {}};

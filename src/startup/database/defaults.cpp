@@ -4,11 +4,11 @@
 
 namespace startup {
 
-DefaultsResult writeStartupDefaults(db::Connection &conexion, const QString &ruta_programa)
+DefaultsResult writeStartupDefaults(db::Connection &connection, const QString &programFolder)
 {
     DefaultsResult result;
     db::Result r;
-    const auto rows = conexion.select(
+    const auto rows = connection.select(
         QStringLiteral("SELECT sid,ruta,huso_horario,ruta_bbdd FROM Usuario WHERE length(login)>0 ORDER BY sid LIMIT 1"),
         {}, &r);
     if (!r.ok()) {
@@ -21,27 +21,27 @@ DefaultsResult writeStartupDefaults(db::Connection &conexion, const QString &rut
 
     const db::Row &row = rows.front();
     result.sid = row.at(0).toLongLong();
-    const QString ruta = row.at(1).toString();
-    const bool husoNull = !row.at(2).isValid();
-    const bool rutaBbddEmpty = row.at(3).toString().isEmpty();
-    const bool rutaValida = ruta == QLatin1String("1") || ruta == QLatin1String("3") || ruta == QLatin1String("0");
-    result.ruta = ruta == QLatin1String("1") ? ruta : QStringLiteral("3");
+    const QString route = row.at(1).toString();
+    const bool zoneNull = !row.at(2).isValid();
+    const bool sharedPathEmpty = row.at(3).toString().isEmpty();
+    const bool routeValid = route == QLatin1String("1") || route == QLatin1String("3") || route == QLatin1String("0");
+    result.ruta = route == QLatin1String("1") ? route : QStringLiteral("3");
 
-    db::Transaction transaction(conexion);
+    db::Transaction transaction(connection);
     if (!transaction.isActive()) {
         result.status = DefaultsStatus::Failed;
         result.error = QStringLiteral("cannot begin a transaction");
         return result;
     }
     const QVariant sid = result.sid;
-    if (husoNull)
-        r = conexion.execute(QStringLiteral("UPDATE Usuario SET huso_horario=?1 WHERE sid=?2"),
+    if (zoneNull)
+        r = connection.execute(QStringLiteral("UPDATE Usuario SET huso_horario=?1 WHERE sid=?2"),
                              {QStringLiteral("GMT +01:00"), sid});
-    if (r.ok() && rutaBbddEmpty)
-        r = conexion.execute(QStringLiteral("UPDATE Usuario SET ruta_bbdd=?1 WHERE sid=?2"),
-                             {localDatabasePath(ruta_programa), sid});
-    if (r.ok() && !rutaValida)
-        r = conexion.execute(QStringLiteral("UPDATE Usuario SET ruta=?1 WHERE sid=?2"), {QStringLiteral("3"), sid});
+    if (r.ok() && sharedPathEmpty)
+        r = connection.execute(QStringLiteral("UPDATE Usuario SET ruta_bbdd=?1 WHERE sid=?2"),
+                             {localDatabasePath(programFolder), sid});
+    if (r.ok() && !routeValid)
+        r = connection.execute(QStringLiteral("UPDATE Usuario SET ruta=?1 WHERE sid=?2"), {QStringLiteral("3"), sid});
     if (r.ok())
         r = transaction.commit();
     if (!r.ok()) {

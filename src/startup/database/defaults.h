@@ -18,6 +18,6 @@ struct DefaultsResult {
 
 // Default time zone, database path (the local file) and route of the account row whose login is
 // not empty, in one transaction.
-DefaultsResult writeStartupDefaults(db::Connection &conexion, const QString &ruta_programa);
+DefaultsResult writeStartupDefaults(db::Connection &connection, const QString &programFolder);
 
 } // namespace startup

@@ -23,43 +23,43 @@ bool sameFile(const QString &a, const QString &b)
     return QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath());
 }
 
-QString refusal(const db::Result &r, const QString &ruta)
+QString refusal(const db::Result &r, const QString &path)
 {
     switch (r.status) {
     case db::Status::Busy:
-        return QStringLiteral("La base de datos ") + ruta
+        return QStringLiteral("La base de datos ") + path
             + QStringLiteral(" está bloqueada por otro programa. Ciérrelo y abra ") + desktop()
             + QStringLiteral(" de nuevo.");
     case db::Status::WrongKeyOrNotADatabase:
     case db::Status::Ok:
-        return QStringLiteral("No se puede abrir la base de datos ") + ruta
+        return QStringLiteral("No se puede abrir la base de datos ") + path
             + QStringLiteral(": el archivo está dañado, no es una base de datos de ") + desktop()
             + QStringLiteral(" o tiene otra contraseña. El archivo no se ha modificado. Consérvelo y avise a su "
                              "proveedor; ")
             + desktop() + QStringLiteral(" se cerrará.");
     default:
-        return QStringLiteral("No se puede abrir ni crear la base de datos ") + ruta
+        return QStringLiteral("No se puede abrir ni crear la base de datos ") + path
             + QStringLiteral(". Compruebe que la carpeta del programa existe y que tiene permiso de escritura; ")
             + desktop() + QStringLiteral(" se cerrará.");
     }
 }
 
-OpeningResult failure(const db::Result &r, const QString &ruta)
+OpeningResult failure(const db::Result &r, const QString &path)
 {
     OpeningResult result;
     result.status = OpeningStatus::Failed;
-    result.ruta_bbdd_activa = ruta;
-    result.message = refusal(r, ruta);
+    result.ruta_bbdd_activa = path;
+    result.message = refusal(r, path);
     return result;
 }
 
 // Opens a file that must already be ours; on any doubt the connection stays closed and the file
 // untouched.
-db::Result openExisting(db::Connection &conexion, const QString &ruta)
+db::Result openExisting(db::Connection &connection, const QString &path)
 {
-    db::Result r = conexion.open(ruta, db::OpenMode::ExistingOnly);
-    if (r.ok() && !isClientDatabase(conexion)) {
-        conexion.close();
+    db::Result r = connection.open(path, db::OpenMode::ExistingOnly);
+    if (r.ok() && !isClientDatabase(connection)) {
+        connection.close();
         r = {db::Status::WrongKeyOrNotADatabase, QStringLiteral("no client tables")};
     }
     return r;
@@ -67,31 +67,31 @@ db::Result openExisting(db::Connection &conexion, const QString &ruta)
 
 // The local file, created with every table when it is missing (it stands in for the file
 // delivered with the program). Only a file created by this very call is ever removed again.
-OpeningResult openLocal(db::Connection &conexion, const QString &rutaLocal)
+OpeningResult openLocal(db::Connection &connection, const QString &localPath)
 {
     OpeningResult result;
-    result.ruta_bbdd_activa = rutaLocal;
-    const QString copia = rutaCopia(rutaLocal);
-    if (!QFileInfo::exists(rutaLocal) && !copia.isEmpty() && QFileInfo::exists(copia)
-        && openExisting(conexion, copia).ok()) {
+    result.ruta_bbdd_activa = localPath;
+    const QString copy = rutaCopia(localPath);
+    if (!QFileInfo::exists(localPath) && !copy.isEmpty() && QFileInfo::exists(copy)
+        && openExisting(connection, copy).ok()) {
         // The file is gone and a compaction copy is there: an earlier client was stopped between
         // deleting the file and renaming its copy. That copy is the user's book.
-        conexion.close();
-        if (QFile::rename(copia, rutaLocal))
+        connection.close();
+        if (QFile::rename(copy, localPath))
             result.restoredCopy = true;
     }
-    if (QFileInfo::exists(rutaLocal)) {
-        const db::Result r = openExisting(conexion, rutaLocal);
+    if (QFileInfo::exists(localPath)) {
+        const db::Result r = openExisting(connection, localPath);
         if (!r.ok())
-            return failure(r, rutaLocal);
+            return failure(r, localPath);
     } else {
-        db::Result r = conexion.open(rutaLocal, db::OpenMode::CreateIfMissing);
+        db::Result r = connection.open(localPath, db::OpenMode::CreateIfMissing);
         if (r.ok())
-            r = createSchema(conexion);
+            r = createSchema(connection);
         if (!r.ok()) {
-            conexion.close();
-            QFile::remove(rutaLocal);
-            return failure(r, rutaLocal);
+            connection.close();
+            QFile::remove(localPath);
+            return failure(r, localPath);
         }
         result.created = true;
     }
@@ -99,50 +99,50 @@ OpeningResult openLocal(db::Connection &conexion, const QString &rutaLocal)
     return result;
 }
 
-void chooseSharedFile(db::Connection &conexion, const QString &rutaLocal, const QString &rutaRed,
+void chooseSharedFile(db::Connection &connection, const QString &localPath, const QString &sharedPath,
                       ui::Prompter &prompter, OpeningResult &result)
 {
-    if (QFileInfo::exists(rutaRed)) {
-        conexion.close();
-        if (openExisting(conexion, rutaRed).ok()) {
-            result.ruta_bbdd_activa = rutaRed;
+    if (QFileInfo::exists(sharedPath)) {
+        connection.close();
+        if (openExisting(connection, sharedPath).ok()) {
+            result.ruta_bbdd_activa = sharedPath;
             result.captionSuffix = QStringLiteral(" - RED");
             return;
         }
         prompter.message(mensajeRedNoConecta(), tituloErrorRed(), ui::Icon::Critical);
         result.captionSuffix = QStringLiteral(" - LOCAL");
-        const db::Result again = openExisting(conexion, rutaLocal);
+        const db::Result again = openExisting(connection, localPath);
         if (!again.ok())
-            result = failure(again, rutaLocal);
+            result = failure(again, localPath);
         return;
     }
 
-    prompter.message(mensajeRedNoExiste(rutaRed), tituloErrorRed(), ui::Icon::Critical);
+    prompter.message(mensajeRedNoExiste(sharedPath), tituloErrorRed(), ui::Icon::Critical);
     const ui::Answer answer = prompter.message(preguntaConfiguracionAutomatica(), tituloConfiguracionAutomatica(),
                                                ui::Icon::None, ui::Buttons::OkCancel);
     if (answer == ui::Answer::Ok)
-        conexion.execute(QStringLiteral("UPDATE Usuario SET ruta_bbdd=?1"), {rutaLocal});
+        connection.execute(QStringLiteral("UPDATE Usuario SET ruta_bbdd=?1"), {localPath});
     else
         result.captionSuffix = QStringLiteral(" - LOCAL");
 }
 
 } // namespace
 
-QString localDatabasePath(const QString &ruta_programa) { return QDir(ruta_programa).filePath(QStringLiteral("bbdd.mdb")); }
+QString localDatabasePath(const QString &programFolder) { return QDir(programFolder).filePath(QStringLiteral("bbdd.mdb")); }
 
-QString configuredSharedPath(db::Connection &conexion, const QString &rutaLocal)
+QString configuredSharedPath(db::Connection &connection, const QString &localPath)
 {
-    const QString ruta = conexion.scalar(QStringLiteral("SELECT ruta_bbdd FROM Usuario ORDER BY sid LIMIT 1")).toString();
-    if (ruta.size() <= 5 || sameFile(ruta, rutaLocal))
+    const QString path = connection.scalar(QStringLiteral("SELECT ruta_bbdd FROM Usuario ORDER BY sid LIMIT 1")).toString();
+    if (path.size() <= 5 || sameFile(path, localPath))
         return {};
-    return ruta;
+    return path;
 }
 
 QString tituloCopiaRecuperada() { return QStringLiteral("Base de datos recuperada"); }
 
-QString mensajeCopiaRecuperada(const QString &ruta)
+QString mensajeCopiaRecuperada(const QString &path)
 {
-    return QStringLiteral("No se ha encontrado la base de datos ") + ruta
+    return QStringLiteral("No se ha encontrado la base de datos ") + path
         + QStringLiteral(", pero sí la copia que dejó una compactación interrumpida. Se ha recuperado esa copia como "
                          "base de datos, con todos sus datos.");
 }
@@ -157,9 +157,9 @@ QString mensajeRedNoConecta()
         + desktop() + QStringLiteral(" y abralo de nuevo. Gracias.");
 }
 
-QString mensajeRedNoExiste(const QString &ruta)
+QString mensajeRedNoExiste(const QString &path)
 {
-    return desktop() + QStringLiteral(" no ha podido conectarse la base de datos en red (") + ruta
+    return desktop() + QStringLiteral(" no ha podido conectarse la base de datos en red (") + path
         + QStringLiteral("), y trabajará en red local. Si no es lo que desea, por favor cierre ") + desktop()
         + QStringLiteral(" y abralo de nuevo. Gracias.");
 }
@@ -173,29 +173,29 @@ QString preguntaConfiguracionAutomatica()
                          "el contrario desea seguir con la configuracion de trabajo en red, pulse Cancelar.");
 }
 
-OpeningResult openDatabase(db::Connection &conexion, const QString &ruta_programa, ui::Prompter &prompter,
+OpeningResult openDatabase(db::Connection &connection, const QString &programFolder, ui::Prompter &prompter,
                            ui::BusyCursor *busy)
 {
-    const QString rutaLocal = localDatabasePath(ruta_programa);
-    OpeningResult result = openLocal(conexion, rutaLocal);
+    const QString localPath = localDatabasePath(programFolder);
+    OpeningResult result = openLocal(connection, localPath);
     if (!result.ok())
         return result;
 
     if (result.restoredCopy)
-        prompter.message(mensajeCopiaRecuperada(rutaLocal), tituloCopiaRecuperada(), ui::Icon::Information);
+        prompter.message(mensajeCopiaRecuperada(localPath), tituloCopiaRecuperada(), ui::Icon::Information);
 
-    const QString rutaRed = configuredSharedPath(conexion, rutaLocal);
-    if (!rutaRed.isEmpty()) {
-        chooseSharedFile(conexion, rutaLocal, rutaRed, prompter, result);
+    const QString sharedPath = configuredSharedPath(connection, localPath);
+    if (!sharedPath.isEmpty()) {
+        chooseSharedFile(connection, localPath, sharedPath, prompter, result);
         if (!result.ok())
             return result;
     }
 
-    result.compaction = Compactar_Base(conexion);
-    result.upgrade = upgradeSchema(conexion);
-    result.migration = f_migrar_grupos(conexion, prompter, busy);
+    result.compaction = Compactar_Base(connection);
+    result.upgrade = upgradeSchema(connection);
+    result.migration = f_migrar_grupos(connection, prompter, busy);
     // After the upgrade, so the rows find every column they carry.
-    result.pending = writePendingSends(conexion);
+    result.pending = writePendingSends(connection);
     return result;
 }
 

@@ -17,13 +17,13 @@ class Prompter;
 namespace startup {
 
 enum class OpeningStatus {
-    Ok,        // `conexion` is open on ruta_bbdd_activa
+    Ok,        // the connection is open on the active database file
     Failed     // nothing usable: show `message` and end the program; no file was changed
 };
 
 struct OpeningResult {
     OpeningStatus status = OpeningStatus::Failed;
-    QString ruta_bbdd_activa;    // the file `conexion` has open
+    QString ruta_bbdd_activa;    // the file the connection has open
     QString captionSuffix;       // " - RED", " - LOCAL" or empty: the window appends it to its caption
     QString message;             // for the user, when the opening failed
     bool created = false;        // the local file was missing and has been created
@@ -35,23 +35,23 @@ struct OpeningResult {
     bool ok() const { return status == OpeningStatus::Ok; }
 };
 
-// `ruta_programa` & the local file name.
-QString localDatabasePath(const QString &ruta_programa);
+// The local database file in the program folder.
+QString localDatabasePath(const QString &programFolder);
 
 // The shared path configured in the account row, or empty when the local file is meant (no row,
 // a value of 5 characters or fewer, or the local file itself under another spelling).
-QString configuredSharedPath(db::Connection &conexion, const QString &rutaLocal);
+QString configuredSharedPath(db::Connection &connection, const QString &localPath);
 
 // The texts start-up shows about the shared file.
 QString tituloCopiaRecuperada();
-QString mensajeCopiaRecuperada(const QString &ruta);
+QString mensajeCopiaRecuperada(const QString &path);
 QString tituloErrorRed();
 QString mensajeRedNoConecta();
-QString mensajeRedNoExiste(const QString &ruta);
+QString mensajeRedNoExiste(const QString &path);
 QString tituloConfiguracionAutomatica();
 QString preguntaConfiguracionAutomatica();
 
-OpeningResult openDatabase(db::Connection &conexion, const QString &ruta_programa, ui::Prompter &prompter,
+OpeningResult openDatabase(db::Connection &connection, const QString &programFolder, ui::Prompter &prompter,
                            ui::BusyCursor *busy = nullptr);
 
 } // namespace startup

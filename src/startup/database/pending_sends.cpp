@@ -101,14 +101,14 @@ bool appendPendingSend(const QString &file, const SendRecord &record)
     return written && out.error() == QFileDevice::NoError;
 }
 
-std::optional<bool> sendRecorded(db::Connection &conexion, const SendRecord &record)
+std::optional<bool> sendRecorded(db::Connection &connection, const SendRecord &record)
 {
     // Without the gateway's number two sends of one minute to the same numbers cannot be told
     // apart: such a row is always written, never taken for another.
     if (record.id_web.trimmed().isEmpty())
         return false;
     db::Result r;
-    const QVariant count = conexion.scalar(
+    const QVariant count = connection.scalar(
         QStringLiteral("SELECT count(*) FROM Historial WHERE id_web=?1 AND f_envio=?2 AND destinatario=?3"),
         {record.id_web, record.f_envio, record.destinatario}, &r);
     if (!r.ok())
@@ -116,32 +116,32 @@ std::optional<bool> sendRecorded(db::Connection &conexion, const SendRecord &rec
     return count.toLongLong() > 0;
 }
 
-db::Result insertSendOnce(db::Connection &conexion, const SendRecord &record, bool *alreadyThere)
+db::Result insertSendOnce(db::Connection &connection, const SendRecord &record, bool *alreadyThere)
 {
     if (alreadyThere)
         *alreadyThere = false;
-    const std::optional<bool> recorded = sendRecorded(conexion, record);
+    const std::optional<bool> recorded = sendRecorded(connection, record);
     if (!recorded)
-        return conexion.refusal().ok() ? db::Result{db::Status::Error, QStringLiteral("cannot look the send up")}
-                                       : conexion.refusal();
+        return connection.refusal().ok() ? db::Result{db::Status::Error, QStringLiteral("cannot look the send up")}
+                                       : connection.refusal();
     if (*recorded) {
         if (alreadyThere)
             *alreadyThere = true;
         return {};
     }
-    return conexion.execute(
+    return connection.execute(
         QStringLiteral("INSERT INTO Historial (username,destinatario,f_envio,f_programada,mensaje,id_web,estado,"
                        "remitente,creditos) VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9)"),
         {record.username, record.destinatario, record.f_envio, record.f_programada, record.mensaje, record.id_web,
          record.estado, record.remitente, record.creditos});
 }
 
-PendingWrite writePendingSends(db::Connection &conexion)
+PendingWrite writePendingSends(db::Connection &connection)
 {
     PendingWrite out;
-    if (!conexion.isOpen())
+    if (!connection.isOpen())
         return out;
-    const QString path = pendingSendsPath(conexion.path());
+    const QString path = pendingSendsPath(connection.path());
     if (!QFileInfo::exists(path))
         return out;
     if (QFileInfo(path).size() > kMaxBytes) {
@@ -173,13 +173,13 @@ PendingWrite writePendingSends(db::Connection &conexion)
     }
 
     if (!records.isEmpty()) {
-        db::Transaction transaction(conexion);
-        db::Result r = transaction.isActive() ? db::Result{} : conexion.refusal();
+        db::Transaction transaction(connection);
+        db::Result r = transaction.isActive() ? db::Result{} : connection.refusal();
         for (const SendRecord &record : std::as_const(records)) {
             if (!r.ok())
                 break;
             bool there = false;
-            r = insertSendOnce(conexion, record, &there);
+            r = insertSendOnce(connection, record, &there);
             if (r.ok())
                 ++(there ? out.alreadyThere : out.written);
         }

@@ -39,10 +39,10 @@ bool appendPendingSend(const QString &file, const SendRecord &record);
 
 // Whether this send is in `Historial` already: same gateway number, send time and recipients
 // (never for a send without a number). Nothing when the database could not say.
-std::optional<bool> sendRecorded(db::Connection &conexion, const SendRecord &record);
+std::optional<bool> sendRecorded(db::Connection &connection, const SendRecord &record);
 
 // Inserts the row unless sendRecorded() finds it; `alreadyThere` tells which happened.
-db::Result insertSendOnce(db::Connection &conexion, const SendRecord &record, bool *alreadyThere = nullptr);
+db::Result insertSendOnce(db::Connection &connection, const SendRecord &record, bool *alreadyThere = nullptr);
 
 struct PendingWrite {
     enum class Status {
@@ -60,6 +60,6 @@ struct PendingWrite {
 
 // The start-up step: every record of the file beside the open database into `Historial`, in one
 // transaction; the file is removed only after the commit.
-PendingWrite writePendingSends(db::Connection &conexion);
+PendingWrite writePendingSends(db::Connection &connection);
 
 } // namespace startup

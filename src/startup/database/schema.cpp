@@ -46,19 +46,19 @@ CREATE TABLE IF NOT EXISTS Parametros_Access (
 
 } // namespace
 
-db::Result createSchema(db::Connection &conexion)
+db::Result createSchema(db::Connection &connection)
 {
-    db::Transaction transaction(conexion);
+    db::Transaction transaction(connection);
     if (!transaction.isActive())
         return {db::Status::Error, QStringLiteral("cannot begin a transaction")};
-    const bool hadAutomation = conexion.hasTable(QStringLiteral("Automatizado"));
-    db::Result r = conexion.executeScript(QString::fromLatin1(kSchema));
+    const bool hadAutomation = connection.hasTable(QStringLiteral("Automatizado"));
+    db::Result r = connection.executeScript(QString::fromLatin1(kSchema));
     if (!r.ok())
         return r;
     // The delivered file carried the automation settings row (stopped); the automation menu is
     // disabled when that row is missing.
     if (!hadAutomation) {
-        r = conexion.execute(QStringLiteral("INSERT INTO Automatizado (minutos,delimitador,archivo,activo) "
+        r = connection.execute(QStringLiteral("INSERT INTO Automatizado (minutos,delimitador,archivo,activo) "
                                             "VALUES (?1,?2,?3,?4)"),
                              {QString(), QString(), QString(), QStringLiteral("0")});
         if (!r.ok())
@@ -67,10 +67,10 @@ db::Result createSchema(db::Connection &conexion)
     return transaction.commit();
 }
 
-bool isClientDatabase(db::Connection &conexion)
+bool isClientDatabase(db::Connection &connection)
 {
-    return conexion.hasTable(QStringLiteral("Usuario")) && conexion.hasTable(QStringLiteral("Agenda"))
-        && conexion.hasTable(QStringLiteral("Historial"));
+    return connection.hasTable(QStringLiteral("Usuario")) && connection.hasTable(QStringLiteral("Agenda"))
+        && connection.hasTable(QStringLiteral("Historial"));
 }
 
 } // namespace startup

@@ -12,12 +12,12 @@ namespace startup {
 
 namespace {
 
-db::Result addColumnIfMissing(db::Connection &conexion, const QString &table, const QString &column,
+db::Result addColumnIfMissing(db::Connection &connection, const QString &table, const QString &column,
                               QStringList &added)
 {
-    if (conexion.hasColumn(table, column))
+    if (connection.hasColumn(table, column))
         return {};
-    const db::Result r = conexion.execute(QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" ADD COLUMN ")
+    const db::Result r = connection.execute(QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" ADD COLUMN ")
                                           + column + QStringLiteral(" TEXT"));
     if (r.ok())
         added << table + QLatin1Char('.') + column;
@@ -31,43 +31,43 @@ QString quoted(const QString &identifier)
 }
 
 // Each contact's group list as it stands, and the new group ids appended to it in group order.
-db::Result moveMemberships(db::Connection &conexion, const std::vector<db::Row> &grupos, MigrationResult &result)
+db::Result moveMemberships(db::Connection &connection, const std::vector<db::Row> &groups, MigrationResult &result)
 {
-    QHash<qint64, QString> listas;
+    QHash<qint64, QString> lists;
     db::Result r;
-    db::Statement read = conexion.prepare(QStringLiteral("SELECT sid,grupos_sid FROM Agenda"), &r);
+    db::Statement read = connection.prepare(QStringLiteral("SELECT sid,grupos_sid FROM Agenda"), &r);
     if (!read.isValid())
         return r;
     while (read.next())
-        listas.insert(read.value(0).toLongLong(), read.text(1));
+        lists.insert(read.value(0).toLongLong(), read.text(1));
     if (!read.error().isEmpty())
         return {db::Status::Error, read.error()};
 
-    QHash<qint64, QStringList> nuevos;
-    for (const db::Row &grupo : grupos) {
-        const QString g = grupo.at(0).toString().trimmed();
-        const IdList miembros = parseIdList(grupo.at(1).toString());
-        result.droppedIds += miembros.dropped;
+    QHash<qint64, QStringList> newGroups;
+    for (const db::Row &group : groups) {
+        const QString g = group.at(0).toString().trimmed();
+        const IdList members = parseIdList(group.at(1).toString());
+        result.droppedIds += members.dropped;
         ++result.groups;
-        for (const qint64 sid : miembros.ids) {
-            if (listas.contains(sid))
-                nuevos[sid] << g;
+        for (const qint64 sid : members.ids) {
+            if (lists.contains(sid))
+                newGroups[sid] << g;
         }
     }
 
-    db::Statement update = conexion.prepare(QStringLiteral("UPDATE Agenda SET grupos_sid=?1 WHERE sid=?2"), &r);
+    db::Statement update = connection.prepare(QStringLiteral("UPDATE Agenda SET grupos_sid=?1 WHERE sid=?2"), &r);
     if (!update.isValid())
         return r;
-    for (auto it = listas.cbegin(); it != listas.cend(); ++it) {
+    for (auto it = lists.cbegin(); it != lists.cend(); ++it) {
         QStringList items = normalizeGroupList(it.value()).split(QLatin1Char(','), Qt::SkipEmptyParts);
-        for (const QString &g : nuevos.value(it.key())) {
+        for (const QString &g : newGroups.value(it.key())) {
             if (!items.contains(g))
                 items << g;
         }
-        const QString lista = items.join(QLatin1Char(','));
-        if (lista == it.value())
+        const QString list = items.join(QLatin1Char(','));
+        if (list == it.value())
             continue;
-        update.bindAll({lista, it.key()});
+        update.bindAll({list, it.key()});
         r = update.run();
         if (!r.ok())
             return r;
@@ -80,16 +80,16 @@ db::Result moveMemberships(db::Connection &conexion, const std::vector<db::Row> 
 // The type a rebuilt column gets: one of SQLite's own type words, chosen by the affinity rules from
 // the type the file declares. The declared text is someone else's data (a shared file is written by
 // other workstations and programs) and never becomes part of a statement.
-QString tipoFijo(const QString &declarado)
+QString storableType(const QString &declared)
 {
-    const QString tipo = declarado.toUpper();
-    if (tipo.contains(QLatin1String("INT")))
+    const QString type = declared.toUpper();
+    if (type.contains(QLatin1String("INT")))
         return QStringLiteral("INTEGER");
-    if (tipo.contains(QLatin1String("CHAR")) || tipo.contains(QLatin1String("CLOB")) || tipo.contains(QLatin1String("TEXT")))
+    if (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) || type.contains(QLatin1String("TEXT")))
         return QStringLiteral("TEXT");
-    if (tipo.contains(QLatin1String("BLOB")) || tipo.trimmed().isEmpty())
+    if (type.contains(QLatin1String("BLOB")) || type.trimmed().isEmpty())
         return QStringLiteral("BLOB");
-    if (tipo.contains(QLatin1String("REAL")) || tipo.contains(QLatin1String("FLOA")) || tipo.contains(QLatin1String("DOUB")))
+    if (type.contains(QLatin1String("REAL")) || type.contains(QLatin1String("FLOA")) || type.contains(QLatin1String("DOUB")))
         return QStringLiteral("REAL");
     return QStringLiteral("NUMERIC");
 }
@@ -97,11 +97,11 @@ QString tipoFijo(const QString &declarado)
 // SQLite here has no DROP COLUMN: the table is rebuilt without it, keeping every row, its key and
 // the counter, so a deleted group's key is still never reused. Each step is one statement of its
 // own: a name that somehow escaped its quotes could still not start a second one.
-db::Result dropMembersColumn(db::Connection &conexion)
+db::Result dropMembersColumn(db::Connection &connection)
 {
     QStringList definitions;
     QStringList columns;
-    for (const db::Row &info : conexion.select(QStringLiteral("PRAGMA table_info(Grupos)"))) {
+    for (const db::Row &info : connection.select(QStringLiteral("PRAGMA table_info(Grupos)"))) {
         const QString name = info.value(1).toString();
         if (name.compare(QLatin1String("miembros_sid"), Qt::CaseInsensitive) == 0)
             continue;
@@ -111,13 +111,13 @@ db::Result dropMembersColumn(db::Connection &conexion)
         else if (name.compare(QLatin1String("nombre"), Qt::CaseInsensitive) == 0)
             definitions << quoted(name) + QStringLiteral(" TEXT COLLATE NOCASE");
         else
-            definitions << quoted(name) + QLatin1Char(' ') + tipoFijo(info.value(2).toString());
+            definitions << quoted(name) + QLatin1Char(' ') + storableType(info.value(2).toString());
     }
     if (columns.isEmpty())
         return {db::Status::Error, QStringLiteral("Grupos has no columns")};
 
-    const QVariant counter = conexion.hasTable(QStringLiteral("sqlite_sequence"))
-        ? conexion.scalar(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name='Grupos'"))
+    const QVariant counter = connection.hasTable(QStringLiteral("sqlite_sequence"))
+        ? connection.scalar(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name='Grupos'"))
         : QVariant();
     const QString list = columns.join(QLatin1Char(','));
     const QStringList steps = {
@@ -128,23 +128,23 @@ db::Result dropMembersColumn(db::Connection &conexion)
         QStringLiteral("ALTER TABLE Grupos_migracion RENAME TO Grupos"),
     };
     for (const QString &step : steps) {
-        if (const db::Result r = conexion.execute(step); !r.ok())
+        if (const db::Result r = connection.execute(step); !r.ok())
             return r;
     }
     if (!counter.isValid())
         return {};
-    return conexion.execute(QStringLiteral("UPDATE sqlite_sequence SET seq=max(seq,?1) WHERE name='Grupos'"),
+    return connection.execute(QStringLiteral("UPDATE sqlite_sequence SET seq=max(seq,?1) WHERE name='Grupos'"),
                             {counter.toLongLong()});
 }
 
 } // namespace
 
-UpgradeResult upgradeSchema(db::Connection &conexion)
+UpgradeResult upgradeSchema(db::Connection &connection)
 {
     UpgradeResult result;
     for (const auto &[table, column] : {std::pair{QStringLiteral("Usuario"), QStringLiteral("version_desktop")},
                                         std::pair{QStringLiteral("Historial"), QStringLiteral("username")}}) {
-        const db::Result r = addColumnIfMissing(conexion, table, column, result.added);
+        const db::Result r = addColumnIfMissing(connection, table, column, result.added);
         if (!r.ok()) {
             result.status = UpgradeStatus::Failed;
             result.error += table + QLatin1Char('.') + column + QStringLiteral(": ") + r.error + QLatin1Char('\n');
@@ -158,7 +158,7 @@ UpgradeResult upgradeSchema(db::Connection &conexion)
                     QStringLiteral("CREATE INDEX IF NOT EXISTS Historial_f_programada ON Historial (f_programada)")},
           std::pair{QStringLiteral("Historial_sid"),
                     QStringLiteral("CREATE INDEX IF NOT EXISTS Historial_sid ON Historial (sid)")}}) {
-        const db::Result index = conexion.execute(statement);
+        const db::Result index = connection.execute(statement);
         if (!index.ok()) {
             result.status = UpgradeStatus::Failed;
             result.error += name + QStringLiteral(": ") + index.error + QLatin1Char('\n');
@@ -167,11 +167,11 @@ UpgradeResult upgradeSchema(db::Connection &conexion)
     return result;
 }
 
-IdList parseIdList(const QString &lista)
+IdList parseIdList(const QString &list)
 {
     IdList result;
     QSet<qint64> seen;
-    for (const QString &piece : lista.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (const QString &piece : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString trimmed = piece.trimmed();
         if (trimmed.isEmpty())
             continue;
@@ -189,10 +189,10 @@ IdList parseIdList(const QString &lista)
     return result;
 }
 
-QString normalizeGroupList(const QString &lista)
+QString normalizeGroupList(const QString &list)
 {
     QStringList items;
-    for (const QString &piece : lista.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (const QString &piece : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString trimmed = piece.trimmed();
         if (!trimmed.isEmpty())
             items << trimmed;
@@ -206,14 +206,14 @@ QString mensajeMantenimiento()
                           "programa. Esto podría tardar unos minutos. Por favor, espere.");
 }
 
-MigrationResult f_migrar_grupos(db::Connection &conexion, ui::Prompter &prompter, ui::BusyCursor *busy)
+MigrationResult f_migrar_grupos(db::Connection &connection, ui::Prompter &prompter, ui::BusyCursor *busy)
 {
     MigrationResult result;
-    if (!conexion.hasColumn(QStringLiteral("Grupos"), QStringLiteral("miembros_sid")))
+    if (!connection.hasColumn(QStringLiteral("Grupos"), QStringLiteral("miembros_sid")))
         return result;
 
     db::Result r;
-    const std::vector<db::Row> grupos = conexion.select(
+    const std::vector<db::Row> groups = connection.select(
         QStringLiteral("SELECT sid,miembros_sid FROM Grupos WHERE length(miembros_sid)>0 ORDER BY sid"), {}, &r);
     if (!r.ok()) {
         result.status = MigrationStatus::Failed;
@@ -231,18 +231,18 @@ MigrationResult f_migrar_grupos(db::Connection &conexion, ui::Prompter &prompter
         result.groups = result.contacts = result.droppedIds = 0;
         return result;
     };
-    db::Transaction transaction(conexion);
+    db::Transaction transaction(connection);
     if (!transaction.isActive())
         return fail({db::Status::Busy, QStringLiteral("cannot begin a transaction")});
     QStringList added;
-    if (r = addColumnIfMissing(conexion, QStringLiteral("Agenda"), QStringLiteral("grupos_sid"), added); !r.ok())
+    if (r = addColumnIfMissing(connection, QStringLiteral("Agenda"), QStringLiteral("grupos_sid"), added); !r.ok())
         return fail(r);
-    if (r = moveMemberships(conexion, grupos, result); !r.ok())
+    if (r = moveMemberships(connection, groups, result); !r.ok())
         return fail(r);
-    if (r = conexion.execute(QStringLiteral("UPDATE Agenda SET telefono=substr(telefono,2) WHERE telefono LIKE '+%'"));
+    if (r = connection.execute(QStringLiteral("UPDATE Agenda SET telefono=substr(telefono,2) WHERE telefono LIKE '+%'"));
         !r.ok())
         return fail(r);
-    if (r = dropMembersColumn(conexion); !r.ok())
+    if (r = dropMembersColumn(connection); !r.ok())
         return fail(r);
     if (r = transaction.commit(); !r.ok())
         return fail(r);

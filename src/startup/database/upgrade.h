@@ -27,7 +27,7 @@ struct UpgradeResult {
 
 // Adds Usuario.version_desktop and Historial.username when they are missing. A column that is
 // already there is not an error; any other failure is reported.
-UpgradeResult upgradeSchema(db::Connection &conexion);
+UpgradeResult upgradeSchema(db::Connection &connection);
 
 // A member list as the groups stored it ("12,7, 30"): the whole numbers in order, each once;
 // pieces that are not a positive whole number are counted in `dropped`.
@@ -35,10 +35,10 @@ struct IdList {
     std::vector<qint64> ids;
     int dropped = 0;
 };
-IdList parseIdList(const QString &lista);
+IdList parseIdList(const QString &list);
 
 // A contact's group list without empty pieces or outer commas (",,7,,9," gives "7,9").
-QString normalizeGroupList(const QString &lista);
+QString normalizeGroupList(const QString &list);
 
 enum class MigrationStatus { NotNeeded, Migrated, Failed };
 
@@ -56,6 +56,6 @@ QString mensajeMantenimiento();
 // number and removes the old column, all in one transaction: a failure leaves the file as it was
 // and the next start tries again. Does nothing (and says nothing) once the column is gone.
 // `busy`, when given, shows the hourglass while the work runs.
-MigrationResult f_migrar_grupos(db::Connection &conexion, ui::Prompter &prompter, ui::BusyCursor *busy = nullptr);
+MigrationResult f_migrar_grupos(db::Connection &connection, ui::Prompter &prompter, ui::BusyCursor *busy = nullptr);
 
 } // namespace startup

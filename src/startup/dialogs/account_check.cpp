@@ -29,11 +29,11 @@ AccountCheckReply parseAccountCheck(const QString &reply)
     const QStringList fields = reply.mid(at).split(QLatin1Char('|'));
     if (fields.size() < 4)
         return {};
-    QString saldo = fields.at(3).trimmed();
-    saldo.replace(QLatin1Char(','), QLatin1Char('.'));
-    if (!text::parseDecimal(saldo))
+    QString balance = fields.at(3).trimmed();
+    balance.replace(QLatin1Char(','), QLatin1Char('.'));
+    if (!text::parseDecimal(balance))
         return {};
-    return {AccountCheckReply::Kind::Accepted, saldo};
+    return {AccountCheckReply::Kind::Accepted, balance};
 }
 
 } // namespace startup::account

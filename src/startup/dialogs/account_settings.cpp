@@ -17,24 +17,24 @@ bool sameFile(const QString &a, const QString &b)
 
 // Runs `work` on the local file: on the connection in use when that is the local file, else on a
 // connection of its own that lives only for this one piece of work.
-db::Result onLocalFile(db::Connection &conexion, const QString &ruta_programa,
+db::Result onLocalFile(db::Connection &connection, const QString &programFolder,
                        const std::function<db::Result(db::Connection &)> &work)
 {
-    const QString local = localDatabasePath(ruta_programa);
-    if (conexion.isOpen() && sameFile(conexion.path(), local))
-        return work(conexion);
-    db::Connection privada;
-    const db::Result opened = privada.open(local, db::OpenMode::ExistingOnly);
+    const QString local = localDatabasePath(programFolder);
+    if (connection.isOpen() && sameFile(connection.path(), local))
+        return work(connection);
+    db::Connection own;
+    const db::Result opened = own.open(local, db::OpenMode::ExistingOnly);
     if (!opened.ok())
         return opened;
-    return work(privada);
+    return work(own);
 }
 
 } // namespace
 
 const QStringList &lista_husos()
 {
-    static const QStringList husos = {
+    static const QStringList zones = {
         QStringLiteral("GMT -12:00"), QStringLiteral("GMT -11:00"), QStringLiteral("GMT -10:00"),
         QStringLiteral("GMT -09:00"), QStringLiteral("GMT -08:00"), QStringLiteral("GMT -07:00"),
         QStringLiteral("GMT -06:00"), QStringLiteral("GMT -05:00"), QStringLiteral("GMT -04:30"),
@@ -48,12 +48,12 @@ const QStringList &lista_husos()
         QStringLiteral("GMT +10:00"), QStringLiteral("GMT +11:00"), QStringLiteral("GMT +12:00"),
         QStringLiteral("GMT +13:00"),
     };
-    return husos;
+    return zones;
 }
 
-std::optional<AccountRow> loadAccount(db::Connection &conexion, db::Result *result)
+std::optional<AccountRow> loadAccount(db::Connection &connection, db::Result *result)
 {
-    const auto rows = conexion.select(
+    const auto rows = connection.select(
         QStringLiteral("SELECT login,pass,ruta,huso_horario,defecto_agenda FROM Usuario ORDER BY sid LIMIT 1"),
         {}, result);
     if (rows.empty())
@@ -63,15 +63,15 @@ std::optional<AccountRow> loadAccount(db::Connection &conexion, db::Result *resu
                       r.value(3).toString(), r.value(4).toString()};
 }
 
-QString localDatabasePath(const QString &ruta_programa)
+QString localDatabasePath(const QString &programFolder)
 {
-    return QDir(ruta_programa).filePath(QStringLiteral("bbdd.mdb"));
+    return QDir(programFolder).filePath(QStringLiteral("bbdd.mdb"));
 }
 
-std::optional<QString> readSharedPath(db::Connection &conexion, const QString &ruta_programa)
+std::optional<QString> readSharedPath(db::Connection &connection, const QString &programFolder)
 {
     std::optional<QString> path;
-    onLocalFile(conexion, ruta_programa, [&path](db::Connection &local) {
+    onLocalFile(connection, programFolder, [&path](db::Connection &local) {
         db::Result result;
         const auto rows = local.select(QStringLiteral("SELECT ruta_bbdd FROM Usuario ORDER BY sid LIMIT 1"),
                                        {}, &result);
@@ -82,9 +82,9 @@ std::optional<QString> readSharedPath(db::Connection &conexion, const QString &r
     return path;
 }
 
-db::Result saveSharedPath(db::Connection &conexion, const QString &ruta_programa, const QString &path)
+db::Result saveSharedPath(db::Connection &connection, const QString &programFolder, const QString &path)
 {
-    return onLocalFile(conexion, ruta_programa, [&path](db::Connection &local) {
+    return onLocalFile(connection, programFolder, [&path](db::Connection &local) {
         db::Transaction transaction(local);
         if (!transaction.isActive())
             return transaction.beginResult();
@@ -100,35 +100,35 @@ db::Result saveSharedPath(db::Connection &conexion, const QString &ruta_programa
     });
 }
 
-db::Result storeVerifiedAccount(db::Connection &conexion, const VerifiedAccount &account)
+db::Result storeVerifiedAccount(db::Connection &connection, const VerifiedAccount &account)
 {
-    db::Transaction transaction(conexion);
+    db::Transaction transaction(connection);
     if (!transaction.isActive())
         return transaction.beginResult();
     db::Result result;
-    const QVariant filas = conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario"), {}, &result);
+    const QVariant rowCount = connection.scalar(QStringLiteral("SELECT count(*) FROM Usuario"), {}, &result);
     if (!result.ok())
         return result;
-    const QVariant cuentas = conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario WHERE length(login)>0"), {},
+    const QVariant accountCount = connection.scalar(QStringLiteral("SELECT count(*) FROM Usuario WHERE length(login)>0"), {},
                                              &result);
     if (!result.ok())
         return result;
     // A first account gets "Preguntar" when no default is ticked, also when a row holding only the
     // shared path is already there (it is updated, so the path stays).
-    const QString defecto = account.defectoMarcado ? account.defecto_agenda
-        : cuentas.toLongLong() == 0                ? QString::fromLatin1(kPreguntar)
+    const QString unknownDefault = account.defectoMarcado ? account.defecto_agenda
+        : accountCount.toLongLong() == 0                ? QString::fromLatin1(kPreguntar)
                                                    : QStringLiteral("");
-    if (filas.toLongLong() == 0) {
-        result = conexion.execute(
+    if (rowCount.toLongLong() == 0) {
+        result = connection.execute(
             QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
                            "VALUES (?1,?2,?3,?4,?5,?6)"),
-            {account.login, account.pass, account.ruta, account.saldo, account.huso_horario, defecto});
+            {account.login, account.pass, account.ruta, account.saldo, account.huso_horario, unknownDefault});
     } else {
         // An unticked default is stored empty on an existing account, as the send panel expects.
-        result = conexion.execute(
+        result = connection.execute(
             QStringLiteral("UPDATE Usuario SET login=?1,pass=?2,ruta=?3,saldo=?4,huso_horario=?5,"
                            "defecto_agenda=?6"),
-            {account.login, account.pass, account.ruta, account.saldo, account.huso_horario, defecto});
+            {account.login, account.pass, account.ruta, account.saldo, account.huso_horario, unknownDefault});
     }
     if (!result.ok())
         return result;
@@ -144,43 +144,43 @@ QString zoneToStore(const QString &selected, const QString &stored)
     return lista_husos().at(kHusoPorDefecto);
 }
 
-QString etiquetaSaldo(const QString &saldo)
+QString etiquetaSaldo(const QString &balance)
 {
-    if (saldo.size() > 3)
-        return saldo + QStringLiteral(" cr.");
-    const auto value = text::parseDecimal(saldo);
+    if (balance.size() > 3)
+        return balance + QStringLiteral(" cr.");
+    const auto value = text::parseDecimal(balance);
     if (value && *value == 1.0)
-        return saldo + QStringLiteral(" crédito");
-    return saldo + QStringLiteral(" créditos");
+        return balance + QStringLiteral(" crédito");
+    return balance + QStringLiteral(" créditos");
 }
 
-QString etiquetaCoste(const QString &ruta)
+QString etiquetaCoste(const QString &route)
 {
-    if (ruta == QLatin1String("1"))
+    if (route == QLatin1String("1"))
         return QStringLiteral("0.825 créditos");
     return QStringLiteral("1 crédito");
 }
 
-QList<SenderRow> loadSenderRows(db::Connection &conexion, db::Result *result)
+QList<SenderRow> loadSenderRows(db::Connection &connection, db::Result *result)
 {
     QList<SenderRow> senders;
-    const auto rows = conexion.select(QStringLiteral("SELECT remitente,defecto FROM Remitentes ORDER BY rowid"),
+    const auto rows = connection.select(QStringLiteral("SELECT remitente,defecto FROM Remitentes ORDER BY rowid"),
                                       {}, result);
     for (const db::Row &r : rows)
         senders.append(SenderRow{r.value(0).toString(), r.value(1).toLongLong() != 0});
     return senders;
 }
 
-db::Result setDefaultSender(db::Connection &conexion, const QString &remitente)
+db::Result setDefaultSender(db::Connection &connection, const QString &sender)
 {
-    db::Transaction transaction(conexion);
+    db::Transaction transaction(connection);
     if (!transaction.isActive())
         return transaction.beginResult();
-    db::Result result = conexion.execute(QStringLiteral("UPDATE Remitentes SET defecto=0"));
+    db::Result result = connection.execute(QStringLiteral("UPDATE Remitentes SET defecto=0"));
     if (!result.ok())
         return result;
-    result = conexion.execute(
-        QStringLiteral("UPDATE Remitentes SET defecto=1 WHERE remitente=?1 COLLATE BINARY"), {remitente});
+    result = connection.execute(
+        QStringLiteral("UPDATE Remitentes SET defecto=1 WHERE remitente=?1 COLLATE BINARY"), {sender});
     if (!result.ok())
         return result;
     return transaction.commit();

@@ -11,7 +11,7 @@
 // window. Every value is bound; several-row changes run in one transaction.
 namespace startup::account {
 
-// `lista_husos`: the 34 time zones the account row may hold, "GMT -12:00" ... "GMT +13:00".
+// The 34 time zones the account row may hold, "GMT -12:00" ... "GMT +13:00".
 const QStringList &lista_husos();
 inline constexpr int kHusoPorDefecto = 15;   // "GMT +01:00"
 
@@ -27,18 +27,18 @@ struct AccountRow {
 };
 
 // The first `Usuario` row of the database in use, or nothing when the table has no row.
-std::optional<AccountRow> loadAccount(db::Connection &conexion, db::Result *result = nullptr);
+std::optional<AccountRow> loadAccount(db::Connection &connection, db::Result *result = nullptr);
 
 // The local database file of the program folder.
-QString localDatabasePath(const QString &ruta_programa);
+QString localDatabasePath(const QString &programFolder);
 
 // `ruta_bbdd` as kept in the local file (the shared path is always a setting of this computer).
 // Nothing when the local file has no account row or cannot be read.
-std::optional<QString> readSharedPath(db::Connection &conexion, const QString &ruta_programa);
+std::optional<QString> readSharedPath(db::Connection &connection, const QString &programFolder);
 
 // Stores the shared path in the local file. A local file without its row gets one holding only
 // the path, so a path typed before the first account is saved is not lost.
-db::Result saveSharedPath(db::Connection &conexion, const QString &ruta_programa, const QString &path);
+db::Result saveSharedPath(db::Connection &connection, const QString &programFolder, const QString &path);
 
 // What the gateway accepted, as it was when the check left.
 struct VerifiedAccount {
@@ -48,29 +48,29 @@ struct VerifiedAccount {
     QString saldo;
     QString huso_horario;
     bool defectoMarcado = false;
-    QString defecto_agenda;    // the chosen answer, used when defectoMarcado
+    QString defecto_agenda;    // the chosen answer, used when the default is ticked
 };
 
 // Writes the account row: an insert on an empty table, else an update of every row.
-db::Result storeVerifiedAccount(db::Connection &conexion, const VerifiedAccount &account);
+db::Result storeVerifiedAccount(db::Connection &connection, const VerifiedAccount &account);
 
 // The zone to store: the selected one; without a selection the stored one, else the default.
 QString zoneToStore(const QString &selected, const QString &stored);
 
-// `etiqueta_creditos` for the balance label: " cr." past 3 characters, " crédito" for 1,
+// The balance label's text: " cr." past 3 characters, " crédito" for 1,
 // " créditos" otherwise.
-QString etiquetaSaldo(const QString &saldo);
+QString etiquetaSaldo(const QString &balance);
 // The cost of one message on a route, as the cost label shows it after a save.
-QString etiquetaCoste(const QString &ruta);
+QString etiquetaCoste(const QString &route);
 
 struct SenderRow {
     QString remitente;
     bool defecto = false;
 };
 // `Remitentes` in the table's own order.
-QList<SenderRow> loadSenderRows(db::Connection &conexion, db::Result *result = nullptr);
+QList<SenderRow> loadSenderRows(db::Connection &connection, db::Result *result = nullptr);
 
 // Makes one identifier the only default.
-db::Result setDefaultSender(db::Connection &conexion, const QString &remitente);
+db::Result setDefaultSender(db::Connection &connection, const QString &sender);
 
 } // namespace startup::account

@@ -45,10 +45,10 @@ Form9 *AccountWindows::showForm9()
     return m_form9.show([this] { return new Form9(*this); });
 }
 
-void AccountWindows::showProgress(const QObject *owner, const QString &texto)
+void AccountWindows::showProgress(const QObject *owner, const QString &message)
 {
     m_progressOwner = owner;
-    m_form4.get([] { return new Form4; })->start(texto);
+    m_form4.get([] { return new Form4; })->start(message);
 }
 
 void AccountWindows::closeProgress(const QObject *owner)
@@ -56,9 +56,9 @@ void AccountWindows::closeProgress(const QObject *owner)
     if (m_progressOwner != owner)
         return;
     m_progressOwner.clear();
-    if (Form4 *progress = m_form4.existing()) {
-        progress->finish();
-        progress->close();
+    if (Form4 *dialog = m_form4.existing()) {
+        dialog->finish();
+        dialog->close();
     }
 }
 

@@ -44,7 +44,7 @@ public:
 
     // The progress window is shared: only the window that showed it last closes it, so one
     // window's reply never hides the wait of another.
-    void showProgress(const QObject *owner, const QString &texto);
+    void showProgress(const QObject *owner, const QString &message);
     void closeProgress(const QObject *owner);
 
     // After a change to `Remitentes`: every sender box rebuilt from the table.

@@ -25,31 +25,31 @@ Form19::Form19(AccountWindows &windows, QWidget *parent)
     setObjectName(QStringLiteral("Form19"));
     setWindowTitle(QStringLiteral("Solicitud de contraseña"));
 
-    auto *Frame1 = new QGroupBox(QStringLiteral("Solicitud de contraseña:"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    auto *SkinLabel1 = new QLabel(QStringLiteral("Es necesario insertar la contraseña por motivos de seguridad y para "
+    auto *promptFrame = new QGroupBox(QStringLiteral("Solicitud de contraseña:"), this);
+    promptFrame->setObjectName(QStringLiteral("Frame1"));
+    auto *reasonLabel = new QLabel(QStringLiteral("Es necesario insertar la contraseña por motivos de seguridad y para "
                                                  "asegurar un uso responsable del remitente."),
-                                  Frame1);
-    SkinLabel1->setObjectName(QStringLiteral("SkinLabel1"));
-    SkinLabel1->setWordWrap(true);
-    auto *SkinLabel2 = new QLabel(QStringLiteral("Contraseña:"), Frame1);
-    SkinLabel2->setObjectName(QStringLiteral("SkinLabel2"));
-    Text1 = new QLineEdit(Frame1);
+                                  promptFrame);
+    reasonLabel->setObjectName(QStringLiteral("SkinLabel1"));
+    reasonLabel->setWordWrap(true);
+    auto *passwordLabel = new QLabel(QStringLiteral("Contraseña:"), promptFrame);
+    passwordLabel->setObjectName(QStringLiteral("SkinLabel2"));
+    Text1 = new QLineEdit(promptFrame);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setEchoMode(QLineEdit::Password);
-    Check1 = new QCheckBox(QStringLiteral("Mostrar contraseña"), Frame1);
+    Check1 = new QCheckBox(QStringLiteral("Mostrar contraseña"), promptFrame);
     Check1->setObjectName(QStringLiteral("Check1"));
-    auto *SkinLabel3 = new QLabel(QStringLiteral("¿Has olvidado tu contraseña?"), Frame1);
-    SkinLabel3->setObjectName(QStringLiteral("SkinLabel3"));
-    Command3 = new QPushButton(QStringLiteral("Solicitar contraseña"), Frame1);
+    auto *forgottenLabel = new QLabel(QStringLiteral("¿Has olvidado tu contraseña?"), promptFrame);
+    forgottenLabel->setObjectName(QStringLiteral("SkinLabel3"));
+    Command3 = new QPushButton(QStringLiteral("Solicitar contraseña"), promptFrame);
     Command3->setObjectName(QStringLiteral("Command3"));
 
-    auto *grid = new QGridLayout(Frame1);
-    grid->addWidget(SkinLabel1, 0, 0, 1, 2);
-    grid->addWidget(SkinLabel2, 1, 0);
+    auto *grid = new QGridLayout(promptFrame);
+    grid->addWidget(reasonLabel, 0, 0, 1, 2);
+    grid->addWidget(passwordLabel, 1, 0);
     grid->addWidget(Text1, 1, 1);
     grid->addWidget(Check1, 2, 1);
-    grid->addWidget(SkinLabel3, 3, 0);
+    grid->addWidget(forgottenLabel, 3, 0);
     grid->addWidget(Command3, 3, 1, Qt::AlignLeft);
 
     Command1 = new QPushButton(QStringLiteral("Aceptar"), this);
@@ -63,7 +63,7 @@ Form19::Form19(AccountWindows &windows, QWidget *parent)
     buttons->addWidget(Command2);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Frame1);
+    layout->addWidget(promptFrame);
     layout->addLayout(buttons);
     setMinimumWidth(420);
 

@@ -11,8 +11,8 @@ namespace startup {
 
 class AccountWindows;
 
-// `Form19`, "Solicitud de contraseña": asks for the account's password before a window that acts
-// on the web account opens. The caller's code says which one.
+// The password prompt (objectName `Form19`), "Solicitud de contraseña": asks for the account's
+// password before a window that acts on the web account opens. The caller's code says which one.
 class Form19 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form19)
@@ -20,7 +20,7 @@ class Form19 final : public QWidget {
 public:
     explicit Form19(AccountWindows &windows, QWidget *parent = nullptr);
 
-    // `Command1.Tag`: "9", "14" or "15".
+    // The caller's code: "9", "14" or "15".
     void setCode(const QString &code) { m_code = code; }
     QString code() const { return m_code; }
 

@@ -57,54 +57,54 @@ Form2::~Form2() = default;
 
 void Form2::buildControls()
 {
-    auto *Frame1 = named(new QGroupBox(QStringLiteral("Usuario"), this), "Frame1");
-    txtUsuario = named(new QLineEdit(Frame1), "txtUsuario");
-    txtPass = named(new QLineEdit(Frame1), "txtPass");
+    auto *accountFrame = named(new QGroupBox(QStringLiteral("Usuario"), this), "Frame1");
+    txtUsuario = named(new QLineEdit(accountFrame), "txtUsuario");
+    txtPass = named(new QLineEdit(accountFrame), "txtPass");
     txtPass->setEchoMode(QLineEdit::Password);
-    auto *g1 = new QGridLayout(Frame1);
-    g1->addWidget(label(QStringLiteral("Nombre de usuario:"), "SkinLabel1", Frame1), 0, 0);
-    g1->addWidget(txtUsuario, 0, 1);
-    g1->addWidget(label(QStringLiteral("Contraseña:"), "SkinLabel2", Frame1), 1, 0);
-    g1->addWidget(txtPass, 1, 1);
+    auto *accountGrid = new QGridLayout(accountFrame);
+    accountGrid->addWidget(label(QStringLiteral("Nombre de usuario:"), "SkinLabel1", accountFrame), 0, 0);
+    accountGrid->addWidget(txtUsuario, 0, 1);
+    accountGrid->addWidget(label(QStringLiteral("Contraseña:"), "SkinLabel2", accountFrame), 1, 0);
+    accountGrid->addWidget(txtPass, 1, 1);
 
-    auto *Frame3 = named(new QGroupBox(QStringLiteral("Ruta"), this), "Frame3");
-    Option1 = named(new QRadioButton(QStringLiteral("Económica"), Frame3), "Option1");
-    Option2 = named(new QRadioButton(QStringLiteral("Premium (recomendada)"), Frame3), "Option2");
+    auto *routeFrame = named(new QGroupBox(QStringLiteral("Ruta"), this), "Frame3");
+    Option1 = named(new QRadioButton(QStringLiteral("Económica"), routeFrame), "Option1");
+    Option2 = named(new QRadioButton(QStringLiteral("Premium (recomendada)"), routeFrame), "Option2");
     Option2->setChecked(true);
-    auto *g3 = new QHBoxLayout(Frame3);
-    g3->addWidget(Option1);
-    g3->addWidget(Option2);
-    g3->addStretch();
+    auto *routeRow = new QHBoxLayout(routeFrame);
+    routeRow->addWidget(Option1);
+    routeRow->addWidget(Option2);
+    routeRow->addStretch();
 
-    auto *Frame4 = named(new QGroupBox(QStringLiteral("Huso horario"), this), "Frame4");
-    Combo2 = named(new QComboBox(Frame4), "Combo2");
-    auto *g4 = new QHBoxLayout(Frame4);
-    g4->addWidget(label(QStringLiteral("Seleccione huso:"), "SkinLabel4", Frame4));
-    g4->addWidget(Combo2, 1);
+    auto *zoneFrame = named(new QGroupBox(QStringLiteral("Huso horario"), this), "Frame4");
+    Combo2 = named(new QComboBox(zoneFrame), "Combo2");
+    auto *zoneRow = new QHBoxLayout(zoneFrame);
+    zoneRow->addWidget(label(QStringLiteral("Seleccione huso:"), "SkinLabel4", zoneFrame));
+    zoneRow->addWidget(Combo2, 1);
 
-    auto *Frame6 = named(new QGroupBox(QStringLiteral("Por defecto, ante un número desconocido:"), this), "Frame6");
-    Check1 = named(new QCheckBox(QStringLiteral("  Realizar siempre:"), Frame6), "Check1");
-    Combo3 = named(new QComboBox(Frame6), "Combo3");
-    auto *g6 = new QHBoxLayout(Frame6);
-    g6->addWidget(Check1);
-    g6->addWidget(Combo3, 1);
+    auto *unknownNumberFrame = named(new QGroupBox(QStringLiteral("Por defecto, ante un número desconocido:"), this), "Frame6");
+    Check1 = named(new QCheckBox(QStringLiteral("  Realizar siempre:"), unknownNumberFrame), "Check1");
+    Combo3 = named(new QComboBox(unknownNumberFrame), "Combo3");
+    auto *unknownNumberRow = new QHBoxLayout(unknownNumberFrame);
+    unknownNumberRow->addWidget(Check1);
+    unknownNumberRow->addWidget(Combo3, 1);
 
-    auto *Frame2 = named(new QGroupBox(QStringLiteral("Remitente"), this), "Frame2");
-    Combo1 = named(new QComboBox(Frame2), "Combo1");
-    Command3 = named(new QPushButton(QStringLiteral("Predeterminado"), Frame2), "Command3");
-    Command5 = named(new QPushButton(QStringLiteral("Administrar remitentes"), Frame2), "Command5");
-    auto *g2 = new QGridLayout(Frame2);
-    g2->addWidget(label(QStringLiteral("Identificador:"), "SkinLabel3", Frame2), 0, 0);
-    g2->addWidget(Combo1, 0, 1);
-    g2->addWidget(Command3, 0, 2);
-    g2->addWidget(Command5, 1, 1, 1, 2);
+    auto *senderFrame = named(new QGroupBox(QStringLiteral("Remitente"), this), "Frame2");
+    Combo1 = named(new QComboBox(senderFrame), "Combo1");
+    Command3 = named(new QPushButton(QStringLiteral("Predeterminado"), senderFrame), "Command3");
+    Command5 = named(new QPushButton(QStringLiteral("Administrar remitentes"), senderFrame), "Command5");
+    auto *senderGrid = new QGridLayout(senderFrame);
+    senderGrid->addWidget(label(QStringLiteral("Identificador:"), "SkinLabel3", senderFrame), 0, 0);
+    senderGrid->addWidget(Combo1, 0, 1);
+    senderGrid->addWidget(Command3, 0, 2);
+    senderGrid->addWidget(Command5, 1, 1, 1, 2);
 
-    auto *Frame5 = named(new QGroupBox(QStringLiteral("Compartir BBDD (Usuarios avanzados):"), this), "Frame5");
-    Text1 = named(new QLineEdit(Frame5), "Text1");
-    auto *g5 = new QGridLayout(Frame5);
-    g5->addWidget(label(QStringLiteral("Ruta:"), "SkinLabel5", Frame5), 0, 0);
-    g5->addWidget(Text1, 0, 1);
-    g5->addWidget(label(QStringLiteral("(Requiere cerrar y abrir el programa)"), "SkinLabel6", Frame5), 1, 1);
+    auto *sharedPathFrame = named(new QGroupBox(QStringLiteral("Compartir BBDD (Usuarios avanzados):"), this), "Frame5");
+    Text1 = named(new QLineEdit(sharedPathFrame), "Text1");
+    auto *sharedPathGrid = new QGridLayout(sharedPathFrame);
+    sharedPathGrid->addWidget(label(QStringLiteral("Ruta:"), "SkinLabel5", sharedPathFrame), 0, 0);
+    sharedPathGrid->addWidget(Text1, 0, 1);
+    sharedPathGrid->addWidget(label(QStringLiteral("(Requiere cerrar y abrir el programa)"), "SkinLabel6", sharedPathFrame), 1, 1);
 
     Command2 = named(new QPushButton(QStringLiteral("Guardar"), this), "Command2");
     Command6 = named(new QPushButton(QStringLiteral("Cerrar"), this), "Command6");
@@ -114,9 +114,9 @@ void Form2::buildControls()
     buttons->addWidget(Command6);
 
     auto *layout = new QVBoxLayout(this);
-    for (QWidget *frame : {static_cast<QWidget *>(Frame1), static_cast<QWidget *>(Frame3),
-                           static_cast<QWidget *>(Frame4), static_cast<QWidget *>(Frame6),
-                           static_cast<QWidget *>(Frame2), static_cast<QWidget *>(Frame5)})
+    for (QWidget *frame : {static_cast<QWidget *>(accountFrame), static_cast<QWidget *>(routeFrame),
+                           static_cast<QWidget *>(zoneFrame), static_cast<QWidget *>(unknownNumberFrame),
+                           static_cast<QWidget *>(senderFrame), static_cast<QWidget *>(sharedPathFrame)})
         layout->addWidget(frame);
     layout->addLayout(buttons);
     setMinimumWidth(460);
@@ -280,8 +280,8 @@ void Form2::handleCheck(const QString &reply)
     if (main.recipientsEmpty())
         main.setCostText(account::etiquetaCoste(verified.ruta));
     Command5->setEnabled(true);
-    const bool sinRemitente = Combo1->count() == 0;
-    if (sinRemitente) {
+    const bool noSender = Combo1->count() == 0;
+    if (noSender) {
         main.showMain();
         main.focusRecipients();
         main.setSendEnabled(false);
@@ -290,27 +290,27 @@ void Form2::handleCheck(const QString &reply)
     // Opened once the box is closed: the sender window asks the gateway at once, and its answer
     // may bring a box of its own, which must not come up on top of this one. Last, so it is in
     // front: without a sender there is nothing to send with.
-    if (sinRemitente)
+    if (noSender)
         m_windows.showForm9();
 }
 
 void Form2::Command3_Click()
 {
     AppContext &ctx = m_windows.context();
-    const QString remitente = Combo1->currentText();
-    if (Combo1->currentIndex() < 0 || remitente.isEmpty()) {
+    const QString sender = Combo1->currentText();
+    if (Combo1->currentIndex() < 0 || sender.isEmpty()) {
         ctx.prompter.message(QStringLiteral("Debes seleccionar primero un remitente válido."),
                              QStringLiteral("Remitente no valido"));
         return;
     }
-    if (!account::setDefaultSender(ctx.conexion, remitente).ok()) {
+    if (!account::setDefaultSender(ctx.conexion, sender).ok()) {
         ctx.prompter.message(QStringLiteral("No se ha podido fijar el remitente predeterminado. Por favor, "
                                             "inténtelo de nuevo."),
                              QStringLiteral("Error"), ui::Icon::Critical);
         return;
     }
-    m_windows.main().selectSender(remitente);
-    ctx.prompter.message(QStringLiteral("El remitente ") + remitente + QStringLiteral(" se ha fijado como predeterminado."),
+    m_windows.main().selectSender(sender);
+    ctx.prompter.message(QStringLiteral("El remitente ") + sender + QStringLiteral(" se ha fijado como predeterminado."),
                          QStringLiteral("Remitente predeterminado"));
 }
 

@@ -17,8 +17,9 @@ namespace startup {
 
 class AccountWindows;
 
-// `Form2`, "Datos de usuario": the gateway account and the account-wide settings. The account is
-// written only once the gateway has accepted it, and then exactly as it was when it was checked.
+// The account settings window (objectName `Form2`), "Datos de usuario": the gateway account and the
+// account-wide settings. The account is written only once the gateway has accepted it, and then
+// exactly as it was when it was checked.
 class Form2 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form2)
@@ -27,14 +28,14 @@ public:
     explicit Form2(AccountWindows &windows, QWidget *parent = nullptr);
     ~Form2() override;
 
-    // `Combo1` rebuilt from `Remitentes`, keeping the selected text when it is still there.
+    // The sender combo rebuilt from `Remitentes`, keeping the selected text when it is still there.
     void reloadSenders();
 
     // The dialog's line to the gateway (tests shorten its time-out).
     net::GatewayChannel &channel() { return m_channel; }
     bool checkPending() const { return m_pending.has_value(); }
 
-    // Controls under their own names, for the main window and the tests.
+    // The controls, public for the main window and the tests.
     QLineEdit *txtUsuario = nullptr;
     QLineEdit *txtPass = nullptr;
     QRadioButton *Option1 = nullptr;
@@ -71,7 +72,7 @@ private:
 
     AccountWindows &m_windows;
     net::GatewayChannel m_channel;
-    QString m_rutaCargada;                          // `Text1.Tag`: the path as loaded or last saved
+    QString m_rutaCargada;                          // the shared path as loaded or last saved
     QString m_husoGuardado;                         // the zone of the row as loaded
     std::optional<account::VerifiedAccount> m_pending;  // what the check in flight verifies
 };

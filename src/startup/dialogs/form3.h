@@ -9,8 +9,8 @@ namespace startup {
 
 class AccountWindows;
 
-// `Form3`, "Ausencia de datos de usuario": tells a user without an account that one is needed
-// and offers the gateway's free registration.
+// The missing-account window (objectName `Form3`), "Ausencia de datos de usuario": tells a user
+// without an account that one is needed and offers the gateway's free registration.
 class Form3 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form3)

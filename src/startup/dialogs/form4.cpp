@@ -27,11 +27,11 @@ Form4::Form4(QWidget *parent)
     Timer1.start();
 }
 
-void Form4::start(const QString &texto)
+void Form4::start(const QString &message)
 {
     ProgressBar1->setValue(0);
     Timer1.start();
-    SkinLabel1->setText(texto);
+    SkinLabel1->setText(message);
     show();
     raise();
 }

@@ -6,8 +6,8 @@
 class QLabel;
 class QProgressBar;
 
-// `Form4`, "Progreso": the small window shown while a dialog waits for the gateway. It knows
-// nothing of the request; its caller starts it and closes it.
+// The progress window (objectName `Form4`), "Progreso": the small window shown while a dialog waits
+// for the gateway. It knows nothing of the request; its caller starts it and closes it.
 namespace startup {
 
 class Form4 final : public QWidget {
@@ -22,7 +22,7 @@ public:
     explicit Form4(QWidget *parent = nullptr);
 
     // Bar at 0, animation on, the waiting text, shown without blocking.
-    void start(const QString &texto);
+    void start(const QString &message);
     // Animation off, bar full (the caller then closes the window).
     void finish();
 

@@ -48,53 +48,53 @@ Form9::~Form9() = default;
 
 void Form9::buildControls()
 {
-    auto *Frame3 = new QGroupBox(QStringLiteral("Administración de remitentes"), this);
-    Frame3->setObjectName(QStringLiteral("Frame3"));
+    auto *adminFrame = new QGroupBox(QStringLiteral("Administración de remitentes"), this);
+    adminFrame->setObjectName(QStringLiteral("Frame3"));
     auto *intro1 = new QLabel(QStringLiteral("El remitente es el nombre o número de teléfono que indica quién ha "
                                              "enviado el mensaje. Desde esta ventana puedes decidir cuales quieres "
                                              "utilizar en este equipo."),
-                              Frame3);
+                              adminFrame);
     intro1->setWordWrap(true);
     auto *intro2 = new QLabel(QStringLiteral("Generalmente se utiliza el nombre de la empresa o un teléfono de "
                                              "atención al cliente, aportando un valor añadido al mensaje."),
-                              Frame3);
+                              adminFrame);
     intro2->setWordWrap(true);
 
-    auto *Frame1 = new QGroupBox(QStringLiteral("Remitentes incluidos"), Frame3);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    List1 = new QListWidget(Frame1);
+    auto *includedFrame = new QGroupBox(QStringLiteral("Remitentes incluidos"), adminFrame);
+    includedFrame->setObjectName(QStringLiteral("Frame1"));
+    List1 = new QListWidget(includedFrame);
     List1->setObjectName(QStringLiteral("List1"));
-    Command2 = new QPushButton(QStringLiteral("Eliminar remitente"), Frame1);
+    Command2 = new QPushButton(QStringLiteral("Eliminar remitente"), includedFrame);
     Command2->setObjectName(QStringLiteral("Command2"));
-    auto *l1 = new QVBoxLayout(Frame1);
-    l1->addWidget(List1);
-    l1->addWidget(Command2);
+    auto *includedLayout = new QVBoxLayout(includedFrame);
+    includedLayout->addWidget(List1);
+    includedLayout->addWidget(Command2);
 
-    auto *Frame2 = new QGroupBox(QStringLiteral("Listado de remitentes "), Frame3);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    List2 = new QListWidget(Frame2);
+    auto *accountFrame = new QGroupBox(QStringLiteral("Listado de remitentes "), adminFrame);
+    accountFrame->setObjectName(QStringLiteral("Frame2"));
+    List2 = new QListWidget(accountFrame);
     List2->setObjectName(QStringLiteral("List2"));
-    Command3 = new QPushButton(QStringLiteral("Incluir remitente"), Frame2);
+    Command3 = new QPushButton(QStringLiteral("Incluir remitente"), accountFrame);
     Command3->setObjectName(QStringLiteral("Command3"));
-    Command1 = new QPushButton(QStringLiteral("Añadir nuevo"), Frame2);
+    Command1 = new QPushButton(QStringLiteral("Añadir nuevo"), accountFrame);
     Command1->setObjectName(QStringLiteral("Command1"));
-    auto *l2 = new QVBoxLayout(Frame2);
-    l2->addWidget(List2);
-    auto *l2buttons = new QHBoxLayout;
-    l2buttons->addWidget(Command3);
-    l2buttons->addWidget(Command1);
-    l2->addLayout(l2buttons);
+    auto *accountLayout = new QVBoxLayout(accountFrame);
+    accountLayout->addWidget(List2);
+    auto *accountButtons = new QHBoxLayout;
+    accountButtons->addWidget(Command3);
+    accountButtons->addWidget(Command1);
+    accountLayout->addLayout(accountButtons);
 
     Check1 = new QCheckBox(QStringLiteral("Al eliminar un remitente, también quiero borrarlo del listado de "
                                           "remitentes de mi cuenta."),
-                           Frame3);
+                           adminFrame);
     Check1->setObjectName(QStringLiteral("Check1"));
 
-    auto *grid = new QGridLayout(Frame3);
+    auto *grid = new QGridLayout(adminFrame);
     grid->addWidget(intro1, 0, 0, 1, 2);
     grid->addWidget(intro2, 1, 0, 1, 2);
-    grid->addWidget(Frame1, 2, 0);
-    grid->addWidget(Frame2, 2, 1);
+    grid->addWidget(includedFrame, 2, 0);
+    grid->addWidget(accountFrame, 2, 1);
     grid->addWidget(Check1, 3, 0, 1, 2);
 
     Command4 = new QPushButton(QStringLiteral("Cerrar"), this);
@@ -103,7 +103,7 @@ void Form9::buildControls()
     bottom->addStretch();
     bottom->addWidget(Command4);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Frame3);
+    layout->addWidget(adminFrame);
     layout->addLayout(bottom);
     // The window never gets narrower than its buttons and check box need: a fixed minimum below
     // that cut "Incluir remitente" and "Añadir nuevo" on small screens.
@@ -140,25 +140,25 @@ void Form9::List2_Click()
     Command3->setEnabled(itemsEqualTo(List1, selected.first()->text()).isEmpty());
 }
 
-bool Form9::send(Operation operation, const QString &remitente)
+bool Form9::send(Operation operation, const QString &sender)
 {
-    const std::optional<account::AccountRow> cuenta = account::loadAccount(m_windows.context().conexion);
-    if (!cuenta)
+    const std::optional<account::AccountRow> stored = account::loadAccount(m_windows.context().conexion);
+    if (!stored)
         return false;
     const QString base = brand::url_base();
     QString url;
     switch (operation) {
     case Operation::List:
-        url = senders::listUrl(base, cuenta->login, cuenta->pass);
+        url = senders::listUrl(base, stored->login, stored->pass);
         break;
     case Operation::Request:
-        url = senders::requestUrl(base, cuenta->login, cuenta->pass, remitente);
+        url = senders::requestUrl(base, stored->login, stored->pass, sender);
         break;
     case Operation::Delete:
-        url = senders::deleteUrl(base, cuenta->login, cuenta->pass, remitente);
+        url = senders::deleteUrl(base, stored->login, stored->pass, sender);
         break;
     }
-    m_pending = Pending{operation, remitente};
+    m_pending = Pending{operation, sender};
     m_channel.get(url);   // replaces a request still out: only the last one is answered
     return true;
 }
@@ -183,12 +183,12 @@ void Form9::Command1_Click()
 void Form9::Command3_Click()
 {
     const QList<QListWidgetItem *> selected = List2->selectedItems();
-    const QString remitente = selected.isEmpty() ? QString() : selected.first()->text();
-    if (selected.isEmpty() || !senders::isUsable(remitente)) {
+    const QString sender = selected.isEmpty() ? QString() : selected.first()->text();
+    if (selected.isEmpty() || !senders::isUsable(sender)) {
         tell(m_windows.context().prompter, senders::unusableMessage());
         return;
     }
-    if (!senders::addSender(m_windows.context().conexion, remitente).ok()) {
+    if (!senders::addSender(m_windows.context().conexion, sender).ok()) {
         reportDatabaseFailure();
         return;
     }
@@ -201,13 +201,13 @@ void Form9::Command2_Click()
     const QList<QListWidgetItem *> selected = List1->selectedItems();
     if (selected.isEmpty())
         return;
-    const QString remitente = selected.first()->text();
+    const QString sender = selected.first()->text();
     if (Check1->isChecked()) {
         // The table and the lists change when the gateway confirms.
-        send(Operation::Delete, remitente);
+        send(Operation::Delete, sender);
         return;
     }
-    if (!senders::removeSender(m_windows.context().conexion, remitente).ok()) {
+    if (!senders::removeSender(m_windows.context().conexion, sender).ok()) {
         reportDatabaseFailure();
         return;
     }
@@ -231,14 +231,14 @@ void Form9::onReply(const net::GatewayReply &reply)
         Command3->setEnabled(false);
         break;
     case senders::ReplyKind::Requested: {
-        const QString remitente = parsed.payload;
-        if (!senders::isUsable(remitente)) {
+        const QString sender = parsed.payload;
+        if (!senders::isUsable(sender)) {
             tell(ctx.prompter, senders::unusableMessage());
             break;
         }
-        if (itemsEqualTo(List2, remitente).isEmpty())
-            List2->addItem(remitente);
-        if (!senders::addSender(ctx.conexion, remitente).ok()) {
+        if (itemsEqualTo(List2, sender).isEmpty())
+            List2->addItem(sender);
+        if (!senders::addSender(ctx.conexion, sender).ok()) {
             reportDatabaseFailure();
             break;
         }
@@ -250,14 +250,14 @@ void Form9::onReply(const net::GatewayReply &reply)
     case senders::ReplyKind::Removed:
     case senders::ReplyKind::NotListed: {
         // The gateway names what it removed; "not listed" is about the identifier that was sent.
-        const QString remitente =
+        const QString sender =
             parsed.kind == senders::ReplyKind::Removed ? parsed.payload : sent.remitente;
         if (parsed.kind == senders::ReplyKind::Removed && Check1->isChecked()) {
-            const auto equal = itemsEqualTo(List2, remitente);
+            const auto equal = itemsEqualTo(List2, sender);
             if (!equal.isEmpty())
                 delete equal.first();
         }
-        if (!senders::removeSender(ctx.conexion, remitente).ok()) {
+        if (!senders::removeSender(ctx.conexion, sender).ok()) {
             reportDatabaseFailure();
             break;
         }

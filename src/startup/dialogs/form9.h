@@ -14,8 +14,9 @@ namespace startup {
 
 class AccountWindows;
 
-// `Form9`, "Administrar remitentes": the identifiers this computer offers (`List1`, the table
-// `Remitentes`) beside the account's identifiers at the gateway (`List2`).
+// The sender administration window (objectName `Form9`), "Administrar remitentes": the identifiers
+// this computer offers (the included list, the table `Remitentes`) beside the account's identifiers
+// at the gateway (the account list).
 class Form9 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form9)

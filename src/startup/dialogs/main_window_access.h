@@ -15,7 +15,7 @@ public:
     // box's own click handler does not act.
     virtual void refreshSenders() = 0;
     // Selects this identifier in the send panel's sender box, again as a change by code.
-    virtual void selectSender(const QString &remitente) = 0;
+    virtual void selectSender(const QString &sender) = 0;
 
     virtual void showMain() = 0;
     virtual void setSendEnabled(bool enabled) = 0;

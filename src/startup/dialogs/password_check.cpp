@@ -2,10 +2,10 @@
 
 namespace startup::password {
 
-Check checkPassword(db::Connection &conexion, const QString &typed)
+Check checkPassword(db::Connection &connection, const QString &typed)
 {
     db::Result result;
-    const QVariant found = conexion.scalar(
+    const QVariant found = connection.scalar(
         QStringLiteral("SELECT count(*) FROM Usuario WHERE pass=?1"), {typed}, &result);
     if (!result.ok())
         return Check::Failed;

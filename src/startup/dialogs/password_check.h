@@ -11,7 +11,7 @@ namespace startup::password {
 enum class Check { Correct, Wrong, Failed };
 
 // Compares with the database's own text rules, the typed text bound as it was typed.
-Check checkPassword(db::Connection &conexion, const QString &typed);
+Check checkPassword(db::Connection &connection, const QString &typed);
 
 enum class Target { None, Form9, Form14, Form15 };
 

@@ -42,14 +42,14 @@ QString listUrl(const QString &urlBase, const QString &login, const QString &pas
     return script(urlBase) + QStringLiteral("?username=") + raw(login) + QStringLiteral("&password=") + raw(pass);
 }
 
-QString requestUrl(const QString &urlBase, const QString &login, const QString &pass, const QString &remitente)
+QString requestUrl(const QString &urlBase, const QString &login, const QString &pass, const QString &sender)
 {
-    return listUrl(urlBase, login, pass) + QStringLiteral("&remitente=") + raw(remitente);
+    return listUrl(urlBase, login, pass) + QStringLiteral("&remitente=") + raw(sender);
 }
 
-QString deleteUrl(const QString &urlBase, const QString &login, const QString &pass, const QString &remitente)
+QString deleteUrl(const QString &urlBase, const QString &login, const QString &pass, const QString &sender)
 {
-    return requestUrl(urlBase, login, pass, remitente) + QStringLiteral("&delete=1");
+    return requestUrl(urlBase, login, pass, sender) + QStringLiteral("&delete=1");
 }
 
 SenderReply parseReply(const QString &reply)
@@ -112,9 +112,9 @@ std::optional<Message> checkNewSender(const QString &typed)
     return std::nullopt;
 }
 
-bool isUsable(const QString &remitente)
+bool isUsable(const QString &sender)
 {
-    return !remitente.isEmpty() && remitente.size() <= kMaxLongitud;
+    return !sender.isEmpty() && sender.size() <= kMaxLongitud;
 }
 
 Message unusableMessage()
@@ -124,34 +124,34 @@ Message unusableMessage()
                    QStringLiteral("Remitente no válido"), ui::Icon::None};
 }
 
-QStringList loadSenders(db::Connection &conexion, db::Result *result)
+QStringList loadSenders(db::Connection &connection, db::Result *result)
 {
     QStringList senders;
-    const auto rows = conexion.select(QStringLiteral("SELECT remitente FROM Remitentes ORDER BY rowid"), {}, result);
+    const auto rows = connection.select(QStringLiteral("SELECT remitente FROM Remitentes ORDER BY rowid"), {}, result);
     for (const db::Row &r : rows)
         senders.append(r.value(0).toString());
     return senders;
 }
 
-bool contains(db::Connection &conexion, const QString &remitente)
+bool contains(db::Connection &connection, const QString &sender)
 {
-    return conexion
-        .scalar(QStringLiteral("SELECT count(*) FROM Remitentes WHERE remitente=?1 COLLATE BINARY"), {remitente})
+    return connection
+        .scalar(QStringLiteral("SELECT count(*) FROM Remitentes WHERE remitente=?1 COLLATE BINARY"), {sender})
         .toLongLong() > 0;
 }
 
-db::Result addSender(db::Connection &conexion, const QString &remitente)
+db::Result addSender(db::Connection &connection, const QString &sender)
 {
     // One statement decides and inserts, so two windows cannot both add the same identifier.
-    return conexion.execute(
+    return connection.execute(
         QStringLiteral("INSERT INTO Remitentes (remitente) SELECT ?1 WHERE NOT EXISTS "
                        "(SELECT 1 FROM Remitentes WHERE remitente=?1 COLLATE BINARY)"),
-        {remitente});
+        {sender});
 }
 
-db::Result removeSender(db::Connection &conexion, const QString &remitente)
+db::Result removeSender(db::Connection &connection, const QString &sender)
 {
-    return conexion.execute(QStringLiteral("DELETE FROM Remitentes WHERE remitente=?1 COLLATE BINARY"), {remitente});
+    return connection.execute(QStringLiteral("DELETE FROM Remitentes WHERE remitente=?1 COLLATE BINARY"), {sender});
 }
 
 } // namespace startup::senders

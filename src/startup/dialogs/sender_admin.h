@@ -15,8 +15,8 @@ namespace startup::senders {
 inline constexpr int kMaxLongitud = 11;
 
 QString listUrl(const QString &urlBase, const QString &login, const QString &pass);
-QString requestUrl(const QString &urlBase, const QString &login, const QString &pass, const QString &remitente);
-QString deleteUrl(const QString &urlBase, const QString &login, const QString &pass, const QString &remitente);
+QString requestUrl(const QString &urlBase, const QString &login, const QString &pass, const QString &sender);
+QString deleteUrl(const QString &urlBase, const QString &login, const QString &pass, const QString &sender);
 
 enum class ReplyKind {
     List,             // "0|SenderID list|" a;b;c
@@ -53,13 +53,13 @@ std::optional<Message> failureMessage(ReplyKind kind);
 std::optional<Message> checkNewSender(const QString &typed);
 
 // An identifier this computer may offer: 1 to 11 characters.
-bool isUsable(const QString &remitente);
+bool isUsable(const QString &sender);
 Message unusableMessage();
 
-QStringList loadSenders(db::Connection &conexion, db::Result *result = nullptr);
-bool contains(db::Connection &conexion, const QString &remitente);
+QStringList loadSenders(db::Connection &connection, db::Result *result = nullptr);
+bool contains(db::Connection &connection, const QString &sender);
 // Adds the identifier unless the table already holds it (letter case counts).
-db::Result addSender(db::Connection &conexion, const QString &remitente);
-db::Result removeSender(db::Connection &conexion, const QString &remitente);
+db::Result addSender(db::Connection &connection, const QString &sender);
+db::Result removeSender(db::Connection &connection, const QString &sender);
 
 } // namespace startup::senders

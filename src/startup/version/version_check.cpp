@@ -13,9 +13,9 @@
 namespace startup::version {
 namespace {
 
-constexpr qsizetype kLongitudMaxima = 10;
+constexpr qsizetype kMaxLength = 10;
 
-QString avisoNuevaVersion()
+QString newVersionNotice()
 {
     return QStringLiteral("Existe una nueva versión de ") + brand::nombre_marca()
            + QStringLiteral(" Desktop. Por favor, descárguela para asegurar el buen funcionamiento del programa. "
@@ -39,14 +39,14 @@ QString limpiarRespuesta(const QString &raw)
     return t.trimmed();
 }
 
-bool esPosterior(const QString &version, const QString &propia)
+bool esPosterior(const QString &version, const QString &own)
 {
-    return QString::compare(version, propia, Qt::CaseSensitive) > 0;
+    return QString::compare(version, own, Qt::CaseSensitive) > 0;
 }
 
 Action decide(const QString &cleaned)
 {
-    if (cleaned.isEmpty() || cleaned.size() > kLongitudMaxima)
+    if (cleaned.isEmpty() || cleaned.size() > kMaxLength)
         return Action::NoConnection;
     if (cleaned.contains(QLatin1Char('|'))) {
         const QStringList parts = cleaned.split(QLatin1Char('|'));
@@ -77,9 +77,9 @@ FetchResult f_comprobar_version(AppContext &context, std::chrono::milliseconds t
     return fetched;
 }
 
-QString rutaActualizador(const QString &ruta_programa)
+QString rutaActualizador(const QString &programFolder)
 {
-    return QDir(ruta_programa).filePath(brand::executableName(brand::nombre_marca() + QStringLiteral("_Desktop_AutoUpdate")));
+    return QDir(programFolder).filePath(brand::executableName(brand::nombre_marca() + QStringLiteral("_Desktop_AutoUpdate")));
 }
 
 Action actuar(AppContext &context, const FetchResult &fetched, const QString &storedVersion)
@@ -90,14 +90,14 @@ Action actuar(AppContext &context, const FetchResult &fetched, const QString &st
     const QString title = QStringLiteral("Nueva versión del programa");
     switch (action) {
     case Action::OpenInstaller:
-        context.prompter.message(avisoNuevaVersion()
+        context.prompter.message(newVersionNotice()
                                      + QStringLiteral(" Recuerde cerrar este programa antes de pulsar 'Siguiente' en "
                                                       "la instalación."),
                                  title);
         context.shell.openUrl(brand::url_instalador());
         break;
     case Action::StartUpdater:
-        context.prompter.message(avisoNuevaVersion(), title);
+        context.prompter.message(newVersionNotice(), title);
         // Nothing is said when it cannot start: the client simply keeps running.
         context.shell.startProgram(rutaActualizador(context.ruta_programa));
         break;

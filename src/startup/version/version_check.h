@@ -20,7 +20,7 @@ inline constexpr auto kVersionPropia = "2.34";
 QString limpiarRespuesta(const QString &raw);
 
 // Greater is the plain comparison of texts by character code: "2.4" > "2.34", "2.100" is not.
-bool esPosterior(const QString &version, const QString &propia = QString::fromLatin1(kVersionPropia));
+bool esPosterior(const QString &version, const QString &own = QString::fromLatin1(kVersionPropia));
 
 enum class Action {
     Nothing,        // not newer, in the short form
@@ -38,8 +38,7 @@ struct FetchResult {
     QString text;      // the raw body
 };
 
-// `f_comprobar_version`: POST "Fuente=Desktop" to the gateway's version script, blocking, with the
-// hourglass meanwhile.
+// POSTs "Fuente=Desktop" to the gateway's version script, blocking, with the hourglass meanwhile.
 FetchResult f_comprobar_version(AppContext &context,
                                 std::chrono::milliseconds timeout = std::chrono::milliseconds{60000});
 
@@ -51,6 +50,6 @@ Action actuar(AppContext &context, const FetchResult &fetched, const QString &st
 Action comprobarVersion(AppContext &context, const QString &storedVersion);
 
 // The updater beside the client in the program folder.
-QString rutaActualizador(const QString &ruta_programa);
+QString rutaActualizador(const QString &programFolder);
 
 } // namespace startup::version

@@ -40,13 +40,13 @@ QByteArray readFile(const QString &path)
 }
 
 // A client database at `path` (the local file when `path` is the program folder's bbdd.mdb).
-void makeDatabase(const QString &path, const QVariant &rutaBbdd = {})
+void makeDatabase(const QString &path, const QVariant &sharedPath = {})
 {
     db::Connection db;
     QVERIFY(db.open(path, db::OpenMode::CreateIfMissing).ok());
     QVERIFY(startup::createSchema(db).ok());
     QVERIFY(db.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,ruta_bbdd) VALUES (?1,?2,?3,?4)"),
-                       {QStringLiteral("usuario"), QStringLiteral("clave"), QStringLiteral("1"), rutaBbdd})
+                       {QStringLiteral("usuario"), QStringLiteral("clave"), QStringLiteral("1"), sharedPath})
                 .ok());
 }
 
@@ -74,14 +74,14 @@ void makeOldGroupsDatabase(const QString &path, bool agendaHasGroupColumn)
     QVERIFY(db.execute(QStringLiteral("ALTER TABLE Grupos ADD COLUMN miembros_sid TEXT")).ok());
 }
 
-startup::SendRecord pendingSend(const QString &id, const QString &mensaje)
+startup::SendRecord pendingSend(const QString &id, const QString &message)
 {
     startup::SendRecord r;
     r.username = QStringLiteral("usuario");
     r.destinatario = QStringLiteral("34600000001");
     r.f_envio = QStringLiteral("2026-03-05 09:07");
     r.f_programada = QStringLiteral("Inmediato");
-    r.mensaje = mensaje;
+    r.mensaje = message;
     r.id_web = id;
     r.remitente = QStringLiteral("Tienda");
     r.creditos = 1.5;
@@ -314,12 +314,12 @@ void TestDatabaseOpening::unopenableSharedFileKeptIntact()
 void TestDatabaseOpening::compactionRotatesLeftoverCopy()
 {
     makeDatabase(local());
-    const QString copia = m_home->file(QStringLiteral("bbdd_copia.mdb"));
-    const QString copia2 = m_home->file(QStringLiteral("bbdd_copia2.mdb"));
-    QCOMPARE(startup::rutaCopia(local()), copia);
-    QCOMPARE(startup::rutaCopia2(local()), copia2);
-    QVERIFY(writeFile(copia, "copia reciente"));
-    QVERIFY(writeFile(copia2, "copia antigua"));
+    const QString copy = m_home->file(QStringLiteral("bbdd_copia.mdb"));
+    const QString keptCopy = m_home->file(QStringLiteral("bbdd_copia2.mdb"));
+    QCOMPARE(startup::rutaCopia(local()), copy);
+    QCOMPARE(startup::rutaCopia2(local()), keptCopy);
+    QVERIFY(writeFile(copy, "copia reciente"));
+    QVERIFY(writeFile(keptCopy, "copia antigua"));
 
     ScriptedPrompter prompter;
     {
@@ -328,8 +328,8 @@ void TestDatabaseOpening::compactionRotatesLeftoverCopy()
         QVERIFY(r.ok());
         QCOMPARE(r.compaction.status, startup::CompactionStatus::LeftoverKept);
     }
-    QVERIFY(!QFile::exists(copia));
-    QCOMPARE(readFile(copia2), QByteArray("copia reciente"));
+    QVERIFY(!QFile::exists(copy));
+    QCOMPARE(readFile(keptCopy), QByteArray("copia reciente"));
     {
         db::Connection db;
         const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
@@ -338,7 +338,7 @@ void TestDatabaseOpening::compactionRotatesLeftoverCopy()
         QCOMPARE(db.scalar(QStringLiteral("SELECT login FROM Usuario")).toString(), QStringLiteral("usuario"));
     }
     QVERIFY(QFile::exists(local()));
-    QVERIFY(!QFile::exists(copia));
+    QVERIFY(!QFile::exists(copy));
 }
 
 // bbdd.mdb gone and bbdd_copia.mdb left by an interrupted compaction: the copy is the user's
@@ -346,12 +346,12 @@ void TestDatabaseOpening::compactionRotatesLeftoverCopy()
 // database is kept aside as before, beside a new empty file.
 void TestDatabaseOpening::leftoverCopyReplacesMissingFile()
 {
-    const QString copia = startup::rutaCopia(local());
-    const QString copia2 = startup::rutaCopia2(local());
-    makeDatabase(copia);
+    const QString copy = startup::rutaCopia(local());
+    const QString keptCopy = startup::rutaCopia2(local());
+    makeDatabase(copy);
     {
         db::Connection db;
-        QVERIFY(db.open(copia).ok());
+        QVERIFY(db.open(copy).ok());
         QVERIFY(db.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Ana','34600000001')")).ok());
     }
     ScriptedPrompter prompter;
@@ -365,21 +365,21 @@ void TestDatabaseOpening::leftoverCopyReplacesMissingFile()
         QCOMPARE(db.scalar(QStringLiteral("SELECT login FROM Usuario")).toString(), QStringLiteral("usuario"));
     }
     QVERIFY(QFile::exists(local()));
-    QVERIFY(!QFile::exists(copia));
-    QVERIFY(!QFile::exists(copia2));
+    QVERIFY(!QFile::exists(copy));
+    QVERIFY(!QFile::exists(keptCopy));
     QCOMPARE(prompter.count(), 1);
     QCOMPARE(prompter.lastCall().title, startup::tituloCopiaRecuperada());
     QVERIFY(prompter.lastCall().text.contains(local()));
 
     // Not a client database: nothing is taken from it, it is kept aside.
     QVERIFY(QFile::remove(local()));
-    QVERIFY(writeFile(copia, "no es una base de datos"));
+    QVERIFY(writeFile(copy, "no es una base de datos"));
     db::Connection db;
     const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
     QVERIFY(r.ok());
     QVERIFY(r.created);
     QVERIFY(!r.restoredCopy);
-    QCOMPARE(readFile(copia2), QByteArray("no es una base de datos"));
+    QCOMPARE(readFile(keptCopy), QByteArray("no es una base de datos"));
 }
 
 void TestDatabaseOpening::compactionSkipsPathWithoutMdb()
@@ -504,8 +504,8 @@ void TestDatabaseOpening::migrationCleansOldLists()
     db::Connection db;
     QVERIFY(db.open(local()).ok());
     const QVariantList before = {QStringLiteral(","), QStringLiteral("7,,8,"), QVariant(), QStringLiteral(",9")};
-    for (const QVariant &lista : before)
-        QVERIFY(db.execute(QStringLiteral("INSERT INTO Agenda (nombre,grupos_sid) VALUES ('x',?1)"), {lista}).ok());
+    for (const QVariant &list : before)
+        QVERIFY(db.execute(QStringLiteral("INSERT INTO Agenda (nombre,grupos_sid) VALUES ('x',?1)"), {list}).ok());
     QVERIFY(db.execute(QStringLiteral("INSERT INTO Grupos (nombre,miembros_sid) VALUES ('G',?1)"), {"1,2"}).ok());
     const qint64 g = db.lastInsertRowId();
 
@@ -570,7 +570,7 @@ void TestDatabaseOpening::migrationKeepsColumnTypesOutOfSql()
 
 void TestDatabaseOpening::parsesMemberLists_data()
 {
-    QTest::addColumn<QString>("lista");
+    QTest::addColumn<QString>("list");
     QTest::addColumn<QString>("ids");
     QTest::addColumn<int>("dropped");
     QTest::newRow("plain") << "1,2,3" << "1,2,3" << 0;
@@ -582,10 +582,10 @@ void TestDatabaseOpening::parsesMemberLists_data()
 
 void TestDatabaseOpening::parsesMemberLists()
 {
-    QFETCH(QString, lista);
+    QFETCH(QString, list);
     QFETCH(QString, ids);
     QFETCH(int, dropped);
-    const startup::IdList parsed = startup::parseIdList(lista);
+    const startup::IdList parsed = startup::parseIdList(list);
     QStringList got;
     for (const qint64 id : parsed.ids)
         got << QString::number(id);
@@ -609,14 +609,14 @@ void TestDatabaseOpening::apostropheNamesRoundTrip()
 void TestDatabaseOpening::startupDefaults_data()
 {
     QTest::addColumn<QVariant>("login");
-    QTest::addColumn<QVariant>("ruta");
-    QTest::addColumn<QVariant>("huso");
-    QTest::addColumn<QVariant>("rutaBbdd");
+    QTest::addColumn<QVariant>("route");
+    QTest::addColumn<QVariant>("zone");
+    QTest::addColumn<QVariant>("sharedPath");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("effectiveRoute");
     QTest::addColumn<QString>("storedRoute");
-    QTest::addColumn<QString>("storedHuso");
-    QTest::addColumn<QString>("storedRutaBbdd");   // "P" stands for the local path
+    QTest::addColumn<QString>("storedZone");
+    QTest::addColumn<QString>("storedSharedPath");   // "P" stands for the local path
     const QVariant null;
     const int written = int(startup::DefaultsStatus::Written);
     const int none = int(startup::DefaultsStatus::NoAccount);
@@ -642,19 +642,19 @@ void TestDatabaseOpening::startupDefaults_data()
 void TestDatabaseOpening::startupDefaults()
 {
     QFETCH(QVariant, login);
-    QFETCH(QVariant, ruta);
-    QFETCH(QVariant, huso);
-    QFETCH(QVariant, rutaBbdd);
+    QFETCH(QVariant, route);
+    QFETCH(QVariant, zone);
+    QFETCH(QVariant, sharedPath);
     QFETCH(int, status);
     QFETCH(QString, effectiveRoute);
     QFETCH(QString, storedRoute);
-    QFETCH(QString, storedHuso);
-    QFETCH(QString, storedRutaBbdd);
+    QFETCH(QString, storedZone);
+    QFETCH(QString, storedSharedPath);
     db::Connection db;
     QVERIFY(db.open(local(), db::OpenMode::CreateIfMissing).ok());
     QVERIFY(startup::createSchema(db).ok());
     QVERIFY(db.execute(QStringLiteral("INSERT INTO Usuario (login,ruta,huso_horario,ruta_bbdd) VALUES (?1,?2,?3,?4)"),
-                       {login, ruta, huso, rutaBbdd})
+                       {login, route, zone, sharedPath})
                 .ok());
     const startup::DefaultsResult r = startup::writeStartupDefaults(db, m_home->path());
     QCOMPARE(int(r.status), status);
@@ -662,8 +662,8 @@ void TestDatabaseOpening::startupDefaults()
     const db::Row row = db.select(QStringLiteral("SELECT ruta,huso_horario,ruta_bbdd FROM Usuario")).front();
     auto shown = [](const QVariant &v) { return v.isValid() ? v.toString() : QStringLiteral("<null>"); };
     QCOMPARE(shown(row.at(0)), storedRoute);
-    QCOMPARE(shown(row.at(1)), storedHuso);
-    QCOMPARE(shown(row.at(2)), storedRutaBbdd == QLatin1String("P") ? local() : storedRutaBbdd);
+    QCOMPARE(shown(row.at(1)), storedZone);
+    QCOMPARE(shown(row.at(2)), storedSharedPath == QLatin1String("P") ? local() : storedSharedPath);
 }
 
 
@@ -672,16 +672,16 @@ void TestDatabaseOpening::startupDefaults()
 void TestDatabaseOpening::pendingSendsWrittenAtStart()
 {
     makeDatabase(local());
-    const startup::SendRecord ya = pendingSend(QStringLiteral("2"), QStringLiteral("ya guardado"));
+    const startup::SendRecord recorded = pendingSend(QStringLiteral("2"), QStringLiteral("ya guardado"));
     {
         db::Connection db;
         QVERIFY(db.open(local()).ok());
-        QVERIFY(startup::insertSendOnce(db, ya).ok());
+        QVERIFY(startup::insertSendOnce(db, recorded).ok());
     }
     const QString file = startup::pendingSendsPath(local());
     QCOMPARE(file, m_home->file(QStringLiteral("envios_pendientes.txt")));
     QVERIFY(startup::appendPendingSend(file, pendingSend(QStringLiteral("1"), QStringLiteral("Hola O'Neill\nlínea 2 | € ñ"))));
-    QVERIFY(startup::appendPendingSend(file, ya));
+    QVERIFY(startup::appendPendingSend(file, recorded));
     QFile junk(file);
     QVERIFY(junk.open(QIODevice::Append));
     junk.write("{\"username\":\"cortado\n");

@@ -21,7 +21,7 @@
 class FakeMain final : public startup::MainWindowAccess {
 public:
     void refreshSenders() override { ++refreshes; }
-    void selectSender(const QString &remitente) override { selected = remitente; }
+    void selectSender(const QString &sender) override { selected = sender; }
     void showMain() override { ++shown; }
     void setSendEnabled(bool enabled) override { sendEnabled = enabled; }
     void focusRecipients() override { ++focused; }
@@ -82,10 +82,10 @@ struct DialogFixture {
                          {login, pass});
     }
 
-    void addSenderRow(const QString &remitente, bool defecto = false)
+    void addSenderRow(const QString &sender, bool isDefault = false)
     {
         conexion.execute(QStringLiteral("INSERT INTO Remitentes (remitente,defecto) VALUES (?1,?2)"),
-                         {remitente, defecto ? 1 : 0});
+                         {sender, isDefault ? 1 : 0});
     }
 
     QStringList senderRows()

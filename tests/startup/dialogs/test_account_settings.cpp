@@ -43,7 +43,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("reply");
         QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("saldo");
+        QTest::addColumn<QString>("balance");
         const int accepted = int(AccountCheckReply::Kind::Accepted);
         const int refused = int(AccountCheckReply::Kind::Refused);
         const int other = int(AccountCheckReply::Kind::Other);
@@ -60,10 +60,10 @@ private Q_SLOTS:
     {
         QFETCH(QString, reply);
         QFETCH(int, kind);
-        QFETCH(QString, saldo);
+        QFETCH(QString, balance);
         const AccountCheckReply parsed = startup::account::parseAccountCheck(reply);
         QCOMPARE(int(parsed.kind), kind);
-        QCOMPARE(parsed.saldo, saldo);
+        QCOMPARE(parsed.saldo, balance);
     }
 
     void openingWithoutAccountShowsDefaults()
