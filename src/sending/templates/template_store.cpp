@@ -61,18 +61,18 @@ PlantillaResult TemplateStore::get(qint64 sid)
     return out;
 }
 
-PlantillaResult TemplateStore::create(const QString &nombre, const QString &mensaje)
+PlantillaResult TemplateStore::create(const QString &name, const QString &message)
 {
     const db::Result result = m_conexion.execute(
-        QStringLiteral("INSERT INTO Plantillas (nombre, mensaje) VALUES (?1, ?2)"), {nombre, mensaje});
+        QStringLiteral("INSERT INTO Plantillas (nombre, mensaje) VALUES (?1, ?2)"), {name, message});
     return fromWrite(result, result.ok() ? m_conexion.lastInsertRowId() : 0);
 }
 
-PlantillaResult TemplateStore::modify(qint64 sid, const QString &nombre, const QString &mensaje)
+PlantillaResult TemplateStore::modify(qint64 sid, const QString &name, const QString &message)
 {
     return fromWrite(m_conexion.execute(
                          QStringLiteral("UPDATE Plantillas SET nombre = ?1, mensaje = ?2 WHERE sid = ?3"),
-                         {nombre, mensaje, sid}),
+                         {name, message, sid}),
                      sid);
 }
 

@@ -42,15 +42,15 @@ struct PlantillaList {
 // The store checks nothing about the values: validarPlantilla() does that before a save.
 class TemplateStore final {
 public:
-    explicit TemplateStore(db::Connection &conexion) : m_conexion(conexion) {}
+    explicit TemplateStore(db::Connection &connection) : m_conexion(connection) {}
     TemplateStore(const TemplateStore &) = delete;
     TemplateStore &operator=(const TemplateStore &) = delete;
 
     PlantillaList list();
     PlantillaResult get(qint64 sid);
-    PlantillaResult create(const QString &nombre, const QString &mensaje);
+    PlantillaResult create(const QString &name, const QString &message);
     // NotFound when no row has that sid any more: nothing is written then.
-    PlantillaResult modify(qint64 sid, const QString &nombre, const QString &mensaje);
+    PlantillaResult modify(qint64 sid, const QString &name, const QString &message);
     PlantillaResult remove(qint64 sid);
 
 private:
