@@ -152,7 +152,7 @@ void Form10::Command1_Click()
     const bool editing = m_sid.has_value();
     const PlantillaResult result = editing ? m_store.modify(*m_sid, name, text)
                                           : m_store.create(name, text);
-    if (result.status == PlantillaStatus::NotFound) {
+    if (result.status == TemplateStatus::NotFound) {
         // Deleted from another workstation (or from the list) while it was being edited. The
         // typed text stays; a second click saves it as a new template.
         m_sid.reset();

@@ -100,7 +100,7 @@ bool Form11::tomarPlantilla(const QString &key)
         return false;
 
     const PlantillaResult result = m_store.get(*sid);
-    if (result.status == PlantillaStatus::NotFound) {
+    if (result.status == TemplateStatus::NotFound) {
         f_mostrar_plantillas();
         Q_EMIT plantillasCambiadas();
         m_prompter.message(avisoPlantillaInexistente(), QLatin1String(kTituloPlantillaInexistente));

@@ -11,10 +11,10 @@ PlantillaResult fromWrite(const db::Result &result, qint64 sid)
     PlantillaResult out;
     out.sid = sid;
     if (!result.ok()) {
-        out.status = PlantillaStatus::Failed;
+        out.status = TemplateStatus::Failed;
         out.error = result.error;
     } else if (result.changes == 0) {
-        out.status = PlantillaStatus::NotFound;
+        out.status = TemplateStatus::NotFound;
     }
     return out;
 }
@@ -33,7 +33,7 @@ PlantillaList TemplateStore::list()
         QStringLiteral("SELECT sid, nombre, mensaje FROM Plantillas ORDER BY sid ASC"), {}, &result);
     PlantillaList out;
     if (!result.ok()) {
-        out.status = PlantillaStatus::Failed;
+        out.status = TemplateStatus::Failed;
         out.error = result.error;
         return out;
     }
@@ -51,10 +51,10 @@ PlantillaResult TemplateStore::get(qint64 sid)
     PlantillaResult out;
     out.sid = sid;
     if (!result.ok()) {
-        out.status = PlantillaStatus::Failed;
+        out.status = TemplateStatus::Failed;
         out.error = result.error;
     } else if (rows.empty()) {
-        out.status = PlantillaStatus::NotFound;
+        out.status = TemplateStatus::NotFound;
     } else {
         out.plantilla = fromRow(rows.front());
     }

@@ -112,7 +112,7 @@ void TemplatesPanel::mnurclick_listado_plantillas_eliminar_Click()
     if (!sid)
         return;
     const PlantillaResult result = m_store.remove(*sid);
-    if (result.status == PlantillaStatus::NotFound) {
+    if (result.status == TemplateStatus::NotFound) {
         plantillaDesaparecida();
         return;
     }
@@ -132,7 +132,7 @@ void TemplatesPanel::mnurclick_listado_plantillas_modificar_Click()
     if (!sid)
         return;
     const PlantillaResult result = m_store.get(*sid);
-    if (result.status == PlantillaStatus::NotFound) {
+    if (result.status == TemplateStatus::NotFound) {
         plantillaDesaparecida();
         return;
     }
