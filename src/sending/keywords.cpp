@@ -82,24 +82,24 @@ QString monthName(int month)
 
 } // namespace
 
-QString personalizar_citas(QString message, const QString &fecha, const QDateTime &now)
+QString personalizar_citas(QString message, const QString &scheduled, const QDateTime &now)
 {
     if (!message.contains(QLatin1Char('[')))
         return message;
     QDateTime when = now;
-    if (fecha != kInmediato) {
-        if (const auto parsed = leerFechaProgramada(fecha))
+    if (scheduled != kInmediato) {
+        if (const auto parsed = leerFechaProgramada(scheduled))
             when = *parsed;
     }
     const QDate d = when.date();
     const QTime t = when.time();
     const QString two = QStringLiteral("%1");
     auto pad = [&two](int v) { return two.arg(v, 2, 10, QLatin1Char('0')); };
-    const QString hora = pad(t.hour()) + QLatin1Char(':') + pad(t.minute());
-    const QString fechaCorta = pad(d.day()) + QLatin1Char('-') + pad(d.month()) + QLatin1Char('-') + pad(d.year() % 100);
+    const QString timeOfDay = pad(t.hour()) + QLatin1Char(':') + pad(t.minute());
+    const QString shortDate = pad(d.day()) + QLatin1Char('-') + pad(d.month()) + QLatin1Char('-') + pad(d.year() % 100);
 
     const std::array<std::pair<QString, QString>, 10> table{{
-        {QStringLiteral("[HORA]"), hora},
+        {QStringLiteral("[HORA]"), timeOfDay},
         {QStringLiteral("[HORAS]"), QString::number(t.hour())},
         {QStringLiteral("[MINUTOS]"), QString::number(t.minute())},
         {QStringLiteral("[DIA]"), QString::number(d.day())},
@@ -107,8 +107,8 @@ QString personalizar_citas(QString message, const QString &fecha, const QDateTim
         {QStringLiteral("[AÑO]"), QString::number(d.year())},
         {QStringLiteral("[DIA_SEMANA]"), weekdayName(d.dayOfWeek())},
         {QStringLiteral("[MES_NOMBRE]"), monthName(d.month())},
-        {QStringLiteral("[FECHA]"), fechaCorta},
-        {QStringLiteral("[FECHA_HORA]"), fechaCorta + QLatin1Char(' ') + hora},
+        {QStringLiteral("[FECHA]"), shortDate},
+        {QStringLiteral("[FECHA_HORA]"), shortDate + QLatin1Char(' ') + timeOfDay},
     }};
     for (const auto &[keyword, value] : table)
         message.replace(keyword, value);

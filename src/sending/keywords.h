@@ -6,7 +6,7 @@
 
 #include <array>
 
-// `palabras_clave`: the bracketed keywords a message or template may hold. Matched exactly and
+// The bracketed keywords a message or template may hold. Matched exactly and
 // case-sensitively; a keyword is replaced wherever it occurs.
 namespace sending {
 
@@ -37,16 +37,16 @@ QString confirmForm(QStringView name);        // "[NOMBRE_CONFIRMAR]"
 // the order "[F_NACIMIENTO]", "[FECHA_NACIMIENTO]" for the birth date; one name for the others.
 QStringList spellingsIn(const QString &message, ContactField field);
 
-// `f_quitar_confirmar`: every confirmation form of a contact keyword becomes its plain keyword.
+// Every confirmation form of a contact keyword becomes its plain keyword.
 // The age keyword's confirmation form stays as written.
 QString f_quitar_confirmar(QString message);
 
 // The six contact keywords the counter sizes from the recipients' contacts.
 const std::array<QString, 6> &counterKeywords();
 
-// `personalizar_citas`: the date keywords filled in from `fecha` ("Inmediato" or "yyyy-mm-dd hh:mm";
+// The date keywords filled in from `scheduled` ("Inmediato" or "yyyy-mm-dd hh:mm";
 // `now` stands for "Inmediato" and for a time that cannot be read). Day and month names are
 // Spanish, as the client's users read them.
-QString personalizar_citas(QString message, const QString &fecha, const QDateTime &now);
+QString personalizar_citas(QString message, const QString &scheduled, const QDateTime &now);
 
 } // namespace sending

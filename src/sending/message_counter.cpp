@@ -7,11 +7,11 @@
 
 namespace sending {
 
-bool needsLongestValues(const QString &mensaje)
+bool needsLongestValues(const QString &message)
 {
-    if (!mensaje.contains(QLatin1Char('[')))
+    if (!message.contains(QLatin1Char('[')))
         return false;
-    const QString plain = f_quitar_confirmar(mensaje);
+    const QString plain = f_quitar_confirmar(message);
     for (const QString &keyword : counterKeywords()) {
         if (plain.contains(keyword))
             return true;
@@ -19,12 +19,12 @@ bool needsLongestValues(const QString &mensaje)
     return false;
 }
 
-CounterResult f_contar_caracteres(const QString &mensaje, const QString &fecha, const QDateTime &ahora,
+CounterResult f_contar_caracteres(const QString &message, const QString &sendTime, const QDateTime &now,
                                   const std::optional<LongestValues> &longest)
 {
-    QString text = mensaje;
+    QString text = message;
     if (text.contains(QLatin1Char('['))) {
-        text = personalizar_citas(f_quitar_confirmar(text), fecha, ahora);
+        text = personalizar_citas(f_quitar_confirmar(text), sendTime, now);
         const auto &keywords = counterKeywords();
         for (std::size_t i = 0; i < keywords.size(); ++i) {
             const int width = longest ? (*longest)[i] : 0;

@@ -14,19 +14,19 @@ namespace sending {
 
 struct CounterResult {
     qsizetype length = 0;   // what the characters label shows
-    SmsParts parts;         // `partes_sms` of that length; the limit label shows parts.limit
+    SmsParts parts;         // partsFor() that length; the limit label shows parts.limit
     int chargedParts = 0;   // 0 for an empty message
 };
 
 // True when the message holds a contact keyword the counter sizes from the recipients' contacts,
 // that is, when the contact book must be asked (and only then, and only with recipients).
-bool needsLongestValues(const QString &mensaje);
+bool needsLongestValues(const QString &message);
 
-// `f_contar_caracteres`. `mensaje` is the message box's text with line breaks as CR LF (each
-// counts 2). `fecha` is the send-time box; date keywords are counted as filled in from it. Contact
+// `message` is the message box's text with line breaks as CR LF (each
+// counts 2). `sendTime` is the send-time box; date keywords are counted as filled in from it. Contact
 // keywords count as many characters as the longest value among the recipients (`longest`,
 // nothing when the recipients box is empty, which counts them as nothing).
-CounterResult f_contar_caracteres(const QString &mensaje, const QString &fecha, const QDateTime &ahora,
+CounterResult f_contar_caracteres(const QString &message, const QString &sendTime, const QDateTime &now,
                                   const std::optional<LongestValues> &longest = std::nullopt);
 
 // The cost label. The gateway quotes the cost of the message as it stood when the quote was

@@ -13,7 +13,7 @@ struct SmsParts {
     int limit = 160;    // the length the current number of parts allows
 };
 
-// `partes_sms`: up to 160 characters is one part (limit 160); a longer text L takes ceil(L / 153)
+// Up to 160 characters is one part (limit 160); a longer text L takes ceil(L / 153)
 // parts of 153 (limit parts x 153).
 SmsParts partes_sms(qsizetype length);
 
@@ -23,7 +23,7 @@ int partsForCost(qsizetype length);
 // Which figure a credit text stands for; each has its own wording.
 enum class CreditFigure { Balance, Cost, BalanceAfterSend };
 
-// `etiqueta_creditos`: the figure as the gateway wrote it, followed by " cr.", " crédito" or
+// The figure as the gateway wrote it, followed by " cr.", " crédito" or
 // " créditos"; an empty figure reads "Desconocido".
 QString etiqueta_creditos(const QString &figure, CreditFigure kind);
 

@@ -2,44 +2,44 @@
 
 namespace sending::phone {
 
-void quitar(QString &telefono, QStringView caracteres)
+void quitar(QString &phone, QStringView chars)
 {
-    for (const QChar c : caracteres)
-        telefono.remove(c);
+    for (const QChar c : chars)
+        phone.remove(c);
 }
 
-void quitarIniciales(QString &telefono, QStringView caracteres)
+void quitarIniciales(QString &phone, QStringView chars)
 {
     qsizetype n = 0;
-    while (n < telefono.size() && caracteres.contains(telefono.at(n)))
+    while (n < phone.size() && chars.contains(phone.at(n)))
         ++n;
-    telefono.remove(0, n);
+    phone.remove(0, n);
 }
 
-void anadirPrefijoMovil(QString &telefono, QStringView iniciales)
+void anadirPrefijoMovil(QString &phone, QStringView firstChars)
 {
-    if (telefono.size() == 9 && iniciales.contains(telefono.front()))
-        telefono.prepend(QStringLiteral("34"));
+    if (phone.size() == 9 && firstChars.contains(phone.front()))
+        phone.prepend(QStringLiteral("34"));
 }
 
-bool soloDigitos(QStringView texto)
+bool soloDigitos(QStringView text)
 {
-    if (texto.isEmpty())
+    if (text.isEmpty())
         return false;
-    for (const QChar c : texto)
+    for (const QChar c : text)
         if (c < u'0' || c > u'9')
             return false;
     return true;
 }
 
-QString f_normalizar_telefono(QString &telefono)
+QString f_normalizar_telefono(QString &phone)
 {
-    quitar(telefono, u"+()-. ,");
+    quitar(phone, u"+()-. ,");
     // The country code goes on before the zeros come off: "0" + a mobile ends as the bare mobile,
     // "0034" + a mobile as "34" + the mobile.
-    anadirPrefijoMovil(telefono, u"67");
-    quitarIniciales(telefono, u"0");
-    return telefono;
+    anadirPrefijoMovil(phone, u"67");
+    quitarIniciales(phone, u"0");
+    return phone;
 }
 
 } // namespace sending::phone

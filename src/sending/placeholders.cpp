@@ -3,21 +3,21 @@
 namespace sending {
 namespace {
 
-const QString kTituloFaltan = QStringLiteral("Faltan datos personalizados");
-const QString kTituloConfirmar = QStringLiteral("Confirmar datos personalizados");
+const QString kMissingTitle = QStringLiteral("Faltan datos personalizados");
+const QString kConfirmTitle = QStringLiteral("Confirmar datos personalizados");
 
 struct FoundKeyword {
     ContactField field;
     QStringList spellings;   // the spellings the message holds
 };
 
-std::vector<FoundKeyword> keywordsIn(const QString &mensaje)
+std::vector<FoundKeyword> keywordsIn(const QString &message)
 {
     std::vector<FoundKeyword> found;
-    if (!mensaje.contains(QLatin1Char('[')))
+    if (!message.contains(QLatin1Char('[')))
         return found;
     for (const auto &keyword : contactKeywords()) {
-        QStringList spellings = spellingsIn(mensaje, keyword.field);
+        QStringList spellings = spellingsIn(message, keyword.field);
         if (!spellings.isEmpty())
             found.push_back({keyword.field, std::move(spellings)});
     }
@@ -50,62 +50,62 @@ QString valorSeguro(QString value)
     return value;
 }
 
-PersonalValues valores_personalizados(const QString &mensaje, const QStringList &numeros, const ContactBook &book,
+PersonalValues valores_personalizados(const QString &message, const QStringList &numbers, const ContactBook &book,
                                       const AskValue &ask)
 {
     PersonalValues result;
-    const std::vector<FoundKeyword> found = keywordsIn(mensaje);
+    const std::vector<FoundKeyword> found = keywordsIn(message);
     if (found.empty())
         return result;
 
     std::array<QStringList, kContactFieldCount> lists;
     for (const FoundKeyword &keyword : found)
-        lists[static_cast<std::size_t>(keyword.field)].reserve(numeros.size());
+        lists[static_cast<std::size_t>(keyword.field)].reserve(numbers.size());
 
-    for (const QString &number : numeros) {
+    for (const QString &number : numbers) {
         const auto contactIt = book.constFind(number);
         const ContactValues *contact = contactIt == book.constEnd() ? nullptr : &contactIt.value();
-        QString copia = mensaje;
+        QString draft = message;
         for (const FoundKeyword &keyword : found) {
             const QString &name = keyword.spellings.first();
             // A plain keyword anywhere in the text takes the stored value without asking, even
             // when the same keyword is also written to be confirmed.
-            const bool confirm = !anyContains(copia, keyword.spellings, &plainForm)
-                                 && anyContains(copia, keyword.spellings, &confirmForm);
+            const bool confirm = !anyContains(draft, keyword.spellings, &plainForm)
+                                 && anyContains(draft, keyword.spellings, &confirmForm);
             std::optional<QString> stored;
             if (contact)
                 stored = (*contact)[keyword.field];
 
-            std::optional<QString> valor;
+            std::optional<QString> answer;
             if (!confirm && stored && !stored->isEmpty()) {
-                valor = stored;
+                answer = stored;
             } else if (confirm && stored) {
-                const qsizetype room = copia.size() + stored->size() - formLength(copia, keyword.spellings, &confirmForm);
-                const QString nombre = contact ? (*contact)[ContactField::Nombre].value_or(QString()) : QString();
-                valor = ask(QStringLiteral("Para el número: ") + number + QStringLiteral(" (Nombre: ") + nombre
+                const qsizetype room = draft.size() + stored->size() - formLength(draft, keyword.spellings, &confirmForm);
+                const QString contactName = contact ? (*contact)[ContactField::Nombre].value_or(QString()) : QString();
+                answer = ask(QStringLiteral("Para el número: ") + number + QStringLiteral(" (Nombre: ") + contactName
                                 + QStringLiteral(") se sustituirá la palabra [") + name
                                 + QStringLiteral("_CONFIRMAR] por ") + *stored
                                 + QStringLiteral(". Es esto correcto? Caracteres: ") + QString::number(room),
-                            kTituloConfirmar, *stored);
+                            kConfirmTitle, *stored);
             } else if (confirm) {
-                valor = ask(QStringLiteral("El número: ") + number + QStringLiteral(" no dispone de información de ")
+                answer = ask(QStringLiteral("El número: ") + number + QStringLiteral(" no dispone de información de ")
                                 + name + QStringLiteral(". Qué desea enviar en el caso de este contacto?"),
-                            kTituloFaltan, QString());
+                            kMissingTitle, QString());
             } else {
-                const qsizetype room = copia.size() - formLength(copia, keyword.spellings, &plainForm);
-                valor = ask(QStringLiteral("El número: ") + number + QStringLiteral(" no dispone de información de ")
+                const qsizetype room = draft.size() - formLength(draft, keyword.spellings, &plainForm);
+                answer = ask(QStringLiteral("El número: ") + number + QStringLiteral(" no dispone de información de ")
                                 + name + QStringLiteral(". Qué desea enviar en el caso de este contacto? Caracteres: ")
                                 + QString::number(room),
-                            kTituloFaltan, QString());
+                            kMissingTitle, QString());
             }
-            if (!valor) {
+            if (!answer) {
                 result.status = ValuesStatus::Cancelled;
                 return result;
             }
-            const QString value = valorSeguro(*valor);
+            const QString value = valorSeguro(*answer);
             for (const QString &spelling : keyword.spellings) {
-                copia.replace(confirmForm(spelling), value);
-                copia.replace(plainForm(spelling), value);
+                draft.replace(confirmForm(spelling), value);
+                draft.replace(plainForm(spelling), value);
             }
             lists[static_cast<std::size_t>(keyword.field)].append(value);
         }
@@ -117,9 +117,9 @@ PersonalValues valores_personalizados(const QString &mensaje, const QStringList 
     return result;
 }
 
-net::FormFields variables_envio(const QString &mensaje, const PersonalValues &values)
+net::FormFields variables_envio(const QString &message, const PersonalValues &values)
 {
-    const QString plain = f_quitar_confirmar(mensaje);
+    const QString plain = f_quitar_confirmar(message);
     QStringList names;
     QStringList lists;
     for (const FoundKeyword &keyword : keywordsIn(plain)) {
@@ -137,14 +137,14 @@ net::FormFields variables_envio(const QString &mensaje, const PersonalValues &va
     return fields;
 }
 
-QString vistaPersonalizada(const QString &mensaje, const PersonalValues &values)
+QString vistaPersonalizada(const QString &message, const PersonalValues &values)
 {
-    QString vista = f_quitar_confirmar(mensaje);
-    for (const FoundKeyword &keyword : keywordsIn(vista)) {
+    QString preview = f_quitar_confirmar(message);
+    for (const FoundKeyword &keyword : keywordsIn(preview)) {
         for (const QString &spelling : keyword.spellings)
-            vista.replace(plainForm(spelling), values.valores[static_cast<std::size_t>(keyword.field)]);
+            preview.replace(plainForm(spelling), values.valores[static_cast<std::size_t>(keyword.field)]);
     }
-    return vista;
+    return preview;
 }
 
 } // namespace sending

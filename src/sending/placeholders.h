@@ -12,7 +12,7 @@
 #include <functional>
 #include <optional>
 
-// `valores_personalizados` and `variables_envio`: the per-recipient values of the contact
+// The per-recipient values of the contact
 // keywords of a message, and the pairs that carry them to the gateway.
 namespace sending {
 
@@ -30,21 +30,21 @@ struct PersonalValues {
     std::array<QString, kContactFieldCount> valores;
 };
 
-// `personalizar_agenda`. `numeros` in recipient order (the same number twice is asked twice);
-// `book` holds the recipients' contacts (one query for them all, `cargarContactos`). A contact
+// `numbers` in recipient order (the same number twice is asked twice);
+// `book` holds the recipients' contacts (one query for them all, loadContacts()). A contact
 // lacking a value, and every confirmation form, asks through `ask`; Cancel stops everything.
-PersonalValues valores_personalizados(const QString &mensaje, const QStringList &numeros, const ContactBook &book,
+PersonalValues valores_personalizados(const QString &message, const QStringList &numbers, const ContactBook &book,
                                       const AskValue &ask);
 
 // The value a recipient's answer or stored field travels as.
 QString valorSeguro(QString value);
 
-// `variables_envio`: "replace_vars" with the keywords found joined by "|", then "var1", "var2" ...
+// The send's extra pairs: "replace_vars" with the keywords found joined by "|", then "var1", "var2" ...
 // with their value lists, in the send's keyword order (not the message's). The birth date is
 // posted under each spelling the message holds. Empty when the message holds no contact keyword.
-net::FormFields variables_envio(const QString &mensaje, const PersonalValues &values);
+net::FormFields variables_envio(const QString &message, const PersonalValues &values);
 
 // The message with each keyword found replaced by its value list (the one-recipient preview).
-QString vistaPersonalizada(const QString &mensaje, const PersonalValues &values);
+QString vistaPersonalizada(const QString &message, const PersonalValues &values);
 
 } // namespace sending

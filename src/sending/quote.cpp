@@ -44,7 +44,7 @@ GatewayRequest f_peticion_quotesms(const QuoteRequest &request)
     return out;
 }
 
-QuoteRequest consultaArranque(const QString &username, const QString &password, const QString &ruta)
+QuoteRequest consultaArranque(const QString &username, const QString &password, const QString &route)
 {
     QuoteRequest request;
     request.username = username;
@@ -52,12 +52,12 @@ QuoteRequest consultaArranque(const QString &username, const QString &password, 
     request.mensaje = QStringLiteral("Saldo al arrancar Desktop");
     request.destino = QStringLiteral("34600123456");
     request.remitente = QStringLiteral("Saldo");
-    request.ruta = ruta;
+    request.ruta = route;
     return request;
 }
 
-GatewayRequest peticionCosteRefresco(const QString &username, const QString &password, const QString &mensaje,
-                                     const QString &destino, const QString &remitente, int buf)
+GatewayRequest peticionCosteRefresco(const QString &username, const QString &password, const QString &message,
+                                     const QString &recipients, const QString &sender, int buf)
 {
     GatewayRequest out{quoteUrl(), {}};
     auto raw = [&out](const QString &name, const QString &value) {
@@ -65,22 +65,22 @@ GatewayRequest peticionCosteRefresco(const QString &username, const QString &pas
     };
     raw(QStringLiteral("username"), username);
     raw(QStringLiteral("password"), password);
-    raw(QStringLiteral("mensaje"), mensaje.isEmpty() ? QStringLiteral("Coste Desktop Lostfocus y saldo") : mensaje);
-    raw(QStringLiteral("destino"), destino.isEmpty() ? QStringLiteral("34600123456") : destino);
-    raw(QStringLiteral("remitente"), remitente);
+    raw(QStringLiteral("mensaje"), message.isEmpty() ? QStringLiteral("Coste Desktop Lostfocus y saldo") : message);
+    raw(QStringLiteral("destino"), recipients.isEmpty() ? QStringLiteral("34600123456") : recipients);
+    raw(QStringLiteral("remitente"), sender);
     raw(QStringLiteral("buf"), QString::number(buf));
     return out;
 }
 
-QuoteOutcome f_respuesta_coste(bool ok, const QString &texto)
+QuoteOutcome f_respuesta_coste(bool ok, const QString &reply)
 {
     QuoteOutcome outcome;
-    if (!ok || texto.trimmed().isEmpty() || !net::replyOk(texto)) {
+    if (!ok || reply.trimmed().isEmpty() || !net::replyOk(reply)) {
         outcome.costeEtiqueta = kDesconocido;
         outcome.saldoEtiqueta = kDesconocido;
         return outcome;
     }
-    const QStringList fields = net::respuesta_api(texto.trimmed());
+    const QStringList fields = net::respuesta_api(reply.trimmed());
     const QString code = field(fields, 0);
     if (code == QLatin1String("0")) {
         outcome.coste = field(fields, 2);
@@ -92,10 +92,10 @@ QuoteOutcome f_respuesta_coste(bool ok, const QString &texto)
             outcome.kind = QuoteKind::Unreadable;
             outcome.costeEtiqueta = kDesconocido;
         }
-        const QString saldo = field(fields, 3);
-        if (!saldo.isEmpty()) {
-            outcome.saldo = text::parseDecimal(saldo);
-            outcome.saldoEtiqueta = outcome.saldo ? etiqueta_creditos(saldo, CreditFigure::Balance) : kDesconocido;
+        const QString balance = field(fields, 3);
+        if (!balance.isEmpty()) {
+            outcome.saldo = text::parseDecimal(balance);
+            outcome.saldoEtiqueta = outcome.saldo ? etiqueta_creditos(balance, CreditFigure::Balance) : kDesconocido;
         }
         return outcome;
     }
@@ -126,10 +126,10 @@ QuoteOutcome f_respuesta_coste(bool ok, const QString &texto)
     return outcome;
 }
 
-db::Result guardarSaldo(db::Connection &connection, double saldo)
+db::Result guardarSaldo(db::Connection &connection, double balance)
 {
     const QString sql = QStringLiteral("UPDATE Usuario SET saldo=?1");
-    const QVariantList values{text::formatDecimal(saldo)};
+    const QVariantList values{text::formatDecimal(balance)};
     db::Result result = connection.execute(sql, values);
     if (result.status == db::Status::Busy)
         result = connection.execute(sql, values);

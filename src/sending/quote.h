@@ -23,16 +23,16 @@ struct QuoteRequest {
     QString saldo = QStringLiteral("1");
 };
 
-// `f_peticion_quotesms` (the pairs of `f_consultar_coste`): every value raw.
+// The quote's URL and pairs: every value raw.
 GatewayRequest f_peticion_quotesms(const QuoteRequest &request);
 
 // The start-up quote: fixed message, number and sender, the account's route.
-QuoteRequest consultaArranque(const QString &username, const QString &password, const QString &ruta);
+QuoteRequest consultaArranque(const QString &username, const QString &password, const QString &route);
 
 // The refresh icons' and the recipients box's quote: the panel's message and recipients (fixed
 // texts when empty), the chosen sender whatever its length, and the `buf` counter last.
-GatewayRequest peticionCosteRefresco(const QString &username, const QString &password, const QString &mensaje,
-                                     const QString &destino, const QString &remitente, int buf);
+GatewayRequest peticionCosteRefresco(const QString &username, const QString &password, const QString &message,
+                                     const QString &recipients, const QString &sender, int buf);
 
 enum class QuoteKind {
     NoReply,
@@ -52,12 +52,12 @@ struct QuoteOutcome {
     QString messageText;
 };
 
-// `f_respuesta_coste`. A reply with fewer fields than expected reads the missing ones as empty.
+// What a quote reply means. A reply with fewer fields than expected reads the missing ones as empty.
 // A figure that is not a number ("abc", "12,3.4") is never shown as credits: its label reads
 // "Desconocido", a balance is then not stored, and a cost that cannot be read enables nothing.
-QuoteOutcome f_respuesta_coste(bool ok, const QString &texto);
+QuoteOutcome f_respuesta_coste(bool ok, const QString &reply);
 
 // Stores the reported balance; once more after a wait when another workstation holds the file.
-db::Result guardarSaldo(db::Connection &connection, double saldo);
+db::Result guardarSaldo(db::Connection &connection, double balance);
 
 } // namespace sending

@@ -65,11 +65,11 @@ private:
 
 } // namespace
 
-QString OnlyNumbers(const QString &texto)
+QString OnlyNumbers(const QString &text)
 {
     QString out;
-    out.reserve(texto.size());
-    for (const QChar c : texto) {
+    out.reserve(text.size());
+    for (const QChar c : text) {
         if ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char(','))
             out.append(c);
     }

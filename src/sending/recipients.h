@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-// The recipients box: whatever the user typed or pasted turned into a clean `lista_destinatarios`
+// The recipients box: whatever the user typed or pasted turned into a clean recipient list
 // (digits only, joined by "," without blanks, no comma at either end).
 namespace sending {
 
@@ -29,8 +29,8 @@ struct RecipientsResult {
     QString messageText;
 };
 
-// `OnlyNumbers`: the text without every character that is neither a digit nor ",".
-QString OnlyNumbers(const QString &texto);
+// The text without every character that is neither a digit nor ",".
+QString OnlyNumbers(const QString &text);
 
 // The whole cleaning of the box. Duplicates are compared as whole numbers: a number contained in
 // another is a different number. Which box reports invalid entries follows the number of entries

@@ -16,12 +16,12 @@ PreparedSend refused(PrepareStatus status, const QString &title, const QString &
     return out;
 }
 
-bool holdsContactKeyword(const QString &mensaje)
+bool holdsContactKeyword(const QString &message)
 {
-    if (!mensaje.contains(QLatin1Char('[')))
+    if (!message.contains(QLatin1Char('[')))
         return false;
     for (const auto &keyword : contactKeywords()) {
-        if (!spellingsIn(mensaje, keyword.field).isEmpty())
+        if (!spellingsIn(message, keyword.field).isEmpty())
             return true;
     }
     return false;
@@ -30,7 +30,7 @@ bool holdsContactKeyword(const QString &mensaje)
 } // namespace
 
 PreparedSend prepararEnvio(const PanelValues &panel, const std::optional<AccountValues> &account,
-                           db::Connection &connection, const AskValue &ask, const QDateTime &ahora)
+                           db::Connection &connection, const AskValue &ask, const QDateTime &now)
 {
     if (panel.destinatarios.isEmpty() || panel.mensaje.isEmpty())
         return refused(PrepareStatus::EmptyFields, QStringLiteral("Error"),
@@ -45,14 +45,14 @@ PreparedSend prepararEnvio(const PanelValues &panel, const std::optional<Account
         return refused(PrepareStatus::InvalidTime, QStringLiteral("Error"),
                        QStringLiteral("La fecha de envío no es válida. Por favor, elíjala de nuevo."));
 
-    const QString conFechas = personalizar_citas(panel.mensaje, time.fechaCitas, wallClock(ahora));
-    const QString destino = destinoPublicado(panel.destinatarios);
-    const QStringList numeros = destino.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QString withDates = personalizar_citas(panel.mensaje, time.fechaCitas, wallClock(now));
+    const QString recipients = destinoPublicado(panel.destinatarios);
+    const QStringList numbers = recipients.split(QLatin1Char(','), Qt::SkipEmptyParts);
 
     PersonalValues values;
-    if (holdsContactKeyword(conFechas)) {
-        const ContactBook book = cargarContactos(connection, numeros);
-        values = valores_personalizados(conFechas, numeros, book, ask);
+    if (holdsContactKeyword(withDates)) {
+        const ContactBook book = cargarContactos(connection, numbers);
+        values = valores_personalizados(withDates, numbers, book, ask);
         if (values.status == ValuesStatus::Cancelled)
             return refused(PrepareStatus::Cancelled, QStringLiteral("Envío cancelado"),
                            QStringLiteral("El envio ha sido cancelado a peticion suya."));
@@ -62,18 +62,18 @@ PreparedSend prepararEnvio(const PanelValues &panel, const std::optional<Account
     SendRequest &request = out.request;
     request.username = account->login;
     request.password = account->pass;
-    request.mensaje = f_quitar_confirmar(conFechas);
-    request.destino = destino;
+    request.mensaje = f_quitar_confirmar(withDates);
+    request.destino = recipients;
     request.remitente = panel.remitente.isEmpty() ? brand::remitente_defecto() : panel.remitente;
     request.ruta = account->ruta == QLatin1String("0") ? QStringLiteral("3") : account->ruta;
     request.fecha = panel.automatizado ? QString() : time.fechaPasarela;
-    request.extra = variables_envio(conFechas, values);
+    request.extra = variables_envio(withDates, values);
     request.automatizado = panel.automatizado;
     request.fechaRegistro = time.fechaRegistro;
     // One recipient is recorded with his own values; a list keeps the keywords as written.
     request.mensajeRegistro = !request.extra.isEmpty() && panel.destinatarios.size() < 15
-                                  ? vistaPersonalizada(conFechas, values)
-                                  : conFechas;
+                                  ? vistaPersonalizada(withDates, values)
+                                  : withDates;
     request.mensajeTecleado = panel.mensaje;
     return out;
 }

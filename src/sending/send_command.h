@@ -41,8 +41,8 @@ struct PreparedSend {
 
 // Checks the inputs, works out route, sender and gateway time, fills the date keywords, resolves
 // the contact keywords (one contact-book query, prompts through `ask`) and captures everything the
-// reply will record. `ahora` is the local wall clock.
+// reply will record. `now` is the local wall clock.
 PreparedSend prepararEnvio(const PanelValues &panel, const std::optional<AccountValues> &account,
-                           db::Connection &connection, const AskValue &ask, const QDateTime &ahora);
+                           db::Connection &connection, const AskValue &ask, const QDateTime &now);
 
 } // namespace sending

@@ -20,10 +20,10 @@ QString field(const QStringList &fields, qsizetype index)
     return index < fields.size() ? fields.at(index).trimmed() : QString();
 }
 
-QString refusalText(const SendRequest &request, const QString &frase)
+QString refusalText(const SendRequest &request, const QString &phrase)
 {
-    if (frase != QLatin1String("Required parameters missing"))
-        return frase;
+    if (phrase != QLatin1String("Required parameters missing"))
+        return phrase;
     if (request.destino.isEmpty())
         return QStringLiteral("Por favor, rellene el campo Destinatario y pruebe de nuevo");
     if (!request.mensajeRegistro.isEmpty())
@@ -39,11 +39,11 @@ std::optional<double> leerSaldoEtiqueta(const QString &label)
     return text::parseDecimal(cut < 0 ? label : label.left(cut));
 }
 
-ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QString &texto,
-                               std::optional<double> saldoActual, const QDateTime &ahora)
+ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QString &reply,
+                               std::optional<double> currentBalance, const QDateTime &now)
 {
     ReplyOutcome outcome;
-    if (!ok || !net::replyOk(texto)) {
+    if (!ok || !net::replyOk(reply)) {
         outcome.kind = ReplyKind::NoConnection;
         outcome.messageTitle = QStringLiteral("Error");
         outcome.messageText = QStringLiteral(
@@ -51,12 +51,12 @@ ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QStrin
             "intentelo de nuevo mas tarde.");
         if (request.automatizado) {
             // Unattended: every lost entry leaves its line, and the user is not buried in boxes.
-            outcome.errorLogLine = lineaErrorAuto(ahora, request.destino, request.mensajeTecleado);
+            outcome.errorLogLine = lineaErrorAuto(now, request.destino, request.mensajeTecleado);
             outcome.noticeOnce = true;
         }
         return outcome;
     }
-    const QStringList fields = net::respuesta_api(texto.trimmed());
+    const QStringList fields = net::respuesta_api(reply.trimmed());
     const QString code = field(fields, 0);
     outcome.queueStep = request.automatizado;
 
@@ -65,7 +65,7 @@ ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QStrin
         HistoryRow row;
         row.username = request.username;
         row.destinatario = request.destino;
-        row.f_envio = ahora.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        row.f_envio = now.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
         row.f_programada = request.fechaRegistro;
         row.mensaje = request.mensajeRegistro;
         const QString id = field(fields, 2);
@@ -74,8 +74,8 @@ ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QStrin
         row.remitente = remitentePublicado(request);
         row.creditos = text::parseDecimal(field(fields, 3)).value_or(0.0);
         outcome.row = row;
-        if (saldoActual) {
-            outcome.nuevoSaldo = *saldoActual - row.creditos;
+        if (currentBalance) {
+            outcome.nuevoSaldo = *currentBalance - row.creditos;
             outcome.saldoEtiqueta = etiqueta_creditos(escribirCreditos(*outcome.nuevoSaldo, true),
                                                       CreditFigure::BalanceAfterSend);
         }
@@ -89,7 +89,7 @@ ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QStrin
 
     outcome.kind = ReplyKind::Refused;
     if (request.automatizado) {
-        outcome.errorLogLine = lineaErrorAuto(ahora, request.destino, request.mensajeTecleado);
+        outcome.errorLogLine = lineaErrorAuto(now, request.destino, request.mensajeTecleado);
     } else {
         outcome.messageTitle = QStringLiteral("Error");
         outcome.messageText = refusalText(request, field(fields, 1));
@@ -117,12 +117,12 @@ RecordOutcome aplicarRespuestaEnvio(db::Connection &connection, const ReplyOutco
         if (outcome.nuevoSaldo) {
             // The gateway has charged this send: a balance that cannot be written must not cost
             // the row, so it is undone on its own.
-            db::Transaction saldo(connection);
-            if (saldo.isActive()
+            db::Transaction balanceWrite(connection);
+            if (balanceWrite.isActive()
                 && connection.execute(QStringLiteral("UPDATE Usuario SET saldo=?1"),
                                       {text::formatDecimal(*outcome.nuevoSaldo)})
                        .ok())
-                saldo.commit();
+                balanceWrite.commit();
         }
         out.result = transaction.commit();
         if (out.result.ok())
@@ -142,10 +142,10 @@ QString textoEnvioPendiente()
         + brand::nombre_marca() + QStringLiteral(" Desktop.");
 }
 
-QString lineaErrorAuto(const QDateTime &ahora, const QString &destinatarios, const QString &mensaje)
+QString lineaErrorAuto(const QDateTime &now, const QString &recipients, const QString &message)
 {
-    return ahora.toString(QStringLiteral("dd/MM/yyyy H:mm:ss")) + QStringLiteral("--- Error al enviar a destinatario: ")
-           + destinatarios + QStringLiteral(". Texto del mensaje: ") + mensaje + QStringLiteral("\r\n");
+    return now.toString(QStringLiteral("dd/MM/yyyy H:mm:ss")) + QStringLiteral("--- Error al enviar a destinatario: ")
+           + recipients + QStringLiteral(". Texto del mensaje: ") + message + QStringLiteral("\r\n");
 }
 
 bool anotarErrorAuto(const QString &folder, const QString &line)

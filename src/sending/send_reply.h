@@ -10,7 +10,7 @@
 
 #include <optional>
 
-// `f_respuesta_envio`: what one sendsms reply means, decided from the request captured when it
+// What one sendsms reply means, decided from the request captured when it
 // left, and the recording of it in `Historial` and `Usuario`.
 namespace sending {
 
@@ -39,10 +39,10 @@ struct ReplyOutcome {
     bool enableSend = true;                // the send button is enabled again in every case
 };
 
-// `saldoActual` is the balance the panel shows, nothing when it shows no figure ("Desconocido",
+// `currentBalance` is the balance the panel shows, nothing when it shows no figure ("Desconocido",
 // "Comprobando..."): then the stored balance is left as it is rather than guessed.
-ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QString &texto,
-                               std::optional<double> saldoActual, const QDateTime &ahora);
+ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QString &reply,
+                               std::optional<double> currentBalance, const QDateTime &now);
 
 // The balance label's figure: the number before " cr" ("1234,56 cr.", "250 créditos"), or nothing.
 std::optional<double> leerSaldoEtiqueta(const QString &label);
@@ -73,7 +73,7 @@ RecordOutcome aplicarRespuestaEnvio(db::Connection &connection, const ReplyOutco
 QString textoEnvioPendiente();
 
 // The error log line of an automated send the gateway refused (CR LF ended).
-QString lineaErrorAuto(const QDateTime &ahora, const QString &destinatarios, const QString &mensaje);
+QString lineaErrorAuto(const QDateTime &now, const QString &recipients, const QString &message);
 
 // Appends one line to "error_auto.txt" in `folder` (Windows-1252, as the old log was). Never
 // throws; false when the file could not be written.

@@ -11,9 +11,9 @@ QString remitentePublicado(const SendRequest &request)
     return length >= 1 && length <= 11 ? request.remitente : QString();
 }
 
-QString destinoPublicado(const QString &destino)
+QString destinoPublicado(const QString &recipients)
 {
-    QString out = destino;
+    QString out = recipients;
     out.replace(QLatin1Char('|'), QLatin1Char(','));
     return out;
 }
@@ -29,9 +29,9 @@ GatewayRequest f_peticion_sendsms(const SendRequest &request)
     raw(QStringLiteral("password"), request.password);
     out.fields.append({QStringLiteral("mensaje"), text::urlEncode(request.mensaje)});
     raw(QStringLiteral("destino"), destinoPublicado(request.destino));
-    const QString remitente = remitentePublicado(request);
-    if (!remitente.isEmpty())
-        out.fields.append({QStringLiteral("remitente"), text::urlEncode(remitente)});
+    const QString sender = remitentePublicado(request);
+    if (!sender.isEmpty())
+        out.fields.append({QStringLiteral("remitente"), text::urlEncode(sender)});
     if (!request.callback.isEmpty())
         raw(QStringLiteral("callback"), request.callback);
     if (!request.ruta.isEmpty())

@@ -13,13 +13,13 @@ struct SendRequest {
     QString username;
     QString password;
     QString mensaje;           // the outgoing text: date keywords filled, confirmation forms reduced
-    QString destino;           // `lista_destinatarios`
+    QString destino;           // the cleaned recipient list
     QString remitente;         // the sender chosen (the brand sender when none was)
     QString callback;
     QString ruta;              // route code; "0" is sent as "3" by the caller
     QString fecha;             // "Inmediato", the gateway-clock time, or empty (automated sends)
     QString coste = QStringLiteral("1");
-    net::FormFields extra;     // `variables_envio`
+    net::FormFields extra;     // the contact keywords' pairs (sendVariables())
     bool automatizado = false; // sent from the automated queue: failures go to the log, no boxes
 
     // What the history row and the error log record.
@@ -28,7 +28,7 @@ struct SendRequest {
     QString mensajeTecleado;   // the message box as typed (the error log's "Texto del mensaje")
 };
 
-// `remitente` travels only with 1 to 11 characters; this is what was actually posted ("" when
+// The sender travels only with 1 to 11 characters; this is what was actually posted ("" when
 // none was, the gateway then using the account's own).
 QString remitentePublicado(const SendRequest &request);
 
@@ -37,12 +37,12 @@ struct GatewayRequest {
     net::FormFields fields;
 };
 
-// `f_peticion_sendsms`: the URL and the pairs of the send, in the gateway's order. `mensaje` and
-// `remitente` go through URLEncode; the values the gateway takes raw are only kept from breaking
+// The URL and the pairs of the send, in the gateway's order. The message and the sender go
+// through URLEncode; the values the gateway takes raw are only kept from breaking
 // the form ("%", "&", "+", "=", "#" escaped).
 GatewayRequest f_peticion_sendsms(const SendRequest &request);
 
 // The recipients as posted: a "|" typed between numbers becomes ",".
-QString destinoPublicado(const QString &destino);
+QString destinoPublicado(const QString &recipients);
 
 } // namespace sending

@@ -31,10 +31,10 @@ QDateTime wallClock(const QDateTime &time)
     return QDateTime(time.date(), time.time(), Qt::UTC);
 }
 
-int desfase_pasarela(const QString &huso_horario)
+int desfase_pasarela(const QString &timeZone)
 {
     static const QRegularExpression form(QStringLiteral("^GMT ([+-])(\\d{2}):(\\d{2})$"));
-    const auto match = form.match(huso_horario.trimmed());
+    const auto match = form.match(timeZone.trimmed());
     if (!match.hasMatch())
         return 0;
     const int hours = match.captured(2).toInt();
@@ -45,28 +45,29 @@ int desfase_pasarela(const QString &huso_horario)
     return 60 - sign * (hours * 60 + minutes);
 }
 
-int antelacion_cita(bool citaMarcada, const QString &horas)
+int antelacion_cita(bool appointmentTicked, const QString &hours)
 {
-    if (!citaMarcada)
+    if (!appointmentTicked)
         return 0;
-    const auto value = text::parseDecimal(horas);
+    const auto value = text::parseDecimal(hours);
     // Beyond ten years a lead is a typing slip, not an appointment; it would only overflow.
     if (!value || std::fabs(*value) > 24.0 * 3660)
         return 0;
     return -static_cast<int>(std::lround(*value * 60));
 }
 
-SendTime calcularFechaEnvio(const QString &programada, const QString &huso, bool citaMarcada, const QString &horasCita)
+SendTime calcularFechaEnvio(const QString &scheduled, const QString &timeZone, bool appointmentTicked,
+                            const QString &appointmentHours)
 {
-    if (programada == kInmediato)
+    if (scheduled == kInmediato)
         return {SendTimeStatus::Inmediato, kInmediato, kInmediato, kInmediato};
-    const auto local = leerFechaProgramada(programada);
+    const auto local = leerFechaProgramada(scheduled);
     if (!local)
         return {SendTimeStatus::Invalido, {}, {}, {}};
-    const int lead = antelacion_cita(citaMarcada, horasCita);
+    const int lead = antelacion_cita(appointmentTicked, appointmentHours);
     SendTime result;
     result.status = SendTimeStatus::Programado;
-    result.fechaPasarela = escribirFechaProgramada(local->addSecs(60LL * (lead + desfase_pasarela(huso))));
+    result.fechaPasarela = escribirFechaProgramada(local->addSecs(60LL * (lead + desfase_pasarela(timeZone))));
     result.fechaRegistro = escribirFechaProgramada(local->addSecs(60LL * lead));
     result.fechaCitas = escribirFechaProgramada(*local);
     return result;
@@ -95,16 +96,16 @@ QString wrapped(qint64 value, TimeBox box)
 
 } // namespace
 
-QString fecha_programada(const QDate &dia, const QString &hora, const QString &minuto, const QDateTime &ahora)
+QString fecha_programada(const QDate &day, const QString &hour, const QString &minute, const QDateTime &now)
 {
-    const auto h = text::parseInteger(hora);
-    const auto m = text::parseInteger(minuto);
+    const auto h = text::parseInteger(hour);
+    const auto m = text::parseInteger(minute);
     const QTime time(h && *h >= 0 && *h <= 23 ? static_cast<int>(*h) : 0,
                      m && *m >= 0 && *m <= 59 ? static_cast<int>(*m) : 0);
-    if (!dia.isValid())
+    if (!day.isValid())
         return kInmediato;
-    const QString chosen = escribirFechaProgramada(QDateTime(dia, time, Qt::UTC));
-    const QString current = escribirFechaProgramada(wallClock(ahora));
+    const QString chosen = escribirFechaProgramada(QDateTime(day, time, Qt::UTC));
+    const QString current = escribirFechaProgramada(wallClock(now));
     return current >= chosen ? kInmediato : chosen;
 }
 

@@ -20,13 +20,13 @@ QString escribirFechaProgramada(const QDateTime &wallClock);
 QDateTime wallClock(const QDateTime &time);
 
 // The minutes added to a local time to reach the gateway's clock (GMT+01:00): 60 minus the
-// offset of `huso_horario` ("GMT +05:30" is +330). A missing or malformed zone counts as
+// offset of `timeZone` ("GMT +05:30" is +330). A missing or malformed zone counts as
 // "GMT +01:00", which needs no shift.
-int desfase_pasarela(const QString &huso_horario);
+int desfase_pasarela(const QString &timeZone);
 
-// `antelacion_cita`: the shift in minutes of an appointment reminder, -(hours x 60) when the
+// The shift in minutes of an appointment reminder, -(hours x 60) when the
 // appointment box is ticked and the hours are a number; 0 otherwise.
-int antelacion_cita(bool citaMarcada, const QString &horas);
+int antelacion_cita(bool appointmentTicked, const QString &hours);
 
 enum class SendTimeStatus { Inmediato, Programado, Invalido };
 
@@ -37,14 +37,14 @@ struct SendTime {
     QString fechaCitas;      // the time the date keywords are filled from (the appointment itself)
 };
 
-// The send time of the send panel (`fecha_programada`, "Inmediato" or a local "yyyy-mm-dd hh:mm")
+// The send time of the send panel (`scheduled`, "Inmediato" or a local "yyyy-mm-dd hh:mm")
 // turned into what is posted and what is recorded. A text that is neither is Invalido.
-SendTime calcularFechaEnvio(const QString &fecha_programada, const QString &huso_horario, bool citaMarcada,
-                            const QString &horasCita);
+SendTime calcularFechaEnvio(const QString &scheduled, const QString &timeZone, bool appointmentTicked,
+                            const QString &appointmentHours);
 
 // The picker's rebuild: the chosen day at the hour and minute boxes, or "Inmediato" when that is
-// not after the current minute (`ahora` is the local wall clock).
-QString fecha_programada(const QDate &dia, const QString &hora, const QString &minuto, const QDateTime &ahora);
+// not after the current minute (`now` is the local wall clock).
+QString fecha_programada(const QDate &day, const QString &hour, const QString &minute, const QDateTime &now);
 
 enum class TimeBox { Hour, Minute };
 

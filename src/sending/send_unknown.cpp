@@ -8,21 +8,21 @@ QString textoResultadoDesconocido()
                           "historial antes de repetir el envío.");
 }
 
-QString lineaResultadoDesconocido(const QDateTime &ahora, const QString &destinatarios, const QString &mensaje)
+QString lineaResultadoDesconocido(const QDateTime &now, const QString &recipients, const QString &message)
 {
-    return ahora.toString(QStringLiteral("dd/MM/yyyy H:mm:ss"))
-           + QStringLiteral("--- Sin respuesta del servidor al enviar a destinatario: ") + destinatarios
-           + QStringLiteral(". El SMS puede haberse enviado: compruebe el historial. Texto del mensaje: ") + mensaje
+    return now.toString(QStringLiteral("dd/MM/yyyy H:mm:ss"))
+           + QStringLiteral("--- Sin respuesta del servidor al enviar a destinatario: ") + recipients
+           + QStringLiteral(". El SMS puede haberse enviado: compruebe el historial. Texto del mensaje: ") + message
            + QStringLiteral("\r\n");
 }
 
-ReplyOutcome respuestaDesconocida(const SendRequest &request, const QDateTime &ahora)
+ReplyOutcome respuestaDesconocida(const SendRequest &request, const QDateTime &now)
 {
     ReplyOutcome outcome;
     outcome.kind = ReplyKind::Unknown;
     outcome.queueStep = request.automatizado;
     if (request.automatizado) {
-        outcome.errorLogLine = lineaResultadoDesconocido(ahora, request.destino, request.mensajeTecleado);
+        outcome.errorLogLine = lineaResultadoDesconocido(now, request.destino, request.mensajeTecleado);
     } else {
         outcome.messageTitle = QStringLiteral("Envío de SMS");
         outcome.messageText = textoResultadoDesconocido();

@@ -39,13 +39,13 @@ private:
     QList<std::optional<QString>> m_answers;
 };
 
-ContactValues contact(const QString &nombre, std::optional<QString> direccion = std::nullopt,
-                      std::optional<QString> nacimiento = std::nullopt)
+ContactValues contact(const QString &name, std::optional<QString> address = std::nullopt,
+                      std::optional<QString> birthDate = std::nullopt)
 {
     ContactValues values;
-    values.values[static_cast<std::size_t>(ContactField::Nombre)] = nombre;
-    values.values[static_cast<std::size_t>(ContactField::Direccion)] = std::move(direccion);
-    values.values[static_cast<std::size_t>(ContactField::FNacimiento)] = std::move(nacimiento);
+    values.values[static_cast<std::size_t>(ContactField::Nombre)] = name;
+    values.values[static_cast<std::size_t>(ContactField::Direccion)] = std::move(address);
+    values.values[static_cast<std::size_t>(ContactField::FNacimiento)] = std::move(birthDate);
     return values;
 }
 
@@ -253,10 +253,10 @@ private Q_SLOTS:
         const ContactBook book = cargarContactos(
             connection, {QStringLiteral("34600000001"), QStringLiteral("34600000009"), QStringLiteral("'; --")});
         QCOMPARE(book.size(), 1);
-        const ContactValues &ana = book.value(QStringLiteral("34600000001"));
-        QCOMPARE(ana[ContactField::Nombre], std::optional<QString>(QStringLiteral("Ana")));
-        QVERIFY(!ana[ContactField::Direccion]);
-        QCOMPARE(ana[ContactField::FNacimiento], std::optional<QString>(QStringLiteral("05/03/1990")));
+        const ContactValues &anaContact = book.value(QStringLiteral("34600000001"));
+        QCOMPARE(anaContact[ContactField::Nombre], std::optional<QString>(QStringLiteral("Ana")));
+        QVERIFY(!anaContact[ContactField::Direccion]);
+        QCOMPARE(anaContact[ContactField::FNacimiento], std::optional<QString>(QStringLiteral("05/03/1990")));
 
         const LongestValues longest =
             longestContactValues(connection, {QStringLiteral("34600000001"), QStringLiteral("4600000001")});

@@ -70,7 +70,7 @@ private Q_SLOTS:
     void optionalPairs_data()
     {
         QTest::addColumn<QString>("sender");
-        QTest::addColumn<QString>("fecha");
+        QTest::addColumn<QString>("sendTime");
         QTest::addColumn<bool>("extraFirstEmpty");
         QTest::addColumn<QByteArray>("expected");
         QTest::newRow("no sender, automated") << "" << "" << true << QByteArray("username=u&password=p&mensaje=a&destino=1&coste=1");
@@ -82,7 +82,7 @@ private Q_SLOTS:
     void optionalPairs()
     {
         QFETCH(QString, sender);
-        QFETCH(QString, fecha);
+        QFETCH(QString, sendTime);
         QFETCH(bool, extraFirstEmpty);
         QFETCH(QByteArray, expected);
         SendRequest request;
@@ -91,7 +91,7 @@ private Q_SLOTS:
         request.mensaje = QStringLiteral("a");
         request.destino = QStringLiteral("1");
         request.remitente = sender;
-        request.fecha = fecha;
+        request.fecha = sendTime;
         if (extraFirstEmpty)
             request.extra = {{QString(), QString()}, {QStringLiteral("var1"), QStringLiteral("x")}};
         QCOMPARE(net::encodeFormBody(f_peticion_sendsms(request).fields), expected);

@@ -8,9 +8,9 @@ class QPushButton;
 
 namespace sending {
 
-// "Desea guardar el contacto en la agenda?": one recipient that is not in the contact book, with
-// the choice to save it, skip it or skip the rest. It only holds the controls; the offer answers
-// its buttons.
+// "Desea guardar el contacto en la agenda?" (objectName `Form23`): one recipient that is not in
+// the contact book, with the choice to save it, skip it or skip the rest. It only holds the
+// controls; the offer answers its buttons.
 class Form23 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form23)
@@ -20,7 +20,7 @@ public:
     ~Form23() override;
 
     // The number on offer and its place in the recipient list (the label's Tag).
-    void mostrar(const QString &numero, qint64 posicion);
+    void mostrar(const QString &phone, qint64 index);
     QString numero() const;
     qint64 posicion() const { return m_posicion; }
 

@@ -7,8 +7,8 @@
 
 namespace sending {
 
-UnknownNumberOffer::UnknownNumberOffer(db::Connection &conexion, ReadRecipients recipients, QObject *parent)
-    : QObject(parent), m_conexion(conexion), m_recipients(std::move(recipients))
+UnknownNumberOffer::UnknownNumberOffer(db::Connection &connection, ReadRecipients recipients, QObject *parent)
+    : QObject(parent), m_conexion(connection), m_recipients(std::move(recipients))
 {
 }
 
@@ -17,37 +17,37 @@ UnknownNumberOffer::~UnknownNumberOffer()
     m_form23.release();
 }
 
-void UnknownNumberOffer::introducir_agenda(qint64 inicio, bool ignorar_todos)
+void UnknownNumberOffer::introducir_agenda(qint64 start, bool ignoreAll)
 {
-    if (ignorar_todos)
+    if (ignoreAll)
         return;
-    const QStringList lista = listaOferta(m_recipients ? m_recipients() : QString());
-    if (inicio >= lista.size())
+    const QStringList list = listaOferta(m_recipients ? m_recipients() : QString());
+    if (start >= list.size())
         return;
-    const std::optional<NumeroDesconocido> siguiente =
-        primerDesconocido(lista, conocidosEnAgenda(m_conexion, lista), inicio);
-    if (!siguiente)
+    const std::optional<NumeroDesconocido> next =
+        primerDesconocido(list, conocidosEnAgenda(m_conexion, list), start);
+    if (!next)
         return;
-    Form23 *form = m_form23.show([this] {
-        auto *nueva = new Form23;
-        connect(nueva->Command1(), &QPushButton::clicked, this, &UnknownNumberOffer::Command1_Click);
-        connect(nueva->Command2(), &QPushButton::clicked, this, &UnknownNumberOffer::Command2_Click);
-        connect(nueva->Command3(), &QPushButton::clicked, this, &UnknownNumberOffer::Command3_Click);
-        return nueva;
+    Form23 *window = m_form23.show([this] {
+        auto *created = new Form23;
+        connect(created->Command1(), &QPushButton::clicked, this, &UnknownNumberOffer::Command1_Click);
+        connect(created->Command2(), &QPushButton::clicked, this, &UnknownNumberOffer::Command2_Click);
+        connect(created->Command3(), &QPushButton::clicked, this, &UnknownNumberOffer::Command3_Click);
+        return created;
     });
-    form->mostrar(siguiente->numero, siguiente->posicion);
+    window->mostrar(next->numero, next->posicion);
 }
 
-void UnknownNumberOffer::ignorar(bool todos)
+void UnknownNumberOffer::ignorar(bool all)
 {
-    Form23 *form = ventana();
-    if (!form)
+    Form23 *window = ventana();
+    if (!window)
         return;
-    if (form->Check1()->isChecked())
+    if (window->Check1()->isChecked())
         dejarDePreguntar(m_conexion);
-    const qint64 posicion = form->posicion();
-    form->close();
-    introducir_agenda(posicion + 1, todos);
+    const qint64 position = window->posicion();
+    window->close();
+    introducir_agenda(position + 1, all);
 }
 
 void UnknownNumberOffer::Command1_Click()
@@ -62,14 +62,14 @@ void UnknownNumberOffer::Command2_Click()
 
 void UnknownNumberOffer::Command3_Click()
 {
-    Form23 *form = ventana();
-    if (!form)
+    Form23 *window = ventana();
+    if (!window)
         return;
-    const QString numero = form->numero();
-    const qint64 posicion = form->posicion();
+    const QString number = window->numero();
+    const qint64 position = window->posicion();
     if (m_save)
-        m_save(numero, posicion);
-    form->close();
+        m_save(number, position);
+    window->close();
 }
 
 } // namespace sending

@@ -9,9 +9,9 @@ namespace sending {
 
 namespace {
 
-QString sinMas(QString numero)
+QString withoutPlus(QString number)
 {
-    return numero.remove(QLatin1Char('+'));
+    return number.remove(QLatin1Char('+'));
 }
 
 } // namespace
@@ -23,52 +23,52 @@ QStringList listaOferta(const QString &box)
     return text.split(QLatin1Char(','));
 }
 
-std::optional<NumeroDesconocido> primerDesconocido(const QStringList &lista, const QStringList &conocidos,
-                                                   qint64 inicio)
+std::optional<NumeroDesconocido> primerDesconocido(const QStringList &list, const QStringList &known,
+                                                   qint64 start)
 {
-    QSet<QString> tal;
-    QSet<QString> sinSigno;
-    for (const QString &c : conocidos) {
-        tal.insert(c);
-        sinSigno.insert(sinMas(c));
+    QSet<QString> asWritten;
+    QSet<QString> withoutSign;
+    for (const QString &knownNumber : known) {
+        asWritten.insert(knownNumber);
+        withoutSign.insert(withoutPlus(knownNumber));
     }
-    for (qint64 i = std::max<qint64>(inicio, 0); i < lista.size(); ++i) {
-        const QString &numero = lista.at(i);
-        if (numero.isEmpty() || sinMas(numero).isEmpty())
+    for (qint64 i = std::max<qint64>(start, 0); i < list.size(); ++i) {
+        const QString &number = list.at(i);
+        if (number.isEmpty() || withoutPlus(number).isEmpty())
             continue;
-        if (tal.contains(numero) || sinSigno.contains(sinMas(numero)))
+        if (asWritten.contains(number) || withoutSign.contains(withoutPlus(number)))
             continue;
-        return NumeroDesconocido{numero, i};
+        return NumeroDesconocido{number, i};
     }
     return std::nullopt;
 }
 
-QStringList conocidosEnAgenda(db::Connection &conexion, const QStringList &lista)
+QStringList conocidosEnAgenda(db::Connection &connection, const QStringList &list)
 {
     // The book may keep a number with its "+" or without it: both forms are looked for.
-    QSet<QString> buscar;
-    for (const QString &numero : lista) {
-        if (numero.isEmpty())
+    QSet<QString> lookFor;
+    for (const QString &number : list) {
+        if (number.isEmpty())
             continue;
-        const QString limpio = sinMas(numero);
-        buscar << numero << limpio << QLatin1Char('+') + limpio;
+        const QString bare = withoutPlus(number);
+        lookFor << number << bare << QLatin1Char('+') + bare;
     }
-    return telefonosEnAgenda(conexion, QStringList(buscar.cbegin(), buscar.cend()));
+    return telefonosEnAgenda(connection, QStringList(lookFor.cbegin(), lookFor.cend()));
 }
 
-bool ofertaActiva(db::Connection &conexion)
+bool ofertaActiva(db::Connection &connection)
 {
     const std::vector<db::Row> rows =
-        conexion.select(QStringLiteral("SELECT defecto_agenda FROM Usuario ORDER BY sid LIMIT 1"));
+        connection.select(QStringLiteral("SELECT defecto_agenda FROM Usuario ORDER BY sid LIMIT 1"));
     if (rows.empty())
         return false;
-    const QVariant valor = rows.front().value(0);
-    return valor.isValid() && !valor.isNull() && valor.toString() != kNoPreguntar;
+    const QVariant value = rows.front().value(0);
+    return value.isValid() && !value.isNull() && value.toString() != kNoPreguntar;
 }
 
-bool dejarDePreguntar(db::Connection &conexion)
+bool dejarDePreguntar(db::Connection &connection)
 {
-    return conexion.execute(QStringLiteral("UPDATE Usuario SET defecto_agenda = ?1"), {kNoPreguntar}).ok();
+    return connection.execute(QStringLiteral("UPDATE Usuario SET defecto_agenda = ?1"), {kNoPreguntar}).ok();
 }
 
 } // namespace sending

@@ -22,25 +22,25 @@ struct NumeroDesconocido {
     qint64 posicion = 0;
 };
 
-// The first number from `inicio` on that the book does not hold. A number counts as held when
-// `conocidos` has it whole, also once every "+" is taken from both sides; an empty entry is no
+// The first number from `start` on that the book does not hold. A number counts as held when
+// `known` has it whole, also once every "+" is taken from both sides; an empty entry is no
 // number and is passed over.
-std::optional<NumeroDesconocido> primerDesconocido(const QStringList &lista, const QStringList &conocidos,
-                                                   qint64 inicio);
+std::optional<NumeroDesconocido> primerDesconocido(const QStringList &list, const QStringList &known,
+                                                   qint64 start);
 
-// The numbers of `lista` the contact book holds, written with or without their "+".
-QStringList conocidosEnAgenda(db::Connection &conexion, const QStringList &lista);
+// The numbers of `list` the contact book holds, written with or without their "+".
+QStringList conocidosEnAgenda(db::Connection &connection, const QStringList &list);
 
 // True while the account row asks for the offer: `defecto_agenda` set and not "No preguntar".
 // No account row, or a Null setting, means no offer.
-bool ofertaActiva(db::Connection &conexion);
+bool ofertaActiva(db::Connection &connection);
 
 // "No preguntar de nuevo": the offer stays off from the next processing of the box on.
-bool dejarDePreguntar(db::Connection &conexion);
+bool dejarDePreguntar(db::Connection &connection);
 
-inline QString preguntaOferta(const QString &numero)
+inline QString preguntaOferta(const QString &number)
 {
-    return QStringLiteral("El teléfono '") + numero
+    return QStringLiteral("El teléfono '") + number
         + QStringLiteral("' no pertenece a su lista de contactos. Desea agregar el contaco?");
 }
 

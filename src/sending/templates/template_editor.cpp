@@ -17,9 +17,9 @@ namespace sending {
 
 namespace {
 
-QLabel *texto(const QString &contenido, QWidget *parent)
+QLabel *wrappedLabel(const QString &text, QWidget *parent)
 {
-    auto *label = new QLabel(contenido, parent);
+    auto *label = new QLabel(text, parent);
     label->setWordWrap(true);
     return label;
 }
@@ -40,15 +40,15 @@ Form10::Form10(TemplateStore &store, ui::Prompter &prompter, QWidget *parent)
     m_command2 = new QPushButton(QStringLiteral("Cancelar"), this);
     m_command2->setObjectName(QStringLiteral("Command2"));
 
-    auto *botones = new QHBoxLayout;
-    botones->addStretch();
-    botones->addWidget(m_command1);
-    botones->addWidget(m_command2);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_command1);
+    buttons->addWidget(m_command2);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(buildDatos());
     layout->addWidget(buildAyuda());
-    layout->addLayout(botones);
+    layout->addLayout(buttons);
 
     connect(m_text1, &QPlainTextEdit::textChanged, this, &Form10::Text1_Change);
     connect(m_command1, &QPushButton::clicked, this, &Form10::Command1_Click);
@@ -76,22 +76,22 @@ QGroupBox *Form10::buildDatos()
     m_text1->setTabChangesFocus(true);
     m_text1->setMinimumHeight(90);
 
-    auto *skinLabel2 = new QLabel(QStringLiteral("Caracteres fijos:"), frame);
-    skinLabel2->setObjectName(QStringLiteral("SkinLabel2"));
+    auto *fixedCaption = new QLabel(QStringLiteral("Caracteres fijos:"), frame);
+    fixedCaption->setObjectName(QStringLiteral("SkinLabel2"));
     m_skinLabel3 = new QLabel(frame);
     m_skinLabel3->setObjectName(QStringLiteral("SkinLabel3"));
 
-    auto *cuenta = new QHBoxLayout;
-    cuenta->addStretch();
-    cuenta->addWidget(skinLabel2);
-    cuenta->addWidget(m_skinLabel3);
+    auto *countRow = new QHBoxLayout;
+    countRow->addStretch();
+    countRow->addWidget(fixedCaption);
+    countRow->addWidget(m_skinLabel3);
 
     auto *layout = new QVBoxLayout(frame);
     layout->addWidget(new QLabel(QStringLiteral("Nombre de la plantilla:"), frame));
     layout->addWidget(m_text2);
     layout->addWidget(new QLabel(QStringLiteral("Mensaje predeterminado:"), frame));
     layout->addWidget(m_text1, 1);
-    layout->addLayout(cuenta);
+    layout->addLayout(countRow);
     return frame;
 }
 
@@ -100,7 +100,7 @@ QGroupBox *Form10::buildAyuda()
     auto *frame = new QGroupBox(QStringLiteral("Plantillas:"), this);
     frame->setObjectName(QStringLiteral("Frame1"));
     auto *layout = new QVBoxLayout(frame);
-    const QStringList ayuda{
+    const QStringList helpLines{
         QStringLiteral("Las plantillas son mensajes predeterminados que se utilizan en numerosas ocasiones."),
         QStringLiteral("Una de las funcionalidades más potentes de las plantillas, es la posibilidad de "
                        "personalizar los mensajes utilizando palabras claves que se sustituyen por su "
@@ -117,16 +117,16 @@ QGroupBox *Form10::buildAyuda()
         QStringLiteral("Si quiere que se pregunte y poder modificarlo, añada _CONFIRMAR a cada palabra clave "
                        "dentro de los corchetes. Por ejemplo, [NOMBRE_CONFIRMAR]"),
     };
-    for (const QString &linea : ayuda)
-        layout->addWidget(texto(linea, frame));
+    for (const QString &line : helpLines)
+        layout->addWidget(wrappedLabel(line, frame));
     return frame;
 }
 
-void Form10::modificar(const Plantilla &plantilla)
+void Form10::modificar(const Plantilla &row)
 {
-    m_text1->setPlainText(textoCaja(plantilla.mensaje));
-    m_text2->setText(plantilla.nombre);
-    m_sid = plantilla.sid;
+    m_text1->setPlainText(textoCaja(row.mensaje));
+    m_text2->setText(row.nombre);
+    m_sid = row.sid;
     m_command1->setText(QLatin1String(kCaptionModificar));
 }
 
@@ -142,17 +142,17 @@ void Form10::Text1_Change()
 
 void Form10::Command1_Click()
 {
-    const QString nombre = m_text2->text();
-    const QString texto = mensaje();
-    if (const auto aviso = validarPlantilla(nombre, texto)) {
-        m_prompter.message(aviso->texto, aviso->titulo);
+    const QString name = m_text2->text();
+    const QString text = mensaje();
+    if (const auto notice = validarPlantilla(name, text)) {
+        m_prompter.message(notice->texto, notice->titulo);
         return;
     }
 
-    const bool modificando = m_sid.has_value();
-    const PlantillaResult result = modificando ? m_store.modify(*m_sid, nombre, texto)
-                                               : m_store.create(nombre, texto);
-    if (result.status == PlantillaStatus::NotFound) {
+    const bool editing = m_sid.has_value();
+    const PlantillaResult result = editing ? m_store.modify(*m_sid, name, text)
+                                          : m_store.create(name, text);
+    if (result.status == TemplateStatus::NotFound) {
         // Deleted from another workstation (or from the list) while it was being edited. The
         // typed text stays; a second click saves it as a new template.
         m_sid.reset();
@@ -177,7 +177,7 @@ void Form10::Command1_Click()
     m_command1->setText(QLatin1String(kCaptionGuardarPlantilla));
     hide();
     Q_EMIT plantillasCambiadas();
-    if (modificando)
+    if (editing)
         m_prompter.message(QStringLiteral("La plantilla fue modificada satisfactoriamente."),
                            QStringLiteral("Modificar plantilla"));
     else

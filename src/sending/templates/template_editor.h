@@ -24,9 +24,9 @@ inline constexpr auto kCaptionGuardar = "Guardar";
 inline constexpr auto kCaptionGuardarPlantilla = "Guardar plantilla";
 inline constexpr auto kCaptionModificar = "Modificar plantilla";
 
-// The template editor "Nueva plantilla": creates a template, or changes the one loaded with
-// modificar(). A save hides the window (it stays loaded, empty, for the next "Crear nueva
-// plantilla"); "Cancelar" and the close box unload it.
+// The template editor "Nueva plantilla" (objectName `Form10`): creates a template, or changes the
+// one loaded with editTemplate(). A save hides the window (it stays loaded, empty, for the next
+// "Crear nueva plantilla"); "Cancelar" and the close box unload it.
 class Form10 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form10)
@@ -43,7 +43,7 @@ public:
 
     // Modify mode for this row: its name and text in the boxes, the save button reading
     // "Modificar plantilla".
-    void modificar(const Plantilla &plantilla);
+    void modificar(const Plantilla &row);
     // The row a save would update; nothing in create mode.
     std::optional<qint64> sidModificado() const { return m_sid; }
 

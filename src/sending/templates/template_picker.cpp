@@ -20,11 +20,11 @@
 
 namespace sending {
 
-Form11::Form11(TemplateStore &store, ui::Prompter &prompter, QPlainTextEdit *destino, QWidget *parent)
+Form11::Form11(TemplateStore &store, ui::Prompter &prompter, QPlainTextEdit *target, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_store(store)
     , m_prompter(prompter)
-    , m_destino(destino)
+    , m_destino(target)
 {
     setObjectName(QStringLiteral("Form11"));
     setWindowTitle(QStringLiteral("Enviar SMS - Plantillas"));
@@ -46,14 +46,14 @@ Form11::Form11(TemplateStore &store, ui::Prompter &prompter, QPlainTextEdit *des
             [this](QTreeWidgetItem *item) { tomarPlantilla(claveNodo(item)); });
     connect(m_command1, &QPushButton::clicked, this, &QWidget::close);
 
-    auto *botones = new QHBoxLayout;
-    botones->addStretch();
-    botones->addWidget(m_command1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_command1);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Seleccionar plantilla:"), this));
     layout->addWidget(m_treeView1, 1);
-    layout->addLayout(botones);
+    layout->addLayout(buttons);
     resize(480, 380);
 }
 
@@ -61,13 +61,13 @@ Form11::~Form11() = default;
 
 void Form11::f_mostrar_plantillas()
 {
-    const PlantillaList lista = m_store.list();
-    if (!lista.ok()) {
+    const PlantillaList list = m_store.list();
+    if (!list.ok()) {
         m_prompter.message(QStringLiteral("No se pudo leer la lista de plantillas de la base de datos."),
                            QStringLiteral("Plantillas"), ui::Icon::Warning);
         return;
     }
-    llenarArbolPlantillas(*m_treeView1, lista.plantillas, QStringLiteral("Sin plantillas"));
+    llenarArbolPlantillas(*m_treeView1, list.plantillas, QStringLiteral("Sin plantillas"));
 }
 
 bool Form11::eventFilter(QObject *watched, QEvent *event)
@@ -81,8 +81,8 @@ bool Form11::eventFilter(QObject *watched, QEvent *event)
 
 void Form11::TreeView1_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos)
 {
-    const bool activas = pulsacionEnArbol(*m_treeView1, pos);
-    if (button == Qt::RightButton && activas)
+    const bool rowActions = pulsacionEnArbol(*m_treeView1, pos);
+    if (button == Qt::RightButton && rowActions)
         m_popup.popup(claveNodo(m_treeView1->currentItem()), globalPos);
 }
 
@@ -91,16 +91,16 @@ bool Form11::mnurclick_enviarplantilla_seleccionar_Click()
     return tomarPlantilla(m_popup.key());
 }
 
-bool Form11::tomarPlantilla(const QString &clave)
+bool Form11::tomarPlantilla(const QString &key)
 {
-    if (clave == QLatin1String(kClaveVacia) || clave.size() < 4)
+    if (key == QLatin1String(kClaveVacia) || key.size() < 4)
         return false;
-    const auto sid = sidDeClave(clave);
+    const auto sid = sidDeClave(key);
     if (!sid)
         return false;
 
     const PlantillaResult result = m_store.get(*sid);
-    if (result.status == PlantillaStatus::NotFound) {
+    if (result.status == TemplateStatus::NotFound) {
         f_mostrar_plantillas();
         Q_EMIT plantillasCambiadas();
         m_prompter.message(avisoPlantillaInexistente(), QLatin1String(kTituloPlantillaInexistente));
@@ -118,12 +118,12 @@ bool Form11::tomarPlantilla(const QString &clave)
     return true;
 }
 
-TemplatePickerLauncher::TemplatePickerLauncher(db::Connection &conexion, ui::Prompter &prompter,
-                                               TemplatesPanel &lista, QPlainTextEdit *destino)
-    : m_store(conexion)
+TemplatePickerLauncher::TemplatePickerLauncher(db::Connection &connection, ui::Prompter &prompter,
+                                               TemplatesPanel &templatesTab, QPlainTextEdit *target)
+    : m_store(connection)
     , m_prompter(prompter)
-    , m_lista(&lista)
-    , m_destino(destino)
+    , m_lista(&templatesTab)
+    , m_destino(target)
 {
 }
 

@@ -24,15 +24,15 @@ namespace sending {
 
 class TemplatesPanel;
 
-// "Enviar SMS - Plantillas": takes a template's text into the send panel's message box, whose
-// own change signal then recounts the message.
+// "Enviar SMS - Plantillas" (objectName `Form11`): takes a template's text into the send panel's
+// message box, whose own change signal then recounts the message.
 class Form11 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form11)
 
 public:
-    // `destino` is the send panel's message box; the picker only ever replaces its whole text.
-    Form11(TemplateStore &store, ui::Prompter &prompter, QPlainTextEdit *destino, QWidget *parent = nullptr);
+    // `target` is the send panel's message box; the picker only ever replaces its whole text.
+    Form11(TemplateStore &store, ui::Prompter &prompter, QPlainTextEdit *target, QWidget *parent = nullptr);
     ~Form11() override;
 
     QTreeWidget *TreeView1() const { return m_treeView1; }
@@ -49,9 +49,9 @@ public:
     // "Seleccionar plantilla para envio": takes the template the menu was opened on, whatever the
     // tree shows by the time it runs.
     bool mnurclick_enviarplantilla_seleccionar_Click();
-    // Double click and the menu: takes the text of the template the node `clave` names; true when
+    // Double click and the menu: takes the text of the template the node `key` names; true when
     // a text was taken (the window then closes).
-    bool tomarPlantilla(const QString &clave);
+    bool tomarPlantilla(const QString &key);
 
 Q_SIGNALS:
     // The table was found changed (a template deleted meanwhile): other lists must be rebuilt.
@@ -72,11 +72,11 @@ private:
     ui::RowPopup m_popup;
 };
 
-// The send panel's "pick a template" icon (`Image3_Click`) and the one picker window it opens.
+// The send panel's "pick a template" icon (objectName `Image3`) and the one picker window it opens.
 class TemplatePickerLauncher final {
 public:
-    TemplatePickerLauncher(db::Connection &conexion, ui::Prompter &prompter, TemplatesPanel &lista,
-                           QPlainTextEdit *destino);
+    TemplatePickerLauncher(db::Connection &connection, ui::Prompter &prompter, TemplatesPanel &templatesTab,
+                           QPlainTextEdit *target);
     TemplatePickerLauncher(const TemplatePickerLauncher &) = delete;
     TemplatePickerLauncher &operator=(const TemplatePickerLauncher &) = delete;
     ~TemplatePickerLauncher();

@@ -14,58 +14,58 @@ QString claveMensaje(qint64 sid)
     return QLatin1String(kClaveMensaje) + QString::number(sid);
 }
 
-std::optional<qint64> sidDeClave(const QString &clave)
+std::optional<qint64> sidDeClave(const QString &key)
 {
-    if (clave == QLatin1String(kClaveVacia))
+    if (key == QLatin1String(kClaveVacia))
         return std::nullopt;
-    const qsizetype blank = clave.lastIndexOf(QLatin1Char(' '));
+    const qsizetype blank = key.lastIndexOf(QLatin1Char(' '));
     if (blank < 0)
         return std::nullopt;
     bool ok = false;
-    const qint64 sid = clave.mid(blank + 1).toLongLong(&ok);
+    const qint64 sid = key.mid(blank + 1).toLongLong(&ok);
     if (!ok || sid <= 0)
         return std::nullopt;
     return sid;
 }
 
-QString textoGuardado(const QString &textoCaja)
+QString textoGuardado(const QString &boxed)
 {
-    QString texto = textoCaja;
-    texto.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    texto.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    texto.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return texto;
+    QString text = boxed;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
 }
 
-QString textoCaja(const QString &textoGuardado)
+QString textoCaja(const QString &stored)
 {
-    QString texto = textoGuardado;
-    texto.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return texto;
+    QString text = stored;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
 }
 
-qsizetype caracteresFijos(const QString &mensaje)
+qsizetype caracteresFijos(const QString &message)
 {
-    QString fijo = mensaje;
-    for (const QString &palabra : counterKeywords())
-        fijo.remove(palabra, Qt::CaseSensitive);
-    return fijo.size();
+    QString fixed = message;
+    for (const QString &keyword : counterKeywords())
+        fixed.remove(keyword, Qt::CaseSensitive);
+    return fixed.size();
 }
 
-std::optional<Aviso> validarPlantilla(const QString &nombre, const QString &mensaje)
+std::optional<Aviso> validarPlantilla(const QString &name, const QString &message)
 {
-    if (mensaje.isEmpty())
+    if (message.isEmpty())
         return Aviso{QStringLiteral("La plantilla no puede guardarse vacía. Por favor, utilice el botón de "
                                     "'Cancelar' si no desea guardar ninguna."),
                      QStringLiteral("Mensaje predefinido vacío")};
-    if (mensaje.size() > kMaxMensajePlantilla)
+    if (message.size() > kMaxMensajePlantilla)
         return Aviso{QStringLiteral("La plantilla no puede contener más de 160 caracteres fijos. Por favor, "
                                     "reduzca el contenido del mensaje."),
                      QStringLiteral("Mensaje predefinido demasiado largo")};
-    if (nombre.isEmpty())
+    if (name.isEmpty())
         return Aviso{QStringLiteral("Debe poner algun nombre identificador a la plantilla."),
                      QStringLiteral("Nombre de la plantilla inexistente")};
-    if (nombre.size() > kMaxNombrePlantilla)
+    if (name.size() > kMaxNombrePlantilla)
         return Aviso{QStringLiteral("El nombre de la plantilla no puede tener más de 255 caracteres. "
                                     "Por favor, acorte el nombre."),
                      QStringLiteral("Nombre de la plantilla demasiado largo")};

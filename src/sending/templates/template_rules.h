@@ -22,16 +22,16 @@ QString clavePlantilla(qint64 sid);
 QString claveMensaje(qint64 sid);
 // The sid a key leads to (the text after its last blank); nothing for "l0" or a key without a
 // number there.
-std::optional<qint64> sidDeClave(const QString &clave);
+std::optional<qint64> sidDeClave(const QString &key);
 
 // Text boxes give LF line breaks; the stored templates, the counts and the 160-character rule use
 // CR LF, each line end counting two characters.
-QString textoGuardado(const QString &textoCaja);
-QString textoCaja(const QString &textoGuardado);
+QString textoGuardado(const QString &boxed);
+QString textoCaja(const QString &stored);
 
 // The characters that stay fixed whatever the contact: the text without the six contact keywords
 // (exact, case-sensitive). Their confirmation forms and the date keywords count as written.
-qsizetype caracteresFijos(const QString &mensaje);
+qsizetype caracteresFijos(const QString &message);
 
 // A message box for the user: text and title, no icon.
 struct Aviso {
@@ -42,7 +42,7 @@ struct Aviso {
 // Why a template cannot be saved as typed, checked in the order the user has always seen: empty
 // text, text too long (all its characters, keywords included), no name, name too long. The name
 // is taken as typed: blanks count as a name.
-std::optional<Aviso> validarPlantilla(const QString &nombre, const QString &mensaje);
+std::optional<Aviso> validarPlantilla(const QString &name, const QString &message);
 
 // The four-line appointment reminder a new editor starts with.
 QString muestraInicial();

@@ -11,10 +11,10 @@ PlantillaResult fromWrite(const db::Result &result, qint64 sid)
     PlantillaResult out;
     out.sid = sid;
     if (!result.ok()) {
-        out.status = PlantillaStatus::Failed;
+        out.status = TemplateStatus::Failed;
         out.error = result.error;
     } else if (result.changes == 0) {
-        out.status = PlantillaStatus::NotFound;
+        out.status = TemplateStatus::NotFound;
     }
     return out;
 }
@@ -33,7 +33,7 @@ PlantillaList TemplateStore::list()
         QStringLiteral("SELECT sid, nombre, mensaje FROM Plantillas ORDER BY sid ASC"), {}, &result);
     PlantillaList out;
     if (!result.ok()) {
-        out.status = PlantillaStatus::Failed;
+        out.status = TemplateStatus::Failed;
         out.error = result.error;
         return out;
     }
@@ -51,28 +51,28 @@ PlantillaResult TemplateStore::get(qint64 sid)
     PlantillaResult out;
     out.sid = sid;
     if (!result.ok()) {
-        out.status = PlantillaStatus::Failed;
+        out.status = TemplateStatus::Failed;
         out.error = result.error;
     } else if (rows.empty()) {
-        out.status = PlantillaStatus::NotFound;
+        out.status = TemplateStatus::NotFound;
     } else {
         out.plantilla = fromRow(rows.front());
     }
     return out;
 }
 
-PlantillaResult TemplateStore::create(const QString &nombre, const QString &mensaje)
+PlantillaResult TemplateStore::create(const QString &name, const QString &message)
 {
     const db::Result result = m_conexion.execute(
-        QStringLiteral("INSERT INTO Plantillas (nombre, mensaje) VALUES (?1, ?2)"), {nombre, mensaje});
+        QStringLiteral("INSERT INTO Plantillas (nombre, mensaje) VALUES (?1, ?2)"), {name, message});
     return fromWrite(result, result.ok() ? m_conexion.lastInsertRowId() : 0);
 }
 
-PlantillaResult TemplateStore::modify(qint64 sid, const QString &nombre, const QString &mensaje)
+PlantillaResult TemplateStore::modify(qint64 sid, const QString &name, const QString &message)
 {
     return fromWrite(m_conexion.execute(
                          QStringLiteral("UPDATE Plantillas SET nombre = ?1, mensaje = ?2 WHERE sid = ?3"),
-                         {nombre, mensaje, sid}),
+                         {name, message, sid}),
                      sid);
 }
 

@@ -17,40 +17,40 @@ struct Plantilla {
     QString mensaje;    // as stored: line breaks as CR LF
 };
 
-enum class PlantillaStatus {
+enum class TemplateStatus {
     Ok,
     NotFound,   // the row is gone (deleted from another workstation, or the list was out of date)
     Failed      // the database refused (locked too long, file gone)
 };
 
 struct PlantillaResult {
-    PlantillaStatus status = PlantillaStatus::Ok;
+    TemplateStatus status = TemplateStatus::Ok;
     qint64 sid = 0;         // the row written or read
     Plantilla plantilla;    // get() only
     QString error;          // the engine's message, for logs and tests
-    bool ok() const { return status == PlantillaStatus::Ok; }
+    bool ok() const { return status == TemplateStatus::Ok; }
 };
 
 struct PlantillaList {
-    PlantillaStatus status = PlantillaStatus::Ok;
+    TemplateStatus status = TemplateStatus::Ok;
     std::vector<Plantilla> plantillas;
     QString error;
-    bool ok() const { return status == PlantillaStatus::Ok; }
+    bool ok() const { return status == TemplateStatus::Ok; }
 };
 
 // Every value is bound, so names and texts with quotes, accents and line breaks are kept exactly.
 // The store checks nothing about the values: validarPlantilla() does that before a save.
 class TemplateStore final {
 public:
-    explicit TemplateStore(db::Connection &conexion) : m_conexion(conexion) {}
+    explicit TemplateStore(db::Connection &connection) : m_conexion(connection) {}
     TemplateStore(const TemplateStore &) = delete;
     TemplateStore &operator=(const TemplateStore &) = delete;
 
     PlantillaList list();
     PlantillaResult get(qint64 sid);
-    PlantillaResult create(const QString &nombre, const QString &mensaje);
+    PlantillaResult create(const QString &name, const QString &message);
     // NotFound when no row has that sid any more: nothing is written then.
-    PlantillaResult modify(qint64 sid, const QString &nombre, const QString &mensaje);
+    PlantillaResult modify(qint64 sid, const QString &name, const QString &message);
     PlantillaResult remove(qint64 sid);
 
 private:

@@ -10,73 +10,73 @@ namespace sending {
 
 namespace {
 
-constexpr int kRolClave = Qt::UserRole;
+constexpr int kKeyRole = Qt::UserRole;
 
-QTreeWidgetItem *nodo(const QString &clave, const QString &texto)
+QTreeWidgetItem *makeNode(const QString &key, const QString &text)
 {
-    auto *item = new QTreeWidgetItem(QStringList{texto});
-    item->setData(0, kRolClave, clave);
-    item->setToolTip(0, texto);
+    auto *item = new QTreeWidgetItem(QStringList{text});
+    item->setData(0, kKeyRole, key);
+    item->setToolTip(0, text);
     return item;
 }
 
 } // namespace
 
-void llenarArbolPlantillas(QTreeWidget &arbol, const std::vector<Plantilla> &plantillas,
-                           const QString &textoVacio)
+void llenarArbolPlantillas(QTreeWidget &tree, const std::vector<Plantilla> &rows,
+                           const QString &emptyText)
 {
-    arbol.setUpdatesEnabled(false);
-    arbol.clear();
-    if (plantillas.empty()) {
-        arbol.addTopLevelItem(nodo(QLatin1String(kClaveVacia), textoVacio));
+    tree.setUpdatesEnabled(false);
+    tree.clear();
+    if (rows.empty()) {
+        tree.addTopLevelItem(makeNode(QLatin1String(kClaveVacia), emptyText));
     } else {
-        QList<QTreeWidgetItem *> nodos;
-        nodos.reserve(qsizetype(plantillas.size()));
-        for (const Plantilla &plantilla : plantillas) {
-            QTreeWidgetItem *padre = nodo(clavePlantilla(plantilla.sid), plantilla.nombre);
-            padre->addChild(nodo(claveMensaje(plantilla.sid), textoCaja(plantilla.mensaje)));
-            nodos.append(padre);
+        QList<QTreeWidgetItem *> nodes;
+        nodes.reserve(qsizetype(rows.size()));
+        for (const Plantilla &row : rows) {
+            QTreeWidgetItem *parent = makeNode(clavePlantilla(row.sid), row.nombre);
+            parent->addChild(makeNode(claveMensaje(row.sid), textoCaja(row.mensaje)));
+            nodes.append(parent);
         }
-        arbol.addTopLevelItems(nodos);
+        tree.addTopLevelItems(nodes);
     }
-    arbol.setUpdatesEnabled(true);
+    tree.setUpdatesEnabled(true);
 }
 
-QString claveNodo(const QTreeWidgetItem *nodo)
+QString claveNodo(const QTreeWidgetItem *node)
 {
-    return nodo ? nodo->data(0, kRolClave).toString() : QString();
+    return node ? node->data(0, kKeyRole).toString() : QString();
 }
 
-QString claveDelPrimerNodo(const QTreeWidget &arbol)
+QString claveDelPrimerNodo(const QTreeWidget &tree)
 {
-    return claveNodo(arbol.topLevelItem(0));
+    return claveNodo(tree.topLevelItem(0));
 }
 
-QTreeWidgetItem *nodoEn(const QTreeWidget &arbol, QPoint pos)
+QTreeWidgetItem *nodoEn(const QTreeWidget &tree, QPoint pos)
 {
-    if (QTreeWidgetItem *item = arbol.itemAt(pos))
+    if (QTreeWidgetItem *item = tree.itemAt(pos))
         return item;
     static constexpr std::array<int, 6> twips{400, 800, 1200, 1600, 2000, 2400};
-    const int dpi = arbol.logicalDpiX() > 0 ? arbol.logicalDpiX() : 96;
+    const int dpi = tree.logicalDpiX() > 0 ? tree.logicalDpiX() : 96;
     for (const int x : twips) {
-        if (QTreeWidgetItem *item = arbol.itemAt(QPoint(x * dpi / 1440, pos.y())))
+        if (QTreeWidgetItem *item = tree.itemAt(QPoint(x * dpi / 1440, pos.y())))
             return item;
     }
     return nullptr;
 }
 
-bool accionesDeFilaActivas(const QTreeWidgetItem *seleccionado, bool nodoEncontrado)
+bool accionesDeFilaActivas(const QTreeWidgetItem *selected, bool nodeFound)
 {
-    return seleccionado && nodoEncontrado && claveNodo(seleccionado) != QLatin1String(kClaveVacia);
+    return selected && nodeFound && claveNodo(selected) != QLatin1String(kClaveVacia);
 }
 
-bool pulsacionEnArbol(QTreeWidget &arbol, QPoint pos)
+bool pulsacionEnArbol(QTreeWidget &tree, QPoint pos)
 {
-    QTreeWidgetItem *encontrado = nodoEn(arbol, pos);
-    if (encontrado)
-        arbol.setCurrentItem(encontrado);
-    const QList<QTreeWidgetItem *> seleccion = arbol.selectedItems();
-    return accionesDeFilaActivas(seleccion.isEmpty() ? nullptr : seleccion.first(), encontrado);
+    QTreeWidgetItem *found = nodoEn(tree, pos);
+    if (found)
+        tree.setCurrentItem(found);
+    const QList<QTreeWidgetItem *> selection = tree.selectedItems();
+    return accionesDeFilaActivas(selection.isEmpty() ? nullptr : selection.first(), found);
 }
 
 } // namespace sending

@@ -14,27 +14,27 @@ class QTreeWidgetItem;
 // collapsed node per template with its name, its text as the only child.
 namespace sending {
 
-// Fills `arbol` from scratch; with no template the single node "l0" reads `textoVacio`.
-void llenarArbolPlantillas(QTreeWidget &arbol, const std::vector<Plantilla> &plantillas,
-                           const QString &textoVacio);
+// Fills `tree` from scratch; with no template the single node "l0" reads `emptyText`.
+void llenarArbolPlantillas(QTreeWidget &tree, const std::vector<Plantilla> &rows,
+                           const QString &emptyText);
 
 // The node's key ("pPlantilla 7", "pMensaje 7", "l0"); "" for no node.
-QString claveNodo(const QTreeWidgetItem *nodo);
+QString claveNodo(const QTreeWidgetItem *node);
 
 // The key of the tree's first node, which is "l0" when the list is empty.
-QString claveDelPrimerNodo(const QTreeWidget &arbol);
+QString claveDelPrimerNodo(const QTreeWidget &tree);
 
 // The node on the line under `pos` (viewport coordinates). A click beside a node's text, where
 // the tree finds nothing, is tried again on the same line at 400, 800 ... 2400 twips, so the
 // node still counts when its text reaches one of those positions.
-QTreeWidgetItem *nodoEn(const QTreeWidget &arbol, QPoint pos);
+QTreeWidgetItem *nodoEn(const QTreeWidget &tree, QPoint pos);
 
 // Whether the popup's row actions ("Modificar", "Eliminar", "Seleccionar") apply: the click hit
 // a node, the tree has a selected node and it is not the empty-list node.
-bool accionesDeFilaActivas(const QTreeWidgetItem *seleccionado, bool nodoEncontrado);
+bool accionesDeFilaActivas(const QTreeWidgetItem *selected, bool nodeFound);
 
-// A mouse button pressed on a template tree: the node under the pointer (found as `nodoEn` does)
+// A mouse button pressed on a template tree: the node under the pointer (found as nodeAt() does)
 // becomes the selection; the result says whether the row actions of a popup then apply.
-bool pulsacionEnArbol(QTreeWidget &arbol, QPoint pos);
+bool pulsacionEnArbol(QTreeWidget &tree, QPoint pos);
 
 } // namespace sending

@@ -21,9 +21,9 @@ QString avisoPlantillaInexistente()
                           "puesto. La lista de plantillas se ha actualizado.");
 }
 
-TemplatesPanel::TemplatesPanel(db::Connection &conexion, ui::Prompter &prompter, QWidget *parent)
+TemplatesPanel::TemplatesPanel(db::Connection &connection, ui::Prompter &prompter, QWidget *parent)
     : QWidget(parent)
-    , m_store(conexion)
+    , m_store(connection)
     , m_prompter(prompter)
 {
     setObjectName(QStringLiteral("TemplatesPanel"));
@@ -54,14 +54,14 @@ TemplatesPanel::~TemplatesPanel() = default;
 
 void TemplatesPanel::f_plantillas()
 {
-    const PlantillaList lista = m_store.list();
-    if (!lista.ok()) {
+    const PlantillaList list = m_store.list();
+    if (!list.ok()) {
         // Keep what the tree showed rather than claim the table is empty.
         m_prompter.message(QStringLiteral("No se pudo leer la lista de plantillas de la base de datos."),
                            QStringLiteral("Plantillas"), ui::Icon::Warning);
         return;
     }
-    llenarArbolPlantillas(*m_treeView1, lista.plantillas, QStringLiteral("Sin registros"));
+    llenarArbolPlantillas(*m_treeView1, list.plantillas, QStringLiteral("Sin registros"));
 }
 
 bool TemplatesPanel::plantillasVacias() const
@@ -81,12 +81,12 @@ bool TemplatesPanel::eventFilter(QObject *watched, QEvent *event)
 
 void TemplatesPanel::TreeView1_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos)
 {
-    const bool activas = pulsacionEnArbol(*m_treeView1, pos);
+    const bool rowActions = pulsacionEnArbol(*m_treeView1, pos);
     if (button != Qt::RightButton)
         return;
-    m_modificar->setEnabled(activas);
-    m_eliminar->setEnabled(activas);
-    m_popup.popup(activas ? claveNodo(m_treeView1->currentItem()) : QString(), globalPos);
+    m_modificar->setEnabled(rowActions);
+    m_eliminar->setEnabled(rowActions);
+    m_popup.popup(rowActions ? claveNodo(m_treeView1->currentItem()) : QString(), globalPos);
 }
 
 Form10 *TemplatesPanel::abrirEditor()
@@ -112,7 +112,7 @@ void TemplatesPanel::mnurclick_listado_plantillas_eliminar_Click()
     if (!sid)
         return;
     const PlantillaResult result = m_store.remove(*sid);
-    if (result.status == PlantillaStatus::NotFound) {
+    if (result.status == TemplateStatus::NotFound) {
         plantillaDesaparecida();
         return;
     }
@@ -132,7 +132,7 @@ void TemplatesPanel::mnurclick_listado_plantillas_modificar_Click()
     if (!sid)
         return;
     const PlantillaResult result = m_store.get(*sid);
-    if (result.status == PlantillaStatus::NotFound) {
+    if (result.status == TemplateStatus::NotFound) {
         plantillaDesaparecida();
         return;
     }

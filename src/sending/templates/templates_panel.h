@@ -20,13 +20,13 @@ class Prompter;
 
 namespace sending {
 
-// The "Plantillas" tab: the template tree `TreeView1`, its popup menu and the editor it opens.
+// The "Plantillas" tab: the template list (objectName `TreeView1`), its popup menu and the editor it opens.
 class TemplatesPanel final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TemplatesPanel)
 
 public:
-    TemplatesPanel(db::Connection &conexion, ui::Prompter &prompter, QWidget *parent = nullptr);
+    TemplatesPanel(db::Connection &connection, ui::Prompter &prompter, QWidget *parent = nullptr);
     ~TemplatesPanel() override;
 
     QTreeWidget *TreeView1() const { return m_treeView1; }

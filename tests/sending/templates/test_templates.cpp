@@ -27,23 +27,23 @@ using namespace sending;
 
 namespace {
 
-QTreeWidgetItem *nodoConClave(QTreeWidget *arbol, const QString &clave)
+QTreeWidgetItem *nodeWithKey(QTreeWidget *tree, const QString &key)
 {
-    for (int i = 0; i < arbol->topLevelItemCount(); ++i) {
-        QTreeWidgetItem *padre = arbol->topLevelItem(i);
-        if (claveNodo(padre) == clave)
-            return padre;
-        for (int j = 0; j < padre->childCount(); ++j) {
-            if (claveNodo(padre->child(j)) == clave)
-                return padre->child(j);
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *parent = tree->topLevelItem(i);
+        if (claveNodo(parent) == key)
+            return parent;
+        for (int j = 0; j < parent->childCount(); ++j) {
+            if (claveNodo(parent->child(j)) == key)
+                return parent->child(j);
         }
     }
     return nullptr;
 }
 
-QPoint centroDe(QTreeWidget *arbol, QTreeWidgetItem *nodo)
+QPoint centerOf(QTreeWidget *tree, QTreeWidgetItem *node)
 {
-    return arbol->visualItemRect(nodo).center();
+    return tree->visualItemRect(node).center();
 }
 
 } // namespace
@@ -77,7 +77,7 @@ private Q_SLOTS:
     void popupsActOnTheTemplateTheyWereOpenedOn();
 
 private:
-    qint64 insertar(const QString &nombre, const QString &mensaje);
+    qint64 insertar(const QString &name, const QString &message);
     int filas();
 
     std::unique_ptr<testing::TempHome> m_home;
@@ -101,10 +101,10 @@ void TestTemplates::cleanup()
     m_home.reset();
 }
 
-qint64 TestTemplates::insertar(const QString &nombre, const QString &mensaje)
+qint64 TestTemplates::insertar(const QString &name, const QString &message)
 {
     TemplateStore store(*m_db);
-    const PlantillaResult result = store.create(nombre, mensaje);
+    const PlantillaResult result = store.create(name, message);
     return result.ok() ? result.sid : -1;
 }
 
@@ -115,7 +115,7 @@ int TestTemplates::filas()
 
 void TestTemplates::keysLeadToTheRow_data()
 {
-    QTest::addColumn<QString>("clave");
+    QTest::addColumn<QString>("key");
     QTest::addColumn<qint64>("sid");
     QTest::newRow("name node") << clavePlantilla(12) << qint64(12);
     QTest::newRow("text node") << claveMensaje(12) << qint64(12);
@@ -125,28 +125,28 @@ void TestTemplates::keysLeadToTheRow_data()
 
 void TestTemplates::keysLeadToTheRow()
 {
-    QFETCH(QString, clave);
+    QFETCH(QString, key);
     QFETCH(qint64, sid);
-    QCOMPARE(sidDeClave(clave).value_or(0), sid);
+    QCOMPARE(sidDeClave(key).value_or(0), sid);
 }
 
 void TestTemplates::fixedCharacters_data()
 {
-    QTest::addColumn<QString>("mensaje");
-    QTest::addColumn<qsizetype>("fijos");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<qsizetype>("fixed");
     QTest::newRow("keyword") << QStringLiteral("Hola [NOMBRE]") << qsizetype(5);
     QTest::newRow("confirm form") << QStringLiteral("Hola [NOMBRE_CONFIRMAR]") << qsizetype(23);
     QTest::newRow("lower case") << QStringLiteral("Hola [nombre]") << qsizetype(13);
-    const QString dos = QStringLiteral("[NOMBRE_COMPLETO]").repeated(2);
-    QTest::newRow("150 with two full names") << dos + QString(150 - dos.size(), QLatin1Char('x')) << qsizetype(116);
+    const QString twice = QStringLiteral("[NOMBRE_COMPLETO]").repeated(2);
+    QTest::newRow("150 with two full names") << twice + QString(150 - twice.size(), QLatin1Char('x')) << qsizetype(116);
     QTest::newRow("sample") << muestraInicial() << qsizetype(157);
 }
 
 void TestTemplates::fixedCharacters()
 {
-    QFETCH(QString, mensaje);
-    QFETCH(qsizetype, fijos);
-    QCOMPARE(caracteresFijos(mensaje), fijos);
+    QFETCH(QString, message);
+    QFETCH(qsizetype, fixed);
+    QCOMPARE(caracteresFijos(message), fixed);
 }
 
 void TestTemplates::saveRulesInOrder()
@@ -170,23 +170,23 @@ void TestTemplates::emptyListAndOrderBySid()
 {
     TemplatesPanel panel(*m_db, *m_prompter);
     panel.f_plantillas();
-    QTreeWidget *arbol = panel.TreeView1();
-    QCOMPARE(arbol->topLevelItemCount(), 1);
-    QCOMPARE(claveNodo(arbol->topLevelItem(0)), QStringLiteral("l0"));
-    QCOMPARE(arbol->topLevelItem(0)->text(0), QStringLiteral("Sin registros"));
+    QTreeWidget *tree = panel.TreeView1();
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QCOMPARE(claveNodo(tree->topLevelItem(0)), QStringLiteral("l0"));
+    QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Sin registros"));
     QVERIFY(panel.plantillasVacias());
 
-    const qint64 primero = insertar(QStringLiteral("Zeta"), QStringLiteral("uno"));
-    const qint64 segundo = insertar(QStringLiteral("Alfa"), QStringLiteral("dos"));
+    const qint64 first = insertar(QStringLiteral("Zeta"), QStringLiteral("uno"));
+    const qint64 second = insertar(QStringLiteral("Alfa"), QStringLiteral("dos"));
     insertar(QStringLiteral("Alfa"), QStringLiteral("tres"));     // names need not be unique
     panel.f_plantillas();
     QVERIFY(!panel.plantillasVacias());
-    QCOMPARE(arbol->topLevelItemCount(), 3);
-    QCOMPARE(claveNodo(arbol->topLevelItem(0)), clavePlantilla(primero));
-    QCOMPARE(arbol->topLevelItem(0)->text(0), QStringLiteral("Zeta"));
-    QCOMPARE(claveNodo(arbol->topLevelItem(1)->child(0)), claveMensaje(segundo));
-    QCOMPARE(arbol->topLevelItem(1)->child(0)->text(0), QStringLiteral("dos"));
-    QVERIFY(!arbol->topLevelItem(0)->isExpanded());
+    QCOMPARE(tree->topLevelItemCount(), 3);
+    QCOMPARE(claveNodo(tree->topLevelItem(0)), clavePlantilla(first));
+    QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Zeta"));
+    QCOMPARE(claveNodo(tree->topLevelItem(1)->child(0)), claveMensaje(second));
+    QCOMPARE(tree->topLevelItem(1)->child(0)->text(0), QStringLiteral("dos"));
+    QVERIFY(!tree->topLevelItem(0)->isExpanded());
 }
 
 void TestTemplates::rightClickRules()
@@ -195,11 +195,11 @@ void TestTemplates::rightClickRules()
     panel.resize(400, 300);
     panel.show();
     panel.f_plantillas();
-    QTreeWidget *arbol = panel.TreeView1();
+    QTreeWidget *tree = panel.TreeView1();
     QMenu *menu = panel.mnurclick_listado_plantillas();
 
     // The empty-list node: only "Crear nueva plantilla".
-    QTest::mouseClick(arbol->viewport(), Qt::RightButton, {}, centroDe(arbol, arbol->topLevelItem(0)));
+    QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, centerOf(tree, tree->topLevelItem(0)));
     QVERIFY(menu->isVisible());
     QVERIFY(!panel.mnurclick_listado_plantillas_modificar()->isEnabled());
     QVERIFY(!panel.mnurclick_listado_plantillas_eliminar()->isEnabled());
@@ -208,24 +208,24 @@ void TestTemplates::rightClickRules()
 
     const qint64 sid = insertar(QStringLiteral("Cita"), QStringLiteral("Hola"));
     panel.f_plantillas();
-    QTreeWidgetItem *nodo = arbol->topLevelItem(0);
-    QTest::mouseClick(arbol->viewport(), Qt::RightButton, {}, centroDe(arbol, nodo));
-    QCOMPARE(arbol->currentItem(), nodo);
+    QTreeWidgetItem *node = tree->topLevelItem(0);
+    QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, centerOf(tree, node));
+    QCOMPARE(tree->currentItem(), node);
     QVERIFY(panel.mnurclick_listado_plantillas_modificar()->isEnabled());
     QVERIFY(panel.mnurclick_listado_plantillas_eliminar()->isEnabled());
     menu->hide();
 
     // Empty space below the nodes: the selection stays, but the click hit nothing.
-    QTest::mouseClick(arbol->viewport(), Qt::RightButton, {}, QPoint(10, arbol->viewport()->height() - 5));
-    QCOMPARE(arbol->currentItem(), nodo);
+    QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, QPoint(10, tree->viewport()->height() - 5));
+    QCOMPARE(tree->currentItem(), node);
     QVERIFY(!panel.mnurclick_listado_plantillas_modificar()->isEnabled());
     QVERIFY(!panel.mnurclick_listado_plantillas_eliminar()->isEnabled());
     menu->hide();
 
     // The text node leads to the same row.
-    nodo->setExpanded(true);
-    QTest::mouseClick(arbol->viewport(), Qt::RightButton, {}, centroDe(arbol, nodo->child(0)));
-    QCOMPARE(claveNodo(arbol->currentItem()), claveMensaje(sid));
+    node->setExpanded(true);
+    QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, centerOf(tree, node->child(0)));
+    QCOMPARE(claveNodo(tree->currentItem()), claveMensaje(sid));
     QVERIFY(panel.mnurclick_listado_plantillas_eliminar()->isEnabled());
     menu->hide();
     QCOMPARE(m_prompter->count(), 0);
@@ -262,7 +262,7 @@ void TestTemplates::createModifyDelete()
 
     // Modify, from the text node of the first template.
     const qint64 sid = m_db->scalar(QStringLiteral("SELECT min(sid) FROM Plantillas")).toLongLong();
-    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), claveMensaje(sid))));
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodeWithKey(panel.TreeView1(), claveMensaje(sid))));
     panel.mnurclick_listado_plantillas_modificar_Click();
     QCOMPARE(editor->Command1()->text(), QStringLiteral("Modificar plantilla"));
     QCOMPARE(editor->sidModificado().value_or(0), sid);
@@ -289,7 +289,7 @@ void TestTemplates::createModifyDelete()
 
     // Delete from the text node, with no question first.
     m_prompter->clear();
-    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), claveMensaje(sid))));
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodeWithKey(panel.TreeView1(), claveMensaje(sid))));
     panel.mnurclick_listado_plantillas_eliminar_Click();
     QCOMPARE(m_prompter->count(), 1);
     QCOMPARE(m_prompter->lastCall().text, QStringLiteral("Plantilla eliminada correctamente"));
@@ -327,25 +327,25 @@ void TestTemplates::boundaryOf160Characters()
 {
     TemplateStore store(*m_db);
     Form10 editor(store, *m_prompter);
-    QSignalSpy cambios(&editor, &Form10::plantillasCambiadas);
+    QSignalSpy changes(&editor, &Form10::plantillasCambiadas);
     editor.Text2()->setText(QStringLiteral("Límite"));
 
     // 79 + CR LF + 80 = 161: the line end counts two.
-    const QString largo = QString(79, QLatin1Char('a')) + QLatin1Char('\n') + QString(80, QLatin1Char('b'));
-    editor.Text1()->setPlainText(largo);
+    const QString tooLong = QString(79, QLatin1Char('a')) + QLatin1Char('\n') + QString(80, QLatin1Char('b'));
+    editor.Text1()->setPlainText(tooLong);
     editor.Command1_Click();
     QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Mensaje predefinido demasiado largo"));
     QCOMPARE(filas(), 0);
-    QCOMPARE(editor.Text1()->toPlainText(), largo);
+    QCOMPARE(editor.Text1()->toPlainText(), tooLong);
     QCOMPARE(editor.Text2()->text(), QStringLiteral("Límite"));
 
-    const QString justo = QString(78, QLatin1Char('a')) + QLatin1Char('\n') + QString(80, QLatin1Char('b'));
-    editor.Text1()->setPlainText(justo);
+    const QString justFits = QString(78, QLatin1Char('a')) + QLatin1Char('\n') + QString(80, QLatin1Char('b'));
+    editor.Text1()->setPlainText(justFits);
     editor.Command1_Click();
     QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla creada"));
     QCOMPARE(filas(), 1);
     QCOMPARE(m_db->scalar(QStringLiteral("SELECT length(mensaje) FROM Plantillas")).toInt(), 160);
-    QCOMPARE(cambios.count(), 1);
+    QCOMPARE(changes.count(), 1);
 
     // Empty text wins over the missing name.
     editor.Command1_Click();
@@ -354,58 +354,58 @@ void TestTemplates::boundaryOf160Characters()
 
 void TestTemplates::quotesAccentsAndLineBreaksRoundTrip()
 {
-    const QString nombre = QStringLiteral("O'Donnell \"Ñandú\"; --");
-    const QString escrito = QStringLiteral("Señor O'Brien,\n\"cita\" mañana\n\nÁÉÍÓÚ ' ; DROP TABLE Plantillas");
+    const QString name = QStringLiteral("O'Donnell \"Ñandú\"; --");
+    const QString typed = QStringLiteral("Señor O'Brien,\n\"cita\" mañana\n\nÁÉÍÓÚ ' ; DROP TABLE Plantillas");
 
     TemplatesPanel panel(*m_db, *m_prompter);
     panel.mnurclick_listado_plantillas_crear_Click();
-    panel.editor()->Text2()->setText(nombre);
-    panel.editor()->Text1()->setPlainText(escrito);
+    panel.editor()->Text2()->setText(name);
+    panel.editor()->Text1()->setPlainText(typed);
     panel.editor()->Command1()->click();
 
-    const auto filasGuardadas = m_db->select(QStringLiteral("SELECT sid, nombre, mensaje FROM Plantillas"));
-    QCOMPARE(filasGuardadas.size(), size_t(1));
-    const qint64 sid = filasGuardadas[0].value(0).toLongLong();
-    QCOMPARE(filasGuardadas[0].value(1).toString(), nombre);
-    QCOMPARE(filasGuardadas[0].value(2).toString(),
+    const auto savedRows = m_db->select(QStringLiteral("SELECT sid, nombre, mensaje FROM Plantillas"));
+    QCOMPARE(savedRows.size(), size_t(1));
+    const qint64 sid = savedRows[0].value(0).toLongLong();
+    QCOMPARE(savedRows[0].value(1).toString(), name);
+    QCOMPARE(savedRows[0].value(2).toString(),
              QStringLiteral("Señor O'Brien,\r\n\"cita\" mañana\r\n\r\nÁÉÍÓÚ ' ; DROP TABLE Plantillas"));
 
     // Back into the editor as typed.
-    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), clavePlantilla(sid))));
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodeWithKey(panel.TreeView1(), clavePlantilla(sid))));
     panel.mnurclick_listado_plantillas_modificar_Click();
-    QCOMPARE(panel.editor()->Text2()->text(), nombre);
-    QCOMPARE(panel.editor()->Text1()->toPlainText(), escrito);
+    QCOMPARE(panel.editor()->Text2()->text(), name);
+    QCOMPARE(panel.editor()->Text1()->toPlainText(), typed);
     panel.editor()->Command1()->click();
-    QCOMPARE(m_db->scalar(QStringLiteral("SELECT nombre FROM Plantillas WHERE sid = ?1"), {sid}).toString(), nombre);
+    QCOMPARE(m_db->scalar(QStringLiteral("SELECT nombre FROM Plantillas WHERE sid = ?1"), {sid}).toString(), name);
 
     // And into the send panel's message box.
-    QPlainTextEdit mensaje;
-    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &mensaje);
+    QPlainTextEdit messageEdit;
+    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &messageEdit);
     Form11 *picker = launcher.open();
     QVERIFY(picker->tomarPlantilla(claveMensaje(sid)));
-    QCOMPARE(mensaje.toPlainText(), escrito);
+    QCOMPARE(messageEdit.toPlainText(), typed);
 }
 
 void TestTemplates::staleTreeNeverReportsSuccess()
 {
     const qint64 sid = insertar(QStringLiteral("Vieja"), QStringLiteral("texto"));
-    const qint64 otra = insertar(QStringLiteral("Otra"), QStringLiteral("texto"));
+    const qint64 other = insertar(QStringLiteral("Otra"), QStringLiteral("texto"));
     TemplatesPanel panel(*m_db, *m_prompter);
     panel.f_plantillas();
     // Another workstation deletes it; this tree still shows it.
     TemplateStore(*m_db).remove(sid);
 
-    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), clavePlantilla(sid))));
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodeWithKey(panel.TreeView1(), clavePlantilla(sid))));
     panel.mnurclick_listado_plantillas_modificar_Click();
     QCOMPARE(panel.editor(), nullptr);
     QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla inexistente"));
     QCOMPARE(panel.TreeView1()->topLevelItemCount(), 1);
-    QCOMPARE(claveNodo(panel.TreeView1()->topLevelItem(0)), clavePlantilla(otra));
+    QCOMPARE(claveNodo(panel.TreeView1()->topLevelItem(0)), clavePlantilla(other));
 
     // Deleting it again is no success either.
-    TemplateStore(*m_db).remove(otra);
+    TemplateStore(*m_db).remove(other);
     m_prompter->clear();
-    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), claveMensaje(otra))));
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodeWithKey(panel.TreeView1(), claveMensaje(other))));
     panel.mnurclick_listado_plantillas_eliminar_Click();
     QCOMPARE(m_prompter->count(), 1);
     QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla inexistente"));
@@ -417,7 +417,7 @@ void TestTemplates::templateDeletedUnderOpenEditor()
     const qint64 sid = insertar(QStringLiteral("Cita"), QStringLiteral("Hola"));
     TemplatesPanel panel(*m_db, *m_prompter);
     panel.f_plantillas();
-    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), clavePlantilla(sid))));
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodeWithKey(panel.TreeView1(), clavePlantilla(sid))));
     panel.mnurclick_listado_plantillas_modificar_Click();
     Form10 *editor = panel.editor();
     editor->Text1()->setPlainText(QStringLiteral("Texto nuevo"));
@@ -443,9 +443,9 @@ void TestTemplates::pickReplacesTheMessageAndRecounts()
 {
     TemplatesPanel panel(*m_db, *m_prompter);
     panel.f_plantillas();
-    QPlainTextEdit mensaje;
-    mensaje.setPlainText(QStringLiteral("ya escrito"));
-    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &mensaje);
+    QPlainTextEdit messageEdit;
+    messageEdit.setPlainText(QStringLiteral("ya escrito"));
+    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &messageEdit);
 
     launcher.Image3_Click();
     QCOMPARE(m_prompter->lastCall().text, QStringLiteral("No existe ninguna plantilla creada."));
@@ -467,18 +467,18 @@ void TestTemplates::pickReplacesTheMessageAndRecounts()
     QVERIFY(picker && picker->isVisible());
     QCOMPARE(picker->windowTitle(), QStringLiteral("Enviar SMS - Plantillas"));
 
-    QSignalSpy recuento(&mensaje, &QPlainTextEdit::textChanged);
-    QTreeWidget *arbol = picker->TreeView1();
-    QTreeWidgetItem *nodo = nodoConClave(arbol, clavePlantilla(sid));
-    nodo->setExpanded(true);
+    QSignalSpy recounts(&messageEdit, &QPlainTextEdit::textChanged);
+    QTreeWidget *tree = picker->TreeView1();
+    QTreeWidgetItem *node = nodeWithKey(tree, clavePlantilla(sid));
+    node->setExpanded(true);
     QVERIFY(QTest::qWaitForWindowExposed(picker));
-    QVERIFY(!arbol->visualItemRect(nodo->child(0)).isEmpty());
-    const QPoint punto = arbol->visualItemRect(nodo->child(0)).center();
+    QVERIFY(!tree->visualItemRect(node->child(0)).isEmpty());
+    const QPoint point = tree->visualItemRect(node->child(0)).center();
     // A widget double click arrives after the press of the same click.
-    QTest::mouseClick(arbol->viewport(), Qt::LeftButton, {}, punto);
-    QTest::mouseDClick(arbol->viewport(), Qt::LeftButton, {}, punto);
-    QCOMPARE(mensaje.toPlainText(), QStringLiteral("Línea 1\nLínea 2"));
-    QVERIFY(recuento.count() >= 1);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, point);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, point);
+    QCOMPARE(messageEdit.toPlainText(), QStringLiteral("Línea 1\nLínea 2"));
+    QVERIFY(recounts.count() >= 1);
     QCOMPARE(launcher.picker(), nullptr);
     QCOMPARE(m_prompter->count(), 1);
 }
@@ -488,16 +488,16 @@ void TestTemplates::pickDeletedTemplateRefreshesBothLists()
     const qint64 sid = insertar(QStringLiteral("Se irá"), QStringLiteral("adiós"));
     TemplatesPanel panel(*m_db, *m_prompter);
     panel.f_plantillas();
-    QPlainTextEdit mensaje;
-    mensaje.setPlainText(QStringLiteral("lo mío"));
-    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &mensaje);
+    QPlainTextEdit messageEdit;
+    messageEdit.setPlainText(QStringLiteral("lo mío"));
+    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &messageEdit);
     Form11 *picker = launcher.open();
     TemplateStore(*m_db).remove(sid);
 
-    QVERIFY(testing::rightPress(picker->TreeView1(), nodoConClave(picker->TreeView1(), clavePlantilla(sid))));
+    QVERIFY(testing::rightPress(picker->TreeView1(), nodeWithKey(picker->TreeView1(), clavePlantilla(sid))));
     picker->mnurclick_enviarplantilla_seleccionar()->trigger();
     QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla inexistente"));
-    QCOMPARE(mensaje.toPlainText(), QStringLiteral("lo mío"));
+    QCOMPARE(messageEdit.toPlainText(), QStringLiteral("lo mío"));
     QCOMPARE(launcher.picker(), picker);
     QCOMPARE(claveDelPrimerNodo(*picker->TreeView1()), QStringLiteral("l0"));
     QVERIFY(panel.plantillasVacias());
@@ -508,8 +508,8 @@ void TestTemplates::pickerOnEmptiedTableRefreshesTheTab()
     const qint64 sid = insertar(QStringLiteral("Única"), QStringLiteral("texto"));
     TemplatesPanel panel(*m_db, *m_prompter);
     panel.f_plantillas();
-    QPlainTextEdit mensaje;
-    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &mensaje);
+    QPlainTextEdit messageEdit;
+    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &messageEdit);
     // Deleted from another workstation while the tab still lists it.
     TemplateStore(*m_db).remove(sid);
 
@@ -526,41 +526,41 @@ void TestTemplates::pickerOnEmptiedTableRefreshesTheTab()
 void TestTemplates::pickerRightClickRules()
 {
     TemplatesPanel panel(*m_db, *m_prompter);
-    QPlainTextEdit mensaje;
-    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &mensaje);
+    QPlainTextEdit messageEdit;
+    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &messageEdit);
 
     Form11 *picker = launcher.open();
     QVERIFY(QTest::qWaitForWindowExposed(picker));
-    QTreeWidget *arbol = picker->TreeView1();
+    QTreeWidget *tree = picker->TreeView1();
     QMenu *menu = picker->mnurclick_enviarplantilla();
     QCOMPARE(picker->Command1()->text(), QStringLiteral("Cerrar"));
     QCOMPARE(picker->mnurclick_enviarplantilla_seleccionar()->text(),
              QStringLiteral("Seleccionar plantilla para envio"));
 
     // "Sin plantillas" is selected by the click but offers nothing.
-    QTest::mouseClick(arbol->viewport(), Qt::RightButton, {}, centroDe(arbol, arbol->topLevelItem(0)));
-    QCOMPARE(arbol->currentItem(), arbol->topLevelItem(0));
+    QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, centerOf(tree, tree->topLevelItem(0)));
+    QCOMPARE(tree->currentItem(), tree->topLevelItem(0));
     QVERIFY(!menu->isVisible());
 
     const qint64 sid = insertar(QStringLiteral("Cita"), QStringLiteral("Hola"));
     picker->f_mostrar_plantillas();
-    QTreeWidgetItem *nodo = arbol->topLevelItem(0);
-    QCOMPARE(claveNodo(nodo), clavePlantilla(sid));
+    QTreeWidgetItem *node = tree->topLevelItem(0);
+    QCOMPARE(claveNodo(node), clavePlantilla(sid));
 
     // On the node's line, well to the right of its short text.
-    QTest::mouseClick(arbol->viewport(), Qt::RightButton, {},
-                      QPoint(arbol->viewport()->width() - 10, centroDe(arbol, nodo).y()));
-    QCOMPARE(arbol->currentItem(), nodo);
+    QTest::mouseClick(tree->viewport(), Qt::RightButton, {},
+                      QPoint(tree->viewport()->width() - 10, centerOf(tree, node).y()));
+    QCOMPARE(tree->currentItem(), node);
     QVERIFY(menu->isVisible());
     menu->hide();
 
     // Empty space below the nodes: no node in reach, no popup.
-    QTest::mouseClick(arbol->viewport(), Qt::RightButton, {}, QPoint(10, arbol->viewport()->height() - 5));
+    QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, QPoint(10, tree->viewport()->height() - 5));
     QVERIFY(!menu->isVisible());
 
     // The popup's item takes the selected template and closes the window.
     picker->mnurclick_enviarplantilla_seleccionar()->trigger();
-    QCOMPARE(mensaje.toPlainText(), QStringLiteral("Hola"));
+    QCOMPARE(messageEdit.toPlainText(), QStringLiteral("Hola"));
     QCOMPARE(launcher.picker(), nullptr);
     QCOMPARE(m_prompter->count(), 0);
 }
@@ -596,55 +596,55 @@ QTEST_MAIN(TestTemplates)
 // the first template; the items still act on the one the user clicked.
 void TestTemplates::popupsActOnTheTemplateTheyWereOpenedOn()
 {
-    const qint64 primera = insertar(QStringLiteral("Aviso"), QStringLiteral("texto del aviso"));
-    const qint64 segunda = insertar(QStringLiteral("Cita"), QStringLiteral("texto de la cita"));
-    const qint64 tercera = insertar(QStringLiteral("Oferta"), QStringLiteral("texto de la oferta"));
+    const qint64 first = insertar(QStringLiteral("Aviso"), QStringLiteral("texto del aviso"));
+    const qint64 second = insertar(QStringLiteral("Cita"), QStringLiteral("texto de la cita"));
+    const qint64 third = insertar(QStringLiteral("Oferta"), QStringLiteral("texto de la oferta"));
     TemplatesPanel panel(*m_db, *m_prompter);
     panel.f_plantillas();
     QMenu *menu = panel.mnurclick_listado_plantillas();
-    const auto redibujar = [&panel, menu] {
+    const auto redraw = [&panel, menu] {
         QVERIFY(menu->isVisible());
         panel.f_plantillas();
         panel.TreeView1()->setCurrentItem(panel.TreeView1()->topLevelItem(0));
     };
 
-    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), claveMensaje(segunda))));
-    redibujar();
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodeWithKey(panel.TreeView1(), claveMensaje(second))));
+    redraw();
     m_prompter->answerMessage(ui::Answer::Ok);
     QVERIFY(testing::choose(menu, panel.mnurclick_listado_plantillas_eliminar()));
     QCOMPARE(m_prompter->lastCall().text, QStringLiteral("Plantilla eliminada correctamente"));
-    QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM Plantillas WHERE sid = ?1"), {segunda}).toInt(), 0);
+    QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM Plantillas WHERE sid = ?1"), {second}).toInt(), 0);
     QCOMPARE(filas(), 2);
 
-    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), clavePlantilla(tercera))));
-    redibujar();
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodeWithKey(panel.TreeView1(), clavePlantilla(third))));
+    redraw();
     QVERIFY(testing::choose(menu, panel.mnurclick_listado_plantillas_modificar()));
     QVERIFY(panel.editor());
-    QCOMPARE(panel.editor()->sidModificado(), std::optional<qint64>(tercera));
+    QCOMPARE(panel.editor()->sidModificado(), std::optional<qint64>(third));
     QCOMPARE(panel.editor()->Text2()->text(), QStringLiteral("Oferta"));
     panel.editor()->close();
 
     // The picker takes the text of the template clicked.
-    QPlainTextEdit mensaje;
-    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &mensaje);
+    QPlainTextEdit messageEdit;
+    TemplatePickerLauncher launcher(*m_db, *m_prompter, panel, &messageEdit);
     Form11 *picker = launcher.open();
-    QVERIFY(testing::rightPress(picker->TreeView1(), nodoConClave(picker->TreeView1(), clavePlantilla(tercera))));
+    QVERIFY(testing::rightPress(picker->TreeView1(), nodeWithKey(picker->TreeView1(), clavePlantilla(third))));
     QVERIFY(picker->mnurclick_enviarplantilla()->isVisible());
     picker->f_mostrar_plantillas();
     picker->TreeView1()->setCurrentItem(picker->TreeView1()->topLevelItem(0));
     QVERIFY(testing::choose(picker->mnurclick_enviarplantilla(), picker->mnurclick_enviarplantilla_seleccionar()));
-    QCOMPARE(mensaje.toPlainText(), QStringLiteral("texto de la oferta"));
+    QCOMPARE(messageEdit.toPlainText(), QStringLiteral("texto de la oferta"));
 
     // A template deleted while its menu is up: the other one stays, and the user hears why.
-    const int avisos = m_prompter->count();
-    QVERIFY(testing::rightPress(panel.TreeView1(), nodoConClave(panel.TreeView1(), clavePlantilla(tercera))));
-    TemplateStore(*m_db).remove(tercera);
-    redibujar();
+    const int notices = m_prompter->count();
+    QVERIFY(testing::rightPress(panel.TreeView1(), nodeWithKey(panel.TreeView1(), clavePlantilla(third))));
+    TemplateStore(*m_db).remove(third);
+    redraw();
     m_prompter->answerMessage(ui::Answer::Ok);
     QVERIFY(testing::choose(menu, panel.mnurclick_listado_plantillas_eliminar()));
-    QCOMPARE(m_prompter->count(), avisos + 1);
+    QCOMPARE(m_prompter->count(), notices + 1);
     QCOMPARE(m_prompter->lastCall().title, QStringLiteral("Plantilla inexistente"));
-    QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM Plantillas WHERE sid = ?1"), {primera}).toInt(), 1);
+    QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM Plantillas WHERE sid = ?1"), {first}).toInt(), 1);
 }
 
 #include "test_templates.moc"
