@@ -1,10 +1,10 @@
 #pragma once
 
+#include "sending/panel/send_panel_view.h"
 #include "startup/dialogs/account_windows.h"
 #include "startup/dialogs/main_window_access.h"
 #include "startup/main_window/dialog_opener.h"
 #include "startup/main_window/form1.h"
-#include "startup/main_window/send_panel_view.h"
 #include "startup/version/version_check.h"
 
 #include <QComboBox>

@@ -8,18 +8,18 @@
 #include "contacts/view/contact_book_feature.h"
 #include "contacts/view/contacts_panel.h"
 #include "contacts/view/groups_panel.h"
-#include "history/view/history_feature.h"
 #include "history/recipient_classes.h"
+#include "history/view/history_feature.h"
 #include "history/view/history_panel.h"
-#include "importexport/import_export_windows.h"
 #include "history/view/recipient_actions.h"
+#include "importexport/import_export_windows.h"
 #include "sending/offer/unknown_number_offer.h"
 #include "sending/panel/send_panel_controller.h"
+#include "sending/panel/send_panel_view.h"
 #include "sending/templates/template_picker.h"
 #include "sending/templates/templates_panel.h"
 #include "startup/app_context.h"
 #include "startup/main_window/form1.h"
-#include "startup/main_window/send_panel_view.h"
 
 namespace app {
 

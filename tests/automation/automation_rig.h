@@ -8,7 +8,7 @@
 #include "sending/panel/send_panel_controller.h"
 #include "startup/app_context.h"
 #include "startup/database/schema.h"
-#include "startup/main_window/send_panel_view.h"
+#include "sending/panel/send_panel_view.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -42,7 +42,7 @@ struct AutomationRig {
         QDir(home.path()).mkdir(QStringLiteral("entrada"));
         context = std::make_unique<startup::AppContext>(
             startup::AppContext{conexion, prompter, shell, busy, network, home.path()});
-        view = std::make_unique<startup::SendPanelView>();
+        view = std::make_unique<sending::SendPanelView>();
         view->Combo1()->addItems({QStringLiteral("Tienda")});
         view->Combo1()->setCurrentIndex(0);
         panel = std::make_unique<sending::SendPanelController>(*view, *context);
@@ -101,7 +101,7 @@ struct AutomationRig {
     ui::BusyCursor busy;
     QNetworkAccessManager network;
     std::unique_ptr<startup::AppContext> context;
-    std::unique_ptr<startup::SendPanelView> view;
+    std::unique_ptr<sending::SendPanelView> view;
     std::unique_ptr<sending::SendPanelController> panel;
     std::unique_ptr<automation::AutomationController> automation;
     std::unique_ptr<QAction> comenzar;

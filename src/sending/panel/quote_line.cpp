@@ -5,9 +5,9 @@
 #include "platform/text/decimal.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
+#include "sending/panel/send_panel_view.h"
 #include "sending/quote.h"
 #include "startup/app_context.h"
-#include "startup/main_window/send_panel_view.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -19,7 +19,7 @@ const QString kBusyReason = QStringLiteral("coste");
 
 } // namespace
 
-QuoteLine::QuoteLine(startup::SendPanelView &view, startup::AppContext &context, std::function<bool()> sendInFlight,
+QuoteLine::QuoteLine(SendPanelView &view, startup::AppContext &context, std::function<bool()> sendInFlight,
                      QObject *parent)
     : QObject(parent)
     , m_view(view)

@@ -9,12 +9,14 @@
 #include <optional>
 
 namespace net { class GatewayChannel; struct GatewayReply; }
-namespace startup { class SendPanelView; struct AppContext; }
+namespace startup { struct AppContext; }
 
 // The cost and balance figures of the send panel and the gateway line that brings them
 // (`WebBrowser3`, `APIv2/quotesms.php`): the start-up quote, the refresh icons and the quote the
 // recipients box asks for. The balance is kept here as a number; the label only shows it.
 namespace sending {
+
+class SendPanelView;
 
 class QuoteLine final : public QObject, public startup::BalanceQuote {
     Q_OBJECT
@@ -23,7 +25,7 @@ class QuoteLine final : public QObject, public startup::BalanceQuote {
 public:
     // `sendInFlight` tells whether a send awaits its reply: a good quote then leaves the send
     // button as it is, so no second send can start before the first is answered.
-    QuoteLine(startup::SendPanelView &view, startup::AppContext &context, std::function<bool()> sendInFlight,
+    QuoteLine(SendPanelView &view, startup::AppContext &context, std::function<bool()> sendInFlight,
               QObject *parent = nullptr);
     ~QuoteLine() override;
 
@@ -55,7 +57,7 @@ private:
     void comprobando();
     void f_respuesta_coste(const net::GatewayReply &reply);
 
-    startup::SendPanelView &m_view;
+    SendPanelView &m_view;
     startup::AppContext &m_context;
     std::function<bool()> m_sendInFlight;
     net::GatewayChannel *m_channel = nullptr;

@@ -6,11 +6,11 @@
 #include "sending/panel/account_row.h"
 #include "sending/panel/panel_text.h"
 #include "sending/panel/quote_line.h"
+#include "sending/panel/send_panel_view.h"
 #include "sending/send_time.h"
 #include "sending/send_unknown.h"
 #include "startup/app_context.h"
 #include "startup/brand.h"
-#include "startup/main_window/send_panel_view.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -29,15 +29,15 @@ const QString kNoGuardado = QStringLiteral(
     "El SMS se ha enviado, pero no se ha podido guardar en el historial. Compruebe que la base de datos está "
     "disponible.");
 
-QString remitenteElegido(const startup::SendPanelView &view)
+QString remitenteElegido(const SendPanelView &view)
 {
     const QString text = view.Combo1()->currentText();
-    return text == QLatin1String(startup::crearNuevoRemitente) ? QString() : text;
+    return text == QLatin1String(crearNuevoRemitente) ? QString() : text;
 }
 
 } // namespace
 
-SendLine::SendLine(startup::SendPanelView &view, startup::AppContext &context, QuoteLine &quote, QObject *parent)
+SendLine::SendLine(SendPanelView &view, startup::AppContext &context, QuoteLine &quote, QObject *parent)
     : QObject(parent)
     , m_view(view)
     , m_context(context)

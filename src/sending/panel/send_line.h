@@ -14,7 +14,7 @@
 #include <optional>
 
 namespace net { class GatewayChannel; struct GatewayReply; }
-namespace startup { class SendPanelView; struct AppContext; }
+namespace startup { struct AppContext; }
 
 // The send road's gateway line (`WebBrowser1`, `APIv2/sendsms.php`): one send in flight at a
 // time, its reply applied from the request captured when it left, and the queue of automated
@@ -26,6 +26,7 @@ namespace startup { class SendPanelView; struct AppContext; }
 namespace sending {
 
 class QuoteLine;
+class SendPanelView;
 
 class SendLine final : public QObject, public startup::OwedReplies {
     Q_OBJECT
@@ -34,7 +35,7 @@ class SendLine final : public QObject, public startup::OwedReplies {
 public:
     static constexpr std::chrono::milliseconds kEsperaTardia{5 * 60 * 1000};
 
-    SendLine(startup::SendPanelView &view, startup::AppContext &context, QuoteLine &quote,
+    SendLine(SendPanelView &view, startup::AppContext &context, QuoteLine &quote,
              QObject *parent = nullptr);
     ~SendLine() override;
 
@@ -75,7 +76,7 @@ private:
     RecordStatus registrar(const SendRequest &request, const ReplyOutcome &outcome);
     void avisar(const SendRequest &request, const ReplyOutcome &outcome, RecordStatus guardado);
 
-    startup::SendPanelView &m_view;
+    SendPanelView &m_view;
     startup::AppContext &m_context;
     QuoteLine &m_quote;
     net::GatewayChannel *m_channel = nullptr;

@@ -12,11 +12,11 @@
 #include "sending/panel/panel_text.h"
 #include "sending/panel/quote_line.h"
 #include "sending/panel/send_line.h"
+#include "sending/panel/send_panel_view.h"
 #include "sending/panel/time_picker.h"
 #include "sending/recipients.h"
 #include "sending/send_command.h"
 #include "startup/app_context.h"
-#include "startup/main_window/send_panel_view.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -39,15 +39,15 @@ const QString kEnCurso = QStringLiteral("Hay un envío en curso. Espere a que te
 const QString kTituloEnvio = QStringLiteral("Envío de SMS");
 const QString kCoste = QStringLiteral(",coste");
 
-QString remitenteElegido(const startup::SendPanelView &view)
+QString remitenteElegido(const SendPanelView &view)
 {
     const QString text = view.Combo1()->currentText();
-    return text == QLatin1String(startup::crearNuevoRemitente) ? QString() : text;
+    return text == QLatin1String(crearNuevoRemitente) ? QString() : text;
 }
 
 } // namespace
 
-SendPanelController::SendPanelController(startup::SendPanelView &view, startup::AppContext &context,
+SendPanelController::SendPanelController(SendPanelView &view, startup::AppContext &context,
                                          startup::ListViews *lists, startup::WindowOpener *windows, QObject *parent)
     : QObject(parent), m_view(view), m_context(context)
 {

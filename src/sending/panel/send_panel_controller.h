@@ -6,7 +6,7 @@
 #include <QString>
 
 namespace net { class GatewayChannel; }
-namespace startup { class SendPanelView; struct AppContext; }
+namespace startup { struct AppContext; }
 
 // The behaviour of the "Enviar SMS" tab: the counter, the recipients box, the icons, the send
 // button and the figures, each handler reading the controls, calling the sending rules and
@@ -16,6 +16,7 @@ namespace sending {
 
 class QuoteLine;
 class SendLine;
+class SendPanelView;
 class TimePicker;
 class UnknownNumberOffer;
 
@@ -26,7 +27,7 @@ class SendPanelController final : public QObject {
 public:
     // `lists` and `windows` may be null while those parts are not built: the contact book and
     // the templates then count as empty.
-    SendPanelController(startup::SendPanelView &view, startup::AppContext &context,
+    SendPanelController(SendPanelView &view, startup::AppContext &context,
                         startup::ListViews *lists = nullptr, startup::WindowOpener *windows = nullptr,
                         QObject *parent = nullptr);
     ~SendPanelController() override;
@@ -86,7 +87,7 @@ private:
     void Text2_tecla(int key);
     void habilitarEnvio(bool enabled);
 
-    startup::SendPanelView &m_view;
+    SendPanelView &m_view;
     startup::AppContext &m_context;
     startup::ListViews m_noLists;
     startup::WindowOpener m_noWindows;

@@ -1,15 +1,16 @@
 #include "startup/main_window/form1.h"
 
+#include "contacts/contact_filter.h"
 #include "platform/db/connection.h"
 #include "platform/ui/prompter.h"
 #include "platform/ui/shell.h"
 #include "platform/ui/skin.h"
+#include "sending/panel/send_panel_view.h"
 #include "startup/brand.h"
 #include "startup/database/defaults.h"
 #include "startup/database/opening.h"
 #include "startup/dialogs/form4.h"
 #include "startup/main_window/dialog_opener.h"
-#include "startup/main_window/send_panel_view.h"
 #include "startup/main_window/startup_rules.h"
 
 #include <QAction>
@@ -77,7 +78,7 @@ Form1::Form1(AppContext &context, Subsystems subsystems, DialogOpener *dialogs, 
     setSubsystems(subsystems);
     resize(780, 520);
 
-    connect(m_sendPanel, &SendPanelView::crearRemitente, this, [this] {
+    connect(m_sendPanel, &sending::SendPanelView::crearRemitente, this, [this] {
         if (m_dialogs)
             m_dialogs->showForm19(QStringLiteral("9"));
     });
@@ -141,7 +142,7 @@ void Form1::buildTabs()
 {
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("tbsOptions"));
-    m_sendPanel = new SendPanelView(m_tabs);
+    m_sendPanel = new sending::SendPanelView(m_tabs);
     m_tabs->addTab(m_sendPanel, QString());
     for (int i = 1; i < 5; ++i)
         m_tabs->addTab(emptyPage(m_tabs, i), QString());
@@ -333,7 +334,7 @@ void Form1::cargar_remitentes()
 {
     QComboBox *combo = m_sendPanel->Combo1();
     QString kept = combo->currentText();
-    if (kept == QLatin1String(crearNuevoRemitente))
+    if (kept == QLatin1String(sending::crearNuevoRemitente))
         kept.clear();
     const SenderList senders = leerRemitentes(m_context.conexion, brand::remitente_defecto());
     {
@@ -386,7 +387,7 @@ bool Form1::leerCuenta()
 
 void Form1::llenarFiltros()
 {
-    const std::pair<QComboBox *, QStringList> lists[] = {{m_combo2, operadoresFiltro()}, {m_combo4, camposFiltro()}};
+    const std::pair<QComboBox *, QStringList> lists[] = {{m_combo2, contacts::operadoresFiltro()}, {m_combo4, contacts::camposFiltro()}};
     for (const auto &[combo, items] : lists) {
         combo->clear();
         combo->addItems(items);

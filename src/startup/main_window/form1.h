@@ -18,10 +18,11 @@ class QSystemTrayIcon;
 class QTabWidget;
 class QWidget;
 
+namespace sending { class SendPanelView; }
+
 namespace startup {
 
 class DialogOpener;
-class SendPanelView;
 
 // How the start-up ended.
 enum class StartupStatus {
@@ -48,7 +49,7 @@ public:
     StartupStatus Form_Load();
 
     AppContext &context() { return m_context; }
-    SendPanelView &sendPanel() { return *m_sendPanel; }
+    sending::SendPanelView &sendPanel() { return *m_sendPanel; }
 
     // Rebuilds `Combo1` from `Remitentes`, keeping the selected text when it is still there,
     // else the last default sender, else the first item.
@@ -127,7 +128,7 @@ private:
     DialogOpener *m_dialogs = nullptr;
 
     QTabWidget *m_tabs = nullptr;
-    SendPanelView *m_sendPanel = nullptr;
+    sending::SendPanelView *m_sendPanel = nullptr;
     QComboBox *m_combo2 = nullptr;
     QComboBox *m_combo4 = nullptr;
     QSystemTrayIcon *m_tray = nullptr;

@@ -68,19 +68,4 @@ QString etiquetaCosteArranque(const QString &ruta)
         + QStringLiteral(" crédito(s)");
 }
 
-QStringList operadoresFiltro()
-{
-    return {QStringLiteral("contengan"),    QStringLiteral("coincidan"),    QStringLiteral("empiecen"),
-            QStringLiteral("acaben"),       QStringLiteral("no contengan"), QStringLiteral("no coincidan"),
-            QStringLiteral("no empiecen"),  QStringLiteral("no acaben"),    QStringLiteral("mayor que"),
-            QStringLiteral("menor que")};
-}
-
-QStringList camposFiltro()
-{
-    return {QStringLiteral("nombre"),        QStringLiteral("teléfono"),   QStringLiteral("nombre completo"),
-            QStringLiteral("dirección"),     QStringLiteral("otro teléfono"), QStringLiteral("comentario"),
-            QStringLiteral("fecha de nacimiento")};
-}
-
 } // namespace startup

@@ -45,8 +45,4 @@ QString etiquetaSaldoArranque(const QString &saldo);
 // `lblCoste` at start-up: the price of one message on the route.
 QString etiquetaCosteArranque(const QString &ruta);
 
-// The texts the main window's two filter lists offer, in their order.
-QStringList operadoresFiltro();
-QStringList camposFiltro();
-
 } // namespace startup

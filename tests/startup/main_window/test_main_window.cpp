@@ -1,12 +1,12 @@
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
+#include "sending/panel/send_panel_view.h"
 #include "startup/app_context.h"
 #include "startup/brand.h"
 #include "startup/database/opening.h"
 #include "startup/database/schema.h"
 #include "startup/main_window/dialog_opener.h"
 #include "startup/main_window/form1.h"
-#include "startup/main_window/send_panel_view.h"
 #include "startup/main_window/startup_rules.h"
 #include "startup/subsystems.h"
 #include "support/recording_shell.h"
@@ -103,7 +103,7 @@ struct Client {
         return form->Form_Load();
     }
 
-    startup::SendPanelView &panel() { return form->sendPanel(); }
+    sending::SendPanelView &panel() { return form->sendPanel(); }
 
     QString stored(const QString &sql)
     {
@@ -409,7 +409,7 @@ private Q_SLOTS:
 
     void longRecipientListsAreNotCut()
     {
-        startup::SendPanelView panel;
+        sending::SendPanelView panel;
         const QString numbers = QStringLiteral("34600123456,").repeated(4000);
         panel.Text2()->setPlainText(numbers);
         QCOMPARE(panel.Text2()->toPlainText().size(), numbers.size());

@@ -1,8 +1,8 @@
 // The whole client started as the program starts it, against the gateway simulator: what a user
 // sees on a first run and on a normal start, and what reaches the gateway and the database.
 #include "platform/db/connection.h"
+#include "sending/panel/send_panel_view.h"
 #include "startup/main_window/form1.h"
-#include "startup/main_window/send_panel_view.h"
 #include "support/client_rig.h"
 
 #include <QAction>
@@ -45,7 +45,7 @@ struct Run : testing::ClientRig {
     }
 
     startup::Form1 &form() { return client->mainWindow(); }
-    startup::SendPanelView &panel() { return form().sendPanel(); }
+    sending::SendPanelView &panel() { return form().sendPanel(); }
     QString stored(const QString &column)
     {
         return client->context()

@@ -1,4 +1,4 @@
-#include "startup/main_window/send_panel_view.h"
+#include "sending/panel/send_panel_view.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -17,7 +17,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace startup {
+namespace sending {
 namespace {
 
 QToolButton *icono(QWidget *parent, const char *name, QStyle::StandardPixmap pixmap, const QString &tip)
@@ -271,4 +271,4 @@ void SendPanelView::Combo1_Click(int index)
     Q_EMIT crearRemitente();
 }
 
-} // namespace startup
+} // namespace sending
