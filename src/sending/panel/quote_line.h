@@ -32,9 +32,9 @@ public:
     // The start-up quote: fixed texts, no `buf`.
     void f_consultar_coste(const startup::BalanceQuote::Request &request) override;
     // The refresh icons and the recipients box: the panel's message and recipients, `buf` last.
-    // `partesMensaje` is what the message counts now, so later edits rescale the quoted cost.
-    void pedirCoste(const QString &login, const QString &pass, const QString &mensaje, const QString &destino,
-                    const QString &remitente, int partesMensaje);
+    // `messageParts` is what the message counts now, so later edits rescale the quoted cost.
+    void pedirCoste(const QString &login, const QString &pass, const QString &message, const QString &recipients,
+                    const QString &sender, int messageParts);
 
     // The counter's part count changed: the cost label is rescaled.
     void partesCambiadas(int chargedParts);
@@ -45,7 +45,7 @@ public:
     // send all write it there): nothing while the client knows none.
     std::optional<double> saldo() const;
     // A send lowered it (already stored by the reply handler): only the label follows.
-    void saldoTrasEnvio(double nuevo, const QString &label);
+    void saldoTrasEnvio(double newBalance, const QString &label);
 
     net::GatewayChannel &channel() { return *m_channel; }
 

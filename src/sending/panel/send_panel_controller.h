@@ -45,20 +45,19 @@ public:
     void Image3_Click();
     void Image4_Click();
     void Image5_Click();
-    void Image10_Click();   // Image11 does the same
+    void Image10_Click();   // the balance icon does the same
     void Text2_LostFocus();
     void f_contar_caracteres();
 
     // For the recipient picker and the history's recipient actions: an already clean list put
     // into the box, quoted (without cleaning) when the box is left.
-    void ponerDestinatarios(const QString &lista);
-    // The recipients box's text as it stood when last processed (`Text2.Tag`).
+    void ponerDestinatarios(const QString &list);
+    // The recipients box's text as it stood when last processed (its Tag).
     QString text2Tag() const;
     void setText2Tag(const QString &tag);
 
-    // The automated sending's entry points (`lista_numeros`, `lista_mensaje`,
-    // `f_enviar_automatizados`).
-    void enqueue(const QString &numeros, const QString &mensaje);
+    // The automated sending's entry points.
+    void enqueue(const QString &numbers, const QString &message);
     qsizetype pendientes() const;
     bool automatizado() const;
     void f_enviar_automatizados();
@@ -72,7 +71,7 @@ public:
     SendLine &sendLine() { return *m_send; }
 
 Q_SIGNALS:
-    // The account's credentials were read for a request (`usuario_login`, `usuario_pass`).
+    // The account's credentials were read for a request.
     void credencialesLeidas(const QString &login, const QString &pass);
     // One send reply or one quote reply handled (state written; a box may still follow).
     void sendReplyHandled();

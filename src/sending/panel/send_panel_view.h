@@ -66,7 +66,7 @@ public:
     QToolButton *Image10() const { return m_image10; }     // refresh the cost
     QToolButton *Image11() const { return m_image11; }     // refresh the balance
 
-    // The mark other windows set while they refill `Combo1` ("1") so its click rule stays quiet.
+    // The mark other windows set while they refill the sender combo ("1") so its click rule stays quiet.
     QString combo1Tag() const { return m_combo1Tag; }
     void setCombo1Tag(const QString &tag) { m_combo1Tag = tag; }
 

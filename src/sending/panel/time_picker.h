@@ -7,7 +7,7 @@ class QScrollBar;
 
 // The send panel's time picker and appointment mode: the calendar icon, the calendar, the hour
 // and minute boxes with their spinners, "Cerrar", and the appointment option. Every change
-// rebuilds the send-time box `Text3` ("Inmediato" or "yyyy-MM-dd HH:mm").
+// rebuilds the send-time box ("Inmediato" or "yyyy-MM-dd HH:mm").
 namespace sending {
 
 class SendPanelView;
