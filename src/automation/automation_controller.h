@@ -45,7 +45,7 @@ public:
     ~AutomationController() override;
 
     // The main window's `mnuAutomatizar_Comenzar`: its caption says whether sending is on.
-    void setMenuItem(QAction *comenzar);
+    void setMenuItem(QAction *startAction);
 
     // startup::Automation
     State restoreAtStartup() override;
@@ -58,7 +58,7 @@ public:
     // One tick of `Timer1`.
     Revision Timer1_Timer();
     // `f_leer_automatizados`: the file's entries into the queue, then the first one sent.
-    Revision f_leer_automatizados(const QString &archivo, const QString &delimitador);
+    Revision f_leer_automatizados(const QString &file, const QString &separator);
 
     QTimer &timer() { return m_timer; }
     int countdown() const { return m_countdown.valor(); }
@@ -73,10 +73,10 @@ Q_SIGNALS:
     // The account row read by a check (the main window's `usuario_login` / `usuario_pass`).
     void credencialesLeidas(const QString &login, const QString &pass);
     // One check ran (the tick that ran out the countdown).
-    void revisado(automation::Revision revision);
+    void revisado(automation::Revision result);
 
 private:
-    void anotar(const QString &texto);
+    void anotar(const QString &text);
     void ajustesGuardados();
     QString caption() const;
 

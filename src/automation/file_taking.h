@@ -24,9 +24,9 @@ struct Toma {
     QString archivado;   // the copy's path
 };
 
-Toma tomarArchivo(const QString &archivo, const QString &delimitador, const QDateTime &ahora);
+Toma tomarArchivo(const QString &file, const QString &separator, const QDateTime &now);
 
 // The error log's text for a failed take (without time stamp or line end); empty for Tomado.
-QString textoToma(const Toma &toma, const QString &archivo);
+QString textoToma(const Toma &take, const QString &file);
 
 } // namespace automation

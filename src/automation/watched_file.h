@@ -41,7 +41,7 @@ inline constexpr qsizetype kEntradaLlena = 900;
 // One piece of the numbers field as the gateway takes it: "-", ".", "(", ")", "+", "_" and blanks
 // removed, leading zeros dropped, "34" before a nine-digit number starting with 6. Empty when
 // what is left is not all digits or is shorter than 7 characters.
-QString limpiarNumero(QString pieza);
+QString limpiarNumero(QString part);
 
 // The file's lines: UTF-8 when the bytes are valid UTF-8, else Windows-1252; CR LF, LF or CR ends
 // a line.
@@ -50,14 +50,14 @@ QStringList lineasDelArchivo(const QByteArray &bytes);
 // Each line is numbers, the separator, the message and optionally the separator and ignored text.
 // Lines with the same message (exact text) go into the same entry; a number already queued for a
 // message is queued once.
-Lectura agruparPorMensaje(const QStringList &lineas, const QString &delimitador);
+Lectura agruparPorMensaje(const QStringList &lines, const QString &separator);
 
 // "enviados_" + "yyyy_MM_dd__HH_mm" + ".txt".
-QString nombreArchivado(const QDateTime &ahora);
+QString nombreArchivado(const QDateTime &now);
 // The copy's path: in the watched file's folder (the current one for a bare file name).
-QString rutaArchivado(const QString &archivo, const QDateTime &ahora);
+QString rutaArchivado(const QString &file, const QDateTime &now);
 
 // The error log's text for a descarte (without time stamp or line end).
-QString textoDescarte(const Descarte &descarte);
+QString textoDescarte(const Descarte &discard);
 
 } // namespace automation

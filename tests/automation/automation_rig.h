@@ -26,7 +26,7 @@
 namespace testing {
 
 struct AutomationRig {
-    explicit AutomationRig(bool conCuenta = true)
+    explicit AutomationRig(bool withAccount = true)
     {
         sim.start();
         sim.addAccount(QStringLiteral("usu"), QStringLiteral("secreto"), 100.0);
@@ -34,7 +34,7 @@ struct AutomationRig {
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
         conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
         startup::createSchema(conexion);
-        if (conCuenta)
+        if (withAccount)
             conexion.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
                                             "VALUES (?1,?2,?3,?4,?5,?6)"),
                              {QStringLiteral("usu"), QStringLiteral("secreto"), QStringLiteral("0"),
@@ -67,14 +67,14 @@ struct AutomationRig {
     QString watched() const { return home.file(QStringLiteral("entrada/Enviar_SMS.txt")); }
     QString inbox(const QString &name) const { return home.file(QStringLiteral("entrada/") + name); }
 
-    void settings(const QString &minutos, const QString &delimitador = QStringLiteral("#"), QString archivo = {},
-                  const QString &activo = QStringLiteral("0"))
+    void settings(const QString &minutes, const QString &separator = QStringLiteral("#"), QString file = {},
+                  const QString &active = QStringLiteral("0"))
     {
-        if (archivo.isEmpty())
-            archivo = watched();
+        if (file.isEmpty())
+            file = watched();
         conexion.execute(QStringLiteral("DELETE FROM Automatizado"));
         conexion.execute(QStringLiteral("INSERT INTO Automatizado (minutos,delimitador,archivo,activo) VALUES (?1,?2,?3,?4)"),
-                         {minutos, delimitador, archivo, activo});
+                         {minutes, separator, file, active});
     }
 
     bool write(const QByteArray &bytes) const { return writeTo(watched(), bytes); }

@@ -39,7 +39,7 @@ public:
     };
 
     // `reloj` gives the local time (tests pin it); the form page is asked for at once.
-    Form20(startup::AppContext &context, Enlaces enlaces, std::function<QDateTime()> reloj = {},
+    Form20(startup::AppContext &context, Enlaces links, std::function<QDateTime()> clock = {},
            QWidget *parent = nullptr);
     ~Form20() override;
 
@@ -62,7 +62,7 @@ public:
     bool TreeView1_RightClick(QTreeWidgetItem *item, const QPoint &globalPos = {});
     const QString &menuKey() const { return m_popup.key(); }
     QMenu *mnurclick_recordatorio() const { return m_popup.menu(); }
-    void WebBrowser1_DocumentComplete(const PaginaCargada &pagina);
+    void WebBrowser1_DocumentComplete(const PaginaCargada &page);
 
     QComboBox *Combo1() const { return m_combo1; }
     QComboBox *Combo2() const { return m_combo2; }
@@ -74,11 +74,11 @@ public:
     NavegadorOculto &WebBrowser1() { return m_browser; }
     // The `try` counter sent with the next form page request.
     int contador() const { return m_contador; }
-    void setContador(int valor) { m_contador = valor; }
+    void setContador(int count) { m_contador = count; }
     bool formularioListo() const { return m_formularioListo; }
     // The key of a tree item ("pContacto 12", "l0").
     static QString clave(const QTreeWidgetItem *item);
-    QTreeWidgetItem *nodo(const QString &clave) const { return m_nodos.value(clave); }
+    QTreeWidgetItem *nodo(const QString &key) const { return m_nodos.value(key); }
 
 Q_SIGNALS:
     // A page completion of the hidden browser was handled (tests wait on it).
@@ -91,11 +91,11 @@ private:
     void Form_Load();
     void pedirFormulario();
     // The list on show, or the one contact whose node key is `clave`.
-    void enviar(Alcance alcance, const QString &clave = {});
-    void atenderFormulario(const PaginaCargada &pagina);
-    void atenderResultado(const PaginaCargada &pagina);
-    void agregarNodo(const Nodo &nodo);
-    void aviso(const QString &texto, const QString &titulo);
+    void enviar(Alcance scope, const QString &key = {});
+    void atenderFormulario(const PaginaCargada &page);
+    void atenderResultado(const PaginaCargada &page);
+    void agregarNodo(const Nodo &node);
+    void aviso(const QString &text, const QString &title);
 
     startup::AppContext &m_context;
     Enlaces m_enlaces;
