@@ -111,36 +111,36 @@ void AutomationController::ajustesGuardados()
         m_comenzar->setEnabled(true);
 }
 
-Revision AutomationController::Timer1_Timer()
+CheckResult AutomationController::Timer1_Timer()
 {
     // First, whatever follows: a box below runs its own event loop, and the shortened interval
     // left by a reply must not keep ticking under it.
     m_timer.setInterval(kOneMinute);
 
     if (!m_countdown.bajar())
-        return Revision::NoToca;
+        return CheckResult::NoToca;
 
-    Revision result = Revision::EnviaCola;
+    CheckResult result = CheckResult::EnviaCola;
     if (m_panel.pendientes() > 0) {
         // The send line refuses while a send awaits its reply; that reply sends the entry.
         m_panel.f_enviar_automatizados();
     } else if (const std::optional<Ajustes> settings = leerAjustes(m_context.conexion)) {
         m_countdown.reiniciar(settings->minutos);
         if (settings->delimitador.isEmpty())
-            result = Revision::SinAjustes;
+            result = CheckResult::SinAjustes;
         else if (settings->archivo.isEmpty() || !QFileInfo::exists(settings->archivo))
-            result = Revision::SinArchivo;
+            result = CheckResult::SinArchivo;
         else
             result = f_leer_automatizados(settings->archivo, settings->delimitador);
     } else {
         // The row went away between two checks: look again at the next tick.
-        result = Revision::SinAjustes;
+        result = CheckResult::SinAjustes;
     }
     Q_EMIT revisado(result);
     return result;
 }
 
-Revision AutomationController::f_leer_automatizados(const QString &file, const QString &separator)
+CheckResult AutomationController::f_leer_automatizados(const QString &file, const QString &separator)
 {
     const std::optional<sending::AccountValues> account = sending::leerCuentaEnvio(m_context.conexion);
     if (account)
@@ -152,25 +152,25 @@ Revision AutomationController::f_leer_automatizados(const QString &file, const Q
             m_context.prompter.message(QStringLiteral("Introduzca primero los datos de usuario en Archivo->Configuración"),
                                        {}, ui::Icon::Warning);
         }
-        return Revision::SinCuenta;
+        return CheckResult::SinCuenta;
     }
 
     const Toma take = tomarArchivo(file, separator, m_clock());
-    if (take.estado != TomaEstado::Tomado) {
+    if (take.estado != TakeStatus::Tomado) {
         // Logged once while the same trouble lasts, not at every check.
         if (take.estado != m_ultimaToma)
             anotar(textoToma(take, file));
         m_ultimaToma = take.estado;
-        return Revision::NoTomado;
+        return CheckResult::NoTomado;
     }
-    m_ultimaToma = TomaEstado::Tomado;
+    m_ultimaToma = TakeStatus::Tomado;
 
     for (const Entrada &entry : take.lectura.entradas)
         m_panel.enqueue(entry.numeros, entry.mensaje);
     for (const Descarte &discard : take.lectura.descartes)
         anotar(textoDescarte(discard));
     m_panel.f_enviar_automatizados();
-    return Revision::Leido;
+    return CheckResult::Leido;
 }
 
 void AutomationController::anotar(const QString &text)

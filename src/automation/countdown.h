@@ -3,7 +3,7 @@
 #include <QString>
 
 // The minutes left until the next look at the watched file (the timer's `Tag`): set from the
-// stored `minutos`, lowered once a tick, and allowed below zero.
+// stored minutes, lowered once a tick, and allowed below zero.
 namespace automation {
 
 class Countdown final {

@@ -41,14 +41,14 @@ Toma tomarArchivo(const QString &file, const QString &separator, const QDateTime
 
     const std::optional<QByteArray> bytes = readAll(file);
     if (!bytes) {
-        take.estado = TomaEstado::NoLegible;
+        take.estado = TakeStatus::NoLegible;
         return take;
     }
 
     // The copy is written from the bytes read, so it records exactly what is sent.
     const bool hadCopy = QFileInfo::exists(take.archivado);
     if (!writeCopy(take.archivado, *bytes)) {
-        take.estado = TomaEstado::NoArchivado;
+        take.estado = TakeStatus::NoArchivado;
         return take;
     }
     auto removeFreshCopy = [&] {
@@ -60,18 +60,18 @@ Toma tomarArchivo(const QString &file, const QString &separator, const QDateTime
     // The writing program may still be adding lines: they would go with the file unsent.
     if (readAll(file) != bytes) {
         removeFreshCopy();
-        take.estado = TomaEstado::EnEscritura;
+        take.estado = TakeStatus::EnEscritura;
         return take;
     }
     if (!QFile::remove(file)) {
         // Sending now would send these lines again at the next check.
         removeFreshCopy();
-        take.estado = TomaEstado::NoBorrado;
+        take.estado = TakeStatus::NoBorrado;
         return take;
     }
 
     take.lectura = agruparPorMensaje(lineasDelArchivo(*bytes), separator);
-    take.estado = TomaEstado::Tomado;
+    take.estado = TakeStatus::Tomado;
     return take;
 }
 
@@ -79,18 +79,18 @@ QString textoToma(const Toma &take, const QString &file)
 {
     const QString retryNote = QStringLiteral(" Se volverá a intentar en la próxima comprobación.");
     switch (take.estado) {
-    case TomaEstado::Tomado:
+    case TakeStatus::Tomado:
         return {};
-    case TomaEstado::NoLegible:
+    case TakeStatus::NoLegible:
         return QStringLiteral("No se ha podido leer el archivo de envíos ") + file
                + QStringLiteral(". No se ha enviado nada.") + retryNote;
-    case TomaEstado::NoArchivado:
+    case TakeStatus::NoArchivado:
         return QStringLiteral("No se ha podido guardar la copia ") + take.archivado + QStringLiteral(". El archivo ")
                + file + QStringLiteral(" se deja en su sitio y no se ha enviado nada.") + retryNote;
-    case TomaEstado::EnEscritura:
+    case TakeStatus::EnEscritura:
         return QStringLiteral("El archivo ") + file
                + QStringLiteral(" ha cambiado mientras se leía. No se ha enviado nada.") + retryNote;
-    case TomaEstado::NoBorrado:
+    case TakeStatus::NoBorrado:
         return QStringLiteral("No se ha podido borrar el archivo ") + file
                + QStringLiteral(" tras copiarlo. No se ha enviado nada, para no repetir los envíos.") + retryNote;
     }

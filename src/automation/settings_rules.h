@@ -7,7 +7,7 @@
 // pressed, how the path box is filled from the folder and file lists.
 namespace automation {
 
-// The check intervals offered, in minutes; kMinutosInicial is selected when the window opens.
+// The check intervals offered, in minutes; kInitialIntervalIndex is selected when the window opens.
 QStringList minutosOfrecidos();
 inline constexpr int kMinutosInicial = 2; // "15"
 

@@ -20,7 +20,7 @@ struct Ajustes {
 // The row (the first, should an old file hold more); nothing without one.
 std::optional<Ajustes> leerAjustes(db::Connection &connection);
 
-// Replaces the row with a new one, stopped (`activo` "0"). All or nothing: when the new row cannot
+// Replaces the row with a new one, stopped (`active` "0"). All or nothing: when the new row cannot
 // be written the old one stays.
 db::Result guardarAjustes(db::Connection &connection, const QString &minutes, const QString &separator,
                           const QString &file);

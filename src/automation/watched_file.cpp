@@ -29,8 +29,8 @@ bool onlyDigits(const QString &text)
 // entry at the end. A merged list that runs past the limit is cut at a comma: the entry keeps what
 // precedes it and a new entry of the same message takes the rest, so no number is split or lost.
 //
-// Which entry is first is found without walking the queue: an entry below kEntradaLlena takes any
-// list (whole or cut), one from kEntradaLlena up to the limit only a list short enough to join
+// Which entry is first is found without walking the queue: an entry below kFullEntry takes any
+// list (whole or cut), one from kFullEntry up to the limit only a list short enough to join
 // whole, and a longer one nothing more. The open entries of each message are kept by length class,
 // each class in queue order, so a line costs a look at a hundred classes at most instead of a walk
 // over every entry before it.
@@ -66,8 +66,8 @@ public:
 
 private:
     struct OpenEntries {
-        std::set<qsizetype> shortOnes;                     // below kEntradaLlena
-        std::map<qsizetype, std::set<qsizetype>> fullOnes; // by length, kEntradaLlena up to the limit
+        std::set<qsizetype> shortOnes;                     // below kFullEntry
+        std::map<qsizetype, std::set<qsizetype>> fullOnes; // by length, kFullEntry up to the limit
     };
 
     // The first entry in queue order that takes a list of `largo` characters; -1 when none does.
@@ -156,7 +156,7 @@ Lectura agruparPorMensaje(const QStringList &lines, const QString &separator)
             continue;
         const qsizetype cut = separator.isEmpty() ? -1 : line.indexOf(separator);
         if (cut < 0) {
-            reading.descartes.append({Descarte::Motivo::SinSeparador, line, {}});
+            reading.descartes.append({Descarte::Reason::SinSeparador, line, {}});
             continue;
         }
         const QString field = line.left(cut);
@@ -183,11 +183,11 @@ Lectura agruparPorMensaje(const QStringList &lines, const QString &separator)
             list.append(number);
         }
         if (!anyValid) {
-            reading.descartes.append({Descarte::Motivo::SinNumeros, line, {}});
+            reading.descartes.append({Descarte::Reason::SinNumeros, line, {}});
             continue;
         }
         for (const QString &part : std::as_const(invalidParts))
-            reading.descartes.append({Descarte::Motivo::NumeroNoValido, part, message});
+            reading.descartes.append({Descarte::Reason::NumeroNoValido, part, message});
         if (list.isEmpty())
             continue;
         alreadyQueued.unite(inList);
@@ -209,11 +209,11 @@ QString rutaArchivado(const QString &file, const QDateTime &now)
 QString textoDescarte(const Descarte &discard)
 {
     switch (discard.motivo) {
-    case Descarte::Motivo::SinSeparador:
+    case Descarte::Reason::SinSeparador:
         return QStringLiteral("Línea sin separador, no enviada: ") + discard.texto;
-    case Descarte::Motivo::SinNumeros:
+    case Descarte::Reason::SinNumeros:
         return QStringLiteral("Línea sin ningún número de teléfono válido, no enviada: ") + discard.texto;
-    case Descarte::Motivo::NumeroNoValido:
+    case Descarte::Reason::NumeroNoValido:
         return QStringLiteral("Número de teléfono no válido, no enviado: ") + discard.texto
                + QStringLiteral(". Texto del mensaje: ") + discard.mensaje;
     }

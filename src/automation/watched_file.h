@@ -18,14 +18,14 @@ struct Entrada {
 
 // What of a line went unsent, so the error log can tell the writing program's owner.
 struct Descarte {
-    enum class Motivo {
+    enum class Reason {
         SinSeparador,    // a non-blank line without the separator
         SinNumeros,      // not one usable number before the separator
         NumeroNoValido   // one number of an otherwise usable line
     };
-    Motivo motivo = Motivo::SinSeparador;
+    Reason motivo = Reason::SinSeparador;
     QString texto;       // the line, or the number as written
-    QString mensaje;     // NumeroNoValido: the message the number was meant for
+    QString mensaje;     // InvalidNumber: the message the number was meant for
 };
 
 struct Lectura {
@@ -34,11 +34,11 @@ struct Lectura {
 };
 
 // An entry takes later lines' numbers while it stays within this many characters; one that
-// already holds kEntradaLlena or more takes no more.
+// already holds kFullEntry or more takes no more.
 inline constexpr qsizetype kLimiteEntrada = 1000;
 inline constexpr qsizetype kEntradaLlena = 900;
 
-// One piece of the numbers field as the gateway takes it: "-", ".", "(", ")", "+", "_" and blanks
+// One part of the numbers field as the gateway takes it: "-", ".", "(", ")", "+", "_" and blanks
 // removed, leading zeros dropped, "34" before a nine-digit number starting with 6. Empty when
 // what is left is not all digits or is shorter than 7 characters.
 QString limpiarNumero(QString part);

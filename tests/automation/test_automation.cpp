@@ -12,23 +12,23 @@
 #include <QTcpServer>
 #include <QtTest>
 
-Q_DECLARE_METATYPE(automation::Revision)
+Q_DECLARE_METATYPE(automation::CheckResult)
 
 // The watched file: its lines turned into queued sends, taking it (copy, delete), the timer's
 // checks and the sends reaching the gateway through the send road.
 class TestAutomation final : public QObject {
     Q_OBJECT
 
-    static QStringList asText(const QList<automation::Entrada> &entradas)
+    static QStringList asText(const QList<automation::Entrada> &sends)
     {
         QStringList out;
-        for (const automation::Entrada &e : entradas)
+        for (const automation::Entrada &e : sends)
             out.append(e.numeros + QLatin1Char('|') + e.mensaje);
         return out;
     }
 
     // `count` distinct 11-digit numbers starting at `first`, joined by ",".
-    static QString numeros(int first, int count)
+    static QString numberList(int first, int count)
     {
         QStringList list;
         for (int i = 0; i < count; ++i)
@@ -36,10 +36,10 @@ class TestAutomation final : public QObject {
         return list.join(QLatin1Char(','));
     }
 
-    static QStringList splitAll(const QList<automation::Entrada> &entradas)
+    static QStringList splitAll(const QList<automation::Entrada> &sends)
     {
         QStringList all;
-        for (const automation::Entrada &e : entradas)
+        for (const automation::Entrada &e : sends)
             all.append(e.numeros.split(QLatin1Char(',')));
         return all;
     }
@@ -85,10 +85,10 @@ class TestAutomation final : public QObject {
     }
 
     // Runs checks until one is not a mere countdown tick.
-    static automation::Revision check(testing::AutomationRig &rig)
+    static automation::CheckResult check(testing::AutomationRig &rig)
     {
-        automation::Revision r = automation::Revision::NoToca;
-        for (int i = 0; i < 100 && r == automation::Revision::NoToca; ++i)
+        automation::CheckResult r = automation::CheckResult::NoToca;
+        for (int i = 0; i < 100 && r == automation::CheckResult::NoToca; ++i)
             r = rig.automation->Timer1_Timer();
         return r;
     }
@@ -106,7 +106,7 @@ class TestAutomation final : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { qRegisterMetaType<automation::Revision>(); }
+    void initTestCase() { qRegisterMetaType<automation::CheckResult>(); }
 
     // --- lines into the queue -----------------------------------------------------------------
 
@@ -199,8 +199,8 @@ private Q_SLOTS:
 
     void fullEntryTakesNoMore()
     {
-        const QString large = numeros(0, 79); // 947 characters
-        const QString rest = numeros(100, 9);
+        const QString large = numberList(0, 79); // 947 characters
+        const QString rest = numberList(100, 9);
         const auto queue = automation::agruparPorMensaje(
                               {large + QStringLiteral("#A"), rest + QStringLiteral("#A")}, QStringLiteral("#"))
                               .entradas;
@@ -209,8 +209,8 @@ private Q_SLOTS:
 
     void joinedListIsCutAtACommaPastTheLimit()
     {
-        const QString first = numeros(0, 67);  // 803 characters
-        const QString second = numeros(100, 25); // 299 characters
+        const QString first = numberList(0, 67);  // 803 characters
+        const QString second = numberList(100, 25); // 299 characters
         const auto queue = automation::agruparPorMensaje(
                               {first + QStringLiteral("#A"), second + QStringLiteral("#A")}, QStringLiteral("#"))
                               .entradas;
@@ -225,7 +225,7 @@ private Q_SLOTS:
     // The last number runs across the limit to the end: no comma to cut at past it.
     void longLastNumberIsNeitherLostNorRepeated()
     {
-        const QString first = numeros(0, 71); // 851 characters
+        const QString first = numberList(0, 71); // 851 characters
         const QString longLine = QString(200, QLatin1Char('7'));
         const auto queue = automation::agruparPorMensaje(
                               {first + QStringLiteral("#A"), longLine + QStringLiteral("#A")}, QStringLiteral("#"))
@@ -238,7 +238,7 @@ private Q_SLOTS:
 
     void oneLongLineIsNeverDivided()
     {
-        const QString longLine = numeros(0, 120); // 1439 characters
+        const QString longLine = numberList(0, 120); // 1439 characters
         const auto queue = automation::agruparPorMensaje({longLine + QStringLiteral("#A")}, QStringLiteral("#")).entradas;
         QCOMPARE(asText(queue), QStringList{longLine + QStringLiteral("|A")});
     }
@@ -291,7 +291,7 @@ private Q_SLOTS:
         const QByteArray bytes = "600000001#Uno\r\n600000002#Dos\r\n";
         QVERIFY(rig.write(bytes));
         const auto take = automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora);
-        QCOMPARE(take.estado, automation::TomaEstado::Tomado);
+        QCOMPARE(take.estado, automation::TakeStatus::Tomado);
         QCOMPARE(take.lectura.entradas.size(), 2);
         QVERIFY(!QFile::exists(rig.watched()));
         QCOMPARE(take.archivado, rig.inbox(QStringLiteral("enviados_2026_12_08__09_05.txt")));
@@ -300,7 +300,7 @@ private Q_SLOTS:
         // A second file within the same minute: its copy replaces the earlier one.
         QVERIFY(rig.write("600000003#Tres\r\n"));
         QCOMPARE(automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora).estado,
-                 automation::TomaEstado::Tomado);
+                 automation::TakeStatus::Tomado);
         QCOMPARE(testing::AutomationRig::read(take.archivado), QByteArray("600000003#Tres\r\n"));
         QCOMPARE(QDir(rig.home.file(QStringLiteral("entrada"))).entryList(QDir::Files).size(), 1);
     }
@@ -312,7 +312,7 @@ private Q_SLOTS:
         QVERIFY(rig.write("600000001#Uno\r\n"));
         QVERIFY(QDir(rig.home.file(QStringLiteral("entrada"))).mkdir(QStringLiteral("enviados_2026_12_08__09_05.txt")));
         const auto take = automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora);
-        QCOMPARE(take.estado, automation::TomaEstado::NoArchivado);
+        QCOMPARE(take.estado, automation::TakeStatus::NoArchivado);
         QVERIFY(take.lectura.entradas.isEmpty());
         QCOMPARE(testing::AutomationRig::read(rig.watched()), QByteArray("600000001#Uno\r\n"));
         QVERIFY(automation::textoToma(take, rig.watched()).contains(QStringLiteral("se deja en su sitio")));
@@ -323,7 +323,7 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         QVERIFY(QDir(rig.home.file(QStringLiteral("entrada"))).mkdir(QStringLiteral("Enviar_SMS.txt")));
         const auto take = automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora);
-        QCOMPARE(take.estado, automation::TomaEstado::NoLegible);
+        QCOMPARE(take.estado, automation::TakeStatus::NoLegible);
         QVERIFY(QFileInfo(rig.watched()).isDir());
         QVERIFY(!QFile::exists(take.archivado));
     }
@@ -335,16 +335,16 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("3"));
         rig.automation->toggle();
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::NoToca);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::NoToca);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinArchivo);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::NoToca);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::NoToca);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinArchivo);
         QCOMPARE(rig.automation->countdown(), 3);
 
         // The settings are read again at every check.
         rig.settings(QStringLiteral("1"));
-        QCOMPARE(check(rig), automation::Revision::SinArchivo);
+        QCOMPARE(check(rig), automation::CheckResult::SinArchivo);
         QCOMPARE(rig.automation->countdown(), 1);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinArchivo); // "1": every tick
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinArchivo); // "1": every tick
     }
 
     // The whole road: the timer's own tick finds the file, the entries reach the gateway one after
@@ -355,12 +355,12 @@ private Q_SLOTS:
         rig.settings(QStringLiteral("1"));
         const QByteArray bytes = "600000001#Uno\r\n600000002#Dos#ignorado\r\n600000003#Uno\r\n";
         QVERIFY(rig.write(bytes));
-        QSignalSpy revisado(rig.automation.get(), &automation::AutomationController::revisado);
+        QSignalSpy checks(rig.automation.get(), &automation::AutomationController::revisado);
         QSignalSpy credentials(rig.automation.get(), &automation::AutomationController::credencialesLeidas);
         rig.automation->toggle();
         rig.automation->timer().setInterval(1); // the minute, cut short
-        QVERIFY(revisado.wait(5000));
-        QCOMPARE(revisado.first().first().value<automation::Revision>(), automation::Revision::Leido);
+        QVERIFY(checks.wait(5000));
+        QCOMPARE(checks.first().first().value<automation::CheckResult>(), automation::CheckResult::Leido);
         QCOMPARE(rig.automation->timer().interval(), 60000);
         QCOMPARE(credentials.count(), 1);
 
@@ -385,7 +385,7 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("1"));
         QVERIFY(rig.write("600000001#Ca\xF1" "a y \x80\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
         QCOMPARE(sentTo(rig), QStringList{QStringLiteral("34600000001|Caña y €")});
         QCOMPARE(rig.scalar(QStringLiteral("SELECT mensaje FROM Historial")), QStringLiteral("Caña y €"));
@@ -399,7 +399,7 @@ private Q_SLOTS:
         rig.settings(QStringLiteral("5"));
         QVERIFY(rig.write("600000001#A\r\n600000002#B\r\n600000003#C\r\n"));
         rig.automation->toggle();
-        QCOMPARE(check(rig), automation::Revision::Leido);
+        QCOMPARE(check(rig), automation::CheckResult::Leido);
         QCOMPARE(rig.automation->countdown(), 5);
         QTRY_COMPARE_WITH_TIMEOUT(rig.sim.sends().size(), 3, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
@@ -413,7 +413,7 @@ private Q_SLOTS:
         rig.settings(QStringLiteral("1"));
         rig.sim.armCustomReply(sim::Endpoint::SendSms, QStringLiteral("3|Authentication failure"));
         QVERIFY(rig.write("600000001#Uno\r\n600000002#Dos\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.rows(QStringLiteral("Historial")), 1, 5000);
         QCOMPARE(rig.scalar(QStringLiteral("SELECT mensaje FROM Historial")), QStringLiteral("Dos"));
@@ -428,7 +428,7 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("1"));
         QVERIFY(rig.write("hola mundo\r\n12345#corto\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
         QVERIFY(!QFile::exists(rig.watched()));
         QVERIFY(QFile::exists(rig.inbox(QStringLiteral("enviados_2026_12_08__09_05.txt"))));
         QVERIFY(!rig.panel->automatizado());
@@ -443,7 +443,7 @@ private Q_SLOTS:
         testing::AutomationRig rig(false);
         rig.settings(QStringLiteral("1"));
         QVERIFY(rig.write("600000001#Uno\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinCuenta);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinCuenta);
         QCOMPARE(rig.prompter.messageTexts(),
                  QStringList{QStringLiteral("Introduzca primero los datos de usuario en Archivo->Configuración")});
         QVERIFY(QFile::exists(rig.watched()));
@@ -457,12 +457,12 @@ private Q_SLOTS:
         testing::AutomationRig rig(false);
         rig.settings(QStringLiteral("1"));
         QVERIFY(rig.write("600000001#Uno\r\n"));
-        QList<automation::Revision> underTheBox;
+        QList<automation::CheckResult> underTheBox;
         rig.prompter.setOnCall([&](const testing::ScriptedPrompter::Call &) {
             underTheBox.append(rig.automation->Timer1_Timer());
         });
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinCuenta);
-        QCOMPARE(underTheBox, QList<automation::Revision>{automation::Revision::SinCuenta});
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinCuenta);
+        QCOMPARE(underTheBox, QList<automation::CheckResult>{automation::CheckResult::SinCuenta});
         QCOMPARE(rig.prompter.count(), 1);
         QVERIFY(QFile::exists(rig.watched()));
     }
@@ -472,11 +472,11 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("1"), QString());
         QVERIFY(rig.write("600000001#Uno\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinAjustes);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinAjustes);
         QVERIFY(QFile::exists(rig.watched()));
 
         rig.conexion.execute(QStringLiteral("DELETE FROM Automatizado"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinAjustes);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinAjustes);
         QVERIFY(QFile::exists(rig.watched()));
         QCOMPARE(rig.prompter.count(), 0);
 
@@ -484,8 +484,8 @@ private Q_SLOTS:
         const QString folder = rig.inbox(QStringLiteral("carpeta.txt"));
         QVERIFY(QDir().mkdir(folder));
         rig.settings(QStringLiteral("1"), QStringLiteral("#"), folder);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::NoTomado);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::NoTomado);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::NoTomado);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::NoTomado);
         QCOMPARE(rig.errorLog().count("No se ha podido leer el archivo de env"), 1);
         QVERIFY(QFileInfo(folder).isDir());
     }
@@ -498,9 +498,9 @@ private Q_SLOTS:
         rig.settings(QStringLiteral("1"));
         rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(300)});
         QVERIFY(rig.write("600000001#Uno\r\n600000002#Dos\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
         QCOMPARE(rig.panel->pendientes(), 1);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::EnviaCola);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::EnviaCola);
         QCOMPARE(rig.panel->pendientes(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
         QCOMPARE(sentTo(rig), (QStringList{QStringLiteral("34600000001|Uno"), QStringLiteral("34600000002|Dos")}));
@@ -515,7 +515,7 @@ private Q_SLOTS:
         rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(200)});
         QVERIFY(rig.write("600000001#A\r\n600000002#B\r\n600000003#C\r\n"));
         rig.automation->toggle();
-        QCOMPARE(check(rig), automation::Revision::Leido);
+        QCOMPARE(check(rig), automation::CheckResult::Leido);
         rig.automation->toggle();
         QVERIFY(!rig.automation->isOn());
         QTRY_COMPARE_WITH_TIMEOUT(rig.sim.sends().size(), 3, 5000);
@@ -546,7 +546,7 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 10000);
             --depth;
         });
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.panel->pendientes(), 0, 10000);
 
@@ -566,7 +566,7 @@ private Q_SLOTS:
         rig.prompter.setOnCall({});
         QVERIFY(rig.write("600000006#Seis\r\n"));
         rig.ahora = rig.ahora.addSecs(60);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 10000);
         QCOMPARE(rig.prompter.count(), 2);
         QCOMPARE(text::decodeAnsiOrUtf8(rig.errorLog()).count(QStringLiteral("--- Error al enviar a destinatario: ")), 6);

@@ -89,7 +89,7 @@ struct Rig {
         connection.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {name});
         return connection.lastInsertRowId();
     }
-    // The window, with its first form page handled; its clock reads `ahora`.
+    // The window, with its first form page handled; its clock reads `now`.
     Form20 &open(const QString &now = kNow)
     {
         form = std::make_unique<Form20>(*context, Form20::Enlaces{[this] { ++historyRefreshes; }, [] {}}, [now] {
@@ -273,9 +273,9 @@ private Q_SLOTS:
         QTest::addColumn<bool>("emptyTemplate");
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("message");
-        const int refused = int(ResultadoEnvio::Tipo::Rechazado);
-        const int unreadable = int(ResultadoEnvio::Tipo::Ilegible);
-        const int noAnswer = int(ResultadoEnvio::Tipo::SinRespuesta);
+        const int refused = int(ResultadoEnvio::Kind::Rechazado);
+        const int unreadable = int(ResultadoEnvio::Kind::Ilegible);
+        const int noAnswer = int(ResultadoEnvio::Kind::SinRespuesta);
         QTest::newRow("no separator") << "Servicio en mantenimiento" << 1 << false << false << noAnswer << kMensajeSinRespuesta;
         QTest::newRow("empty") << "" << 1 << false << false << noAnswer << kMensajeSinRespuesta;
         QTest::newRow("phrase") << "5|Insufficient credits|" << 2 << false << false << refused << "Insufficient credits";
@@ -308,7 +308,7 @@ private Q_SLOTS:
     void consecutiveIdentifiers()
     {
         const ResultadoEnvio r = interpretarResultado(QStringLiteral("0|IN_PROGRESS|57"), 3, false, false);
-        QCOMPARE(int(r.tipo), int(ResultadoEnvio::Tipo::Programado));
+        QCOMPARE(int(r.tipo), int(ResultadoEnvio::Kind::Programado));
         QCOMPARE(r.identificadores, (QList<qint64>{55, 56, 57}));
     }
 
@@ -335,10 +335,10 @@ private Q_SLOTS:
         QVERIFY(p.textoCuerpo.contains(QStringLiteral("uno")));
         FormularioHtml f = p.formulario;
         f.control(QStringLiteral("mensaje"))->valor = QStringLiteral("Feliz año € ☺ 100% [NOMBRE]");
-        QCOMPARE(codificarEnvio(f, QStringLiteral("sub"), Juego::Windows1252),
+        QCOMPARE(codificarEnvio(f, QStringLiteral("sub"), Charset::Windows1252),
                  QByteArray("token=a%26b&mensaje=Feliz+a%F1o+%80+%26%239786%3B+100%25+%5BNOMBRE%5D"
                             "&nota=uno%0D%0Ados&tipo=2&aviso=si&sub=Enviar"));
-        QCOMPARE(codificarEnvio(f, QStringLiteral("sub"), Juego::Utf8).left(41),
+        QCOMPARE(codificarEnvio(f, QStringLiteral("sub"), Charset::Utf8).left(41),
                  QByteArray("token=a%26b&mensaje=Feliz+a%C3%B1o+%E2%82"));
     }
 
@@ -373,7 +373,7 @@ private Q_SLOTS:
         };
         for (const QString &html : pages) {
             const PaginaHtml p = analizarPagina(html, QUrl(QStringLiteral("http://h/a/b.php")));
-            codificarEnvio(p.formulario, QStringLiteral("sub"), Juego::Windows1252);
+            codificarEnvio(p.formulario, QStringLiteral("sub"), Charset::Windows1252);
         }
     }
 
@@ -466,14 +466,14 @@ private Q_SLOTS:
         // A greeting of this year still to come; one already past.
         rig.connection.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) VALUES "
                                             "('34600000005', '2026-12-20 12:00', '1'), ('34600000006', '2025-12-01 12:00', '1')"));
-        QStringList nombres;
+        QStringList names;
         for (const Contacto &c : contactosFelicitables(rig.connection, std::nullopt, QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
-            nombres << c.nombre;
-        QCOMPARE(nombres, (QStringList{"Enero", "O'Donnell", "Marzo", "Felicitado antes"}));
-        nombres.clear();
+            names << c.nombre;
+        QCOMPARE(names, (QStringList{"Enero", "O'Donnell", "Marzo", "Felicitado antes"}));
+        names.clear();
         for (const Contacto &c : contactosFelicitables(rig.connection, vip, QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
-            nombres << c.nombre;
-        QCOMPARE(nombres, (QStringList{"Enero", "Marzo"}));
+            names << c.nombre;
+        QCOMPARE(names, (QStringList{"Enero", "Marzo"}));
 
         const QList<EntradaGrupo> groups = leerGrupos(rig.connection);
         QCOMPARE(groups.size(), 3);
@@ -571,10 +571,10 @@ private Q_SLOTS:
 
         rig.addContact(QStringLiteral("Cero"), QStringLiteral("34600000001"), QStringLiteral("1980-03-05"), QStringLiteral("04"));
         rig.addContact(QStringLiteral("Blanco"), QStringLiteral("34600000002"), QStringLiteral("1980-03-06"), QStringLiteral("3, 4"));
-        QStringList nombres;
+        QStringList names;
         for (const Contacto &c : contactosFelicitables(rig.connection, qint64(4), QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
-            nombres << c.nombre;
-        QCOMPARE(nombres, (QStringList{"Cero", "Blanco"}));
+            names << c.nombre;
+        QCOMPARE(names, (QStringList{"Cero", "Blanco"}));
     }
 
     // --- the window against the simulator ---------------------------------------------------------

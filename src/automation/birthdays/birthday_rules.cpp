@@ -227,7 +227,7 @@ ResultadoEnvio interpretarResultado(const QString &text, int recipients, bool no
         return r;
     }
     if (!text.contains(QStringLiteral("IN_PROGRESS"))) {
-        r.tipo = ResultadoEnvio::Tipo::Rechazado;
+        r.tipo = ResultadoEnvio::Kind::Rechazado;
         // The phrase follows the one-digit code; a refusal without a closing "|" runs to the end.
         const qsizetype nextBar = text.indexOf(QLatin1Char('|'), std::max<qsizetype>(2, firstBar + 1));
         const QString phrase = nextBar < 0 ? text.mid(firstBar + 1) : text.mid(firstBar + 1, nextBar - firstBar - 1);
@@ -247,13 +247,13 @@ ResultadoEnvio interpretarResultado(const QString &text, int recipients, bool no
     bool ok = allDigits(number);
     const qint64 last = ok ? number.toLongLong(&ok) : 0;
     if (!ok || recipients <= 0 || last - (recipients - 1) < 1) {
-        r.tipo = ResultadoEnvio::Tipo::Ilegible;
+        r.tipo = ResultadoEnvio::Kind::Ilegible;
         r.mensaje = QStringLiteral(
             "La pasarela ha aceptado el envío pero su respuesta no indica los identificadores de los envíos. "
             "Compruebe los envíos programados en su cuenta web antes de volver a enviar las felicitaciones.");
         return r;
     }
-    r.tipo = ResultadoEnvio::Tipo::Programado;
+    r.tipo = ResultadoEnvio::Kind::Programado;
     for (int i = 0; i < recipients; ++i)
         r.identificadores.append(last - (recipients - 1) + i);
     return r;

@@ -31,7 +31,7 @@ std::optional<QDate> leerNacimiento(const QString &stored);
 // The birth date as the window shows it.
 QString mostrarNacimiento(const QDate &birthDate);
 
-// The next birthday on or after `hoy`; a birthday of today is today. Someone born on 29 February
+// The next birthday on or after `today`; a birthday of today is today. Someone born on 29 February
 // is greeted on 28 February in a year without that day.
 QDate proximoCumpleanos(const QDate &birthDate, const QDate &today);
 
@@ -39,7 +39,7 @@ QDate proximoCumpleanos(const QDate &birthDate, const QDate &today);
 // moved by the account zone's `desfase_pasarela`, written "yyyy-MM-dd HH:mm".
 QString fechaFelicitacion(const QDate &birthDate, const QDate &today, const QString &timeZone);
 
-// The earliest send time, on the gateway's clock, of a greeting for a birthday on or after `hoy`:
+// The earliest send time, on the gateway's clock, of a greeting for a birthday on or after `today`:
 // today's 12:00 local time moved by the zone's `desfase_pasarela`. A greeting recorded at or
 // after it (`Historial.f_programada`, stored "yyyy-MM-dd HH:mm") is for the coming birthday, so
 // its contact is not greeted again, even once today's greeting has gone out; anything earlier
@@ -60,7 +60,7 @@ struct Paginado {
     QString etiqueta;   // "Página 1 de 3"
 };
 
-// The pager after a list of `filas` rows with the scroll bar at `posicion`.
+// The pager after a list of `rows` rows with the scroll bar at `position`.
 Paginado paginar(int rows, int position);
 
 // --- the tree's nodes -------------------------------------------------------------------------
@@ -86,7 +86,7 @@ std::optional<qint64> sidDeClave(const QString &key);
 
 // --- the send ---------------------------------------------------------------------------------
 
-// `listas_felicitacion`: one entry per contact, in contact order.
+// The greeting lists: one entry per contact, in contact order.
 struct ListasFelicitacion {
     QStringList nombres;
     QStringList telefonos;
@@ -105,7 +105,7 @@ ListasFelicitacion construirListas(const QList<Contacto> &contacts, const QDate 
 QString textoParaFormulario(const QString &templateBody);
 
 // Whether every contact keyword the template holds has one value per contact, and the send
-// times too. `comprobarNombre` is false for the greeting of one chosen contact.
+// times too. `checkName` is false for the greeting of one chosen contact.
 bool datosSuficientes(const ListasFelicitacion &lists, const QString &templateBody, bool checkName);
 
 // The list send goes ahead only when the balance exceeds the number of greetings.
@@ -135,13 +135,13 @@ inline const QString kBotonEnviar = QStringLiteral("sub");
 // --- the result page --------------------------------------------------------------------------
 
 struct ResultadoEnvio {
-    enum class Tipo {
+    enum class Kind {
         SinRespuesta,   // no "|": no connection or not the gateway's answer
-        Rechazado,      // the gateway refused: `mensaje` says why
+        Rechazado,      // the gateway refused: `message` says why
         Ilegible,       // "IN_PROGRESS" but no usable identifier after it
         Programado,     // scheduled: one identifier per recipient
     };
-    Tipo tipo = Tipo::SinRespuesta;
+    Kind tipo = Kind::SinRespuesta;
     QString mensaje;
     QList<qint64> identificadores;
 };
@@ -150,7 +150,7 @@ inline const QString kMensajeSinRespuesta = QStringLiteral(
     "Ha habido un problema en el envío del SMS. Por favor, compruebe que posee conexión a internet e intentelo de "
     "nuevo mas tarde.");
 
-// The result page's text after a send to `destinatarios` recipients. The last two arguments
+// The result page's text after a send to `recipients` recipients. The last two arguments
 // choose the words for "Required parameters missing".
 ResultadoEnvio interpretarResultado(const QString &text, int recipients, bool noPhones, bool emptyTemplate);
 

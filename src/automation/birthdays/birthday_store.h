@@ -34,12 +34,12 @@ std::optional<QString> textoPlantilla(db::Connection &connection, const QString 
 std::optional<Cuenta> leerCuenta(db::Connection &connection);
 
 // The contacts of the group (all contacts without one) that have a readable birth date and no
-// greeting for their coming birthday (`limitePendientes` in the account's zone `huso_horario`),
+// greeting for their coming birthday (`pendingThreshold` in the account's zone),
 // in birthday order.
 QList<Contacto> contactosFelicitables(db::Connection &connection, std::optional<qint64> group, const QDate &today,
                                       const QString &timeZone, db::Result *result = nullptr);
 // Whether a greeting for the coming birthday of the contact with that phone is already recorded
-// (the test contactosFelicitables leaves contacts out by).
+// (the test greetableContacts leaves contacts out by).
 bool felicitacionPendiente(db::Connection &connection, const QString &phone, const QDate &today,
                            const QString &timeZone, db::Result *result = nullptr);
 // One contact by key, whatever its greetings; nothing when it is gone or has no readable birth date.

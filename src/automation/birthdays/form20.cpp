@@ -295,12 +295,12 @@ bool Form20::TreeView1_RightClick(QTreeWidgetItem *item, const QPoint &globalPos
 
 void Form20::Command1_Click()
 {
-    enviar(Alcance::Lista);
+    enviar(Scope::Lista);
 }
 
 void Form20::mnurclick_recordatorio_enviar_Click()
 {
-    enviar(Alcance::Contacto, m_popup.key());
+    enviar(Scope::Contacto, m_popup.key());
 }
 
 void Form20::pedirFormulario()
@@ -313,14 +313,14 @@ void Form20::aviso(const QString &text, const QString &title)
     m_context.prompter.message(text, title, ui::Icon::None, ui::Buttons::Ok);
 }
 
-void Form20::enviar(Alcance scope, const QString &chosenKey)
+void Form20::enviar(Scope scope, const QString &chosenKey)
 {
     if (!m_formularioListo) {
         pedirFormulario();
         return;
     }
     std::optional<qint64> sid;
-    if (scope == Alcance::Contacto) {
+    if (scope == Scope::Contacto) {
         if (chosenKey.isEmpty() || chosenKey == kClaveVacia)
             return;
         sid = sidDeClave(chosenKey);
@@ -339,7 +339,7 @@ void Form20::enviar(Alcance scope, const QString &chosenKey)
 
     const QDate today = m_reloj().date();
     QList<Contacto> contacts;
-    if (scope == Alcance::Lista) {
+    if (scope == Scope::Lista) {
         contacts = contactosFelicitables(m_context.conexion, m_grupoMostrado, today, account->huso_horario);
     } else if (std::optional<Contacto> contact = contactoPorSid(m_context.conexion, *sid, nullptr)) {
         // Greeted meanwhile (the whole list, or another workstation on the same database): once
@@ -361,15 +361,15 @@ void Form20::enviar(Alcance scope, const QString &chosenKey)
         return;
     }
     // A chosen contact that is gone or has no readable birth date cannot be scheduled.
-    const bool enoughData = (scope == Alcance::Lista || !contacts.isEmpty())
-        && datosSuficientes(lists, message, scope == Alcance::Lista);
+    const bool enoughData = (scope == Scope::Lista || !contacts.isEmpty())
+        && datosSuficientes(lists, message, scope == Scope::Lista);
     if (!enoughData) {
         aviso(QStringLiteral("Los datos personalizados en la plantilla no están disponibles para todos los contactos "
                              "seleccionados."),
               QStringLiteral("Datos de contacto insuficientes"));
         return;
     }
-    if (scope == Alcance::Lista && !creditoSuficiente(account->saldo, lists.cantidad())) {
+    if (scope == Scope::Lista && !creditoSuficiente(account->saldo, lists.cantidad())) {
         aviso(QStringLiteral("No dispone de suficiente crédito para realizar el envio."),
               QStringLiteral("Crédito insuficiente"));
         return;
@@ -457,7 +457,7 @@ void Form20::atenderResultado(const PaginaCargada &page)
                                                           m_textoPlantilla.isEmpty());
     QString message = result.mensaje;
     QString title = QStringLiteral("Error");
-    if (result.tipo == ResultadoEnvio::Tipo::Programado) {
+    if (result.tipo == ResultadoEnvio::Kind::Programado) {
         QList<FelicitacionProgramada> greetings;
         for (int i = 0; i < m_listas.cantidad(); ++i)
             greetings.append({m_listas.telefonos.at(i), result.identificadores.at(i), m_listas.fechas.at(i)});

@@ -26,6 +26,7 @@ namespace startup { struct AppContext; }
 // "Felicitar cumpleaños": the contacts of a group that have a birth date and no greeting still to
 // come, page by page, and the scheduling of one greeting per contact on its next birthday through
 // the gateway's own web form, which a hidden browser loads, fills and submits.
+// objectName `Form20`.
 namespace automation::birthdays {
 
 class Form20 final : public QWidget {
@@ -38,7 +39,7 @@ public:
         std::function<void()> mostrarPrincipal;  // "Cerrar" brings the main window up
     };
 
-    // `reloj` gives the local time (tests pin it); the form page is asked for at once.
+    // `clock` gives the local time (tests pin it); the form page is asked for at once.
     Form20(startup::AppContext &context, Enlaces links, std::function<QDateTime()> clock = {},
            QWidget *parent = nullptr);
     ~Form20() override;
@@ -85,13 +86,13 @@ Q_SIGNALS:
     void paginaAtendida();
 
 private:
-    enum class Alcance { Lista, Contacto };
+    enum class Scope { Lista, Contacto };
 
     void buildUi();
     void Form_Load();
     void pedirFormulario();
-    // The list on show, or the one contact whose node key is `clave`.
-    void enviar(Alcance scope, const QString &key = {});
+    // The list on show, or the one contact whose node key is `key`.
+    void enviar(Scope scope, const QString &key = {});
     void atenderFormulario(const PaginaCargada &page);
     void atenderResultado(const PaginaCargada &page);
     void agregarNodo(const Nodo &node);
@@ -114,15 +115,15 @@ private:
     ui::RowPopup m_popup;
     QHash<QString, QTreeWidgetItem *> m_nodos;
 
-    // The group of the list on show (`Command1.Tag`): the whole-list send greets its contacts.
+    // The group of the list on show (once the send button's `Tag`): the whole-list send greets its contacts.
     std::optional<qint64> m_grupoMostrado;
-    bool m_scrollPorCodigo = false;  // `HScroll1.Tag`
+    bool m_scrollPorCodigo = false;  // once the page bar's `Tag`
 
-    int m_contador = 0;              // `WebBrowser1.Tag`
+    int m_contador = 0;              // once the hidden browser's `Tag`
     bool m_formularioListo = false;
     FormularioHtml m_formulario;     // the form page on show
     QUrl m_direccionFormulario;
-    Juego m_juego = Juego::Windows1252;
+    Charset m_juego = Charset::Windows1252;
 
     // The send in flight, read again when its result page arrives.
     QString m_textoPlantilla;

@@ -19,7 +19,7 @@ namespace net { class HttpExchange; struct HttpResult; }
 //
 // Every load goes through the project's own transport, one connection each: the submission that
 // schedules the greetings reaches the gateway at most once, even when the connection breaks, and
-// a page larger than kPaginaMaxima is no page (its reading stops there).
+// a page larger than kMaxPageSize is no page (its reading stops there).
 namespace automation::birthdays {
 
 struct PaginaCargada {

@@ -361,7 +361,7 @@ private:
                       "p", "section", "summary", "ul", "h1", "h2", "h3", "h4", "h5", "h6", "pre", "listing", "form"});
     }
 
-    // Where the nearest open `nombres` stands, searching down from the top and giving up at the
+    // Where the nearest open `names` stands, searching down from the top and giving up at the
     // first element `frontera` names; -1 when not found.
     template <typename BoundaryFn>
     long findOpen(std::initializer_list<std::string_view> names, BoundaryFn &&boundary) const
@@ -457,10 +457,10 @@ private:
 };
 
 // "application/x-www-form-urlencoded" bytes of one name or value.
-void encodeInto(QByteArray &output, const QString &input, Juego charset)
+void encodeInto(QByteArray &output, const QString &input, Charset charset)
 {
     QByteArray bytes;
-    if (charset == Juego::Utf8) {
+    if (charset == Charset::Utf8) {
         bytes = input.toUtf8();
     } else {
         for (qsizetype i = 0; i < input.size(); ++i) {
@@ -563,12 +563,12 @@ PaginaHtml analizarPagina(const QString &html, const QUrl &url)
     return page;
 }
 
-Juego juegoDe(const QByteArray &contentType)
+Charset juegoDe(const QByteArray &contentType)
 {
-    return contentType.toLower().contains("utf-8") ? Juego::Utf8 : Juego::Windows1252;
+    return contentType.toLower().contains("utf-8") ? Charset::Utf8 : Charset::Windows1252;
 }
 
-QByteArray codificarEnvio(const FormularioHtml &form, const QString &button, Juego charset)
+QByteArray codificarEnvio(const FormularioHtml &form, const QString &button, Charset charset)
 {
     QByteArray body;
     bool buttonAdded = false;

@@ -49,11 +49,11 @@ struct PaginaHtml {
 PaginaHtml analizarPagina(const QString &html, const QUrl &url);
 
 // How the bytes of a submission are written: the page's charset.
-enum class Juego { Windows1252, Utf8 };
-Juego juegoDe(const QByteArray &contentType);
+enum class Charset { Windows1252, Utf8 };
+Charset juegoDe(const QByteArray &contentType);
 
 // `application/x-www-form-urlencoded` of the successful controls, the button named `boton`
 // counting as the one clicked. A character the charset lacks goes as "&#NNNN;", as browsers do.
-QByteArray codificarEnvio(const FormularioHtml &form, const QString &button, Juego charset);
+QByteArray codificarEnvio(const FormularioHtml &form, const QString &button, Charset charset);
 
 } // namespace automation::birthdays
