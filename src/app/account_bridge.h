@@ -1,10 +1,10 @@
 #pragma once
 
+#include "sending/panel/send_panel_view.h"
 #include "startup/dialogs/account_windows.h"
 #include "startup/dialogs/main_window_access.h"
 #include "startup/main_window/dialog_opener.h"
 #include "startup/main_window/form1.h"
-#include "startup/main_window/send_panel_view.h"
 #include "startup/version/version_check.h"
 
 #include <QComboBox>
@@ -19,13 +19,13 @@ namespace app {
 
 class Form1Access final : public startup::MainWindowAccess {
 public:
-    explicit Form1Access(startup::Form1 &form) : m_form(form) {}
+    explicit Form1Access(startup::Form1 &window) : m_form(window) {}
 
     void refreshSenders() override { m_form.cargar_remitentes(); }
-    void selectSender(const QString &remitente) override
+    void selectSender(const QString &sender) override
     {
         QComboBox *combo = m_form.sendPanel().Combo1();
-        const int index = combo->findText(remitente, Qt::MatchExactly);
+        const int index = combo->findText(sender, Qt::MatchExactly);
         if (index < 0)
             return;
         // A choice made by code: the list's own rules stay quiet.
@@ -53,10 +53,10 @@ public:
 
     void showForm2() override { m_windows.showForm2(); }
     void showForm3() override { m_windows.showForm3(); }
-    void showForm19(const QString &codigo) override { m_windows.showPasswordPrompt(codigo); }
-    void checkVersion(const QString &versionDesktop) override
+    void showForm19(const QString &code) override { m_windows.showPasswordPrompt(code); }
+    void checkVersion(const QString &desktopVersion) override
     {
-        startup::version::comprobarVersion(m_context, versionDesktop);
+        startup::version::comprobarVersion(m_context, desktopVersion);
     }
 
 private:

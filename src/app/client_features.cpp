@@ -8,60 +8,60 @@
 #include "contacts/view/contact_book_feature.h"
 #include "contacts/view/contacts_panel.h"
 #include "contacts/view/groups_panel.h"
-#include "history/view/history_feature.h"
 #include "history/recipient_classes.h"
+#include "history/view/history_feature.h"
 #include "history/view/history_panel.h"
-#include "importexport/import_export_windows.h"
 #include "history/view/recipient_actions.h"
+#include "importexport/import_export_windows.h"
 #include "sending/offer/unknown_number_offer.h"
 #include "sending/panel/send_panel_controller.h"
+#include "sending/panel/send_panel_view.h"
 #include "sending/templates/template_picker.h"
 #include "sending/templates/templates_panel.h"
 #include "startup/app_context.h"
 #include "startup/main_window/form1.h"
-#include "startup/main_window/send_panel_view.h"
 
 namespace app {
 
-ClientFeatures::ClientFeatures(startup::AppContext &context, startup::Form1 &form1)
+ClientFeatures::ClientFeatures(startup::AppContext &context, startup::Form1 &mainWindow)
     : m_context(context),
-      m_form1(form1),
+      m_form1(mainWindow),
       m_history(std::make_unique<history::HistoryFeature>(context)),
       m_templates(std::make_unique<sending::TemplatesPanel>(context.conexion, context.prompter)),
       m_templatePicker(std::make_unique<sending::TemplatePickerLauncher>(
-          context.conexion, context.prompter, *m_templates, form1.sendPanel().Text1())),
-      m_sendPanel(std::make_unique<sending::SendPanelController>(form1.sendPanel(), context, this, this)),
+          context.conexion, context.prompter, *m_templates, mainWindow.sendPanel().Text1())),
+      m_sendPanel(std::make_unique<sending::SendPanelController>(mainWindow.sendPanel(), context, this, this)),
       m_automation(std::make_unique<automation::AutomationController>(context, *m_sendPanel)),
       m_contacts(std::make_unique<contacts::ContactBookFeature>(context)),
       m_groupAdmin(std::make_unique<contacts::groups::GroupAdminLauncher>(context, *this)),
-      m_recipients(std::make_unique<contacts::picker::SendPanelRecipients>(form1.sendPanel(), *m_sendPanel)),
+      m_recipients(std::make_unique<contacts::picker::SendPanelRecipients>(mainWindow.sendPanel(), *m_sendPanel)),
       m_picker(std::make_unique<contacts::picker::PickerLauncher>(context, *m_recipients))
 {
     // The history asks the gateway with the same account copies the main window keeps.
-    m_history->setAccountSource([&form1] { return history::Account{form1.usuario_login(), form1.usuario_pass()}; });
+    m_history->setAccountSource([&mainWindow] { return history::Account{mainWindow.usuario_login(), mainWindow.usuario_pass()}; });
     // The send command re-reads the account row; the main window's copies follow it.
-    QObject::connect(m_sendPanel.get(), &sending::SendPanelController::credencialesLeidas, &form1,
+    QObject::connect(m_sendPanel.get(), &sending::SendPanelController::credencialesLeidas, &mainWindow,
                      &startup::Form1::setCredentials);
     // The watched file's checks read the account row too; its start/stop item is the main menu's.
-    QObject::connect(m_automation.get(), &automation::AutomationController::credencialesLeidas, &form1,
+    QObject::connect(m_automation.get(), &automation::AutomationController::credencialesLeidas, &mainWindow,
                      &startup::Form1::setCredentials);
-    m_automation->setMenuItem(form1.menuAction(QStringLiteral("mnuAutomatizar_Comenzar")));
+    m_automation->setMenuItem(mainWindow.menuAction(QStringLiteral("mnuAutomatizar_Comenzar")));
     // The contact filter reads the operator and field lists that the start-up fills.
-    m_contacts->contactsPanel()->usarListas(form1.Combo2(), form1.Combo4());
+    m_contacts->contactsPanel()->usarListas(mainWindow.Combo2(), mainWindow.Combo4());
     // "Buscar envíos" shows the contact's sends on the "Historial" tab.
-    m_contacts->setBuscarEnvios([this](const QString &telefono) {
-        m_history->buscarEnvios(telefono);
+    m_contacts->setBuscarEnvios([this](const QString &phone) {
+        m_history->buscarEnvios(phone);
         m_form1.selectTab(2);
     });
     m_contacts->setAdministrarGrupo([this](qint64 sid) { m_groupAdmin->abrir(sid); });
     // The offer of unknown recipients saves through the contact editor, whose save goes on with
     // the next number.
     sending::UnknownNumberOffer &offer = m_sendPanel->ofertaAgenda();
-    offer.setSaveContact([this](const QString &numero, qint64 posicion) {
-        m_contacts->guardarNumeroDesconocido(numero, posicion);
+    offer.setSaveContact([this](const QString &number, qint64 position) {
+        m_contacts->guardarNumeroDesconocido(number, position);
     });
     QObject::connect(m_contacts.get(), &contacts::ContactBookFeature::introducirAgenda, &offer,
-                     [&offer](double posicion, bool saltar) { offer.introducir_agenda(qint64(posicion), saltar); });
+                     [&offer](double position, bool skip) { offer.introducir_agenda(qint64(position), skip); });
     connectRecipientActions();
     m_importExport = std::make_unique<importexport::ImportExportWindows>(context, *this, [this] {
         m_form1.show();
@@ -72,25 +72,25 @@ ClientFeatures::ClientFeatures(startup::AppContext &context, startup::Form1 &for
 void ClientFeatures::connectRecipientActions()
 {
     // "Filtrar contactos" and "Crear grupo" end on the "Contactos" tab, filtered.
-    history::ContactBookLink agenda;
-    agenda.filtrarPorTelefonos = [this](const QString &lista) { m_contacts->filtrarPorTelefonos(lista); };
-    agenda.f_grupos = [this] { m_contacts->f_grupos(); };
-    agenda.filtrarPorGrupo = [this](const QString &nombre) { m_contacts->filtrarPorGrupo(nombre); };
-    agenda.mostrarContactos = [this] { m_form1.selectTab(3); };
-    m_history->recipientActions().setContactBook(std::move(agenda));
+    history::ContactBookLink contactBook;
+    contactBook.filtrarPorTelefonos = [this](const QString &list) { m_contacts->filtrarPorTelefonos(list); };
+    contactBook.f_grupos = [this] { m_contacts->f_grupos(); };
+    contactBook.filtrarPorGrupo = [this](const QString &name) { m_contacts->filtrarPorGrupo(name); };
+    contactBook.mostrarContactos = [this] { m_form1.selectTab(3); };
+    m_history->recipientActions().setContactBook(std::move(contactBook));
 
     // "Añadir a 'Enviar a'": the numbers not yet in the box go to its end, as the picker adds
     // them (a number already there would be sent and charged twice); then the send tab shows and
     // the new cost is asked for at once.
-    m_history->recipientActions().setSendPanel([this](const QString &lista) {
-        const contacts::picker::Destinatarios antes{history::cajaAntesDeAnadir(m_recipients->texto()),
+    m_history->recipientActions().setSendPanel([this](const QString &list) {
+        const contacts::picker::Destinatarios before{history::cajaAntesDeAnadir(m_recipients->texto()),
                                                     m_recipients->tag()};
-        const contacts::picker::Adicion adicion =
-            contacts::picker::agregarNumeros(antes, history::telefonosDe(lista));
-        if (adicion.cambiada())
-            m_recipients->escribir(adicion.caja.texto, adicion.caja.tag);
+        const contacts::picker::Adicion addition =
+            contacts::picker::agregarNumeros(before, history::telefonosDe(list));
+        if (addition.cambiada())
+            m_recipients->escribir(addition.caja.texto, addition.caja.tag);
         m_form1.selectTab(1);
-        if (adicion.cambiada())
+        if (addition.cambiada())
             m_recipients->dejarDestinatarios();
     });
 }
@@ -172,13 +172,13 @@ void ClientFeatures::open(startup::WindowId id)
         m_picker->open();
     else if (id == startup::WindowId::Form20)
         m_form20.show([this] {
-            automation::birthdays::Form20::Enlaces enlaces;
-            enlaces.f_historial = [this] { f_historial(); };
-            enlaces.mostrarPrincipal = [this] {
+            automation::birthdays::Form20::Enlaces links;
+            links.f_historial = [this] { f_historial(); };
+            links.mostrarPrincipal = [this] {
                 m_form1.show();
                 m_form1.raise();
             };
-            return new automation::birthdays::Form20(m_context, std::move(enlaces));
+            return new automation::birthdays::Form20(m_context, std::move(links));
         });
     else if (m_contacts->canOpen(id))
         m_contacts->open(id);

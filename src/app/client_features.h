@@ -36,7 +36,7 @@ namespace app {
 
 class ClientFeatures final : public startup::ListViews, public startup::WindowOpener, public startup::Panels {
 public:
-    ClientFeatures(startup::AppContext &context, startup::Form1 &form1);
+    ClientFeatures(startup::AppContext &context, startup::Form1 &mainWindow);
     ~ClientFeatures() override;
     ClientFeatures(const ClientFeatures &) = delete;
     ClientFeatures &operator=(const ClientFeatures &) = delete;

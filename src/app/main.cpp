@@ -13,16 +13,16 @@ int main(int argc, char *argv[])
     ui::QtPrompter prompter;
     ui::DesktopShell shell;
     app::Client client(prompter, shell);
-    startup::Form1 &form1 = client.mainWindow();
-    prompter.setParentWindow(&form1);
+    startup::Form1 &mainWindow = client.mainWindow();
+    prompter.setParentWindow(&mainWindow);
 
     // Closing the main window ends the program, whatever other windows are still open.
-    QObject::connect(&form1, &startup::Form1::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&mainWindow, &startup::Form1::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     if (client.start() == startup::StartupStatus::NoDatabase)
         return 1;
     // Without an account the main window starts hidden behind the settings dialog; with a tray
     // icon to bring it back the client keeps running when that dialog is closed.
-    if (form1.hasTrayIcon())
+    if (mainWindow.hasTrayIcon())
         QApplication::setQuitOnLastWindowClosed(false);
     return QApplication::exec();
 }

@@ -16,9 +16,9 @@
 namespace automation {
 namespace {
 
-constexpr int kUnMinuto = 60000;
-const QString kComenzar = QStringLiteral("Comenzar");
-const QString kDetener = QStringLiteral("Detener");
+constexpr int kOneMinute = 60000;
+const QString kStartCaption = QStringLiteral("Comenzar");
+const QString kStopCaption = QStringLiteral("Detener");
 
 } // namespace
 
@@ -27,7 +27,7 @@ AutomationController::AutomationController(startup::AppContext &context, sending
     : QObject(parent), m_context(context), m_panel(panel), m_clock([] { return QDateTime::currentDateTime(); })
 {
     m_timer.setObjectName(QStringLiteral("Timer1"));
-    m_timer.setInterval(kUnMinuto);
+    m_timer.setInterval(kOneMinute);
     connect(&m_timer, &QTimer::timeout, this, [this] { Timer1_Timer(); });
 
     // After each handled automated reply with entries left, a tick follows at once: it counts a
@@ -40,52 +40,52 @@ AutomationController::AutomationController(startup::AppContext &context, sending
 
 AutomationController::~AutomationController() = default;
 
-void AutomationController::setMenuItem(QAction *comenzar)
+void AutomationController::setMenuItem(QAction *startAction)
 {
-    m_comenzar = comenzar;
+    m_comenzar = startAction;
 }
 
 QString AutomationController::caption() const
 {
     if (m_comenzar)
         return m_comenzar->text();
-    return m_timer.isActive() ? kDetener : kComenzar;
+    return m_timer.isActive() ? kStopCaption : kStartCaption;
 }
 
 startup::Automation::State AutomationController::restoreAtStartup()
 {
-    const std::optional<Ajustes> ajustes = leerAjustes(m_context.conexion);
-    if (!ajustes)
+    const std::optional<Ajustes> settings = leerAjustes(m_context.conexion);
+    if (!settings)
         return {false, false};
-    if (ajustes->activo != QLatin1String("1"))
+    if (settings->activo != QLatin1String("1"))
         return {true, false};
-    m_countdown.reiniciar(ajustes->minutos);
-    m_timer.start(kUnMinuto);
+    m_countdown.reiniciar(settings->minutos);
+    m_timer.start(kOneMinute);
     return {true, true};
 }
 
 void AutomationController::toggle()
 {
-    if (caption() == kComenzar) {
-        const std::optional<Ajustes> ajustes = leerAjustes(m_context.conexion);
+    if (caption() == kStartCaption) {
+        const std::optional<Ajustes> settings = leerAjustes(m_context.conexion);
         // A new database's row names no file and no separator: no settings yet, as no row.
-        if (!ajustes || ajustes->archivo.isEmpty() || ajustes->delimitador.isEmpty()) {
+        if (!settings || settings->archivo.isEmpty() || settings->delimitador.isEmpty()) {
             if (m_comenzar)
                 m_comenzar->setEnabled(false);
             openSettings();
             return;
         }
-        m_countdown.reiniciar(ajustes->minutos);
-        m_timer.start(kUnMinuto);
+        m_countdown.reiniciar(settings->minutos);
+        m_timer.start(kOneMinute);
         if (m_comenzar)
-            m_comenzar->setText(kDetener);
+            m_comenzar->setText(kStopCaption);
         marcarActivo(m_context.conexion, true);
         return;
     }
     // Switching off leaves the queue alone: what is queued goes on going out reply by reply.
     m_countdown.poner(0);
     if (m_comenzar)
-        m_comenzar->setText(kComenzar);
+        m_comenzar->setText(kStartCaption);
     m_timer.stop();
     marcarActivo(m_context.conexion, false);
 }
@@ -111,72 +111,72 @@ void AutomationController::ajustesGuardados()
         m_comenzar->setEnabled(true);
 }
 
-Revision AutomationController::Timer1_Timer()
+CheckResult AutomationController::Timer1_Timer()
 {
     // First, whatever follows: a box below runs its own event loop, and the shortened interval
     // left by a reply must not keep ticking under it.
-    m_timer.setInterval(kUnMinuto);
+    m_timer.setInterval(kOneMinute);
 
     if (!m_countdown.bajar())
-        return Revision::NoToca;
+        return CheckResult::NoToca;
 
-    Revision revision = Revision::EnviaCola;
+    CheckResult result = CheckResult::EnviaCola;
     if (m_panel.pendientes() > 0) {
         // The send line refuses while a send awaits its reply; that reply sends the entry.
         m_panel.f_enviar_automatizados();
-    } else if (const std::optional<Ajustes> ajustes = leerAjustes(m_context.conexion)) {
-        m_countdown.reiniciar(ajustes->minutos);
-        if (ajustes->delimitador.isEmpty())
-            revision = Revision::SinAjustes;
-        else if (ajustes->archivo.isEmpty() || !QFileInfo::exists(ajustes->archivo))
-            revision = Revision::SinArchivo;
+    } else if (const std::optional<Ajustes> settings = leerAjustes(m_context.conexion)) {
+        m_countdown.reiniciar(settings->minutos);
+        if (settings->delimitador.isEmpty())
+            result = CheckResult::SinAjustes;
+        else if (settings->archivo.isEmpty() || !QFileInfo::exists(settings->archivo))
+            result = CheckResult::SinArchivo;
         else
-            revision = f_leer_automatizados(ajustes->archivo, ajustes->delimitador);
+            result = f_leer_automatizados(settings->archivo, settings->delimitador);
     } else {
         // The row went away between two checks: look again at the next tick.
-        revision = Revision::SinAjustes;
+        result = CheckResult::SinAjustes;
     }
-    Q_EMIT revisado(revision);
-    return revision;
+    Q_EMIT revisado(result);
+    return result;
 }
 
-Revision AutomationController::f_leer_automatizados(const QString &archivo, const QString &delimitador)
+CheckResult AutomationController::f_leer_automatizados(const QString &file, const QString &separator)
 {
-    const std::optional<sending::AccountValues> cuenta = sending::leerCuentaEnvio(m_context.conexion);
-    if (cuenta)
-        Q_EMIT credencialesLeidas(cuenta->login, cuenta->pass);
-    if (!cuenta || cuenta->login.isEmpty()) {
+    const std::optional<sending::AccountValues> account = sending::leerCuentaEnvio(m_context.conexion);
+    if (account)
+        Q_EMIT credencialesLeidas(account->login, account->pass);
+    if (!account || account->login.isEmpty()) {
         // Ticks go on under the box; one box at a time is enough.
         if (!m_avisando) {
-            const QScopedValueRollback avisando(m_avisando, true);
+            const QScopedValueRollback notice(m_avisando, true);
             m_context.prompter.message(QStringLiteral("Introduzca primero los datos de usuario en Archivo->Configuración"),
                                        {}, ui::Icon::Warning);
         }
-        return Revision::SinCuenta;
+        return CheckResult::SinCuenta;
     }
 
-    const Toma toma = tomarArchivo(archivo, delimitador, m_clock());
-    if (toma.estado != TomaEstado::Tomado) {
+    const Toma take = tomarArchivo(file, separator, m_clock());
+    if (take.estado != TakeStatus::Tomado) {
         // Logged once while the same trouble lasts, not at every check.
-        if (toma.estado != m_ultimaToma)
-            anotar(textoToma(toma, archivo));
-        m_ultimaToma = toma.estado;
-        return Revision::NoTomado;
+        if (take.estado != m_ultimaToma)
+            anotar(textoToma(take, file));
+        m_ultimaToma = take.estado;
+        return CheckResult::NoTomado;
     }
-    m_ultimaToma = TomaEstado::Tomado;
+    m_ultimaToma = TakeStatus::Tomado;
 
-    for (const Entrada &entrada : toma.lectura.entradas)
-        m_panel.enqueue(entrada.numeros, entrada.mensaje);
-    for (const Descarte &descarte : toma.lectura.descartes)
-        anotar(textoDescarte(descarte));
+    for (const Entrada &entry : take.lectura.entradas)
+        m_panel.enqueue(entry.numeros, entry.mensaje);
+    for (const Descarte &discard : take.lectura.descartes)
+        anotar(textoDescarte(discard));
     m_panel.f_enviar_automatizados();
-    return Revision::Leido;
+    return CheckResult::Leido;
 }
 
-void AutomationController::anotar(const QString &texto)
+void AutomationController::anotar(const QString &text)
 {
     sending::anotarErrorAuto(m_context.ruta_programa,
-                             m_clock().toString(QStringLiteral("dd/MM/yyyy H:mm:ss")) + QStringLiteral("--- ") + texto
+                             m_clock().toString(QStringLiteral("dd/MM/yyyy H:mm:ss")) + QStringLiteral("--- ") + text
                                  + QStringLiteral("\r\n"));
 }
 

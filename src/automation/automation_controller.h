@@ -20,18 +20,18 @@ namespace startup { struct AppContext; }
 namespace sending { class SendPanelController; }
 
 // Automated sending from the watched file: the main window's start/stop item, the one-minute timer
-// (`Timer1`, its countdown in `Tag`) and each check of the file, whose entries are queued on the
+// (objectName `Timer1`, its countdown once its `Tag`) and each check of the file, whose entries are queued on the
 // send panel's automated queue. The settings window is opened from here too.
 namespace automation {
 
 // What one check of the watched file did.
-enum class Revision {
+enum class CheckResult {
     NoToca,        // the countdown has not run out
     EnviaCola,     // entries were still queued: the next one was sent
     SinAjustes,    // the settings row is missing or holds no separator
     SinArchivo,    // no file at the path
     SinCuenta,     // no account user name: the file stays
-    NoTomado,      // the file could not be taken (see TomaEstado): it stays
+    NoTomado,      // the file could not be taken (see TakeStatus): it stays
     Leido          // the file was read, copied, deleted and its entries queued
 };
 
@@ -45,7 +45,7 @@ public:
     ~AutomationController() override;
 
     // The main window's `mnuAutomatizar_Comenzar`: its caption says whether sending is on.
-    void setMenuItem(QAction *comenzar);
+    void setMenuItem(QAction *startAction);
 
     // startup::Automation
     State restoreAtStartup() override;
@@ -55,16 +55,16 @@ public:
     void openSettings();
     Form16 *settingsWindow() const;
 
-    // One tick of `Timer1`.
-    Revision Timer1_Timer();
-    // `f_leer_automatizados`: the file's entries into the queue, then the first one sent.
-    Revision f_leer_automatizados(const QString &archivo, const QString &delimitador);
+    // One tick of the check timer.
+    CheckResult Timer1_Timer();
+    // Reads the watched file: its entries into the queue, then the first one sent.
+    CheckResult f_leer_automatizados(const QString &file, const QString &separator);
 
     QTimer &timer() { return m_timer; }
     int countdown() const { return m_countdown.valor(); }
     bool isOn() const { return m_timer.isActive(); }
     // What the last failed take left the file as (for the log and the tests).
-    TomaEstado ultimaToma() const { return m_ultimaToma; }
+    TakeStatus ultimaToma() const { return m_ultimaToma; }
 
     // Local time for the copy's name and the log; tests pin it.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
@@ -73,10 +73,10 @@ Q_SIGNALS:
     // The account row read by a check (the main window's `usuario_login` / `usuario_pass`).
     void credencialesLeidas(const QString &login, const QString &pass);
     // One check ran (the tick that ran out the countdown).
-    void revisado(automation::Revision revision);
+    void revisado(automation::CheckResult result);
 
 private:
-    void anotar(const QString &texto);
+    void anotar(const QString &text);
     void ajustesGuardados();
     QString caption() const;
 
@@ -87,7 +87,7 @@ private:
     Countdown m_countdown;
     ui::SingleInstance<Form16> m_form16;
     std::function<QDateTime()> m_clock;
-    TomaEstado m_ultimaToma = TomaEstado::Tomado;
+    TakeStatus m_ultimaToma = TakeStatus::Tomado;
     bool m_avisando = false;
 };
 

@@ -4,25 +4,25 @@
 
 namespace automation {
 
-int valorNumerico(const QString &texto)
+int valorNumerico(const QString &text)
 {
-    const QString limpio = texto.trimmed();
+    const QString trimmed = text.trimmed();
     qsizetype i = 0;
-    const bool negativo = i < limpio.size() && limpio.at(i) == QLatin1Char('-');
-    if (negativo || (i < limpio.size() && limpio.at(i) == QLatin1Char('+')))
+    const bool negative = i < trimmed.size() && trimmed.at(i) == QLatin1Char('-');
+    if (negative || (i < trimmed.size() && trimmed.at(i) == QLatin1Char('+')))
         ++i;
-    long long valor = 0;
-    for (; i < limpio.size() && limpio.at(i).isDigit() && limpio.at(i).unicode() < 128; ++i) {
-        valor = valor * 10 + (limpio.at(i).unicode() - '0');
-        if (valor > std::numeric_limits<int>::max())
-            return negativo ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
+    long long value = 0;
+    for (; i < trimmed.size() && trimmed.at(i).isDigit() && trimmed.at(i).unicode() < 128; ++i) {
+        value = value * 10 + (trimmed.at(i).unicode() - '0');
+        if (value > std::numeric_limits<int>::max())
+            return negative ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
     }
-    return static_cast<int>(negativo ? -valor : valor);
+    return static_cast<int>(negative ? -value : value);
 }
 
-void Countdown::reiniciar(const QString &minutos)
+void Countdown::reiniciar(const QString &minutes)
 {
-    m_valor = valorNumerico(minutos);
+    m_valor = valorNumerico(minutes);
 }
 
 bool Countdown::bajar()

@@ -3,14 +3,14 @@
 #include <QString>
 
 // The minutes left until the next look at the watched file (the timer's `Tag`): set from the
-// stored `minutos`, lowered once a tick, and allowed below zero.
+// stored minutes, lowered once a tick, and allowed below zero.
 namespace automation {
 
 class Countdown final {
 public:
     // The stored text read as the old client read numbers: its leading digits, 0 when none.
-    void reiniciar(const QString &minutos);
-    void poner(int valor) { m_valor = valor; }
+    void reiniciar(const QString &minutes);
+    void poner(int value) { m_valor = value; }
     // One tick; true when the countdown has run out.
     bool bajar();
     int valor() const { return m_valor; }
@@ -19,6 +19,6 @@ private:
     int m_valor = 0;
 };
 
-int valorNumerico(const QString &texto);
+int valorNumerico(const QString &text);
 
 } // namespace automation

@@ -9,9 +9,9 @@
 namespace automation {
 namespace {
 
-std::optional<QByteArray> leerTodo(const QString &ruta)
+std::optional<QByteArray> readAll(const QString &path)
 {
-    QFile file(ruta);
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     QByteArray bytes = file.readAll();
@@ -20,79 +20,79 @@ std::optional<QByteArray> leerTodo(const QString &ruta)
     return bytes;
 }
 
-bool escribirCopia(const QString &ruta, const QByteArray &bytes)
+bool writeCopy(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile copia(ruta);
-    if (!copia.open(QIODevice::WriteOnly))
+    QSaveFile copy(path);
+    if (!copy.open(QIODevice::WriteOnly))
         return false;
-    if (copia.write(bytes) != bytes.size()) {
-        copia.cancelWriting();
+    if (copy.write(bytes) != bytes.size()) {
+        copy.cancelWriting();
         return false;
     }
-    return copia.commit();
+    return copy.commit();
 }
 
 } // namespace
 
-Toma tomarArchivo(const QString &archivo, const QString &delimitador, const QDateTime &ahora)
+Toma tomarArchivo(const QString &file, const QString &separator, const QDateTime &now)
 {
-    Toma toma;
-    toma.archivado = rutaArchivado(archivo, ahora);
+    Toma take;
+    take.archivado = rutaArchivado(file, now);
 
-    const std::optional<QByteArray> bytes = leerTodo(archivo);
+    const std::optional<QByteArray> bytes = readAll(file);
     if (!bytes) {
-        toma.estado = TomaEstado::NoLegible;
-        return toma;
+        take.estado = TakeStatus::NoLegible;
+        return take;
     }
 
     // The copy is written from the bytes read, so it records exactly what is sent.
-    const bool habiaCopia = QFileInfo::exists(toma.archivado);
-    if (!escribirCopia(toma.archivado, *bytes)) {
-        toma.estado = TomaEstado::NoArchivado;
-        return toma;
+    const bool hadCopy = QFileInfo::exists(take.archivado);
+    if (!writeCopy(take.archivado, *bytes)) {
+        take.estado = TakeStatus::NoArchivado;
+        return take;
     }
-    auto retirarCopia = [&] {
+    auto removeFreshCopy = [&] {
         // A copy of this minute's earlier batch is a record of sends made; only a fresh one goes.
-        if (!habiaCopia)
-            QFile::remove(toma.archivado);
+        if (!hadCopy)
+            QFile::remove(take.archivado);
     };
 
     // The writing program may still be adding lines: they would go with the file unsent.
-    if (leerTodo(archivo) != bytes) {
-        retirarCopia();
-        toma.estado = TomaEstado::EnEscritura;
-        return toma;
+    if (readAll(file) != bytes) {
+        removeFreshCopy();
+        take.estado = TakeStatus::EnEscritura;
+        return take;
     }
-    if (!QFile::remove(archivo)) {
+    if (!QFile::remove(file)) {
         // Sending now would send these lines again at the next check.
-        retirarCopia();
-        toma.estado = TomaEstado::NoBorrado;
-        return toma;
+        removeFreshCopy();
+        take.estado = TakeStatus::NoBorrado;
+        return take;
     }
 
-    toma.lectura = agruparPorMensaje(lineasDelArchivo(*bytes), delimitador);
-    toma.estado = TomaEstado::Tomado;
-    return toma;
+    take.lectura = agruparPorMensaje(lineasDelArchivo(*bytes), separator);
+    take.estado = TakeStatus::Tomado;
+    return take;
 }
 
-QString textoToma(const Toma &toma, const QString &archivo)
+QString textoToma(const Toma &take, const QString &file)
 {
-    const QString reintento = QStringLiteral(" Se volverá a intentar en la próxima comprobación.");
-    switch (toma.estado) {
-    case TomaEstado::Tomado:
+    const QString retryNote = QStringLiteral(" Se volverá a intentar en la próxima comprobación.");
+    switch (take.estado) {
+    case TakeStatus::Tomado:
         return {};
-    case TomaEstado::NoLegible:
-        return QStringLiteral("No se ha podido leer el archivo de envíos ") + archivo
-               + QStringLiteral(". No se ha enviado nada.") + reintento;
-    case TomaEstado::NoArchivado:
-        return QStringLiteral("No se ha podido guardar la copia ") + toma.archivado + QStringLiteral(". El archivo ")
-               + archivo + QStringLiteral(" se deja en su sitio y no se ha enviado nada.") + reintento;
-    case TomaEstado::EnEscritura:
-        return QStringLiteral("El archivo ") + archivo
-               + QStringLiteral(" ha cambiado mientras se leía. No se ha enviado nada.") + reintento;
-    case TomaEstado::NoBorrado:
-        return QStringLiteral("No se ha podido borrar el archivo ") + archivo
-               + QStringLiteral(" tras copiarlo. No se ha enviado nada, para no repetir los envíos.") + reintento;
+    case TakeStatus::NoLegible:
+        return QStringLiteral("No se ha podido leer el archivo de envíos ") + file
+               + QStringLiteral(". No se ha enviado nada.") + retryNote;
+    case TakeStatus::NoArchivado:
+        return QStringLiteral("No se ha podido guardar la copia ") + take.archivado + QStringLiteral(". El archivo ")
+               + file + QStringLiteral(" se deja en su sitio y no se ha enviado nada.") + retryNote;
+    case TakeStatus::EnEscritura:
+        return QStringLiteral("El archivo ") + file
+               + QStringLiteral(" ha cambiado mientras se leía. No se ha enviado nada.") + retryNote;
+    case TakeStatus::NoBorrado:
+        return QStringLiteral("No se ha podido borrar el archivo ") + file
+               + QStringLiteral(" tras copiarlo. No se ha enviado nada, para no repetir los envíos.") + retryNote;
     }
     return {};
 }

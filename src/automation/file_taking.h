@@ -10,7 +10,7 @@
 // stays where it is, nothing is queued, and the next check tries again.
 namespace automation {
 
-enum class TomaEstado {
+enum class TakeStatus {
     Tomado,        // read, copied and deleted: the entries may be queued
     NoLegible,     // could not be opened or read (still being written, locked, not a file)
     NoArchivado,   // the copy could not be written
@@ -19,14 +19,14 @@ enum class TomaEstado {
 };
 
 struct Toma {
-    TomaEstado estado = TomaEstado::NoLegible;
-    Lectura lectura;     // filled when Tomado
+    TakeStatus estado = TakeStatus::NoLegible;
+    Lectura lectura;     // filled when Taken
     QString archivado;   // the copy's path
 };
 
-Toma tomarArchivo(const QString &archivo, const QString &delimitador, const QDateTime &ahora);
+Toma tomarArchivo(const QString &file, const QString &separator, const QDateTime &now);
 
-// The error log's text for a failed take (without time stamp or line end); empty for Tomado.
-QString textoToma(const Toma &toma, const QString &archivo);
+// The error log's text for a failed take (without time stamp or line end); empty for Taken.
+QString textoToma(const Toma &take, const QString &file);
 
 } // namespace automation

@@ -15,6 +15,7 @@ namespace startup { struct AppContext; }
 
 // "Automatizar envíos": which file to watch, how often, and the separator it uses; saving writes
 // the one `Automatizado` row, stopped. Shown modeless; each opening starts from the stored row.
+// objectName `Form16`.
 namespace automation {
 
 class Form16 final : public QWidget {

@@ -9,9 +9,9 @@
 namespace automation {
 namespace {
 
-qsizetype ultimoSeparador(const QString &ruta)
+qsizetype lastSeparator(const QString &path)
 {
-    return std::max(ruta.lastIndexOf(QLatin1Char('/')), ruta.lastIndexOf(QDir::separator()));
+    return std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QDir::separator()));
 }
 
 } // namespace
@@ -27,37 +27,37 @@ QString rutaPorDefecto()
     return QDir::toNativeSeparators(QDir::rootPath() + QStringLiteral("Enviar_SMS.txt"));
 }
 
-bool tieneExtension(const QString &ruta)
+bool tieneExtension(const QString &path)
 {
-    return ruta.indexOf(QLatin1Char('.'), ultimoSeparador(ruta) + 1) >= 0;
+    return path.indexOf(QLatin1Char('.'), lastSeparator(path) + 1) >= 0;
 }
 
-QString rutaDeCarpeta(const QString &carpeta)
+QString rutaDeCarpeta(const QString &folder)
 {
-    QString ruta = QDir::toNativeSeparators(carpeta);
-    if (!ruta.endsWith(QDir::separator()))
-        ruta += QDir::separator();
-    return ruta;
+    QString path = QDir::toNativeSeparators(folder);
+    if (!path.endsWith(QDir::separator()))
+        path += QDir::separator();
+    return path;
 }
 
-QString rutaDeArchivo(const QString &carpeta, const QString &nombre)
+QString rutaDeArchivo(const QString &folder, const QString &name)
 {
-    return rutaDeCarpeta(carpeta) + nombre;
+    return rutaDeCarpeta(folder) + name;
 }
 
-QString conSeparadoresNativos(const QString &ruta)
+QString conSeparadoresNativos(const QString &path)
 {
-    return QDir::toNativeSeparators(ruta);
+    return QDir::toNativeSeparators(path);
 }
 
-bool delimitadorValido(const QString &delimitador)
+bool delimitadorValido(const QString &separator)
 {
-    return !delimitador.isEmpty() && delimitador.size() <= 5 && delimitador != QLatin1String(",");
+    return !separator.isEmpty() && separator.size() <= 5 && separator != QLatin1String(",");
 }
 
-QString conMarca(const QString &texto)
+QString conMarca(const QString &text)
 {
-    QString result = texto;
+    QString result = text;
     return result.replace(QStringLiteral("Brisanta"), brand::nombre_marca());
 }
 

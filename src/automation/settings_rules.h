@@ -7,7 +7,7 @@
 // pressed, how the path box is filled from the folder and file lists.
 namespace automation {
 
-// The check intervals offered, in minutes; kMinutosInicial is selected when the window opens.
+// The check intervals offered, in minutes; kInitialIntervalIndex is selected when the window opens.
 QStringList minutosOfrecidos();
 inline constexpr int kMinutosInicial = 2; // "15"
 
@@ -15,20 +15,20 @@ inline constexpr int kMinutosInicial = 2; // "15"
 QString rutaPorDefecto();
 
 // True when the file name (after the last folder separator) has an extension.
-bool tieneExtension(const QString &ruta);
+bool tieneExtension(const QString &path);
 
 // A folder chosen in the folder list, as the path box shows it: ending in one separator.
-QString rutaDeCarpeta(const QString &carpeta);
+QString rutaDeCarpeta(const QString &folder);
 // A file clicked in the file list, within its folder.
-QString rutaDeArchivo(const QString &carpeta, const QString &nombre);
+QString rutaDeArchivo(const QString &folder, const QString &name);
 
 // The path as typed, with the platform's folder separators.
-QString conSeparadoresNativos(const QString &ruta);
+QString conSeparadoresNativos(const QString &path);
 
 // A separator is one to five characters, and never exactly ",": the numbers use that.
-bool delimitadorValido(const QString &delimitador);
+bool delimitadorValido(const QString &separator);
 
 // A help text with the product word replaced by the brand's name.
-QString conMarca(const QString &texto);
+QString conMarca(const QString &text);
 
 } // namespace automation

@@ -2,9 +2,9 @@
 
 namespace automation {
 
-std::optional<Ajustes> leerAjustes(db::Connection &conexion)
+std::optional<Ajustes> leerAjustes(db::Connection &connection)
 {
-    const std::vector<db::Row> rows = conexion.select(
+    const std::vector<db::Row> rows = connection.select(
         QStringLiteral("SELECT minutos, delimitador, archivo, activo FROM Automatizado ORDER BY sid LIMIT 1"));
     if (rows.empty())
         return std::nullopt;
@@ -13,28 +13,28 @@ std::optional<Ajustes> leerAjustes(db::Connection &conexion)
                    row.value(3).toString()};
 }
 
-db::Result guardarAjustes(db::Connection &conexion, const QString &minutos, const QString &delimitador,
-                          const QString &archivo)
+db::Result guardarAjustes(db::Connection &connection, const QString &minutes, const QString &separator,
+                          const QString &file)
 {
     // The old row goes only together with the new one coming in.
-    db::Transaction transaction(conexion);
+    db::Transaction transaction(connection);
     if (!transaction.isActive())
         return transaction.beginResult();
-    db::Result result = conexion.execute(QStringLiteral("DELETE FROM Automatizado"));
+    db::Result result = connection.execute(QStringLiteral("DELETE FROM Automatizado"));
     if (!result.ok())
         return result;
-    result = conexion.execute(
+    result = connection.execute(
         QStringLiteral("INSERT INTO Automatizado (minutos, delimitador, archivo, activo) VALUES (?1, ?2, ?3, ?4)"),
-        {minutos, delimitador, archivo, QStringLiteral("0")});
+        {minutes, separator, file, QStringLiteral("0")});
     if (!result.ok())
         return result;
     return transaction.commit();
 }
 
-db::Result marcarActivo(db::Connection &conexion, bool activo)
+db::Result marcarActivo(db::Connection &connection, bool active)
 {
-    return conexion.execute(QStringLiteral("UPDATE Automatizado SET activo = ?1"),
-                            {activo ? QStringLiteral("1") : QStringLiteral("0")});
+    return connection.execute(QStringLiteral("UPDATE Automatizado SET activo = ?1"),
+                            {active ? QStringLiteral("1") : QStringLiteral("0")});
 }
 
 } // namespace automation

@@ -18,13 +18,13 @@ struct Ajustes {
 };
 
 // The row (the first, should an old file hold more); nothing without one.
-std::optional<Ajustes> leerAjustes(db::Connection &conexion);
+std::optional<Ajustes> leerAjustes(db::Connection &connection);
 
-// Replaces the row with a new one, stopped (`activo` "0"). All or nothing: when the new row cannot
+// Replaces the row with a new one, stopped (`active` "0"). All or nothing: when the new row cannot
 // be written the old one stays.
-db::Result guardarAjustes(db::Connection &conexion, const QString &minutos, const QString &delimitador,
-                          const QString &archivo);
+db::Result guardarAjustes(db::Connection &connection, const QString &minutes, const QString &separator,
+                          const QString &file);
 
-db::Result marcarActivo(db::Connection &conexion, bool activo);
+db::Result marcarActivo(db::Connection &connection, bool active);
 
 } // namespace automation

@@ -16,206 +16,206 @@
 namespace automation {
 namespace {
 
-bool soloDigitos(const QString &texto)
+bool onlyDigits(const QString &text)
 {
-    for (const QChar ch : texto) {
+    for (const QChar ch : text) {
         if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
             return false;
     }
-    return !texto.isEmpty();
+    return !text.isEmpty();
 }
 
 // Adds a line's numbers to the first entry of the same message that can take them, else to a new
 // entry at the end. A merged list that runs past the limit is cut at a comma: the entry keeps what
 // precedes it and a new entry of the same message takes the rest, so no number is split or lost.
 //
-// Which entry is first is found without walking the queue: an entry below kEntradaLlena takes any
-// list (whole or cut), one from kEntradaLlena up to the limit only a list short enough to join
+// Which entry is first is found without walking the queue: an entry below kFullEntry takes any
+// list (whole or cut), one from kFullEntry up to the limit only a list short enough to join
 // whole, and a longer one nothing more. The open entries of each message are kept by length class,
 // each class in queue order, so a line costs a look at a hundred classes at most instead of a walk
 // over every entry before it.
-class Cola final {
+class SendQueue final {
 public:
-    explicit Cola(QList<Entrada> &entradas) : m_entradas(entradas) {}
+    explicit SendQueue(QList<Entrada> &sends) : m_sends(sends) {}
 
-    void encolar(const QString &lista, const QString &mensaje)
+    void enqueue(const QString &list, const QString &message)
     {
-        Abiertas &abiertas = m_abiertas[mensaje];
-        const qsizetype i = primeraQueAdmite(abiertas, lista.size());
+        OpenEntries &open = m_openByMessage[message];
+        const qsizetype i = firstThatTakes(open, list.size());
         if (i < 0) {
-            anadir(abiertas, {lista, mensaje});
+            addEntry(open, {list, message});
             return;
         }
-        quitar(abiertas, i);
-        Entrada &entrada = m_entradas[i];
-        const QString junto = entrada.numeros + QLatin1Char(',') + lista;
-        if (junto.size() <= kLimiteEntrada) {
-            entrada.numeros = junto;
-            poner(abiertas, i);
+        untrack(open, i);
+        Entrada &entry = m_sends[i];
+        const QString joined = entry.numeros + QLatin1Char(',') + list;
+        if (joined.size() <= kLimiteEntrada) {
+            entry.numeros = joined;
+            track(open, i);
             return;
         }
-        qsizetype coma = junto.indexOf(QLatin1Char(','), kLimiteEntrada - 1);
+        qsizetype comma = joined.indexOf(QLatin1Char(','), kLimiteEntrada - 1);
         // The last number runs across the limit to the end: cut before it instead. The comma that
         // joined the two lists lies before the limit, so there always is one.
-        if (coma < 0)
-            coma = junto.lastIndexOf(QLatin1Char(','), kLimiteEntrada - 1);
-        entrada.numeros = junto.left(coma);
-        poner(abiertas, i);
-        anadir(abiertas, {junto.mid(coma + 1), mensaje});
+        if (comma < 0)
+            comma = joined.lastIndexOf(QLatin1Char(','), kLimiteEntrada - 1);
+        entry.numeros = joined.left(comma);
+        track(open, i);
+        addEntry(open, {joined.mid(comma + 1), message});
     }
 
 private:
-    struct Abiertas {
-        std::set<qsizetype> cortas;                     // below kEntradaLlena
-        std::map<qsizetype, std::set<qsizetype>> llenas; // by length, kEntradaLlena up to the limit
+    struct OpenEntries {
+        std::set<qsizetype> shortOnes;                     // below kFullEntry
+        std::map<qsizetype, std::set<qsizetype>> fullOnes; // by length, kFullEntry up to the limit
     };
 
     // The first entry in queue order that takes a list of `largo` characters; -1 when none does.
-    qsizetype primeraQueAdmite(const Abiertas &abiertas, qsizetype largo) const
+    qsizetype firstThatTakes(const OpenEntries &open, qsizetype length) const
     {
-        qsizetype mejor = abiertas.cortas.empty() ? -1 : *abiertas.cortas.begin();
+        qsizetype best = open.shortOnes.empty() ? -1 : *open.shortOnes.begin();
         // Joined whole: the entry, a comma and the list within the limit.
-        const qsizetype mayor = kLimiteEntrada - 1 - largo;
-        for (auto it = abiertas.llenas.cbegin(); it != abiertas.llenas.cend() && it->first <= mayor; ++it) {
-            if (mejor < 0 || *it->second.begin() < mejor)
-                mejor = *it->second.begin();
+        const qsizetype longest = kLimiteEntrada - 1 - length;
+        for (auto it = open.fullOnes.cbegin(); it != open.fullOnes.cend() && it->first <= longest; ++it) {
+            if (best < 0 || *it->second.begin() < best)
+                best = *it->second.begin();
         }
-        return mejor;
+        return best;
     }
 
-    void poner(Abiertas &abiertas, qsizetype i)
+    void track(OpenEntries &open, qsizetype i)
     {
-        const qsizetype n = m_entradas[i].numeros.size();
+        const qsizetype n = m_sends[i].numeros.size();
         if (n < kEntradaLlena)
-            abiertas.cortas.insert(i);
+            open.shortOnes.insert(i);
         else if (n <= kLimiteEntrada)
-            abiertas.llenas[n].insert(i);
+            open.fullOnes[n].insert(i);
         // Longer: it takes nothing more and is forgotten here.
     }
 
-    void quitar(Abiertas &abiertas, qsizetype i)
+    void untrack(OpenEntries &open, qsizetype i)
     {
-        const qsizetype n = m_entradas[i].numeros.size();
+        const qsizetype n = m_sends[i].numeros.size();
         if (n < kEntradaLlena)
-            abiertas.cortas.erase(i);
-        else if (const auto clase = abiertas.llenas.find(n); clase != abiertas.llenas.end()) {
-            clase->second.erase(i);
-            if (clase->second.empty())
-                abiertas.llenas.erase(clase);
+            open.shortOnes.erase(i);
+        else if (const auto lengthClass = open.fullOnes.find(n); lengthClass != open.fullOnes.end()) {
+            lengthClass->second.erase(i);
+            if (lengthClass->second.empty())
+                open.fullOnes.erase(lengthClass);
         }
     }
 
-    void anadir(Abiertas &abiertas, Entrada entrada)
+    void addEntry(OpenEntries &open, Entrada entry)
     {
-        m_entradas.append(std::move(entrada));
-        poner(abiertas, m_entradas.size() - 1);
+        m_sends.append(std::move(entry));
+        track(open, m_sends.size() - 1);
     }
 
-    QList<Entrada> &m_entradas;
-    std::unordered_map<QString, Abiertas> m_abiertas;
+    QList<Entrada> &m_sends;
+    std::unordered_map<QString, OpenEntries> m_openByMessage;
 };
 
 } // namespace
 
-QString limpiarNumero(QString pieza)
+QString limpiarNumero(QString part)
 {
-    static const QRegularExpression kSobrantes(QStringLiteral("[-.()+_ ]"));
-    pieza.remove(kSobrantes);
-    qsizetype ceros = 0;
-    while (ceros < pieza.size() && pieza.at(ceros) == QLatin1Char('0'))
-        ++ceros;
-    pieza.remove(0, ceros);
+    static const QRegularExpression kIgnoredChars(QStringLiteral("[-.()+_ ]"));
+    part.remove(kIgnoredChars);
+    qsizetype zeros = 0;
+    while (zeros < part.size() && part.at(zeros) == QLatin1Char('0'))
+        ++zeros;
+    part.remove(0, zeros);
     // Only digits: the gateway takes nothing else, and "1e9" or "&H1F" are no phone numbers.
-    if (!soloDigitos(pieza) || pieza.size() < 7)
+    if (!onlyDigits(part) || part.size() < 7)
         return {};
-    if (pieza.size() == 9 && pieza.startsWith(QLatin1Char('6')))
-        pieza.prepend(QStringLiteral("34"));
-    return pieza;
+    if (part.size() == 9 && part.startsWith(QLatin1Char('6')))
+        part.prepend(QStringLiteral("34"));
+    return part;
 }
 
 QStringList lineasDelArchivo(const QByteArray &bytes)
 {
-    QString texto = text::decodeAnsiOrUtf8(bytes);
-    texto.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    texto.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QStringList lineas = texto.split(QLatin1Char('\n'));
-    if (!lineas.isEmpty() && lineas.constLast().isEmpty())
-        lineas.removeLast(); // the break that ends the last line starts no new one
-    return lineas;
+    QString content = text::decodeAnsiOrUtf8(bytes);
+    content.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    content.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList lines = content.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast(); // the break that ends the last line starts no new one
+    return lines;
 }
 
-Lectura agruparPorMensaje(const QStringList &lineas, const QString &delimitador)
+Lectura agruparPorMensaje(const QStringList &lines, const QString &separator)
 {
-    Lectura lectura;
-    Cola cola(lectura.entradas);
+    Lectura reading;
+    SendQueue queue(reading.entradas);
     // Every number queued per message, compared whole: "3460012345" is not "34600123456".
-    QHash<QString, QSet<QString>> enCola;
+    QHash<QString, QSet<QString>> queued;
 
-    for (const QString &linea : lineas) {
-        if (linea.trimmed().isEmpty())
+    for (const QString &line : lines) {
+        if (line.trimmed().isEmpty())
             continue;
-        const qsizetype corte = delimitador.isEmpty() ? -1 : linea.indexOf(delimitador);
-        if (corte < 0) {
-            lectura.descartes.append({Descarte::Motivo::SinSeparador, linea, {}});
+        const qsizetype cut = separator.isEmpty() ? -1 : line.indexOf(separator);
+        if (cut < 0) {
+            reading.descartes.append({Descarte::Reason::SinSeparador, line, {}});
             continue;
         }
-        const QString campo = linea.left(corte);
-        const QString resto = linea.mid(corte + delimitador.size());
-        const qsizetype fin = resto.indexOf(delimitador);
-        const QString mensaje = fin < 0 ? resto : resto.left(fin);
+        const QString field = line.left(cut);
+        const QString rest = line.mid(cut + separator.size());
+        const qsizetype secondSeparator = rest.indexOf(separator);
+        const QString message = secondSeparator < 0 ? rest : rest.left(secondSeparator);
 
-        QSet<QString> &yaEnCola = enCola[mensaje];
-        QStringList lista;
-        QSet<QString> enLista;
-        QStringList noValidos;
-        bool alguno = false;
-        for (const QString &pieza : campo.split(QLatin1Char(','))) {
-            const QString numero = limpiarNumero(pieza);
-            if (numero.isEmpty()) {
-                if (!pieza.trimmed().isEmpty())
-                    noValidos.append(pieza.trimmed());
+        QSet<QString> &alreadyQueued = queued[message];
+        QStringList list;
+        QSet<QString> inList;
+        QStringList invalidParts;
+        bool anyValid = false;
+        for (const QString &part : field.split(QLatin1Char(','))) {
+            const QString number = limpiarNumero(part);
+            if (number.isEmpty()) {
+                if (!part.trimmed().isEmpty())
+                    invalidParts.append(part.trimmed());
                 continue;
             }
-            alguno = true;
-            if (yaEnCola.contains(numero) || enLista.contains(numero))
+            anyValid = true;
+            if (alreadyQueued.contains(number) || inList.contains(number))
                 continue;
-            enLista.insert(numero);
-            lista.append(numero);
+            inList.insert(number);
+            list.append(number);
         }
-        if (!alguno) {
-            lectura.descartes.append({Descarte::Motivo::SinNumeros, linea, {}});
+        if (!anyValid) {
+            reading.descartes.append({Descarte::Reason::SinNumeros, line, {}});
             continue;
         }
-        for (const QString &pieza : std::as_const(noValidos))
-            lectura.descartes.append({Descarte::Motivo::NumeroNoValido, pieza, mensaje});
-        if (lista.isEmpty())
+        for (const QString &part : std::as_const(invalidParts))
+            reading.descartes.append({Descarte::Reason::NumeroNoValido, part, message});
+        if (list.isEmpty())
             continue;
-        yaEnCola.unite(enLista);
-        cola.encolar(lista.join(QLatin1Char(',')), mensaje);
+        alreadyQueued.unite(inList);
+        queue.enqueue(list.join(QLatin1Char(',')), message);
     }
-    return lectura;
+    return reading;
 }
 
-QString nombreArchivado(const QDateTime &ahora)
+QString nombreArchivado(const QDateTime &now)
 {
-    return QStringLiteral("enviados_") + ahora.toString(QStringLiteral("yyyy_MM_dd__HH_mm")) + QStringLiteral(".txt");
+    return QStringLiteral("enviados_") + now.toString(QStringLiteral("yyyy_MM_dd__HH_mm")) + QStringLiteral(".txt");
 }
 
-QString rutaArchivado(const QString &archivo, const QDateTime &ahora)
+QString rutaArchivado(const QString &file, const QDateTime &now)
 {
-    return QFileInfo(archivo).absoluteDir().filePath(nombreArchivado(ahora));
+    return QFileInfo(file).absoluteDir().filePath(nombreArchivado(now));
 }
 
-QString textoDescarte(const Descarte &descarte)
+QString textoDescarte(const Descarte &discard)
 {
-    switch (descarte.motivo) {
-    case Descarte::Motivo::SinSeparador:
-        return QStringLiteral("Línea sin separador, no enviada: ") + descarte.texto;
-    case Descarte::Motivo::SinNumeros:
-        return QStringLiteral("Línea sin ningún número de teléfono válido, no enviada: ") + descarte.texto;
-    case Descarte::Motivo::NumeroNoValido:
-        return QStringLiteral("Número de teléfono no válido, no enviado: ") + descarte.texto
-               + QStringLiteral(". Texto del mensaje: ") + descarte.mensaje;
+    switch (discard.motivo) {
+    case Descarte::Reason::SinSeparador:
+        return QStringLiteral("Línea sin separador, no enviada: ") + discard.texto;
+    case Descarte::Reason::SinNumeros:
+        return QStringLiteral("Línea sin ningún número de teléfono válido, no enviada: ") + discard.texto;
+    case Descarte::Reason::NumeroNoValido:
+        return QStringLiteral("Número de teléfono no válido, no enviado: ") + discard.texto
+               + QStringLiteral(". Texto del mensaje: ") + discard.mensaje;
     }
     return {};
 }

@@ -18,14 +18,14 @@ struct Entrada {
 
 // What of a line went unsent, so the error log can tell the writing program's owner.
 struct Descarte {
-    enum class Motivo {
+    enum class Reason {
         SinSeparador,    // a non-blank line without the separator
         SinNumeros,      // not one usable number before the separator
         NumeroNoValido   // one number of an otherwise usable line
     };
-    Motivo motivo = Motivo::SinSeparador;
+    Reason motivo = Reason::SinSeparador;
     QString texto;       // the line, or the number as written
-    QString mensaje;     // NumeroNoValido: the message the number was meant for
+    QString mensaje;     // InvalidNumber: the message the number was meant for
 };
 
 struct Lectura {
@@ -34,14 +34,14 @@ struct Lectura {
 };
 
 // An entry takes later lines' numbers while it stays within this many characters; one that
-// already holds kEntradaLlena or more takes no more.
+// already holds kFullEntry or more takes no more.
 inline constexpr qsizetype kLimiteEntrada = 1000;
 inline constexpr qsizetype kEntradaLlena = 900;
 
-// One piece of the numbers field as the gateway takes it: "-", ".", "(", ")", "+", "_" and blanks
+// One part of the numbers field as the gateway takes it: "-", ".", "(", ")", "+", "_" and blanks
 // removed, leading zeros dropped, "34" before a nine-digit number starting with 6. Empty when
 // what is left is not all digits or is shorter than 7 characters.
-QString limpiarNumero(QString pieza);
+QString limpiarNumero(QString part);
 
 // The file's lines: UTF-8 when the bytes are valid UTF-8, else Windows-1252; CR LF, LF or CR ends
 // a line.
@@ -50,14 +50,14 @@ QStringList lineasDelArchivo(const QByteArray &bytes);
 // Each line is numbers, the separator, the message and optionally the separator and ignored text.
 // Lines with the same message (exact text) go into the same entry; a number already queued for a
 // message is queued once.
-Lectura agruparPorMensaje(const QStringList &lineas, const QString &delimitador);
+Lectura agruparPorMensaje(const QStringList &lines, const QString &separator);
 
 // "enviados_" + "yyyy_MM_dd__HH_mm" + ".txt".
-QString nombreArchivado(const QDateTime &ahora);
+QString nombreArchivado(const QDateTime &now);
 // The copy's path: in the watched file's folder (the current one for a bare file name).
-QString rutaArchivado(const QString &archivo, const QDateTime &ahora);
+QString rutaArchivado(const QString &file, const QDateTime &now);
 
 // The error log's text for a descarte (without time stamp or line end).
-QString textoDescarte(const Descarte &descarte);
+QString textoDescarte(const Descarte &discard);
 
 } // namespace automation

@@ -3,7 +3,6 @@
 #include "contacts/birth_date.h"
 #include "contacts/group_list.h"
 #include "platform/db/connection.h"
-#include "startup/main_window/startup_rules.h"
 
 namespace contacts {
 
@@ -69,12 +68,17 @@ Condicion phoneList(const QString &words)
 
 QStringList operadoresFiltro()
 {
-    return startup::operadoresFiltro();
+    return {QStringLiteral("contengan"),    QStringLiteral("coincidan"),    QStringLiteral("empiecen"),
+            QStringLiteral("acaben"),       QStringLiteral("no contengan"), QStringLiteral("no coincidan"),
+            QStringLiteral("no empiecen"),  QStringLiteral("no acaben"),    QStringLiteral("mayor que"),
+            QStringLiteral("menor que")};
 }
 
 QStringList camposFiltro()
 {
-    return startup::camposFiltro();
+    return {QStringLiteral("nombre"),        QStringLiteral("teléfono"),   QStringLiteral("nombre completo"),
+            QStringLiteral("dirección"),     QStringLiteral("otro teléfono"), QStringLiteral("comentario"),
+            QStringLiteral("fecha de nacimiento")};
 }
 
 QString comparacion(const QString &column, Operador op, bool asText)

@@ -8,7 +8,7 @@
 #include "sending/panel/send_panel_controller.h"
 #include "startup/app_context.h"
 #include "startup/database/schema.h"
-#include "startup/main_window/send_panel_view.h"
+#include "sending/panel/send_panel_view.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -26,7 +26,7 @@
 namespace testing {
 
 struct AutomationRig {
-    explicit AutomationRig(bool conCuenta = true)
+    explicit AutomationRig(bool withAccount = true)
     {
         sim.start();
         sim.addAccount(QStringLiteral("usu"), QStringLiteral("secreto"), 100.0);
@@ -34,7 +34,7 @@ struct AutomationRig {
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
         conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
         startup::createSchema(conexion);
-        if (conCuenta)
+        if (withAccount)
             conexion.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
                                             "VALUES (?1,?2,?3,?4,?5,?6)"),
                              {QStringLiteral("usu"), QStringLiteral("secreto"), QStringLiteral("0"),
@@ -42,7 +42,7 @@ struct AutomationRig {
         QDir(home.path()).mkdir(QStringLiteral("entrada"));
         context = std::make_unique<startup::AppContext>(
             startup::AppContext{conexion, prompter, shell, busy, network, home.path()});
-        view = std::make_unique<startup::SendPanelView>();
+        view = std::make_unique<sending::SendPanelView>();
         view->Combo1()->addItems({QStringLiteral("Tienda")});
         view->Combo1()->setCurrentIndex(0);
         panel = std::make_unique<sending::SendPanelController>(*view, *context);
@@ -67,14 +67,14 @@ struct AutomationRig {
     QString watched() const { return home.file(QStringLiteral("entrada/Enviar_SMS.txt")); }
     QString inbox(const QString &name) const { return home.file(QStringLiteral("entrada/") + name); }
 
-    void settings(const QString &minutos, const QString &delimitador = QStringLiteral("#"), QString archivo = {},
-                  const QString &activo = QStringLiteral("0"))
+    void settings(const QString &minutes, const QString &separator = QStringLiteral("#"), QString file = {},
+                  const QString &active = QStringLiteral("0"))
     {
-        if (archivo.isEmpty())
-            archivo = watched();
+        if (file.isEmpty())
+            file = watched();
         conexion.execute(QStringLiteral("DELETE FROM Automatizado"));
         conexion.execute(QStringLiteral("INSERT INTO Automatizado (minutos,delimitador,archivo,activo) VALUES (?1,?2,?3,?4)"),
-                         {minutos, delimitador, archivo, activo});
+                         {minutes, separator, file, active});
     }
 
     bool write(const QByteArray &bytes) const { return writeTo(watched(), bytes); }
@@ -101,7 +101,7 @@ struct AutomationRig {
     ui::BusyCursor busy;
     QNetworkAccessManager network;
     std::unique_ptr<startup::AppContext> context;
-    std::unique_ptr<startup::SendPanelView> view;
+    std::unique_ptr<sending::SendPanelView> view;
     std::unique_ptr<sending::SendPanelController> panel;
     std::unique_ptr<automation::AutomationController> automation;
     std::unique_ptr<QAction> comenzar;

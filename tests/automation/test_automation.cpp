@@ -12,23 +12,23 @@
 #include <QTcpServer>
 #include <QtTest>
 
-Q_DECLARE_METATYPE(automation::Revision)
+Q_DECLARE_METATYPE(automation::CheckResult)
 
 // The watched file: its lines turned into queued sends, taking it (copy, delete), the timer's
 // checks and the sends reaching the gateway through the send road.
 class TestAutomation final : public QObject {
     Q_OBJECT
 
-    static QStringList asText(const QList<automation::Entrada> &entradas)
+    static QStringList asText(const QList<automation::Entrada> &sends)
     {
         QStringList out;
-        for (const automation::Entrada &e : entradas)
+        for (const automation::Entrada &e : sends)
             out.append(e.numeros + QLatin1Char('|') + e.mensaje);
         return out;
     }
 
     // `count` distinct 11-digit numbers starting at `first`, joined by ",".
-    static QString numeros(int first, int count)
+    static QString numberList(int first, int count)
     {
         QStringList list;
         for (int i = 0; i < count; ++i)
@@ -36,59 +36,59 @@ class TestAutomation final : public QObject {
         return list.join(QLatin1Char(','));
     }
 
-    static QStringList splitAll(const QList<automation::Entrada> &entradas)
+    static QStringList splitAll(const QList<automation::Entrada> &sends)
     {
         QStringList all;
-        for (const automation::Entrada &e : entradas)
+        for (const automation::Entrada &e : sends)
             all.append(e.numeros.split(QLatin1Char(',')));
         return all;
     }
 
     // The grouping rule written the plain way, entry by entry from the front of the queue: the
     // model the reader must agree with, line for line.
-    static QList<automation::Entrada> modelo(const QList<std::pair<QStringList, QString>> &lineas)
+    static QList<automation::Entrada> model(const QList<std::pair<QStringList, QString>> &lines)
     {
-        QList<automation::Entrada> cola;
-        QHash<QString, QSet<QString>> enCola;
-        for (const auto &[numerosLinea, mensaje] : lineas) {
-            QStringList lista;
-            for (const QString &n : numerosLinea) {
-                if (!enCola[mensaje].contains(n) && !lista.contains(n))
-                    lista << n;
+        QList<automation::Entrada> queue;
+        QHash<QString, QSet<QString>> queued;
+        for (const auto &[lineNumbers, message] : lines) {
+            QStringList list;
+            for (const QString &n : lineNumbers) {
+                if (!queued[message].contains(n) && !list.contains(n))
+                    list << n;
             }
-            if (lista.isEmpty())
+            if (list.isEmpty())
                 continue;
-            for (const QString &n : lista)
-                enCola[mensaje].insert(n);
-            const QString nueva = lista.join(QLatin1Char(','));
-            bool puesta = false;
-            for (qsizetype i = 0; i < cola.size() && !puesta; ++i) {
-                if (cola[i].mensaje != mensaje)
+            for (const QString &n : list)
+                queued[message].insert(n);
+            const QString newList = list.join(QLatin1Char(','));
+            bool placed = false;
+            for (qsizetype i = 0; i < queue.size() && !placed; ++i) {
+                if (queue[i].mensaje != message)
                     continue;
-                const QString junto = cola[i].numeros + QLatin1Char(',') + nueva;
-                if (junto.size() <= automation::kLimiteEntrada) {
-                    cola[i].numeros = junto;
-                    puesta = true;
-                } else if (cola[i].numeros.size() < automation::kEntradaLlena) {
-                    qsizetype coma = junto.indexOf(QLatin1Char(','), automation::kLimiteEntrada - 1);
-                    if (coma < 0)
-                        coma = junto.lastIndexOf(QLatin1Char(','), automation::kLimiteEntrada - 1);
-                    cola[i].numeros = junto.left(coma);
-                    cola.append({junto.mid(coma + 1), mensaje});
-                    puesta = true;
+                const QString joined = queue[i].numeros + QLatin1Char(',') + newList;
+                if (joined.size() <= automation::kLimiteEntrada) {
+                    queue[i].numeros = joined;
+                    placed = true;
+                } else if (queue[i].numeros.size() < automation::kEntradaLlena) {
+                    qsizetype comma = joined.indexOf(QLatin1Char(','), automation::kLimiteEntrada - 1);
+                    if (comma < 0)
+                        comma = joined.lastIndexOf(QLatin1Char(','), automation::kLimiteEntrada - 1);
+                    queue[i].numeros = joined.left(comma);
+                    queue.append({joined.mid(comma + 1), message});
+                    placed = true;
                 }
             }
-            if (!puesta)
-                cola.append({nueva, mensaje});
+            if (!placed)
+                queue.append({newList, message});
         }
-        return cola;
+        return queue;
     }
 
     // Runs checks until one is not a mere countdown tick.
-    static automation::Revision check(testing::AutomationRig &rig)
+    static automation::CheckResult check(testing::AutomationRig &rig)
     {
-        automation::Revision r = automation::Revision::NoToca;
-        for (int i = 0; i < 100 && r == automation::Revision::NoToca; ++i)
+        automation::CheckResult r = automation::CheckResult::NoToca;
+        for (int i = 0; i < 100 && r == automation::CheckResult::NoToca; ++i)
             r = rig.automation->Timer1_Timer();
         return r;
     }
@@ -106,15 +106,15 @@ class TestAutomation final : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { qRegisterMetaType<automation::Revision>(); }
+    void initTestCase() { qRegisterMetaType<automation::CheckResult>(); }
 
     // --- lines into the queue -----------------------------------------------------------------
 
     void lines_data()
     {
-        QTest::addColumn<QString>("delimitador");
-        QTest::addColumn<QStringList>("lineas");
-        QTest::addColumn<QStringList>("cola");
+        QTest::addColumn<QString>("separator");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("queue");
         const QString h = QStringLiteral("#");
         QTest::newRow("plain") << h << QStringList{QStringLiteral("600123456#Hola")}
                                << QStringList{QStringLiteral("34600123456|Hola")};
@@ -155,10 +155,10 @@ private Q_SLOTS:
     }
     void lines()
     {
-        QFETCH(QString, delimitador);
-        QFETCH(QStringList, lineas);
-        QFETCH(QStringList, cola);
-        QCOMPARE(asText(automation::agruparPorMensaje(lineas, delimitador).entradas), cola);
+        QFETCH(QString, separator);
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, queue);
+        QCOMPARE(asText(automation::agruparPorMensaje(lines, separator).entradas), queue);
     }
 
     // Many lines, few messages, lists of every length: entries fill, stick near the limit and take
@@ -166,94 +166,94 @@ private Q_SLOTS:
     // the plain rule does.
     void groupingFollowsTheRuleOnLargeFiles()
     {
-        quint32 semilla = 20261208;
-        const auto azar = [&semilla](quint32 n) {
-            semilla = semilla * 1664525u + 1013904223u;
-            return (semilla >> 8) % n;
+        quint32 seed = 20261208;
+        const auto random = [&seed](quint32 n) {
+            seed = seed * 1664525u + 1013904223u;
+            return (seed >> 8) % n;
         };
-        QStringList lineas;
-        QList<std::pair<QStringList, QString>> modeladas;
+        QStringList lines;
+        QList<std::pair<QStringList, QString>> modelled;
         for (int l = 0; l < 6000; ++l) {
-            const QString mensaje = QStringLiteral("Mensaje %1").arg(azar(7));
-            QStringList numerosLinea;
-            const quint32 cuantos = azar(10) == 0 ? 1 + azar(120) : 1 + azar(9);
-            for (quint32 k = 0; k < cuantos; ++k) {
+            const QString message = QStringLiteral("Mensaje %1").arg(random(7));
+            QStringList lineNumbers;
+            const quint32 howMany = random(10) == 0 ? 1 + random(120) : 1 + random(9);
+            for (quint32 k = 0; k < howMany; ++k) {
                 // 7 to 14 digits, from a pool small enough to repeat now and then.
-                const quint32 largo = 7 + azar(8);
+                const quint32 length = 7 + random(8);
                 // Not a nine-digit 6...: that one would gain a 34 in front.
-                QString numero = QString::number(azar(2) == 0 ? 7 : 1 + azar(5));
-                while (numero.size() < qsizetype(largo))
-                    numero += QString::number(azar(10));
-                numerosLinea << numero;
+                QString number = QString::number(random(2) == 0 ? 7 : 1 + random(5));
+                while (number.size() < qsizetype(length))
+                    number += QString::number(random(10));
+                lineNumbers << number;
             }
-            lineas << numerosLinea.join(QLatin1Char(',')) + QLatin1Char('#') + mensaje;
-            modeladas.append({numerosLinea, mensaje});
+            lines << lineNumbers.join(QLatin1Char(',')) + QLatin1Char('#') + message;
+            modelled.append({lineNumbers, message});
         }
-        const QList<automation::Entrada> cola = automation::agruparPorMensaje(lineas, QStringLiteral("#")).entradas;
-        const QList<automation::Entrada> esperada = modelo(modeladas);
-        QCOMPARE(cola.size(), esperada.size());
-        QVERIFY(cola.size() > 100);
-        for (qsizetype i = 0; i < cola.size(); ++i)
-            QCOMPARE(asText({cola[i]}), asText({esperada[i]}));
+        const QList<automation::Entrada> queue = automation::agruparPorMensaje(lines, QStringLiteral("#")).entradas;
+        const QList<automation::Entrada> expectedText = model(modelled);
+        QCOMPARE(queue.size(), expectedText.size());
+        QVERIFY(queue.size() > 100);
+        for (qsizetype i = 0; i < queue.size(); ++i)
+            QCOMPARE(asText({queue[i]}), asText({expectedText[i]}));
     }
 
     void fullEntryTakesNoMore()
     {
-        const QString grande = numeros(0, 79); // 947 characters
-        const QString resto = numeros(100, 9);
-        const auto cola = automation::agruparPorMensaje(
-                              {grande + QStringLiteral("#A"), resto + QStringLiteral("#A")}, QStringLiteral("#"))
+        const QString large = numberList(0, 79); // 947 characters
+        const QString rest = numberList(100, 9);
+        const auto queue = automation::agruparPorMensaje(
+                              {large + QStringLiteral("#A"), rest + QStringLiteral("#A")}, QStringLiteral("#"))
                               .entradas;
-        QCOMPARE(asText(cola), (QStringList{grande + QStringLiteral("|A"), resto + QStringLiteral("|A")}));
+        QCOMPARE(asText(queue), (QStringList{large + QStringLiteral("|A"), rest + QStringLiteral("|A")}));
     }
 
     void joinedListIsCutAtACommaPastTheLimit()
     {
-        const QString primera = numeros(0, 67);  // 803 characters
-        const QString segunda = numeros(100, 25); // 299 characters
-        const auto cola = automation::agruparPorMensaje(
-                              {primera + QStringLiteral("#A"), segunda + QStringLiteral("#A")}, QStringLiteral("#"))
+        const QString first = numberList(0, 67);  // 803 characters
+        const QString second = numberList(100, 25); // 299 characters
+        const auto queue = automation::agruparPorMensaje(
+                              {first + QStringLiteral("#A"), second + QStringLiteral("#A")}, QStringLiteral("#"))
                               .entradas;
-        QCOMPARE(cola.size(), 2);
-        const QString junto = primera + QLatin1Char(',') + segunda;
-        const qsizetype coma = junto.indexOf(QLatin1Char(','), 999);
-        QCOMPARE(cola[0].numeros, junto.left(coma));
-        QCOMPARE(cola[1].numeros, junto.mid(coma + 1));
-        QCOMPARE(cola[1].mensaje, QStringLiteral("A"));
+        QCOMPARE(queue.size(), 2);
+        const QString joined = first + QLatin1Char(',') + second;
+        const qsizetype comma = joined.indexOf(QLatin1Char(','), 999);
+        QCOMPARE(queue[0].numeros, joined.left(comma));
+        QCOMPARE(queue[1].numeros, joined.mid(comma + 1));
+        QCOMPARE(queue[1].mensaje, QStringLiteral("A"));
     }
 
     // The last number runs across the limit to the end: no comma to cut at past it.
     void longLastNumberIsNeitherLostNorRepeated()
     {
-        const QString primera = numeros(0, 71); // 851 characters
-        const QString larga = QString(200, QLatin1Char('7'));
-        const auto cola = automation::agruparPorMensaje(
-                              {primera + QStringLiteral("#A"), larga + QStringLiteral("#A")}, QStringLiteral("#"))
+        const QString first = numberList(0, 71); // 851 characters
+        const QString longLine = QString(200, QLatin1Char('7'));
+        const auto queue = automation::agruparPorMensaje(
+                              {first + QStringLiteral("#A"), longLine + QStringLiteral("#A")}, QStringLiteral("#"))
                               .entradas;
-        QStringList esperado = primera.split(QLatin1Char(','));
-        esperado.append(larga);
-        QCOMPARE(splitAll(cola), esperado);
-        QVERIFY(cola[0].numeros.size() <= automation::kLimiteEntrada);
+        QStringList expected = first.split(QLatin1Char(','));
+        expected.append(longLine);
+        QCOMPARE(splitAll(queue), expected);
+        QVERIFY(queue[0].numeros.size() <= automation::kLimiteEntrada);
     }
 
     void oneLongLineIsNeverDivided()
     {
-        const QString larga = numeros(0, 120); // 1439 characters
-        const auto cola = automation::agruparPorMensaje({larga + QStringLiteral("#A")}, QStringLiteral("#")).entradas;
-        QCOMPARE(asText(cola), QStringList{larga + QStringLiteral("|A")});
+        const QString longLine = numberList(0, 120); // 1439 characters
+        const auto queue = automation::agruparPorMensaje({longLine + QStringLiteral("#A")}, QStringLiteral("#")).entradas;
+        QCOMPARE(asText(queue), QStringList{longLine + QStringLiteral("|A")});
     }
 
     void discardsAreKept()
     {
-        const auto lectura = automation::agruparPorMensaje(
+        const auto reading = automation::agruparPorMensaje(
             {QStringLiteral("sin separador"), QStringLiteral("123#corto"), QStringLiteral("600000001,abc#Hola")},
             QStringLiteral("#"));
-        QCOMPARE(lectura.descartes.size(), 3);
-        QCOMPARE(automation::textoDescarte(lectura.descartes[0]),
+        QCOMPARE(reading.descartes.size(), 3);
+        QCOMPARE(automation::textoDescarte(reading.descartes[0]),
                  QStringLiteral("Línea sin separador, no enviada: sin separador"));
-        QCOMPARE(automation::textoDescarte(lectura.descartes[1]),
+        QCOMPARE(automation::textoDescarte(reading.descartes[1]),
                  QStringLiteral("Línea sin ningún número de teléfono válido, no enviada: 123#corto"));
-        QCOMPARE(automation::textoDescarte(lectura.descartes[2]),
+        QCOMPARE(automation::textoDescarte(reading.descartes[2]),
                  QStringLiteral("Número de teléfono no válido, no enviado: abc. Texto del mensaje: Hola"));
     }
 
@@ -266,20 +266,20 @@ private Q_SLOTS:
                               QStringLiteral("600000003#x"), QStringLiteral("600000004#y")}));
         // UTF-8 with a byte-order mark: the first line's number is not lost to it.
         const QByteArray utf8 = "\xEF\xBB\xBF" "600000001#Caña\r\n";
-        const QStringList lineas = automation::lineasDelArchivo(utf8);
-        QCOMPARE(lineas, QStringList{QStringLiteral("600000001#Caña")});
-        QCOMPARE(asText(automation::agruparPorMensaje(lineas, QStringLiteral("#")).entradas),
+        const QStringList lines = automation::lineasDelArchivo(utf8);
+        QCOMPARE(lines, QStringList{QStringLiteral("600000001#Caña")});
+        QCOMPARE(asText(automation::agruparPorMensaje(lines, QStringLiteral("#")).entradas),
                  QStringList{QStringLiteral("34600000001|Caña")});
         QVERIFY(automation::lineasDelArchivo(QByteArray()).isEmpty());
     }
 
     void archiveName()
     {
-        const QDateTime ahora(QDate(2026, 12, 8), QTime(9, 5, 59));
-        QCOMPARE(automation::nombreArchivado(ahora), QStringLiteral("enviados_2026_12_08__09_05.txt"));
-        QCOMPARE(automation::rutaArchivado(QStringLiteral("/datos/in/Enviar_SMS.txt"), ahora),
+        const QDateTime now(QDate(2026, 12, 8), QTime(9, 5, 59));
+        QCOMPARE(automation::nombreArchivado(now), QStringLiteral("enviados_2026_12_08__09_05.txt"));
+        QCOMPARE(automation::rutaArchivado(QStringLiteral("/datos/in/Enviar_SMS.txt"), now),
                  QStringLiteral("/datos/in/enviados_2026_12_08__09_05.txt"));
-        QCOMPARE(automation::rutaArchivado(QStringLiteral("Enviar_SMS.txt"), ahora),
+        QCOMPARE(automation::rutaArchivado(QStringLiteral("Enviar_SMS.txt"), now),
                  QDir::current().filePath(QStringLiteral("enviados_2026_12_08__09_05.txt")));
     }
 
@@ -290,18 +290,18 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         const QByteArray bytes = "600000001#Uno\r\n600000002#Dos\r\n";
         QVERIFY(rig.write(bytes));
-        const auto toma = automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora);
-        QCOMPARE(toma.estado, automation::TomaEstado::Tomado);
-        QCOMPARE(toma.lectura.entradas.size(), 2);
+        const auto take = automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora);
+        QCOMPARE(take.estado, automation::TakeStatus::Tomado);
+        QCOMPARE(take.lectura.entradas.size(), 2);
         QVERIFY(!QFile::exists(rig.watched()));
-        QCOMPARE(toma.archivado, rig.inbox(QStringLiteral("enviados_2026_12_08__09_05.txt")));
-        QCOMPARE(testing::AutomationRig::read(toma.archivado), bytes);
+        QCOMPARE(take.archivado, rig.inbox(QStringLiteral("enviados_2026_12_08__09_05.txt")));
+        QCOMPARE(testing::AutomationRig::read(take.archivado), bytes);
 
         // A second file within the same minute: its copy replaces the earlier one.
         QVERIFY(rig.write("600000003#Tres\r\n"));
         QCOMPARE(automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora).estado,
-                 automation::TomaEstado::Tomado);
-        QCOMPARE(testing::AutomationRig::read(toma.archivado), QByteArray("600000003#Tres\r\n"));
+                 automation::TakeStatus::Tomado);
+        QCOMPARE(testing::AutomationRig::read(take.archivado), QByteArray("600000003#Tres\r\n"));
         QCOMPARE(QDir(rig.home.file(QStringLiteral("entrada"))).entryList(QDir::Files).size(), 1);
     }
 
@@ -311,21 +311,21 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         QVERIFY(rig.write("600000001#Uno\r\n"));
         QVERIFY(QDir(rig.home.file(QStringLiteral("entrada"))).mkdir(QStringLiteral("enviados_2026_12_08__09_05.txt")));
-        const auto toma = automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora);
-        QCOMPARE(toma.estado, automation::TomaEstado::NoArchivado);
-        QVERIFY(toma.lectura.entradas.isEmpty());
+        const auto take = automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora);
+        QCOMPARE(take.estado, automation::TakeStatus::NoArchivado);
+        QVERIFY(take.lectura.entradas.isEmpty());
         QCOMPARE(testing::AutomationRig::read(rig.watched()), QByteArray("600000001#Uno\r\n"));
-        QVERIFY(automation::textoToma(toma, rig.watched()).contains(QStringLiteral("se deja en su sitio")));
+        QVERIFY(automation::textoToma(take, rig.watched()).contains(QStringLiteral("se deja en su sitio")));
     }
 
     void folderAtThePathIsNotAFile()
     {
         testing::AutomationRig rig;
         QVERIFY(QDir(rig.home.file(QStringLiteral("entrada"))).mkdir(QStringLiteral("Enviar_SMS.txt")));
-        const auto toma = automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora);
-        QCOMPARE(toma.estado, automation::TomaEstado::NoLegible);
+        const auto take = automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora);
+        QCOMPARE(take.estado, automation::TakeStatus::NoLegible);
         QVERIFY(QFileInfo(rig.watched()).isDir());
-        QVERIFY(!QFile::exists(toma.archivado));
+        QVERIFY(!QFile::exists(take.archivado));
     }
 
     // --- the timer and the send road ----------------------------------------------------------
@@ -335,16 +335,16 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("3"));
         rig.automation->toggle();
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::NoToca);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::NoToca);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinArchivo);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::NoToca);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::NoToca);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinArchivo);
         QCOMPARE(rig.automation->countdown(), 3);
 
         // The settings are read again at every check.
         rig.settings(QStringLiteral("1"));
-        QCOMPARE(check(rig), automation::Revision::SinArchivo);
+        QCOMPARE(check(rig), automation::CheckResult::SinArchivo);
         QCOMPARE(rig.automation->countdown(), 1);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinArchivo); // "1": every tick
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinArchivo); // "1": every tick
     }
 
     // The whole road: the timer's own tick finds the file, the entries reach the gateway one after
@@ -355,14 +355,14 @@ private Q_SLOTS:
         rig.settings(QStringLiteral("1"));
         const QByteArray bytes = "600000001#Uno\r\n600000002#Dos#ignorado\r\n600000003#Uno\r\n";
         QVERIFY(rig.write(bytes));
-        QSignalSpy revisado(rig.automation.get(), &automation::AutomationController::revisado);
-        QSignalSpy credenciales(rig.automation.get(), &automation::AutomationController::credencialesLeidas);
+        QSignalSpy checks(rig.automation.get(), &automation::AutomationController::revisado);
+        QSignalSpy credentials(rig.automation.get(), &automation::AutomationController::credencialesLeidas);
         rig.automation->toggle();
         rig.automation->timer().setInterval(1); // the minute, cut short
-        QVERIFY(revisado.wait(5000));
-        QCOMPARE(revisado.first().first().value<automation::Revision>(), automation::Revision::Leido);
+        QVERIFY(checks.wait(5000));
+        QCOMPARE(checks.first().first().value<automation::CheckResult>(), automation::CheckResult::Leido);
         QCOMPARE(rig.automation->timer().interval(), 60000);
-        QCOMPARE(credenciales.count(), 1);
+        QCOMPARE(credentials.count(), 1);
 
         QTRY_COMPARE_WITH_TIMEOUT(rig.sim.sends().size(), 2, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
@@ -385,7 +385,7 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("1"));
         QVERIFY(rig.write("600000001#Ca\xF1" "a y \x80\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
         QCOMPARE(sentTo(rig), QStringList{QStringLiteral("34600000001|Caña y €")});
         QCOMPARE(rig.scalar(QStringLiteral("SELECT mensaje FROM Historial")), QStringLiteral("Caña y €"));
@@ -399,7 +399,7 @@ private Q_SLOTS:
         rig.settings(QStringLiteral("5"));
         QVERIFY(rig.write("600000001#A\r\n600000002#B\r\n600000003#C\r\n"));
         rig.automation->toggle();
-        QCOMPARE(check(rig), automation::Revision::Leido);
+        QCOMPARE(check(rig), automation::CheckResult::Leido);
         QCOMPARE(rig.automation->countdown(), 5);
         QTRY_COMPARE_WITH_TIMEOUT(rig.sim.sends().size(), 3, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
@@ -413,7 +413,7 @@ private Q_SLOTS:
         rig.settings(QStringLiteral("1"));
         rig.sim.armCustomReply(sim::Endpoint::SendSms, QStringLiteral("3|Authentication failure"));
         QVERIFY(rig.write("600000001#Uno\r\n600000002#Dos\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.rows(QStringLiteral("Historial")), 1, 5000);
         QCOMPARE(rig.scalar(QStringLiteral("SELECT mensaje FROM Historial")), QStringLiteral("Dos"));
@@ -428,7 +428,7 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("1"));
         QVERIFY(rig.write("hola mundo\r\n12345#corto\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
         QVERIFY(!QFile::exists(rig.watched()));
         QVERIFY(QFile::exists(rig.inbox(QStringLiteral("enviados_2026_12_08__09_05.txt"))));
         QVERIFY(!rig.panel->automatizado());
@@ -443,7 +443,7 @@ private Q_SLOTS:
         testing::AutomationRig rig(false);
         rig.settings(QStringLiteral("1"));
         QVERIFY(rig.write("600000001#Uno\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinCuenta);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinCuenta);
         QCOMPARE(rig.prompter.messageTexts(),
                  QStringList{QStringLiteral("Introduzca primero los datos de usuario en Archivo->Configuración")});
         QVERIFY(QFile::exists(rig.watched()));
@@ -457,12 +457,12 @@ private Q_SLOTS:
         testing::AutomationRig rig(false);
         rig.settings(QStringLiteral("1"));
         QVERIFY(rig.write("600000001#Uno\r\n"));
-        QList<automation::Revision> underTheBox;
+        QList<automation::CheckResult> underTheBox;
         rig.prompter.setOnCall([&](const testing::ScriptedPrompter::Call &) {
             underTheBox.append(rig.automation->Timer1_Timer());
         });
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinCuenta);
-        QCOMPARE(underTheBox, QList<automation::Revision>{automation::Revision::SinCuenta});
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinCuenta);
+        QCOMPARE(underTheBox, QList<automation::CheckResult>{automation::CheckResult::SinCuenta});
         QCOMPARE(rig.prompter.count(), 1);
         QVERIFY(QFile::exists(rig.watched()));
     }
@@ -472,22 +472,22 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("1"), QString());
         QVERIFY(rig.write("600000001#Uno\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinAjustes);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinAjustes);
         QVERIFY(QFile::exists(rig.watched()));
 
         rig.conexion.execute(QStringLiteral("DELETE FROM Automatizado"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::SinAjustes);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinAjustes);
         QVERIFY(QFile::exists(rig.watched()));
         QCOMPARE(rig.prompter.count(), 0);
 
         // A folder where the file should be: reported once while it lasts, the client goes on.
-        const QString carpeta = rig.inbox(QStringLiteral("carpeta.txt"));
-        QVERIFY(QDir().mkdir(carpeta));
-        rig.settings(QStringLiteral("1"), QStringLiteral("#"), carpeta);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::NoTomado);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::NoTomado);
+        const QString folder = rig.inbox(QStringLiteral("carpeta.txt"));
+        QVERIFY(QDir().mkdir(folder));
+        rig.settings(QStringLiteral("1"), QStringLiteral("#"), folder);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::NoTomado);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::NoTomado);
         QCOMPARE(rig.errorLog().count("No se ha podido leer el archivo de env"), 1);
-        QVERIFY(QFileInfo(carpeta).isDir());
+        QVERIFY(QFileInfo(folder).isDir());
     }
 
     // A tick whose countdown runs out while a queued send awaits its reply must not send beside
@@ -498,9 +498,9 @@ private Q_SLOTS:
         rig.settings(QStringLiteral("1"));
         rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(300)});
         QVERIFY(rig.write("600000001#Uno\r\n600000002#Dos\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
         QCOMPARE(rig.panel->pendientes(), 1);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::EnviaCola);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::EnviaCola);
         QCOMPARE(rig.panel->pendientes(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
         QCOMPARE(sentTo(rig), (QStringList{QStringLiteral("34600000001|Uno"), QStringLiteral("34600000002|Dos")}));
@@ -515,7 +515,7 @@ private Q_SLOTS:
         rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(200)});
         QVERIFY(rig.write("600000001#A\r\n600000002#B\r\n600000003#C\r\n"));
         rig.automation->toggle();
-        QCOMPARE(check(rig), automation::Revision::Leido);
+        QCOMPARE(check(rig), automation::CheckResult::Leido);
         rig.automation->toggle();
         QVERIFY(!rig.automation->isOn());
         QTRY_COMPARE_WITH_TIMEOUT(rig.sim.sends().size(), 3, 5000);
@@ -546,7 +546,7 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 10000);
             --depth;
         });
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.panel->pendientes(), 0, 10000);
 
@@ -566,7 +566,7 @@ private Q_SLOTS:
         rig.prompter.setOnCall({});
         QVERIFY(rig.write("600000006#Seis\r\n"));
         rig.ahora = rig.ahora.addSecs(60);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::Revision::Leido);
+        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 10000);
         QCOMPARE(rig.prompter.count(), 2);
         QCOMPARE(text::decodeAnsiOrUtf8(rig.errorLog()).count(QStringLiteral("--- Error al enviar a destinatario: ")), 6);

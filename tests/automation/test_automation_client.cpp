@@ -19,7 +19,7 @@ namespace {
 
 struct Run : testing::ClientRig {
     // The database as an earlier run left it: an account, and the automation row when given.
-    explicit Run(const std::optional<QStringList> &automatizado)
+    explicit Run(const std::optional<QStringList> &storedRow)
     {
         sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"));
         db::Connection setup;
@@ -28,9 +28,9 @@ struct Run : testing::ClientRig {
                                      "VALUES ('ana','uno','3','12','GMT +01:00','2.34')"));
         setup.execute(QStringLiteral("INSERT INTO Remitentes (remitente,defecto) VALUES ('Tienda',1)"));
         setup.execute(QStringLiteral("DELETE FROM Automatizado"));
-        if (automatizado)
+        if (storedRow)
             setup.execute(QStringLiteral("INSERT INTO Automatizado (minutos,delimitador,archivo,activo) VALUES (?1,?2,?3,?4)"),
-                          {automatizado->value(0), automatizado->value(1), automatizado->value(2), automatizado->value(3)});
+                          {storedRow->value(0), storedRow->value(1), storedRow->value(2), storedRow->value(3)});
         client = std::make_unique<app::Client>(prompter, shell);
         client->start();
     }
@@ -38,13 +38,13 @@ struct Run : testing::ClientRig {
     Run &operator=(const Run &) = delete;
 
     QAction *item(const char *name) { return client->mainWindow().menuAction(QString::fromLatin1(name)); }
-    QString activo()
+    QString active()
     {
         return client->context().conexion.scalar(QStringLiteral("SELECT activo FROM Automatizado")).toString();
     }
 };
 
-automation::Form16 *openForm16()
+automation::Form16 *findSettingsDialog()
 {
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         if (auto *form = qobject_cast<automation::Form16 *>(widget);
@@ -54,7 +54,7 @@ automation::Form16 *openForm16()
     return nullptr;
 }
 
-automation::birthdays::Form20 *openForm20()
+automation::birthdays::Form20 *findBirthdayWindow()
 {
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         if (auto *form = qobject_cast<automation::birthdays::Form20 *>(widget);
@@ -74,44 +74,44 @@ private Q_SLOTS:
     {
         Run run(QStringList{QStringLiteral("15"), QStringLiteral("#"), QStringLiteral("/nada/Enviar_SMS.txt"),
                             QStringLiteral("1")});
-        QAction *comenzar = run.item("mnuAutomatizar_Comenzar");
-        QCOMPARE(comenzar->text(), QStringLiteral("Detener"));
-        QVERIFY(comenzar->isEnabled());
+        QAction *startItem = run.item("mnuAutomatizar_Comenzar");
+        QCOMPARE(startItem->text(), QStringLiteral("Detener"));
+        QVERIFY(startItem->isEnabled());
 
-        comenzar->trigger();
-        QCOMPARE(comenzar->text(), QStringLiteral("Comenzar"));
-        QCOMPARE(run.activo(), QStringLiteral("0"));
-        comenzar->trigger();
-        QCOMPARE(comenzar->text(), QStringLiteral("Detener"));
-        QCOMPARE(run.activo(), QStringLiteral("1"));
+        startItem->trigger();
+        QCOMPARE(startItem->text(), QStringLiteral("Comenzar"));
+        QCOMPARE(run.active(), QStringLiteral("0"));
+        startItem->trigger();
+        QCOMPARE(startItem->text(), QStringLiteral("Detener"));
+        QCOMPARE(run.active(), QStringLiteral("1"));
 
-        QAction *configuracion = run.item("mnuAutomatizar_Configuracion");
-        QVERIFY(configuracion->isEnabled());
-        configuracion->trigger();
-        automation::Form16 *form = openForm16();
+        QAction *settingsItem = run.item("mnuAutomatizar_Configuracion");
+        QVERIFY(settingsItem->isEnabled());
+        settingsItem->trigger();
+        automation::Form16 *form = findSettingsDialog();
         QVERIFY(form);
         QCOMPARE(form->Combo1()->currentText(), QStringLiteral("15"));
-        configuracion->trigger();
-        QCOMPARE(openForm16(), form); // one at a time
+        settingsItem->trigger();
+        QCOMPARE(findSettingsDialog(), form); // one at a time
     }
 
     // Without the row the item starts disabled; saving the settings window enables it.
     void noRowUntilSaved()
     {
         Run run(std::nullopt);
-        QAction *comenzar = run.item("mnuAutomatizar_Comenzar");
-        QVERIFY(!comenzar->isEnabled());
-        QCOMPARE(comenzar->text(), QStringLiteral("Comenzar"));
+        QAction *startItem = run.item("mnuAutomatizar_Comenzar");
+        QVERIFY(!startItem->isEnabled());
+        QCOMPARE(startItem->text(), QStringLiteral("Comenzar"));
         run.item("mnuAutomatizar_Configuracion")->trigger();
-        automation::Form16 *form = openForm16();
+        automation::Form16 *form = findSettingsDialog();
         QVERIFY(form);
         form->Text1()->setText(run.home.file(QStringLiteral("Enviar_SMS.txt")));
         form->Command1_Click();
-        QVERIFY(comenzar->isEnabled());
-        QCOMPARE(run.activo(), QStringLiteral("0"));
-        comenzar->trigger();
-        QCOMPARE(comenzar->text(), QStringLiteral("Detener"));
-        QCOMPARE(run.activo(), QStringLiteral("1"));
+        QVERIFY(startItem->isEnabled());
+        QCOMPARE(run.active(), QStringLiteral("0"));
+        startItem->trigger();
+        QCOMPARE(startItem->text(), QStringLiteral("Detener"));
+        QCOMPARE(run.active(), QStringLiteral("1"));
     }
 
     // A new database's row holds no file and no separator: that is no settings yet, so
@@ -119,32 +119,32 @@ private Q_SLOTS:
     void emptyRowOpensTheSettings()
     {
         Run run(QStringList{QString(), QString(), QString(), QStringLiteral("0")});
-        QAction *comenzar = run.item("mnuAutomatizar_Comenzar");
-        QVERIFY(comenzar->isEnabled());
-        comenzar->trigger();
-        QVERIFY(openForm16());
-        QCOMPARE(comenzar->text(), QStringLiteral("Comenzar"));
-        QCOMPARE(run.activo(), QStringLiteral("0"));
-        openForm16()->close();
+        QAction *startItem = run.item("mnuAutomatizar_Comenzar");
+        QVERIFY(startItem->isEnabled());
+        startItem->trigger();
+        QVERIFY(findSettingsDialog());
+        QCOMPARE(startItem->text(), QStringLiteral("Comenzar"));
+        QCOMPARE(run.active(), QStringLiteral("0"));
+        findSettingsDialog()->close();
     }
 
     // "Felicitar cumpleaños" opens one birthday window, which reaches the gateway's form page.
     void birthdayWindowFromTheMenu()
     {
         Run run(std::nullopt);
-        QAction *felicitar = run.client->mainWindow().menuAction(QStringLiteral("mnuFelicitarCumpleaños"));
-        QVERIFY(felicitar);
-        QVERIFY(felicitar->isEnabled());
-        felicitar->trigger();
-        automation::birthdays::Form20 *form = openForm20();
+        QAction *birthdayItem = run.client->mainWindow().menuAction(QStringLiteral("mnuFelicitarCumpleaños"));
+        QVERIFY(birthdayItem);
+        QVERIFY(birthdayItem->isEnabled());
+        birthdayItem->trigger();
+        automation::birthdays::Form20 *form = findBirthdayWindow();
         QVERIFY(form);
         QSignalSpy spy(form, &automation::birthdays::Form20::paginaAtendida);
         QVERIFY(spy.wait(8000));
         QVERIFY(form->formularioListo());
-        felicitar->trigger();
-        QCOMPARE(openForm20(), form); // one at a time
+        birthdayItem->trigger();
+        QCOMPARE(findBirthdayWindow(), form); // one at a time
         form->close();
-        QVERIFY(!openForm20());
+        QVERIFY(!findBirthdayWindow());
     }
 };
 

@@ -27,8 +27,8 @@ private Q_SLOTS:
 
     void separator_data()
     {
-        QTest::addColumn<QString>("delimitador");
-        QTest::addColumn<bool>("valido");
+        QTest::addColumn<QString>("separator");
+        QTest::addColumn<bool>("valid");
         QTest::newRow("hash") << QStringLiteral("#") << true;
         QTest::newRow("two hashes") << QStringLiteral("##") << true;
         QTest::newRow("comma") << QStringLiteral(",") << false;
@@ -39,9 +39,9 @@ private Q_SLOTS:
     }
     void separator()
     {
-        QFETCH(QString, delimitador);
-        QFETCH(bool, valido);
-        QCOMPARE(automation::delimitadorValido(delimitador), valido);
+        QFETCH(QString, separator);
+        QFETCH(bool, valid);
+        QCOMPARE(automation::delimitadorValido(separator), valid);
     }
 
     void pathRules()
@@ -50,18 +50,18 @@ private Q_SLOTS:
                  (QStringList{QStringLiteral("1"), QStringLiteral("5"), QStringLiteral("15"), QStringLiteral("30"),
                               QStringLiteral("60")}));
         QCOMPARE(automation::minutosOfrecidos().at(automation::kMinutosInicial), QStringLiteral("15"));
-        const QString sep = QDir::separator();
-        QVERIFY(automation::tieneExtension(sep + QStringLiteral("datos") + sep + QStringLiteral("envio.txt")));
+        const QString separator = QDir::separator();
+        QVERIFY(automation::tieneExtension(separator + QStringLiteral("datos") + separator + QStringLiteral("envio.txt")));
         // The only "." is in a folder's name: the file has no extension.
-        QVERIFY(!automation::tieneExtension(sep + QStringLiteral("datos.2026") + sep + QStringLiteral("envio")));
-        QVERIFY(!automation::tieneExtension(sep + QStringLiteral("datos.2026") + sep));
+        QVERIFY(!automation::tieneExtension(separator + QStringLiteral("datos.2026") + separator + QStringLiteral("envio")));
+        QVERIFY(!automation::tieneExtension(separator + QStringLiteral("datos.2026") + separator));
         // A drive's root keeps one separator; a folder gets one.
         QCOMPARE(automation::rutaDeCarpeta(QDir::rootPath()), QDir::toNativeSeparators(QDir::rootPath()));
         QCOMPARE(automation::rutaDeCarpeta(QDir::rootPath() + QStringLiteral("datos")),
-                 QDir::toNativeSeparators(QDir::rootPath() + QStringLiteral("datos")) + sep);
+                 QDir::toNativeSeparators(QDir::rootPath() + QStringLiteral("datos")) + separator);
         QCOMPARE(automation::rutaDeArchivo(QDir::rootPath(), QStringLiteral("a.txt")),
                  QDir::toNativeSeparators(QDir::rootPath()) + QStringLiteral("a.txt"));
-        QVERIFY(automation::rutaPorDefecto().endsWith(sep + QStringLiteral("Enviar_SMS.txt")));
+        QVERIFY(automation::rutaPorDefecto().endsWith(separator + QStringLiteral("Enviar_SMS.txt")));
     }
 
     // --- the settings row ---------------------------------------------------------------------
@@ -73,12 +73,12 @@ private Q_SLOTS:
         QVERIFY(automation::guardarAjustes(rig.conexion, QStringLiteral("15"), QStringLiteral("#"), QStringLiteral("a.txt")).ok());
         QVERIFY(automation::guardarAjustes(rig.conexion, QStringLiteral("30"), QStringLiteral("##"), QStringLiteral("b.txt")).ok());
         QCOMPARE(rig.rows(QStringLiteral("Automatizado")), 1);
-        const auto ajustes = automation::leerAjustes(rig.conexion);
-        QVERIFY(ajustes);
-        QCOMPARE(ajustes->minutos, QStringLiteral("30"));
-        QCOMPARE(ajustes->delimitador, QStringLiteral("##"));
-        QCOMPARE(ajustes->archivo, QStringLiteral("b.txt"));
-        QCOMPARE(ajustes->activo, QStringLiteral("0"));
+        const auto settings = automation::leerAjustes(rig.conexion);
+        QVERIFY(settings);
+        QCOMPARE(settings->minutos, QStringLiteral("30"));
+        QCOMPARE(settings->delimitador, QStringLiteral("##"));
+        QCOMPARE(settings->archivo, QStringLiteral("b.txt"));
+        QCOMPARE(settings->activo, QStringLiteral("0"));
     }
 
     // A quote in the path or the separator ended the SQL literal: the insert failed after the
@@ -86,12 +86,12 @@ private Q_SLOTS:
     void quotesAndAccentsAreStoredAsTyped()
     {
         testing::AutomationRig rig;
-        const QString ruta = QStringLiteral("/datos/O'Donnell/envíos 'año'.txt");
-        QVERIFY(automation::guardarAjustes(rig.conexion, QStringLiteral("5"), QStringLiteral("'"), ruta).ok());
-        const auto ajustes = automation::leerAjustes(rig.conexion);
-        QVERIFY(ajustes);
-        QCOMPARE(ajustes->archivo, ruta);
-        QCOMPARE(ajustes->delimitador, QStringLiteral("'"));
+        const QString path = QStringLiteral("/datos/O'Donnell/envíos 'año'.txt");
+        QVERIFY(automation::guardarAjustes(rig.conexion, QStringLiteral("5"), QStringLiteral("'"), path).ok());
+        const auto settings = automation::leerAjustes(rig.conexion);
+        QVERIFY(settings);
+        QCOMPARE(settings->archivo, path);
+        QCOMPARE(settings->delimitador, QStringLiteral("'"));
     }
 
     // A new row that cannot be written leaves the old one in place.
@@ -104,10 +104,10 @@ private Q_SLOTS:
                                             "BEGIN SELECT RAISE(ABORT, 'refused'); END"))
                     .ok());
         QVERIFY(!automation::guardarAjustes(rig.conexion, QStringLiteral("15"), QStringLiteral("#"), QStringLiteral("x.txt")).ok());
-        const auto ajustes = automation::leerAjustes(rig.conexion);
-        QVERIFY(ajustes);
-        QCOMPARE(ajustes->minutos, QStringLiteral("5"));
-        QCOMPARE(ajustes->activo, QStringLiteral("1"));
+        const auto settings = automation::leerAjustes(rig.conexion);
+        QVERIFY(settings);
+        QCOMPARE(settings->minutos, QStringLiteral("5"));
+        QCOMPARE(settings->activo, QStringLiteral("1"));
     }
 
     // Another workstation held the shared file past the time-out and let go just after; the new
@@ -127,10 +127,10 @@ private Q_SLOTS:
             QCOMPARE(r.status, db::Status::Busy);
             QCOMPARE(other.timesGivenUp(), 1);
         }
-        const auto ajustes = automation::leerAjustes(rig.conexion);
-        QVERIFY(ajustes);
-        QCOMPARE(ajustes->minutos, QStringLiteral("5"));
-        QCOMPARE(ajustes->activo, QStringLiteral("1"));
+        const auto settings = automation::leerAjustes(rig.conexion);
+        QVERIFY(settings);
+        QCOMPARE(settings->minutos, QStringLiteral("5"));
+        QCOMPARE(settings->activo, QStringLiteral("1"));
     }
 
     void noRow()
@@ -153,9 +153,9 @@ private Q_SLOTS:
         QCOMPARE(form.Command1()->text(), QStringLiteral("Guardar"));
         QCOMPARE(form.Command1()->isEnabled(), QFileInfo(automation::rutaPorDefecto()).isFile());
 
-        const auto *ejemplo = form.findChild<QLabel *>(QStringLiteral("SkinLabel8"));
-        QVERIFY(ejemplo);
-        QCOMPARE(ejemplo->text(), QStringLiteral("600123456#Hola#Demás información ignorada por ") + brand::nombre_marca()
+        const auto *example = form.findChild<QLabel *>(QStringLiteral("SkinLabel8"));
+        QVERIFY(example);
+        QCOMPARE(example->text(), QStringLiteral("600123456#Hola#Demás información ignorada por ") + brand::nombre_marca()
                                       + QStringLiteral(" Desktop"));
         QCOMPARE(form.findChild<QLabel *>(QStringLiteral("SkinLabel2"))->text(),
                  QStringLiteral("Comprobar nuevos mensajes cada "));
@@ -204,12 +204,12 @@ private Q_SLOTS:
         form.Text1()->setText(rig.inbox(QStringLiteral("otro.csv")));
         QVERIFY(form.Command1()->isEnabled());
 
-        const QString sep = QDir::separator();
-        form.Text1()->setText(rig.home.path() + sep + QStringLiteral("carpeta.2026") + sep + QStringLiteral("envio"));
+        const QString separator = QDir::separator();
+        form.Text1()->setText(rig.home.path() + separator + QStringLiteral("carpeta.2026") + separator + QStringLiteral("envio"));
         QVERIFY(!form.Command1()->isEnabled());
 
         form.Dir1_Change(rig.home.file(QStringLiteral("entrada")));
-        QCOMPARE(form.Text1()->text(), QDir::toNativeSeparators(rig.home.file(QStringLiteral("entrada"))) + sep);
+        QCOMPARE(form.Text1()->text(), QDir::toNativeSeparators(rig.home.file(QStringLiteral("entrada"))) + separator);
         QVERIFY(!form.Command1()->isEnabled());
         form.File1_Click(QStringLiteral("Enviar_SMS.txt"));
         QCOMPARE(form.Text1()->text(), QDir::toNativeSeparators(rig.watched()));
@@ -217,7 +217,7 @@ private Q_SLOTS:
 
         form.Dir1_Change(QDir::rootPath());
         QCOMPARE(form.Text1()->text(), QDir::toNativeSeparators(QDir::rootPath()));
-        QVERIFY(!form.Text1()->text().endsWith(sep + sep));
+        QVERIFY(!form.Text1()->text().endsWith(separator + separator));
     }
 
     void unreadableDrive()

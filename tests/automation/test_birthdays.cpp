@@ -32,12 +32,12 @@ using namespace automation::birthdays;
 
 namespace {
 
-const QString kAhora = QStringLiteral("2026-12-08 09:05");
+const QString kNow = QStringLiteral("2026-12-08 09:05");
 const QString kOk = QStringLiteral("Recordatorios enviados correctamente. Para comprobar la recepción de los envíos a "
                                    "medida que sucendan, acceda al menú 'Historial'.");
-const QString kSinConexion = QStringLiteral("No se ha detectado conexión a Internet. Por favor, compruébelo y vuelva a "
+const QString kNoConnection = QStringLiteral("No se ha detectado conexión a Internet. Por favor, compruébelo y vuelva a "
                                             "abrir esta ventana para realizar envíos.");
-const QString kQuizaProgramadas = QStringLiteral(
+const QString kMaybeScheduled = QStringLiteral(
     "No se ha recibido la respuesta del servidor. Las felicitaciones pueden haberse programado: compruebe los "
     "envíos programados en su cuenta web antes de repetir el envío.");
 
@@ -49,13 +49,13 @@ struct Rig {
         sim.addAccount(QStringLiteral("usu"), QStringLiteral("secreto"), 100.0);
         sim.approveSender(QStringLiteral("usu"), QStringLiteral("Tienda"));
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
-        conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(conexion);
-        cuenta(QStringLiteral("100"));
-        conexion.execute(QStringLiteral("INSERT INTO Remitentes (remitente, defecto) VALUES ('Tienda', 1)"));
-        plantilla(QStringLiteral("Felicidades"), QStringLiteral("Feliz cumpleaños [NOMBRE]"));
+        connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
+        startup::createSchema(connection);
+        setAccount(QStringLiteral("100"));
+        connection.execute(QStringLiteral("INSERT INTO Remitentes (remitente, defecto) VALUES ('Tienda', 1)"));
+        addTemplate(QStringLiteral("Felicidades"), QStringLiteral("Feliz cumpleaños [NOMBRE]"));
         context = std::make_unique<startup::AppContext>(
-            startup::AppContext{conexion, prompter, shell, busy, network, home.path()});
+            startup::AppContext{connection, prompter, shell, busy, network, home.path()});
     }
     ~Rig()
     {
@@ -66,49 +66,49 @@ struct Rig {
     Rig(const Rig &) = delete;
     Rig &operator=(const Rig &) = delete;
 
-    void cuenta(const QString &saldo, const QString &huso = QStringLiteral("GMT +01:00"))
+    void setAccount(const QString &balance, const QString &zone = QStringLiteral("GMT +01:00"))
     {
-        conexion.execute(QStringLiteral("DELETE FROM Usuario"));
-        conexion.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario) VALUES (?1,?2,?3,?4,?5)"),
-                         {QStringLiteral("usu"), QStringLiteral("secreto"), QStringLiteral("0"), saldo, huso});
+        connection.execute(QStringLiteral("DELETE FROM Usuario"));
+        connection.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario) VALUES (?1,?2,?3,?4,?5)"),
+                         {QStringLiteral("usu"), QStringLiteral("secreto"), QStringLiteral("0"), balance, zone});
     }
-    void plantilla(const QString &nombre, const QString &mensaje)
+    void addTemplate(const QString &name, const QString &message)
     {
-        conexion.execute(QStringLiteral("INSERT INTO Plantillas (nombre, mensaje) VALUES (?1, ?2)"), {nombre, mensaje});
+        connection.execute(QStringLiteral("INSERT INTO Plantillas (nombre, mensaje) VALUES (?1, ?2)"), {name, message});
     }
-    qint64 contacto(const QString &nombre, const QString &telefono, const QVariant &nacimiento,
-                    const QString &grupos = {}, const QString &completo = {})
+    qint64 addContact(const QString &name, const QString &phone, const QVariant &birthDate,
+                    const QString &groups = {}, const QString &fullName = {})
     {
-        conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono, nombre_completo, f_nacimiento, grupos_sid) "
+        connection.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono, nombre_completo, f_nacimiento, grupos_sid) "
                                         "VALUES (?1, ?2, ?3, ?4, ?5)"),
-                         {nombre, telefono, completo, nacimiento, grupos});
-        return conexion.lastInsertRowId();
+                         {name, phone, fullName, birthDate, groups});
+        return connection.lastInsertRowId();
     }
-    qint64 grupo(const QString &nombre)
+    qint64 addGroup(const QString &name)
     {
-        conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {nombre});
-        return conexion.lastInsertRowId();
+        connection.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {name});
+        return connection.lastInsertRowId();
     }
-    // The window, with its first form page handled; its clock reads `ahora`.
-    Form20 &abrir(const QString &ahora = kAhora)
+    // The window, with its first form page handled; its clock reads `now`.
+    Form20 &open(const QString &now = kNow)
     {
-        form = std::make_unique<Form20>(*context, Form20::Enlaces{[this] { ++historiales; }, [] {}}, [ahora] {
-            return QDateTime::fromString(ahora, QStringLiteral("yyyy-MM-dd HH:mm"));
+        form = std::make_unique<Form20>(*context, Form20::Enlaces{[this] { ++historyRefreshes; }, [] {}}, [now] {
+            return QDateTime::fromString(now, QStringLiteral("yyyy-MM-dd HH:mm"));
         });
         form->WebBrowser1().setTiempoMaximo(std::chrono::milliseconds(5000));
-        esperarPagina();
+        waitForPage();
         return *form;
     }
-    bool esperarPagina()
+    bool waitForPage()
     {
         QSignalSpy spy(form.get(), &Form20::paginaAtendida);
         return spy.wait(8000);
     }
     // A send, its result page and the form page asked for afterwards.
-    bool enviarYEsperar(bool lista = true)
+    bool sendAndWait(bool list = true)
     {
         QSignalSpy spy(form.get(), &Form20::paginaAtendida);
-        if (lista)
+        if (list)
             form->Command1_Click();
         else
             form->mnurclick_recordatorio_enviar_Click();
@@ -118,18 +118,18 @@ struct Rig {
         }
         return true;
     }
-    int filas(const QString &tabla) { return conexion.scalar(QStringLiteral("SELECT count(*) FROM ") + tabla).toInt(); }
+    int rowCount(const QString &table) { return connection.scalar(QStringLiteral("SELECT count(*) FROM ") + table).toInt(); }
 
     testing::TempHome home;
     sim::GatewaySimulator sim;
-    db::Connection conexion;
+    db::Connection connection;
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
     QNetworkAccessManager network;
     std::unique_ptr<startup::AppContext> context;
     std::unique_ptr<Form20> form;
-    int historiales = 0;
+    int historyRefreshes = 0;
 };
 
 } // namespace
@@ -142,28 +142,28 @@ private Q_SLOTS:
 
     void sendTime_data()
     {
-        QTest::addColumn<QDate>("nacimiento");
-        QTest::addColumn<QDate>("hoy");
-        QTest::addColumn<QString>("huso");
-        QTest::addColumn<QString>("fecha");
-        const QDate hoy(2026, 12, 8);
-        QTest::newRow("later this year") << QDate(1990, 12, 20) << hoy << "GMT +01:00" << "2026-12-20 12:00";
-        QTest::newRow("today stays today") << QDate(1990, 12, 8) << hoy << "GMT +01:00" << "2026-12-08 12:00";
-        QTest::newRow("yesterday: next year") << QDate(1990, 12, 7) << hoy << "GMT +01:00" << "2027-12-07 12:00";
-        QTest::newRow("GMT +00:00") << QDate(1990, 12, 20) << hoy << "GMT +00:00" << "2026-12-20 13:00";
-        QTest::newRow("GMT -05:00") << QDate(1990, 12, 20) << hoy << "GMT -05:00" << "2026-12-20 18:00";
-        QTest::newRow("rolls into next year") << QDate(1990, 12, 31) << hoy << "GMT -12:00" << "2027-01-01 01:00";
+        QTest::addColumn<QDate>("birthDate");
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QString>("zone");
+        QTest::addColumn<QString>("date");
+        const QDate today(2026, 12, 8);
+        QTest::newRow("later this year") << QDate(1990, 12, 20) << today << "GMT +01:00" << "2026-12-20 12:00";
+        QTest::newRow("today stays today") << QDate(1990, 12, 8) << today << "GMT +01:00" << "2026-12-08 12:00";
+        QTest::newRow("yesterday: next year") << QDate(1990, 12, 7) << today << "GMT +01:00" << "2027-12-07 12:00";
+        QTest::newRow("GMT +00:00") << QDate(1990, 12, 20) << today << "GMT +00:00" << "2026-12-20 13:00";
+        QTest::newRow("GMT -05:00") << QDate(1990, 12, 20) << today << "GMT -05:00" << "2026-12-20 18:00";
+        QTest::newRow("rolls into next year") << QDate(1990, 12, 31) << today << "GMT -12:00" << "2027-01-01 01:00";
         QTest::newRow("29 Feb, common year") << QDate(2000, 2, 29) << QDate(2027, 1, 10) << "GMT +01:00" << "2027-02-28 12:00";
         QTest::newRow("29 Feb, leap year") << QDate(2000, 2, 29) << QDate(2027, 12, 1) << "GMT +01:00" << "2028-02-29 12:00";
         QTest::newRow("29 Feb passed today") << QDate(2000, 2, 29) << QDate(2027, 2, 28) << "GMT +01:00" << "2027-02-28 12:00";
     }
     void sendTime()
     {
-        QFETCH(QDate, nacimiento);
-        QFETCH(QDate, hoy);
-        QFETCH(QString, huso);
-        QFETCH(QString, fecha);
-        QCOMPARE(fechaFelicitacion(nacimiento, hoy, huso), fecha);
+        QFETCH(QDate, birthDate);
+        QFETCH(QDate, today);
+        QFETCH(QString, zone);
+        QFETCH(QString, date);
+        QCOMPARE(fechaFelicitacion(birthDate, today, zone), date);
     }
 
     void birthDatesAreReadOrRefused()
@@ -180,11 +180,11 @@ private Q_SLOTS:
 
     void pager_data()
     {
-        QTest::addColumn<int>("filas");
-        QTest::addColumn<int>("posicion");
-        QTest::addColumn<int>("nueva");
-        QTest::addColumn<int>("maximo");
-        QTest::addColumn<QString>("etiqueta");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("expected");
+        QTest::addColumn<int>("lastPage");
+        QTest::addColumn<QString>("caption");
         QTest::newRow("empty") << 0 << 3 << 0 << 0 << "Página 0 de 0";
         QTest::newRow("120 first") << 120 << 0 << 0 << 2 << "Página 1 de 3";
         QTest::newRow("120 beyond") << 120 << 7 << 2 << 2 << "Página 3 de 3";
@@ -193,15 +193,15 @@ private Q_SLOTS:
     }
     void pager()
     {
-        QFETCH(int, filas);
-        QFETCH(int, posicion);
-        QFETCH(int, nueva);
-        QFETCH(int, maximo);
-        QFETCH(QString, etiqueta);
-        const Paginado p = paginar(filas, posicion);
-        QCOMPARE(p.posicion, nueva);
-        QCOMPARE(p.maximo, maximo);
-        QCOMPARE(p.etiqueta, etiqueta);
+        QFETCH(int, rows);
+        QFETCH(int, position);
+        QFETCH(int, expected);
+        QFETCH(int, lastPage);
+        QFETCH(QString, caption);
+        const Paginado p = paginar(rows, position);
+        QCOMPARE(p.posicion, expected);
+        QCOMPARE(p.maximo, lastPage);
+        QCOMPARE(p.etiqueta, caption);
     }
 
     void contactNodesShowOnlyWhatIsThere()
@@ -212,14 +212,14 @@ private Q_SLOTS:
         c.telefono = QStringLiteral("34600000001");
         c.telefono_2 = QStringLiteral("915550000");
         c.nacimiento = QDate(1990, 3, 5);
-        const QList<Nodo> nodos = nodosContacto(c);
-        QStringList claves;
-        for (const Nodo &n : nodos)
-            claves << n.clave;
-        QCOMPARE(claves, (QStringList{"pContacto 12", "pTelefono 12", "Telefono 12", "pTelefono2 12", "Telefono2 12",
+        const QList<Nodo> nodes = nodosContacto(c);
+        QStringList keys;
+        for (const Nodo &n : nodes)
+            keys << n.clave;
+        QCOMPARE(keys, (QStringList{"pContacto 12", "pTelefono 12", "Telefono 12", "pTelefono2 12", "Telefono2 12",
                                       "pFechaNacimiento 12", "FechaNacimiento 12"}));
-        QCOMPARE(nodos.first().texto, QStringLiteral("Ana (05/03/1990)"));
-        QCOMPARE(nodos.at(2).padre, QStringLiteral("pTelefono 12"));
+        QCOMPARE(nodes.first().texto, QStringLiteral("Ana (05/03/1990)"));
+        QCOMPARE(nodes.at(2).padre, QStringLiteral("pTelefono 12"));
         QCOMPARE(sidDeClave(QStringLiteral("FechaNacimiento 12")), std::optional<qint64>(12));
         QVERIFY(!sidDeClave(QStringLiteral("l0")));
         QVERIFY(!sidDeClave(QStringLiteral("pContacto x")));
@@ -229,14 +229,14 @@ private Q_SLOTS:
 
     void dataCheck()
     {
-        QList<Contacto> contactos(2);
-        contactos[0].nombre = QStringLiteral("Ana");
-        contactos[0].telefono = QStringLiteral("34600000001");
-        contactos[0].nacimiento = QDate(1990, 1, 1);
-        contactos[1].nombre = QStringLiteral("Luis");
-        contactos[1].telefono = QStringLiteral("34600000002");
-        contactos[1].nacimiento = QDate(1990, 2, 1);
-        ListasFelicitacion l = construirListas(contactos, QDate(2026, 12, 8), QStringLiteral("GMT +01:00"));
+        QList<Contacto> contacts(2);
+        contacts[0].nombre = QStringLiteral("Ana");
+        contacts[0].telefono = QStringLiteral("34600000001");
+        contacts[0].nacimiento = QDate(1990, 1, 1);
+        contacts[1].nombre = QStringLiteral("Luis");
+        contacts[1].telefono = QStringLiteral("34600000002");
+        contacts[1].nacimiento = QDate(1990, 2, 1);
+        ListasFelicitacion l = construirListas(contacts, QDate(2026, 12, 8), QStringLiteral("GMT +01:00"));
         // An empty full name keeps its place.
         QVERIFY(datosSuficientes(l, QStringLiteral("Hola [NOMBRE_COMPLETO]"), true));
         // A value holding the separator would shift every later recipient's value.
@@ -252,63 +252,63 @@ private Q_SLOTS:
         QVERIFY(!creditoSuficiente(4, 4));
         QVERIFY(creditoSuficiente(4.5, 4));
 
-        Cuenta cuenta{QStringLiteral("usu"), QStringLiteral("pw"), QStringLiteral("0"), 10, QStringLiteral("GMT +01:00")};
-        const QList<CampoFormulario> campos = camposFormulario(l, QStringLiteral("Hola"), cuenta, QStringLiteral("Tienda"));
-        QCOMPARE(campos.size(), 13);
-        QCOMPARE(campos.at(4).valor, QStringLiteral("3"));
-        QCOMPARE(campos.at(5).valor, QStringLiteral("Ana||Luis"));
-        QCOMPARE(campos.at(6).valor, QStringLiteral("34600000001,34600000002"));
-        QCOMPARE(campos.at(7).valor, QStringLiteral("34600000001||34600000002"));
-        QCOMPARE(campos.at(12).valor, QStringLiteral("2027-01-01 12:00||2027-02-01 12:00"));
-        contactos.removeLast();
-        l = construirListas(contactos, QDate(2026, 12, 8), QStringLiteral("GMT +01:00"));
-        QCOMPARE(camposFormulario(l, QStringLiteral("Hola"), cuenta, QStringLiteral("T")).at(5).valor, QStringLiteral("Ana"));
+        Cuenta account{QStringLiteral("usu"), QStringLiteral("pw"), QStringLiteral("0"), 10, QStringLiteral("GMT +01:00")};
+        const QList<CampoFormulario> fields = camposFormulario(l, QStringLiteral("Hola"), account, QStringLiteral("Tienda"));
+        QCOMPARE(fields.size(), 13);
+        QCOMPARE(fields.at(4).valor, QStringLiteral("3"));
+        QCOMPARE(fields.at(5).valor, QStringLiteral("Ana||Luis"));
+        QCOMPARE(fields.at(6).valor, QStringLiteral("34600000001,34600000002"));
+        QCOMPARE(fields.at(7).valor, QStringLiteral("34600000001||34600000002"));
+        QCOMPARE(fields.at(12).valor, QStringLiteral("2027-01-01 12:00||2027-02-01 12:00"));
+        contacts.removeLast();
+        l = construirListas(contacts, QDate(2026, 12, 8), QStringLiteral("GMT +01:00"));
+        QCOMPARE(camposFormulario(l, QStringLiteral("Hola"), account, QStringLiteral("T")).at(5).valor, QStringLiteral("Ana"));
     }
 
     void resultPage_data()
     {
-        QTest::addColumn<QString>("texto");
+        QTest::addColumn<QString>("text");
         QTest::addColumn<int>("n");
-        QTest::addColumn<bool>("sinTelefonos");
-        QTest::addColumn<bool>("plantillaVacia");
-        QTest::addColumn<int>("tipo");
-        QTest::addColumn<QString>("mensaje");
-        const int rech = int(ResultadoEnvio::Tipo::Rechazado);
-        const int ileg = int(ResultadoEnvio::Tipo::Ilegible);
-        const int nada = int(ResultadoEnvio::Tipo::SinRespuesta);
-        QTest::newRow("no separator") << "Servicio en mantenimiento" << 1 << false << false << nada << kMensajeSinRespuesta;
-        QTest::newRow("empty") << "" << 1 << false << false << nada << kMensajeSinRespuesta;
-        QTest::newRow("phrase") << "5|Insufficient credits|" << 2 << false << false << rech << "Insufficient credits";
-        QTest::newRow("phrase without end") << "5|Insufficient credits" << 2 << false << false << rech << "Insufficient credits";
-        QTest::newRow("missing, no phones") << "3|Required parameters missing|" << 0 << true << false << rech
+        QTest::addColumn<bool>("noPhones");
+        QTest::addColumn<bool>("emptyTemplate");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("message");
+        const int refused = int(ResultadoEnvio::Kind::Rechazado);
+        const int unreadable = int(ResultadoEnvio::Kind::Ilegible);
+        const int noAnswer = int(ResultadoEnvio::Kind::SinRespuesta);
+        QTest::newRow("no separator") << "Servicio en mantenimiento" << 1 << false << false << noAnswer << kMensajeSinRespuesta;
+        QTest::newRow("empty") << "" << 1 << false << false << noAnswer << kMensajeSinRespuesta;
+        QTest::newRow("phrase") << "5|Insufficient credits|" << 2 << false << false << refused << "Insufficient credits";
+        QTest::newRow("phrase without end") << "5|Insufficient credits" << 2 << false << false << refused << "Insufficient credits";
+        QTest::newRow("missing, no phones") << "3|Required parameters missing|" << 0 << true << false << refused
                                             << "Por favor, seleccione destinatarios válidos";
-        QTest::newRow("missing, no text") << "3|Required parameters missing|" << 2 << false << true << rech
+        QTest::newRow("missing, no text") << "3|Required parameters missing|" << 2 << false << true << refused
                                           << "Por favor, escriba una plantilla con texto válido antes de enviar el mensaje.";
-        QTest::newRow("missing, other") << "3|Required parameters missing|" << 2 << false << false << rech
+        QTest::newRow("missing, other") << "3|Required parameters missing|" << 2 << false << false << refused
                                         << "El envío no ha sido realizado por falta de parámetros requeridos.";
-        QTest::newRow("id not a number") << "0|IN_PROGRESS|abc" << 1 << false << false << ileg << "";
-        QTest::newRow("no id") << "0|IN_PROGRESS" << 1 << false << false << ileg << "";
-        QTest::newRow("id too small") << "0|IN_PROGRESS|1" << 3 << false << false << ileg << "";
+        QTest::newRow("id not a number") << "0|IN_PROGRESS|abc" << 1 << false << false << unreadable << "";
+        QTest::newRow("no id") << "0|IN_PROGRESS" << 1 << false << false << unreadable << "";
+        QTest::newRow("id too small") << "0|IN_PROGRESS|1" << 3 << false << false << unreadable << "";
     }
     void resultPage()
     {
-        QFETCH(QString, texto);
+        QFETCH(QString, text);
         QFETCH(int, n);
-        QFETCH(bool, sinTelefonos);
-        QFETCH(bool, plantillaVacia);
-        QFETCH(int, tipo);
-        QFETCH(QString, mensaje);
-        const ResultadoEnvio r = interpretarResultado(texto, n, sinTelefonos, plantillaVacia);
-        QCOMPARE(int(r.tipo), tipo);
-        if (!mensaje.isEmpty())
-            QCOMPARE(r.mensaje, mensaje);
+        QFETCH(bool, noPhones);
+        QFETCH(bool, emptyTemplate);
+        QFETCH(int, kind);
+        QFETCH(QString, message);
+        const ResultadoEnvio r = interpretarResultado(text, n, noPhones, emptyTemplate);
+        QCOMPARE(int(r.tipo), kind);
+        if (!message.isEmpty())
+            QCOMPARE(r.mensaje, message);
         QVERIFY(r.identificadores.isEmpty());
     }
 
     void consecutiveIdentifiers()
     {
         const ResultadoEnvio r = interpretarResultado(QStringLiteral("0|IN_PROGRESS|57"), 3, false, false);
-        QCOMPARE(int(r.tipo), int(ResultadoEnvio::Tipo::Programado));
+        QCOMPARE(int(r.tipo), int(ResultadoEnvio::Kind::Programado));
         QCOMPARE(r.identificadores, (QList<qint64>{55, 56, 57}));
     }
 
@@ -335,17 +335,17 @@ private Q_SLOTS:
         QVERIFY(p.textoCuerpo.contains(QStringLiteral("uno")));
         FormularioHtml f = p.formulario;
         f.control(QStringLiteral("mensaje"))->valor = QStringLiteral("Feliz año € ☺ 100% [NOMBRE]");
-        QCOMPARE(codificarEnvio(f, QStringLiteral("sub"), Juego::Windows1252),
+        QCOMPARE(codificarEnvio(f, QStringLiteral("sub"), Charset::Windows1252),
                  QByteArray("token=a%26b&mensaje=Feliz+a%F1o+%80+%26%239786%3B+100%25+%5BNOMBRE%5D"
                             "&nota=uno%0D%0Ados&tipo=2&aviso=si&sub=Enviar"));
-        QCOMPARE(codificarEnvio(f, QStringLiteral("sub"), Juego::Utf8).left(41),
+        QCOMPARE(codificarEnvio(f, QStringLiteral("sub"), Charset::Utf8).left(41),
                  QByteArray("token=a%26b&mensaje=Feliz+a%C3%B1o+%E2%82"));
     }
 
     void readinessNeedsAnEmptyBodyAndTheForm_data()
     {
         QTest::addColumn<QString>("html");
-        QTest::addColumn<bool>("texto");
+        QTest::addColumn<bool>("text");
         QTest::addColumn<bool>("form");
         QTest::newRow("text in the body") << "<HTML><BODY>Mantenimiento<FORM action=x></FORM></BODY></HTML>" << true << true;
         QTest::newRow("lower-case tag") << "<HTML><BODY><form action=x></form></BODY></HTML>" << false << false;
@@ -355,25 +355,25 @@ private Q_SLOTS:
     void readinessNeedsAnEmptyBodyAndTheForm()
     {
         QFETCH(QString, html);
-        QFETCH(bool, texto);
+        QFETCH(bool, text);
         QFETCH(bool, form);
         const PaginaHtml p = analizarPagina(html, QUrl(QStringLiteral("http://h/")));
-        QCOMPARE(!p.textoCuerpo.isEmpty(), texto);
+        QCOMPARE(!p.textoCuerpo.isEmpty(), text);
         QCOMPARE(p.htmlCuerpo.contains(QStringLiteral("<FORM")) && p.htmlCuerpo.contains(QStringLiteral("action=")), form);
         QVERIFY(!p.htmlCuerpo.contains(QStringLiteral("TITLE")));
     }
 
     void malformedPagesNeverCrash()
     {
-        const QStringList paginas{
+        const QStringList pages{
             QString(), QStringLiteral("<<<<>>>><FORM"), QStringLiteral("<FORM action=\"x\"><input name=a value=\"sin cerrar"),
             QStringLiteral("</body></html><body><FORM action=y>"), QStringLiteral("<select name=s></select><FORM action"),
             QString(QChar(0)) + QStringLiteral("\xff\xfe<FORM action=\x01>"), QStringLiteral("<FORM action=\"http://[::1\">"),
             QStringLiteral("<textarea name=t></textarea><FORM><textarea name=t>"),
         };
-        for (const QString &html : paginas) {
+        for (const QString &html : pages) {
             const PaginaHtml p = analizarPagina(html, QUrl(QStringLiteral("http://h/a/b.php")));
-            codificarEnvio(p.formulario, QStringLiteral("sub"), Juego::Windows1252);
+            codificarEnvio(p.formulario, QStringLiteral("sub"), Charset::Windows1252);
         }
     }
 
@@ -382,49 +382,49 @@ private Q_SLOTS:
     void oversizedOrDeepPagesAreNotParsed_data()
     {
         QTest::addColumn<QString>("html");
-        QTest::addColumn<bool>("valida");
-        const auto repetir = [](const char *trozo, int veces) {
-            QString texto;
-            const QString t = QString::fromLatin1(trozo);
-            texto.reserve(t.size() * veces);
-            for (int i = 0; i < veces; ++i)
-                texto += t;
-            return texto;
+        QTest::addColumn<bool>("valid");
+        const auto repeat = [](const char *chunk, int times) {
+            QString text;
+            const QString t = QString::fromLatin1(chunk);
+            text.reserve(t.size() * times);
+            for (int i = 0; i < times; ++i)
+                text += t;
+            return text;
         };
         const QString form = QStringLiteral("<FORM action=z><input name=q></FORM>");
-        QTest::newRow("200,000 nested divs") << repetir("<div>", 200000) + form << false;
-        QTest::newRow("100,000 nested spans") << repetir("<span>", 100000) + form << false;
-        QTest::newRow("ignored end tags") << repetir("<div><object></div></div>", 20000) + form << false;
-        QTest::newRow("formatting reopened") << repetir("<b id=1><i id=2><u id=3></div>", 5000) + form << false;
-        QTest::newRow("empty comment") << QStringLiteral("<!-->") + repetir("<div>", 20000) + form << false;
-        QTest::newRow("comment ended with a bang") << QStringLiteral("<!-- x --!>") + repetir("<div>", 20000) + form << false;
-        QTest::newRow("markup in an svg title") << QStringLiteral("<svg><title>") + repetir("<div>", 20000) + form << false;
-        QTest::newRow("cells inside svg") << QStringLiteral("<table><tr><td><svg>") + repetir("<td>", 20000) + form << false;
+        QTest::newRow("200,000 nested divs") << repeat("<div>", 200000) + form << false;
+        QTest::newRow("100,000 nested spans") << repeat("<span>", 100000) + form << false;
+        QTest::newRow("ignored end tags") << repeat("<div><object></div></div>", 20000) + form << false;
+        QTest::newRow("formatting reopened") << repeat("<b id=1><i id=2><u id=3></div>", 5000) + form << false;
+        QTest::newRow("empty comment") << QStringLiteral("<!-->") + repeat("<div>", 20000) + form << false;
+        QTest::newRow("comment ended with a bang") << QStringLiteral("<!-- x --!>") + repeat("<div>", 20000) + form << false;
+        QTest::newRow("markup in an svg title") << QStringLiteral("<svg><title>") + repeat("<div>", 20000) + form << false;
+        QTest::newRow("cells inside svg") << QStringLiteral("<table><tr><td><svg>") + repeat("<td>", 20000) + form << false;
         QTest::newRow("text past the size bound") << QStringLiteral("<HTML><BODY>") + QString(kTamanoMaximoPagina, QLatin1Char('x'))
                                                    + form << false;
         QTest::newRow("just under the size bound") << QString(kTamanoMaximoPagina - form.size(), QLatin1Char(' ')) + form << true;
-        QTest::newRow("400 levels") << repetir("<div>", 400) + form << true;
-        QTest::newRow("flat and closed") << repetir("<div><span>a</span><b>b</b></div>", 20000) + form << true;
-        QTest::newRow("unclosed siblings") << QStringLiteral("<select name=s>") + repetir("<option value=1>uno", 3000)
-                                                  + QStringLiteral("</select><ul>") + repetir("<li>x", 3000)
-                                                  + QStringLiteral("</ul><table>") + repetir("<tr><td>a<td>b", 3000)
-                                                  + QStringLiteral("</table>") + repetir("<p>texto", 3000)
-                                                  + repetir("<dl><dt>a<dd>b</dl>", 1000) + form
+        QTest::newRow("400 levels") << repeat("<div>", 400) + form << true;
+        QTest::newRow("flat and closed") << repeat("<div><span>a</span><b>b</b></div>", 20000) + form << true;
+        QTest::newRow("unclosed siblings") << QStringLiteral("<select name=s>") + repeat("<option value=1>uno", 3000)
+                                                  + QStringLiteral("</select><ul>") + repeat("<li>x", 3000)
+                                                  + QStringLiteral("</ul><table>") + repeat("<tr><td>a<td>b", 3000)
+                                                  + QStringLiteral("</table>") + repeat("<p>texto", 3000)
+                                                  + repeat("<dl><dt>a<dd>b</dl>", 1000) + form
                                            << true;
-        QTest::newRow("tags inside scripts and comments") << QStringLiteral("<script>") + repetir("<div>", 20000)
-                                                                 + QStringLiteral("</script><!--") + repetir("<div>", 20000)
-                                                                 + QStringLiteral("--><textarea>") + repetir("<b>", 20000)
+        QTest::newRow("tags inside scripts and comments") << QStringLiteral("<script>") + repeat("<div>", 20000)
+                                                                 + QStringLiteral("</script><!--") + repeat("<div>", 20000)
+                                                                 + QStringLiteral("--><textarea>") + repeat("<b>", 20000)
                                                                  + QStringLiteral("</textarea>") + form
                                                           << true;
     }
     void oversizedOrDeepPagesAreNotParsed()
     {
         QFETCH(QString, html);
-        QFETCH(bool, valida);
+        QFETCH(bool, valid);
         const PaginaHtml p = analizarPagina(html, QUrl(QStringLiteral("http://h/")));
-        QCOMPARE(p.valida, valida);
-        QCOMPARE(p.formulario.encontrado, valida);
-        if (valida)
+        QCOMPARE(p.valida, valid);
+        QCOMPARE(p.formulario.encontrado, valid);
+        if (valid)
             QVERIFY(p.formulario.control(QStringLiteral("q")));
         else
             QVERIFY(p.textoCuerpo.isEmpty() && p.htmlCuerpo.isEmpty());
@@ -452,102 +452,102 @@ private Q_SLOTS:
     void listOrderGroupsAndPendingGreetings()
     {
         Rig rig;
-        const qint64 vip = rig.grupo(QStringLiteral("Clientes (O'Neil)"));
-        const qint64 otro = rig.grupo(QStringLiteral("Otros"));
+        const qint64 vip = rig.addGroup(QStringLiteral("Clientes (O'Neil)"));
+        const qint64 other = rig.addGroup(QStringLiteral("Otros"));
         const QString g = QString::number(vip);
-        rig.contacto(QStringLiteral("Marzo"), QStringLiteral("34600000001"), QStringLiteral("1980-03-05"), g);
-        rig.contacto(QStringLiteral("Enero"), QStringLiteral("34600000002"), QStringLiteral("1990-01-20"),
-                     QString::number(otro) + QLatin1Char(',') + g);
-        rig.contacto(QStringLiteral("Sin fecha"), QStringLiteral("34600000003"), QVariant(), g);
-        rig.contacto(QStringLiteral("Fecha rota"), QStringLiteral("34600000004"), QStringLiteral("nunca"), g);
-        rig.contacto(QStringLiteral("Ya felicitado"), QStringLiteral("34600000005"), QStringLiteral("1970-12-20"), g);
-        rig.contacto(QStringLiteral("Felicitado antes"), QStringLiteral("34600000006"), QStringLiteral("1970-12-01"));
-        rig.contacto(QStringLiteral("O'Donnell"), QStringLiteral("34600000007"), QStringLiteral("1970-01-20"), QString::number(otro));
+        rig.addContact(QStringLiteral("Marzo"), QStringLiteral("34600000001"), QStringLiteral("1980-03-05"), g);
+        rig.addContact(QStringLiteral("Enero"), QStringLiteral("34600000002"), QStringLiteral("1990-01-20"),
+                     QString::number(other) + QLatin1Char(',') + g);
+        rig.addContact(QStringLiteral("Sin fecha"), QStringLiteral("34600000003"), QVariant(), g);
+        rig.addContact(QStringLiteral("Fecha rota"), QStringLiteral("34600000004"), QStringLiteral("nunca"), g);
+        rig.addContact(QStringLiteral("Ya felicitado"), QStringLiteral("34600000005"), QStringLiteral("1970-12-20"), g);
+        rig.addContact(QStringLiteral("Felicitado antes"), QStringLiteral("34600000006"), QStringLiteral("1970-12-01"));
+        rig.addContact(QStringLiteral("O'Donnell"), QStringLiteral("34600000007"), QStringLiteral("1970-01-20"), QString::number(other));
         // A greeting of this year still to come; one already past.
-        rig.conexion.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) VALUES "
+        rig.connection.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) VALUES "
                                             "('34600000005', '2026-12-20 12:00', '1'), ('34600000006', '2025-12-01 12:00', '1')"));
-        QStringList nombres;
-        for (const Contacto &c : contactosFelicitables(rig.conexion, std::nullopt, QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
-            nombres << c.nombre;
-        QCOMPARE(nombres, (QStringList{"Enero", "O'Donnell", "Marzo", "Felicitado antes"}));
-        nombres.clear();
-        for (const Contacto &c : contactosFelicitables(rig.conexion, vip, QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
-            nombres << c.nombre;
-        QCOMPARE(nombres, (QStringList{"Enero", "Marzo"}));
+        QStringList names;
+        for (const Contacto &c : contactosFelicitables(rig.connection, std::nullopt, QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
+            names << c.nombre;
+        QCOMPARE(names, (QStringList{"Enero", "O'Donnell", "Marzo", "Felicitado antes"}));
+        names.clear();
+        for (const Contacto &c : contactosFelicitables(rig.connection, vip, QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
+            names << c.nombre;
+        QCOMPARE(names, (QStringList{"Enero", "Marzo"}));
 
-        const QList<EntradaGrupo> grupos = leerGrupos(rig.conexion);
-        QCOMPARE(grupos.size(), 3);
-        QCOMPARE(grupos.at(0).texto, QStringLiteral("TODOS (7)"));
-        QCOMPARE(grupos.at(1).texto, QStringLiteral("Grupo: Clientes (O'Neil) (5)"));
-        QCOMPARE(grupos.at(1).sid, std::optional<qint64>(vip));
-        QCOMPARE(grupos.at(2).texto, QStringLiteral("Grupo: Otros (2)"));
+        const QList<EntradaGrupo> groups = leerGrupos(rig.connection);
+        QCOMPARE(groups.size(), 3);
+        QCOMPARE(groups.at(0).texto, QStringLiteral("TODOS (7)"));
+        QCOMPARE(groups.at(1).texto, QStringLiteral("Grupo: Clientes (O'Neil) (5)"));
+        QCOMPARE(groups.at(1).sid, std::optional<qint64>(vip));
+        QCOMPARE(groups.at(2).texto, QStringLiteral("Grupo: Otros (2)"));
     }
 
     // A greeting already recorded for the coming birthday keeps its contact off the list, whatever
     // the hour of the check and the account's zone; one for an earlier birthday does not.
     void scheduledGreetingsAreNotListedAgain_data()
     {
-        QTest::addColumn<QString>("ahora");
-        QTest::addColumn<QString>("huso");
-        QTest::addColumn<QString>("nacimiento");
-        QTest::addColumn<QString>("programada");
-        QTest::addColumn<bool>("listado");
+        QTest::addColumn<QString>("now");
+        QTest::addColumn<QString>("zone");
+        QTest::addColumn<QString>("birthDate");
+        QTest::addColumn<QString>("scheduledAt");
+        QTest::addColumn<bool>("listed");
         // Born on 8 December: today at 12:00 local is the greeting's time.
-        QTest::newRow("exactly 12:00 today") << kAhora << "GMT +01:00" << "1990-12-08" << "2026-12-08 12:00" << false;
+        QTest::newRow("exactly 12:00 today") << kNow << "GMT +01:00" << "1990-12-08" << "2026-12-08 12:00" << false;
         QTest::newRow("checked after 12:00") << "2026-12-08 15:30" << "GMT +01:00" << "1990-12-08" << "2026-12-08 12:00"
                                              << false;
         QTest::newRow("checked at 23:59") << "2026-12-08 23:59" << "GMT +01:00" << "1990-12-08" << "2026-12-08 12:00"
                                           << false;
-        QTest::newRow("GMT +03:00, today") << kAhora << "GMT +03:00" << "1990-12-08" << "2026-12-08 10:00" << false;
+        QTest::newRow("GMT +03:00, today") << kNow << "GMT +03:00" << "1990-12-08" << "2026-12-08 10:00" << false;
         QTest::newRow("GMT +03:00, after 12:00") << "2026-12-08 13:00" << "GMT +03:00" << "1990-12-08"
                                                  << "2026-12-08 10:00" << false;
-        QTest::newRow("GMT +14:00, the day before on the gateway") << kAhora << "GMT +14:00" << "1990-12-08"
+        QTest::newRow("GMT +14:00, the day before on the gateway") << kNow << "GMT +14:00" << "1990-12-08"
                                                                    << "2026-12-07 23:00" << false;
-        QTest::newRow("GMT +03:00, tomorrow") << kAhora << "GMT +03:00" << "1990-12-09" << "2026-12-09 10:00" << false;
+        QTest::newRow("GMT +03:00, tomorrow") << kNow << "GMT +03:00" << "1990-12-09" << "2026-12-09 10:00" << false;
         QTest::newRow("GMT -05:00, today") << "2026-12-08 14:00" << "GMT -05:00" << "1990-12-08" << "2026-12-08 18:00"
                                            << false;
         // Greetings of birthdays already past are no reason to leave the next one out.
-        QTest::newRow("last year's") << kAhora << "GMT +01:00" << "1990-12-08" << "2025-12-08 12:00" << true;
-        QTest::newRow("yesterday's, GMT -12:00") << kAhora << "GMT -12:00" << "1990-12-07" << "2026-12-08 01:00" << true;
-        QTest::newRow("yesterday's, GMT +01:00") << kAhora << "GMT +01:00" << "1990-12-07" << "2026-12-07 12:00" << true;
+        QTest::newRow("last year's") << kNow << "GMT +01:00" << "1990-12-08" << "2025-12-08 12:00" << true;
+        QTest::newRow("yesterday's, GMT -12:00") << kNow << "GMT -12:00" << "1990-12-07" << "2026-12-08 01:00" << true;
+        QTest::newRow("yesterday's, GMT +01:00") << kNow << "GMT +01:00" << "1990-12-07" << "2026-12-07 12:00" << true;
     }
     void scheduledGreetingsAreNotListedAgain()
     {
-        QFETCH(QString, ahora);
-        QFETCH(QString, huso);
-        QFETCH(QString, nacimiento);
-        QFETCH(QString, programada);
-        QFETCH(bool, listado);
+        QFETCH(QString, now);
+        QFETCH(QString, zone);
+        QFETCH(QString, birthDate);
+        QFETCH(QString, scheduledAt);
+        QFETCH(bool, listed);
         Rig rig;
-        rig.cuenta(QStringLiteral("100"), huso);
-        const qint64 ana = rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), nacimiento);
-        rig.conexion.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) "
+        rig.setAccount(QStringLiteral("100"), zone);
+        const qint64 ana = rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), birthDate);
+        rig.connection.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) "
                                             "VALUES ('34600000001', ?1, '1')"),
-                             {programada});
-        Form20 &f = rig.abrir(ahora);
+                             {scheduledAt});
+        Form20 &f = rig.open(now);
         QCOMPARE(Form20::clave(f.TreeView1()->topLevelItem(0)),
-                 listado ? QStringLiteral("pContacto %1").arg(ana) : QStringLiteral("l0"));
-        QCOMPARE(f.Command1()->isEnabled(), listado);
-        if (listado)
+                 listed ? QStringLiteral("pContacto %1").arg(ana) : QStringLiteral("l0"));
+        QCOMPARE(f.Command1()->isEnabled(), listed);
+        if (listed)
             return;
         // Nor can the whole list greet the contact again.
         f.Command1_Click();
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 0);
-        QCOMPARE(rig.filas(QStringLiteral("Historial")), 1);
+        QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 1);
     }
 
     void sendersAndTemplates()
     {
         Rig rig;
-        rig.conexion.execute(QStringLiteral("DELETE FROM Remitentes"));
-        QCOMPARE(leerRemitentes(rig.conexion), QStringList{brand::remitente_defecto()});
-        rig.conexion.execute(QStringLiteral("INSERT INTO Remitentes (remitente, defecto) VALUES ('A', 0), ('B', 1), ('C', 0)"));
-        QCOMPARE(leerRemitentes(rig.conexion), (QStringList{"B", "A", "C"}));
-        rig.conexion.execute(QStringLiteral("DELETE FROM Plantillas"));
-        QCOMPARE(leerPlantillas(rig.conexion), QStringList{kSinPlantilla});
-        QVERIFY(!textoPlantilla(rig.conexion, kSinPlantilla));
-        rig.plantilla(QStringLiteral("D'Artagnan"), QStringLiteral("Hola"));
-        QCOMPARE(textoPlantilla(rig.conexion, QStringLiteral("D'Artagnan")), std::optional<QString>(QStringLiteral("Hola")));
+        rig.connection.execute(QStringLiteral("DELETE FROM Remitentes"));
+        QCOMPARE(leerRemitentes(rig.connection), QStringList{brand::remitente_defecto()});
+        rig.connection.execute(QStringLiteral("INSERT INTO Remitentes (remitente, defecto) VALUES ('A', 0), ('B', 1), ('C', 0)"));
+        QCOMPARE(leerRemitentes(rig.connection), (QStringList{"B", "A", "C"}));
+        rig.connection.execute(QStringLiteral("DELETE FROM Plantillas"));
+        QCOMPARE(leerPlantillas(rig.connection), QStringList{kSinPlantilla});
+        QVERIFY(!textoPlantilla(rig.connection, kSinPlantilla));
+        rig.addTemplate(QStringLiteral("D'Artagnan"), QStringLiteral("Hola"));
+        QCOMPARE(textoPlantilla(rig.connection, QStringLiteral("D'Artagnan")), std::optional<QString>(QStringLiteral("Hola")));
     }
 
     // Groups and templates in the Spanish order of the other lists; a template found by its name
@@ -555,26 +555,26 @@ private Q_SLOTS:
     void spanishOrderAndOneReadingOfGroupLists()
     {
         Rig rig;
-        rig.conexion.execute(QStringLiteral("DELETE FROM Plantillas"));
-        for (const char *nombre : {"Zoë", "Ñandú", "Nuria", "álvaro"}) {
-            rig.grupo(QString::fromUtf8(nombre));
-            rig.plantilla(QString::fromUtf8(nombre), QStringLiteral("Hola"));
+        rig.connection.execute(QStringLiteral("DELETE FROM Plantillas"));
+        for (const char *name : {"Zoë", "Ñandú", "Nuria", "álvaro"}) {
+            rig.addGroup(QString::fromUtf8(name));
+            rig.addTemplate(QString::fromUtf8(name), QStringLiteral("Hola"));
         }
-        const QStringList orden{QStringLiteral("álvaro"), QStringLiteral("Nuria"), QStringLiteral("Ñandú"),
+        const QStringList order{QStringLiteral("álvaro"), QStringLiteral("Nuria"), QStringLiteral("Ñandú"),
                                 QStringLiteral("Zoë")};
-        QStringList grupos;
-        for (const EntradaGrupo &g : leerGrupos(rig.conexion).mid(1))
-            grupos << g.texto.mid(7).section(QLatin1String(" ("), 0, 0);
-        QCOMPARE(grupos, orden);
-        QCOMPARE(leerPlantillas(rig.conexion), orden);
-        QCOMPARE(textoPlantilla(rig.conexion, QStringLiteral("ÑANDÚ")), std::optional<QString>(QStringLiteral("Hola")));
+        QStringList groups;
+        for (const EntradaGrupo &g : leerGrupos(rig.connection).mid(1))
+            groups << g.texto.mid(7).section(QLatin1String(" ("), 0, 0);
+        QCOMPARE(groups, order);
+        QCOMPARE(leerPlantillas(rig.connection), order);
+        QCOMPARE(textoPlantilla(rig.connection, QStringLiteral("ÑANDÚ")), std::optional<QString>(QStringLiteral("Hola")));
 
-        rig.contacto(QStringLiteral("Cero"), QStringLiteral("34600000001"), QStringLiteral("1980-03-05"), QStringLiteral("04"));
-        rig.contacto(QStringLiteral("Blanco"), QStringLiteral("34600000002"), QStringLiteral("1980-03-06"), QStringLiteral("3, 4"));
-        QStringList nombres;
-        for (const Contacto &c : contactosFelicitables(rig.conexion, qint64(4), QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
-            nombres << c.nombre;
-        QCOMPARE(nombres, (QStringList{"Cero", "Blanco"}));
+        rig.addContact(QStringLiteral("Cero"), QStringLiteral("34600000001"), QStringLiteral("1980-03-05"), QStringLiteral("04"));
+        rig.addContact(QStringLiteral("Blanco"), QStringLiteral("34600000002"), QStringLiteral("1980-03-06"), QStringLiteral("3, 4"));
+        QStringList names;
+        for (const Contacto &c : contactosFelicitables(rig.connection, qint64(4), QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
+            names << c.nombre;
+        QCOMPARE(names, (QStringList{"Cero", "Blanco"}));
     }
 
     // --- the window against the simulator ---------------------------------------------------------
@@ -582,8 +582,8 @@ private Q_SLOTS:
     void loadAsksForTheFormAndListsTheContacts()
     {
         Rig rig;
-        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
-        Form20 &f = rig.abrir();
+        rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        Form20 &f = rig.open();
         QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormPage)->value("try"), QStringLiteral("0"));
         QVERIFY(f.formularioListo());
         QVERIFY(f.Command1()->isEnabled());
@@ -599,8 +599,8 @@ private Q_SLOTS:
     void emptyListAndNoTemplateKeepTheButtonOff()
     {
         Rig rig;
-        rig.conexion.execute(QStringLiteral("DELETE FROM Plantillas"));
-        Form20 &f = rig.abrir();
+        rig.connection.execute(QStringLiteral("DELETE FROM Plantillas"));
+        Form20 &f = rig.open();
         QVERIFY(f.formularioListo());
         QVERIFY(!f.Command1()->isEnabled());
         QCOMPARE(Form20::clave(f.TreeView1()->topLevelItem(0)), QStringLiteral("l0"));
@@ -613,13 +613,13 @@ private Q_SLOTS:
     void pagesOf120AndBackToOneGroup()
     {
         Rig rig;
-        const qint64 g = rig.grupo(QStringLiteral("Pocos"));
-        rig.conexion.execute(QStringLiteral("BEGIN"));
+        const qint64 g = rig.addGroup(QStringLiteral("Pocos"));
+        rig.connection.execute(QStringLiteral("BEGIN"));
         for (int i = 0; i < 120; ++i)
-            rig.contacto(QStringLiteral("C%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("346000%1").arg(i, 5, 10, QLatin1Char('0')),
+            rig.addContact(QStringLiteral("C%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("346000%1").arg(i, 5, 10, QLatin1Char('0')),
                          QDate(1990, 1 + i % 12, 1 + i % 28).toString(Qt::ISODate), i < 30 ? QString::number(g) : QString());
-        rig.conexion.execute(QStringLiteral("COMMIT"));
-        Form20 &f = rig.abrir();
+        rig.connection.execute(QStringLiteral("COMMIT"));
+        Form20 &f = rig.open();
         QCOMPARE(f.HScroll1()->maximum(), 2);
         QCOMPARE(f.PagAgenda()->text(), QStringLiteral("Página 1 de 3"));
         f.HScroll1()->setValue(2);
@@ -636,11 +636,11 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.sim.setNextSendId(55);
-        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
-        rig.contacto(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
-        rig.contacto(QStringLiteral("Eva"), QStringLiteral("34600000003"), QStringLiteral("1970-12-07"));
-        Form20 &f = rig.abrir();
-        QVERIFY(rig.enviarYEsperar());
+        rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        rig.addContact(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
+        rig.addContact(QStringLiteral("Eva"), QStringLiteral("34600000003"), QStringLiteral("1970-12-07"));
+        Form20 &f = rig.open();
+        QVERIFY(rig.sendAndWait());
         QCOMPARE(rig.prompter.messageTexts(), QStringList{kOk});
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de felicitaciones por SMS"));
 
@@ -653,26 +653,26 @@ private Q_SLOTS:
         QCOMPARE(posted->value("sub"), QStringLiteral("Enviar"));
         QCOMPARE(posted->value("mensaje"), QStringLiteral("Feliz cumpleaños [NOMBRE]"));
 
-        const std::vector<db::Row> filas = rig.conexion.select(QStringLiteral(
+        const std::vector<db::Row> rows = rig.connection.select(QStringLiteral(
             "SELECT destinatario, id_web, f_programada, estado, bool_cumple, creditos, remitente, username, f_envio "
             "FROM Historial ORDER BY sid"));
-        QCOMPARE(filas.size(), std::size_t(3));
-        QCOMPARE(filas[0].value(0).toString(), QStringLiteral("34600000002"));
-        QCOMPARE(filas[0].value(1).toString(), QStringLiteral("55"));
-        QCOMPARE(filas[2].value(1).toString(), QStringLiteral("57"));
-        QCOMPARE(filas[1].value(2).toString(), QStringLiteral("2027-12-07 12:00"));
-        QCOMPARE(filas[1].value(3).toString(), QStringLiteral("0|0|0"));
-        QCOMPARE(filas[1].value(4).toString(), QStringLiteral("1"));
-        QCOMPARE(filas[1].value(5).toDouble(), 1.0);
-        QCOMPARE(filas[1].value(6).toString(), QStringLiteral("Tienda"));
-        QCOMPARE(filas[1].value(7).toString(), QStringLiteral("usu"));
-        QCOMPARE(filas[1].value(8).toString(), kAhora);
+        QCOMPARE(rows.size(), std::size_t(3));
+        QCOMPARE(rows[0].value(0).toString(), QStringLiteral("34600000002"));
+        QCOMPARE(rows[0].value(1).toString(), QStringLiteral("55"));
+        QCOMPARE(rows[2].value(1).toString(), QStringLiteral("57"));
+        QCOMPARE(rows[1].value(2).toString(), QStringLiteral("2027-12-07 12:00"));
+        QCOMPARE(rows[1].value(3).toString(), QStringLiteral("0|0|0"));
+        QCOMPARE(rows[1].value(4).toString(), QStringLiteral("1"));
+        QCOMPARE(rows[1].value(5).toDouble(), 1.0);
+        QCOMPARE(rows[1].value(6).toString(), QStringLiteral("Tienda"));
+        QCOMPARE(rows[1].value(7).toString(), QStringLiteral("usu"));
+        QCOMPARE(rows[1].value(8).toString(), kNow);
         QCOMPARE(rig.sim.send(56)->recipients.value(0).text, QStringLiteral("Feliz cumpleaños Eva"));
 
         // The list now sees the greetings still to come, the history was redrawn, and the form
         // page was asked for again with the raised counter.
         QCOMPARE(Form20::clave(f.TreeView1()->topLevelItem(0)), QStringLiteral("l0"));
-        QCOMPARE(rig.historiales, 1);
+        QCOMPARE(rig.historyRefreshes, 1);
         QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormPage)->value("try"), QStringLiteral("1"));
         QVERIFY(f.formularioListo());
         QVERIFY(!f.Command1()->isEnabled());
@@ -683,55 +683,55 @@ private Q_SLOTS:
         Rig rig;
         rig.sim.setWebFormNeedsSession(true);
         rig.sim.setWebFormAction(QStringLiteral("../../extranet_nueva/SMS/sendsms.php"));
-        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
-        rig.abrir();
-        QVERIFY(rig.enviarYEsperar());
+        rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        rig.open();
+        QVERIFY(rig.sendAndWait());
         QCOMPARE(rig.prompter.messageTexts(), QStringList{kOk});
         const auto posted = rig.sim.lastRequest(sim::Endpoint::FormResult);
         QCOMPARE(posted->method, QByteArray("POST"));
         QVERIFY(!posted->value("sesion").isEmpty());
         QVERIFY(posted->header("Cookie").contains(QByteArray("BRISESSID=").append(posted->value("sesion").toLatin1())));
-        QCOMPARE(rig.filas(QStringLiteral("Historial")), 1);
+        QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 1);
     }
 
     void confirmedKeywordsAndOneContactFromThePopup()
     {
         Rig rig;
-        rig.conexion.execute(QStringLiteral("DELETE FROM Plantillas"));
-        rig.plantilla(QStringLiteral("Conf"), QStringLiteral("Hola [NOMBRE_CONFIRMAR], [NOMBRE_COMPLETO]"));
-        rig.cuenta(QStringLiteral("0"), QStringLiteral("GMT +00:00"));   // no credit test for one contact
-        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
-        const qint64 luis = rig.contacto(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
-        Form20 &f = rig.abrir();
+        rig.connection.execute(QStringLiteral("DELETE FROM Plantillas"));
+        rig.addTemplate(QStringLiteral("Conf"), QStringLiteral("Hola [NOMBRE_CONFIRMAR], [NOMBRE_COMPLETO]"));
+        rig.setAccount(QStringLiteral("0"), QStringLiteral("GMT +00:00"));   // no credit test for one contact
+        rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        const qint64 luis = rig.addContact(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
+        Form20 &f = rig.open();
         QVERIFY(f.TreeView1_RightClick(f.nodo(QStringLiteral("Telefono %1").arg(luis))));
-        QVERIFY(rig.enviarYEsperar(false));
+        QVERIFY(rig.sendAndWait(false));
         QCOMPARE(rig.prompter.messageTexts(), QStringList{kOk});
         const auto posted = rig.sim.lastRequest(sim::Endpoint::FormResult);
         QCOMPARE(posted->value("mensaje"), QStringLiteral("Hola [NOMBRE], [NOMBRE_COMPLETO]"));
         QCOMPARE(posted->value("destino"), QStringLiteral("34600000002"));
         QCOMPARE(posted->value("nombre_completo"), QString());
         QCOMPARE(posted->value("fecha"), QStringLiteral("2027-01-05 13:00"));
-        QCOMPARE(rig.conexion.scalar(QStringLiteral("SELECT mensaje FROM Historial")).toString(),
+        QCOMPARE(rig.connection.scalar(QStringLiteral("SELECT mensaje FROM Historial")).toString(),
                  QStringLiteral("Hola [NOMBRE], [NOMBRE_COMPLETO]"));
     }
 
     void theListOnShowIsWhatIsSent()
     {
         Rig rig;
-        const qint64 g = rig.grupo(QStringLiteral("Familia"));
-        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"), QString::number(g));
-        const qint64 luis = rig.contacto(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
-        Form20 &f = rig.abrir();
+        const qint64 g = rig.addGroup(QStringLiteral("Familia"));
+        rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"), QString::number(g));
+        const qint64 luis = rig.addContact(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
+        Form20 &f = rig.open();
         f.Combo1()->setCurrentIndex(1);
         f.Command2_Click();
         f.Combo1()->setCurrentIndex(0);   // chosen but not shown: the group still rules the send
-        QVERIFY(rig.enviarYEsperar());
+        QVERIFY(rig.sendAndWait());
         QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormResult)->value("destino"), QStringLiteral("34600000001"));
 
         // A contact deleted after it was listed cannot be scheduled from the popup.
         f.Command2_Click();
         QVERIFY(f.TreeView1_RightClick(f.nodo(QStringLiteral("pContacto %1").arg(luis))));
-        rig.conexion.execute(QStringLiteral("DELETE FROM Agenda WHERE sid = ?1"), {luis});
+        rig.connection.execute(QStringLiteral("DELETE FROM Agenda WHERE sid = ?1"), {luis});
         f.mnurclick_recordatorio_enviar_Click();
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Datos de contacto insuficientes"));
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 1);
@@ -744,16 +744,16 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.sim.setNextSendId(70);
-        const qint64 ana = rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-01-10"));
-        const qint64 luis = rig.contacto(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-03-05"));
-        Form20 &f = rig.abrir();
+        const qint64 ana = rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-01-10"));
+        const qint64 luis = rig.addContact(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-03-05"));
+        Form20 &f = rig.open();
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QTreeWidget *tree = f.TreeView1();
         auto *menu = f.findChild<QMenu *>(QStringLiteral("mnurclick_recordatorio"));
         QVERIFY(menu);
-        QAction *programar = menu->actions().value(0);
-        const auto abrirEn = [&](qint64 sid) {
+        QAction *schedule = menu->actions().value(0);
+        const auto openOn = [&](qint64 sid) {
             QTreeWidgetItem *item = f.nodo(QStringLiteral("pContacto %1").arg(sid));
             QVERIFY(item);
             Q_EMIT tree->customContextMenuRequested(tree->visualItemRect(item).center());
@@ -762,54 +762,54 @@ private Q_SLOTS:
             tree->setCurrentItem(tree->topLevelItem(0));
         };
 
-        abrirEn(luis);
+        openOn(luis);
         QCOMPARE(Form20::clave(tree->currentItem()), QStringLiteral("pContacto %1").arg(ana));
-        QSignalSpy paginas(&f, &Form20::paginaAtendida);
-        QVERIFY(testing::choose(menu, programar));
-        while (paginas.count() < 2)
-            QVERIFY(paginas.wait(8000));
+        QSignalSpy pages(&f, &Form20::paginaAtendida);
+        QVERIFY(testing::choose(menu, schedule));
+        while (pages.count() < 2)
+            QVERIFY(pages.wait(8000));
         QCOMPARE(rig.prompter.messageTexts(), QStringList{kOk});
         QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormResult)->value("destino"), QStringLiteral("34600000002"));
-        QCOMPARE(rig.conexion.scalar(QStringLiteral("SELECT destinatario FROM Historial")).toString(),
+        QCOMPARE(rig.connection.scalar(QStringLiteral("SELECT destinatario FROM Historial")).toString(),
                  QStringLiteral("34600000002"));
 
         // Ana greeted from another workstation while her menu is up.
         QVERIFY(f.formularioListo());
-        abrirEn(ana);
-        rig.conexion.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) "
+        openOn(ana);
+        rig.connection.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) "
                                             "VALUES ('34600000001', '2027-01-10 12:00', '1')"));
-        QVERIFY(testing::choose(menu, programar));
+        QVERIFY(testing::choose(menu, schedule));
         QCOMPARE(rig.prompter.lastCall().text,
                  QStringLiteral("Este contacto ya tiene programada la felicitación de su próximo cumpleaños."));
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 1);
-        QCOMPARE(rig.filas(QStringLiteral("Historial")), 2);
+        QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 2);
         QCOMPARE(Form20::clave(tree->topLevelItem(0)), QStringLiteral("l0"));
     }
 
     void checksStopTheSendBeforeTheGateway()
     {
         Rig rig;
-        rig.cuenta(QStringLiteral("2"));
-        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
-        rig.contacto(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
-        Form20 &f = rig.abrir();
+        rig.setAccount(QStringLiteral("2"));
+        rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        rig.addContact(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
+        Form20 &f = rig.open();
         f.Command1_Click();
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Crédito insuficiente"));
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("No dispone de suficiente crédito para realizar el envio."));
 
-        rig.conexion.execute(QStringLiteral("UPDATE Plantillas SET mensaje = 'Hola [DIRECCION]'"));
-        rig.conexion.execute(QStringLiteral("UPDATE Agenda SET direccion = 'Calle A||B' WHERE nombre = 'Ana'"));
+        rig.connection.execute(QStringLiteral("UPDATE Plantillas SET mensaje = 'Hola [DIRECCION]'"));
+        rig.connection.execute(QStringLiteral("UPDATE Agenda SET direccion = 'Calle A||B' WHERE nombre = 'Ana'"));
         f.Command1_Click();   // both checks fail: only the data message
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Datos de contacto insuficientes"));
         QCOMPARE(rig.prompter.count(), 2);
 
-        rig.conexion.execute(QStringLiteral("DELETE FROM Usuario"));
+        rig.connection.execute(QStringLiteral("DELETE FROM Usuario"));
         f.Command1_Click();
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("Por favor, primero introduzca la configuración en el menú Archivo."));
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Necesaria autentificación"));
 
-        rig.cuenta(QStringLiteral("100"));
-        rig.conexion.execute(QStringLiteral("UPDATE Plantillas SET mensaje = ''"));
+        rig.setAccount(QStringLiteral("100"));
+        rig.connection.execute(QStringLiteral("UPDATE Plantillas SET mensaje = ''"));
         f.Command1_Click();
         QCOMPARE(rig.prompter.lastCall().text,
                  QStringLiteral("Por favor, escriba una plantilla con texto válido antes de enviar el mensaje."));
@@ -821,43 +821,43 @@ private Q_SLOTS:
 
     void refusalsAndBrokenResultsRecordNothing_data()
     {
-        QTest::addColumn<int>("fallo");
-        QTest::addColumn<QString>("cuerpo");
-        QTest::addColumn<QString>("mensaje");
+        QTest::addColumn<int>("faultCode");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("message");
         QTest::newRow("no separator") << int(sim::FaultKind::NoSeparator) << QString() << kMensajeSinRespuesta;
         QTest::newRow("empty") << int(sim::FaultKind::EmptyBody) << QString() << kMensajeSinRespuesta;
         QTest::newRow("refused") << int(sim::FaultKind::CustomBody) << "5|Insufficient credits|" << "Insufficient credits";
         QTest::newRow("unreadable id") << int(sim::FaultKind::CustomBody) << "0|IN_PROGRESS|abc" << "";
         // The gateway had the whole submission: the greetings may be scheduled, so no invitation
         // to simply send them again.
-        QTest::newRow("no reply at all") << int(sim::FaultKind::Hang) << QString() << kQuizaProgramadas;
+        QTest::newRow("no reply at all") << int(sim::FaultKind::Hang) << QString() << kMaybeScheduled;
         QTest::newRow("connection dropped after the submission") << -int(sim::FaultKind::Hang) << QString()
-                                                                 << kQuizaProgramadas;
+                                                                 << kMaybeScheduled;
     }
     void refusalsAndBrokenResultsRecordNothing()
     {
-        QFETCH(int, fallo);
-        QFETCH(QString, cuerpo);
-        QFETCH(QString, mensaje);
+        QFETCH(int, faultCode);
+        QFETCH(QString, body);
+        QFETCH(QString, message);
         Rig rig;
-        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
-        Form20 &f = rig.abrir();
+        rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        Form20 &f = rig.open();
         sim::Fault fault;
-        fault.kind = sim::FaultKind(qAbs(fallo));
-        fault.body = cuerpo;
+        fault.kind = sim::FaultKind(qAbs(faultCode));
+        fault.body = body;
         // A negative fault: the hang ends soon by dropping the connection, before the time-out.
-        fault.delay = std::chrono::milliseconds(fallo < 0 ? 100 : 20000);
+        fault.delay = std::chrono::milliseconds(faultCode < 0 ? 100 : 20000);
         rig.sim.armFault(sim::Endpoint::FormResult, fault);
-        if (fallo == int(sim::FaultKind::Hang))
+        if (faultCode == int(sim::FaultKind::Hang))
             f.WebBrowser1().setTiempoMaximo(std::chrono::milliseconds(300));
-        QVERIFY(rig.enviarYEsperar());
+        QVERIFY(rig.sendAndWait());
         rig.sim.releaseHangs();
         QCOMPARE(rig.prompter.count(), 1);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error"));
-        if (!mensaje.isEmpty())
-            QCOMPARE(rig.prompter.lastCall().text, mensaje);
-        QCOMPARE(rig.filas(QStringLiteral("Historial")), 0);
-        QCOMPARE(rig.historiales, 0);
+        if (!message.isEmpty())
+            QCOMPARE(rig.prompter.lastCall().text, message);
+        QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 0);
+        QCOMPARE(rig.historyRefreshes, 0);
         // The form page came back: the window can send again.
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormPage), 2);
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 1);
@@ -868,33 +868,33 @@ private Q_SLOTS:
     void aFailedHistoryWriteIsNotReportedAsSuccess()
     {
         Rig rig;
-        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
-        rig.contacto(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
-        rig.conexion.execute(QStringLiteral("CREATE TRIGGER romper BEFORE INSERT ON Historial WHEN NEW.destinatario = "
+        rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        rig.addContact(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
+        rig.connection.execute(QStringLiteral("CREATE TRIGGER romper BEFORE INSERT ON Historial WHEN NEW.destinatario = "
                                             "'34600000001' BEGIN SELECT RAISE(ABORT, 'disco lleno'); END"));
-        rig.abrir();
-        QVERIFY(rig.enviarYEsperar());
+        rig.open();
+        QVERIFY(rig.sendAndWait());
         QCOMPARE(rig.prompter.count(), 1);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error"));
         QVERIFY(rig.prompter.lastCall().text != kOk);
-        QCOMPARE(rig.filas(QStringLiteral("Historial")), 0);   // all or nothing
-        QCOMPARE(rig.historiales, 0);
+        QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 0);   // all or nothing
+        QCOMPARE(rig.historyRefreshes, 0);
     }
 
     void formPageThatIsNotTheFormShowsTheConnectionMessage()
     {
         Rig rig;
-        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
         rig.sim.armCustomReply(sim::Endpoint::FormPage, QStringLiteral("<HTML><BODY>Mantenimiento</BODY></HTML>"));
-        Form20 &f = rig.abrir();
-        QCOMPARE(rig.prompter.messageTexts(), QStringList{kSinConexion});
+        Form20 &f = rig.open();
+        QCOMPARE(rig.prompter.messageTexts(), QStringList{kNoConnection});
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error de conexión"));
         QVERIFY(!f.formularioListo());
         QVERIFY(!f.Command1()->isEnabled());
         QCOMPARE(f.contador(), 1);
         // A send attempt while not ready only asks for the page again, with the current counter.
         f.Command1_Click();
-        QVERIFY(rig.esperarPagina());
+        QVERIFY(rig.waitForPage());
         QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormPage)->value("try"), QStringLiteral("1"));
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 0);
         QVERIFY(f.formularioListo());
@@ -903,29 +903,29 @@ private Q_SLOTS:
     void formPageWithoutItsFieldsOrUnreachable()
     {
         Rig rig;
-        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
         rig.sim.armCustomReply(sim::Endpoint::FormPage,
                                QStringLiteral("<HTML><BODY><FORM action=\"/x\"><INPUT type=hidden name=mensaje></FORM></BODY></HTML>"));
-        Form20 &f = rig.abrir();
-        QCOMPARE(rig.prompter.messageTexts(), QStringList{kSinConexion});
+        Form20 &f = rig.open();
+        QCOMPARE(rig.prompter.messageTexts(), QStringList{kNoConnection});
         QVERIFY(!f.formularioListo());
         rig.sim.stop();
         f.Command1_Click();
-        QVERIFY(rig.esperarPagina());
-        QCOMPARE(rig.prompter.messageTexts(), (QStringList{kSinConexion, kSinConexion}));
+        QVERIFY(rig.waitForPage());
+        QCOMPARE(rig.prompter.messageTexts(), (QStringList{kNoConnection, kNoConnection}));
         QVERIFY(!f.Command1()->isEnabled());
     }
 
     void invalidFormAndResultPagesSayWhy()
     {
         Rig rig;
-        rig.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
-        QString profunda;
+        rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        QString deep;
         for (int i = 0; i < 100000; ++i)
-            profunda += QStringLiteral("<div>");
-        rig.sim.armCustomReply(sim::Endpoint::FormPage, QStringLiteral("<HTML><BODY>") + profunda
+            deep += QStringLiteral("<div>");
+        rig.sim.armCustomReply(sim::Endpoint::FormPage, QStringLiteral("<HTML><BODY>") + deep
                                                             + QStringLiteral("<FORM action=x></FORM></BODY></HTML>"));
-        Form20 &f = rig.abrir();
+        Form20 &f = rig.open();
         QCOMPARE(rig.prompter.count(), 1);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Página no válida"));
         QVERIFY(rig.prompter.lastCall().text.contains(QStringLiteral("no es válida")));
@@ -934,36 +934,36 @@ private Q_SLOTS:
 
         // The next form page is the gateway's own; its result page is not readable.
         f.Command1_Click();
-        QVERIFY(rig.esperarPagina());
+        QVERIFY(rig.waitForPage());
         QVERIFY(f.formularioListo());
         sim::Fault fault;
         fault.kind = sim::FaultKind::CustomBody;
-        fault.body = profunda + QStringLiteral("0|IN_PROGRESS|57");
+        fault.body = deep + QStringLiteral("0|IN_PROGRESS|57");
         rig.sim.armFault(sim::Endpoint::FormResult, fault);
-        QVERIFY(rig.enviarYEsperar());
+        QVERIFY(rig.sendAndWait());
         QCOMPARE(rig.prompter.count(), 2);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Página no válida"));
         QVERIFY(rig.prompter.lastCall().text.contains(QStringLiteral("cuenta web")));
-        QCOMPARE(rig.filas(QStringLiteral("Historial")), 0);
+        QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 0);
         QVERIFY(f.formularioListo());
     }
 
     void counterWrapsPast32000()
     {
         Rig rig;
-        Form20 &f = rig.abrir();
+        Form20 &f = rig.open();
         f.setContador(32000);
         // Any page completion clears readiness; a send attempt then only asks for the page.
         f.WebBrowser1_DocumentComplete(PaginaCargada{});
         QVERIFY(!f.formularioListo());
         f.Command1_Click();
-        QVERIFY(rig.esperarPagina());
+        QVERIFY(rig.waitForPage());
         QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormPage)->value("try"), QStringLiteral("32000"));
         QCOMPARE(f.contador(), 0);
         f.setContador(7);
         f.WebBrowser1_DocumentComplete(PaginaCargada{});
         f.Command1_Click();
-        QVERIFY(rig.esperarPagina());
+        QVERIFY(rig.waitForPage());
         QCOMPARE(f.contador(), 8);
     }
 };

@@ -7,8 +7,7 @@
 #include <QTest>
 
 using namespace std::chrono_literals;
-using automation::birthdays::NavegadorOculto;
-using automation::birthdays::PaginaCargada;
+using namespace automation::birthdays;
 using testing::LoopbackHttpServer;
 using Script = LoopbackHttpServer::Script;
 

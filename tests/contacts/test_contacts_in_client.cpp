@@ -4,7 +4,7 @@
 #include "contacts/picker/form7.h"
 #include "platform/db/connection.h"
 #include "startup/main_window/form1.h"
-#include "startup/main_window/send_panel_view.h"
+#include "sending/panel/send_panel_view.h"
 #include "support/client_rig.h"
 #include "support/popup_menus.h"
 
@@ -90,7 +90,7 @@ private Q_SLOTS:
                 QVERIFY(label->isHidden());
         }
 
-        startup::SendPanelView &panel = f.sendPanel();
+        sending::SendPanelView &panel = f.sendPanel();
         panel.Image2()->click();
         auto *picker = openWindow<contacts::picker::Form7>("Form7");
         QVERIFY(picker);
@@ -129,7 +129,7 @@ private Q_SLOTS:
         run.seed(true);
         run.start();
         startup::Form1 &f = run.form();
-        startup::SendPanelView &panel = f.sendPanel();
+        sending::SendPanelView &panel = f.sendPanel();
         panel.Text1()->setPlainText(QStringLiteral("Hola"));
         for (const bool byButton : {true, false}) {
             panel.Image2()->click();

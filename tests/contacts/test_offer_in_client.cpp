@@ -9,7 +9,7 @@
 #include "startup/database/opening.h"
 #include "startup/database/schema.h"
 #include "startup/main_window/form1.h"
-#include "startup/main_window/send_panel_view.h"
+#include "sending/panel/send_panel_view.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/client_rig.h"
@@ -58,7 +58,7 @@ private Q_SLOTS:
         }
         auto client = std::make_unique<app::Client>(prompter, shell);
         QCOMPARE(client->start(), startup::StartupStatus::Ready);
-        startup::SendPanelView &panel = client->mainWindow().sendPanel();
+        sending::SendPanelView &panel = client->mainWindow().sendPanel();
 
         panel.Text2()->setPlainText(QStringLiteral("611111111,622222222,633333333"));
         QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);

@@ -4,7 +4,7 @@
 #include "platform/db/connection.h"
 #include "platform/xlsx/read_book.h"
 #include "startup/main_window/form1.h"
-#include "startup/main_window/send_panel_view.h"
+#include "sending/panel/send_panel_view.h"
 #include "support/client_rig.h"
 
 #include <QAction>

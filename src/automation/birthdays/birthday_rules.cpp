@@ -9,32 +9,32 @@
 namespace automation::birthdays {
 namespace {
 
-const QString kSeparador = QStringLiteral("||");
+const QString kSeparator = QStringLiteral("||");
 
-QDate enAnio(const QDate &nacimiento, int anio)
+QDate inYear(const QDate &birthDate, int year)
 {
-    const QDate fecha(anio, nacimiento.month(), nacimiento.day());
+    const QDate date(year, birthDate.month(), birthDate.day());
     // 29 February in a year without it: the last day of February.
-    return fecha.isValid() ? fecha : QDate(anio, 2, 28);
+    return date.isValid() ? date : QDate(year, 2, 28);
 }
 
 // A list as it stands while being built: every entry preceded by the separator.
-QString prefijada(const QStringList &lista)
+QString prefixed(const QStringList &list)
 {
-    QString texto;
-    for (const QString &valor : lista)
-        texto += kSeparador + valor;
-    return texto;
+    QString text;
+    for (const QString &value : list)
+        text += kSeparator + value;
+    return text;
 }
 
-qsizetype piezas(const QString &texto)
+qsizetype partCount(const QString &text)
 {
-    return texto.split(kSeparador).size();
+    return text.split(kSeparator).size();
 }
 
-bool todoDigitos(QStringView texto)
+bool allDigits(QStringView text)
 {
-    return !texto.isEmpty() && std::all_of(texto.begin(), texto.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
 }
 
 } // namespace
@@ -42,59 +42,59 @@ bool todoDigitos(QStringView texto)
 std::optional<QDate> leerNacimiento(const QString &stored)
 {
     // A date with a time part ("1990-03-05 00:00:00") is read by its date.
-    const QString fecha = stored.trimmed().section(QLatin1Char(' '), 0, 0);
-    for (const QString &formato : {QStringLiteral("yyyy-MM-dd"), QStringLiteral("dd/MM/yyyy"), QStringLiteral("d/M/yyyy")}) {
-        const QDate leida = QDate::fromString(fecha, formato);
-        if (leida.isValid())
-            return leida;
+    const QString date = stored.trimmed().section(QLatin1Char(' '), 0, 0);
+    for (const QString &format : {QStringLiteral("yyyy-MM-dd"), QStringLiteral("dd/MM/yyyy"), QStringLiteral("d/M/yyyy")}) {
+        const QDate parsed = QDate::fromString(date, format);
+        if (parsed.isValid())
+            return parsed;
     }
     return std::nullopt;
 }
 
-QString mostrarNacimiento(const QDate &nacimiento)
+QString mostrarNacimiento(const QDate &birthDate)
 {
-    return nacimiento.toString(QStringLiteral("dd/MM/yyyy"));
+    return birthDate.toString(QStringLiteral("dd/MM/yyyy"));
 }
 
-QDate proximoCumpleanos(const QDate &nacimiento, const QDate &hoy)
+QDate proximoCumpleanos(const QDate &birthDate, const QDate &today)
 {
-    const QDate esteAnio = enAnio(nacimiento, hoy.year());
-    return esteAnio < hoy ? enAnio(nacimiento, hoy.year() + 1) : esteAnio;
+    const QDate thisYear = inYear(birthDate, today.year());
+    return thisYear < today ? inYear(birthDate, today.year() + 1) : thisYear;
 }
 
-QString fechaFelicitacion(const QDate &nacimiento, const QDate &hoy, const QString &huso_horario)
+QString fechaFelicitacion(const QDate &birthDate, const QDate &today, const QString &timeZone)
 {
     // Wall-clock arithmetic: a daylight-saving change never moves the greeting.
-    const QDateTime local(proximoCumpleanos(nacimiento, hoy), QTime(12, 0), Qt::UTC);
-    return local.addSecs(qint64(sending::desfase_pasarela(huso_horario)) * 60).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    const QDateTime local(proximoCumpleanos(birthDate, today), QTime(12, 0), Qt::UTC);
+    return local.addSecs(qint64(sending::desfase_pasarela(timeZone)) * 60).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
-QString limitePendientes(const QDate &hoy, const QString &huso_horario)
+QString limitePendientes(const QDate &today, const QString &timeZone)
 {
     // The same time a birthday of today is given, so the two always compare equal.
-    return fechaFelicitacion(hoy, hoy, huso_horario);
+    return fechaFelicitacion(today, today, timeZone);
 }
 
-void ordenarPorCumpleanos(QList<Contacto> &contactos)
+void ordenarPorCumpleanos(QList<Contacto> &contacts)
 {
-    std::stable_sort(contactos.begin(), contactos.end(), [](const Contacto &a, const Contacto &b) {
+    std::stable_sort(contacts.begin(), contacts.end(), [](const Contacto &a, const Contacto &b) {
         if (a.nacimiento.month() != b.nacimiento.month())
             return a.nacimiento.month() < b.nacimiento.month();
         return a.nacimiento.day() < b.nacimiento.day();
     });
 }
 
-Paginado paginar(int filas, int posicion)
+Paginado paginar(int rows, int position)
 {
     Paginado p;
-    if (filas <= 0) {
+    if (rows <= 0) {
         p.etiqueta = QStringLiteral("Página 0 de 0");
         return p;
     }
-    p.posicion = std::max(0, posicion);
-    if (qint64(p.posicion) * kPorPagina > filas && filas > kPorPagina)
-        p.posicion = (filas - 1) / kPorPagina;
-    p.maximo = (filas - 1) / kPorPagina;
+    p.posicion = std::max(0, position);
+    if (qint64(p.posicion) * kPorPagina > rows && rows > kPorPagina)
+        p.posicion = (rows - 1) / kPorPagina;
+    p.maximo = (rows - 1) / kPorPagina;
     p.posicion = std::min(p.posicion, p.maximo);
     p.etiqueta = QStringLiteral("Página %1 de %2").arg(p.posicion + 1).arg(p.maximo + 1);
     return p;
@@ -103,109 +103,109 @@ Paginado paginar(int filas, int posicion)
 QList<Nodo> nodosContacto(const Contacto &c)
 {
     const QString sid = QString::number(c.sid);
-    const QString raiz = QStringLiteral("pContacto ") + sid;
-    QList<Nodo> nodos;
-    nodos.append({raiz, QString(), c.nombre + QStringLiteral(" (") + mostrarNacimiento(c.nacimiento) + QStringLiteral(")")});
+    const QString root = QStringLiteral("pContacto ") + sid;
+    QList<Nodo> nodes;
+    nodes.append({root, QString(), c.nombre + QStringLiteral(" (") + mostrarNacimiento(c.nacimiento) + QStringLiteral(")")});
     // A label node under the contact and the value under the label.
-    auto detalle = [&](const QString &clave, const QString &titulo, const QString &valor, bool siempre) {
-        if (!siempre && valor.isEmpty())
+    auto addDetail = [&](const QString &key, const QString &title, const QString &value, bool always) {
+        if (!always && value.isEmpty())
             return;
-        const QString etiqueta = QStringLiteral("p") + clave + QLatin1Char(' ') + sid;
-        nodos.append({etiqueta, raiz, titulo});
-        nodos.append({clave + QLatin1Char(' ') + sid, etiqueta, valor});
+        const QString labelKey = QStringLiteral("p") + key + QLatin1Char(' ') + sid;
+        nodes.append({labelKey, root, title});
+        nodes.append({key + QLatin1Char(' ') + sid, labelKey, value});
     };
-    detalle(QStringLiteral("Telefono"), QStringLiteral("Teléfono móvil"), c.telefono, true);
-    detalle(QStringLiteral("Nombre"), QStringLiteral("Nombre completo"), c.nombre_completo, false);
-    detalle(QStringLiteral("Direccion"), QStringLiteral("Dirección"), c.direccion, false);
-    detalle(QStringLiteral("Telefono2"), QStringLiteral("Otro teléfono"), c.telefono_2, false);
-    detalle(QStringLiteral("Comentarios"), QStringLiteral("Comentarios"), c.comentario, false);
-    detalle(QStringLiteral("FechaNacimiento"), QStringLiteral("Fecha de nacimiento"), mostrarNacimiento(c.nacimiento), true);
-    return nodos;
+    addDetail(QStringLiteral("Telefono"), QStringLiteral("Teléfono móvil"), c.telefono, true);
+    addDetail(QStringLiteral("Nombre"), QStringLiteral("Nombre completo"), c.nombre_completo, false);
+    addDetail(QStringLiteral("Direccion"), QStringLiteral("Dirección"), c.direccion, false);
+    addDetail(QStringLiteral("Telefono2"), QStringLiteral("Otro teléfono"), c.telefono_2, false);
+    addDetail(QStringLiteral("Comentarios"), QStringLiteral("Comentarios"), c.comentario, false);
+    addDetail(QStringLiteral("FechaNacimiento"), QStringLiteral("Fecha de nacimiento"), mostrarNacimiento(c.nacimiento), true);
+    return nodes;
 }
 
-std::optional<qint64> sidDeClave(const QString &clave)
+std::optional<qint64> sidDeClave(const QString &key)
 {
-    if (clave == kClaveVacia)
+    if (key == kClaveVacia)
         return std::nullopt;
-    const qsizetype blanco = clave.lastIndexOf(QLatin1Char(' '));
-    const QStringView numero = QStringView(clave).sliced(blanco + 1);
-    if (!todoDigitos(numero))
+    const qsizetype space = key.lastIndexOf(QLatin1Char(' '));
+    const QStringView number = QStringView(key).sliced(space + 1);
+    if (!allDigits(number))
         return std::nullopt;
     bool ok = false;
-    const qint64 sid = numero.toLongLong(&ok);
+    const qint64 sid = number.toLongLong(&ok);
     return ok ? std::optional<qint64>(sid) : std::nullopt;
 }
 
-ListasFelicitacion construirListas(const QList<Contacto> &contactos, const QDate &hoy, const QString &huso_horario)
+ListasFelicitacion construirListas(const QList<Contacto> &contacts, const QDate &today, const QString &timeZone)
 {
     ListasFelicitacion l;
-    for (const Contacto &c : contactos) {
+    for (const Contacto &c : contacts) {
         l.nombres.append(c.nombre);
         l.telefonos.append(c.telefono);
         l.nombresCompletos.append(c.nombre_completo);
         l.direcciones.append(c.direccion);
         l.otrosTelefonos.append(c.telefono_2);
         l.comentarios.append(c.comentario);
-        l.fechas.append(fechaFelicitacion(c.nacimiento, hoy, huso_horario));
+        l.fechas.append(fechaFelicitacion(c.nacimiento, today, timeZone));
     }
     return l;
 }
 
-QString textoParaFormulario(const QString &plantilla)
+QString textoParaFormulario(const QString &templateBody)
 {
-    QString texto = plantilla;
-    texto.replace(QStringLiteral("_CONFIRMAR]"), QStringLiteral("]"));
-    return texto;
+    QString text = templateBody;
+    text.replace(QStringLiteral("_CONFIRMAR]"), QStringLiteral("]"));
+    return text;
 }
 
-bool datosSuficientes(const ListasFelicitacion &listas, const QString &plantilla, bool comprobarNombre)
+bool datosSuficientes(const ListasFelicitacion &lists, const QString &templateBody, bool checkName)
 {
-    const QString nombres = prefijada(listas.nombres);
+    const QString names = prefixed(lists.nombres);
     const struct {
-        const char *clave;
-        const QStringList &lista;
-    } palabras[] = {
-        {"[NOMBRE]", listas.nombres},
-        {"[NOMBRE_COMPLETO]", listas.nombresCompletos},
-        {"[DIRECCION]", listas.direcciones},
-        {"[OTRO_TELEFONO]", listas.otrosTelefonos},
-        {"[COMENTARIOS]", listas.comentarios},
+        const char *key;
+        const QStringList &list;
+    } keywords[] = {
+        {"[NOMBRE]", lists.nombres},
+        {"[NOMBRE_COMPLETO]", lists.nombresCompletos},
+        {"[DIRECCION]", lists.direcciones},
+        {"[OTRO_TELEFONO]", lists.otrosTelefonos},
+        {"[COMENTARIOS]", lists.comentarios},
     };
-    for (const auto &palabra : palabras) {
-        if (!comprobarNombre && &palabra.lista == &listas.nombres)
+    for (const auto &keyword : keywords) {
+        if (!checkName && &keyword.list == &lists.nombres)
             continue;
-        if (!plantilla.contains(QLatin1String(palabra.clave)))
+        if (!templateBody.contains(QLatin1String(keyword.key)))
             continue;
-        const QString lista = prefijada(palabra.lista);
-        if (!lista.contains(kSeparador) || piezas(lista) != piezas(nombres))
+        const QString list = prefixed(keyword.list);
+        if (!list.contains(kSeparator) || partCount(list) != partCount(names))
             return false;
     }
-    return piezas(prefijada(listas.fechas)) == piezas(nombres);
+    return partCount(prefixed(lists.fechas)) == partCount(names);
 }
 
-bool creditoSuficiente(double saldo, int felicitaciones)
+bool creditoSuficiente(double balance, int greetings)
 {
-    return saldo > double(felicitaciones);
+    return balance > double(greetings);
 }
 
-QList<CampoFormulario> camposFormulario(const ListasFelicitacion &l, const QString &mensaje, const Cuenta &cuenta,
-                                        const QString &remitente)
+QList<CampoFormulario> camposFormulario(const ListasFelicitacion &l, const QString &message, const Cuenta &account,
+                                        const QString &sender)
 {
-    const QString ruta = cuenta.ruta == QStringLiteral("0") ? QStringLiteral("3") : cuenta.ruta;
+    const QString route = account.ruta == QStringLiteral("0") ? QStringLiteral("3") : account.ruta;
     return {
-        {QStringLiteral("mensaje"), mensaje},
-        {QStringLiteral("username"), cuenta.login},
-        {QStringLiteral("password"), cuenta.pass},
-        {QStringLiteral("remitente"), remitente},
-        {QStringLiteral("ruta"), ruta},
-        {QStringLiteral("nombre"), l.nombres.join(kSeparador)},
+        {QStringLiteral("mensaje"), message},
+        {QStringLiteral("username"), account.login},
+        {QStringLiteral("password"), account.pass},
+        {QStringLiteral("remitente"), sender},
+        {QStringLiteral("ruta"), route},
+        {QStringLiteral("nombre"), l.nombres.join(kSeparator)},
         {QStringLiteral("destino"), l.telefonos.join(QLatin1Char(','))},
-        {QStringLiteral("telefono"), l.telefonos.join(kSeparador)},
-        {QStringLiteral("nombre_completo"), l.nombresCompletos.join(kSeparador)},
-        {QStringLiteral("direccion"), l.direcciones.join(kSeparador)},
-        {QStringLiteral("otro_telefono"), l.otrosTelefonos.join(kSeparador)},
-        {QStringLiteral("comentarios"), l.comentarios.join(kSeparador)},
-        {QStringLiteral("fecha"), l.fechas.join(kSeparador)},
+        {QStringLiteral("telefono"), l.telefonos.join(kSeparator)},
+        {QStringLiteral("nombre_completo"), l.nombresCompletos.join(kSeparator)},
+        {QStringLiteral("direccion"), l.direcciones.join(kSeparator)},
+        {QStringLiteral("otro_telefono"), l.otrosTelefonos.join(kSeparator)},
+        {QStringLiteral("comentarios"), l.comentarios.join(kSeparator)},
+        {QStringLiteral("fecha"), l.fechas.join(kSeparator)},
     };
 }
 
@@ -218,44 +218,44 @@ QStringList camposNecesarios()
             QStringLiteral("fecha")};
 }
 
-ResultadoEnvio interpretarResultado(const QString &texto, int destinatarios, bool sinTelefonos, bool plantillaVacia)
+ResultadoEnvio interpretarResultado(const QString &text, int recipients, bool noPhones, bool emptyTemplate)
 {
     ResultadoEnvio r;
-    const qsizetype primera = texto.indexOf(QLatin1Char('|'));
-    if (primera < 0) {
+    const qsizetype firstBar = text.indexOf(QLatin1Char('|'));
+    if (firstBar < 0) {
         r.mensaje = kMensajeSinRespuesta;
         return r;
     }
-    if (!texto.contains(QStringLiteral("IN_PROGRESS"))) {
-        r.tipo = ResultadoEnvio::Tipo::Rechazado;
+    if (!text.contains(QStringLiteral("IN_PROGRESS"))) {
+        r.tipo = ResultadoEnvio::Kind::Rechazado;
         // The phrase follows the one-digit code; a refusal without a closing "|" runs to the end.
-        const qsizetype siguiente = texto.indexOf(QLatin1Char('|'), std::max<qsizetype>(2, primera + 1));
-        const QString frase = siguiente < 0 ? texto.mid(primera + 1) : texto.mid(primera + 1, siguiente - primera - 1);
-        if (frase != QStringLiteral("Required parameters missing"))
-            r.mensaje = frase;
-        else if (sinTelefonos)
+        const qsizetype nextBar = text.indexOf(QLatin1Char('|'), std::max<qsizetype>(2, firstBar + 1));
+        const QString phrase = nextBar < 0 ? text.mid(firstBar + 1) : text.mid(firstBar + 1, nextBar - firstBar - 1);
+        if (phrase != QStringLiteral("Required parameters missing"))
+            r.mensaje = phrase;
+        else if (noPhones)
             r.mensaje = QStringLiteral("Por favor, seleccione destinatarios válidos");
-        else if (plantillaVacia)
+        else if (emptyTemplate)
             r.mensaje = QStringLiteral("Por favor, escriba una plantilla con texto válido antes de enviar el mensaje.");
         else
             r.mensaje = QStringLiteral("El envío no ha sido realizado por falta de parámetros requeridos.");
         return r;
     }
     // The last recipient's identifier follows the "|" after the word; the others count back.
-    const qsizetype barra = texto.indexOf(QLatin1Char('|'), 5);
-    const QString numero = barra < 0 ? QString() : texto.mid(barra + 1).trimmed();
-    bool ok = todoDigitos(numero);
-    const qint64 ultimo = ok ? numero.toLongLong(&ok) : 0;
-    if (!ok || destinatarios <= 0 || ultimo - (destinatarios - 1) < 1) {
-        r.tipo = ResultadoEnvio::Tipo::Ilegible;
+    const qsizetype bar = text.indexOf(QLatin1Char('|'), 5);
+    const QString number = bar < 0 ? QString() : text.mid(bar + 1).trimmed();
+    bool ok = allDigits(number);
+    const qint64 last = ok ? number.toLongLong(&ok) : 0;
+    if (!ok || recipients <= 0 || last - (recipients - 1) < 1) {
+        r.tipo = ResultadoEnvio::Kind::Ilegible;
         r.mensaje = QStringLiteral(
             "La pasarela ha aceptado el envío pero su respuesta no indica los identificadores de los envíos. "
             "Compruebe los envíos programados en su cuenta web antes de volver a enviar las felicitaciones.");
         return r;
     }
-    r.tipo = ResultadoEnvio::Tipo::Programado;
-    for (int i = 0; i < destinatarios; ++i)
-        r.identificadores.append(ultimo - (destinatarios - 1) + i);
+    r.tipo = ResultadoEnvio::Kind::Programado;
+    for (int i = 0; i < recipients; ++i)
+        r.identificadores.append(last - (recipients - 1) + i);
     return r;
 }
 

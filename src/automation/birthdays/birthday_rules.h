@@ -29,26 +29,26 @@ struct Contacto {
 std::optional<QDate> leerNacimiento(const QString &stored);
 
 // The birth date as the window shows it.
-QString mostrarNacimiento(const QDate &nacimiento);
+QString mostrarNacimiento(const QDate &birthDate);
 
-// The next birthday on or after `hoy`; a birthday of today is today. Someone born on 29 February
+// The next birthday on or after `today`; a birthday of today is today. Someone born on 29 February
 // is greeted on 28 February in a year without that day.
-QDate proximoCumpleanos(const QDate &nacimiento, const QDate &hoy);
+QDate proximoCumpleanos(const QDate &birthDate, const QDate &today);
 
 // The send time of a greeting on the gateway's clock: 12:00 local time on the next birthday,
 // moved by the account zone's `desfase_pasarela`, written "yyyy-MM-dd HH:mm".
-QString fechaFelicitacion(const QDate &nacimiento, const QDate &hoy, const QString &huso_horario);
+QString fechaFelicitacion(const QDate &birthDate, const QDate &today, const QString &timeZone);
 
-// The earliest send time, on the gateway's clock, of a greeting for a birthday on or after `hoy`:
+// The earliest send time, on the gateway's clock, of a greeting for a birthday on or after `today`:
 // today's 12:00 local time moved by the zone's `desfase_pasarela`. A greeting recorded at or
 // after it (`Historial.f_programada`, stored "yyyy-MM-dd HH:mm") is for the coming birthday, so
 // its contact is not greeted again, even once today's greeting has gone out; anything earlier
 // was for a birthday already past.
-QString limitePendientes(const QDate &hoy, const QString &huso_horario);
+QString limitePendientes(const QDate &today, const QString &timeZone);
 
 // The contacts in the list's order: month, then day of the birth date, January first whatever
 // today's date; contacts with the same day keep their order.
-void ordenarPorCumpleanos(QList<Contacto> &contactos);
+void ordenarPorCumpleanos(QList<Contacto> &contacts);
 
 // --- the list's pager -------------------------------------------------------------------------
 
@@ -60,8 +60,8 @@ struct Paginado {
     QString etiqueta;   // "Página 1 de 3"
 };
 
-// The pager after a list of `filas` rows with the scroll bar at `posicion`.
-Paginado paginar(int filas, int posicion);
+// The pager after a list of `rows` rows with the scroll bar at `position`.
+Paginado paginar(int rows, int position);
 
 // --- the tree's nodes -------------------------------------------------------------------------
 
@@ -78,15 +78,15 @@ inline const QString kYaFelicitado =
 inline const QString kTextoVacio = QStringLiteral("Sin felicitaciones posibles");
 
 // The nodes of one contact: the contact, its phone, then each non-empty detail.
-QList<Nodo> nodosContacto(const Contacto &contacto);
+QList<Nodo> nodosContacto(const Contacto &contact);
 
 // The contact key behind any node of a contact ("pTelefono 12" -> 12); nothing for "l0" or a key
 // without a number.
-std::optional<qint64> sidDeClave(const QString &clave);
+std::optional<qint64> sidDeClave(const QString &key);
 
 // --- the send ---------------------------------------------------------------------------------
 
-// `listas_felicitacion`: one entry per contact, in contact order.
+// The greeting lists: one entry per contact, in contact order.
 struct ListasFelicitacion {
     QStringList nombres;
     QStringList telefonos;
@@ -99,17 +99,17 @@ struct ListasFelicitacion {
     int cantidad() const { return int(telefonos.size()); }
 };
 
-ListasFelicitacion construirListas(const QList<Contacto> &contactos, const QDate &hoy, const QString &huso_horario);
+ListasFelicitacion construirListas(const QList<Contacto> &contacts, const QDate &today, const QString &timeZone);
 
 // Confirmed keywords are posted in their plain form: "[NOMBRE_CONFIRMAR]" becomes "[NOMBRE]".
-QString textoParaFormulario(const QString &plantilla);
+QString textoParaFormulario(const QString &templateBody);
 
 // Whether every contact keyword the template holds has one value per contact, and the send
-// times too. `comprobarNombre` is false for the greeting of one chosen contact.
-bool datosSuficientes(const ListasFelicitacion &listas, const QString &plantilla, bool comprobarNombre);
+// times too. `checkName` is false for the greeting of one chosen contact.
+bool datosSuficientes(const ListasFelicitacion &lists, const QString &templateBody, bool checkName);
 
 // The list send goes ahead only when the balance exceeds the number of greetings.
-bool creditoSuficiente(double saldo, int felicitaciones);
+bool creditoSuficiente(double balance, int greetings);
 
 // What the send fills into the gateway's form, in the order it fills it.
 struct CampoFormulario {
@@ -125,8 +125,8 @@ struct Cuenta {
     QString huso_horario;
 };
 
-QList<CampoFormulario> camposFormulario(const ListasFelicitacion &listas, const QString &mensaje,
-                                        const Cuenta &cuenta, const QString &remitente);
+QList<CampoFormulario> camposFormulario(const ListasFelicitacion &lists, const QString &message,
+                                        const Cuenta &account, const QString &sender);
 
 // The names of the fields the form must have, and its submit element.
 QStringList camposNecesarios();
@@ -135,13 +135,13 @@ inline const QString kBotonEnviar = QStringLiteral("sub");
 // --- the result page --------------------------------------------------------------------------
 
 struct ResultadoEnvio {
-    enum class Tipo {
+    enum class Kind {
         SinRespuesta,   // no "|": no connection or not the gateway's answer
-        Rechazado,      // the gateway refused: `mensaje` says why
+        Rechazado,      // the gateway refused: `message` says why
         Ilegible,       // "IN_PROGRESS" but no usable identifier after it
         Programado,     // scheduled: one identifier per recipient
     };
-    Tipo tipo = Tipo::SinRespuesta;
+    Kind tipo = Kind::SinRespuesta;
     QString mensaje;
     QList<qint64> identificadores;
 };
@@ -150,8 +150,8 @@ inline const QString kMensajeSinRespuesta = QStringLiteral(
     "Ha habido un problema en el envío del SMS. Por favor, compruebe que posee conexión a internet e intentelo de "
     "nuevo mas tarde.");
 
-// The result page's text after a send to `destinatarios` recipients. The last two arguments
+// The result page's text after a send to `recipients` recipients. The last two arguments
 // choose the words for "Required parameters missing".
-ResultadoEnvio interpretarResultado(const QString &texto, int destinatarios, bool sinTelefonos, bool plantillaVacia);
+ResultadoEnvio interpretarResultado(const QString &text, int recipients, bool noPhones, bool emptyTemplate);
 
 } // namespace automation::birthdays

@@ -6,157 +6,157 @@
 namespace automation::birthdays {
 namespace {
 
-const QString kColumnas =
+const QString kContactColumns =
     QStringLiteral("SELECT sid, nombre, telefono, nombre_completo, direccion, telefono_2, comentario, f_nacimiento FROM Agenda ");
 
 // Rows with a birth date that cannot be read are left out, as if they had none.
-std::optional<Contacto> contactoDeFila(const db::Row &fila)
+std::optional<Contacto> contactFromRow(const db::Row &row)
 {
-    const std::optional<QDate> nacimiento = leerNacimiento(fila.value(7).toString());
-    if (!nacimiento)
+    const std::optional<QDate> birthDate = leerNacimiento(row.value(7).toString());
+    if (!birthDate)
         return std::nullopt;
     Contacto c;
-    c.sid = fila.value(0).toLongLong();
-    c.nombre = fila.value(1).toString();
-    c.telefono = fila.value(2).toString();
-    c.nombre_completo = fila.value(3).toString();
-    c.direccion = fila.value(4).toString();
-    c.telefono_2 = fila.value(5).toString();
-    c.comentario = fila.value(6).toString();
-    c.nacimiento = *nacimiento;
+    c.sid = row.value(0).toLongLong();
+    c.nombre = row.value(1).toString();
+    c.telefono = row.value(2).toString();
+    c.nombre_completo = row.value(3).toString();
+    c.direccion = row.value(4).toString();
+    c.telefono_2 = row.value(5).toString();
+    c.comentario = row.value(6).toString();
+    c.nacimiento = *birthDate;
     return c;
 }
 
 } // namespace
 
-QList<EntradaGrupo> leerGrupos(db::Connection &conexion)
+QList<EntradaGrupo> leerGrupos(db::Connection &connection)
 {
-    QList<EntradaGrupo> grupos;
-    const qint64 todos = conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda")).toLongLong();
-    grupos.append({QStringLiteral("TODOS (%1)").arg(todos), std::nullopt});
-    const std::vector<db::Row> filas =
-        conexion.select(QStringLiteral("SELECT sid, nombre FROM Grupos ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"));
-    for (const db::Row &fila : filas) {
-        const qint64 sid = fila.value(0).toLongLong();
-        const qint64 miembros = conexion
+    QList<EntradaGrupo> groups;
+    const qint64 total = connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda")).toLongLong();
+    groups.append({QStringLiteral("TODOS (%1)").arg(total), std::nullopt});
+    const std::vector<db::Row> rows =
+        connection.select(QStringLiteral("SELECT sid, nombre FROM Grupos ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"));
+    for (const db::Row &row : rows) {
+        const qint64 sid = row.value(0).toLongLong();
+        const qint64 members = connection
                                     .scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE en_lista(grupos_sid, ?1) = 1"),
                                             {sid})
                                     .toLongLong();
-        grupos.append({QStringLiteral("Grupo: %1 (%2)").arg(fila.value(1).toString()).arg(miembros), sid});
+        groups.append({QStringLiteral("Grupo: %1 (%2)").arg(row.value(1).toString()).arg(members), sid});
     }
-    return grupos;
+    return groups;
 }
 
-QStringList leerRemitentes(db::Connection &conexion)
+QStringList leerRemitentes(db::Connection &connection)
 {
-    QStringList remitentes;
+    QStringList senders;
     // The default sender is stored as 1 here: descending order puts it first.
-    for (const db::Row &fila :
-         conexion.select(QStringLiteral("SELECT remitente FROM Remitentes ORDER BY defecto DESC, remitente ASC")))
-        remitentes.append(fila.value(0).toString());
-    if (remitentes.isEmpty())
-        remitentes.append(brand::remitente_defecto());
-    return remitentes;
+    for (const db::Row &row :
+         connection.select(QStringLiteral("SELECT remitente FROM Remitentes ORDER BY defecto DESC, remitente ASC")))
+        senders.append(row.value(0).toString());
+    if (senders.isEmpty())
+        senders.append(brand::remitente_defecto());
+    return senders;
 }
 
-QStringList leerPlantillas(db::Connection &conexion)
+QStringList leerPlantillas(db::Connection &connection)
 {
-    QStringList nombres;
-    for (const db::Row &fila : conexion.select(QStringLiteral("SELECT nombre FROM Plantillas ORDER BY nombre COLLATE ESPANOL ASC, sid ASC")))
-        nombres.append(fila.value(0).toString());
-    if (nombres.isEmpty())
-        nombres.append(kSinPlantilla);
-    return nombres;
+    QStringList names;
+    for (const db::Row &row : connection.select(QStringLiteral("SELECT nombre FROM Plantillas ORDER BY nombre COLLATE ESPANOL ASC, sid ASC")))
+        names.append(row.value(0).toString());
+    if (names.isEmpty())
+        names.append(kSinPlantilla);
+    return names;
 }
 
-std::optional<QString> textoPlantilla(db::Connection &conexion, const QString &nombre)
+std::optional<QString> textoPlantilla(db::Connection &connection, const QString &name)
 {
-    const std::vector<db::Row> filas = conexion.select(
-        QStringLiteral("SELECT mensaje FROM Plantillas WHERE nombre = ?1 COLLATE ESPANOL ORDER BY sid LIMIT 1"), {nombre});
-    if (filas.empty())
+    const std::vector<db::Row> rows = connection.select(
+        QStringLiteral("SELECT mensaje FROM Plantillas WHERE nombre = ?1 COLLATE ESPANOL ORDER BY sid LIMIT 1"), {name});
+    if (rows.empty())
         return std::nullopt;
-    return filas.front().value(0).toString();
+    return rows.front().value(0).toString();
 }
 
-std::optional<Cuenta> leerCuenta(db::Connection &conexion)
+std::optional<Cuenta> leerCuenta(db::Connection &connection)
 {
-    const std::vector<db::Row> filas = conexion.select(
+    const std::vector<db::Row> rows = connection.select(
         QStringLiteral("SELECT login, pass, ruta, saldo, huso_horario FROM Usuario ORDER BY sid LIMIT 1"));
-    if (filas.empty())
+    if (rows.empty())
         return std::nullopt;
-    const db::Row &fila = filas.front();
-    Cuenta cuenta;
-    cuenta.login = fila.value(0).toString();
-    cuenta.pass = fila.value(1).toString();
-    cuenta.ruta = fila.value(2).toString();
-    cuenta.saldo = text::parseDecimal(fila.value(3).toString()).value_or(0.0);
-    cuenta.huso_horario = fila.value(4).toString();
-    return cuenta;
+    const db::Row &row = rows.front();
+    Cuenta account;
+    account.login = row.value(0).toString();
+    account.pass = row.value(1).toString();
+    account.ruta = row.value(2).toString();
+    account.saldo = text::parseDecimal(row.value(3).toString()).value_or(0.0);
+    account.huso_horario = row.value(4).toString();
+    return account;
 }
 
-QList<Contacto> contactosFelicitables(db::Connection &conexion, std::optional<qint64> grupo, const QDate &hoy,
-                                      const QString &huso_horario, db::Result *result)
+QList<Contacto> contactosFelicitables(db::Connection &connection, std::optional<qint64> group, const QDate &today,
+                                      const QString &timeZone, db::Result *result)
 {
-    const QString sql = kColumnas
+    const QString sql = kContactColumns
         + QStringLiteral("WHERE (?1 IS NULL OR en_lista(grupos_sid, ?1) = 1) "
                          "AND f_nacimiento IS NOT NULL AND f_nacimiento <> '' "
                          "AND NOT EXISTS (SELECT 1 FROM Historial WHERE Historial.bool_cumple = '1' "
                          "AND Historial.f_programada >= ?2 AND Historial.destinatario = Agenda.telefono) "
                          "ORDER BY sid ASC");
-    const QVariant grupoValor = grupo ? QVariant(*grupo) : QVariant();
-    const std::vector<db::Row> filas = conexion.select(sql, {grupoValor, limitePendientes(hoy, huso_horario)}, result);
-    QList<Contacto> contactos;
-    for (const db::Row &fila : filas) {
-        if (std::optional<Contacto> c = contactoDeFila(fila))
-            contactos.append(*c);
+    const QVariant groupValue = group ? QVariant(*group) : QVariant();
+    const std::vector<db::Row> rows = connection.select(sql, {groupValue, limitePendientes(today, timeZone)}, result);
+    QList<Contacto> contacts;
+    for (const db::Row &row : rows) {
+        if (std::optional<Contacto> c = contactFromRow(row))
+            contacts.append(*c);
     }
-    ordenarPorCumpleanos(contactos);
-    return contactos;
+    ordenarPorCumpleanos(contacts);
+    return contacts;
 }
 
-bool felicitacionPendiente(db::Connection &conexion, const QString &telefono, const QDate &hoy,
-                           const QString &huso_horario, db::Result *result)
+bool felicitacionPendiente(db::Connection &connection, const QString &phone, const QDate &today,
+                           const QString &timeZone, db::Result *result)
 {
     // The same test as the list's.
-    return conexion
+    return connection
                .scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM Historial WHERE Historial.bool_cumple = '1' "
                                       "AND Historial.f_programada >= ?2 AND Historial.destinatario = ?1)"),
-                       {telefono, limitePendientes(hoy, huso_horario)}, result)
+                       {phone, limitePendientes(today, timeZone)}, result)
                .toInt()
         != 0;
 }
 
-std::optional<Contacto> contactoPorSid(db::Connection &conexion, qint64 sid, db::Result *result)
+std::optional<Contacto> contactoPorSid(db::Connection &connection, qint64 sid, db::Result *result)
 {
-    const std::vector<db::Row> filas = conexion.select(kColumnas + QStringLiteral("WHERE sid = ?1"), {sid}, result);
-    if (filas.empty())
+    const std::vector<db::Row> rows = connection.select(kContactColumns + QStringLiteral("WHERE sid = ?1"), {sid}, result);
+    if (rows.empty())
         return std::nullopt;
-    return contactoDeFila(filas.front());
+    return contactFromRow(rows.front());
 }
 
-db::Result registrarFelicitaciones(db::Connection &conexion, const QList<FelicitacionProgramada> &envios,
-                                   const QString &login, const QString &mensaje, const QString &remitente,
-                                   const QString &f_envio)
+db::Result registrarFelicitaciones(db::Connection &connection, const QList<FelicitacionProgramada> &greetings,
+                                   const QString &login, const QString &message, const QString &sender,
+                                   const QString &sentAt)
 {
-    db::Transaction transaccion(conexion);
-    if (!transaccion.isActive())
+    db::Transaction transaction(connection);
+    if (!transaction.isActive())
         return {db::Status::Error, QStringLiteral("cannot begin a transaction")};
     db::Result r;
-    db::Statement insert = conexion.prepare(
+    db::Statement insert = connection.prepare(
         QStringLiteral("INSERT INTO Historial (username, destinatario, f_envio, mensaje, id_web, f_programada, estado, "
                        "bool_cumple, remitente, creditos) VALUES (?1, ?2, ?3, ?4, ?5, ?6, '0|0|0', '1', ?7, 1)"),
         &r);
     if (!r.ok())
         return r;
-    for (const FelicitacionProgramada &envio : envios) {
+    for (const FelicitacionProgramada &greeting : greetings) {
         insert.reset();
-        insert.bindAll({login, envio.telefono, f_envio, mensaje, QString::number(envio.id_web), envio.f_programada,
-                        remitente});
+        insert.bindAll({login, greeting.telefono, sentAt, message, QString::number(greeting.id_web), greeting.f_programada,
+                        sender});
         r = insert.run();
         if (!r.ok())
             return r;
     }
-    return transaccion.commit();
+    return transaction.commit();
 }
 
 } // namespace automation::birthdays

@@ -19,31 +19,31 @@ struct EntradaGrupo {
     std::optional<qint64> sid;
 };
 
-QList<EntradaGrupo> leerGrupos(db::Connection &conexion);
+QList<EntradaGrupo> leerGrupos(db::Connection &connection);
 
 // The senders, the default one first, then by name; the brand sender when there is none.
-QStringList leerRemitentes(db::Connection &conexion);
+QStringList leerRemitentes(db::Connection &connection);
 
 inline const QString kSinPlantilla = QStringLiteral("Ninguna");
 // The template names in name order; only "Ninguna" when there is none.
-QStringList leerPlantillas(db::Connection &conexion);
+QStringList leerPlantillas(db::Connection &connection);
 // The text of the named template; nothing when there is no such template.
-std::optional<QString> textoPlantilla(db::Connection &conexion, const QString &nombre);
+std::optional<QString> textoPlantilla(db::Connection &connection, const QString &name);
 
 // The account row, or nothing when no account is configured.
-std::optional<Cuenta> leerCuenta(db::Connection &conexion);
+std::optional<Cuenta> leerCuenta(db::Connection &connection);
 
 // The contacts of the group (all contacts without one) that have a readable birth date and no
-// greeting for their coming birthday (`limitePendientes` in the account's zone `huso_horario`),
+// greeting for their coming birthday (`pendingThreshold` in the account's zone),
 // in birthday order.
-QList<Contacto> contactosFelicitables(db::Connection &conexion, std::optional<qint64> grupo, const QDate &hoy,
-                                      const QString &huso_horario, db::Result *result = nullptr);
+QList<Contacto> contactosFelicitables(db::Connection &connection, std::optional<qint64> group, const QDate &today,
+                                      const QString &timeZone, db::Result *result = nullptr);
 // Whether a greeting for the coming birthday of the contact with that phone is already recorded
-// (the test contactosFelicitables leaves contacts out by).
-bool felicitacionPendiente(db::Connection &conexion, const QString &telefono, const QDate &hoy,
-                           const QString &huso_horario, db::Result *result = nullptr);
+// (the test greetableContacts leaves contacts out by).
+bool felicitacionPendiente(db::Connection &connection, const QString &phone, const QDate &today,
+                           const QString &timeZone, db::Result *result = nullptr);
 // One contact by key, whatever its greetings; nothing when it is gone or has no readable birth date.
-std::optional<Contacto> contactoPorSid(db::Connection &conexion, qint64 sid, db::Result *result = nullptr);
+std::optional<Contacto> contactoPorSid(db::Connection &connection, qint64 sid, db::Result *result = nullptr);
 
 // One history row per scheduled greeting, all or none.
 struct FelicitacionProgramada {
@@ -51,8 +51,8 @@ struct FelicitacionProgramada {
     qint64 id_web = 0;
     QString f_programada;
 };
-db::Result registrarFelicitaciones(db::Connection &conexion, const QList<FelicitacionProgramada> &envios,
-                                   const QString &login, const QString &mensaje, const QString &remitente,
-                                   const QString &f_envio);
+db::Result registrarFelicitaciones(db::Connection &connection, const QList<FelicitacionProgramada> &greetings,
+                                   const QString &login, const QString &message, const QString &sender,
+                                   const QString &sentAt);
 
 } // namespace automation::birthdays

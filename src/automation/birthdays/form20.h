@@ -26,6 +26,7 @@ namespace startup { struct AppContext; }
 // "Felicitar cumpleaños": the contacts of a group that have a birth date and no greeting still to
 // come, page by page, and the scheduling of one greeting per contact on its next birthday through
 // the gateway's own web form, which a hidden browser loads, fills and submits.
+// objectName `Form20`.
 namespace automation::birthdays {
 
 class Form20 final : public QWidget {
@@ -38,8 +39,8 @@ public:
         std::function<void()> mostrarPrincipal;  // "Cerrar" brings the main window up
     };
 
-    // `reloj` gives the local time (tests pin it); the form page is asked for at once.
-    Form20(startup::AppContext &context, Enlaces enlaces, std::function<QDateTime()> reloj = {},
+    // `clock` gives the local time (tests pin it); the form page is asked for at once.
+    Form20(startup::AppContext &context, Enlaces links, std::function<QDateTime()> clock = {},
            QWidget *parent = nullptr);
     ~Form20() override;
 
@@ -62,7 +63,7 @@ public:
     bool TreeView1_RightClick(QTreeWidgetItem *item, const QPoint &globalPos = {});
     const QString &menuKey() const { return m_popup.key(); }
     QMenu *mnurclick_recordatorio() const { return m_popup.menu(); }
-    void WebBrowser1_DocumentComplete(const PaginaCargada &pagina);
+    void WebBrowser1_DocumentComplete(const PaginaCargada &page);
 
     QComboBox *Combo1() const { return m_combo1; }
     QComboBox *Combo2() const { return m_combo2; }
@@ -74,28 +75,28 @@ public:
     NavegadorOculto &WebBrowser1() { return m_browser; }
     // The `try` counter sent with the next form page request.
     int contador() const { return m_contador; }
-    void setContador(int valor) { m_contador = valor; }
+    void setContador(int count) { m_contador = count; }
     bool formularioListo() const { return m_formularioListo; }
     // The key of a tree item ("pContacto 12", "l0").
     static QString clave(const QTreeWidgetItem *item);
-    QTreeWidgetItem *nodo(const QString &clave) const { return m_nodos.value(clave); }
+    QTreeWidgetItem *nodo(const QString &key) const { return m_nodos.value(key); }
 
 Q_SIGNALS:
     // A page completion of the hidden browser was handled (tests wait on it).
     void paginaAtendida();
 
 private:
-    enum class Alcance { Lista, Contacto };
+    enum class Scope { Lista, Contacto };
 
     void buildUi();
     void Form_Load();
     void pedirFormulario();
-    // The list on show, or the one contact whose node key is `clave`.
-    void enviar(Alcance alcance, const QString &clave = {});
-    void atenderFormulario(const PaginaCargada &pagina);
-    void atenderResultado(const PaginaCargada &pagina);
-    void agregarNodo(const Nodo &nodo);
-    void aviso(const QString &texto, const QString &titulo);
+    // The list on show, or the one contact whose node key is `key`.
+    void enviar(Scope scope, const QString &key = {});
+    void atenderFormulario(const PaginaCargada &page);
+    void atenderResultado(const PaginaCargada &page);
+    void agregarNodo(const Nodo &node);
+    void aviso(const QString &text, const QString &title);
 
     startup::AppContext &m_context;
     Enlaces m_enlaces;
@@ -114,15 +115,15 @@ private:
     ui::RowPopup m_popup;
     QHash<QString, QTreeWidgetItem *> m_nodos;
 
-    // The group of the list on show (`Command1.Tag`): the whole-list send greets its contacts.
+    // The group of the list on show (once the send button's `Tag`): the whole-list send greets its contacts.
     std::optional<qint64> m_grupoMostrado;
-    bool m_scrollPorCodigo = false;  // `HScroll1.Tag`
+    bool m_scrollPorCodigo = false;  // once the page bar's `Tag`
 
-    int m_contador = 0;              // `WebBrowser1.Tag`
+    int m_contador = 0;              // once the hidden browser's `Tag`
     bool m_formularioListo = false;
     FormularioHtml m_formulario;     // the form page on show
     QUrl m_direccionFormulario;
-    Juego m_juego = Juego::Windows1252;
+    Charset m_juego = Charset::Windows1252;
 
     // The send in flight, read again when its result page arrives.
     QString m_textoPlantilla;

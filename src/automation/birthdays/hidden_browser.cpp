@@ -9,9 +9,9 @@
 namespace automation::birthdays {
 namespace {
 
-bool esRedireccion(int estado)
+bool isRedirect(int status)
 {
-    return estado == 301 || estado == 302 || estado == 303 || estado == 307 || estado == 308;
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
 } // namespace
@@ -29,127 +29,127 @@ NavegadorOculto::~NavegadorOculto()
     soltar();
 }
 
-void NavegadorOculto::navegar(const QUrl &direccion)
+void NavegadorOculto::navegar(const QUrl &url)
 {
     soltar();
-    m_pedida = direccion;
+    m_pedida = url;
     m_redirecciones = 0;
-    empezar("GET", direccion, {}, {});
+    empezar("GET", url, {}, {});
     m_plazo.start(m_tiempoMaximo);
 }
 
-void NavegadorOculto::enviar(const QUrl &accion, bool post, const QByteArray &datos, const QUrl &referente)
+void NavegadorOculto::enviar(const QUrl &action, bool post, const QByteArray &body, const QUrl &referrer)
 {
     soltar();
-    QUrl destino = accion;
-    destino.setFragment(QString());
+    QUrl target = action;
+    target.setFragment(QString());
     if (!post)
-        destino.setQuery(QString::fromLatin1(datos), QUrl::StrictMode);
-    m_pedida = destino;
+        target.setQuery(QString::fromLatin1(body), QUrl::StrictMode);
+    m_pedida = target;
     m_redirecciones = 0;
-    empezar(post ? QByteArray("POST") : QByteArray("GET"), destino, post ? datos : QByteArray(), referente);
+    empezar(post ? QByteArray("POST") : QByteArray("GET"), target, post ? body : QByteArray(), referrer);
     m_plazo.start(m_tiempoMaximo);
 }
 
-void NavegadorOculto::empezar(const QByteArray &metodo, const QUrl &destino, const QByteArray &datos,
-                              const QUrl &referente)
+void NavegadorOculto::empezar(const QByteArray &method, const QUrl &target, const QByteArray &body,
+                              const QUrl &referrer)
 {
-    m_destino = destino;
-    m_metodo = metodo;
-    m_datos = datos;
-    net::HttpExchange::Request peticion;
-    peticion.method = metodo;
-    peticion.url = destino.toString(QUrl::FullyEncoded);
-    peticion.body = datos;
-    peticion.bodyLimit = kPaginaMaxima;
-    if (!referente.isEmpty())
-        peticion.headers.append({"Referer", referente.toEncoded(QUrl::RemoveFragment | QUrl::RemoveUserInfo)});
-    QByteArray galletas;
-    for (const QNetworkCookie &galleta : m_galletas->cookiesForUrl(destino)) {
-        if (!galletas.isEmpty())
-            galletas += "; ";
-        galletas += galleta.toRawForm(QNetworkCookie::NameAndValueOnly);
+    m_destino = target;
+    m_metodo = method;
+    m_datos = body;
+    net::HttpExchange::Request request;
+    request.method = method;
+    request.url = target.toString(QUrl::FullyEncoded);
+    request.body = body;
+    request.bodyLimit = kPaginaMaxima;
+    if (!referrer.isEmpty())
+        request.headers.append({"Referer", referrer.toEncoded(QUrl::RemoveFragment | QUrl::RemoveUserInfo)});
+    QByteArray cookieHeader;
+    for (const QNetworkCookie &cookie : m_galletas->cookiesForUrl(target)) {
+        if (!cookieHeader.isEmpty())
+            cookieHeader += "; ";
+        cookieHeader += cookie.toRawForm(QNetworkCookie::NameAndValueOnly);
     }
-    if (!galletas.isEmpty())
-        peticion.headers.append({"Cookie", galletas});
+    if (!cookieHeader.isEmpty())
+        request.headers.append({"Cookie", cookieHeader});
 
     m_actual = new net::HttpExchange(this);
     connect(m_actual, &net::HttpExchange::finished, this, &NavegadorOculto::terminada);
-    m_actual->start(peticion);
+    m_actual->start(request);
 }
 
 void NavegadorOculto::soltar()
 {
     m_plazo.stop();
-    if (net::HttpExchange *actual = std::exchange(m_actual, nullptr)) {
-        disconnect(actual, nullptr, this, nullptr);
-        actual->abort();
-        actual->deleteLater();
+    if (net::HttpExchange *exchange = std::exchange(m_actual, nullptr)) {
+        disconnect(exchange, nullptr, this, nullptr);
+        exchange->abort();
+        exchange->deleteLater();
     }
 }
 
-void NavegadorOculto::terminada(const net::HttpResult &resultado)
+void NavegadorOculto::terminada(const net::HttpResult &result)
 {
-    net::HttpExchange *actual = std::exchange(m_actual, nullptr);
-    if (!actual)
+    net::HttpExchange *exchange = std::exchange(m_actual, nullptr);
+    if (!exchange)
         return;
-    actual->deleteLater();
+    exchange->deleteLater();
 
-    if (resultado.answered()) {
-        QList<QNetworkCookie> nuevas;
-        for (const QByteArray &cabecera : resultado.headerValues("Set-Cookie"))
-            nuevas += QNetworkCookie::parseCookies(cabecera);
-        if (!nuevas.isEmpty())
-            m_galletas->setCookiesFromUrl(nuevas, m_destino);
+    if (result.answered()) {
+        QList<QNetworkCookie> received;
+        for (const QByteArray &header : result.headerValues("Set-Cookie"))
+            received += QNetworkCookie::parseCookies(header);
+        if (!received.isEmpty())
+            m_galletas->setCookiesFromUrl(received, m_destino);
 
-        const QByteArray ubicacion = resultado.header("Location");
-        if (esRedireccion(resultado.httpStatus) && !ubicacion.isEmpty()) {
-            const QUrl siguiente = m_destino.resolved(QUrl::fromEncoded(ubicacion));
+        const QByteArray location = result.header("Location");
+        if (isRedirect(result.httpStatus) && !location.isEmpty()) {
+            const QUrl next = m_destino.resolved(QUrl::fromEncoded(location));
             // As a browser: never from https down to http, and not for ever.
-            const bool valida = siguiente.isValid()
-                && (siguiente.scheme() == QLatin1String("http") || siguiente.scheme() == QLatin1String("https"))
-                && !(m_destino.scheme() == QLatin1String("https") && siguiente.scheme() == QLatin1String("http"));
-            if (valida && m_redirecciones < kRedireccionesMaximas) {
+            const bool allowed = next.isValid()
+                && (next.scheme() == QLatin1String("http") || next.scheme() == QLatin1String("https"))
+                && !(m_destino.scheme() == QLatin1String("https") && next.scheme() == QLatin1String("http"));
+            if (allowed && m_redirecciones < kRedireccionesMaximas) {
                 ++m_redirecciones;
                 // 307 and 308 repeat the method; the others lead to the page with a GET. A POST is
                 // repeated only when the server asks for exactly that, having not acted on it.
-                const bool repetir = resultado.httpStatus == 307 || resultado.httpStatus == 308;
-                empezar(repetir ? m_metodo : QByteArray("GET"), siguiente, repetir ? m_datos : QByteArray(), {});
+                const bool repeatMethod = result.httpStatus == 307 || result.httpStatus == 308;
+                empezar(repeatMethod ? m_metodo : QByteArray("GET"), next, repeatMethod ? m_datos : QByteArray(), {});
                 return;
             }
         }
     }
 
     m_plazo.stop();
-    PaginaCargada pagina;
-    if (resultado.answered()) {
-        pagina.respondida = true;
-        pagina.direccion = m_destino;
-        pagina.contentType = resultado.header("Content-Type");
-        pagina.html = net::decodeBody(resultado.body, pagina.contentType);
+    PaginaCargada page;
+    if (result.answered()) {
+        page.respondida = true;
+        page.direccion = m_destino;
+        page.contentType = result.header("Content-Type");
+        page.html = net::decodeBody(result.body, page.contentType);
     } else {
-        pagina.direccion = m_pedida;
-        pagina.entregada = resultado.requestWritten;
+        page.direccion = m_pedida;
+        page.entregada = result.requestWritten;
     }
-    avisar(pagina);
+    avisar(page);
 }
 
 void NavegadorOculto::agotada()
 {
     if (!m_actual)
         return;
-    const bool entregada = m_actual->requestWritten();
+    const bool delivered = m_actual->requestWritten();
     soltar();
-    PaginaCargada pagina;
-    pagina.direccion = m_pedida;
-    pagina.entregada = entregada;
-    avisar(pagina);
+    PaginaCargada page;
+    page.direccion = m_pedida;
+    page.entregada = delivered;
+    avisar(page);
 }
 
-void NavegadorOculto::avisar(const PaginaCargada &pagina)
+void NavegadorOculto::avisar(const PaginaCargada &page)
 {
     // Last: the handler may start the next load.
-    Q_EMIT paginaCargada(pagina);
+    Q_EMIT paginaCargada(page);
 }
 
 } // namespace automation::birthdays

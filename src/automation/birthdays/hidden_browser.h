@@ -19,7 +19,7 @@ namespace net { class HttpExchange; struct HttpResult; }
 //
 // Every load goes through the project's own transport, one connection each: the submission that
 // schedules the greetings reaches the gateway at most once, even when the connection breaks, and
-// a page larger than kPaginaMaxima is no page (its reading stops there).
+// a page larger than kMaxPageSize is no page (its reading stops there).
 namespace automation::birthdays {
 
 struct PaginaCargada {
@@ -46,23 +46,23 @@ public:
     ~NavegadorOculto() override;
 
     // A new load drops the one still under way, as a browser does.
-    void navegar(const QUrl &direccion);
+    void navegar(const QUrl &url);
     // Submits form bytes to the action: a POST with the form content type, or a GET with the bytes
     // as the query. `referente` is the page the form came from.
-    void enviar(const QUrl &accion, bool post, const QByteArray &datos, const QUrl &referente);
+    void enviar(const QUrl &action, bool post, const QByteArray &body, const QUrl &referrer);
 
     bool cargando() const { return m_actual != nullptr; }
-    void setTiempoMaximo(std::chrono::milliseconds tiempo) { m_tiempoMaximo = tiempo; }
+    void setTiempoMaximo(std::chrono::milliseconds timeout) { m_tiempoMaximo = timeout; }
 
 Q_SIGNALS:
-    void paginaCargada(const automation::birthdays::PaginaCargada &pagina);
+    void paginaCargada(const automation::birthdays::PaginaCargada &page);
 
 private:
-    void empezar(const QByteArray &metodo, const QUrl &destino, const QByteArray &datos, const QUrl &referente);
-    void terminada(const net::HttpResult &resultado);
+    void empezar(const QByteArray &method, const QUrl &target, const QByteArray &body, const QUrl &referrer);
+    void terminada(const net::HttpResult &result);
     void agotada();
     void soltar();
-    void avisar(const PaginaCargada &pagina);
+    void avisar(const PaginaCargada &page);
 
     QNetworkCookieJar *m_galletas;
     net::HttpExchange *m_actual = nullptr;

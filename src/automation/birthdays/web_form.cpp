@@ -18,189 +18,189 @@ namespace {
 
 using GumboPtr = std::unique_ptr<GumboOutput, void (*)(GumboOutput *)>;
 
-void destruir(GumboOutput *output)
+void destroyOutput(GumboOutput *output)
 {
     gumbo_destroy_output(&kGumboDefaultOptions, output);
 }
 
-QString atributo(const GumboElement &e, const char *nombre)
+QString attribute(const GumboElement &e, const char *name)
 {
-    const GumboAttribute *a = gumbo_get_attribute(&e.attributes, nombre);
+    const GumboAttribute *a = gumbo_get_attribute(&e.attributes, name);
     return a ? QString::fromUtf8(a->value) : QString();
 }
 
-bool tieneAtributo(const GumboElement &e, const char *nombre)
+bool hasAttribute(const GumboElement &e, const char *name)
 {
-    return gumbo_get_attribute(&e.attributes, nombre) != nullptr;
+    return gumbo_get_attribute(&e.attributes, name) != nullptr;
 }
 
-const GumboVector *hijosDe(const GumboNode *nodo)
+const GumboVector *childrenOf(const GumboNode *node)
 {
-    if (nodo->type == GUMBO_NODE_ELEMENT)
-        return &nodo->v.element.children;
-    if (nodo->type == GUMBO_NODE_DOCUMENT)
-        return &nodo->v.document.children;
+    if (node->type == GUMBO_NODE_ELEMENT)
+        return &node->v.element.children;
+    if (node->type == GUMBO_NODE_DOCUMENT)
+        return &node->v.document.children;
     return nullptr;
 }
 
-enum class Paso { Entrar, Saltar, Parar };
+enum class Step { Enter, Skip, Stop };
 
 // Visits `raiz` and everything under it in document order without recursion (a page may nest
 // as deep as it likes). `entrar` decides whether a node's children are visited; `salir`, when
 // given, runs after an element's children were.
-template <typename Entrar, typename Salir>
-void recorrer(const GumboNode *raiz, Entrar &&entrar, Salir &&salir)
+template <typename EnterFn, typename LeaveFn>
+void walk(const GumboNode *root, EnterFn &&enter, LeaveFn &&leave)
 {
-    struct Marco {
-        const GumboNode *nodo;
-        unsigned siguiente;
+    struct Frame {
+        const GumboNode *node;
+        unsigned nextChild;
     };
-    std::vector<Marco> pila;
-    const auto visitar = [&](const GumboNode *nodo) {
-        const Paso paso = entrar(nodo);
-        if (paso == Paso::Entrar && hijosDe(nodo))
-            pila.push_back({nodo, 0});
-        return paso != Paso::Parar;
+    std::vector<Frame> stack;
+    const auto visit = [&](const GumboNode *node) {
+        const Step step = enter(node);
+        if (step == Step::Enter && childrenOf(node))
+            stack.push_back({node, 0});
+        return step != Step::Stop;
     };
-    if (!visitar(raiz))
+    if (!visit(root))
         return;
-    while (!pila.empty()) {
-        Marco &marco = pila.back();
-        const GumboVector &hijos = *hijosDe(marco.nodo);
-        if (marco.siguiente >= hijos.length) {
-            const GumboNode *hecho = marco.nodo;
-            pila.pop_back();
-            salir(hecho);
+    while (!stack.empty()) {
+        Frame &frame = stack.back();
+        const GumboVector &children = *childrenOf(frame.node);
+        if (frame.nextChild >= children.length) {
+            const GumboNode *done = frame.node;
+            stack.pop_back();
+            leave(done);
             continue;
         }
-        const auto *hijo = static_cast<const GumboNode *>(hijos.data[marco.siguiente++]);
-        if (!visitar(hijo))
+        const auto *child = static_cast<const GumboNode *>(children.data[frame.nextChild++]);
+        if (!visit(child))
             return;
     }
 }
 
-template <typename Entrar>
-void recorrer(const GumboNode *raiz, Entrar &&entrar)
+template <typename EnterFn>
+void walk(const GumboNode *root, EnterFn &&enter)
 {
-    recorrer(raiz, std::forward<Entrar>(entrar), [](const GumboNode *) {});
+    walk(root, std::forward<EnterFn>(enter), [](const GumboNode *) {});
 }
 
-bool esElemento(const GumboNode *nodo)
+bool isElement(const GumboNode *node)
 {
-    return nodo->type == GUMBO_NODE_ELEMENT;
+    return node->type == GUMBO_NODE_ELEMENT;
 }
 
-const GumboNode *buscar(const GumboNode *raiz, GumboTag tag)
+const GumboNode *findElement(const GumboNode *root, GumboTag tag)
 {
-    const GumboNode *hallado = nullptr;
-    recorrer(raiz, [&](const GumboNode *nodo) {
-        if (esElemento(nodo) && nodo->v.element.tag == tag) {
-            hallado = nodo;
-            return Paso::Parar;
+    const GumboNode *found = nullptr;
+    walk(root, [&](const GumboNode *node) {
+        if (isElement(node) && node->v.element.tag == tag) {
+            found = node;
+            return Step::Stop;
         }
-        return Paso::Entrar;
+        return Step::Enter;
     });
-    return hallado;
+    return found;
 }
 
 // The visible text under `raiz`: texts in document order, a blank after every element.
-QString textoPlano(const GumboNode *raiz)
+QString plainText(const GumboNode *root)
 {
-    QString salida;
-    recorrer(
-        raiz,
-        [&](const GumboNode *nodo) {
-            if (nodo->type == GUMBO_NODE_TEXT || nodo->type == GUMBO_NODE_CDATA || nodo->type == GUMBO_NODE_WHITESPACE) {
-                salida += QString::fromUtf8(nodo->v.text.text);
-                return Paso::Saltar;
+    QString output;
+    walk(
+        root,
+        [&](const GumboNode *node) {
+            if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_CDATA || node->type == GUMBO_NODE_WHITESPACE) {
+                output += QString::fromUtf8(node->v.text.text);
+                return Step::Skip;
             }
-            if (nodo->type != GUMBO_NODE_ELEMENT)
-                return Paso::Saltar;
-            const GumboTag tag = nodo->v.element.tag;
+            if (node->type != GUMBO_NODE_ELEMENT)
+                return Step::Skip;
+            const GumboTag tag = node->v.element.tag;
             if (tag == GUMBO_TAG_SCRIPT || tag == GUMBO_TAG_STYLE || tag == GUMBO_TAG_TEMPLATE || tag == GUMBO_TAG_NOSCRIPT)
-                return Paso::Saltar;
-            return Paso::Entrar;
+                return Step::Skip;
+            return Step::Enter;
         },
-        [&](const GumboNode *) { salida += QLatin1Char(' '); });
-    return salida;
+        [&](const GumboNode *) { output += QLatin1Char(' '); });
+    return output;
 }
 
 // A select's value: its (last) selected option, else its first, else "".
-QString valorSelect(const GumboNode *select)
+QString selectValue(const GumboNode *select)
 {
-    QString primero;
-    QString elegido;
-    bool hayPrimero = false;
-    bool hayElegido = false;
-    recorrer(select, [&](const GumboNode *n) {
+    QString first;
+    QString chosen;
+    bool hasFirst = false;
+    bool hasChosen = false;
+    walk(select, [&](const GumboNode *n) {
         if (n->type != GUMBO_NODE_ELEMENT)
-            return Paso::Saltar;
+            return Step::Skip;
         if (n->v.element.tag != GUMBO_TAG_OPTION)
-            return Paso::Entrar;
-        const QString valor = tieneAtributo(n->v.element, "value") ? atributo(n->v.element, "value")
-                                                                 : textoPlano(n).simplified();
-        if (!hayPrimero) {
-            primero = valor;
-            hayPrimero = true;
+            return Step::Enter;
+        const QString value = hasAttribute(n->v.element, "value") ? attribute(n->v.element, "value")
+                                                                 : plainText(n).simplified();
+        if (!hasFirst) {
+            first = value;
+            hasFirst = true;
         }
-        if (tieneAtributo(n->v.element, "selected")) {
-            elegido = valor;
-            hayElegido = true;
+        if (hasAttribute(n->v.element, "selected")) {
+            chosen = value;
+            hasChosen = true;
         }
-        return Paso::Saltar;
+        return Step::Skip;
     });
-    return hayElegido ? elegido : primero;
+    return hasChosen ? chosen : first;
 }
 
-void recogerControles(const GumboNode *form, QList<ControlHtml> &controles)
+void collectControls(const GumboNode *form, QList<ControlHtml> &controls)
 {
-    recorrer(form, [&](const GumboNode *nodo) {
-        if (nodo->type != GUMBO_NODE_ELEMENT)
-            return Paso::Saltar;
-        const GumboElement &e = nodo->v.element;
+    walk(form, [&](const GumboNode *node) {
+        if (node->type != GUMBO_NODE_ELEMENT)
+            return Step::Skip;
+        const GumboElement &e = node->v.element;
         ControlHtml c;
         switch (e.tag) {
         case GUMBO_TAG_INPUT:
-            c.tipo = tieneAtributo(e, "type") ? atributo(e, "type").toLower() : QStringLiteral("text");
-            c.valor = atributo(e, "value");
-            c.marcado = tieneAtributo(e, "checked");
+            c.tipo = hasAttribute(e, "type") ? attribute(e, "type").toLower() : QStringLiteral("text");
+            c.valor = attribute(e, "value");
+            c.marcado = hasAttribute(e, "checked");
             break;
         case GUMBO_TAG_TEXTAREA:
             c.tipo = QStringLiteral("textarea");
-            c.valor = textoPlano(nodo).chopped(1);
+            c.valor = plainText(node).chopped(1);
             break;
         case GUMBO_TAG_SELECT:
             c.tipo = QStringLiteral("select");
-            c.valor = valorSelect(nodo);
+            c.valor = selectValue(node);
             break;
         case GUMBO_TAG_BUTTON:
-            c.tipo = tieneAtributo(e, "type") ? atributo(e, "type").toLower() : QStringLiteral("submit");
-            c.valor = atributo(e, "value");
+            c.tipo = hasAttribute(e, "type") ? attribute(e, "type").toLower() : QStringLiteral("submit");
+            c.valor = attribute(e, "value");
             break;
         default:
-            return Paso::Entrar;
+            return Step::Enter;
         }
-        c.nombre = atributo(e, "name");
-        c.desactivado = tieneAtributo(e, "disabled");
-        controles.append(c);
-        return e.tag == GUMBO_TAG_SELECT || e.tag == GUMBO_TAG_TEXTAREA ? Paso::Saltar : Paso::Entrar;
+        c.nombre = attribute(e, "name");
+        c.desactivado = hasAttribute(e, "disabled");
+        controls.append(c);
+        return e.tag == GUMBO_TAG_SELECT || e.tag == GUMBO_TAG_TEXTAREA ? Step::Skip : Step::Enter;
     });
 }
 
 // The body's source between its own tags, as written in the page (the offsets are the parser's,
 // into the UTF-8 bytes it was given).
-QString fuenteCuerpo(const QByteArray &utf8, const GumboNode *body)
+QString bodySource(const QByteArray &utf8, const GumboNode *body)
 {
     if (!body || body->v.element.original_tag.length == 0)
         return QString::fromUtf8(utf8);
     const GumboElement &e = body->v.element;
-    const qsizetype inicio = qsizetype(e.start_pos.offset) + qsizetype(e.original_tag.length);
-    qsizetype fin = utf8.size();
+    const qsizetype start = qsizetype(e.start_pos.offset) + qsizetype(e.original_tag.length);
+    qsizetype end = utf8.size();
     if (e.original_end_tag.length > 0)
-        fin = qsizetype(e.end_pos.offset);
-    if (inicio < 0 || inicio > utf8.size() || fin < inicio || fin > utf8.size())
+        end = qsizetype(e.end_pos.offset);
+    if (start < 0 || start > utf8.size() || end < start || end > utf8.size())
         return QString();
-    return QString::fromUtf8(utf8.mid(inicio, fin - inicio));
+    return QString::fromUtf8(utf8.mid(start, end - start));
 }
 
 // How deep a page nests its elements, estimated before the parser sees it: the parser's time
@@ -209,83 +209,83 @@ QString fuenteCuerpo(const QByteArray &utf8, const GumboNode *body)
 // tags close up to their element unless a scope boundary stands between, the elements that close
 // themselves, paragraphs closed by blocks, formatting elements that come back after being closed
 // by someone else's end tag), and where it is unsure it counts deeper, never shallower.
-class Anidamiento final {
+class NestingGauge final {
 public:
-    explicit Anidamiento(int limite) : m_limite(limite) {}
+    explicit NestingGauge(int limit) : m_limit(limit) {}
 
     // False as soon as the nesting passes the limit.
-    bool leer(std::string_view html)
+    bool read(std::string_view html)
     {
         size_t i = 0;
         const size_t n = html.size();
         while (i < n) {
-            const size_t menor = html.find('<', i);
-            if (menor == std::string_view::npos || menor + 1 >= n)
+            const size_t lt = html.find('<', i);
+            if (lt == std::string_view::npos || lt + 1 >= n)
                 break;
-            i = menor + 1;
+            i = lt + 1;
             const char c = html[i];
             if (c == '!') {
                 if (html.substr(i, 3) == "!--") {
-                    i = finDeComentario(html, i + 3);
+                    i = commentEnd(html, i + 3);
                 } else {
-                    i = hasta(html, i, '>');
+                    i = pastChar(html, i, '>');
                 }
                 continue;
             }
             if (c == '?') {
-                i = hasta(html, i, '>');
+                i = pastChar(html, i, '>');
                 continue;
             }
-            const bool cierre = c == '/';
-            if (cierre)
+            const bool closing = c == '/';
+            if (closing)
                 ++i;
-            if (i >= n || !esLetra(html[i]))
+            if (i >= n || !isLetter(html[i]))
                 continue;
-            const size_t inicioNombre = i;
-            while (i < n && !esBlanco(html[i]) && html[i] != '/' && html[i] != '>')
+            const size_t nameStart = i;
+            while (i < n && !isBlank(html[i]) && html[i] != '/' && html[i] != '>')
                 ++i;
-            std::string nombre(html.substr(inicioNombre, i - inicioNombre));
-            for (char &ch : nombre)
+            std::string name(html.substr(nameStart, i - nameStart));
+            for (char &ch : name)
                 ch = char(std::tolower(static_cast<unsigned char>(ch)));
-            i = finDeEtiqueta(html, i);
-            if (cierre) {
-                cerrar(nombre);
+            i = tagEnd(html, i);
+            if (closing) {
+                closeElement(name);
                 continue;
             }
-            if (!abrir(nombre))
+            if (!openElement(name))
                 return false;
             // The contents of these are text to the parser, whatever they look like; inside SVG or
             // MathML they are ordinary elements (a <title> there holds markup).
-            if (!m_ajeno && esTextoCrudo(nombre)) {
-                if (nombre == "plaintext")
+            if (!m_foreign && isRawText(name)) {
+                if (name == "plaintext")
                     break;
-                i = finDeTextoCrudo(html, i, nombre);
-                m_pila.pop_back();
+                i = rawTextEnd(html, i, name);
+                m_stack.pop_back();
             }
         }
         return true;
     }
 
 private:
-    static bool esLetra(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-    static bool esBlanco(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+    static bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+    static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
-    static size_t hasta(std::string_view html, size_t i, char c)
+    static size_t pastChar(std::string_view html, size_t i, char c)
     {
-        const size_t fin = html.find(c, i);
-        return fin == std::string_view::npos ? html.size() : fin + 1;
+        const size_t end = html.find(c, i);
+        return end == std::string_view::npos ? html.size() : end + 1;
     }
 
     // Past the end of a comment whose text starts at `i`: "<!-->" and "<!--->" end at once, others
     // at the first "-->" or "--!>", an unended one with the page.
-    static size_t finDeComentario(std::string_view html, size_t i)
+    static size_t commentEnd(std::string_view html, size_t i)
     {
         if (html.substr(i, 1) == ">")
             return i + 1;
         if (html.substr(i, 2) == "->")
             return i + 2;
-        const size_t fin = html.find("--", i);
-        for (size_t at = fin; at != std::string_view::npos; at = html.find("--", at + 1)) {
+        const size_t end = html.find("--", i);
+        for (size_t at = end; at != std::string_view::npos; at = html.find("--", at + 1)) {
             if (html.substr(at, 3) == "-->")
                 return at + 3;
             if (html.substr(at, 4) == "--!>")
@@ -295,16 +295,16 @@ private:
     }
 
     // Past the tag's closing ">", attribute values in quotes skipped whole.
-    static size_t finDeEtiqueta(std::string_view html, size_t i)
+    static size_t tagEnd(std::string_view html, size_t i)
     {
         const size_t n = html.size();
         while (i < n && html[i] != '>') {
             if (html[i] == '=') {
                 ++i;
-                while (i < n && esBlanco(html[i]))
+                while (i < n && isBlank(html[i]))
                     ++i;
                 if (i < n && (html[i] == '"' || html[i] == '\'')) {
-                    i = hasta(html, i + 1, html[i]);
+                    i = pastChar(html, i + 1, html[i]);
                     continue;
                 }
             }
@@ -313,64 +313,64 @@ private:
         return i < n ? i + 1 : n;
     }
 
-    static size_t finDeTextoCrudo(std::string_view html, size_t i, const std::string &nombre)
+    static size_t rawTextEnd(std::string_view html, size_t i, const std::string &name)
     {
         const size_t n = html.size();
         while (i < n) {
-            const size_t menor = html.find("</", i);
-            if (menor == std::string_view::npos)
+            const size_t lt = html.find("</", i);
+            if (lt == std::string_view::npos)
                 return n;
-            i = menor + 2;
-            if (i + nombre.size() > n)
+            i = lt + 2;
+            if (i + name.size() > n)
                 return n;
-            bool igual = true;
-            for (size_t k = 0; k < nombre.size() && igual; ++k)
-                igual = std::tolower(static_cast<unsigned char>(html[i + k])) == nombre[k];
-            if (igual)
-                return finDeEtiqueta(html, i + nombre.size());
+            bool same = true;
+            for (size_t k = 0; k < name.size() && same; ++k)
+                same = std::tolower(static_cast<unsigned char>(html[i + k])) == name[k];
+            if (same)
+                return tagEnd(html, i + name.size());
         }
         return n;
     }
 
-    static bool en(std::string_view nombre, std::initializer_list<std::string_view> lista)
+    static bool isOneOf(std::string_view name, std::initializer_list<std::string_view> list)
     {
-        return std::find(lista.begin(), lista.end(), nombre) != lista.end();
+        return std::find(list.begin(), list.end(), name) != list.end();
     }
-    static bool esVacio(std::string_view t)
+    static bool isVoid(std::string_view t)
     {
-        return en(t, {"area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "image", "img",
+        return isOneOf(t, {"area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "image", "img",
                       "input", "keygen", "link", "meta", "param", "source", "track", "wbr"});
     }
-    static bool esTextoCrudo(std::string_view t)
+    static bool isRawText(std::string_view t)
     {
-        return en(t, {"script", "style", "textarea", "title", "xmp", "iframe", "noembed", "noframes", "plaintext"});
+        return isOneOf(t, {"script", "style", "textarea", "title", "xmp", "iframe", "noembed", "noframes", "plaintext"});
     }
-    static bool esFormato(std::string_view t)
+    static bool isFormatting(std::string_view t)
     {
-        return en(t, {"a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small", "strike", "strong", "tt", "u"});
+        return isOneOf(t, {"a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small", "strike", "strong", "tt", "u"});
     }
-    static bool esFrontera(std::string_view t)
+    static bool isScopeBoundary(std::string_view t)
     {
-        return en(t, {"applet", "caption", "html", "table", "td", "th", "marquee", "object", "template", "svg", "math",
+        return isOneOf(t, {"applet", "caption", "html", "table", "td", "th", "marquee", "object", "template", "svg", "math",
                       "foreignobject", "desc", "mi", "mo", "mn", "ms", "mtext", "annotation-xml"});
     }
-    static bool cierraParrafo(std::string_view t)
+    static bool closesParagraph(std::string_view t)
     {
-        return en(t, {"address", "article", "aside", "blockquote", "center", "details", "dialog", "dir", "div", "dl",
+        return isOneOf(t, {"address", "article", "aside", "blockquote", "center", "details", "dialog", "dir", "div", "dl",
                       "fieldset", "figcaption", "figure", "footer", "header", "hgroup", "main", "menu", "nav", "ol",
                       "p", "section", "summary", "ul", "h1", "h2", "h3", "h4", "h5", "h6", "pre", "listing", "form"});
     }
 
-    // Where the nearest open `nombres` stands, searching down from the top and giving up at the
+    // Where the nearest open `names` stands, searching down from the top and giving up at the
     // first element `frontera` names; -1 when not found.
-    template <typename Frontera>
-    long buscar(std::initializer_list<std::string_view> nombres, Frontera &&frontera) const
+    template <typename BoundaryFn>
+    long findOpen(std::initializer_list<std::string_view> names, BoundaryFn &&boundary) const
     {
-        for (long k = long(m_pila.size()) - 1; k >= 0; --k) {
-            const std::string &t = m_pila[size_t(k)];
-            if (en(t, nombres))
+        for (long k = long(m_stack.size()) - 1; k >= 0; --k) {
+            const std::string &t = m_stack[size_t(k)];
+            if (isOneOf(t, names))
                 return k;
-            if (frontera(t))
+            if (boundary(t))
                 return -1;
         }
         return -1;
@@ -378,103 +378,103 @@ private:
 
     // Closes everything from `k` up. Formatting elements closed by someone else's tag may come
     // back later (the parser reopens them), so they still count.
-    void cerrarDesde(long k)
+    void closeFrom(long k)
     {
-        for (size_t j = size_t(k) + 1; j < m_pila.size(); ++j)
-            m_reabribles += esFormato(m_pila[j]) ? 1 : 0;
-        m_pila.resize(size_t(k));
+        for (size_t j = size_t(k) + 1; j < m_stack.size(); ++j)
+            m_reopenable += isFormatting(m_stack[j]) ? 1 : 0;
+        m_stack.resize(size_t(k));
     }
 
-    bool enContenidoAjeno() const
+    bool inForeignContent() const
     {
-        return std::any_of(m_pila.begin(), m_pila.end(), [](const std::string &t) { return t == "svg" || t == "math"; });
+        return std::any_of(m_stack.begin(), m_stack.end(), [](const std::string &t) { return t == "svg" || t == "math"; });
     }
 
-    bool abrir(const std::string &t)
+    bool openElement(const std::string &t)
     {
-        if (esVacio(t))
+        if (isVoid(t))
             return true;
-        const auto tabla = [](std::string_view x) { return en(x, {"html", "table", "template"}); };
-        if (!m_ajeno) {
-            if (cierraParrafo(t)) {
-                if (const long k = buscar({"p"}, [](std::string_view x) { return esFrontera(x) || x == "button"; }); k >= 0)
-                    cerrarDesde(k);
+        const auto tableBoundary = [](std::string_view x) { return isOneOf(x, {"html", "table", "template"}); };
+        if (!m_foreign) {
+            if (closesParagraph(t)) {
+                if (const long k = findOpen({"p"}, [](std::string_view x) { return isScopeBoundary(x) || x == "button"; }); k >= 0)
+                    closeFrom(k);
             }
-            const auto especial = [](std::string_view x) {
-                return esFrontera(x) || (!esFormato(x) && !en(x, {"address", "div", "p", "span", "label", "font"}));
+            const auto special = [](std::string_view x) {
+                return isScopeBoundary(x) || (!isFormatting(x) && !isOneOf(x, {"address", "div", "p", "span", "label", "font"}));
             };
             if (t == "li") {
-                if (const long k = buscar({"li"}, especial); k >= 0)
-                    cerrarDesde(k);
+                if (const long k = findOpen({"li"}, special); k >= 0)
+                    closeFrom(k);
             } else if (t == "dd" || t == "dt") {
-                if (const long k = buscar({"dd", "dt"}, especial); k >= 0)
-                    cerrarDesde(k);
+                if (const long k = findOpen({"dd", "dt"}, special); k >= 0)
+                    closeFrom(k);
             } else if (t == "option" || t == "optgroup") {
-                if (!m_pila.empty() && m_pila.back() == "option")
-                    m_pila.pop_back();
-                if (t == "optgroup" && !m_pila.empty() && m_pila.back() == "optgroup")
-                    m_pila.pop_back();
+                if (!m_stack.empty() && m_stack.back() == "option")
+                    m_stack.pop_back();
+                if (t == "optgroup" && !m_stack.empty() && m_stack.back() == "optgroup")
+                    m_stack.pop_back();
             } else if (t == "td" || t == "th") {
-                if (const long k = buscar({"td", "th"}, tabla); k >= 0)
-                    cerrarDesde(k);
+                if (const long k = findOpen({"td", "th"}, tableBoundary); k >= 0)
+                    closeFrom(k);
             } else if (t == "tr") {
-                if (const long k = buscar({"tr"}, tabla); k >= 0)
-                    cerrarDesde(k);
+                if (const long k = findOpen({"tr"}, tableBoundary); k >= 0)
+                    closeFrom(k);
             } else if (t == "tbody" || t == "thead" || t == "tfoot") {
-                if (const long k = buscar({"tbody", "thead", "tfoot"}, tabla); k >= 0)
-                    cerrarDesde(k);
+                if (const long k = findOpen({"tbody", "thead", "tfoot"}, tableBoundary); k >= 0)
+                    closeFrom(k);
             }
         }
-        m_pila.push_back(t);
+        m_stack.push_back(t);
         if (t == "svg" || t == "math")
-            m_ajeno = true;
-        return int(m_pila.size()) + m_reabribles <= m_limite;
+            m_foreign = true;
+        return int(m_stack.size()) + m_reopenable <= m_limit;
     }
 
-    void cerrar(const std::string &t)
+    void closeElement(const std::string &t)
     {
-        if (esVacio(t))
+        if (isVoid(t))
             return;
-        for (long k = long(m_pila.size()) - 1; k >= 0; --k) {
-            const std::string &abierto = m_pila[size_t(k)];
-            if (abierto == t) {
-                cerrarDesde(k);
-                m_ajeno = enContenidoAjeno();
+        for (long k = long(m_stack.size()) - 1; k >= 0; --k) {
+            const std::string &openName = m_stack[size_t(k)];
+            if (openName == t) {
+                closeFrom(k);
+                m_foreign = inForeignContent();
                 return;
             }
-            if (esFrontera(abierto))
+            if (isScopeBoundary(openName))
                 break;
         }
         // A formatting element's end tag with nothing open to close forgets one that could come back.
-        if (esFormato(t) && m_reabribles > 0)
-            --m_reabribles;
+        if (isFormatting(t) && m_reopenable > 0)
+            --m_reopenable;
     }
 
-    int m_limite;
-    std::vector<std::string> m_pila;
-    int m_reabribles = 0;
-    bool m_ajeno = false;
+    int m_limit;
+    std::vector<std::string> m_stack;
+    int m_reopenable = 0;
+    bool m_foreign = false;
 };
 
 // "application/x-www-form-urlencoded" bytes of one name or value.
-void codificar(QByteArray &salida, const QString &texto, Juego juego)
+void encodeInto(QByteArray &output, const QString &input, Charset charset)
 {
     QByteArray bytes;
-    if (juego == Juego::Utf8) {
-        bytes = texto.toUtf8();
+    if (charset == Charset::Utf8) {
+        bytes = input.toUtf8();
     } else {
-        for (qsizetype i = 0; i < texto.size(); ++i) {
-            const QChar c = texto.at(i);
+        for (qsizetype i = 0; i < input.size(); ++i) {
+            const QChar c = input.at(i);
             if (const std::optional<char> b = text::cp1252Byte(c.unicode())) {
                 bytes.append(*b);
                 continue;
             }
-            char32_t punto = c.unicode();
-            if (c.isHighSurrogate() && i + 1 < texto.size() && texto.at(i + 1).isLowSurrogate()) {
-                punto = QChar::surrogateToUcs4(c, texto.at(i + 1));
+            char32_t codePoint = c.unicode();
+            if (c.isHighSurrogate() && i + 1 < input.size() && input.at(i + 1).isLowSurrogate()) {
+                codePoint = QChar::surrogateToUcs4(c, input.at(i + 1));
                 ++i;
             }
-            bytes += "&#" + QByteArray::number(quint32(punto)) + ';';
+            bytes += "&#" + QByteArray::number(quint32(codePoint)) + ';';
         }
     }
     static const char kHex[] = "0123456789ABCDEF";
@@ -482,123 +482,123 @@ void codificar(QByteArray &salida, const QString &texto, Juego juego)
         const auto b = static_cast<unsigned char>(ch);
         if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '*' || b == '-'
             || b == '.' || b == '_') {
-            salida.append(char(b));
+            output.append(char(b));
         } else if (b == ' ') {
-            salida.append('+');
+            output.append('+');
         } else {
-            salida.append('%');
-            salida.append(kHex[b >> 4]);
-            salida.append(kHex[b & 0x0F]);
+            output.append('%');
+            output.append(kHex[b >> 4]);
+            output.append(kHex[b & 0x0F]);
         }
     }
 }
 
-QString saltosCrLf(QString texto)
+QString withCrLf(QString text)
 {
-    texto.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    texto.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    texto.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return texto;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
 }
 
 } // namespace
 
-ControlHtml *FormularioHtml::control(const QString &nombre)
+ControlHtml *FormularioHtml::control(const QString &name)
 {
     for (ControlHtml &c : controles) {
-        if (c.nombre == nombre)
+        if (c.nombre == name)
             return &c;
     }
     return nullptr;
 }
 
-const ControlHtml *FormularioHtml::control(const QString &nombre) const
+const ControlHtml *FormularioHtml::control(const QString &name) const
 {
     for (const ControlHtml &c : controles) {
-        if (c.nombre == nombre)
+        if (c.nombre == name)
             return &c;
     }
     return nullptr;
 }
 
-PaginaHtml analizarPagina(const QString &html, const QUrl &direccion)
+PaginaHtml analizarPagina(const QString &html, const QUrl &url)
 {
-    PaginaHtml pagina;
+    PaginaHtml page;
     if (html.size() > kTamanoMaximoPagina) {
-        pagina.valida = false;
-        return pagina;
+        page.valida = false;
+        return page;
     }
     const QByteArray utf8 = html.toUtf8();
     if (utf8.size() > kTamanoMaximoPagina
-        || !Anidamiento(kAnidamientoMaximo).leer(std::string_view(utf8.constData(), size_t(utf8.size())))) {
-        pagina.valida = false;
-        return pagina;
+        || !NestingGauge(kAnidamientoMaximo).read(std::string_view(utf8.constData(), size_t(utf8.size())))) {
+        page.valida = false;
+        return page;
     }
-    GumboOptions opciones = kGumboDefaultOptions;
+    GumboOptions options = kGumboDefaultOptions;
     // The parser would otherwise keep a copy of its whole stack of open elements for every error
     // it meets, which on a sloppy page costs far more than the parse itself; nothing here reads them.
-    opciones.max_errors = 0;
-    GumboPtr salida(gumbo_parse_with_options(&opciones, utf8.constData(), size_t(utf8.size())), destruir);
-    if (!salida)
-        return pagina;
-    const GumboNode *body = buscar(salida->document, GUMBO_TAG_BODY);
-    pagina.htmlCuerpo = fuenteCuerpo(utf8, body);
-    pagina.textoCuerpo = body ? textoPlano(body).simplified() : QString();
+    options.max_errors = 0;
+    GumboPtr output(gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size())), destroyOutput);
+    if (!output)
+        return page;
+    const GumboNode *body = findElement(output->document, GUMBO_TAG_BODY);
+    page.htmlCuerpo = bodySource(utf8, body);
+    page.textoCuerpo = body ? plainText(body).simplified() : QString();
 
-    const GumboNode *form = buscar(salida->document, GUMBO_TAG_FORM);
+    const GumboNode *form = findElement(output->document, GUMBO_TAG_FORM);
     if (!form)
-        return pagina;
-    FormularioHtml &f = pagina.formulario;
+        return page;
+    FormularioHtml &f = page.formulario;
     f.encontrado = true;
-    QUrl base = direccion;
-    if (const GumboNode *etiquetaBase = buscar(salida->document, GUMBO_TAG_BASE)) {
-        const QString href = atributo(etiquetaBase->v.element, "href").trimmed();
+    QUrl base = url;
+    if (const GumboNode *baseTag = findElement(output->document, GUMBO_TAG_BASE)) {
+        const QString href = attribute(baseTag->v.element, "href").trimmed();
         if (!href.isEmpty())
-            base = direccion.resolved(QUrl(href));
+            base = url.resolved(QUrl(href));
     }
-    const QString accion = atributo(form->v.element, "action").trimmed();
-    f.accion = accion.isEmpty() ? direccion : base.resolved(QUrl(accion));
-    f.post = atributo(form->v.element, "method").trimmed().compare(QStringLiteral("post"), Qt::CaseInsensitive) == 0;
-    recogerControles(form, f.controles);
-    return pagina;
+    const QString action = attribute(form->v.element, "action").trimmed();
+    f.accion = action.isEmpty() ? url : base.resolved(QUrl(action));
+    f.post = attribute(form->v.element, "method").trimmed().compare(QStringLiteral("post"), Qt::CaseInsensitive) == 0;
+    collectControls(form, f.controles);
+    return page;
 }
 
-Juego juegoDe(const QByteArray &contentType)
+Charset juegoDe(const QByteArray &contentType)
 {
-    return contentType.toLower().contains("utf-8") ? Juego::Utf8 : Juego::Windows1252;
+    return contentType.toLower().contains("utf-8") ? Charset::Utf8 : Charset::Windows1252;
 }
 
-QByteArray codificarEnvio(const FormularioHtml &formulario, const QString &boton, Juego juego)
+QByteArray codificarEnvio(const FormularioHtml &form, const QString &button, Charset charset)
 {
-    QByteArray cuerpo;
-    bool botonPuesto = false;
-    for (const ControlHtml &c : formulario.controles) {
+    QByteArray body;
+    bool buttonAdded = false;
+    for (const ControlHtml &c : form.controles) {
         if (c.nombre.isEmpty() || c.desactivado)
             continue;
-        QString valor = c.valor;
+        QString value = c.valor;
         if (c.tipo == QLatin1String("submit")) {
             // Only the clicked button goes, and only once.
-            if (c.nombre != boton || botonPuesto)
+            if (c.nombre != button || buttonAdded)
                 continue;
-            botonPuesto = true;
+            buttonAdded = true;
         } else if (c.tipo == QLatin1String("checkbox") || c.tipo == QLatin1String("radio")) {
             if (!c.marcado)
                 continue;
-            if (valor.isEmpty())
-                valor = QStringLiteral("on");
+            if (value.isEmpty())
+                value = QStringLiteral("on");
         } else if (c.tipo == QLatin1String("button") || c.tipo == QLatin1String("reset")
                    || c.tipo == QLatin1String("image") || c.tipo == QLatin1String("file")) {
             continue;
         } else if (c.tipo == QLatin1String("textarea")) {
-            valor = saltosCrLf(valor);
+            value = withCrLf(value);
         }
-        if (!cuerpo.isEmpty())
-            cuerpo.append('&');
-        codificar(cuerpo, c.nombre, juego);
-        cuerpo.append('=');
-        codificar(cuerpo, valor, juego);
+        if (!body.isEmpty())
+            body.append('&');
+        encodeInto(body, c.nombre, charset);
+        body.append('=');
+        encodeInto(body, value, charset);
     }
-    return cuerpo;
+    return body;
 }
 
 } // namespace automation::birthdays

@@ -27,8 +27,8 @@ struct FormularioHtml {
     QList<ControlHtml> controles;
 
     // The first control with that name; nullptr when the form has none.
-    ControlHtml *control(const QString &nombre);
-    const ControlHtml *control(const QString &nombre) const;
+    ControlHtml *control(const QString &name);
+    const ControlHtml *control(const QString &name) const;
 };
 
 // What a page may be before it is parsed at all: the gateway's form and result pages are a few
@@ -46,14 +46,14 @@ struct PaginaHtml {
 
 // A page that is not HTML at all parses to a body of text and no form; one past the bounds above
 // comes back not valid.
-PaginaHtml analizarPagina(const QString &html, const QUrl &direccion);
+PaginaHtml analizarPagina(const QString &html, const QUrl &url);
 
 // How the bytes of a submission are written: the page's charset.
-enum class Juego { Windows1252, Utf8 };
-Juego juegoDe(const QByteArray &contentType);
+enum class Charset { Windows1252, Utf8 };
+Charset juegoDe(const QByteArray &contentType);
 
 // `application/x-www-form-urlencoded` of the successful controls, the button named `boton`
 // counting as the one clicked. A character the charset lacks goes as "&#NNNN;", as browsers do.
-QByteArray codificarEnvio(const FormularioHtml &formulario, const QString &boton, Juego juego);
+QByteArray codificarEnvio(const FormularioHtml &form, const QString &button, Charset charset);
 
 } // namespace automation::birthdays

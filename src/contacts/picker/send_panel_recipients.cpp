@@ -1,7 +1,7 @@
 #include "contacts/picker/send_panel_recipients.h"
 
 #include "sending/panel/send_panel_controller.h"
-#include "startup/main_window/send_panel_view.h"
+#include "sending/panel/send_panel_view.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -9,7 +9,7 @@
 
 namespace contacts::picker {
 
-SendPanelRecipients::SendPanelRecipients(startup::SendPanelView &view, sending::SendPanelController &controller)
+SendPanelRecipients::SendPanelRecipients(sending::SendPanelView &view, sending::SendPanelController &controller)
     : m_view(&view)
     , m_controller(&controller)
 {

@@ -4,15 +4,14 @@
 
 #include <QPointer>
 
-namespace startup { class SendPanelView; }
-namespace sending { class SendPanelController; }
+namespace sending { class SendPanelController; class SendPanelView; }
 
 namespace contacts::picker {
 
 // The recipients box of the "Enviar SMS" tab, as the picker sees it.
 class SendPanelRecipients final : public RecipientsBox {
 public:
-    SendPanelRecipients(startup::SendPanelView &view, sending::SendPanelController &controller);
+    SendPanelRecipients(sending::SendPanelView &view, sending::SendPanelController &controller);
     SendPanelRecipients(const SendPanelRecipients &) = delete;
     SendPanelRecipients &operator=(const SendPanelRecipients &) = delete;
 
@@ -24,7 +23,7 @@ public:
     void dejarDestinatarios() override;
 
 private:
-    QPointer<startup::SendPanelView> m_view;
+    QPointer<sending::SendPanelView> m_view;
     QPointer<sending::SendPanelController> m_controller;
 };
 

@@ -19,9 +19,9 @@ std::optional<AccountValues> leerCuentaEnvio(db::Connection &connection)
     return account;
 }
 
-QString rutaEnvio(const QString &ruta)
+QString rutaEnvio(const QString &route)
 {
-    return ruta == QLatin1String("0") ? QStringLiteral("3") : ruta;
+    return route == QLatin1String("0") ? QStringLiteral("3") : route;
 }
 
 } // namespace sending

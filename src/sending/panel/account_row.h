@@ -13,6 +13,6 @@ namespace sending {
 std::optional<AccountValues> leerCuentaEnvio(db::Connection &connection);
 
 // The route as the gateway takes it: a stored "0" goes out as "3".
-QString rutaEnvio(const QString &ruta);
+QString rutaEnvio(const QString &route);
 
 } // namespace sending

@@ -5,9 +5,9 @@
 #include "platform/text/decimal.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
+#include "sending/panel/send_panel_view.h"
 #include "sending/quote.h"
 #include "startup/app_context.h"
-#include "startup/main_window/send_panel_view.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -19,7 +19,7 @@ const QString kBusyReason = QStringLiteral("coste");
 
 } // namespace
 
-QuoteLine::QuoteLine(startup::SendPanelView &view, startup::AppContext &context, std::function<bool()> sendInFlight,
+QuoteLine::QuoteLine(SendPanelView &view, startup::AppContext &context, std::function<bool()> sendInFlight,
                      QObject *parent)
     : QObject(parent)
     , m_view(view)
@@ -73,14 +73,14 @@ void QuoteLine::f_consultar_coste(const startup::BalanceQuote::Request &request)
     m_channel->post(built.url, built.fields);
 }
 
-void QuoteLine::pedirCoste(const QString &login, const QString &pass, const QString &mensaje, const QString &destino,
-                           const QString &remitente, int partesMensaje)
+void QuoteLine::pedirCoste(const QString &login, const QString &pass, const QString &message, const QString &recipients,
+                           const QString &sender, int messageParts)
 {
     comprobando();
     // An empty box is quoted with a fixed one-part text.
-    m_partesPedidas = mensaje.isEmpty() ? 1 : partesMensaje;
+    m_partesPedidas = message.isEmpty() ? 1 : messageParts;
     const GatewayRequest built =
-        peticionCosteRefresco(login, pass, mensaje, destino, remitente, m_channel->contador());
+        peticionCosteRefresco(login, pass, message, recipients, sender, m_channel->contador());
     m_channel->post(built.url, built.fields);
 }
 
@@ -95,9 +95,9 @@ void QuoteLine::costeSinDestinatarios(qsizetype messageLength)
     m_view.lblCoste()->setText(sending::costeSinDestinatarios(messageLength));
 }
 
-void QuoteLine::saldoTrasEnvio(double nuevo, const QString &label)
+void QuoteLine::saldoTrasEnvio(double newBalance, const QString &label)
 {
-    m_saldo = nuevo;
+    m_saldo = newBalance;
     if (!label.isEmpty())
         m_view.lblsaldo()->setText(label);
 }

@@ -9,12 +9,14 @@
 #include <optional>
 
 namespace net { class GatewayChannel; struct GatewayReply; }
-namespace startup { class SendPanelView; struct AppContext; }
+namespace startup { struct AppContext; }
 
 // The cost and balance figures of the send panel and the gateway line that brings them
 // (`WebBrowser3`, `APIv2/quotesms.php`): the start-up quote, the refresh icons and the quote the
 // recipients box asks for. The balance is kept here as a number; the label only shows it.
 namespace sending {
+
+class SendPanelView;
 
 class QuoteLine final : public QObject, public startup::BalanceQuote {
     Q_OBJECT
@@ -23,16 +25,16 @@ class QuoteLine final : public QObject, public startup::BalanceQuote {
 public:
     // `sendInFlight` tells whether a send awaits its reply: a good quote then leaves the send
     // button as it is, so no second send can start before the first is answered.
-    QuoteLine(startup::SendPanelView &view, startup::AppContext &context, std::function<bool()> sendInFlight,
+    QuoteLine(SendPanelView &view, startup::AppContext &context, std::function<bool()> sendInFlight,
               QObject *parent = nullptr);
     ~QuoteLine() override;
 
     // The start-up quote: fixed texts, no `buf`.
     void f_consultar_coste(const startup::BalanceQuote::Request &request) override;
     // The refresh icons and the recipients box: the panel's message and recipients, `buf` last.
-    // `partesMensaje` is what the message counts now, so later edits rescale the quoted cost.
-    void pedirCoste(const QString &login, const QString &pass, const QString &mensaje, const QString &destino,
-                    const QString &remitente, int partesMensaje);
+    // `messageParts` is what the message counts now, so later edits rescale the quoted cost.
+    void pedirCoste(const QString &login, const QString &pass, const QString &message, const QString &recipients,
+                    const QString &sender, int messageParts);
 
     // The counter's part count changed: the cost label is rescaled.
     void partesCambiadas(int chargedParts);
@@ -43,7 +45,7 @@ public:
     // send all write it there): nothing while the client knows none.
     std::optional<double> saldo() const;
     // A send lowered it (already stored by the reply handler): only the label follows.
-    void saldoTrasEnvio(double nuevo, const QString &label);
+    void saldoTrasEnvio(double newBalance, const QString &label);
 
     net::GatewayChannel &channel() { return *m_channel; }
 
@@ -55,7 +57,7 @@ private:
     void comprobando();
     void f_respuesta_coste(const net::GatewayReply &reply);
 
-    startup::SendPanelView &m_view;
+    SendPanelView &m_view;
     startup::AppContext &m_context;
     std::function<bool()> m_sendInFlight;
     net::GatewayChannel *m_channel = nullptr;

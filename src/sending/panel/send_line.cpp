@@ -6,11 +6,11 @@
 #include "sending/panel/account_row.h"
 #include "sending/panel/panel_text.h"
 #include "sending/panel/quote_line.h"
+#include "sending/panel/send_panel_view.h"
 #include "sending/send_time.h"
 #include "sending/send_unknown.h"
 #include "startup/app_context.h"
 #include "startup/brand.h"
-#include "startup/main_window/send_panel_view.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -25,19 +25,19 @@ namespace {
 
 const QString kBusyReason = QStringLiteral("envio");
 
-const QString kNoGuardado = QStringLiteral(
+const QString kNotRecorded = QStringLiteral(
     "El SMS se ha enviado, pero no se ha podido guardar en el historial. Compruebe que la base de datos está "
     "disponible.");
 
-QString remitenteElegido(const startup::SendPanelView &view)
+QString chosenSender(const SendPanelView &view)
 {
     const QString text = view.Combo1()->currentText();
-    return text == QLatin1String(startup::crearNuevoRemitente) ? QString() : text;
+    return text == QLatin1String(crearNuevoRemitente) ? QString() : text;
 }
 
 } // namespace
 
-SendLine::SendLine(startup::SendPanelView &view, startup::AppContext &context, QuoteLine &quote, QObject *parent)
+SendLine::SendLine(SendPanelView &view, startup::AppContext &context, QuoteLine &quote, QObject *parent)
     : QObject(parent)
     , m_view(view)
     , m_context(context)
@@ -68,9 +68,9 @@ bool SendLine::f_enviar_sms(const SendRequest &request)
     return true;
 }
 
-void SendLine::enqueue(const QString &numeros, const QString &mensaje)
+void SendLine::enqueue(const QString &numbers, const QString &message)
 {
-    m_cola.append({numeros, mensaje});
+    m_cola.append({numbers, message});
 }
 
 void SendLine::f_enviar_automatizados()
@@ -84,23 +84,23 @@ void SendLine::f_enviar_automatizados()
     if (!m_automatizado)
         m_avisoMostrado = false;   // a new batch: its first failure may be told again
     m_automatizado = true;
-    const auto &[numeros, mensaje] = m_cola.constFirst();
-    ponerTextoCrLf(*m_view.Text1(), mensaje);
-    m_view.Text2()->setPlainText(numeros);
+    const auto &[numbers, message] = m_cola.constFirst();
+    ponerTextoCrLf(*m_view.Text1(), message);
+    m_view.Text2()->setPlainText(numbers);
 
     SendRequest request;
     request.username = account->login;
     request.password = account->pass;
-    request.mensaje = mensaje;
-    request.destino = numeros;
-    const QString remitente = remitenteElegido(m_view);
-    request.remitente = remitente.isEmpty() ? brand::remitente_defecto() : remitente;
+    request.mensaje = message;
+    request.destino = numbers;
+    const QString sender = chosenSender(m_view);
+    request.remitente = sender.isEmpty() ? brand::remitente_defecto() : sender;
     request.ruta = rutaEnvio(account->ruta);
     request.automatizado = true;
     // Queued sends go out at once and as written: that is what the history records.
     request.fechaRegistro = kInmediato;
-    request.mensajeRegistro = mensaje;
-    request.mensajeTecleado = mensaje;
+    request.mensajeRegistro = message;
+    request.mensajeTecleado = message;
     if (f_enviar_sms(request))
         m_cola.removeFirst();
 }
@@ -122,7 +122,7 @@ void SendLine::f_respuesta_envio(const net::GatewayReply &reply)
         outcome = sending::f_respuesta_envio(request, reply.ok, reply.text, m_quote.saldo(),
                                              QDateTime::currentDateTime());
     }
-    const RecordStatus guardado = registrar(request, outcome);
+    const RecordStatus recordStatus = registrar(request, outcome);
 
     if (request.automatizado && m_cola.isEmpty()) {
         // The batch ends with the reply to its last send, whatever that reply was: a lost last
@@ -142,7 +142,7 @@ void SendLine::f_respuesta_envio(const net::GatewayReply &reply)
     if (!m_cola.isEmpty())
         f_enviar_automatizados();
 
-    avisar(request, outcome, guardado);
+    avisar(request, outcome, recordStatus);
 }
 
 void SendLine::respuestaTardia(const net::GatewayReply &reply)
@@ -157,10 +157,10 @@ void SendLine::respuestaTardia(const net::GatewayReply &reply)
     if (reply.answered() && reply.ok) {
         const ReplyOutcome outcome = sending::f_respuesta_envio(request, reply.ok, reply.text, m_quote.saldo(),
                                                                 QDateTime::currentDateTime());
-        const RecordStatus guardado = registrar(request, outcome);
+        const RecordStatus recordStatus = registrar(request, outcome);
         Q_EMIT lateReplyHandled(outcome.kind);
         Q_EMIT owedChanged();
-        avisar(request, outcome, guardado);
+        avisar(request, outcome, recordStatus);
         return;
     }
     Q_EMIT owedChanged();
@@ -168,36 +168,36 @@ void SendLine::respuestaTardia(const net::GatewayReply &reply)
 
 RecordStatus SendLine::registrar(const SendRequest &request, const ReplyOutcome &outcome)
 {
-    RecordStatus guardado = RecordStatus::Recorded;
+    RecordStatus recordStatus = RecordStatus::Recorded;
     if (outcome.row)
-        guardado = aplicarRespuestaEnvio(m_context.conexion, outcome).status;
+        recordStatus = aplicarRespuestaEnvio(m_context.conexion, outcome).status;
     if (outcome.nuevoSaldo)
         m_quote.saldoTrasEnvio(*outcome.nuevoSaldo, outcome.saldoEtiqueta);
 
     // The log is a courtesy: a line that cannot be written never holds the queue up.
     if (outcome.errorLogLine)
         anotarErrorAuto(m_context.ruta_programa, *outcome.errorLogLine);
-    if (guardado != RecordStatus::Recorded && (request.automatizado || m_cerrando))
+    if (recordStatus != RecordStatus::Recorded && (request.automatizado || m_cerrando))
         anotarErrorAuto(m_context.ruta_programa,
                         QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy H:mm:ss"))
-                            + (guardado == RecordStatus::Pending
+                            + (recordStatus == RecordStatus::Pending
                                    ? QStringLiteral("--- Enviado; se guardará en el historial al volver a iniciar: ")
                                    : QStringLiteral("--- Enviado pero no guardado en el historial: "))
                             + request.destino + QStringLiteral(". Texto del mensaje: ") + request.mensajeTecleado
                             + QStringLiteral("\r\n"));
-    return guardado;
+    return recordStatus;
 }
 
-void SendLine::avisar(const SendRequest &request, const ReplyOutcome &outcome, RecordStatus guardado)
+void SendLine::avisar(const SendRequest &request, const ReplyOutcome &outcome, RecordStatus recordStatus)
 {
     // While the program ends nobody is there to read a box: what matters is recorded or logged.
     if (m_cerrando)
         return;
-    if (guardado == RecordStatus::Lost && !request.automatizado) {
-        m_context.prompter.message(kNoGuardado, QStringLiteral("Error"), ui::Icon::Critical);
+    if (recordStatus == RecordStatus::Lost && !request.automatizado) {
+        m_context.prompter.message(kNotRecorded, QStringLiteral("Error"), ui::Icon::Critical);
         return;
     }
-    if (guardado == RecordStatus::Pending && !request.automatizado) {
+    if (recordStatus == RecordStatus::Pending && !request.automatizado) {
         m_context.prompter.message(textoEnvioPendiente(), QStringLiteral("Envío de SMS"), ui::Icon::Warning);
         return;
     }
@@ -206,7 +206,7 @@ void SendLine::avisar(const SendRequest &request, const ReplyOutcome &outcome, R
         // to the log and raise no box of their own.
         if (!m_avisoMostrado && !m_avisando) {
             m_avisoMostrado = true;
-            const QScopedValueRollback avisando(m_avisando, true);
+            const QScopedValueRollback showingNotice(m_avisando, true);
             m_context.prompter.message(outcome.messageText, outcome.messageTitle, ui::Icon::Critical);
         }
         return;
@@ -226,16 +226,16 @@ void SendLine::waitForOwed(std::chrono::milliseconds limit)
     m_cerrando = true;
     if (!owed())
         return;
-    QEventLoop bucle;
-    QTimer plazo;
-    plazo.setSingleShot(true);
-    connect(&plazo, &QTimer::timeout, &bucle, &QEventLoop::quit);
-    connect(this, &SendLine::owedChanged, &bucle, [this, &bucle] {
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(this, &SendLine::owedChanged, &loop, [this, &loop] {
         if (!owed())
-            bucle.quit();
+            loop.quit();
     });
-    plazo.start(limit);
-    bucle.exec();
+    deadline.start(limit);
+    loop.exec();
 }
 
 } // namespace sending

@@ -14,18 +14,19 @@
 #include <optional>
 
 namespace net { class GatewayChannel; struct GatewayReply; }
-namespace startup { class SendPanelView; struct AppContext; }
+namespace startup { struct AppContext; }
 
 // The send road's gateway line (`WebBrowser1`, `APIv2/sendsms.php`): one send in flight at a
 // time, its reply applied from the request captured when it left, and the queue of automated
-// sends (`lista_numeros` / `lista_mensaje`) moved on by each reply.
+// sends moved on by each reply.
 //
 // A send that reached the gateway but got no answer in time frees the panel at its time-out
-// with a "may have been sent" warning; its answer is still listened for (kEsperaTardia) and,
+// with a "may have been sent" warning; its answer is still listened for (kLateReplyWait) and,
 // when it comes, recorded exactly as a timely one. The shutdown waits for answers still owed.
 namespace sending {
 
 class QuoteLine;
+class SendPanelView;
 
 class SendLine final : public QObject, public startup::OwedReplies {
     Q_OBJECT
@@ -34,21 +35,21 @@ class SendLine final : public QObject, public startup::OwedReplies {
 public:
     static constexpr std::chrono::milliseconds kEsperaTardia{5 * 60 * 1000};
 
-    SendLine(startup::SendPanelView &view, startup::AppContext &context, QuoteLine &quote,
+    SendLine(SendPanelView &view, startup::AppContext &context, QuoteLine &quote,
              QObject *parent = nullptr);
     ~SendLine() override;
 
-    // `f_enviar_sms`: hourglass, send button disabled, the request posted. False (and nothing
+    // Hourglass, send button disabled, the request posted. False (and nothing
     // posted) while another send awaits its reply.
     bool f_enviar_sms(const SendRequest &request);
     bool inFlight() const { return m_pending.has_value(); }
 
     // The automated queue: one item per send, numbers joined by ",".
-    void enqueue(const QString &numeros, const QString &mensaje);
+    void enqueue(const QString &numbers, const QString &message);
     qsizetype pendientes() const { return m_cola.size(); }
-    // True from the first queued send until a reply finds the queue empty (`lista_numeros.Tag`).
+    // True from the first queued send until a reply finds the queue empty.
     bool automatizado() const { return m_automatizado; }
-    // `f_enviar_automatizados`: the first queued item into the panel and out through the send
+    // The first queued item into the panel and out through the send
     // road. While a send is under way the item waits; that send's reply sends it.
     void f_enviar_automatizados();
 
@@ -73,9 +74,9 @@ private:
     void respuestaTardia(const net::GatewayReply &reply);
     // Row, balance and log lines of one outcome; false when a charged send could not be recorded.
     RecordStatus registrar(const SendRequest &request, const ReplyOutcome &outcome);
-    void avisar(const SendRequest &request, const ReplyOutcome &outcome, RecordStatus guardado);
+    void avisar(const SendRequest &request, const ReplyOutcome &outcome, RecordStatus recordStatus);
 
-    startup::SendPanelView &m_view;
+    SendPanelView &m_view;
     startup::AppContext &m_context;
     QuoteLine &m_quote;
     net::GatewayChannel *m_channel = nullptr;

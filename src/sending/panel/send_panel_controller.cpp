@@ -12,11 +12,11 @@
 #include "sending/panel/panel_text.h"
 #include "sending/panel/quote_line.h"
 #include "sending/panel/send_line.h"
+#include "sending/panel/send_panel_view.h"
 #include "sending/panel/time_picker.h"
 #include "sending/recipients.h"
 #include "sending/send_command.h"
 #include "startup/app_context.h"
-#include "startup/main_window/send_panel_view.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -35,19 +35,19 @@
 namespace sending {
 namespace {
 
-const QString kEnCurso = QStringLiteral("Hay un envío en curso. Espere a que termine antes de enviar otro mensaje.");
-const QString kTituloEnvio = QStringLiteral("Envío de SMS");
-const QString kCoste = QStringLiteral(",coste");
+const QString kSendInProgress = QStringLiteral("Hay un envío en curso. Espere a que termine antes de enviar otro mensaje.");
+const QString kSendTitle = QStringLiteral("Envío de SMS");
+const QString kQuoteMark = QStringLiteral(",coste");
 
-QString remitenteElegido(const startup::SendPanelView &view)
+QString chosenSender(const SendPanelView &view)
 {
     const QString text = view.Combo1()->currentText();
-    return text == QLatin1String(startup::crearNuevoRemitente) ? QString() : text;
+    return text == QLatin1String(crearNuevoRemitente) ? QString() : text;
 }
 
 } // namespace
 
-SendPanelController::SendPanelController(startup::SendPanelView &view, startup::AppContext &context,
+SendPanelController::SendPanelController(SendPanelView &view, startup::AppContext &context,
                                          startup::ListViews *lists, startup::WindowOpener *windows, QObject *parent)
     : QObject(parent), m_view(view), m_context(context)
 {
@@ -119,9 +119,9 @@ net::GatewayChannel &SendPanelController::quoteChannel()
     return m_quote->channel();
 }
 
-void SendPanelController::enqueue(const QString &numeros, const QString &mensaje)
+void SendPanelController::enqueue(const QString &numbers, const QString &message)
 {
-    m_send->enqueue(numeros, mensaje);
+    m_send->enqueue(numbers, message);
 }
 
 qsizetype SendPanelController::pendientes() const
@@ -149,10 +149,10 @@ void SendPanelController::setText2Tag(const QString &tag)
     m_view.Text2()->setProperty("Tag", tag);
 }
 
-void SendPanelController::ponerDestinatarios(const QString &lista)
+void SendPanelController::ponerDestinatarios(const QString &list)
 {
-    m_view.Text2()->setPlainText(lista);
-    setText2Tag(lista + kCoste);
+    m_view.Text2()->setPlainText(list);
+    setText2Tag(list + kQuoteMark);
 }
 
 void SendPanelController::habilitarEnvio(bool enabled)
@@ -209,13 +209,13 @@ void SendPanelController::limitarMensaje()
 
 void SendPanelController::f_contar_caracteres()
 {
-    const QString mensaje = textoCrLf(*m_view.Text1());
-    const QString destino = m_view.Text2()->toPlainText();
+    const QString message = textoCrLf(*m_view.Text1());
+    const QString recipients = m_view.Text2()->toPlainText();
     std::optional<LongestValues> longest;
-    if (!destino.isEmpty() && needsLongestValues(mensaje))
-        longest = longestContactValues(m_context.conexion, destino.split(QLatin1Char(','), Qt::SkipEmptyParts));
+    if (!recipients.isEmpty() && needsLongestValues(message))
+        longest = longestContactValues(m_context.conexion, recipients.split(QLatin1Char(','), Qt::SkipEmptyParts));
     const CounterResult counted =
-        sending::f_contar_caracteres(mensaje, m_view.Text3()->text(), QDateTime::currentDateTime(), longest);
+        sending::f_contar_caracteres(message, m_view.Text3()->text(), QDateTime::currentDateTime(), longest);
     m_view.lblMsglen()->setText(QString::number(counted.length));
     m_view.lblLenMax()->setText(QString::number(counted.parts.limit));
     if (counted.chargedParts != m_partes) {
@@ -227,7 +227,7 @@ void SendPanelController::f_contar_caracteres()
 void SendPanelController::pedirCosteActual(const QString &login, const QString &pass)
 {
     m_quote->pedirCoste(login, pass, textoCrLf(*m_view.Text1()), m_view.Text2()->toPlainText(),
-                        remitenteElegido(m_view), m_partes);
+                        chosenSender(m_view), m_partes);
 }
 
 void SendPanelController::Image10_Click()
@@ -287,13 +287,13 @@ void SendPanelController::Text2_LostFocus()
 void SendPanelController::Command1_Click()
 {
     if (sendInFlight() || m_preparando) {
-        m_context.prompter.message(kEnCurso, kTituloEnvio, ui::Icon::Information);
+        m_context.prompter.message(kSendInProgress, kSendTitle, ui::Icon::Information);
         return;
     }
     PanelValues panel;
     panel.mensaje = textoCrLf(*m_view.Text1());
     panel.destinatarios = m_view.Text2()->toPlainText();
-    panel.remitente = remitenteElegido(m_view);
+    panel.remitente = chosenSender(m_view);
     panel.fechaProgramada = m_view.Text3()->text();
     panel.cita = m_view.Check2()->isChecked();
     panel.horasCita = m_view.Text6()->text();
@@ -304,7 +304,7 @@ void SendPanelController::Command1_Click()
 
     // The value prompts spin an event loop: a second press meanwhile must find the send taken.
     m_preparando = true;
-    auto preparado = qScopeGuard([this] { m_preparando = false; });
+    auto preparingDone = qScopeGuard([this] { m_preparando = false; });
     const AskValue ask = [this](const QString &prompt, const QString &title, const QString &defaultAnswer) {
         return m_context.prompter.input(prompt, title, defaultAnswer);
     };
@@ -317,7 +317,7 @@ void SendPanelController::Command1_Click()
         return;
     }
     if (!m_send->f_enviar_sms(prepared.request))
-        m_context.prompter.message(kEnCurso, kTituloEnvio, ui::Icon::Information);
+        m_context.prompter.message(kSendInProgress, kSendTitle, ui::Icon::Information);
 }
 
 void SendPanelController::Image2_Click()

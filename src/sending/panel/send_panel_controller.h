@@ -6,7 +6,7 @@
 #include <QString>
 
 namespace net { class GatewayChannel; }
-namespace startup { class SendPanelView; struct AppContext; }
+namespace startup { struct AppContext; }
 
 // The behaviour of the "Enviar SMS" tab: the counter, the recipients box, the icons, the send
 // button and the figures, each handler reading the controls, calling the sending rules and
@@ -16,6 +16,7 @@ namespace sending {
 
 class QuoteLine;
 class SendLine;
+class SendPanelView;
 class TimePicker;
 class UnknownNumberOffer;
 
@@ -26,7 +27,7 @@ class SendPanelController final : public QObject {
 public:
     // `lists` and `windows` may be null while those parts are not built: the contact book and
     // the templates then count as empty.
-    SendPanelController(startup::SendPanelView &view, startup::AppContext &context,
+    SendPanelController(SendPanelView &view, startup::AppContext &context,
                         startup::ListViews *lists = nullptr, startup::WindowOpener *windows = nullptr,
                         QObject *parent = nullptr);
     ~SendPanelController() override;
@@ -44,20 +45,19 @@ public:
     void Image3_Click();
     void Image4_Click();
     void Image5_Click();
-    void Image10_Click();   // Image11 does the same
+    void Image10_Click();   // the balance icon does the same
     void Text2_LostFocus();
     void f_contar_caracteres();
 
     // For the recipient picker and the history's recipient actions: an already clean list put
     // into the box, quoted (without cleaning) when the box is left.
-    void ponerDestinatarios(const QString &lista);
-    // The recipients box's text as it stood when last processed (`Text2.Tag`).
+    void ponerDestinatarios(const QString &list);
+    // The recipients box's text as it stood when last processed (its Tag).
     QString text2Tag() const;
     void setText2Tag(const QString &tag);
 
-    // The automated sending's entry points (`lista_numeros`, `lista_mensaje`,
-    // `f_enviar_automatizados`).
-    void enqueue(const QString &numeros, const QString &mensaje);
+    // The automated sending's entry points.
+    void enqueue(const QString &numbers, const QString &message);
     qsizetype pendientes() const;
     bool automatizado() const;
     void f_enviar_automatizados();
@@ -71,7 +71,7 @@ public:
     SendLine &sendLine() { return *m_send; }
 
 Q_SIGNALS:
-    // The account's credentials were read for a request (`usuario_login`, `usuario_pass`).
+    // The account's credentials were read for a request.
     void credencialesLeidas(const QString &login, const QString &pass);
     // One send reply or one quote reply handled (state written; a box may still follow).
     void sendReplyHandled();
@@ -86,7 +86,7 @@ private:
     void Text2_tecla(int key);
     void habilitarEnvio(bool enabled);
 
-    startup::SendPanelView &m_view;
+    SendPanelView &m_view;
     startup::AppContext &m_context;
     startup::ListViews m_noLists;
     startup::WindowOpener m_noWindows;

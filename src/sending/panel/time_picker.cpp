@@ -1,7 +1,7 @@
 #include "sending/panel/time_picker.h"
 
+#include "sending/panel/send_panel_view.h"
 #include "sending/send_time.h"
-#include "startup/main_window/send_panel_view.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -20,14 +20,14 @@ namespace sending {
 namespace {
 
 
-TimeBox kindOf(const startup::SendPanelView &view, const QLineEdit *box)
+TimeBox kindOf(const SendPanelView &view, const QLineEdit *box)
 {
     return box == view.Text5() ? TimeBox::Hour : TimeBox::Minute;
 }
 
 } // namespace
 
-TimePicker::TimePicker(startup::SendPanelView &view, QObject *parent) : QObject(parent), m_view(view)
+TimePicker::TimePicker(SendPanelView &view, QObject *parent) : QObject(parent), m_view(view)
 {
     // Digits only, with room for a typed "-1", which wraps to the last hour or minute.
     for (QLineEdit *box : {view.Text5(), view.Text4()}) {

@@ -5,19 +5,19 @@
 class QLineEdit;
 class QScrollBar;
 
-namespace startup { class SendPanelView; }
-
 // The send panel's time picker and appointment mode: the calendar icon, the calendar, the hour
 // and minute boxes with their spinners, "Cerrar", and the appointment option. Every change
-// rebuilds the send-time box `Text3` ("Inmediato" or "yyyy-MM-dd HH:mm").
+// rebuilds the send-time box ("Inmediato" or "yyyy-MM-dd HH:mm").
 namespace sending {
+
+class SendPanelView;
 
 class TimePicker final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TimePicker)
 
 public:
-    explicit TimePicker(startup::SendPanelView &view, QObject *parent = nullptr);
+    explicit TimePicker(SendPanelView &view, QObject *parent = nullptr);
     ~TimePicker() override;
 
     void Image1_Click();
@@ -37,7 +37,7 @@ private:
     void ponerHoraActual();
     void ocultar();
 
-    startup::SendPanelView &m_view;
+    SendPanelView &m_view;
 };
 
 } // namespace sending

@@ -1,15 +1,16 @@
 #include "startup/main_window/form1.h"
 
+#include "contacts/contact_filter.h"
 #include "platform/db/connection.h"
 #include "platform/ui/prompter.h"
 #include "platform/ui/shell.h"
 #include "platform/ui/skin.h"
+#include "sending/panel/send_panel_view.h"
 #include "startup/brand.h"
 #include "startup/database/defaults.h"
 #include "startup/database/opening.h"
 #include "startup/dialogs/form4.h"
 #include "startup/main_window/dialog_opener.h"
-#include "startup/main_window/send_panel_view.h"
 #include "startup/main_window/startup_rules.h"
 
 #include <QAction>
@@ -77,7 +78,7 @@ Form1::Form1(AppContext &context, Subsystems subsystems, DialogOpener *dialogs, 
     setSubsystems(subsystems);
     resize(780, 520);
 
-    connect(m_sendPanel, &SendPanelView::crearRemitente, this, [this] {
+    connect(m_sendPanel, &sending::SendPanelView::crearRemitente, this, [this] {
         if (m_dialogs)
             m_dialogs->showForm19(QStringLiteral("9"));
     });
@@ -141,7 +142,7 @@ void Form1::buildTabs()
 {
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("tbsOptions"));
-    m_sendPanel = new SendPanelView(m_tabs);
+    m_sendPanel = new sending::SendPanelView(m_tabs);
     m_tabs->addTab(m_sendPanel, QString());
     for (int i = 1; i < 5; ++i)
         m_tabs->addTab(emptyPage(m_tabs, i), QString());
@@ -187,48 +188,48 @@ void Form1::buildMenus()
         return menu;
     };
 
-    QMenu *archivo = submenu(nullptr, "mnuArchivo", QStringLiteral("Archivo"));
-    connect(add(archivo, "mnuConfiguracion", QStringLiteral("Configuración")), &QAction::triggered, this,
+    QMenu *fileMenu = submenu(nullptr, "mnuArchivo", QStringLiteral("Archivo"));
+    connect(add(fileMenu, "mnuConfiguracion", QStringLiteral("Configuración")), &QAction::triggered, this,
             [this] {
                 if (!m_dialogs)
                     return;
                 m_dialogs->showForm2();
                 m_sendPanel->Command1()->setEnabled(false);
             });
-    QMenu *automatizar = submenu(archivo, "mnuAutomatizar", QStringLiteral("Automatizar envíos"));
-    addWindow(automatizar, "mnuAutomatizar_Configuracion", QStringLiteral("Configuración"), WindowId::Form16);
-    connect(add(automatizar, "mnuAutomatizar_Comenzar", QStringLiteral("Comenzar")), &QAction::triggered, this,
+    QMenu *automateMenu = submenu(fileMenu, "mnuAutomatizar", QStringLiteral("Automatizar envíos"));
+    addWindow(automateMenu, "mnuAutomatizar_Configuracion", QStringLiteral("Configuración"), WindowId::Form16);
+    connect(add(automateMenu, "mnuAutomatizar_Comenzar", QStringLiteral("Comenzar")), &QAction::triggered, this,
             [this] { m_subsystems.automation->toggle(); });
-    addWindow(archivo, "mnuFelicitarCumpleaños", QStringLiteral("Felicitar cumpleaños"), WindowId::Form20);
-    archivo->addSeparator()->setObjectName(QStringLiteral("mnusep_archivo"));
-    connect(add(archivo, "mnuSalir", QStringLiteral("Salir")), &QAction::triggered, this, [this] {
+    addWindow(fileMenu, "mnuFelicitarCumpleaños", QStringLiteral("Felicitar cumpleaños"), WindowId::Form20);
+    fileMenu->addSeparator()->setObjectName(QStringLiteral("mnusep_archivo"));
+    connect(add(fileMenu, "mnuSalir", QStringLiteral("Salir")), &QAction::triggered, this, [this] {
         shutdown();
         close();
     });
 
-    QMenu *importar = submenu(nullptr, "mnuImportarAgenda", QStringLiteral("Importar/Exportar agenda"));
-    QMenu *access = submenu(importar, "mnuAccess", QStringLiteral("Access"));
-    addWindow(access, "mnuAccess_Importar", QStringLiteral("Importar"), WindowId::Form22);
-    QMenu *excel = submenu(importar, "mnuExcel", QStringLiteral("Excel"));
-    addWindow(excel, "mnuExcelImportar", QStringLiteral("Importar"), WindowId::Form12);
-    addWindow(excel, "mnuExcelExportar", QStringLiteral("Exportar"), WindowId::Form13);
-    QMenu *web = submenu(importar, "mnuAgendaBrisanta", QStringLiteral("Web ") + brand::nombre_web_marca());
-    connect(add(web, "mnuImportarBrisanta", QStringLiteral("Importar")), &QAction::triggered, this, [this] {
+    QMenu *importMenu = submenu(nullptr, "mnuImportarAgenda", QStringLiteral("Importar/Exportar agenda"));
+    QMenu *accessMenu = submenu(importMenu, "mnuAccess", QStringLiteral("Access"));
+    addWindow(accessMenu, "mnuAccess_Importar", QStringLiteral("Importar"), WindowId::Form22);
+    QMenu *excelMenu = submenu(importMenu, "mnuExcel", QStringLiteral("Excel"));
+    addWindow(excelMenu, "mnuExcelImportar", QStringLiteral("Importar"), WindowId::Form12);
+    addWindow(excelMenu, "mnuExcelExportar", QStringLiteral("Exportar"), WindowId::Form13);
+    QMenu *webMenu = submenu(importMenu, "mnuAgendaBrisanta", QStringLiteral("Web ") + brand::nombre_web_marca());
+    connect(add(webMenu, "mnuImportarBrisanta", QStringLiteral("Importar")), &QAction::triggered, this, [this] {
         if (m_dialogs)
             m_dialogs->showForm19(QStringLiteral("14"));
     });
-    connect(add(web, "mnuExportarBrisanta", QStringLiteral("Exportar")), &QAction::triggered, this, [this] {
+    connect(add(webMenu, "mnuExportarBrisanta", QStringLiteral("Exportar")), &QAction::triggered, this, [this] {
         if (m_dialogs)
             m_dialogs->showForm19(QStringLiteral("15"));
     });
-    importar->addSeparator()->setObjectName(QStringLiteral("mnusep_importarexportar"));
-    addWindow(importar, "mnuborraragenda", QStringLiteral("Eliminar agenda"), WindowId::Form17);
+    importMenu->addSeparator()->setObjectName(QStringLiteral("mnusep_importarexportar"));
+    addWindow(importMenu, "mnuborraragenda", QStringLiteral("Eliminar agenda"), WindowId::Form17);
 
-    QMenu *historial = submenu(nullptr, "mnuHistorial", QStringLiteral("Historial"));
-    addWindow(historial, "mnuExportarHistorial", QStringLiteral("Exportar a Excel"), WindowId::Form18);
-    historial->addSeparator()->setObjectName(QStringLiteral("mnusep_menu_historial"));
+    QMenu *historyMenu = submenu(nullptr, "mnuHistorial", QStringLiteral("Historial"));
+    addWindow(historyMenu, "mnuExportarHistorial", QStringLiteral("Exportar a Excel"), WindowId::Form18);
+    historyMenu->addSeparator()->setObjectName(QStringLiteral("mnusep_menu_historial"));
     // Names in place of numbers belong to the history view: off until it binds the item.
-    add(historial, "mnuMostrarNombres", QStringLiteral("Mostrar nombres"))->setEnabled(false);
+    add(historyMenu, "mnuMostrarNombres", QStringLiteral("Mostrar nombres"))->setEnabled(false);
 
     // A top-level entry that acts at once: the brand's home page in the user's browser.
     QAction *home = menuBar()->addAction(brand::remitente_defecto());
@@ -276,7 +277,7 @@ StartupStatus Form1::Form_Load()
 
     restaurarAutomatizacion();
     cargar_remitentes();
-    const bool hayCuenta = leerCuenta();
+    const bool hasAccount = leerCuenta();
     m_sendPanel->Command1()->setEnabled(false);
 
     for (int i = 4; i >= 0; --i) {
@@ -295,7 +296,7 @@ StartupStatus Form1::Form_Load()
     llenarFiltros();
     tbsOptions_Click(m_tabs->currentIndex());
 
-    if (hayCuenta)
+    if (hasAccount)
         mostrar();
     return StartupStatus::Ready;
 }
@@ -319,21 +320,21 @@ bool Form1::abrirBaseDatos()
 
 void Form1::restaurarAutomatizacion()
 {
-    QAction *comenzar = menuAction(QStringLiteral("mnuAutomatizar_Comenzar"));
+    QAction *startItem = menuAction(QStringLiteral("mnuAutomatizar_Comenzar"));
     const Automation::State state = m_subsystems.automation->restoreAtStartup();
     if (!state.hasRow) {
-        comenzar->setEnabled(false);
+        startItem->setEnabled(false);
         return;
     }
     if (state.running)
-        comenzar->setText(QStringLiteral("Detener"));
+        startItem->setText(QStringLiteral("Detener"));
 }
 
 void Form1::cargar_remitentes()
 {
     QComboBox *combo = m_sendPanel->Combo1();
     QString kept = combo->currentText();
-    if (kept == QLatin1String(crearNuevoRemitente))
+    if (kept == QLatin1String(sending::crearNuevoRemitente))
         kept.clear();
     const SenderList senders = leerRemitentes(m_context.conexion, brand::remitente_defecto());
     {
@@ -351,8 +352,8 @@ void Form1::cargar_remitentes()
 
 bool Form1::leerCuenta()
 {
-    const std::optional<CuentaArranque> cuenta = leerCuentaArranque(m_context.conexion);
-    if (!cuenta) {
+    const std::optional<CuentaArranque> account = leerCuentaArranque(m_context.conexion);
+    if (!account) {
         if (m_dialogs) {
             m_dialogs->showForm2();
             m_dialogs->showForm3();
@@ -360,9 +361,9 @@ bool Form1::leerCuenta()
         hide();
         return false;
     }
-    m_versionDesktop = cuenta->versionDesktop;
-    m_rutaArranque = rutaConsultaArranque(cuenta->ruta);
-    setCredentials(cuenta->login, cuenta->pass);
+    m_versionDesktop = account->versionDesktop;
+    m_rutaArranque = rutaConsultaArranque(account->ruta);
+    setCredentials(account->login, account->pass);
     m_sendPanel->lblsaldo()->setText(QStringLiteral("Comprobando..."));
     m_sendPanel->lblCoste()->setText(QStringLiteral("Comprobando..."));
 
@@ -376,17 +377,17 @@ bool Form1::leerCuenta()
     m_subsystems.quote->f_consultar_coste(request);
 
     const DefaultsResult defaults = writeStartupDefaults(m_context.conexion, m_context.ruta_programa);
-    const QString ruta = defaults.status == DefaultsStatus::Written ? defaults.ruta : m_rutaArranque;
+    const QString route = defaults.status == DefaultsStatus::Written ? defaults.ruta : m_rutaArranque;
     // The figures shown are the stored ones, read again after the defaults were written.
-    const std::optional<CuentaArranque> guardada = leerCuentaArranque(m_context.conexion);
-    m_sendPanel->lblsaldo()->setText(etiquetaSaldoArranque(guardada ? guardada->saldo : cuenta->saldo));
-    m_sendPanel->lblCoste()->setText(etiquetaCosteArranque(ruta));
+    const std::optional<CuentaArranque> stored = leerCuentaArranque(m_context.conexion);
+    m_sendPanel->lblsaldo()->setText(etiquetaSaldoArranque(stored ? stored->saldo : account->saldo));
+    m_sendPanel->lblCoste()->setText(etiquetaCosteArranque(route));
     return true;
 }
 
 void Form1::llenarFiltros()
 {
-    const std::pair<QComboBox *, QStringList> lists[] = {{m_combo2, operadoresFiltro()}, {m_combo4, camposFiltro()}};
+    const std::pair<QComboBox *, QStringList> lists[] = {{m_combo2, contacts::operadoresFiltro()}, {m_combo4, contacts::camposFiltro()}};
     for (const auto &[combo, items] : lists) {
         combo->clear();
         combo->addItems(items);
@@ -426,8 +427,8 @@ void Form1::tbsOptions_Click(int index)
         m_tabs->widget(i)->setEnabled(i == index);
     if (index != historyTabIndex || !m_context.conexion.isOpen())
         return;
-    if (const auto credenciales = leerCredenciales(m_context.conexion))
-        m_subsystems.lists->f_actualizar_pendientes(credenciales->first, credenciales->second);
+    if (const auto credentials = leerCredenciales(m_context.conexion))
+        m_subsystems.lists->f_actualizar_pendientes(credentials->first, credentials->second);
 }
 
 void Form1::Form_KeyDown_CtrlTab()
@@ -486,12 +487,12 @@ void Form1::shutdown()
     if (m_subsystems.owedReplies->owed()) {
         // The gateway has a send whose answer has not come: wait for it, so what it charged is
         // in the history before the database closes.
-        Form4 progreso(this);
-        progreso.setWindowModality(Qt::ApplicationModal);
-        progreso.start(QStringLiteral("Esperando la respuesta del servidor al envío del SMS..."));
+        Form4 progress(this);
+        progress.setWindowModality(Qt::ApplicationModal);
+        progress.start(QStringLiteral("Esperando la respuesta del servidor al envío del SMS..."));
         m_subsystems.owedReplies->waitForOwed(m_esperaCierre);
-        progreso.finish();
-        progreso.close();
+        progress.finish();
+        progress.close();
     }
     if (m_tray) {
         m_tray->hide();

@@ -18,10 +18,11 @@ class QSystemTrayIcon;
 class QTabWidget;
 class QWidget;
 
+namespace sending { class SendPanelView; }
+
 namespace startup {
 
 class DialogOpener;
-class SendPanelView;
 
 // How the start-up ended.
 enum class StartupStatus {
@@ -29,8 +30,8 @@ enum class StartupStatus {
     NoDatabase    // the local database could not be opened or created: the program must end
 };
 
-// The main window: start-up, menus, the five tabs, the tray icon and the shutdown. The window
-// owns no business rules; each step calls the platform, the database start-up or a seam.
+// The main window (objectName `Form1`): start-up, menus, the five tabs, the tray icon and the
+// shutdown. The window owns no business rules; each step calls the platform, the database start-up or a seam.
 class Form1 final : public QMainWindow {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form1)
@@ -48,13 +49,13 @@ public:
     StartupStatus Form_Load();
 
     AppContext &context() { return m_context; }
-    SendPanelView &sendPanel() { return *m_sendPanel; }
+    sending::SendPanelView &sendPanel() { return *m_sendPanel; }
 
-    // Rebuilds `Combo1` from `Remitentes`, keeping the selected text when it is still there,
+    // Rebuilds the sender combo from `Remitentes`, keeping the selected text when it is still there,
     // else the last default sender, else the first item.
     void cargar_remitentes();
 
-    // The account credentials used by the gateway requests (`usuario_login`, `usuario_pass`).
+    // The account credentials the gateway requests use.
     void setCredentials(const QString &login, const QString &pass);
     QString usuario_login() const { return m_usuarioLogin; }
     QString usuario_pass() const { return m_usuarioPass; }
@@ -88,7 +89,7 @@ public:
     QString rutaBbddActiva() const { return m_rutaBbddActiva; }
 
     // The main window closes (its own close box or "Salir"): a send still awaiting its answer is
-    // waited for (at most kEsperaCierre, with the progress window), then the tray icon is removed
+    // waited for (at most kShutdownWait, with the progress window), then the tray icon is removed
     // and the database closed. Idempotent.
     void shutdown();
     static constexpr std::chrono::milliseconds kEsperaCierre{60000};
@@ -127,7 +128,7 @@ private:
     DialogOpener *m_dialogs = nullptr;
 
     QTabWidget *m_tabs = nullptr;
-    SendPanelView *m_sendPanel = nullptr;
+    sending::SendPanelView *m_sendPanel = nullptr;
     QComboBox *m_combo2 = nullptr;
     QComboBox *m_combo4 = nullptr;
     QSystemTrayIcon *m_tray = nullptr;

@@ -4,83 +4,68 @@
 
 namespace startup {
 
-SenderList leerRemitentes(db::Connection &conexion, const QString &remitentePorDefecto)
+SenderList leerRemitentes(db::Connection &connection, const QString &defaultSender)
 {
     SenderList list;
     // Insertion order decides which of two default rows wins, so read in rowid order.
-    const auto rows = conexion.select(QStringLiteral("SELECT remitente,defecto FROM Remitentes ORDER BY rowid"));
+    const auto rows = connection.select(QStringLiteral("SELECT remitente,defecto FROM Remitentes ORDER BY rowid"));
     for (const db::Row &row : rows) {
         list.items.append(row.value(0).toString());
         if (row.value(1).toInt() != 0)
             list.selected = int(list.items.size()) - 1;
     }
     if (list.items.isEmpty())
-        list.items.append(remitentePorDefecto);
+        list.items.append(defaultSender);
     if (list.selected < 0)
         list.selected = 0;
     return list;
 }
 
-std::optional<CuentaArranque> leerCuentaArranque(db::Connection &conexion)
+std::optional<CuentaArranque> leerCuentaArranque(db::Connection &connection)
 {
-    const auto rows = conexion.select(QStringLiteral(
+    const auto rows = connection.select(QStringLiteral(
         "SELECT sid,ruta,saldo,huso_horario,ruta_bbdd,login,pass,version_desktop FROM Usuario "
         "WHERE length(login)>0 ORDER BY sid LIMIT 1"));
     if (rows.empty())
         return std::nullopt;
     const db::Row &row = rows.front();
-    CuentaArranque cuenta;
-    cuenta.sid = row.value(0).toLongLong();
-    cuenta.ruta = row.value(1).toString();
-    cuenta.saldo = row.value(2).toString();
-    cuenta.login = row.value(5).toString();
-    cuenta.pass = row.value(6).toString();
-    cuenta.versionDesktop = row.value(7).toString();
-    return cuenta;
+    CuentaArranque account;
+    account.sid = row.value(0).toLongLong();
+    account.ruta = row.value(1).toString();
+    account.saldo = row.value(2).toString();
+    account.login = row.value(5).toString();
+    account.pass = row.value(6).toString();
+    account.versionDesktop = row.value(7).toString();
+    return account;
 }
 
-std::optional<std::pair<QString, QString>> leerCredenciales(db::Connection &conexion)
+std::optional<std::pair<QString, QString>> leerCredenciales(db::Connection &connection)
 {
-    const auto rows = conexion.select(QStringLiteral("SELECT login,pass FROM Usuario WHERE length(login)>0 ORDER BY sid LIMIT 1"));
+    const auto rows = connection.select(QStringLiteral("SELECT login,pass FROM Usuario WHERE length(login)>0 ORDER BY sid LIMIT 1"));
     if (rows.empty())
         return std::nullopt;
     return std::make_pair(rows.front().value(0).toString(), rows.front().value(1).toString());
 }
 
-QString rutaConsultaArranque(const QString &ruta)
+QString rutaConsultaArranque(const QString &route)
 {
-    return ruta == QLatin1String("0") ? QStringLiteral("3") : ruta;
+    return route == QLatin1String("0") ? QStringLiteral("3") : route;
 }
 
-QString etiquetaSaldoArranque(const QString &saldo)
+QString etiquetaSaldoArranque(const QString &balance)
 {
-    if (saldo.isEmpty())
+    if (balance.isEmpty())
         return QStringLiteral("Desconocido");
-    if (saldo.size() >= 4)
-        return saldo + QStringLiteral(" cr.");
-    const auto valor = text::parseDecimal(saldo);
-    return saldo + (valor && *valor == 1.0 ? QStringLiteral(" crédito") : QStringLiteral(" créditos"));
+    if (balance.size() >= 4)
+        return balance + QStringLiteral(" cr.");
+    const auto value = text::parseDecimal(balance);
+    return balance + (value && *value == 1.0 ? QStringLiteral(" crédito") : QStringLiteral(" créditos"));
 }
 
-QString etiquetaCosteArranque(const QString &ruta)
+QString etiquetaCosteArranque(const QString &route)
 {
-    return (ruta == QLatin1String("1") ? QStringLiteral("0.825") : QStringLiteral("1"))
+    return (route == QLatin1String("1") ? QStringLiteral("0.825") : QStringLiteral("1"))
         + QStringLiteral(" crédito(s)");
-}
-
-QStringList operadoresFiltro()
-{
-    return {QStringLiteral("contengan"),    QStringLiteral("coincidan"),    QStringLiteral("empiecen"),
-            QStringLiteral("acaben"),       QStringLiteral("no contengan"), QStringLiteral("no coincidan"),
-            QStringLiteral("no empiecen"),  QStringLiteral("no acaben"),    QStringLiteral("mayor que"),
-            QStringLiteral("menor que")};
-}
-
-QStringList camposFiltro()
-{
-    return {QStringLiteral("nombre"),        QStringLiteral("teléfono"),   QStringLiteral("nombre completo"),
-            QStringLiteral("dirección"),     QStringLiteral("otro teléfono"), QStringLiteral("comentario"),
-            QStringLiteral("fecha de nacimiento")};
 }
 
 } // namespace startup

@@ -11,7 +11,7 @@
 // the start-up quote and the wording of the start-up figures.
 namespace startup {
 
-// The sender list as `Combo1` shows it after start-up.
+// The sender list as the sender combo shows it after start-up.
 struct SenderList {
     QStringList items;
     int selected = -1;   // -1 only for an empty list
@@ -19,7 +19,7 @@ struct SenderList {
 
 // Rows of `Remitentes` in insertion order; the last default row wins; an empty table gives the
 // brand's default sender alone; with no default the first item is selected.
-SenderList leerRemitentes(db::Connection &conexion, const QString &remitentePorDefecto);
+SenderList leerRemitentes(db::Connection &connection, const QString &defaultSender);
 
 // The account row of the start-up, when one with a non-empty login exists.
 struct CuentaArranque {
@@ -30,23 +30,19 @@ struct CuentaArranque {
     QString pass;
     QString versionDesktop;
 };
-std::optional<CuentaArranque> leerCuentaArranque(db::Connection &conexion);
+std::optional<CuentaArranque> leerCuentaArranque(db::Connection &connection);
 
 // Login and password of the account row, for the delivery reports of the history tab.
-std::optional<std::pair<QString, QString>> leerCredenciales(db::Connection &conexion);
+std::optional<std::pair<QString, QString>> leerCredenciales(db::Connection &connection);
 
 // The route the start-up quote uses: a stored "0" is sent as "3"; anything else as it is stored.
-QString rutaConsultaArranque(const QString &ruta);
+QString rutaConsultaArranque(const QString &route);
 
-// `lblsaldo` at start-up: fewer than 4 characters get " crédito" (value 1) or " créditos",
+// The balance label at start-up: fewer than 4 characters get " crédito" (value 1) or " créditos",
 // longer figures " cr."; a missing balance reads "Desconocido".
-QString etiquetaSaldoArranque(const QString &saldo);
+QString etiquetaSaldoArranque(const QString &balance);
 
-// `lblCoste` at start-up: the price of one message on the route.
-QString etiquetaCosteArranque(const QString &ruta);
-
-// The texts the main window's two filter lists offer, in their order.
-QStringList operadoresFiltro();
-QStringList camposFiltro();
+// The cost label at start-up: the price of one message on the route.
+QString etiquetaCosteArranque(const QString &route);
 
 } // namespace startup

@@ -4,9 +4,9 @@
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
 #include "sending/panel/send_panel_controller.h"
+#include "sending/panel/send_panel_view.h"
 #include "startup/app_context.h"
 #include "startup/database/schema.h"
-#include "startup/main_window/send_panel_view.h"
 #include "startup/subsystems.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
@@ -53,7 +53,7 @@ struct PanelRig {
                                         "VALUES ('usu','secreto','0','100','GMT +01:00','Preguntar')"));
         context = std::make_unique<startup::AppContext>(
             startup::AppContext{conexion, prompter, shell, busy, network, home.path()});
-        view = std::make_unique<startup::SendPanelView>();
+        view = std::make_unique<sending::SendPanelView>();
         view->Combo1()->addItems({QStringLiteral("Tienda"), QStringLiteral("Avisos")});
         view->Combo1()->setCurrentIndex(0);
         view->Command1()->setEnabled(false); // as the main window leaves it at start-up
@@ -107,7 +107,7 @@ struct PanelRig {
     std::unique_ptr<startup::AppContext> context;
     FakeLists lists;
     FakeWindows windows;
-    std::unique_ptr<startup::SendPanelView> view;
+    std::unique_ptr<sending::SendPanelView> view;
     std::unique_ptr<sending::SendPanelController> panel;
 };
 

@@ -23,9 +23,9 @@ using Kind = testing::ScriptedPrompter::Kind;
 
 namespace {
 
-const QString kEnviado =
+const QString kSentText =
     QStringLiteral("Mensaje enviado correctamente. Para comprobar la recepción del envío acceda al menú 'Historial'.");
-const QString kSinConexion = QStringLiteral(
+const QString kNoConnectionText = QStringLiteral(
     "Ha habido un problema en el envío del SMS. Por favor, compruebe que posee conexión a internet e intentelo de "
     "nuevo mas tarde.");
 
@@ -41,13 +41,13 @@ void press(QWidget *box, Qt::Key key)
     QApplication::sendEvent(box, &event);
 }
 
-void fill(PanelRig &rig, const QString &mensaje, const QString &destino)
+void fill(PanelRig &rig, const QString &message, const QString &recipients)
 {
-    rig.view->Text1()->setPlainText(mensaje);
-    rig.view->Text2()->setPlainText(destino);
+    rig.view->Text1()->setPlainText(message);
+    rig.view->Text2()->setPlainText(recipients);
 }
 
-const QString kQuizaEnviado = QStringLiteral(
+const QString kMaybeSentText = QStringLiteral(
     "No se ha recibido la respuesta del servidor. El SMS puede haberse enviado: compruebe el historial antes de "
     "repetir el envío.");
 
@@ -200,7 +200,7 @@ private Q_SLOTS:
         QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("98"));
         QVERIFY(rig.view->Command1()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
-        QCOMPARE(lastMessage(rig.prompter), kEnviado);
+        QCOMPARE(lastMessage(rig.prompter), kSentText);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de SMS"));
     }
 
@@ -336,9 +336,9 @@ private Q_SLOTS:
         QTest::addColumn<double>("creditos");
         QTest::addColumn<QString>("saldo");
         QTest::addColumn<QString>("text");
-        QTest::newRow("sent") << "0|Message sent|123456|2" << 1 << "123456" << 2.0 << "98 cr." << kEnviado;
-        QTest::newRow("queued, decimal comma") << "1|Queued|77|1,5" << 1 << "77" << 1.5 << "98,5 cr." << kEnviado;
-        QTest::newRow("three fields") << "0|Message sent|55" << 1 << "55" << 0.0 << "100 cr." << kEnviado;
+        QTest::newRow("sent") << "0|Message sent|123456|2" << 1 << "123456" << 2.0 << "98 cr." << kSentText;
+        QTest::newRow("queued, decimal comma") << "1|Queued|77|1,5" << 1 << "77" << 1.5 << "98,5 cr." << kSentText;
+        QTest::newRow("three fields") << "0|Message sent|55" << 1 << "55" << 0.0 << "100 cr." << kSentText;
         QTest::newRow("refused") << "3|Authentication failure" << 0 << "" << 0.0 << "100 créditos"
                                  << "Authentication failure";
         QTest::newRow("parameters missing") << "2|Required parameters missing" << 0 << "" << 0.0 << "100 créditos"
@@ -379,7 +379,7 @@ private Q_SLOTS:
         QCOMPARE(rig.conexion.scalar(QStringLiteral("SELECT creditos FROM Historial")).toDouble(), 2.0);
         QVERIFY(rig.conexion.scalar(QStringLiteral("SELECT saldo FROM Usuario")).isNull());
         QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("Desconocido"));
-        QCOMPARE(lastMessage(rig.prompter), kEnviado);
+        QCOMPARE(lastMessage(rig.prompter), kSentText);
     }
 
     void emptyReplyAndTimeout()
@@ -388,14 +388,14 @@ private Q_SLOTS:
         fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
         rig.sim.armFault(sim::Endpoint::SendSms, sim::FaultKind::EmptyBody);
         QVERIFY(rig.enviar());
-        QCOMPARE(lastMessage(rig.prompter), kSinConexion);
+        QCOMPARE(lastMessage(rig.prompter), kNoConnectionText);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error"));
 
         // Nobody listening: the send surely never left, so trying again is right.
         rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
         rig.sim.stop();
         QVERIFY(rig.enviar());
-        QCOMPARE(lastMessage(rig.prompter), kSinConexion);
+        QCOMPARE(lastMessage(rig.prompter), kNoConnectionText);
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
         QVERIFY(rig.view->Command1()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
@@ -412,7 +412,7 @@ private Q_SLOTS:
         rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
         rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(1200)});
         QVERIFY(rig.enviar());
-        QCOMPARE(lastMessage(rig.prompter), kQuizaEnviado);
+        QCOMPARE(lastMessage(rig.prompter), kMaybeSentText);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de SMS"));
         QVERIFY(rig.view->Command1()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
@@ -425,7 +425,7 @@ private Q_SLOTS:
         QCOMPARE(rig.conexion.scalar(QStringLiteral("SELECT creditos FROM Historial")).toDouble(), 2.0);
         QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("98"));
         QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("98 cr."));
-        QCOMPARE(lastMessage(rig.prompter), kEnviado);
+        QCOMPARE(lastMessage(rig.prompter), kSentText);
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 1);
         QVERIFY(rig.view->Command1()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
@@ -461,7 +461,7 @@ private Q_SLOTS:
         fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
         rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Hang, 1, std::chrono::milliseconds(100)});
         QVERIFY(rig.enviar());
-        QCOMPARE(lastMessage(rig.prompter), kQuizaEnviado);
+        QCOMPARE(lastMessage(rig.prompter), kMaybeSentText);
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 1);
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
         QVERIFY(rig.view->Command1()->isEnabled());
@@ -538,7 +538,7 @@ private Q_SLOTS:
         QVERIFY(spy.wait(5000));
         QCOMPARE(rig.sim.sends().size(), 1);
         QVERIFY(lastMessage(rig.prompter).startsWith(QStringLiteral("El SMS se ha enviado, pero no se ha podido guardar")));
-        QVERIFY(!rig.prompter.messageTexts().contains(kEnviado));
+        QVERIFY(!rig.prompter.messageTexts().contains(kSentText));
         QVERIFY(rig.view->Command1()->isEnabled());
     }
 
@@ -592,13 +592,13 @@ private Q_SLOTS:
         QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
         rig.panel->f_enviar_automatizados();
         QVERIFY(spy.wait(5000));
-        QCOMPARE(lastMessage(rig.prompter), kSinConexion);
+        QCOMPARE(lastMessage(rig.prompter), kNoConnectionText);
         QVERIFY(!rig.panel->automatizado()); // the batch is over, lost send or not
         QCOMPARE(rig.view->Text1()->toPlainText(), QStringLiteral("Cola")); // kept to be sent again
 
         fill(rig, QStringLiteral("Manual"), QStringLiteral("34600000009"));
         QVERIFY(rig.enviar());
-        QCOMPARE(lastMessage(rig.prompter), kEnviado);
+        QCOMPARE(lastMessage(rig.prompter), kSentText);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de SMS"));
         rig.sim.armCustomReply(sim::Endpoint::SendSms, QStringLiteral("3|Authentication failure"));
         QVERIFY(rig.enviar());

@@ -25,18 +25,18 @@ void leave(QWidget *box)
 }
 
 struct Saved {
-    QString numero;
-    qint64 posicion = -1;
+    QString number;
+    qint64 position = -1;
 };
 
 // A panel whose book holds `conocidos`, with the box already holding `destinatarios`.
 struct OfferRig {
-    explicit OfferRig(const QStringList &conocidos = {}, const QString &destinatarios = {})
+    explicit OfferRig(const QStringList &known = {}, const QString &recipients = {})
     {
-        for (const QString &n : conocidos)
+        for (const QString &n : known)
             rig.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('x',?1)"), {n});
-        rig.view->Text2()->setPlainText(destinatarios);
-        offer().setSaveContact([this](const QString &numero, qint64 posicion) { saved.append({numero, posicion}); });
+        rig.view->Text2()->setPlainText(recipients);
+        offer().setSaveContact([this](const QString &number, qint64 position) { saved.append({number, position}); });
     }
     sending::UnknownNumberOffer &offer() { return rig.panel->ofertaAgenda(); }
     sending::Form23 *window() { return offer().ventana(); }
@@ -57,17 +57,17 @@ class TestUnknownNumberOffer final : public QObject {
 private Q_SLOTS:
     void nextUnknown_data()
     {
-        QTest::addColumn<QStringList>("lista");
-        QTest::addColumn<QStringList>("conocidos");
-        QTest::addColumn<qint64>("inicio");
-        QTest::addColumn<QString>("numero");
-        QTest::addColumn<qint64>("posicion");
-        const QStringList dos{QStringLiteral("34600000001"), QStringLiteral("34600000002")};
-        QTest::newRow("second unknown") << dos << QStringList{QStringLiteral("34600000001")} << qint64(0)
+        QTest::addColumn<QStringList>("list");
+        QTest::addColumn<QStringList>("known");
+        QTest::addColumn<qint64>("start");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<qint64>("position");
+        const QStringList two{QStringLiteral("34600000001"), QStringLiteral("34600000002")};
+        QTest::newRow("second unknown") << two << QStringList{QStringLiteral("34600000001")} << qint64(0)
                                         << QStringLiteral("34600000002") << qint64(1);
-        QTest::newRow("all known") << dos << dos << qint64(0) << QString() << qint64(-1);
-        QTest::newRow("past the end") << dos << QStringList{} << qint64(5) << QString() << qint64(-1);
-        QTest::newRow("from a position") << dos << QStringList{} << qint64(1) << QStringLiteral("34600000002")
+        QTest::newRow("all known") << two << two << qint64(0) << QString() << qint64(-1);
+        QTest::newRow("past the end") << two << QStringList{} << qint64(5) << QString() << qint64(-1);
+        QTest::newRow("from a position") << two << QStringList{} << qint64(1) << QStringLiteral("34600000002")
                                          << qint64(1);
         QTest::newRow("plus ignored") << QStringList{QStringLiteral("+34600000001")}
                                       << QStringList{QStringLiteral("34600000001")} << qint64(0) << QString()
@@ -83,16 +83,16 @@ private Q_SLOTS:
 
     void nextUnknown()
     {
-        QFETCH(QStringList, lista);
-        QFETCH(QStringList, conocidos);
-        QFETCH(qint64, inicio);
-        QFETCH(QString, numero);
-        QFETCH(qint64, posicion);
-        const auto found = sending::primerDesconocido(lista, conocidos, inicio);
-        QCOMPARE(found.has_value(), !numero.isEmpty());
+        QFETCH(QStringList, list);
+        QFETCH(QStringList, known);
+        QFETCH(qint64, start);
+        QFETCH(QString, number);
+        QFETCH(qint64, position);
+        const auto found = sending::primerDesconocido(list, known, start);
+        QCOMPARE(found.has_value(), !number.isEmpty());
         if (found) {
-            QCOMPARE(found->numero, numero);
-            QCOMPARE(found->posicion, posicion);
+            QCOMPARE(found->numero, number);
+            QCOMPARE(found->posicion, position);
         }
     }
 
@@ -205,8 +205,8 @@ private Q_SLOTS:
         o.window()->Command3()->click();
         QVERIFY(!o.window());
         QCOMPARE(o.saved.size(), 1);
-        QCOMPARE(o.saved.at(0).numero, QStringLiteral("34600000001"));
-        QCOMPARE(o.saved.at(0).posicion, qint64(0));
+        QCOMPARE(o.saved.at(0).number, QStringLiteral("34600000001"));
+        QCOMPARE(o.saved.at(0).position, qint64(0));
         // The editor's save goes on after the number it saved.
         o.rig.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('x','34600000001')"));
         o.offer().introducir_agenda(1, false);

@@ -1,12 +1,12 @@
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
+#include "sending/panel/send_panel_view.h"
 #include "startup/app_context.h"
 #include "startup/brand.h"
 #include "startup/database/opening.h"
 #include "startup/database/schema.h"
 #include "startup/main_window/dialog_opener.h"
 #include "startup/main_window/form1.h"
-#include "startup/main_window/send_panel_view.h"
 #include "startup/main_window/startup_rules.h"
 #include "startup/subsystems.h"
 #include "support/recording_shell.h"
@@ -33,12 +33,12 @@ namespace {
 
 struct RecordingLists final : startup::ListViews {
     QStringList calls;
-    QList<QPair<QString, QString>> pendientes;
+    QList<QPair<QString, QString>> pendingUpdates;
     void f_historial() override { calls << QStringLiteral("historial"); }
     void f_agenda(bool reload) override { calls << (reload ? QStringLiteral("agenda(true)") : QStringLiteral("agenda(false)")); }
     void f_grupos() override { calls << QStringLiteral("grupos"); }
     void f_plantillas() override { calls << QStringLiteral("plantillas"); }
-    void f_actualizar_pendientes(const QString &login, const QString &pass) override { pendientes.append({login, pass}); }
+    void f_actualizar_pendientes(const QString &login, const QString &pass) override { pendingUpdates.append({login, pass}); }
 };
 
 struct RecordingQuote final : startup::BalanceQuote {
@@ -50,7 +50,7 @@ struct RecordingDialogs final : startup::DialogOpener {
     QStringList calls;
     void showForm2() override { calls << QStringLiteral("Form2"); }
     void showForm3() override { calls << QStringLiteral("Form3"); }
-    void showForm19(const QString &codigo) override { calls << QStringLiteral("Form19:") + codigo; }
+    void showForm19(const QString &code) override { calls << QStringLiteral("Form19:") + code; }
     void checkVersion(const QString &version) override { calls << QStringLiteral("version:") + version; }
 };
 
@@ -63,12 +63,12 @@ struct SomeWindows final : startup::WindowOpener {
 // One client in its own program folder, with every seam recording what the start-up asked of it.
 struct Client {
     testing::TempHome home;
-    db::Connection conexion;
+    db::Connection connection;
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
     QNetworkAccessManager network;
-    startup::AppContext context{conexion, prompter, shell, busy, network, QString()};
+    startup::AppContext context{connection, prompter, shell, busy, network, QString()};
     RecordingLists lists;
     RecordingQuote quote;
     RecordingDialogs dialogs;
@@ -87,10 +87,10 @@ struct Client {
             QVERIFY2(setup.execute(sql, values).ok(), qPrintable(sql));
     }
 
-    void withAccount(const QString &ruta = QStringLiteral("3"), const QString &saldo = QStringLiteral("12"))
+    void withAccount(const QString &route = QStringLiteral("3"), const QString &balance = QStringLiteral("12"))
     {
         prepare({{QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,version_desktop) VALUES (?1,?2,?3,?4,?5)"),
-                  {QStringLiteral("ana"), QStringLiteral("p&ss"), ruta, saldo, QStringLiteral("2.1")}}});
+                  {QStringLiteral("ana"), QStringLiteral("p&ss"), route, balance, QStringLiteral("2.1")}}});
     }
 
     startup::StartupStatus start()
@@ -103,11 +103,11 @@ struct Client {
         return form->Form_Load();
     }
 
-    startup::SendPanelView &panel() { return form->sendPanel(); }
+    sending::SendPanelView &panel() { return form->sendPanel(); }
 
     QString stored(const QString &sql)
     {
-        return conexion.scalar(sql).toString();
+        return connection.scalar(sql).toString();
     }
 };
 
@@ -230,7 +230,7 @@ private Q_SLOTS:
 
     void theBalanceIsWordedByItsLength_data()
     {
-        QTest::addColumn<QString>("saldo");
+        QTest::addColumn<QString>("balance");
         QTest::addColumn<QString>("label");
         QTest::newRow("one") << "1" << "1 crédito";
         QTest::newRow("twelve") << "12" << "12 créditos";
@@ -241,10 +241,10 @@ private Q_SLOTS:
 
     void theBalanceIsWordedByItsLength()
     {
-        QFETCH(QString, saldo);
+        QFETCH(QString, balance);
         QFETCH(QString, label);
         Client client;
-        client.withAccount(QStringLiteral("3"), saldo);
+        client.withAccount(QStringLiteral("3"), balance);
         client.start();
         QCOMPARE(client.panel().lblsaldo()->text(), label);
         // The send stays off until the balance reply arrives.
@@ -278,16 +278,16 @@ private Q_SLOTS:
             client.withAccount();
             client.start();
             client.form->selectTab(2);
-            QCOMPARE(client.lists.pendientes.size(), 1);
-            QCOMPARE(client.lists.pendientes.first(), qMakePair(QStringLiteral("ana"), QStringLiteral("p&ss")));
+            QCOMPARE(client.lists.pendingUpdates.size(), 1);
+            QCOMPARE(client.lists.pendingUpdates.first(), qMakePair(QStringLiteral("ana"), QStringLiteral("p&ss")));
             client.form->selectTab(3);
-            QCOMPARE(client.lists.pendientes.size(), 1);
+            QCOMPARE(client.lists.pendingUpdates.size(), 1);
         }
         {
             Client client;
             client.start();
             client.form->selectTab(2);
-            QVERIFY(client.lists.pendientes.isEmpty());
+            QVERIFY(client.lists.pendingUpdates.isEmpty());
         }
         {
             // A row holding only a shared path, saved before any account, is no account.
@@ -296,7 +296,7 @@ private Q_SLOTS:
                              {QStringLiteral("/srv/bbdd.mdb")}}});
             client.start();
             client.form->selectTab(2);
-            QVERIFY(client.lists.pendientes.isEmpty());
+            QVERIFY(client.lists.pendingUpdates.isEmpty());
         }
     }
 
@@ -305,10 +305,10 @@ private Q_SLOTS:
         Client client;
         client.withAccount();
         client.start();
-        QVERIFY(client.conexion.isOpen());
+        QVERIFY(client.connection.isOpen());
         QSignalSpy finished(client.form.get(), &startup::Form1::finished);
         client.form->menuAction(QStringLiteral("mnuSalir"))->trigger();
-        QVERIFY(!client.conexion.isOpen());
+        QVERIFY(!client.connection.isOpen());
         QCOMPARE(finished.size(), 1);
         QVERIFY(!client.form->isVisible());
         QVERIFY(!client.form->hasTrayIcon());
@@ -326,7 +326,7 @@ private Q_SLOTS:
         QSignalSpy finished(client.form.get(), &startup::Form1::finished);
         client.form->close();
         QCOMPARE(finished.size(), 1);
-        QVERIFY(!client.conexion.isOpen());
+        QVERIFY(!client.connection.isOpen());
     }
 
     void aDatabaseThatCannotBeOpenedEndsTheStart()
@@ -409,7 +409,7 @@ private Q_SLOTS:
 
     void longRecipientListsAreNotCut()
     {
-        startup::SendPanelView panel;
+        sending::SendPanelView panel;
         const QString numbers = QStringLiteral("34600123456,").repeated(4000);
         panel.Text2()->setPlainText(numbers);
         QCOMPARE(panel.Text2()->toPlainText().size(), numbers.size());

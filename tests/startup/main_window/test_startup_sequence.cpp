@@ -1,8 +1,8 @@
 // The whole client started as the program starts it, against the gateway simulator: what a user
 // sees on a first run and on a normal start, and what reaches the gateway and the database.
 #include "platform/db/connection.h"
+#include "sending/panel/send_panel_view.h"
 #include "startup/main_window/form1.h"
-#include "startup/main_window/send_panel_view.h"
 #include "support/client_rig.h"
 
 #include <QAction>
@@ -26,14 +26,14 @@ using testing::openWindow;
 struct Run : testing::ClientRig {
 
     // The database as an earlier run left it, with this account row.
-    void withAccount(const QString &login, const QString &pass, const QString &saldo)
+    void withAccount(const QString &login, const QString &pass, const QString &balance)
     {
         db::Connection setup;
         QVERIFY(openDatabase(setup));
         QVERIFY(setup
                     .execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,version_desktop) "
                                             "VALUES (?1,?2,'3',?3,'GMT +01:00','2.0')"),
-                             {login, pass, saldo})
+                             {login, pass, balance})
                     .ok());
         QVERIFY(setup.execute(QStringLiteral("INSERT INTO Remitentes (remitente,defecto) VALUES ('Tienda',1)")).ok());
     }
@@ -45,7 +45,7 @@ struct Run : testing::ClientRig {
     }
 
     startup::Form1 &form() { return client->mainWindow(); }
-    startup::SendPanelView &panel() { return form().sendPanel(); }
+    sending::SendPanelView &panel() { return form().sendPanel(); }
     QString stored(const QString &column)
     {
         return client->context()
@@ -197,16 +197,16 @@ private Q_SLOTS:
         run.panel().Command1()->click();
         QTRY_COMPARE_WITH_TIMEOUT(run.sim.hangingRequests(), 1, 5000);
 
-        QString progreso;
-        QTimer::singleShot(100, [&progreso] {
+        QString progress;
+        QTimer::singleShot(100, [&progress] {
             for (QWidget *widget : QApplication::topLevelWidgets()) {
                 if (widget->objectName() == QLatin1String("Form4") && widget->isVisible())
-                    progreso = widget->findChild<QLabel *>(QStringLiteral("SkinLabel1"))->text();
+                    progress = widget->findChild<QLabel *>(QStringLiteral("SkinLabel1"))->text();
             }
         });
         run.form().close();
         QVERIFY(!run.client->context().conexion.isOpen());
-        QVERIFY2(!progreso.isEmpty(), "no progress window while waiting");
+        QVERIFY2(!progress.isEmpty(), "no progress window while waiting");
 
         db::Connection check;
         QVERIFY(run.openDatabase(check));

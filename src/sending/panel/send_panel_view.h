@@ -14,14 +14,14 @@ class QPushButton;
 class QScrollBar;
 class QToolButton;
 
-namespace startup {
+namespace sending {
 
 // The text of the sender list's last entry, which leads to the sender administration.
 inline constexpr auto crearNuevoRemitente = "Crear nuevo...";
 
 // The controls of the "Enviar SMS" tab, laid out; the behaviour of the counter, the recipients,
-// the time picker and the send lives with the sending code, which connects to these controls.
-// Only the sender list's own rules ("Crear nuevo...") are kept here.
+// the time picker and the send lives in SendPanelController beside it, which connects to these
+// controls. Only the sender list's own rules ("Crear nuevo...") are kept here.
 class SendPanelView final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SendPanelView)
@@ -66,7 +66,7 @@ public:
     QToolButton *Image10() const { return m_image10; }     // refresh the cost
     QToolButton *Image11() const { return m_image11; }     // refresh the balance
 
-    // The mark other windows set while they refill `Combo1` ("1") so its click rule stays quiet.
+    // The mark other windows set while they refill the sender combo ("1") so its click rule stays quiet.
     QString combo1Tag() const { return m_combo1Tag; }
     void setCombo1Tag(const QString &tag) { m_combo1Tag = tag; }
 
@@ -118,4 +118,4 @@ private:
     QString m_combo1Tag = QStringLiteral("0");
 };
 
-} // namespace startup
+} // namespace sending

@@ -1,4 +1,4 @@
-#include "startup/main_window/send_panel_view.h"
+#include "sending/panel/send_panel_view.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -17,10 +17,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace startup {
+namespace sending {
 namespace {
 
-QToolButton *icono(QWidget *parent, const char *name, QStyle::StandardPixmap pixmap, const QString &tip)
+QToolButton *iconButton(QWidget *parent, const char *name, QStyle::StandardPixmap pixmap, const QString &tip)
 {
     auto *button = new QToolButton(parent);
     button->setObjectName(QLatin1String(name));
@@ -31,7 +31,7 @@ QToolButton *icono(QWidget *parent, const char *name, QStyle::StandardPixmap pix
     return button;
 }
 
-QLabel *etiqueta(QWidget *parent, const char *name, const QString &text)
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
 {
     auto *label = new QLabel(text, parent);
     if (name)
@@ -51,7 +51,7 @@ QScrollBar *spinner(QWidget *parent, const char *name)
     return bar;
 }
 
-QLineEdit *cajaCorta(QWidget *parent, const char *name, const QString &text, int maxLength)
+QLineEdit *shortBox(QWidget *parent, const char *name, const QString &text, int maxLength)
 {
     auto *box = new QLineEdit(text, parent);
     box->setObjectName(QLatin1String(name));
@@ -83,10 +83,10 @@ QWidget *SendPanelView::buildMessageColumn()
     layout->setContentsMargins(0, 0, 0, 0);
 
     auto *header = new QHBoxLayout;
-    header->addWidget(etiqueta(column, "Label1", QStringLiteral("Mensaje:")));
+    header->addWidget(makeLabel(column, "Label1", QStringLiteral("Mensaje:")));
     header->addStretch();
-    m_image3 = icono(column, "Image3", QStyle::SP_FileDialogDetailedView, QStringLiteral("Utilizar plantilla >"));
-    m_image5 = icono(column, "Image5", QStyle::SP_DialogResetButton, QStringLiteral("Limpiar todo el mensaje"));
+    m_image3 = iconButton(column, "Image3", QStyle::SP_FileDialogDetailedView, QStringLiteral("Utilizar plantilla >"));
+    m_image5 = iconButton(column, "Image5", QStyle::SP_DialogResetButton, QStringLiteral("Limpiar todo el mensaje"));
     header->addWidget(m_image3);
     header->addWidget(m_image5);
     layout->addLayout(header);
@@ -97,25 +97,25 @@ QWidget *SendPanelView::buildMessageColumn()
     layout->addWidget(m_text1, 1);
 
     auto *counter = new QHBoxLayout;
-    counter->addWidget(etiqueta(column, "Label3", QStringLiteral("Caracteres:")));
-    m_lblMsglen = etiqueta(column, "lblMsglen", QStringLiteral("0"));
-    m_lblLenMax = etiqueta(column, "lblLenMax", QStringLiteral("160"));
+    counter->addWidget(makeLabel(column, "Label3", QStringLiteral("Caracteres:")));
+    m_lblMsglen = makeLabel(column, "lblMsglen", QStringLiteral("0"));
+    m_lblLenMax = makeLabel(column, "lblLenMax", QStringLiteral("160"));
     counter->addWidget(m_lblMsglen);
-    counter->addWidget(etiqueta(column, nullptr, QStringLiteral("/")));
+    counter->addWidget(makeLabel(column, nullptr, QStringLiteral("/")));
     counter->addWidget(m_lblLenMax);
     counter->addStretch();
     layout->addLayout(counter);
 
     auto *figures = new QGridLayout;
-    figures->addWidget(etiqueta(column, "Label4", QStringLiteral("Coste:")), 0, 0);
-    m_lblCoste = etiqueta(column, "lblCoste", QStringLiteral("1 crédito(s)"));
+    figures->addWidget(makeLabel(column, "Label4", QStringLiteral("Coste:")), 0, 0);
+    m_lblCoste = makeLabel(column, "lblCoste", QStringLiteral("1 crédito(s)"));
     figures->addWidget(m_lblCoste, 0, 1);
-    m_image10 = icono(column, "Image10", QStyle::SP_BrowserReload, QStringLiteral("Actualizar coste"));
+    m_image10 = iconButton(column, "Image10", QStyle::SP_BrowserReload, QStringLiteral("Actualizar coste"));
     figures->addWidget(m_image10, 0, 2);
-    figures->addWidget(etiqueta(column, "Label5", QStringLiteral("Saldo:")), 1, 0);
-    m_lblsaldo = etiqueta(column, "lblsaldo", QStringLiteral("Desconocido"));
+    figures->addWidget(makeLabel(column, "Label5", QStringLiteral("Saldo:")), 1, 0);
+    m_lblsaldo = makeLabel(column, "lblsaldo", QStringLiteral("Desconocido"));
     figures->addWidget(m_lblsaldo, 1, 1);
-    m_image11 = icono(column, "Image11", QStyle::SP_BrowserReload, QStringLiteral("Actualizar saldo"));
+    m_image11 = iconButton(column, "Image11", QStyle::SP_BrowserReload, QStringLiteral("Actualizar saldo"));
     figures->addWidget(m_image11, 1, 2);
     figures->setColumnStretch(3, 1);
     layout->addLayout(figures);
@@ -129,10 +129,10 @@ QWidget *SendPanelView::buildSideColumn()
     layout->setContentsMargins(0, 0, 0, 0);
 
     auto *header = new QHBoxLayout;
-    header->addWidget(etiqueta(column, "Label6", QStringLiteral("Enviar a:")));
+    header->addWidget(makeLabel(column, "Label6", QStringLiteral("Enviar a:")));
     header->addStretch();
-    m_image2 = icono(column, "Image2", QStyle::SP_DirHomeIcon, QStringLiteral("Añadir destinatarios de la agenda"));
-    m_image4 = icono(column, "Image4", QStyle::SP_DialogDiscardButton, QStringLiteral("Borrar destinatarios"));
+    m_image2 = iconButton(column, "Image2", QStyle::SP_DirHomeIcon, QStringLiteral("Añadir destinatarios de la agenda"));
+    m_image4 = iconButton(column, "Image4", QStyle::SP_DialogDiscardButton, QStringLiteral("Borrar destinatarios"));
     m_image4->hide();
     header->addWidget(m_image2);
     header->addWidget(m_image4);
@@ -145,27 +145,27 @@ QWidget *SendPanelView::buildSideColumn()
     m_text2->setMaximumHeight(m_text2->fontMetrics().lineSpacing() * 4 + 12);
     layout->addWidget(m_text2);
 
-    m_skinLabel4 = etiqueta(column, "SkinLabel4", QString());
+    m_skinLabel4 = makeLabel(column, "SkinLabel4", QString());
     m_skinLabel4->setWordWrap(true);
     layout->addWidget(m_skinLabel4);
 
     auto *form = new QGridLayout;
-    form->addWidget(etiqueta(column, "Label7", QStringLiteral("Remitente:")), 0, 0);
+    form->addWidget(makeLabel(column, "Label7", QStringLiteral("Remitente:")), 0, 0);
     m_combo1 = new QComboBox(column);
     m_combo1->setObjectName(QStringLiteral("Combo1"));
     m_combo1->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     form->addWidget(m_combo1, 0, 1, 1, 2);
 
-    m_label2 = etiqueta(column, "Label2", QStringLiteral("Fecha de envío:"));
+    m_label2 = makeLabel(column, "Label2", QStringLiteral("Fecha de envío:"));
     form->addWidget(m_label2, 1, 0);
     m_text3 = new QLineEdit(QStringLiteral("Inmediato"), column);
     m_text3->setObjectName(QStringLiteral("Text3"));
     m_text3->setReadOnly(true);
     m_text3->setMinimumWidth(m_text3->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00")) + 16);
     form->addWidget(m_text3, 1, 1);
-    m_image1 = icono(column, "Image1", QStyle::SP_FileDialogInfoView, QStringLiteral("Programar fecha y hora de envío"));
+    m_image1 = iconButton(column, "Image1", QStyle::SP_FileDialogInfoView, QStringLiteral("Programar fecha y hora de envío"));
     form->addWidget(m_image1, 1, 2);
-    m_skinLabel6 = etiqueta(column, "SkinLabel6", QStringLiteral("F. Cita (72h antes)"));
+    m_skinLabel6 = makeLabel(column, "SkinLabel6", QStringLiteral("F. Cita (72h antes)"));
     m_skinLabel6->hide();
     form->addWidget(m_skinLabel6, 2, 0, 1, 3);
     form->setColumnStretch(1, 1);
@@ -202,14 +202,14 @@ QWidget *SendPanelView::buildPicker()
     m_frame1 = new QGroupBox(QStringLiteral("Hora"), picker);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
     auto *grid = new QGridLayout(m_frame1);
-    m_text5 = cajaCorta(m_frame1, "Text5", QStringLiteral("00"), 2);
+    m_text5 = shortBox(m_frame1, "Text5", QStringLiteral("00"), 2);
     m_vscroll2 = spinner(m_frame1, "VScroll2");
-    m_text4 = cajaCorta(m_frame1, "Text4", QStringLiteral("00"), 2);
+    m_text4 = shortBox(m_frame1, "Text4", QStringLiteral("00"), 2);
     m_vscroll1 = spinner(m_frame1, "VScroll1");
     auto *time = new QHBoxLayout;
     time->addWidget(m_text5);
     time->addWidget(m_vscroll2);
-    time->addWidget(etiqueta(m_frame1, nullptr, QStringLiteral(":")));
+    time->addWidget(makeLabel(m_frame1, nullptr, QStringLiteral(":")));
     time->addWidget(m_text4);
     time->addWidget(m_vscroll1);
     time->addStretch();
@@ -218,15 +218,15 @@ QWidget *SendPanelView::buildPicker()
     time->addWidget(m_command9);
     grid->addLayout(time, 0, 0);
 
-    auto *cita = new QHBoxLayout;
+    auto *appointment = new QHBoxLayout;
     m_check2 = new QCheckBox(QStringLiteral("Es una cita. Enviar con"), m_frame1);
     m_check2->setObjectName(QStringLiteral("Check2"));
-    m_text6 = cajaCorta(m_frame1, "Text6", QStringLiteral("72"), 4);
-    cita->addWidget(m_check2);
-    cita->addWidget(m_text6);
-    cita->addWidget(etiqueta(m_frame1, "SkinLabel7", QStringLiteral("horas antelación")));
-    cita->addStretch();
-    grid->addLayout(cita, 1, 0);
+    m_text6 = shortBox(m_frame1, "Text6", QStringLiteral("72"), 4);
+    appointment->addWidget(m_check2);
+    appointment->addWidget(m_text6);
+    appointment->addWidget(makeLabel(m_frame1, "SkinLabel7", QStringLiteral("horas antelación")));
+    appointment->addStretch();
+    grid->addLayout(appointment, 1, 0);
     m_frame1->hide();
     layout->addWidget(m_frame1);
     return picker;
@@ -241,17 +241,17 @@ bool SendPanelView::eventFilter(QObject *watched, QEvent *event)
 
 void SendPanelView::Combo1_GotFocus()
 {
-    const QString crear = QLatin1String(crearNuevoRemitente);
+    const QString createItem = QLatin1String(crearNuevoRemitente);
     const int count = m_combo1->count();
-    if (count > 0 && m_combo1->itemText(count - 1) == crear)
+    if (count > 0 && m_combo1->itemText(count - 1) == createItem)
         return;
     // Adding or removing the entry is not a choice of the user's.
     const QString previous = m_combo1Tag;
     m_combo1Tag = QStringLiteral("1");
-    const int found = m_combo1->findText(crear, Qt::MatchExactly);
+    const int found = m_combo1->findText(createItem, Qt::MatchExactly);
     if (found >= 0)
         m_combo1->removeItem(found);
-    m_combo1->addItem(crear);
+    m_combo1->addItem(createItem);
     m_combo1Tag = previous;
 }
 
@@ -271,4 +271,4 @@ void SendPanelView::Combo1_Click(int index)
     Q_EMIT crearRemitente();
 }
 
-} // namespace startup
+} // namespace sending
