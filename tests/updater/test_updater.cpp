@@ -118,7 +118,7 @@ class TestUpdater final : public QObject {
         bool download()
         {
             QSignalSpy done(&flow, &updater::UpdateFlow::attemptFinished);
-            flow.downloadButton(updater::downloadUrl(), target);
+            flow.descargar(updater::downloadUrl(), target);
             return done.wait(kWait);
         }
     };
@@ -332,7 +332,7 @@ private Q_SLOTS:
             flow.setPublicKey(QByteArray());
         prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy done(&flow, &updater::UpdateFlow::attemptFinished);
-        flow.downloadButton(updater::downloadUrl(), f->target);
+        flow.descargar(updater::downloadUrl(), f->target);
         QVERIFY(done.count() == 1 || done.wait(kWait));
         QCOMPARE(done.first().first().toBool(), false);
         QCOMPARE(readAll(f->target), kOldClient);
@@ -351,7 +351,7 @@ private Q_SLOTS:
         f->prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
         QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
-        f->flow.downloadButton(updater::downloadUrl(), f->target);
+        f->flow.descargar(updater::downloadUrl(), f->target);
         QVERIFY(done.wait(kWait));
 
         QCOMPARE(done.first().first().toBool(), false);
@@ -442,7 +442,7 @@ private Q_SLOTS:
         prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy done(&flow, &updater::UpdateFlow::attemptFinished);
         f->sim.setDownload(updater::signatureLocation(updater::clientFileName()), signature);
-        flow.downloadButton(updater::downloadUrl(), f->target);
+        flow.descargar(updater::downloadUrl(), f->target);
         QVERIFY(done.wait(kWait));
         QCOMPARE(done.first().first().toBool(), true);
         QCOMPARE(readAll(f->target), newClientBytes());
@@ -548,10 +548,10 @@ private Q_SLOTS:
         QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
         QSignalSpy progressed(&f->flow, &updater::UpdateFlow::progressed);
         QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
-        f->flow.downloadButton(updater::downloadUrl(), f->target);
+        f->flow.descargar(updater::downloadUrl(), f->target);
         QVERIFY(progressed.wait(kWait));
         // A second press while one runs starts nothing.
-        f->flow.downloadButton(updater::downloadUrl(), f->target);
+        f->flow.descargar(updater::downloadUrl(), f->target);
         f->flow.cancelar();
         QVERIFY(f->flow.cancelPending());
         QVERIFY(done.wait(kWait));
@@ -646,7 +646,7 @@ private Q_SLOTS:
         QFile::remove(temporary);
         f->prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
-        f->flow.downloadButton(updater::downloadUrl(), target);
+        f->flow.descargar(updater::downloadUrl(), target);
         QVERIFY(done.wait(kWait));
         QCOMPARE(done.first().first().toBool(), false);
         QCOMPARE(f->prompter.count(), 1);
