@@ -30,7 +30,7 @@ Contacto contactOf(const db::Statement &row)
 
 } // namespace
 
-RegistrosAgenda::Estado RegistrosAgenda::recargar(db::Connection &connection, const std::optional<Condicion> &filter)
+RegistrosAgenda::Status RegistrosAgenda::recargar(db::Connection &connection, const std::optional<Condicion> &filter)
 {
     m_conexion = &connection;
     m_donde.clear();
@@ -46,10 +46,10 @@ RegistrosAgenda::Estado RegistrosAgenda::recargar(db::Connection &connection, co
     if (!r.ok() || !total.isValid()) {
         m_conexion = nullptr;
         m_error = r.error;
-        return Estado::ErrorBaseDatos;
+        return Status::ErrorBaseDatos;
     }
     m_total = total.toLongLong();
-    return Estado::Ok;
+    return Status::Ok;
 }
 
 bool RegistrosAgenda::leer(qint64 from, qint64 howMany, const std::function<void(const Contacto &)> &visit) const
@@ -147,9 +147,9 @@ ResultadoBorrado borrarContacto(db::Connection &connection, qint64 sid)
 {
     const db::Result r = connection.execute(QStringLiteral("DELETE FROM Agenda WHERE sid = ?"), {sid});
     if (!r.ok())
-        return {ResultadoBorrado::Estado::ErrorBaseDatos, r.error};
+        return {ResultadoBorrado::Status::ErrorBaseDatos, r.error};
     if (r.changes == 0)
-        return {ResultadoBorrado::Estado::NoExiste, {}};
+        return {ResultadoBorrado::Status::NoExiste, {}};
     return {};
 }
 
@@ -157,15 +157,15 @@ ResultadoBorrado borrarAgendaCompleta(db::Connection &connection)
 {
     db::Transaction transaction(connection);
     if (!transaction.isActive())
-        return {ResultadoBorrado::Estado::ErrorBaseDatos, QStringLiteral("no transaction")};
+        return {ResultadoBorrado::Status::ErrorBaseDatos, QStringLiteral("no transaction")};
     for (const char *sql : {"DELETE FROM Grupos", "DELETE FROM Agenda"}) {
         const db::Result r = connection.execute(QString::fromLatin1(sql));
         if (!r.ok())
-            return {ResultadoBorrado::Estado::ErrorBaseDatos, r.error};
+            return {ResultadoBorrado::Status::ErrorBaseDatos, r.error};
     }
     const db::Result r = transaction.commit();
     if (!r.ok())
-        return {ResultadoBorrado::Estado::ErrorBaseDatos, r.error};
+        return {ResultadoBorrado::Status::ErrorBaseDatos, r.error};
     return {};
 }
 

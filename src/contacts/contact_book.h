@@ -29,23 +29,23 @@ struct Contacto {
     QString grupos_sid;
 };
 
-// `registros_agenda`: the contact query in name order. A reload counts the rows; a page reads only
+// The contact query in name order. A reload counts the rows; a page reads only
 // its own rows, sorted by the database, so a large book is never held in memory to show 50 of it.
 // The count and the query stay those of the last reload until the next one.
 class RegistrosAgenda final {
 public:
-    enum class Estado { Ok, ErrorBaseDatos };
+    enum class Status { Ok, ErrorBaseDatos };
 
-    // Runs the query again: the whole book, or the rows matching `filtro` when given. A failing
+    // Runs the query again: the whole book, or the rows matching `filter` when given. A failing
     // query (a comparison the database cannot make) leaves an empty list and says so.
-    Estado recargar(db::Connection &connection, const std::optional<Condicion> &filter);
+    Status recargar(db::Connection &connection, const std::optional<Condicion> &filter);
 
     qint64 total() const { return m_total; }
     // Every row of the list, in name order.
     std::vector<Contacto> filas() const;
     // The same rows handed over one at a time, none of them kept. False on a database error.
     bool recorrer(const std::function<void(const Contacto &)> &visit) const;
-    // At most `cuantos` rows from `desde`.
+    // At most `howMany` rows from `from`.
     std::vector<Contacto> tramo(qint64 from, qint64 howMany) const;
     QString error() const { return m_error; }
 
@@ -77,12 +77,12 @@ std::vector<NodoContacto> nodosPagina(const std::vector<Contacto> &contactList);
 // One contact by sid; nothing when it no longer exists (or the database failed).
 std::optional<Contacto> leerContacto(db::Connection &connection, qint64 sid);
 
-// `f_borrar_agenda`'s statement: deletes the contact (its memberships go with it).
+// The contacts tab's delete statement: deletes the contact (its memberships go with it).
 struct ResultadoBorrado {
-    enum class Estado { Borrado, NoExiste, ErrorBaseDatos };
-    Estado estado = Estado::Borrado;
+    enum class Status { Borrado, NoExiste, ErrorBaseDatos };
+    Status estado = Status::Borrado;
     QString error;
-    bool ok() const { return estado == Estado::Borrado; }
+    bool ok() const { return estado == Status::Borrado; }
 };
 // NoExiste when no contact has that key (deleted meanwhile, from another window or workstation).
 ResultadoBorrado borrarContacto(db::Connection &connection, qint64 sid);

@@ -7,7 +7,7 @@ namespace contacts {
 
 namespace {
 
-ResultadoGuardar notice(ResultadoGuardar::Estado status, const char *message, const char *title)
+ResultadoGuardar notice(ResultadoGuardar::Status status, const char *message, const char *title)
 {
     ResultadoGuardar r;
     r.estado = status;
@@ -20,17 +20,17 @@ ResultadoGuardar notice(ResultadoGuardar::Estado status, const char *message, co
 
 ResultadoGuardar guardarContacto(db::Connection &connection, const DatosContacto &d, std::optional<qint64> existingSid)
 {
-    using Estado = ResultadoGuardar::Estado;
+    using Status = ResultadoGuardar::Status;
     if (d.nombre.isEmpty() || d.telefono.isEmpty())
-        return notice(Estado::FaltanDatos, kFaltanDatos, kTituloFaltanDatos);
+        return notice(Status::FaltanDatos, kFaltanDatos, kTituloFaltanDatos);
 
     std::optional<QString> date;
     if (!d.f_nacimiento.isEmpty()) {
         if (!formatoFechaValido(d.f_nacimiento))
-            return notice(Estado::FechaErronea, kFechaErronea, kTituloFechaErronea);
+            return notice(Status::FechaErronea, kFechaErronea, kTituloFechaErronea);
         const std::optional<QDate> day = fechaDeTexto(d.f_nacimiento);
         if (!day)
-            return notice(Estado::FechaInexistente, kFechaInexistente, kTituloFechaErronea);
+            return notice(Status::FechaInexistente, kFechaInexistente, kTituloFechaErronea);
         date = fechaAlmacenada(*day);
     }
 
@@ -57,18 +57,18 @@ ResultadoGuardar guardarContacto(db::Connection &connection, const DatosContacto
 
     const db::Result r = connection.execute(sql, values);
     if (!r.ok()) {
-        ResultadoGuardar failure = notice(Estado::ErrorBaseDatos, kErrorGuardar, kTituloError);
+        ResultadoGuardar failure = notice(Status::ErrorBaseDatos, kErrorGuardar, kTituloError);
         failure.error = r.error;
         return failure;
     }
     if (existingSid) {
         if (r.changes == 0)
-            return notice(Estado::ContactoInexistente, kContactoInexistente, kTituloModificar);
-        ResultadoGuardar ok = notice(Estado::Modificado, kContactoModificado, kTituloModificar);
+            return notice(Status::ContactoInexistente, kContactoInexistente, kTituloModificar);
+        ResultadoGuardar ok = notice(Status::Modificado, kContactoModificado, kTituloModificar);
         ok.sid = *existingSid;
         return ok;
     }
-    ResultadoGuardar ok = notice(Estado::Guardado, kContactoGuardado, kTituloGuardado);
+    ResultadoGuardar ok = notice(Status::Guardado, kContactoGuardado, kTituloGuardado);
     ok.sid = connection.lastInsertRowId();
     return ok;
 }

@@ -11,17 +11,17 @@ namespace db { class Connection; }
 namespace contacts {
 
 struct DatosContacto {
-    QString nombre;             // Text1
-    QString telefono;           // Text2
-    QString nombre_completo;    // Text3
-    QString direccion;          // Text4
-    QString telefono_2;         // Text5
-    QString comentario;         // Text6
-    QString f_nacimiento;       // Text7, as typed (DD/MM/AAAA or DD/MM/AA)
+    QString nombre;             // name box
+    QString telefono;           // mobile box
+    QString nombre_completo;    // full-name box
+    QString direccion;          // address box
+    QString telefono_2;         // other-phone box
+    QString comentario;         // comment box
+    QString f_nacimiento;       // birth-date box, as typed (DD/MM/AAAA or DD/MM/AA)
 };
 
 struct ResultadoGuardar {
-    enum class Estado {
+    enum class Status {
         Guardado,           // inserted (sid is the new row's)
         Modificado,         // updated
         FaltanDatos,        // name or phone empty
@@ -30,15 +30,15 @@ struct ResultadoGuardar {
         ContactoInexistente,// the contact being changed was deleted meanwhile
         ErrorBaseDatos
     };
-    Estado estado = Estado::FaltanDatos;
+    Status estado = Status::FaltanDatos;
     qint64 sid = 0;
     QString mensaje;            // what the user is told
     QString titulo;
     QString error;              // the database's own text, for logs
-    bool ok() const { return estado == Estado::Guardado || estado == Estado::Modificado; }
+    bool ok() const { return estado == Status::Guardado || estado == Status::Modificado; }
 };
 
-// Checks and writes: a new row when `modificar` is empty, else the row with that sid. An empty
+// Checks and writes: a new row when `existingSid` is empty, else the row with that sid. An empty
 // birth date stores no date on creation and keeps the stored one on a change. Empty optional
 // fields are stored as empty texts.
 ResultadoGuardar guardarContacto(db::Connection &connection, const DatosContacto &fields,

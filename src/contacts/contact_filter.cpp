@@ -17,28 +17,28 @@ const QString kDateAsShownSql = QStringLiteral(
     "(CASE WHEN f_nacimiento GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]' THEN substr(f_nacimiento,9,2) || '/' || "
     "substr(f_nacimiento,6,2) || '/' || substr(f_nacimiento,1,4) ELSE f_nacimiento END)");
 
-Campo fieldOf(int index)
+FilterField fieldOf(int index)
 {
-    if (index < 0 || index > int(Campo::FechaNacimiento))
-        return Campo::Nombre;
-    return Campo(index);
+    if (index < 0 || index > int(FilterField::FechaNacimiento))
+        return FilterField::Nombre;
+    return FilterField(index);
 }
 
-Operador operatorOf(int index)
+FilterOperator operatorOf(int index)
 {
-    if (index < 0 || index > int(Operador::MenorQue))
-        return Operador::Contengan;
-    return Operador(index);
+    if (index < 0 || index > int(FilterOperator::MenorQue))
+        return FilterOperator::Contengan;
+    return FilterOperator(index);
 }
 
-bool isComparison(Operador op)
+bool isComparison(FilterOperator op)
 {
-    return op == Operador::MayorQue || op == Operador::MenorQue;
+    return op == FilterOperator::MayorQue || op == FilterOperator::MenorQue;
 }
 
-QString columnOf(Campo field, Operador op)
+QString columnOf(FilterField field, FilterOperator op)
 {
-    if (field == Campo::FechaNacimiento && !isComparison(op))
+    if (field == FilterField::FechaNacimiento && !isComparison(op))
         return kDateAsShownSql;
     return QString::fromLatin1(kColumns[int(field)]);
 }
@@ -81,30 +81,30 @@ QStringList camposFiltro()
             QStringLiteral("fecha de nacimiento")};
 }
 
-QString comparacion(const QString &column, Operador op, bool asText)
+QString comparacion(const QString &column, FilterOperator op, bool asText)
 {
     const QString folded = QStringLiteral("fold(") + column + QStringLiteral(")");
     const QString collation = asText ? QStringLiteral(" COLLATE ESPANOL ") : QStringLiteral(" ");
     switch (op) {
-    case Operador::Contengan:
+    case FilterOperator::Contengan:
         return folded + QStringLiteral(" LIKE '%' || fold(?) || '%' ");
-    case Operador::Coincidan:
+    case FilterOperator::Coincidan:
         return column + QStringLiteral(" = ?") + collation;
-    case Operador::Empiecen:
+    case FilterOperator::Empiecen:
         return folded + QStringLiteral(" LIKE fold(?) || '%' ");
-    case Operador::Acaben:
+    case FilterOperator::Acaben:
         return folded + QStringLiteral(" LIKE '%' || fold(?) ");
-    case Operador::NoContengan:
+    case FilterOperator::NoContengan:
         return folded + QStringLiteral(" NOT LIKE '%' || fold(?) || '%' ");
-    case Operador::NoCoincidan:
+    case FilterOperator::NoCoincidan:
         return column + QStringLiteral(" <> ?") + collation;
-    case Operador::NoEmpiecen:
+    case FilterOperator::NoEmpiecen:
         return folded + QStringLiteral(" NOT LIKE fold(?) || '%' ");
-    case Operador::NoAcaben:
+    case FilterOperator::NoAcaben:
         return folded + QStringLiteral(" NOT LIKE '%' || fold(?) ");
-    case Operador::MayorQue:
+    case FilterOperator::MayorQue:
         return column + QStringLiteral(" > ?") + collation;
-    case Operador::MenorQue:
+    case FilterOperator::MenorQue:
         return column + QStringLiteral(" < ?") + collation;
     }
     return column + QStringLiteral(" = ?") + collation;
@@ -112,36 +112,36 @@ QString comparacion(const QString &column, Operador op, bool asText)
 
 ResultadoFiltro condicionFiltro(int fieldIndex, int operatorIndex, const QString &w, std::optional<qint64> group)
 {
-    const Campo field = fieldOf(fieldIndex);
-    const Operador op = operatorOf(operatorIndex);
+    const FilterField field = fieldOf(fieldIndex);
+    const FilterOperator op = operatorOf(operatorIndex);
     const QString col = columnOf(field, op);
     ResultadoFiltro r;
     Condicion &c = r.condicion;
 
     if (w.isEmpty()) {
         switch (op) {
-        case Operador::NoContengan:
-        case Operador::NoCoincidan:
-        case Operador::NoEmpiecen:
-        case Operador::NoAcaben:
-        case Operador::MenorQue:
+        case FilterOperator::NoContengan:
+        case FilterOperator::NoCoincidan:
+        case FilterOperator::NoEmpiecen:
+        case FilterOperator::NoAcaben:
+        case FilterOperator::MenorQue:
             c.sql = col + QStringLiteral(" = '' ");
             break;
         default:
             c.sql = QStringLiteral("length(") + col + QStringLiteral(") > 0 ");
             break;
         }
-    } else if (field == Campo::FechaNacimiento && isComparison(op)) {
+    } else if (field == FilterField::FechaNacimiento && isComparison(op)) {
         const std::optional<QDate> date = fechaDeTexto(w);
         if (!date) {
-            r.estado = ResultadoFiltro::Estado::FechaInvalida;
+            r.estado = ResultadoFiltro::Status::FechaInvalida;
             r.mensaje = QString::fromUtf8(kFechaFiltroInvalida);
             return r;
         }
         c.sql = comparacion(col, op, false);
         c.valores = {fechaAlmacenada(*date)};
     } else {
-        if (op == Operador::Coincidan && field == Campo::Telefono && w.contains(QLatin1Char(',')))
+        if (op == FilterOperator::Coincidan && field == FilterField::Telefono && w.contains(QLatin1Char(',')))
             c = phoneList(w);
         else
             c = {comparacion(col, op), {w}};

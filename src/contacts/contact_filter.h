@@ -14,10 +14,10 @@ namespace db { class Connection; }
 namespace contacts {
 
 // The operator list, in its order (index 0 "contengan" ... 9 "menor que").
-enum class Operador { Contengan, Coincidan, Empiecen, Acaben, NoContengan, NoCoincidan, NoEmpiecen,
+enum class FilterOperator { Contengan, Coincidan, Empiecen, Acaben, NoContengan, NoCoincidan, NoEmpiecen,
                       NoAcaben, MayorQue, MenorQue };
 // The field list, in its order; an index outside the list means "nombre".
-enum class Campo { Nombre, Telefono, NombreCompleto, Direccion, Telefono2, Comentario, FechaNacimiento };
+enum class FilterField { Nombre, Telefono, NombreCompleto, Direccion, Telefono2, Comentario, FechaNacimiento };
 
 QStringList operadoresFiltro();
 QStringList camposFiltro();
@@ -31,30 +31,30 @@ struct FiltroContactos {
 };
 
 struct ResultadoFiltro {
-    enum class Estado { Ok, FechaInvalida, ErrorBaseDatos };
-    Estado estado = Estado::Ok;
+    enum class Status { Ok, FechaInvalida, ErrorBaseDatos };
+    Status estado = Status::Ok;
     Condicion condicion;
     QString mensaje;            // for the user when not Ok
-    bool ok() const { return estado == Estado::Ok; }
+    bool ok() const { return estado == Status::Ok; }
 };
 
-// The condition for the field, operator and words alone; `grupo` (a group's sid) adds the
+// The condition for the field, operator and words alone; `group` (a group's sid) adds the
 // membership test. Fails only for "mayor que"/"menor que" on the birth date with words that are
 // not a date (DD/MM/AAAA or DD/MM/AA).
 ResultadoFiltro condicionFiltro(int field, int op, const QString &words,
                                 std::optional<qint64> group = std::nullopt);
 
-// `f_filtrar_agenda`'s condition: as above, the group looked up by name when "Miembros de" is
+// The filter tab's condition: as above, the group looked up by name when "Miembros de" is
 // ticked (a name no longer in Grupos leaves the group part out).
 ResultadoFiltro f_filtrar_agenda(db::Connection &connection, const FiltroContactos &filter);
 
 // The column compared with one bound value ("?") by the operator, with a trailing blank. Texts
 // compare without case for every letter (accents and "ñ" still count), and "mayor que" / "menor
-// que" follow the Spanish order of the lists; a stored date (`comoTexto` false) compares as stored.
+// que" follow the Spanish order of the lists; a stored date (`asText` false) compares as stored.
 // The words keep their LIKE wildcards ("%", "_"), as they always have.
-QString comparacion(const QString &column, Operador op, bool asText = true);
+QString comparacion(const QString &column, FilterOperator op, bool asText = true);
 
-// The sid of the group called `nombre` (names compare without case, as the uniqueness test does).
+// The sid of the group called `name` (names compare without case, as the uniqueness test does).
 std::optional<qint64> sidDeGrupo(db::Connection &connection, const QString &name);
 
 // Lists of more numbers than this are matched against one bound text instead of an IN list,

@@ -123,11 +123,11 @@ ResultadoCrearGrupo crearGrupo(db::Connection &connection, const Preguntar &ask,
     const db::Result insert = connection.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?)"), {name});
     r.nombre = name;
     if (!insert.ok()) {
-        r.estado = ResultadoCrearGrupo::Estado::ErrorBaseDatos;
+        r.estado = ResultadoCrearGrupo::Status::ErrorBaseDatos;
         r.error = insert.error;
         return r;
     }
-    r.estado = ResultadoCrearGrupo::Estado::Creado;
+    r.estado = ResultadoCrearGrupo::Status::Creado;
     r.sid = connection.lastInsertRowId();
     return r;
 }
@@ -145,7 +145,7 @@ ResultadoBorrarGrupo f_borrar_grupo(db::Connection &connection, qint64 sid, cons
         QStringLiteral("SELECT sid, grupos_sid FROM Agenda WHERE ") + condicionMiembro(), {QString::number(sid)},
         &readBack);
     if (!readBack.ok()) {
-        r.estado = ResultadoBorrarGrupo::Estado::ErrorBaseDatos;
+        r.estado = ResultadoBorrarGrupo::Status::ErrorBaseDatos;
         r.error = readBack.error;
         return r;
     }
@@ -154,7 +154,7 @@ ResultadoBorrarGrupo f_borrar_grupo(db::Connection &connection, qint64 sid, cons
                                                            QString::fromUtf8(kTituloConfirmarBorrado),
                                                            QStringLiteral("SI"));
         if (!answer || answer->trimmed().compare(QLatin1String("si"), Qt::CaseInsensitive) != 0) {
-            r.estado = ResultadoBorrarGrupo::Estado::Abortado;
+            r.estado = ResultadoBorrarGrupo::Status::Abortado;
             return r;
         }
     }
@@ -162,7 +162,7 @@ ResultadoBorrarGrupo f_borrar_grupo(db::Connection &connection, qint64 sid, cons
     // Every list and the group itself change together: a failure half-way leaves all as it was.
     db::Transaction transaction(connection);
     auto failure = [&r](const db::Result &res) {
-        r.estado = ResultadoBorrarGrupo::Estado::ErrorBaseDatos;
+        r.estado = ResultadoBorrarGrupo::Status::ErrorBaseDatos;
         r.error = res.error;
         r.desvinculados = 0;
         return r;
@@ -183,13 +183,13 @@ ResultadoBorrarGrupo f_borrar_grupo(db::Connection &connection, qint64 sid, cons
         update.reset();
         ++r.desvinculados;
     }
-    const db::Result borrado = connection.execute(QStringLiteral("DELETE FROM Grupos WHERE sid = ?"), {sid});
-    if (!borrado.ok())
-        return failure(borrado);
+    const db::Result deleted = connection.execute(QStringLiteral("DELETE FROM Grupos WHERE sid = ?"), {sid});
+    if (!deleted.ok())
+        return failure(deleted);
     const db::Result done = transaction.commit();
     if (!done.ok())
         return failure(done);
-    r.estado = ResultadoBorrarGrupo::Estado::Borrado;
+    r.estado = ResultadoBorrarGrupo::Status::Borrado;
     return r;
 }
 

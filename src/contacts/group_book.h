@@ -47,29 +47,29 @@ using Preguntar = std::function<std::optional<QString>(const QString &prompt, co
 
 // "Crear nuevo grupo": asks for a name until it is new or empty.
 struct ResultadoCrearGrupo {
-    enum class Estado { Creado, Cancelado, ErrorBaseDatos };
-    Estado estado = Estado::Cancelado;
+    enum class Status { Creado, Cancelado, ErrorBaseDatos };
+    Status estado = Status::Cancelado;
     qint64 sid = 0;
     QString nombre;
     QString error;
     // Names refused as already taken, in the order asked (each told to the user as it happened).
     std::vector<QString> repetidos;
 };
-// `avisarRepetido` is told each name that already exists before the name is asked again.
+// `reportTaken` is told each name that already exists before the name is asked again.
 ResultadoCrearGrupo crearGrupo(db::Connection &connection, const Preguntar &ask,
                                const std::function<void(const QString &)> &reportTaken);
-// A group named `nombre` already exists (names compare without case).
+// A group named `name` already exists (names compare without case).
 bool existeGrupo(db::Connection &connection, const QString &name);
 
-// `f_borrar_grupo`: deletes the group, first taking it out of every contact's list when the user
+// deleteGroup(): deletes the group, first taking it out of every contact's list when the user
 // confirms by typing "SI" (trimmed, any case). A group without members goes without a question.
 struct ResultadoBorrarGrupo {
-    enum class Estado { Borrado, NoExiste, Abortado, ErrorBaseDatos };
-    Estado estado = Estado::NoExiste;
+    enum class Status { Borrado, NoExiste, Abortado, ErrorBaseDatos };
+    Status estado = Status::NoExiste;
     QString nombre;
     qint64 desvinculados = 0;   // contacts whose list changed
     QString error;
-    bool borrado() const { return estado == Estado::Borrado; }
+    bool borrado() const { return estado == Status::Borrado; }
 };
 ResultadoBorrarGrupo f_borrar_grupo(db::Connection &connection, qint64 sid, const Preguntar &ask);
 

@@ -9,10 +9,10 @@ namespace contacts {
 
 bool esMiembro(const QString &groups, qint64 group);
 
-// The list with `grupo` added at the end (unchanged when it is already there).
+// The list with `group` added at the end (unchanged when it is already there).
 QString anadirGrupo(const QString &groups, qint64 group);
 
-// The list without `grupo` (every occurrence), keeping the format.
+// The list without `group` (every occurrence), keeping the format.
 QString quitarGrupo(const QString &groups, qint64 group);
 
 // SQL test that a row of Agenda belongs to the group bound to the one "?" it holds.

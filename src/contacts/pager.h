@@ -13,8 +13,8 @@ struct Paginador {
     QString etiqueta;      // "Página 0 de 0" for an empty list
 };
 
-// The pager after a redraw that counted `filas` rows, for a list of `tamano` rows a page that was
-// showing page `posicion`. A position past the end falls back to the last page.
+// The pager after a redraw that counted `rows` rows, for a list of `pageSize` rows a page that was
+// showing page `position`. A position past the end falls back to the last page.
 Paginador actualizarPaginador(qint64 rows, qint64 pageSize, qint64 position);
 
 // The label text for a page (from 0) and the last page; "Página 0 de 0" when there are no rows.

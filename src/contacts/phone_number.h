@@ -19,13 +19,13 @@ inline bool esNumerico(const QString &text)
 
 // The contact editor's check of the mobile box when it loses the focus.
 struct ComprobacionMovil {
-    enum class Estado {
+    enum class Status {
         Vacio,          // nothing typed: nothing happens
         Valido,         // kept as it is (trimmed)
         PrefijoAnadido, // nine digits starting with 6: "34" put in front, the user is told
         Invalido        // not numeric or shorter than 7: the user is told, the box keeps its text
     };
-    Estado estado = Estado::Vacio;
+    Status estado = Status::Vacio;
     QString texto;      // what the box holds afterwards
 };
 ComprobacionMovil comprobarMovil(const QString &text);

@@ -104,9 +104,9 @@ void addClass(std::vector<HistoryNode> &nodes, const QString &sid, const QString
 
 } // namespace
 
-Condition viewCondition(VerOpcion ver, const QString &now)
+Condition viewCondition(VerOpcion kind, const QString &now)
 {
-    switch (ver) {
+    switch (kind) {
     case VerOpcion::Enviados:
         return {kSent, {now}};
     case VerOpcion::Programados:

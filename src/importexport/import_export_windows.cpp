@@ -25,13 +25,13 @@ excel::Conflicto conflictoDeAccess(const access::Conflict &conflict)
             conflict.actual.values};
 }
 
-access::Decision decisionDe(excel::Eleccion choice)
+access::Decision decisionDe(excel::Choice choice)
 {
     access::Decision d;
-    d.sobreescribirUno = choice == excel::Eleccion::SobreescribirUna;
-    d.sobreescribirTodos = choice == excel::Eleccion::SobreescribirTodas;
-    d.ignorarUno = choice == excel::Eleccion::IgnorarUna;
-    d.ignorarTodos = choice == excel::Eleccion::IgnorarTodas;
+    d.sobreescribirUno = choice == excel::Choice::SobreescribirUna;
+    d.sobreescribirTodos = choice == excel::Choice::SobreescribirTodas;
+    d.ignorarUno = choice == excel::Choice::IgnorarUna;
+    d.ignorarTodos = choice == excel::Choice::IgnorarTodas;
     return d;
 }
 
@@ -112,7 +112,7 @@ void ImportExportWindows::askAboutAccessConflict(const access::Conflict &conflic
 {
     excel::Form21 *dialog = d->accessConflict.get([this] {
         auto *created = new excel::Form21;
-        QObject::connect(created, &excel::Form21::respondido, created, [this](excel::Eleccion choice) {
+        QObject::connect(created, &excel::Form21::respondido, created, [this](excel::Choice choice) {
             // The dialog names the stopped run as it received it; the run itself waits in the
             // Access import window.
             access::Form22 *window = d->form22.existing();

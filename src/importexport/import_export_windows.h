@@ -39,6 +39,6 @@ private:
 // The Access road's conflict in the dialog's terms.
 excel::Conflicto conflictoDeAccess(const access::Conflict &conflict);
 // The dialog's answer as the Access road's four flags.
-access::Decision decisionDe(excel::Eleccion choice);
+access::Decision decisionDe(excel::Choice choice);
 
 } // namespace importexport

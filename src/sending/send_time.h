@@ -38,7 +38,7 @@ struct SendTime {
 };
 
 // The send time of the send panel (`scheduled`, "Inmediato" or a local "yyyy-mm-dd hh:mm")
-// turned into what is posted and what is recorded. A text that is neither is Invalido.
+// turned into what is posted and what is recorded. A text that is neither is Invalid.
 SendTime calcularFechaEnvio(const QString &scheduled, const QString &timeZone, bool appointmentTicked,
                             const QString &appointmentHours);
 

@@ -10,7 +10,7 @@ QString nombre_marca();          // "Brisanta"
 QString remitente_defecto();     // the brand web name, also the fallback sender (11 characters)
 QString nombre_web_marca();      // the same text as the fallback sender
 QString url_base();              // "http://<gateway host>/", always ending in "/"
-QString servidor_web();          // the host of url_base(), with ":port" when one is given
+QString servidor_web();          // the host of the base URL, with ":port" when one is given
 QString url_exportar_agenda();
 QString url_importar_agenda();
 QString url_recordar_password();

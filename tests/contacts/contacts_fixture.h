@@ -18,7 +18,7 @@ struct Fila {
 
 class Database final : public testing::FreshDatabase {
 public:
-    qint64 contacto(const Fila &f)
+    qint64 addContact(const Fila &f)
     {
         const db::Result r = conexion.execute(
             QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2,comentario,"
@@ -31,9 +31,9 @@ public:
         return conexion.lastInsertRowId();
     }
 
-    qint64 contacto(const QString &name, const QString &phone, const QString &groups = {})
+    qint64 addContact(const QString &name, const QString &phone, const QString &groups = {})
     {
-        return contacto(Fila{name, phone, groups, {}, {}});
+        return addContact(Fila{name, phone, groups, {}, {}});
     }
 
     qint64 grupo(const QString &name)
@@ -47,7 +47,7 @@ public:
     {
         conexion.execute(QStringLiteral("BEGIN"));
         for (int i = 1; i <= n; ++i)
-            contacto(QStringLiteral("Contacto %1").arg(i, 3, 10, QLatin1Char('0')),
+            addContact(QStringLiteral("Contacto %1").arg(i, 3, 10, QLatin1Char('0')),
                      QStringLiteral("34600%1").arg(i, 7, 10, QLatin1Char('0')), groups);
         conexion.execute(QStringLiteral("COMMIT"));
     }

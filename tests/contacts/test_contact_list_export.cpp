@@ -22,7 +22,7 @@ using namespace contacts;
 using contactstest::Fila;
 using contactstest::Harness;
 using Kind = testing::ScriptedPrompter::Kind;
-using Estado = exporting::Resultado::Estado;
+using Status = exporting::Resultado::Status;
 
 class TestContactListExport final : public QObject {
     Q_OBJECT
@@ -80,9 +80,9 @@ private Q_SLOTS:
     {
         Harness h;
         h.d.muchos(497);
-        h.d.contacto(Fila{QStringLiteral("Zoe"), QStringLiteral("34699000003"), {}, {}, QStringLiteral("2001-02-03")});
-        h.d.contacto(QStringLiteral("Ángel"), QStringLiteral("34699000001"));
-        h.d.contacto(QStringLiteral("Ñoño"), QStringLiteral("34699000002"));
+        h.d.addContact(Fila{QStringLiteral("Zoe"), QStringLiteral("34699000003"), {}, {}, QStringLiteral("2001-02-03")});
+        h.d.addContact(QStringLiteral("Ángel"), QStringLiteral("34699000001"));
+        h.d.addContact(QStringLiteral("Ñoño"), QStringLiteral("34699000002"));
         ContactBookFeature f(h.context);
         f.f_agenda(true);
         f.filtrarPorTelefonos(QStringLiteral("34699000001,34699000002,34699000003"));
@@ -94,11 +94,11 @@ private Q_SLOTS:
         f.contactsPanel()->Image6()->click();
 
         QCOMPARE(h.prompter.callsOf(Kind::Input).size(), 0);
-        const auto mensajes = h.prompter.callsOf(Kind::Message);
-        QCOMPARE(mensajes.size(), 1);
-        QCOMPARE(mensajes.at(0).text, QStringLiteral("Exportación completa"));
-        QCOMPARE(mensajes.at(0).title, QStringLiteral("Exportar listado de contactos a Excel"));
-        QCOMPARE(mensajes.at(0).icon, ui::Icon::Information);
+        const auto shownMessages = h.prompter.callsOf(Kind::Message);
+        QCOMPARE(shownMessages.size(), 1);
+        QCOMPARE(shownMessages.at(0).text, QStringLiteral("Exportación completa"));
+        QCOMPARE(shownMessages.at(0).title, QStringLiteral("Exportar listado de contactos a Excel"));
+        QCOMPARE(shownMessages.at(0).icon, ui::Icon::Information);
         QCOMPARE(h.shell.urls(), QStringList{QUrl::fromLocalFile(path + QStringLiteral(".xlsx")).toString()});
 
         const xlsx::ReadBook workbook = xlsx::readWorkbook(path + QStringLiteral(".xlsx"));
@@ -124,15 +124,15 @@ private Q_SLOTS:
         f.f_agenda(true);
         // Exactly 5000: no question; the file picker comes straight away (cancelled here).
         h.prompter.answerSaveFile(std::nullopt);
-        QCOMPARE(f.contactsTab().Image6_Click().estado, Estado::Cancelado);
+        QCOMPARE(f.contactsTab().Image6_Click().estado, Status::Cancelado);
         QCOMPARE(h.prompter.callsOf(Kind::Input).size(), 0);
         QCOMPARE(h.prompter.callsOf(Kind::SaveFile).size(), 1);
         h.prompter.clear();
 
-        h.d.contacto(QStringLiteral("Uno más"), QStringLiteral("34611111111"));
+        h.d.addContact(QStringLiteral("Uno más"), QStringLiteral("34611111111"));
         f.f_agenda(true);
         h.prompter.answerInput(std::nullopt);
-        QCOMPARE(f.contactsTab().Image6_Click().estado, Estado::NoConfirmado);
+        QCOMPARE(f.contactsTab().Image6_Click().estado, Status::NoConfirmado);
         QCOMPARE(h.prompter.count(), 1);
         const auto first = h.prompter.lastCall();
         QCOMPARE(first.text, QStringLiteral("Se van a exportar a Excel 5001 contactos, y llevará un tiempo procesar "
@@ -147,7 +147,7 @@ private Q_SLOTS:
         h.prompter.answerInput(QStringLiteral(" SI"));
         h.prompter.answerInput(QStringLiteral("si"));
         h.prompter.answerSaveFile(std::nullopt);
-        QCOMPARE(f.contactsTab().Image6_Click().estado, Estado::Cancelado);
+        QCOMPARE(f.contactsTab().Image6_Click().estado, Status::Cancelado);
         const auto prompts = h.prompter.callsOf(Kind::Input);
         QCOMPARE(prompts.size(), 4);
         QCOMPARE(prompts.at(1).defaultText, QStringLiteral("sí"));
@@ -158,7 +158,7 @@ private Q_SLOTS:
 
         // An emptied answer ends it as Cancel does.
         h.prompter.answerInput(QString());
-        QCOMPARE(f.contactsTab().Image6_Click().estado, Estado::NoConfirmado);
+        QCOMPARE(f.contactsTab().Image6_Click().estado, Status::NoConfirmado);
         QCOMPARE(h.prompter.count(), 1);
     }
 
@@ -168,7 +168,7 @@ private Q_SLOTS:
         ContactBookFeature f(h.context);
         f.f_agenda(true);
         f.contactsPanel()->Image6()->click();
-        QCOMPARE(f.contactsTab().Image6_Click().estado, Estado::SinContactos);
+        QCOMPARE(f.contactsTab().Image6_Click().estado, Status::SinContactos);
         QCOMPARE(h.prompter.count(), 0);
         QVERIFY(h.shell.urls().isEmpty());
     }
@@ -176,12 +176,12 @@ private Q_SLOTS:
     void aFailedSaveIsReported()
     {
         Harness h;
-        h.d.contacto(QStringLiteral("Ana"), QStringLiteral("34600000001"));
+        h.d.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"));
         ContactBookFeature f(h.context);
         f.f_agenda(true);
         h.prompter.answerSaveFile(h.d.home.file(QStringLiteral("no/existe/listado.xlsx")));
         h.ok();
-        QCOMPARE(f.contactsTab().Image6_Click().estado, Estado::ErrorGuardar);
+        QCOMPARE(f.contactsTab().Image6_Click().estado, Status::ErrorGuardar);
         QCOMPARE(h.prompter.lastCall().title, QStringLiteral("Exportar listado de contactos a Excel"));
         QVERIFY(h.prompter.lastCall().text != QStringLiteral("Exportación completa"));
         QVERIFY(h.shell.urls().isEmpty());
@@ -193,11 +193,11 @@ private Q_SLOTS:
     void pagesAndExportCoverTheWholeList()
     {
         Harness h;
-        const char *nombres[] = {"ángel", "Ángel", "Ana", "Ñu", "Nube", "zeta"};
+        const char *names[] = {"ángel", "Ángel", "Ana", "Ñu", "Nube", "zeta"};
         for (int i = 0; i < 130; ++i)
-            h.d.contacto(QString::fromUtf8(nombres[i % 6]), QStringLiteral("3460000%1").arg(1000 + i));
+            h.d.addContact(QString::fromUtf8(names[i % 6]), QStringLiteral("3460000%1").arg(1000 + i));
         RegistrosAgenda records;
-        QCOMPARE(records.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Estado::Ok);
+        QCOMPARE(records.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Status::Ok);
         QCOMPARE(records.total(), 130);
         std::vector<Contacto> pages;
         for (qint64 from = 0; from < records.total(); from += kContactosPorPagina) {
@@ -220,17 +220,17 @@ private Q_SLOTS:
         QCOMPARE(all.back().nombre, QStringLiteral("zeta"));
 
         Condicion filter{QStringLiteral("telefono > ?"), {QStringLiteral("34600001100")}};
-        QCOMPARE(records.recargar(h.d.conexion, filter), RegistrosAgenda::Estado::Ok);
+        QCOMPARE(records.recargar(h.d.conexion, filter), RegistrosAgenda::Status::Ok);
         QCOMPARE(records.total(), 29);
         QCOMPARE(records.tramo(0, 50).size(), size_t(29));
         QVERIFY(records.tramo(29, 50).empty());
 
-        QCOMPARE(records.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Estado::Ok);
+        QCOMPARE(records.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Status::Ok);
         const QString path = h.d.home.file(QStringLiteral("todas.xlsx"));
         h.prompter.answerSaveFile(path);
         h.ok();
         const exporting::Resultado r = exporting::exportarListado({h.prompter, h.shell, h.busy}, records, h.d.home.path());
-        QCOMPARE(r.estado, Estado::Exportado);
+        QCOMPARE(r.estado, Status::Exportado);
         QCOMPARE(r.filas, 130);
         const xlsx::ReadSheet sheet = xlsx::readWorkbook(path).sheets.value(0);
         QCOMPARE(sheet.lastRow, exporting::kPrimeraFila + 129);
@@ -244,9 +244,9 @@ private Q_SLOTS:
     {
         Harness h;
         for (const char *name : {"Zoe", "Óscar", "ñandú", "Nuria", "ángel", "Ángel", "Berta", "alba"})
-            h.d.contacto(QString::fromUtf8(name), QStringLiteral("34600000001"));
+            h.d.addContact(QString::fromUtf8(name), QStringLiteral("34600000001"));
         RegistrosAgenda records;
-        QCOMPARE(records.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Estado::Ok);
+        QCOMPARE(records.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Status::Ok);
         QStringList collation;
         for (const Contacto &c : records.filas())
             collation << c.nombre;
@@ -268,7 +268,7 @@ private Q_SLOTS:
     void offeredNumberStartsACleanContact()
     {
         Harness h;
-        const qint64 sid = h.d.contacto(Fila{QStringLiteral("Ana"), QStringLiteral("34600000001"), {},
+        const qint64 sid = h.d.addContact(Fila{QStringLiteral("Ana"), QStringLiteral("34600000001"), {},
                                              QStringLiteral("Vecina"), QStringLiteral("1980-01-02")});
         ContactBookFeature f(h.context);
         f.f_agenda(true);

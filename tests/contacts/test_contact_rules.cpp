@@ -53,11 +53,11 @@ private Q_SLOTS:
     void filterOperatorsMatchTheRightContacts()
     {
         Database d;
-        d.contacto(QStringLiteral("Ana"), QStringLiteral("34611111111"));
-        d.contacto(QStringLiteral("O'Brien"), QStringLiteral("34622222222"));
-        d.contacto(QStringLiteral("Ángela"), QStringLiteral("34633333333"));
-        d.contacto(QStringLiteral("Mariana"), QStringLiteral("34644444444"));
-        d.contacto(QStringLiteral(""), QStringLiteral("34655555555"));
+        d.addContact(QStringLiteral("Ana"), QStringLiteral("34611111111"));
+        d.addContact(QStringLiteral("O'Brien"), QStringLiteral("34622222222"));
+        d.addContact(QStringLiteral("Ángela"), QStringLiteral("34633333333"));
+        d.addContact(QStringLiteral("Mariana"), QStringLiteral("34644444444"));
+        d.addContact(QStringLiteral(""), QStringLiteral("34655555555"));
 
         const ResultadoFiltro quote = condicionFiltro(0, 0, QStringLiteral("O'B"));
         QVERIFY(!quote.condicion.sql.contains(QStringLiteral("O'B")));
@@ -85,12 +85,12 @@ private Q_SLOTS:
         Database d;
         d.conexion.execute(QStringLiteral("BEGIN"));
         for (int i = 1; i <= 100; ++i) {
-            d.contacto(QStringLiteral("Ángel %1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("3461%1").arg(i));
-            d.contacto(QStringLiteral("Ñoño %1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("3462%1").arg(i));
+            d.addContact(QStringLiteral("Ángel %1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("3461%1").arg(i));
+            d.addContact(QStringLiteral("Ñoño %1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("3462%1").arg(i));
         }
         d.conexion.execute(QStringLiteral("COMMIT"));
-        d.contacto(QStringLiteral("Angel sin tilde"), QStringLiteral("34630"));
-        d.contacto(QStringLiteral("Nono"), QStringLiteral("34631"));
+        d.addContact(QStringLiteral("Angel sin tilde"), QStringLiteral("34630"));
+        d.addContact(QStringLiteral("Nono"), QStringLiteral("34631"));
         const qint64 accentedGroup = d.grupo(QStringLiteral("PEÑA"));
 
         QCOMPARE(filterNames(d, 0, 0, QStringLiteral("ángel")).size(), 100);
@@ -137,11 +137,11 @@ private Q_SLOTS:
     void namesCompareInSpanishOrder()
     {
         Database d;
-        d.contacto(QStringLiteral("álvaro"), QStringLiteral("1"));
-        d.contacto(QStringLiteral("Beto"), QStringLiteral("2"));
-        d.contacto(QStringLiteral("Ñandú"), QStringLiteral("3"));
-        d.contacto(QStringLiteral("Zoë"), QStringLiteral("4"));
-        d.contacto(QStringLiteral("nube"), QStringLiteral("5"));
+        d.addContact(QStringLiteral("álvaro"), QStringLiteral("1"));
+        d.addContact(QStringLiteral("Beto"), QStringLiteral("2"));
+        d.addContact(QStringLiteral("Ñandú"), QStringLiteral("3"));
+        d.addContact(QStringLiteral("Zoë"), QStringLiteral("4"));
+        d.addContact(QStringLiteral("nube"), QStringLiteral("5"));
         QCOMPARE(filterNames(d, 0, 9, QStringLiteral("b")), QStringList{QStringLiteral("álvaro")});
         QCOMPARE(filterNames(d, 0, 8, QStringLiteral("o")), (QStringList{QStringLiteral("Zoë")}));
         QCOMPARE(filterNames(d, 0, 8, QStringLiteral("nz")).size(), 2);     // Ñandú after every "n...", and Zoë
@@ -167,11 +167,11 @@ private Q_SLOTS:
         }
         QCOMPARE(g1, 1);
         QCOMPARE(g7, 7);
-        const qint64 blank = d.contacto(QStringLiteral("Blanco"), QStringLiteral("1"), QStringLiteral("3, 1"));
-        const qint64 zero = d.contacto(QStringLiteral("Cero"), QStringLiteral("2"), QStringLiteral("07"));
-        d.contacto(QStringLiteral("Once"), QStringLiteral("3"), QStringLiteral("11,21"));
-        d.contacto(QStringLiteral("Raro"), QStringLiteral("4"), QStringLiteral("1a,x"));
-        d.contacto(QStringLiteral("Nada"), QStringLiteral("5"));
+        const qint64 blank = d.addContact(QStringLiteral("Blanco"), QStringLiteral("1"), QStringLiteral("3, 1"));
+        const qint64 zero = d.addContact(QStringLiteral("Cero"), QStringLiteral("2"), QStringLiteral("07"));
+        d.addContact(QStringLiteral("Once"), QStringLiteral("3"), QStringLiteral("11,21"));
+        d.addContact(QStringLiteral("Raro"), QStringLiteral("4"), QStringLiteral("1a,x"));
+        d.addContact(QStringLiteral("Nada"), QStringLiteral("5"));
 
         QCOMPARE(d.nombres(condicionMiembro(), {QStringLiteral("1")}), QStringList{QStringLiteral("Blanco")});
         QCOMPARE(d.nombres(condicionMiembro(), {QStringLiteral("7")}), QStringList{QStringLiteral("Cero")});
@@ -201,9 +201,9 @@ private Q_SLOTS:
     void phoneListAndBlanks()
     {
         Database d;
-        d.contacto(QStringLiteral("A"), QStringLiteral("34611111111"));
-        d.contacto(QStringLiteral("B"), QStringLiteral("34622222222"));
-        d.contacto(QStringLiteral("C"), QStringLiteral(" 34633333333 "));
+        d.addContact(QStringLiteral("A"), QStringLiteral("34611111111"));
+        d.addContact(QStringLiteral("B"), QStringLiteral("34622222222"));
+        d.addContact(QStringLiteral("C"), QStringLiteral(" 34633333333 "));
         QCOMPARE(filterNames(d, 1, 1, QStringLiteral("34611111111, 34622222222")),
                  (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
         // Without a comma the blanks stay part of the compared text.
@@ -222,16 +222,16 @@ private Q_SLOTS:
     void birthDateFilters()
     {
         Database d;
-        d.contacto({QStringLiteral("Viejo"), QStringLiteral("1"), {}, {}, QStringLiteral("1984-10-23")});
-        d.contacto({QStringLiteral("Joven"), QStringLiteral("2"), {}, {}, QStringLiteral("2001-03-05")});
-        d.contacto(QStringLiteral("Sin fecha"), QStringLiteral("3"));
+        d.addContact({QStringLiteral("Viejo"), QStringLiteral("1"), {}, {}, QStringLiteral("1984-10-23")});
+        d.addContact({QStringLiteral("Joven"), QStringLiteral("2"), {}, {}, QStringLiteral("2001-03-05")});
+        d.addContact(QStringLiteral("Sin fecha"), QStringLiteral("3"));
         QCOMPARE(filterNames(d, 6, 0, QStringLiteral("1984")), QStringList{QStringLiteral("Viejo")});
         QCOMPARE(filterNames(d, 6, 0, QStringLiteral("23/10")), QStringList{QStringLiteral("Viejo")});
         QCOMPARE(filterNames(d, 6, 8, QStringLiteral("01/01/1990")), QStringList{QStringLiteral("Joven")});
         QCOMPARE(filterNames(d, 6, 9, QStringLiteral("01/01/90")), QStringList{QStringLiteral("Viejo")});
         // A stored text that is not yyyy-MM-dd is compared and shown as it stands, never turned round.
-        d.contacto({QStringLiteral("Texto"), QStringLiteral("4"), {}, {}, QStringLiteral("12/05/1977")});
-        d.contacto({QStringLiteral("Raro"), QStringLiteral("5"), {}, {}, QStringLiteral("1977_05_12")});
+        d.addContact({QStringLiteral("Texto"), QStringLiteral("4"), {}, {}, QStringLiteral("12/05/1977")});
+        d.addContact({QStringLiteral("Raro"), QStringLiteral("5"), {}, {}, QStringLiteral("1977_05_12")});
         QCOMPARE(filterNames(d, 6, 0, QStringLiteral("12/05/1977")), QStringList{QStringLiteral("Texto")});
         QCOMPARE(filterNames(d, 6, 0, QStringLiteral("1977_05")), QStringList{QStringLiteral("Raro")});
         const picker::CondicionSelector p =
@@ -242,7 +242,7 @@ private Q_SLOTS:
         QCOMPARE(fechaMostrada(QStringLiteral("1984-10-23 y algo")), QStringLiteral("1984-10-23 y algo"));
         QCOMPARE(fechaMostrada(QStringLiteral("12/05/1977")), QStringLiteral("12/05/1977"));
         const ResultadoFiltro bad = condicionFiltro(6, 8, QStringLiteral("ayer"));
-        QCOMPARE(bad.estado, ResultadoFiltro::Estado::FechaInvalida);
+        QCOMPARE(bad.estado, ResultadoFiltro::Status::FechaInvalida);
         QVERIFY(!bad.mensaje.isEmpty());
     }
 
@@ -250,9 +250,9 @@ private Q_SLOTS:
     {
         Database d;
         const qint64 g1 = d.grupo(QStringLiteral("Clientes"));
-        d.contacto(QStringLiteral("Ana"), QStringLiteral("1"), QString::number(g1));
-        d.contacto(QStringLiteral("Anabel"), QStringLiteral("2"), QStringLiteral("%1,99").arg(g1 * 11));
-        d.contacto(QStringLiteral("Bea"), QStringLiteral("3"), QStringLiteral("5,%1").arg(g1));
+        d.addContact(QStringLiteral("Ana"), QStringLiteral("1"), QString::number(g1));
+        d.addContact(QStringLiteral("Anabel"), QStringLiteral("2"), QStringLiteral("%1,99").arg(g1 * 11));
+        d.addContact(QStringLiteral("Bea"), QStringLiteral("3"), QStringLiteral("5,%1").arg(g1));
         QCOMPARE(filterNames(d, 0, 0, QStringLiteral("a"), g1), (QStringList{QStringLiteral("Ana"), QStringLiteral("Bea")}));
         QCOMPARE(filterNames(d, 0, 2, QStringLiteral("An"), g1), QStringList{QStringLiteral("Ana")});
 
@@ -319,7 +319,7 @@ private Q_SLOTS:
         QCOMPARE(normalizarTelefono(QStringLiteral("0044123456")), QStringLiteral("44123456"));
         QCOMPARE(normalizarTelefono(QStringLiteral("a612")), QStringLiteral("a612"));
 
-        using E = ComprobacionMovil::Estado;
+        using E = ComprobacionMovil::Status;
         QCOMPARE(comprobarMovil(QString()).estado, E::Vacio);
         ComprobacionMovil m = comprobarMovil(QStringLiteral(" 612345678 "));
         QCOMPARE(m.estado, E::PrefijoAnadido);
@@ -365,7 +365,7 @@ private Q_SLOTS:
     void editorSaveChecksAndWrites()
     {
         Database d;
-        using E = ResultadoGuardar::Estado;
+        using E = ResultadoGuardar::Status;
         DatosContacto fields;
         fields.nombre = QStringLiteral("Ana");
         QCOMPARE(guardarContacto(d.conexion, fields, {}).estado, E::FaltanDatos);
@@ -425,7 +425,7 @@ private Q_SLOTS:
         ResultadoCrearGrupo r = crearGrupo(
             d.conexion, answers({QStringLiteral("clientes"), QStringLiteral("Peña 'La Bota'")}),
             [&](const QString &n) { taken << avisoGrupoRepetido(n); });
-        QCOMPARE(r.estado, ResultadoCrearGrupo::Estado::Creado);
+        QCOMPARE(r.estado, ResultadoCrearGrupo::Status::Creado);
         QCOMPARE(r.nombre, QStringLiteral("Peña 'La Bota'"));
         QCOMPARE(taken, QStringList{QStringLiteral("Ya existe un grupo con el nombre 'clientes'. Por favor, "
                                                        "introduzca otro nombre para el grupo, o dejelo vacío para "
@@ -436,11 +436,11 @@ private Q_SLOTS:
         taken.clear();
         r = crearGrupo(d.conexion, answers({QStringLiteral("PEÑA 'LA BOTA'"), QString()}),
                        [&](const QString &n) { taken << n; });
-        QCOMPARE(r.estado, ResultadoCrearGrupo::Estado::Cancelado);
+        QCOMPARE(r.estado, ResultadoCrearGrupo::Status::Cancelado);
         QCOMPARE(taken, QStringList{QStringLiteral("PEÑA 'LA BOTA'")});
 
-        QCOMPARE(crearGrupo(d.conexion, answers({QString()}), {}).estado, ResultadoCrearGrupo::Estado::Cancelado);
-        QCOMPARE(crearGrupo(d.conexion, answers({std::nullopt}), {}).estado, ResultadoCrearGrupo::Estado::Cancelado);
+        QCOMPARE(crearGrupo(d.conexion, answers({QString()}), {}).estado, ResultadoCrearGrupo::Status::Cancelado);
+        QCOMPARE(crearGrupo(d.conexion, answers({std::nullopt}), {}).estado, ResultadoCrearGrupo::Status::Cancelado);
         QCOMPARE(d.cuenta(QStringLiteral("Grupos")), 2);
     }
 
@@ -450,22 +450,22 @@ private Q_SLOTS:
         const qint64 g = d.grupo(QStringLiteral("Amigos"));
         const qint64 another = d.grupo(QStringLiteral("Otros"));
         const QString gs = QString::number(g);
-        const qint64 a = d.contacto(QStringLiteral("A"), QStringLiteral("1"), gs);
-        const qint64 b = d.contacto(QStringLiteral("B"), QStringLiteral("2"), gs + QStringLiteral(",12"));
-        const qint64 c = d.contacto(QStringLiteral("C"), QStringLiteral("3"), QStringLiteral("3,") + gs);
-        const qint64 e = d.contacto(QStringLiteral("E"), QStringLiteral("4"), QStringLiteral("3,") + gs + QStringLiteral(",12"));
-        const qint64 f = d.contacto(QStringLiteral("F"), QStringLiteral("5"), gs + QStringLiteral("0,") + gs + QStringLiteral("1"));
+        const qint64 a = d.addContact(QStringLiteral("A"), QStringLiteral("1"), gs);
+        const qint64 b = d.addContact(QStringLiteral("B"), QStringLiteral("2"), gs + QStringLiteral(",12"));
+        const qint64 c = d.addContact(QStringLiteral("C"), QStringLiteral("3"), QStringLiteral("3,") + gs);
+        const qint64 e = d.addContact(QStringLiteral("E"), QStringLiteral("4"), QStringLiteral("3,") + gs + QStringLiteral(",12"));
+        const qint64 f = d.addContact(QStringLiteral("F"), QStringLiteral("5"), gs + QStringLiteral("0,") + gs + QStringLiteral("1"));
 
         QStringList prompts;
         ResultadoBorrarGrupo r = f_borrar_grupo(d.conexion, g, answers({std::nullopt}, &prompts));
-        QCOMPARE(r.estado, ResultadoBorrarGrupo::Estado::Abortado);
+        QCOMPARE(r.estado, ResultadoBorrarGrupo::Status::Abortado);
         QCOMPARE(prompts, QStringList{preguntaBorrarGrupo(QStringLiteral("Amigos")) + QStringLiteral(" [SI]")});
         QCOMPARE(d.cuenta(QStringLiteral("Grupos")), 2);
         QCOMPARE(f_borrar_grupo(d.conexion, g, answers({QStringLiteral("no")})).estado,
-                 ResultadoBorrarGrupo::Estado::Abortado);
+                 ResultadoBorrarGrupo::Status::Abortado);
 
         r = f_borrar_grupo(d.conexion, g, answers({QStringLiteral("  Si ")}));
-        QCOMPARE(r.estado, ResultadoBorrarGrupo::Estado::Borrado);
+        QCOMPARE(r.estado, ResultadoBorrarGrupo::Status::Borrado);
         QCOMPARE(r.desvinculados, 4);
         QCOMPARE(d.valor(QStringLiteral("grupos_sid"), a).toString(), QStringLiteral(""));
         QCOMPARE(d.valor(QStringLiteral("grupos_sid"), b).toString(), QStringLiteral("12"));
@@ -476,9 +476,9 @@ private Q_SLOTS:
 
         // A group without members goes without a question; one that is gone is reported.
         QStringList none;
-        QCOMPARE(f_borrar_grupo(d.conexion, another, answers({}, &none)).estado, ResultadoBorrarGrupo::Estado::Borrado);
+        QCOMPARE(f_borrar_grupo(d.conexion, another, answers({}, &none)).estado, ResultadoBorrarGrupo::Status::Borrado);
         QVERIFY(none.isEmpty());
-        QCOMPARE(f_borrar_grupo(d.conexion, another, answers({})).estado, ResultadoBorrarGrupo::Estado::NoExiste);
+        QCOMPARE(f_borrar_grupo(d.conexion, another, answers({})).estado, ResultadoBorrarGrupo::Status::NoExiste);
     }
 
     void groupListing()
@@ -486,8 +486,8 @@ private Q_SLOTS:
         Database d;
         const qint64 g = d.grupo(QStringLiteral("Zeta"));
         d.grupo(QStringLiteral("alfa"));
-        d.contacto(QStringLiteral("A"), QStringLiteral("1"), QString::number(g));
-        d.contacto(QStringLiteral("B"), QStringLiteral("2"), QStringLiteral("5,") + QString::number(g));
+        d.addContact(QStringLiteral("A"), QStringLiteral("1"), QString::number(g));
+        d.addContact(QStringLiteral("B"), QStringLiteral("2"), QStringLiteral("5,") + QString::number(g));
         const ListaGrupos l = listarGrupos(d.conexion);
         QVERIFY(l.ok);
         QCOMPARE(l.grupos.size(), size_t(2));
@@ -541,11 +541,11 @@ private Q_SLOTS:
     void contactSnapshot()
     {
         Database d;
-        d.contacto(QStringLiteral("beta"), QStringLiteral("2"));
-        d.contacto(QStringLiteral("Alfa"), QStringLiteral("1"));
-        d.contacto(QStringLiteral("alfa"), QStringLiteral("3"));
+        d.addContact(QStringLiteral("beta"), QStringLiteral("2"));
+        d.addContact(QStringLiteral("Alfa"), QStringLiteral("1"));
+        d.addContact(QStringLiteral("alfa"), QStringLiteral("3"));
         RegistrosAgenda r;
-        QCOMPARE(r.recargar(d.conexion, std::nullopt), RegistrosAgenda::Estado::Ok);
+        QCOMPARE(r.recargar(d.conexion, std::nullopt), RegistrosAgenda::Status::Ok);
         QCOMPARE(r.total(), 3);
         QCOMPARE(r.filas()[0].telefono, QStringLiteral("1"));
         QCOMPARE(r.filas()[1].telefono, QStringLiteral("3"));
@@ -553,7 +553,7 @@ private Q_SLOTS:
         QCOMPARE(r.tramo(2, 50).size(), size_t(1));
         QVERIFY(r.tramo(3, 50).empty());
         const ResultadoFiltro f = condicionFiltro(0, 1, QStringLiteral("ALFA"));
-        QCOMPARE(r.recargar(d.conexion, f.condicion), RegistrosAgenda::Estado::Ok);
+        QCOMPARE(r.recargar(d.conexion, f.condicion), RegistrosAgenda::Status::Ok);
         QCOMPARE(r.total(), 2);
         QVERIFY(leerContacto(d.conexion, 1).has_value());
         QVERIFY(!leerContacto(d.conexion, 99).has_value());

@@ -108,7 +108,7 @@ private Q_SLOTS:
         ContactBookFeature f(h.context);
         ContactsPanel *p = f.contactsPanel();
         h.d.muchos(100);
-        const qint64 lastContact = h.d.contacto({QStringLiteral("Zoé O'Hara"), QStringLiteral("34699"), {},
+        const qint64 lastContact = h.d.addContact({QStringLiteral("Zoé O'Hara"), QStringLiteral("34699"), {},
                                            QStringLiteral("nota"), {}});
         f.f_agenda(true);
         p->HScroll1()->setValue(2);
@@ -138,9 +138,9 @@ private Q_SLOTS:
         ContactsPanel *p = f.contactsPanel();
         p->Combo2()->setCurrentIndex(0);
         p->Combo4()->setCurrentIndex(0);
-        h.d.contacto(QStringLiteral("Ana"), QStringLiteral("1"));
-        h.d.contacto(QStringLiteral("Bea"), QStringLiteral("2"));
-        h.d.contacto(QStringLiteral("Juan"), QStringLiteral("3"));
+        h.d.addContact(QStringLiteral("Ana"), QStringLiteral("1"));
+        h.d.addContact(QStringLiteral("Bea"), QStringLiteral("2"));
+        h.d.addContact(QStringLiteral("Juan"), QStringLiteral("3"));
         f.f_agenda(true);
         f.f_grupos();
 
@@ -265,7 +265,7 @@ private Q_SLOTS:
         QCOMPARE(h.mensajes().last(), QStringLiteral("Se ha cancelado la creación del grupo."));
 
         const qint64 sid = h.d.conexion.scalar(QStringLiteral("SELECT sid FROM Grupos")).toLongLong();
-        h.d.contacto(QStringLiteral("A"), QStringLiteral("1"), QString::number(sid));
+        h.d.addContact(QStringLiteral("A"), QStringLiteral("1"), QString::number(sid));
         f.f_grupos();
         QCOMPARE(raices(g->TreeView2()), QStringList{QStringLiteral("Peña 'Ñ' (1 contactos)")});
         QVERIFY(abrirMenuEn(g->TreeView2(), QStringLiteral("pGrupo %1").arg(sid)));
@@ -296,9 +296,9 @@ private Q_SLOTS:
         ContactBookFeature f(h.context);
         ContactsPanel *p = f.contactsPanel();
         QTreeWidget *contactList = p->TreeView4();
-        const qint64 ana = h.d.contacto(QStringLiteral("Ana"), QStringLiteral("34611"));
-        const qint64 bea = h.d.contacto(QStringLiteral("Bea"), QStringLiteral("34622"));
-        const qint64 eva = h.d.contacto(QStringLiteral("Eva"), QStringLiteral("34633"));
+        const qint64 ana = h.d.addContact(QStringLiteral("Ana"), QStringLiteral("34611"));
+        const qint64 bea = h.d.addContact(QStringLiteral("Bea"), QStringLiteral("34622"));
+        const qint64 eva = h.d.addContact(QStringLiteral("Eva"), QStringLiteral("34633"));
         f.f_agenda(true);
         const auto redrawWithMenu = [&](QMenu *menu, QTreeWidget *tree, const std::function<void()> &redraw) {
             QVERIFY(menu->isVisible());
@@ -397,9 +397,9 @@ private Q_SLOTS:
         CountingLists listViews;
         groups::GroupAdminLauncher launcher(h.context, listViews);
         const qint64 g = h.d.grupo(QStringLiteral("Amigos"));
-        const qint64 ana = h.d.contacto(QStringLiteral("Ana"), QStringLiteral("34611"));
-        const qint64 bea = h.d.contacto(QStringLiteral("Bea"), QStringLiteral("34622"), QString::number(g));
-        const qint64 eva = h.d.contacto(QStringLiteral("Eva"), QStringLiteral("34633"));
+        const qint64 ana = h.d.addContact(QStringLiteral("Ana"), QStringLiteral("34611"));
+        const qint64 bea = h.d.addContact(QStringLiteral("Bea"), QStringLiteral("34622"), QString::number(g));
+        const qint64 eva = h.d.addContact(QStringLiteral("Eva"), QStringLiteral("34633"));
         const auto groups = [&h](qint64 sid) { return h.d.valor(QStringLiteral("grupos_sid"), sid).toString(); };
 
         groups::Form6 *w = launcher.abrir(g);
@@ -432,7 +432,7 @@ private Q_SLOTS:
 
         FakeBox box;
         picker::PickerLauncher selector(h.context, box);
-        const qint64 zoe = h.d.contacto(QStringLiteral("Zoe"), QStringLiteral("34644"));
+        const qint64 zoe = h.d.addContact(QStringLiteral("Zoe"), QStringLiteral("34644"));
         picker::Form7 *p = selector.open();
         QCOMPARE(raices(p->TreeView1()).constFirst(), QStringLiteral("Amigos (1 contactos)"));
         QVERIFY(abrirMenuEn(p->TreeView1(), QStringLiteral("pContacto %1").arg(zoe)));
@@ -485,9 +485,9 @@ private Q_SLOTS:
         CountingLists listViews;
         groups::GroupAdminLauncher launcher(h.context, listViews);
         const qint64 g = h.d.grupo(QStringLiteral("Amigos"));
-        const qint64 a = h.d.contacto(QStringLiteral("Ana"), QStringLiteral("1"), QStringLiteral("3"));
-        const qint64 b = h.d.contacto(QStringLiteral("Bea"), QStringLiteral("2"));
-        h.d.contacto(QStringLiteral("Carla"), QStringLiteral("3"), QString::number(g));
+        const qint64 a = h.d.addContact(QStringLiteral("Ana"), QStringLiteral("1"), QStringLiteral("3"));
+        const qint64 b = h.d.addContact(QStringLiteral("Bea"), QStringLiteral("2"));
+        h.d.addContact(QStringLiteral("Carla"), QStringLiteral("3"), QString::number(g));
 
         groups::Form6 *w = launcher.abrir(g);
         QCOMPARE(w->windowTitle(), QStringLiteral("Administrar grupo"));
@@ -534,9 +534,9 @@ private Q_SLOTS:
         FakeBox box;
         picker::PickerLauncher launcher(h.context, box);
         const qint64 g = h.d.grupo(QStringLiteral("Amigos"));
-        h.d.contacto(QStringLiteral("Ana"), QStringLiteral("34611"), QString::number(g));
-        const qint64 b = h.d.contacto(QStringLiteral("Bea"), QStringLiteral("34622"), QString::number(g));
-        h.d.contacto(QStringLiteral("Carla"), QStringLiteral("34633"));
+        h.d.addContact(QStringLiteral("Ana"), QStringLiteral("34611"), QString::number(g));
+        const qint64 b = h.d.addContact(QStringLiteral("Bea"), QStringLiteral("34622"), QString::number(g));
+        h.d.addContact(QStringLiteral("Carla"), QStringLiteral("34633"));
         box.m_text = QStringLiteral("34611");
         box.m_tag = QStringLiteral("34611");
 

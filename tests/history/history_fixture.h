@@ -56,9 +56,9 @@ public:
             .toLongLong();
     }
 
-    QString estadoOf(const QString &idWeb)
+    QString estadoOf(const QString &gatewayId)
     {
-        return conexion.scalar(QStringLiteral("SELECT estado FROM Historial WHERE id_web=?"), {idWeb}).toString();
+        return conexion.scalar(QStringLiteral("SELECT estado FROM Historial WHERE id_web=?"), {gatewayId}).toString();
     }
 
     // 100 sends, sid 1 to 100, id_web "w<sid>", numbers 346000<sid>xx. The kind follows sid % 6:

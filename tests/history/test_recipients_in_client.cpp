@@ -191,18 +191,18 @@ private Q_SLOTS:
         QCOMPARE(run.tabs()->currentIndex(), 1);
 
         // Into an empty recipients box: exactly the list, the send tab shown, a new quote asked.
-        QPlainTextEdit *text2 = run.form().sendPanel().Text2();
-        QVERIFY(text2->toPlainText().isEmpty());
+        QPlainTextEdit *recipientsBox = run.form().sendPanel().Text2();
+        QVERIFY(recipientsBox->toPlainText().isEmpty());
         const int quotes = run.sim.requestCount(sim::Endpoint::QuoteSms);
         run.pick("fallidos", "enviar");
-        QCOMPARE(text2->toPlainText(), QStringLiteral("34611111111"));
+        QCOMPARE(recipientsBox->toPlainText(), QStringLiteral("34611111111"));
         QCOMPARE(run.tabs()->currentIndex(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(run.sim.requestCount(sim::Endpoint::QuoteSms), quotes + 1, 10000);
 
         // Then every recipient: the one already there is not added twice.
         run.tabs()->setCurrentIndex(1);
         run.pick("todos", "enviar");
-        QCOMPARE(text2->toPlainText(), QStringLiteral("34611111111,34600123456,34622222222"));
+        QCOMPARE(recipientsBox->toPlainText(), QStringLiteral("34611111111,34600123456,34622222222"));
         QCOMPARE(run.tabs()->currentIndex(), 0);
         QVERIFY2(!run.prompter.hasUnexpected(), run.prompter.unexpectedReport().constData());
     }

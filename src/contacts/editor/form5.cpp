@@ -109,18 +109,18 @@ void Form5::Text2_LostFocus()
 {
     const ComprobacionMovil r = comprobarMovil(Text2()->text());
     switch (r.estado) {
-    case ComprobacionMovil::Estado::Vacio:
+    case ComprobacionMovil::Status::Vacio:
         return;
-    case ComprobacionMovil::Estado::Valido:
+    case ComprobacionMovil::Status::Valido:
         Text2()->setText(r.texto);
         return;
-    case ComprobacionMovil::Estado::Invalido:
+    case ComprobacionMovil::Status::Invalido:
         Text2()->setText(r.texto);
         Text2()->setFocus();
         m_prompter.message(QString::fromUtf8(kTelefonoIncorrecto), QString::fromUtf8(kTituloTelefonoIncorrecto),
                            ui::Icon::Warning);
         return;
-    case ComprobacionMovil::Estado::PrefijoAnadido:
+    case ComprobacionMovil::Status::PrefijoAnadido:
         Text2()->setText(r.texto);
         m_prompter.message(QString::fromUtf8(kPrefijoInternacional), QString::fromUtf8(kTituloPrefijoInternacional),
                            ui::Icon::Information);
@@ -141,13 +141,13 @@ void Form5::Command1_Click()
         guardarContacto(m_conexion, datos(), existingSid ? m_sid : std::nullopt);
     ui::Prompter &prompter = m_prompter;
     if (!r.ok()) {
-        if (r.estado == ResultadoGuardar::Estado::ContactoInexistente) {
+        if (r.estado == ResultadoGuardar::Status::ContactoInexistente) {
             // The typed values stay; the next save stores them as a new contact.
             m_sid.reset();
             m_command1->setText(QString::fromUtf8(kGuardarContacto));
         }
         prompter.message(r.mensaje, r.titulo,
-                         r.estado == ResultadoGuardar::Estado::ErrorBaseDatos ? ui::Icon::Critical : ui::Icon::Warning);
+                         r.estado == ResultadoGuardar::Status::ErrorBaseDatos ? ui::Icon::Critical : ui::Icon::Warning);
         return;
     }
 

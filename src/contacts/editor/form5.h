@@ -15,7 +15,7 @@ namespace ui { class Prompter; }
 namespace contacts {
 
 // The contact editor "Agregar contacto": creates a contact ("Guardar contacto") or changes one
-// ("Modificar contacto"), as the caption of `Command1` says. One window at a time; each opening
+// ("Modificar contacto"), as the save button's caption says. One window at a time; each opening
 // starts from a fresh window.
 class Form5 final : public QWidget {
     Q_OBJECT
@@ -35,9 +35,9 @@ public:
     QPushButton *Command1() const { return m_command1; }
     QPushButton *Command2() const { return m_command2; }
 
-    // `Command1`'s Tag: the sid of the contact being changed.
+    // The save button's Tag: the sid of the contact being changed.
     std::optional<qint64> command1Tag() const { return m_sid; }
-    // The Tag of the hidden `Form1introducir_agenda`: the place in the send panel's recipient list
+    // The Tag of the hidden offer-position field (`Form1introducir_agenda`): the place in the send panel's recipient list
     // of the number being saved, when the missing-number offer opened the editor.
     std::optional<qint64> Form1introducir_agenda() const { return m_posicion; }
 

@@ -87,7 +87,7 @@ Resultado exportarListado(Servicios services, const RegistrosAgenda &contactList
 {
     Resultado result;
     if (contactList.total() == 0) {
-        result.estado = Resultado::Estado::SinContactos;
+        result.estado = Resultado::Status::SinContactos;
         return result;
     }
     const qint64 rows = contactList.total();
@@ -99,7 +99,7 @@ Resultado exportarListado(Servicios services, const RegistrosAgenda &contactList
         // The answer is taken as typed: blanks around "SI" ask again.
         if (!history::confirmacion_si(ask, preguntaConfirmar(rows), kTituloConfirmar, history::SiRule::Exact,
                                       kRespuestaInicial)) {
-            result.estado = Resultado::Estado::NoConfirmado;
+            result.estado = Resultado::Status::NoConfirmado;
             return result;
         }
     }
@@ -107,7 +107,7 @@ Resultado exportarListado(Servicios services, const RegistrosAgenda &contactList
     const std::optional<QString> chosen = services.prompter.saveFile(
         kTituloListado, QDir(folder).filePath(kNombreSugerido), QStringLiteral("Libro de Excel (*.xlsx)"));
     if (!chosen || chosen->trimmed().isEmpty()) {
-        result.estado = Resultado::Estado::Cancelado;
+        result.estado = Resultado::Status::Cancelado;
         return result;
     }
     result.ruta = xlsx::withXlsxSuffix(*chosen);
@@ -132,7 +132,7 @@ Resultado exportarListado(Servicios services, const RegistrosAgenda &contactList
                                              QStringLiteral("contact query failed")};
     }
     if (!saved.ok()) {
-        result.estado = Resultado::Estado::ErrorGuardar;
+        result.estado = Resultado::Status::ErrorGuardar;
         services.prompter.message(saved.message, kTituloListado, ui::Icon::Warning);
         return result;
     }

@@ -57,8 +57,8 @@ private:
 };
 
 struct Resultado {
-    enum class Estado { Exportado, SinContactos, NoConfirmado, Cancelado, ErrorGuardar };
-    Estado estado = Estado::Exportado;
+    enum class Status { Exportado, SinContactos, NoConfirmado, Cancelado, ErrorGuardar };
+    Status estado = Status::Exportado;
     QString ruta;
     int filas = 0;
 };
@@ -72,7 +72,7 @@ struct Servicios {
 // The icon's whole run: nothing for an empty list; the typed "SI" above 5000 rows; the file to
 // keep the workbook in; the workbook written and then opened in the user's spreadsheet program.
 // The workbook goes to a file because there is no spreadsheet program to hand an unsaved one to.
-// `carpeta` is where the file picker starts.
+// `folder` is where the file picker starts.
 Resultado exportarListado(Servicios services, const RegistrosAgenda &contactList, const QString &folder);
 
 } // namespace contacts::exporting

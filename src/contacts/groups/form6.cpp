@@ -35,7 +35,7 @@ const QString kWriteFailedMessage =
 const QString kAdministeredGroupGoneMessage =
     QStringLiteral("El grupo ya no existe en la agenda. Cierre esta ventana y elija otro grupo.");
 
-void setPageBar(QScrollBar *bar, QLabel *label, const Paginacion &page)
+void setPageBar(QScrollBar *bar, QLabel *label, const picker::Paginacion &page)
 {
     // The code's own moves of a bar never rebuild its list a second time.
     const QSignalBlocker guard(bar);
@@ -277,19 +277,19 @@ void Form6::Command3_Click()
         return;     // no contact book built yet
     const ResultadoCambio r = agregarLista(m_conexion, m_grupo, m_where);
     switch (r.estado) {
-    case Cambio::Hecho:
+    case ChangeOutcome::Hecho:
         refrescar();
         return;
-    case Cambio::SinCambios:
+    case ChangeOutcome::SinCambios:
         busy.reset();
         m_prompter.message(QStringLiteral("No se ha agregado ningún contacto nuevo"));
         return;
-    case Cambio::GrupoInexistente:
+    case ChangeOutcome::GrupoInexistente:
         busy.reset();
         m_prompter.message(kAdministeredGroupGoneMessage, kTitle, ui::Icon::Warning);
         return;
-    case Cambio::ContactoInexistente:
-    case Cambio::Error:
+    case ChangeOutcome::ContactoInexistente:
+    case ChangeOutcome::Error:
         busy.reset();
         m_prompter.message(kWriteFailedMessage, kTitle, ui::Icon::Warning);
         return;
@@ -320,7 +320,7 @@ bool Form6::TreeView_MouseDown(QTreeWidget *tree, Qt::MouseButton button, QPoint
     const QTreeWidgetItem *selected = picker::nodoSeleccionado(*tree);
     if (button != Qt::RightButton || !found || !selected)
         return false;
-    const std::optional<qint64> contact = picker::sidDeClave(picker::claveNodo(selected));
+    const std::optional<qint64> contact = sidDeClave(picker::claveNodo(selected));
     if (!contact)
         return false;
     const QString key = picker::claveNodo(selected);
@@ -339,24 +339,24 @@ bool Form6::TreeView_MouseDown(QTreeWidget *tree, Qt::MouseButton button, QPoint
 
 void Form6::cambiar(const QString &key, bool adding)
 {
-    const std::optional<qint64> contact = picker::sidDeClave(key);
+    const std::optional<qint64> contact = sidDeClave(key);
     if (!contact)
         return;
     const ResultadoCambio r = adding ? agregarContacto(m_conexion, m_grupo, *contact)
                                       : quitarContacto(m_conexion, m_grupo, *contact);
     switch (r.estado) {
-    case Cambio::Hecho:
-    case Cambio::SinCambios:
+    case ChangeOutcome::Hecho:
+    case ChangeOutcome::SinCambios:
         refrescar();
         return;
-    case Cambio::ContactoInexistente:
+    case ChangeOutcome::ContactoInexistente:
         // Deleted since the menu opened: the lists catch up, no other contact is touched.
         refrescar();
         return;
-    case Cambio::GrupoInexistente:
+    case ChangeOutcome::GrupoInexistente:
         m_prompter.message(kAdministeredGroupGoneMessage, kTitle, ui::Icon::Warning);
         return;
-    case Cambio::Error:
+    case ChangeOutcome::Error:
         m_prompter.message(kWriteFailedMessage, kTitle, ui::Icon::Warning);
         return;
     }

@@ -60,9 +60,9 @@ public:
     QMenu *mnurclick_admingrupos_grupo() const { return m_menuGrupo; }
     QAction *mnurclick_admingrupos_grupo_quitar() const { return m_grupoQuitar; }
 
-    // The condition of the contact book last built (`Command3`'s Tag); "Añadir toda la lista"
+    // The condition of the contact book last built (the add-all button's Tag); "Añadir toda la lista"
     // works from it, not from the filter controls.
-    const picker::Condicion &condicionLista() const { return m_where; }
+    const Condicion &condicionLista() const { return m_where; }
 
     // Group combo, members' page bar and contact book.
     void f_añadir_grupo();
@@ -98,7 +98,7 @@ private:
     ui::BusyCursor &m_busy;
     startup::ListViews &m_listas;
     qint64 m_grupo = 0;
-    picker::Condicion m_where;
+    Condicion m_where;
 
     QTreeWidget *m_treeView1 = nullptr;
     QTreeWidget *m_treeView2 = nullptr;

@@ -6,11 +6,6 @@ namespace contacts::groups {
 
 namespace {
 
-using picker::contactoDeFila;
-using picker::kColumnasContacto;
-using picker::nodosContacto;
-using picker::paginar;
-
 constexpr int kContactImage = 1;
 constexpr int kMemberImage = 2;
 constexpr int kDetailImage = 3;
@@ -28,18 +23,18 @@ PaginaLista failure(const db::Result &r)
 
 ResultadoCambio error(const db::Result &r)
 {
-    return {Cambio::Error, 0, r.error};
+    return {ChangeOutcome::Error, 0, r.error};
 }
 
 QString pickedContacts()
 {
-    return QStringLiteral("SELECT ") + QLatin1String(kColumnasContacto) + QStringLiteral(" FROM Agenda WHERE ");
+    return QStringLiteral("SELECT ") + QLatin1String(picker::kColumnasContacto) + QStringLiteral(" FROM Agenda WHERE ");
 }
 
 void withoutContacts(PaginaLista &p)
 {
     if (p.nodos.empty())
-        p.nodos.push_back({QLatin1String(picker::kClaveVacia), {}, QStringLiteral("Sin contactos"), 0});
+        p.nodos.push_back({QLatin1String(kClaveVacia), {}, QStringLiteral("Sin contactos"), 0});
 }
 
 bool groupStillExists(db::Connection &connection, qint64 group, db::Result &r)
@@ -47,7 +42,7 @@ bool groupStillExists(db::Connection &connection, qint64 group, db::Result &r)
     return connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE sid = ?"), {group}, &r).toLongLong() > 0;
 }
 
-// Reads the contact's list, lets `editar` compute the new one and writes it, all in one
+// Reads the contact's list, lets `edit` compute the new one and writes it, all in one
 // transaction so another workstation's change in between is not lost.
 template <typename Editar>
 ResultadoCambio changeList(db::Connection &connection, qint64 group, qint64 contact, bool requireGroup,
@@ -55,32 +50,32 @@ ResultadoCambio changeList(db::Connection &connection, qint64 group, qint64 cont
 {
     db::Transaction transaction(connection);
     if (!transaction.isActive())
-        return {Cambio::Error, 0, QStringLiteral("transaction")};
+        return {ChangeOutcome::Error, 0, QStringLiteral("transaction")};
     db::Result r;
     if (requireGroup) {
         const bool exists = groupStillExists(connection, group, r);
         if (!r.ok())
             return error(r);
         if (!exists)
-            return {Cambio::GrupoInexistente, 0, {}};
+            return {ChangeOutcome::GrupoInexistente, 0, {}};
     }
     const std::vector<db::Row> rows =
         connection.select(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE sid = ?"), {contact}, &r);
     if (!r.ok())
         return error(r);
     if (rows.empty())
-        return {Cambio::ContactoInexistente, 0, {}};
+        return {ChangeOutcome::ContactoInexistente, 0, {}};
     const QString before = rows.front().value(0).toString();
     const QString after = edit(before);
     if (after == before)
-        return {Cambio::SinCambios, 0, {}};
+        return {ChangeOutcome::SinCambios, 0, {}};
     r = connection.execute(QStringLiteral("UPDATE Agenda SET grupos_sid = ? WHERE sid = ?"), {after, contact});
     if (!r.ok())
         return error(r);
     r = transaction.commit();
     if (!r.ok())
         return error(r);
-    return {Cambio::Hecho, 1, {}};
+    return {ChangeOutcome::Hecho, 1, {}};
 }
 
 } // namespace
@@ -116,7 +111,7 @@ PaginaLista paginaAgenda(db::Connection &connection, qint64 group, const Condici
                   .toLongLong();
     if (!r.ok())
         return failure(r);
-    p.pagina = paginar(p.filas, position, kTamanoAgenda, kEmptyPageLabel);
+    p.pagina = picker::paginar(p.filas, position, kTamanoAgenda, kEmptyPageLabel);
     if (p.filas > 0) {
         QVariantList values = where.valores;
         values << kTamanoAgenda << p.pagina.posicion * kTamanoAgenda;
@@ -126,8 +121,8 @@ PaginaLista paginaAgenda(db::Connection &connection, qint64 group, const Condici
         if (!r.ok())
             return failure(r);
         for (const db::Row &row : rows) {
-            const picker::Contacto c = contactoDeFila(row);
-            nodosContacto(c, perteneceAGrupo(c.grupos_sid, group) ? kMemberImage : kContactImage,
+            const Contacto c = picker::contactoDeFila(row);
+            picker::nodosContacto(c, perteneceAGrupo(c.grupos_sid, group) ? kMemberImage : kContactImage,
                           kDetailImage, p.nodos, kMobileTitle);
         }
     }
@@ -144,7 +139,7 @@ PaginaLista paginaMiembros(db::Connection &connection, qint64 group, qint64 posi
     p.filas = connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE ") + member, {t}, &r).toLongLong();
     if (!r.ok())
         return failure(r);
-    p.pagina = paginar(p.filas, position, kTamanoMiembros, kEmptyPageLabel);
+    p.pagina = picker::paginar(p.filas, position, kTamanoMiembros, kEmptyPageLabel);
     if (p.filas > 0) {
         // Each page starts after the largest sid of the earlier ones, so no member is skipped or
         // shown twice even when the list changed between two pages.
@@ -164,7 +159,7 @@ PaginaLista paginaMiembros(db::Connection &connection, qint64 group, qint64 posi
         if (!r.ok())
             return failure(r);
         for (const db::Row &row : rows)
-            nodosContacto(contactoDeFila(row), kContactImage, kDetailImage, p.nodos, kMobileTitle);
+            picker::nodosContacto(picker::contactoDeFila(row), kContactImage, kDetailImage, p.nodos, kMobileTitle);
     }
     withoutContacts(p);
     return p;
@@ -209,13 +204,13 @@ ResultadoCambio agregarLista(db::Connection &connection, qint64 group, const Con
 {
     db::Transaction transaction(connection);
     if (!transaction.isActive())
-        return {Cambio::Error, 0, QStringLiteral("transaction")};
+        return {ChangeOutcome::Error, 0, QStringLiteral("transaction")};
     db::Result r;
     const bool exists = groupStillExists(connection, group, r);
     if (!r.ok())
         return error(r);
     if (!exists)
-        return {Cambio::GrupoInexistente, 0, {}};
+        return {ChangeOutcome::GrupoInexistente, 0, {}};
 
     const std::vector<db::Row> rows = connection.select(
         QStringLiteral("SELECT sid, grupos_sid FROM Agenda WHERE ") + where.sql, where.valores, &r);
@@ -237,11 +232,11 @@ ResultadoCambio agregarLista(db::Connection &connection, qint64 group, const Con
         ++changed;
     }
     if (changed == 0)
-        return {Cambio::SinCambios, 0, {}};
+        return {ChangeOutcome::SinCambios, 0, {}};
     r = transaction.commit();
     if (!r.ok())
         return error(r);
-    return {Cambio::Hecho, changed, {}};
+    return {ChangeOutcome::Hecho, changed, {}};
 }
 
 } // namespace contacts::groups

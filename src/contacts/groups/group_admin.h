@@ -10,26 +10,22 @@
 #include <optional>
 #include <vector>
 
-// The membership of one group (`Form6`, "Administrar grupo"): the contact book filtered and paged
+// The membership of one group (the group administration window, "Administrar grupo"): the contact book filtered and paged
 // with each contact marked as in the group or not, the group's members, and the changes, which
 // touch only `Agenda.grupos_sid` and are computed here, never by text arithmetic in SQL.
 namespace contacts::groups {
-
-using picker::Condicion;
-using picker::Nodo;
-using picker::Paginacion;
 
 inline constexpr qint64 kTamanoAgenda = 100;
 inline constexpr qint64 kTamanoMiembros = 50;
 
 // The filter row of the window.
 struct FiltroAdmin {
-    int operador = 0;           // `Combo1`
-    int campo = 0;              // `Combo2`
-    QString palabras;           // `Text1`
-    bool porGrupo = false;      // `Check1`: members of another group too
-    QString grupo;              // `Combo3`'s text
-    bool noIncluidos = false;   // `Check2` "Mostrar no incluidos"
+    int operador = 0;           // the operator combo
+    int campo = 0;              // the field combo
+    QString palabras;           // the words box
+    bool porGrupo = false;      // the group check: members of another group too
+    QString grupo;              // the group combo's text
+    bool noIncluidos = false;   // the "Mostrar no incluidos"
 };
 
 struct CondicionAdmin {
@@ -37,22 +33,22 @@ struct CondicionAdmin {
     QString error;
 };
 
-// The contact book's condition for the administered group `grupo`.
+// The contact book's condition for the administered group `group`.
 CondicionAdmin condicionAgenda(db::Connection &connection, qint64 group, const FiltroAdmin &filter);
 
 struct PaginaLista {
     bool ok = true;
     QString error;
-    Paginacion pagina;
-    std::vector<Nodo> nodos;
+    picker::Paginacion pagina;
+    std::vector<picker::Nodo> nodos;
     qint64 filas = 0;
 };
 
-// The contact book at `posicion` (brought back to the last page when the list got shorter), by
-// name; members of `grupo` carry image 2, the others image 1.
+// The contact book at `position` (brought back to the last page when the list got shorter), by
+// name; members of `group` carry image 2, the others image 1.
 PaginaLista paginaAgenda(db::Connection &connection, qint64 group, const Condicion &where, qint64 position);
 
-// The group's members at `posicion`, 50 a page in the order they were created.
+// The group's members at `position`, 50 a page in the order they were created.
 PaginaLista paginaMiembros(db::Connection &connection, qint64 group, qint64 position);
 
 // The names of the other groups, by name.
@@ -61,10 +57,10 @@ QStringList otrosGrupos(db::Connection &connection, qint64 group, db::Result *re
 // Whether the contact belongs to the group; nothing when the contact is gone or on a failed read.
 std::optional<bool> contactoEnGrupo(db::Connection &connection, qint64 group, qint64 contact);
 
-enum class Cambio { Hecho, SinCambios, ContactoInexistente, GrupoInexistente, Error };
+enum class ChangeOutcome { Hecho, SinCambios, ContactoInexistente, GrupoInexistente, Error };
 
 struct ResultadoCambio {
-    Cambio estado = Cambio::Hecho;
+    ChangeOutcome estado = ChangeOutcome::Hecho;
     qint64 contactos = 0;   // contacts whose list changed
     QString error;
 };

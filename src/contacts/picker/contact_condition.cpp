@@ -73,7 +73,7 @@ ClausulaCampo clausulaCampo(int field, int op, const QString &words)
     }
 
     const bool asText = !(field == kCampoFecha && (op == kOperadorMayor || op == kOperadorMenor));
-    return {Condicion{comparacion(col, Operador(op), asText).trimmed(), {value}}, {}};
+    return {Condicion{comparacion(col, FilterOperator(op), asText).trimmed(), {value}}, {}};
 }
 
 QString sqlMiembro()

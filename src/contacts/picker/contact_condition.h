@@ -13,8 +13,6 @@
 // in as bound values, so quotes, accents and "|" in them are just text.
 namespace contacts::picker {
 
-using contacts::Condicion;
-
 // The operator list (index 0-9) and the field list (index 0-6), in the order the combos show them.
 QStringList operadores();
 QStringList campos();
@@ -34,7 +32,7 @@ struct ClausulaCampo {
 // "menor que" must be a date (dd/mm/aaaa); the other operators look at the date as it is shown.
 ClausulaCampo clausulaCampo(int field, int op, const QString &words);
 
-// Membership of `lista_grupos` in the group `grupoSid`, as a whole number ("1" is not in "11").
+// Membership of `lista_grupos` in the group `groupSid`, as a whole number ("1" is not in "11").
 Condicion esMiembro(qint64 groupSid);
 // Not a member, an empty or missing list included.
 Condicion noEsMiembro(qint64 groupSid);

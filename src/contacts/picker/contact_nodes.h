@@ -18,20 +18,15 @@ namespace contacts::picker {
 inline constexpr auto kColumnasContacto =
     "sid, nombre, telefono, nombre_completo, direccion, telefono_2, comentario, f_nacimiento, grupos_sid";
 
-using contacts::Contacto;
-
 // A row read with kColumnasContacto.
 Contacto contactoDeFila(const db::Row &row);
-
-using contacts::kClaveVacia;
-using contacts::sidDeClave;
 
 // A node to add (images: 1 contact, 2 contact in the group, 3 group or detail; 0 none).
 using Nodo = contacts::NodoContacto;
 
 // The contact's root node and its detail pairs: the mobile phone always, the others when they
-// have text. `imagenContacto` and `imagenDetalle` are the images the list uses.
-// `tituloMovil` is the mobile category's text, which the group administration writes its own way.
+// have text. `contactImage` and `detailImage` are the images the list uses.
+// `mobileTitle` is the mobile category's text, which the group administration writes its own way.
 void nodosContacto(const Contacto &c, int contactImage, int detailImage, std::vector<Nodo> &nodes,
                    const QString &mobileTitle = QStringLiteral("Teléfono móvil"));
 
@@ -44,8 +39,8 @@ struct Paginacion {
     QString etiqueta;       // "Página 2 de 5"
 };
 
-// The page bar for `filas` rows at `tamano` a page: a position beyond the last page comes back to
-// it; an empty list stays on 0 and reads `etiquetaVacia`.
+// The page bar for `rows` rows at `pageSize` a page: a position beyond the last page comes back to
+// it; an empty list stays on 0 and reads `emptyLabel`.
 Paginacion paginar(qint64 rows, qint64 position, qint64 pageSize, const QString &emptyLabel);
 
 } // namespace contacts::picker

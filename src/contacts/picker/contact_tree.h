@@ -32,7 +32,7 @@ QTreeWidgetItem *nodoSeleccionado(const QTreeWidget &tree);
 // again on the same line at 400, 800 ... 2400 twips from the left edge.
 QTreeWidgetItem *nodoEn(const QTreeWidget &tree, QPoint pos);
 
-// The node whose key is `clave`, or nullptr (for tests and for keeping a selection).
+// The node whose key is `key`, or nullptr (for tests and for keeping a selection).
 QTreeWidgetItem *nodoConClave(const QTreeWidget &tree, const QString &key);
 
 } // namespace contacts::picker

@@ -54,7 +54,7 @@ public:
     QAction *mnurclick_enviaragenda_seleccionar() const { return m_seleccionar; }
     QAction *mnurclick_enviaragenda_seleccionarycerrar() const { return m_seleccionarYCerrar; }
 
-    // The filter condition (`Command1`'s Tag); nothing while every group and contact is listed.
+    // The filter condition (the filter button's Tag); nothing while every group and contact is listed.
     const std::optional<Condicion> &condicion() const { return m_condicion; }
 
     // Rebuilds the tree for the current page and condition.
@@ -78,7 +78,7 @@ private:
     void HScroll1_Change();
     void Command2_Click();
     // Adds the number or numbers of the node with that key and text to the recipients box
-    // (`f_agregar_destinatario`).
+    // (the picker's own add).
     void f_agregar_destinatario(const QString &key, const QString &text);
     QWidget *construirFiltro();
 

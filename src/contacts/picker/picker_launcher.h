@@ -19,7 +19,7 @@ public:
     PickerLauncher &operator=(const PickerLauncher &) = delete;
     ~PickerLauncher();
 
-    // `f_mostrar_agenda`, then shown without blocking.
+    // The list refreshed, then shown without blocking.
     Form7 *open();
     Form7 *picker() const { return m_form7.existing(); }
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-// What the recipient picker lists (`f_mostrar_agenda`): every group while no filter is set, then
+// What the recipient picker lists: every group while no filter is set, then
 // the contacts that match, by name, 100 items a page.
 namespace contacts::picker {
 
@@ -18,11 +18,11 @@ inline constexpr qint64 kTamanoSelector = 100;
 
 // The picker's filter row, as its controls hold it.
 struct FiltroSelector {
-    int operador = 0;           // `Combo1`
-    int campo = 0;              // `Combo2`
-    QString palabras;           // `Text1`
-    bool porGrupo = false;      // `Check1`
-    QString grupo;              // `Combo3`'s text
+    int operador = 0;           // the operator combo
+    int campo = 0;              // the field combo
+    QString palabras;           // the words box
+    bool porGrupo = false;      // the group check
+    QString grupo;              // the group combo's text
 };
 
 struct CondicionSelector {
@@ -43,7 +43,7 @@ struct PaginaSelector {
     qint64 contactos = 0;        // contacts that match
 };
 
-// The page at `posicion` (brought back to the last page when the list got shorter); `condicion`
+// The page at `position` (brought back to the last page when the list got shorter); `condition`
 // empty means no filter. An empty list still reads "Página 1 de 1" and shows "Sin contactos".
 PaginaSelector paginaSelector(db::Connection &connection, const std::optional<Condicion> &condition,
                               qint64 position);

@@ -7,7 +7,7 @@
 
 #include <optional>
 
-// Adding a picked contact or group to the send panel's recipients box (`f_agregar_destinatario`).
+// Adding a picked contact or group to the send panel's recipients box.
 // The box keeps a clean `lista_destinatarios`; its Tag is the text it had when last checked, and
 // a Tag ending in ",coste" tells the send panel to ask for a new quote without cleaning the box.
 namespace contacts::picker {
@@ -15,8 +15,8 @@ namespace contacts::picker {
 inline constexpr auto kMarcaCoste = ",coste";
 
 struct Destinatarios {
-    QString texto;      // `Text2`
-    QString tag;        // `Text2.Tag`
+    QString texto;      // the recipients box
+    QString tag;        // the box's Tag
 };
 
 struct Adicion {
@@ -26,7 +26,7 @@ struct Adicion {
 };
 
 // Appends the numbers not yet in the box. Each number is compared whole with the box's entries;
-// an empty number, or one repeated among `numeros`, is added at most once (never as an empty
+// an empty number, or one repeated among `numbers`, is added at most once (never as an empty
 // entry), since the ",coste" mark skips the send panel's own cleaning and a repeat would be sent
 // and charged twice.
 Adicion agregarNumeros(const Destinatarios &before, const QStringList &numbers);
@@ -36,10 +36,10 @@ struct Seleccion {
     bool ok = true;
     QString error;
     QStringList numeros;                // the members' or the contact's mobile numbers
-    std::optional<QString> ultimo;      // the caption for `SkinLabel4` ("Ultimo: ..."), if any
+    std::optional<QString> ultimo;      // the caption for the last-pick label ("Ultimo: ..."), if any
 };
 
-// A group node ("pGrupo <sid>", shown as `textoNodo`) gives its members' numbers and, when it has
+// A group node ("pGrupo <sid>", shown as `nodeText`) gives its members' numbers and, when it has
 // members, "Ultimo: " + the node's text without " contactos"; any contact node or node below one
 // gives that contact's number and "Ultimo: " + its name. A contact that is gone gives nothing.
 Seleccion seleccionDeNodo(db::Connection &connection, const QString &key, const QString &nodeText);

@@ -50,9 +50,9 @@ ContactBookFeature::~ContactBookFeature()
     }
 }
 
-void ContactBookFeature::f_agenda(bool recargar)
+void ContactBookFeature::f_agenda(bool reload)
 {
-    m_contactsTab->f_agenda(recargar);
+    m_contactsTab->f_agenda(reload);
 }
 
 void ContactBookFeature::f_grupos()
@@ -155,9 +155,9 @@ void ContactBookFeature::setBuscarEnvios(std::function<void(const QString &)> se
     m_buscarEnvios = std::move(search);
 }
 
-void ContactBookFeature::setAdministrarGrupo(std::function<void(qint64)> administrar)
+void ContactBookFeature::setAdministrarGrupo(std::function<void(qint64)> administer)
 {
-    m_administrarGrupo = std::move(administrar);
+    m_administrarGrupo = std::move(administer);
 }
 
 } // namespace contacts

@@ -22,8 +22,8 @@ class ContactsTab;
 class GroupsPanel;
 class GroupsTab;
 
-// The contact book at work: the "Contactos" and "Grupos" tabs, the contact editor `Form5` and the
-// deletion of the whole book `Form17`. It answers the main window's seams (contact and group
+// The contact book at work: the "Contactos" and "Grupos" tabs, the contact editor (objectName `Form5`) and the
+// deletion of the whole book (objectName `Form17`). It answers the main window's seams (contact and group
 // lists, the two panels, the two windows) and is told by the application where "Buscar envíos"
 // and "Administrar grupo" lead.
 class ContactBookFeature final : public QObject {
@@ -41,7 +41,7 @@ public:
     GroupsTab &groupsTab() { return *m_groupsTab; }
 
     // The main window's seams.
-    void f_agenda(bool recargar);
+    void f_agenda(bool reload);
     void f_grupos();
     bool agendaVacia() const;
     bool canOpen(startup::WindowId id) const;
@@ -54,7 +54,7 @@ public:
     void filtrarPorGrupo(const QString &groupName);
 
     // The editor: empty in create mode; loaded for a change; or for a number of the send panel's
-    // recipient list that is not in the book (`posicion` from 0), whose save resumes the offer.
+    // recipient list that is not in the book (`position` from 0), whose save resumes the offer.
     Form5 *abrirEditorNuevo();
     Form5 *abrirEditorModificar(qint64 sid);
     Form5 *guardarNumeroDesconocido(const QString &number, qint64 position);
@@ -65,7 +65,7 @@ public:
     // Where "Buscar envíos" shows a phone's sends (the history's search, then its tab).
     void setBuscarEnvios(std::function<void(const QString &phone)> search);
     // Where "Administrar grupo" and a double click on a group lead (the group administration).
-    void setAdministrarGrupo(std::function<void(qint64 sid)> administrar);
+    void setAdministrarGrupo(std::function<void(qint64 sid)> administer);
 
 Q_SIGNALS:
     // `introducir_agenda(posicion, saltar)`: the editor saved an offered number; the send panel

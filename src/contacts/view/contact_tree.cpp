@@ -25,7 +25,7 @@ void llenarArbol(QTreeWidget &tree, const std::vector<NodoContacto> &nodes, Imag
     tree.setUpdatesEnabled(false);
     tree.clear();
     QHash<QString, QTreeWidgetItem *> byKey;
-    QList<QTreeWidgetItem *> raices;
+    QList<QTreeWidgetItem *> roots;
     // One icon per picture for the whole list: nodes that share it draw (and decode) it once.
     QHash<int, QIcon> icons;
     for (const NodoContacto &node : nodes) {
@@ -42,10 +42,10 @@ void llenarArbol(QTreeWidget &tree, const std::vector<NodoContacto> &nodes, Imag
         if (parent)
             parent->addChild(item);
         else
-            raices.append(item);
+            roots.append(item);
         byKey.insert(node.clave, item);
     }
-    tree.addTopLevelItems(raices);
+    tree.addTopLevelItems(roots);
     tree.setUpdatesEnabled(true);
 }
 

@@ -14,7 +14,7 @@ class QTreeWidget;
 namespace contacts {
 
 // Clears the tree and adds the nodes; the tree is hidden while it is rebuilt.
-// `imagen` gives each image number its icon; by default the main window's tabs' images
+// `image` gives each image number its icon; by default the main window's tabs' images
 // (2 detail, 6 group, 7 contact).
 using ImagenDeNodo = QIcon (*)(int number);
 QIcon imagenDeLista(int number);

@@ -16,8 +16,8 @@ class QTreeWidget;
 
 namespace contacts {
 
-// The "Contactos" tab laid out: the contact tree `TreeView4`, its pager, the filter switch and
-// the filter panel `Frame2` (operator, words, field, group), and the popup menu. It only holds
+// The "Contactos" tab laid out: the contact tree, its pager, the filter switch and
+// the filter panel (operator, words, field, group), and the popup menu. It only holds
 // the controls; ContactsTab answers them.
 class ContactsPanel final : public QWidget {
     Q_OBJECT

@@ -48,15 +48,15 @@ ContactsTab::ContactsTab(startup::AppContext &context, ContactsPanel &panel, QOb
 
 ContactsTab::~ContactsTab() = default;
 
-void ContactsTab::f_agenda(bool recargar)
+void ContactsTab::f_agenda(bool reload)
 {
     if (!m_panel)
         return;
     const ui::BusyGuard busy(m_context.busy, QStringLiteral("agenda"));
-    if (recargar) {
-        const bool filterNames = m_panel->Check4()->isChecked() && m_condicion && !m_condicion->vacia();
-        if (m_registros.recargar(m_context.conexion, filterNames ? m_condicion : std::nullopt)
-            != RegistrosAgenda::Estado::Ok) {
+    if (reload) {
+        const bool filtered = m_panel->Check4()->isChecked() && m_condicion && !m_condicion->vacia();
+        if (m_registros.recargar(m_context.conexion, filtered ? m_condicion : std::nullopt)
+            != RegistrosAgenda::Status::Ok) {
             // A condition the database cannot evaluate shows a clean empty list.
             qWarning() << "contact list query failed:" << m_registros.error();
         }
@@ -114,8 +114,8 @@ void ContactsTab::filtrarPorTelefonos(const QString &numbers)
         return;
     QString list = numbers;
     m_panel->Text7()->setText(list.remove(QLatin1Char(' ')));
-    m_panel->Combo2()->setCurrentIndex(int(Operador::Coincidan));
-    m_panel->Combo4()->setCurrentIndex(int(Campo::Telefono));
+    m_panel->Combo2()->setCurrentIndex(int(FilterOperator::Coincidan));
+    m_panel->Combo4()->setCurrentIndex(int(FilterField::Telefono));
     m_panel->Check3()->setChecked(false);
     f_filtrar_agenda();
 }
@@ -152,7 +152,7 @@ exporting::Resultado ContactsTab::Image6_Click()
 {
     // The "Sin contactos" node on top, or no rows, and the icon does nothing.
     if (agendaVacia() || m_registros.total() == 0)
-        return {exporting::Resultado::Estado::SinContactos};
+        return {exporting::Resultado::Status::SinContactos};
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty())
         folder = m_context.ruta_programa;
@@ -243,7 +243,7 @@ void ContactsTab::mnurclick_agenda_buscarhistorial_Click()
 void ContactsTab::f_borrar_agenda(qint64 sid)
 {
     const ResultadoBorrado r = borrarContacto(m_context.conexion, sid);
-    if (r.estado == ResultadoBorrado::Estado::NoExiste) {
+    if (r.estado == ResultadoBorrado::Status::NoExiste) {
         contactoDesaparecido();
         return;
     }

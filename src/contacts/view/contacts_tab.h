@@ -31,7 +31,7 @@ public:
 
     // True: the query runs again (filtered while "Filtrar" is ticked); false: the page showing is
     // redrawn from the rows already read.
-    void f_agenda(bool recargar);
+    void f_agenda(bool reload);
     bool agendaVacia() const;
     // The rows the list shows (the whole book or the filter's result), in name order.
     const RegistrosAgenda &registros_agenda() const { return m_registros; }
@@ -41,7 +41,7 @@ public:
     // The condition kept by the last "Filtrar"; nothing before the first one.
     const std::optional<Condicion> &condicion() const { return m_condicion; }
 
-    // The history's "Filtrar contactos": the contacts whose phone is one of `numeros` (joined by
+    // The history's "Filtrar contactos": the contacts whose phone is one of `numbers` (joined by
     // ","), or, with a group name, the members of that group.
     void filtrarPorTelefonos(const QString &numbers);
     void filtrarPorGrupo(const QString &groupName);
@@ -82,7 +82,7 @@ private:
     startup::AppContext &m_context;
     QPointer<ContactsPanel> m_panel;
     RegistrosAgenda m_registros;
-    std::optional<Condicion> m_condicion;   // `Command2`'s Tag
+    std::optional<Condicion> m_condicion;   // the filter button's Tag
     ui::RowPopup m_popup;
 };
 

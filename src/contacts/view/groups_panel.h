@@ -8,7 +8,7 @@ class QTreeWidget;
 
 namespace contacts {
 
-// The "Grupos" tab laid out: the group tree `TreeView2` and its popup menu; GroupsTab answers them.
+// The "Grupos" tab laid out: the group tree and its popup menu; GroupsTab answers them.
 class GroupsPanel final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(GroupsPanel)

@@ -125,20 +125,20 @@ bool GroupsTab::f_borrar_grupo(qint64 sid)
             return prompter.input(prompt, title, def);
         });
     switch (r.estado) {
-    case ResultadoBorrarGrupo::Estado::NoExiste:
+    case ResultadoBorrarGrupo::Status::NoExiste:
         f_grupos();   // a group deleted meanwhile leaves the list
         prompter.message(QString::fromUtf8(kSeleccioneGrupo), QStringLiteral("Error"), ui::Icon::Critical);
         return false;
-    case ResultadoBorrarGrupo::Estado::Abortado:
+    case ResultadoBorrarGrupo::Status::Abortado:
         prompter.message(QString::fromUtf8(kBorradoAbortado), QString::fromUtf8(kTituloGrupoEliminado),
                          ui::Icon::Information);
         return false;
-    case ResultadoBorrarGrupo::Estado::ErrorBaseDatos:
+    case ResultadoBorrarGrupo::Status::ErrorBaseDatos:
         prompter.message(QStringLiteral("No se pudo eliminar el grupo de la base de datos; no se ha cambiado "
                                         "nada. Inténtelo de nuevo en unos momentos."),
                          QStringLiteral("Error"), ui::Icon::Critical);
         return false;
-    case ResultadoBorrarGrupo::Estado::Borrado:
+    case ResultadoBorrarGrupo::Status::Borrado:
         break;
     }
     f_grupos();
@@ -168,16 +168,16 @@ void GroupsTab::mnurclick_listado_grupos_crear_Click()
             prompter.message(avisoGrupoRepetido(name), QString::fromUtf8(kTituloNombreGrupo), ui::Icon::Warning);
         });
     switch (r.estado) {
-    case ResultadoCrearGrupo::Estado::Cancelado:
+    case ResultadoCrearGrupo::Status::Cancelado:
         prompter.message(QString::fromUtf8(kCreacionCancelada), QString::fromUtf8(kTituloCreacionCancelada),
                          ui::Icon::Information);
         return;
-    case ResultadoCrearGrupo::Estado::ErrorBaseDatos:
+    case ResultadoCrearGrupo::Status::ErrorBaseDatos:
         prompter.message(QStringLiteral("No se pudo crear el grupo en la base de datos. Inténtelo de nuevo en unos "
                                         "momentos."),
                          QStringLiteral("Error"), ui::Icon::Critical);
         return;
-    case ResultadoCrearGrupo::Estado::Creado:
+    case ResultadoCrearGrupo::Status::Creado:
         break;
     }
     f_grupos();

@@ -18,13 +18,13 @@ namespace contacts {
 class GroupsPanel;
 
 // The "Grupos" tab at work: the group list with member counts, the contact filter's group list
-// (`Combo3`, `Check3`), and the creation and deletion of groups.
+// (its group combo and "Miembros de" check), and the creation and deletion of groups.
 class GroupsTab final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(GroupsTab)
 
 public:
-    // `combo3` and `check3` are the contact filter's group controls, refilled with the tree.
+    // `groupCombo` and `membersCheck` are the contact filter's group controls, refilled with the tree.
     GroupsTab(startup::AppContext &context, GroupsPanel &panel, QComboBox &groupCombo, QCheckBox &membersCheck,
               QObject *parent = nullptr);
     ~GroupsTab() override;

@@ -63,7 +63,7 @@ public:
     void bindMostrarNombres(QAction *item);
 
     // The contact book's "Buscar envíos": every send to that number, the filter applied.
-    void buscarEnvios(const QString &telefono);
+    void buscarEnvios(const QString &phone);
 
     // The main menu's "Exportar a Excel" (HistoryExportDialog): one window at a time.
     void openExport();

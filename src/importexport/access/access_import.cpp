@@ -158,12 +158,12 @@ bool FileRows::scan(qint64 from, const std::function<bool(qint64, const QVariant
     return m_scan.result().ok();
 }
 
-RunOutcome AccessImport::empezar(const mdb::Table &table, const Mapping &mapping)
+RunOutcome AccessImport::start(const mdb::Table &table, const Mapping &mapping)
 {
-    return empezar(std::make_unique<TableRows>(table), mapping);
+    return start(std::make_unique<TableRows>(table), mapping);
 }
 
-RunOutcome AccessImport::empezar(std::unique_ptr<RowSource> source, const Mapping &mapping)
+RunOutcome AccessImport::start(std::unique_ptr<RowSource> source, const Mapping &mapping)
 {
     abandonar();
     m_source = std::move(source);

@@ -64,7 +64,7 @@ struct RunOutcome {
 };
 
 // The final message of a finished run.
-QString mensajeImportados(double contados);
+QString mensajeImportados(double imported);
 // The line added to it for rows whose key the walk does not reach (Null, zero, negative).
 QString mensajeSinClave(int rows);
 
@@ -117,8 +117,8 @@ public:
 
     // Starts a run over `table` from its first key (numeric keys from 1 on, as the first call of
     // the old procedure did).
-    RunOutcome empezar(const mdb::Table &table, const Mapping &mapping);
-    RunOutcome empezar(std::unique_ptr<RowSource> source, const Mapping &mapping);
+    RunOutcome start(const mdb::Table &table, const Mapping &mapping);
+    RunOutcome start(std::unique_ptr<RowSource> source, const Mapping &mapping);
     // Goes on from the row that raised the conflict, settled by `decision`.
     RunOutcome reanudar(const Decision &decision);
     bool esperando() const { return m_waiting; }

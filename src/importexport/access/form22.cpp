@@ -210,7 +210,7 @@ void Form22::Command2_Click()
     RunOutcome outcome;
     {
         ui::BusyGuard busy(m_context.busy, QStringLiteral("Form22.import"));
-        outcome = m_run.empezar(std::move(table), mapping());
+        outcome = m_run.start(std::move(table), mapping());
     }
     handle(outcome);
 }

@@ -22,8 +22,8 @@ namespace importexport::access {
 
 class FileChooser;
 
-// The Access import window (objectName `Form22`), "Importar desde Access": picks another Access file and table, maps its fields to the
-// contact fields and runs the import.
+// The Access import window (objectName `Form22`), "Importar desde Access": picks another Access
+// file and table, maps its fields to the contact fields and runs the import.
 class Form22 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form22)

@@ -13,8 +13,9 @@ namespace importexport::access {
 
 class FileChooser;
 
-// The customer import window (objectName `Form8`), "Importar Agenda": copies the mobile numbers of a customer database into the contact
-// table of a program database chosen by the user. It works on its own connections.
+// The customer import window (objectName `Form8`), "Importar Agenda": copies the mobile numbers of
+// a customer database into the contact table of a program database chosen by the user. It works on
+// its own connections.
 class Form8 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form8)

@@ -25,8 +25,9 @@ class Form24;
 QString grupoPendiente(const QDateTime &now);
 QString nombreGrupoNuevo(const QDateTime &now);
 
-// The Excel import window (objectName `Form12`), "Importar agenda desde Excel": the workbook (folder tree and file list) and the group
-// the imported contacts join; "Importar" hands both to the mapping window.
+// The Excel import window (objectName `Form12`), "Importar agenda desde Excel": the workbook
+// (folder tree and file list) and the group the imported contacts join; "Importar" hands both to
+// the mapping window.
 class Form12 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form12)

@@ -11,8 +11,9 @@ namespace startup { struct AppContext; }
 
 namespace importexport::excel {
 
-// The Excel export window (objectName `Form13`), "Exportar a Excel": every contact or one group's members into a workbook that then
-// opens on the user's screen. The window stays open for further exports.
+// The Excel export window (objectName `Form13`), "Exportar a Excel": every contact or one group's
+// members into a workbook that then opens on the user's screen. The window stays open for further
+// exports.
 class Form13 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form13)

@@ -11,11 +11,11 @@
 
 namespace importexport::excel {
 
-Eleccion eleccionDe(bool overwrite, bool all)
+Choice eleccionDe(bool overwrite, bool all)
 {
     if (overwrite)
-        return all ? Eleccion::SobreescribirTodas : Eleccion::SobreescribirUna;
-    return all ? Eleccion::IgnorarTodas : Eleccion::IgnorarUna;
+        return all ? Choice::SobreescribirTodas : Choice::SobreescribirUna;
+    return all ? Choice::IgnorarTodas : Choice::IgnorarUna;
 }
 
 Form21::Form21(QWidget *parent) : QWidget(parent, Qt::Window)
@@ -96,7 +96,7 @@ void Form21::mostrar(const Conflicto &c)
     raise();
 }
 
-void Form21::f_resolver_conflicto(Eleccion choice)
+void Form21::f_resolver_conflicto(Choice choice)
 {
     m_respondiendo = true;
     hide();

@@ -13,10 +13,11 @@ class QPushButton;
 namespace importexport::excel {
 
 // The answer the two buttons give: overwrite or ignore, this once or for every later conflict.
-Eleccion eleccionDe(bool overwrite, bool all);
+Choice eleccionDe(bool overwrite, bool all);
 
-// The duplicate-phone dialog (objectName `Form21`), "Teléfono perteneciente a otro contacto": the stored contact on the left, the
-// imported record on the right; it writes nothing itself and hands the answer back.
+// The duplicate-phone dialog (objectName `Form21`), "Teléfono perteneciente a otro contacto": the
+// stored contact on the left, the imported record on the right; it writes nothing itself and hands
+// the answer back.
 class Form21 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form21)
@@ -34,7 +35,7 @@ public:
     QPushButton *Command2 = nullptr;            // "Ignorar"
 
 Q_SIGNALS:
-    void respondido(importexport::excel::Eleccion choice);
+    void respondido(importexport::excel::Choice choice);
     // Closed by its window box: no answer, the run pauses.
     void cerradoSinResponder();
 
@@ -42,7 +43,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void f_resolver_conflicto(Eleccion choice);
+    void f_resolver_conflicto(Choice choice);
     bool m_respondiendo = false;
 };
 

@@ -217,7 +217,7 @@ void Form24::Command1_Click()
             m_form21->hide();
         close();
     });
-    connect(m_form21, &Form21::respondido, this, [this](Eleccion choice) {
+    connect(m_form21, &Form21::respondido, this, [this](Choice choice) {
         m_form25->setStatus(QStringLiteral("Buscando datos..."));
         seguir(m_run->responder(choice));
     });
@@ -232,26 +232,26 @@ void Form24::Command1_Click()
     seguir(m_run->comenzar());
 }
 
-void Form24::seguir(ImportRun::Estado state)
+void Form24::seguir(ImportRun::State state)
 {
     switch (state) {
-    case ImportRun::Estado::EnCurso:
+    case ImportRun::State::EnCurso:
         m_context.busy.setBusy(QStringLiteral("importar-excel"), false);
         m_form25->enMarcha();
         return;
-    case ImportRun::Estado::EsperandoRespuesta:
+    case ImportRun::State::EsperandoRespuesta:
         m_context.busy.setBusy(QStringLiteral("importar-excel"), false);
         m_form25->esperandoRespuesta();
         m_form21->mostrar(m_run->conflicto());
         return;
-    case ImportRun::Estado::Terminada:
-    case ImportRun::Estado::Fallida:
+    case ImportRun::State::Terminada:
+    case ImportRun::State::Fallida:
         terminar(state);
         return;
     }
 }
 
-void Form24::terminar(ImportRun::Estado state)
+void Form24::terminar(ImportRun::State state)
 {
     const Contadores counters = m_run->contadores();
     const QString error = m_run->error();
@@ -266,7 +266,7 @@ void Form24::terminar(ImportRun::Estado state)
     m_form25->setStatus(QStringLiteral("Liberando memoria..."));
     m_context.busy.setBusy(QStringLiteral("importar-excel"), false);
     ui::Prompter &prompter = m_context.prompter;
-    const bool failed = state == ImportRun::Estado::Fallida;
+    const bool failed = state == ImportRun::State::Fallida;
     Q_EMIT importacionTerminada(counters, failed);
     disconnect(m_form25, nullptr, this, nullptr);
     m_form21->hide();

@@ -21,9 +21,10 @@ namespace importexport::excel {
 class Form21;
 class Form25;
 
-// The column mapping window (objectName `Form24`), "Previsualización Excel - Configuración columnas": the workbook's size and a sample
-// of five records, one combo per contact field to say where it is read from, and the start of
-// the import, which this window runs with the progress window and the duplicate dialog.
+// The column mapping window (objectName `Form24`), "Previsualización Excel - Configuración
+// columnas": the workbook's size and a sample of five records, one combo per contact field to say
+// where it is read from, and the start of the import, which this window runs with the progress
+// window and the duplicate dialog.
 class Form24 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form24)
@@ -67,8 +68,8 @@ private:
     void buildControls();
     void Check1_Click();
     void Combo2_Click(int index);
-    void seguir(ImportRun::Estado state);
-    void terminar(ImportRun::Estado state);
+    void seguir(ImportRun::State state);
+    void terminar(ImportRun::State state);
 
     startup::AppContext &m_context;
     startup::ListViews *m_lists = nullptr;

@@ -156,8 +156,8 @@ void Form25::Timer1_Timer()
 {
     if (!m_clock.abierto())
         m_clock.abrir(ahora());
-    const ImportRun::Estado state = m_run.tramo();
-    if (state != ImportRun::Estado::EnCurso) {
+    const ImportRun::State state = m_run.tramo();
+    if (state != ImportRun::State::EnCurso) {
         Timer1->stop();
         m_clock.reabrir(ahora());
         Q_EMIT detenida(state);

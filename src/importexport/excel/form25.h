@@ -13,8 +13,9 @@ class QTimer;
 
 namespace importexport::excel {
 
-// The import progress window (objectName `Form25`), "Progreso Importación": shows the run and drives it with its timer, a slice of time
-// a tick; "Pausar"/"Reanudar" and "Finalizar" act on the run.
+// The import progress window (objectName `Form25`), "Progreso Importación": shows the run and
+// drives it with its timer, a slice of time a tick; "Pausar"/"Reanudar" and "Finalizar" act on the
+// run.
 class Form25 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form25)
@@ -49,7 +50,7 @@ public:
 
 Q_SIGNALS:
     // The timer has taken the run to a state it cannot go on from by itself.
-    void detenida(importexport::excel::ImportRun::Estado state);
+    void detenida(importexport::excel::ImportRun::State state);
     void cerrada();
 
 protected:

@@ -50,25 +50,25 @@ ImportEngine::ImportEngine(db::Connection &connection, const RecordSheet &sheet,
 {
 }
 
-void ImportEngine::aplicarEleccion(Eleccion choice)
+void ImportEngine::aplicarEleccion(Choice choice)
 {
-    if (choice == Eleccion::Ninguna)
+    if (choice == Choice::Ninguna)
         return;
-    m_sobreescribirUna = choice == Eleccion::SobreescribirUna;
-    m_sobreescribirTodas = choice == Eleccion::SobreescribirTodas;
-    m_ignorarUna = choice == Eleccion::IgnorarUna;
-    m_ignorarTodas = choice == Eleccion::IgnorarTodas;
+    m_sobreescribirUna = choice == Choice::SobreescribirUna;
+    m_sobreescribirTodas = choice == Choice::SobreescribirTodas;
+    m_ignorarUna = choice == Choice::IgnorarUna;
+    m_ignorarTodas = choice == Choice::IgnorarTodas;
 }
 
-ImportEngine::Resultado ImportEngine::importar(int record)
+ImportEngine::Outcome ImportEngine::importar(int record)
 {
     const Registro read = leerRegistro(m_sheet, record, m_columnas);
     if (!read.valido)
-        return Resultado::NoValido;
+        return Outcome::NoValido;
     return escribir(record, read.contacto);
 }
 
-ImportEngine::Resultado ImportEngine::escribir(int record, const Contacto &contact)
+ImportEngine::Outcome ImportEngine::escribir(int record, const Contacto &contact)
 {
     // A record is written whole or not at all: a failure between its insert (or overwrite) and
     // its group change leaves neither, and the counters only move once the record is committed.
@@ -78,7 +78,7 @@ ImportEngine::Resultado ImportEngine::escribir(int record, const Contacto &conta
                       .arg(contact.nombre, m_sheet.swapped() ? QStringLiteral("columna") : QStringLiteral("fila"),
                            m_sheet.swapped() ? nombreColumna(record) : QString::number(record));
         qWarning("Excel import: %s", qPrintable(r.error));
-        return Resultado::Fallo;
+        return Outcome::Fallo;
     };
 
     // Inside a batch the batch's transaction already keeps the look-up and the writes together;
@@ -115,7 +115,7 @@ ImportEngine::Resultado ImportEngine::escribir(int record, const Contacto &conta
         if (!same && !overwrite && !ignore) {
             // Nothing is written until the user answers; the record is read again then.
             m_conflicto = {record, contact, stored->values};
-            return Resultado::Duplicado;
+            return Outcome::Duplicado;
         }
         const QString list = stored->grupos_sid.toString();
         const bool joinsGroup = withGroup && !listaContiene(list, m_grupo);
@@ -148,7 +148,7 @@ ImportEngine::Resultado ImportEngine::escribir(int record, const Contacto &conta
         else
             m_ignorarUna = false;
     }
-    return Resultado::Hecho;
+    return Outcome::Hecho;
 }
 
 void ImportEngine::volverA(const Marca &mark)
@@ -183,29 +183,29 @@ ImportRun::ImportRun(ImportEngine &engine, int first, int total) : m_engine(engi
     m_actual = m_primero - 1;
 }
 
-ImportRun::Estado ImportRun::comenzar()
+ImportRun::State ImportRun::comenzar()
 {
     return m_estado = recorrer(m_primero);
 }
 
-ImportRun::Estado ImportRun::responder(Eleccion choice)
+ImportRun::State ImportRun::responder(Choice choice)
 {
     m_engine.aplicarEleccion(choice);
     return m_estado = recorrer(m_engine.conflicto().registro);
 }
 
-ImportRun::Estado ImportRun::recorrer(int record)
+ImportRun::State ImportRun::recorrer(int record)
 {
     while (record <= m_total) {
         m_actual = record;
         switch (m_engine.importar(record)) {
-        case ImportEngine::Resultado::Duplicado:
-            return Estado::EsperandoRespuesta;
-        case ImportEngine::Resultado::Fallo:
-            return Estado::Fallida;
-        case ImportEngine::Resultado::Hecho:
-            return record == m_total ? Estado::Terminada : Estado::EnCurso;
-        case ImportEngine::Resultado::NoValido:
+        case ImportEngine::Outcome::Duplicado:
+            return State::EsperandoRespuesta;
+        case ImportEngine::Outcome::Fallo:
+            return State::Fallida;
+        case ImportEngine::Outcome::Hecho:
+            return record == m_total ? State::Terminada : State::EnCurso;
+        case ImportEngine::Outcome::NoValido:
             if (const std::optional<int> next = m_engine.siguienteCandidato(record, m_total)) {
                 record = *next;
                 continue;
@@ -214,28 +214,28 @@ ImportRun::Estado ImportRun::recorrer(int record)
             // the timer carries on past the stretch, one record at a time.
             if (record + kBusquedaMaxima >= m_total) {
                 m_actual = m_total;
-                return Estado::Terminada;
+                return State::Terminada;
             }
             m_actual = record + kBusquedaMaxima;
-            return Estado::EnCurso;
+            return State::EnCurso;
         }
     }
-    return Estado::Terminada;
+    return State::Terminada;
 }
 
-ImportRun::Estado ImportRun::lote(int limit)
+ImportRun::State ImportRun::lote(int limit)
 {
     return procesar(limit, std::chrono::nanoseconds::max());
 }
 
-ImportRun::Estado ImportRun::tramo(std::chrono::nanoseconds budget)
+ImportRun::State ImportRun::tramo(std::chrono::nanoseconds budget)
 {
     return procesar(std::numeric_limits<int>::max(), budget);
 }
 
-ImportRun::Estado ImportRun::procesar(int limit, std::chrono::nanoseconds budget)
+ImportRun::State ImportRun::procesar(int limit, std::chrono::nanoseconds budget)
 {
-    if (m_estado != Estado::EnCurso)
+    if (m_estado != State::EnCurso)
         return m_estado;
     const auto until = std::chrono::steady_clock::now() + std::min(budget, std::chrono::nanoseconds(std::chrono::hours(1)));
     // One transaction for the tick; each record's own becomes a savepoint inside it, so a record
@@ -244,18 +244,18 @@ ImportRun::Estado ImportRun::procesar(int limit, std::chrono::nanoseconds budget
     const int first = m_actual + 1;
     db::Transaction transaction(m_engine.conexion());
     m_engine.setEnLote(transaction.isActive());
-    Estado result = Estado::EnCurso;
+    State result = State::EnCurso;
     for (int i = 0; i < limit && m_actual < m_total; ++i) {
         if (i > 0 && std::chrono::steady_clock::now() >= until)
             break;
         ++m_actual;
-        const ImportEngine::Resultado outcome = m_engine.importar(m_actual);
-        if (outcome == ImportEngine::Resultado::Duplicado) {
-            result = Estado::EsperandoRespuesta;
+        const ImportEngine::Outcome outcome = m_engine.importar(m_actual);
+        if (outcome == ImportEngine::Outcome::Duplicado) {
+            result = State::EsperandoRespuesta;
             break;
         }
-        if (outcome == ImportEngine::Resultado::Fallo) {
-            result = Estado::Fallida;
+        if (outcome == ImportEngine::Outcome::Fallo) {
+            result = State::Fallida;
             break;
         }
     }
@@ -269,27 +269,27 @@ ImportRun::Estado ImportRun::procesar(int limit, std::chrono::nanoseconds budget
             m_engine.volverA(before);
             m_engine.loteNoGuardado(first, m_actual, r);
             m_actual = first - 1;
-            return m_estado = Estado::Fallida;
+            return m_estado = State::Fallida;
         }
     }
-    if (result != Estado::EnCurso)
+    if (result != State::EnCurso)
         return m_estado = result;
-    return m_estado = m_actual >= m_total ? Estado::Terminada : Estado::EnCurso;
+    return m_estado = m_actual >= m_total ? State::Terminada : State::EnCurso;
 }
 
 void ImportRun::finalizar()
 {
     m_actual = m_total;
-    if (m_estado == Estado::EsperandoRespuesta)
-        m_estado = Estado::EnCurso;
+    if (m_estado == State::EsperandoRespuesta)
+        m_estado = State::EnCurso;
 }
 
 void ImportRun::pausarEnConflicto()
 {
-    if (m_estado != Estado::EsperandoRespuesta)
+    if (m_estado != State::EsperandoRespuesta)
         return;
     m_actual = m_engine.conflicto().registro - 1;
-    m_estado = Estado::EnCurso;
+    m_estado = State::EnCurso;
 }
 
 } // namespace importexport::excel

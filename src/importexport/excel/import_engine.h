@@ -17,7 +17,7 @@ namespace db { class Connection; }
 namespace importexport::excel {
 
 // The answer to a duplicate phone.
-enum class Eleccion { Ninguna = 0, SobreescribirUna = 1, SobreescribirTodas = 2, IgnorarUna = 3, IgnorarTodas = 4 };
+enum class Choice { Ninguna = 0, SobreescribirUna = 1, SobreescribirTodas = 2, IgnorarUna = 3, IgnorarTodas = 4 };
 
 // The run's counters: new (inserted plus overwritten), valid (records that passed validation) and
 // put into the target group.
@@ -26,7 +26,7 @@ struct Contadores {
     int validos = 0;
     int enGrupo = 0;
     int repetidos() const { return validos - nuevos; }
-    // "nuevos,validos,enGrupo"
+    // "added,valid,inGroup"
     QString texto() const;
     static Contadores desdeTexto(const QString &text);
     bool operator==(const Contadores &) const = default;
@@ -44,7 +44,7 @@ struct Conflicto {
 
 class ImportEngine final {
 public:
-    enum class Resultado {
+    enum class Outcome {
         Hecho,        // valid: inserted, overwritten, kept or already identical
         NoValido,     // skipped; counts nowhere
         Duplicado,    // waits for the user's answer; nothing of the record was written
@@ -55,8 +55,8 @@ public:
     ImportEngine(db::Connection &connection, const RecordSheet &sheet, const Columnas &columns, QString group);
 
     // A dialog answer; None leaves the standing decisions as they are.
-    void aplicarEleccion(Eleccion choice);
-    Resultado importar(int record);
+    void aplicarEleccion(Choice choice);
+    Outcome importar(int record);
 
     // The first of the next 100 records that holds a name and a phone to try.
     std::optional<int> siguienteCandidato(int record, int total) const;
@@ -84,7 +84,7 @@ public:
     const RecordSheet &sheet() const { return m_sheet; }
 
 private:
-    Resultado escribir(int record, const Contacto &contact);
+    Outcome escribir(int record, const Contacto &contact);
 
     AgendaStore m_store;
     const RecordSheet &m_sheet;
@@ -110,7 +110,7 @@ inline constexpr std::chrono::milliseconds kTramoPorTick{40};
 
 class ImportRun final {
 public:
-    enum class Estado {
+    enum class State {
         EnCurso,              // the timer carries on from current() + 1
         EsperandoRespuesta,   // the duplicate dialog is up for conflict()
         Terminada,            // show the summary
@@ -120,15 +120,15 @@ public:
     ImportRun(ImportEngine &engine, int first, int total);
 
     // The first records, synchronously, until the first valid one.
-    Estado comenzar();
+    State comenzar();
     // The user's answer to the conflict: the conflicting record again, then on as start().
-    Estado responder(Eleccion choice);
+    State responder(Choice choice);
     // One tick of the progress timer: up to `limit` records, invalid ones skipped one by one.
-    Estado lote(int limit = kRegistrosPorLote);
+    State lote(int limit = kRegistrosPorLote);
     // One tick that imports for about `budget` (at least one record), invalid ones skipped one by
     // one. The tick's records share one transaction, each record whole or not at all inside it,
     // and the tick ends with the book committed, so a pause or the dialog always sees it settled.
-    Estado tramo(std::chrono::nanoseconds budget = kTramoPorTick);
+    State tramo(std::chrono::nanoseconds budget = kTramoPorTick);
     // "Finalizar": the remaining records are not read; the next tick ends the run.
     void finalizar();
     // The dialog was closed without an answer: the conflicting record is read again on resume.
@@ -136,20 +136,20 @@ public:
 
     int actual() const { return m_actual; }
     int total() const { return m_total; }
-    Estado estado() const { return m_estado; }
+    State estado() const { return m_estado; }
     const Contadores &contadores() const { return m_engine.contadores(); }
     const Conflicto &conflicto() const { return m_engine.conflicto(); }
     const QString &error() const { return m_engine.error(); }
 
 private:
-    Estado recorrer(int record);
-    Estado procesar(int limit, std::chrono::nanoseconds budget);
+    State recorrer(int record);
+    State procesar(int limit, std::chrono::nanoseconds budget);
 
     ImportEngine &m_engine;
     int m_primero = 1;
     int m_total = 0;
     int m_actual = 0;             // the last record looked at
-    Estado m_estado = Estado::EnCurso;
+    State m_estado = State::EnCurso;
 };
 
 } // namespace importexport::excel

@@ -12,7 +12,7 @@
 namespace importexport::excel {
 
 // The contact fields in the order every window and table of the Excel import uses.
-enum Campo { Nombre = 0, Telefono, NombreCompleto, Direccion, Telefono2, Comentario, FNacimiento };
+enum ContactField { Nombre = 0, Telefono, NombreCompleto, Direccion, Telefono2, Comentario, FNacimiento };
 inline constexpr int kCampos = 7;
 
 // For each field the sheet column (or row, when swapped) it is read from; 0: not imported.

@@ -39,7 +39,7 @@ struct PlantillaList {
 };
 
 // Every value is bound, so names and texts with quotes, accents and line breaks are kept exactly.
-// The store checks nothing about the values: validarPlantilla() does that before a save.
+// The store checks nothing about the values: validateTemplate() does that before a save.
 class TemplateStore final {
 public:
     explicit TemplateStore(db::Connection &connection) : m_conexion(connection) {}

@@ -20,7 +20,8 @@ class Prompter;
 
 namespace sending {
 
-// The "Plantillas" tab: the template list (objectName `TreeView1`), its popup menu and the editor it opens.
+// The "Plantillas" tab: the template list (objectName `TreeView1`), its popup menu and the editor
+// it opens.
 class TemplatesPanel final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TemplatesPanel)

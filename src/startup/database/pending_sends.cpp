@@ -79,10 +79,10 @@ std::optional<SendRecord> parsePendingLine(QByteArrayView line)
             return std::nullopt;
         *texts[i] = value.toString();
     }
-    const QJsonValue creditos = o.value(QStringLiteral("creditos"));
-    if (!creditos.isDouble())
+    const QJsonValue credits = o.value(QStringLiteral("creditos"));
+    if (!credits.isDouble())
         return std::nullopt;
-    record.creditos = creditos.toDouble();
+    record.creditos = credits.toDouble();
     // Without its time and recipients a send could neither be shown nor told apart.
     if (record.f_envio.isEmpty() || record.destinatario.isEmpty())
         return std::nullopt;

@@ -58,7 +58,7 @@ private:
     void Form_Load();
     void List1_Click();
     void List2_Click();
-    bool send(Operation operation, const QString &remitente);
+    bool send(Operation operation, const QString &sender);
     void onReply(const net::GatewayReply &reply);
     void rebuildLocal();
     void reportDatabaseFailure();

@@ -284,12 +284,12 @@ private Q_SLOTS:
 
         // Once the contact book is there, its two leaves and the double click work.
         QStringList filtered;
-        history::ContactBookLink agenda;
-        agenda.filtrarPorTelefonos = [&filtered](const QString &list) { filtered << list; };
-        agenda.f_grupos = [] {};
-        agenda.filtrarPorGrupo = [](const QString &) {};
-        agenda.mostrarContactos = [] {};
-        c.feature->recipientActions().setContactBook(agenda);
+        history::ContactBookLink contactBook;
+        contactBook.filtrarPorTelefonos = [&filtered](const QString &list) { filtered << list; };
+        contactBook.f_grupos = [] {};
+        contactBook.filtrarPorGrupo = [](const QString &) {};
+        contactBook.mostrarContactos = [] {};
+        c.feature->recipientActions().setContactBook(contactBook);
         QVERIFY(leaf(c.panel(), 3, 0)->isEnabled() && leaf(c.panel(), 3, 1)->isEnabled());
         QVERIFY(!leaf(c.panel(), 3, 3)->isEnabled());
         Q_EMIT c.panel().TreeView3()->itemDoubleClicked(c.node(QStringLiteral("Recibidos 97")), 0);

@@ -121,7 +121,7 @@ private Q_SLOTS:
             QSKIP("fixtures not reachable");
         AgendaFixture f;
         AccessImport run(f.conexion);
-        const RunOutcome first = run.empezar(customers, customersMapping());
+        const RunOutcome first = run.start(customers, customersMapping());
         QCOMPARE(first.status, RunStatus::Conflict);
         QVERIFY(first.conflicto);
         QCOMPARE(first.conflicto->clave, QStringLiteral("24"));
@@ -161,7 +161,7 @@ private Q_SLOTS:
             QSKIP("fixtures not reachable");
         AgendaFixture f;
         AccessImport run(f.conexion);
-        RunOutcome out = run.empezar(customers, customersMapping());
+        RunOutcome out = run.start(customers, customersMapping());
         int conflicts = 0;
         while (out.status == RunStatus::Conflict && conflicts < 10) {
             ++conflicts;
@@ -181,7 +181,7 @@ private Q_SLOTS:
         f.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono,comentario,grupos_sid) VALUES ('Viejo','34600000001','c','3')"));
         AccessImport run(f.conexion);
         const mdb::Table t = smallTable({{qint64(1), QStringLiteral("Nuevo"), QStringLiteral("600000001"), QVariant()}});
-        RunOutcome out = run.empezar(t, smallMapping());
+        RunOutcome out = run.start(t, smallMapping());
         QCOMPARE(out.status, RunStatus::Conflict);
         out = run.reanudar(Decision{false, true, false, false});
         QCOMPARE(out.status, RunStatus::Finished);
@@ -201,7 +201,7 @@ private Q_SLOTS:
         AccessImport run(f.conexion);
         const mdb::Table t = smallTable({{qint64(1), QStringLiteral("Ana"), QStringLiteral("600000002"),
                                           QDateTime(QDate(1990, 1, 2), QTime(0, 0), Qt::UTC)}});
-        const RunOutcome out = run.empezar(t, smallMapping());
+        const RunOutcome out = run.start(t, smallMapping());
         QCOMPARE(out.status, RunStatus::Finished);
         QCOMPARE(out.contados, 0.0);
         QCOMPARE(f.field("34600000002", "f_nacimiento"), QStringLiteral("<null>"));
@@ -220,7 +220,7 @@ private Q_SLOTS:
             {qint64(-3), QStringLiteral("Negativa"), QStringLiteral("600000003"), QVariant()},
             {qint64(2), QStringLiteral("Dos"), QStringLiteral("600000002"), QVariant()},
         });
-        const RunOutcome out = run.empezar(t, smallMapping());
+        const RunOutcome out = run.start(t, smallMapping());
         QCOMPARE(out.status, RunStatus::Finished);
         QCOMPARE(f.phones(), (QStringList{"34600000002", "34600000005"}));
         QCOMPARE(out.sinClave, 3);
@@ -229,7 +229,7 @@ private Q_SLOTS:
         // Text keys: only a missing one is out of the walk's reach.
         AgendaFixture g;
         AccessImport textKeys(g.conexion);
-        const RunOutcome out2 = textKeys.empezar(smallTable({
+        const RunOutcome out2 = textKeys.start(smallTable({
             {QStringLiteral("0"), QStringLiteral("Cero"), QStringLiteral("600000000"), QVariant()},
             {QVariant(), QStringLiteral("SinClave"), QStringLiteral("600000009"), QVariant()},
         }, mdb::ColumnKind::Text), smallMapping());
@@ -245,7 +245,7 @@ private Q_SLOTS:
             {QStringLiteral("b"), QStringLiteral("B"), QStringLiteral("600000002"), QVariant()},
             {QStringLiteral("A"), QStringLiteral("A"), QStringLiteral("600000001"), QVariant()},
         }, mdb::ColumnKind::Text);
-        const RunOutcome out = run.empezar(t, smallMapping());
+        const RunOutcome out = run.start(t, smallMapping());
         QCOMPARE(out.status, RunStatus::Finished);
         QCOMPARE(f.phones(), (QStringList{"34600000001", "34600000002"}));
     }
@@ -258,7 +258,7 @@ private Q_SLOTS:
         Mapping m = smallMapping();
         m.campos[5] = 3;   // comentario from the field named "Vacio"
         AccessImport run(f.conexion);
-        QCOMPARE(run.empezar(t, m).status, RunStatus::Finished);
+        QCOMPARE(run.start(t, m).status, RunStatus::Finished);
         QCOMPARE(f.field("34600000003", "comentario"), QString());
     }
 
@@ -268,7 +268,7 @@ private Q_SLOTS:
         AccessImport run(f.conexion);
         Mapping m = smallMapping();
         m.campos[1] = 4;
-        const RunOutcome out = run.empezar(smallTable({{qint64(1), QStringLiteral("Ana"), QStringLiteral("600000003"), QVariant()}}), m);
+        const RunOutcome out = run.start(smallTable({{qint64(1), QStringLiteral("Ana"), QStringLiteral("600000003"), QVariant()}}), m);
         QCOMPARE(out.status, RunStatus::Failed);
         QVERIFY(out.mensaje.contains(QStringLiteral("Vacio")));
         QCOMPARE(f.contactCount(), 0);
@@ -285,7 +285,7 @@ private Q_SLOTS:
             {qint64(1), QStringLiteral("Uno"), QStringLiteral("600000001"), QVariant()},
             {qint64(2), QStringLiteral("Dos"), QStringLiteral("600000002"), QVariant()},
         });
-        const RunOutcome out = run.empezar(t, smallMapping());
+        const RunOutcome out = run.start(t, smallMapping());
         QCOMPARE(out.status, RunStatus::Failed);
         QVERIFY(!out.mensaje.contains(QStringLiteral("satisfactoriamente")));
         QCOMPARE(f.contactCount(), 0);
@@ -301,7 +301,7 @@ private Q_SLOTS:
             {qint64(1), QStringLiteral("Otro"), QStringLiteral("600000009"), QVariant()},
             {qint64(2), QStringLiteral("Nuevo"), QStringLiteral("600000001"), QVariant()},
         });
-        QCOMPARE(run.empezar(t, smallMapping()).status, RunStatus::Conflict);
+        QCOMPARE(run.start(t, smallMapping()).status, RunStatus::Conflict);
         run.abandonar();
         QCOMPARE(f.contactCount(), 1);
         QCOMPARE(run.reanudar(Decision{true, false, false, false}).status, RunStatus::Failed);
@@ -317,7 +317,7 @@ private Q_SLOTS:
         {
             AgendaFixture f;
             AccessImport run(f.conexion);
-            RunOutcome out = run.empezar(customers, customersMapping());
+            RunOutcome out = run.start(customers, customersMapping());
             while (out.status == RunStatus::Conflict)
                 out = run.reanudar(Decision{true, false, false, false});
             QCOMPARE(out.status, RunStatus::Finished);
@@ -327,7 +327,7 @@ private Q_SLOTS:
         AccessImport run(f.conexion);
         std::unique_ptr<FileRows> rows = FileRows::open(accessFixture("contactos.mdb"), QStringLiteral("Clientes"));
         QVERIFY(rows);
-        RunOutcome out = run.empezar(std::move(rows), customersMapping());
+        RunOutcome out = run.start(std::move(rows), customersMapping());
         QCOMPARE(out.status, RunStatus::Conflict);
         QCOMPARE(out.conflicto->clave, QStringLiteral("24"));
         out = run.reanudar(Decision{true, false, false, false});
@@ -349,7 +349,7 @@ private Q_SLOTS:
         for (int id = count; id >= 1; --id)
             rows.push_back({qint64(id), QStringLiteral("C%1").arg(id), QString::number(600000000 + id), QVariant()});
         AccessImport run(f.conexion);
-        RunOutcome out = run.empezar(smallTable(rows), smallMapping());
+        RunOutcome out = run.start(smallTable(rows), smallMapping());
         QCOMPARE(out.status, RunStatus::Conflict);
         QCOMPARE(out.conflicto->clave, QStringLiteral("1000"));
         QCOMPARE(out.contados, 999.0);
@@ -384,7 +384,7 @@ private Q_SLOTS:
         QVERIFY(file.readTable(QStringLiteral("Contactos"), t).ok());
         AgendaFixture f;
         AccessImport run(f.conexion);
-        const RunOutcome out = run.empezar(t, defaultMapping(int(t.columns.size())));
+        const RunOutcome out = run.start(t, defaultMapping(int(t.columns.size())));
         // Ids 996 and 997 share a number written the same way: the second is the same contact
         // unless its name differs, which the fixture makes it do.
         int conflicts = 0;

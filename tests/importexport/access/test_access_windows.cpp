@@ -45,7 +45,7 @@ struct WindowRig : AgendaFixture {
     CountingLists lists;
     int shown = 0;
 
-    std::unique_ptr<Form22> form22()
+    std::unique_ptr<Form22> accessWindow()
     {
         return std::make_unique<Form22>(context, &lists, [this] { ++shown; });
     }
@@ -78,7 +78,7 @@ private Q_SLOTS:
     void fileListShowsOnlyAccessFiles()
     {
         WindowRig rig;
-        auto form = rig.form22();
+        auto form = rig.accessWindow();
         QVERIFY(form->Files->setCarpeta(fixturesFolder()));
         QCOMPARE(form->Files->File->count(), 4);
         QVERIFY(!form->Files->seleccionarArchivo(QStringLiteral("README.md")));
@@ -89,7 +89,7 @@ private Q_SLOTS:
     void connectImportAndRemember()
     {
         WindowRig rig;
-        auto form = rig.form22();
+        auto form = rig.accessWindow();
         QVERIFY(!form->Command2->isEnabled());
         pointAt(*form, "contactos.mdb", QStringLiteral("Clientes"));
         form->Command1_Click();
@@ -114,7 +114,7 @@ private Q_SLOTS:
         QVERIFY(!rig.busy.isBusy());
 
         // A new window comes back to the same file, table and mapping.
-        auto again = rig.form22();
+        auto again = rig.accessWindow();
         QCOMPARE(again->Text1->text(), QStringLiteral("Clientes"));
         QCOMPARE(again->Files->archivo(), QStringLiteral("contactos.mdb"));
         again->Command1_Click();
@@ -130,7 +130,7 @@ private Q_SLOTS:
     void conflictGoesToTheHandlerAndResumes()
     {
         WindowRig rig;
-        auto form = rig.form22();
+        auto form = rig.accessWindow();
         pointAt(*form, "contactos.mdb", QStringLiteral("Clientes"));
         form->Command1_Click();
         const int wanted[] = {1, 3, 2, 5, 4, 6, 7};
@@ -193,7 +193,7 @@ private Q_SLOTS:
     void cancellingTheQuestionWritesNothing()
     {
         WindowRig rig;
-        auto form = rig.form22();
+        auto form = rig.accessWindow();
         pointAt(*form, "contactos.mdb", QStringLiteral("Clientes"));
         form->Command1_Click();
         const int wanted[] = {1, 3, 2, 5, 4, 6, 7};
@@ -209,7 +209,7 @@ private Q_SLOTS:
     void connectionErrors()
     {
         WindowRig rig;
-        auto form = rig.form22();
+        auto form = rig.accessWindow();
         for (const QString &table : {QStringLiteral("No existe"), QStringLiteral("Cli'entes"), QString()}) {
             pointAt(*form, "contactos.mdb", table);
             form->Command1_Click();
@@ -227,7 +227,7 @@ private Q_SLOTS:
     void phoneLeftEmptyIsRefused()
     {
         WindowRig rig;
-        auto form = rig.form22();
+        auto form = rig.accessWindow();
         pointAt(*form, "contactos.mdb", QStringLiteral("Lista antigua"));
         form->Command1_Click();
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("Conectado a la base de datos"));

@@ -8,7 +8,7 @@
 #include <QTest>
 
 using namespace importexport::excel;
-using State = ImportRun::Estado;
+using State = ImportRun::State;
 
 namespace {
 
@@ -174,7 +174,7 @@ void TestExcelImport::conflictWaitsAndWritesNothing()
     QCOMPARE(r.run.lote(), State::EsperandoRespuesta);
     QCOMPARE(d.count(), 1);
 
-    QCOMPARE(r.run.responder(Eleccion::SobreescribirUna), State::EnCurso);
+    QCOMPARE(r.run.responder(Choice::SobreescribirUna), State::EnCurso);
     QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("nombre")).toString(), QStringLiteral("Ana María"));
     QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("grupos_sid")).toString(), QStringLiteral("3"));
     // The birth date was not mapped: the overwrite empties it, as the record holds none.
@@ -192,10 +192,10 @@ void TestExcelImport::overwriteOnceAsksAgainAtTheNextConflict()
           exceltest::readBack(d.home, exceltest::sheetOf({{"Ana 2", "600123456"}, {"Luis 2", "611223344"}})),
           {}, Columnas{1, 2, 0, 0, 0, 0, 0});
     QCOMPARE(r.run.comenzar(), State::EsperandoRespuesta);
-    QCOMPARE(r.run.responder(Eleccion::SobreescribirUna), State::EnCurso);
+    QCOMPARE(r.run.responder(Choice::SobreescribirUna), State::EnCurso);
     QCOMPARE(r.run.lote(), State::EsperandoRespuesta);
     QCOMPARE(r.run.conflicto().registro, 2);
-    QCOMPARE(r.run.responder(Eleccion::IgnorarUna), State::Terminada);
+    QCOMPARE(r.run.responder(Choice::IgnorarUna), State::Terminada);
     QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("nombre")).toString(), QStringLiteral("Ana 2"));
     QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("nombre")).toString(), QStringLiteral("Luis"));
     QCOMPARE(r.run.contadores(), (Contadores{1, 2, 0}));
@@ -211,7 +211,7 @@ void TestExcelImport::ignoreAllKeepsStoredContacts()
                                                           {"Nuevo", "600000003"}, {"Otro", "600000004"}})),
           {}, Columnas{1, 2, 0, 0, 0, 0, 0});
     QCOMPARE(r.run.comenzar(), State::EsperandoRespuesta);
-    State e = r.run.responder(Eleccion::IgnorarTodas);
+    State e = r.run.responder(Choice::IgnorarTodas);
     while (e == State::EnCurso)
         e = r.run.lote();
     QCOMPARE(e, State::Terminada);
@@ -229,7 +229,7 @@ void TestExcelImport::overwriteAllNeedsNoDialog()
                                                           {"Nuevo", "600000003"}})),
           {}, Columnas{1, 2, 0, 0, 0, 0, 0});
     QCOMPARE(r.run.comenzar(), State::EsperandoRespuesta);
-    State e = r.run.responder(Eleccion::SobreescribirTodas);
+    State e = r.run.responder(Choice::SobreescribirTodas);
     while (e == State::EnCurso)
         e = r.run.lote();
     QCOMPARE(e, State::Terminada);

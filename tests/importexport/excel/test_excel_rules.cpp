@@ -74,10 +74,10 @@ void TestExcelRules::normalisation()
 
 void TestExcelRules::normalisationRewritesInPlace()
 {
-    QString telefono = QStringLiteral("+34 600 123 456");
-    const QString returned = f_normalizar_telefono(telefono);
-    QCOMPARE(telefono, QStringLiteral("34600123456"));
-    QCOMPARE(returned, telefono);
+    QString phone = QStringLiteral("+34 600 123 456");
+    const QString returned = f_normalizar_telefono(phone);
+    QCOMPARE(phone, QStringLiteral("34600123456"));
+    QCOMPARE(returned, phone);
 }
 
 void TestExcelRules::columnLettersBothWays_data()

@@ -48,7 +48,7 @@ struct Env {
 
 const QDateTime kNow(QDate(2024, 5, 10), QTime(12, 0, 0));
 
-// Form12 on `book` in the program folder, with the group choice made.
+// The Excel import window on `book` in the program folder, with the group choice made.
 Form12 *openOn(Env &env, const QString &book)
 {
     auto *form = new Form12(env.context, &env.views, kNow);
