@@ -19,8 +19,7 @@
 #include <QUrl>
 
 using namespace contacts;
-using contactstest::Fila;
-using contactstest::Harness;
+using namespace contactstest;
 using Kind = testing::ScriptedPrompter::Kind;
 using Status = exporting::Resultado::Status;
 

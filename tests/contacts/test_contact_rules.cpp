@@ -509,17 +509,16 @@ private Q_SLOTS:
     // The picker's additions skip the send panel's own cleaning, so no number may go in twice.
     void recipientAdditions()
     {
-        using picker::agregarNumeros;
-        picker::Adicion a = agregarNumeros({QStringLiteral("A"), QStringLiteral("A")}, {QStringLiteral("A"), QStringLiteral("B")});
+        picker::Adicion a = picker::agregarNumeros({QStringLiteral("A"), QStringLiteral("A")}, {QStringLiteral("A"), QStringLiteral("B")});
         QCOMPARE(a.caja.texto, QStringLiteral("A,B"));
         QCOMPARE(a.caja.tag, QStringLiteral("A,B,coste"));
-        a = agregarNumeros({QStringLiteral("A,B"), QStringLiteral("A,B,coste")}, {QStringLiteral("C"), QStringLiteral("C"), QString()});
+        a = picker::agregarNumeros({QStringLiteral("A,B"), QStringLiteral("A,B,coste")}, {QStringLiteral("C"), QStringLiteral("C"), QString()});
         QCOMPARE(a.caja.texto, QStringLiteral("A,B,C"));
         QCOMPARE(a.caja.tag, QStringLiteral("A,B,C,coste"));
-        a = agregarNumeros({QString(), QString()}, {QStringLiteral("A")});
+        a = picker::agregarNumeros({QString(), QString()}, {QStringLiteral("A")});
         QCOMPARE(a.caja.texto, QStringLiteral("A"));
         QCOMPARE(a.caja.tag, QStringLiteral("A,coste"));
-        a = agregarNumeros({QStringLiteral("A"), QStringLiteral("A")}, {QStringLiteral("A")});
+        a = picker::agregarNumeros({QStringLiteral("A"), QStringLiteral("A")}, {QStringLiteral("A")});
         QVERIFY(!a.cambiada());
         QCOMPARE(a.caja.tag, QStringLiteral("A"));
     }

@@ -31,10 +31,7 @@
 #include <functional>
 
 using namespace contacts;
-using contactstest::Harness;
-using contactstest::nodo;
-using contactstest::raices;
-using contactstest::abrirMenuEn;
+using namespace contactstest;
 
 namespace {
 
