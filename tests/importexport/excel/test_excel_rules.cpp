@@ -203,7 +203,7 @@ void TestExcelRules::recordValidity_data()
 {
     QTest::addColumn<QStringList>("row");
     QTest::addColumn<bool>("valid");
-    QTest::addColumn<QString>("telefono");
+    QTest::addColumn<QString>("phone");
     QTest::newRow("header row") << QStringList{"Nombre", "Teléfono"} << false << "";
     QTest::newRow("landline only") << QStringList{"Ana", "912345678"} << false << "";
     QTest::newRow("no name") << QStringList{"", "600123456"} << false << "34600123456";
@@ -220,12 +220,12 @@ void TestExcelRules::recordValidity()
 {
     QFETCH(QStringList, row);
     QFETCH(bool, valid);
-    QFETCH(QString, telefono);
+    QFETCH(QString, phone);
     exceltest::Database d;
     const RecordSheet records = exceltest::readBack(d.home, exceltest::sheetOf({row}));
     const Registro r = leerRegistro(records, 1, Columnas{1, 2, 0, 0, 5, 0, 0});
     QCOMPARE(r.valido, valid);
-    QCOMPARE(r.contacto.telefono, telefono);
+    QCOMPARE(r.contacto.telefono, phone);
 }
 
 void TestExcelRules::recordCleansCellsAndKeepsQuotes()
