@@ -28,7 +28,7 @@ void BM_GroupLinesFewMessages(benchmark::State &state)
 {
     const QStringList input = lines(int(state.range(0)), 5);
     for (auto _ : state)
-        benchmark::DoNotOptimize(automation::agruparPorMensaje(input, QStringLiteral("#")).entradas.size());
+        benchmark::DoNotOptimize(automation::groupByMessage(input, QStringLiteral("#")).sends.size());
 }
 BENCHMARK(BM_GroupLinesFewMessages)->Arg(20000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
@@ -36,7 +36,7 @@ void BM_GroupLinesEveryMessageDistinct(benchmark::State &state)
 {
     const QStringList input = lines(int(state.range(0)), int(state.range(0)));
     for (auto _ : state)
-        benchmark::DoNotOptimize(automation::agruparPorMensaje(input, QStringLiteral("#")).entradas.size());
+        benchmark::DoNotOptimize(automation::groupByMessage(input, QStringLiteral("#")).sends.size());
 }
 BENCHMARK(BM_GroupLinesEveryMessageDistinct)->Arg(20000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
@@ -45,12 +45,12 @@ void BM_ParseLargestPage(benchmark::State &state)
 {
     QString html = QStringLiteral("<HTML><BODY><FORM action=x><input name=q><table>");
     const QString row = QStringLiteral("<tr><td>Nombre</td><td>600000000</td><td><b>texto</b></td></tr>");
-    while (html.size() + row.size() + 40 < automation::birthdays::kTamanoMaximoPagina)
+    while (html.size() + row.size() + 40 < automation::birthdays::kMaxParsedPageSize)
         html += row;
     html += QStringLiteral("</table></FORM></BODY></HTML>");
     const QUrl url(QStringLiteral("http://h/"));
     for (auto _ : state)
-        benchmark::DoNotOptimize(automation::birthdays::analizarPagina(html, url).formulario.controles.size());
+        benchmark::DoNotOptimize(automation::birthdays::parsePage(html, url).form.controls.size());
 }
 BENCHMARK(BM_ParseLargestPage)->Unit(benchmark::kMillisecond);
 
@@ -63,7 +63,7 @@ void BM_ParseDeepPage(benchmark::State &state)
     html += QStringLiteral("<FORM action=x><input name=q></FORM>");
     const QUrl url(QStringLiteral("http://h/"));
     for (auto _ : state)
-        benchmark::DoNotOptimize(automation::birthdays::analizarPagina(html, url).valida);
+        benchmark::DoNotOptimize(automation::birthdays::parsePage(html, url).valid);
 }
 BENCHMARK(BM_ParseDeepPage)->Arg(500)->Arg(200000)->Unit(benchmark::kMillisecond);
 

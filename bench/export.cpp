@@ -75,8 +75,8 @@ BigHistory &bigHistory()
 history::exporting::Options periodOf(qint64 sends)
 {
     history::exporting::Options o;
-    o.desde = QStringLiteral("2024-01-01");
-    o.hasta = sends <= 500000 ? QStringLiteral("2024-02-01") : QStringLiteral("2024-03-01");
+    o.fromDate = QStringLiteral("2024-01-01");
+    o.toDate = sends <= 500000 ? QStringLiteral("2024-02-01") : QStringLiteral("2024-03-01");
     return o;
 }
 
@@ -96,7 +96,7 @@ void BM_HistoryExport(benchmark::State &state)
         bench::resetPeakMemory();
         state.ResumeTiming();
         const history::exporting::Outcome out =
-            history::exporting::exportar({h.connection, prompter, shell, busy}, options, QStringLiteral("Brisanta"), h.dir.path());
+            history::exporting::runExport({h.connection, prompter, shell, busy}, options, QStringLiteral("Brisanta"), h.dir.path());
         state.PauseTiming();
         peak = std::max(peak, bench::peakMemoryMb() - base);
         if (out.status != history::exporting::Outcome::Status::Exported)
@@ -142,7 +142,7 @@ void BM_HistoryExport_Floor(benchmark::State &state)
         rawRead(h.path,
                 "SELECT destinatario, f_envio, f_programada, mensaje, estado, creditos, remitente FROM Historial "
                 "WHERE f_envio >= ?1 AND f_envio < ?2 ORDER BY f_envio ASC, sid ASC",
-                {(options.desde + QStringLiteral(" 00:00")).toUtf8(), (options.hasta + QStringLiteral(" 00:00")).toUtf8()});
+                {(options.fromDate + QStringLiteral(" 00:00")).toUtf8(), (options.toDate + QStringLiteral(" 00:00")).toUtf8()});
 }
 BENCHMARK(BM_HistoryExport_Floor)->Arg(500000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(2);
 
@@ -190,8 +190,8 @@ void BM_ContactExport(benchmark::State &state)
         const double base = bench::currentMemoryMb();
         bench::resetPeakMemory();
         state.ResumeTiming();
-        const auto out = importexport::excel::exportarContactos({b.connection, prompter, shell, busy}, 0,
-                                                               importexport::excel::kTodosLosContactos, b.dir.path());
+        const auto out = importexport::excel::exportContacts({b.connection, prompter, shell, busy}, 0,
+                                                               importexport::excel::kAllContacts, b.dir.path());
         state.PauseTiming();
         peak = std::max(peak, bench::peakMemoryMb() - base);
         if (out.status != importexport::excel::ExportOutcome::Status::Exported)
@@ -227,12 +227,12 @@ void BM_ContactListExport(benchmark::State &state)
         const double base = bench::currentMemoryMb();
         bench::resetPeakMemory();
         state.ResumeTiming();
-        contacts::RegistrosAgenda registros;
-        registros.recargar(b.connection, std::nullopt);
-        const auto out = contacts::exporting::exportarListado({prompter, shell, busy}, registros, b.dir.path());
+        contacts::ContactRecords records;
+        records.reload(b.connection, std::nullopt);
+        const auto out = contacts::exporting::exportContactList({prompter, shell, busy}, records, b.dir.path());
         state.PauseTiming();
         peak = std::max(peak, bench::peakMemoryMb() - base);
-        if (out.estado != contacts::exporting::Resultado::Estado::Exportado)
+        if (out.status != contacts::exporting::ExportResult::Status::Exported)
             state.SkipWithError("the export failed");
         state.ResumeTiming();
     }

@@ -61,10 +61,10 @@ void BM_PageModel_MillionSends(benchmark::State &state)
 {
     BigHistory &h = millionSends();
     history::ViewOptions o;
-    o.ver = history::VerOpcion(state.range(0));
-    o.pagina = state.range(1);
+    o.kind = history::ViewKind(state.range(0));
+    o.page = state.range(1);
     for (auto _ : state) {
-        const history::HistoryPage p = history::f_historial(h.connection, o, kNow);
+        const history::HistoryPage p = history::buildHistoryPage(h.connection, o, kNow);
         benchmark::DoNotOptimize(p.nodes.data());
         if (p.rowCount == 0)
             state.SkipWithError("empty view");
@@ -83,13 +83,13 @@ void BM_PageModel_MillionSends_PhoneFilter(benchmark::State &state)
 {
     BigHistory &h = millionSends();
     history::FilterPanel panel;
-    panel.porTelefono = true;
-    panel.telefono = QStringLiteral("346000000100");
+    panel.byPhone = true;
+    panel.phone = QStringLiteral("346000000100");
     history::ViewOptions o;
-    o.filtrar = true;
-    o.filtro = history::f_filtrar_historial(panel).condition;
+    o.filtering = true;
+    o.filter = history::buildHistoryFilter(panel).condition;
     for (auto _ : state) {
-        const history::HistoryPage p = history::f_historial(h.connection, o, kNow);
+        const history::HistoryPage p = history::buildHistoryPage(h.connection, o, kNow);
         benchmark::DoNotOptimize(p.nodes.data());
     }
 }
@@ -99,9 +99,9 @@ void BM_Names_PageOf30x100_Book100k(benchmark::State &state)
 {
     BigHistory &h = bigSendsBigBook();
     history::ViewOptions o;
-    o.mostrarNombres = true;
+    o.showNames = true;
     for (auto _ : state) {
-        const history::HistoryPage p = history::f_historial(h.connection, o, kNow);
+        const history::HistoryPage p = history::buildHistoryPage(h.connection, o, kNow);
         benchmark::DoNotOptimize(p.nodes.data());
     }
 }

@@ -2,7 +2,7 @@
 // one transaction of prepared inserts on the raw engine. Run alone to read its memory figures:
 //   bench_import --benchmark_filter=Excel
 #include "bench_data.h"
-#include "importexport/excel/form25.h"
+#include "importexport/excel/import_progress_window.h"
 #include "importexport/access/access_import.h"
 #include "importexport/access/access_settings.h"
 #include "importexport/excel/import_engine.h"
@@ -77,24 +77,24 @@ void BM_ExcelImport_ProgressWindow(benchmark::State &state)
         bench::resetPeakMemory();
         state.ResumeTiming();
 
-        ImportEngine engine(connection, sheet, Columnas{1, 2, 3, 4, 0, 0, 0}, {});
+        ImportEngine engine(connection, sheet, FieldColumns{1, 2, 3, 4, 0, 0, 0}, {});
         ImportRun run(engine, sheet.firstRecord(), sheet.lastRecord());
-        Form25 window(run, false);
+        ImportProgressWindow window(run, false);
         window.show();
         QEventLoop loop;
-        ImportRun::Estado final = run.comenzar();
-        QObject::connect(&window, &Form25::detenida, &loop, [&](ImportRun::Estado estado) {
-            final = estado;
+        ImportRun::State final = run.start();
+        QObject::connect(&window, &ImportProgressWindow::stopped, &loop, [&](ImportRun::State ended) {
+            final = ended;
             loop.quit();
         });
-        if (final == ImportRun::Estado::EnCurso) {
-            window.enMarcha();
+        if (final == ImportRun::State::Running) {
+            window.startRunning();
             loop.exec();
         }
 
         state.PauseTiming();
         peak = std::max(peak, bench::peakMemoryMb() - base);
-        if (final != ImportRun::Estado::Terminada || run.contadores().nuevos != rows)
+        if (final != ImportRun::State::Finished || run.counters().added != rows)
             state.SkipWithError("the import did not take every row");
         state.ResumeTiming();
     }
@@ -159,15 +159,15 @@ void BM_AccessImport_File(benchmark::State &state)
         state.ResumeTiming();
 
         AccessImport run(connection);
-        RunOutcome out = run.empezar(FileRows::open(bigMdb(), QStringLiteral("Contactos")), defaultMapping(4));
+        RunOutcome out = run.start(FileRows::open(bigMdb(), QStringLiteral("Contactos")), defaultMapping(4));
         while (out.status == RunStatus::Conflict)
-            out = run.reanudar(Decision{false, false, false, true});
+            out = run.resume(Decision{false, false, false, true});
 
         state.PauseTiming();
         peak = std::max(peak, bench::peakMemoryMb() - base);
         if (out.status != RunStatus::Finished)
             state.SkipWithError("the import failed");
-        state.counters["contacts"] = out.contados;
+        state.counters["contacts"] = out.count;
         state.ResumeTiming();
     }
     state.counters["peak_MB"] = peak;
@@ -238,9 +238,9 @@ void BM_AccessImport_Rows(benchmark::State &state)
         auto source = std::make_unique<TableRows>(table);
         state.ResumeTiming();
         AccessImport run(connection);
-        const RunOutcome out = run.empezar(std::move(source), defaultMapping(4));
+        const RunOutcome out = run.start(std::move(source), defaultMapping(4));
         state.PauseTiming();
-        if (out.status != RunStatus::Finished || int(out.contados) != rows)
+        if (out.status != RunStatus::Finished || int(out.count) != rows)
             state.SkipWithError("the import did not take every row");
         state.ResumeTiming();
     }

@@ -27,7 +27,7 @@ void BM_CleanRecipients(benchmark::State &state)
 {
     const QString box = recipientsBox(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        const sending::RecipientsResult result = sending::limpiar_destinatarios(box);
+        const sending::RecipientsResult result = sending::cleanRecipients(box);
         benchmark::DoNotOptimize(result.text.size());
     }
 }
@@ -71,10 +71,10 @@ void BM_PlaceholderValues(benchmark::State &state)
         return std::optional<QString>(QString());
     };
     for (auto _ : state) {
-        const sending::ContactBook book = sending::cargarContactos(fixture.connection(), fixture.recipients());
+        const sending::ContactBook book = sending::loadContacts(fixture.connection(), fixture.recipients());
         const sending::PersonalValues values =
-            sending::valores_personalizados(message, fixture.recipients(), book, neverAsked);
-        const net::FormFields vars = sending::variables_envio(message, values);
+            sending::collectPersonalValues(message, fixture.recipients(), book, neverAsked);
+        const net::FormFields vars = sending::sendVariables(message, values);
         benchmark::DoNotOptimize(vars.size());
     }
 }
@@ -90,7 +90,7 @@ void BM_RecountMessage(benchmark::State &state)
     const sending::LongestValues longest{12, 11, 30, 40, 11, 50};
     for (auto _ : state) {
         const sending::CounterResult result =
-            sending::f_contar_caracteres(message, QStringLiteral("2026-03-10 10:00"), now, longest);
+            sending::countCharacters(message, QStringLiteral("2026-03-10 10:00"), now, longest);
         benchmark::DoNotOptimize(result.length);
     }
 }

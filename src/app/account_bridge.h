@@ -4,7 +4,7 @@
 #include "startup/dialogs/account_windows.h"
 #include "startup/dialogs/main_window_access.h"
 #include "startup/main_window/dialog_opener.h"
-#include "startup/main_window/form1.h"
+#include "startup/main_window/main_window.h"
 #include "startup/version/version_check.h"
 
 #include <QComboBox>
@@ -17,14 +17,14 @@
 // assembled so neither side depends on the other's classes.
 namespace app {
 
-class Form1Access final : public startup::MainWindowAccess {
+class MainWindowAccessAdapter final : public startup::MainWindowAccess {
 public:
-    explicit Form1Access(startup::Form1 &window) : m_form(window) {}
+    explicit MainWindowAccessAdapter(startup::MainWindow &window) : m_mainWindow(window) {}
 
-    void refreshSenders() override { m_form.cargar_remitentes(); }
+    void refreshSenders() override { m_mainWindow.reloadSenders(); }
     void selectSender(const QString &sender) override
     {
-        QComboBox *combo = m_form.sendPanel().Combo1();
+        QComboBox *combo = m_mainWindow.sendPanel().senderCombo();
         const int index = combo->findText(sender, Qt::MatchExactly);
         if (index < 0)
             return;
@@ -32,16 +32,16 @@ public:
         const QSignalBlocker blocker(combo);
         combo->setCurrentIndex(index);
     }
-    void showMain() override { m_form.mostrar(); }
-    void setSendEnabled(bool enabled) override { m_form.sendPanel().Command1()->setEnabled(enabled); }
-    void focusRecipients() override { m_form.sendPanel().Text2()->setFocus(); }
-    bool recipientsEmpty() const override { return m_form.sendPanel().Text2()->toPlainText().isEmpty(); }
-    void setBalanceText(const QString &text) override { m_form.sendPanel().lblsaldo()->setText(text); }
-    void setCostText(const QString &text) override { m_form.sendPanel().lblCoste()->setText(text); }
-    void setCredentials(const QString &login, const QString &pass) override { m_form.setCredentials(login, pass); }
+    void showMain() override { m_mainWindow.bringToFront(); }
+    void setSendEnabled(bool enabled) override { m_mainWindow.sendPanel().sendButton()->setEnabled(enabled); }
+    void focusRecipients() override { m_mainWindow.sendPanel().recipientsBox()->setFocus(); }
+    bool recipientsEmpty() const override { return m_mainWindow.sendPanel().recipientsBox()->toPlainText().isEmpty(); }
+    void setBalanceText(const QString &text) override { m_mainWindow.sendPanel().balanceLabel()->setText(text); }
+    void setCostText(const QString &text) override { m_mainWindow.sendPanel().costLabel()->setText(text); }
+    void setCredentials(const QString &login, const QString &pass) override { m_mainWindow.setCredentials(login, pass); }
 
 private:
-    startup::Form1 &m_form;
+    startup::MainWindow &m_mainWindow;
 };
 
 class AccountDialogs final : public startup::DialogOpener {
@@ -51,12 +51,12 @@ public:
     {
     }
 
-    void showForm2() override { m_windows.showForm2(); }
-    void showForm3() override { m_windows.showForm3(); }
-    void showForm19(const QString &code) override { m_windows.showPasswordPrompt(code); }
+    void showAccountSettings() override { m_windows.showAccountSettings(); }
+    void showMissingAccountData() override { m_windows.showMissingAccount(); }
+    void showPasswordPrompt(const QString &code) override { m_windows.showPasswordPrompt(code); }
     void checkVersion(const QString &desktopVersion) override
     {
-        startup::version::comprobarVersion(m_context, desktopVersion);
+        startup::version::checkVersion(m_context, desktopVersion);
     }
 
 private:

@@ -7,27 +7,27 @@
 namespace app {
 
 Client::Client(ui::Prompter &prompter, ui::Shell &shell)
-    : m_context{m_conexion, prompter, shell, m_busy, m_network, brand::ruta_programa()},
-      m_form1(m_context)
+    : m_context{m_connection, prompter, shell, m_busy, m_network, brand::programFolder()},
+      m_mainWindow(m_context)
 {
     // The later parts of the client sit behind the main window's seams.
-    m_features = std::make_unique<ClientFeatures>(m_context, m_form1);
+    m_features = std::make_unique<ClientFeatures>(m_context, m_mainWindow);
     const startup::Subsystems subsystems = m_features->subsystems();
-    m_form1.setSubsystems(subsystems);
-    m_access = std::make_unique<Form1Access>(m_form1);
+    m_mainWindow.setSubsystems(subsystems);
+    m_access = std::make_unique<MainWindowAccessAdapter>(m_mainWindow);
     m_accountWindows = std::make_unique<startup::AccountWindows>(m_context, *m_access, subsystems.windows);
     m_dialogs = std::make_unique<AccountDialogs>(*m_accountWindows, m_context);
-    m_form1.setDialogOpener(m_dialogs.get());
+    m_mainWindow.setDialogOpener(m_dialogs.get());
 }
 
 Client::~Client()
 {
     // Windows first, in reverse order of building; the main window and the connection last.
-    m_form1.setDialogOpener(nullptr);
+    m_mainWindow.setDialogOpener(nullptr);
     m_dialogs.reset();
     m_accountWindows.reset();
     m_access.reset();
-    m_form1.setSubsystems({});
+    m_mainWindow.setSubsystems({});
     m_features.reset();
 }
 

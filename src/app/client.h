@@ -3,7 +3,7 @@
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
 #include "startup/app_context.h"
-#include "startup/main_window/form1.h"
+#include "startup/main_window/main_window.h"
 
 #include <QNetworkAccessManager>
 
@@ -20,7 +20,7 @@ class AccountWindows;
 namespace app {
 
 class ClientFeatures;
-class Form1Access;
+class MainWindowAccessAdapter;
 class AccountDialogs;
 
 // The whole client: the shared services, the main window and every part behind its seams, in the
@@ -32,19 +32,19 @@ public:
     Client(const Client &) = delete;
     Client &operator=(const Client &) = delete;
 
-    startup::StartupStatus start() { return m_form1.Form_Load(); }
-    startup::Form1 &mainWindow() { return m_form1; }
+    startup::StartupStatus start() { return m_mainWindow.load(); }
+    startup::MainWindow &mainWindow() { return m_mainWindow; }
     startup::AppContext &context() { return m_context; }
 
 private:
     // Declared in build order: members are destroyed in reverse, windows before the connection.
-    db::Connection m_conexion;
+    db::Connection m_connection;
     ui::BusyCursor m_busy;
     QNetworkAccessManager m_network;
     startup::AppContext m_context;
-    startup::Form1 m_form1;
+    startup::MainWindow m_mainWindow;
     std::unique_ptr<ClientFeatures> m_features;
-    std::unique_ptr<Form1Access> m_access;
+    std::unique_ptr<MainWindowAccessAdapter> m_access;
     std::unique_ptr<startup::AccountWindows> m_accountWindows;
     std::unique_ptr<AccountDialogs> m_dialogs;
 };

@@ -16,20 +16,20 @@
 #include "sending/offer/unknown_number_offer.h"
 #include "sending/panel/send_panel_controller.h"
 #include "sending/panel/send_panel_view.h"
-#include "sending/templates/template_picker.h"
+#include "sending/templates/template_picker_dialog.h"
 #include "sending/templates/templates_panel.h"
 #include "startup/app_context.h"
-#include "startup/main_window/form1.h"
+#include "startup/main_window/main_window.h"
 
 namespace app {
 
-ClientFeatures::ClientFeatures(startup::AppContext &context, startup::Form1 &mainWindow)
+ClientFeatures::ClientFeatures(startup::AppContext &context, startup::MainWindow &mainWindow)
     : m_context(context),
-      m_form1(mainWindow),
+      m_mainWindow(mainWindow),
       m_history(std::make_unique<history::HistoryFeature>(context)),
-      m_templates(std::make_unique<sending::TemplatesPanel>(context.conexion, context.prompter)),
+      m_templates(std::make_unique<sending::TemplatesPanel>(context.connection, context.prompter)),
       m_templatePicker(std::make_unique<sending::TemplatePickerLauncher>(
-          context.conexion, context.prompter, *m_templates, mainWindow.sendPanel().Text1())),
+          context.connection, context.prompter, *m_templates, mainWindow.sendPanel().messageBox())),
       m_sendPanel(std::make_unique<sending::SendPanelController>(mainWindow.sendPanel(), context, this, this)),
       m_automation(std::make_unique<automation::AutomationController>(context, *m_sendPanel)),
       m_contacts(std::make_unique<contacts::ContactBookFeature>(context)),
@@ -38,34 +38,34 @@ ClientFeatures::ClientFeatures(startup::AppContext &context, startup::Form1 &mai
       m_picker(std::make_unique<contacts::picker::PickerLauncher>(context, *m_recipients))
 {
     // The history asks the gateway with the same account copies the main window keeps.
-    m_history->setAccountSource([&mainWindow] { return history::Account{mainWindow.usuario_login(), mainWindow.usuario_pass()}; });
+    m_history->setAccountSource([&mainWindow] { return history::Account{mainWindow.accountLogin(), mainWindow.accountPassword()}; });
     // The send command re-reads the account row; the main window's copies follow it.
-    QObject::connect(m_sendPanel.get(), &sending::SendPanelController::credencialesLeidas, &mainWindow,
-                     &startup::Form1::setCredentials);
+    QObject::connect(m_sendPanel.get(), &sending::SendPanelController::credentialsRead, &mainWindow,
+                     &startup::MainWindow::setCredentials);
     // The watched file's checks read the account row too; its start/stop item is the main menu's.
-    QObject::connect(m_automation.get(), &automation::AutomationController::credencialesLeidas, &mainWindow,
-                     &startup::Form1::setCredentials);
+    QObject::connect(m_automation.get(), &automation::AutomationController::credentialsRead, &mainWindow,
+                     &startup::MainWindow::setCredentials);
     m_automation->setMenuItem(mainWindow.menuAction(QStringLiteral("mnuAutomatizar_Comenzar")));
     // The contact filter reads the operator and field lists that the start-up fills.
-    m_contacts->contactsPanel()->usarListas(mainWindow.Combo2(), mainWindow.Combo4());
+    m_contacts->contactsPanel()->useLists(mainWindow.filterOperatorCombo(), mainWindow.filterFieldCombo());
     // "Buscar envíos" shows the contact's sends on the "Historial" tab.
-    m_contacts->setBuscarEnvios([this](const QString &phone) {
-        m_history->buscarEnvios(phone);
-        m_form1.selectTab(2);
+    m_contacts->setFindSends([this](const QString &phone) {
+        m_history->findSendsTo(phone);
+        m_mainWindow.selectTab(2);
     });
-    m_contacts->setAdministrarGrupo([this](qint64 sid) { m_groupAdmin->abrir(sid); });
+    m_contacts->setAdministerGroup([this](qint64 sid) { m_groupAdmin->open(sid); });
     // The offer of unknown recipients saves through the contact editor, whose save goes on with
     // the next number.
-    sending::UnknownNumberOffer &offer = m_sendPanel->ofertaAgenda();
+    sending::UnknownNumberOffer &offer = m_sendPanel->unknownNumberOffer();
     offer.setSaveContact([this](const QString &number, qint64 position) {
-        m_contacts->guardarNumeroDesconocido(number, position);
+        m_contacts->openEditorForUnknownNumber(number, position);
     });
-    QObject::connect(m_contacts.get(), &contacts::ContactBookFeature::introducirAgenda, &offer,
-                     [&offer](double position, bool skip) { offer.introducir_agenda(qint64(position), skip); });
+    QObject::connect(m_contacts.get(), &contacts::ContactBookFeature::resumeNumberOffer, &offer,
+                     [&offer](double position, bool skip) { offer.offerNextUnknown(qint64(position), skip); });
     connectRecipientActions();
     m_importExport = std::make_unique<importexport::ImportExportWindows>(context, *this, [this] {
-        m_form1.show();
-        m_form1.raise();
+        m_mainWindow.show();
+        m_mainWindow.raise();
     });
 }
 
@@ -73,25 +73,25 @@ void ClientFeatures::connectRecipientActions()
 {
     // "Filtrar contactos" and "Crear grupo" end on the "Contactos" tab, filtered.
     history::ContactBookLink contactBook;
-    contactBook.filtrarPorTelefonos = [this](const QString &list) { m_contacts->filtrarPorTelefonos(list); };
-    contactBook.f_grupos = [this] { m_contacts->f_grupos(); };
-    contactBook.filtrarPorGrupo = [this](const QString &name) { m_contacts->filtrarPorGrupo(name); };
-    contactBook.mostrarContactos = [this] { m_form1.selectTab(3); };
+    contactBook.filterByPhones = [this](const QString &list) { m_contacts->filterByPhones(list); };
+    contactBook.reloadGroups = [this] { m_contacts->refreshGroupList(); };
+    contactBook.filterByGroup = [this](const QString &name) { m_contacts->filterByGroup(name); };
+    contactBook.showContacts = [this] { m_mainWindow.selectTab(3); };
     m_history->recipientActions().setContactBook(std::move(contactBook));
 
     // "Añadir a 'Enviar a'": the numbers not yet in the box go to its end, as the picker adds
     // them (a number already there would be sent and charged twice); then the send tab shows and
     // the new cost is asked for at once.
     m_history->recipientActions().setSendPanel([this](const QString &list) {
-        const contacts::picker::Destinatarios before{history::cajaAntesDeAnadir(m_recipients->texto()),
+        const contacts::picker::RecipientsText before{history::keptRecipientsText(m_recipients->text()),
                                                     m_recipients->tag()};
-        const contacts::picker::Adicion addition =
-            contacts::picker::agregarNumeros(before, history::telefonosDe(list));
-        if (addition.cambiada())
-            m_recipients->escribir(addition.caja.texto, addition.caja.tag);
-        m_form1.selectTab(1);
-        if (addition.cambiada())
-            m_recipients->dejarDestinatarios();
+        const contacts::picker::Addition addition =
+            contacts::picker::addNumbers(before, history::phonesOf(list));
+        if (addition.changed())
+            m_recipients->write(addition.box.text, addition.box.tag);
+        m_mainWindow.selectTab(1);
+        if (addition.changed())
+            m_recipients->leaveRecipients();
     });
 }
 
@@ -111,49 +111,49 @@ startup::Subsystems ClientFeatures::subsystems()
     return parts;
 }
 
-void ClientFeatures::f_historial()
+void ClientFeatures::refreshHistoryPage()
 {
-    m_history->f_historial();
+    m_history->refreshHistoryPage();
 }
 
-void ClientFeatures::f_actualizar_pendientes(const QString &login, const QString &pass)
+void ClientFeatures::refreshPendingReports(const QString &login, const QString &pass)
 {
-    m_history->f_actualizar_pendientes(login, pass);
+    m_history->refreshPendingReports(login, pass);
 }
 
-void ClientFeatures::f_agenda(bool reload)
+void ClientFeatures::refreshContactList(bool reload)
 {
-    m_contacts->f_agenda(reload);
+    m_contacts->refreshContactList(reload);
 }
 
-void ClientFeatures::f_grupos()
+void ClientFeatures::refreshGroupList()
 {
-    m_contacts->f_grupos();
+    m_contacts->refreshGroupList();
 }
 
-bool ClientFeatures::agendaVacia() const
+bool ClientFeatures::isBookEmpty() const
 {
-    return m_contacts->agendaVacia();
+    return m_contacts->isBookEmpty();
 }
 
-void ClientFeatures::f_plantillas()
+void ClientFeatures::refreshTemplateList()
 {
-    m_templates->f_plantillas();
+    m_templates->reloadTemplates();
 }
 
-bool ClientFeatures::plantillasVacias() const
+bool ClientFeatures::hasNoTemplates() const
 {
-    return m_templates->plantillasVacias();
+    return m_templates->hasNoTemplates();
 }
 
 bool ClientFeatures::canOpen(startup::WindowId id) const
 {
     switch (id) {
-    case startup::WindowId::Form7:
-    case startup::WindowId::Form11:
-    case startup::WindowId::Form16:
-    case startup::WindowId::Form18:
-    case startup::WindowId::Form20:
+    case startup::WindowId::ContactPicker:
+    case startup::WindowId::TemplatePicker:
+    case startup::WindowId::AutomationSettings:
+    case startup::WindowId::HistoryExport:
+    case startup::WindowId::BirthdayGreetings:
         return true;
     default:
         return m_contacts->canOpen(id) || importexport::ImportExportWindows::canOpen(id);
@@ -162,23 +162,23 @@ bool ClientFeatures::canOpen(startup::WindowId id) const
 
 void ClientFeatures::open(startup::WindowId id)
 {
-    if (id == startup::WindowId::Form11)
+    if (id == startup::WindowId::TemplatePicker)
         m_templatePicker->open();
-    else if (id == startup::WindowId::Form16)
+    else if (id == startup::WindowId::AutomationSettings)
         m_automation->openSettings();
-    else if (id == startup::WindowId::Form18)
+    else if (id == startup::WindowId::HistoryExport)
         m_history->openExport();
-    else if (id == startup::WindowId::Form7)
+    else if (id == startup::WindowId::ContactPicker)
         m_picker->open();
-    else if (id == startup::WindowId::Form20)
-        m_form20.show([this] {
-            automation::birthdays::Form20::Enlaces links;
-            links.f_historial = [this] { f_historial(); };
-            links.mostrarPrincipal = [this] {
-                m_form1.show();
-                m_form1.raise();
+    else if (id == startup::WindowId::BirthdayGreetings)
+        m_birthdayWindow.show([this] {
+            automation::birthdays::BirthdayGreetingsWindow::Links links;
+            links.refreshHistoryPage = [this] { refreshHistoryPage(); };
+            links.showMainWindow = [this] {
+                m_mainWindow.show();
+                m_mainWindow.raise();
             };
-            return new automation::birthdays::Form20(m_context, std::move(links));
+            return new automation::birthdays::BirthdayGreetingsWindow(m_context, std::move(links));
         });
     else if (m_contacts->canOpen(id))
         m_contacts->open(id);
@@ -191,9 +191,9 @@ QWidget *ClientFeatures::historyPanel()
     return m_history->panel();
 }
 
-void ClientFeatures::bindMostrarNombres(QAction *item)
+void ClientFeatures::bindShowNamesItem(QAction *item)
 {
-    m_history->bindMostrarNombres(item);
+    m_history->bindShowNamesItem(item);
 }
 
 QWidget *ClientFeatures::contactsPanel()

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "automation/birthdays/form20.h"
+#include "automation/birthdays/birthday_greetings_window.h"
 #include "platform/ui/single_instance.h"
 #include "startup/subsystems.h"
 
 #include <memory>
 
 namespace startup {
-class Form1;
+class MainWindow;
 struct AppContext;
 }
 namespace automation {
@@ -36,7 +36,7 @@ namespace app {
 
 class ClientFeatures final : public startup::ListViews, public startup::WindowOpener, public startup::Panels {
 public:
-    ClientFeatures(startup::AppContext &context, startup::Form1 &mainWindow);
+    ClientFeatures(startup::AppContext &context, startup::MainWindow &mainWindow);
     ~ClientFeatures() override;
     ClientFeatures(const ClientFeatures &) = delete;
     ClientFeatures &operator=(const ClientFeatures &) = delete;
@@ -45,13 +45,13 @@ public:
     startup::Subsystems subsystems();
 
     // ListViews
-    void f_historial() override;
-    void f_actualizar_pendientes(const QString &login, const QString &pass) override;
-    void f_agenda(bool reload) override;
-    void f_grupos() override;
-    void f_plantillas() override;
-    bool agendaVacia() const override;
-    bool plantillasVacias() const override;
+    void refreshHistoryPage() override;
+    void refreshPendingReports(const QString &login, const QString &pass) override;
+    void refreshContactList(bool reload) override;
+    void refreshGroupList() override;
+    void refreshTemplateList() override;
+    bool isBookEmpty() const override;
+    bool hasNoTemplates() const override;
 
     // WindowOpener
     bool canOpen(startup::WindowId id) const override;
@@ -62,14 +62,14 @@ public:
     QWidget *contactsPanel() override;
     QWidget *groupsPanel() override;
     QWidget *templatesPanel() override;
-    void bindMostrarNombres(QAction *item) override;
+    void bindShowNamesItem(QAction *item) override;
 
 private:
     // The history's recipient actions lead to the contact book and the send panel.
     void connectRecipientActions();
 
     startup::AppContext &m_context;
-    startup::Form1 &m_form1;
+    startup::MainWindow &m_mainWindow;
     std::unique_ptr<history::HistoryFeature> m_history;
     std::unique_ptr<sending::TemplatesPanel> m_templates;
     std::unique_ptr<sending::TemplatePickerLauncher> m_templatePicker;
@@ -81,7 +81,7 @@ private:
     std::unique_ptr<contacts::picker::SendPanelRecipients> m_recipients;
     std::unique_ptr<contacts::picker::PickerLauncher> m_picker;
     // Last, so it goes first: the birthday window reads the connection and calls the history.
-    ui::SingleInstance<automation::birthdays::Form20> m_form20;
+    ui::SingleInstance<automation::birthdays::BirthdayGreetingsWindow> m_birthdayWindow;
     std::unique_ptr<importexport::ImportExportWindows> m_importExport;
 };
 

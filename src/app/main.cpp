@@ -8,16 +8,16 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(brand::nombre_marca() + QStringLiteral(" Desktop"));
+    QApplication::setApplicationName(brand::brandName() + QStringLiteral(" Desktop"));
 
     ui::QtPrompter prompter;
     ui::DesktopShell shell;
     app::Client client(prompter, shell);
-    startup::Form1 &mainWindow = client.mainWindow();
+    startup::MainWindow &mainWindow = client.mainWindow();
     prompter.setParentWindow(&mainWindow);
 
     // Closing the main window ends the program, whatever other windows are still open.
-    QObject::connect(&mainWindow, &startup::Form1::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&mainWindow, &startup::MainWindow::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     if (client.start() == startup::StartupStatus::NoDatabase)
         return 1;
     // Without an account the main window starts hidden behind the settings dialog; with a tray

@@ -1,6 +1,6 @@
 #include "automation/automation_controller.h"
 
-#include "automation/form16.h"
+#include "automation/automation_settings_dialog.h"
 #include "automation/settings_store.h"
 #include "platform/ui/prompter.h"
 #include "sending/panel/account_row.h"
@@ -26,15 +26,15 @@ AutomationController::AutomationController(startup::AppContext &context, sending
                                            QObject *parent)
     : QObject(parent), m_context(context), m_panel(panel), m_clock([] { return QDateTime::currentDateTime(); })
 {
-    m_timer.setObjectName(QStringLiteral("Timer1"));
-    m_timer.setInterval(kOneMinute);
-    connect(&m_timer, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    m_checkTimer.setObjectName(QStringLiteral("Timer1"));
+    m_checkTimer.setInterval(kOneMinute);
+    connect(&m_checkTimer, &QTimer::timeout, this, [this] { tick(); });
 
     // After each handled automated reply with entries left, a tick follows at once: it counts a
     // minute off and puts the interval back (the reply itself sends the next entry).
     connect(&panel.sendLine(), &sending::SendLine::replyHandled, this, [this](sending::ReplyKind kind) {
-        if (kind != sending::ReplyKind::NoConnection && m_panel.automatizado() && m_panel.pendientes() > 0)
-            m_timer.setInterval(1);
+        if (kind != sending::ReplyKind::NoConnection && m_panel.isAutomated() && m_panel.queuedCount() > 0)
+            m_checkTimer.setInterval(1);
     });
 }
 
@@ -42,140 +42,140 @@ AutomationController::~AutomationController() = default;
 
 void AutomationController::setMenuItem(QAction *startAction)
 {
-    m_comenzar = startAction;
+    m_startAction = startAction;
 }
 
 QString AutomationController::caption() const
 {
-    if (m_comenzar)
-        return m_comenzar->text();
-    return m_timer.isActive() ? kStopCaption : kStartCaption;
+    if (m_startAction)
+        return m_startAction->text();
+    return m_checkTimer.isActive() ? kStopCaption : kStartCaption;
 }
 
 startup::Automation::State AutomationController::restoreAtStartup()
 {
-    const std::optional<Ajustes> settings = leerAjustes(m_context.conexion);
+    const std::optional<AutomationSettings> settings = readSettings(m_context.connection);
     if (!settings)
         return {false, false};
-    if (settings->activo != QLatin1String("1"))
+    if (settings->active != QLatin1String("1"))
         return {true, false};
-    m_countdown.reiniciar(settings->minutos);
-    m_timer.start(kOneMinute);
+    m_countdown.reset(settings->minutes);
+    m_checkTimer.start(kOneMinute);
     return {true, true};
 }
 
 void AutomationController::toggle()
 {
     if (caption() == kStartCaption) {
-        const std::optional<Ajustes> settings = leerAjustes(m_context.conexion);
+        const std::optional<AutomationSettings> settings = readSettings(m_context.connection);
         // A new database's row names no file and no separator: no settings yet, as no row.
-        if (!settings || settings->archivo.isEmpty() || settings->delimitador.isEmpty()) {
-            if (m_comenzar)
-                m_comenzar->setEnabled(false);
+        if (!settings || settings->file.isEmpty() || settings->separator.isEmpty()) {
+            if (m_startAction)
+                m_startAction->setEnabled(false);
             openSettings();
             return;
         }
-        m_countdown.reiniciar(settings->minutos);
-        m_timer.start(kOneMinute);
-        if (m_comenzar)
-            m_comenzar->setText(kStopCaption);
-        marcarActivo(m_context.conexion, true);
+        m_countdown.reset(settings->minutes);
+        m_checkTimer.start(kOneMinute);
+        if (m_startAction)
+            m_startAction->setText(kStopCaption);
+        markActive(m_context.connection, true);
         return;
     }
     // Switching off leaves the queue alone: what is queued goes on going out reply by reply.
-    m_countdown.poner(0);
-    if (m_comenzar)
-        m_comenzar->setText(kStartCaption);
-    m_timer.stop();
-    marcarActivo(m_context.conexion, false);
+    m_countdown.set(0);
+    if (m_startAction)
+        m_startAction->setText(kStartCaption);
+    m_checkTimer.stop();
+    markActive(m_context.connection, false);
 }
 
 void AutomationController::openSettings()
 {
-    m_form16.show([this] {
-        auto *window = new Form16(m_context);
-        connect(window, &Form16::guardado, this, &AutomationController::ajustesGuardados);
+    m_settingsDialog.show([this] {
+        auto *window = new AutomationSettingsDialog(m_context);
+        connect(window, &AutomationSettingsDialog::saved, this, &AutomationController::onSettingsSaved);
         return window;
     });
 }
 
-Form16 *AutomationController::settingsWindow() const
+AutomationSettingsDialog *AutomationController::settingsWindow() const
 {
-    return m_form16.existing();
+    return m_settingsDialog.existing();
 }
 
-void AutomationController::ajustesGuardados()
+void AutomationController::onSettingsSaved()
 {
     // The timer and the caption stay: sending that is on goes on with the new settings.
-    if (m_comenzar)
-        m_comenzar->setEnabled(true);
+    if (m_startAction)
+        m_startAction->setEnabled(true);
 }
 
-CheckResult AutomationController::Timer1_Timer()
+CheckResult AutomationController::tick()
 {
     // First, whatever follows: a box below runs its own event loop, and the shortened interval
     // left by a reply must not keep ticking under it.
-    m_timer.setInterval(kOneMinute);
+    m_checkTimer.setInterval(kOneMinute);
 
-    if (!m_countdown.bajar())
-        return CheckResult::NoToca;
+    if (!m_countdown.countDown())
+        return CheckResult::NotDue;
 
-    CheckResult result = CheckResult::EnviaCola;
-    if (m_panel.pendientes() > 0) {
+    CheckResult result = CheckResult::SentFromQueue;
+    if (m_panel.queuedCount() > 0) {
         // The send line refuses while a send awaits its reply; that reply sends the entry.
-        m_panel.f_enviar_automatizados();
-    } else if (const std::optional<Ajustes> settings = leerAjustes(m_context.conexion)) {
-        m_countdown.reiniciar(settings->minutos);
-        if (settings->delimitador.isEmpty())
-            result = CheckResult::SinAjustes;
-        else if (settings->archivo.isEmpty() || !QFileInfo::exists(settings->archivo))
-            result = CheckResult::SinArchivo;
+        m_panel.sendNextQueued();
+    } else if (const std::optional<AutomationSettings> settings = readSettings(m_context.connection)) {
+        m_countdown.reset(settings->minutes);
+        if (settings->separator.isEmpty())
+            result = CheckResult::NoSettings;
+        else if (settings->file.isEmpty() || !QFileInfo::exists(settings->file))
+            result = CheckResult::NoFile;
         else
-            result = f_leer_automatizados(settings->archivo, settings->delimitador);
+            result = readWatchedFile(settings->file, settings->separator);
     } else {
         // The row went away between two checks: look again at the next tick.
-        result = CheckResult::SinAjustes;
+        result = CheckResult::NoSettings;
     }
-    Q_EMIT revisado(result);
+    Q_EMIT checkDone(result);
     return result;
 }
 
-CheckResult AutomationController::f_leer_automatizados(const QString &file, const QString &separator)
+CheckResult AutomationController::readWatchedFile(const QString &file, const QString &separator)
 {
-    const std::optional<sending::AccountValues> account = sending::leerCuentaEnvio(m_context.conexion);
+    const std::optional<sending::AccountValues> account = sending::readSendAccount(m_context.connection);
     if (account)
-        Q_EMIT credencialesLeidas(account->login, account->pass);
+        Q_EMIT credentialsRead(account->login, account->pass);
     if (!account || account->login.isEmpty()) {
         // Ticks go on under the box; one box at a time is enough.
-        if (!m_avisando) {
-            const QScopedValueRollback notice(m_avisando, true);
+        if (!m_showingNotice) {
+            const QScopedValueRollback notice(m_showingNotice, true);
             m_context.prompter.message(QStringLiteral("Introduzca primero los datos de usuario en Archivo->Configuración"),
                                        {}, ui::Icon::Warning);
         }
-        return CheckResult::SinCuenta;
+        return CheckResult::NoAccount;
     }
 
-    const Toma take = tomarArchivo(file, separator, m_clock());
-    if (take.estado != TakeStatus::Tomado) {
+    const FileTake take = takeFile(file, separator, m_clock());
+    if (take.status != TakeStatus::Taken) {
         // Logged once while the same trouble lasts, not at every check.
-        if (take.estado != m_ultimaToma)
-            anotar(textoToma(take, file));
-        m_ultimaToma = take.estado;
-        return CheckResult::NoTomado;
+        if (take.status != m_lastTakeStatus)
+            logError(takeErrorText(take, file));
+        m_lastTakeStatus = take.status;
+        return CheckResult::NotTaken;
     }
-    m_ultimaToma = TakeStatus::Tomado;
+    m_lastTakeStatus = TakeStatus::Taken;
 
-    for (const Entrada &entry : take.lectura.entradas)
-        m_panel.enqueue(entry.numeros, entry.mensaje);
-    for (const Descarte &discard : take.lectura.descartes)
-        anotar(textoDescarte(discard));
-    m_panel.f_enviar_automatizados();
-    return CheckResult::Leido;
+    for (const QueuedSend &entry : take.reading.sends)
+        m_panel.enqueue(entry.numbers, entry.message);
+    for (const Discard &discard : take.reading.discards)
+        logError(discardText(discard));
+    m_panel.sendNextQueued();
+    return CheckResult::Read;
 }
 
-void AutomationController::anotar(const QString &text)
+void AutomationController::logError(const QString &text)
 {
-    sending::anotarErrorAuto(m_context.ruta_programa,
+    sending::appendAutomatedError(m_context.programFolder,
                              m_clock().toString(QStringLiteral("dd/MM/yyyy H:mm:ss")) + QStringLiteral("--- ") + text
                                  + QStringLiteral("\r\n"));
 }

@@ -2,7 +2,7 @@
 
 #include "automation/countdown.h"
 #include "automation/file_taking.h"
-#include "automation/form16.h"
+#include "automation/automation_settings_dialog.h"
 #include "platform/ui/single_instance.h"
 #include "startup/subsystems.h"
 
@@ -26,13 +26,13 @@ namespace automation {
 
 // What one check of the watched file did.
 enum class CheckResult {
-    NoToca,        // the countdown has not run out
-    EnviaCola,     // entries were still queued: the next one was sent
-    SinAjustes,    // the settings row is missing or holds no separator
-    SinArchivo,    // no file at the path
-    SinCuenta,     // no account user name: the file stays
-    NoTomado,      // the file could not be taken (see TakeStatus): it stays
-    Leido          // the file was read, copied, deleted and its entries queued
+    NotDue,        // the countdown has not run out
+    SentFromQueue,     // entries were still queued: the next one was sent
+    NoSettings,    // the settings row is missing or holds no separator
+    NoFile,    // no file at the path
+    NoAccount,     // no account user name: the file stays
+    NotTaken,      // the file could not be taken (see TakeStatus): it stays
+    Read          // the file was read, copied, deleted and its entries queued
 };
 
 class AutomationController final : public QObject, public startup::Automation {
@@ -53,42 +53,42 @@ public:
 
     // The settings window, one at a time, modeless.
     void openSettings();
-    Form16 *settingsWindow() const;
+    AutomationSettingsDialog *settingsWindow() const;
 
     // One tick of the check timer.
-    CheckResult Timer1_Timer();
+    CheckResult tick();
     // Reads the watched file: its entries into the queue, then the first one sent.
-    CheckResult f_leer_automatizados(const QString &file, const QString &separator);
+    CheckResult readWatchedFile(const QString &file, const QString &separator);
 
-    QTimer &timer() { return m_timer; }
-    int countdown() const { return m_countdown.valor(); }
-    bool isOn() const { return m_timer.isActive(); }
+    QTimer &timer() { return m_checkTimer; }
+    int countdown() const { return m_countdown.value(); }
+    bool isOn() const { return m_checkTimer.isActive(); }
     // What the last failed take left the file as (for the log and the tests).
-    TakeStatus ultimaToma() const { return m_ultimaToma; }
+    TakeStatus lastTakeStatus() const { return m_lastTakeStatus; }
 
     // Local time for the copy's name and the log; tests pin it.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
 Q_SIGNALS:
     // The account row read by a check (the main window's `usuario_login` / `usuario_pass`).
-    void credencialesLeidas(const QString &login, const QString &pass);
+    void credentialsRead(const QString &login, const QString &pass);
     // One check ran (the tick that ran out the countdown).
-    void revisado(automation::CheckResult result);
+    void checkDone(automation::CheckResult result);
 
 private:
-    void anotar(const QString &text);
-    void ajustesGuardados();
+    void logError(const QString &text);
+    void onSettingsSaved();
     QString caption() const;
 
     startup::AppContext &m_context;
     sending::SendPanelController &m_panel;
-    QPointer<QAction> m_comenzar;
-    QTimer m_timer;
+    QPointer<QAction> m_startAction;
+    QTimer m_checkTimer;
     Countdown m_countdown;
-    ui::SingleInstance<Form16> m_form16;
+    ui::SingleInstance<AutomationSettingsDialog> m_settingsDialog;
     std::function<QDateTime()> m_clock;
-    TakeStatus m_ultimaToma = TakeStatus::Tomado;
-    bool m_avisando = false;
+    TakeStatus m_lastTakeStatus = TakeStatus::Taken;
+    bool m_showingNotice = false;
 };
 
 } // namespace automation

@@ -4,7 +4,7 @@
 
 namespace automation {
 
-int valorNumerico(const QString &text)
+int leadingNumber(const QString &text)
 {
     const QString trimmed = text.trimmed();
     qsizetype i = 0;
@@ -20,16 +20,16 @@ int valorNumerico(const QString &text)
     return static_cast<int>(negative ? -value : value);
 }
 
-void Countdown::reiniciar(const QString &minutes)
+void Countdown::reset(const QString &minutes)
 {
-    m_valor = valorNumerico(minutes);
+    m_value = leadingNumber(minutes);
 }
 
-bool Countdown::bajar()
+bool Countdown::countDown()
 {
-    if (m_valor > std::numeric_limits<int>::min())
-        --m_valor;
-    return m_valor <= 0;
+    if (m_value > std::numeric_limits<int>::min())
+        --m_value;
+    return m_value <= 0;
 }
 
 } // namespace automation

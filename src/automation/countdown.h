@@ -9,16 +9,16 @@ namespace automation {
 class Countdown final {
 public:
     // The stored text read as the old client read numbers: its leading digits, 0 when none.
-    void reiniciar(const QString &minutes);
-    void poner(int value) { m_valor = value; }
+    void reset(const QString &minutes);
+    void set(int value) { m_value = value; }
     // One tick; true when the countdown has run out.
-    bool bajar();
-    int valor() const { return m_valor; }
+    bool countDown();
+    int value() const { return m_value; }
 
 private:
-    int m_valor = 0;
+    int m_value = 0;
 };
 
-int valorNumerico(const QString &text);
+int leadingNumber(const QString &text);
 
 } // namespace automation

@@ -34,63 +34,63 @@ bool writeCopy(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-Toma tomarArchivo(const QString &file, const QString &separator, const QDateTime &now)
+FileTake takeFile(const QString &file, const QString &separator, const QDateTime &now)
 {
-    Toma take;
-    take.archivado = rutaArchivado(file, now);
+    FileTake take;
+    take.copyPath = copyPathFor(file, now);
 
     const std::optional<QByteArray> bytes = readAll(file);
     if (!bytes) {
-        take.estado = TakeStatus::NoLegible;
+        take.status = TakeStatus::Unreadable;
         return take;
     }
 
     // The copy is written from the bytes read, so it records exactly what is sent.
-    const bool hadCopy = QFileInfo::exists(take.archivado);
-    if (!writeCopy(take.archivado, *bytes)) {
-        take.estado = TakeStatus::NoArchivado;
+    const bool hadCopy = QFileInfo::exists(take.copyPath);
+    if (!writeCopy(take.copyPath, *bytes)) {
+        take.status = TakeStatus::NotCopied;
         return take;
     }
     auto removeFreshCopy = [&] {
         // A copy of this minute's earlier batch is a record of sends made; only a fresh one goes.
         if (!hadCopy)
-            QFile::remove(take.archivado);
+            QFile::remove(take.copyPath);
     };
 
     // The writing program may still be adding lines: they would go with the file unsent.
     if (readAll(file) != bytes) {
         removeFreshCopy();
-        take.estado = TakeStatus::EnEscritura;
+        take.status = TakeStatus::BeingWritten;
         return take;
     }
     if (!QFile::remove(file)) {
         // Sending now would send these lines again at the next check.
         removeFreshCopy();
-        take.estado = TakeStatus::NoBorrado;
+        take.status = TakeStatus::NotDeleted;
         return take;
     }
 
-    take.lectura = agruparPorMensaje(lineasDelArchivo(*bytes), separator);
-    take.estado = TakeStatus::Tomado;
+    take.reading = groupByMessage(fileLines(*bytes), separator);
+    take.status = TakeStatus::Taken;
     return take;
 }
 
-QString textoToma(const Toma &take, const QString &file)
+QString takeErrorText(const FileTake &take, const QString &file)
 {
     const QString retryNote = QStringLiteral(" Se volverá a intentar en la próxima comprobación.");
-    switch (take.estado) {
-    case TakeStatus::Tomado:
+    switch (take.status) {
+    case TakeStatus::Taken:
         return {};
-    case TakeStatus::NoLegible:
+    case TakeStatus::Unreadable:
         return QStringLiteral("No se ha podido leer el archivo de envíos ") + file
                + QStringLiteral(". No se ha enviado nada.") + retryNote;
-    case TakeStatus::NoArchivado:
-        return QStringLiteral("No se ha podido guardar la copia ") + take.archivado + QStringLiteral(". El archivo ")
+    case TakeStatus::NotCopied:
+        return QStringLiteral("No se ha podido guardar la copia ") + take.copyPath + QStringLiteral(". El archivo ")
                + file + QStringLiteral(" se deja en su sitio y no se ha enviado nada.") + retryNote;
-    case TakeStatus::EnEscritura:
+    case TakeStatus::BeingWritten:
         return QStringLiteral("El archivo ") + file
                + QStringLiteral(" ha cambiado mientras se leía. No se ha enviado nada.") + retryNote;
-    case TakeStatus::NoBorrado:
+    case TakeStatus::NotDeleted:
         return QStringLiteral("No se ha podido borrar el archivo ") + file
                + QStringLiteral(" tras copiarlo. No se ha enviado nada, para no repetir los envíos.") + retryNote;
     }

@@ -11,22 +11,22 @@
 namespace automation {
 
 enum class TakeStatus {
-    Tomado,        // read, copied and deleted: the entries may be queued
-    NoLegible,     // could not be opened or read (still being written, locked, not a file)
-    NoArchivado,   // the copy could not be written
-    EnEscritura,   // the file changed while it was being taken
-    NoBorrado      // copied but could not be deleted
+    Taken,        // read, copied and deleted: the entries may be queued
+    Unreadable,     // could not be opened or read (still being written, locked, not a file)
+    NotCopied,   // the copy could not be written
+    BeingWritten,   // the file changed while it was being taken
+    NotDeleted      // copied but could not be deleted
 };
 
-struct Toma {
-    TakeStatus estado = TakeStatus::NoLegible;
-    Lectura lectura;     // filled when Taken
-    QString archivado;   // the copy's path
+struct FileTake {
+    TakeStatus status = TakeStatus::Unreadable;
+    FileReading reading;     // filled when Taken
+    QString copyPath;   // the copy's path
 };
 
-Toma tomarArchivo(const QString &file, const QString &separator, const QDateTime &now);
+FileTake takeFile(const QString &file, const QString &separator, const QDateTime &now);
 
 // The error log's text for a failed take (without time stamp or line end); empty for Taken.
-QString textoToma(const Toma &take, const QString &file);
+QString takeErrorText(const FileTake &take, const QString &file);
 
 } // namespace automation

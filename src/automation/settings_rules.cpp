@@ -16,23 +16,23 @@ qsizetype lastSeparator(const QString &path)
 
 } // namespace
 
-QStringList minutosOfrecidos()
+QStringList offeredIntervals()
 {
     return {QStringLiteral("1"), QStringLiteral("5"), QStringLiteral("15"), QStringLiteral("30"),
             QStringLiteral("60")};
 }
 
-QString rutaPorDefecto()
+QString defaultWatchedPath()
 {
     return QDir::toNativeSeparators(QDir::rootPath() + QStringLiteral("Enviar_SMS.txt"));
 }
 
-bool tieneExtension(const QString &path)
+bool hasExtension(const QString &path)
 {
     return path.indexOf(QLatin1Char('.'), lastSeparator(path) + 1) >= 0;
 }
 
-QString rutaDeCarpeta(const QString &folder)
+QString pathForFolder(const QString &folder)
 {
     QString path = QDir::toNativeSeparators(folder);
     if (!path.endsWith(QDir::separator()))
@@ -40,25 +40,25 @@ QString rutaDeCarpeta(const QString &folder)
     return path;
 }
 
-QString rutaDeArchivo(const QString &folder, const QString &name)
+QString pathForFile(const QString &folder, const QString &name)
 {
-    return rutaDeCarpeta(folder) + name;
+    return pathForFolder(folder) + name;
 }
 
-QString conSeparadoresNativos(const QString &path)
+QString withNativeSeparators(const QString &path)
 {
     return QDir::toNativeSeparators(path);
 }
 
-bool delimitadorValido(const QString &separator)
+bool isValidSeparator(const QString &separator)
 {
     return !separator.isEmpty() && separator.size() <= 5 && separator != QLatin1String(",");
 }
 
-QString conMarca(const QString &text)
+QString withBrandName(const QString &text)
 {
     QString result = text;
-    return result.replace(QStringLiteral("Brisanta"), brand::nombre_marca());
+    return result.replace(QStringLiteral("Brisanta"), brand::brandName());
 }
 
 } // namespace automation

@@ -8,27 +8,27 @@
 namespace automation {
 
 // The check intervals offered, in minutes; kInitialIntervalIndex is selected when the window opens.
-QStringList minutosOfrecidos();
-inline constexpr int kMinutosInicial = 2; // "15"
+QStringList offeredIntervals();
+inline constexpr int kInitialIntervalIndex = 2; // "15"
 
 // The path box's text when nothing is stored yet.
-QString rutaPorDefecto();
+QString defaultWatchedPath();
 
 // True when the file name (after the last folder separator) has an extension.
-bool tieneExtension(const QString &path);
+bool hasExtension(const QString &path);
 
 // A folder chosen in the folder list, as the path box shows it: ending in one separator.
-QString rutaDeCarpeta(const QString &folder);
+QString pathForFolder(const QString &folder);
 // A file clicked in the file list, within its folder.
-QString rutaDeArchivo(const QString &folder, const QString &name);
+QString pathForFile(const QString &folder, const QString &name);
 
 // The path as typed, with the platform's folder separators.
-QString conSeparadoresNativos(const QString &path);
+QString withNativeSeparators(const QString &path);
 
 // A separator is one to five characters, and never exactly ",": the numbers use that.
-bool delimitadorValido(const QString &separator);
+bool isValidSeparator(const QString &separator);
 
 // A help text with the product word replaced by the brand's name.
-QString conMarca(const QString &text);
+QString withBrandName(const QString &text);
 
 } // namespace automation

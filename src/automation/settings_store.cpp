@@ -2,18 +2,18 @@
 
 namespace automation {
 
-std::optional<Ajustes> leerAjustes(db::Connection &connection)
+std::optional<AutomationSettings> readSettings(db::Connection &connection)
 {
     const std::vector<db::Row> rows = connection.select(
         QStringLiteral("SELECT minutos, delimitador, archivo, activo FROM Automatizado ORDER BY sid LIMIT 1"));
     if (rows.empty())
         return std::nullopt;
     const db::Row &row = rows.front();
-    return Ajustes{row.value(0).toString(), row.value(1).toString(), row.value(2).toString(),
+    return AutomationSettings{row.value(0).toString(), row.value(1).toString(), row.value(2).toString(),
                    row.value(3).toString()};
 }
 
-db::Result guardarAjustes(db::Connection &connection, const QString &minutes, const QString &separator,
+db::Result writeSettings(db::Connection &connection, const QString &minutes, const QString &separator,
                           const QString &file)
 {
     // The old row goes only together with the new one coming in.
@@ -31,7 +31,7 @@ db::Result guardarAjustes(db::Connection &connection, const QString &minutes, co
     return transaction.commit();
 }
 
-db::Result marcarActivo(db::Connection &connection, bool active)
+db::Result markActive(db::Connection &connection, bool active)
 {
     return connection.execute(QStringLiteral("UPDATE Automatizado SET activo = ?1"),
                             {active ? QStringLiteral("1") : QStringLiteral("0")});

@@ -10,21 +10,21 @@
 // sending is switched on.
 namespace automation {
 
-struct Ajustes {
-    QString minutos;
-    QString delimitador;
-    QString archivo;
-    QString activo;
+struct AutomationSettings {
+    QString minutes;
+    QString separator;
+    QString file;
+    QString active;
 };
 
 // The row (the first, should an old file hold more); nothing without one.
-std::optional<Ajustes> leerAjustes(db::Connection &connection);
+std::optional<AutomationSettings> readSettings(db::Connection &connection);
 
 // Replaces the row with a new one, stopped (`active` "0"). All or nothing: when the new row cannot
 // be written the old one stays.
-db::Result guardarAjustes(db::Connection &connection, const QString &minutes, const QString &separator,
+db::Result writeSettings(db::Connection &connection, const QString &minutes, const QString &separator,
                           const QString &file);
 
-db::Result marcarActivo(db::Connection &connection, bool active);
+db::Result markActive(db::Connection &connection, bool active);
 
 } // namespace automation

@@ -36,7 +36,7 @@ bool onlyDigits(const QString &text)
 // over every entry before it.
 class SendQueue final {
 public:
-    explicit SendQueue(QList<Entrada> &sends) : m_sends(sends) {}
+    explicit SendQueue(QList<QueuedSend> &sends) : m_sends(sends) {}
 
     void enqueue(const QString &list, const QString &message)
     {
@@ -47,19 +47,19 @@ public:
             return;
         }
         untrack(open, i);
-        Entrada &entry = m_sends[i];
-        const QString joined = entry.numeros + QLatin1Char(',') + list;
-        if (joined.size() <= kLimiteEntrada) {
-            entry.numeros = joined;
+        QueuedSend &entry = m_sends[i];
+        const QString joined = entry.numbers + QLatin1Char(',') + list;
+        if (joined.size() <= kEntryLimit) {
+            entry.numbers = joined;
             track(open, i);
             return;
         }
-        qsizetype comma = joined.indexOf(QLatin1Char(','), kLimiteEntrada - 1);
+        qsizetype comma = joined.indexOf(QLatin1Char(','), kEntryLimit - 1);
         // The last number runs across the limit to the end: cut before it instead. The comma that
         // joined the two lists lies before the limit, so there always is one.
         if (comma < 0)
-            comma = joined.lastIndexOf(QLatin1Char(','), kLimiteEntrada - 1);
-        entry.numeros = joined.left(comma);
+            comma = joined.lastIndexOf(QLatin1Char(','), kEntryLimit - 1);
+        entry.numbers = joined.left(comma);
         track(open, i);
         addEntry(open, {joined.mid(comma + 1), message});
     }
@@ -75,7 +75,7 @@ private:
     {
         qsizetype best = open.shortOnes.empty() ? -1 : *open.shortOnes.begin();
         // Joined whole: the entry, a comma and the list within the limit.
-        const qsizetype longest = kLimiteEntrada - 1 - length;
+        const qsizetype longest = kEntryLimit - 1 - length;
         for (auto it = open.fullOnes.cbegin(); it != open.fullOnes.cend() && it->first <= longest; ++it) {
             if (best < 0 || *it->second.begin() < best)
                 best = *it->second.begin();
@@ -85,18 +85,18 @@ private:
 
     void track(OpenEntries &open, qsizetype i)
     {
-        const qsizetype n = m_sends[i].numeros.size();
-        if (n < kEntradaLlena)
+        const qsizetype n = m_sends[i].numbers.size();
+        if (n < kFullEntry)
             open.shortOnes.insert(i);
-        else if (n <= kLimiteEntrada)
+        else if (n <= kEntryLimit)
             open.fullOnes[n].insert(i);
         // Longer: it takes nothing more and is forgotten here.
     }
 
     void untrack(OpenEntries &open, qsizetype i)
     {
-        const qsizetype n = m_sends[i].numeros.size();
-        if (n < kEntradaLlena)
+        const qsizetype n = m_sends[i].numbers.size();
+        if (n < kFullEntry)
             open.shortOnes.erase(i);
         else if (const auto lengthClass = open.fullOnes.find(n); lengthClass != open.fullOnes.end()) {
             lengthClass->second.erase(i);
@@ -105,19 +105,19 @@ private:
         }
     }
 
-    void addEntry(OpenEntries &open, Entrada entry)
+    void addEntry(OpenEntries &open, QueuedSend entry)
     {
         m_sends.append(std::move(entry));
         track(open, m_sends.size() - 1);
     }
 
-    QList<Entrada> &m_sends;
+    QList<QueuedSend> &m_sends;
     std::unordered_map<QString, OpenEntries> m_openByMessage;
 };
 
 } // namespace
 
-QString limpiarNumero(QString part)
+QString cleanNumber(QString part)
 {
     static const QRegularExpression kIgnoredChars(QStringLiteral("[-.()+_ ]"));
     part.remove(kIgnoredChars);
@@ -133,7 +133,7 @@ QString limpiarNumero(QString part)
     return part;
 }
 
-QStringList lineasDelArchivo(const QByteArray &bytes)
+QStringList fileLines(const QByteArray &bytes)
 {
     QString content = text::decodeAnsiOrUtf8(bytes);
     content.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -144,10 +144,10 @@ QStringList lineasDelArchivo(const QByteArray &bytes)
     return lines;
 }
 
-Lectura agruparPorMensaje(const QStringList &lines, const QString &separator)
+FileReading groupByMessage(const QStringList &lines, const QString &separator)
 {
-    Lectura reading;
-    SendQueue queue(reading.entradas);
+    FileReading reading;
+    SendQueue queue(reading.sends);
     // Every number queued per message, compared whole: "3460012345" is not "34600123456".
     QHash<QString, QSet<QString>> queued;
 
@@ -156,7 +156,7 @@ Lectura agruparPorMensaje(const QStringList &lines, const QString &separator)
             continue;
         const qsizetype cut = separator.isEmpty() ? -1 : line.indexOf(separator);
         if (cut < 0) {
-            reading.descartes.append({Descarte::Reason::SinSeparador, line, {}});
+            reading.discards.append({Discard::Reason::NoSeparator, line, {}});
             continue;
         }
         const QString field = line.left(cut);
@@ -170,7 +170,7 @@ Lectura agruparPorMensaje(const QStringList &lines, const QString &separator)
         QStringList invalidParts;
         bool anyValid = false;
         for (const QString &part : field.split(QLatin1Char(','))) {
-            const QString number = limpiarNumero(part);
+            const QString number = cleanNumber(part);
             if (number.isEmpty()) {
                 if (!part.trimmed().isEmpty())
                     invalidParts.append(part.trimmed());
@@ -183,11 +183,11 @@ Lectura agruparPorMensaje(const QStringList &lines, const QString &separator)
             list.append(number);
         }
         if (!anyValid) {
-            reading.descartes.append({Descarte::Reason::SinNumeros, line, {}});
+            reading.discards.append({Discard::Reason::NoNumbers, line, {}});
             continue;
         }
         for (const QString &part : std::as_const(invalidParts))
-            reading.descartes.append({Descarte::Reason::NumeroNoValido, part, message});
+            reading.discards.append({Discard::Reason::InvalidNumber, part, message});
         if (list.isEmpty())
             continue;
         alreadyQueued.unite(inList);
@@ -196,26 +196,26 @@ Lectura agruparPorMensaje(const QStringList &lines, const QString &separator)
     return reading;
 }
 
-QString nombreArchivado(const QDateTime &now)
+QString copyName(const QDateTime &now)
 {
     return QStringLiteral("enviados_") + now.toString(QStringLiteral("yyyy_MM_dd__HH_mm")) + QStringLiteral(".txt");
 }
 
-QString rutaArchivado(const QString &file, const QDateTime &now)
+QString copyPathFor(const QString &file, const QDateTime &now)
 {
-    return QFileInfo(file).absoluteDir().filePath(nombreArchivado(now));
+    return QFileInfo(file).absoluteDir().filePath(copyName(now));
 }
 
-QString textoDescarte(const Descarte &discard)
+QString discardText(const Discard &discard)
 {
-    switch (discard.motivo) {
-    case Descarte::Reason::SinSeparador:
-        return QStringLiteral("Línea sin separador, no enviada: ") + discard.texto;
-    case Descarte::Reason::SinNumeros:
-        return QStringLiteral("Línea sin ningún número de teléfono válido, no enviada: ") + discard.texto;
-    case Descarte::Reason::NumeroNoValido:
-        return QStringLiteral("Número de teléfono no válido, no enviado: ") + discard.texto
-               + QStringLiteral(". Texto del mensaje: ") + discard.mensaje;
+    switch (discard.reason) {
+    case Discard::Reason::NoSeparator:
+        return QStringLiteral("Línea sin separador, no enviada: ") + discard.text;
+    case Discard::Reason::NoNumbers:
+        return QStringLiteral("Línea sin ningún número de teléfono válido, no enviada: ") + discard.text;
+    case Discard::Reason::InvalidNumber:
+        return QStringLiteral("Número de teléfono no válido, no enviado: ") + discard.text
+               + QStringLiteral(". Texto del mensaje: ") + discard.message;
     }
     return {};
 }

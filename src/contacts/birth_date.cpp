@@ -4,17 +4,17 @@
 
 namespace contacts {
 
-bool formatoFechaValido(const QString &text)
+bool isValidDateFormat(const QString &text)
 {
     if (text.size() != 8 && text.size() != 10)
         return false;
-    return esNumerico(text.mid(0, 2)) && esNumerico(text.mid(3, 2)) && esNumerico(text.mid(6))
+    return isNumeric(text.mid(0, 2)) && isNumeric(text.mid(3, 2)) && isNumeric(text.mid(6))
         && text.at(2) == u'/' && text.at(5) == u'/';
 }
 
-std::optional<QDate> fechaDeTexto(const QString &text)
+std::optional<QDate> dateFromText(const QString &text)
 {
-    if (!formatoFechaValido(text))
+    if (!isValidDateFormat(text))
         return std::nullopt;
     const int day = text.mid(0, 2).toInt();
     const int month = text.mid(3, 2).toInt();
@@ -27,12 +27,12 @@ std::optional<QDate> fechaDeTexto(const QString &text)
     return date;
 }
 
-QString fechaAlmacenada(const QDate &date)
+QString storedDate(const QDate &date)
 {
     return date.toString(QStringLiteral("yyyy-MM-dd"));
 }
 
-QString fechaMostrada(const QString &stored)
+QString shownDate(const QString &stored)
 {
     // Only the stored form itself, all of it: any other text is shown as it is, never cut.
     const QDate date = stored.size() == 10 ? QDate::fromString(stored, QStringLiteral("yyyy-MM-dd")) : QDate();

@@ -7,37 +7,37 @@ namespace contacts {
 
 namespace {
 
-ResultadoGuardar notice(ResultadoGuardar::Status status, const char *message, const char *title)
+SaveResult notice(SaveResult::Status status, const char *message, const char *title)
 {
-    ResultadoGuardar r;
-    r.estado = status;
-    r.mensaje = QString::fromUtf8(message);
-    r.titulo = QString::fromUtf8(title);
+    SaveResult r;
+    r.status = status;
+    r.message = QString::fromUtf8(message);
+    r.title = QString::fromUtf8(title);
     return r;
 }
 
 } // namespace
 
-ResultadoGuardar guardarContacto(db::Connection &connection, const DatosContacto &d, std::optional<qint64> existingSid)
+SaveResult saveContact(db::Connection &connection, const ContactFields &d, std::optional<qint64> existingSid)
 {
-    using Status = ResultadoGuardar::Status;
-    if (d.nombre.isEmpty() || d.telefono.isEmpty())
-        return notice(Status::FaltanDatos, kFaltanDatos, kTituloFaltanDatos);
+    using Status = SaveResult::Status;
+    if (d.name.isEmpty() || d.phone.isEmpty())
+        return notice(Status::MissingFields, kMissingFieldsMessage, kMissingFieldsTitle);
 
     std::optional<QString> date;
-    if (!d.f_nacimiento.isEmpty()) {
-        if (!formatoFechaValido(d.f_nacimiento))
-            return notice(Status::FechaErronea, kFechaErronea, kTituloFechaErronea);
-        const std::optional<QDate> day = fechaDeTexto(d.f_nacimiento);
+    if (!d.birthDate.isEmpty()) {
+        if (!isValidDateFormat(d.birthDate))
+            return notice(Status::BadDateFormat, kBadDateMessage, kBadDateTitle);
+        const std::optional<QDate> day = dateFromText(d.birthDate);
         if (!day)
-            return notice(Status::FechaInexistente, kFechaInexistente, kTituloFechaErronea);
-        date = fechaAlmacenada(*day);
+            return notice(Status::NoSuchDate, kNoSuchDateMessage, kBadDateTitle);
+        date = storedDate(*day);
     }
 
     // Empty boxes are stored as empty texts, never as Null.
     auto text = [](const QString &s) { return s.isNull() ? QStringLiteral("") : s; };
-    QVariantList values = {text(d.nombre),    text(d.telefono),   text(d.nombre_completo),
-                            text(d.direccion), text(d.telefono_2), text(d.comentario)};
+    QVariantList values = {text(d.name),    text(d.phone),   text(d.fullName),
+                            text(d.address), text(d.phone2), text(d.comment)};
     QString sql;
     if (!existingSid) {
         sql = date ? QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2, "
@@ -57,28 +57,28 @@ ResultadoGuardar guardarContacto(db::Connection &connection, const DatosContacto
 
     const db::Result r = connection.execute(sql, values);
     if (!r.ok()) {
-        ResultadoGuardar failure = notice(Status::ErrorBaseDatos, kErrorGuardar, kTituloError);
+        SaveResult failure = notice(Status::DatabaseError, kSaveErrorMessage, kErrorTitle);
         failure.error = r.error;
         return failure;
     }
     if (existingSid) {
         if (r.changes == 0)
-            return notice(Status::ContactoInexistente, kContactoInexistente, kTituloModificar);
-        ResultadoGuardar ok = notice(Status::Modificado, kContactoModificado, kTituloModificar);
+            return notice(Status::ContactGone, kContactGoneWhileEditingMessage, kUpdateContactTitle);
+        SaveResult ok = notice(Status::Updated, kContactUpdatedMessage, kUpdateContactTitle);
         ok.sid = *existingSid;
         return ok;
     }
-    ResultadoGuardar ok = notice(Status::Guardado, kContactoGuardado, kTituloGuardado);
+    SaveResult ok = notice(Status::Created, kContactSavedMessage, kContactAddedTitle);
     ok.sid = connection.lastInsertRowId();
     return ok;
 }
 
-DatosContacto datosParaEditor(const QString &name, const QString &phone, const QString &fullName,
+ContactFields editorFields(const QString &name, const QString &phone, const QString &fullName,
                               const QString &address, const QString &phone2, const QString &comment,
                               const QString &storedBirthDate)
 {
     return {name, phone, fullName, address, phone2, comment,
-            storedBirthDate.isEmpty() ? QString() : fechaMostrada(storedBirthDate)};
+            storedBirthDate.isEmpty() ? QString() : shownDate(storedBirthDate)};
 }
 
 } // namespace contacts

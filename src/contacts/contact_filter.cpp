@@ -19,46 +19,46 @@ const QString kDateAsShownSql = QStringLiteral(
 
 FilterField fieldOf(int index)
 {
-    if (index < 0 || index > int(FilterField::FechaNacimiento))
-        return FilterField::Nombre;
+    if (index < 0 || index > int(FilterField::BirthDate))
+        return FilterField::Name;
     return FilterField(index);
 }
 
 FilterOperator operatorOf(int index)
 {
-    if (index < 0 || index > int(FilterOperator::MenorQue))
-        return FilterOperator::Contengan;
+    if (index < 0 || index > int(FilterOperator::LessThan))
+        return FilterOperator::Contains;
     return FilterOperator(index);
 }
 
 bool isComparison(FilterOperator op)
 {
-    return op == FilterOperator::MayorQue || op == FilterOperator::MenorQue;
+    return op == FilterOperator::GreaterThan || op == FilterOperator::LessThan;
 }
 
 QString columnOf(FilterField field, FilterOperator op)
 {
-    if (field == FilterField::FechaNacimiento && !isComparison(op))
+    if (field == FilterField::BirthDate && !isComparison(op))
         return kDateAsShownSql;
     return QString::fromLatin1(kColumns[int(field)]);
 }
 
 // "telefono IN (...)": each number of the comma list, blanks removed, matched as a whole.
-Condicion phoneList(const QString &words)
+Condition phoneList(const QString &words)
 {
     QString cleaned = words;
     cleaned.remove(QLatin1Char(' '));
     const QStringList numbers = cleaned.split(QLatin1Char(','));
-    Condicion c;
-    if (numbers.size() > kMaxValoresIn) {
+    Condition c;
+    if (numbers.size() > kMaxInListValues) {
         c.sql = QStringLiteral("instr(',' || ? || ',', ',' || telefono || ',') > 0 ");
-        c.valores = {cleaned};
+        c.values = {cleaned};
         return c;
     }
     QStringList placeholders;
     for (const QString &number : numbers) {
         placeholders << QStringLiteral("?");
-        c.valores << number;
+        c.values << number;
     }
     c.sql = QStringLiteral("telefono IN (") + placeholders.join(QLatin1Char(',')) + QStringLiteral(") ");
     return c;
@@ -66,7 +66,7 @@ Condicion phoneList(const QString &words)
 
 } // namespace
 
-QStringList operadoresFiltro()
+QStringList filterOperators()
 {
     return {QStringLiteral("contengan"),    QStringLiteral("coincidan"),    QStringLiteral("empiecen"),
             QStringLiteral("acaben"),       QStringLiteral("no contengan"), QStringLiteral("no coincidan"),
@@ -74,87 +74,87 @@ QStringList operadoresFiltro()
             QStringLiteral("menor que")};
 }
 
-QStringList camposFiltro()
+QStringList filterFields()
 {
     return {QStringLiteral("nombre"),        QStringLiteral("teléfono"),   QStringLiteral("nombre completo"),
             QStringLiteral("dirección"),     QStringLiteral("otro teléfono"), QStringLiteral("comentario"),
             QStringLiteral("fecha de nacimiento")};
 }
 
-QString comparacion(const QString &column, FilterOperator op, bool asText)
+QString comparison(const QString &column, FilterOperator op, bool asText)
 {
     const QString folded = QStringLiteral("fold(") + column + QStringLiteral(")");
     const QString collation = asText ? QStringLiteral(" COLLATE ESPANOL ") : QStringLiteral(" ");
     switch (op) {
-    case FilterOperator::Contengan:
+    case FilterOperator::Contains:
         return folded + QStringLiteral(" LIKE '%' || fold(?) || '%' ");
-    case FilterOperator::Coincidan:
+    case FilterOperator::Equals:
         return column + QStringLiteral(" = ?") + collation;
-    case FilterOperator::Empiecen:
+    case FilterOperator::BeginsWith:
         return folded + QStringLiteral(" LIKE fold(?) || '%' ");
-    case FilterOperator::Acaben:
+    case FilterOperator::EndsWith:
         return folded + QStringLiteral(" LIKE '%' || fold(?) ");
-    case FilterOperator::NoContengan:
+    case FilterOperator::NotContains:
         return folded + QStringLiteral(" NOT LIKE '%' || fold(?) || '%' ");
-    case FilterOperator::NoCoincidan:
+    case FilterOperator::NotEquals:
         return column + QStringLiteral(" <> ?") + collation;
-    case FilterOperator::NoEmpiecen:
+    case FilterOperator::NotBeginsWith:
         return folded + QStringLiteral(" NOT LIKE fold(?) || '%' ");
-    case FilterOperator::NoAcaben:
+    case FilterOperator::NotEndsWith:
         return folded + QStringLiteral(" NOT LIKE '%' || fold(?) ");
-    case FilterOperator::MayorQue:
+    case FilterOperator::GreaterThan:
         return column + QStringLiteral(" > ?") + collation;
-    case FilterOperator::MenorQue:
+    case FilterOperator::LessThan:
         return column + QStringLiteral(" < ?") + collation;
     }
     return column + QStringLiteral(" = ?") + collation;
 }
 
-ResultadoFiltro condicionFiltro(int fieldIndex, int operatorIndex, const QString &w, std::optional<qint64> group)
+FilterResult filterCondition(int fieldIndex, int operatorIndex, const QString &w, std::optional<qint64> group)
 {
     const FilterField field = fieldOf(fieldIndex);
     const FilterOperator op = operatorOf(operatorIndex);
     const QString col = columnOf(field, op);
-    ResultadoFiltro r;
-    Condicion &c = r.condicion;
+    FilterResult r;
+    Condition &c = r.condition;
 
     if (w.isEmpty()) {
         switch (op) {
-        case FilterOperator::NoContengan:
-        case FilterOperator::NoCoincidan:
-        case FilterOperator::NoEmpiecen:
-        case FilterOperator::NoAcaben:
-        case FilterOperator::MenorQue:
+        case FilterOperator::NotContains:
+        case FilterOperator::NotEquals:
+        case FilterOperator::NotBeginsWith:
+        case FilterOperator::NotEndsWith:
+        case FilterOperator::LessThan:
             c.sql = col + QStringLiteral(" = '' ");
             break;
         default:
             c.sql = QStringLiteral("length(") + col + QStringLiteral(") > 0 ");
             break;
         }
-    } else if (field == FilterField::FechaNacimiento && isComparison(op)) {
-        const std::optional<QDate> date = fechaDeTexto(w);
+    } else if (field == FilterField::BirthDate && isComparison(op)) {
+        const std::optional<QDate> date = dateFromText(w);
         if (!date) {
-            r.estado = ResultadoFiltro::Status::FechaInvalida;
-            r.mensaje = QString::fromUtf8(kFechaFiltroInvalida);
+            r.status = FilterResult::Status::InvalidDate;
+            r.message = QString::fromUtf8(kInvalidFilterDateMessage);
             return r;
         }
-        c.sql = comparacion(col, op, false);
-        c.valores = {fechaAlmacenada(*date)};
+        c.sql = comparison(col, op, false);
+        c.values = {storedDate(*date)};
     } else {
-        if (op == FilterOperator::Coincidan && field == FilterField::Telefono && w.contains(QLatin1Char(',')))
+        if (op == FilterOperator::Equals && field == FilterField::Phone && w.contains(QLatin1Char(',')))
             c = phoneList(w);
         else
-            c = {comparacion(col, op), {w}};
+            c = {comparison(col, op), {w}};
     }
 
     if (group) {
-        c.sql = QStringLiteral("(") + c.sql + QStringLiteral(" AND ") + condicionMiembro() + QStringLiteral(") ");
-        c.valores << QString::number(*group);
+        c.sql = QStringLiteral("(") + c.sql + QStringLiteral(" AND ") + memberConditionSql() + QStringLiteral(") ");
+        c.values << QString::number(*group);
     }
     return r;
 }
 
-std::optional<qint64> sidDeGrupo(db::Connection &connection, const QString &name)
+std::optional<qint64> groupSidByName(db::Connection &connection, const QString &name)
 {
     const QVariant sid =
         connection.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre = ? COLLATE ESPANOL ORDER BY sid LIMIT 1"), {name});
@@ -163,12 +163,12 @@ std::optional<qint64> sidDeGrupo(db::Connection &connection, const QString &name
     return sid.toLongLong();
 }
 
-ResultadoFiltro f_filtrar_agenda(db::Connection &connection, const FiltroContactos &filter)
+FilterResult buildContactFilter(db::Connection &connection, const ContactFilter &filter)
 {
     std::optional<qint64> group;
-    if (filter.miembros)
-        group = sidDeGrupo(connection, filter.grupo);
-    return condicionFiltro(filter.campo, filter.operador, filter.palabras, group);
+    if (filter.membersOnly)
+        group = groupSidByName(connection, filter.group);
+    return filterCondition(filter.fieldIndex, filter.operatorIndex, filter.words, group);
 }
 
 } // namespace contacts

@@ -14,56 +14,56 @@ namespace db { class Connection; }
 namespace contacts {
 
 // The operator list, in its order (index 0 "contengan" ... 9 "menor que").
-enum class FilterOperator { Contengan, Coincidan, Empiecen, Acaben, NoContengan, NoCoincidan, NoEmpiecen,
-                      NoAcaben, MayorQue, MenorQue };
+enum class FilterOperator { Contains, Equals, BeginsWith, EndsWith, NotContains, NotEquals, NotBeginsWith,
+                      NotEndsWith, GreaterThan, LessThan };
 // The field list, in its order; an index outside the list means "nombre".
-enum class FilterField { Nombre, Telefono, NombreCompleto, Direccion, Telefono2, Comentario, FechaNacimiento };
+enum class FilterField { Name, Phone, FullName, Address, Phone2, Comment, BirthDate };
 
-QStringList operadoresFiltro();
-QStringList camposFiltro();
+QStringList filterOperators();
+QStringList filterFields();
 
-struct FiltroContactos {
-    int campo = 0;              // index in camposFiltro()
-    int operador = 0;           // index in operadoresFiltro()
-    QString palabras;           // W exactly as typed
-    bool miembros = false;      // "Miembros de" ticked
-    QString grupo;              // the group's name as the list shows it
+struct ContactFilter {
+    int fieldIndex = 0;              // index in camposFiltro()
+    int operatorIndex = 0;           // index in operadoresFiltro()
+    QString words;           // W exactly as typed
+    bool membersOnly = false;      // "Miembros de" ticked
+    QString group;              // the group's name as the list shows it
 };
 
-struct ResultadoFiltro {
-    enum class Status { Ok, FechaInvalida, ErrorBaseDatos };
-    Status estado = Status::Ok;
-    Condicion condicion;
-    QString mensaje;            // for the user when not Ok
-    bool ok() const { return estado == Status::Ok; }
+struct FilterResult {
+    enum class Status { Ok, InvalidDate, DatabaseError };
+    Status status = Status::Ok;
+    Condition condition;
+    QString message;            // for the user when not Ok
+    bool ok() const { return status == Status::Ok; }
 };
 
 // The condition for the field, operator and words alone; `group` (a group's sid) adds the
 // membership test. Fails only for "mayor que"/"menor que" on the birth date with words that are
 // not a date (DD/MM/AAAA or DD/MM/AA).
-ResultadoFiltro condicionFiltro(int field, int op, const QString &words,
+FilterResult filterCondition(int field, int op, const QString &words,
                                 std::optional<qint64> group = std::nullopt);
 
 // The filter tab's condition: as above, the group looked up by name when "Miembros de" is
 // ticked (a name no longer in Grupos leaves the group part out).
-ResultadoFiltro f_filtrar_agenda(db::Connection &connection, const FiltroContactos &filter);
+FilterResult buildContactFilter(db::Connection &connection, const ContactFilter &filter);
 
 // The column compared with one bound value ("?") by the operator, with a trailing blank. Texts
 // compare without case for every letter (accents and "ñ" still count), and "mayor que" / "menor
 // que" follow the Spanish order of the lists; a stored date (`asText` false) compares as stored.
 // The words keep their LIKE wildcards ("%", "_"), as they always have.
-QString comparacion(const QString &column, FilterOperator op, bool asText = true);
+QString comparison(const QString &column, FilterOperator op, bool asText = true);
 
 // The sid of the group called `name` (names compare without case, as the uniqueness test does).
-std::optional<qint64> sidDeGrupo(db::Connection &connection, const QString &name);
+std::optional<qint64> groupSidByName(db::Connection &connection, const QString &name);
 
 // Lists of more numbers than this are matched against one bound text instead of an IN list,
 // which SQLite caps at 999 values.
-inline constexpr int kMaxValoresIn = 500;
+inline constexpr int kMaxInListValues = 500;
 
-inline constexpr auto kFechaFiltroInvalida =
+inline constexpr auto kInvalidFilterDateMessage =
     "Para comparar la fecha de nacimiento escriba una fecha con el formato DD/MM/AAAA o DD/MM/AA. Un ejemplo "
     "de fecha valida seria: 23/10/1984 o 23/10/84";
-inline constexpr auto kTituloFiltro = "Filtrado de contactos";
+inline constexpr auto kFilterTitle = "Filtrado de contactos";
 
 } // namespace contacts

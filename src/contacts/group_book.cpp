@@ -8,9 +8,9 @@
 
 namespace contacts {
 
-ListaGrupos listarGrupos(db::Connection &connection)
+GroupList listGroups(db::Connection &connection)
 {
-    ListaGrupos list;
+    GroupList list;
     db::Result r;
     const std::vector<db::Row> groups =
         connection.select(QStringLiteral("SELECT sid, nombre FROM Grupos ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"), {}, &r);
@@ -46,40 +46,40 @@ ListaGrupos listarGrupos(db::Connection &connection)
         return list;
     }
     for (const db::Row &row : groups) {
-        Grupo g;
+        Group g;
         g.sid = row.value(0).toLongLong();
-        g.nombre = row.value(1).toString();
-        g.miembros = counts.value(g.sid);
-        list.grupos.push_back(g);
+        g.name = row.value(1).toString();
+        g.memberCount = counts.value(g.sid);
+        list.groups.push_back(g);
     }
     return list;
 }
 
-QString textoGrupo(const Grupo &group)
+QString groupText(const Group &group)
 {
-    if (group.miembros <= 0)
-        return group.nombre;
-    return group.nombre + QStringLiteral(" (") + QString::number(group.miembros) + QStringLiteral(" contactos)");
+    if (group.memberCount <= 0)
+        return group.name;
+    return group.name + QStringLiteral(" (") + QString::number(group.memberCount) + QStringLiteral(" contactos)");
 }
 
-ListaFiltroGrupos listaFiltroGrupos(const std::vector<Grupo> &groups, const QString &remembered)
+FilterGroupList filterGroupList(const std::vector<Group> &groups, const QString &remembered)
 {
-    ListaFiltroGrupos list;
+    FilterGroupList list;
     if (groups.empty()) {
-        list.nombres = {QStringLiteral("Ninguno")};
-        list.seleccion = 0;
+        list.names = {QStringLiteral("Ninguno")};
+        list.selected = 0;
         return list;
     }
-    list.activo = true;
-    for (const Grupo &g : groups) {
-        list.nombres << g.nombre;
-        if (list.seleccion < 0 && (remembered.isEmpty() || g.nombre == remembered))
-            list.seleccion = int(list.nombres.size()) - 1;
+    list.enabled = true;
+    for (const Group &g : groups) {
+        list.names << g.name;
+        if (list.selected < 0 && (remembered.isEmpty() || g.name == remembered))
+            list.selected = int(list.names.size()) - 1;
     }
     return list;
 }
 
-bool existeGrupo(db::Connection &connection, const QString &name)
+bool groupExists(db::Connection &connection, const QString &name)
 {
     // SQLite's NOCASE folds ASCII letters only; "Peña" and "PEÑA" are the same group to the user.
     // The group table is short, so the names are compared here with full case folding.
@@ -90,71 +90,71 @@ bool existeGrupo(db::Connection &connection, const QString &name)
     return false;
 }
 
-QString avisoGrupoRepetido(const QString &name)
+QString groupNameTakenMessage(const QString &name)
 {
     return QStringLiteral("Ya existe un grupo con el nombre '") + name
         + QStringLiteral("'. Por favor, introduzca otro nombre para el grupo, o dejelo vacío para cancelar.");
 }
 
-QString preguntaBorrarGrupo(const QString &name)
+QString deleteGroupPrompt(const QString &name)
 {
     return QStringLiteral("El grupo '") + name
         + QStringLiteral("' contiene contactos y antes de borrar el grupo es necesario desvincular dichos contactos "
                          "y no tendrá marcha atrás. Escriba SI para confirmar la acción.");
 }
 
-ResultadoCrearGrupo crearGrupo(db::Connection &connection, const Preguntar &ask,
+CreateGroupResult createGroup(db::Connection &connection, const AskText &ask,
                                const std::function<void(const QString &)> &reportTaken)
 {
-    ResultadoCrearGrupo r;
+    CreateGroupResult r;
     QString name;
     for (;;) {
         const std::optional<QString> answer =
-            ask(QString::fromUtf8(kPreguntaNuevoGrupo), QString::fromUtf8(kTituloCrearGrupo), QString());
+            ask(QString::fromUtf8(kNewGroupPrompt), QString::fromUtf8(kCreateGroupTitle), QString());
         if (!answer || answer->isEmpty())
             return r;
         name = *answer;
-        if (!existeGrupo(connection, name))
+        if (!groupExists(connection, name))
             break;
-        r.repetidos.push_back(name);
+        r.takenNames.push_back(name);
         if (reportTaken)
             reportTaken(name);
     }
     const db::Result insert = connection.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?)"), {name});
-    r.nombre = name;
+    r.name = name;
     if (!insert.ok()) {
-        r.estado = ResultadoCrearGrupo::Status::ErrorBaseDatos;
+        r.status = CreateGroupResult::Status::DatabaseError;
         r.error = insert.error;
         return r;
     }
-    r.estado = ResultadoCrearGrupo::Status::Creado;
+    r.status = CreateGroupResult::Status::Created;
     r.sid = connection.lastInsertRowId();
     return r;
 }
 
-ResultadoBorrarGrupo f_borrar_grupo(db::Connection &connection, qint64 sid, const Preguntar &ask)
+DeleteGroupResult deleteGroup(db::Connection &connection, qint64 sid, const AskText &ask)
 {
-    ResultadoBorrarGrupo r;
+    DeleteGroupResult r;
     const QVariant name = connection.scalar(QStringLiteral("SELECT nombre FROM Grupos WHERE sid = ?"), {sid});
     if (!name.isValid())
         return r;
-    r.nombre = name.toString();
+    r.name = name.toString();
 
     db::Result readBack;
     const std::vector<db::Row> members = connection.select(
-        QStringLiteral("SELECT sid, grupos_sid FROM Agenda WHERE ") + condicionMiembro(), {QString::number(sid)},
+        QStringLiteral("SELECT sid, grupos_sid FROM Agenda WHERE ") + memberConditionSql(), {QString::number(sid)},
         &readBack);
     if (!readBack.ok()) {
-        r.estado = ResultadoBorrarGrupo::Status::ErrorBaseDatos;
+        r.status = DeleteGroupResult::Status::DatabaseError;
         r.error = readBack.error;
         return r;
     }
     if (!members.empty()) {
-        const std::optional<QString> answer = ask(preguntaBorrarGrupo(r.nombre),
-                                                           QString::fromUtf8(kTituloConfirmarBorrado),
+        const std::optional<QString> answer = ask(deleteGroupPrompt(r.name),
+                                                           QString::fromUtf8(kConfirmGroupDeletionTitle),
                                                            QStringLiteral("SI"));
         if (!answer || answer->trimmed().compare(QLatin1String("si"), Qt::CaseInsensitive) != 0) {
-            r.estado = ResultadoBorrarGrupo::Status::Abortado;
+            r.status = DeleteGroupResult::Status::Aborted;
             return r;
         }
     }
@@ -162,9 +162,9 @@ ResultadoBorrarGrupo f_borrar_grupo(db::Connection &connection, qint64 sid, cons
     // Every list and the group itself change together: a failure half-way leaves all as it was.
     db::Transaction transaction(connection);
     auto failure = [&r](const db::Result &res) {
-        r.estado = ResultadoBorrarGrupo::Status::ErrorBaseDatos;
+        r.status = DeleteGroupResult::Status::DatabaseError;
         r.error = res.error;
-        r.desvinculados = 0;
+        r.unlinkedContacts = 0;
         return r;
     };
     if (!transaction.isActive())
@@ -175,13 +175,13 @@ ResultadoBorrarGrupo f_borrar_grupo(db::Connection &connection, qint64 sid, cons
     if (!update.isValid())
         return failure(prepared);
     for (const db::Row &row : members) {
-        update.bind(1, quitarGrupo(row.value(1).toString(), sid));
+        update.bind(1, withoutGroup(row.value(1).toString(), sid));
         update.bind(2, row.value(0).toLongLong());
         const db::Result res = update.run();
         if (!res.ok())
             return failure(res);
         update.reset();
-        ++r.desvinculados;
+        ++r.unlinkedContacts;
     }
     const db::Result deleted = connection.execute(QStringLiteral("DELETE FROM Grupos WHERE sid = ?"), {sid});
     if (!deleted.ok())
@@ -189,7 +189,7 @@ ResultadoBorrarGrupo f_borrar_grupo(db::Connection &connection, qint64 sid, cons
     const db::Result done = transaction.commit();
     if (!done.ok())
         return failure(done);
-    r.estado = ResultadoBorrarGrupo::Status::Borrado;
+    r.status = DeleteGroupResult::Status::Deleted;
     return r;
 }
 

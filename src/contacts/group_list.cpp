@@ -6,21 +6,21 @@
 
 namespace contacts {
 
-bool esMiembro(const QString &groups, qint64 group)
+bool isMember(const QString &groups, qint64 group)
 {
     return db::idListHas(groups, group);
 }
 
-QString anadirGrupo(const QString &groups, qint64 group)
+QString withGroup(const QString &groups, qint64 group)
 {
     if (groups.isEmpty())
         return QString::number(group);
-    if (esMiembro(groups, group))
+    if (isMember(groups, group))
         return groups;
     return groups + QLatin1Char(',') + QString::number(group);
 }
 
-QString quitarGrupo(const QString &groups, qint64 group)
+QString withoutGroup(const QString &groups, qint64 group)
 {
     QStringList remaining;
     for (const QString &part : groups.split(u',', Qt::SkipEmptyParts)) {
@@ -32,7 +32,7 @@ QString quitarGrupo(const QString &groups, qint64 group)
     return remaining.isEmpty() ? QStringLiteral("") : remaining.join(u',');
 }
 
-QString condicionMiembro()
+QString memberConditionSql()
 {
     // The same reading of the list as esMiembro: a missing list is no group (so that "NOT" of
     // this test holds for it too).

@@ -7,15 +7,15 @@
 // the contact in "1,11" is not a member of group 111 nor of group 1 because of "11".
 namespace contacts {
 
-bool esMiembro(const QString &groups, qint64 group);
+bool isMember(const QString &groups, qint64 group);
 
 // The list with `group` added at the end (unchanged when it is already there).
-QString anadirGrupo(const QString &groups, qint64 group);
+QString withGroup(const QString &groups, qint64 group);
 
 // The list without `group` (every occurrence), keeping the format.
-QString quitarGrupo(const QString &groups, qint64 group);
+QString withoutGroup(const QString &groups, qint64 group);
 
 // SQL test that a row of Agenda belongs to the group bound to the one "?" it holds.
-QString condicionMiembro();
+QString memberConditionSql();
 
 } // namespace contacts

@@ -2,14 +2,14 @@
 
 namespace contacts {
 
-QString claveNodo(const QString &prefix, qint64 sid)
+QString nodeKey(const QString &prefix, qint64 sid)
 {
     return prefix + QLatin1Char(' ') + QString::number(sid);
 }
 
-std::optional<qint64> sidDeClave(const QString &key)
+std::optional<qint64> sidFromKey(const QString &key)
 {
-    if (key.isEmpty() || key == QLatin1String(kClaveVacia))
+    if (key.isEmpty() || key == QLatin1String(kEmptyKey))
         return std::nullopt;
     bool ok = false;
     const qint64 sid = key.mid(key.lastIndexOf(QLatin1Char(' ')) + 1).toLongLong(&ok);

@@ -8,12 +8,12 @@
 // the row's sid; the single node of an empty list is "l0".
 namespace contacts {
 
-inline constexpr auto kClaveVacia = "l0";
+inline constexpr auto kEmptyKey = "l0";
 
 // "pContacto 12" from ("pContacto", 12).
-QString claveNodo(const QString &prefix, qint64 sid);
+QString nodeKey(const QString &prefix, qint64 sid);
 
 // The sid after the key's last blank; nothing for "l0", an empty key or a key without a number.
-std::optional<qint64> sidDeClave(const QString &key);
+std::optional<qint64> sidFromKey(const QString &key);
 
 } // namespace contacts

@@ -4,7 +4,7 @@
 
 namespace contacts {
 
-QString etiquetaPagina(qint64 rows, qint64 position, qint64 last)
+QString pageLabel(qint64 rows, qint64 position, qint64 last)
 {
     if (rows <= 0)
         return QStringLiteral("Página 0 de 0");
@@ -12,18 +12,18 @@ QString etiquetaPagina(qint64 rows, qint64 position, qint64 last)
         + QString::number(last + 1);
 }
 
-Paginador actualizarPaginador(qint64 rows, qint64 pageSize, qint64 position)
+PagerState updatePager(qint64 rows, qint64 pageSize, qint64 position)
 {
-    Paginador p;
+    PagerState p;
     if (rows <= 0 || pageSize <= 0) {
-        p.etiqueta = etiquetaPagina(0, 0, 0);
+        p.label = pageLabel(0, 0, 0);
         return p;
     }
-    p.maximo = (rows - 1) / pageSize;
+    p.lastPage = (rows - 1) / pageSize;
     // A list that shrank under the page showing lands on its new last page.
-    p.posicion = std::clamp<qint64>(position, 0, p.maximo);
-    p.desde = p.posicion * pageSize;
-    p.etiqueta = etiquetaPagina(rows, p.posicion, p.maximo);
+    p.page = std::clamp<qint64>(position, 0, p.lastPage);
+    p.firstRow = p.page * pageSize;
+    p.label = pageLabel(rows, p.page, p.lastPage);
     return p;
 }
 

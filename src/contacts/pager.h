@@ -6,18 +6,18 @@
 // label ("Página 3 de 12"). The widgets only show what these functions compute.
 namespace contacts {
 
-struct Paginador {
-    qint64 posicion = 0;   // the page shown, from 0
-    qint64 maximo = 0;     // the last page
-    qint64 desde = 0;      // first row shown (posicion * tamano)
-    QString etiqueta;      // "Página 0 de 0" for an empty list
+struct PagerState {
+    qint64 page = 0;   // the page shown, from 0
+    qint64 lastPage = 0;     // the last page
+    qint64 firstRow = 0;      // first row shown (posicion * tamano)
+    QString label;      // "Página 0 de 0" for an empty list
 };
 
 // The pager after a redraw that counted `rows` rows, for a list of `pageSize` rows a page that was
 // showing page `position`. A position past the end falls back to the last page.
-Paginador actualizarPaginador(qint64 rows, qint64 pageSize, qint64 position);
+PagerState updatePager(qint64 rows, qint64 pageSize, qint64 position);
 
 // The label text for a page (from 0) and the last page; "Página 0 de 0" when there are no rows.
-QString etiquetaPagina(qint64 rows, qint64 position, qint64 last);
+QString pageLabel(qint64 rows, qint64 position, qint64 last);
 
 } // namespace contacts

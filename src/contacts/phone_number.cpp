@@ -2,16 +2,16 @@
 
 namespace contacts {
 
-ComprobacionMovil comprobarMovil(const QString &text)
+MobileCheck checkMobile(const QString &text)
 {
     if (text.isEmpty())
-        return {ComprobacionMovil::Status::Vacio, text};
+        return {MobileCheck::Status::Empty, text};
     const QString cleaned = text.trimmed();
-    if (!esNumerico(cleaned) || cleaned.size() < 7)
-        return {ComprobacionMovil::Status::Invalido, cleaned};
+    if (!isNumeric(cleaned) || cleaned.size() < 7)
+        return {MobileCheck::Status::Invalid, cleaned};
     QString mobile = cleaned;
-    sending::phone::anadirPrefijoMovil(mobile, u"6");
-    return {mobile == cleaned ? ComprobacionMovil::Status::Valido : ComprobacionMovil::Status::PrefijoAnadido, mobile};
+    sending::phone::addMobilePrefix(mobile, u"6");
+    return {mobile == cleaned ? MobileCheck::Status::Valid : MobileCheck::Status::PrefixAdded, mobile};
 }
 
 } // namespace contacts

@@ -8,34 +8,34 @@
 namespace contacts {
 
 // `f_normalizar_telefono`: the stored form of a phone, the same one the Excel import writes.
-using sending::phone::f_normalizar_telefono;
-using sending::phone::normalizarTelefono;
+using sending::phone::normalizePhone;
+using sending::phone::normalizedPhone;
 
 // The numeric test of the editor's boxes: a non-empty run of the digits 0-9, nothing else.
-inline bool esNumerico(const QString &text)
+inline bool isNumeric(const QString &text)
 {
-    return sending::phone::soloDigitos(text);
+    return sending::phone::isDigitsOnly(text);
 }
 
 // The contact editor's check of the mobile box when it loses the focus.
-struct ComprobacionMovil {
+struct MobileCheck {
     enum class Status {
-        Vacio,          // nothing typed: nothing happens
-        Valido,         // kept as it is (trimmed)
-        PrefijoAnadido, // nine digits starting with 6: "34" put in front, the user is told
-        Invalido        // not numeric or shorter than 7: the user is told, the box keeps its text
+        Empty,          // nothing typed: nothing happens
+        Valid,         // kept as it is (trimmed)
+        PrefixAdded, // nine digits starting with 6: "34" put in front, the user is told
+        Invalid        // not numeric or shorter than 7: the user is told, the box keeps its text
     };
-    Status estado = Status::Vacio;
-    QString texto;      // what the box holds afterwards
+    Status status = Status::Empty;
+    QString text;      // what the box holds afterwards
 };
-ComprobacionMovil comprobarMovil(const QString &text);
+MobileCheck checkMobile(const QString &text);
 
-inline constexpr auto kTelefonoIncorrecto = "El número de teléfono no es válido. Por favor, revíselo.";
-inline constexpr auto kTituloTelefonoIncorrecto = "Teléfono incorrecto";
-inline constexpr auto kPrefijoInternacional =
+inline constexpr auto kInvalidPhoneMessage = "El número de teléfono no es válido. Por favor, revíselo.";
+inline constexpr auto kInvalidPhoneTitle = "Teléfono incorrecto";
+inline constexpr auto kPrefixAddedMessage =
     "Le recordamos que los destinatarios deben llevar el prefijo internacional. El prefijo para móviles "
     "españoles es 34, y ha sido incluido automáticamente en el número destinatario. Por favor, revíselo antes "
     "de enviar el mensaje.";
-inline constexpr auto kTituloPrefijoInternacional = "Prefijo internacional";
+inline constexpr auto kPrefixAddedTitle = "Prefijo internacional";
 
 } // namespace contacts

@@ -7,15 +7,15 @@ namespace contacts {
 
 // A piece of a WHERE clause with "?" placeholders and the values they take, in text order.
 // Nothing the user typed is ever part of `sql`.
-struct Condicion {
+struct Condition {
     QString sql;
-    QVariantList valores;
+    QVariantList values;
 
-    bool vacia() const { return sql.trimmed().isEmpty(); }
+    bool isBlank() const { return sql.trimmed().isEmpty(); }
     bool isEmpty() const { return sql.isEmpty(); }
 };
 
 // "a AND b", each side bracketed; an empty side drops out.
-Condicion operator&&(const Condicion &a, const Condicion &b);
+Condition operator&&(const Condition &a, const Condition &b);
 
 } // namespace contacts

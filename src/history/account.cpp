@@ -2,7 +2,7 @@
 
 namespace history {
 
-Account f_reload_userdata(db::Connection &connection, const Account &current)
+Account loadAccount(db::Connection &connection, const Account &current)
 {
     if (!current.login.isEmpty())
         return current;

@@ -14,10 +14,10 @@ struct Account {
 
 // loadAccount: copies already holding a login are kept; otherwise they are read from the
 // `Usuario` row, and stay empty when there is none.
-Account f_reload_userdata(db::Connection &connection, const Account &current);
+Account loadAccount(db::Connection &connection, const Account &current);
 
-inline const QString kFaltanDatos =
+inline const QString kMissingAccountMessage =
     QStringLiteral("Debes introducir los datos de la cuenta primero en Archivo->Configuracion");
-inline const QString kFaltanDatosTitulo = QStringLiteral("Faltan datos de usuario");
+inline const QString kMissingAccountTitle = QStringLiteral("Faltan datos de usuario");
 
 } // namespace history

@@ -22,7 +22,7 @@ QString field(const QStringList &fields, qsizetype i)
 
 } // namespace
 
-CancelRequest f_peticion_cancelar(db::Connection &connection, const QString &nodeKey, const Account &account, qint64 buf)
+CancelRequest buildCancelRequest(db::Connection &connection, const QString &nodeKey, const Account &account, qint64 buf)
 {
     CancelRequest req;
     const std::optional<qint64> sid = sidFromKey(nodeKey);
@@ -32,7 +32,7 @@ CancelRequest f_peticion_cancelar(db::Connection &connection, const QString &nod
     }
     if (account.login.isEmpty()) {
         req.status = CancelRequest::Status::NoAccount;
-        req.notice = {kFaltanDatos, kFaltanDatosTitulo};
+        req.notice = {kMissingAccountMessage, kMissingAccountTitle};
         return req;
     }
     db::Result r;
@@ -44,7 +44,7 @@ CancelRequest f_peticion_cancelar(db::Connection &connection, const QString &nod
     }
     if (rows.empty()) {
         req.status = CancelRequest::Status::NoRow;
-        req.notice = kEnvioDesaparecido;
+        req.notice = kSendGoneNotice;
         return req;
     }
     req.smsId = rows.front().value(0).toString().trimmed();
@@ -52,19 +52,19 @@ CancelRequest f_peticion_cancelar(db::Connection &connection, const QString &nod
     // gateway's number names no send of it: such a send is never asked about.
     if (!isGatewayId(req.smsId)) {
         req.status = CancelRequest::Status::NoIdentifier;
-        req.notice.text = kNoCancelado;
+        req.notice.text = kNotCancelledMessage;
         return req;
     }
-    req.url = brand::url_base() + kScript + QStringLiteral("?username=") + text::escapeRawValue(account.login)
+    req.url = brand::baseUrl() + kScript + QStringLiteral("?username=") + text::escapeRawValue(account.login)
         + QStringLiteral("&password=") + text::escapeRawValue(account.pass) + QStringLiteral("&sms_id=")
         + text::escapeRawValue(req.smsId) + QStringLiteral("&action=2&buf=") + QString::number(buf);
     return req;
 }
 
-CancelOutcome f_respuesta_cancelar(db::Connection &connection, const QString &replyText, const QString &smsId)
+CancelOutcome recordCancelReply(db::Connection &connection, const QString &replyText, const QString &smsId)
 {
     CancelOutcome out;
-    out.notice.text = kNoCancelado;
+    out.notice.text = kNotCancelledMessage;
     // An error page, an empty page or a lost connection: the user hears that nothing was cancelled.
     if (replyText.isEmpty() || !replyText.contains(QLatin1Char('|')) || smsId.isEmpty())
         return out;
@@ -108,13 +108,13 @@ db::Result deleteRefusedSend(db::Connection &connection, const QString &smsId)
     return connection.execute(QStringLiteral("DELETE FROM Historial WHERE id_web=?"), {smsId});
 }
 
-CancelAllOutcome cancelarTodos(db::Connection &connection, const Condition &view, const Account &account,
+CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition &view, const Account &account,
                                const QString &now, const AskText &ask, const SyncTransport &transport)
 {
     CancelAllOutcome out;
     if (account.login.isEmpty()) {
         out.status = CancelAllOutcome::Status::NoAccount;
-        out.notice = {kFaltanDatos, kFaltanDatosTitulo};
+        out.notice = {kMissingAccountMessage, kMissingAccountTitle};
         return out;
     }
 
@@ -133,15 +133,15 @@ CancelAllOutcome cancelarTodos(db::Connection &connection, const Condition &view
 
     out.asked = int(rows.size());
     const QString n = QString::number(out.asked);
-    const bool yes = confirmacion_si(
+    const bool yes = confirmByTypingYes(
         ask,
         QStringLiteral("Está a punto de cancelar ") + n
             + QStringLiteral(" envíos programados. Dicha operación no tiene vuelta a atrás, está seguro de ello? "
                              "Escriba SI para continuar, o pulse cancelar."),
-        QStringLiteral("Confirmar cancelación de ") + n + QStringLiteral(" envíos"), SiRule::Exact);
+        QStringLiteral("Confirmar cancelación de ") + n + QStringLiteral(" envíos"), ConfirmationRule::Exact);
     if (!yes) {
         out.status = CancelAllOutcome::Status::Aborted;
-        out.notice = {kOperacionAnulada, kOperacionAbortada};
+        out.notice = {kAbortedMessage, kAbortedTitle};
         return out;
     }
 

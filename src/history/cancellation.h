@@ -22,7 +22,7 @@ struct Notice {
 
 // Said when a popup item's send has gone from the history since the menu opened (deleted or
 // cancelled from another window or workstation): the item acts on no other send instead.
-inline const Notice kEnvioDesaparecido{QStringLiteral("Este envío ya no está en el historial. No se ha hecho nada."),
+inline const Notice kSendGoneNotice{QStringLiteral("Este envío ya no está en el historial. No se ha hecho nada."),
                                        QStringLiteral("Historial")};
 
 struct CancelRequest {
@@ -37,7 +37,7 @@ struct CancelRequest {
 // (loadAccount); `buf` is the cancel channel's counter. A row without the gateway's
 // identifier cannot be cancelled and is not asked about; a row no longer there is NoRow with
 // kSendGoneNotice.
-CancelRequest f_peticion_cancelar(db::Connection &connection, const QString &nodeKey, const Account &account, qint64 buf);
+CancelRequest buildCancelRequest(db::Connection &connection, const QString &nodeKey, const Account &account, qint64 buf);
 
 struct CancelOutcome {
     enum class Status {
@@ -54,7 +54,7 @@ struct CancelOutcome {
 
 // recordCancelReply. `smsId` is CancelRequest::smsId, captured when the request left: a reply
 // naming another send never removes that other send, and an empty one touches no row.
-CancelOutcome f_respuesta_cancelar(db::Connection &connection, const QString &replyText, const QString &smsId);
+CancelOutcome recordCancelReply(db::Connection &connection, const QString &replyText, const QString &smsId);
 
 // The Yes of the code "3" question: the row of the send asked about is deleted locally.
 db::Result deleteRefusedSend(db::Connection &connection, const QString &smsId);
@@ -81,9 +81,9 @@ struct CancelAllOutcome {
 // "Cancelar todos" over the view's condition (HistoryPage::condition). `now` is nowStamp().
 // Every cancelled send's row goes in one transaction once the gateway has answered. Rows without
 // the gateway's identifier are not asked about and stay.
-CancelAllOutcome cancelarTodos(db::Connection &connection, const Condition &view, const Account &account,
+CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition &view, const Account &account,
                                const QString &now, const AskText &ask, const SyncTransport &transport);
 
-inline const QString kNoCancelado = QStringLiteral("No ha sido posible cancelar el envio.");
+inline const QString kNotCancelledMessage = QStringLiteral("No ha sido posible cancelar el envio.");
 
 } // namespace history

@@ -11,11 +11,11 @@ bool isYes(const QString &answer)
 
 } // namespace
 
-bool confirmacion_si(const AskText &ask, const QString &prompt, const QString &title, SiRule rule,
+bool confirmByTypingYes(const AskText &ask, const QString &prompt, const QString &title, ConfirmationRule rule,
                      const QString &firstAnswer)
 {
     QString answer = firstAnswer;
-    const auto accepted = [rule](const QString &a) { return isYes(rule == SiRule::Trimmed ? a.trimmed() : a); };
+    const auto accepted = [rule](const QString &a) { return isYes(rule == ConfirmationRule::Trimmed ? a.trimmed() : a); };
     while (!answer.isEmpty() && !accepted(answer)) {
         if (!ask)
             return false;

@@ -76,7 +76,7 @@ QString NameBook::namesFor(const QString &list) const
     return texts.join(QStringLiteral(", "));
 }
 
-QString f_subhistorial_nombres(db::Connection &connection, QString &list)
+QString namesForList(db::Connection &connection, QString &list)
 {
     list = cutForNames(list);
     const NameBook book = NameBook::lookup(connection, list.split(QLatin1Char(',')));

@@ -30,6 +30,6 @@ private:
 };
 
 // One list on its own, cut in place like the old client's by-reference argument.
-QString f_subhistorial_nombres(db::Connection &connection, QString &list);
+QString namesForList(db::Connection &connection, QString &list);
 
 } // namespace history

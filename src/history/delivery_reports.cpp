@@ -37,15 +37,15 @@ bool isNumberList(const QString &list)
 
 } // namespace
 
-GatewayRequest f_peticion_getreport(const Account &account, const QString &ids)
+GatewayRequest buildReportRequest(const Account &account, const QString &ids)
 {
-    return {brand::url_base() + QStringLiteral("APIv2/getreport.php"),
+    return {brand::baseUrl() + QStringLiteral("APIv2/getreport.php"),
             {{QStringLiteral("username"), text::escapeRawValue(account.login)},
              {QStringLiteral("password"), text::escapeRawValue(account.pass)},
              {QStringLiteral("sms_id"), text::escapeRawValue(ids)}}};
 }
 
-PendingReport f_actualizar_pendientes(db::Connection &connection, const Account &account, const QString &nowMinutes)
+PendingReport findPendingReports(db::Connection &connection, const Account &account, const QString &nowMinutes)
 {
     PendingReport pending;
     db::Result r;
@@ -63,11 +63,11 @@ PendingReport f_actualizar_pendientes(db::Connection &connection, const Account 
     if (pending.ids.isEmpty())
         return pending;
     pending.status = PendingReport::Status::Ready;
-    pending.request = f_peticion_getreport(account, pending.ids.join(QLatin1Char(',')));
+    pending.request = buildReportRequest(account, pending.ids.join(QLatin1Char(',')));
     return pending;
 }
 
-std::optional<GatewayRequest> f_consultar_estado(db::Connection &connection, const Account &account,
+std::optional<GatewayRequest> buildSendReportRequest(db::Connection &connection, const Account &account,
                                                  const QString &nodeKey)
 {
     const std::optional<qint64> sid = sidFromKey(nodeKey);
@@ -77,40 +77,40 @@ std::optional<GatewayRequest> f_consultar_estado(db::Connection &connection, con
         connection.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {*sid}).toString().trimmed();
     if (!isGatewayId(id))
         return std::nullopt;
-    return f_peticion_getreport(account, id);
+    return buildReportRequest(account, id);
 }
 
-QString LineaEstado::estado() const
+QString StateLine::storedState() const
 {
-    return codigo + QLatin1Char('|') + confirmados + QLatin1Char('|') + fallidos;
+    return code + QLatin1Char('|') + confirmed + QLatin1Char('|') + failed;
 }
 
-std::optional<LineaEstado> parseLineaEstado(QStringView line)
+std::optional<StateLine> parseStateLine(QStringView line)
 {
     const QList<QStringView> fields = line.trimmed().split(QLatin1Char('|'));
     if (fields.size() < 2)
         return std::nullopt;
-    LineaEstado l;
-    l.codigo = fields.at(0).trimmed().toString();
+    StateLine l;
+    l.code = fields.at(0).trimmed().toString();
     l.id = fields.at(1).trimmed().toString();
-    if (l.codigo.isEmpty() || l.id.isEmpty())
+    if (l.code.isEmpty() || l.id.isEmpty())
         return std::nullopt;
     if (fields.size() > 2 && !fields.at(2).trimmed().isEmpty())
-        l.confirmados = fields.at(2).trimmed().toString();
+        l.confirmed = fields.at(2).trimmed().toString();
     if (fields.size() > 3 && !fields.at(3).trimmed().isEmpty())
-        l.fallidos = fields.at(3).trimmed().toString();
+        l.failed = fields.at(3).trimmed().toString();
     // The view reads these lists by position; anything else would corrupt the stored state.
-    if (!isNumberList(l.confirmados) || !isNumberList(l.fallidos))
+    if (!isNumberList(l.confirmed) || !isNumberList(l.failed))
         return std::nullopt;
     return l;
 }
 
-ReportOutcome f_respuesta_estado(db::Connection &connection, const QString &replyText, const Account &account)
+ReportOutcome recordReportReply(db::Connection &connection, const QString &replyText, const Account &account)
 {
     ReportOutcome out;
     if (replyText.isEmpty() || !replyText.contains(QLatin1Char('|'))) {
         out.status = ReportOutcome::Status::ConnectionError;
-        out.message = kErrorConexion;
+        out.message = kConnectionErrorMessage;
         return out;
     }
 
@@ -133,19 +133,19 @@ ReportOutcome f_respuesta_estado(db::Connection &connection, const QString &repl
     for (const QStringView line : lines) {
         if (!r.ok())
             break;
-        const std::optional<LineaEstado> l = parseLineaEstado(line);
+        const std::optional<StateLine> l = parseStateLine(line);
         if (!l) {
             if (!line.trimmed().isEmpty())
                 ++out.skipped;
             continue;
         }
-        if (l->codigo == QLatin1String("0") || l->codigo == QLatin1String("1")) {
-            update.bindAll({l->estado(), l->id});
+        if (l->code == QLatin1String("0") || l->code == QLatin1String("1")) {
+            update.bindAll({l->storedState(), l->id});
             r = update.run();
             update.reset();
             if (r.changes > 0)
                 ++out.updated;
-        } else if (l->codigo == QLatin1String("5")) {
+        } else if (l->code == QLatin1String("5")) {
             remove.bindAll({l->id, account.login});
             r = remove.run();
             remove.reset();

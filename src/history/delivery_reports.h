@@ -17,7 +17,7 @@ namespace history {
 inline constexpr int kMaxReportIds = 20;
 
 // The report request for identifiers already joined by ",". Values made form-safe.
-GatewayRequest f_peticion_getreport(const Account &account, const QString &ids);
+GatewayRequest buildReportRequest(const Account &account, const QString &ids);
 
 struct PendingReport {
     enum class Status { Nothing, Ready, DatabaseError };
@@ -30,27 +30,27 @@ struct PendingReport {
 // report is not final and whose number the gateway gave (isGatewayId), newest first. On a shared
 // database only this account's sends (`username` equal to the login, or empty) are asked for.
 // `nowMinutes` is history::nowMinutes().
-PendingReport f_actualizar_pendientes(db::Connection &connection, const Account &account, const QString &nowMinutes);
+PendingReport findPendingReports(db::Connection &connection, const Account &account, const QString &nowMinutes);
 
 // "Actualizar confirmación" for the send a node key names (any state). Nothing for "l0", an
 // unknown sid or a send without a gateway number (isGatewayId).
-std::optional<GatewayRequest> f_consultar_estado(db::Connection &connection, const Account &account,
+std::optional<GatewayRequest> buildSendReportRequest(db::Connection &connection, const Account &account,
                                                  const QString &nodeKey);
 
 // `linea_estado`: code|id|confirmed|failed.
-struct LineaEstado {
-    QString codigo;
+struct StateLine {
+    QString code;
     QString id;
-    QString confirmados = QStringLiteral("0");
-    QString fallidos = QStringLiteral("0");
+    QString confirmed = QStringLiteral("0");
+    QString failed = QStringLiteral("0");
 
     // The state stored for a code "0" or "1" line: the line without its identifier.
-    QString estado() const;
+    QString storedState() const;
 };
 
 // Nothing for a line that does not carry a code and an identifier; CR and blanks around the
 // fields are dropped; missing lists read as "0". Lists with anything but digits and "," are refused.
-std::optional<LineaEstado> parseLineaEstado(QStringView line);
+std::optional<StateLine> parseStateLine(QStringView line);
 
 struct ReportOutcome {
     enum class Status { Applied, ConnectionError, DatabaseError };
@@ -65,8 +65,8 @@ struct ReportOutcome {
 // recordReportReply: applies a whole reply in one transaction. `account` is the one the request
 // was sent for: a code "5" ("unknown send") only removes that account's rows (or rows without an
 // account), never another workstation's.
-ReportOutcome f_respuesta_estado(db::Connection &connection, const QString &replyText, const Account &account);
+ReportOutcome recordReportReply(db::Connection &connection, const QString &replyText, const Account &account);
 
-inline const QString kErrorConexion = QStringLiteral("Error de conexion");
+inline const QString kConnectionErrorMessage = QStringLiteral("Error de conexion");
 
 } // namespace history

@@ -18,39 +18,39 @@ QStringList itemsOf(const QString &list)
 
 } // namespace
 
-QStringList Desglose::texts() const
+QStringList Breakdown::texts() const
 {
-    return {confirmados,
-            fallidos,
-            pendientes,
-            QString::number(nConfirmados),
-            QString::number(nFallidos),
-            QString::number(nPendientes),
+    return {confirmed,
+            failed,
+            pending,
+            QString::number(confirmedCount),
+            QString::number(failedCount),
+            QString::number(pendingCount),
             QString::number(total)};
 }
 
-Desglose f_subhistorial_parse_estado(const QString &state, const QString &recipientList)
+Breakdown parseDeliveryState(const QString &state, const QString &recipientList)
 {
-    Desglose d;
+    Breakdown d;
     // The flag is one character and its "|" the second; the lists start at the third character.
     if (state.size() > 2) {
         const qsizetype bar = state.indexOf(QLatin1Char('|'), 2);
         if (bar < 0) {
-            d.confirmados = listOrEmpty(state.mid(2));
+            d.confirmed = listOrEmpty(state.mid(2));
         } else {
-            d.confirmados = listOrEmpty(state.mid(2, bar - 2));
-            d.fallidos = listOrEmpty(state.mid(bar + 1));
+            d.confirmed = listOrEmpty(state.mid(2, bar - 2));
+            d.failed = listOrEmpty(state.mid(bar + 1));
         }
     }
 
-    const QStringList confirmed = itemsOf(d.confirmados);
-    const QStringList failed = itemsOf(d.fallidos);
-    d.nConfirmados = confirmed.size();
-    d.nFallidos = failed.size();
+    const QStringList confirmed = itemsOf(d.confirmed);
+    const QStringList failed = itemsOf(d.failed);
+    d.confirmedCount = confirmed.size();
+    d.failedCount = failed.size();
 
     const QStringList recipients = itemsOf(recipientList);
     d.total = recipients.size();
-    d.nPendientes = d.total - d.nConfirmados - d.nFallidos;
+    d.pendingCount = d.total - d.confirmedCount - d.failedCount;
 
     QSet<QString> answered;
     answered.reserve(confirmed.size() + failed.size());
@@ -69,7 +69,7 @@ Desglose f_subhistorial_parse_estado(const QString &state, const QString &recipi
         if (!clean.isEmpty())
             pending.append(clean);
     }
-    d.pendientes = pending.join(QLatin1Char(','));
+    d.pending = pending.join(QLatin1Char(','));
     return d;
 }
 
@@ -96,11 +96,11 @@ QRgb rgb(Colour colour)
     return qRgb(0, 0, 0);
 }
 
-Colour color_estado(const Desglose &d, const QString &rowTime, const QString &now)
+Colour stateColour(const Breakdown &d, const QString &rowTime, const QString &now)
 {
-    if (d.total == d.nConfirmados)
+    if (d.total == d.confirmedCount)
         return Colour::Green;
-    if (d.nFallidos > d.nConfirmados && d.nFallidos > d.nPendientes)
+    if (d.failedCount > d.confirmedCount && d.failedCount > d.pendingCount)
         return Colour::Red;
     if (rowTime > now)
         return Colour::Grey;

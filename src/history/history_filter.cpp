@@ -41,22 +41,22 @@ QString filterPhone(const QString &typed)
     return t.mid(zeros);
 }
 
-FilterResult f_filtrar_historial(const FilterPanel &panel)
+FilterResult buildHistoryFilter(const FilterPanel &panel)
 {
     FilterResult r;
     Condition &c = r.condition;
-    r.telefono = panel.telefono;
+    r.phone = panel.phone;
 
-    if (panel.porFechas) {
+    if (panel.byDate) {
         // Stored times are "yyyy-mm-dd hh:mm"; " 24:00:00" keeps the whole last day in.
         append(c, QStringLiteral(" (f_envio>=? AND f_envio<=?)"),
-               QVariantList{QString(panel.desde + QStringLiteral(" 00:00:00")),
-                            QString(panel.hasta + QStringLiteral(" 24:00:00"))});
+               QVariantList{QString(panel.fromDate + QStringLiteral(" 00:00:00")),
+                            QString(panel.toDate + QStringLiteral(" 24:00:00"))});
     }
 
-    if (panel.porTelefono) {
-        const QString t = filterPhone(panel.telefono);
-        r.telefono = t;
+    if (panel.byPhone) {
+        const QString t = filterPhone(panel.phone);
+        r.phone = t;
         if (!t.isEmpty()) {
             if (t.size() >= 8) {
                 // A whole member of the recipient list, never a number that merely contains it.
@@ -73,8 +73,8 @@ FilterResult f_filtrar_historial(const FilterPanel &panel)
         }
     }
 
-    if (panel.porTexto && !panel.texto.isEmpty())
-        append(c, QStringLiteral(" mensaje LIKE '%' || ? || '%'"), QVariantList{panel.texto});
+    if (panel.byText && !panel.text.isEmpty())
+        append(c, QStringLiteral(" mensaje LIKE '%' || ? || '%'"), QVariantList{panel.text});
 
     return r;
 }

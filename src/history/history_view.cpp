@@ -35,19 +35,19 @@ ViewCount countView(db::Connection &connection, const ViewOptions &options, cons
                     const QString &now, db::Result *r)
 {
     ViewCount v;
-    const bool filtered = options.filtrar && !options.filtro.isEmpty();
+    const bool filtered = options.filtering && !options.filter.isEmpty();
     static const QString future = QStringLiteral(
         "(SELECT COUNT(*) FROM Historial WHERE f_programada>?1 AND f_programada<'Inmediato') "
         "+ (SELECT COUNT(*) FROM Historial WHERE f_programada>'Inmediato')");
-    if (!filtered && options.ver == VerOpcion::Programados) {
+    if (!filtered && options.kind == ViewKind::Scheduled) {
         v.rows = connection.scalar(QStringLiteral("SELECT ") + future, {now}, r).toLongLong();
-    } else if (!filtered && options.ver == VerOpcion::Enviados) {
+    } else if (!filtered && options.kind == ViewKind::Sent) {
         v.rows = connection
                      .scalar(QStringLiteral("SELECT (SELECT COUNT(*) FROM Historial) - (") + future
                                  + QStringLiteral(") - (SELECT COUNT(*) FROM Historial WHERE f_programada IS NULL)"),
                              {now}, r)
                      .toLongLong();
-    } else if (filtered && options.ver == VerOpcion::Todos) {
+    } else if (filtered && options.kind == ViewKind::All) {
         const std::vector<db::Row> rows = connection.select(
             QStringLiteral("SELECT COUNT(*), COALESCE(MAX") + kFuture + QStringLiteral(", 0), COALESCE(MAX") + kSent
                 + QStringLiteral(", 0) FROM Historial") + whereClause(condition),
@@ -62,10 +62,10 @@ ViewCount countView(db::Connection &connection, const ViewOptions &options, cons
                                  condition.values, r)
                      .toLongLong();
     }
-    if (options.ver == VerOpcion::Enviados) {
+    if (options.kind == ViewKind::Sent) {
         v.future = false;
         v.sent = v.rows > 0;
-    } else if (options.ver == VerOpcion::Programados) {
+    } else if (options.kind == ViewKind::Scheduled) {
         v.future = v.rows > 0;
         v.sent = false;
     }
@@ -104,14 +104,14 @@ void addClass(std::vector<HistoryNode> &nodes, const QString &sid, const QString
 
 } // namespace
 
-Condition viewCondition(VerOpcion kind, const QString &now)
+Condition viewCondition(ViewKind kind, const QString &now)
 {
     switch (kind) {
-    case VerOpcion::Enviados:
+    case ViewKind::Sent:
         return {kSent, {now}};
-    case VerOpcion::Programados:
+    case ViewKind::Scheduled:
         return {kFuture, {now}};
-    case VerOpcion::Todos:
+    case ViewKind::All:
         break;
     }
     return {};
@@ -119,9 +119,9 @@ Condition viewCondition(VerOpcion kind, const QString &now)
 
 Condition statementCondition(const ViewOptions &options, const QString &now)
 {
-    Condition c = viewCondition(options.ver, now);
-    if (options.filtrar && !options.filtro.isEmpty())
-        c = c && options.filtro;
+    Condition c = viewCondition(options.kind, now);
+    if (options.filtering && !options.filter.isEmpty())
+        c = c && options.filter;
     return c;
 }
 
@@ -137,7 +137,7 @@ std::optional<qint64> sidFromKey(const QString &key)
     return ok ? std::optional<qint64>(sid) : std::nullopt;
 }
 
-HistoryPage f_historial(db::Connection &connection, const ViewOptions &options, const QString &now)
+HistoryPage buildHistoryPage(db::Connection &connection, const ViewOptions &options, const QString &now)
 {
     HistoryPage page;
     page.condition = statementCondition(options, now);
@@ -165,11 +165,11 @@ HistoryPage f_historial(db::Connection &connection, const ViewOptions &options, 
                    .toLongLong()
             != 0;
     };
-    page.cancelarTodos = count.future ? *count.future : exists({kFutureRanges, {now}});
-    page.eliminarTodos = count.sent ? *count.sent : exists({kSent, {now}});
+    page.canCancelAll = count.future ? *count.future : exists({kFutureRanges, {now}});
+    page.canDeleteAllSent = count.sent ? *count.sent : exists({kSent, {now}});
 
     page.lastPage = (page.rowCount - 1) / kPageSize;
-    page.page = options.pagina < 0 ? 0 : options.pagina;
+    page.page = options.page < 0 ? 0 : options.page;
     if (page.page * kPageSize >= page.rowCount)
         page.page = page.lastPage;
     page.label = QStringLiteral("Página ") + QString::number(page.page + 1) + QStringLiteral(" de ")
@@ -202,15 +202,15 @@ HistoryPage f_historial(db::Connection &connection, const ViewOptions &options, 
         return page;
     }
 
-    std::vector<Desglose> breakdowns;
+    std::vector<Breakdown> breakdowns;
     breakdowns.reserve(rows.size());
     for (const Row &row : rows)
-        breakdowns.push_back(f_subhistorial_parse_estado(row.state, row.recipients));
+        breakdowns.push_back(parseDeliveryState(row.state, row.recipients));
 
-    if (options.mostrarNombres) {
+    if (options.showNames) {
         QStringList numbers;
-        for (Desglose &d : breakdowns) {
-            for (QString *list : {&d.pendientes, &d.confirmados, &d.fallidos}) {
+        for (Breakdown &d : breakdowns) {
+            for (QString *list : {&d.pending, &d.confirmed, &d.failed}) {
                 *list = cutForNames(*list);
                 if (!list->isEmpty())
                     numbers += list->split(QLatin1Char(','));
@@ -218,8 +218,8 @@ HistoryPage f_historial(db::Connection &connection, const ViewOptions &options, 
         }
         const NameBook book = NameBook::lookup(connection, numbers, &r);
         // Without names the view still shows the numbers.
-        for (Desglose &d : breakdowns) {
-            for (QString *list : {&d.pendientes, &d.confirmados, &d.fallidos})
+        for (Breakdown &d : breakdowns) {
+            for (QString *list : {&d.pending, &d.confirmed, &d.failed})
                 *list = book.namesFor(*list);
         }
     }
@@ -227,25 +227,25 @@ HistoryPage f_historial(db::Connection &connection, const ViewOptions &options, 
     page.nodes.reserve(rows.size() * 11);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row &row = rows[i];
-        const Desglose &d = breakdowns[i];
+        const Breakdown &d = breakdowns[i];
         const QString sid = QString::number(row.sid);
         const QString time = rowTime(row.sentAt, row.scheduledFor);
         const qint64 n = page.page * kPageSize + qint64(i) + 1;
 
         QString suffix;
         if (d.total == 1) {
-            for (const QString *list : {&d.pendientes, &d.confirmados, &d.fallidos}) {
+            for (const QString *list : {&d.pending, &d.confirmed, &d.failed}) {
                 if (!list->isEmpty()) {
                     suffix = QStringLiteral(" - ") + *list;
                     break;
                 }
             }
         }
-        const Colour colour = color_estado(d, time, now);
+        const Colour colour = stateColour(d, time, now);
         if (colour == Colour::Grey)
-            page.cancelarTodos = true;
+            page.canCancelAll = true;
         else
-            page.eliminarTodos = true;
+            page.canDeleteAllSent = true;
 
         const QString sendKey = QStringLiteral("pMensaje ") + sid;
         page.nodes.push_back({sendKey, {},
@@ -253,12 +253,12 @@ HistoryPage f_historial(db::Connection &connection, const ViewOptions &options, 
                                   + QLatin1Char(')') + suffix,
                               10, colour});
         addClass(page.nodes, sid, sendKey, QStringLiteral("pRecibidos "), QStringLiteral("Recibidos "),
-                 QStringLiteral("Destinatarios confirmados:"), d.nConfirmados, d.total, d.confirmados,
+                 QStringLiteral("Destinatarios confirmados:"), d.confirmedCount, d.total, d.confirmed,
                  Colour::Green);
         addClass(page.nodes, sid, sendKey, QStringLiteral("pFallidos "), QStringLiteral("Fallidos "),
-                 QStringLiteral("Destinatarios fallidos:"), d.nFallidos, d.total, d.fallidos, Colour::Red);
+                 QStringLiteral("Destinatarios fallidos:"), d.failedCount, d.total, d.failed, Colour::Red);
         addClass(page.nodes, sid, sendKey, QStringLiteral("pPendientes "), QStringLiteral("Pendientes "),
-                 QStringLiteral("Destinatarios sin confirmación:"), d.nPendientes, d.total, d.pendientes,
+                 QStringLiteral("Destinatarios sin confirmación:"), d.pendingCount, d.total, d.pending,
                  pendingColour(colour, time, now));
         page.nodes.push_back({QStringLiteral("pFecha ") + sid, sendKey, QStringLiteral("Fecha de envío"), 1, colour});
         page.nodes.push_back({QStringLiteral("Fecha ") + sid, QStringLiteral("pFecha ") + sid, row.sentAt, 5, colour});
@@ -293,14 +293,14 @@ RowMenu rowMenu(db::Connection &connection, const QString &nodeKey, const QStrin
 
     // Only a time written "yyyy-mm-dd hh:mm" and still ahead can be cancelled at the gateway.
     const bool future = scheduledFor.size() == 16 && scheduledFor.at(4) == QLatin1Char('-') && scheduledFor > now;
-    menu.cancelarEnvio = future;
-    menu.eliminarRegistro = !future;
-    menu.seleccionarDestinatarios = !recipients.isEmpty();
-    if (menu.seleccionarDestinatarios) {
-        const Desglose d = f_subhistorial_parse_estado(state, recipients);
-        menu.confirmados = !d.confirmados.isEmpty();
-        menu.fallidos = !d.fallidos.isEmpty();
-        menu.sinConfirmar = !d.pendientes.isEmpty();
+    menu.canCancel = future;
+    menu.canDelete = !future;
+    menu.canSelectRecipients = !recipients.isEmpty();
+    if (menu.canSelectRecipients) {
+        const Breakdown d = parseDeliveryState(state, recipients);
+        menu.hasConfirmed = !d.confirmed.isEmpty();
+        menu.hasFailed = !d.failed.isEmpty();
+        menu.hasUnconfirmed = !d.pending.isEmpty();
     }
     return menu;
 }

@@ -16,17 +16,17 @@ namespace history {
 inline constexpr qint64 kPageSize = 30;
 
 // The "Ver" menu: which sends are listed.
-enum class VerOpcion { Todos = 0, Enviados = 1, Programados = 2 };
+enum class ViewKind { All = 0, Sent = 1, Scheduled = 2 };
 
 // The condition of a "Ver" option; `now` is nowStamp().
-Condition viewCondition(VerOpcion kind, const QString &now);
+Condition viewCondition(ViewKind kind, const QString &now);
 
 struct ViewOptions {
-    VerOpcion ver = VerOpcion::Todos;
-    bool filtrar = false;            // "Filtrar" ticked
-    Condition filtro;                // the condition the filter panel built last
-    bool mostrarNombres = false;     // "Mostrar nombres"
-    qint64 pagina = 0;               // the page bar's position, from 0
+    ViewKind kind = ViewKind::All;
+    bool filtering = false;            // "Filtrar" ticked
+    Condition filter;                // the condition the filter panel built last
+    bool showNames = false;     // "Mostrar nombres"
+    qint64 page = 0;               // the page bar's position, from 0
 };
 
 // The whole condition of the view: the "Ver" option and, while "Filtrar" is ticked, the filter.
@@ -50,13 +50,13 @@ struct HistoryPage {
     qint64 page = 0;                 // the page shown, pulled back when the view shrank
     qint64 lastPage = 0;
     QString label;                   // "Página 2 de 5"
-    bool cancelarTodos = false;      // "Cancelar todos" enabled
-    bool eliminarTodos = false;      // "Eliminar todos (enviados)" enabled
+    bool canCancelAll = false;      // "Cancelar todos" enabled
+    bool canDeleteAllSent = false;      // "Eliminar todos (enviados)" enabled
     Condition condition;             // what the view lists; the bulk actions act on it
 };
 
 // `now` is nowStamp(). A null column in a row is read as an empty text.
-HistoryPage f_historial(db::Connection &connection, const ViewOptions &options, const QString &now);
+HistoryPage buildHistoryPage(db::Connection &connection, const ViewOptions &options, const QString &now);
 
 // The sid named by a node key: the text after its last blank; nothing for "l0" or a bad key.
 std::optional<qint64> sidFromKey(const QString &key);
@@ -65,12 +65,12 @@ std::optional<qint64> sidFromKey(const QString &key);
 struct RowMenu {
     enum class Status { Ok, NoRow, EmptyView, DatabaseError };
     Status status = Status::Ok;
-    bool cancelarEnvio = false;           // "Cancelar envío"
-    bool eliminarRegistro = false;        // "Eliminar registro"
-    bool seleccionarDestinatarios = false;
-    bool confirmados = false;             // sub-items of "Seleccionar destinatarios"
-    bool fallidos = false;
-    bool sinConfirmar = false;
+    bool canCancel = false;           // "Cancelar envío"
+    bool canDelete = false;        // "Eliminar registro"
+    bool canSelectRecipients = false;
+    bool hasConfirmed = false;             // sub-items of "Seleccionar destinatarios"
+    bool hasFailed = false;
+    bool hasUnconfirmed = false;
 };
 
 RowMenu rowMenu(db::Connection &connection, const QString &nodeKey, const QString &now);

@@ -4,40 +4,40 @@
 
 namespace history {
 
-std::optional<ClaseDestinatarios> claseDeTexto(const QString &recipientClass)
+std::optional<RecipientClass> recipientClassFromText(const QString &recipientClass)
 {
     if (recipientClass == QLatin1String("Destinatarios"))
-        return ClaseDestinatarios::Destinatarios;
+        return RecipientClass::All;
     if (recipientClass == QLatin1String("Recibidos"))
-        return ClaseDestinatarios::Recibidos;
+        return RecipientClass::Received;
     if (recipientClass == QLatin1String("Pendientes"))
-        return ClaseDestinatarios::Pendientes;
+        return RecipientClass::Pending;
     if (recipientClass == QLatin1String("Fallidos"))
-        return ClaseDestinatarios::Fallidos;
+        return RecipientClass::Failed;
     return std::nullopt;
 }
 
-QString textoDeClase(ClaseDestinatarios recipientClass)
+QString recipientClassText(RecipientClass recipientClass)
 {
     switch (recipientClass) {
-    case ClaseDestinatarios::Destinatarios: return QStringLiteral("Destinatarios");
-    case ClaseDestinatarios::Recibidos: return QStringLiteral("Recibidos");
-    case ClaseDestinatarios::Pendientes: return QStringLiteral("Pendientes");
-    case ClaseDestinatarios::Fallidos: return QStringLiteral("Fallidos");
+    case RecipientClass::All: return QStringLiteral("Destinatarios");
+    case RecipientClass::Received: return QStringLiteral("Recibidos");
+    case RecipientClass::Pending: return QStringLiteral("Pendientes");
+    case RecipientClass::Failed: return QStringLiteral("Fallidos");
     }
     return {};
 }
 
-LecturaEnvio leerEnvio(db::Connection &connection, qint64 sid)
+SendLookup readSend(db::Connection &connection, qint64 sid)
 {
-    LecturaEnvio lookup;
+    SendLookup lookup;
     db::Result r;
     const std::vector<db::Row> rows = connection.select(
         QStringLiteral("SELECT destinatario, estado, f_envio, f_programada, mensaje, remitente FROM Historial "
                        "WHERE sid = ?1"),
         {sid}, &r);
     if (!r.ok()) {
-        lookup.status = LecturaEnvio::Status::DatabaseError;
+        lookup.status = SendLookup::Status::DatabaseError;
         lookup.error = r.error;
         return lookup;
     }
@@ -45,12 +45,12 @@ LecturaEnvio leerEnvio(db::Connection &connection, qint64 sid)
         return lookup;
     const db::Row &row = rows.front();
     const auto text = [&row](int i) { return row.value(i).isValid() ? row.value(i).toString() : QString(); };
-    lookup.status = LecturaEnvio::Status::Ok;
-    lookup.envio = {text(0), text(1), text(2), text(3), text(4), text(5)};
+    lookup.status = SendLookup::Status::Ok;
+    lookup.send = {text(0), text(1), text(2), text(3), text(4), text(5)};
     return lookup;
 }
 
-QStringList telefonosDe(const QString &list)
+QStringList phonesOf(const QString &list)
 {
     QStringList phones;
     for (QString n : list.split(QLatin1Char(','))) {
@@ -62,60 +62,60 @@ QStringList telefonosDe(const QString &list)
     return phones;
 }
 
-QString listaDeClase(ClaseDestinatarios recipientClass, const EnvioDestinatarios &send)
+QString classList(RecipientClass recipientClass, const RecipientSend &send)
 {
-    if (recipientClass == ClaseDestinatarios::Destinatarios)
-        return telefonosDe(send.destinatario).join(QLatin1Char(','));
-    const Desglose d = f_subhistorial_parse_estado(send.estado, send.destinatario);
+    if (recipientClass == RecipientClass::All)
+        return phonesOf(send.recipients).join(QLatin1Char(','));
+    const Breakdown d = parseDeliveryState(send.deliveryState, send.recipients);
     switch (recipientClass) {
-    case ClaseDestinatarios::Recibidos: return telefonosDe(d.confirmados).join(QLatin1Char(','));
-    case ClaseDestinatarios::Fallidos: return telefonosDe(d.fallidos).join(QLatin1Char(','));
-    case ClaseDestinatarios::Pendientes: return telefonosDe(d.pendientes).join(QLatin1Char(','));
-    case ClaseDestinatarios::Destinatarios: break;
+    case RecipientClass::Received: return phonesOf(d.confirmed).join(QLatin1Char(','));
+    case RecipientClass::Failed: return phonesOf(d.failed).join(QLatin1Char(','));
+    case RecipientClass::Pending: return phonesOf(d.pending).join(QLatin1Char(','));
+    case RecipientClass::All: break;
     }
     return {};
 }
 
-EstadoTelefono estadoDeTelefono(const QString &phone, const Desglose &breakdown)
+PhoneState phoneState(const QString &phone, const Breakdown &breakdown)
 {
     // Whole numbers only: a number that is merely part of a confirmed one is not confirmed.
-    if (telefonosDe(breakdown.confirmados).contains(phone))
-        return EstadoTelefono::Confirmado;
-    if (telefonosDe(breakdown.fallidos).contains(phone))
-        return EstadoTelefono::Fallido;
-    if (telefonosDe(breakdown.pendientes).contains(phone))
-        return EstadoTelefono::SinConfirmar;
-    return EstadoTelefono::Ninguno;
+    if (phonesOf(breakdown.confirmed).contains(phone))
+        return PhoneState::Confirmed;
+    if (phonesOf(breakdown.failed).contains(phone))
+        return PhoneState::Failed;
+    if (phonesOf(breakdown.pending).contains(phone))
+        return PhoneState::Unconfirmed;
+    return PhoneState::None;
 }
 
-QString textoEstado(EstadoTelefono state)
+QString phoneStateText(PhoneState state)
 {
     switch (state) {
-    case EstadoTelefono::Confirmado: return QStringLiteral("Confirmado");
-    case EstadoTelefono::Fallido: return QStringLiteral("Fallido");
-    case EstadoTelefono::SinConfirmar: return QStringLiteral("Sin confirmar");
-    case EstadoTelefono::Ninguno: break;
+    case PhoneState::Confirmed: return QStringLiteral("Confirmado");
+    case PhoneState::Failed: return QStringLiteral("Fallido");
+    case PhoneState::Unconfirmed: return QStringLiteral("Sin confirmar");
+    case PhoneState::None: break;
     }
     return {};
 }
 
-std::optional<quint32> colorEstado(EstadoTelefono state)
+std::optional<quint32> phoneStateColour(PhoneState state)
 {
     switch (state) {
-    case EstadoTelefono::Confirmado: return 0x00FF00u;     // the old client's 65280
-    case EstadoTelefono::Fallido: return 0xFF0000u;        // the old client's 255
-    case EstadoTelefono::SinConfirmar: return 0xFFCC77u;   // RGB 255, 204, 119
-    case EstadoTelefono::Ninguno: break;
+    case PhoneState::Confirmed: return 0x00FF00u;     // the old client's 65280
+    case PhoneState::Failed: return 0xFF0000u;        // the old client's 255
+    case PhoneState::Unconfirmed: return 0xFFCC77u;   // RGB 255, 204, 119
+    case PhoneState::None: break;
     }
     return std::nullopt;
 }
 
-bool filtroNecesitaGrupo(const QString &list)
+bool filterNeedsGroup(const QString &list)
 {
-    return list.size() > kLimiteFiltro;
+    return list.size() > kFilterLimit;
 }
 
-QString tiempoEstimado(qsizetype characters)
+QString estimatedGroupTime(qsizetype characters)
 {
     // 131.140625 / 262078 seconds a character, worked out in whole numbers (131.140625 = 8393 / 64)
     // so that the boundaries never depend on rounding.
@@ -125,19 +125,19 @@ QString tiempoEstimado(qsizetype characters)
     return QStringLiteral("%1 seg").arg(seconds);
 }
 
-QString cajaAntesDeAnadir(const QString &text)
+QString keptRecipientsText(const QString &text)
 {
     return text.trimmed().size() > 1 ? text : QString();
 }
 
-QString preguntaNombreGrupo(qsizetype characters)
+QString groupNamePrompt(qsizetype characters)
 {
     return QStringLiteral("Por favor, indique el nombre del nuevo grupo. Se incluirán en este grupo todos los "
                           "contactos existentes con los números de teléfono seleccionados. Tiempo estimado: ")
-        + tiempoEstimado(characters);
+        + estimatedGroupTime(characters);
 }
 
-QString avisoGrupoExistente(const QString &name)
+QString groupExistsMessage(const QString &name)
 {
     return QStringLiteral("Ya existe un grupo con el nombre '") + name
         + QStringLiteral("'. Por favor, introduzca otro nombre para el grupo, o dejelo vacío para cancelar.");

@@ -4,16 +4,16 @@
 
 namespace history {
 
-bool existeGrupoDestinatarios(db::Connection &connection, const QString &name)
+bool groupNameTaken(db::Connection &connection, const QString &name)
 {
     return connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE nombre = ?1 COLLATE ESPANOL"), {name})
                .toLongLong()
         > 0;
 }
 
-GrupoCreado crearGrupoDeTelefonos(db::Connection &connection, const QString &name, const QStringList &phones)
+CreatedGroup createGroupFromPhones(db::Connection &connection, const QString &name, const QStringList &phones)
 {
-    GrupoCreado created;
+    CreatedGroup created;
     db::Transaction transaction(connection);
     if (!transaction.isActive()) {
         created.error = transaction.beginResult().error;
@@ -53,14 +53,14 @@ GrupoCreado crearGrupoDeTelefonos(db::Connection &connection, const QString &nam
             created.error = r.error;
             return created;
         }
-        ++created.miembros;
+        ++created.members;
     }
     r = transaction.commit();
     if (!r.ok()) {
         created.error = r.error;
         return created;
     }
-    created.status = GrupoCreado::Status::Created;
+    created.status = CreatedGroup::Status::Created;
     return created;
 }
 

@@ -10,13 +10,13 @@
 namespace history {
 
 // A group with that name exists already (names compare without case, as the group tab's do).
-bool existeGrupoDestinatarios(db::Connection &connection, const QString &name);
+bool groupNameTaken(db::Connection &connection, const QString &name);
 
-struct GrupoCreado {
+struct CreatedGroup {
     enum class Status { Created, DatabaseError };
     Status status = Status::DatabaseError;
     qint64 sid = 0;
-    qint64 miembros = 0;        // contacts that joined
+    qint64 members = 0;        // contacts that joined
     QString error;
     bool ok() const { return status == Status::Created; }
 };
@@ -24,6 +24,6 @@ struct GrupoCreado {
 // Inserts the group and adds its sid to the `lista_grupos` of each contact with one of the
 // numbers: ",sid" appended to a list, the sid alone for a contact in no group. All or nothing: a
 // failure leaves neither the group nor a changed contact behind.
-GrupoCreado crearGrupoDeTelefonos(db::Connection &connection, const QString &name, const QStringList &phones);
+CreatedGroup createGroupFromPhones(db::Connection &connection, const QString &name, const QStringList &phones);
 
 } // namespace history

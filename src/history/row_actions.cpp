@@ -4,7 +4,7 @@
 
 namespace history {
 
-DeleteOutcome f_eliminar_registro(db::Connection &connection, const QString &nodeKey, const QString &now)
+DeleteOutcome deleteSendRecord(db::Connection &connection, const QString &nodeKey, const QString &now)
 {
     DeleteOutcome out;
     const std::optional<qint64> sid = sidFromKey(nodeKey);
@@ -28,11 +28,11 @@ DeleteOutcome f_eliminar_registro(db::Connection &connection, const QString &nod
             return out;
         }
         if (kept.toLongLong() > 0) {
-            out.notice = kEliminarProgramado;
+            out.notice = kDeleteScheduledNotice;
         } else {
             // Gone meanwhile: the view catches up.
             out.changed = true;
-            out.notice = kEnvioDesaparecido;
+            out.notice = kSendGoneNotice;
         }
         return out;
     }
@@ -43,7 +43,7 @@ DeleteOutcome f_eliminar_registro(db::Connection &connection, const QString &nod
     return out;
 }
 
-DeleteOutcome f_eliminar_todos_enviados(db::Connection &connection, const Condition &view, const QString &now,
+DeleteOutcome deleteSentSends(db::Connection &connection, const Condition &view, const QString &now,
                                         const AskText &ask)
 {
     DeleteOutcome out;
@@ -61,15 +61,15 @@ DeleteOutcome f_eliminar_todos_enviados(db::Connection &connection, const Condit
         return out;
 
     const QString n = QString::number(rows.size());
-    const bool yes = confirmacion_si(
+    const bool yes = confirmByTypingYes(
         ask,
         QStringLiteral("Está a punto de eliminar ") + n
             + QStringLiteral(" registros de historial. Dicha operación no tiene vuelta a atrás, está seguro de "
                              "ello? Escriba SI para continuar, o pulse cancelar."),
-        QStringLiteral("Confirmar eliminación de ") + n + QStringLiteral(" historiales de envíos"), SiRule::Trimmed);
+        QStringLiteral("Confirmar eliminación de ") + n + QStringLiteral(" historiales de envíos"), ConfirmationRule::Trimmed);
     if (!yes) {
         out.status = DeleteOutcome::Status::Aborted;
-        out.notice = {kOperacionAnulada, kOperacionAbortada};
+        out.notice = {kAbortedMessage, kAbortedTitle};
         return out;
     }
 

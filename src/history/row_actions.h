@@ -22,16 +22,16 @@ struct DeleteOutcome {
 // "Eliminar registro" on the send a node key names; nothing for "l0". A scheduled send still to go
 // out is never deleted here (it would still go out and could no longer be cancelled): the user
 // is told to cancel it first. A send already gone is said to be gone. `now` is nowStamp().
-DeleteOutcome f_eliminar_registro(db::Connection &connection, const QString &nodeKey, const QString &now);
+DeleteOutcome deleteSendRecord(db::Connection &connection, const QString &nodeKey, const QString &now);
 
-inline const Notice kEliminarProgramado{
+inline const Notice kDeleteScheduledNotice{
     QStringLiteral("Este envío está programado y todavía no ha salido. Cancélelo antes de eliminar su registro."),
     QStringLiteral("Historial")};
 
 // "Eliminar todos (enviados)": the sends of the view that are immediate or already due, after the
 // user types "SI" (blanks around it accepted). Exactly the rows counted in the question are
 // deleted, all in one transaction. `now` is nowStamp().
-DeleteOutcome f_eliminar_todos_enviados(db::Connection &connection, const Condition &view, const QString &now,
+DeleteOutcome deleteSentSends(db::Connection &connection, const Condition &view, const QString &now,
                                         const AskText &ask);
 
 } // namespace history

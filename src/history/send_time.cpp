@@ -14,7 +14,7 @@ QString nowMinutes(const QDateTime &now)
 
 QString rowTime(const QString &sentAt, const QString &scheduledFor)
 {
-    return scheduledFor == kInmediato ? sentAt : scheduledFor;
+    return scheduledFor == kImmediate ? sentAt : scheduledFor;
 }
 
 } // namespace history

@@ -7,7 +7,7 @@
 // "now" written in one of two widths; the width decides whether the current minute counts as due.
 namespace history {
 
-inline const QString kInmediato = QStringLiteral("Inmediato");
+inline const QString kImmediate = QStringLiteral("Inmediato");
 
 // "yyyy-MM-dd HH:mm:ss": a send scheduled for the current minute is not later than this.
 QString nowStamp(const QDateTime &now);

@@ -1,12 +1,12 @@
 #include "importexport/import_export_windows.h"
 
-#include "importexport/access/form22.h"
-#include "importexport/excel/form12.h"
-#include "importexport/excel/form13.h"
-#include "importexport/excel/form21.h"
-#include "importexport/excel/form24.h"
-#include "importexport/web/form14.h"
-#include "importexport/web/form15.h"
+#include "importexport/access/access_import_window.h"
+#include "importexport/excel/excel_import_window.h"
+#include "importexport/excel/excel_export_window.h"
+#include "importexport/excel/duplicate_phone_dialog.h"
+#include "importexport/excel/column_mapping_window.h"
+#include "importexport/web/web_download_window.h"
+#include "importexport/web/web_upload_window.h"
 #include "platform/ui/single_instance.h"
 #include "startup/app_context.h"
 
@@ -14,44 +14,44 @@
 
 namespace importexport {
 
-excel::Conflicto conflictoDeAccess(const access::Conflict &conflict)
+excel::Conflict conflictFromAccess(const access::Conflict &conflict)
 {
     // Both roads keep the stored side in the same values; only the imported row is read as text
     // (a Null field shows empty).
-    const access::ImportedContact &in = conflict.importado;
+    const access::ImportedContact &in = conflict.imported;
     return {0,
-            {in.nombre.toString(), in.telefono, in.nombre_completo.toString(), in.direccion.toString(),
-             in.telefono_2.toString(), in.comentario.toString(), in.f_nacimiento},
-            conflict.actual.values};
+            {in.name.toString(), in.phone, in.fullName.toString(), in.address.toString(),
+             in.otherPhone.toString(), in.comment.toString(), in.birthDate},
+            conflict.stored.values};
 }
 
-access::Decision decisionDe(excel::Choice choice)
+access::Decision decisionFromChoice(excel::Choice choice)
 {
     access::Decision d;
-    d.sobreescribirUno = choice == excel::Choice::SobreescribirUna;
-    d.sobreescribirTodos = choice == excel::Choice::SobreescribirTodas;
-    d.ignorarUno = choice == excel::Choice::IgnorarUna;
-    d.ignorarTodos = choice == excel::Choice::IgnorarTodas;
+    d.overwriteOne = choice == excel::Choice::OverwriteOnce;
+    d.overwriteAll = choice == excel::Choice::OverwriteAll;
+    d.ignoreOne = choice == excel::Choice::IgnoreOnce;
+    d.ignoreAll = choice == excel::Choice::IgnoreAll;
     return d;
 }
 
 struct ImportExportWindows::Windows {
     Windows(startup::AppContext &c, startup::ListViews &l, std::function<void()> m)
-        : context(c), lists(l), mostrarPrincipal(std::move(m))
+        : context(c), lists(l), showMainWindow(std::move(m))
     {
     }
 
     startup::AppContext &context;
     startup::ListViews &lists;
-    std::function<void()> mostrarPrincipal;
+    std::function<void()> showMainWindow;
     std::optional<access::Conflict> pending;   // the conflict the dialog shows
-    ui::SingleInstance<excel::Form12> form12;
-    ui::SingleInstance<excel::Form13> form13;
-    ui::SingleInstance<web::Form14> form14;
-    ui::SingleInstance<web::Form15> form15;
-    ui::SingleInstance<access::Form22> form22;
+    ui::SingleInstance<excel::ExcelImportWindow> excelImport;
+    ui::SingleInstance<excel::ExcelExportWindow> excelExport;
+    ui::SingleInstance<web::WebDownloadWindow> webDownload;
+    ui::SingleInstance<web::WebUploadWindow> webUpload;
+    ui::SingleInstance<access::AccessImportWindow> accessImport;
     // Last, so it goes first: it answers to the Access window.
-    ui::SingleInstance<excel::Form21> accessConflict;
+    ui::SingleInstance<excel::DuplicatePhoneDialog> accessConflict;
 };
 
 ImportExportWindows::ImportExportWindows(startup::AppContext &context, startup::ListViews &lists,
@@ -65,11 +65,11 @@ ImportExportWindows::~ImportExportWindows() = default;
 bool ImportExportWindows::canOpen(startup::WindowId id)
 {
     switch (id) {
-    case startup::WindowId::Form12:
-    case startup::WindowId::Form13:
-    case startup::WindowId::Form14:
-    case startup::WindowId::Form15:
-    case startup::WindowId::Form22:
+    case startup::WindowId::ExcelImport:
+    case startup::WindowId::ExcelExport:
+    case startup::WindowId::WebDownload:
+    case startup::WindowId::WebUpload:
+    case startup::WindowId::AccessImport:
         return true;
     default:
         return false;
@@ -79,25 +79,25 @@ bool ImportExportWindows::canOpen(startup::WindowId id)
 void ImportExportWindows::open(startup::WindowId id)
 {
     switch (id) {
-    case startup::WindowId::Form12:
-        d->form12.show([this] { return new excel::Form12(d->context, &d->lists); });
+    case startup::WindowId::ExcelImport:
+        d->excelImport.show([this] { return new excel::ExcelImportWindow(d->context, &d->lists); });
         break;
-    case startup::WindowId::Form13:
-        d->form13.show([this] { return new excel::Form13(d->context); });
+    case startup::WindowId::ExcelExport:
+        d->excelExport.show([this] { return new excel::ExcelExportWindow(d->context); });
         break;
-    case startup::WindowId::Form14:
-        d->form14.show([this] { return new web::Form14(d->context, &d->lists); });
+    case startup::WindowId::WebDownload:
+        d->webDownload.show([this] { return new web::WebDownloadWindow(d->context, &d->lists); });
         break;
-    case startup::WindowId::Form15:
-        d->form15.show([this] { return new web::Form15(d->context); });
+    case startup::WindowId::WebUpload:
+        d->webUpload.show([this] { return new web::WebUploadWindow(d->context); });
         break;
-    case startup::WindowId::Form22:
-        d->form22.show([this] {
-            auto *window = new access::Form22(d->context, &d->lists, d->mostrarPrincipal);
+    case startup::WindowId::AccessImport:
+        d->accessImport.show([this] {
+            auto *window = new access::AccessImportWindow(d->context, &d->lists, d->showMainWindow);
             window->setConflictHandler([this](const access::Conflict &conflict) { askAboutAccessConflict(conflict); });
             // A conflict left unanswered goes with the window that stopped at it.
             QObject::connect(window, &QObject::destroyed, window, [this] {
-                if (excel::Form21 *dialog = d->accessConflict.existing())
+                if (excel::DuplicatePhoneDialog *dialog = d->accessConflict.existing())
                     dialog->hide();
             });
             return window;
@@ -110,19 +110,19 @@ void ImportExportWindows::open(startup::WindowId id)
 
 void ImportExportWindows::askAboutAccessConflict(const access::Conflict &conflict)
 {
-    excel::Form21 *dialog = d->accessConflict.get([this] {
-        auto *created = new excel::Form21;
-        QObject::connect(created, &excel::Form21::respondido, created, [this](excel::Choice choice) {
+    excel::DuplicatePhoneDialog *dialog = d->accessConflict.get([this] {
+        auto *created = new excel::DuplicatePhoneDialog;
+        QObject::connect(created, &excel::DuplicatePhoneDialog::answered, created, [this](excel::Choice choice) {
             // The dialog names the stopped run as it received it; the run itself waits in the
             // Access import window.
-            access::Form22 *window = d->form22.existing();
-            if (window && window->esperandoDecision() && d->pending)
-                window->Access_a_Access(d->pending->tabla, d->pending->clave, d->pending->contados, decisionDe(choice));
+            access::AccessImportWindow *window = d->accessImport.existing();
+            if (window && window->awaitingDecision() && d->pending)
+                window->resumeImport(d->pending->table, d->pending->key, d->pending->count, decisionFromChoice(choice));
         });
         return created;
     });
     d->pending = conflict;
-    dialog->mostrar(conflictoDeAccess(conflict));
+    dialog->showConflict(conflictFromAccess(conflict));
 }
 
 } // namespace importexport

@@ -37,8 +37,8 @@ private:
 };
 
 // The Access road's conflict in the dialog's terms.
-excel::Conflicto conflictoDeAccess(const access::Conflict &conflict);
+excel::Conflict conflictFromAccess(const access::Conflict &conflict);
 // The dialog's answer as the Access road's four flags.
-access::Decision decisionDe(excel::Choice choice);
+access::Decision decisionFromChoice(excel::Choice choice);
 
 } // namespace importexport

@@ -6,7 +6,7 @@
 // Agenda.telefono, so the Excel import writes the same spelling the contact book does.
 namespace importexport {
 
-using sending::phone::f_normalizar_telefono;
-using sending::phone::normalizarTelefono;
+using sending::phone::normalizePhone;
+using sending::phone::normalizedPhone;
 
 } // namespace importexport

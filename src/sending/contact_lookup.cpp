@@ -55,7 +55,7 @@ std::optional<QString> columnText(const QVariant &value)
 
 } // namespace
 
-QString fechaNacimientoMostrada(const QString &stored)
+QString shownBirthDate(const QString &stored)
 {
     const QDate date = QDate::fromString(stored.left(10), QStringLiteral("yyyy-MM-dd"));
     if (!date.isValid())
@@ -63,7 +63,7 @@ QString fechaNacimientoMostrada(const QString &stored)
     return date.toString(QStringLiteral("dd/MM/yyyy"));
 }
 
-ContactBook cargarContactos(db::Connection &connection, const QStringList &numbers)
+ContactBook loadContacts(db::Connection &connection, const QStringList &numbers)
 {
     ContactBook book;
     if (numbers.isEmpty())
@@ -84,15 +84,15 @@ ContactBook cargarContactos(db::Connection &connection, const QStringList &numbe
         ContactValues contact;
         for (int i = 0; i < kContactFieldCount; ++i)
             contact.values[static_cast<std::size_t>(i)] = columnText(query.value(i + 1));
-        auto &birth = contact.values[static_cast<std::size_t>(ContactField::FNacimiento)];
+        auto &birth = contact.values[static_cast<std::size_t>(ContactField::BirthDate)];
         if (birth)
-            birth = fechaNacimientoMostrada(*birth);
+            birth = shownBirthDate(*birth);
         book.insert(number, std::move(contact));
     }
     return book;
 }
 
-QStringList telefonosEnAgenda(db::Connection &connection, const QStringList &numbers)
+QStringList numbersInContactBook(db::Connection &connection, const QStringList &numbers)
 {
     QStringList found;
     if (numbers.isEmpty())

@@ -28,7 +28,7 @@ struct ContactValues {
 // The first contact (lowest `sid`) of each number that has one.
 using ContactBook = QHash<QString, ContactValues>;
 
-ContactBook cargarContactos(db::Connection &connection, const QStringList &numbers);
+ContactBook loadContacts(db::Connection &connection, const QStringList &numbers);
 
 // The longest stored value of each of the counter's six keywords among the contacts of
 // `numbers`; 0 where no recipient's contact has one.
@@ -36,10 +36,10 @@ using LongestValues = std::array<int, 6>;
 LongestValues longestContactValues(db::Connection &connection, const QStringList &numbers);
 
 // The numbers of `numbers` that the contact book holds as they are written (each once).
-QStringList telefonosEnAgenda(db::Connection &connection, const QStringList &numbers);
+QStringList numbersInContactBook(db::Connection &connection, const QStringList &numbers);
 
 // A stored birth date ("yyyy-MM-dd", possibly with a time after it) as the message shows it,
 // "dd/MM/yyyy"; any other text is left as it is.
-QString fechaNacimientoMostrada(const QString &stored);
+QString shownBirthDate(const QString &stored);
 
 } // namespace sending

@@ -7,13 +7,13 @@ namespace sending {
 const std::array<ContactKeyword, kContactFieldCount> &contactKeywords()
 {
     static const std::array<ContactKeyword, kContactFieldCount> keywords{{
-        {ContactField::Nombre, u"NOMBRE", u"nombre"},
-        {ContactField::Telefono, u"TELEFONO", u"telefono"},
-        {ContactField::NombreCompleto, u"NOMBRE_COMPLETO", u"nombre_completo"},
-        {ContactField::Direccion, u"DIRECCION", u"direccion"},
-        {ContactField::OtroTelefono, u"OTRO_TELEFONO", u"telefono_2"},
-        {ContactField::Comentarios, u"COMENTARIOS", u"comentario"},
-        {ContactField::FNacimiento, u"F_NACIMIENTO", u"f_nacimiento"},
+        {ContactField::Name, u"NOMBRE", u"nombre"},
+        {ContactField::Phone, u"TELEFONO", u"telefono"},
+        {ContactField::FullName, u"NOMBRE_COMPLETO", u"nombre_completo"},
+        {ContactField::Address, u"DIRECCION", u"direccion"},
+        {ContactField::OtherPhone, u"OTRO_TELEFONO", u"telefono_2"},
+        {ContactField::Comments, u"COMENTARIOS", u"comentario"},
+        {ContactField::BirthDate, u"F_NACIMIENTO", u"f_nacimiento"},
     }};
     return keywords;
 }
@@ -32,8 +32,8 @@ QStringList spellingsIn(const QString &message, ContactField field)
 {
     const auto &keyword = contactKeywords()[static_cast<std::size_t>(field)];
     QStringList names{keyword.name.toString()};
-    if (field == ContactField::FNacimiento)
-        names.append(kFechaNacimientoAlias.toString());
+    if (field == ContactField::BirthDate)
+        names.append(kBirthDateAlias.toString());
     QStringList found;
     for (const QString &name : names) {
         if (message.contains(plainForm(name)) || message.contains(confirmForm(name)))
@@ -42,11 +42,11 @@ QStringList spellingsIn(const QString &message, ContactField field)
     return found;
 }
 
-QString f_quitar_confirmar(QString message)
+QString reduceConfirmForms(QString message)
 {
     for (const auto &keyword : contactKeywords())
         message.replace(confirmForm(keyword.name), plainForm(keyword.name));
-    message.replace(confirmForm(kFechaNacimientoAlias), plainForm(kFechaNacimientoAlias));
+    message.replace(confirmForm(kBirthDateAlias), plainForm(kBirthDateAlias));
     return message;
 }
 
@@ -82,13 +82,13 @@ QString monthName(int month)
 
 } // namespace
 
-QString personalizar_citas(QString message, const QString &scheduled, const QDateTime &now)
+QString fillDateKeywords(QString message, const QString &scheduled, const QDateTime &now)
 {
     if (!message.contains(QLatin1Char('[')))
         return message;
     QDateTime when = now;
-    if (scheduled != kInmediato) {
-        if (const auto parsed = leerFechaProgramada(scheduled))
+    if (scheduled != kImmediate) {
+        if (const auto parsed = parseScheduledTime(scheduled))
             when = *parsed;
     }
     const QDate d = when.date();

@@ -14,7 +14,7 @@ namespace sending {
 // gives each value. The birth date has two spellings in circulation ("[F_NACIMIENTO]" in
 // templates and "[FECHA_NACIMIENTO]" in what the counter and the send list name); both are
 // accepted and valued alike.
-enum class ContactField { Nombre, Telefono, NombreCompleto, Direccion, OtroTelefono, Comentarios, FNacimiento };
+enum class ContactField { Name, Phone, FullName, Address, OtherPhone, Comments, BirthDate };
 inline constexpr int kContactFieldCount = 7;
 
 struct ContactKeyword {
@@ -26,9 +26,9 @@ struct ContactKeyword {
 const std::array<ContactKeyword, kContactFieldCount> &contactKeywords();
 
 // The second spelling of the birth-date keyword.
-inline constexpr QStringView kFechaNacimientoAlias = u"FECHA_NACIMIENTO";
+inline constexpr QStringView kBirthDateAlias = u"FECHA_NACIMIENTO";
 // The age keyword: no column gives it, so it stays in the text as typed.
-inline constexpr QStringView kEdad = u"EDAD";
+inline constexpr QStringView kAgeKeyword = u"EDAD";
 
 QString plainForm(QStringView name);          // "[NOMBRE]"
 QString confirmForm(QStringView name);        // "[NOMBRE_CONFIRMAR]"
@@ -39,7 +39,7 @@ QStringList spellingsIn(const QString &message, ContactField field);
 
 // Every confirmation form of a contact keyword becomes its plain keyword.
 // The age keyword's confirmation form stays as written.
-QString f_quitar_confirmar(QString message);
+QString reduceConfirmForms(QString message);
 
 // The six contact keywords the counter sizes from the recipients' contacts.
 const std::array<QString, 6> &counterKeywords();
@@ -47,6 +47,6 @@ const std::array<QString, 6> &counterKeywords();
 // The date keywords filled in from `scheduled` ("Inmediato" or "yyyy-mm-dd hh:mm";
 // `now` stands for "Inmediato" and for a time that cannot be read). Day and month names are
 // Spanish, as the client's users read them.
-QString personalizar_citas(QString message, const QString &scheduled, const QDateTime &now);
+QString fillDateKeywords(QString message, const QString &scheduled, const QDateTime &now);
 
 } // namespace sending

@@ -11,7 +11,7 @@ bool needsLongestValues(const QString &message)
 {
     if (!message.contains(QLatin1Char('[')))
         return false;
-    const QString plain = f_quitar_confirmar(message);
+    const QString plain = reduceConfirmForms(message);
     for (const QString &keyword : counterKeywords()) {
         if (plain.contains(keyword))
             return true;
@@ -19,12 +19,12 @@ bool needsLongestValues(const QString &message)
     return false;
 }
 
-CounterResult f_contar_caracteres(const QString &message, const QString &sendTime, const QDateTime &now,
+CounterResult countCharacters(const QString &message, const QString &sendTime, const QDateTime &now,
                                   const std::optional<LongestValues> &longest)
 {
     QString text = message;
     if (text.contains(QLatin1Char('['))) {
-        text = personalizar_citas(f_quitar_confirmar(text), sendTime, now);
+        text = fillDateKeywords(reduceConfirmForms(text), sendTime, now);
         const auto &keywords = counterKeywords();
         for (std::size_t i = 0; i < keywords.size(); ++i) {
             const int width = longest ? (*longest)[i] : 0;
@@ -33,12 +33,12 @@ CounterResult f_contar_caracteres(const QString &message, const QString &sendTim
     }
     CounterResult result;
     result.length = text.size();
-    result.parts = partes_sms(result.length);
+    result.parts = partsFor(result.length);
     result.chargedParts = partsForCost(result.length);
     return result;
 }
 
-QString escribirCreditos(double value, bool decimalComma)
+QString formatCredits(double value, bool decimalComma)
 {
     const double rounded = std::round(value * 1e6) / 1e6;
     QString written = text::formatDecimal(rounded);
@@ -91,22 +91,22 @@ QString CostModel::label() const
 {
     switch (m_state) {
     case State::Checking:
-        return kComprobando;
+        return kCheckingLabel;
     case State::Unknown:
-        return kDesconocido;
+        return kUnknownLabel;
     case State::Initial:
     case State::Quoted:
         break;
     }
     if (m_state == State::Quoted && m_parts == m_quoteParts)
-        return etiqueta_creditos(m_figure, CreditFigure::Cost);
+        return creditLabel(m_figure, CreditFigure::Cost);
     const bool comma = m_figure.contains(QLatin1Char(',')) || !m_figure.contains(QLatin1Char('.'));
-    return escribirCreditos(*cost(), comma) + QStringLiteral(" crédito(s)");
+    return formatCredits(*cost(), comma) + QStringLiteral(" crédito(s)");
 }
 
-QString costeSinDestinatarios(qsizetype messageLength)
+QString costWithoutRecipients(qsizetype messageLength)
 {
-    return QString::number(partes_sms(messageLength).parts) + QStringLiteral(" crédito(s)");
+    return QString::number(partsFor(messageLength).parts) + QStringLiteral(" crédito(s)");
 }
 
 } // namespace sending

@@ -26,7 +26,7 @@ bool needsLongestValues(const QString &message);
 // counts 2). `sendTime` is the send-time box; date keywords are counted as filled in from it. Contact
 // keywords count as many characters as the longest value among the recipients (`longest`,
 // nothing when the recipients box is empty, which counts them as nothing).
-CounterResult f_contar_caracteres(const QString &message, const QString &sendTime, const QDateTime &now,
+CounterResult countCharacters(const QString &message, const QString &sendTime, const QDateTime &now,
                                   const std::optional<LongestValues> &longest = std::nullopt);
 
 // The cost label. The gateway quotes the cost of the message as it stood when the quote was
@@ -54,9 +54,9 @@ private:
 };
 
 // The cost label while the recipients box is empty: one credit per part of the message.
-QString costeSinDestinatarios(qsizetype messageLength);
+QString costWithoutRecipients(qsizetype messageLength);
 
 // A credit amount written for the labels: at most six decimals, `decimalComma` picking ",".
-QString escribirCreditos(double value, bool decimalComma);
+QString formatCredits(double value, bool decimalComma);
 
 } // namespace sending

@@ -13,7 +13,7 @@ bool equalsOne(const QString &figure)
 
 } // namespace
 
-SmsParts partes_sms(qsizetype length)
+SmsParts partsFor(qsizetype length)
 {
     if (length <= 160)
         return {1, 160};
@@ -23,14 +23,14 @@ SmsParts partes_sms(qsizetype length)
 
 int partsForCost(qsizetype length)
 {
-    return length <= 0 ? 0 : partes_sms(length).parts;
+    return length <= 0 ? 0 : partsFor(length).parts;
 }
 
-QString etiqueta_creditos(const QString &figure, CreditFigure kind)
+QString creditLabel(const QString &figure, CreditFigure kind)
 {
     const QString trimmed = figure.trimmed();
     if (trimmed.isEmpty())
-        return kDesconocido;
+        return kUnknownLabel;
     switch (kind) {
     case CreditFigure::Balance:
         if (trimmed.size() > 3)

@@ -15,7 +15,7 @@ struct SmsParts {
 
 // Up to 160 characters is one part (limit 160); a longer text L takes ceil(L / 153)
 // parts of 153 (limit parts x 153).
-SmsParts partes_sms(qsizetype length);
+SmsParts partsFor(qsizetype length);
 
 // The number of parts a send of this length is charged: an empty message costs nothing.
 int partsForCost(qsizetype length);
@@ -25,9 +25,9 @@ enum class CreditFigure { Balance, Cost, BalanceAfterSend };
 
 // The figure as the gateway wrote it, followed by " cr.", " crédito" or
 // " créditos"; an empty figure reads "Desconocido".
-QString etiqueta_creditos(const QString &figure, CreditFigure kind);
+QString creditLabel(const QString &figure, CreditFigure kind);
 
-inline const QString kDesconocido = QStringLiteral("Desconocido");
-inline const QString kComprobando = QStringLiteral("Comprobando...");
+inline const QString kUnknownLabel = QStringLiteral("Desconocido");
+inline const QString kCheckingLabel = QStringLiteral("Comprobando...");
 
 } // namespace sending

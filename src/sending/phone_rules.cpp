@@ -2,13 +2,13 @@
 
 namespace sending::phone {
 
-void quitar(QString &phone, QStringView chars)
+void removeChars(QString &phone, QStringView chars)
 {
     for (const QChar c : chars)
         phone.remove(c);
 }
 
-void quitarIniciales(QString &phone, QStringView chars)
+void removeLeading(QString &phone, QStringView chars)
 {
     qsizetype n = 0;
     while (n < phone.size() && chars.contains(phone.at(n)))
@@ -16,13 +16,13 @@ void quitarIniciales(QString &phone, QStringView chars)
     phone.remove(0, n);
 }
 
-void anadirPrefijoMovil(QString &phone, QStringView firstChars)
+void addMobilePrefix(QString &phone, QStringView firstChars)
 {
     if (phone.size() == 9 && firstChars.contains(phone.front()))
         phone.prepend(QStringLiteral("34"));
 }
 
-bool soloDigitos(QStringView text)
+bool isDigitsOnly(QStringView text)
 {
     if (text.isEmpty())
         return false;
@@ -32,13 +32,13 @@ bool soloDigitos(QStringView text)
     return true;
 }
 
-QString f_normalizar_telefono(QString &phone)
+QString normalizePhone(QString &phone)
 {
-    quitar(phone, u"+()-. ,");
+    removeChars(phone, u"+()-. ,");
     // The country code goes on before the zeros come off: "0" + a mobile ends as the bare mobile,
     // "0034" + a mobile as "34" + the mobile.
-    anadirPrefijoMovil(phone, u"67");
-    quitarIniciales(phone, u"0");
+    addMobilePrefix(phone, u"67");
+    removeLeading(phone, u"0");
     return phone;
 }
 

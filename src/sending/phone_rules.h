@@ -9,26 +9,26 @@
 namespace sending::phone {
 
 // Removes every occurrence of each character of `chars`.
-void quitar(QString &phone, QStringView chars);
+void removeChars(QString &phone, QStringView chars);
 // Drops the leading characters that are any of `chars` ("0", or "0" and "+").
-void quitarIniciales(QString &phone, QStringView chars);
+void removeLeading(QString &phone, QStringView chars);
 // Puts "34" before a nine-character number whose first character is one of `firstChars`: a
 // Spanish mobile written without its country code.
-void anadirPrefijoMovil(QString &phone, QStringView firstChars);
+void addMobilePrefix(QString &phone, QStringView firstChars);
 // A non-empty run of the digits 0-9 and nothing else.
-bool soloDigitos(QStringView text);
+bool isDigitsOnly(QStringView text);
 
 // The stored form of a phone (`telefono_normalizado`) that the contact
 // book and the Excel import share. Removes every "+", "(", ")", "-", ".", blank and ","; puts "34"
 // before a nine-character text that starts with 6 or 7; then drops leading zeros. Nothing else is
 // removed (letters, tabs, non-breaking spaces stay): callers that need digits test the result.
 // Rewrites `phone` in place and returns the result.
-QString f_normalizar_telefono(QString &phone);
+QString normalizePhone(QString &phone);
 
 // The same, for a value the caller keeps.
-inline QString normalizarTelefono(QString phone)
+inline QString normalizedPhone(QString phone)
 {
-    return f_normalizar_telefono(phone);
+    return normalizePhone(phone);
 }
 
 } // namespace sending::phone

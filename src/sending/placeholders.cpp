@@ -44,13 +44,13 @@ qsizetype formLength(const QString &text, const QStringList &spellings, QString 
 
 } // namespace
 
-QString valorSeguro(QString value)
+QString safeValue(QString value)
 {
     value.replace(QLatin1Char('|'), QChar(0x00A6));
     return value;
 }
 
-PersonalValues valores_personalizados(const QString &message, const QStringList &numbers, const ContactBook &book,
+PersonalValues collectPersonalValues(const QString &message, const QStringList &numbers, const ContactBook &book,
                                       const AskValue &ask)
 {
     PersonalValues result;
@@ -81,7 +81,7 @@ PersonalValues valores_personalizados(const QString &message, const QStringList 
                 answer = stored;
             } else if (confirm && stored) {
                 const qsizetype room = draft.size() + stored->size() - formLength(draft, keyword.spellings, &confirmForm);
-                const QString contactName = contact ? (*contact)[ContactField::Nombre].value_or(QString()) : QString();
+                const QString contactName = contact ? (*contact)[ContactField::Name].value_or(QString()) : QString();
                 answer = ask(QStringLiteral("Para el número: ") + number + QStringLiteral(" (Nombre: ") + contactName
                                 + QStringLiteral(") se sustituirá la palabra [") + name
                                 + QStringLiteral("_CONFIRMAR] por ") + *stored
@@ -102,7 +102,7 @@ PersonalValues valores_personalizados(const QString &message, const QStringList 
                 result.status = ValuesStatus::Cancelled;
                 return result;
             }
-            const QString value = valorSeguro(*answer);
+            const QString value = safeValue(*answer);
             for (const QString &spelling : keyword.spellings) {
                 draft.replace(confirmForm(spelling), value);
                 draft.replace(plainForm(spelling), value);
@@ -112,20 +112,20 @@ PersonalValues valores_personalizados(const QString &message, const QStringList 
     }
     for (const FoundKeyword &keyword : found) {
         const auto index = static_cast<std::size_t>(keyword.field);
-        result.valores[index] = lists[index].join(QLatin1Char('|'));
+        result.values[index] = lists[index].join(QLatin1Char('|'));
     }
     return result;
 }
 
-net::FormFields variables_envio(const QString &message, const PersonalValues &values)
+net::FormFields sendVariables(const QString &message, const PersonalValues &values)
 {
-    const QString plain = f_quitar_confirmar(message);
+    const QString plain = reduceConfirmForms(message);
     QStringList names;
     QStringList lists;
     for (const FoundKeyword &keyword : keywordsIn(plain)) {
         for (const QString &spelling : keyword.spellings) {
             names.append(plainForm(spelling));
-            lists.append(values.valores[static_cast<std::size_t>(keyword.field)]);
+            lists.append(values.values[static_cast<std::size_t>(keyword.field)]);
         }
     }
     net::FormFields fields;
@@ -137,12 +137,12 @@ net::FormFields variables_envio(const QString &message, const PersonalValues &va
     return fields;
 }
 
-QString vistaPersonalizada(const QString &message, const PersonalValues &values)
+QString personalizedPreview(const QString &message, const PersonalValues &values)
 {
-    QString preview = f_quitar_confirmar(message);
+    QString preview = reduceConfirmForms(message);
     for (const FoundKeyword &keyword : keywordsIn(preview)) {
         for (const QString &spelling : keyword.spellings)
-            preview.replace(plainForm(spelling), values.valores[static_cast<std::size_t>(keyword.field)]);
+            preview.replace(plainForm(spelling), values.values[static_cast<std::size_t>(keyword.field)]);
     }
     return preview;
 }

@@ -27,24 +27,24 @@ struct PersonalValues {
     // For each contact field, every recipient's value in recipient order joined by "|"; empty
     // when the message does not hold the field's keyword. A "|" inside a value would shift every
     // later recipient's value, so it travels as "¦" (the broken bar, which the code page has).
-    std::array<QString, kContactFieldCount> valores;
+    std::array<QString, kContactFieldCount> values;
 };
 
 // `numbers` in recipient order (the same number twice is asked twice);
 // `book` holds the recipients' contacts (one query for them all, loadContacts()). A contact
 // lacking a value, and every confirmation form, asks through `ask`; Cancel stops everything.
-PersonalValues valores_personalizados(const QString &message, const QStringList &numbers, const ContactBook &book,
+PersonalValues collectPersonalValues(const QString &message, const QStringList &numbers, const ContactBook &book,
                                       const AskValue &ask);
 
 // The value a recipient's answer or stored field travels as.
-QString valorSeguro(QString value);
+QString safeValue(QString value);
 
 // The send's extra pairs: "replace_vars" with the keywords found joined by "|", then "var1", "var2" ...
 // with their value lists, in the send's keyword order (not the message's). The birth date is
 // posted under each spelling the message holds. Empty when the message holds no contact keyword.
-net::FormFields variables_envio(const QString &message, const PersonalValues &values);
+net::FormFields sendVariables(const QString &message, const PersonalValues &values);
 
 // The message with each keyword found replaced by its value list (the one-recipient preview).
-QString vistaPersonalizada(const QString &message, const PersonalValues &values);
+QString personalizedPreview(const QString &message, const PersonalValues &values);
 
 } // namespace sending

@@ -11,7 +11,7 @@ namespace {
 
 QString quoteUrl()
 {
-    return brand::url_base() + QStringLiteral("APIv2/quotesms.php");
+    return brand::baseUrl() + QStringLiteral("APIv2/quotesms.php");
 }
 
 QString field(const QStringList &fields, qsizetype index)
@@ -21,7 +21,7 @@ QString field(const QStringList &fields, qsizetype index)
 
 } // namespace
 
-GatewayRequest f_peticion_quotesms(const QuoteRequest &request)
+GatewayRequest quoteGatewayRequest(const QuoteRequest &request)
 {
     GatewayRequest out{quoteUrl(), {}};
     auto raw = [&out](const QString &name, const QString &value) {
@@ -29,34 +29,34 @@ GatewayRequest f_peticion_quotesms(const QuoteRequest &request)
     };
     raw(QStringLiteral("username"), request.username);
     raw(QStringLiteral("password"), request.password);
-    raw(QStringLiteral("mensaje"), request.mensaje);
-    raw(QStringLiteral("destino"), request.destino);
-    if (request.remitente.size() >= 1 && request.remitente.size() <= 11)
-        raw(QStringLiteral("remitente"), request.remitente);
+    raw(QStringLiteral("mensaje"), request.message);
+    raw(QStringLiteral("destino"), request.recipients);
+    if (request.sender.size() >= 1 && request.sender.size() <= 11)
+        raw(QStringLiteral("remitente"), request.sender);
     if (!request.callback.isEmpty())
         raw(QStringLiteral("callback"), request.callback);
-    if (!request.ruta.isEmpty())
-        raw(QStringLiteral("ruta"), request.ruta);
-    if (!request.fecha.isEmpty())
-        raw(QStringLiteral("fecha"), request.fecha);
-    if (!request.saldo.isEmpty())
-        raw(QStringLiteral("saldo"), request.saldo);
+    if (!request.route.isEmpty())
+        raw(QStringLiteral("ruta"), request.route);
+    if (!request.sendTime.isEmpty())
+        raw(QStringLiteral("fecha"), request.sendTime);
+    if (!request.balance.isEmpty())
+        raw(QStringLiteral("saldo"), request.balance);
     return out;
 }
 
-QuoteRequest consultaArranque(const QString &username, const QString &password, const QString &route)
+QuoteRequest startupQuote(const QString &username, const QString &password, const QString &route)
 {
     QuoteRequest request;
     request.username = username;
     request.password = password;
-    request.mensaje = QStringLiteral("Saldo al arrancar Desktop");
-    request.destino = QStringLiteral("34600123456");
-    request.remitente = QStringLiteral("Saldo");
-    request.ruta = route;
+    request.message = QStringLiteral("Saldo al arrancar Desktop");
+    request.recipients = QStringLiteral("34600123456");
+    request.sender = QStringLiteral("Saldo");
+    request.route = route;
     return request;
 }
 
-GatewayRequest peticionCosteRefresco(const QString &username, const QString &password, const QString &message,
+GatewayRequest refreshQuoteRequest(const QString &username, const QString &password, const QString &message,
                                      const QString &recipients, const QString &sender, int buf)
 {
     GatewayRequest out{quoteUrl(), {}};
@@ -72,36 +72,36 @@ GatewayRequest peticionCosteRefresco(const QString &username, const QString &pas
     return out;
 }
 
-QuoteOutcome f_respuesta_coste(bool ok, const QString &reply)
+QuoteOutcome interpretQuoteReply(bool ok, const QString &reply)
 {
     QuoteOutcome outcome;
     if (!ok || reply.trimmed().isEmpty() || !net::replyOk(reply)) {
-        outcome.costeEtiqueta = kDesconocido;
-        outcome.saldoEtiqueta = kDesconocido;
+        outcome.costLabel = kUnknownLabel;
+        outcome.balanceLabel = kUnknownLabel;
         return outcome;
     }
-    const QStringList fields = net::respuesta_api(reply.trimmed());
+    const QStringList fields = net::splitApiReply(reply.trimmed());
     const QString code = field(fields, 0);
     if (code == QLatin1String("0")) {
-        outcome.coste = field(fields, 2);
-        if (text::parseDecimal(outcome.coste)) {
+        outcome.cost = field(fields, 2);
+        if (text::parseDecimal(outcome.cost)) {
             outcome.kind = QuoteKind::Quoted;
-            outcome.costeEtiqueta = etiqueta_creditos(outcome.coste, CreditFigure::Cost);
+            outcome.costLabel = creditLabel(outcome.cost, CreditFigure::Cost);
             outcome.enableSend = true;
         } else {
             outcome.kind = QuoteKind::Unreadable;
-            outcome.costeEtiqueta = kDesconocido;
+            outcome.costLabel = kUnknownLabel;
         }
         const QString balance = field(fields, 3);
         if (!balance.isEmpty()) {
-            outcome.saldo = text::parseDecimal(balance);
-            outcome.saldoEtiqueta = outcome.saldo ? etiqueta_creditos(balance, CreditFigure::Balance) : kDesconocido;
+            outcome.balance = text::parseDecimal(balance);
+            outcome.balanceLabel = outcome.balance ? creditLabel(balance, CreditFigure::Balance) : kUnknownLabel;
         }
         return outcome;
     }
     outcome.kind = QuoteKind::Refused;
-    outcome.costeEtiqueta = kDesconocido;
-    outcome.saldoEtiqueta = kDesconocido;
+    outcome.costLabel = kUnknownLabel;
+    outcome.balanceLabel = kUnknownLabel;
     if (code == QLatin1String("3")) {
         outcome.messageTitle = QStringLiteral("Error de autentificacion");
         outcome.messageText = QStringLiteral("Autenticación fallida. El usuario y/o la contraseña no son correctos");
@@ -126,7 +126,7 @@ QuoteOutcome f_respuesta_coste(bool ok, const QString &reply)
     return outcome;
 }
 
-db::Result guardarSaldo(db::Connection &connection, double balance)
+db::Result storeBalance(db::Connection &connection, double balance)
 {
     const QString sql = QStringLiteral("UPDATE Usuario SET saldo=?1");
     const QVariantList values{text::formatDecimal(balance)};

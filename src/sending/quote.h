@@ -14,24 +14,24 @@ namespace sending {
 struct QuoteRequest {
     QString username;
     QString password;
-    QString mensaje;
-    QString destino;
-    QString remitente;
+    QString message;
+    QString recipients;
+    QString sender;
     QString callback;
-    QString ruta;
-    QString fecha;
-    QString saldo = QStringLiteral("1");
+    QString route;
+    QString sendTime;
+    QString balance = QStringLiteral("1");
 };
 
 // The quote's URL and pairs: every value raw.
-GatewayRequest f_peticion_quotesms(const QuoteRequest &request);
+GatewayRequest quoteGatewayRequest(const QuoteRequest &request);
 
 // The start-up quote: fixed message, number and sender, the account's route.
-QuoteRequest consultaArranque(const QString &username, const QString &password, const QString &route);
+QuoteRequest startupQuote(const QString &username, const QString &password, const QString &route);
 
 // The refresh icons' and the recipients box's quote: the panel's message and recipients (fixed
 // texts when empty), the chosen sender whatever its length, and the `buf` counter last.
-GatewayRequest peticionCosteRefresco(const QString &username, const QString &password, const QString &message,
+GatewayRequest refreshQuoteRequest(const QString &username, const QString &password, const QString &message,
                                      const QString &recipients, const QString &sender, int buf);
 
 enum class QuoteKind {
@@ -43,10 +43,10 @@ enum class QuoteKind {
 
 struct QuoteOutcome {
     QuoteKind kind = QuoteKind::NoReply;
-    QString coste;                    // the cost figure as the gateway wrote it (Quoted, Unreadable)
-    QString costeEtiqueta;            // the cost label afterwards
-    QString saldoEtiqueta;            // the balance label afterwards; empty: leave it
-    std::optional<double> saldo;      // the balance to store (only a number is stored)
+    QString cost;                    // the cost figure as the gateway wrote it (Quoted, Unreadable)
+    QString costLabel;            // the cost label afterwards
+    QString balanceLabel;            // the balance label afterwards; empty: leave it
+    std::optional<double> balance;      // the balance to store (only a number is stored)
     bool enableSend = false;          // a good quote enables the send button
     QString messageTitle;             // empty: no box
     QString messageText;
@@ -55,9 +55,9 @@ struct QuoteOutcome {
 // What a quote reply means. A reply with fewer fields than expected reads the missing ones as empty.
 // A figure that is not a number ("abc", "12,3.4") is never shown as credits: its label reads
 // "Desconocido", a balance is then not stored, and a cost that cannot be read enables nothing.
-QuoteOutcome f_respuesta_coste(bool ok, const QString &reply);
+QuoteOutcome interpretQuoteReply(bool ok, const QString &reply);
 
 // Stores the reported balance; once more after a wait when another workstation holds the file.
-db::Result guardarSaldo(db::Connection &connection, double balance);
+db::Result storeBalance(db::Connection &connection, double balance);
 
 } // namespace sending

@@ -65,7 +65,7 @@ private:
 
 } // namespace
 
-QString OnlyNumbers(const QString &text)
+QString onlyNumbers(const QString &text)
 {
     QString out;
     out.reserve(text.size());
@@ -76,7 +76,7 @@ QString OnlyNumbers(const QString &text)
     return out;
 }
 
-RecipientsResult limpiar_destinatarios(const QString &box)
+RecipientsResult cleanRecipients(const QString &box)
 {
     // Every separator a paste may bring (tab, line breaks, ";") becomes a comma, everything but
     // digits goes, in one pass; empty entries between separators drop out below.
@@ -102,11 +102,11 @@ RecipientsResult limpiar_destinatarios(const QString &box)
     SeenNumbers seen(entries.size());
     for (qsizetype i = 0; i < entries.size(); ++i) {
         QString num = entries.at(i);
-        phone::quitarIniciales(num, u"0");
+        phone::removeLeading(num, u"0");
         if (splitJoined(num, entries))
             entries[i] = num;
         if (num.size() > 7) {
-            phone::anadirPrefijoMovil(num, u"6");
+            phone::addMobilePrefix(num, u"6");
             if (seen.insert(num)) {
                 result.kept.append(num);
             }
@@ -120,7 +120,7 @@ RecipientsResult limpiar_destinatarios(const QString &box)
     if (result.rejected.isEmpty()) {
         result.status = RecipientsStatus::Valid;
         result.askQuote = true;
-        result.offerUnknown = result.text.size() < kOfertaAgendaMaxLength;
+        result.offerUnknown = result.text.size() < kUnknownOfferMaxLength;
         return result;
     }
     if (typed == 1) {
@@ -136,7 +136,7 @@ RecipientsResult limpiar_destinatarios(const QString &box)
     return result;
 }
 
-LeaveAction alSalirDestinatarios(const QString &text, const QString &tag)
+LeaveAction recipientsLeaveAction(const QString &text, const QString &tag)
 {
     if (text == tag)
         return LeaveAction::Nothing;

@@ -8,7 +8,7 @@
 namespace sending {
 
 // The unknown-number offer only runs for boxes shorter than this.
-inline constexpr qsizetype kOfertaAgendaMaxLength = 30000;
+inline constexpr qsizetype kUnknownOfferMaxLength = 30000;
 
 enum class RecipientsStatus {
     Empty,          // nothing left: send disabled
@@ -30,18 +30,18 @@ struct RecipientsResult {
 };
 
 // The text without every character that is neither a digit nor ",".
-QString OnlyNumbers(const QString &text);
+QString onlyNumbers(const QString &text);
 
 // The whole cleaning of the box. Duplicates are compared as whole numbers: a number contained in
 // another is a different number. Which box reports invalid entries follows the number of entries
 // typed, and the send stays possible whenever a valid number is kept.
-RecipientsResult limpiar_destinatarios(const QString &box);
+RecipientsResult cleanRecipients(const QString &box);
 
 enum class LeaveAction { Nothing, QuoteOnly, Process };
 
 // Leaving the box: nothing when the text is as last processed; only a quote when a picker left
 // the text followed by ",coste" in the tag (and the text is longer than 6 characters); otherwise
 // the whole cleaning.
-LeaveAction alSalirDestinatarios(const QString &text, const QString &tag);
+LeaveAction recipientsLeaveAction(const QString &text, const QString &tag);
 
 } // namespace sending

@@ -29,10 +29,10 @@ bool holdsContactKeyword(const QString &message)
 
 } // namespace
 
-PreparedSend prepararEnvio(const PanelValues &panel, const std::optional<AccountValues> &account,
+PreparedSend prepareSend(const PanelValues &panel, const std::optional<AccountValues> &account,
                            db::Connection &connection, const AskValue &ask, const QDateTime &now)
 {
-    if (panel.destinatarios.isEmpty() || panel.mensaje.isEmpty())
+    if (panel.recipients.isEmpty() || panel.message.isEmpty())
         return refused(PrepareStatus::EmptyFields, QStringLiteral("Error"),
                        QStringLiteral("El mensaje y el destinatario son campos que no pueden estar vacíos. Reviselos"));
     if (!account)
@@ -40,19 +40,19 @@ PreparedSend prepararEnvio(const PanelValues &panel, const std::optional<Account
                        QStringLiteral("Por favor, primero introduzca la configuración en el menú Archivo."));
 
     const SendTime time =
-        calcularFechaEnvio(panel.fechaProgramada, account->huso_horario, panel.cita, panel.horasCita);
-    if (time.status == SendTimeStatus::Invalido)
+        computeSendTime(panel.scheduledTime, account->timeZone, panel.appointment, panel.appointmentHours);
+    if (time.status == SendTimeStatus::Invalid)
         return refused(PrepareStatus::InvalidTime, QStringLiteral("Error"),
                        QStringLiteral("La fecha de envío no es válida. Por favor, elíjala de nuevo."));
 
-    const QString withDates = personalizar_citas(panel.mensaje, time.fechaCitas, wallClock(now));
-    const QString recipients = destinoPublicado(panel.destinatarios);
+    const QString withDates = fillDateKeywords(panel.message, time.keywordTime, wallClock(now));
+    const QString recipients = postedRecipients(panel.recipients);
     const QStringList numbers = recipients.split(QLatin1Char(','), Qt::SkipEmptyParts);
 
     PersonalValues values;
     if (holdsContactKeyword(withDates)) {
-        const ContactBook book = cargarContactos(connection, numbers);
-        values = valores_personalizados(withDates, numbers, book, ask);
+        const ContactBook book = loadContacts(connection, numbers);
+        values = collectPersonalValues(withDates, numbers, book, ask);
         if (values.status == ValuesStatus::Cancelled)
             return refused(PrepareStatus::Cancelled, QStringLiteral("Envío cancelado"),
                            QStringLiteral("El envio ha sido cancelado a peticion suya."));
@@ -62,19 +62,19 @@ PreparedSend prepararEnvio(const PanelValues &panel, const std::optional<Account
     SendRequest &request = out.request;
     request.username = account->login;
     request.password = account->pass;
-    request.mensaje = f_quitar_confirmar(withDates);
-    request.destino = recipients;
-    request.remitente = panel.remitente.isEmpty() ? brand::remitente_defecto() : panel.remitente;
-    request.ruta = account->ruta == QLatin1String("0") ? QStringLiteral("3") : account->ruta;
-    request.fecha = panel.automatizado ? QString() : time.fechaPasarela;
-    request.extra = variables_envio(withDates, values);
-    request.automatizado = panel.automatizado;
-    request.fechaRegistro = time.fechaRegistro;
+    request.message = reduceConfirmForms(withDates);
+    request.recipients = recipients;
+    request.sender = panel.sender.isEmpty() ? brand::defaultSender() : panel.sender;
+    request.route = account->route == QLatin1String("0") ? QStringLiteral("3") : account->route;
+    request.sendTime = panel.automated ? QString() : time.gatewayTime;
+    request.extra = sendVariables(withDates, values);
+    request.automated = panel.automated;
+    request.recordedTime = time.recordedTime;
     // One recipient is recorded with his own values; a list keeps the keywords as written.
-    request.mensajeRegistro = !request.extra.isEmpty() && panel.destinatarios.size() < 15
-                                  ? vistaPersonalizada(withDates, values)
+    request.recordedMessage = !request.extra.isEmpty() && panel.recipients.size() < 15
+                                  ? personalizedPreview(withDates, values)
                                   : withDates;
-    request.mensajeTecleado = panel.mensaje;
+    request.typedMessage = panel.message;
     return out;
 }
 

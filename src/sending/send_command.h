@@ -14,20 +14,20 @@ namespace db { class Connection; }
 namespace sending {
 
 struct PanelValues {
-    QString mensaje;           // the message box, line breaks as CR LF
-    QString destinatarios;     // the recipients box
-    QString remitente;         // the chosen sender; empty picks the brand sender
-    QString fechaProgramada;   // "Inmediato" or "yyyy-mm-dd hh:mm"
-    bool cita = false;
-    QString horasCita;
-    bool automatizado = false;
+    QString message;           // the message box, line breaks as CR LF
+    QString recipients;     // the recipients box
+    QString sender;         // the chosen sender; empty picks the brand sender
+    QString scheduledTime;   // "Inmediato" or "yyyy-mm-dd hh:mm"
+    bool appointment = false;
+    QString appointmentHours;
+    bool automated = false;
 };
 
 struct AccountValues {
     QString login;
     QString pass;
-    QString ruta;
-    QString huso_horario;
+    QString route;
+    QString timeZone;
 };
 
 enum class PrepareStatus { Ready, EmptyFields, NoAccount, InvalidTime, Cancelled };
@@ -42,7 +42,7 @@ struct PreparedSend {
 // Checks the inputs, works out route, sender and gateway time, fills the date keywords, resolves
 // the contact keywords (one contact-book query, prompts through `ask`) and captures everything the
 // reply will record. `now` is the local wall clock.
-PreparedSend prepararEnvio(const PanelValues &panel, const std::optional<AccountValues> &account,
+PreparedSend prepareSend(const PanelValues &panel, const std::optional<AccountValues> &account,
                            db::Connection &connection, const AskValue &ask, const QDateTime &now);
 
 } // namespace sending

@@ -24,22 +24,22 @@ QString refusalText(const SendRequest &request, const QString &phrase)
 {
     if (phrase != QLatin1String("Required parameters missing"))
         return phrase;
-    if (request.destino.isEmpty())
+    if (request.recipients.isEmpty())
         return QStringLiteral("Por favor, rellene el campo Destinatario y pruebe de nuevo");
-    if (!request.mensajeRegistro.isEmpty())
+    if (!request.recordedMessage.isEmpty())
         return QStringLiteral("El envío no ha sido realizado por falta de parámetros requeridos.");
     return QStringLiteral("Por favor, escriba un mensaje antes de enviar el mensaje.");
 }
 
 } // namespace
 
-std::optional<double> leerSaldoEtiqueta(const QString &label)
+std::optional<double> balanceFromLabel(const QString &label)
 {
     const qsizetype cut = label.indexOf(QStringLiteral(" cr"));
     return text::parseDecimal(cut < 0 ? label : label.left(cut));
 }
 
-ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QString &reply,
+ReplyOutcome interpretSendReply(const SendRequest &request, bool ok, const QString &reply,
                                std::optional<double> currentBalance, const QDateTime &now)
 {
     ReplyOutcome outcome;
@@ -49,37 +49,37 @@ ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QStrin
         outcome.messageText = QStringLiteral(
             "Ha habido un problema en el envío del SMS. Por favor, compruebe que posee conexión a internet e "
             "intentelo de nuevo mas tarde.");
-        if (request.automatizado) {
+        if (request.automated) {
             // Unattended: every lost entry leaves its line, and the user is not buried in boxes.
-            outcome.errorLogLine = lineaErrorAuto(now, request.destino, request.mensajeTecleado);
+            outcome.errorLogLine = automatedErrorLine(now, request.recipients, request.typedMessage);
             outcome.noticeOnce = true;
         }
         return outcome;
     }
-    const QStringList fields = net::respuesta_api(reply.trimmed());
+    const QStringList fields = net::splitApiReply(reply.trimmed());
     const QString code = field(fields, 0);
-    outcome.queueStep = request.automatizado;
+    outcome.queueStep = request.automated;
 
     if (code == QLatin1String("0") || code == QLatin1String("1")) {
         outcome.kind = ReplyKind::Sent;
         HistoryRow row;
         row.username = request.username;
-        row.destinatario = request.destino;
-        row.f_envio = now.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-        row.f_programada = request.fechaRegistro;
-        row.mensaje = request.mensajeRegistro;
+        row.recipients = request.recipients;
+        row.sentAt = now.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        row.scheduledAt = request.recordedTime;
+        row.message = request.recordedMessage;
         const QString id = field(fields, 2);
         const auto idNumber = text::parseInteger(id);
-        row.id_web = idNumber ? QString::number(*idNumber) : id;
-        row.remitente = remitentePublicado(request);
-        row.creditos = text::parseDecimal(field(fields, 3)).value_or(0.0);
+        row.webId = idNumber ? QString::number(*idNumber) : id;
+        row.sender = postedSender(request);
+        row.credits = text::parseDecimal(field(fields, 3)).value_or(0.0);
         outcome.row = row;
         if (currentBalance) {
-            outcome.nuevoSaldo = *currentBalance - row.creditos;
-            outcome.saldoEtiqueta = etiqueta_creditos(escribirCreditos(*outcome.nuevoSaldo, true),
+            outcome.newBalance = *currentBalance - row.credits;
+            outcome.balanceLabel = creditLabel(formatCredits(*outcome.newBalance, true),
                                                       CreditFigure::BalanceAfterSend);
         }
-        if (!request.automatizado) {
+        if (!request.automated) {
             outcome.messageTitle = QStringLiteral("Envío de SMS");
             outcome.messageText = QStringLiteral(
                 "Mensaje enviado correctamente. Para comprobar la recepción del envío acceda al menú 'Historial'.");
@@ -88,8 +88,8 @@ ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QStrin
     }
 
     outcome.kind = ReplyKind::Refused;
-    if (request.automatizado) {
-        outcome.errorLogLine = lineaErrorAuto(now, request.destino, request.mensajeTecleado);
+    if (request.automated) {
+        outcome.errorLogLine = automatedErrorLine(now, request.recipients, request.typedMessage);
     } else {
         outcome.messageTitle = QStringLiteral("Error");
         outcome.messageText = refusalText(request, field(fields, 1));
@@ -97,7 +97,7 @@ ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QStrin
     return outcome;
 }
 
-RecordOutcome aplicarRespuestaEnvio(db::Connection &connection, const ReplyOutcome &outcome, int attempts)
+RecordOutcome recordSendOutcome(db::Connection &connection, const ReplyOutcome &outcome, int attempts)
 {
     RecordOutcome out;
     if (!outcome.row)
@@ -114,13 +114,13 @@ RecordOutcome aplicarRespuestaEnvio(db::Connection &connection, const ReplyOutco
         out.result = startup::insertSendOnce(connection, row);
         if (!out.result.ok())
             continue;
-        if (outcome.nuevoSaldo) {
+        if (outcome.newBalance) {
             // The gateway has charged this send: a balance that cannot be written must not cost
             // the row, so it is undone on its own.
             db::Transaction balanceWrite(connection);
             if (balanceWrite.isActive()
                 && connection.execute(QStringLiteral("UPDATE Usuario SET saldo=?1"),
-                                      {text::formatDecimal(*outcome.nuevoSaldo)})
+                                      {text::formatDecimal(*outcome.newBalance)})
                        .ok())
                 balanceWrite.commit();
         }
@@ -135,20 +135,20 @@ RecordOutcome aplicarRespuestaEnvio(db::Connection &connection, const ReplyOutco
     return out;
 }
 
-QString textoEnvioPendiente()
+QString pendingSendText()
 {
     return QStringLiteral("El SMS se ha enviado y se ha cobrado, pero la base de datos está ocupada y no se ha podido "
                           "guardar todavía en el historial. Se guardará automáticamente la próxima vez que inicie ")
-        + brand::nombre_marca() + QStringLiteral(" Desktop.");
+        + brand::brandName() + QStringLiteral(" Desktop.");
 }
 
-QString lineaErrorAuto(const QDateTime &now, const QString &recipients, const QString &message)
+QString automatedErrorLine(const QDateTime &now, const QString &recipients, const QString &message)
 {
     return now.toString(QStringLiteral("dd/MM/yyyy H:mm:ss")) + QStringLiteral("--- Error al enviar a destinatario: ")
            + recipients + QStringLiteral(". Texto del mensaje: ") + message + QStringLiteral("\r\n");
 }
 
-bool anotarErrorAuto(const QString &folder, const QString &line)
+bool appendAutomatedError(const QString &folder, const QString &line)
 {
     QFile file(QDir(folder).filePath(QStringLiteral("error_auto.txt")));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))

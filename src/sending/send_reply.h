@@ -29,8 +29,8 @@ enum class ReplyKind {
 struct ReplyOutcome {
     ReplyKind kind = ReplyKind::NoConnection;
     std::optional<HistoryRow> row;         // the row to insert (Sent)
-    std::optional<double> nuevoSaldo;      // the balance to store and show (Sent, known balance)
-    QString saldoEtiqueta;                 // the balance label afterwards; empty: leave it
+    std::optional<double> newBalance;      // the balance to store and show (Sent, known balance)
+    QString balanceLabel;                 // the balance label afterwards; empty: leave it
     QString messageTitle;                  // empty: no box
     QString messageText;
     std::optional<QString> errorLogLine;   // automated failure: the line for error_auto.txt
@@ -41,11 +41,11 @@ struct ReplyOutcome {
 
 // `currentBalance` is the balance the panel shows, nothing when it shows no figure ("Desconocido",
 // "Comprobando..."): then the stored balance is left as it is rather than guessed.
-ReplyOutcome f_respuesta_envio(const SendRequest &request, bool ok, const QString &reply,
+ReplyOutcome interpretSendReply(const SendRequest &request, bool ok, const QString &reply,
                                std::optional<double> currentBalance, const QDateTime &now);
 
 // The balance label's figure: the number before " cr" ("1234,56 cr.", "250 créditos"), or nothing.
-std::optional<double> leerSaldoEtiqueta(const QString &label);
+std::optional<double> balanceFromLabel(const QString &label);
 
 enum class RecordStatus {
     Recorded,   // the row is in `Historial` (or nothing needed recording)
@@ -59,24 +59,24 @@ struct RecordOutcome {
     bool ok() const { return status == RecordStatus::Recorded; }
 };
 
-inline constexpr int kIntentosGuardar = 2;
+inline constexpr int kSaveAttempts = 2;
 
 // Writes the outcome: the history row and the new balance in one transaction, tried `attempts`
 // times (each waits the connection's busy time-out). A charged send is never lost and never
 // doubled: a balance that cannot be written is left out rather than the row; a try whose commit
 // failed is only repeated after checking the row is not there; when every try fails the row goes
 // to the pending file beside the database, written at the next start.
-RecordOutcome aplicarRespuestaEnvio(db::Connection &connection, const ReplyOutcome &outcome,
-                                    int attempts = kIntentosGuardar);
+RecordOutcome recordSendOutcome(db::Connection &connection, const ReplyOutcome &outcome,
+                                    int attempts = kSaveAttempts);
 
 // What the user is told when the send was charged but its row waits in the pending file.
-QString textoEnvioPendiente();
+QString pendingSendText();
 
 // The error log line of an automated send the gateway refused (CR LF ended).
-QString lineaErrorAuto(const QDateTime &now, const QString &recipients, const QString &message);
+QString automatedErrorLine(const QDateTime &now, const QString &recipients, const QString &message);
 
 // Appends one line to "error_auto.txt" in `folder` (Windows-1252, as the old log was). Never
 // throws; false when the file could not be written.
-bool anotarErrorAuto(const QString &folder, const QString &line);
+bool appendAutomatedError(const QString &folder, const QString &line);
 
 } // namespace sending

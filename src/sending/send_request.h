@@ -12,25 +12,25 @@ namespace sending {
 struct SendRequest {
     QString username;
     QString password;
-    QString mensaje;           // the outgoing text: date keywords filled, confirmation forms reduced
-    QString destino;           // the cleaned recipient list
-    QString remitente;         // the sender chosen (the brand sender when none was)
+    QString message;           // the outgoing text: date keywords filled, confirmation forms reduced
+    QString recipients;           // the cleaned recipient list
+    QString sender;         // the sender chosen (the brand sender when none was)
     QString callback;
-    QString ruta;              // route code; "0" is sent as "3" by the caller
-    QString fecha;             // "Inmediato", the gateway-clock time, or empty (automated sends)
-    QString coste = QStringLiteral("1");
+    QString route;              // route code; "0" is sent as "3" by the caller
+    QString sendTime;             // "Inmediato", the gateway-clock time, or empty (automated sends)
+    QString cost = QStringLiteral("1");
     net::FormFields extra;     // the contact keywords' pairs (sendVariables())
-    bool automatizado = false; // sent from the automated queue: failures go to the log, no boxes
+    bool automated = false; // sent from the automated queue: failures go to the log, no boxes
 
     // What the history row and the error log record.
-    QString fechaRegistro;     // `Historial.f_programada`: "Inmediato" or the local send time
-    QString mensajeRegistro;   // the text recorded in `Historial.mensaje`
-    QString mensajeTecleado;   // the message box as typed (the error log's "Texto del mensaje")
+    QString recordedTime;     // `Historial.f_programada`: "Inmediato" or the local send time
+    QString recordedMessage;   // the text recorded in `Historial.mensaje`
+    QString typedMessage;   // the message box as typed (the error log's "Texto del mensaje")
 };
 
 // The sender travels only with 1 to 11 characters; this is what was actually posted ("" when
 // none was, the gateway then using the account's own).
-QString remitentePublicado(const SendRequest &request);
+QString postedSender(const SendRequest &request);
 
 struct GatewayRequest {
     QString url;
@@ -40,9 +40,9 @@ struct GatewayRequest {
 // The URL and the pairs of the send, in the gateway's order. The message and the sender go
 // through URLEncode; the values the gateway takes raw are only kept from breaking
 // the form ("%", "&", "+", "=", "#" escaped).
-GatewayRequest f_peticion_sendsms(const SendRequest &request);
+GatewayRequest sendGatewayRequest(const SendRequest &request);
 
 // The recipients as posted: a "|" typed between numbers becomes ",".
-QString destinoPublicado(const QString &recipients);
+QString postedRecipients(const QString &recipients);
 
 } // namespace sending

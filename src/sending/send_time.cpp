@@ -8,7 +8,7 @@
 
 namespace sending {
 
-std::optional<QDateTime> leerFechaProgramada(const QString &text)
+std::optional<QDateTime> parseScheduledTime(const QString &text)
 {
     static const QRegularExpression form(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2}) (\\d{2}):(\\d{2})$"));
     const auto match = form.match(text.trimmed());
@@ -21,7 +21,7 @@ std::optional<QDateTime> leerFechaProgramada(const QString &text)
     return QDateTime(date, time, Qt::UTC);
 }
 
-QString escribirFechaProgramada(const QDateTime &time)
+QString formatScheduledTime(const QDateTime &time)
 {
     return time.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
@@ -31,7 +31,7 @@ QDateTime wallClock(const QDateTime &time)
     return QDateTime(time.date(), time.time(), Qt::UTC);
 }
 
-int desfase_pasarela(const QString &timeZone)
+int gatewayOffsetMinutes(const QString &timeZone)
 {
     static const QRegularExpression form(QStringLiteral("^GMT ([+-])(\\d{2}):(\\d{2})$"));
     const auto match = form.match(timeZone.trimmed());
@@ -45,7 +45,7 @@ int desfase_pasarela(const QString &timeZone)
     return 60 - sign * (hours * 60 + minutes);
 }
 
-int antelacion_cita(bool appointmentTicked, const QString &hours)
+int appointmentLeadMinutes(bool appointmentTicked, const QString &hours)
 {
     if (!appointmentTicked)
         return 0;
@@ -56,20 +56,20 @@ int antelacion_cita(bool appointmentTicked, const QString &hours)
     return -static_cast<int>(std::lround(*value * 60));
 }
 
-SendTime calcularFechaEnvio(const QString &scheduled, const QString &timeZone, bool appointmentTicked,
+SendTime computeSendTime(const QString &scheduled, const QString &timeZone, bool appointmentTicked,
                             const QString &appointmentHours)
 {
-    if (scheduled == kInmediato)
-        return {SendTimeStatus::Inmediato, kInmediato, kInmediato, kInmediato};
-    const auto local = leerFechaProgramada(scheduled);
+    if (scheduled == kImmediate)
+        return {SendTimeStatus::Immediate, kImmediate, kImmediate, kImmediate};
+    const auto local = parseScheduledTime(scheduled);
     if (!local)
-        return {SendTimeStatus::Invalido, {}, {}, {}};
-    const int lead = antelacion_cita(appointmentTicked, appointmentHours);
+        return {SendTimeStatus::Invalid, {}, {}, {}};
+    const int lead = appointmentLeadMinutes(appointmentTicked, appointmentHours);
     SendTime result;
-    result.status = SendTimeStatus::Programado;
-    result.fechaPasarela = escribirFechaProgramada(local->addSecs(60LL * (lead + desfase_pasarela(timeZone))));
-    result.fechaRegistro = escribirFechaProgramada(local->addSecs(60LL * lead));
-    result.fechaCitas = escribirFechaProgramada(*local);
+    result.status = SendTimeStatus::Scheduled;
+    result.gatewayTime = formatScheduledTime(local->addSecs(60LL * (lead + gatewayOffsetMinutes(timeZone))));
+    result.recordedTime = formatScheduledTime(local->addSecs(60LL * lead));
+    result.keywordTime = formatScheduledTime(*local);
     return result;
 }
 
@@ -96,20 +96,20 @@ QString wrapped(qint64 value, TimeBox box)
 
 } // namespace
 
-QString fecha_programada(const QDate &day, const QString &hour, const QString &minute, const QDateTime &now)
+QString pickedSendTime(const QDate &day, const QString &hour, const QString &minute, const QDateTime &now)
 {
     const auto h = text::parseInteger(hour);
     const auto m = text::parseInteger(minute);
     const QTime time(h && *h >= 0 && *h <= 23 ? static_cast<int>(*h) : 0,
                      m && *m >= 0 && *m <= 59 ? static_cast<int>(*m) : 0);
     if (!day.isValid())
-        return kInmediato;
-    const QString chosen = escribirFechaProgramada(QDateTime(day, time, Qt::UTC));
-    const QString current = escribirFechaProgramada(wallClock(now));
-    return current >= chosen ? kInmediato : chosen;
+        return kImmediate;
+    const QString chosen = formatScheduledTime(QDateTime(day, time, Qt::UTC));
+    const QString current = formatScheduledTime(wallClock(now));
+    return current >= chosen ? kImmediate : chosen;
 }
 
-TimeBoxResult normalizarCaja(const QString &typed, TimeBox box)
+TimeBoxResult normalizeTimeBox(const QString &typed, TimeBox box)
 {
     const auto value = text::parseInteger(typed);
     if (!value)
@@ -117,7 +117,7 @@ TimeBoxResult normalizarCaja(const QString &typed, TimeBox box)
     return {wrapped(*value, box), true};
 }
 
-QString pasoSpinner(const QString &current, int step, TimeBox box)
+QString spinnerStep(const QString &current, int step, TimeBox box)
 {
     const qint64 value = text::parseInteger(current).value_or(0);
     return wrapped(value + step, box);

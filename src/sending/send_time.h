@@ -10,41 +10,41 @@
 // plain calendar reading), so a daylight-saving change never moves a scheduled send.
 namespace sending {
 
-inline const QString kInmediato = QStringLiteral("Inmediato");
+inline const QString kImmediate = QStringLiteral("Inmediato");
 
 // "yyyy-MM-dd HH:mm" exactly, read as a wall-clock time; nothing for anything else.
-std::optional<QDateTime> leerFechaProgramada(const QString &text);
+std::optional<QDateTime> parseScheduledTime(const QString &text);
 // The same form written back.
-QString escribirFechaProgramada(const QDateTime &wallClock);
+QString formatScheduledTime(const QDateTime &wallClock);
 // Any QDateTime (local time included) as the same reading on the wall clock.
 QDateTime wallClock(const QDateTime &time);
 
 // The minutes added to a local time to reach the gateway's clock (GMT+01:00): 60 minus the
 // offset of `timeZone` ("GMT +05:30" is +330). A missing or malformed zone counts as
 // "GMT +01:00", which needs no shift.
-int desfase_pasarela(const QString &timeZone);
+int gatewayOffsetMinutes(const QString &timeZone);
 
 // The shift in minutes of an appointment reminder, -(hours x 60) when the
 // appointment box is ticked and the hours are a number; 0 otherwise.
-int antelacion_cita(bool appointmentTicked, const QString &hours);
+int appointmentLeadMinutes(bool appointmentTicked, const QString &hours);
 
-enum class SendTimeStatus { Inmediato, Programado, Invalido };
+enum class SendTimeStatus { Immediate, Scheduled, Invalid };
 
 struct SendTime {
-    SendTimeStatus status = SendTimeStatus::Inmediato;
-    QString fechaPasarela;   // posted as `fecha`: "Inmediato" or the gateway-clock time
-    QString fechaRegistro;   // recorded in `Historial.f_programada`: "Inmediato" or the local send time
-    QString fechaCitas;      // the time the date keywords are filled from (the appointment itself)
+    SendTimeStatus status = SendTimeStatus::Immediate;
+    QString gatewayTime;   // posted as `fecha`: "Inmediato" or the gateway-clock time
+    QString recordedTime;   // recorded in `Historial.f_programada`: "Inmediato" or the local send time
+    QString keywordTime;      // the time the date keywords are filled from (the appointment itself)
 };
 
 // The send time of the send panel (`scheduled`, "Inmediato" or a local "yyyy-mm-dd hh:mm")
 // turned into what is posted and what is recorded. A text that is neither is Invalid.
-SendTime calcularFechaEnvio(const QString &scheduled, const QString &timeZone, bool appointmentTicked,
+SendTime computeSendTime(const QString &scheduled, const QString &timeZone, bool appointmentTicked,
                             const QString &appointmentHours);
 
 // The picker's rebuild: the chosen day at the hour and minute boxes, or "Inmediato" when that is
 // not after the current minute (`now` is the local wall clock).
-QString fecha_programada(const QDate &day, const QString &hour, const QString &minute, const QDateTime &now);
+QString pickedSendTime(const QDate &day, const QString &hour, const QString &minute, const QDateTime &now);
 
 enum class TimeBox { Hour, Minute };
 
@@ -55,9 +55,9 @@ struct TimeBoxResult {
 
 // An hour or minute box left by the user: not a whole number gives "00" and no rebuild; above
 // the maximum wraps to "00", below 0 to the maximum; one digit gets a leading "0".
-TimeBoxResult normalizarCaja(const QString &typed, TimeBox box);
+TimeBoxResult normalizeTimeBox(const QString &typed, TimeBox box);
 
 // A spinner step: +1 or -1 on the box's number, wrapped the same way, no carry to the hour.
-QString pasoSpinner(const QString &current, int step, TimeBox box);
+QString spinnerStep(const QString &current, int step, TimeBox box);
 
 } // namespace sending

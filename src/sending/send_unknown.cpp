@@ -2,13 +2,13 @@
 
 namespace sending {
 
-QString textoResultadoDesconocido()
+QString unknownOutcomeText()
 {
     return QStringLiteral("No se ha recibido la respuesta del servidor. El SMS puede haberse enviado: compruebe el "
                           "historial antes de repetir el envío.");
 }
 
-QString lineaResultadoDesconocido(const QDateTime &now, const QString &recipients, const QString &message)
+QString unknownOutcomeLogLine(const QDateTime &now, const QString &recipients, const QString &message)
 {
     return now.toString(QStringLiteral("dd/MM/yyyy H:mm:ss"))
            + QStringLiteral("--- Sin respuesta del servidor al enviar a destinatario: ") + recipients
@@ -16,16 +16,16 @@ QString lineaResultadoDesconocido(const QDateTime &now, const QString &recipient
            + QStringLiteral("\r\n");
 }
 
-ReplyOutcome respuestaDesconocida(const SendRequest &request, const QDateTime &now)
+ReplyOutcome unknownReplyOutcome(const SendRequest &request, const QDateTime &now)
 {
     ReplyOutcome outcome;
     outcome.kind = ReplyKind::Unknown;
-    outcome.queueStep = request.automatizado;
-    if (request.automatizado) {
-        outcome.errorLogLine = lineaResultadoDesconocido(now, request.destino, request.mensajeTecleado);
+    outcome.queueStep = request.automated;
+    if (request.automated) {
+        outcome.errorLogLine = unknownOutcomeLogLine(now, request.recipients, request.typedMessage);
     } else {
         outcome.messageTitle = QStringLiteral("Envío de SMS");
-        outcome.messageText = textoResultadoDesconocido();
+        outcome.messageText = unknownOutcomeText();
     }
     return outcome;
 }

@@ -12,13 +12,13 @@
 namespace sending {
 
 // The box text of an interactive send with an unknown outcome.
-QString textoResultadoDesconocido();
+QString unknownOutcomeText();
 
 // What such a send means now: no row yet, the send button free again; a box in interactive mode,
 // a line for "error_auto.txt" in automated mode (and the queue moves on).
-ReplyOutcome respuestaDesconocida(const SendRequest &request, const QDateTime &now);
+ReplyOutcome unknownReplyOutcome(const SendRequest &request, const QDateTime &now);
 
 // The error log line of an automated send with an unknown outcome (CR LF ended).
-QString lineaResultadoDesconocido(const QDateTime &now, const QString &recipients, const QString &message);
+QString unknownOutcomeLogLine(const QDateTime &now, const QString &recipients, const QString &message);
 
 } // namespace sending

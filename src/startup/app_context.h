@@ -12,12 +12,12 @@ namespace ui { class Prompter; class Shell; class BusyCursor; }
 namespace startup {
 
 struct AppContext {
-    db::Connection &conexion;
+    db::Connection &connection;
     ui::Prompter &prompter;
     ui::Shell &shell;
     ui::BusyCursor &busy;
     QNetworkAccessManager &network;
-    QString ruta_programa;
+    QString programFolder;
 };
 
 } // namespace startup

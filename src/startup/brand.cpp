@@ -13,22 +13,22 @@ QString environment(const char *name)
 
 } // namespace
 
-QString nombre_marca()
+QString brandName()
 {
     return QStringLiteral("Brisanta");
 }
 
-QString remitente_defecto()
+QString defaultSender()
 {
     return QStringLiteral("Brisanta.es");
 }
 
-QString nombre_web_marca()
+QString webName()
 {
-    return remitente_defecto();
+    return defaultSender();
 }
 
-QString url_base()
+QString baseUrl()
 {
     QString base = environment("BRISANTA_URL_BASE");
     if (base.isEmpty())
@@ -38,35 +38,35 @@ QString url_base()
     return base;
 }
 
-QString servidor_web()
+QString webHost()
 {
-    const QUrl url(url_base());
+    const QUrl url(baseUrl());
     const int port = url.port();
     return port > 0 ? url.host() + QLatin1Char(':') + QString::number(port) : url.host();
 }
 
-QString url_exportar_agenda()
+QString contactsExportUrl()
 {
-    return url_base() + QStringLiteral("extranet/SMS/desktop_export_agenda.php");
+    return baseUrl() + QStringLiteral("extranet/SMS/desktop_export_agenda.php");
 }
 
-QString url_importar_agenda()
+QString contactsImportUrl()
 {
-    return url_base() + QStringLiteral("extranet/SMS/desktop_import_agenda.php");
+    return baseUrl() + QStringLiteral("extranet/SMS/desktop_import_agenda.php");
 }
 
-QString url_recordar_password()
+QString passwordReminderUrl()
 {
-    return url_base() + QStringLiteral("extranet_nueva/OUT/out_index.php?cu=recordar");
+    return baseUrl() + QStringLiteral("extranet_nueva/OUT/out_index.php?cu=recordar");
 }
 
-QString url_instalador()
+QString installerUrl()
 {
-    return url_base() + QStringLiteral("extranet/Descargas/") + nombre_marca()
+    return baseUrl() + QStringLiteral("extranet/Descargas/") + brandName()
            + QStringLiteral("_Desktop_Install.exe");
 }
 
-QString ruta_programa()
+QString programFolder()
 {
     const QString home = environment("BRISANTA_HOME");
     if (!home.isEmpty())

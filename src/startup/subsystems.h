@@ -16,31 +16,31 @@ namespace startup {
 class ListViews {
 public:
     virtual ~ListViews() = default;
-    virtual void f_historial() {}
-    virtual void f_agenda(bool reload) { (void)reload; }
-    virtual void f_grupos() {}
-    virtual void f_plantillas() {}
+    virtual void refreshHistoryPage() {}
+    virtual void refreshContactList(bool reload) { (void)reload; }
+    virtual void refreshGroupList() {}
+    virtual void refreshTemplateList() {}
     // Delivery reports of pending sends, asked for whenever the history tab is opened.
-    virtual void f_actualizar_pendientes(const QString &login, const QString &pass) { (void)login; (void)pass; }
+    virtual void refreshPendingReports(const QString &login, const QString &pass) { (void)login; (void)pass; }
     // True when the contact list shows its empty-list node "l0".
-    virtual bool agendaVacia() const { return true; }
-    virtual bool plantillasVacias() const { return true; }
+    virtual bool isBookEmpty() const { return true; }
+    virtual bool hasNoTemplates() const { return true; }
 };
 
 // Windows owned by later parts, opened from the main menu or from other windows.
 enum class WindowId {
-    Form5,   // contact editor
-    Form7,   // recipient picker
-    Form11,  // template picker
-    Form12,  // Excel import
-    Form13,  // Excel export of contacts
-    Form14,  // download of the web account's contacts
-    Form15,  // upload to the web account
-    Form16,  // automated-sending settings
-    Form17,  // deletion of the whole contact book
-    Form18,  // history export to Excel
-    Form20,  // birthday greetings
-    Form22,  // Access import
+    ContactEditor,   // contact editor
+    ContactPicker,   // recipient picker
+    TemplatePicker,  // template picker
+    ExcelImport,  // Excel import
+    ExcelExport,  // Excel export of contacts
+    WebDownload,  // download of the web account's contacts
+    WebUpload,  // upload to the web account
+    AutomationSettings,  // automated-sending settings
+    DeleteBook,  // deletion of the whole contact book
+    HistoryExport,  // history export to Excel
+    BirthdayGreetings,  // birthday greetings
+    AccessImport,  // Access import
 };
 
 class WindowOpener {
@@ -73,7 +73,7 @@ public:
     virtual QWidget *templatesPanel() { return nullptr; }
     // The main menu's "Mostrar nombres" mirrors the history tab's check box; the history panel
     // takes the item over (enables, checks and answers it). Without one it stays disabled.
-    virtual void bindMostrarNombres(QAction *item) { (void)item; }
+    virtual void bindShowNamesItem(QAction *item) { (void)item; }
 };
 
 // The balance quote the start-up asks the gateway for. Its reply sets the
@@ -84,14 +84,14 @@ public:
     struct Request {
         QString username;
         QString password;
-        QString mensaje;
-        QString destino;
-        QString remitente;
+        QString message;
+        QString recipients;
+        QString sender;
         QString callback;
-        QString ruta;
-        QString fecha;
+        QString route;
+        QString date;
     };
-    virtual void f_consultar_coste(const Request &request) { (void)request; }
+    virtual void requestQuote(const Request &request) { (void)request; }
 };
 
 // Gateway answers still owed for sends that reached the gateway. The shutdown waits for them,

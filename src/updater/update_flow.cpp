@@ -42,7 +42,7 @@ Download &UpdateFlow::activeDownload()
     return m_signatureDownload.isRunning() ? m_signatureDownload : m_download;
 }
 
-void UpdateFlow::descargar(const QString &url, const QString &target)
+void UpdateFlow::startDownload(const QString &url, const QString &target)
 {
     // A second start while one runs would write the same temporary file twice.
     if (isDownloading())
@@ -66,19 +66,19 @@ void UpdateFlow::descargar(const QString &url, const QString &target)
     Q_EMIT downloadingChanged(true);
 }
 
-void UpdateFlow::cancelar()
+void UpdateFlow::cancel()
 {
     if (activeDownload().httpStatus() != QStringLiteral("200")) {
         Q_EMIT endRequested();
         return;
     }
-    m_cancelarDescarga = true;
+    m_cancelRequested = true;
 }
 
 void UpdateFlow::onProgress(const Progress &progress)
 {
-    if (m_cancelarDescarga) {
-        m_cancelarDescarga = false;
+    if (m_cancelRequested) {
+        m_cancelRequested = false;
         activeDownload().cancel();
     }
     // The signature's few bytes would only make the client's figures jump.
@@ -98,7 +98,7 @@ void UpdateFlow::onFinished(const DownloadResult &result)
         m_prompter.message(QStringLiteral("Hubo un error"), {}, ui::Icon::Critical, ui::Buttons::Ok);
     m_prompter.message(result.status, {}, ui::Icon::Information, ui::Buttons::Ok);
     Q_EMIT attemptFinished(false);
-    if (m_cancelarDescarga)
+    if (m_cancelRequested)
         Q_EMIT endRequested();
 }
 
@@ -111,7 +111,7 @@ void UpdateFlow::onSignatureFinished(const DownloadResult &result)
                          : QStringLiteral("La versión descargada no se ha instalado: no se ha podido obtener su "
                                           "firma (%1) El programa instalado no se ha modificado.")
                                .arg(result.status));
-        if (m_cancelarDescarga)
+        if (m_cancelRequested)
             Q_EMIT endRequested();
         return;
     }

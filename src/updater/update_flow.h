@@ -39,12 +39,12 @@ public:
 
     // "Descargar": fetches `url` and its signature beside `target` and, when the maker signed what
     // arrived, replaces the client. Ignored while a download runs.
-    void descargar(const QString &url, const QString &target);
+    void startDownload(const QString &url, const QString &target);
     // "Cancelar": ends the updater when nothing is transferring, else asks the transfer to stop.
-    void cancelar();
+    void cancel();
 
     bool isDownloading() const { return m_download.isRunning() || m_signatureDownload.isRunning(); }
-    bool cancelPending() const { return m_cancelarDescarga; }
+    bool cancelPending() const { return m_cancelRequested; }
 
 Q_SIGNALS:
     void downloadingChanged(bool downloading);
@@ -71,7 +71,7 @@ private:
     std::chrono::milliseconds m_clientGrace{3000};
     QString m_url;
     QString m_target;
-    bool m_cancelarDescarga = false;
+    bool m_cancelRequested = false;
 };
 
 } // namespace updater

@@ -30,57 +30,57 @@ UpdaterWindow::UpdaterWindow(UpdateFlow &flow, const QString &programFolder, QWi
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(windowCaption());
 
-    m_label1Url = named(new QLabel(QStringLiteral("Url del archivo a descargar"), this), "Label1_0");
-    m_text1 = named(new QLineEdit(downloadUrl(), this), "Text1");
-    m_label1Target = named(new QLabel(QStringLiteral("Guardar el archivo en..."), this), "Label1_1");
-    m_text2 = named(new QLineEdit(targetPath(programFolder), this), "Text2");
-    m_command1 = named(new QPushButton(QStringLiteral("Descargar"), this), "Command1");
-    m_command2 = named(new QPushButton(QStringLiteral("Cancelar"), this), "Command2");
+    m_urlLabel = named(new QLabel(QStringLiteral("Url del archivo a descargar"), this), "Label1_0");
+    m_urlBox = named(new QLineEdit(downloadUrl(), this), "Text1");
+    m_targetLabel = named(new QLabel(QStringLiteral("Guardar el archivo en..."), this), "Label1_1");
+    m_targetBox = named(new QLineEdit(targetPath(programFolder), this), "Text2");
+    m_downloadButton = named(new QPushButton(QStringLiteral("Descargar"), this), "Command1");
+    m_cancelButton = named(new QPushButton(QStringLiteral("Cancelar"), this), "Command2");
 
-    m_frame2 = named(new QGroupBox(QStringLiteral("Estado"), this), "Frame2");
-    m_label2 = named(new QLabel(QStringLiteral("Total de Bytes a descargar: "), m_frame2), "Label2");
-    m_label3 = named(new QLabel(QStringLiteral("Bytes recibidos: "), m_frame2), "Label3");
-    m_label4 = named(new QLabel(QStringLiteral("Porcentaje descargado: "), m_frame2), "Label4");
-    m_label5 = named(new QLabel(QStringLiteral("Segundos transcurridos: "), m_frame2), "Label5");
-    m_label6 = named(new QLabel(QStringLiteral("Segundos Restantes: "), m_frame2), "Label6");
-    m_progressBar1 = named(new QProgressBar(m_frame2), "ProgressBar1");
-    m_progressBar1->setRange(0, 100);
-    m_progressBar1->setValue(0);
+    m_statusFrame = named(new QGroupBox(QStringLiteral("Estado"), this), "Frame2");
+    m_totalLabel = named(new QLabel(QStringLiteral("Total de Bytes a descargar: "), m_statusFrame), "Label2");
+    m_receivedLabel = named(new QLabel(QStringLiteral("Bytes recibidos: "), m_statusFrame), "Label3");
+    m_percentLabel = named(new QLabel(QStringLiteral("Porcentaje descargado: "), m_statusFrame), "Label4");
+    m_elapsedLabel = named(new QLabel(QStringLiteral("Segundos transcurridos: "), m_statusFrame), "Label5");
+    m_remainingLabel = named(new QLabel(QStringLiteral("Segundos Restantes: "), m_statusFrame), "Label6");
+    m_progressBar = named(new QProgressBar(m_statusFrame), "ProgressBar1");
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
 
-    auto *status = new QVBoxLayout(m_frame2);
-    for (QWidget *line : {static_cast<QWidget *>(m_label2), static_cast<QWidget *>(m_label3),
-                          static_cast<QWidget *>(m_label4), static_cast<QWidget *>(m_label5),
-                          static_cast<QWidget *>(m_label6), static_cast<QWidget *>(m_progressBar1)})
+    auto *status = new QVBoxLayout(m_statusFrame);
+    for (QWidget *line : {static_cast<QWidget *>(m_totalLabel), static_cast<QWidget *>(m_receivedLabel),
+                          static_cast<QWidget *>(m_percentLabel), static_cast<QWidget *>(m_elapsedLabel),
+                          static_cast<QWidget *>(m_remainingLabel), static_cast<QWidget *>(m_progressBar)})
         status->addWidget(line);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(m_command1);
-    buttons->addWidget(m_command2);
+    buttons->addWidget(m_downloadButton);
+    buttons->addWidget(m_cancelButton);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_label1Url);
-    layout->addWidget(m_text1);
-    layout->addWidget(m_label1Target);
-    layout->addWidget(m_text2);
+    layout->addWidget(m_urlLabel);
+    layout->addWidget(m_urlBox);
+    layout->addWidget(m_targetLabel);
+    layout->addWidget(m_targetBox);
     layout->addLayout(buttons);
-    layout->addWidget(m_frame2);
+    layout->addWidget(m_statusFrame);
     setMinimumWidth(520);
 
-    connect(m_command1, &QPushButton::clicked, this, &UpdaterWindow::Command1_Click);
-    connect(m_command2, &QPushButton::clicked, this, &UpdaterWindow::Command2_Click);
+    connect(m_downloadButton, &QPushButton::clicked, this, &UpdaterWindow::startDownload);
+    connect(m_cancelButton, &QPushButton::clicked, this, &UpdaterWindow::cancel);
     connect(&m_flow, &UpdateFlow::progressed, this, &UpdaterWindow::showProgress);
     connect(&m_flow, &UpdateFlow::downloadingChanged, this, &UpdaterWindow::showDownloading);
 }
 
-void UpdaterWindow::Command1_Click()
+void UpdaterWindow::startDownload()
 {
-    m_flow.descargar(m_text1->text(), m_text2->text());
+    m_flow.startDownload(m_urlBox->text(), m_targetBox->text());
 }
 
-void UpdaterWindow::Command2_Click()
+void UpdaterWindow::cancel()
 {
-    m_flow.cancelar();
+    m_flow.cancel();
 }
 
 void UpdaterWindow::showProgress(const Progress &progress)
@@ -88,20 +88,20 @@ void UpdaterWindow::showProgress(const Progress &progress)
     const std::optional<ProgressTexts> texts = progressTexts(progress);
     if (!texts)
         return;
-    m_label2->setText(texts->total);
-    m_label3->setText(texts->received);
-    m_label4->setText(texts->percent);
-    m_label5->setText(texts->elapsed);
-    m_label6->setText(texts->remaining);
-    m_progressBar1->setValue(texts->bar);
+    m_totalLabel->setText(texts->total);
+    m_receivedLabel->setText(texts->received);
+    m_percentLabel->setText(texts->percent);
+    m_elapsedLabel->setText(texts->elapsed);
+    m_remainingLabel->setText(texts->remaining);
+    m_progressBar->setValue(texts->bar);
 }
 
 void UpdaterWindow::showDownloading(bool downloading)
 {
     // One download at a time: a second press would start another inside the running one.
-    m_command1->setEnabled(!downloading);
-    m_text1->setReadOnly(downloading);
-    m_text2->setReadOnly(downloading);
+    m_downloadButton->setEnabled(!downloading);
+    m_urlBox->setReadOnly(downloading);
+    m_targetBox->setReadOnly(downloading);
 }
 
 } // namespace updater

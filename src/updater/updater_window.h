@@ -23,27 +23,27 @@ public:
     // `programFolder` is the updater's own folder, which is the client's.
     UpdaterWindow(UpdateFlow &flow, const QString &programFolder, QWidget *parent = nullptr);
 
-    void Command1_Click();
-    void Command2_Click();
+    void startDownload();
+    void cancel();
 
 private:
     void showProgress(const Progress &progress);
     void showDownloading(bool downloading);
 
     UpdateFlow &m_flow;
-    QLabel *m_label1Url = nullptr;
-    QLineEdit *m_text1 = nullptr;
-    QLabel *m_label1Target = nullptr;
-    QLineEdit *m_text2 = nullptr;
-    QPushButton *m_command1 = nullptr;
-    QPushButton *m_command2 = nullptr;
-    QGroupBox *m_frame2 = nullptr;
-    QLabel *m_label2 = nullptr;
-    QLabel *m_label3 = nullptr;
-    QLabel *m_label4 = nullptr;
-    QLabel *m_label5 = nullptr;
-    QLabel *m_label6 = nullptr;
-    QProgressBar *m_progressBar1 = nullptr;
+    QLabel *m_urlLabel = nullptr;
+    QLineEdit *m_urlBox = nullptr;
+    QLabel *m_targetLabel = nullptr;
+    QLineEdit *m_targetBox = nullptr;
+    QPushButton *m_downloadButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+    QGroupBox *m_statusFrame = nullptr;
+    QLabel *m_totalLabel = nullptr;
+    QLabel *m_receivedLabel = nullptr;
+    QLabel *m_percentLabel = nullptr;
+    QLabel *m_elapsedLabel = nullptr;
+    QLabel *m_remainingLabel = nullptr;
+    QProgressBar *m_progressBar = nullptr;
 };
 
 } // namespace updater

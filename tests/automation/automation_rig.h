@@ -32,26 +32,26 @@ struct AutomationRig {
         sim.addAccount(QStringLiteral("usu"), QStringLiteral("secreto"), 100.0);
         sim.approveSender(QStringLiteral("usu"), QStringLiteral("Tienda"));
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
-        conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(conexion);
+        connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
+        startup::createSchema(connection);
         if (withAccount)
-            conexion.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
+            connection.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
                                             "VALUES (?1,?2,?3,?4,?5,?6)"),
                              {QStringLiteral("usu"), QStringLiteral("secreto"), QStringLiteral("0"),
                               QStringLiteral("100"), QStringLiteral("GMT +01:00"), QStringLiteral("Preguntar")});
         QDir(home.path()).mkdir(QStringLiteral("entrada"));
         context = std::make_unique<startup::AppContext>(
-            startup::AppContext{conexion, prompter, shell, busy, network, home.path()});
+            startup::AppContext{connection, prompter, shell, busy, network, home.path()});
         view = std::make_unique<sending::SendPanelView>();
-        view->Combo1()->addItems({QStringLiteral("Tienda")});
-        view->Combo1()->setCurrentIndex(0);
+        view->senderCombo()->addItems({QStringLiteral("Tienda")});
+        view->senderCombo()->setCurrentIndex(0);
         panel = std::make_unique<sending::SendPanelController>(*view, *context);
         panel->sendChannel().setTimeout(std::chrono::milliseconds(5000));
         panel->quoteChannel().setTimeout(std::chrono::milliseconds(5000));
         automation = std::make_unique<automation::AutomationController>(*context, *panel);
-        comenzar = std::make_unique<QAction>(QStringLiteral("Comenzar"));
-        automation->setMenuItem(comenzar.get());
-        automation->setClock([this] { return ahora; });
+        startAction = std::make_unique<QAction>(QStringLiteral("Comenzar"));
+        automation->setMenuItem(startAction.get());
+        automation->setClock([this] { return now; });
     }
     ~AutomationRig()
     {
@@ -72,8 +72,8 @@ struct AutomationRig {
     {
         if (file.isEmpty())
             file = watched();
-        conexion.execute(QStringLiteral("DELETE FROM Automatizado"));
-        conexion.execute(QStringLiteral("INSERT INTO Automatizado (minutos,delimitador,archivo,activo) VALUES (?1,?2,?3,?4)"),
+        connection.execute(QStringLiteral("DELETE FROM Automatizado"));
+        connection.execute(QStringLiteral("INSERT INTO Automatizado (minutos,delimitador,archivo,activo) VALUES (?1,?2,?3,?4)"),
                          {minutes, separator, file, active});
     }
 
@@ -90,12 +90,12 @@ struct AutomationRig {
     }
     QByteArray errorLog() const { return read(home.file(QStringLiteral("error_auto.txt"))); }
 
-    QString scalar(const QString &sql) { return conexion.scalar(sql).toString(); }
-    int rows(const QString &table) { return conexion.scalar(QStringLiteral("SELECT count(*) FROM ") + table).toInt(); }
+    QString scalar(const QString &sql) { return connection.scalar(sql).toString(); }
+    int rows(const QString &table) { return connection.scalar(QStringLiteral("SELECT count(*) FROM ") + table).toInt(); }
 
     TempHome home;
     sim::GatewaySimulator sim;
-    db::Connection conexion;
+    db::Connection connection;
     ScriptedPrompter prompter;
     RecordingShell shell;
     ui::BusyCursor busy;
@@ -104,8 +104,8 @@ struct AutomationRig {
     std::unique_ptr<sending::SendPanelView> view;
     std::unique_ptr<sending::SendPanelController> panel;
     std::unique_ptr<automation::AutomationController> automation;
-    std::unique_ptr<QAction> comenzar;
-    QDateTime ahora{QDate(2026, 12, 8), QTime(9, 5, 30)};
+    std::unique_ptr<QAction> startAction;
+    QDateTime now{QDate(2026, 12, 8), QTime(9, 5, 30)};
 };
 
 } // namespace testing

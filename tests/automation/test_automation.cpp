@@ -19,11 +19,11 @@ Q_DECLARE_METATYPE(automation::CheckResult)
 class TestAutomation final : public QObject {
     Q_OBJECT
 
-    static QStringList asText(const QList<automation::Entrada> &sends)
+    static QStringList asText(const QList<automation::QueuedSend> &sends)
     {
         QStringList out;
-        for (const automation::Entrada &e : sends)
-            out.append(e.numeros + QLatin1Char('|') + e.mensaje);
+        for (const automation::QueuedSend &e : sends)
+            out.append(e.numbers + QLatin1Char('|') + e.message);
         return out;
     }
 
@@ -36,19 +36,19 @@ class TestAutomation final : public QObject {
         return list.join(QLatin1Char(','));
     }
 
-    static QStringList splitAll(const QList<automation::Entrada> &sends)
+    static QStringList splitAll(const QList<automation::QueuedSend> &sends)
     {
         QStringList all;
-        for (const automation::Entrada &e : sends)
-            all.append(e.numeros.split(QLatin1Char(',')));
+        for (const automation::QueuedSend &e : sends)
+            all.append(e.numbers.split(QLatin1Char(',')));
         return all;
     }
 
     // The grouping rule written the plain way, entry by entry from the front of the queue: the
     // model the reader must agree with, line for line.
-    static QList<automation::Entrada> model(const QList<std::pair<QStringList, QString>> &lines)
+    static QList<automation::QueuedSend> model(const QList<std::pair<QStringList, QString>> &lines)
     {
-        QList<automation::Entrada> queue;
+        QList<automation::QueuedSend> queue;
         QHash<QString, QSet<QString>> queued;
         for (const auto &[lineNumbers, message] : lines) {
             QStringList list;
@@ -63,17 +63,17 @@ class TestAutomation final : public QObject {
             const QString newList = list.join(QLatin1Char(','));
             bool placed = false;
             for (qsizetype i = 0; i < queue.size() && !placed; ++i) {
-                if (queue[i].mensaje != message)
+                if (queue[i].message != message)
                     continue;
-                const QString joined = queue[i].numeros + QLatin1Char(',') + newList;
-                if (joined.size() <= automation::kLimiteEntrada) {
-                    queue[i].numeros = joined;
+                const QString joined = queue[i].numbers + QLatin1Char(',') + newList;
+                if (joined.size() <= automation::kEntryLimit) {
+                    queue[i].numbers = joined;
                     placed = true;
-                } else if (queue[i].numeros.size() < automation::kEntradaLlena) {
-                    qsizetype comma = joined.indexOf(QLatin1Char(','), automation::kLimiteEntrada - 1);
+                } else if (queue[i].numbers.size() < automation::kFullEntry) {
+                    qsizetype comma = joined.indexOf(QLatin1Char(','), automation::kEntryLimit - 1);
                     if (comma < 0)
-                        comma = joined.lastIndexOf(QLatin1Char(','), automation::kLimiteEntrada - 1);
-                    queue[i].numeros = joined.left(comma);
+                        comma = joined.lastIndexOf(QLatin1Char(','), automation::kEntryLimit - 1);
+                    queue[i].numbers = joined.left(comma);
                     queue.append({joined.mid(comma + 1), message});
                     placed = true;
                 }
@@ -87,9 +87,9 @@ class TestAutomation final : public QObject {
     // Runs checks until one is not a mere countdown tick.
     static automation::CheckResult check(testing::AutomationRig &rig)
     {
-        automation::CheckResult r = automation::CheckResult::NoToca;
-        for (int i = 0; i < 100 && r == automation::CheckResult::NoToca; ++i)
-            r = rig.automation->Timer1_Timer();
+        automation::CheckResult r = automation::CheckResult::NotDue;
+        for (int i = 0; i < 100 && r == automation::CheckResult::NotDue; ++i)
+            r = rig.automation->tick();
         return r;
     }
 
@@ -158,7 +158,7 @@ private Q_SLOTS:
         QFETCH(QString, separator);
         QFETCH(QStringList, lines);
         QFETCH(QStringList, queue);
-        QCOMPARE(asText(automation::agruparPorMensaje(lines, separator).entradas), queue);
+        QCOMPARE(asText(automation::groupByMessage(lines, separator).sends), queue);
     }
 
     // Many lines, few messages, lists of every length: entries fill, stick near the limit and take
@@ -189,8 +189,8 @@ private Q_SLOTS:
             lines << lineNumbers.join(QLatin1Char(',')) + QLatin1Char('#') + message;
             modelled.append({lineNumbers, message});
         }
-        const QList<automation::Entrada> queue = automation::agruparPorMensaje(lines, QStringLiteral("#")).entradas;
-        const QList<automation::Entrada> expectedText = model(modelled);
+        const QList<automation::QueuedSend> queue = automation::groupByMessage(lines, QStringLiteral("#")).sends;
+        const QList<automation::QueuedSend> expectedText = model(modelled);
         QCOMPARE(queue.size(), expectedText.size());
         QVERIFY(queue.size() > 100);
         for (qsizetype i = 0; i < queue.size(); ++i)
@@ -201,9 +201,9 @@ private Q_SLOTS:
     {
         const QString large = numberList(0, 79); // 947 characters
         const QString rest = numberList(100, 9);
-        const auto queue = automation::agruparPorMensaje(
+        const auto queue = automation::groupByMessage(
                               {large + QStringLiteral("#A"), rest + QStringLiteral("#A")}, QStringLiteral("#"))
-                              .entradas;
+                              .sends;
         QCOMPARE(asText(queue), (QStringList{large + QStringLiteral("|A"), rest + QStringLiteral("|A")}));
     }
 
@@ -211,15 +211,15 @@ private Q_SLOTS:
     {
         const QString first = numberList(0, 67);  // 803 characters
         const QString second = numberList(100, 25); // 299 characters
-        const auto queue = automation::agruparPorMensaje(
+        const auto queue = automation::groupByMessage(
                               {first + QStringLiteral("#A"), second + QStringLiteral("#A")}, QStringLiteral("#"))
-                              .entradas;
+                              .sends;
         QCOMPARE(queue.size(), 2);
         const QString joined = first + QLatin1Char(',') + second;
         const qsizetype comma = joined.indexOf(QLatin1Char(','), 999);
-        QCOMPARE(queue[0].numeros, joined.left(comma));
-        QCOMPARE(queue[1].numeros, joined.mid(comma + 1));
-        QCOMPARE(queue[1].mensaje, QStringLiteral("A"));
+        QCOMPARE(queue[0].numbers, joined.left(comma));
+        QCOMPARE(queue[1].numbers, joined.mid(comma + 1));
+        QCOMPARE(queue[1].message, QStringLiteral("A"));
     }
 
     // The last number runs across the limit to the end: no comma to cut at past it.
@@ -227,33 +227,33 @@ private Q_SLOTS:
     {
         const QString first = numberList(0, 71); // 851 characters
         const QString longLine = QString(200, QLatin1Char('7'));
-        const auto queue = automation::agruparPorMensaje(
+        const auto queue = automation::groupByMessage(
                               {first + QStringLiteral("#A"), longLine + QStringLiteral("#A")}, QStringLiteral("#"))
-                              .entradas;
+                              .sends;
         QStringList expected = first.split(QLatin1Char(','));
         expected.append(longLine);
         QCOMPARE(splitAll(queue), expected);
-        QVERIFY(queue[0].numeros.size() <= automation::kLimiteEntrada);
+        QVERIFY(queue[0].numbers.size() <= automation::kEntryLimit);
     }
 
     void oneLongLineIsNeverDivided()
     {
         const QString longLine = numberList(0, 120); // 1439 characters
-        const auto queue = automation::agruparPorMensaje({longLine + QStringLiteral("#A")}, QStringLiteral("#")).entradas;
+        const auto queue = automation::groupByMessage({longLine + QStringLiteral("#A")}, QStringLiteral("#")).sends;
         QCOMPARE(asText(queue), QStringList{longLine + QStringLiteral("|A")});
     }
 
     void discardsAreKept()
     {
-        const auto reading = automation::agruparPorMensaje(
+        const auto reading = automation::groupByMessage(
             {QStringLiteral("sin separador"), QStringLiteral("123#corto"), QStringLiteral("600000001,abc#Hola")},
             QStringLiteral("#"));
-        QCOMPARE(reading.descartes.size(), 3);
-        QCOMPARE(automation::textoDescarte(reading.descartes[0]),
+        QCOMPARE(reading.discards.size(), 3);
+        QCOMPARE(automation::discardText(reading.discards[0]),
                  QStringLiteral("Línea sin separador, no enviada: sin separador"));
-        QCOMPARE(automation::textoDescarte(reading.descartes[1]),
+        QCOMPARE(automation::discardText(reading.discards[1]),
                  QStringLiteral("Línea sin ningún número de teléfono válido, no enviada: 123#corto"));
-        QCOMPARE(automation::textoDescarte(reading.descartes[2]),
+        QCOMPARE(automation::discardText(reading.discards[2]),
                  QStringLiteral("Número de teléfono no válido, no enviado: abc. Texto del mensaje: Hola"));
     }
 
@@ -261,25 +261,25 @@ private Q_SLOTS:
     {
         // Windows-1252, every kind of line end, no end after the last line.
         const QByteArray ansi = "600000001#Ca\xF1" "a\r\n600000002#\x80 5\n600000003#x\r600000004#y";
-        QCOMPARE(automation::lineasDelArchivo(ansi),
+        QCOMPARE(automation::fileLines(ansi),
                  (QStringList{QStringLiteral("600000001#Caña"), QStringLiteral("600000002#€ 5"),
                               QStringLiteral("600000003#x"), QStringLiteral("600000004#y")}));
         // UTF-8 with a byte-order mark: the first line's number is not lost to it.
         const QByteArray utf8 = "\xEF\xBB\xBF" "600000001#Caña\r\n";
-        const QStringList lines = automation::lineasDelArchivo(utf8);
+        const QStringList lines = automation::fileLines(utf8);
         QCOMPARE(lines, QStringList{QStringLiteral("600000001#Caña")});
-        QCOMPARE(asText(automation::agruparPorMensaje(lines, QStringLiteral("#")).entradas),
+        QCOMPARE(asText(automation::groupByMessage(lines, QStringLiteral("#")).sends),
                  QStringList{QStringLiteral("34600000001|Caña")});
-        QVERIFY(automation::lineasDelArchivo(QByteArray()).isEmpty());
+        QVERIFY(automation::fileLines(QByteArray()).isEmpty());
     }
 
     void archiveName()
     {
         const QDateTime now(QDate(2026, 12, 8), QTime(9, 5, 59));
-        QCOMPARE(automation::nombreArchivado(now), QStringLiteral("enviados_2026_12_08__09_05.txt"));
-        QCOMPARE(automation::rutaArchivado(QStringLiteral("/datos/in/Enviar_SMS.txt"), now),
+        QCOMPARE(automation::copyName(now), QStringLiteral("enviados_2026_12_08__09_05.txt"));
+        QCOMPARE(automation::copyPathFor(QStringLiteral("/datos/in/Enviar_SMS.txt"), now),
                  QStringLiteral("/datos/in/enviados_2026_12_08__09_05.txt"));
-        QCOMPARE(automation::rutaArchivado(QStringLiteral("Enviar_SMS.txt"), now),
+        QCOMPARE(automation::copyPathFor(QStringLiteral("Enviar_SMS.txt"), now),
                  QDir::current().filePath(QStringLiteral("enviados_2026_12_08__09_05.txt")));
     }
 
@@ -290,18 +290,18 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         const QByteArray bytes = "600000001#Uno\r\n600000002#Dos\r\n";
         QVERIFY(rig.write(bytes));
-        const auto take = automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora);
-        QCOMPARE(take.estado, automation::TakeStatus::Tomado);
-        QCOMPARE(take.lectura.entradas.size(), 2);
+        const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
+        QCOMPARE(take.status, automation::TakeStatus::Taken);
+        QCOMPARE(take.reading.sends.size(), 2);
         QVERIFY(!QFile::exists(rig.watched()));
-        QCOMPARE(take.archivado, rig.inbox(QStringLiteral("enviados_2026_12_08__09_05.txt")));
-        QCOMPARE(testing::AutomationRig::read(take.archivado), bytes);
+        QCOMPARE(take.copyPath, rig.inbox(QStringLiteral("enviados_2026_12_08__09_05.txt")));
+        QCOMPARE(testing::AutomationRig::read(take.copyPath), bytes);
 
         // A second file within the same minute: its copy replaces the earlier one.
         QVERIFY(rig.write("600000003#Tres\r\n"));
-        QCOMPARE(automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora).estado,
-                 automation::TakeStatus::Tomado);
-        QCOMPARE(testing::AutomationRig::read(take.archivado), QByteArray("600000003#Tres\r\n"));
+        QCOMPARE(automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now).status,
+                 automation::TakeStatus::Taken);
+        QCOMPARE(testing::AutomationRig::read(take.copyPath), QByteArray("600000003#Tres\r\n"));
         QCOMPARE(QDir(rig.home.file(QStringLiteral("entrada"))).entryList(QDir::Files).size(), 1);
     }
 
@@ -311,21 +311,21 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         QVERIFY(rig.write("600000001#Uno\r\n"));
         QVERIFY(QDir(rig.home.file(QStringLiteral("entrada"))).mkdir(QStringLiteral("enviados_2026_12_08__09_05.txt")));
-        const auto take = automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora);
-        QCOMPARE(take.estado, automation::TakeStatus::NoArchivado);
-        QVERIFY(take.lectura.entradas.isEmpty());
+        const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
+        QCOMPARE(take.status, automation::TakeStatus::NotCopied);
+        QVERIFY(take.reading.sends.isEmpty());
         QCOMPARE(testing::AutomationRig::read(rig.watched()), QByteArray("600000001#Uno\r\n"));
-        QVERIFY(automation::textoToma(take, rig.watched()).contains(QStringLiteral("se deja en su sitio")));
+        QVERIFY(automation::takeErrorText(take, rig.watched()).contains(QStringLiteral("se deja en su sitio")));
     }
 
     void folderAtThePathIsNotAFile()
     {
         testing::AutomationRig rig;
         QVERIFY(QDir(rig.home.file(QStringLiteral("entrada"))).mkdir(QStringLiteral("Enviar_SMS.txt")));
-        const auto take = automation::tomarArchivo(rig.watched(), QStringLiteral("#"), rig.ahora);
-        QCOMPARE(take.estado, automation::TakeStatus::NoLegible);
+        const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
+        QCOMPARE(take.status, automation::TakeStatus::Unreadable);
         QVERIFY(QFileInfo(rig.watched()).isDir());
-        QVERIFY(!QFile::exists(take.archivado));
+        QVERIFY(!QFile::exists(take.copyPath));
     }
 
     // --- the timer and the send road ----------------------------------------------------------
@@ -335,16 +335,16 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("3"));
         rig.automation->toggle();
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::NoToca);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::NoToca);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinArchivo);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::NotDue);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::NotDue);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::NoFile);
         QCOMPARE(rig.automation->countdown(), 3);
 
         // The settings are read again at every check.
         rig.settings(QStringLiteral("1"));
-        QCOMPARE(check(rig), automation::CheckResult::SinArchivo);
+        QCOMPARE(check(rig), automation::CheckResult::NoFile);
         QCOMPARE(rig.automation->countdown(), 1);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinArchivo); // "1": every tick
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::NoFile); // "1": every tick
     }
 
     // The whole road: the timer's own tick finds the file, the entries reach the gateway one after
@@ -355,17 +355,17 @@ private Q_SLOTS:
         rig.settings(QStringLiteral("1"));
         const QByteArray bytes = "600000001#Uno\r\n600000002#Dos#ignorado\r\n600000003#Uno\r\n";
         QVERIFY(rig.write(bytes));
-        QSignalSpy checks(rig.automation.get(), &automation::AutomationController::revisado);
-        QSignalSpy credentials(rig.automation.get(), &automation::AutomationController::credencialesLeidas);
+        QSignalSpy checks(rig.automation.get(), &automation::AutomationController::checkDone);
+        QSignalSpy credentials(rig.automation.get(), &automation::AutomationController::credentialsRead);
         rig.automation->toggle();
         rig.automation->timer().setInterval(1); // the minute, cut short
         QVERIFY(checks.wait(5000));
-        QCOMPARE(checks.first().first().value<automation::CheckResult>(), automation::CheckResult::Leido);
+        QCOMPARE(checks.first().first().value<automation::CheckResult>(), automation::CheckResult::Read);
         QCOMPARE(rig.automation->timer().interval(), 60000);
         QCOMPARE(credentials.count(), 1);
 
         QTRY_COMPARE_WITH_TIMEOUT(rig.sim.sends().size(), 2, 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 5000);
         QCOMPARE(sentTo(rig), (QStringList{QStringLiteral("34600000001,34600000003|Uno"),
                                            QStringLiteral("34600000002|Dos")}));
         QCOMPARE(rig.sim.sends().first().sender, QStringLiteral("Tienda"));
@@ -375,8 +375,8 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(rig.watched()));
         QCOMPARE(testing::AutomationRig::read(rig.inbox(QStringLiteral("enviados_2026_12_08__09_05.txt"))), bytes);
         QCOMPARE(rig.prompter.count(), 0);
-        QVERIFY(rig.view->Text1()->toPlainText().isEmpty());
-        QVERIFY(rig.view->Text2()->toPlainText().isEmpty());
+        QVERIFY(rig.view->messageBox()->toPlainText().isEmpty());
+        QVERIFY(rig.view->recipientsBox()->toPlainText().isEmpty());
         QVERIFY(rig.errorLog().isEmpty());
     }
 
@@ -385,8 +385,8 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("1"));
         QVERIFY(rig.write("600000001#Ca\xF1" "a y \x80\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::Read);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 5000);
         QCOMPARE(sentTo(rig), QStringList{QStringLiteral("34600000001|Caña y €")});
         QCOMPARE(rig.scalar(QStringLiteral("SELECT mensaje FROM Historial")), QStringLiteral("Caña y €"));
     }
@@ -399,10 +399,10 @@ private Q_SLOTS:
         rig.settings(QStringLiteral("5"));
         QVERIFY(rig.write("600000001#A\r\n600000002#B\r\n600000003#C\r\n"));
         rig.automation->toggle();
-        QCOMPARE(check(rig), automation::CheckResult::Leido);
+        QCOMPARE(check(rig), automation::CheckResult::Read);
         QCOMPARE(rig.automation->countdown(), 5);
         QTRY_COMPARE_WITH_TIMEOUT(rig.sim.sends().size(), 3, 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.automation->countdown(), 3, 5000);
         QCOMPARE(rig.automation->timer().interval(), 60000);
     }
@@ -413,8 +413,8 @@ private Q_SLOTS:
         rig.settings(QStringLiteral("1"));
         rig.sim.armCustomReply(sim::Endpoint::SendSms, QStringLiteral("3|Authentication failure"));
         QVERIFY(rig.write("600000001#Uno\r\n600000002#Dos\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::Read);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.rows(QStringLiteral("Historial")), 1, 5000);
         QCOMPARE(rig.scalar(QStringLiteral("SELECT mensaje FROM Historial")), QStringLiteral("Dos"));
         QVERIFY(rig.errorLog().contains("--- Error al enviar a destinatario: 34600000001. Texto del mensaje: Uno\r\n"));
@@ -428,10 +428,10 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("1"));
         QVERIFY(rig.write("hola mundo\r\n12345#corto\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::Read);
         QVERIFY(!QFile::exists(rig.watched()));
         QVERIFY(QFile::exists(rig.inbox(QStringLiteral("enviados_2026_12_08__09_05.txt"))));
-        QVERIFY(!rig.panel->automatizado());
+        QVERIFY(!rig.panel->isAutomated());
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 0);
         const QString log = text::decodeAnsiOrUtf8(rig.errorLog());
         QVERIFY(log.contains(QStringLiteral("08/12/2026 9:05:30--- Línea sin separador, no enviada: hola mundo\r\n")));
@@ -443,11 +443,11 @@ private Q_SLOTS:
         testing::AutomationRig rig(false);
         rig.settings(QStringLiteral("1"));
         QVERIFY(rig.write("600000001#Uno\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinCuenta);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::NoAccount);
         QCOMPARE(rig.prompter.messageTexts(),
                  QStringList{QStringLiteral("Introduzca primero los datos de usuario en Archivo->Configuración")});
         QVERIFY(QFile::exists(rig.watched()));
-        QCOMPARE(rig.panel->pendientes(), 0);
+        QCOMPARE(rig.panel->queuedCount(), 0);
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 0);
     }
 
@@ -459,10 +459,10 @@ private Q_SLOTS:
         QVERIFY(rig.write("600000001#Uno\r\n"));
         QList<automation::CheckResult> underTheBox;
         rig.prompter.setOnCall([&](const testing::ScriptedPrompter::Call &) {
-            underTheBox.append(rig.automation->Timer1_Timer());
+            underTheBox.append(rig.automation->tick());
         });
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinCuenta);
-        QCOMPARE(underTheBox, QList<automation::CheckResult>{automation::CheckResult::SinCuenta});
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::NoAccount);
+        QCOMPARE(underTheBox, QList<automation::CheckResult>{automation::CheckResult::NoAccount});
         QCOMPARE(rig.prompter.count(), 1);
         QVERIFY(QFile::exists(rig.watched()));
     }
@@ -472,11 +472,11 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("1"), QString());
         QVERIFY(rig.write("600000001#Uno\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinAjustes);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::NoSettings);
         QVERIFY(QFile::exists(rig.watched()));
 
-        rig.conexion.execute(QStringLiteral("DELETE FROM Automatizado"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::SinAjustes);
+        rig.connection.execute(QStringLiteral("DELETE FROM Automatizado"));
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::NoSettings);
         QVERIFY(QFile::exists(rig.watched()));
         QCOMPARE(rig.prompter.count(), 0);
 
@@ -484,8 +484,8 @@ private Q_SLOTS:
         const QString folder = rig.inbox(QStringLiteral("carpeta.txt"));
         QVERIFY(QDir().mkdir(folder));
         rig.settings(QStringLiteral("1"), QStringLiteral("#"), folder);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::NoTomado);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::NoTomado);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::NotTaken);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::NotTaken);
         QCOMPARE(rig.errorLog().count("No se ha podido leer el archivo de env"), 1);
         QVERIFY(QFileInfo(folder).isDir());
     }
@@ -498,11 +498,11 @@ private Q_SLOTS:
         rig.settings(QStringLiteral("1"));
         rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(300)});
         QVERIFY(rig.write("600000001#Uno\r\n600000002#Dos\r\n"));
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
-        QCOMPARE(rig.panel->pendientes(), 1);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::EnviaCola);
-        QCOMPARE(rig.panel->pendientes(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::Read);
+        QCOMPARE(rig.panel->queuedCount(), 1);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::SentFromQueue);
+        QCOMPARE(rig.panel->queuedCount(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 5000);
         QCOMPARE(sentTo(rig), (QStringList{QStringLiteral("34600000001|Uno"), QStringLiteral("34600000002|Dos")}));
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 2);
     }
@@ -515,11 +515,11 @@ private Q_SLOTS:
         rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(200)});
         QVERIFY(rig.write("600000001#A\r\n600000002#B\r\n600000003#C\r\n"));
         rig.automation->toggle();
-        QCOMPARE(check(rig), automation::CheckResult::Leido);
+        QCOMPARE(check(rig), automation::CheckResult::Read);
         rig.automation->toggle();
         QVERIFY(!rig.automation->isOn());
         QTRY_COMPARE_WITH_TIMEOUT(rig.sim.sends().size(), 3, 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 5000);
         QVERIFY(!rig.automation->isOn()); // the shortened interval did not switch the timer on
     }
 
@@ -543,12 +543,12 @@ private Q_SLOTS:
         rig.prompter.setOnCall([&](const testing::ScriptedPrompter::Call &) {
             deepest = std::max(deepest, ++depth);
             // The box is modal: the queue's replies keep arriving under it.
-            QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 10000);
             --depth;
         });
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->pendientes(), 0, 10000);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::Read);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->queuedCount(), 0, 10000);
 
         QCOMPARE(rig.prompter.count(), 1);
         QCOMPARE(deepest, 1);
@@ -560,14 +560,14 @@ private Q_SLOTS:
                                     QStringLiteral("34600000005. Texto del mensaje: Cinco\r\n")})
             QVERIFY2(log.contains(QStringLiteral("--- Error al enviar a destinatario: ") + line), qPrintable(log));
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
-        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(rig.view->sendButton()->isEnabled());
 
         // The next batch may tell its own failure again.
         rig.prompter.setOnCall({});
         QVERIFY(rig.write("600000006#Seis\r\n"));
-        rig.ahora = rig.ahora.addSecs(60);
-        QCOMPARE(rig.automation->Timer1_Timer(), automation::CheckResult::Leido);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->automatizado(), 10000);
+        rig.now = rig.now.addSecs(60);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::Read);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 10000);
         QCOMPARE(rig.prompter.count(), 2);
         QCOMPARE(text::decodeAnsiOrUtf8(rig.errorLog()).count(QStringLiteral("--- Error al enviar a destinatario: ")), 6);
     }

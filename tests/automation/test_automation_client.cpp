@@ -1,9 +1,9 @@
 // Automated sending inside the whole client: the start-up resumes it from the stored row, and the
 // main menu's items open the settings window and switch sending on and off.
-#include "automation/birthdays/form20.h"
-#include "automation/form16.h"
+#include "automation/birthdays/birthday_greetings_window.h"
+#include "automation/automation_settings_dialog.h"
 #include "platform/db/connection.h"
-#include "startup/main_window/form1.h"
+#include "startup/main_window/main_window.h"
 #include "support/client_rig.h"
 
 #include <QAction>
@@ -40,24 +40,24 @@ struct Run : testing::ClientRig {
     QAction *item(const char *name) { return client->mainWindow().menuAction(QString::fromLatin1(name)); }
     QString active()
     {
-        return client->context().conexion.scalar(QStringLiteral("SELECT activo FROM Automatizado")).toString();
+        return client->context().connection.scalar(QStringLiteral("SELECT activo FROM Automatizado")).toString();
     }
 };
 
-automation::Form16 *findSettingsDialog()
+automation::AutomationSettingsDialog *findSettingsDialog()
 {
     for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *form = qobject_cast<automation::Form16 *>(widget);
+        if (auto *form = qobject_cast<automation::AutomationSettingsDialog *>(widget);
             form && form->isVisible() && form->testAttribute(Qt::WA_DeleteOnClose))
             return form;
     }
     return nullptr;
 }
 
-automation::birthdays::Form20 *findBirthdayWindow()
+automation::birthdays::BirthdayGreetingsWindow *findBirthdayWindow()
 {
     for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *form = qobject_cast<automation::birthdays::Form20 *>(widget);
+        if (auto *form = qobject_cast<automation::birthdays::BirthdayGreetingsWindow *>(widget);
             form && form->isVisible() && form->testAttribute(Qt::WA_DeleteOnClose))
             return form;
     }
@@ -88,9 +88,9 @@ private Q_SLOTS:
         QAction *settingsItem = run.item("mnuAutomatizar_Configuracion");
         QVERIFY(settingsItem->isEnabled());
         settingsItem->trigger();
-        automation::Form16 *form = findSettingsDialog();
+        automation::AutomationSettingsDialog *form = findSettingsDialog();
         QVERIFY(form);
-        QCOMPARE(form->Combo1()->currentText(), QStringLiteral("15"));
+        QCOMPARE(form->intervalCombo()->currentText(), QStringLiteral("15"));
         settingsItem->trigger();
         QCOMPARE(findSettingsDialog(), form); // one at a time
     }
@@ -103,10 +103,10 @@ private Q_SLOTS:
         QVERIFY(!startItem->isEnabled());
         QCOMPARE(startItem->text(), QStringLiteral("Comenzar"));
         run.item("mnuAutomatizar_Configuracion")->trigger();
-        automation::Form16 *form = findSettingsDialog();
+        automation::AutomationSettingsDialog *form = findSettingsDialog();
         QVERIFY(form);
-        form->Text1()->setText(run.home.file(QStringLiteral("Enviar_SMS.txt")));
-        form->Command1_Click();
+        form->pathBox()->setText(run.home.file(QStringLiteral("Enviar_SMS.txt")));
+        form->save();
         QVERIFY(startItem->isEnabled());
         QCOMPARE(run.active(), QStringLiteral("0"));
         startItem->trigger();
@@ -136,11 +136,11 @@ private Q_SLOTS:
         QVERIFY(birthdayItem);
         QVERIFY(birthdayItem->isEnabled());
         birthdayItem->trigger();
-        automation::birthdays::Form20 *form = findBirthdayWindow();
+        automation::birthdays::BirthdayGreetingsWindow *form = findBirthdayWindow();
         QVERIFY(form);
-        QSignalSpy spy(form, &automation::birthdays::Form20::paginaAtendida);
+        QSignalSpy spy(form, &automation::birthdays::BirthdayGreetingsWindow::pageHandled);
         QVERIFY(spy.wait(8000));
-        QVERIFY(form->formularioListo());
+        QVERIFY(form->isFormReady());
         birthdayItem->trigger();
         QCOMPARE(findBirthdayWindow(), form); // one at a time
         form->close();

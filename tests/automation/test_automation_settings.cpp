@@ -1,6 +1,6 @@
 #include "automation_rig.h"
 
-#include "automation/form16.h"
+#include "automation/automation_settings_dialog.h"
 #include "automation/settings_rules.h"
 #include "automation/settings_store.h"
 #include "startup/brand.h"
@@ -41,27 +41,27 @@ private Q_SLOTS:
     {
         QFETCH(QString, separator);
         QFETCH(bool, valid);
-        QCOMPARE(automation::delimitadorValido(separator), valid);
+        QCOMPARE(automation::isValidSeparator(separator), valid);
     }
 
     void pathRules()
     {
-        QCOMPARE(automation::minutosOfrecidos(),
+        QCOMPARE(automation::offeredIntervals(),
                  (QStringList{QStringLiteral("1"), QStringLiteral("5"), QStringLiteral("15"), QStringLiteral("30"),
                               QStringLiteral("60")}));
-        QCOMPARE(automation::minutosOfrecidos().at(automation::kMinutosInicial), QStringLiteral("15"));
+        QCOMPARE(automation::offeredIntervals().at(automation::kInitialIntervalIndex), QStringLiteral("15"));
         const QString separator = QDir::separator();
-        QVERIFY(automation::tieneExtension(separator + QStringLiteral("datos") + separator + QStringLiteral("envio.txt")));
+        QVERIFY(automation::hasExtension(separator + QStringLiteral("datos") + separator + QStringLiteral("envio.txt")));
         // The only "." is in a folder's name: the file has no extension.
-        QVERIFY(!automation::tieneExtension(separator + QStringLiteral("datos.2026") + separator + QStringLiteral("envio")));
-        QVERIFY(!automation::tieneExtension(separator + QStringLiteral("datos.2026") + separator));
+        QVERIFY(!automation::hasExtension(separator + QStringLiteral("datos.2026") + separator + QStringLiteral("envio")));
+        QVERIFY(!automation::hasExtension(separator + QStringLiteral("datos.2026") + separator));
         // A drive's root keeps one separator; a folder gets one.
-        QCOMPARE(automation::rutaDeCarpeta(QDir::rootPath()), QDir::toNativeSeparators(QDir::rootPath()));
-        QCOMPARE(automation::rutaDeCarpeta(QDir::rootPath() + QStringLiteral("datos")),
+        QCOMPARE(automation::pathForFolder(QDir::rootPath()), QDir::toNativeSeparators(QDir::rootPath()));
+        QCOMPARE(automation::pathForFolder(QDir::rootPath() + QStringLiteral("datos")),
                  QDir::toNativeSeparators(QDir::rootPath() + QStringLiteral("datos")) + separator);
-        QCOMPARE(automation::rutaDeArchivo(QDir::rootPath(), QStringLiteral("a.txt")),
+        QCOMPARE(automation::pathForFile(QDir::rootPath(), QStringLiteral("a.txt")),
                  QDir::toNativeSeparators(QDir::rootPath()) + QStringLiteral("a.txt"));
-        QVERIFY(automation::rutaPorDefecto().endsWith(separator + QStringLiteral("Enviar_SMS.txt")));
+        QVERIFY(automation::defaultWatchedPath().endsWith(separator + QStringLiteral("Enviar_SMS.txt")));
     }
 
     // --- the settings row ---------------------------------------------------------------------
@@ -70,15 +70,15 @@ private Q_SLOTS:
     {
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("5"), QStringLiteral("#"), rig.watched(), QStringLiteral("1"));
-        QVERIFY(automation::guardarAjustes(rig.conexion, QStringLiteral("15"), QStringLiteral("#"), QStringLiteral("a.txt")).ok());
-        QVERIFY(automation::guardarAjustes(rig.conexion, QStringLiteral("30"), QStringLiteral("##"), QStringLiteral("b.txt")).ok());
+        QVERIFY(automation::writeSettings(rig.connection, QStringLiteral("15"), QStringLiteral("#"), QStringLiteral("a.txt")).ok());
+        QVERIFY(automation::writeSettings(rig.connection, QStringLiteral("30"), QStringLiteral("##"), QStringLiteral("b.txt")).ok());
         QCOMPARE(rig.rows(QStringLiteral("Automatizado")), 1);
-        const auto settings = automation::leerAjustes(rig.conexion);
+        const auto settings = automation::readSettings(rig.connection);
         QVERIFY(settings);
-        QCOMPARE(settings->minutos, QStringLiteral("30"));
-        QCOMPARE(settings->delimitador, QStringLiteral("##"));
-        QCOMPARE(settings->archivo, QStringLiteral("b.txt"));
-        QCOMPARE(settings->activo, QStringLiteral("0"));
+        QCOMPARE(settings->minutes, QStringLiteral("30"));
+        QCOMPARE(settings->separator, QStringLiteral("##"));
+        QCOMPARE(settings->file, QStringLiteral("b.txt"));
+        QCOMPARE(settings->active, QStringLiteral("0"));
     }
 
     // A quote in the path or the separator ended the SQL literal: the insert failed after the
@@ -87,11 +87,11 @@ private Q_SLOTS:
     {
         testing::AutomationRig rig;
         const QString path = QStringLiteral("/datos/O'Donnell/envíos 'año'.txt");
-        QVERIFY(automation::guardarAjustes(rig.conexion, QStringLiteral("5"), QStringLiteral("'"), path).ok());
-        const auto settings = automation::leerAjustes(rig.conexion);
+        QVERIFY(automation::writeSettings(rig.connection, QStringLiteral("5"), QStringLiteral("'"), path).ok());
+        const auto settings = automation::readSettings(rig.connection);
         QVERIFY(settings);
-        QCOMPARE(settings->archivo, path);
-        QCOMPARE(settings->delimitador, QStringLiteral("'"));
+        QCOMPARE(settings->file, path);
+        QCOMPARE(settings->separator, QStringLiteral("'"));
     }
 
     // A new row that cannot be written leaves the old one in place.
@@ -99,15 +99,15 @@ private Q_SLOTS:
     {
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("5"), QStringLiteral("#"), rig.watched(), QStringLiteral("1"));
-        QVERIFY(rig.conexion
+        QVERIFY(rig.connection
                     .execute(QStringLiteral("CREATE TRIGGER no_insert BEFORE INSERT ON Automatizado "
                                             "BEGIN SELECT RAISE(ABORT, 'refused'); END"))
                     .ok());
-        QVERIFY(!automation::guardarAjustes(rig.conexion, QStringLiteral("15"), QStringLiteral("#"), QStringLiteral("x.txt")).ok());
-        const auto settings = automation::leerAjustes(rig.conexion);
+        QVERIFY(!automation::writeSettings(rig.connection, QStringLiteral("15"), QStringLiteral("#"), QStringLiteral("x.txt")).ok());
+        const auto settings = automation::readSettings(rig.connection);
         QVERIFY(settings);
-        QCOMPARE(settings->minutos, QStringLiteral("5"));
-        QCOMPARE(settings->activo, QStringLiteral("1"));
+        QCOMPARE(settings->minutes, QStringLiteral("5"));
+        QCOMPARE(settings->active, QStringLiteral("1"));
     }
 
     // Another workstation held the shared file past the time-out and let go just after; the new
@@ -116,28 +116,28 @@ private Q_SLOTS:
     {
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("5"), QStringLiteral("#"), rig.watched(), QStringLiteral("1"));
-        QVERIFY(rig.conexion
+        QVERIFY(rig.connection
                     .execute(QStringLiteral("CREATE TRIGGER no_insert BEFORE INSERT ON Automatizado "
                                             "BEGIN SELECT RAISE(ABORT, 'refused'); END"))
                     .ok());
         {
-            testing::OtherWorkstation other(rig.conexion);
+            testing::OtherWorkstation other(rig.connection);
             const db::Result r =
-                automation::guardarAjustes(rig.conexion, QStringLiteral("15"), QStringLiteral("#"), QStringLiteral("x.txt"));
+                automation::writeSettings(rig.connection, QStringLiteral("15"), QStringLiteral("#"), QStringLiteral("x.txt"));
             QCOMPARE(r.status, db::Status::Busy);
             QCOMPARE(other.timesGivenUp(), 1);
         }
-        const auto settings = automation::leerAjustes(rig.conexion);
+        const auto settings = automation::readSettings(rig.connection);
         QVERIFY(settings);
-        QCOMPARE(settings->minutos, QStringLiteral("5"));
-        QCOMPARE(settings->activo, QStringLiteral("1"));
+        QCOMPARE(settings->minutes, QStringLiteral("5"));
+        QCOMPARE(settings->active, QStringLiteral("1"));
     }
 
     void noRow()
     {
         testing::AutomationRig rig;
-        rig.conexion.execute(QStringLiteral("DELETE FROM Automatizado"));
-        QVERIFY(!automation::leerAjustes(rig.conexion));
+        rig.connection.execute(QStringLiteral("DELETE FROM Automatizado"));
+        QVERIFY(!automation::readSettings(rig.connection));
     }
 
     // --- the window ---------------------------------------------------------------------------
@@ -145,17 +145,17 @@ private Q_SLOTS:
     void firstOpening()
     {
         testing::AutomationRig rig; // a new database: its row holds no path or separator
-        automation::Form16 form(*rig.context);
+        automation::AutomationSettingsDialog form(*rig.context);
         QCOMPARE(form.windowTitle(), QStringLiteral("Automatizar envíos"));
-        QCOMPARE(form.Combo1()->currentText(), QStringLiteral("15"));
-        QCOMPARE(form.Text1()->text(), automation::rutaPorDefecto());
-        QCOMPARE(form.Text2()->text(), QStringLiteral("#"));
-        QCOMPARE(form.Command1()->text(), QStringLiteral("Guardar"));
-        QCOMPARE(form.Command1()->isEnabled(), QFileInfo(automation::rutaPorDefecto()).isFile());
+        QCOMPARE(form.intervalCombo()->currentText(), QStringLiteral("15"));
+        QCOMPARE(form.pathBox()->text(), automation::defaultWatchedPath());
+        QCOMPARE(form.separatorBox()->text(), QStringLiteral("#"));
+        QCOMPARE(form.saveButton()->text(), QStringLiteral("Guardar"));
+        QCOMPARE(form.saveButton()->isEnabled(), QFileInfo(automation::defaultWatchedPath()).isFile());
 
         const auto *example = form.findChild<QLabel *>(QStringLiteral("SkinLabel8"));
         QVERIFY(example);
-        QCOMPARE(example->text(), QStringLiteral("600123456#Hola#Demás información ignorada por ") + brand::nombre_marca()
+        QCOMPARE(example->text(), QStringLiteral("600123456#Hola#Demás información ignorada por ") + brand::brandName()
                                       + QStringLiteral(" Desktop"));
         QCOMPARE(form.findChild<QLabel *>(QStringLiteral("SkinLabel2"))->text(),
                  QStringLiteral("Comprobar nuevos mensajes cada "));
@@ -168,25 +168,25 @@ private Q_SLOTS:
     {
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("5"), QStringLiteral("##"), rig.inbox(QStringLiteral("borrado.txt")));
-        automation::Form16 form(*rig.context);
-        QCOMPARE(form.Combo1()->currentText(), QStringLiteral("5"));
-        QCOMPARE(form.Text2()->text(), QStringLiteral("##"));
-        QCOMPARE(form.Text1()->text(), rig.inbox(QStringLiteral("borrado.txt")));
-        QVERIFY(!form.Command1()->isEnabled()); // the file is not there
-        QCOMPARE(form.carpeta(), QDir(rig.home.file(QStringLiteral("entrada"))).absolutePath());
+        automation::AutomationSettingsDialog form(*rig.context);
+        QCOMPARE(form.intervalCombo()->currentText(), QStringLiteral("5"));
+        QCOMPARE(form.separatorBox()->text(), QStringLiteral("##"));
+        QCOMPARE(form.pathBox()->text(), rig.inbox(QStringLiteral("borrado.txt")));
+        QVERIFY(!form.saveButton()->isEnabled()); // the file is not there
+        QCOMPARE(form.folder(), QDir(rig.home.file(QStringLiteral("entrada"))).absolutePath());
 
         QVERIFY(rig.write("600123456#Hola\r\n"));
         rig.settings(QStringLiteral("5"), QStringLiteral("#"), rig.watched());
-        automation::Form16 existing(*rig.context);
-        QVERIFY(existing.Command1()->isEnabled());
+        automation::AutomationSettingsDialog existing(*rig.context);
+        QVERIFY(existing.saveButton()->isEnabled());
     }
 
     void unknownIntervalLeavesFifteen()
     {
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("7"));
-        automation::Form16 form(*rig.context);
-        QCOMPARE(form.Combo1()->currentText(), QStringLiteral("15"));
+        automation::AutomationSettingsDialog form(*rig.context);
+        QCOMPARE(form.intervalCombo()->currentText(), QStringLiteral("15"));
     }
 
     void saveButtonFollowsTheBoxes()
@@ -194,30 +194,30 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         QVERIFY(rig.write("x"));
         rig.settings(QStringLiteral("15"));
-        automation::Form16 form(*rig.context);
-        QVERIFY(form.Command1()->isEnabled());
+        automation::AutomationSettingsDialog form(*rig.context);
+        QVERIFY(form.saveButton()->isEnabled());
 
-        form.Text2()->clear();
-        QVERIFY(!form.Command1()->isEnabled());
-        form.Text2()->setText(QStringLiteral("#"));
-        QVERIFY(!form.Command1()->isEnabled()); // a separator again does not enable it
-        form.Text1()->setText(rig.inbox(QStringLiteral("otro.csv")));
-        QVERIFY(form.Command1()->isEnabled());
+        form.separatorBox()->clear();
+        QVERIFY(!form.saveButton()->isEnabled());
+        form.separatorBox()->setText(QStringLiteral("#"));
+        QVERIFY(!form.saveButton()->isEnabled()); // a separator again does not enable it
+        form.pathBox()->setText(rig.inbox(QStringLiteral("otro.csv")));
+        QVERIFY(form.saveButton()->isEnabled());
 
         const QString separator = QDir::separator();
-        form.Text1()->setText(rig.home.path() + separator + QStringLiteral("carpeta.2026") + separator + QStringLiteral("envio"));
-        QVERIFY(!form.Command1()->isEnabled());
+        form.pathBox()->setText(rig.home.path() + separator + QStringLiteral("carpeta.2026") + separator + QStringLiteral("envio"));
+        QVERIFY(!form.saveButton()->isEnabled());
 
-        form.Dir1_Change(rig.home.file(QStringLiteral("entrada")));
-        QCOMPARE(form.Text1()->text(), QDir::toNativeSeparators(rig.home.file(QStringLiteral("entrada"))) + separator);
-        QVERIFY(!form.Command1()->isEnabled());
-        form.File1_Click(QStringLiteral("Enviar_SMS.txt"));
-        QCOMPARE(form.Text1()->text(), QDir::toNativeSeparators(rig.watched()));
-        QVERIFY(form.Command1()->isEnabled());
+        form.chooseFolder(rig.home.file(QStringLiteral("entrada")));
+        QCOMPARE(form.pathBox()->text(), QDir::toNativeSeparators(rig.home.file(QStringLiteral("entrada"))) + separator);
+        QVERIFY(!form.saveButton()->isEnabled());
+        form.chooseFile(QStringLiteral("Enviar_SMS.txt"));
+        QCOMPARE(form.pathBox()->text(), QDir::toNativeSeparators(rig.watched()));
+        QVERIFY(form.saveButton()->isEnabled());
 
-        form.Dir1_Change(QDir::rootPath());
-        QCOMPARE(form.Text1()->text(), QDir::toNativeSeparators(QDir::rootPath()));
-        QVERIFY(!form.Text1()->text().endsWith(separator + separator));
+        form.chooseFolder(QDir::rootPath());
+        QCOMPARE(form.pathBox()->text(), QDir::toNativeSeparators(QDir::rootPath()));
+        QVERIFY(!form.pathBox()->text().endsWith(separator + separator));
     }
 
     void unreadableDrive()
@@ -225,13 +225,13 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("15"));
         QVERIFY(rig.write("x"));
-        automation::Form16 form(*rig.context);
-        QVERIFY(form.Command1()->isEnabled());
-        form.Drive1_Change(rig.home.file(QStringLiteral("no-existe")));
+        automation::AutomationSettingsDialog form(*rig.context);
+        QVERIFY(form.saveButton()->isEnabled());
+        form.chooseDrive(rig.home.file(QStringLiteral("no-existe")));
         QCOMPARE(lastMessage(rig.prompter), QStringLiteral("La unidad no contiene disco o está vacía."));
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error"));
-        QCOMPARE(form.Text1()->text(), automation::rutaDeCarpeta(form.Drive1()->itemData(0).toString()));
-        QVERIFY(!form.Command1()->isEnabled());
+        QCOMPARE(form.pathBox()->text(), automation::pathForFolder(form.driveCombo()->itemData(0).toString()));
+        QVERIFY(!form.saveButton()->isEnabled());
     }
 
     // Typing stops at 250 characters, but a longer path put there by the lists could not be
@@ -239,30 +239,30 @@ private Q_SLOTS:
     void longPathCanBeEditedDown()
     {
         testing::AutomationRig rig;
-        automation::Form16 form(*rig.context);
+        automation::AutomationSettingsDialog form(*rig.context);
         form.show();
-        form.Text1()->setFocus();
-        form.Text1()->setText(QString(250, QLatin1Char('a')));
-        form.Text1()->end(false);
-        QTest::keyClicks(form.Text1(), QStringLiteral("bc"));
-        QCOMPARE(form.Text1()->text().size(), 250);
+        form.pathBox()->setFocus();
+        form.pathBox()->setText(QString(250, QLatin1Char('a')));
+        form.pathBox()->end(false);
+        QTest::keyClicks(form.pathBox(), QStringLiteral("bc"));
+        QCOMPARE(form.pathBox()->text().size(), 250);
 
-        form.Text1()->setText(QString(300, QLatin1Char('a')));
-        form.Text1()->end(false);
-        QTest::keyClick(form.Text1(), Qt::Key_Backspace);
-        QCOMPARE(form.Text1()->text().size(), 299);
-        QTest::keyClicks(form.Text1(), QStringLiteral("b"));
-        QCOMPARE(form.Text1()->text().size(), 299); // growing past what it holds is still refused
+        form.pathBox()->setText(QString(300, QLatin1Char('a')));
+        form.pathBox()->end(false);
+        QTest::keyClick(form.pathBox(), Qt::Key_Backspace);
+        QCOMPARE(form.pathBox()->text().size(), 299);
+        QTest::keyClicks(form.pathBox(), QStringLiteral("b"));
+        QCOMPARE(form.pathBox()->text().size(), 299); // growing past what it holds is still refused
     }
 
     void commaSeparatorIsRefused()
     {
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("5"), QStringLiteral("#"), rig.watched(), QStringLiteral("1"));
-        automation::Form16 form(*rig.context);
-        QSignalSpy saved(&form, &automation::Form16::guardado);
-        form.Text2()->setText(QStringLiteral(","));
-        form.Command1_Click();
+        automation::AutomationSettingsDialog form(*rig.context);
+        QSignalSpy saved(&form, &automation::AutomationSettingsDialog::saved);
+        form.separatorBox()->setText(QStringLiteral(","));
+        form.save();
         QCOMPARE(lastMessage(rig.prompter),
                  QStringLiteral("El delimitador no puede ser un campo vacío, o una coma ','. Por favor, reviselo."));
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Delimitador incorrecto"));
@@ -273,13 +273,13 @@ private Q_SLOTS:
     void savingStoresTheBoxes()
     {
         testing::AutomationRig rig;
-        automation::Form16 form(*rig.context);
+        automation::AutomationSettingsDialog form(*rig.context);
         form.show();
-        QSignalSpy saved(&form, &automation::Form16::guardado);
-        form.Combo1()->setCurrentIndex(3);
-        form.Text2()->setText(QStringLiteral(",,"));
-        form.Text1()->setText(rig.inbox(QStringLiteral("salida.txt")));
-        form.Command1_Click();
+        QSignalSpy saved(&form, &automation::AutomationSettingsDialog::saved);
+        form.intervalCombo()->setCurrentIndex(3);
+        form.separatorBox()->setText(QStringLiteral(",,"));
+        form.pathBox()->setText(rig.inbox(QStringLiteral("salida.txt")));
+        form.save();
         QCOMPARE(saved.count(), 1);
         QVERIFY(!form.isVisible());
         QCOMPARE(lastMessage(rig.prompter),
@@ -297,20 +297,20 @@ private Q_SLOTS:
     void startWithoutRowOpensTheSettings()
     {
         testing::AutomationRig rig;
-        rig.conexion.execute(QStringLiteral("DELETE FROM Automatizado"));
+        rig.connection.execute(QStringLiteral("DELETE FROM Automatizado"));
         rig.automation->toggle();
-        QVERIFY(!rig.comenzar->isEnabled());
+        QVERIFY(!rig.startAction->isEnabled());
         QVERIFY(!rig.automation->isOn());
-        automation::Form16 *form = rig.automation->settingsWindow();
+        automation::AutomationSettingsDialog *form = rig.automation->settingsWindow();
         QVERIFY(form);
         QVERIFY(form->isVisible());
         rig.automation->openSettings(); // one at a time
         QCOMPARE(rig.automation->settingsWindow(), form);
 
-        form->Text1()->setText(rig.watched());
-        form->Command1_Click();
-        QVERIFY(rig.comenzar->isEnabled());
-        QCOMPARE(rig.comenzar->text(), QStringLiteral("Comenzar"));
+        form->pathBox()->setText(rig.watched());
+        form->save();
+        QVERIFY(rig.startAction->isEnabled());
+        QCOMPARE(rig.startAction->text(), QStringLiteral("Comenzar"));
         QVERIFY(!rig.automation->settingsWindow()); // closed: the next opening builds it afresh
     }
 
@@ -319,14 +319,14 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         rig.settings(QStringLiteral("15"));
         rig.automation->toggle();
-        QCOMPARE(rig.comenzar->text(), QStringLiteral("Detener"));
+        QCOMPARE(rig.startAction->text(), QStringLiteral("Detener"));
         QVERIFY(rig.automation->isOn());
         QCOMPARE(rig.automation->timer().interval(), 60000);
         QCOMPARE(rig.automation->countdown(), 15);
         QCOMPARE(rig.scalar(QStringLiteral("SELECT activo FROM Automatizado")), QStringLiteral("1"));
 
         rig.automation->toggle();
-        QCOMPARE(rig.comenzar->text(), QStringLiteral("Comenzar"));
+        QCOMPARE(rig.startAction->text(), QStringLiteral("Comenzar"));
         QVERIFY(!rig.automation->isOn());
         QCOMPARE(rig.automation->countdown(), 0);
         QCOMPARE(rig.scalar(QStringLiteral("SELECT activo FROM Automatizado")), QStringLiteral("0"));
@@ -350,7 +350,7 @@ private Q_SLOTS:
         QVERIFY(!stopped.automation->isOn());
 
         testing::AutomationRig none;
-        none.conexion.execute(QStringLiteral("DELETE FROM Automatizado"));
+        none.connection.execute(QStringLiteral("DELETE FROM Automatizado"));
         QVERIFY(!none.automation->restoreAtStartup().hasRow);
     }
 
@@ -361,11 +361,11 @@ private Q_SLOTS:
         rig.settings(QStringLiteral("15"));
         rig.automation->toggle();
         rig.automation->openSettings();
-        automation::Form16 *form = rig.automation->settingsWindow();
+        automation::AutomationSettingsDialog *form = rig.automation->settingsWindow();
         QVERIFY(form);
-        form->Text1()->setText(rig.watched());
-        form->Command1_Click();
-        QCOMPARE(rig.comenzar->text(), QStringLiteral("Detener"));
+        form->pathBox()->setText(rig.watched());
+        form->save();
+        QCOMPARE(rig.startAction->text(), QStringLiteral("Detener"));
         QVERIFY(rig.automation->isOn());
         QCOMPARE(rig.scalar(QStringLiteral("SELECT activo FROM Automatizado")), QStringLiteral("0"));
     }

@@ -2,7 +2,7 @@
 // a browser fills it, and the window against the in-process simulator.
 #include "automation/birthdays/birthday_rules.h"
 #include "automation/birthdays/birthday_store.h"
-#include "automation/birthdays/form20.h"
+#include "automation/birthdays/birthday_greetings_window.h"
 #include "automation/birthdays/web_form.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
@@ -90,28 +90,28 @@ struct Rig {
         return connection.lastInsertRowId();
     }
     // The window, with its first form page handled; its clock reads `now`.
-    Form20 &open(const QString &now = kNow)
+    BirthdayGreetingsWindow &open(const QString &now = kNow)
     {
-        form = std::make_unique<Form20>(*context, Form20::Enlaces{[this] { ++historyRefreshes; }, [] {}}, [now] {
+        form = std::make_unique<BirthdayGreetingsWindow>(*context, BirthdayGreetingsWindow::Links{[this] { ++historyRefreshes; }, [] {}}, [now] {
             return QDateTime::fromString(now, QStringLiteral("yyyy-MM-dd HH:mm"));
         });
-        form->WebBrowser1().setTiempoMaximo(std::chrono::milliseconds(5000));
+        form->browser().setTimeout(std::chrono::milliseconds(5000));
         waitForPage();
         return *form;
     }
     bool waitForPage()
     {
-        QSignalSpy spy(form.get(), &Form20::paginaAtendida);
+        QSignalSpy spy(form.get(), &BirthdayGreetingsWindow::pageHandled);
         return spy.wait(8000);
     }
     // A send, its result page and the form page asked for afterwards.
     bool sendAndWait(bool list = true)
     {
-        QSignalSpy spy(form.get(), &Form20::paginaAtendida);
+        QSignalSpy spy(form.get(), &BirthdayGreetingsWindow::pageHandled);
         if (list)
-            form->Command1_Click();
+            form->sendWholeList();
         else
-            form->mnurclick_recordatorio_enviar_Click();
+            form->greetMenuContact();
         while (spy.count() < 2) {
             if (!spy.wait(8000))
                 return false;
@@ -128,7 +128,7 @@ struct Rig {
     ui::BusyCursor busy;
     QNetworkAccessManager network;
     std::unique_ptr<startup::AppContext> context;
-    std::unique_ptr<Form20> form;
+    std::unique_ptr<BirthdayGreetingsWindow> form;
     int historyRefreshes = 0;
 };
 
@@ -163,17 +163,17 @@ private Q_SLOTS:
         QFETCH(QDate, today);
         QFETCH(QString, zone);
         QFETCH(QString, date);
-        QCOMPARE(fechaFelicitacion(birthDate, today, zone), date);
+        QCOMPARE(greetingTime(birthDate, today, zone), date);
     }
 
     void birthDatesAreReadOrRefused()
     {
-        QCOMPARE(leerNacimiento(QStringLiteral("1990-03-05")), std::optional<QDate>(QDate(1990, 3, 5)));
-        QCOMPARE(leerNacimiento(QStringLiteral("05/03/1990")), std::optional<QDate>(QDate(1990, 3, 5)));
-        QCOMPARE(leerNacimiento(QStringLiteral("1990-03-05 00:00:00")), std::optional<QDate>(QDate(1990, 3, 5)));
-        QVERIFY(!leerNacimiento(QString()));
-        QVERIFY(!leerNacimiento(QStringLiteral("mañana")));
-        QVERIFY(!leerNacimiento(QStringLiteral("1990-02-30")));
+        QCOMPARE(parseBirthDate(QStringLiteral("1990-03-05")), std::optional<QDate>(QDate(1990, 3, 5)));
+        QCOMPARE(parseBirthDate(QStringLiteral("05/03/1990")), std::optional<QDate>(QDate(1990, 3, 5)));
+        QCOMPARE(parseBirthDate(QStringLiteral("1990-03-05 00:00:00")), std::optional<QDate>(QDate(1990, 3, 5)));
+        QVERIFY(!parseBirthDate(QString()));
+        QVERIFY(!parseBirthDate(QStringLiteral("mañana")));
+        QVERIFY(!parseBirthDate(QStringLiteral("1990-02-30")));
     }
 
     // --- the list's pager and nodes -------------------------------------------------------------
@@ -198,71 +198,71 @@ private Q_SLOTS:
         QFETCH(int, expected);
         QFETCH(int, lastPage);
         QFETCH(QString, caption);
-        const Paginado p = paginar(rows, position);
-        QCOMPARE(p.posicion, expected);
-        QCOMPARE(p.maximo, lastPage);
-        QCOMPARE(p.etiqueta, caption);
+        const PageState p = paginate(rows, position);
+        QCOMPARE(p.page, expected);
+        QCOMPARE(p.lastPage, lastPage);
+        QCOMPARE(p.caption, caption);
     }
 
     void contactNodesShowOnlyWhatIsThere()
     {
-        Contacto c;
+        Contact c;
         c.sid = 12;
-        c.nombre = QStringLiteral("Ana");
-        c.telefono = QStringLiteral("34600000001");
-        c.telefono_2 = QStringLiteral("915550000");
-        c.nacimiento = QDate(1990, 3, 5);
-        const QList<Nodo> nodes = nodosContacto(c);
+        c.name = QStringLiteral("Ana");
+        c.phone = QStringLiteral("34600000001");
+        c.otherPhone = QStringLiteral("915550000");
+        c.birthDate = QDate(1990, 3, 5);
+        const QList<TreeNode> nodes = contactNodes(c);
         QStringList keys;
-        for (const Nodo &n : nodes)
-            keys << n.clave;
+        for (const TreeNode &n : nodes)
+            keys << n.key;
         QCOMPARE(keys, (QStringList{"pContacto 12", "pTelefono 12", "Telefono 12", "pTelefono2 12", "Telefono2 12",
                                       "pFechaNacimiento 12", "FechaNacimiento 12"}));
-        QCOMPARE(nodes.first().texto, QStringLiteral("Ana (05/03/1990)"));
-        QCOMPARE(nodes.at(2).padre, QStringLiteral("pTelefono 12"));
-        QCOMPARE(sidDeClave(QStringLiteral("FechaNacimiento 12")), std::optional<qint64>(12));
-        QVERIFY(!sidDeClave(QStringLiteral("l0")));
-        QVERIFY(!sidDeClave(QStringLiteral("pContacto x")));
+        QCOMPARE(nodes.first().text, QStringLiteral("Ana (05/03/1990)"));
+        QCOMPARE(nodes.at(2).parent, QStringLiteral("pTelefono 12"));
+        QCOMPARE(sidFromKey(QStringLiteral("FechaNacimiento 12")), std::optional<qint64>(12));
+        QVERIFY(!sidFromKey(QStringLiteral("l0")));
+        QVERIFY(!sidFromKey(QStringLiteral("pContacto x")));
     }
 
     // --- what the form gets, and the checks before it ---------------------------------------------
 
     void dataCheck()
     {
-        QList<Contacto> contacts(2);
-        contacts[0].nombre = QStringLiteral("Ana");
-        contacts[0].telefono = QStringLiteral("34600000001");
-        contacts[0].nacimiento = QDate(1990, 1, 1);
-        contacts[1].nombre = QStringLiteral("Luis");
-        contacts[1].telefono = QStringLiteral("34600000002");
-        contacts[1].nacimiento = QDate(1990, 2, 1);
-        ListasFelicitacion l = construirListas(contacts, QDate(2026, 12, 8), QStringLiteral("GMT +01:00"));
+        QList<Contact> contacts(2);
+        contacts[0].name = QStringLiteral("Ana");
+        contacts[0].phone = QStringLiteral("34600000001");
+        contacts[0].birthDate = QDate(1990, 1, 1);
+        contacts[1].name = QStringLiteral("Luis");
+        contacts[1].phone = QStringLiteral("34600000002");
+        contacts[1].birthDate = QDate(1990, 2, 1);
+        GreetingLists l = buildGreetingLists(contacts, QDate(2026, 12, 8), QStringLiteral("GMT +01:00"));
         // An empty full name keeps its place.
-        QVERIFY(datosSuficientes(l, QStringLiteral("Hola [NOMBRE_COMPLETO]"), true));
+        QVERIFY(hasEnoughData(l, QStringLiteral("Hola [NOMBRE_COMPLETO]"), true));
         // A value holding the separator would shift every later recipient's value.
-        l.comentarios[1] = QStringLiteral("a||b");
-        QVERIFY(!datosSuficientes(l, QStringLiteral("Hola [COMENTARIOS]"), true));
-        QVERIFY(datosSuficientes(l, QStringLiteral("Hola [NOMBRE]"), true));
+        l.comments[1] = QStringLiteral("a||b");
+        QVERIFY(!hasEnoughData(l, QStringLiteral("Hola [COMENTARIOS]"), true));
+        QVERIFY(hasEnoughData(l, QStringLiteral("Hola [NOMBRE]"), true));
         // No contact at all: a keyword has nothing to stand for.
-        QVERIFY(!datosSuficientes(ListasFelicitacion{}, QStringLiteral("Hola [NOMBRE]"), true));
-        QVERIFY(!datosSuficientes(ListasFelicitacion{}, QStringLiteral("Hola [DIRECCION]"), false));
+        QVERIFY(!hasEnoughData(GreetingLists{}, QStringLiteral("Hola [NOMBRE]"), true));
+        QVERIFY(!hasEnoughData(GreetingLists{}, QStringLiteral("Hola [DIRECCION]"), false));
 
-        QCOMPARE(textoParaFormulario(QStringLiteral("Hola [NOMBRE_CONFIRMAR] y [DIRECCION_CONFIRMAR]")),
+        QCOMPARE(formText(QStringLiteral("Hola [NOMBRE_CONFIRMAR] y [DIRECCION_CONFIRMAR]")),
                  QStringLiteral("Hola [NOMBRE] y [DIRECCION]"));
-        QVERIFY(!creditoSuficiente(4, 4));
-        QVERIFY(creditoSuficiente(4.5, 4));
+        QVERIFY(!hasEnoughCredit(4, 4));
+        QVERIFY(hasEnoughCredit(4.5, 4));
 
-        Cuenta account{QStringLiteral("usu"), QStringLiteral("pw"), QStringLiteral("0"), 10, QStringLiteral("GMT +01:00")};
-        const QList<CampoFormulario> fields = camposFormulario(l, QStringLiteral("Hola"), account, QStringLiteral("Tienda"));
+        Account account{QStringLiteral("usu"), QStringLiteral("pw"), QStringLiteral("0"), 10, QStringLiteral("GMT +01:00")};
+        const QList<FormField> fields = formFields(l, QStringLiteral("Hola"), account, QStringLiteral("Tienda"));
         QCOMPARE(fields.size(), 13);
-        QCOMPARE(fields.at(4).valor, QStringLiteral("3"));
-        QCOMPARE(fields.at(5).valor, QStringLiteral("Ana||Luis"));
-        QCOMPARE(fields.at(6).valor, QStringLiteral("34600000001,34600000002"));
-        QCOMPARE(fields.at(7).valor, QStringLiteral("34600000001||34600000002"));
-        QCOMPARE(fields.at(12).valor, QStringLiteral("2027-01-01 12:00||2027-02-01 12:00"));
+        QCOMPARE(fields.at(4).value, QStringLiteral("3"));
+        QCOMPARE(fields.at(5).value, QStringLiteral("Ana||Luis"));
+        QCOMPARE(fields.at(6).value, QStringLiteral("34600000001,34600000002"));
+        QCOMPARE(fields.at(7).value, QStringLiteral("34600000001||34600000002"));
+        QCOMPARE(fields.at(12).value, QStringLiteral("2027-01-01 12:00||2027-02-01 12:00"));
         contacts.removeLast();
-        l = construirListas(contacts, QDate(2026, 12, 8), QStringLiteral("GMT +01:00"));
-        QCOMPARE(camposFormulario(l, QStringLiteral("Hola"), account, QStringLiteral("T")).at(5).valor, QStringLiteral("Ana"));
+        l = buildGreetingLists(contacts, QDate(2026, 12, 8), QStringLiteral("GMT +01:00"));
+        QCOMPARE(formFields(l, QStringLiteral("Hola"), account, QStringLiteral("T")).at(5).value, QStringLiteral("Ana"));
     }
 
     void resultPage_data()
@@ -273,11 +273,11 @@ private Q_SLOTS:
         QTest::addColumn<bool>("emptyTemplate");
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("message");
-        const int refused = int(ResultadoEnvio::Kind::Rechazado);
-        const int unreadable = int(ResultadoEnvio::Kind::Ilegible);
-        const int noAnswer = int(ResultadoEnvio::Kind::SinRespuesta);
-        QTest::newRow("no separator") << "Servicio en mantenimiento" << 1 << false << false << noAnswer << kMensajeSinRespuesta;
-        QTest::newRow("empty") << "" << 1 << false << false << noAnswer << kMensajeSinRespuesta;
+        const int refused = int(SendResult::Kind::Refused);
+        const int unreadable = int(SendResult::Kind::Unreadable);
+        const int noAnswer = int(SendResult::Kind::NoAnswer);
+        QTest::newRow("no separator") << "Servicio en mantenimiento" << 1 << false << false << noAnswer << kNoAnswerMessage;
+        QTest::newRow("empty") << "" << 1 << false << false << noAnswer << kNoAnswerMessage;
         QTest::newRow("phrase") << "5|Insufficient credits|" << 2 << false << false << refused << "Insufficient credits";
         QTest::newRow("phrase without end") << "5|Insufficient credits" << 2 << false << false << refused << "Insufficient credits";
         QTest::newRow("missing, no phones") << "3|Required parameters missing|" << 0 << true << false << refused
@@ -298,18 +298,18 @@ private Q_SLOTS:
         QFETCH(bool, emptyTemplate);
         QFETCH(int, kind);
         QFETCH(QString, message);
-        const ResultadoEnvio r = interpretarResultado(text, n, noPhones, emptyTemplate);
-        QCOMPARE(int(r.tipo), kind);
+        const SendResult r = parseResult(text, n, noPhones, emptyTemplate);
+        QCOMPARE(int(r.kind), kind);
         if (!message.isEmpty())
-            QCOMPARE(r.mensaje, message);
-        QVERIFY(r.identificadores.isEmpty());
+            QCOMPARE(r.message, message);
+        QVERIFY(r.ids.isEmpty());
     }
 
     void consecutiveIdentifiers()
     {
-        const ResultadoEnvio r = interpretarResultado(QStringLiteral("0|IN_PROGRESS|57"), 3, false, false);
-        QCOMPARE(int(r.tipo), int(ResultadoEnvio::Kind::Programado));
-        QCOMPARE(r.identificadores, (QList<qint64>{55, 56, 57}));
+        const SendResult r = parseResult(QStringLiteral("0|IN_PROGRESS|57"), 3, false, false);
+        QCOMPARE(int(r.kind), int(SendResult::Kind::Scheduled));
+        QCOMPARE(r.ids, (QList<qint64>{55, 56, 57}));
     }
 
     // --- the page as a browser reads it -----------------------------------------------------------
@@ -326,19 +326,19 @@ private Q_SLOTS:
             "<input type=text name=apagado value=x disabled>"
             "<input type=submit name=otro value=Otro><input type=submit name=sub value=Enviar>"
             "</FORM><form action=/segundo><input name=ajeno></form></body></html>");
-        const PaginaHtml p = analizarPagina(html, QUrl(QStringLiteral("http://h:1/extranet/SMS/sms_personalizados.php?try=3")));
-        QVERIFY(p.formulario.encontrado);
-        QVERIFY(p.formulario.post);
-        QCOMPARE(p.formulario.accion.toString(), QStringLiteral("http://h:1/extranet_nueva/SMS/sendsms.php?x=1"));
-        QVERIFY(!p.formulario.control(QStringLiteral("ajeno")));
-        QCOMPARE(p.formulario.control(QStringLiteral("token"))->valor, QStringLiteral("a&b"));
-        QVERIFY(p.textoCuerpo.contains(QStringLiteral("uno")));
-        FormularioHtml f = p.formulario;
-        f.control(QStringLiteral("mensaje"))->valor = QStringLiteral("Feliz año € ☺ 100% [NOMBRE]");
-        QCOMPARE(codificarEnvio(f, QStringLiteral("sub"), Charset::Windows1252),
+        const HtmlPage p = parsePage(html, QUrl(QStringLiteral("http://h:1/extranet/SMS/sms_personalizados.php?try=3")));
+        QVERIFY(p.form.found);
+        QVERIFY(p.form.post);
+        QCOMPARE(p.form.action.toString(), QStringLiteral("http://h:1/extranet_nueva/SMS/sendsms.php?x=1"));
+        QVERIFY(!p.form.control(QStringLiteral("ajeno")));
+        QCOMPARE(p.form.control(QStringLiteral("token"))->value, QStringLiteral("a&b"));
+        QVERIFY(p.bodyText.contains(QStringLiteral("uno")));
+        HtmlForm f = p.form;
+        f.control(QStringLiteral("mensaje"))->value = QStringLiteral("Feliz año € ☺ 100% [NOMBRE]");
+        QCOMPARE(encodeSubmission(f, QStringLiteral("sub"), Charset::Windows1252),
                  QByteArray("token=a%26b&mensaje=Feliz+a%F1o+%80+%26%239786%3B+100%25+%5BNOMBRE%5D"
                             "&nota=uno%0D%0Ados&tipo=2&aviso=si&sub=Enviar"));
-        QCOMPARE(codificarEnvio(f, QStringLiteral("sub"), Charset::Utf8).left(41),
+        QCOMPARE(encodeSubmission(f, QStringLiteral("sub"), Charset::Utf8).left(41),
                  QByteArray("token=a%26b&mensaje=Feliz+a%C3%B1o+%E2%82"));
     }
 
@@ -357,10 +357,10 @@ private Q_SLOTS:
         QFETCH(QString, html);
         QFETCH(bool, text);
         QFETCH(bool, form);
-        const PaginaHtml p = analizarPagina(html, QUrl(QStringLiteral("http://h/")));
-        QCOMPARE(!p.textoCuerpo.isEmpty(), text);
-        QCOMPARE(p.htmlCuerpo.contains(QStringLiteral("<FORM")) && p.htmlCuerpo.contains(QStringLiteral("action=")), form);
-        QVERIFY(!p.htmlCuerpo.contains(QStringLiteral("TITLE")));
+        const HtmlPage p = parsePage(html, QUrl(QStringLiteral("http://h/")));
+        QCOMPARE(!p.bodyText.isEmpty(), text);
+        QCOMPARE(p.bodyHtml.contains(QStringLiteral("<FORM")) && p.bodyHtml.contains(QStringLiteral("action=")), form);
+        QVERIFY(!p.bodyHtml.contains(QStringLiteral("TITLE")));
     }
 
     void malformedPagesNeverCrash()
@@ -372,8 +372,8 @@ private Q_SLOTS:
             QStringLiteral("<textarea name=t></textarea><FORM><textarea name=t>"),
         };
         for (const QString &html : pages) {
-            const PaginaHtml p = analizarPagina(html, QUrl(QStringLiteral("http://h/a/b.php")));
-            codificarEnvio(p.formulario, QStringLiteral("sub"), Charset::Windows1252);
+            const HtmlPage p = parsePage(html, QUrl(QStringLiteral("http://h/a/b.php")));
+            encodeSubmission(p.form, QStringLiteral("sub"), Charset::Windows1252);
         }
     }
 
@@ -400,9 +400,9 @@ private Q_SLOTS:
         QTest::newRow("comment ended with a bang") << QStringLiteral("<!-- x --!>") + repeat("<div>", 20000) + form << false;
         QTest::newRow("markup in an svg title") << QStringLiteral("<svg><title>") + repeat("<div>", 20000) + form << false;
         QTest::newRow("cells inside svg") << QStringLiteral("<table><tr><td><svg>") + repeat("<td>", 20000) + form << false;
-        QTest::newRow("text past the size bound") << QStringLiteral("<HTML><BODY>") + QString(kTamanoMaximoPagina, QLatin1Char('x'))
+        QTest::newRow("text past the size bound") << QStringLiteral("<HTML><BODY>") + QString(kMaxParsedPageSize, QLatin1Char('x'))
                                                    + form << false;
-        QTest::newRow("just under the size bound") << QString(kTamanoMaximoPagina - form.size(), QLatin1Char(' ')) + form << true;
+        QTest::newRow("just under the size bound") << QString(kMaxParsedPageSize - form.size(), QLatin1Char(' ')) + form << true;
         QTest::newRow("400 levels") << repeat("<div>", 400) + form << true;
         QTest::newRow("flat and closed") << repeat("<div><span>a</span><b>b</b></div>", 20000) + form << true;
         QTest::newRow("unclosed siblings") << QStringLiteral("<select name=s>") + repeat("<option value=1>uno", 3000)
@@ -421,13 +421,13 @@ private Q_SLOTS:
     {
         QFETCH(QString, html);
         QFETCH(bool, valid);
-        const PaginaHtml p = analizarPagina(html, QUrl(QStringLiteral("http://h/")));
-        QCOMPARE(p.valida, valid);
-        QCOMPARE(p.formulario.encontrado, valid);
+        const HtmlPage p = parsePage(html, QUrl(QStringLiteral("http://h/")));
+        QCOMPARE(p.valid, valid);
+        QCOMPARE(p.form.found, valid);
         if (valid)
-            QVERIFY(p.formulario.control(QStringLiteral("q")));
+            QVERIFY(p.form.control(QStringLiteral("q")));
         else
-            QVERIFY(p.textoCuerpo.isEmpty() && p.htmlCuerpo.isEmpty());
+            QVERIFY(p.bodyText.isEmpty() && p.bodyHtml.isEmpty());
     }
 
     // Under the bound, a deep page is still walked whole, without recursion: the control at the
@@ -438,13 +438,13 @@ private Q_SLOTS:
         for (int i = 0; i < 450; ++i)
             html += QStringLiteral("<div>") + QString::number(i % 10);
         html += QStringLiteral("<select name=s><option>a<option selected>b</select><textarea name=t>fin</textarea>");
-        const PaginaHtml p = analizarPagina(html, QUrl(QStringLiteral("http://h/")));
-        QVERIFY(p.valida);
-        QCOMPARE(p.formulario.controles.size(), 2);
-        QCOMPARE(p.formulario.control(QStringLiteral("s"))->valor, QStringLiteral("b"));
-        QCOMPARE(p.formulario.control(QStringLiteral("t"))->valor, QStringLiteral("fin"));
+        const HtmlPage p = parsePage(html, QUrl(QStringLiteral("http://h/")));
+        QVERIFY(p.valid);
+        QCOMPARE(p.form.controls.size(), 2);
+        QCOMPARE(p.form.control(QStringLiteral("s"))->value, QStringLiteral("b"));
+        QCOMPARE(p.form.control(QStringLiteral("t"))->value, QStringLiteral("fin"));
         // Each element's blank comes after its children: the digits run together, in order.
-        QVERIFY(p.textoCuerpo.startsWith(QStringLiteral("01234567890123456789")));
+        QVERIFY(p.bodyText.startsWith(QStringLiteral("01234567890123456789")));
     }
 
     // --- the database side ------------------------------------------------------------------------
@@ -467,20 +467,20 @@ private Q_SLOTS:
         rig.connection.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) VALUES "
                                             "('34600000005', '2026-12-20 12:00', '1'), ('34600000006', '2025-12-01 12:00', '1')"));
         QStringList names;
-        for (const Contacto &c : contactosFelicitables(rig.connection, std::nullopt, QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
-            names << c.nombre;
+        for (const Contact &c : greetableContacts(rig.connection, std::nullopt, QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
+            names << c.name;
         QCOMPARE(names, (QStringList{"Enero", "O'Donnell", "Marzo", "Felicitado antes"}));
         names.clear();
-        for (const Contacto &c : contactosFelicitables(rig.connection, vip, QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
-            names << c.nombre;
+        for (const Contact &c : greetableContacts(rig.connection, vip, QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
+            names << c.name;
         QCOMPARE(names, (QStringList{"Enero", "Marzo"}));
 
-        const QList<EntradaGrupo> groups = leerGrupos(rig.connection);
+        const QList<GroupEntry> groups = readGroups(rig.connection);
         QCOMPARE(groups.size(), 3);
-        QCOMPARE(groups.at(0).texto, QStringLiteral("TODOS (7)"));
-        QCOMPARE(groups.at(1).texto, QStringLiteral("Grupo: Clientes (O'Neil) (5)"));
+        QCOMPARE(groups.at(0).text, QStringLiteral("TODOS (7)"));
+        QCOMPARE(groups.at(1).text, QStringLiteral("Grupo: Clientes (O'Neil) (5)"));
         QCOMPARE(groups.at(1).sid, std::optional<qint64>(vip));
-        QCOMPARE(groups.at(2).texto, QStringLiteral("Grupo: Otros (2)"));
+        QCOMPARE(groups.at(2).text, QStringLiteral("Grupo: Otros (2)"));
     }
 
     // A greeting already recorded for the coming birthday keeps its contact off the list, whatever
@@ -524,14 +524,14 @@ private Q_SLOTS:
         rig.connection.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) "
                                             "VALUES ('34600000001', ?1, '1')"),
                              {scheduledAt});
-        Form20 &f = rig.open(now);
-        QCOMPARE(Form20::clave(f.TreeView1()->topLevelItem(0)),
+        BirthdayGreetingsWindow &f = rig.open(now);
+        QCOMPARE(BirthdayGreetingsWindow::itemKey(f.contactList()->topLevelItem(0)),
                  listed ? QStringLiteral("pContacto %1").arg(ana) : QStringLiteral("l0"));
-        QCOMPARE(f.Command1()->isEnabled(), listed);
+        QCOMPARE(f.sendListButton()->isEnabled(), listed);
         if (listed)
             return;
         // Nor can the whole list greet the contact again.
-        f.Command1_Click();
+        f.sendWholeList();
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 0);
         QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 1);
     }
@@ -540,14 +540,14 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.connection.execute(QStringLiteral("DELETE FROM Remitentes"));
-        QCOMPARE(leerRemitentes(rig.connection), QStringList{brand::remitente_defecto()});
+        QCOMPARE(readSenders(rig.connection), QStringList{brand::defaultSender()});
         rig.connection.execute(QStringLiteral("INSERT INTO Remitentes (remitente, defecto) VALUES ('A', 0), ('B', 1), ('C', 0)"));
-        QCOMPARE(leerRemitentes(rig.connection), (QStringList{"B", "A", "C"}));
+        QCOMPARE(readSenders(rig.connection), (QStringList{"B", "A", "C"}));
         rig.connection.execute(QStringLiteral("DELETE FROM Plantillas"));
-        QCOMPARE(leerPlantillas(rig.connection), QStringList{kSinPlantilla});
-        QVERIFY(!textoPlantilla(rig.connection, kSinPlantilla));
+        QCOMPARE(readTemplates(rig.connection), QStringList{kNoTemplate});
+        QVERIFY(!templateText(rig.connection, kNoTemplate));
         rig.addTemplate(QStringLiteral("D'Artagnan"), QStringLiteral("Hola"));
-        QCOMPARE(textoPlantilla(rig.connection, QStringLiteral("D'Artagnan")), std::optional<QString>(QStringLiteral("Hola")));
+        QCOMPARE(templateText(rig.connection, QStringLiteral("D'Artagnan")), std::optional<QString>(QStringLiteral("Hola")));
     }
 
     // Groups and templates in the Spanish order of the other lists; a template found by its name
@@ -563,17 +563,17 @@ private Q_SLOTS:
         const QStringList order{QStringLiteral("álvaro"), QStringLiteral("Nuria"), QStringLiteral("Ñandú"),
                                 QStringLiteral("Zoë")};
         QStringList groups;
-        for (const EntradaGrupo &g : leerGrupos(rig.connection).mid(1))
-            groups << g.texto.mid(7).section(QLatin1String(" ("), 0, 0);
+        for (const GroupEntry &g : readGroups(rig.connection).mid(1))
+            groups << g.text.mid(7).section(QLatin1String(" ("), 0, 0);
         QCOMPARE(groups, order);
-        QCOMPARE(leerPlantillas(rig.connection), order);
-        QCOMPARE(textoPlantilla(rig.connection, QStringLiteral("ÑANDÚ")), std::optional<QString>(QStringLiteral("Hola")));
+        QCOMPARE(readTemplates(rig.connection), order);
+        QCOMPARE(templateText(rig.connection, QStringLiteral("ÑANDÚ")), std::optional<QString>(QStringLiteral("Hola")));
 
         rig.addContact(QStringLiteral("Cero"), QStringLiteral("34600000001"), QStringLiteral("1980-03-05"), QStringLiteral("04"));
         rig.addContact(QStringLiteral("Blanco"), QStringLiteral("34600000002"), QStringLiteral("1980-03-06"), QStringLiteral("3, 4"));
         QStringList names;
-        for (const Contacto &c : contactosFelicitables(rig.connection, qint64(4), QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
-            names << c.nombre;
+        for (const Contact &c : greetableContacts(rig.connection, qint64(4), QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
+            names << c.name;
         QCOMPARE(names, (QStringList{"Cero", "Blanco"}));
     }
 
@@ -583,16 +583,16 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
-        Form20 &f = rig.open();
+        BirthdayGreetingsWindow &f = rig.open();
         QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormPage)->value("try"), QStringLiteral("0"));
-        QVERIFY(f.formularioListo());
-        QVERIFY(f.Command1()->isEnabled());
-        QCOMPARE(f.contador(), 1);
-        QCOMPARE(f.Combo1()->itemText(0), QStringLiteral("TODOS (1)"));
-        QCOMPARE(f.Combo2()->currentText(), QStringLiteral("Tienda"));
-        QCOMPARE(f.Combo3()->currentText(), QStringLiteral("Felicidades"));
-        QCOMPARE(Form20::clave(f.TreeView1()->topLevelItem(0)), QStringLiteral("pContacto 1"));
-        QCOMPARE(f.PagAgenda()->text(), QStringLiteral("Página 1 de 1"));
+        QVERIFY(f.isFormReady());
+        QVERIFY(f.sendListButton()->isEnabled());
+        QCOMPARE(f.formRequestCount(), 1);
+        QCOMPARE(f.groupCombo()->itemText(0), QStringLiteral("TODOS (1)"));
+        QCOMPARE(f.senderCombo()->currentText(), QStringLiteral("Tienda"));
+        QCOMPARE(f.templateCombo()->currentText(), QStringLiteral("Felicidades"));
+        QCOMPARE(BirthdayGreetingsWindow::itemKey(f.contactList()->topLevelItem(0)), QStringLiteral("pContacto 1"));
+        QCOMPARE(f.pageLabel()->text(), QStringLiteral("Página 1 de 1"));
         QVERIFY(rig.prompter.messageTexts().isEmpty());
     }
 
@@ -600,14 +600,14 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.connection.execute(QStringLiteral("DELETE FROM Plantillas"));
-        Form20 &f = rig.open();
-        QVERIFY(f.formularioListo());
-        QVERIFY(!f.Command1()->isEnabled());
-        QCOMPARE(Form20::clave(f.TreeView1()->topLevelItem(0)), QStringLiteral("l0"));
-        QCOMPARE(f.TreeView1()->topLevelItem(0)->text(0), QStringLiteral("Sin felicitaciones posibles"));
-        QCOMPARE(f.PagAgenda()->text(), QStringLiteral("Página 0 de 0"));
-        QCOMPARE(f.Combo3()->currentText(), QStringLiteral("Ninguna"));
-        QVERIFY(!f.TreeView1_RightClick(f.TreeView1()->topLevelItem(0)));
+        BirthdayGreetingsWindow &f = rig.open();
+        QVERIFY(f.isFormReady());
+        QVERIFY(!f.sendListButton()->isEnabled());
+        QCOMPARE(BirthdayGreetingsWindow::itemKey(f.contactList()->topLevelItem(0)), QStringLiteral("l0"));
+        QCOMPARE(f.contactList()->topLevelItem(0)->text(0), QStringLiteral("Sin felicitaciones posibles"));
+        QCOMPARE(f.pageLabel()->text(), QStringLiteral("Página 0 de 0"));
+        QCOMPARE(f.templateCombo()->currentText(), QStringLiteral("Ninguna"));
+        QVERIFY(!f.openContactMenu(f.contactList()->topLevelItem(0)));
     }
 
     void pagesOf120AndBackToOneGroup()
@@ -619,17 +619,17 @@ private Q_SLOTS:
             rig.addContact(QStringLiteral("C%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("346000%1").arg(i, 5, 10, QLatin1Char('0')),
                          QDate(1990, 1 + i % 12, 1 + i % 28).toString(Qt::ISODate), i < 30 ? QString::number(g) : QString());
         rig.connection.execute(QStringLiteral("COMMIT"));
-        Form20 &f = rig.open();
-        QCOMPARE(f.HScroll1()->maximum(), 2);
-        QCOMPARE(f.PagAgenda()->text(), QStringLiteral("Página 1 de 3"));
-        f.HScroll1()->setValue(2);
-        QCOMPARE(f.PagAgenda()->text(), QStringLiteral("Página 3 de 3"));
-        QCOMPARE(f.TreeView1()->topLevelItemCount(), 20);
-        f.Combo1()->setCurrentIndex(1);
-        f.Command2_Click();
-        QCOMPARE(f.PagAgenda()->text(), QStringLiteral("Página 1 de 1"));
-        QCOMPARE(f.HScroll1()->value(), 0);
-        QCOMPARE(f.TreeView1()->topLevelItemCount(), 30);
+        BirthdayGreetingsWindow &f = rig.open();
+        QCOMPARE(f.pageBar()->maximum(), 2);
+        QCOMPARE(f.pageLabel()->text(), QStringLiteral("Página 1 de 3"));
+        f.pageBar()->setValue(2);
+        QCOMPARE(f.pageLabel()->text(), QStringLiteral("Página 3 de 3"));
+        QCOMPARE(f.contactList()->topLevelItemCount(), 20);
+        f.groupCombo()->setCurrentIndex(1);
+        f.showGroup();
+        QCOMPARE(f.pageLabel()->text(), QStringLiteral("Página 1 de 1"));
+        QCOMPARE(f.pageBar()->value(), 0);
+        QCOMPARE(f.contactList()->topLevelItemCount(), 30);
     }
 
     void wholeListIsScheduledAndRecorded()
@@ -639,7 +639,7 @@ private Q_SLOTS:
         rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
         rig.addContact(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
         rig.addContact(QStringLiteral("Eva"), QStringLiteral("34600000003"), QStringLiteral("1970-12-07"));
-        Form20 &f = rig.open();
+        BirthdayGreetingsWindow &f = rig.open();
         QVERIFY(rig.sendAndWait());
         QCOMPARE(rig.prompter.messageTexts(), QStringList{kOk});
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de felicitaciones por SMS"));
@@ -671,11 +671,11 @@ private Q_SLOTS:
 
         // The list now sees the greetings still to come, the history was redrawn, and the form
         // page was asked for again with the raised counter.
-        QCOMPARE(Form20::clave(f.TreeView1()->topLevelItem(0)), QStringLiteral("l0"));
+        QCOMPARE(BirthdayGreetingsWindow::itemKey(f.contactList()->topLevelItem(0)), QStringLiteral("l0"));
         QCOMPARE(rig.historyRefreshes, 1);
         QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormPage)->value("try"), QStringLiteral("1"));
-        QVERIFY(f.formularioListo());
-        QVERIFY(!f.Command1()->isEnabled());
+        QVERIFY(f.isFormReady());
+        QVERIFY(!f.sendListButton()->isEnabled());
     }
 
     void sessionCookieHiddenFieldsAndRelativeActionAreKept()
@@ -702,8 +702,8 @@ private Q_SLOTS:
         rig.setAccount(QStringLiteral("0"), QStringLiteral("GMT +00:00"));   // no credit test for one contact
         rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
         const qint64 luis = rig.addContact(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
-        Form20 &f = rig.open();
-        QVERIFY(f.TreeView1_RightClick(f.nodo(QStringLiteral("Telefono %1").arg(luis))));
+        BirthdayGreetingsWindow &f = rig.open();
+        QVERIFY(f.openContactMenu(f.node(QStringLiteral("Telefono %1").arg(luis))));
         QVERIFY(rig.sendAndWait(false));
         QCOMPARE(rig.prompter.messageTexts(), QStringList{kOk});
         const auto posted = rig.sim.lastRequest(sim::Endpoint::FormResult);
@@ -721,18 +721,18 @@ private Q_SLOTS:
         const qint64 g = rig.addGroup(QStringLiteral("Familia"));
         rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"), QString::number(g));
         const qint64 luis = rig.addContact(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
-        Form20 &f = rig.open();
-        f.Combo1()->setCurrentIndex(1);
-        f.Command2_Click();
-        f.Combo1()->setCurrentIndex(0);   // chosen but not shown: the group still rules the send
+        BirthdayGreetingsWindow &f = rig.open();
+        f.groupCombo()->setCurrentIndex(1);
+        f.showGroup();
+        f.groupCombo()->setCurrentIndex(0);   // chosen but not shown: the group still rules the send
         QVERIFY(rig.sendAndWait());
         QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormResult)->value("destino"), QStringLiteral("34600000001"));
 
         // A contact deleted after it was listed cannot be scheduled from the popup.
-        f.Command2_Click();
-        QVERIFY(f.TreeView1_RightClick(f.nodo(QStringLiteral("pContacto %1").arg(luis))));
+        f.showGroup();
+        QVERIFY(f.openContactMenu(f.node(QStringLiteral("pContacto %1").arg(luis))));
         rig.connection.execute(QStringLiteral("DELETE FROM Agenda WHERE sid = ?1"), {luis});
-        f.mnurclick_recordatorio_enviar_Click();
+        f.greetMenuContact();
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Datos de contacto insuficientes"));
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 1);
     }
@@ -746,25 +746,25 @@ private Q_SLOTS:
         rig.sim.setNextSendId(70);
         const qint64 ana = rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-01-10"));
         const qint64 luis = rig.addContact(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-03-05"));
-        Form20 &f = rig.open();
+        BirthdayGreetingsWindow &f = rig.open();
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        QTreeWidget *tree = f.TreeView1();
+        QTreeWidget *tree = f.contactList();
         auto *menu = f.findChild<QMenu *>(QStringLiteral("mnurclick_recordatorio"));
         QVERIFY(menu);
         QAction *schedule = menu->actions().value(0);
         const auto openOn = [&](qint64 sid) {
-            QTreeWidgetItem *item = f.nodo(QStringLiteral("pContacto %1").arg(sid));
+            QTreeWidgetItem *item = f.node(QStringLiteral("pContacto %1").arg(sid));
             QVERIFY(item);
             Q_EMIT tree->customContextMenuRequested(tree->visualItemRect(item).center());
             QVERIFY(menu->isVisible());
-            f.f_agenda();
+            f.refreshContactList();
             tree->setCurrentItem(tree->topLevelItem(0));
         };
 
         openOn(luis);
-        QCOMPARE(Form20::clave(tree->currentItem()), QStringLiteral("pContacto %1").arg(ana));
-        QSignalSpy pages(&f, &Form20::paginaAtendida);
+        QCOMPARE(BirthdayGreetingsWindow::itemKey(tree->currentItem()), QStringLiteral("pContacto %1").arg(ana));
+        QSignalSpy pages(&f, &BirthdayGreetingsWindow::pageHandled);
         QVERIFY(testing::choose(menu, schedule));
         while (pages.count() < 2)
             QVERIFY(pages.wait(8000));
@@ -774,7 +774,7 @@ private Q_SLOTS:
                  QStringLiteral("34600000002"));
 
         // Ana greeted from another workstation while her menu is up.
-        QVERIFY(f.formularioListo());
+        QVERIFY(f.isFormReady());
         openOn(ana);
         rig.connection.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) "
                                             "VALUES ('34600000001', '2027-01-10 12:00', '1')"));
@@ -783,7 +783,7 @@ private Q_SLOTS:
                  QStringLiteral("Este contacto ya tiene programada la felicitación de su próximo cumpleaños."));
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 1);
         QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 2);
-        QCOMPARE(Form20::clave(tree->topLevelItem(0)), QStringLiteral("l0"));
+        QCOMPARE(BirthdayGreetingsWindow::itemKey(tree->topLevelItem(0)), QStringLiteral("l0"));
     }
 
     void checksStopTheSendBeforeTheGateway()
@@ -792,31 +792,31 @@ private Q_SLOTS:
         rig.setAccount(QStringLiteral("2"));
         rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
         rig.addContact(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
-        Form20 &f = rig.open();
-        f.Command1_Click();
+        BirthdayGreetingsWindow &f = rig.open();
+        f.sendWholeList();
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Crédito insuficiente"));
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("No dispone de suficiente crédito para realizar el envio."));
 
         rig.connection.execute(QStringLiteral("UPDATE Plantillas SET mensaje = 'Hola [DIRECCION]'"));
         rig.connection.execute(QStringLiteral("UPDATE Agenda SET direccion = 'Calle A||B' WHERE nombre = 'Ana'"));
-        f.Command1_Click();   // both checks fail: only the data message
+        f.sendWholeList();   // both checks fail: only the data message
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Datos de contacto insuficientes"));
         QCOMPARE(rig.prompter.count(), 2);
 
         rig.connection.execute(QStringLiteral("DELETE FROM Usuario"));
-        f.Command1_Click();
+        f.sendWholeList();
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("Por favor, primero introduzca la configuración en el menú Archivo."));
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Necesaria autentificación"));
 
         rig.setAccount(QStringLiteral("100"));
         rig.connection.execute(QStringLiteral("UPDATE Plantillas SET mensaje = ''"));
-        f.Command1_Click();
+        f.sendWholeList();
         QCOMPARE(rig.prompter.lastCall().text,
                  QStringLiteral("Por favor, escriba una plantilla con texto válido antes de enviar el mensaje."));
 
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 0);
-        QVERIFY(f.formularioListo());
-        QVERIFY(f.Command1()->isEnabled());
+        QVERIFY(f.isFormReady());
+        QVERIFY(f.sendListButton()->isEnabled());
     }
 
     void refusalsAndBrokenResultsRecordNothing_data()
@@ -824,8 +824,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("faultCode");
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no separator") << int(sim::FaultKind::NoSeparator) << QString() << kMensajeSinRespuesta;
-        QTest::newRow("empty") << int(sim::FaultKind::EmptyBody) << QString() << kMensajeSinRespuesta;
+        QTest::newRow("no separator") << int(sim::FaultKind::NoSeparator) << QString() << kNoAnswerMessage;
+        QTest::newRow("empty") << int(sim::FaultKind::EmptyBody) << QString() << kNoAnswerMessage;
         QTest::newRow("refused") << int(sim::FaultKind::CustomBody) << "5|Insufficient credits|" << "Insufficient credits";
         QTest::newRow("unreadable id") << int(sim::FaultKind::CustomBody) << "0|IN_PROGRESS|abc" << "";
         // The gateway had the whole submission: the greetings may be scheduled, so no invitation
@@ -841,7 +841,7 @@ private Q_SLOTS:
         QFETCH(QString, message);
         Rig rig;
         rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
-        Form20 &f = rig.open();
+        BirthdayGreetingsWindow &f = rig.open();
         sim::Fault fault;
         fault.kind = sim::FaultKind(qAbs(faultCode));
         fault.body = body;
@@ -849,7 +849,7 @@ private Q_SLOTS:
         fault.delay = std::chrono::milliseconds(faultCode < 0 ? 100 : 20000);
         rig.sim.armFault(sim::Endpoint::FormResult, fault);
         if (faultCode == int(sim::FaultKind::Hang))
-            f.WebBrowser1().setTiempoMaximo(std::chrono::milliseconds(300));
+            f.browser().setTimeout(std::chrono::milliseconds(300));
         QVERIFY(rig.sendAndWait());
         rig.sim.releaseHangs();
         QCOMPARE(rig.prompter.count(), 1);
@@ -861,8 +861,8 @@ private Q_SLOTS:
         // The form page came back: the window can send again.
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormPage), 2);
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 1);
-        QVERIFY(f.formularioListo());
-        QVERIFY(f.Command1()->isEnabled());
+        QVERIFY(f.isFormReady());
+        QVERIFY(f.sendListButton()->isEnabled());
     }
 
     void aFailedHistoryWriteIsNotReportedAsSuccess()
@@ -886,18 +886,18 @@ private Q_SLOTS:
         Rig rig;
         rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
         rig.sim.armCustomReply(sim::Endpoint::FormPage, QStringLiteral("<HTML><BODY>Mantenimiento</BODY></HTML>"));
-        Form20 &f = rig.open();
+        BirthdayGreetingsWindow &f = rig.open();
         QCOMPARE(rig.prompter.messageTexts(), QStringList{kNoConnection});
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error de conexión"));
-        QVERIFY(!f.formularioListo());
-        QVERIFY(!f.Command1()->isEnabled());
-        QCOMPARE(f.contador(), 1);
+        QVERIFY(!f.isFormReady());
+        QVERIFY(!f.sendListButton()->isEnabled());
+        QCOMPARE(f.formRequestCount(), 1);
         // A send attempt while not ready only asks for the page again, with the current counter.
-        f.Command1_Click();
+        f.sendWholeList();
         QVERIFY(rig.waitForPage());
         QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormPage)->value("try"), QStringLiteral("1"));
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 0);
-        QVERIFY(f.formularioListo());
+        QVERIFY(f.isFormReady());
     }
 
     void formPageWithoutItsFieldsOrUnreachable()
@@ -906,14 +906,14 @@ private Q_SLOTS:
         rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
         rig.sim.armCustomReply(sim::Endpoint::FormPage,
                                QStringLiteral("<HTML><BODY><FORM action=\"/x\"><INPUT type=hidden name=mensaje></FORM></BODY></HTML>"));
-        Form20 &f = rig.open();
+        BirthdayGreetingsWindow &f = rig.open();
         QCOMPARE(rig.prompter.messageTexts(), QStringList{kNoConnection});
-        QVERIFY(!f.formularioListo());
+        QVERIFY(!f.isFormReady());
         rig.sim.stop();
-        f.Command1_Click();
+        f.sendWholeList();
         QVERIFY(rig.waitForPage());
         QCOMPARE(rig.prompter.messageTexts(), (QStringList{kNoConnection, kNoConnection}));
-        QVERIFY(!f.Command1()->isEnabled());
+        QVERIFY(!f.sendListButton()->isEnabled());
     }
 
     void invalidFormAndResultPagesSayWhy()
@@ -925,17 +925,17 @@ private Q_SLOTS:
             deep += QStringLiteral("<div>");
         rig.sim.armCustomReply(sim::Endpoint::FormPage, QStringLiteral("<HTML><BODY>") + deep
                                                             + QStringLiteral("<FORM action=x></FORM></BODY></HTML>"));
-        Form20 &f = rig.open();
+        BirthdayGreetingsWindow &f = rig.open();
         QCOMPARE(rig.prompter.count(), 1);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Página no válida"));
         QVERIFY(rig.prompter.lastCall().text.contains(QStringLiteral("no es válida")));
-        QVERIFY(!f.formularioListo());
-        QVERIFY(!f.Command1()->isEnabled());
+        QVERIFY(!f.isFormReady());
+        QVERIFY(!f.sendListButton()->isEnabled());
 
         // The next form page is the gateway's own; its result page is not readable.
-        f.Command1_Click();
+        f.sendWholeList();
         QVERIFY(rig.waitForPage());
-        QVERIFY(f.formularioListo());
+        QVERIFY(f.isFormReady());
         sim::Fault fault;
         fault.kind = sim::FaultKind::CustomBody;
         fault.body = deep + QStringLiteral("0|IN_PROGRESS|57");
@@ -945,26 +945,26 @@ private Q_SLOTS:
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Página no válida"));
         QVERIFY(rig.prompter.lastCall().text.contains(QStringLiteral("cuenta web")));
         QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 0);
-        QVERIFY(f.formularioListo());
+        QVERIFY(f.isFormReady());
     }
 
     void counterWrapsPast32000()
     {
         Rig rig;
-        Form20 &f = rig.open();
-        f.setContador(32000);
+        BirthdayGreetingsWindow &f = rig.open();
+        f.setFormRequestCount(32000);
         // Any page completion clears readiness; a send attempt then only asks for the page.
-        f.WebBrowser1_DocumentComplete(PaginaCargada{});
-        QVERIFY(!f.formularioListo());
-        f.Command1_Click();
+        f.onPageLoaded(LoadedPage{});
+        QVERIFY(!f.isFormReady());
+        f.sendWholeList();
         QVERIFY(rig.waitForPage());
         QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormPage)->value("try"), QStringLiteral("32000"));
-        QCOMPARE(f.contador(), 0);
-        f.setContador(7);
-        f.WebBrowser1_DocumentComplete(PaginaCargada{});
-        f.Command1_Click();
+        QCOMPARE(f.formRequestCount(), 0);
+        f.setFormRequestCount(7);
+        f.onPageLoaded(LoadedPage{});
+        f.sendWholeList();
         QVERIFY(rig.waitForPage());
-        QCOMPARE(f.contador(), 8);
+        QCOMPARE(f.formRequestCount(), 8);
     }
 };
 

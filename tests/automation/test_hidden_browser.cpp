@@ -15,9 +15,9 @@ namespace {
 
 constexpr int kWait = 5000;
 
-PaginaCargada pageAt(const QSignalSpy &spy, int index)
+LoadedPage pageAt(const QSignalSpy &spy, int index)
 {
-    return spy.at(index).at(0).value<PaginaCargada>();
+    return spy.at(index).at(0).value<LoadedPage>();
 }
 
 QByteArray headerOf(const QByteArray &raw, const QByteArray &name)
@@ -50,18 +50,18 @@ private Q_SLOTS:
         form.headers = {"Set-Cookie: BRISESSID=abc123; Path=/"};
         server.enqueue(form);
         server.enqueue(page("<BODY>0|IN_PROGRESS|7</BODY>"));
-        NavegadorOculto browser;
-        QSignalSpy spy(&browser, &NavegadorOculto::paginaCargada);
+        HiddenBrowser browser;
+        QSignalSpy spy(&browser, &HiddenBrowser::pageLoaded);
 
-        browser.navegar(QUrl(server.url("extranet/SMS/sms_personalizados.php?try=0")));
+        browser.navigate(QUrl(server.url("extranet/SMS/sms_personalizados.php?try=0")));
         QVERIFY(spy.wait(kWait));
-        QVERIFY(pageAt(spy, 0).respondida);
+        QVERIFY(pageAt(spy, 0).answered);
         QCOMPARE(pageAt(spy, 0).html, QStringLiteral("<FORM action=\"/r.php\"></FORM>"));
         QCOMPARE(pageAt(spy, 0).contentType, QByteArray("text/html; charset=windows-1252"));
-        QCOMPARE(pageAt(spy, 0).direccion, QUrl(server.url("extranet/SMS/sms_personalizados.php?try=0")));
+        QCOMPARE(pageAt(spy, 0).url, QUrl(server.url("extranet/SMS/sms_personalizados.php?try=0")));
 
-        browser.enviar(QUrl(server.url("r.php")), true, "mensaje=Hola+%F1&sub=Enviar",
-                       pageAt(spy, 0).direccion);
+        browser.submit(QUrl(server.url("r.php")), true, "mensaje=Hola+%F1&sub=Enviar",
+                       pageAt(spy, 0).url);
         QVERIFY(spy.wait(kWait));
         const QByteArray raw = server.lastRequest();
         QVERIFY2(raw.startsWith("POST /r.php HTTP/1.1\r\n"), raw.constData());
@@ -76,9 +76,9 @@ private Q_SLOTS:
     {
         LoopbackHttpServer server;
         server.setDefault(page("<BODY>ok</BODY>"));
-        NavegadorOculto browser;
-        QSignalSpy spy(&browser, &NavegadorOculto::paginaCargada);
-        browser.enviar(QUrl(server.url("r.php#arriba")), false, "nombre=Jos%E9&sub=Enviar", QUrl(server.url()));
+        HiddenBrowser browser;
+        QSignalSpy spy(&browser, &HiddenBrowser::pageLoaded);
+        browser.submit(QUrl(server.url("r.php#arriba")), false, "nombre=Jos%E9&sub=Enviar", QUrl(server.url()));
         QVERIFY(spy.wait(kWait));
         QVERIFY2(server.lastRequest().startsWith("GET /r.php?nombre=Jos%E9&sub=Enviar HTTP/1.1\r\n"),
                  server.lastRequest().constData());
@@ -94,10 +94,10 @@ private Q_SLOTS:
         moved.headers = {"Location: /extranet_nueva/SMS/sendsms.php?fin=1", "Set-Cookie: paso=2"};
         server.enqueue(moved);
         server.enqueue(page("<BODY>0|IN_PROGRESS|9</BODY>"));
-        NavegadorOculto browser;
-        QSignalSpy spy(&browser, &NavegadorOculto::paginaCargada);
+        HiddenBrowser browser;
+        QSignalSpy spy(&browser, &HiddenBrowser::pageLoaded);
 
-        browser.enviar(QUrl(server.url("r.php")), true, "a=1", QUrl(server.url()));
+        browser.submit(QUrl(server.url("r.php")), true, "a=1", QUrl(server.url()));
         QVERIFY(spy.wait(kWait));
         QCOMPARE(spy.count(), 1);
         QCOMPARE(server.requestCount(), 2);
@@ -105,9 +105,9 @@ private Q_SLOTS:
         QVERIFY2(second.startsWith("GET /extranet_nueva/SMS/sendsms.php?fin=1 HTTP/1.1\r\n"), second.constData());
         QCOMPARE(headerOf(second, "Cookie"), QByteArray("paso=2"));
         QVERIFY(LoopbackHttpServer::bodyOf(second).isEmpty());
-        const PaginaCargada result = pageAt(spy, 0);
-        QVERIFY(result.respondida);
-        QCOMPARE(result.direccion, QUrl(server.url("extranet_nueva/SMS/sendsms.php?fin=1")));
+        const LoadedPage result = pageAt(spy, 0);
+        QVERIFY(result.answered);
+        QCOMPARE(result.url, QUrl(server.url("extranet_nueva/SMS/sendsms.php?fin=1")));
         QCOMPARE(result.html, QStringLiteral("<BODY>0|IN_PROGRESS|9</BODY>"));
     }
 
@@ -120,16 +120,16 @@ private Q_SLOTS:
         first.keepAlive = true;
         server.enqueue(first);
         server.setDefault(Script::close());
-        NavegadorOculto browser;
-        QSignalSpy spy(&browser, &NavegadorOculto::paginaCargada);
+        HiddenBrowser browser;
+        QSignalSpy spy(&browser, &HiddenBrowser::pageLoaded);
 
-        browser.navegar(QUrl(server.url("form.php")));
+        browser.navigate(QUrl(server.url("form.php")));
         QVERIFY(spy.wait(kWait));
-        browser.enviar(QUrl(server.url("r.php")), true, "a=1", QUrl(server.url("form.php")));
+        browser.submit(QUrl(server.url("r.php")), true, "a=1", QUrl(server.url("form.php")));
         QVERIFY(spy.wait(kWait));
-        QVERIFY(!pageAt(spy, 1).respondida);
-        QVERIFY(pageAt(spy, 1).entregada); // the gateway had it: it may have scheduled the greetings
-        QCOMPARE(pageAt(spy, 1).direccion, QUrl(server.url("r.php")));
+        QVERIFY(!pageAt(spy, 1).answered);
+        QVERIFY(pageAt(spy, 1).delivered); // the gateway had it: it may have scheduled the greetings
+        QCOMPARE(pageAt(spy, 1).url, QUrl(server.url("r.php")));
         QVERIFY(!spy.wait(300));
         QCOMPARE(server.requestCount(), 2);
     }
@@ -144,32 +144,32 @@ private Q_SLOTS:
         huge.holdAfterBody = true;
         server.enqueue(huge);
         server.enqueue(page(QByteArray(20 << 20, 'y')));
-        NavegadorOculto browser;
-        browser.setTiempoMaximo(4s);
-        QSignalSpy spy(&browser, &NavegadorOculto::paginaCargada);
+        HiddenBrowser browser;
+        browser.setTimeout(4s);
+        QSignalSpy spy(&browser, &HiddenBrowser::pageLoaded);
 
-        browser.navegar(QUrl(server.url("form.php")));
+        browser.navigate(QUrl(server.url("form.php")));
         QVERIFY(spy.wait(3000));
-        QVERIFY(!pageAt(spy, 0).respondida);
+        QVERIFY(!pageAt(spy, 0).answered);
         QVERIFY(pageAt(spy, 0).html.isEmpty());
-        browser.navegar(QUrl(server.url("form.php")));
+        browser.navigate(QUrl(server.url("form.php")));
         QVERIFY(spy.wait(3000));
-        QVERIFY(!pageAt(spy, 1).respondida);
+        QVERIFY(!pageAt(spy, 1).answered);
     }
 
     void unansweredLoadEndsAtItsTimeLimit()
     {
         LoopbackHttpServer server;
         server.setDefault(Script::hang());
-        NavegadorOculto browser;
-        browser.setTiempoMaximo(200ms);
-        QSignalSpy spy(&browser, &NavegadorOculto::paginaCargada);
-        browser.navegar(QUrl(server.url("form.php")));
+        HiddenBrowser browser;
+        browser.setTimeout(200ms);
+        QSignalSpy spy(&browser, &HiddenBrowser::pageLoaded);
+        browser.navigate(QUrl(server.url("form.php")));
         QVERIFY(spy.wait(kWait));
-        QVERIFY(!pageAt(spy, 0).respondida);
+        QVERIFY(!pageAt(spy, 0).answered);
         QTRY_COMPARE_WITH_TIMEOUT(server.requestCount(), 1, kWait);
-        QVERIFY(pageAt(spy, 0).entregada);
-        QVERIFY(!browser.cargando());
+        QVERIFY(pageAt(spy, 0).delivered);
+        QVERIFY(!browser.isLoading());
     }
 
     void refusedLoadDeliveredNothing()
@@ -179,12 +179,12 @@ private Q_SLOTS:
             LoopbackHttpServer gone;
             port = gone.port();
         }
-        NavegadorOculto browser;
-        QSignalSpy spy(&browser, &NavegadorOculto::paginaCargada);
-        browser.enviar(QUrl(QStringLiteral("http://127.0.0.1:%1/r.php").arg(port)), true, "a=1", QUrl());
+        HiddenBrowser browser;
+        QSignalSpy spy(&browser, &HiddenBrowser::pageLoaded);
+        browser.submit(QUrl(QStringLiteral("http://127.0.0.1:%1/r.php").arg(port)), true, "a=1", QUrl());
         QVERIFY(spy.wait(kWait));
-        QVERIFY(!pageAt(spy, 0).respondida);
-        QVERIFY(!pageAt(spy, 0).entregada);
+        QVERIFY(!pageAt(spy, 0).answered);
+        QVERIFY(!pageAt(spy, 0).delivered);
     }
 };
 

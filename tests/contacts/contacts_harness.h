@@ -20,10 +20,10 @@ struct Harness {
     testing::RecordingShell shell;
     ui::BusyCursor busy;
     QNetworkAccessManager network;
-    startup::AppContext context{d.conexion, prompter, shell, busy, network, d.home.path()};
+    startup::AppContext context{d.connection, prompter, shell, busy, network, d.home.path()};
 
     // Every message box gets OK; returns the texts shown since the last call.
-    QStringList mensajes()
+    QStringList messages()
     {
         QStringList r;
         for (const auto &c : prompter.callsOf(testing::ScriptedPrompter::Kind::Message))
@@ -38,7 +38,7 @@ struct Harness {
     }
 };
 
-inline QTreeWidgetItem *nodo(QTreeWidget *tree, const QString &key)
+inline QTreeWidgetItem *findNode(QTreeWidget *tree, const QString &key)
 {
     for (QTreeWidgetItemIterator it(tree); *it; ++it) {
         if ((*it)->data(0, Qt::UserRole).toString() == key)
@@ -47,21 +47,21 @@ inline QTreeWidgetItem *nodo(QTreeWidget *tree, const QString &key)
     return nullptr;
 }
 
-inline bool seleccionar(QTreeWidget *tree, const QString &key)
+inline bool selectNode(QTreeWidget *tree, const QString &key)
 {
-    QTreeWidgetItem *n = nodo(tree, key);
+    QTreeWidgetItem *n = findNode(tree, key);
     if (n)
         tree->setCurrentItem(n);
     return n != nullptr;
 }
 
 // A press of the right button on the node with that key: the window opens its popup menu on it.
-inline bool abrirMenuEn(QTreeWidget *tree, const QString &key)
+inline bool openMenuOn(QTreeWidget *tree, const QString &key)
 {
-    return testing::rightPress(tree, nodo(tree, key));
+    return testing::rightPress(tree, findNode(tree, key));
 }
 
-inline QStringList raices(QTreeWidget *tree)
+inline QStringList rootTexts(QTreeWidget *tree)
 {
     QStringList r;
     for (int i = 0; i < tree->topLevelItemCount(); ++i)

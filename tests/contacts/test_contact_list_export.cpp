@@ -1,7 +1,7 @@
 // The contacts tab's list written to a workbook (layout, the typed confirmation of long lists,
 // exactly the rows the view holds), names in Spanish order, and the editor opened for an
 // unknown recipient starting from a clean contact.
-#include "contacts/editor/form5.h"
+#include "contacts/editor/contact_editor_dialog.h"
 #include "contacts/export/contact_list_export.h"
 #include "contacts/group_book.h"
 #include "contacts/view/contact_book_feature.h"
@@ -21,7 +21,7 @@
 using namespace contacts;
 using namespace contactstest;
 using Kind = testing::ScriptedPrompter::Kind;
-using Status = exporting::Resultado::Status;
+using Status = exporting::ExportResult::Status;
 
 class TestContactListExport final : public QObject {
     Q_OBJECT
@@ -29,20 +29,20 @@ class TestContactListExport final : public QObject {
 private Q_SLOTS:
     void sheetLayout()
     {
-        Contacto withDate;
-        withDate.nombre = QStringLiteral("Ana O'Neill");
-        withDate.telefono = QStringLiteral("34600000001");
-        withDate.comentario = QStringLiteral("=1+1");
-        withDate.f_nacimiento = QStringLiteral("1984-10-23");
-        Contacto withoutDate;
-        withoutDate.nombre = QStringLiteral("Berta");
-        withoutDate.telefono = QStringLiteral("+34600000002");
-        const xlsx::Sheet sheet = exporting::hojaListado({withDate, withoutDate});
+        Contact withDate;
+        withDate.name = QStringLiteral("Ana O'Neill");
+        withDate.phone = QStringLiteral("34600000001");
+        withDate.comment = QStringLiteral("=1+1");
+        withDate.birthDate = QStringLiteral("1984-10-23");
+        Contact withoutDate;
+        withoutDate.name = QStringLiteral("Berta");
+        withoutDate.phone = QStringLiteral("+34600000002");
+        const xlsx::Sheet sheet = exporting::listSheet({withDate, withoutDate});
 
         QVERIFY(!sheet.cell(1, 1));
         QCOMPARE(sheet.text(2, 1), QString());
         for (int c = 2; c <= 8; ++c) {
-            QCOMPARE(sheet.text(2, c), exporting::cabeceras().at(c - 2));
+            QCOMPARE(sheet.text(2, c), exporting::headers().at(c - 2));
             QVERIFY(sheet.cell(2, c)->style.bold);
         }
         QCOMPARE(sheet.text(2, 3), QStringLiteral("Telefono"));
@@ -61,15 +61,15 @@ private Q_SLOTS:
     // day count: it goes in as its dd/mm/yyyy text instead of leaving the cell empty.
     void birthDatesBefore1900KeepTheirText()
     {
-        Contacto old;
-        old.nombre = QStringLiteral("Bisabuela");
-        old.telefono = QStringLiteral("34600000001");
-        old.f_nacimiento = QStringLiteral("1899-12-30");
-        Contacto another;
-        another.nombre = QStringLiteral("Tatarabuelo");
-        another.telefono = QStringLiteral("34600000002");
-        another.f_nacimiento = QStringLiteral("1850-07-04");
-        const xlsx::Sheet sheet = exporting::hojaListado({old, another});
+        Contact old;
+        old.name = QStringLiteral("Bisabuela");
+        old.phone = QStringLiteral("34600000001");
+        old.birthDate = QStringLiteral("1899-12-30");
+        Contact another;
+        another.name = QStringLiteral("Tatarabuelo");
+        another.phone = QStringLiteral("34600000002");
+        another.birthDate = QStringLiteral("1850-07-04");
+        const xlsx::Sheet sheet = exporting::listSheet({old, another});
         QVERIFY(sheet.value(3, 8) == xlsx::Value(QStringLiteral("30/12/1899")));
         QVERIFY(sheet.value(4, 8) == xlsx::Value(QStringLiteral("04/07/1850")));
     }
@@ -78,19 +78,19 @@ private Q_SLOTS:
     void exportsTheFilteredViewToAWorkbook()
     {
         Harness h;
-        h.d.muchos(497);
-        h.d.addContact(Fila{QStringLiteral("Zoe"), QStringLiteral("34699000003"), {}, {}, QStringLiteral("2001-02-03")});
+        h.d.addMany(497);
+        h.d.addContact(ContactRow{QStringLiteral("Zoe"), QStringLiteral("34699000003"), {}, {}, QStringLiteral("2001-02-03")});
         h.d.addContact(QStringLiteral("Ángel"), QStringLiteral("34699000001"));
         h.d.addContact(QStringLiteral("Ñoño"), QStringLiteral("34699000002"));
         ContactBookFeature f(h.context);
-        f.f_agenda(true);
-        f.filtrarPorTelefonos(QStringLiteral("34699000001,34699000002,34699000003"));
-        QCOMPARE(f.registros_agenda().total(), 3);
+        f.refreshContactList(true);
+        f.filterByPhones(QStringLiteral("34699000001,34699000002,34699000003"));
+        QCOMPARE(f.contactRecords().total(), 3);
 
         const QString path = h.d.home.file(QStringLiteral("listado"));
         h.prompter.answerSaveFile(path);
         h.ok();
-        f.contactsPanel()->Image6()->click();
+        f.contactsPanel()->exportImage()->click();
 
         QCOMPARE(h.prompter.callsOf(Kind::Input).size(), 0);
         const auto shownMessages = h.prompter.callsOf(Kind::Message);
@@ -118,20 +118,20 @@ private Q_SLOTS:
     void longListsAskForSi()
     {
         Harness h;
-        h.d.muchos(5000);
+        h.d.addMany(5000);
         ContactBookFeature f(h.context);
-        f.f_agenda(true);
+        f.refreshContactList(true);
         // Exactly 5000: no question; the file picker comes straight away (cancelled here).
         h.prompter.answerSaveFile(std::nullopt);
-        QCOMPARE(f.contactsTab().Image6_Click().estado, Status::Cancelado);
+        QCOMPARE(f.contactsTab().exportList().status, Status::Cancelled);
         QCOMPARE(h.prompter.callsOf(Kind::Input).size(), 0);
         QCOMPARE(h.prompter.callsOf(Kind::SaveFile).size(), 1);
         h.prompter.clear();
 
         h.d.addContact(QStringLiteral("Uno más"), QStringLiteral("34611111111"));
-        f.f_agenda(true);
+        f.refreshContactList(true);
         h.prompter.answerInput(std::nullopt);
-        QCOMPARE(f.contactsTab().Image6_Click().estado, Status::NoConfirmado);
+        QCOMPARE(f.contactsTab().exportList().status, Status::NotConfirmed);
         QCOMPARE(h.prompter.count(), 1);
         const auto first = h.prompter.lastCall();
         QCOMPARE(first.text, QStringLiteral("Se van a exportar a Excel 5001 contactos, y llevará un tiempo procesar "
@@ -146,7 +146,7 @@ private Q_SLOTS:
         h.prompter.answerInput(QStringLiteral(" SI"));
         h.prompter.answerInput(QStringLiteral("si"));
         h.prompter.answerSaveFile(std::nullopt);
-        QCOMPARE(f.contactsTab().Image6_Click().estado, Status::Cancelado);
+        QCOMPARE(f.contactsTab().exportList().status, Status::Cancelled);
         const auto prompts = h.prompter.callsOf(Kind::Input);
         QCOMPARE(prompts.size(), 4);
         QCOMPARE(prompts.at(1).defaultText, QStringLiteral("sí"));
@@ -157,7 +157,7 @@ private Q_SLOTS:
 
         // An emptied answer ends it as Cancel does.
         h.prompter.answerInput(QString());
-        QCOMPARE(f.contactsTab().Image6_Click().estado, Status::NoConfirmado);
+        QCOMPARE(f.contactsTab().exportList().status, Status::NotConfirmed);
         QCOMPARE(h.prompter.count(), 1);
     }
 
@@ -165,9 +165,9 @@ private Q_SLOTS:
     {
         Harness h;
         ContactBookFeature f(h.context);
-        f.f_agenda(true);
-        f.contactsPanel()->Image6()->click();
-        QCOMPARE(f.contactsTab().Image6_Click().estado, Status::SinContactos);
+        f.refreshContactList(true);
+        f.contactsPanel()->exportImage()->click();
+        QCOMPARE(f.contactsTab().exportList().status, Status::NoContacts);
         QCOMPARE(h.prompter.count(), 0);
         QVERIFY(h.shell.urls().isEmpty());
     }
@@ -177,10 +177,10 @@ private Q_SLOTS:
         Harness h;
         h.d.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"));
         ContactBookFeature f(h.context);
-        f.f_agenda(true);
+        f.refreshContactList(true);
         h.prompter.answerSaveFile(h.d.home.file(QStringLiteral("no/existe/listado.xlsx")));
         h.ok();
-        QCOMPARE(f.contactsTab().Image6_Click().estado, Status::ErrorGuardar);
+        QCOMPARE(f.contactsTab().exportList().status, Status::SaveFailed);
         QCOMPARE(h.prompter.lastCall().title, QStringLiteral("Exportar listado de contactos a Excel"));
         QVERIFY(h.prompter.lastCall().text != QStringLiteral("Exportación completa"));
         QVERIFY(h.shell.urls().isEmpty());
@@ -195,47 +195,47 @@ private Q_SLOTS:
         const char *names[] = {"ángel", "Ángel", "Ana", "Ñu", "Nube", "zeta"};
         for (int i = 0; i < 130; ++i)
             h.d.addContact(QString::fromUtf8(names[i % 6]), QStringLiteral("3460000%1").arg(1000 + i));
-        RegistrosAgenda records;
-        QCOMPARE(records.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Status::Ok);
+        ContactRecords records;
+        QCOMPARE(records.reload(h.d.connection, std::nullopt), ContactRecords::Status::Ok);
         QCOMPARE(records.total(), 130);
-        std::vector<Contacto> pages;
-        for (qint64 from = 0; from < records.total(); from += kContactosPorPagina) {
-            const std::vector<Contacto> page = records.tramo(from, kContactosPorPagina);
-            QCOMPARE(qint64(page.size()), std::min<qint64>(kContactosPorPagina, 130 - from));
+        std::vector<Contact> pages;
+        for (qint64 from = 0; from < records.total(); from += kContactsPerPage) {
+            const std::vector<Contact> page = records.slice(from, kContactsPerPage);
+            QCOMPARE(qint64(page.size()), std::min<qint64>(kContactsPerPage, 130 - from));
             pages.insert(pages.end(), page.begin(), page.end());
         }
-        const std::vector<Contacto> all = records.filas();
+        const std::vector<Contact> all = records.rows();
         QCOMPARE(pages.size(), all.size());
         for (size_t i = 0; i < all.size(); ++i)
             QCOMPARE(pages[i].sid, all[i].sid);
         // Each contact after the one before it in the database's own Spanish order, equal names by sid.
         for (size_t i = 1; i < all.size(); ++i) {
-            const QByteArray before = all[i - 1].nombre.toUtf8();
-            const QByteArray after = all[i].nombre.toUtf8();
+            const QByteArray before = all[i - 1].name.toUtf8();
+            const QByteArray after = all[i].name.toUtf8();
             const int collation = db::compareSpanishUtf8(before.constData(), before.size(), after.constData(), after.size());
             QVERIFY(collation < 0 || (collation == 0 && all[i - 1].sid < all[i].sid));
         }
-        QCOMPARE(all.front().nombre, QStringLiteral("Ana"));
-        QCOMPARE(all.back().nombre, QStringLiteral("zeta"));
+        QCOMPARE(all.front().name, QStringLiteral("Ana"));
+        QCOMPARE(all.back().name, QStringLiteral("zeta"));
 
-        Condicion filter{QStringLiteral("telefono > ?"), {QStringLiteral("34600001100")}};
-        QCOMPARE(records.recargar(h.d.conexion, filter), RegistrosAgenda::Status::Ok);
+        Condition filter{QStringLiteral("telefono > ?"), {QStringLiteral("34600001100")}};
+        QCOMPARE(records.reload(h.d.connection, filter), ContactRecords::Status::Ok);
         QCOMPARE(records.total(), 29);
-        QCOMPARE(records.tramo(0, 50).size(), size_t(29));
-        QVERIFY(records.tramo(29, 50).empty());
+        QCOMPARE(records.slice(0, 50).size(), size_t(29));
+        QVERIFY(records.slice(29, 50).empty());
 
-        QCOMPARE(records.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Status::Ok);
+        QCOMPARE(records.reload(h.d.connection, std::nullopt), ContactRecords::Status::Ok);
         const QString path = h.d.home.file(QStringLiteral("todas.xlsx"));
         h.prompter.answerSaveFile(path);
         h.ok();
-        const exporting::Resultado r = exporting::exportarListado({h.prompter, h.shell, h.busy}, records, h.d.home.path());
-        QCOMPARE(r.estado, Status::Exportado);
-        QCOMPARE(r.filas, 130);
+        const exporting::ExportResult r = exporting::exportContactList({h.prompter, h.shell, h.busy}, records, h.d.home.path());
+        QCOMPARE(r.status, Status::Exported);
+        QCOMPARE(r.rows, 130);
         const xlsx::ReadSheet sheet = xlsx::readWorkbook(path).sheets.value(0);
-        QCOMPARE(sheet.lastRow, exporting::kPrimeraFila + 129);
-        QCOMPARE(sheet.text(exporting::kPrimeraFila, 2), QStringLiteral("Ana"));
-        QCOMPARE(sheet.text(exporting::kPrimeraFila + 129, 2), QStringLiteral("zeta"));
-        QVERIFY(sheet.cell(exporting::kFilaCabecera, 2)->style.bold);
+        QCOMPARE(sheet.lastRow, exporting::kFirstRow + 129);
+        QCOMPARE(sheet.text(exporting::kFirstRow, 2), QStringLiteral("Ana"));
+        QCOMPARE(sheet.text(exporting::kFirstRow + 129, 2), QStringLiteral("zeta"));
+        QVERIFY(sheet.cell(exporting::kHeaderRow, 2)->style.bold);
         QVERIFY(sheet.widths.contains(2));
     }
 
@@ -244,20 +244,20 @@ private Q_SLOTS:
         Harness h;
         for (const char *name : {"Zoe", "Óscar", "ñandú", "Nuria", "ángel", "Ángel", "Berta", "alba"})
             h.d.addContact(QString::fromUtf8(name), QStringLiteral("34600000001"));
-        RegistrosAgenda records;
-        QCOMPARE(records.recargar(h.d.conexion, std::nullopt), RegistrosAgenda::Status::Ok);
+        ContactRecords records;
+        QCOMPARE(records.reload(h.d.connection, std::nullopt), ContactRecords::Status::Ok);
         QStringList collation;
-        for (const Contacto &c : records.filas())
-            collation << c.nombre;
+        for (const Contact &c : records.rows())
+            collation << c.name;
         QCOMPARE(collation, (QStringList{QStringLiteral("alba"), QStringLiteral("ángel"), QStringLiteral("Ángel"),
                                      QStringLiteral("Berta"), QStringLiteral("Nuria"), QStringLiteral("ñandú"),
                                      QStringLiteral("Óscar"), QStringLiteral("Zoe")}));
 
         for (const char *name : {"Zumba", "Ñu", "Nada", "Élite", "Ebro"})
-            h.d.grupo(QString::fromUtf8(name));
+            h.d.addGroup(QString::fromUtf8(name));
         QStringList groups;
-        for (const Grupo &g : listarGrupos(h.d.conexion).grupos)
-            groups << g.nombre;
+        for (const Group &g : listGroups(h.d.connection).groups)
+            groups << g.name;
         QCOMPARE(groups, (QStringList{QStringLiteral("Ebro"), QStringLiteral("Élite"), QStringLiteral("Nada"),
                                       QStringLiteral("Ñu"), QStringLiteral("Zumba")}));
     }
@@ -267,23 +267,23 @@ private Q_SLOTS:
     void offeredNumberStartsACleanContact()
     {
         Harness h;
-        const qint64 sid = h.d.addContact(Fila{QStringLiteral("Ana"), QStringLiteral("34600000001"), {},
+        const qint64 sid = h.d.addContact(ContactRow{QStringLiteral("Ana"), QStringLiteral("34600000001"), {},
                                              QStringLiteral("Vecina"), QStringLiteral("1980-01-02")});
         ContactBookFeature f(h.context);
-        f.f_agenda(true);
-        Form5 *e = f.abrirEditorModificar(sid);
+        f.refreshContactList(true);
+        ContactEditorDialog *e = f.openContactEditor(sid);
         QVERIFY(e);
-        QCOMPARE(e->Text6()->text(), QStringLiteral("Vecina"));
-        e = f.guardarNumeroDesconocido(QStringLiteral("34699000111"), 0);
-        QCOMPARE(e->Command1()->text(), QStringLiteral("Guardar contacto"));
-        QCOMPARE(e->Text6()->text(), QString());
-        QCOMPARE(e->Text7()->text(), QString());
-        QVERIFY(!e->command1Tag());
+        QCOMPARE(e->commentBox()->text(), QStringLiteral("Vecina"));
+        e = f.openEditorForUnknownNumber(QStringLiteral("34699000111"), 0);
+        QCOMPARE(e->saveButton()->text(), QStringLiteral("Guardar contacto"));
+        QCOMPARE(e->commentBox()->text(), QString());
+        QCOMPARE(e->birthDateBox()->text(), QString());
+        QVERIFY(!e->editedSid());
         h.ok();
-        e->Command1_Click();
-        QCOMPARE(h.d.cuenta(QStringLiteral("Agenda")), 2);
-        QCOMPARE(h.d.valor(QStringLiteral("comentario"), sid).toString(), QStringLiteral("Vecina"));
-        QCOMPARE(h.d.conexion.scalar(QStringLiteral("SELECT comentario FROM Agenda WHERE telefono='34699000111'"))
+        e->save();
+        QCOMPARE(h.d.count(QStringLiteral("Agenda")), 2);
+        QCOMPARE(h.d.value(QStringLiteral("comentario"), sid).toString(), QStringLiteral("Vecina"));
+        QCOMPARE(h.d.connection.scalar(QStringLiteral("SELECT comentario FROM Agenda WHERE telefono='34699000111'"))
                      .toString(),
                  QString());
     }

@@ -25,13 +25,13 @@ namespace {
 
 QStringList filterNames(Database &d, int field, int op, const QString &w, std::optional<qint64> group = {})
 {
-    const ResultadoFiltro r = condicionFiltro(field, op, w, group);
+    const FilterResult r = filterCondition(field, op, w, group);
     if (!r.ok())
         return {QStringLiteral("<error>")};
-    return d.nombres(r.condicion.sql, r.condicion.valores);
+    return d.names(r.condition.sql, r.condition.values);
 }
 
-Preguntar answers(QList<std::optional<QString>> list, QStringList *prompts = nullptr)
+AskText answers(QList<std::optional<QString>> list, QStringList *prompts = nullptr)
 {
     auto tail = std::make_shared<QList<std::optional<QString>>>(std::move(list));
     return [tail, prompts](const QString &prompt, const QString &, const QString &fallback) -> std::optional<QString> {
@@ -59,9 +59,9 @@ private Q_SLOTS:
         d.addContact(QStringLiteral("Mariana"), QStringLiteral("34644444444"));
         d.addContact(QStringLiteral(""), QStringLiteral("34655555555"));
 
-        const ResultadoFiltro quote = condicionFiltro(0, 0, QStringLiteral("O'B"));
-        QVERIFY(!quote.condicion.sql.contains(QStringLiteral("O'B")));
-        QCOMPARE(d.nombres(quote.condicion.sql, quote.condicion.valores), QStringList{QStringLiteral("O'Brien")});
+        const FilterResult quote = filterCondition(0, 0, QStringLiteral("O'B"));
+        QVERIFY(!quote.condition.sql.contains(QStringLiteral("O'B")));
+        QCOMPARE(d.names(quote.condition.sql, quote.condition.values), QStringList{QStringLiteral("O'Brien")});
 
         QCOMPARE(filterNames(d, 0, 0, QStringLiteral("ana")), (QStringList{QStringLiteral("Ana"), QStringLiteral("Mariana")}));
         QCOMPARE(filterNames(d, 0, 1, QStringLiteral("Ana")), QStringList{QStringLiteral("Ana")});
@@ -83,15 +83,15 @@ private Q_SLOTS:
     void everyLetterFoldsCase()
     {
         Database d;
-        d.conexion.execute(QStringLiteral("BEGIN"));
+        d.connection.execute(QStringLiteral("BEGIN"));
         for (int i = 1; i <= 100; ++i) {
             d.addContact(QStringLiteral("Ángel %1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("3461%1").arg(i));
             d.addContact(QStringLiteral("Ñoño %1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("3462%1").arg(i));
         }
-        d.conexion.execute(QStringLiteral("COMMIT"));
+        d.connection.execute(QStringLiteral("COMMIT"));
         d.addContact(QStringLiteral("Angel sin tilde"), QStringLiteral("34630"));
         d.addContact(QStringLiteral("Nono"), QStringLiteral("34631"));
-        const qint64 accentedGroup = d.grupo(QStringLiteral("PEÑA"));
+        const qint64 accentedGroup = d.addGroup(QStringLiteral("PEÑA"));
 
         QCOMPARE(filterNames(d, 0, 0, QStringLiteral("ángel")).size(), 100);
         QCOMPARE(filterNames(d, 0, 0, QStringLiteral("ÁNGEL 00")).size(), 9);
@@ -109,28 +109,28 @@ private Q_SLOTS:
         QCOMPARE(filterNames(d, 0, 0, QStringLiteral("nono")), QStringList{QStringLiteral("Nono")});
 
         // The picker and the group administration build the same conditions.
-        const picker::CondicionSelector p =
-            picker::condicionSelector(d.conexion, {0, 0, QStringLiteral("ángel"), false, {}});
-        QVERIFY(p.condicion);
-        QCOMPARE(d.nombres(p.condicion->sql, p.condicion->valores).size(), 100);
-        const picker::CondicionSelector pickerNot =
-            picker::condicionSelector(d.conexion, {4, 0, QStringLiteral("ñoño"), false, {}});
-        QVERIFY(pickerNot.condicion);
-        QCOMPARE(d.nombres(pickerNot.condicion->sql, pickerNot.condicion->valores).size(), 102);
-        groups::FiltroAdmin adminFilter;
-        adminFilter.palabras = QStringLiteral("ÑOÑO");
-        const groups::CondicionAdmin a = groups::condicionAgenda(d.conexion, accentedGroup, adminFilter);
+        const picker::PickerCondition p =
+            picker::pickerCondition(d.connection, {0, 0, QStringLiteral("ángel"), false, {}});
+        QVERIFY(p.condition);
+        QCOMPARE(d.names(p.condition->sql, p.condition->values).size(), 100);
+        const picker::PickerCondition pickerNot =
+            picker::pickerCondition(d.connection, {4, 0, QStringLiteral("ñoño"), false, {}});
+        QVERIFY(pickerNot.condition);
+        QCOMPARE(d.names(pickerNot.condition->sql, pickerNot.condition->values).size(), 102);
+        groups::AdminFilter adminFilter;
+        adminFilter.words = QStringLiteral("ÑOÑO");
+        const groups::AdminCondition a = groups::contactListCondition(d.connection, accentedGroup, adminFilter);
         QVERIFY(a.where);
-        QCOMPARE(d.nombres(a.where->sql, a.where->valores).size(), 100);
+        QCOMPARE(d.names(a.where->sql, a.where->values).size(), 100);
 
         // A group chosen by a name typed in another case is still that group.
-        QCOMPARE(sidDeGrupo(d.conexion, QStringLiteral("peña")), std::optional<qint64>(accentedGroup));
-        groups::FiltroAdmin byName;
-        byName.porGrupo = true;
-        byName.grupo = QStringLiteral("peña");
-        QVERIFY(groups::condicionAgenda(d.conexion, accentedGroup, byName).where);
-        QVERIFY(existeGrupo(d.conexion, QStringLiteral("peña")));
-        QVERIFY(!existeGrupo(d.conexion, QStringLiteral("pena")));
+        QCOMPARE(groupSidByName(d.connection, QStringLiteral("peña")), std::optional<qint64>(accentedGroup));
+        groups::AdminFilter byName;
+        byName.byGroup = true;
+        byName.group = QStringLiteral("peña");
+        QVERIFY(groups::contactListCondition(d.connection, accentedGroup, byName).where);
+        QVERIFY(groupExists(d.connection, QStringLiteral("peña")));
+        QVERIFY(!groupExists(d.connection, QStringLiteral("pena")));
     }
 
     // "mayor que" / "menor que" on names follow the Spanish order the lists use, not the bytes.
@@ -145,9 +145,9 @@ private Q_SLOTS:
         QCOMPARE(filterNames(d, 0, 9, QStringLiteral("b")), QStringList{QStringLiteral("álvaro")});
         QCOMPARE(filterNames(d, 0, 8, QStringLiteral("o")), (QStringList{QStringLiteral("Zoë")}));
         QCOMPARE(filterNames(d, 0, 8, QStringLiteral("nz")).size(), 2);     // Ñandú after every "n...", and Zoë
-        const picker::CondicionSelector p = picker::condicionSelector(d.conexion, {9, 0, QStringLiteral("B"), false, {}});
-        QVERIFY(p.condicion);
-        QCOMPARE(d.nombres(p.condicion->sql, p.condicion->valores), QStringList{QStringLiteral("álvaro")});
+        const picker::PickerCondition p = picker::pickerCondition(d.connection, {9, 0, QStringLiteral("B"), false, {}});
+        QVERIFY(p.condition);
+        QCOMPARE(d.names(p.condition->sql, p.condition->values), QStringList{QStringLiteral("álvaro")});
     }
 
     // A group list is read by one rule everywhere: whole numbers between commas, blanks and
@@ -159,7 +159,7 @@ private Q_SLOTS:
         qint64 g1 = 0;
         qint64 g7 = 0;
         for (int i = 1; i <= 7; ++i) {
-            const qint64 g = d.grupo(QStringLiteral("G%1").arg(i));
+            const qint64 g = d.addGroup(QStringLiteral("G%1").arg(i));
             if (i == 1)
                 g1 = g;
             if (i == 7)
@@ -173,29 +173,29 @@ private Q_SLOTS:
         d.addContact(QStringLiteral("Raro"), QStringLiteral("4"), QStringLiteral("1a,x"));
         d.addContact(QStringLiteral("Nada"), QStringLiteral("5"));
 
-        QCOMPARE(d.nombres(condicionMiembro(), {QStringLiteral("1")}), QStringList{QStringLiteral("Blanco")});
-        QCOMPARE(d.nombres(condicionMiembro(), {QStringLiteral("7")}), QStringList{QStringLiteral("Cero")});
-        QCOMPARE(d.nombres(QStringLiteral("NOT (") + condicionMiembro() + QStringLiteral(")"), {QStringLiteral("7")}).size(), 4);
-        QVERIFY(esMiembro(QStringLiteral("3, 1"), 1));
-        QVERIFY(esMiembro(QStringLiteral("07"), 7));
-        QVERIFY(!esMiembro(QStringLiteral("11,21"), 1));
-        QVERIFY(!esMiembro(QStringLiteral("1a,x"), 1));
-        QCOMPARE(quitarGrupo(QStringLiteral("3, 1"), 1), QStringLiteral("3"));
-        QCOMPARE(quitarGrupo(QStringLiteral("07,8"), 7), QStringLiteral("8"));
-        QCOMPARE(anadirGrupo(QStringLiteral("07"), 7), QStringLiteral("07"));
+        QCOMPARE(d.names(memberConditionSql(), {QStringLiteral("1")}), QStringList{QStringLiteral("Blanco")});
+        QCOMPARE(d.names(memberConditionSql(), {QStringLiteral("7")}), QStringList{QStringLiteral("Cero")});
+        QCOMPARE(d.names(QStringLiteral("NOT (") + memberConditionSql() + QStringLiteral(")"), {QStringLiteral("7")}).size(), 4);
+        QVERIFY(isMember(QStringLiteral("3, 1"), 1));
+        QVERIFY(isMember(QStringLiteral("07"), 7));
+        QVERIFY(!isMember(QStringLiteral("11,21"), 1));
+        QVERIFY(!isMember(QStringLiteral("1a,x"), 1));
+        QCOMPARE(withoutGroup(QStringLiteral("3, 1"), 1), QStringLiteral("3"));
+        QCOMPARE(withoutGroup(QStringLiteral("07,8"), 7), QStringLiteral("8"));
+        QCOMPARE(withGroup(QStringLiteral("07"), 7), QStringLiteral("07"));
 
         QHash<QString, qint64> counts;
-        for (const Grupo &g : listarGrupos(d.conexion).grupos)
-            counts.insert(g.nombre, g.miembros);
+        for (const Group &g : listGroups(d.connection).groups)
+            counts.insert(g.name, g.memberCount);
         QCOMPARE(counts.value(QStringLiteral("G1")), 1);
         QCOMPARE(counts.value(QStringLiteral("G7")), 1);
 
         // Deleting group 1 and then group 7 takes them out of every list that holds them.
-        const Preguntar yes = answers({QStringLiteral("SI"), QStringLiteral("SI")});
-        QCOMPARE(f_borrar_grupo(d.conexion, g1, yes).desvinculados, 1);
-        QCOMPARE(d.valor(QStringLiteral("grupos_sid"), blank).toString(), QStringLiteral("3"));
-        QCOMPARE(f_borrar_grupo(d.conexion, g7, yes).desvinculados, 1);
-        QCOMPARE(d.valor(QStringLiteral("grupos_sid"), zero).toString(), QString());
+        const AskText yes = answers({QStringLiteral("SI"), QStringLiteral("SI")});
+        QCOMPARE(deleteGroup(d.connection, g1, yes).unlinkedContacts, 1);
+        QCOMPARE(d.value(QStringLiteral("grupos_sid"), blank).toString(), QStringLiteral("3"));
+        QCOMPARE(deleteGroup(d.connection, g7, yes).unlinkedContacts, 1);
+        QCOMPARE(d.value(QStringLiteral("grupos_sid"), zero).toString(), QString());
     }
 
     void phoneListAndBlanks()
@@ -234,221 +234,221 @@ private Q_SLOTS:
         d.addContact({QStringLiteral("Raro"), QStringLiteral("5"), {}, {}, QStringLiteral("1977_05_12")});
         QCOMPARE(filterNames(d, 6, 0, QStringLiteral("12/05/1977")), QStringList{QStringLiteral("Texto")});
         QCOMPARE(filterNames(d, 6, 0, QStringLiteral("1977_05")), QStringList{QStringLiteral("Raro")});
-        const picker::CondicionSelector p =
-            picker::condicionSelector(d.conexion, {0, 6, QStringLiteral("1977_05"), false, {}});
-        QVERIFY(p.condicion);
-        QCOMPARE(d.nombres(p.condicion->sql, p.condicion->valores), QStringList{QStringLiteral("Raro")});
-        QCOMPARE(fechaMostrada(QStringLiteral("1984-10-23")), QStringLiteral("23/10/1984"));
-        QCOMPARE(fechaMostrada(QStringLiteral("1984-10-23 y algo")), QStringLiteral("1984-10-23 y algo"));
-        QCOMPARE(fechaMostrada(QStringLiteral("12/05/1977")), QStringLiteral("12/05/1977"));
-        const ResultadoFiltro bad = condicionFiltro(6, 8, QStringLiteral("ayer"));
-        QCOMPARE(bad.estado, ResultadoFiltro::Status::FechaInvalida);
-        QVERIFY(!bad.mensaje.isEmpty());
+        const picker::PickerCondition p =
+            picker::pickerCondition(d.connection, {0, 6, QStringLiteral("1977_05"), false, {}});
+        QVERIFY(p.condition);
+        QCOMPARE(d.names(p.condition->sql, p.condition->values), QStringList{QStringLiteral("Raro")});
+        QCOMPARE(shownDate(QStringLiteral("1984-10-23")), QStringLiteral("23/10/1984"));
+        QCOMPARE(shownDate(QStringLiteral("1984-10-23 y algo")), QStringLiteral("1984-10-23 y algo"));
+        QCOMPARE(shownDate(QStringLiteral("12/05/1977")), QStringLiteral("12/05/1977"));
+        const FilterResult bad = filterCondition(6, 8, QStringLiteral("ayer"));
+        QCOMPARE(bad.status, FilterResult::Status::InvalidDate);
+        QVERIFY(!bad.message.isEmpty());
     }
 
     void groupRestriction()
     {
         Database d;
-        const qint64 g1 = d.grupo(QStringLiteral("Clientes"));
+        const qint64 g1 = d.addGroup(QStringLiteral("Clientes"));
         d.addContact(QStringLiteral("Ana"), QStringLiteral("1"), QString::number(g1));
         d.addContact(QStringLiteral("Anabel"), QStringLiteral("2"), QStringLiteral("%1,99").arg(g1 * 11));
         d.addContact(QStringLiteral("Bea"), QStringLiteral("3"), QStringLiteral("5,%1").arg(g1));
         QCOMPARE(filterNames(d, 0, 0, QStringLiteral("a"), g1), (QStringList{QStringLiteral("Ana"), QStringLiteral("Bea")}));
         QCOMPARE(filterNames(d, 0, 2, QStringLiteral("An"), g1), QStringList{QStringLiteral("Ana")});
 
-        FiltroContactos f;
-        f.palabras = QStringLiteral("a");
-        f.miembros = true;
-        f.grupo = QStringLiteral("clientes");   // names compare without case
-        ResultadoFiltro r = f_filtrar_agenda(d.conexion, f);
-        QCOMPARE(d.nombres(r.condicion.sql, r.condicion.valores), (QStringList{QStringLiteral("Ana"), QStringLiteral("Bea")}));
-        f.grupo = QStringLiteral("Borrado");    // gone: the rest of the filter applies
-        r = f_filtrar_agenda(d.conexion, f);
-        QCOMPARE(d.nombres(r.condicion.sql, r.condicion.valores).size(), 3);
+        ContactFilter f;
+        f.words = QStringLiteral("a");
+        f.membersOnly = true;
+        f.group = QStringLiteral("clientes");   // names compare without case
+        FilterResult r = buildContactFilter(d.connection, f);
+        QCOMPARE(d.names(r.condition.sql, r.condition.values), (QStringList{QStringLiteral("Ana"), QStringLiteral("Bea")}));
+        f.group = QStringLiteral("Borrado");    // gone: the rest of the filter applies
+        r = buildContactFilter(d.connection, f);
+        QCOMPARE(d.names(r.condition.sql, r.condition.values).size(), 3);
     }
 
     void pagerAndKeys()
     {
-        Paginador p = actualizarPaginador(0, 50, 3);
-        QCOMPARE(p.etiqueta, QStringLiteral("Página 0 de 0"));
-        QCOMPARE(p.posicion, 0);
-        QCOMPARE(p.maximo, 0);
-        QCOMPARE(actualizarPaginador(50, 50, 0).etiqueta, QStringLiteral("Página 1 de 1"));
-        QCOMPARE(actualizarPaginador(51, 50, 0).etiqueta, QStringLiteral("Página 1 de 2"));
-        p = actualizarPaginador(120, 50, 2);
-        QCOMPARE(p.etiqueta, QStringLiteral("Página 3 de 3"));
-        QCOMPARE(p.desde, 100);
-        p = actualizarPaginador(60, 50, 3);   // shrank under the page showing
-        QCOMPARE(p.etiqueta, QStringLiteral("Página 2 de 2"));
-        QCOMPARE(p.desde, 50);
+        PagerState p = updatePager(0, 50, 3);
+        QCOMPARE(p.label, QStringLiteral("Página 0 de 0"));
+        QCOMPARE(p.page, 0);
+        QCOMPARE(p.lastPage, 0);
+        QCOMPARE(updatePager(50, 50, 0).label, QStringLiteral("Página 1 de 1"));
+        QCOMPARE(updatePager(51, 50, 0).label, QStringLiteral("Página 1 de 2"));
+        p = updatePager(120, 50, 2);
+        QCOMPARE(p.label, QStringLiteral("Página 3 de 3"));
+        QCOMPARE(p.firstRow, 100);
+        p = updatePager(60, 50, 3);   // shrank under the page showing
+        QCOMPARE(p.label, QStringLiteral("Página 2 de 2"));
+        QCOMPARE(p.firstRow, 50);
 
-        QCOMPARE(claveNodo(QStringLiteral("pContacto"), 1532), QStringLiteral("pContacto 1532"));
-        QCOMPARE(sidDeClave(QStringLiteral("pContacto 25")), std::optional<qint64>(25));
-        QCOMPARE(sidDeClave(QStringLiteral("pFechaNacimiento 25")), std::optional<qint64>(25));
-        QCOMPARE(sidDeClave(QStringLiteral("l0")), std::nullopt);
-        QCOMPARE(sidDeClave(QString()), std::nullopt);
-        QCOMPARE(sidDeClave(QStringLiteral("pContacto x")), std::nullopt);
+        QCOMPARE(nodeKey(QStringLiteral("pContacto"), 1532), QStringLiteral("pContacto 1532"));
+        QCOMPARE(sidFromKey(QStringLiteral("pContacto 25")), std::optional<qint64>(25));
+        QCOMPARE(sidFromKey(QStringLiteral("pFechaNacimiento 25")), std::optional<qint64>(25));
+        QCOMPARE(sidFromKey(QStringLiteral("l0")), std::nullopt);
+        QCOMPARE(sidFromKey(QString()), std::nullopt);
+        QCOMPARE(sidFromKey(QStringLiteral("pContacto x")), std::nullopt);
     }
 
     void contactNodes()
     {
-        Contacto c;
+        Contact c;
         c.sid = 12;
-        c.nombre = QStringLiteral("Ana");
-        std::vector<NodoContacto> n = nodosContacto(c);
+        c.name = QStringLiteral("Ana");
+        std::vector<ContactNode> n = nodesOfContact(c);
         QCOMPARE(n.size(), size_t(3));   // root, phone category, empty phone value
-        QCOMPARE(n[1].texto, QStringLiteral("Teléfono móvil"));
-        QCOMPARE(n[2].clave, QStringLiteral("Telefono 12"));
-        QCOMPARE(n[2].texto, QString());
-        c.comentario = QStringLiteral("vip");
-        c.f_nacimiento = QStringLiteral("1984-10-23");
-        n = nodosContacto(c);
+        QCOMPARE(n[1].text, QStringLiteral("Teléfono móvil"));
+        QCOMPARE(n[2].key, QStringLiteral("Telefono 12"));
+        QCOMPARE(n[2].text, QString());
+        c.comment = QStringLiteral("vip");
+        c.birthDate = QStringLiteral("1984-10-23");
+        n = nodesOfContact(c);
         QCOMPARE(n.size(), size_t(7));
-        QCOMPARE(n[3].clave, QStringLiteral("pComentarios 12"));
-        QCOMPARE(n[6].texto, QStringLiteral("23/10/1984"));
-        const std::vector<NodoContacto> vacia = nodosPagina({});
-        QCOMPARE(vacia.size(), size_t(1));
-        QCOMPARE(vacia[0].clave, QStringLiteral("l0"));
-        QCOMPARE(vacia[0].texto, QStringLiteral("Sin contactos"));
+        QCOMPARE(n[3].key, QStringLiteral("pComentarios 12"));
+        QCOMPARE(n[6].text, QStringLiteral("23/10/1984"));
+        const std::vector<ContactNode> isBlank = pageNodes({});
+        QCOMPARE(isBlank.size(), size_t(1));
+        QCOMPARE(isBlank[0].key, QStringLiteral("l0"));
+        QCOMPARE(isBlank[0].text, QStringLiteral("Sin contactos"));
     }
 
     void phones()
     {
-        QCOMPARE(normalizarTelefono(QStringLiteral("+34 (600) 11-22.33")), QStringLiteral("34600112233"));
-        QCOMPARE(normalizarTelefono(QStringLiteral("612 345 678")), QStringLiteral("34612345678"));
-        QCOMPARE(normalizarTelefono(QStringLiteral("0044123456")), QStringLiteral("44123456"));
-        QCOMPARE(normalizarTelefono(QStringLiteral("a612")), QStringLiteral("a612"));
+        QCOMPARE(normalizedPhone(QStringLiteral("+34 (600) 11-22.33")), QStringLiteral("34600112233"));
+        QCOMPARE(normalizedPhone(QStringLiteral("612 345 678")), QStringLiteral("34612345678"));
+        QCOMPARE(normalizedPhone(QStringLiteral("0044123456")), QStringLiteral("44123456"));
+        QCOMPARE(normalizedPhone(QStringLiteral("a612")), QStringLiteral("a612"));
 
-        using E = ComprobacionMovil::Status;
-        QCOMPARE(comprobarMovil(QString()).estado, E::Vacio);
-        ComprobacionMovil m = comprobarMovil(QStringLiteral(" 612345678 "));
-        QCOMPARE(m.estado, E::PrefijoAnadido);
-        QCOMPARE(m.texto, QStringLiteral("34612345678"));
-        m = comprobarMovil(QStringLiteral("712345678"));
-        QCOMPARE(m.estado, E::Valido);
-        QCOMPARE(m.texto, QStringLiteral("712345678"));
-        QCOMPARE(comprobarMovil(QStringLiteral("12345")).estado, E::Invalido);
-        QCOMPARE(comprobarMovil(QStringLiteral("6123a5678")).estado, E::Invalido);
-        QCOMPARE(comprobarMovil(QStringLiteral("1234567890123456")).estado, E::Valido);
+        using E = MobileCheck::Status;
+        QCOMPARE(checkMobile(QString()).status, E::Empty);
+        MobileCheck m = checkMobile(QStringLiteral(" 612345678 "));
+        QCOMPARE(m.status, E::PrefixAdded);
+        QCOMPARE(m.text, QStringLiteral("34612345678"));
+        m = checkMobile(QStringLiteral("712345678"));
+        QCOMPARE(m.status, E::Valid);
+        QCOMPARE(m.text, QStringLiteral("712345678"));
+        QCOMPARE(checkMobile(QStringLiteral("12345")).status, E::Invalid);
+        QCOMPARE(checkMobile(QStringLiteral("6123a5678")).status, E::Invalid);
+        QCOMPARE(checkMobile(QStringLiteral("1234567890123456")).status, E::Valid);
     }
 
     void groupLists()
     {
-        QCOMPARE(quitarGrupo(QStringLiteral("7"), 7), QStringLiteral(""));
-        QCOMPARE(quitarGrupo(QStringLiteral("7,12"), 7), QStringLiteral("12"));
-        QCOMPARE(quitarGrupo(QStringLiteral("3,7"), 7), QStringLiteral("3"));
-        QCOMPARE(quitarGrupo(QStringLiteral("3,7,12"), 7), QStringLiteral("3,12"));
-        QCOMPARE(quitarGrupo(QStringLiteral("17,70"), 7), QStringLiteral("17,70"));
-        QCOMPARE(quitarGrupo(QString(), 7), QStringLiteral(""));
-        QVERIFY(!quitarGrupo(QString(), 7).isNull());
-        QVERIFY(esMiembro(QStringLiteral("3,7,12"), 7));
-        QVERIFY(!esMiembro(QStringLiteral("1,11"), 111));
-        QVERIFY(!esMiembro(QStringLiteral("17,70"), 7));
-        QCOMPARE(anadirGrupo(QString(), 7), QStringLiteral("7"));
-        QCOMPARE(anadirGrupo(QStringLiteral("3"), 7), QStringLiteral("3,7"));
-        QCOMPARE(anadirGrupo(QStringLiteral("3,7"), 7), QStringLiteral("3,7"));
+        QCOMPARE(withoutGroup(QStringLiteral("7"), 7), QStringLiteral(""));
+        QCOMPARE(withoutGroup(QStringLiteral("7,12"), 7), QStringLiteral("12"));
+        QCOMPARE(withoutGroup(QStringLiteral("3,7"), 7), QStringLiteral("3"));
+        QCOMPARE(withoutGroup(QStringLiteral("3,7,12"), 7), QStringLiteral("3,12"));
+        QCOMPARE(withoutGroup(QStringLiteral("17,70"), 7), QStringLiteral("17,70"));
+        QCOMPARE(withoutGroup(QString(), 7), QStringLiteral(""));
+        QVERIFY(!withoutGroup(QString(), 7).isNull());
+        QVERIFY(isMember(QStringLiteral("3,7,12"), 7));
+        QVERIFY(!isMember(QStringLiteral("1,11"), 111));
+        QVERIFY(!isMember(QStringLiteral("17,70"), 7));
+        QCOMPARE(withGroup(QString(), 7), QStringLiteral("7"));
+        QCOMPARE(withGroup(QStringLiteral("3"), 7), QStringLiteral("3,7"));
+        QCOMPARE(withGroup(QStringLiteral("3,7"), 7), QStringLiteral("3,7"));
     }
 
     void birthDates()
     {
         for (const char *good : {"23/10/84", "23/10/1984", "31/02/1990", "99/99/99"})
-            QVERIFY2(formatoFechaValido(QString::fromLatin1(good)), good);
+            QVERIFY2(isValidDateFormat(QString::fromLatin1(good)), good);
         for (const char *bad : {"1/1/1984", "23-10-1984", "23/10/198", "23/10/19845", "aa/bb/cc"})
-            QVERIFY2(!formatoFechaValido(QString::fromLatin1(bad)), bad);
-        QCOMPARE(fechaDeTexto(QStringLiteral("23/10/84")), std::optional<QDate>(QDate(1984, 10, 23)));
-        QCOMPARE(fechaDeTexto(QStringLiteral("05/03/01")), std::optional<QDate>(QDate(2001, 3, 5)));
-        QCOMPARE(fechaDeTexto(QStringLiteral("31/02/1990")), std::nullopt);
-        QCOMPARE(fechaMostrada(QStringLiteral("1984-10-23")), QStringLiteral("23/10/1984"));
+            QVERIFY2(!isValidDateFormat(QString::fromLatin1(bad)), bad);
+        QCOMPARE(dateFromText(QStringLiteral("23/10/84")), std::optional<QDate>(QDate(1984, 10, 23)));
+        QCOMPARE(dateFromText(QStringLiteral("05/03/01")), std::optional<QDate>(QDate(2001, 3, 5)));
+        QCOMPARE(dateFromText(QStringLiteral("31/02/1990")), std::nullopt);
+        QCOMPARE(shownDate(QStringLiteral("1984-10-23")), QStringLiteral("23/10/1984"));
     }
 
     // The editor's save: checks first, then one row with exactly what was typed.
     void editorSaveChecksAndWrites()
     {
         Database d;
-        using E = ResultadoGuardar::Status;
-        DatosContacto fields;
-        fields.nombre = QStringLiteral("Ana");
-        QCOMPARE(guardarContacto(d.conexion, fields, {}).estado, E::FaltanDatos);
-        QCOMPARE(guardarContacto(d.conexion, fields, {}).titulo, QStringLiteral("Faltan datos requeridos"));
+        using E = SaveResult::Status;
+        ContactFields fields;
+        fields.name = QStringLiteral("Ana");
+        QCOMPARE(saveContact(d.connection, fields, {}).status, E::MissingFields);
+        QCOMPARE(saveContact(d.connection, fields, {}).title, QStringLiteral("Faltan datos requeridos"));
 
-        fields.nombre = QStringLiteral("   ");   // blanks count as content
-        fields.telefono = QStringLiteral("34600000001");
-        QCOMPARE(guardarContacto(d.conexion, fields, {}).estado, E::Guardado);
+        fields.name = QStringLiteral("   ");   // blanks count as content
+        fields.phone = QStringLiteral("34600000001");
+        QCOMPARE(saveContact(d.connection, fields, {}).status, E::Created);
 
-        fields.nombre = QStringLiteral("José O'Neill \"Pepe\"");
-        fields.direccion = QStringLiteral("C/ Peñón, 3; 'bajo'");
-        fields.f_nacimiento = QStringLiteral("23-10-1984");
-        ResultadoGuardar r = guardarContacto(d.conexion, fields, {});
-        QCOMPARE(r.estado, E::FechaErronea);
-        QCOMPARE(r.titulo, QStringLiteral("Formato de fecha erróneo"));
-        fields.f_nacimiento = QStringLiteral("23/10/84");
-        r = guardarContacto(d.conexion, fields, {});
-        QCOMPARE(r.estado, E::Guardado);
-        QCOMPARE(r.mensaje, QStringLiteral("El contacto fue guardado satisfactoriamente."));
-        QCOMPARE(d.valor(QStringLiteral("nombre"), r.sid).toString(), fields.nombre);
-        QCOMPARE(d.valor(QStringLiteral("direccion"), r.sid).toString(), fields.direccion);
-        QCOMPARE(d.valor(QStringLiteral("f_nacimiento"), r.sid).toString(), QStringLiteral("1984-10-23"));
-        QCOMPARE(d.valor(QStringLiteral("comentario"), r.sid).toString(), QStringLiteral(""));
-        QVERIFY(!d.valor(QStringLiteral("comentario"), r.sid).isNull());
-        QVERIFY(d.valor(QStringLiteral("grupos_sid"), r.sid).isNull());
+        fields.name = QStringLiteral("José O'Neill \"Pepe\"");
+        fields.address = QStringLiteral("C/ Peñón, 3; 'bajo'");
+        fields.birthDate = QStringLiteral("23-10-1984");
+        SaveResult r = saveContact(d.connection, fields, {});
+        QCOMPARE(r.status, E::BadDateFormat);
+        QCOMPARE(r.title, QStringLiteral("Formato de fecha erróneo"));
+        fields.birthDate = QStringLiteral("23/10/84");
+        r = saveContact(d.connection, fields, {});
+        QCOMPARE(r.status, E::Created);
+        QCOMPARE(r.message, QStringLiteral("El contacto fue guardado satisfactoriamente."));
+        QCOMPARE(d.value(QStringLiteral("nombre"), r.sid).toString(), fields.name);
+        QCOMPARE(d.value(QStringLiteral("direccion"), r.sid).toString(), fields.address);
+        QCOMPARE(d.value(QStringLiteral("f_nacimiento"), r.sid).toString(), QStringLiteral("1984-10-23"));
+        QCOMPARE(d.value(QStringLiteral("comentario"), r.sid).toString(), QStringLiteral(""));
+        QVERIFY(!d.value(QStringLiteral("comentario"), r.sid).isNull());
+        QVERIFY(d.value(QStringLiteral("grupos_sid"), r.sid).isNull());
 
         // A change with the date box emptied keeps the stored date and the groups.
-        d.conexion.execute(QStringLiteral("UPDATE Agenda SET grupos_sid='3,7' WHERE sid=?"), {r.sid});
-        fields.nombre = QStringLiteral("Josefa");
-        fields.f_nacimiento.clear();
-        ResultadoGuardar m = guardarContacto(d.conexion, fields, r.sid);
-        QCOMPARE(m.estado, E::Modificado);
-        QCOMPARE(m.mensaje, QStringLiteral("El contacto fue modificado satisfactoriamente."));
-        QCOMPARE(d.valor(QStringLiteral("nombre"), r.sid).toString(), QStringLiteral("Josefa"));
-        QCOMPARE(d.valor(QStringLiteral("f_nacimiento"), r.sid).toString(), QStringLiteral("1984-10-23"));
-        QCOMPARE(d.valor(QStringLiteral("grupos_sid"), r.sid).toString(), QStringLiteral("3,7"));
+        d.connection.execute(QStringLiteral("UPDATE Agenda SET grupos_sid='3,7' WHERE sid=?"), {r.sid});
+        fields.name = QStringLiteral("Josefa");
+        fields.birthDate.clear();
+        SaveResult m = saveContact(d.connection, fields, r.sid);
+        QCOMPARE(m.status, E::Updated);
+        QCOMPARE(m.message, QStringLiteral("El contacto fue modificado satisfactoriamente."));
+        QCOMPARE(d.value(QStringLiteral("nombre"), r.sid).toString(), QStringLiteral("Josefa"));
+        QCOMPARE(d.value(QStringLiteral("f_nacimiento"), r.sid).toString(), QStringLiteral("1984-10-23"));
+        QCOMPARE(d.value(QStringLiteral("grupos_sid"), r.sid).toString(), QStringLiteral("3,7"));
 
         // An existing number is saved again as a new row.
-        QCOMPARE(guardarContacto(d.conexion, fields, {}).estado, E::Guardado);
-        QCOMPARE(d.cuenta(QStringLiteral("Agenda"), QStringLiteral("telefono=?"), {fields.telefono}), 3);
+        QCOMPARE(saveContact(d.connection, fields, {}).status, E::Created);
+        QCOMPARE(d.count(QStringLiteral("Agenda"), QStringLiteral("telefono=?"), {fields.phone}), 3);
 
         // A day that does not exist is refused instead of being stored as junk.
-        fields.f_nacimiento = QStringLiteral("31/02/1990");
-        QCOMPARE(guardarContacto(d.conexion, fields, {}).estado, E::FechaInexistente);
+        fields.birthDate = QStringLiteral("31/02/1990");
+        QCOMPARE(saveContact(d.connection, fields, {}).status, E::NoSuchDate);
 
         // The contact being changed was deleted meanwhile: said so, nothing written.
-        d.conexion.execute(QStringLiteral("DELETE FROM Agenda WHERE sid=?"), {r.sid});
-        fields.f_nacimiento.clear();
-        QCOMPARE(guardarContacto(d.conexion, fields, r.sid).estado, E::ContactoInexistente);
+        d.connection.execute(QStringLiteral("DELETE FROM Agenda WHERE sid=?"), {r.sid});
+        fields.birthDate.clear();
+        QCOMPARE(saveContact(d.connection, fields, r.sid).status, E::ContactGone);
     }
 
     void groupCreation()
     {
         Database d;
-        d.grupo(QStringLiteral("Clientes"));
+        d.addGroup(QStringLiteral("Clientes"));
         QStringList taken;
-        ResultadoCrearGrupo r = crearGrupo(
-            d.conexion, answers({QStringLiteral("clientes"), QStringLiteral("Peña 'La Bota'")}),
-            [&](const QString &n) { taken << avisoGrupoRepetido(n); });
-        QCOMPARE(r.estado, ResultadoCrearGrupo::Status::Creado);
-        QCOMPARE(r.nombre, QStringLiteral("Peña 'La Bota'"));
+        CreateGroupResult r = createGroup(
+            d.connection, answers({QStringLiteral("clientes"), QStringLiteral("Peña 'La Bota'")}),
+            [&](const QString &n) { taken << groupNameTakenMessage(n); });
+        QCOMPARE(r.status, CreateGroupResult::Status::Created);
+        QCOMPARE(r.name, QStringLiteral("Peña 'La Bota'"));
         QCOMPARE(taken, QStringList{QStringLiteral("Ya existe un grupo con el nombre 'clientes'. Por favor, "
                                                        "introduzca otro nombre para el grupo, o dejelo vacío para "
                                                        "cancelar.")});
-        QCOMPARE(d.conexion.scalar(QStringLiteral("SELECT nombre FROM Grupos WHERE sid=?"), {r.sid}).toString(), r.nombre);
+        QCOMPARE(d.connection.scalar(QStringLiteral("SELECT nombre FROM Grupos WHERE sid=?"), {r.sid}).toString(), r.name);
 
         // Case is ignored for accented letters too, as the users have always had it.
         taken.clear();
-        r = crearGrupo(d.conexion, answers({QStringLiteral("PEÑA 'LA BOTA'"), QString()}),
+        r = createGroup(d.connection, answers({QStringLiteral("PEÑA 'LA BOTA'"), QString()}),
                        [&](const QString &n) { taken << n; });
-        QCOMPARE(r.estado, ResultadoCrearGrupo::Status::Cancelado);
+        QCOMPARE(r.status, CreateGroupResult::Status::Cancelled);
         QCOMPARE(taken, QStringList{QStringLiteral("PEÑA 'LA BOTA'")});
 
-        QCOMPARE(crearGrupo(d.conexion, answers({QString()}), {}).estado, ResultadoCrearGrupo::Status::Cancelado);
-        QCOMPARE(crearGrupo(d.conexion, answers({std::nullopt}), {}).estado, ResultadoCrearGrupo::Status::Cancelado);
-        QCOMPARE(d.cuenta(QStringLiteral("Grupos")), 2);
+        QCOMPARE(createGroup(d.connection, answers({QString()}), {}).status, CreateGroupResult::Status::Cancelled);
+        QCOMPARE(createGroup(d.connection, answers({std::nullopt}), {}).status, CreateGroupResult::Status::Cancelled);
+        QCOMPARE(d.count(QStringLiteral("Grupos")), 2);
     }
 
     void groupDeletion()
     {
         Database d;
-        const qint64 g = d.grupo(QStringLiteral("Amigos"));
-        const qint64 another = d.grupo(QStringLiteral("Otros"));
+        const qint64 g = d.addGroup(QStringLiteral("Amigos"));
+        const qint64 another = d.addGroup(QStringLiteral("Otros"));
         const QString gs = QString::number(g);
         const qint64 a = d.addContact(QStringLiteral("A"), QStringLiteral("1"), gs);
         const qint64 b = d.addContact(QStringLiteral("B"), QStringLiteral("2"), gs + QStringLiteral(",12"));
@@ -457,83 +457,83 @@ private Q_SLOTS:
         const qint64 f = d.addContact(QStringLiteral("F"), QStringLiteral("5"), gs + QStringLiteral("0,") + gs + QStringLiteral("1"));
 
         QStringList prompts;
-        ResultadoBorrarGrupo r = f_borrar_grupo(d.conexion, g, answers({std::nullopt}, &prompts));
-        QCOMPARE(r.estado, ResultadoBorrarGrupo::Status::Abortado);
-        QCOMPARE(prompts, QStringList{preguntaBorrarGrupo(QStringLiteral("Amigos")) + QStringLiteral(" [SI]")});
-        QCOMPARE(d.cuenta(QStringLiteral("Grupos")), 2);
-        QCOMPARE(f_borrar_grupo(d.conexion, g, answers({QStringLiteral("no")})).estado,
-                 ResultadoBorrarGrupo::Status::Abortado);
+        DeleteGroupResult r = deleteGroup(d.connection, g, answers({std::nullopt}, &prompts));
+        QCOMPARE(r.status, DeleteGroupResult::Status::Aborted);
+        QCOMPARE(prompts, QStringList{deleteGroupPrompt(QStringLiteral("Amigos")) + QStringLiteral(" [SI]")});
+        QCOMPARE(d.count(QStringLiteral("Grupos")), 2);
+        QCOMPARE(deleteGroup(d.connection, g, answers({QStringLiteral("no")})).status,
+                 DeleteGroupResult::Status::Aborted);
 
-        r = f_borrar_grupo(d.conexion, g, answers({QStringLiteral("  Si ")}));
-        QCOMPARE(r.estado, ResultadoBorrarGrupo::Status::Borrado);
-        QCOMPARE(r.desvinculados, 4);
-        QCOMPARE(d.valor(QStringLiteral("grupos_sid"), a).toString(), QStringLiteral(""));
-        QCOMPARE(d.valor(QStringLiteral("grupos_sid"), b).toString(), QStringLiteral("12"));
-        QCOMPARE(d.valor(QStringLiteral("grupos_sid"), c).toString(), QStringLiteral("3"));
-        QCOMPARE(d.valor(QStringLiteral("grupos_sid"), e).toString(), QStringLiteral("3,12"));
-        QCOMPARE(d.valor(QStringLiteral("grupos_sid"), f).toString(), gs + QStringLiteral("0,") + gs + QStringLiteral("1"));
-        QCOMPARE(d.cuenta(QStringLiteral("Grupos")), 1);
+        r = deleteGroup(d.connection, g, answers({QStringLiteral("  Si ")}));
+        QCOMPARE(r.status, DeleteGroupResult::Status::Deleted);
+        QCOMPARE(r.unlinkedContacts, 4);
+        QCOMPARE(d.value(QStringLiteral("grupos_sid"), a).toString(), QStringLiteral(""));
+        QCOMPARE(d.value(QStringLiteral("grupos_sid"), b).toString(), QStringLiteral("12"));
+        QCOMPARE(d.value(QStringLiteral("grupos_sid"), c).toString(), QStringLiteral("3"));
+        QCOMPARE(d.value(QStringLiteral("grupos_sid"), e).toString(), QStringLiteral("3,12"));
+        QCOMPARE(d.value(QStringLiteral("grupos_sid"), f).toString(), gs + QStringLiteral("0,") + gs + QStringLiteral("1"));
+        QCOMPARE(d.count(QStringLiteral("Grupos")), 1);
 
         // A group without members goes without a question; one that is gone is reported.
         QStringList none;
-        QCOMPARE(f_borrar_grupo(d.conexion, another, answers({}, &none)).estado, ResultadoBorrarGrupo::Status::Borrado);
+        QCOMPARE(deleteGroup(d.connection, another, answers({}, &none)).status, DeleteGroupResult::Status::Deleted);
         QVERIFY(none.isEmpty());
-        QCOMPARE(f_borrar_grupo(d.conexion, another, answers({})).estado, ResultadoBorrarGrupo::Status::NoExiste);
+        QCOMPARE(deleteGroup(d.connection, another, answers({})).status, DeleteGroupResult::Status::NotFound);
     }
 
     void groupListing()
     {
         Database d;
-        const qint64 g = d.grupo(QStringLiteral("Zeta"));
-        d.grupo(QStringLiteral("alfa"));
+        const qint64 g = d.addGroup(QStringLiteral("Zeta"));
+        d.addGroup(QStringLiteral("alfa"));
         d.addContact(QStringLiteral("A"), QStringLiteral("1"), QString::number(g));
         d.addContact(QStringLiteral("B"), QStringLiteral("2"), QStringLiteral("5,") + QString::number(g));
-        const ListaGrupos l = listarGrupos(d.conexion);
+        const GroupList l = listGroups(d.connection);
         QVERIFY(l.ok);
-        QCOMPARE(l.grupos.size(), size_t(2));
-        QCOMPARE(textoGrupo(l.grupos[0]), QStringLiteral("alfa"));
-        QCOMPARE(textoGrupo(l.grupos[1]), QStringLiteral("Zeta (2 contactos)"));
+        QCOMPARE(l.groups.size(), size_t(2));
+        QCOMPARE(groupText(l.groups[0]), QStringLiteral("alfa"));
+        QCOMPARE(groupText(l.groups[1]), QStringLiteral("Zeta (2 contactos)"));
 
-        ListaFiltroGrupos f = listaFiltroGrupos(l.grupos, QString());
-        QCOMPARE(f.seleccion, 0);
-        QVERIFY(f.activo);
-        f = listaFiltroGrupos(l.grupos, QStringLiteral("Zeta"));
-        QCOMPARE(f.seleccion, 1);
-        f = listaFiltroGrupos(l.grupos, QStringLiteral("Borrado"));
-        QCOMPARE(f.seleccion, -1);
-        f = listaFiltroGrupos({}, QString());
-        QCOMPARE(f.nombres, QStringList{QStringLiteral("Ninguno")});
-        QVERIFY(!f.activo);
+        FilterGroupList f = filterGroupList(l.groups, QString());
+        QCOMPARE(f.selected, 0);
+        QVERIFY(f.enabled);
+        f = filterGroupList(l.groups, QStringLiteral("Zeta"));
+        QCOMPARE(f.selected, 1);
+        f = filterGroupList(l.groups, QStringLiteral("Borrado"));
+        QCOMPARE(f.selected, -1);
+        f = filterGroupList({}, QString());
+        QCOMPARE(f.names, QStringList{QStringLiteral("Ninguno")});
+        QVERIFY(!f.enabled);
     }
 
     // The picker's additions skip the send panel's own cleaning, so no number may go in twice.
     void recipientAdditions()
     {
-        picker::Adicion a = picker::agregarNumeros({QStringLiteral("A"), QStringLiteral("A")}, {QStringLiteral("A"), QStringLiteral("B")});
-        QCOMPARE(a.caja.texto, QStringLiteral("A,B"));
-        QCOMPARE(a.caja.tag, QStringLiteral("A,B,coste"));
-        a = picker::agregarNumeros({QStringLiteral("A,B"), QStringLiteral("A,B,coste")}, {QStringLiteral("C"), QStringLiteral("C"), QString()});
-        QCOMPARE(a.caja.texto, QStringLiteral("A,B,C"));
-        QCOMPARE(a.caja.tag, QStringLiteral("A,B,C,coste"));
-        a = picker::agregarNumeros({QString(), QString()}, {QStringLiteral("A")});
-        QCOMPARE(a.caja.texto, QStringLiteral("A"));
-        QCOMPARE(a.caja.tag, QStringLiteral("A,coste"));
-        a = picker::agregarNumeros({QStringLiteral("A"), QStringLiteral("A")}, {QStringLiteral("A")});
-        QVERIFY(!a.cambiada());
-        QCOMPARE(a.caja.tag, QStringLiteral("A"));
+        picker::Addition a = picker::addNumbers({QStringLiteral("A"), QStringLiteral("A")}, {QStringLiteral("A"), QStringLiteral("B")});
+        QCOMPARE(a.box.text, QStringLiteral("A,B"));
+        QCOMPARE(a.box.tag, QStringLiteral("A,B,coste"));
+        a = picker::addNumbers({QStringLiteral("A,B"), QStringLiteral("A,B,coste")}, {QStringLiteral("C"), QStringLiteral("C"), QString()});
+        QCOMPARE(a.box.text, QStringLiteral("A,B,C"));
+        QCOMPARE(a.box.tag, QStringLiteral("A,B,C,coste"));
+        a = picker::addNumbers({QString(), QString()}, {QStringLiteral("A")});
+        QCOMPARE(a.box.text, QStringLiteral("A"));
+        QCOMPARE(a.box.tag, QStringLiteral("A,coste"));
+        a = picker::addNumbers({QStringLiteral("A"), QStringLiteral("A")}, {QStringLiteral("A")});
+        QVERIFY(!a.changed());
+        QCOMPARE(a.box.tag, QStringLiteral("A"));
     }
 
     void wholeBookDeletion()
     {
         Database d;
-        d.grupo(QStringLiteral("G"));
-        d.muchos(30, QStringLiteral("1"));
-        d.conexion.execute(QStringLiteral("INSERT INTO Historial (destinatario,estado) VALUES ('34600000001','0|0|0')"));
-        QVERIFY(borrarAgendaCompleta(d.conexion).ok());
-        QCOMPARE(d.cuenta(QStringLiteral("Agenda")), 0);
-        QCOMPARE(d.cuenta(QStringLiteral("Grupos")), 0);
-        QCOMPARE(d.cuenta(QStringLiteral("Historial"), QStringLiteral("destinatario='34600000001'")), 1);
-        QVERIFY(borrarAgendaCompleta(d.conexion).ok());   // an empty book "deletes" fine
+        d.addGroup(QStringLiteral("G"));
+        d.addMany(30, QStringLiteral("1"));
+        d.connection.execute(QStringLiteral("INSERT INTO Historial (destinatario,estado) VALUES ('34600000001','0|0|0')"));
+        QVERIFY(deleteWholeBook(d.connection).ok());
+        QCOMPARE(d.count(QStringLiteral("Agenda")), 0);
+        QCOMPARE(d.count(QStringLiteral("Grupos")), 0);
+        QCOMPARE(d.count(QStringLiteral("Historial"), QStringLiteral("destinatario='34600000001'")), 1);
+        QVERIFY(deleteWholeBook(d.connection).ok());   // an empty book "deletes" fine
     }
 
     // The list query runs once per reload; its rows come in name order with sid breaking ties.
@@ -543,19 +543,19 @@ private Q_SLOTS:
         d.addContact(QStringLiteral("beta"), QStringLiteral("2"));
         d.addContact(QStringLiteral("Alfa"), QStringLiteral("1"));
         d.addContact(QStringLiteral("alfa"), QStringLiteral("3"));
-        RegistrosAgenda r;
-        QCOMPARE(r.recargar(d.conexion, std::nullopt), RegistrosAgenda::Status::Ok);
+        ContactRecords r;
+        QCOMPARE(r.reload(d.connection, std::nullopt), ContactRecords::Status::Ok);
         QCOMPARE(r.total(), 3);
-        QCOMPARE(r.filas()[0].telefono, QStringLiteral("1"));
-        QCOMPARE(r.filas()[1].telefono, QStringLiteral("3"));
-        QCOMPARE(r.filas()[2].nombre, QStringLiteral("beta"));
-        QCOMPARE(r.tramo(2, 50).size(), size_t(1));
-        QVERIFY(r.tramo(3, 50).empty());
-        const ResultadoFiltro f = condicionFiltro(0, 1, QStringLiteral("ALFA"));
-        QCOMPARE(r.recargar(d.conexion, f.condicion), RegistrosAgenda::Status::Ok);
+        QCOMPARE(r.rows()[0].phone, QStringLiteral("1"));
+        QCOMPARE(r.rows()[1].phone, QStringLiteral("3"));
+        QCOMPARE(r.rows()[2].name, QStringLiteral("beta"));
+        QCOMPARE(r.slice(2, 50).size(), size_t(1));
+        QVERIFY(r.slice(3, 50).empty());
+        const FilterResult f = filterCondition(0, 1, QStringLiteral("ALFA"));
+        QCOMPARE(r.reload(d.connection, f.condition), ContactRecords::Status::Ok);
         QCOMPARE(r.total(), 2);
-        QVERIFY(leerContacto(d.conexion, 1).has_value());
-        QVERIFY(!leerContacto(d.conexion, 99).has_value());
+        QVERIFY(readContact(d.connection, 1).has_value());
+        QVERIFY(!readContact(d.connection, 99).has_value());
     }
 };
 

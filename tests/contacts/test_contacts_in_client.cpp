@@ -1,9 +1,9 @@
 // The contact book inside the whole client: its tabs filled at start-up, its menu entries
 // enabled, the send panel's contacts icon opening the picker, whose pick fills the recipients box
 // and asks the gateway for a new quote.
-#include "contacts/picker/form7.h"
+#include "contacts/picker/contact_picker_dialog.h"
 #include "platform/db/connection.h"
-#include "startup/main_window/form1.h"
+#include "startup/main_window/main_window.h"
 #include "sending/panel/send_panel_view.h"
 #include "support/client_rig.h"
 #include "support/popup_menus.h"
@@ -59,7 +59,7 @@ struct Run : testing::ClientRig {
         client = std::make_unique<app::Client>(prompter, shell);
         QCOMPARE(client->start(), startup::StartupStatus::Ready);
     }
-    startup::Form1 &form() { return client->mainWindow(); }
+    startup::MainWindow &form() { return client->mainWindow(); }
 };
 
 } // namespace
@@ -73,44 +73,44 @@ private Q_SLOTS:
         Run run;
         run.seed(true);
         run.start();
-        startup::Form1 &f = run.form();
-        auto *contactList = f.tbsOptions()->widget(2)->findChild<QTreeWidget *>(QStringLiteral("TreeView4"));
-        auto *groups = f.tbsOptions()->widget(3)->findChild<QTreeWidget *>(QStringLiteral("TreeView2"));
+        startup::MainWindow &f = run.form();
+        auto *contactList = f.tabs()->widget(2)->findChild<QTreeWidget *>(QStringLiteral("TreeView4"));
+        auto *groups = f.tabs()->widget(3)->findChild<QTreeWidget *>(QStringLiteral("TreeView2"));
         QVERIFY(contactList && groups);
         QCOMPARE(contactList->topLevelItemCount(), 2);
         QCOMPARE(contactList->topLevelItem(0)->text(0), QStringLiteral("Alba Núñez O'Donnell"));
         QCOMPARE(groups->topLevelItem(0)->text(0), QStringLiteral("Clientes (2 contactos)"));
         QVERIFY(f.menuAction(QStringLiteral("mnuborraragenda"))->isEnabled());
         // The filter reads the lists the start-up filled: one set of them, inside the panel.
-        QCOMPARE(f.Combo2()->currentText(), QStringLiteral("contengan"));
-        QVERIFY(f.tbsOptions()->widget(2)->findChild<QWidget *>(QStringLiteral("Frame2"))->isAncestorOf(f.Combo2()));
-        QCOMPARE(f.tbsOptions()->widget(2)->findChildren<QComboBox *>(QStringLiteral("Combo2")).size(), 1);
-        for (QLabel *label : f.tbsOptions()->widget(2)->findChildren<QLabel *>()) {
+        QCOMPARE(f.filterOperatorCombo()->currentText(), QStringLiteral("contengan"));
+        QVERIFY(f.tabs()->widget(2)->findChild<QWidget *>(QStringLiteral("Frame2"))->isAncestorOf(f.filterOperatorCombo()));
+        QCOMPARE(f.tabs()->widget(2)->findChildren<QComboBox *>(QStringLiteral("Combo2")).size(), 1);
+        for (QLabel *label : f.tabs()->widget(2)->findChildren<QLabel *>()) {
             if (label->text() == QLatin1String("Mostrar contactos cuyo"))
                 QVERIFY(label->isHidden());
         }
 
         sending::SendPanelView &panel = f.sendPanel();
-        panel.Image2()->click();
-        auto *picker = openWindow<contacts::picker::Form7>("Form7");
+        panel.pickRecipientsImage()->click();
+        auto *picker = openWindow<contacts::picker::ContactPickerDialog>("Form7");
         QVERIFY(picker);
-        QTreeWidgetItem *berta = node(picker->TreeView1(), QStringLiteral("pContacto 2"));
+        QTreeWidgetItem *berta = node(picker->bookList(), QStringLiteral("pContacto 2"));
         QVERIFY(berta);
-        QVERIFY(testing::rightPress(picker->TreeView1(), berta));
+        QVERIFY(testing::rightPress(picker->bookList(), berta));
         const int quotes = run.sim.requestCount(sim::Endpoint::QuoteSms);
-        picker->mnurclick_enviaragenda_seleccionarycerrar_Click();
-        QCOMPARE(panel.Text2()->toPlainText(), QStringLiteral("34622222222"));
-        QCOMPARE(panel.SkinLabel4()->text(), QStringLiteral("Ultimo: Berta"));
-        QVERIFY(!openWindow<contacts::picker::Form7>("Form7"));
+        picker->pickMenuNodeAndClose();
+        QCOMPARE(panel.recipientsBox()->toPlainText(), QStringLiteral("34622222222"));
+        QCOMPARE(panel.pickedRecipientLabel()->text(), QStringLiteral("Ultimo: Berta"));
+        QVERIFY(!openWindow<contacts::picker::ContactPickerDialog>("Form7"));
         QTRY_COMPARE_WITH_TIMEOUT(run.sim.requestCount(sim::Endpoint::QuoteSms), quotes + 1, 10000);
         QVERIFY2(!run.prompter.hasUnexpected(), run.prompter.unexpectedReport().constData());
 
         // "Buscar envíos" shows the contact's sends on the "Historial" tab.
-        f.tbsOptions()->setCurrentIndex(2);
+        f.tabs()->setCurrentIndex(2);
         QVERIFY(testing::rightPress(contactList, node(contactList, QStringLiteral("Telefono 1"))));
-        f.tbsOptions()->widget(2)->findChild<QAction *>(QStringLiteral("mnurclick_agenda_buscarhistorial"))->trigger();
-        QCOMPARE(f.tbsOptions()->currentIndex(), 1);
-        auto *phone = f.tbsOptions()->widget(1)->findChild<QWidget *>(QStringLiteral("RichTextBox1"));
+        f.tabs()->widget(2)->findChild<QAction *>(QStringLiteral("mnurclick_agenda_buscarhistorial"))->trigger();
+        QCOMPARE(f.tabs()->currentIndex(), 1);
+        auto *phone = f.tabs()->widget(1)->findChild<QWidget *>(QStringLiteral("RichTextBox1"));
         QVERIFY(phone);
         QCOMPARE(phone->property("plainText").isValid() ? phone->property("plainText").toString()
                                                             : phone->property("text").toString(),
@@ -128,28 +128,28 @@ private Q_SLOTS:
         Run run;
         run.seed(true);
         run.start();
-        startup::Form1 &f = run.form();
+        startup::MainWindow &f = run.form();
         sending::SendPanelView &panel = f.sendPanel();
-        panel.Text1()->setPlainText(QStringLiteral("Hola"));
+        panel.messageBox()->setPlainText(QStringLiteral("Hola"));
         for (const bool byButton : {true, false}) {
-            panel.Image2()->click();
-            auto *picker = openWindow<contacts::picker::Form7>("Form7");
+            panel.pickRecipientsImage()->click();
+            auto *picker = openWindow<contacts::picker::ContactPickerDialog>("Form7");
             QVERIFY(picker);
-            QTreeWidgetItem *item = node(picker->TreeView1(), byButton ? QStringLiteral("pContacto 2")
+            QTreeWidgetItem *item = node(picker->bookList(), byButton ? QStringLiteral("pContacto 2")
                                                                         : QStringLiteral("pContacto 1"));
             QVERIFY(item);
             const int quotes = run.sim.requestCount(sim::Endpoint::QuoteSms);
-            QVERIFY(testing::rightPress(picker->TreeView1(), item));
-            QVERIFY(testing::choose(picker->mnurclick_enviaragenda(), picker->mnurclick_enviaragenda_seleccionar()));
-            QVERIFY(!panel.Command1()->isEnabled());
+            QVERIFY(testing::rightPress(picker->bookList(), item));
+            QVERIFY(testing::choose(picker->pickMenu(), picker->pickAction()));
+            QVERIFY(!panel.sendButton()->isEnabled());
             if (byButton)
                 picker->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
             else
                 picker->close();
             QTRY_COMPARE_WITH_TIMEOUT(run.sim.requestCount(sim::Endpoint::QuoteSms), quotes + 1, 10000);
-            QTRY_VERIFY_WITH_TIMEOUT(panel.Command1()->isEnabled(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(panel.sendButton()->isEnabled(), 10000);
         }
-        QCOMPARE(panel.Text2()->toPlainText(), QStringLiteral("34622222222,34611111111"));
+        QCOMPARE(panel.recipientsBox()->toPlainText(), QStringLiteral("34622222222,34611111111"));
         QVERIFY2(!run.prompter.hasUnexpected(), run.prompter.unexpectedReport().constData());
     }
 
@@ -159,7 +159,7 @@ private Q_SLOTS:
         run.seed(false);
         run.start();
         run.prompter.answerMessage(ui::Answer::Ok);
-        run.form().sendPanel().Image2()->click();
+        run.form().sendPanel().pickRecipientsImage()->click();
         QCOMPARE(run.prompter.lastCall().text, QStringLiteral("No existe ningún contacto en la agenda."));
         QCOMPARE(run.prompter.lastCall().title, QStringLiteral("Agenda vacía"));
         QVERIFY(!openWindow<QWidget>("Form7"));

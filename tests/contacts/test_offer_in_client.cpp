@@ -2,13 +2,13 @@
 // number the book lacks, "Guardar contacto" opens the contact editor on it, and its save goes on
 // with the next unknown number; cancelling the editor ends the offer.
 #include "app/client.h"
-#include "contacts/editor/form5.h"
+#include "contacts/editor/contact_editor_dialog.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
-#include "sending/offer/form23.h"
+#include "sending/offer/unknown_number_dialog.h"
 #include "startup/database/opening.h"
 #include "startup/database/schema.h"
-#include "startup/main_window/form1.h"
+#include "startup/main_window/main_window.h"
 #include "sending/panel/send_panel_view.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
@@ -60,36 +60,36 @@ private Q_SLOTS:
         QCOMPARE(client->start(), startup::StartupStatus::Ready);
         sending::SendPanelView &panel = client->mainWindow().sendPanel();
 
-        panel.Text2()->setPlainText(QStringLiteral("611111111,622222222,633333333"));
+        panel.recipientsBox()->setPlainText(QStringLiteral("611111111,622222222,633333333"));
         QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
-        QApplication::sendEvent(panel.Text2(), &leave);
-        auto *offer = openWindow<sending::Form23>("Form23");
+        QApplication::sendEvent(panel.recipientsBox(), &leave);
+        auto *offer = openWindow<sending::UnknownNumberDialog>("Form23");
         QVERIFY(offer);
-        QCOMPARE(offer->telefono()->text(), QStringLiteral("34611111111"));
+        QCOMPARE(offer->numberLabel()->text(), QStringLiteral("34611111111"));
 
-        offer->Command3()->click();
-        QVERIFY(!openWindow<sending::Form23>("Form23"));
-        auto *editor = openWindow<contacts::Form5>("Form5");
+        offer->saveContactButton()->click();
+        QVERIFY(!openWindow<sending::UnknownNumberDialog>("Form23"));
+        auto *editor = openWindow<contacts::ContactEditorDialog>("Form5");
         QVERIFY(editor);
-        QCOMPARE(editor->Text1()->text(), QStringLiteral("Desconocido: 34611111111"));
-        QCOMPARE(editor->Text2()->text(), QStringLiteral("34611111111"));
-        QCOMPARE(editor->Form1introducir_agenda(), std::optional<qint64>(0));
+        QCOMPARE(editor->nameBox()->text(), QStringLiteral("Desconocido: 34611111111"));
+        QCOMPARE(editor->mobileBox()->text(), QStringLiteral("34611111111"));
+        QCOMPARE(editor->offerPosition(), std::optional<qint64>(0));
         prompter.answerMessage(ui::Answer::Ok);
-        editor->Command1_Click();
+        editor->save();
         QCOMPARE(prompter.lastCall().text, QStringLiteral("El contacto fue guardado satisfactoriamente."));
 
         // The known second number is passed over: the third comes next.
-        offer = openWindow<sending::Form23>("Form23");
+        offer = openWindow<sending::UnknownNumberDialog>("Form23");
         QVERIFY(offer);
-        QCOMPARE(offer->telefono()->text(), QStringLiteral("34633333333"));
-        QCOMPARE(offer->posicion(), qint64(2));
+        QCOMPARE(offer->numberLabel()->text(), QStringLiteral("34633333333"));
+        QCOMPARE(offer->position(), qint64(2));
 
-        offer->Command3()->click();
-        editor = openWindow<contacts::Form5>("Form5");
+        offer->saveContactButton()->click();
+        editor = openWindow<contacts::ContactEditorDialog>("Form5");
         QVERIFY(editor);
-        editor->Command2()->click();
-        QVERIFY(!openWindow<sending::Form23>("Form23"));
-        QTRY_VERIFY_WITH_TIMEOUT(!openWindow<contacts::Form5>("Form5"), 5000);
+        editor->cancelButton()->click();
+        QVERIFY(!openWindow<sending::UnknownNumberDialog>("Form23"));
+        QTRY_VERIFY_WITH_TIMEOUT(!openWindow<contacts::ContactEditorDialog>("Form5"), 5000);
 
         db::Connection check;
         QVERIFY(check.open(startup::localDatabasePath(home.path())).ok());

@@ -17,17 +17,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = fuzz::textOf(data, size);
     QString phone = text;
-    (void)sending::phone::f_normalizar_telefono(phone);
-    (void)sending::phone::normalizarTelefono(text);
-    (void)sending::phone::soloDigitos(text);
+    (void)sending::phone::normalizePhone(phone);
+    (void)sending::phone::normalizedPhone(text);
+    (void)sending::phone::isDigitsOnly(text);
     QString stripped = text;
-    sending::phone::quitar(stripped, u"+()-. ,");
-    sending::phone::quitarIniciales(stripped, u"0");
-    sending::phone::anadirPrefijoMovil(stripped, u"67");
-    (void)automation::limpiarNumero(text);
-    (void)contacts::comprobarMovil(text);
-    (void)importexport::access::telefono_access(text);
-    (void)importexport::access::telefono_clientes(text);
-    (void)history::telefonosDe(text);
+    sending::phone::removeChars(stripped, u"+()-. ,");
+    sending::phone::removeLeading(stripped, u"0");
+    sending::phone::addMobilePrefix(stripped, u"67");
+    (void)automation::cleanNumber(text);
+    (void)contacts::checkMobile(text);
+    (void)importexport::access::cleanAccessPhone(text);
+    (void)importexport::access::cleanCustomerPhone(text);
+    (void)history::phonesOf(text);
     return 0;
 }

@@ -11,6 +11,6 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    (void)sending::f_respuesta_coste(true, fuzz::textOf(data, size));
+    (void)sending::interpretQuoteReply(true, fuzz::textOf(data, size));
     return 0;
 }

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const auto [contentType, body] = fuzz::splitFirstLine(fuzz::bytesOf(data, size));
     const QString text = net::replyText(body, contentType);
-    (void)net::respuesta_api(text);
+    (void)net::splitApiReply(text);
     (void)net::replyOk(text);
     (void)net::htmlToText(fuzz::textOf(data, size));
     (void)net::decodeBody(body, contentType);

@@ -14,14 +14,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = fuzz::textOf(data, size);
     for (const QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
-        if (const std::optional<history::LineaEstado> parsed = history::parseLineaEstado(line)) {
-            const history::Desglose breakdown =
-                history::f_subhistorial_parse_estado(parsed->estado(), QStringLiteral("34600111222,34600111333"));
-            (void)history::color_estado(breakdown, QStringLiteral("2024-06-03 10:00"), QStringLiteral("2024-06-03 11:00"));
+        if (const std::optional<history::StateLine> parsed = history::parseStateLine(line)) {
+            const history::Breakdown breakdown =
+                history::parseDeliveryState(parsed->storedState(), QStringLiteral("34600111222,34600111333"));
+            (void)history::stateColour(breakdown, QStringLiteral("2024-06-03 10:00"), QStringLiteral("2024-06-03 11:00"));
         }
     }
     // A stored state read back as it was written, whatever it holds.
     const auto [state, recipients] = fuzz::splitFirstLine(fuzz::bytesOf(data, size));
-    (void)history::f_subhistorial_parse_estado(QString::fromUtf8(state), QString::fromUtf8(recipients));
+    (void)history::parseDeliveryState(QString::fromUtf8(state), QString::fromUtf8(recipients));
     return 0;
 }

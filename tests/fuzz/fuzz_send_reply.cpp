@@ -17,16 +17,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static const QDateTime now(QDate(2024, 6, 3), QTime(10, 0));
     sending::SendRequest request;
     request.username = QStringLiteral("demo");
-    request.mensaje = QStringLiteral("Hola");
-    request.destino = QStringLiteral("34600111222,34600111333");
-    request.remitente = QStringLiteral("Tienda");
-    request.fecha = QStringLiteral("Inmediato");
-    request.fechaRegistro = QStringLiteral("Inmediato");
-    request.mensajeRegistro = request.mensaje;
-    (void)sending::f_respuesta_envio(request, true, text, 100.0, now);
-    (void)sending::f_respuesta_envio(request, true, text, std::nullopt, now);
-    request.automatizado = true;
-    (void)sending::f_respuesta_envio(request, true, text, 0.5, now);
-    (void)sending::leerSaldoEtiqueta(text);
+    request.message = QStringLiteral("Hola");
+    request.recipients = QStringLiteral("34600111222,34600111333");
+    request.sender = QStringLiteral("Tienda");
+    request.sendTime = QStringLiteral("Inmediato");
+    request.recordedTime = QStringLiteral("Inmediato");
+    request.recordedMessage = request.message;
+    (void)sending::interpretSendReply(request, true, text, 100.0, now);
+    (void)sending::interpretSendReply(request, true, text, std::nullopt, now);
+    request.automated = true;
+    (void)sending::interpretSendReply(request, true, text, 0.5, now);
+    (void)sending::balanceFromLabel(text);
     return 0;
 }

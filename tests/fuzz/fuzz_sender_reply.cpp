@@ -18,6 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const startup::senders::SenderReply reply = startup::senders::parseReply(text);
     (void)startup::senders::splitList(reply.payload);
     (void)startup::account::parseAccountCheck(text);
-    (void)startup::version::limpiarRespuesta(text);
+    (void)startup::version::cleanReply(text);
     return 0;
 }

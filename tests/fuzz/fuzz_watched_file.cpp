@@ -13,9 +13,9 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const auto [delimiter, file] = fuzz::splitFirstLine(fuzz::bytesOf(data, size));
-    const QStringList lines = automation::lineasDelArchivo(file);
-    const automation::Lectura reading = automation::agruparPorMensaje(lines, QString::fromUtf8(delimiter));
-    for (const automation::Descarte &discarded : reading.descartes)
-        (void)automation::textoDescarte(discarded);
+    const QStringList lines = automation::fileLines(file);
+    const automation::FileReading reading = automation::groupByMessage(lines, QString::fromUtf8(delimiter));
+    for (const automation::Discard &discarded : reading.discards)
+        (void)automation::discardText(discarded);
     return 0;
 }

@@ -13,10 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     using namespace automation::birthdays;
     static const QUrl page(QStringLiteral("http://127.0.0.1/extranet_nueva/SMS/personalizado.php"));
-    PaginaHtml parsed = analizarPagina(fuzz::textOf(data, size), page);
-    if (ControlHtml *messageControl = parsed.formulario.control(QStringLiteral("mensaje")))
-        messageControl->valor = QStringLiteral("Feliz cumpleaños €");
-    (void)codificarEnvio(parsed.formulario, QStringLiteral("enviar"), Juego::Windows1252);
-    (void)codificarEnvio(parsed.formulario, QString(), Juego::Utf8);
+    HtmlPage parsed = parsePage(fuzz::textOf(data, size), page);
+    if (HtmlControl *messageControl = parsed.form.control(QStringLiteral("mensaje")))
+        messageControl->value = QStringLiteral("Feliz cumpleaños €");
+    (void)encodeSubmission(parsed.form, QStringLiteral("enviar"), Charset::Windows1252);
+    (void)encodeSubmission(parsed.form, QString(), Charset::Utf8);
     return 0;
 }

@@ -507,7 +507,7 @@ private Q_SLOTS:
         QCOMPARE(rawGet("/extranet/SMS/pedir_remitentes.php?username=ana&password=x1&remitente=\xd1o%F1o+[1]"),
                  text::toCp1252(u"0|SenderID requested|Ñoño [1]"));
         const sim::LoggedRequest logged = m_sim->requests().constLast();
-        QCOMPARE(logged.endpoint, Endpoint::PedirRemitentes);
+        QCOMPARE(logged.endpoint, Endpoint::SenderList);
         QCOMPARE(logged.method, QByteArray("GET"));
         QCOMPARE(logged.query, QByteArray("username=ana&password=x1&remitente=\xd1o%F1o+[1]"));
         QCOMPARE(logged.body, QByteArray());
@@ -560,8 +560,8 @@ private Q_SLOTS:
         fault.kind = kind;
         fault.count = 2;
         fault.delay = std::chrono::milliseconds(1);
-        m_sim->armFault(Endpoint::PedirCoste, fault);
-        QCOMPARE(m_sim->armedFaults(Endpoint::PedirCoste), 2);
+        m_sim->armFault(Endpoint::CostQuote, fault);
+        QCOMPARE(m_sim->armedFaults(Endpoint::CostQuote), 2);
         const QString address = url(QStringLiteral("extranet/SMS/pedir_coste.php?username=ana&password=x1&buf=0"));
         for (int i = 0; i < 2; ++i) {
             const probe::Result r = m_http.get(address);
@@ -569,7 +569,7 @@ private Q_SLOTS:
             QCOMPARE(r.status, status);
             QCOMPARE(r.body, body);
         }
-        QCOMPARE(m_sim->armedFaults(Endpoint::PedirCoste), 0);
+        QCOMPARE(m_sim->armedFaults(Endpoint::CostQuote), 0);
         QCOMPARE(m_http.get(address).body, QByteArray("0|Ticket price|1|100")); // the third is healthy again
     }
 
@@ -625,7 +625,7 @@ private Q_SLOTS:
         const QString address = url(QStringLiteral("extranet/SMS/desktop_export_agenda.php?login=ana&password=x1&buf=0"));
         const probe::Result plain = m_http.get(address);
         QVERIFY(plain.body.contains("'\xcd\xf1igo'"));
-        m_sim->armFault(Endpoint::ExportAgenda, FaultKind::Utf8Body);
+        m_sim->armFault(Endpoint::ExportBook, FaultKind::Utf8Body);
         const probe::Result utf8 = m_http.get(address);
         QVERIFY(utf8.body.contains("'\xc3\x8d\xc3\xb1igo'"));
         QCOMPARE(utf8.contentType, QByteArray("text/plain; charset=utf-8"));
@@ -685,7 +685,7 @@ private Q_SLOTS:
         sim::Fault fault;
         fault.kind = FaultKind::Hang;
         fault.delay = std::chrono::milliseconds(50);
-        m_sim->armFault(Endpoint::PedirCoste, fault);
+        m_sim->armFault(Endpoint::CostQuote, fault);
         const probe::Result r = m_http.get(url(QStringLiteral("extranet/SMS/pedir_coste.php?username=ana&password=x1")));
         QVERIFY(r.finished);
         QVERIFY(r.error != QNetworkReply::NoError);

@@ -19,13 +19,13 @@ inline QDateTime fixedNow()
 }
 
 struct Send {
-    QString destinatario;
-    QString fEnvio = QStringLiteral("2024-05-01 09:00");
-    QString fProgramada = QStringLiteral("Inmediato");
-    QString mensaje = QStringLiteral("Hola");
-    QString idWeb;
-    QString estado = QStringLiteral("0|0|0");
-    QString boolCumple = QStringLiteral("0");
+    QString recipients;
+    QString sentAt = QStringLiteral("2024-05-01 09:00");
+    QString scheduledFor = QStringLiteral("Inmediato");
+    QString message = QStringLiteral("Hola");
+    QString gatewayId;
+    QString state = QStringLiteral("0|0|0");
+    QString birthdayGreeting = QStringLiteral("0");
     QString username;
 };
 
@@ -33,32 +33,32 @@ class Database final : public testing::FreshDatabase {
 public:
     qint64 insert(const Send &s)
     {
-        const db::Result r = conexion.execute(
+        const db::Result r = connection.execute(
             QStringLiteral("INSERT INTO Historial (destinatario,f_envio,f_programada,mensaje,id_web,estado,"
                            "remitente,creditos,bool_cumple,username) VALUES (?,?,?,?,?,?,?,?,?,?)"),
-            {s.destinatario, s.fEnvio, s.fProgramada, s.mensaje, s.idWeb, s.estado, QStringLiteral("Brisanta"),
-             1.0, s.boolCumple, s.username});
+            {s.recipients, s.sentAt, s.scheduledFor, s.message, s.gatewayId, s.state, QStringLiteral("Brisanta"),
+             1.0, s.birthdayGreeting, s.username});
         if (!r.ok())
             qWarning() << r.error;
-        return conexion.lastInsertRowId();
+        return connection.lastInsertRowId();
     }
 
     void addContact(const QString &name, const QString &phone)
     {
-        conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono) VALUES (?, ?)"), {name, phone});
+        connection.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono) VALUES (?, ?)"), {name, phone});
     }
 
     qint64 count(const QString &where = {}, const QVariantList &values = {})
     {
-        return conexion
+        return connection
             .scalar(QStringLiteral("SELECT COUNT(*) FROM Historial") + (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where),
                     values)
             .toLongLong();
     }
 
-    QString estadoOf(const QString &gatewayId)
+    QString stateOf(const QString &gatewayId)
     {
-        return conexion.scalar(QStringLiteral("SELECT estado FROM Historial WHERE id_web=?"), {gatewayId}).toString();
+        return connection.scalar(QStringLiteral("SELECT estado FROM Historial WHERE id_web=?"), {gatewayId}).toString();
     }
 
     // 100 sends, sid 1 to 100, id_web "w<sid>", numbers 346000<sid>xx. The kind follows sid % 6:
@@ -67,43 +67,43 @@ public:
     // Message texts: "Oferta <sid>" for even sids, "Cita <sid>" for odd ones. f_envio: day 1 + sid % 9.
     void seedHundred()
     {
-        conexion.execute(QStringLiteral("BEGIN"));
+        connection.execute(QStringLiteral("BEGIN"));
         for (int sid = 1; sid <= 100; ++sid) {
             const QString base = QStringLiteral("346%1").arg(sid, 6, 10, QLatin1Char('0'));
             const QString a = base + QStringLiteral("01"), b = base + QStringLiteral("02"), c = base + QStringLiteral("03");
             Send s;
-            s.idWeb = QStringLiteral("w%1").arg(sid);
-            s.fEnvio = QStringLiteral("2024-05-%1 09:00").arg(1 + sid % 9, 2, 10, QLatin1Char('0'));
-            s.mensaje = (sid % 2 ? QStringLiteral("Cita %1") : QStringLiteral("Oferta %1")).arg(sid);
+            s.gatewayId = QStringLiteral("w%1").arg(sid);
+            s.sentAt = QStringLiteral("2024-05-%1 09:00").arg(1 + sid % 9, 2, 10, QLatin1Char('0'));
+            s.message = (sid % 2 ? QStringLiteral("Cita %1") : QStringLiteral("Oferta %1")).arg(sid);
             switch (sid % 6) {
             case 0:
-                s.destinatario = a;
+                s.recipients = a;
                 break;
             case 1:
-                s.destinatario = a + QLatin1Char(',') + b + QLatin1Char(',') + c;
-                s.estado = QStringLiteral("0|") + a + QStringLiteral("|0");
+                s.recipients = a + QLatin1Char(',') + b + QLatin1Char(',') + c;
+                s.state = QStringLiteral("0|") + a + QStringLiteral("|0");
                 break;
             case 2:
-                s.destinatario = a + QLatin1Char(',') + b + QLatin1Char(',') + c;
-                s.estado = QStringLiteral("1|0|") + a + QLatin1Char(',') + b + QLatin1Char(',') + c;
+                s.recipients = a + QLatin1Char(',') + b + QLatin1Char(',') + c;
+                s.state = QStringLiteral("1|0|") + a + QLatin1Char(',') + b + QLatin1Char(',') + c;
                 break;
             case 3:
-                s.destinatario = a + QLatin1Char(',') + b;
-                s.fProgramada = QStringLiteral("2024-06-01 10:00");
+                s.recipients = a + QLatin1Char(',') + b;
+                s.scheduledFor = QStringLiteral("2024-06-01 10:00");
                 break;
             case 4:
-                s.destinatario = a;
-                s.fProgramada = QStringLiteral("2024-05-01 10:00");
+                s.recipients = a;
+                s.scheduledFor = QStringLiteral("2024-05-01 10:00");
                 break;
             default:
-                s.destinatario = a;
-                s.estado = QStringLiteral("1|") + a + QStringLiteral("|0");
-                s.boolCumple = QStringLiteral("1");
+                s.recipients = a;
+                s.state = QStringLiteral("1|") + a + QStringLiteral("|0");
+                s.birthdayGreeting = QStringLiteral("1");
                 break;
             }
             insert(s);
         }
-        conexion.execute(QStringLiteral("COMMIT"));
+        connection.execute(QStringLiteral("COMMIT"));
     }
 };
 

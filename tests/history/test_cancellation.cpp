@@ -57,13 +57,13 @@ class TestCancellation final : public QObject {
     const Account ana{QStringLiteral("ana"), QStringLiteral("secreto")};
 
 private Q_SLOTS:
-    void siRule_data()
+    void confirmationRule_data()
     {
         QTest::addColumn<QStringList>("answers");
         QTest::addColumn<int>("rule");
         QTest::addColumn<bool>("yes");
         QTest::addColumn<int>("asked");
-        const int exact = int(SiRule::Exact), trimmed = int(SiRule::Trimmed);
+        const int exact = int(ConfirmationRule::Exact), trimmed = int(ConfirmationRule::Trimmed);
         QTest::newRow("si") << QStringList{"si"} << exact << true << 1;
         QTest::newRow("SI") << QStringList{"SI"} << exact << true << 1;
         QTest::newRow("blank SI asks again, then cancel") << QStringList{" SI"} << exact << false << 2;
@@ -73,12 +73,12 @@ private Q_SLOTS:
         QTest::newRow("trimmed accepts blanks") << QStringList{" si "} << trimmed << true << 1;
         QTest::newRow("trimmed no then SI") << QStringList{"no", "SI"} << trimmed << true << 2;
     }
-    void siRule()
+    void confirmationRule()
     {
         QFETCH(QStringList, answers);
         QFETCH(int, rule);
         ScriptedAsk ask{answers};
-        QTEST(confirmacion_si(ask.fn(), "p", "t", SiRule(rule)), "yes");
+        QTEST(confirmByTypingYes(ask.fn(), "p", "t", ConfirmationRule(rule)), "yes");
         QTEST(int(ask.defaults.size()), "asked");
         QCOMPARE(ask.defaults.first(), QStringLiteral("NO"));
         if (answers.size() > 1)
@@ -88,20 +88,20 @@ private Q_SLOTS:
     void singleRequest()
     {
         Database db;
-        const qint64 sid = db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "77"});
+        const qint64 sid = db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "77"});
         const QString key = QStringLiteral("pMensaje %1").arg(sid);
 
-        const CancelRequest none = f_peticion_cancelar(db.conexion, key, {}, 3);
+        const CancelRequest none = buildCancelRequest(db.connection, key, {}, 3);
         QCOMPARE(none.status, CancelRequest::Status::NoAccount);
         QCOMPARE(none.notice.text, QStringLiteral("Debes introducir los datos de la cuenta primero en Archivo->Configuracion"));
         QCOMPARE(none.notice.title, QStringLiteral("Faltan datos de usuario"));
 
-        const CancelRequest r = f_peticion_cancelar(db.conexion, key, {"ana", "a&b#c"}, 3);
+        const CancelRequest r = buildCancelRequest(db.connection, key, {"ana", "a&b#c"}, 3);
         QCOMPARE(r.status, CancelRequest::Status::Ready);
         QCOMPARE(r.smsId, QStringLiteral("77"));
         QVERIFY(r.url.endsWith(
             QStringLiteral("/APIv2/scheduled_sendings.php?username=ana&password=a%26b%23c&sms_id=77&action=2&buf=3")));
-        QCOMPARE(f_peticion_cancelar(db.conexion, "l0", ana, 0).status, CancelRequest::Status::NoRow);
+        QCOMPARE(buildCancelRequest(db.connection, "l0", ana, 0).status, CancelRequest::Status::NoRow);
     }
 
     // A row the gateway never identified (an old or damaged one) shares its empty identifier with
@@ -109,17 +109,17 @@ private Q_SLOTS:
     void rowsWithoutIdentifierAreNeverTouched()
     {
         Database db;
-        const qint64 sid = db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00"});
-        db.insert({.destinatario = "2", .fProgramada = "2024-06-02 10:00"});
-        db.conexion.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada) VALUES ('3', '2024-06-03 10:00')"));
-        db.insert({.destinatario = "4", .fProgramada = "2024-06-04 10:00", .idWeb = "77"});
+        const qint64 sid = db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00"});
+        db.insert({.recipients = "2", .scheduledFor = "2024-06-02 10:00"});
+        db.connection.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada) VALUES ('3', '2024-06-03 10:00')"));
+        db.insert({.recipients = "4", .scheduledFor = "2024-06-04 10:00", .gatewayId = "77"});
 
-        const CancelRequest r = f_peticion_cancelar(db.conexion, QStringLiteral("pMensaje %1").arg(sid), ana, 0);
+        const CancelRequest r = buildCancelRequest(db.connection, QStringLiteral("pMensaje %1").arg(sid), ana, 0);
         QCOMPARE(r.status, CancelRequest::Status::NoIdentifier);
-        QCOMPARE(r.notice.text, kNoCancelado);
+        QCOMPARE(r.notice.text, kNotCancelledMessage);
         for (const char *reply : {"0|", "4|", "0|77"})
-            QCOMPARE(f_respuesta_cancelar(db.conexion, QString::fromLatin1(reply), QString()).changed, false);
-        QVERIFY(deleteRefusedSend(db.conexion, QString()).ok());
+            QCOMPARE(recordCancelReply(db.connection, QString::fromLatin1(reply), QString()).changed, false);
+        QVERIFY(deleteRefusedSend(db.connection, QString()).ok());
         QCOMPARE(db.count(), qint64(4));
         QCOMPARE(db.count("f_programada='Inmediato'"), qint64(0));
 
@@ -127,7 +127,7 @@ private Q_SLOTS:
         FakeGateway gateway;
         gateway.replies = {{"", "0|"}, {"77", "0|77"}};
         ScriptedAsk ask{{"SI"}};
-        const CancelAllOutcome out = cancelarTodos(db.conexion, {}, ana, now, ask.fn(), gateway.fn());
+        const CancelAllOutcome out = cancelAllScheduled(db.connection, {}, ana, now, ask.fn(), gateway.fn());
         QCOMPARE(out.asked, 1);
         QCOMPARE(out.cancelled, 1);
         QCOMPARE(gateway.requests.size(), 1);
@@ -140,19 +140,19 @@ private Q_SLOTS:
     void identifiersThatAreNotNumbersAreNeverNamed()
     {
         Database db;
-        const qint64 sid = db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "abc"});
-        db.insert({.destinatario = "2", .fProgramada = "2024-06-02 10:00", .idWeb = "7x"});
-        db.insert({.destinatario = "3", .fProgramada = "2024-06-03 10:00", .idWeb = "77"});
+        const qint64 sid = db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "abc"});
+        db.insert({.recipients = "2", .scheduledFor = "2024-06-02 10:00", .gatewayId = "7x"});
+        db.insert({.recipients = "3", .scheduledFor = "2024-06-03 10:00", .gatewayId = "77"});
 
-        const CancelRequest r = f_peticion_cancelar(db.conexion, QStringLiteral("pMensaje %1").arg(sid), ana, 0);
+        const CancelRequest r = buildCancelRequest(db.connection, QStringLiteral("pMensaje %1").arg(sid), ana, 0);
         QCOMPARE(r.status, CancelRequest::Status::NoIdentifier);
         QVERIFY(r.url.isEmpty());
-        QCOMPARE(r.notice.text, kNoCancelado);
+        QCOMPARE(r.notice.text, kNotCancelledMessage);
 
         FakeGateway gateway;
         gateway.replies = {{"77", "0|77"}, {"abc", "0|abc"}, {"7x", "0|7x"}};
         ScriptedAsk ask{{"SI"}};
-        const CancelAllOutcome out = cancelarTodos(db.conexion, {}, ana, now, ask.fn(), gateway.fn());
+        const CancelAllOutcome out = cancelAllScheduled(db.connection, {}, ana, now, ask.fn(), gateway.fn());
         QCOMPARE(out.asked, 1);
         QCOMPARE(gateway.requests.size(), 1);
         QCOMPARE(gateway.requests.first().at(9), QStringLiteral("77"));
@@ -193,17 +193,17 @@ private Q_SLOTS:
         QFETCH(QString, reply);
         QFETCH(int, status);
         Database db;
-        db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "77"});
-        db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "78"});
-        const CancelOutcome out = f_respuesta_cancelar(db.conexion, reply, "77");
+        db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "77"});
+        db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "78"});
+        const CancelOutcome out = recordCancelReply(db.connection, reply, "77");
         QCOMPARE(int(out.status), status);
         QTEST(out.notice.text, "message");
         QTEST(db.count("id_web='77'"), "rows77");
-        QTEST(db.conexion.scalar("SELECT f_programada FROM Historial WHERE id_web='77'").toString(), "programada77");
+        QTEST(db.connection.scalar("SELECT f_programada FROM Historial WHERE id_web='77'").toString(), "programada77");
         QCOMPARE(db.count("id_web='78'"), qint64(1));
         if (out.status == CancelOutcome::Status::OfferDelete) {
             QCOMPARE(out.notice.title, QStringLiteral("Cancelación fallida. Eliminar registro?"));
-            QVERIFY(deleteRefusedSend(db.conexion, "77").ok());
+            QVERIFY(deleteRefusedSend(db.connection, "77").ok());
             QCOMPARE(db.count("id_web='77'"), qint64(0));
         }
     }
@@ -228,15 +228,15 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, answers);
         Database db;
-        db.insert({.destinatario = "1", .idWeb = "1"});                                       // immediate
-        db.insert({.destinatario = "1", .fProgramada = "2024-05-10 12:00", .idWeb = "2"});    // current minute
-        db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "3"});
-        db.insert({.destinatario = "1", .fProgramada = "2024-06-02 10:00", .idWeb = "4"});
-        db.insert({.destinatario = "1", .fProgramada = "2024-06-03 10:00", .idWeb = "5"});
+        db.insert({.recipients = "1", .gatewayId = "1"});                                       // immediate
+        db.insert({.recipients = "1", .scheduledFor = "2024-05-10 12:00", .gatewayId = "2"});    // current minute
+        db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "3"});
+        db.insert({.recipients = "1", .scheduledFor = "2024-06-02 10:00", .gatewayId = "4"});
+        db.insert({.recipients = "1", .scheduledFor = "2024-06-03 10:00", .gatewayId = "5"});
         FakeGateway gateway;
         gateway.replies = {{"3", "0|3"}, {"4", "1|4"}, {"5", "0|5"}};
         ScriptedAsk ask{answers};
-        const CancelAllOutcome out = cancelarTodos(db.conexion, {}, ana, now, ask.fn(), gateway.fn());
+        const CancelAllOutcome out = cancelAllScheduled(db.connection, {}, ana, now, ask.fn(), gateway.fn());
         QTEST(int(out.status), "status");
         QCOMPARE(out.asked, 3);
         QCOMPARE(ask.title, QStringLiteral("Confirmar cancelación de 3 envíos"));
@@ -259,26 +259,26 @@ private Q_SLOTS:
     void cancelAllNothingToCancel()
     {
         Database db;
-        db.insert({.destinatario = "1", .idWeb = "1"});
-        db.insert({.destinatario = "1", .fProgramada = "2024-05-01 10:00", .idWeb = "2"});
+        db.insert({.recipients = "1", .gatewayId = "1"});
+        db.insert({.recipients = "1", .scheduledFor = "2024-05-01 10:00", .gatewayId = "2"});
         ScriptedAsk ask{{"si"}};
         FakeGateway gateway;
-        const CancelAllOutcome out = cancelarTodos(db.conexion, {}, ana, now, ask.fn(), gateway.fn());
+        const CancelAllOutcome out = cancelAllScheduled(db.connection, {}, ana, now, ask.fn(), gateway.fn());
         QCOMPARE(out.status, CancelAllOutcome::Status::Nothing);
         QVERIFY(out.notice.text.isEmpty());
         QVERIFY(ask.defaults.isEmpty());
-        QCOMPARE(cancelarTodos(db.conexion, {}, {}, now, ask.fn(), gateway.fn()).status,
+        QCOMPARE(cancelAllScheduled(db.connection, {}, {}, now, ask.fn(), gateway.fn()).status,
                  CancelAllOutcome::Status::NoAccount);
     }
 
     void cancelAllUnreachableIsReported()
     {
         Database db;
-        db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "3"});
+        db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "3"});
         ScriptedAsk ask{{"SI"}};
         FakeGateway gateway;
         gateway.reachable = false;
-        const CancelAllOutcome out = cancelarTodos(db.conexion, {}, ana, now, ask.fn(), gateway.fn());
+        const CancelAllOutcome out = cancelAllScheduled(db.connection, {}, ana, now, ask.fn(), gateway.fn());
         QCOMPARE(out.status, CancelAllOutcome::Status::Unreachable);
         QVERIFY(!out.notice.text.isEmpty());
         QCOMPARE(out.notice.title, QStringLiteral("Conexión fallida"));
@@ -290,19 +290,19 @@ private Q_SLOTS:
         Database db;
         db.seedHundred();
         // The gateway numbers its sends: "w9" becomes 9.
-        QVERIFY(db.conexion.execute(QStringLiteral("UPDATE Historial SET id_web=substr(id_web, 2)")).ok());
+        QVERIFY(db.connection.execute(QStringLiteral("UPDATE Historial SET id_web=substr(id_web, 2)")).ok());
         FilterPanel panel;
-        panel.porTexto = true;
-        panel.texto = "Cita 9";   // 9, 93, 99 are scheduled in June (91, 95 and 97 are not)
+        panel.byText = true;
+        panel.text = "Cita 9";   // 9, 93, 99 are scheduled in June (91, 95 and 97 are not)
         ViewOptions o;
-        o.filtrar = true;
-        o.filtro = f_filtrar_historial(panel).condition;
-        const HistoryPage page = f_historial(db.conexion, o, now);
+        o.filtering = true;
+        o.filter = buildHistoryFilter(panel).condition;
+        const HistoryPage page = buildHistoryPage(db.connection, o, now);
         FakeGateway gateway;
         for (int sid = 1; sid <= 100; ++sid)
             gateway.replies.insert(QString::number(sid), QStringLiteral("0|%1").arg(sid));
         ScriptedAsk ask{{"si"}};
-        const CancelAllOutcome out = cancelarTodos(db.conexion, page.condition, ana, now, ask.fn(), gateway.fn());
+        const CancelAllOutcome out = cancelAllScheduled(db.connection, page.condition, ana, now, ask.fn(), gateway.fn());
         QCOMPARE(out.cancelled, 3);
         QCOMPARE(db.count(), qint64(97));
     }
@@ -310,18 +310,18 @@ private Q_SLOTS:
     void deleteOne()
     {
         Database db;
-        const qint64 sid = db.insert({.destinatario = "1"});
-        db.insert({.destinatario = "2"});
-        QCOMPARE(f_eliminar_registro(db.conexion, "l0", now).status, DeleteOutcome::Status::Nothing);
-        const DeleteOutcome out = f_eliminar_registro(db.conexion, QStringLiteral("Pendientes %1").arg(sid), now);
+        const qint64 sid = db.insert({.recipients = "1"});
+        db.insert({.recipients = "2"});
+        QCOMPARE(deleteSendRecord(db.connection, "l0", now).status, DeleteOutcome::Status::Nothing);
+        const DeleteOutcome out = deleteSendRecord(db.connection, QStringLiteral("Pendientes %1").arg(sid), now);
         QCOMPARE(out.status, DeleteOutcome::Status::Deleted);
         QCOMPARE(out.notice.text, QStringLiteral("Registro eliminado satisfactoriamente"));
         QCOMPARE(out.notice.title, QStringLiteral("Historial eliminado"));
         QCOMPARE(db.count(), qint64(1));
         // The row is gone already (another window deleted it): no success message.
-        const DeleteOutcome again = f_eliminar_registro(db.conexion, QStringLiteral("Pendientes %1").arg(sid), now);
+        const DeleteOutcome again = deleteSendRecord(db.connection, QStringLiteral("Pendientes %1").arg(sid), now);
         QCOMPARE(again.status, DeleteOutcome::Status::Nothing);
-        QCOMPARE(again.notice.text, kEnvioDesaparecido.text);
+        QCOMPARE(again.notice.text, kSendGoneNotice.text);
         QCOMPARE(db.count(), qint64(1));
     }
 
@@ -330,38 +330,38 @@ private Q_SLOTS:
     void deleteOneNeverTakesAPendingSend()
     {
         Database db;
-        const qint64 scheduled = db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "w1"});
-        const qint64 overdue = db.insert({.destinatario = "2", .fProgramada = "2024-05-10 11:59", .idWeb = "w2"});
-        const qint64 slashed = db.insert({.destinatario = "3", .fProgramada = "2024/06/01 10:00", .idWeb = "w3"});
-        const qint64 noTime = db.insert({.destinatario = "4"});
-        db.conexion.execute(QStringLiteral("UPDATE Historial SET f_programada=NULL WHERE sid=?"), {noTime});
+        const qint64 scheduled = db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "w1"});
+        const qint64 overdue = db.insert({.recipients = "2", .scheduledFor = "2024-05-10 11:59", .gatewayId = "w2"});
+        const qint64 slashed = db.insert({.recipients = "3", .scheduledFor = "2024/06/01 10:00", .gatewayId = "w3"});
+        const qint64 noTime = db.insert({.recipients = "4"});
+        db.connection.execute(QStringLiteral("UPDATE Historial SET f_programada=NULL WHERE sid=?"), {noTime});
 
-        DeleteOutcome out = f_eliminar_registro(db.conexion, QStringLiteral("pMensaje %1").arg(scheduled), now);
+        DeleteOutcome out = deleteSendRecord(db.connection, QStringLiteral("pMensaje %1").arg(scheduled), now);
         QCOMPARE(out.status, DeleteOutcome::Status::Nothing);
         QVERIFY(!out.changed);
-        QCOMPARE(out.notice.text, kEliminarProgramado.text);
+        QCOMPARE(out.notice.text, kDeleteScheduledNotice.text);
         QCOMPARE(db.count(QStringLiteral("sid=?"), {scheduled}), qint64(1));
 
         // Due sends, times the gateway never took as scheduled and null times go as any sent one.
         for (const qint64 sid : {overdue, slashed, noTime}) {
-            out = f_eliminar_registro(db.conexion, QStringLiteral("pMensaje %1").arg(sid), now);
+            out = deleteSendRecord(db.connection, QStringLiteral("pMensaje %1").arg(sid), now);
             QCOMPARE(out.status, DeleteOutcome::Status::Deleted);
             QCOMPARE(db.count(QStringLiteral("sid=?"), {sid}), qint64(0));
         }
 
-        out = f_eliminar_registro(db.conexion, QStringLiteral("pMensaje %1").arg(overdue), now);
+        out = deleteSendRecord(db.connection, QStringLiteral("pMensaje %1").arg(overdue), now);
         QCOMPARE(out.status, DeleteOutcome::Status::Nothing);
         QVERIFY(out.changed);
-        QCOMPARE(out.notice.text, kEnvioDesaparecido.text);
+        QCOMPARE(out.notice.text, kSendGoneNotice.text);
         QCOMPARE(out.notice.title, QStringLiteral("Historial"));
         QCOMPARE(db.count(), qint64(1));
 
         // Cancelling a send gone meanwhile asks the gateway nothing and says so.
-        const CancelRequest gone = f_peticion_cancelar(db.conexion, QStringLiteral("pMensaje %1").arg(overdue), ana, 0);
+        const CancelRequest gone = buildCancelRequest(db.connection, QStringLiteral("pMensaje %1").arg(overdue), ana, 0);
         QCOMPARE(gone.status, CancelRequest::Status::NoRow);
-        QCOMPARE(gone.notice.text, kEnvioDesaparecido.text);
+        QCOMPARE(gone.notice.text, kSendGoneNotice.text);
         QVERIFY(gone.url.isEmpty());
-        QVERIFY(f_peticion_cancelar(db.conexion, QStringLiteral("l0"), ana, 0).notice.text.isEmpty());
+        QVERIFY(buildCancelRequest(db.connection, QStringLiteral("l0"), ana, 0).notice.text.isEmpty());
     }
 
     void deleteAllSent_data()
@@ -387,14 +387,14 @@ private Q_SLOTS:
         Database db;
         db.seedHundred();
         FilterPanel panel;
-        panel.porTexto = !text.isEmpty();
-        panel.texto = text;
+        panel.byText = !text.isEmpty();
+        panel.text = text;
         ViewOptions o;
-        o.filtrar = true;
-        o.filtro = f_filtrar_historial(panel).condition;
-        const HistoryPage page = f_historial(db.conexion, o, now);
+        o.filtering = true;
+        o.filter = buildHistoryFilter(panel).condition;
+        const HistoryPage page = buildHistoryPage(db.connection, o, now);
         ScriptedAsk ask{answers};
-        const DeleteOutcome out = f_eliminar_todos_enviados(db.conexion, page.condition, now, ask.fn());
+        const DeleteOutcome out = deleteSentSends(db.connection, page.condition, now, ask.fn());
         QTEST(int(out.status), "status");
         QCOMPARE(out.deleted, deleted);
         QTEST(db.count(), "left");
@@ -410,9 +410,9 @@ private Q_SLOTS:
     void deleteAllSentOnOnlyFutureSends()
     {
         Database db;
-        db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00"});
+        db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00"});
         ScriptedAsk ask{{"si"}};
-        const DeleteOutcome out = f_eliminar_todos_enviados(db.conexion, {}, now, ask.fn());
+        const DeleteOutcome out = deleteSentSends(db.connection, {}, now, ask.fn());
         QCOMPARE(out.status, DeleteOutcome::Status::Nothing);
         QVERIFY(ask.defaults.isEmpty());
         QCOMPARE(db.count(), qint64(1));

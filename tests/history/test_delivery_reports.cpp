@@ -25,7 +25,7 @@ class TestDeliveryReports final : public QObject {
 private Q_SLOTS:
     void requestBody()
     {
-        const GatewayRequest r = f_peticion_getreport(ana, "77,78");
+        const GatewayRequest r = buildReportRequest(ana, "77,78");
         QVERIFY(r.url.endsWith(QStringLiteral("/APIv2/getreport.php")));
         QCOMPARE(r.fields.size(), 3);
         QCOMPARE(r.fields[0].name, QStringLiteral("username"));
@@ -38,9 +38,9 @@ private Q_SLOTS:
     void noDueSendAsksNothing()
     {
         Database db;
-        db.insert({.destinatario = "1", .fProgramada = "2024-05-10 12:00", .idWeb = "1"});   // current minute
-        db.insert({.destinatario = "1", .idWeb = "2", .estado = "1|1|0"});                    // final
-        const PendingReport p = f_actualizar_pendientes(db.conexion, ana, minutes);
+        db.insert({.recipients = "1", .scheduledFor = "2024-05-10 12:00", .gatewayId = "1"});   // current minute
+        db.insert({.recipients = "1", .gatewayId = "2", .state = "1|1|0"});                    // final
+        const PendingReport p = findPendingReports(db.connection, ana, minutes);
         QCOMPARE(p.status, PendingReport::Status::Nothing);
         QVERIFY(p.ids.isEmpty());
     }
@@ -49,11 +49,11 @@ private Q_SLOTS:
     {
         Database db;
         for (int i = 1; i <= 25; ++i)
-            db.insert({.destinatario = "1", .idWeb = QString::number(i), .username = i % 2 ? "ana" : ""});
-        db.insert({.destinatario = "1", .idWeb = "100", .username = "luis"});                  // another account
-        db.insert({.destinatario = "1", .fProgramada = "2024-05-10 11:59", .idWeb = "101"});   // earlier minute
-        db.insert({.destinatario = "1", .fProgramada = "2024-06-01 10:00", .idWeb = "102"});   // future
-        const PendingReport p = f_actualizar_pendientes(db.conexion, ana, minutes);
+            db.insert({.recipients = "1", .gatewayId = QString::number(i), .username = i % 2 ? "ana" : ""});
+        db.insert({.recipients = "1", .gatewayId = "100", .username = "luis"});                  // another account
+        db.insert({.recipients = "1", .scheduledFor = "2024-05-10 11:59", .gatewayId = "101"});   // earlier minute
+        db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "102"});   // future
+        const PendingReport p = findPendingReports(db.connection, ana, minutes);
         QCOMPARE(p.status, PendingReport::Status::Ready);
         QStringList expected{"101"};
         for (int i = 25; expected.size() < 20; --i)
@@ -65,13 +65,13 @@ private Q_SLOTS:
     void singleSendAskedWhateverItsState()
     {
         Database db;
-        const qint64 sid = db.insert({.destinatario = "1", .idWeb = "55", .estado = "1|1|0"});
-        const auto r = f_consultar_estado(db.conexion, {}, QStringLiteral("Fecha %1").arg(sid));
+        const qint64 sid = db.insert({.recipients = "1", .gatewayId = "55", .state = "1|1|0"});
+        const auto r = buildSendReportRequest(db.connection, {}, QStringLiteral("Fecha %1").arg(sid));
         QVERIFY(r.has_value());
         QCOMPARE(fieldValue(*r, "sms_id"), QStringLiteral("55"));
         QCOMPARE(fieldValue(*r, "username"), QString());
-        QVERIFY(!f_consultar_estado(db.conexion, ana, "l0").has_value());
-        QVERIFY(!f_consultar_estado(db.conexion, ana, "pMensaje 999").has_value());
+        QVERIFY(!buildSendReportRequest(db.connection, ana, "l0").has_value());
+        QVERIFY(!buildSendReportRequest(db.connection, ana, "pMensaje 999").has_value());
     }
 
     // A charged send whose reply gave no number as its identifier is in the history, but that
@@ -79,16 +79,16 @@ private Q_SLOTS:
     void identifiersThatAreNotNumbersAreNeverAsked()
     {
         Database db;
-        db.insert({.destinatario = "1", .idWeb = "99"});
+        db.insert({.recipients = "1", .gatewayId = "99"});
         QList<qint64> odd;
         for (const char *id : {"abc", "4x", "-3", "12,5", "1 2", "99;DROP"})
-            odd << db.insert({.destinatario = "1", .idWeb = QString::fromLatin1(id)});
-        const PendingReport p = f_actualizar_pendientes(db.conexion, ana, minutes);
+            odd << db.insert({.recipients = "1", .gatewayId = QString::fromLatin1(id)});
+        const PendingReport p = findPendingReports(db.connection, ana, minutes);
         QCOMPARE(p.status, PendingReport::Status::Ready);
         QCOMPARE(p.ids, QStringList{"99"});
         QCOMPARE(fieldValue(p.request, "sms_id"), QStringLiteral("99"));
         for (const qint64 sid : std::as_const(odd))
-            QVERIFY(!f_consultar_estado(db.conexion, ana, QStringLiteral("Fecha %1").arg(sid)).has_value());
+            QVERIFY(!buildSendReportRequest(db.connection, ana, QStringLiteral("Fecha %1").arg(sid)).has_value());
         QVERIFY(isGatewayId(QStringLiteral(" 123 ")));
         QVERIFY(!isGatewayId(QStringLiteral("1234567890123456789")));   // longer than any gateway number
     }
@@ -114,11 +114,11 @@ private Q_SLOTS:
     {
         QFETCH(QString, line);
         QFETCH(bool, valid);
-        const std::optional<LineaEstado> l = parseLineaEstado(line);
+        const std::optional<StateLine> l = parseStateLine(line);
         QCOMPARE(l.has_value(), valid);
         if (l) {
             QTEST(l->id, "id");
-            QTEST(l->estado(), "estado");
+            QTEST(l->storedState(), "estado");
         }
     }
 
@@ -153,23 +153,23 @@ private Q_SLOTS:
         QFETCH(QString, reply);
         QFETCH(int, status);
         Database db;
-        db.insert({.destinatario = "34600123456,34600123457", .idWeb = "77", .username = "ana"});
-        db.insert({.destinatario = "1", .idWeb = "78"});
-        db.insert({.destinatario = "1", .idWeb = "79", .username = "luis"});
-        const ReportOutcome out = f_respuesta_estado(db.conexion, reply, ana);
+        db.insert({.recipients = "34600123456,34600123457", .gatewayId = "77", .username = "ana"});
+        db.insert({.recipients = "1", .gatewayId = "78"});
+        db.insert({.recipients = "1", .gatewayId = "79", .username = "luis"});
+        const ReportOutcome out = recordReportReply(db.connection, reply, ana);
         QCOMPARE(int(out.status), status);
         QTEST(out.changed, "changed");
         QCOMPARE(out.message.isEmpty(), status == int(ReportOutcome::Status::Applied));
-        const QString s77 = db.count("id_web='77'") ? db.estadoOf("77") : QStringLiteral("<gone>");
+        const QString s77 = db.count("id_web='77'") ? db.stateOf("77") : QStringLiteral("<gone>");
         QTEST(s77, "state77");
-        QTEST(db.estadoOf("78"), "state78");
+        QTEST(db.stateOf("78"), "state78");
         QTEST(db.count(), "rows");
     }
 
     void connectionErrorText()
     {
         Database db;
-        QCOMPARE(f_respuesta_estado(db.conexion, "sin barras", ana).message, QStringLiteral("Error de conexion"));
+        QCOMPARE(recordReportReply(db.connection, "sin barras", ana).message, QStringLiteral("Error de conexion"));
     }
 };
 

@@ -13,13 +13,13 @@ class TestHistoryFilter final : public QObject {
 
     const QString now = nowStamp(historytest::fixedNow());
 
-    static qint64 rowsOf(Database &db, const FilterPanel &panel, VerOpcion kind = VerOpcion::Todos)
+    static qint64 rowsOf(Database &db, const FilterPanel &panel, ViewKind kind = ViewKind::All)
     {
         ViewOptions o;
-        o.ver = kind;
-        o.filtrar = true;
-        o.filtro = f_filtrar_historial(panel).condition;
-        const HistoryPage p = f_historial(db.conexion, o, nowStamp(historytest::fixedNow()));
+        o.kind = kind;
+        o.filtering = true;
+        o.filter = buildHistoryFilter(panel).condition;
+        const HistoryPage p = buildHistoryPage(db.connection, o, nowStamp(historytest::fixedNow()));
         return p.status == HistoryPage::Status::Ok ? p.rowCount : -1;
     }
 
@@ -39,25 +39,25 @@ private Q_SLOTS:
     {
         QFETCH(QString, typed);
         FilterPanel panel;
-        panel.porTelefono = true;
-        panel.telefono = typed;
-        QTEST(f_filtrar_historial(panel).telefono, "shown");
+        panel.byPhone = true;
+        panel.phone = typed;
+        QTEST(buildHistoryFilter(panel).phone, "shown");
     }
 
     void nothingTickedGivesNoCondition()
     {
         FilterPanel panel;
-        panel.porTexto = true;   // with an empty text
-        QVERIFY(f_filtrar_historial(panel).condition.isEmpty());
+        panel.byText = true;   // with an empty text
+        QVERIFY(buildHistoryFilter(panel).condition.isEmpty());
     }
 
     void conditionShape()
     {
         FilterPanel panel;
-        panel.porFechas = true;
-        panel.porTexto = true;
-        panel.texto = "hola";
-        const Condition c = f_filtrar_historial(panel).condition;
+        panel.byDate = true;
+        panel.byText = true;
+        panel.text = "hola";
+        const Condition c = buildHistoryFilter(panel).condition;
         QCOMPARE(c.sql, QStringLiteral(" (f_envio>=? AND f_envio<=?) AND mensaje LIKE '%' || ? || '%'"));
         QCOMPARE(c.values, (QVariantList{"2000-01-01 00:00:00", "2050-01-01 24:00:00", "hola"}));
     }
@@ -73,7 +73,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("view");
         QTest::addColumn<qint64>("rows");
-        const int all = int(VerOpcion::Todos);
+        const int all = int(ViewKind::All);
         QTest::newRow("default dates") << true << "2000-01-01" << "2050-01-01" << "" << "" << all << qint64(100);
         // Day 1 + sid % 9 = 5 for sid % 9 == 4: 4, 13, ... 94 (11 sends); the last day is included whole.
         QTest::newRow("one day") << true << "2024-05-05" << "2024-05-05" << "" << "" << all << qint64(11);
@@ -96,14 +96,14 @@ private Q_SLOTS:
         QTest::newRow("phone and text") << false << "" << "" << "34600001303" << "Cita 13" << all << qint64(1);
         QTest::newRow("phone and other text") << false << "" << "" << "34600001303" << "Oferta" << all << qint64(0);
         QTest::newRow("all three, sent") << true << "2024-05-05" << "2024-05-05" << "+34 600 001 301" << "cita"
-                                         << int(VerOpcion::Enviados) << qint64(1);
+                                         << int(ViewKind::Sent) << qint64(1);
         QTest::newRow("all three, scheduled") << true << "2024-05-05" << "2024-05-05" << "+34 600 001 301" << "cita"
-                                              << int(VerOpcion::Programados) << qint64(0);
-        QTest::newRow("sent and text") << false << "" << "" << "" << "Cita" << int(VerOpcion::Enviados) << qint64(33);
-        QTest::newRow("scheduled and text") << false << "" << "" << "" << "Cita" << int(VerOpcion::Programados) << qint64(17);
-        QTest::newRow("scheduled and phone") << false << "" << "" << "34600000902" << "" << int(VerOpcion::Programados) << qint64(1);
+                                              << int(ViewKind::Scheduled) << qint64(0);
+        QTest::newRow("sent and text") << false << "" << "" << "" << "Cita" << int(ViewKind::Sent) << qint64(33);
+        QTest::newRow("scheduled and text") << false << "" << "" << "" << "Cita" << int(ViewKind::Scheduled) << qint64(17);
+        QTest::newRow("scheduled and phone") << false << "" << "" << "34600000902" << "" << int(ViewKind::Scheduled) << qint64(1);
         QTest::newRow("sent and phone of a scheduled send") << false << "" << "" << "34600000902" << ""
-                                                            << int(VerOpcion::Enviados) << qint64(0);
+                                                            << int(ViewKind::Sent) << qint64(0);
     }
     void onSeededHistory()
     {
@@ -116,16 +116,16 @@ private Q_SLOTS:
         Database db;
         db.seedHundred();
         FilterPanel panel;
-        panel.porFechas = dates;
+        panel.byDate = dates;
         if (dates) {
-            panel.desde = from;
-            panel.hasta = to;
+            panel.fromDate = from;
+            panel.toDate = to;
         }
-        panel.porTelefono = !phone.isEmpty();
-        panel.telefono = phone;
-        panel.porTexto = !text.isEmpty();
-        panel.texto = text;
-        QTEST(rowsOf(db, panel, VerOpcion(view)), "rows");
+        panel.byPhone = !phone.isEmpty();
+        panel.phone = phone;
+        panel.byText = !text.isEmpty();
+        panel.text = text;
+        QTEST(rowsOf(db, panel, ViewKind(view)), "rows");
     }
 
     // Under a filter the bulk items follow the sends the filter leaves in the view.
@@ -137,14 +137,14 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("rows");
         QTest::addColumn<bool>("cancelAll");
         QTest::addColumn<bool>("deleteAll");
-        const int all = int(VerOpcion::Todos);
+        const int all = int(ViewKind::All);
         QTest::newRow("no future send") << "" << "Oferta" << all << qint64(50) << false << true;
         QTest::newRow("both kinds") << "" << "Cita 9" << all << qint64(6) << true << true;
         QTest::newRow("only a future send") << "34600009901" << "" << all << qint64(1) << true << false;
         QTest::newRow("only a send already made") << "34600009801" << "" << all << qint64(1) << false << true;
-        QTest::newRow("sent, both kinds in the filter") << "" << "Cita 9" << int(VerOpcion::Enviados) << qint64(3) << false
+        QTest::newRow("sent, both kinds in the filter") << "" << "Cita 9" << int(ViewKind::Sent) << qint64(3) << false
                                                         << true;
-        QTest::newRow("scheduled, both kinds in the filter") << "" << "Cita 9" << int(VerOpcion::Programados) << qint64(3)
+        QTest::newRow("scheduled, both kinds in the filter") << "" << "Cita 9" << int(ViewKind::Scheduled) << qint64(3)
                                                              << true << false;
         QTest::newRow("nothing") << "" << "zzz" << all << qint64(0) << false << false;
     }
@@ -156,31 +156,31 @@ private Q_SLOTS:
         Database db;
         db.seedHundred();
         FilterPanel panel;
-        panel.porTelefono = !phone.isEmpty();
-        panel.telefono = phone;
-        panel.porTexto = !text.isEmpty();
-        panel.texto = text;
+        panel.byPhone = !phone.isEmpty();
+        panel.phone = phone;
+        panel.byText = !text.isEmpty();
+        panel.text = text;
         ViewOptions o;
-        o.ver = VerOpcion(view);
-        o.filtrar = true;
-        o.filtro = f_filtrar_historial(panel).condition;
-        const HistoryPage p = f_historial(db.conexion, o, now);
+        o.kind = ViewKind(view);
+        o.filtering = true;
+        o.filter = buildHistoryFilter(panel).condition;
+        const HistoryPage p = buildHistoryPage(db.connection, o, now);
         QCOMPARE(p.status, HistoryPage::Status::Ok);
         QTEST(p.rowCount, "rows");
-        QTEST(p.cancelarTodos, "cancelAll");
-        QTEST(p.eliminarTodos, "deleteAll");
+        QTEST(p.canCancelAll, "cancelAll");
+        QTEST(p.canDeleteAllSent, "deleteAll");
     }
 
     void phoneFoundInEitherStoredForm()
     {
         Database db;
-        db.insert({.destinatario = "34611111111,600123456"});
-        db.insert({.destinatario = "34600123456"});
-        db.insert({.destinatario = "6001234567"});
+        db.insert({.recipients = "34611111111,600123456"});
+        db.insert({.recipients = "34600123456"});
+        db.insert({.recipients = "6001234567"});
         FilterPanel panel;
-        panel.porTelefono = true;
+        panel.byPhone = true;
         for (const char *typed : {"600123456", "600 123 456", "+34600123456", "34 600 123 456"}) {
-            panel.telefono = QString::fromUtf8(typed);
+            panel.phone = QString::fromUtf8(typed);
             QCOMPARE(rowsOf(db, panel), qint64(2));
         }
     }
@@ -190,14 +190,14 @@ private Q_SLOTS:
         Database db;
         db.seedHundred();
         FilterPanel panel;
-        panel.porTexto = true;
-        panel.texto = "Cita";
+        panel.byText = true;
+        panel.text = "Cita";
         ViewOptions o;
-        o.filtro = f_filtrar_historial(panel).condition;
-        o.filtrar = false;
-        QCOMPARE(f_historial(db.conexion, o, now).rowCount, qint64(100));
-        o.filtrar = true;
-        QCOMPARE(f_historial(db.conexion, o, now).rowCount, qint64(50));
+        o.filter = buildHistoryFilter(panel).condition;
+        o.filtering = false;
+        QCOMPARE(buildHistoryPage(db.connection, o, now).rowCount, qint64(100));
+        o.filtering = true;
+        QCOMPARE(buildHistoryPage(db.connection, o, now).rowCount, qint64(50));
     }
 };
 

@@ -50,7 +50,7 @@ private Q_SLOTS:
         QFETCH(QString, state);
         QFETCH(QString, recipients);
         QFETCH(QStringList, texts);
-        QCOMPARE(f_subhistorial_parse_estado(state, recipients).texts(), texts);
+        QCOMPARE(parseDeliveryState(state, recipients).texts(), texts);
     }
 
     void colours_data()
@@ -78,8 +78,8 @@ private Q_SLOTS:
         QFETCH(QString, time);
         QFETCH(int, colour);
         QFETCH(int, pending);
-        const Desglose d = f_subhistorial_parse_estado(state, recipients);
-        const Colour c = color_estado(d, time, now);
+        const Breakdown d = parseDeliveryState(state, recipients);
+        const Colour c = stateColour(d, time, now);
         QCOMPARE(int(c), colour);
         QCOMPARE(int(pendingColour(c, time, now)), pending);
     }
@@ -96,13 +96,13 @@ private Q_SLOTS:
     void emptyHistory()
     {
         Database db;
-        const HistoryPage p = f_historial(db.conexion, {}, now);
+        const HistoryPage p = buildHistoryPage(db.connection, {}, now);
         QCOMPARE(p.status, HistoryPage::Status::Ok);
         QCOMPARE(p.nodes.size(), std::size_t(1));
         QCOMPARE(p.nodes.front().key, QStringLiteral("l0"));
         QCOMPARE(p.nodes.front().text, QStringLiteral("Sin registros"));
         QCOMPARE(p.label, QStringLiteral("Página 1 de 1"));
-        QVERIFY(!p.cancelarTodos && !p.eliminarTodos);
+        QVERIFY(!p.canCancelAll && !p.canDeleteAllSent);
     }
 
     void paging_data()
@@ -116,15 +116,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("label");
         QTest::addColumn<bool>("cancelAll");
         QTest::addColumn<bool>("deleteAll");
-        QTest::newRow("todos p1") << int(VerOpcion::Todos) << qint64(0) << qint64(100) << qint64(0) << 30 << "pMensaje 100"
+        QTest::newRow("todos p1") << int(ViewKind::All) << qint64(0) << qint64(100) << qint64(0) << 30 << "pMensaje 100"
                                   << "Página 1 de 4" << true << true;
-        QTest::newRow("todos last") << int(VerOpcion::Todos) << qint64(3) << qint64(100) << qint64(3) << 10 << "pMensaje 10"
+        QTest::newRow("todos last") << int(ViewKind::All) << qint64(3) << qint64(100) << qint64(3) << 10 << "pMensaje 10"
                                     << "Página 4 de 4" << true << true;
-        QTest::newRow("todos shrunk") << int(VerOpcion::Todos) << qint64(9) << qint64(100) << qint64(3) << 10 << "pMensaje 10"
+        QTest::newRow("todos shrunk") << int(ViewKind::All) << qint64(9) << qint64(100) << qint64(3) << 10 << "pMensaje 10"
                                       << "Página 4 de 4" << true << true;
-        QTest::newRow("enviados") << int(VerOpcion::Enviados) << qint64(0) << qint64(83) << qint64(0) << 30 << "pMensaje 100"
+        QTest::newRow("enviados") << int(ViewKind::Sent) << qint64(0) << qint64(83) << qint64(0) << 30 << "pMensaje 100"
                                   << "Página 1 de 3" << false << true;
-        QTest::newRow("programados") << int(VerOpcion::Programados) << qint64(0) << qint64(17) << qint64(0) << 17
+        QTest::newRow("programados") << int(ViewKind::Scheduled) << qint64(0) << qint64(17) << qint64(0) << 17
                                      << "pMensaje 99" << "Página 1 de 1" << true << false;
     }
     void paging()
@@ -134,17 +134,17 @@ private Q_SLOTS:
         Database db;
         db.seedHundred();
         ViewOptions o;
-        o.ver = VerOpcion(view);
-        o.pagina = asked;
-        const HistoryPage p = f_historial(db.conexion, o, now);
+        o.kind = ViewKind(view);
+        o.page = asked;
+        const HistoryPage p = buildHistoryPage(db.connection, o, now);
         QCOMPARE(p.status, HistoryPage::Status::Ok);
         QTEST(p.rowCount, "rows");
         QTEST(p.page, "page");
         QTEST(sends(p), "shown");
         QTEST(p.nodes.front().key, "first");
         QTEST(p.label, "label");
-        QTEST(p.cancelarTodos, "cancelAll");
-        QTEST(p.eliminarTodos, "deleteAll");
+        QTEST(p.canCancelAll, "cancelAll");
+        QTEST(p.canDeleteAllSent, "deleteAll");
         const qint64 firstN = p.page * 30 + 1;
         QVERIFY(p.nodes.front().text.startsWith(QStringLiteral("Mensaje %1 (").arg(firstN)));
     }
@@ -156,33 +156,33 @@ private Q_SLOTS:
         Database db;
         db.seedHundred();
         for (const char *t : {"2024-05-10 12:00", "2024-05-10 12:01", "2024/05/11 12:30", "", "inmediato", "Mañana", "9999"})
-            db.insert({.destinatario = "1", .fProgramada = QString::fromUtf8(t)});
-        QVERIFY(db.conexion.execute(QStringLiteral("INSERT INTO Historial (sid, destinatario) VALUES (500, '1')")).ok());
-        for (VerOpcion v : {VerOpcion::Todos, VerOpcion::Enviados, VerOpcion::Programados}) {
+            db.insert({.recipients = "1", .scheduledFor = QString::fromUtf8(t)});
+        QVERIFY(db.connection.execute(QStringLiteral("INSERT INTO Historial (sid, destinatario) VALUES (500, '1')")).ok());
+        for (ViewKind v : {ViewKind::All, ViewKind::Sent, ViewKind::Scheduled}) {
             ViewOptions o;
-            o.ver = v;
-            const HistoryPage p = f_historial(db.conexion, o, now);
+            o.kind = v;
+            const HistoryPage p = buildHistoryPage(db.connection, o, now);
             const Condition c = viewCondition(v, now);
             const qint64 expected =
-                db.conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Historial") + whereClause(c), c.values).toLongLong();
+                db.connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Historial") + whereClause(c), c.values).toLongLong();
             QCOMPARE(p.rowCount, expected);
         }
         // 100 seeded + 8 added: 17 + 5 in the future ("12:01", the slashes, "inmediato", "Mañana", "9999").
         ViewOptions o;
-        o.ver = VerOpcion::Programados;
-        QCOMPARE(f_historial(db.conexion, o, now).rowCount, qint64(22));
-        o.ver = VerOpcion::Enviados;
-        QCOMPARE(f_historial(db.conexion, o, now).rowCount, qint64(85));
+        o.kind = ViewKind::Scheduled;
+        QCOMPARE(buildHistoryPage(db.connection, o, now).rowCount, qint64(22));
+        o.kind = ViewKind::Sent;
+        QCOMPARE(buildHistoryPage(db.connection, o, now).rowCount, qint64(85));
     }
 
     void thirtyOneSends()
     {
         Database db;
         for (int i = 0; i < 31; ++i)
-            db.insert({.destinatario = "34600000001"});
+            db.insert({.recipients = "34600000001"});
         ViewOptions o;
-        o.pagina = 1;
-        const HistoryPage p = f_historial(db.conexion, o, now);
+        o.page = 1;
+        const HistoryPage p = buildHistoryPage(db.connection, o, now);
         QCOMPARE(sends(p), 1);
         QCOMPARE(p.nodes.front().text, QStringLiteral("Mensaje 31 (2024-05-01 09:00) - 34600000001"));
         QCOMPARE(p.label, QStringLiteral("Página 2 de 2"));
@@ -191,11 +191,11 @@ private Q_SLOTS:
     void nodesOfOneSend()
     {
         Database db;
-        const qint64 sid = db.insert({.destinatario = "34600000001,34600000002,34600000003",
-                                      .fEnvio = "2024-05-02 08:15",
-                                      .mensaje = "Texto",
-                                      .estado = "0|34600000001|34600000002"});
-        const HistoryPage p = f_historial(db.conexion, {}, now);
+        const qint64 sid = db.insert({.recipients = "34600000001,34600000002,34600000003",
+                                      .sentAt = "2024-05-02 08:15",
+                                      .message = "Texto",
+                                      .state = "0|34600000001|34600000002"});
+        const HistoryPage p = buildHistoryPage(db.connection, {}, now);
         const QString s = QString::number(sid);
         QStringList keys;
         for (const HistoryNode &n : p.nodes)
@@ -222,8 +222,8 @@ private Q_SLOTS:
     void allConfirmedIsGreenWithOneClass()
     {
         Database db;
-        db.insert({.destinatario = "1,2,3", .estado = "1|1,2,3|0"});
-        const HistoryPage p = f_historial(db.conexion, {}, now);
+        db.insert({.recipients = "1,2,3", .state = "1|1,2,3|0"});
+        const HistoryPage p = buildHistoryPage(db.connection, {}, now);
         QCOMPARE(p.nodes.size(), std::size_t(7));
         QCOMPARE(p.nodes[1].text, QStringLiteral("Destinatarios confirmados: (3/3)"));
         QCOMPARE(p.nodes[1].image, 6);
@@ -234,32 +234,32 @@ private Q_SLOTS:
     void futureSendIsGreyAndEnablesCancelAll()
     {
         Database db;
-        db.insert({.destinatario = "34600000001", .fProgramada = "2024-05-10 12:30"});
-        const HistoryPage p = f_historial(db.conexion, {}, now);
+        db.insert({.recipients = "34600000001", .scheduledFor = "2024-05-10 12:30"});
+        const HistoryPage p = buildHistoryPage(db.connection, {}, now);
         QCOMPARE(p.nodes[0].text, QStringLiteral("Mensaje 1 (2024-05-10 12:30) - 34600000001"));
         QCOMPARE(p.nodes[0].colour, Colour::Grey);
         QCOMPARE(p.nodes[2].colour, Colour::Grey);
-        QVERIFY(p.cancelarTodos);
-        QVERIFY(!p.eliminarTodos);
+        QVERIFY(p.canCancelAll);
+        QVERIFY(!p.canDeleteAllSent);
     }
 
     void nullFieldsNeverCrash()
     {
         Database db;
-        db.conexion.execute(QStringLiteral("INSERT INTO Historial (sid) VALUES (7)"));
-        db.conexion.execute(QStringLiteral("INSERT INTO Historial (sid, destinatario, estado) VALUES (8, '1,2', NULL)"));
+        db.connection.execute(QStringLiteral("INSERT INTO Historial (sid) VALUES (7)"));
+        db.connection.execute(QStringLiteral("INSERT INTO Historial (sid, destinatario, estado) VALUES (8, '1,2', NULL)"));
         ViewOptions o;
-        o.mostrarNombres = true;
-        for (VerOpcion v : {VerOpcion::Todos, VerOpcion::Enviados, VerOpcion::Programados}) {
-            o.ver = v;
-            const HistoryPage p = f_historial(db.conexion, o, now);
+        o.showNames = true;
+        for (ViewKind v : {ViewKind::All, ViewKind::Sent, ViewKind::Scheduled}) {
+            o.kind = v;
+            const HistoryPage p = buildHistoryPage(db.connection, o, now);
             QCOMPARE(p.status, HistoryPage::Status::Ok);
         }
-        o.ver = VerOpcion::Todos;
-        const HistoryPage p = f_historial(db.conexion, o, now);
+        o.kind = ViewKind::All;
+        const HistoryPage p = buildHistoryPage(db.connection, o, now);
         QCOMPARE(p.rowCount, qint64(2));
         QCOMPARE(p.nodes.front().text, QStringLiteral("Mensaje 1 ()"));
-        QCOMPARE(rowMenu(db.conexion, "pMensaje 7", now).status, RowMenu::Status::Ok);
+        QCOMPARE(rowMenu(db.connection, "pMensaje 7", now).status, RowMenu::Status::Ok);
     }
 
     void namesOnAndOff()
@@ -267,17 +267,17 @@ private Q_SLOTS:
         Database db;
         db.addContact("Ana", "34600000001");
         db.addContact("Otra Ana", "34600000001");   // the first contact with the number wins
-        db.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono) VALUES (NULL, '34600000009')"));
-        db.insert({.destinatario = "34600000001,34600000002,34600000009", .estado = "0|34600000001,34600000002|0"});
-        db.insert({.destinatario = "34600000001"});
+        db.connection.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono) VALUES (NULL, '34600000009')"));
+        db.insert({.recipients = "34600000001,34600000002,34600000009", .state = "0|34600000001,34600000002|0"});
+        db.insert({.recipients = "34600000001"});
 
         ViewOptions o;
-        HistoryPage p = f_historial(db.conexion, o, now);
+        HistoryPage p = buildHistoryPage(db.connection, o, now);
         QCOMPARE(find(p, "Recibidos 1")->text, QStringLiteral("34600000001, 34600000002"));
         QCOMPARE(find(p, "pMensaje 2")->text, QStringLiteral("Mensaje 1 (2024-05-01 09:00) - 34600000001"));
 
-        o.mostrarNombres = true;
-        p = f_historial(db.conexion, o, now);
+        o.showNames = true;
+        p = buildHistoryPage(db.connection, o, now);
         QCOMPARE(find(p, "Recibidos 1")->text, QStringLiteral("Ana,  34600000002"));
         QCOMPARE(find(p, "Pendientes 1")->text, QStringLiteral("34600000009"));
         QCOMPARE(find(p, "pRecibidos 1")->text, QStringLiteral("Destinatarios confirmados: (2/3)"));
@@ -298,7 +298,7 @@ private Q_SLOTS:
         Database db;
         db.addContact("Ana", "34600000000");
         QString caller = list;
-        const QString names = f_subhistorial_nombres(db.conexion, caller);
+        const QString names = namesForList(db.connection, caller);
         QCOMPARE(caller, cut);
         QVERIFY(names.startsWith(QStringLiteral("Ana, 34600000001, ")));
     }
@@ -306,15 +306,15 @@ private Q_SLOTS:
     void pageOffsetsBeyondSixteenBits()
     {
         Database db;
-        QVERIFY(db.conexion
+        QVERIFY(db.connection
                     .execute(QStringLiteral(
                         "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 33000) "
                         "INSERT INTO Historial (destinatario, f_envio, f_programada, estado) "
                         "SELECT '34600000001', '2024-05-01 09:00', 'Inmediato', '0|0|0' FROM c"))
                     .ok());
         ViewOptions o;
-        o.pagina = 1099;   // offset 32,970 + 30 > 32,767
-        const HistoryPage p = f_historial(db.conexion, o, now);
+        o.page = 1099;   // offset 32,970 + 30 > 32,767
+        const HistoryPage p = buildHistoryPage(db.connection, o, now);
         QCOMPARE(p.lastPage, qint64(1099));
         QCOMPARE(p.page, qint64(1099));
         QCOMPARE(sends(p), 30);
@@ -355,16 +355,16 @@ private Q_SLOTS:
         QFETCH(QString, scheduledFor);
         QFETCH(QString, recipient);
         Database db;
-        const qint64 sid = db.insert({.destinatario = recipient, .fProgramada = scheduledFor, .estado = "0|1|0"});
-        const RowMenu m = rowMenu(db.conexion, QStringLiteral("Texto %1").arg(sid), now);
+        const qint64 sid = db.insert({.recipients = recipient, .scheduledFor = scheduledFor, .state = "0|1|0"});
+        const RowMenu m = rowMenu(db.connection, QStringLiteral("Texto %1").arg(sid), now);
         QCOMPARE(m.status, RowMenu::Status::Ok);
-        QTEST(m.cancelarEnvio, "cancel");
-        QCOMPARE(m.eliminarRegistro, !m.cancelarEnvio);
-        QTEST(m.seleccionarDestinatarios, "select");
-        QCOMPARE(m.confirmados, m.seleccionarDestinatarios);
-        QVERIFY(!m.fallidos && !m.sinConfirmar);
-        QCOMPARE(rowMenu(db.conexion, "l0", now).status, RowMenu::Status::EmptyView);
-        QCOMPARE(rowMenu(db.conexion, "pMensaje 999", now).status, RowMenu::Status::NoRow);
+        QTEST(m.canCancel, "cancel");
+        QCOMPARE(m.canDelete, !m.canCancel);
+        QTEST(m.canSelectRecipients, "select");
+        QCOMPARE(m.hasConfirmed, m.canSelectRecipients);
+        QVERIFY(!m.hasFailed && !m.hasUnconfirmed);
+        QCOMPARE(rowMenu(db.connection, "l0", now).status, RowMenu::Status::EmptyView);
+        QCOMPARE(rowMenu(db.connection, "pMensaje 999", now).status, RowMenu::Status::NoRow);
     }
 };
 

@@ -15,21 +15,21 @@ using namespace history;
 namespace {
 
 // Three numbers: one confirmed, one failed, one pending; 600123 is part of the confirmed one.
-EnvioDestinatarios mixedSend()
+RecipientSend mixedSend()
 {
-    EnvioDestinatarios e;
-    e.destinatario = QStringLiteral("34600123456,34611111111,34622222222");
-    e.estado = QStringLiteral("0|34600123456|34611111111");
-    e.fEnvio = QStringLiteral("2024-05-01 09:00");
-    e.fProgramada = QStringLiteral("Inmediato");
-    e.mensaje = QStringLiteral("=HYPERLINK(\"x\") O'Donnell");
-    e.remitente = QStringLiteral("Brisanta");
+    RecipientSend e;
+    e.recipients = QStringLiteral("34600123456,34611111111,34622222222");
+    e.deliveryState = QStringLiteral("0|34600123456|34611111111");
+    e.sentAt = QStringLiteral("2024-05-01 09:00");
+    e.scheduledFor = QStringLiteral("Inmediato");
+    e.message = QStringLiteral("=HYPERLINK(\"x\") O'Donnell");
+    e.sender = QStringLiteral("Brisanta");
     return e;
 }
 
 QString groupsOf(historytest::Database &db, const QString &phone)
 {
-    return db.conexion.scalar(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE telefono = ?1"), {phone})
+    return db.connection.scalar(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE telefono = ?1"), {phone})
         .toString();
 }
 
@@ -41,79 +41,79 @@ class TestRecipientClasses final : public QObject {
 private Q_SLOTS:
     void classWordsAreExact()
     {
-        QCOMPARE(claseDeTexto(QStringLiteral("Recibidos")), std::optional(ClaseDestinatarios::Recibidos));
-        QCOMPARE(claseDeTexto(QStringLiteral("Pendientes")), std::optional(ClaseDestinatarios::Pendientes));
-        QVERIFY(!claseDeTexto(QStringLiteral("recibidos")));
-        QVERIFY(!claseDeTexto(QStringLiteral("pMensaje")));
-        QVERIFY(!claseDeTexto(QString()));
+        QCOMPARE(recipientClassFromText(QStringLiteral("Recibidos")), std::optional(RecipientClass::Received));
+        QCOMPARE(recipientClassFromText(QStringLiteral("Pendientes")), std::optional(RecipientClass::Pending));
+        QVERIFY(!recipientClassFromText(QStringLiteral("recibidos")));
+        QVERIFY(!recipientClassFromText(QStringLiteral("pMensaje")));
+        QVERIFY(!recipientClassFromText(QString()));
     }
 
     void classListsCompareWholeNumbers()
     {
-        EnvioDestinatarios e = mixedSend();
-        QCOMPARE(listaDeClase(ClaseDestinatarios::Destinatarios, e), e.destinatario);
-        QCOMPARE(listaDeClase(ClaseDestinatarios::Recibidos, e), QStringLiteral("34600123456"));
-        QCOMPARE(listaDeClase(ClaseDestinatarios::Fallidos, e), QStringLiteral("34611111111"));
-        QCOMPARE(listaDeClase(ClaseDestinatarios::Pendientes, e), QStringLiteral("34622222222"));
+        RecipientSend e = mixedSend();
+        QCOMPARE(classList(RecipientClass::All, e), e.recipients);
+        QCOMPARE(classList(RecipientClass::Received, e), QStringLiteral("34600123456"));
+        QCOMPARE(classList(RecipientClass::Failed, e), QStringLiteral("34611111111"));
+        QCOMPARE(classList(RecipientClass::Pending, e), QStringLiteral("34622222222"));
 
         // A recipient that is only part of a confirmed number is still pending.
-        e.destinatario = QStringLiteral("34600123456,600123");
-        e.estado = QStringLiteral("0|34600123456|0");
-        QCOMPARE(listaDeClase(ClaseDestinatarios::Pendientes, e), QStringLiteral("600123"));
-        QCOMPARE(listaDeClase(ClaseDestinatarios::Fallidos, e), QString());
+        e.recipients = QStringLiteral("34600123456,600123");
+        e.deliveryState = QStringLiteral("0|34600123456|0");
+        QCOMPARE(classList(RecipientClass::Pending, e), QStringLiteral("600123"));
+        QCOMPARE(classList(RecipientClass::Failed, e), QString());
 
         // Blanks and empty entries never reach the list.
-        e.destinatario = QStringLiteral(" 34600123456, ,34611111111,");
-        QCOMPARE(listaDeClase(ClaseDestinatarios::Destinatarios, e), QStringLiteral("34600123456,34611111111"));
+        e.recipients = QStringLiteral(" 34600123456, ,34611111111,");
+        QCOMPARE(classList(RecipientClass::All, e), QStringLiteral("34600123456,34611111111"));
         // A fresh send: nothing confirmed or failed, everybody pending.
-        e.estado = QStringLiteral("0|0|0");
-        QCOMPARE(listaDeClase(ClaseDestinatarios::Recibidos, e), QString());
-        QCOMPARE(listaDeClase(ClaseDestinatarios::Pendientes, e), QStringLiteral("34600123456,34611111111"));
+        e.deliveryState = QStringLiteral("0|0|0");
+        QCOMPARE(classList(RecipientClass::Received, e), QString());
+        QCOMPARE(classList(RecipientClass::Pending, e), QStringLiteral("34600123456,34611111111"));
     }
 
     void statesOfNumbers()
     {
-        const EnvioDestinatarios e = mixedSend();
-        const Desglose d = f_subhistorial_parse_estado(e.estado, e.destinatario);
-        QCOMPARE(estadoDeTelefono(QStringLiteral("34600123456"), d), EstadoTelefono::Confirmado);
-        QCOMPARE(estadoDeTelefono(QStringLiteral("34611111111"), d), EstadoTelefono::Fallido);
-        QCOMPARE(estadoDeTelefono(QStringLiteral("34622222222"), d), EstadoTelefono::SinConfirmar);
+        const RecipientSend e = mixedSend();
+        const Breakdown d = parseDeliveryState(e.deliveryState, e.recipients);
+        QCOMPARE(phoneState(QStringLiteral("34600123456"), d), PhoneState::Confirmed);
+        QCOMPARE(phoneState(QStringLiteral("34611111111"), d), PhoneState::Failed);
+        QCOMPARE(phoneState(QStringLiteral("34622222222"), d), PhoneState::Unconfirmed);
         // Part of a number is not that number.
-        QCOMPARE(estadoDeTelefono(QStringLiteral("600123"), d), EstadoTelefono::Ninguno);
-        QCOMPARE(textoEstado(EstadoTelefono::SinConfirmar), QStringLiteral("Sin confirmar"));
-        QCOMPARE(colorEstado(EstadoTelefono::Confirmado), std::optional<quint32>(xlsx::fromVbColour(65280)));
-        QCOMPARE(colorEstado(EstadoTelefono::Fallido), std::optional<quint32>(xlsx::fromVbColour(255)));
-        QCOMPARE(colorEstado(EstadoTelefono::SinConfirmar), std::optional<quint32>(0xFFCC77));
-        QVERIFY(!colorEstado(EstadoTelefono::Ninguno));
+        QCOMPARE(phoneState(QStringLiteral("600123"), d), PhoneState::None);
+        QCOMPARE(phoneStateText(PhoneState::Unconfirmed), QStringLiteral("Sin confirmar"));
+        QCOMPARE(phoneStateColour(PhoneState::Confirmed), std::optional<quint32>(xlsx::fromVbColour(65280)));
+        QCOMPARE(phoneStateColour(PhoneState::Failed), std::optional<quint32>(xlsx::fromVbColour(255)));
+        QCOMPARE(phoneStateColour(PhoneState::Unconfirmed), std::optional<quint32>(0xFFCC77));
+        QVERIFY(!phoneStateColour(PhoneState::None));
     }
 
     void filterLimitAndEstimate()
     {
-        QVERIFY(!filtroNecesitaGrupo(QString(5000, QLatin1Char('1'))));
-        QVERIFY(filtroNecesitaGrupo(QString(5001, QLatin1Char('1'))));
-        QCOMPARE(tiempoEstimado(5000), QStringLiteral("2 seg"));
-        QCOMPARE(tiempoEstimado(200000), QStringLiteral("1 min 40 seg"));
-        QCOMPARE(tiempoEstimado(0), QStringLiteral("0 seg"));
+        QVERIFY(!filterNeedsGroup(QString(5000, QLatin1Char('1'))));
+        QVERIFY(filterNeedsGroup(QString(5001, QLatin1Char('1'))));
+        QCOMPARE(estimatedGroupTime(5000), QStringLiteral("2 seg"));
+        QCOMPARE(estimatedGroupTime(200000), QStringLiteral("1 min 40 seg"));
+        QCOMPARE(estimatedGroupTime(0), QStringLiteral("0 seg"));
         // Exactly 60 seconds still reads in seconds; 61 in minutes.
-        QCOMPARE(tiempoEstimado(119908), QStringLiteral("60 seg"));
-        QCOMPARE(tiempoEstimado(121905), QStringLiteral("60 seg"));
-        QCOMPARE(tiempoEstimado(121906), QStringLiteral("1 min 1 seg"));
-        QVERIFY(preguntaNombreGrupo(5000).endsWith(QStringLiteral("Tiempo estimado: 2 seg")));
+        QCOMPARE(estimatedGroupTime(119908), QStringLiteral("60 seg"));
+        QCOMPARE(estimatedGroupTime(121905), QStringLiteral("60 seg"));
+        QCOMPARE(estimatedGroupTime(121906), QStringLiteral("1 min 1 seg"));
+        QVERIFY(groupNamePrompt(5000).endsWith(QStringLiteral("Tiempo estimado: 2 seg")));
     }
 
     void recipientsBoxBeforeAdding()
     {
-        QCOMPARE(cajaAntesDeAnadir(QString()), QString());
-        QCOMPARE(cajaAntesDeAnadir(QStringLiteral(" 3 ")), QString());
-        QCOMPARE(cajaAntesDeAnadir(QStringLiteral("34600123456")), QStringLiteral("34600123456"));
+        QCOMPARE(keptRecipientsText(QString()), QString());
+        QCOMPARE(keptRecipientsText(QStringLiteral(" 3 ")), QString());
+        QCOMPARE(keptRecipientsText(QStringLiteral("34600123456")), QStringLiteral("34600123456"));
     }
 
     void workbookOfAClass()
     {
         historytest::Database db;
-        const EnvioDestinatarios e = mixedSend();
+        const RecipientSend e = mixedSend();
         const QString path = db.home.file(QStringLiteral("destinatarios.xlsx"));
-        QVERIFY(xlsx::save(path, {exporting::hojaDestinatarios(e, e.destinatario + QStringLiteral(",600123"))}).ok());
+        QVERIFY(xlsx::save(path, {exporting::recipientsSheet(e, e.recipients + QStringLiteral(",600123"))}).ok());
         const xlsx::ReadBook book = xlsx::readWorkbook(path);
         QVERIFY(book.ok());
         const xlsx::ReadSheet &s = book.sheets.first();
@@ -122,7 +122,7 @@ private Q_SLOTS:
         QCOMPARE(s.text(3, 3), QStringLiteral("Inmediato"));
         // A message that looks like a formula stays the message.
         QCOMPARE(s.cell(4, 3)->kind, xlsx::ReadCell::Kind::Text);
-        QCOMPARE(s.text(4, 3), e.mensaje);
+        QCOMPARE(s.text(4, 3), e.message);
         QCOMPARE(s.text(5, 2), QStringLiteral("Remitente:"));
         QCOMPARE(s.text(7, 2), QStringLiteral("Teléfono"));
         QCOMPARE(s.text(7, 3), QStringLiteral("Estado"));
@@ -150,25 +150,25 @@ private Q_SLOTS:
     void groupFromNumbers()
     {
         historytest::Database db;
-        QVERIFY(db.conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES ('Clientes')")).ok());
-        QVERIFY(db.conexion
+        QVERIFY(db.connection.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES ('Clientes')")).ok());
+        QVERIFY(db.connection
                     .execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono, grupos_sid) VALUES "
                                             "('Ana','34600123456','1'),('Bea','34611111111',''),"
                                             "('Carla','600123',NULL),('Dora','34622222222',NULL)"))
                     .ok());
-        QVERIFY(existeGrupoDestinatarios(db.conexion, QStringLiteral("CLIENTES")));
-        QVERIFY(!existeGrupoDestinatarios(db.conexion, QStringLiteral("Clientes de O'Donnell")));
+        QVERIFY(groupNameTaken(db.connection, QStringLiteral("CLIENTES")));
+        QVERIFY(!groupNameTaken(db.connection, QStringLiteral("Clientes de O'Donnell")));
         // Every letter folds, not only A-Z; an accent still makes another name.
-        QVERIFY(db.conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES ('Peña Ártica')")).ok());
-        QVERIFY(existeGrupoDestinatarios(db.conexion, QStringLiteral("PEÑA ÁRTICA")));
-        QVERIFY(!existeGrupoDestinatarios(db.conexion, QStringLiteral("Pena Artica")));
+        QVERIFY(db.connection.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES ('Peña Ártica')")).ok());
+        QVERIFY(groupNameTaken(db.connection, QStringLiteral("PEÑA ÁRTICA")));
+        QVERIFY(!groupNameTaken(db.connection, QStringLiteral("Pena Artica")));
 
-        const GrupoCreado g = crearGrupoDeTelefonos(db.conexion, QStringLiteral("Clientes de O'Donnell"),
+        const CreatedGroup g = createGroupFromPhones(db.connection, QStringLiteral("Clientes de O'Donnell"),
                                                     {QStringLiteral("34600123456"), QStringLiteral("34611111111"),
                                                      QStringLiteral("34699999999")});
         QVERIFY(g.ok());
-        QCOMPARE(g.miembros, qint64(2));
-        QCOMPARE(db.conexion.scalar(QStringLiteral("SELECT nombre FROM Grupos WHERE sid = ?1"), {g.sid}).toString(),
+        QCOMPARE(g.members, qint64(2));
+        QCOMPARE(db.connection.scalar(QStringLiteral("SELECT nombre FROM Grupos WHERE sid = ?1"), {g.sid}).toString(),
                  QStringLiteral("Clientes de O'Donnell"));
         const QString sid = QString::number(g.sid);
         QCOMPARE(groupsOf(db, QStringLiteral("34600123456")), QStringLiteral("1,") + sid);
@@ -178,13 +178,13 @@ private Q_SLOTS:
         QVERIFY(groupsOf(db, QStringLiteral("34622222222")).isEmpty());
 
         // A failure leaves neither the group nor a changed contact.
-        QVERIFY(db.conexion.execute(QStringLiteral("CREATE TRIGGER no_updates BEFORE UPDATE ON Agenda "
+        QVERIFY(db.connection.execute(QStringLiteral("CREATE TRIGGER no_updates BEFORE UPDATE ON Agenda "
                                                    "BEGIN SELECT RAISE(ABORT, 'locked'); END"))
                     .ok());
-        const GrupoCreado failed =
-            crearGrupoDeTelefonos(db.conexion, QStringLiteral("Otro"), {QStringLiteral("34622222222")});
+        const CreatedGroup failed =
+            createGroupFromPhones(db.connection, QStringLiteral("Otro"), {QStringLiteral("34622222222")});
         QVERIFY(!failed.ok());
-        QVERIFY(!existeGrupoDestinatarios(db.conexion, QStringLiteral("Otro")));
+        QVERIFY(!groupNameTaken(db.connection, QStringLiteral("Otro")));
         QVERIFY(groupsOf(db, QStringLiteral("34622222222")).isEmpty());
     }
 
@@ -193,32 +193,32 @@ private Q_SLOTS:
     void groupThatCouldNotBeginIsNotCreatedHalf()
     {
         historytest::Database db;
-        QVERIFY(db.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono) VALUES ('Ana','34600123456')"))
+        QVERIFY(db.connection.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono) VALUES ('Ana','34600123456')"))
                     .ok());
-        QVERIFY(db.conexion.execute(QStringLiteral("CREATE TRIGGER no_updates BEFORE UPDATE ON Agenda "
+        QVERIFY(db.connection.execute(QStringLiteral("CREATE TRIGGER no_updates BEFORE UPDATE ON Agenda "
                                                    "BEGIN SELECT RAISE(ABORT, 'locked'); END"))
                     .ok());
         {
-            testing::OtherWorkstation other(db.conexion);
-            const GrupoCreado g = crearGrupoDeTelefonos(db.conexion, QStringLiteral("Nuevos"), {QStringLiteral("34600123456")});
+            testing::OtherWorkstation other(db.connection);
+            const CreatedGroup g = createGroupFromPhones(db.connection, QStringLiteral("Nuevos"), {QStringLiteral("34600123456")});
             QVERIFY(!g.ok());
             QCOMPARE(other.timesGivenUp(), 1);
         }
-        QVERIFY(!existeGrupoDestinatarios(db.conexion, QStringLiteral("Nuevos")));
-        QCOMPARE(db.conexion.scalar(QStringLiteral("SELECT count(*) FROM Grupos")).toInt(), 0);
+        QVERIFY(!groupNameTaken(db.connection, QStringLiteral("Nuevos")));
+        QCOMPARE(db.connection.scalar(QStringLiteral("SELECT count(*) FROM Grupos")).toInt(), 0);
     }
 
     void readingASend()
     {
         historytest::Database db;
         historytest::Send s;
-        s.destinatario = QStringLiteral("34600123456");
+        s.recipients = QStringLiteral("34600123456");
         const qint64 sid = db.insert(s);
-        const LecturaEnvio found = leerEnvio(db.conexion, sid);
-        QCOMPARE(found.status, LecturaEnvio::Status::Ok);
-        QCOMPARE(found.envio.destinatario, s.destinatario);
-        QCOMPARE(found.envio.remitente, QStringLiteral("Brisanta"));
-        QCOMPARE(leerEnvio(db.conexion, sid + 1).status, LecturaEnvio::Status::NoRow);
+        const SendLookup found = readSend(db.connection, sid);
+        QCOMPARE(found.status, SendLookup::Status::Ok);
+        QCOMPARE(found.send.recipients, s.recipients);
+        QCOMPARE(found.send.sender, QStringLiteral("Brisanta"));
+        QCOMPARE(readSend(db.connection, sid + 1).status, SendLookup::Status::NoRow);
     }
 };
 

@@ -3,7 +3,7 @@
 #include "history/view/history_panel.h"
 #include "platform/db/connection.h"
 #include "platform/xlsx/read_book.h"
-#include "startup/main_window/form1.h"
+#include "startup/main_window/main_window.h"
 #include "sending/panel/send_panel_view.h"
 #include "support/client_rig.h"
 
@@ -61,11 +61,11 @@ struct Run : testing::ClientRig {
         QCOMPARE(client->start(), startup::StartupStatus::Ready);
     }
 
-    startup::Form1 &form() { return client->mainWindow(); }
-    QTabWidget *tabs() { return form().tbsOptions(); }
+    startup::MainWindow &form() { return client->mainWindow(); }
+    QTabWidget *tabs() { return form().tabs(); }
     history::HistoryPanel *history() { return tabs()->findChild<history::HistoryPanel *>(QStringLiteral("picOptions1")); }
     QTreeWidget *contacts() { return tabs()->widget(2)->findChild<QTreeWidget *>(QStringLiteral("TreeView4")); }
-    db::Connection &connection() { return client->context().conexion; }
+    db::Connection &connection() { return client->context().connection; }
 
     // Opens the popup menu on the send and picks one leaf, as the user does.
     void pick(const char *recipientClass, const char *action)
@@ -73,14 +73,14 @@ struct Run : testing::ClientRig {
         history::HistoryPanel *p = history();
         QVERIFY(p);
         QVERIFY(p->selectKey(QStringLiteral("pMensaje 1")));
-        const QRect where = p->TreeView3()->visualItemRect(p->itemForKey(QStringLiteral("pMensaje 1")));
-        Q_EMIT p->TreeView3()->customContextMenuRequested(where.center());
+        const QRect where = p->sendsList()->visualItemRect(p->itemForKey(QStringLiteral("pMensaje 1")));
+        Q_EMIT p->sendsList()->customContextMenuRequested(where.center());
         QAction *leaf = p->menuItem(QStringLiteral("mnurclick_listado_historial_destinatarios_%1_%2")
                                         .arg(QLatin1String(recipientClass), QLatin1String(action)));
         QVERIFY(leaf);
         QVERIFY(leaf->isEnabled());
         leaf->trigger();
-        p->mnurclick_listado_historial()->hide();
+        p->contextMenu()->hide();
     }
 
     QStringList shownContacts()
@@ -191,7 +191,7 @@ private Q_SLOTS:
         QCOMPARE(run.tabs()->currentIndex(), 1);
 
         // Into an empty recipients box: exactly the list, the send tab shown, a new quote asked.
-        QPlainTextEdit *recipientsBox = run.form().sendPanel().Text2();
+        QPlainTextEdit *recipientsBox = run.form().sendPanel().recipientsBox();
         QVERIFY(recipientsBox->toPlainText().isEmpty());
         const int quotes = run.sim.requestCount(sim::Endpoint::QuoteSms);
         run.pick("fallidos", "enviar");

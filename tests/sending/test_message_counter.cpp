@@ -49,7 +49,7 @@ private Q_SLOTS:
         const QString message = messageWithBreaks(length);
         QCOMPARE(message.size(), length);
         QVERIFY(length < 40 || message.contains(QStringLiteral("\r\n")));
-        const CounterResult result = f_contar_caracteres(message, kInmediato, kNow);
+        const CounterResult result = countCharacters(message, kImmediate, kNow);
         QCOMPARE(result.length, length);
         QCOMPARE(result.parts.parts, parts);
         QCOMPARE(result.parts.limit, limit);
@@ -81,7 +81,7 @@ private Q_SLOTS:
         std::optional<LongestValues> longest;
         if (withRecipients)
             longest = LongestValues{longestName, 0, 0, 0, 0, 0};
-        QCOMPARE(f_contar_caracteres(message, kInmediato, kNow, longest).length, expected);
+        QCOMPARE(countCharacters(message, kImmediate, kNow, longest).length, expected);
     }
 
     void needsContactBookOnlyForContactKeywords()
@@ -144,7 +144,7 @@ private Q_SLOTS:
     {
         QFETCH(int, length);
         QFETCH(QString, label);
-        QCOMPARE(costeSinDestinatarios(length), label);
+        QCOMPARE(costWithoutRecipients(length), label);
     }
 
     void creditWording_data()
@@ -168,7 +168,7 @@ private Q_SLOTS:
         QFETCH(QString, figure);
         QFETCH(int, kind);
         QFETCH(QString, label);
-        QCOMPARE(etiqueta_creditos(figure, static_cast<CreditFigure>(kind)), label);
+        QCOMPARE(creditLabel(figure, static_cast<CreditFigure>(kind)), label);
     }
 };
 

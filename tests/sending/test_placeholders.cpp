@@ -43,9 +43,9 @@ ContactValues contact(const QString &name, std::optional<QString> address = std:
                       std::optional<QString> birthDate = std::nullopt)
 {
     ContactValues values;
-    values.values[static_cast<std::size_t>(ContactField::Nombre)] = name;
-    values.values[static_cast<std::size_t>(ContactField::Direccion)] = std::move(address);
-    values.values[static_cast<std::size_t>(ContactField::FNacimiento)] = std::move(birthDate);
+    values.values[static_cast<std::size_t>(ContactField::Name)] = name;
+    values.values[static_cast<std::size_t>(ContactField::Address)] = std::move(address);
+    values.values[static_cast<std::size_t>(ContactField::BirthDate)] = std::move(birthDate);
     return values;
 }
 
@@ -83,7 +83,7 @@ private Q_SLOTS:
         QFETCH(QString, keyword);
         QFETCH(QString, value);
         const QDateTime now(QDate(2026, 3, 5), QTime(9, 7), Qt::UTC);
-        QCOMPARE(personalizar_citas(QStringLiteral("a ") + keyword + QStringLiteral(" b"),
+        QCOMPARE(fillDateKeywords(QStringLiteral("a ") + keyword + QStringLiteral(" b"),
                                     QStringLiteral("2026-12-24 18:30"), now),
                  QStringLiteral("a ") + value + QStringLiteral(" b"));
     }
@@ -91,12 +91,12 @@ private Q_SLOTS:
     void immediateUsesNow()
     {
         const QDateTime now(QDate(2026, 3, 5), QTime(9, 7), Qt::UTC);
-        QCOMPARE(personalizar_citas(QStringLiteral("[HORA] [DIA]"), kInmediato, now), QStringLiteral("09:07 5"));
+        QCOMPARE(fillDateKeywords(QStringLiteral("[HORA] [DIA]"), kImmediate, now), QStringLiteral("09:07 5"));
     }
 
     void confirmationFormsReduced()
     {
-        QCOMPARE(f_quitar_confirmar(QStringLiteral("[NOMBRE_CONFIRMAR] [F_NACIMIENTO_CONFIRMAR] [EDAD_CONFIRMAR]")),
+        QCOMPARE(reduceConfirmForms(QStringLiteral("[NOMBRE_CONFIRMAR] [F_NACIMIENTO_CONFIRMAR] [EDAD_CONFIRMAR]")),
                  QStringLiteral("[NOMBRE] [F_NACIMIENTO] [EDAD_CONFIRMAR]"));
     }
 
@@ -104,12 +104,12 @@ private Q_SLOTS:
     {
         ScriptedAnswers answers({});
         const PersonalValues values =
-            valores_personalizados(QStringLiteral("Hola [EDAD]"), {QStringLiteral("34600000001")}, {}, answers.asker());
+            collectPersonalValues(QStringLiteral("Hola [EDAD]"), {QStringLiteral("34600000001")}, {}, answers.asker());
         QCOMPARE(values.status, ValuesStatus::Ok);
         QVERIFY(answers.asked.isEmpty());
-        for (const QString &list : values.valores)
+        for (const QString &list : values.values)
             QVERIFY(list.isEmpty());
-        QVERIFY(variables_envio(QStringLiteral("Hola [EDAD]"), values).isEmpty());
+        QVERIFY(sendVariables(QStringLiteral("Hola [EDAD]"), values).isEmpty());
     }
 
     void storedValuesNeedNoPrompt()
@@ -118,11 +118,11 @@ private Q_SLOTS:
         book.insert(QStringLiteral("34600000001"), contact(QStringLiteral("Ana")));
         book.insert(QStringLiteral("34600000002"), contact(QStringLiteral("Íñigo O'Neill")));
         ScriptedAnswers answers({});
-        const PersonalValues values = valores_personalizados(
+        const PersonalValues values = collectPersonalValues(
             QStringLiteral("Hola [NOMBRE]"), {QStringLiteral("34600000001"), QStringLiteral("34600000002")}, book,
             answers.asker());
         QVERIFY(answers.asked.isEmpty());
-        QCOMPARE(values.valores[0], QStringLiteral("Ana|Íñigo O'Neill"));
+        QCOMPARE(values.values[0], QStringLiteral("Ana|Íñigo O'Neill"));
     }
 
     void missingValueIsAsked()
@@ -130,7 +130,7 @@ private Q_SLOTS:
         ContactBook book;
         book.insert(QStringLiteral("34600000001"), contact(QStringLiteral("Ana"), QString()));
         ScriptedAnswers answers({QStringLiteral("Calle Mayor"), QString()});
-        const PersonalValues values = valores_personalizados(
+        const PersonalValues values = collectPersonalValues(
             QStringLiteral("Ir a [DIRECCION]"), {QStringLiteral("34600000001"), QStringLiteral("34600000009")}, book,
             answers.asker());
         QCOMPARE(values.status, ValuesStatus::Ok);
@@ -139,7 +139,7 @@ private Q_SLOTS:
         QCOMPARE(answers.asked[0].prompt,
                  QStringLiteral("El número: 34600000001 no dispone de información de DIRECCION. Qué desea enviar en el "
                                 "caso de este contacto? Caracteres: 5"));
-        QCOMPARE(values.valores[3], QStringLiteral("Calle Mayor|"));
+        QCOMPARE(values.values[3], QStringLiteral("Calle Mayor|"));
     }
 
     void confirmationAlwaysAsks()
@@ -149,7 +149,7 @@ private Q_SLOTS:
         book.insert(QStringLiteral("34600000002"), contact(QStringLiteral("Luis")));
         ScriptedAnswers answers({QStringLiteral("Ana"), QStringLiteral("Luisito")});
         const QString message = QStringLiteral("Hola [NOMBRE_CONFIRMAR]");
-        const PersonalValues values = valores_personalizados(
+        const PersonalValues values = collectPersonalValues(
             message, {QStringLiteral("34600000001"), QStringLiteral("34600000002")}, book, answers.asker());
         QCOMPARE(answers.asked.size(), 2);
         QCOMPARE(answers.asked[0].title, QStringLiteral("Confirmar datos personalizados"));
@@ -157,8 +157,8 @@ private Q_SLOTS:
         QCOMPARE(answers.asked[1].prompt,
                  QStringLiteral("Para el número: 34600000002 (Nombre: Luis) se sustituirá la palabra [NOMBRE_CONFIRMAR] "
                                 "por Luis. Es esto correcto? Caracteres: 9"));
-        QCOMPARE(values.valores[0], QStringLiteral("Ana|Luisito"));
-        const net::FormFields vars = variables_envio(message, values);
+        QCOMPARE(values.values[0], QStringLiteral("Ana|Luisito"));
+        const net::FormFields vars = sendVariables(message, values);
         QCOMPARE(fieldValue(vars, QStringLiteral("replace_vars")), QStringLiteral("[NOMBRE]"));
         QCOMPARE(fieldValue(vars, QStringLiteral("var1")), QStringLiteral("Ana|Luisito"));
     }
@@ -171,19 +171,19 @@ private Q_SLOTS:
         book.insert(QStringLiteral("34600000001"), contact(QStringLiteral("Ana")));
         ScriptedAnswers answers({QStringLiteral("Luis")});
         const QString message = QStringLiteral("[NOMBRE_CONFIRMAR] y [NOMBRE]");
-        const PersonalValues values = valores_personalizados(
+        const PersonalValues values = collectPersonalValues(
             message, {QStringLiteral("34600000001"), QStringLiteral("34600000002")}, book, answers.asker());
         QCOMPARE(answers.asked.size(), 1);
         QCOMPARE(answers.asked[0].title, QStringLiteral("Faltan datos personalizados"));
         QVERIFY(answers.asked[0].prompt.startsWith(QStringLiteral("El número: 34600000002 ")));
         QVERIFY(answers.asked[0].prompt.endsWith(QStringLiteral("Caracteres: 21")));
-        QCOMPARE(values.valores[0], QStringLiteral("Ana|Luis"));
+        QCOMPARE(values.values[0], QStringLiteral("Ana|Luis"));
     }
 
     void cancelStopsEverything()
     {
         ScriptedAnswers answers({QStringLiteral("x"), std::nullopt, QStringLiteral("never")});
-        const PersonalValues values = valores_personalizados(
+        const PersonalValues values = collectPersonalValues(
             QStringLiteral("[NOMBRE] [DIRECCION]"), {QStringLiteral("34600000001"), QStringLiteral("34600000002")}, {},
             answers.asker());
         QCOMPARE(values.status, ValuesStatus::Cancelled);
@@ -193,21 +193,21 @@ private Q_SLOTS:
     void sameNumberTwiceIsAskedTwice()
     {
         ScriptedAnswers answers({QStringLiteral("uno"), QStringLiteral("dos")});
-        const PersonalValues values = valores_personalizados(
+        const PersonalValues values = collectPersonalValues(
             QStringLiteral("[NOMBRE]"), {QStringLiteral("34600000001"), QStringLiteral("34600000001")}, {},
             answers.asker());
         QCOMPARE(answers.asked.size(), 2);
-        QCOMPARE(values.valores[0], QStringLiteral("uno|dos"));
+        QCOMPARE(values.values[0], QStringLiteral("uno|dos"));
     }
 
     // A "|" typed into one recipient's value must not move the next recipient's value.
     void barInValueNeverShifts()
     {
         ScriptedAnswers answers({QStringLiteral("a|b"), QStringLiteral("c")});
-        const PersonalValues values = valores_personalizados(
+        const PersonalValues values = collectPersonalValues(
             QStringLiteral("[NOMBRE]"), {QStringLiteral("34600000001"), QStringLiteral("34600000002")}, {},
             answers.asker());
-        const QStringList list = values.valores[0].split(QLatin1Char('|'));
+        const QStringList list = values.values[0].split(QLatin1Char('|'));
         QCOMPARE(list.size(), 2);
         QCOMPARE(list[0], QStringLiteral("a¦b"));
         QCOMPARE(list[1], QStringLiteral("c"));
@@ -223,15 +223,15 @@ private Q_SLOTS:
             const QString message = QStringLiteral("[") + spelling + QStringLiteral("] [TELEFONO_CONFIRMAR] [NOMBRE] [EDAD]");
             ScriptedAnswers confirm({QStringLiteral("34600000001")});
             const PersonalValues values =
-                valores_personalizados(message, {QStringLiteral("34600000001")}, book, confirm.asker());
+                collectPersonalValues(message, {QStringLiteral("34600000001")}, book, confirm.asker());
             QCOMPARE(confirm.asked.size(), 1);
-            const net::FormFields vars = variables_envio(message, values);
+            const net::FormFields vars = sendVariables(message, values);
             QCOMPARE(fieldValue(vars, QStringLiteral("replace_vars")),
                      QStringLiteral("[NOMBRE]|[TELEFONO]|[") + spelling + QStringLiteral("]"));
             QCOMPARE(fieldValue(vars, QStringLiteral("var1")), QStringLiteral("Ana"));
             QCOMPARE(fieldValue(vars, QStringLiteral("var2")), QStringLiteral("34600000001"));
             QCOMPARE(fieldValue(vars, QStringLiteral("var3")), QStringLiteral("05/03/1990"));
-            QCOMPARE(vistaPersonalizada(message, values),
+            QCOMPARE(personalizedPreview(message, values),
                      QStringLiteral("05/03/1990 34600000001 Ana [EDAD]"));
         }
     }
@@ -250,13 +250,13 @@ private Q_SLOTS:
                                             QVariant()}).ok());
         QVERIFY(connection.execute(insert, {QStringLiteral("Contained"), QStringLiteral("4600000001"), QVariant(),
                                             QVariant()}).ok());
-        const ContactBook book = cargarContactos(
+        const ContactBook book = loadContacts(
             connection, {QStringLiteral("34600000001"), QStringLiteral("34600000009"), QStringLiteral("'; --")});
         QCOMPARE(book.size(), 1);
         const ContactValues &anaContact = book.value(QStringLiteral("34600000001"));
-        QCOMPARE(anaContact[ContactField::Nombre], std::optional<QString>(QStringLiteral("Ana")));
-        QVERIFY(!anaContact[ContactField::Direccion]);
-        QCOMPARE(anaContact[ContactField::FNacimiento], std::optional<QString>(QStringLiteral("05/03/1990")));
+        QCOMPARE(anaContact[ContactField::Name], std::optional<QString>(QStringLiteral("Ana")));
+        QVERIFY(!anaContact[ContactField::Address]);
+        QCOMPARE(anaContact[ContactField::BirthDate], std::optional<QString>(QStringLiteral("05/03/1990")));
 
         const LongestValues longest =
             longestContactValues(connection, {QStringLiteral("34600000001"), QStringLiteral("4600000001")});
@@ -276,11 +276,11 @@ private Q_SLOTS:
                     .ok());
         testing::OtherWorkstation other(connection, false);
         QVERIFY(other.holding());
-        const ContactBook book = cargarContactos(connection, {QStringLiteral("34600000001"), QStringLiteral("34600000002")});
+        const ContactBook book = loadContacts(connection, {QStringLiteral("34600000001"), QStringLiteral("34600000002")});
         QCOMPARE(book.size(), 1);
-        QCOMPARE(book.value(QStringLiteral("34600000001"))[ContactField::Nombre],
+        QCOMPARE(book.value(QStringLiteral("34600000001"))[ContactField::Name],
                  std::optional<QString>(QStringLiteral("Ana")));
-        QCOMPARE(telefonosEnAgenda(connection, {QStringLiteral("34600000001")}), QStringList{QStringLiteral("34600000001")});
+        QCOMPARE(numbersInContactBook(connection, {QStringLiteral("34600000001")}), QStringList{QStringLiteral("34600000001")});
         QCOMPARE(other.timesGivenUp(), 0);
     }
 };

@@ -57,7 +57,7 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(bool, sendEnabled);
         QFETCH(QString, messageText);
-        const RecipientsResult result = limpiar_destinatarios(box);
+        const RecipientsResult result = cleanRecipients(box);
         QCOMPARE(result.text, text);
         QCOMPARE(static_cast<int>(result.status), status);
         QCOMPARE(result.sendEnabled, sendEnabled);
@@ -68,7 +68,7 @@ private Q_SLOTS:
 
     void singleRecipientHasNoComma()
     {
-        const RecipientsResult result = limpiar_destinatarios(QStringLiteral(" 600000001 , "));
+        const RecipientsResult result = cleanRecipients(QStringLiteral(" 600000001 , "));
         QCOMPARE(result.kept, QStringList{QStringLiteral("34600000001")});
         QVERIFY(!result.text.contains(QLatin1Char(',')));
     }
@@ -78,12 +78,12 @@ private Q_SLOTS:
         QStringList numbers;
         for (int i = 0; i < 3000; ++i)
             numbers.append(QString::number(600000000 + i));
-        const RecipientsResult result = limpiar_destinatarios(numbers.join(QLatin1Char(',')));
+        const RecipientsResult result = cleanRecipients(numbers.join(QLatin1Char(',')));
         QCOMPARE(result.kept.size(), 3000);
-        QVERIFY(result.text.size() > kOfertaAgendaMaxLength);
+        QVERIFY(result.text.size() > kUnknownOfferMaxLength);
         QVERIFY(result.askQuote);
         QVERIFY(!result.offerUnknown);
-        QVERIFY(limpiar_destinatarios(QStringLiteral("600000001")).offerUnknown);
+        QVERIFY(cleanRecipients(QStringLiteral("600000001")).offerUnknown);
     }
 
     void leavingTheBox_data()
@@ -104,7 +104,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, tag);
         QFETCH(int, action);
-        QCOMPARE(static_cast<int>(alSalirDestinatarios(text, tag)), action);
+        QCOMPARE(static_cast<int>(recipientsLeaveAction(text, tag)), action);
     }
 };
 

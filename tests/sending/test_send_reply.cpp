@@ -24,14 +24,14 @@ SendRequest sampleRequest()
     SendRequest request;
     request.username = QStringLiteral("usu");
     request.password = QStringLiteral("p&ss");
-    request.mensaje = QStringLiteral("5€ ñ & +\r\nfin");
-    request.destino = QStringLiteral("34600000001,34600000002");
-    request.remitente = QStringLiteral("Tienda");
-    request.ruta = QStringLiteral("3");
-    request.fecha = QStringLiteral("2026-03-10 10:00");
-    request.fechaRegistro = QStringLiteral("2026-03-10 10:00");
-    request.mensajeRegistro = QStringLiteral("Hola O'Neill");
-    request.mensajeTecleado = QStringLiteral("Hola [NOMBRE]");
+    request.message = QStringLiteral("5€ ñ & +\r\nfin");
+    request.recipients = QStringLiteral("34600000001,34600000002");
+    request.sender = QStringLiteral("Tienda");
+    request.route = QStringLiteral("3");
+    request.sendTime = QStringLiteral("2026-03-10 10:00");
+    request.recordedTime = QStringLiteral("2026-03-10 10:00");
+    request.recordedMessage = QStringLiteral("Hola O'Neill");
+    request.typedMessage = QStringLiteral("Hola [NOMBRE]");
     return request;
 }
 
@@ -55,11 +55,11 @@ private Q_SLOTS:
     void requestBodyBytes()
     {
         SendRequest request = sampleRequest();
-        request.destino = QStringLiteral("34600000001|34600000002");
+        request.recipients = QStringLiteral("34600000001|34600000002");
         request.extra = {{QStringLiteral("replace_vars"), QStringLiteral("[NOMBRE]")},
                          {QStringLiteral("var1"), QStringLiteral("Ana|Íñigo & Co")},
                          {QString(), QString()}};
-        const GatewayRequest built = f_peticion_sendsms(request);
+        const GatewayRequest built = sendGatewayRequest(request);
         QVERIFY(built.url.endsWith(QStringLiteral("/APIv2/sendsms.php")));
         const QByteArray expected =
             "username=usu&password=p%26ss&mensaje=5%80+%F1+%26+%2B%0D%0Afin&destino=34600000001,34600000002"
@@ -88,13 +88,13 @@ private Q_SLOTS:
         SendRequest request;
         request.username = QStringLiteral("u");
         request.password = QStringLiteral("p");
-        request.mensaje = QStringLiteral("a");
-        request.destino = QStringLiteral("1");
-        request.remitente = sender;
-        request.fecha = sendTime;
+        request.message = QStringLiteral("a");
+        request.recipients = QStringLiteral("1");
+        request.sender = sender;
+        request.sendTime = sendTime;
         if (extraFirstEmpty)
             request.extra = {{QString(), QString()}, {QStringLiteral("var1"), QStringLiteral("x")}};
-        QCOMPARE(net::encodeFormBody(f_peticion_sendsms(request).fields), expected);
+        QCOMPARE(net::encodeFormBody(sendGatewayRequest(request).fields), expected);
     }
 
     void replyOutcome_data()
@@ -103,7 +103,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("automated");
         QTest::addColumn<bool>("balanceKnown");
         QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("idWeb");
+        QTest::addColumn<QString>("gatewayId");
         QTest::addColumn<double>("credits");
         QTest::addColumn<QString>("balanceLabel");
         QTest::addColumn<QString>("title");
@@ -150,7 +150,7 @@ private Q_SLOTS:
         QFETCH(bool, automated);
         QFETCH(bool, balanceKnown);
         QFETCH(int, kind);
-        QFETCH(QString, idWeb);
+        QFETCH(QString, gatewayId);
         QFETCH(double, credits);
         QFETCH(QString, balanceLabel);
         QFETCH(QString, title);
@@ -158,38 +158,38 @@ private Q_SLOTS:
         QFETCH(bool, logged);
         const int none = static_cast<int>(ReplyKind::NoConnection);
         SendRequest request = sampleRequest();
-        request.automatizado = automated;
+        request.automated = automated;
         const std::optional<double> balance = balanceKnown ? std::optional<double>(100.0) : std::nullopt;
-        const ReplyOutcome outcome = f_respuesta_envio(request, !reply.isEmpty(), reply, balance, kNow);
+        const ReplyOutcome outcome = interpretSendReply(request, !reply.isEmpty(), reply, balance, kNow);
         QCOMPARE(static_cast<int>(outcome.kind), kind);
         QCOMPARE(outcome.messageTitle, title);
         QCOMPARE(outcome.messageText, text);
         QCOMPARE(outcome.errorLogLine.has_value(), logged);
         QCOMPARE(outcome.noticeOnce, automated && kind == none);
-        QCOMPARE(outcome.saldoEtiqueta, balanceLabel);
+        QCOMPARE(outcome.balanceLabel, balanceLabel);
         QVERIFY(outcome.enableSend);
         QCOMPARE(outcome.queueStep, automated && kind != static_cast<int>(ReplyKind::NoConnection));
         QCOMPARE(outcome.row.has_value(), kind == static_cast<int>(ReplyKind::Sent));
         if (outcome.row) {
-            QCOMPARE(outcome.row->id_web, idWeb);
-            QCOMPARE(outcome.row->creditos, credits);
-            QCOMPARE(outcome.row->f_envio, QStringLiteral("2026-03-05 09:07"));
-            QCOMPARE(outcome.row->estado, QStringLiteral("0|0|0"));
+            QCOMPARE(outcome.row->webId, gatewayId);
+            QCOMPARE(outcome.row->credits, credits);
+            QCOMPARE(outcome.row->sentAt, QStringLiteral("2026-03-05 09:07"));
+            QCOMPARE(outcome.row->state, QStringLiteral("0|0|0"));
         }
         if (!balanceKnown)
-            QVERIFY(!outcome.nuevoSaldo);
+            QVERIFY(!outcome.newBalance);
     }
 
     void missingParametersWording()
     {
         SendRequest request = sampleRequest();
-        request.destino.clear();
+        request.recipients.clear();
         const QString reply = QStringLiteral("2|Required parameters missing");
-        QCOMPARE(f_respuesta_envio(request, true, reply, 1.0, kNow).messageText,
+        QCOMPARE(interpretSendReply(request, true, reply, 1.0, kNow).messageText,
                  QStringLiteral("Por favor, rellene el campo Destinatario y pruebe de nuevo"));
         request = sampleRequest();
-        request.mensajeRegistro.clear();
-        QCOMPARE(f_respuesta_envio(request, true, reply, 1.0, kNow).messageText,
+        request.recordedMessage.clear();
+        QCOMPARE(interpretSendReply(request, true, reply, 1.0, kNow).messageText,
                  QStringLiteral("Por favor, escriba un mensaje antes de enviar el mensaje."));
     }
 
@@ -210,7 +210,7 @@ private Q_SLOTS:
         QFETCH(QString, label);
         QFETCH(bool, known);
         QFETCH(double, value);
-        const auto read = leerSaldoEtiqueta(label);
+        const auto read = balanceFromLabel(label);
         QCOMPARE(read.has_value(), known);
         if (known)
             QCOMPARE(*read, value);
@@ -222,10 +222,10 @@ private Q_SLOTS:
         db::Connection connection;
         QVERIFY(openDatabase(home, connection));
         SendRequest request = sampleRequest();
-        request.remitente = QStringLiteral("Remitente-Largo");   // not posted, so not recorded
-        const ReplyOutcome outcome = f_respuesta_envio(request, true, QStringLiteral("1|OK|123456|1,5"),
-                                                       leerSaldoEtiqueta(QStringLiteral("1234,56 cr.")), kNow);
-        QVERIFY(aplicarRespuestaEnvio(connection, outcome).ok());
+        request.sender = QStringLiteral("Remitente-Largo");   // not posted, so not recorded
+        const ReplyOutcome outcome = interpretSendReply(request, true, QStringLiteral("1|OK|123456|1,5"),
+                                                       balanceFromLabel(QStringLiteral("1234,56 cr.")), kNow);
+        QVERIFY(recordSendOutcome(connection, outcome).ok());
         const auto rows = connection.select(QStringLiteral(
             "SELECT username,destinatario,f_envio,f_programada,mensaje,id_web,estado,remitente,creditos FROM Historial"));
         QCOMPARE(rows.size(), std::size_t(1));
@@ -247,9 +247,9 @@ private Q_SLOTS:
         testing::TempHome home;
         db::Connection connection;
         QVERIFY(openDatabase(home, connection));
-        const ReplyOutcome outcome = f_respuesta_envio(sampleRequest(), true, QStringLiteral("0|OK|1|5"),
-                                                       leerSaldoEtiqueta(QStringLiteral("Desconocido")), kNow);
-        QVERIFY(aplicarRespuestaEnvio(connection, outcome).ok());
+        const ReplyOutcome outcome = interpretSendReply(sampleRequest(), true, QStringLiteral("0|OK|1|5"),
+                                                       balanceFromLabel(QStringLiteral("Desconocido")), kNow);
+        QVERIFY(recordSendOutcome(connection, outcome).ok());
         QCOMPARE(connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).toString(), QStringLiteral("100"));
         QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 1);
     }
@@ -262,8 +262,8 @@ private Q_SLOTS:
         QVERIFY(openDatabase(home, connection));
         QVERIFY(connection.execute(QStringLiteral("DROP TABLE Usuario")).ok());
         const ReplyOutcome outcome =
-            f_respuesta_envio(sampleRequest(), true, QStringLiteral("0|OK|42|1"), 10.0, kNow);
-        QVERIFY(aplicarRespuestaEnvio(connection, outcome).ok());
+            interpretSendReply(sampleRequest(), true, QStringLiteral("0|OK|42|1"), 10.0, kNow);
+        QVERIFY(recordSendOutcome(connection, outcome).ok());
         QCOMPARE(connection.scalar(QStringLiteral("SELECT id_web FROM Historial")).toString(), QStringLiteral("42"));
     }
 
@@ -274,11 +274,11 @@ private Q_SLOTS:
         testing::TempHome home;
         db::Connection connection;
         QVERIFY(openDatabase(home, connection));
-        const ReplyOutcome outcome = f_respuesta_envio(sampleRequest(), true, QStringLiteral("0|OK|4242|1"), 10.0, kNow);
+        const ReplyOutcome outcome = interpretSendReply(sampleRequest(), true, QStringLiteral("0|OK|4242|1"), 10.0, kNow);
         {
             testing::OtherWorkstation other(connection);
             QVERIFY(other.holding());
-            const RecordOutcome recorded = aplicarRespuestaEnvio(connection, outcome);
+            const RecordOutcome recorded = recordSendOutcome(connection, outcome);
             QCOMPARE(other.timesGivenUp(), 1);
             QCOMPARE(recorded.status, RecordStatus::Recorded);   // the retry found the file free
         }
@@ -293,10 +293,10 @@ private Q_SLOTS:
         testing::TempHome home;
         db::Connection connection;
         QVERIFY(openDatabase(home, connection));
-        const ReplyOutcome outcome = f_respuesta_envio(sampleRequest(), true, QStringLiteral("0|OK|4243|1"), 10.0, kNow);
+        const ReplyOutcome outcome = interpretSendReply(sampleRequest(), true, QStringLiteral("0|OK|4243|1"), 10.0, kNow);
         {
             testing::OtherWorkstation other(connection);
-            QCOMPARE(aplicarRespuestaEnvio(connection, outcome, 1).status, RecordStatus::Pending);
+            QCOMPARE(recordSendOutcome(connection, outcome, 1).status, RecordStatus::Pending);
         }
         QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 0);
         QCOMPARE(connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).toString(), QStringLiteral("100"));
@@ -306,9 +306,9 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 2);                 // one record and the final line break
         const auto record = startup::parsePendingLine(lines.first());
         QVERIFY(record);
-        QCOMPARE(record->id_web, QStringLiteral("4243"));
-        QCOMPARE(record->mensaje, QStringLiteral("Hola O'Neill"));
-        QCOMPARE(record->f_envio, QStringLiteral("2026-03-05 09:07"));
+        QCOMPARE(record->webId, QStringLiteral("4243"));
+        QCOMPARE(record->message, QStringLiteral("Hola O'Neill"));
+        QCOMPARE(record->sentAt, QStringLiteral("2026-03-05 09:07"));
     }
 
     // The other workstation keeps the file the whole time: every try fails, nothing is doubled or
@@ -318,17 +318,17 @@ private Q_SLOTS:
         testing::TempHome home;
         db::Connection connection;
         QVERIFY(openDatabase(home, connection));
-        const ReplyOutcome outcome = f_respuesta_envio(sampleRequest(), true, QStringLiteral("0|OK|4244|2"), 10.0, kNow);
+        const ReplyOutcome outcome = interpretSendReply(sampleRequest(), true, QStringLiteral("0|OK|4244|2"), 10.0, kNow);
         {
             testing::OtherWorkstation other(connection, false);
-            const RecordOutcome recorded = aplicarRespuestaEnvio(connection, outcome);
+            const RecordOutcome recorded = recordSendOutcome(connection, outcome);
             QCOMPARE(recorded.status, RecordStatus::Pending);
             QCOMPARE(recorded.result.status, db::Status::Busy);
-            QCOMPARE(other.timesGivenUp(), kIntentosGuardar);
+            QCOMPARE(other.timesGivenUp(), kSaveAttempts);
         }
         QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 0);
-        QVERIFY(textoEnvioPendiente().contains(QStringLiteral("se ha cobrado")));
-        QVERIFY(textoEnvioPendiente().contains(QStringLiteral("próxima vez que inicie")));
+        QVERIFY(pendingSendText().contains(QStringLiteral("se ha cobrado")));
+        QVERIFY(pendingSendText().contains(QStringLiteral("próxima vez que inicie")));
 
         // The next start writes it, and only once however often the file is read.
         startup::PendingWrite written = startup::writePendingSends(connection);
@@ -346,36 +346,36 @@ private Q_SLOTS:
         testing::TempHome home;
         db::Connection connection;
         QVERIFY(openDatabase(home, connection));
-        const ReplyOutcome outcome = f_respuesta_envio(sampleRequest(), true, QStringLiteral("0|OK|4245|2"), 10.0, kNow);
+        const ReplyOutcome outcome = interpretSendReply(sampleRequest(), true, QStringLiteral("0|OK|4245|2"), 10.0, kNow);
         QVERIFY(QDir(home.path()).mkdir(QStringLiteral("envios_pendientes.txt")));   // a folder in the way
         testing::OtherWorkstation other(connection, false);
-        QCOMPARE(aplicarRespuestaEnvio(connection, outcome).status, RecordStatus::Lost);
+        QCOMPARE(recordSendOutcome(connection, outcome).status, RecordStatus::Lost);
     }
 
     void errorLogAppends()
     {
         testing::TempHome home;
-        const QString line = lineaErrorAuto(kNow, QStringLiteral("34600000001"), QStringLiteral("Año nuevo"));
+        const QString line = automatedErrorLine(kNow, QStringLiteral("34600000001"), QStringLiteral("Año nuevo"));
         QCOMPARE(line, QStringLiteral("05/03/2026 9:07:05--- Error al enviar a destinatario: 34600000001. Texto del "
                                       "mensaje: Año nuevo\r\n"));
-        QVERIFY(anotarErrorAuto(home.path(), line));
-        QVERIFY(anotarErrorAuto(home.path(), line));
+        QVERIFY(appendAutomatedError(home.path(), line));
+        QVERIFY(appendAutomatedError(home.path(), line));
         QFile file(home.file(QStringLiteral("error_auto.txt")));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
         QCOMPARE(bytes.count("\r\n"), 2);
         QVERIFY(bytes.contains("A\xF1o nuevo"));
-        QVERIFY(!anotarErrorAuto(home.file(QStringLiteral("no/such/folder")), line));
+        QVERIFY(!appendAutomatedError(home.file(QStringLiteral("no/such/folder")), line));
     }
 
     void quoteRequests()
     {
-        QCOMPARE(net::encodeFormBody(f_peticion_quotesms(consultaArranque(QStringLiteral("u"), QStringLiteral("p=1"),
+        QCOMPARE(net::encodeFormBody(quoteGatewayRequest(startupQuote(QStringLiteral("u"), QStringLiteral("p=1"),
                                                                           QStringLiteral("3")))
                                          .fields),
                  QByteArray("username=u&password=p%3D1&mensaje=Saldo al arrancar Desktop&destino=34600123456"
                             "&remitente=Saldo&ruta=3&saldo=1"));
-        QCOMPARE(net::encodeFormBody(peticionCosteRefresco(QStringLiteral("u"), QStringLiteral("p"), {}, {}, {}, 2).fields),
+        QCOMPARE(net::encodeFormBody(refreshQuoteRequest(QStringLiteral("u"), QStringLiteral("p"), {}, {}, {}, 2).fields),
                  QByteArray("username=u&password=p&mensaje=Coste Desktop Lostfocus y saldo&destino=34600123456"
                             "&remitente=&buf=2"));
     }
@@ -422,12 +422,12 @@ private Q_SLOTS:
         QFETCH(double, storedValue);
         QFETCH(bool, enable);
         QFETCH(QString, title);
-        const QuoteOutcome outcome = f_respuesta_coste(!reply.isEmpty(), reply);
-        QCOMPARE(outcome.costeEtiqueta, cost);
-        QCOMPARE(outcome.saldoEtiqueta, balance);
-        QCOMPARE(outcome.saldo.has_value(), stored);
+        const QuoteOutcome outcome = interpretQuoteReply(!reply.isEmpty(), reply);
+        QCOMPARE(outcome.costLabel, cost);
+        QCOMPARE(outcome.balanceLabel, balance);
+        QCOMPARE(outcome.balance.has_value(), stored);
         if (stored)
-            QCOMPARE(*outcome.saldo, storedValue);
+            QCOMPARE(*outcome.balance, storedValue);
         QCOMPARE(outcome.enableSend, enable);
         QCOMPARE(outcome.messageTitle, title);
     }
@@ -437,7 +437,7 @@ private Q_SLOTS:
         testing::TempHome home;
         db::Connection connection;
         QVERIFY(openDatabase(home, connection));
-        QVERIFY(guardarSaldo(connection, *f_respuesta_coste(true, QStringLiteral("0|OK|1|1234,56")).saldo).ok());
+        QVERIFY(storeBalance(connection, *interpretQuoteReply(true, QStringLiteral("0|OK|1|1234,56")).balance).ok());
         QCOMPARE(connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).toString(), QStringLiteral("1234.56"));
     }
 
@@ -449,11 +449,11 @@ private Q_SLOTS:
         QVERIFY(connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES (?1,?2)"),
                                    {QStringLiteral("Ana"), QStringLiteral("34600000001")}).ok());
         PanelValues panel;
-        panel.mensaje = QStringLiteral("Hola [NOMBRE_CONFIRMAR], cita el [FECHA]");
-        panel.destinatarios = QStringLiteral("34600000001");
-        panel.fechaProgramada = QStringLiteral("2026-03-10 10:00");
-        panel.cita = true;
-        panel.horasCita = QStringLiteral("72");
+        panel.message = QStringLiteral("Hola [NOMBRE_CONFIRMAR], cita el [FECHA]");
+        panel.recipients = QStringLiteral("34600000001");
+        panel.scheduledTime = QStringLiteral("2026-03-10 10:00");
+        panel.appointment = true;
+        panel.appointmentHours = QStringLiteral("72");
         const AccountValues account{QStringLiteral("usu"), QStringLiteral("pw"), QStringLiteral("0"),
                                     QStringLiteral("GMT -05:00")};
         int asked = 0;
@@ -461,16 +461,16 @@ private Q_SLOTS:
             ++asked;
             return std::optional<QString>(def + QStringLiteral(" G."));
         };
-        const PreparedSend prepared = prepararEnvio(panel, account, connection, ask, kNow);
+        const PreparedSend prepared = prepareSend(panel, account, connection, ask, kNow);
         QCOMPARE(prepared.status, PrepareStatus::Ready);
         QCOMPARE(asked, 1);
         const SendRequest &request = prepared.request;
-        QCOMPARE(request.mensaje, QStringLiteral("Hola [NOMBRE], cita el 10-03-26"));
-        QCOMPARE(request.mensajeRegistro, QStringLiteral("Hola Ana G., cita el 10-03-26"));
-        QCOMPARE(request.fecha, QStringLiteral("2026-03-07 16:00"));
-        QCOMPARE(request.fechaRegistro, QStringLiteral("2026-03-07 10:00"));
-        QCOMPARE(request.ruta, QStringLiteral("3"));
-        QCOMPARE(request.remitente, brand::remitente_defecto());
+        QCOMPARE(request.message, QStringLiteral("Hola [NOMBRE], cita el 10-03-26"));
+        QCOMPARE(request.recordedMessage, QStringLiteral("Hola Ana G., cita el 10-03-26"));
+        QCOMPARE(request.sendTime, QStringLiteral("2026-03-07 16:00"));
+        QCOMPARE(request.recordedTime, QStringLiteral("2026-03-07 10:00"));
+        QCOMPARE(request.route, QStringLiteral("3"));
+        QCOMPARE(request.sender, brand::defaultSender());
         QCOMPARE(request.extra.size(), 2);
         QCOMPARE(request.extra[1].value, QStringLiteral("Ana G."));
     }
@@ -500,14 +500,14 @@ private Q_SLOTS:
         db::Connection connection;
         QVERIFY(openDatabase(home, connection));
         PanelValues panel;
-        panel.mensaje = message;
-        panel.destinatarios = recipients;
-        panel.fechaProgramada = QStringLiteral("Inmediato");
+        panel.message = message;
+        panel.recipients = recipients;
+        panel.scheduledTime = QStringLiteral("Inmediato");
         std::optional<AccountValues> values;
         if (account)
             values = AccountValues{QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("1"), QString()};
         const AskValue cancel = [](const QString &, const QString &, const QString &) { return std::optional<QString>(); };
-        const PreparedSend prepared = prepararEnvio(panel, values, connection, cancel, kNow);
+        const PreparedSend prepared = prepareSend(panel, values, connection, cancel, kNow);
         QCOMPARE(static_cast<int>(prepared.status), status);
         QCOMPARE(prepared.messageTitle, title);
     }

@@ -26,7 +26,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, zone);
         QFETCH(int, minutes);
-        QCOMPARE(desfase_pasarela(zone), minutes);
+        QCOMPARE(gatewayOffsetMinutes(zone), minutes);
     }
 
     void sendTime_data()
@@ -74,17 +74,17 @@ private Q_SLOTS:
         QFETCH(QString, hours);
         QFETCH(QString, posted);
         QFETCH(QString, recorded);
-        const SendTime time = calcularFechaEnvio(local, zone, appointment, hours);
-        QCOMPARE(time.fechaPasarela, posted);
-        QCOMPARE(time.fechaRegistro, recorded);
-        if (local != kInmediato)
-            QCOMPARE(time.fechaCitas, local);
+        const SendTime time = computeSendTime(local, zone, appointment, hours);
+        QCOMPARE(time.gatewayTime, posted);
+        QCOMPARE(time.recordedTime, recorded);
+        if (local != kImmediate)
+            QCOMPARE(time.keywordTime, local);
     }
 
     void unreadableTimeIsRefused()
     {
-        QCOMPARE(calcularFechaEnvio(QStringLiteral("10/03/2026 10:00"), {}, false, {}).status, SendTimeStatus::Invalido);
-        QCOMPARE(calcularFechaEnvio(QStringLiteral("2026-02-30 10:00"), {}, false, {}).status, SendTimeStatus::Invalido);
+        QCOMPARE(computeSendTime(QStringLiteral("10/03/2026 10:00"), {}, false, {}).status, SendTimeStatus::Invalid);
+        QCOMPARE(computeSendTime(QStringLiteral("2026-02-30 10:00"), {}, false, {}).status, SendTimeStatus::Invalid);
     }
 
     void picker_data()
@@ -106,7 +106,7 @@ private Q_SLOTS:
         QFETCH(QString, minute);
         QFETCH(QString, expected);
         const QDateTime now(QDate(2026, 3, 5), QTime(9, 7, 40), Qt::LocalTime);
-        QCOMPARE(fecha_programada(day, hour, minute, now), expected);
+        QCOMPARE(pickedSendTime(day, hour, minute, now), expected);
     }
 
     void timeBoxes_data()
@@ -131,16 +131,16 @@ private Q_SLOTS:
         QFETCH(bool, hour);
         QFETCH(QString, shown);
         QFETCH(bool, rebuild);
-        const TimeBoxResult result = normalizarCaja(typed, hour ? TimeBox::Hour : TimeBox::Minute);
+        const TimeBoxResult result = normalizeTimeBox(typed, hour ? TimeBox::Hour : TimeBox::Minute);
         QCOMPARE(result.text, shown);
         QCOMPARE(result.rebuild, rebuild);
     }
 
     void spinnersWrapWithoutCarry()
     {
-        QCOMPARE(pasoSpinner(QStringLiteral("00"), -1, TimeBox::Minute), QStringLiteral("59"));
-        QCOMPARE(pasoSpinner(QStringLiteral("23"), +1, TimeBox::Hour), QStringLiteral("00"));
-        QCOMPARE(pasoSpinner(QStringLiteral("08"), +1, TimeBox::Hour), QStringLiteral("09"));
+        QCOMPARE(spinnerStep(QStringLiteral("00"), -1, TimeBox::Minute), QStringLiteral("59"));
+        QCOMPARE(spinnerStep(QStringLiteral("23"), +1, TimeBox::Hour), QStringLiteral("00"));
+        QCOMPARE(spinnerStep(QStringLiteral("08"), +1, TimeBox::Hour), QStringLiteral("09"));
     }
 };
 

@@ -15,14 +15,14 @@ public:
     FreshDatabase()
     {
         QVERIFY(home.isValid());
-        QVERIFY(conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing).ok());
-        QVERIFY(startup::createSchema(conexion).ok());
+        QVERIFY(connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing).ok());
+        QVERIFY(startup::createSchema(connection).ok());
     }
     FreshDatabase(const FreshDatabase &) = delete;
     FreshDatabase &operator=(const FreshDatabase &) = delete;
 
     TempHome home;
-    db::Connection conexion;
+    db::Connection connection;
 };
 
 } // namespace testing

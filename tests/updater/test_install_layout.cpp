@@ -16,7 +16,7 @@ private Q_SLOTS:
     {
         const QString clientFolder = QFileInfo(QStringLiteral(BRISANTA_CLIENT_EXE)).absolutePath();
         QCOMPARE(QFileInfo(QStringLiteral(BRISANTA_UPDATER_EXE)).absolutePath(), clientFolder);
-        const QFileInfo updater(startup::version::rutaActualizador(clientFolder));
+        const QFileInfo updater(startup::version::updaterPath(clientFolder));
         QVERIFY2(updater.isFile() && updater.isExecutable(), qPrintable(updater.filePath()));
         QVERIFY(QFileInfo::exists(QDir(clientFolder).filePath(QStringLiteral("Virizu.skn"))));
         // The .xls reading helper too: the client looks for it in its own folder.
@@ -38,7 +38,7 @@ private Q_SLOTS:
         const QDir folder(prefix.path());
         const QFileInfo client(folder.filePath(QFileInfo(QStringLiteral(BRISANTA_CLIENT_EXE)).fileName()));
         QVERIFY2(client.isFile() && client.isExecutable(), qPrintable(client.filePath()));
-        const QFileInfo updater(startup::version::rutaActualizador(client.absolutePath()));
+        const QFileInfo updater(startup::version::updaterPath(client.absolutePath()));
         QVERIFY2(updater.isFile() && updater.isExecutable(), qPrintable(updater.filePath()));
         QVERIFY(QFileInfo::exists(folder.filePath(QStringLiteral("Virizu.skn"))));
         QVERIFY(QFileInfo(folder.filePath(QStringLiteral("brisanta-xls-reader"))).isExecutable());

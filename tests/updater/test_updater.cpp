@@ -118,7 +118,7 @@ class TestUpdater final : public QObject {
         bool download()
         {
             QSignalSpy done(&flow, &updater::UpdateFlow::attemptFinished);
-            flow.descargar(updater::downloadUrl(), target);
+            flow.startDownload(updater::downloadUrl(), target);
             return done.wait(kWait);
         }
     };
@@ -332,7 +332,7 @@ private Q_SLOTS:
             flow.setPublicKey(QByteArray());
         prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy done(&flow, &updater::UpdateFlow::attemptFinished);
-        flow.descargar(updater::downloadUrl(), f->target);
+        flow.startDownload(updater::downloadUrl(), f->target);
         QVERIFY(done.count() == 1 || done.wait(kWait));
         QCOMPARE(done.first().first().toBool(), false);
         QCOMPARE(readAll(f->target), kOldClient);
@@ -351,7 +351,7 @@ private Q_SLOTS:
         f->prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
         QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
-        f->flow.descargar(updater::downloadUrl(), f->target);
+        f->flow.startDownload(updater::downloadUrl(), f->target);
         QVERIFY(done.wait(kWait));
 
         QCOMPARE(done.first().first().toBool(), false);
@@ -442,7 +442,7 @@ private Q_SLOTS:
         prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy done(&flow, &updater::UpdateFlow::attemptFinished);
         f->sim.setDownload(updater::signatureLocation(updater::clientFileName()), signature);
-        flow.descargar(updater::downloadUrl(), f->target);
+        flow.startDownload(updater::downloadUrl(), f->target);
         QVERIFY(done.wait(kWait));
         QCOMPARE(done.first().first().toBool(), true);
         QCOMPARE(readAll(f->target), newClientBytes());
@@ -475,7 +475,7 @@ private Q_SLOTS:
         auto *downloadButton = window.findChild<QPushButton *>(QStringLiteral("Command1"));
 
         QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
-        window.Command1_Click();
+        window.startDownload();
         QVERIFY(!downloadButton->isEnabled());
         QVERIFY(done.wait(kWait));
 
@@ -536,7 +536,7 @@ private Q_SLOTS:
         // Nothing transferring: the updater ends at once.
         {
             QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
-            f->flow.cancelar();
+            f->flow.cancel();
             QCOMPARE(ended.count(), 1);
         }
         // During a transfer the request reaches it with the next progress report; the window stays.
@@ -548,11 +548,11 @@ private Q_SLOTS:
         QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
         QSignalSpy progressed(&f->flow, &updater::UpdateFlow::progressed);
         QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
-        f->flow.descargar(updater::downloadUrl(), f->target);
+        f->flow.startDownload(updater::downloadUrl(), f->target);
         QVERIFY(progressed.wait(kWait));
         // A second press while one runs starts nothing.
-        f->flow.descargar(updater::downloadUrl(), f->target);
-        f->flow.cancelar();
+        f->flow.startDownload(updater::downloadUrl(), f->target);
+        f->flow.cancel();
         QVERIFY(f->flow.cancelPending());
         QVERIFY(done.wait(kWait));
 
@@ -562,7 +562,7 @@ private Q_SLOTS:
         QCOMPARE(ended.count(), 0);
         QCOMPARE(f->sim.requestCount(sim::Endpoint::Download), 1);
         // Now nothing transfers: a second "Cancelar" ends the updater.
-        f->flow.cancelar();
+        f->flow.cancel();
         QCOMPARE(ended.count(), 1);
     }
 
@@ -646,7 +646,7 @@ private Q_SLOTS:
         QFile::remove(temporary);
         f->prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
-        f->flow.descargar(updater::downloadUrl(), target);
+        f->flow.startDownload(updater::downloadUrl(), target);
         QVERIFY(done.wait(kWait));
         QCOMPARE(done.first().first().toBool(), false);
         QCOMPARE(f->prompter.count(), 1);

@@ -544,11 +544,11 @@ Reply answer(GatewayData &data, const LoggedRequest &request)
     case Endpoint::QuoteSms: return quoteSms(data, p);
     case Endpoint::GetReport: return getReport(data, p);
     case Endpoint::ScheduledSendings: return scheduledSendings(data, p);
-    case Endpoint::PedirCoste: return costQuote(data, p);
-    case Endpoint::PedirRemitentes: return senderList(data, p);
+    case Endpoint::CostQuote: return costQuote(data, p);
+    case Endpoint::SenderList: return senderList(data, p);
     case Endpoint::DesktopVersion: return plain(data.versionText);
-    case Endpoint::ExportAgenda: return exportBook(data, p);
-    case Endpoint::ImportAgenda: return importBook(data, p);
+    case Endpoint::ExportBook: return exportBook(data, p);
+    case Endpoint::ImportBook: return importBook(data, p);
     case Endpoint::FormPage: return formPage(data);
     case Endpoint::FormResult: return formResult(data, request, p);
     case Endpoint::Download: return download(data, request.path);

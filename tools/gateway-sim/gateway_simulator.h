@@ -25,11 +25,11 @@ enum class Endpoint {
     QuoteSms,          // APIv2/quotesms.php
     GetReport,         // APIv2/getreport.php
     ScheduledSendings, // APIv2/scheduled_sendings.php
-    PedirCoste,        // extranet/SMS/pedir_coste.php
-    PedirRemitentes,   // extranet/SMS/pedir_remitentes.php
+    CostQuote,        // extranet/SMS/pedir_coste.php
+    SenderList,   // extranet/SMS/pedir_remitentes.php
     DesktopVersion,    // extranet/SMS/desktop_version.php
-    ExportAgenda,      // extranet/SMS/desktop_export_agenda.php
-    ImportAgenda,      // extranet/SMS/desktop_import_agenda.php
+    ExportBook,      // extranet/SMS/desktop_export_agenda.php
+    ImportBook,      // extranet/SMS/desktop_import_agenda.php
     FormPage,          // extranet/SMS/sms_personalizados.php
     FormResult,        // extranet_nueva/SMS/sendsms.php
     Download,          // extranet/Descargas/<file>

@@ -67,11 +67,11 @@ Endpoint endpointForPath(const QByteArray &rawPath)
         {"/APIv2/quotesms.php", Endpoint::QuoteSms},
         {"/APIv2/getreport.php", Endpoint::GetReport},
         {"/APIv2/scheduled_sendings.php", Endpoint::ScheduledSendings},
-        {"/extranet/SMS/pedir_coste.php", Endpoint::PedirCoste},
-        {"/extranet/SMS/pedir_remitentes.php", Endpoint::PedirRemitentes},
+        {"/extranet/SMS/pedir_coste.php", Endpoint::CostQuote},
+        {"/extranet/SMS/pedir_remitentes.php", Endpoint::SenderList},
         {"/extranet/SMS/desktop_version.php", Endpoint::DesktopVersion},
-        {"/extranet/SMS/desktop_export_agenda.php", Endpoint::ExportAgenda},
-        {"/extranet/SMS/desktop_import_agenda.php", Endpoint::ImportAgenda},
+        {"/extranet/SMS/desktop_export_agenda.php", Endpoint::ExportBook},
+        {"/extranet/SMS/desktop_import_agenda.php", Endpoint::ImportBook},
         {"/extranet/SMS/sms_personalizados.php", Endpoint::FormPage},
         {"/extranet_nueva/SMS/sendsms.php", Endpoint::FormResult},
         {"/", Endpoint::WebPage},
@@ -96,11 +96,11 @@ QString endpointPath(Endpoint endpoint)
     case Endpoint::QuoteSms: return QStringLiteral("APIv2/quotesms.php");
     case Endpoint::GetReport: return QStringLiteral("APIv2/getreport.php");
     case Endpoint::ScheduledSendings: return QStringLiteral("APIv2/scheduled_sendings.php");
-    case Endpoint::PedirCoste: return QStringLiteral("extranet/SMS/pedir_coste.php");
-    case Endpoint::PedirRemitentes: return QStringLiteral("extranet/SMS/pedir_remitentes.php");
+    case Endpoint::CostQuote: return QStringLiteral("extranet/SMS/pedir_coste.php");
+    case Endpoint::SenderList: return QStringLiteral("extranet/SMS/pedir_remitentes.php");
     case Endpoint::DesktopVersion: return QStringLiteral("extranet/SMS/desktop_version.php");
-    case Endpoint::ExportAgenda: return QStringLiteral("extranet/SMS/desktop_export_agenda.php");
-    case Endpoint::ImportAgenda: return QStringLiteral("extranet/SMS/desktop_import_agenda.php");
+    case Endpoint::ExportBook: return QStringLiteral("extranet/SMS/desktop_export_agenda.php");
+    case Endpoint::ImportBook: return QStringLiteral("extranet/SMS/desktop_import_agenda.php");
     case Endpoint::FormPage: return QStringLiteral("extranet/SMS/sms_personalizados.php");
     case Endpoint::FormResult: return QStringLiteral("extranet_nueva/SMS/sendsms.php");
     case Endpoint::Download:

@@ -39,7 +39,7 @@ bool allDigits(QStringView text)
 
 } // namespace
 
-std::optional<QDate> leerNacimiento(const QString &stored)
+std::optional<QDate> parseBirthDate(const QString &stored)
 {
     // A date with a time part ("1990-03-05 00:00:00") is read by its date.
     const QString date = stored.trimmed().section(QLatin1Char(' '), 0, 0);
@@ -51,61 +51,61 @@ std::optional<QDate> leerNacimiento(const QString &stored)
     return std::nullopt;
 }
 
-QString mostrarNacimiento(const QDate &birthDate)
+QString formatBirthDate(const QDate &birthDate)
 {
     return birthDate.toString(QStringLiteral("dd/MM/yyyy"));
 }
 
-QDate proximoCumpleanos(const QDate &birthDate, const QDate &today)
+QDate nextBirthday(const QDate &birthDate, const QDate &today)
 {
     const QDate thisYear = inYear(birthDate, today.year());
     return thisYear < today ? inYear(birthDate, today.year() + 1) : thisYear;
 }
 
-QString fechaFelicitacion(const QDate &birthDate, const QDate &today, const QString &timeZone)
+QString greetingTime(const QDate &birthDate, const QDate &today, const QString &timeZone)
 {
     // Wall-clock arithmetic: a daylight-saving change never moves the greeting.
-    const QDateTime local(proximoCumpleanos(birthDate, today), QTime(12, 0), Qt::UTC);
-    return local.addSecs(qint64(sending::desfase_pasarela(timeZone)) * 60).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    const QDateTime local(nextBirthday(birthDate, today), QTime(12, 0), Qt::UTC);
+    return local.addSecs(qint64(sending::gatewayOffsetMinutes(timeZone)) * 60).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
-QString limitePendientes(const QDate &today, const QString &timeZone)
+QString pendingThreshold(const QDate &today, const QString &timeZone)
 {
     // The same time a birthday of today is given, so the two always compare equal.
-    return fechaFelicitacion(today, today, timeZone);
+    return greetingTime(today, today, timeZone);
 }
 
-void ordenarPorCumpleanos(QList<Contacto> &contacts)
+void sortByBirthday(QList<Contact> &contacts)
 {
-    std::stable_sort(contacts.begin(), contacts.end(), [](const Contacto &a, const Contacto &b) {
-        if (a.nacimiento.month() != b.nacimiento.month())
-            return a.nacimiento.month() < b.nacimiento.month();
-        return a.nacimiento.day() < b.nacimiento.day();
+    std::stable_sort(contacts.begin(), contacts.end(), [](const Contact &a, const Contact &b) {
+        if (a.birthDate.month() != b.birthDate.month())
+            return a.birthDate.month() < b.birthDate.month();
+        return a.birthDate.day() < b.birthDate.day();
     });
 }
 
-Paginado paginar(int rows, int position)
+PageState paginate(int rows, int position)
 {
-    Paginado p;
+    PageState p;
     if (rows <= 0) {
-        p.etiqueta = QStringLiteral("Página 0 de 0");
+        p.caption = QStringLiteral("Página 0 de 0");
         return p;
     }
-    p.posicion = std::max(0, position);
-    if (qint64(p.posicion) * kPorPagina > rows && rows > kPorPagina)
-        p.posicion = (rows - 1) / kPorPagina;
-    p.maximo = (rows - 1) / kPorPagina;
-    p.posicion = std::min(p.posicion, p.maximo);
-    p.etiqueta = QStringLiteral("Página %1 de %2").arg(p.posicion + 1).arg(p.maximo + 1);
+    p.page = std::max(0, position);
+    if (qint64(p.page) * kPageSize > rows && rows > kPageSize)
+        p.page = (rows - 1) / kPageSize;
+    p.lastPage = (rows - 1) / kPageSize;
+    p.page = std::min(p.page, p.lastPage);
+    p.caption = QStringLiteral("Página %1 de %2").arg(p.page + 1).arg(p.lastPage + 1);
     return p;
 }
 
-QList<Nodo> nodosContacto(const Contacto &c)
+QList<TreeNode> contactNodes(const Contact &c)
 {
     const QString sid = QString::number(c.sid);
     const QString root = QStringLiteral("pContacto ") + sid;
-    QList<Nodo> nodes;
-    nodes.append({root, QString(), c.nombre + QStringLiteral(" (") + mostrarNacimiento(c.nacimiento) + QStringLiteral(")")});
+    QList<TreeNode> nodes;
+    nodes.append({root, QString(), c.name + QStringLiteral(" (") + formatBirthDate(c.birthDate) + QStringLiteral(")")});
     // A label node under the contact and the value under the label.
     auto addDetail = [&](const QString &key, const QString &title, const QString &value, bool always) {
         if (!always && value.isEmpty())
@@ -114,18 +114,18 @@ QList<Nodo> nodosContacto(const Contacto &c)
         nodes.append({labelKey, root, title});
         nodes.append({key + QLatin1Char(' ') + sid, labelKey, value});
     };
-    addDetail(QStringLiteral("Telefono"), QStringLiteral("Teléfono móvil"), c.telefono, true);
-    addDetail(QStringLiteral("Nombre"), QStringLiteral("Nombre completo"), c.nombre_completo, false);
-    addDetail(QStringLiteral("Direccion"), QStringLiteral("Dirección"), c.direccion, false);
-    addDetail(QStringLiteral("Telefono2"), QStringLiteral("Otro teléfono"), c.telefono_2, false);
-    addDetail(QStringLiteral("Comentarios"), QStringLiteral("Comentarios"), c.comentario, false);
-    addDetail(QStringLiteral("FechaNacimiento"), QStringLiteral("Fecha de nacimiento"), mostrarNacimiento(c.nacimiento), true);
+    addDetail(QStringLiteral("Telefono"), QStringLiteral("Teléfono móvil"), c.phone, true);
+    addDetail(QStringLiteral("Nombre"), QStringLiteral("Nombre completo"), c.fullName, false);
+    addDetail(QStringLiteral("Direccion"), QStringLiteral("Dirección"), c.address, false);
+    addDetail(QStringLiteral("Telefono2"), QStringLiteral("Otro teléfono"), c.otherPhone, false);
+    addDetail(QStringLiteral("Comentarios"), QStringLiteral("Comentarios"), c.comment, false);
+    addDetail(QStringLiteral("FechaNacimiento"), QStringLiteral("Fecha de nacimiento"), formatBirthDate(c.birthDate), true);
     return nodes;
 }
 
-std::optional<qint64> sidDeClave(const QString &key)
+std::optional<qint64> sidFromKey(const QString &key)
 {
-    if (key == kClaveVacia)
+    if (key == kEmptyKey)
         return std::nullopt;
     const qsizetype space = key.lastIndexOf(QLatin1Char(' '));
     const QStringView number = QStringView(key).sliced(space + 1);
@@ -136,43 +136,43 @@ std::optional<qint64> sidDeClave(const QString &key)
     return ok ? std::optional<qint64>(sid) : std::nullopt;
 }
 
-ListasFelicitacion construirListas(const QList<Contacto> &contacts, const QDate &today, const QString &timeZone)
+GreetingLists buildGreetingLists(const QList<Contact> &contacts, const QDate &today, const QString &timeZone)
 {
-    ListasFelicitacion l;
-    for (const Contacto &c : contacts) {
-        l.nombres.append(c.nombre);
-        l.telefonos.append(c.telefono);
-        l.nombresCompletos.append(c.nombre_completo);
-        l.direcciones.append(c.direccion);
-        l.otrosTelefonos.append(c.telefono_2);
-        l.comentarios.append(c.comentario);
-        l.fechas.append(fechaFelicitacion(c.nacimiento, today, timeZone));
+    GreetingLists l;
+    for (const Contact &c : contacts) {
+        l.names.append(c.name);
+        l.phones.append(c.phone);
+        l.fullNames.append(c.fullName);
+        l.addresses.append(c.address);
+        l.otherPhones.append(c.otherPhone);
+        l.comments.append(c.comment);
+        l.sendTimes.append(greetingTime(c.birthDate, today, timeZone));
     }
     return l;
 }
 
-QString textoParaFormulario(const QString &templateBody)
+QString formText(const QString &templateBody)
 {
     QString text = templateBody;
     text.replace(QStringLiteral("_CONFIRMAR]"), QStringLiteral("]"));
     return text;
 }
 
-bool datosSuficientes(const ListasFelicitacion &lists, const QString &templateBody, bool checkName)
+bool hasEnoughData(const GreetingLists &lists, const QString &templateBody, bool checkName)
 {
-    const QString names = prefixed(lists.nombres);
+    const QString names = prefixed(lists.names);
     const struct {
         const char *key;
         const QStringList &list;
     } keywords[] = {
-        {"[NOMBRE]", lists.nombres},
-        {"[NOMBRE_COMPLETO]", lists.nombresCompletos},
-        {"[DIRECCION]", lists.direcciones},
-        {"[OTRO_TELEFONO]", lists.otrosTelefonos},
-        {"[COMENTARIOS]", lists.comentarios},
+        {"[NOMBRE]", lists.names},
+        {"[NOMBRE_COMPLETO]", lists.fullNames},
+        {"[DIRECCION]", lists.addresses},
+        {"[OTRO_TELEFONO]", lists.otherPhones},
+        {"[COMENTARIOS]", lists.comments},
     };
     for (const auto &keyword : keywords) {
-        if (!checkName && &keyword.list == &lists.nombres)
+        if (!checkName && &keyword.list == &lists.names)
             continue;
         if (!templateBody.contains(QLatin1String(keyword.key)))
             continue;
@@ -180,36 +180,36 @@ bool datosSuficientes(const ListasFelicitacion &lists, const QString &templateBo
         if (!list.contains(kSeparator) || partCount(list) != partCount(names))
             return false;
     }
-    return partCount(prefixed(lists.fechas)) == partCount(names);
+    return partCount(prefixed(lists.sendTimes)) == partCount(names);
 }
 
-bool creditoSuficiente(double balance, int greetings)
+bool hasEnoughCredit(double balance, int greetings)
 {
     return balance > double(greetings);
 }
 
-QList<CampoFormulario> camposFormulario(const ListasFelicitacion &l, const QString &message, const Cuenta &account,
+QList<FormField> formFields(const GreetingLists &l, const QString &message, const Account &account,
                                         const QString &sender)
 {
-    const QString route = account.ruta == QStringLiteral("0") ? QStringLiteral("3") : account.ruta;
+    const QString route = account.route == QStringLiteral("0") ? QStringLiteral("3") : account.route;
     return {
         {QStringLiteral("mensaje"), message},
         {QStringLiteral("username"), account.login},
         {QStringLiteral("password"), account.pass},
         {QStringLiteral("remitente"), sender},
         {QStringLiteral("ruta"), route},
-        {QStringLiteral("nombre"), l.nombres.join(kSeparator)},
-        {QStringLiteral("destino"), l.telefonos.join(QLatin1Char(','))},
-        {QStringLiteral("telefono"), l.telefonos.join(kSeparator)},
-        {QStringLiteral("nombre_completo"), l.nombresCompletos.join(kSeparator)},
-        {QStringLiteral("direccion"), l.direcciones.join(kSeparator)},
-        {QStringLiteral("otro_telefono"), l.otrosTelefonos.join(kSeparator)},
-        {QStringLiteral("comentarios"), l.comentarios.join(kSeparator)},
-        {QStringLiteral("fecha"), l.fechas.join(kSeparator)},
+        {QStringLiteral("nombre"), l.names.join(kSeparator)},
+        {QStringLiteral("destino"), l.phones.join(QLatin1Char(','))},
+        {QStringLiteral("telefono"), l.phones.join(kSeparator)},
+        {QStringLiteral("nombre_completo"), l.fullNames.join(kSeparator)},
+        {QStringLiteral("direccion"), l.addresses.join(kSeparator)},
+        {QStringLiteral("otro_telefono"), l.otherPhones.join(kSeparator)},
+        {QStringLiteral("comentarios"), l.comments.join(kSeparator)},
+        {QStringLiteral("fecha"), l.sendTimes.join(kSeparator)},
     };
 }
 
-QStringList camposNecesarios()
+QStringList requiredFields()
 {
     return {QStringLiteral("mensaje"),         QStringLiteral("username"),  QStringLiteral("password"),
             QStringLiteral("remitente"),       QStringLiteral("ruta"),      QStringLiteral("nombre"),
@@ -218,27 +218,27 @@ QStringList camposNecesarios()
             QStringLiteral("fecha")};
 }
 
-ResultadoEnvio interpretarResultado(const QString &text, int recipients, bool noPhones, bool emptyTemplate)
+SendResult parseResult(const QString &text, int recipients, bool noPhones, bool emptyTemplate)
 {
-    ResultadoEnvio r;
+    SendResult r;
     const qsizetype firstBar = text.indexOf(QLatin1Char('|'));
     if (firstBar < 0) {
-        r.mensaje = kMensajeSinRespuesta;
+        r.message = kNoAnswerMessage;
         return r;
     }
     if (!text.contains(QStringLiteral("IN_PROGRESS"))) {
-        r.tipo = ResultadoEnvio::Kind::Rechazado;
+        r.kind = SendResult::Kind::Refused;
         // The phrase follows the one-digit code; a refusal without a closing "|" runs to the end.
         const qsizetype nextBar = text.indexOf(QLatin1Char('|'), std::max<qsizetype>(2, firstBar + 1));
         const QString phrase = nextBar < 0 ? text.mid(firstBar + 1) : text.mid(firstBar + 1, nextBar - firstBar - 1);
         if (phrase != QStringLiteral("Required parameters missing"))
-            r.mensaje = phrase;
+            r.message = phrase;
         else if (noPhones)
-            r.mensaje = QStringLiteral("Por favor, seleccione destinatarios válidos");
+            r.message = QStringLiteral("Por favor, seleccione destinatarios válidos");
         else if (emptyTemplate)
-            r.mensaje = QStringLiteral("Por favor, escriba una plantilla con texto válido antes de enviar el mensaje.");
+            r.message = QStringLiteral("Por favor, escriba una plantilla con texto válido antes de enviar el mensaje.");
         else
-            r.mensaje = QStringLiteral("El envío no ha sido realizado por falta de parámetros requeridos.");
+            r.message = QStringLiteral("El envío no ha sido realizado por falta de parámetros requeridos.");
         return r;
     }
     // The last recipient's identifier follows the "|" after the word; the others count back.
@@ -247,15 +247,15 @@ ResultadoEnvio interpretarResultado(const QString &text, int recipients, bool no
     bool ok = allDigits(number);
     const qint64 last = ok ? number.toLongLong(&ok) : 0;
     if (!ok || recipients <= 0 || last - (recipients - 1) < 1) {
-        r.tipo = ResultadoEnvio::Kind::Ilegible;
-        r.mensaje = QStringLiteral(
+        r.kind = SendResult::Kind::Unreadable;
+        r.message = QStringLiteral(
             "La pasarela ha aceptado el envío pero su respuesta no indica los identificadores de los envíos. "
             "Compruebe los envíos programados en su cuenta web antes de volver a enviar las felicitaciones.");
         return r;
     }
-    r.tipo = ResultadoEnvio::Kind::Programado;
+    r.kind = SendResult::Kind::Scheduled;
     for (int i = 0; i < recipients; ++i)
-        r.identificadores.append(last - (recipients - 1) + i);
+        r.ids.append(last - (recipients - 1) + i);
     return r;
 }
 

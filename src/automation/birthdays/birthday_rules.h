@@ -13,145 +13,145 @@
 namespace automation::birthdays {
 
 // One contact that can be greeted, as the list and the send read it.
-struct Contacto {
+struct Contact {
     qint64 sid = 0;
-    QString nombre;
-    QString telefono;
-    QString nombre_completo;
-    QString direccion;
-    QString telefono_2;
-    QString comentario;
-    QDate nacimiento;
+    QString name;
+    QString phone;
+    QString fullName;
+    QString address;
+    QString otherPhone;
+    QString comment;
+    QDate birthDate;
 };
 
 // A stored birth date: "yyyy-MM-dd" as the database keeps it, or "dd/MM/yyyy" as older imports
 // wrote it; nothing for anything else.
-std::optional<QDate> leerNacimiento(const QString &stored);
+std::optional<QDate> parseBirthDate(const QString &stored);
 
 // The birth date as the window shows it.
-QString mostrarNacimiento(const QDate &birthDate);
+QString formatBirthDate(const QDate &birthDate);
 
 // The next birthday on or after `today`; a birthday of today is today. Someone born on 29 February
 // is greeted on 28 February in a year without that day.
-QDate proximoCumpleanos(const QDate &birthDate, const QDate &today);
+QDate nextBirthday(const QDate &birthDate, const QDate &today);
 
 // The send time of a greeting on the gateway's clock: 12:00 local time on the next birthday,
 // moved by the account zone's `desfase_pasarela`, written "yyyy-MM-dd HH:mm".
-QString fechaFelicitacion(const QDate &birthDate, const QDate &today, const QString &timeZone);
+QString greetingTime(const QDate &birthDate, const QDate &today, const QString &timeZone);
 
 // The earliest send time, on the gateway's clock, of a greeting for a birthday on or after `today`:
 // today's 12:00 local time moved by the zone's `desfase_pasarela`. A greeting recorded at or
 // after it (`Historial.f_programada`, stored "yyyy-MM-dd HH:mm") is for the coming birthday, so
 // its contact is not greeted again, even once today's greeting has gone out; anything earlier
 // was for a birthday already past.
-QString limitePendientes(const QDate &today, const QString &timeZone);
+QString pendingThreshold(const QDate &today, const QString &timeZone);
 
 // The contacts in the list's order: month, then day of the birth date, January first whatever
 // today's date; contacts with the same day keep their order.
-void ordenarPorCumpleanos(QList<Contacto> &contacts);
+void sortByBirthday(QList<Contact> &contacts);
 
 // --- the list's pager -------------------------------------------------------------------------
 
-inline constexpr int kPorPagina = 50;
+inline constexpr int kPageSize = 50;
 
-struct Paginado {
-    int posicion = 0;   // page index, from 0
-    int maximo = 0;     // last page index
-    QString etiqueta;   // "Página 1 de 3"
+struct PageState {
+    int page = 0;   // page index, from 0
+    int lastPage = 0;     // last page index
+    QString caption;   // "Página 1 de 3"
 };
 
 // The pager after a list of `rows` rows with the scroll bar at `position`.
-Paginado paginar(int rows, int position);
+PageState paginate(int rows, int position);
 
 // --- the tree's nodes -------------------------------------------------------------------------
 
-struct Nodo {
-    QString clave;
-    QString padre;   // "" for a top-level node
-    QString texto;
+struct TreeNode {
+    QString key;
+    QString parent;   // "" for a top-level node
+    QString text;
 };
 
-inline const QString kClaveVacia = QStringLiteral("l0");
+inline const QString kEmptyKey = QStringLiteral("l0");
 // The one-contact greeting of a contact whose coming birthday is already greeted.
-inline const QString kYaFelicitado =
+inline const QString kAlreadyGreeted =
     QStringLiteral("Este contacto ya tiene programada la felicitación de su próximo cumpleaños.");
-inline const QString kTextoVacio = QStringLiteral("Sin felicitaciones posibles");
+inline const QString kEmptyListText = QStringLiteral("Sin felicitaciones posibles");
 
 // The nodes of one contact: the contact, its phone, then each non-empty detail.
-QList<Nodo> nodosContacto(const Contacto &contact);
+QList<TreeNode> contactNodes(const Contact &contact);
 
 // The contact key behind any node of a contact ("pTelefono 12" -> 12); nothing for "l0" or a key
 // without a number.
-std::optional<qint64> sidDeClave(const QString &key);
+std::optional<qint64> sidFromKey(const QString &key);
 
 // --- the send ---------------------------------------------------------------------------------
 
 // The greeting lists: one entry per contact, in contact order.
-struct ListasFelicitacion {
-    QStringList nombres;
-    QStringList telefonos;
-    QStringList nombresCompletos;
-    QStringList direcciones;
-    QStringList otrosTelefonos;
-    QStringList comentarios;
-    QStringList fechas;
+struct GreetingLists {
+    QStringList names;
+    QStringList phones;
+    QStringList fullNames;
+    QStringList addresses;
+    QStringList otherPhones;
+    QStringList comments;
+    QStringList sendTimes;
 
-    int cantidad() const { return int(telefonos.size()); }
+    int count() const { return int(phones.size()); }
 };
 
-ListasFelicitacion construirListas(const QList<Contacto> &contacts, const QDate &today, const QString &timeZone);
+GreetingLists buildGreetingLists(const QList<Contact> &contacts, const QDate &today, const QString &timeZone);
 
 // Confirmed keywords are posted in their plain form: "[NOMBRE_CONFIRMAR]" becomes "[NOMBRE]".
-QString textoParaFormulario(const QString &templateBody);
+QString formText(const QString &templateBody);
 
 // Whether every contact keyword the template holds has one value per contact, and the send
 // times too. `checkName` is false for the greeting of one chosen contact.
-bool datosSuficientes(const ListasFelicitacion &lists, const QString &templateBody, bool checkName);
+bool hasEnoughData(const GreetingLists &lists, const QString &templateBody, bool checkName);
 
 // The list send goes ahead only when the balance exceeds the number of greetings.
-bool creditoSuficiente(double balance, int greetings);
+bool hasEnoughCredit(double balance, int greetings);
 
 // What the send fills into the gateway's form, in the order it fills it.
-struct CampoFormulario {
-    QString nombre;
-    QString valor;
+struct FormField {
+    QString name;
+    QString value;
 };
 
-struct Cuenta {
+struct Account {
     QString login;
     QString pass;
-    QString ruta;          // as stored; "0" is sent as "3"
-    double saldo = 0;
-    QString huso_horario;
+    QString route;          // as stored; "0" is sent as "3"
+    double balance = 0;
+    QString timeZone;
 };
 
-QList<CampoFormulario> camposFormulario(const ListasFelicitacion &lists, const QString &message,
-                                        const Cuenta &account, const QString &sender);
+QList<FormField> formFields(const GreetingLists &lists, const QString &message,
+                                        const Account &account, const QString &sender);
 
 // The names of the fields the form must have, and its submit element.
-QStringList camposNecesarios();
-inline const QString kBotonEnviar = QStringLiteral("sub");
+QStringList requiredFields();
+inline const QString kSubmitButton = QStringLiteral("sub");
 
 // --- the result page --------------------------------------------------------------------------
 
-struct ResultadoEnvio {
+struct SendResult {
     enum class Kind {
-        SinRespuesta,   // no "|": no connection or not the gateway's answer
-        Rechazado,      // the gateway refused: `message` says why
-        Ilegible,       // "IN_PROGRESS" but no usable identifier after it
-        Programado,     // scheduled: one identifier per recipient
+        NoAnswer,   // no "|": no connection or not the gateway's answer
+        Refused,      // the gateway refused: `message` says why
+        Unreadable,       // "IN_PROGRESS" but no usable identifier after it
+        Scheduled,     // scheduled: one identifier per recipient
     };
-    Kind tipo = Kind::SinRespuesta;
-    QString mensaje;
-    QList<qint64> identificadores;
+    Kind kind = Kind::NoAnswer;
+    QString message;
+    QList<qint64> ids;
 };
 
-inline const QString kMensajeSinRespuesta = QStringLiteral(
+inline const QString kNoAnswerMessage = QStringLiteral(
     "Ha habido un problema en el envío del SMS. Por favor, compruebe que posee conexión a internet e intentelo de "
     "nuevo mas tarde.");
 
 // The result page's text after a send to `recipients` recipients. The last two arguments
 // choose the words for "Required parameters missing".
-ResultadoEnvio interpretarResultado(const QString &text, int recipients, bool noPhones, bool emptyTemplate);
+SendResult parseResult(const QString &text, int recipients, bool noPhones, bool emptyTemplate);
 
 } // namespace automation::birthdays

@@ -10,28 +10,28 @@ const QString kContactColumns =
     QStringLiteral("SELECT sid, nombre, telefono, nombre_completo, direccion, telefono_2, comentario, f_nacimiento FROM Agenda ");
 
 // Rows with a birth date that cannot be read are left out, as if they had none.
-std::optional<Contacto> contactFromRow(const db::Row &row)
+std::optional<Contact> contactFromRow(const db::Row &row)
 {
-    const std::optional<QDate> birthDate = leerNacimiento(row.value(7).toString());
+    const std::optional<QDate> birthDate = parseBirthDate(row.value(7).toString());
     if (!birthDate)
         return std::nullopt;
-    Contacto c;
+    Contact c;
     c.sid = row.value(0).toLongLong();
-    c.nombre = row.value(1).toString();
-    c.telefono = row.value(2).toString();
-    c.nombre_completo = row.value(3).toString();
-    c.direccion = row.value(4).toString();
-    c.telefono_2 = row.value(5).toString();
-    c.comentario = row.value(6).toString();
-    c.nacimiento = *birthDate;
+    c.name = row.value(1).toString();
+    c.phone = row.value(2).toString();
+    c.fullName = row.value(3).toString();
+    c.address = row.value(4).toString();
+    c.otherPhone = row.value(5).toString();
+    c.comment = row.value(6).toString();
+    c.birthDate = *birthDate;
     return c;
 }
 
 } // namespace
 
-QList<EntradaGrupo> leerGrupos(db::Connection &connection)
+QList<GroupEntry> readGroups(db::Connection &connection)
 {
-    QList<EntradaGrupo> groups;
+    QList<GroupEntry> groups;
     const qint64 total = connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda")).toLongLong();
     groups.append({QStringLiteral("TODOS (%1)").arg(total), std::nullopt});
     const std::vector<db::Row> rows =
@@ -47,7 +47,7 @@ QList<EntradaGrupo> leerGrupos(db::Connection &connection)
     return groups;
 }
 
-QStringList leerRemitentes(db::Connection &connection)
+QStringList readSenders(db::Connection &connection)
 {
     QStringList senders;
     // The default sender is stored as 1 here: descending order puts it first.
@@ -55,21 +55,21 @@ QStringList leerRemitentes(db::Connection &connection)
          connection.select(QStringLiteral("SELECT remitente FROM Remitentes ORDER BY defecto DESC, remitente ASC")))
         senders.append(row.value(0).toString());
     if (senders.isEmpty())
-        senders.append(brand::remitente_defecto());
+        senders.append(brand::defaultSender());
     return senders;
 }
 
-QStringList leerPlantillas(db::Connection &connection)
+QStringList readTemplates(db::Connection &connection)
 {
     QStringList names;
     for (const db::Row &row : connection.select(QStringLiteral("SELECT nombre FROM Plantillas ORDER BY nombre COLLATE ESPANOL ASC, sid ASC")))
         names.append(row.value(0).toString());
     if (names.isEmpty())
-        names.append(kSinPlantilla);
+        names.append(kNoTemplate);
     return names;
 }
 
-std::optional<QString> textoPlantilla(db::Connection &connection, const QString &name)
+std::optional<QString> templateText(db::Connection &connection, const QString &name)
 {
     const std::vector<db::Row> rows = connection.select(
         QStringLiteral("SELECT mensaje FROM Plantillas WHERE nombre = ?1 COLLATE ESPANOL ORDER BY sid LIMIT 1"), {name});
@@ -78,23 +78,23 @@ std::optional<QString> textoPlantilla(db::Connection &connection, const QString 
     return rows.front().value(0).toString();
 }
 
-std::optional<Cuenta> leerCuenta(db::Connection &connection)
+std::optional<Account> readAccount(db::Connection &connection)
 {
     const std::vector<db::Row> rows = connection.select(
         QStringLiteral("SELECT login, pass, ruta, saldo, huso_horario FROM Usuario ORDER BY sid LIMIT 1"));
     if (rows.empty())
         return std::nullopt;
     const db::Row &row = rows.front();
-    Cuenta account;
+    Account account;
     account.login = row.value(0).toString();
     account.pass = row.value(1).toString();
-    account.ruta = row.value(2).toString();
-    account.saldo = text::parseDecimal(row.value(3).toString()).value_or(0.0);
-    account.huso_horario = row.value(4).toString();
+    account.route = row.value(2).toString();
+    account.balance = text::parseDecimal(row.value(3).toString()).value_or(0.0);
+    account.timeZone = row.value(4).toString();
     return account;
 }
 
-QList<Contacto> contactosFelicitables(db::Connection &connection, std::optional<qint64> group, const QDate &today,
+QList<Contact> greetableContacts(db::Connection &connection, std::optional<qint64> group, const QDate &today,
                                       const QString &timeZone, db::Result *result)
 {
     const QString sql = kContactColumns
@@ -104,29 +104,29 @@ QList<Contacto> contactosFelicitables(db::Connection &connection, std::optional<
                          "AND Historial.f_programada >= ?2 AND Historial.destinatario = Agenda.telefono) "
                          "ORDER BY sid ASC");
     const QVariant groupValue = group ? QVariant(*group) : QVariant();
-    const std::vector<db::Row> rows = connection.select(sql, {groupValue, limitePendientes(today, timeZone)}, result);
-    QList<Contacto> contacts;
+    const std::vector<db::Row> rows = connection.select(sql, {groupValue, pendingThreshold(today, timeZone)}, result);
+    QList<Contact> contacts;
     for (const db::Row &row : rows) {
-        if (std::optional<Contacto> c = contactFromRow(row))
+        if (std::optional<Contact> c = contactFromRow(row))
             contacts.append(*c);
     }
-    ordenarPorCumpleanos(contacts);
+    sortByBirthday(contacts);
     return contacts;
 }
 
-bool felicitacionPendiente(db::Connection &connection, const QString &phone, const QDate &today,
+bool hasPendingGreeting(db::Connection &connection, const QString &phone, const QDate &today,
                            const QString &timeZone, db::Result *result)
 {
     // The same test as the list's.
     return connection
                .scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM Historial WHERE Historial.bool_cumple = '1' "
                                       "AND Historial.f_programada >= ?2 AND Historial.destinatario = ?1)"),
-                       {phone, limitePendientes(today, timeZone)}, result)
+                       {phone, pendingThreshold(today, timeZone)}, result)
                .toInt()
         != 0;
 }
 
-std::optional<Contacto> contactoPorSid(db::Connection &connection, qint64 sid, db::Result *result)
+std::optional<Contact> contactBySid(db::Connection &connection, qint64 sid, db::Result *result)
 {
     const std::vector<db::Row> rows = connection.select(kContactColumns + QStringLiteral("WHERE sid = ?1"), {sid}, result);
     if (rows.empty())
@@ -134,7 +134,7 @@ std::optional<Contacto> contactoPorSid(db::Connection &connection, qint64 sid, d
     return contactFromRow(rows.front());
 }
 
-db::Result registrarFelicitaciones(db::Connection &connection, const QList<FelicitacionProgramada> &greetings,
+db::Result recordGreetings(db::Connection &connection, const QList<ScheduledGreeting> &greetings,
                                    const QString &login, const QString &message, const QString &sender,
                                    const QString &sentAt)
 {
@@ -148,9 +148,9 @@ db::Result registrarFelicitaciones(db::Connection &connection, const QList<Felic
         &r);
     if (!r.ok())
         return r;
-    for (const FelicitacionProgramada &greeting : greetings) {
+    for (const ScheduledGreeting &greeting : greetings) {
         insert.reset();
-        insert.bindAll({login, greeting.telefono, sentAt, message, QString::number(greeting.id_web), greeting.f_programada,
+        insert.bindAll({login, greeting.phone, sentAt, message, QString::number(greeting.webId), greeting.scheduledAt,
                         sender});
         r = insert.run();
         if (!r.ok())

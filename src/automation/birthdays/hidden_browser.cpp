@@ -16,56 +16,56 @@ bool isRedirect(int status)
 
 } // namespace
 
-NavegadorOculto::NavegadorOculto(QObject *parent) : QObject(parent), m_galletas(new QNetworkCookieJar(this))
+HiddenBrowser::HiddenBrowser(QObject *parent) : QObject(parent), m_cookies(new QNetworkCookieJar(this))
 {
     // Its own jar: the gateway's session cookies live as long as this browser, like the old
     // control's, and never mix with the other channels'.
-    m_plazo.setSingleShot(true);
-    connect(&m_plazo, &QTimer::timeout, this, &NavegadorOculto::agotada);
+    m_deadlineTimer.setSingleShot(true);
+    connect(&m_deadlineTimer, &QTimer::timeout, this, &HiddenBrowser::onTimedOut);
 }
 
-NavegadorOculto::~NavegadorOculto()
+HiddenBrowser::~HiddenBrowser()
 {
-    soltar();
+    dropLoad();
 }
 
-void NavegadorOculto::navegar(const QUrl &url)
+void HiddenBrowser::navigate(const QUrl &url)
 {
-    soltar();
-    m_pedida = url;
-    m_redirecciones = 0;
-    empezar("GET", url, {}, {});
-    m_plazo.start(m_tiempoMaximo);
+    dropLoad();
+    m_requestedUrl = url;
+    m_redirects = 0;
+    startLoad("GET", url, {}, {});
+    m_deadlineTimer.start(m_timeout);
 }
 
-void NavegadorOculto::enviar(const QUrl &action, bool post, const QByteArray &body, const QUrl &referrer)
+void HiddenBrowser::submit(const QUrl &action, bool post, const QByteArray &body, const QUrl &referrer)
 {
-    soltar();
+    dropLoad();
     QUrl target = action;
     target.setFragment(QString());
     if (!post)
         target.setQuery(QString::fromLatin1(body), QUrl::StrictMode);
-    m_pedida = target;
-    m_redirecciones = 0;
-    empezar(post ? QByteArray("POST") : QByteArray("GET"), target, post ? body : QByteArray(), referrer);
-    m_plazo.start(m_tiempoMaximo);
+    m_requestedUrl = target;
+    m_redirects = 0;
+    startLoad(post ? QByteArray("POST") : QByteArray("GET"), target, post ? body : QByteArray(), referrer);
+    m_deadlineTimer.start(m_timeout);
 }
 
-void NavegadorOculto::empezar(const QByteArray &method, const QUrl &target, const QByteArray &body,
+void HiddenBrowser::startLoad(const QByteArray &method, const QUrl &target, const QByteArray &body,
                               const QUrl &referrer)
 {
-    m_destino = target;
-    m_metodo = method;
-    m_datos = body;
+    m_currentUrl = target;
+    m_method = method;
+    m_body = body;
     net::HttpExchange::Request request;
     request.method = method;
     request.url = target.toString(QUrl::FullyEncoded);
     request.body = body;
-    request.bodyLimit = kPaginaMaxima;
+    request.bodyLimit = kMaxPageSize;
     if (!referrer.isEmpty())
         request.headers.append({"Referer", referrer.toEncoded(QUrl::RemoveFragment | QUrl::RemoveUserInfo)});
     QByteArray cookieHeader;
-    for (const QNetworkCookie &cookie : m_galletas->cookiesForUrl(target)) {
+    for (const QNetworkCookie &cookie : m_cookies->cookiesForUrl(target)) {
         if (!cookieHeader.isEmpty())
             cookieHeader += "; ";
         cookieHeader += cookie.toRawForm(QNetworkCookie::NameAndValueOnly);
@@ -73,24 +73,24 @@ void NavegadorOculto::empezar(const QByteArray &method, const QUrl &target, cons
     if (!cookieHeader.isEmpty())
         request.headers.append({"Cookie", cookieHeader});
 
-    m_actual = new net::HttpExchange(this);
-    connect(m_actual, &net::HttpExchange::finished, this, &NavegadorOculto::terminada);
-    m_actual->start(request);
+    m_exchange = new net::HttpExchange(this);
+    connect(m_exchange, &net::HttpExchange::finished, this, &HiddenBrowser::onFinished);
+    m_exchange->start(request);
 }
 
-void NavegadorOculto::soltar()
+void HiddenBrowser::dropLoad()
 {
-    m_plazo.stop();
-    if (net::HttpExchange *exchange = std::exchange(m_actual, nullptr)) {
+    m_deadlineTimer.stop();
+    if (net::HttpExchange *exchange = std::exchange(m_exchange, nullptr)) {
         disconnect(exchange, nullptr, this, nullptr);
         exchange->abort();
         exchange->deleteLater();
     }
 }
 
-void NavegadorOculto::terminada(const net::HttpResult &result)
+void HiddenBrowser::onFinished(const net::HttpResult &result)
 {
-    net::HttpExchange *exchange = std::exchange(m_actual, nullptr);
+    net::HttpExchange *exchange = std::exchange(m_exchange, nullptr);
     if (!exchange)
         return;
     exchange->deleteLater();
@@ -100,56 +100,56 @@ void NavegadorOculto::terminada(const net::HttpResult &result)
         for (const QByteArray &header : result.headerValues("Set-Cookie"))
             received += QNetworkCookie::parseCookies(header);
         if (!received.isEmpty())
-            m_galletas->setCookiesFromUrl(received, m_destino);
+            m_cookies->setCookiesFromUrl(received, m_currentUrl);
 
         const QByteArray location = result.header("Location");
         if (isRedirect(result.httpStatus) && !location.isEmpty()) {
-            const QUrl next = m_destino.resolved(QUrl::fromEncoded(location));
+            const QUrl next = m_currentUrl.resolved(QUrl::fromEncoded(location));
             // As a browser: never from https down to http, and not for ever.
             const bool allowed = next.isValid()
                 && (next.scheme() == QLatin1String("http") || next.scheme() == QLatin1String("https"))
-                && !(m_destino.scheme() == QLatin1String("https") && next.scheme() == QLatin1String("http"));
-            if (allowed && m_redirecciones < kRedireccionesMaximas) {
-                ++m_redirecciones;
+                && !(m_currentUrl.scheme() == QLatin1String("https") && next.scheme() == QLatin1String("http"));
+            if (allowed && m_redirects < kMaxRedirects) {
+                ++m_redirects;
                 // 307 and 308 repeat the method; the others lead to the page with a GET. A POST is
                 // repeated only when the server asks for exactly that, having not acted on it.
                 const bool repeatMethod = result.httpStatus == 307 || result.httpStatus == 308;
-                empezar(repeatMethod ? m_metodo : QByteArray("GET"), next, repeatMethod ? m_datos : QByteArray(), {});
+                startLoad(repeatMethod ? m_method : QByteArray("GET"), next, repeatMethod ? m_body : QByteArray(), {});
                 return;
             }
         }
     }
 
-    m_plazo.stop();
-    PaginaCargada page;
+    m_deadlineTimer.stop();
+    LoadedPage page;
     if (result.answered()) {
-        page.respondida = true;
-        page.direccion = m_destino;
+        page.answered = true;
+        page.url = m_currentUrl;
         page.contentType = result.header("Content-Type");
         page.html = net::decodeBody(result.body, page.contentType);
     } else {
-        page.direccion = m_pedida;
-        page.entregada = result.requestWritten;
+        page.url = m_requestedUrl;
+        page.delivered = result.requestWritten;
     }
-    avisar(page);
+    report(page);
 }
 
-void NavegadorOculto::agotada()
+void HiddenBrowser::onTimedOut()
 {
-    if (!m_actual)
+    if (!m_exchange)
         return;
-    const bool delivered = m_actual->requestWritten();
-    soltar();
-    PaginaCargada page;
-    page.direccion = m_pedida;
-    page.entregada = delivered;
-    avisar(page);
+    const bool delivered = m_exchange->requestWritten();
+    dropLoad();
+    LoadedPage page;
+    page.url = m_requestedUrl;
+    page.delivered = delivered;
+    report(page);
 }
 
-void NavegadorOculto::avisar(const PaginaCargada &page)
+void HiddenBrowser::report(const LoadedPage &page)
 {
     // Last: the handler may start the next load.
-    Q_EMIT paginaCargada(page);
+    Q_EMIT pageLoaded(page);
 }
 
 } // namespace automation::birthdays

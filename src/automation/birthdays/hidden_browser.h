@@ -22,57 +22,57 @@ namespace net { class HttpExchange; struct HttpResult; }
 // a page larger than kMaxPageSize is no page (its reading stops there).
 namespace automation::birthdays {
 
-struct PaginaCargada {
-    QUrl direccion;          // where the page ended up (after redirects)
+struct LoadedPage {
+    QUrl url;          // where the page ended up (after redirects)
     QString html;            // the page's source, decoded by its charset
     QByteArray contentType;
-    bool respondida = false; // false: refused, reset or timed out
+    bool answered = false; // false: refused, reset or timed out
     // No page, but the whole request had reached the gateway: it may have acted on it.
-    bool entregada = false;
+    bool delivered = false;
 };
 
-class NavegadorOculto final : public QObject {
+class HiddenBrowser final : public QObject {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(NavegadorOculto)
+    Q_DISABLE_COPY_MOVE(HiddenBrowser)
 
 public:
-    static constexpr std::chrono::milliseconds kTiempoMaximo{60000};
+    static constexpr std::chrono::milliseconds kDefaultTimeout{60000};
     // The form page and the result are a few kilobytes.
-    static constexpr qint64 kPaginaMaxima = 4 * 1024 * 1024;
+    static constexpr qint64 kMaxPageSize = 4 * 1024 * 1024;
     // Redirects followed for one load, as a browser caps them.
-    static constexpr int kRedireccionesMaximas = 10;
+    static constexpr int kMaxRedirects = 10;
 
-    explicit NavegadorOculto(QObject *parent = nullptr);
-    ~NavegadorOculto() override;
+    explicit HiddenBrowser(QObject *parent = nullptr);
+    ~HiddenBrowser() override;
 
     // A new load drops the one still under way, as a browser does.
-    void navegar(const QUrl &url);
+    void navigate(const QUrl &url);
     // Submits form bytes to the action: a POST with the form content type, or a GET with the bytes
     // as the query. `referente` is the page the form came from.
-    void enviar(const QUrl &action, bool post, const QByteArray &body, const QUrl &referrer);
+    void submit(const QUrl &action, bool post, const QByteArray &body, const QUrl &referrer);
 
-    bool cargando() const { return m_actual != nullptr; }
-    void setTiempoMaximo(std::chrono::milliseconds timeout) { m_tiempoMaximo = timeout; }
+    bool isLoading() const { return m_exchange != nullptr; }
+    void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
 
 Q_SIGNALS:
-    void paginaCargada(const automation::birthdays::PaginaCargada &page);
+    void pageLoaded(const automation::birthdays::LoadedPage &page);
 
 private:
-    void empezar(const QByteArray &method, const QUrl &target, const QByteArray &body, const QUrl &referrer);
-    void terminada(const net::HttpResult &result);
-    void agotada();
-    void soltar();
-    void avisar(const PaginaCargada &page);
+    void startLoad(const QByteArray &method, const QUrl &target, const QByteArray &body, const QUrl &referrer);
+    void onFinished(const net::HttpResult &result);
+    void onTimedOut();
+    void dropLoad();
+    void report(const LoadedPage &page);
 
-    QNetworkCookieJar *m_galletas;
-    net::HttpExchange *m_actual = nullptr;
-    QUrl m_pedida;   // the address the caller asked for
-    QUrl m_destino;  // the address being loaded now (after redirects)
-    QByteArray m_metodo;
-    QByteArray m_datos;
-    int m_redirecciones = 0;
-    QTimer m_plazo;
-    std::chrono::milliseconds m_tiempoMaximo = kTiempoMaximo;
+    QNetworkCookieJar *m_cookies;
+    net::HttpExchange *m_exchange = nullptr;
+    QUrl m_requestedUrl;   // the address the caller asked for
+    QUrl m_currentUrl;  // the address being loaded now (after redirects)
+    QByteArray m_method;
+    QByteArray m_body;
+    int m_redirects = 0;
+    QTimer m_deadlineTimer;
+    std::chrono::milliseconds m_timeout = kDefaultTimeout;
 };
 
 } // namespace automation::birthdays

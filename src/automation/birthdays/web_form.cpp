@@ -152,36 +152,36 @@ QString selectValue(const GumboNode *select)
     return hasChosen ? chosen : first;
 }
 
-void collectControls(const GumboNode *form, QList<ControlHtml> &controls)
+void collectControls(const GumboNode *form, QList<HtmlControl> &controls)
 {
     walk(form, [&](const GumboNode *node) {
         if (node->type != GUMBO_NODE_ELEMENT)
             return Step::Skip;
         const GumboElement &e = node->v.element;
-        ControlHtml c;
+        HtmlControl c;
         switch (e.tag) {
         case GUMBO_TAG_INPUT:
-            c.tipo = hasAttribute(e, "type") ? attribute(e, "type").toLower() : QStringLiteral("text");
-            c.valor = attribute(e, "value");
-            c.marcado = hasAttribute(e, "checked");
+            c.type = hasAttribute(e, "type") ? attribute(e, "type").toLower() : QStringLiteral("text");
+            c.value = attribute(e, "value");
+            c.checked = hasAttribute(e, "checked");
             break;
         case GUMBO_TAG_TEXTAREA:
-            c.tipo = QStringLiteral("textarea");
-            c.valor = plainText(node).chopped(1);
+            c.type = QStringLiteral("textarea");
+            c.value = plainText(node).chopped(1);
             break;
         case GUMBO_TAG_SELECT:
-            c.tipo = QStringLiteral("select");
-            c.valor = selectValue(node);
+            c.type = QStringLiteral("select");
+            c.value = selectValue(node);
             break;
         case GUMBO_TAG_BUTTON:
-            c.tipo = hasAttribute(e, "type") ? attribute(e, "type").toLower() : QStringLiteral("submit");
-            c.valor = attribute(e, "value");
+            c.type = hasAttribute(e, "type") ? attribute(e, "type").toLower() : QStringLiteral("submit");
+            c.value = attribute(e, "value");
             break;
         default:
             return Step::Enter;
         }
-        c.nombre = attribute(e, "name");
-        c.desactivado = hasAttribute(e, "disabled");
+        c.name = attribute(e, "name");
+        c.disabled = hasAttribute(e, "disabled");
         controls.append(c);
         return e.tag == GUMBO_TAG_SELECT || e.tag == GUMBO_TAG_TEXTAREA ? Step::Skip : Step::Enter;
     });
@@ -503,35 +503,35 @@ QString withCrLf(QString text)
 
 } // namespace
 
-ControlHtml *FormularioHtml::control(const QString &name)
+HtmlControl *HtmlForm::control(const QString &name)
 {
-    for (ControlHtml &c : controles) {
-        if (c.nombre == name)
+    for (HtmlControl &c : controls) {
+        if (c.name == name)
             return &c;
     }
     return nullptr;
 }
 
-const ControlHtml *FormularioHtml::control(const QString &name) const
+const HtmlControl *HtmlForm::control(const QString &name) const
 {
-    for (const ControlHtml &c : controles) {
-        if (c.nombre == name)
+    for (const HtmlControl &c : controls) {
+        if (c.name == name)
             return &c;
     }
     return nullptr;
 }
 
-PaginaHtml analizarPagina(const QString &html, const QUrl &url)
+HtmlPage parsePage(const QString &html, const QUrl &url)
 {
-    PaginaHtml page;
-    if (html.size() > kTamanoMaximoPagina) {
-        page.valida = false;
+    HtmlPage page;
+    if (html.size() > kMaxParsedPageSize) {
+        page.valid = false;
         return page;
     }
     const QByteArray utf8 = html.toUtf8();
-    if (utf8.size() > kTamanoMaximoPagina
-        || !NestingGauge(kAnidamientoMaximo).read(std::string_view(utf8.constData(), size_t(utf8.size())))) {
-        page.valida = false;
+    if (utf8.size() > kMaxParsedPageSize
+        || !NestingGauge(kMaxNesting).read(std::string_view(utf8.constData(), size_t(utf8.size())))) {
+        page.valid = false;
         return page;
     }
     GumboOptions options = kGumboDefaultOptions;
@@ -542,14 +542,14 @@ PaginaHtml analizarPagina(const QString &html, const QUrl &url)
     if (!output)
         return page;
     const GumboNode *body = findElement(output->document, GUMBO_TAG_BODY);
-    page.htmlCuerpo = bodySource(utf8, body);
-    page.textoCuerpo = body ? plainText(body).simplified() : QString();
+    page.bodyHtml = bodySource(utf8, body);
+    page.bodyText = body ? plainText(body).simplified() : QString();
 
     const GumboNode *form = findElement(output->document, GUMBO_TAG_FORM);
     if (!form)
         return page;
-    FormularioHtml &f = page.formulario;
-    f.encontrado = true;
+    HtmlForm &f = page.form;
+    f.found = true;
     QUrl base = url;
     if (const GumboNode *baseTag = findElement(output->document, GUMBO_TAG_BASE)) {
         const QString href = attribute(baseTag->v.element, "href").trimmed();
@@ -557,44 +557,44 @@ PaginaHtml analizarPagina(const QString &html, const QUrl &url)
             base = url.resolved(QUrl(href));
     }
     const QString action = attribute(form->v.element, "action").trimmed();
-    f.accion = action.isEmpty() ? url : base.resolved(QUrl(action));
+    f.action = action.isEmpty() ? url : base.resolved(QUrl(action));
     f.post = attribute(form->v.element, "method").trimmed().compare(QStringLiteral("post"), Qt::CaseInsensitive) == 0;
-    collectControls(form, f.controles);
+    collectControls(form, f.controls);
     return page;
 }
 
-Charset juegoDe(const QByteArray &contentType)
+Charset charsetOf(const QByteArray &contentType)
 {
     return contentType.toLower().contains("utf-8") ? Charset::Utf8 : Charset::Windows1252;
 }
 
-QByteArray codificarEnvio(const FormularioHtml &form, const QString &button, Charset charset)
+QByteArray encodeSubmission(const HtmlForm &form, const QString &button, Charset charset)
 {
     QByteArray body;
     bool buttonAdded = false;
-    for (const ControlHtml &c : form.controles) {
-        if (c.nombre.isEmpty() || c.desactivado)
+    for (const HtmlControl &c : form.controls) {
+        if (c.name.isEmpty() || c.disabled)
             continue;
-        QString value = c.valor;
-        if (c.tipo == QLatin1String("submit")) {
+        QString value = c.value;
+        if (c.type == QLatin1String("submit")) {
             // Only the clicked button goes, and only once.
-            if (c.nombre != button || buttonAdded)
+            if (c.name != button || buttonAdded)
                 continue;
             buttonAdded = true;
-        } else if (c.tipo == QLatin1String("checkbox") || c.tipo == QLatin1String("radio")) {
-            if (!c.marcado)
+        } else if (c.type == QLatin1String("checkbox") || c.type == QLatin1String("radio")) {
+            if (!c.checked)
                 continue;
             if (value.isEmpty())
                 value = QStringLiteral("on");
-        } else if (c.tipo == QLatin1String("button") || c.tipo == QLatin1String("reset")
-                   || c.tipo == QLatin1String("image") || c.tipo == QLatin1String("file")) {
+        } else if (c.type == QLatin1String("button") || c.type == QLatin1String("reset")
+                   || c.type == QLatin1String("image") || c.type == QLatin1String("file")) {
             continue;
-        } else if (c.tipo == QLatin1String("textarea")) {
+        } else if (c.type == QLatin1String("textarea")) {
             value = withCrLf(value);
         }
         if (!body.isEmpty())
             body.append('&');
-        encodeInto(body, c.nombre, charset);
+        encodeInto(body, c.name, charset);
         body.append('=');
         encodeInto(body, value, charset);
     }

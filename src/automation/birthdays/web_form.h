@@ -12,48 +12,48 @@
 // and its action resolved against the page).
 namespace automation::birthdays {
 
-struct ControlHtml {
-    QString nombre;
-    QString tipo;          // lower case: "hidden", "text", "submit", "checkbox", "select", "textarea"...
-    QString valor;         // the current value (for a select, its selected option's)
-    bool marcado = false;  // checkboxes and radios
-    bool desactivado = false;
+struct HtmlControl {
+    QString name;
+    QString type;          // lower case: "hidden", "text", "submit", "checkbox", "select", "textarea"...
+    QString value;         // the current value (for a select, its selected option's)
+    bool checked = false;  // checkboxes and radios
+    bool disabled = false;
 };
 
-struct FormularioHtml {
-    bool encontrado = false;
-    QUrl accion;             // resolved against the page (and its <base>)
+struct HtmlForm {
+    bool found = false;
+    QUrl action;             // resolved against the page (and its <base>)
     bool post = false;
-    QList<ControlHtml> controles;
+    QList<HtmlControl> controls;
 
     // The first control with that name; nullptr when the form has none.
-    ControlHtml *control(const QString &name);
-    const ControlHtml *control(const QString &name) const;
+    HtmlControl *control(const QString &name);
+    const HtmlControl *control(const QString &name) const;
 };
 
 // What a page may be before it is parsed at all: the gateway's form and result pages are a few
 // kilobytes and shallow; anything far beyond that is not a page of the gateway's, and parsing it
 // would hold the window for seconds or minutes.
-inline constexpr qsizetype kTamanoMaximoPagina = 2 * 1024 * 1024; // bytes, as UTF-8
-inline constexpr int kAnidamientoMaximo = 512;                    // elements inside one another
+inline constexpr qsizetype kMaxParsedPageSize = 2 * 1024 * 1024; // bytes, as UTF-8
+inline constexpr int kMaxNesting = 512;                    // elements inside one another
 
-struct PaginaHtml {
-    bool valida = true;      // false: too large or nested too deep; not parsed, nothing else set
-    QString textoCuerpo;     // the body's visible text, blanks collapsed and trimmed
-    QString htmlCuerpo;      // the body's source between its tags, as the page wrote it
-    FormularioHtml formulario; // the page's first form
+struct HtmlPage {
+    bool valid = true;      // false: too large or nested too deep; not parsed, nothing else set
+    QString bodyText;     // the body's visible text, blanks collapsed and trimmed
+    QString bodyHtml;      // the body's source between its tags, as the page wrote it
+    HtmlForm form; // the page's first form
 };
 
 // A page that is not HTML at all parses to a body of text and no form; one past the bounds above
 // comes back not valid.
-PaginaHtml analizarPagina(const QString &html, const QUrl &url);
+HtmlPage parsePage(const QString &html, const QUrl &url);
 
 // How the bytes of a submission are written: the page's charset.
 enum class Charset { Windows1252, Utf8 };
-Charset juegoDe(const QByteArray &contentType);
+Charset charsetOf(const QByteArray &contentType);
 
 // `application/x-www-form-urlencoded` of the successful controls, the button named `boton`
 // counting as the one clicked. A character the charset lacks goes as "&#NNNN;", as browsers do.
-QByteArray codificarEnvio(const FormularioHtml &form, const QString &button, Charset charset);
+QByteArray encodeSubmission(const HtmlForm &form, const QString &button, Charset charset);
 
 } // namespace automation::birthdays

@@ -18,108 +18,108 @@ const QString kDateFormat = QStringLiteral("dd/mm/yyyy");
 
 } // namespace
 
-QStringList cabeceras()
+QStringList headers()
 {
     return {QStringLiteral("Nombre"),     QStringLiteral("Telefono"),      QStringLiteral("Nombre Completo"),
             QStringLiteral("Direccion"),  QStringLiteral("Otro telefono"), QStringLiteral("Comentario"),
             QStringLiteral("Fecha de nacimiento")};
 }
 
-QString preguntaConfirmar(qint64 rows)
+QString confirmPrompt(qint64 rows)
 {
     return QStringLiteral("Se van a exportar a Excel ") + QString::number(rows)
         + QStringLiteral(" contactos, y llevará un tiempo procesar los datos. Está seguro que desea continuar?");
 }
 
-void ListadoWriter::cabecera()
+void ContactListWriter::writeHeader()
 {
-    const QStringList titles = cabeceras();
+    const QStringList titles = headers();
     xlsx::RowCells cells;
     for (int i = 0; i < titles.size(); ++i) {
         xlsx::Cell cell{titles.at(i), {}};
         cell.style.bold = true;
-        cells.emplace_back(kPrimeraColumna + i, cell);
+        cells.emplace_back(kFirstColumn + i, cell);
     }
-    escribir(kFilaCabecera, cells);
+    writeRow(kHeaderRow, cells);
 }
 
-void ListadoWriter::add(const Contacto &c)
+void ContactListWriter::add(const Contact &c)
 {
     // Each value as typed in; an empty field leaves its cell empty.
     xlsx::RowCells cells;
-    const QString texts[] = {c.nombre, c.telefono, c.nombre_completo, c.direccion, c.telefono_2, c.comentario};
+    const QString texts[] = {c.name, c.phone, c.fullName, c.address, c.phone2, c.comment};
     for (int i = 0; i < 6; ++i)
         if (!texts[i].isEmpty())
-            cells.emplace_back(kPrimeraColumna + i, xlsx::typedCell(texts[i]));
+            cells.emplace_back(kFirstColumn + i, xlsx::typedCell(texts[i]));
     // Birth dates are kept "yyyy-MM-dd"; anything else there goes in as typed.
-    const QDate birth = QDate::fromString(c.f_nacimiento.left(10), QStringLiteral("yyyy-MM-dd"));
+    const QDate birth = QDate::fromString(c.birthDate.left(10), QStringLiteral("yyyy-MM-dd"));
     if (birth.isValid())
-        cells.emplace_back(kUltimaColumna, xlsx::dateCell(birth, kDateFormat));
-    else if (!c.f_nacimiento.isEmpty())
-        cells.emplace_back(kUltimaColumna, xlsx::typedCell(c.f_nacimiento));
-    escribir(m_fila++, cells);
+        cells.emplace_back(kLastColumn, xlsx::dateCell(birth, kDateFormat));
+    else if (!c.birthDate.isEmpty())
+        cells.emplace_back(kLastColumn, xlsx::typedCell(c.birthDate));
+    writeRow(m_row++, cells);
 }
 
-void ListadoWriter::escribir(int row, const xlsx::RowCells &cells)
+void ContactListWriter::writeRow(int row, const xlsx::RowCells &cells)
 {
-    m_ajuste.note(cells, kPrimeraColumna, kUltimaColumna);
-    m_destino.writeRow(row, cells);
+    m_fit.note(cells, kFirstColumn, kLastColumn);
+    m_target.writeRow(row, cells);
 }
 
-void ListadoWriter::finish()
+void ContactListWriter::finish()
 {
-    for (auto it = m_ajuste.widths().cbegin(); it != m_ajuste.widths().cend(); ++it)
-        m_destino.setColumnWidth(it.key(), it.value());
+    for (auto it = m_fit.widths().cbegin(); it != m_fit.widths().cend(); ++it)
+        m_target.setColumnWidth(it.key(), it.value());
 }
 
-xlsx::Sheet hojaListado(const std::vector<Contacto> &contactList)
+xlsx::Sheet listSheet(const std::vector<Contact> &contactList)
 {
     xlsx::Sheet sheet;
     xlsx::SheetRows rows(sheet);
-    ListadoWriter writer(rows);
-    for (const Contacto &c : contactList)
+    ContactListWriter writer(rows);
+    for (const Contact &c : contactList)
         writer.add(c);
     writer.finish();
     return sheet;
 }
 
-Resultado exportarListado(Servicios services, const RegistrosAgenda &contactList, const QString &folder)
+ExportResult exportContactList(Services services, const ContactRecords &contactList, const QString &folder)
 {
-    Resultado result;
+    ExportResult result;
     if (contactList.total() == 0) {
-        result.estado = Resultado::Status::SinContactos;
+        result.status = ExportResult::Status::NoContacts;
         return result;
     }
     const qint64 rows = contactList.total();
-    if (rows > kFilasSinPreguntar) {
+    if (rows > kRowsWithoutAsking) {
         const history::AskText ask = [&services](const QString &prompt, const QString &title,
                                                         const QString &fallback) {
             return services.prompter.input(prompt, title, fallback);
         };
         // The answer is taken as typed: blanks around "SI" ask again.
-        if (!history::confirmacion_si(ask, preguntaConfirmar(rows), kTituloConfirmar, history::SiRule::Exact,
-                                      kRespuestaInicial)) {
-            result.estado = Resultado::Status::NoConfirmado;
+        if (!history::confirmByTypingYes(ask, confirmPrompt(rows), kConfirmTitle, history::ConfirmationRule::Exact,
+                                      kInitialAnswer)) {
+            result.status = ExportResult::Status::NotConfirmed;
             return result;
         }
     }
 
     const std::optional<QString> chosen = services.prompter.saveFile(
-        kTituloListado, QDir(folder).filePath(kNombreSugerido), QStringLiteral("Libro de Excel (*.xlsx)"));
+        kExportTitle, QDir(folder).filePath(kSuggestedFileName), QStringLiteral("Libro de Excel (*.xlsx)"));
     if (!chosen || chosen->trimmed().isEmpty()) {
-        result.estado = Resultado::Status::Cancelado;
+        result.status = ExportResult::Status::Cancelled;
         return result;
     }
-    result.ruta = xlsx::withXlsxSuffix(*chosen);
+    result.path = xlsx::withXlsxSuffix(*chosen);
 
     // Each contact goes from the database to the file as it is read: the list is never held whole.
     xlsx::SaveResult saved;
     qint64 written = 0;
     {
         ui::BusyGuard busy(services.busy, QStringLiteral("exportar-listado"));
-        xlsx::SheetStream sheet(result.ruta, QStringLiteral("Hoja1"));
-        ListadoWriter writer(sheet);
-        const bool readBackRows = contactList.recorrer([&writer, &written](const Contacto &c) {
+        xlsx::SheetStream sheet(result.path, QStringLiteral("Hoja1"));
+        ContactListWriter writer(sheet);
+        const bool readBackRows = contactList.forEach([&writer, &written](const Contact &c) {
             writer.add(c);
             ++written;
         });
@@ -132,13 +132,13 @@ Resultado exportarListado(Servicios services, const RegistrosAgenda &contactList
                                              QStringLiteral("contact query failed")};
     }
     if (!saved.ok()) {
-        result.estado = Resultado::Status::ErrorGuardar;
-        services.prompter.message(saved.message, kTituloListado, ui::Icon::Warning);
+        result.status = ExportResult::Status::SaveFailed;
+        services.prompter.message(saved.message, kExportTitle, ui::Icon::Warning);
         return result;
     }
-    result.filas = int(written);
-    services.prompter.message(kExportacionCompleta, kTituloListado, ui::Icon::Information);
-    services.shell.openUrl(QUrl::fromLocalFile(result.ruta).toString());
+    result.rows = int(written);
+    services.prompter.message(kExportDoneTitle, kExportTitle, ui::Icon::Information);
+    services.shell.openUrl(QUrl::fromLocalFile(result.path).toString());
     return result;
 }
 

@@ -16,54 +16,54 @@ namespace ui { class BusyCursor; class Prompter; class Shell; }
 // first, so what goes into the workbook is checked without opening one.
 namespace contacts::exporting {
 
-inline const QString kTituloListado = QStringLiteral("Exportar listado de contactos a Excel");
-inline const QString kExportacionCompleta = QStringLiteral("Exportación completa");
-inline const QString kTituloConfirmar = QStringLiteral("Confirmar exportación");
-inline const QString kRespuestaInicial = QStringLiteral("Escriba SI o cancele la operación");
-inline const QString kNombreSugerido = QStringLiteral("Contactos.xlsx");
+inline const QString kExportTitle = QStringLiteral("Exportar listado de contactos a Excel");
+inline const QString kExportDoneTitle = QStringLiteral("Exportación completa");
+inline const QString kConfirmTitle = QStringLiteral("Confirmar exportación");
+inline const QString kInitialAnswer = QStringLiteral("Escriba SI o cancele la operación");
+inline const QString kSuggestedFileName = QStringLiteral("Contactos.xlsx");
 
 // Row 2 holds the headers, the contacts start in row 3, columns B to H; A and row 1 stay empty.
-inline constexpr int kFilaCabecera = 2;
-inline constexpr int kPrimeraFila = 3;
-inline constexpr int kPrimeraColumna = 2;
-inline constexpr int kUltimaColumna = 8;
+inline constexpr int kHeaderRow = 2;
+inline constexpr int kFirstRow = 3;
+inline constexpr int kFirstColumn = 2;
+inline constexpr int kLastColumn = 8;
 
 // Up to this many rows the export starts without asking.
-inline constexpr qint64 kFilasSinPreguntar = 5000;
+inline constexpr qint64 kRowsWithoutAsking = 5000;
 
-QStringList cabeceras();
+QStringList headers();
 
 // The prompt of the typed confirmation for a long list.
-QString preguntaConfirmar(qint64 rows);
+QString confirmPrompt(qint64 rows);
 
 // The sheet: bold headers, each value as if typed into its cell (numbers stay numbers, nothing
 // becomes a formula), the birth date as a date shown "dd/mm/yyyy", widths fitted to the contents.
-xlsx::Sheet hojaListado(const std::vector<Contacto> &contactList);
+xlsx::Sheet listSheet(const std::vector<Contact> &contactList);
 
 // The same sheet written row by row as the contacts come (the widths at finish()).
-class ListadoWriter final {
+class ContactListWriter final {
 public:
-    explicit ListadoWriter(xlsx::RowTarget &target) : m_destino(target) { cabecera(); }
-    void add(const Contacto &contact);
+    explicit ContactListWriter(xlsx::RowTarget &target) : m_target(target) { writeHeader(); }
+    void add(const Contact &contact);
     void finish();
 
 private:
-    void cabecera();
-    void escribir(int row, const xlsx::RowCells &cells);
+    void writeHeader();
+    void writeRow(int row, const xlsx::RowCells &cells);
 
-    xlsx::RowTarget &m_destino;
-    xlsx::ColumnFit m_ajuste;
-    int m_fila = kPrimeraFila;
+    xlsx::RowTarget &m_target;
+    xlsx::ColumnFit m_fit;
+    int m_row = kFirstRow;
 };
 
-struct Resultado {
-    enum class Status { Exportado, SinContactos, NoConfirmado, Cancelado, ErrorGuardar };
-    Status estado = Status::Exportado;
-    QString ruta;
-    int filas = 0;
+struct ExportResult {
+    enum class Status { Exported, NoContacts, NotConfirmed, Cancelled, SaveFailed };
+    Status status = Status::Exported;
+    QString path;
+    int rows = 0;
 };
 
-struct Servicios {
+struct Services {
     ui::Prompter &prompter;
     ui::Shell &shell;
     ui::BusyCursor &busy;
@@ -73,6 +73,6 @@ struct Servicios {
 // keep the workbook in; the workbook written and then opened in the user's spreadsheet program.
 // The workbook goes to a file because there is no spreadsheet program to hand an unsaved one to.
 // `folder` is where the file picker starts.
-Resultado exportarListado(Servicios services, const RegistrosAgenda &contactList, const QString &folder);
+ExportResult exportContactList(Services services, const ContactRecords &contactList, const QString &folder);
 
 } // namespace contacts::exporting

@@ -13,28 +13,28 @@ const QString kEmptyPageLabel = QStringLiteral("Página 0 de 0");
 // This window has always written the category without the accent.
 const QString kMobileTitle = QStringLiteral("Telefono móvil");
 
-PaginaLista failure(const db::Result &r)
+ListPage failure(const db::Result &r)
 {
-    PaginaLista p;
+    ListPage p;
     p.ok = false;
     p.error = r.error;
     return p;
 }
 
-ResultadoCambio error(const db::Result &r)
+ChangeResult error(const db::Result &r)
 {
     return {ChangeOutcome::Error, 0, r.error};
 }
 
 QString pickedContacts()
 {
-    return QStringLiteral("SELECT ") + QLatin1String(picker::kColumnasContacto) + QStringLiteral(" FROM Agenda WHERE ");
+    return QStringLiteral("SELECT ") + QLatin1String(picker::kContactColumns) + QStringLiteral(" FROM Agenda WHERE ");
 }
 
-void withoutContacts(PaginaLista &p)
+void withoutContacts(ListPage &p)
 {
-    if (p.nodos.empty())
-        p.nodos.push_back({QLatin1String(kClaveVacia), {}, QStringLiteral("Sin contactos"), 0});
+    if (p.nodes.empty())
+        p.nodes.push_back({QLatin1String(kEmptyKey), {}, QStringLiteral("Sin contactos"), 0});
 }
 
 bool groupStillExists(db::Connection &connection, qint64 group, db::Result &r)
@@ -44,9 +44,9 @@ bool groupStillExists(db::Connection &connection, qint64 group, db::Result &r)
 
 // Reads the contact's list, lets `edit` compute the new one and writes it, all in one
 // transaction so another workstation's change in between is not lost.
-template <typename Editar>
-ResultadoCambio changeList(db::Connection &connection, qint64 group, qint64 contact, bool requireGroup,
-                             Editar edit)
+template <typename Edit>
+ChangeResult changeList(db::Connection &connection, qint64 group, qint64 contact, bool requireGroup,
+                             Edit edit)
 {
     db::Transaction transaction(connection);
     if (!transaction.isActive())
@@ -57,150 +57,150 @@ ResultadoCambio changeList(db::Connection &connection, qint64 group, qint64 cont
         if (!r.ok())
             return error(r);
         if (!exists)
-            return {ChangeOutcome::GrupoInexistente, 0, {}};
+            return {ChangeOutcome::GroupGone, 0, {}};
     }
     const std::vector<db::Row> rows =
         connection.select(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE sid = ?"), {contact}, &r);
     if (!r.ok())
         return error(r);
     if (rows.empty())
-        return {ChangeOutcome::ContactoInexistente, 0, {}};
+        return {ChangeOutcome::ContactGone, 0, {}};
     const QString before = rows.front().value(0).toString();
     const QString after = edit(before);
     if (after == before)
-        return {ChangeOutcome::SinCambios, 0, {}};
+        return {ChangeOutcome::Unchanged, 0, {}};
     r = connection.execute(QStringLiteral("UPDATE Agenda SET grupos_sid = ? WHERE sid = ?"), {after, contact});
     if (!r.ok())
         return error(r);
     r = transaction.commit();
     if (!r.ok())
         return error(r);
-    return {ChangeOutcome::Hecho, 1, {}};
+    return {ChangeOutcome::Done, 1, {}};
 }
 
 } // namespace
 
-CondicionAdmin condicionAgenda(db::Connection &connection, qint64 group, const FiltroAdmin &filter)
+AdminCondition contactListCondition(db::Connection &connection, qint64 group, const AdminFilter &filter)
 {
-    const picker::ClausulaCampo field = picker::clausulaCampo(filter.campo, filter.operador, filter.palabras);
-    if (!field.condicion)
+    const picker::FieldClause field = picker::fieldClause(filter.fieldIndex, filter.operatorIndex, filter.words);
+    if (!field.condition)
         return {std::nullopt, field.error};
-    Condicion where = *field.condicion;
-    if (filter.porGrupo) {
+    Condition where = *field.condition;
+    if (filter.byGroup) {
         db::Result r;
         const QVariant another = connection.scalar(
-            QStringLiteral("SELECT sid FROM Grupos WHERE nombre = ? COLLATE ESPANOL ORDER BY sid LIMIT 1"), {filter.grupo}, &r);
+            QStringLiteral("SELECT sid FROM Grupos WHERE nombre = ? COLLATE ESPANOL ORDER BY sid LIMIT 1"), {filter.group}, &r);
         if (!r.ok())
             return {std::nullopt, QStringLiteral("No se pudo leer la lista de grupos de la base de datos.")};
         if (!another.isValid()) {
-            return {std::nullopt, QStringLiteral("El grupo \"") + filter.grupo
+            return {std::nullopt, QStringLiteral("El grupo \"") + filter.group
                                       + QStringLiteral("\" ya no existe. Elija otro grupo para filtrar.")};
         }
-        where = where && picker::esMiembro(another.toLongLong());
+        where = where && picker::memberCondition(another.toLongLong());
     }
-    if (filter.noIncluidos)
-        where = where && picker::noEsMiembro(group);
+    if (filter.notIncludedOnly)
+        where = where && picker::nonMemberCondition(group);
     return {where, {}};
 }
 
-PaginaLista paginaAgenda(db::Connection &connection, qint64 group, const Condicion &where, qint64 position)
+ListPage contactPage(db::Connection &connection, qint64 group, const Condition &where, qint64 position)
 {
-    PaginaLista p;
+    ListPage p;
     db::Result r;
-    p.filas = connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE ") + where.sql, where.valores, &r)
+    p.rows = connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE ") + where.sql, where.values, &r)
                   .toLongLong();
     if (!r.ok())
         return failure(r);
-    p.pagina = picker::paginar(p.filas, position, kTamanoAgenda, kEmptyPageLabel);
-    if (p.filas > 0) {
-        QVariantList values = where.valores;
-        values << kTamanoAgenda << p.pagina.posicion * kTamanoAgenda;
+    p.pageBar = picker::paginate(p.rows, position, kContactPageSize, kEmptyPageLabel);
+    if (p.rows > 0) {
+        QVariantList values = where.values;
+        values << kContactPageSize << p.pageBar.page * kContactPageSize;
         const std::vector<db::Row> rows = connection.select(
             pickedContacts() + where.sql + QStringLiteral(" ORDER BY nombre COLLATE ESPANOL ASC, sid ASC LIMIT ? OFFSET ?"),
             values, &r);
         if (!r.ok())
             return failure(r);
         for (const db::Row &row : rows) {
-            const Contacto c = picker::contactoDeFila(row);
-            picker::nodosContacto(c, perteneceAGrupo(c.grupos_sid, group) ? kMemberImage : kContactImage,
-                          kDetailImage, p.nodos, kMobileTitle);
+            const Contact c = picker::contactFromRow(row);
+            picker::appendContactNodes(c, inGroupList(c.groupSids, group) ? kMemberImage : kContactImage,
+                          kDetailImage, p.nodes, kMobileTitle);
         }
     }
     withoutContacts(p);
     return p;
 }
 
-PaginaLista paginaMiembros(db::Connection &connection, qint64 group, qint64 position)
+ListPage memberPage(db::Connection &connection, qint64 group, qint64 position)
 {
-    PaginaLista p;
+    ListPage p;
     db::Result r;
-    const QString member = picker::sqlMiembro();
+    const QString member = picker::memberSql();
     const QString t = QString::number(group);
-    p.filas = connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE ") + member, {t}, &r).toLongLong();
+    p.rows = connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE ") + member, {t}, &r).toLongLong();
     if (!r.ok())
         return failure(r);
-    p.pagina = picker::paginar(p.filas, position, kTamanoMiembros, kEmptyPageLabel);
-    if (p.filas > 0) {
+    p.pageBar = picker::paginate(p.rows, position, kMemberPageSize, kEmptyPageLabel);
+    if (p.rows > 0) {
         // Each page starts after the largest sid of the earlier ones, so no member is skipped or
         // shown twice even when the list changed between two pages.
         qint64 from = 0;
-        if (p.pagina.posicion > 0) {
+        if (p.pageBar.page > 0) {
             from = connection
                         .scalar(QStringLiteral("SELECT MAX(sid) FROM (SELECT sid FROM Agenda WHERE ") + member
                                     + QStringLiteral(" ORDER BY sid ASC LIMIT ?)"),
-                                {t, p.pagina.posicion * kTamanoMiembros}, &r)
+                                {t, p.pageBar.page * kMemberPageSize}, &r)
                         .toLongLong();
             if (!r.ok())
                 return failure(r);
         }
         const std::vector<db::Row> rows = connection.select(
             pickedContacts() + member + QStringLiteral(" AND sid > ? ORDER BY sid ASC LIMIT ?"),
-            {t, from, kTamanoMiembros}, &r);
+            {t, from, kMemberPageSize}, &r);
         if (!r.ok())
             return failure(r);
         for (const db::Row &row : rows)
-            picker::nodosContacto(picker::contactoDeFila(row), kContactImage, kDetailImage, p.nodos, kMobileTitle);
+            picker::appendContactNodes(picker::contactFromRow(row), kContactImage, kDetailImage, p.nodes, kMobileTitle);
     }
     withoutContacts(p);
     return p;
 }
 
-QStringList otrosGrupos(db::Connection &connection, qint64 group, db::Result *result)
+QStringList otherGroups(db::Connection &connection, qint64 group, db::Result *result)
 {
-    QStringList nombres;
+    QStringList names;
     for (const db::Row &row : connection.select(
              QStringLiteral("SELECT nombre FROM Grupos WHERE sid <> ? ORDER BY nombre COLLATE ESPANOL ASC, sid ASC"), {group},
              result))
-        nombres << row.value(0).toString();
-    return nombres;
+        names << row.value(0).toString();
+    return names;
 }
 
-std::optional<bool> contactoEnGrupo(db::Connection &connection, qint64 group, qint64 contact)
+std::optional<bool> contactInGroup(db::Connection &connection, qint64 group, qint64 contact)
 {
     db::Result r;
     const std::vector<db::Row> rows =
         connection.select(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE sid = ?"), {contact}, &r);
     if (!r.ok() || rows.empty())
         return std::nullopt;
-    return perteneceAGrupo(rows.front().value(0).toString(), group);
+    return inGroupList(rows.front().value(0).toString(), group);
 }
 
-ResultadoCambio agregarContacto(db::Connection &connection, qint64 group, qint64 contact)
+ChangeResult addContact(db::Connection &connection, qint64 group, qint64 contact)
 {
     return changeList(connection, group, contact, true,
-                        [group](const QString &list) { return conGrupo(list, group); });
+                        [group](const QString &list) { return listWithGroup(list, group); });
 }
 
-ResultadoCambio quitarContacto(db::Connection &connection, qint64 group, qint64 contact)
+ChangeResult removeContact(db::Connection &connection, qint64 group, qint64 contact)
 {
     return changeList(connection, group, contact, false, [group](const QString &list) {
-        const QString rest = sinGrupo(list, group);
+        const QString rest = listWithoutGroup(list, group);
         // A list that never held the group is left exactly as it was.
-        return perteneceAGrupo(list, group) ? rest : list;
+        return inGroupList(list, group) ? rest : list;
     });
 }
 
-ResultadoCambio agregarLista(db::Connection &connection, qint64 group, const Condicion &where)
+ChangeResult addWholeList(db::Connection &connection, qint64 group, const Condition &where)
 {
     db::Transaction transaction(connection);
     if (!transaction.isActive())
@@ -210,10 +210,10 @@ ResultadoCambio agregarLista(db::Connection &connection, qint64 group, const Con
     if (!r.ok())
         return error(r);
     if (!exists)
-        return {ChangeOutcome::GrupoInexistente, 0, {}};
+        return {ChangeOutcome::GroupGone, 0, {}};
 
     const std::vector<db::Row> rows = connection.select(
-        QStringLiteral("SELECT sid, grupos_sid FROM Agenda WHERE ") + where.sql, where.valores, &r);
+        QStringLiteral("SELECT sid, grupos_sid FROM Agenda WHERE ") + where.sql, where.values, &r);
     if (!r.ok())
         return error(r);
     db::Statement update = connection.prepare(QStringLiteral("UPDATE Agenda SET grupos_sid = ? WHERE sid = ?"), &r);
@@ -222,21 +222,21 @@ ResultadoCambio agregarLista(db::Connection &connection, qint64 group, const Con
     qint64 changed = 0;
     for (const db::Row &row : rows) {
         const QString list = row.value(1).toString();
-        if (perteneceAGrupo(list, group))
+        if (inGroupList(list, group))
             continue;
         update.reset();
-        update.bindAll({conGrupo(list, group), row.value(0)});
+        update.bindAll({listWithGroup(list, group), row.value(0)});
         r = update.run();
         if (!r.ok())
             return error(r);
         ++changed;
     }
     if (changed == 0)
-        return {ChangeOutcome::SinCambios, 0, {}};
+        return {ChangeOutcome::Unchanged, 0, {}};
     r = transaction.commit();
     if (!r.ok())
         return error(r);
-    return {ChangeOutcome::Hecho, changed, {}};
+    return {ChangeOutcome::Done, changed, {}};
 }
 
 } // namespace contacts::groups

@@ -15,62 +15,62 @@
 // touch only `Agenda.grupos_sid` and are computed here, never by text arithmetic in SQL.
 namespace contacts::groups {
 
-inline constexpr qint64 kTamanoAgenda = 100;
-inline constexpr qint64 kTamanoMiembros = 50;
+inline constexpr qint64 kContactPageSize = 100;
+inline constexpr qint64 kMemberPageSize = 50;
 
 // The filter row of the window.
-struct FiltroAdmin {
-    int operador = 0;           // the operator combo
-    int campo = 0;              // the field combo
-    QString palabras;           // the words box
-    bool porGrupo = false;      // the group check: members of another group too
-    QString grupo;              // the group combo's text
-    bool noIncluidos = false;   // the "Mostrar no incluidos"
+struct AdminFilter {
+    int operatorIndex = 0;           // the operator combo
+    int fieldIndex = 0;              // the field combo
+    QString words;           // the words box
+    bool byGroup = false;      // the group check: members of another group too
+    QString group;              // the group combo's text
+    bool notIncludedOnly = false;   // the "Mostrar no incluidos"
 };
 
-struct CondicionAdmin {
-    std::optional<Condicion> where;     // empty when it could not be built (see error)
+struct AdminCondition {
+    std::optional<Condition> where;     // empty when it could not be built (see error)
     QString error;
 };
 
 // The contact book's condition for the administered group `group`.
-CondicionAdmin condicionAgenda(db::Connection &connection, qint64 group, const FiltroAdmin &filter);
+AdminCondition contactListCondition(db::Connection &connection, qint64 group, const AdminFilter &filter);
 
-struct PaginaLista {
+struct ListPage {
     bool ok = true;
     QString error;
-    picker::Paginacion pagina;
-    std::vector<picker::Nodo> nodos;
-    qint64 filas = 0;
+    picker::PageBar pageBar;
+    std::vector<picker::Node> nodes;
+    qint64 rows = 0;
 };
 
 // The contact book at `position` (brought back to the last page when the list got shorter), by
 // name; members of `group` carry image 2, the others image 1.
-PaginaLista paginaAgenda(db::Connection &connection, qint64 group, const Condicion &where, qint64 position);
+ListPage contactPage(db::Connection &connection, qint64 group, const Condition &where, qint64 position);
 
 // The group's members at `position`, 50 a page in the order they were created.
-PaginaLista paginaMiembros(db::Connection &connection, qint64 group, qint64 position);
+ListPage memberPage(db::Connection &connection, qint64 group, qint64 position);
 
 // The names of the other groups, by name.
-QStringList otrosGrupos(db::Connection &connection, qint64 group, db::Result *result = nullptr);
+QStringList otherGroups(db::Connection &connection, qint64 group, db::Result *result = nullptr);
 
 // Whether the contact belongs to the group; nothing when the contact is gone or on a failed read.
-std::optional<bool> contactoEnGrupo(db::Connection &connection, qint64 group, qint64 contact);
+std::optional<bool> contactInGroup(db::Connection &connection, qint64 group, qint64 contact);
 
-enum class ChangeOutcome { Hecho, SinCambios, ContactoInexistente, GrupoInexistente, Error };
+enum class ChangeOutcome { Done, Unchanged, ContactGone, GroupGone, Error };
 
-struct ResultadoCambio {
-    ChangeOutcome estado = ChangeOutcome::Hecho;
-    qint64 contactos = 0;   // contacts whose list changed
+struct ChangeResult {
+    ChangeOutcome status = ChangeOutcome::Done;
+    qint64 changedContacts = 0;   // contacts whose list changed
     QString error;
 };
 
 // "Agregar contacto al grupo".
-ResultadoCambio agregarContacto(db::Connection &connection, qint64 group, qint64 contact);
+ChangeResult addContact(db::Connection &connection, qint64 group, qint64 contact);
 // "Quitar contacto del grupo".
-ResultadoCambio quitarContacto(db::Connection &connection, qint64 group, qint64 contact);
+ChangeResult removeContact(db::Connection &connection, qint64 group, qint64 contact);
 // "Añadir toda la lista": every contact that `where` selects (all pages) joins the group, in one
 // transaction; SinCambios when all of them already belong to it.
-ResultadoCambio agregarLista(db::Connection &connection, qint64 group, const Condicion &where);
+ChangeResult addWholeList(db::Connection &connection, qint64 group, const Condition &where);
 
 } // namespace contacts::groups

@@ -6,19 +6,19 @@ namespace contacts::groups {
 
 GroupAdminLauncher::GroupAdminLauncher(startup::AppContext &context, startup::ListViews &listViews)
     : m_context(context)
-    , m_listas(listViews)
+    , m_listViews(listViews)
 {
 }
 
 GroupAdminLauncher::~GroupAdminLauncher() = default;
 
-Form6 *GroupAdminLauncher::abrir(qint64 groupSid)
+GroupAdminDialog *GroupAdminLauncher::open(qint64 groupSid)
 {
-    Form6 *window = m_form6.get(
-        [this] { return new Form6(m_context.conexion, m_context.prompter, m_context.busy, m_listas); });
-    window->setGrupo(groupSid);
-    window->f_añadir_grupo();
-    window->f_añadir_grupo2();
+    GroupAdminDialog *window = m_dialog.get(
+        [this] { return new GroupAdminDialog(m_context.connection, m_context.prompter, m_context.busy, m_listViews); });
+    window->setGroup(groupSid);
+    window->reloadContactList();
+    window->reloadMemberList();
     window->show();
     window->raise();
     window->activateWindow();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "contacts/groups/form6.h"
+#include "contacts/groups/group_admin_dialog.h"
 #include "platform/ui/single_instance.h"
 
 namespace startup { struct AppContext; class ListViews; }
@@ -17,13 +17,13 @@ public:
     GroupAdminLauncher &operator=(const GroupAdminLauncher &) = delete;
     ~GroupAdminLauncher();
 
-    Form6 *abrir(qint64 groupSid);
-    Form6 *ventana() const { return m_form6.existing(); }
+    GroupAdminDialog *open(qint64 groupSid);
+    GroupAdminDialog *window() const { return m_dialog.existing(); }
 
 private:
     startup::AppContext &m_context;
-    startup::ListViews &m_listas;
-    ui::SingleInstance<Form6> m_form6;
+    startup::ListViews &m_listViews;
+    ui::SingleInstance<GroupAdminDialog> m_dialog;
 };
 
 } // namespace contacts::groups

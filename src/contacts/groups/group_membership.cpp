@@ -17,23 +17,23 @@ bool isGroup(const QString &entry, qint64 group)
 
 } // namespace
 
-bool perteneceAGrupo(const QString &list, qint64 group)
+bool inGroupList(const QString &list, qint64 group)
 {
     const QStringList entries = list.split(QLatin1Char(','));
     return std::any_of(entries.cbegin(), entries.cend(),
                        [group](const QString &entry) { return isGroup(entry, group); });
 }
 
-QString conGrupo(const QString &list, qint64 group)
+QString listWithGroup(const QString &list, qint64 group)
 {
     if (list.trimmed().isEmpty())
         return QString::number(group);
-    if (perteneceAGrupo(list, group))
+    if (inGroupList(list, group))
         return list;
     return list + QLatin1Char(',') + QString::number(group);
 }
 
-QString sinGrupo(const QString &list, qint64 group)
+QString listWithoutGroup(const QString &list, qint64 group)
 {
     QStringList remaining;
     for (const QString &entry : list.split(QLatin1Char(','))) {

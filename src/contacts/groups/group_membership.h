@@ -6,13 +6,13 @@
 // Entries are compared as whole numbers, so group 1 is never found in, or taken out of, "11".
 namespace contacts::groups {
 
-bool perteneceAGrupo(const QString &list, qint64 group);
+bool inGroupList(const QString &list, qint64 group);
 
 // The list with the group added at the end; unchanged when it is already there. An empty list
 // becomes the group alone.
-QString conGrupo(const QString &list, qint64 group);
+QString listWithGroup(const QString &list, qint64 group);
 
 // The list without the group (every occurrence), without empty entries or outer commas.
-QString sinGrupo(const QString &list, qint64 group);
+QString listWithoutGroup(const QString &list, qint64 group);
 
 } // namespace contacts::groups

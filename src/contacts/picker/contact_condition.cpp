@@ -30,8 +30,8 @@ QString column(int field, int op)
         return QStringLiteral("telefono_2");
     case 5:
         return QStringLiteral("comentario");
-    case kCampoFecha:
-        return op == kOperadorMayor || op == kOperadorMenor ? QStringLiteral("f_nacimiento")
+    case kBirthDateField:
+        return op == kGreaterThanOperator || op == kLessThanOperator ? QStringLiteral("f_nacimiento")
                                                                          : kShownDateSql;
     default:
         return QStringLiteral("nombre");
@@ -40,69 +40,69 @@ QString column(int field, int op)
 
 } // namespace
 
-QStringList operadores()
+QStringList operators()
 {
-    return operadoresFiltro();
+    return filterOperators();
 }
 
-QStringList campos()
+QStringList fields()
 {
-    return camposFiltro();
+    return filterFields();
 }
 
-ClausulaCampo clausulaCampo(int field, int op, const QString &words)
+FieldClause fieldClause(int field, int op, const QString &words)
 {
-    if (op < 0 || op > kOperadorMenor)
+    if (op < 0 || op > kLessThanOperator)
         op = 0;
     const QString col = column(field, op);
 
     if (words.isEmpty()) {
-        const bool asksEmpty = (op >= 4 && op <= 7) || op == kOperadorMenor;
-        return {asksEmpty ? Condicion{col + QStringLiteral(" = ''"), {}}
-                          : Condicion{QStringLiteral("length(") + col + QStringLiteral(") > 0"), {}},
+        const bool asksEmpty = (op >= 4 && op <= 7) || op == kLessThanOperator;
+        return {asksEmpty ? Condition{col + QStringLiteral(" = ''"), {}}
+                          : Condition{QStringLiteral("length(") + col + QStringLiteral(") > 0"), {}},
                 {}};
     }
 
     QVariant value = words;
-    if (field == kCampoFecha && (op == kOperadorMayor || op == kOperadorMenor)) {
+    if (field == kBirthDateField && (op == kGreaterThanOperator || op == kLessThanOperator)) {
         // The same dates as the contacts tab's filter and the editor take, day first.
-        const std::optional<QDate> date = fechaDeTexto(words);
+        const std::optional<QDate> date = dateFromText(words);
         if (!date)
-            return {std::nullopt, QString::fromUtf8(kFechaFiltroInvalida)};
-        value = fechaAlmacenada(*date);
+            return {std::nullopt, QString::fromUtf8(kInvalidFilterDateMessage)};
+        value = storedDate(*date);
     }
 
-    const bool asText = !(field == kCampoFecha && (op == kOperadorMayor || op == kOperadorMenor));
-    return {Condicion{comparacion(col, FilterOperator(op), asText).trimmed(), {value}}, {}};
+    const bool asText = !(field == kBirthDateField && (op == kGreaterThanOperator || op == kLessThanOperator));
+    return {Condition{comparison(col, FilterOperator(op), asText).trimmed(), {value}}, {}};
 }
 
-QString sqlMiembro()
+QString memberSql()
 {
-    return condicionMiembro();
+    return memberConditionSql();
 }
 
-Condicion esMiembro(qint64 groupSid)
+Condition memberCondition(qint64 groupSid)
 {
-    return {sqlMiembro(), {QString::number(groupSid)}};
+    return {memberSql(), {QString::number(groupSid)}};
 }
 
-Condicion noEsMiembro(qint64 groupSid)
+Condition nonMemberCondition(qint64 groupSid)
 {
-    return {QStringLiteral("NOT (") + sqlMiembro() + QStringLiteral(")"), {QString::number(groupSid)}};
+    return {QStringLiteral("NOT (") + memberSql() + QStringLiteral(")"), {QString::number(groupSid)}};
 }
 
 } // namespace contacts::picker
 
 namespace contacts {
 
-Condicion operator&&(const Condicion &a, const Condicion &b)
+Condition operator&&(const Condition &a, const Condition &b)
 {
     if (a.isEmpty())
         return b;
     if (b.isEmpty())
         return a;
     return {QStringLiteral("(") + a.sql + QStringLiteral(") AND (") + b.sql + QStringLiteral(")"),
-            a.valores + b.valores};
+            a.values + b.values};
 }
 
 } // namespace contacts

@@ -14,15 +14,15 @@
 namespace contacts::picker {
 
 // The operator list (index 0-9) and the field list (index 0-6), in the order the combos show them.
-QStringList operadores();
-QStringList campos();
+QStringList operators();
+QStringList fields();
 
-inline constexpr int kCampoFecha = 6;       // "fecha de nacimiento"
-inline constexpr int kOperadorMayor = 8;    // "mayor que"
-inline constexpr int kOperadorMenor = 9;    // "menor que"
+inline constexpr int kBirthDateField = 6;       // "fecha de nacimiento"
+inline constexpr int kGreaterThanOperator = 8;    // "mayor que"
+inline constexpr int kLessThanOperator = 9;    // "menor que"
 
-struct ClausulaCampo {
-    std::optional<Condicion> condicion;     // empty when the words cannot be used
+struct FieldClause {
+    std::optional<Condition> condition;     // empty when the words cannot be used
     QString error;                          // why, for the user
 };
 
@@ -30,17 +30,17 @@ struct ClausulaCampo {
 // words the clause tests for an empty or a non-empty field. "coincidan" on the phone field is a
 // plain comparison here, also with commas in the words. A birth date compared with "mayor que" or
 // "menor que" must be a date (dd/mm/aaaa); the other operators look at the date as it is shown.
-ClausulaCampo clausulaCampo(int field, int op, const QString &words);
+FieldClause fieldClause(int field, int op, const QString &words);
 
 // Membership of `lista_grupos` in the group `groupSid`, as a whole number ("1" is not in "11").
-Condicion esMiembro(qint64 groupSid);
+Condition memberCondition(qint64 groupSid);
 // Not a member, an empty or missing list included.
-Condicion noEsMiembro(qint64 groupSid);
+Condition nonMemberCondition(qint64 groupSid);
 
 // The SQL text of the test above, for statements that build their own (one "?" for the sid).
-QString sqlMiembro();
+QString memberSql();
 
 // The title of the boxes that report a filter the database cannot use.
-inline constexpr auto kTituloFiltro = "Filtrado de contactos";
+inline constexpr auto kFilterTitle = "Filtrado de contactos";
 
 } // namespace contacts::picker

@@ -15,32 +15,32 @@
 namespace contacts::picker {
 
 // The columns every contact tree reads, in this order.
-inline constexpr auto kColumnasContacto =
+inline constexpr auto kContactColumns =
     "sid, nombre, telefono, nombre_completo, direccion, telefono_2, comentario, f_nacimiento, grupos_sid";
 
 // A row read with kColumnasContacto.
-Contacto contactoDeFila(const db::Row &row);
+Contact contactFromRow(const db::Row &row);
 
 // A node to add (images: 1 contact, 2 contact in the group, 3 group or detail; 0 none).
-using Nodo = contacts::NodoContacto;
+using Node = contacts::ContactNode;
 
 // The contact's root node and its detail pairs: the mobile phone always, the others when they
 // have text. `contactImage` and `detailImage` are the images the list uses.
 // `mobileTitle` is the mobile category's text, which the group administration writes its own way.
-void nodosContacto(const Contacto &c, int contactImage, int detailImage, std::vector<Nodo> &nodes,
+void appendContactNodes(const Contact &c, int contactImage, int detailImage, std::vector<Node> &nodes,
                    const QString &mobileTitle = QStringLiteral("Teléfono móvil"));
 
 // The group's sid of a key "pGrupo <sid>"; nothing for any other key.
-std::optional<qint64> sidDeGrupo(const QString &key);
+std::optional<qint64> groupSidFromKey(const QString &key);
 
-struct Paginacion {
-    qint64 posicion = 0;    // the page shown, from 0
-    qint64 maximo = 0;      // the last page
-    QString etiqueta;       // "Página 2 de 5"
+struct PageBar {
+    qint64 page = 0;    // the page shown, from 0
+    qint64 lastPage = 0;      // the last page
+    QString label;       // "Página 2 de 5"
 };
 
 // The page bar for `rows` rows at `pageSize` a page: a position beyond the last page comes back to
 // it; an empty list stays on 0 and reads `emptyLabel`.
-Paginacion paginar(qint64 rows, qint64 position, qint64 pageSize, const QString &emptyLabel);
+PageBar paginate(qint64 rows, qint64 position, qint64 pageSize, const QString &emptyLabel);
 
 } // namespace contacts::picker

@@ -26,31 +26,31 @@ QIcon image(int index)
     }
 }
 
-void llenarArbol(QTreeWidget &tree, const std::vector<Nodo> &nodes)
+void fillTree(QTreeWidget &tree, const std::vector<Node> &nodes)
 {
-    contacts::llenarArbol(tree, nodes, &image);
+    contacts::fillTree(tree, nodes, &image);
 }
 
-QString claveNodo(const QTreeWidgetItem *node)
+QString nodeKey(const QTreeWidgetItem *node)
 {
-    return sending::claveNodo(node);
+    return sending::nodeKey(node);
 }
 
-QTreeWidgetItem *nodoSeleccionado(const QTreeWidget &tree)
+QTreeWidgetItem *selectedNode(const QTreeWidget &tree)
 {
     const QList<QTreeWidgetItem *> pick = tree.selectedItems();
     return pick.isEmpty() ? nullptr : pick.first();
 }
 
-QTreeWidgetItem *nodoEn(const QTreeWidget &tree, QPoint pos)
+QTreeWidgetItem *nodeAt(const QTreeWidget &tree, QPoint pos)
 {
-    return sending::nodoEn(tree, pos);
+    return sending::nodeAt(tree, pos);
 }
 
-QTreeWidgetItem *nodoConClave(const QTreeWidget &tree, const QString &key)
+QTreeWidgetItem *nodeWithKey(const QTreeWidget &tree, const QString &key)
 {
     for (QTreeWidgetItemIterator it(const_cast<QTreeWidget *>(&tree)); *it; ++it) {
-        if (claveNodo(*it) == key)
+        if (nodeKey(*it) == key)
             return *it;
     }
     return nullptr;

@@ -16,23 +16,23 @@ class QTreeWidgetItem;
 namespace contacts::picker {
 
 // The tree's images: 1 contact, 2 contact already in the group, 3 group or detail.
-QIcon imagen(int index);
+QIcon treeIcon(int index);
 
 // Clears the tree and adds the nodes in order (each parent comes before its children); the
 // tree is hidden while it is cleared and refilled so it draws once.
-void llenarArbol(QTreeWidget &tree, const std::vector<Nodo> &nodes);
+void fillTree(QTreeWidget &tree, const std::vector<Node> &nodes);
 
 // The node's key (`clave_nodo`); "" for no node.
-QString claveNodo(const QTreeWidgetItem *node);
+QString nodeKey(const QTreeWidgetItem *node);
 
 // The selected node, or nullptr.
-QTreeWidgetItem *nodoSeleccionado(const QTreeWidget &tree);
+QTreeWidgetItem *selectedNode(const QTreeWidget &tree);
 
 // The node on the line under `pos` (viewport coordinates). A click beside a node's text is tried
 // again on the same line at 400, 800 ... 2400 twips from the left edge.
-QTreeWidgetItem *nodoEn(const QTreeWidget &tree, QPoint pos);
+QTreeWidgetItem *nodeAt(const QTreeWidget &tree, QPoint pos);
 
 // The node whose key is `key`, or nullptr (for tests and for keeping a selection).
-QTreeWidgetItem *nodoConClave(const QTreeWidget &tree, const QString &key);
+QTreeWidgetItem *nodeWithKey(const QTreeWidget &tree, const QString &key);
 
 } // namespace contacts::picker

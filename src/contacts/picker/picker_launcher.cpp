@@ -6,17 +6,17 @@ namespace contacts::picker {
 
 PickerLauncher::PickerLauncher(startup::AppContext &context, RecipientsBox &box)
     : m_context(context)
-    , m_caja(box)
+    , m_recipients(box)
 {
 }
 
 PickerLauncher::~PickerLauncher() = default;
 
-Form7 *PickerLauncher::open()
+ContactPickerDialog *PickerLauncher::open()
 {
-    Form7 *window = m_form7.get(
-        [this] { return new Form7(m_context.conexion, m_context.prompter, m_context.busy, m_caja); });
-    window->f_mostrar_agenda();
+    ContactPickerDialog *window = m_dialog.get(
+        [this] { return new ContactPickerDialog(m_context.connection, m_context.prompter, m_context.busy, m_recipients); });
+    window->refreshList();
     window->show();
     window->raise();
     window->activateWindow();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "contacts/picker/form7.h"
+#include "contacts/picker/contact_picker_dialog.h"
 #include "platform/ui/single_instance.h"
 
 namespace startup { struct AppContext; }
@@ -20,13 +20,13 @@ public:
     ~PickerLauncher();
 
     // The list refreshed, then shown without blocking.
-    Form7 *open();
-    Form7 *picker() const { return m_form7.existing(); }
+    ContactPickerDialog *open();
+    ContactPickerDialog *picker() const { return m_dialog.existing(); }
 
 private:
     startup::AppContext &m_context;
-    RecipientsBox &m_caja;
-    ui::SingleInstance<Form7> m_form7;
+    RecipientsBox &m_recipients;
+    ui::SingleInstance<ContactPickerDialog> m_dialog;
 };
 
 } // namespace contacts::picker

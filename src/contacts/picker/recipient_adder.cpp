@@ -7,53 +7,53 @@
 
 namespace contacts::picker {
 
-Adicion agregarNumeros(const Destinatarios &before, const QStringList &numbers)
+Addition addNumbers(const RecipientsText &before, const QStringList &numbers)
 {
     QSet<QString> present;
-    for (const QString &entry : before.texto.split(QLatin1Char(',')))
+    for (const QString &entry : before.text.split(QLatin1Char(',')))
         present.insert(entry.trimmed());
 
-    Adicion addition;
-    addition.caja = before;
+    Addition addition;
+    addition.box = before;
     for (const QString &number : numbers) {
         const QString n = number.trimmed();
         if (n.isEmpty() || present.contains(n))
             continue;
         present.insert(n);
-        addition.nuevos << n;
+        addition.added << n;
     }
-    if (addition.nuevos.isEmpty())
+    if (addition.added.isEmpty())
         return addition;
 
-    const QString a = addition.nuevos.join(QLatin1Char(','));
-    addition.caja.texto = before.texto.isEmpty() ? a : before.texto + QLatin1Char(',') + a;
+    const QString a = addition.added.join(QLatin1Char(','));
+    addition.box.text = before.text.isEmpty() ? a : before.text + QLatin1Char(',') + a;
     QString tag = before.tag;
-    addition.caja.tag = tag.isEmpty() ? QString(a + QLatin1String(kMarcaCoste))
-                                     : QString(tag.remove(QLatin1String(kMarcaCoste)) + QLatin1Char(',') + a
-                                                   + QLatin1String(kMarcaCoste));
+    addition.box.tag = tag.isEmpty() ? QString(a + QLatin1String(kQuoteMark))
+                                     : QString(tag.remove(QLatin1String(kQuoteMark)) + QLatin1Char(',') + a
+                                                   + QLatin1String(kQuoteMark));
     return addition;
 }
 
-Seleccion seleccionDeNodo(db::Connection &connection, const QString &key, const QString &nodeText)
+Pick pickFromNode(db::Connection &connection, const QString &key, const QString &nodeText)
 {
-    Seleccion s;
+    Pick s;
     db::Result r;
-    if (const std::optional<qint64> group = sidDeGrupo(key)) {
+    if (const std::optional<qint64> group = groupSidFromKey(key)) {
         const std::vector<db::Row> rows = connection.select(
-            QStringLiteral("SELECT telefono FROM Agenda WHERE ") + sqlMiembro() + QStringLiteral(" ORDER BY sid"),
+            QStringLiteral("SELECT telefono FROM Agenda WHERE ") + memberSql() + QStringLiteral(" ORDER BY sid"),
             {QString::number(*group)}, &r);
         if (!r.ok())
             return {false, r.error, {}, {}};
         if (!rows.empty()) {
             QString text = nodeText;
-            s.ultimo = QStringLiteral("Ultimo: ") + text.replace(QStringLiteral(" contactos)"), QStringLiteral(")"));
+            s.lastCaption = QStringLiteral("Ultimo: ") + text.replace(QStringLiteral(" contactos)"), QStringLiteral(")"));
         }
         for (const db::Row &row : rows)
-            s.numeros << row.value(0).toString();
+            s.numbers << row.value(0).toString();
         return s;
     }
 
-    const std::optional<qint64> sid = sidDeClave(key);
+    const std::optional<qint64> sid = sidFromKey(key);
     if (!sid)
         return s;
     const std::vector<db::Row> rows =
@@ -61,8 +61,8 @@ Seleccion seleccionDeNodo(db::Connection &connection, const QString &key, const 
     if (!r.ok())
         return {false, r.error, {}, {}};
     if (!rows.empty()) {
-        s.numeros << rows.front().value(0).toString();
-        s.ultimo = QStringLiteral("Ultimo: ") + rows.front().value(1).toString();
+        s.numbers << rows.front().value(0).toString();
+        s.lastCaption = QStringLiteral("Ultimo: ") + rows.front().value(1).toString();
     }
     return s;
 }

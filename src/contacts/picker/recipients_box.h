@@ -11,15 +11,15 @@ class RecipientsBox {
 public:
     virtual ~RecipientsBox() = default;
 
-    virtual QString texto() const = 0;                              // the recipients box
+    virtual QString text() const = 0;                              // the recipients box
     virtual QString tag() const = 0;                                // the box's Tag
-    virtual void escribir(const QString &text, const QString &tag) = 0;
-    virtual void setUltimo(const QString &caption) = 0;             // the last-pick label
+    virtual void write(const QString &text, const QString &tag) = 0;
+    virtual void setLastPick(const QString &caption) = 0;             // the last-pick label
     // The send button disabled until the next successful quote.
-    virtual void deshabilitarEnvio() = 0;
+    virtual void disableSend() = 0;
     // The picker closes, whichever way: the box counts as left (its text cleaned, a Tag ending
     // in ",coste" asks for the new quote now); then the message box gets the focus.
-    virtual void dejarDestinatarios() = 0;
+    virtual void leaveRecipients() = 0;
 };
 
 } // namespace contacts::picker

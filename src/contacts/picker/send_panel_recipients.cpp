@@ -15,44 +15,44 @@ SendPanelRecipients::SendPanelRecipients(sending::SendPanelView &view, sending::
 {
 }
 
-QString SendPanelRecipients::texto() const
+QString SendPanelRecipients::text() const
 {
-    return m_view ? m_view->Text2()->toPlainText() : QString();
+    return m_view ? m_view->recipientsBox()->toPlainText() : QString();
 }
 
 QString SendPanelRecipients::tag() const
 {
-    return m_controller ? m_controller->text2Tag() : QString();
+    return m_controller ? m_controller->recipientsTag() : QString();
 }
 
-void SendPanelRecipients::escribir(const QString &text, const QString &tag)
+void SendPanelRecipients::write(const QString &text, const QString &tag)
 {
     if (!m_view || !m_controller)
         return;
-    m_view->Text2()->setPlainText(text);
-    m_controller->setText2Tag(tag);
+    m_view->recipientsBox()->setPlainText(text);
+    m_controller->setRecipientsTag(tag);
 }
 
-void SendPanelRecipients::setUltimo(const QString &caption)
+void SendPanelRecipients::setLastPick(const QString &caption)
 {
     if (m_view)
-        m_view->SkinLabel4()->setText(caption);
+        m_view->pickedRecipientLabel()->setText(caption);
 }
 
-void SendPanelRecipients::deshabilitarEnvio()
+void SendPanelRecipients::disableSend()
 {
     if (m_view)
-        m_view->Command1()->setEnabled(false);
+        m_view->sendButton()->setEnabled(false);
 }
 
-void SendPanelRecipients::dejarDestinatarios()
+void SendPanelRecipients::leaveRecipients()
 {
     // The picker is the active window, so moving the focus inside the main window sends no
     // focus-out to the box: its leave rule runs here instead.
     if (m_controller)
-        m_controller->Text2_LostFocus();
+        m_controller->leaveRecipients();
     if (m_view)
-        m_view->Text1()->setFocus(Qt::OtherFocusReason);
+        m_view->messageBox()->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace contacts::picker

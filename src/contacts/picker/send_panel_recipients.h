@@ -15,12 +15,12 @@ public:
     SendPanelRecipients(const SendPanelRecipients &) = delete;
     SendPanelRecipients &operator=(const SendPanelRecipients &) = delete;
 
-    QString texto() const override;
+    QString text() const override;
     QString tag() const override;
-    void escribir(const QString &text, const QString &tag) override;
-    void setUltimo(const QString &caption) override;
-    void deshabilitarEnvio() override;
-    void dejarDestinatarios() override;
+    void write(const QString &text, const QString &tag) override;
+    void setLastPick(const QString &caption) override;
+    void disableSend() override;
+    void leaveRecipients() override;
 
 private:
     QPointer<sending::SendPanelView> m_view;

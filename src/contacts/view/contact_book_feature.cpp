@@ -1,9 +1,9 @@
 #include "contacts/view/contact_book_feature.h"
 
-#include "contacts/editor/form5.h"
+#include "contacts/editor/contact_editor_dialog.h"
 #include "contacts/view/contacts_panel.h"
 #include "contacts/view/contacts_tab.h"
-#include "contacts/view/form17.h"
+#include "contacts/view/delete_book_dialog.h"
 #include "contacts/view/groups_panel.h"
 #include "contacts/view/groups_tab.h"
 #include "startup/app_context.h"
@@ -16,31 +16,31 @@ ContactBookFeature::ContactBookFeature(startup::AppContext &context, QObject *pa
       m_contactsPanel(new ContactsPanel),
       m_groupsPanel(new GroupsPanel),
       m_contactsTab(std::make_unique<ContactsTab>(context, *m_contactsPanel)),
-      m_groupsTab(std::make_unique<GroupsTab>(context, *m_groupsPanel, *m_contactsPanel->Combo3(),
-                                              *m_contactsPanel->Check3()))
+      m_groupsTab(std::make_unique<GroupsTab>(context, *m_groupsPanel, *m_contactsPanel->groupCombo(),
+                                              *m_contactsPanel->membersCheck()))
 {
-    connect(m_contactsTab.get(), &ContactsTab::crearContacto, this, [this] { abrirEditorNuevo(); });
-    connect(m_contactsTab.get(), &ContactsTab::modificarContacto, this,
-            [this](qint64 sid, const DatosContacto &fields) {
-                Form5 *form = editorAbierto();
-                form->modoModificar(sid, fields);
-                mostrar(form);
+    connect(m_contactsTab.get(), &ContactsTab::createContactRequested, this, [this] { openNewContactEditor(); });
+    connect(m_contactsTab.get(), &ContactsTab::editContactRequested, this,
+            [this](qint64 sid, const ContactFields &fields) {
+                ContactEditorDialog *form = freshEditor();
+                form->setUpdateMode(sid, fields);
+                showWindow(form);
             });
-    connect(m_contactsTab.get(), &ContactsTab::gruposCambiados, this, &ContactBookFeature::f_grupos);
-    connect(m_contactsTab.get(), &ContactsTab::buscarEnvios, this, [this](const QString &phone) {
-        if (m_buscarEnvios)
-            m_buscarEnvios(phone);
+    connect(m_contactsTab.get(), &ContactsTab::groupsChanged, this, &ContactBookFeature::refreshGroupList);
+    connect(m_contactsTab.get(), &ContactsTab::findSendsRequested, this, [this](const QString &phone) {
+        if (m_findSends)
+            m_findSends(phone);
     });
-    connect(m_groupsTab.get(), &GroupsTab::administrarGrupo, this, [this](qint64 sid) {
-        if (m_administrarGrupo)
-            m_administrarGrupo(sid);
+    connect(m_groupsTab.get(), &GroupsTab::administerGroupRequested, this, [this](qint64 sid) {
+        if (m_administerGroup)
+            m_administerGroup(sid);
     });
 }
 
 ContactBookFeature::~ContactBookFeature()
 {
-    m_form5.release();
-    m_form17.release();
+    m_editor.release();
+    m_deleteBookDialog.release();
     m_contactsTab.reset();
     m_groupsTab.reset();
     // Panels nobody laid out are still ours.
@@ -50,114 +50,114 @@ ContactBookFeature::~ContactBookFeature()
     }
 }
 
-void ContactBookFeature::f_agenda(bool reload)
+void ContactBookFeature::refreshContactList(bool reload)
 {
-    m_contactsTab->f_agenda(reload);
+    m_contactsTab->refreshContactList(reload);
 }
 
-void ContactBookFeature::f_grupos()
+void ContactBookFeature::refreshGroupList()
 {
-    m_groupsTab->f_grupos();
+    m_groupsTab->refreshGroupList();
 }
 
-bool ContactBookFeature::agendaVacia() const
+bool ContactBookFeature::isBookEmpty() const
 {
-    return m_contactsTab->agendaVacia();
+    return m_contactsTab->isBookEmpty();
 }
 
-const RegistrosAgenda &ContactBookFeature::registros_agenda() const
+const ContactRecords &ContactBookFeature::contactRecords() const
 {
-    return m_contactsTab->registros_agenda();
+    return m_contactsTab->contactRecords();
 }
 
-void ContactBookFeature::filtrarPorTelefonos(const QString &numbers)
+void ContactBookFeature::filterByPhones(const QString &numbers)
 {
-    m_contactsTab->filtrarPorTelefonos(numbers);
+    m_contactsTab->filterByPhones(numbers);
 }
 
-void ContactBookFeature::filtrarPorGrupo(const QString &groupName)
+void ContactBookFeature::filterByGroup(const QString &groupName)
 {
-    m_contactsTab->filtrarPorGrupo(groupName);
+    m_contactsTab->filterByGroup(groupName);
 }
 
 bool ContactBookFeature::canOpen(startup::WindowId id) const
 {
-    return id == startup::WindowId::Form5 || id == startup::WindowId::Form17;
+    return id == startup::WindowId::ContactEditor || id == startup::WindowId::DeleteBook;
 }
 
 void ContactBookFeature::open(startup::WindowId id)
 {
-    if (id == startup::WindowId::Form5)
-        abrirEditorNuevo();
-    else if (id == startup::WindowId::Form17)
-        abrirBorrarAgenda();
+    if (id == startup::WindowId::ContactEditor)
+        openNewContactEditor();
+    else if (id == startup::WindowId::DeleteBook)
+        openDeleteBookDialog();
 }
 
-void ContactBookFeature::mostrar(QWidget *window)
+void ContactBookFeature::showWindow(QWidget *window)
 {
     window->show();
     window->raise();
     window->activateWindow();
 }
 
-Form5 *ContactBookFeature::editorAbierto()
+ContactEditorDialog *ContactBookFeature::freshEditor()
 {
-    return m_form5.get([this] {
-        auto *form = new Form5(m_context.conexion, m_context.prompter);
-        connect(form, &Form5::agendaCambiada, this, [this] { f_agenda(true); });
-        connect(form, &Form5::introducirAgenda, this, &ContactBookFeature::introducirAgenda);
+    return m_editor.get([this] {
+        auto *form = new ContactEditorDialog(m_context.connection, m_context.prompter);
+        connect(form, &ContactEditorDialog::contactsChanged, this, [this] { refreshContactList(true); });
+        connect(form, &ContactEditorDialog::resumeNumberOffer, this, &ContactBookFeature::resumeNumberOffer);
         return form;
     });
 }
 
-Form5 *ContactBookFeature::abrirEditorNuevo()
+ContactEditorDialog *ContactBookFeature::openNewContactEditor()
 {
-    Form5 *form = editorAbierto();
-    form->modoCrear();
-    mostrar(form);
+    ContactEditorDialog *form = freshEditor();
+    form->setCreateMode();
+    showWindow(form);
     return form;
 }
 
-Form5 *ContactBookFeature::abrirEditorModificar(qint64 sid)
+ContactEditorDialog *ContactBookFeature::openContactEditor(qint64 sid)
 {
-    const std::optional<Contacto> c = leerContacto(m_context.conexion, sid);
+    const std::optional<Contact> c = readContact(m_context.connection, sid);
     if (!c)
         return nullptr;
-    Form5 *form = editorAbierto();
-    form->modoModificar(sid, datosParaEditor(c->nombre, c->telefono, c->nombre_completo, c->direccion,
-                                             c->telefono_2, c->comentario, c->f_nacimiento));
-    mostrar(form);
+    ContactEditorDialog *form = freshEditor();
+    form->setUpdateMode(sid, editorFields(c->name, c->phone, c->fullName, c->address,
+                                             c->phone2, c->comment, c->birthDate));
+    showWindow(form);
     return form;
 }
 
-Form5 *ContactBookFeature::guardarNumeroDesconocido(const QString &number, qint64 position)
+ContactEditorDialog *ContactBookFeature::openEditorForUnknownNumber(const QString &number, qint64 position)
 {
-    Form5 *form = editorAbierto();
-    mostrar(form);
-    form->guardarNumero(number, position);
+    ContactEditorDialog *form = freshEditor();
+    showWindow(form);
+    form->setNumberToSave(number, position);
     return form;
 }
 
-Form17 *ContactBookFeature::abrirBorrarAgenda()
+DeleteBookDialog *ContactBookFeature::openDeleteBookDialog()
 {
-    return m_form17.show([this] {
-        auto *form = new Form17(m_context.conexion, m_context.prompter);
-        connect(form, &Form17::agendaBorrada, this, [this] {
-            f_agenda(true);
-            f_grupos();
+    return m_deleteBookDialog.show([this] {
+        auto *form = new DeleteBookDialog(m_context.connection, m_context.prompter);
+        connect(form, &DeleteBookDialog::bookDeleted, this, [this] {
+            refreshContactList(true);
+            refreshGroupList();
         });
         return form;
     });
 }
 
-void ContactBookFeature::setBuscarEnvios(std::function<void(const QString &)> search)
+void ContactBookFeature::setFindSends(std::function<void(const QString &)> search)
 {
-    m_buscarEnvios = std::move(search);
+    m_findSends = std::move(search);
 }
 
-void ContactBookFeature::setAdministrarGrupo(std::function<void(qint64)> administer)
+void ContactBookFeature::setAdministerGroup(std::function<void(qint64)> administer)
 {
-    m_administrarGrupo = std::move(administer);
+    m_administerGroup = std::move(administer);
 }
 
 } // namespace contacts

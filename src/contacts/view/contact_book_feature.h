@@ -1,8 +1,8 @@
 #pragma once
 
 #include "contacts/contact_book.h"
-#include "contacts/editor/form5.h"
-#include "contacts/view/form17.h"
+#include "contacts/editor/contact_editor_dialog.h"
+#include "contacts/view/delete_book_dialog.h"
 #include "platform/ui/single_instance.h"
 #include "startup/subsystems.h"
 
@@ -41,50 +41,50 @@ public:
     GroupsTab &groupsTab() { return *m_groupsTab; }
 
     // The main window's seams.
-    void f_agenda(bool reload);
-    void f_grupos();
-    bool agendaVacia() const;
+    void refreshContactList(bool reload);
+    void refreshGroupList();
+    bool isBookEmpty() const;
     bool canOpen(startup::WindowId id) const;
     void open(startup::WindowId id);
 
     // The rows the contact list shows, for the export of that list.
-    const RegistrosAgenda &registros_agenda() const;
+    const ContactRecords &contactRecords() const;
     // The history's "Filtrar contactos".
-    void filtrarPorTelefonos(const QString &numbers);
-    void filtrarPorGrupo(const QString &groupName);
+    void filterByPhones(const QString &numbers);
+    void filterByGroup(const QString &groupName);
 
     // The editor: empty in create mode; loaded for a change; or for a number of the send panel's
     // recipient list that is not in the book (`position` from 0), whose save resumes the offer.
-    Form5 *abrirEditorNuevo();
-    Form5 *abrirEditorModificar(qint64 sid);
-    Form5 *guardarNumeroDesconocido(const QString &number, qint64 position);
-    Form5 *editor() const { return m_form5.existing(); }
-    Form17 *abrirBorrarAgenda();
-    Form17 *borrarAgenda() const { return m_form17.existing(); }
+    ContactEditorDialog *openNewContactEditor();
+    ContactEditorDialog *openContactEditor(qint64 sid);
+    ContactEditorDialog *openEditorForUnknownNumber(const QString &number, qint64 position);
+    ContactEditorDialog *editor() const { return m_editor.existing(); }
+    DeleteBookDialog *openDeleteBookDialog();
+    DeleteBookDialog *deleteBookDialog() const { return m_deleteBookDialog.existing(); }
 
     // Where "Buscar envíos" shows a phone's sends (the history's search, then its tab).
-    void setBuscarEnvios(std::function<void(const QString &phone)> search);
+    void setFindSends(std::function<void(const QString &phone)> search);
     // Where "Administrar grupo" and a double click on a group lead (the group administration).
-    void setAdministrarGrupo(std::function<void(qint64 sid)> administer);
+    void setAdministerGroup(std::function<void(qint64 sid)> administer);
 
 Q_SIGNALS:
     // `introducir_agenda(posicion, saltar)`: the editor saved an offered number; the send panel
     // goes on with the next one.
-    void introducirAgenda(double position, bool skip);
+    void resumeNumberOffer(double position, bool skip);
 
 private:
-    Form5 *editorAbierto();
-    static void mostrar(QWidget *window);
+    ContactEditorDialog *freshEditor();
+    static void showWindow(QWidget *window);
 
     startup::AppContext &m_context;
     QPointer<ContactsPanel> m_contactsPanel;
     QPointer<GroupsPanel> m_groupsPanel;
     std::unique_ptr<ContactsTab> m_contactsTab;
     std::unique_ptr<GroupsTab> m_groupsTab;
-    ui::SingleInstance<Form5> m_form5;
-    ui::SingleInstance<Form17> m_form17;
-    std::function<void(const QString &)> m_buscarEnvios;
-    std::function<void(qint64)> m_administrarGrupo;
+    ui::SingleInstance<ContactEditorDialog> m_editor;
+    ui::SingleInstance<DeleteBookDialog> m_deleteBookDialog;
+    std::function<void(const QString &)> m_findSends;
+    std::function<void(qint64)> m_administerGroup;
 };
 
 } // namespace contacts

@@ -9,7 +9,7 @@
 
 namespace contacts {
 
-QIcon imagenDeLista(int number)
+QIcon listIcon(int number)
 {
     const QStyle *style = QApplication::style();
     switch (number) {
@@ -20,7 +20,7 @@ QIcon imagenDeLista(int number)
     }
 }
 
-void llenarArbol(QTreeWidget &tree, const std::vector<NodoContacto> &nodes, ImagenDeNodo image)
+void fillTree(QTreeWidget &tree, const std::vector<ContactNode> &nodes, NodeIcon image)
 {
     tree.setUpdatesEnabled(false);
     tree.clear();
@@ -28,35 +28,35 @@ void llenarArbol(QTreeWidget &tree, const std::vector<NodoContacto> &nodes, Imag
     QList<QTreeWidgetItem *> roots;
     // One icon per picture for the whole list: nodes that share it draw (and decode) it once.
     QHash<int, QIcon> icons;
-    for (const NodoContacto &node : nodes) {
-        auto *item = new QTreeWidgetItem(QStringList{node.texto});
+    for (const ContactNode &node : nodes) {
+        auto *item = new QTreeWidgetItem(QStringList{node.text});
         // The same role the template trees use, so the shared hit test reads these keys too.
-        item->setData(0, Qt::UserRole, node.clave);
-        if (node.imagen) {
-            auto icon = icons.find(node.imagen);
+        item->setData(0, Qt::UserRole, node.key);
+        if (node.image) {
+            auto icon = icons.find(node.image);
             if (icon == icons.end())
-                icon = icons.insert(node.imagen, image(node.imagen));
+                icon = icons.insert(node.image, image(node.image));
             item->setIcon(0, *icon);
         }
-        QTreeWidgetItem *parent = node.padre.isEmpty() ? nullptr : byKey.value(node.padre);
+        QTreeWidgetItem *parent = node.parent.isEmpty() ? nullptr : byKey.value(node.parent);
         if (parent)
             parent->addChild(item);
         else
             roots.append(item);
-        byKey.insert(node.clave, item);
+        byKey.insert(node.key, item);
     }
     tree.addTopLevelItems(roots);
     tree.setUpdatesEnabled(true);
 }
 
-QString claveSeleccionada(const QTreeWidget &tree)
+QString selectedKey(const QTreeWidget &tree)
 {
-    return sending::claveNodo(tree.currentItem());
+    return sending::nodeKey(tree.currentItem());
 }
 
-QString claveDelPrimerNodo(const QTreeWidget &tree)
+QString firstKey(const QTreeWidget &tree)
 {
-    return sending::claveNodo(tree.topLevelItem(0));
+    return sending::nodeKey(tree.topLevelItem(0));
 }
 
 } // namespace contacts

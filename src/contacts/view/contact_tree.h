@@ -16,12 +16,12 @@ namespace contacts {
 // Clears the tree and adds the nodes; the tree is hidden while it is rebuilt.
 // `image` gives each image number its icon; by default the main window's tabs' images
 // (2 detail, 6 group, 7 contact).
-using ImagenDeNodo = QIcon (*)(int number);
-QIcon imagenDeLista(int number);
-void llenarArbol(QTreeWidget &tree, const std::vector<NodoContacto> &nodes, ImagenDeNodo image = &imagenDeLista);
+using NodeIcon = QIcon (*)(int number);
+QIcon listIcon(int number);
+void fillTree(QTreeWidget &tree, const std::vector<ContactNode> &nodes, NodeIcon image = &listIcon);
 
 // The key of the selected node ("" for none) and of the first node ("l0" for an empty list).
-QString claveSeleccionada(const QTreeWidget &tree);
-QString claveDelPrimerNodo(const QTreeWidget &tree);
+QString selectedKey(const QTreeWidget &tree);
+QString firstKey(const QTreeWidget &tree);
 
 } // namespace contacts

@@ -40,76 +40,76 @@ ContactsPanel::ContactsPanel(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("ContactsPanel"));
 
-    m_tree = named(new QTreeWidget(this), "TreeView4");
-    m_tree->setHeaderHidden(true);
-    m_tree->setColumnCount(1);
-    m_tree->header()->setStretchLastSection(true);
-    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_tree->setContextMenuPolicy(Qt::NoContextMenu);
-    m_tree->viewport()->installEventFilter(this);
+    m_contactList = named(new QTreeWidget(this), "TreeView4");
+    m_contactList->setHeaderHidden(true);
+    m_contactList->setColumnCount(1);
+    m_contactList->header()->setStretchLastSection(true);
+    m_contactList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_contactList->setContextMenuPolicy(Qt::NoContextMenu);
+    m_contactList->viewport()->installEventFilter(this);
 
-    m_scroll = named(new QScrollBar(Qt::Horizontal, this), "HScroll1");
-    m_scroll->setRange(0, 0);
-    m_scroll->setPageStep(1);
-    m_label = named(new QLabel(QStringLiteral("Página 10000 de 10000"), this), "PagAgenda");
-    m_check4 = named(new QCheckBox(QStringLiteral("Filtrar"), this), "Check4");
-    m_image7 = named(new QToolButton(this), "Image7");
-    m_image7->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
-    m_image7->setToolTip(QStringLiteral("Filtrado de contactos"));
-    m_image6 = named(new QToolButton(this), "Image6");
-    m_image6->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-    m_image6->setToolTip(QStringLiteral("Exportar listado de contactos a Excel"));
+    m_pageBar = named(new QScrollBar(Qt::Horizontal, this), "HScroll1");
+    m_pageBar->setRange(0, 0);
+    m_pageBar->setPageStep(1);
+    m_pageLabel = named(new QLabel(QStringLiteral("Página 10000 de 10000"), this), "PagAgenda");
+    m_filterCheck = named(new QCheckBox(QStringLiteral("Filtrar"), this), "Check4");
+    m_filterToggleImage = named(new QToolButton(this), "Image7");
+    m_filterToggleImage->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    m_filterToggleImage->setToolTip(QStringLiteral("Filtrado de contactos"));
+    m_exportImage = named(new QToolButton(this), "Image6");
+    m_exportImage->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    m_exportImage->setToolTip(QStringLiteral("Exportar listado de contactos a Excel"));
 
-    m_frame2 = named(new QGroupBox(QStringLiteral("Filtrado de contactos"), this), "Frame2");
-    m_combo2 = named(new QComboBox(m_frame2), "Combo2");
-    m_combo2->addItems(operadoresFiltro());
-    m_combo2->setCurrentIndex(0);
-    m_text7 = named(new QLineEdit(m_frame2), "Text7");
+    m_filterFrame = named(new QGroupBox(QStringLiteral("Filtrado de contactos"), this), "Frame2");
+    m_operatorCombo = named(new QComboBox(m_filterFrame), "Combo2");
+    m_operatorCombo->addItems(filterOperators());
+    m_operatorCombo->setCurrentIndex(0);
+    m_wordsBox = named(new QLineEdit(m_filterFrame), "Text7");
     // A history's recipients can be thousands of numbers; the box's default cut is 32767.
-    m_text7->setMaxLength(std::numeric_limits<int>::max());
-    m_combo4 = named(new QComboBox(m_frame2), "Combo4");
-    m_combo4->addItems(camposFiltro());
-    m_combo4->setCurrentIndex(0);
-    m_check3 = named(new QCheckBox(QStringLiteral("Miembros de"), m_frame2), "Check3");
-    m_combo3 = named(new QComboBox(m_frame2), "Combo3");
-    m_command2 = named(new QPushButton(QStringLiteral("Filtrar"), m_frame2), "Command2");
-    m_command3 = named(new QPushButton(QStringLiteral("Cerrar"), m_frame2), "Command3");
+    m_wordsBox->setMaxLength(std::numeric_limits<int>::max());
+    m_fieldCombo = named(new QComboBox(m_filterFrame), "Combo4");
+    m_fieldCombo->addItems(filterFields());
+    m_fieldCombo->setCurrentIndex(0);
+    m_membersCheck = named(new QCheckBox(QStringLiteral("Miembros de"), m_filterFrame), "Check3");
+    m_groupCombo = named(new QComboBox(m_filterFrame), "Combo3");
+    m_filterButton = named(new QPushButton(QStringLiteral("Filtrar"), m_filterFrame), "Command2");
+    m_closeButton = named(new QPushButton(QStringLiteral("Cerrar"), m_filterFrame), "Command3");
 
-    auto *frame = new QGridLayout(m_frame2);
-    frame->addWidget(new QLabel(QStringLiteral("Mostrar sólo los que"), m_frame2), 0, 0);
-    frame->addWidget(m_combo2, 0, 1);
-    frame->addWidget(new QLabel(QStringLiteral("la(s) palabra(s)"), m_frame2), 0, 2);
-    frame->addWidget(m_text7, 0, 3);
-    frame->addWidget(new QLabel(QStringLiteral("en el campo"), m_frame2), 1, 0);
-    frame->addWidget(m_combo4, 1, 1);
-    frame->addWidget(m_check3, 1, 2);
-    frame->addWidget(m_combo3, 1, 3);
+    auto *frame = new QGridLayout(m_filterFrame);
+    frame->addWidget(new QLabel(QStringLiteral("Mostrar sólo los que"), m_filterFrame), 0, 0);
+    frame->addWidget(m_operatorCombo, 0, 1);
+    frame->addWidget(new QLabel(QStringLiteral("la(s) palabra(s)"), m_filterFrame), 0, 2);
+    frame->addWidget(m_wordsBox, 0, 3);
+    frame->addWidget(new QLabel(QStringLiteral("en el campo"), m_filterFrame), 1, 0);
+    frame->addWidget(m_fieldCombo, 1, 1);
+    frame->addWidget(m_membersCheck, 1, 2);
+    frame->addWidget(m_groupCombo, 1, 3);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(m_command2);
-    buttons->addWidget(m_command3);
+    buttons->addWidget(m_filterButton);
+    buttons->addWidget(m_closeButton);
     frame->addLayout(buttons, 2, 0, 1, 4);
-    m_frame2->hide();
+    m_filterFrame->hide();
 
     auto *bar = new QHBoxLayout;
-    bar->addWidget(m_check4);
-    bar->addWidget(m_image7);
-    bar->addWidget(m_image6);
-    bar->addWidget(m_scroll, 1);
-    bar->addWidget(m_label);
+    bar->addWidget(m_filterCheck);
+    bar->addWidget(m_filterToggleImage);
+    bar->addWidget(m_exportImage);
+    bar->addWidget(m_pageBar, 1);
+    bar->addWidget(m_pageLabel);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_frame2);
-    layout->addWidget(m_tree, 1);
+    layout->addWidget(m_filterFrame);
+    layout->addWidget(m_contactList, 1);
     layout->addLayout(bar);
 
-    m_menu = named(new QMenu(this), "mnurclick_agenda");
-    m_modificar = named(m_menu->addAction(QStringLiteral("Modificar contacto")), "mnurclick_agenda_modificar");
-    m_buscar = named(m_menu->addAction(QStringLiteral("Buscar envíos")), "mnurclick_agenda_buscarhistorial");
-    m_eliminar = named(m_menu->addAction(QStringLiteral("Eliminar contacto")), "mnurclick_agenda_eliminar");
-    m_menu->addSeparator();
-    m_crear = named(m_menu->addAction(QStringLiteral("Crear nuevo contacto")), "mnurclick_agenda_crear");
+    m_contactMenu = named(new QMenu(this), "mnurclick_agenda");
+    m_editAction = named(m_contactMenu->addAction(QStringLiteral("Modificar contacto")), "mnurclick_agenda_modificar");
+    m_findSendsAction = named(m_contactMenu->addAction(QStringLiteral("Buscar envíos")), "mnurclick_agenda_buscarhistorial");
+    m_deleteAction = named(m_contactMenu->addAction(QStringLiteral("Eliminar contacto")), "mnurclick_agenda_eliminar");
+    m_contactMenu->addSeparator();
+    m_createAction = named(m_contactMenu->addAction(QStringLiteral("Crear nuevo contacto")), "mnurclick_agenda_crear");
 }
 
 ContactsPanel::~ContactsPanel() = default;
@@ -132,7 +132,7 @@ QLayout *rowOf(QLayout *layout, QWidget *widget)
 
 } // namespace
 
-void ContactsPanel::usarListas(QComboBox *operatorCombo, QComboBox *fieldCombo)
+void ContactsPanel::useLists(QComboBox *operatorCombo, QComboBox *fieldCombo)
 {
     // The row the lists leave behind keeps only its caption: it goes out of sight with them.
     QLayout *previousRow = operatorCombo && operatorCombo->parentWidget() ? rowOf(operatorCombo->parentWidget()->layout(), operatorCombo)
@@ -140,14 +140,14 @@ void ContactsPanel::usarListas(QComboBox *operatorCombo, QComboBox *fieldCombo)
     auto replacement = [this](QComboBox *&own, QComboBox *other) {
         if (!other || other == own)
             return;
-        other->setParent(m_frame2);   // leaves the main window's layout
-        delete m_frame2->layout()->replaceWidget(own, other);
+        other->setParent(m_filterFrame);   // leaves the main window's layout
+        delete m_filterFrame->layout()->replaceWidget(own, other);
         other->show();
         delete own;
         own = other;
     };
-    replacement(m_combo2, operatorCombo);
-    replacement(m_combo4, fieldCombo);
+    replacement(m_operatorCombo, operatorCombo);
+    replacement(m_fieldCombo, fieldCombo);
     if (previousRow) {
         for (int i = 0; i < previousRow->count(); ++i) {
             if (QWidget *rest = previousRow->itemAt(i)->widget())
@@ -158,9 +158,9 @@ void ContactsPanel::usarListas(QComboBox *operatorCombo, QComboBox *fieldCombo)
 
 bool ContactsPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_tree->viewport() && event->type() == QEvent::MouseButtonPress) {
+    if (watched == m_contactList->viewport() && event->type() == QEvent::MouseButtonPress) {
         auto *mouse = static_cast<QMouseEvent *>(event);
-        Q_EMIT TreeView4_MouseDown(mouse->button(), mouse->position().toPoint(), mouse->globalPosition().toPoint());
+        Q_EMIT treeMousePressed(mouse->button(), mouse->position().toPoint(), mouse->globalPosition().toPoint());
         // The right button is the popup's alone; the left one still expands and collapses.
         return mouse->button() == Qt::RightButton;
     }

@@ -27,59 +27,59 @@ public:
     explicit ContactsPanel(QWidget *parent = nullptr);
     ~ContactsPanel() override;
 
-    QTreeWidget *TreeView4() const { return m_tree; }
-    QScrollBar *HScroll1() const { return m_scroll; }
-    QLabel *PagAgenda() const { return m_label; }
-    QCheckBox *Check4() const { return m_check4; }          // "Filtrar"
-    QToolButton *Image7() const { return m_image7; }        // shows and hides the filter panel
-    QToolButton *Image6() const { return m_image6; }        // the list to an Excel workbook
+    QTreeWidget *contactList() const { return m_contactList; }
+    QScrollBar *pageBar() const { return m_pageBar; }
+    QLabel *pageLabel() const { return m_pageLabel; }
+    QCheckBox *filterCheck() const { return m_filterCheck; }          // "Filtrar"
+    QToolButton *filterToggleImage() const { return m_filterToggleImage; }        // shows and hides the filter panel
+    QToolButton *exportImage() const { return m_exportImage; }        // the list to an Excel workbook
 
-    QGroupBox *Frame2() const { return m_frame2; }          // "Filtrado de contactos"
-    QComboBox *Combo2() const { return m_combo2; }          // operator
-    QLineEdit *Text7() const { return m_text7; }            // words
-    QComboBox *Combo4() const { return m_combo4; }          // field
-    QCheckBox *Check3() const { return m_check3; }          // "Miembros de"
-    QComboBox *Combo3() const { return m_combo3; }          // group
-    QPushButton *Command2() const { return m_command2; }    // "Filtrar"
-    QPushButton *Command3() const { return m_command3; }    // "Cerrar"
+    QGroupBox *filterFrame() const { return m_filterFrame; }          // "Filtrado de contactos"
+    QComboBox *operatorCombo() const { return m_operatorCombo; }          // operator
+    QLineEdit *wordsBox() const { return m_wordsBox; }            // words
+    QComboBox *fieldCombo() const { return m_fieldCombo; }          // field
+    QCheckBox *membersCheck() const { return m_membersCheck; }          // "Miembros de"
+    QComboBox *groupCombo() const { return m_groupCombo; }          // group
+    QPushButton *filterButton() const { return m_filterButton; }    // "Filtrar"
+    QPushButton *closeButton() const { return m_closeButton; }    // "Cerrar"
 
     // The main window's own operator and field lists (filled by its start-up) take the place of
     // this panel's, so that the filter reads the lists the start-up filled; the panel's go.
-    void usarListas(QComboBox *operatorCombo, QComboBox *fieldCombo);
+    void useLists(QComboBox *operatorCombo, QComboBox *fieldCombo);
 
-    QMenu *mnurclick_agenda() const { return m_menu; }
-    QAction *mnurclick_agenda_modificar() const { return m_modificar; }
-    QAction *mnurclick_agenda_buscarhistorial() const { return m_buscar; }
-    QAction *mnurclick_agenda_eliminar() const { return m_eliminar; }
-    QAction *mnurclick_agenda_crear() const { return m_crear; }
+    QMenu *contactMenu() const { return m_contactMenu; }
+    QAction *editAction() const { return m_editAction; }
+    QAction *findSendsAction() const { return m_findSendsAction; }
+    QAction *deleteAction() const { return m_deleteAction; }
+    QAction *createAction() const { return m_createAction; }
 
 Q_SIGNALS:
     // A mouse button pressed on the tree (viewport coordinates).
-    void TreeView4_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos);
+    void treeMousePressed(Qt::MouseButton button, QPoint pos, QPoint globalPos);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QTreeWidget *m_tree = nullptr;
-    QScrollBar *m_scroll = nullptr;
-    QLabel *m_label = nullptr;
-    QCheckBox *m_check4 = nullptr;
-    QToolButton *m_image7 = nullptr;
-    QToolButton *m_image6 = nullptr;
-    QGroupBox *m_frame2 = nullptr;
-    QComboBox *m_combo2 = nullptr;
-    QLineEdit *m_text7 = nullptr;
-    QComboBox *m_combo4 = nullptr;
-    QCheckBox *m_check3 = nullptr;
-    QComboBox *m_combo3 = nullptr;
-    QPushButton *m_command2 = nullptr;
-    QPushButton *m_command3 = nullptr;
-    QMenu *m_menu = nullptr;
-    QAction *m_modificar = nullptr;
-    QAction *m_buscar = nullptr;
-    QAction *m_eliminar = nullptr;
-    QAction *m_crear = nullptr;
+    QTreeWidget *m_contactList = nullptr;
+    QScrollBar *m_pageBar = nullptr;
+    QLabel *m_pageLabel = nullptr;
+    QCheckBox *m_filterCheck = nullptr;
+    QToolButton *m_filterToggleImage = nullptr;
+    QToolButton *m_exportImage = nullptr;
+    QGroupBox *m_filterFrame = nullptr;
+    QComboBox *m_operatorCombo = nullptr;
+    QLineEdit *m_wordsBox = nullptr;
+    QComboBox *m_fieldCombo = nullptr;
+    QCheckBox *m_membersCheck = nullptr;
+    QComboBox *m_groupCombo = nullptr;
+    QPushButton *m_filterButton = nullptr;
+    QPushButton *m_closeButton = nullptr;
+    QMenu *m_contactMenu = nullptr;
+    QAction *m_editAction = nullptr;
+    QAction *m_findSendsAction = nullptr;
+    QAction *m_deleteAction = nullptr;
+    QAction *m_createAction = nullptr;
 };
 
 } // namespace contacts

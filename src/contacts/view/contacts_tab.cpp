@@ -28,234 +28,234 @@
 namespace contacts {
 
 ContactsTab::ContactsTab(startup::AppContext &context, ContactsPanel &panel, QObject *parent)
-    : QObject(parent), m_context(context), m_panel(&panel), m_popup(panel.mnurclick_agenda())
+    : QObject(parent), m_context(context), m_panel(&panel), m_contactMenu(panel.contactMenu())
 {
-    connect(panel.HScroll1(), &QScrollBar::valueChanged, this, &ContactsTab::HScroll1_Change);
-    connect(panel.Check4(), &QCheckBox::clicked, this, &ContactsTab::Check4_Click);
-    connect(panel.Image7(), &QToolButton::clicked, this, &ContactsTab::Image7_Click);
-    connect(panel.Image6(), &QToolButton::clicked, this, [this] { Image6_Click(); });
-    connect(panel.Command2(), &QPushButton::clicked, this, &ContactsTab::f_filtrar_agenda);
-    connect(panel.Command3(), &QPushButton::clicked, this, &ContactsTab::Command3_Click);
-    connect(&panel, &ContactsPanel::TreeView4_MouseDown, this, &ContactsTab::TreeView4_MouseDown);
-    connect(panel.mnurclick_agenda_crear(), &QAction::triggered, this, &ContactsTab::mnurclick_agenda_crear_Click);
-    connect(panel.mnurclick_agenda_modificar(), &QAction::triggered, this,
-            &ContactsTab::mnurclick_agenda_modificar_Click);
-    connect(panel.mnurclick_agenda_eliminar(), &QAction::triggered, this,
-            &ContactsTab::mnurclick_agenda_eliminar_Click);
-    connect(panel.mnurclick_agenda_buscarhistorial(), &QAction::triggered, this,
-            &ContactsTab::mnurclick_agenda_buscarhistorial_Click);
+    connect(panel.pageBar(), &QScrollBar::valueChanged, this, &ContactsTab::showPage);
+    connect(panel.filterCheck(), &QCheckBox::clicked, this, &ContactsTab::onFilterToggled);
+    connect(panel.filterToggleImage(), &QToolButton::clicked, this, &ContactsTab::toggleFilterPanel);
+    connect(panel.exportImage(), &QToolButton::clicked, this, [this] { exportList(); });
+    connect(panel.filterButton(), &QPushButton::clicked, this, &ContactsTab::applyFilter);
+    connect(panel.closeButton(), &QPushButton::clicked, this, &ContactsTab::closeFilterPanel);
+    connect(&panel, &ContactsPanel::treeMousePressed, this, &ContactsTab::openPopupMenu);
+    connect(panel.createAction(), &QAction::triggered, this, &ContactsTab::createFromMenu);
+    connect(panel.editAction(), &QAction::triggered, this,
+            &ContactsTab::editFromMenu);
+    connect(panel.deleteAction(), &QAction::triggered, this,
+            &ContactsTab::deleteFromMenu);
+    connect(panel.findSendsAction(), &QAction::triggered, this,
+            &ContactsTab::findSendsFromMenu);
 }
 
 ContactsTab::~ContactsTab() = default;
 
-void ContactsTab::f_agenda(bool reload)
+void ContactsTab::refreshContactList(bool reload)
 {
     if (!m_panel)
         return;
     const ui::BusyGuard busy(m_context.busy, QStringLiteral("agenda"));
     if (reload) {
-        const bool filtered = m_panel->Check4()->isChecked() && m_condicion && !m_condicion->vacia();
-        if (m_registros.recargar(m_context.conexion, filtered ? m_condicion : std::nullopt)
-            != RegistrosAgenda::Status::Ok) {
+        const bool filtered = m_panel->filterCheck()->isChecked() && m_condition && !m_condition->isBlank();
+        if (m_records.reload(m_context.connection, filtered ? m_condition : std::nullopt)
+            != ContactRecords::Status::Ok) {
             // A condition the database cannot evaluate shows a clean empty list.
-            qWarning() << "contact list query failed:" << m_registros.error();
+            qWarning() << "contact list query failed:" << m_records.error();
         }
     }
-    QScrollBar *scroll = m_panel->HScroll1();
-    const Paginador p = actualizarPaginador(m_registros.total(), kContactosPorPagina, scroll->value());
+    QScrollBar *scroll = m_panel->pageBar();
+    const PagerState p = updatePager(m_records.total(), kContactsPerPage, scroll->value());
     {
         // The pager's own moves never redraw the list a second time.
         const QSignalBlocker quiet(scroll);
-        scroll->setRange(0, int(p.maximo));
-        scroll->setValue(int(p.posicion));
+        scroll->setRange(0, int(p.lastPage));
+        scroll->setValue(int(p.page));
     }
-    m_panel->PagAgenda()->setText(p.etiqueta);
-    llenarArbol(*m_panel->TreeView4(), nodosPagina(m_registros.tramo(p.desde, kContactosPorPagina)));
-    Q_EMIT redibujado();
+    m_panel->pageLabel()->setText(p.label);
+    fillTree(*m_panel->contactList(), pageNodes(m_records.slice(p.firstRow, kContactsPerPage)));
+    Q_EMIT redrawn();
 }
 
-bool ContactsTab::agendaVacia() const
+bool ContactsTab::isBookEmpty() const
 {
-    return !m_panel || claveDelPrimerNodo(*m_panel->TreeView4()) == QLatin1String(kClaveVacia);
+    return !m_panel || firstKey(*m_panel->contactList()) == QLatin1String(kEmptyKey);
 }
 
-void ContactsTab::HScroll1_Change(int)
+void ContactsTab::showPage(int)
 {
-    f_agenda(false);
+    refreshContactList(false);
 }
 
-void ContactsTab::f_filtrar_agenda()
+void ContactsTab::applyFilter()
 {
     if (!m_panel)
         return;
-    FiltroContactos filter;
-    filter.campo = m_panel->Combo4()->currentIndex();
-    filter.operador = m_panel->Combo2()->currentIndex();
-    filter.palabras = m_panel->Text7()->text();
-    filter.miembros = m_panel->Check3()->isChecked();
-    filter.grupo = m_panel->Combo3()->currentIndex() >= 0 ? m_panel->Combo3()->currentText() : QString();
-    const ResultadoFiltro r = contacts::f_filtrar_agenda(m_context.conexion, filter);
+    ContactFilter filter;
+    filter.fieldIndex = m_panel->fieldCombo()->currentIndex();
+    filter.operatorIndex = m_panel->operatorCombo()->currentIndex();
+    filter.words = m_panel->wordsBox()->text();
+    filter.membersOnly = m_panel->membersCheck()->isChecked();
+    filter.group = m_panel->groupCombo()->currentIndex() >= 0 ? m_panel->groupCombo()->currentText() : QString();
+    const FilterResult r = contacts::buildContactFilter(m_context.connection, filter);
     if (!r.ok()) {
         // The filter in force stays as it was.
-        m_context.prompter.message(r.mensaje, QString::fromUtf8(kTituloFiltro), ui::Icon::Warning);
+        m_context.prompter.message(r.message, QString::fromUtf8(kFilterTitle), ui::Icon::Warning);
         return;
     }
-    m_condicion = r.condicion;
+    m_condition = r.condition;
     {
-        const QSignalBlocker quiet(m_panel->Check4());
-        m_panel->Check4()->setChecked(true);
+        const QSignalBlocker quiet(m_panel->filterCheck());
+        m_panel->filterCheck()->setChecked(true);
     }
-    f_agenda(true);
+    refreshContactList(true);
 }
 
-void ContactsTab::filtrarPorTelefonos(const QString &numbers)
+void ContactsTab::filterByPhones(const QString &numbers)
 {
     if (!m_panel)
         return;
     QString list = numbers;
-    m_panel->Text7()->setText(list.remove(QLatin1Char(' ')));
-    m_panel->Combo2()->setCurrentIndex(int(FilterOperator::Coincidan));
-    m_panel->Combo4()->setCurrentIndex(int(FilterField::Telefono));
-    m_panel->Check3()->setChecked(false);
-    f_filtrar_agenda();
+    m_panel->wordsBox()->setText(list.remove(QLatin1Char(' ')));
+    m_panel->operatorCombo()->setCurrentIndex(int(FilterOperator::Equals));
+    m_panel->fieldCombo()->setCurrentIndex(int(FilterField::Phone));
+    m_panel->membersCheck()->setChecked(false);
+    applyFilter();
 }
 
-void ContactsTab::filtrarPorGrupo(const QString &groupName)
+void ContactsTab::filterByGroup(const QString &groupName)
 {
     if (!m_panel)
         return;
-    const int index = m_panel->Combo3()->findText(groupName, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    m_panel->Combo3()->setCurrentIndex(index);
-    m_panel->Check3()->setChecked(index >= 0);
-    m_panel->Text7()->clear();
-    m_panel->Combo2()->setCurrentIndex(0);
-    m_panel->Combo4()->setCurrentIndex(0);
-    f_filtrar_agenda();
+    const int index = m_panel->groupCombo()->findText(groupName, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    m_panel->groupCombo()->setCurrentIndex(index);
+    m_panel->membersCheck()->setChecked(index >= 0);
+    m_panel->wordsBox()->clear();
+    m_panel->operatorCombo()->setCurrentIndex(0);
+    m_panel->fieldCombo()->setCurrentIndex(0);
+    applyFilter();
 }
 
-void ContactsTab::Check4_Click(bool checked)
+void ContactsTab::onFilterToggled(bool checked)
 {
     if (!m_panel)
         return;
-    if (m_condicion) {
-        f_agenda(true);
+    if (m_condition) {
+        refreshContactList(true);
         return;
     }
     // No filter built yet: the box may not stay ticked; it opens or closes the panel instead.
     (void)checked;
-    m_panel->Frame2()->setVisible(!m_panel->Frame2()->isVisible());
-    const QSignalBlocker quiet(m_panel->Check4());
-    m_panel->Check4()->setChecked(false);
+    m_panel->filterFrame()->setVisible(!m_panel->filterFrame()->isVisible());
+    const QSignalBlocker quiet(m_panel->filterCheck());
+    m_panel->filterCheck()->setChecked(false);
 }
 
-exporting::Resultado ContactsTab::Image6_Click()
+exporting::ExportResult ContactsTab::exportList()
 {
     // The "Sin contactos" node on top, or no rows, and the icon does nothing.
-    if (agendaVacia() || m_registros.total() == 0)
-        return {exporting::Resultado::Status::SinContactos};
+    if (isBookEmpty() || m_records.total() == 0)
+        return {exporting::ExportResult::Status::NoContacts};
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty())
-        folder = m_context.ruta_programa;
-    return exporting::exportarListado({m_context.prompter, m_context.shell, m_context.busy}, m_registros,
+        folder = m_context.programFolder;
+    return exporting::exportContactList({m_context.prompter, m_context.shell, m_context.busy}, m_records,
                                       folder);
 }
 
-void ContactsTab::Image7_Click()
+void ContactsTab::toggleFilterPanel()
 {
     if (m_panel)
-        m_panel->Frame2()->setVisible(!m_panel->Frame2()->isVisible());
+        m_panel->filterFrame()->setVisible(!m_panel->filterFrame()->isVisible());
 }
 
-void ContactsTab::Command3_Click()
+void ContactsTab::closeFilterPanel()
 {
     if (m_panel)
-        m_panel->Frame2()->hide();
+        m_panel->filterFrame()->hide();
 }
 
-void ContactsTab::TreeView4_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos)
+void ContactsTab::openPopupMenu(Qt::MouseButton button, QPoint pos, QPoint globalPos)
 {
     if (!m_panel)
         return;
-    m_panel->Frame2()->hide();
-    const bool row = sending::pulsacionEnArbol(*m_panel->TreeView4(), pos);
+    m_panel->filterFrame()->hide();
+    const bool row = sending::pressOnTree(*m_panel->contactList(), pos);
     if (button != Qt::RightButton)
         return;
-    m_panel->mnurclick_agenda_modificar()->setEnabled(row);
-    m_panel->mnurclick_agenda_eliminar()->setEnabled(row);
-    m_panel->mnurclick_agenda_buscarhistorial()->setEnabled(row);
-    m_panel->mnurclick_agenda_crear()->setEnabled(true);
-    m_popup.popup(row ? claveSeleccionada(*m_panel->TreeView4()) : QString(), globalPos);
+    m_panel->editAction()->setEnabled(row);
+    m_panel->deleteAction()->setEnabled(row);
+    m_panel->findSendsAction()->setEnabled(row);
+    m_panel->createAction()->setEnabled(true);
+    m_contactMenu.popup(row ? selectedKey(*m_panel->contactList()) : QString(), globalPos);
 }
 
-std::optional<qint64> ContactsTab::sidDelMenu() const
+std::optional<qint64> ContactsTab::menuSid() const
 {
-    return sidDeClave(m_popup.key());
+    return sidFromKey(m_contactMenu.key());
 }
 
-void ContactsTab::contactoDesaparecido()
+void ContactsTab::reportContactGone()
 {
-    f_agenda(true);
-    m_context.prompter.message(QString::fromUtf8(kContactoDesaparecido), QString::fromUtf8(kTituloContactoDesaparecido),
+    refreshContactList(true);
+    m_context.prompter.message(QString::fromUtf8(kContactGoneMessage), QString::fromUtf8(kContactGoneTitle),
                                ui::Icon::Information);
 }
 
-void ContactsTab::mnurclick_agenda_crear_Click()
+void ContactsTab::createFromMenu()
 {
-    Q_EMIT crearContacto();
+    Q_EMIT createContactRequested();
 }
 
-void ContactsTab::mnurclick_agenda_modificar_Click()
+void ContactsTab::editFromMenu()
 {
-    const std::optional<qint64> sid = sidDelMenu();
+    const std::optional<qint64> sid = menuSid();
     if (!sid)
         return;
-    const std::optional<Contacto> c = leerContacto(m_context.conexion, *sid);
+    const std::optional<Contact> c = readContact(m_context.connection, *sid);
     if (!c) {
-        contactoDesaparecido();
+        reportContactGone();
         return;
     }
-    Q_EMIT modificarContacto(*sid, datosParaEditor(c->nombre, c->telefono, c->nombre_completo, c->direccion,
-                                                   c->telefono_2, c->comentario, c->f_nacimiento));
+    Q_EMIT editContactRequested(*sid, editorFields(c->name, c->phone, c->fullName, c->address,
+                                                   c->phone2, c->comment, c->birthDate));
 }
 
-void ContactsTab::mnurclick_agenda_eliminar_Click()
+void ContactsTab::deleteFromMenu()
 {
-    if (const std::optional<qint64> sid = sidDelMenu())
-        f_borrar_agenda(*sid);
+    if (const std::optional<qint64> sid = menuSid())
+        removeContact(*sid);
 }
 
-void ContactsTab::mnurclick_agenda_buscarhistorial_Click()
+void ContactsTab::findSendsFromMenu()
 {
-    const std::optional<qint64> sid = sidDelMenu();
+    const std::optional<qint64> sid = menuSid();
     if (!sid)
         return;
-    std::optional<Contacto> c;
+    std::optional<Contact> c;
     {
         const ui::BusyGuard busy(m_context.busy, QStringLiteral("agenda"));
-        c = leerContacto(m_context.conexion, *sid);
+        c = readContact(m_context.connection, *sid);
         if (c)
-            Q_EMIT buscarEnvios(c->telefono);
+            Q_EMIT findSendsRequested(c->phone);
     }
     if (!c)
-        contactoDesaparecido();
+        reportContactGone();
 }
 
-void ContactsTab::f_borrar_agenda(qint64 sid)
+void ContactsTab::removeContact(qint64 sid)
 {
-    const ResultadoBorrado r = borrarContacto(m_context.conexion, sid);
-    if (r.estado == ResultadoBorrado::Status::NoExiste) {
-        contactoDesaparecido();
+    const DeleteResult r = deleteContact(m_context.connection, sid);
+    if (r.status == DeleteResult::Status::NotFound) {
+        reportContactGone();
         return;
     }
     if (!r.ok()) {
         m_context.prompter.message(QStringLiteral("No se pudo eliminar el contacto de la base de datos. Inténtelo "
                                                   "de nuevo en unos momentos."),
-                                   QString::fromUtf8(kTituloEliminarContacto), ui::Icon::Critical);
+                                   QString::fromUtf8(kDeleteContactTitle), ui::Icon::Critical);
         return;
     }
-    f_agenda(true);
-    Q_EMIT gruposCambiados();
-    m_context.prompter.message(QString::fromUtf8(kContactoEliminado), QString::fromUtf8(kTituloEliminarContacto),
+    refreshContactList(true);
+    Q_EMIT groupsChanged();
+    m_context.prompter.message(QString::fromUtf8(kContactDeletedMessage), QString::fromUtf8(kDeleteContactTitle),
                                ui::Icon::Information);
 }
 

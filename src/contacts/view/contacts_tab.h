@@ -31,59 +31,59 @@ public:
 
     // True: the query runs again (filtered while "Filtrar" is ticked); false: the page showing is
     // redrawn from the rows already read.
-    void f_agenda(bool reload);
-    bool agendaVacia() const;
+    void refreshContactList(bool reload);
+    bool isBookEmpty() const;
     // The rows the list shows (the whole book or the filter's result), in name order.
-    const RegistrosAgenda &registros_agenda() const { return m_registros; }
+    const ContactRecords &contactRecords() const { return m_records; }
 
     // Builds the condition from the filter panel, ticks "Filtrar" and reloads.
-    void f_filtrar_agenda();
+    void applyFilter();
     // The condition kept by the last "Filtrar"; nothing before the first one.
-    const std::optional<Condicion> &condicion() const { return m_condicion; }
+    const std::optional<Condition> &condition() const { return m_condition; }
 
     // The history's "Filtrar contactos": the contacts whose phone is one of `numbers` (joined by
     // ","), or, with a group name, the members of that group.
-    void filtrarPorTelefonos(const QString &numbers);
-    void filtrarPorGrupo(const QString &groupName);
+    void filterByPhones(const QString &numbers);
+    void filterByGroup(const QString &groupName);
 
-    void f_borrar_agenda(qint64 sid);
+    void removeContact(qint64 sid);
 
     // Controls' handlers (public so other parts and tests reach them without a mouse).
-    void HScroll1_Change(int position);
-    void Check4_Click(bool checked);
-    void Image7_Click();
+    void showPage(int position);
+    void onFilterToggled(bool checked);
+    void toggleFilterPanel();
     // Exports the rows the list holds, every page of them.
-    exporting::Resultado Image6_Click();
-    void Command3_Click();
+    exporting::ExportResult exportList();
+    void closeFilterPanel();
     // The right button opens the popup menu on the contact under the pointer; its items act on
     // that contact whatever the list shows by the time they run (menuKey()).
-    void TreeView4_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos);
-    const QString &menuKey() const { return m_popup.key(); }
-    void mnurclick_agenda_crear_Click();
-    void mnurclick_agenda_modificar_Click();
-    void mnurclick_agenda_eliminar_Click();
-    void mnurclick_agenda_buscarhistorial_Click();
+    void openPopupMenu(Qt::MouseButton button, QPoint pos, QPoint globalPos);
+    const QString &menuKey() const { return m_contactMenu.key(); }
+    void createFromMenu();
+    void editFromMenu();
+    void deleteFromMenu();
+    void findSendsFromMenu();
 
 Q_SIGNALS:
-    void redibujado();
+    void redrawn();
     // The editor is to open empty, or loaded with a contact for a change.
-    void crearContacto();
-    void modificarContacto(qint64 sid, const contacts::DatosContacto &fields);
+    void createContactRequested();
+    void editContactRequested(qint64 sid, const contacts::ContactFields &fields);
     // "Buscar envíos" for the contact's phone.
-    void buscarEnvios(const QString &phone);
+    void findSendsRequested(const QString &phone);
     // Member counts changed (a contact was deleted).
-    void gruposCambiados();
+    void groupsChanged();
 
 private:
     // The contact the popup menu was opened on.
-    std::optional<qint64> sidDelMenu() const;
-    void contactoDesaparecido();
+    std::optional<qint64> menuSid() const;
+    void reportContactGone();
 
     startup::AppContext &m_context;
     QPointer<ContactsPanel> m_panel;
-    RegistrosAgenda m_registros;
-    std::optional<Condicion> m_condicion;   // the filter button's Tag
-    ui::RowPopup m_popup;
+    ContactRecords m_records;
+    std::optional<Condition> m_condition;   // the filter button's Tag
+    ui::RowPopup m_contactMenu;
 };
 
 } // namespace contacts

@@ -12,43 +12,43 @@ namespace contacts {
 GroupsPanel::GroupsPanel(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("GroupsPanel"));
-    m_tree = new QTreeWidget(this);
-    m_tree->setObjectName(QStringLiteral("TreeView2"));
-    m_tree->setHeaderHidden(true);
-    m_tree->setColumnCount(1);
-    m_tree->header()->setStretchLastSection(true);
-    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_tree->setContextMenuPolicy(Qt::NoContextMenu);
-    m_tree->viewport()->installEventFilter(this);
+    m_groupList = new QTreeWidget(this);
+    m_groupList->setObjectName(QStringLiteral("TreeView2"));
+    m_groupList->setHeaderHidden(true);
+    m_groupList->setColumnCount(1);
+    m_groupList->header()->setStretchLastSection(true);
+    m_groupList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_groupList->setContextMenuPolicy(Qt::NoContextMenu);
+    m_groupList->viewport()->installEventFilter(this);
 
-    m_menu = new QMenu(this);
-    m_menu->setObjectName(QStringLiteral("mnurclick_listado_grupos"));
-    m_administrar = m_menu->addAction(QStringLiteral("Administrar grupo"));
-    m_administrar->setObjectName(QStringLiteral("mnurclick_listado_grupos_administrar"));
-    m_eliminar = m_menu->addAction(QStringLiteral("Eliminar grupo"));
-    m_eliminar->setObjectName(QStringLiteral("mnurclick_listado_grupos_eliminar"));
-    m_menu->addSeparator()->setObjectName(QStringLiteral("mnusep_grupos"));
-    m_crear = m_menu->addAction(QStringLiteral("Crear nuevo grupo"));
-    m_crear->setObjectName(QStringLiteral("mnurclick_listado_grupos_crear"));
+    m_groupMenu = new QMenu(this);
+    m_groupMenu->setObjectName(QStringLiteral("mnurclick_listado_grupos"));
+    m_administerAction = m_groupMenu->addAction(QStringLiteral("Administrar grupo"));
+    m_administerAction->setObjectName(QStringLiteral("mnurclick_listado_grupos_administrar"));
+    m_deleteAction = m_groupMenu->addAction(QStringLiteral("Eliminar grupo"));
+    m_deleteAction->setObjectName(QStringLiteral("mnurclick_listado_grupos_eliminar"));
+    m_groupMenu->addSeparator()->setObjectName(QStringLiteral("mnusep_grupos"));
+    m_createAction = m_groupMenu->addAction(QStringLiteral("Crear nuevo grupo"));
+    m_createAction->setObjectName(QStringLiteral("mnurclick_listado_grupos_crear"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_tree);
+    layout->addWidget(m_groupList);
 }
 
 GroupsPanel::~GroupsPanel() = default;
 
 bool GroupsPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_tree->viewport()) {
+    if (watched == m_groupList->viewport()) {
         if (event->type() == QEvent::MouseButtonPress) {
             auto *mouse = static_cast<QMouseEvent *>(event);
-            Q_EMIT TreeView2_MouseDown(mouse->button(), mouse->position().toPoint(),
+            Q_EMIT treeMousePressed(mouse->button(), mouse->position().toPoint(),
                                        mouse->globalPosition().toPoint());
             return mouse->button() == Qt::RightButton;
         }
         if (event->type() == QEvent::MouseButtonDblClick)
-            Q_EMIT TreeView2_DblClick();
+            Q_EMIT treeDoubleClicked();
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -17,25 +17,25 @@ public:
     explicit GroupsPanel(QWidget *parent = nullptr);
     ~GroupsPanel() override;
 
-    QTreeWidget *TreeView2() const { return m_tree; }
-    QMenu *mnurclick_listado_grupos() const { return m_menu; }
-    QAction *mnurclick_listado_grupos_administrar() const { return m_administrar; }
-    QAction *mnurclick_listado_grupos_eliminar() const { return m_eliminar; }
-    QAction *mnurclick_listado_grupos_crear() const { return m_crear; }
+    QTreeWidget *groupList() const { return m_groupList; }
+    QMenu *groupMenu() const { return m_groupMenu; }
+    QAction *administerAction() const { return m_administerAction; }
+    QAction *deleteAction() const { return m_deleteAction; }
+    QAction *createAction() const { return m_createAction; }
 
 Q_SIGNALS:
-    void TreeView2_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos);
-    void TreeView2_DblClick();
+    void treeMousePressed(Qt::MouseButton button, QPoint pos, QPoint globalPos);
+    void treeDoubleClicked();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QTreeWidget *m_tree = nullptr;
-    QMenu *m_menu = nullptr;
-    QAction *m_administrar = nullptr;
-    QAction *m_eliminar = nullptr;
-    QAction *m_crear = nullptr;
+    QTreeWidget *m_groupList = nullptr;
+    QMenu *m_groupMenu = nullptr;
+    QAction *m_administerAction = nullptr;
+    QAction *m_deleteAction = nullptr;
+    QAction *m_createAction = nullptr;
 };
 
 } // namespace contacts

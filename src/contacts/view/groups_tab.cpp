@@ -25,163 +25,163 @@ GroupsTab::GroupsTab(startup::AppContext &context, GroupsPanel &panel, QComboBox
     : QObject(parent)
     , m_context(context)
     , m_panel(&panel)
-    , m_combo3(&groupCombo)
-    , m_check3(&membersCheck)
-    , m_popup(panel.mnurclick_listado_grupos())
+    , m_filterGroupCombo(&groupCombo)
+    , m_filterMembersCheck(&membersCheck)
+    , m_contactMenu(panel.groupMenu())
 {
-    connect(&panel, &GroupsPanel::TreeView2_MouseDown, this, &GroupsTab::TreeView2_MouseDown);
-    connect(&panel, &GroupsPanel::TreeView2_DblClick, this, &GroupsTab::TreeView2_DblClick);
-    connect(panel.mnurclick_listado_grupos_administrar(), &QAction::triggered, this,
-            &GroupsTab::mnurclick_listado_grupos_administrar_Click);
-    connect(panel.mnurclick_listado_grupos_eliminar(), &QAction::triggered, this,
-            &GroupsTab::mnurclick_listado_grupos_eliminar_Click);
-    connect(panel.mnurclick_listado_grupos_crear(), &QAction::triggered, this,
-            &GroupsTab::mnurclick_listado_grupos_crear_Click);
+    connect(&panel, &GroupsPanel::treeMousePressed, this, &GroupsTab::openPopupMenu);
+    connect(&panel, &GroupsPanel::treeDoubleClicked, this, &GroupsTab::administerClickedGroup);
+    connect(panel.administerAction(), &QAction::triggered, this,
+            &GroupsTab::administerFromMenu);
+    connect(panel.deleteAction(), &QAction::triggered, this,
+            &GroupsTab::deleteFromMenu);
+    connect(panel.createAction(), &QAction::triggered, this,
+            &GroupsTab::createFromMenu);
 }
 
 GroupsTab::~GroupsTab() = default;
 
-void GroupsTab::f_grupos()
+void GroupsTab::refreshGroupList()
 {
     if (!m_panel)
         return;
-    const ListaGrupos list = listarGrupos(m_context.conexion);
+    const GroupList list = listGroups(m_context.connection);
     if (!list.ok) {
         // Keep what the views showed rather than claim there are no groups.
         qWarning() << "group list query failed:" << list.error;
         return;
     }
-    std::vector<NodoContacto> nodes;
-    for (const Grupo &g : list.grupos)
-        nodes.push_back({claveNodo(QStringLiteral("pGrupo"), g.sid), {}, textoGrupo(g), 6});
+    std::vector<ContactNode> nodes;
+    for (const Group &g : list.groups)
+        nodes.push_back({nodeKey(QStringLiteral("pGrupo"), g.sid), {}, groupText(g), 6});
     if (nodes.empty())
-        nodes.push_back({QString::fromLatin1(kClaveVacia), {}, QStringLiteral("Sin grupos"), 0});
-    llenarArbol(*m_panel->TreeView2(), nodes);
+        nodes.push_back({QString::fromLatin1(kEmptyKey), {}, QStringLiteral("Sin grupos"), 0});
+    fillTree(*m_panel->groupList(), nodes);
 
-    if (m_combo3 && m_check3) {
+    if (m_filterGroupCombo && m_filterMembersCheck) {
         // "Ninguno" is no group: with it showing, nothing was chosen.
         const QString remembered =
-            m_check3->isEnabled() && m_combo3->currentIndex() >= 0 ? m_combo3->currentText() : QString();
-        const ListaFiltroGrupos filter = listaFiltroGrupos(list.grupos, remembered);
-        const QSignalBlocker quiet(m_combo3);
-        m_combo3->clear();
-        m_combo3->addItems(filter.nombres);
+            m_filterMembersCheck->isEnabled() && m_filterGroupCombo->currentIndex() >= 0 ? m_filterGroupCombo->currentText() : QString();
+        const FilterGroupList filter = filterGroupList(list.groups, remembered);
+        const QSignalBlocker quiet(m_filterGroupCombo);
+        m_filterGroupCombo->clear();
+        m_filterGroupCombo->addItems(filter.names);
         // The list selects its first item by itself; "no selection" must be set.
-        m_combo3->setCurrentIndex(filter.seleccion);
-        m_check3->setEnabled(filter.activo);
+        m_filterGroupCombo->setCurrentIndex(filter.selected);
+        m_filterMembersCheck->setEnabled(filter.enabled);
     }
-    Q_EMIT redibujado();
+    Q_EMIT redrawn();
 }
 
-std::optional<qint64> GroupsTab::sidSeleccionado() const
+std::optional<qint64> GroupsTab::selectedSid() const
 {
     if (!m_panel)
         return std::nullopt;
-    return sidDeClave(claveSeleccionada(*m_panel->TreeView2()));
+    return sidFromKey(selectedKey(*m_panel->groupList()));
 }
 
-void GroupsTab::TreeView2_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos)
+void GroupsTab::openPopupMenu(Qt::MouseButton button, QPoint pos, QPoint globalPos)
 {
     if (!m_panel)
         return;
-    const bool row = sending::pulsacionEnArbol(*m_panel->TreeView2(), pos);
+    const bool row = sending::pressOnTree(*m_panel->groupList(), pos);
     if (button != Qt::RightButton)
         return;
-    m_panel->mnurclick_listado_grupos_administrar()->setEnabled(row);
-    m_panel->mnurclick_listado_grupos_eliminar()->setEnabled(row);
-    m_panel->mnurclick_listado_grupos_crear()->setEnabled(true);
-    m_popup.popup(row ? claveSeleccionada(*m_panel->TreeView2()) : QString(), globalPos);
+    m_panel->administerAction()->setEnabled(row);
+    m_panel->deleteAction()->setEnabled(row);
+    m_panel->createAction()->setEnabled(true);
+    m_contactMenu.popup(row ? selectedKey(*m_panel->groupList()) : QString(), globalPos);
 }
 
-void GroupsTab::TreeView2_DblClick()
+void GroupsTab::administerClickedGroup()
 {
-    administrar(sidSeleccionado());
+    administer(selectedSid());
 }
 
-void GroupsTab::mnurclick_listado_grupos_administrar_Click()
+void GroupsTab::administerFromMenu()
 {
-    administrar(sidDeClave(m_popup.key()));
+    administer(sidFromKey(m_contactMenu.key()));
 }
 
-void GroupsTab::administrar(std::optional<qint64> sid)
+void GroupsTab::administer(std::optional<qint64> sid)
 {
     if (!sid)
         return;
     // A group deleted meanwhile has nothing left to administer.
-    if (!m_context.conexion.scalar(QStringLiteral("SELECT 1 FROM Grupos WHERE sid = ?"), {*sid}).isValid()) {
-        f_grupos();
-        m_context.prompter.message(QString::fromUtf8(kGrupoDesaparecido), QStringLiteral("Grupos"),
+    if (!m_context.connection.scalar(QStringLiteral("SELECT 1 FROM Grupos WHERE sid = ?"), {*sid}).isValid()) {
+        refreshGroupList();
+        m_context.prompter.message(QString::fromUtf8(kGroupGoneMessage), QStringLiteral("Grupos"),
                                    ui::Icon::Information);
         return;
     }
-    Q_EMIT administrarGrupo(*sid);
+    Q_EMIT administerGroupRequested(*sid);
 }
 
-bool GroupsTab::f_borrar_grupo(qint64 sid)
+bool GroupsTab::removeGroup(qint64 sid)
 {
     ui::Prompter &prompter = m_context.prompter;
-    const ResultadoBorrarGrupo r = contacts::f_borrar_grupo(
-        m_context.conexion, sid, [&prompter](const QString &prompt, const QString &title, const QString &def) {
+    const DeleteGroupResult r = contacts::deleteGroup(
+        m_context.connection, sid, [&prompter](const QString &prompt, const QString &title, const QString &def) {
             return prompter.input(prompt, title, def);
         });
-    switch (r.estado) {
-    case ResultadoBorrarGrupo::Status::NoExiste:
-        f_grupos();   // a group deleted meanwhile leaves the list
-        prompter.message(QString::fromUtf8(kSeleccioneGrupo), QStringLiteral("Error"), ui::Icon::Critical);
+    switch (r.status) {
+    case DeleteGroupResult::Status::NotFound:
+        refreshGroupList();   // a group deleted meanwhile leaves the list
+        prompter.message(QString::fromUtf8(kSelectGroupFirstMessage), QStringLiteral("Error"), ui::Icon::Critical);
         return false;
-    case ResultadoBorrarGrupo::Status::Abortado:
-        prompter.message(QString::fromUtf8(kBorradoAbortado), QString::fromUtf8(kTituloGrupoEliminado),
+    case DeleteGroupResult::Status::Aborted:
+        prompter.message(QString::fromUtf8(kGroupDeletionAbortedMessage), QString::fromUtf8(kGroupDeletedTitle),
                          ui::Icon::Information);
         return false;
-    case ResultadoBorrarGrupo::Status::ErrorBaseDatos:
+    case DeleteGroupResult::Status::DatabaseError:
         prompter.message(QStringLiteral("No se pudo eliminar el grupo de la base de datos; no se ha cambiado "
                                         "nada. Inténtelo de nuevo en unos momentos."),
                          QStringLiteral("Error"), ui::Icon::Critical);
         return false;
-    case ResultadoBorrarGrupo::Status::Borrado:
+    case DeleteGroupResult::Status::Deleted:
         break;
     }
-    f_grupos();
-    prompter.message(QString::fromUtf8(kGrupoEliminado), QString::fromUtf8(kTituloGrupoEliminado),
+    refreshGroupList();
+    prompter.message(QString::fromUtf8(kGroupDeletedMessage), QString::fromUtf8(kGroupDeletedTitle),
                      ui::Icon::Information);
     return true;
 }
 
-void GroupsTab::mnurclick_listado_grupos_eliminar_Click()
+void GroupsTab::deleteFromMenu()
 {
-    const std::optional<qint64> sid = sidDeClave(m_popup.key());
+    const std::optional<qint64> sid = sidFromKey(m_contactMenu.key());
     if (!sid)
         return;
     const ui::BusyGuard busy(m_context.busy, QStringLiteral("grupos"));
-    f_borrar_grupo(*sid);
+    removeGroup(*sid);
 }
 
-void GroupsTab::mnurclick_listado_grupos_crear_Click()
+void GroupsTab::createFromMenu()
 {
     ui::Prompter &prompter = m_context.prompter;
-    const ResultadoCrearGrupo r = crearGrupo(
-        m_context.conexion,
+    const CreateGroupResult r = createGroup(
+        m_context.connection,
         [&prompter](const QString &prompt, const QString &title, const QString &def) {
             return prompter.input(prompt, title, def);
         },
         [&prompter](const QString &name) {
-            prompter.message(avisoGrupoRepetido(name), QString::fromUtf8(kTituloNombreGrupo), ui::Icon::Warning);
+            prompter.message(groupNameTakenMessage(name), QString::fromUtf8(kGroupNameErrorTitle), ui::Icon::Warning);
         });
-    switch (r.estado) {
-    case ResultadoCrearGrupo::Status::Cancelado:
-        prompter.message(QString::fromUtf8(kCreacionCancelada), QString::fromUtf8(kTituloCreacionCancelada),
+    switch (r.status) {
+    case CreateGroupResult::Status::Cancelled:
+        prompter.message(QString::fromUtf8(kGroupCreationCancelledMessage), QString::fromUtf8(kGroupCreationCancelledTitle),
                          ui::Icon::Information);
         return;
-    case ResultadoCrearGrupo::Status::ErrorBaseDatos:
+    case CreateGroupResult::Status::DatabaseError:
         prompter.message(QStringLiteral("No se pudo crear el grupo en la base de datos. Inténtelo de nuevo en unos "
                                         "momentos."),
                          QStringLiteral("Error"), ui::Icon::Critical);
         return;
-    case ResultadoCrearGrupo::Status::Creado:
+    case CreateGroupResult::Status::Created:
         break;
     }
-    f_grupos();
-    prompter.message(QString::fromUtf8(kGrupoCreado), QString::fromUtf8(kTituloNuevoGrupo), ui::Icon::Information);
+    refreshGroupList();
+    prompter.message(QString::fromUtf8(kGroupCreatedMessage), QString::fromUtf8(kNewGroupTitle), ui::Icon::Information);
 }
 
 } // namespace contacts

@@ -29,35 +29,35 @@ public:
               QObject *parent = nullptr);
     ~GroupsTab() override;
 
-    void f_grupos();
+    void refreshGroupList();
     // Deletes the group after taking it out of every contact (asking first when it has members).
     // True when it was deleted.
-    bool f_borrar_grupo(qint64 sid);
+    bool removeGroup(qint64 sid);
 
     // The right button opens the popup menu on the group under the pointer; its items act on that
     // group whatever the list shows by the time they run (menuKey()).
-    void TreeView2_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos);
-    const QString &menuKey() const { return m_popup.key(); }
+    void openPopupMenu(Qt::MouseButton button, QPoint pos, QPoint globalPos);
+    const QString &menuKey() const { return m_contactMenu.key(); }
     // A double click administers the group it lands on.
-    void TreeView2_DblClick();
-    void mnurclick_listado_grupos_administrar_Click();
-    void mnurclick_listado_grupos_eliminar_Click();
-    void mnurclick_listado_grupos_crear_Click();
+    void administerClickedGroup();
+    void administerFromMenu();
+    void deleteFromMenu();
+    void createFromMenu();
 
 Q_SIGNALS:
     // The group administration is to open for this group.
-    void administrarGrupo(qint64 sid);
-    void redibujado();
+    void administerGroupRequested(qint64 sid);
+    void redrawn();
 
 private:
-    std::optional<qint64> sidSeleccionado() const;
-    void administrar(std::optional<qint64> sid);
+    std::optional<qint64> selectedSid() const;
+    void administer(std::optional<qint64> sid);
 
     startup::AppContext &m_context;
     QPointer<GroupsPanel> m_panel;
-    QPointer<QComboBox> m_combo3;
-    QPointer<QCheckBox> m_check3;
-    ui::RowPopup m_popup;
+    QPointer<QComboBox> m_filterGroupCombo;
+    QPointer<QCheckBox> m_filterMembersCheck;
+    ui::RowPopup m_contactMenu;
 };
 
 } // namespace contacts

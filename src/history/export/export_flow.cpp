@@ -12,28 +12,28 @@
 
 namespace history::exporting {
 
-Outcome exportar(Services services, const Options &options, const QString &brandName, const QString &folder)
+Outcome runExport(Services services, const Options &options, const QString &brandName, const QString &folder)
 {
     Outcome outcome;
     db::Result read;
     bool any = false;
     {
         ui::BusyGuard busy(services.busy, QStringLiteral("exportar-historial"));
-        any = hasSends(services.conexion, options, &read);
+        any = hasSends(services.connection, options, &read);
     }
     if (!read.ok()) {
         outcome.status = Outcome::Status::DatabaseError;
-        services.prompter.message(kErrorLectura, kTitulo, ui::Icon::Warning);
+        services.prompter.message(kReadErrorMessage, kExportTitle, ui::Icon::Warning);
         return outcome;
     }
     if (!any) {
         outcome.status = Outcome::Status::NoSends;
-        services.prompter.message(kSinRegistros, kSinRegistrosTitulo);
+        services.prompter.message(kNoSendsMessage, kNoSendsTitle);
         return outcome;
     }
 
     const std::optional<QString> chosen =
-        services.prompter.saveFile(kTitulo, QDir(folder).filePath(suggestedFileName(options)),
+        services.prompter.saveFile(kExportTitle, QDir(folder).filePath(suggestedFileName(options)),
                                    QStringLiteral("Libro de Excel (*.xlsx)"));
     if (!chosen || chosen->trimmed().isEmpty()) {
         outcome.status = Outcome::Status::Cancelled;
@@ -48,16 +48,16 @@ Outcome exportar(Services services, const Options &options, const QString &brand
         ui::BusyGuard busy(services.busy, QStringLiteral("exportar-historial"));
         NameBook names;
         db::Result lookup;
-        if (options.mostrarNombres) {
+        if (options.showNames) {
             NumberCollector numbers;
-            forEachSend(services.conexion, options, [&numbers](const SendRow &row) { numbers.add(row); }, &lookup);
+            forEachSend(services.connection, options, [&numbers](const SendRow &row) { numbers.add(row); }, &lookup);
             if (lookup.ok())
-                names = NameBook::lookup(services.conexion, numbers.numbers(), &lookup);
+                names = NameBook::lookup(services.connection, numbers.numbers(), &lookup);
         }
         // Without names the numbers are shown: the export goes on even if the lookup failed.
         xlsx::SheetStream stream(outcome.path, kSheetName);
-        SheetWriter writer(stream, options, brandName, options.mostrarNombres && lookup.ok() ? &names : nullptr);
-        forEachSend(services.conexion, options, [&writer](const SendRow &row) { writer.add(row); }, &read);
+        SheetWriter writer(stream, options, brandName, options.showNames && lookup.ok() ? &names : nullptr);
+        forEachSend(services.connection, options, [&writer](const SendRow &row) { writer.add(row); }, &read);
         if (read.ok()) {
             const Built built = writer.finish();
             outcome.rows = built.lastDataRow - kHeaderRow;
@@ -67,15 +67,15 @@ Outcome exportar(Services services, const Options &options, const QString &brand
     if (!read.ok()) {
         // Nothing is left behind: the unfinished workbook never takes the file's place.
         outcome.status = Outcome::Status::DatabaseError;
-        services.prompter.message(kErrorLectura, kTitulo, ui::Icon::Warning);
+        services.prompter.message(kReadErrorMessage, kExportTitle, ui::Icon::Warning);
         return outcome;
     }
     if (!saved.ok()) {
         outcome.status = Outcome::Status::SaveFailed;
-        services.prompter.message(saved.message, kTitulo, ui::Icon::Warning);
+        services.prompter.message(saved.message, kExportTitle, ui::Icon::Warning);
         return outcome;
     }
-    services.prompter.message(kExportacionCompleta, kTitulo, ui::Icon::Information);
+    services.prompter.message(kExportedMessage, kExportTitle, ui::Icon::Information);
     services.shell.openUrl(QUrl::fromLocalFile(outcome.path).toString());
     return outcome;
 }

@@ -21,16 +21,16 @@ struct Outcome {
 };
 
 struct Services {
-    db::Connection &conexion;
+    db::Connection &connection;
     ui::Prompter &prompter;
     ui::Shell &shell;
     ui::BusyCursor &busy;
 };
 
 // `folder` is where the file picker starts.
-Outcome exportar(Services services, const Options &options, const QString &brandName, const QString &folder);
+Outcome runExport(Services services, const Options &options, const QString &brandName, const QString &folder);
 
-inline const QString kErrorLectura =
+inline const QString kReadErrorMessage =
     QStringLiteral("No se ha podido leer el historial de envíos. Inténtelo de nuevo más tarde.");
 
 } // namespace history::exporting

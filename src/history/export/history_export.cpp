@@ -149,16 +149,16 @@ SenderChoice senderChoice(db::Connection &connection)
         choice.items.append(textOf(row.value(0)));
     choice.filterEnabled = !choice.items.isEmpty();
     if (choice.items.isEmpty())
-        choice.items.append(kNinguno);
+        choice.items.append(kNoSender);
     return choice;
 }
 
 QString titleText(const QString &brandName, const Options &options)
 {
-    QString title = QStringLiteral("Historial ") + brandName + QStringLiteral(" Desktop (") + options.desde
-        + QStringLiteral(" al ") + options.hasta + QStringLiteral(")");
-    if (options.filtrarRemitente)
-        title += QStringLiteral(" Filtrado por remitente: ") + options.remitente;
+    QString title = QStringLiteral("Historial ") + brandName + QStringLiteral(" Desktop (") + options.fromDate
+        + QStringLiteral(" al ") + options.toDate + QStringLiteral(")");
+    if (options.filterBySender)
+        title += QStringLiteral(" Filtrado por remitente: ") + options.sender;
     return title;
 }
 
@@ -169,10 +169,10 @@ bool forEachSend(db::Connection &connection, const Options &options, const std::
     QString sql = QStringLiteral(
         "SELECT destinatario, f_envio, f_programada, mensaje, estado, creditos, remitente FROM Historial "
         "WHERE f_envio >= ?1 AND f_envio < ?2");
-    QVariantList values{QString(options.desde + QStringLiteral(" 00:00")), QString(options.hasta + QStringLiteral(" 00:00"))};
-    if (options.filtrarRemitente) {
+    QVariantList values{QString(options.fromDate + QStringLiteral(" 00:00")), QString(options.toDate + QStringLiteral(" 00:00"))};
+    if (options.filterBySender) {
         sql += QStringLiteral(" AND remitente = ?3");
-        values.append(options.remitente);
+        values.append(options.sender);
     }
     sql += QStringLiteral(" ORDER BY f_envio ASC, sid ASC");
 
@@ -194,10 +194,10 @@ bool forEachSend(db::Connection &connection, const Options &options, const std::
 bool hasSends(db::Connection &connection, const Options &options, db::Result *result)
 {
     QString sql = QStringLiteral("SELECT 1 FROM Historial WHERE f_envio >= ?1 AND f_envio < ?2");
-    QVariantList values{QString(options.desde + QStringLiteral(" 00:00")), QString(options.hasta + QStringLiteral(" 00:00"))};
-    if (options.filtrarRemitente) {
+    QVariantList values{QString(options.fromDate + QStringLiteral(" 00:00")), QString(options.toDate + QStringLiteral(" 00:00"))};
+    if (options.filterBySender) {
         sql += QStringLiteral(" AND remitente = ?3");
-        values.append(options.remitente);
+        values.append(options.sender);
     }
     return connection.scalar(sql + QStringLiteral(" LIMIT 1"), values, result).isValid();
 }
@@ -278,24 +278,24 @@ QString oneLine(const QString &message)
 SendValues sendValues(const SendRow &row)
 {
     SendValues v;
-    v.fEnvio = textOf(row.fEnvio);
-    const QString scheduledFor = textOf(row.fProgramada);
-    v.llegada = scheduledFor == kInmediato ? v.fEnvio : scheduledFor;
-    v.remitente = row.remitente.isNull() || !row.remitente.isValid() ? QStringLiteral("Desconocido")
-                                                                      : textOf(row.remitente);
-    v.mensaje = oneLine(textOf(row.mensaje));
-    v.creditos = creditsOf(row.creditos);
-    v.destinatarios = textOf(row.destinatario);
-    v.recipientCount = int(v.destinatarios.count(u',')) + 1;
-    std::tie(v.confirmados, v.fallidos) = stateLists(textOf(row.estado));
-    v.pendientes = pendingList(v.destinatarios, v.confirmados, v.fallidos);
+    v.sentAt = textOf(row.sentAt);
+    const QString scheduledFor = textOf(row.scheduledFor);
+    v.arrival = scheduledFor == kImmediate ? v.sentAt : scheduledFor;
+    v.sender = row.sender.isNull() || !row.sender.isValid() ? QStringLiteral("Desconocido")
+                                                                      : textOf(row.sender);
+    v.message = oneLine(textOf(row.message));
+    v.credits = creditsOf(row.credits);
+    v.recipients = textOf(row.recipients);
+    v.recipientCount = int(v.recipients.count(u',')) + 1;
+    std::tie(v.confirmed, v.failed) = stateLists(textOf(row.state));
+    v.pending = pendingList(v.recipients, v.confirmed, v.failed);
     return v;
 }
 
 void NumberCollector::add(const SendRow &row)
 {
     const SendValues v = sendValues(row);
-    for (const QString &list : {v.destinatarios, v.confirmados, v.fallidos, v.pendientes})
+    for (const QString &list : {v.recipients, v.confirmed, v.failed, v.pending})
         for (const QString &member : list.split(u','))
             if (!member.isEmpty())
                 m_numbers.insert(member);
@@ -395,7 +395,7 @@ struct SheetWriter::Looks {
 };
 
 SheetWriter::SheetWriter(xlsx::RowTarget &target, const Options &options, const QString &brandName, const NameBook *names)
-    : m_target(target), m_options(options), m_names(options.mostrarNombres ? names : nullptr),
+    : m_target(target), m_options(options), m_names(options.showNames ? names : nullptr),
       m_looks(std::make_unique<Looks>())
 {
     const QString title = titleText(brandName, options);
@@ -414,31 +414,31 @@ SheetWriter::~SheetWriter() = default;
 void SheetWriter::add(const SendRow &send)
 {
     const SendValues v = sendValues(send);
-    if (v.creditos)
-        m_totalCredits += *v.creditos;
+    if (v.credits)
+        m_totalCredits += *v.credits;
 
     const auto common = [&v](xlsx::RowCells &cells, int row) {
         cells.emplace_back(A, xlsx::Cell{kBlank, {}});
         cells.emplace_back(B, xlsx::Cell{double(row - kHeaderRow), {}});
-        cells.emplace_back(C, xlsx::typedCell(v.fEnvio));
-        cells.emplace_back(D, xlsx::typedCell(v.remitente));
-        cells.emplace_back(F, xlsx::typedCell(v.mensaje));
-        cells.emplace_back(G, xlsx::typedCell(v.llegada));
+        cells.emplace_back(C, xlsx::typedCell(v.sentAt));
+        cells.emplace_back(D, xlsx::typedCell(v.sender));
+        cells.emplace_back(F, xlsx::typedCell(v.message));
+        cells.emplace_back(G, xlsx::typedCell(v.arrival));
         cells.emplace_back(L, xlsx::Cell{kBlank, {}});
     };
     const auto credits = [](std::optional<double> amount) {
         return amount ? xlsx::Cell{*amount, {}} : xlsx::Cell{kUnknownCredits, {}};
     };
 
-    if (m_options.separarFilas && v.destinatarios.contains(u',')) {
-        const xlsx::Cell share = v.creditos ? xlsx::Cell{*v.creditos / v.recipientCount, {}}
+    if (m_options.splitRows && v.recipients.contains(u',')) {
+        const xlsx::Cell share = v.credits ? xlsx::Cell{*v.credits / v.recipientCount, {}}
                                             : xlsx::Cell{kUnknownCredits, {}};
-        for (const QString &number : v.destinatarios.split(u',')) {
+        for (const QString &number : v.recipients.split(u',')) {
             xlsx::RowCells cells;
             common(cells, m_row + 1);
             cells.emplace_back(E, xlsx::typedCell(number));
-            const bool confirmed = listHolds(v.confirmados, number);
-            const bool failed = !confirmed && listHolds(v.fallidos, number);
+            const bool confirmed = listHolds(v.confirmed, number);
+            const bool failed = !confirmed && listHolds(v.failed, number);
             cells.emplace_back(H, xlsx::typedCell(confirmed ? number : QString()));
             cells.emplace_back(I, xlsx::typedCell(!confirmed && !failed ? number : QString()));
             cells.emplace_back(J, xlsx::typedCell(failed ? number : QString()));
@@ -448,11 +448,11 @@ void SheetWriter::add(const SendRow &send)
     } else {
         xlsx::RowCells cells;
         common(cells, m_row + 1);
-        cells.emplace_back(E, xlsx::typedCell(shownList(v.destinatarios, m_names)));
-        cells.emplace_back(H, xlsx::typedCell(shownList(v.confirmados, m_names)));
-        cells.emplace_back(I, xlsx::typedCell(shownList(v.pendientes, m_names)));
-        cells.emplace_back(J, xlsx::typedCell(shownList(v.fallidos, m_names)));
-        cells.emplace_back(K, credits(v.creditos));
+        cells.emplace_back(E, xlsx::typedCell(shownList(v.recipients, m_names)));
+        cells.emplace_back(H, xlsx::typedCell(shownList(v.confirmed, m_names)));
+        cells.emplace_back(I, xlsx::typedCell(shownList(v.pending, m_names)));
+        cells.emplace_back(J, xlsx::typedCell(shownList(v.failed, m_names)));
+        cells.emplace_back(K, credits(v.credits));
         push(std::move(cells));
     }
 }
@@ -530,7 +530,7 @@ Built buildSheet(const std::vector<SendRow> &sends, const Options &options, cons
 
 QString suggestedFileName(const Options &options)
 {
-    QString name = QStringLiteral("Historial ") + options.desde + QStringLiteral(" al ") + options.hasta;
+    QString name = QStringLiteral("Historial ") + options.fromDate + QStringLiteral(" al ") + options.toDate;
     // Characters no file system takes in a name.
     for (QChar &ch : name)
         if (QStringView(u"\\/:*?\"<>|").contains(ch))

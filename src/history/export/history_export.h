@@ -20,11 +20,11 @@
 // works without a window: the sheet is computed first and handed to the workbook writer after.
 namespace history::exporting {
 
-inline const QString kSinRegistros = QStringLiteral("No se han encontrado registros de envíos en esas fechas.");
-inline const QString kSinRegistrosTitulo = QStringLiteral("Sin registros");
-inline const QString kExportacionCompleta = QStringLiteral("Exportación completa");
-inline const QString kTitulo = QStringLiteral("Exportar historial a Excel");
-inline const QString kNinguno = QStringLiteral("Ninguno");
+inline const QString kNoSendsMessage = QStringLiteral("No se han encontrado registros de envíos en esas fechas.");
+inline const QString kNoSendsTitle = QStringLiteral("Sin registros");
+inline const QString kExportedMessage = QStringLiteral("Exportación completa");
+inline const QString kExportTitle = QStringLiteral("Exportar historial a Excel");
+inline const QString kNoSender = QStringLiteral("Ninguno");
 inline const QString kSheetName = QStringLiteral("Listado Historial");
 
 // The first data row and the sheet's columns (A is 1).
@@ -35,8 +35,8 @@ inline constexpr int kLastColumn = 12;   // L
 
 // The period the window opens with: the last month up to and including today.
 struct Period {
-    QDate desde;
-    QDate hasta;
+    QDate fromDate;
+    QDate toDate;
 };
 Period defaultPeriod(const QDate &today);
 
@@ -49,12 +49,12 @@ struct SenderChoice {
 SenderChoice senderChoice(db::Connection &connection);
 
 struct Options {
-    QString desde;                      // the "from" box, "yyyy-mm-dd"
-    QString hasta;                      // the "to" box
-    bool mostrarNombres = false;        // "Mostrar nombres de los destinatarios..."
-    bool filtrarRemitente = false;      // "Filtrar por remitente:"
-    QString remitente;                  // the selected item of the sender combo
-    bool separarFilas = false;          // "Separar por filas..."
+    QString fromDate;                      // the "from" box, "yyyy-mm-dd"
+    QString toDate;                      // the "to" box
+    bool showNames = false;        // "Mostrar nombres de los destinatarios..."
+    bool filterBySender = false;      // "Filtrar por remitente:"
+    QString sender;                  // the selected item of the sender combo
+    bool splitRows = false;          // "Separar por filas..."
 };
 
 // The title of the sheet: "Historial <brand> Desktop (<desde> al <hasta>)", and the sender when
@@ -63,13 +63,13 @@ QString titleText(const QString &brandName, const Options &options);
 
 // One row of `Historial` as the export reads it. Null columns are invalid QVariants.
 struct SendRow {
-    QVariant destinatario;
-    QVariant fEnvio;
-    QVariant fProgramada;
-    QVariant mensaje;
-    QVariant estado;
-    QVariant creditos;
-    QVariant remitente;
+    QVariant recipients;
+    QVariant sentAt;
+    QVariant scheduledFor;
+    QVariant message;
+    QVariant state;
+    QVariant credits;
+    QVariant sender;
 };
 
 // The sends of the period (and sender), oldest first. Empty with `result` not ok on a database
@@ -83,16 +83,16 @@ bool hasSends(db::Connection &connection, const Options &options, db::Result *re
 
 // What the sheet shows of one send, lists still comma-separated without blanks.
 struct SendValues {
-    QString fEnvio;
-    QString llegada;                    // arrival: the scheduled time, or f_envio for "Inmediato"
-    QString remitente;                  // "Desconocido" when null
-    QString mensaje;                    // on one line
-    std::optional<double> creditos;     // nothing for null, non-numeric or 0: shown as "???"
-    QString destinatarios;              // as stored
+    QString sentAt;
+    QString arrival;                    // arrival: the scheduled time, or f_envio for "Inmediato"
+    QString sender;                  // "Desconocido" when null
+    QString message;                    // on one line
+    std::optional<double> credits;     // nothing for null, non-numeric or 0: shown as "???"
+    QString recipients;              // as stored
     int recipientCount = 1;             // commas + 1
-    QString confirmados;
-    QString fallidos;
-    QString pendientes;
+    QString confirmed;
+    QString failed;
+    QString pending;
 };
 SendValues sendValues(const SendRow &row);
 

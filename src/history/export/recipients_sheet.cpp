@@ -7,7 +7,7 @@ constexpr int B = 2;
 constexpr int C = 3;
 } // namespace
 
-xlsx::Sheet hojaDestinatarios(const EnvioDestinatarios &send, const QString &list)
+xlsx::Sheet recipientsSheet(const RecipientSend &send, const QString &list)
 {
     xlsx::Sheet s;
     const auto heading = [&s](int row, int column, const QString &text) {
@@ -15,24 +15,24 @@ xlsx::Sheet hojaDestinatarios(const EnvioDestinatarios &send, const QString &lis
         s.style(row, column).bold = true;
     };
     heading(2, B, QStringLiteral("Envío con fecha:"));
-    s.setTyped(2, C, send.fEnvio);
+    s.setTyped(2, C, send.sentAt);
     heading(3, B, QStringLiteral("Programado:"));
-    s.setTyped(3, C, send.fProgramada);
+    s.setTyped(3, C, send.scheduledFor);
     heading(4, B, QStringLiteral("Texto del mensaje:"));
-    s.setTyped(4, C, send.mensaje);
+    s.setTyped(4, C, send.message);
     heading(5, B, QStringLiteral("Remitente:"));
-    s.setTyped(5, C, send.remitente);
+    s.setTyped(5, C, send.sender);
     heading(7, B, QStringLiteral("Teléfono"));
     heading(7, C, QStringLiteral("Estado"));
 
-    const Desglose breakdown = f_subhistorial_parse_estado(send.estado, send.destinatario);
-    int row = kPrimeraFilaTelefonos;
-    for (const QString &phone : telefonosDe(list)) {
+    const Breakdown breakdown = parseDeliveryState(send.deliveryState, send.recipients);
+    int row = kFirstPhoneRow;
+    for (const QString &phone : phonesOf(list)) {
         s.setTyped(row, B, phone);
-        const EstadoTelefono state = estadoDeTelefono(phone, breakdown);
-        if (state != EstadoTelefono::Ninguno) {
-            s.setText(row, C, textoEstado(state));
-            s.style(row, C).fontColour = colorEstado(state);
+        const PhoneState state = phoneState(phone, breakdown);
+        if (state != PhoneState::None) {
+            s.setText(row, C, phoneStateText(state));
+            s.style(row, C).fontColour = phoneStateColour(state);
         }
         ++row;
     }
@@ -40,14 +40,14 @@ xlsx::Sheet hojaDestinatarios(const EnvioDestinatarios &send, const QString &lis
     return s;
 }
 
-QString nombreLibroDestinatarios(qint64 sid, ClaseDestinatarios recipientClass)
+QString recipientsWorkbookName(qint64 sid, RecipientClass recipientClass)
 {
     QString part;
     switch (recipientClass) {
-    case ClaseDestinatarios::Destinatarios: part = QStringLiteral("todos"); break;
-    case ClaseDestinatarios::Recibidos: part = QStringLiteral("confirmados"); break;
-    case ClaseDestinatarios::Pendientes: part = QStringLiteral("sin_confirmar"); break;
-    case ClaseDestinatarios::Fallidos: part = QStringLiteral("fallidos"); break;
+    case RecipientClass::All: part = QStringLiteral("todos"); break;
+    case RecipientClass::Received: part = QStringLiteral("confirmados"); break;
+    case RecipientClass::Pending: part = QStringLiteral("sin_confirmar"); break;
+    case RecipientClass::Failed: part = QStringLiteral("fallidos"); break;
     }
     return QStringLiteral("destinatarios_%1_envio_%2.xlsx").arg(part).arg(sid);
 }

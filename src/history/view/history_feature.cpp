@@ -81,7 +81,7 @@ QDateTime HistoryFeature::now() const
 Account HistoryFeature::reloadAccount()
 {
     const Account current = m_accountSource ? m_accountSource() : m_account;
-    const Account loaded = f_reload_userdata(m_context.conexion, current);
+    const Account loaded = loadAccount(m_context.connection, current);
     if (!m_accountSource)
         m_account = loaded;
     return loaded;
@@ -97,37 +97,37 @@ void HistoryFeature::showNotice(const Notice &notice, bool warning)
 void HistoryFeature::connectPanel()
 {
     HistoryPanel *p = m_panel;
-    connect(p->HScroll1_Historial(), &QScrollBar::valueChanged, this, [this](int value) {
-        m_options.pagina = value;
-        f_historial();
+    connect(p->pageBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        m_options.page = value;
+        refreshHistoryPage();
     });
-    connect(p->Check1(), &QCheckBox::clicked, this, [this](bool checked) { setMostrarNombres(checked); });
-    connect(p->Check5(), &QCheckBox::clicked, this, &HistoryFeature::Check5_Click);
-    connect(p->Command4(), &QPushButton::clicked, this, &HistoryFeature::Command4_Click);
-    connect(p->Command5(), &QPushButton::clicked, p, &HistoryPanel::hideFilterPanel);
-    connect(p->Image8(), &QToolButton::clicked, this, &HistoryFeature::Image8_Click);
+    connect(p->showNamesCheck(), &QCheckBox::clicked, this, [this](bool checked) { setShowNames(checked); });
+    connect(p->filterCheck(), &QCheckBox::clicked, this, &HistoryFeature::onFilterCheckClicked);
+    connect(p->applyFilterButton(), &QPushButton::clicked, this, &HistoryFeature::applyFilter);
+    connect(p->closeFilterButton(), &QPushButton::clicked, p, &HistoryPanel::hideFilterPanel);
+    connect(p->filterPanelButton(), &QToolButton::clicked, this, &HistoryFeature::toggleFilterPanel);
     connect(p, &HistoryPanel::contextRequested, this, &HistoryFeature::onContext);
 
     const auto on = [this, p](const char *name, void (HistoryFeature::*handler)()) {
         connect(p->menuItem(QString::fromLatin1(name)), &QAction::triggered, this, handler);
     };
-    on("mnurclick_listado_historial_Actualizar", &HistoryFeature::mnurclick_listado_historial_Actualizar_Click);
-    on("mnurclick_listado_historial_cancelar", &HistoryFeature::mnurclick_listado_historial_cancelar_Click);
-    on("mnurclick_listado_historial_cancelar_todos", &HistoryFeature::mnurclick_listado_historial_cancelar_todos_Click);
-    on("mnurclick_listado_historial_eliminar", &HistoryFeature::mnurclick_listado_historial_eliminar_Click);
-    on("mnurclick_listado_historial_eliminar_todos", &HistoryFeature::mnurclick_listado_historial_eliminar_todos_Click);
+    on("mnurclick_listado_historial_Actualizar", &HistoryFeature::requestMenuSendReport);
+    on("mnurclick_listado_historial_cancelar", &HistoryFeature::cancelMenuSend);
+    on("mnurclick_listado_historial_cancelar_todos", &HistoryFeature::cancelAllInView);
+    on("mnurclick_listado_historial_eliminar", &HistoryFeature::deleteMenuSend);
+    on("mnurclick_listado_historial_eliminar_todos", &HistoryFeature::deleteAllSentInView);
     for (int i = 0; i < 3; ++i)
-        connect(p->verOption(i), &QAction::triggered, this,
-                [this, i] { mnurclick_listado_historial_ver_options_Click(i); });
+        connect(p->viewOption(i), &QAction::triggered, this,
+                [this, i] { chooseView(i); });
 }
 
 // --- the view ---------------------------------------------------------------------------------
 
-void HistoryFeature::f_historial()
+void HistoryFeature::refreshHistoryPage()
 {
-    m_page = history::f_historial(m_context.conexion, m_options, nowStamp(now()));
+    m_page = history::buildHistoryPage(m_context.connection, m_options, nowStamp(now()));
     // The page bar is pulled back when the view shrank; the next redraw starts from there.
-    m_options.pagina = m_page.page;
+    m_options.page = m_page.page;
     if (m_panel)
         m_panel->showPage(m_page);
     Q_EMIT redrawn();
@@ -135,45 +135,45 @@ void HistoryFeature::f_historial()
         m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
 }
 
-void HistoryFeature::mnurclick_listado_historial_ver_options_Click(int index)
+void HistoryFeature::chooseView(int index)
 {
-    const auto kind = static_cast<VerOpcion>(index);
-    if (index < 0 || index > 2 || kind == m_options.ver) {
+    const auto kind = static_cast<ViewKind>(index);
+    if (index < 0 || index > 2 || kind == m_options.kind) {
         // An exclusive group keeps its item ticked; the tick must still match the view.
-        if (m_panel && m_panel->verOption(int(m_options.ver)))
-            m_panel->verOption(int(m_options.ver))->setChecked(true);
+        if (m_panel && m_panel->viewOption(int(m_options.kind)))
+            m_panel->viewOption(int(m_options.kind))->setChecked(true);
         return;
     }
-    m_options.ver = kind;
+    m_options.kind = kind;
     if (m_panel)
-        m_panel->verOption(index)->setChecked(true);
-    f_historial();
+        m_panel->viewOption(index)->setChecked(true);
+    refreshHistoryPage();
 }
 
-void HistoryFeature::setMostrarNombres(bool on)
+void HistoryFeature::setShowNames(bool on)
 {
-    m_options.mostrarNombres = on;
+    m_options.showNames = on;
     if (m_panel) {
-        const QSignalBlocker quiet(m_panel->Check1());
-        m_panel->Check1()->setChecked(on);
+        const QSignalBlocker quiet(m_panel->showNamesCheck());
+        m_panel->showNamesCheck()->setChecked(on);
     }
-    if (m_mnuMostrarNombres) {
-        const QSignalBlocker quiet(m_mnuMostrarNombres.data());
-        m_mnuMostrarNombres->setChecked(on);
+    if (m_showNamesItem) {
+        const QSignalBlocker quiet(m_showNamesItem.data());
+        m_showNamesItem->setChecked(on);
     }
-    f_historial();
+    refreshHistoryPage();
 }
 
-void HistoryFeature::bindMostrarNombres(QAction *item)
+void HistoryFeature::bindShowNamesItem(QAction *item)
 {
     // The main window hands the item over each time its parts are plugged in: bind it once.
-    if (!item || item == m_mnuMostrarNombres)
+    if (!item || item == m_showNamesItem)
         return;
-    m_mnuMostrarNombres = item;
+    m_showNamesItem = item;
     item->setCheckable(true);
-    item->setChecked(m_options.mostrarNombres);
+    item->setChecked(m_options.showNames);
     item->setEnabled(true);
-    connect(item, &QAction::triggered, this, [this] { setMostrarNombres(!m_options.mostrarNombres); });
+    connect(item, &QAction::triggered, this, [this] { setShowNames(!m_options.showNames); });
 }
 
 void HistoryFeature::onContext(const QString &key, const QPoint &globalPos)
@@ -186,7 +186,7 @@ void HistoryFeature::onContext(const QString &key, const QPoint &globalPos)
         return;
     }
     // The empty view's node and a send deleted since the last redraw get no menu.
-    const RowMenu menu = rowMenu(m_context.conexion, key, nowStamp(now()));
+    const RowMenu menu = rowMenu(m_context.connection, key, nowStamp(now()));
     if (menu.status != RowMenu::Status::Ok)
         return;
     m_panel->prepareRowMenu(menu);
@@ -195,106 +195,106 @@ void HistoryFeature::onContext(const QString &key, const QPoint &globalPos)
 
 // --- the filter -------------------------------------------------------------------------------
 
-void HistoryFeature::f_filtrar_historial()
+void HistoryFeature::readFilterPanel()
 {
     HistoryPanel *p = m_panel;
     p->hideFilterPanel();
     FilterPanel panel;
-    panel.porFechas = p->Check6()->isChecked();
-    panel.desde = p->Text8()->text();
-    panel.hasta = p->Text9()->text();
-    panel.porTelefono = p->Check7()->isChecked();
-    panel.telefono = p->RichTextBox1()->text();
-    panel.porTexto = p->Check8()->isChecked();
-    panel.texto = p->Text10()->text();
-    const FilterResult result = history::f_filtrar_historial(panel);
-    if (p->RichTextBox1()->text() != result.telefono)
-        p->RichTextBox1()->setText(result.telefono);
-    m_options.filtro = result.condition;
+    panel.byDate = p->byDateCheck()->isChecked();
+    panel.fromDate = p->fromDateBox()->text();
+    panel.toDate = p->toDateBox()->text();
+    panel.byPhone = p->byPhoneCheck()->isChecked();
+    panel.phone = p->phoneBox()->text();
+    panel.byText = p->byTextCheck()->isChecked();
+    panel.text = p->messageTextBox()->text();
+    const FilterResult result = history::buildHistoryFilter(panel);
+    if (p->phoneBox()->text() != result.phone)
+        p->phoneBox()->setText(result.phone);
+    m_options.filter = result.condition;
 }
 
-void HistoryFeature::Command4_Click()
+void HistoryFeature::applyFilter()
 {
     if (!m_panel)
         return;
-    f_filtrar_historial();
+    readFilterPanel();
     {
-        const QSignalBlocker quiet(m_panel->Check5());
-        m_panel->Check5()->setChecked(true);
+        const QSignalBlocker quiet(m_panel->filterCheck());
+        m_panel->filterCheck()->setChecked(true);
     }
-    m_options.filtrar = true;
-    f_historial();
+    m_options.filtering = true;
+    refreshHistoryPage();
 }
 
-void HistoryFeature::Check5_Click(bool checked)
+void HistoryFeature::onFilterCheckClicked(bool checked)
 {
     if (!m_panel)
         return;
     // Without a stored condition the box cannot be ticked by hand: the click opens or closes
     // the panel where one is built.
-    if (m_options.filtro.isEmpty()) {
+    if (m_options.filter.isEmpty()) {
         {
-            const QSignalBlocker quiet(m_panel->Check5());
-            m_panel->Check5()->setChecked(false);
+            const QSignalBlocker quiet(m_panel->filterCheck());
+            m_panel->filterCheck()->setChecked(false);
         }
-        m_options.filtrar = false;
-        Image8_Click();
+        m_options.filtering = false;
+        toggleFilterPanel();
         return;
     }
-    m_panel->Frame3()->hide();
-    m_options.filtrar = checked;
-    f_historial();
+    m_panel->filterFrame()->hide();
+    m_options.filtering = checked;
+    refreshHistoryPage();
 }
 
-void HistoryFeature::Image8_Click()
+void HistoryFeature::toggleFilterPanel()
 {
     if (!m_panel)
         return;
-    if (!m_panel->Frame3()->isHidden())
+    if (!m_panel->filterFrame()->isHidden())
         m_panel->hideFilterPanel();
     else
-        m_panel->Frame3()->show();
+        m_panel->filterFrame()->show();
 }
 
 void HistoryFeature::openExport()
 {
-    m_export.show([this] { return new exporting::Form18(m_context); });
+    m_export.show([this] { return new exporting::HistoryExportDialog(m_context); });
 }
 
-void HistoryFeature::buscarEnvios(const QString &phone)
+void HistoryFeature::findSendsTo(const QString &phone)
 {
     if (!m_panel)
         return;
-    m_panel->RichTextBox1()->setText(phone);
-    m_panel->Check6()->setChecked(false);
-    m_panel->Check7()->setChecked(true);
-    m_options.ver = VerOpcion::Todos;
-    m_panel->verOption(0)->setChecked(true);
-    f_filtrar_historial();
+    m_panel->phoneBox()->setText(phone);
+    m_panel->byDateCheck()->setChecked(false);
+    m_panel->byPhoneCheck()->setChecked(true);
+    m_options.kind = ViewKind::All;
+    m_panel->viewOption(0)->setChecked(true);
+    readFilterPanel();
     {
-        const QSignalBlocker quiet(m_panel->Check5());
-        m_panel->Check5()->setChecked(true);
+        const QSignalBlocker quiet(m_panel->filterCheck());
+        m_panel->filterCheck()->setChecked(true);
     }
-    m_options.filtrar = true;
-    f_historial();
+    m_options.filtering = true;
+    refreshHistoryPage();
 }
 
 // --- delivery reports -------------------------------------------------------------------------
 
-void HistoryFeature::f_actualizar_pendientes(const QString &login, const QString &pass)
+void HistoryFeature::refreshPendingReports(const QString &login, const QString &pass)
 {
     const Account account{login, pass};
-    const PendingReport pending = history::f_actualizar_pendientes(m_context.conexion, account, nowMinutes(now()));
+    const PendingReport pending = history::findPendingReports(m_context.connection, account, nowMinutes(now()));
     if (pending.status == PendingReport::Status::Ready) {
         m_reportAccount = account;
         m_context.busy.setBusy(kBusyReport, true);
         m_reports.post(pending.request.url, pending.request.fields);
     }
     // The view shows the sends at once; the reply redraws it again when it changed a row.
-    f_historial();
+    refreshHistoryPage();
 }
 
-void HistoryFeature::mnurclick_listado_historial_Actualizar_Click()
+void HistoryFeature::requestMenuSendReport()
 {
     if (!m_panel)
         return;
@@ -302,13 +302,13 @@ void HistoryFeature::mnurclick_listado_historial_Actualizar_Click()
     if (key.isEmpty() || key == QLatin1String("l0"))
         return;
     const Account account = reloadAccount();
-    const std::optional<GatewayRequest> request = f_consultar_estado(m_context.conexion, account, key);
+    const std::optional<GatewayRequest> request = buildSendReportRequest(m_context.connection, account, key);
     if (!request) {
         // A send gone since the menu opened is said to be gone; one without the gateway's
         // identifier has nothing to ask about.
-        if (rowMenu(m_context.conexion, key, nowStamp(now())).status == RowMenu::Status::NoRow) {
-            f_historial();
-            showNotice(kEnvioDesaparecido);
+        if (rowMenu(m_context.connection, key, nowStamp(now())).status == RowMenu::Status::NoRow) {
+            refreshHistoryPage();
+            showNotice(kSendGoneNotice);
         }
         return;
     }
@@ -320,10 +320,10 @@ void HistoryFeature::mnurclick_listado_historial_Actualizar_Click()
 void HistoryFeature::onReport(const net::GatewayReply &reply)
 {
     m_context.busy.setBusy(kBusyReport, false);
-    const ReportOutcome outcome = f_respuesta_estado(m_context.conexion, reply.text, m_reportAccount);
+    const ReportOutcome outcome = recordReportReply(m_context.connection, reply.text, m_reportAccount);
     // Any row rewritten or removed shows at once, whichever line of the reply it was.
     if (outcome.changed)
-        f_historial();
+        refreshHistoryPage();
     Q_EMIT reportHandled(outcome);
     if (outcome.status == ReportOutcome::Status::DatabaseError)
         m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
@@ -333,7 +333,7 @@ void HistoryFeature::onReport(const net::GatewayReply &reply)
 
 // --- cancellations ----------------------------------------------------------------------------
 
-void HistoryFeature::mnurclick_listado_historial_cancelar_Click()
+void HistoryFeature::cancelMenuSend()
 {
     if (!m_panel)
         return;
@@ -341,7 +341,7 @@ void HistoryFeature::mnurclick_listado_historial_cancelar_Click()
     if (key.isEmpty() || key == QLatin1String("l0"))
         return;
     const Account account = reloadAccount();
-    const CancelRequest request = f_peticion_cancelar(m_context.conexion, key, account, m_cancels.contador());
+    const CancelRequest request = buildCancelRequest(m_context.connection, key, account, m_cancels.counter());
     switch (request.status) {
     case CancelRequest::Status::Ready:
         m_cancelSmsId = request.smsId;
@@ -358,7 +358,7 @@ void HistoryFeature::mnurclick_listado_historial_cancelar_Click()
     case CancelRequest::Status::NoRow:
         // Gone since the menu opened: the view catches up and the user hears it.
         if (!request.notice.text.isEmpty()) {
-            f_historial();
+            refreshHistoryPage();
             showNotice(request.notice);
         }
         return;
@@ -370,18 +370,18 @@ void HistoryFeature::onCancel(const net::GatewayReply &reply)
     // Whatever came back, the pointer is given back: an error page must not leave it busy.
     m_context.busy.setBusy(kBusyCancel, false);
     const QString smsId = m_cancelSmsId;
-    CancelOutcome outcome = f_respuesta_cancelar(m_context.conexion, reply.text, smsId);
+    CancelOutcome outcome = recordCancelReply(m_context.connection, reply.text, smsId);
     if (outcome.changed)
-        f_historial();
+        refreshHistoryPage();
 
     if (outcome.status == CancelOutcome::Status::OfferDelete) {
         const ui::Answer answer = m_context.prompter.message(outcome.notice.text, outcome.notice.title,
                                                              ui::Icon::Question, ui::Buttons::YesNo);
         if (answer == ui::Answer::Yes) {
-            const db::Result r = deleteRefusedSend(m_context.conexion, smsId);
+            const db::Result r = deleteRefusedSend(m_context.connection, smsId);
             outcome.changed = r.ok() && r.changes > 0;
             if (outcome.changed)
-                f_historial();
+                refreshHistoryPage();
             if (!r.ok())
                 outcome.status = CancelOutcome::Status::DatabaseError;
         }
@@ -397,7 +397,7 @@ void HistoryFeature::onCancel(const net::GatewayReply &reply)
         showNotice(outcome.notice);
 }
 
-void HistoryFeature::mnurclick_listado_historial_cancelar_todos_Click()
+void HistoryFeature::cancelAllInView()
 {
     if (m_page.rowCount <= 0)
         return;
@@ -406,9 +406,9 @@ void HistoryFeature::mnurclick_listado_historial_cancelar_todos_Click()
         return m_context.prompter.input(prompt, title, defaultText);
     };
 
-    net::SyncHttp http(brand::url_base());
+    net::SyncHttp http(brand::baseUrl());
     http.setTimeout(m_syncTimeout);
-    const SyncTransport line = syncTransport(http, brand::servidor_web());
+    const SyncTransport line = syncTransport(http, brand::webHost());
     // The hourglass shows while the gateway is being asked, not while the user types "SI".
     const SyncTransport transport = [this, &line](const QString &path, const QStringList &names,
                                                   const QStringList &values) {
@@ -416,13 +416,13 @@ void HistoryFeature::mnurclick_listado_historial_cancelar_todos_Click()
         return line(path, names, values);
     };
     const CancelAllOutcome outcome =
-        cancelarTodos(m_context.conexion, m_page.condition, account, nowStamp(now()), ask, transport);
-    http.cerrar();
+        cancelAllScheduled(m_context.connection, m_page.condition, account, nowStamp(now()), ask, transport);
+    http.disconnect();
     m_context.busy.setBusy(kBusyCancelAll, false);
 
     if (outcome.status == CancelAllOutcome::Status::Done || outcome.status == CancelAllOutcome::Status::Unreachable
         || outcome.changed)
-        f_historial();
+        refreshHistoryPage();
     if (outcome.status == CancelAllOutcome::Status::DatabaseError && outcome.notice.text.isEmpty())
         m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
     else
@@ -431,29 +431,29 @@ void HistoryFeature::mnurclick_listado_historial_cancelar_todos_Click()
 
 // --- local deletions --------------------------------------------------------------------------
 
-void HistoryFeature::mnurclick_listado_historial_eliminar_Click()
+void HistoryFeature::deleteMenuSend()
 {
     if (!m_panel)
         return;
-    const DeleteOutcome outcome = f_eliminar_registro(m_context.conexion, m_panel->menuKey(), nowStamp(now()));
+    const DeleteOutcome outcome = deleteSendRecord(m_context.connection, m_panel->menuKey(), nowStamp(now()));
     if (outcome.changed)
-        f_historial();
+        refreshHistoryPage();
     if (outcome.status == DeleteOutcome::Status::DatabaseError)
         m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
     else
         showNotice(outcome.notice);
 }
 
-void HistoryFeature::mnurclick_listado_historial_eliminar_todos_Click()
+void HistoryFeature::deleteAllSentInView()
 {
     if (m_page.rowCount <= 0)
         return;
     const AskText ask = [this](const QString &prompt, const QString &title, const QString &defaultText) {
         return m_context.prompter.input(prompt, title, defaultText);
     };
-    const DeleteOutcome outcome = f_eliminar_todos_enviados(m_context.conexion, m_page.condition, nowStamp(now()), ask);
+    const DeleteOutcome outcome = deleteSentSends(m_context.connection, m_page.condition, nowStamp(now()), ask);
     if (outcome.status == DeleteOutcome::Status::Deleted)
-        f_historial();
+        refreshHistoryPage();
     if (outcome.status == DeleteOutcome::Status::DatabaseError)
         m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
     else

@@ -4,7 +4,7 @@
 #include "history/cancellation.h"
 #include "history/delivery_reports.h"
 #include "history/history_view.h"
-#include "history/export/form18.h"
+#include "history/export/history_export_dialog.h"
 #include "history/row_actions.h"
 #include "history/view/recipient_actions.h"
 #include "platform/net/gateway_channel.h"
@@ -53,21 +53,21 @@ public:
     // The blocking requests of "Cancelar todos" wait this long for each reply.
     void setSyncTimeout(std::chrono::milliseconds timeout) { m_syncTimeout = timeout; }
 
-    net::GatewayChannel &WebBrowser2() { return m_reports; }
-    net::GatewayChannel &WebBrowser4() { return m_cancels; }
+    net::GatewayChannel &reportChannel() { return m_reports; }
+    net::GatewayChannel &cancelChannel() { return m_cancels; }
 
     // The seams of the main window.
-    void f_historial();
-    void f_actualizar_pendientes(const QString &login, const QString &pass);
+    void refreshHistoryPage();
+    void refreshPendingReports(const QString &login, const QString &pass);
     // Takes over the main menu's "Mostrar nombres": enabled, checkable, mirroring the panel's names check.
-    void bindMostrarNombres(QAction *item);
+    void bindShowNamesItem(QAction *item);
 
     // The contact book's "Buscar envíos": every send to that number, the filter applied.
-    void buscarEnvios(const QString &phone);
+    void findSendsTo(const QString &phone);
 
     // The main menu's "Exportar a Excel" (HistoryExportDialog): one window at a time.
     void openExport();
-    exporting::Form18 *exportWindow() const { return m_export.existing(); }
+    exporting::HistoryExportDialog *exportWindow() const { return m_export.existing(); }
 
     // "Seleccionar destinatarios" and the double click on a class of recipients; the application
     // tells it where the contact book and the send panel are.
@@ -78,12 +78,12 @@ public:
 
     // The popup menu's actions. Those on one send act on the node the menu was opened on
     // (HistoryPanel::menuKey), whatever the tree has selected by the time they run.
-    void mnurclick_listado_historial_Actualizar_Click();
-    void mnurclick_listado_historial_cancelar_Click();
-    void mnurclick_listado_historial_cancelar_todos_Click();
-    void mnurclick_listado_historial_eliminar_Click();
-    void mnurclick_listado_historial_eliminar_todos_Click();
-    void mnurclick_listado_historial_ver_options_Click(int index);
+    void requestMenuSendReport();
+    void cancelMenuSend();
+    void cancelAllInView();
+    void deleteMenuSend();
+    void deleteAllSentInView();
+    void chooseView(int index);
 
 Q_SIGNALS:
     // After the view was rebuilt.
@@ -103,15 +103,15 @@ private:
     void onReport(const net::GatewayReply &reply);
     void onCancel(const net::GatewayReply &reply);
 
-    void setMostrarNombres(bool on);
-    void Check5_Click(bool checked);
-    void Command4_Click();
-    void Image8_Click();
-    void f_filtrar_historial();
+    void setShowNames(bool on);
+    void onFilterCheckClicked(bool checked);
+    void applyFilter();
+    void toggleFilterPanel();
+    void readFilterPanel();
 
     startup::AppContext &m_context;
     QPointer<HistoryPanel> m_panel;
-    QPointer<QAction> m_mnuMostrarNombres;
+    QPointer<QAction> m_showNamesItem;
     net::GatewayChannel m_reports;
     net::GatewayChannel m_cancels;
     Clock m_clock;
@@ -123,7 +123,7 @@ private:
 
     ViewOptions m_options;
     HistoryPage m_page;
-    ui::SingleInstance<exporting::Form18> m_export;
+    ui::SingleInstance<exporting::HistoryExportDialog> m_export;
     std::unique_ptr<RecipientActions> m_recipients;
 };
 

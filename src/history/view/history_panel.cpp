@@ -92,18 +92,18 @@ HistoryPanel::HistoryPanel(QWidget *parent)
     buildMenu();
 
     auto *top = new QHBoxLayout;
-    top->addWidget(m_check1);
+    top->addWidget(m_showNamesCheck);
     top->addSpacing(12);
-    top->addWidget(m_check5);
-    top->addWidget(m_image8);
+    top->addWidget(m_filterCheck);
+    top->addWidget(m_filterPanelButton);
     top->addStretch(1);
 
     auto *middle = new QHBoxLayout;
     middle->addWidget(m_tree, 1);
-    middle->addWidget(m_frame3);
+    middle->addWidget(m_filterFrame);
 
     auto *pages = new QHBoxLayout;
-    pages->addWidget(m_scroll, 1);
+    pages->addWidget(m_pageBar, 1);
     pages->addWidget(m_label);
 
     auto *layout = new QVBoxLayout(this);
@@ -133,93 +133,93 @@ void HistoryPanel::buildView()
     connect(m_tree, &QWidget::customContextMenuRequested, this, &HistoryPanel::onRightClick);
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) { onDoubleClick(item); });
 
-    m_scroll = new QScrollBar(Qt::Horizontal, this);
-    m_scroll->setObjectName(QStringLiteral("HScroll1_Historial"));
-    m_scroll->setRange(0, 0);
-    m_scroll->setPageStep(1);
+    m_pageBar = new QScrollBar(Qt::Horizontal, this);
+    m_pageBar->setObjectName(QStringLiteral("HScroll1_Historial"));
+    m_pageBar->setRange(0, 0);
+    m_pageBar->setPageStep(1);
 
     m_label = new QLabel(QStringLiteral("Página 1 de 1"), this);
     m_label->setObjectName(QStringLiteral("Pag_Historial"));
     m_label->setMinimumWidth(m_label->fontMetrics().horizontalAdvance(QStringLiteral("Página 0000 de 0000")) + 8);
     m_label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    m_check1 = new QCheckBox(QStringLiteral("Mostrar nombres"), this);
-    m_check1->setObjectName(QStringLiteral("Check1"));
-    m_check5 = new QCheckBox(QStringLiteral("Filtrar"), this);
-    m_check5->setObjectName(QStringLiteral("Check5"));
-    m_image8 = new QToolButton(this);
-    m_image8->setObjectName(QStringLiteral("Image8"));
-    m_image8->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
-    m_image8->setToolTip(QStringLiteral("Filtrar historial"));
-    m_image8->setAutoRaise(true);
+    m_showNamesCheck = new QCheckBox(QStringLiteral("Mostrar nombres"), this);
+    m_showNamesCheck->setObjectName(QStringLiteral("Check1"));
+    m_filterCheck = new QCheckBox(QStringLiteral("Filtrar"), this);
+    m_filterCheck->setObjectName(QStringLiteral("Check5"));
+    m_filterPanelButton = new QToolButton(this);
+    m_filterPanelButton->setObjectName(QStringLiteral("Image8"));
+    m_filterPanelButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    m_filterPanelButton->setToolTip(QStringLiteral("Filtrar historial"));
+    m_filterPanelButton->setAutoRaise(true);
 }
 
 void HistoryPanel::buildFilterPanel()
 {
-    m_frame3 = new QGroupBox(QStringLiteral("Filtrar historial"), this);
-    m_frame3->setObjectName(QStringLiteral("Frame3"));
-    m_frame3->setVisible(false);
+    m_filterFrame = new QGroupBox(QStringLiteral("Filtrar historial"), this);
+    m_filterFrame->setObjectName(QStringLiteral("Frame3"));
+    m_filterFrame->setVisible(false);
 
     const auto box = [this](const char *name, const QString &text) {
-        auto *edit = new QLineEdit(text, m_frame3);
+        auto *edit = new QLineEdit(text, m_filterFrame);
         edit->setObjectName(QString::fromLatin1(name));
         return edit;
     };
     const auto check = [this](const char *name, const QString &caption) {
-        auto *c = new QCheckBox(caption, m_frame3);
+        auto *c = new QCheckBox(caption, m_filterFrame);
         c->setObjectName(QString::fromLatin1(name));
         return c;
     };
-    m_check6 = check("Check6", QStringLiteral("Enviado entre"));
-    m_text8 = box("Text8", QStringLiteral("2000-01-01"));
-    m_text9 = box("Text9", QStringLiteral("2050-01-01"));
-    m_check7 = check("Check7", QStringLiteral("Enviado al teléfono"));
-    m_richTextBox1 = box("RichTextBox1", {});
-    m_check8 = check("Check8", QStringLiteral("El texto debe incluir"));
-    m_text10 = box("Text10", {});
-    m_command4 = new QPushButton(QStringLiteral("Filtrar"), m_frame3);
-    m_command4->setObjectName(QStringLiteral("Command4"));
-    m_command5 = new QPushButton(QStringLiteral("Cerrar"), m_frame3);
-    m_command5->setObjectName(QStringLiteral("Command5"));
+    m_byDateCheck = check("Check6", QStringLiteral("Enviado entre"));
+    m_fromDateBox = box("Text8", QStringLiteral("2000-01-01"));
+    m_toDateBox = box("Text9", QStringLiteral("2050-01-01"));
+    m_byPhoneCheck = check("Check7", QStringLiteral("Enviado al teléfono"));
+    m_phoneBox = box("RichTextBox1", {});
+    m_byTextCheck = check("Check8", QStringLiteral("El texto debe incluir"));
+    m_messageTextBox = box("Text10", {});
+    m_applyFilterButton = new QPushButton(QStringLiteral("Filtrar"), m_filterFrame);
+    m_applyFilterButton->setObjectName(QStringLiteral("Command4"));
+    m_closeFilterButton = new QPushButton(QStringLiteral("Cerrar"), m_filterFrame);
+    m_closeFilterButton->setObjectName(QStringLiteral("Command5"));
 
-    m_monthView1 = new QCalendarWidget(m_frame3);
-    m_monthView1->setObjectName(QStringLiteral("MonthView1"));
-    m_monthView1->setSelectedDate(QDate(2000, 1, 1));
-    m_monthView1->setVisible(false);
-    m_monthView2 = new QCalendarWidget(m_frame3);
-    m_monthView2->setObjectName(QStringLiteral("MonthView2"));
-    m_monthView2->setVisible(false);
-    for (QCalendarWidget *calendar : {m_monthView1, m_monthView2})
+    m_fromCalendar = new QCalendarWidget(m_filterFrame);
+    m_fromCalendar->setObjectName(QStringLiteral("MonthView1"));
+    m_fromCalendar->setSelectedDate(QDate(2000, 1, 1));
+    m_fromCalendar->setVisible(false);
+    m_toCalendar = new QCalendarWidget(m_filterFrame);
+    m_toCalendar->setObjectName(QStringLiteral("MonthView2"));
+    m_toCalendar->setVisible(false);
+    for (QCalendarWidget *calendar : {m_fromCalendar, m_toCalendar})
         calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
 
     // The calendars only help to fill the boxes; the dates apply at the next "Filtrar".
-    connect(m_monthView1, &QCalendarWidget::selectionChanged, this, [this] {
-        m_text8->setText(m_monthView1->selectedDate().toString(QStringLiteral("yyyy-MM-dd")));
+    connect(m_fromCalendar, &QCalendarWidget::selectionChanged, this, [this] {
+        m_fromDateBox->setText(m_fromCalendar->selectedDate().toString(QStringLiteral("yyyy-MM-dd")));
     });
-    connect(m_monthView2, &QCalendarWidget::selectionChanged, this, [this] {
-        m_text9->setText(m_monthView2->selectedDate().toString(QStringLiteral("yyyy-MM-dd")));
+    connect(m_toCalendar, &QCalendarWidget::selectionChanged, this, [this] {
+        m_toDateBox->setText(m_toCalendar->selectedDate().toString(QStringLiteral("yyyy-MM-dd")));
     });
-    connect(m_monthView1, &QCalendarWidget::activated, m_monthView1, &QWidget::hide);
-    connect(m_monthView2, &QCalendarWidget::activated, m_monthView2, &QWidget::hide);
+    connect(m_fromCalendar, &QCalendarWidget::activated, m_fromCalendar, &QWidget::hide);
+    connect(m_toCalendar, &QCalendarWidget::activated, m_toCalendar, &QWidget::hide);
     // A click in a date box opens its calendar; leaving the phone box empty drops its criterion.
-    for (QLineEdit *edit : {m_text8, m_text9, m_richTextBox1})
+    for (QLineEdit *edit : {m_fromDateBox, m_toDateBox, m_phoneBox})
         edit->installEventFilter(this);
 
     auto *grid = new QGridLayout;
-    grid->addWidget(m_check6, 0, 0, 1, 2);
-    grid->addWidget(m_text8, 1, 0);
-    grid->addWidget(m_text9, 1, 1);
-    grid->addWidget(m_check7, 2, 0, 1, 2);
-    grid->addWidget(m_richTextBox1, 3, 0, 1, 2);
-    grid->addWidget(m_check8, 4, 0, 1, 2);
-    grid->addWidget(m_text10, 5, 0, 1, 2);
-    grid->addWidget(m_command4, 6, 0);
-    grid->addWidget(m_command5, 6, 1);
+    grid->addWidget(m_byDateCheck, 0, 0, 1, 2);
+    grid->addWidget(m_fromDateBox, 1, 0);
+    grid->addWidget(m_toDateBox, 1, 1);
+    grid->addWidget(m_byPhoneCheck, 2, 0, 1, 2);
+    grid->addWidget(m_phoneBox, 3, 0, 1, 2);
+    grid->addWidget(m_byTextCheck, 4, 0, 1, 2);
+    grid->addWidget(m_messageTextBox, 5, 0, 1, 2);
+    grid->addWidget(m_applyFilterButton, 6, 0);
+    grid->addWidget(m_closeFilterButton, 6, 1);
 
-    auto *layout = new QVBoxLayout(m_frame3);
+    auto *layout = new QVBoxLayout(m_filterFrame);
     layout->addLayout(grid);
-    layout->addWidget(m_monthView1);
-    layout->addWidget(m_monthView2);
+    layout->addWidget(m_fromCalendar);
+    layout->addWidget(m_toCalendar);
     layout->addStretch(1);
 }
 
@@ -227,7 +227,7 @@ void HistoryPanel::buildMenu()
 {
     m_menu = new QMenu(QStringLiteral("rclick_listado_historial"), this);
     m_menu->setObjectName(QStringLiteral("mnurclick_listado_historial"));
-    m_popup.setMenu(m_menu);
+    m_contactMenu.setMenu(m_menu);
     const auto item = [](QMenu *menu, const char *name, const QString &caption) {
         QAction *a = menu->addAction(caption);
         a->setObjectName(QString::fromLatin1(name));
@@ -250,7 +250,7 @@ void HistoryPanel::buildMenu()
             connect(a, &QAction::triggered, this, [this, recipientClass, action] {
                 if (!recipientActionAvailable(action))
                     return;
-                if (const std::optional<qint64> sid = sidFromKey(m_popup.key()))
+                if (const std::optional<qint64> sid = sidFromKey(m_contactMenu.key()))
                     Q_EMIT recipientsRequested(*sid, recipientClass, action);
             });
         }
@@ -265,8 +265,8 @@ void HistoryPanel::buildMenu()
     m_menu->addSeparator()->setObjectName(QStringLiteral("mnusep2"));
     QMenu *viewMenu = m_menu->addMenu(QStringLiteral("Ver"));
     viewMenu->menuAction()->setObjectName(QStringLiteral("mnurclick_listado_historial_ver"));
-    m_ver = new QActionGroup(this);
-    m_ver->setExclusive(true);
+    m_viewGroup = new QActionGroup(this);
+    m_viewGroup->setExclusive(true);
     const QString captions[] = {QStringLiteral("Todos"), QStringLiteral("Enviados"), QStringLiteral("Programados")};
     for (int i = 0; i < 3; ++i) {
         QAction *a = viewMenu->addAction(captions[i]);
@@ -274,7 +274,7 @@ void HistoryPanel::buildMenu()
         a->setCheckable(true);
         a->setChecked(i == 0);
         a->setData(i);
-        m_ver->addAction(a);
+        m_viewGroup->addAction(a);
     }
 }
 
@@ -284,22 +284,22 @@ QAction *HistoryPanel::menuItem(const QString &name) const
     return m_menu->findChild<QAction *>(name);
 }
 
-int HistoryPanel::verIndex() const
+int HistoryPanel::viewIndex() const
 {
-    QAction *checked = m_ver->checkedAction();
+    QAction *checked = m_viewGroup->checkedAction();
     return checked ? checked->data().toInt() : 0;
 }
 
-QAction *HistoryPanel::verOption(int index) const
+QAction *HistoryPanel::viewOption(int index) const
 {
-    const QList<QAction *> options = m_ver->actions();
+    const QList<QAction *> options = m_viewGroup->actions();
     return index >= 0 && index < options.size() ? options.at(index) : nullptr;
 }
 
 void HistoryPanel::showPage(const HistoryPage &page)
 {
-    menuItem(QStringLiteral("mnurclick_listado_historial_cancelar_todos"))->setEnabled(page.cancelarTodos);
-    menuItem(QStringLiteral("mnurclick_listado_historial_eliminar_todos"))->setEnabled(page.eliminarTodos);
+    menuItem(QStringLiteral("mnurclick_listado_historial_cancelar_todos"))->setEnabled(page.canCancelAll);
+    menuItem(QStringLiteral("mnurclick_listado_historial_eliminar_todos"))->setEnabled(page.canDeleteAllSent);
 
     m_tree->setUpdatesEnabled(false);
     m_tree->clear();
@@ -324,9 +324,9 @@ void HistoryPanel::showPage(const HistoryPage &page)
     m_tree->setUpdatesEnabled(true);
 
     {
-        const QSignalBlocker guard(m_scroll);
-        m_scroll->setMaximum(int(page.lastPage));
-        m_scroll->setValue(int(page.page));
+        const QSignalBlocker guard(m_pageBar);
+        m_pageBar->setMaximum(int(page.lastPage));
+        m_pageBar->setValue(int(page.page));
     }
     m_label->setText(page.label);
 }
@@ -359,13 +359,13 @@ void HistoryPanel::prepareRowMenu(const RowMenu &menu)
     for (const char *name : {"mnurclick_listado_historial_destinatarios", "mnurclick_listado_historial_Actualizar",
                              "mnurclick_listado_historial_eliminar", "mnurclick_listado_historial_cancelar", "mnusep1"})
         menuItem(QString::fromLatin1(name))->setVisible(true);
-    menuItem(QStringLiteral("mnurclick_listado_historial_cancelar"))->setEnabled(menu.cancelarEnvio);
-    menuItem(QStringLiteral("mnurclick_listado_historial_eliminar"))->setEnabled(menu.eliminarRegistro);
+    menuItem(QStringLiteral("mnurclick_listado_historial_cancelar"))->setEnabled(menu.canCancel);
+    menuItem(QStringLiteral("mnurclick_listado_historial_eliminar"))->setEnabled(menu.canDelete);
     menuItem(QStringLiteral("mnurclick_listado_historial_Actualizar"))->setEnabled(true);
-    menuItem(QStringLiteral("mnurclick_listado_historial_destinatarios"))->setEnabled(menu.seleccionarDestinatarios);
-    menuItem(QStringLiteral("mnurclick_listado_historial_destinatarios_confirmados"))->setEnabled(menu.confirmados);
-    menuItem(QStringLiteral("mnurclick_listado_historial_destinatarios_fallidos"))->setEnabled(menu.fallidos);
-    menuItem(QStringLiteral("mnurclick_listado_historial_destinatarios_sinconfirmar"))->setEnabled(menu.sinConfirmar);
+    menuItem(QStringLiteral("mnurclick_listado_historial_destinatarios"))->setEnabled(menu.canSelectRecipients);
+    menuItem(QStringLiteral("mnurclick_listado_historial_destinatarios_confirmados"))->setEnabled(menu.hasConfirmed);
+    menuItem(QStringLiteral("mnurclick_listado_historial_destinatarios_fallidos"))->setEnabled(menu.hasFailed);
+    menuItem(QStringLiteral("mnurclick_listado_historial_destinatarios_sinconfirmar"))->setEnabled(menu.hasUnconfirmed);
 }
 
 void HistoryPanel::prepareEmptyAreaMenu()
@@ -377,7 +377,7 @@ void HistoryPanel::prepareEmptyAreaMenu()
 
 void HistoryPanel::popupMenu(const QString &key, const QPoint &globalPos)
 {
-    m_popup.popup(key, globalPos);
+    m_contactMenu.popup(key, globalPos);
 }
 
 void HistoryPanel::setRecipientActionAvailable(int action, bool available)
@@ -398,9 +398,9 @@ bool HistoryPanel::recipientActionAvailable(int action) const
 
 void HistoryPanel::hideFilterPanel()
 {
-    m_frame3->hide();
-    m_monthView1->hide();
-    m_monthView2->hide();
+    m_filterFrame->hide();
+    m_fromCalendar->hide();
+    m_toCalendar->hide();
 }
 
 void HistoryPanel::onRightClick(const QPoint &pos)
@@ -425,30 +425,30 @@ void HistoryPanel::onDoubleClick(QTreeWidgetItem *item)
     Q_EMIT recipientsDoubleClicked(*sid, recipientClass);
 }
 
-void HistoryPanel::openSecondCalendar()
+void HistoryPanel::openToCalendar()
 {
     // The second calendar starts at today the first time it opens, then keeps the user's month.
-    if (!m_monthView2Opened) {
-        m_monthView2Opened = true;
-        const QSignalBlocker quiet(m_monthView2);
-        m_monthView2->setSelectedDate(QDate::currentDate());
+    if (!m_toCalendarOpened) {
+        m_toCalendarOpened = true;
+        const QSignalBlocker quiet(m_toCalendar);
+        m_toCalendar->setSelectedDate(QDate::currentDate());
     }
-    m_monthView1->hide();
-    m_monthView2->show();
+    m_fromCalendar->hide();
+    m_toCalendar->show();
 }
 
 bool HistoryPanel::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonPress) {
-        if (watched == m_text8) {
-            m_monthView2->hide();
-            m_monthView1->show();
-        } else if (watched == m_text9) {
-            openSecondCalendar();
+        if (watched == m_fromDateBox) {
+            m_toCalendar->hide();
+            m_fromCalendar->show();
+        } else if (watched == m_toDateBox) {
+            openToCalendar();
         }
-    } else if (event->type() == QEvent::FocusOut && watched == m_richTextBox1) {
-        if (m_richTextBox1->text().trimmed().isEmpty())
-            m_check7->setChecked(false);
+    } else if (event->type() == QEvent::FocusOut && watched == m_phoneBox) {
+        if (m_phoneBox->text().trimmed().isEmpty())
+            m_byPhoneCheck->setChecked(false);
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -38,33 +38,33 @@ public:
     ~HistoryPanel() override;
 
     // The view.
-    QTreeWidget *TreeView3() const { return m_tree; }
-    QScrollBar *HScroll1_Historial() const { return m_scroll; }
-    QLabel *Pag_Historial() const { return m_label; }
-    QCheckBox *Check1() const { return m_check1; }          // "Mostrar nombres"
-    QCheckBox *Check5() const { return m_check5; }          // "Filtrar"
-    QToolButton *Image8() const { return m_image8; }        // opens and closes the filter panel
+    QTreeWidget *sendsList() const { return m_tree; }
+    QScrollBar *pageBar() const { return m_pageBar; }
+    QLabel *pageLabel() const { return m_label; }
+    QCheckBox *showNamesCheck() const { return m_showNamesCheck; }          // "Mostrar nombres"
+    QCheckBox *filterCheck() const { return m_filterCheck; }          // "Filtrar"
+    QToolButton *filterPanelButton() const { return m_filterPanelButton; }        // opens and closes the filter panel
 
     // The filter panel.
-    QGroupBox *Frame3() const { return m_frame3; }
-    QCheckBox *Check6() const { return m_check6; }          // "Enviado entre"
-    QLineEdit *Text8() const { return m_text8; }
-    QLineEdit *Text9() const { return m_text9; }
-    QCheckBox *Check7() const { return m_check7; }          // "Enviado al teléfono"
-    QLineEdit *RichTextBox1() const { return m_richTextBox1; }
-    QCheckBox *Check8() const { return m_check8; }          // "El texto debe incluir"
-    QLineEdit *Text10() const { return m_text10; }
-    QPushButton *Command4() const { return m_command4; }    // "Filtrar"
-    QPushButton *Command5() const { return m_command5; }    // "Cerrar"
-    QCalendarWidget *MonthView1() const { return m_monthView1; }
-    QCalendarWidget *MonthView2() const { return m_monthView2; }
+    QGroupBox *filterFrame() const { return m_filterFrame; }
+    QCheckBox *byDateCheck() const { return m_byDateCheck; }          // "Enviado entre"
+    QLineEdit *fromDateBox() const { return m_fromDateBox; }
+    QLineEdit *toDateBox() const { return m_toDateBox; }
+    QCheckBox *byPhoneCheck() const { return m_byPhoneCheck; }          // "Enviado al teléfono"
+    QLineEdit *phoneBox() const { return m_phoneBox; }
+    QCheckBox *byTextCheck() const { return m_byTextCheck; }          // "El texto debe incluir"
+    QLineEdit *messageTextBox() const { return m_messageTextBox; }
+    QPushButton *applyFilterButton() const { return m_applyFilterButton; }    // "Filtrar"
+    QPushButton *closeFilterButton() const { return m_closeFilterButton; }    // "Cerrar"
+    QCalendarWidget *fromCalendar() const { return m_fromCalendar; }
+    QCalendarWidget *toCalendar() const { return m_toCalendar; }
 
     // The popup menu and its items, by their menu names (`mnurclick_listado_historial_cancelar`, ...).
-    QMenu *mnurclick_listado_historial() const { return m_menu; }
+    QMenu *contextMenu() const { return m_menu; }
     QAction *menuItem(const QString &name) const;
     // The "Ver" item ticked: 0 "Todos", 1 "Enviados", 2 "Programados".
-    int verIndex() const;
-    QAction *verOption(int index) const;
+    int viewIndex() const;
+    QAction *viewOption(int index) const;
 
     // Redraws the tree, the page bar and the bulk items from a page; the page bar moves without
     // raising its own change.
@@ -84,7 +84,7 @@ public:
     // reply, the automation) moves the selection, often to the newest send.
     void popupMenu(const QString &key, const QPoint &globalPos);
     // The key the popup menu was last opened on.
-    const QString &menuKey() const { return m_popup.key(); }
+    const QString &menuKey() const { return m_contactMenu.key(); }
 
     // Hides the filter panel and both calendars.
     void hideFilterPanel();
@@ -115,34 +115,34 @@ private:
     void buildMenu();
     void onRightClick(const QPoint &pos);
     void onDoubleClick(QTreeWidgetItem *item);
-    void openSecondCalendar();
+    void openToCalendar();
 
     QTreeWidget *m_tree = nullptr;
-    QScrollBar *m_scroll = nullptr;
+    QScrollBar *m_pageBar = nullptr;
     QLabel *m_label = nullptr;
-    QCheckBox *m_check1 = nullptr;
-    QCheckBox *m_check5 = nullptr;
-    QToolButton *m_image8 = nullptr;
+    QCheckBox *m_showNamesCheck = nullptr;
+    QCheckBox *m_filterCheck = nullptr;
+    QToolButton *m_filterPanelButton = nullptr;
 
-    QGroupBox *m_frame3 = nullptr;
-    QCheckBox *m_check6 = nullptr;
-    QLineEdit *m_text8 = nullptr;
-    QLineEdit *m_text9 = nullptr;
-    QCheckBox *m_check7 = nullptr;
-    QLineEdit *m_richTextBox1 = nullptr;
-    QCheckBox *m_check8 = nullptr;
-    QLineEdit *m_text10 = nullptr;
-    QPushButton *m_command4 = nullptr;
-    QPushButton *m_command5 = nullptr;
-    QCalendarWidget *m_monthView1 = nullptr;
-    QCalendarWidget *m_monthView2 = nullptr;
-    bool m_monthView2Opened = false;
+    QGroupBox *m_filterFrame = nullptr;
+    QCheckBox *m_byDateCheck = nullptr;
+    QLineEdit *m_fromDateBox = nullptr;
+    QLineEdit *m_toDateBox = nullptr;
+    QCheckBox *m_byPhoneCheck = nullptr;
+    QLineEdit *m_phoneBox = nullptr;
+    QCheckBox *m_byTextCheck = nullptr;
+    QLineEdit *m_messageTextBox = nullptr;
+    QPushButton *m_applyFilterButton = nullptr;
+    QPushButton *m_closeFilterButton = nullptr;
+    QCalendarWidget *m_fromCalendar = nullptr;
+    QCalendarWidget *m_toCalendar = nullptr;
+    bool m_toCalendarOpened = false;
 
     QMenu *m_menu = nullptr;
-    QActionGroup *m_ver = nullptr;
+    QActionGroup *m_viewGroup = nullptr;
     QList<QAction *> m_recipientItems;       // the twenty leaves, each with its action number as data
     std::array<bool, 5> m_recipientActions{};
-    ui::RowPopup m_popup;   // the popup menu and the send it was opened on
+    ui::RowPopup m_contactMenu;   // the popup menu and the send it was opened on
 };
 
 } // namespace history

@@ -13,16 +13,16 @@ public:
     explicit HistoryListViews(HistoryFeature &feature, startup::ListViews *others = nullptr)
         : m_feature(feature), m_others(others ? others : &m_none) {}
 
-    void f_historial() override { m_feature.f_historial(); }
-    void f_actualizar_pendientes(const QString &login, const QString &pass) override
+    void refreshHistoryPage() override { m_feature.refreshHistoryPage(); }
+    void refreshPendingReports(const QString &login, const QString &pass) override
     {
-        m_feature.f_actualizar_pendientes(login, pass);
+        m_feature.refreshPendingReports(login, pass);
     }
-    void f_agenda(bool reload) override { m_others->f_agenda(reload); }
-    void f_grupos() override { m_others->f_grupos(); }
-    void f_plantillas() override { m_others->f_plantillas(); }
-    bool agendaVacia() const override { return m_others->agendaVacia(); }
-    bool plantillasVacias() const override { return m_others->plantillasVacias(); }
+    void refreshContactList(bool reload) override { m_others->refreshContactList(reload); }
+    void refreshGroupList() override { m_others->refreshGroupList(); }
+    void refreshTemplateList() override { m_others->refreshTemplateList(); }
+    bool isBookEmpty() const override { return m_others->isBookEmpty(); }
+    bool hasNoTemplates() const override { return m_others->hasNoTemplates(); }
 
 private:
     HistoryFeature &m_feature;
@@ -39,7 +39,7 @@ public:
     QWidget *contactsPanel() override { return m_others->contactsPanel(); }
     QWidget *groupsPanel() override { return m_others->groupsPanel(); }
     QWidget *templatesPanel() override { return m_others->templatesPanel(); }
-    void bindMostrarNombres(QAction *item) override { m_feature.bindMostrarNombres(item); }
+    void bindShowNamesItem(QAction *item) override { m_feature.bindShowNamesItem(item); }
 
 private:
     HistoryFeature &m_feature;

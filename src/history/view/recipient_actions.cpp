@@ -30,14 +30,14 @@ RecipientActions::RecipientActions(startup::AppContext &context, HistoryPanel *p
     if (!m_panel)
         return;
     // The copy and the workbook need nothing outside the history.
-    m_panel->setRecipientActionAvailable(int(AccionDestinatarios::Portapapeles), true);
-    m_panel->setRecipientActionAvailable(int(AccionDestinatarios::Excel), true);
+    m_panel->setRecipientActionAvailable(int(RecipientAction::Clipboard), true);
+    m_panel->setRecipientActionAvailable(int(RecipientAction::Export), true);
     connect(m_panel, &HistoryPanel::recipientsRequested, this, [this](qint64 sid, const QString &recipientClass, int action) {
-        if (action >= 0 && action < kAccionesDestinatarios)
-            f_subhistorial_destinatarios(sid, recipientClass, static_cast<AccionDestinatarios>(action));
+        if (action >= 0 && action < kRecipientActionCount)
+            actOnRecipients(sid, recipientClass, static_cast<RecipientAction>(action));
     });
     connect(m_panel, &HistoryPanel::recipientsDoubleClicked, this, [this](qint64 sid, const QString &recipientClass) {
-        f_subhistorial_destinatarios(sid, recipientClass, AccionDestinatarios::Filtrar);
+        actOnRecipients(sid, recipientClass, RecipientAction::Filter);
     });
 }
 
@@ -48,8 +48,8 @@ void RecipientActions::setContactBook(ContactBookLink link)
     m_contactBook = std::move(link);
     const bool available = m_contactBook.complete();
     if (m_panel) {
-        m_panel->setRecipientActionAvailable(int(AccionDestinatarios::Filtrar), available);
-        m_panel->setRecipientActionAvailable(int(AccionDestinatarios::Grupo), available);
+        m_panel->setRecipientActionAvailable(int(RecipientAction::Filter), available);
+        m_panel->setRecipientActionAvailable(int(RecipientAction::Group), available);
     }
 }
 
@@ -57,60 +57,60 @@ void RecipientActions::setSendPanel(SendPanelLink link)
 {
     m_sendPanel = std::move(link);
     if (m_panel)
-        m_panel->setRecipientActionAvailable(int(AccionDestinatarios::Enviar), bool(m_sendPanel));
+        m_panel->setRecipientActionAvailable(int(RecipientAction::AddToSendPanel), bool(m_sendPanel));
 }
 
-RecipientOutcome RecipientActions::f_subhistorial_destinatarios(qint64 sid, const QString &recipientClass,
-                                                                AccionDestinatarios action)
+RecipientOutcome RecipientActions::actOnRecipients(qint64 sid, const QString &recipientClass,
+                                                                RecipientAction action)
 {
     RecipientOutcome outcome = run(sid, recipientClass, action);
     Q_EMIT acted(outcome);
     return outcome;
 }
 
-RecipientOutcome RecipientActions::run(qint64 sid, const QString &classWord, AccionDestinatarios action)
+RecipientOutcome RecipientActions::run(qint64 sid, const QString &classWord, RecipientAction action)
 {
     RecipientOutcome outcome;
-    const std::optional<ClaseDestinatarios> recipientClass = claseDeTexto(classWord);
+    const std::optional<RecipientClass> recipientClass = recipientClassFromText(classWord);
     if (!recipientClass)
         return outcome;
-    const bool needsContacts = action == AccionDestinatarios::Filtrar || action == AccionDestinatarios::Grupo;
-    if ((needsContacts && !m_contactBook.complete()) || (action == AccionDestinatarios::Enviar && !m_sendPanel)) {
+    const bool needsContacts = action == RecipientAction::Filter || action == RecipientAction::Group;
+    if ((needsContacts && !m_contactBook.complete()) || (action == RecipientAction::AddToSendPanel && !m_sendPanel)) {
         outcome.status = RecipientOutcome::Status::Unavailable;
         return outcome;
     }
 
-    const LecturaEnvio lookup = leerEnvio(m_context.conexion, sid);
-    if (lookup.status == LecturaEnvio::Status::DatabaseError) {
+    const SendLookup lookup = readSend(m_context.connection, sid);
+    if (lookup.status == SendLookup::Status::DatabaseError) {
         outcome.status = RecipientOutcome::Status::DatabaseError;
         m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
         return outcome;
     }
-    if (lookup.status == LecturaEnvio::Status::NoRow)
+    if (lookup.status == SendLookup::Status::NoRow)
         return outcome;
-    const QString list = listaDeClase(*recipientClass, lookup.envio);
+    const QString list = classList(*recipientClass, lookup.send);
 
     switch (action) {
-    case AccionDestinatarios::Portapapeles:
+    case RecipientAction::Clipboard:
         QGuiApplication::clipboard()->setText(list);
         outcome.status = RecipientOutcome::Status::Copied;
-        outcome.lista = list;
+        outcome.list = list;
         return outcome;
-    case AccionDestinatarios::Enviar:
+    case RecipientAction::AddToSendPanel:
         m_sendPanel(list);
         outcome.status = RecipientOutcome::Status::AddedToSendPanel;
-        outcome.lista = list;
+        outcome.list = list;
         return outcome;
-    case AccionDestinatarios::Excel:
-        return exportar(sid, *recipientClass, lookup.envio, list);
-    case AccionDestinatarios::Grupo:
-        return crearGrupo(list);
-    case AccionDestinatarios::Filtrar:
-        if (filtroNecesitaGrupo(list)) {
-            m_context.prompter.message(kAvisoDemasiadosContactos);
-            return crearGrupo(list);
+    case RecipientAction::Export:
+        return exportClass(sid, *recipientClass, lookup.send, list);
+    case RecipientAction::Group:
+        return createGroup(list);
+    case RecipientAction::Filter:
+        if (filterNeedsGroup(list)) {
+            m_context.prompter.message(kTooManyContactsMessage);
+            return createGroup(list);
         }
-        return filtrar(list);
+        return filterContacts(list);
     }
     return outcome;
 }
@@ -120,18 +120,18 @@ QString RecipientActions::exportFolder() const
     if (!m_exportFolder.isEmpty())
         return m_exportFolder;
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return documents.isEmpty() ? m_context.ruta_programa : documents;
+    return documents.isEmpty() ? m_context.programFolder : documents;
 }
 
-RecipientOutcome RecipientActions::exportar(qint64 sid, ClaseDestinatarios recipientClass, const EnvioDestinatarios &send,
+RecipientOutcome RecipientActions::exportClass(qint64 sid, RecipientClass recipientClass, const RecipientSend &send,
                                             const QString &list)
 {
     RecipientOutcome outcome;
-    outcome.lista = list;
+    outcome.list = list;
     // There is no spreadsheet program to hand an unsaved workbook to: the user picks its file
     // first, then it is written and opened.
     const std::optional<QString> chosen = m_context.prompter.saveFile(
-        kTituloExportarDestinatarios, QDir(exportFolder()).filePath(exporting::nombreLibroDestinatarios(sid, recipientClass)),
+        kExportRecipientsTitle, QDir(exportFolder()).filePath(exporting::recipientsWorkbookName(sid, recipientClass)),
         QStringLiteral("Libro de Excel (*.xlsx)"));
     if (!chosen || chosen->trimmed().isEmpty()) {
         outcome.status = RecipientOutcome::Status::Cancelled;
@@ -141,72 +141,72 @@ RecipientOutcome RecipientActions::exportar(qint64 sid, ClaseDestinatarios recip
     xlsx::SaveResult saved;
     {
         ui::BusyGuard busy(m_context.busy, QStringLiteral("exportar-destinatarios"));
-        saved = xlsx::save(outcome.path, {exporting::hojaDestinatarios(send, list)});
+        saved = xlsx::save(outcome.path, {exporting::recipientsSheet(send, list)});
     }
     if (!saved.ok()) {
         outcome.status = RecipientOutcome::Status::SaveFailed;
-        m_context.prompter.message(saved.message, kTituloExportarDestinatarios, ui::Icon::Warning);
+        m_context.prompter.message(saved.message, kExportRecipientsTitle, ui::Icon::Warning);
         return outcome;
     }
     outcome.status = RecipientOutcome::Status::Exported;
-    m_context.prompter.message(kExportacionDestinatariosCompleta, kTituloExportarDestinatarios,
+    m_context.prompter.message(kRecipientsExportedMessage, kExportRecipientsTitle,
                                ui::Icon::Information);
     m_context.shell.openUrl(QUrl::fromLocalFile(outcome.path).toString());
     return outcome;
 }
 
-RecipientOutcome RecipientActions::crearGrupo(const QString &list)
+RecipientOutcome RecipientActions::createGroup(const QString &list)
 {
     RecipientOutcome outcome;
-    outcome.lista = list;
+    outcome.list = list;
     // A second group of the same name could not be told apart in the contact filter, which finds
     // groups by name: a name already taken is asked again, as the group tab does.
     QString name;
     for (;;) {
         const std::optional<QString> answer =
-            m_context.prompter.input(preguntaNombreGrupo(list.size()), kTituloCrearGrupo, QString());
+            m_context.prompter.input(groupNamePrompt(list.size()), kCreateGroupTitle, QString());
         name = answer ? answer->trimmed() : QString();
         if (name.isEmpty()) {
             outcome.status = RecipientOutcome::Status::Cancelled;
             return outcome;
         }
-        if (!existeGrupoDestinatarios(m_context.conexion, name))
+        if (!groupNameTaken(m_context.connection, name))
             break;
-        m_context.prompter.message(avisoGrupoExistente(name), kTituloNombreGrupo, ui::Icon::Warning);
+        m_context.prompter.message(groupExistsMessage(name), kGroupNameErrorTitle, ui::Icon::Warning);
     }
 
-    GrupoCreado created;
+    CreatedGroup created;
     {
         ui::BusyGuard busy(m_context.busy, QStringLiteral("crear-grupo-destinatarios"));
-        created = crearGrupoDeTelefonos(m_context.conexion, name, telefonosDe(list));
+        created = createGroupFromPhones(m_context.connection, name, phonesOf(list));
     }
     if (!created.ok()) {
         outcome.status = RecipientOutcome::Status::DatabaseError;
-        m_context.prompter.message(kErrorCrearGrupo, kTituloCrearGrupo, ui::Icon::Warning);
+        m_context.prompter.message(kCreateGroupErrorMessage, kCreateGroupTitle, ui::Icon::Warning);
         return outcome;
     }
     outcome.status = RecipientOutcome::Status::GroupCreated;
-    outcome.grupo = created.sid;
-    outcome.miembros = created.miembros;
-    m_contactBook.f_grupos();
+    outcome.group = created.sid;
+    outcome.members = created.members;
+    m_contactBook.reloadGroups();
     // Without numbers there is nothing to show: the contacts stay as they were.
     if (list.isEmpty())
         return outcome;
     ui::BusyGuard busy(m_context.busy, QStringLiteral("filtrar-contactos"));
-    m_contactBook.filtrarPorGrupo(name);
-    m_contactBook.mostrarContactos();
+    m_contactBook.filterByGroup(name);
+    m_contactBook.showContacts();
     return outcome;
 }
 
-RecipientOutcome RecipientActions::filtrar(const QString &list)
+RecipientOutcome RecipientActions::filterContacts(const QString &list)
 {
     RecipientOutcome outcome;
-    outcome.lista = list;
+    outcome.list = list;
     if (list.isEmpty())
         return outcome;
     ui::BusyGuard busy(m_context.busy, QStringLiteral("filtrar-contactos"));
-    m_contactBook.filtrarPorTelefonos(list);
-    m_contactBook.mostrarContactos();
+    m_contactBook.filterByPhones(list);
+    m_contactBook.showContacts();
     outcome.status = RecipientOutcome::Status::Filtered;
     return outcome;
 }

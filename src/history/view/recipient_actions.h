@@ -16,11 +16,11 @@ class HistoryPanel;
 // Where "Filtrar contactos" and "Crear grupo" lead: the contact book's filter and group list and
 // its tab. The application fills it from the contact book.
 struct ContactBookLink {
-    std::function<void(const QString &list)> filtrarPorTelefonos;   // the filter set and applied
-    std::function<void()> f_grupos;                                   // the group lists refilled
-    std::function<void(const QString &name)> filtrarPorGrupo;       // the filter set and applied
-    std::function<void()> mostrarContactos;                           // the "Contactos" tab shown
-    bool complete() const { return filtrarPorTelefonos && f_grupos && filtrarPorGrupo && mostrarContactos; }
+    std::function<void(const QString &list)> filterByPhones;   // the filter set and applied
+    std::function<void()> reloadGroups;                                   // the group lists refilled
+    std::function<void(const QString &name)> filterByGroup;       // the filter set and applied
+    std::function<void()> showContacts;                           // the "Contactos" tab shown
+    bool complete() const { return filterByPhones && reloadGroups && filterByGroup && showContacts; }
 };
 
 // Where "Añadir a 'Enviar a'" leads: the numbers added to the send panel's recipients box, whose
@@ -42,10 +42,10 @@ struct RecipientOutcome {
         SaveFailed,
     };
     Status status = Status::Nothing;
-    QString lista;        // the class list acted on
+    QString list;        // the class list acted on
     QString path;         // the workbook written
-    qint64 grupo = 0;     // the group created
-    qint64 miembros = 0;  // contacts that joined it
+    qint64 group = 0;     // the group created
+    qint64 members = 0;  // contacts that joined it
 };
 
 // actOnRecipients: the five actions of "Seleccionar destinatarios" on a class of a
@@ -65,17 +65,17 @@ public:
     // Where the workbook's file picker starts; the user's documents (or the program folder) by default.
     void setExportFolder(const QString &folder) { m_exportFolder = folder; }
 
-    RecipientOutcome f_subhistorial_destinatarios(qint64 sid, const QString &recipientClass, AccionDestinatarios action);
+    RecipientOutcome actOnRecipients(qint64 sid, const QString &recipientClass, RecipientAction action);
 
 Q_SIGNALS:
     void acted(const history::RecipientOutcome &outcome);
 
 private:
-    RecipientOutcome run(qint64 sid, const QString &recipientClass, AccionDestinatarios action);
-    RecipientOutcome exportar(qint64 sid, ClaseDestinatarios recipientClass, const EnvioDestinatarios &send,
+    RecipientOutcome run(qint64 sid, const QString &recipientClass, RecipientAction action);
+    RecipientOutcome exportClass(qint64 sid, RecipientClass recipientClass, const RecipientSend &send,
                               const QString &list);
-    RecipientOutcome crearGrupo(const QString &list);
-    RecipientOutcome filtrar(const QString &list);
+    RecipientOutcome createGroup(const QString &list);
+    RecipientOutcome filterContacts(const QString &list);
     QString exportFolder() const;
 
     startup::AppContext &m_context;

@@ -8,9 +8,9 @@ SyncTransport syncTransport(net::SyncHttp &http, const QString &server)
 {
     return [&http, server](const QString &path, const QStringList &names, const QStringList &values) {
         TransportReply reply;
-        if (!http.conectado() && !http.conectar(server))
+        if (!http.isConnected() && !http.connectTo(server))
             return reply;
-        const net::SyncReply r = http.peticion(path, names, values);
+        const net::SyncReply r = http.request(path, names, values);
         reply.ok = r.status == net::SyncReply::Status::Ok;
         reply.text = r.text.trimmed();
         return reply;

@@ -26,7 +26,7 @@ constexpr size_t kMaxPasses = 8;
 
 bool isEmptyChoice(int index, const QStringList &fieldNames)
 {
-    return index >= fieldNames.size() || index < 0 || fieldNames.at(index) == kVacio;
+    return index >= fieldNames.size() || index < 0 || fieldNames.at(index) == kEmptyEntry;
 }
 
 QVariant textField(const QVariantList &row, int index, const QStringList &fieldNames)
@@ -83,24 +83,24 @@ ContactValues toWrite(const ImportedContact &c)
 {
     auto text = [](const QVariant &v) { return QVariant(nonNullText(v.toString())); };
     ContactValues v;
-    v.nombre = text(c.nombre);
-    v.telefono = nonNullText(c.telefono);
-    v.nombre_completo = text(c.nombre_completo);
-    v.direccion = text(c.direccion);
-    v.telefono_2 = text(c.telefono_2);
-    v.comentario = text(c.comentario);
-    v.f_nacimiento = c.f_nacimiento.isEmpty() ? QVariant() : QVariant(c.f_nacimiento);
+    v.name = text(c.name);
+    v.phone = nonNullText(c.phone);
+    v.fullName = text(c.fullName);
+    v.address = text(c.address);
+    v.otherPhone = text(c.otherPhone);
+    v.comment = text(c.comment);
+    v.birthDate = c.birthDate.isEmpty() ? QVariant() : QVariant(c.birthDate);
     return v;
 }
 
 } // namespace
 
-QString mensajeImportados(double imported)
+QString importedMessage(double imported)
 {
     return QString::number(qint64(imported)) + QStringLiteral(" contactos han sido importados satisfactoriamente. ");
 }
 
-QString mensajeSinClave(int rows)
+QString keylessMessage(int rows)
 {
     return QString::number(rows)
         + QStringLiteral(" registros no se han importado porque su campo clave está vacío, es cero o es negativo.");
@@ -109,22 +109,22 @@ QString mensajeSinClave(int rows)
 ImportedContact contactFromRow(const QVariantList &row, const QStringList &fieldNames, const Mapping &m)
 {
     ImportedContact c;
-    c.nombre = textField(row, m.campos[0], fieldNames);
-    const QVariant phone = textField(row, m.campos[1], fieldNames);
-    c.telefono = phone.isValid() ? telefono_access(phone.toString()) : QString(QLatin1String(""));
-    c.nombre_completo = textField(row, m.campos[2], fieldNames);
-    c.direccion = textField(row, m.campos[3], fieldNames);
-    c.telefono_2 = textField(row, m.campos[4], fieldNames);
-    c.comentario = textField(row, m.campos[5], fieldNames);
-    c.f_nacimiento = isEmptyChoice(m.campos[6], fieldNames) ? QString(QLatin1String("")) : birthDateText(row.value(m.campos[6]));
-    c.clave = mdb::cellText(row.value(m.clave));
+    c.name = textField(row, m.fields[0], fieldNames);
+    const QVariant phone = textField(row, m.fields[1], fieldNames);
+    c.phone = phone.isValid() ? cleanAccessPhone(phone.toString()) : QString(QLatin1String(""));
+    c.fullName = textField(row, m.fields[2], fieldNames);
+    c.address = textField(row, m.fields[3], fieldNames);
+    c.otherPhone = textField(row, m.fields[4], fieldNames);
+    c.comment = textField(row, m.fields[5], fieldNames);
+    c.birthDate = isEmptyChoice(m.fields[6], fieldNames) ? QString(QLatin1String("")) : birthDateText(row.value(m.fields[6]));
+    c.key = mdb::cellText(row.value(m.key));
     return c;
 }
 
 bool differs(const ImportedContact &i, const ContactValues &a)
 {
-    return valuesDiffer({i.nombre, i.telefono, i.nombre_completo, i.direccion, i.telefono_2, i.comentario,
-                         i.f_nacimiento},
+    return valuesDiffer({i.name, i.phone, i.fullName, i.address, i.otherPhone, i.comment,
+                         i.birthDate},
                         a);
 }
 
@@ -165,7 +165,7 @@ RunOutcome AccessImport::start(const mdb::Table &table, const Mapping &mapping)
 
 RunOutcome AccessImport::start(std::unique_ptr<RowSource> source, const Mapping &mapping)
 {
-    abandonar();
+    abandon();
     m_source = std::move(source);
     m_fieldNames.clear();
     for (const mdb::Column &c : m_source->columns())
@@ -174,13 +174,13 @@ RunOutcome AccessImport::start(std::unique_ptr<RowSource> source, const Mapping 
     const int fieldCount = int(m_fieldNames.size());
     if (!mappingFits(mapping, fieldCount))
         return fail(QStringLiteral("La asignación de campos no corresponde a la tabla. Pulse de nuevo sobre Conectar."));
-    const int phone = mapping.campos[1];
+    const int phone = mapping.fields[1];
     if (isEmptyChoice(phone, m_fieldNames))
         return fail(QStringLiteral("Asigne el campo que contiene el teléfono: no puede quedar como 'Vacio'. "
                                    "No se ha importado ningún contacto."));
 
     // The walk's order: only each row's key is kept, then sorted.
-    const int key = mapping.clave;
+    const int key = mapping.key;
     const mdb::ColumnKind keyKind = m_source->columns()[size_t(key)].kind;
     std::vector<std::pair<QVariant, qint64>> keys;
     const bool read = m_source->scan(0, [&](qint64 ordinal, const QVariantList &row) {
@@ -191,7 +191,7 @@ RunOutcome AccessImport::start(std::unique_ptr<RowSource> source, const Mapping 
         // the summary says so instead of dropping them unseen.
         const QVariant k = row.value(key);
         if (!k.isValid() || (numericKind(keyKind) && number(k) < 1)) {
-            ++m_sinClave;
+            ++m_keyless;
             return true;
         }
         keys.emplace_back(k, ordinal);
@@ -207,7 +207,7 @@ RunOutcome AccessImport::start(std::unique_ptr<RowSource> source, const Mapping 
     return walk();
 }
 
-RunOutcome AccessImport::reanudar(const Decision &decision)
+RunOutcome AccessImport::resume(const Decision &decision)
 {
     if (!m_waiting)
         return fail(QStringLiteral("La importación ya no está en curso. Pulse de nuevo sobre Importar."));
@@ -216,24 +216,24 @@ RunOutcome AccessImport::reanudar(const Decision &decision)
     return walk();
 }
 
-void AccessImport::abandonar()
+void AccessImport::abandon()
 {
     m_waiting = false;
     m_source.reset();
     m_order.clear();
     m_answers.clear();
     m_conflictAt = 0;
-    m_sinClave = 0;
+    m_keyless = 0;
 }
 
 RunOutcome AccessImport::walk()
 {
     // One transaction for the whole walk: the look-ups see what the walk has written, and no
     // lock or journal check is paid per row.
-    db::Transaction transaction(m_conexion);
+    db::Transaction transaction(m_connection);
     if (!transaction.isActive())
         return fail(kSaveFailed);
-    AgendaStore store(m_conexion);
+    AgendaStore store(m_connection);
     Decision standing;                    // an "all" answer given earlier in the walk
     double imported = 0;
     std::vector<QVariantList> window;
@@ -263,10 +263,10 @@ RunOutcome AccessImport::walk()
         for (size_t i = 0; i < count; ++i) {
             const size_t place = first + i;
             const ImportedContact c = contactFromRow(window[i], m_fieldNames, m_mapping);
-            if (!c.nombre.isValid() || c.nombre.toString().isEmpty() || c.telefono.size() <= 9)
+            if (!c.name.isValid() || c.name.toString().isEmpty() || c.phone.size() <= 9)
                 continue;
             db::Result r;
-            const std::optional<StoredContact> stored = store.findByPhone(c.telefono, &r);
+            const std::optional<StoredContact> stored = store.findByPhone(c.phone, &r);
             if (!r.ok())
                 return fail(kSaveFailed);
             if (!stored) {
@@ -278,7 +278,7 @@ RunOutcome AccessImport::walk()
             if (!differs(c, stored->values))
                 continue;
             Decision d = standing;
-            if (!d.sobreescribirTodos && !d.ignorarTodos) {
+            if (!d.overwriteAll && !d.ignoreAll) {
                 const auto answer = m_answers.find(place);
                 if (answer == m_answers.end()) {
                     // The question goes to the user with nothing written: the transaction is
@@ -288,17 +288,17 @@ RunOutcome AccessImport::walk()
                     m_conflictAt = place;
                     RunOutcome out;
                     out.status = RunStatus::Conflict;
-                    out.contados = imported;
-                    out.conflicto = Conflict{c, *stored, m_source->tableName(), c.clave, imported};
+                    out.count = imported;
+                    out.conflict = Conflict{c, *stored, m_source->tableName(), c.key, imported};
                     return out;
                 }
                 d = answer->second;
-                if (d.sobreescribirTodos || d.ignorarTodos)
+                if (d.overwriteAll || d.ignoreAll)
                     standing = d;
             }
-            if (d.sobreescribirUno || d.sobreescribirTodos) {
+            if (d.overwriteOne || d.overwriteAll) {
                 ContactValues v = toWrite(c);
-                v.telefono = stored->values.telefono;
+                v.phone = stored->values.phone;
                 if (!store.overwrite(stored->sid, v).ok())
                     return fail(kSaveFailed);
                 imported += 1;
@@ -309,21 +309,21 @@ RunOutcome AccessImport::walk()
         return fail(kSaveFailed);
     RunOutcome out;
     out.status = RunStatus::Finished;
-    out.contados = imported;
-    out.mensaje = mensajeImportados(imported);
-    out.sinClave = m_sinClave;
-    if (m_sinClave > 0)
-        out.mensaje += QLatin1Char('\n') + mensajeSinClave(m_sinClave);
-    abandonar();
+    out.count = imported;
+    out.message = importedMessage(imported);
+    out.keyless = m_keyless;
+    if (m_keyless > 0)
+        out.message += QLatin1Char('\n') + keylessMessage(m_keyless);
+    abandon();
     return out;
 }
 
 RunOutcome AccessImport::fail(const QString &message)
 {
-    abandonar();
+    abandon();
     RunOutcome out;
     out.status = RunStatus::Failed;
-    out.mensaje = message;
+    out.message = message;
     return out;
 }
 

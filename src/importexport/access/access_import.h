@@ -26,47 +26,47 @@ namespace importexport::access {
 
 // The user's answer to a conflict (the duplicate-phone dialog's four flags).
 struct Decision {
-    bool sobreescribirUno = false;
-    bool sobreescribirTodos = false;
-    bool ignorarUno = false;
-    bool ignorarTodos = false;
+    bool overwriteOne = false;
+    bool overwriteAll = false;
+    bool ignoreOne = false;
+    bool ignoreAll = false;
 };
 
 // One row of the other table as the contact it becomes. Texts are Null (invalid) where the row
 // holds Null; "Vacio" gives the empty text. The birth date is "yyyy-MM-dd" or "" (not a date).
 struct ImportedContact {
-    QVariant nombre;
-    QString telefono;
-    QVariant nombre_completo;
-    QVariant direccion;
-    QVariant telefono_2;
-    QVariant comentario;
-    QString f_nacimiento;
-    QString clave;           // the row's key value as text
+    QVariant name;
+    QString phone;
+    QVariant fullName;
+    QVariant address;
+    QVariant otherPhone;
+    QVariant comment;
+    QString birthDate;
+    QString key;           // the row's key value as text
 };
 
 struct Conflict {
-    ImportedContact importado;
-    StoredContact actual;
-    QString tabla;
-    QString clave;
-    double contados = 0;
+    ImportedContact imported;
+    StoredContact stored;
+    QString table;
+    QString key;
+    double count = 0;
 };
 
 enum class RunStatus { Finished, Conflict, Failed };
 
 struct RunOutcome {
     RunStatus status = RunStatus::Finished;
-    double contados = 0;                  // contacts inserted plus overwritten
-    int sinClave = 0;                     // rows with a phone left out: a key the walk never reaches
-    std::optional<Conflict> conflicto;    // with RunStatus::Conflict
-    QString mensaje;                      // the Spanish text to show (final or failure)
+    double count = 0;                  // contacts inserted plus overwritten
+    int keyless = 0;                     // rows with a phone left out: a key the walk never reaches
+    std::optional<Conflict> conflict;    // with RunStatus::Conflict
+    QString message;                      // the Spanish text to show (final or failure)
 };
 
 // The final message of a finished run.
-QString mensajeImportados(double imported);
+QString importedMessage(double imported);
 // The line added to it for rows whose key the walk does not reach (Null, zero, negative).
-QString mensajeSinClave(int rows);
+QString keylessMessage(int rows);
 
 // The contact a row becomes under `mapping` (fieldNames are the other table's fields).
 ImportedContact contactFromRow(const QVariantList &row, const QStringList &fieldNames, const Mapping &mapping);
@@ -113,30 +113,30 @@ private:
 
 class AccessImport final {
 public:
-    explicit AccessImport(db::Connection &connection) : m_conexion(connection) {}
+    explicit AccessImport(db::Connection &connection) : m_connection(connection) {}
 
     // Starts a run over `table` from its first key (numeric keys from 1 on, as the first call of
     // the old procedure did).
     RunOutcome start(const mdb::Table &table, const Mapping &mapping);
     RunOutcome start(std::unique_ptr<RowSource> source, const Mapping &mapping);
     // Goes on from the row that raised the conflict, settled by `decision`.
-    RunOutcome reanudar(const Decision &decision);
-    bool esperando() const { return m_waiting; }
+    RunOutcome resume(const Decision &decision);
+    bool waiting() const { return m_waiting; }
     // Forgets a run that waits for an answer; nothing of it is written.
-    void abandonar();
+    void abandon();
 
 private:
     RunOutcome walk();
     RunOutcome fail(const QString &message);
 
-    db::Connection &m_conexion;
+    db::Connection &m_connection;
     std::unique_ptr<RowSource> m_source;
     QStringList m_fieldNames;
     Mapping m_mapping;
     std::vector<qint64> m_order;          // the rows to walk (their stored positions), in key order
     std::map<size_t, Decision> m_answers; // the user's answers, by place in the walk
     size_t m_conflictAt = 0;
-    int m_sinClave = 0;                   // rows the key walk never reaches
+    int m_keyless = 0;                   // rows the key walk never reaches
     bool m_waiting = false;
 };
 

@@ -8,17 +8,17 @@ Mapping defaultMapping(int fieldCount)
 {
     Mapping m;
     for (int i = 0; i < 7; ++i)
-        m.campos[size_t(i)] = i < fieldCount ? i + 1 : fieldCount;
-    m.clave = 0;
+        m.fields[size_t(i)] = i < fieldCount ? i + 1 : fieldCount;
+    m.key = 0;
     return m;
 }
 
 bool mappingFits(const Mapping &mapping, int fieldCount)
 {
-    for (const int c : mapping.campos)
+    for (const int c : mapping.fields)
         if (c < 0 || c > fieldCount)
             return false;
-    return mapping.clave >= 0 && mapping.clave < fieldCount;
+    return mapping.key >= 0 && mapping.key < fieldCount;
 }
 
 std::optional<RememberedFile> lastFile(db::Connection &connection, db::Result *result)
@@ -53,9 +53,9 @@ std::optional<Mapping> rememberedMapping(db::Connection &connection, const QStri
         if (!ok)
             return std::nullopt;
         if (i < 7)
-            m.campos[size_t(i)] = value;
+            m.fields[size_t(i)] = value;
         else
-            m.clave = value;
+            m.key = value;
     }
     return m;
 }
@@ -76,9 +76,9 @@ db::Result saveSettings(db::Connection &connection, const QString &table, const 
             return r;
     }
     QVariantList values{nonNullText(table), nonNullText(path), nonNullText(pass)};
-    for (const int c : mapping.campos)
+    for (const int c : mapping.fields)
         values << QString::number(c);
-    values << QString::number(mapping.clave);
+    values << QString::number(mapping.key);
     // The table keeps one row: the statement rewrites every row there is.
     r = connection.execute(QStringLiteral("UPDATE Parametros_Access SET tabla=?1, ruta=?2, pass=?3, nombre_i=?4, "
                                         "telefono_i=?5, nombre_completo_i=?6, direccion_i=?7, otro_telefono_i=?8, "

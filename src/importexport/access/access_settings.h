@@ -12,13 +12,13 @@
 namespace importexport::access {
 
 // The entry that leaves a contact field empty, listed after the other table's fields.
-inline const QString kVacio = QStringLiteral("Vacio");
+inline const QString kEmptyEntry = QStringLiteral("Vacio");
 
 // The list positions chosen in the eight combos: for nombre, telefono, nombre_completo, direccion,
 // telefono_2, comentario, f_nacimiento (position == field count means "Vacio"), and the key field.
 struct Mapping {
-    std::array<int, 7> campos{};
-    int clave = 0;
+    std::array<int, 7> fields{};
+    int key = 0;
     bool operator==(const Mapping &) const = default;
 };
 
@@ -29,8 +29,8 @@ Mapping defaultMapping(int fieldCount);
 bool mappingFits(const Mapping &mapping, int fieldCount);
 
 struct RememberedFile {
-    QString tabla;
-    QString ruta;
+    QString table;
+    QString path;
     QString pass;
 };
 

@@ -18,7 +18,7 @@ CustomerOutcome failure(CustomerStatus status, const QString &message)
 {
     CustomerOutcome out;
     out.status = status;
-    out.mensaje = message;
+    out.message = message;
     return out;
 }
 
@@ -52,7 +52,7 @@ std::optional<QString> needColumns(const mdb::Table &table, const QStringList &n
 
 } // namespace
 
-CustomerOutcome importarClientes(const QString &customerDatabase, const QString &programDatabase,
+CustomerOutcome importCustomerDatabase(const QString &customerDatabase, const QString &programDatabase,
                                  const CustomerOptions &options)
 {
     const QString customerOpenError = QStringLiteral("No se ha podido abrir la base de datos de clientes. Compruebe que "
@@ -88,9 +88,9 @@ CustomerOutcome importarClientes(const QString &customerDatabase, const QString 
     if (!program.open(programDatabase, db::OpenMode::ExistingOnly).ok() || !startup::isClientDatabase(program))
         return failure(CustomerStatus::ProgramDatabaseError,
                        QStringLiteral("No se ha podido abrir la base de datos de %1 Desktop seleccionada. Compruebe "
-                                      "que es una base de datos del programa.").arg(brand::nombre_marca()));
+                                      "que es una base de datos del programa.").arg(brand::brandName()));
 
-    const QVariant mobileType = options.tipoTelefonoNumerico ? QVariant(3.0) : QVariant(QStringLiteral("3"));
+    const QVariant mobileType = options.numericPhoneType ? QVariant(3.0) : QVariant(QStringLiteral("3"));
     db::Transaction transaction(program);
     if (!transaction.isActive())
         return failure(CustomerStatus::WriteError, QStringLiteral("No se ha podido escribir en la base de datos."));
@@ -98,16 +98,16 @@ CustomerOutcome importarClientes(const QString &customerDatabase, const QString 
     CustomerOutcome out;
     for (const QVariantList &row : phones.rows) {
         const QString number = mdb::cellText(row.value(t[0]));
-        if (number.isEmpty() || !keyEquals(row.value(t[1]), mobileType, options.tipoTelefonoNumerico))
+        if (number.isEmpty() || !keyEquals(row.value(t[1]), mobileType, options.numericPhoneType))
             continue;
         const QVariantList *customer = nullptr;
         for (const QVariantList &c : customerRecords.rows)
-            if (keyEquals(c.value(f[0]), row.value(t[2]), options.idClienteNumerico)) {
+            if (keyEquals(c.value(f[0]), row.value(t[2]), options.numericCustomerId)) {
                 customer = &c;
                 break;
             }
         if (!customer) {
-            ++out.sinCliente;
+            ++out.withoutCustomer;
             continue;
         }
         const QString name = mdb::cellText(customer->value(f[1])).left(50);
@@ -115,29 +115,29 @@ CustomerOutcome importarClientes(const QString &customerDatabase, const QString 
         const QString type = mdb::cellText(customer->value(f[2])).left(50);
         if (!type.isEmpty()) {
             for (const QVariantList &typeRow : customerTypes.rows)
-                if (keyEquals(typeRow.value(k[0]), type, options.idTipoClienteNumerico)) {
+                if (keyEquals(typeRow.value(k[0]), type, options.numericCustomerTypeId)) {
                     comment = mdb::cellText(typeRow.value(k[1])).left(50);
                     break;
                 }
         }
         ContactValues v;
-        v.nombre = nonNullText(name);
-        v.telefono = telefono_clientes(number);
-        v.nombre_completo = nonNullText(name);
-        v.comentario = nonNullText(comment);
+        v.name = nonNullText(name);
+        v.phone = cleanCustomerPhone(number);
+        v.fullName = nonNullText(name);
+        v.comment = nonNullText(comment);
         if (!store.insert(v).ok())
             return failure(CustomerStatus::WriteError,
                            QStringLiteral("No se han podido guardar los contactos. No se ha importado ningún contacto."));
-        ++out.importados;
+        ++out.imported;
     }
     if (!transaction.commit().ok())
         return failure(CustomerStatus::WriteError,
                        QStringLiteral("No se han podido guardar los contactos. No se ha importado ningún contacto."));
-    out.mensaje = QStringLiteral("Base de datos de clientes importada en ") + brand::nombre_marca()
+    out.message = QStringLiteral("Base de datos de clientes importada en ") + brand::brandName()
                 + QStringLiteral(" Desktop. Gracias por su confianza.");
-    if (out.sinCliente > 0)
-        out.mensaje += QStringLiteral(" %1 teléfonos no se han importado porque su cliente no existe en la base de "
-                                      "datos de clientes.").arg(out.sinCliente);
+    if (out.withoutCustomer > 0)
+        out.message += QStringLiteral(" %1 teléfonos no se han importado porque su cliente no existe en la base de "
+                                      "datos de clientes.").arg(out.withoutCustomer);
     return out;
 }
 

@@ -9,21 +9,21 @@ namespace importexport::access {
 
 // Whether each key column is compared as a number (ticked) or as text.
 struct CustomerOptions {
-    bool tipoTelefonoNumerico = true;   // the phone type box: tipo_telefono = 3 or = '3'
-    bool idClienteNumerico = true;      // the customer id box
-    bool idTipoClienteNumerico = true;  // the customer type id box
+    bool numericPhoneType = true;   // the phone type box: tipo_telefono = 3 or = '3'
+    bool numericCustomerId = true;      // the customer id box
+    bool numericCustomerTypeId = true;  // the customer type id box
 };
 
 enum class CustomerStatus { Ok, CustomerDatabaseError, ProgramDatabaseError, WriteError };
 
 struct CustomerOutcome {
     CustomerStatus status = CustomerStatus::Ok;
-    int importados = 0;       // contacts written
-    int sinCliente = 0;       // mobile numbers whose customer does not exist (not imported)
-    QString mensaje;          // the Spanish text to show
+    int imported = 0;       // contacts written
+    int withoutCustomer = 0;       // mobile numbers whose customer does not exist (not imported)
+    QString message;          // the Spanish text to show
 };
 
-CustomerOutcome importarClientes(const QString &customerDatabase, const QString &programDatabase,
+CustomerOutcome importCustomerDatabase(const QString &customerDatabase, const QString &programDatabase,
                                  const CustomerOptions &options);
 
 } // namespace importexport::access

@@ -16,43 +16,43 @@ FileChooser::FileChooser(ui::Prompter &prompter, const QStringList &patterns, QW
     , m_prompter(prompter)
     , m_patterns(patterns)
 {
-    Drive = new QComboBox(this);
-    Drive->setObjectName(QStringLiteral("Drive"));
+    driveCombo = new QComboBox(this);
+    driveCombo->setObjectName(QStringLiteral("Drive"));
     for (const QFileInfo &drive : QDir::drives())
-        Drive->addItem(QDir::toNativeSeparators(drive.absolutePath()), drive.absolutePath());
-    Dir = new QListWidget(this);
-    Dir->setObjectName(QStringLiteral("Dir"));
-    File = new QListWidget(this);
-    File->setObjectName(QStringLiteral("File"));
+        driveCombo->addItem(QDir::toNativeSeparators(drive.absolutePath()), drive.absolutePath());
+    folderList = new QListWidget(this);
+    folderList->setObjectName(QStringLiteral("Dir"));
+    fileList = new QListWidget(this);
+    fileList->setObjectName(QStringLiteral("File"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Drive);
-    layout->addWidget(Dir, 1);
-    layout->addWidget(File, 1);
+    layout->addWidget(driveCombo);
+    layout->addWidget(folderList, 1);
+    layout->addWidget(fileList, 1);
 
-    connect(Drive, &QComboBox::activated, this, &FileChooser::Drive_Change);
-    connect(Dir, &QListWidget::itemActivated, this, &FileChooser::Dir_Activated);
-    setCarpeta(QDir::currentPath());
+    connect(driveCombo, &QComboBox::activated, this, &FileChooser::onDriveChanged);
+    connect(folderList, &QListWidget::itemActivated, this, &FileChooser::onFolderActivated);
+    setFolder(QDir::currentPath());
 }
 
-bool FileChooser::setCarpeta(const QString &folder)
+bool FileChooser::setFolder(const QString &folder)
 {
     const QDir dir(folder);
     if (folder.isEmpty() || !dir.exists() || !dir.isReadable())
         return false;
     m_folder = dir.absolutePath();
     {
-        const QSignalBlocker block(Dir);
-        Dir->clear();
+        const QSignalBlocker block(folderList);
+        folderList->clear();
         if (!dir.isRoot())
-            Dir->addItem(QStringLiteral(".."));
-        Dir->addItems(dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase));
+            folderList->addItem(QStringLiteral(".."));
+        folderList->addItems(dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase));
     }
     // The drive list follows the folder.
-    for (int i = 0; i < Drive->count(); ++i)
-        if (m_folder.startsWith(Drive->itemData(i).toString(), Qt::CaseInsensitive)) {
-            const QSignalBlocker block(Drive);
-            Drive->setCurrentIndex(i);
+    for (int i = 0; i < driveCombo->count(); ++i)
+        if (m_folder.startsWith(driveCombo->itemData(i).toString(), Qt::CaseInsensitive)) {
+            const QSignalBlocker block(driveCombo);
+            driveCombo->setCurrentIndex(i);
         }
     fillFiles();
     return true;
@@ -60,58 +60,58 @@ bool FileChooser::setCarpeta(const QString &folder)
 
 void FileChooser::fillFiles()
 {
-    File->clear();
+    fileList->clear();
     const QDir dir(m_folder);
-    File->addItems(dir.entryList(m_patterns, QDir::Files, QDir::Name | QDir::IgnoreCase));
+    fileList->addItems(dir.entryList(m_patterns, QDir::Files, QDir::Name | QDir::IgnoreCase));
 }
 
-bool FileChooser::seleccionarArchivo(const QString &name)
+bool FileChooser::selectFile(const QString &name)
 {
-    for (int i = 0; i < File->count(); ++i)
-        if (File->item(i)->text() == name) {
-            File->setCurrentRow(i);
+    for (int i = 0; i < fileList->count(); ++i)
+        if (fileList->item(i)->text() == name) {
+            fileList->setCurrentRow(i);
             return true;
         }
     return false;
 }
 
-void FileChooser::seleccionarPrimero()
+void FileChooser::selectFirst()
 {
-    if (File->count() > 0)
-        File->setCurrentRow(0);
+    if (fileList->count() > 0)
+        fileList->setCurrentRow(0);
 }
 
-QString FileChooser::archivo() const
+QString FileChooser::fileName() const
 {
-    const QListWidgetItem *item = File->currentItem();
+    const QListWidgetItem *item = fileList->currentItem();
     return item ? item->text() : QString();
 }
 
-QString FileChooser::ruta() const
+QString FileChooser::path() const
 {
-    const QString name = archivo();
+    const QString name = fileName();
     return name.isEmpty() ? QString() : QDir(m_folder).filePath(name);
 }
 
-void FileChooser::Drive_Change(int index)
+void FileChooser::onDriveChanged(int index)
 {
-    const QString root = Drive->itemData(index).toString();
-    if (!setCarpeta(root)) {
+    const QString root = driveCombo->itemData(index).toString();
+    if (!setFolder(root)) {
         m_prompter.message(QStringLiteral("La unidad no contiene disco o está vacía."), QStringLiteral("Error"),
                            ui::Icon::Warning);
-        const QSignalBlocker block(Drive);
-        Drive->setCurrentIndex(0);
-        setCarpeta(Drive->itemData(0).toString());
+        const QSignalBlocker block(driveCombo);
+        driveCombo->setCurrentIndex(0);
+        setFolder(driveCombo->itemData(0).toString());
     }
 }
 
-void FileChooser::Dir_Activated(QListWidgetItem *item)
+void FileChooser::onFolderActivated(QListWidgetItem *item)
 {
     if (!item)
         return;
     const QString target = item->text() == QLatin1String("..") ? QDir(m_folder).absoluteFilePath(QStringLiteral(".."))
                                                                 : QDir(m_folder).filePath(item->text());
-    setCarpeta(QDir::cleanPath(target));
+    setFolder(QDir::cleanPath(target));
 }
 
 } // namespace importexport::access

@@ -21,22 +21,22 @@ public:
     // `patterns` filters the file list ("*.mdb"); empty lists every file.
     FileChooser(ui::Prompter &prompter, const QStringList &patterns, QWidget *parent = nullptr);
 
-    QComboBox *Drive = nullptr;
-    QListWidget *Dir = nullptr;
-    QListWidget *File = nullptr;
+    QComboBox *driveCombo = nullptr;
+    QListWidget *folderList = nullptr;
+    QListWidget *fileList = nullptr;
 
-    QString carpeta() const { return m_folder; }
+    QString folder() const { return m_folder; }
     // Moves the three lists to `folder`; false (and nothing changes) when it cannot be read.
-    bool setCarpeta(const QString &folder);
+    bool setFolder(const QString &folder);
     // Selects the entry equal to `name` (case-sensitive); false when there is none.
-    bool seleccionarArchivo(const QString &name);
-    void seleccionarPrimero();
-    QString archivo() const;          // the selected file name, "" when none
-    QString ruta() const;             // folder + separator + file, "" when no file is selected
+    bool selectFile(const QString &name);
+    void selectFirst();
+    QString fileName() const;          // the selected file name, "" when none
+    QString path() const;             // folder + separator + file, "" when no file is selected
 
 private:
-    void Drive_Change(int index);
-    void Dir_Activated(QListWidgetItem *item);
+    void onDriveChanged(int index);
+    void onFolderActivated(QListWidgetItem *item);
     void fillFiles();
 
     ui::Prompter &m_prompter;

@@ -8,7 +8,7 @@ namespace {
 
 QString sampleText(const RecordSheet &sheet, int record, int field)
 {
-    return withoutNbsp(sheet.text(record, field).left(kAnchoMuestra).trimmed());
+    return withoutNbsp(sheet.text(record, field).left(kSampleWidth).trimmed());
 }
 
 } // namespace
@@ -23,20 +23,20 @@ Sample buildSample(const RecordSheet &sheet)
 
     int start = sheet.firstRecord();
     const auto hasText = [&](int record) {
-        const int last = std::min(lastField, firstField + kColumnasInicioMuestra - 1);
+        const int last = std::min(lastField, firstField + kSampleStartColumns - 1);
         for (int field = firstField; field <= last; ++field)
             if (!sampleText(sheet, record, field).isEmpty())
                 return true;
         return false;
     };
-    while (!hasText(start) && start < kUltimoInicioMuestra)
+    while (!hasText(start) && start < kLastSampleStart)
         ++start;
     sample.firstRecord = start;
 
-    for (int field = firstField; field <= lastField && sample.columns.size() < kMaxColumnasDatos; ++field) {
+    for (int field = firstField; field <= lastField && sample.columns.size() < kMaxDataColumns; ++field) {
         DataColumn column{field, {}};
         bool any = false;
-        for (int r = 0; r < kRegistrosMuestra; ++r) {
+        for (int r = 0; r < kSampleRecords; ++r) {
             column.values << sampleText(sheet, start + r, field);
             any = any || !column.values.constLast().isEmpty();
         }
@@ -46,18 +46,18 @@ Sample buildSample(const RecordSheet &sheet)
     return sample;
 }
 
-QString textoTamano(const RecordSheet &sheet)
+QString sheetSizeText(const RecordSheet &sheet)
 {
     return QString::number(sheet.usedRows()) + QStringLiteral(" filas por ") + QString::number(sheet.usedColumns())
          + QStringLiteral(" columnas");
 }
 
-QString nombreColumna(int column)
+QString columnName(int column)
 {
     return xlsx::columnName(column);
 }
 
-int numeroColumna(const QString &letters)
+int columnNumber(const QString &letters)
 {
     if (letters.isEmpty() || letters.size() > 6)
         return 0;
@@ -71,37 +71,37 @@ int numeroColumna(const QString &letters)
     return number;
 }
 
-QString etiquetaColumna(int number, bool swapped)
+QString columnLabel(int number, bool swapped)
 {
-    return swapped ? QStringLiteral("Fila ") + QString::number(number) : QStringLiteral("Columna ") + nombreColumna(number);
+    return swapped ? QStringLiteral("Fila ") + QString::number(number) : QStringLiteral("Columna ") + columnName(number);
 }
 
-bool admiteNoGuardar(int field)
+bool allowsDoNotSave(int field)
 {
-    return field >= NombreCompleto;
+    return field >= FullName;
 }
 
-QStringList opcionesMapeo(int field, const Sample &sample, bool swapped)
+QStringList mappingItems(int field, const Sample &sample, bool swapped)
 {
     QStringList items;
-    if (admiteNoGuardar(field))
-        items << kNoGuardar;
+    if (allowsDoNotSave(field))
+        items << kDoNotSave;
     for (const DataColumn &column : sample.columns)
-        items << etiquetaColumna(column.number, swapped);
+        items << columnLabel(column.number, swapped);
     return items;
 }
 
-QStringList opcionesMuestra(int field, const Sample &sample, int sampleRecord, bool swapped)
+QStringList sampleItems(int field, const Sample &sample, int sampleRecord, bool swapped)
 {
     QStringList items;
-    if (admiteNoGuardar(field))
-        items << kNoGuardar;
+    if (allowsDoNotSave(field))
+        items << kDoNotSave;
     for (const DataColumn &column : sample.columns)
-        items << etiquetaColumna(column.number, swapped) + QStringLiteral(": ") + column.values.value(sampleRecord);
+        items << columnLabel(column.number, swapped) + QStringLiteral(": ") + column.values.value(sampleRecord);
     return items;
 }
 
-int indiceInicial(int field, const QVariant &remembered, int itemCount)
+int initialIndex(int field, const QVariant &remembered, int itemCount)
 {
     int index = field;
     if (remembered.isValid() && !remembered.isNull()) {
@@ -113,9 +113,9 @@ int indiceInicial(int field, const QVariant &remembered, int itemCount)
     return index >= 0 && index < itemCount ? index : 0;
 }
 
-int numeroDesdeOpcion(const QString &item, bool swapped)
+int numberFromItem(const QString &item, bool swapped)
 {
-    if (item == kNoGuardar)
+    if (item == kDoNotSave)
         return 0;
     const QString rest = item.mid(item.lastIndexOf(u' ') + 1).trimmed().toUpper();
     if (rest.isEmpty())
@@ -125,7 +125,7 @@ int numeroDesdeOpcion(const QString &item, bool swapped)
         const int row = rest.toInt(&ok);
         return ok && row > 0 ? row : 0;
     }
-    return numeroColumna(rest);
+    return columnNumber(rest);
 }
 
 } // namespace importexport::excel

@@ -11,16 +11,16 @@
 // the remembered choice and the turn of a chosen item back into a column (or row) number.
 namespace importexport::excel {
 
-inline constexpr int kRegistrosMuestra = 5;
+inline constexpr int kSampleRecords = 5;
 // The sample never starts beyond this record of the sheet.
-inline constexpr int kUltimoInicioMuestra = 10;
+inline constexpr int kLastSampleStart = 10;
 // Columns looked at to find the first record with data: the first used one and the ten after it.
-inline constexpr int kColumnasInicioMuestra = 11;
+inline constexpr int kSampleStartColumns = 11;
 // The combos offer at most this many columns.
-inline constexpr int kMaxColumnasDatos = 51;
-inline constexpr int kAnchoMuestra = 250;
+inline constexpr int kMaxDataColumns = 51;
+inline constexpr int kSampleWidth = 250;
 
-inline const QString kNoGuardar = QStringLiteral("No guardar");
+inline const QString kDoNotSave = QStringLiteral("No guardar");
 
 struct DataColumn {
     int number = 0;           // sheet column (row when swapped)
@@ -35,29 +35,29 @@ struct Sample {
 Sample buildSample(const RecordSheet &sheet);
 
 // "<rows> filas por <columns> columnas"
-QString textoTamano(const RecordSheet &sheet);
+QString sheetSizeText(const RecordSheet &sheet);
 
 // "A" ... "Z", "AA" ...: the sheet's own column headings.
-QString nombreColumna(int column);
+QString columnName(int column);
 // The heading's letters back to the column number (bijective base 26): "A" 1, "AB" 28, "AZ" 52;
 // 0 for anything that is not letters.
-int numeroColumna(const QString &letters);
+int columnNumber(const QString &letters);
 
 // "Columna C" or "Fila 3".
-QString etiquetaColumna(int number, bool swapped);
+QString columnLabel(int number, bool swapped);
 
 // Whether the field's combos start with "No guardar" (every field but name and phone).
-bool admiteNoGuardar(int field);
+bool allowsDoNotSave(int field);
 
-QStringList opcionesMapeo(int field, const Sample &sample, bool swapped);
+QStringList mappingItems(int field, const Sample &sample, bool swapped);
 // The same positions as the mapping items, each with the sample record's value.
-QStringList opcionesMuestra(int field, const Sample &sample, int sampleRecord, bool swapped);
+QStringList sampleItems(int field, const Sample &sample, int sampleRecord, bool swapped);
 
 // The list index the mapping combo starts on: the remembered one when it is a number, else the
 // field's own number; the first item when that lies beyond the list.
-int indiceInicial(int field, const QVariant &remembered, int itemCount);
+int initialIndex(int field, const QVariant &remembered, int itemCount);
 
 // What a chosen mapping item reads from: "No guardar" gives 0, "Columna AB" 28, "Fila 7" 7.
-int numeroDesdeOpcion(const QString &item, bool swapped);
+int numberFromItem(const QString &item, bool swapped);
 
 } // namespace importexport::excel

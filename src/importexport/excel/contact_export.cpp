@@ -27,17 +27,17 @@ const QString kSelectColumns =
 
 } // namespace
 
-QString mensajeGrupoInexistente(const QString &name)
+QString missingGroupMessage(const QString &name)
 {
     return QStringLiteral("El grupo '") + name + QStringLiteral("' ya no existe. Cierre esta ventana y vuelva a "
                                                                  "abrirla para ver la lista de grupos actual.");
 }
 
-QStringList opcionesExportacion(db::Connection &connection, db::Result *result)
+QStringList exportOptions(db::Connection &connection, db::Result *result)
 {
-    QStringList items{kTodosLosContactos};
+    QStringList items{kAllContacts};
     for (const QString &name : AgendaStore(connection).groupNames(result))
-        items << kPrefijoGrupo + name;
+        items << kGroupPrefix + name;
     return items;
 }
 
@@ -58,7 +58,7 @@ std::optional<QString> findGroup(db::Connection &connection, const QString &grou
 
 // The contacts of the query one at a time, none of them kept.
 bool forEachContact(db::Connection &connection, const std::optional<QString> &sid,
-                       const std::function<void(const FilaExportada &)> &visit, db::Result &r)
+                       const std::function<void(const ExportedRow &)> &visit, db::Result &r)
 {
     QString sql = kSelectColumns;
     QVariantList values;
@@ -90,16 +90,16 @@ void writeHeader(xlsx::RowTarget &target)
     target.writeRow(1, cells);
 }
 
-void writeRow(xlsx::RowTarget &target, int rowNumber, const FilaExportada &f)
+void writeRow(xlsx::RowTarget &target, int rowNumber, const ExportedRow &f)
 {
     // As typing it in: numbers stay numbers, "=" stays text; an empty field leaves its cell empty.
     xlsx::RowCells cells;
-    const QString texts[] = {f.nombre.toString(),    f.telefono.toString(),   f.nombre_completo.toString(),
-                              f.direccion.toString(), f.telefono_2.toString(), f.comentario.toString()};
+    const QString texts[] = {f.name.toString(),    f.phone.toString(),   f.fullName.toString(),
+                              f.address.toString(), f.otherPhone.toString(), f.comment.toString()};
     for (int c = 0; c < 6; ++c)
         if (!texts[c].isEmpty())
             cells.emplace_back(c + 1, xlsx::typedCell(texts[c]));
-    const QString dateText = f.f_nacimiento.toString();
+    const QString dateText = f.birthDate.toString();
     const QDate date = QDate::fromString(dateText, QStringLiteral("yyyy-MM-dd"));
     if (date.isValid())
         cells.emplace_back(7, xlsx::dateCell(date));
@@ -110,15 +110,15 @@ void writeRow(xlsx::RowTarget &target, int rowNumber, const FilaExportada &f)
 
 } // namespace
 
-std::vector<FilaExportada> contactosParaExportar(db::Connection &connection, const QString &group, bool *groupExists,
+std::vector<ExportedRow> contactsToExport(db::Connection &connection, const QString &group, bool *groupExists,
                                                  db::Result *result)
 {
     db::Result r;
     bool exists = true;
     const std::optional<QString> sid = findGroup(connection, group, exists, r);
-    std::vector<FilaExportada> rows;
+    std::vector<ExportedRow> rows;
     if (r.ok() && exists
-        && !forEachContact(connection, sid, [&rows](const FilaExportada &f) { rows.push_back(f); }, r))
+        && !forEachContact(connection, sid, [&rows](const ExportedRow &f) { rows.push_back(f); }, r))
         rows.clear();
     if (groupExists)
         *groupExists = exists || !r.ok();
@@ -127,46 +127,46 @@ std::vector<FilaExportada> contactosParaExportar(db::Connection &connection, con
     return rows;
 }
 
-xlsx::Sheet hojaExportacion(const std::vector<FilaExportada> &rows)
+xlsx::Sheet exportSheet(const std::vector<ExportedRow> &rows)
 {
     xlsx::Sheet sheet;
     xlsx::SheetRows target(sheet);
     writeHeader(target);
     int row = 2;
-    for (const FilaExportada &f : rows)
+    for (const ExportedRow &f : rows)
         writeRow(target, row++, f);
     return sheet;
 }
 
-ExportOutcome exportarContactos(ExportServices services, int index, const QString &item, const QString &folder)
+ExportOutcome exportContacts(ExportServices services, int index, const QString &item, const QString &folder)
 {
     ExportOutcome outcome;
-    const QString group = index > 0 ? item.mid(kPrefijoGrupo.size()) : QString();
+    const QString group = index > 0 ? item.mid(kGroupPrefix.size()) : QString();
 
     db::Result read;
     bool exists = true;
     std::optional<QString> sid;
     {
         ui::BusyGuard busy(services.busy, QStringLiteral("exportar-agenda"));
-        sid = findGroup(services.conexion, group, exists, read);
+        sid = findGroup(services.connection, group, exists, read);
     }
     const auto readError = [&] {
         outcome.status = ExportOutcome::Status::DatabaseError;
-        services.prompter.message(kErrorLecturaAgenda, kTituloExportar, ui::Icon::Warning);
+        services.prompter.message(kBookReadError, kExportTitle, ui::Icon::Warning);
         return outcome;
     };
     if (!read.ok())
         return readError();
     if (!exists) {
         outcome.status = ExportOutcome::Status::GroupMissing;
-        services.prompter.message(mensajeGrupoInexistente(group), kTituloExportar, ui::Icon::Warning);
+        services.prompter.message(missingGroupMessage(group), kExportTitle, ui::Icon::Warning);
         return outcome;
     }
 
     const QString suggested = QDir(folder).filePath(QStringLiteral("Agenda_%1.xlsx")
                                                        .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
     const std::optional<QString> chosen =
-        services.prompter.saveFile(kTituloExportar, suggested, QStringLiteral("Libro de Excel (*.xlsx)"));
+        services.prompter.saveFile(kExportTitle, suggested, QStringLiteral("Libro de Excel (*.xlsx)"));
     if (!chosen || chosen->trimmed().isEmpty()) {
         outcome.status = ExportOutcome::Status::Cancelled;
         return outcome;
@@ -180,8 +180,8 @@ ExportOutcome exportarContactos(ExportServices services, int index, const QStrin
         xlsx::SheetStream stream(outcome.path, QStringLiteral("Hoja1"));
         writeHeader(stream);
         int rowNumber = 2;
-        if (forEachContact(services.conexion, sid,
-                              [&stream, &rowNumber](const FilaExportada &f) { writeRow(stream, rowNumber++, f); }, read)) {
+        if (forEachContact(services.connection, sid,
+                              [&stream, &rowNumber](const ExportedRow &f) { writeRow(stream, rowNumber++, f); }, read)) {
             outcome.contacts = rowNumber - 2;
             saved = stream.finish();
         }
@@ -190,13 +190,13 @@ ExportOutcome exportarContactos(ExportServices services, int index, const QStrin
         return readError();
     if (!saved.ok()) {
         outcome.status = ExportOutcome::Status::SaveFailed;
-        services.prompter.message(saved.message, kTituloExportar, ui::Icon::Warning);
+        services.prompter.message(saved.message, kExportTitle, ui::Icon::Warning);
         return outcome;
     }
-    services.prompter.message(kExportacionCompleta, kTituloExportar, ui::Icon::Information);
+    services.prompter.message(kExportDone, kExportTitle, ui::Icon::Information);
     if (!services.shell.openUrl(QUrl::fromLocalFile(outcome.path).toString())) {
         outcome.status = ExportOutcome::Status::OpenFailed;
-        services.prompter.message(kErrorExcel);
+        services.prompter.message(kExcelError);
     }
     return outcome;
 }

@@ -15,30 +15,30 @@ namespace ui { class BusyCursor; class Prompter; class Shell; }
 // back: a header row, then one contact a row in name order.
 namespace importexport::excel {
 
-inline const QString kTodosLosContactos = QStringLiteral("Todos los contactos");
-inline const QString kPrefijoGrupo = QStringLiteral("Grupo: ");
-inline const QString kTituloExportar = QStringLiteral("Exportar agenda a Excel");
-inline const QString kExportacionCompleta = QStringLiteral("Exportación completa");
-inline const QString kErrorExcel =
+inline const QString kAllContacts = QStringLiteral("Todos los contactos");
+inline const QString kGroupPrefix = QStringLiteral("Grupo: ");
+inline const QString kExportTitle = QStringLiteral("Exportar agenda a Excel");
+inline const QString kExportDone = QStringLiteral("Exportación completa");
+inline const QString kExcelError =
     QStringLiteral("No ha sido posible abrir el programa de Excel, por favor compruebe que está instalado "
                    "correctamente, y si el problema persiste contacte con nosotros.");
-inline const QString kErrorLecturaAgenda =
+inline const QString kBookReadError =
     QStringLiteral("No se ha podido leer la agenda de contactos. Inténtelo de nuevo más tarde.");
-QString mensajeGrupoInexistente(const QString &name);
+QString missingGroupMessage(const QString &name);
 
 // "Todos los contactos", then "Grupo: " + each group's name.
-QStringList opcionesExportacion(db::Connection &connection, db::Result *result = nullptr);
+QStringList exportOptions(db::Connection &connection, db::Result *result = nullptr);
 
-struct FilaExportada {
-    QVariant nombre, telefono, nombre_completo, direccion, telefono_2, comentario, f_nacimiento;
+struct ExportedRow {
+    QVariant name, phone, fullName, address, otherPhone, comment, birthDate;
 };
 
 // Every contact, or the members of the group of that name (a whole element of grupos_sid), in
 // name order. `groupExists` turns false when the group is no longer in the table.
-std::vector<FilaExportada> contactosParaExportar(db::Connection &connection, const QString &group, bool *groupExists,
+std::vector<ExportedRow> contactsToExport(db::Connection &connection, const QString &group, bool *groupExists,
                                                  db::Result *result = nullptr);
 
-xlsx::Sheet hojaExportacion(const std::vector<FilaExportada> &rows);
+xlsx::Sheet exportSheet(const std::vector<ExportedRow> &rows);
 
 struct ExportOutcome {
     enum class Status { Exported, Cancelled, GroupMissing, DatabaseError, SaveFailed, OpenFailed };
@@ -50,7 +50,7 @@ struct ExportOutcome {
 };
 
 struct ExportServices {
-    db::Connection &conexion;
+    db::Connection &connection;
     ui::Prompter &prompter;
     ui::Shell &shell;
     ui::BusyCursor &busy;
@@ -58,6 +58,6 @@ struct ExportServices {
 
 // `item`: the chosen item of the group list (index 0 or empty: every contact). `folder`: where
 // the file picker starts.
-ExportOutcome exportarContactos(ExportServices services, int index, const QString &item, const QString &folder);
+ExportOutcome exportContacts(ExportServices services, int index, const QString &item, const QString &folder);
 
 } // namespace importexport::excel

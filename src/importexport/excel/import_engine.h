@@ -17,139 +17,139 @@ namespace db { class Connection; }
 namespace importexport::excel {
 
 // The answer to a duplicate phone.
-enum class Choice { Ninguna = 0, SobreescribirUna = 1, SobreescribirTodas = 2, IgnorarUna = 3, IgnorarTodas = 4 };
+enum class Choice { None = 0, OverwriteOnce = 1, OverwriteAll = 2, IgnoreOnce = 3, IgnoreAll = 4 };
 
 // The run's counters: new (inserted plus overwritten), valid (records that passed validation) and
 // put into the target group.
-struct Contadores {
-    int nuevos = 0;
-    int validos = 0;
-    int enGrupo = 0;
-    int repetidos() const { return validos - nuevos; }
+struct Counters {
+    int added = 0;
+    int valid = 0;
+    int inGroup = 0;
+    int repeated() const { return valid - added; }
     // "added,valid,inGroup"
-    QString texto() const;
-    static Contadores desdeTexto(const QString &text);
-    bool operator==(const Contadores &) const = default;
+    QString text() const;
+    static Counters fromText(const QString &text);
+    bool operator==(const Counters &) const = default;
 };
 
 // The record against the stored contact: equal when every field but the phone matches. A null
 // stored column decides nothing (it neither matches nor differs).
-bool mismosDatos(const Contacto &record, const StoredContact &stored);
+bool sameData(const Contact &record, const StoredContact &stored);
 
-struct Conflicto {
-    int registro = 0;
-    Contacto importado;
-    ContactValues guardado;   // as stored
+struct Conflict {
+    int record = 0;
+    Contact imported;
+    ContactValues stored;   // as stored
 };
 
 class ImportEngine final {
 public:
     enum class Outcome {
-        Hecho,        // valid: inserted, overwritten, kept or already identical
-        NoValido,     // skipped; counts nowhere
-        Duplicado,    // waits for the user's answer; nothing of the record was written
-        Fallo         // the database refused a write; nothing of the record was written
+        Done,        // valid: inserted, overwritten, kept or already identical
+        Invalid,     // skipped; counts nowhere
+        Duplicate,    // waits for the user's answer; nothing of the record was written
+        Failed         // the database refused a write; nothing of the record was written
     };
 
     // `group`: the target group's sid as text, empty for none.
-    ImportEngine(db::Connection &connection, const RecordSheet &sheet, const Columnas &columns, QString group);
+    ImportEngine(db::Connection &connection, const RecordSheet &sheet, const FieldColumns &columns, QString group);
 
     // A dialog answer; None leaves the standing decisions as they are.
-    void aplicarEleccion(Choice choice);
-    Outcome importar(int record);
+    void applyChoice(Choice choice);
+    Outcome importRecord(int record);
 
     // The first of the next 100 records that holds a name and a phone to try.
-    std::optional<int> siguienteCandidato(int record, int total) const;
+    std::optional<int> nextCandidate(int record, int total) const;
 
     // What a batch may have to take back when its transaction does not reach the file: the
     // counters and the standing answers as they were before it.
-    struct Marca {
-        Contadores contadores;
-        bool sobreescribirUna = false;
-        bool ignorarUna = false;
+    struct Mark {
+        Counters counters;
+        bool overwriteOnce = false;
+        bool ignoreOnce = false;
     };
-    Marca marca() const { return {m_contadores, m_sobreescribirUna, m_ignorarUna}; }
-    void volverA(const Marca &mark);
+    Mark mark() const { return {m_counters, m_overwriteOnce, m_ignoreOnce}; }
+    void restore(const Mark &mark);
     // The batch's records could not be kept: the message that stops the run.
-    void loteNoGuardado(int from, int until, const db::Result &r);
+    void batchNotSaved(int from, int until, const db::Result &r);
 
-    db::Connection &conexion() { return m_store.conexion(); }
+    db::Connection &connection() { return m_store.connection(); }
     // Records are written inside a batch's open transaction.
-    void setEnLote(bool inBatch) { m_enLote = inBatch; }
-    const Contadores &contadores() const { return m_contadores; }
-    void setContadores(const Contadores &counters) { m_contadores = counters; }
-    const Conflicto &conflicto() const { return m_conflicto; }
+    void setInBatch(bool inBatch) { m_inBatch = inBatch; }
+    const Counters &counters() const { return m_counters; }
+    void setCounters(const Counters &counters) { m_counters = counters; }
+    const Conflict &conflict() const { return m_conflict; }
     const QString &error() const { return m_error; }
-    const QString &grupo() const { return m_grupo; }
+    const QString &group() const { return m_group; }
     const RecordSheet &sheet() const { return m_sheet; }
 
 private:
-    Outcome escribir(int record, const Contacto &contact);
+    Outcome write(int record, const Contact &contact);
 
     AgendaStore m_store;
     const RecordSheet &m_sheet;
-    Columnas m_columnas;
-    QString m_grupo;
-    bool m_sobreescribirUna = false;
-    bool m_sobreescribirTodas = false;
-    bool m_ignorarUna = false;
-    bool m_ignorarTodas = false;
-    bool m_enLote = false;
-    Contadores m_contadores;
-    Conflicto m_conflicto;
+    FieldColumns m_columns;
+    QString m_group;
+    bool m_overwriteOnce = false;
+    bool m_overwriteAll = false;
+    bool m_ignoreOnce = false;
+    bool m_ignoreAll = false;
+    bool m_inBatch = false;
+    Counters m_counters;
+    Conflict m_conflict;
     QString m_error;
 };
 
 // How far the look-ahead over records without data goes in one step.
-inline constexpr int kBusquedaMaxima = 100;
+inline constexpr int kMaxLookAhead = 100;
 // Records the progress timer imports per tick when counted.
-inline constexpr int kRegistrosPorLote = 5;
+inline constexpr int kRecordsPerBatch = 5;
 // How long one tick of the progress timer imports before the window gets its turn again: short
 // enough for the window to stay live, long enough for the work to outweigh the tick itself.
-inline constexpr std::chrono::milliseconds kTramoPorTick{40};
+inline constexpr std::chrono::milliseconds kSlicePerTick{40};
 
 class ImportRun final {
 public:
     enum class State {
-        EnCurso,              // the timer carries on from current() + 1
-        EsperandoRespuesta,   // the duplicate dialog is up for conflict()
-        Terminada,            // show the summary
-        Fallida               // show error(); what was written before stays
+        Running,              // the timer carries on from current() + 1
+        AwaitingAnswer,   // the duplicate dialog is up for conflict()
+        Finished,            // show the summary
+        Failed               // show error(); what was written before stays
     };
 
     ImportRun(ImportEngine &engine, int first, int total);
 
     // The first records, synchronously, until the first valid one.
-    State comenzar();
+    State start();
     // The user's answer to the conflict: the conflicting record again, then on as start().
-    State responder(Choice choice);
+    State answer(Choice choice);
     // One tick of the progress timer: up to `limit` records, invalid ones skipped one by one.
-    State lote(int limit = kRegistrosPorLote);
+    State batch(int limit = kRecordsPerBatch);
     // One tick that imports for about `budget` (at least one record), invalid ones skipped one by
     // one. The tick's records share one transaction, each record whole or not at all inside it,
     // and the tick ends with the book committed, so a pause or the dialog always sees it settled.
-    State tramo(std::chrono::nanoseconds budget = kTramoPorTick);
+    State slice(std::chrono::nanoseconds budget = kSlicePerTick);
     // "Finalizar": the remaining records are not read; the next tick ends the run.
-    void finalizar();
+    void finish();
     // The dialog was closed without an answer: the conflicting record is read again on resume.
-    void pausarEnConflicto();
+    void pauseAtConflict();
 
-    int actual() const { return m_actual; }
+    int current() const { return m_current; }
     int total() const { return m_total; }
-    State estado() const { return m_estado; }
-    const Contadores &contadores() const { return m_engine.contadores(); }
-    const Conflicto &conflicto() const { return m_engine.conflicto(); }
+    State state() const { return m_state; }
+    const Counters &counters() const { return m_engine.counters(); }
+    const Conflict &conflict() const { return m_engine.conflict(); }
     const QString &error() const { return m_engine.error(); }
 
 private:
-    State recorrer(int record);
-    State procesar(int limit, std::chrono::nanoseconds budget);
+    State walkFrom(int record);
+    State process(int limit, std::chrono::nanoseconds budget);
 
     ImportEngine &m_engine;
-    int m_primero = 1;
+    int m_first = 1;
     int m_total = 0;
-    int m_actual = 0;             // the last record looked at
-    State m_estado = State::EnCurso;
+    int m_current = 0;             // the last record looked at
+    State m_state = State::Running;
 };
 
 } // namespace importexport::excel

@@ -27,14 +27,14 @@ bool allDigits(const QString &text)
 
 } // namespace
 
-bool pasaPruebaMovil(const QString &phone)
+bool passesMobileTest(const QString &phone)
 {
     if (!allDigits(phone))
         return false;
     return !(phone.size() == 9 && (phone.front() == u'9' || phone.front() == u'8'));
 }
 
-std::optional<QDate> fechaValida(const QString &raw)
+std::optional<QDate> parseDate(const QString &raw)
 {
     QString text = raw.trimmed();
     // A date cell with a time of day reads "dd/MM/yyyy hh:mm:ss": the day is what counts.
@@ -53,55 +53,55 @@ std::optional<QDate> fechaValida(const QString &raw)
     return std::nullopt;
 }
 
-QString fechaParaMostrar(const QString &stored)
+QString dateForDisplay(const QString &stored)
 {
     const QDate date = QDate::fromString(stored, QStringLiteral("yyyy-MM-dd"));
     return date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : stored;
 }
 
-Registro leerRegistro(const RecordSheet &sheet, int record, const Columnas &columns)
+Record readRecord(const RecordSheet &sheet, int record, const FieldColumns &columns)
 {
-    Registro r;
-    Contacto &c = r.contacto;
-    c.nombre = cell(sheet, record, columns[Nombre], kAnchoTexto);
-    c.telefono = cell(sheet, record, columns[Telefono], kAnchoTelefono);
-    c.nombre_completo = cell(sheet, record, columns[NombreCompleto], kAnchoTexto);
-    c.direccion = cell(sheet, record, columns[Direccion], kAnchoTexto);
-    c.telefono_2 = cell(sheet, record, columns[Telefono2], kAnchoTelefono);
-    c.comentario = cell(sheet, record, columns[Comentario], kAnchoTexto);
-    const QString dateText = cell(sheet, record, columns[FNacimiento], kAnchoTelefono);
+    Record r;
+    Contact &c = r.contact;
+    c.name = cell(sheet, record, columns[Name], kTextWidth);
+    c.phone = cell(sheet, record, columns[Phone], kPhoneWidth);
+    c.fullName = cell(sheet, record, columns[FullName], kTextWidth);
+    c.address = cell(sheet, record, columns[Address], kTextWidth);
+    c.otherPhone = cell(sheet, record, columns[OtherPhone], kPhoneWidth);
+    c.comment = cell(sheet, record, columns[Comment], kTextWidth);
+    const QString dateText = cell(sheet, record, columns[BirthDate], kPhoneWidth);
 
-    c.telefono = withoutNbsp(c.telefono);
-    c.telefono_2 = withoutNbsp(c.telefono_2);
+    c.phone = withoutNbsp(c.phone);
+    c.otherPhone = withoutNbsp(c.otherPhone);
 
-    const std::optional<QDate> birth = fechaValida(dateText);
-    c.f_nacimiento = birth ? birth->toString(QStringLiteral("yyyy-MM-dd")) : QString();
+    const std::optional<QDate> birth = parseDate(dateText);
+    c.birthDate = birth ? birth->toString(QStringLiteral("yyyy-MM-dd")) : QString();
 
-    if (c.nombre_completo.isEmpty() && columns[NombreCompleto] > 0 && !c.nombre.isEmpty())
-        c.nombre_completo = c.nombre;
+    if (c.fullName.isEmpty() && columns[FullName] > 0 && !c.name.isEmpty())
+        c.fullName = c.name;
 
-    f_normalizar_telefono(c.telefono);
-    f_normalizar_telefono(c.telefono_2);
+    normalizePhone(c.phone);
+    normalizePhone(c.otherPhone);
 
     // A landline in the phone column and a mobile in the other: the mobile becomes the phone.
-    if (!pasaPruebaMovil(c.telefono)) {
-        std::swap(c.telefono, c.telefono_2);
-        if (!pasaPruebaMovil(c.telefono)) {
-            c.telefono.clear();
-            c.telefono_2.clear();
+    if (!passesMobileTest(c.phone)) {
+        std::swap(c.phone, c.otherPhone);
+        if (!passesMobileTest(c.phone)) {
+            c.phone.clear();
+            c.otherPhone.clear();
         }
     }
 
-    r.valido = !c.nombre.isEmpty() && c.telefono.size() > 7;
+    r.valid = !c.name.isEmpty() && c.phone.size() > 7;
     return r;
 }
 
-bool tieneNombreYTelefono(const RecordSheet &sheet, int record, const Columnas &columns)
+bool hasNameAndPhone(const RecordSheet &sheet, int record, const FieldColumns &columns)
 {
-    if (cell(sheet, record, columns[Nombre], kAnchoTexto).isEmpty())
+    if (cell(sheet, record, columns[Name], kTextWidth).isEmpty())
         return false;
-    return !withoutNbsp(cell(sheet, record, columns[Telefono], kAnchoTelefono)).trimmed().isEmpty()
-        || !withoutNbsp(cell(sheet, record, columns[Telefono2], kAnchoTelefono)).trimmed().isEmpty();
+    return !withoutNbsp(cell(sheet, record, columns[Phone], kPhoneWidth)).trimmed().isEmpty()
+        || !withoutNbsp(cell(sheet, record, columns[OtherPhone], kPhoneWidth)).trimmed().isEmpty();
 }
 
 } // namespace importexport::excel

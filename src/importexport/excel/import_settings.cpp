@@ -4,7 +4,7 @@
 
 namespace importexport::excel {
 
-ImportSettings leerAjustes(db::Connection &connection, db::Result *result)
+ImportSettings readSettings(db::Connection &connection, db::Result *result)
 {
     ImportSettings settings;
     const std::vector<db::Row> rows = connection.select(
@@ -15,27 +15,27 @@ ImportSettings leerAjustes(db::Connection &connection, db::Result *result)
         return settings;
     const db::Row &row = rows.front();
     settings.hasRow = true;
-    settings.ruta = row.value(0).toString();
-    for (int i = 0; i < kCampos; ++i)
+    settings.path = row.value(0).toString();
+    for (int i = 0; i < kFieldCount; ++i)
         settings.indices[size_t(i)] = row.value(i + 1);
     return settings;
 }
 
-db::Result asegurarFila(db::Connection &connection)
+db::Result ensureRow(db::Connection &connection)
 {
     db::Result r;
     const qint64 rows = connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Parametros_Excel"), {}, &r).toLongLong();
     if (!r.ok() || rows > 0)
         return r;
-    return connection.execute(QStringLiteral("INSERT INTO Parametros_Excel (ruta) VALUES (?1)"), {kRutaInicial});
+    return connection.execute(QStringLiteral("INSERT INTO Parametros_Excel (ruta) VALUES (?1)"), {kInitialPath});
 }
 
-db::Result guardarRuta(db::Connection &connection, const QString &path)
+db::Result savePath(db::Connection &connection, const QString &path)
 {
     return connection.execute(QStringLiteral("UPDATE Parametros_Excel SET ruta=?1"), {path});
 }
 
-db::Result guardarIndices(db::Connection &connection, const std::array<int, kCampos> &indices)
+db::Result saveIndices(db::Connection &connection, const std::array<int, kFieldCount> &indices)
 {
     QVariantList values;
     for (const int index : indices)

@@ -14,18 +14,18 @@ namespace db { class Connection; struct Result; }
 namespace importexport::excel {
 
 // What a fresh row remembers as the last workbook.
-inline const QString kRutaInicial = QStringLiteral("c:\\");
+inline const QString kInitialPath = QStringLiteral("c:\\");
 
 struct ImportSettings {
     bool hasRow = false;
-    QString ruta;
-    std::array<QVariant, kCampos> indices;     // as stored: null, empty or a number as text
+    QString path;
+    std::array<QVariant, kFieldCount> indices;     // as stored: null, empty or a number as text
 };
 
-ImportSettings leerAjustes(db::Connection &connection, db::Result *result = nullptr);
+ImportSettings readSettings(db::Connection &connection, db::Result *result = nullptr);
 // Puts in the first row (its path 'c:\') when the table is empty.
-db::Result asegurarFila(db::Connection &connection);
-db::Result guardarRuta(db::Connection &connection, const QString &path);
-db::Result guardarIndices(db::Connection &connection, const std::array<int, kCampos> &indices);
+db::Result ensureRow(db::Connection &connection);
+db::Result savePath(db::Connection &connection, const QString &path);
+db::Result saveIndices(db::Connection &connection, const std::array<int, kFieldCount> &indices);
 
 } // namespace importexport::excel

@@ -6,21 +6,21 @@
 
 namespace importexport::excel {
 
-QString textoProgreso(int record, int total, bool swapped)
+QString progressText(int record, int total, bool swapped)
 {
     const int percent = total > 0 ? int(qint64(record) * 100 / total) : 0;
     return (swapped ? QStringLiteral("Importando columna: ") : QStringLiteral("Importando fila: "))
          + QString::number(record) + QStringLiteral(". Progreso ") + QString::number(percent) + u'%';
 }
 
-int valorBarra(int record, int total)
+int barValue(int record, int total)
 {
     if (total <= 0)
         return 0;
-    return int(std::clamp<qint64>(qint64(record) * kMaximoBarra / total, 0, kMaximoBarra));
+    return int(std::clamp<qint64>(qint64(record) * kBarMaximum / total, 0, kBarMaximum));
 }
 
-QString f_formatear_tiempo(double seconds, const QString &prefix)
+QString formatDuration(double seconds, const QString &prefix)
 {
     QString text = prefix;
     const double original = seconds;
@@ -47,36 +47,36 @@ QString f_formatear_tiempo(double seconds, const QString &prefix)
     return text;
 }
 
-double segundosRestantes(int total, int done, double elapsed)
+double remainingSeconds(int total, int done, double elapsed)
 {
     if (done <= 0)
         return 0;
     return std::floor(double(total - done) * elapsed / done);
 }
 
-QString textoResumen(const Contadores &c)
+QString summaryText(const Counters &c)
 {
-    return QStringLiteral("Se han revisado ") + QString::number(c.validos)
-         + QStringLiteral(" registros válidos con teléfonos y se han importado ") + QString::number(c.nuevos)
-         + QStringLiteral(" nuevos contactos (") + QString::number(c.enGrupo) + QStringLiteral(" añadidos al grupo).");
+    return QStringLiteral("Se han revisado ") + QString::number(c.valid)
+         + QStringLiteral(" registros válidos con teléfonos y se han importado ") + QString::number(c.added)
+         + QStringLiteral(" nuevos contactos (") + QString::number(c.inGroup) + QStringLiteral(" añadidos al grupo).");
 }
 
-void RunClock::abrir(double now)
+void RunClock::open(double now)
 {
-    m_inicio = now;
+    m_start = now;
 }
 
-void RunClock::cerrar(double now)
+void RunClock::close(double now)
 {
-    if (abierto())
-        m_acumulado += std::max(0.0, now - m_inicio);
-    m_inicio = -1;
+    if (isOpen())
+        m_accumulated += std::max(0.0, now - m_start);
+    m_start = -1;
 }
 
-void RunClock::reabrir(double now)
+void RunClock::reopen(double now)
 {
-    cerrar(now);
-    abrir(now);
+    close(now);
+    open(now);
 }
 
 } // namespace importexport::excel

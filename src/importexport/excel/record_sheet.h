@@ -12,11 +12,11 @@
 namespace importexport::excel {
 
 // The contact fields in the order every window and table of the Excel import uses.
-enum ContactField { Nombre = 0, Telefono, NombreCompleto, Direccion, Telefono2, Comentario, FNacimiento };
-inline constexpr int kCampos = 7;
+enum ContactField { Name = 0, Phone, FullName, Address, OtherPhone, Comment, BirthDate };
+inline constexpr int kFieldCount = 7;
 
 // For each field the sheet column (or row, when swapped) it is read from; 0: not imported.
-using Columnas = std::array<int, kCampos>;
+using FieldColumns = std::array<int, kFieldCount>;
 
 class RecordSheet final {
 public:

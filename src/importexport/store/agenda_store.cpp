@@ -38,18 +38,18 @@ bool pairDiffers(const QVariant &a, const QVariant &b)
 
 bool valuesDiffer(const ContactValues &i, const ContactValues &s)
 {
-    return pairDiffers(i.nombre, s.nombre) || pairDiffers(i.nombre_completo, s.nombre_completo)
-        || pairDiffers(i.direccion, s.direccion) || pairDiffers(i.telefono_2, s.telefono_2)
-        || pairDiffers(i.comentario, s.comentario) || pairDiffers(i.f_nacimiento, s.f_nacimiento);
+    return pairDiffers(i.name, s.name) || pairDiffers(i.fullName, s.fullName)
+        || pairDiffers(i.address, s.address) || pairDiffers(i.otherPhone, s.otherPhone)
+        || pairDiffers(i.comment, s.comment) || pairDiffers(i.birthDate, s.birthDate);
 }
 
-bool listaContiene(const QString &list, const QString &sid)
+bool listHasGroup(const QString &list, const QString &sid)
 {
     const std::optional<qint64> id = db::idOfEntry(sid);
     return id && db::idListHas(list, *id);
 }
 
-QString listaConGrupo(const QString &list, const QString &sid)
+QString listWithGroup(const QString &list, const QString &sid)
 {
     if (list.isEmpty())
         return sid;
@@ -70,7 +70,7 @@ db::Statement &AgendaStore::repeated(Repeated which, db::Result &result)
     db::Statement &statement = m_repeated[size_t(which)];
     result = {};
     if (!statement.isValid())
-        statement = m_conexion.prepare(QString::fromLatin1(kSql[which]), &result);
+        statement = m_connection.prepare(QString::fromLatin1(kSql[which]), &result);
     return statement;
 }
 
@@ -108,7 +108,7 @@ std::optional<StoredContact> AgendaStore::findByPhone(const QString &phone, db::
     c.sid = row->value(0).toLongLong();
     c.values = {column(*row, 1), column(*row, 2), column(*row, 3), column(*row, 4),
                 column(*row, 5), column(*row, 6), column(*row, 7)};
-    c.grupos_sid = column(*row, 8);
+    c.groupSids = column(*row, 8);
     return c;
 }
 
@@ -116,7 +116,7 @@ bool AgendaStore::phoneExists(const QString &phone, db::Result *result)
 {
     db::Result r;
     const QVariant found =
-        m_conexion.scalar(QStringLiteral("SELECT 1 FROM Agenda WHERE telefono=?1 LIMIT 1"), {nonNullText(phone)}, &r);
+        m_connection.scalar(QStringLiteral("SELECT 1 FROM Agenda WHERE telefono=?1 LIMIT 1"), {nonNullText(phone)}, &r);
     if (result)
         *result = r;
     return r.ok() && found.isValid();
@@ -125,11 +125,11 @@ bool AgendaStore::phoneExists(const QString &phone, db::Result *result)
 bool AgendaStore::sameContactExists(const ContactValues &v, db::Result *result)
 {
     db::Result r;
-    const QVariant found = m_conexion.scalar(
+    const QVariant found = m_connection.scalar(
         QStringLiteral("SELECT 1 FROM Agenda WHERE nombre=?1 COLLATE ESPANOL AND telefono=?2 AND nombre_completo=?3 COLLATE "
                        "ESPANOL AND direccion=?4 COLLATE ESPANOL AND telefono_2=?5 AND comentario=?6 COLLATE ESPANOL LIMIT 1"),
-        {bound(v.nombre), bound(v.telefono), bound(v.nombre_completo), bound(v.direccion), bound(v.telefono_2),
-         bound(v.comentario)},
+        {bound(v.name), bound(v.phone), bound(v.fullName), bound(v.address), bound(v.otherPhone),
+         bound(v.comment)},
         &r);
     if (result)
         *result = r;
@@ -138,18 +138,18 @@ bool AgendaStore::sameContactExists(const ContactValues &v, db::Result *result)
 
 db::Result AgendaStore::insert(const ContactValues &v, const QVariant &groupSids, qint64 *sid)
 {
-    const db::Result r = runRepeated(Insert, {bound(v.nombre), bound(v.telefono), bound(v.nombre_completo),
-                                              bound(v.direccion), bound(v.telefono_2), bound(v.comentario),
-                                              bound(v.f_nacimiento), bound(groupSids)});
+    const db::Result r = runRepeated(Insert, {bound(v.name), bound(v.phone), bound(v.fullName),
+                                              bound(v.address), bound(v.otherPhone), bound(v.comment),
+                                              bound(v.birthDate), bound(groupSids)});
     if (r.ok() && sid)
-        *sid = m_conexion.lastInsertRowId();
+        *sid = m_connection.lastInsertRowId();
     return r;
 }
 
 db::Result AgendaStore::overwrite(qint64 sid, const ContactValues &v)
 {
-    return runRepeated(Overwrite, {bound(v.nombre), bound(v.nombre_completo), bound(v.direccion), bound(v.telefono_2),
-                                   bound(v.comentario), bound(v.f_nacimiento), sid});
+    return runRepeated(Overwrite, {bound(v.name), bound(v.fullName), bound(v.address), bound(v.otherPhone),
+                                   bound(v.comment), bound(v.birthDate), sid});
 }
 
 db::Result AgendaStore::setGroups(qint64 sid, const QString &groupSids)
@@ -160,31 +160,31 @@ db::Result AgendaStore::setGroups(qint64 sid, const QString &groupSids)
 QStringList AgendaStore::groupNames(db::Result *result)
 {
     QStringList names;
-    for (const db::Row &row : m_conexion.select(QStringLiteral("SELECT nombre FROM Grupos ORDER BY sid"), {}, result))
+    for (const db::Row &row : m_connection.select(QStringLiteral("SELECT nombre FROM Grupos ORDER BY sid"), {}, result))
         names << row.value(0).toString();
     return names;
 }
 
 bool AgendaStore::groupExists(const QString &name, db::Result *result)
 {
-    return m_conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE nombre=?1 COLLATE ESPANOL"), {name}, result).toLongLong()
+    return m_connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE nombre=?1 COLLATE ESPANOL"), {name}, result).toLongLong()
          > 0;
 }
 
 std::optional<qint64> AgendaStore::createGroup(const QString &name, db::Result *result)
 {
-    const db::Result r = m_conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {name});
+    const db::Result r = m_connection.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {name});
     if (result)
         *result = r;
     if (!r.ok())
         return std::nullopt;
-    return m_conexion.lastInsertRowId();
+    return m_connection.lastInsertRowId();
 }
 
 std::optional<qint64> AgendaStore::groupSid(const QString &name, db::Result *result)
 {
     const QVariant sid =
-        m_conexion.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre=?1 COLLATE ESPANOL ORDER BY sid LIMIT 1"), {name}, result);
+        m_connection.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre=?1 COLLATE ESPANOL ORDER BY sid LIMIT 1"), {name}, result);
     if (!sid.isValid() || sid.isNull())
         return std::nullopt;
     return sid.toLongLong();

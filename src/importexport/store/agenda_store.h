@@ -17,19 +17,19 @@ namespace importexport {
 
 // The columns an importer writes. An invalid QVariant leaves the column Null.
 struct ContactValues {
-    QVariant nombre;
-    QVariant telefono;
-    QVariant nombre_completo;
-    QVariant direccion;
-    QVariant telefono_2;
-    QVariant comentario;
-    QVariant f_nacimiento;   // "yyyy-MM-dd" or Null
+    QVariant name;
+    QVariant phone;
+    QVariant fullName;
+    QVariant address;
+    QVariant otherPhone;
+    QVariant comment;
+    QVariant birthDate;   // "yyyy-MM-dd" or Null
 };
 
 struct StoredContact {
     qint64 sid = 0;
     ContactValues values;    // as stored: an invalid QVariant where the column is Null
-    QVariant grupos_sid;     // the comma-separated group sids, invalid when Null
+    QVariant groupSids;     // the comma-separated group sids, invalid when Null
 };
 
 // A text that is never bound as Null (Qt's null QString would be).
@@ -40,15 +40,15 @@ QString nonNullText(const QString &text);
 bool valuesDiffer(const ContactValues &imported, const ContactValues &stored);
 
 // Whether group `sid` is a whole element of a contact's comma-separated group list.
-bool listaContiene(const QString &list, const QString &sid);
+bool listHasGroup(const QString &list, const QString &sid);
 // The list with `sid` added at its end (the list alone when it was empty).
-QString listaConGrupo(const QString &list, const QString &sid);
+QString listWithGroup(const QString &list, const QString &sid);
 
 // The look-up and the writes an import repeats for every record are prepared once per store and
 // kept: preparing them again for each of a hundred thousand records costs more than running them.
 class AgendaStore final {
 public:
-    explicit AgendaStore(db::Connection &connection) : m_conexion(connection) {}
+    explicit AgendaStore(db::Connection &connection) : m_connection(connection) {}
     AgendaStore(const AgendaStore &) = delete;
     AgendaStore &operator=(const AgendaStore &) = delete;
 
@@ -70,7 +70,7 @@ public:
     std::optional<qint64> createGroup(const QString &name, db::Result *result = nullptr);
     std::optional<qint64> groupSid(const QString &name, db::Result *result = nullptr);
 
-    db::Connection &conexion() { return m_conexion; }
+    db::Connection &connection() { return m_connection; }
 
 private:
     enum Repeated { FindByPhone, Insert, Overwrite, SetGroups, kRepeated };
@@ -78,7 +78,7 @@ private:
     db::Statement &repeated(Repeated which, db::Result &result);
     db::Result runRepeated(Repeated which, const QVariantList &values);
 
-    db::Connection &m_conexion;
+    db::Connection &m_connection;
     std::array<db::Statement, kRepeated> m_repeated;
 };
 

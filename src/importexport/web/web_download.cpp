@@ -146,17 +146,17 @@ DownloadOutcome applyDownloadReply(db::Connection &connection, const QString &re
             continue;
         }
         ContactValues v;
-        v.nombre = nonNullText(rec->nombre);
-        v.telefono = nonNullText(rec->telefono);
-        v.direccion = nonNullText(rec->direccion);
-        v.nombre_completo = nonNullText(rec->nombre_completo);
-        v.telefono_2 = nonNullText(rec->telefono_2);
-        v.comentario = nonNullText(rec->comentario);
+        v.name = nonNullText(rec->name);
+        v.phone = nonNullText(rec->phone);
+        v.address = nonNullText(rec->address);
+        v.fullName = nonNullText(rec->fullName);
+        v.otherPhone = nonNullText(rec->otherPhone);
+        v.comment = nonNullText(rec->comment);
         db::Result r;
         bool skip = false;
-        if (options.ignorarTelefonoExistente)
-            skip = store.phoneExists(rec->telefono, &r);
-        else if (options.ignorarDuplicados)
+        if (options.skipExistingPhone)
+            skip = store.phoneExists(rec->phone, &r);
+        else if (options.skipDuplicates)
             skip = store.sameContactExists(v, &r);
         if (!r.ok())
             return writeError();
@@ -181,7 +181,7 @@ DownloadOutcome applyDownloadReply(db::Connection &connection, const QString &re
 
 namespace importexport::web {
 
-QString dominioDesdePunto(const QString &urlBase)
+QString domainFromDot(const QString &urlBase)
 {
     const qsizetype dot = urlBase.indexOf(QLatin1Char('.'));
     return dot < 0 ? urlBase : urlBase.mid(dot);

@@ -25,12 +25,12 @@ DownloadReply classifyDownload(const QString &text);
 QStringList splitRecords(const QString &text);
 
 struct WebRecord {
-    QString nombre;
-    QString telefono;
-    QString direccion;       // third value
-    QString nombre_completo; // fourth value
-    QString telefono_2;
-    QString comentario;
+    QString name;
+    QString phone;
+    QString address;       // third value
+    QString fullName; // fourth value
+    QString otherPhone;
+    QString comment;
 };
 
 // The first six quoted values of a record ('' inside a value is one quote); nothing when the
@@ -38,8 +38,8 @@ struct WebRecord {
 std::optional<WebRecord> parseRecord(const QString &record);
 
 struct DownloadOptions {
-    bool ignorarTelefonoExistente = false; // the existing-phone box
-    bool ignorarDuplicados = true;         // the duplicates box
+    bool skipExistingPhone = false; // the existing-phone box
+    bool skipDuplicates = true;         // the duplicates box
 };
 
 struct DownloadOutcome {
@@ -62,6 +62,6 @@ namespace importexport::web {
 // The part of the base URL from its first full stop to its end ("http://www.brisanta.es/" gives
 // ".brisanta.es/"); the whole address when it has no full stop. The two web windows end their
 // captions with it.
-QString dominioDesdePunto(const QString &urlBase);
+QString domainFromDot(const QString &urlBase);
 
 } // namespace importexport::web

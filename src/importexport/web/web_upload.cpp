@@ -40,11 +40,11 @@ std::vector<UploadContact> uploadQueue(db::Connection &connection, db::Result *r
 QString uploadRequestUrl(const QString &importUrl, const Account &a, const UploadContact &c, bool skipExistingPhone)
 {
     return importUrl + QStringLiteral("?usuario=") + text::urlEncode(a.login) + QStringLiteral("&clave=")
-         + text::urlEncode(a.pass) + QStringLiteral("&nombre=") + text::urlEncode(c.nombre)
-         + QStringLiteral("&telefono=") + text::urlEncode(c.telefono) + QStringLiteral("&nombre_completo=")
-         + text::urlEncode(c.nombre_completo) + QStringLiteral("&direccion=") + text::urlEncode(c.direccion)
-         + QStringLiteral("&telefono_2=") + text::urlEncode(c.telefono_2) + QStringLiteral("&comentario=")
-         + text::urlEncode(c.comentario) + QStringLiteral("&opc_telefono=")
+         + text::urlEncode(a.pass) + QStringLiteral("&nombre=") + text::urlEncode(c.name)
+         + QStringLiteral("&telefono=") + text::urlEncode(c.phone) + QStringLiteral("&nombre_completo=")
+         + text::urlEncode(c.fullName) + QStringLiteral("&direccion=") + text::urlEncode(c.address)
+         + QStringLiteral("&telefono_2=") + text::urlEncode(c.otherPhone) + QStringLiteral("&comentario=")
+         + text::urlEncode(c.comment) + QStringLiteral("&opc_telefono=")
          + (skipExistingPhone ? QStringLiteral("1") : QStringLiteral("0"));
 }
 

@@ -19,12 +19,12 @@ struct Account {
 std::optional<Account> readAccount(db::Connection &connection, db::Result *result = nullptr);
 
 struct UploadContact {
-    QString nombre;
-    QString telefono;
-    QString nombre_completo;   // "" where the column is Null
-    QString direccion;
-    QString telefono_2;
-    QString comentario;
+    QString name;
+    QString phone;
+    QString fullName;   // "" where the column is Null
+    QString address;
+    QString otherPhone;
+    QString comment;
 };
 
 // Every contact with a name and a phone, in name order (the others are left out).

@@ -76,9 +76,9 @@ void GatewayChannel::countAnsweredReply()
 {
     if (m_counterRule != CounterRule::PerReply)
         return;
-    ++m_contador;
-    if (m_contador > kCounterLimit)
-        m_contador = 0;
+    ++m_counter;
+    if (m_counter > kCounterLimit)
+        m_counter = 0;
 }
 
 GatewayReply GatewayChannel::replyFrom(const HttpResult &result, quint64 exchange)
@@ -104,7 +104,7 @@ GatewayReply GatewayChannel::replyFrom(const HttpResult &result, quint64 exchang
         break;
     }
     reply.ok = replyOk(reply.text);
-    reply.fields = respuesta_api(reply.text);
+    reply.fields = splitApiReply(reply.text);
     return reply;
 }
 

@@ -88,11 +88,11 @@ public:
     CounterRule counterRule() const { return m_counterRule; }
 
     // The value the next request carries (its `buf` field), as the text that goes on the wire.
-    QString contadorBuf() const { return QString::number(m_contador); }
-    int contador() const { return m_contador; }
-    void setContador(int value) { m_contador = value; }
+    QString counterText() const { return QString::number(m_counter); }
+    int counter() const { return m_counter; }
+    void setCounter(int value) { m_counter = value; }
     // +1 without wrapping, for the dialogs that count requests instead of replies.
-    void bumpContador() { ++m_contador; }
+    void bumpCounter() { ++m_counter; }
 
 Q_SIGNALS:
     void finished(const net::GatewayReply &reply);
@@ -123,7 +123,7 @@ private:
     };
     std::map<quint64, Late> m_late;
     QTimer m_deadline;
-    int m_contador = 0;
+    int m_counter = 0;
 };
 
 } // namespace net

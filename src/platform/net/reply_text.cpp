@@ -284,7 +284,7 @@ QString replyText(QByteArrayView body, QByteArrayView contentType)
     return (html ? htmlToText(decoded) : decoded).trimmed();
 }
 
-QStringList respuesta_api(QStringView text)
+QStringList splitApiReply(QStringView text)
 {
     QStringList fields;
     if (text.isEmpty())

@@ -25,7 +25,7 @@ QString htmlToText(QStringView html);
 QString replyText(QByteArrayView body, QByteArrayView contentType);
 
 // An APIv2 reply split on every "|", empty fields kept; an empty reply has no fields at all.
-QStringList respuesta_api(QStringView text);
+QStringList splitApiReply(QStringView text);
 
 // An APIv2 reply is usable when it is not empty and holds at least one "|".
 bool replyOk(QStringView text);

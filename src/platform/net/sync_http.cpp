@@ -41,9 +41,9 @@ SyncHttp::SyncHttp(QString urlBase)
 {
 }
 
-bool SyncHttp::conectar(const QString &server, const QString &proxy)
+bool SyncHttp::connectTo(const QString &server, const QString &proxy)
 {
-    cerrar();
+    disconnect();
     m_secure = m_urlBase.contains(QLatin1String("https:"), Qt::CaseInsensitive);
     const QString trimmed = server.trimmed();
     const QUrl authority(QLatin1String("//") + trimmed, QUrl::StrictMode);
@@ -66,7 +66,7 @@ bool SyncHttp::conectar(const QString &server, const QString &proxy)
     return true;
 }
 
-void SyncHttp::cerrar()
+void SyncHttp::disconnect()
 {
     m_connected = false;
     m_host.clear();
@@ -77,13 +77,13 @@ void SyncHttp::cerrar()
 
 SyncReply SyncHttp::fail(SyncReply::Status status)
 {
-    cerrar();
+    disconnect();
     SyncReply reply;
     reply.status = status;
     return reply;
 }
 
-SyncReply SyncHttp::peticion(const QString &path, const QStringList &names, const QStringList &values)
+SyncReply SyncHttp::request(const QString &path, const QStringList &names, const QStringList &values)
 {
     if (!m_connected)
         return fail(SyncReply::Status::NotConnected);

@@ -39,18 +39,18 @@ public:
 
     // Takes the server ("host" or "host:port", as the brand's web server setting gives it).
     // Nothing travels yet; false when the server is unusable or https is asked for without TLS.
-    bool conectar(const QString &server, const QString &proxy = {});
+    bool connectTo(const QString &server, const QString &proxy = {});
 
     // One request for `path` (no leading "/"). A POST of the pairs when the value array's upper
     // bound is 1 or more, else a GET. A failure also closes the line, as the old transport did,
     // so later requests fail until the next connectTo().
-    SyncReply peticion(const QString &path, const QStringList &names, const QStringList &values);
+    SyncReply request(const QString &path, const QStringList &names, const QStringList &values);
 
     // Forgets the server; closing twice does nothing.
-    void cerrar();
+    void disconnect();
 
-    bool conectado() const { return m_connected; }
-    bool seguro() const { return m_secure; }
+    bool isConnected() const { return m_connected; }
+    bool isSecure() const { return m_secure; }
 
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
     // The longest body taken as a reply; reading stops as soon as a reply passes it.

@@ -8,65 +8,65 @@
 namespace sending {
 
 UnknownNumberOffer::UnknownNumberOffer(db::Connection &connection, ReadRecipients recipients, QObject *parent)
-    : QObject(parent), m_conexion(connection), m_recipients(std::move(recipients))
+    : QObject(parent), m_connection(connection), m_recipients(std::move(recipients))
 {
 }
 
 UnknownNumberOffer::~UnknownNumberOffer()
 {
-    m_form23.release();
+    m_dialog.release();
 }
 
-void UnknownNumberOffer::introducir_agenda(qint64 start, bool ignoreAll)
+void UnknownNumberOffer::offerNextUnknown(qint64 start, bool ignoreAll)
 {
     if (ignoreAll)
         return;
-    const QStringList list = listaOferta(m_recipients ? m_recipients() : QString());
+    const QStringList list = offerList(m_recipients ? m_recipients() : QString());
     if (start >= list.size())
         return;
-    const std::optional<NumeroDesconocido> next =
-        primerDesconocido(list, conocidosEnAgenda(m_conexion, list), start);
+    const std::optional<UnknownNumber> next =
+        firstUnknown(list, knownInContactBook(m_connection, list), start);
     if (!next)
         return;
-    Form23 *window = m_form23.show([this] {
-        auto *created = new Form23;
-        connect(created->Command1(), &QPushButton::clicked, this, &UnknownNumberOffer::Command1_Click);
-        connect(created->Command2(), &QPushButton::clicked, this, &UnknownNumberOffer::Command2_Click);
-        connect(created->Command3(), &QPushButton::clicked, this, &UnknownNumberOffer::Command3_Click);
+    UnknownNumberDialog *window = m_dialog.show([this] {
+        auto *created = new UnknownNumberDialog;
+        connect(created->ignoreAllButton(), &QPushButton::clicked, this, &UnknownNumberOffer::onIgnoreAllClicked);
+        connect(created->ignoreButton(), &QPushButton::clicked, this, &UnknownNumberOffer::onIgnoreClicked);
+        connect(created->saveContactButton(), &QPushButton::clicked, this, &UnknownNumberOffer::onSaveContactClicked);
         return created;
     });
-    window->mostrar(next->numero, next->posicion);
+    window->showNumber(next->number, next->position);
 }
 
-void UnknownNumberOffer::ignorar(bool all)
+void UnknownNumberOffer::skipNumber(bool all)
 {
-    Form23 *window = ventana();
+    UnknownNumberDialog *window = dialog();
     if (!window)
         return;
-    if (window->Check1()->isChecked())
-        dejarDePreguntar(m_conexion);
-    const qint64 position = window->posicion();
+    if (window->dontAskAgainCheck()->isChecked())
+        stopAsking(m_connection);
+    const qint64 position = window->position();
     window->close();
-    introducir_agenda(position + 1, all);
+    offerNextUnknown(position + 1, all);
 }
 
-void UnknownNumberOffer::Command1_Click()
+void UnknownNumberOffer::onIgnoreAllClicked()
 {
-    ignorar(true);
+    skipNumber(true);
 }
 
-void UnknownNumberOffer::Command2_Click()
+void UnknownNumberOffer::onIgnoreClicked()
 {
-    ignorar(false);
+    skipNumber(false);
 }
 
-void UnknownNumberOffer::Command3_Click()
+void UnknownNumberOffer::onSaveContactClicked()
 {
-    Form23 *window = ventana();
+    UnknownNumberDialog *window = dialog();
     if (!window)
         return;
-    const QString number = window->numero();
-    const qint64 position = window->posicion();
+    const QString number = window->number();
+    const qint64 position = window->position();
     if (m_save)
         m_save(number, position);
     window->close();

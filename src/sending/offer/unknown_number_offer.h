@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/ui/single_instance.h"
-#include "sending/offer/form23.h"
+#include "sending/offer/unknown_number_dialog.h"
 
 #include <QObject>
 #include <QString>
@@ -31,22 +31,22 @@ public:
     void setSaveContact(SaveContact save) { m_save = std::move(save); }
 
     // The list is read anew from the recipients box on every call.
-    void introducir_agenda(qint64 start, bool ignoreAll);
+    void offerNextUnknown(qint64 start, bool ignoreAll);
 
     // The open window, or nullptr.
-    Form23 *ventana() const { return m_form23.existing(); }
+    UnknownNumberDialog *dialog() const { return m_dialog.existing(); }
 
-    void Command1_Click();  // "Ignorar todos"
-    void Command2_Click();  // "Ignorar"
-    void Command3_Click();  // "Guardar contacto"
+    void onIgnoreAllClicked();  // "Ignorar todos"
+    void onIgnoreClicked();  // "Ignorar"
+    void onSaveContactClicked();  // "Guardar contacto"
 
 private:
-    void ignorar(bool all);
+    void skipNumber(bool all);
 
-    db::Connection &m_conexion;
+    db::Connection &m_connection;
     ReadRecipients m_recipients;
     SaveContact m_save;
-    ui::SingleInstance<Form23> m_form23;
+    ui::SingleInstance<UnknownNumberDialog> m_dialog;
 };
 
 } // namespace sending

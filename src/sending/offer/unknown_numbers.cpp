@@ -16,14 +16,14 @@ QString withoutPlus(QString number)
 
 } // namespace
 
-QStringList listaOferta(const QString &box)
+QStringList offerList(const QString &box)
 {
     QString text = box;
     text.remove(QLatin1Char(' '));
     return text.split(QLatin1Char(','));
 }
 
-std::optional<NumeroDesconocido> primerDesconocido(const QStringList &list, const QStringList &known,
+std::optional<UnknownNumber> firstUnknown(const QStringList &list, const QStringList &known,
                                                    qint64 start)
 {
     QSet<QString> asWritten;
@@ -38,12 +38,12 @@ std::optional<NumeroDesconocido> primerDesconocido(const QStringList &list, cons
             continue;
         if (asWritten.contains(number) || withoutSign.contains(withoutPlus(number)))
             continue;
-        return NumeroDesconocido{number, i};
+        return UnknownNumber{number, i};
     }
     return std::nullopt;
 }
 
-QStringList conocidosEnAgenda(db::Connection &connection, const QStringList &list)
+QStringList knownInContactBook(db::Connection &connection, const QStringList &list)
 {
     // The book may keep a number with its "+" or without it: both forms are looked for.
     QSet<QString> lookFor;
@@ -53,22 +53,22 @@ QStringList conocidosEnAgenda(db::Connection &connection, const QStringList &lis
         const QString bare = withoutPlus(number);
         lookFor << number << bare << QLatin1Char('+') + bare;
     }
-    return telefonosEnAgenda(connection, QStringList(lookFor.cbegin(), lookFor.cend()));
+    return numbersInContactBook(connection, QStringList(lookFor.cbegin(), lookFor.cend()));
 }
 
-bool ofertaActiva(db::Connection &connection)
+bool offerEnabled(db::Connection &connection)
 {
     const std::vector<db::Row> rows =
         connection.select(QStringLiteral("SELECT defecto_agenda FROM Usuario ORDER BY sid LIMIT 1"));
     if (rows.empty())
         return false;
     const QVariant value = rows.front().value(0);
-    return value.isValid() && !value.isNull() && value.toString() != kNoPreguntar;
+    return value.isValid() && !value.isNull() && value.toString() != kDontAsk;
 }
 
-bool dejarDePreguntar(db::Connection &connection)
+bool stopAsking(db::Connection &connection)
 {
-    return connection.execute(QStringLiteral("UPDATE Usuario SET defecto_agenda = ?1"), {kNoPreguntar}).ok();
+    return connection.execute(QStringLiteral("UPDATE Usuario SET defecto_agenda = ?1"), {kDontAsk}).ok();
 }
 
 } // namespace sending

@@ -11,34 +11,34 @@ namespace db { class Connection; }
 // number comes next, and the account's setting that switches the offer off.
 namespace sending {
 
-inline const QString kNoPreguntar = QStringLiteral("No preguntar");
+inline const QString kDontAsk = QStringLiteral("No preguntar");
 
 // The recipient list as the offer walks it: the box's text without blanks, split on ",";
 // positions count from 0.
-QStringList listaOferta(const QString &box);
+QStringList offerList(const QString &box);
 
-struct NumeroDesconocido {
-    QString numero;
-    qint64 posicion = 0;
+struct UnknownNumber {
+    QString number;
+    qint64 position = 0;
 };
 
 // The first number from `start` on that the book does not hold. A number counts as held when
 // `known` has it whole, also once every "+" is taken from both sides; an empty entry is no
 // number and is passed over.
-std::optional<NumeroDesconocido> primerDesconocido(const QStringList &list, const QStringList &known,
+std::optional<UnknownNumber> firstUnknown(const QStringList &list, const QStringList &known,
                                                    qint64 start);
 
 // The numbers of `list` the contact book holds, written with or without their "+".
-QStringList conocidosEnAgenda(db::Connection &connection, const QStringList &list);
+QStringList knownInContactBook(db::Connection &connection, const QStringList &list);
 
 // True while the account row asks for the offer: `defecto_agenda` set and not "No preguntar".
 // No account row, or a Null setting, means no offer.
-bool ofertaActiva(db::Connection &connection);
+bool offerEnabled(db::Connection &connection);
 
 // "No preguntar de nuevo": the offer stays off from the next processing of the box on.
-bool dejarDePreguntar(db::Connection &connection);
+bool stopAsking(db::Connection &connection);
 
-inline QString preguntaOferta(const QString &number)
+inline QString offerQuestion(const QString &number)
 {
     return QStringLiteral("El teléfono '") + number
         + QStringLiteral("' no pertenece a su lista de contactos. Desea agregar el contaco?");

@@ -4,7 +4,7 @@
 
 namespace sending {
 
-std::optional<AccountValues> leerCuentaEnvio(db::Connection &connection)
+std::optional<AccountValues> readSendAccount(db::Connection &connection)
 {
     const std::vector<db::Row> rows = connection.select(
         QStringLiteral("SELECT login,pass,ruta,huso_horario FROM Usuario ORDER BY sid LIMIT 1"));
@@ -14,12 +14,12 @@ std::optional<AccountValues> leerCuentaEnvio(db::Connection &connection)
     AccountValues account;
     account.login = row.value(0).toString();
     account.pass = row.value(1).toString();
-    account.ruta = row.value(2).toString();
-    account.huso_horario = row.value(3).toString();
+    account.route = row.value(2).toString();
+    account.timeZone = row.value(3).toString();
     return account;
 }
 
-QString rutaEnvio(const QString &route)
+QString sendRoute(const QString &route)
 {
     return route == QLatin1String("0") ? QStringLiteral("3") : route;
 }

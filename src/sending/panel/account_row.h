@@ -10,9 +10,9 @@ namespace sending {
 
 // The account row the send road and the quotes read when they start (the first row, as the
 // old client's recordset gave it); nothing without a row.
-std::optional<AccountValues> leerCuentaEnvio(db::Connection &connection);
+std::optional<AccountValues> readSendAccount(db::Connection &connection);
 
 // The route as the gateway takes it: a stored "0" goes out as "3".
-QString rutaEnvio(const QString &route);
+QString sendRoute(const QString &route);
 
 } // namespace sending

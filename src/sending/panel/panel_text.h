@@ -7,14 +7,14 @@
 // CR LF, as the old text boxes did. The conversion happens here, at the widget's edge.
 namespace sending {
 
-inline QString textoCrLf(const QPlainTextEdit &box)
+inline QString crlfText(const QPlainTextEdit &box)
 {
     QString text = box.toPlainText();
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return text;
 }
 
-inline void ponerTextoCrLf(QPlainTextEdit &box, QString text)
+inline void setCrlfText(QPlainTextEdit &box, QString text)
 {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));

@@ -28,7 +28,7 @@ QuoteLine::QuoteLine(SendPanelView &view, startup::AppContext &context, std::fun
     , m_channel(new net::GatewayChannel(net::Overlap::ReplaceOlder, this))
 {
     m_channel->setObjectName(QStringLiteral("WebBrowser3"));
-    connect(m_channel, &net::GatewayChannel::finished, this, &QuoteLine::f_respuesta_coste);
+    connect(m_channel, &net::GatewayChannel::finished, this, &QuoteLine::handleQuoteReply);
 }
 
 QuoteLine::~QuoteLine()
@@ -36,94 +36,94 @@ QuoteLine::~QuoteLine()
     m_context.busy.setBusy(kBusyReason, false);
 }
 
-void QuoteLine::comprobando()
+void QuoteLine::showChecking()
 {
     m_cost.setChecking();
-    m_view.lblCoste()->setText(kComprobando);
-    m_view.lblsaldo()->setText(kComprobando);
+    m_view.costLabel()->setText(kCheckingLabel);
+    m_view.balanceLabel()->setText(kCheckingLabel);
     m_context.busy.setBusy(kBusyReason, true);
 }
 
-std::optional<double> QuoteLine::saldo() const
+std::optional<double> QuoteLine::balance() const
 {
-    const QVariant stored = m_context.conexion.scalar(QStringLiteral("SELECT saldo FROM Usuario ORDER BY sid LIMIT 1"));
+    const QVariant stored = m_context.connection.scalar(QStringLiteral("SELECT saldo FROM Usuario ORDER BY sid LIMIT 1"));
     if (stored.isValid() && !stored.toString().trimmed().isEmpty())
         return text::parseDecimal(stored.toString());
-    return m_saldo;
+    return m_balance;
 }
 
-void QuoteLine::f_consultar_coste(const startup::BalanceQuote::Request &request)
+void QuoteLine::requestQuote(const startup::BalanceQuote::Request &request)
 {
     // Until the gateway answers, the balance is the one stored at the last quote or send.
-    const QVariant stored = m_context.conexion.scalar(QStringLiteral("SELECT saldo FROM Usuario ORDER BY sid LIMIT 1"));
-    m_saldo = stored.isValid() ? text::parseDecimal(stored.toString()) : std::nullopt;
+    const QVariant stored = m_context.connection.scalar(QStringLiteral("SELECT saldo FROM Usuario ORDER BY sid LIMIT 1"));
+    m_balance = stored.isValid() ? text::parseDecimal(stored.toString()) : std::nullopt;
 
     QuoteRequest quote;
     quote.username = request.username;
     quote.password = request.password;
-    quote.mensaje = request.mensaje;
-    quote.destino = request.destino;
-    quote.remitente = request.remitente;
+    quote.message = request.message;
+    quote.recipients = request.recipients;
+    quote.sender = request.sender;
     quote.callback = request.callback;
-    quote.ruta = request.ruta;
-    quote.fecha = request.fecha;
-    comprobando();
-    m_partesPedidas = 1;
-    const GatewayRequest built = f_peticion_quotesms(quote);
+    quote.route = request.route;
+    quote.sendTime = request.date;
+    showChecking();
+    m_quotedParts = 1;
+    const GatewayRequest built = quoteGatewayRequest(quote);
     m_channel->post(built.url, built.fields);
 }
 
-void QuoteLine::pedirCoste(const QString &login, const QString &pass, const QString &message, const QString &recipients,
+void QuoteLine::requestQuote(const QString &login, const QString &pass, const QString &message, const QString &recipients,
                            const QString &sender, int messageParts)
 {
-    comprobando();
+    showChecking();
     // An empty box is quoted with a fixed one-part text.
-    m_partesPedidas = message.isEmpty() ? 1 : messageParts;
+    m_quotedParts = message.isEmpty() ? 1 : messageParts;
     const GatewayRequest built =
-        peticionCosteRefresco(login, pass, message, recipients, sender, m_channel->contador());
+        refreshQuoteRequest(login, pass, message, recipients, sender, m_channel->counter());
     m_channel->post(built.url, built.fields);
 }
 
-void QuoteLine::partesCambiadas(int chargedParts)
+void QuoteLine::setChargedParts(int chargedParts)
 {
     m_cost.setParts(chargedParts);
-    m_view.lblCoste()->setText(m_cost.label());
+    m_view.costLabel()->setText(m_cost.label());
 }
 
-void QuoteLine::costeSinDestinatarios(qsizetype messageLength)
+void QuoteLine::showCostWithoutRecipients(qsizetype messageLength)
 {
-    m_view.lblCoste()->setText(sending::costeSinDestinatarios(messageLength));
+    m_view.costLabel()->setText(sending::costWithoutRecipients(messageLength));
 }
 
-void QuoteLine::saldoTrasEnvio(double newBalance, const QString &label)
+void QuoteLine::setBalanceAfterSend(double newBalance, const QString &label)
 {
-    m_saldo = newBalance;
+    m_balance = newBalance;
     if (!label.isEmpty())
-        m_view.lblsaldo()->setText(label);
+        m_view.balanceLabel()->setText(label);
 }
 
-void QuoteLine::f_respuesta_coste(const net::GatewayReply &reply)
+void QuoteLine::handleQuoteReply(const net::GatewayReply &reply)
 {
-    const QuoteOutcome outcome = sending::f_respuesta_coste(reply.ok, reply.text);
+    const QuoteOutcome outcome = sending::interpretQuoteReply(reply.ok, reply.text);
 
     if (outcome.kind == QuoteKind::Quoted)
-        m_cost.setQuote(outcome.coste, m_partesPedidas);
+        m_cost.setQuote(outcome.cost, m_quotedParts);
     else
         m_cost.setUnknown();
-    if (outcome.saldo) {
-        m_saldo = outcome.saldo;
+    if (outcome.balance) {
+        m_balance = outcome.balance;
         // A balance that cannot be stored now is stored again by the next quote or send.
-        guardarSaldo(m_context.conexion, *outcome.saldo);
+        storeBalance(m_context.connection, *outcome.balance);
     }
-    m_view.lblCoste()->setText(outcome.costeEtiqueta);
-    if (!outcome.saldoEtiqueta.isEmpty())
-        m_view.lblsaldo()->setText(outcome.saldoEtiqueta);
+    m_view.costLabel()->setText(outcome.costLabel);
+    if (!outcome.balanceLabel.isEmpty())
+        m_view.balanceLabel()->setText(outcome.balanceLabel);
     else if ((outcome.kind == QuoteKind::Quoted || outcome.kind == QuoteKind::Unreadable)
-             && m_view.lblsaldo()->text() == kComprobando)
-        m_view.lblsaldo()->setText(m_saldo ? etiqueta_creditos(escribirCreditos(*m_saldo, true), CreditFigure::Balance)
-                                           : kDesconocido);
+             && m_view.balanceLabel()->text() == kCheckingLabel)
+        m_view.balanceLabel()->setText(m_balance ? creditLabel(formatCredits(*m_balance, true), CreditFigure::Balance)
+                                           : kUnknownLabel);
     if (outcome.enableSend && !m_sendInFlight())
-        m_view.Command1()->setEnabled(true);
+        m_view.sendButton()->setEnabled(true);
     m_context.busy.setBusy(kBusyReason, false);
 
     if (!outcome.messageTitle.isEmpty())

@@ -30,22 +30,22 @@ public:
     ~QuoteLine() override;
 
     // The start-up quote: fixed texts, no `buf`.
-    void f_consultar_coste(const startup::BalanceQuote::Request &request) override;
+    void requestQuote(const startup::BalanceQuote::Request &request) override;
     // The refresh icons and the recipients box: the panel's message and recipients, `buf` last.
     // `messageParts` is what the message counts now, so later edits rescale the quoted cost.
-    void pedirCoste(const QString &login, const QString &pass, const QString &message, const QString &recipients,
+    void requestQuote(const QString &login, const QString &pass, const QString &message, const QString &recipients,
                     const QString &sender, int messageParts);
 
     // The counter's part count changed: the cost label is rescaled.
-    void partesCambiadas(int chargedParts);
+    void setChargedParts(int chargedParts);
     // The recipients box was emptied: one credit per part, until the next quote.
-    void costeSinDestinatarios(qsizetype messageLength);
+    void showCostWithoutRecipients(qsizetype messageLength);
 
     // The balance as a number, as stored in the account row (the settings window, a quote and a
     // send all write it there): nothing while the client knows none.
-    std::optional<double> saldo() const;
+    std::optional<double> balance() const;
     // A send lowered it (already stored by the reply handler): only the label follows.
-    void saldoTrasEnvio(double newBalance, const QString &label);
+    void setBalanceAfterSend(double newBalance, const QString &label);
 
     net::GatewayChannel &channel() { return *m_channel; }
 
@@ -54,16 +54,16 @@ Q_SIGNALS:
     void quoteHandled(bool quoted);
 
 private:
-    void comprobando();
-    void f_respuesta_coste(const net::GatewayReply &reply);
+    void showChecking();
+    void handleQuoteReply(const net::GatewayReply &reply);
 
     SendPanelView &m_view;
     startup::AppContext &m_context;
     std::function<bool()> m_sendInFlight;
     net::GatewayChannel *m_channel = nullptr;
     CostModel m_cost;
-    int m_partesPedidas = 1;
-    std::optional<double> m_saldo;
+    int m_quotedParts = 1;
+    std::optional<double> m_balance;
 };
 
 } // namespace sending

@@ -31,8 +31,8 @@ const QString kNotRecorded = QStringLiteral(
 
 QString chosenSender(const SendPanelView &view)
 {
-    const QString text = view.Combo1()->currentText();
-    return text == QLatin1String(crearNuevoRemitente) ? QString() : text;
+    const QString text = view.senderCombo()->currentText();
+    return text == QLatin1String(kCreateSenderItem) ? QString() : text;
 }
 
 } // namespace
@@ -45,9 +45,9 @@ SendLine::SendLine(SendPanelView &view, startup::AppContext &context, QuoteLine 
     , m_channel(new net::GatewayChannel(net::Overlap::RefuseWhileBusy, this))
 {
     m_channel->setObjectName(QStringLiteral("WebBrowser1"));
-    m_channel->setLateReplyWindow(kEsperaTardia);
-    connect(m_channel, &net::GatewayChannel::finished, this, &SendLine::f_respuesta_envio);
-    connect(m_channel, &net::GatewayChannel::lateReply, this, &SendLine::respuestaTardia);
+    m_channel->setLateReplyWindow(kLateReplyWait);
+    connect(m_channel, &net::GatewayChannel::finished, this, &SendLine::recordSendReply);
+    connect(m_channel, &net::GatewayChannel::lateReply, this, &SendLine::recordLateReply);
 }
 
 SendLine::~SendLine()
@@ -55,57 +55,57 @@ SendLine::~SendLine()
     m_context.busy.setBusy(kBusyReason, false);
 }
 
-bool SendLine::f_enviar_sms(const SendRequest &request)
+bool SendLine::sendSms(const SendRequest &request)
 {
     if (m_pending)
         return false;
-    const GatewayRequest built = f_peticion_sendsms(request);
+    const GatewayRequest built = sendGatewayRequest(request);
     if (m_channel->post(built.url, built.fields) != net::StartStatus::Started)
         return false;
     m_pending = request;
-    m_view.Command1()->setEnabled(false);
+    m_view.sendButton()->setEnabled(false);
     m_context.busy.setBusy(kBusyReason, true);
     return true;
 }
 
 void SendLine::enqueue(const QString &numbers, const QString &message)
 {
-    m_cola.append({numbers, message});
+    m_queue.append({numbers, message});
 }
 
-void SendLine::f_enviar_automatizados()
+void SendLine::sendNextQueued()
 {
-    if (m_cola.isEmpty() || m_pending || m_cerrando)
+    if (m_queue.isEmpty() || m_pending || m_closing)
         return;
-    const std::optional<AccountValues> account = leerCuentaEnvio(m_context.conexion);
+    const std::optional<AccountValues> account = readSendAccount(m_context.connection);
     if (!account)
         return; // without an account nothing can go out; the queue waits for one
 
-    if (!m_automatizado)
-        m_avisoMostrado = false;   // a new batch: its first failure may be told again
-    m_automatizado = true;
-    const auto &[numbers, message] = m_cola.constFirst();
-    ponerTextoCrLf(*m_view.Text1(), message);
-    m_view.Text2()->setPlainText(numbers);
+    if (!m_automated)
+        m_noticeShown = false;   // a new batch: its first failure may be told again
+    m_automated = true;
+    const auto &[numbers, message] = m_queue.constFirst();
+    setCrlfText(*m_view.messageBox(), message);
+    m_view.recipientsBox()->setPlainText(numbers);
 
     SendRequest request;
     request.username = account->login;
     request.password = account->pass;
-    request.mensaje = message;
-    request.destino = numbers;
+    request.message = message;
+    request.recipients = numbers;
     const QString sender = chosenSender(m_view);
-    request.remitente = sender.isEmpty() ? brand::remitente_defecto() : sender;
-    request.ruta = rutaEnvio(account->ruta);
-    request.automatizado = true;
+    request.sender = sender.isEmpty() ? brand::defaultSender() : sender;
+    request.route = sendRoute(account->route);
+    request.automated = true;
     // Queued sends go out at once and as written: that is what the history records.
-    request.fechaRegistro = kInmediato;
-    request.mensajeRegistro = message;
-    request.mensajeTecleado = message;
-    if (f_enviar_sms(request))
-        m_cola.removeFirst();
+    request.recordedTime = kImmediate;
+    request.recordedMessage = message;
+    request.typedMessage = message;
+    if (sendSms(request))
+        m_queue.removeFirst();
 }
 
-void SendLine::f_respuesta_envio(const net::GatewayReply &reply)
+void SendLine::recordSendReply(const net::GatewayReply &reply)
 {
     if (!m_pending)
         return;
@@ -115,98 +115,98 @@ void SendLine::f_respuesta_envio(const net::GatewayReply &reply)
     ReplyOutcome outcome;
     if (reply.outcomeUnknown()) {
         // The gateway had the request: it may have charged it. Never an invitation to resend.
-        outcome = respuestaDesconocida(request, QDateTime::currentDateTime());
+        outcome = unknownReplyOutcome(request, QDateTime::currentDateTime());
         if (m_channel->listeningLate(reply.exchange))
-            m_tardias.emplace(reply.exchange, request);
+            m_lateSends.emplace(reply.exchange, request);
     } else {
-        outcome = sending::f_respuesta_envio(request, reply.ok, reply.text, m_quote.saldo(),
+        outcome = sending::interpretSendReply(request, reply.ok, reply.text, m_quote.balance(),
                                              QDateTime::currentDateTime());
     }
-    const RecordStatus recordStatus = registrar(request, outcome);
+    const RecordStatus recordStatus = recordOutcome(request, outcome);
 
-    if (request.automatizado && m_cola.isEmpty()) {
+    if (request.automated && m_queue.isEmpty()) {
         // The batch ends with the reply to its last send, whatever that reply was: a lost last
         // send must not leave the panel in automated mode. Its boxes stay filled then, so the
         // user who sees the connection error can send that message again by hand.
-        m_automatizado = false;
+        m_automated = false;
         if (outcome.queueStep) {
-            m_view.Text2()->clear();
-            m_view.Text1()->clear();
+            m_view.recipientsBox()->clear();
+            m_view.messageBox()->clear();
         }
     }
-    m_view.Command1()->setEnabled(true);
+    m_view.sendButton()->setEnabled(true);
     m_context.busy.setBusy(kBusyReason, false);
     Q_EMIT replyHandled(outcome.kind);
     Q_EMIT owedChanged();
 
-    if (!m_cola.isEmpty())
-        f_enviar_automatizados();
+    if (!m_queue.isEmpty())
+        sendNextQueued();
 
-    avisar(request, outcome, recordStatus);
+    notifyOutcome(request, outcome, recordStatus);
 }
 
-void SendLine::respuestaTardia(const net::GatewayReply &reply)
+void SendLine::recordLateReply(const net::GatewayReply &reply)
 {
-    const auto found = m_tardias.find(reply.exchange);
-    if (found == m_tardias.end())
+    const auto found = m_lateSends.find(reply.exchange);
+    if (found == m_lateSends.end())
         return;
     const SendRequest request = found->second;
-    m_tardias.erase(found);
+    m_lateSends.erase(found);
 
     // Only the gateway's own word is news: a lost or empty late answer leaves the warning given.
     if (reply.answered() && reply.ok) {
-        const ReplyOutcome outcome = sending::f_respuesta_envio(request, reply.ok, reply.text, m_quote.saldo(),
+        const ReplyOutcome outcome = sending::interpretSendReply(request, reply.ok, reply.text, m_quote.balance(),
                                                                 QDateTime::currentDateTime());
-        const RecordStatus recordStatus = registrar(request, outcome);
+        const RecordStatus recordStatus = recordOutcome(request, outcome);
         Q_EMIT lateReplyHandled(outcome.kind);
         Q_EMIT owedChanged();
-        avisar(request, outcome, recordStatus);
+        notifyOutcome(request, outcome, recordStatus);
         return;
     }
     Q_EMIT owedChanged();
 }
 
-RecordStatus SendLine::registrar(const SendRequest &request, const ReplyOutcome &outcome)
+RecordStatus SendLine::recordOutcome(const SendRequest &request, const ReplyOutcome &outcome)
 {
     RecordStatus recordStatus = RecordStatus::Recorded;
     if (outcome.row)
-        recordStatus = aplicarRespuestaEnvio(m_context.conexion, outcome).status;
-    if (outcome.nuevoSaldo)
-        m_quote.saldoTrasEnvio(*outcome.nuevoSaldo, outcome.saldoEtiqueta);
+        recordStatus = recordSendOutcome(m_context.connection, outcome).status;
+    if (outcome.newBalance)
+        m_quote.setBalanceAfterSend(*outcome.newBalance, outcome.balanceLabel);
 
     // The log is a courtesy: a line that cannot be written never holds the queue up.
     if (outcome.errorLogLine)
-        anotarErrorAuto(m_context.ruta_programa, *outcome.errorLogLine);
-    if (recordStatus != RecordStatus::Recorded && (request.automatizado || m_cerrando))
-        anotarErrorAuto(m_context.ruta_programa,
+        appendAutomatedError(m_context.programFolder, *outcome.errorLogLine);
+    if (recordStatus != RecordStatus::Recorded && (request.automated || m_closing))
+        appendAutomatedError(m_context.programFolder,
                         QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy H:mm:ss"))
                             + (recordStatus == RecordStatus::Pending
                                    ? QStringLiteral("--- Enviado; se guardará en el historial al volver a iniciar: ")
                                    : QStringLiteral("--- Enviado pero no guardado en el historial: "))
-                            + request.destino + QStringLiteral(". Texto del mensaje: ") + request.mensajeTecleado
+                            + request.recipients + QStringLiteral(". Texto del mensaje: ") + request.typedMessage
                             + QStringLiteral("\r\n"));
     return recordStatus;
 }
 
-void SendLine::avisar(const SendRequest &request, const ReplyOutcome &outcome, RecordStatus recordStatus)
+void SendLine::notifyOutcome(const SendRequest &request, const ReplyOutcome &outcome, RecordStatus recordStatus)
 {
     // While the program ends nobody is there to read a box: what matters is recorded or logged.
-    if (m_cerrando)
+    if (m_closing)
         return;
-    if (recordStatus == RecordStatus::Lost && !request.automatizado) {
+    if (recordStatus == RecordStatus::Lost && !request.automated) {
         m_context.prompter.message(kNotRecorded, QStringLiteral("Error"), ui::Icon::Critical);
         return;
     }
-    if (recordStatus == RecordStatus::Pending && !request.automatizado) {
-        m_context.prompter.message(textoEnvioPendiente(), QStringLiteral("Envío de SMS"), ui::Icon::Warning);
+    if (recordStatus == RecordStatus::Pending && !request.automated) {
+        m_context.prompter.message(pendingSendText(), QStringLiteral("Envío de SMS"), ui::Icon::Warning);
         return;
     }
     if (outcome.noticeOnce) {
         // The queue has already moved on; replies handled while this box is up add their lines
         // to the log and raise no box of their own.
-        if (!m_avisoMostrado && !m_avisando) {
-            m_avisoMostrado = true;
-            const QScopedValueRollback showingNotice(m_avisando, true);
+        if (!m_noticeShown && !m_noticeUp) {
+            m_noticeShown = true;
+            const QScopedValueRollback showingNotice(m_noticeUp, true);
             m_context.prompter.message(outcome.messageText, outcome.messageTitle, ui::Icon::Critical);
         }
         return;
@@ -223,7 +223,7 @@ void SendLine::avisar(const SendRequest &request, const ReplyOutcome &outcome, R
 
 void SendLine::waitForOwed(std::chrono::milliseconds limit)
 {
-    m_cerrando = true;
+    m_closing = true;
     if (!owed())
         return;
     QEventLoop loop;

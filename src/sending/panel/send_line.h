@@ -33,7 +33,7 @@ class SendLine final : public QObject, public startup::OwedReplies {
     Q_DISABLE_COPY_MOVE(SendLine)
 
 public:
-    static constexpr std::chrono::milliseconds kEsperaTardia{5 * 60 * 1000};
+    static constexpr std::chrono::milliseconds kLateReplyWait{5 * 60 * 1000};
 
     SendLine(SendPanelView &view, startup::AppContext &context, QuoteLine &quote,
              QObject *parent = nullptr);
@@ -41,23 +41,23 @@ public:
 
     // Hourglass, send button disabled, the request posted. False (and nothing
     // posted) while another send awaits its reply.
-    bool f_enviar_sms(const SendRequest &request);
+    bool sendSms(const SendRequest &request);
     bool inFlight() const { return m_pending.has_value(); }
 
     // The automated queue: one item per send, numbers joined by ",".
     void enqueue(const QString &numbers, const QString &message);
-    qsizetype pendientes() const { return m_cola.size(); }
+    qsizetype queuedCount() const { return m_queue.size(); }
     // True from the first queued send until a reply finds the queue empty.
-    bool automatizado() const { return m_automatizado; }
+    bool isAutomated() const { return m_automated; }
     // The first queued item into the panel and out through the send
     // road. While a send is under way the item waits; that send's reply sends it.
-    void f_enviar_automatizados();
+    void sendNextQueued();
 
     net::GatewayChannel &channel() { return *m_channel; }
 
     // Sends whose answer has not come yet: the one in flight and those past their time-out that
     // are still listened for.
-    bool owed() const override { return m_pending.has_value() || !m_tardias.empty(); }
+    bool owed() const override { return m_pending.has_value() || !m_lateSends.empty(); }
     void waitForOwed(std::chrono::milliseconds limit) override;
 
 Q_SIGNALS:
@@ -70,23 +70,23 @@ Q_SIGNALS:
     void owedChanged();
 
 private:
-    void f_respuesta_envio(const net::GatewayReply &reply);
-    void respuestaTardia(const net::GatewayReply &reply);
+    void recordSendReply(const net::GatewayReply &reply);
+    void recordLateReply(const net::GatewayReply &reply);
     // Row, balance and log lines of one outcome; false when a charged send could not be recorded.
-    RecordStatus registrar(const SendRequest &request, const ReplyOutcome &outcome);
-    void avisar(const SendRequest &request, const ReplyOutcome &outcome, RecordStatus recordStatus);
+    RecordStatus recordOutcome(const SendRequest &request, const ReplyOutcome &outcome);
+    void notifyOutcome(const SendRequest &request, const ReplyOutcome &outcome, RecordStatus recordStatus);
 
     SendPanelView &m_view;
     startup::AppContext &m_context;
     QuoteLine &m_quote;
     net::GatewayChannel *m_channel = nullptr;
     std::optional<SendRequest> m_pending;
-    std::map<quint64, SendRequest> m_tardias; // timed-out sends still listened for, by exchange
-    bool m_cerrando = false;
-    QList<QPair<QString, QString>> m_cola;
-    bool m_automatizado = false;
-    bool m_avisoMostrado = false;   // the batch's one notice about a failed send has been shown
-    bool m_avisando = false;        // that notice is up right now
+    std::map<quint64, SendRequest> m_lateSends; // timed-out sends still listened for, by exchange
+    bool m_closing = false;
+    QList<QPair<QString, QString>> m_queue;
+    bool m_automated = false;
+    bool m_noticeShown = false;   // the batch's one notice about a failed send has been shown
+    bool m_noticeUp = false;        // that notice is up right now
 };
 
 } // namespace sending

@@ -41,8 +41,8 @@ const QString kQuoteMark = QStringLiteral(",coste");
 
 QString chosenSender(const SendPanelView &view)
 {
-    const QString text = view.Combo1()->currentText();
-    return text == QLatin1String(crearNuevoRemitente) ? QString() : text;
+    const QString text = view.senderCombo()->currentText();
+    return text == QLatin1String(kCreateSenderItem) ? QString() : text;
 }
 
 } // namespace
@@ -52,36 +52,36 @@ SendPanelController::SendPanelController(SendPanelView &view, startup::AppContex
     : QObject(parent), m_view(view), m_context(context)
 {
     setSubsystems(lists, windows);
-    m_quote = new QuoteLine(view, context, [this] { return sendInFlight() || m_preparando; }, this);
+    m_quote = new QuoteLine(view, context, [this] { return sendInFlight() || m_preparing; }, this);
     m_send = new SendLine(view, context, *m_quote, this);
     m_picker = new TimePicker(view, this);
     m_offer = new UnknownNumberOffer(
-        context.conexion, [&view] { return view.Text2()->toPlainText(); }, this);
+        context.connection, [&view] { return view.recipientsBox()->toPlainText(); }, this);
 
-    view.Text2()->setProperty("Tag", QString());
-    view.Text2()->installEventFilter(this);
+    view.recipientsBox()->setProperty("Tag", QString());
+    view.recipientsBox()->installEventFilter(this);
 
-    connect(view.Text1()->document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
-        m_cambioPos = position;
-        m_cambioAnadidos = added;
+    connect(view.messageBox()->document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
+        m_changePosition = position;
+        m_changeAdded = added;
     });
-    connect(view.Text1(), &QPlainTextEdit::textChanged, this, [this] {
-        limitarMensaje();
-        f_contar_caracteres();
+    connect(view.messageBox(), &QPlainTextEdit::textChanged, this, [this] {
+        limitMessage();
+        countCharacters();
     });
-    connect(view.Text3(), &QLineEdit::textChanged, this, &SendPanelController::f_contar_caracteres);
-    connect(view.Command1(), &QPushButton::clicked, this, &SendPanelController::Command1_Click);
-    connect(view.Image2(), &QToolButton::clicked, this, &SendPanelController::Image2_Click);
-    connect(view.Image3(), &QToolButton::clicked, this, &SendPanelController::Image3_Click);
-    connect(view.Image4(), &QToolButton::clicked, this, &SendPanelController::Image4_Click);
-    connect(view.Image5(), &QToolButton::clicked, this, &SendPanelController::Image5_Click);
-    connect(view.Image10(), &QToolButton::clicked, this, &SendPanelController::Image10_Click);
-    connect(view.Image11(), &QToolButton::clicked, this, &SendPanelController::Image10_Click);
+    connect(view.sendTimeBox(), &QLineEdit::textChanged, this, &SendPanelController::countCharacters);
+    connect(view.sendButton(), &QPushButton::clicked, this, &SendPanelController::sendMessage);
+    connect(view.pickRecipientsImage(), &QToolButton::clicked, this, &SendPanelController::pickRecipients);
+    connect(view.pickTemplateImage(), &QToolButton::clicked, this, &SendPanelController::pickTemplate);
+    connect(view.clearRecipientsImage(), &QToolButton::clicked, this, &SendPanelController::clearRecipients);
+    connect(view.clearAllImage(), &QToolButton::clicked, this, &SendPanelController::clearAll);
+    connect(view.refreshCostImage(), &QToolButton::clicked, this, &SendPanelController::refreshQuote);
+    connect(view.refreshBalanceImage(), &QToolButton::clicked, this, &SendPanelController::refreshQuote);
     connect(m_send, &SendLine::replyHandled, this, &SendPanelController::sendReplyHandled);
     connect(m_quote, &QuoteLine::quoteHandled, this, &SendPanelController::quoteReplyHandled);
 
     // What the counter starts from; the cost label keeps the start-up figure until parts change.
-    m_partes = sending::f_contar_caracteres(textoCrLf(*view.Text1()), view.Text3()->text(),
+    m_parts = sending::countCharacters(crlfText(*view.messageBox()), view.sendTimeBox()->text(),
                                             QDateTime::currentDateTime())
                    .chargedParts;
 }
@@ -124,82 +124,82 @@ void SendPanelController::enqueue(const QString &numbers, const QString &message
     m_send->enqueue(numbers, message);
 }
 
-qsizetype SendPanelController::pendientes() const
+qsizetype SendPanelController::queuedCount() const
 {
-    return m_send->pendientes();
+    return m_send->queuedCount();
 }
 
-bool SendPanelController::automatizado() const
+bool SendPanelController::isAutomated() const
 {
-    return m_send->automatizado();
+    return m_send->isAutomated();
 }
 
-void SendPanelController::f_enviar_automatizados()
+void SendPanelController::sendNextQueued()
 {
-    m_send->f_enviar_automatizados();
+    m_send->sendNextQueued();
 }
 
-QString SendPanelController::text2Tag() const
+QString SendPanelController::recipientsTag() const
 {
-    return m_view.Text2()->property("Tag").toString();
+    return m_view.recipientsBox()->property("Tag").toString();
 }
 
-void SendPanelController::setText2Tag(const QString &tag)
+void SendPanelController::setRecipientsTag(const QString &tag)
 {
-    m_view.Text2()->setProperty("Tag", tag);
+    m_view.recipientsBox()->setProperty("Tag", tag);
 }
 
-void SendPanelController::ponerDestinatarios(const QString &list)
+void SendPanelController::setRecipients(const QString &list)
 {
-    m_view.Text2()->setPlainText(list);
-    setText2Tag(list + kQuoteMark);
+    m_view.recipientsBox()->setPlainText(list);
+    setRecipientsTag(list + kQuoteMark);
 }
 
-void SendPanelController::habilitarEnvio(bool enabled)
+void SendPanelController::enableSend(bool enabled)
 {
     // Nothing re-enables the button under a send awaiting its reply: that reply does.
-    m_view.Command1()->setEnabled(enabled && !sendInFlight() && !m_preparando);
+    m_view.sendButton()->setEnabled(enabled && !sendInFlight() && !m_preparing);
 }
 
 bool SendPanelController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_view.Text2()) {
+    if (watched == m_view.recipientsBox()) {
         if (event->type() == QEvent::FocusOut) {
             // Switching windows or opening a menu is not leaving the box.
             const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                Text2_LostFocus();
+                leaveRecipients();
         } else if (event->type() == QEvent::KeyPress) {
-            Text2_tecla(static_cast<QKeyEvent *>(event)->key());
+            onRecipientsKey(static_cast<QKeyEvent *>(event)->key());
         }
     }
     return QObject::eventFilter(watched, event);
 }
 
-void SendPanelController::Text2_tecla(int key)
+void SendPanelController::onRecipientsKey(int key)
 {
-    m_view.Image4()->setVisible(key == Qt::Key_Backspace || key == Qt::Key_Delete);
+    m_view.clearRecipientsImage()->setVisible(key == Qt::Key_Backspace || key == Qt::Key_Delete);
 }
 
-void SendPanelController::limitarMensaje()
+void SendPanelController::limitMessage()
 {
     // The box takes at most 1530 characters as the gateway counts them (a line break is two).
     // What the user typed or pasted past that is cut from the end of the insertion; text put
     // there by the program (a queued message) is never cut.
-    QPlainTextEdit *box = m_view.Text1();
-    if (!box->hasFocus() || m_cambioAnadidos <= 0)
+    QPlainTextEdit *box = m_view.messageBox();
+    if (!box->hasFocus() || m_changeAdded <= 0)
         return;
     const QString plain = box->toPlainText();
     qsizetype excess = plain.size() + plain.count(QLatin1Char('\n')) - kMaxMessageLength;
     if (excess <= 0)
         return;
-    const qsizetype end = std::min<qsizetype>(m_cambioPos + m_cambioAnadidos, plain.size());
+    const qsizetype end = std::min<qsizetype>(m_changePosition + m_changeAdded, plain.size());
     qsizetype start = end;
-    while (excess > 0 && start > m_cambioPos) {
+    while (excess > 0 && start > m_changePosition) {
         --start;
         excess -= plain.at(start) == QLatin1Char('\n') ? 2 : 1;
     }
-    m_cambioAnadidos = 0;
+    m_changeAdded = 0;
     QTextCursor cursor(box->document());
     cursor.setPosition(static_cast<int>(start));
     cursor.setPosition(static_cast<int>(end), QTextCursor::KeepAnchor);
@@ -207,159 +207,159 @@ void SendPanelController::limitarMensaje()
     box->setTextCursor(cursor);
 }
 
-void SendPanelController::f_contar_caracteres()
+void SendPanelController::countCharacters()
 {
-    const QString message = textoCrLf(*m_view.Text1());
-    const QString recipients = m_view.Text2()->toPlainText();
+    const QString message = crlfText(*m_view.messageBox());
+    const QString recipients = m_view.recipientsBox()->toPlainText();
     std::optional<LongestValues> longest;
     if (!recipients.isEmpty() && needsLongestValues(message))
-        longest = longestContactValues(m_context.conexion, recipients.split(QLatin1Char(','), Qt::SkipEmptyParts));
+        longest = longestContactValues(m_context.connection, recipients.split(QLatin1Char(','), Qt::SkipEmptyParts));
     const CounterResult counted =
-        sending::f_contar_caracteres(message, m_view.Text3()->text(), QDateTime::currentDateTime(), longest);
-    m_view.lblMsglen()->setText(QString::number(counted.length));
-    m_view.lblLenMax()->setText(QString::number(counted.parts.limit));
-    if (counted.chargedParts != m_partes) {
-        m_partes = counted.chargedParts;
-        m_quote->partesCambiadas(m_partes);
+        sending::countCharacters(message, m_view.sendTimeBox()->text(), QDateTime::currentDateTime(), longest);
+    m_view.lengthLabel()->setText(QString::number(counted.length));
+    m_view.lengthLimitLabel()->setText(QString::number(counted.parts.limit));
+    if (counted.chargedParts != m_parts) {
+        m_parts = counted.chargedParts;
+        m_quote->setChargedParts(m_parts);
     }
 }
 
-void SendPanelController::pedirCosteActual(const QString &login, const QString &pass)
+void SendPanelController::requestCurrentQuote(const QString &login, const QString &pass)
 {
-    m_quote->pedirCoste(login, pass, textoCrLf(*m_view.Text1()), m_view.Text2()->toPlainText(),
-                        chosenSender(m_view), m_partes);
+    m_quote->requestQuote(login, pass, crlfText(*m_view.messageBox()), m_view.recipientsBox()->toPlainText(),
+                        chosenSender(m_view), m_parts);
 }
 
-void SendPanelController::Image10_Click()
+void SendPanelController::refreshQuote()
 {
-    const std::optional<AccountValues> account = leerCuentaEnvio(m_context.conexion);
+    const std::optional<AccountValues> account = readSendAccount(m_context.connection);
     if (!account)
         return;
-    Q_EMIT credencialesLeidas(account->login, account->pass);
-    pedirCosteActual(account->login, account->pass);
+    Q_EMIT credentialsRead(account->login, account->pass);
+    requestCurrentQuote(account->login, account->pass);
 }
 
-void SendPanelController::Text2_LostFocus()
+void SendPanelController::leaveRecipients()
 {
-    m_view.Image4()->hide();
-    const QString text = m_view.Text2()->toPlainText();
-    const QString tag = text2Tag();
-    const LeaveAction action = alSalirDestinatarios(text, tag);
+    m_view.clearRecipientsImage()->hide();
+    const QString text = m_view.recipientsBox()->toPlainText();
+    const QString tag = recipientsTag();
+    const LeaveAction action = recipientsLeaveAction(text, tag);
     if (action != LeaveAction::Process) {
-        setText2Tag(text); // a picker's ",coste" mark is used up, quote or not
+        setRecipientsTag(text); // a picker's ",coste" mark is used up, quote or not
         if (action == LeaveAction::QuoteOnly)
-            Image10_Click();
+            refreshQuote();
         return;
     }
 
     std::optional<ui::BusyGuard> busy(std::in_place, m_context.busy, QStringLiteral("destinatarios"));
-    const RecipientsResult cleaned = limpiar_destinatarios(text);
+    const RecipientsResult cleaned = cleanRecipients(text);
     if (cleaned.text != text)
-        m_view.Text2()->setPlainText(cleaned.text);
-    f_contar_caracteres();
+        m_view.recipientsBox()->setPlainText(cleaned.text);
+    countCharacters();
 
     switch (cleaned.status) {
     case RecipientsStatus::Empty:
-        m_view.Command1()->setEnabled(false);
-        m_quote->costeSinDestinatarios(m_view.lblMsglen()->text().toLongLong());
+        m_view.sendButton()->setEnabled(false);
+        m_quote->showCostWithoutRecipients(m_view.lengthLabel()->text().toLongLong());
         break;
     case RecipientsStatus::Valid:
         // The offer's window does not block: the quote goes out while it is open.
-        if (cleaned.offerUnknown && ofertaActiva(m_context.conexion))
-            m_offer->introducir_agenda(0, false);
-        Image10_Click();
+        if (cleaned.offerUnknown && offerEnabled(m_context.connection))
+            m_offer->offerNextUnknown(0, false);
+        refreshQuote();
         break;
     case RecipientsStatus::SomeInvalid:
     case RecipientsStatus::SingleInvalid:
         if (cleaned.sendEnabled)
-            habilitarEnvio(true);
+            enableSend(true);
         else
-            m_view.Command1()->setEnabled(false);
+            m_view.sendButton()->setEnabled(false);
         break;
     }
-    setText2Tag(m_view.Text2()->toPlainText());
+    setRecipientsTag(m_view.recipientsBox()->toPlainText());
     busy.reset();
 
     if (!cleaned.messageTitle.isEmpty())
         m_context.prompter.message(cleaned.messageText, cleaned.messageTitle, ui::Icon::Warning);
 }
 
-void SendPanelController::Command1_Click()
+void SendPanelController::sendMessage()
 {
-    if (sendInFlight() || m_preparando) {
+    if (sendInFlight() || m_preparing) {
         m_context.prompter.message(kSendInProgress, kSendTitle, ui::Icon::Information);
         return;
     }
     PanelValues panel;
-    panel.mensaje = textoCrLf(*m_view.Text1());
-    panel.destinatarios = m_view.Text2()->toPlainText();
-    panel.remitente = chosenSender(m_view);
-    panel.fechaProgramada = m_view.Text3()->text();
-    panel.cita = m_view.Check2()->isChecked();
-    panel.horasCita = m_view.Text6()->text();
+    panel.message = crlfText(*m_view.messageBox());
+    panel.recipients = m_view.recipientsBox()->toPlainText();
+    panel.sender = chosenSender(m_view);
+    panel.scheduledTime = m_view.sendTimeBox()->text();
+    panel.appointment = m_view.appointmentCheck()->isChecked();
+    panel.appointmentHours = m_view.appointmentLeadBox()->text();
 
-    const std::optional<AccountValues> account = leerCuentaEnvio(m_context.conexion);
+    const std::optional<AccountValues> account = readSendAccount(m_context.connection);
     if (account)
-        Q_EMIT credencialesLeidas(account->login, account->pass);
+        Q_EMIT credentialsRead(account->login, account->pass);
 
     // The value prompts spin an event loop: a second press meanwhile must find the send taken.
-    m_preparando = true;
-    auto preparingDone = qScopeGuard([this] { m_preparando = false; });
+    m_preparing = true;
+    auto preparingDone = qScopeGuard([this] { m_preparing = false; });
     const AskValue ask = [this](const QString &prompt, const QString &title, const QString &defaultAnswer) {
         return m_context.prompter.input(prompt, title, defaultAnswer);
     };
     const PreparedSend prepared =
-        prepararEnvio(panel, account, m_context.conexion, ask, QDateTime::currentDateTime());
-    m_preparando = false;
+        prepareSend(panel, account, m_context.connection, ask, QDateTime::currentDateTime());
+    m_preparing = false;
 
     if (prepared.status != PrepareStatus::Ready) {
         m_context.prompter.message(prepared.messageText, prepared.messageTitle, ui::Icon::Warning);
         return;
     }
-    if (!m_send->f_enviar_sms(prepared.request))
+    if (!m_send->sendSms(prepared.request))
         m_context.prompter.message(kSendInProgress, kSendTitle, ui::Icon::Information);
 }
 
-void SendPanelController::Image2_Click()
+void SendPanelController::pickRecipients()
 {
-    if (m_lists->agendaVacia()) {
+    if (m_lists->isBookEmpty()) {
         m_context.prompter.message(QStringLiteral("No existe ningún contacto en la agenda."),
                                    QStringLiteral("Agenda vacía"), ui::Icon::Information);
         return;
     }
-    m_windows->open(startup::WindowId::Form7);
+    m_windows->open(startup::WindowId::ContactPicker);
 }
 
-void SendPanelController::Image3_Click()
+void SendPanelController::pickTemplate()
 {
-    if (m_lists->plantillasVacias()) {
+    if (m_lists->hasNoTemplates()) {
         m_context.prompter.message(QStringLiteral("No existe ninguna plantilla creada."),
                                    QStringLiteral("Sin plantillas"), ui::Icon::Information);
         return;
     }
-    m_windows->open(startup::WindowId::Form11);
+    m_windows->open(startup::WindowId::TemplatePicker);
 }
 
-void SendPanelController::Image4_Click()
+void SendPanelController::clearRecipients()
 {
     // The Tag stays: leaving the box afterwards processes the empty box.
-    m_view.Text2()->clear();
-    m_view.Text2()->setFocus();
-    m_view.Image4()->hide();
-    m_view.SkinLabel4()->clear();
-    m_view.Command1()->setEnabled(false);
+    m_view.recipientsBox()->clear();
+    m_view.recipientsBox()->setFocus();
+    m_view.clearRecipientsImage()->hide();
+    m_view.pickedRecipientLabel()->clear();
+    m_view.sendButton()->setEnabled(false);
 }
 
-void SendPanelController::Image5_Click()
+void SendPanelController::clearAll()
 {
-    m_view.Check2()->setChecked(false);
-    m_view.Text2()->clear();
-    m_view.Text2()->setFocus();
-    m_view.Image4()->hide();
-    m_view.Text1()->clear();
-    m_view.SkinLabel4()->clear();
-    m_picker->limpiar();
-    m_view.Command1()->setEnabled(false);
+    m_view.appointmentCheck()->setChecked(false);
+    m_view.recipientsBox()->clear();
+    m_view.recipientsBox()->setFocus();
+    m_view.clearRecipientsImage()->hide();
+    m_view.messageBox()->clear();
+    m_view.pickedRecipientLabel()->clear();
+    m_picker->clear();
+    m_view.sendButton()->setEnabled(false);
 }
 
 } // namespace sending

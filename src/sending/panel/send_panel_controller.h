@@ -40,39 +40,39 @@ public:
     startup::OwedReplies &owedReplies();
 
     // Handlers, callable by tests and by other windows as the controls' events are.
-    void Command1_Click();
-    void Image2_Click();
-    void Image3_Click();
-    void Image4_Click();
-    void Image5_Click();
-    void Image10_Click();   // the balance icon does the same
-    void Text2_LostFocus();
-    void f_contar_caracteres();
+    void sendMessage();
+    void pickRecipients();
+    void pickTemplate();
+    void clearRecipients();
+    void clearAll();
+    void refreshQuote();   // the balance icon does the same
+    void leaveRecipients();
+    void countCharacters();
 
     // For the recipient picker and the history's recipient actions: an already clean list put
     // into the box, quoted (without cleaning) when the box is left.
-    void ponerDestinatarios(const QString &list);
+    void setRecipients(const QString &list);
     // The recipients box's text as it stood when last processed (its Tag).
-    QString text2Tag() const;
-    void setText2Tag(const QString &tag);
+    QString recipientsTag() const;
+    void setRecipientsTag(const QString &tag);
 
     // The automated sending's entry points.
     void enqueue(const QString &numbers, const QString &message);
-    qsizetype pendientes() const;
-    bool automatizado() const;
-    void f_enviar_automatizados();
+    qsizetype queuedCount() const;
+    bool isAutomated() const;
+    void sendNextQueued();
 
     bool sendInFlight() const;
     net::GatewayChannel &sendChannel();
     net::GatewayChannel &quoteChannel();
     // The offer to save recipients that are not in the contact book (`introducir_agenda`).
-    UnknownNumberOffer &ofertaAgenda() { return *m_offer; }
+    UnknownNumberOffer &unknownNumberOffer() { return *m_offer; }
     QuoteLine &quoteLine() { return *m_quote; }
     SendLine &sendLine() { return *m_send; }
 
 Q_SIGNALS:
     // The account's credentials were read for a request.
-    void credencialesLeidas(const QString &login, const QString &pass);
+    void credentialsRead(const QString &login, const QString &pass);
     // One send reply or one quote reply handled (state written; a box may still follow).
     void sendReplyHandled();
     void quoteReplyHandled();
@@ -81,10 +81,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void limitarMensaje();
-    void pedirCosteActual(const QString &login, const QString &pass);
-    void Text2_tecla(int key);
-    void habilitarEnvio(bool enabled);
+    void limitMessage();
+    void requestCurrentQuote(const QString &login, const QString &pass);
+    void onRecipientsKey(int key);
+    void enableSend(bool enabled);
 
     SendPanelView &m_view;
     startup::AppContext &m_context;
@@ -96,10 +96,10 @@ private:
     SendLine *m_send = nullptr;
     TimePicker *m_picker = nullptr;
     UnknownNumberOffer *m_offer = nullptr;
-    int m_partes = 0;
-    bool m_preparando = false;
-    int m_cambioPos = 0;
-    int m_cambioAnadidos = 0;
+    int m_parts = 0;
+    bool m_preparing = false;
+    int m_changePosition = 0;
+    int m_changeAdded = 0;
 };
 
 } // namespace sending

@@ -70,8 +70,8 @@ SendPanelView::SendPanelView(QWidget *parent) : QWidget(parent)
     columns->addWidget(buildMessageColumn(), 3);
     columns->addWidget(buildSideColumn(), 2);
 
-    m_combo1->installEventFilter(this);
-    connect(m_combo1, &QComboBox::currentIndexChanged, this, &SendPanelView::Combo1_Click);
+    m_senderCombo->installEventFilter(this);
+    connect(m_senderCombo, &QComboBox::currentIndexChanged, this, &SendPanelView::onSenderChosen);
 }
 
 SendPanelView::~SendPanelView() = default;
@@ -85,38 +85,38 @@ QWidget *SendPanelView::buildMessageColumn()
     auto *header = new QHBoxLayout;
     header->addWidget(makeLabel(column, "Label1", QStringLiteral("Mensaje:")));
     header->addStretch();
-    m_image3 = iconButton(column, "Image3", QStyle::SP_FileDialogDetailedView, QStringLiteral("Utilizar plantilla >"));
-    m_image5 = iconButton(column, "Image5", QStyle::SP_DialogResetButton, QStringLiteral("Limpiar todo el mensaje"));
-    header->addWidget(m_image3);
-    header->addWidget(m_image5);
+    m_pickTemplateImage = iconButton(column, "Image3", QStyle::SP_FileDialogDetailedView, QStringLiteral("Utilizar plantilla >"));
+    m_clearAllImage = iconButton(column, "Image5", QStyle::SP_DialogResetButton, QStringLiteral("Limpiar todo el mensaje"));
+    header->addWidget(m_pickTemplateImage);
+    header->addWidget(m_clearAllImage);
     layout->addLayout(header);
 
-    m_text1 = new QPlainTextEdit(column);
-    m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text1->setTabChangesFocus(true);
-    layout->addWidget(m_text1, 1);
+    m_messageBox = new QPlainTextEdit(column);
+    m_messageBox->setObjectName(QStringLiteral("Text1"));
+    m_messageBox->setTabChangesFocus(true);
+    layout->addWidget(m_messageBox, 1);
 
     auto *counter = new QHBoxLayout;
     counter->addWidget(makeLabel(column, "Label3", QStringLiteral("Caracteres:")));
-    m_lblMsglen = makeLabel(column, "lblMsglen", QStringLiteral("0"));
-    m_lblLenMax = makeLabel(column, "lblLenMax", QStringLiteral("160"));
-    counter->addWidget(m_lblMsglen);
+    m_lengthLabel = makeLabel(column, "lblMsglen", QStringLiteral("0"));
+    m_lengthLimitLabel = makeLabel(column, "lblLenMax", QStringLiteral("160"));
+    counter->addWidget(m_lengthLabel);
     counter->addWidget(makeLabel(column, nullptr, QStringLiteral("/")));
-    counter->addWidget(m_lblLenMax);
+    counter->addWidget(m_lengthLimitLabel);
     counter->addStretch();
     layout->addLayout(counter);
 
     auto *figures = new QGridLayout;
     figures->addWidget(makeLabel(column, "Label4", QStringLiteral("Coste:")), 0, 0);
-    m_lblCoste = makeLabel(column, "lblCoste", QStringLiteral("1 crédito(s)"));
-    figures->addWidget(m_lblCoste, 0, 1);
-    m_image10 = iconButton(column, "Image10", QStyle::SP_BrowserReload, QStringLiteral("Actualizar coste"));
-    figures->addWidget(m_image10, 0, 2);
+    m_costLabel = makeLabel(column, "lblCoste", QStringLiteral("1 crédito(s)"));
+    figures->addWidget(m_costLabel, 0, 1);
+    m_refreshCostImage = iconButton(column, "Image10", QStyle::SP_BrowserReload, QStringLiteral("Actualizar coste"));
+    figures->addWidget(m_refreshCostImage, 0, 2);
     figures->addWidget(makeLabel(column, "Label5", QStringLiteral("Saldo:")), 1, 0);
-    m_lblsaldo = makeLabel(column, "lblsaldo", QStringLiteral("Desconocido"));
-    figures->addWidget(m_lblsaldo, 1, 1);
-    m_image11 = iconButton(column, "Image11", QStyle::SP_BrowserReload, QStringLiteral("Actualizar saldo"));
-    figures->addWidget(m_image11, 1, 2);
+    m_balanceLabel = makeLabel(column, "lblsaldo", QStringLiteral("Desconocido"));
+    figures->addWidget(m_balanceLabel, 1, 1);
+    m_refreshBalanceImage = iconButton(column, "Image11", QStyle::SP_BrowserReload, QStringLiteral("Actualizar saldo"));
+    figures->addWidget(m_refreshBalanceImage, 1, 2);
     figures->setColumnStretch(3, 1);
     layout->addLayout(figures);
     return column;
@@ -131,53 +131,53 @@ QWidget *SendPanelView::buildSideColumn()
     auto *header = new QHBoxLayout;
     header->addWidget(makeLabel(column, "Label6", QStringLiteral("Enviar a:")));
     header->addStretch();
-    m_image2 = iconButton(column, "Image2", QStyle::SP_DirHomeIcon, QStringLiteral("Añadir destinatarios de la agenda"));
-    m_image4 = iconButton(column, "Image4", QStyle::SP_DialogDiscardButton, QStringLiteral("Borrar destinatarios"));
-    m_image4->hide();
-    header->addWidget(m_image2);
-    header->addWidget(m_image4);
+    m_pickRecipientsImage = iconButton(column, "Image2", QStyle::SP_DirHomeIcon, QStringLiteral("Añadir destinatarios de la agenda"));
+    m_clearRecipientsImage = iconButton(column, "Image4", QStyle::SP_DialogDiscardButton, QStringLiteral("Borrar destinatarios"));
+    m_clearRecipientsImage->hide();
+    header->addWidget(m_pickRecipientsImage);
+    header->addWidget(m_clearRecipientsImage);
     layout->addLayout(header);
 
     // A plain-text edit: long lists of numbers are not cut at a line edit's 32767 characters.
-    m_text2 = new QPlainTextEdit(column);
-    m_text2->setObjectName(QStringLiteral("Text2"));
-    m_text2->setTabChangesFocus(true);
-    m_text2->setMaximumHeight(m_text2->fontMetrics().lineSpacing() * 4 + 12);
-    layout->addWidget(m_text2);
+    m_recipientsBox = new QPlainTextEdit(column);
+    m_recipientsBox->setObjectName(QStringLiteral("Text2"));
+    m_recipientsBox->setTabChangesFocus(true);
+    m_recipientsBox->setMaximumHeight(m_recipientsBox->fontMetrics().lineSpacing() * 4 + 12);
+    layout->addWidget(m_recipientsBox);
 
-    m_skinLabel4 = makeLabel(column, "SkinLabel4", QString());
-    m_skinLabel4->setWordWrap(true);
-    layout->addWidget(m_skinLabel4);
+    m_pickedRecipientLabel = makeLabel(column, "SkinLabel4", QString());
+    m_pickedRecipientLabel->setWordWrap(true);
+    layout->addWidget(m_pickedRecipientLabel);
 
     auto *form = new QGridLayout;
     form->addWidget(makeLabel(column, "Label7", QStringLiteral("Remitente:")), 0, 0);
-    m_combo1 = new QComboBox(column);
-    m_combo1->setObjectName(QStringLiteral("Combo1"));
-    m_combo1->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    form->addWidget(m_combo1, 0, 1, 1, 2);
+    m_senderCombo = new QComboBox(column);
+    m_senderCombo->setObjectName(QStringLiteral("Combo1"));
+    m_senderCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    form->addWidget(m_senderCombo, 0, 1, 1, 2);
 
-    m_label2 = makeLabel(column, "Label2", QStringLiteral("Fecha de envío:"));
-    form->addWidget(m_label2, 1, 0);
-    m_text3 = new QLineEdit(QStringLiteral("Inmediato"), column);
-    m_text3->setObjectName(QStringLiteral("Text3"));
-    m_text3->setReadOnly(true);
-    m_text3->setMinimumWidth(m_text3->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00")) + 16);
-    form->addWidget(m_text3, 1, 1);
-    m_image1 = iconButton(column, "Image1", QStyle::SP_FileDialogInfoView, QStringLiteral("Programar fecha y hora de envío"));
-    form->addWidget(m_image1, 1, 2);
-    m_skinLabel6 = makeLabel(column, "SkinLabel6", QStringLiteral("F. Cita (72h antes)"));
-    m_skinLabel6->hide();
-    form->addWidget(m_skinLabel6, 2, 0, 1, 3);
+    m_sendDateLabel = makeLabel(column, "Label2", QStringLiteral("Fecha de envío:"));
+    form->addWidget(m_sendDateLabel, 1, 0);
+    m_sendTimeBox = new QLineEdit(QStringLiteral("Inmediato"), column);
+    m_sendTimeBox->setObjectName(QStringLiteral("Text3"));
+    m_sendTimeBox->setReadOnly(true);
+    m_sendTimeBox->setMinimumWidth(m_sendTimeBox->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00")) + 16);
+    form->addWidget(m_sendTimeBox, 1, 1);
+    m_calendarImage = iconButton(column, "Image1", QStyle::SP_FileDialogInfoView, QStringLiteral("Programar fecha y hora de envío"));
+    form->addWidget(m_calendarImage, 1, 2);
+    m_appointmentDateLabel = makeLabel(column, "SkinLabel6", QStringLiteral("F. Cita (72h antes)"));
+    m_appointmentDateLabel->hide();
+    form->addWidget(m_appointmentDateLabel, 2, 0, 1, 3);
     form->setColumnStretch(1, 1);
     layout->addLayout(form);
 
     layout->addWidget(buildPicker());
     layout->addStretch();
 
-    m_command1 = new QPushButton(QStringLiteral("Enviar SMS"), column);
-    m_command1->setObjectName(QStringLiteral("Command1"));
-    m_command1->setDefault(false);
-    layout->addWidget(m_command1, 0, Qt::AlignRight);
+    m_sendButton = new QPushButton(QStringLiteral("Enviar SMS"), column);
+    m_sendButton->setObjectName(QStringLiteral("Command1"));
+    m_sendButton->setDefault(false);
+    layout->addWidget(m_sendButton, 0, Qt::AlignRight);
     return column;
 }
 
@@ -187,88 +187,88 @@ QWidget *SendPanelView::buildPicker()
     auto *layout = new QVBoxLayout(picker);
     layout->setContentsMargins(0, 0, 0, 0);
 
-    m_calendar1 = new QCalendarWidget(picker);
-    m_calendar1->setObjectName(QStringLiteral("Calendar1"));
-    m_calendar1->setProperty("Tag", QStringLiteral("0"));
-    m_calendar1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-    m_calendar1->setGridVisible(true);
-    m_calendar1->setLocale(QLocale(QLocale::Spanish, QLocale::Spain));
+    m_sendDateCalendar = new QCalendarWidget(picker);
+    m_sendDateCalendar->setObjectName(QStringLiteral("Calendar1"));
+    m_sendDateCalendar->setProperty("Tag", QStringLiteral("0"));
+    m_sendDateCalendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+    m_sendDateCalendar->setGridVisible(true);
+    m_sendDateCalendar->setLocale(QLocale(QLocale::Spanish, QLocale::Spain));
     // A header and seven rows of days, whatever padding the skin gives the cells.
-    m_calendar1->setMinimumHeight(m_calendar1->fontMetrics().lineSpacing() * 10 + 40);
-    m_calendar1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    m_calendar1->hide();
-    layout->addWidget(m_calendar1);
+    m_sendDateCalendar->setMinimumHeight(m_sendDateCalendar->fontMetrics().lineSpacing() * 10 + 40);
+    m_sendDateCalendar->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    m_sendDateCalendar->hide();
+    layout->addWidget(m_sendDateCalendar);
 
-    m_frame1 = new QGroupBox(QStringLiteral("Hora"), picker);
-    m_frame1->setObjectName(QStringLiteral("Frame1"));
-    auto *grid = new QGridLayout(m_frame1);
-    m_text5 = shortBox(m_frame1, "Text5", QStringLiteral("00"), 2);
-    m_vscroll2 = spinner(m_frame1, "VScroll2");
-    m_text4 = shortBox(m_frame1, "Text4", QStringLiteral("00"), 2);
-    m_vscroll1 = spinner(m_frame1, "VScroll1");
+    m_timeFrame = new QGroupBox(QStringLiteral("Hora"), picker);
+    m_timeFrame->setObjectName(QStringLiteral("Frame1"));
+    auto *grid = new QGridLayout(m_timeFrame);
+    m_hourBox = shortBox(m_timeFrame, "Text5", QStringLiteral("00"), 2);
+    m_hourBar = spinner(m_timeFrame, "VScroll2");
+    m_minuteBox = shortBox(m_timeFrame, "Text4", QStringLiteral("00"), 2);
+    m_minuteBar = spinner(m_timeFrame, "VScroll1");
     auto *time = new QHBoxLayout;
-    time->addWidget(m_text5);
-    time->addWidget(m_vscroll2);
-    time->addWidget(makeLabel(m_frame1, nullptr, QStringLiteral(":")));
-    time->addWidget(m_text4);
-    time->addWidget(m_vscroll1);
+    time->addWidget(m_hourBox);
+    time->addWidget(m_hourBar);
+    time->addWidget(makeLabel(m_timeFrame, nullptr, QStringLiteral(":")));
+    time->addWidget(m_minuteBox);
+    time->addWidget(m_minuteBar);
     time->addStretch();
-    m_command9 = new QPushButton(QStringLiteral("Cerrar"), m_frame1);
-    m_command9->setObjectName(QStringLiteral("Command9"));
-    time->addWidget(m_command9);
+    m_closePickerButton = new QPushButton(QStringLiteral("Cerrar"), m_timeFrame);
+    m_closePickerButton->setObjectName(QStringLiteral("Command9"));
+    time->addWidget(m_closePickerButton);
     grid->addLayout(time, 0, 0);
 
     auto *appointment = new QHBoxLayout;
-    m_check2 = new QCheckBox(QStringLiteral("Es una cita. Enviar con"), m_frame1);
-    m_check2->setObjectName(QStringLiteral("Check2"));
-    m_text6 = shortBox(m_frame1, "Text6", QStringLiteral("72"), 4);
-    appointment->addWidget(m_check2);
-    appointment->addWidget(m_text6);
-    appointment->addWidget(makeLabel(m_frame1, "SkinLabel7", QStringLiteral("horas antelación")));
+    m_appointmentCheck = new QCheckBox(QStringLiteral("Es una cita. Enviar con"), m_timeFrame);
+    m_appointmentCheck->setObjectName(QStringLiteral("Check2"));
+    m_appointmentLeadBox = shortBox(m_timeFrame, "Text6", QStringLiteral("72"), 4);
+    appointment->addWidget(m_appointmentCheck);
+    appointment->addWidget(m_appointmentLeadBox);
+    appointment->addWidget(makeLabel(m_timeFrame, "SkinLabel7", QStringLiteral("horas antelación")));
     appointment->addStretch();
     grid->addLayout(appointment, 1, 0);
-    m_frame1->hide();
-    layout->addWidget(m_frame1);
+    m_timeFrame->hide();
+    layout->addWidget(m_timeFrame);
     return picker;
 }
 
 bool SendPanelView::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_combo1 && event->type() == QEvent::FocusIn)
-        Combo1_GotFocus();
+    if (watched == m_senderCombo && event->type() == QEvent::FocusIn)
+        appendCreateSenderItem();
     return QWidget::eventFilter(watched, event);
 }
 
-void SendPanelView::Combo1_GotFocus()
+void SendPanelView::appendCreateSenderItem()
 {
-    const QString createItem = QLatin1String(crearNuevoRemitente);
-    const int count = m_combo1->count();
-    if (count > 0 && m_combo1->itemText(count - 1) == createItem)
+    const QString createItem = QLatin1String(kCreateSenderItem);
+    const int count = m_senderCombo->count();
+    if (count > 0 && m_senderCombo->itemText(count - 1) == createItem)
         return;
     // Adding or removing the entry is not a choice of the user's.
-    const QString previous = m_combo1Tag;
-    m_combo1Tag = QStringLiteral("1");
-    const int found = m_combo1->findText(createItem, Qt::MatchExactly);
+    const QString previous = m_senderComboTag;
+    m_senderComboTag = QStringLiteral("1");
+    const int found = m_senderCombo->findText(createItem, Qt::MatchExactly);
     if (found >= 0)
-        m_combo1->removeItem(found);
-    m_combo1->addItem(createItem);
-    m_combo1Tag = previous;
+        m_senderCombo->removeItem(found);
+    m_senderCombo->addItem(createItem);
+    m_senderComboTag = previous;
 }
 
-void SendPanelView::Combo1_Click(int index)
+void SendPanelView::onSenderChosen(int index)
 {
-    if (m_combo1Tag == QLatin1String("1")) {
-        m_combo1Tag = QStringLiteral("0");
+    if (m_senderComboTag == QLatin1String("1")) {
+        m_senderComboTag = QStringLiteral("0");
         return;
     }
-    if (index < 0 || m_combo1->itemText(index) != QLatin1String(crearNuevoRemitente))
+    if (index < 0 || m_senderCombo->itemText(index) != QLatin1String(kCreateSenderItem))
         return;
-    m_combo1Tag = QStringLiteral("1");
-    m_combo1->removeItem(index);
-    m_combo1Tag = QStringLiteral("1");
-    m_combo1->setCurrentIndex(m_combo1->count() > 0 ? 0 : -1);
-    m_combo1Tag = QStringLiteral("0");
-    Q_EMIT crearRemitente();
+    m_senderComboTag = QStringLiteral("1");
+    m_senderCombo->removeItem(index);
+    m_senderComboTag = QStringLiteral("1");
+    m_senderCombo->setCurrentIndex(m_senderCombo->count() > 0 ? 0 : -1);
+    m_senderComboTag = QStringLiteral("0");
+    Q_EMIT createSenderRequested();
 }
 
 } // namespace sending

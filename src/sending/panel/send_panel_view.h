@@ -17,7 +17,7 @@ class QToolButton;
 namespace sending {
 
 // The text of the sender list's last entry, which leads to the sender administration.
-inline constexpr auto crearNuevoRemitente = "Crear nuevo...";
+inline constexpr auto kCreateSenderItem = "Crear nuevo...";
 
 // The controls of the "Enviar SMS" tab, laid out; the behaviour of the counter, the recipients,
 // the time picker and the send lives in SendPanelController beside it, which connects to these
@@ -31,53 +31,53 @@ public:
     ~SendPanelView() override;
 
     // Message, recipients, sender, send.
-    QPlainTextEdit *Text1() const { return m_text1; }      // message box
-    QPlainTextEdit *Text2() const { return m_text2; }      // recipients box (no 32767-character cap)
-    QComboBox *Combo1() const { return m_combo1; }         // sender list
-    QPushButton *Command1() const { return m_command1; }   // "Enviar SMS"
+    QPlainTextEdit *messageBox() const { return m_messageBox; }      // message box
+    QPlainTextEdit *recipientsBox() const { return m_recipientsBox; }      // recipients box (no 32767-character cap)
+    QComboBox *senderCombo() const { return m_senderCombo; }         // sender list
+    QPushButton *sendButton() const { return m_sendButton; }   // "Enviar SMS"
 
     // Figures: balance, cost, counter and the last picked recipient.
-    QLabel *lblsaldo() const { return m_lblsaldo; }
-    QLabel *lblCoste() const { return m_lblCoste; }
-    QLabel *lblMsglen() const { return m_lblMsglen; }
-    QLabel *lblLenMax() const { return m_lblLenMax; }
-    QLabel *SkinLabel4() const { return m_skinLabel4; }
+    QLabel *balanceLabel() const { return m_balanceLabel; }
+    QLabel *costLabel() const { return m_costLabel; }
+    QLabel *lengthLabel() const { return m_lengthLabel; }
+    QLabel *lengthLimitLabel() const { return m_lengthLimitLabel; }
+    QLabel *pickedRecipientLabel() const { return m_pickedRecipientLabel; }
 
     // Send time and appointment mode.
-    QLabel *Label2() const { return m_label2; }            // "Fecha de envío:"
-    QLineEdit *Text3() const { return m_text3; }           // "Inmediato" or "yyyy-MM-dd hh:mm"
-    QLineEdit *Text5() const { return m_text5; }           // hour
-    QLineEdit *Text4() const { return m_text4; }           // minute
-    QScrollBar *VScroll2() const { return m_vscroll2; }    // hour spinner
-    QScrollBar *VScroll1() const { return m_vscroll1; }    // minute spinner
-    QCheckBox *Check2() const { return m_check2; }         // "Es una cita. Enviar con"
-    QLineEdit *Text6() const { return m_text6; }           // appointment lead in hours
-    QLabel *SkinLabel6() const { return m_skinLabel6; }    // "F. Cita (72h antes)"
-    QCalendarWidget *Calendar1() const { return m_calendar1; }
-    QGroupBox *Frame1() const { return m_frame1; }         // "Hora"
-    QPushButton *Command9() const { return m_command9; }   // "Cerrar"
+    QLabel *sendDateLabel() const { return m_sendDateLabel; }            // "Fecha de envío:"
+    QLineEdit *sendTimeBox() const { return m_sendTimeBox; }           // "Inmediato" or "yyyy-MM-dd hh:mm"
+    QLineEdit *hourBox() const { return m_hourBox; }           // hour
+    QLineEdit *minuteBox() const { return m_minuteBox; }           // minute
+    QScrollBar *hourBar() const { return m_hourBar; }    // hour spinner
+    QScrollBar *minuteBar() const { return m_minuteBar; }    // minute spinner
+    QCheckBox *appointmentCheck() const { return m_appointmentCheck; }         // "Es una cita. Enviar con"
+    QLineEdit *appointmentLeadBox() const { return m_appointmentLeadBox; }           // appointment lead in hours
+    QLabel *appointmentDateLabel() const { return m_appointmentDateLabel; }    // "F. Cita (72h antes)"
+    QCalendarWidget *sendDateCalendar() const { return m_sendDateCalendar; }
+    QGroupBox *timeFrame() const { return m_timeFrame; }         // "Hora"
+    QPushButton *closePickerButton() const { return m_closePickerButton; }   // "Cerrar"
 
     // Icons.
-    QToolButton *Image1() const { return m_image1; }       // calendar
-    QToolButton *Image2() const { return m_image2; }       // pick recipients
-    QToolButton *Image3() const { return m_image3; }       // pick a template
-    QToolButton *Image4() const { return m_image4; }       // clear the recipients (hidden at start)
-    QToolButton *Image5() const { return m_image5; }       // clear the whole panel
-    QToolButton *Image10() const { return m_image10; }     // refresh the cost
-    QToolButton *Image11() const { return m_image11; }     // refresh the balance
+    QToolButton *calendarImage() const { return m_calendarImage; }       // calendar
+    QToolButton *pickRecipientsImage() const { return m_pickRecipientsImage; }       // pick recipients
+    QToolButton *pickTemplateImage() const { return m_pickTemplateImage; }       // pick a template
+    QToolButton *clearRecipientsImage() const { return m_clearRecipientsImage; }       // clear the recipients (hidden at start)
+    QToolButton *clearAllImage() const { return m_clearAllImage; }       // clear the whole panel
+    QToolButton *refreshCostImage() const { return m_refreshCostImage; }     // refresh the cost
+    QToolButton *refreshBalanceImage() const { return m_refreshBalanceImage; }     // refresh the balance
 
     // The mark other windows set while they refill the sender combo ("1") so its click rule stays quiet.
-    QString combo1Tag() const { return m_combo1Tag; }
-    void setCombo1Tag(const QString &tag) { m_combo1Tag = tag; }
+    QString senderComboTag() const { return m_senderComboTag; }
+    void setSenderComboTag(const QString &tag) { m_senderComboTag = tag; }
 
     // The sender list rules: "Crear nuevo..." appended when the list gets the focus, and chosen
     // it leads to the password prompt.
-    void Combo1_GotFocus();
-    void Combo1_Click(int index);
+    void appendCreateSenderItem();
+    void onSenderChosen(int index);
 
 Q_SIGNALS:
     // The user chose "Crear nuevo...": the password prompt opens with code "9".
-    void crearRemitente();
+    void createSenderRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -87,35 +87,35 @@ private:
     QWidget *buildSideColumn();
     QWidget *buildPicker();
 
-    QPlainTextEdit *m_text1 = nullptr;
-    QPlainTextEdit *m_text2 = nullptr;
-    QComboBox *m_combo1 = nullptr;
-    QPushButton *m_command1 = nullptr;
-    QLabel *m_lblsaldo = nullptr;
-    QLabel *m_lblCoste = nullptr;
-    QLabel *m_lblMsglen = nullptr;
-    QLabel *m_lblLenMax = nullptr;
-    QLabel *m_skinLabel4 = nullptr;
-    QLabel *m_label2 = nullptr;
-    QLineEdit *m_text3 = nullptr;
-    QLineEdit *m_text5 = nullptr;
-    QLineEdit *m_text4 = nullptr;
-    QScrollBar *m_vscroll2 = nullptr;
-    QScrollBar *m_vscroll1 = nullptr;
-    QCheckBox *m_check2 = nullptr;
-    QLineEdit *m_text6 = nullptr;
-    QLabel *m_skinLabel6 = nullptr;
-    QCalendarWidget *m_calendar1 = nullptr;
-    QGroupBox *m_frame1 = nullptr;
-    QPushButton *m_command9 = nullptr;
-    QToolButton *m_image1 = nullptr;
-    QToolButton *m_image2 = nullptr;
-    QToolButton *m_image3 = nullptr;
-    QToolButton *m_image4 = nullptr;
-    QToolButton *m_image5 = nullptr;
-    QToolButton *m_image10 = nullptr;
-    QToolButton *m_image11 = nullptr;
-    QString m_combo1Tag = QStringLiteral("0");
+    QPlainTextEdit *m_messageBox = nullptr;
+    QPlainTextEdit *m_recipientsBox = nullptr;
+    QComboBox *m_senderCombo = nullptr;
+    QPushButton *m_sendButton = nullptr;
+    QLabel *m_balanceLabel = nullptr;
+    QLabel *m_costLabel = nullptr;
+    QLabel *m_lengthLabel = nullptr;
+    QLabel *m_lengthLimitLabel = nullptr;
+    QLabel *m_pickedRecipientLabel = nullptr;
+    QLabel *m_sendDateLabel = nullptr;
+    QLineEdit *m_sendTimeBox = nullptr;
+    QLineEdit *m_hourBox = nullptr;
+    QLineEdit *m_minuteBox = nullptr;
+    QScrollBar *m_hourBar = nullptr;
+    QScrollBar *m_minuteBar = nullptr;
+    QCheckBox *m_appointmentCheck = nullptr;
+    QLineEdit *m_appointmentLeadBox = nullptr;
+    QLabel *m_appointmentDateLabel = nullptr;
+    QCalendarWidget *m_sendDateCalendar = nullptr;
+    QGroupBox *m_timeFrame = nullptr;
+    QPushButton *m_closePickerButton = nullptr;
+    QToolButton *m_calendarImage = nullptr;
+    QToolButton *m_pickRecipientsImage = nullptr;
+    QToolButton *m_pickTemplateImage = nullptr;
+    QToolButton *m_clearRecipientsImage = nullptr;
+    QToolButton *m_clearAllImage = nullptr;
+    QToolButton *m_refreshCostImage = nullptr;
+    QToolButton *m_refreshBalanceImage = nullptr;
+    QString m_senderComboTag = QStringLiteral("0");
 };
 
 } // namespace sending

@@ -22,7 +22,7 @@ namespace {
 
 TimeBox kindOf(const SendPanelView &view, const QLineEdit *box)
 {
-    return box == view.Text5() ? TimeBox::Hour : TimeBox::Minute;
+    return box == view.hourBox() ? TimeBox::Hour : TimeBox::Minute;
 }
 
 } // namespace
@@ -30,26 +30,26 @@ TimeBox kindOf(const SendPanelView &view, const QLineEdit *box)
 TimePicker::TimePicker(SendPanelView &view, QObject *parent) : QObject(parent), m_view(view)
 {
     // Digits only, with room for a typed "-1", which wraps to the last hour or minute.
-    for (QLineEdit *box : {view.Text5(), view.Text4()}) {
+    for (QLineEdit *box : {view.hourBox(), view.minuteBox()}) {
         box->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]{0,2}")), box));
         box->installEventFilter(this);
     }
-    view.Text6()->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,4}")),
-                                                               view.Text6()));
+    view.appointmentLeadBox()->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,4}")),
+                                                               view.appointmentLeadBox()));
 
-    connect(view.Image1(), &QToolButton::clicked, this, &TimePicker::Image1_Click);
-    connect(view.Command9(), &QPushButton::clicked, this, &TimePicker::Command9_Click);
-    connect(view.Calendar1(), &QCalendarWidget::selectionChanged, this, &TimePicker::rebuild);
-    connect(view.Calendar1(), &QCalendarWidget::activated, this, [this] {
-        ocultar();
-        m_view.Text1()->setFocus();
+    connect(view.calendarImage(), &QToolButton::clicked, this, &TimePicker::toggleCalendar);
+    connect(view.closePickerButton(), &QPushButton::clicked, this, &TimePicker::closePicker);
+    connect(view.sendDateCalendar(), &QCalendarWidget::selectionChanged, this, &TimePicker::rebuild);
+    connect(view.sendDateCalendar(), &QCalendarWidget::activated, this, [this] {
+        hidePicker();
+        m_view.messageBox()->setFocus();
     });
-    connect(view.VScroll2(), &QScrollBar::valueChanged, this,
-            [this](int value) { spinnerMovido(m_view.VScroll2(), m_view.Text5(), value); });
-    connect(view.VScroll1(), &QScrollBar::valueChanged, this,
-            [this](int value) { spinnerMovido(m_view.VScroll1(), m_view.Text4(), value); });
-    connect(view.Check2(), &QCheckBox::toggled, this, &TimePicker::Check2_Click);
-    connect(view.Text6(), &QLineEdit::textChanged, this, &TimePicker::Text6_Change);
+    connect(view.hourBar(), &QScrollBar::valueChanged, this,
+            [this](int value) { spinnerMoved(m_view.hourBar(), m_view.hourBox(), value); });
+    connect(view.minuteBar(), &QScrollBar::valueChanged, this,
+            [this](int value) { spinnerMoved(m_view.minuteBar(), m_view.minuteBox(), value); });
+    connect(view.appointmentCheck(), &QCheckBox::toggled, this, &TimePicker::onAppointmentToggled);
+    connect(view.appointmentLeadBox(), &QLineEdit::textChanged, this, &TimePicker::onLeadHoursChanged);
 }
 
 TimePicker::~TimePicker() = default;
@@ -57,92 +57,92 @@ TimePicker::~TimePicker() = default;
 bool TimePicker::eventFilter(QObject *watched, QEvent *event)
 {
     // editingFinished stays quiet when an unchanged box is left; the old handler ran every time.
-    if (event->type() == QEvent::FocusOut && (watched == m_view.Text5() || watched == m_view.Text4()))
-        cajaAbandonada(static_cast<QLineEdit *>(watched));
+    if (event->type() == QEvent::FocusOut && (watched == m_view.hourBox() || watched == m_view.minuteBox()))
+        normalizeBox(static_cast<QLineEdit *>(watched));
     return QObject::eventFilter(watched, event);
 }
 
 void TimePicker::rebuild()
 {
-    m_view.Text3()->setText(fecha_programada(m_view.Calendar1()->selectedDate(), m_view.Text5()->text(),
-                                             m_view.Text4()->text(), QDateTime::currentDateTime()));
+    m_view.sendTimeBox()->setText(pickedSendTime(m_view.sendDateCalendar()->selectedDate(), m_view.hourBox()->text(),
+                                             m_view.minuteBox()->text(), QDateTime::currentDateTime()));
 }
 
-void TimePicker::ponerHoraActual()
+void TimePicker::setCurrentTime()
 {
     const QString hhmm = QTime::currentTime().toString(QStringLiteral("HH:mm"));
-    m_view.Text5()->setText(hhmm.left(2));
-    m_view.Text4()->setText(hhmm.right(2));
+    m_view.hourBox()->setText(hhmm.left(2));
+    m_view.minuteBox()->setText(hhmm.right(2));
 }
 
-void TimePicker::ocultar()
+void TimePicker::hidePicker()
 {
-    m_view.Calendar1()->hide();
-    m_view.Frame1()->hide();
+    m_view.sendDateCalendar()->hide();
+    m_view.timeFrame()->hide();
 }
 
-void TimePicker::Image1_Click()
+void TimePicker::toggleCalendar()
 {
-    QCalendarWidget *calendar = m_view.Calendar1();
+    QCalendarWidget *calendar = m_view.sendDateCalendar();
     if (calendar->isVisible()) {
-        ocultar();
+        hidePicker();
         return;
     }
     if (calendar->property("Tag").toString() == QLatin1String("0")) {
-        ponerHoraActual();
+        setCurrentTime();
         calendar->setProperty("Tag", QStringLiteral("1"));
         const QSignalBlocker quiet(calendar); // choosing today is not the user's choice yet
         calendar->setSelectedDate(QDate::currentDate());
     }
     calendar->show();
-    m_view.Frame1()->show();
+    m_view.timeFrame()->show();
     calendar->setFocus();
 }
 
-void TimePicker::Command9_Click()
+void TimePicker::closePicker()
 {
     rebuild();
-    if (m_view.Calendar1()->isVisible())
-        ocultar();
+    if (m_view.sendDateCalendar()->isVisible())
+        hidePicker();
 }
 
-void TimePicker::cajaAbandonada(QLineEdit *box)
+void TimePicker::normalizeBox(QLineEdit *box)
 {
-    const TimeBoxResult result = normalizarCaja(box->text(), kindOf(m_view, box));
+    const TimeBoxResult result = normalizeTimeBox(box->text(), kindOf(m_view, box));
     box->setText(result.text);
     if (result.rebuild)
         rebuild();
 }
 
-void TimePicker::spinnerMovido(QScrollBar *bar, QLineEdit *box, int value)
+void TimePicker::spinnerMoved(QScrollBar *bar, QLineEdit *box, int value)
 {
     const int previous = bar->property("Tag").toString().toInt();
     if (value != previous) {
         // The bar counts downwards: a larger value is one step down.
-        box->setText(pasoSpinner(box->text(), value > previous ? -1 : 1, kindOf(m_view, box)));
+        box->setText(spinnerStep(box->text(), value > previous ? -1 : 1, kindOf(m_view, box)));
     }
     bar->setProperty("Tag", QString::number(value));
     rebuild();
 }
 
-void TimePicker::Check2_Click(bool ticked)
+void TimePicker::onAppointmentToggled(bool ticked)
 {
-    m_view.SkinLabel6()->setVisible(ticked);
+    m_view.appointmentDateLabel()->setVisible(ticked);
 }
 
-void TimePicker::Text6_Change()
+void TimePicker::onLeadHoursChanged()
 {
-    m_view.SkinLabel6()->setText(QStringLiteral("F. Cita (") + m_view.Text6()->text() + QStringLiteral("h antes)"));
+    m_view.appointmentDateLabel()->setText(QStringLiteral("F. Cita (") + m_view.appointmentLeadBox()->text() + QStringLiteral("h antes)"));
 }
 
-void TimePicker::limpiar()
+void TimePicker::clear()
 {
-    m_view.Check2()->setChecked(false);
-    m_view.Text6()->setText(QStringLiteral("72"));
-    m_view.Text3()->setText(kInmediato);
-    ponerHoraActual();
-    const QSignalBlocker quiet(m_view.Calendar1());
-    m_view.Calendar1()->setSelectedDate(QDate::currentDate());
+    m_view.appointmentCheck()->setChecked(false);
+    m_view.appointmentLeadBox()->setText(QStringLiteral("72"));
+    m_view.sendTimeBox()->setText(kImmediate);
+    setCurrentTime();
+    const QSignalBlocker quiet(m_view.sendDateCalendar());
+    m_view.sendDateCalendar()->setSelectedDate(QDate::currentDate());
 }
 
 } // namespace sending

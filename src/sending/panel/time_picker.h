@@ -20,22 +20,22 @@ public:
     explicit TimePicker(SendPanelView &view, QObject *parent = nullptr);
     ~TimePicker() override;
 
-    void Image1_Click();
-    void Command9_Click();
+    void toggleCalendar();
+    void closePicker();
     // The part of "clear the whole panel" that belongs to the picker.
-    void limpiar();
+    void clear();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void rebuild();
-    void cajaAbandonada(QLineEdit *box);
-    void spinnerMovido(QScrollBar *bar, QLineEdit *box, int value);
-    void Check2_Click(bool ticked);
-    void Text6_Change();
-    void ponerHoraActual();
-    void ocultar();
+    void normalizeBox(QLineEdit *box);
+    void spinnerMoved(QScrollBar *bar, QLineEdit *box, int value);
+    void onAppointmentToggled(bool ticked);
+    void onLeadHoursChanged();
+    void setCurrentTime();
+    void hidePicker();
 
     SendPanelView &m_view;
 };

@@ -4,19 +4,19 @@
 
 namespace sending {
 
-QString clavePlantilla(qint64 sid)
+QString templateKey(qint64 sid)
 {
-    return QLatin1String(kClavePlantilla) + QString::number(sid);
+    return QLatin1String(kTemplateKeyPrefix) + QString::number(sid);
 }
 
-QString claveMensaje(qint64 sid)
+QString messageKey(qint64 sid)
 {
-    return QLatin1String(kClaveMensaje) + QString::number(sid);
+    return QLatin1String(kMessageKeyPrefix) + QString::number(sid);
 }
 
-std::optional<qint64> sidDeClave(const QString &key)
+std::optional<qint64> sidFromKey(const QString &key)
 {
-    if (key == QLatin1String(kClaveVacia))
+    if (key == QLatin1String(kEmptyListKey))
         return std::nullopt;
     const qsizetype blank = key.lastIndexOf(QLatin1Char(' '));
     if (blank < 0)
@@ -28,7 +28,7 @@ std::optional<qint64> sidDeClave(const QString &key)
     return sid;
 }
 
-QString textoGuardado(const QString &boxed)
+QString storedText(const QString &boxed)
 {
     QString text = boxed;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -37,14 +37,14 @@ QString textoGuardado(const QString &boxed)
     return text;
 }
 
-QString textoCaja(const QString &stored)
+QString boxText(const QString &stored)
 {
     QString text = stored;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return text;
 }
 
-qsizetype caracteresFijos(const QString &message)
+qsizetype fixedCharacterCount(const QString &message)
 {
     QString fixed = message;
     for (const QString &keyword : counterKeywords())
@@ -52,27 +52,27 @@ qsizetype caracteresFijos(const QString &message)
     return fixed.size();
 }
 
-std::optional<Aviso> validarPlantilla(const QString &name, const QString &message)
+std::optional<Notice> validateTemplate(const QString &name, const QString &message)
 {
     if (message.isEmpty())
-        return Aviso{QStringLiteral("La plantilla no puede guardarse vacía. Por favor, utilice el botón de "
+        return Notice{QStringLiteral("La plantilla no puede guardarse vacía. Por favor, utilice el botón de "
                                     "'Cancelar' si no desea guardar ninguna."),
                      QStringLiteral("Mensaje predefinido vacío")};
-    if (message.size() > kMaxMensajePlantilla)
-        return Aviso{QStringLiteral("La plantilla no puede contener más de 160 caracteres fijos. Por favor, "
+    if (message.size() > kMaxTemplateMessageLength)
+        return Notice{QStringLiteral("La plantilla no puede contener más de 160 caracteres fijos. Por favor, "
                                     "reduzca el contenido del mensaje."),
                      QStringLiteral("Mensaje predefinido demasiado largo")};
     if (name.isEmpty())
-        return Aviso{QStringLiteral("Debe poner algun nombre identificador a la plantilla."),
+        return Notice{QStringLiteral("Debe poner algun nombre identificador a la plantilla."),
                      QStringLiteral("Nombre de la plantilla inexistente")};
-    if (name.size() > kMaxNombrePlantilla)
-        return Aviso{QStringLiteral("El nombre de la plantilla no puede tener más de 255 caracteres. "
+    if (name.size() > kMaxTemplateNameLength)
+        return Notice{QStringLiteral("El nombre de la plantilla no puede tener más de 255 caracteres. "
                                     "Por favor, acorte el nombre."),
                      QStringLiteral("Nombre de la plantilla demasiado largo")};
     return std::nullopt;
 }
 
-QString muestraInicial()
+QString initialSample()
 {
     return QStringLiteral("Estimado [NOMBRE_CONFIRMAR], le \r\n"
                           "recordamos su cita el [DIA_SEMANA], dia [DIA] de \r\n"
@@ -80,7 +80,7 @@ QString muestraInicial()
                           "por favor, llamenos.\r\n");
 }
 
-QString muestraUnaLinea()
+QString oneLineSample()
 {
     return QStringLiteral("Estimado [NOMBRE_CONFIRMAR], le recordamos su cita el [DIA_SEMANA], dia [DIA] de "
                           "[MES_NOMBRE], a las [HORA]. Si no puede asistir por favor, llamenos.");

@@ -6,9 +6,9 @@ namespace sending {
 
 namespace {
 
-PlantillaResult fromWrite(const db::Result &result, qint64 sid)
+TemplateResult fromWrite(const db::Result &result, qint64 sid)
 {
-    PlantillaResult out;
+    TemplateResult out;
     out.sid = sid;
     if (!result.ok()) {
         out.status = TemplateStatus::Failed;
@@ -19,36 +19,36 @@ PlantillaResult fromWrite(const db::Result &result, qint64 sid)
     return out;
 }
 
-Plantilla fromRow(const db::Row &row)
+TemplateRow fromRow(const db::Row &row)
 {
-    return Plantilla{row.value(0).toLongLong(), row.value(1).toString(), row.value(2).toString()};
+    return TemplateRow{row.value(0).toLongLong(), row.value(1).toString(), row.value(2).toString()};
 }
 
 } // namespace
 
-PlantillaList TemplateStore::list()
+TemplateList TemplateStore::list()
 {
     db::Result result;
-    const auto rows = m_conexion.select(
+    const auto rows = m_connection.select(
         QStringLiteral("SELECT sid, nombre, mensaje FROM Plantillas ORDER BY sid ASC"), {}, &result);
-    PlantillaList out;
+    TemplateList out;
     if (!result.ok()) {
         out.status = TemplateStatus::Failed;
         out.error = result.error;
         return out;
     }
-    out.plantillas.reserve(rows.size());
+    out.rows.reserve(rows.size());
     for (const db::Row &row : rows)
-        out.plantillas.push_back(fromRow(row));
+        out.rows.push_back(fromRow(row));
     return out;
 }
 
-PlantillaResult TemplateStore::get(qint64 sid)
+TemplateResult TemplateStore::get(qint64 sid)
 {
     db::Result result;
-    const auto rows = m_conexion.select(
+    const auto rows = m_connection.select(
         QStringLiteral("SELECT sid, nombre, mensaje FROM Plantillas WHERE sid = ?1"), {sid}, &result);
-    PlantillaResult out;
+    TemplateResult out;
     out.sid = sid;
     if (!result.ok()) {
         out.status = TemplateStatus::Failed;
@@ -56,29 +56,29 @@ PlantillaResult TemplateStore::get(qint64 sid)
     } else if (rows.empty()) {
         out.status = TemplateStatus::NotFound;
     } else {
-        out.plantilla = fromRow(rows.front());
+        out.row = fromRow(rows.front());
     }
     return out;
 }
 
-PlantillaResult TemplateStore::create(const QString &name, const QString &message)
+TemplateResult TemplateStore::create(const QString &name, const QString &message)
 {
-    const db::Result result = m_conexion.execute(
+    const db::Result result = m_connection.execute(
         QStringLiteral("INSERT INTO Plantillas (nombre, mensaje) VALUES (?1, ?2)"), {name, message});
-    return fromWrite(result, result.ok() ? m_conexion.lastInsertRowId() : 0);
+    return fromWrite(result, result.ok() ? m_connection.lastInsertRowId() : 0);
 }
 
-PlantillaResult TemplateStore::modify(qint64 sid, const QString &name, const QString &message)
+TemplateResult TemplateStore::modify(qint64 sid, const QString &name, const QString &message)
 {
-    return fromWrite(m_conexion.execute(
+    return fromWrite(m_connection.execute(
                          QStringLiteral("UPDATE Plantillas SET nombre = ?1, mensaje = ?2 WHERE sid = ?3"),
                          {name, message, sid}),
                      sid);
 }
 
-PlantillaResult TemplateStore::remove(qint64 sid)
+TemplateResult TemplateStore::remove(qint64 sid)
 {
-    return fromWrite(m_conexion.execute(QStringLiteral("DELETE FROM Plantillas WHERE sid = ?1"), {sid}), sid);
+    return fromWrite(m_connection.execute(QStringLiteral("DELETE FROM Plantillas WHERE sid = ?1"), {sid}), sid);
 }
 
 } // namespace sending

@@ -11,10 +11,10 @@ class Connection;
 // The `Plantillas` table: the saved templates, in the order they were created.
 namespace sending {
 
-struct Plantilla {
+struct TemplateRow {
     qint64 sid = 0;
-    QString nombre;
-    QString mensaje;    // as stored: line breaks as CR LF
+    QString name;
+    QString message;    // as stored: line breaks as CR LF
 };
 
 enum class TemplateStatus {
@@ -23,17 +23,17 @@ enum class TemplateStatus {
     Failed      // the database refused (locked too long, file gone)
 };
 
-struct PlantillaResult {
+struct TemplateResult {
     TemplateStatus status = TemplateStatus::Ok;
     qint64 sid = 0;         // the row written or read
-    Plantilla plantilla;    // get() only
+    TemplateRow row;    // get() only
     QString error;          // the engine's message, for logs and tests
     bool ok() const { return status == TemplateStatus::Ok; }
 };
 
-struct PlantillaList {
+struct TemplateList {
     TemplateStatus status = TemplateStatus::Ok;
-    std::vector<Plantilla> plantillas;
+    std::vector<TemplateRow> rows;
     QString error;
     bool ok() const { return status == TemplateStatus::Ok; }
 };
@@ -42,19 +42,19 @@ struct PlantillaList {
 // The store checks nothing about the values: validateTemplate() does that before a save.
 class TemplateStore final {
 public:
-    explicit TemplateStore(db::Connection &connection) : m_conexion(connection) {}
+    explicit TemplateStore(db::Connection &connection) : m_connection(connection) {}
     TemplateStore(const TemplateStore &) = delete;
     TemplateStore &operator=(const TemplateStore &) = delete;
 
-    PlantillaList list();
-    PlantillaResult get(qint64 sid);
-    PlantillaResult create(const QString &name, const QString &message);
+    TemplateList list();
+    TemplateResult get(qint64 sid);
+    TemplateResult create(const QString &name, const QString &message);
     // NotFound when no row has that sid any more: nothing is written then.
-    PlantillaResult modify(qint64 sid, const QString &name, const QString &message);
-    PlantillaResult remove(qint64 sid);
+    TemplateResult modify(qint64 sid, const QString &name, const QString &message);
+    TemplateResult remove(qint64 sid);
 
 private:
-    db::Connection &m_conexion;
+    db::Connection &m_connection;
 };
 
 } // namespace sending

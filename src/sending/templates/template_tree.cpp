@@ -22,19 +22,19 @@ QTreeWidgetItem *makeNode(const QString &key, const QString &text)
 
 } // namespace
 
-void llenarArbolPlantillas(QTreeWidget &tree, const std::vector<Plantilla> &rows,
+void fillTemplateTree(QTreeWidget &tree, const std::vector<TemplateRow> &rows,
                            const QString &emptyText)
 {
     tree.setUpdatesEnabled(false);
     tree.clear();
     if (rows.empty()) {
-        tree.addTopLevelItem(makeNode(QLatin1String(kClaveVacia), emptyText));
+        tree.addTopLevelItem(makeNode(QLatin1String(kEmptyListKey), emptyText));
     } else {
         QList<QTreeWidgetItem *> nodes;
         nodes.reserve(qsizetype(rows.size()));
-        for (const Plantilla &row : rows) {
-            QTreeWidgetItem *parent = makeNode(clavePlantilla(row.sid), row.nombre);
-            parent->addChild(makeNode(claveMensaje(row.sid), textoCaja(row.mensaje)));
+        for (const TemplateRow &row : rows) {
+            QTreeWidgetItem *parent = makeNode(templateKey(row.sid), row.name);
+            parent->addChild(makeNode(messageKey(row.sid), boxText(row.message)));
             nodes.append(parent);
         }
         tree.addTopLevelItems(nodes);
@@ -42,17 +42,17 @@ void llenarArbolPlantillas(QTreeWidget &tree, const std::vector<Plantilla> &rows
     tree.setUpdatesEnabled(true);
 }
 
-QString claveNodo(const QTreeWidgetItem *node)
+QString nodeKey(const QTreeWidgetItem *node)
 {
     return node ? node->data(0, kKeyRole).toString() : QString();
 }
 
-QString claveDelPrimerNodo(const QTreeWidget &tree)
+QString firstNodeKey(const QTreeWidget &tree)
 {
-    return claveNodo(tree.topLevelItem(0));
+    return nodeKey(tree.topLevelItem(0));
 }
 
-QTreeWidgetItem *nodoEn(const QTreeWidget &tree, QPoint pos)
+QTreeWidgetItem *nodeAt(const QTreeWidget &tree, QPoint pos)
 {
     if (QTreeWidgetItem *item = tree.itemAt(pos))
         return item;
@@ -65,18 +65,18 @@ QTreeWidgetItem *nodoEn(const QTreeWidget &tree, QPoint pos)
     return nullptr;
 }
 
-bool accionesDeFilaActivas(const QTreeWidgetItem *selected, bool nodeFound)
+bool rowActionsApply(const QTreeWidgetItem *selected, bool nodeFound)
 {
-    return selected && nodeFound && claveNodo(selected) != QLatin1String(kClaveVacia);
+    return selected && nodeFound && nodeKey(selected) != QLatin1String(kEmptyListKey);
 }
 
-bool pulsacionEnArbol(QTreeWidget &tree, QPoint pos)
+bool pressOnTree(QTreeWidget &tree, QPoint pos)
 {
-    QTreeWidgetItem *found = nodoEn(tree, pos);
+    QTreeWidgetItem *found = nodeAt(tree, pos);
     if (found)
         tree.setCurrentItem(found);
     const QList<QTreeWidgetItem *> selection = tree.selectedItems();
-    return accionesDeFilaActivas(selection.isEmpty() ? nullptr : selection.first(), found);
+    return rowActionsApply(selection.isEmpty() ? nullptr : selection.first(), found);
 }
 
 } // namespace sending

@@ -15,26 +15,26 @@ class QTreeWidgetItem;
 namespace sending {
 
 // Fills `tree` from scratch; with no template the single node "l0" reads `emptyText`.
-void llenarArbolPlantillas(QTreeWidget &tree, const std::vector<Plantilla> &rows,
+void fillTemplateTree(QTreeWidget &tree, const std::vector<TemplateRow> &rows,
                            const QString &emptyText);
 
 // The node's key ("pPlantilla 7", "pMensaje 7", "l0"); "" for no node.
-QString claveNodo(const QTreeWidgetItem *node);
+QString nodeKey(const QTreeWidgetItem *node);
 
 // The key of the tree's first node, which is "l0" when the list is empty.
-QString claveDelPrimerNodo(const QTreeWidget &tree);
+QString firstNodeKey(const QTreeWidget &tree);
 
 // The node on the line under `pos` (viewport coordinates). A click beside a node's text, where
 // the tree finds nothing, is tried again on the same line at 400, 800 ... 2400 twips, so the
 // node still counts when its text reaches one of those positions.
-QTreeWidgetItem *nodoEn(const QTreeWidget &tree, QPoint pos);
+QTreeWidgetItem *nodeAt(const QTreeWidget &tree, QPoint pos);
 
 // Whether the popup's row actions ("Modificar", "Eliminar", "Seleccionar") apply: the click hit
 // a node, the tree has a selected node and it is not the empty-list node.
-bool accionesDeFilaActivas(const QTreeWidgetItem *selected, bool nodeFound);
+bool rowActionsApply(const QTreeWidgetItem *selected, bool nodeFound);
 
 // A mouse button pressed on a template tree: the node under the pointer (found as nodeAt() does)
 // becomes the selection; the result says whether the row actions of a popup then apply.
-bool pulsacionEnArbol(QTreeWidget &tree, QPoint pos);
+bool pressOnTree(QTreeWidget &tree, QPoint pos);
 
 } // namespace sending

@@ -15,7 +15,7 @@
 
 namespace sending {
 
-QString avisoPlantillaInexistente()
+QString missingTemplateNotice()
 {
     return QStringLiteral("La plantilla seleccionada ya no existe: puede que se haya eliminado desde otro "
                           "puesto. La lista de plantillas se ha actualizado.");
@@ -28,92 +28,92 @@ TemplatesPanel::TemplatesPanel(db::Connection &connection, ui::Prompter &prompte
 {
     setObjectName(QStringLiteral("TemplatesPanel"));
 
-    m_treeView1 = ui::newListTree(this, "TreeView1", this);
+    m_templateList = ui::newListTree(this, "TreeView1", this);
 
     m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("mnurclick_listado_plantillas"));
-    m_modificar = m_menu->addAction(QStringLiteral("Modificar plantilla"));
-    m_modificar->setObjectName(QStringLiteral("mnurclick_listado_plantillas_modificar"));
-    m_eliminar = m_menu->addAction(QStringLiteral("Eliminar plantilla"));
-    m_eliminar->setObjectName(QStringLiteral("mnurclick_listado_plantillas_eliminar"));
+    m_modifyAction = m_menu->addAction(QStringLiteral("Modificar plantilla"));
+    m_modifyAction->setObjectName(QStringLiteral("mnurclick_listado_plantillas_modificar"));
+    m_deleteAction = m_menu->addAction(QStringLiteral("Eliminar plantilla"));
+    m_deleteAction->setObjectName(QStringLiteral("mnurclick_listado_plantillas_eliminar"));
     m_menu->addSeparator()->setObjectName(QStringLiteral("mnusep_plantillas"));
-    m_crear = m_menu->addAction(QStringLiteral("Crear nueva plantilla"));
-    m_crear->setObjectName(QStringLiteral("mnurclick_listado_plantillas_crear"));
-    m_popup.setMenu(m_menu);
+    m_createAction = m_menu->addAction(QStringLiteral("Crear nueva plantilla"));
+    m_createAction->setObjectName(QStringLiteral("mnurclick_listado_plantillas_crear"));
+    m_contactMenu.setMenu(m_menu);
 
-    connect(m_modificar, &QAction::triggered, this, &TemplatesPanel::mnurclick_listado_plantillas_modificar_Click);
-    connect(m_eliminar, &QAction::triggered, this, &TemplatesPanel::mnurclick_listado_plantillas_eliminar_Click);
-    connect(m_crear, &QAction::triggered, this, &TemplatesPanel::mnurclick_listado_plantillas_crear_Click);
+    connect(m_modifyAction, &QAction::triggered, this, &TemplatesPanel::modifyTemplate);
+    connect(m_deleteAction, &QAction::triggered, this, &TemplatesPanel::deleteTemplate);
+    connect(m_createAction, &QAction::triggered, this, &TemplatesPanel::createTemplate);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_treeView1);
+    layout->addWidget(m_templateList);
 }
 
 TemplatesPanel::~TemplatesPanel() = default;
 
-void TemplatesPanel::f_plantillas()
+void TemplatesPanel::reloadTemplates()
 {
-    const PlantillaList list = m_store.list();
+    const TemplateList list = m_store.list();
     if (!list.ok()) {
         // Keep what the tree showed rather than claim the table is empty.
         m_prompter.message(QStringLiteral("No se pudo leer la lista de plantillas de la base de datos."),
                            QStringLiteral("Plantillas"), ui::Icon::Warning);
         return;
     }
-    llenarArbolPlantillas(*m_treeView1, list.plantillas, QStringLiteral("Sin registros"));
+    fillTemplateTree(*m_templateList, list.rows, QStringLiteral("Sin registros"));
 }
 
-bool TemplatesPanel::plantillasVacias() const
+bool TemplatesPanel::hasNoTemplates() const
 {
-    return claveDelPrimerNodo(*m_treeView1) == QLatin1String(kClaveVacia);
+    return firstNodeKey(*m_templateList) == QLatin1String(kEmptyListKey);
 }
 
 bool TemplatesPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (const auto press = ui::pressOn(*m_treeView1, watched, event)) {
-        TreeView1_MouseDown(press->button, press->pos, press->globalPos);
+    if (const auto press = ui::pressOn(*m_templateList, watched, event)) {
+        onTemplateListPressed(press->button, press->pos, press->globalPos);
         // The right button is ours alone; the left one still expands and collapses.
         return press->button == Qt::RightButton;
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void TemplatesPanel::TreeView1_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos)
+void TemplatesPanel::onTemplateListPressed(Qt::MouseButton button, QPoint pos, QPoint globalPos)
 {
-    const bool rowActions = pulsacionEnArbol(*m_treeView1, pos);
+    const bool rowActions = pressOnTree(*m_templateList, pos);
     if (button != Qt::RightButton)
         return;
-    m_modificar->setEnabled(rowActions);
-    m_eliminar->setEnabled(rowActions);
-    m_popup.popup(rowActions ? claveNodo(m_treeView1->currentItem()) : QString(), globalPos);
+    m_modifyAction->setEnabled(rowActions);
+    m_deleteAction->setEnabled(rowActions);
+    m_contactMenu.popup(rowActions ? nodeKey(m_templateList->currentItem()) : QString(), globalPos);
 }
 
-Form10 *TemplatesPanel::abrirEditor()
+TemplateEditorDialog *TemplatesPanel::openEditor()
 {
-    return m_form10.get([this] {
-        auto *editor = new Form10(m_store, m_prompter);
-        connect(editor, &Form10::plantillasCambiadas, this, &TemplatesPanel::f_plantillas);
+    return m_editor.get([this] {
+        auto *editor = new TemplateEditorDialog(m_store, m_prompter);
+        connect(editor, &TemplateEditorDialog::templatesChanged, this, &TemplatesPanel::reloadTemplates);
         return editor;
     });
 }
 
-void TemplatesPanel::mnurclick_listado_plantillas_crear_Click()
+void TemplatesPanel::createTemplate()
 {
-    Form10 *editor = abrirEditor();
+    TemplateEditorDialog *editor = openEditor();
     editor->show();
     editor->raise();
     editor->activateWindow();
 }
 
-void TemplatesPanel::mnurclick_listado_plantillas_eliminar_Click()
+void TemplatesPanel::deleteTemplate()
 {
-    const auto sid = sidDeClave(m_popup.key());
+    const auto sid = sidFromKey(m_contactMenu.key());
     if (!sid)
         return;
-    const PlantillaResult result = m_store.remove(*sid);
+    const TemplateResult result = m_store.remove(*sid);
     if (result.status == TemplateStatus::NotFound) {
-        plantillaDesaparecida();
+        reportVanishedTemplate();
         return;
     }
     if (!result.ok()) {
@@ -122,18 +122,18 @@ void TemplatesPanel::mnurclick_listado_plantillas_eliminar_Click()
                            QStringLiteral("Eliminar plantilla"), ui::Icon::Warning);
         return;
     }
-    f_plantillas();
+    reloadTemplates();
     m_prompter.message(QStringLiteral("Plantilla eliminada correctamente"), QStringLiteral("Plantilla eliminada"));
 }
 
-void TemplatesPanel::mnurclick_listado_plantillas_modificar_Click()
+void TemplatesPanel::modifyTemplate()
 {
-    const auto sid = sidDeClave(m_popup.key());
+    const auto sid = sidFromKey(m_contactMenu.key());
     if (!sid)
         return;
-    const PlantillaResult result = m_store.get(*sid);
+    const TemplateResult result = m_store.get(*sid);
     if (result.status == TemplateStatus::NotFound) {
-        plantillaDesaparecida();
+        reportVanishedTemplate();
         return;
     }
     if (!result.ok()) {
@@ -142,17 +142,17 @@ void TemplatesPanel::mnurclick_listado_plantillas_modificar_Click()
                            QStringLiteral("Modificar plantilla"), ui::Icon::Warning);
         return;
     }
-    Form10 *editor = abrirEditor();
-    editor->modificar(result.plantilla);
+    TemplateEditorDialog *editor = openEditor();
+    editor->editTemplate(result.row);
     editor->show();
     editor->raise();
     editor->activateWindow();
 }
 
-void TemplatesPanel::plantillaDesaparecida()
+void TemplatesPanel::reportVanishedTemplate()
 {
-    f_plantillas();
-    m_prompter.message(avisoPlantillaInexistente(), QLatin1String(kTituloPlantillaInexistente));
+    reloadTemplates();
+    m_prompter.message(missingTemplateNotice(), QLatin1String(kMissingTemplateTitle));
 }
 
 } // namespace sending

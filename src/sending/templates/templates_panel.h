@@ -2,7 +2,7 @@
 
 #include "platform/ui/list_tree.h"
 #include "platform/ui/single_instance.h"
-#include "sending/templates/template_editor.h"
+#include "sending/templates/template_editor_dialog.h"
 #include "sending/templates/template_store.h"
 
 #include <QWidget>
@@ -30,52 +30,52 @@ public:
     TemplatesPanel(db::Connection &connection, ui::Prompter &prompter, QWidget *parent = nullptr);
     ~TemplatesPanel() override;
 
-    QTreeWidget *TreeView1() const { return m_treeView1; }
-    QMenu *mnurclick_listado_plantillas() const { return m_menu; }
-    QAction *mnurclick_listado_plantillas_modificar() const { return m_modificar; }
-    QAction *mnurclick_listado_plantillas_eliminar() const { return m_eliminar; }
-    QAction *mnurclick_listado_plantillas_crear() const { return m_crear; }
+    QTreeWidget *templateList() const { return m_templateList; }
+    QMenu *popupMenu() const { return m_menu; }
+    QAction *modifyAction() const { return m_modifyAction; }
+    QAction *deleteAction() const { return m_deleteAction; }
+    QAction *createAction() const { return m_createAction; }
 
     // Rebuilds the tree from the table.
-    void f_plantillas();
+    void reloadTemplates();
     // True while the tree shows only its empty-list node "l0".
-    bool plantillasVacias() const;
+    bool hasNoTemplates() const;
 
     // A mouse button pressed on the tree (viewport coordinates): selects the node on that line
     // and, for the right button, opens the popup at `globalPos`. The popup's items act on the
     // template it was opened on (menuKey()), whatever the tree shows by the time they run.
-    void TreeView1_MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos);
-    const QString &menuKey() const { return m_popup.key(); }
+    void onTemplateListPressed(Qt::MouseButton button, QPoint pos, QPoint globalPos);
+    const QString &menuKey() const { return m_contactMenu.key(); }
 
-    void mnurclick_listado_plantillas_crear_Click();
-    void mnurclick_listado_plantillas_eliminar_Click();
-    void mnurclick_listado_plantillas_modificar_Click();
+    void createTemplate();
+    void deleteTemplate();
+    void modifyTemplate();
 
     // The editor while it is loaded (shown, or hidden after a save); nullptr otherwise.
-    Form10 *editor() const { return m_form10.existing(); }
+    TemplateEditorDialog *editor() const { return m_editor.existing(); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    Form10 *abrirEditor();
+    TemplateEditorDialog *openEditor();
     // Says that the template acted on is gone, then shows the table as it is now.
-    void plantillaDesaparecida();
+    void reportVanishedTemplate();
 
     TemplateStore m_store;
     ui::Prompter &m_prompter;
-    ui::SingleInstance<Form10> m_form10;
+    ui::SingleInstance<TemplateEditorDialog> m_editor;
 
-    QTreeWidget *m_treeView1 = nullptr;
+    QTreeWidget *m_templateList = nullptr;
     QMenu *m_menu = nullptr;
-    QAction *m_modificar = nullptr;
-    QAction *m_eliminar = nullptr;
-    QAction *m_crear = nullptr;
-    ui::RowPopup m_popup;
+    QAction *m_modifyAction = nullptr;
+    QAction *m_deleteAction = nullptr;
+    QAction *m_createAction = nullptr;
+    ui::RowPopup m_contactMenu;
 };
 
 // Told to the user when the template acted on was deleted meanwhile.
-QString avisoPlantillaInexistente();
-inline constexpr auto kTituloPlantillaInexistente = "Plantilla inexistente";
+QString missingTemplateNotice();
+inline constexpr auto kMissingTemplateTitle = "Plantilla inexistente";
 
 } // namespace sending

@@ -18,15 +18,15 @@ CompactionResult failed(const QString &error) { return {CompactionStatus::Failed
 
 } // namespace
 
-QString rutaCopia(const QString &path) { return copyName(path, QStringLiteral("_copia.mdb")); }
+QString compactionCopyPath(const QString &path) { return copyName(path, QStringLiteral("_copia.mdb")); }
 
-QString rutaCopia2(const QString &path) { return copyName(path, QStringLiteral("_copia2.mdb")); }
+QString keptCopyPath(const QString &path) { return copyName(path, QStringLiteral("_copia2.mdb")); }
 
-CompactionResult Compactar_Base(db::Connection &connection)
+CompactionResult compactDatabase(db::Connection &connection)
 {
     const QString path = connection.path();
-    const QString copy = rutaCopia(path);
-    const QString keptCopy = rutaCopia2(path);
+    const QString copy = compactionCopyPath(path);
+    const QString keptCopy = keptCopyPath(path);
     if (!connection.isOpen() || copy.isEmpty())
         return {CompactionStatus::Skipped, {}};
 

@@ -22,13 +22,13 @@ struct CompactionResult {
 
 // The copy names beside the database: every ".mdb" replaced (case-sensitive); empty when the
 // path holds no ".mdb".
-QString rutaCopia(const QString &path);
-QString rutaCopia2(const QString &path);
+QString compactionCopyPath(const QString &path);
+QString keptCopyPath(const QString &path);
 
 // Compacts the open database in place (VACUUM: atomic, and refused while another workstation
 // holds a lock), so the database file itself is never deleted or renamed. A leftover
 // "_copia.mdb" from an older compaction is rotated to "_copia2.mdb" and the start goes on
 // uncompacted.
-CompactionResult Compactar_Base(db::Connection &connection);
+CompactionResult compactDatabase(db::Connection &connection);
 
 } // namespace startup

@@ -25,7 +25,7 @@ DefaultsResult writeStartupDefaults(db::Connection &connection, const QString &p
     const bool zoneNull = !row.at(2).isValid();
     const bool sharedPathEmpty = row.at(3).toString().isEmpty();
     const bool routeValid = route == QLatin1String("1") || route == QLatin1String("3") || route == QLatin1String("0");
-    result.ruta = route == QLatin1String("1") ? route : QStringLiteral("3");
+    result.route = route == QLatin1String("1") ? route : QStringLiteral("3");
 
     db::Transaction transaction(connection);
     if (!transaction.isActive()) {

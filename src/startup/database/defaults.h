@@ -12,7 +12,7 @@ enum class DefaultsStatus { Written, NoAccount, Failed };
 struct DefaultsResult {
     DefaultsStatus status = DefaultsStatus::NoAccount;
     qint64 sid = 0;          // the account row
-    QString ruta;            // the route the start-up quote uses: "1" or "3" (a stored "0" reads "3")
+    QString route;            // the route the start-up quote uses: "1" or "3" (a stored "0" reads "3")
     QString error;
 };
 

@@ -12,7 +12,7 @@ namespace startup {
 
 namespace {
 
-QString desktop() { return brand::nombre_marca() + QStringLiteral(" Desktop"); }
+QString desktop() { return brand::brandName() + QStringLiteral(" Desktop"); }
 
 bool sameFile(const QString &a, const QString &b)
 {
@@ -48,7 +48,7 @@ OpeningResult failure(const db::Result &r, const QString &path)
 {
     OpeningResult result;
     result.status = OpeningStatus::Failed;
-    result.ruta_bbdd_activa = path;
+    result.activeDatabasePath = path;
     result.message = refusal(r, path);
     return result;
 }
@@ -70,8 +70,8 @@ db::Result openExisting(db::Connection &connection, const QString &path)
 OpeningResult openLocal(db::Connection &connection, const QString &localPath)
 {
     OpeningResult result;
-    result.ruta_bbdd_activa = localPath;
-    const QString copy = rutaCopia(localPath);
+    result.activeDatabasePath = localPath;
+    const QString copy = compactionCopyPath(localPath);
     if (!QFileInfo::exists(localPath) && !copy.isEmpty() && QFileInfo::exists(copy)
         && openExisting(connection, copy).ok()) {
         // The file is gone and a compaction copy is there: an earlier client was stopped between
@@ -105,11 +105,11 @@ void chooseSharedFile(db::Connection &connection, const QString &localPath, cons
     if (QFileInfo::exists(sharedPath)) {
         connection.close();
         if (openExisting(connection, sharedPath).ok()) {
-            result.ruta_bbdd_activa = sharedPath;
+            result.activeDatabasePath = sharedPath;
             result.captionSuffix = QStringLiteral(" - RED");
             return;
         }
-        prompter.message(mensajeRedNoConecta(), tituloErrorRed(), ui::Icon::Critical);
+        prompter.message(sharedFileUnreachableMessage(), sharedFileErrorTitle(), ui::Icon::Critical);
         result.captionSuffix = QStringLiteral(" - LOCAL");
         const db::Result again = openExisting(connection, localPath);
         if (!again.ok())
@@ -117,8 +117,8 @@ void chooseSharedFile(db::Connection &connection, const QString &localPath, cons
         return;
     }
 
-    prompter.message(mensajeRedNoExiste(sharedPath), tituloErrorRed(), ui::Icon::Critical);
-    const ui::Answer answer = prompter.message(preguntaConfiguracionAutomatica(), tituloConfiguracionAutomatica(),
+    prompter.message(sharedFileMissingMessage(sharedPath), sharedFileErrorTitle(), ui::Icon::Critical);
+    const ui::Answer answer = prompter.message(autoConfigQuestion(), autoConfigTitle(),
                                                ui::Icon::None, ui::Buttons::OkCancel);
     if (answer == ui::Answer::Ok)
         connection.execute(QStringLiteral("UPDATE Usuario SET ruta_bbdd=?1"), {localPath});
@@ -138,18 +138,18 @@ QString configuredSharedPath(db::Connection &connection, const QString &localPat
     return path;
 }
 
-QString tituloCopiaRecuperada() { return QStringLiteral("Base de datos recuperada"); }
+QString restoredCopyTitle() { return QStringLiteral("Base de datos recuperada"); }
 
-QString mensajeCopiaRecuperada(const QString &path)
+QString restoredCopyMessage(const QString &path)
 {
     return QStringLiteral("No se ha encontrado la base de datos ") + path
         + QStringLiteral(", pero sí la copia que dejó una compactación interrumpida. Se ha recuperado esa copia como "
                          "base de datos, con todos sus datos.");
 }
 
-QString tituloErrorRed() { return QStringLiteral("Error conexión en red"); }
+QString sharedFileErrorTitle() { return QStringLiteral("Error conexión en red"); }
 
-QString mensajeRedNoConecta()
+QString sharedFileUnreachableMessage()
 {
     return desktop()
         + QStringLiteral(" no ha podido conectarse la base de datos en red, y trabajará en red local. Si no es lo que "
@@ -157,16 +157,16 @@ QString mensajeRedNoConecta()
         + desktop() + QStringLiteral(" y abralo de nuevo. Gracias.");
 }
 
-QString mensajeRedNoExiste(const QString &path)
+QString sharedFileMissingMessage(const QString &path)
 {
     return desktop() + QStringLiteral(" no ha podido conectarse la base de datos en red (") + path
         + QStringLiteral("), y trabajará en red local. Si no es lo que desea, por favor cierre ") + desktop()
         + QStringLiteral(" y abralo de nuevo. Gracias.");
 }
 
-QString tituloConfiguracionAutomatica() { return QStringLiteral("Configuracion automatica"); }
+QString autoConfigTitle() { return QStringLiteral("Configuracion automatica"); }
 
-QString preguntaConfiguracionAutomatica()
+QString autoConfigQuestion()
 {
     return QStringLiteral("Si desea configurar ") + desktop()
         + QStringLiteral(" para que siempre trabaje en local y desaparezca este error al iniciar, pulse Aceptar. Si por "
@@ -182,7 +182,7 @@ OpeningResult openDatabase(db::Connection &connection, const QString &programFol
         return result;
 
     if (result.restoredCopy)
-        prompter.message(mensajeCopiaRecuperada(localPath), tituloCopiaRecuperada(), ui::Icon::Information);
+        prompter.message(restoredCopyMessage(localPath), restoredCopyTitle(), ui::Icon::Information);
 
     const QString sharedPath = configuredSharedPath(connection, localPath);
     if (!sharedPath.isEmpty()) {
@@ -191,9 +191,9 @@ OpeningResult openDatabase(db::Connection &connection, const QString &programFol
             return result;
     }
 
-    result.compaction = Compactar_Base(connection);
+    result.compaction = compactDatabase(connection);
     result.upgrade = upgradeSchema(connection);
-    result.migration = f_migrar_grupos(connection, prompter, busy);
+    result.migration = migrateGroups(connection, prompter, busy);
     // After the upgrade, so the rows find every column they carry.
     result.pending = writePendingSends(connection);
     return result;

@@ -23,7 +23,7 @@ enum class OpeningStatus {
 
 struct OpeningResult {
     OpeningStatus status = OpeningStatus::Failed;
-    QString ruta_bbdd_activa;    // the file the connection has open
+    QString activeDatabasePath;    // the file the connection has open
     QString captionSuffix;       // " - RED", " - LOCAL" or empty: the window appends it to its caption
     QString message;             // for the user, when the opening failed
     bool created = false;        // the local file was missing and has been created
@@ -43,13 +43,13 @@ QString localDatabasePath(const QString &programFolder);
 QString configuredSharedPath(db::Connection &connection, const QString &localPath);
 
 // The texts start-up shows about the shared file.
-QString tituloCopiaRecuperada();
-QString mensajeCopiaRecuperada(const QString &path);
-QString tituloErrorRed();
-QString mensajeRedNoConecta();
-QString mensajeRedNoExiste(const QString &path);
-QString tituloConfiguracionAutomatica();
-QString preguntaConfiguracionAutomatica();
+QString restoredCopyTitle();
+QString restoredCopyMessage(const QString &path);
+QString sharedFileErrorTitle();
+QString sharedFileUnreachableMessage();
+QString sharedFileMissingMessage(const QString &path);
+QString autoConfigTitle();
+QString autoConfigQuestion();
 
 OpeningResult openDatabase(db::Connection &connection, const QString &programFolder, ui::Prompter &prompter,
                            ui::BusyCursor *busy = nullptr);

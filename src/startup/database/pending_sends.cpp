@@ -50,14 +50,14 @@ QByteArray pendingLine(const SendRecord &record)
 {
     QJsonObject o;
     o.insert(QStringLiteral("username"), record.username);
-    o.insert(QStringLiteral("destinatario"), record.destinatario);
-    o.insert(QStringLiteral("f_envio"), record.f_envio);
-    o.insert(QStringLiteral("f_programada"), record.f_programada);
-    o.insert(QStringLiteral("mensaje"), record.mensaje);
-    o.insert(QStringLiteral("id_web"), record.id_web);
-    o.insert(QStringLiteral("estado"), record.estado);
-    o.insert(QStringLiteral("remitente"), record.remitente);
-    o.insert(QStringLiteral("creditos"), record.creditos);
+    o.insert(QStringLiteral("destinatario"), record.recipients);
+    o.insert(QStringLiteral("f_envio"), record.sentAt);
+    o.insert(QStringLiteral("f_programada"), record.scheduledAt);
+    o.insert(QStringLiteral("mensaje"), record.message);
+    o.insert(QStringLiteral("id_web"), record.webId);
+    o.insert(QStringLiteral("estado"), record.state);
+    o.insert(QStringLiteral("remitente"), record.sender);
+    o.insert(QStringLiteral("creditos"), record.credits);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -69,8 +69,8 @@ std::optional<SendRecord> parsePendingLine(QByteArrayView line)
         return std::nullopt;
     const QJsonObject o = doc.object();
     SendRecord record;
-    QString *texts[] = {&record.username, &record.destinatario, &record.f_envio, &record.f_programada,
-                        &record.mensaje,  &record.id_web,       &record.estado,  &record.remitente};
+    QString *texts[] = {&record.username, &record.recipients, &record.sentAt, &record.scheduledAt,
+                        &record.message,  &record.webId,       &record.state,  &record.sender};
     const char *names[] = {"username", "destinatario", "f_envio", "f_programada",
                            "mensaje",  "id_web",       "estado",  "remitente"};
     for (std::size_t i = 0; i < std::size(names); ++i) {
@@ -82,9 +82,9 @@ std::optional<SendRecord> parsePendingLine(QByteArrayView line)
     const QJsonValue credits = o.value(QStringLiteral("creditos"));
     if (!credits.isDouble())
         return std::nullopt;
-    record.creditos = credits.toDouble();
+    record.credits = credits.toDouble();
     // Without its time and recipients a send could neither be shown nor told apart.
-    if (record.f_envio.isEmpty() || record.destinatario.isEmpty())
+    if (record.sentAt.isEmpty() || record.recipients.isEmpty())
         return std::nullopt;
     return record;
 }
@@ -105,12 +105,12 @@ std::optional<bool> sendRecorded(db::Connection &connection, const SendRecord &r
 {
     // Without the gateway's number two sends of one minute to the same numbers cannot be told
     // apart: such a row is always written, never taken for another.
-    if (record.id_web.trimmed().isEmpty())
+    if (record.webId.trimmed().isEmpty())
         return false;
     db::Result r;
     const QVariant count = connection.scalar(
         QStringLiteral("SELECT count(*) FROM Historial WHERE id_web=?1 AND f_envio=?2 AND destinatario=?3"),
-        {record.id_web, record.f_envio, record.destinatario}, &r);
+        {record.webId, record.sentAt, record.recipients}, &r);
     if (!r.ok())
         return std::nullopt;
     return count.toLongLong() > 0;
@@ -132,8 +132,8 @@ db::Result insertSendOnce(db::Connection &connection, const SendRecord &record, 
     return connection.execute(
         QStringLiteral("INSERT INTO Historial (username,destinatario,f_envio,f_programada,mensaje,id_web,estado,"
                        "remitente,creditos) VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9)"),
-        {record.username, record.destinatario, record.f_envio, record.f_programada, record.mensaje, record.id_web,
-         record.estado, record.remitente, record.creditos});
+        {record.username, record.recipients, record.sentAt, record.scheduledAt, record.message, record.webId,
+         record.state, record.sender, record.credits});
 }
 
 PendingWrite writePendingSends(db::Connection &connection)

@@ -16,14 +16,14 @@ namespace startup {
 // One send as `Historial` keeps it.
 struct SendRecord {
     QString username;
-    QString destinatario;
-    QString f_envio;        // "yyyy-MM-dd HH:mm", local time of the reply
-    QString f_programada;   // "Inmediato" or the local send time
-    QString mensaje;
-    QString id_web;         // the gateway's number for the send, as text
-    QString estado = QStringLiteral("0|0|0");
-    QString remitente;
-    double creditos = 0;
+    QString recipients;
+    QString sentAt;        // "yyyy-MM-dd HH:mm", local time of the reply
+    QString scheduledAt;   // "Inmediato" or the local send time
+    QString message;
+    QString webId;         // the gateway's number for the send, as text
+    QString state = QStringLiteral("0|0|0");
+    QString sender;
+    double credits = 0;
 };
 
 // "envios_pendientes.txt" in the folder of the database file at `databasePath`.

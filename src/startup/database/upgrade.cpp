@@ -200,13 +200,13 @@ QString normalizeGroupList(const QString &list)
     return items.join(QLatin1Char(','));
 }
 
-QString mensajeMantenimiento()
+QString maintenanceMessage()
 {
     return QStringLiteral("Se va a ejecutar una operación de mantenimiento en la base de datos, para actualizar el "
                           "programa. Esto podría tardar unos minutos. Por favor, espere.");
 }
 
-MigrationResult f_migrar_grupos(db::Connection &connection, ui::Prompter &prompter, ui::BusyCursor *busy)
+MigrationResult migrateGroups(db::Connection &connection, ui::Prompter &prompter, ui::BusyCursor *busy)
 {
     MigrationResult result;
     if (!connection.hasColumn(QStringLiteral("Grupos"), QStringLiteral("miembros_sid")))
@@ -220,7 +220,7 @@ MigrationResult f_migrar_grupos(db::Connection &connection, ui::Prompter &prompt
         result.error = r.error;
         return result;
     }
-    prompter.message(mensajeMantenimiento());
+    prompter.message(maintenanceMessage());
     std::optional<ui::BusyGuard> hourglass;
     if (busy)
         hourglass.emplace(*busy, QStringLiteral("migracion"));

@@ -50,12 +50,12 @@ struct MigrationResult {
     QString error;
 };
 
-QString mensajeMantenimiento();
+QString maintenanceMessage();
 
 // Moves Grupos.miembros_sid into Agenda.grupos_sid, drops one leading "+" from every mobile
 // number and removes the old column, all in one transaction: a failure leaves the file as it was
 // and the next start tries again. Does nothing (and says nothing) once the column is gone.
 // `busy`, when given, shows the hourglass while the work runs.
-MigrationResult f_migrar_grupos(db::Connection &connection, ui::Prompter &prompter, ui::BusyCursor *busy = nullptr);
+MigrationResult migrateGroups(db::Connection &connection, ui::Prompter &prompter, ui::BusyCursor *busy = nullptr);
 
 } // namespace startup

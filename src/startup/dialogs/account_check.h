@@ -16,7 +16,7 @@ struct AccountCheckReply {
         Other,     // anything else: no connection, a time-out, an error page, a bad balance
     };
     Kind kind = Kind::Other;
-    QString saldo;  // Accepted: field 3, trimmed, "," read as "."
+    QString balance;  // Accepted: field 3, trimmed, "," read as "."
 };
 
 AccountCheckReply parseAccountCheck(const QString &reply);

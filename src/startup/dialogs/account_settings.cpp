@@ -32,7 +32,7 @@ db::Result onLocalFile(db::Connection &connection, const QString &programFolder,
 
 } // namespace
 
-const QStringList &lista_husos()
+const QStringList &timeZones()
 {
     static const QStringList zones = {
         QStringLiteral("GMT -12:00"), QStringLiteral("GMT -11:00"), QStringLiteral("GMT -10:00"),
@@ -115,20 +115,20 @@ db::Result storeVerifiedAccount(db::Connection &connection, const VerifiedAccoun
         return result;
     // A first account gets "Preguntar" when no default is ticked, also when a row holding only the
     // shared path is already there (it is updated, so the path stays).
-    const QString unknownDefault = account.defectoMarcado ? account.defecto_agenda
-        : accountCount.toLongLong() == 0                ? QString::fromLatin1(kPreguntar)
+    const QString unknownDefault = account.defaultTicked ? account.unknownNumberDefault
+        : accountCount.toLongLong() == 0                ? QString::fromLatin1(kAsk)
                                                    : QStringLiteral("");
     if (rowCount.toLongLong() == 0) {
         result = connection.execute(
             QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
                            "VALUES (?1,?2,?3,?4,?5,?6)"),
-            {account.login, account.pass, account.ruta, account.saldo, account.huso_horario, unknownDefault});
+            {account.login, account.pass, account.route, account.balance, account.timeZone, unknownDefault});
     } else {
         // An unticked default is stored empty on an existing account, as the send panel expects.
         result = connection.execute(
             QStringLiteral("UPDATE Usuario SET login=?1,pass=?2,ruta=?3,saldo=?4,huso_horario=?5,"
                            "defecto_agenda=?6"),
-            {account.login, account.pass, account.ruta, account.saldo, account.huso_horario, unknownDefault});
+            {account.login, account.pass, account.route, account.balance, account.timeZone, unknownDefault});
     }
     if (!result.ok())
         return result;
@@ -141,10 +141,10 @@ QString zoneToStore(const QString &selected, const QString &stored)
         return selected;
     if (!stored.isEmpty())
         return stored;
-    return lista_husos().at(kHusoPorDefecto);
+    return timeZones().at(kDefaultZoneIndex);
 }
 
-QString etiquetaSaldo(const QString &balance)
+QString balanceLabel(const QString &balance)
 {
     if (balance.size() > 3)
         return balance + QStringLiteral(" cr.");
@@ -154,7 +154,7 @@ QString etiquetaSaldo(const QString &balance)
     return balance + QStringLiteral(" créditos");
 }
 
-QString etiquetaCoste(const QString &route)
+QString costLabel(const QString &route)
 {
     if (route == QLatin1String("1"))
         return QStringLiteral("0.825 créditos");

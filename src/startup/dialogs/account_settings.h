@@ -12,18 +12,18 @@
 namespace startup::account {
 
 // The 34 time zones the account row may hold, "GMT -12:00" ... "GMT +13:00".
-const QStringList &lista_husos();
-inline constexpr int kHusoPorDefecto = 15;   // "GMT +01:00"
+const QStringList &timeZones();
+inline constexpr int kDefaultZoneIndex = 15;   // "GMT +01:00"
 
-inline constexpr auto kPreguntar = "Preguntar";
-inline constexpr auto kNoPreguntar = "No preguntar";
+inline constexpr auto kAsk = "Preguntar";
+inline constexpr auto kDontAsk = "No preguntar";
 
 struct AccountRow {
     QString login;
     QString pass;
-    QString ruta;
-    QString huso_horario;
-    QString defecto_agenda;
+    QString route;
+    QString timeZone;
+    QString unknownNumberDefault;
 };
 
 // The first `Usuario` row of the database in use, or nothing when the table has no row.
@@ -44,11 +44,11 @@ db::Result saveSharedPath(db::Connection &connection, const QString &programFold
 struct VerifiedAccount {
     QString login;
     QString pass;
-    QString ruta;              // "1" Económica, "3" Premium
-    QString saldo;
-    QString huso_horario;
-    bool defectoMarcado = false;
-    QString defecto_agenda;    // the chosen answer, used when the default is ticked
+    QString route;              // "1" Económica, "3" Premium
+    QString balance;
+    QString timeZone;
+    bool defaultTicked = false;
+    QString unknownNumberDefault;    // the chosen answer, used when the default is ticked
 };
 
 // Writes the account row: an insert on an empty table, else an update of every row.
@@ -59,13 +59,13 @@ QString zoneToStore(const QString &selected, const QString &stored);
 
 // The balance label's text: " cr." past 3 characters, " crédito" for 1,
 // " créditos" otherwise.
-QString etiquetaSaldo(const QString &balance);
+QString balanceLabel(const QString &balance);
 // The cost of one message on a route, as the cost label shows it after a save.
-QString etiquetaCoste(const QString &route);
+QString costLabel(const QString &route);
 
 struct SenderRow {
-    QString remitente;
-    bool defecto = false;
+    QString sender;
+    bool isDefault = false;
 };
 // `Remitentes` in the table's own order.
 QList<SenderRow> loadSenderRows(db::Connection &connection, db::Result *result = nullptr);

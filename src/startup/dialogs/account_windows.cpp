@@ -16,39 +16,39 @@ AccountWindows::AccountWindows(AppContext &context, MainWindowAccess &main, Wind
 AccountWindows::~AccountWindows()
 {
     // The windows talk to the hub while they close; take them down before it goes.
-    m_form19.release();
-    m_form9.release();
-    m_form2.release();
-    m_form3.release();
-    m_form4.release();
+    m_passwordPrompt.release();
+    m_senderAdmin.release();
+    m_accountSettings.release();
+    m_missingAccount.release();
+    m_progress.release();
 }
 
-Form2 *AccountWindows::showForm2()
+AccountSettingsDialog *AccountWindows::showAccountSettings()
 {
-    return m_form2.show([this] { return new Form2(*this); });
+    return m_accountSettings.show([this] { return new AccountSettingsDialog(*this); });
 }
 
-Form3 *AccountWindows::showForm3()
+MissingAccountDialog *AccountWindows::showMissingAccount()
 {
-    return m_form3.show([this] { return new Form3(*this); });
+    return m_missingAccount.show([this] { return new MissingAccountDialog(*this); });
 }
 
-Form19 *AccountWindows::showPasswordPrompt(const QString &code)
+PasswordPromptDialog *AccountWindows::showPasswordPrompt(const QString &code)
 {
-    Form19 *prompt = m_form19.show([this] { return new Form19(*this); });
+    PasswordPromptDialog *prompt = m_passwordPrompt.show([this] { return new PasswordPromptDialog(*this); });
     prompt->setCode(code);
     return prompt;
 }
 
-Form9 *AccountWindows::showForm9()
+SenderAdminDialog *AccountWindows::showSenderAdmin()
 {
-    return m_form9.show([this] { return new Form9(*this); });
+    return m_senderAdmin.show([this] { return new SenderAdminDialog(*this); });
 }
 
 void AccountWindows::showProgress(const QObject *owner, const QString &message)
 {
     m_progressOwner = owner;
-    m_form4.get([] { return new Form4; })->start(message);
+    m_progress.get([] { return new ProgressDialog; })->start(message);
 }
 
 void AccountWindows::closeProgress(const QObject *owner)
@@ -56,7 +56,7 @@ void AccountWindows::closeProgress(const QObject *owner)
     if (m_progressOwner != owner)
         return;
     m_progressOwner.clear();
-    if (Form4 *dialog = m_form4.existing()) {
+    if (ProgressDialog *dialog = m_progress.existing()) {
         dialog->finish();
         dialog->close();
     }
@@ -65,7 +65,7 @@ void AccountWindows::closeProgress(const QObject *owner)
 void AccountWindows::sendersChanged()
 {
     m_main.refreshSenders();
-    if (Form2 *settings = m_form2.existing())
+    if (AccountSettingsDialog *settings = m_accountSettings.existing())
         settings->reloadSenders();
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "platform/ui/single_instance.h"
-#include "startup/dialogs/form19.h"
-#include "startup/dialogs/form2.h"
-#include "startup/dialogs/form3.h"
-#include "startup/dialogs/form4.h"
-#include "startup/dialogs/form9.h"
+#include "startup/dialogs/password_prompt_dialog.h"
+#include "startup/dialogs/account_settings_dialog.h"
+#include "startup/dialogs/missing_account_dialog.h"
+#include "startup/dialogs/progress_dialog.h"
+#include "startup/dialogs/sender_admin_dialog.h"
 #include "startup/subsystems.h"
 
 #include <QObject>
@@ -29,18 +29,18 @@ public:
                    QObject *parent = nullptr);
     ~AccountWindows() override;
 
-    Form2 *showForm2();
-    Form3 *showForm3();
+    AccountSettingsDialog *showAccountSettings();
+    MissingAccountDialog *showMissingAccount();
     // The password prompt; `code` says which window a correct password opens ("9", "14", "15").
-    Form19 *showPasswordPrompt(const QString &code);
-    Form9 *showForm9();
+    PasswordPromptDialog *showPasswordPrompt(const QString &code);
+    SenderAdminDialog *showSenderAdmin();
 
     // The open windows, nullptr when closed.
-    Form2 *form2() const { return m_form2.existing(); }
-    Form3 *form3() const { return m_form3.existing(); }
-    Form4 *form4() const { return m_form4.existing(); }
-    Form9 *form9() const { return m_form9.existing(); }
-    Form19 *form19() const { return m_form19.existing(); }
+    AccountSettingsDialog *accountSettings() const { return m_accountSettings.existing(); }
+    MissingAccountDialog *missingAccount() const { return m_missingAccount.existing(); }
+    ProgressDialog *progress() const { return m_progress.existing(); }
+    SenderAdminDialog *senderAdmin() const { return m_senderAdmin.existing(); }
+    PasswordPromptDialog *passwordPrompt() const { return m_passwordPrompt.existing(); }
 
     // The progress window is shared: only the window that showed it last closes it, so one
     // window's reply never hides the wait of another.
@@ -59,11 +59,11 @@ private:
     AppContext &m_context;
     MainWindowAccess &m_main;
     WindowOpener *m_later;
-    ui::SingleInstance<Form2> m_form2;
-    ui::SingleInstance<Form3> m_form3;
-    ui::SingleInstance<Form4> m_form4;
-    ui::SingleInstance<Form9> m_form9;
-    ui::SingleInstance<Form19> m_form19;
+    ui::SingleInstance<AccountSettingsDialog> m_accountSettings;
+    ui::SingleInstance<MissingAccountDialog> m_missingAccount;
+    ui::SingleInstance<ProgressDialog> m_progress;
+    ui::SingleInstance<SenderAdminDialog> m_senderAdmin;
+    ui::SingleInstance<PasswordPromptDialog> m_passwordPrompt;
     QPointer<const QObject> m_progressOwner;
 };
 

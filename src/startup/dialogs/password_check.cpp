@@ -15,11 +15,11 @@ Check checkPassword(db::Connection &connection, const QString &typed)
 Target targetFor(const QString &code)
 {
     if (code == QLatin1String("9"))
-        return Target::Form9;
+        return Target::SenderAdmin;
     if (code == QLatin1String("14"))
-        return Target::Form14;
+        return Target::WebDownload;
     if (code == QLatin1String("15"))
-        return Target::Form15;
+        return Target::WebUpload;
     return Target::None;
 }
 

@@ -13,7 +13,7 @@ enum class Check { Correct, Wrong, Failed };
 // Compares with the database's own text rules, the typed text bound as it was typed.
 Check checkPassword(db::Connection &connection, const QString &typed);
 
-enum class Target { None, Form9, Form14, Form15 };
+enum class Target { None, SenderAdmin, WebDownload, WebUpload };
 
 // "9" sender administration, "14" web contact download, "15" web contact upload; else nothing.
 Target targetFor(const QString &code);

@@ -103,7 +103,7 @@ std::optional<Message> failureMessage(ReplyKind kind)
 std::optional<Message> checkNewSender(const QString &typed)
 {
     const QString title = QStringLiteral("Remitente incorrecto");
-    if (typed.size() > kMaxLongitud)
+    if (typed.size() > kMaxLength)
         return Message{QStringLiteral("El remitente no puede tener mas de 11 caracteres."), title, ui::Icon::Critical};
     if (typed.isEmpty())
         return Message{QStringLiteral("No ha introducido remitente"), title, ui::Icon::Critical};
@@ -114,7 +114,7 @@ std::optional<Message> checkNewSender(const QString &typed)
 
 bool isUsable(const QString &sender)
 {
-    return !sender.isEmpty() && sender.size() <= kMaxLongitud;
+    return !sender.isEmpty() && sender.size() <= kMaxLength;
 }
 
 Message unusableMessage()

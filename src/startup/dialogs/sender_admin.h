@@ -12,7 +12,7 @@
 // `Remitentes`, as the sender administration window uses them.
 namespace startup::senders {
 
-inline constexpr int kMaxLongitud = 11;
+inline constexpr int kMaxLength = 11;
 
 QString listUrl(const QString &urlBase, const QString &login, const QString &pass);
 QString requestUrl(const QString &urlBase, const QString &login, const QString &pass, const QString &sender);

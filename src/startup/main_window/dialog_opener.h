@@ -11,12 +11,12 @@ class DialogOpener {
 public:
     virtual ~DialogOpener() = default;
     // The account settings dialog (`Form2`), shown modeless (also from the menu "Configuración").
-    virtual void showForm2() {}
+    virtual void showAccountSettings() {}
     // The missing account data dialog (`Form3`), shown modeless and given the focus.
-    virtual void showForm3() {}
+    virtual void showMissingAccountData() {}
     // The password prompt (`Form19`), shown modeless with the code of what opens after a correct
     // password: "9" sender administration, "14" web contact download, "15" web contact upload.
-    virtual void showForm19(const QString &code) { (void)code; }
+    virtual void showPasswordPrompt(const QString &code) { (void)code; }
     // The version check at start-up, with the `version_desktop` of the account row (empty when
     // there is no account row). It may block while it asks the gateway.
     virtual void checkVersion(const QString &desktopVersion) { (void)desktopVersion; }

@@ -4,7 +4,7 @@
 
 namespace startup {
 
-SenderList leerRemitentes(db::Connection &connection, const QString &defaultSender)
+SenderList readSenders(db::Connection &connection, const QString &defaultSender)
 {
     SenderList list;
     // Insertion order decides which of two default rows wins, so read in rowid order.
@@ -21,7 +21,7 @@ SenderList leerRemitentes(db::Connection &connection, const QString &defaultSend
     return list;
 }
 
-std::optional<CuentaArranque> leerCuentaArranque(db::Connection &connection)
+std::optional<StartupAccount> readStartupAccount(db::Connection &connection)
 {
     const auto rows = connection.select(QStringLiteral(
         "SELECT sid,ruta,saldo,huso_horario,ruta_bbdd,login,pass,version_desktop FROM Usuario "
@@ -29,17 +29,17 @@ std::optional<CuentaArranque> leerCuentaArranque(db::Connection &connection)
     if (rows.empty())
         return std::nullopt;
     const db::Row &row = rows.front();
-    CuentaArranque account;
+    StartupAccount account;
     account.sid = row.value(0).toLongLong();
-    account.ruta = row.value(1).toString();
-    account.saldo = row.value(2).toString();
+    account.route = row.value(1).toString();
+    account.balance = row.value(2).toString();
     account.login = row.value(5).toString();
     account.pass = row.value(6).toString();
-    account.versionDesktop = row.value(7).toString();
+    account.desktopVersion = row.value(7).toString();
     return account;
 }
 
-std::optional<std::pair<QString, QString>> leerCredenciales(db::Connection &connection)
+std::optional<std::pair<QString, QString>> readCredentials(db::Connection &connection)
 {
     const auto rows = connection.select(QStringLiteral("SELECT login,pass FROM Usuario WHERE length(login)>0 ORDER BY sid LIMIT 1"));
     if (rows.empty())
@@ -47,12 +47,12 @@ std::optional<std::pair<QString, QString>> leerCredenciales(db::Connection &conn
     return std::make_pair(rows.front().value(0).toString(), rows.front().value(1).toString());
 }
 
-QString rutaConsultaArranque(const QString &route)
+QString startupQuoteRoute(const QString &route)
 {
     return route == QLatin1String("0") ? QStringLiteral("3") : route;
 }
 
-QString etiquetaSaldoArranque(const QString &balance)
+QString startupBalanceLabel(const QString &balance)
 {
     if (balance.isEmpty())
         return QStringLiteral("Desconocido");
@@ -62,7 +62,7 @@ QString etiquetaSaldoArranque(const QString &balance)
     return balance + (value && *value == 1.0 ? QStringLiteral(" crédito") : QStringLiteral(" créditos"));
 }
 
-QString etiquetaCosteArranque(const QString &route)
+QString startupCostLabel(const QString &route)
 {
     return (route == QLatin1String("1") ? QStringLiteral("0.825") : QStringLiteral("1"))
         + QStringLiteral(" crédito(s)");

@@ -19,30 +19,30 @@ struct SenderList {
 
 // Rows of `Remitentes` in insertion order; the last default row wins; an empty table gives the
 // brand's default sender alone; with no default the first item is selected.
-SenderList leerRemitentes(db::Connection &connection, const QString &defaultSender);
+SenderList readSenders(db::Connection &connection, const QString &defaultSender);
 
 // The account row of the start-up, when one with a non-empty login exists.
-struct CuentaArranque {
+struct StartupAccount {
     qint64 sid = 0;
-    QString ruta;
-    QString saldo;
+    QString route;
+    QString balance;
     QString login;
     QString pass;
-    QString versionDesktop;
+    QString desktopVersion;
 };
-std::optional<CuentaArranque> leerCuentaArranque(db::Connection &connection);
+std::optional<StartupAccount> readStartupAccount(db::Connection &connection);
 
 // Login and password of the account row, for the delivery reports of the history tab.
-std::optional<std::pair<QString, QString>> leerCredenciales(db::Connection &connection);
+std::optional<std::pair<QString, QString>> readCredentials(db::Connection &connection);
 
 // The route the start-up quote uses: a stored "0" is sent as "3"; anything else as it is stored.
-QString rutaConsultaArranque(const QString &route);
+QString startupQuoteRoute(const QString &route);
 
 // The balance label at start-up: fewer than 4 characters get " crédito" (value 1) or " créditos",
 // longer figures " cr."; a missing balance reads "Desconocido".
-QString etiquetaSaldoArranque(const QString &balance);
+QString startupBalanceLabel(const QString &balance);
 
 // The cost label at start-up: the price of one message on the route.
-QString etiquetaCosteArranque(const QString &route);
+QString startupCostLabel(const QString &route);
 
 } // namespace startup

@@ -17,14 +17,14 @@ constexpr qsizetype kMaxLength = 10;
 
 QString newVersionNotice()
 {
-    return QStringLiteral("Existe una nueva versión de ") + brand::nombre_marca()
+    return QStringLiteral("Existe una nueva versión de ") + brand::brandName()
            + QStringLiteral(" Desktop. Por favor, descárguela para asegurar el buen funcionamiento del programa. "
                             "Los datos NO se pierden actualizando el programa.");
 }
 
 } // namespace
 
-QString limpiarRespuesta(const QString &raw)
+QString cleanReply(const QString &raw)
 {
     QString t = raw;
     const qsizetype open = t.indexOf(QLatin1String("<BODY>"), 0, Qt::CaseSensitive);
@@ -39,7 +39,7 @@ QString limpiarRespuesta(const QString &raw)
     return t.trimmed();
 }
 
-bool esPosterior(const QString &version, const QString &own)
+bool isNewer(const QString &version, const QString &own)
 {
     return QString::compare(version, own, Qt::CaseSensitive) > 0;
 }
@@ -50,43 +50,43 @@ Action decide(const QString &cleaned)
         return Action::NoConnection;
     if (cleaned.contains(QLatin1Char('|'))) {
         const QStringList parts = cleaned.split(QLatin1Char('|'));
-        if (esPosterior(parts.at(1)))
+        if (isNewer(parts.at(1)))
             return Action::OpenInstaller;
-        if (esPosterior(parts.at(0)))
+        if (isNewer(parts.at(0)))
             return Action::StartUpdater;
         return Action::StoreVersion;
     }
-    return esPosterior(cleaned) ? Action::StartUpdater : Action::Nothing;
+    return isNewer(cleaned) ? Action::StartUpdater : Action::Nothing;
 }
 
-FetchResult f_comprobar_version(AppContext &context, std::chrono::milliseconds timeout)
+FetchResult fetchVersion(AppContext &context, std::chrono::milliseconds timeout)
 {
     ui::BusyGuard busy(context.busy, QStringLiteral("version"));
-    net::SyncHttp http(brand::url_base());
+    net::SyncHttp http(brand::baseUrl());
     http.setTimeout(timeout);
     FetchResult fetched;
-    if (http.conectar(brand::servidor_web())) {
+    if (http.connectTo(brand::webHost())) {
         // The old transport's arrays carry one empty element more than there are fields.
-        const net::SyncReply reply = http.peticion(QStringLiteral("extranet/SMS/desktop_version.php"),
+        const net::SyncReply reply = http.request(QStringLiteral("extranet/SMS/desktop_version.php"),
                                                    {QStringLiteral("Fuente"), QString()},
                                                    {QStringLiteral("Desktop"), QString()});
         fetched.ok = reply.ok;
         fetched.text = reply.text;
     }
-    http.cerrar();
+    http.disconnect();
     return fetched;
 }
 
-QString rutaActualizador(const QString &programFolder)
+QString updaterPath(const QString &programFolder)
 {
-    return QDir(programFolder).filePath(brand::executableName(brand::nombre_marca() + QStringLiteral("_Desktop_AutoUpdate")));
+    return QDir(programFolder).filePath(brand::executableName(brand::brandName() + QStringLiteral("_Desktop_AutoUpdate")));
 }
 
-Action actuar(AppContext &context, const FetchResult &fetched, const QString &storedVersion)
+Action actOnReply(AppContext &context, const FetchResult &fetched, const QString &storedVersion)
 {
     if (!fetched.ok)
         return Action::Nothing;   // no connection: start-up goes on quietly
-    const Action action = decide(limpiarRespuesta(fetched.text));
+    const Action action = decide(cleanReply(fetched.text));
     const QString title = QStringLiteral("Nueva versión del programa");
     switch (action) {
     case Action::OpenInstaller:
@@ -94,17 +94,17 @@ Action actuar(AppContext &context, const FetchResult &fetched, const QString &st
                                      + QStringLiteral(" Recuerde cerrar este programa antes de pulsar 'Siguiente' en "
                                                       "la instalación."),
                                  title);
-        context.shell.openUrl(brand::url_instalador());
+        context.shell.openUrl(brand::installerUrl());
         break;
     case Action::StartUpdater:
         context.prompter.message(newVersionNotice(), title);
         // Nothing is said when it cannot start: the client simply keeps running.
-        context.shell.startProgram(rutaActualizador(context.ruta_programa));
+        context.shell.startProgram(updaterPath(context.programFolder));
         break;
     case Action::StoreVersion:
-        if (storedVersion != QLatin1String(kVersionPropia))
-            context.conexion.execute(QStringLiteral("UPDATE Usuario SET version_desktop=?1"),
-                                     {QString::fromLatin1(kVersionPropia)});
+        if (storedVersion != QLatin1String(kClientVersion))
+            context.connection.execute(QStringLiteral("UPDATE Usuario SET version_desktop=?1"),
+                                     {QString::fromLatin1(kClientVersion)});
         break;
     case Action::NoConnection:
         context.prompter.message(QStringLiteral("Error de conexión con el servidor. Por favor, compruebe que dispone "
@@ -117,9 +117,9 @@ Action actuar(AppContext &context, const FetchResult &fetched, const QString &st
     return action;
 }
 
-Action comprobarVersion(AppContext &context, const QString &storedVersion)
+Action checkVersion(AppContext &context, const QString &storedVersion)
 {
-    return actuar(context, f_comprobar_version(context), storedVersion);
+    return actOnReply(context, fetchVersion(context), storedVersion);
 }
 
 } // namespace startup::version

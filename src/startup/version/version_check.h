@@ -13,14 +13,14 @@ struct AppContext;
 namespace startup::version {
 
 // The version of this client, compared as text.
-inline constexpr auto kVersionPropia = "2.34";
+inline constexpr auto kClientVersion = "2.34";
 
 // The reply's useful part: the text between "<BODY>" (upper case only) and "</BODY>" when both
 // are there, without line breaks and surrounding blanks.
-QString limpiarRespuesta(const QString &raw);
+QString cleanReply(const QString &raw);
 
 // Greater is the plain comparison of texts by character code: "2.4" > "2.34", "2.100" is not.
-bool esPosterior(const QString &version, const QString &own = QString::fromLatin1(kVersionPropia));
+bool isNewer(const QString &version, const QString &own = QString::fromLatin1(kClientVersion));
 
 enum class Action {
     Nothing,        // not newer, in the short form
@@ -39,17 +39,17 @@ struct FetchResult {
 };
 
 // POSTs "Fuente=Desktop" to the gateway's version script, blocking, with the hourglass meanwhile.
-FetchResult f_comprobar_version(AppContext &context,
+FetchResult fetchVersion(AppContext &context,
                                 std::chrono::milliseconds timeout = std::chrono::milliseconds{60000});
 
 // Acts on a fetched reply: messages, installer address, updater start, stored version.
 // `storedVersion` is `Usuario.version_desktop` as read at start-up ("" without an account row).
-Action actuar(AppContext &context, const FetchResult &fetched, const QString &storedVersion);
+Action actOnReply(AppContext &context, const FetchResult &fetched, const QString &storedVersion);
 
 // The whole start-up step.
-Action comprobarVersion(AppContext &context, const QString &storedVersion);
+Action checkVersion(AppContext &context, const QString &storedVersion);
 
 // The updater beside the client in the program folder.
-QString rutaActualizador(const QString &programFolder);
+QString updaterPath(const QString &programFolder);
 
 } // namespace startup::version

@@ -1,5 +1,5 @@
 #include "history/export/export_flow.h"
-#include "history/export/form18.h"
+#include "history/export/history_export_dialog.h"
 #include "history/export/history_export.h"
 #include "history/history_fixture.h"
 #include "history/view/history_feature.h"
@@ -46,15 +46,15 @@ void insert(db::Connection &connection, const Row &r)
 Options period(const QString &fromDate = QStringLiteral("2024-01-09"), const QString &toDate = QStringLiteral("2024-02-09"))
 {
     Options o;
-    o.desde = fromDate;
-    o.hasta = toDate;
+    o.fromDate = fromDate;
+    o.toDate = toDate;
     return o;
 }
 
 // The sheet as it comes back from the file the export wrote.
 xlsx::ReadSheet written(historytest::Database &db, const Options &options)
 {
-    const Built built = buildSheet(selectSends(db.conexion, options), options, QStringLiteral("Brisanta"),
+    const Built built = buildSheet(selectSends(db.connection, options), options, QStringLiteral("Brisanta"),
                                    nullptr);
     const QString path = db.home.file(QStringLiteral("hoja.xlsx"));
     const xlsx::SaveResult saved = xlsx::save(path, {built.sheet});
@@ -71,7 +71,7 @@ class TestHistoryExport final : public QObject {
 
 private Q_SLOTS:
     void defaultPeriodCoversTheLastMonth();
-    void senderListOrNinguno();
+    void senderListOrNone();
     void stateListsAndPending_data();
     void stateListsAndPending();
     void sendValuesFollowTheRow();
@@ -89,29 +89,29 @@ private Q_SLOTS:
 void TestHistoryExport::defaultPeriodCoversTheLastMonth()
 {
     const Period p = defaultPeriod(QDate(2024, 5, 15));
-    QCOMPARE(p.desde, QDate(2024, 4, 16));
-    QCOMPARE(p.hasta, QDate(2024, 5, 16));
+    QCOMPARE(p.fromDate, QDate(2024, 4, 16));
+    QCOMPARE(p.toDate, QDate(2024, 5, 16));
     QCOMPARE(titleText(QStringLiteral("Brisanta"), period()),
              QStringLiteral("Historial Brisanta Desktop (2024-01-09 al 2024-02-09)"));
     Options filtered = period();
-    filtered.filtrarRemitente = true;
-    filtered.remitente = QStringLiteral("Tienda");
+    filtered.filterBySender = true;
+    filtered.sender = QStringLiteral("Tienda");
     QVERIFY(titleText(QStringLiteral("Brisanta"), filtered).endsWith(QStringLiteral(") Filtrado por remitente: Tienda")));
 }
 
-void TestHistoryExport::senderListOrNinguno()
+void TestHistoryExport::senderListOrNone()
 {
     historytest::Database db;
-    SenderChoice none = senderChoice(db.conexion);
+    SenderChoice none = senderChoice(db.connection);
     QCOMPARE(none.items, QStringList{QStringLiteral("Ninguno")});
     QVERIFY(!none.filterEnabled);
 
-    insert(db.conexion, {.recipients = QStringLiteral("1"), .sender = QStringLiteral("Tienda")});
-    insert(db.conexion, {.recipients = QStringLiteral("2"), .sender = QStringLiteral("")});
-    insert(db.conexion, {.recipients = QStringLiteral("3"), .sender = QVariant()});
-    insert(db.conexion, {.recipients = QStringLiteral("4"), .sender = QStringLiteral("Tienda")});
-    insert(db.conexion, {.recipients = QStringLiteral("5"), .sender = QStringLiteral("O'Brien")});
-    const SenderChoice some = senderChoice(db.conexion);
+    insert(db.connection, {.recipients = QStringLiteral("1"), .sender = QStringLiteral("Tienda")});
+    insert(db.connection, {.recipients = QStringLiteral("2"), .sender = QStringLiteral("")});
+    insert(db.connection, {.recipients = QStringLiteral("3"), .sender = QVariant()});
+    insert(db.connection, {.recipients = QStringLiteral("4"), .sender = QStringLiteral("Tienda")});
+    insert(db.connection, {.recipients = QStringLiteral("5"), .sender = QStringLiteral("O'Brien")});
+    const SenderChoice some = senderChoice(db.connection);
     QCOMPARE(some.items, (QStringList{QStringLiteral("Tienda"), QStringLiteral("O'Brien")}));
     QVERIFY(some.filterEnabled);
 }
@@ -157,21 +157,21 @@ void TestHistoryExport::sendValuesFollowTheRow()
     SendRow row{QStringLiteral("1,2,3"), QStringLiteral("2024-01-10 09:00"), QStringLiteral("2024-01-20 10:00"),
                 QStringLiteral("Hola\r\nadiós"), QStringLiteral("0|0|0"), 1.5, QVariant()};
     SendValues v = sendValues(row);
-    QCOMPARE(v.llegada, QStringLiteral("2024-01-20 10:00"));
-    QCOMPARE(v.fEnvio, QStringLiteral("2024-01-10 09:00"));
-    QCOMPARE(v.remitente, QStringLiteral("Desconocido"));
-    QCOMPARE(v.mensaje, QStringLiteral("Hola adiós"));
+    QCOMPARE(v.arrival, QStringLiteral("2024-01-20 10:00"));
+    QCOMPARE(v.sentAt, QStringLiteral("2024-01-10 09:00"));
+    QCOMPARE(v.sender, QStringLiteral("Desconocido"));
+    QCOMPARE(v.message, QStringLiteral("Hola adiós"));
     QCOMPARE(v.recipientCount, 3);
-    QCOMPARE(v.creditos, std::optional<double>(1.5));
+    QCOMPARE(v.credits, std::optional<double>(1.5));
 
-    row.fProgramada = QStringLiteral("Inmediato");
-    QCOMPARE(sendValues(row).llegada, QStringLiteral("2024-01-10 09:00"));
+    row.scheduledFor = QStringLiteral("Inmediato");
+    QCOMPARE(sendValues(row).arrival, QStringLiteral("2024-01-10 09:00"));
     for (const QVariant &credits : {QVariant(), QVariant(0.0), QVariant(QStringLiteral("abc")), QVariant(QStringLiteral(""))}) {
-        row.creditos = credits;
-        QVERIFY(!sendValues(row).creditos);
+        row.credits = credits;
+        QVERIFY(!sendValues(row).credits);
     }
-    row.creditos = QStringLiteral("2,5");
-    QCOMPARE(sendValues(row).creditos, std::optional<double>(2.5));
+    row.credits = QStringLiteral("2,5");
+    QCOMPARE(sendValues(row).credits, std::optional<double>(2.5));
     QCOMPARE(displayList(QStringLiteral("33333,44444")), QStringLiteral("33333, 44444"));
     QVERIFY(listHolds(QStringLiteral("11111,22222"), QStringLiteral("+22222")));
     QVERIFY(!listHolds(QStringLiteral("111112"), QStringLiteral("11111")));
@@ -180,27 +180,27 @@ void TestHistoryExport::sendValuesFollowTheRow()
 void TestHistoryExport::periodBoundsAndSenderFilter()
 {
     historytest::Database db;
-    insert(db.conexion, {.recipients = QStringLiteral("1"), .sentAt = QStringLiteral("2024-01-08 23:59")});
-    insert(db.conexion, {.recipients = QStringLiteral("2"), .sentAt = QStringLiteral("2024-01-09 00:00")});
-    insert(db.conexion, {.recipients = QStringLiteral("3"), .sentAt = QStringLiteral("2024-02-08 23:59"),
+    insert(db.connection, {.recipients = QStringLiteral("1"), .sentAt = QStringLiteral("2024-01-08 23:59")});
+    insert(db.connection, {.recipients = QStringLiteral("2"), .sentAt = QStringLiteral("2024-01-09 00:00")});
+    insert(db.connection, {.recipients = QStringLiteral("3"), .sentAt = QStringLiteral("2024-02-08 23:59"),
                          .sender = QStringLiteral("O'Brien")});
-    insert(db.conexion, {.recipients = QStringLiteral("4"), .sentAt = QStringLiteral("2024-02-09 00:00")});
-    insert(db.conexion, {.recipients = QStringLiteral("5"), .sentAt = QStringLiteral("2024-01-20 10:00"),
+    insert(db.connection, {.recipients = QStringLiteral("4"), .sentAt = QStringLiteral("2024-02-09 00:00")});
+    insert(db.connection, {.recipients = QStringLiteral("5"), .sentAt = QStringLiteral("2024-01-20 10:00"),
                          .sender = QStringLiteral("O'Brien")});
 
     db::Result result;
-    const auto sends = selectSends(db.conexion, period(), &result);
+    const auto sends = selectSends(db.connection, period(), &result);
     QVERIFY(result.ok());
     QStringList numbers;
     for (const SendRow &s : sends)
-        numbers << s.destinatario.toString();
+        numbers << s.recipients.toString();
     // From the first day's midnight, included, to the last day's, left out; oldest first.
     QCOMPARE(numbers, (QStringList{QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("3")}));
 
     Options filtered = period();
-    filtered.filtrarRemitente = true;
-    filtered.remitente = QStringLiteral("O'Brien");
-    const auto mine = selectSends(db.conexion, filtered, &result);
+    filtered.filterBySender = true;
+    filtered.sender = QStringLiteral("O'Brien");
+    const auto mine = selectSends(db.connection, filtered, &result);
     QVERIFY(result.ok());
     QCOMPARE(mine.size(), std::size_t(2));
 }
@@ -208,13 +208,13 @@ void TestHistoryExport::periodBoundsAndSenderFilter()
 void TestHistoryExport::oneRowPerSend()
 {
     historytest::Database db;
-    insert(db.conexion, {.recipients = QStringLiteral("11111,22222,33333,44444"),
+    insert(db.connection, {.recipients = QStringLiteral("11111,22222,33333,44444"),
                          .sentAt = QStringLiteral("2024-01-10 09:00"),
                          .scheduledFor = QStringLiteral("2024-01-11 08:30"),
                          .message = QStringLiteral("Hola\r\nadiós"),
                          .state = QStringLiteral("1|11111|22222"),
                          .credits = 4.0});
-    insert(db.conexion, {.recipients = QStringLiteral("600111222"),
+    insert(db.connection, {.recipients = QStringLiteral("600111222"),
                          .sentAt = QStringLiteral("2024-01-12 10:00"),
                          .message = QStringLiteral("=SUMA(A1)"),
                          .credits = QVariant(),
@@ -282,13 +282,13 @@ void TestHistoryExport::namesReplaceNumbersInTheLists()
     historytest::Database db;
     db.addContact(QStringLiteral("Ana"), QStringLiteral("11111"));
     db.addContact(QStringLiteral("Pérez, Luis"), QStringLiteral("33333"));
-    insert(db.conexion, {.recipients = QStringLiteral("11111,22222,33333"), .state = QStringLiteral("1|11111|0")});
-    insert(db.conexion, {.recipients = QStringLiteral("111112")});
+    insert(db.connection, {.recipients = QStringLiteral("11111,22222,33333"), .state = QStringLiteral("1|11111|0")});
+    insert(db.connection, {.recipients = QStringLiteral("111112")});
 
     Options o = period();
-    o.mostrarNombres = true;
-    const auto sends = selectSends(db.conexion, o);
-    const history::NameBook names = history::NameBook::lookup(db.conexion, numbersToName(sends));
+    o.showNames = true;
+    const auto sends = selectSends(db.connection, o);
+    const history::NameBook names = history::NameBook::lookup(db.connection, numbersToName(sends));
     const Built built = buildSheet(sends, o, QStringLiteral("Brisanta"), &names);
     QCOMPARE(built.sheet.text(4, 5), QStringLiteral("Ana, 22222, Pérez, Luis"));
     QCOMPARE(built.sheet.text(4, 8), QStringLiteral("Ana"));
@@ -296,7 +296,7 @@ void TestHistoryExport::namesReplaceNumbersInTheLists()
     QCOMPARE(built.sheet.text(5, 5), QStringLiteral("111112"));    // not Ana's number
 
     // Split into rows, the numbers stay numbers.
-    o.separarFilas = true;
+    o.splitRows = true;
     const Built split = buildSheet(sends, o, QStringLiteral("Brisanta"), &names);
     QCOMPARE(split.sheet.text(4, 5), QStringLiteral("11111"));
     QCOMPARE(split.sheet.text(4, 8), QStringLiteral("11111"));
@@ -305,17 +305,17 @@ void TestHistoryExport::namesReplaceNumbersInTheLists()
 void TestHistoryExport::oneRowPerRecipient()
 {
     historytest::Database db;
-    insert(db.conexion, {.recipients = QStringLiteral("11111,22222,33333"), .state = QStringLiteral("1|11111|22222"),
+    insert(db.connection, {.recipients = QStringLiteral("11111,22222,33333"), .state = QStringLiteral("1|11111|22222"),
                          .credits = 1.5});
-    insert(db.conexion, {.recipients = QStringLiteral("44444"), .sentAt = QStringLiteral("2024-01-11 09:00"),
+    insert(db.connection, {.recipients = QStringLiteral("44444"), .sentAt = QStringLiteral("2024-01-11 09:00"),
                          .credits = QVariant()});
     // Confirmed and failed at once counts as confirmed; a number inside a longer one is neither.
-    insert(db.conexion, {.recipients = QStringLiteral("55555,666661"), .sentAt = QStringLiteral("2024-01-12 09:00"),
+    insert(db.connection, {.recipients = QStringLiteral("55555,666661"), .sentAt = QStringLiteral("2024-01-12 09:00"),
                          .state = QStringLiteral("1|55555,66666|55555"), .credits = 2.0});
 
     Options o = period();
-    o.separarFilas = true;
-    const Built built = buildSheet(selectSends(db.conexion, o), o, QStringLiteral("Brisanta"));
+    o.splitRows = true;
+    const Built built = buildSheet(selectSends(db.connection, o), o, QStringLiteral("Brisanta"));
     const xlsx::Sheet &s = built.sheet;
     QCOMPARE(built.lastDataRow, 9);
     QCOMPARE(built.totalCredits, 3.5);
@@ -343,9 +343,9 @@ void TestHistoryExport::oneRowPerRecipient()
 void TestHistoryExport::bordersFrameTheTable()
 {
     historytest::Database db;
-    insert(db.conexion, {.recipients = QStringLiteral("1")});
-    insert(db.conexion, {.recipients = QStringLiteral("2"), .sentAt = QStringLiteral("2024-01-11 09:00")});
-    const Built built = buildSheet(selectSends(db.conexion, period()), period(), QStringLiteral("Brisanta"));
+    insert(db.connection, {.recipients = QStringLiteral("1")});
+    insert(db.connection, {.recipients = QStringLiteral("2"), .sentAt = QStringLiteral("2024-01-11 09:00")});
+    const Built built = buildSheet(selectSends(db.connection, period()), period(), QStringLiteral("Brisanta"));
     const xlsx::Sheet &s = built.sheet;
     using xlsx::Line;
     const auto borders = [&s](int r, int c) { return s.cell(r, c)->style.borders; };
@@ -372,7 +372,7 @@ static void fillMixed(historytest::Database &db, int sends)
         r.state = i % 2 == 0 ? QStringLiteral("1|11111|22222") : QStringLiteral("0|0|0");
         r.credits = i % 5 == 0 ? QVariant() : QVariant(1.5 * (i % 4));
         r.sender = i % 7 == 0 ? QVariant() : QVariant(QStringLiteral("Brisanta"));
-        insert(db.conexion, r);
+        insert(db.connection, r);
     }
 }
 
@@ -397,8 +397,8 @@ void TestHistoryExport::streamedWorkbookMatchesTheSheet()
     for (const bool split : {false, true})
         for (const int count : {1, 2, 3, 40}) {
             Options o = period();
-            o.separarFilas = split;
-            std::vector<SendRow> sends = selectSends(db.conexion, o);
+            o.splitRows = split;
+            std::vector<SendRow> sends = selectSends(db.connection, o);
             sends.resize(size_t(count));
             const Built built = buildSheet(sends, o, QStringLiteral("Brisanta"));
             const QString inMemory = db.home.file(QStringLiteral("memoria.xlsx"));
@@ -424,19 +424,19 @@ void TestHistoryExport::flowReportsEveryEnding()
     ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    const Services services{db.conexion, prompter, shell, busy};
+    const Services services{db.connection, prompter, shell, busy};
 
     // Nothing in the period: the message, and no file is asked for.
-    Outcome none = exportar(services, period(), QStringLiteral("Brisanta"), db.home.path());
+    Outcome none = runExport(services, period(), QStringLiteral("Brisanta"), db.home.path());
     QCOMPARE(none.status, Outcome::Status::NoSends);
-    QCOMPARE(prompter.messageTexts(), QStringList{kSinRegistros});
-    QCOMPARE(prompter.lastCall().title, kSinRegistrosTitulo);
+    QCOMPARE(prompter.messageTexts(), QStringList{kNoSendsMessage});
+    QCOMPARE(prompter.lastCall().title, kNoSendsTitle);
     QVERIFY(prompter.callsOf(ScriptedPrompter::Kind::SaveFile).isEmpty());
 
-    insert(db.conexion, {.recipients = QStringLiteral("11111")});
+    insert(db.connection, {.recipients = QStringLiteral("11111")});
     prompter.clear();
     prompter.answerSaveFile(std::nullopt);
-    QCOMPARE(exportar(services, period(), QStringLiteral("Brisanta"), db.home.path()).status, Outcome::Status::Cancelled);
+    QCOMPARE(runExport(services, period(), QStringLiteral("Brisanta"), db.home.path()).status, Outcome::Status::Cancelled);
     QCOMPARE(prompter.lastCall().defaultText, db.home.file(QStringLiteral("Historial 2024-01-09 al 2024-02-09.xlsx")));
     QVERIFY(shell.urls().isEmpty());
 
@@ -444,7 +444,7 @@ void TestHistoryExport::flowReportsEveryEnding()
     prompter.clear();
     prompter.answerSaveFile(db.home.file(QStringLiteral("no existe/historial.xlsx")));
     prompter.answerMessage(ui::Answer::Ok);
-    QCOMPARE(exportar(services, period(), QStringLiteral("Brisanta"), db.home.path()).status, Outcome::Status::SaveFailed);
+    QCOMPARE(runExport(services, period(), QStringLiteral("Brisanta"), db.home.path()).status, Outcome::Status::SaveFailed);
     QVERIFY(prompter.lastCall().text.startsWith(QStringLiteral("No se ha podido guardar el archivo")));
     QCOMPARE(prompter.lastCall().icon, ui::Icon::Warning);
     QVERIFY(shell.urls().isEmpty());
@@ -452,12 +452,12 @@ void TestHistoryExport::flowReportsEveryEnding()
     prompter.clear();
     prompter.answerSaveFile(db.home.file(QStringLiteral("historial")));
     prompter.answerMessage(ui::Answer::Ok);
-    const Outcome done = exportar(services, period(), QStringLiteral("Brisanta"), db.home.path());
+    const Outcome done = runExport(services, period(), QStringLiteral("Brisanta"), db.home.path());
     QCOMPARE(done.status, Outcome::Status::Exported);
     QCOMPARE(done.path, db.home.file(QStringLiteral("historial.xlsx")));
     QCOMPARE(done.rows, 1);
-    QCOMPARE(prompter.lastCall().text, kExportacionCompleta);
-    QCOMPARE(prompter.lastCall().title, kTitulo);
+    QCOMPARE(prompter.lastCall().text, kExportedMessage);
+    QCOMPARE(prompter.lastCall().title, kExportTitle);
     QCOMPARE(prompter.lastCall().icon, ui::Icon::Information);
     QCOMPARE(shell.urls(), QStringList{QUrl::fromLocalFile(done.path).toString()});
     QCOMPARE(xlsx::readWorkbook(done.path).sheets.value(0).text(4, 5), QStringLiteral("11111"));
@@ -475,30 +475,30 @@ void TestHistoryExport::windowLoadsAndExports()
     testing::RecordingShell shell;
     ui::BusyCursor busy;
     QNetworkAccessManager network;
-    startup::AppContext context{db.conexion, prompter, shell, busy, network, db.home.path()};
+    startup::AppContext context{db.connection, prompter, shell, busy, network, db.home.path()};
 
     {
-        Form18 empty(context, QDate(2024, 5, 15));
-        QCOMPARE(empty.Text1->text(), QStringLiteral("2024-04-16"));
-        QCOMPARE(empty.Text2->text(), QStringLiteral("2024-05-16"));
-        QCOMPARE(empty.Combo1->currentText(), QStringLiteral("Ninguno"));
-        QVERIFY(!empty.Check2->isEnabled());
-        QVERIFY(empty.Calendar1->isHidden());
+        HistoryExportDialog empty(context, QDate(2024, 5, 15));
+        QCOMPARE(empty.fromBox->text(), QStringLiteral("2024-04-16"));
+        QCOMPARE(empty.toBox->text(), QStringLiteral("2024-05-16"));
+        QCOMPARE(empty.senderCombo->currentText(), QStringLiteral("Ninguno"));
+        QVERIFY(!empty.senderFilterCheck->isEnabled());
+        QVERIFY(empty.fromCalendar->isHidden());
     }
 
-    insert(db.conexion, {.recipients = QStringLiteral("11111"), .sender = QStringLiteral("Tienda")});
-    insert(db.conexion, {.recipients = QStringLiteral("22222"), .sender = QStringLiteral("Otra")});
-    Form18 form(context, QDate(2024, 5, 15));
-    QVERIFY(form.Check2->isEnabled());
-    QCOMPARE(form.Combo1->currentText(), QStringLiteral("Tienda"));
-    Q_EMIT form.Calendar1->clicked(QDate(2024, 1, 9));
-    QCOMPARE(form.Text1->text(), QStringLiteral("2024-01-09"));
-    form.Text2->setText(QStringLiteral("2024-02-09"));
-    form.Check2->setChecked(true);
+    insert(db.connection, {.recipients = QStringLiteral("11111"), .sender = QStringLiteral("Tienda")});
+    insert(db.connection, {.recipients = QStringLiteral("22222"), .sender = QStringLiteral("Otra")});
+    HistoryExportDialog form(context, QDate(2024, 5, 15));
+    QVERIFY(form.senderFilterCheck->isEnabled());
+    QCOMPARE(form.senderCombo->currentText(), QStringLiteral("Tienda"));
+    Q_EMIT form.fromCalendar->clicked(QDate(2024, 1, 9));
+    QCOMPARE(form.fromBox->text(), QStringLiteral("2024-01-09"));
+    form.toBox->setText(QStringLiteral("2024-02-09"));
+    form.senderFilterCheck->setChecked(true);
 
     prompter.answerSaveFile(db.home.file(QStringLiteral("ventana.xlsx")));
     prompter.answerMessage(ui::Answer::Ok);
-    form.Command1_Click();
+    form.onExportClicked();
     QCOMPARE(form.lastOutcome().status, Outcome::Status::Exported);
     QCOMPARE(form.lastOutcome().rows, 1);
     const xlsx::ReadBook book = xlsx::readWorkbook(db.home.file(QStringLiteral("ventana.xlsx")));
@@ -513,12 +513,12 @@ void TestHistoryExport::menuOpensOneWindow()
     testing::RecordingShell shell;
     ui::BusyCursor busy;
     QNetworkAccessManager network;
-    startup::AppContext context{db.conexion, prompter, shell, busy, network, db.home.path()};
+    startup::AppContext context{db.connection, prompter, shell, busy, network, db.home.path()};
     history::HistoryFeature feature(context);
 
     QVERIFY(!feature.exportWindow());
     feature.openExport();
-    Form18 *first = feature.exportWindow();
+    HistoryExportDialog *first = feature.exportWindow();
     QVERIFY(first);
     QCOMPARE(first->windowTitle(), QStringLiteral("Exportar Historial a Excel"));
     feature.openExport();

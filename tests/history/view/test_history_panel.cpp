@@ -47,7 +47,7 @@ struct Client {
     testing::RecordingShell shell;
     ui::BusyCursor busy;
     QNetworkAccessManager network;
-    startup::AppContext context{data.conexion, prompter, shell, busy, network, data.home.path()};
+    startup::AppContext context{data.connection, prompter, shell, busy, network, data.home.path()};
     std::unique_ptr<HistoryFeature> feature;
 
     Client()
@@ -56,11 +56,11 @@ struct Client {
         qputenv("BRISANTA_URL_BASE", gateway.baseUrl().toUtf8());
         gateway.addAccount(kLogin, kLogin);
         gateway.setGatewayClock(historytest::fixedNow());
-        data.conexion.execute(QStringLiteral("INSERT INTO Usuario (login, pass) VALUES (?, ?)"), {kLogin, kLogin});
+        data.connection.execute(QStringLiteral("INSERT INTO Usuario (login, pass) VALUES (?, ?)"), {kLogin, kLogin});
         feature = std::make_unique<HistoryFeature>(context);
         feature->setClock(&historytest::fixedNow);
-        feature->WebBrowser2().setTimeout(10s);
-        feature->WebBrowser4().setTimeout(10s);
+        feature->reportChannel().setTimeout(10s);
+        feature->cancelChannel().setTimeout(10s);
         feature->setSyncTimeout(10s);
     }
 
@@ -70,8 +70,8 @@ struct Client {
     QString gatewaySend(const QString &number, const QString &scheduledFor = {})
     {
         net::SyncHttp http(gateway.baseUrl());
-        http.conectar(QStringLiteral("127.0.0.1:%1").arg(gateway.port()));
-        const net::SyncReply r = http.peticion(
+        http.connectTo(QStringLiteral("127.0.0.1:%1").arg(gateway.port()));
+        const net::SyncReply r = http.request(
             QStringLiteral("APIv2/sendsms.php"),
             {QStringLiteral("username"), QStringLiteral("password"), QStringLiteral("mensaje"), QStringLiteral("destino"),
              QStringLiteral("fecha")},
@@ -86,10 +86,10 @@ struct Client {
     qint64 recordSend(const QString &number, const QString &scheduledFor = {})
     {
         Send s;
-        s.destinatario = number;
-        s.idWeb = gatewaySend(number, scheduledFor);
+        s.recipients = number;
+        s.gatewayId = gatewaySend(number, scheduledFor);
         if (!scheduledFor.isEmpty())
-            s.fProgramada = scheduledFor;
+            s.scheduledFor = scheduledFor;
         return data.insert(s);
     }
 
@@ -97,7 +97,7 @@ struct Client {
     void rightClick(const QString &key) { Q_EMIT panel().contextRequested(key, QPoint()); }
     QString idOf(qint64 sid)
     {
-        return data.conexion.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {sid}).toString();
+        return data.connection.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {sid}).toString();
     }
 
     QTreeWidgetItem *node(const QString &key) { return panel().itemForKey(key); }
@@ -111,8 +111,8 @@ struct Client {
         QTreeWidgetItem *item = node(key);
         return item ? item->foreground(0).color() : QColor();
     }
-    QString label() { return panel().Pag_Historial()->text(); }
-    int sends() { return panel().TreeView3()->topLevelItemCount(); }
+    QString label() { return panel().pageLabel()->text(); }
+    int sends() { return panel().sendsList()->topLevelItemCount(); }
     QAction *item(const char *name) { return panel().menuItem(QString::fromLatin1(name)); }
 };
 
@@ -138,15 +138,15 @@ private Q_SLOTS:
     void emptyHistoryShowsOneNode()
     {
         Client &c = *m_client;
-        c.feature->f_historial();
+        c.feature->refreshHistoryPage();
         QCOMPARE(c.sends(), 1);
         QCOMPARE(c.text(QStringLiteral("l0")), QStringLiteral("Sin registros"));
         QCOMPARE(c.label(), QStringLiteral("Página 1 de 1"));
         QVERIFY(!c.item("mnurclick_listado_historial_cancelar_todos")->isEnabled());
         QVERIFY(!c.item("mnurclick_listado_historial_eliminar_todos")->isEnabled());
         // The bulk actions on an empty view do nothing at all.
-        c.feature->mnurclick_listado_historial_cancelar_todos_Click();
-        c.feature->mnurclick_listado_historial_eliminar_todos_Click();
+        c.feature->cancelAllInView();
+        c.feature->deleteAllSentInView();
         QCOMPARE(c.prompter.count(), 0);
     }
 
@@ -154,33 +154,33 @@ private Q_SLOTS:
     {
         Client &c = *m_client;
         c.data.seedHundred();
-        c.feature->f_historial();
+        c.feature->refreshHistoryPage();
         QCOMPARE(c.sends(), 30);
         QCOMPARE(c.label(), QStringLiteral("Página 1 de 4"));
         QVERIFY(c.text(QStringLiteral("pMensaje 100")).startsWith(QStringLiteral("Mensaje 1 (")));
-        QCOMPARE(c.panel().HScroll1_Historial()->maximum(), 3);
+        QCOMPARE(c.panel().pageBar()->maximum(), 3);
 
         // The page bar pages.
-        c.panel().HScroll1_Historial()->setValue(3);
+        c.panel().pageBar()->setValue(3);
         QCOMPARE(c.sends(), 10);
         QCOMPARE(c.label(), QStringLiteral("Página 4 de 4"));
         QVERIFY(c.text(QStringLiteral("pMensaje 10")).startsWith(QStringLiteral("Mensaje 91 (")));
 
         // "Programados" lists the 17 future sends: the view shrinks to one page and the bar follows.
         QSignalSpy redrawn(c.feature.get(), &HistoryFeature::redrawn);
-        c.panel().verOption(2)->trigger();
+        c.panel().viewOption(2)->trigger();
         QCOMPARE(redrawn.count(), 1);
         QCOMPARE(c.sends(), 17);
         QCOMPARE(c.label(), QStringLiteral("Página 1 de 1"));
-        QCOMPARE(c.panel().HScroll1_Historial()->value(), 0);
+        QCOMPARE(c.panel().pageBar()->value(), 0);
         QVERIFY(c.item("mnurclick_listado_historial_cancelar_todos")->isEnabled());
         QVERIFY(!c.item("mnurclick_listado_historial_eliminar_todos")->isEnabled());
 
         // "Enviados" twice: the second click changes nothing and does not redraw.
-        c.panel().verOption(1)->trigger();
-        c.panel().verOption(1)->trigger();
+        c.panel().viewOption(1)->trigger();
+        c.panel().viewOption(1)->trigger();
         QCOMPARE(redrawn.count(), 2);
-        QCOMPARE(c.panel().verIndex(), 1);
+        QCOMPARE(c.panel().viewIndex(), 1);
         QCOMPARE(c.feature->currentPage().rowCount, qint64(83));
         QVERIFY(!c.item("mnurclick_listado_historial_cancelar_todos")->isEnabled());
         QVERIFY(c.item("mnurclick_listado_historial_eliminar_todos")->isEnabled());
@@ -191,8 +191,8 @@ private Q_SLOTS:
         Client &c = *m_client;
         c.data.seedHundred();
         // A row with every column null but its key, as an old or damaged file may hold.
-        c.data.conexion.execute(QStringLiteral("INSERT INTO Historial (sid) VALUES (101)"));
-        c.feature->f_historial();
+        c.data.connection.execute(QStringLiteral("INSERT INTO Historial (sid) VALUES (101)"));
+        c.feature->refreshHistoryPage();
 
         QCOMPARE(c.colour(QStringLiteral("pMensaje 99")), colourOf(history::Colour::Grey));    // future
         QCOMPARE(c.colour(QStringLiteral("pMensaje 98")), colourOf(history::Colour::Red));     // all failed
@@ -204,20 +204,20 @@ private Q_SLOTS:
         // The null row is drawn, and its menu, report and cancel leave it alone.
         QVERIFY(c.text(QStringLiteral("pMensaje 101")).startsWith(QStringLiteral("Mensaje 1 (")));
         QVERIFY(c.panel().selectKey(QStringLiteral("pMensaje 101")));
-        const QRect where = c.panel().TreeView3()->visualItemRect(c.node(QStringLiteral("pMensaje 101")));
-        Q_EMIT c.panel().TreeView3()->customContextMenuRequested(where.center());
+        const QRect where = c.panel().sendsList()->visualItemRect(c.node(QStringLiteral("pMensaje 101")));
+        Q_EMIT c.panel().sendsList()->customContextMenuRequested(where.center());
         QVERIFY(!c.item("mnurclick_listado_historial_destinatarios")->isEnabled());
         QVERIFY(c.item("mnurclick_listado_historial_eliminar")->isEnabled());
-        c.panel().mnurclick_listado_historial()->hide();
-        c.feature->mnurclick_listado_historial_Actualizar_Click();
+        c.panel().contextMenu()->hide();
+        c.feature->requestMenuSendReport();
         QCOMPARE(c.gateway.requestCount(sim::Endpoint::GetReport), 0);
         QCOMPARE(c.data.count(QStringLiteral("sid=101")), qint64(1));
 
         // A right click below the sends: only the bulk items and "Ver".
-        Q_EMIT c.panel().TreeView3()->customContextMenuRequested(QPoint(2, 100000));
+        Q_EMIT c.panel().sendsList()->customContextMenuRequested(QPoint(2, 100000));
         QVERIFY(!c.item("mnurclick_listado_historial_cancelar")->isVisible());
         QVERIFY(c.item("mnurclick_listado_historial_cancelar_todos")->isVisible());
-        c.panel().mnurclick_listado_historial()->hide();
+        c.panel().contextMenu()->hide();
     }
 
     void recipientActionsStayDisabledUntilSomeoneCarriesThemOut()
@@ -250,12 +250,12 @@ private Q_SLOTS:
         // and the send panel wait until the application says where they lead.
         Client &c = *m_client;
         c.data.seedHundred();
-        c.feature->f_historial();
+        c.feature->refreshHistoryPage();
         QSignalSpy requested(&c.panel(), &HistoryPanel::recipientsRequested);
         const QString sendKey = QStringLiteral("pMensaje 97");   // partly delivered: every class has numbers
         QVERIFY(c.panel().selectKey(sendKey));
-        const QRect where = c.panel().TreeView3()->visualItemRect(c.node(sendKey));
-        Q_EMIT c.panel().TreeView3()->customContextMenuRequested(where.center());
+        const QRect where = c.panel().sendsList()->visualItemRect(c.node(sendKey));
+        Q_EMIT c.panel().sendsList()->customContextMenuRequested(where.center());
         QVERIFY(c.item("mnurclick_listado_historial_destinatarios")->isEnabled());
         QVERIFY(c.item("mnurclick_listado_historial_destinatarios_confirmados")->isEnabled());
         QVERIFY(!c.item("mnurclick_listado_historial_destinatarios_fallidos")->isEnabled());
@@ -267,7 +267,7 @@ private Q_SLOTS:
         leaf(c.panel(), 0, 3)->trigger();
         QCOMPARE(requested.count(), 0);
         QSignalSpy doubleClicked(&c.panel(), &HistoryPanel::recipientsDoubleClicked);
-        Q_EMIT c.panel().TreeView3()->itemDoubleClicked(c.node(QStringLiteral("Recibidos 97")), 0);
+        Q_EMIT c.panel().sendsList()->itemDoubleClicked(c.node(QStringLiteral("Recibidos 97")), 0);
         QCOMPARE(doubleClicked.count(), 0);
 
         // The copy works at once, for the send the menu was opened on.
@@ -280,40 +280,40 @@ private Q_SLOTS:
         QCOMPARE(acted.count(), 1);
         QCOMPARE(acted.first().at(0).value<history::RecipientOutcome>().status,
                  history::RecipientOutcome::Status::Copied);
-        c.panel().mnurclick_listado_historial()->hide();
+        c.panel().contextMenu()->hide();
 
         // Once the contact book is there, its two leaves and the double click work.
         QStringList filtered;
         history::ContactBookLink contactBook;
-        contactBook.filtrarPorTelefonos = [&filtered](const QString &list) { filtered << list; };
-        contactBook.f_grupos = [] {};
-        contactBook.filtrarPorGrupo = [](const QString &) {};
-        contactBook.mostrarContactos = [] {};
+        contactBook.filterByPhones = [&filtered](const QString &list) { filtered << list; };
+        contactBook.reloadGroups = [] {};
+        contactBook.filterByGroup = [](const QString &) {};
+        contactBook.showContacts = [] {};
         c.feature->recipientActions().setContactBook(contactBook);
         QVERIFY(leaf(c.panel(), 3, 0)->isEnabled() && leaf(c.panel(), 3, 1)->isEnabled());
         QVERIFY(!leaf(c.panel(), 3, 3)->isEnabled());
-        Q_EMIT c.panel().TreeView3()->itemDoubleClicked(c.node(QStringLiteral("Recibidos 97")), 0);
+        Q_EMIT c.panel().sendsList()->itemDoubleClicked(c.node(QStringLiteral("Recibidos 97")), 0);
         QCOMPARE(doubleClicked.count(), 1);
         QCOMPARE(doubleClicked.first().at(1).toString(), QStringLiteral("Recibidos"));
         QCOMPARE(filtered, QStringList{QStringLiteral("34600009701")});
         // A double click on the send's own node names no class: nothing.
-        Q_EMIT c.panel().TreeView3()->itemDoubleClicked(c.node(sendKey), 0);
+        Q_EMIT c.panel().sendsList()->itemDoubleClicked(c.node(sendKey), 0);
         QCOMPARE(filtered.size(), 1);
 
         // Nothing to act on: an unknown class, a send that is gone, a class without numbers (the
         // filter is not applied and the tab stays).
-        using history::AccionDestinatarios;
+        using history::RecipientAction;
         using Status = history::RecipientOutcome::Status;
         history::RecipientActions &recipientActions = c.feature->recipientActions();
-        QCOMPARE(recipientActions.f_subhistorial_destinatarios(97, QStringLiteral("pMensaje"), AccionDestinatarios::Filtrar).status,
+        QCOMPARE(recipientActions.actOnRecipients(97, QStringLiteral("pMensaje"), RecipientAction::Filter).status,
                  Status::Nothing);
-        QCOMPARE(recipientActions.f_subhistorial_destinatarios(999, QStringLiteral("Recibidos"), AccionDestinatarios::Filtrar).status,
+        QCOMPARE(recipientActions.actOnRecipients(999, QStringLiteral("Recibidos"), RecipientAction::Filter).status,
                  Status::Nothing);
-        QCOMPARE(recipientActions.f_subhistorial_destinatarios(96, QStringLiteral("Fallidos"), AccionDestinatarios::Filtrar).status,
+        QCOMPARE(recipientActions.actOnRecipients(96, QStringLiteral("Fallidos"), RecipientAction::Filter).status,
                  Status::Nothing);
         QCOMPARE(filtered.size(), 1);
         // The send panel has nowhere to go yet.
-        QCOMPARE(recipientActions.f_subhistorial_destinatarios(97, QStringLiteral("Recibidos"), AccionDestinatarios::Enviar).status,
+        QCOMPARE(recipientActions.actOnRecipients(97, QStringLiteral("Recibidos"), RecipientAction::AddToSendPanel).status,
                  Status::Unavailable);
 
         c.feature->recipientActions().setSendPanel([](const QString &) {});
@@ -325,50 +325,50 @@ private Q_SLOTS:
     {
         Client &c = *m_client;
         c.data.seedHundred();
-        c.feature->f_historial();
+        c.feature->refreshHistoryPage();
         HistoryPanel &p = c.panel();
 
         // Before any "Filtrar" the box cannot be ticked: a click opens the panel, another closes it.
-        p.Check5()->click();
-        QVERIFY(!p.Check5()->isChecked());
-        QVERIFY(!p.Frame3()->isHidden());
-        p.Check5()->click();
-        QVERIFY(p.Frame3()->isHidden());
+        p.filterCheck()->click();
+        QVERIFY(!p.filterCheck()->isChecked());
+        QVERIFY(!p.filterFrame()->isHidden());
+        p.filterCheck()->click();
+        QVERIFY(p.filterFrame()->isHidden());
 
-        p.Check8()->setChecked(true);
-        p.Text10()->setText(QStringLiteral("Oferta"));
-        p.Command4()->click();
-        QVERIFY(p.Check5()->isChecked());
-        QVERIFY(p.Frame3()->isHidden());
+        p.byTextCheck()->setChecked(true);
+        p.messageTextBox()->setText(QStringLiteral("Oferta"));
+        p.applyFilterButton()->click();
+        QVERIFY(p.filterCheck()->isChecked());
+        QVERIFY(p.filterFrame()->isHidden());
         QCOMPARE(c.feature->currentPage().rowCount, qint64(50));
         QCOMPARE(c.label(), QStringLiteral("Página 1 de 2"));
 
         // Unticking shows everything again without losing the condition; ticking applies it.
-        p.Check5()->click();
+        p.filterCheck()->click();
         QCOMPARE(c.feature->currentPage().rowCount, qint64(100));
-        p.Check5()->click();
+        p.filterCheck()->click();
         QCOMPARE(c.feature->currentPage().rowCount, qint64(50));
 
         // A nine-digit mobile gets its prefix back in the box and finds exactly that member.
-        p.Check8()->setChecked(false);
-        p.Check7()->setChecked(true);
-        p.RichTextBox1()->setText(QStringLiteral("600000101"));
-        p.Command4()->click();
-        QCOMPARE(p.RichTextBox1()->text(), QStringLiteral("34600000101"));
+        p.byTextCheck()->setChecked(false);
+        p.byPhoneCheck()->setChecked(true);
+        p.phoneBox()->setText(QStringLiteral("600000101"));
+        p.applyFilterButton()->click();
+        QCOMPARE(p.phoneBox()->text(), QStringLiteral("34600000101"));
         QCOMPARE(c.feature->currentPage().rowCount, qint64(1));
         QVERIFY(c.node(QStringLiteral("pMensaje 1")));
 
         // Quotes and brackets typed into the text are only text.
-        p.Check7()->setChecked(false);
-        p.Check8()->setChecked(true);
-        p.Text10()->setText(QStringLiteral("O'Ferta [1]"));
-        p.Command4()->click();
+        p.byPhoneCheck()->setChecked(false);
+        p.byTextCheck()->setChecked(true);
+        p.messageTextBox()->setText(QStringLiteral("O'Ferta [1]"));
+        p.applyFilterButton()->click();
         QCOMPARE(c.feature->currentPage().rowCount, qint64(0));
         QCOMPARE(c.text(QStringLiteral("l0")), QStringLiteral("Sin registros"));
 
         // The contact book's "Buscar envíos" lands on the same filter (the text criterion stays as it was).
-        p.Check8()->setChecked(false);
-        c.feature->buscarEnvios(QStringLiteral("34600000101"));
+        p.byTextCheck()->setChecked(false);
+        c.feature->findSendsTo(QStringLiteral("34600000101"));
         QCOMPARE(c.feature->currentPage().rowCount, qint64(1));
     }
 
@@ -376,55 +376,55 @@ private Q_SLOTS:
     {
         Client &c = *m_client;
         c.data.seedHundred();
-        c.feature->f_historial();
+        c.feature->refreshHistoryPage();
         HistoryPanel &p = c.panel();
         p.resize(760, 520);
         p.show();
         QVERIFY(QTest::qWaitForWindowExposed(&p));
-        QCOMPARE(p.Text8()->text(), QStringLiteral("2000-01-01"));
-        QCOMPARE(p.Text9()->text(), QStringLiteral("2050-01-01"));
-        QCOMPARE(p.MonthView1()->selectedDate(), QDate(2000, 1, 1));
+        QCOMPARE(p.fromDateBox()->text(), QStringLiteral("2000-01-01"));
+        QCOMPARE(p.toDateBox()->text(), QStringLiteral("2050-01-01"));
+        QCOMPARE(p.fromCalendar()->selectedDate(), QDate(2000, 1, 1));
 
         // The icon opens and closes the panel; closing it closes the calendars too.
-        p.Image8()->click();
-        QVERIFY(!p.Frame3()->isHidden());
-        QTest::mouseClick(p.Text8(), Qt::LeftButton);
-        QVERIFY(!p.MonthView1()->isHidden());
-        p.Image8()->click();
-        QVERIFY(p.Frame3()->isHidden());
-        QVERIFY(p.MonthView1()->isHidden());
-        p.Image8()->click();
+        p.filterPanelButton()->click();
+        QVERIFY(!p.filterFrame()->isHidden());
+        QTest::mouseClick(p.fromDateBox(), Qt::LeftButton);
+        QVERIFY(!p.fromCalendar()->isHidden());
+        p.filterPanelButton()->click();
+        QVERIFY(p.filterFrame()->isHidden());
+        QVERIFY(p.fromCalendar()->isHidden());
+        p.filterPanelButton()->click();
 
         // Each calendar fills its box; the second starts at today the first time only.
-        QTest::mouseClick(p.Text8(), Qt::LeftButton);
-        QVERIFY(!p.MonthView1()->isHidden() && p.MonthView2()->isHidden());
-        p.MonthView1()->setSelectedDate(QDate(2024, 5, 5));
-        QCOMPARE(p.Text8()->text(), QStringLiteral("2024-05-05"));
-        QTest::mouseClick(p.Text9(), Qt::LeftButton);
-        QVERIFY(p.MonthView1()->isHidden() && !p.MonthView2()->isHidden());
-        QCOMPARE(p.MonthView2()->selectedDate(), QDate::currentDate());
-        p.MonthView2()->setSelectedDate(QDate(2024, 5, 5));
-        QCOMPARE(p.Text9()->text(), QStringLiteral("2024-05-05"));
-        Q_EMIT p.MonthView2()->activated(QDate(2024, 5, 5));   // a double click closes it
-        QVERIFY(p.MonthView2()->isHidden());
-        QTest::mouseClick(p.Text9(), Qt::LeftButton);
-        QCOMPARE(p.MonthView2()->selectedDate(), QDate(2024, 5, 5));
+        QTest::mouseClick(p.fromDateBox(), Qt::LeftButton);
+        QVERIFY(!p.fromCalendar()->isHidden() && p.toCalendar()->isHidden());
+        p.fromCalendar()->setSelectedDate(QDate(2024, 5, 5));
+        QCOMPARE(p.fromDateBox()->text(), QStringLiteral("2024-05-05"));
+        QTest::mouseClick(p.toDateBox(), Qt::LeftButton);
+        QVERIFY(p.fromCalendar()->isHidden() && !p.toCalendar()->isHidden());
+        QCOMPARE(p.toCalendar()->selectedDate(), QDate::currentDate());
+        p.toCalendar()->setSelectedDate(QDate(2024, 5, 5));
+        QCOMPARE(p.toDateBox()->text(), QStringLiteral("2024-05-05"));
+        Q_EMIT p.toCalendar()->activated(QDate(2024, 5, 5));   // a double click closes it
+        QVERIFY(p.toCalendar()->isHidden());
+        QTest::mouseClick(p.toDateBox(), Qt::LeftButton);
+        QCOMPARE(p.toCalendar()->selectedDate(), QDate(2024, 5, 5));
         QCOMPARE(c.feature->currentPage().rowCount, qint64(100));   // nothing applies before "Filtrar"
 
         // "Cerrar" only hides; "Filtrar" applies the dates (the whole last day included).
-        p.Command5()->click();
-        QVERIFY(p.Frame3()->isHidden() && p.MonthView2()->isHidden());
-        QVERIFY(!p.Check5()->isChecked());
-        p.Check6()->setChecked(true);
-        p.Command4()->click();
+        p.closeFilterButton()->click();
+        QVERIFY(p.filterFrame()->isHidden() && p.toCalendar()->isHidden());
+        QVERIFY(!p.filterCheck()->isChecked());
+        p.byDateCheck()->setChecked(true);
+        p.applyFilterButton()->click();
         QCOMPARE(c.feature->currentPage().rowCount, qint64(11));
 
         // Leaving the phone box empty drops the phone criterion.
-        p.Check7()->setChecked(true);
-        p.RichTextBox1()->setText(QStringLiteral("  "));
+        p.byPhoneCheck()->setChecked(true);
+        p.phoneBox()->setText(QStringLiteral("  "));
         QFocusEvent out(QEvent::FocusOut);
-        QCoreApplication::sendEvent(p.RichTextBox1(), &out);
-        QVERIFY(!p.Check7()->isChecked());
+        QCoreApplication::sendEvent(p.phoneBox(), &out);
+        QVERIFY(!p.byPhoneCheck()->isChecked());
     }
 
     void namesOnAndOff()
@@ -432,25 +432,25 @@ private Q_SLOTS:
         Client &c = *m_client;
         c.data.seedHundred();
         c.data.addContact(QStringLiteral("Ana"), QStringLiteral("34600009601"));
-        c.feature->f_historial();
+        c.feature->refreshHistoryPage();
         const QString key = QStringLiteral("pMensaje 96");
         QVERIFY(c.text(key).endsWith(QStringLiteral(" - 34600009601")));
 
         QAction menu(QStringLiteral("Mostrar nombres"));
         menu.setEnabled(false);
         history::HistoryPanels seam(*c.feature);
-        seam.bindMostrarNombres(&menu);
+        seam.bindShowNamesItem(&menu);
         QVERIFY(menu.isEnabled());
 
-        c.panel().Check1()->click();
+        c.panel().showNamesCheck()->click();
         QVERIFY(c.text(key).endsWith(QStringLiteral(" - Ana")));
         QVERIFY(menu.isChecked());
 
         menu.trigger();
-        QVERIFY(!c.panel().Check1()->isChecked());
+        QVERIFY(!c.panel().showNamesCheck()->isChecked());
         QVERIFY(c.text(key).endsWith(QStringLiteral(" - 34600009601")));
         menu.trigger();
-        QVERIFY(c.panel().Check1()->isChecked());
+        QVERIFY(c.panel().showNamesCheck()->isChecked());
         QVERIFY(c.text(key).endsWith(QStringLiteral(" - Ana")));
     }
 
@@ -470,19 +470,19 @@ private Q_SLOTS:
         const qint64 failed = c.recordSend(QStringLiteral("34600333399"));
         const qint64 waiting = c.recordSend(QStringLiteral("34600444444"));
         const qint64 scheduled = c.recordSend(QStringLiteral("34600555555"), kFuture);
-        QVERIFY(c.gateway.deliver(c.data.conexion.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {delivered}).toLongLong()) > 0);
-        QVERIFY(c.gateway.deliver(c.data.conexion.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {failed}).toLongLong()) > 0);
+        QVERIFY(c.gateway.deliver(c.data.connection.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {delivered}).toLongLong()) > 0);
+        QVERIFY(c.gateway.deliver(c.data.connection.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {failed}).toLongLong()) > 0);
         if (fault >= 0)
             c.gateway.armFault(sim::Endpoint::GetReport, sim::FaultKind(fault));
 
-        c.feature->f_historial();
+        c.feature->refreshHistoryPage();
         const QString sendKey = QStringLiteral("pMensaje %1").arg(delivered);
         QCOMPARE(c.colour(sendKey), colourOf(history::Colour::Orange));
 
         QSignalSpy handled(c.feature.get(), &HistoryFeature::reportHandled);
         history::HistoryListViews seam(*c.feature);
         startup::ListViews &lists = seam;
-        lists.f_actualizar_pendientes(kLogin, kLogin);
+        lists.refreshPendingReports(kLogin, kLogin);
         QVERIFY(c.busy.isBusy());
         QVERIFY(handled.wait(10000));
         QVERIFY(!c.busy.isBusy());
@@ -502,13 +502,13 @@ private Q_SLOTS:
     {
         Client &c = *m_client;
         Send s;
-        s.destinatario = QStringLiteral("34600111111");
-        s.idWeb = QStringLiteral("77");
+        s.recipients = QStringLiteral("34600111111");
+        s.gatewayId = QStringLiteral("77");
         const qint64 sid = c.data.insert(s);
-        s.idWeb = QStringLiteral("78");
-        s.estado = QStringLiteral("1|34600111111|0");
+        s.gatewayId = QStringLiteral("78");
+        s.state = QStringLiteral("1|34600111111|0");
         c.data.insert(s);
-        c.feature->f_historial();
+        c.feature->refreshHistoryPage();
 
         // Unknown ids, short and empty lines, LF endings; the last line changes nothing, yet the
         // first line's change must show.
@@ -519,10 +519,10 @@ private Q_SLOTS:
         connect(c.feature.get(), &HistoryFeature::reportHandled, this,
                 [&outcome](const history::ReportOutcome &o) { outcome = o; });
         c.rightClick(QStringLiteral("pMensaje %1").arg(sid));
-        c.feature->mnurclick_listado_historial_Actualizar_Click();
+        c.feature->requestMenuSendReport();
         QVERIFY(handled.wait(10000));
         QCOMPARE(outcome.updated, 1);
-        QCOMPARE(c.data.estadoOf(QStringLiteral("77")), QStringLiteral("1|34600111111|0"));
+        QCOMPARE(c.data.stateOf(QStringLiteral("77")), QStringLiteral("1|34600111111|0"));
         QCOMPARE(c.colour(QStringLiteral("pMensaje %1").arg(sid)), colourOf(history::Colour::Green));
         QCOMPARE(c.data.count(), qint64(2));
         QCOMPARE(c.prompter.count(), 0);
@@ -530,22 +530,22 @@ private Q_SLOTS:
         // An error page: "Error de conexion", nothing changes.
         c.gateway.armFault(sim::Endpoint::GetReport, sim::FaultKind::NoSeparator);
         c.rightClick(QStringLiteral("pMensaje %1").arg(sid));
-        c.feature->mnurclick_listado_historial_Actualizar_Click();
+        c.feature->requestMenuSendReport();
         QVERIFY(handled.wait(10000));
-        QCOMPARE(c.prompter.messageTexts(), QStringList{history::kErrorConexion});
-        QCOMPARE(c.data.estadoOf(QStringLiteral("77")), QStringLiteral("1|34600111111|0"));
+        QCOMPARE(c.prompter.messageTexts(), QStringList{history::kConnectionErrorMessage});
+        QCOMPARE(c.data.stateOf(QStringLiteral("77")), QStringLiteral("1|34600111111|0"));
     }
 
     void reportTimeOut()
     {
         Client &c = *m_client;
         const qint64 sid = c.recordSend(QStringLiteral("34600111111"));
-        c.feature->WebBrowser2().setTimeout(300ms);
+        c.feature->reportChannel().setTimeout(300ms);
         c.gateway.armFault(sim::Endpoint::GetReport, sim::FaultKind::Hang);
         QSignalSpy handled(c.feature.get(), &HistoryFeature::reportHandled);
-        c.feature->f_actualizar_pendientes(kLogin, kLogin);
+        c.feature->refreshPendingReports(kLogin, kLogin);
         QVERIFY(handled.wait(10000));
-        QCOMPARE(c.prompter.messageTexts(), QStringList{history::kErrorConexion});
+        QCOMPARE(c.prompter.messageTexts(), QStringList{history::kConnectionErrorMessage});
         QVERIFY(!c.busy.isBusy());
         QCOMPARE(c.data.count(QStringLiteral("sid=? AND estado='0|0|0'"), {sid}), qint64(1));
     }
@@ -558,7 +558,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("afterwards"); // "gone", "kept", "immediate"
 
-        const QString noCancel = history::kNoCancelado;
+        const QString noCancel = history::kNotCancelledMessage;
         const QString cancelled =
             QStringLiteral("El envio ha sido cancelado satisfactoriamente, y los créditos le han sido devueltos.");
         QTest::newRow("0 real") << QString() << -1 << -1 << cancelled << "gone";
@@ -582,10 +582,10 @@ private Q_SLOTS:
         QFETCH(QString, afterwards);
         Client &c = *m_client;
         const qint64 sid = c.recordSend(QStringLiteral("34600111111"), kFuture);
-        const QString id = c.data.conexion.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {sid}).toString();
+        const QString id = c.data.connection.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {sid}).toString();
         Send other;
-        other.destinatario = QStringLiteral("34600999999");
-        other.idWeb = QStringLiteral("999999");
+        other.recipients = QStringLiteral("34600999999");
+        other.gatewayId = QStringLiteral("999999");
         c.data.insert(other);
         if (!reply.isEmpty())
             c.gateway.armCustomReply(sim::Endpoint::ScheduledSendings, QString(reply).replace(QStringLiteral("<id>"), id));
@@ -594,10 +594,10 @@ private Q_SLOTS:
         if (answer >= 0)
             c.prompter.answerMessage(ui::Answer(answer));
 
-        c.feature->f_historial();
+        c.feature->refreshHistoryPage();
         c.rightClick(QStringLiteral("Texto %1").arg(sid));   // any node of the send names it
         QSignalSpy handled(c.feature.get(), &HistoryFeature::cancelHandled);
-        c.feature->mnurclick_listado_historial_cancelar_Click();
+        c.feature->cancelMenuSend();
         QVERIFY(c.busy.isBusy());
         QVERIFY(handled.wait(10000));
         QVERIFY(!c.busy.isBusy());
@@ -624,11 +624,11 @@ private Q_SLOTS:
     {
         Client &c = *m_client;
         const qint64 sid = c.recordSend(QStringLiteral("34600111111"), kFuture);
-        c.data.conexion.execute(QStringLiteral("DELETE FROM Usuario"));
-        c.feature->f_historial();
+        c.data.connection.execute(QStringLiteral("DELETE FROM Usuario"));
+        c.feature->refreshHistoryPage();
         c.rightClick(QStringLiteral("pMensaje %1").arg(sid));
-        c.feature->mnurclick_listado_historial_cancelar_Click();
-        QCOMPARE(c.prompter.messageTexts(), QStringList{history::kFaltanDatos});
+        c.feature->cancelMenuSend();
+        QCOMPARE(c.prompter.messageTexts(), QStringList{history::kMissingAccountMessage});
         QCOMPARE(c.gateway.requestCount(sim::Endpoint::ScheduledSendings), 0);
         QVERIFY(!c.busy.isBusy());
     }
@@ -653,8 +653,8 @@ private Q_SLOTS:
         c.recordSend(QStringLiteral("34600222222"));
         for (const QString &a : answers)
             c.prompter.answerInput(a);
-        c.feature->f_historial();
-        c.feature->mnurclick_listado_historial_cancelar_todos_Click();
+        c.feature->refreshHistoryPage();
+        c.feature->cancelAllInView();
 
         const auto inputs = c.prompter.callsOf(testing::ScriptedPrompter::Kind::Input);
         QCOMPARE(inputs.size(), asked);
@@ -668,7 +668,7 @@ private Q_SLOTS:
             QCOMPARE(c.data.count(), qint64(1));
             QCOMPARE(c.feature->currentPage().rowCount, qint64(1));
         } else {
-            QCOMPARE(c.prompter.messageTexts(), QStringList{history::kOperacionAnulada});
+            QCOMPARE(c.prompter.messageTexts(), QStringList{history::kAbortedMessage});
             QCOMPARE(c.gateway.requestCount(sim::Endpoint::ScheduledSendings), 0);
             QCOMPARE(c.data.count(), qint64(4));
         }
@@ -678,10 +678,10 @@ private Q_SLOTS:
     {
         Client &c = *m_client;
         c.recordSend(QStringLiteral("34600111111"), kFuture);
-        c.feature->f_historial();
+        c.feature->refreshHistoryPage();
         c.gateway.stop();   // nothing listens on that port any more
         c.prompter.answerInput(QStringLiteral("SI"));
-        c.feature->mnurclick_listado_historial_cancelar_todos_Click();
+        c.feature->cancelAllInView();
         QCOMPARE(c.prompter.messageTexts().size(), 1);
         QVERIFY(c.prompter.messageTexts().constFirst().startsWith(QStringLiteral("No ha sido posible conectar")));
         QCOMPARE(c.data.count(), qint64(1));
@@ -692,12 +692,12 @@ private Q_SLOTS:
     {
         Client &c = *m_client;
         c.data.seedHundred();
-        c.feature->f_historial();
+        c.feature->refreshHistoryPage();
         // The empty view's node and no selection do nothing.
-        c.feature->mnurclick_listado_historial_eliminar_Click();
+        c.feature->deleteMenuSend();
         QCOMPARE(c.data.count(), qint64(100));
         c.rightClick(QStringLiteral("Fecha 100"));
-        c.feature->mnurclick_listado_historial_eliminar_Click();
+        c.feature->deleteMenuSend();
         QCOMPARE(c.data.count(QStringLiteral("sid=100")), qint64(0));
         QCOMPARE(c.prompter.lastCall().text, QStringLiteral("Registro eliminado satisfactoriamente"));
         QCOMPARE(c.prompter.lastCall().title, QStringLiteral("Historial eliminado"));
@@ -716,9 +716,9 @@ private Q_SLOTS:
         const qint64 newest = c.recordSend(QStringLiteral("34600333333"), kFuture);   // drawn first
         const QString scheduledId = c.idOf(scheduled);
         const QString newestId = c.idOf(newest);
-        c.feature->f_historial();
-        QTreeWidget *tree = c.panel().TreeView3();
-        QMenu *menu = c.panel().mnurclick_listado_historial();
+        c.feature->refreshHistoryPage();
+        QTreeWidget *tree = c.panel().sendsList();
+        QMenu *menu = c.panel().contextMenu();
         const auto openOn = [&](qint64 sid) {
             QTreeWidgetItem *item = c.node(QStringLiteral("pMensaje %1").arg(sid));
             QVERIFY(item);
@@ -728,7 +728,7 @@ private Q_SLOTS:
         };
         const auto redrawUnderTheMenu = [&] {
             QVERIFY(menu->isVisible());
-            c.feature->f_historial();
+            c.feature->refreshHistoryPage();
             tree->setCurrentItem(tree->topLevelItem(0));
         };
         // The user picks the item in the open menu: the menu closes, then the item acts.
@@ -761,7 +761,7 @@ private Q_SLOTS:
 
         // "Actualizar confirmación" asks about the send clicked.
         const qint64 another = c.recordSend(QStringLiteral("34600444444"));
-        c.feature->f_historial();
+        c.feature->refreshHistoryPage();
         QSignalSpy reported(c.feature.get(), &HistoryFeature::reportHandled);
         openOn(newest);
         redrawUnderTheMenu();
@@ -774,13 +774,13 @@ private Q_SLOTS:
         // other send, and the user hears why.
         const qint64 requests = c.gateway.requestCount(sim::Endpoint::ScheduledSendings);
         openOn(newest);
-        c.data.conexion.execute(QStringLiteral("DELETE FROM Historial WHERE sid=?"), {newest});
+        c.data.connection.execute(QStringLiteral("DELETE FROM Historial WHERE sid=?"), {newest});
         redrawUnderTheMenu();
         choose("mnurclick_listado_historial_cancelar");
         QCOMPARE(c.gateway.requestCount(sim::Endpoint::ScheduledSendings), requests);
         QCOMPARE(c.prompter.messageTexts().constLast(), kGone);
         openOn(another);
-        c.data.conexion.execute(QStringLiteral("DELETE FROM Historial WHERE sid=?"), {another});
+        c.data.connection.execute(QStringLiteral("DELETE FROM Historial WHERE sid=?"), {another});
         c.recordSend(QStringLiteral("34600555555"));
         redrawUnderTheMenu();
         choose("mnurclick_listado_historial_eliminar");
@@ -793,15 +793,15 @@ private Q_SLOTS:
     {
         Client &c = *m_client;
         c.data.seedHundred();
-        c.feature->f_historial();
+        c.feature->refreshHistoryPage();
         HistoryPanel &p = c.panel();
-        p.Check8()->setChecked(true);
-        p.Text10()->setText(QStringLiteral("Cita"));
-        p.Command4()->click();
+        p.byTextCheck()->setChecked(true);
+        p.messageTextBox()->setText(QStringLiteral("Cita"));
+        p.applyFilterButton()->click();
         QCOMPARE(c.feature->currentPage().rowCount, qint64(50));
 
         c.prompter.answerInput(QStringLiteral(" si "));
-        c.feature->mnurclick_listado_historial_eliminar_todos_Click();
+        c.feature->deleteAllSentInView();
         QCOMPARE(c.prompter.callsOf(testing::ScriptedPrompter::Kind::Input).constFirst().title,
                  QStringLiteral("Confirmar eliminación de 33 historiales de envíos"));
         QCOMPARE(c.prompter.messageTexts(), QStringList{QStringLiteral("Se han eliminado 33 registros de historial.")});
@@ -816,19 +816,19 @@ private Q_SLOTS:
         Client &c = *m_client;
         c.data.seedHundred();
         c.data.addContact(QStringLiteral("Ana"), QStringLiteral("34600000601"));
-        c.feature->f_historial();
+        c.feature->refreshHistoryPage();
         HistoryPanel &p = c.panel();
         p.resize(760, 520);
         p.show();
         QVERIFY(QTest::qWaitForWindowExposed(&p));
-        p.TreeView3()->expandItem(c.node(QStringLiteral("pMensaje 97")));
-        p.TreeView3()->expandItem(c.node(QStringLiteral("pRecibidos 97")));
-        p.TreeView3()->expandItem(c.node(QStringLiteral("pMensaje 98")));
-        p.Frame3()->show();
+        p.sendsList()->expandItem(c.node(QStringLiteral("pMensaje 97")));
+        p.sendsList()->expandItem(c.node(QStringLiteral("pRecibidos 97")));
+        p.sendsList()->expandItem(c.node(QStringLiteral("pMensaje 98")));
+        p.filterFrame()->show();
         QCoreApplication::processEvents();
-        QVERIFY(p.Pag_Historial()->width() >= p.Pag_Historial()->sizeHint().width());
-        QVERIFY(p.Check1()->width() >= p.Check1()->sizeHint().width());
-        QVERIFY(p.Check7()->width() >= p.Check7()->sizeHint().width());
+        QVERIFY(p.pageLabel()->width() >= p.pageLabel()->sizeHint().width());
+        QVERIFY(p.showNamesCheck()->width() >= p.showNamesCheck()->sizeHint().width());
+        QVERIFY(p.byPhoneCheck()->width() >= p.byPhoneCheck()->sizeHint().width());
         const QString shot = qEnvironmentVariable("BRISANTA_HISTORY_SHOT");
         if (!shot.isEmpty())
             QVERIFY(p.grab().save(shot));

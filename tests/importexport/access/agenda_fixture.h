@@ -9,13 +9,13 @@
 struct AgendaFixture : testing::FreshDatabase {
     int contactCount()
     {
-        return conexion.scalar(QStringLiteral("SELECT count(*) FROM Agenda")).toInt();
+        return connection.scalar(QStringLiteral("SELECT count(*) FROM Agenda")).toInt();
     }
 
     // One column of the contact with this phone ("" when Null, "<none>" when there is no such contact).
     QString field(const QString &phone, const QString &column)
     {
-        const auto rows = conexion.select(QStringLiteral("SELECT ") + column
+        const auto rows = connection.select(QStringLiteral("SELECT ") + column
                                               + QStringLiteral(" FROM Agenda WHERE telefono=?1 ORDER BY sid"),
                                           {phone});
         if (rows.empty())
@@ -27,7 +27,7 @@ struct AgendaFixture : testing::FreshDatabase {
     QStringList phones()
     {
         QStringList out;
-        for (const auto &row : conexion.select(QStringLiteral("SELECT telefono FROM Agenda ORDER BY sid")))
+        for (const auto &row : connection.select(QStringLiteral("SELECT telefono FROM Agenda ORDER BY sid")))
             out << row.value(0).toString();
         return out;
     }

@@ -16,8 +16,8 @@ namespace {
 Mapping customersMapping()
 {
     Mapping m;
-    m.campos = {1, 3, 2, 5, 4, 6, 7};
-    m.clave = 0;
+    m.fields = {1, 3, 2, 5, 4, 6, 7};
+    m.key = 0;
     return m;
 }
 
@@ -46,8 +46,8 @@ mdb::Table smallTable(const std::vector<QVariantList> &rows, mdb::ColumnKind key
 Mapping smallMapping()
 {
     Mapping m;
-    m.campos = {1, 2, 4, 4, 4, 4, 3};   // 4 = "Vacio"
-    m.clave = 0;
+    m.fields = {1, 2, 4, 4, 4, 4, 3};   // 4 = "Vacio"
+    m.key = 0;
     return m;
 }
 
@@ -79,36 +79,36 @@ private Q_SLOTS:
     {
         QFETCH(QString, raw);
         QFETCH(QString, expected);
-        QCOMPARE(telefono_access(raw), expected);
+        QCOMPARE(cleanAccessPhone(raw), expected);
     }
 
     void defaultMappingSkipsTheFirstField()
     {
         const Mapping three = defaultMapping(3);
-        QCOMPARE(three.campos, (std::array<int, 7>{1, 2, 3, 3, 3, 3, 3}));
-        QCOMPARE(three.clave, 0);
+        QCOMPARE(three.fields, (std::array<int, 7>{1, 2, 3, 3, 3, 3, 3}));
+        QCOMPARE(three.key, 0);
         const Mapping nine = defaultMapping(9);
-        QCOMPARE(nine.campos, (std::array<int, 7>{1, 2, 3, 4, 5, 6, 7}));
+        QCOMPARE(nine.fields, (std::array<int, 7>{1, 2, 3, 4, 5, 6, 7}));
         QVERIFY(mappingFits(three, 3));
         Mapping wrong = three;
-        wrong.campos[0] = 4;
+        wrong.fields[0] = 4;
         QVERIFY(!mappingFits(wrong, 3));
     }
 
     void settingsAreRememberedPerFileTableAndPassword()
     {
         AgendaFixture f;
-        QVERIFY(!lastFile(f.conexion));
+        QVERIFY(!lastFile(f.connection));
         const Mapping m = customersMapping();
-        QVERIFY(saveSettings(f.conexion, QStringLiteral("Clientes"), QStringLiteral("/d/contactos.mdb"), QStringLiteral("x'y"), m).ok());
-        QVERIFY(saveSettings(f.conexion, QStringLiteral("Clientes"), QStringLiteral("/d/contactos.mdb"), QStringLiteral("x'y"), m).ok());
-        QCOMPARE(f.conexion.scalar(QStringLiteral("SELECT count(*) FROM Parametros_Access")).toInt(), 1);
-        QCOMPARE(rememberedMapping(f.conexion, QStringLiteral("/d/contactos.mdb"), QStringLiteral("x'y"), QStringLiteral("Clientes")), m);
-        QVERIFY(!rememberedMapping(f.conexion, QStringLiteral("/d/contactos.mdb"), QStringLiteral(""), QStringLiteral("Clientes")));
-        QVERIFY(!rememberedMapping(f.conexion, QStringLiteral("/d/contactos.mdb"), QStringLiteral("x'y"), QStringLiteral("Otra")));
-        const auto last = lastFile(f.conexion);
+        QVERIFY(saveSettings(f.connection, QStringLiteral("Clientes"), QStringLiteral("/d/contactos.mdb"), QStringLiteral("x'y"), m).ok());
+        QVERIFY(saveSettings(f.connection, QStringLiteral("Clientes"), QStringLiteral("/d/contactos.mdb"), QStringLiteral("x'y"), m).ok());
+        QCOMPARE(f.connection.scalar(QStringLiteral("SELECT count(*) FROM Parametros_Access")).toInt(), 1);
+        QCOMPARE(rememberedMapping(f.connection, QStringLiteral("/d/contactos.mdb"), QStringLiteral("x'y"), QStringLiteral("Clientes")), m);
+        QVERIFY(!rememberedMapping(f.connection, QStringLiteral("/d/contactos.mdb"), QStringLiteral(""), QStringLiteral("Clientes")));
+        QVERIFY(!rememberedMapping(f.connection, QStringLiteral("/d/contactos.mdb"), QStringLiteral("x'y"), QStringLiteral("Otra")));
+        const auto last = lastFile(f.connection);
         QVERIFY(last);
-        QCOMPARE(last->ruta, QStringLiteral("/d/contactos.mdb"));
+        QCOMPARE(last->path, QStringLiteral("/d/contactos.mdb"));
         QCOMPARE(last->pass, QStringLiteral("x'y"));
     }
 
@@ -120,20 +120,20 @@ private Q_SLOTS:
         if (customers.rows.empty())
             QSKIP("fixtures not reachable");
         AgendaFixture f;
-        AccessImport run(f.conexion);
+        AccessImport run(f.connection);
         const RunOutcome first = run.start(customers, customersMapping());
         QCOMPARE(first.status, RunStatus::Conflict);
-        QVERIFY(first.conflicto);
-        QCOMPARE(first.conflicto->clave, QStringLiteral("24"));
-        QCOMPARE(first.conflicto->importado.nombre.toString(), QStringLiteral("Luisa"));
-        QCOMPARE(first.conflicto->actual.values.nombre.toString(), QStringLiteral("Lucía"));
-        QCOMPARE(first.contados, 6.0);
+        QVERIFY(first.conflict);
+        QCOMPARE(first.conflict->key, QStringLiteral("24"));
+        QCOMPARE(first.conflict->imported.name.toString(), QStringLiteral("Luisa"));
+        QCOMPARE(first.conflict->stored.values.name.toString(), QStringLiteral("Lucía"));
+        QCOMPARE(first.count, 6.0);
         QCOMPARE(f.contactCount(), 0);
 
-        const RunOutcome done = run.reanudar(Decision{false, false, false, true});
+        const RunOutcome done = run.resume(Decision{false, false, false, true});
         QCOMPARE(done.status, RunStatus::Finished);
-        QCOMPARE(done.contados, 14.0);
-        QCOMPARE(done.mensaje, QStringLiteral("14 contactos han sido importados satisfactoriamente. "));
+        QCOMPARE(done.count, 14.0);
+        QCOMPARE(done.message, QStringLiteral("14 contactos han sido importados satisfactoriamente. "));
         QCOMPARE(f.contactCount(), 14);
         QCOMPARE(f.field("34612345678", "nombre"), QStringLiteral("Lucía"));
         QCOMPARE(f.field("34612345678", "f_nacimiento"), QStringLiteral("1975-03-14"));
@@ -151,7 +151,7 @@ private Q_SLOTS:
         // Numbers with blanks, hyphens, dots, letters or too few digits stay out.
         for (const char *missing : {"34612345679", "712345678", "934567890", "34612345683", "34612345695"})
             QCOMPARE(f.field(QLatin1String(missing), "nombre"), QStringLiteral("<none>"));
-        QVERIFY(f.conexion.scalar(QStringLiteral("SELECT count(*) FROM Agenda WHERE grupos_sid IS NOT NULL")).toInt() == 0);
+        QVERIFY(f.connection.scalar(QStringLiteral("SELECT count(*) FROM Agenda WHERE grupos_sid IS NOT NULL")).toInt() == 0);
     }
 
     void overwriteOnceAsksAgainAndCountsOverwrites()
@@ -160,16 +160,16 @@ private Q_SLOTS:
         if (customers.rows.empty())
             QSKIP("fixtures not reachable");
         AgendaFixture f;
-        AccessImport run(f.conexion);
+        AccessImport run(f.connection);
         RunOutcome out = run.start(customers, customersMapping());
         int conflicts = 0;
         while (out.status == RunStatus::Conflict && conflicts < 10) {
             ++conflicts;
-            out = run.reanudar(Decision{true, false, false, false});
+            out = run.resume(Decision{true, false, false, false});
         }
         QCOMPARE(conflicts, 1);
         QCOMPARE(out.status, RunStatus::Finished);
-        QCOMPARE(out.contados, 15.0);
+        QCOMPARE(out.count, 15.0);
         QCOMPARE(f.contactCount(), 14);
         QCOMPARE(f.field("34612345678", "nombre"), QStringLiteral("Luisa"));
         QCOMPARE(f.field("34612345678", "comentario"), QStringLiteral("Misma línea que Lucía"));
@@ -178,14 +178,14 @@ private Q_SLOTS:
     void storedContactIsOverwrittenInPlace()
     {
         AgendaFixture f;
-        f.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono,comentario,grupos_sid) VALUES ('Viejo','34600000001','c','3')"));
-        AccessImport run(f.conexion);
+        f.connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono,comentario,grupos_sid) VALUES ('Viejo','34600000001','c','3')"));
+        AccessImport run(f.connection);
         const mdb::Table t = smallTable({{qint64(1), QStringLiteral("Nuevo"), QStringLiteral("600000001"), QVariant()}});
         RunOutcome out = run.start(t, smallMapping());
         QCOMPARE(out.status, RunStatus::Conflict);
-        out = run.reanudar(Decision{false, true, false, false});
+        out = run.resume(Decision{false, true, false, false});
         QCOMPARE(out.status, RunStatus::Finished);
-        QCOMPARE(out.contados, 1.0);
+        QCOMPARE(out.count, 1.0);
         QCOMPARE(f.contactCount(), 1);
         QCOMPARE(f.field("34600000001", "nombre"), QStringLiteral("Nuevo"));
         QCOMPARE(f.field("34600000001", "grupos_sid"), QStringLiteral("3"));   // membership kept
@@ -196,14 +196,14 @@ private Q_SLOTS:
     {
         AgendaFixture f;
         // Same name, no birth date stored: the same contact, left alone.
-        f.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2,comentario) "
+        f.connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2,comentario) "
                                           "VALUES ('Ana','34600000002','','','','')"));
-        AccessImport run(f.conexion);
+        AccessImport run(f.connection);
         const mdb::Table t = smallTable({{qint64(1), QStringLiteral("Ana"), QStringLiteral("600000002"),
                                           QDateTime(QDate(1990, 1, 2), QTime(0, 0), Qt::UTC)}});
         const RunOutcome out = run.start(t, smallMapping());
         QCOMPARE(out.status, RunStatus::Finished);
-        QCOMPARE(out.contados, 0.0);
+        QCOMPARE(out.count, 0.0);
         QCOMPARE(f.field("34600000002", "f_nacimiento"), QStringLiteral("<null>"));
     }
 
@@ -212,7 +212,7 @@ private Q_SLOTS:
     void keysTheWalkDoesNotReachAreLeftOutAndCounted()
     {
         AgendaFixture f;
-        AccessImport run(f.conexion);
+        AccessImport run(f.connection);
         const mdb::Table t = smallTable({
             {qint64(5), QStringLiteral("Cinco"), QStringLiteral("600000005"), QVariant()},
             {qint64(0), QStringLiteral("Cero"), QStringLiteral("600000000"), QVariant()},
@@ -223,24 +223,24 @@ private Q_SLOTS:
         const RunOutcome out = run.start(t, smallMapping());
         QCOMPARE(out.status, RunStatus::Finished);
         QCOMPARE(f.phones(), (QStringList{"34600000002", "34600000005"}));
-        QCOMPARE(out.sinClave, 3);
-        QCOMPARE(out.mensaje, mensajeImportados(2) + QStringLiteral("\n") + mensajeSinClave(3));
+        QCOMPARE(out.keyless, 3);
+        QCOMPARE(out.message, importedMessage(2) + QStringLiteral("\n") + keylessMessage(3));
 
         // Text keys: only a missing one is out of the walk's reach.
         AgendaFixture g;
-        AccessImport textKeys(g.conexion);
+        AccessImport textKeys(g.connection);
         const RunOutcome out2 = textKeys.start(smallTable({
             {QStringLiteral("0"), QStringLiteral("Cero"), QStringLiteral("600000000"), QVariant()},
             {QVariant(), QStringLiteral("SinClave"), QStringLiteral("600000009"), QVariant()},
         }, mdb::ColumnKind::Text), smallMapping());
         QCOMPARE(g.phones(), QStringList{"34600000000"});
-        QCOMPARE(out2.sinClave, 1);
+        QCOMPARE(out2.keyless, 1);
     }
 
     void textKeysOrderWithoutFailing()
     {
         AgendaFixture f;
-        AccessImport run(f.conexion);
+        AccessImport run(f.connection);
         const mdb::Table t = smallTable({
             {QStringLiteral("b"), QStringLiteral("B"), QStringLiteral("600000002"), QVariant()},
             {QStringLiteral("A"), QStringLiteral("A"), QStringLiteral("600000001"), QVariant()},
@@ -250,27 +250,27 @@ private Q_SLOTS:
         QCOMPARE(f.phones(), (QStringList{"34600000001", "34600000002"}));
     }
 
-    void fieldNamedVacioIsTheEmptyChoice()
+    void fieldNamedLikeTheEmptyEntryIsTheEmptyChoice()
     {
         AgendaFixture f;
         mdb::Table t = smallTable({{qint64(1), QStringLiteral("Ana"), QStringLiteral("600000003"), QStringLiteral("nota")}});
         t.columns[3] = {QStringLiteral("Vacio"), mdb::ColumnKind::Text};
         Mapping m = smallMapping();
-        m.campos[5] = 3;   // comentario from the field named "Vacio"
-        AccessImport run(f.conexion);
+        m.fields[5] = 3;   // comentario from the field named "Vacio"
+        AccessImport run(f.connection);
         QCOMPARE(run.start(t, m).status, RunStatus::Finished);
         QCOMPARE(f.field("34600000003", "comentario"), QString());
     }
 
-    void phoneMappedToVacioIsRefused()
+    void phoneMappedToTheEmptyEntryIsRefused()
     {
         AgendaFixture f;
-        AccessImport run(f.conexion);
+        AccessImport run(f.connection);
         Mapping m = smallMapping();
-        m.campos[1] = 4;
+        m.fields[1] = 4;
         const RunOutcome out = run.start(smallTable({{qint64(1), QStringLiteral("Ana"), QStringLiteral("600000003"), QVariant()}}), m);
         QCOMPARE(out.status, RunStatus::Failed);
-        QVERIFY(out.mensaje.contains(QStringLiteral("Vacio")));
+        QVERIFY(out.message.contains(QStringLiteral("Vacio")));
         QCOMPARE(f.contactCount(), 0);
     }
 
@@ -278,33 +278,33 @@ private Q_SLOTS:
     void failedWriteLeavesTheBookAsItWas()
     {
         AgendaFixture f;
-        QVERIFY(f.conexion.execute(QStringLiteral("CREATE TRIGGER no_mas BEFORE INSERT ON Agenda WHEN NEW.telefono='34600000002' "
+        QVERIFY(f.connection.execute(QStringLiteral("CREATE TRIGGER no_mas BEFORE INSERT ON Agenda WHEN NEW.telefono='34600000002' "
                                                   "BEGIN SELECT RAISE(ABORT,'refused'); END")).ok());
-        AccessImport run(f.conexion);
+        AccessImport run(f.connection);
         const mdb::Table t = smallTable({
             {qint64(1), QStringLiteral("Uno"), QStringLiteral("600000001"), QVariant()},
             {qint64(2), QStringLiteral("Dos"), QStringLiteral("600000002"), QVariant()},
         });
         const RunOutcome out = run.start(t, smallMapping());
         QCOMPARE(out.status, RunStatus::Failed);
-        QVERIFY(!out.mensaje.contains(QStringLiteral("satisfactoriamente")));
+        QVERIFY(!out.message.contains(QStringLiteral("satisfactoriamente")));
         QCOMPARE(f.contactCount(), 0);
-        QVERIFY(!run.esperando());
+        QVERIFY(!run.waiting());
     }
 
     void abandonedRunWritesNothing()
     {
         AgendaFixture f;
-        f.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Viejo','34600000001')"));
-        AccessImport run(f.conexion);
+        f.connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Viejo','34600000001')"));
+        AccessImport run(f.connection);
         const mdb::Table t = smallTable({
             {qint64(1), QStringLiteral("Otro"), QStringLiteral("600000009"), QVariant()},
             {qint64(2), QStringLiteral("Nuevo"), QStringLiteral("600000001"), QVariant()},
         });
         QCOMPARE(run.start(t, smallMapping()).status, RunStatus::Conflict);
-        run.abandonar();
+        run.abandon();
         QCOMPARE(f.contactCount(), 1);
-        QCOMPARE(run.reanudar(Decision{true, false, false, false}).status, RunStatus::Failed);
+        QCOMPARE(run.resume(Decision{true, false, false, false}).status, RunStatus::Failed);
     }
 
     // Read from the file a window at a time, the run ends as it does from the table in memory.
@@ -316,23 +316,23 @@ private Q_SLOTS:
         QStringList expected;
         {
             AgendaFixture f;
-            AccessImport run(f.conexion);
+            AccessImport run(f.connection);
             RunOutcome out = run.start(customers, customersMapping());
             while (out.status == RunStatus::Conflict)
-                out = run.reanudar(Decision{true, false, false, false});
+                out = run.resume(Decision{true, false, false, false});
             QCOMPARE(out.status, RunStatus::Finished);
             expected = f.phones();
         }
         AgendaFixture f;
-        AccessImport run(f.conexion);
+        AccessImport run(f.connection);
         std::unique_ptr<FileRows> rows = FileRows::open(accessFixture("contactos.mdb"), QStringLiteral("Clientes"));
         QVERIFY(rows);
         RunOutcome out = run.start(std::move(rows), customersMapping());
         QCOMPARE(out.status, RunStatus::Conflict);
-        QCOMPARE(out.conflicto->clave, QStringLiteral("24"));
-        out = run.reanudar(Decision{true, false, false, false});
+        QCOMPARE(out.conflict->key, QStringLiteral("24"));
+        out = run.resume(Decision{true, false, false, false});
         QCOMPARE(out.status, RunStatus::Finished);
-        QCOMPARE(out.contados, 15.0);
+        QCOMPARE(out.count, 15.0);
         QCOMPARE(f.phones(), expected);
         QVERIFY(!FileRows::open(accessFixture("contactos.mdb"), QStringLiteral("NoExiste")));
     }
@@ -342,31 +342,31 @@ private Q_SLOTS:
     void keyOrderAcrossWindowsAndAnswersReplayed()
     {
         AgendaFixture f;
-        f.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Viejo','34600009000')"));
-        f.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Viejo','34600001000')"));
+        f.connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Viejo','34600009000')"));
+        f.connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Viejo','34600001000')"));
         std::vector<QVariantList> rows;
         const int count = 10000;
         for (int id = count; id >= 1; --id)
             rows.push_back({qint64(id), QStringLiteral("C%1").arg(id), QString::number(600000000 + id), QVariant()});
-        AccessImport run(f.conexion);
+        AccessImport run(f.connection);
         RunOutcome out = run.start(smallTable(rows), smallMapping());
         QCOMPARE(out.status, RunStatus::Conflict);
-        QCOMPARE(out.conflicto->clave, QStringLiteral("1000"));
-        QCOMPARE(out.contados, 999.0);
+        QCOMPARE(out.conflict->key, QStringLiteral("1000"));
+        QCOMPARE(out.count, 999.0);
         QCOMPARE(f.contactCount(), 2);
         // Another workstation may write while the question is open.
         {
             db::Connection other;
-            QVERIFY(other.open(f.conexion.path()).ok());
+            QVERIFY(other.open(f.connection.path()).ok());
             QVERIFY(other.execute(QStringLiteral("BEGIN IMMEDIATE")).ok());
             QVERIFY(other.execute(QStringLiteral("ROLLBACK")).ok());
         }
-        out = run.reanudar(Decision{true, false, false, false});
+        out = run.resume(Decision{true, false, false, false});
         QCOMPARE(out.status, RunStatus::Conflict);
-        QCOMPARE(out.conflicto->clave, QStringLiteral("9000"));
-        out = run.reanudar(Decision{false, false, true, false});
+        QCOMPARE(out.conflict->key, QStringLiteral("9000"));
+        out = run.resume(Decision{false, false, true, false});
         QCOMPARE(out.status, RunStatus::Finished);
-        QCOMPARE(out.contados, double(count - 1));
+        QCOMPARE(out.count, double(count - 1));
         QCOMPARE(f.contactCount(), count);
         QCOMPARE(f.field("34600001000", "nombre"), QStringLiteral("C1000"));
         QCOMPARE(f.field("34600009000", "nombre"), QStringLiteral("Viejo"));
@@ -383,7 +383,7 @@ private Q_SLOTS:
         mdb::Table t;
         QVERIFY(file.readTable(QStringLiteral("Contactos"), t).ok());
         AgendaFixture f;
-        AccessImport run(f.conexion);
+        AccessImport run(f.connection);
         const RunOutcome out = run.start(t, defaultMapping(int(t.columns.size())));
         // Ids 996 and 997 share a number written the same way: the second is the same contact
         // unless its name differs, which the fixture makes it do.
@@ -391,11 +391,11 @@ private Q_SLOTS:
         RunOutcome last = out;
         while (last.status == RunStatus::Conflict) {
             ++conflicts;
-            last = run.reanudar(Decision{false, false, false, true});
+            last = run.resume(Decision{false, false, false, true});
         }
         QCOMPARE(last.status, RunStatus::Finished);
         QVERIFY(conflicts <= 1);
-        QCOMPARE(f.contactCount(), int(last.contados));
+        QCOMPARE(f.contactCount(), int(last.count));
         QVERIFY(f.contactCount() > 10000);
     }
 };

@@ -1,9 +1,9 @@
 #include "agenda_fixture.h"
 
 #include "importexport/access/file_chooser.h"
-#include "importexport/access/form22.h"
-#include "importexport/access/form8.h"
-#include "importexport/excel/form21.h"
+#include "importexport/access/access_import_window.h"
+#include "importexport/access/customer_import_window.h"
+#include "importexport/excel/duplicate_phone_dialog.h"
 #include "importexport/import_export_windows.h"
 #include "platform/ui/busy_cursor.h"
 #include "startup/app_context.h"
@@ -30,8 +30,8 @@ namespace {
 
 class CountingLists final : public startup::ListViews {
 public:
-    void f_agenda(bool reload) override { contactReloads << reload; }
-    void f_grupos() override { ++groupReloads; }
+    void refreshContactList(bool reload) override { contactReloads << reload; }
+    void refreshGroupList() override { ++groupReloads; }
     QList<bool> contactReloads;
     int groupReloads = 0;
 };
@@ -41,13 +41,13 @@ struct WindowRig : AgendaFixture {
     testing::RecordingShell shell;
     ui::BusyCursor busy;
     QNetworkAccessManager network;
-    startup::AppContext context{conexion, prompter, shell, busy, network, home.path()};
+    startup::AppContext context{connection, prompter, shell, busy, network, home.path()};
     CountingLists lists;
     int shown = 0;
 
-    std::unique_ptr<Form22> accessWindow()
+    std::unique_ptr<AccessImportWindow> accessWindow()
     {
-        return std::make_unique<Form22>(context, &lists, [this] { ++shown; });
+        return std::make_unique<AccessImportWindow>(context, &lists, [this] { ++shown; });
     }
 };
 
@@ -56,11 +56,11 @@ QString fixturesFolder()
     return QFileInfo(accessFixture("contactos.mdb")).absolutePath();
 }
 
-void pointAt(Form22 &form, const char *file, const QString &table)
+void pointAt(AccessImportWindow &form, const char *file, const QString &table)
 {
-    QVERIFY(form.Files->setCarpeta(fixturesFolder()));
-    QVERIFY(form.Files->seleccionarArchivo(QLatin1String(file)));
-    form.Text1->setText(table);
+    QVERIFY(form.fileChooser->setFolder(fixturesFolder()));
+    QVERIFY(form.fileChooser->selectFile(QLatin1String(file)));
+    form.tableBox->setText(table);
 }
 
 } // namespace
@@ -79,33 +79,33 @@ private Q_SLOTS:
     {
         WindowRig rig;
         auto form = rig.accessWindow();
-        QVERIFY(form->Files->setCarpeta(fixturesFolder()));
-        QCOMPARE(form->Files->File->count(), 4);
-        QVERIFY(!form->Files->seleccionarArchivo(QStringLiteral("README.md")));
-        QVERIFY(!form->Files->setCarpeta(rig.home.file(QStringLiteral("no-existe"))));
-        QCOMPARE(form->Files->carpeta(), fixturesFolder());
+        QVERIFY(form->fileChooser->setFolder(fixturesFolder()));
+        QCOMPARE(form->fileChooser->fileList->count(), 4);
+        QVERIFY(!form->fileChooser->selectFile(QStringLiteral("README.md")));
+        QVERIFY(!form->fileChooser->setFolder(rig.home.file(QStringLiteral("no-existe"))));
+        QCOMPARE(form->fileChooser->folder(), fixturesFolder());
     }
 
     void connectImportAndRemember()
     {
         WindowRig rig;
         auto form = rig.accessWindow();
-        QVERIFY(!form->Command2->isEnabled());
+        QVERIFY(!form->importButton->isEnabled());
         pointAt(*form, "contactos.mdb", QStringLiteral("Clientes"));
-        form->Command1_Click();
+        form->connectDatabase();
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("Conectado a la base de datos"));
-        QVERIFY(form->Command2->isEnabled());
-        QCOMPARE(form->Combo1[0]->count(), 10);
-        QCOMPARE(form->Combo1[0]->itemText(9), QStringLiteral("Vacio"));
-        QCOMPARE(form->Combo2->count(), 9);
+        QVERIFY(form->importButton->isEnabled());
+        QCOMPARE(form->fieldCombos[0]->count(), 10);
+        QCOMPARE(form->fieldCombos[0]->itemText(9), QStringLiteral("Vacio"));
+        QCOMPARE(form->keyCombo->count(), 9);
         QCOMPARE(form->mapping(), defaultMapping(9));
 
         // The useful mapping: mobile as phone, surnames as full name.
         const int wanted[] = {1, 3, 2, 5, 4, 6, 7};
         for (int i = 0; i < 7; ++i)
-            form->Combo1[size_t(i)]->setCurrentIndex(wanted[i]);
+            form->fieldCombos[size_t(i)]->setCurrentIndex(wanted[i]);
         rig.prompter.answerMessage(ui::Answer::No);        // the conflict: keep Lucía
-        form->Command2_Click();
+        form->importContacts();
         QCOMPARE(rig.contactCount(), 14);
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("14 contactos han sido importados satisfactoriamente. "));
         QCOMPARE(rig.lists.contactReloads, QList<bool>{true});
@@ -115,16 +115,16 @@ private Q_SLOTS:
 
         // A new window comes back to the same file, table and mapping.
         auto again = rig.accessWindow();
-        QCOMPARE(again->Text1->text(), QStringLiteral("Clientes"));
-        QCOMPARE(again->Files->archivo(), QStringLiteral("contactos.mdb"));
-        again->Command1_Click();
-        QCOMPARE(again->mapping().campos, (std::array<int, 7>{1, 3, 2, 5, 4, 6, 7}));
+        QCOMPARE(again->tableBox->text(), QStringLiteral("Clientes"));
+        QCOMPARE(again->fileChooser->fileName(), QStringLiteral("contactos.mdb"));
+        again->connectDatabase();
+        QCOMPARE(again->mapping().fields, (std::array<int, 7>{1, 3, 2, 5, 4, 6, 7}));
 
         // Another password is another memory: the default mapping comes back and is saved.
-        again->Text2->setText(QStringLiteral("o'tra"));
-        again->Command1_Click();
+        again->passwordBox->setText(QStringLiteral("o'tra"));
+        again->connectDatabase();
         QCOMPARE(again->mapping(), defaultMapping(9));
-        QCOMPARE(rig.conexion.scalar(QStringLiteral("SELECT pass FROM Parametros_Access")).toString(), QStringLiteral("o'tra"));
+        QCOMPARE(rig.connection.scalar(QStringLiteral("SELECT pass FROM Parametros_Access")).toString(), QStringLiteral("o'tra"));
     }
 
     void conflictGoesToTheHandlerAndResumes()
@@ -132,19 +132,19 @@ private Q_SLOTS:
         WindowRig rig;
         auto form = rig.accessWindow();
         pointAt(*form, "contactos.mdb", QStringLiteral("Clientes"));
-        form->Command1_Click();
+        form->connectDatabase();
         const int wanted[] = {1, 3, 2, 5, 4, 6, 7};
         for (int i = 0; i < 7; ++i)
-            form->Combo1[size_t(i)]->setCurrentIndex(wanted[i]);
+            form->fieldCombos[size_t(i)]->setCurrentIndex(wanted[i]);
         std::optional<Conflict> seen;
         form->setConflictHandler([&](const Conflict &c) { seen = c; });
-        form->Command2_Click();
+        form->importContacts();
         QVERIFY(seen);
-        QCOMPARE(seen->tabla, QStringLiteral("Clientes"));
-        QCOMPARE(seen->clave, QStringLiteral("24"));
-        QVERIFY(form->esperandoDecision());
+        QCOMPARE(seen->table, QStringLiteral("Clientes"));
+        QCOMPARE(seen->key, QStringLiteral("24"));
+        QVERIFY(form->awaitingDecision());
         QCOMPARE(rig.contactCount(), 0);
-        form->Access_a_Access(seen->tabla, seen->clave, seen->contados, Decision{false, true, false, false});
+        form->resumeImport(seen->table, seen->key, seen->count, Decision{false, true, false, false});
         QCOMPARE(rig.contactCount(), 14);
         QCOMPARE(rig.field("34612345678", "nombre"), QStringLiteral("Luisa"));
     }
@@ -155,34 +155,34 @@ private Q_SLOTS:
     {
         WindowRig rig;
         importexport::ImportExportWindows windows(rig.context, rig.lists, [&rig] { ++rig.shown; });
-        QVERIFY(importexport::ImportExportWindows::canOpen(startup::WindowId::Form22));
-        QVERIFY(!importexport::ImportExportWindows::canOpen(startup::WindowId::Form20));
-        windows.open(startup::WindowId::Form22);
-        windows.open(startup::WindowId::Form22);
-        QList<Form22 *> open;
+        QVERIFY(importexport::ImportExportWindows::canOpen(startup::WindowId::AccessImport));
+        QVERIFY(!importexport::ImportExportWindows::canOpen(startup::WindowId::BirthdayGreetings));
+        windows.open(startup::WindowId::AccessImport);
+        windows.open(startup::WindowId::AccessImport);
+        QList<AccessImportWindow *> open;
         for (QWidget *widget : QApplication::topLevelWidgets()) {
-            if (auto *form = qobject_cast<Form22 *>(widget); form && form->isVisible())
+            if (auto *form = qobject_cast<AccessImportWindow *>(widget); form && form->isVisible())
                 open << form;
         }
         QCOMPARE(open.size(), 1);
-        Form22 &form = *open.first();
+        AccessImportWindow &form = *open.first();
         pointAt(form, "contactos.mdb", QStringLiteral("Clientes"));
-        form.Command1_Click();
+        form.connectDatabase();
         const int wanted[] = {1, 3, 2, 5, 4, 6, 7};
         for (int i = 0; i < 7; ++i)
-            form.Combo1[size_t(i)]->setCurrentIndex(wanted[i]);
-        form.Command2_Click();
-        importexport::excel::Form21 *dialog = nullptr;
+            form.fieldCombos[size_t(i)]->setCurrentIndex(wanted[i]);
+        form.importContacts();
+        importexport::excel::DuplicatePhoneDialog *dialog = nullptr;
         for (QWidget *widget : QApplication::topLevelWidgets()) {
-            if (auto *shown = qobject_cast<importexport::excel::Form21 *>(widget); shown && shown->isVisible())
+            if (auto *shown = qobject_cast<importexport::excel::DuplicatePhoneDialog *>(widget); shown && shown->isVisible())
                 dialog = shown;
         }
         QVERIFY(dialog);
-        QCOMPARE(dialog->SkinLabel8[1]->text(), QStringLiteral("34612345678"));
-        QVERIFY(form.esperandoDecision());
+        QCOMPARE(dialog->phoneLabels[1]->text(), QStringLiteral("34612345678"));
+        QVERIFY(form.awaitingDecision());
         QCOMPARE(rig.contactCount(), 0);
-        dialog->Check1->setChecked(true);
-        dialog->Command1->click();
+        dialog->applyToAllCheck->setChecked(true);
+        dialog->overwriteButton->click();
         QVERIFY(!dialog->isVisible());
         QCOMPARE(rig.contactCount(), 14);
         QCOMPARE(rig.field("34612345678", "nombre"), QStringLiteral("Luisa"));
@@ -195,14 +195,14 @@ private Q_SLOTS:
         WindowRig rig;
         auto form = rig.accessWindow();
         pointAt(*form, "contactos.mdb", QStringLiteral("Clientes"));
-        form->Command1_Click();
+        form->connectDatabase();
         const int wanted[] = {1, 3, 2, 5, 4, 6, 7};
         for (int i = 0; i < 7; ++i)
-            form->Combo1[size_t(i)]->setCurrentIndex(wanted[i]);
+            form->fieldCombos[size_t(i)]->setCurrentIndex(wanted[i]);
         rig.prompter.answerMessage(ui::Answer::Cancel);
-        form->Command2_Click();
+        form->importContacts();
         QCOMPARE(rig.contactCount(), 0);
-        QVERIFY(!form->esperandoDecision());
+        QVERIFY(!form->awaitingDecision());
         QVERIFY(rig.lists.contactReloads.isEmpty());
     }
 
@@ -212,12 +212,12 @@ private Q_SLOTS:
         auto form = rig.accessWindow();
         for (const QString &table : {QStringLiteral("No existe"), QStringLiteral("Cli'entes"), QString()}) {
             pointAt(*form, "contactos.mdb", table);
-            form->Command1_Click();
+            form->connectDatabase();
             QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("Error de conexion"));
-            QVERIFY(!form->Command2->isEnabled());
+            QVERIFY(!form->importButton->isEnabled());
         }
         // "Importar" cannot run without a connection (it stays disabled; called anyway it says so).
-        form->Command2_Click();
+        form->importContacts();
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("Error de conexion"));
         QCOMPARE(rig.contactCount(), 0);
     }
@@ -229,19 +229,19 @@ private Q_SLOTS:
         WindowRig rig;
         auto form = rig.accessWindow();
         pointAt(*form, "contactos.mdb", QStringLiteral("Lista antigua"));
-        form->Command1_Click();
+        form->connectDatabase();
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("Conectado a la base de datos"));
-        QCOMPARE(form->Combo1[1]->currentText(), QStringLiteral("Vacio"));
-        form->Command2_Click();
+        QCOMPARE(form->fieldCombos[1]->currentText(), QStringLiteral("Vacio"));
+        form->importContacts();
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error"));
         QVERIFY(rig.prompter.lastCall().text.contains(QStringLiteral("Vacio")));
         QCOMPARE(rig.contactCount(), 0);
 
         // Name from Nombre, phone from the numeric Tel column.
-        form->Combo1[0]->setCurrentIndex(0);
-        form->Combo1[1]->setCurrentIndex(1);
-        form->Combo2->setCurrentIndex(1);
-        form->Command2_Click();
+        form->fieldCombos[0]->setCurrentIndex(0);
+        form->fieldCombos[1]->setCurrentIndex(1);
+        form->keyCombo->setCurrentIndex(1);
+        form->importContacts();
         QCOMPARE(rig.phones(), (QStringList{"34612345678", "34699123456"}));
         QCOMPARE(rig.field("34699123456", "nombre"), QStringLiteral("Pepe O'Hara"));
     }
@@ -249,17 +249,17 @@ private Q_SLOTS:
     void customerWindowImports()
     {
         WindowRig rig;
-        Form8 form(rig.context);
-        QVERIFY(form.Check1->isChecked() && form.Check2->isChecked() && form.Check3->isChecked());
-        QCOMPARE(form.Clientes->carpeta(), QFileInfo(rig.home.path()).absoluteFilePath());
-        form.Command1_Click();
+        CustomerImportWindow form(rig.context);
+        QVERIFY(form.numericPhoneTypeCheck->isChecked() && form.numericCustomerIdCheck->isChecked() && form.numericCustomerTypeIdCheck->isChecked());
+        QCOMPARE(form.customerChooser->folder(), QFileInfo(rig.home.path()).absoluteFilePath());
+        form.importCustomers();
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error"));
 
-        QVERIFY(form.Clientes->setCarpeta(fixturesFolder()));
-        QVERIFY(form.Clientes->seleccionarArchivo(QStringLiteral("clientes_numerico.mdb")));
-        QVERIFY(form.Programa->setCarpeta(rig.home.path()));
-        QVERIFY(form.Programa->seleccionarArchivo(QStringLiteral("bbdd.mdb")));
-        form.Command1_Click();
+        QVERIFY(form.customerChooser->setFolder(fixturesFolder()));
+        QVERIFY(form.customerChooser->selectFile(QStringLiteral("clientes_numerico.mdb")));
+        QVERIFY(form.programChooser->setFolder(rig.home.path()));
+        QVERIFY(form.programChooser->selectFile(QStringLiteral("bbdd.mdb")));
+        form.importCustomers();
         QVERIFY(rig.prompter.lastCall().text.startsWith(
             QStringLiteral("Base de datos de clientes importada en Brisanta Desktop. Gracias por su confianza.")));
         QCOMPARE(rig.prompter.lastCall().title, QString());

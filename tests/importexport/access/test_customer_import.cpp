@@ -38,19 +38,19 @@ private Q_SLOTS:
     {
         QFETCH(QString, raw);
         QFETCH(QString, expected);
-        QCOMPARE(telefono_clientes(raw), expected);
+        QCOMPARE(cleanCustomerPhone(raw), expected);
     }
 
     void numericKeys()
     {
         AgendaFixture f;
-        const CustomerOutcome out = importarClientes(accessFixture("clientes_numerico.mdb"),
+        const CustomerOutcome out = importCustomerDatabase(accessFixture("clientes_numerico.mdb"),
                                                      f.home.file(QStringLiteral("bbdd.mdb")), CustomerOptions{});
         QCOMPARE(out.status, CustomerStatus::Ok);
         // 22 mobile rows with a number; one belongs to a customer that does not exist.
-        QCOMPARE(out.importados, 21);
-        QCOMPARE(out.sinCliente, 1);
-        QVERIFY(out.mensaje.startsWith(QStringLiteral("Base de datos de clientes importada en Brisanta Desktop. Gracias por su confianza.")));
+        QCOMPARE(out.imported, 21);
+        QCOMPARE(out.withoutCustomer, 1);
+        QVERIFY(out.message.startsWith(QStringLiteral("Base de datos de clientes importada en Brisanta Desktop. Gracias por su confianza.")));
         QCOMPARE(f.contactCount(), 21);
         QCOMPARE(f.field("34623456789", "nombre"), QStringLiteral("Seán O'Donnell"));
         QCOMPARE(f.field("34623456789", "comentario"), QStringLiteral("Empresa"));
@@ -63,7 +63,7 @@ private Q_SLOTS:
         QCOMPARE(f.field("34612345682", "nombre"), QString());                          // empty name
         QCOMPARE(f.field("34612345682", "direccion"), QStringLiteral("<null>"));
         // The same number for two customers gives two contacts; kind 1 and 2 rows stay out.
-        QCOMPARE(f.conexion.scalar(QStringLiteral("SELECT count(*) FROM Agenda WHERE telefono='34699123457'")).toInt(), 2);
+        QCOMPARE(f.connection.scalar(QStringLiteral("SELECT count(*) FROM Agenda WHERE telefono='34699123457'")).toInt(), 2);
         QCOMPARE(f.field("34600111222", "nombre"), QStringLiteral("<none>"));
         QCOMPARE(f.field("912345678", "nombre"), QStringLiteral("Ana Belén Sáez Muñoz"));
         QCOMPARE(f.field("", "nombre"), QStringLiteral("Chloé Dubois"));                  // "000"
@@ -72,13 +72,13 @@ private Q_SLOTS:
     void textKeys()
     {
         AgendaFixture f;
-        const CustomerOutcome out = importarClientes(accessFixture("clientes_texto.mdb"),
+        const CustomerOutcome out = importCustomerDatabase(accessFixture("clientes_texto.mdb"),
                                                      f.home.file(QStringLiteral("bbdd.mdb")),
                                                      CustomerOptions{false, false, false});
         QCOMPARE(out.status, CustomerStatus::Ok);
         // 27 mobile rows with a number; customers 999 and "7 " do not exist; kind "03" is not "3".
-        QCOMPARE(out.importados, 25);
-        QCOMPARE(out.sinCliente, 2);
+        QCOMPARE(out.imported, 25);
+        QCOMPARE(out.withoutCustomer, 2);
         QCOMPARE(f.field("34612345693", "nombre"), QStringLiteral("<none>"));
         QCOMPARE(f.field("34612345698", "nombre"), QStringLiteral("<none>"));
         QCOMPARE(f.field("34612345694", "nombre"), QStringLiteral("Jaime Bonet Moreno"));
@@ -91,8 +91,8 @@ private Q_SLOTS:
     {
         AgendaFixture f;
         const QString target = f.home.file(QStringLiteral("bbdd.mdb"));
-        QCOMPARE(importarClientes(accessFixture("clientes_numerico.mdb"), target, CustomerOptions{}).importados, 21);
-        QCOMPARE(importarClientes(accessFixture("clientes_numerico.mdb"), target, CustomerOptions{}).importados, 21);
+        QCOMPARE(importCustomerDatabase(accessFixture("clientes_numerico.mdb"), target, CustomerOptions{}).imported, 21);
+        QCOMPARE(importCustomerDatabase(accessFixture("clientes_numerico.mdb"), target, CustomerOptions{}).imported, 21);
         QCOMPARE(f.contactCount(), 42);
     }
 
@@ -105,19 +105,19 @@ private Q_SLOTS:
         text.write("no soy una base de datos\n");
         text.close();
 
-        CustomerOutcome out = importarClientes(text.fileName(), target, CustomerOptions{});
+        CustomerOutcome out = importCustomerDatabase(text.fileName(), target, CustomerOptions{});
         QCOMPARE(out.status, CustomerStatus::CustomerDatabaseError);
-        QVERIFY(!out.mensaje.isEmpty());
+        QVERIFY(!out.message.isEmpty());
 
         // contactos.mdb is an Access file without the customer tables.
-        out = importarClientes(accessFixture("contactos.mdb"), target, CustomerOptions{});
+        out = importCustomerDatabase(accessFixture("contactos.mdb"), target, CustomerOptions{});
         QCOMPARE(out.status, CustomerStatus::CustomerDatabaseError);
-        QVERIFY(out.mensaje.contains(QStringLiteral("tbl_cliente")));
+        QVERIFY(out.message.contains(QStringLiteral("tbl_cliente")));
 
         // The program database picked is not one.
-        out = importarClientes(accessFixture("clientes_numerico.mdb"), text.fileName(), CustomerOptions{});
+        out = importCustomerDatabase(accessFixture("clientes_numerico.mdb"), text.fileName(), CustomerOptions{});
         QCOMPARE(out.status, CustomerStatus::ProgramDatabaseError);
-        out = importarClientes(accessFixture("clientes_numerico.mdb"), accessFixture("contactos.mdb"), CustomerOptions{});
+        out = importCustomerDatabase(accessFixture("clientes_numerico.mdb"), accessFixture("contactos.mdb"), CustomerOptions{});
         QCOMPARE(out.status, CustomerStatus::ProgramDatabaseError);
         QCOMPARE(f.contactCount(), 0);
     }
@@ -125,12 +125,12 @@ private Q_SLOTS:
     void failedWriteLeavesTheBookAsItWas()
     {
         AgendaFixture f;
-        QVERIFY(f.conexion.execute(QStringLiteral("CREATE TRIGGER no_mas BEFORE INSERT ON Agenda WHEN NEW.telefono='34699123457' "
+        QVERIFY(f.connection.execute(QStringLiteral("CREATE TRIGGER no_mas BEFORE INSERT ON Agenda WHEN NEW.telefono='34699123457' "
                                                   "BEGIN SELECT RAISE(ABORT,'refused'); END")).ok());
-        const CustomerOutcome out = importarClientes(accessFixture("clientes_numerico.mdb"),
+        const CustomerOutcome out = importCustomerDatabase(accessFixture("clientes_numerico.mdb"),
                                                      f.home.file(QStringLiteral("bbdd.mdb")), CustomerOptions{});
         QCOMPARE(out.status, CustomerStatus::WriteError);
-        QVERIFY(!out.mensaje.contains(QStringLiteral("Gracias")));
+        QVERIFY(!out.message.contains(QStringLiteral("Gracias")));
         QCOMPARE(f.contactCount(), 0);
     }
 };

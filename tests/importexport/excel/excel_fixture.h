@@ -18,30 +18,30 @@ class Database final : public testing::FreshDatabase {
 public:
     qint64 addContact(const QVariantList &values)
     {
-        const db::Result r = conexion.execute(
+        const db::Result r = connection.execute(
             QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2,comentario,"
                            "f_nacimiento,grupos_sid) VALUES (?1,?2,?3,?4,?5,?6,?7,?8)"),
             values);
         if (!r.ok())
             qWarning() << r.error;
-        return conexion.lastInsertRowId();
+        return connection.lastInsertRowId();
     }
 
     qint64 addGroup(const QString &name)
     {
-        conexion.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {name});
-        return conexion.lastInsertRowId();
+        connection.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {name});
+        return connection.lastInsertRowId();
     }
 
     qint64 count(const QString &where = {}, const QVariantList &values = {})
     {
-        return conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda ") + where, values).toLongLong();
+        return connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda ") + where, values).toLongLong();
     }
 
     // One column of the contact with that phone.
     QVariant field(const QString &phone, const QString &column)
     {
-        return conexion.scalar(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM Agenda WHERE telefono=?1"),
+        return connection.scalar(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM Agenda WHERE telefono=?1"),
                                {phone});
     }
 };

@@ -10,11 +10,11 @@ using namespace importexport::excel;
 
 namespace {
 
-QStringList names(const std::vector<FilaExportada> &rows)
+QStringList names(const std::vector<ExportedRow> &rows)
 {
     QStringList out;
-    for (const FilaExportada &f : rows)
-        out << f.nombre.toString();
+    for (const ExportedRow &f : rows)
+        out << f.name.toString();
     return out;
 }
 
@@ -40,7 +40,7 @@ void TestContactExport::groupOptions()
     exceltest::Database d;
     d.addGroup(QStringLiteral("Zeta"));
     d.addGroup(QStringLiteral("Alfa"));
-    QCOMPARE(opcionesExportacion(d.conexion), (QStringList{"Todos los contactos", "Grupo: Zeta", "Grupo: Alfa"}));
+    QCOMPARE(exportOptions(d.connection), (QStringList{"Todos los contactos", "Grupo: Zeta", "Grupo: Alfa"}));
 }
 
 void TestContactExport::groupMatchesWholeElementsInNameOrder()
@@ -58,11 +58,11 @@ void TestContactExport::groupMatchesWholeElementsInNameOrder()
     d.addContact({"doce", "5", "", "", "", "", QVariant(), "12"});
     d.addContact({"nada", "6", "", "", "", "", QVariant(), QVariant()});
     bool exists = false;
-    QCOMPARE(names(contactosParaExportar(d.conexion, QStringLiteral("Uno"), &exists)),
+    QCOMPARE(names(contactsToExport(d.connection, QStringLiteral("Uno"), &exists)),
              (QStringList{"Medio", "Primero", "Solo", "Último"}));
     QVERIFY(exists);
-    QCOMPARE(names(contactosParaExportar(d.conexion, QStringLiteral("Doce"), &exists)), QStringList{"doce"});
-    QCOMPARE(names(contactosParaExportar(d.conexion, QString(), &exists)),
+    QCOMPARE(names(contactsToExport(d.connection, QStringLiteral("Doce"), &exists)), QStringList{"doce"});
+    QCOMPARE(names(contactsToExport(d.connection, QString(), &exists)),
              (QStringList{"doce", "Medio", "nada", "Primero", "Solo", "Último"}));
 }
 
@@ -72,7 +72,7 @@ void TestContactExport::groupNameWithQuote()
     const qint64 sid = d.addGroup(QStringLiteral("Clientes d'Ana"));
     d.addContact({"Ana", "34600123456", "", "", "", "", QVariant(), QString::number(sid)});
     db::Result r;
-    QCOMPARE(names(contactosParaExportar(d.conexion, QStringLiteral("Clientes d'Ana"), nullptr, &r)), QStringList{"Ana"});
+    QCOMPARE(names(contactsToExport(d.connection, QStringLiteral("Clientes d'Ana"), nullptr, &r)), QStringList{"Ana"});
     QVERIFY(r.ok());
 }
 
@@ -80,7 +80,7 @@ void TestContactExport::sheetLayoutAndValues()
 {
     exceltest::Database d;
     d.addContact({"=SUMA(1)", "34600123456", "Ana O'Neil", "Calle \"Mayor\"", "", "nota", "1980-03-05", ""});
-    const xlsx::Sheet sheet = hojaExportacion(contactosParaExportar(d.conexion, QString(), nullptr));
+    const xlsx::Sheet sheet = exportSheet(contactsToExport(d.connection, QString(), nullptr));
     const xlsx::ReadSheet back = xlsx::readWorkbook(exceltest::saveBook(d.home, sheet)).sheets.value(0);
     QCOMPARE(back.text(1, 1), QStringLiteral("Nombre"));
     QCOMPARE(back.text(1, 2), QStringLiteral("Telefono"));
@@ -106,11 +106,11 @@ void TestContactExport::oldBirthDatesAndSpanishNameOrder()
         d.addContact({QString::fromUtf8(name), "1", "", "", "", "", "1850-07-04", QString::number(g)});
     const QStringList order{QStringLiteral("álvaro"), QStringLiteral("Beto"), QStringLiteral("Nuria"),
                             QStringLiteral("Ñandú"), QStringLiteral("Óscar"), QStringLiteral("Zoë")};
-    const std::vector<FilaExportada> all = contactosParaExportar(d.conexion, QString(), nullptr);
+    const std::vector<ExportedRow> all = contactsToExport(d.connection, QString(), nullptr);
     QCOMPARE(names(all), order);
-    QCOMPARE(names(contactosParaExportar(d.conexion, QStringLiteral("Familia"), nullptr)), order);
+    QCOMPARE(names(contactsToExport(d.connection, QStringLiteral("Familia"), nullptr)), order);
 
-    const xlsx::ReadSheet back = xlsx::readWorkbook(exceltest::saveBook(d.home, hojaExportacion(all))).sheets.value(0);
+    const xlsx::ReadSheet back = xlsx::readWorkbook(exceltest::saveBook(d.home, exportSheet(all))).sheets.value(0);
     QCOMPARE(back.text(2, 7), QStringLiteral("04/07/1850"));
     QCOMPARE(back.text(7, 7), QStringLiteral("04/07/1850"));
 }
@@ -124,12 +124,12 @@ void TestContactExport::exportWritesOpensAndReports()
     ui::BusyCursor busy;
     const QString path = d.home.file(QStringLiteral("agenda"));
     prompter.answerSaveFile(path);
-    const ExportOutcome out = exportarContactos({d.conexion, prompter, shell, busy}, 0, kTodosLosContactos, d.home.path());
+    const ExportOutcome out = exportContacts({d.connection, prompter, shell, busy}, 0, kAllContacts, d.home.path());
     QCOMPARE(out.status, ExportOutcome::Status::Exported);
     QCOMPARE(out.path, path + QStringLiteral(".xlsx"));
     QCOMPARE(out.contacts, 1);
-    QCOMPARE(prompter.messageTexts(), QStringList{kExportacionCompleta});
-    QCOMPARE(prompter.callsOf(testing::ScriptedPrompter::Kind::Message).value(0).title, kTituloExportar);
+    QCOMPARE(prompter.messageTexts(), QStringList{kExportDone});
+    QCOMPARE(prompter.callsOf(testing::ScriptedPrompter::Kind::Message).value(0).title, kExportTitle);
     QCOMPARE(shell.urls().size(), 1);
     QVERIFY(!busy.isBusy());
     QCOMPARE(xlsx::readWorkbook(out.path).sheets.value(0).text(2, 1), QStringLiteral("Ana"));
@@ -137,9 +137,9 @@ void TestContactExport::exportWritesOpensAndReports()
     // The program that should show the workbook cannot be started: said so, not hidden.
     shell.setOpenUrlResult(false);
     prompter.answerSaveFile(d.home.file(QStringLiteral("otra.xlsx")));
-    const ExportOutcome failed = exportarContactos({d.conexion, prompter, shell, busy}, 0, kTodosLosContactos, d.home.path());
+    const ExportOutcome failed = exportContacts({d.connection, prompter, shell, busy}, 0, kAllContacts, d.home.path());
     QCOMPARE(failed.status, ExportOutcome::Status::OpenFailed);
-    QCOMPARE(prompter.messageTexts().constLast(), kErrorExcel);
+    QCOMPARE(prompter.messageTexts().constLast(), kExcelError);
 }
 
 void TestContactExport::emptyBookGivesHeaderOnly()
@@ -152,7 +152,7 @@ void TestContactExport::emptyBookGivesHeaderOnly()
     ui::BusyCursor busy;
     prompter.answerSaveFile(d.home.file(QStringLiteral("vacio.xlsx")));
     const ExportOutcome out =
-        exportarContactos({d.conexion, prompter, shell, busy}, 1, QStringLiteral("Grupo: Vacío"), d.home.path());
+        exportContacts({d.connection, prompter, shell, busy}, 1, QStringLiteral("Grupo: Vacío"), d.home.path());
     QCOMPARE(out.status, ExportOutcome::Status::Exported);
     const xlsx::ReadSheet back = xlsx::readWorkbook(out.path).sheets.value(0);
     QCOMPARE(back.lastRow, 1);
@@ -166,7 +166,7 @@ void TestContactExport::cancelledPickerWritesNothing()
     testing::RecordingShell shell;
     ui::BusyCursor busy;
     prompter.answerSaveFile(std::nullopt);
-    const ExportOutcome out = exportarContactos({d.conexion, prompter, shell, busy}, 0, kTodosLosContactos, d.home.path());
+    const ExportOutcome out = exportContacts({d.connection, prompter, shell, busy}, 0, kAllContacts, d.home.path());
     QCOMPARE(out.status, ExportOutcome::Status::Cancelled);
     QVERIFY(!out.closesWindow());
     QVERIFY(prompter.messageTexts().isEmpty());
@@ -180,10 +180,10 @@ void TestContactExport::vanishedGroupIsReported()
     testing::RecordingShell shell;
     ui::BusyCursor busy;
     const ExportOutcome out =
-        exportarContactos({d.conexion, prompter, shell, busy}, 1, QStringLiteral("Grupo: Borrado"), d.home.path());
+        exportContacts({d.connection, prompter, shell, busy}, 1, QStringLiteral("Grupo: Borrado"), d.home.path());
     QCOMPARE(out.status, ExportOutcome::Status::GroupMissing);
     QVERIFY(out.closesWindow());
-    QCOMPARE(prompter.messageTexts(), QStringList{mensajeGrupoInexistente(QStringLiteral("Borrado"))});
+    QCOMPARE(prompter.messageTexts(), QStringList{missingGroupMessage(QStringLiteral("Borrado"))});
     QVERIFY(prompter.callsOf(testing::ScriptedPrompter::Kind::SaveFile).isEmpty());
 }
 

@@ -12,20 +12,20 @@ using State = ImportRun::State;
 
 namespace {
 
-const Columnas kAllColumns{1, 2, 3, 4, 5, 6, 7};
+const FieldColumns kAllColumns{1, 2, 3, 4, 5, 6, 7};
 
 // A run over `sheet` with every record of the sheet, as "Comenzar importación" starts it.
 struct Run {
-    Run(db::Connection &connection, RecordSheet s, const QString &group = {}, const Columnas &columns = kAllColumns)
+    Run(db::Connection &connection, RecordSheet s, const QString &group = {}, const FieldColumns &columns = kAllColumns)
         : sheet(std::move(s)), engine(connection, sheet, columns, group), run(engine, sheet.firstRecord(), sheet.lastRecord())
     {
     }
     // Start, then let the timer tick until the run stops.
     State toTheEnd()
     {
-        State e = run.comenzar();
-        while (e == State::EnCurso)
-            e = run.lote();
+        State e = run.start();
+        while (e == State::Running)
+            e = run.batch();
         return e;
     }
     RecordSheet sheet;
@@ -58,7 +58,7 @@ private Q_SLOTS:
     void ignoreAllKeepsStoredContacts();
     void overwriteAllNeedsNoDialog();
     void closingTheDialogReadsTheRecordAgain();
-    void finalizarStopsReading();
+    void finishStopsReading();
     void longGapDoesNotLoseLaterRows();
     void timedTickImportsManyRecordsAndCommitsThem();
     void timedTickTakesAtLeastOneRecord();
@@ -74,14 +74,14 @@ private Q_SLOTS:
 void TestExcelImport::headerRowIsSkippedAndRowsImported()
 {
     exceltest::Database d;
-    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Nombre", "Teléfono"},
+    Run r(d.connection, exceltest::readBack(d.home, exceltest::sheetOf({{"Nombre", "Teléfono"},
                                                                       {"Ana", "600123456"},
                                                                       {"Luis", "912345678", "", "", "611223344"},
                                                                       {"Sin móvil", "912345678"},
                                                                       {"", "622334455"},
                                                                       {"Eva", "+34 633 445 566"}})));
-    QCOMPARE(r.toTheEnd(), State::Terminada);
-    QCOMPARE(r.run.contadores(), (Contadores{3, 3, 0}));
+    QCOMPARE(r.toTheEnd(), State::Finished);
+    QCOMPARE(r.run.counters(), (Counters{3, 3, 0}));
     QCOMPARE(d.count(), 3);
     QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("telefono_2")).toString(), QStringLiteral("912345678"));
     QCOMPARE(d.field(QStringLiteral("34633445566"), QStringLiteral("nombre")).toString(), QStringLiteral("Eva"));
@@ -91,8 +91,8 @@ void TestExcelImport::headerRowIsSkippedAndRowsImported()
 void TestExcelImport::singleRowEndsWithoutTheTimer()
 {
     exceltest::Database d;
-    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}})));
-    QCOMPARE(r.run.comenzar(), State::Terminada);
+    Run r(d.connection, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}})));
+    QCOMPARE(r.run.start(), State::Finished);
     QCOMPARE(d.count(), 1);
 }
 
@@ -100,11 +100,11 @@ void TestExcelImport::newContactsJoinTheGroup()
 {
     exceltest::Database d;
     const qint64 group = d.addGroup(QStringLiteral("Clientes"));
-    Run r(d.conexion,
+    Run r(d.connection,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"}})),
           QString::number(group));
-    QCOMPARE(r.toTheEnd(), State::Terminada);
-    QCOMPARE(r.run.contadores(), (Contadores{2, 2, 2}));
+    QCOMPARE(r.toTheEnd(), State::Finished);
+    QCOMPARE(r.run.counters(), (Counters{2, 2, 2}));
     QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("grupos_sid")).toString(), QString::number(group));
 }
 
@@ -113,11 +113,11 @@ void TestExcelImport::identicalContactCountsAsRepeatedAndJoinsGroupOnce()
     exceltest::Database d;
     d.addContact({"Ana", "34600123456", "", "", "", "", QVariant(), QVariant()});
     // The same contact twice in the sheet, and once more already in the book.
-    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Ana", "600123456"}})),
-          QStringLiteral("7"), Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.toTheEnd(), State::Terminada);
-    QCOMPARE(r.run.contadores(), (Contadores{0, 2, 1}));
-    QCOMPARE(r.run.contadores().repetidos(), 2);
+    Run r(d.connection, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Ana", "600123456"}})),
+          QStringLiteral("7"), FieldColumns{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.toTheEnd(), State::Finished);
+    QCOMPARE(r.run.counters(), (Counters{0, 2, 1}));
+    QCOMPARE(r.run.counters().repeated(), 2);
     QCOMPARE(d.count(), 1);
     QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("grupos_sid")).toString(), QStringLiteral("7"));
 }
@@ -129,12 +129,12 @@ void TestExcelImport::groupListIsEditedAsText()
     // list into a number.
     d.addContact({"Ana", "34600123456", "", "", "", "", QVariant(), "1,12"});
     d.addContact({"Luis", "34611223344", "", "", "", "", QVariant(), "12,2"});
-    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"}})),
-          QStringLiteral("2"), Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.toTheEnd(), State::Terminada);
+    Run r(d.connection, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"}})),
+          QStringLiteral("2"), FieldColumns{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.toTheEnd(), State::Finished);
     QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("grupos_sid")).toString(), QStringLiteral("1,12,2"));
     QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("grupos_sid")).toString(), QStringLiteral("12,2"));
-    QCOMPARE(r.run.contadores().enGrupo, 1);
+    QCOMPARE(r.run.counters().inGroup, 1);
 }
 
 // A group typed in another case is the same group, for every letter; an accent makes another.
@@ -142,7 +142,7 @@ void TestExcelImport::groupNamesCompareWithoutCase()
 {
     exceltest::Database d;
     const qint64 group = d.addGroup(QStringLiteral("Peña Ártica"));
-    importexport::AgendaStore store(d.conexion);
+    importexport::AgendaStore store(d.connection);
     QVERIFY(store.groupExists(QStringLiteral("PEÑA ÁRTICA")));
     QCOMPARE(store.groupSid(QStringLiteral("peña ártica")), std::optional<qint64>(group));
     QVERIFY(!store.groupExists(QStringLiteral("Pena Artica")));
@@ -152,35 +152,35 @@ void TestExcelImport::nullStoredColumnsDecideNothing()
 {
     exceltest::Database d;
     d.addContact({"Ana", "34600123456", QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant()});
-    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456", "Ana Pérez", "Calle 1"}})));
-    QCOMPARE(r.toTheEnd(), State::Terminada);
-    QCOMPARE(r.run.contadores(), (Contadores{0, 1, 0}));
+    Run r(d.connection, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456", "Ana Pérez", "Calle 1"}})));
+    QCOMPARE(r.toTheEnd(), State::Finished);
+    QCOMPARE(r.run.counters(), (Counters{0, 1, 0}));
 }
 
 void TestExcelImport::conflictWaitsAndWritesNothing()
 {
     exceltest::Database d;
     d.addContact({"Ana", "34600123456", "", "", "", "", "1980-01-01", ""});
-    Run r(d.conexion,
+    Run r(d.connection,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Ana María", "600123456"}, {"Luis", "611223344"}})),
-          QStringLiteral("3"), Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), State::EsperandoRespuesta);
-    QCOMPARE(r.run.conflicto().registro, 1);
-    QCOMPARE(r.run.conflicto().importado.nombre, QStringLiteral("Ana María"));
-    QCOMPARE(r.run.conflicto().guardado.nombre.toString(), QStringLiteral("Ana"));
-    QCOMPARE(r.run.contadores(), Contadores{});
+          QStringLiteral("3"), FieldColumns{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.start(), State::AwaitingAnswer);
+    QCOMPARE(r.run.conflict().record, 1);
+    QCOMPARE(r.run.conflict().imported.name, QStringLiteral("Ana María"));
+    QCOMPARE(r.run.conflict().stored.name.toString(), QStringLiteral("Ana"));
+    QCOMPARE(r.run.counters(), Counters{});
     QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("grupos_sid")).toString(), QString());
     // A timer tick while the dialog is up does nothing.
-    QCOMPARE(r.run.lote(), State::EsperandoRespuesta);
+    QCOMPARE(r.run.batch(), State::AwaitingAnswer);
     QCOMPARE(d.count(), 1);
 
-    QCOMPARE(r.run.responder(Choice::SobreescribirUna), State::EnCurso);
+    QCOMPARE(r.run.answer(Choice::OverwriteOnce), State::Running);
     QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("nombre")).toString(), QStringLiteral("Ana María"));
     QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("grupos_sid")).toString(), QStringLiteral("3"));
     // The birth date was not mapped: the overwrite empties it, as the record holds none.
     QVERIFY(d.field(QStringLiteral("34600123456"), QStringLiteral("f_nacimiento")).isNull());
-    QCOMPARE(r.run.lote(), State::Terminada);
-    QCOMPARE(r.run.contadores(), (Contadores{2, 2, 2}));
+    QCOMPARE(r.run.batch(), State::Finished);
+    QCOMPARE(r.run.counters(), (Counters{2, 2, 2}));
 }
 
 void TestExcelImport::overwriteOnceAsksAgainAtTheNextConflict()
@@ -188,17 +188,17 @@ void TestExcelImport::overwriteOnceAsksAgainAtTheNextConflict()
     exceltest::Database d;
     d.addContact({"Ana", "34600123456", "", "", "", "", QVariant(), ""});
     d.addContact({"Luis", "34611223344", "", "", "", "", QVariant(), ""});
-    Run r(d.conexion,
+    Run r(d.connection,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Ana 2", "600123456"}, {"Luis 2", "611223344"}})),
-          {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), State::EsperandoRespuesta);
-    QCOMPARE(r.run.responder(Choice::SobreescribirUna), State::EnCurso);
-    QCOMPARE(r.run.lote(), State::EsperandoRespuesta);
-    QCOMPARE(r.run.conflicto().registro, 2);
-    QCOMPARE(r.run.responder(Choice::IgnorarUna), State::Terminada);
+          {}, FieldColumns{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.start(), State::AwaitingAnswer);
+    QCOMPARE(r.run.answer(Choice::OverwriteOnce), State::Running);
+    QCOMPARE(r.run.batch(), State::AwaitingAnswer);
+    QCOMPARE(r.run.conflict().record, 2);
+    QCOMPARE(r.run.answer(Choice::IgnoreOnce), State::Finished);
     QCOMPARE(d.field(QStringLiteral("34600123456"), QStringLiteral("nombre")).toString(), QStringLiteral("Ana 2"));
     QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("nombre")).toString(), QStringLiteral("Luis"));
-    QCOMPARE(r.run.contadores(), (Contadores{1, 2, 0}));
+    QCOMPARE(r.run.counters(), (Counters{1, 2, 0}));
 }
 
 void TestExcelImport::ignoreAllKeepsStoredContacts()
@@ -206,17 +206,17 @@ void TestExcelImport::ignoreAllKeepsStoredContacts()
     exceltest::Database d;
     for (const char *phone : {"34600000001", "34600000002", "34600000003"})
         d.addContact({"Viejo", QString::fromLatin1(phone), "", "", "", "", QVariant(), ""});
-    Run r(d.conexion,
+    Run r(d.connection,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Nuevo", "600000001"}, {"Nuevo", "600000002"},
                                                           {"Nuevo", "600000003"}, {"Otro", "600000004"}})),
-          {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), State::EsperandoRespuesta);
-    State e = r.run.responder(Choice::IgnorarTodas);
-    while (e == State::EnCurso)
-        e = r.run.lote();
-    QCOMPARE(e, State::Terminada);
+          {}, FieldColumns{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.start(), State::AwaitingAnswer);
+    State e = r.run.answer(Choice::IgnoreAll);
+    while (e == State::Running)
+        e = r.run.batch();
+    QCOMPARE(e, State::Finished);
     QCOMPARE(d.count(QStringLiteral("WHERE nombre='Viejo'")), 3);
-    QCOMPARE(r.run.contadores(), (Contadores{1, 4, 0}));
+    QCOMPARE(r.run.counters(), (Counters{1, 4, 0}));
 }
 
 void TestExcelImport::overwriteAllNeedsNoDialog()
@@ -224,51 +224,51 @@ void TestExcelImport::overwriteAllNeedsNoDialog()
     exceltest::Database d;
     for (const char *phone : {"34600000001", "34600000002", "34600000003"})
         d.addContact({"Viejo", QString::fromLatin1(phone), "", "", "", "", QVariant(), ""});
-    Run r(d.conexion,
+    Run r(d.connection,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Nuevo", "600000001"}, {"Nuevo", "600000002"},
                                                           {"Nuevo", "600000003"}})),
-          {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), State::EsperandoRespuesta);
-    State e = r.run.responder(Choice::SobreescribirTodas);
-    while (e == State::EnCurso)
-        e = r.run.lote();
-    QCOMPARE(e, State::Terminada);
+          {}, FieldColumns{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.start(), State::AwaitingAnswer);
+    State e = r.run.answer(Choice::OverwriteAll);
+    while (e == State::Running)
+        e = r.run.batch();
+    QCOMPARE(e, State::Finished);
     QCOMPARE(d.count(QStringLiteral("WHERE nombre='Nuevo'")), 3);
-    QCOMPARE(r.run.contadores(), (Contadores{3, 3, 0}));
+    QCOMPARE(r.run.counters(), (Counters{3, 3, 0}));
 }
 
 void TestExcelImport::closingTheDialogReadsTheRecordAgain()
 {
     exceltest::Database d;
     d.addContact({"Ana", "34611223344", "", "", "", "", QVariant(), ""});
-    Run r(d.conexion,
+    Run r(d.connection,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Eva", "600123456"}, {"Ana 2", "611223344"},
                                                           {"Pep", "622334455"}})),
-          {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), State::EnCurso);
-    QCOMPARE(r.run.lote(), State::EsperandoRespuesta);
-    QCOMPARE(r.run.actual(), 2);
-    r.run.pausarEnConflicto();
-    QCOMPARE(r.run.actual(), 1);
+          {}, FieldColumns{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.start(), State::Running);
+    QCOMPARE(r.run.batch(), State::AwaitingAnswer);
+    QCOMPARE(r.run.current(), 2);
+    r.run.pauseAtConflict();
+    QCOMPARE(r.run.current(), 1);
     // "Reanudar": the same record asks again.
-    QCOMPARE(r.run.lote(), State::EsperandoRespuesta);
-    QCOMPARE(r.run.conflicto().registro, 2);
-    QCOMPARE(r.run.contadores(), (Contadores{1, 1, 0}));
+    QCOMPARE(r.run.batch(), State::AwaitingAnswer);
+    QCOMPARE(r.run.conflict().record, 2);
+    QCOMPARE(r.run.counters(), (Counters{1, 1, 0}));
 }
 
-void TestExcelImport::finalizarStopsReading()
+void TestExcelImport::finishStopsReading()
 {
     exceltest::Database d;
     QList<QStringList> rows;
     for (int i = 0; i < 20; ++i)
         rows << QStringList{QStringLiteral("C%1").arg(i), QStringLiteral("6000000%1").arg(i + 10)};
-    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf(rows)), {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), State::EnCurso);
-    QCOMPARE(r.run.lote(), State::EnCurso);
-    r.run.finalizar();
-    QCOMPARE(r.run.lote(), State::Terminada);
+    Run r(d.connection, exceltest::readBack(d.home, exceltest::sheetOf(rows)), {}, FieldColumns{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.start(), State::Running);
+    QCOMPARE(r.run.batch(), State::Running);
+    r.run.finish();
+    QCOMPARE(r.run.batch(), State::Finished);
     QCOMPARE(d.count(), 6);
-    QCOMPARE(r.run.contadores().validos, 6);
+    QCOMPARE(r.run.counters().valid, 6);
 }
 
 void TestExcelImport::longGapDoesNotLoseLaterRows()
@@ -281,8 +281,8 @@ void TestExcelImport::longGapDoesNotLoseLaterRows()
     sheet.setText(300, 2, QStringLiteral("600123456"));
     sheet.setText(301, 1, QStringLiteral("Luis"));
     sheet.setText(301, 2, QStringLiteral("611223344"));
-    Run r(d.conexion, exceltest::readBack(d.home, sheet), {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.toTheEnd(), State::Terminada);
+    Run r(d.connection, exceltest::readBack(d.home, sheet), {}, FieldColumns{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.toTheEnd(), State::Finished);
     QCOMPARE(d.count(), 2);
 }
 
@@ -293,29 +293,29 @@ void TestExcelImport::timedTickImportsManyRecordsAndCommitsThem()
     for (int i = 0; i < 40; ++i)
         rows << QStringList{QStringLiteral("C%1").arg(i), QString::number(600000100 + i)};
     rows[20] = QStringList{QString(), QStringLiteral("611000000")};   // skipped: no name
-    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf(rows)), {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), State::EnCurso);
+    Run r(d.connection, exceltest::readBack(d.home, exceltest::sheetOf(rows)), {}, FieldColumns{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.start(), State::Running);
     // A tick with time to spare takes every record that is left, not five.
-    QCOMPARE(r.run.tramo(std::chrono::hours(1)), State::Terminada);
-    QCOMPARE(r.run.actual(), 40);
-    QCOMPARE(r.run.contadores(), (Contadores{39, 39, 0}));
+    QCOMPARE(r.run.slice(std::chrono::hours(1)), State::Finished);
+    QCOMPARE(r.run.current(), 40);
+    QCOMPARE(r.run.counters(), (Counters{39, 39, 0}));
     // Committed when the tick ends: another workstation sees the contacts at once.
     db::Connection other;
-    QVERIFY(other.open(d.conexion.path()).ok());
+    QVERIFY(other.open(d.connection.path()).ok());
     QCOMPARE(other.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda")).toInt(), 39);
 }
 
 void TestExcelImport::timedTickTakesAtLeastOneRecord()
 {
     exceltest::Database d;
-    Run r(d.conexion,
+    Run r(d.connection,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"},
                                                           {"Eva", "622334455"}})),
-          {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), State::EnCurso);
-    QCOMPARE(r.run.tramo(std::chrono::nanoseconds(0)), State::EnCurso);
-    QCOMPARE(r.run.actual(), 2);
-    QCOMPARE(r.run.tramo(std::chrono::nanoseconds(0)), State::Terminada);
+          {}, FieldColumns{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.start(), State::Running);
+    QCOMPARE(r.run.slice(std::chrono::nanoseconds(0)), State::Running);
+    QCOMPARE(r.run.current(), 2);
+    QCOMPARE(r.run.slice(std::chrono::nanoseconds(0)), State::Finished);
     QCOMPARE(d.count(), 3);
 }
 
@@ -325,34 +325,34 @@ void TestExcelImport::failingRecordInATimedTickLeavesNothingOfItself()
     const qint64 group = d.addGroup(QStringLiteral("G"));
     // Eva is known with the same data: her record only joins the group, and that change is refused.
     d.addContact({"Eva", "34622334455", "", "", "", "", QVariant(), ""});
-    QVERIFY(d.conexion
+    QVERIFY(d.connection
                 .executeScript(QStringLiteral("CREATE TRIGGER rechazo BEFORE UPDATE ON Agenda WHEN NEW.telefono='34622334455' "
                                               "BEGIN SELECT RAISE(ABORT,'disco lleno'); END"))
                 .ok());
-    Run r(d.conexion,
+    Run r(d.connection,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"},
                                                           {"Eva", "622334455"}, {"Pep", "633445566"}})),
-          QString::number(group), Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.run.comenzar(), State::EnCurso);
-    QCOMPARE(r.run.tramo(std::chrono::hours(1)), State::Fallida);
+          QString::number(group), FieldColumns{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.run.start(), State::Running);
+    QCOMPARE(r.run.slice(std::chrono::hours(1)), State::Failed);
     QVERIFY(r.run.error().contains(QStringLiteral("fila 3")));
-    QCOMPARE(r.run.contadores(), (Contadores{2, 2, 2}));
+    QCOMPARE(r.run.counters(), (Counters{2, 2, 2}));
     db::Connection other;
-    QVERIFY(other.open(d.conexion.path()).ok());
+    QVERIFY(other.open(d.connection.path()).ok());
     QCOMPARE(other.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda")).toInt(), 3);
     QCOMPARE(other.scalar(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE telefono='34622334455'")).toString(),
              QString());
     QCOMPARE(other.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE nombre='Pep'")).toInt(), 0);
-    QVERIFY(d.conexion.execute(QStringLiteral("BEGIN")).ok());
-    QVERIFY(d.conexion.execute(QStringLiteral("COMMIT")).ok());
+    QVERIFY(d.connection.execute(QStringLiteral("BEGIN")).ok());
+    QVERIFY(d.connection.execute(QStringLiteral("COMMIT")).ok());
 }
 
 void TestExcelImport::mobileOnlyInOtherPhoneIsFoundByTheLookAhead()
 {
     exceltest::Database d;
-    Run r(d.conexion,
+    Run r(d.connection,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Nombre", "Teléfono"}, {"Ana", "", "", "", "600123456"}})));
-    QCOMPARE(r.toTheEnd(), State::Terminada);
+    QCOMPARE(r.toTheEnd(), State::Finished);
     QCOMPARE(d.count(), 1);
 }
 
@@ -361,33 +361,33 @@ void TestExcelImport::failureMidImportKeepsEarlierRowsAndStops()
     exceltest::Database d;
     // The third contact's insert is refused by the database, as a full disk or a lost network
     // file would refuse it.
-    QVERIFY(d.conexion
+    QVERIFY(d.connection
                 .executeScript(QStringLiteral(
                     "CREATE TRIGGER rechazo BEFORE INSERT ON Agenda WHEN NEW.nombre='Eva' "
                     "BEGIN SELECT RAISE(ABORT,'disco lleno'); END"))
                 .ok());
     const qint64 group = d.addGroup(QStringLiteral("G"));
-    Run r(d.conexion,
+    Run r(d.connection,
           exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Luis", "611223344"},
                                                           {"Eva", "622334455"}, {"Pep", "633445566"}})),
-          QString::number(group), Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.toTheEnd(), State::Fallida);
+          QString::number(group), FieldColumns{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.toTheEnd(), State::Failed);
     QVERIFY(r.run.error().contains(QStringLiteral("Eva")));
     QVERIFY(r.run.error().contains(QStringLiteral("fila 3")));
-    QCOMPARE(r.run.contadores(), (Contadores{2, 2, 2}));
+    QCOMPARE(r.run.counters(), (Counters{2, 2, 2}));
     QCOMPARE(d.count(), 2);
     QCOMPARE(d.count(QStringLiteral("WHERE nombre='Pep'")), 0);
     // The connection is usable and outside any transaction afterwards.
-    QVERIFY(d.conexion.execute(QStringLiteral("BEGIN")).ok());
-    QVERIFY(d.conexion.execute(QStringLiteral("COMMIT")).ok());
+    QVERIFY(d.connection.execute(QStringLiteral("BEGIN")).ok());
+    QVERIFY(d.connection.execute(QStringLiteral("COMMIT")).ok());
 }
 
 void TestExcelImport::swappedSheetImportsColumns()
 {
     exceltest::Database d;
-    Run r(d.conexion, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "Luis"}, {"600123456", "611223344"}}), true),
-          {}, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(r.toTheEnd(), State::Terminada);
+    Run r(d.connection, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "Luis"}, {"600123456", "611223344"}}), true),
+          {}, FieldColumns{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(r.toTheEnd(), State::Finished);
     QCOMPARE(d.field(QStringLiteral("34611223344"), QStringLiteral("nombre")).toString(), QStringLiteral("Luis"));
 }
 
@@ -414,26 +414,26 @@ void TestExcelImport::emptySheetImportsNothing()
     exceltest::Database d;
     const RecordSheet empty = exceltest::readBack(d.home, xlsx::Sheet());
     QVERIFY(empty.isEmpty());
-    Run r(d.conexion, empty);
-    QCOMPARE(r.run.comenzar(), State::Terminada);
-    QCOMPARE(r.run.contadores(), Contadores{});
+    Run r(d.connection, empty);
+    QCOMPARE(r.run.start(), State::Finished);
+    QCOMPARE(r.run.counters(), Counters{});
 }
 
 void TestExcelImport::settingsRemembered()
 {
     exceltest::Database d;
-    QVERIFY(!leerAjustes(d.conexion).hasRow);
-    QVERIFY(asegurarFila(d.conexion).ok());
-    QVERIFY(asegurarFila(d.conexion).ok());
-    QCOMPARE(d.conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Parametros_Excel")).toInt(), 1);
-    ImportSettings s = leerAjustes(d.conexion);
-    QCOMPARE(s.ruta, kRutaInicial);
+    QVERIFY(!readSettings(d.connection).hasRow);
+    QVERIFY(ensureRow(d.connection).ok());
+    QVERIFY(ensureRow(d.connection).ok());
+    QCOMPARE(d.connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Parametros_Excel")).toInt(), 1);
+    ImportSettings s = readSettings(d.connection);
+    QCOMPARE(s.path, kInitialPath);
     QVERIFY(s.indices[0].isNull());
     const QString path = QStringLiteral("/datos/O'Brien/agenda.xlsx");
-    QVERIFY(guardarRuta(d.conexion, path).ok());
-    QVERIFY(guardarIndices(d.conexion, {0, 1, 0, 3, 2, 0, 4}).ok());
-    s = leerAjustes(d.conexion);
-    QCOMPARE(s.ruta, path);
+    QVERIFY(savePath(d.connection, path).ok());
+    QVERIFY(saveIndices(d.connection, {0, 1, 0, 3, 2, 0, 4}).ok());
+    s = readSettings(d.connection);
+    QCOMPARE(s.path, path);
     QCOMPARE(s.indices[3].toString(), QStringLiteral("3"));
     QCOMPARE(s.indices[6].toString(), QStringLiteral("4"));
 }

@@ -9,7 +9,7 @@
 #include <QTest>
 
 using namespace importexport::excel;
-using importexport::f_normalizar_telefono;
+using importexport::normalizePhone;
 
 class TestExcelRules final : public QObject {
     Q_OBJECT
@@ -69,13 +69,13 @@ void TestExcelRules::normalisation()
 {
     QFETCH(QString, input);
     QFETCH(QString, expected);
-    QCOMPARE(importexport::normalizarTelefono(input), expected);
+    QCOMPARE(importexport::normalizedPhone(input), expected);
 }
 
 void TestExcelRules::normalisationRewritesInPlace()
 {
     QString phone = QStringLiteral("+34 600 123 456");
-    const QString returned = f_normalizar_telefono(phone);
+    const QString returned = normalizePhone(phone);
     QCOMPARE(phone, QStringLiteral("34600123456"));
     QCOMPARE(returned, phone);
 }
@@ -98,19 +98,19 @@ void TestExcelRules::columnLettersBothWays()
 {
     QFETCH(int, number);
     QFETCH(QString, letters);
-    QCOMPARE(nombreColumna(number), letters);
-    QCOMPARE(numeroColumna(letters), number);
-    QCOMPARE(numeroColumna(letters.toLower()), number);
+    QCOMPARE(columnName(number), letters);
+    QCOMPARE(columnNumber(letters), number);
+    QCOMPARE(columnNumber(letters.toLower()), number);
 }
 
 void TestExcelRules::chosenItemGivesTheColumnOrRow()
 {
-    QCOMPARE(numeroDesdeOpcion(QStringLiteral("Columna AZ"), false), 52);
-    QCOMPARE(numeroDesdeOpcion(QStringLiteral("Columna C"), false), 3);
-    QCOMPARE(numeroDesdeOpcion(QStringLiteral("Fila 7"), true), 7);
-    QCOMPARE(numeroDesdeOpcion(kNoGuardar, false), 0);
-    QCOMPARE(numeroDesdeOpcion(QString(), false), 0);
-    QCOMPARE(numeroColumna(QStringLiteral("A1")), 0);
+    QCOMPARE(numberFromItem(QStringLiteral("Columna AZ"), false), 52);
+    QCOMPARE(numberFromItem(QStringLiteral("Columna C"), false), 3);
+    QCOMPARE(numberFromItem(QStringLiteral("Fila 7"), true), 7);
+    QCOMPARE(numberFromItem(kDoNotSave, false), 0);
+    QCOMPARE(numberFromItem(QString(), false), 0);
+    QCOMPARE(columnNumber(QStringLiteral("A1")), 0);
 }
 
 void TestExcelRules::sampleSkipsLeadingEmptyRowsAndUnusedColumns()
@@ -133,7 +133,7 @@ void TestExcelRules::sampleSkipsLeadingEmptyRowsAndUnusedColumns()
     QCOMPARE(sample.columns.at(0).number, 3);
     QCOMPARE(sample.columns.at(0).values, (QStringList{"Ana", "Luis", "Eva", "Pep", "Bea"}));
     QCOMPARE(sample.columns.at(1).number, 5);
-    QCOMPARE(opcionesMapeo(Nombre, sample, false), (QStringList{"Columna C", "Columna E"}));
+    QCOMPARE(mappingItems(Name, sample, false), (QStringList{"Columna C", "Columna E"}));
 }
 
 void TestExcelRules::sampleStartsNoLaterThanRowTen()
@@ -150,21 +150,21 @@ void TestExcelRules::comboItemsAndFirstImportPreselection()
 {
     Sample sample;
     sample.columns = {{1, {"Ana", "Luis", "", "", ""}}, {2, {"600", "611", "", "", ""}}, {4, {"x", "", "", "", ""}}};
-    QCOMPARE(opcionesMapeo(Telefono, sample, false), (QStringList{"Columna A", "Columna B", "Columna D"}));
-    QCOMPARE(opcionesMapeo(Direccion, sample, false), (QStringList{"No guardar", "Columna A", "Columna B", "Columna D"}));
-    QCOMPARE(opcionesMuestra(Nombre, sample, 1, false), (QStringList{"Columna A: Luis", "Columna B: 611", "Columna D: "}));
-    QCOMPARE(opcionesMuestra(Comentario, sample, 0, false).value(0), QStringLiteral("No guardar"));
+    QCOMPARE(mappingItems(Phone, sample, false), (QStringList{"Columna A", "Columna B", "Columna D"}));
+    QCOMPARE(mappingItems(Address, sample, false), (QStringList{"No guardar", "Columna A", "Columna B", "Columna D"}));
+    QCOMPARE(sampleItems(Name, sample, 1, false), (QStringList{"Columna A: Luis", "Columna B: 611", "Columna D: "}));
+    QCOMPARE(sampleItems(Comment, sample, 0, false).value(0), QStringLiteral("No guardar"));
 
     // First import ever: every remembered index is null, so each field starts on its own number.
-    QCOMPARE(indiceInicial(Nombre, QVariant(), 3), 0);
-    QCOMPARE(indiceInicial(Telefono, QVariant(), 3), 1);
-    QCOMPARE(indiceInicial(NombreCompleto, QVariant(), 4), 2);
-    QCOMPARE(indiceInicial(Direccion, QVariant(), 4), 3);
-    QCOMPARE(indiceInicial(Telefono2, QVariant(), 4), 0);     // beyond the list: first item
-    QCOMPARE(indiceInicial(Nombre, QStringLiteral("2"), 3), 2);
-    QCOMPARE(indiceInicial(Nombre, QStringLiteral("9"), 3), 0);
-    QCOMPARE(indiceInicial(Telefono, QStringLiteral(""), 3), 1);
-    QCOMPARE(indiceInicial(Telefono, QStringLiteral("x"), 3), 1);
+    QCOMPARE(initialIndex(Name, QVariant(), 3), 0);
+    QCOMPARE(initialIndex(Phone, QVariant(), 3), 1);
+    QCOMPARE(initialIndex(FullName, QVariant(), 4), 2);
+    QCOMPARE(initialIndex(Address, QVariant(), 4), 3);
+    QCOMPARE(initialIndex(OtherPhone, QVariant(), 4), 0);     // beyond the list: first item
+    QCOMPARE(initialIndex(Name, QStringLiteral("2"), 3), 2);
+    QCOMPARE(initialIndex(Name, QStringLiteral("9"), 3), 0);
+    QCOMPARE(initialIndex(Phone, QStringLiteral(""), 3), 1);
+    QCOMPARE(initialIndex(Phone, QStringLiteral("x"), 3), 1);
 }
 
 void TestExcelRules::swappedSheetOffersRows()
@@ -176,15 +176,15 @@ void TestExcelRules::swappedSheetOffersRows()
     QCOMPARE(records.firstRecord(), 1);
     QCOMPARE(records.lastRecord(), 2);
     const Sample sample = buildSample(records);
-    QCOMPARE(opcionesMapeo(Nombre, sample, true), (QStringList{"Fila 1", "Fila 2"}));
-    QCOMPARE(opcionesMuestra(Telefono, sample, 1, true).value(1), QStringLiteral("Fila 2: 611223344"));
+    QCOMPARE(mappingItems(Name, sample, true), (QStringList{"Fila 1", "Fila 2"}));
+    QCOMPARE(sampleItems(Phone, sample, 1, true).value(1), QStringLiteral("Fila 2: 611223344"));
 }
 
 void TestExcelRules::sizeText()
 {
     exceltest::Database d;
     const RecordSheet records = exceltest::readBack(d.home, exceltest::sheetOf({{"a", "b", "c"}, {"d"}}, 3, 2));
-    QCOMPARE(textoTamano(records), QStringLiteral("2 filas por 3 columnas"));
+    QCOMPARE(sheetSizeText(records), QStringLiteral("2 filas por 3 columnas"));
 }
 
 void TestExcelRules::recordPutsTheMobileFirst()
@@ -192,11 +192,11 @@ void TestExcelRules::recordPutsTheMobileFirst()
     exceltest::Database d;
     const RecordSheet records =
         exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "912345678", "", "", "600123456"}}));
-    const Columnas columns{1, 2, 0, 0, 5, 0, 0};
-    const Registro r = leerRegistro(records, 1, columns);
-    QVERIFY(r.valido);
-    QCOMPARE(r.contacto.telefono, QStringLiteral("34600123456"));
-    QCOMPARE(r.contacto.telefono_2, QStringLiteral("912345678"));
+    const FieldColumns columns{1, 2, 0, 0, 5, 0, 0};
+    const Record r = readRecord(records, 1, columns);
+    QVERIFY(r.valid);
+    QCOMPARE(r.contact.phone, QStringLiteral("34600123456"));
+    QCOMPARE(r.contact.otherPhone, QStringLiteral("912345678"));
 }
 
 void TestExcelRules::recordValidity_data()
@@ -223,9 +223,9 @@ void TestExcelRules::recordValidity()
     QFETCH(QString, phone);
     exceltest::Database d;
     const RecordSheet records = exceltest::readBack(d.home, exceltest::sheetOf({row}));
-    const Registro r = leerRegistro(records, 1, Columnas{1, 2, 0, 0, 5, 0, 0});
-    QCOMPARE(r.valido, valid);
-    QCOMPARE(r.contacto.telefono, phone);
+    const Record r = readRecord(records, 1, FieldColumns{1, 2, 0, 0, 5, 0, 0});
+    QCOMPARE(r.valid, valid);
+    QCOMPARE(r.contact.phone, phone);
 }
 
 void TestExcelRules::recordCleansCellsAndKeepsQuotes()
@@ -235,18 +235,18 @@ void TestExcelRules::recordCleansCellsAndKeepsQuotes()
     const RecordSheet records = exceltest::readBack(
         d.home, exceltest::sheetOf({{QStringLiteral("  Miguel O'Donnell  "), "600123456", "", QStringLiteral("Calle \"Ñandú\" 3"),
                                      "", longText, "31/02/2000"}}));
-    const Registro r = leerRegistro(records, 1, Columnas{1, 2, 3, 4, 5, 6, 7});
-    QVERIFY(r.valido);
-    QCOMPARE(r.contacto.nombre, QStringLiteral("Miguel O'Donnell"));
+    const Record r = readRecord(records, 1, FieldColumns{1, 2, 3, 4, 5, 6, 7});
+    QVERIFY(r.valid);
+    QCOMPARE(r.contact.name, QStringLiteral("Miguel O'Donnell"));
     // A mapped but empty full name takes the name.
-    QCOMPARE(r.contacto.nombre_completo, QStringLiteral("Miguel O'Donnell"));
-    QCOMPARE(r.contacto.direccion, QStringLiteral("Calle \"Ñandú\" 3"));
-    QCOMPARE(r.contacto.comentario.size(), 250);
-    QCOMPARE(r.contacto.f_nacimiento, QString());      // no such day
+    QCOMPARE(r.contact.fullName, QStringLiteral("Miguel O'Donnell"));
+    QCOMPARE(r.contact.address, QStringLiteral("Calle \"Ñandú\" 3"));
+    QCOMPARE(r.contact.comment.size(), 250);
+    QCOMPARE(r.contact.birthDate, QString());      // no such day
 
     // Not mapped: stays empty.
-    const Registro unmapped = leerRegistro(records, 1, Columnas{1, 2, 0, 0, 0, 0, 0});
-    QCOMPARE(unmapped.contacto.nombre_completo, QString());
+    const Record unmapped = readRecord(records, 1, FieldColumns{1, 2, 0, 0, 0, 0, 0});
+    QCOMPARE(unmapped.contact.fullName, QString());
 }
 
 void TestExcelRules::recordDates_data()
@@ -265,7 +265,7 @@ void TestExcelRules::recordDates()
 {
     QFETCH(QString, cell);
     QFETCH(QString, stored);
-    const std::optional<QDate> date = fechaValida(cell);
+    const std::optional<QDate> date = parseDate(cell);
     QCOMPARE(date ? date->toString(QStringLiteral("yyyy-MM-dd")) : QString(), stored);
 }
 
@@ -281,23 +281,23 @@ void TestExcelRules::numericPhoneCellsKeepEveryDigit()
     sheet.setDate(3, 3, QDate(1990, 12, 24));
     sheet.setNumber(3, 2, 346001234567.0);
     const RecordSheet records = exceltest::readBack(d.home, sheet);
-    const Columnas columns{1, 2, 0, 0, 0, 0, 3};
-    QCOMPARE(leerRegistro(records, 1, columns).contacto.telefono, QStringLiteral("34600123456"));
-    QCOMPARE(leerRegistro(records, 2, columns).contacto.telefono, QStringLiteral("34600123456"));
-    const Registro eva = leerRegistro(records, 3, columns);
-    QCOMPARE(eva.contacto.telefono, QStringLiteral("346001234567"));
-    QCOMPARE(eva.contacto.f_nacimiento, QStringLiteral("1990-12-24"));
+    const FieldColumns columns{1, 2, 0, 0, 0, 0, 3};
+    QCOMPARE(readRecord(records, 1, columns).contact.phone, QStringLiteral("34600123456"));
+    QCOMPARE(readRecord(records, 2, columns).contact.phone, QStringLiteral("34600123456"));
+    const Record eva = readRecord(records, 3, columns);
+    QCOMPARE(eva.contact.phone, QStringLiteral("346001234567"));
+    QCOMPARE(eva.contact.birthDate, QStringLiteral("1990-12-24"));
 }
 
 void TestExcelRules::countersText()
 {
-    const Contadores c = Contadores::desdeTexto(QStringLiteral(" 7,10,3 "));
-    QCOMPARE(c.nuevos, 7);
-    QCOMPARE(c.validos, 10);
-    QCOMPARE(c.enGrupo, 3);
-    QCOMPARE(c.repetidos(), 3);
-    QCOMPARE(c.texto(), QStringLiteral("7,10,3"));
-    QCOMPARE(Contadores::desdeTexto(QStringLiteral("0,0,0")), Contadores{});
+    const Counters c = Counters::fromText(QStringLiteral(" 7,10,3 "));
+    QCOMPARE(c.added, 7);
+    QCOMPARE(c.valid, 10);
+    QCOMPARE(c.inGroup, 3);
+    QCOMPARE(c.repeated(), 3);
+    QCOMPARE(c.text(), QStringLiteral("7,10,3"));
+    QCOMPARE(Counters::fromText(QStringLiteral("0,0,0")), Counters{});
 }
 
 void TestExcelRules::timeFormat_data()
@@ -316,30 +316,30 @@ void TestExcelRules::timeFormat()
 {
     QFETCH(double, seconds);
     QFETCH(QString, expected);
-    QCOMPARE(f_formatear_tiempo(seconds, QStringLiteral("Tiempo acumulado: ")), expected);
+    QCOMPARE(formatDuration(seconds, QStringLiteral("Tiempo acumulado: ")), expected);
 }
 
 void TestExcelRules::pauseDoesNotCountAsRunTime()
 {
     RunClock clock;
-    clock.abrir(100);
-    clock.cerrar(103.5);     // "Pausar"
-    QVERIFY(!clock.abierto());
-    clock.abrir(500);        // "Reanudar", after a long pause
-    clock.reabrir(501);
-    QCOMPARE(clock.acumulado(), 4.5);
-    QCOMPARE(segundosRestantes(100, 10, 4.5), 40.0);
-    QCOMPARE(segundosRestantes(100, 0, 4.5), 0.0);
+    clock.open(100);
+    clock.close(103.5);     // "Pausar"
+    QVERIFY(!clock.isOpen());
+    clock.open(500);        // "Reanudar", after a long pause
+    clock.reopen(501);
+    QCOMPARE(clock.accumulated(), 4.5);
+    QCOMPARE(remainingSeconds(100, 10, 4.5), 40.0);
+    QCOMPARE(remainingSeconds(100, 0, 4.5), 0.0);
 }
 
 void TestExcelRules::progressAndSummaryTexts()
 {
-    QCOMPARE(textoProgreso(12, 30, false), QStringLiteral("Importando fila: 12. Progreso 40%"));
-    QCOMPARE(textoProgreso(3, 4, true), QStringLiteral("Importando columna: 3. Progreso 75%"));
-    QCOMPARE(valorBarra(15, 30), 72);
-    QCOMPARE(valorBarra(30, 30), 145);
-    QCOMPARE(valorBarra(1, 0), 0);
-    QCOMPARE(textoResumen({7, 10, 7}),
+    QCOMPARE(progressText(12, 30, false), QStringLiteral("Importando fila: 12. Progreso 40%"));
+    QCOMPARE(progressText(3, 4, true), QStringLiteral("Importando columna: 3. Progreso 75%"));
+    QCOMPARE(barValue(15, 30), 72);
+    QCOMPARE(barValue(30, 30), 145);
+    QCOMPARE(barValue(1, 0), 0);
+    QCOMPARE(summaryText({7, 10, 7}),
              QStringLiteral("Se han revisado 10 registros válidos con teléfonos y se han importado 7 nuevos contactos "
                             "(7 añadidos al grupo)."));
 }

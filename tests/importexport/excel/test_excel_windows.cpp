@@ -1,9 +1,9 @@
 #include "excel_fixture.h"
-#include "importexport/excel/form12.h"
-#include "importexport/excel/form13.h"
-#include "importexport/excel/form21.h"
-#include "importexport/excel/form24.h"
-#include "importexport/excel/form25.h"
+#include "importexport/excel/excel_import_window.h"
+#include "importexport/excel/excel_export_window.h"
+#include "importexport/excel/duplicate_phone_dialog.h"
+#include "importexport/excel/column_mapping_window.h"
+#include "importexport/excel/import_progress_window.h"
 #include "importexport/excel/import_settings.h"
 #include "importexport/excel/progress_text.h"
 #include "platform/ui/busy_cursor.h"
@@ -32,8 +32,8 @@ namespace {
 struct Views final : startup::ListViews {
     int contactReloads = 0;
     int groupReloads = 0;
-    void f_agenda(bool) override { ++contactReloads; }
-    void f_grupos() override { ++groupReloads; }
+    void refreshContactList(bool) override { ++contactReloads; }
+    void refreshGroupList() override { ++groupReloads; }
 };
 
 struct Env {
@@ -43,18 +43,18 @@ struct Env {
     ui::BusyCursor busy;
     QNetworkAccessManager network;
     Views views;
-    startup::AppContext context{d.conexion, prompter, shell, busy, network, d.home.path()};
+    startup::AppContext context{d.connection, prompter, shell, busy, network, d.home.path()};
 };
 
 const QDateTime kNow(QDate(2024, 5, 10), QTime(12, 0, 0));
 
 // The Excel import window on `book` in the program folder, with the group choice made.
-Form12 *openOn(Env &env, const QString &book)
+ExcelImportWindow *openOn(Env &env, const QString &book)
 {
-    auto *form = new Form12(env.context, &env.views, kNow);
+    auto *form = new ExcelImportWindow(env.context, &env.views, kNow);
     form->setAttribute(Qt::WA_DeleteOnClose);
-    form->setCarpeta(env.d.home.path());
-    form->seleccionarArchivo(book);
+    form->setFolder(env.d.home.path());
+    form->selectFile(book);
     return form;
 }
 
@@ -66,7 +66,7 @@ class TestExcelWindows final : public QObject {
 private Q_SLOTS:
     void firstLoadRemembersNothingYet();
     void rememberedWorkbookIsSelected();
-    void crearGrupoRefusesTakenNamesAndCancel();
+    void createGroupRefusesTakenNamesAndCancel();
     void importWithPendingGroupRunsToTheSummary();
     void pendingGroupNotTickedCreatesNoGroup();
     void pendingGroupMadeMeanwhileIsJoinedNotDuplicated();
@@ -82,48 +82,48 @@ void TestExcelWindows::firstLoadRemembersNothingYet()
 {
     Env env;
     env.d.addGroup(QStringLiteral("Clientes"));
-    Form12 form(env.context, &env.views, kNow);
-    QCOMPARE(form.Combo1->itemText(0), QStringLiteral("Nuevo: Excel_20240510_120000"));
-    QCOMPARE(form.Combo1->itemText(1), QStringLiteral("Clientes"));
-    QCOMPARE(form.Combo1->currentIndex(), 0);
-    QVERIFY(!form.Command1->isEnabled());
-    QCOMPARE(leerAjustes(env.d.conexion).ruta, kRutaInicial);
-    Form12 again(env.context, &env.views, kNow);
-    QCOMPARE(env.d.conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Parametros_Excel")).toInt(), 1);
+    ExcelImportWindow form(env.context, &env.views, kNow);
+    QCOMPARE(form.groupCombo->itemText(0), QStringLiteral("Nuevo: Excel_20240510_120000"));
+    QCOMPARE(form.groupCombo->itemText(1), QStringLiteral("Clientes"));
+    QCOMPARE(form.groupCombo->currentIndex(), 0);
+    QVERIFY(!form.importButton->isEnabled());
+    QCOMPARE(readSettings(env.d.connection).path, kInitialPath);
+    ExcelImportWindow again(env.context, &env.views, kNow);
+    QCOMPARE(env.d.connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Parametros_Excel")).toInt(), 1);
 }
 
 void TestExcelWindows::rememberedWorkbookIsSelected()
 {
     Env env;
     const QString path = exceltest::saveBook(env.d.home, exceltest::sheetOf({{"Ana", "600123456"}}));
-    asegurarFila(env.d.conexion);
-    guardarRuta(env.d.conexion, path);
-    Form12 form(env.context, &env.views, kNow);
-    QCOMPARE(form.archivo(), path);
-    QVERIFY(form.Command1->isEnabled());
+    ensureRow(env.d.connection);
+    savePath(env.d.connection, path);
+    ExcelImportWindow form(env.context, &env.views, kNow);
+    QCOMPARE(form.workbook(), path);
+    QVERIFY(form.importButton->isEnabled());
 }
 
-void TestExcelWindows::crearGrupoRefusesTakenNamesAndCancel()
+void TestExcelWindows::createGroupRefusesTakenNamesAndCancel()
 {
     Env env;
     env.d.addGroup(QStringLiteral("Ya"));
-    Form12 form(env.context, &env.views, kNow);
+    ExcelImportWindow form(env.context, &env.views, kNow);
     env.prompter.answerInput(QStringLiteral("Ya"));
     env.prompter.answerInput(std::nullopt);
-    form.Command2_Click();
+    form.createGroup();
     QCOMPARE(env.prompter.messageTexts().size(), 1);
     QVERIFY(env.prompter.messageTexts().constFirst().startsWith(QStringLiteral("Ya existe un grupo con el nombre 'Ya'")));
-    QCOMPARE(form.Combo1->count(), 2);
-    QVERIFY(!form.Check3->isChecked());
+    QCOMPARE(form.groupCombo->count(), 2);
+    QVERIFY(!form.joinGroupCheck->isChecked());
 
     env.prompter.answerInput(QStringLiteral("Clientes d'Ana"));
-    form.Command2_Click();
-    QCOMPARE(form.Combo1->itemText(0), QStringLiteral("Ya"));     // the pending item is gone
-    QCOMPARE(form.Combo1->currentText(), QStringLiteral("Clientes d'Ana"));
-    QVERIFY(form.Check3->isChecked());
+    form.createGroup();
+    QCOMPARE(form.groupCombo->itemText(0), QStringLiteral("Ya"));     // the pending item is gone
+    QCOMPARE(form.groupCombo->currentText(), QStringLiteral("Clientes d'Ana"));
+    QVERIFY(form.joinGroupCheck->isChecked());
     QCOMPARE(env.prompter.messageTexts().constLast(), QStringLiteral("El grupo 'Clientes d'Ana' ha sido creado."));
     QCOMPARE(env.views.groupReloads, 1);
-    QCOMPARE(env.d.conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE nombre=?1"), {"Clientes d'Ana"}).toInt(), 1);
+    QCOMPARE(env.d.connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos WHERE nombre=?1"), {"Clientes d'Ana"}).toInt(), 1);
 }
 
 void TestExcelWindows::importWithPendingGroupRunsToTheSummary()
@@ -134,36 +134,36 @@ void TestExcelWindows::importWithPendingGroupRunsToTheSummary()
         rows << QStringList{QStringLiteral("Contacto %1").arg(i), QStringLiteral("6000000%1").arg(i + 10),
                             QStringLiteral("Calle %1").arg(i)};
     const QString book = QFileInfo(exceltest::saveBook(env.d.home, exceltest::sheetOf(rows))).fileName();
-    QPointer<Form12> form = openOn(env, book);
-    form->Check3->setChecked(true);
+    QPointer<ExcelImportWindow> form = openOn(env, book);
+    form->joinGroupCheck->setChecked(true);
     env.prompter.answerMessage(ui::Answer::Ok);     // "El grupo ... ha sido creado."
     env.prompter.answerMessage(ui::Answer::Ok);     // the summary
-    QPointer<Form24> mapping = form->f_importar_excel();
+    QPointer<ColumnMappingWindow> mapping = form->importWorkbook();
     QVERIFY(mapping);
     QVERIFY(!form->isVisible());
-    const QVariant group = env.d.conexion.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre=?1"),
+    const QVariant group = env.d.connection.scalar(QStringLiteral("SELECT sid FROM Grupos WHERE nombre=?1"),
                                                  {QStringLiteral("Excel_20240510_120000")});
     QVERIFY(group.isValid());
-    QCOMPARE(form->Combo1->itemText(0), QStringLiteral("Excel_20240510_120000"));
-    QCOMPARE(leerAjustes(env.d.conexion).ruta, env.d.home.file(book));
+    QCOMPARE(form->groupCombo->itemText(0), QStringLiteral("Excel_20240510_120000"));
+    QCOMPARE(readSettings(env.d.connection).path, env.d.home.file(book));
 
-    QCOMPARE(mapping->SkinLabel6[3]->text(), QStringLiteral("13 filas por 3 columnas"));
+    QCOMPARE(mapping->infoLabels[3]->text(), QStringLiteral("13 filas por 3 columnas"));
     // First import ever: name A, phone B; after "No guardar" full name lands on the second data
     // column and address on the third; the other phone's index lies beyond the list.
-    QCOMPARE(mapping->Combo2[0]->currentText(), QStringLiteral("Columna A"));
-    QCOMPARE(mapping->Combo2[1]->currentText(), QStringLiteral("Columna B"));
-    QCOMPARE(mapping->Combo2[2]->currentText(), QStringLiteral("Columna B"));
-    QCOMPARE(mapping->Combo2[3]->currentText(), QStringLiteral("Columna C"));
-    QCOMPARE(mapping->Combo2[4]->currentIndex(), 0);
-    mapping->Combo2[2]->setCurrentIndex(0);
-    mapping->Combo2[3]->setCurrentIndex(3);
+    QCOMPARE(mapping->mappingCombos[0]->currentText(), QStringLiteral("Columna A"));
+    QCOMPARE(mapping->mappingCombos[1]->currentText(), QStringLiteral("Columna B"));
+    QCOMPARE(mapping->mappingCombos[2]->currentText(), QStringLiteral("Columna B"));
+    QCOMPARE(mapping->mappingCombos[3]->currentText(), QStringLiteral("Columna C"));
+    QCOMPARE(mapping->mappingCombos[4]->currentIndex(), 0);
+    mapping->mappingCombos[2]->setCurrentIndex(0);
+    mapping->mappingCombos[3]->setCurrentIndex(3);
 
-    mapping->Command1_Click();
+    mapping->startImport();
     QVERIFY(form.isNull() || !form->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(!env.prompter.messageTexts().isEmpty()
                                  && env.prompter.messageTexts().constLast().startsWith(QStringLiteral("Se han revisado")),
                              10000);
-    QCOMPARE(env.prompter.messageTexts().constLast(), textoResumen({12, 12, 12}));
+    QCOMPARE(env.prompter.messageTexts().constLast(), summaryText({12, 12, 12}));
     QCOMPARE(env.d.count(QStringLiteral("WHERE grupos_sid=?1"), {group.toString()}), 12);
     QCOMPARE(env.d.field(QStringLiteral("34600000015"), QStringLiteral("direccion")).toString(), QStringLiteral("Calle 5"));
     QCOMPARE(env.views.contactReloads, 1);
@@ -172,7 +172,7 @@ void TestExcelWindows::importWithPendingGroupRunsToTheSummary()
     QTRY_VERIFY_WITH_TIMEOUT(mapping.isNull(), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), 5000);
     // The choice is remembered for the next import.
-    QCOMPARE(leerAjustes(env.d.conexion).indices[3].toString(), QStringLiteral("3"));
+    QCOMPARE(readSettings(env.d.connection).indices[3].toString(), QStringLiteral("3"));
     QVERIFY2(!env.prompter.hasUnexpected(), env.prompter.unexpectedReport().constData());
 }
 
@@ -180,12 +180,12 @@ void TestExcelWindows::pendingGroupNotTickedCreatesNoGroup()
 {
     Env env;
     const QString book = QFileInfo(exceltest::saveBook(env.d.home, exceltest::sheetOf({{"Ana", "600123456"}}))).fileName();
-    QPointer<Form12> form = openOn(env, book);
-    QPointer<Form24> mapping = form->f_importar_excel();
+    QPointer<ExcelImportWindow> form = openOn(env, book);
+    QPointer<ColumnMappingWindow> mapping = form->importWorkbook();
     QVERIFY(mapping);
-    QCOMPARE(env.d.conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos")).toInt(), 0);
+    QCOMPARE(env.d.connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos")).toInt(), 0);
     // "Cancelar" brings the first window back.
-    mapping->Command2_Click();
+    mapping->cancel();
     QVERIFY(form->isVisible());
     delete form;
 }
@@ -194,14 +194,14 @@ void TestExcelWindows::pendingGroupMadeMeanwhileIsJoinedNotDuplicated()
 {
     Env env;
     const QString book = QFileInfo(exceltest::saveBook(env.d.home, exceltest::sheetOf({{"Ana", "600123456"}}))).fileName();
-    QPointer<Form12> form = openOn(env, book);
+    QPointer<ExcelImportWindow> form = openOn(env, book);
     const qint64 sid = env.d.addGroup(QStringLiteral("Excel_20240510_120000"));
-    form->Check3->setChecked(true);
+    form->joinGroupCheck->setChecked(true);
     env.prompter.answerMessage(ui::Answer::Ok);
-    QPointer<Form24> mapping = form->f_importar_excel();
+    QPointer<ColumnMappingWindow> mapping = form->importWorkbook();
     QVERIFY(mapping);
-    QCOMPARE(env.d.conexion.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos")).toInt(), 1);
-    mapping->Command1_Click();
+    QCOMPARE(env.d.connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Grupos")).toInt(), 1);
+    mapping->startImport();
     QTRY_VERIFY_WITH_TIMEOUT(mapping.isNull(), 5000);
     QCOMPARE(env.d.field(QStringLiteral("34600123456"), QStringLiteral("grupos_sid")).toString(), QString::number(sid));
 }
@@ -211,25 +211,25 @@ void TestExcelWindows::mappingCombosFollowEachOtherAndSwapBack()
     Env env;
     const QString path = exceltest::saveBook(env.d.home, exceltest::sheetOf({{"Ana", "600123456", "x"},
                                                                             {"Luis", "611223344", "y"}}));
-    Form24 mapping(env.context, &env.views, path, {});
-    QVERIFY(mapping.f_recargar_muestra());
+    ColumnMappingWindow mapping(env.context, &env.views, path, {});
+    QVERIFY(mapping.reloadSample());
     // A sample cell of the phone field chosen: the mapping combo and the other cells follow.
-    mapping.Combo2[kCampos + kCampos * 2 + Telefono]->setCurrentIndex(2);
-    QCOMPARE(mapping.Combo2[Telefono]->currentIndex(), 2);
-    QCOMPARE(mapping.Combo2[kCampos + Telefono]->currentText(), QStringLiteral("Columna C: x"));
-    QCOMPARE(mapping.Combo2[kCampos + kCampos + Telefono]->currentText(), QStringLiteral("Columna C: y"));
+    mapping.mappingCombos[kFieldCount + kFieldCount * 2 + Phone]->setCurrentIndex(2);
+    QCOMPARE(mapping.mappingCombos[Phone]->currentIndex(), 2);
+    QCOMPARE(mapping.mappingCombos[kFieldCount + Phone]->currentText(), QStringLiteral("Columna C: x"));
+    QCOMPARE(mapping.mappingCombos[kFieldCount + kFieldCount + Phone]->currentText(), QStringLiteral("Columna C: y"));
 
-    const QString caption = mapping.SkinLabel2[0]->text();
-    const QString heading = mapping.SkinLabel1[0]->text();
-    mapping.Check1->click();
-    QCOMPARE(mapping.SkinLabel2[0]->text(), QStringLiteral("(Req)   Fila 'Nombre':"));
-    QCOMPARE(mapping.SkinLabel1[0]->text(), QStringLiteral("Datos Col. 1"));
-    QCOMPARE(mapping.Combo2[Nombre]->itemText(0), QStringLiteral("Fila 1"));
-    QVERIFY(mapping.SkinLabel3->text().contains(QStringLiteral("las 5 primeras filas")));
-    mapping.Check1->click();
-    QCOMPARE(mapping.SkinLabel2[0]->text(), caption);
-    QCOMPARE(mapping.SkinLabel1[0]->text(), heading);
-    QCOMPARE(mapping.Combo2[Nombre]->itemText(0), QStringLiteral("Columna A"));
+    const QString caption = mapping.fieldLabels[0]->text();
+    const QString heading = mapping.sampleLabels[0]->text();
+    mapping.swapCheck->click();
+    QCOMPARE(mapping.fieldLabels[0]->text(), QStringLiteral("(Req)   Fila 'Nombre':"));
+    QCOMPARE(mapping.sampleLabels[0]->text(), QStringLiteral("Datos Col. 1"));
+    QCOMPARE(mapping.mappingCombos[Name]->itemText(0), QStringLiteral("Fila 1"));
+    QVERIFY(mapping.instructionLabel->text().contains(QStringLiteral("las 5 primeras filas")));
+    mapping.swapCheck->click();
+    QCOMPARE(mapping.fieldLabels[0]->text(), caption);
+    QCOMPARE(mapping.sampleLabels[0]->text(), heading);
+    QCOMPARE(mapping.mappingCombos[Name]->itemText(0), QStringLiteral("Columna A"));
 }
 
 void TestExcelWindows::duplicateDialogAnswersAndPauses()
@@ -240,37 +240,37 @@ void TestExcelWindows::duplicateDialogAnswersAndPauses()
     const QString path = exceltest::saveBook(
         env.d.home, exceltest::sheetOf({{"Eva", "600000010"}, {"Ana B", "600000011"}, {"Luis B", "600000012"},
                                         {"Pep", "600000013"}}));
-    QPointer<Form24> mapping = new Form24(env.context, &env.views, path, {});
+    QPointer<ColumnMappingWindow> mapping = new ColumnMappingWindow(env.context, &env.views, path, {});
     mapping->setAttribute(Qt::WA_DeleteOnClose);
-    QVERIFY(mapping->f_recargar_muestra());
-    for (int i = NombreCompleto; i < kCampos; ++i)
-        mapping->Combo2[size_t(i)]->setCurrentIndex(0);
-    mapping->Command1_Click();
-    Form21 *dialog = mapping->dialogo();
-    Form25 *progress = mapping->progreso();
+    QVERIFY(mapping->reloadSample());
+    for (int i = FullName; i < kFieldCount; ++i)
+        mapping->mappingCombos[size_t(i)]->setCurrentIndex(0);
+    mapping->startImport();
+    DuplicatePhoneDialog *dialog = mapping->duplicateDialog();
+    ImportProgressWindow *progress = mapping->progressWindow();
     QTRY_VERIFY_WITH_TIMEOUT(dialog->isVisible(), 5000);
-    QCOMPARE(dialog->SkinLabel3[0]->text(), QStringLiteral("Ana"));
-    QCOMPARE(dialog->SkinLabel2[0]->text(), QStringLiteral("Ana B"));
-    QCOMPARE(dialog->SkinLabel8[1]->text(), QStringLiteral("34600000011"));
-    QCOMPARE(progress->SkinLabel2->text(), QStringLiteral("Esperando respuesta..."));
-    QVERIFY(!progress->Command1->isEnabled());
-    QVERIFY(!progress->Timer1->isActive());
+    QCOMPARE(dialog->storedLabels[0]->text(), QStringLiteral("Ana"));
+    QCOMPARE(dialog->importedLabels[0]->text(), QStringLiteral("Ana B"));
+    QCOMPARE(dialog->phoneLabels[1]->text(), QStringLiteral("34600000011"));
+    QCOMPARE(progress->statusLabel->text(), QStringLiteral("Esperando respuesta..."));
+    QVERIFY(!progress->pauseButton->isEnabled());
+    QVERIFY(!progress->tickTimer->isActive());
 
     // The window box: no answer; the run pauses on that record.
     dialog->close();
     QVERIFY(!dialog->isVisible());
-    QCOMPARE(progress->Command1->text(), QStringLiteral("Reanudar"));
-    QVERIFY(progress->Command2->isEnabled());
-    QCOMPARE(progress->SkinLabel4[1]->text(), QStringLiteral("1"));
-    progress->Command1->click();     // "Reanudar": the same record asks again
+    QCOMPARE(progress->pauseButton->text(), QStringLiteral("Reanudar"));
+    QVERIFY(progress->finishButton->isEnabled());
+    QCOMPARE(progress->recordLabels[1]->text(), QStringLiteral("1"));
+    progress->pauseButton->click();     // "Reanudar": the same record asks again
     QTRY_VERIFY_WITH_TIMEOUT(dialog->isVisible(), 5000);
-    QCOMPARE(dialog->SkinLabel2[0]->text(), QStringLiteral("Ana B"));
+    QCOMPARE(dialog->importedLabels[0]->text(), QStringLiteral("Ana B"));
 
     // "Ignorar" for all: no further dialog in this run.
-    dialog->Check1->setChecked(true);
-    dialog->Command2->click();
+    dialog->applyToAllCheck->setChecked(true);
+    dialog->ignoreButton->click();
     QTRY_VERIFY_WITH_TIMEOUT(!env.prompter.messageTexts().isEmpty(), 5000);
-    QCOMPARE(env.prompter.messageTexts().constLast(), textoResumen({2, 4, 0}));
+    QCOMPARE(env.prompter.messageTexts().constLast(), summaryText({2, 4, 0}));
     QCOMPARE(env.d.field(QStringLiteral("34600000012"), QStringLiteral("nombre")).toString(), QStringLiteral("Luis"));
     QTRY_VERIFY_WITH_TIMEOUT(mapping.isNull(), 5000);
 }
@@ -282,15 +282,15 @@ void TestExcelWindows::damagedWorkbookGoesBackToTheFirstWindow()
     QVERIFY(damaged.open(QIODevice::WriteOnly));
     damaged.write("PK\x03\x04 not a workbook");
     damaged.close();
-    QPointer<Form12> form = openOn(env, QStringLiteral("roto.xlsx"));
-    QVERIFY(!form->f_importar_excel());
+    QPointer<ExcelImportWindow> form = openOn(env, QStringLiteral("roto.xlsx"));
+    QVERIFY(!form->importWorkbook());
     QCOMPARE(env.prompter.messageTexts().size(), 1);
     QVERIFY(form->isVisible());
 
     // A workbook whose first sheet holds nothing.
     exceltest::saveBook(env.d.home, xlsx::Sheet(), QStringLiteral("vacio.xlsx"));
-    form->seleccionarArchivo(QStringLiteral("vacio.xlsx"));
-    QVERIFY(!form->f_importar_excel());
+    form->selectFile(QStringLiteral("vacio.xlsx"));
+    QVERIFY(!form->importWorkbook());
     QVERIFY(env.prompter.messageTexts().constLast().contains(QStringLiteral("no contiene datos")));
     QVERIFY(form->isVisible());
     delete form;
@@ -299,16 +299,16 @@ void TestExcelWindows::damagedWorkbookGoesBackToTheFirstWindow()
 void TestExcelWindows::failedWriteShowsErrorNotSummary()
 {
     Env env;
-    QVERIFY(env.d.conexion
+    QVERIFY(env.d.connection
                 .executeScript(QStringLiteral("CREATE TRIGGER rechazo BEFORE INSERT ON Agenda WHEN NEW.nombre='Eva' "
                                               "BEGIN SELECT RAISE(ABORT,'disco lleno'); END"))
                 .ok());
     const QString path = exceltest::saveBook(env.d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Eva", "611223344"},
                                                                             {"Pep", "622334455"}}));
-    QPointer<Form24> mapping = new Form24(env.context, &env.views, path, {});
+    QPointer<ColumnMappingWindow> mapping = new ColumnMappingWindow(env.context, &env.views, path, {});
     mapping->setAttribute(Qt::WA_DeleteOnClose);
-    QVERIFY(mapping->f_recargar_muestra());
-    mapping->Command1_Click();
+    QVERIFY(mapping->reloadSample());
+    mapping->startImport();
     QTRY_VERIFY_WITH_TIMEOUT(!env.prompter.messageTexts().isEmpty(), 5000);
     const ScriptedPrompter::Call &call = env.prompter.lastCall();
     QCOMPARE(call.title, QStringLiteral("Error"));
@@ -325,15 +325,15 @@ void TestExcelWindows::exportWindowWritesTheGroup()
     const qint64 sid = env.d.addGroup(QStringLiteral("Socios"));
     env.d.addContact({"Ana", "34600123456", "", "", "", "", QVariant(), QString::number(sid)});
     env.d.addContact({"Luis", "34611223344", "", "", "", "", QVariant(), ""});
-    Form13 form(env.context);
-    QCOMPARE(form.Combo1->count(), 2);
-    QCOMPARE(form.Combo1->itemText(1), QStringLiteral("Grupo: Socios"));
-    form.Combo1->setCurrentIndex(1);
+    ExcelExportWindow form(env.context);
+    QCOMPARE(form.groupCombo->count(), 2);
+    QCOMPARE(form.groupCombo->itemText(1), QStringLiteral("Grupo: Socios"));
+    form.groupCombo->setCurrentIndex(1);
     env.prompter.answerSaveFile(env.d.home.file(QStringLiteral("socios.xlsx")));
-    form.Command1_Click();
+    form.exportSelection();
     QCOMPARE(form.lastOutcome().status, ExportOutcome::Status::Exported);
     QCOMPARE(form.lastOutcome().contacts, 1);
-    QCOMPARE(env.prompter.messageTexts(), QStringList{kExportacionCompleta});
+    QCOMPARE(env.prompter.messageTexts(), QStringList{kExportDone});
 }
 
 QTEST_MAIN(TestExcelWindows)
@@ -344,10 +344,10 @@ void TestExcelWindows::filePopupActsOnTheFileUnderThePointer()
     Env env;
     exceltest::saveBook(env.d.home, exceltest::sheetOf({{"Ana", "600123456"}}), QStringLiteral("a.xlsx"));
     const QString b = exceltest::saveBook(env.d.home, exceltest::sheetOf({{"Bea", "600654321"}}), QStringLiteral("b.xlsx"));
-    QPointer<Form12> form = openOn(env, QStringLiteral("a.xlsx"));
+    QPointer<ExcelImportWindow> form = openOn(env, QStringLiteral("a.xlsx"));
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.data()));
-    QListView *list = form->File1;
+    QListView *list = form->fileList;
     const auto fileIndex = [list](const QString &name) {
         const QModelIndex root = list->rootIndex();
         for (int row = 0; row < list->model()->rowCount(root); ++row) {
@@ -358,7 +358,7 @@ void TestExcelWindows::filePopupActsOnTheFileUnderThePointer()
         return QModelIndex();
     };
     QTRY_VERIFY_WITH_TIMEOUT(fileIndex(QStringLiteral("b.xlsx")).isValid(), 10000);
-    QMenu *menu = form->mnurclick_excelfile;
+    QMenu *menu = form->fileMenu;
     const QList<QAction *> items = menu->actions();
     QCOMPARE(items.size(), 2);
 
@@ -366,7 +366,7 @@ void TestExcelWindows::filePopupActsOnTheFileUnderThePointer()
     QVERIFY(QFile::remove(b));
     Q_EMIT list->customContextMenuRequested(list->visualRect(fileIndex(QStringLiteral("b.xlsx"))).center());
     QVERIFY(!menu->isVisible());
-    QCOMPARE(form->archivo(), env.d.home.file(QStringLiteral("a.xlsx")));
+    QCOMPARE(form->workbook(), env.d.home.file(QStringLiteral("a.xlsx")));
 
     // On a file that is there, "Abrir archivo" opens that very file.
     Q_EMIT list->customContextMenuRequested(list->visualRect(fileIndex(QStringLiteral("a.xlsx"))).center());
@@ -375,7 +375,7 @@ void TestExcelWindows::filePopupActsOnTheFileUnderThePointer()
     QTest::keyClick(menu, Qt::Key_Return);
     QCOMPARE(env.shell.urls().size(), 1);
     QVERIFY(env.shell.urls().constFirst().endsWith(QStringLiteral("/a.xlsx")));
-    QVERIFY(!form->mapeo());
+    QVERIFY(!form->mappingWindow());
     delete form;
 }
 

@@ -1,6 +1,6 @@
 #include "web_rig.h"
 
-#include "importexport/web/form14.h"
+#include "importexport/web/web_download_window.h"
 #include "importexport/web/web_download.h"
 #include "platform/net/gateway_channel.h"
 
@@ -51,11 +51,11 @@ private Q_SLOTS:
     {
         const auto r = parseRecord(record({"Seán O'Donnell", "34612345681", "", "Calle 'B'", "", "fin"}));
         QVERIFY(r);
-        QCOMPARE(r->nombre, QStringLiteral("Seán O'Donnell"));
-        QCOMPARE(r->telefono, QStringLiteral("34612345681"));
-        QCOMPARE(r->direccion, QString());
-        QCOMPARE(r->nombre_completo, QStringLiteral("Calle 'B'"));
-        QCOMPARE(r->comentario, QStringLiteral("fin"));
+        QCOMPARE(r->name, QStringLiteral("Seán O'Donnell"));
+        QCOMPARE(r->phone, QStringLiteral("34612345681"));
+        QCOMPARE(r->address, QString());
+        QCOMPARE(r->fullName, QStringLiteral("Calle 'B'"));
+        QCOMPARE(r->comment, QStringLiteral("fin"));
         QVERIFY(!parseRecord(QStringLiteral("INSERT INTO Agenda VALUES ('a','b','c')")));
         QVERIFY(!parseRecord(QStringLiteral("INSERT sin comillas")));
         QVERIFY(!parseRecord(QStringLiteral("('a','b','c','d','e','sin cerrar")));
@@ -72,7 +72,7 @@ private Q_SLOTS:
                                           record({"Eva", "34600000003", "", "", "", ""}),
                                           record({"Eva", "34600000003", "", "", "", ""})}      // twice in one reply
                                   .join(QStringLiteral("||"));
-        DownloadOutcome out = applyDownloadReply(rig.conexion, reply, DownloadOptions{false, true}, kBase, "Brisanta");
+        DownloadOutcome out = applyDownloadReply(rig.connection, reply, DownloadOptions{false, true}, kBase, "Brisanta");
         QCOMPARE(out.status, DownloadOutcome::Status::Imported);
         QCOMPARE(out.added, 3);
         QCOMPARE(out.text, QStringLiteral("3 contactos han sido añadidos a la agenda de Brisanta Desktop"));
@@ -80,12 +80,12 @@ private Q_SLOTS:
         QCOMPARE(rig.contactCount(), 5);
 
         // By phone: everything is there now.
-        out = applyDownloadReply(rig.conexion, reply, DownloadOptions{true, true}, kBase, "Brisanta");
+        out = applyDownloadReply(rig.connection, reply, DownloadOptions{true, true}, kBase, "Brisanta");
         QCOMPARE(out.added, 0);
         QCOMPARE(out.text, QStringLiteral("0 contactos han sido añadidos a la agenda de Brisanta Desktop"));
 
         // Neither: every record goes in.
-        out = applyDownloadReply(rig.conexion, reply, DownloadOptions{false, false}, kBase, "Brisanta");
+        out = applyDownloadReply(rig.connection, reply, DownloadOptions{false, false}, kBase, "Brisanta");
         QCOMPARE(out.added, 5);
         QCOMPARE(rig.contactCount(), 10);
     }
@@ -105,7 +105,7 @@ private Q_SLOTS:
 
         WebRig rig;
         const DownloadOutcome out =
-            applyDownloadReply(rig.conexion, streetRecord + "||" + auth, DownloadOptions{false, true}, kBase, "Brisanta");
+            applyDownloadReply(rig.connection, streetRecord + "||" + auth, DownloadOptions{false, true}, kBase, "Brisanta");
         QCOMPARE(out.status, DownloadOutcome::Status::Imported);
         QCOMPARE(out.added, 2);
         QCOMPARE(rig.contactCount(), 2);
@@ -118,10 +118,10 @@ private Q_SLOTS:
         WebRig rig;
         rig.addContact("Ángel Peña", "34600000001", "Íñigo", "Ávila", "", "ÑU");
         const QString same = record({"ÁNGEL PEÑA", "34600000001", "ávila", "íÑIGO", "", "ñu"});
-        DownloadOutcome out = applyDownloadReply(rig.conexion, same, DownloadOptions{false, true}, kBase, "Brisanta");
+        DownloadOutcome out = applyDownloadReply(rig.connection, same, DownloadOptions{false, true}, kBase, "Brisanta");
         QCOMPARE(out.added, 0);
         const QString other = record({"Angel Peña", "34600000001", "Ávila", "Íñigo", "", "ÑU"});
-        out = applyDownloadReply(rig.conexion, other, DownloadOptions{false, true}, kBase, "Brisanta");
+        out = applyDownloadReply(rig.connection, other, DownloadOptions{false, true}, kBase, "Brisanta");
         QCOMPARE(out.added, 1);
     }
 
@@ -129,10 +129,10 @@ private Q_SLOTS:
     {
         WebRig rig;
         const QString reply = record({"D'Ors", "34600000004", "Calle || 3", "Jesús D'Ors", "", "it's"}) + "||";
-        const DownloadOutcome out = applyDownloadReply(rig.conexion, reply, DownloadOptions{false, true}, kBase, "Brisanta");
+        const DownloadOutcome out = applyDownloadReply(rig.connection, reply, DownloadOptions{false, true}, kBase, "Brisanta");
         QCOMPARE(out.added, 1);
         QCOMPARE(out.unreadable, 0);
-        const auto rows = rig.conexion.select(QStringLiteral("SELECT nombre,direccion,nombre_completo,comentario FROM Agenda"));
+        const auto rows = rig.connection.select(QStringLiteral("SELECT nombre,direccion,nombre_completo,comentario FROM Agenda"));
         QCOMPARE(rows.size(), size_t(1));
         QCOMPARE(rows[0].value(0).toString(), QStringLiteral("D'Ors"));
         QCOMPARE(rows[0].value(1).toString(), QStringLiteral("Calle || 3"));
@@ -146,7 +146,7 @@ private Q_SLOTS:
         WebRig rig;
         rig.addContact("Ana", "34600000001");
         const QString reply = QStringLiteral("DELETE FROM Agenda; INSERT INTO Agenda (nombre) VALUES ('x')");
-        const DownloadOutcome out = applyDownloadReply(rig.conexion, reply, DownloadOptions{}, kBase, "Brisanta");
+        const DownloadOutcome out = applyDownloadReply(rig.connection, reply, DownloadOptions{}, kBase, "Brisanta");
         QCOMPARE(out.added, 0);
         QCOMPARE(out.unreadable, 1);
         QCOMPARE(rig.contactCount(), 1);
@@ -156,18 +156,18 @@ private Q_SLOTS:
     void failedWriteKeepsNothing()
     {
         WebRig rig;
-        QVERIFY(rig.conexion.execute(QStringLiteral("CREATE TRIGGER no_mas BEFORE INSERT ON Agenda WHEN NEW.telefono='2' "
+        QVERIFY(rig.connection.execute(QStringLiteral("CREATE TRIGGER no_mas BEFORE INSERT ON Agenda WHEN NEW.telefono='2' "
                                                     "BEGIN SELECT RAISE(ABORT,'refused'); END")).ok());
         const QString reply = record({"A", "1", "", "", "", ""}) + "||" + record({"B", "2", "", "", "", ""});
-        const DownloadOutcome out = applyDownloadReply(rig.conexion, reply, DownloadOptions{}, kBase, "Brisanta");
+        const DownloadOutcome out = applyDownloadReply(rig.connection, reply, DownloadOptions{}, kBase, "Brisanta");
         QCOMPARE(out.status, DownloadOutcome::Status::WriteError);
         QCOMPARE(rig.contactCount(), 0);
     }
 
     void captionEndsWithTheDomain()
     {
-        QCOMPARE(dominioDesdePunto(QStringLiteral("http://www.brisanta.es/")), QStringLiteral(".brisanta.es/"));
-        QCOMPARE(dominioDesdePunto(QStringLiteral("http://localhost/")), QStringLiteral("http://localhost/"));
+        QCOMPARE(domainFromDot(QStringLiteral("http://www.brisanta.es/")), QStringLiteral(".brisanta.es/"));
+        QCOMPARE(domainFromDot(QStringLiteral("http://localhost/")), QStringLiteral("http://localhost/"));
     }
 
     void windowDownloadsFromTheGateway()
@@ -179,35 +179,35 @@ private Q_SLOTS:
                                                       QStringLiteral("nota")});
         rig.sim.addWebContact(QStringLiteral("ana"), {QStringLiteral("Eva"), QStringLiteral("34612345682")});
         rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("p&ss"));
-        Form14 form(*rig.context, &rig.lists);
-        QVERIFY(!form.Check1->isChecked());
-        QVERIFY(form.Check2->isChecked());
-        form.Check1->click();
-        QVERIFY(form.Check2->isChecked());
-        form.Check1->click();
-        QVERIFY(form.Check2->isChecked());
+        WebDownloadWindow form(*rig.context, &rig.lists);
+        QVERIFY(!form.skipExistingPhoneCheck->isChecked());
+        QVERIFY(form.skipDuplicatesCheck->isChecked());
+        form.skipExistingPhoneCheck->click();
+        QVERIFY(form.skipDuplicatesCheck->isChecked());
+        form.skipExistingPhoneCheck->click();
+        QVERIFY(form.skipDuplicatesCheck->isChecked());
 
-        QSignalSpy handled(&form, &Form14::replyHandled);
-        form.Command1_Click();
+        QSignalSpy handled(&form, &WebDownloadWindow::replyHandled);
+        form.requestDownload();
         QVERIFY(handled.wait(10000));
         QCOMPARE(rig.contactCount(), 2);
-        QCOMPARE(rig.conexion.scalar(QStringLiteral("SELECT direccion FROM Agenda WHERE telefono='34612345681'")).toString(),
+        QCOMPARE(rig.connection.scalar(QStringLiteral("SELECT direccion FROM Agenda WHERE telefono='34612345681'")).toString(),
                  QStringLiteral("Rúa 3"));
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("2 contactos han sido añadidos a la agenda de Brisanta Desktop"));
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Importación finalizada"));
-        QCOMPARE(rig.lists.agendaCalls, QList<bool>{true});
-        const auto first = rig.sim.lastRequest(sim::Endpoint::ExportAgenda);
+        QCOMPARE(rig.lists.contactReloads, QList<bool>{true});
+        const auto first = rig.sim.lastRequest(sim::Endpoint::ExportBook);
         QVERIFY(first);
         QCOMPARE(first->value("password"), QStringLiteral("p&ss"));
         QCOMPARE(first->value("buf"), QStringLiteral("0"));
 
         // Again: all already there, nothing added, the list is not redrawn; the counter moved on.
-        form.Command1_Click();
+        form.requestDownload();
         QVERIFY(handled.wait(10000));
         QCOMPARE(rig.contactCount(), 2);
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("0 contactos han sido añadidos a la agenda de Brisanta Desktop"));
-        QCOMPARE(rig.lists.agendaCalls.size(), 1);
-        QCOMPARE(rig.sim.lastRequest(sim::Endpoint::ExportAgenda)->value("buf"), QStringLiteral("1"));
+        QCOMPARE(rig.lists.contactReloads.size(), 1);
+        QCOMPARE(rig.sim.lastRequest(sim::Endpoint::ExportBook)->value("buf"), QStringLiteral("1"));
     }
 
     void windowReportsRefusalEmptyBookAndNoConnection()
@@ -215,34 +215,34 @@ private Q_SLOTS:
         WebRig rig;
         rig.sim.addAccount(QStringLiteral("ana"), QStringLiteral("bien"));
         rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("mal"));
-        Form14 form(*rig.context, &rig.lists);
-        QSignalSpy handled(&form, &Form14::replyHandled);
-        form.Command1_Click();
+        WebDownloadWindow form(*rig.context, &rig.lists);
+        QSignalSpy handled(&form, &WebDownloadWindow::replyHandled);
+        form.requestDownload();
         QVERIFY(handled.wait(10000));
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Faltan datos de usuario"));
 
-        rig.conexion.execute(QStringLiteral("UPDATE Usuario SET pass='bien'"));
-        form.Command1_Click();
+        rig.connection.execute(QStringLiteral("UPDATE Usuario SET pass='bien'"));
+        form.requestDownload();
         QVERIFY(handled.wait(10000));
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Sin contactos"));
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("No tiene ningun contacto en la agenda de ") + rig.sim.baseUrl());
 
-        rig.sim.armFault(sim::Endpoint::ExportAgenda, sim::FaultKind::EmptyBody);
-        form.Command1_Click();
+        rig.sim.armFault(sim::Endpoint::ExportBook, sim::FaultKind::EmptyBody);
+        form.requestDownload();
         QVERIFY(handled.wait(10000));
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error de conexión"));
         QCOMPARE(rig.contactCount(), 0);
-        QVERIFY(rig.lists.agendaCalls.isEmpty());
+        QVERIFY(rig.lists.contactReloads.isEmpty());
     }
 
     void noAccountSendsNothing()
     {
         WebRig rig;
-        Form14 form(*rig.context, &rig.lists);
-        form.Command1_Click();
-        QVERIFY(!form.WebBrowser1().inFlight());
+        WebDownloadWindow form(*rig.context, &rig.lists);
+        form.requestDownload();
+        QVERIFY(!form.browser().inFlight());
         QCOMPARE(rig.prompter.count(), 0);
-        QCOMPARE(rig.sim.requestCount(sim::Endpoint::ExportAgenda), 0);
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::ExportBook), 0);
     }
 };
 

@@ -1,6 +1,6 @@
 #include "web_rig.h"
 
-#include "importexport/web/form15.h"
+#include "importexport/web/web_upload_window.h"
 #include "importexport/web/web_upload.h"
 #include "platform/net/gateway_channel.h"
 
@@ -54,12 +54,12 @@ private Q_SLOTS:
         rig.addContact("Sin", "");
         rig.addContact("Nulo", QVariant());
         rig.addContact("ana", "34600000001", QVariant(), "Calle", QVariant(), QVariant());
-        const auto queue = uploadQueue(rig.conexion);
+        const auto queue = uploadQueue(rig.connection);
         QCOMPARE(queue.size(), size_t(2));
-        QCOMPARE(queue[0].nombre, QStringLiteral("ana"));
-        QCOMPARE(queue[0].nombre_completo, QString());
-        QCOMPARE(queue[0].direccion, QStringLiteral("Calle"));
-        QCOMPARE(queue[1].nombre, QStringLiteral("Zoe"));
+        QCOMPARE(queue[0].name, QStringLiteral("ana"));
+        QCOMPARE(queue[0].fullName, QString());
+        QCOMPARE(queue[0].address, QStringLiteral("Calle"));
+        QCOMPARE(queue[1].name, QStringLiteral("Zoe"));
     }
 
     // The contacts go up in the order the lists show them, accents and "ñ" in their Spanish place.
@@ -69,8 +69,8 @@ private Q_SLOTS:
         for (const char *name : {"Zoë", "Ñandú", "Nuria", "álvaro", "Beto"})
             rig.addContact(QString::fromUtf8(name), "34600000001");
         QStringList order;
-        for (const UploadContact &c : uploadQueue(rig.conexion))
-            order << c.nombre;
+        for (const UploadContact &c : uploadQueue(rig.connection))
+            order << c.name;
         QCOMPARE(order, (QStringList{QStringLiteral("álvaro"), QStringLiteral("Beto"), QStringLiteral("Nuria"),
                                      QStringLiteral("Ñandú"), QStringLiteral("Zoë")}));
     }
@@ -94,15 +94,15 @@ private Q_SLOTS:
         rig.addContact("Carla", "34600000003");
         rig.addContact("Dani", "34600000004");
         rig.sim.addWebContact(QStringLiteral("ana"), {QStringLiteral("Carla"), QStringLiteral("34600000003")});
-        Form15 form(*rig.context);
+        WebUploadWindow form(*rig.context);
         QStringList progress;
-        connect(&form.WebBrowser1(), &net::GatewayChannel::finished, this,
-                [&] { progress << form.SkinLabel9->text(); });
-        QSignalSpy ended(&form, &Form15::uploadEnded);
-        form.Command1_Click();
+        connect(&form.browser(), &net::GatewayChannel::finished, this,
+                [&] { progress << form.progressLabel->text(); });
+        QSignalSpy ended(&form, &WebUploadWindow::uploadEnded);
+        form.startUpload();
         QVERIFY(rig.busy.isBusy());
-        QVERIFY(form.SkinLabel9->isVisibleTo(&form));
-        QCOMPARE(form.SkinLabel9->text(), QStringLiteral("Progreso 0%... Por favor, espere."));
+        QVERIFY(form.progressLabel->isVisibleTo(&form));
+        QCOMPARE(form.progressLabel->text(), QStringLiteral("Progreso 0%... Por favor, espere."));
         QVERIFY(ended.wait(10000));
         QCOMPARE(ended.first().first().toInt(), 3);
         // Read after each reply was handled: the next contact's text; the last one stays (100 never shows).
@@ -112,7 +112,7 @@ private Q_SLOTS:
         QCOMPARE(rig.prompter.count(), 1);
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("Se han introducido con exito 3 contactos en ") + rig.sim.baseUrl());
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Contactos introducidos con exito"));
-        const auto sent = rig.sim.requests(sim::Endpoint::ImportAgenda);
+        const auto sent = rig.sim.requests(sim::Endpoint::ImportBook);
         QCOMPARE(sent.size(), 4);
         // In the lists' order: "Álex" sits with the A's.
         QCOMPARE(sent[0].value("nombre"), QStringLiteral("Álex O'Neill"));
@@ -136,13 +136,13 @@ private Q_SLOTS:
         rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("mal"));
         rig.addContact("Bea", "34600000002");
         rig.addContact("Carla", "34600000003");
-        Form15 form(*rig.context);
-        QSignalSpy ended(&form, &Form15::uploadEnded);
-        form.Command1_Click();
+        WebUploadWindow form(*rig.context);
+        QSignalSpy ended(&form, &WebUploadWindow::uploadEnded);
+        form.startUpload();
         QVERIFY(ended.wait(10000));
         QCOMPARE(rig.prompter.count(), 1);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error de autentificacion"));
-        QCOMPARE(rig.sim.requestCount(sim::Endpoint::ImportAgenda), 1);
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::ImportBook), 1);
         QVERIFY(!rig.busy.isBusy());
     }
 
@@ -154,11 +154,11 @@ private Q_SLOTS:
         for (int i = 1; i <= 5; ++i)
             rig.addContact(QStringLiteral("C%1").arg(i), QStringLiteral("3460000000%1").arg(i));
         // The fourth request gets an empty page: a lost connection.
-        rig.sim.armFault(sim::Endpoint::ImportAgenda, sim::Fault{sim::FaultKind::Delay, 3, std::chrono::milliseconds(1)});
-        rig.sim.armFault(sim::Endpoint::ImportAgenda, sim::FaultKind::EmptyBody);
-        Form15 form(*rig.context);
-        QSignalSpy ended(&form, &Form15::uploadEnded);
-        form.Command1_Click();
+        rig.sim.armFault(sim::Endpoint::ImportBook, sim::Fault{sim::FaultKind::Delay, 3, std::chrono::milliseconds(1)});
+        rig.sim.armFault(sim::Endpoint::ImportBook, sim::FaultKind::EmptyBody);
+        WebUploadWindow form(*rig.context);
+        QSignalSpy ended(&form, &WebUploadWindow::uploadEnded);
+        form.startUpload();
         QVERIFY(ended.wait(10000));
         const QStringList texts = rig.prompter.messageTexts();
         QCOMPARE(texts.size(), 2);
@@ -170,15 +170,15 @@ private Q_SLOTS:
     void emptyBookAndMissingAccount()
     {
         WebRig rig;
-        Form15 form(*rig.context);
-        form.Command1_Click();
+        WebUploadWindow form(*rig.context);
+        form.startUpload();
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Faltan datos de usuario"));
         rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("x"));
         rig.addContact("", "34600000001");
-        form.Command1_Click();
+        form.startUpload();
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Agenda vacia"));
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("No existe ningún contacto en la agenda"));
-        QCOMPARE(rig.sim.requestCount(sim::Endpoint::ImportAgenda), 0);
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::ImportBook), 0);
         QVERIFY(!rig.busy.isBusy());
     }
 };

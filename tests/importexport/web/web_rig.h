@@ -16,17 +16,17 @@
 
 class CountingLists final : public startup::ListViews {
 public:
-    void f_agenda(bool reload) override { agendaCalls << reload; }
-    void f_grupos() override { ++gruposCalls; }
-    QList<bool> agendaCalls;
-    int gruposCalls = 0;
+    void refreshContactList(bool reload) override { contactReloads << reload; }
+    void refreshGroupList() override { ++groupReloads; }
+    QList<bool> contactReloads;
+    int groupReloads = 0;
 };
 
 // A program folder, its database and a simulator the brand addresses point at.
 struct WebRig {
     testing::TempHome home;
     sim::GatewaySimulator sim;
-    db::Connection conexion;
+    db::Connection connection;
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
@@ -38,9 +38,9 @@ struct WebRig {
     {
         sim.start();
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
-        conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(conexion);
-        context.reset(new startup::AppContext{conexion, prompter, shell, busy, network, home.path()});
+        connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
+        startup::createSchema(connection);
+        context.reset(new startup::AppContext{connection, prompter, shell, busy, network, home.path()});
     }
 
     ~WebRig()
@@ -51,7 +51,7 @@ struct WebRig {
 
     void addAccountRow(const QString &login, const QString &pass)
     {
-        conexion.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario) "
+        connection.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario) "
                                         "VALUES (?1,?2,'3','100','GMT +01:00')"),
                          {login, pass});
     }
@@ -59,10 +59,10 @@ struct WebRig {
     void addContact(const QVariant &name, const QVariant &phone, const QVariant &fullName = {},
                     const QVariant &address = {}, const QVariant &otherPhone = {}, const QVariant &comment = {})
     {
-        conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2,comentario) "
+        connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2,comentario) "
                                         "VALUES (?1,?2,?3,?4,?5,?6)"),
                          {name, phone, fullName, address, otherPhone, comment});
     }
 
-    int contactCount() { return conexion.scalar(QStringLiteral("SELECT count(*) FROM Agenda")).toInt(); }
+    int contactCount() { return connection.scalar(QStringLiteral("SELECT count(*) FROM Agenda")).toInt(); }
 };

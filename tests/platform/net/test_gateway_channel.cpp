@@ -94,13 +94,13 @@ void TestGatewayChannel::counterMovesPerAnsweredReply()
     QVERIFY(server.isListening());
     server.setDefault(Script::answer("0|Ticket price|0.07|10", status));
     net::GatewayChannel channel(net::Overlap::ReplaceOlder);
-    channel.setContador(before);
+    channel.setCounter(before);
     QSignalSpy spy(&channel, &net::GatewayChannel::finished);
 
-    QCOMPARE(channel.post(server.url("APIv2/quotesms.php"), {{"buf", channel.contadorBuf()}}), net::StartStatus::Started);
+    QCOMPARE(channel.post(server.url("APIv2/quotesms.php"), {{"buf", channel.counterText()}}), net::StartStatus::Started);
     QVERIFY(spy.wait(kWait));
-    QCOMPARE(channel.contador(), after);
-    QCOMPARE(channel.contadorBuf(), QString::number(after));
+    QCOMPARE(channel.counter(), after);
+    QCOMPARE(channel.counterText(), QString::number(after));
     QVERIFY(LoopbackHttpServer::bodyOf(server.lastRequest()).endsWith(QByteArray("buf=" + QByteArray::number(before))));
 }
 
@@ -110,13 +110,13 @@ void TestGatewayChannel::callerCountedChannelNeverWraps()
     server.setDefault(Script::answer("0|Ticket price|"));
     net::GatewayChannel channel(net::Overlap::ReplaceOlder);
     channel.setCounterRule(net::CounterRule::ByCaller);
-    channel.setContador(32000);
+    channel.setCounter(32000);
     QSignalSpy spy(&channel, &net::GatewayChannel::finished);
 
-    channel.get(server.url("extranet/SMS/pedir_coste.php?buf=") + channel.contadorBuf());
-    channel.bumpContador();
+    channel.get(server.url("extranet/SMS/pedir_coste.php?buf=") + channel.counterText());
+    channel.bumpCounter();
     QVERIFY(spy.wait(kWait));
-    QCOMPARE(channel.contador(), 32001);
+    QCOMPARE(channel.counter(), 32001);
 }
 
 void TestGatewayChannel::postsFormBytesWithTheFormHeader()
@@ -230,7 +230,7 @@ void TestGatewayChannel::failuresArriveAsEmptyReplies()
     }
     net::GatewayChannel channel(net::Overlap::ReplaceOlder);
     channel.setTimeout(300ms);
-    channel.setContador(5);
+    channel.setCounter(5);
     QSignalSpy spy(&channel, &net::GatewayChannel::finished);
 
     channel.post(url, {{"user", "ana"}});
@@ -240,7 +240,7 @@ void TestGatewayChannel::failuresArriveAsEmptyReplies()
     QCOMPARE(int(reply.status), expectedStatus);
     QCOMPARE(reply.text, expectedText);
     QCOMPARE(reply.ok, !expectedText.isEmpty());
-    QCOMPARE(channel.contador(), counted ? 6 : 5);
+    QCOMPARE(channel.counter(), counted ? 6 : 5);
     QVERIFY(!channel.inFlight());
 }
 
@@ -262,7 +262,7 @@ void TestGatewayChannel::newerRequestReplacesOlder()
     // Well past the older answer's moment: it must never show up.
     QVERIFY(!spy.wait(600));
     QCOMPARE(spy.count(), 1);
-    QCOMPARE(channel.contador(), 1);
+    QCOMPARE(channel.counter(), 1);
 }
 
 void TestGatewayChannel::sendIsRefusedWhileOneIsInFlight()
@@ -327,7 +327,7 @@ void TestGatewayChannel::handlerMayStartTheNextRequest()
     channel.post(server.url("APIv2/sendsms.php"), {{"n", "0"}});
     QTRY_COMPARE_WITH_TIMEOUT(answered, 3, kWait);
     QCOMPARE(server.requestCount(), 3);
-    QCOMPARE(channel.contador(), 3);
+    QCOMPARE(channel.counter(), 3);
 }
 
 void TestGatewayChannel::aRequestIsNeverPostedTwice_data()
@@ -417,7 +417,7 @@ void TestGatewayChannel::oversizedRepliesFailAtTheCap()
     server.setDefault(huge);
     net::GatewayChannel channel(net::Overlap::ReplaceOlder);
     channel.setTimeout(60s);
-    channel.setContador(3);
+    channel.setCounter(3);
     QSignalSpy spy(&channel, &net::GatewayChannel::finished);
 
     channel.post(server.url("APIv2/getreport.php"), {{"sms_id", "1"}});
@@ -429,7 +429,7 @@ void TestGatewayChannel::oversizedRepliesFailAtTheCap()
     QVERIFY(reply.text.isEmpty());
     QVERIFY(!reply.ok);
     QVERIFY(!channel.inFlight());
-    QCOMPARE(channel.contador(), 3); // no reply of the script: not counted
+    QCOMPARE(channel.counter(), 3); // no reply of the script: not counted
 }
 
 void TestGatewayChannel::replyLimitIsTheChannels()
@@ -510,7 +510,7 @@ void TestGatewayChannel::lateReplyComesAfterTheTimeOut()
     QVERIFY(!channel.awaitingLateReply());
     QCOMPARE(spy.count(), 2);
     QCOMPARE(server.requestCount(), 2);
-    QCOMPARE(channel.contador(), 2);
+    QCOMPARE(channel.counter(), 2);
 }
 
 void TestGatewayChannel::lateReplyWindowRunsOut()

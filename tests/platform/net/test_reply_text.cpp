@@ -44,7 +44,7 @@ void TestReplyText::splitsAndJudgesApiReplies()
     QFETCH(bool, ok);
     QFETCH(QStringList, fields);
     QCOMPARE(net::replyOk(reply), ok);
-    QCOMPARE(net::respuesta_api(reply), fields);
+    QCOMPARE(net::splitApiReply(reply), fields);
 }
 
 void TestReplyText::decodesBodies_data()

@@ -109,10 +109,10 @@ void TestSyncHttp::sendsTheBodyOfTheTwoArrays()
     LoopbackHttpServer server;
     server.setDefault(Script::answer("1.0.7"));
     net::SyncHttp http(server.url());
-    QVERIFY(http.conectar(server.hostPort(), {}));
-    const net::SyncReply reply = http.peticion(kVersionPath, names, values);
-    http.cerrar();
-    http.cerrar();
+    QVERIFY(http.connectTo(server.hostPort(), {}));
+    const net::SyncReply reply = http.request(kVersionPath, names, values);
+    http.disconnect();
+    http.disconnect();
 
     QCOMPARE(reply.status, net::SyncReply::Status::Ok);
     QVERIFY(reply.ok);
@@ -146,15 +146,15 @@ void TestSyncHttp::readsWholeReplies()
     script.contentLength = contentLength;
     server.setDefault(script);
     net::SyncHttp http(server.url());
-    QVERIFY(http.conectar(server.hostPort()));
-    const net::SyncReply first = http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
+    QVERIFY(http.connectTo(server.hostPort()));
+    const net::SyncReply first = http.request(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
     QVERIFY(first.ok);
     QVERIFY(first.text.size() > 1024);
     QVERIFY(first.text.startsWith(QStringLiteral("linea 0 a\u00F1o \u20AC|linea 1 ")));
     QCOMPARE(first.text, text::fromCp1252(longBody()));
 
     // The line stays usable for another request until it is closed.
-    const net::SyncReply second = http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
+    const net::SyncReply second = http.request(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
     QVERIFY(second.ok);
     QCOMPARE(second.text, first.text);
     QCOMPARE(server.requestCount(), 2);
@@ -165,8 +165,8 @@ void TestSyncHttp::readsTheBodyOfAnErrorStatus()
     LoopbackHttpServer server;
     server.setDefault(Script::answer("<h1>Error interno \xF1</h1>", 500));
     net::SyncHttp http(server.url());
-    QVERIFY(http.conectar(server.hostPort()));
-    const net::SyncReply reply = http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
+    QVERIFY(http.connectTo(server.hostPort()));
+    const net::SyncReply reply = http.request(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
     QVERIFY(reply.ok);
     QCOMPARE(reply.httpStatus, 500);
     QCOMPARE(reply.text, QStringLiteral("<h1>Error interno \u00F1</h1>"));
@@ -200,13 +200,13 @@ void TestSyncHttp::failuresAreReportedAndCloseTheLine()
     net::SyncHttp http(server.url());
     http.setTimeout(300ms);
     if (kind != 3)
-        QVERIFY(http.conectar(address));
-    const net::SyncReply reply = http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
+        QVERIFY(http.connectTo(address));
+    const net::SyncReply reply = http.request(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
     QCOMPARE(reply.status, expected);
     QVERIFY(!reply.ok);
     QVERIFY(reply.text.isEmpty());
-    QVERIFY(!http.conectado());
-    QCOMPARE(http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""}).status, net::SyncReply::Status::NotConnected);
+    QVERIFY(!http.isConnected());
+    QCOMPARE(http.request(kVersionPath, {"Fuente", ""}, {"Desktop", ""}).status, net::SyncReply::Status::NotConnected);
 }
 
 void TestSyncHttp::refusesUnusableServers_data()
@@ -223,8 +223,8 @@ void TestSyncHttp::refusesUnusableServers()
 {
     QFETCH(QString, address);
     net::SyncHttp http(QStringLiteral("http://127.0.0.1/"));
-    QVERIFY(!http.conectar(address));
-    QVERIFY(!http.conectado());
+    QVERIFY(!http.connectTo(address));
+    QVERIFY(!http.isConnected());
 }
 
 void TestSyncHttp::secureGatewayFailsCleanlyAgainstPlainServer()
@@ -233,12 +233,12 @@ void TestSyncHttp::secureGatewayFailsCleanlyAgainstPlainServer()
     server.setDefault(Script::answer("0|plain|"));
     net::SyncHttp http(QStringLiteral("HTTPS://127.0.0.1/"));
     http.setTimeout(500ms);
-    if (!http.conectar(server.hostPort())) {
-        QVERIFY(!http.conectado()); // no TLS on this machine: refused up front
+    if (!http.connectTo(server.hostPort())) {
+        QVERIFY(!http.isConnected()); // no TLS on this machine: refused up front
         return;
     }
-    QVERIFY(http.seguro());
-    const net::SyncReply reply = http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
+    QVERIFY(http.isSecure());
+    const net::SyncReply reply = http.request(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
     QVERIFY(!reply.ok);
     QVERIFY(reply.text.isEmpty());
 }
@@ -303,8 +303,8 @@ void TestSyncHttp::nothingElseRunsWhileItBlocks()
     QTimer::singleShot(0, this, [&timerRan] { timerRan = true; });
 
     net::SyncHttp http(versionServer.url());
-    QVERIFY(http.conectar(versionServer.hostPort()));
-    const net::SyncReply reply = http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
+    QVERIFY(http.connectTo(versionServer.hostPort()));
+    const net::SyncReply reply = http.request(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
     QVERIFY(reply.ok);
     QCOMPARE(reply.text, QStringLiteral("1.0.7"));
     // The quote's answer came in long ago, yet neither it nor the timer ran in the middle.
@@ -346,10 +346,10 @@ void TestSyncHttp::oversizedRepliesFailAtTheCap()
     server.setDefault(huge);
     net::SyncHttp http(server.url());
     http.setTimeout(4s);
-    QVERIFY(http.conectar(server.hostPort()));
+    QVERIFY(http.connectTo(server.hostPort()));
     QElapsedTimer clock;
     clock.start();
-    const net::SyncReply reply = http.peticion(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
+    const net::SyncReply reply = http.request(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
     QCOMPARE(reply.status, net::SyncReply::Status::BadReply);
     QVERIFY(reply.text.isEmpty());
     QVERIFY2(clock.elapsed() < 3000, QByteArray::number(clock.elapsed()).constData());

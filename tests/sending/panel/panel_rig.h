@@ -27,10 +27,10 @@ namespace testing {
 
 class FakeLists final : public startup::ListViews {
 public:
-    bool agendaVacia() const override { return agenda; }
-    bool plantillasVacias() const override { return plantillas; }
-    bool agenda = true;
-    bool plantillas = true;
+    bool isBookEmpty() const override { return bookEmpty; }
+    bool hasNoTemplates() const override { return templatesEmpty; }
+    bool bookEmpty = true;
+    bool templatesEmpty = true;
 };
 
 class FakeWindows final : public startup::WindowOpener {
@@ -47,16 +47,16 @@ struct PanelRig {
         sim.addAccount(QStringLiteral("usu"), QStringLiteral("secreto"), 100.0);
         sim.approveSender(QStringLiteral("usu"), QStringLiteral("Tienda"));
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
-        conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(conexion);
-        conexion.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
+        connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
+        startup::createSchema(connection);
+        connection.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
                                         "VALUES ('usu','secreto','0','100','GMT +01:00','Preguntar')"));
         context = std::make_unique<startup::AppContext>(
-            startup::AppContext{conexion, prompter, shell, busy, network, home.path()});
+            startup::AppContext{connection, prompter, shell, busy, network, home.path()});
         view = std::make_unique<sending::SendPanelView>();
-        view->Combo1()->addItems({QStringLiteral("Tienda"), QStringLiteral("Avisos")});
-        view->Combo1()->setCurrentIndex(0);
-        view->Command1()->setEnabled(false); // as the main window leaves it at start-up
+        view->senderCombo()->addItems({QStringLiteral("Tienda"), QStringLiteral("Avisos")});
+        view->senderCombo()->setCurrentIndex(0);
+        view->sendButton()->setEnabled(false); // as the main window leaves it at start-up
         panel = std::make_unique<sending::SendPanelController>(*view, *context, &lists, &windows);
         panel->sendChannel().setTimeout(std::chrono::milliseconds(5000));
         panel->quoteChannel().setTimeout(std::chrono::milliseconds(5000));
@@ -72,34 +72,34 @@ struct PanelRig {
     PanelRig &operator=(const PanelRig &) = delete;
 
     // The start-up quote, answered: the balance is known from here on.
-    bool arrancar()
+    bool startUp()
     {
         QSignalSpy spy(panel.get(), &sending::SendPanelController::quoteReplyHandled);
         startup::BalanceQuote::Request request;
         request.username = QStringLiteral("usu");
         request.password = QStringLiteral("secreto");
-        request.mensaje = QStringLiteral("Saldo al arrancar Desktop");
-        request.destino = QStringLiteral("34600123456");
-        request.remitente = QStringLiteral("Saldo");
-        request.ruta = QStringLiteral("3");
-        panel->balanceQuote().f_consultar_coste(request);
+        request.message = QStringLiteral("Saldo al arrancar Desktop");
+        request.recipients = QStringLiteral("34600123456");
+        request.sender = QStringLiteral("Saldo");
+        request.route = QStringLiteral("3");
+        panel->balanceQuote().requestQuote(request);
         return spy.wait(5000);
     }
 
     // Presses "Enviar SMS" and waits for the reply to be handled.
-    bool enviar()
+    bool send()
     {
         QSignalSpy spy(panel.get(), &sending::SendPanelController::sendReplyHandled);
-        panel->Command1_Click();
+        panel->sendMessage();
         return spy.count() > 0 || spy.wait(5000);
     }
 
-    QString scalar(const QString &sql) { return conexion.scalar(sql).toString(); }
-    int rows(const QString &table) { return conexion.scalar(QStringLiteral("SELECT count(*) FROM ") + table).toInt(); }
+    QString scalar(const QString &sql) { return connection.scalar(sql).toString(); }
+    int rows(const QString &table) { return connection.scalar(QStringLiteral("SELECT count(*) FROM ") + table).toInt(); }
 
     TempHome home;
     sim::GatewaySimulator sim;
-    db::Connection conexion;
+    db::Connection connection;
     ScriptedPrompter prompter;
     RecordingShell shell;
     ui::BusyCursor busy;

@@ -43,8 +43,8 @@ void press(QWidget *box, Qt::Key key)
 
 void fill(PanelRig &rig, const QString &message, const QString &recipients)
 {
-    rig.view->Text1()->setPlainText(message);
-    rig.view->Text2()->setPlainText(recipients);
+    rig.view->messageBox()->setPlainText(message);
+    rig.view->recipientsBox()->setPlainText(recipients);
 }
 
 const QString kMaybeSentText = QStringLiteral(
@@ -83,19 +83,19 @@ private Q_SLOTS:
         startup::BalanceQuote::Request request;
         request.username = QStringLiteral("usu");
         request.password = QStringLiteral("secreto");
-        request.mensaje = QStringLiteral("Saldo al arrancar Desktop");
-        request.destino = QStringLiteral("34600123456");
-        request.remitente = QStringLiteral("Saldo");
-        request.ruta = QStringLiteral("3");
-        rig.panel->balanceQuote().f_consultar_coste(request);
-        QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("Comprobando..."));
-        QCOMPARE(rig.view->lblCoste()->text(), QStringLiteral("Comprobando..."));
+        request.message = QStringLiteral("Saldo al arrancar Desktop");
+        request.recipients = QStringLiteral("34600123456");
+        request.sender = QStringLiteral("Saldo");
+        request.route = QStringLiteral("3");
+        rig.panel->balanceQuote().requestQuote(request);
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Comprobando..."));
+        QCOMPARE(rig.view->costLabel()->text(), QStringLiteral("Comprobando..."));
         QVERIFY(rig.busy.isBusy());
         QVERIFY(spy.wait(5000));
 
-        QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("100 créditos"));
-        QCOMPARE(rig.view->lblCoste()->text(), QStringLiteral("1 crédito"));
-        QVERIFY(rig.view->Command1()->isEnabled());
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("100 créditos"));
+        QCOMPARE(rig.view->costLabel()->text(), QStringLiteral("1 crédito"));
+        QVERIFY(rig.view->sendButton()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
         QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("100"));
         const auto startup = rig.sim.lastRequest(sim::Endpoint::QuoteSms);
@@ -105,15 +105,15 @@ private Q_SLOTS:
                                            "&destino=34600123456&remitente=Saldo&ruta=3&saldo=1"));
 
         // The refresh icons post the panel's texts (fixed ones for empty boxes) and the counter.
-        rig.view->Combo1()->setCurrentIndex(-1);
-        rig.view->Image10()->click();
+        rig.view->senderCombo()->setCurrentIndex(-1);
+        rig.view->refreshCostImage()->click();
         QVERIFY(spy.wait(5000));
         auto refresh = rig.sim.lastRequest(sim::Endpoint::QuoteSms);
         QCOMPARE(refresh->body, QByteArray("username=usu&password=secreto&mensaje=Coste Desktop Lostfocus y saldo"
                                            "&destino=34600123456&remitente=&buf=1"));
-        rig.view->Combo1()->setCurrentIndex(0);
+        rig.view->senderCombo()->setCurrentIndex(0);
         fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
-        rig.view->Image11()->click();
+        rig.view->refreshBalanceImage()->click();
         QVERIFY(spy.wait(5000));
         refresh = rig.sim.lastRequest(sim::Endpoint::QuoteSms);
         QCOMPARE(refresh->body, QByteArray("username=usu&password=secreto&mensaje=Hola&destino=34600000001"
@@ -146,11 +146,11 @@ private Q_SLOTS:
         QFETCH(QString, reply);
         PanelRig rig;
         rig.sim.armCustomReply(sim::Endpoint::QuoteSms, reply);
-        QVERIFY(rig.arrancar());
-        QTEST(rig.view->lblCoste()->text(), "coste");
-        QTEST(rig.view->lblsaldo()->text(), "saldo");
+        QVERIFY(rig.startUp());
+        QTEST(rig.view->costLabel()->text(), "coste");
+        QTEST(rig.view->balanceLabel()->text(), "saldo");
         QTEST(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), "stored");
-        QTEST(rig.view->Command1()->isEnabled(), "enabled");
+        QTEST(rig.view->sendButton()->isEnabled(), "enabled");
         QFETCH(QString, title);
         if (title.isEmpty()) {
             QCOMPARE(rig.prompter.count(), 0);
@@ -164,9 +164,9 @@ private Q_SLOTS:
     {
         PanelRig rig;
         rig.sim.armFault(sim::Endpoint::QuoteSms, sim::FaultKind::EmptyBody);
-        QVERIFY(rig.arrancar());
-        QCOMPARE(rig.view->lblCoste()->text(), QStringLiteral("Desconocido"));
-        QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("Desconocido"));
+        QVERIFY(rig.startUp());
+        QCOMPARE(rig.view->costLabel()->text(), QStringLiteral("Desconocido"));
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Desconocido"));
         QCOMPARE(rig.prompter.count(), 0);
         QVERIFY(!rig.busy.isBusy());
     }
@@ -174,9 +174,9 @@ private Q_SLOTS:
     void immediateSendWireBytesAndRecord()
     {
         PanelRig rig;
-        QVERIFY(rig.arrancar());
+        QVERIFY(rig.startUp());
         fill(rig, QStringLiteral("Oferta 5€ ñ & +\nFin O'Neill"), QStringLiteral("34600000001,34600000002"));
-        QVERIFY(rig.enviar());
+        QVERIFY(rig.send());
 
         const auto sent = rig.sim.lastRequest(sim::Endpoint::SendSms);
         QVERIFY(sent);
@@ -186,7 +186,7 @@ private Q_SLOTS:
         QCOMPARE(rig.sim.sends().constFirst().message, QStringLiteral("Oferta 5€ ñ & +\r\nFin O'Neill"));
 
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 1);
-        const auto row = rig.conexion.select(QStringLiteral(
+        const auto row = rig.connection.select(QStringLiteral(
             "SELECT username,destinatario,f_programada,mensaje,id_web,estado,remitente,creditos FROM Historial"));
         QCOMPARE(row[0][0].toString(), QStringLiteral("usu"));
         QCOMPARE(row[0][1].toString(), QStringLiteral("34600000001,34600000002"));
@@ -196,9 +196,9 @@ private Q_SLOTS:
         QCOMPARE(row[0][5].toString(), QStringLiteral("0|0|0"));
         QCOMPARE(row[0][6].toString(), QStringLiteral("Tienda"));
         QCOMPARE(row[0][7].toDouble(), 2.0);
-        QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("98 cr."));
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("98 cr."));
         QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("98"));
-        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(rig.view->sendButton()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
         QCOMPARE(lastMessage(rig.prompter), kSentText);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de SMS"));
@@ -209,8 +209,8 @@ private Q_SLOTS:
         PanelRig rig;
         const QDate tomorrow = QDate::currentDate().addDays(1);
         fill(rig, QStringLiteral("Cita el [FECHA] a las [HORA]"), QStringLiteral("34600000001"));
-        rig.view->Text3()->setText(tomorrow.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 10:00"));
-        QVERIFY(rig.enviar());
+        rig.view->sendTimeBox()->setText(tomorrow.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 10:00"));
+        QVERIFY(rig.send());
         auto sent = rig.sim.lastRequest(sim::Endpoint::SendSms);
         QCOMPARE(sent->value("fecha"), tomorrow.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 10:00"));
         QCOMPARE(sent->value("mensaje"),
@@ -218,12 +218,12 @@ private Q_SLOTS:
 
         // The appointment goes out the lead hours before; the text still names the appointment.
         const QDate later = QDate::currentDate().addDays(3);
-        rig.view->Check2()->setChecked(true);
-        QVERIFY(!rig.view->SkinLabel6()->isHidden());
-        rig.view->Text6()->setText(QStringLiteral("48"));
-        QCOMPARE(rig.view->SkinLabel6()->text(), QStringLiteral("F. Cita (48h antes)"));
-        rig.view->Text3()->setText(later.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 10:00"));
-        QVERIFY(rig.enviar());
+        rig.view->appointmentCheck()->setChecked(true);
+        QVERIFY(!rig.view->appointmentDateLabel()->isHidden());
+        rig.view->appointmentLeadBox()->setText(QStringLiteral("48"));
+        QCOMPARE(rig.view->appointmentDateLabel()->text(), QStringLiteral("F. Cita (48h antes)"));
+        rig.view->sendTimeBox()->setText(later.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 10:00"));
+        QVERIFY(rig.send());
         sent = rig.sim.lastRequest(sim::Endpoint::SendSms);
         QCOMPARE(sent->value("fecha"), wall(QDateTime(later.addDays(-2), QTime(10, 0))));
         QVERIFY(sent->value("mensaje").contains(later.toString(QStringLiteral("dd-MM-yy"))));
@@ -236,17 +236,17 @@ private Q_SLOTS:
     {
         PanelRig rig;
         rig.view->show();
-        rig.view->Image1()->click();
-        QVERIFY(rig.view->Calendar1()->isVisible());
-        QCOMPARE(rig.view->Text3()->text(), QStringLiteral("Inmediato"));
-        QCOMPARE(rig.view->Text5()->text(), QTime::currentTime().toString(QStringLiteral("HH")));
+        rig.view->calendarImage()->click();
+        QVERIFY(rig.view->sendDateCalendar()->isVisible());
+        QCOMPARE(rig.view->sendTimeBox()->text(), QStringLiteral("Inmediato"));
+        QCOMPARE(rig.view->hourBox()->text(), QTime::currentTime().toString(QStringLiteral("HH")));
 
         const struct { QString typed, expected; QLineEdit *box; } cases[] = {
-            {QStringLiteral("24"), QStringLiteral("00"), rig.view->Text5()},
-            {QStringLiteral("-1"), QStringLiteral("23"), rig.view->Text5()},
-            {QStringLiteral("7"), QStringLiteral("07"), rig.view->Text5()},
-            {QStringLiteral("60"), QStringLiteral("00"), rig.view->Text4()},
-            {QStringLiteral("-1"), QStringLiteral("59"), rig.view->Text4()},
+            {QStringLiteral("24"), QStringLiteral("00"), rig.view->hourBox()},
+            {QStringLiteral("-1"), QStringLiteral("23"), rig.view->hourBox()},
+            {QStringLiteral("7"), QStringLiteral("07"), rig.view->hourBox()},
+            {QStringLiteral("60"), QStringLiteral("00"), rig.view->minuteBox()},
+            {QStringLiteral("-1"), QStringLiteral("59"), rig.view->minuteBox()},
         };
         for (const auto &c : cases) {
             c.box->setText(c.typed);
@@ -254,38 +254,38 @@ private Q_SLOTS:
             QCOMPARE(c.box->text(), c.expected);
         }
         // Only digits (and a leading minus) get into the boxes.
-        rig.view->Text5()->clear();
-        QTest::keyClicks(rig.view->Text5(), QStringLiteral("a1b"));
-        QCOMPARE(rig.view->Text5()->text(), QStringLiteral("1"));
+        rig.view->hourBox()->clear();
+        QTest::keyClicks(rig.view->hourBox(), QStringLiteral("a1b"));
+        QCOMPARE(rig.view->hourBox()->text(), QStringLiteral("1"));
 
-        rig.view->Text5()->setText(QStringLiteral("09"));
-        rig.view->Text4()->setText(QStringLiteral("05"));
+        rig.view->hourBox()->setText(QStringLiteral("09"));
+        rig.view->minuteBox()->setText(QStringLiteral("05"));
         const QDate tomorrow = QDate::currentDate().addDays(1);
-        rig.view->Calendar1()->setSelectedDate(tomorrow);
-        QCOMPARE(rig.view->Text3()->text(), tomorrow.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 09:05"));
+        rig.view->sendDateCalendar()->setSelectedDate(tomorrow);
+        QCOMPARE(rig.view->sendTimeBox()->text(), tomorrow.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 09:05"));
         // The minute spinner one step down from 00 wraps without carrying to the hour.
-        rig.view->Text4()->setText(QStringLiteral("00"));
-        rig.view->VScroll1()->setValue(5001);
-        QCOMPARE(rig.view->Text4()->text(), QStringLiteral("59"));
-        QCOMPARE(rig.view->Text5()->text(), QStringLiteral("09"));
+        rig.view->minuteBox()->setText(QStringLiteral("00"));
+        rig.view->minuteBar()->setValue(5001);
+        QCOMPARE(rig.view->minuteBox()->text(), QStringLiteral("59"));
+        QCOMPARE(rig.view->hourBox()->text(), QStringLiteral("09"));
 
-        rig.view->Calendar1()->setSelectedDate(QDate::currentDate().addDays(-1));
-        QCOMPARE(rig.view->Text3()->text(), QStringLiteral("Inmediato"));
-        rig.view->Image1()->click();
-        QVERIFY(!rig.view->Calendar1()->isVisible());
+        rig.view->sendDateCalendar()->setSelectedDate(QDate::currentDate().addDays(-1));
+        QCOMPARE(rig.view->sendTimeBox()->text(), QStringLiteral("Inmediato"));
+        rig.view->calendarImage()->click();
+        QVERIFY(!rig.view->sendDateCalendar()->isVisible());
     }
 
     void personalisedSend()
     {
         PanelRig rig;
-        rig.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES (?1,?2)"),
+        rig.connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES (?1,?2)"),
                              {QStringLiteral("Ana"), QStringLiteral("34600000001")});
         fill(rig, QStringLiteral("Hola [NOMBRE_CONFIRMAR], [DIRECCION] [DIA]"), QStringLiteral("34600000001,34600000002"));
         rig.prompter.answerInput(QStringLiteral("Anita"));       // confirm the stored name
         rig.prompter.answerInput(QStringLiteral("Ñu + 5€ & 1"));  // missing address
         rig.prompter.answerInput(QStringLiteral("Luis"));        // second number: no contact
         rig.prompter.answerInput(QString());                     // accepted empty
-        QVERIFY(rig.enviar());
+        QVERIFY(rig.send());
 
         const auto inputs = rig.prompter.callsOf(Kind::Input);
         QCOMPARE(inputs.size(), 4);
@@ -306,24 +306,24 @@ private Q_SLOTS:
         // Cancel on a prompt: nothing goes out, the button stays as it was.
         rig.prompter.clear();
         rig.prompter.answerInput(std::nullopt);
-        const bool before = rig.view->Command1()->isEnabled();
-        rig.panel->Command1_Click();
+        const bool before = rig.view->sendButton()->isEnabled();
+        rig.panel->sendMessage();
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 1);
         QCOMPARE(lastMessage(rig.prompter), QStringLiteral("El envio ha sido cancelado a peticion suya."));
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío cancelado"));
-        QCOMPARE(rig.view->Command1()->isEnabled(), before);
+        QCOMPARE(rig.view->sendButton()->isEnabled(), before);
     }
 
     void emptyFieldsAndNoAccount()
     {
         PanelRig rig;
         fill(rig, QString(), QStringLiteral("34600000001"));
-        rig.panel->Command1_Click();
+        rig.panel->sendMessage();
         QCOMPARE(lastMessage(rig.prompter),
                  QStringLiteral("El mensaje y el destinatario son campos que no pueden estar vacíos. Reviselos"));
-        rig.conexion.execute(QStringLiteral("DELETE FROM Usuario"));
+        rig.connection.execute(QStringLiteral("DELETE FROM Usuario"));
         fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
-        rig.panel->Command1_Click();
+        rig.panel->sendMessage();
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Necesaria autentificación"));
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 0);
     }
@@ -348,19 +348,19 @@ private Q_SLOTS:
     {
         QFETCH(QString, reply);
         PanelRig rig;
-        QVERIFY(rig.arrancar());
+        QVERIFY(rig.startUp());
         rig.sim.armCustomReply(sim::Endpoint::SendSms, reply);
         fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
-        QVERIFY(rig.enviar());
+        QVERIFY(rig.send());
         QTEST(rig.rows(QStringLiteral("Historial")), "rows");
         QFETCH(int, rows);
         if (rows) {
             QTEST(rig.scalar(QStringLiteral("SELECT id_web FROM Historial")), "idWeb");
-            QTEST(rig.conexion.scalar(QStringLiteral("SELECT creditos FROM Historial")).toDouble(), "creditos");
+            QTEST(rig.connection.scalar(QStringLiteral("SELECT creditos FROM Historial")).toDouble(), "creditos");
         }
-        QTEST(rig.view->lblsaldo()->text(), "saldo");
+        QTEST(rig.view->balanceLabel()->text(), "saldo");
         QTEST(lastMessage(rig.prompter), "text");
-        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(rig.view->sendButton()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
     }
 
@@ -369,16 +369,16 @@ private Q_SLOTS:
     void unknownBalanceStaysUnknown()
     {
         PanelRig rig;
-        rig.conexion.execute(QStringLiteral("UPDATE Usuario SET saldo=NULL"));
+        rig.connection.execute(QStringLiteral("UPDATE Usuario SET saldo=NULL"));
         rig.sim.armFault(sim::Endpoint::QuoteSms, sim::FaultKind::EmptyBody);
-        QVERIFY(rig.arrancar());
-        QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("Desconocido"));
+        QVERIFY(rig.startUp());
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Desconocido"));
         fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001,34600000002"));
-        QVERIFY(rig.enviar());
+        QVERIFY(rig.send());
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 1);
-        QCOMPARE(rig.conexion.scalar(QStringLiteral("SELECT creditos FROM Historial")).toDouble(), 2.0);
-        QVERIFY(rig.conexion.scalar(QStringLiteral("SELECT saldo FROM Usuario")).isNull());
-        QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("Desconocido"));
+        QCOMPARE(rig.connection.scalar(QStringLiteral("SELECT creditos FROM Historial")).toDouble(), 2.0);
+        QVERIFY(rig.connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).isNull());
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Desconocido"));
         QCOMPARE(lastMessage(rig.prompter), kSentText);
     }
 
@@ -387,17 +387,17 @@ private Q_SLOTS:
         PanelRig rig;
         fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
         rig.sim.armFault(sim::Endpoint::SendSms, sim::FaultKind::EmptyBody);
-        QVERIFY(rig.enviar());
+        QVERIFY(rig.send());
         QCOMPARE(lastMessage(rig.prompter), kNoConnectionText);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error"));
 
         // Nobody listening: the send surely never left, so trying again is right.
         rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
         rig.sim.stop();
-        QVERIFY(rig.enviar());
+        QVERIFY(rig.send());
         QCOMPARE(lastMessage(rig.prompter), kNoConnectionText);
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
-        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(rig.view->sendButton()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
     }
 
@@ -407,14 +407,14 @@ private Q_SLOTS:
     void lateReplyIsRecordedOnce()
     {
         PanelRig rig;
-        QVERIFY(rig.arrancar());
+        QVERIFY(rig.startUp());
         fill(rig, QStringLiteral("Tarde"), QStringLiteral("34600000001,34600000002"));
         rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
         rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(1200)});
-        QVERIFY(rig.enviar());
+        QVERIFY(rig.send());
         QCOMPARE(lastMessage(rig.prompter), kMaybeSentText);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de SMS"));
-        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(rig.view->sendButton()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
         QVERIFY(!rig.panel->sendInFlight());
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
@@ -422,12 +422,12 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(rig.rows(QStringLiteral("Historial")), 1, 5000);
         QCOMPARE(rig.scalar(QStringLiteral("SELECT mensaje || ' ' || destinatario || ' ' || id_web FROM Historial")),
                  QStringLiteral("Tarde 34600000001,34600000002 1000"));
-        QCOMPARE(rig.conexion.scalar(QStringLiteral("SELECT creditos FROM Historial")).toDouble(), 2.0);
+        QCOMPARE(rig.connection.scalar(QStringLiteral("SELECT creditos FROM Historial")).toDouble(), 2.0);
         QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("98"));
-        QCOMPARE(rig.view->lblsaldo()->text(), QStringLiteral("98 cr."));
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("98 cr."));
         QCOMPARE(lastMessage(rig.prompter), kSentText);
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 1);
-        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(rig.view->sendButton()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
     }
 
@@ -438,7 +438,7 @@ private Q_SLOTS:
         fill(rig, QStringLiteral("Tarde"), QStringLiteral("34600000001"));
         rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
         rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(800)});
-        QVERIFY(rig.enviar());
+        QVERIFY(rig.send());
         startup::OwedReplies &owed = rig.panel->owedReplies();
         QVERIFY(owed.owed());
         rig.panel->enqueue(QStringLiteral("34600000002"), QStringLiteral("Cola"));
@@ -450,7 +450,7 @@ private Q_SLOTS:
         QVERIFY(!owed.owed());
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 1);
         QCOMPARE(rig.prompter.count(), boxes); // nobody is there to read a box while closing
-        rig.panel->f_enviar_automatizados();
+        rig.panel->sendNextQueued();
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 1);
     }
 
@@ -460,11 +460,11 @@ private Q_SLOTS:
         PanelRig rig;
         fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
         rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Hang, 1, std::chrono::milliseconds(100)});
-        QVERIFY(rig.enviar());
+        QVERIFY(rig.send());
         QCOMPARE(lastMessage(rig.prompter), kMaybeSentText);
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 1);
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
-        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(rig.view->sendButton()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
     }
 
@@ -473,13 +473,13 @@ private Q_SLOTS:
     void automatedUnknownResultIsLoggedAndRecordedLater()
     {
         PanelRig rig;
-        QVERIFY(rig.arrancar());
+        QVERIFY(rig.startUp());
         rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
         rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(1000)});
         rig.panel->enqueue(QStringLiteral("34600000001"), QStringLiteral("Primero"));
         rig.panel->enqueue(QStringLiteral("34600000002"), QStringLiteral("Segundo"));
         QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
-        rig.panel->f_enviar_automatizados();
+        rig.panel->sendNextQueued();
         QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.rows(QStringLiteral("Historial")), 2, 5000);
         QCOMPARE(rig.prompter.count(), 0);
@@ -499,15 +499,15 @@ private Q_SLOTS:
     void secondPressAndQuoteWhileSending()
     {
         PanelRig rig;
-        QVERIFY(rig.arrancar());
+        QVERIFY(rig.startUp());
         fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
         rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(1500)});
         QSignalSpy sendSpy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
-        rig.panel->Command1_Click();
+        rig.panel->sendMessage();
         QVERIFY(rig.panel->sendInFlight());
-        QVERIFY(!rig.view->Command1()->isEnabled());
+        QVERIFY(!rig.view->sendButton()->isEnabled());
 
-        rig.panel->Command1_Click();
+        rig.panel->sendMessage();
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de SMS"));
         // What is recorded is what went out, whatever the boxes hold when the reply comes.
         fill(rig, QStringLiteral("Otro texto"), QStringLiteral("34600000005"));
@@ -515,16 +515,16 @@ private Q_SLOTS:
         // A good quote (here without its balance field) arriving meanwhile leaves the button off.
         rig.sim.armCustomReply(sim::Endpoint::QuoteSms, QStringLiteral("0|Ticket price|1"));
         QSignalSpy quoteSpy(rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
-        rig.view->Image10()->click();
+        rig.view->refreshCostImage()->click();
         QVERIFY(quoteSpy.wait(5000));
-        QVERIFY(!rig.view->Command1()->isEnabled());
+        QVERIFY(!rig.view->sendButton()->isEnabled());
 
         QVERIFY(sendSpy.wait(5000));
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 1);
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 1);
         QCOMPARE(rig.scalar(QStringLiteral("SELECT mensaje || ' ' || destinatario FROM Historial")),
                  QStringLiteral("Hola 34600000001"));
-        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(rig.view->sendButton()->isEnabled());
     }
 
     void sentButNotRecorded()
@@ -533,26 +533,26 @@ private Q_SLOTS:
         fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
         rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(300)});
         QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
-        rig.panel->Command1_Click();
-        rig.conexion.close(); // the shared file went away while the send was out
+        rig.panel->sendMessage();
+        rig.connection.close(); // the shared file went away while the send was out
         QVERIFY(spy.wait(5000));
         QCOMPARE(rig.sim.sends().size(), 1);
         QVERIFY(lastMessage(rig.prompter).startsWith(QStringLiteral("El SMS se ha enviado, pero no se ha podido guardar")));
         QVERIFY(!rig.prompter.messageTexts().contains(kSentText));
-        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(rig.view->sendButton()->isEnabled());
     }
 
     void automatedQueue()
     {
         PanelRig rig;
-        QVERIFY(rig.arrancar());
+        QVERIFY(rig.startUp());
         rig.sim.armCustomReply(sim::Endpoint::SendSms, QStringLiteral("3|Authentication failure"));
         rig.panel->enqueue(QStringLiteral("34600000001"), QStringLiteral("Primero"));
         rig.panel->enqueue(QStringLiteral("34600000002"), QStringLiteral("Segundo\r\nlínea"));
         QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
-        rig.panel->f_enviar_automatizados();
-        QVERIFY(rig.panel->automatizado());
-        QCOMPARE(rig.view->Text2()->toPlainText(), QStringLiteral("34600000001"));
+        rig.panel->sendNextQueued();
+        QVERIFY(rig.panel->isAutomated());
+        QCOMPARE(rig.view->recipientsBox()->toPlainText(), QStringLiteral("34600000001"));
         QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 5000);
 
         QCOMPARE(rig.prompter.count(), 0);
@@ -562,10 +562,10 @@ private Q_SLOTS:
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QByteArray line = log.readAll();
         QVERIFY(line.contains("--- Error al enviar a destinatario: 34600000001. Texto del mensaje: Primero\r\n"));
-        QVERIFY(!rig.panel->automatizado());
-        QVERIFY(rig.view->Text1()->toPlainText().isEmpty());
-        QVERIFY(rig.view->Text2()->toPlainText().isEmpty());
-        QVERIFY(rig.view->Command1()->isEnabled());
+        QVERIFY(!rig.panel->isAutomated());
+        QVERIFY(rig.view->messageBox()->toPlainText().isEmpty());
+        QVERIFY(rig.view->recipientsBox()->toPlainText().isEmpty());
+        QVERIFY(rig.view->sendButton()->isEnabled());
     }
 
     void automatedLogFailureKeepsQueueMoving()
@@ -576,9 +576,9 @@ private Q_SLOTS:
         rig.panel->enqueue(QStringLiteral("34600000001"), QStringLiteral("Uno"));
         rig.panel->enqueue(QStringLiteral("34600000002"), QStringLiteral("Dos"));
         QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
-        rig.panel->f_enviar_automatizados();
+        rig.panel->sendNextQueued();
         QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 5000);
-        QCOMPARE(rig.panel->pendientes(), 0);
+        QCOMPARE(rig.panel->queuedCount(), 0);
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 2);
     }
 
@@ -590,18 +590,18 @@ private Q_SLOTS:
         rig.sim.armFault(sim::Endpoint::SendSms, sim::FaultKind::EmptyBody);
         rig.panel->enqueue(QStringLiteral("34600000001"), QStringLiteral("Cola"));
         QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
-        rig.panel->f_enviar_automatizados();
+        rig.panel->sendNextQueued();
         QVERIFY(spy.wait(5000));
         QCOMPARE(lastMessage(rig.prompter), kNoConnectionText);
-        QVERIFY(!rig.panel->automatizado()); // the batch is over, lost send or not
-        QCOMPARE(rig.view->Text1()->toPlainText(), QStringLiteral("Cola")); // kept to be sent again
+        QVERIFY(!rig.panel->isAutomated()); // the batch is over, lost send or not
+        QCOMPARE(rig.view->messageBox()->toPlainText(), QStringLiteral("Cola")); // kept to be sent again
 
         fill(rig, QStringLiteral("Manual"), QStringLiteral("34600000009"));
-        QVERIFY(rig.enviar());
+        QVERIFY(rig.send());
         QCOMPARE(lastMessage(rig.prompter), kSentText);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de SMS"));
         rig.sim.armCustomReply(sim::Endpoint::SendSms, QStringLiteral("3|Authentication failure"));
-        QVERIFY(rig.enviar());
+        QVERIFY(rig.send());
         QCOMPARE(lastMessage(rig.prompter), QStringLiteral("Authentication failure"));
         // Only the lost queued send is in the log; the manual refusal was told, not logged.
         QFile log(rig.home.file(QStringLiteral("error_auto.txt")));
@@ -616,12 +616,12 @@ private Q_SLOTS:
         PanelRig rig;
         fill(rig, QStringLiteral("Manual"), QStringLiteral("34600000009"));
         QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
-        rig.panel->Command1_Click();
+        rig.panel->sendMessage();
         rig.panel->enqueue(QStringLiteral("34600000001"), QStringLiteral("Cola"));
-        rig.panel->f_enviar_automatizados();
-        QCOMPARE(rig.panel->pendientes(), 1); // not lost, not sent alongside
+        rig.panel->sendNextQueued();
+        QCOMPARE(rig.panel->queuedCount(), 1); // not lost, not sent alongside
         QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 5000);
-        QCOMPARE(rig.panel->pendientes(), 0);
+        QCOMPARE(rig.panel->queuedCount(), 0);
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 2);
     }
 
@@ -629,101 +629,101 @@ private Q_SLOTS:
     {
         PanelRig rig;
         QSignalSpy quotes(rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
-        rig.view->Text1()->setPlainText(QStringLiteral("Hola"));
-        rig.view->Text2()->setPlainText(QStringLiteral("600000001;600000002"));
-        leave(rig.view->Text2());
-        QCOMPARE(rig.view->Text2()->toPlainText(), QStringLiteral("34600000001,34600000002"));
-        QCOMPARE(rig.panel->text2Tag(), QStringLiteral("34600000001,34600000002"));
+        rig.view->messageBox()->setPlainText(QStringLiteral("Hola"));
+        rig.view->recipientsBox()->setPlainText(QStringLiteral("600000001;600000002"));
+        leave(rig.view->recipientsBox());
+        QCOMPARE(rig.view->recipientsBox()->toPlainText(), QStringLiteral("34600000001,34600000002"));
+        QCOMPARE(rig.panel->recipientsTag(), QStringLiteral("34600000001,34600000002"));
         QVERIFY(quotes.wait(5000));
         QCOMPARE(rig.sim.lastRequest(sim::Endpoint::QuoteSms)->value("destino"), QStringLiteral("34600000001,34600000002"));
-        QCOMPARE(rig.view->lblCoste()->text(), QStringLiteral("2 créditos"));
-        QVERIFY(rig.view->Command1()->isEnabled());
-        leave(rig.view->Text2());
+        QCOMPARE(rig.view->costLabel()->text(), QStringLiteral("2 créditos"));
+        QVERIFY(rig.view->sendButton()->isEnabled());
+        leave(rig.view->recipientsBox());
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::QuoteSms), 1);
 
         // A picker's list is quoted as it is, once.
-        rig.panel->ponerDestinatarios(QStringLiteral("34600000003"));
-        leave(rig.view->Text2());
+        rig.panel->setRecipients(QStringLiteral("34600000003"));
+        leave(rig.view->recipientsBox());
         QVERIFY(quotes.wait(5000));
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::QuoteSms), 2);
-        QCOMPARE(rig.panel->text2Tag(), QStringLiteral("34600000003"));
+        QCOMPARE(rig.panel->recipientsTag(), QStringLiteral("34600000003"));
 
-        rig.view->Text2()->setPlainText(QStringLiteral("1234567"));
-        leave(rig.view->Text2());
+        rig.view->recipientsBox()->setPlainText(QStringLiteral("1234567"));
+        leave(rig.view->recipientsBox());
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Destinatario no valido"));
-        QVERIFY(!rig.view->Command1()->isEnabled());
-        QCOMPARE(rig.view->Text2()->toPlainText(), QStringLiteral("1234567"));
+        QVERIFY(!rig.view->sendButton()->isEnabled());
+        QCOMPARE(rig.view->recipientsBox()->toPlainText(), QStringLiteral("1234567"));
 
-        press(rig.view->Text2(), Qt::Key_Backspace);
-        QVERIFY(!rig.view->Image4()->isHidden());
-        press(rig.view->Text2(), Qt::Key_5);
-        QVERIFY(rig.view->Image4()->isHidden());
-        press(rig.view->Text2(), Qt::Key_Delete);
-        rig.view->Image4()->click();
-        QVERIFY(rig.view->Text2()->toPlainText().isEmpty());
-        QVERIFY(rig.view->Image4()->isHidden());
-        leave(rig.view->Text2());
-        QCOMPARE(rig.view->lblCoste()->text(), QStringLiteral("1 crédito(s)"));
-        QVERIFY(!rig.view->Command1()->isEnabled());
+        press(rig.view->recipientsBox(), Qt::Key_Backspace);
+        QVERIFY(!rig.view->clearRecipientsImage()->isHidden());
+        press(rig.view->recipientsBox(), Qt::Key_5);
+        QVERIFY(rig.view->clearRecipientsImage()->isHidden());
+        press(rig.view->recipientsBox(), Qt::Key_Delete);
+        rig.view->clearRecipientsImage()->click();
+        QVERIFY(rig.view->recipientsBox()->toPlainText().isEmpty());
+        QVERIFY(rig.view->clearRecipientsImage()->isHidden());
+        leave(rig.view->recipientsBox());
+        QCOMPARE(rig.view->costLabel()->text(), QStringLiteral("1 crédito(s)"));
+        QVERIFY(!rig.view->sendButton()->isEnabled());
     }
 
     void counter()
     {
         PanelRig rig;
-        rig.view->Text1()->setPlainText(QStringLiteral("Hola"));
-        QCOMPARE(rig.view->lblMsglen()->text(), QStringLiteral("4"));
-        QCOMPARE(rig.view->lblLenMax()->text(), QStringLiteral("160"));
-        rig.view->Text1()->setPlainText(QStringLiteral("a\nb"));
-        QCOMPARE(rig.view->lblMsglen()->text(), QStringLiteral("4"));
-        rig.view->Text1()->setPlainText(QString(161, QLatin1Char('x')));
-        QCOMPARE(rig.view->lblLenMax()->text(), QStringLiteral("306"));
-        QCOMPARE(rig.view->lblCoste()->text(), QStringLiteral("2 crédito(s)"));
+        rig.view->messageBox()->setPlainText(QStringLiteral("Hola"));
+        QCOMPARE(rig.view->lengthLabel()->text(), QStringLiteral("4"));
+        QCOMPARE(rig.view->lengthLimitLabel()->text(), QStringLiteral("160"));
+        rig.view->messageBox()->setPlainText(QStringLiteral("a\nb"));
+        QCOMPARE(rig.view->lengthLabel()->text(), QStringLiteral("4"));
+        rig.view->messageBox()->setPlainText(QString(161, QLatin1Char('x')));
+        QCOMPARE(rig.view->lengthLimitLabel()->text(), QStringLiteral("306"));
+        QCOMPARE(rig.view->costLabel()->text(), QStringLiteral("2 crédito(s)"));
 
         // Typing stops at 1530 characters as the gateway counts them.
         rig.view->show();
         QVERIFY(QTest::qWaitForWindowActive(rig.view.get()));
-        rig.view->Text1()->setFocus();
-        QVERIFY(rig.view->Text1()->hasFocus());
-        rig.view->Text1()->setPlainText(QString(1528, QLatin1Char('x')));
-        rig.view->Text1()->moveCursor(QTextCursor::End);
-        QTest::keyClick(rig.view->Text1(), Qt::Key_Return);
-        QTest::keyClicks(rig.view->Text1(), QStringLiteral("yz"));
-        QCOMPARE(rig.view->lblMsglen()->text(), QStringLiteral("1530"));
-        QCOMPARE(rig.view->lblLenMax()->text(), QStringLiteral("1530"));
-        QVERIFY(rig.view->Text1()->toPlainText().endsWith(QLatin1Char('\n')));
+        rig.view->messageBox()->setFocus();
+        QVERIFY(rig.view->messageBox()->hasFocus());
+        rig.view->messageBox()->setPlainText(QString(1528, QLatin1Char('x')));
+        rig.view->messageBox()->moveCursor(QTextCursor::End);
+        QTest::keyClick(rig.view->messageBox(), Qt::Key_Return);
+        QTest::keyClicks(rig.view->messageBox(), QStringLiteral("yz"));
+        QCOMPARE(rig.view->lengthLabel()->text(), QStringLiteral("1530"));
+        QCOMPARE(rig.view->lengthLimitLabel()->text(), QStringLiteral("1530"));
+        QVERIFY(rig.view->messageBox()->toPlainText().endsWith(QLatin1Char('\n')));
     }
 
     void icons()
     {
         PanelRig rig;
-        rig.view->Image2()->click();
+        rig.view->pickRecipientsImage()->click();
         QCOMPARE(lastMessage(rig.prompter), QStringLiteral("No existe ningún contacto en la agenda."));
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Agenda vacía"));
-        rig.view->Image3()->click();
+        rig.view->pickTemplateImage()->click();
         QCOMPARE(lastMessage(rig.prompter), QStringLiteral("No existe ninguna plantilla creada."));
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Sin plantillas"));
         QVERIFY(rig.windows.opened.isEmpty());
-        rig.lists.agenda = false;
-        rig.lists.plantillas = false;
-        rig.view->Image2()->click();
-        rig.view->Image3()->click();
-        QCOMPARE(rig.windows.opened, (QList<startup::WindowId>{startup::WindowId::Form7, startup::WindowId::Form11}));
+        rig.lists.bookEmpty = false;
+        rig.lists.templatesEmpty = false;
+        rig.view->pickRecipientsImage()->click();
+        rig.view->pickTemplateImage()->click();
+        QCOMPARE(rig.windows.opened, (QList<startup::WindowId>{startup::WindowId::ContactPicker, startup::WindowId::TemplatePicker}));
 
         // Clearing the whole panel after an appointment send.
-        rig.view->Check2()->setChecked(true);
-        rig.view->Text6()->setText(QStringLiteral("12"));
+        rig.view->appointmentCheck()->setChecked(true);
+        rig.view->appointmentLeadBox()->setText(QStringLiteral("12"));
         fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
-        rig.view->Text3()->setText(QStringLiteral("2099-01-01 10:00"));
-        rig.view->SkinLabel4()->setText(QStringLiteral("Ultimo: Ana"));
-        rig.view->Command1()->setEnabled(true);
-        rig.view->Image5()->click();
-        QVERIFY(!rig.view->Check2()->isChecked());
-        QCOMPARE(rig.view->Text6()->text(), QStringLiteral("72"));
-        QCOMPARE(rig.view->Text3()->text(), QStringLiteral("Inmediato"));
-        QVERIFY(rig.view->Text1()->toPlainText().isEmpty());
-        QVERIFY(rig.view->Text2()->toPlainText().isEmpty());
-        QVERIFY(rig.view->SkinLabel4()->text().isEmpty());
-        QVERIFY(!rig.view->Command1()->isEnabled());
+        rig.view->sendTimeBox()->setText(QStringLiteral("2099-01-01 10:00"));
+        rig.view->pickedRecipientLabel()->setText(QStringLiteral("Ultimo: Ana"));
+        rig.view->sendButton()->setEnabled(true);
+        rig.view->clearAllImage()->click();
+        QVERIFY(!rig.view->appointmentCheck()->isChecked());
+        QCOMPARE(rig.view->appointmentLeadBox()->text(), QStringLiteral("72"));
+        QCOMPARE(rig.view->sendTimeBox()->text(), QStringLiteral("Inmediato"));
+        QVERIFY(rig.view->messageBox()->toPlainText().isEmpty());
+        QVERIFY(rig.view->recipientsBox()->toPlainText().isEmpty());
+        QVERIFY(rig.view->pickedRecipientLabel()->text().isEmpty());
+        QVERIFY(!rig.view->sendButton()->isEnabled());
     }
 
     // Not a check: a picture of the filled panel for a look at the layout.
@@ -733,14 +733,14 @@ private Q_SLOTS:
         if (path.isEmpty())
             QSKIP("set BRISANTA_PANEL_SHOT to a file name to take the picture");
         PanelRig rig;
-        QVERIFY(rig.arrancar());
+        QVERIFY(rig.startUp());
         rig.view->resize(780, 460);
         fill(rig, QStringLiteral("Hola [NOMBRE], su cita es el [FECHA] a las [HORA]. Responda SI para confirmar."),
              QStringLiteral("34600000001,34600000002"));
-        rig.view->SkinLabel4()->setText(QStringLiteral("Ultimo: Ana García"));
+        rig.view->pickedRecipientLabel()->setText(QStringLiteral("Ultimo: Ana García"));
         rig.view->show();
-        rig.view->Image1()->click();
-        rig.view->Check2()->setChecked(true);
+        rig.view->calendarImage()->click();
+        rig.view->appointmentCheck()->setChecked(true);
         QVERIFY(QTest::qWaitForWindowExposed(rig.view.get()));
         QVERIFY(rig.view->grab().save(path));
     }

@@ -34,16 +34,16 @@ struct OfferRig {
     explicit OfferRig(const QStringList &known = {}, const QString &recipients = {})
     {
         for (const QString &n : known)
-            rig.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('x',?1)"), {n});
-        rig.view->Text2()->setPlainText(recipients);
+            rig.connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('x',?1)"), {n});
+        rig.view->recipientsBox()->setPlainText(recipients);
         offer().setSaveContact([this](const QString &number, qint64 position) { saved.append({number, position}); });
     }
-    sending::UnknownNumberOffer &offer() { return rig.panel->ofertaAgenda(); }
-    sending::Form23 *window() { return offer().ventana(); }
+    sending::UnknownNumberOffer &offer() { return rig.panel->unknownNumberOffer(); }
+    sending::UnknownNumberDialog *window() { return offer().dialog(); }
     QString shown()
     {
-        sending::Form23 *w = window();
-        return w && w->isVisible() ? w->telefono()->text() : QString();
+        sending::UnknownNumberDialog *w = window();
+        return w && w->isVisible() ? w->numberLabel()->text() : QString();
     }
     PanelRig rig;
     QList<Saved> saved;
@@ -88,19 +88,19 @@ private Q_SLOTS:
         QFETCH(qint64, start);
         QFETCH(QString, number);
         QFETCH(qint64, position);
-        const auto found = sending::primerDesconocido(list, known, start);
+        const auto found = sending::firstUnknown(list, known, start);
         QCOMPARE(found.has_value(), !number.isEmpty());
         if (found) {
-            QCOMPARE(found->numero, number);
-            QCOMPARE(found->posicion, position);
+            QCOMPARE(found->number, number);
+            QCOMPARE(found->position, position);
         }
     }
 
     void listFromTheBox()
     {
-        QCOMPARE(sending::listaOferta(QStringLiteral(" 34600000001 , 34600000002")),
+        QCOMPARE(sending::offerList(QStringLiteral(" 34600000001 , 34600000002")),
                  (QStringList{QStringLiteral("34600000001"), QStringLiteral("34600000002")}));
-        QCOMPARE(sending::preguntaOferta(QStringLiteral("34600000002")),
+        QCOMPARE(sending::offerQuestion(QStringLiteral("34600000002")),
                  QStringLiteral("El teléfono '34600000002' no pertenece a su lista de contactos. Desea agregar el "
                                 "contaco?"));
     }
@@ -108,8 +108,8 @@ private Q_SLOTS:
     void lookupInTheBook()
     {
         OfferRig o({QStringLiteral("34600000001"), QStringLiteral("+34600000003")});
-        const QStringList known = sending::conocidosEnAgenda(
-            o.rig.conexion, {QStringLiteral("34600000001"), QStringLiteral("34600000002"), QStringLiteral("34600000003")});
+        const QStringList known = sending::knownInContactBook(
+            o.rig.connection, {QStringLiteral("34600000001"), QStringLiteral("34600000002"), QStringLiteral("34600000003")});
         QVERIFY(known.contains(QStringLiteral("34600000001")));
         QVERIFY(known.contains(QStringLiteral("+34600000003")));
         QVERIFY(!known.contains(QStringLiteral("34600000002")));
@@ -120,20 +120,20 @@ private Q_SLOTS:
     {
         OfferRig o({QStringLiteral("34600000001")});
         QSignalSpy quotes(o.rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
-        o.rig.view->Text2()->setPlainText(QStringLiteral("600000001,600000002"));
-        leave(o.rig.view->Text2());
+        o.rig.view->recipientsBox()->setPlainText(QStringLiteral("600000001,600000002"));
+        leave(o.rig.view->recipientsBox());
         QCOMPARE(o.shown(), QStringLiteral("34600000002"));
-        QCOMPARE(o.window()->posicion(), qint64(1));
+        QCOMPARE(o.window()->position(), qint64(1));
         QCOMPARE(o.window()->windowTitle(), QStringLiteral("Desea guardar el contacto en la agenda?"));
-        QCOMPARE(o.window()->SkinLabel1()->text(), sending::preguntaOferta(QStringLiteral("34600000002")));
-        QVERIFY(!o.window()->Check1()->isChecked());
+        QCOMPARE(o.window()->questionLabel()->text(), sending::offerQuestion(QStringLiteral("34600000002")));
+        QVERIFY(!o.window()->dontAskAgainCheck()->isChecked());
         // At its default size the window shows the whole question: the label is as tall as its
         // wrapped text needs, and nothing is cut at the right.
-        QLabel *pregunta = o.window()->SkinLabel1();
+        QLabel *question = o.window()->questionLabel();
         o.window()->layout()->activate();
-        QVERIFY2(pregunta->height() >= pregunta->heightForWidth(pregunta->width()),
-                 qPrintable(QStringLiteral("%1 < %2").arg(pregunta->height()).arg(pregunta->heightForWidth(pregunta->width()))));
-        QVERIFY(pregunta->width() <= o.window()->width());
+        QVERIFY2(question->height() >= question->heightForWidth(question->width()),
+                 qPrintable(QStringLiteral("%1 < %2").arg(question->height()).arg(question->heightForWidth(question->width()))));
+        QVERIFY(question->width() <= o.window()->width());
         QVERIFY(quotes.wait(5000));
         QCOMPARE(o.rig.sim.requestCount(sim::Endpoint::QuoteSms), 1);
     }
@@ -143,7 +143,7 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("setting");
         QTest::addColumn<bool>("allKnown");
         QTest::newRow("all known") << QVariant(QStringLiteral("Preguntar")) << true;
-        QTest::newRow("no preguntar") << QVariant(sending::kNoPreguntar) << false;
+        QTest::newRow("no preguntar") << QVariant(sending::kDontAsk) << false;
         QTest::newRow("null setting") << QVariant() << false;
     }
 
@@ -152,10 +152,10 @@ private Q_SLOTS:
         QFETCH(QVariant, setting);
         QFETCH(bool, allKnown);
         OfferRig o(allKnown ? QStringList{QStringLiteral("34600000001")} : QStringList{});
-        o.rig.conexion.execute(QStringLiteral("UPDATE Usuario SET defecto_agenda=?1"), {setting});
+        o.rig.connection.execute(QStringLiteral("UPDATE Usuario SET defecto_agenda=?1"), {setting});
         QSignalSpy quotes(o.rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
-        o.rig.view->Text2()->setPlainText(QStringLiteral("600000001"));
-        leave(o.rig.view->Text2());
+        o.rig.view->recipientsBox()->setPlainText(QStringLiteral("600000001"));
+        leave(o.rig.view->recipientsBox());
         QVERIFY(!o.window());
         QVERIFY(quotes.wait(5000));
     }
@@ -163,24 +163,24 @@ private Q_SLOTS:
     void notOfferedWithoutAnAccountOrForAPickersList()
     {
         OfferRig o;
-        o.rig.panel->ponerDestinatarios(QStringLiteral("34600000001"));
-        leave(o.rig.view->Text2());
+        o.rig.panel->setRecipients(QStringLiteral("34600000001"));
+        leave(o.rig.view->recipientsBox());
         QVERIFY(!o.window());
-        o.rig.conexion.execute(QStringLiteral("DELETE FROM Usuario"));
-        o.rig.view->Text2()->setPlainText(QStringLiteral("600000009"));
-        leave(o.rig.view->Text2());
+        o.rig.connection.execute(QStringLiteral("DELETE FROM Usuario"));
+        o.rig.view->recipientsBox()->setPlainText(QStringLiteral("600000009"));
+        leave(o.rig.view->recipientsBox());
         QVERIFY(!o.window());
     }
 
     void ignoreAndIgnoreAll()
     {
         OfferRig o({}, QStringLiteral("34600000001,34600000002,34600000003"));
-        o.offer().introducir_agenda(0, false);
+        o.offer().offerNextUnknown(0, false);
         QCOMPARE(o.shown(), QStringLiteral("34600000001"));
-        o.window()->Command2()->click();
+        o.window()->ignoreButton()->click();
         QCOMPARE(o.shown(), QStringLiteral("34600000002"));
-        QCOMPARE(o.window()->posicion(), qint64(1));
-        o.window()->Command1()->click();
+        QCOMPARE(o.window()->position(), qint64(1));
+        o.window()->ignoreAllButton()->click();
         QVERIFY(!o.window());
         QCOMPARE(o.rig.scalar(QStringLiteral("SELECT defecto_agenda FROM Usuario")), QStringLiteral("Preguntar"));
     }
@@ -189,39 +189,39 @@ private Q_SLOTS:
     void ignoreWithDontAskAgain()
     {
         OfferRig o({}, QStringLiteral("34600000001,34600000002"));
-        o.offer().introducir_agenda(0, false);
-        o.window()->Check1()->setChecked(true);
-        o.window()->Command2()->click();
-        QCOMPARE(o.rig.scalar(QStringLiteral("SELECT defecto_agenda FROM Usuario")), sending::kNoPreguntar);
+        o.offer().offerNextUnknown(0, false);
+        o.window()->dontAskAgainCheck()->setChecked(true);
+        o.window()->ignoreButton()->click();
+        QCOMPARE(o.rig.scalar(QStringLiteral("SELECT defecto_agenda FROM Usuario")), sending::kDontAsk);
         QCOMPARE(o.shown(), QStringLiteral("34600000002"));
-        QVERIFY(!o.window()->Check1()->isChecked());
-        QVERIFY(!sending::ofertaActiva(o.rig.conexion));
+        QVERIFY(!o.window()->dontAskAgainCheck()->isChecked());
+        QVERIFY(!sending::offerEnabled(o.rig.connection));
     }
 
     void saveHandsTheNumberToTheEditor()
     {
         OfferRig o({}, QStringLiteral("34600000001,34600000002"));
-        o.offer().introducir_agenda(0, false);
-        o.window()->Command3()->click();
+        o.offer().offerNextUnknown(0, false);
+        o.window()->saveContactButton()->click();
         QVERIFY(!o.window());
         QCOMPARE(o.saved.size(), 1);
         QCOMPARE(o.saved.at(0).number, QStringLiteral("34600000001"));
         QCOMPARE(o.saved.at(0).position, qint64(0));
         // The editor's save goes on after the number it saved.
-        o.rig.conexion.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('x','34600000001')"));
-        o.offer().introducir_agenda(1, false);
+        o.rig.connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('x','34600000001')"));
+        o.offer().offerNextUnknown(1, false);
         QCOMPARE(o.shown(), QStringLiteral("34600000002"));
     }
 
     void nothingBeyondTheListOrWhenAllSkipped()
     {
         OfferRig o({}, QStringLiteral("34600000001,34600000002,34600000003"));
-        o.offer().introducir_agenda(5, false);
+        o.offer().offerNextUnknown(5, false);
         QVERIFY(!o.window());
-        o.offer().introducir_agenda(0, true);
+        o.offer().offerNextUnknown(0, true);
         QVERIFY(!o.window());
-        o.rig.view->Text2()->clear();
-        o.offer().introducir_agenda(0, false);
+        o.rig.view->recipientsBox()->clear();
+        o.offer().offerNextUnknown(0, false);
         QVERIFY(!o.window());
     }
 
@@ -229,9 +229,9 @@ private Q_SLOTS:
     void listReadAnewEachTime()
     {
         OfferRig o({}, QStringLiteral("34600000001,34600000002"));
-        o.offer().introducir_agenda(0, false);
-        o.rig.view->Text2()->setPlainText(QStringLiteral("34600000001,34600000009"));
-        o.window()->Command2()->click();
+        o.offer().offerNextUnknown(0, false);
+        o.rig.view->recipientsBox()->setPlainText(QStringLiteral("34600000001,34600000009"));
+        o.window()->ignoreButton()->click();
         QCOMPARE(o.shown(), QStringLiteral("34600000009"));
     }
 };

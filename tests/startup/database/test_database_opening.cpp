@@ -78,13 +78,13 @@ startup::SendRecord pendingSend(const QString &id, const QString &message)
 {
     startup::SendRecord r;
     r.username = QStringLiteral("usuario");
-    r.destinatario = QStringLiteral("34600000001");
-    r.f_envio = QStringLiteral("2026-03-05 09:07");
-    r.f_programada = QStringLiteral("Inmediato");
-    r.mensaje = message;
-    r.id_web = id;
-    r.remitente = QStringLiteral("Tienda");
-    r.creditos = 1.5;
+    r.recipients = QStringLiteral("34600000001");
+    r.sentAt = QStringLiteral("2026-03-05 09:07");
+    r.scheduledAt = QStringLiteral("Inmediato");
+    r.message = message;
+    r.webId = id;
+    r.sender = QStringLiteral("Tienda");
+    r.credits = 1.5;
     return r;
 }
 
@@ -131,7 +131,7 @@ void TestDatabaseOpening::createsMissingLocalFile()
     const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
     QVERIFY2(r.ok(), qPrintable(r.message));
     QVERIFY(r.created);
-    QCOMPARE(r.ruta_bbdd_activa, local());
+    QCOMPARE(r.activeDatabasePath, local());
     QCOMPARE(r.captionSuffix, QString());
     QCOMPARE(prompter.count(), 0);
     QVERIFY(QFile::exists(local()));
@@ -215,7 +215,7 @@ void TestDatabaseOpening::refusesForeignLocalFile()
     QCOMPARE(prompter.count(), 0);
     QCOMPARE(QFileInfo(local()).size(), size);
     QCOMPARE(digest(local()), before);
-    QVERIFY(!QFile::exists(startup::rutaCopia(local())));
+    QVERIFY(!QFile::exists(startup::compactionCopyPath(local())));
 }
 
 void TestDatabaseOpening::sharedChoice_data()
@@ -268,8 +268,8 @@ void TestDatabaseOpening::sharedChoice()
     const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
     QVERIFY2(r.ok(), qPrintable(r.message));
     QCOMPARE(r.captionSuffix, suffix);
-    QCOMPARE(r.ruta_bbdd_activa, onShared ? shared : local());
-    QCOMPARE(db.path(), r.ruta_bbdd_activa);
+    QCOMPARE(r.activeDatabasePath, onShared ? shared : local());
+    QCOMPARE(db.path(), r.activeDatabasePath);
     QCOMPARE(prompter.count(), messages);
     QVERIFY2(!prompter.hasUnexpected(), prompter.unexpectedReport().constData());
     if (messages == 2) {
@@ -277,7 +277,7 @@ void TestDatabaseOpening::sharedChoice()
         QCOMPARE(calls[0].title, QStringLiteral("Error conexión en red"));
         QCOMPARE(calls[0].icon, ui::Icon::Critical);
         QVERIFY(calls[0].text.contains(QLatin1Char('(') + value.toString() + QStringLiteral("), y trabajará en red local")));
-        QVERIFY(calls[0].text.startsWith(brand::nombre_marca() + QStringLiteral(" Desktop no ha podido")));
+        QVERIFY(calls[0].text.startsWith(brand::brandName() + QStringLiteral(" Desktop no ha podido")));
         QCOMPARE(calls[1].title, QStringLiteral("Configuracion automatica"));
         QCOMPARE(calls[1].buttons, ui::Buttons::OkCancel);
     }
@@ -302,11 +302,11 @@ void TestDatabaseOpening::unopenableSharedFileKeptIntact()
     const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
     QVERIFY(r.ok());
     QCOMPARE(r.captionSuffix, QStringLiteral(" - LOCAL"));
-    QCOMPARE(r.ruta_bbdd_activa, local());
+    QCOMPARE(r.activeDatabasePath, local());
     QCOMPARE(db.path(), local());
     QCOMPARE(prompter.count(), 1);
     QCOMPARE(prompter.lastCall().title, QStringLiteral("Error conexión en red"));
-    QCOMPARE(prompter.lastCall().text, startup::mensajeRedNoConecta());
+    QCOMPARE(prompter.lastCall().text, startup::sharedFileUnreachableMessage());
     QCOMPARE(digest(shared), before);
     QCOMPARE(db.scalar(QStringLiteral("SELECT ruta_bbdd FROM Usuario")).toString(), shared);
 }
@@ -316,8 +316,8 @@ void TestDatabaseOpening::compactionRotatesLeftoverCopy()
     makeDatabase(local());
     const QString copy = m_home->file(QStringLiteral("bbdd_copia.mdb"));
     const QString keptCopy = m_home->file(QStringLiteral("bbdd_copia2.mdb"));
-    QCOMPARE(startup::rutaCopia(local()), copy);
-    QCOMPARE(startup::rutaCopia2(local()), keptCopy);
+    QCOMPARE(startup::compactionCopyPath(local()), copy);
+    QCOMPARE(startup::keptCopyPath(local()), keptCopy);
     QVERIFY(writeFile(copy, "copia reciente"));
     QVERIFY(writeFile(keptCopy, "copia antigua"));
 
@@ -346,8 +346,8 @@ void TestDatabaseOpening::compactionRotatesLeftoverCopy()
 // database is kept aside as before, beside a new empty file.
 void TestDatabaseOpening::leftoverCopyReplacesMissingFile()
 {
-    const QString copy = startup::rutaCopia(local());
-    const QString keptCopy = startup::rutaCopia2(local());
+    const QString copy = startup::compactionCopyPath(local());
+    const QString keptCopy = startup::keptCopyPath(local());
     makeDatabase(copy);
     {
         db::Connection db;
@@ -368,7 +368,7 @@ void TestDatabaseOpening::leftoverCopyReplacesMissingFile()
     QVERIFY(!QFile::exists(copy));
     QVERIFY(!QFile::exists(keptCopy));
     QCOMPARE(prompter.count(), 1);
-    QCOMPARE(prompter.lastCall().title, startup::tituloCopiaRecuperada());
+    QCOMPARE(prompter.lastCall().title, startup::restoredCopyTitle());
     QVERIFY(prompter.lastCall().text.contains(local()));
 
     // Not a client database: nothing is taken from it, it is kept aside.
@@ -389,8 +389,8 @@ void TestDatabaseOpening::compactionSkipsPathWithoutMdb()
         makeDatabase(path);
         db::Connection db;
         QVERIFY(db.open(path).ok());
-        QVERIFY(startup::rutaCopia(path).isEmpty());
-        QCOMPARE(startup::Compactar_Base(db).status, startup::CompactionStatus::Skipped);
+        QVERIFY(startup::compactionCopyPath(path).isEmpty());
+        QCOMPARE(startup::compactDatabase(db).status, startup::CompactionStatus::Skipped);
         QVERIFY(db.isOpen());
         QCOMPARE(db.scalar(QStringLiteral("SELECT login FROM Usuario")).toString(), QStringLiteral("usuario"));
         QVERIFY(QFile::exists(path));
@@ -412,7 +412,7 @@ void TestDatabaseOpening::compactionShrinksInPlace()
     }
     QVERIFY(db.execute(QStringLiteral("DELETE FROM Historial")).ok());
     const qint64 before = QFileInfo(local()).size();
-    QVERIFY(startup::Compactar_Base(db).compacted());
+    QVERIFY(startup::compactDatabase(db).compacted());
     QVERIFY(QFileInfo(local()).size() < before / 4);
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 1);
 }
@@ -470,7 +470,7 @@ void TestDatabaseOpening::migratesGroups()
     QCOMPARE(r.migration.groups, 2);
     QCOMPARE(r.migration.droppedIds, 2);
     QCOMPARE(prompter.count(), 1);
-    QCOMPARE(prompter.lastCall().text, startup::mensajeMantenimiento());
+    QCOMPARE(prompter.lastCall().text, startup::maintenanceMessage());
     QCOMPARE(prompter.lastCall().title, QString());
 
     QStringList lists;
@@ -510,7 +510,7 @@ void TestDatabaseOpening::migrationCleansOldLists()
     const qint64 g = db.lastInsertRowId();
 
     ScriptedPrompter prompter;
-    const startup::MigrationResult r = startup::f_migrar_grupos(db, prompter);
+    const startup::MigrationResult r = startup::migrateGroups(db, prompter);
     QCOMPARE(r.status, startup::MigrationStatus::Migrated);
     QCOMPARE(prompter.count(), 1);
     QStringList lists;
@@ -544,7 +544,7 @@ void TestDatabaseOpening::migrationKeepsColumnTypesOutOfSql()
     ScriptedPrompter prompter;
     db::Connection db;
     QVERIFY(db.open(local()).ok());
-    const startup::MigrationResult r = startup::f_migrar_grupos(db, prompter);
+    const startup::MigrationResult r = startup::migrateGroups(db, prompter);
     QCOMPARE(r.status, startup::MigrationStatus::Migrated);
     QVERIFY(db.hasTable(QStringLiteral("Agenda")));
     QVERIFY(db.hasTable(QStringLiteral("Usuario")));
@@ -658,7 +658,7 @@ void TestDatabaseOpening::startupDefaults()
                 .ok());
     const startup::DefaultsResult r = startup::writeStartupDefaults(db, m_home->path());
     QCOMPARE(int(r.status), status);
-    QCOMPARE(r.ruta, effectiveRoute);
+    QCOMPARE(r.route, effectiveRoute);
     const db::Row row = db.select(QStringLiteral("SELECT ruta,huso_horario,ruta_bbdd FROM Usuario")).front();
     auto shown = [](const QVariant &v) { return v.isValid() ? v.toString() : QStringLiteral("<null>"); };
     QCOMPARE(shown(row.at(0)), storedRoute);

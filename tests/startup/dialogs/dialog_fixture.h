@@ -48,7 +48,7 @@ public:
 struct DialogFixture {
     testing::TempHome home;
     sim::GatewaySimulator sim;
-    db::Connection conexion;
+    db::Connection connection;
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
@@ -62,9 +62,9 @@ struct DialogFixture {
     {
         sim.start();
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
-        conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(conexion);
-        context.reset(new startup::AppContext{conexion, prompter, shell, busy, network, home.path()});
+        connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
+        startup::createSchema(connection);
+        context.reset(new startup::AppContext{connection, prompter, shell, busy, network, home.path()});
         windows = std::make_unique<startup::AccountWindows>(*context, main, &opener);
     }
 
@@ -77,28 +77,28 @@ struct DialogFixture {
 
     void addAccountRow(const QString &login, const QString &pass)
     {
-        conexion.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
+        connection.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
                                         "VALUES (?1,?2,'3','100','GMT +01:00','')"),
                          {login, pass});
     }
 
     void addSenderRow(const QString &sender, bool isDefault = false)
     {
-        conexion.execute(QStringLiteral("INSERT INTO Remitentes (remitente,defecto) VALUES (?1,?2)"),
+        connection.execute(QStringLiteral("INSERT INTO Remitentes (remitente,defecto) VALUES (?1,?2)"),
                          {sender, isDefault ? 1 : 0});
     }
 
     QStringList senderRows()
     {
         QStringList out;
-        for (const auto &row : conexion.select(QStringLiteral("SELECT remitente FROM Remitentes ORDER BY rowid")))
+        for (const auto &row : connection.select(QStringLiteral("SELECT remitente FROM Remitentes ORDER BY rowid")))
             out << row.value(0).toString();
         return out;
     }
 
-    QString usuario(const QString &column)
+    QString accountValue(const QString &column)
     {
-        return conexion.scalar(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM Usuario ORDER BY sid LIMIT 1"))
+        return connection.scalar(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM Usuario ORDER BY sid LIMIT 1"))
             .toString();
     }
 };

@@ -3,10 +3,10 @@
 #include "startup/dialogs/account_check.h"
 #include "startup/dialogs/account_settings.h"
 #include "support/other_workstation.h"
-#include "startup/dialogs/form2.h"
-#include "startup/dialogs/form3.h"
-#include "startup/dialogs/form4.h"
-#include "startup/dialogs/form9.h"
+#include "startup/dialogs/account_settings_dialog.h"
+#include "startup/dialogs/missing_account_dialog.h"
+#include "startup/dialogs/progress_dialog.h"
+#include "startup/dialogs/sender_admin_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,13 +25,13 @@ class TestAccountSettings final : public QObject {
 
     std::unique_ptr<DialogFixture> f;
 
-    startup::Form2 *open() { return f->windows->showForm2(); }
+    startup::AccountSettingsDialog *open() { return f->windows->showAccountSettings(); }
 
     // Presses "Guardar" and waits until the reply has been handled.
-    bool saveAndWait(startup::Form2 *form)
+    bool saveAndWait(startup::AccountSettingsDialog *form)
     {
-        QSignalSpy handled(form, &startup::Form2::checkHandled);
-        form->Command2_Click();
+        QSignalSpy handled(form, &startup::AccountSettingsDialog::checkHandled);
+        form->saveAccount();
         return handled.wait(10000);
     }
 
@@ -63,38 +63,38 @@ private Q_SLOTS:
         QFETCH(QString, balance);
         const AccountCheckReply parsed = startup::account::parseAccountCheck(reply);
         QCOMPARE(int(parsed.kind), kind);
-        QCOMPARE(parsed.saldo, balance);
+        QCOMPARE(parsed.balance, balance);
     }
 
     void openingWithoutAccountShowsDefaults()
     {
-        startup::Form2 *form = open();
-        QVERIFY(form->txtUsuario->text().isEmpty());
-        QVERIFY(form->Option2->isChecked());
-        QCOMPARE(form->Combo2->currentText(), QStringLiteral("GMT +01:00"));
-        QVERIFY(!form->Check1->isChecked());
-        QCOMPARE(form->Combo3->currentText(), QStringLiteral("Preguntar"));
-        QVERIFY(!form->Command5->isEnabled());
-        QCOMPARE(form->Combo1->count(), 0);
+        startup::AccountSettingsDialog *form = open();
+        QVERIFY(form->loginBox->text().isEmpty());
+        QVERIFY(form->premiumOption->isChecked());
+        QCOMPARE(form->timeZoneCombo->currentText(), QStringLiteral("GMT +01:00"));
+        QVERIFY(!form->unknownNumberCheck->isChecked());
+        QCOMPARE(form->unknownNumberCombo->currentText(), QStringLiteral("Preguntar"));
+        QVERIFY(!form->manageSendersButton->isEnabled());
+        QCOMPARE(form->senderCombo->count(), 0);
     }
 
     void openingLoadsTheRow()
     {
         f->addAccountRow(QStringLiteral("ana"), QStringLiteral("x"));
-        f->conexion.execute(QStringLiteral("UPDATE Usuario SET ruta='1', huso_horario='GMT +99:00', "
+        f->connection.execute(QStringLiteral("UPDATE Usuario SET ruta='1', huso_horario='GMT +99:00', "
                                            "defecto_agenda='No preguntar', ruta_bbdd='/srv/bbdd.mdb'"));
         f->addSenderRow(QStringLiteral("A"), true);
         f->addSenderRow(QStringLiteral("B"), true);
         f->addSenderRow(QStringLiteral("C"));
-        startup::Form2 *form = open();
-        QCOMPARE(form->txtUsuario->text(), QStringLiteral("ana"));
-        QVERIFY(form->Option1->isChecked());
-        QCOMPARE(form->Combo2->currentIndex(), -1);
-        QVERIFY(form->Check1->isChecked());
-        QCOMPARE(form->Combo3->currentText(), QStringLiteral("No preguntar"));
-        QVERIFY(form->Command5->isEnabled());
-        QCOMPARE(form->Text1->text(), QStringLiteral("/srv/bbdd.mdb"));
-        QCOMPARE(form->Combo1->currentText(), QStringLiteral("B"));
+        startup::AccountSettingsDialog *form = open();
+        QCOMPARE(form->loginBox->text(), QStringLiteral("ana"));
+        QVERIFY(form->economyOption->isChecked());
+        QCOMPARE(form->timeZoneCombo->currentIndex(), -1);
+        QVERIFY(form->unknownNumberCheck->isChecked());
+        QCOMPARE(form->unknownNumberCombo->currentText(), QStringLiteral("No preguntar"));
+        QVERIFY(form->manageSendersButton->isEnabled());
+        QCOMPARE(form->sharedPathBox->text(), QStringLiteral("/srv/bbdd.mdb"));
+        QCOMPARE(form->senderCombo->currentText(), QStringLiteral("B"));
     }
 
     // A combo box selects its first item by itself; without a default row the last sender is chosen.
@@ -104,58 +104,58 @@ private Q_SLOTS:
         f->addSenderRow(QStringLiteral("A"));
         f->addSenderRow(QStringLiteral("B"));
         f->addSenderRow(QStringLiteral("C"));
-        startup::Form2 *form = open();
-        QCOMPARE(form->Combo1->currentText(), QStringLiteral("C"));
+        startup::AccountSettingsDialog *form = open();
+        QCOMPARE(form->senderCombo->currentText(), QStringLiteral("C"));
     }
 
     // A first save: the account check goes out encoded, and the row holds exactly what it verified.
     void firstSaveStoresTheVerifiedAccount()
     {
         f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("p&ss+w rd"), 250);
-        startup::Form2 *form = open();
-        form->txtUsuario->setText(QStringLiteral("ana"));
-        form->txtPass->setText(QStringLiteral("p&ss+w rd"));
+        startup::AccountSettingsDialog *form = open();
+        form->loginBox->setText(QStringLiteral("ana"));
+        form->passwordBox->setText(QStringLiteral("p&ss+w rd"));
         f->prompter.setOnCall([&](const testing::ScriptedPrompter::Call &) {
             // The row and the labels are written before the box comes up.
-            QCOMPARE(f->usuario(QStringLiteral("saldo")), QStringLiteral("250"));
+            QCOMPARE(f->accountValue(QStringLiteral("saldo")), QStringLiteral("250"));
         });
-        QSignalSpy handled(form, &startup::Form2::checkHandled);
-        form->Command2_Click();
-        QVERIFY(f->windows->form4());
-        QCOMPARE(f->windows->form4()->text(), QStringLiteral("Comprobando datos de usuario..."));
+        QSignalSpy handled(form, &startup::AccountSettingsDialog::checkHandled);
+        form->saveAccount();
+        QVERIFY(f->windows->progress());
+        QCOMPARE(f->windows->progress()->text(), QStringLiteral("Comprobando datos de usuario..."));
         QVERIFY(handled.wait(10000));
 
-        const auto sent = f->sim.lastRequest(sim::Endpoint::PedirCoste);
+        const auto sent = f->sim.lastRequest(sim::Endpoint::CostQuote);
         QVERIFY(sent);
         QCOMPARE(sent->value("password"), QStringLiteral("p&ss+w rd"));
         QCOMPARE(sent->value("buf"), QStringLiteral("0"));
-        QCOMPARE(f->usuario(QStringLiteral("login")), QStringLiteral("ana"));
-        QCOMPARE(f->usuario(QStringLiteral("pass")), QStringLiteral("p&ss+w rd"));
-        QCOMPARE(f->usuario(QStringLiteral("ruta")), QStringLiteral("3"));
-        QCOMPARE(f->usuario(QStringLiteral("huso_horario")), QStringLiteral("GMT +01:00"));
-        QCOMPARE(f->usuario(QStringLiteral("defecto_agenda")), QStringLiteral("Preguntar"));
+        QCOMPARE(f->accountValue(QStringLiteral("login")), QStringLiteral("ana"));
+        QCOMPARE(f->accountValue(QStringLiteral("pass")), QStringLiteral("p&ss+w rd"));
+        QCOMPARE(f->accountValue(QStringLiteral("ruta")), QStringLiteral("3"));
+        QCOMPARE(f->accountValue(QStringLiteral("huso_horario")), QStringLiteral("GMT +01:00"));
+        QCOMPARE(f->accountValue(QStringLiteral("defecto_agenda")), QStringLiteral("Preguntar"));
         QCOMPARE(f->main.balance, QStringLiteral("250 créditos"));
         QCOMPARE(f->main.cost, QStringLiteral("1 crédito"));
         QCOMPARE(f->main.login, QStringLiteral("ana"));
         QCOMPARE(f->prompter.messageTexts().last(), QStringLiteral("Datos de usuario guardados correctamente"));
-        QVERIFY(form->Command5->isEnabled());
-        QVERIFY(!f->windows->form4() || f->windows->form4()->text() != QStringLiteral("Comprobando datos de usuario..."));
+        QVERIFY(form->manageSendersButton->isEnabled());
+        QVERIFY(!f->windows->progress() || f->windows->progress()->text() != QStringLiteral("Comprobando datos de usuario..."));
         // No sender yet: the sender administration opens in front and sending stays off.
-        QVERIFY(f->windows->form9());
-        QVERIFY(f->windows->form9()->isVisible());
+        QVERIFY(f->windows->senderAdmin());
+        QVERIFY(f->windows->senderAdmin()->isVisible());
         QCOMPARE(f->main.shown, 1);
         QCOMPARE(f->main.focused, 1);
         QVERIFY(!f->main.sendEnabled);
         f->prompter.setOnCall({});
 
         // A second save updates the row; an unticked default is then stored empty.
-        form->Option1->setChecked(true);
+        form->economyOption->setChecked(true);
         f->main.recipients = QStringLiteral("600111222");
         QVERIFY(saveAndWait(form));
-        QCOMPARE(f->sim.lastRequest(sim::Endpoint::PedirCoste)->value("buf"), QStringLiteral("1"));
-        QCOMPARE(f->conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 1);
-        QCOMPARE(f->usuario(QStringLiteral("ruta")), QStringLiteral("1"));
-        QCOMPARE(f->usuario(QStringLiteral("defecto_agenda")), QString());
+        QCOMPARE(f->sim.lastRequest(sim::Endpoint::CostQuote)->value("buf"), QStringLiteral("1"));
+        QCOMPARE(f->connection.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 1);
+        QCOMPARE(f->accountValue(QStringLiteral("ruta")), QStringLiteral("1"));
+        QCOMPARE(f->accountValue(QStringLiteral("defecto_agenda")), QString());
         QCOMPARE(f->main.cost, QStringLiteral("1 crédito"));   // recipients present: left alone
     }
 
@@ -164,30 +164,30 @@ private Q_SLOTS:
     void savedBoxAndSenderWindowBoxComeOneAtATime()
     {
         f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"), 250);
-        f->sim.armCustomReply(sim::Endpoint::PedirRemitentes, QStringLiteral("2|Error|"));
-        startup::Form2 *form = open();
-        form->txtUsuario->setText(QStringLiteral("ana"));
-        form->txtPass->setText(QStringLiteral("uno"));
+        f->sim.armCustomReply(sim::Endpoint::SenderList, QStringLiteral("2|Error|"));
+        startup::AccountSettingsDialog *form = open();
+        form->loginBox->setText(QStringLiteral("ana"));
+        form->passwordBox->setText(QStringLiteral("uno"));
         int depth = 0;
         int deepest = 0;
         f->prompter.setOnCall([&](const testing::ScriptedPrompter::Call &) {
             deepest = std::max(deepest, ++depth);
             // A box is modal: whatever reply is out arrives while it is up.
-            if (startup::Form9 *senders = f->windows->form9(); senders && senders->requestPending()) {
-                QSignalSpy answered(senders, &startup::Form9::replyHandled);
+            if (startup::SenderAdminDialog *senders = f->windows->senderAdmin(); senders && senders->requestPending()) {
+                QSignalSpy answered(senders, &startup::SenderAdminDialog::replyHandled);
                 answered.wait(10000);
             }
             --depth;
         });
         QVERIFY(saveAndWait(form));
-        QVERIFY(f->windows->form9());
-        QTRY_VERIFY_WITH_TIMEOUT(!f->windows->form9()->requestPending(), 10000);
+        QVERIFY(f->windows->senderAdmin());
+        QTRY_VERIFY_WITH_TIMEOUT(!f->windows->senderAdmin()->requestPending(), 10000);
         QCOMPARE(deepest, 1);
         const QStringList texts = f->prompter.messageTexts();
         QCOMPARE(texts.size(), 2);
         QCOMPARE(texts.first(), QStringLiteral("Datos de usuario guardados correctamente"));
         QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Error"));
-        QVERIFY(f->windows->form9()->isVisible());
+        QVERIFY(f->windows->senderAdmin()->isVisible());
         QVERIFY(!f->main.sendEnabled);
         f->prompter.setOnCall({});
     }
@@ -199,55 +199,55 @@ private Q_SLOTS:
         startup::account::VerifiedAccount account;
         account.login = QStringLiteral("ana");
         account.pass = QStringLiteral("uno");
-        account.ruta = QStringLiteral("3");
-        account.saldo = QStringLiteral("250");
-        account.huso_horario = QStringLiteral("GMT +01:00");
+        account.route = QStringLiteral("3");
+        account.balance = QStringLiteral("250");
+        account.timeZone = QStringLiteral("GMT +01:00");
         {
-            testing::OtherWorkstation other(f->conexion);
-            QCOMPARE(startup::account::storeVerifiedAccount(f->conexion, account).status, db::Status::Busy);
+            testing::OtherWorkstation other(f->connection);
+            QCOMPARE(startup::account::storeVerifiedAccount(f->connection, account).status, db::Status::Busy);
             QCOMPARE(other.timesGivenUp(), 1);
         }
-        QCOMPARE(f->conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 0);
-        QVERIFY(startup::account::storeVerifiedAccount(f->conexion, account).ok());
-        QCOMPARE(f->usuario(QStringLiteral("login")), QStringLiteral("ana"));
+        QCOMPARE(f->connection.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 0);
+        QVERIFY(startup::account::storeVerifiedAccount(f->connection, account).ok());
+        QCOMPARE(f->accountValue(QStringLiteral("login")), QStringLiteral("ana"));
     }
 
     void wrongPasswordWritesNothing()
     {
         f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("buena"));
-        startup::Form2 *form = open();
-        form->txtUsuario->setText(QStringLiteral("ana"));
-        form->txtPass->setText(QStringLiteral("mala"));
+        startup::AccountSettingsDialog *form = open();
+        form->loginBox->setText(QStringLiteral("ana"));
+        form->passwordBox->setText(QStringLiteral("mala"));
         QVERIFY(saveAndWait(form));
         QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Error de autentificacion"));
         QCOMPARE(f->prompter.lastCall().text,
                  QStringLiteral("Autentificación fallida. El usuario y/o la contraseña no son correctos"));
-        QCOMPARE(f->conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 0);
+        QCOMPARE(f->connection.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 0);
         QVERIFY(f->main.balance.isEmpty());
-        QVERIFY(!f->windows->form4());
+        QVERIFY(!f->windows->progress());
     }
 
     // What the gateway verified is stored, not what was typed while the check was out.
     void editWhilePendingStoresTheCheckedValues()
     {
         f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"), 12);
-        f->sim.armFault(sim::Endpoint::PedirCoste, sim::FaultKind::Delay);
-        startup::Form2 *form = open();
-        form->txtUsuario->setText(QStringLiteral("ana"));
-        form->txtPass->setText(QStringLiteral("uno"));
-        QSignalSpy handled(form, &startup::Form2::checkHandled);
-        form->Command2_Click();
+        f->sim.armFault(sim::Endpoint::CostQuote, sim::FaultKind::Delay);
+        startup::AccountSettingsDialog *form = open();
+        form->loginBox->setText(QStringLiteral("ana"));
+        form->passwordBox->setText(QStringLiteral("uno"));
+        QSignalSpy handled(form, &startup::AccountSettingsDialog::checkHandled);
+        form->saveAccount();
         QTRY_COMPARE_WITH_TIMEOUT(f->sim.hangingRequests(), 1, 10000);
-        form->txtUsuario->setText(QStringLiteral("otro"));
-        form->txtPass->setText(QStringLiteral("dos"));
-        form->Option1->setChecked(true);
-        form->Combo2->setCurrentIndex(0);
+        form->loginBox->setText(QStringLiteral("otro"));
+        form->passwordBox->setText(QStringLiteral("dos"));
+        form->economyOption->setChecked(true);
+        form->timeZoneCombo->setCurrentIndex(0);
         f->sim.releaseHangs();
         QVERIFY(handled.wait(10000));
-        QCOMPARE(f->usuario(QStringLiteral("login")), QStringLiteral("ana"));
-        QCOMPARE(f->usuario(QStringLiteral("pass")), QStringLiteral("uno"));
-        QCOMPARE(f->usuario(QStringLiteral("ruta")), QStringLiteral("3"));
-        QCOMPARE(f->usuario(QStringLiteral("huso_horario")), QStringLiteral("GMT +01:00"));
+        QCOMPARE(f->accountValue(QStringLiteral("login")), QStringLiteral("ana"));
+        QCOMPARE(f->accountValue(QStringLiteral("pass")), QStringLiteral("uno"));
+        QCOMPARE(f->accountValue(QStringLiteral("ruta")), QStringLiteral("3"));
+        QCOMPARE(f->accountValue(QStringLiteral("huso_horario")), QStringLiteral("GMT +01:00"));
         QCOMPARE(f->main.balance, QStringLiteral("12 créditos"));
     }
 
@@ -255,19 +255,19 @@ private Q_SLOTS:
     void secondPressReplacesThePendingCheck()
     {
         f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"), 7);
-        f->sim.armFault(sim::Endpoint::PedirCoste, sim::FaultKind::Hang);
-        startup::Form2 *form = open();
-        form->txtUsuario->setText(QStringLiteral("ana"));
-        form->txtPass->setText(QStringLiteral("mala"));
-        QSignalSpy handled(form, &startup::Form2::checkHandled);
-        form->Command2_Click();
+        f->sim.armFault(sim::Endpoint::CostQuote, sim::FaultKind::Hang);
+        startup::AccountSettingsDialog *form = open();
+        form->loginBox->setText(QStringLiteral("ana"));
+        form->passwordBox->setText(QStringLiteral("mala"));
+        QSignalSpy handled(form, &startup::AccountSettingsDialog::checkHandled);
+        form->saveAccount();
         QTRY_COMPARE_WITH_TIMEOUT(f->sim.hangingRequests(), 1, 10000);
-        form->txtPass->setText(QStringLiteral("uno"));
-        form->Command2_Click();
+        form->passwordBox->setText(QStringLiteral("uno"));
+        form->saveAccount();
         QVERIFY(handled.wait(10000));
         f->sim.releaseHangs();
         QCOMPARE(handled.count(), 1);
-        QCOMPARE(f->usuario(QStringLiteral("pass")), QStringLiteral("uno"));
+        QCOMPARE(f->accountValue(QStringLiteral("pass")), QStringLiteral("uno"));
         QCOMPARE(f->prompter.messageTexts(), QStringList{QStringLiteral("Datos de usuario guardados correctamente")});
         QVERIFY(!form->checkPending());
     }
@@ -275,92 +275,92 @@ private Q_SLOTS:
     void timeOutTakesTheConnectionMessage()
     {
         f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"));
-        f->sim.armFault(sim::Endpoint::PedirCoste, sim::FaultKind::Hang);
-        startup::Form2 *form = open();
+        f->sim.armFault(sim::Endpoint::CostQuote, sim::FaultKind::Hang);
+        startup::AccountSettingsDialog *form = open();
         form->channel().setTimeout(300ms);
-        form->txtUsuario->setText(QStringLiteral("ana"));
-        form->txtPass->setText(QStringLiteral("uno"));
+        form->loginBox->setText(QStringLiteral("ana"));
+        form->passwordBox->setText(QStringLiteral("uno"));
         QVERIFY(saveAndWait(form));
         f->sim.releaseHangs();
         QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Conexión fallida"));
-        QVERIFY(!f->windows->form4());
-        QCOMPARE(f->conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 0);
+        QVERIFY(!f->windows->progress());
+        QCOMPARE(f->connection.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 0);
     }
 
     void networkFailureTakesTheConnectionMessage()
     {
-        startup::Form2 *form = open();
+        startup::AccountSettingsDialog *form = open();
         f->sim.stop();
-        form->txtUsuario->setText(QStringLiteral("ana"));
-        form->txtPass->setText(QStringLiteral("uno"));
+        form->loginBox->setText(QStringLiteral("ana"));
+        form->passwordBox->setText(QStringLiteral("uno"));
         QVERIFY(saveAndWait(form));
         QCOMPARE(f->prompter.lastCall().text,
                  QStringLiteral("Error de conexión. Compruebe que dispone de conexión a Internet. Si el problema "
                                 "persiste pongase en contacto con el administrador."));
-        QVERIFY(!f->windows->form4());
+        QVERIFY(!f->windows->progress());
     }
 
     // A shared path typed together with a new account on a first run survives the account's insert.
     void sharedPathOnFirstRunIsKept()
     {
         f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"));
-        startup::Form2 *form = open();
-        form->txtUsuario->setText(QStringLiteral("ana"));
-        form->txtPass->setText(QStringLiteral("uno"));
-        form->Text1->setText(QStringLiteral("/srv/compartida/bbdd.mdb"));
+        startup::AccountSettingsDialog *form = open();
+        form->loginBox->setText(QStringLiteral("ana"));
+        form->passwordBox->setText(QStringLiteral("uno"));
+        form->sharedPathBox->setText(QStringLiteral("/srv/compartida/bbdd.mdb"));
         QVERIFY(saveAndWait(form));
         QCOMPARE(f->prompter.messageTexts().first(),
                  QStringLiteral("Por favor, cierre y vuelva a iniciar Brisanta Desktop para que los cambios se hagan "
                                 "efectivos."));
-        QCOMPARE(f->conexion.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 1);
-        QCOMPARE(f->usuario(QStringLiteral("ruta_bbdd")), QStringLiteral("/srv/compartida/bbdd.mdb"));
-        QCOMPARE(f->usuario(QStringLiteral("login")), QStringLiteral("ana"));
+        QCOMPARE(f->connection.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 1);
+        QCOMPARE(f->accountValue(QStringLiteral("ruta_bbdd")), QStringLiteral("/srv/compartida/bbdd.mdb"));
+        QCOMPARE(f->accountValue(QStringLiteral("login")), QStringLiteral("ana"));
         // Still the first account: no default ticked gives "Preguntar", as a new row always had.
-        QCOMPARE(f->usuario(QStringLiteral("defecto_agenda")), QStringLiteral("Preguntar"));
+        QCOMPARE(f->accountValue(QStringLiteral("defecto_agenda")), QStringLiteral("Preguntar"));
     }
 
     // On an empty table the path alone is stored, so the restart message is not an empty promise;
     // with no account data nothing goes to the gateway.
     void pathWithoutAccountIsStored()
     {
-        startup::Form2 *form = open();
-        form->Text1->setText(QStringLiteral("/srv/o'neil/bbdd.mdb"));
-        form->Command2_Click();
+        startup::AccountSettingsDialog *form = open();
+        form->sharedPathBox->setText(QStringLiteral("/srv/o'neil/bbdd.mdb"));
+        form->saveAccount();
         QCOMPARE(f->prompter.count(), 1);
-        QCOMPARE(f->usuario(QStringLiteral("ruta_bbdd")), QStringLiteral("/srv/o'neil/bbdd.mdb"));
-        QCOMPARE(f->sim.requestCount(sim::Endpoint::PedirCoste), 0);
-        form->Command2_Click();   // unchanged now: nothing at all
+        QCOMPARE(f->accountValue(QStringLiteral("ruta_bbdd")), QStringLiteral("/srv/o'neil/bbdd.mdb"));
+        QCOMPARE(f->sim.requestCount(sim::Endpoint::CostQuote), 0);
+        form->saveAccount();   // unchanged now: nothing at all
         QCOMPARE(f->prompter.count(), 1);
 
         // Reopened, the path alone is no account: the account fields keep their defaults.
         form->close();
-        QTRY_VERIFY(!f->windows->form2());
+        QTRY_VERIFY(!f->windows->accountSettings());
         form = open();
-        QCOMPARE(form->Text1->text(), QStringLiteral("/srv/o'neil/bbdd.mdb"));
-        QVERIFY(form->txtUsuario->text().isEmpty());
-        QCOMPARE(form->Combo2->currentText(), QStringLiteral("GMT +01:00"));
-        QVERIFY(!form->Check1->isChecked());
-        QVERIFY(!form->Command5->isEnabled());
+        QCOMPARE(form->sharedPathBox->text(), QStringLiteral("/srv/o'neil/bbdd.mdb"));
+        QVERIFY(form->loginBox->text().isEmpty());
+        QCOMPARE(form->timeZoneCombo->currentText(), QStringLiteral("GMT +01:00"));
+        QVERIFY(!form->unknownNumberCheck->isChecked());
+        QVERIFY(!form->manageSendersButton->isEnabled());
     }
 
     void noZoneSelectedNeverStoresEmpty()
     {
         f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"));
-        startup::Form2 *form = open();
-        form->txtUsuario->setText(QStringLiteral("ana"));
-        form->txtPass->setText(QStringLiteral("uno"));
-        form->Combo2->setCurrentIndex(-1);
+        startup::AccountSettingsDialog *form = open();
+        form->loginBox->setText(QStringLiteral("ana"));
+        form->passwordBox->setText(QStringLiteral("uno"));
+        form->timeZoneCombo->setCurrentIndex(-1);
         QVERIFY(saveAndWait(form));
-        QCOMPARE(f->usuario(QStringLiteral("huso_horario")), QStringLiteral("GMT +01:00"));
+        QCOMPARE(f->accountValue(QStringLiteral("huso_horario")), QStringLiteral("GMT +01:00"));
 
         // A stored zone outside the list is kept rather than blanked.
-        f->conexion.execute(QStringLiteral("UPDATE Usuario SET huso_horario='GMT +99:00'"));
+        f->connection.execute(QStringLiteral("UPDATE Usuario SET huso_horario='GMT +99:00'"));
         form->close();
-        QTRY_VERIFY(!f->windows->form2());
+        QTRY_VERIFY(!f->windows->accountSettings());
         form = open();
-        QCOMPARE(form->Combo2->currentIndex(), -1);
+        QCOMPARE(form->timeZoneCombo->currentIndex(), -1);
         QVERIFY(saveAndWait(form));
-        QCOMPARE(f->usuario(QStringLiteral("huso_horario")), QStringLiteral("GMT +99:00"));
+        QCOMPARE(f->accountValue(QStringLiteral("huso_horario")), QStringLiteral("GMT +99:00"));
     }
 
     void defaultSender()
@@ -368,53 +368,53 @@ private Q_SLOTS:
         f->addAccountRow(QStringLiteral("ana"), QStringLiteral("uno"));
         f->addSenderRow(QStringLiteral("A"), true);
         f->addSenderRow(QStringLiteral("B"));
-        startup::Form2 *form = open();
-        form->Combo1->setCurrentIndex(1);
-        form->Command3_Click();
-        QCOMPARE(f->conexion.scalar(QStringLiteral("SELECT remitente FROM Remitentes WHERE defecto=1")).toString(),
+        startup::AccountSettingsDialog *form = open();
+        form->senderCombo->setCurrentIndex(1);
+        form->makeSenderDefault();
+        QCOMPARE(f->connection.scalar(QStringLiteral("SELECT remitente FROM Remitentes WHERE defecto=1")).toString(),
                  QStringLiteral("B"));
-        QCOMPARE(f->conexion.scalar(QStringLiteral("SELECT count(*) FROM Remitentes WHERE defecto=1")).toInt(), 1);
+        QCOMPARE(f->connection.scalar(QStringLiteral("SELECT count(*) FROM Remitentes WHERE defecto=1")).toInt(), 1);
         QCOMPARE(f->main.selected, QStringLiteral("B"));
         QCOMPARE(f->prompter.lastCall().text, QStringLiteral("El remitente B se ha fijado como predeterminado."));
 
-        form->Combo1->setCurrentIndex(-1);
-        form->Command3_Click();
+        form->senderCombo->setCurrentIndex(-1);
+        form->makeSenderDefault();
         QCOMPARE(f->prompter.lastCall().text, QStringLiteral("Debes seleccionar primero un remitente válido."));
     }
 
     void closingShowsTheMainWindowAndManageAsksThePassword()
     {
         f->addAccountRow(QStringLiteral("ana"), QStringLiteral("uno"));
-        startup::Form2 *form = open();
-        form->Command5_Click();
-        QVERIFY(f->windows->form19());
-        QCOMPARE(f->windows->form19()->code(), QStringLiteral("9"));
-        form->Command6_Click();
+        startup::AccountSettingsDialog *form = open();
+        form->manageSenders();
+        QVERIFY(f->windows->passwordPrompt());
+        QCOMPARE(f->windows->passwordPrompt()->code(), QStringLiteral("9"));
+        form->onCloseClicked();
         QCOMPARE(f->main.shown, 1);
-        QTRY_VERIFY(!f->windows->form2());
+        QTRY_VERIFY(!f->windows->accountSettings());
     }
 
     void missingAccountWindow()
     {
-        startup::Form3 *form = f->windows->showForm3();
-        QVERIFY(form->SkinLabel1->text().endsWith(QStringLiteral("gratuita en 127.0.0.1:")
+        startup::MissingAccountDialog *form = f->windows->showMissingAccount();
+        QVERIFY(form->messageLabel->text().endsWith(QStringLiteral("gratuita en 127.0.0.1:")
                                                   + QString::number(f->sim.port())));
-        QCOMPARE(form->Command1->text(), QStringLiteral("Deseo registrarme en Brisanta"));
-        form->Command1_Click();
-        form->Command1_Click();
+        QCOMPARE(form->registerButton->text(), QStringLiteral("Deseo registrarme en Brisanta"));
+        form->openRegistration();
+        form->openRegistration();
         QCOMPARE(f->shell.urls(), QStringList(2, f->sim.baseUrl() + QStringLiteral("extranet/")));
-        form->Command2->click();
-        QTRY_VERIFY(!f->windows->form3());
+        form->alreadyRegisteredButton->click();
+        QTRY_VERIFY(!f->windows->missingAccount());
     }
 
     void progressWindowFillsAndStops()
     {
-        startup::Form4 progress;
+        startup::ProgressDialog progress;
         progress.start(QStringLiteral("Solicitando remitente..."));
         QCOMPARE(progress.value(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(progress.value(), 147, 10000);
         progress.finish();
-        QCOMPARE(progress.value(), startup::Form4::kMaximo);
+        QCOMPARE(progress.value(), startup::ProgressDialog::kMaximum);
         QVERIFY(!progress.timer().isActive());
     }
 };

@@ -1,7 +1,7 @@
 #include "dialog_fixture.h"
 
-#include "startup/dialogs/form19.h"
-#include "startup/dialogs/form9.h"
+#include "startup/dialogs/password_prompt_dialog.h"
+#include "startup/dialogs/sender_admin_dialog.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -13,10 +13,10 @@ class TestPasswordPrompt final : public QObject {
 
     std::unique_ptr<DialogFixture> f;
 
-    startup::Form19 *prompt(const QString &code, const QString &typed)
+    startup::PasswordPromptDialog *prompt(const QString &code, const QString &typed)
     {
-        startup::Form19 *form = f->windows->showPasswordPrompt(code);
-        form->Text1->setText(typed);
+        startup::PasswordPromptDialog *form = f->windows->showPasswordPrompt(code);
+        form->passwordBox->setText(typed);
         return form;
     }
 
@@ -31,18 +31,18 @@ private Q_SLOTS:
 
     void correctPasswordOpensTheCodedWindow()
     {
-        prompt(QStringLiteral("9"), QStringLiteral("Secreta"))->Command1_Click();
-        QVERIFY(f->windows->form9());
-        QTRY_VERIFY(!f->windows->form19());
+        prompt(QStringLiteral("9"), QStringLiteral("Secreta"))->acceptPassword();
+        QVERIFY(f->windows->senderAdmin());
+        QTRY_VERIFY(!f->windows->passwordPrompt());
         QCOMPARE(f->prompter.count(), 0);
 
-        prompt(QStringLiteral("14"), QStringLiteral("Secreta"))->Command1_Click();
-        prompt(QStringLiteral("15"), QStringLiteral("Secreta"))->Command1_Click();
-        QCOMPARE(f->opener.opened, (QList<startup::WindowId>{startup::WindowId::Form14, startup::WindowId::Form15}));
+        prompt(QStringLiteral("14"), QStringLiteral("Secreta"))->acceptPassword();
+        prompt(QStringLiteral("15"), QStringLiteral("Secreta"))->acceptPassword();
+        QCOMPARE(f->opener.opened, (QList<startup::WindowId>{startup::WindowId::WebDownload, startup::WindowId::WebUpload}));
 
         // Any other code closes the prompt and opens nothing.
-        prompt(QStringLiteral("7"), QStringLiteral("Secreta"))->Command1_Click();
-        QTRY_VERIFY(!f->windows->form19());
+        prompt(QStringLiteral("7"), QStringLiteral("Secreta"))->acceptPassword();
+        QTRY_VERIFY(!f->windows->passwordPrompt());
         QCOMPARE(f->opener.opened.size(), 2);
     }
 
@@ -58,41 +58,41 @@ private Q_SLOTS:
     void wrongPasswordsAreRefused()
     {
         QFETCH(QString, typed);
-        startup::Form19 *form = prompt(QStringLiteral("9"), typed);
-        form->Command1_Click();
+        startup::PasswordPromptDialog *form = prompt(QStringLiteral("9"), typed);
+        form->acceptPassword();
         QCOMPARE(f->prompter.lastCall().text, QStringLiteral("La contraseña introducida no es correcta. Por favor, revisela."));
         QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Contraseña erronea"));
         QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Critical);
-        QVERIFY(!f->windows->form9());
-        QCOMPARE(f->windows->form19(), form);
-        QCOMPARE(form->Text1->text(), typed);
+        QVERIFY(!f->windows->senderAdmin());
+        QCOMPARE(f->windows->passwordPrompt(), form);
+        QCOMPARE(form->passwordBox->text(), typed);
     }
 
     void failingStatementOpensNothing()
     {
-        f->conexion.execute(QStringLiteral("DROP TABLE Usuario"));
-        prompt(QStringLiteral("9"), QStringLiteral("Secreta"))->Command1_Click();
+        f->connection.execute(QStringLiteral("DROP TABLE Usuario"));
+        prompt(QStringLiteral("9"), QStringLiteral("Secreta"))->acceptPassword();
         QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Error"));
         QVERIFY(f->prompter.lastCall().text.startsWith(QStringLiteral("No se ha podido comprobar la contraseña")));
-        QVERIFY(!f->windows->form9());
-        QVERIFY(f->windows->form19());
+        QVERIFY(!f->windows->senderAdmin());
+        QVERIFY(f->windows->passwordPrompt());
     }
 
     void showPasswordAndForgottenLink()
     {
-        startup::Form19 *form = prompt(QStringLiteral("9"), QStringLiteral("abc"));
-        QCOMPARE(form->Text1->echoMode(), QLineEdit::Password);
-        form->Check1->setChecked(true);
-        QCOMPARE(form->Text1->echoMode(), QLineEdit::Normal);
-        form->Check1->setChecked(false);
-        QCOMPARE(form->Text1->echoMode(), QLineEdit::Password);
-        QCOMPARE(form->Text1->text(), QStringLiteral("abc"));
-        form->Command3->click();
+        startup::PasswordPromptDialog *form = prompt(QStringLiteral("9"), QStringLiteral("abc"));
+        QCOMPARE(form->passwordBox->echoMode(), QLineEdit::Password);
+        form->showPasswordCheck->setChecked(true);
+        QCOMPARE(form->passwordBox->echoMode(), QLineEdit::Normal);
+        form->showPasswordCheck->setChecked(false);
+        QCOMPARE(form->passwordBox->echoMode(), QLineEdit::Password);
+        QCOMPARE(form->passwordBox->text(), QStringLiteral("abc"));
+        form->forgottenPasswordButton->click();
         QCOMPARE(f->shell.urls(),
                  QStringList{f->sim.baseUrl() + QStringLiteral("extranet_nueva/OUT/out_index.php?cu=recordar")});
-        form->Command2->click();
-        QTRY_VERIFY(!f->windows->form19());
-        QVERIFY(!f->windows->form9());
+        form->cancelButton->click();
+        QTRY_VERIFY(!f->windows->passwordPrompt());
+        QVERIFY(!f->windows->senderAdmin());
     }
 };
 

@@ -1,8 +1,8 @@
 #include "dialog_fixture.h"
 
-#include "startup/dialogs/form2.h"
-#include "startup/dialogs/form4.h"
-#include "startup/dialogs/form9.h"
+#include "startup/dialogs/account_settings_dialog.h"
+#include "startup/dialogs/progress_dialog.h"
+#include "startup/dialogs/sender_admin_dialog.h"
 #include "startup/dialogs/sender_admin.h"
 
 #include <QCheckBox>
@@ -39,18 +39,18 @@ class TestSenderAdmin final : public QObject {
     std::unique_ptr<DialogFixture> f;
 
     // Opens the window and waits for the account's list.
-    startup::Form9 *openLoaded()
+    startup::SenderAdminDialog *openLoaded()
     {
-        startup::Form9 *form = f->windows->showForm9();
-        QSignalSpy handled(form, &startup::Form9::replyHandled);
+        startup::SenderAdminDialog *form = f->windows->showSenderAdmin();
+        QSignalSpy handled(form, &startup::SenderAdminDialog::replyHandled);
         if (!handled.wait(10000))
             return nullptr;
         return form;
     }
 
-    bool waitReply(startup::Form9 *form)
+    bool waitReply(startup::SenderAdminDialog *form)
     {
-        QSignalSpy handled(form, &startup::Form9::replyHandled);
+        QSignalSpy handled(form, &startup::SenderAdminDialog::replyHandled);
         return handled.wait(10000);
     }
 
@@ -105,14 +105,14 @@ private Q_SLOTS:
         QFETCH(QString, reply);
         QFETCH(QString, title);
         f->addSenderRow(QStringLiteral("Tienda"));
-        f->sim.armCustomReply(sim::Endpoint::PedirRemitentes, reply);
-        QVERIFY(f->windows->showForm9());
-        QCOMPARE(f->windows->form4()->text(), QStringLiteral("Cargando remitentes disponibles..."));
-        QVERIFY(waitReply(f->windows->form9()));
+        f->sim.armCustomReply(sim::Endpoint::SenderList, reply);
+        QVERIFY(f->windows->showSenderAdmin());
+        QCOMPARE(f->windows->progress()->text(), QStringLiteral("Cargando remitentes disponibles..."));
+        QVERIFY(waitReply(f->windows->senderAdmin()));
         QCOMPARE(f->prompter.lastCall().title, title);
         QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Critical);
         QCOMPARE(f->senderRows(), QStringList{QStringLiteral("Tienda")});
-        QVERIFY(!f->windows->form4());
+        QVERIFY(!f->windows->progress());
     }
 
     void listFillsTheAccountList()
@@ -120,30 +120,30 @@ private Q_SLOTS:
         f->addSenderRow(QStringLiteral("Local"));
         f->sim.approveSender(QStringLiteral("ana&co"), QStringLiteral("Tienda"));
         f->sim.approveSender(QStringLiteral("ana&co"), QStringLiteral("Avisos"));
-        startup::Form9 *form = openLoaded();
+        startup::SenderAdminDialog *form = openLoaded();
         QVERIFY(form);
-        QCOMPARE(entries(form->List1), QStringList{QStringLiteral("Local")});
-        QCOMPARE(entries(form->List2), (QStringList{QStringLiteral("Tienda"), QStringLiteral("Avisos")}));
+        QCOMPARE(entries(form->includedList), QStringList{QStringLiteral("Local")});
+        QCOMPARE(entries(form->accountList), (QStringList{QStringLiteral("Tienda"), QStringLiteral("Avisos")}));
         // The account travels whole: "&", "+" and "#" no longer cut the query.
-        const auto sent = f->sim.lastRequest(sim::Endpoint::PedirRemitentes);
+        const auto sent = f->sim.lastRequest(sim::Endpoint::SenderList);
         QCOMPARE(sent->value("username"), QStringLiteral("ana&co"));
         QCOMPARE(sent->value("password"), QStringLiteral("p+ss#1"));
-        QVERIFY(!form->Command2->isEnabled());
-        QVERIFY(!form->Command3->isEnabled());
-        QVERIFY(!f->windows->form4());
+        QVERIFY(!form->removeButton->isEnabled());
+        QVERIFY(!form->includeButton->isEnabled());
+        QVERIFY(!f->windows->progress());
     }
 
     // Shrunk as far as it goes, the window still shows its buttons and check box whole.
     void shrunkWindowKeepsItsTextsWhole()
     {
-        startup::Form9 *form = openLoaded();
+        startup::SenderAdminDialog *form = openLoaded();
         QVERIFY(form);
         form->resize(1, 1);
         QVERIFY(form->width() >= form->minimumSizeHint().width());
         QVERIFY(form->height() >= form->minimumSizeHint().height());
-        for (QAbstractButton *button : {static_cast<QAbstractButton *>(form->Command1),
-                                        static_cast<QAbstractButton *>(form->Command3),
-                                        static_cast<QAbstractButton *>(form->Check1)})
+        for (QAbstractButton *button : {static_cast<QAbstractButton *>(form->addNewButton),
+                                        static_cast<QAbstractButton *>(form->includeButton),
+                                        static_cast<QAbstractButton *>(form->deleteFromAccountCheck)})
             QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->text()));
     }
 
@@ -157,38 +157,38 @@ private Q_SLOTS:
 
     void requestAddsOnceEverywhere()
     {
-        startup::Form9 *form = openLoaded();
+        startup::SenderAdminDialog *form = openLoaded();
         QVERIFY(form);
-        startup::Form2 *settings = f->windows->showForm2();
+        startup::AccountSettingsDialog *settings = f->windows->showAccountSettings();
         const int refreshes = f->main.refreshes;
         f->prompter.answerInput(QStringLiteral("Nuevo"));
-        form->Command1_Click();
-        QCOMPARE(f->windows->form4()->text(), QStringLiteral("Solicitando remitente..."));
+        form->requestNewSender();
+        QCOMPARE(f->windows->progress()->text(), QStringLiteral("Solicitando remitente..."));
         QVERIFY(waitReply(form));
-        QCOMPARE(f->sim.lastRequest(sim::Endpoint::PedirRemitentes)->value("remitente"), QStringLiteral("Nuevo"));
+        QCOMPARE(f->sim.lastRequest(sim::Endpoint::SenderList)->value("remitente"), QStringLiteral("Nuevo"));
         QCOMPARE(f->prompter.lastCall().text, QStringLiteral("El remitente ha sido añadido satisfactoriamente"));
         QCOMPARE(f->senderRows(), QStringList{QStringLiteral("Nuevo")});
-        QCOMPARE(entries(form->List1), QStringList{QStringLiteral("Nuevo")});
-        QCOMPARE(entries(form->List2), QStringList{QStringLiteral("Nuevo")});
+        QCOMPARE(entries(form->includedList), QStringList{QStringLiteral("Nuevo")});
+        QCOMPARE(entries(form->accountList), QStringList{QStringLiteral("Nuevo")});
         // An addition selects nothing, so "Eliminar remitente" is not armed behind the user's back.
-        QVERIFY(form->List1->selectedItems().isEmpty());
-        QVERIFY(!form->Command2->isEnabled());
+        QVERIFY(form->includedList->selectedItems().isEmpty());
+        QVERIFY(!form->removeButton->isEnabled());
         QCOMPARE(f->main.refreshes, refreshes + 1);
-        QCOMPARE(settings->Combo1->count(), 1);
-        QVERIFY(!f->windows->form4());
+        QCOMPARE(settings->senderCombo->count(), 1);
+        QVERIFY(!f->windows->progress());
 
         // Asked again: the gateway says it has it already, and nothing is doubled.
         f->prompter.answerInput(QStringLiteral("Nuevo"));
-        form->Command1_Click();
+        form->requestNewSender();
         QVERIFY(waitReply(form));
         QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Remitente existente"));
         // A "requested" reply for an identifier already here adds no second row.
-        f->sim.armCustomReply(sim::Endpoint::PedirRemitentes, QStringLiteral("0|SenderID requested|Nuevo"));
+        f->sim.armCustomReply(sim::Endpoint::SenderList, QStringLiteral("0|SenderID requested|Nuevo"));
         f->prompter.answerInput(QStringLiteral("Nuevo"));
-        form->Command1_Click();
+        form->requestNewSender();
         QVERIFY(waitReply(form));
         QCOMPARE(f->senderRows(), QStringList{QStringLiteral("Nuevo")});
-        QCOMPARE(entries(form->List2), QStringList{QStringLiteral("Nuevo")});
+        QCOMPARE(entries(form->accountList), QStringList{QStringLiteral("Nuevo")});
     }
 
     void typedIdentifierIsChecked_data()
@@ -208,14 +208,14 @@ private Q_SLOTS:
     {
         QFETCH(std::optional<QString>, answer);
         QFETCH(QString, message);
-        startup::Form9 *form = openLoaded();
+        startup::SenderAdminDialog *form = openLoaded();
         QVERIFY(form);
-        const int before = f->sim.requestCount(sim::Endpoint::PedirRemitentes);
+        const int before = f->sim.requestCount(sim::Endpoint::SenderList);
         f->prompter.answerInput(answer);
-        form->Command1_Click();
+        form->requestNewSender();
         QCOMPARE(f->prompter.lastCall().text, message);
         QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Remitente incorrecto"));
-        QCOMPARE(f->sim.requestCount(sim::Endpoint::PedirRemitentes), before);
+        QCOMPARE(f->sim.requestCount(sim::Endpoint::SenderList), before);
         QVERIFY(!form->requestPending());
     }
 
@@ -223,37 +223,37 @@ private Q_SLOTS:
     {
         f->sim.approveSender(QStringLiteral("ana&co"), QStringLiteral("O'Neil"));
         f->sim.approveSender(QStringLiteral("ana&co"), QStringLiteral("Tienda"));
-        startup::Form9 *form = openLoaded();
+        startup::SenderAdminDialog *form = openLoaded();
         QVERIFY(form);
-        selectText(form->List2, QStringLiteral("O'Neil"));
-        QVERIFY(form->Command3->isEnabled());
-        form->Command3_Click();
+        selectText(form->accountList, QStringLiteral("O'Neil"));
+        QVERIFY(form->includeButton->isEnabled());
+        form->includeSelectedSender();
         QCOMPARE(f->senderRows(), QStringList{QStringLiteral("O'Neil")});
-        QVERIFY(!form->Command3->isEnabled());
-        form->Command3_Click();   // again, by hand: still one row
+        QVERIFY(!form->includeButton->isEnabled());
+        form->includeSelectedSender();   // again, by hand: still one row
         QCOMPARE(f->senderRows(), QStringList{QStringLiteral("O'Neil")});
         // Letter case counts: "tienda" beside "Tienda" may be included.
         f->addSenderRow(QStringLiteral("tienda"));
-        selectText(form->List2, QStringLiteral("Tienda"));
-        QVERIFY(form->Command3->isEnabled());
+        selectText(form->accountList, QStringLiteral("Tienda"));
+        QVERIFY(form->includeButton->isEnabled());
     }
 
     void includeRefusesUnusableEntries()
     {
-        f->sim.armCustomReply(sim::Endpoint::PedirRemitentes, QStringLiteral("0|SenderID list|ABCDEFGHIJKLM;"));
-        startup::Form9 *form = openLoaded();
+        f->sim.armCustomReply(sim::Endpoint::SenderList, QStringLiteral("0|SenderID list|ABCDEFGHIJKLM;"));
+        startup::SenderAdminDialog *form = openLoaded();
         QVERIFY(form);
-        QCOMPARE(form->List2->count(), 2);
+        QCOMPARE(form->accountList->count(), 2);
         for (const QString &text : {QStringLiteral("ABCDEFGHIJKLM"), QString()}) {
-            selectText(form->List2, text);
-            form->Command3_Click();
+            selectText(form->accountList, text);
+            form->includeSelectedSender();
             QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Remitente no válido"));
             QCOMPARE(f->prompter.lastCall().text,
                      QStringLiteral("El remitente introducido no es correcto. El remitente debe tener entre 1 y 11 "
                                     "caracteres"));
         }
-        form->List2->clearSelection();
-        form->Command3_Click();
+        form->accountList->clearSelection();
+        form->includeSelectedSender();
         QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Remitente no válido"));
         QVERIFY(f->senderRows().isEmpty());
     }
@@ -263,25 +263,25 @@ private Q_SLOTS:
         f->addSenderRow(QStringLiteral("A"));
         f->addSenderRow(QStringLiteral("B"));
         f->addSenderRow(QStringLiteral("C"));
-        startup::Form9 *form = openLoaded();
+        startup::SenderAdminDialog *form = openLoaded();
         QVERIFY(form);
-        startup::Form2 *settings = f->windows->showForm2();
-        settings->Combo1->setCurrentIndex(2);
-        selectText(form->List1, QStringLiteral("B"));
-        QVERIFY(form->Command2->isEnabled());
-        const int before = f->sim.requestCount(sim::Endpoint::PedirRemitentes);
-        form->Command2_Click();
-        QCOMPARE(f->sim.requestCount(sim::Endpoint::PedirRemitentes), before);
+        startup::AccountSettingsDialog *settings = f->windows->showAccountSettings();
+        settings->senderCombo->setCurrentIndex(2);
+        selectText(form->includedList, QStringLiteral("B"));
+        QVERIFY(form->removeButton->isEnabled());
+        const int before = f->sim.requestCount(sim::Endpoint::SenderList);
+        form->removeSelectedSender();
+        QCOMPARE(f->sim.requestCount(sim::Endpoint::SenderList), before);
         QCOMPARE(f->senderRows(), (QStringList{QStringLiteral("A"), QStringLiteral("C")}));
-        QCOMPARE(entries(form->List1), (QStringList{QStringLiteral("A"), QStringLiteral("C")}));
-        QCOMPARE(settings->Combo1->currentText(), QStringLiteral("C"));
+        QCOMPARE(entries(form->includedList), (QStringList{QStringLiteral("A"), QStringLiteral("C")}));
+        QCOMPARE(settings->senderCombo->currentText(), QStringLiteral("C"));
         QCOMPARE(f->main.refreshes, 1);
         for (const QString &text : {QStringLiteral("A"), QStringLiteral("C")}) {
-            selectText(form->List1, text);
-            form->Command2_Click();
+            selectText(form->includedList, text);
+            form->removeSelectedSender();
         }
         QVERIFY(f->senderRows().isEmpty());
-        QVERIFY(!form->Command2->isEnabled());
+        QVERIFY(!form->removeButton->isEnabled());
     }
 
     void deleteFromTheAccount()
@@ -290,24 +290,24 @@ private Q_SLOTS:
         f->addSenderRow(QStringLiteral("Suelto"));
         f->addSenderRow(QStringLiteral("Otro"));
         f->sim.approveSender(QStringLiteral("ana&co"), QStringLiteral("Tienda"));
-        startup::Form9 *form = openLoaded();
+        startup::SenderAdminDialog *form = openLoaded();
         QVERIFY(form);
-        form->Check1->setChecked(true);
+        form->deleteFromAccountCheck->setChecked(true);
 
-        selectText(form->List1, QStringLiteral("Tienda"));
-        form->Command2_Click();
-        QVERIFY(!f->windows->form4());   // no wait shown for a removal
+        selectText(form->includedList, QStringLiteral("Tienda"));
+        form->removeSelectedSender();
+        QVERIFY(!f->windows->progress());   // no wait shown for a removal
         QVERIFY(waitReply(form));
-        QCOMPARE(f->sim.lastRequest(sim::Endpoint::PedirRemitentes)->value("delete"), QStringLiteral("1"));
+        QCOMPARE(f->sim.lastRequest(sim::Endpoint::SenderList)->value("delete"), QStringLiteral("1"));
         QCOMPARE(f->prompter.lastCall().text, QStringLiteral("El remitente ha sido eliminado."));
         QCOMPARE(f->senderRows(), (QStringList{QStringLiteral("Suelto"), QStringLiteral("Otro")}));
-        QVERIFY(form->List2->findItems(QStringLiteral("Tienda"), Qt::MatchExactly).isEmpty());
+        QVERIFY(form->accountList->findItems(QStringLiteral("Tienda"), Qt::MatchExactly).isEmpty());
         QVERIFY(f->sim.senders(QStringLiteral("ana&co")).isEmpty());
 
         // Unknown to the account: the identifier that was sent goes, whatever is selected by then.
-        selectText(form->List1, QStringLiteral("Suelto"));
-        form->Command2_Click();
-        selectText(form->List1, QStringLiteral("Otro"));
+        selectText(form->includedList, QStringLiteral("Suelto"));
+        form->removeSelectedSender();
+        selectText(form->includedList, QStringLiteral("Otro"));
         QVERIFY(waitReply(form));
         QCOMPARE(f->senderRows(), QStringList{QStringLiteral("Otro")});
         QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Eliminar remitente"));
@@ -316,15 +316,15 @@ private Q_SLOTS:
     // Closing the window drops its request and its wait.
     void closingAbortsTheRequest()
     {
-        f->sim.armFault(sim::Endpoint::PedirRemitentes, sim::FaultKind::Hang);
-        startup::Form9 *form = f->windows->showForm9();
-        QVERIFY(f->windows->form4());
+        f->sim.armFault(sim::Endpoint::SenderList, sim::FaultKind::Hang);
+        startup::SenderAdminDialog *form = f->windows->showSenderAdmin();
+        QVERIFY(f->windows->progress());
         QVERIFY(form->requestPending());
         QTRY_COMPARE_WITH_TIMEOUT(f->sim.hangingRequests(), 1, 10000);
-        form->Command4->click();
-        QVERIFY(!f->windows->form4());
+        form->closeButton->click();
+        QVERIFY(!f->windows->progress());
         QVERIFY(!form->channel().inFlight());
-        QTRY_VERIFY(!f->windows->form9());
+        QTRY_VERIFY(!f->windows->senderAdmin());
         f->sim.releaseHangs();
         QCOMPARE(f->prompter.count(), 0);
     }

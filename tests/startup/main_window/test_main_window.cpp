@@ -6,7 +6,7 @@
 #include "startup/database/opening.h"
 #include "startup/database/schema.h"
 #include "startup/main_window/dialog_opener.h"
-#include "startup/main_window/form1.h"
+#include "startup/main_window/main_window.h"
 #include "startup/main_window/startup_rules.h"
 #include "startup/subsystems.h"
 #include "support/recording_shell.h"
@@ -34,29 +34,29 @@ namespace {
 struct RecordingLists final : startup::ListViews {
     QStringList calls;
     QList<QPair<QString, QString>> pendingUpdates;
-    void f_historial() override { calls << QStringLiteral("historial"); }
-    void f_agenda(bool reload) override { calls << (reload ? QStringLiteral("agenda(true)") : QStringLiteral("agenda(false)")); }
-    void f_grupos() override { calls << QStringLiteral("grupos"); }
-    void f_plantillas() override { calls << QStringLiteral("plantillas"); }
-    void f_actualizar_pendientes(const QString &login, const QString &pass) override { pendingUpdates.append({login, pass}); }
+    void refreshHistoryPage() override { calls << QStringLiteral("historial"); }
+    void refreshContactList(bool reload) override { calls << (reload ? QStringLiteral("agenda(true)") : QStringLiteral("agenda(false)")); }
+    void refreshGroupList() override { calls << QStringLiteral("grupos"); }
+    void refreshTemplateList() override { calls << QStringLiteral("plantillas"); }
+    void refreshPendingReports(const QString &login, const QString &pass) override { pendingUpdates.append({login, pass}); }
 };
 
 struct RecordingQuote final : startup::BalanceQuote {
     QList<Request> requests;
-    void f_consultar_coste(const Request &request) override { requests << request; }
+    void requestQuote(const Request &request) override { requests << request; }
 };
 
 struct RecordingDialogs final : startup::DialogOpener {
     QStringList calls;
-    void showForm2() override { calls << QStringLiteral("Form2"); }
-    void showForm3() override { calls << QStringLiteral("Form3"); }
-    void showForm19(const QString &code) override { calls << QStringLiteral("Form19:") + code; }
+    void showAccountSettings() override { calls << QStringLiteral("Form2"); }
+    void showMissingAccountData() override { calls << QStringLiteral("Form3"); }
+    void showPasswordPrompt(const QString &code) override { calls << QStringLiteral("Form19:") + code; }
     void checkVersion(const QString &version) override { calls << QStringLiteral("version:") + version; }
 };
 
 struct SomeWindows final : startup::WindowOpener {
     QList<startup::WindowId> opened;
-    bool canOpen(startup::WindowId id) const override { return id == startup::WindowId::Form12; }
+    bool canOpen(startup::WindowId id) const override { return id == startup::WindowId::ExcelImport; }
     void open(startup::WindowId id) override { opened << id; }
 };
 
@@ -73,9 +73,9 @@ struct Client {
     RecordingQuote quote;
     RecordingDialogs dialogs;
     SomeWindows windows;
-    std::unique_ptr<startup::Form1> form;
+    std::unique_ptr<startup::MainWindow> form;
 
-    Client() { context.ruta_programa = home.path(); }
+    Client() { context.programFolder = home.path(); }
 
     // The database as an earlier run left it.
     void prepare(const QList<QPair<QString, QVariantList>> &statements)
@@ -99,8 +99,8 @@ struct Client {
         subsystems.lists = &lists;
         subsystems.quote = &quote;
         subsystems.windows = &windows;
-        form = std::make_unique<startup::Form1>(context, subsystems, &dialogs);
-        return form->Form_Load();
+        form = std::make_unique<startup::MainWindow>(context, subsystems, &dialogs);
+        return form->load();
     }
 
     sending::SendPanelView &panel() { return form->sendPanel(); }
@@ -135,17 +135,17 @@ private Q_SLOTS:
         QVERIFY(client.quote.requests.isEmpty());
         QCOMPARE(client.lists.calls, QStringList({QStringLiteral("historial"), QStringLiteral("agenda(true)"),
                                                   QStringLiteral("grupos"), QStringLiteral("plantillas")}));
-        QCOMPARE(client.form->Combo2()->count(), 10);
-        QCOMPARE(client.form->Combo2()->currentText(), QStringLiteral("contengan"));
-        QCOMPARE(client.form->Combo4()->count(), 7);
-        QCOMPARE(client.form->Combo4()->currentText(), QStringLiteral("nombre"));
-        QCOMPARE(client.form->tbsOptions()->tabText(4), QStringLiteral("Plantillas"));
-        QCOMPARE(client.form->tbsOptions()->tabToolTip(0), QStringLiteral("Enviar SMS a móvil"));
-        QCOMPARE(client.form->windowTitle(), brand::nombre_marca());
-        QVERIFY(!client.panel().Command1()->isEnabled());
+        QCOMPARE(client.form->filterOperatorCombo()->count(), 10);
+        QCOMPARE(client.form->filterOperatorCombo()->currentText(), QStringLiteral("contengan"));
+        QCOMPARE(client.form->filterFieldCombo()->count(), 7);
+        QCOMPARE(client.form->filterFieldCombo()->currentText(), QStringLiteral("nombre"));
+        QCOMPARE(client.form->tabs()->tabText(4), QStringLiteral("Plantillas"));
+        QCOMPARE(client.form->tabs()->tabToolTip(0), QStringLiteral("Enviar SMS a móvil"));
+        QCOMPARE(client.form->windowTitle(), brand::brandName());
+        QVERIFY(!client.panel().sendButton()->isEnabled());
 
         // The settings dialog brings the window back once the account is saved.
-        client.form->mostrar();
+        client.form->bringToFront();
         QVERIFY(client.form->isVisible());
     }
 
@@ -155,8 +155,8 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("defaults");
         QTest::addColumn<QStringList>("items");
         QTest::addColumn<QString>("selected");
-        QTest::newRow("empty table") << QStringList() << QList<int>() << QStringList({brand::remitente_defecto()})
-                                     << brand::remitente_defecto();
+        QTest::newRow("empty table") << QStringList() << QList<int>() << QStringList({brand::defaultSender()})
+                                     << brand::defaultSender();
         QTest::newRow("two defaults, the later wins")
             << QStringList({QStringLiteral("Uno"), QStringLiteral("Dos"), QStringLiteral("Tres")}) << QList<int>({1, 0, 1})
             << QStringList({QStringLiteral("Uno"), QStringLiteral("Dos"), QStringLiteral("Tres")}) << QStringLiteral("Tres");
@@ -177,7 +177,7 @@ private Q_SLOTS:
         client.prepare(rows);
         client.start();
 
-        QComboBox *combo = client.panel().Combo1();
+        QComboBox *combo = client.panel().senderCombo();
         QStringList shown;
         for (int i = 0; i < combo->count(); ++i)
             shown << combo->itemText(i);
@@ -186,7 +186,7 @@ private Q_SLOTS:
 
         // A refill by another window keeps the sender the user had chosen.
         combo->setCurrentIndex(0);
-        client.form->cargar_remitentes();
+        client.form->reloadSenders();
         QCOMPARE(combo->currentIndex(), 0);
     }
 
@@ -213,17 +213,17 @@ private Q_SLOTS:
 
         QCOMPARE(client.quote.requests.size(), 1);
         const auto &request = client.quote.requests.first();
-        QCOMPARE(request.ruta, sent);
+        QCOMPARE(request.route, sent);
         QCOMPARE(request.username, QStringLiteral("ana"));
         QCOMPARE(request.password, QStringLiteral("p&ss"));
-        QCOMPARE(request.mensaje, QStringLiteral("Saldo al arrancar Desktop"));
-        QCOMPARE(request.destino, QStringLiteral("34600123456"));
-        QCOMPARE(request.remitente, QStringLiteral("Saldo"));
-        QVERIFY(request.callback.isEmpty() && request.fecha.isEmpty());
+        QCOMPARE(request.message, QStringLiteral("Saldo al arrancar Desktop"));
+        QCOMPARE(request.recipients, QStringLiteral("34600123456"));
+        QCOMPARE(request.sender, QStringLiteral("Saldo"));
+        QVERIFY(request.callback.isEmpty() && request.date.isEmpty());
         QCOMPARE(client.stored(QStringLiteral("SELECT ruta FROM Usuario")), afterwards);
-        QCOMPARE(client.panel().lblCoste()->text(), cost);
-        QCOMPARE(client.form->usuario_login(), QStringLiteral("ana"));
-        QCOMPARE(client.form->versionDesktop(), QStringLiteral("2.1"));
+        QCOMPARE(client.panel().costLabel()->text(), cost);
+        QCOMPARE(client.form->accountLogin(), QStringLiteral("ana"));
+        QCOMPARE(client.form->desktopVersion(), QStringLiteral("2.1"));
         QCOMPARE(client.dialogs.calls, QStringList({QStringLiteral("version:2.1")}));
         QVERIFY(client.form->isVisible());
     }
@@ -246,9 +246,9 @@ private Q_SLOTS:
         Client client;
         client.withAccount(QStringLiteral("3"), balance);
         client.start();
-        QCOMPARE(client.panel().lblsaldo()->text(), label);
+        QCOMPARE(client.panel().balanceLabel()->text(), label);
         // The send stays off until the balance reply arrives.
-        QVERIFY(!client.panel().Command1()->isEnabled());
+        QVERIFY(!client.panel().sendButton()->isEnabled());
     }
 
     void ctrlTabWrapsAndCtrlShiftTabDoesNothing()
@@ -257,18 +257,18 @@ private Q_SLOTS:
         client.withAccount();
         client.start();
         client.form->selectTab(5);
-        QWidget *focus = client.panel().Text1();
+        QWidget *focus = client.panel().messageBox();
         QTest::keyClick(focus, Qt::Key_Tab, Qt::ControlModifier);
         QCOMPARE(client.form->selectedTab(), 1);
-        QTest::keyClick(client.form->tbsOptions(), Qt::Key_Tab, Qt::ControlModifier);
+        QTest::keyClick(client.form->tabs(), Qt::Key_Tab, Qt::ControlModifier);
         QCOMPARE(client.form->selectedTab(), 2);
-        QTest::keyClick(client.form->tbsOptions(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
-        QTest::keyClick(client.panel().Text2(), Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(client.form->tabs(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(client.panel().recipientsBox(), Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(client.form->selectedTab(), 2);
         // Only the visible panel is enabled; the last-picked label belongs to the send tab.
-        QVERIFY(client.form->tbsOptions()->widget(1)->isEnabled());
+        QVERIFY(client.form->tabs()->widget(1)->isEnabled());
         QVERIFY(!client.panel().isEnabled());
-        QVERIFY(client.panel().SkinLabel4()->isHidden());
+        QVERIFY(client.panel().pickedRecipientLabel()->isHidden());
     }
 
     void theHistoryTabAsksForReportsOnlyWithAnAccount()
@@ -300,13 +300,13 @@ private Q_SLOTS:
         }
     }
 
-    void salirShutsDownLikeClosingTheWindow()
+    void quitShutsDownLikeClosingTheWindow()
     {
         Client client;
         client.withAccount();
         client.start();
         QVERIFY(client.connection.isOpen());
-        QSignalSpy finished(client.form.get(), &startup::Form1::finished);
+        QSignalSpy finished(client.form.get(), &startup::MainWindow::finished);
         client.form->menuAction(QStringLiteral("mnuSalir"))->trigger();
         QVERIFY(!client.connection.isOpen());
         QCOMPARE(finished.size(), 1);
@@ -323,7 +323,7 @@ private Q_SLOTS:
         client.start();
         QWidget dialog;
         dialog.show();
-        QSignalSpy finished(client.form.get(), &startup::Form1::finished);
+        QSignalSpy finished(client.form.get(), &startup::MainWindow::finished);
         client.form->close();
         QCOMPARE(finished.size(), 1);
         QVERIFY(!client.connection.isOpen());
@@ -344,12 +344,12 @@ private Q_SLOTS:
         QVERIFY(client.quote.requests.isEmpty());
     }
 
-    void crearNuevoStaysOnceAtTheEndAndLeadsToThePasswordPrompt()
+    void createNewStaysOnceAtTheEndAndLeadsToThePasswordPrompt()
     {
         Client client;
         client.prepare({{QStringLiteral("INSERT INTO Remitentes (remitente,defecto) VALUES ('Uno',0),('Dos',1)"), {}}});
         client.start();
-        QComboBox *combo = client.panel().Combo1();
+        QComboBox *combo = client.panel().senderCombo();
         sendFocusIn(combo);
         sendFocusIn(combo);
         QCOMPARE(combo->count(), 3);
@@ -363,7 +363,7 @@ private Q_SLOTS:
         QCOMPARE(combo->count(), 2);
         QCOMPARE(combo->currentIndex(), 0);
         QCOMPARE(client.dialogs.calls.filter(QStringLiteral("Form19")), QStringList({QStringLiteral("Form19:9")}));
-        QCOMPARE(client.panel().combo1Tag(), QStringLiteral("0"));
+        QCOMPARE(client.panel().senderComboTag(), QStringLiteral("0"));
     }
 
     void menusOpenWhatIsBuiltAndDisableTheRest()
@@ -372,25 +372,25 @@ private Q_SLOTS:
         client.withAccount();
         client.start();
         QCOMPARE(client.form->menuAction(QStringLiteral("mnuAgendaBrisanta"))->text(),
-                 QStringLiteral("Web ") + brand::nombre_web_marca());
+                 QStringLiteral("Web ") + brand::webName());
         QAction *home = client.form->menuAction(QStringLiteral("mnuBrisanta"));
-        QCOMPARE(home->text(), brand::remitente_defecto());
+        QCOMPARE(home->text(), brand::defaultSender());
         home->trigger();
-        QCOMPARE(client.shell.urls(), QStringList({brand::url_base()}));
+        QCOMPARE(client.shell.urls(), QStringList({brand::baseUrl()}));
 
         QVERIFY(client.form->menuAction(QStringLiteral("mnuExcelImportar"))->isEnabled());
         client.form->menuAction(QStringLiteral("mnuExcelImportar"))->trigger();
-        QCOMPARE(client.windows.opened, QList<startup::WindowId>({startup::WindowId::Form12}));
+        QCOMPARE(client.windows.opened, QList<startup::WindowId>({startup::WindowId::ExcelImport}));
         for (const char *name : {"mnuExcelExportar", "mnuAccess_Importar", "mnuborraragenda", "mnuExportarHistorial",
                                  "mnuAutomatizar_Configuracion", "mnuFelicitarCumpleaños", "mnuImportarBrisanta"})
             QVERIFY2(!client.form->menuAction(QString::fromUtf8(name))->isEnabled(), name);
         // Without an automation row the start/stop entry has nothing to start.
         QVERIFY(!client.form->menuAction(QStringLiteral("mnuAutomatizar_Comenzar"))->isEnabled());
 
-        client.panel().Command1()->setEnabled(true);
+        client.panel().sendButton()->setEnabled(true);
         client.form->menuAction(QStringLiteral("mnuConfiguracion"))->trigger();
         QVERIFY(client.dialogs.calls.contains(QStringLiteral("Form2")));
-        QVERIFY(!client.panel().Command1()->isEnabled());
+        QVERIFY(!client.panel().sendButton()->isEnabled());
     }
 
     void trayDoubleClickTogglesTheWindow()
@@ -411,10 +411,10 @@ private Q_SLOTS:
     {
         sending::SendPanelView panel;
         const QString numbers = QStringLiteral("34600123456,").repeated(4000);
-        panel.Text2()->setPlainText(numbers);
-        QCOMPARE(panel.Text2()->toPlainText().size(), numbers.size());
-        QCOMPARE(panel.Text3()->text(), QStringLiteral("Inmediato"));
-        QVERIFY(panel.Image4()->isHidden());
+        panel.recipientsBox()->setPlainText(numbers);
+        QCOMPARE(panel.recipientsBox()->toPlainText().size(), numbers.size());
+        QCOMPARE(panel.sendTimeBox()->text(), QStringLiteral("Inmediato"));
+        QVERIFY(panel.clearRecipientsImage()->isHidden());
     }
 };
 

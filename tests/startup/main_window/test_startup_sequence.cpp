@@ -2,7 +2,7 @@
 // sees on a first run and on a normal start, and what reaches the gateway and the database.
 #include "platform/db/connection.h"
 #include "sending/panel/send_panel_view.h"
-#include "startup/main_window/form1.h"
+#include "startup/main_window/main_window.h"
 #include "support/client_rig.h"
 
 #include <QAction>
@@ -44,12 +44,12 @@ struct Run : testing::ClientRig {
         return client->start();
     }
 
-    startup::Form1 &form() { return client->mainWindow(); }
+    startup::MainWindow &form() { return client->mainWindow(); }
     sending::SendPanelView &panel() { return form().sendPanel(); }
     QString stored(const QString &column)
     {
         return client->context()
-            .conexion.scalar(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM Usuario ORDER BY sid LIMIT 1"))
+            .connection.scalar(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM Usuario ORDER BY sid LIMIT 1"))
             .toString();
     }
 };
@@ -70,9 +70,9 @@ private Q_SLOTS:
         QVERIFY(!run.form().isVisible());
         QVERIFY(openWindow("Form2"));
         QVERIFY(openWindow("Form3"));
-        QCOMPARE(run.form().Combo2()->currentText(), QStringLiteral("contengan"));
-        QCOMPARE(run.form().Combo4()->currentText(), QStringLiteral("nombre"));
-        QCOMPARE(run.panel().Combo1()->currentText(), QStringLiteral("Brisanta.es"));
+        QCOMPARE(run.form().filterOperatorCombo()->currentText(), QStringLiteral("contengan"));
+        QCOMPARE(run.form().filterFieldCombo()->currentText(), QStringLiteral("nombre"));
+        QCOMPARE(run.panel().senderCombo()->currentText(), QStringLiteral("Brisanta.es"));
         QCOMPARE(run.sim.requestCount(sim::Endpoint::QuoteSms), 0);
         QCOMPARE(run.sim.requestCount(sim::Endpoint::DesktopVersion), 1);
         QVERIFY2(!run.prompter.hasUnexpected(), run.prompter.unexpectedReport().constData());
@@ -86,13 +86,13 @@ private Q_SLOTS:
         QCOMPARE(run.stored(QStringLiteral("login")), QStringLiteral("ana"));
         QCOMPARE(run.stored(QStringLiteral("pass")), QStringLiteral("p&ss+1"));
         QCOMPARE(run.stored(QStringLiteral("saldo")), QStringLiteral("250"));
-        QCOMPARE(run.panel().lblsaldo()->text(), QStringLiteral("250 créditos"));
-        QCOMPARE(run.form().usuario_login(), QStringLiteral("ana"));
+        QCOMPARE(run.panel().balanceLabel()->text(), QStringLiteral("250 créditos"));
+        QCOMPARE(run.form().accountLogin(), QStringLiteral("ana"));
         // No sender on this computer yet: the sender administration opens beside the main window,
         // and sending waits for a balance reply.
         QVERIFY(run.form().isVisible());
         QVERIFY(openWindow("Form9"));
-        QVERIFY(!run.panel().Command1()->isEnabled());
+        QVERIFY(!run.panel().sendButton()->isEnabled());
     }
 
     // A known account: the stored figures show at once, and only the balance reply enables sending.
@@ -105,10 +105,10 @@ private Q_SLOTS:
         QCOMPARE(run.start(), startup::StartupStatus::Ready);
         QVERIFY(run.form().isVisible());
         QVERIFY(!openWindow("Form2"));
-        QCOMPARE(run.panel().lblsaldo()->text(), QStringLiteral("12 créditos"));
-        QCOMPARE(run.panel().lblCoste()->text(), QStringLiteral("1 crédito(s)"));
-        QCOMPARE(run.panel().Combo1()->currentText(), QStringLiteral("Tienda"));
-        QVERIFY(!run.panel().Command1()->isEnabled());
+        QCOMPARE(run.panel().balanceLabel()->text(), QStringLiteral("12 créditos"));
+        QCOMPARE(run.panel().costLabel()->text(), QStringLiteral("1 crédito(s)"));
+        QCOMPARE(run.panel().senderCombo()->currentText(), QStringLiteral("Tienda"));
+        QVERIFY(!run.panel().sendButton()->isEnabled());
         // The gateway named no newer version: the one that ran is recorded.
         QCOMPARE(run.stored(QStringLiteral("version_desktop")), QStringLiteral("2.34"));
 
@@ -118,10 +118,10 @@ private Q_SLOTS:
         QCOMPARE(quote->value("mensaje"), QStringLiteral("Saldo al arrancar Desktop"));
         QCOMPARE(quote->value("ruta"), QStringLiteral("3"));
         QVERIFY(!quote->has("buf"));
-        QVERIFY(!run.panel().Command1()->isEnabled());
+        QVERIFY(!run.panel().sendButton()->isEnabled());
         run.sim.releaseHangs();
-        QTRY_VERIFY_WITH_TIMEOUT(run.panel().Command1()->isEnabled(), 10000);
-        QCOMPARE(run.panel().lblsaldo()->text(), QStringLiteral("1500 cr."));
+        QTRY_VERIFY_WITH_TIMEOUT(run.panel().sendButton()->isEnabled(), 10000);
+        QCOMPARE(run.panel().balanceLabel()->text(), QStringLiteral("1500 cr."));
         QCOMPARE(run.stored(QStringLiteral("saldo")), QStringLiteral("1500"));
         QVERIFY2(!run.prompter.hasUnexpected(), run.prompter.unexpectedReport().constData());
     }
@@ -134,8 +134,8 @@ private Q_SLOTS:
         run.start();
         QTRY_COMPARE_WITH_TIMEOUT(run.prompter.count(), 1, 10000);
         QCOMPARE(run.prompter.lastCall().title, QStringLiteral("Error de autentificacion"));
-        QCOMPARE(run.panel().lblsaldo()->text(), QStringLiteral("Desconocido"));
-        QVERIFY(!run.panel().Command1()->isEnabled());
+        QCOMPARE(run.panel().balanceLabel()->text(), QStringLiteral("Desconocido"));
+        QVERIFY(!run.panel().sendButton()->isEnabled());
         QCOMPARE(run.stored(QStringLiteral("saldo")), QStringLiteral("12"));
     }
 
@@ -169,15 +169,15 @@ private Q_SLOTS:
     }
 
     // "Salir" leaves nothing open: the database is closed as when the window is closed.
-    void salirClosesTheDatabase()
+    void quitClosesTheDatabase()
     {
         Run run;
         run.sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"));
         run.withAccount(QStringLiteral("ana"), QStringLiteral("uno"), QStringLiteral("12"));
         run.start();
-        QVERIFY(run.client->context().conexion.isOpen());
+        QVERIFY(run.client->context().connection.isOpen());
         run.form().menuAction(QStringLiteral("mnuSalir"))->trigger();
-        QVERIFY(!run.client->context().conexion.isOpen());
+        QVERIFY(!run.client->context().connection.isOpen());
         QVERIFY(!run.form().isVisible());
     }
 
@@ -190,11 +190,11 @@ private Q_SLOTS:
         run.sim.approveSender(QStringLiteral("ana"), QStringLiteral("Tienda"));
         run.withAccount(QStringLiteral("ana"), QStringLiteral("uno"), QStringLiteral("100"));
         run.start();
-        QTRY_VERIFY_WITH_TIMEOUT(run.panel().Command1()->isEnabled(), 10000);
-        run.panel().Text1()->setPlainText(QStringLiteral("Cierre"));
-        run.panel().Text2()->setPlainText(QStringLiteral("34600000001"));
+        QTRY_VERIFY_WITH_TIMEOUT(run.panel().sendButton()->isEnabled(), 10000);
+        run.panel().messageBox()->setPlainText(QStringLiteral("Cierre"));
+        run.panel().recipientsBox()->setPlainText(QStringLiteral("34600000001"));
         run.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(800)});
-        run.panel().Command1()->click();
+        run.panel().sendButton()->click();
         QTRY_COMPARE_WITH_TIMEOUT(run.sim.hangingRequests(), 1, 5000);
 
         QString progress;
@@ -205,7 +205,7 @@ private Q_SLOTS:
             }
         });
         run.form().close();
-        QVERIFY(!run.client->context().conexion.isOpen());
+        QVERIFY(!run.client->context().connection.isOpen());
         QVERIFY2(!progress.isEmpty(), "no progress window while waiting");
 
         db::Connection check;
@@ -223,19 +223,19 @@ private Q_SLOTS:
         run.sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"), 100);
         run.withAccount(QStringLiteral("ana"), QStringLiteral("uno"), QStringLiteral("100"));
         run.start();
-        QTRY_VERIFY_WITH_TIMEOUT(run.panel().Command1()->isEnabled(), 10000);
-        run.panel().Text1()->setPlainText(QStringLiteral("Cierre"));
-        run.panel().Text2()->setPlainText(QStringLiteral("34600000001"));
+        QTRY_VERIFY_WITH_TIMEOUT(run.panel().sendButton()->isEnabled(), 10000);
+        run.panel().messageBox()->setPlainText(QStringLiteral("Cierre"));
+        run.panel().recipientsBox()->setPlainText(QStringLiteral("34600000001"));
         run.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Hang, 1, std::chrono::milliseconds(30000)});
-        run.panel().Command1()->click();
+        run.panel().sendButton()->click();
         QTRY_COMPARE_WITH_TIMEOUT(run.sim.hangingRequests(), 1, 5000);
 
-        run.form().setEsperaCierre(std::chrono::milliseconds(300));
+        run.form().setShutdownWait(std::chrono::milliseconds(300));
         QElapsedTimer clock;
         clock.start();
         run.form().close();
         QVERIFY2(clock.elapsed() < 5000, QByteArray::number(clock.elapsed()).constData());
-        QVERIFY(!run.client->context().conexion.isOpen());
+        QVERIFY(!run.client->context().connection.isOpen());
         run.sim.releaseHangs();
     }
 };

@@ -23,19 +23,19 @@ class TestVersionCheck final : public QObject {
     struct Fixture {
         testing::TempHome home;
         sim::GatewaySimulator sim;
-        db::Connection conexion;
+        db::Connection connection;
         testing::ScriptedPrompter prompter;
         testing::RecordingShell shell;
         ui::BusyCursor busy;
         QNetworkAccessManager network;
-        startup::AppContext context{conexion, prompter, shell, busy, network, home.path()};
+        startup::AppContext context{connection, prompter, shell, busy, network, home.path()};
 
         Fixture()
         {
             sim.start();
             qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
-            conexion.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-            startup::createSchema(conexion);
+            connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
+            startup::createSchema(connection);
         }
         ~Fixture()
         {
@@ -44,7 +44,7 @@ class TestVersionCheck final : public QObject {
         }
         QVariant stored()
         {
-            return conexion.scalar(QStringLiteral("SELECT version_desktop FROM Usuario"));
+            return connection.scalar(QStringLiteral("SELECT version_desktop FROM Usuario"));
         }
     };
     std::unique_ptr<Fixture> f;
@@ -77,13 +77,13 @@ private Q_SLOTS:
     {
         QFETCH(QString, body);
         QFETCH(Action, action);
-        QCOMPARE(startup::version::decide(startup::version::limpiarRespuesta(body)), action);
+        QCOMPARE(startup::version::decide(startup::version::cleanReply(body)), action);
     }
 
     void newerVersionStartsTheUpdater()
     {
         f->sim.setVersionText(QStringLiteral("<BODY>2.35|2.34</BODY>"));
-        QCOMPARE(startup::version::comprobarVersion(f->context, QString()), Action::StartUpdater);
+        QCOMPARE(startup::version::checkVersion(f->context, QString()), Action::StartUpdater);
         const auto sent = f->sim.lastRequest(sim::Endpoint::DesktopVersion);
         QVERIFY(sent);
         QCOMPARE(sent->method, QByteArray("POST"));
@@ -91,7 +91,7 @@ private Q_SLOTS:
         QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Nueva versión del programa"));
         QVERIFY(f->prompter.lastCall().text.endsWith(QStringLiteral("Los datos NO se pierden actualizando el programa.")));
         QCOMPARE(f->shell.starts().size(), 1);
-        QCOMPARE(f->shell.starts().first().program, startup::version::rutaActualizador(f->home.path()));
+        QCOMPARE(f->shell.starts().first().program, startup::version::updaterPath(f->home.path()));
         QVERIFY(f->shell.starts().first().program.contains(QStringLiteral("Brisanta_Desktop_AutoUpdate")));
         QVERIFY(f->shell.starts().first().arguments.isEmpty());
         QVERIFY(f->shell.urls().isEmpty());
@@ -102,14 +102,14 @@ private Q_SLOTS:
     {
         f->shell.setStartProgramResult(false);
         f->sim.setVersionText(QStringLiteral("2.35"));
-        QCOMPARE(startup::version::comprobarVersion(f->context, QString()), Action::StartUpdater);
+        QCOMPARE(startup::version::checkVersion(f->context, QString()), Action::StartUpdater);
         QCOMPARE(f->prompter.count(), 1);
     }
 
     void newerInstallerOpensTheDownload()
     {
         f->sim.setVersionText(QStringLiteral("<BODY>2.34|3.0</BODY>"));
-        QCOMPARE(startup::version::comprobarVersion(f->context, QString()), Action::OpenInstaller);
+        QCOMPARE(startup::version::checkVersion(f->context, QString()), Action::OpenInstaller);
         QVERIFY(f->prompter.lastCall().text.endsWith(
             QStringLiteral("Recuerde cerrar este programa antes de pulsar 'Siguiente' en la instalación.")));
         QCOMPARE(f->shell.urls(),
@@ -119,24 +119,24 @@ private Q_SLOTS:
 
     void sameVersionIsStored()
     {
-        f->conexion.execute(QStringLiteral("INSERT INTO Usuario (login,version_desktop) VALUES ('ana','2.30')"));
+        f->connection.execute(QStringLiteral("INSERT INTO Usuario (login,version_desktop) VALUES ('ana','2.30')"));
         f->sim.setVersionText(QStringLiteral("2.34|2.34"));
-        QCOMPARE(startup::version::comprobarVersion(f->context, QStringLiteral("2.30")), Action::StoreVersion);
+        QCOMPARE(startup::version::checkVersion(f->context, QStringLiteral("2.30")), Action::StoreVersion);
         QCOMPARE(f->stored().toString(), QStringLiteral("2.34"));
         QCOMPARE(f->prompter.count(), 0);
         QVERIFY(f->shell.starts().isEmpty());
 
         // The short form names nothing newer and stores nothing.
-        f->conexion.execute(QStringLiteral("UPDATE Usuario SET version_desktop='2.30'"));
+        f->connection.execute(QStringLiteral("UPDATE Usuario SET version_desktop='2.30'"));
         f->sim.setVersionText(QStringLiteral("2.34"));
-        QCOMPARE(startup::version::comprobarVersion(f->context, QStringLiteral("2.30")), Action::Nothing);
+        QCOMPARE(startup::version::checkVersion(f->context, QStringLiteral("2.30")), Action::Nothing);
         QCOMPARE(f->stored().toString(), QStringLiteral("2.30"));
     }
 
     void errorPageSaysNoConnection()
     {
         f->sim.setVersionText(QStringLiteral("<body>2.35</body>"));
-        QCOMPARE(startup::version::comprobarVersion(f->context, QString()), Action::NoConnection);
+        QCOMPARE(startup::version::checkVersion(f->context, QString()), Action::NoConnection);
         QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Sin conexión"));
         QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Warning);
         QCOMPARE(f->prompter.lastCall().text,
@@ -146,9 +146,9 @@ private Q_SLOTS:
 
     void noConnectionIsQuiet()
     {
-        f->conexion.execute(QStringLiteral("INSERT INTO Usuario (login,version_desktop) VALUES ('ana','2.30')"));
+        f->connection.execute(QStringLiteral("INSERT INTO Usuario (login,version_desktop) VALUES ('ana','2.30')"));
         f->sim.stop();
-        QCOMPARE(startup::version::comprobarVersion(f->context, QStringLiteral("2.30")), Action::Nothing);
+        QCOMPARE(startup::version::checkVersion(f->context, QStringLiteral("2.30")), Action::Nothing);
         QCOMPARE(f->prompter.count(), 0);
         QVERIFY(f->shell.starts().isEmpty());
         QCOMPARE(f->stored().toString(), QStringLiteral("2.30"));

@@ -1,0 +1,298 @@
+#include "importexport/excel/column_mapping_window.h"
+
+#include "importexport/excel/duplicate_phone_dialog.h"
+#include "importexport/excel/import_progress_window.h"
+#include "importexport/excel/import_settings.h"
+#include "importexport/excel/progress_text.h"
+#include "platform/ui/busy_cursor.h"
+#include "platform/ui/prompter.h"
+#include "platform/xlsx/read_book.h"
+#include "startup/app_context.h"
+#include "startup/subsystems.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace importexport::excel {
+
+namespace {
+
+const QStringList kCaptions{QStringLiteral("(Req)   Col. 'Nombre':"),   QStringLiteral("(Req)  Col. 'Teléfono':"),
+                            QStringLiteral("Col. 'Nombre Completo':"), QStringLiteral("Col. 'Dirección':"),
+                            QStringLiteral("Col. 'Otro telefono':"),   QStringLiteral("Col. 'Comentarios':"),
+                            QStringLiteral("Col. 'Fecha Nacimiento':")};
+const QString kInstruction =
+    QStringLiteral("A continunación se le muestra los datos encontrados en las 5 primeras filas de su archivo. Si desea "
+                   "cambiar el orden de las columnas, elija la columna deseada para cada opción. Esta configuración será "
+                   "guardada para operaciones posteriores:");
+const QString kNoData = QStringLiteral("La primera hoja del archivo no contiene datos que importar.");
+
+} // namespace
+
+ColumnMappingWindow::ColumnMappingWindow(startup::AppContext &context, startup::ListViews *lists, QString path, QString group,
+               QWidget *workbookWindow)
+    : QWidget(nullptr, Qt::Window), m_context(context), m_lists(lists), m_path(std::move(path)),
+      m_group(std::move(group)), m_workbookWindow(workbookWindow)
+{
+    setObjectName(QStringLiteral("Form24"));
+    setWindowTitle(QStringLiteral("Previsualización Excel - Configuración columnas"));
+    buildControls();
+}
+
+ColumnMappingWindow::~ColumnMappingWindow() = default;
+
+void ColumnMappingWindow::buildControls()
+{
+    auto *frame = new QGroupBox(QStringLiteral("Configuración columnas:"), this);
+    swapCheck = new QCheckBox(QStringLiteral("Intercambiar filas/columnas"), frame);
+    swapCheck->setObjectName(QStringLiteral("Check1"));
+    infoLabels[0] = new QLabel(QStringLiteral("Tamaño de la tabla:"), frame);
+    infoLabels[1] = new QLabel(QStringLiteral("Ruta del archivo:"), frame);
+    infoLabels[2] = new QLabel(frame);
+    infoLabels[3] = new QLabel(QStringLiteral("Cargando archivo. Espere..."), frame);
+    for (QLabel *label : infoLabels)
+        label->setObjectName(QStringLiteral("SkinLabel6"));
+    instructionLabel = new QLabel(kInstruction, frame);
+    instructionLabel->setObjectName(QStringLiteral("SkinLabel3"));
+    instructionLabel->setWordWrap(true);
+    auto *note = new QLabel(QStringLiteral("En caso de que el teléfono no sea identificado como un número válido de móvil, "
+                                           "se cogerá en su lugar el campo 'Otro telefono'; si este tampoco es un número "
+                                           "móvil válido, el contacto no será importado."),
+                            frame);
+    note->setWordWrap(true);
+
+    auto *grid = new QGridLayout;
+    for (int r = 0; r < kSampleRecords; ++r) {
+        sampleLabels[size_t(r)] = new QLabel(QStringLiteral("Datos Fila %1").arg(r + 1), frame);
+        sampleLabels[size_t(r)]->setObjectName(QStringLiteral("SkinLabel1"));
+        grid->addWidget(sampleLabels[size_t(r)], 0, r + 2);
+    }
+    for (int i = 0; i < kFieldCount; ++i) {
+        fieldLabels[size_t(i)] = new QLabel(kCaptions.at(i), frame);
+        fieldLabels[size_t(i)]->setObjectName(QStringLiteral("SkinLabel2"));
+        grid->addWidget(fieldLabels[size_t(i)], i + 1, 0);
+        for (int r = -1; r < kSampleRecords; ++r) {
+            const int index = r < 0 ? i : kFieldCount + kFieldCount * r + i;
+            auto *combo = new QComboBox(frame);
+            combo->setObjectName(QStringLiteral("Combo2"));
+            mappingCombos[size_t(index)] = combo;
+            grid->addWidget(combo, i + 1, r + 2);
+            connect(combo, &QComboBox::currentIndexChanged, this, [this, index](int) { syncMappingCombos(index); });
+        }
+    }
+    grid->addWidget(new QLabel(QStringLiteral("( DD/MM/AAAA )"), frame), kFieldCount + 1, 0);
+
+    auto *info = new QGridLayout;
+    info->addWidget(infoLabels[0], 0, 0);
+    info->addWidget(infoLabels[3], 0, 1);
+    info->addWidget(infoLabels[1], 1, 0);
+    info->addWidget(infoLabels[2], 1, 1);
+    auto *frameLayout = new QVBoxLayout(frame);
+    frameLayout->addWidget(swapCheck);
+    frameLayout->addLayout(info);
+    frameLayout->addWidget(instructionLabel);
+    frameLayout->addLayout(grid);
+    frameLayout->addWidget(note);
+
+    startButton = new QPushButton(QStringLiteral("Comenzar importación"), this);
+    startButton->setObjectName(QStringLiteral("Command1"));
+    cancelButton = new QPushButton(QStringLiteral("Cancelar"), this);
+    cancelButton->setObjectName(QStringLiteral("Command2"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cancelButton);
+    buttons->addWidget(startButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(frame);
+    layout->addLayout(buttons);
+
+    connect(swapCheck, &QCheckBox::clicked, this, &ColumnMappingWindow::swapOrientation);
+    connect(startButton, &QPushButton::clicked, this, &ColumnMappingWindow::startImport);
+    connect(cancelButton, &QPushButton::clicked, this, &ColumnMappingWindow::cancel);
+}
+
+bool ColumnMappingWindow::reloadSample()
+{
+    ui::BusyGuard busy(m_context.busy, QStringLiteral("muestra-excel"));
+    if (!m_opened) {
+        xlsx::ReadBook book = xlsx::readWorkbook(m_path, xlsx::ReadScope::FirstSheet);
+        QString problem = book.ok() ? QString() : book.message;
+        if (book.ok() && (book.sheets.isEmpty() || RecordSheet(book.sheets.constFirst()).isEmpty()))
+            problem = kNoData;
+        if (!problem.isEmpty()) {
+            close();
+            m_context.prompter.message(problem, QStringLiteral("Error"), ui::Icon::Warning);
+            return false;
+        }
+        m_sheet = RecordSheet(book.sheets.takeFirst());
+        m_opened = true;
+    }
+    const bool swapped = swapCheck->isChecked();
+    m_sheet.setSwapped(swapped);
+    infoLabels[2]->setText(m_path);
+    if (!swapped)
+        infoLabels[3]->setText(sheetSizeText(m_sheet));
+
+    const Sample sample = buildSample(m_sheet);
+    const ImportSettings settings = readSettings(m_context.connection);
+    m_filling = true;
+    for (int i = 0; i < kFieldCount; ++i) {
+        QComboBox *mapping = mappingCombos[size_t(i)];
+        mapping->clear();
+        mapping->addItems(mappingItems(i, sample, swapped));
+        for (int r = 0; r < kSampleRecords; ++r) {
+            QComboBox *cell = mappingCombos[size_t(kFieldCount + kFieldCount * r + i)];
+            cell->clear();
+            cell->addItems(sampleItems(i, sample, r, swapped));
+        }
+        const int index = initialIndex(i, settings.indices[size_t(i)], mapping->count());
+        mapping->setCurrentIndex(index);
+        for (int r = 0; r < kSampleRecords; ++r)
+            mappingCombos[size_t(kFieldCount + kFieldCount * r + i)]->setCurrentIndex(index);
+    }
+    m_filling = false;
+    return true;
+}
+
+void ColumnMappingWindow::syncMappingCombos(int index)
+{
+    if (m_filling)
+        return;
+    const int field = index < kFieldCount ? index : (index - kFieldCount) % kFieldCount;
+    const int chosen = mappingCombos[size_t(index)]->currentIndex();
+    m_filling = true;
+    mappingCombos[size_t(field)]->setCurrentIndex(chosen);
+    for (int r = 0; r < kSampleRecords; ++r)
+        mappingCombos[size_t(kFieldCount + kFieldCount * r + field)]->setCurrentIndex(chosen);
+    m_filling = false;
+}
+
+void ColumnMappingWindow::swapOrientation()
+{
+    const bool swapped = swapCheck->isChecked();
+    const auto swap = [swapped](QLabel *label, const QString &rowWord, const QString &colWord) {
+        QString text = label->text();
+        text.replace(swapped ? colWord : rowWord, swapped ? rowWord : colWord);
+        label->setText(text);
+    };
+    for (QLabel *label : fieldLabels)
+        swap(label, QStringLiteral("Fila "), QStringLiteral("Col. "));
+    for (QLabel *label : sampleLabels)
+        swap(label, QStringLiteral("Col. "), QStringLiteral("Fila "));
+    swap(instructionLabel, QStringLiteral("filas"), QStringLiteral("columnas"));
+    reloadSample();
+}
+
+void ColumnMappingWindow::startImport()
+{
+    if (m_started)
+        return;
+    std::array<int, kFieldCount> indices{};
+    FieldColumns columns{};
+    for (int i = 0; i < kFieldCount; ++i) {
+        indices[size_t(i)] = std::max(mappingCombos[size_t(i)]->currentIndex(), 0);
+        columns[size_t(i)] = numberFromItem(mappingCombos[size_t(i)]->currentText(), m_sheet.swapped());
+    }
+    saveIndices(m_context.connection, indices);     // a remembered choice that fails to save costs nothing now
+    m_started = true;
+    if (m_workbookWindow)
+        m_workbookWindow->close();
+
+    m_engine = std::make_unique<ImportEngine>(m_context.connection, m_sheet, columns, m_group);
+    m_run = std::make_unique<ImportRun>(*m_engine, m_sheet.firstRecord(), m_sheet.lastRecord());
+    m_progressWindow = new ImportProgressWindow(*m_run, m_sheet.swapped(), this);
+    m_duplicateDialog = new DuplicatePhoneDialog(this);
+    connect(m_progressWindow, &ImportProgressWindow::stopped, this, &ColumnMappingWindow::continueRun);
+    connect(m_progressWindow, &ImportProgressWindow::closed, this, [this] {
+        // Closed by its window box: the run ends here, without a summary; what was written stays.
+        if (m_duplicateDialog)
+            m_duplicateDialog->hide();
+        close();
+    });
+    connect(m_duplicateDialog, &DuplicatePhoneDialog::answered, this, [this](Choice choice) {
+        m_progressWindow->setStatus(QStringLiteral("Buscando datos..."));
+        continueRun(m_run->answer(choice));
+    });
+    connect(m_duplicateDialog, &DuplicatePhoneDialog::closedWithoutAnswer, this, [this] {
+        m_run->pauseAtConflict();
+        m_progressWindow->pauseAtConflict();
+    });
+    hide();
+    m_progressWindow->recordLabels[0]->setText(QString::number(m_run->total()));
+    m_progressWindow->show();
+    m_context.busy.setBusy(QStringLiteral("importar-excel"), true);
+    continueRun(m_run->start());
+}
+
+void ColumnMappingWindow::continueRun(ImportRun::State state)
+{
+    switch (state) {
+    case ImportRun::State::Running:
+        m_context.busy.setBusy(QStringLiteral("importar-excel"), false);
+        m_progressWindow->startRunning();
+        return;
+    case ImportRun::State::AwaitingAnswer:
+        m_context.busy.setBusy(QStringLiteral("importar-excel"), false);
+        m_progressWindow->awaitAnswer();
+        m_duplicateDialog->showConflict(m_run->conflict());
+        return;
+    case ImportRun::State::Finished:
+    case ImportRun::State::Failed:
+        finishRun(state);
+        return;
+    }
+}
+
+void ColumnMappingWindow::finishRun(ImportRun::State state)
+{
+    const Counters counters = m_run->counters();
+    const QString error = m_run->error();
+    m_progressWindow->showProgress();
+    m_progressWindow->setStatus(QStringLiteral("Cargando listados..."));
+    if (m_lists) {
+        if (counters.added > 0)
+            m_lists->refreshContactList(true);
+        if (counters.inGroup > 0)
+            m_lists->refreshGroupList();
+    }
+    m_progressWindow->setStatus(QStringLiteral("Liberando memoria..."));
+    m_context.busy.setBusy(QStringLiteral("importar-excel"), false);
+    ui::Prompter &prompter = m_context.prompter;
+    const bool failed = state == ImportRun::State::Failed;
+    Q_EMIT importFinished(counters, failed);
+    disconnect(m_progressWindow, nullptr, this, nullptr);
+    m_duplicateDialog->hide();
+    m_progressWindow->hide();
+    close();
+    // The windows are gone before the box: a box spins its own event loop.
+    if (failed)
+        prompter.message(error, QStringLiteral("Error"), ui::Icon::Critical);
+    else
+        prompter.message(summaryText(counters), {}, ui::Icon::Information);
+}
+
+void ColumnMappingWindow::cancel()
+{
+    close();
+}
+
+void ColumnMappingWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_progressWindow)
+        m_progressWindow->tickTimer->stop();
+    m_context.busy.setBusy(QStringLiteral("importar-excel"), false);
+    // Cancelled or closed before the import started: back to the workbook window.
+    if (!m_started && m_workbookWindow)
+        m_workbookWindow->show();
+    event->accept();
+}
+
+} // namespace importexport::excel
