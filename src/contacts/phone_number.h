@@ -7,7 +7,7 @@
 // Phone numbers as the contact book stores and checks them.
 namespace contacts {
 
-// `f_normalizar_telefono`: the stored form of a phone, the same one the Excel import writes.
+// The stored form of a phone, the same one the Excel import writes.
 using sending::phone::normalizePhone;
 using sending::phone::normalizedPhone;
 
