@@ -306,10 +306,10 @@ private Q_SLOTS:
         QCOMPARE(n.size(), size_t(7));
         QCOMPARE(n[3].key, QStringLiteral("pComentarios 12"));
         QCOMPARE(n[6].text, QStringLiteral("23/10/1984"));
-        const std::vector<ContactNode> isBlank = pageNodes({});
-        QCOMPARE(isBlank.size(), size_t(1));
-        QCOMPARE(isBlank[0].key, QStringLiteral("l0"));
-        QCOMPARE(isBlank[0].text, QStringLiteral("Sin contactos"));
+        const std::vector<ContactNode> emptyPage = pageNodes({});
+        QCOMPARE(emptyPage.size(), size_t(1));
+        QCOMPARE(emptyPage[0].key, QStringLiteral("l0"));
+        QCOMPARE(emptyPage[0].text, QStringLiteral("Sin contactos"));
     }
 
     void phones()

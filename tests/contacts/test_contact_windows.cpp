@@ -361,19 +361,19 @@ private Q_SLOTS:
         QCOMPARE(h.d.count(QStringLiteral("Grupos"), QStringLiteral("sid=?"), {choir}), 0);
         QCOMPARE(h.d.count(QStringLiteral("Grupos")), 2);
 
-        QSignalSpy administer(&f.groupsTab(), &GroupsTab::administerGroupRequested);
+        QSignalSpy administerSpy(&f.groupsTab(), &GroupsTab::administerGroupRequested);
         QVERIFY(openMenuOn(groups, QStringLiteral("pGrupo %1").arg(band)));
         redrawWithMenu(g->groupMenu(), groups, groupList);
         QVERIFY(testing::choose(g->groupMenu(), g->administerAction()));
-        QCOMPARE(administer.count(), 1);
-        QCOMPARE(administer.at(0).at(0).toLongLong(), band);
+        QCOMPARE(administerSpy.count(), 1);
+        QCOMPARE(administerSpy.at(0).at(0).toLongLong(), band);
 
         QVERIFY(openMenuOn(groups, QStringLiteral("pGrupo %1").arg(band)));
         h.d.connection.execute(QStringLiteral("DELETE FROM Grupos WHERE sid=?"), {band});
         redrawWithMenu(g->groupMenu(), groups, groupList);
         h.ok();
         QVERIFY(testing::choose(g->groupMenu(), g->administerAction()));
-        QCOMPARE(administer.count(), 1);
+        QCOMPARE(administerSpy.count(), 1);
         QCOMPARE(h.messages(), QStringList{kGroupGoneNotice});
         QVERIFY(openMenuOn(groups, QStringLiteral("pGrupo %1").arg(friends)));
         h.d.connection.execute(QStringLiteral("DELETE FROM Grupos WHERE sid=?"), {friends});
