@@ -72,7 +72,7 @@ void BM_PageModel_MillionSends(benchmark::State &state)
 }
 // The schema's indexes are what the view counts and pages by; every view and a deep page.
 BENCHMARK(BM_PageModel_MillionSends)
-    ->ArgNames({"ver", "page"})
+    ->ArgNames({"kind", "page"})
     ->Args({0, 0})
     ->Args({0, 20000})
     ->Args({1, 0})
