@@ -3,6 +3,7 @@
 #include "contacts/groups/group_admin.h"
 #include "contacts/picker/contact_tree.h"
 #include "platform/ui/busy_cursor.h"
+#include "platform/ui/list_tree.h"
 #include "platform/ui/prompter.h"
 #include "startup/subsystems.h"
 
@@ -12,7 +13,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -73,8 +73,8 @@ GroupAdminDialog::GroupAdminDialog(db::Connection &connection, ui::Prompter &pro
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("Administrar grupo"));
 
-    m_contactList = newTree("TreeView1");
-    m_memberList = newTree("TreeView2");
+    m_contactList = ui::newListTree(this, "TreeView1", this);
+    m_memberList = ui::newListTree(this, "TreeView2", this);
     m_contactPageLabel = label(this, "Pag", QStringLiteral("Página 0 de 0"));
     m_contactPageBar = bar(this, "HScroll1");
     m_memberPageLabel = label(this, "Pag2", QStringLiteral("Página 0 de 0"));
@@ -148,19 +148,6 @@ GroupAdminDialog::GroupAdminDialog(db::Connection &connection, ui::Prompter &pro
 }
 
 GroupAdminDialog::~GroupAdminDialog() = default;
-
-QTreeWidget *GroupAdminDialog::newTree(const char *name)
-{
-    auto *tree = new QTreeWidget(this);
-    tree->setObjectName(QLatin1String(name));
-    tree->setHeaderHidden(true);
-    tree->setColumnCount(1);
-    tree->header()->setStretchLastSection(true);
-    tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    tree->setContextMenuPolicy(Qt::NoContextMenu);
-    tree->viewport()->installEventFilter(this);
-    return tree;
-}
 
 QWidget *GroupAdminDialog::buildFilterRow()
 {

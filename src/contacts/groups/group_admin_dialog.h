@@ -90,7 +90,6 @@ private:
     void updateMemberBar();
     void changeMembership(const QString &key, bool adding);
     void refresh();
-    QTreeWidget *newTree(const char *name);
     QWidget *buildFilterRow();
 
     db::Connection &m_connection;

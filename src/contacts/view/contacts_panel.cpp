@@ -1,6 +1,7 @@
 #include "contacts/view/contacts_panel.h"
 
 #include "contacts/contact_filter.h"
+#include "platform/ui/list_tree.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -8,7 +9,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -40,13 +40,7 @@ ContactsPanel::ContactsPanel(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("ContactsPanel"));
 
-    m_contactList = named(new QTreeWidget(this), "TreeView4");
-    m_contactList->setHeaderHidden(true);
-    m_contactList->setColumnCount(1);
-    m_contactList->header()->setStretchLastSection(true);
-    m_contactList->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_contactList->setContextMenuPolicy(Qt::NoContextMenu);
-    m_contactList->viewport()->installEventFilter(this);
+    m_contactList = ui::newListTree(this, "TreeView4", this);
 
     m_pageBar = named(new QScrollBar(Qt::Horizontal, this), "HScroll1");
     m_pageBar->setRange(0, 0);

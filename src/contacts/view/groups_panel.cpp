@@ -1,7 +1,8 @@
 #include "contacts/view/groups_panel.h"
 
+#include "platform/ui/list_tree.h"
+
 #include <QAction>
-#include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTreeWidget>
@@ -12,14 +13,7 @@ namespace contacts {
 GroupsPanel::GroupsPanel(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("GroupsPanel"));
-    m_groupList = new QTreeWidget(this);
-    m_groupList->setObjectName(QStringLiteral("TreeView2"));
-    m_groupList->setHeaderHidden(true);
-    m_groupList->setColumnCount(1);
-    m_groupList->header()->setStretchLastSection(true);
-    m_groupList->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_groupList->setContextMenuPolicy(Qt::NoContextMenu);
-    m_groupList->viewport()->installEventFilter(this);
+    m_groupList = ui::newListTree(this, "TreeView2", this);
 
     m_groupMenu = new QMenu(this);
     m_groupMenu->setObjectName(QStringLiteral("mnurclick_listado_grupos"));
