@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace importexport::excel {
 
 namespace {
@@ -33,6 +35,8 @@ const QString kInstruction =
     QStringLiteral("A continunación se le muestra los datos encontrados en las 5 primeras filas de su archivo. Si desea "
                    "cambiar el orden de las columnas, elija la columna deseada para cada opción. Esta configuración será "
                    "guardada para operaciones posteriores:");
+// Characters a chooser shows at most before its text is cut.
+constexpr int kWidestChooser = 36;
 const QString kNoData = QStringLiteral("La primera hoja del archivo no contiene datos que importar.");
 
 } // namespace
@@ -83,6 +87,7 @@ void ColumnMappingWindow::buildControls()
             const int index = r < 0 ? i : kFieldCount + kFieldCount * r + i;
             auto *combo = new QComboBox(frame);
             combo->setObjectName(QStringLiteral("Combo2"));
+            combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
             mappingCombos[size_t(index)] = combo;
             grid->addWidget(combo, i + 1, r + 2);
             connect(combo, &QComboBox::currentIndexChanged, this, [this, index](int) { syncMappingCombos(index); });
@@ -159,7 +164,24 @@ bool ColumnMappingWindow::reloadSample()
             mappingCombos[size_t(kFieldCount + kFieldCount * r + i)]->setCurrentIndex(index);
     }
     m_filling = false;
+    fitChoosersToItems();
     return true;
+}
+
+void ColumnMappingWindow::fitChoosersToItems()
+{
+    // The window is up before its choosers have items: each chooser now asks for the width of its
+    // longest item, so the user reads which column is which. A sample cell holds up to 250
+    // characters; past kWidestChooser its end is cut rather than push the window off the screen.
+    for (QComboBox *combo : mappingCombos) {
+        const QFontMetrics metrics = combo->fontMetrics();
+        int longest = 0;
+        for (int item = 0; item < combo->count(); ++item)
+            longest = std::max(longest, metrics.horizontalAdvance(combo->itemText(item)));
+        const int frame = std::max(combo->sizeHint().width() - longest, 0);   // arrow and margins
+        combo->setMinimumWidth(frame + std::min(longest, metrics.averageCharWidth() * kWidestChooser));
+    }
+    resize(size().expandedTo(sizeHint()));
 }
 
 void ColumnMappingWindow::syncMappingCombos(int index)

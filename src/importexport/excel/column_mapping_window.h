@@ -68,6 +68,7 @@ private:
     void buildControls();
     void swapOrientation();
     void syncMappingCombos(int index);
+    void fitChoosersToItems();
     void continueRun(ImportRun::State state);
     void finishRun(ImportRun::State state);
 
