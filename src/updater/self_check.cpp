@@ -19,7 +19,9 @@ SelfCheckResult runSelfCheck(const QString &program, std::chrono::milliseconds l
     client.setStandardOutputFile(QProcess::nullDevice());
     client.setStandardErrorFile(QProcess::nullDevice());
     client.start();
-    if (!client.waitForStarted(int(limit.count())))
+    // Starting is the system's part, not the client's: the limit is for the client's own start-up.
+    constexpr int startLimit = 30000;
+    if (!client.waitForStarted(startLimit))
         return {false, QStringLiteral("no se puede ejecutar: %1").arg(client.errorString())};
     if (!client.waitForFinished(int(limit.count()))) {
         client.kill();

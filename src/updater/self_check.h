@@ -17,8 +17,8 @@ struct SelfCheckResult {
     QString problem; // Spanish, fit to follow "no se ha podido iniciar", when not ok
 };
 
-// Runs `program` with selfCheckArgument() and waits up to `limit` for it to end with code 0;
-// one that takes longer is ended and counts as failed.
+// Runs `program` with selfCheckArgument() and, once it is running, waits up to `limit` for it to end
+// with code 0; one that takes longer is ended and counts as failed.
 SelfCheckResult runSelfCheck(const QString &program, std::chrono::milliseconds limit);
 
 } // namespace updater

@@ -876,10 +876,26 @@ private Q_SLOTS:
         QVERIFY(f->noDownloadLeft());
     }
 
-    // A signed client that ends as soon as it starts is no client: the previous one goes back and runs.
+    // A signed client that ends as soon as it starts, or never comes up, is no client: the previous
+    // one goes back and runs.
+    void newClientThatCannotRunIsTakenBack_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("problem");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("ends at once") << QStringLiteral(BRISANTA_FAKE_CLIENT) << QStringLiteral("código de error 127")
+                                      << kWait;
+        // Never ends, so the outcome does not depend on how short the wait is.
+        QTest::newRow("never comes up") << QStringLiteral(BRISANTA_HANGING_CLIENT)
+                                        << QStringLiteral("no ha terminado de arrancar") << 300;
+    }
     void newClientThatCannotRunIsTakenBack()
     {
-        f->sim.setDownload(updater::clientFileName(), readAll(QStringLiteral(BRISANTA_FAKE_CLIENT)));
+        QFETCH(QString, program);
+        QFETCH(QString, problem);
+        QFETCH(int, limit);
+        f->flow.setSelfCheckLimit(std::chrono::milliseconds(limit));
+        f->sim.setDownload(updater::clientFileName(), readAll(program));
         for (int i = 0; i < 2; ++i)
             f->prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
@@ -898,10 +914,12 @@ private Q_SLOTS:
         QCOMPARE(f->prompter.count(), 1);
         QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Critical);
         const QString text = f->prompter.lastCall().text;
-        QVERIFY2(text.contains(QStringLiteral("no se ha podido iniciar")) && text.contains(QStringLiteral("127"))
+        QVERIFY2(text.contains(QStringLiteral("no se ha podido iniciar")) && text.contains(problem)
                      && text.contains(QStringLiteral("versión anterior")),
                  qPrintable(text));
         QCOMPARE(ended.count(), 1);
+        // Whatever the check started is gone.
+        QVERIFY(updater::clientProcesses(f->target).isEmpty());
     }
 };
 
