@@ -8,6 +8,10 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // The updater runs a newly installed client this way before it lets the previous one go: having
+    // got here, every library is loaded and the window system reached. Nothing is opened or shown.
+    if (QCoreApplication::arguments().size() == 2 && QCoreApplication::arguments().at(1) == QStringLiteral("--self-check"))
+        return 0;
     QApplication::setApplicationName(brand::brandName() + QStringLiteral(" Desktop"));
 
     ui::QtPrompter prompter;

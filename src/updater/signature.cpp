@@ -1,7 +1,11 @@
 #include "updater/signature.h"
 
+#include "startup/version/version_order.h"
 #include "updater/program_image.h"
 #include "updater/update_target.h"
+
+#include <QCryptographicHash>
+#include <QFile>
 
 #include <sodium.h>
 
@@ -60,23 +64,78 @@ QString missingKeyMessage()
            + productWord() + QStringLiteral(".");
 }
 
-ReleaseCheck checkRelease(const QByteArray &program, const QByteArray &signature, const QByteArray &publicKey)
+qsizetype signedStatementSizeLimit()
+{
+    return qsizetype(crypto_sign_BYTES) + kStatementSizeLimit;
+}
+
+QByteArray signedStatement(const QByteArray &signature, const QByteArray &statement)
+{
+    return signature + statement;
+}
+
+std::optional<ReleaseStatement> verifiedStatement(const QByteArray &signedText, const QByteArray &publicKey)
+{
+    constexpr qsizetype signatureSize = crypto_sign_BYTES;
+    if (publicKey.size() != qsizetype(crypto_sign_PUBLICKEYBYTES) || !sodiumReady()
+        || signedText.size() <= signatureSize || signedText.size() > signedStatementSizeLimit())
+        return std::nullopt;
+    const QByteArray statement = signedText.sliced(signatureSize);
+    if (::crypto_sign_verify_detached(reinterpret_cast<const unsigned char *>(signedText.constData()),
+                                      reinterpret_cast<const unsigned char *>(statement.constData()),
+                                      static_cast<unsigned long long>(statement.size()),
+                                      reinterpret_cast<const unsigned char *>(publicKey.constData()))
+        != 0)
+        return std::nullopt;
+    return parseStatement(statement);
+}
+
+ReleaseCheck checkRelease(const QByteArray &program, const QByteArray &signedText, const QByteArray &publicKey,
+                          const QString &installedVersion)
 {
     if (publicKey.size() != int(crypto_sign_PUBLICKEYBYTES))
         return {false, missingKeyMessage()};
     if (!sodiumReady())
         return {false, notInstalled(QStringLiteral("no se ha podido preparar la comprobación de su firma."))};
-    if (signature.size() != int(crypto_sign_BYTES)
-        || ::crypto_sign_verify_detached(reinterpret_cast<const unsigned char *>(signature.constData()),
-                                         reinterpret_cast<const unsigned char *>(program.constData()),
-                                         static_cast<unsigned long long>(program.size()),
-                                         reinterpret_cast<const unsigned char *>(publicKey.constData()))
-               != 0)
+    const std::optional<ReleaseStatement> statement = verifiedStatement(signedText, publicKey);
+    if (!statement)
         return {false, notInstalled(QStringLiteral("su firma no es válida, así que no procede del fabricante o "
                                                    "ha llegado dañada."))};
+    if (statement->product != productWord())
+        return {false, notInstalled(QStringLiteral("su firma es de otro producto (%1), no de %2.")
+                                        .arg(statement->product, productWord()))};
+    if (statement->file != clientFileName())
+        return {false, notInstalled(QStringLiteral("su firma es de otro programa (%1), no de %2 Desktop.")
+                                        .arg(statement->file, productWord()))};
+    if (!startup::version::isNewer(statement->version, installedVersion))
+        return {false, notInstalled(QStringLiteral("es la versión %1, que no es posterior a la instalada (%2).")
+                                        .arg(statement->version, installedVersion))};
+    if (program.size() != statement->size
+        || QCryptographicHash::hash(program, QCryptographicHash::Sha256) != statement->sha256)
+        return {false, notInstalled(QStringLiteral("el archivo recibido no es el que describe su firma, así que "
+                                                   "ha llegado dañado o alguien lo ha cambiado por el camino."))};
     if (!isProgramImage(program))
         return {false, notInstalled(QStringLiteral("no es un programa de este sistema."))};
     return {true, {}};
+}
+
+QString installedVersion(const QString &target, const QByteArray &publicKey)
+{
+    const QString builtIn = QString::fromLatin1(startup::version::kClientVersion);
+    QFile kept(signatureLocation(target));
+    if (kept.size() > signedStatementSizeLimit() || !kept.open(QIODevice::ReadOnly))
+        return builtIn;
+    const std::optional<ReleaseStatement> statement = verifiedStatement(kept.readAll(), publicKey);
+    if (!statement || statement->product != productWord() || statement->file != clientFileName())
+        return builtIn;
+    // A statement left beside another file (a client put there by the full installer) says nothing.
+    QFile installed(target);
+    if (!installed.open(QIODevice::ReadOnly) || installed.size() != statement->size)
+        return builtIn;
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    if (!digest.addData(&installed) || digest.result() != statement->sha256)
+        return builtIn;
+    return startup::version::isNewer(statement->version, builtIn) ? statement->version : builtIn;
 }
 
 } // namespace updater

@@ -1,12 +1,18 @@
 #pragma once
 
+#include "updater/release_statement.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
 
-// A new client is installed only when the maker signed it. Each release file on the update root has
-// its detached Ed25519 signature beside it: the file's name followed by ".sig", holding the 64 raw
-// bytes of the signature. The maker's public key is built into the updater.
+#include <optional>
+
+// A new client is installed only when the maker signed it as a release of this client newer than
+// the installed one. Each release file on the update root has its signed statement beside it
+// (release_statement.h): the file's name followed by ".sig", holding the 64 raw bytes of the
+// statement's detached Ed25519 signature followed by the statement itself. The maker's public key
+// is built into the updater.
 namespace updater {
 
 // The public key this build checks releases against: 32 bytes, or empty for a build made without
@@ -16,17 +22,35 @@ QByteArray releasePublicKey();
 // A public key written as 64 hexadecimal digits; empty when the text is not one.
 QByteArray publicKeyFromHex(QStringView hex);
 
-// Where a file's signature is published and kept: the file's address or path followed by ".sig".
+// Where a file's signed statement is published and kept: the file's address or path followed by
+// ".sig". The installed client's is kept beside it, to tell which release is installed.
 QString signatureLocation(const QString &file);
+
+// No signed statement is longer: the signature and the longest statement.
+qsizetype signedStatementSizeLimit();
+
+// The signature and the statement, as the maker publishes them.
+QByteArray signedStatement(const QByteArray &signature, const QByteArray &statement);
+
+// The statement of a signed statement made by the holder of `publicKey`; nothing for anything else.
+std::optional<ReleaseStatement> verifiedStatement(const QByteArray &signedText, const QByteArray &publicKey);
 
 struct ReleaseCheck {
     bool ok = false;
     QString message; // Spanish, for the user, when not ok
 };
 
-// Whether `program` may be installed: signed by the holder of `publicKey` with `signature`, and an
-// executable image of this platform (a signed script or document is refused all the same).
-ReleaseCheck checkRelease(const QByteArray &program, const QByteArray &signature, const QByteArray &publicKey);
+// Whether `program` may be installed over the client of `installedVersion`: `signedText` is the
+// maker's statement (signed by the holder of `publicKey`) of a release of this product's client,
+// newer than the installed one, whose bytes are exactly `program`; and `program` is an executable
+// image of this platform (a signed script or document is refused all the same).
+ReleaseCheck checkRelease(const QByteArray &program, const QByteArray &signedText, const QByteArray &publicKey,
+                          const QString &installedVersion);
+
+// The version of the client installed at `target`: the one its kept statement names when that
+// statement is the maker's and describes the file there, else the version this updater was built
+// with, whichever is greater.
+QString installedVersion(const QString &target, const QByteArray &publicKey);
 
 // The box of a build without a key, which refuses every update.
 QString missingKeyMessage();

@@ -4,6 +4,7 @@
 #include "platform/ui/shell.h"
 #include "updater/client_processes.h"
 #include "updater/replacement.h"
+#include "updater/self_check.h"
 #include "updater/signature.h"
 #include "updater/update_target.h"
 
@@ -13,7 +14,7 @@
 namespace updater {
 namespace {
 
-// A signature is 64 bytes; anything much longer is not one.
+// A signed statement is a few hundred bytes; anything much longer is not one.
 constexpr qint64 kSignatureSizeLimit = 4096;
 
 QByteArray readFile(const QString &path, bool *ok)
@@ -21,6 +22,14 @@ QByteArray readFile(const QString &path, bool *ok)
     QFile file(path);
     *ok = file.open(QIODevice::ReadOnly);
     return *ok ? file.readAll() : QByteArray();
+}
+
+// Puts a file in another's place; the other goes first, as QFile::rename does not replace.
+bool moveOver(const QString &from, const QString &to)
+{
+    if (QFileInfo::exists(to) && !QFile::remove(to))
+        return false;
+    return QFile::rename(from, to);
 }
 
 } // namespace
@@ -94,6 +103,8 @@ void UpdateFlow::onFinished(const DownloadResult &result)
         return;
     }
     Q_EMIT downloadingChanged(false);
+    // A refused or cut download is of no use to a later attempt, and must not be started by hand.
+    discardDownloads();
     if (result.error)
         m_prompter.message(QStringLiteral("Hubo un error"), {}, ui::Icon::Critical, ui::Buttons::Ok);
     m_prompter.message(result.status, {}, ui::Icon::Information, ui::Buttons::Ok);
@@ -125,12 +136,11 @@ void UpdateFlow::onSignatureFinished(const DownloadResult &result)
                    .arg(temporaryPath(m_target)));
         return;
     }
-    const ReleaseCheck check = checkRelease(program, signature, m_publicKey);
+    const ReleaseCheck check = checkRelease(program, signature, m_publicKey, installedVersion(m_target, m_publicKey));
     if (!check.ok) {
         refuse(check.message);
         return;
     }
-    QFile::remove(signatureLocation(temporaryPath(m_target)));
     const bool replaced = replaceClient();
     Q_EMIT attemptFinished(replaced);
     Q_EMIT endRequested();
@@ -152,11 +162,13 @@ void UpdateFlow::discardDownloads()
 
 bool UpdateFlow::replaceClient()
 {
+    const QString temporary = temporaryPath(m_target);
     endClientProcesses(m_target, m_clientGrace);
-    // The running client is kept until its successor has started.
+    // The running client is kept until its successor has shown that it runs and has started.
     const bool kept = keepPrevious(m_target);
-    const ReplaceResult result = replaceExecutable(temporaryPath(m_target), m_target);
+    const ReplaceResult result = replaceExecutable(temporary, m_target);
     if (!result.ok) {
+        discardDownloads();
         if (kept)
             QFile::remove(previousPath(m_target));
         m_prompter.message(result.message, QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);
@@ -164,18 +176,30 @@ bool UpdateFlow::replaceClient()
         m_shell.startProgram(m_target);
         return false;
     }
-    if (m_shell.startProgram(m_target)) {
-        if (kept)
-            QFile::remove(previousPath(m_target));
-        // Thanks are given only for an update that took place.
-        m_prompter.message(QStringLiteral("Actualización completada. Muchas gracias por actualizar ") + productWord()
-                               + QStringLiteral(" Desktop"),
-                           QStringLiteral("Actualización completada"), ui::Icon::Information, ui::Buttons::Ok);
-        return true;
-    }
-    // The new client does not start on this machine: the previous one goes back and runs again.
     const QString failed = QStringLiteral("La versión nueva de ") + productWord()
-                           + QStringLiteral(" Desktop no se ha podido iniciar. ");
+                           + QStringLiteral(" Desktop no se ha podido iniciar");
+    // A client that ends as soon as it starts would still count as started.
+    const SelfCheckResult check = runSelfCheck(m_target, m_selfCheckLimit);
+    if (!check.ok)
+        return takeBack(failed + QStringLiteral(" (") + check.problem + QStringLiteral("). "), kept);
+    if (!m_shell.startProgram(m_target))
+        return takeBack(failed + QStringLiteral(". "), kept);
+    if (kept)
+        QFile::remove(previousPath(m_target));
+    // The statement stays beside the client: it tells the next update which release is installed.
+    if (!moveOver(signatureLocation(temporary), signatureLocation(m_target)))
+        QFile::remove(signatureLocation(temporary));
+    // Thanks are given only for an update that took place.
+    m_prompter.message(QStringLiteral("Actualización completada. Muchas gracias por actualizar ") + productWord()
+                           + QStringLiteral(" Desktop"),
+                       QStringLiteral("Actualización completada"), ui::Icon::Information, ui::Buttons::Ok);
+    return true;
+}
+
+bool UpdateFlow::takeBack(const QString &failed, bool kept)
+{
+    // The new client's statement goes with it; the previous client's stays.
+    QFile::remove(signatureLocation(temporaryPath(m_target)));
     if (!kept) {
         m_prompter.message(failed + QStringLiteral("No había una versión anterior que volver a poner."),
                            QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);

@@ -18,9 +18,9 @@ class Shell;
 namespace updater {
 
 // What "Descargar" and "Cancelar" do, without the window: the download of the new client and of
-// its signature into temporary files, the check that the maker signed it, the end of the running
-// clients, the swap of the executable and the start of the new client, with the previous one put
-// back when the new one does not start.
+// its signed statement into temporary files, the check that the maker signed it as a newer release
+// of this client, the end of the running clients, the swap of the executable, the proof that the
+// new client runs and its start, with the previous one put back when the new one does not run.
 class UpdateFlow final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(UpdateFlow)
@@ -33,6 +33,8 @@ public:
     Download &signatureDownload() { return m_signatureDownload; }
     // How long a running client gets to end by itself before it is forced.
     void setClientGrace(std::chrono::milliseconds grace) { m_clientGrace = grace; }
+    // How long the new client gets to prove that it runs (self_check.h).
+    void setSelfCheckLimit(std::chrono::milliseconds limit) { m_selfCheckLimit = limit; }
     // The key releases are checked against; releasePublicKey() unless replaced (tests sign with
     // a key of their own).
     void setPublicKey(const QByteArray &publicKey) { m_publicKey = publicKey; }
@@ -62,6 +64,7 @@ private:
     void refuse(const QString &message);
     void discardDownloads();
     bool replaceClient();
+    bool takeBack(const QString &failed, bool kept);
 
     ui::Prompter &m_prompter;
     ui::Shell &m_shell;
@@ -69,6 +72,7 @@ private:
     Download m_signatureDownload;
     QByteArray m_publicKey;
     std::chrono::milliseconds m_clientGrace{3000};
+    std::chrono::milliseconds m_selfCheckLimit{30000};
     QString m_url;
     QString m_target;
     bool m_cancelRequested = false;

@@ -1,10 +1,12 @@
 // The simulator's grammar, pinned to the gateway's: every script with its exact replies, the
 // journal's raw bytes, each fault kind, cancellation and report progression.
 #include "gateway-sim/gateway_simulator.h"
+#include "gateway-sim/release_signing.h"
 #include "http_probe.h"
 
 #include "platform/text/cp1252.h"
 
+#include <QCryptographicHash>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -468,6 +470,20 @@ private Q_SLOTS:
         QCOMPARE(m_sim->requestCount(Endpoint::Download), 2);
         QCOMPARE(m_http.get(url(QStringLiteral("extranet/Descargas/Otro.exe"))).status, 404);
         QCOMPARE(m_http.get(url(QStringLiteral("extranet/Descargas/..%2Fsecret"))).status, 404);
+
+        // Beside each file, the test key's signature of its release statement and the statement,
+        // naming the release the version reply offers to the updater.
+        m_sim->setVersionText(QStringLiteral("<BODY>2.40|2.34</BODY>"));
+        r = m_http.get(url(QStringLiteral("extranet/Descargas/Brisanta.exe.sig")));
+        QCOMPARE(r.status, 200);
+        const QByteArray statement = "producto=Brisanta\narchivo=Brisanta.exe\nversion=2.40\nbytes=10\nsha256="
+                                     + QCryptographicHash::hash("new client", QCryptographicHash::Sha256).toHex() + "\n";
+        QCOMPARE(r.body.sliced(64), statement);
+        QCOMPARE(r.body.first(64), sim::signWithTestKey(statement));
+        QCOMPARE(m_http.get(url(QStringLiteral("extranet/Descargas/Otro.exe.sig"))).status, 404);
+        m_sim->setSignDownloads(false);
+        QCOMPARE(m_http.get(url(QStringLiteral("extranet/Descargas/Brisanta.exe.sig"))).status, 404);
+        m_sim->setSignDownloads(true);
 
         for (const QString &page : {QString(), QStringLiteral("extranet/"), QStringLiteral("extranet_nueva/OUT/out_index.php?cu=recordar")}) {
             r = m_http.get(url(page));

@@ -23,6 +23,27 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(QDir(clientFolder).filePath(QStringLiteral("brisanta-xls-reader"))).isExecutable());
     }
 
+    // The updater runs a newly installed client this way before it lets the previous one go: it must
+    // end by itself, successfully, without a database or a window of its own.
+    void clientPassesItsSelfCheck()
+    {
+        testing::TempHome home;
+        QProcess client;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("BRISANTA_HOME"), home.path());
+        client.setProcessEnvironment(environment);
+        client.start(QStringLiteral(BRISANTA_CLIENT_EXE), {QStringLiteral("--self-check")});
+        const bool ended = client.waitForFinished(30000);
+        if (!ended) {
+            client.kill();
+            client.waitForFinished();
+        }
+        QVERIFY(ended);
+        QCOMPARE(client.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(client.exitCode(), 0);
+        QVERIFY(QDir(home.path()).isEmpty());
+    }
+
     void installedIntoOneFolder()
     {
         testing::TempHome prefix;

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -100,6 +101,8 @@ class TestUpdater final : public QObject {
         {
             sim.start();
             qputenv("BRISANTA_UPDATE_ROOT", sim.baseUrl().toUtf8());
+            // The release on offer is newer than the version this updater was built with.
+            sim.setVersionText(QStringLiteral("2.35"));
             sim.setDownload(updater::clientFileName(), newClientBytes());
             write(target, kOldClient);
             QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
@@ -112,6 +115,23 @@ class TestUpdater final : public QObject {
         {
             sim.stop();
             qunsetenv("BRISANTA_UPDATE_ROOT");
+        }
+
+        // A file of the download folder as the simulator serves it (an attacker may pass on any).
+        QByteArray fetch(const QString &fileName)
+        {
+            std::unique_ptr<QNetworkReply> reply(network.get(QNetworkRequest(
+                QUrl(updater::webRoot() + QStringLiteral("/extranet/Descargas/") + fileName))));
+            QSignalSpy finished(reply.get(), &QNetworkReply::finished);
+            if (!reply->isFinished() && !finished.wait(kWait))
+                return {};
+            return reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
+        }
+
+        // Nothing refused or half-done stays in the program folder.
+        bool noDownloadLeft() const
+        {
+            return !QFileInfo::exists(temporary) && !QFileInfo::exists(updater::signatureLocation(temporary));
         }
 
         // Presses "Descargar" and waits until the attempt was dealt with.
@@ -238,41 +258,107 @@ private Q_SLOTS:
         QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("no es un programa")),
                  qPrintable(f->prompter.lastCall().text));
         QCOMPARE(ended.count(), 0);
+        QVERIFY(f->noDownloadLeft());
     }
 
     void releaseCheck_data()
     {
         QTest::addColumn<QByteArray>("program");
-        QTest::addColumn<QByteArray>("signature");
+        QTest::addColumn<QByteArray>("signedText");
         QTest::addColumn<QString>("refusal");
         const QByteArray program = newClientBytes();
+        const QString client = updater::clientFileName();
         const QByteArray script("#!/bin/sh\necho hola\n");
         QByteArray altered = program;
         altered[altered.size() / 2] = char(altered.at(altered.size() / 2) ^ 1);
-        QTest::newRow("genuine") << program << sim::signWithTestKey(program) << QString();
-        QTest::newRow("one byte changed") << altered << sim::signWithTestKey(program) << QStringLiteral("firma");
-        QTest::newRow("no signature") << program << QByteArray() << QStringLiteral("firma");
-        QTest::newRow("cut signature") << program << sim::signWithTestKey(program).chopped(1) << QStringLiteral("firma");
-        QTest::newRow("signature as text") << program << sim::signWithTestKey(program).toBase64()
-                                           << QStringLiteral("firma");
-        QTest::newRow("signed script") << script << sim::signWithTestKey(script) << QStringLiteral("no es un programa");
-        QTest::newRow("signed page") << QByteArray("<HTML>Mantenimiento</HTML>")
-                                     << sim::signWithTestKey("<HTML>Mantenimiento</HTML>")
+        const QByteArray genuine = sim::signedReleaseStatement(client, QStringLiteral("2.35"), program);
+        QByteArray changedAfterSigning = genuine;
+        changedAfterSigning.replace("version=2.35", "version=2.99");
+        const QByteArray otherProduct = updater::composeStatement(
+            updater::describeRelease(QStringLiteral("Otra"), client, QStringLiteral("2.35"), program));
+        const QByteArray page("<HTML>Mantenimiento</HTML>");
+
+        QTest::newRow("genuine") << program << genuine << QString();
+        QTest::newRow("one byte changed") << altered << genuine << QStringLiteral("no es el que describe su firma");
+        QTest::newRow("one byte more") << program + '\0' << genuine << QStringLiteral("no es el que describe su firma");
+        QTest::newRow("nothing") << program << QByteArray() << QStringLiteral("firma no es válida");
+        QTest::newRow("statement without signature")
+            << program << genuine.sliced(64) << QStringLiteral("firma no es válida");
+        QTest::newRow("statement changed after signing")
+            << program << changedAfterSigning << QStringLiteral("firma no es válida");
+        QTest::newRow("bare signature of the bytes")
+            << program << sim::signWithTestKey(program) << QStringLiteral("firma no es válida");
+        QTest::newRow("signature as text") << program << genuine.toBase64() << QStringLiteral("firma no es válida");
+        QTest::newRow("same version") << program << sim::signedReleaseStatement(client, QStringLiteral("2.34"), program)
+                                      << QStringLiteral("es la versión 2.34, que no es posterior a la instalada (2.34)");
+        QTest::newRow("another program")
+            << program << sim::signedReleaseStatement(QStringLiteral("Brisanta_Desktop_AutoUpdate"), QStringLiteral("2.35"), program)
+            << QStringLiteral("otro programa (Brisanta_Desktop_AutoUpdate)");
+        QTest::newRow("another product") << program << sim::signWithTestKey(otherProduct) + otherProduct
+                                         << QStringLiteral("otro producto (Otra)");
+        QTest::newRow("signed script") << script << sim::signedReleaseStatement(client, QStringLiteral("2.35"), script)
+                                       << QStringLiteral("no es un programa");
+        QTest::newRow("signed page") << page << sim::signedReleaseStatement(client, QStringLiteral("2.35"), page)
                                      << QStringLiteral("no es un programa");
     }
     void releaseCheck()
     {
         QFETCH(QByteArray, program);
-        QFETCH(QByteArray, signature);
+        QFETCH(QByteArray, signedText);
         QFETCH(QString, refusal);
-        const updater::ReleaseCheck check = updater::checkRelease(program, signature, sim::testReleasePublicKey());
+        const QString installed = QStringLiteral("2.34");
+        const updater::ReleaseCheck check =
+            updater::checkRelease(program, signedText, sim::testReleasePublicKey(), installed);
         QCOMPARE(check.ok, refusal.isEmpty());
         QVERIFY2(check.message.contains(refusal), qPrintable(check.message));
+        if (!check.ok)
+            QVERIFY(check.message.startsWith(QStringLiteral("La versión descargada no se ha instalado: ")));
         // Another key never accepts what the test key signed.
         QByteArray otherKey = sim::testReleasePublicKey();
         otherKey[0] = char(otherKey.at(0) ^ 0x40);
-        QVERIFY(!updater::checkRelease(program, signature, otherKey).ok);
-        QVERIFY(!updater::checkRelease(program, signature, QByteArray()).ok);
+        QVERIFY(!updater::checkRelease(program, signedText, otherKey, installed).ok);
+        QVERIFY(!updater::checkRelease(program, signedText, QByteArray(), installed).ok);
+    }
+
+    // The statement has one way only to be written; anything else is no statement.
+    void statementForm_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("valid");
+        const QByteArray digest(64, 'a');
+        const QByteArray good = "producto=Brisanta\narchivo=Brisanta\nversion=2.35\nbytes=1024\nsha256=" + digest + "\n";
+        const auto with = [&good](const QByteArray &from, const QByteArray &to) {
+            QByteArray text = good;
+            return text.replace(from, to);
+        };
+        QTest::newRow("as published") << good << true;
+        QTest::newRow("a line repeated") << with("version=2.35\n", "version=2.35\nversion=2.99\n") << false;
+        QTest::newRow("a line repeated in place of another") << with("archivo=Brisanta", "producto=Brisanta") << false;
+        QTest::newRow("an unknown line") << good + "firmante=otro\n" << false;
+        QTest::newRow("lines in another order") << with("producto=Brisanta\narchivo=Brisanta", "archivo=Brisanta\nproducto=Brisanta")
+                                                << false;
+        QTest::newRow("no last line feed") << good.chopped(1) << false;
+        QTest::newRow("Windows line ends") << with("\n", "\r\n") << false;
+        QTest::newRow("blanks around a value") << with("version=2.35", "version= 2.35") << false;
+        QTest::newRow("empty value") << with("version=2.35", "version=") << false;
+        QTest::newRow("letters in the version") << with("version=2.35", "version=2.35b") << false;
+        QTest::newRow("version too long") << with("version=2.35", "version=2.35000000000") << false;
+        QTest::newRow("size with leading zero") << with("bytes=1024", "bytes=01024") << false;
+        QTest::newRow("size zero") << with("bytes=1024", "bytes=0") << false;
+        QTest::newRow("negative size") << with("bytes=1024", "bytes=-1024") << false;
+        QTest::newRow("upper-case digest") << with(digest, QByteArray(64, 'A')) << false;
+        QTest::newRow("short digest") << with(digest, QByteArray(62, 'a')) << false;
+        QTest::newRow("name with a folder") << with("archivo=Brisanta", "archivo=../Brisanta") << false;
+        QTest::newRow("oversize") << with("producto=Brisanta", "producto=" + QByteArray(600, 'B')) << false;
+    }
+    void statementForm()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, valid);
+        const std::optional<updater::ReleaseStatement> statement = updater::parseStatement(text);
+        QCOMPARE(statement.has_value(), valid);
+        if (valid)
+            QCOMPARE(updater::composeStatement(*statement), text);
     }
 
     void publicKeyFromHex()
@@ -396,6 +482,7 @@ private Q_SLOTS:
         f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
         QCOMPARE(readAll(f->target), kOldClient);
+        QVERIFY(f->noDownloadLeft());
         QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("tamaño máximo")),
                  qPrintable(f->prompter.lastCall().text));
         QCOMPARE(f->sim.requestCount(sim::Endpoint::Download), 1);
@@ -421,14 +508,29 @@ private Q_SLOTS:
         const QString release = f->home.file(QStringLiteral("publicar/Brisanta"));
         QDir().mkpath(QFileInfo(release).absolutePath());
         QVERIFY(write(release, newClientBytes()));
+        // A version the updater could not read is refused by the tool and nothing is written.
+        QProcess badVersion;
+        badVersion.start(QStringLiteral(BRISANTA_SIGN_RELEASE),
+                         {QStringLiteral("sign"), key, QStringLiteral("2.35 beta"), release});
+        QVERIFY(badVersion.waitForFinished(kWait));
+        QVERIFY(badVersion.exitCode() != 0);
+        QVERIFY(!QFileInfo::exists(updater::signatureLocation(release)));
+
         QProcess sign;
-        sign.start(QStringLiteral(BRISANTA_SIGN_RELEASE), {QStringLiteral("sign"), key, release});
+        sign.start(QStringLiteral(BRISANTA_SIGN_RELEASE), {QStringLiteral("sign"), key, QStringLiteral("2.35"), release});
         QVERIFY(sign.waitForFinished(kWait));
         QCOMPARE(sign.exitCode(), 0);
         const QByteArray signature = readAll(updater::signatureLocation(release));
-        QCOMPARE(signature.size(), 64);
-        QVERIFY(updater::checkRelease(newClientBytes(), signature, publicKey).ok);
-        QVERIFY(!updater::checkRelease(newClientBytes(), signature, sim::testReleasePublicKey()).ok);
+        const std::optional<updater::ReleaseStatement> statement =
+            updater::verifiedStatement(signature, publicKey);
+        QVERIFY(statement);
+        QCOMPARE(statement->product, QStringLiteral("Brisanta"));
+        QCOMPARE(statement->file, updater::clientFileName());
+        QCOMPARE(statement->version, QStringLiteral("2.35"));
+        QCOMPARE(statement->size, newClientBytes().size());
+        const QString installed = QStringLiteral("2.34");
+        QVERIFY(updater::checkRelease(newClientBytes(), signature, publicKey, installed).ok);
+        QVERIFY(!updater::checkRelease(newClientBytes(), signature, sim::testReleasePublicKey(), installed).ok);
 
         // Served as the maker publishes it, the signed release installs with that key.
         QProcess pub;
@@ -487,6 +589,7 @@ private Q_SLOTS:
         QCOMPARE(f->prompter.calls().at(1).icon, ui::Icon::Information);
         QVERIFY(f->shell.starts().isEmpty());
         QCOMPARE(ended.count(), 0);
+        QVERIFY(f->noDownloadLeft());
         // The window stays and "Descargar" may be pressed again.
         QVERIFY(downloadButton->isEnabled());
     }
@@ -559,6 +662,7 @@ private Q_SLOTS:
         QVERIFY(!f->flow.cancelPending());
         QCOMPARE(f->prompter.messageTexts(), QStringList{QStringLiteral("La descarga se ha cancelado.")});
         QCOMPARE(readAll(f->target), kOldClient);
+        QVERIFY(f->noDownloadLeft());
         QCOMPARE(ended.count(), 0);
         QCOMPARE(f->sim.requestCount(sim::Endpoint::Download), 1);
         // Now nothing transfers: a second "Cancelar" ends the updater.
@@ -654,6 +758,168 @@ private Q_SLOTS:
         QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Critical);
         QCOMPARE(f->shell.starts().size(), 1);
         QCOMPARE(f->shell.starts().first().program, target);
+        QVERIFY(!QFileInfo::exists(temporary));
+        QVERIFY(!QFileInfo::exists(updater::signatureLocation(temporary)));
+    }
+
+    // The maker's signature says which release it is: an older one, or another of the maker's
+    // programs, passed on by whoever stands between the updater and the download folder, is refused.
+    void olderSignedReleaseIsRefused_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::newRow("the installed version") << QStringLiteral("2.34");
+        QTest::newRow("an older one") << QStringLiteral("2.33");
+        // Versions are compared as texts, as the client's version check compares them.
+        QTest::newRow("longer, yet lower as text") << QStringLiteral("2.100");
+        QTest::newRow("two digits first") << QStringLiteral("10.0");
+    }
+    void olderSignedReleaseIsRefused()
+    {
+        QFETCH(QString, version);
+        f->sim.setVersionText(version);
+        for (int i = 0; i < 2; ++i)
+            f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
+        QVERIFY(f->download());
+
+        QCOMPARE(readAll(f->target), kOldClient);
+        QVERIFY(f->shell.starts().isEmpty());
+        QCOMPARE(f->prompter.count(), 1);
+        QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Critical);
+        const QString text = f->prompter.lastCall().text;
+        QVERIFY2(text.contains(QStringLiteral("versión ") + version)
+                     && text.contains(QStringLiteral("no es posterior a la instalada (2.34)")),
+                 qPrintable(text));
+        QVERIFY(f->noDownloadLeft());
+        QCOMPARE(ended.count(), 0);
+    }
+
+    void installedReleaseIsNotInstalledAgain()
+    {
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QCOMPARE(readAll(f->target), newClientBytes());
+        // Its statement stays beside it and tells which release is installed.
+        const QByteArray key = sim::testReleasePublicKey();
+        QVERIFY(QFileInfo::exists(updater::signatureLocation(f->target)));
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.35"));
+
+        // The same release again, once installed, is no update.
+        for (int i = 0; i < 2; ++i)
+            f->prompter.answerMessage(ui::Answer::Ok);
+        f->shell.clear();
+        QVERIFY(f->download());
+        QVERIFY(f->shell.starts().isEmpty());
+        QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("no es posterior a la instalada (2.35)")),
+                 qPrintable(f->prompter.lastCall().text));
+        QVERIFY(f->noDownloadLeft());
+
+        // A newer one is.
+        f->sim.setVersionText(QStringLiteral("2.36"));
+        QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
+        f->flow.startDownload(updater::downloadUrl(), f->target);
+        QVERIFY(done.wait(kWait));
+        QCOMPARE(done.first().first().toBool(), true);
+        QCOMPARE(f->shell.starts().size(), 1);
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.36"));
+
+        // A statement beside another file (a client put there by the full installer), or one not
+        // signed by the maker, says nothing: the version this updater was built with counts.
+        const QByteArray kept = readAll(updater::signatureLocation(f->target));
+        write(f->target, kOldClient);
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.34"));
+        write(f->target, newClientBytes());
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.36"));
+        QCOMPARE(updater::installedVersion(f->target, QByteArray(32, '\x11')), QStringLiteral("2.34"));
+        QByteArray forged = kept;
+        forged.replace("version=2.36", "version=9.99");
+        write(updater::signatureLocation(f->target), forged);
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.34"));
+    }
+
+    void anotherSignedProgramIsRefused()
+    {
+        // The maker signed this program too, under its own name.
+        const QString otherName = QStringLiteral("Brisanta_Desktop_AutoUpdate");
+        const QByteArray otherProgram = readAll(QStringLiteral("/bin/false"));
+        f->sim.setDownload(otherName, otherProgram);
+        const QByteArray otherSignature = f->fetch(updater::signatureLocation(otherName));
+        QVERIFY(!otherSignature.isEmpty());
+        f->sim.setDownload(updater::clientFileName(), otherProgram);
+        f->sim.setDownload(updater::signatureLocation(updater::clientFileName()), otherSignature);
+        for (int i = 0; i < 2; ++i)
+            f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+
+        QCOMPARE(readAll(f->target), kOldClient);
+        QVERIFY(f->shell.starts().isEmpty());
+        QCOMPARE(f->prompter.count(), 1);
+        QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("otro programa (") + otherName + QStringLiteral(")")),
+                 qPrintable(f->prompter.lastCall().text));
+        QVERIFY(f->noDownloadLeft());
+    }
+
+    void signatureOfOneReleaseWithTheBytesOfAnotherIsRefused()
+    {
+        const QByteArray genuineSignature = f->fetch(updater::signatureLocation(updater::clientFileName()));
+        QVERIFY(!genuineSignature.isEmpty());
+        f->sim.setDownload(updater::clientFileName(), readAll(QStringLiteral("/bin/false")));
+        f->sim.setDownload(updater::signatureLocation(updater::clientFileName()), genuineSignature);
+        for (int i = 0; i < 2; ++i)
+            f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+
+        QCOMPARE(readAll(f->target), kOldClient);
+        QVERIFY(f->shell.starts().isEmpty());
+        QCOMPARE(f->prompter.count(), 1);
+        QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("firma")), qPrintable(f->prompter.lastCall().text));
+        QVERIFY(f->noDownloadLeft());
+    }
+
+    // A signed client that ends as soon as it starts, or never comes up, is no client: the previous
+    // one goes back and runs.
+    void newClientThatCannotRunIsTakenBack_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("problem");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("ends at once") << QStringLiteral(BRISANTA_FAKE_CLIENT) << QStringLiteral("código de error 127")
+                                      << kWait;
+        // Never ends, so the outcome does not depend on how short the wait is.
+        QTest::newRow("never comes up") << QStringLiteral(BRISANTA_HANGING_CLIENT)
+                                        << QStringLiteral("no ha terminado de arrancar") << 300;
+    }
+    void newClientThatCannotRunIsTakenBack()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, problem);
+        QFETCH(int, limit);
+        f->flow.setSelfCheckLimit(std::chrono::milliseconds(limit));
+        f->sim.setDownload(updater::clientFileName(), readAll(program));
+        for (int i = 0; i < 2; ++i)
+            f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
+        QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
+        f->flow.startDownload(updater::downloadUrl(), f->target);
+        QVERIFY(done.wait(kWait));
+
+        QCOMPARE(done.first().first().toBool(), false);
+        QCOMPARE(readAll(f->target), kOldClient);
+        QVERIFY(QFileInfo(f->target).isExecutable());
+        QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
+        QVERIFY(f->noDownloadLeft());
+        // Only the previous client was started, through the shell, after it was put back.
+        QCOMPARE(f->shell.starts().size(), 1);
+        QCOMPARE(f->shell.starts().first().program, f->target);
+        QCOMPARE(f->prompter.count(), 1);
+        QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Critical);
+        const QString text = f->prompter.lastCall().text;
+        QVERIFY2(text.contains(QStringLiteral("no se ha podido iniciar")) && text.contains(problem)
+                     && text.contains(QStringLiteral("versión anterior")),
+                 qPrintable(text));
+        QCOMPARE(ended.count(), 1);
+        // Whatever the check started is gone.
+        QVERIFY(updater::clientProcesses(f->target).isEmpty());
     }
 };
 

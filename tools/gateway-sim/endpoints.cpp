@@ -504,8 +504,9 @@ Reply download(const GatewayData &data, const QByteArray &path)
     std::optional<QByteArray> bytes = downloadable(data, name);
     static const QString signatureSuffix = QStringLiteral(".sig");
     if (!bytes && data.signDownloads && name.endsWith(signatureSuffix)) {
-        if (const std::optional<QByteArray> signedFile = downloadable(data, name.chopped(signatureSuffix.size())))
-            bytes = signWithTestKey(*signedFile);
+        const QString signedName = name.chopped(signatureSuffix.size());
+        if (const std::optional<QByteArray> signedFile = downloadable(data, signedName))
+            bytes = signedReleaseStatement(signedName, offeredVersion(data.versionText), *signedFile);
     }
     if (!bytes)
         return html(QStringLiteral("<HTML><BODY><H1>Not Found</H1></BODY></HTML>"), 404);

@@ -182,8 +182,9 @@ public:
     void setVersionText(const QString &text);      // whole reply body; default "2.34|2.34"
     void setDownload(const QString &fileName, const QByteArray &bytes);
     void setDownloadFolder(const QString &folder); // files not set explicitly are read from here
-    // Whether "<file>.sig" answers with the file's signature made with the test release key
-    // (release_signing.h) when no file of that name was set; on by default.
+    // Whether "<file>.sig" answers with the file's signed release statement, made with the test
+    // release key for the version the version reply offers first (release_signing.h), when no file
+    // of that name was set; on by default.
     void setSignDownloads(bool on);
 
     // --- journal ---------------------------------------------------------------------------------

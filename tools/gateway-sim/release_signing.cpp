@@ -1,5 +1,8 @@
 #include "gateway-sim/release_signing.h"
 
+#include <QCryptographicHash>
+#include <QRegularExpression>
+
 #include <sodium.h>
 
 #include <array>
@@ -43,6 +46,22 @@ QByteArray signWithTestKey(const QByteArray &bytes)
                            reinterpret_cast<const unsigned char *>(bytes.constData()),
                            static_cast<unsigned long long>(bytes.size()), testKeys().secretKey.data());
     return signature;
+}
+
+QByteArray signedReleaseStatement(const QString &fileName, const QString &version, const QByteArray &bytes)
+{
+    const QByteArray statement = "producto=Brisanta\narchivo=" + fileName.toUtf8() + "\nversion=" + version.toUtf8()
+                                 + "\nbytes=" + QByteArray::number(bytes.size()) + "\nsha256="
+                                 + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + "\n";
+    return signWithTestKey(statement) + statement;
+}
+
+QString offeredVersion(const QString &versionText)
+{
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    QString text = versionText;
+    text.remove(tag);
+    return text.section(QLatin1Char('|'), 0, 0).trimmed();
 }
 
 } // namespace sim

@@ -44,8 +44,8 @@ struct GatewayData {
     QString versionText = QStringLiteral("2.34|2.34");
     QHash<QString, QByteArray> downloads;
     QString downloadFolder;
-    // Every served file has its test-key signature at its name followed by ".sig", unless a file
-    // of that name was set explicitly.
+    // Every served file has its signed release statement (test key, the version the version reply
+    // offers) at its name followed by ".sig", unless a file of that name was set explicitly.
     bool signDownloads = true;
     // The personalised-send form: where it posts, and whether a submission must come back with
     // the session the page handed out (its cookie and its hidden field).

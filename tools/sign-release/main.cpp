@@ -4,9 +4,15 @@
 //                                             prints the public key in hexadecimal, the value of
 //                                             -DBRISANTA_UPDATE_PUBLIC_KEY
 //   sign-release public-key <secret-key-file> prints the public key of an existing secret key
-//   sign-release sign <secret-key-file> <file>...
-//                                             writes <file>.sig beside each file: its detached
-//                                             signature, 64 raw bytes
+//   sign-release sign <secret-key-file> <version> <file>...
+//                                             writes <file>.sig beside each file: the 64 raw bytes
+//                                             of the Ed25519 detached signature of the file's
+//                                             release statement, then that statement
+//
+// The statement says which release the file is, so that an older release or another program of
+// the maker cannot be passed off as the new client. Five lines, each "key=value" and a line feed,
+// in this order: producto=Brisanta, archivo=<the file's name>, version=<version>, bytes=<size>,
+// sha256=<the file's SHA-256 in lower-case hexadecimal>.
 //
 // Plain C++ and libsodium, so it also builds where the client's libraries are not installed.
 #include <sodium.h>
@@ -34,7 +40,7 @@ int usage()
     std::fprintf(stderr, "Uso:\n"
                          "  sign-release keygen <clave-secreta>\n"
                          "  sign-release public-key <clave-secreta>\n"
-                         "  sign-release sign <clave-secreta> <archivo>...\n");
+                         "  sign-release sign <clave-secreta> <versión> <archivo>...\n");
     return 2;
 }
 
@@ -100,25 +106,84 @@ int publicKey(const std::string &path)
     return 0;
 }
 
-int sign(const std::string &keyPath, int count, char **files)
+constexpr const char *kProduct = "Brisanta";
+
+// As the updater reads a version: digits and dots, at most 10 characters.
+bool isVersion(const std::string &version)
 {
+    if (version.empty() || version.size() > 10)
+        return false;
+    for (const char c : version) {
+        if (!((c >= '0' && c <= '9') || c == '.'))
+            return false;
+    }
+    return true;
+}
+
+// As the updater reads a file name: letters, digits, ".", "_" and "-", at most 64 characters.
+bool isPublishableName(const std::string &name)
+{
+    if (name.empty() || name.size() > 64)
+        return false;
+    for (const char c : name) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' || c == '_'
+              || c == '-'))
+            return false;
+    }
+    return true;
+}
+
+std::string baseName(const std::string &path)
+{
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string statementOf(const std::string &name, const std::string &version, const std::vector<unsigned char> &bytes)
+{
+    std::array<unsigned char, crypto_hash_sha256_BYTES> digest{};
+    crypto_hash_sha256(digest.data(), bytes.data(), bytes.size());
+    std::array<char, 2 * crypto_hash_sha256_BYTES + 1> hex{};
+    sodium_bin2hex(hex.data(), hex.size(), digest.data(), digest.size());
+    return std::string("producto=") + kProduct + "\narchivo=" + name + "\nversion=" + version
+           + "\nbytes=" + std::to_string(bytes.size()) + "\nsha256=" + hex.data() + "\n";
+}
+
+int sign(const std::string &keyPath, const std::string &version, int count, char **files)
+{
+    if (!isVersion(version)) {
+        std::fprintf(stderr, "La versión \"%s\" no es válida: solo cifras y puntos, hasta 10 caracteres.\n",
+                     version.c_str());
+        return 2;
+    }
     SecretKey secretKey{};
     if (!readSecretKey(keyPath, secretKey))
         return 1;
     int failures = 0;
     for (int i = 0; i < count; ++i) {
         const std::string file = files[i];
-        std::vector<unsigned char> bytes;
-        if (!readFile(file, bytes)) {
-            std::fprintf(stderr, "No se puede leer %s.\n", file.c_str());
+        const std::string name = baseName(file);
+        if (!isPublishableName(name)) {
+            std::fprintf(stderr, "El nombre de %s no se puede publicar: solo letras, cifras, \".\", \"_\" y "
+                                 "\"-\", hasta 64 caracteres.\n",
+                         file.c_str());
             ++failures;
             continue;
         }
+        std::vector<unsigned char> bytes;
+        if (!readFile(file, bytes) || bytes.empty()) {
+            std::fprintf(stderr, "No se puede leer %s, o está vacío.\n", file.c_str());
+            ++failures;
+            continue;
+        }
+        const std::string statement = statementOf(name, version, bytes);
         std::array<unsigned char, crypto_sign_BYTES> signature{};
-        crypto_sign_detached(signature.data(), nullptr, bytes.data(), bytes.size(), secretKey.data());
+        crypto_sign_detached(signature.data(), nullptr, reinterpret_cast<const unsigned char *>(statement.data()),
+                             statement.size(), secretKey.data());
         const std::string signaturePath = file + ".sig";
         std::ofstream out(signaturePath, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char *>(signature.data()), std::streamsize(signature.size()));
+        out.write(statement.data(), std::streamsize(statement.size()));
         out.close();
         if (!out) {
             std::fprintf(stderr, "No se puede escribir %s.\n", signaturePath.c_str());
@@ -146,7 +211,7 @@ int main(int argc, char *argv[])
         return keygen(argv[2]);
     if (command == "public-key" && argc == 3)
         return publicKey(argv[2]);
-    if (command == "sign" && argc >= 4)
-        return sign(argv[2], argc - 3, argv + 3);
+    if (command == "sign" && argc >= 5)
+        return sign(argv[2], argv[3], argc - 4, argv + 4);
     return usage();
 }

@@ -39,11 +39,6 @@ QString cleanReply(const QString &raw)
     return t.trimmed();
 }
 
-bool isNewer(const QString &version, const QString &own)
-{
-    return QString::compare(version, own, Qt::CaseSensitive) > 0;
-}
-
 Action decide(const QString &cleaned)
 {
     if (cleaned.isEmpty() || cleaned.size() > kMaxLength)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "startup/version/version_order.h"
+
 #include <QString>
 
 #include <chrono>
@@ -12,15 +14,9 @@ struct AppContext;
 // full installer or to the updater.
 namespace startup::version {
 
-// The version of this client, compared as text.
-inline constexpr auto kClientVersion = "2.34";
-
 // The reply's useful part: the text between "<BODY>" (upper case only) and "</BODY>" when both
 // are there, without line breaks and surrounding blanks.
 QString cleanReply(const QString &raw);
-
-// Greater is the plain comparison of texts by character code: "2.4" > "2.34", "2.100" is not.
-bool isNewer(const QString &version, const QString &own = QString::fromLatin1(kClientVersion));
 
 enum class Action {
     Nothing,        // not newer, in the short form
