@@ -148,12 +148,27 @@ QString automatedErrorLine(const QDateTime &now, const QString &recipients, cons
            + recipients + QStringLiteral(". Texto del mensaje: ") + message + QStringLiteral("\r\n");
 }
 
+QString oneLogLine(QString line)
+{
+    if (line.endsWith(QStringLiteral("\r\n")))
+        line.chop(2);
+    line.replace(QStringLiteral("\r\n"), QStringLiteral("\u00B6"));
+    for (QChar &ch : line) {
+        if (ch == QLatin1Char('\r') || ch == QLatin1Char('\n') || ch == QChar::LineSeparator
+            || ch == QChar::ParagraphSeparator)
+            ch = QChar(0x00B6);
+        else if (ch.category() == QChar::Other_Control && ch != QLatin1Char('\t'))
+            ch = QLatin1Char(' ');
+    }
+    return line + QStringLiteral("\r\n");
+}
+
 bool appendAutomatedError(const QString &folder, const QString &line)
 {
     QFile file(QDir(folder).filePath(QStringLiteral("error_auto.txt")));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
-    const QByteArray bytes = text::toCp1252(line);
+    const QByteArray bytes = text::toCp1252(oneLogLine(line));
     const bool written = file.write(bytes) == bytes.size();
     file.close();
     return written && file.error() == QFileDevice::NoError;

@@ -75,8 +75,13 @@ QString pendingSendText();
 // The error log line of an automated send the gateway refused (CR LF ended).
 QString automatedErrorLine(const QDateTime &now, const QString &recipients, const QString &message);
 
-// Appends one line to "error_auto.txt" in `folder` (Windows-1252, as the old log was). Never
-// throws; false when the file could not be written.
+// `line` (its CR LF end, if any, left out) as one line of the log, ended by CR LF: a message or a
+// name may hold line breaks, which would cut its entry in two, so each shows as "¶"; other
+// control characters but the tab become blanks.
+QString oneLogLine(QString line);
+
+// Appends `line` to "error_auto.txt" in `folder` as one line (oneLogLine; Windows-1252, as the
+// old log was). Never throws; false when the file could not be written.
 bool appendAutomatedError(const QString &folder, const QString &line);
 
 } // namespace sending

@@ -2,6 +2,7 @@
 #include "sending/send_command.h"
 #include "sending/send_reply.h"
 #include "sending/send_request.h"
+#include "sending/send_unknown.h"
 
 #include "platform/db/connection.h"
 #include "platform/net/form_body.h"
@@ -366,6 +367,33 @@ private Q_SLOTS:
         QCOMPARE(bytes.count("\r\n"), 2);
         QVERIFY(bytes.contains("A\xF1o nuevo"));
         QVERIFY(!appendAutomatedError(home.file(QStringLiteral("no/such/folder")), line));
+    }
+
+    // Whatever a message holds, its entry in the log stays one line: a line break shows as a mark.
+    void errorLogLineIsOneLine_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QByteArray>("logged");
+        QTest::newRow("CR LF") << QStringLiteral("Hola\r\nadiós") << QByteArray("Hola\xB6" "adi\xF3s");
+        QTest::newRow("LF and CR") << QStringLiteral("a\nb\rc") << QByteArray("a\xB6" "b\xB6" "c");
+        QTest::newRow("ends with a break") << QStringLiteral("fin\r\n") << QByteArray("fin\xB6");
+        QTest::newRow("other controls") << QStringLiteral("a\vb\fc\td") << QByteArray("a b c\td");
+    }
+    void errorLogLineIsOneLine()
+    {
+        QFETCH(QString, message);
+        QFETCH(QByteArray, logged);
+        testing::TempHome home;
+        QVERIFY(appendAutomatedError(home.path(), automatedErrorLine(kNow, QStringLiteral("34600000001"), message)));
+        QVERIFY(appendAutomatedError(home.path(), unknownOutcomeLogLine(kNow, QStringLiteral("34600000001"), message)));
+        QFile file(home.file(QStringLiteral("error_auto.txt")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QCOMPARE(bytes.count('\n'), 2);
+        QCOMPARE(bytes.count('\r'), 2);
+        const QByteArray entryEnd = QByteArray("Texto del mensaje: ") + logged + QByteArray("\r\n");
+        QVERIFY2(bytes.contains(QByteArray(entryEnd + QByteArray("05/03/2026"))), bytes.constData());
+        QVERIFY2(bytes.endsWith(entryEnd), bytes.constData());
     }
 
     void quoteRequests()
