@@ -5,6 +5,7 @@
 #include "platform/text/decimal.h"
 #include "sending/message_counter.h"
 #include "sending/message_parts.h"
+#include "sending/send_unknown.h"
 #include "startup/brand.h"
 
 #include <QDir>
@@ -39,11 +40,16 @@ std::optional<double> balanceFromLabel(const QString &label)
     return text::parseDecimal(cut < 0 ? label : label.left(cut));
 }
 
-ReplyOutcome interpretSendReply(const SendRequest &request, bool ok, const QString &reply,
+bool isRefusalCode(const QString &code)
+{
+    return code.size() == 1 && code.at(0) >= QLatin1Char('2') && code.at(0) <= QLatin1Char('9');
+}
+
+ReplyOutcome interpretSendReply(const SendRequest &request, bool answered, const QString &reply,
                                std::optional<double> currentBalance, const QDateTime &now)
 {
     ReplyOutcome outcome;
-    if (!ok || !net::replyOk(reply)) {
+    if (!answered) {
         outcome.kind = ReplyKind::NoConnection;
         outcome.messageTitle = QStringLiteral("Error");
         outcome.messageText = QStringLiteral(
@@ -58,9 +64,14 @@ ReplyOutcome interpretSendReply(const SendRequest &request, bool ok, const QStri
     }
     const QStringList fields = net::splitApiReply(reply.trimmed());
     const QString code = field(fields, 0);
+    const bool success = code == QLatin1String("0") || code == QLatin1String("1");
+    // The gateway had the request and said something that is neither its success nor its
+    // refusal (an empty page, an error page, a broken line): it may have charged the send.
+    if (!net::replyOk(reply) || (!success && !isRefusalCode(code)))
+        return unrecognisedReplyOutcome(request, now);
     outcome.queueStep = request.automated;
 
-    if (code == QLatin1String("0") || code == QLatin1String("1")) {
+    if (success) {
         outcome.kind = ReplyKind::Sent;
         HistoryRow row;
         row.username = request.username;

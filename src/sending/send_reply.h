@@ -23,7 +23,8 @@ enum class ReplyKind {
     NoConnection,
     Sent,
     Refused,
-    Unknown, // no answer after the request reached the gateway: it may have been sent (send_unknown.h)
+    Unknown, // no answer after the request reached the gateway, or an answer that is neither a
+             // success nor a refusal: it may have been sent (send_unknown.h)
 };
 
 struct ReplyOutcome {
@@ -39,10 +40,17 @@ struct ReplyOutcome {
     bool enableSend = true;                // the send button is enabled again in every case
 };
 
+// `answered` is true when the gateway answered at all (whatever the HTTP status, an empty page
+// included), false when it was never reached (no connection): only then is the reply "no
+// connection". An answer that is neither a success (code "0" or "1") nor a refusal (another
+// one-digit code) means the SMS may have been sent (Unknown).
 // `currentBalance` is the balance the panel shows, nothing when it shows no figure ("Desconocido",
 // "Comprobando..."): then the stored balance is left as it is rather than guessed.
-ReplyOutcome interpretSendReply(const SendRequest &request, bool ok, const QString &reply,
+ReplyOutcome interpretSendReply(const SendRequest &request, bool answered, const QString &reply,
                                std::optional<double> currentBalance, const QDateTime &now);
+
+// A refusal's code: one digit other than the successes' "0" and "1".
+bool isRefusalCode(const QString &code);
 
 // The balance label's figure: the number before " cr" ("1234,56 cr.", "250 créditos"), or nothing.
 std::optional<double> balanceFromLabel(const QString &label);

@@ -142,8 +142,20 @@ private Q_SLOTS:
         QTest::newRow("empty") << "" << false << true << none << "" << 0.0 << "" << "Error" << noNet << false;
         // Unattended: the lost entry is logged too, and the box is only a notice (one per batch).
         QTest::newRow("empty, automated") << "" << true << true << none << "" << 0.0 << "" << "Error" << noNet << true;
-        QTest::newRow("no bar") << "<html>Error 500</html>" << false << true << none << "" << 0.0 << "" << "Error"
-                                << noNet << false;
+        // Answered, but neither a success nor a refusal: it may have been sent.
+        const int unknown = static_cast<int>(ReplyKind::Unknown);
+        const QString maybe = QStringLiteral("La respuesta del servidor no se ha podido interpretar. El SMS puede haberse "
+                                             "enviado: compruebe el historial antes de repetir el envío.");
+        QTest::newRow("no bar") << "<html>Error 500</html>" << false << true << unknown << "" << 0.0 << ""
+                                << "Envío de SMS" << maybe << false;
+        QTest::newRow("no bar, automated") << "Error 500" << true << true << unknown << "" << 0.0 << "" << "" << ""
+                                           << true;
+        QTest::newRow("text before the bar") << "Fatal error: x | y" << false << true << unknown << "" << 0.0 << ""
+                                             << "Envío de SMS" << maybe << false;
+        QTest::newRow("no code") << "|Message sent|12|1" << false << true << unknown << "" << 0.0 << ""
+                                 << "Envío de SMS" << maybe << false;
+        QTest::newRow("two-digit code") << "12|Odd|" << false << true << unknown << "" << 0.0 << "" << "Envío de SMS"
+                                        << maybe << false;
     }
     void replyOutcome()
     {

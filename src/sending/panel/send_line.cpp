@@ -119,7 +119,9 @@ void SendLine::recordSendReply(const net::GatewayReply &reply)
         if (m_channel->listeningLate(reply.exchange))
             m_lateSends.emplace(reply.exchange, request);
     } else {
-        outcome = sending::interpretSendReply(request, reply.ok, reply.text, m_quote.balance(),
+        // Whatever the gateway answered, an error page included, it had the request: only a
+        // gateway never reached is "no connection".
+        outcome = sending::interpretSendReply(request, reply.answered(), reply.text, m_quote.balance(),
                                              QDateTime::currentDateTime());
     }
     const RecordStatus recordStatus = recordOutcome(request, outcome);
@@ -153,10 +155,12 @@ void SendLine::recordLateReply(const net::GatewayReply &reply)
     const SendRequest request = found->second;
     m_lateSends.erase(found);
 
-    // Only the gateway's own word is news: a lost or empty late answer leaves the warning given.
-    if (reply.answered() && reply.ok) {
-        const ReplyOutcome outcome = sending::interpretSendReply(request, reply.ok, reply.text, m_quote.balance(),
-                                                                QDateTime::currentDateTime());
+    // Only the gateway's own word is news: a lost late answer, or one that is neither a success
+    // nor a refusal, leaves the warning given.
+    const ReplyOutcome outcome = reply.answered()
+        ? sending::interpretSendReply(request, true, reply.text, m_quote.balance(), QDateTime::currentDateTime())
+        : ReplyOutcome{};
+    if (outcome.kind == ReplyKind::Sent || outcome.kind == ReplyKind::Refused) {
         const RecordStatus recordStatus = recordOutcome(request, outcome);
         Q_EMIT lateReplyHandled(outcome.kind);
         Q_EMIT owedChanged();

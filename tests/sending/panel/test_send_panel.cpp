@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTest>
 #include <QToolButton>
 
@@ -50,6 +51,10 @@ void fill(PanelRig &rig, const QString &message, const QString &recipients)
 const QString kMaybeSentText = QStringLiteral(
     "No se ha recibido la respuesta del servidor. El SMS puede haberse enviado: compruebe el historial antes de "
     "repetir el envío.");
+
+const QString kUnrecognisedText = QStringLiteral(
+    "La respuesta del servidor no se ha podido interpretar. El SMS puede haberse enviado: compruebe el historial "
+    "antes de repetir el envío.");
 
 QString lastMessage(const testing::ScriptedPrompter &prompter)
 {
@@ -382,15 +387,10 @@ private Q_SLOTS:
         QCOMPARE(lastMessage(rig.prompter), kSentText);
     }
 
-    void emptyReplyAndTimeout()
+    void noConnection()
     {
         PanelRig rig;
         fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
-        rig.sim.armFault(sim::Endpoint::SendSms, sim::FaultKind::EmptyBody);
-        QVERIFY(rig.send());
-        QCOMPARE(lastMessage(rig.prompter), kNoConnectionText);
-        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error"));
-
         // Nobody listening: the send surely never left, so trying again is right.
         rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
         rig.sim.stop();
@@ -399,6 +399,60 @@ private Q_SLOTS:
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
         QVERIFY(rig.view->sendButton()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
+    }
+
+    // The gateway got the send and answered, but neither with a success nor with a refusal: it
+    // may have charged it, so the user is told to look at the history, not to try again, and
+    // unattended the log says the same. Only a gateway that was never reached is "no connection".
+    void unrecognisedReplyMayHaveSent_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("body");
+        QTest::newRow("empty body") << int(sim::FaultKind::EmptyBody) << 0 << QString();
+        QTest::newRow("maintenance page") << int(sim::FaultKind::NoSeparator) << 0 << QString();
+        QTest::newRow("500 page") << int(sim::FaultKind::HttpError) << 0 << QString();
+        QTest::newRow("502 page") << int(sim::FaultKind::HttpError) << 502 << QString();
+        QTest::newRow("404 page") << int(sim::FaultKind::NotFound) << 0 << QString();
+        QTest::newRow("500 without a page") << int(sim::FaultKind::CustomBody) << 500 << QString();
+        QTest::newRow("error text with a bar") << int(sim::FaultKind::CustomBody) << 200
+                                               << QStringLiteral("<b>Fatal error</b>: sendsms.php | line 12");
+        QTest::newRow("cut-off code") << int(sim::FaultKind::CustomBody) << 200 << QStringLiteral("|Message sent|12");
+    }
+    void unrecognisedReplyMayHaveSent()
+    {
+        QFETCH(int, fault);
+        QFETCH(int, status);
+        QFETCH(QString, body);
+        PanelRig rig;
+        QVERIFY(rig.startUp());
+        sim::Fault armed{static_cast<sim::FaultKind>(fault), 1};
+        armed.status = status;
+        armed.body = body;
+        rig.sim.armFault(sim::Endpoint::SendSms, armed);
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
+        QVERIFY(rig.send());
+        QCOMPARE(lastMessage(rig.prompter), kUnrecognisedText);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de SMS"));
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
+        QVERIFY(rig.view->sendButton()->isEnabled());
+        QVERIFY(!rig.busy.isBusy());
+
+        rig.sim.armFault(sim::Endpoint::SendSms, armed);
+        rig.panel->enqueue(QStringLiteral("34600000002"), QStringLiteral("Cola\r\nsegunda"));
+        QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
+        rig.panel->sendNextQueued();
+        QVERIFY(spy.wait(5000));
+        QCOMPARE(rig.prompter.count(), 1);
+        QFile log(rig.home.file(QStringLiteral("error_auto.txt")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray lines = log.readAll();
+        QCOMPARE(lines.count("\r\n"), 1);
+        QVERIFY2(lines.contains("--- Respuesta no reconocida del servidor al enviar a destinatario: 34600000002. El SMS "
+                                "puede haberse enviado: compruebe el historial antes de repetir el env\xEDo. Texto del "
+                                "mensaje: Cola\xB6segunda\r\n"),
+                 lines.constData());
+        QVERIFY(!rig.panel->isAutomated());
     }
 
     // The gateway charged the send but its reply came after the time-out: the panel is free at the
@@ -587,11 +641,16 @@ private Q_SLOTS:
     void manualSendAfterLostAutomatedSendIsConfirmed()
     {
         PanelRig rig;
-        rig.sim.armFault(sim::Endpoint::SendSms, sim::FaultKind::EmptyBody);
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        qputenv("BRISANTA_URL_BASE", QStringLiteral("http://127.0.0.1:%1/").arg(port).toUtf8());
         rig.panel->enqueue(QStringLiteral("34600000001"), QStringLiteral("Cola"));
         QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
         rig.panel->sendNextQueued();
         QVERIFY(spy.wait(5000));
+        qputenv("BRISANTA_URL_BASE", rig.sim.baseUrl().toUtf8());
         QCOMPARE(lastMessage(rig.prompter), kNoConnectionText);
         QVERIFY(!rig.panel->isAutomated()); // the batch is over, lost send or not
         QCOMPARE(rig.view->messageBox()->toPlainText(), QStringLiteral("Cola")); // kept to be sent again
