@@ -83,9 +83,13 @@ ReplyOutcome interpretSendReply(const SendRequest &request, bool answered, const
         const auto idNumber = text::parseInteger(id);
         row.webId = idNumber ? QString::number(*idNumber) : id;
         row.sender = postedSender(request);
-        row.credits = text::parseDecimal(field(fields, 3)).value_or(0.0);
+        const std::optional<double> credits = text::parseDecimal(field(fields, 3));
+        row.credits = credits.value_or(0.0);
         outcome.row = row;
-        if (currentBalance) {
+        if (!credits) {
+            // Charged, but by how much is not known: taking 0 off would leave the balance too high.
+            askBalanceFromGateway(outcome);
+        } else if (currentBalance) {
             outcome.newBalance = *currentBalance - row.credits;
             outcome.balanceLabel = creditLabel(formatCredits(*outcome.newBalance, true),
                                                       CreditFigure::BalanceAfterSend);
@@ -106,6 +110,15 @@ ReplyOutcome interpretSendReply(const SendRequest &request, bool answered, const
         outcome.messageText = refusalText(request, field(fields, 1));
     }
     return outcome;
+}
+
+void askBalanceFromGateway(ReplyOutcome &outcome)
+{
+    if (outcome.kind != ReplyKind::Sent)
+        return;
+    outcome.newBalance.reset();
+    outcome.balanceLabel = kUnknownLabel;
+    outcome.askBalance = true;
 }
 
 RecordOutcome recordSendOutcome(db::Connection &connection, const ReplyOutcome &outcome, int attempts)

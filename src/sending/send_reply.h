@@ -38,6 +38,9 @@ struct ReplyOutcome {
     bool noticeOnce = false;               // automated: the box is a notice, at most one per batch
     bool queueStep = false;                // automated: move the queue on
     bool enableSend = true;                // the send button is enabled again in every case
+    // Sent, but the charge cannot be taken off the balance shown (credits unreadable, or a figure
+    // that may already hold it): the balance reads "Desconocido" and is asked from the gateway.
+    bool askBalance = false;
 };
 
 // `answered` is true when the gateway answered at all (whatever the HTTP status, an empty page
@@ -51,6 +54,10 @@ ReplyOutcome interpretSendReply(const SendRequest &request, bool answered, const
 
 // A refusal's code: one digit other than the successes' "0" and "1".
 bool isRefusalCode(const QString &code);
+
+// A success whose charge must not be worked out from the balance shown: no new balance, the
+// label "Desconocido" and the gateway asked instead. Nothing changes for other outcomes.
+void askBalanceFromGateway(ReplyOutcome &outcome);
 
 // The balance label's figure: the number before " cr" ("1234,56 cr.", "250 créditos"), or nothing.
 std::optional<double> balanceFromLabel(const QString &label);

@@ -119,11 +119,11 @@ private Q_SLOTS:
                                 << "Envío de SMS" << ok << false;
         QTest::newRow("code 1, decimal comma") << "1|OK|77|1,5" << false << true << sent << "77" << 1.5 << "98,5 cr."
                                                << "Envío de SMS" << ok << false;
-        QTest::newRow("three fields") << "0|OK|123" << false << true << sent << "123" << 0.0 << "100 cr."
+        QTest::newRow("three fields") << "0|OK|123" << false << true << sent << "123" << 0.0 << "Desconocido"
                                       << "Envío de SMS" << ok << false;
         QTest::newRow("id and credits not numbers") << "0|OK|abc|x" << false << true << sent << "abc" << 0.0
-                                                    << "100 cr." << "Envío de SMS" << ok << false;
-        QTest::newRow("id and credits empty") << "0|OK||" << false << true << sent << "" << 0.0 << "100 cr."
+                                                    << "Desconocido" << "Envío de SMS" << ok << false;
+        QTest::newRow("id and credits empty") << "0|OK||" << false << true << sent << "" << 0.0 << "Desconocido"
                                               << "Envío de SMS" << ok << false;
         QTest::newRow("padded reply") << " 0 |OK| 55 | 3 \r\n" << false << true << sent << "55" << 3.0 << "97 cr."
                                       << "Envío de SMS" << ok << false;
@@ -190,6 +190,10 @@ private Q_SLOTS:
             QCOMPARE(outcome.row->state, QStringLiteral("0|0|0"));
         }
         if (!balanceKnown)
+            QVERIFY(!outcome.newBalance);
+        // A charge of unknown size is never taken as 0: the gateway is asked for the balance.
+        QCOMPARE(outcome.askBalance, balanceLabel == QStringLiteral("Desconocido"));
+        if (outcome.askBalance)
             QVERIFY(!outcome.newBalance);
     }
 

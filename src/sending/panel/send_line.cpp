@@ -63,6 +63,7 @@ bool SendLine::sendSms(const SendRequest &request)
     if (m_channel->post(built.url, built.fields) != net::StartStatus::Started)
         return false;
     m_pending = request;
+    m_balancesAtSend = m_quote.gatewayBalances();
     m_view.sendButton()->setEnabled(false);
     m_context.busy.setBusy(kBusyReason, true);
     return true;
@@ -123,6 +124,9 @@ void SendLine::recordSendReply(const net::GatewayReply &reply)
         // gateway never reached is "no connection".
         outcome = sending::interpretSendReply(request, reply.answered(), reply.text, m_quote.balance(),
                                              QDateTime::currentDateTime());
+        // A quote answered while this send was on its way may already hold its charge.
+        if (m_quote.gatewayBalances() != m_balancesAtSend)
+            askBalanceFromGateway(outcome);
     }
     const RecordStatus recordStatus = recordOutcome(request, outcome);
 
@@ -157,9 +161,11 @@ void SendLine::recordLateReply(const net::GatewayReply &reply)
 
     // Only the gateway's own word is news: a lost late answer, or one that is neither a success
     // nor a refusal, leaves the warning given.
-    const ReplyOutcome outcome = reply.answered()
+    ReplyOutcome outcome = reply.answered()
         ? sending::interpretSendReply(request, true, reply.text, m_quote.balance(), QDateTime::currentDateTime())
         : ReplyOutcome{};
+    // Since the time-out the balance may have been quoted with this charge in it: never subtract.
+    askBalanceFromGateway(outcome);
     if (outcome.kind == ReplyKind::Sent || outcome.kind == ReplyKind::Refused) {
         const RecordStatus recordStatus = recordOutcome(request, outcome);
         Q_EMIT lateReplyHandled(outcome.kind);
@@ -177,6 +183,10 @@ RecordStatus SendLine::recordOutcome(const SendRequest &request, const ReplyOutc
         recordStatus = recordSendOutcome(m_context.connection, outcome).status;
     if (outcome.newBalance)
         m_quote.setBalanceAfterSend(*outcome.newBalance, outcome.balanceLabel);
+    if (outcome.askBalance && !m_closing) {
+        m_quote.forgetBalance();
+        Q_EMIT balanceWanted();
+    }
 
     // The log is a courtesy: a line that cannot be written never holds the queue up.
     if (outcome.errorLogLine)

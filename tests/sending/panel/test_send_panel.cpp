@@ -2,6 +2,7 @@
 
 #include "platform/net/gateway_channel.h"
 #include "sending/panel/quote_line.h"
+#include "sending/panel/send_line.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -343,7 +344,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("sent") << "0|Message sent|123456|2" << 1 << "123456" << 2.0 << "98 cr." << kSentText;
         QTest::newRow("queued, decimal comma") << "1|Queued|77|1,5" << 1 << "77" << 1.5 << "98,5 cr." << kSentText;
-        QTest::newRow("three fields") << "0|Message sent|55" << 1 << "55" << 0.0 << "100 cr." << kSentText;
+        QTest::newRow("three fields") << "0|Message sent|55" << 1 << "55" << 0.0 << "Desconocido" << kSentText;
         QTest::newRow("refused") << "3|Authentication failure" << 0 << "" << 0.0 << "100 créditos"
                                  << "Authentication failure";
         QTest::newRow("parameters missing") << "2|Required parameters missing" << 0 << "" << 0.0 << "100 créditos"
@@ -366,7 +367,8 @@ private Q_SLOTS:
         QTEST(rig.view->balanceLabel()->text(), "saldo");
         QTEST(lastMessage(rig.prompter), "text");
         QVERIFY(rig.view->sendButton()->isEnabled());
-        QVERIFY(!rig.busy.isBusy());
+        // Without its credits the balance is asked from the gateway: the hourglass lasts until then.
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.busy.isBusy(), 5000);
     }
 
     // With no balance figure anywhere (none stored, the quote lost), a send records its row and
@@ -477,12 +479,88 @@ private Q_SLOTS:
         QCOMPARE(rig.scalar(QStringLiteral("SELECT mensaje || ' ' || destinatario || ' ' || id_web FROM Historial")),
                  QStringLiteral("Tarde 34600000001,34600000002 1000"));
         QCOMPARE(rig.connection.scalar(QStringLiteral("SELECT creditos FROM Historial")).toDouble(), 2.0);
+        // The balance may have been quoted since the time-out: it comes from the gateway.
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->balanceLabel()->text(), QStringLiteral("98 créditos"), 5000);
         QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("98"));
-        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("98 cr."));
         QCOMPARE(lastMessage(rig.prompter), kSentText);
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 1);
         QVERIFY(rig.view->sendButton()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
+    }
+
+    // A quote taken between a send's time-out and its late answer already holds the charge: the
+    // late answer must not take the credits off a second time. The balance is asked from the
+    // gateway instead, "Desconocido" until it comes.
+    void lateReplyAfterAQuoteChargesOnce()
+    {
+        PanelRig rig;
+        rig.sim.setBalance(QStringLiteral("usu"), 1500);
+        QVERIFY(rig.startUp());
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("1500 cr."));
+        fill(rig, QStringLiteral("Tarde"), QStringLiteral("34600000001"));
+        rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
+        rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(60000)});
+        QVERIFY(rig.send());
+        QCOMPARE(lastMessage(rig.prompter), kMaybeSentText);
+
+        QSignalSpy quotes(rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
+        rig.panel->refreshQuote();
+        QVERIFY(quotes.wait(5000));
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("1499 cr."));
+
+        QSignalSpy late(&rig.panel->sendLine(), &sending::SendLine::lateReplyHandled);
+        rig.sim.releaseHangs();
+        QVERIFY(late.wait(5000));
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 1);
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Desconocido"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->balanceLabel()->text(), QStringLiteral("1499 cr."), 5000);
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("1499"));
+        QCOMPARE(rig.sim.balance(QStringLiteral("usu")), 1499.0);
+    }
+
+    // A quote answered while a send was on its way may already hold that send's charge.
+    void quoteDuringASendChargesOnce()
+    {
+        PanelRig rig;
+        QVERIFY(rig.startUp());
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
+        rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(60000)});
+        QSignalSpy sends(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
+        rig.panel->sendMessage();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.sim.sends().size(), 1, 5000); // charged at the gateway
+        QSignalSpy quotes(rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
+        rig.panel->refreshQuote();
+        QVERIFY(quotes.wait(5000));
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("99 créditos"));
+
+        rig.sim.releaseHangs();
+        QVERIFY(sends.wait(5000));
+        QCOMPARE(lastMessage(rig.prompter), kSentText);
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Desconocido"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->balanceLabel()->text(), QStringLiteral("99 créditos"), 5000);
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("99"));
+    }
+
+    // A success whose credits cannot be read says nothing of the charge: the gateway is asked.
+    void unreadableCreditsAskTheGateway_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("not a number") << "0|Message sent|55|abc";
+        QTest::newRow("empty") << "0|Message sent|55|";
+        QTest::newRow("missing") << "0|Message sent|55";
+    }
+    void unreadableCreditsAskTheGateway()
+    {
+        QFETCH(QString, reply);
+        PanelRig rig;
+        QVERIFY(rig.startUp());
+        rig.sim.armCustomReply(sim::Endpoint::SendSms, reply); // the gateway charges 1 all the same
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
+        QVERIFY(rig.send());
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 1);
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Desconocido"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->balanceLabel()->text(), QStringLiteral("99 créditos"), 5000);
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("99"));
     }
 
     // The shutdown's wait returns as soon as the late answer is recorded, and starts no queued send.
