@@ -10,7 +10,6 @@
 #include "startup/app_context.h"
 
 #include <QAction>
-#include <QFileInfo>
 #include <QScopedValueRollback>
 
 namespace automation {
@@ -128,7 +127,7 @@ CheckResult AutomationController::tick()
         m_countdown.reset(settings->minutes);
         if (settings->separator.isEmpty())
             result = CheckResult::NoSettings;
-        else if (settings->file.isEmpty() || !QFileInfo::exists(settings->file))
+        else if (!hasFileToTake(settings->file))
             result = CheckResult::NoFile;
         else
             result = readWatchedFile(settings->file, settings->separator);

@@ -1,10 +1,14 @@
 #include "automation/file_taking.h"
 
+#include "automation/open_for_writing.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <filesystem>
 #include <optional>
+#include <system_error>
 
 namespace automation {
 namespace {
@@ -32,16 +36,58 @@ bool writeCopy(const QString &path, const QByteArray &bytes)
     return copy.commit();
 }
 
+// One rename, never a copy and a delete: a copy would leave the same gap between reading and
+// deleting that moving the file aside closes.
+bool moveAside(const QString &file, const QString &takenPath)
+{
+    const QFileInfo info(file);
+    if (!info.isFile())
+        return false;
+    std::error_code error;
+    std::filesystem::rename(info.filesystemAbsoluteFilePath(), QFileInfo(takenPath).filesystemAbsoluteFilePath(),
+                            error);
+    return !error;
+}
+
 } // namespace
+
+QString takingPathFor(const QString &file)
+{
+    return QFileInfo(file).absoluteFilePath() + QStringLiteral(".en_envio");
+}
+
+bool hasFileToTake(const QString &file)
+{
+    return !file.isEmpty() && (QFileInfo::exists(file) || QFileInfo::exists(takingPathFor(file)));
+}
 
 FileTake takeFile(const QString &file, const QString &separator, const QDateTime &now)
 {
     FileTake take;
     take.copyPath = copyPathFor(file, now);
+    take.takenPath = takingPathFor(file);
 
-    const std::optional<QByteArray> bytes = readAll(file);
+    // A file left aside by an earlier take goes first: it holds older lines, and its name is
+    // needed for the next move.
+    take.leftOver = QFileInfo::exists(take.takenPath);
+    if (!take.leftOver && !moveAside(file, take.takenPath)) {
+        take.status = TakeStatus::Unreadable;
+        return take;
+    }
+
+    // A program that opened the file before the move writes on into it until it closes it.
+    if (heldOpenForWriting(take.takenPath)) {
+        take.status = TakeStatus::BeingWritten;
+        return take;
+    }
+    const std::optional<QByteArray> bytes = readAll(take.takenPath);
     if (!bytes) {
         take.status = TakeStatus::Unreadable;
+        return take;
+    }
+    // Opened just before the move and written since: read it whole at the next check.
+    if (heldOpenForWriting(take.takenPath) || QFileInfo(take.takenPath).size() != bytes->size()) {
+        take.status = TakeStatus::BeingWritten;
         return take;
     }
 
@@ -51,21 +97,11 @@ FileTake takeFile(const QString &file, const QString &separator, const QDateTime
         take.status = TakeStatus::NotCopied;
         return take;
     }
-    auto removeFreshCopy = [&] {
-        // A copy of this minute's earlier batch is a record of sends made; only a fresh one goes.
+    if (!QFile::remove(take.takenPath)) {
+        // Sending now would send these lines again at the next check. A copy of this minute's
+        // earlier batch is a record of sends made; only a fresh one goes.
         if (!hadCopy)
             QFile::remove(take.copyPath);
-    };
-
-    // The writing program may still be adding lines: they would go with the file unsent.
-    if (readAll(file) != bytes) {
-        removeFreshCopy();
-        take.status = TakeStatus::BeingWritten;
-        return take;
-    }
-    if (!QFile::remove(file)) {
-        // Sending now would send these lines again at the next check.
-        removeFreshCopy();
         take.status = TakeStatus::NotDeleted;
         return take;
     }
@@ -82,16 +118,18 @@ QString takeErrorText(const FileTake &take, const QString &file)
     case TakeStatus::Taken:
         return {};
     case TakeStatus::Unreadable:
-        return QStringLiteral("No se ha podido leer el archivo de envíos ") + file
-               + QStringLiteral(". No se ha enviado nada.") + retryNote;
+        return QStringLiteral("No se ha podido leer el archivo de envíos ")
+               + (take.leftOver ? take.takenPath : file) + QStringLiteral(". No se ha enviado nada.") + retryNote;
     case TakeStatus::NotCopied:
         return QStringLiteral("No se ha podido guardar la copia ") + take.copyPath + QStringLiteral(". El archivo ")
-               + file + QStringLiteral(" se deja en su sitio y no se ha enviado nada.") + retryNote;
+               + file + QStringLiteral(" se deja apartado como ") + take.takenPath
+               + QStringLiteral(" y no se ha enviado nada.") + retryNote;
     case TakeStatus::BeingWritten:
-        return QStringLiteral("El archivo ") + file
-               + QStringLiteral(" ha cambiado mientras se leía. No se ha enviado nada.") + retryNote;
+        return QStringLiteral("Otro programa sigue escribiendo en el archivo ") + file
+               + QStringLiteral(", apartado como ") + take.takenPath + QStringLiteral(". No se ha enviado nada todavía.")
+               + retryNote;
     case TakeStatus::NotDeleted:
-        return QStringLiteral("No se ha podido borrar el archivo ") + file
+        return QStringLiteral("No se ha podido borrar el archivo ") + take.takenPath
                + QStringLiteral(" tras copiarlo. No se ha enviado nada, para no repetir los envíos.") + retryNote;
     }
     return {};

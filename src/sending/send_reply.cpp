@@ -5,6 +5,7 @@
 #include "platform/text/decimal.h"
 #include "sending/message_counter.h"
 #include "sending/message_parts.h"
+#include "sending/send_unknown.h"
 #include "startup/brand.h"
 
 #include <QDir>
@@ -39,11 +40,16 @@ std::optional<double> balanceFromLabel(const QString &label)
     return text::parseDecimal(cut < 0 ? label : label.left(cut));
 }
 
-ReplyOutcome interpretSendReply(const SendRequest &request, bool ok, const QString &reply,
+bool isRefusalCode(const QString &code)
+{
+    return code.size() == 1 && code.at(0) >= QLatin1Char('2') && code.at(0) <= QLatin1Char('9');
+}
+
+ReplyOutcome interpretSendReply(const SendRequest &request, bool answered, const QString &reply,
                                std::optional<double> currentBalance, const QDateTime &now)
 {
     ReplyOutcome outcome;
-    if (!ok || !net::replyOk(reply)) {
+    if (!answered) {
         outcome.kind = ReplyKind::NoConnection;
         outcome.messageTitle = QStringLiteral("Error");
         outcome.messageText = QStringLiteral(
@@ -58,9 +64,14 @@ ReplyOutcome interpretSendReply(const SendRequest &request, bool ok, const QStri
     }
     const QStringList fields = net::splitApiReply(reply.trimmed());
     const QString code = field(fields, 0);
+    const bool success = code == QLatin1String("0") || code == QLatin1String("1");
+    // The gateway had the request and said something that is neither its success nor its
+    // refusal (an empty page, an error page, a broken line): it may have charged the send.
+    if (!net::replyOk(reply) || (!success && !isRefusalCode(code)))
+        return unrecognisedReplyOutcome(request, now);
     outcome.queueStep = request.automated;
 
-    if (code == QLatin1String("0") || code == QLatin1String("1")) {
+    if (success) {
         outcome.kind = ReplyKind::Sent;
         HistoryRow row;
         row.username = request.username;
@@ -72,9 +83,13 @@ ReplyOutcome interpretSendReply(const SendRequest &request, bool ok, const QStri
         const auto idNumber = text::parseInteger(id);
         row.webId = idNumber ? QString::number(*idNumber) : id;
         row.sender = postedSender(request);
-        row.credits = text::parseDecimal(field(fields, 3)).value_or(0.0);
+        const std::optional<double> credits = text::parseDecimal(field(fields, 3));
+        row.credits = credits.value_or(0.0);
         outcome.row = row;
-        if (currentBalance) {
+        if (!credits) {
+            // Charged, but by how much is not known: taking 0 off would leave the balance too high.
+            askBalanceFromGateway(outcome);
+        } else if (currentBalance) {
             outcome.newBalance = *currentBalance - row.credits;
             outcome.balanceLabel = creditLabel(formatCredits(*outcome.newBalance, true),
                                                       CreditFigure::BalanceAfterSend);
@@ -95,6 +110,15 @@ ReplyOutcome interpretSendReply(const SendRequest &request, bool ok, const QStri
         outcome.messageText = refusalText(request, field(fields, 1));
     }
     return outcome;
+}
+
+void askBalanceFromGateway(ReplyOutcome &outcome)
+{
+    if (outcome.kind != ReplyKind::Sent)
+        return;
+    outcome.newBalance.reset();
+    outcome.balanceLabel = kUnknownLabel;
+    outcome.askBalance = true;
 }
 
 RecordOutcome recordSendOutcome(db::Connection &connection, const ReplyOutcome &outcome, int attempts)
@@ -148,12 +172,27 @@ QString automatedErrorLine(const QDateTime &now, const QString &recipients, cons
            + recipients + QStringLiteral(". Texto del mensaje: ") + message + QStringLiteral("\r\n");
 }
 
+QString oneLogLine(QString line)
+{
+    if (line.endsWith(QStringLiteral("\r\n")))
+        line.chop(2);
+    line.replace(QStringLiteral("\r\n"), QStringLiteral("\u00B6"));
+    for (QChar &ch : line) {
+        if (ch == QLatin1Char('\r') || ch == QLatin1Char('\n') || ch == QChar::LineSeparator
+            || ch == QChar::ParagraphSeparator)
+            ch = QChar(0x00B6);
+        else if (ch.category() == QChar::Other_Control && ch != QLatin1Char('\t'))
+            ch = QLatin1Char(' ');
+    }
+    return line + QStringLiteral("\r\n");
+}
+
 bool appendAutomatedError(const QString &folder, const QString &line)
 {
     QFile file(QDir(folder).filePath(QStringLiteral("error_auto.txt")));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
-    const QByteArray bytes = text::toCp1252(line);
+    const QByteArray bytes = text::toCp1252(oneLogLine(line));
     const bool written = file.write(bytes) == bytes.size();
     file.close();
     return written && file.error() == QFileDevice::NoError;

@@ -23,7 +23,8 @@ enum class ReplyKind {
     NoConnection,
     Sent,
     Refused,
-    Unknown, // no answer after the request reached the gateway: it may have been sent (send_unknown.h)
+    Unknown, // no answer after the request reached the gateway, or an answer that is neither a
+             // success nor a refusal: it may have been sent (send_unknown.h)
 };
 
 struct ReplyOutcome {
@@ -37,12 +38,26 @@ struct ReplyOutcome {
     bool noticeOnce = false;               // automated: the box is a notice, at most one per batch
     bool queueStep = false;                // automated: move the queue on
     bool enableSend = true;                // the send button is enabled again in every case
+    // Sent, but the charge cannot be taken off the balance shown (credits unreadable, or a figure
+    // that may already hold it): the balance reads "Desconocido" and is asked from the gateway.
+    bool askBalance = false;
 };
 
+// `answered` is true when the gateway answered at all (whatever the HTTP status, an empty page
+// included), false when it was never reached (no connection): only then is the reply "no
+// connection". An answer that is neither a success (code "0" or "1") nor a refusal (another
+// one-digit code) means the SMS may have been sent (Unknown).
 // `currentBalance` is the balance the panel shows, nothing when it shows no figure ("Desconocido",
 // "Comprobando..."): then the stored balance is left as it is rather than guessed.
-ReplyOutcome interpretSendReply(const SendRequest &request, bool ok, const QString &reply,
+ReplyOutcome interpretSendReply(const SendRequest &request, bool answered, const QString &reply,
                                std::optional<double> currentBalance, const QDateTime &now);
+
+// A refusal's code: one digit other than the successes' "0" and "1".
+bool isRefusalCode(const QString &code);
+
+// A success whose charge must not be worked out from the balance shown: no new balance, the
+// label "Desconocido" and the gateway asked instead. Nothing changes for other outcomes.
+void askBalanceFromGateway(ReplyOutcome &outcome);
 
 // The balance label's figure: the number before " cr" ("1234,56 cr.", "250 créditos"), or nothing.
 std::optional<double> balanceFromLabel(const QString &label);
@@ -75,8 +90,13 @@ QString pendingSendText();
 // The error log line of an automated send the gateway refused (CR LF ended).
 QString automatedErrorLine(const QDateTime &now, const QString &recipients, const QString &message);
 
-// Appends one line to "error_auto.txt" in `folder` (Windows-1252, as the old log was). Never
-// throws; false when the file could not be written.
+// `line` (its CR LF end, if any, left out) as one line of the log, ended by CR LF: a message or a
+// name may hold line breaks, which would cut its entry in two, so each shows as "¶"; other
+// control characters but the tab become blanks.
+QString oneLogLine(QString line);
+
+// Appends `line` to "error_auto.txt" in `folder` as one line (oneLogLine; Windows-1252, as the
+// old log was). Never throws; false when the file could not be written.
 bool appendAutomatedError(const QString &folder, const QString &line);
 
 } // namespace sending

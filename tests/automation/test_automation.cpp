@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QSet>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
@@ -305,6 +306,61 @@ private Q_SLOTS:
         QCOMPARE(QDir(rig.home.file(QStringLiteral("entrada"))).entryList(QDir::Files).size(), 1);
     }
 
+    // Another program appends line after line (open, append, close) while the file is taken
+    // again and again: every line is read by one take and one only, and is in that take's copy.
+    void linesWrittenDuringTakesAreNeverLost()
+    {
+#ifndef Q_OS_LINUX
+        QSKIP("Which program holds a file open for writing is read from /proc");
+#endif
+        testing::AutomationRig rig;
+        constexpr int kLines = 200;
+        QProcess writer;
+        writer.setProgram(QStringLiteral("/bin/sh"));
+        writer.setArguments({QStringLiteral("-c"),
+                             QStringLiteral("i=1; while [ $i -le $1 ]; do env printf '6%08d#Linea %d\\n' $i $i >> \"$2\"; "
+                                            "i=$((i+1)); done"),
+                             QStringLiteral("sh"), QString::number(kLines), rig.watched()});
+        writer.start();
+        QVERIFY(writer.waitForStarted(5000));
+
+        QHash<QString, int> taken;
+        QHash<QByteArray, int> archived;
+        int takes = 0;
+        int takenTimes = 0;
+        auto takeOnce = [&] {
+            // A minute of its own for each take, so no copy replaces another.
+            const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now.addSecs(60 * takes++));
+            if (take.status != automation::TakeStatus::Taken)
+                return;
+            ++takenTimes;
+            for (const automation::QueuedSend &entry : take.reading.sends) {
+                for (const QString &number : entry.numbers.split(QLatin1Char(',')))
+                    ++taken[number + QLatin1Char('|') + entry.message];
+            }
+            const QByteArray copy = testing::AutomationRig::read(take.copyPath);
+            for (const QByteArray &line : copy.split('\n')) {
+                if (!line.isEmpty())
+                    ++archived[line];
+            }
+        };
+        while (!writer.waitForFinished(0))
+            takeOnce();
+        QCOMPARE(writer.exitCode(), 0);
+        for (int i = 0; i < 5 && automation::hasFileToTake(rig.watched()); ++i)
+            takeOnce();
+        QVERIFY(!automation::hasFileToTake(rig.watched()));
+        QVERIFY2(takenTimes > 1, qPrintable(QString::number(takenTimes)));
+
+        QCOMPARE(taken.size(), kLines);
+        QCOMPARE(archived.size(), kLines);
+        for (int i = 1; i <= kLines; ++i) {
+            const QString number = QStringLiteral("346%1").arg(i, 8, 10, QLatin1Char('0'));
+            QCOMPARE(taken.value(number + QStringLiteral("|Linea ") + QString::number(i)), 1);
+            QCOMPARE(archived.value(QStringLiteral("6%1#Linea %2").arg(i, 8, 10, QLatin1Char('0')).arg(i).toLatin1()), 1);
+        }
+    }
+
     // The file goes only once its copy is safely written.
     void copyThatCannotBeWrittenKeepsTheFile()
     {
@@ -314,8 +370,45 @@ private Q_SLOTS:
         const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
         QCOMPARE(take.status, automation::TakeStatus::NotCopied);
         QVERIFY(take.reading.sends.isEmpty());
-        QCOMPARE(testing::AutomationRig::read(rig.watched()), QByteArray("600000001#Uno\r\n"));
-        QVERIFY(automation::takeErrorText(take, rig.watched()).contains(QStringLiteral("se deja en su sitio")));
+        QCOMPARE(testing::AutomationRig::read(take.takenPath), QByteArray("600000001#Uno\r\n"));
+        QVERIFY(automation::takeErrorText(take, rig.watched()).contains(QStringLiteral("se deja apartado como ")));
+
+        // The lines set aside are the next take's, before a file written since.
+        QVERIFY(rig.write("600000002#Dos\r\n"));
+        const auto next = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now.addSecs(60));
+        QCOMPARE(next.status, automation::TakeStatus::Taken);
+        QVERIFY(next.leftOver);
+        QCOMPARE(asText(next.reading.sends), QStringList{QStringLiteral("34600000001|Uno")});
+        QCOMPARE(testing::AutomationRig::read(rig.watched()), QByteArray("600000002#Dos\r\n"));
+        QCOMPARE(asText(automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now.addSecs(120)).reading.sends),
+                 QStringList{QStringLiteral("34600000002|Dos")});
+        QVERIFY(!automation::hasFileToTake(rig.watched()));
+    }
+
+    // A program that still has the file open for writing when it is moved aside writes on into
+    // the moved file: it is read only once that program has let go of it.
+    void fileStillOpenForWritingWaits()
+    {
+#ifndef Q_OS_LINUX
+        QSKIP("Which program holds a file open for writing is read from /proc");
+#endif
+        testing::AutomationRig rig;
+        QFile writer(rig.watched());
+        QVERIFY(writer.open(QIODevice::WriteOnly | QIODevice::Append));
+        QVERIFY(writer.write("600000001#Uno\r\n") > 0);
+        QVERIFY(writer.flush());
+        const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
+        QCOMPARE(take.status, automation::TakeStatus::BeingWritten);
+        QVERIFY(!QFile::exists(rig.watched()));
+        QVERIFY(automation::hasFileToTake(rig.watched()));
+        QVERIFY(writer.write("600000002#Dos\r\n") > 0);
+        writer.close();
+
+        const auto next = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
+        QCOMPARE(next.status, automation::TakeStatus::Taken);
+        QCOMPARE(asText(next.reading.sends),
+                 (QStringList{QStringLiteral("34600000001|Uno"), QStringLiteral("34600000002|Dos")}));
+        QVERIFY(!automation::hasFileToTake(rig.watched()));
     }
 
     void folderAtThePathIsNotAFile()
@@ -378,6 +471,31 @@ private Q_SLOTS:
         QVERIFY(rig.view->messageBox()->toPlainText().isEmpty());
         QVERIFY(rig.view->recipientsBox()->toPlainText().isEmpty());
         QVERIFY(rig.errorLog().isEmpty());
+    }
+
+    // The client stopped after moving the file aside and before sending it: the next check finds
+    // what was set aside and sends it before any file written since.
+    void fileSetAsideBeforeAStopIsSentFirst()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("1"));
+        QVERIFY(testing::AutomationRig::writeTo(automation::takingPathFor(rig.watched()), "600000001#Apartado\r\n"));
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::Read);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 5000);
+        QCOMPARE(sentTo(rig), QStringList{QStringLiteral("34600000001|Apartado")});
+        QVERIFY(!automation::hasFileToTake(rig.watched()));
+
+        QVERIFY(testing::AutomationRig::writeTo(automation::takingPathFor(rig.watched()), "600000002#Viejo\r\n"));
+        QVERIFY(rig.write("600000003#Nuevo\r\n"));
+        rig.now = rig.now.addSecs(60);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::Read);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 5000);
+        QCOMPARE(rig.automation->tick(), automation::CheckResult::Read);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 5000);
+        QCOMPARE(sentTo(rig), (QStringList{QStringLiteral("34600000001|Apartado"), QStringLiteral("34600000002|Viejo"),
+                                           QStringLiteral("34600000003|Nuevo")}));
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 3);
+        QVERIFY(!automation::hasFileToTake(rig.watched()));
     }
 
     void windows1252FileIsSentAsWritten()

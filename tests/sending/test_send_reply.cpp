@@ -2,6 +2,7 @@
 #include "sending/send_command.h"
 #include "sending/send_reply.h"
 #include "sending/send_request.h"
+#include "sending/send_unknown.h"
 
 #include "platform/db/connection.h"
 #include "platform/net/form_body.h"
@@ -118,11 +119,11 @@ private Q_SLOTS:
                                 << "Envío de SMS" << ok << false;
         QTest::newRow("code 1, decimal comma") << "1|OK|77|1,5" << false << true << sent << "77" << 1.5 << "98,5 cr."
                                                << "Envío de SMS" << ok << false;
-        QTest::newRow("three fields") << "0|OK|123" << false << true << sent << "123" << 0.0 << "100 cr."
+        QTest::newRow("three fields") << "0|OK|123" << false << true << sent << "123" << 0.0 << "Desconocido"
                                       << "Envío de SMS" << ok << false;
         QTest::newRow("id and credits not numbers") << "0|OK|abc|x" << false << true << sent << "abc" << 0.0
-                                                    << "100 cr." << "Envío de SMS" << ok << false;
-        QTest::newRow("id and credits empty") << "0|OK||" << false << true << sent << "" << 0.0 << "100 cr."
+                                                    << "Desconocido" << "Envío de SMS" << ok << false;
+        QTest::newRow("id and credits empty") << "0|OK||" << false << true << sent << "" << 0.0 << "Desconocido"
                                               << "Envío de SMS" << ok << false;
         QTest::newRow("padded reply") << " 0 |OK| 55 | 3 \r\n" << false << true << sent << "55" << 3.0 << "97 cr."
                                       << "Envío de SMS" << ok << false;
@@ -141,8 +142,20 @@ private Q_SLOTS:
         QTest::newRow("empty") << "" << false << true << none << "" << 0.0 << "" << "Error" << noNet << false;
         // Unattended: the lost entry is logged too, and the box is only a notice (one per batch).
         QTest::newRow("empty, automated") << "" << true << true << none << "" << 0.0 << "" << "Error" << noNet << true;
-        QTest::newRow("no bar") << "<html>Error 500</html>" << false << true << none << "" << 0.0 << "" << "Error"
-                                << noNet << false;
+        // Answered, but neither a success nor a refusal: it may have been sent.
+        const int unknown = static_cast<int>(ReplyKind::Unknown);
+        const QString maybe = QStringLiteral("La respuesta del servidor no se ha podido interpretar. El SMS puede haberse "
+                                             "enviado: compruebe el historial antes de repetir el envío.");
+        QTest::newRow("no bar") << "<html>Error 500</html>" << false << true << unknown << "" << 0.0 << ""
+                                << "Envío de SMS" << maybe << false;
+        QTest::newRow("no bar, automated") << "Error 500" << true << true << unknown << "" << 0.0 << "" << "" << ""
+                                           << true;
+        QTest::newRow("text before the bar") << "Fatal error: x | y" << false << true << unknown << "" << 0.0 << ""
+                                             << "Envío de SMS" << maybe << false;
+        QTest::newRow("no code") << "|Message sent|12|1" << false << true << unknown << "" << 0.0 << ""
+                                 << "Envío de SMS" << maybe << false;
+        QTest::newRow("two-digit code") << "12|Odd|" << false << true << unknown << "" << 0.0 << "" << "Envío de SMS"
+                                        << maybe << false;
     }
     void replyOutcome()
     {
@@ -177,6 +190,10 @@ private Q_SLOTS:
             QCOMPARE(outcome.row->state, QStringLiteral("0|0|0"));
         }
         if (!balanceKnown)
+            QVERIFY(!outcome.newBalance);
+        // A charge of unknown size is never taken as 0: the gateway is asked for the balance.
+        QCOMPARE(outcome.askBalance, balanceLabel == QStringLiteral("Desconocido"));
+        if (outcome.askBalance)
             QVERIFY(!outcome.newBalance);
     }
 
@@ -366,6 +383,33 @@ private Q_SLOTS:
         QCOMPARE(bytes.count("\r\n"), 2);
         QVERIFY(bytes.contains("A\xF1o nuevo"));
         QVERIFY(!appendAutomatedError(home.file(QStringLiteral("no/such/folder")), line));
+    }
+
+    // Whatever a message holds, its entry in the log stays one line: a line break shows as a mark.
+    void errorLogLineIsOneLine_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QByteArray>("logged");
+        QTest::newRow("CR LF") << QStringLiteral("Hola\r\nadiós") << QByteArray("Hola\xB6" "adi\xF3s");
+        QTest::newRow("LF and CR") << QStringLiteral("a\nb\rc") << QByteArray("a\xB6" "b\xB6" "c");
+        QTest::newRow("ends with a break") << QStringLiteral("fin\r\n") << QByteArray("fin\xB6");
+        QTest::newRow("other controls") << QStringLiteral("a\vb\fc\td") << QByteArray("a b c\td");
+    }
+    void errorLogLineIsOneLine()
+    {
+        QFETCH(QString, message);
+        QFETCH(QByteArray, logged);
+        testing::TempHome home;
+        QVERIFY(appendAutomatedError(home.path(), automatedErrorLine(kNow, QStringLiteral("34600000001"), message)));
+        QVERIFY(appendAutomatedError(home.path(), unknownOutcomeLogLine(kNow, QStringLiteral("34600000001"), message)));
+        QFile file(home.file(QStringLiteral("error_auto.txt")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QCOMPARE(bytes.count('\n'), 2);
+        QCOMPARE(bytes.count('\r'), 2);
+        const QByteArray entryEnd = QByteArray("Texto del mensaje: ") + logged + QByteArray("\r\n");
+        QVERIFY2(bytes.contains(QByteArray(entryEnd + QByteArray("05/03/2026"))), bytes.constData());
+        QVERIFY2(bytes.endsWith(entryEnd), bytes.constData());
     }
 
     void quoteRequests()

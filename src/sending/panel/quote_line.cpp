@@ -40,12 +40,15 @@ void QuoteLine::showChecking()
 {
     m_cost.setChecking();
     m_view.costLabel()->setText(kCheckingLabel);
-    m_view.balanceLabel()->setText(kCheckingLabel);
+    // A balance forgotten after a send reads "Desconocido" until the gateway's figure comes.
+    m_view.balanceLabel()->setText(m_balanceForgotten ? kUnknownLabel : kCheckingLabel);
     m_context.busy.setBusy(kBusyReason, true);
 }
 
 std::optional<double> QuoteLine::balance() const
 {
+    if (m_balanceForgotten)
+        return std::nullopt;
     const QVariant stored = m_context.connection.scalar(QStringLiteral("SELECT saldo FROM Usuario ORDER BY sid LIMIT 1"));
     if (stored.isValid() && !stored.toString().trimmed().isEmpty())
         return text::parseDecimal(stored.toString());
@@ -102,6 +105,13 @@ void QuoteLine::setBalanceAfterSend(double newBalance, const QString &label)
         m_view.balanceLabel()->setText(label);
 }
 
+void QuoteLine::forgetBalance()
+{
+    m_balanceForgotten = true;
+    m_balance.reset();
+    m_view.balanceLabel()->setText(kUnknownLabel);
+}
+
 void QuoteLine::handleQuoteReply(const net::GatewayReply &reply)
 {
     const QuoteOutcome outcome = sending::interpretQuoteReply(reply.ok, reply.text);
@@ -112,6 +122,8 @@ void QuoteLine::handleQuoteReply(const net::GatewayReply &reply)
         m_cost.setUnknown();
     if (outcome.balance) {
         m_balance = outcome.balance;
+        m_balanceForgotten = false;
+        ++m_gatewayBalances;
         // A balance that cannot be stored now is stored again by the next quote or send.
         storeBalance(m_context.connection, *outcome.balance);
     }

@@ -46,6 +46,12 @@ public:
     std::optional<double> balance() const;
     // A send lowered it (already stored by the reply handler): only the label follows.
     void setBalanceAfterSend(double newBalance, const QString &label);
+    // A send was charged by an amount that cannot be taken off the figure shown: the balance is
+    // unknown ("Desconocido", balance() gives nothing) until a quote brings the gateway's figure.
+    void forgetBalance();
+    // How many quotes have brought the gateway's balance so far: a send that sees this move while
+    // it was on its way cannot know whether the figure already holds its charge.
+    quint64 gatewayBalances() const { return m_gatewayBalances; }
 
     net::GatewayChannel &channel() { return *m_channel; }
 
@@ -64,6 +70,8 @@ private:
     CostModel m_cost;
     int m_quotedParts = 1;
     std::optional<double> m_balance;
+    bool m_balanceForgotten = false;
+    quint64 m_gatewayBalances = 0;
 };
 
 } // namespace sending

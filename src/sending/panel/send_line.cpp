@@ -63,6 +63,7 @@ bool SendLine::sendSms(const SendRequest &request)
     if (m_channel->post(built.url, built.fields) != net::StartStatus::Started)
         return false;
     m_pending = request;
+    m_balancesAtSend = m_quote.gatewayBalances();
     m_view.sendButton()->setEnabled(false);
     m_context.busy.setBusy(kBusyReason, true);
     return true;
@@ -119,8 +120,13 @@ void SendLine::recordSendReply(const net::GatewayReply &reply)
         if (m_channel->listeningLate(reply.exchange))
             m_lateSends.emplace(reply.exchange, request);
     } else {
-        outcome = sending::interpretSendReply(request, reply.ok, reply.text, m_quote.balance(),
+        // Whatever the gateway answered, an error page included, it had the request: only a
+        // gateway never reached is "no connection".
+        outcome = sending::interpretSendReply(request, reply.answered(), reply.text, m_quote.balance(),
                                              QDateTime::currentDateTime());
+        // A quote answered while this send was on its way may already hold its charge.
+        if (m_quote.gatewayBalances() != m_balancesAtSend)
+            askBalanceFromGateway(outcome);
     }
     const RecordStatus recordStatus = recordOutcome(request, outcome);
 
@@ -153,10 +159,14 @@ void SendLine::recordLateReply(const net::GatewayReply &reply)
     const SendRequest request = found->second;
     m_lateSends.erase(found);
 
-    // Only the gateway's own word is news: a lost or empty late answer leaves the warning given.
-    if (reply.answered() && reply.ok) {
-        const ReplyOutcome outcome = sending::interpretSendReply(request, reply.ok, reply.text, m_quote.balance(),
-                                                                QDateTime::currentDateTime());
+    // Only the gateway's own word is news: a lost late answer, or one that is neither a success
+    // nor a refusal, leaves the warning given.
+    ReplyOutcome outcome = reply.answered()
+        ? sending::interpretSendReply(request, true, reply.text, m_quote.balance(), QDateTime::currentDateTime())
+        : ReplyOutcome{};
+    // Since the time-out the balance may have been quoted with this charge in it: never subtract.
+    askBalanceFromGateway(outcome);
+    if (outcome.kind == ReplyKind::Sent || outcome.kind == ReplyKind::Refused) {
         const RecordStatus recordStatus = recordOutcome(request, outcome);
         Q_EMIT lateReplyHandled(outcome.kind);
         Q_EMIT owedChanged();
@@ -173,6 +183,10 @@ RecordStatus SendLine::recordOutcome(const SendRequest &request, const ReplyOutc
         recordStatus = recordSendOutcome(m_context.connection, outcome).status;
     if (outcome.newBalance)
         m_quote.setBalanceAfterSend(*outcome.newBalance, outcome.balanceLabel);
+    if (outcome.askBalance && !m_closing) {
+        m_quote.forgetBalance();
+        Q_EMIT balanceWanted();
+    }
 
     // The log is a courtesy: a line that cannot be written never holds the queue up.
     if (outcome.errorLogLine)

@@ -68,6 +68,8 @@ Q_SIGNALS:
     void lateReplyHandled(sending::ReplyKind kind);
     // A reply was handled, a late one recorded or given up: owed() may have changed.
     void owedChanged();
+    // A send was charged by an amount the balance shown cannot take: ask the gateway for it.
+    void balanceWanted();
 
 private:
     void recordSendReply(const net::GatewayReply &reply);
@@ -81,6 +83,7 @@ private:
     QuoteLine &m_quote;
     net::GatewayChannel *m_channel = nullptr;
     std::optional<SendRequest> m_pending;
+    quint64 m_balancesAtSend = 0;   // the quote line's gatewayBalances() when the pending send left
     std::map<quint64, SendRequest> m_lateSends; // timed-out sends still listened for, by exchange
     bool m_closing = false;
     QList<QPair<QString, QString>> m_queue;

@@ -79,6 +79,8 @@ SendPanelController::SendPanelController(SendPanelView &view, startup::AppContex
     connect(view.refreshBalanceImage(), &QToolButton::clicked, this, &SendPanelController::refreshQuote);
     connect(m_send, &SendLine::replyHandled, this, &SendPanelController::sendReplyHandled);
     connect(m_quote, &QuoteLine::quoteHandled, this, &SendPanelController::quoteReplyHandled);
+    // The same request as the refresh icons: the balance and the cost of what the panel holds.
+    connect(m_send, &SendLine::balanceWanted, this, &SendPanelController::refreshQuote);
 
     // What the counter starts from; the cost label keeps the start-up figure until parts change.
     m_parts = sending::countCharacters(crlfText(*view.messageBox()), view.sendTimeBox()->text(),

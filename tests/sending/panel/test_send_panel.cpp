@@ -2,6 +2,7 @@
 
 #include "platform/net/gateway_channel.h"
 #include "sending/panel/quote_line.h"
+#include "sending/panel/send_line.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTest>
 #include <QToolButton>
 
@@ -50,6 +52,10 @@ void fill(PanelRig &rig, const QString &message, const QString &recipients)
 const QString kMaybeSentText = QStringLiteral(
     "No se ha recibido la respuesta del servidor. El SMS puede haberse enviado: compruebe el historial antes de "
     "repetir el envío.");
+
+const QString kUnrecognisedText = QStringLiteral(
+    "La respuesta del servidor no se ha podido interpretar. El SMS puede haberse enviado: compruebe el historial "
+    "antes de repetir el envío.");
 
 QString lastMessage(const testing::ScriptedPrompter &prompter)
 {
@@ -338,7 +344,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("sent") << "0|Message sent|123456|2" << 1 << "123456" << 2.0 << "98 cr." << kSentText;
         QTest::newRow("queued, decimal comma") << "1|Queued|77|1,5" << 1 << "77" << 1.5 << "98,5 cr." << kSentText;
-        QTest::newRow("three fields") << "0|Message sent|55" << 1 << "55" << 0.0 << "100 cr." << kSentText;
+        QTest::newRow("three fields") << "0|Message sent|55" << 1 << "55" << 0.0 << "Desconocido" << kSentText;
         QTest::newRow("refused") << "3|Authentication failure" << 0 << "" << 0.0 << "100 créditos"
                                  << "Authentication failure";
         QTest::newRow("parameters missing") << "2|Required parameters missing" << 0 << "" << 0.0 << "100 créditos"
@@ -361,7 +367,8 @@ private Q_SLOTS:
         QTEST(rig.view->balanceLabel()->text(), "saldo");
         QTEST(lastMessage(rig.prompter), "text");
         QVERIFY(rig.view->sendButton()->isEnabled());
-        QVERIFY(!rig.busy.isBusy());
+        // Without its credits the balance is asked from the gateway: the hourglass lasts until then.
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.busy.isBusy(), 5000);
     }
 
     // With no balance figure anywhere (none stored, the quote lost), a send records its row and
@@ -382,15 +389,10 @@ private Q_SLOTS:
         QCOMPARE(lastMessage(rig.prompter), kSentText);
     }
 
-    void emptyReplyAndTimeout()
+    void noConnection()
     {
         PanelRig rig;
         fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
-        rig.sim.armFault(sim::Endpoint::SendSms, sim::FaultKind::EmptyBody);
-        QVERIFY(rig.send());
-        QCOMPARE(lastMessage(rig.prompter), kNoConnectionText);
-        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error"));
-
         // Nobody listening: the send surely never left, so trying again is right.
         rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
         rig.sim.stop();
@@ -399,6 +401,60 @@ private Q_SLOTS:
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
         QVERIFY(rig.view->sendButton()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
+    }
+
+    // The gateway got the send and answered, but neither with a success nor with a refusal: it
+    // may have charged it, so the user is told to look at the history, not to try again, and
+    // unattended the log says the same. Only a gateway that was never reached is "no connection".
+    void unrecognisedReplyMayHaveSent_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("body");
+        QTest::newRow("empty body") << int(sim::FaultKind::EmptyBody) << 0 << QString();
+        QTest::newRow("maintenance page") << int(sim::FaultKind::NoSeparator) << 0 << QString();
+        QTest::newRow("500 page") << int(sim::FaultKind::HttpError) << 0 << QString();
+        QTest::newRow("502 page") << int(sim::FaultKind::HttpError) << 502 << QString();
+        QTest::newRow("404 page") << int(sim::FaultKind::NotFound) << 0 << QString();
+        QTest::newRow("500 without a page") << int(sim::FaultKind::CustomBody) << 500 << QString();
+        QTest::newRow("error text with a bar") << int(sim::FaultKind::CustomBody) << 200
+                                               << QStringLiteral("<b>Fatal error</b>: sendsms.php | line 12");
+        QTest::newRow("cut-off code") << int(sim::FaultKind::CustomBody) << 200 << QStringLiteral("|Message sent|12");
+    }
+    void unrecognisedReplyMayHaveSent()
+    {
+        QFETCH(int, fault);
+        QFETCH(int, status);
+        QFETCH(QString, body);
+        PanelRig rig;
+        QVERIFY(rig.startUp());
+        sim::Fault armed{static_cast<sim::FaultKind>(fault), 1};
+        armed.status = status;
+        armed.body = body;
+        rig.sim.armFault(sim::Endpoint::SendSms, armed);
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
+        QVERIFY(rig.send());
+        QCOMPARE(lastMessage(rig.prompter), kUnrecognisedText);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de SMS"));
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
+        QVERIFY(rig.view->sendButton()->isEnabled());
+        QVERIFY(!rig.busy.isBusy());
+
+        rig.sim.armFault(sim::Endpoint::SendSms, armed);
+        rig.panel->enqueue(QStringLiteral("34600000002"), QStringLiteral("Cola\r\nsegunda"));
+        QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
+        rig.panel->sendNextQueued();
+        QVERIFY(spy.wait(5000));
+        QCOMPARE(rig.prompter.count(), 1);
+        QFile log(rig.home.file(QStringLiteral("error_auto.txt")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray lines = log.readAll();
+        QCOMPARE(lines.count("\r\n"), 1);
+        QVERIFY2(lines.contains("--- Respuesta no reconocida del servidor al enviar a destinatario: 34600000002. El SMS "
+                                "puede haberse enviado: compruebe el historial antes de repetir el env\xEDo. Texto del "
+                                "mensaje: Cola\xB6segunda\r\n"),
+                 lines.constData());
+        QVERIFY(!rig.panel->isAutomated());
     }
 
     // The gateway charged the send but its reply came after the time-out: the panel is free at the
@@ -423,12 +479,88 @@ private Q_SLOTS:
         QCOMPARE(rig.scalar(QStringLiteral("SELECT mensaje || ' ' || destinatario || ' ' || id_web FROM Historial")),
                  QStringLiteral("Tarde 34600000001,34600000002 1000"));
         QCOMPARE(rig.connection.scalar(QStringLiteral("SELECT creditos FROM Historial")).toDouble(), 2.0);
+        // The balance may have been quoted since the time-out: it comes from the gateway.
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->balanceLabel()->text(), QStringLiteral("98 créditos"), 5000);
         QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("98"));
-        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("98 cr."));
         QCOMPARE(lastMessage(rig.prompter), kSentText);
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 1);
         QVERIFY(rig.view->sendButton()->isEnabled());
         QVERIFY(!rig.busy.isBusy());
+    }
+
+    // A quote taken between a send's time-out and its late answer already holds the charge: the
+    // late answer must not take the credits off a second time. The balance is asked from the
+    // gateway instead, "Desconocido" until it comes.
+    void lateReplyAfterAQuoteChargesOnce()
+    {
+        PanelRig rig;
+        rig.sim.setBalance(QStringLiteral("usu"), 1500);
+        QVERIFY(rig.startUp());
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("1500 cr."));
+        fill(rig, QStringLiteral("Tarde"), QStringLiteral("34600000001"));
+        rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
+        rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(60000)});
+        QVERIFY(rig.send());
+        QCOMPARE(lastMessage(rig.prompter), kMaybeSentText);
+
+        QSignalSpy quotes(rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
+        rig.panel->refreshQuote();
+        QVERIFY(quotes.wait(5000));
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("1499 cr."));
+
+        QSignalSpy late(&rig.panel->sendLine(), &sending::SendLine::lateReplyHandled);
+        rig.sim.releaseHangs();
+        QVERIFY(late.wait(5000));
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 1);
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Desconocido"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->balanceLabel()->text(), QStringLiteral("1499 cr."), 5000);
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("1499"));
+        QCOMPARE(rig.sim.balance(QStringLiteral("usu")), 1499.0);
+    }
+
+    // A quote answered while a send was on its way may already hold that send's charge.
+    void quoteDuringASendChargesOnce()
+    {
+        PanelRig rig;
+        QVERIFY(rig.startUp());
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
+        rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(60000)});
+        QSignalSpy sends(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
+        rig.panel->sendMessage();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.sim.sends().size(), 1, 5000); // charged at the gateway
+        QSignalSpy quotes(rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
+        rig.panel->refreshQuote();
+        QVERIFY(quotes.wait(5000));
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("99 créditos"));
+
+        rig.sim.releaseHangs();
+        QVERIFY(sends.wait(5000));
+        QCOMPARE(lastMessage(rig.prompter), kSentText);
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Desconocido"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->balanceLabel()->text(), QStringLiteral("99 créditos"), 5000);
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("99"));
+    }
+
+    // A success whose credits cannot be read says nothing of the charge: the gateway is asked.
+    void unreadableCreditsAskTheGateway_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("not a number") << "0|Message sent|55|abc";
+        QTest::newRow("empty") << "0|Message sent|55|";
+        QTest::newRow("missing") << "0|Message sent|55";
+    }
+    void unreadableCreditsAskTheGateway()
+    {
+        QFETCH(QString, reply);
+        PanelRig rig;
+        QVERIFY(rig.startUp());
+        rig.sim.armCustomReply(sim::Endpoint::SendSms, reply); // the gateway charges 1 all the same
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
+        QVERIFY(rig.send());
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 1);
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Desconocido"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->balanceLabel()->text(), QStringLiteral("99 créditos"), 5000);
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("99"));
     }
 
     // The shutdown's wait returns as soon as the late answer is recorded, and starts no queued send.
@@ -587,11 +719,16 @@ private Q_SLOTS:
     void manualSendAfterLostAutomatedSendIsConfirmed()
     {
         PanelRig rig;
-        rig.sim.armFault(sim::Endpoint::SendSms, sim::FaultKind::EmptyBody);
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        qputenv("BRISANTA_URL_BASE", QStringLiteral("http://127.0.0.1:%1/").arg(port).toUtf8());
         rig.panel->enqueue(QStringLiteral("34600000001"), QStringLiteral("Cola"));
         QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::sendReplyHandled);
         rig.panel->sendNextQueued();
         QVERIFY(spy.wait(5000));
+        qputenv("BRISANTA_URL_BASE", rig.sim.baseUrl().toUtf8());
         QCOMPARE(lastMessage(rig.prompter), kNoConnectionText);
         QVERIFY(!rig.panel->isAutomated()); // the batch is over, lost send or not
         QCOMPARE(rig.view->messageBox()->toPlainText(), QStringLiteral("Cola")); // kept to be sent again
