@@ -402,6 +402,14 @@ private Q_SLOTS:
         QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial WHERE id_web='4250'")).toInt(), 1);
         QCOMPARE(connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).toString(), QStringLiteral("9"));
         QVERIFY(!QFile::exists(home.file(QStringLiteral("envios_pendientes.txt"))));
+
+        // A reply without the gateway's number: the row is found by the key it was given.
+        const ReplyOutcome noNumber = interpretSendReply(sampleRequest(), true, QStringLiteral("0|OK||1"), 9.0, kNow);
+        QCOMPARE(noNumber.row->webId, QString());
+        disk.failNextCommits(1);
+        QCOMPARE(recordSendOutcome(connection, noNumber).status, RecordStatus::Recorded);
+        QCOMPARE(disk.failuresLeft(), 0);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial WHERE id_web=''")).toInt(), 1);
         connection.close();
     }
 

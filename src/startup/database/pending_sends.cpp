@@ -235,12 +235,33 @@ db::Result insertSendOnce(db::Connection &connection, const SendRecord &record, 
          record.state, record.sender, record.credits, record.birthday ? QVariant(QStringLiteral("1")) : QVariant()});
 }
 
+namespace {
+
+// Whether the row this connection inserted as `sid` in a try whose commit reported failure is
+// there after all. Counter keys are never given twice once committed, so that key with this
+// content is this row, with or without a gateway number.
+std::optional<bool> landed(db::Connection &connection, qint64 sid, const SendRecord &row)
+{
+    db::Result r;
+    const QVariant count = connection.scalar(
+        QStringLiteral("SELECT count(*) FROM Historial WHERE sid=?1 AND destinatario=?2 AND f_envio=?3 AND "
+                       "id_web=?4 AND mensaje=?5"),
+        {sid, row.recipients, row.sentAt, row.webId, row.message}, &r);
+    if (!r.ok())
+        return std::nullopt;
+    return count.toLongLong() > 0;
+}
+
+} // namespace
+
 RecordOutcome recordCharged(db::Connection &connection, const QList<SendRecord> &rows, int attempts,
                             const std::function<void()> &alongside)
 {
     RecordOutcome out;
     if (rows.isEmpty())
         return out;
+    // The key each row got in the last try whose commit was attempted; 0: none.
+    QList<qint64> triedAs(rows.size(), 0);
     for (int attempt = 0; attempt < std::max(attempts, 1); ++attempt) {
         db::Transaction transaction(connection);
         if (!transaction.isActive()) {
@@ -249,10 +270,25 @@ RecordOutcome recordCharged(db::Connection &connection, const QList<SendRecord> 
             continue;
         }
         // A commit that reported failure may still have landed: each row is looked for first.
-        for (const SendRecord &row : rows) {
-            out.result = insertSendOnce(connection, row);
-            if (!out.result.ok())
-                break;
+        QList<qint64> insertedAs(rows.size(), 0);
+        out.result = {};
+        for (qsizetype i = 0; i < rows.size() && out.result.ok(); ++i) {
+            bool there = false;
+            if (triedAs.at(i) > 0) {
+                const std::optional<bool> found = landed(connection, triedAs.at(i), rows.at(i));
+                if (!found) {
+                    out.result = connection.refusal().ok()
+                        ? db::Result{db::Status::Error, QStringLiteral("cannot look the row up")}
+                        : connection.refusal();
+                    break;
+                }
+                there = *found;
+            }
+            if (!there) {
+                out.result = insertSendOnce(connection, rows.at(i), &there);
+                if (out.result.ok() && !there)
+                    insertedAs[i] = connection.lastInsertRowId();
+            }
         }
         if (!out.result.ok())
             continue;
@@ -261,6 +297,10 @@ RecordOutcome recordCharged(db::Connection &connection, const QList<SendRecord> 
         out.result = transaction.commit();
         if (out.result.ok())
             return out;
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            if (insertedAs.at(i) > 0)
+                triedAs[i] = insertedAs.at(i);
+        }
     }
     const QString database = connection.path();
     out.status = !database.isEmpty() && appendPendingRecords(pendingSendsPath(database), rows)
