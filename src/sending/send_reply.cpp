@@ -123,40 +123,20 @@ void askBalanceFromGateway(ReplyOutcome &outcome)
 
 RecordOutcome recordSendOutcome(db::Connection &connection, const ReplyOutcome &outcome, int attempts)
 {
-    RecordOutcome out;
     if (!outcome.row)
-        return out;
-    const HistoryRow &row = *outcome.row;
-    for (int attempt = 0; attempt < std::max(attempts, 1); ++attempt) {
-        db::Transaction transaction(connection);
-        if (!transaction.isActive()) {
-            out.result = connection.refusal().ok() ? db::Result{db::Status::Error, QStringLiteral("no transaction")}
-                                                   : connection.refusal();
-            continue;
-        }
-        // A commit that reported failure may still have landed: the row is looked for first.
-        out.result = startup::insertSendOnce(connection, row);
-        if (!out.result.ok())
-            continue;
-        if (outcome.newBalance) {
-            // The gateway has charged this send: a balance that cannot be written must not cost
-            // the row, so it is undone on its own.
-            db::Transaction balanceWrite(connection);
-            if (balanceWrite.isActive()
-                && connection.execute(QStringLiteral("UPDATE Usuario SET saldo=?1"),
-                                      {text::formatDecimal(*outcome.newBalance)})
-                       .ok())
-                balanceWrite.commit();
-        }
-        out.result = transaction.commit();
-        if (out.result.ok())
-            return out;
-    }
-    const QString database = connection.path();
-    out.status = !database.isEmpty() && startup::appendPendingSend(startup::pendingSendsPath(database), row)
-        ? RecordStatus::Pending
-        : RecordStatus::Lost;
-    return out;
+        return {};
+    // The gateway has charged this send: a balance that cannot be written must not cost the row,
+    // so it is undone on its own.
+    const auto writeBalance = [&] {
+        if (!outcome.newBalance)
+            return;
+        db::Transaction balanceWrite(connection);
+        if (balanceWrite.isActive()
+            && connection.execute(QStringLiteral("UPDATE Usuario SET saldo=?1"), {text::formatDecimal(*outcome.newBalance)})
+                   .ok())
+            balanceWrite.commit();
+    };
+    return startup::recordCharged(connection, {*outcome.row}, attempts, writeBalance);
 }
 
 QString pendingSendText()

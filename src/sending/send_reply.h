@@ -62,19 +62,9 @@ void askBalanceFromGateway(ReplyOutcome &outcome);
 // The balance label's figure: the number before " cr" ("1234,56 cr.", "250 créditos"), or nothing.
 std::optional<double> balanceFromLabel(const QString &label);
 
-enum class RecordStatus {
-    Recorded,   // the row is in `Historial` (or nothing needed recording)
-    Pending,    // the database refused every try: the row waits in the pending file
-    Lost        // neither the database nor the pending file took it
-};
-
-struct RecordOutcome {
-    RecordStatus status = RecordStatus::Recorded;
-    db::Result result;          // the database's last answer
-    bool ok() const { return status == RecordStatus::Recorded; }
-};
-
-inline constexpr int kSaveAttempts = 2;
+using RecordStatus = startup::RecordStatus;
+using RecordOutcome = startup::RecordOutcome;
+using startup::kSaveAttempts;
 
 // Writes the outcome: the history row and the new balance in one transaction, tried `attempts`
 // times (each waits the connection's busy time-out). A charged send is never lost and never

@@ -10,7 +10,9 @@
 #include "platform/ui/busy_cursor.h"
 #include "startup/app_context.h"
 #include "startup/brand.h"
+#include "startup/database/pending_sends.h"
 #include "startup/database/schema.h"
+#include "support/other_workstation.h"
 #include "support/popup_menus.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
@@ -37,9 +39,12 @@ const QString kOk = QStringLiteral("Recordatorios enviados correctamente. Para c
                                    "medida que sucendan, acceda al menú 'Historial'.");
 const QString kNoConnection = QStringLiteral("No se ha detectado conexión a Internet. Por favor, compruébelo y vuelva a "
                                             "abrir esta ventana para realizar envíos.");
-const QString kMaybeScheduled = QStringLiteral(
-    "No se ha recibido la respuesta del servidor. Las felicitaciones pueden haberse programado: compruebe los "
-    "envíos programados en su cuenta web antes de repetir el envío.");
+const QString kMaybeSent = QStringLiteral(
+    "No se ha recibido una respuesta reconocible de la pasarela. La felicitación puede haberse enviado: compruebe el "
+    "historial antes de repetir el envío.");
+const QString kListChanged = QStringLiteral(
+    "La lista de contactos ha cambiado desde que se mostró (ha cambiado el día o se han modificado los contactos o "
+    "sus felicitaciones). Se ha actualizado: revísela y pulse de nuevo 'Enviar toda la lista'.");
 
 // A program folder, its database, a simulator with an account and the birthday window's needs.
 struct Rig {
@@ -89,11 +94,12 @@ struct Rig {
         connection.execute(QStringLiteral("INSERT INTO Grupos (nombre) VALUES (?1)"), {name});
         return connection.lastInsertRowId();
     }
-    // The window, with its first form page handled; its clock reads `now`.
+    // The window, with its first form page handled; its clock reads `clock`, `now` at first.
     BirthdayGreetingsWindow &open(const QString &now = kNow)
     {
-        form = std::make_unique<BirthdayGreetingsWindow>(*context, BirthdayGreetingsWindow::Links{[this] { ++historyRefreshes; }, [] {}}, [now] {
-            return QDateTime::fromString(now, QStringLiteral("yyyy-MM-dd HH:mm"));
+        clock = now;
+        form = std::make_unique<BirthdayGreetingsWindow>(*context, BirthdayGreetingsWindow::Links{[this] { ++historyRefreshes; }, [] {}}, [this] {
+            return QDateTime::fromString(clock, QStringLiteral("yyyy-MM-dd HH:mm"));
         });
         form->browser().setTimeout(std::chrono::milliseconds(5000));
         waitForPage();
@@ -130,6 +136,7 @@ struct Rig {
     std::unique_ptr<startup::AppContext> context;
     std::unique_ptr<BirthdayGreetingsWindow> form;
     int historyRefreshes = 0;
+    QString clock = kNow;
 };
 
 } // namespace
@@ -467,11 +474,11 @@ private Q_SLOTS:
         rig.connection.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) VALUES "
                                             "('34600000005', '2026-12-20 12:00', '1'), ('34600000006', '2025-12-01 12:00', '1')"));
         QStringList names;
-        for (const Contact &c : greetableContacts(rig.connection, std::nullopt, QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
+        for (const Contact &c : greetableContacts(rig.connection, std::nullopt, QDate(2026, 12, 8)))
             names << c.name;
         QCOMPARE(names, (QStringList{"Enero", "O'Donnell", "Marzo", "Felicitado antes"}));
         names.clear();
-        for (const Contact &c : greetableContacts(rig.connection, vip, QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
+        for (const Contact &c : greetableContacts(rig.connection, vip, QDate(2026, 12, 8)))
             names << c.name;
         QCOMPARE(names, (QStringList{"Enero", "Marzo"}));
 
@@ -506,6 +513,19 @@ private Q_SLOTS:
         QTest::newRow("GMT +03:00, tomorrow") << kNow << "GMT +03:00" << "1990-12-09" << "2026-12-09 10:00" << false;
         QTest::newRow("GMT -05:00, today") << "2026-12-08 14:00" << "GMT -05:00" << "1990-12-08" << "2026-12-08 18:00"
                                            << false;
+        // The account's zone changed after the greeting was scheduled: it is still the greeting
+        // of that birthday.
+        QTest::newRow("greeted in GMT +02:00, now GMT +01:00") << kNow << "GMT +01:00" << "1990-12-08"
+                                                               << "2026-12-08 11:00" << false;
+        QTest::newRow("greeted in GMT +14:00, now GMT -12:00, the day before")
+            << "2026-12-07 10:00" << "GMT -12:00" << "1990-12-08" << "2026-12-07 23:00" << false;
+        QTest::newRow("greeted in GMT +14:00, now GMT -12:00, on the day")
+            << "2026-12-08 10:00" << "GMT -12:00" << "1990-12-08" << "2026-12-07 23:00" << false;
+        QTest::newRow("greeted in GMT -12:00, now GMT +14:00") << kNow << "GMT +14:00" << "1990-12-08"
+                                                               << "2026-12-09 01:00" << false;
+        // Nothing scheduled for a birthday can come earlier than 12:00 in the easternmost zone.
+        QTest::newRow("a minute before the earliest") << kNow << "GMT +14:00" << "1990-12-08" << "2026-12-07 22:59"
+                                                      << true;
         // Greetings of birthdays already past are no reason to leave the next one out.
         QTest::newRow("last year's") << kNow << "GMT +01:00" << "1990-12-08" << "2025-12-08 12:00" << true;
         QTest::newRow("yesterday's, GMT -12:00") << kNow << "GMT -12:00" << "1990-12-07" << "2026-12-08 01:00" << true;
@@ -524,6 +544,11 @@ private Q_SLOTS:
         rig.connection.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, bool_cumple) "
                                             "VALUES ('34600000001', ?1, '1')"),
                              {scheduledAt});
+        // The popup's check says the same as the list.
+        const std::optional<Contact> contact = contactBySid(rig.connection, ana);
+        QVERIFY(contact);
+        const QDate today = QDateTime::fromString(now, QStringLiteral("yyyy-MM-dd HH:mm")).date();
+        QCOMPARE(hasPendingGreeting(rig.connection, *contact, today), !listed);
         BirthdayGreetingsWindow &f = rig.open(now);
         QCOMPARE(BirthdayGreetingsWindow::itemKey(f.contactList()->topLevelItem(0)),
                  listed ? QStringLiteral("pContacto %1").arg(ana) : QStringLiteral("l0"));
@@ -572,7 +597,7 @@ private Q_SLOTS:
         rig.addContact(QStringLiteral("Cero"), QStringLiteral("34600000001"), QStringLiteral("1980-03-05"), QStringLiteral("04"));
         rig.addContact(QStringLiteral("Blanco"), QStringLiteral("34600000002"), QStringLiteral("1980-03-06"), QStringLiteral("3, 4"));
         QStringList names;
-        for (const Contact &c : greetableContacts(rig.connection, qint64(4), QDate(2026, 12, 8), QStringLiteral("GMT +01:00")))
+        for (const Contact &c : greetableContacts(rig.connection, qint64(4), QDate(2026, 12, 8)))
             names << c.name;
         QCOMPARE(names, (QStringList{"Cero", "Blanco"}));
     }
@@ -824,15 +849,20 @@ private Q_SLOTS:
         QTest::addColumn<int>("faultCode");
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no separator") << int(sim::FaultKind::NoSeparator) << QString() << kNoAnswerMessage;
-        QTest::newRow("empty") << int(sim::FaultKind::EmptyBody) << QString() << kNoAnswerMessage;
         QTest::newRow("refused") << int(sim::FaultKind::CustomBody) << "5|Insufficient credits|" << "Insufficient credits";
         QTest::newRow("unreadable id") << int(sim::FaultKind::CustomBody) << "0|IN_PROGRESS|abc" << "";
-        // The gateway had the whole submission: the greetings may be scheduled, so no invitation
-        // to simply send them again.
-        QTest::newRow("no reply at all") << int(sim::FaultKind::Hang) << QString() << kMaybeScheduled;
+        // The gateway had the whole submission and what came back is neither its success nor its
+        // refusal: the greetings may be scheduled, so no invitation to simply send them again.
+        QTest::newRow("no separator") << int(sim::FaultKind::NoSeparator) << QString() << kMaybeSent;
+        QTest::newRow("empty") << int(sim::FaultKind::EmptyBody) << QString() << kMaybeSent;
+        QTest::newRow("server error page") << int(sim::FaultKind::HttpError) << QString() << kMaybeSent;
+        QTest::newRow("error page holding a bar") << int(sim::FaultKind::CustomBody)
+                                                  << "<html><body>Error 502 | Proxy</body></html>" << kMaybeSent;
+        QTest::newRow("cut short") << int(sim::FaultKind::Truncated) << QString() << kMaybeSent;
+        QTest::newRow("sent elsewhere") << int(sim::FaultKind::Redirect) << QString() << kMaybeSent;
+        QTest::newRow("no reply at all") << int(sim::FaultKind::Hang) << QString() << kMaybeSent;
         QTest::newRow("connection dropped after the submission") << -int(sim::FaultKind::Hang) << QString()
-                                                                 << kMaybeScheduled;
+                                                                 << kMaybeSent;
     }
     void refusalsAndBrokenResultsRecordNothing()
     {
@@ -875,10 +905,84 @@ private Q_SLOTS:
         rig.open();
         QVERIFY(rig.sendAndWait());
         QCOMPARE(rig.prompter.count(), 1);
-        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Error"));
         QVERIFY(rig.prompter.lastCall().text != kOk);
+        QVERIFY(rig.prompter.lastCall().text.contains(QStringLiteral("se han cobrado")));
         QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 0);   // all or nothing
         QCOMPARE(rig.historyRefreshes, 0);
+        // Both charged greetings wait for the next start.
+        QCOMPARE(startup::readPendingRecords(startup::pendingSendsPath(rig.connection.path())).size(), 2);
+    }
+
+    // Another workstation holds the shared file past the busy time-out while the greetings are
+    // recorded: they were charged, so they wait in the pending file, count as scheduled (the
+    // contacts are not listed or sent again) and reach the history at the next start, once.
+    void aChargedGreetingIsKeptWhileTheDatabaseIsBusy()
+    {
+        Rig rig;
+        rig.sim.setNextSendId(70);
+        rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        rig.addContact(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
+        BirthdayGreetingsWindow &f = rig.open();
+        {
+            testing::OtherWorkstation other(rig.connection, false);
+            QVERIFY(rig.sendAndWait());
+            QCOMPARE(other.timesGivenUp(), startup::kSaveAttempts);
+        }
+        QCOMPARE(rig.prompter.count(), 1);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de felicitaciones por SMS"));
+        QVERIFY(rig.prompter.lastCall().text.contains(QStringLiteral("se han cobrado")));
+        QVERIFY(rig.prompter.lastCall().text.contains(QStringLiteral("próxima vez que inicie")));
+        QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 0);
+        const QList<startup::SendRecord> waiting =
+            startup::readPendingRecords(startup::pendingSendsPath(rig.connection.path()));
+        QCOMPARE(waiting.size(), 2);
+        QVERIFY(waiting.first().birthday);
+
+        // Scheduled, as far as the list and both sends are concerned.
+        QCOMPARE(BirthdayGreetingsWindow::itemKey(f.contactList()->topLevelItem(0)), QStringLiteral("l0"));
+        const std::optional<Contact> ana = contactBySid(rig.connection, 1);
+        QVERIFY(ana);
+        QVERIFY(hasPendingGreeting(rig.connection, *ana, QDate(2026, 12, 8)));
+        f.sendWholeList();
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 1);
+
+        const startup::PendingWrite written = startup::writePendingSends(rig.connection);
+        QCOMPARE(written.written, 2);
+        QCOMPARE(rig.connection.scalar(QStringLiteral("SELECT group_concat(id_web || ':' || bool_cumple || ':' || creditos) "
+                                                      "FROM (SELECT * FROM Historial ORDER BY sid)"))
+                     .toString(),
+                 QStringLiteral("70:1:1.0,71:1:1.0"));
+        QCOMPARE(startup::writePendingSends(rig.connection).written, 0);
+        QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 2);
+    }
+
+    // Pressed after midnight, or once the contacts changed, "Enviar toda la lista" shows the list
+    // again and says so instead of greeting contacts the user never saw.
+    void theWholeListSendIsTheListOnShow()
+    {
+        Rig rig;
+        rig.addContact(QStringLiteral("Hoy"), QStringLiteral("34600000001"), QStringLiteral("1990-12-08"));
+        BirthdayGreetingsWindow &f = rig.open(QStringLiteral("2026-12-08 23:59"));
+        QVERIFY(f.sendListButton()->isEnabled());
+        // Tomorrow's contact, added by another workstation while the list is on show.
+        rig.addContact(QStringLiteral("Mañana"), QStringLiteral("34600000002"), QStringLiteral("1990-12-09"));
+        f.sendWholeList();
+        QCOMPARE(rig.prompter.messageTexts(), QStringList{kListChanged});
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Felicitar cumpleaños"));
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 0);
+        QCOMPARE(f.contactList()->topLevelItemCount(), 2);
+
+        // Past midnight the birthday of the list on show is gone: nothing goes before it is shown.
+        rig.clock = QStringLiteral("2026-12-09 00:01");
+        f.sendWholeList();
+        QCOMPARE(rig.prompter.messageTexts(), (QStringList{kListChanged, kListChanged}));
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 0);
+
+        // What is shown now is what goes.
+        QVERIFY(rig.sendAndWait());
+        QCOMPARE(rig.prompter.lastCall().text, kOk);
+        QCOMPARE(rig.sim.lastRequest(sim::Endpoint::FormResult)->value("fecha"),
+                 QStringLiteral("2027-12-08 12:00||2026-12-09 12:00"));
     }
 
     void formPageThatIsNotTheFormShowsTheConnectionMessage()
@@ -943,7 +1047,7 @@ private Q_SLOTS:
         QVERIFY(rig.sendAndWait());
         QCOMPARE(rig.prompter.count(), 2);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Página no válida"));
-        QVERIFY(rig.prompter.lastCall().text.contains(QStringLiteral("cuenta web")));
+        QVERIFY(rig.prompter.lastCall().text.endsWith(kMaybeSent));
         QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 0);
         QVERIFY(f.isFormReady());
     }

@@ -16,9 +16,108 @@
 #include <QFile>
 #include <QTest>
 
+#define SQLITE_HAS_CODEC 1
+#include <sqlcipher/sqlite3.h>
+
 using namespace sending;
 
 namespace {
+
+// A disk whose commits land and then report failure: the second phase of a commit, after the
+// journal is gone and the rows are in the file, answers with an I/O error, as a network share
+// can when its answer is lost after the write. While an object lives, connections opened then
+// use it; `failNextCommits` arms it.
+class CommitLandsThenFails final {
+public:
+    CommitLandsThenFails()
+    {
+        s_base = sqlite3_vfs_find(nullptr);
+        s_vfs = *s_base;
+        s_vfs.zName = "commit_lands_then_fails";
+        s_vfs.szOsFile = int(sizeof(File)) + s_base->szOsFile;
+        s_vfs.xOpen = &open;
+        sqlite3_vfs_register(&s_vfs, 1);
+    }
+    ~CommitLandsThenFails()
+    {
+        sqlite3_vfs_register(s_base, 1);
+        sqlite3_vfs_unregister(&s_vfs);
+    }
+    CommitLandsThenFails(const CommitLandsThenFails &) = delete;
+    CommitLandsThenFails &operator=(const CommitLandsThenFails &) = delete;
+
+    void failNextCommits(int count) { s_failures = count; }
+    int failuresLeft() const { return s_failures; }
+
+private:
+    struct File {
+        sqlite3_file head;
+        sqlite3_file *real;
+    };
+    static sqlite3_file *real(sqlite3_file *file) { return reinterpret_cast<File *>(file)->real; }
+
+    static int open(sqlite3_vfs *, const char *name, sqlite3_file *file, int flags, int *outFlags)
+    {
+        auto *shim = reinterpret_cast<File *>(file);
+        shim->real = reinterpret_cast<sqlite3_file *>(shim + 1);
+        const int rc = s_base->xOpen(s_base, name, shim->real, flags, outFlags);
+        if (rc != SQLITE_OK || !shim->real->pMethods) {
+            shim->head.pMethods = nullptr;
+            return rc;
+        }
+        s_methods = *shim->real->pMethods;
+        s_methods.xClose = [](sqlite3_file *f) { return real(f)->pMethods->xClose(real(f)); };
+        s_methods.xRead = [](sqlite3_file *f, void *b, int n, sqlite3_int64 o) { return real(f)->pMethods->xRead(real(f), b, n, o); };
+        s_methods.xWrite = [](sqlite3_file *f, const void *b, int n, sqlite3_int64 o) {
+            return real(f)->pMethods->xWrite(real(f), b, n, o);
+        };
+        s_methods.xTruncate = [](sqlite3_file *f, sqlite3_int64 n) { return real(f)->pMethods->xTruncate(real(f), n); };
+        s_methods.xSync = [](sqlite3_file *f, int flags) { return real(f)->pMethods->xSync(real(f), flags); };
+        s_methods.xFileSize = [](sqlite3_file *f, sqlite3_int64 *n) { return real(f)->pMethods->xFileSize(real(f), n); };
+        s_methods.xLock = [](sqlite3_file *f, int lock) { return real(f)->pMethods->xLock(real(f), lock); };
+        s_methods.xUnlock = [](sqlite3_file *f, int lock) { return real(f)->pMethods->xUnlock(real(f), lock); };
+        s_methods.xCheckReservedLock = [](sqlite3_file *f, int *out) {
+            return real(f)->pMethods->xCheckReservedLock(real(f), out);
+        };
+        s_methods.xFileControl = [](sqlite3_file *f, int op, void *arg) {
+            const int rc = real(f)->pMethods->xFileControl(real(f), op, arg);
+            if (op == SQLITE_FCNTL_COMMIT_PHASETWO && s_failures > 0) {
+                --s_failures;
+                return SQLITE_IOERR;
+            }
+            return rc;
+        };
+        s_methods.xSectorSize = [](sqlite3_file *f) { return real(f)->pMethods->xSectorSize(real(f)); };
+        s_methods.xDeviceCharacteristics = [](sqlite3_file *f) {
+            return real(f)->pMethods->xDeviceCharacteristics(real(f));
+        };
+        if (s_methods.iVersion >= 2) {
+            s_methods.xShmMap = [](sqlite3_file *f, int p, int s, int e, void volatile **m) {
+                return real(f)->pMethods->xShmMap(real(f), p, s, e, m);
+            };
+            s_methods.xShmLock = [](sqlite3_file *f, int o, int n, int fl) {
+                return real(f)->pMethods->xShmLock(real(f), o, n, fl);
+            };
+            s_methods.xShmBarrier = [](sqlite3_file *f) { real(f)->pMethods->xShmBarrier(real(f)); };
+            s_methods.xShmUnmap = [](sqlite3_file *f, int d) { return real(f)->pMethods->xShmUnmap(real(f), d); };
+        }
+        if (s_methods.iVersion >= 3) {
+            s_methods.xFetch = [](sqlite3_file *f, sqlite3_int64 o, int n, void **p) {
+                return real(f)->pMethods->xFetch(real(f), o, n, p);
+            };
+            s_methods.xUnfetch = [](sqlite3_file *f, sqlite3_int64 o, void *p) {
+                return real(f)->pMethods->xUnfetch(real(f), o, p);
+            };
+        }
+        shim->head.pMethods = &s_methods;
+        return rc;
+    }
+
+    static inline sqlite3_vfs *s_base = nullptr;
+    static inline sqlite3_vfs s_vfs{};
+    static inline sqlite3_io_methods s_methods{};
+    static inline int s_failures = 0;
+};
 
 SendRequest sampleRequest()
 {
@@ -302,6 +401,33 @@ private Q_SLOTS:
         QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial WHERE id_web='4242'")).toInt(), 1);
         QCOMPARE(connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).toString(), QStringLiteral("9"));
         QVERIFY(!QFile::exists(home.file(QStringLiteral("envios_pendientes.txt"))));
+    }
+
+    // The first commit reports failure although the row has landed: the second try finds the row
+    // and adds nothing, the balance is lowered once, and nothing waits in the pending file.
+    void commitThatFailedButLandedIsNotRepeated()
+    {
+        testing::TempHome home;
+        CommitLandsThenFails disk;
+        db::Connection connection;
+        QVERIFY(openDatabase(home, connection));
+        const ReplyOutcome outcome = interpretSendReply(sampleRequest(), true, QStringLiteral("0|OK|4250|1"), 10.0, kNow);
+        disk.failNextCommits(1);
+        const RecordOutcome recorded = recordSendOutcome(connection, outcome);
+        QCOMPARE(disk.failuresLeft(), 0);
+        QCOMPARE(recorded.status, RecordStatus::Recorded);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial WHERE id_web='4250'")).toInt(), 1);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).toString(), QStringLiteral("9"));
+        QVERIFY(!QFile::exists(home.file(QStringLiteral("envios_pendientes.txt"))));
+
+        // A reply without the gateway's number: the row is found by the key it was given.
+        const ReplyOutcome noNumber = interpretSendReply(sampleRequest(), true, QStringLiteral("0|OK||1"), 9.0, kNow);
+        QCOMPARE(noNumber.row->webId, QString());
+        disk.failNextCommits(1);
+        QCOMPARE(recordSendOutcome(connection, noNumber).status, RecordStatus::Recorded);
+        QCOMPARE(disk.failuresLeft(), 0);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial WHERE id_web=''")).toInt(), 1);
+        connection.close();
     }
 
     // A single try that fails leaves nothing in the table: the row goes to the pending file, once.

@@ -17,6 +17,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <utility>
+
 namespace automation::birthdays {
 namespace {
 
@@ -25,10 +28,10 @@ constexpr int kMaxFormRequestCount = 32000;
 
 const QString kFormPath = QStringLiteral("extranet/SMS/sms_personalizados.php");
 const QString kResultPath = QStringLiteral("extranet_nueva/SMS/sendsms.php");
-// The submission reached the gateway but its answer never came: the greetings may be scheduled.
-const QString kMaybeScheduledNotice = QStringLiteral(
-    "No se ha recibido la respuesta del servidor. Las felicitaciones pueden haberse programado: compruebe los "
-    "envíos programados en su cuenta web antes de repetir el envío.");
+const QString kWindowTitle = QStringLiteral("Felicitar cumpleaños");
+const QString kListChanged = QStringLiteral(
+    "La lista de contactos ha cambiado desde que se mostró (ha cambiado el día o se han modificado los contactos o "
+    "sus felicitaciones). Se ha actualizado: revísela y pulse de nuevo 'Enviar toda la lista'.");
 
 const char *const kIntroText =
     "Mediante este formulario puede felicitar automáticamente a sus clientes o amigos. Seleccione el grupo de "
@@ -214,11 +217,12 @@ void BirthdayGreetingsWindow::refreshContactList()
     const QVariant group = m_groupCombo->currentIndex() > 0 ? m_groupCombo->currentData() : QVariant();
     m_shownGroup = group.isValid() ? std::optional<qint64>(group.toLongLong()) : std::nullopt;
 
-    // Greetings are recorded on the gateway's clock: which of them are still to come depends on the
-    // account's zone.
-    const std::optional<Account> account = readAccount(m_context.connection);
-    const QList<Contact> contacts = greetableContacts(m_context.connection, m_shownGroup, m_clock().date(),
-                                                            account ? account->timeZone : QString());
+    // The whole-list send greets exactly this list: its day and its contacts are kept.
+    m_shownDate = m_clock().date();
+    const QList<Contact> contacts = greetableContacts(m_context.connection, m_shownGroup, m_shownDate);
+    m_shownSids.clear();
+    for (const Contact &c : contacts)
+        m_shownSids.append(c.sid);
     const int rows = int(contacts.size());
     const PageState p = paginate(rows, m_pageBar->value());
     if (p.page != m_pageBar->value() || p.lastPage != m_pageBar->maximum()) {
@@ -340,13 +344,26 @@ void BirthdayGreetingsWindow::send(Scope scope, const QString &chosenKey)
     const QDate today = m_clock().date();
     QList<Contact> contacts;
     if (scope == Scope::WholeList) {
-        contacts = greetableContacts(m_context.connection, m_shownGroup, today, account->timeZone);
+        // The list on show is what the user agreed to greet: after midnight, or once another
+        // workstation greeted or added someone, it is shown again before anything is sent.
+        contacts = greetableContacts(m_context.connection, m_shownGroup, m_shownDate);
+        QList<qint64> sids;
+        for (const Contact &c : std::as_const(contacts))
+            sids.append(c.sid);
+        // (Compared by element: Qt's list comparison hands empty lists' null data to memcmp.)
+        const bool sameContacts = sids.size() == m_shownSids.size()
+            && std::equal(sids.cbegin(), sids.cend(), m_shownSids.cbegin());
+        if (today != m_shownDate || !sameContacts) {
+            refreshContactList();
+            notify(kListChanged, kWindowTitle);
+            return;
+        }
     } else if (std::optional<Contact> contact = contactBySid(m_context.connection, *sid, nullptr)) {
         // Greeted meanwhile (the whole list, or another workstation on the same database): once
         // is enough.
-        if (hasPendingGreeting(m_context.connection, contact->phone, today, account->timeZone)) {
+        if (hasPendingGreeting(m_context.connection, *contact, today)) {
             refreshContactList();
-            notify(kAlreadyGreeted, QStringLiteral("Felicitar cumpleaños"));
+            notify(kAlreadyGreeted, kWindowTitle);
             return;
         }
         contacts.append(*contact);
@@ -387,6 +404,7 @@ void BirthdayGreetingsWindow::send(Scope scope, const QString &chosenKey)
     }
     m_sendListButton->setEnabled(false);
     m_formReady = false;
+    m_awaitingResult = true;
     m_browser.submit(form.action, form.post, encodeSubmission(form, kSubmitButton, m_charset),
                      m_formUrl);
 }
@@ -396,10 +414,11 @@ void BirthdayGreetingsWindow::onPageLoaded(const LoadedPage &page)
     m_sendListButton->setEnabled(false);
     m_formReady = false;
     const QString url = page.url.toString();
-    if (url.startsWith(brand::baseUrl() + kFormPath))
-        handleFormPage(page);
-    else if (url.startsWith(brand::baseUrl() + kResultPath))
+    // Whatever page answers a submission is its answer, under the result's address or not.
+    if (std::exchange(m_awaitingResult, false) || url.startsWith(brand::baseUrl() + kResultPath))
         handleResultPage(page);
+    else if (url.startsWith(brand::baseUrl() + kFormPath))
+        handleFormPage(page);
     Q_EMIT pageHandled();
 }
 
@@ -434,51 +453,55 @@ void BirthdayGreetingsWindow::handleFormPage(const LoadedPage &page)
 
 void BirthdayGreetingsWindow::handleResultPage(const LoadedPage &page)
 {
-    if (!page.answered && page.delivered) {
-        requestForm();
-        notify(kMaybeScheduledNotice, QStringLiteral("Error"));
-        return;
-    }
-    HtmlPage html;
-    if (page.answered) {
-        html = parsePage(page.html, page.url);
-        if (!html.valid) {
-            // The send went out; what the gateway made of it cannot be read, so nothing is recorded.
-            requestForm();
-            notify(QStringLiteral("La página de respuesta recibida no es válida (demasiado grande o mal formada): no se "
-                                 "puede saber si las felicitaciones se han programado. Compruebe los envíos programados "
-                                 "en su cuenta web."),
-                  QStringLiteral("Página no válida"));
-            return;
-        }
-    }
-    const QString text = html.bodyText;
-    const SendResult result = parseResult(text, m_lists.count(), m_lists.phones.join(QStringLiteral("||")).isEmpty(),
-                                                          m_templateText.isEmpty());
-    QString message = result.message;
-    QString title = QStringLiteral("Error");
-    if (result.kind == SendResult::Kind::Scheduled) {
-        QList<ScheduledGreeting> greetings;
-        for (int i = 0; i < m_lists.count(); ++i)
-            greetings.append({m_lists.phones.at(i), result.ids.at(i), m_lists.sendTimes.at(i)});
-        const db::Result stored =
-            recordGreetings(m_context.connection, greetings, m_accountLogin, m_templateText, m_sender,
-                                    m_clock().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
-        if (stored.ok()) {
-            message = QStringLiteral("Recordatorios enviados correctamente. Para comprobar la recepción de los envíos a "
-                                     "medida que sucendan, acceda al menú 'Historial'.");
-            title = QStringLiteral("Envío de felicitaciones por SMS");
-            refreshContactList();
-            if (m_links.refreshHistoryPage)
-                m_links.refreshHistoryPage();
-        } else {
-            message = QStringLiteral("Las felicitaciones se han programado en la pasarela, pero no se han podido "
-                                     "guardar en el historial. Compruebe los envíos programados en su cuenta web.");
-        }
-    }
     // The window gets ready for the next send before the user reads the outcome.
     requestForm();
-    notify(message, title);
+    if (!page.answered) {
+        // Without the whole submission out the gateway did nothing; with it, it may have.
+        notify(page.delivered ? kMaybeSentMessage : kNoAnswerMessage, QStringLiteral("Error"));
+        return;
+    }
+    const HtmlPage html = parsePage(page.html, page.url);
+    if (!html.valid) {
+        notify(QStringLiteral("La página de respuesta recibida no es válida (demasiado grande o mal formada). ")
+                   + kMaybeSentMessage,
+               QStringLiteral("Página no válida"));
+        return;
+    }
+    const SendResult result = parseResult(html.bodyText, m_lists.count(),
+                                          m_lists.phones.join(QStringLiteral("||")).isEmpty(), m_templateText.isEmpty());
+    if (result.kind == SendResult::Kind::NoAnswer) {
+        // An empty page, an error page, one under another address: not the gateway's answer.
+        notify(kMaybeSentMessage, QStringLiteral("Error"));
+        return;
+    }
+    if (result.kind != SendResult::Kind::Scheduled) {
+        notify(result.message, QStringLiteral("Error"));
+        return;
+    }
+    QList<ScheduledGreeting> greetings;
+    for (int i = 0; i < m_lists.count(); ++i)
+        greetings.append({m_lists.phones.at(i), result.ids.at(i), m_lists.sendTimes.at(i)});
+    const startup::RecordOutcome stored =
+        recordGreetings(m_context.connection, greetings, m_accountLogin, m_templateText, m_sender,
+                        m_clock().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+    if (stored.status == startup::RecordStatus::Lost) {
+        notify(QStringLiteral("Las felicitaciones se han programado en la pasarela, pero no se han podido guardar en "
+                              "el historial. Compruebe los envíos programados en su cuenta web."),
+               QStringLiteral("Error"));
+        return;
+    }
+    // Recorded, or waiting in the pending file: either way these contacts are greeted.
+    refreshContactList();
+    if (stored.ok() && m_links.refreshHistoryPage)
+        m_links.refreshHistoryPage();
+    notify(stored.ok()
+               ? QStringLiteral("Recordatorios enviados correctamente. Para comprobar la recepción de los envíos a "
+                                "medida que sucendan, acceda al menú 'Historial'.")
+               : QStringLiteral("Las felicitaciones se han programado en la pasarela y se han cobrado, pero la base de "
+                                "datos no ha permitido guardarlas todavía en el historial (puede estar ocupada por otro "
+                                "puesto). Se guardarán automáticamente la próxima vez que inicie ")
+                   + brand::brandName() + QStringLiteral(" Desktop."),
+           QStringLiteral("Envío de felicitaciones por SMS"));
 }
 
 } // namespace automation::birthdays

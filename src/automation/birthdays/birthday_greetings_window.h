@@ -5,7 +5,9 @@
 #include "automation/birthdays/web_form.h"
 #include "platform/ui/list_tree.h"
 
+#include <QDate>
 #include <QDateTime>
+#include <QList>
 #include <QHash>
 #include <QString>
 #include <QWidget>
@@ -115,12 +117,16 @@ private:
     ui::RowPopup m_contactMenu;
     QHash<QString, QTreeWidgetItem *> m_nodes;
 
-    // The group of the list on show (once the send button's `Tag`): the whole-list send greets its contacts.
+    // The group of the list on show (once the send button's `Tag`), its day and its contacts (every
+    // page): the whole-list send greets exactly these.
     std::optional<qint64> m_shownGroup;
+    QDate m_shownDate;
+    QList<qint64> m_shownSids;
     bool m_scrollingByCode = false;  // once the page bar's `Tag`
 
     int m_formRequestCount = 0;              // once the hidden browser's `Tag`
     bool m_formReady = false;
+    bool m_awaitingResult = false;   // a submission is out: the next page is its answer
     HtmlForm m_form;     // the form page on show
     QUrl m_formUrl;
     Charset m_charset = Charset::Windows1252;

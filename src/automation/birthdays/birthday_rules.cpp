@@ -69,10 +69,17 @@ QString greetingTime(const QDate &birthDate, const QDate &today, const QString &
     return local.addSecs(qint64(sending::gatewayOffsetMinutes(timeZone)) * 60).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
-QString pendingThreshold(const QDate &today, const QString &timeZone)
+QString greetedFrom(const QDate &birthday)
 {
-    // The same time a birthday of today is given, so the two always compare equal.
-    return greetingTime(today, today, timeZone);
+    // GMT +14:00, the easternmost zone, puts 12:00 thirteen hours earlier on the gateway's clock.
+    constexpr qint64 kWidestShiftMinutes = 13 * 60;
+    const QDateTime noon(birthday, QTime(12, 0), Qt::UTC);
+    return noon.addSecs(-kWidestShiftMinutes * 60).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+bool greetedForNextBirthday(const QDate &birthDate, const QDate &today, const QString &latestGreeting)
+{
+    return !latestGreeting.isEmpty() && latestGreeting >= greetedFrom(nextBirthday(birthDate, today));
 }
 
 void sortByBirthday(QList<Contact> &contacts)
@@ -227,6 +234,12 @@ SendResult parseResult(const QString &text, int recipients, bool noPhones, bool 
         return r;
     }
     if (!text.contains(QStringLiteral("IN_PROGRESS"))) {
+        // The gateway's refusals start with their one-digit code; an error page that happens to
+        // hold a "|" is no refusal.
+        if (firstBar != 1 || !text.at(0).isDigit() || text.at(0).unicode() >= 128) {
+            r.message = kNoAnswerMessage;
+            return r;
+        }
         r.kind = SendResult::Kind::Refused;
         // The phrase follows the one-digit code; a refusal without a closing "|" runs to the end.
         const qsizetype nextBar = text.indexOf(QLatin1Char('|'), std::max<qsizetype>(2, firstBar + 1));

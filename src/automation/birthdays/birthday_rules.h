@@ -39,12 +39,17 @@ QDate nextBirthday(const QDate &birthDate, const QDate &today);
 // moved by the account zone's `desfase_pasarela`, written "yyyy-MM-dd HH:mm".
 QString greetingTime(const QDate &birthDate, const QDate &today, const QString &timeZone);
 
-// The earliest send time, on the gateway's clock, of a greeting for a birthday on or after `today`:
-// today's 12:00 local time moved by the zone's `desfase_pasarela`. A greeting recorded at or
-// after it (`Historial.f_programada`, stored "yyyy-MM-dd HH:mm") is for the coming birthday, so
-// its contact is not greeted again, even once today's greeting has gone out; anything earlier
-// was for a birthday already past.
-QString pendingThreshold(const QDate &today, const QString &timeZone);
+// The earliest time, on the gateway's clock, that a greeting for `birthday` can carry, whatever
+// zone the account had when it was scheduled: 12:00 local time moved by the widest zone shift
+// (zones run from GMT -12:00 to GMT +14:00, so 12:00 on the day lands between 23:00 the day
+// before and 01:00 the day after on the gateway's clock). A contact's birthdays are a year apart,
+// so a greeting recorded at or after it (`Historial.f_programada`, stored "yyyy-MM-dd HH:mm") is
+// for that birthday or a later one, and no change of zone makes the contact due again.
+QString greetedFrom(const QDate &birthday);
+
+// Whether a contact whose latest recorded greeting is `latestGreeting` (empty: none) is greeted
+// for its next birthday on or after `today`.
+bool greetedForNextBirthday(const QDate &birthDate, const QDate &today, const QString &latestGreeting);
 
 // The contacts in the list's order: month, then day of the birth date, January first whatever
 // today's date; contacts with the same day keep their order.
@@ -136,7 +141,7 @@ inline const QString kSubmitButton = QStringLiteral("sub");
 
 struct SendResult {
     enum class Kind {
-        NoAnswer,   // no "|": no connection or not the gateway's answer
+        NoAnswer,   // not an answer of the gateway's (no "|", or no one-digit code before it)
         Refused,      // the gateway refused: `message` says why
         Unreadable,       // "IN_PROGRESS" but no usable identifier after it
         Scheduled,     // scheduled: one identifier per recipient
@@ -145,6 +150,12 @@ struct SendResult {
     QString message;
     QList<qint64> ids;
 };
+
+// The submission reached the gateway and what came back is neither a success nor a refusal it
+// gives: the greetings may be scheduled, so the user is never invited simply to try again.
+inline const QString kMaybeSentMessage = QStringLiteral(
+    "No se ha recibido una respuesta reconocible de la pasarela. La felicitación puede haberse enviado: compruebe el "
+    "historial antes de repetir el envío.");
 
 inline const QString kNoAnswerMessage = QStringLiteral(
     "Ha habido un problema en el envío del SMS. Por favor, compruebe que posee conexión a internet e intentelo de "

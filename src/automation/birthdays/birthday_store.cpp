@@ -3,6 +3,10 @@
 #include "platform/text/decimal.h"
 #include "startup/brand.h"
 
+#include <QHash>
+
+#include <algorithm>
+
 namespace automation::birthdays {
 namespace {
 
@@ -94,36 +98,60 @@ std::optional<Account> readAccount(db::Connection &connection)
     return account;
 }
 
+namespace {
+
+// The latest greeting recorded for each phone, of those that can still be for a coming birthday:
+// the history's and the pending file's.
+QHash<QString, QString> latestGreetings(db::Connection &connection, const QDate &today, const QString &phone,
+                                        db::Result *result)
+{
+    QHash<QString, QString> latest;
+    const std::vector<db::Row> rows = connection.select(
+        QStringLiteral("SELECT destinatario, MAX(f_programada) FROM Historial WHERE bool_cumple = '1' "
+                       "AND f_programada >= ?1 AND (?2 IS NULL OR destinatario = ?2) GROUP BY destinatario"),
+        {greetedFrom(today), phone.isNull() ? QVariant() : QVariant(phone)}, result);
+    for (const db::Row &row : rows)
+        latest.insert(row.value(0).toString(), row.value(1).toString());
+    if (connection.path().isEmpty())
+        return latest;
+    for (const startup::SendRecord &record : startup::readPendingRecords(startup::pendingSendsPath(connection.path()))) {
+        if (!record.birthday || (!phone.isNull() && record.recipients != phone))
+            continue;
+        QString &known = latest[record.recipients];
+        known = std::max(known, record.scheduledAt);
+    }
+    return latest;
+}
+
+} // namespace
+
 QList<Contact> greetableContacts(db::Connection &connection, std::optional<qint64> group, const QDate &today,
-                                      const QString &timeZone, db::Result *result)
+                                      db::Result *result)
 {
     const QString sql = kContactColumns
         + QStringLiteral("WHERE (?1 IS NULL OR en_lista(grupos_sid, ?1) = 1) "
-                         "AND f_nacimiento IS NOT NULL AND f_nacimiento <> '' "
-                         "AND NOT EXISTS (SELECT 1 FROM Historial WHERE Historial.bool_cumple = '1' "
-                         "AND Historial.f_programada >= ?2 AND Historial.destinatario = Agenda.telefono) "
-                         "ORDER BY sid ASC");
+                         "AND f_nacimiento IS NOT NULL AND f_nacimiento <> '' ORDER BY sid ASC");
     const QVariant groupValue = group ? QVariant(*group) : QVariant();
-    const std::vector<db::Row> rows = connection.select(sql, {groupValue, pendingThreshold(today, timeZone)}, result);
+    const std::vector<db::Row> rows = connection.select(sql, {groupValue}, result);
+    if (result && !result->ok())
+        return {};
+    const QHash<QString, QString> latest = latestGreetings(connection, today, QString(), result);
     QList<Contact> contacts;
     for (const db::Row &row : rows) {
-        if (std::optional<Contact> c = contactFromRow(row))
-            contacts.append(*c);
+        if (std::optional<Contact> c = contactFromRow(row)) {
+            if (!greetedForNextBirthday(c->birthDate, today, latest.value(c->phone)))
+                contacts.append(*c);
+        }
     }
     sortByBirthday(contacts);
     return contacts;
 }
 
-bool hasPendingGreeting(db::Connection &connection, const QString &phone, const QDate &today,
-                           const QString &timeZone, db::Result *result)
+bool hasPendingGreeting(db::Connection &connection, const Contact &contact, const QDate &today, db::Result *result)
 {
     // The same test as the list's.
-    return connection
-               .scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM Historial WHERE Historial.bool_cumple = '1' "
-                                      "AND Historial.f_programada >= ?2 AND Historial.destinatario = ?1)"),
-                       {phone, pendingThreshold(today, timeZone)}, result)
-               .toInt()
-        != 0;
+    const QHash<QString, QString> latest = latestGreetings(connection, today, contact.phone, result);
+    return greetedForNextBirthday(contact.birthDate, today, latest.value(contact.phone));
 }
 
 std::optional<Contact> contactBySid(db::Connection &connection, qint64 sid, db::Result *result)
@@ -134,29 +162,25 @@ std::optional<Contact> contactBySid(db::Connection &connection, qint64 sid, db::
     return contactFromRow(rows.front());
 }
 
-db::Result recordGreetings(db::Connection &connection, const QList<ScheduledGreeting> &greetings,
-                                   const QString &login, const QString &message, const QString &sender,
-                                   const QString &sentAt)
+startup::RecordOutcome recordGreetings(db::Connection &connection, const QList<ScheduledGreeting> &greetings,
+                                       const QString &login, const QString &message, const QString &sender,
+                                       const QString &sentAt, int attempts)
 {
-    db::Transaction transaction(connection);
-    if (!transaction.isActive())
-        return {db::Status::Error, QStringLiteral("cannot begin a transaction")};
-    db::Result r;
-    db::Statement insert = connection.prepare(
-        QStringLiteral("INSERT INTO Historial (username, destinatario, f_envio, mensaje, id_web, f_programada, estado, "
-                       "bool_cumple, remitente, creditos) VALUES (?1, ?2, ?3, ?4, ?5, ?6, '0|0|0', '1', ?7, 1)"),
-        &r);
-    if (!r.ok())
-        return r;
+    QList<startup::SendRecord> rows;
     for (const ScheduledGreeting &greeting : greetings) {
-        insert.reset();
-        insert.bindAll({login, greeting.phone, sentAt, message, QString::number(greeting.webId), greeting.scheduledAt,
-                        sender});
-        r = insert.run();
-        if (!r.ok())
-            return r;
+        startup::SendRecord row;
+        row.username = login;
+        row.recipients = greeting.phone;
+        row.sentAt = sentAt;
+        row.scheduledAt = greeting.scheduledAt;
+        row.message = message;
+        row.webId = QString::number(greeting.webId);
+        row.sender = sender;
+        row.credits = 1;
+        row.birthday = true;
+        rows.append(row);
     }
-    return transaction.commit();
+    return startup::recordCharged(connection, rows, attempts);
 }
 
 } // namespace automation::birthdays

@@ -2,6 +2,7 @@
 
 #include "automation/birthdays/birthday_rules.h"
 #include "platform/db/connection.h"
+#include "startup/database/pending_sends.h"
 
 #include <QDate>
 #include <QList>
@@ -34,14 +35,14 @@ std::optional<QString> templateText(db::Connection &connection, const QString &n
 std::optional<Account> readAccount(db::Connection &connection);
 
 // The contacts of the group (all contacts without one) that have a readable birth date and no
-// greeting for their coming birthday (`pendingThreshold` in the account's zone),
-// in birthday order.
+// greeting for their next birthday (greetedForNextBirthday()), in birthday order. A greeting
+// still waiting in the pending file beside the database counts as scheduled.
 QList<Contact> greetableContacts(db::Connection &connection, std::optional<qint64> group, const QDate &today,
-                                      const QString &timeZone, db::Result *result = nullptr);
-// Whether a greeting for the coming birthday of the contact with that phone is already recorded
-// (the test greetableContacts leaves contacts out by).
-bool hasPendingGreeting(db::Connection &connection, const QString &phone, const QDate &today,
-                           const QString &timeZone, db::Result *result = nullptr);
+                                      db::Result *result = nullptr);
+// Whether a greeting for the next birthday of this contact is already scheduled (the test
+// greetableContacts leaves contacts out by).
+bool hasPendingGreeting(db::Connection &connection, const Contact &contact, const QDate &today,
+                           db::Result *result = nullptr);
 // One contact by key, whatever its greetings; nothing when it is gone or has no readable birth date.
 std::optional<Contact> contactBySid(db::Connection &connection, qint64 sid, db::Result *result = nullptr);
 
@@ -51,8 +52,10 @@ struct ScheduledGreeting {
     qint64 webId = 0;
     QString scheduledAt;
 };
-db::Result recordGreetings(db::Connection &connection, const QList<ScheduledGreeting> &greetings,
-                                   const QString &login, const QString &message, const QString &sender,
-                                   const QString &sentAt);
+// Charged greetings go the recording road of every charged row: all or none, tried again on a
+// busy file, else kept in the pending file for the next start.
+startup::RecordOutcome recordGreetings(db::Connection &connection, const QList<ScheduledGreeting> &greetings,
+                                       const QString &login, const QString &message, const QString &sender,
+                                       const QString &sentAt, int attempts = startup::kSaveAttempts);
 
 } // namespace automation::birthdays

@@ -196,6 +196,9 @@ OpeningResult openDatabase(db::Connection &connection, const QString &programFol
     result.migration = migrateGroups(connection, prompter, busy);
     // After the upgrade, so the rows find every column they carry.
     result.pending = writePendingSends(connection);
+    if (const QString report = pendingWriteReport(result.pending); !report.isEmpty())
+        prompter.message(report, pendingWriteTitle(),
+                         result.pending.status == PendingWrite::Status::Failed ? ui::Icon::Warning : ui::Icon::Information);
     return result;
 }
 

@@ -1,20 +1,28 @@
 #include "startup/database/pending_sends.h"
 
+#include "startup/brand.h"
+
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QList>
 #include <QSaveFile>
+#include <QSet>
+#include <QStringList>
+#include <QUuid>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace startup {
 
 namespace {
-
-// A pending file is a handful of lines; anything near this size is not ours to read whole.
-constexpr qint64 kMaxBytes = 16 * 1024 * 1024;
 
 QByteArray readBounded(const QString &path, bool *ok)
 {
@@ -24,19 +32,72 @@ QByteArray readBounded(const QString &path, bool *ok)
         return {};
     }
     *ok = true;
-    return file.read(2 * kMaxBytes);
+    return file.read(2 * kMaxPendingBytes);
 }
 
 // Rewrites the file with `rest`, or removes it when nothing is left.
 bool keepOnly(const QString &path, const QByteArray &rest)
 {
-    if (rest.isEmpty())
+    if (rest.trimmed().isEmpty())
         return QFile::remove(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.write(rest);
     return file.commit();
+}
+
+// Appends bytes that must survive a power cut once this returns true.
+bool appendSynced(const QString &path, const QByteArray &bytes, const FileSync &sync)
+{
+    QFile out(path);
+    if (!out.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
+        return false;
+    QByteArray data;
+    // A last line cut short (a crash, a full disk) must not swallow the next record.
+    const qint64 size = out.size();
+    char last = '\n';
+    if (size > 0 && (!out.seek(size - 1) || !out.getChar(&last)))
+        return false;
+    if (last != '\n')
+        data += '\n';
+    data += bytes;
+    // One write, so a reader never meets half of it from this side.
+    const bool written = out.write(data) == data.size() && out.flush() && (sync ? sync(out) : true);
+    out.close();
+    return written && out.error() == QFileDevice::NoError;
+}
+
+const QString kMarks = QStringLiteral("Pendientes_guardados");
+
+// Records of the pending file already written are marked in the database itself, in the same
+// transaction as their rows: a file that cannot be emptied afterwards never writes them twice.
+db::Result ensureMarks(db::Connection &connection)
+{
+    return connection.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kMarks
+                              + QStringLiteral(" (registro TEXT PRIMARY KEY)"));
+}
+
+std::optional<bool> marked(db::Connection &connection, const QString &recordId)
+{
+    db::Result r;
+    const QVariant count = connection.scalar(QStringLiteral("SELECT count(*) FROM ") + kMarks
+                                                 + QStringLiteral(" WHERE registro=?1"),
+                                             {recordId}, &r);
+    if (!r.ok())
+        return std::nullopt;
+    return count.toLongLong() > 0;
+}
+
+db::Result mark(db::Connection &connection, const QString &recordId)
+{
+    return connection.execute(QStringLiteral("INSERT OR IGNORE INTO ") + kMarks + QStringLiteral(" (registro) VALUES (?1)"),
+                              {recordId});
+}
+
+QString count(int n, const char *one, const char *many)
+{
+    return n == 1 ? QString::fromUtf8(one) : QString::fromUtf8(many).arg(n);
 }
 
 } // namespace
@@ -46,9 +107,15 @@ QString pendingSendsPath(const QString &databasePath)
     return QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("envios_pendientes.txt"));
 }
 
+QString setAsidePath(const QString &databasePath)
+{
+    return QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("envios_pendientes_no_legibles.txt"));
+}
+
 QByteArray pendingLine(const SendRecord &record)
 {
     QJsonObject o;
+    o.insert(QStringLiteral("registro"), record.recordId);
     o.insert(QStringLiteral("username"), record.username);
     o.insert(QStringLiteral("destinatario"), record.recipients);
     o.insert(QStringLiteral("f_envio"), record.sentAt);
@@ -58,13 +125,16 @@ QByteArray pendingLine(const SendRecord &record)
     o.insert(QStringLiteral("estado"), record.state);
     o.insert(QStringLiteral("remitente"), record.sender);
     o.insert(QStringLiteral("creditos"), record.credits);
+    if (record.birthday)
+        o.insert(QStringLiteral("bool_cumple"), QStringLiteral("1"));
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
 std::optional<SendRecord> parsePendingLine(QByteArrayView line)
 {
+    const QByteArray bytes = line.trimmed().toByteArray();
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(line.trimmed().toByteArray(), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return std::nullopt;
     const QJsonObject o = doc.object();
@@ -83,28 +153,57 @@ std::optional<SendRecord> parsePendingLine(QByteArrayView line)
     if (!credits.isDouble())
         return std::nullopt;
     record.credits = credits.toDouble();
-    // Without its time and recipients a send could neither be shown nor told apart.
+    record.birthday = o.value(QStringLiteral("bool_cumple")).toString() == QLatin1String("1");
+    record.recordId = o.value(QStringLiteral("registro")).toString();
+    if (record.recordId.isEmpty()) {
+        // Written before records carried an id: the line itself tells it apart.
+        record.recordId = QStringLiteral("linea-")
+            + QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    }
+    // Without its time and recipients a row could neither be shown nor told apart.
     if (record.sentAt.isEmpty() || record.recipients.isEmpty())
         return std::nullopt;
     return record;
 }
 
-bool appendPendingSend(const QString &file, const SendRecord &record)
+bool syncToDisk(QFileDevice &file)
 {
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
-    // One write for the whole line, so a reader never meets half of it from this side.
-    const QByteArray line = pendingLine(record) + '\n';
-    const bool written = out.write(line) == line.size() && out.flush();
-    out.close();
-    return written && out.error() == QFileDevice::NoError;
+#ifdef Q_OS_WIN
+    return ::_commit(file.handle()) == 0;
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
+}
+
+bool appendPendingRecords(const QString &file, QList<SendRecord> records, const FileSync &sync)
+{
+    QByteArray lines;
+    for (SendRecord &record : records) {
+        if (record.recordId.isEmpty())
+            record.recordId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        lines += pendingLine(record) + '\n';
+    }
+    return !lines.isEmpty() && appendSynced(file, lines, sync);
+}
+
+QList<SendRecord> readPendingRecords(const QString &file)
+{
+    QList<SendRecord> records;
+    if (!QFileInfo::exists(file) || QFileInfo(file).size() > kMaxPendingBytes)
+        return records;
+    bool readable = false;
+    const QByteArray taken = readBounded(file, &readable);
+    for (const QByteArray &line : taken.split('\n')) {
+        if (std::optional<SendRecord> record = parsePendingLine(line))
+            records.append(*record);
+    }
+    return records;
 }
 
 std::optional<bool> sendRecorded(db::Connection &connection, const SendRecord &record)
 {
     // Without the gateway's number two sends of one minute to the same numbers cannot be told
-    // apart: such a row is always written, never taken for another.
+    // apart here: the pending file's marks do it for its records.
     if (record.webId.trimmed().isEmpty())
         return false;
     db::Result r;
@@ -131,9 +230,83 @@ db::Result insertSendOnce(db::Connection &connection, const SendRecord &record, 
     }
     return connection.execute(
         QStringLiteral("INSERT INTO Historial (username,destinatario,f_envio,f_programada,mensaje,id_web,estado,"
-                       "remitente,creditos) VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9)"),
+                       "remitente,creditos,bool_cumple) VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10)"),
         {record.username, record.recipients, record.sentAt, record.scheduledAt, record.message, record.webId,
-         record.state, record.sender, record.credits});
+         record.state, record.sender, record.credits, record.birthday ? QVariant(QStringLiteral("1")) : QVariant()});
+}
+
+namespace {
+
+// Whether the row this connection inserted as `sid` in a try whose commit reported failure is
+// there after all. Counter keys are never given twice once committed, so that key with this
+// content is this row, with or without a gateway number.
+std::optional<bool> landed(db::Connection &connection, qint64 sid, const SendRecord &row)
+{
+    db::Result r;
+    const QVariant count = connection.scalar(
+        QStringLiteral("SELECT count(*) FROM Historial WHERE sid=?1 AND destinatario=?2 AND f_envio=?3 AND "
+                       "id_web=?4 AND mensaje=?5"),
+        {sid, row.recipients, row.sentAt, row.webId, row.message}, &r);
+    if (!r.ok())
+        return std::nullopt;
+    return count.toLongLong() > 0;
+}
+
+} // namespace
+
+RecordOutcome recordCharged(db::Connection &connection, const QList<SendRecord> &rows, int attempts,
+                            const std::function<void()> &alongside)
+{
+    RecordOutcome out;
+    if (rows.isEmpty())
+        return out;
+    // The key each row got in the last try whose commit was attempted; 0: none.
+    QList<qint64> triedAs(rows.size(), 0);
+    for (int attempt = 0; attempt < std::max(attempts, 1); ++attempt) {
+        db::Transaction transaction(connection);
+        if (!transaction.isActive()) {
+            out.result = connection.refusal().ok() ? db::Result{db::Status::Error, QStringLiteral("no transaction")}
+                                                   : connection.refusal();
+            continue;
+        }
+        // A commit that reported failure may still have landed: each row is looked for first.
+        QList<qint64> insertedAs(rows.size(), 0);
+        out.result = {};
+        for (qsizetype i = 0; i < rows.size() && out.result.ok(); ++i) {
+            bool there = false;
+            if (triedAs.at(i) > 0) {
+                const std::optional<bool> found = landed(connection, triedAs.at(i), rows.at(i));
+                if (!found) {
+                    out.result = connection.refusal().ok()
+                        ? db::Result{db::Status::Error, QStringLiteral("cannot look the row up")}
+                        : connection.refusal();
+                    break;
+                }
+                there = *found;
+            }
+            if (!there) {
+                out.result = insertSendOnce(connection, rows.at(i), &there);
+                if (out.result.ok() && !there)
+                    insertedAs[i] = connection.lastInsertRowId();
+            }
+        }
+        if (!out.result.ok())
+            continue;
+        if (alongside)
+            alongside();
+        out.result = transaction.commit();
+        if (out.result.ok())
+            return out;
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            if (insertedAs.at(i) > 0)
+                triedAs[i] = insertedAs.at(i);
+        }
+    }
+    const QString database = connection.path();
+    out.status = !database.isEmpty() && appendPendingRecords(pendingSendsPath(database), rows)
+        ? RecordStatus::Pending
+        : RecordStatus::Lost;
+    return out;
 }
 
 PendingWrite writePendingSends(db::Connection &connection)
@@ -142,31 +315,49 @@ PendingWrite writePendingSends(db::Connection &connection)
     if (!connection.isOpen())
         return out;
     const QString path = pendingSendsPath(connection.path());
+    out.file = path;
     if (!QFileInfo::exists(path))
         return out;
-    if (QFileInfo(path).size() > kMaxBytes) {
+    if (QFileInfo(path).size() > kMaxPendingBytes) {
         // Not what this program writes: left for a person to look at.
         out.status = PendingWrite::Status::Failed;
-        out.error = QStringLiteral("too large: ") + path;
+        out.reason = PendingWrite::Reason::TooLarge;
         return out;
     }
     bool readable = false;
     const QByteArray taken = readBounded(path, &readable);
     if (!readable) {
         out.status = PendingWrite::Status::Failed;
-        out.error = QStringLiteral("cannot read ") + path;
+        out.reason = PendingWrite::Reason::CannotRead;
         return out;
     }
 
+    // A last line without its end may still be being written by another workstation: unless it
+    // is a whole record already it stays where it is.
+    const qsizetype lastBreak = taken.lastIndexOf('\n');
+    const QByteArray tail = taken.mid(lastBreak + 1);
+    QList<QByteArray> lines = taken.left(lastBreak + 1).split('\n');
+    QByteArray keptTail;
+    if (!tail.trimmed().isEmpty()) {
+        if (parsePendingLine(tail))
+            lines.append(tail);
+        else
+            keptTail = tail;
+    }
+    out.incompleteTail = !keptTail.isEmpty();
+
     QList<SendRecord> records;
+    QSet<QString> seen;
     QByteArray unreadable;
-    for (const QByteArray &line : taken.split('\n')) {
+    for (const QByteArray &line : std::as_const(lines)) {
         if (line.trimmed().isEmpty())
             continue;
-        if (const std::optional<SendRecord> record = parsePendingLine(line)) {
-            records.append(*record);
+        if (std::optional<SendRecord> record = parsePendingLine(line)) {
+            if (!seen.contains(record->recordId)) {
+                seen.insert(record->recordId);
+                records.append(*record);
+            }
         } else {
-            // Kept for a person to look at, never silently thrown away.
             unreadable += line + '\n';
             ++out.unreadable;
         }
@@ -174,34 +365,114 @@ PendingWrite writePendingSends(db::Connection &connection)
 
     if (!records.isEmpty()) {
         db::Transaction transaction(connection);
-        db::Result r = transaction.isActive() ? db::Result{} : connection.refusal();
+        db::Result r = transaction.isActive() ? ensureMarks(connection) : connection.refusal();
+        int written = 0;
+        int alreadyThere = 0;
         for (const SendRecord &record : std::as_const(records)) {
             if (!r.ok())
                 break;
-            bool there = false;
-            r = insertSendOnce(connection, record, &there);
+            const std::optional<bool> done = marked(connection, record.recordId);
+            if (!done) {
+                r = connection.refusal().ok() ? db::Result{db::Status::Error, QStringLiteral("cannot read the marks")}
+                                              : connection.refusal();
+                break;
+            }
+            bool there = *done;
+            if (!there)
+                r = insertSendOnce(connection, record, &there);
             if (r.ok())
-                ++(there ? out.alreadyThere : out.written);
+                r = mark(connection, record.recordId);
+            if (r.ok())
+                ++(there ? alreadyThere : written);
         }
         if (r.ok())
             r = transaction.commit();
         if (!r.ok()) {
-            out = {};
             out.status = PendingWrite::Status::Failed;
+            out.reason = r.status == db::Status::Busy ? PendingWrite::Reason::Busy : PendingWrite::Reason::DatabaseError;
+            out.waiting = int(records.size());
             out.error = r.error;
             return out;
         }
+        out.written = written;
+        out.alreadyThere = alreadyThere;
     }
     out.status = records.isEmpty() && out.unreadable == 0 ? PendingWrite::Status::Nothing
                                                           : PendingWrite::Status::Written;
 
+    // What is not a record goes beside the file, for a person; where that cannot be written it
+    // stays in the file.
+    if (!unreadable.isEmpty())
+        out.setAside = appendSynced(setAsidePath(connection.path()), unreadable, syncToDisk);
+
     // Lines another send appended while this ran stay for the next start. If the file changed in
-    // any other way it is left alone: its records are recognised as written next time.
+    // any other way it is left alone: its records are marked as written.
     bool again = false;
     const QByteArray now = readBounded(path, &again);
-    if (again && now.startsWith(taken))
-        keepOnly(path, unreadable + now.mid(taken.size()));
+    const bool emptied = again && now.startsWith(taken)
+        && keepOnly(path, (out.setAside ? QByteArray() : unreadable) + keptTail + now.mid(taken.size()));
+    out.fileKept = !emptied && !records.isEmpty();
     return out;
+}
+
+QString pendingWriteTitle()
+{
+    return QStringLiteral("Envíos pendientes de guardar");
+}
+
+QString pendingWriteReport(const PendingWrite &w)
+{
+    const QString file = QDir::toNativeSeparators(w.file);
+    const QString desktop = brand::brandName() + QStringLiteral(" Desktop");
+    QStringList parts;
+    switch (w.reason) {
+    case PendingWrite::Reason::TooLarge:
+        parts << QStringLiteral("El archivo de envíos pendientes %1 supera el tamaño máximo de %2 MB y no se ha leído; "
+                                "no se ha modificado. Revíselo o avise a su proveedor.")
+                     .arg(file)
+                     .arg(kMaxPendingBytes / (1024 * 1024));
+        break;
+    case PendingWrite::Reason::CannotRead:
+        parts << QStringLiteral("No se ha podido leer el archivo de envíos pendientes %1 (no hay permiso o lo usa otro "
+                                "programa). Los envíos que guarda siguen pendientes y se guardarán en el historial en "
+                                "un próximo inicio de %2.")
+                     .arg(file, desktop);
+        break;
+    case PendingWrite::Reason::Busy:
+    case PendingWrite::Reason::DatabaseError:
+        parts << count(w.waiting, "1 envío cobrado sigue pendiente de guardar en el historial",
+                       "%1 envíos cobrados siguen pendientes de guardar en el historial")
+                + (w.reason == PendingWrite::Reason::Busy
+                       ? QStringLiteral(": la base de datos está ocupada por otro puesto.")
+                       : QStringLiteral(": la base de datos no ha permitido guardarlos."))
+                + QStringLiteral(" Se conservan en el archivo %1 y se guardarán la próxima vez que inicie %2.")
+                      .arg(file, desktop);
+        break;
+    case PendingWrite::Reason::None:
+        if (w.written > 0)
+            parts << count(w.written, "Se ha guardado en el historial 1 envío cobrado que estaba pendiente.",
+                           "Se han guardado en el historial %1 envíos cobrados que estaban pendientes.");
+        if (w.alreadyThere > 0)
+            parts << count(w.alreadyThere, "1 envío pendiente ya estaba en el historial y no se ha repetido.",
+                           "%1 envíos pendientes ya estaban en el historial y no se han repetido.");
+        if (w.fileKept)
+            parts << QStringLiteral("No se ha podido vaciar el archivo %1 (carpeta sin permiso de escritura o archivo en "
+                                    "uso); sus envíos ya están en el historial y no se volverán a guardar.")
+                         .arg(file);
+        break;
+    }
+    if (w.unreadable > 0) {
+        parts << count(w.unreadable, "1 línea del archivo %2 no es un envío legible",
+                       "%1 líneas del archivo %2 no son envíos legibles")
+                         .arg(file)
+                + (w.setAside ? QStringLiteral(": se ha apartado en %1 para su revisión.")
+                                    .arg(QDir::toNativeSeparators(setAsidePath(w.file)))
+                              : QStringLiteral(": se conserva en el archivo para su revisión."));
+    }
+    if (w.incompleteTail)
+        parts << QStringLiteral("La última línea del archivo %1 está incompleta y se conserva en él para su revisión.")
+                     .arg(file);
+    return parts.join(QLatin1Char(' '));
 }
 
 } // namespace startup

@@ -13,7 +13,11 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
+
+#define SQLITE_HAS_CODEC 1
+#include <sqlcipher/sqlite3.h>
 
 using testing::ScriptedPrompter;
 
@@ -116,6 +120,10 @@ private Q_SLOTS:
     void startupDefaults();
     void pendingSendsWrittenAtStart();
     void pendingSendsWaitWhileTheFileIsBusy();
+    void cutShortLastLineNeverSwallowsTheNextRecord();
+    void writtenRecordsAreNeverWrittenAgain();
+    void startTellsWhatWasWrittenAndWhatWaits();
+    void appendedRecordsAreSyncedBeforeTheyCount();
 
 private:
     std::unique_ptr<testing::TempHome> m_home;
@@ -704,13 +712,19 @@ void TestDatabaseOpening::pendingSendsWrittenAtStart()
     QCOMPARE(db.scalar(QStringLiteral("SELECT estado FROM Historial WHERE id_web='1'")).toString(),
              QStringLiteral("0|0|0"));
     QCOMPARE(db.scalar(QStringLiteral("SELECT creditos FROM Historial WHERE id_web='3'")).toDouble(), 1.5);
-    QCOMPARE(readFile(file), QByteArray("{\"username\":\"cortado\n"));
+    // What is not a record is set aside beside it, and the user is told so, once.
+    QVERIFY(!QFile::exists(file));
+    QCOMPARE(readFile(startup::setAsidePath(local())), QByteArray("{\"username\":\"cortado\n"));
+    QCOMPARE(prompter.count(), 1);
+    QVERIFY(prompter.lastCall().text.contains(QStringLiteral("Se han guardado en el historial 2 envíos cobrados")));
+    QVERIFY(prompter.lastCall().text.contains(QStringLiteral("se ha apartado en")));
 
-    // The next start finds nothing more to write.
+    // The next start finds nothing more to write, and says nothing.
     db.close();
     const startup::OpeningResult again = startup::openDatabase(db, m_home->path(), prompter);
     QCOMPARE(again.pending.written, 0);
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 3);
+    QCOMPARE(prompter.count(), 1);
 }
 
 // Another workstation holds the shared file all through the start: nothing is written, and the
@@ -734,6 +748,134 @@ void TestDatabaseOpening::pendingSendsWaitWhileTheFileIsBusy()
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 0);
     QCOMPARE(startup::writePendingSends(db).written, 2);
     QVERIFY(!QFile::exists(file));
+}
+
+// A crash or a full disk cut the last line short: the next charged send starts on a line of its
+// own, reaches the history, and only the broken piece is set aside.
+void TestDatabaseOpening::cutShortLastLineNeverSwallowsTheNextRecord()
+{
+    makeDatabase(local());
+    const QString file = startup::pendingSendsPath(local());
+    QVERIFY(startup::appendPendingSend(file, pendingSend(QStringLiteral("1"), QStringLiteral("uno"))));
+    QFile cut(file);
+    QVERIFY(cut.open(QIODevice::Append));
+    cut.write("{\"username\":\"usuario\",\"destinat");
+    cut.close();
+    QVERIFY(startup::appendPendingSend(file, pendingSend(QStringLiteral("2"), QStringLiteral("dos"))));
+
+    db::Connection db;
+    QVERIFY(db.open(local()).ok());
+    const startup::PendingWrite w = startup::writePendingSends(db);
+    QCOMPARE(w.written, 2);
+    QCOMPARE(w.unreadable, 1);
+    QVERIFY(w.setAside);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT group_concat(id_web) FROM (SELECT id_web FROM Historial ORDER BY sid)"))
+                 .toString(),
+             QStringLiteral("1,2"));
+    QCOMPARE(readFile(startup::setAsidePath(local())), QByteArray("{\"username\":\"usuario\",\"destinat\n"));
+}
+
+namespace {
+
+// Another program rewrites the pending file while the start-up commits: the file cannot be
+// emptied afterwards and stays as it is.
+int rewriteDuringCommit(void *path)
+{
+    const QString &file = *static_cast<const QString *>(path);
+    writeFile(file, "\n" + readFile(file));
+    return 0;
+}
+
+} // namespace
+
+// A record written at one start is never written at the next, whatever its gateway number, even
+// when the file could not be emptied in between; the user hears why the file is still there.
+void TestDatabaseOpening::writtenRecordsAreNeverWrittenAgain()
+{
+    makeDatabase(local());
+    const QString file = startup::pendingSendsPath(local());
+    QVERIFY(startup::appendPendingSend(file, pendingSend(QString(), QStringLiteral("sin número"))));
+    QVERIFY(startup::appendPendingSend(file, pendingSend(QStringLiteral("5"), QStringLiteral("con número"))));
+    db::Connection db;
+    QVERIFY(db.open(local()).ok());
+    QString path = file;
+    sqlite3_commit_hook(db.handle(), rewriteDuringCommit, &path);
+    const startup::PendingWrite first = startup::writePendingSends(db);
+    sqlite3_commit_hook(db.handle(), nullptr, nullptr);
+    QCOMPARE(first.status, startup::PendingWrite::Status::Written);
+    QCOMPARE(first.written, 2);
+    QVERIFY(first.fileKept);
+    QVERIFY(QFile::exists(file));
+    QVERIFY(startup::pendingWriteReport(first).contains(QStringLiteral("no se volverán a guardar")));
+
+    const startup::PendingWrite again = startup::writePendingSends(db);
+    QCOMPARE(again.written, 0);
+    QCOMPARE(again.alreadyThere, 2);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 2);
+    QVERIFY(!QFile::exists(file));
+}
+
+// Whatever keeps the file from being written, the start says what waits and why, in one box.
+void TestDatabaseOpening::startTellsWhatWasWrittenAndWhatWaits()
+{
+    makeDatabase(local());
+    const QString file = startup::pendingSendsPath(local());
+    QVERIFY(startup::appendPendingSend(file, pendingSend(QStringLiteral("7"), QStringLiteral("uno"))));
+    QVERIFY(startup::appendPendingSend(file, pendingSend(QStringLiteral("8"), QStringLiteral("dos"))));
+    {
+        db::Connection db;
+        QVERIFY(db.open(local()).ok());
+        testing::OtherWorkstation other(db, false);
+        const QString report = startup::pendingWriteReport(startup::writePendingSends(db));
+        QVERIFY2(report.contains(QStringLiteral("2 envíos cobrados siguen pendientes de guardar en el historial: la base "
+                                                "de datos está ocupada por otro puesto")),
+                 qPrintable(report));
+        QVERIFY(report.contains(QDir::toNativeSeparators(file)));
+    }
+    {
+        // Over its size limit: not read, not changed, and said so.
+        QFile big(file);
+        QVERIFY(big.open(QIODevice::Append));
+        QVERIFY(big.resize(startup::kMaxPendingBytes + 1));
+        big.close();
+        ScriptedPrompter prompter;
+        db::Connection db;
+        const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
+        QVERIFY(r.ok());
+        QCOMPARE(r.pending.reason, startup::PendingWrite::Reason::TooLarge);
+        QCOMPARE(prompter.count(), 1);
+        QVERIFY(prompter.lastCall().text.contains(QStringLiteral("supera el tamaño máximo de 16 MB")));
+        QCOMPARE(prompter.lastCall().icon, ui::Icon::Warning);
+        QCOMPARE(QFileInfo(file).size(), startup::kMaxPendingBytes + 1);
+    }
+    {
+        // A file that cannot be read at all.
+        QVERIFY(QFile::remove(file));
+        QVERIFY(QDir(m_home->path()).mkdir(QStringLiteral("envios_pendientes.txt")));
+        db::Connection db;
+        QVERIFY(db.open(local()).ok());
+        const startup::PendingWrite w = startup::writePendingSends(db);
+        QCOMPARE(w.reason, startup::PendingWrite::Reason::CannotRead);
+        QVERIFY(startup::pendingWriteReport(w).contains(QStringLiteral("No se ha podido leer el archivo de envíos")));
+    }
+}
+
+// A record counts as kept only once the system has it on disk: the sync comes after the whole
+// line, and a sync that fails means the record is not kept.
+void TestDatabaseOpening::appendedRecordsAreSyncedBeforeTheyCount()
+{
+    const QString file = startup::pendingSendsPath(local());
+    QList<QByteArray> seenAtSync;
+    const startup::FileSync watch = [&](QFileDevice &device) {
+        seenAtSync.append(readFile(file));
+        return startup::syncToDisk(device);
+    };
+    QVERIFY(startup::appendPendingRecords(file, {pendingSend(QStringLiteral("1"), QStringLiteral("uno"))}, watch));
+    QCOMPARE(seenAtSync.size(), 1);
+    QVERIFY(seenAtSync.first().endsWith('\n'));
+    QVERIFY(startup::parsePendingLine(seenAtSync.first().trimmed()));
+    QVERIFY(!startup::appendPendingRecords(file, {pendingSend(QStringLiteral("2"), QStringLiteral("dos"))},
+                                           [](QFileDevice &) { return false; }));
 }
 
 QTEST_GUILESS_MAIN(TestDatabaseOpening)
