@@ -57,25 +57,50 @@ QString birthDateText(const QVariant &value)
     return QString(QLatin1String(""));
 }
 
-bool numericKind(mdb::ColumnKind kind)
+// A key as the number Access stores and compares: whole and real numbers as they are, Yes/No as
+// -1/0, a date as its day count (accessDateValue), and a value of another kind (currency,
+// decimal) that libmdb hands over as text when it reads as a number. Texts have none.
+std::optional<double> storedNumber(const QVariant &v, mdb::ColumnKind kind)
 {
-    return kind == mdb::ColumnKind::Integer || kind == mdb::ColumnKind::Real || kind == mdb::ColumnKind::Boolean;
+    switch (kind) {
+    case mdb::ColumnKind::Integer:
+    case mdb::ColumnKind::Real:
+        return v.toDouble();
+    case mdb::ColumnKind::Boolean:
+        return v.toBool() ? -1.0 : 0.0;
+    case mdb::ColumnKind::DateTime:
+        return mdb::accessDateValue(v.toDateTime());
+    case mdb::ColumnKind::Other: {
+        bool ok = false;
+        const double d = v.toString().trimmed().toDouble(&ok);
+        return ok ? std::optional<double>(d) : std::nullopt;
+    }
+    case mdb::ColumnKind::Text:
+    case mdb::ColumnKind::Memo:
+        break;
+    }
+    return std::nullopt;
 }
 
-double number(const QVariant &v)
+// The walk goes up the key from 1: a missing key, and one whose stored number is below 1 (zero,
+// negative, a date before 1899-12-31), is never reached, whatever the key's kind.
+bool keyReached(const QVariant &key, mdb::ColumnKind kind)
 {
-    return v.typeId() == QMetaType::Bool ? (v.toBool() ? -1.0 : 0.0) : v.toDouble();
+    if (!key.isValid())
+        return false;
+    const std::optional<double> n = storedNumber(key, kind);
+    return !n || *n >= 1;
 }
 
-// Orders two key values of one column; Null goes last.
+// Orders two key values of one column by what Access stores; Null goes last.
 bool keyLess(const QVariant &a, const QVariant &b, mdb::ColumnKind kind)
 {
     if (!a.isValid() || !b.isValid())
         return a.isValid() && !b.isValid();
-    if (numericKind(kind))
-        return number(a) < number(b);
-    if (kind == mdb::ColumnKind::DateTime)
-        return a.toDateTime() < b.toDateTime();
+    const std::optional<double> x = storedNumber(a, kind);
+    const std::optional<double> y = storedNumber(b, kind);
+    if (x && y)
+        return *x < *y;
     return mdb::cellText(a).compare(mdb::cellText(b), Qt::CaseInsensitive) < 0;
 }
 
@@ -103,7 +128,8 @@ QString importedMessage(double imported)
 QString keylessMessage(int rows)
 {
     return QString::number(rows)
-        + QStringLiteral(" registros no se han importado porque su campo clave está vacío, es cero o es negativo.");
+        + QStringLiteral(" registros no se han importado porque su campo clave está vacío, es cero o es negativo (en una fecha, "
+                           "anterior al 31/12/1899).");
 }
 
 ImportedContact contactFromRow(const QVariantList &row, const QStringList &fieldNames, const Mapping &m)
@@ -186,11 +212,10 @@ RunOutcome AccessImport::start(std::unique_ptr<RowSource> source, const Mapping 
     const bool read = m_source->scan(0, [&](qint64 ordinal, const QVariantList &row) {
         if (mdb::cellText(row.value(phone)).isEmpty())
             return true;
-        // The walk goes up the key from 1: a missing key, and a numeric one below 1 (zero,
-        // negative), is never reached. Such rows are left out by that one rule and counted, so
-        // the summary says so instead of dropping them unseen.
+        // Rows the key walk never reaches are left out by that one rule and counted, so the
+        // summary says so instead of dropping them unseen.
         const QVariant k = row.value(key);
-        if (!k.isValid() || (numericKind(keyKind) && number(k) < 1)) {
+        if (!keyReached(k, keyKind)) {
             ++m_keyless;
             return true;
         }

@@ -65,7 +65,8 @@ struct RunOutcome {
 
 // The final message of a finished run.
 QString importedMessage(double imported);
-// The line added to it for rows whose key the walk does not reach (Null, zero, negative).
+// The line added to it for rows whose key the walk does not reach (Null, zero, negative, a date
+// before 1899-12-31).
 QString keylessMessage(int rows);
 
 // The contact a row becomes under `mapping` (fieldNames are the other table's fields).

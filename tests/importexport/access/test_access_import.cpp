@@ -237,6 +237,42 @@ private Q_SLOTS:
         QCOMPARE(out2.keyless, 1);
     }
 
+    // A date key follows the same rule on the number Access stores for it (days from
+    // 1899-12-30): a date before 1899-12-31 is below 1 and out of the walk's reach, also one before
+    // day zero, whose stored number is negative.
+    void dateKeysFollowTheSameRule()
+    {
+        const auto at = [](int y, int m, int d, int h = 0) { return QDateTime(QDate(y, m, d), QTime(h, 0), Qt::UTC); };
+        AgendaFixture f;
+        AccessImport run(f.connection);
+        const RunOutcome out = run.start(smallTable({
+            {at(1950, 1, 1), QStringLiteral("Medio siglo"), QStringLiteral("600000004"), QVariant()},
+            {at(1899, 12, 30, 12), QStringLiteral("Mediodía cero"), QStringLiteral("600000001"), QVariant()},
+            {at(1899, 12, 29, 18), QStringLiteral("Antes del cero"), QStringLiteral("600000002"), QVariant()},
+            {at(1899, 12, 31), QStringLiteral("Día uno"), QStringLiteral("600000003"), QVariant()},
+            {at(1800, 5, 1), QStringLiteral("Otro siglo"), QStringLiteral("600000005"), QVariant()},
+        }, mdb::ColumnKind::DateTime), smallMapping());
+        QCOMPARE(out.status, RunStatus::Finished);
+        QCOMPARE(f.phones(), (QStringList{"34600000003", "34600000004"}));
+        QCOMPARE(out.keyless, 3);
+
+        // Read from the file: the customers keyed by birth date. Three have none, and one was
+        // born on day zero.
+        if (accessFixture("contactos.mdb").isEmpty())
+            QSKIP("fixtures not reachable");
+        AgendaFixture g;
+        AccessImport byBirth(g.connection);
+        Mapping m = customersMapping();
+        m.key = 7;
+        RunOutcome walked = byBirth.start(FileRows::open(accessFixture("contactos.mdb"), QStringLiteral("Clientes")), m);
+        while (walked.status == RunStatus::Conflict)
+            walked = byBirth.resume(Decision{false, false, false, true});
+        QCOMPARE(walked.status, RunStatus::Finished);
+        QCOMPARE(walked.keyless, 4);
+        QCOMPARE(g.field("34612345691", "nombre"), QStringLiteral("<none>"));
+        QCOMPARE(g.field("34612345692", "f_nacimiento"), QStringLiteral("1985-11-05"));
+    }
+
     void textKeysOrderWithoutFailing()
     {
         AgendaFixture f;

@@ -387,6 +387,19 @@ private Q_SLOTS:
         QCOMPARE(mdb::accessDateToDateTime(-1.25), QDateTime(QDate(1899, 12, 29), QTime(6, 0), Qt::UTC));
         QCOMPARE(mdb::accessDateToDateTime(2.5), QDateTime(QDate(1900, 1, 1), QTime(12, 0), Qt::UTC));
     }
+
+    // The number Access stores for a date, recovered from the date read: whole days, day zero,
+    // times of day, and days before day zero whose fraction still counts forward.
+    void dateValuesGoBackToTheStoredNumber()
+    {
+        for (double stored : {0.0, 0.5, 1.0, 1.25, -1.75, -2.0, 36000.75, -657434.0, 2958465.5}) {
+            const QDateTime read = mdb::accessDateToDateTime(stored);
+            QVERIFY(read.isValid());
+            QCOMPARE(mdb::accessDateValue(read), stored);
+        }
+        QCOMPARE(mdb::accessDateValue(QDateTime(QDate(1899, 12, 31), QTime(0, 0), Qt::UTC)), 1.0);
+        QVERIFY(mdb::accessDateValue(QDateTime(QDate(1899, 12, 30), QTime(23, 59), Qt::UTC)) < 1.0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMdb)
