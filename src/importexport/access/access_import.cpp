@@ -16,6 +16,9 @@ const QString kSaveFailed = QStringLiteral(
     "inténtelo de nuevo.");
 const QString kReadFailed = QStringLiteral(
     "No se ha podido leer la tabla de la base de datos de Access. No se ha importado ningún contacto.");
+const QString kDamaged = QStringLiteral(
+    "La tabla '%1' del archivo de Access está dañada: alguna de sus filas no se puede leer. No se ha importado "
+    "ningún contacto.");
 
 // Rows of the other table read and kept at a time.
 constexpr size_t kWindowRows = 4096;
@@ -223,7 +226,7 @@ RunOutcome AccessImport::start(std::unique_ptr<RowSource> source, const Mapping 
         return true;
     });
     if (!read)
-        return fail(kReadFailed);
+        return readFailed();
     std::stable_sort(keys.begin(), keys.end(),
                      [&](const auto &a, const auto &b) { return keyLess(a.first, b.first, keyKind); });
     m_order.reserve(keys.size());
@@ -283,7 +286,7 @@ RunOutcome AccessImport::walk()
             return found < count;
         });
         if (!read || found < count)
-            return fail(kReadFailed);
+            return readFailed();
 
         for (size_t i = 0; i < count; ++i) {
             const size_t place = first + i;
@@ -341,6 +344,12 @@ RunOutcome AccessImport::walk()
         out.message += QLatin1Char('\n') + keylessMessage(m_keyless);
     abandon();
     return out;
+}
+
+RunOutcome AccessImport::readFailed()
+{
+    const bool damaged = m_source && m_source->damaged();
+    return fail(damaged ? kDamaged.arg(m_source->tableName()) : kReadFailed);
 }
 
 RunOutcome AccessImport::fail(const QString &message)

@@ -84,6 +84,8 @@ public:
     // Hands `visit` each row from the one at `from` on, until it returns false or the rows end.
     // False when the rows cannot be read.
     virtual bool scan(qint64 from, const std::function<bool(qint64 ordinal, const QVariantList &row)> &visit) = 0;
+    // After a failed scan: whether the rows could not be read because the file is damaged.
+    virtual bool damaged() const { return false; }
 };
 
 // A table already in memory.
@@ -106,6 +108,7 @@ public:
     QString tableName() const override { return m_scan.header().name; }
     const std::vector<mdb::Column> &columns() const override { return m_scan.header().columns; }
     bool scan(qint64 from, const std::function<bool(qint64, const QVariantList &)> &visit) override;
+    bool damaged() const override { return m_scan.result().status == mdb::Status::Damaged; }
 
 private:
     mdb::AccessFile m_file;
@@ -129,6 +132,7 @@ public:
 private:
     RunOutcome walk();
     RunOutcome fail(const QString &message);
+    RunOutcome readFailed();
 
     db::Connection &m_connection;
     std::unique_ptr<RowSource> m_source;

@@ -1,10 +1,12 @@
 #include "agenda_fixture.h"
+#include "platform/mdb/damaged_rows.h"
 
 #include "importexport/access/access_import.h"
 #include "importexport/access/access_settings.h"
 #include "importexport/access/phone_rules.h"
 #include "platform/mdb/access_file.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace importexport::access;
@@ -371,6 +373,32 @@ private Q_SLOTS:
         QCOMPARE(out.count, 15.0);
         QCOMPARE(f.phones(), expected);
         QVERIFY(!FileRows::open(accessFixture("contactos.mdb"), QStringLiteral("NoExiste")));
+    }
+
+    // A row offset changed to lie past its page: the import says the table is damaged and writes
+    // nothing, instead of losing the row unseen or reading outside the page.
+    void damagedRowStopsTheImportWithAMessage()
+    {
+        if (accessFixture("contactos.mdb").isEmpty())
+            QSKIP("fixtures not reachable");
+        AgendaFixture f;
+        QByteArray damaged;
+        for (const auto &[name, bytes] : testing::mdb_damage::damagedCopies(accessFixture("contactos.mdb")))
+            if (name == QLatin1String("fuera_de_pagina"))
+                damaged = bytes;
+        QVERIFY(!damaged.isEmpty());
+        QFile copy(f.home.file(QStringLiteral("dañado.mdb")));
+        QVERIFY(copy.open(QIODevice::WriteOnly));
+        QCOMPARE(copy.write(damaged), damaged.size());
+        copy.close();
+        std::unique_ptr<FileRows> rows = FileRows::open(copy.fileName(), QStringLiteral("Clientes"));
+        QVERIFY(rows);
+        AccessImport run(f.connection);
+        const RunOutcome out = run.start(std::move(rows), customersMapping());
+        QCOMPARE(out.status, RunStatus::Failed);
+        QCOMPARE(out.message, QStringLiteral("La tabla 'Clientes' del archivo de Access está dañada: alguna de sus filas no "
+                                             "se puede leer. No se ha importado ningún contacto."));
+        QCOMPARE(f.contactCount(), 0);
     }
 
     // Keys stored backwards over several windows of rows, and a conflict in a later window: every
