@@ -232,7 +232,9 @@ RunOutcome AccessImport::start(std::unique_ptr<RowSource> source, const Mapping 
     m_order.reserve(keys.size());
     for (const auto &k : keys)
         m_order.push_back(k.second);
-    return walk();
+    if (!m_pending.reset().ok())
+        return fail(kSaveFailed);
+    return walk(std::nullopt);
 }
 
 RunOutcome AccessImport::resume(const Decision &decision)
@@ -240,8 +242,7 @@ RunOutcome AccessImport::resume(const Decision &decision)
     if (!m_waiting)
         return fail(QStringLiteral("La importación ya no está en curso. Pulse de nuevo sobre Importar."));
     m_waiting = false;
-    m_answers[m_conflictAt] = decision;
-    return walk();
+    return walk(decision);
 }
 
 void AccessImport::abandon()
@@ -249,96 +250,117 @@ void AccessImport::abandon()
     m_waiting = false;
     m_source.reset();
     m_order.clear();
-    m_answers.clear();
-    m_conflictAt = 0;
+    m_window.clear();
+    m_windowFirst = 0;
+    m_next = 0;
+    m_conflictPlace = 0;
+    m_standing = {};
+    m_imported = 0;
     m_keyless = 0;
+    m_pending.clear();
 }
 
-RunOutcome AccessImport::walk()
+bool AccessImport::readWindow(size_t first)
 {
-    // One transaction for the whole walk: the look-ups see what the walk has written, and no
-    // lock or journal check is paid per row.
-    db::Transaction transaction(m_connection);
-    if (!transaction.isActive())
+    // Rows come in key order, the file keeps them in its own: the window's rows are read in one
+    // pass over the file from the first of them.
+    const size_t windowRows = std::max(kWindowRows, (m_order.size() + kMaxPasses - 1) / kMaxPasses);
+    const size_t count = std::min(windowRows, m_order.size() - first);
+    m_window.assign(count, {});
+    m_windowFirst = first;
+    QHash<qint64, size_t> slots;
+    qint64 from = m_order[first];
+    for (size_t i = 0; i < count; ++i) {
+        slots.insert(m_order[first + i], i);
+        from = std::min(from, m_order[first + i]);
+    }
+    size_t found = 0;
+    const bool read = m_source->scan(from, [&](qint64 ordinal, const QVariantList &row) {
+        if (const auto it = slots.constFind(ordinal); it != slots.cend()) {
+            m_window[*it] = row;
+            ++found;
+        }
+        return found < count;
+    });
+    return read && found == count;
+}
+
+RunOutcome AccessImport::walk(const std::optional<Decision> &answer)
+{
+    // One read transaction for the stretch walked in this call: the look-ups see one state of the
+    // book, and only a shared lock is taken, which ends with the call. The writes go aside.
+    db::Transaction reading(m_connection, db::Transaction::Mode::Deferred);
+    if (!reading.isActive())
         return fail(kSaveFailed);
     AgendaStore store(m_connection);
-    Decision standing;                    // an "all" answer given earlier in the walk
-    double imported = 0;
-    std::vector<QVariantList> window;
-    QHash<qint64, size_t> slots;
-    const size_t windowRows = std::max(kWindowRows, (m_order.size() + kMaxPasses - 1) / kMaxPasses);
-    for (size_t first = 0; first < m_order.size(); first += windowRows) {
-        // The window's rows, read in one pass over the file from the first of them.
-        const size_t count = std::min(windowRows, m_order.size() - first);
-        window.assign(count, {});
-        slots.clear();
-        qint64 from = m_order[first];
-        for (size_t i = 0; i < count; ++i) {
-            slots.insert(m_order[first + i], i);
-            from = std::min(from, m_order[first + i]);
-        }
-        size_t found = 0;
-        const bool read = m_source->scan(from, [&](qint64 ordinal, const QVariantList &row) {
-            if (const auto it = slots.constFind(ordinal); it != slots.cend()) {
-                window[*it] = row;
-                ++found;
-            }
-            return found < count;
-        });
-        if (!read || found < count)
+    // A failure forgets the run; the transaction ends first, so nothing of it comes back.
+    const auto stop = [&](const QString &message) {
+        reading.rollback();
+        return fail(message);
+    };
+    for (; m_next < m_order.size(); ++m_next) {
+        if (m_next >= m_windowFirst + m_window.size() && !readWindow(m_next)) {
+            reading.rollback();
             return readFailed();
-
-        for (size_t i = 0; i < count; ++i) {
-            const size_t place = first + i;
-            const ImportedContact c = contactFromRow(window[i], m_fieldNames, m_mapping);
-            if (!c.name.isValid() || c.name.toString().isEmpty() || c.phone.size() <= 9)
-                continue;
-            db::Result r;
-            const std::optional<StoredContact> stored = store.findByPhone(c.phone, &r);
-            if (!r.ok())
-                return fail(kSaveFailed);
-            if (!stored) {
-                if (!store.insert(toWrite(c)).ok())
-                    return fail(kSaveFailed);
-                imported += 1;
-                continue;
+        }
+        const ImportedContact c = contactFromRow(m_window[m_next - m_windowFirst], m_fieldNames, m_mapping);
+        if (!c.name.isValid() || c.name.toString().isEmpty() || c.phone.size() <= 9)
+            continue;
+        db::Result r;
+        // The book as the run leaves it: what the run wrote first, else what is stored.
+        std::optional<StoredContact> stored = m_pending.find(c.phone, &r);
+        if (r.ok() && !stored)
+            stored = store.findByPhone(c.phone, &r);
+        if (!r.ok())
+            return stop(kSaveFailed);
+        if (!stored) {
+            if (!m_pending.add(toWrite(c)).ok())
+                return stop(kSaveFailed);
+            m_imported += 1;
+            continue;
+        }
+        if (!differs(c, stored->values))
+            continue;
+        Decision d = m_standing;
+        if (!d.overwriteAll && !d.ignoreAll) {
+            if (!answer || m_next != m_conflictPlace) {
+                // The question goes to the user; the walk resumes here with the answer.
+                if (!reading.commit().ok())
+                    return stop(kSaveFailed);
+                m_waiting = true;
+                m_conflictPlace = m_next;
+                RunOutcome out;
+                out.status = RunStatus::Conflict;
+                out.count = m_imported;
+                out.conflict = Conflict{c, *stored, m_source->tableName(), c.key, m_imported};
+                return out;
             }
-            if (!differs(c, stored->values))
-                continue;
-            Decision d = standing;
-            if (!d.overwriteAll && !d.ignoreAll) {
-                const auto answer = m_answers.find(place);
-                if (answer == m_answers.end()) {
-                    // The question goes to the user with nothing written: the transaction is
-                    // rolled back here and the answer replayed with the walk.
-                    transaction.rollback();
-                    m_waiting = true;
-                    m_conflictAt = place;
-                    RunOutcome out;
-                    out.status = RunStatus::Conflict;
-                    out.count = imported;
-                    out.conflict = Conflict{c, *stored, m_source->tableName(), c.key, imported};
-                    return out;
-                }
-                d = answer->second;
-                if (d.overwriteAll || d.ignoreAll)
-                    standing = d;
-            }
-            if (d.overwriteOne || d.overwriteAll) {
-                ContactValues v = toWrite(c);
-                v.phone = stored->values.phone;
-                if (!store.overwrite(stored->sid, v).ok())
-                    return fail(kSaveFailed);
-                imported += 1;
-            }
+            d = *answer;
+            if (d.overwriteAll || d.ignoreAll)
+                m_standing = d;
+        }
+        if (d.overwriteOne || d.overwriteAll) {
+            ContactValues v = toWrite(c);
+            v.phone = stored->values.phone;
+            if (!m_pending.overwrite(stored->sid, v).ok())
+                return stop(kSaveFailed);
+            m_imported += 1;
         }
     }
-    if (!transaction.commit().ok())
+    if (!reading.commit().ok())
+        return stop(kSaveFailed);
+    return finish();
+}
+
+RunOutcome AccessImport::finish()
+{
+    db::Transaction transaction(m_connection);
+    if (!transaction.isActive() || !m_pending.applyToBook().ok() || !transaction.commit().ok())
         return fail(kSaveFailed);
     RunOutcome out;
     out.status = RunStatus::Finished;
-    out.count = imported;
-    out.message = importedMessage(imported);
+    out.count = m_imported;
+    out.message = importedMessage(m_imported);
     out.keyless = m_keyless;
     if (m_keyless > 0)
         out.message += QLatin1Char('\n') + keylessMessage(m_keyless);

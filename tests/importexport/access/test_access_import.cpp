@@ -53,6 +53,25 @@ Mapping smallMapping()
     return m;
 }
 
+// A table in memory that counts the rows it hands out.
+class CountingRows final : public RowSource {
+public:
+    CountingRows(mdb::Table table, qint64 &handedOut) : m_rows(std::move(table)), m_handedOut(handedOut) {}
+    QString tableName() const override { return m_rows.tableName(); }
+    const std::vector<mdb::Column> &columns() const override { return m_rows.columns(); }
+    bool scan(qint64 from, const std::function<bool(qint64, const QVariantList &)> &visit) override
+    {
+        return m_rows.scan(from, [&](qint64 ordinal, const QVariantList &row) {
+            ++m_handedOut;
+            return visit(ordinal, row);
+        });
+    }
+
+private:
+    TableRows m_rows;
+    qint64 &m_handedOut;
+};
+
 } // namespace
 
 class TestAccessImport final : public QObject {
@@ -399,6 +418,39 @@ private Q_SLOTS:
         QCOMPARE(out.message, QStringLiteral("La tabla 'Clientes' del archivo de Access está dañada: alguna de sus filas no "
                                              "se puede leer. No se ha importado ningún contacto."));
         QCOMPARE(f.contactCount(), 0);
+    }
+
+    // Each answer resumes the walk at the row that raised the question: a run with many answered
+    // questions reads the table about as often as one with none (once for the keys, once for
+    // the walk), while the book stays as it was until the run ends.
+    void answersResumeWhereTheQuestionWasAsked()
+    {
+        AgendaFixture f;
+        const int count = 3000;
+        const int stored = 30;
+        for (int i = 0; i < stored; ++i)
+            QVERIFY(f.connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Viejo',?1)"),
+                                         {QString::number(34600000000LL + 1 + i * 97)}).ok());
+        std::vector<QVariantList> rows;
+        for (int id = 1; id <= count; ++id)
+            rows.push_back({qint64(id), QStringLiteral("C%1").arg(id), QString::number(600000000 + id), QVariant()});
+        qint64 handedOut = 0;
+        AccessImport run(f.connection);
+        RunOutcome out = run.start(std::make_unique<CountingRows>(smallTable(rows), handedOut), smallMapping());
+        int questions = 0;
+        while (out.status == RunStatus::Conflict) {
+            QCOMPARE(out.conflict->key, QString::number(1 + questions * 97));
+            QCOMPARE(f.contactCount(), stored);
+            ++questions;
+            out = run.resume(Decision{true, false, false, false});
+        }
+        QCOMPARE(out.status, RunStatus::Finished);
+        QCOMPARE(questions, stored);
+        QCOMPARE(out.count, double(count));
+        QCOMPARE(f.contactCount(), count);
+        QCOMPARE(f.field("34600000001", "nombre"), QStringLiteral("C1"));
+        QCOMPARE(f.field(QString::number(34600000000LL + 1 + 29 * 97), "nombre"), QStringLiteral("C2814"));
+        QVERIFY2(handedOut <= 2 * count, qPrintable(QString::number(handedOut)));
     }
 
     // Keys stored backwards over several windows of rows, and a conflict in a later window: every
