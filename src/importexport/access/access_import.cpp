@@ -232,8 +232,6 @@ RunOutcome AccessImport::start(std::unique_ptr<RowSource> source, const Mapping 
     m_order.reserve(keys.size());
     for (const auto &k : keys)
         m_order.push_back(k.second);
-    if (!m_pending.reset().ok())
-        return fail(kSaveFailed);
     return walk(std::nullopt);
 }
 
@@ -242,6 +240,17 @@ RunOutcome AccessImport::resume(const Decision &decision)
     if (!m_waiting)
         return fail(QStringLiteral("La importación ya no está en curso. Pulse de nuevo sobre Importar."));
     m_waiting = false;
+    if (!m_aside) {
+        // The first answer: the stretch before the question, rolled back when it was asked, is
+        // walked once more with its writes kept aside, and so is everything after it.
+        if (!m_pending.reset().ok())
+            return fail(kSaveFailed);
+        m_aside = true;
+        m_next = 0;
+        m_imported = 0;
+        m_window.clear();
+        m_windowFirst = 0;
+    }
     return walk(decision);
 }
 
@@ -254,6 +263,7 @@ void AccessImport::abandon()
     m_windowFirst = 0;
     m_next = 0;
     m_conflictPlace = 0;
+    m_aside = false;
     m_standing = {};
     m_imported = 0;
     m_keyless = 0;
@@ -287,34 +297,39 @@ bool AccessImport::readWindow(size_t first)
 
 RunOutcome AccessImport::walk(const std::optional<Decision> &answer)
 {
-    // One read transaction for the stretch walked in this call: the look-ups see one state of the
-    // book, and only a shared lock is taken, which ends with the call. The writes go aside.
-    db::Transaction reading(m_connection, db::Transaction::Mode::Deferred);
-    if (!reading.isActive())
+    // Until the first question the run writes straight into the book, in one transaction that
+    // the end of the run commits; the question rolls it back, so no lock stays while the user
+    // decides. From the first answer on, the writes go aside and this call holds only a read
+    // transaction, which ends with the call.
+    const bool aside = m_aside;
+    db::Transaction transaction(m_connection, aside ? db::Transaction::Mode::Deferred : db::Transaction::Mode::Immediate);
+    if (!transaction.isActive())
         return fail(kSaveFailed);
     AgendaStore store(m_connection);
     // A failure forgets the run; the transaction ends first, so nothing of it comes back.
     const auto stop = [&](const QString &message) {
-        reading.rollback();
+        transaction.rollback();
         return fail(message);
     };
     for (; m_next < m_order.size(); ++m_next) {
         if (m_next >= m_windowFirst + m_window.size() && !readWindow(m_next)) {
-            reading.rollback();
+            transaction.rollback();
             return readFailed();
         }
         const ImportedContact c = contactFromRow(m_window[m_next - m_windowFirst], m_fieldNames, m_mapping);
         if (!c.name.isValid() || c.name.toString().isEmpty() || c.phone.size() <= 9)
             continue;
         db::Result r;
-        // The book as the run leaves it: what the run wrote first, else what is stored.
-        std::optional<StoredContact> stored = m_pending.find(c.phone, &r);
+        // The book as the run leaves it: what the run wrote aside first, else what is stored.
+        std::optional<StoredContact> stored;
+        if (aside)
+            stored = m_pending.find(c.phone, &r);
         if (r.ok() && !stored)
             stored = store.findByPhone(c.phone, &r);
         if (!r.ok())
             return stop(kSaveFailed);
         if (!stored) {
-            if (!m_pending.add(toWrite(c)).ok())
+            if (!(aside ? m_pending.add(toWrite(c)) : store.insert(toWrite(c))).ok())
                 return stop(kSaveFailed);
             m_imported += 1;
             continue;
@@ -325,8 +340,12 @@ RunOutcome AccessImport::walk(const std::optional<Decision> &answer)
         if (!d.overwriteAll && !d.ignoreAll) {
             if (!answer || m_next != m_conflictPlace) {
                 // The question goes to the user; the walk resumes here with the answer.
-                if (!reading.commit().ok())
-                    return stop(kSaveFailed);
+                if (aside) {
+                    if (!transaction.commit().ok())
+                        return stop(kSaveFailed);
+                } else {
+                    transaction.rollback();
+                }
                 m_waiting = true;
                 m_conflictPlace = m_next;
                 RunOutcome out;
@@ -342,21 +361,23 @@ RunOutcome AccessImport::walk(const std::optional<Decision> &answer)
         if (d.overwriteOne || d.overwriteAll) {
             ContactValues v = toWrite(c);
             v.phone = stored->values.phone;
-            if (!m_pending.overwrite(stored->sid, v).ok())
+            if (!(aside ? m_pending.overwrite(stored->sid, v) : store.overwrite(stored->sid, v)).ok())
                 return stop(kSaveFailed);
             m_imported += 1;
         }
     }
-    if (!reading.commit().ok())
+    if (!transaction.commit().ok())
         return stop(kSaveFailed);
     return finish();
 }
 
 RunOutcome AccessImport::finish()
 {
-    db::Transaction transaction(m_connection);
-    if (!transaction.isActive() || !m_pending.applyToBook().ok() || !transaction.commit().ok())
-        return fail(kSaveFailed);
+    if (m_aside) {
+        db::Transaction transaction(m_connection);
+        if (!transaction.isActive() || !m_pending.applyToBook().ok() || !transaction.commit().ok())
+            return fail(kSaveFailed);
+    }
     RunOutcome out;
     out.status = RunStatus::Finished;
     out.count = m_imported;

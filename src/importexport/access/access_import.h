@@ -17,11 +17,12 @@
 
 // The Access import: the walk over another Access table that copies its contacts into `Agenda`.
 // A run may stop at a phone that the book already holds with other data and go on once the user
-// has decided. The walk keeps what it will write aside (PendingContacts) and writes it to the book
-// in one transaction when the run ends, so a failure or an abandoned run leaves the book as it
-// was. A stop for the user's answer holds no lock on the database file, and the answer resumes
-// the walk at the row that raised the question, with the work before it kept. The other table is
-// read a window of rows at a time and is never held whole.
+// has decided. Whatever the run writes reaches the book in one transaction when the run ends, so
+// a failure or an abandoned run leaves the book as it was, and a stop for the user's answer holds
+// no lock on the database file. A run without questions writes straight into that transaction;
+// from the first answer on, the writes are kept aside (PendingContacts) until the end, and each
+// answer resumes the walk at the row that raised the question. The other table is read a window
+// of rows at a time and is never held whole.
 namespace importexport::access {
 
 // The user's answer to a conflict (the duplicate-phone dialog's four flags).
@@ -147,6 +148,7 @@ private:
     size_t m_windowFirst = 0;
     size_t m_next = 0;                    // the place in m_order the walk goes on from
     size_t m_conflictPlace = 0;           // the place of the open question
+    bool m_aside = false;                 // the run's writes go to m_pending (after a first answer)
     Decision m_standing;                  // an "all" answer given earlier in the run
     double m_imported = 0;
     int m_keyless = 0;                   // rows the key walk never reaches

@@ -154,7 +154,8 @@ RowPlace placeOfRow(MdbHandle *mdb, int row, int rows)
     if (raw & kDeletedRow)
         return {RowPlace::Deleted};
     const unsigned start = raw & kOffsetMask;
-    const unsigned end = row == 0 ? pageSize : mdb_get_int16(mdb->pg_buf, int(tableAt + 2 * unsigned(row - 1))) & kOffsetMask;
+    const unsigned end =
+        row == 0 ? pageSize : mdb_get_int16(mdb->pg_buf, int(tableAt + 2 * unsigned(row - 1))) & kOffsetMask;
     const unsigned tableEnd = tableAt + 2 * unsigned(rows);
     if (start < tableEnd || start >= end || end > pageSize)
         return {RowPlace::Damaged};
