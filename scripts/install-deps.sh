@@ -15,6 +15,7 @@ packages=(
   clang libclang-rt-dev
   libbenchmark-dev
   xvfb xauth
+  valgrind
   python3 python3-openpyxl
   fonts-dejavu-core
 )

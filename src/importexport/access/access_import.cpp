@@ -16,6 +16,9 @@ const QString kSaveFailed = QStringLiteral(
     "inténtelo de nuevo.");
 const QString kReadFailed = QStringLiteral(
     "No se ha podido leer la tabla de la base de datos de Access. No se ha importado ningún contacto.");
+const QString kDamaged = QStringLiteral(
+    "La tabla '%1' del archivo de Access está dañada: alguna de sus filas no se puede leer. No se ha importado "
+    "ningún contacto.");
 
 // Rows of the other table read and kept at a time.
 constexpr size_t kWindowRows = 4096;
@@ -57,25 +60,50 @@ QString birthDateText(const QVariant &value)
     return QString(QLatin1String(""));
 }
 
-bool numericKind(mdb::ColumnKind kind)
+// A key as the number Access stores and compares: whole and real numbers as they are, Yes/No as
+// -1/0, a date as its day count (accessDateValue), and a value of another kind (currency,
+// decimal) that libmdb hands over as text when it reads as a number. Texts have none.
+std::optional<double> storedNumber(const QVariant &v, mdb::ColumnKind kind)
 {
-    return kind == mdb::ColumnKind::Integer || kind == mdb::ColumnKind::Real || kind == mdb::ColumnKind::Boolean;
+    switch (kind) {
+    case mdb::ColumnKind::Integer:
+    case mdb::ColumnKind::Real:
+        return v.toDouble();
+    case mdb::ColumnKind::Boolean:
+        return v.toBool() ? -1.0 : 0.0;
+    case mdb::ColumnKind::DateTime:
+        return mdb::accessDateValue(v.toDateTime());
+    case mdb::ColumnKind::Other: {
+        bool ok = false;
+        const double d = v.toString().trimmed().toDouble(&ok);
+        return ok ? std::optional<double>(d) : std::nullopt;
+    }
+    case mdb::ColumnKind::Text:
+    case mdb::ColumnKind::Memo:
+        break;
+    }
+    return std::nullopt;
 }
 
-double number(const QVariant &v)
+// The walk goes up the key from 1: a missing key, and one whose stored number is below 1 (zero,
+// negative, a date before 1899-12-31), is never reached, whatever the key's kind.
+bool keyReached(const QVariant &key, mdb::ColumnKind kind)
 {
-    return v.typeId() == QMetaType::Bool ? (v.toBool() ? -1.0 : 0.0) : v.toDouble();
+    if (!key.isValid())
+        return false;
+    const std::optional<double> n = storedNumber(key, kind);
+    return !n || *n >= 1;
 }
 
-// Orders two key values of one column; Null goes last.
+// Orders two key values of one column by what Access stores; Null goes last.
 bool keyLess(const QVariant &a, const QVariant &b, mdb::ColumnKind kind)
 {
     if (!a.isValid() || !b.isValid())
         return a.isValid() && !b.isValid();
-    if (numericKind(kind))
-        return number(a) < number(b);
-    if (kind == mdb::ColumnKind::DateTime)
-        return a.toDateTime() < b.toDateTime();
+    const std::optional<double> x = storedNumber(a, kind);
+    const std::optional<double> y = storedNumber(b, kind);
+    if (x && y)
+        return *x < *y;
     return mdb::cellText(a).compare(mdb::cellText(b), Qt::CaseInsensitive) < 0;
 }
 
@@ -103,7 +131,8 @@ QString importedMessage(double imported)
 QString keylessMessage(int rows)
 {
     return QString::number(rows)
-        + QStringLiteral(" registros no se han importado porque su campo clave está vacío, es cero o es negativo.");
+        + QStringLiteral(" registros no se han importado porque su campo clave está vacío, es cero o es negativo (en una fecha, "
+                           "anterior al 31/12/1899).");
 }
 
 ImportedContact contactFromRow(const QVariantList &row, const QStringList &fieldNames, const Mapping &m)
@@ -186,11 +215,10 @@ RunOutcome AccessImport::start(std::unique_ptr<RowSource> source, const Mapping 
     const bool read = m_source->scan(0, [&](qint64 ordinal, const QVariantList &row) {
         if (mdb::cellText(row.value(phone)).isEmpty())
             return true;
-        // The walk goes up the key from 1: a missing key, and a numeric one below 1 (zero,
-        // negative), is never reached. Such rows are left out by that one rule and counted, so
-        // the summary says so instead of dropping them unseen.
+        // Rows the key walk never reaches are left out by that one rule and counted, so the
+        // summary says so instead of dropping them unseen.
         const QVariant k = row.value(key);
-        if (!k.isValid() || (numericKind(keyKind) && number(k) < 1)) {
+        if (!keyReached(k, keyKind)) {
             ++m_keyless;
             return true;
         }
@@ -198,13 +226,13 @@ RunOutcome AccessImport::start(std::unique_ptr<RowSource> source, const Mapping 
         return true;
     });
     if (!read)
-        return fail(kReadFailed);
+        return readFailed();
     std::stable_sort(keys.begin(), keys.end(),
                      [&](const auto &a, const auto &b) { return keyLess(a.first, b.first, keyKind); });
     m_order.reserve(keys.size());
     for (const auto &k : keys)
         m_order.push_back(k.second);
-    return walk();
+    return walk(std::nullopt);
 }
 
 RunOutcome AccessImport::resume(const Decision &decision)
@@ -212,8 +240,18 @@ RunOutcome AccessImport::resume(const Decision &decision)
     if (!m_waiting)
         return fail(QStringLiteral("La importación ya no está en curso. Pulse de nuevo sobre Importar."));
     m_waiting = false;
-    m_answers[m_conflictAt] = decision;
-    return walk();
+    if (!m_aside) {
+        // The first answer: the stretch before the question, rolled back when it was asked, is
+        // walked once more with its writes kept aside, and so is everything after it.
+        if (!m_pending.reset().ok())
+            return fail(kSaveFailed);
+        m_aside = true;
+        m_next = 0;
+        m_imported = 0;
+        m_window.clear();
+        m_windowFirst = 0;
+    }
+    return walk(decision);
 }
 
 void AccessImport::abandon()
@@ -221,101 +259,140 @@ void AccessImport::abandon()
     m_waiting = false;
     m_source.reset();
     m_order.clear();
-    m_answers.clear();
-    m_conflictAt = 0;
+    m_window.clear();
+    m_windowFirst = 0;
+    m_next = 0;
+    m_conflictPlace = 0;
+    m_aside = false;
+    m_standing = {};
+    m_imported = 0;
     m_keyless = 0;
+    m_pending.clear();
 }
 
-RunOutcome AccessImport::walk()
+bool AccessImport::readWindow(size_t first)
 {
-    // One transaction for the whole walk: the look-ups see what the walk has written, and no
-    // lock or journal check is paid per row.
-    db::Transaction transaction(m_connection);
+    // Rows come in key order, the file keeps them in its own: the window's rows are read in one
+    // pass over the file from the first of them.
+    const size_t windowRows = std::max(kWindowRows, (m_order.size() + kMaxPasses - 1) / kMaxPasses);
+    const size_t count = std::min(windowRows, m_order.size() - first);
+    m_window.assign(count, {});
+    m_windowFirst = first;
+    QHash<qint64, size_t> slots;
+    qint64 from = m_order[first];
+    for (size_t i = 0; i < count; ++i) {
+        slots.insert(m_order[first + i], i);
+        from = std::min(from, m_order[first + i]);
+    }
+    size_t found = 0;
+    const bool read = m_source->scan(from, [&](qint64 ordinal, const QVariantList &row) {
+        if (const auto it = slots.constFind(ordinal); it != slots.cend()) {
+            m_window[*it] = row;
+            ++found;
+        }
+        return found < count;
+    });
+    return read && found == count;
+}
+
+RunOutcome AccessImport::walk(const std::optional<Decision> &answer)
+{
+    // Until the first question the run writes straight into the book, in one transaction that
+    // the end of the run commits; the question rolls it back, so no lock stays while the user
+    // decides. From the first answer on, the writes go aside and this call holds only a read
+    // transaction, which ends with the call.
+    const bool aside = m_aside;
+    db::Transaction transaction(m_connection, aside ? db::Transaction::Mode::Deferred : db::Transaction::Mode::Immediate);
     if (!transaction.isActive())
         return fail(kSaveFailed);
     AgendaStore store(m_connection);
-    Decision standing;                    // an "all" answer given earlier in the walk
-    double imported = 0;
-    std::vector<QVariantList> window;
-    QHash<qint64, size_t> slots;
-    const size_t windowRows = std::max(kWindowRows, (m_order.size() + kMaxPasses - 1) / kMaxPasses);
-    for (size_t first = 0; first < m_order.size(); first += windowRows) {
-        // The window's rows, read in one pass over the file from the first of them.
-        const size_t count = std::min(windowRows, m_order.size() - first);
-        window.assign(count, {});
-        slots.clear();
-        qint64 from = m_order[first];
-        for (size_t i = 0; i < count; ++i) {
-            slots.insert(m_order[first + i], i);
-            from = std::min(from, m_order[first + i]);
+    // A failure forgets the run; the transaction ends first, so nothing of it comes back.
+    const auto stop = [&](const QString &message) {
+        transaction.rollback();
+        return fail(message);
+    };
+    for (; m_next < m_order.size(); ++m_next) {
+        if (m_next >= m_windowFirst + m_window.size() && !readWindow(m_next)) {
+            transaction.rollback();
+            return readFailed();
         }
-        size_t found = 0;
-        const bool read = m_source->scan(from, [&](qint64 ordinal, const QVariantList &row) {
-            if (const auto it = slots.constFind(ordinal); it != slots.cend()) {
-                window[*it] = row;
-                ++found;
-            }
-            return found < count;
-        });
-        if (!read || found < count)
-            return fail(kReadFailed);
-
-        for (size_t i = 0; i < count; ++i) {
-            const size_t place = first + i;
-            const ImportedContact c = contactFromRow(window[i], m_fieldNames, m_mapping);
-            if (!c.name.isValid() || c.name.toString().isEmpty() || c.phone.size() <= 9)
-                continue;
-            db::Result r;
-            const std::optional<StoredContact> stored = store.findByPhone(c.phone, &r);
-            if (!r.ok())
-                return fail(kSaveFailed);
-            if (!stored) {
-                if (!store.insert(toWrite(c)).ok())
-                    return fail(kSaveFailed);
-                imported += 1;
-                continue;
-            }
-            if (!differs(c, stored->values))
-                continue;
-            Decision d = standing;
-            if (!d.overwriteAll && !d.ignoreAll) {
-                const auto answer = m_answers.find(place);
-                if (answer == m_answers.end()) {
-                    // The question goes to the user with nothing written: the transaction is
-                    // rolled back here and the answer replayed with the walk.
+        const ImportedContact c = contactFromRow(m_window[m_next - m_windowFirst], m_fieldNames, m_mapping);
+        if (!c.name.isValid() || c.name.toString().isEmpty() || c.phone.size() <= 9)
+            continue;
+        db::Result r;
+        // The book as the run leaves it: what the run wrote aside first, else what is stored.
+        std::optional<StoredContact> stored;
+        if (aside)
+            stored = m_pending.find(c.phone, &r);
+        if (r.ok() && !stored)
+            stored = store.findByPhone(c.phone, &r);
+        if (!r.ok())
+            return stop(kSaveFailed);
+        if (!stored) {
+            if (!(aside ? m_pending.add(toWrite(c)) : store.insert(toWrite(c))).ok())
+                return stop(kSaveFailed);
+            m_imported += 1;
+            continue;
+        }
+        if (!differs(c, stored->values))
+            continue;
+        Decision d = m_standing;
+        if (!d.overwriteAll && !d.ignoreAll) {
+            if (!answer || m_next != m_conflictPlace) {
+                // The question goes to the user; the walk resumes here with the answer.
+                if (aside) {
+                    if (!transaction.commit().ok())
+                        return stop(kSaveFailed);
+                } else {
                     transaction.rollback();
-                    m_waiting = true;
-                    m_conflictAt = place;
-                    RunOutcome out;
-                    out.status = RunStatus::Conflict;
-                    out.count = imported;
-                    out.conflict = Conflict{c, *stored, m_source->tableName(), c.key, imported};
-                    return out;
                 }
-                d = answer->second;
-                if (d.overwriteAll || d.ignoreAll)
-                    standing = d;
+                m_waiting = true;
+                m_conflictPlace = m_next;
+                RunOutcome out;
+                out.status = RunStatus::Conflict;
+                out.count = m_imported;
+                out.conflict = Conflict{c, *stored, m_source->tableName(), c.key, m_imported};
+                return out;
             }
-            if (d.overwriteOne || d.overwriteAll) {
-                ContactValues v = toWrite(c);
-                v.phone = stored->values.phone;
-                if (!store.overwrite(stored->sid, v).ok())
-                    return fail(kSaveFailed);
-                imported += 1;
-            }
+            d = *answer;
+            if (d.overwriteAll || d.ignoreAll)
+                m_standing = d;
+        }
+        if (d.overwriteOne || d.overwriteAll) {
+            ContactValues v = toWrite(c);
+            v.phone = stored->values.phone;
+            if (!(aside ? m_pending.overwrite(stored->sid, v) : store.overwrite(stored->sid, v)).ok())
+                return stop(kSaveFailed);
+            m_imported += 1;
         }
     }
     if (!transaction.commit().ok())
-        return fail(kSaveFailed);
+        return stop(kSaveFailed);
+    return finish();
+}
+
+RunOutcome AccessImport::finish()
+{
+    if (m_aside) {
+        db::Transaction transaction(m_connection);
+        if (!transaction.isActive() || !m_pending.applyToBook().ok() || !transaction.commit().ok())
+            return fail(kSaveFailed);
+    }
     RunOutcome out;
     out.status = RunStatus::Finished;
-    out.count = imported;
-    out.message = importedMessage(imported);
+    out.count = m_imported;
+    out.message = importedMessage(m_imported);
     out.keyless = m_keyless;
     if (m_keyless > 0)
         out.message += QLatin1Char('\n') + keylessMessage(m_keyless);
     abandon();
     return out;
+}
+
+RunOutcome AccessImport::readFailed()
+{
+    const bool damaged = m_source && m_source->damaged();
+    return fail(damaged ? kDamaged.arg(m_source->tableName()) : kReadFailed);
 }
 
 RunOutcome AccessImport::fail(const QString &message)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "importexport/access/access_settings.h"
+#include "importexport/access/pending_contacts.h"
 #include "importexport/store/agenda_store.h"
 #include "platform/db/connection.h"
 #include "platform/mdb/access_file.h"
@@ -10,18 +11,18 @@
 #include <QVariant>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
 
 // The Access import: the walk over another Access table that copies its contacts into `Agenda`.
 // A run may stop at a phone that the book already holds with other data and go on once the user
-// has decided. The walk writes inside one transaction that is committed only when the run ends;
-// a stop for the user's answer rolls it back (no lock is held while the question is open) and the
-// answer is replayed with the walk from its start, so a failure or an abandoned run leaves the
-// book as it was. The other table is read a window of rows at a time: neither the table nor the
-// contacts it becomes are ever held whole.
+// has decided. Whatever the run writes reaches the book in one transaction when the run ends, so
+// a failure or an abandoned run leaves the book as it was, and a stop for the user's answer holds
+// no lock on the database file. A run without questions writes straight into that transaction;
+// from the first answer on, the writes are kept aside (PendingContacts) until the end, and each
+// answer resumes the walk at the row that raised the question. The other table is read a window
+// of rows at a time and is never held whole.
 namespace importexport::access {
 
 // The user's answer to a conflict (the duplicate-phone dialog's four flags).
@@ -65,7 +66,8 @@ struct RunOutcome {
 
 // The final message of a finished run.
 QString importedMessage(double imported);
-// The line added to it for rows whose key the walk does not reach (Null, zero, negative).
+// The line added to it for rows whose key the walk does not reach (Null, zero, negative, a date
+// before 1899-12-31).
 QString keylessMessage(int rows);
 
 // The contact a row becomes under `mapping` (fieldNames are the other table's fields).
@@ -83,6 +85,8 @@ public:
     // Hands `visit` each row from the one at `from` on, until it returns false or the rows end.
     // False when the rows cannot be read.
     virtual bool scan(qint64 from, const std::function<bool(qint64 ordinal, const QVariantList &row)> &visit) = 0;
+    // After a failed scan: whether the rows could not be read because the file is damaged.
+    virtual bool damaged() const { return false; }
 };
 
 // A table already in memory.
@@ -105,6 +109,7 @@ public:
     QString tableName() const override { return m_scan.header().name; }
     const std::vector<mdb::Column> &columns() const override { return m_scan.header().columns; }
     bool scan(qint64 from, const std::function<bool(qint64, const QVariantList &)> &visit) override;
+    bool damaged() const override { return m_scan.result().status == mdb::Status::Damaged; }
 
 private:
     mdb::AccessFile m_file;
@@ -113,7 +118,7 @@ private:
 
 class AccessImport final {
 public:
-    explicit AccessImport(db::Connection &connection) : m_connection(connection) {}
+    explicit AccessImport(db::Connection &connection) : m_connection(connection), m_pending(connection) {}
 
     // Starts a run over `table` from its first key (numeric keys from 1 on, as the first call of
     // the old procedure did).
@@ -126,16 +131,26 @@ public:
     void abandon();
 
 private:
-    RunOutcome walk();
+    // Walks on from m_next; `answer` settles the row at m_next when it raises a conflict again.
+    RunOutcome walk(const std::optional<Decision> &answer);
+    bool readWindow(size_t first);
+    RunOutcome finish();
     RunOutcome fail(const QString &message);
+    RunOutcome readFailed();
 
     db::Connection &m_connection;
+    PendingContacts m_pending;
     std::unique_ptr<RowSource> m_source;
     QStringList m_fieldNames;
     Mapping m_mapping;
     std::vector<qint64> m_order;          // the rows to walk (their stored positions), in key order
-    std::map<size_t, Decision> m_answers; // the user's answers, by place in the walk
-    size_t m_conflictAt = 0;
+    std::vector<QVariantList> m_window;   // the rows of m_order from m_windowFirst on, as read
+    size_t m_windowFirst = 0;
+    size_t m_next = 0;                    // the place in m_order the walk goes on from
+    size_t m_conflictPlace = 0;           // the place of the open question
+    bool m_aside = false;                 // the run's writes go to m_pending (after a first answer)
+    Decision m_standing;                  // an "all" answer given earlier in the run
+    double m_imported = 0;
     int m_keyless = 0;                   // rows the key walk never reaches
     bool m_waiting = false;
 };

@@ -70,6 +70,10 @@ CustomerOutcome importCustomerDatabase(const QString &customerDatabase, const QS
             return failure(CustomerStatus::CustomerDatabaseError,
                            QStringLiteral("La base de datos de clientes no tiene la tabla '%1'. No se ha importado "
                                           "ningún contacto.").arg(name));
+        if (r.status == mdb::Status::Damaged)
+            return failure(CustomerStatus::CustomerDatabaseError,
+                           QStringLiteral("La tabla '%1' de la base de datos de clientes está dañada: alguna de sus "
+                                          "filas no se puede leer. No se ha importado ningún contacto.").arg(name));
         if (!r.ok())
             return failure(CustomerStatus::CustomerDatabaseError, customerOpenError);
     }

@@ -119,6 +119,49 @@ bool usageMapReadable(const MdbTableDef &t, quint64 pages)
     }
 }
 
+// Where one row of the data page in pg_buf lies, read from the page's row offset table before
+// libmdb is let near it: libmdb trusts the table, and a damaged offset sends mdb_crack_row to read
+// outside the page (memory it never filled) or past the end of its own buffers.
+struct RowPlace {
+    enum Kind { Row, Deleted, Damaged } kind = Damaged;
+    int start = 0;
+    size_t size = 0;
+};
+
+// Row offsets keep the place in their low 13 bits; 0x4000 marks a deleted row, 0x8000 a lookup
+// row (read as libmdb reads it).
+constexpr unsigned kOffsetMask = 0x1fff;
+constexpr unsigned kDeletedRow = 0x4000;
+
+// The number of rows of the page in pg_buf, or -1 when its offset table would not fit the page.
+int rowsOnPage(MdbHandle *mdb)
+{
+    const unsigned pageSize = mdb->fmt->pg_size;
+    const unsigned countAt = mdb->fmt->row_count_offset;
+    const unsigned rows = mdb_get_int16(mdb->pg_buf, int(countAt));
+    if (pageSize > sizeof(mdb->pg_buf) || countAt + 2 + 2 * rows > pageSize)
+        return -1;
+    return int(rows);
+}
+
+// Row `row` (of `rows`) of the page in pg_buf: it starts past the offset table and ends where the
+// row before it starts (row 0 at the end of the page), inside the page.
+RowPlace placeOfRow(MdbHandle *mdb, int row, int rows)
+{
+    const unsigned pageSize = mdb->fmt->pg_size;
+    const unsigned tableAt = mdb->fmt->row_count_offset + 2;
+    const unsigned raw = mdb_get_int16(mdb->pg_buf, int(tableAt + 2 * unsigned(row)));
+    if (raw & kDeletedRow)
+        return {RowPlace::Deleted};
+    const unsigned start = raw & kOffsetMask;
+    const unsigned end =
+        row == 0 ? pageSize : mdb_get_int16(mdb->pg_buf, int(tableAt + 2 * unsigned(row - 1))) & kOffsetMask;
+    const unsigned tableEnd = tableAt + 2 * unsigned(rows);
+    if (start < tableEnd || start >= end || end > pageSize)
+        return {RowPlace::Damaged};
+    return {RowPlace::Row, int(start), size_t(end - start)};
+}
+
 } // namespace
 
 struct AccessFile::Handle {
@@ -247,6 +290,10 @@ struct TableScan::State {
     std::vector<int> types;
     std::array<MdbField, MDB_MAX_COLS> fields{};
     bool jet4 = true;
+    // The data page in pg_buf (none before the first) and the next row to look at on it.
+    bool onPage = false;
+    int rows = 0;
+    int nextRow = 0;
 };
 
 TableScan::TableScan() = default;
@@ -312,6 +359,9 @@ void TableScan::rewind()
     if (!m_state)
         return;
     mdb_rewind_table(m_state->def.def);
+    m_state->onPage = false;
+    m_state->rows = 0;
+    m_state->nextRow = 0;
     m_position = 0;
     m_result = {};
 }
@@ -330,18 +380,34 @@ bool TableScan::next(QVariantList &row)
         m_result = {Status::Damaged, text};
         return false;
     };
-    if (!mdb_fetch_row(t))
-        return false;
+    // The pages and rows are walked here rather than by mdb_fetch_row, which cracks every row it
+    // meets before anyone can look at the row's place, and skips without a word the rows it cannot
+    // place: each row's start and size are checked against its page first, and a damaged one stops
+    // the read instead of being lost.
+    State &state = *m_state;
+    RowPlace place;
+    while (place.kind != RowPlace::Row) {
+        if (!state.onPage || state.nextRow >= state.rows) {
+            if (!mdb_read_next_dpg(t))
+                return false;
+            state.onPage = true;
+            state.nextRow = 0;
+            state.rows = rowsOnPage(mdb);
+            if (state.rows < 0)
+                return damaged(QStringLiteral("a page of %1 lists more rows than it can hold").arg(name));
+            continue;
+        }
+        place = placeOfRow(mdb, state.nextRow, state.rows);
+        ++state.nextRow;
+        if (place.kind == RowPlace::Damaged)
+            return damaged(QStringLiteral("a row of %1 lies outside its page").arg(name));
+    }
     {
-        // mdb_fetch_row has just read row cur_row - 1 of the page now in pg_buf; cracking it again
-        // gives the null mask that bound columns lose (Null and "" both come back empty there).
-        int rowStart = 0;
-        size_t rowSize = 0;
-        if (t->cur_row == 0 || mdb_find_row(mdb, int(t->cur_row) - 1, &rowStart, &rowSize) != 0)
-            return damaged(QStringLiteral("a row of %1 cannot be found").arg(name));
-        const int count = mdb_crack_row(t, rowStart, rowSize, fields.data());
+        // Cracked here (not bound) for the null mask, which tells Null from "".
+        const int count = mdb_crack_row(t, place.start, place.size, fields.data());
         if (count <= 0)
             return damaged(QStringLiteral("a row of %1 cannot be read").arg(name));
+        const size_t rowEnd = size_t(place.start) + place.size;
 
         row.clear();
         row.resize(qsizetype(t->num_cols));
@@ -360,8 +426,8 @@ bool TableScan::next(QVariantList &row)
                 continue;                       // stays an invalid QVariant: Null
             const int start = field.start;
             const int size = field.siz;
-            if (start < 0 || size < 0 || size_t(start) + size_t(size) > sizeof(mdb->pg_buf))
-                return damaged(QStringLiteral("a value of %1 lies outside its page").arg(name));
+            if (start < place.start || size < 0 || size_t(start) + size_t(size) > rowEnd)
+                return damaged(QStringLiteral("a value of %1 lies outside its row").arg(name));
             const unsigned char *buf = mdb->pg_buf;
             switch (type) {
             case MDB_BYTE:

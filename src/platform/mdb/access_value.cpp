@@ -28,6 +28,15 @@ QDateTime accessDateToDateTime(double value)
     return QDateTime(dayZero.addDays(dayCount), QTime(0, 0).addSecs(int(seconds)), Qt::UTC);
 }
 
+double accessDateValue(const QDateTime &dateTime)
+{
+    static const QDate dayZero(1899, 12, 30);
+    const double days = double(dayZero.daysTo(dateTime.date()));
+    const double fraction = double(QTime(0, 0).msecsTo(dateTime.time())) / 86400000.0;
+    // Before day zero the integer part goes down while the fraction still counts forward.
+    return days < 0 ? days - fraction : days + fraction;
+}
+
 QString cellText(const QVariant &value)
 {
     if (!value.isValid() || value.isNull())

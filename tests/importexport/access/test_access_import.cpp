@@ -1,10 +1,12 @@
 #include "agenda_fixture.h"
+#include "platform/mdb/damaged_rows.h"
 
 #include "importexport/access/access_import.h"
 #include "importexport/access/access_settings.h"
 #include "importexport/access/phone_rules.h"
 #include "platform/mdb/access_file.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace importexport::access;
@@ -50,6 +52,25 @@ Mapping smallMapping()
     m.key = 0;
     return m;
 }
+
+// A table in memory that counts the rows it hands out.
+class CountingRows final : public RowSource {
+public:
+    CountingRows(mdb::Table table, qint64 &handedOut) : m_rows(std::move(table)), m_handedOut(handedOut) {}
+    QString tableName() const override { return m_rows.tableName(); }
+    const std::vector<mdb::Column> &columns() const override { return m_rows.columns(); }
+    bool scan(qint64 from, const std::function<bool(qint64, const QVariantList &)> &visit) override
+    {
+        return m_rows.scan(from, [&](qint64 ordinal, const QVariantList &row) {
+            ++m_handedOut;
+            return visit(ordinal, row);
+        });
+    }
+
+private:
+    TableRows m_rows;
+    qint64 &m_handedOut;
+};
 
 } // namespace
 
@@ -237,6 +258,42 @@ private Q_SLOTS:
         QCOMPARE(out2.keyless, 1);
     }
 
+    // A date key follows the same rule on the number Access stores for it (days from
+    // 1899-12-30): a date before 1899-12-31 is below 1 and out of the walk's reach, also one before
+    // day zero, whose stored number is negative.
+    void dateKeysFollowTheSameRule()
+    {
+        const auto at = [](int y, int m, int d, int h = 0) { return QDateTime(QDate(y, m, d), QTime(h, 0), Qt::UTC); };
+        AgendaFixture f;
+        AccessImport run(f.connection);
+        const RunOutcome out = run.start(smallTable({
+            {at(1950, 1, 1), QStringLiteral("Medio siglo"), QStringLiteral("600000004"), QVariant()},
+            {at(1899, 12, 30, 12), QStringLiteral("Mediodía cero"), QStringLiteral("600000001"), QVariant()},
+            {at(1899, 12, 29, 18), QStringLiteral("Antes del cero"), QStringLiteral("600000002"), QVariant()},
+            {at(1899, 12, 31), QStringLiteral("Día uno"), QStringLiteral("600000003"), QVariant()},
+            {at(1800, 5, 1), QStringLiteral("Otro siglo"), QStringLiteral("600000005"), QVariant()},
+        }, mdb::ColumnKind::DateTime), smallMapping());
+        QCOMPARE(out.status, RunStatus::Finished);
+        QCOMPARE(f.phones(), (QStringList{"34600000003", "34600000004"}));
+        QCOMPARE(out.keyless, 3);
+
+        // Read from the file: the customers keyed by birth date. Three have none, and one was
+        // born on day zero.
+        if (accessFixture("contactos.mdb").isEmpty())
+            QSKIP("fixtures not reachable");
+        AgendaFixture g;
+        AccessImport byBirth(g.connection);
+        Mapping m = customersMapping();
+        m.key = 7;
+        RunOutcome walked = byBirth.start(FileRows::open(accessFixture("contactos.mdb"), QStringLiteral("Clientes")), m);
+        while (walked.status == RunStatus::Conflict)
+            walked = byBirth.resume(Decision{false, false, false, true});
+        QCOMPARE(walked.status, RunStatus::Finished);
+        QCOMPARE(walked.keyless, 4);
+        QCOMPARE(g.field("34612345691", "nombre"), QStringLiteral("<none>"));
+        QCOMPARE(g.field("34612345692", "f_nacimiento"), QStringLiteral("1985-11-05"));
+    }
+
     void textKeysOrderWithoutFailing()
     {
         AgendaFixture f;
@@ -305,6 +362,28 @@ private Q_SLOTS:
         run.abandon();
         QCOMPARE(f.contactCount(), 1);
         QCOMPARE(run.resume(Decision{true, false, false, false}).status, RunStatus::Failed);
+
+        // Abandoned at a later question, after answers: still nothing of the run in the book.
+        f.connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Viejo','34600000003')"));
+        const mdb::Table longer = smallTable({
+            {qint64(1), QStringLiteral("Otro"), QStringLiteral("600000009"), QVariant()},
+            {qint64(2), QStringLiteral("Nuevo"), QStringLiteral("600000001"), QVariant()},
+            {qint64(3), QStringLiteral("Más"), QStringLiteral("600000008"), QVariant()},
+            {qint64(4), QStringLiteral("Nuevo"), QStringLiteral("600000003"), QVariant()},
+        });
+        QCOMPARE(run.start(longer, smallMapping()).status, RunStatus::Conflict);
+        const RunOutcome second = run.resume(Decision{true, false, false, false});
+        QCOMPARE(second.status, RunStatus::Conflict);
+        QCOMPARE(second.conflict->key, QStringLiteral("4"));
+        QCOMPARE(second.count, 3.0);
+        run.abandon();
+        QCOMPARE(f.contactCount(), 2);
+        QCOMPARE(f.field("34600000001", "nombre"), QStringLiteral("Viejo"));
+        // A new run starts from nothing kept aside.
+        QCOMPARE(run.start(t, smallMapping()).status, RunStatus::Conflict);
+        QCOMPARE(run.resume(Decision{false, false, true, false}).status, RunStatus::Finished);
+        QCOMPARE(f.contactCount(), 3);
+        QCOMPARE(f.field("34600000008", "nombre"), QStringLiteral("<none>"));
     }
 
     // Read from the file a window at a time, the run ends as it does from the table in memory.
@@ -335,6 +414,66 @@ private Q_SLOTS:
         QCOMPARE(out.count, 15.0);
         QCOMPARE(f.phones(), expected);
         QVERIFY(!FileRows::open(accessFixture("contactos.mdb"), QStringLiteral("NoExiste")));
+    }
+
+    // A row offset changed to lie past its page: the import says the table is damaged and writes
+    // nothing, instead of losing the row unseen or reading outside the page.
+    void damagedRowStopsTheImportWithAMessage()
+    {
+        if (accessFixture("contactos.mdb").isEmpty())
+            QSKIP("fixtures not reachable");
+        AgendaFixture f;
+        QByteArray damaged;
+        for (const auto &[name, bytes] : testing::mdb_damage::damagedCopies(accessFixture("contactos.mdb")))
+            if (name == QLatin1String("fuera_de_pagina"))
+                damaged = bytes;
+        QVERIFY(!damaged.isEmpty());
+        QFile copy(f.home.file(QStringLiteral("dañado.mdb")));
+        QVERIFY(copy.open(QIODevice::WriteOnly));
+        QCOMPARE(copy.write(damaged), damaged.size());
+        copy.close();
+        std::unique_ptr<FileRows> rows = FileRows::open(copy.fileName(), QStringLiteral("Clientes"));
+        QVERIFY(rows);
+        AccessImport run(f.connection);
+        const RunOutcome out = run.start(std::move(rows), customersMapping());
+        QCOMPARE(out.status, RunStatus::Failed);
+        QCOMPARE(out.message, QStringLiteral("La tabla 'Clientes' del archivo de Access está dañada: alguna de sus filas no "
+                                             "se puede leer. No se ha importado ningún contacto."));
+        QCOMPARE(f.contactCount(), 0);
+    }
+
+    // Each answer resumes the walk at the row that raised the question: a run with many answered
+    // questions reads the table about as often as one with none (once for the keys, once for
+    // the walk, and once more for the stretch before the first question, which the question
+    // rolled back), while the book stays as it was until the run ends.
+    void answersResumeWhereTheQuestionWasAsked()
+    {
+        AgendaFixture f;
+        const int count = 3000;
+        const int stored = 30;
+        for (int i = 0; i < stored; ++i)
+            QVERIFY(f.connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Viejo',?1)"),
+                                         {QString::number(34600000000LL + 1 + i * 97)}).ok());
+        std::vector<QVariantList> rows;
+        for (int id = 1; id <= count; ++id)
+            rows.push_back({qint64(id), QStringLiteral("C%1").arg(id), QString::number(600000000 + id), QVariant()});
+        qint64 handedOut = 0;
+        AccessImport run(f.connection);
+        RunOutcome out = run.start(std::make_unique<CountingRows>(smallTable(rows), handedOut), smallMapping());
+        int questions = 0;
+        while (out.status == RunStatus::Conflict) {
+            QCOMPARE(out.conflict->key, QString::number(1 + questions * 97));
+            QCOMPARE(f.contactCount(), stored);
+            ++questions;
+            out = run.resume(Decision{true, false, false, false});
+        }
+        QCOMPARE(out.status, RunStatus::Finished);
+        QCOMPARE(questions, stored);
+        QCOMPARE(out.count, double(count));
+        QCOMPARE(f.contactCount(), count);
+        QCOMPARE(f.field("34600000001", "nombre"), QStringLiteral("C1"));
+        QCOMPARE(f.field(QString::number(34600000000LL + 1 + 29 * 97), "nombre"), QStringLiteral("C2814"));
+        QVERIFY2(handedOut <= 3 * count, qPrintable(QString::number(handedOut)));
     }
 
     // Keys stored backwards over several windows of rows, and a conflict in a later window: every

@@ -1,4 +1,5 @@
 #include "agenda_fixture.h"
+#include "platform/mdb/damaged_rows.h"
 
 #include "importexport/access/customer_import.h"
 #include "importexport/access/phone_rules.h"
@@ -39,6 +40,27 @@ private Q_SLOTS:
         QFETCH(QString, raw);
         QFETCH(QString, expected);
         QCOMPARE(cleanCustomerPhone(raw), expected);
+    }
+
+    // A damaged row in the customer database: a message that names the table, nothing written.
+    void damagedTableIsNamed()
+    {
+        AgendaFixture f;
+        QByteArray damaged;
+        for (const auto &[name, bytes] : testing::mdb_damage::damagedCopies(accessFixture("clientes_numerico.mdb")))
+            if (name == QLatin1String("fuera_de_pagina"))
+                damaged = bytes;
+        QVERIFY(!damaged.isEmpty());
+        QFile copy(f.home.file(QStringLiteral("clientes.mdb")));
+        QVERIFY(copy.open(QIODevice::WriteOnly));
+        QCOMPARE(copy.write(damaged), damaged.size());
+        copy.close();
+        const CustomerOutcome out =
+            importCustomerDatabase(copy.fileName(), f.home.file(QStringLiteral("bbdd.mdb")), CustomerOptions{});
+        QCOMPARE(out.status, CustomerStatus::CustomerDatabaseError);
+        QCOMPARE(out.message, QStringLiteral("La tabla 'tbl_cliente_tipo' de la base de datos de clientes está dañada: alguna "
+                                             "de sus filas no se puede leer. No se ha importado ningún contacto."));
+        QCOMPARE(f.contactCount(), 0);
     }
 
     void numericKeys()
