@@ -8,6 +8,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
@@ -92,14 +93,22 @@ quint32 bigEndian32(const QByteArray &bytes, qsizetype at)
          | (quint32(quint8(bytes.at(at + 2))) << 8) | quint32(quint8(bytes.at(at + 3)));
 }
 
-// Whether the file decrypts with our key, read while the engine is told the file cannot change:
-// it then neither looks at nor plays back nor deletes a journal beside it. Only page 1 is read.
+// The file as an SQLite URI that tells the engine the file cannot change: it then takes no lock
+// and neither looks at, nor plays back, nor deletes a journal beside it. "file:///C:/..." and
+// "file:////server/share/..." are how the engine reads drive and network paths.
+QByteArray immutableUri(const QString &path)
+{
+    QString absolute = QDir::fromNativeSeparators(QFileInfo(path).absoluteFilePath());
+    if (!absolute.startsWith(QLatin1Char('/')))
+        absolute.prepend(QLatin1Char('/'));
+    return QByteArrayLiteral("file://") + QUrl::toPercentEncoding(absolute, "/:") + QByteArrayLiteral("?immutable=1");
+}
+
+// Whether the file decrypts with our key, read as an immutable file. Only page 1 is read.
 bool decryptsWithOurKey(const QString &path)
 {
-    const QByteArray uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded()
-        + QByteArrayLiteral("?immutable=1");
     sqlite3 *db = nullptr;
-    int rc = sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    int rc = sqlite3_open_v2(immutableUri(path).constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
     if (rc == SQLITE_OK) {
         const QByteArray secret = Connection::key().toUtf8();
         rc = sqlite3_key(db, secret.constData(), int(secret.size()));
@@ -118,7 +127,8 @@ bool decryptsWithOurKey(const QString &path)
 //
 // The journal: sections, each a header (magic, record count, nonce, original size, sector size
 // at 20, page size at 24, all big-endian) filling a sector, then its records (page number, old
-// page, checksum). A count of 0 (not yet synced) or -1 means the records run to the end.
+// page, checksum). A count of 0 (not yet synced) or -1 means the records run to the end. The
+// records are read in large pieces: a shared file's journal may sit on a slow network folder.
 Result foreignJournal(const QString &path, const QByteArray &fileStart)
 {
     QFile journal(path + QStringLiteral("-journal"));
@@ -131,6 +141,8 @@ Result foreignJournal(const QString &path, const QByteArray &fileStart)
 
     static const QByteArray journalMagic("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
     constexpr qsizetype saltSize = 16;
+    constexpr qint64 pieceBytes = 1 << 20;
+    const QByteArray salt = fileStart.left(saltSize);
     const qint64 journalSize = journal.size();
     qint64 sector = 0;
     qint64 pageSize = 0;
@@ -151,12 +163,20 @@ Result foreignJournal(const QString &path, const QByteArray &fileStart)
         const quint32 count = bigEndian32(header, 8);
         const bool toTheEnd = count == 0 || count == 0xffffffffu;
         const qint64 records = toTheEnd ? whole : std::min<qint64>(count, whole);
-        for (qint64 i = 0; i < records; ++i) {
-            if (!journal.seek(first + i * recordSize))
+        const qint64 perPiece = std::max<qint64>(1, pieceBytes / recordSize);
+        for (qint64 done = 0; done < records;) {
+            const qint64 now = std::min(perPiece, records - done);
+            if (!journal.seek(first + done * recordSize))
                 break;
-            const QByteArray start = journal.read(4 + saltSize);
-            if (start.size() == 4 + saltSize && bigEndian32(start, 0) == 1 && start.mid(4) != fileStart.left(saltSize))
-                return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a journal of another file beside it"));
+            const QByteArray piece = journal.read(now * recordSize);
+            for (qint64 i = 0; i < now && (i + 1) * recordSize <= piece.size(); ++i) {
+                const qsizetype at = qsizetype(i * recordSize);
+                if (bigEndian32(piece, at) == 1 && piece.mid(at + 4, saltSize) != salt)
+                    return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a journal of another file beside it"));
+            }
+            if (piece.size() < now * recordSize)
+                break;
+            done += now;
         }
         if (toTheEnd)
             break;

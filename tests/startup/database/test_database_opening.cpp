@@ -279,18 +279,27 @@ void TestDatabaseOpening::journalBesideTheFile_data()
 {
     QTest::addColumn<QString>("file");          // "key": another key; "empty"; "ours": a client file
     QTest::addColumn<bool>("ownJournal");       // the file's own journal, else another program's
-    QTest::newRow("another key, another program's journal") << QStringLiteral("key") << false;
-    QTest::newRow("another key, its own journal") << QStringLiteral("key") << true;
-    QTest::newRow("empty file, another program's journal") << QStringLiteral("empty") << false;
-    QTest::newRow("our file, another program's journal") << QStringLiteral("ours") << false;
-    QTest::newRow("our file, its own journal") << QStringLiteral("ours") << true;
+    QTest::addColumn<QString>("folder");        // the program folder, below the test's own
+    const QString plain;
+    const QString odd = QStringLiteral("Año #1 ?%20 & más");
+    QTest::newRow("another key, another program's journal") << QStringLiteral("key") << false << plain;
+    QTest::newRow("another key, its own journal") << QStringLiteral("key") << true << plain;
+    QTest::newRow("empty file, another program's journal") << QStringLiteral("empty") << false << plain;
+    QTest::newRow("our file, another program's journal") << QStringLiteral("ours") << false << plain;
+    QTest::newRow("our file, its own journal") << QStringLiteral("ours") << true << plain;
+    QTest::newRow("our file, its own journal, odd folder name") << QStringLiteral("ours") << true << odd;
+    QTest::newRow("another key, its own journal, odd folder name") << QStringLiteral("key") << true << odd;
 }
 
 void TestDatabaseOpening::journalBesideTheFile()
 {
     QFETCH(QString, file);
     QFETCH(bool, ownJournal);
-    const QString journal = local() + QStringLiteral("-journal");
+    QFETCH(QString, folder);
+    QVERIFY(QDir(m_home->path()).mkpath(folder.isEmpty() ? QStringLiteral(".") : folder));
+    const QString programFolder = QDir(m_home->path()).filePath(folder.isEmpty() ? QStringLiteral(".") : folder);
+    const QString database = startup::localDatabasePath(programFolder);
+    const QString journal = database + QStringLiteral("-journal");
 
     QByteArray foreignJournal;
     if (!ownJournal) {
@@ -306,27 +315,27 @@ void TestDatabaseOpening::journalBesideTheFile()
 
     const QByteArray ourKey = db::Connection::key().toUtf8();
     if (file == QLatin1String("empty")) {
-        QVERIFY(writeFile(local(), {}));
+        QVERIFY(writeFile(database, {}));
     } else {
-        makeDatabase(local());
+        makeDatabase(database);
         {
             db::Connection db;
-            QVERIFY(db.open(local()).ok());
+            QVERIFY(db.open(database).ok());
             if (file == QLatin1String("key"))
                 QVERIFY(db.executeScript(QStringLiteral("PRAGMA rekey='otraclave1'")).ok());
         }
-        writeRawTable(local(), file == QLatin1String("key") ? QByteArray("otraclave1") : ourKey);
+        writeRawTable(database, file == QLatin1String("key") ? QByteArray("otraclave1") : ourKey);
         if (ownJournal)
-            crashMidTransaction(local(), file == QLatin1String("key") ? QByteArray("otraclave1") : ourKey);
+            crashMidTransaction(database, file == QLatin1String("key") ? QByteArray("otraclave1") : ourKey);
     }
     if (!ownJournal)
         QVERIFY(writeFile(journal, foreignJournal));
-    const QByteArray before = digest(local());
+    const QByteArray before = digest(database);
     const QByteArray journalBefore = digest(journal);
 
     ScriptedPrompter prompter;
     db::Connection db;
-    const startup::OpeningResult r = startup::openDatabase(db, m_home->path(), prompter);
+    const startup::OpeningResult r = startup::openDatabase(db, programFolder, prompter);
     if (file == QLatin1String("ours") && ownJournal) {
         // Our own interrupted write is undone by its journal, as always.
         QVERIFY2(r.ok(), qPrintable(r.message));
@@ -339,7 +348,7 @@ void TestDatabaseOpening::journalBesideTheFile()
     QCOMPARE(r.status, startup::OpeningStatus::Failed);
     QVERIFY(!db.isOpen());
     QVERIFY(r.message.contains(QStringLiteral("no se ha modificado")));
-    QCOMPARE(digest(local()), before);
+    QCOMPARE(digest(database), before);
     QVERIFY(QFile::exists(journal));
     QCOMPARE(digest(journal), journalBefore);
 }
