@@ -8,9 +8,12 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 
+#include <algorithm>
 #include <utility>
 
 namespace db {
@@ -84,10 +87,111 @@ Result probe(sqlite3 *db, const QString &path)
     return {};
 }
 
+quint32 bigEndian32(const QByteArray &bytes, qsizetype at)
+{
+    return (quint32(quint8(bytes.at(at))) << 24) | (quint32(quint8(bytes.at(at + 1))) << 16)
+         | (quint32(quint8(bytes.at(at + 2))) << 8) | quint32(quint8(bytes.at(at + 3)));
+}
+
+// The file as an SQLite URI that tells the engine the file cannot change: it then takes no lock
+// and neither looks at, nor plays back, nor deletes a journal beside it. "file:///C:/..." and
+// "file:////server/share/..." are how the engine reads drive and network paths.
+QByteArray immutableUri(const QString &path)
+{
+    QString absolute = QDir::fromNativeSeparators(QFileInfo(path).absoluteFilePath());
+    if (!absolute.startsWith(QLatin1Char('/')))
+        absolute.prepend(QLatin1Char('/'));
+    return QByteArrayLiteral("file://") + QUrl::toPercentEncoding(absolute, "/:") + QByteArrayLiteral("?immutable=1");
+}
+
+// Whether the file decrypts with our key, read as an immutable file. Only page 1 is read.
+bool decryptsWithOurKey(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(immutableUri(path).constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    if (rc == SQLITE_OK) {
+        const QByteArray secret = Connection::key().toUtf8();
+        rc = sqlite3_key(db, secret.constData(), int(secret.size()));
+    }
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "PRAGMA schema_version", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(db);
+    return rc == SQLITE_OK;
+}
+
+// A rollback journal beside the file: the engine plays it back into the file on its first read
+// (before a wrong key could show) and deletes one that sits beside an empty file. So it may only
+// act on a journal of our own file: the file must decrypt with our key, and every record of page
+// 1 in the journal must carry the file's own first bytes (the salt our files keep there; another
+// program's plain journal has "SQLite format 3" there, recorded after its other pages).
+//
+// The journal: sections, each a header (magic, record count, nonce, original size, sector size
+// at 20, page size at 24, all big-endian) filling a sector, then its records (page number, old
+// page, checksum). A count of 0 (not yet synced) or -1 means the records run to the end. The
+// records are read in large pieces: a shared file's journal may sit on a slow network folder.
+Result foreignJournal(const QString &path, const QByteArray &fileStart)
+{
+    QFile journal(path + QStringLiteral("-journal"));
+    if (!journal.exists())
+        return {};
+    if (fileStart.isEmpty())
+        return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a journal beside an empty file"));
+    if (!journal.open(QIODevice::ReadOnly))
+        return failure(Status::Error, QStringLiteral("the journal beside the file cannot be read"));
+
+    static const QByteArray journalMagic("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
+    constexpr qsizetype saltSize = 16;
+    constexpr qint64 pieceBytes = 1 << 20;
+    const QByteArray salt = fileStart.left(saltSize);
+    const qint64 journalSize = journal.size();
+    qint64 sector = 0;
+    qint64 pageSize = 0;
+    qint64 offset = 0;
+    while (offset + 28 <= journalSize && journal.seek(offset)) {
+        const QByteArray header = journal.read(28);
+        if (header.size() < 28 || !header.startsWith(journalMagic))
+            break;
+        if (offset == 0) {
+            sector = bigEndian32(header, 20);
+            pageSize = bigEndian32(header, 24);
+            if (sector < 32 || sector > 65536 || pageSize < 512 || pageSize > 65536)
+                break;  // the engine reads no records from such a journal
+        }
+        const qint64 recordSize = 4 + pageSize + 4;
+        const qint64 first = offset + sector;
+        const qint64 whole = std::max<qint64>(0, (journalSize - first) / recordSize);
+        const quint32 count = bigEndian32(header, 8);
+        const bool toTheEnd = count == 0 || count == 0xffffffffu;
+        const qint64 records = toTheEnd ? whole : std::min<qint64>(count, whole);
+        const qint64 perPiece = std::max<qint64>(1, pieceBytes / recordSize);
+        for (qint64 done = 0; done < records;) {
+            const qint64 now = std::min(perPiece, records - done);
+            if (!journal.seek(first + done * recordSize))
+                break;
+            const QByteArray piece = journal.read(now * recordSize);
+            for (qint64 i = 0; i < now && (i + 1) * recordSize <= piece.size(); ++i) {
+                const qsizetype at = qsizetype(i * recordSize);
+                if (bigEndian32(piece, at) == 1 && piece.mid(at + 4, saltSize) != salt)
+                    return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a journal of another file beside it"));
+            }
+            if (piece.size() < now * recordSize)
+                break;
+            done += now;
+        }
+        if (toTheEnd)
+            break;
+        const qint64 end = first + records * recordSize;
+        offset = (end + sector - 1) / sector * sector;
+    }
+    if (!decryptsWithOurKey(path))
+        return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a journal beside a file that is not the program's"));
+    return {};
+}
+
 // Our files are encrypted from their first byte, so their header reads as random bytes. A file
 // that starts as a plain SQLite database or an Access one, that is not made of whole pages, or
-// whose leftover journal holds plain pages is someone else's: it is refused before SQLite opens
-// it, because SQLite would first roll that journal back into it (and delete the journal).
+// that has another file's journal beside it is someone else's: it is refused before SQLite opens
+// it.
 Result foreignFile(const QString &path, qint64 size)
 {
     static const QByteArray plainMagic("SQLite format 3\0", 16);
@@ -102,28 +206,7 @@ Result foreignFile(const QString &path, qint64 size)
         return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("an Access file, not the program's"));
     if (size % 512 != 0)
         return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("not a whole number of pages"));
-
-    // A rollback journal: its header (magic, counts, sector size at 20, page size at 24, all
-    // big-endian) fills the first sector; then each page: its number and its old bytes. Ours are
-    // encrypted there too.
-    QFile journal(path + QStringLiteral("-journal"));
-    if (!journal.exists() || !journal.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray header = journal.read(28);
-    static const QByteArray journalMagic("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
-    if (header.size() < 28 || !header.startsWith(journalMagic))
-        return {};
-    const auto be32 = [&header](int at) {
-        return (quint32(quint8(header[at])) << 24) | (quint32(quint8(header[at + 1])) << 16)
-             | (quint32(quint8(header[at + 2])) << 8) | quint32(quint8(header[at + 3]));
-    };
-    const quint32 sector = be32(20);
-    if (sector < 28 || sector > 65536 || !journal.seek(sector))
-        return {};
-    const QByteArray firstPage = journal.read(4 + plainMagic.size());
-    if (firstPage.mid(4).startsWith(plainMagic))
-        return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a plain SQLite journal, not the program's"));
-    return {};
+    return foreignJournal(path, head);
 }
 
 // SQLite hands the collation UTF-8 texts that are not zero-terminated.

@@ -10,6 +10,9 @@
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 
+#define SQLITE_HAS_CODEC 1
+#include <sqlcipher/sqlite3.h>
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -78,6 +81,54 @@ void makeOldGroupsDatabase(const QString &path, bool agendaHasGroupColumn)
     QVERIFY(db.execute(QStringLiteral("ALTER TABLE Grupos ADD COLUMN miembros_sid TEXT")).ok());
 }
 
+// Rows of one table, written by the engine directly with a key of our choosing (none: a plain
+// file of another program).
+void writeRawTable(const QString &path, const QByteArray &key)
+{
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                             nullptr),
+             SQLITE_OK);
+    if (!key.isEmpty())
+        QCOMPARE(sqlite3_key(db, key.constData(), int(key.size())), SQLITE_OK);
+    QString script = QStringLiteral("PRAGMA page_size=1024; CREATE TABLE t (sid INTEGER PRIMARY KEY, texto TEXT); BEGIN;");
+    for (int i = 0; i < 2000; ++i)
+        script += QStringLiteral("INSERT INTO t (texto) VALUES ('fila %1 con relleno para ocupar varias páginas');").arg(i);
+    script += QStringLiteral("COMMIT;");
+    QCOMPARE(sqlite3_exec(db, script.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
+// The file and its journal as a crash in the middle of a write leaves them: copies of both taken
+// while a transaction that rewrote every row of t and then changed the schema was open. The small
+// page cache makes the engine write changed pages into the file before the end, so the journal is
+// hot; page 1 (the schema) is recorded after the table's pages, as a commit records it.
+void crashMidTransaction(const QString &path, const QByteArray &key)
+{
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    if (!key.isEmpty())
+        QCOMPARE(sqlite3_key(db, key.constData(), int(key.size())), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db, "PRAGMA journal_mode=DELETE; PRAGMA cache_size=2; BEGIN; "
+                              "UPDATE t SET texto = texto || ' cambiado'; CREATE TABLE z (x);",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    const QString journal = path + QStringLiteral("-journal");
+    const QByteArray file = readFile(path);
+    const QByteArray journalBytes = readFile(journal);
+    QVERIFY(!journalBytes.isEmpty());
+    QCOMPARE(sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    QVERIFY(writeFile(path, file));
+    QVERIFY(writeFile(journal, journalBytes));
+}
+
+quint32 bigEndian32(const QByteArray &bytes, qsizetype at)
+{
+    return (quint32(quint8(bytes.at(at))) << 24) | (quint32(quint8(bytes.at(at + 1))) << 16)
+         | (quint32(quint8(bytes.at(at + 2))) << 8) | quint32(quint8(bytes.at(at + 3)));
+}
+
 startup::SendRecord pendingSend(const QString &id, const QString &message)
 {
     startup::SendRecord r;
@@ -102,6 +153,8 @@ private Q_SLOTS:
     void createsMissingLocalFile();
     void refusesForeignLocalFile_data();
     void refusesForeignLocalFile();
+    void journalBesideTheFile_data();
+    void journalBesideTheFile();
     void sharedChoice_data();
     void sharedChoice();
     void unopenableSharedFileKeptIntact();
@@ -224,6 +277,88 @@ void TestDatabaseOpening::refusesForeignLocalFile()
     QCOMPARE(QFileInfo(local()).size(), size);
     QCOMPARE(digest(local()), before);
     QVERIFY(!QFile::exists(startup::compactionCopyPath(local())));
+}
+
+// A leftover journal is played back into its file by the engine before any key can be checked,
+// and one beside an empty file is deleted. Only our own file may have its journal played back;
+// another program's journal (its page 1 recorded last, after other pages) stays untouched
+// beside a file that stays untouched.
+void TestDatabaseOpening::journalBesideTheFile_data()
+{
+    QTest::addColumn<QString>("file");          // "key": another key; "empty"; "ours": a client file
+    QTest::addColumn<bool>("ownJournal");       // the file's own journal, else another program's
+    QTest::addColumn<QString>("folder");        // the program folder, below the test's own
+    const QString plain;
+    const QString odd = QStringLiteral("Año #1 ?%20 & más");
+    QTest::newRow("another key, another program's journal") << QStringLiteral("key") << false << plain;
+    QTest::newRow("another key, its own journal") << QStringLiteral("key") << true << plain;
+    QTest::newRow("empty file, another program's journal") << QStringLiteral("empty") << false << plain;
+    QTest::newRow("our file, another program's journal") << QStringLiteral("ours") << false << plain;
+    QTest::newRow("our file, its own journal") << QStringLiteral("ours") << true << plain;
+    QTest::newRow("our file, its own journal, odd folder name") << QStringLiteral("ours") << true << odd;
+    QTest::newRow("another key, its own journal, odd folder name") << QStringLiteral("key") << true << odd;
+}
+
+void TestDatabaseOpening::journalBesideTheFile()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, ownJournal);
+    QFETCH(QString, folder);
+    QVERIFY(QDir(m_home->path()).mkpath(folder.isEmpty() ? QStringLiteral(".") : folder));
+    const QString programFolder = QDir(m_home->path()).filePath(folder.isEmpty() ? QStringLiteral(".") : folder);
+    const QString database = startup::localDatabasePath(programFolder);
+    const QString journal = database + QStringLiteral("-journal");
+
+    QByteArray foreignJournal;
+    if (!ownJournal) {
+        const QString other = m_home->file(QStringLiteral("otro.sqlite"));
+        writeRawTable(other, {});
+        crashMidTransaction(other, {});
+        foreignJournal = readFile(other + QStringLiteral("-journal"));
+        // Page 1 is not the first page recorded, but it is there.
+        const quint32 sector = bigEndian32(foreignJournal, 20);
+        QVERIFY(bigEndian32(foreignJournal, sector) != 1);
+        QVERIFY(foreignJournal.contains(QByteArrayLiteral("SQLite format 3")));
+    }
+
+    const QByteArray ourKey = db::Connection::key().toUtf8();
+    if (file == QLatin1String("empty")) {
+        QVERIFY(writeFile(database, {}));
+    } else {
+        makeDatabase(database);
+        {
+            db::Connection db;
+            QVERIFY(db.open(database).ok());
+            if (file == QLatin1String("key"))
+                QVERIFY(db.executeScript(QStringLiteral("PRAGMA rekey='otraclave1'")).ok());
+        }
+        writeRawTable(database, file == QLatin1String("key") ? QByteArray("otraclave1") : ourKey);
+        if (ownJournal)
+            crashMidTransaction(database, file == QLatin1String("key") ? QByteArray("otraclave1") : ourKey);
+    }
+    if (!ownJournal)
+        QVERIFY(writeFile(journal, foreignJournal));
+    const QByteArray before = digest(database);
+    const QByteArray journalBefore = digest(journal);
+
+    ScriptedPrompter prompter;
+    db::Connection db;
+    const startup::OpeningResult r = startup::openDatabase(db, programFolder, prompter);
+    if (file == QLatin1String("ours") && ownJournal) {
+        // Our own interrupted write is undone by its journal, as always.
+        QVERIFY2(r.ok(), qPrintable(r.message));
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 2000);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM t WHERE texto LIKE '%cambiado'")).toInt(), 0);
+        QVERIFY(!db.hasTable(QStringLiteral("z")));
+        QVERIFY(!QFile::exists(journal));
+        return;
+    }
+    QCOMPARE(r.status, startup::OpeningStatus::Failed);
+    QVERIFY(!db.isOpen());
+    QVERIFY(r.message.contains(QStringLiteral("no se ha modificado")));
+    QCOMPARE(digest(database), before);
+    QVERIFY(QFile::exists(journal));
+    QCOMPARE(digest(journal), journalBefore);
 }
 
 void TestDatabaseOpening::sharedChoice_data()
