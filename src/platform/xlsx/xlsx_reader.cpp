@@ -101,6 +101,17 @@ private:
 };
 
 // Text with Excel's escapes of characters XML cannot hold ("_x000D_") turned back.
+QString unescaped(const QString &text);
+
+// A gathered text made plain; false when it is longer than a cell holds.
+bool finishText(QString &text)
+{
+    if (text.contains(QStringLiteral("_x")))
+        text = unescaped(text);
+    return text.size() <= kMaxTextLength;
+}
+
+// Text with Excel's escapes of characters XML cannot hold ("_x000D_") turned back.
 QString unescaped(const QString &text)
 {
     if (!text.contains(QStringLiteral("_x")))
@@ -326,38 +337,48 @@ std::optional<std::vector<CellFormat>> readStyles(QIODevice &xml, ReadBudget &bu
     return formats;
 }
 
-// The text of one <si> or <is>: every run's <t>, phonetic guides left out. Nothing when it grows
-// past what a cell can hold.
-std::optional<QString> readRichText(QXmlStreamReader &reader)
+// The text of one <si> or <is> into `text`: every run's <t>, phonetic guides left out. False when
+// it grows past what a cell can hold.
+bool readRichText(QXmlStreamReader &reader, QString &text)
 {
-    const QString element = reader.name().toString();
-    QString text;
+    const bool inlineText = reader.name() == u"is";
+    text.resize(0);
     int phonetic = 0;
+    bool inText = false;
     while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isStartElement()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
             if (reader.name() == u"rPh")
                 ++phonetic;
-            else if (reader.name() == u"t" && phonetic == 0)
-                text += reader.readElementText();
-            if (text.size() > kMaxTextLength * 8)
-                return std::nullopt;
-        } else if (reader.isEndElement()) {
+            else if (reader.name() == u"t")
+                inText = phonetic == 0;
+            break;
+        case QXmlStreamReader::Characters:
+            if (inText) {
+                text.append(reader.text());
+                if (text.size() > kMaxTextLength * 8)
+                    return false;
+            }
+            break;
+        case QXmlStreamReader::EndElement:
             if (reader.name() == u"rPh")
                 --phonetic;
-            else if (reader.name() == element)
-                break;
+            else if (reader.name() == u"t")
+                inText = false;
+            else if (reader.name() == (inlineText ? u"is" : u"si"))
+                return finishText(text);
+            break;
+        default:
+            break;
         }
     }
-    QString plain = unescaped(text);
-    if (plain.size() > kMaxTextLength)
-        return std::nullopt;
-    return plain;
+    return finishText(text);
 }
 
 ReadBook::Status readSharedStrings(GuardedPart &xml, TextTable &strings, ReadBudget &budget)
 {
     QXmlStreamReader reader(&xml);
+    QString text;
     while (!reader.atEnd()) {
         reader.readNext();
         if (!reader.isStartElement())
@@ -371,12 +392,11 @@ ReadBook::Status readSharedStrings(GuardedPart &xml, TextTable &strings, ReadBud
                 return ReadBook::Status::TooLarge;
             }
         } else if (reader.name() == u"si") {
-            const std::optional<QString> text = readRichText(reader);
-            if (!text) {
+            if (!readRichText(reader, text)) {
                 budget.refuse(Limit::TextLength);
                 return ReadBook::Status::TooLarge;
             }
-            if (strings.append(*text, budget) < 0)
+            if (strings.append(text, budget) < 0)
                 return ReadBook::Status::TooLarge;
         }
     }
@@ -513,25 +533,38 @@ struct XlsxWorkbook::Private {
         const bool isDate = cell.format >= 0 && std::size_t(cell.format) < formats.size()
                          && formats[std::size_t(cell.format)].date;
         const QStringView typeText = type;
-        QString raw;
+        // One buffer for every cell's value: most cells then allocate nothing to be read.
+        QString &raw = m_raw;
+        raw.resize(0);
         bool hasValue = false;
+        bool inValue = false;
         while (!reader.atEnd()) {
-            reader.readNext();
-            if (reader.isStartElement()) {
-                if (reader.name() == u"v") {
-                    raw = reader.readElementText();
-                    hasValue = true;
-                } else if (reader.name() == u"is") {
-                    const std::optional<QString> text = readRichText(reader);
-                    if (!text) {
+            const QXmlStreamReader::TokenType token = reader.readNext();
+            if (token == QXmlStreamReader::Characters) {
+                if (inValue) {
+                    raw.append(reader.text());
+                    if (raw.size() > kMaxTextLength) {
                         tooLong = true;
                         return;
                     }
-                    raw = *text;
+                }
+            } else if (token == QXmlStreamReader::StartElement) {
+                if (reader.name() == u"v") {
+                    raw.resize(0);
+                    inValue = true;
+                    hasValue = true;
+                } else if (reader.name() == u"is") {
+                    if (!readRichText(reader, raw)) {
+                        tooLong = true;
+                        return;
+                    }
                     hasValue = true;
                 }
-            } else if (reader.isEndElement() && reader.name() == u"c") {
-                break;
+            } else if (token == QXmlStreamReader::EndElement) {
+                if (reader.name() == u"v")
+                    inValue = false;
+                else if (reader.name() == u"c")
+                    break;
             }
         }
         if (!hasValue)
@@ -542,7 +575,7 @@ struct XlsxWorkbook::Private {
         }
         if (typeText == u"s") {
             bool ok = false;
-            const qsizetype index = raw.toLongLong(&ok);
+            const qsizetype index = QStringView(raw).trimmed().toLongLong(&ok);
             cell.kind = ReadCell::Kind::Text;
             if (ok && index >= 0 && index < sharedCount)
                 cell.shared = index;
@@ -585,6 +618,7 @@ struct XlsxWorkbook::Private {
     }
 
     qsizetype sharedCount = 0;
+    mutable QString m_raw;
 };
 
 XlsxWorkbook::XlsxWorkbook(const QString &path, ReadBudget &budget, Looks looks)
