@@ -126,7 +126,8 @@ bool ColumnMappingWindow::reloadSample()
     if (m_opened && m_sheet.holdsEverything())
         m_sheet.setSwapped(swapped);
     if (!m_opened || m_sheet.swapped() != swapped) {
-        // Only what the sample may show is kept; the import reads the sheet again for its fields.
+        // A small sheet is kept whole; of a large one only what the sample may show, and the
+        // import reads it again for the mapped fields.
         RecordSheet::Loaded loaded = RecordSheet::load(m_path, sampleKeep(swapped));
         QString problem = loaded.ok() ? QString() : loaded.message;
         if (loaded.ok() && loaded.sheet.isEmpty())
