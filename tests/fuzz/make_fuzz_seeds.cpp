@@ -75,6 +75,9 @@ int main(int argc, char *argv[])
     records += xlsx::xlsrows::cell(2, 1, cell(xlsx::ReadCell::Kind::Text, QStringLiteral("Ana Núñez")));
     records += xlsx::xlsrows::cell(2, 2, cell(xlsx::ReadCell::Kind::Number, QStringLiteral("600111222"), 600111222.0));
     records += xlsx::xlsrows::cell(2, 3, cell(xlsx::ReadCell::Kind::Date, QStringLiteral("29/02/1980"), 29280.0));
+    records += xlsx::xlsrows::sharedText(QStringLiteral("Cliente habitual"));
+    records += xlsx::xlsrows::sharedCell(2, 4, 0);
+    records += xlsx::xlsrows::sharedCell(3, 4, 0);
     records += xlsx::xlsrows::sheet(QStringLiteral("Hoja2"));
     records += xlsx::xlsrows::cell(1, 1, cell(xlsx::ReadCell::Kind::Number, QStringLiteral("1.5"), 1.5));
     records += xlsx::xlsrows::end(xlsx::ReadBook::Status::Ok);

@@ -46,6 +46,29 @@ Sample buildSample(const RecordSheet &sheet)
     return sample;
 }
 
+RecordSheet::Keep sampleKeep(bool swapped)
+{
+    RecordSheet::Keep keep;
+    keep.swapped = swapped;
+    keep.sampleStart = kLastSampleStart;
+    keep.sampleCount = kSampleRecords;
+    keep.wholeUpTo = kWholeSheetBytes;
+    return keep;
+}
+
+RecordSheet::Keep importKeep(bool swapped, const FieldColumns &columns)
+{
+    RecordSheet::Keep keep;
+    keep.swapped = swapped;
+    for (const int field : columns)
+        if (field > 0)
+            keep.fields.push_back(field);
+    // Nothing mapped keeps nothing: no field numbered 0 exists.
+    if (keep.fields.empty())
+        keep.fields.push_back(0);
+    return keep;
+}
+
 QString sheetSizeText(const RecordSheet &sheet)
 {
     return QString::number(sheet.usedRows()) + QStringLiteral(" filas por ") + QString::number(sheet.usedColumns())

@@ -34,6 +34,15 @@ struct Sample {
 
 Sample buildSample(const RecordSheet &sheet);
 
+// A sheet whose cells fit in this many bytes (about 2.8 million cells) is kept whole when the
+// sample is read, and imported without reading it again.
+inline constexpr qint64 kWholeSheetBytes = 32LL * 1024 * 1024;
+
+// What the mapping window keeps of the sheet: the records the sample may show; then, for the
+// import, the mapped fields of every record.
+RecordSheet::Keep sampleKeep(bool swapped);
+RecordSheet::Keep importKeep(bool swapped, const FieldColumns &columns);
+
 // "<rows> filas por <columns> columnas"
 QString sheetSizeText(const RecordSheet &sheet);
 

@@ -127,21 +127,24 @@ void ColumnMappingWindow::buildControls()
 bool ColumnMappingWindow::reloadSample()
 {
     ui::BusyGuard busy(m_context.busy, QStringLiteral("muestra-excel"));
-    if (!m_opened) {
-        xlsx::ReadBook book = xlsx::readWorkbook(m_path, xlsx::ReadScope::FirstSheet);
-        QString problem = book.ok() ? QString() : book.message;
-        if (book.ok() && (book.sheets.isEmpty() || RecordSheet(book.sheets.constFirst()).isEmpty()))
+    const bool swapped = swapCheck->isChecked();
+    if (m_opened && m_sheet.holdsEverything())
+        m_sheet.setSwapped(swapped);
+    if (!m_opened || m_sheet.swapped() != swapped) {
+        // A small sheet is kept whole; of a large one only what the sample may show, and the
+        // import reads it again for the mapped fields.
+        RecordSheet::Loaded loaded = RecordSheet::load(m_path, sampleKeep(swapped));
+        QString problem = loaded.ok() ? QString() : loaded.message;
+        if (loaded.ok() && loaded.sheet.isEmpty())
             problem = kNoData;
         if (!problem.isEmpty()) {
             close();
             m_context.prompter.message(problem, QStringLiteral("Error"), ui::Icon::Warning);
             return false;
         }
-        m_sheet = RecordSheet(book.sheets.takeFirst());
+        m_sheet = std::move(loaded.sheet);
         m_opened = true;
     }
-    const bool swapped = swapCheck->isChecked();
-    m_sheet.setSwapped(swapped);
     infoLabels[2]->setText(m_path);
     if (!swapped)
         infoLabels[3]->setText(sheetSizeText(m_sheet));
@@ -224,6 +227,17 @@ void ColumnMappingWindow::startImport()
         columns[size_t(i)] = numberFromItem(mappingCombos[size_t(i)]->currentText(), m_sheet.swapped());
     }
     saveIndices(m_context.connection, indices);     // a remembered choice that fails to save costs nothing now
+
+    // A sheet too large to be kept whole is read again, keeping only the mapped fields.
+    if (!m_sheet.holdsEverything()) {
+        ui::BusyGuard busy(m_context.busy, QStringLiteral("importar-excel"));
+        RecordSheet::Loaded loaded = RecordSheet::load(m_path, importKeep(m_sheet.swapped(), columns));
+        if (!loaded.ok()) {
+            m_context.prompter.message(loaded.message, QStringLiteral("Error"), ui::Icon::Warning);
+            return;
+        }
+        m_sheet = std::move(loaded.sheet);
+    }
     m_started = true;
     if (m_workbookWindow)
         m_workbookWindow->close();

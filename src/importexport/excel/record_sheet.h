@@ -1,14 +1,22 @@
 #pragma once
 
 #include "platform/xlsx/read_book.h"
+#include "platform/xlsx/read_budget.h"
 
 #include <QString>
 
 #include <array>
+#include <memory>
+#include <vector>
 
 // The first sheet of the workbook being imported, seen as records and fields: normally a record is
 // a row and a field a column; with "Intercambiar filas/columnas" a record is a column and a field
 // a row.
+//
+// Only the cells a step needs are held, in a compact form (a shared text is its number in the
+// workbook's table of texts): the sample's few records while the user maps the columns, then the
+// mapped fields of every record for the import. The sheet is read again for each, as it inflates,
+// so a sheet at Excel's own limits costs about its texts, not all its cells.
 namespace importexport::excel {
 
 // The contact fields in the order every window and table of the Excel import uses.
@@ -20,8 +28,27 @@ using FieldColumns = std::array<int, kFieldCount>;
 
 class RecordSheet final {
 public:
+    // Which cells a reading keeps.
+    struct Keep {
+        bool swapped = false;
+        // Keep only the records from the first used one up to max(first used, sampleStart) +
+        // sampleCount - 1: what the sample may show.
+        int sampleStart = 0;
+        int sampleCount = 0;
+        // Keep only these fields (the mapped ones); empty: every field.
+        std::vector<int> fields;
+        // With a sample window: keep every cell instead while they cost at most this many bytes,
+        // so a small sheet is read once for both the sample and the import.
+        qint64 wholeUpTo = 0;
+    };
+    struct Loaded;
+
     RecordSheet() = default;
-    explicit RecordSheet(xlsx::ReadSheet sheet, bool swapped = false);
+    // Every cell of a sheet already read whole.
+    explicit RecordSheet(const xlsx::ReadSheet &sheet, bool swapped = false);
+
+    // The first sheet of the workbook at `path`, keeping what `keep` says, within `budget` bytes.
+    static Loaded load(const QString &path, const Keep &keep, qint64 budget = xlsx::kMemoryBudget);
 
     bool swapped() const { return m_swapped; }
     void setSwapped(bool swapped) { m_swapped = swapped; }
@@ -37,14 +64,42 @@ public:
     int lastField() const;
 
     // The cell of a record's field as the user reads it (numbers in full, dates dd/MM/yyyy);
-    // empty for a field number of 0 or below.
+    // empty for a field number of 0 or below, and for a cell the reading did not keep.
     QString text(int record, int field) const;
 
-    const xlsx::ReadSheet &sheet() const { return m_sheet; }
+    // How many cells are held.
+    qsizetype heldCells() const { return qsizetype(m_cells.size()); }
+    // Every cell of the sheet is held: it serves the import, in either orientation, as it is.
+    bool holdsEverything() const { return m_whole; }
 
 private:
-    xlsx::ReadSheet m_sheet;
+    friend class SheetKeeper;
+    struct KeptCell {
+        quint32 row;
+        quint16 column;
+        bool shared;
+        quint32 text;
+    };
+    QStringView cellText(int row, int column) const;
+    void noteUsed(int row, int column);
+
+    int m_firstRow = 0;
+    int m_firstColumn = 0;
+    int m_lastRow = 0;
+    int m_lastColumn = 0;
     bool m_swapped = false;
+    bool m_whole = false;
+    std::shared_ptr<const xlsx::TextTable> m_shared;
+    xlsx::TextTable m_own;
+    std::vector<KeptCell> m_cells;      // by row, then column
+};
+
+struct RecordSheet::Loaded {
+    xlsx::ReadBook::Status status = xlsx::ReadBook::Status::Ok;
+    QString message;                // for the user, when not Ok
+    xlsx::Limit limit = xlsx::Limit::None;
+    RecordSheet sheet;
+    bool ok() const { return status == xlsx::ReadBook::Status::Ok; }
 };
 
 // Non-breaking spaces come from web pages pasted into a sheet; they are never part of a value.

@@ -39,15 +39,6 @@ bool holdsEncryptedPackage(QFile &file)
     return false;
 }
 
-// "3.000.000": written by hand, as the locale's own grouping leaves out the first point.
-QString spanishThousands(qint64 value)
-{
-    QString digits = QString::number(value);
-    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
-        digits.insert(at, QLatin1Char('.'));
-    return digits;
-}
-
 } // namespace
 
 const ReadCell *ReadSheet::cell(int row, int column) const
@@ -70,7 +61,7 @@ void ReadSheet::noteUsed(int row, int column)
     lastColumn = std::max(lastColumn, column);
 }
 
-ReadBook readFailure(ReadBook::Status status, const QString &path)
+ReadBook readFailure(ReadBook::Status status, const QString &path, const ReadBudget &budget)
 {
     const QString shown = QDir::toNativeSeparators(path);
     ReadBook book;
@@ -85,10 +76,10 @@ ReadBook readFailure(ReadBook::Status status, const QString &path)
                                       "o está dañado.").arg(shown);
         break;
     case ReadBook::Status::TooLarge:
-        book.message = QStringLiteral("El archivo \"%1\" es demasiado grande para importarlo: tiene más de %2 "
-                                      "celdas o pasa de los límites de Excel (1.048.576 filas y 16.384 columnas). "
+        book.limit = budget.passed() == Limit::None ? Limit::ExcelBounds : budget.passed();
+        book.message = QStringLiteral("El archivo \"%1\" es demasiado grande para importarlo: %2 "
                                       "Guarde en otro libro solo las filas y columnas que quiera importar.")
-                           .arg(shown, spanishThousands(kMaxCells));
+                           .arg(shown, limitText(book.limit, budget.total()));
         break;
     case ReadBook::Status::Protected:
         book.message = QStringLiteral("El archivo \"%1\" está protegido con contraseña y no se puede leer.").arg(shown);
@@ -127,7 +118,7 @@ QString generalNumberText(double number)
     return QString::number(number, 'g', 15);
 }
 
-ReadBook readWorkbook(const QString &path, ReadScope scope)
+ReadBook readWorkbook(const QString &path, ReadScope scope, qint64 budget)
 {
     QFile file(path);
     if (path.isEmpty() || !QFileInfo(path).isFile())
@@ -136,12 +127,12 @@ ReadBook readWorkbook(const QString &path, ReadScope scope)
         return readFailure(ReadBook::Status::Unreadable, path);
     const QByteArray head = file.read(8);
     if (head.startsWith("PK\x03\x04"))
-        return readXlsx(path, scope);
+        return readXlsx(path, scope, budget);
     if (head == QByteArray::fromHex("D0CF11E0A1B11AE1")) {
         // Excel keeps a password-protected .xlsx inside a compound file, as it keeps an .xls.
         if (holdsEncryptedPackage(file))
             return readFailure(ReadBook::Status::Protected, path);
-        return readXls(path, scope);
+        return readXls(path, scope, kXlsReaderTimeoutMs, budget);
     }
     return readFailure(ReadBook::Status::Unreadable, path);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/xlsx/read_budget.h"
 #include "platform/xlsx/sheet.h"
 
 #include <QHash>
@@ -41,22 +42,22 @@ struct ReadBook {
     enum class Status { Ok, NotFound, Unreadable, Protected, TooLarge };
     Status status = Status::Ok;
     QString message;        // for the user, in Spanish; empty when read
+    Limit limit = Limit::None;  // TooLarge: which bound the file passed
     QList<ReadSheet> sheets;
     bool ok() const { return status == Status::Ok; }
 };
 
 enum class ReadScope { AllSheets, FirstSheet };
 
-// The most cells (with or without a value), shared strings and merged ranges one reading takes;
-// a workbook past it, or past Excel's own 1,048,576 rows and 16,384 columns, comes back TooLarge.
-inline constexpr qint64 kMaxCells = 3000000;
-
 // Reads .xlsx or legacy .xls, told apart by the file's first bytes rather than its name. Never
 // throws nor crashes on a damaged file: anything unreadable comes back as a status with a message.
-ReadBook readWorkbook(const QString &path, ReadScope scope = ReadScope::AllSheets);
+// Everything the reading holds (texts, styles, merges, cells) is paid for from `budget` bytes; a
+// workbook past it, or past Excel's own 1,048,576 rows and 16,384 columns, comes back TooLarge
+// with a message naming the bound it passed.
+ReadBook readWorkbook(const QString &path, ReadScope scope = ReadScope::AllSheets, qint64 budget = kMemoryBudget);
 
-// Texts shared by both readers.
-ReadBook readFailure(ReadBook::Status status, const QString &path);
+// Texts shared by both readers. For TooLarge the budget tells which bound was passed.
+ReadBook readFailure(ReadBook::Status status, const QString &path, const ReadBudget &budget = ReadBudget());
 // A day count of Excel's 1900 system (or 1904) as text: "dd/MM/yyyy", with " hh:mm:ss" when it
 // carries a time of day; the number itself when it is no date Excel can show (negative, too large).
 QString excelDateText(double serial, bool system1904 = false);

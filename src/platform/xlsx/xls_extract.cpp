@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_map>
 
 namespace xlsx {
 
@@ -98,7 +99,9 @@ ReadBook::Status extractXls(const QString &path, ReadScope scope, const std::fun
 
     if (scope == ReadScope::FirstSheet)
         sheetCount = std::min(sheetCount, 1u);
-    qint64 budget = kMaxCells;
+    // freexl hands every cell of a shared text the same string of its own table: each such text
+    // goes out once, and its cells refer to it by number.
+    std::unordered_map<const char *, quint32> sharedTexts;
     for (unsigned int index = 0; index < sheetCount && index <= 0xFFFF; ++index) {
         const auto sheetIndex = static_cast<unsigned short>(index);
         const char *name = nullptr;
@@ -119,11 +122,17 @@ ReadBook::Status extractXls(const QString &path, ReadScope scope, const std::fun
                 FreeXL_CellValue value{};
                 if (freexl_get_cell_value(raw, r, c, &value) != FREEXL_OK)
                     continue;
+                if (value.type == FREEXL_CELL_SST_TEXT && value.value.text_value) {
+                    const auto [known, added] = sharedTexts.try_emplace(value.value.text_value,
+                                                                       quint32(sharedTexts.size()));
+                    if (added)
+                        write(xlsrows::sharedText(QString::fromUtf8(value.value.text_value)));
+                    write(xlsrows::sharedCell(int(r) + 1, int(c) + 1, known->second));
+                    continue;
+                }
                 const ReadCell cell = cellOf(value);
                 if (cell.kind == ReadCell::Kind::Empty)
                     continue;
-                if (--budget < 0)
-                    return ReadBook::Status::TooLarge;
                 write(xlsrows::cell(int(r) + 1, int(c) + 1, cell));
             }
         }

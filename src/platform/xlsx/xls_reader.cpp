@@ -43,7 +43,7 @@ QString xlsReaderProgram()
     return QDir(QCoreApplication::applicationDirPath()).filePath(helperName());
 }
 
-ReadBook readXls(const QString &path, ReadScope scope, int timeoutMs)
+ReadBook readXls(const QString &path, ReadScope scope, int timeoutMs, qint64 budget)
 {
     if (!QFileInfo::exists(path))
         return readFailure(ReadBook::Status::NotFound, path);
@@ -62,11 +62,12 @@ ReadBook readXls(const QString &path, ReadScope scope, int timeoutMs)
     if (!helper.waitForStarted(timeoutMs))
         return helperMissing(path);
 
-    // Taken as it comes, within a time and a size: a helper that hangs or pours out bytes is
-    // stopped, and the file counts as damaged (or too large).
+    // Decoded as it comes, within a time and the memory budget: a helper that hangs is stopped
+    // and the file counts as damaged; one that pours out more than the budget holds is stopped
+    // as soon as it passes it.
     const QDeadlineTimer deadline(timeoutMs);
-    QByteArray output;
-    bool tooMuch = false;
+    xlsrows::Decoder decoder(path, budget);
+    bool refused = false;
     while (!deadline.hasExpired()) {
         if (!helper.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())))) {
             // Nothing more to read: it ended, closed its output or ran out of time.
@@ -74,24 +75,22 @@ ReadBook readXls(const QString &path, ReadScope scope, int timeoutMs)
                 helper.waitForFinished(int(std::max<qint64>(1, deadline.remainingTime())));
             break;
         }
-        output += helper.readAllStandardOutput();
-        if (output.size() > kXlsReaderMaxOutput) {
-            tooMuch = true;
+        if (!decoder.feed(helper.readAllStandardOutput())) {
+            refused = true;
             break;
         }
     }
     if (helper.state() != QProcess::NotRunning) {
         helper.kill();
         helper.waitForFinished(timeoutMs);
-        return readFailure(tooMuch ? ReadBook::Status::TooLarge : ReadBook::Status::Unreadable, path);
+        return refused ? decoder.finish() : readFailure(ReadBook::Status::Unreadable, path);
     }
-    output += helper.readAllStandardOutput();
-    if (output.size() > kXlsReaderMaxOutput)
-        return readFailure(ReadBook::Status::TooLarge, path);
+    if (!refused)
+        decoder.feed(helper.readAllStandardOutput());
     // A helper that crashed or failed left no clean end: whatever it wrote is not trusted.
-    if (helper.exitStatus() != QProcess::NormalExit || helper.exitCode() != 0)
+    if (!refused && (helper.exitStatus() != QProcess::NormalExit || helper.exitCode() != 0))
         return readFailure(ReadBook::Status::Unreadable, path);
-    return xlsrows::decode(output, path);
+    return decoder.finish();
 }
 
 } // namespace xlsx

@@ -1,5 +1,6 @@
 #include "platform/xlsx/xlsx_reader.h"
 
+#include "platform/xlsx/xlsx_stream.h"
 #include "platform/xlsx/zip_archive.h"
 
 #include <QDate>
@@ -9,8 +10,8 @@
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
-
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -22,38 +23,92 @@ namespace {
 
 constexpr int kMaxRows = 1048576;
 constexpr int kMaxColumns = 16384;
-// A sheet's XML is read as it inflates, never whole; past this it is no sheet anyone saved.
-constexpr qint64 kMaxSheetSize = 256LL * 1024 * 1024;
+// A part's XML is read as it inflates, never whole. A sheet at Excel's limits with a value in
+// every cell of eight columns is about half a gigabyte of XML; past this it is no sheet anyone saved.
+constexpr qint64 kMaxStreamedPart = 2LL * 1024 * 1024 * 1024;
 // Column width ranges: Excel writes them without overlap, so all of a sheet's cover at most its
 // 16,384 columns; a few times that is damage, and expanding it would take as long as one likes.
 constexpr qint64 kMaxWidthSpan = 4LL * kMaxColumns;
+// The most bytes between two tags: a cell's text at Excel's longest, every character escaped, with
+// room to spare. A longer run is one text (or one tag) no cell could hold, refused before the XML
+// reader gathers it whole.
+constexpr qint64 kMaxXmlRun = 1024 * 1024;
 
-enum class Outcome { Ok, Damaged, TooLarge };
+// A part's bytes as they inflate, refused once a run without markup passes kMaxXmlRun.
+class GuardedPart final : public QIODevice {
+public:
+    explicit GuardedPart(std::unique_ptr<QIODevice> part) : m_part(std::move(part)) { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+    bool overrun() const { return m_overrun; }
+    // What is left of the part, read so its end (length and CRC) gets checked; false when damaged.
+    bool readToEnd()
+    {
+        char piece[1 << 14];
+        for (;;) {
+            const qint64 got = m_part->read(piece, sizeof piece);
+            if (got < 0)
+                return false;
+            if (got == 0)
+                return true;
+        }
+    }
 
-// What a workbook may cost: every cell, shared string and merge counts, whether it holds a value
-// or not, so a small file that declares millions of them is refused before it takes the time and
-// memory they would.
-struct Budget {
-    qint64 left = kMaxCells;
-    bool take() { return --left >= 0; }
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (m_overrun)
+            return -1;
+        const qint64 got = m_part->read(data, maxSize);
+        if (got <= 0)
+            return got;
+        const char *lastOpen = nullptr;
+        for (const char *p = data + got; p > data;)
+            if (*--p == '<') {
+                lastOpen = p;
+                break;
+            }
+        if (lastOpen) {
+            // The run up to the first '<' belongs to the one carried over.
+            const char *firstOpen = static_cast<const char *>(std::memchr(data, '<', size_t(got)));
+            if (m_run + (firstOpen - data) > kMaxXmlRun)
+                return fail();
+            // Runs wholly inside this piece.
+            for (const char *p = firstOpen; p < lastOpen;) {
+                const char *next = static_cast<const char *>(std::memchr(p + 1, '<', size_t(lastOpen - p)));
+                if (next - p > kMaxXmlRun)
+                    return fail();
+                p = next;
+            }
+            m_run = (data + got) - lastOpen;
+        } else {
+            m_run += got;
+        }
+        if (m_run > kMaxXmlRun)
+            return fail();
+        return got;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    qint64 fail()
+    {
+        m_overrun = true;
+        return -1;
+    }
+    std::unique_ptr<QIODevice> m_part;
+    qint64 m_run = 0;
+    bool m_overrun = false;
 };
 
-// Reads what is left of a part so its end (length and CRC) gets checked; false when damaged.
-bool readToEnd(QIODevice &part)
-{
-    char piece[1 << 14];
-    for (;;) {
-        const qint64 got = part.read(piece, sizeof piece);
-        if (got < 0)
-            return false;
-        if (got == 0)
-            return true;
-    }
-}
+// Text with Excel's escapes of characters XML cannot hold ("_x000D_") turned back.
+QString unescaped(const QString &text);
 
-std::optional<QByteArray> readPart(const ZipArchive &zip, const QString &name)
+// A gathered text made plain; false when it is longer than a cell holds.
+bool finishText(QString &text)
 {
-    return zip.read(name);
+    if (text.contains(QStringLiteral("_x")))
+        text = unescaped(text);
+    return text.size() <= kMaxTextLength;
 }
 
 // Text with Excel's escapes of characters XML cannot hold ("_x000D_") turned back.
@@ -142,7 +197,35 @@ struct CellFormat {
     bool date = false;
 };
 
-std::vector<CellFormat> readStyles(const QByteArray &xml)
+// A styles list (fonts, fills ...) is refused when it declares or holds more entries than Excel
+// keeps; what is held is paid for.
+struct StyleCounter {
+    ReadBudget &budget;
+    qint64 entries = 0;
+    bool declared(const QXmlStreamAttributes &a)
+    {
+        bool ok = false;
+        const qint64 count = a.value(QStringLiteral("count")).toLongLong(&ok);
+        if (ok && count > kMaxStyleEntries) {
+            budget.refuse(Limit::Styles);
+            return false;
+        }
+        entries = 0;
+        return true;
+    }
+    bool entry(qint64 heldBytes)
+    {
+        if (++entries > kMaxStyleEntries) {
+            budget.refuse(Limit::Styles);
+            return false;
+        }
+        return budget.take(heldBytes, Limit::Styles);
+    }
+};
+
+// The cell formats of the styles part. Without looks only the date formats are kept: fonts, fills
+// and borders are counted and skipped.
+std::optional<std::vector<CellFormat>> readStyles(QIODevice &xml, ReadBudget &budget, bool looks)
 {
     QHash<int, QString> customFormats;
     std::vector<Style> fonts;
@@ -153,9 +236,10 @@ std::vector<CellFormat> readStyles(const QByteArray &xml)
         HAlign align = HAlign::General;
     };
     std::vector<Xf> xfs;
+    StyleCounter counter{budget};
 
     QString section;   // the top-level list being read: fonts, fills, borders, cellXfs ...
-    QXmlStreamReader reader(xml);
+    QXmlStreamReader reader(&xml);
     while (!reader.atEnd()) {
         reader.readNext();
         if (reader.isEndElement() && reader.name() == section) {
@@ -166,29 +250,42 @@ std::vector<CellFormat> readStyles(const QByteArray &xml)
             continue;
         const QStringView name = reader.name();
         const QXmlStreamAttributes a = reader.attributes();
+        bool fine = true;
         if (name == u"numFmts" || name == u"fonts" || name == u"fills" || name == u"borders" || name == u"cellXfs"
-            || name == u"cellStyleXfs" || name == u"dxfs") {
+            || name == u"cellStyleXfs" || name == u"dxfs" || name == u"cellStyles") {
             section = name.toString();
+            fine = counter.declared(a);
         } else if (section == u"numFmts" && name == u"numFmt") {
-            customFormats.insert(a.value(QStringLiteral("numFmtId")).toInt(), a.value(QStringLiteral("formatCode")).toString());
+            const QString code = a.value(QStringLiteral("formatCode")).toString();
+            fine = code.size() <= kMaxTextLength && counter.entry(64 + code.size() * 2);
+            if (fine)
+                customFormats.insert(a.value(QStringLiteral("numFmtId")).toInt(), code);
         } else if (section == u"fonts") {
-            if (name == u"font")
-                fonts.emplace_back();
-            else if (!fonts.empty() && name == u"b")
+            if (name == u"font") {
+                fine = counter.entry(looks ? qint64(sizeof(Style)) : 0);
+                if (fine && looks)
+                    fonts.emplace_back();
+            } else if (!fonts.empty() && name == u"b") {
                 fonts.back().bold = a.value(QStringLiteral("val")) != u"0" && a.value(QStringLiteral("val")) != u"false";
-            else if (!fonts.empty() && name == u"sz")
+            } else if (!fonts.empty() && name == u"sz") {
                 fonts.back().fontSize = a.value(QStringLiteral("val")).toDouble();
-            else if (!fonts.empty() && name == u"color")
+            } else if (!fonts.empty() && name == u"color") {
                 fonts.back().fontColour = colourOf(a);
+            }
         } else if (section == u"fills") {
-            if (name == u"fill")
-                fills.emplace_back();
-            else if (!fills.empty() && name == u"fgColor")
+            if (name == u"fill") {
+                fine = counter.entry(looks ? qint64(sizeof(std::optional<Rgb>)) : 0);
+                if (fine && looks)
+                    fills.emplace_back();
+            } else if (!fills.empty() && name == u"fgColor") {
                 fills.back() = colourOf(a);
+            }
         } else if (section == u"borders") {
-            if (name == u"border")
-                borders.emplace_back();
-            else if (!borders.empty()) {
+            if (name == u"border") {
+                fine = counter.entry(looks ? qint64(sizeof(Borders)) : 0);
+                if (fine && looks)
+                    borders.emplace_back();
+            } else if (!borders.empty()) {
                 const Line line = lineOf(a.value(QStringLiteral("style")));
                 if (name == u"left" || name == u"start")
                     borders.back().left = line;
@@ -200,13 +297,20 @@ std::vector<CellFormat> readStyles(const QByteArray &xml)
                     borders.back().bottom = line;
             }
         } else if (section == u"cellXfs") {
-            if (name == u"xf")
-                xfs.push_back({a.value(QStringLiteral("numFmtId")).toInt(), a.value(QStringLiteral("fontId")).toInt(),
-                               a.value(QStringLiteral("fillId")).toInt(), a.value(QStringLiteral("borderId")).toInt(),
-                               HAlign::General});
-            else if (!xfs.empty() && name == u"alignment")
+            if (name == u"xf") {
+                fine = counter.entry(qint64(sizeof(Xf) + sizeof(CellFormat)));
+                if (fine)
+                    xfs.push_back({a.value(QStringLiteral("numFmtId")).toInt(), a.value(QStringLiteral("fontId")).toInt(),
+                                   a.value(QStringLiteral("fillId")).toInt(), a.value(QStringLiteral("borderId")).toInt(),
+                                   HAlign::General});
+            } else if (!xfs.empty() && name == u"alignment") {
                 xfs.back().align = alignOf(a.value(QStringLiteral("horizontal")));
+            }
+        } else if (!section.isEmpty() && (name == u"xf" || name == u"dxf" || name == u"cellStyle")) {
+            fine = counter.entry(0);
         }
+        if (!fine)
+            return std::nullopt;
     }
 
     std::vector<CellFormat> formats;
@@ -226,46 +330,83 @@ std::vector<CellFormat> readStyles(const QByteArray &xml)
         else if (xf.numFmt == 1)
             f.style.numberFormat = QStringLiteral("0");
         f.date = custom != customFormats.cend() ? isDateFormatCode(*custom) : isBuiltInDateFormat(xf.numFmt);
+        if (!looks)
+            f.style = Style{};
         formats.push_back(f);
     }
     return formats;
 }
 
-// The text of one <si> or <is>: every run's <t>, phonetic guides left out.
-QString readRichText(QXmlStreamReader &reader)
+// The text of one <si> or <is> into `text`: every run's <t>, phonetic guides left out. False when
+// it grows past what a cell can hold.
+bool readRichText(QXmlStreamReader &reader, QString &text)
 {
-    const QString element = reader.name().toString();
-    QString text;
+    const bool inlineText = reader.name() == u"is";
+    text.resize(0);
     int phonetic = 0;
+    bool inText = false;
     while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isStartElement()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
             if (reader.name() == u"rPh")
                 ++phonetic;
-            else if (reader.name() == u"t" && phonetic == 0)
-                text += reader.readElementText();
-        } else if (reader.isEndElement()) {
+            else if (reader.name() == u"t")
+                inText = phonetic == 0;
+            break;
+        case QXmlStreamReader::Characters:
+            if (inText) {
+                text.append(reader.text());
+                if (text.size() > kMaxTextLength * 8)
+                    return false;
+            }
+            break;
+        case QXmlStreamReader::EndElement:
             if (reader.name() == u"rPh")
                 --phonetic;
-            else if (reader.name() == element)
-                break;
+            else if (reader.name() == u"t")
+                inText = false;
+            else if (reader.name() == (inlineText ? u"is" : u"si"))
+                return finishText(text);
+            break;
+        default:
+            break;
         }
     }
-    return unescaped(text);
+    return finishText(text);
 }
 
-Outcome readSharedStrings(const QByteArray &xml, QStringList &strings, Budget &budget)
+ReadBook::Status readSharedStrings(GuardedPart &xml, TextTable &strings, ReadBudget &budget)
 {
-    QXmlStreamReader reader(xml);
+    QXmlStreamReader reader(&xml);
+    QString text;
     while (!reader.atEnd()) {
         reader.readNext();
-        if (reader.isStartElement() && reader.name() == u"si") {
-            if (!budget.take())
-                return Outcome::TooLarge;
-            strings.append(readRichText(reader));
+        if (!reader.isStartElement())
+            continue;
+        if (reader.name() == u"sst") {
+            // The count it declares is refused at once when even its index would not fit.
+            bool ok = false;
+            const qint64 declared = reader.attributes().value(QStringLiteral("uniqueCount")).toLongLong(&ok);
+            if (ok && !budget.fits(declared * 12)) {
+                budget.refuse(Limit::Strings);
+                return ReadBook::Status::TooLarge;
+            }
+        } else if (reader.name() == u"si") {
+            if (!readRichText(reader, text)) {
+                budget.refuse(Limit::TextLength);
+                return ReadBook::Status::TooLarge;
+            }
+            if (strings.append(text, budget) < 0)
+                return ReadBook::Status::TooLarge;
         }
     }
-    return Outcome::Ok;
+    if (xml.overrun()) {
+        budget.refuse(Limit::TextLength);
+        return ReadBook::Status::TooLarge;
+    }
+    if (reader.hasError() || !xml.readToEnd())
+        return ReadBook::Status::Unreadable;
+    return ReadBook::Status::Ok;
 }
 
 // Excel stores a column's width with the cell padding (5 pixels of a 7-pixel digit at the
@@ -306,153 +447,6 @@ std::optional<Range> parseRange(QStringView ref)
     if (!first || !last)
         return std::nullopt;
     return Range{first->first, first->second, last->first, last->second};
-}
-
-struct Context {
-    QStringList shared;
-    std::vector<CellFormat> formats;
-    bool system1904 = false;
-};
-
-ReadCell readCell(QXmlStreamReader &reader, const Context &context)
-{
-    const QXmlStreamAttributes a = reader.attributes();
-    const QString type = a.value(QStringLiteral("t")).toString();
-    const int styleIndex = a.value(QStringLiteral("s")).toInt();
-    ReadCell cell;
-    bool isDate = false;
-    if (styleIndex >= 0 && std::size_t(styleIndex) < context.formats.size()) {
-        cell.style = context.formats[std::size_t(styleIndex)].style;
-        isDate = context.formats[std::size_t(styleIndex)].date;
-    }
-    QString raw;
-    bool hasValue = false;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isStartElement()) {
-            if (reader.name() == u"v") {
-                raw = reader.readElementText();
-                hasValue = true;
-            } else if (reader.name() == u"is") {
-                raw = readRichText(reader);
-                hasValue = true;
-            }
-        } else if (reader.isEndElement() && reader.name() == u"c") {
-            break;
-        }
-    }
-    if (!hasValue)
-        return cell;
-    if (type == u"s") {
-        bool ok = false;
-        const int index = raw.toInt(&ok);
-        cell.kind = ReadCell::Kind::Text;
-        cell.text = ok && index >= 0 && index < context.shared.size() ? context.shared.at(index) : QString();
-    } else if (type == u"inlineStr" || type == u"str") {
-        cell.kind = ReadCell::Kind::Text;
-        cell.text = type == u"str" ? unescaped(raw) : raw;
-    } else if (type == u"b") {
-        cell.kind = ReadCell::Kind::Boolean;
-        cell.number = raw.trimmed() == u"1" ? 1 : 0;
-        cell.text = cell.number != 0 ? QStringLiteral("VERDADERO") : QStringLiteral("FALSO");
-    } else if (type == u"d") {
-        // An ISO 8601 date, as some programs store dates instead of a day count.
-        const QDate date = QDate::fromString(raw.left(10), Qt::ISODate);
-        const QTime time = raw.size() > 11 ? QTime::fromString(raw.mid(11, 8), Qt::ISODate) : QTime(0, 0);
-        if (date.isValid() && time.isValid()) {
-            cell.kind = ReadCell::Kind::Date;
-            cell.number = double(QDate(1899, 12, 30).daysTo(date)) + time.msecsSinceStartOfDay() / 86400000.0;
-            cell.text = excelDateText(cell.number, false);
-        } else {
-            cell.kind = ReadCell::Kind::Text;
-            cell.text = raw;
-        }
-    } else if (type == u"e") {
-        cell.kind = ReadCell::Kind::Error;
-        cell.text = raw;
-    } else {
-        bool ok = false;
-        cell.number = raw.trimmed().toDouble(&ok);
-        if (!ok) {
-            cell.kind = ReadCell::Kind::Text;
-            cell.text = raw;
-        } else if (isDate) {
-            cell.kind = ReadCell::Kind::Date;
-            cell.text = excelDateText(cell.number, context.system1904);
-        } else {
-            cell.kind = ReadCell::Kind::Number;
-            cell.text = generalNumberText(cell.number);
-        }
-    }
-    return cell;
-}
-
-Outcome readSheet(QIODevice &part, const Context &context, ReadSheet &sheet, Budget &budget)
-{
-    QXmlStreamReader reader(&part);
-    int row = 0;
-    int column = 0;
-    qint64 widthSpan = 0;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (!reader.isStartElement())
-            continue;
-        const QStringView name = reader.name();
-        const QXmlStreamAttributes a = reader.attributes();
-        if (name == u"row") {
-            const int r = a.value(QStringLiteral("r")).toInt();
-            row = r > 0 ? r : row + 1;
-            column = 0;
-            // Past Excel's last row: no sheet Excel could hold.
-            if (row > kMaxRows)
-                return Outcome::TooLarge;
-        } else if (name == u"c") {
-            if (!budget.take())
-                return Outcome::TooLarge;
-            const QStringView r = a.value(QStringLiteral("r"));
-            if (!r.isEmpty()) {
-                // A reference past Excel's last row or column is refused, not counted on from.
-                const auto ref = parseRef(r);
-                if (!ref)
-                    return Outcome::TooLarge;
-                row = ref->first;
-                column = ref->second;
-            } else {
-                ++column;
-            }
-            if (column > kMaxColumns)
-                return Outcome::TooLarge;
-            const bool styled = a.value(QStringLiteral("s")).toInt() > 0;
-            ReadCell cell = readCell(reader, context);
-            if (row < 1 || column < 1)
-                continue;
-            // A cell without a value is kept only for the look it carries.
-            if (cell.kind != ReadCell::Kind::Empty)
-                sheet.noteUsed(row, column);
-            else if (!styled)
-                continue;
-            sheet.cells.insert({row, column}, cell);
-        } else if (name == u"col") {
-            const int first = std::max(a.value(QStringLiteral("min")).toInt(), 1);
-            const int last = std::min(a.value(QStringLiteral("max")).toInt(), kMaxColumns);
-            if (a.hasAttribute(QStringLiteral("width")) && first <= last) {
-                widthSpan += last - first + 1;
-                if (widthSpan > kMaxWidthSpan)
-                    return Outcome::TooLarge;
-                const double shown = shownWidth(a.value(QStringLiteral("width")).toDouble());
-                for (int c = first; c <= last; ++c)
-                    sheet.widths.insert(c, shown);
-            }
-        } else if (name == u"mergeCell") {
-            if (!budget.take())
-                return Outcome::TooLarge;
-            if (const auto range = parseRange(a.value(QStringLiteral("ref"))))
-                sheet.merges.append(*range);
-        }
-    }
-    if (reader.hasError() || !readToEnd(part))
-        return Outcome::Damaged;
-    return Outcome::Ok;
 }
 
 struct Relationship {
@@ -498,31 +492,154 @@ QString folderOf(const QString &part)
 
 } // namespace
 
-ReadBook readXlsx(const QString &path, ReadScope scope)
-{
-    const ZipArchive zip(path);
-    if (!zip.isOpen())
-        return readFailure(ReadBook::Status::Unreadable, path);
-
-    // The package's own relationships name the workbook part; "xl/workbook.xml" is only the usual.
-    QString workbookPart = QStringLiteral("xl/workbook.xml");
-    if (const auto packageRels = readPart(zip, QStringLiteral("_rels/.rels")))
-        workbookPart = firstOfType(readRelationships(*packageRels, {}), u"officeDocument", workbookPart);
-    const QString workbookFolder = folderOf(workbookPart);
-    const QString workbookName = workbookPart.mid(workbookFolder.size());
-
-    const auto workbookXml = readPart(zip, workbookPart);
-    const auto relsXml = readPart(zip, workbookFolder + QStringLiteral("_rels/") + workbookName + QStringLiteral(".rels"));
-    if (!workbookXml || !relsXml)
-        return readFailure(ReadBook::Status::Unreadable, path);
-    const QHash<QString, Relationship> targets = readRelationships(*relsXml, workbookFolder);
-
-    Context context;
+struct XlsxWorkbook::Private {
+    explicit Private(const QString &path, ReadBudget &b) : zip(path), budget(b) {}
+    ZipArchive zip;
+    ReadBudget &budget;
     struct SheetEntry {
         QString name;
         QString part;
     };
     QList<SheetEntry> entries;
+    std::vector<CellFormat> formats;
+    bool system1904 = false;
+
+    // A part the package lists, streamed with the guard; Ok with nothing when it is not there.
+    ReadBook::Status open(const QString &part, std::unique_ptr<GuardedPart> &device) const
+    {
+        if (zip.declaredSize(part) < 0)
+            return ReadBook::Status::Ok;
+        std::unique_ptr<QIODevice> raw = zip.stream(part, kMaxStreamedPart);
+        if (!raw) {
+            if (zip.declaredSize(part) > kMaxStreamedPart) {
+                budget.refuse(Limit::Cells);
+                return ReadBook::Status::TooLarge;
+            }
+            return ReadBook::Status::Unreadable;
+        }
+        device = std::make_unique<GuardedPart>(std::move(raw));
+        return ReadBook::Status::Ok;
+    }
+
+    // Reads the cell the reader stands on (its <c> start); the reader ends on its </c>.
+    void readCell(QXmlStreamReader &reader, const QXmlStreamAttributes &a, StreamedCell &cell, bool &tooLong) const
+    {
+        const QStringView type = a.value(QStringLiteral("t"));
+        cell.format = a.value(QStringLiteral("s")).toInt();
+        cell.kind = ReadCell::Kind::Empty;
+        cell.shared = -1;
+        cell.text.clear();
+        cell.number = 0;
+        const bool isDate = cell.format >= 0 && std::size_t(cell.format) < formats.size()
+                         && formats[std::size_t(cell.format)].date;
+        const QStringView typeText = type;
+        // One buffer for every cell's value: most cells then allocate nothing to be read.
+        QString &raw = m_raw;
+        raw.resize(0);
+        bool hasValue = false;
+        bool inValue = false;
+        while (!reader.atEnd()) {
+            const QXmlStreamReader::TokenType token = reader.readNext();
+            if (token == QXmlStreamReader::Characters) {
+                if (inValue) {
+                    raw.append(reader.text());
+                    if (raw.size() > kMaxTextLength) {
+                        tooLong = true;
+                        return;
+                    }
+                }
+            } else if (token == QXmlStreamReader::StartElement) {
+                if (reader.name() == u"v") {
+                    raw.resize(0);
+                    inValue = true;
+                    hasValue = true;
+                } else if (reader.name() == u"is") {
+                    if (!readRichText(reader, raw)) {
+                        tooLong = true;
+                        return;
+                    }
+                    hasValue = true;
+                }
+            } else if (token == QXmlStreamReader::EndElement) {
+                if (reader.name() == u"v")
+                    inValue = false;
+                else if (reader.name() == u"c")
+                    break;
+            }
+        }
+        if (!hasValue)
+            return;
+        if (raw.size() > kMaxTextLength) {
+            tooLong = true;
+            return;
+        }
+        if (typeText == u"s") {
+            bool ok = false;
+            const qsizetype index = QStringView(raw).trimmed().toLongLong(&ok);
+            cell.kind = ReadCell::Kind::Text;
+            if (ok && index >= 0 && index < sharedCount)
+                cell.shared = index;
+        } else if (typeText == u"inlineStr" || typeText == u"str") {
+            cell.kind = ReadCell::Kind::Text;
+            cell.text = typeText == u"str" ? unescaped(raw) : raw;
+        } else if (typeText == u"b") {
+            cell.kind = ReadCell::Kind::Boolean;
+            cell.number = raw.trimmed() == u"1" ? 1 : 0;
+            cell.text = cell.number != 0 ? QStringLiteral("VERDADERO") : QStringLiteral("FALSO");
+        } else if (typeText == u"d") {
+            // An ISO 8601 date, as some programs store dates instead of a day count.
+            const QDate date = QDate::fromString(raw.left(10), Qt::ISODate);
+            const QTime time = raw.size() > 11 ? QTime::fromString(raw.mid(11, 8), Qt::ISODate) : QTime(0, 0);
+            if (date.isValid() && time.isValid()) {
+                cell.kind = ReadCell::Kind::Date;
+                cell.number = double(QDate(1899, 12, 30).daysTo(date)) + time.msecsSinceStartOfDay() / 86400000.0;
+                cell.text = excelDateText(cell.number, false);
+            } else {
+                cell.kind = ReadCell::Kind::Text;
+                cell.text = raw;
+            }
+        } else if (typeText == u"e") {
+            cell.kind = ReadCell::Kind::Error;
+            cell.text = raw;
+        } else {
+            bool ok = false;
+            cell.number = raw.trimmed().toDouble(&ok);
+            if (!ok) {
+                cell.kind = ReadCell::Kind::Text;
+                cell.text = raw;
+            } else if (isDate) {
+                cell.kind = ReadCell::Kind::Date;
+                cell.text = excelDateText(cell.number, system1904);
+            } else {
+                cell.kind = ReadCell::Kind::Number;
+                cell.text = generalNumberText(cell.number);
+            }
+        }
+    }
+
+    qsizetype sharedCount = 0;
+    mutable QString m_raw;
+};
+
+XlsxWorkbook::XlsxWorkbook(const QString &path, ReadBudget &budget, Looks looks)
+    : d(std::make_unique<Private>(path, budget)), m_shared(std::make_shared<TextTable>())
+{
+    const ZipArchive &zip = d->zip;
+    if (!zip.isOpen())
+        return;
+
+    // The package's own relationships name the workbook part; "xl/workbook.xml" is only the usual.
+    QString workbookPart = QStringLiteral("xl/workbook.xml");
+    if (const auto packageRels = zip.read(QStringLiteral("_rels/.rels")))
+        workbookPart = firstOfType(readRelationships(*packageRels, {}), u"officeDocument", workbookPart);
+    const QString workbookFolder = folderOf(workbookPart);
+    const QString workbookName = workbookPart.mid(workbookFolder.size());
+
+    const auto workbookXml = zip.read(workbookPart);
+    const auto relsXml = zip.read(workbookFolder + QStringLiteral("_rels/") + workbookName + QStringLiteral(".rels"));
+    if (!workbookXml || !relsXml)
+        return;
+    const QHash<QString, Relationship> targets = readRelationships(*relsXml, workbookFolder);
     {
         QXmlStreamReader reader(*workbookXml);
         while (!reader.atEnd()) {
@@ -532,7 +649,7 @@ ReadBook readXlsx(const QString &path, ReadScope scope)
             const QXmlStreamAttributes a = reader.attributes();
             if (reader.name() == u"workbookPr") {
                 const QStringView v = a.value(QStringLiteral("date1904"));
-                context.system1904 = v == u"1" || v == u"true";
+                d->system1904 = v == u"1" || v == u"true";
             } else if (reader.name() == u"sheet") {
                 // r:id, whatever prefix the writer gave the relationships' namespace.
                 QString id;
@@ -542,54 +659,221 @@ ReadBook readXlsx(const QString &path, ReadScope scope)
                 const auto target = targets.constFind(id);
                 // Chart sheets and dialog sheets hold no cells: only worksheets are read.
                 if (target != targets.cend() && target->type == u"worksheet")
-                    entries.append({a.value(QStringLiteral("name")).toString(), target->part});
+                    d->entries.append({a.value(QStringLiteral("name")).toString(), target->part});
             }
         }
         if (reader.hasError())
-            return readFailure(ReadBook::Status::Unreadable, path);
+            return;
     }
+    if (d->entries.isEmpty())
+        return;
 
     // A part the package lists but that cannot be read is damage (or a bomb), not a part to do
     // without: the texts or the dates of the cells would silently go missing.
-    const auto wholePart = [&zip](const QString &part, std::optional<QByteArray> &bytes) {
-        if (zip.declaredSize(part) < 0)
-            return ReadBook::Status::Ok;
-        bytes = readPart(zip, part);
-        if (bytes)
-            return ReadBook::Status::Ok;
-        return zip.declaredSize(part) > ZipArchive::kMaxPartSize ? ReadBook::Status::TooLarge
-                                                                : ReadBook::Status::Unreadable;
-    };
-    Budget budget;
-    std::optional<QByteArray> shared;
-    std::optional<QByteArray> styles;
-    for (const auto &[part, bytes] :
-         {std::pair<QString, std::optional<QByteArray> *>{
-              firstOfType(targets, u"sharedStrings", workbookFolder + QStringLiteral("sharedStrings.xml")), &shared},
-          std::pair<QString, std::optional<QByteArray> *>{
-              firstOfType(targets, u"styles", workbookFolder + QStringLiteral("styles.xml")), &styles}}) {
-        if (const ReadBook::Status status = wholePart(part, *bytes); status != ReadBook::Status::Ok)
-            return readFailure(status, path);
+    std::unique_ptr<GuardedPart> styles;
+    m_status = d->open(firstOfType(targets, u"styles", workbookFolder + QStringLiteral("styles.xml")), styles);
+    if (m_status != ReadBook::Status::Ok)
+        return;
+    if (styles) {
+        std::optional<std::vector<CellFormat>> formats = readStyles(*styles, budget, looks == Looks::Keep);
+        if (!formats) {
+            m_status = ReadBook::Status::TooLarge;
+            return;
+        }
+        if (styles->overrun()) {
+            budget.refuse(Limit::TextLength);
+            m_status = ReadBook::Status::TooLarge;
+            return;
+        }
+        d->formats = std::move(*formats);
     }
-    if (shared && readSharedStrings(*shared, context.shared, budget) == Outcome::TooLarge)
-        return readFailure(ReadBook::Status::TooLarge, path);
-    if (styles)
-        context.formats = readStyles(*styles);
+
+    std::unique_ptr<GuardedPart> shared;
+    m_status = d->open(firstOfType(targets, u"sharedStrings", workbookFolder + QStringLiteral("sharedStrings.xml")),
+                       shared);
+    if (m_status == ReadBook::Status::Ok && shared)
+        m_status = readSharedStrings(*shared, *m_shared, budget);
+    d->sharedCount = m_shared->size();
+}
+
+XlsxWorkbook::~XlsxWorkbook() = default;
+
+qsizetype XlsxWorkbook::sheetCount() const
+{
+    return d->entries.size();
+}
+
+QString XlsxWorkbook::sheetName(qsizetype index) const
+{
+    return d->entries.value(index).name;
+}
+
+Style XlsxWorkbook::style(int format) const
+{
+    return format >= 0 && std::size_t(format) < d->formats.size() ? d->formats[std::size_t(format)].style : Style{};
+}
+
+ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
+{
+    if (m_status != ReadBook::Status::Ok || index < 0 || index >= d->entries.size())
+        return ReadBook::Status::Unreadable;
+    ReadBudget &budget = d->budget;
+    std::unique_ptr<GuardedPart> part;
+    if (const ReadBook::Status opened = d->open(d->entries.at(index).part, part); opened != ReadBook::Status::Ok)
+        return opened;
+    if (!part)
+        return ReadBook::Status::Unreadable;
+    const auto tooLarge = [&budget](Limit limit) {
+        budget.refuse(limit);
+        return ReadBook::Status::TooLarge;
+    };
+
+    QXmlStreamReader reader(part.get());
+    int row = 0;
+    int column = 0;
+    qint64 widthSpan = 0;
+    StreamedCell cell;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (!reader.isStartElement())
+            continue;
+        const QStringView name = reader.name();
+        // Only the elements that matter have their attributes copied out.
+        const bool wanted = name == u"c" || name == u"row" || name == u"col" || name == u"mergeCell" || name == u"dimension";
+        if (!wanted)
+            continue;
+        const QXmlStreamAttributes a = reader.attributes();
+        if (name == u"row") {
+            const int r = a.value(QStringLiteral("r")).toInt();
+            row = r > 0 ? r : row + 1;
+            column = 0;
+            // Past Excel's last row: no sheet Excel could hold.
+            if (row > kMaxRows)
+                return tooLarge(Limit::ExcelBounds);
+        } else if (name == u"c") {
+            const QStringView r = a.value(QStringLiteral("r"));
+            if (!r.isEmpty()) {
+                // A reference past Excel's last row or column is refused, not counted on from.
+                const auto ref = parseRef(r);
+                if (!ref)
+                    return tooLarge(Limit::ExcelBounds);
+                row = ref->first;
+                column = ref->second;
+            } else {
+                ++column;
+            }
+            if (column > kMaxColumns)
+                return tooLarge(Limit::ExcelBounds);
+            bool tooLong = false;
+            d->readCell(reader, a, cell, tooLong);
+            if (tooLong)
+                return tooLarge(Limit::TextLength);
+            if (row < 1 || column < 1)
+                continue;
+            // A cell without a value matters only for the look it carries.
+            if (cell.kind == ReadCell::Kind::Empty && cell.format <= 0)
+                continue;
+            cell.row = row;
+            cell.column = column;
+            if (!visitor.cell(cell))
+                return ReadBook::Status::TooLarge;
+        } else if (name == u"dimension") {
+            // The used range the sheet declares: past Excel's bounds it is no sheet Excel wrote.
+            const QStringView ref = a.value(QStringLiteral("ref"));
+            if (!ref.isEmpty() && !parseRange(ref)) {
+                const qsizetype colon = ref.indexOf(u':');
+                const QStringView last = colon < 0 ? ref : ref.mid(colon + 1);
+                // Only a well-formed reference past the bounds counts; anything else is ignored.
+                static const QRegularExpression shape(QStringLiteral("^[A-Za-z]{1,4}[0-9]{1,10}$"));
+                if (shape.match(last).hasMatch())
+                    return tooLarge(Limit::ExcelBounds);
+            }
+        } else if (name == u"col") {
+            const int first = std::max(a.value(QStringLiteral("min")).toInt(), 1);
+            const int last = std::min(a.value(QStringLiteral("max")).toInt(), kMaxColumns);
+            if (a.hasAttribute(QStringLiteral("width")) && first <= last) {
+                widthSpan += last - first + 1;
+                if (widthSpan > kMaxWidthSpan)
+                    return tooLarge(Limit::ExcelBounds);
+                if (!visitor.width(first, last, shownWidth(a.value(QStringLiteral("width")).toDouble())))
+                    return ReadBook::Status::TooLarge;
+            }
+        } else if (name == u"mergeCell") {
+            if (const auto range = parseRange(a.value(QStringLiteral("ref"))))
+                if (!visitor.merge(*range))
+                    return ReadBook::Status::TooLarge;
+        }
+    }
+    if (part->overrun())
+        return tooLarge(Limit::TextLength);
+    if (reader.hasError() || !part->readToEnd())
+        return ReadBook::Status::Unreadable;
+    return ReadBook::Status::Ok;
+}
+
+namespace {
+
+// What one held cell costs besides its text: the cell, its key and the hash's bookkeeping.
+constexpr qint64 kHeldCellCost = qint64(sizeof(ReadCell) + sizeof(std::pair<int, int>)) + 16;
+
+// A whole sheet kept as ReadSheet, with its looks, merges and widths, paid for as it grows.
+class HeldSheet final : public SheetVisitor {
+public:
+    HeldSheet(const XlsxWorkbook &book, ReadSheet &sheet, ReadBudget &budget)
+        : m_book(book), m_sheet(sheet), m_budget(budget)
+    {
+    }
+    bool cell(const StreamedCell &streamed) override
+    {
+        ReadCell cell;
+        cell.kind = streamed.kind;
+        cell.number = streamed.number;
+        cell.text = streamed.shared >= 0 ? m_book.sharedTexts().at(streamed.shared).toString() : streamed.text;
+        if (streamed.format > 0)
+            cell.style = m_book.style(streamed.format);
+        if (!m_budget.take(kHeldCellCost + cell.text.size() * 2 + cell.style.numberFormat.size() * 2, Limit::Cells))
+            return false;
+        if (cell.kind != ReadCell::Kind::Empty)
+            m_sheet.noteUsed(streamed.row, streamed.column);
+        m_sheet.cells.insert({streamed.row, streamed.column}, std::move(cell));
+        return true;
+    }
+    bool merge(const Range &range) override
+    {
+        if (!m_budget.take(qint64(sizeof(Range)) + 8, Limit::Merges))
+            return false;
+        m_sheet.merges.append(range);
+        return true;
+    }
+    bool width(int first, int last, double shown) override
+    {
+        for (int c = first; c <= last; ++c)
+            m_sheet.widths.insert(c, shown);
+        return true;
+    }
+
+private:
+    const XlsxWorkbook &m_book;
+    ReadSheet &m_sheet;
+    ReadBudget &m_budget;
+};
+
+} // namespace
+
+ReadBook readXlsx(const QString &path, ReadScope scope, qint64 budgetBytes)
+{
+    ReadBudget budget(budgetBytes);
+    XlsxWorkbook workbook(path, budget, XlsxWorkbook::Looks::Keep);
+    if (workbook.status() != ReadBook::Status::Ok)
+        return readFailure(workbook.status(), path, budget);
 
     ReadBook book;
-    for (const SheetEntry &entry : entries) {
+    for (qsizetype index = 0; index < workbook.sheetCount(); ++index) {
         ReadSheet sheet;
-        sheet.name = entry.name;
-        const std::unique_ptr<QIODevice> part = zip.stream(entry.part, kMaxSheetSize);
-        if (!part)
-            return readFailure(zip.declaredSize(entry.part) > kMaxSheetSize ? ReadBook::Status::TooLarge
-                                                                             : ReadBook::Status::Unreadable,
-                               path);
-        switch (readSheet(*part, context, sheet, budget)) {
-        case Outcome::Ok: break;
-        case Outcome::Damaged: return readFailure(ReadBook::Status::Unreadable, path);
-        case Outcome::TooLarge: return readFailure(ReadBook::Status::TooLarge, path);
-        }
+        sheet.name = workbook.sheetName(index);
+        HeldSheet held(workbook, sheet, budget);
+        if (const ReadBook::Status status = workbook.readSheet(index, held); status != ReadBook::Status::Ok)
+            return readFailure(status, path, budget);
         book.sheets.append(std::move(sheet));
         if (scope == ReadScope::FirstSheet)
             break;

@@ -1,10 +1,13 @@
 #include "excel_fixture.h"
+#include "importexport/excel/column_mapping.h"
 #include "importexport/excel/import_engine.h"
 #include "importexport/excel/import_settings.h"
 #include "importexport/store/agenda_store.h"
 #include "platform/xlsx/biff8_file.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTest>
 
 using namespace importexport::excel;
@@ -67,6 +70,7 @@ private Q_SLOTS:
     void failureMidImportKeepsEarlierRowsAndStops();
     void swappedSheetImportsColumns();
     void oddWorkbooksAreReported();
+    void bigSharedTextSheetIsReadWithinBudget();
     void emptySheetImportsNothing();
     void settingsRemembered();
 };
@@ -407,6 +411,80 @@ void TestExcelImport::oddWorkbooksAreReported()
 
     const xlsx::ReadBook missing = xlsx::readWorkbook(home.file(QStringLiteral("no.xlsx")), xlsx::ReadScope::FirstSheet);
     QCOMPARE(missing.status, xlsx::ReadBook::Status::NotFound);
+}
+
+// A contact sheet of 200,000 rows of 8 columns as Excel saves it, every text in the shared table
+// (1.6 million texts and 1.6 million cells, more than a count of cells took). Read for the sample
+// alone it keeps a few records; for the import, the mapped fields of every record, each cell a
+// number into the shared texts, well inside a budget of a quarter of a gigabyte; and the records
+// read as written.
+void TestExcelImport::bigSharedTextSheetIsReadWithinBudget()
+{
+    testing::TempHome home;
+    const QString path = home.file(QStringLiteral("grande.xlsx"));
+    const QString python = QStringLiteral("/usr/bin/python3");
+    if (!QFileInfo(python).isExecutable())
+        QSKIP("no /usr/bin/python3");
+    const QString script = QStringLiteral(
+        "import sys, zipfile\n"
+        "rows, cols = 200000, 8\n"
+        "ns = b'xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"'\n"
+        "rel = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships'\n"
+        "def text(r, c):\n"
+        "    return b'6%08d' % (r * 7 % 100000000) if c == 1 else b'campo %d de la fila %d' % (c, r)\n"
+        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+        "    z.writestr('[Content_Types].xml', '<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>')\n"
+        "    z.writestr('_rels/.rels', '<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"r1\" Type=\"' + rel + '/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>')\n"
+        "    z.writestr('xl/workbook.xml', '<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" xmlns:r=\"' + rel + '\"><sheets><sheet name=\"Hoja1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>')\n"
+        "    z.writestr('xl/_rels/workbook.xml.rels', '<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"' + rel + '/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"' + rel + '/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>')\n"
+        "    n = (rows + 1) * cols\n"
+        "    with z.open('xl/sharedStrings.xml', 'w') as f:\n"
+        "        f.write(b'<sst ' + ns + b' count=\"%d\" uniqueCount=\"%d\">' % (n, n))\n"
+        "        f.write(b''.join(b'<si><t>Columna %d</t></si>' % c for c in range(cols)))\n"
+        "        for r in range(1, rows + 1):\n"
+        "            f.write(b''.join(b'<si><t>' + text(r, c) + b'</t></si>' for c in range(cols)))\n"
+        "        f.write(b'</sst>')\n"
+        "    with z.open('xl/worksheets/sheet1.xml', 'w') as f:\n"
+        "        f.write(b'<worksheet ' + ns + b'><dimension ref=\"A1:H%d\"/><sheetData>' % (rows + 1))\n"
+        "        for r in range(rows + 1):\n"
+        "            f.write(b'<row r=\"%d\">' % (r + 1) + b''.join(b'<c r=\"%s%d\" t=\"s\"><v>%d</v></c>' % (b'ABCDEFGH'[c:c+1], r + 1, r * cols + c) for c in range(cols)) + b'</row>')\n"
+        "        f.write(b'</sheetData></worksheet>')\n");
+    QProcess process;
+    process.start(python, {QStringLiteral("-c"), script, path});
+    QVERIFY(process.waitForFinished(120000));
+    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+
+    constexpr qint64 kBudget = 256LL * 1024 * 1024;
+    RecordSheet::Keep sampleOnly = sampleKeep(false);
+    sampleOnly.wholeUpTo = 0;
+    RecordSheet::Loaded sample = RecordSheet::load(path, sampleOnly, kBudget);
+    QVERIFY2(sample.ok(), qPrintable(sample.message));
+    QCOMPARE(sheetSizeText(sample.sheet), QStringLiteral("200001 filas por 8 columnas"));
+    QVERIFY(sample.sheet.heldCells() <= 14 * 8);
+    QVERIFY(!sample.sheet.holdsEverything());
+    QCOMPARE(buildSample(sample.sheet).columns.size(), 8);
+
+    const FieldColumns columns{1, 2, 3, 4, 5, 6, 7};
+    RecordSheet::Loaded whole = RecordSheet::load(path, importKeep(false, columns), kBudget);
+    QVERIFY2(whole.ok(), qPrintable(whole.message));
+    QCOMPARE(whole.sheet.heldCells(), qsizetype(200001) * 7);
+    QCOMPARE(whole.sheet.lastRecord(), 200001);
+    QCOMPARE(whole.sheet.text(200001, 1), QStringLiteral("campo 0 de la fila 200000"));
+    QCOMPARE(whole.sheet.text(200001, 2), QStringLiteral("6%1").arg(200000 * 7 % 100000000, 8, 10, QLatin1Char('0')));
+    QCOMPARE(whole.sheet.text(200001, 8), QString());      // not mapped, not kept
+
+    exceltest::Database d;
+    Run r(d.connection, std::move(whole.sheet), {}, columns);
+    QCOMPARE(r.run.start(), State::Running);
+    QCOMPARE(r.run.batch(), State::Running);
+    QCOMPARE(d.count(), 6);
+    QCOMPARE(d.field(QStringLiteral("34600000007"), QStringLiteral("nombre")).toString(), QStringLiteral("campo 0 de la fila 1"));
+
+    // The same sheet past a small budget is refused, naming its texts.
+    const RecordSheet::Loaded refused = RecordSheet::load(path, sampleKeep(false), 16 * 1024 * 1024);
+    QCOMPARE(refused.status, xlsx::ReadBook::Status::TooLarge);
+    QCOMPARE(refused.limit, xlsx::Limit::Strings);
+    QVERIFY2(refused.message.contains(QStringLiteral("textos")), qPrintable(refused.message));
 }
 
 void TestExcelImport::emptySheetImportsNothing()

@@ -67,10 +67,13 @@ private Q_SLOTS:
     void damagedPackagesAreReportedNotCrashedOn();
     void positionsPastTheSheetsEndAreRefused();
     void workbooksPastTheBoundsAreRefused();
+    void everythingHeldIsPaidFromTheBudget_data();
+    void everythingHeldIsPaidFromTheBudget();
     void partsDeclaringHugeSizesAreRefused();
     void xlsRecordsAreCheckedBeforeUse();
     void damagedXlsNeverReachesTheClient();
     void xlsThatBreaksTheLibraryGetsAMessage();
+    void xlsSharedTextGoesOnceForAllItsCells();
     void passwordProtectedWorkbooksAreReported();
     void legacyXlsIsRead();
     void firstSheetOnlyAndUsedRange();
@@ -406,10 +409,10 @@ void TestXlsx::positionsPastTheSheetsEndAreRefused()
     }
 }
 
-// A small file may declare more than anyone could import: millions of cells (empty or not), a
-// reference past Excel's last column or row, width ranges repeated over every column. Each is
-// refused with the size message, without the time or the memory of what it declares, and a
-// workbook just inside the bounds (its one shared string counts too) is still read.
+// A small file may declare more than Excel could hold: a reference past its last column or row,
+// width ranges repeated over every column, a used range past its bounds. Each is refused with the
+// message naming Excel's limits, without the time or the memory of what it declares; a row of
+// 16,384 empty cells is within them and costs nothing held.
 void TestXlsx::workbooksPastTheBoundsAreRefused()
 {
     testing::TempHome home;
@@ -417,43 +420,129 @@ void TestXlsx::workbooksPastTheBoundsAreRefused()
     sheet.setText(1, 1, QStringLiteral("Nombre"));
     const QString good = home.file(QStringLiteral("bueno.xlsx"));
     QVERIFY(save(good, {sheet}).ok());
-    const QStringList names = {QStringLiteral("celdas.xlsx"), QStringLiteral("columna.xlsx"), QStringLiteral("fila.xlsx"),
-                               QStringLiteral("anchos.xlsx"), QStringLiteral("justo.xlsx")};
+    const QStringList names = {QStringLiteral("columna.xlsx"), QStringLiteral("fila.xlsx"), QStringLiteral("anchos.xlsx"),
+                               QStringLiteral("rango.xlsx"), QStringLiteral("vacias.xlsx")};
     QStringList paths{good};
     for (const QString &name : names)
         paths << home.file(name);
     QString why;
     if (!runPython(QStringLiteral("import sys, zipfile\n"
                                   "head = b'<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">'\n"
-                                  "n = %1\n"
-                                  "full = b'<row>' + b'<c/>' * 10000 + b'</row>'\n"
-                                  "bodies = [b'<sheetData>' + full * (n // 10000) + b'</sheetData>',\n"
-                                  "          b'<sheetData><row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row></sheetData>',\n"
+                                  "bodies = [b'<sheetData><row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row></sheetData>',\n"
                                   "          b'<sheetData><row r=\"1\"><c r=\"A1048577\"><v>1</v></c></row></sheetData>',\n"
                                   "          b'<cols>' + b'<col min=\"1\" max=\"16384\" width=\"9\"/>' * 100000 + b'</cols><sheetData/>',\n"
-                                  "          b'<sheetData><row><c><v>7</v></c>' + b'<c/>' * 9998 + b'</row>' + full * (n // 10000 - 1)\n"
-                                  "          + b'</sheetData>']\n"
+                                  "          b'<dimension ref=\"A1:H2000000\"/><sheetData/>',\n"
+                                  "          b'<sheetData>' + (b'<row>' + b'<c/>' * 16384 + b'</row>') * 20\n"
+                                  "          + b'<row><c><v>7</v></c></row></sheetData>']\n"
                                   "for out, body in zip(sys.argv[2:], bodies):\n"
                                   "    with zipfile.ZipFile(out, 'w', zipfile.ZIP_DEFLATED) as z, zipfile.ZipFile(sys.argv[1]) as g:\n"
                                   "        for i in g.infolist():\n"
                                   "            data = g.read(i.filename)\n"
                                   "            if i.filename.endswith('sheet1.xml'):\n"
                                   "                data = head + body + b'</worksheet>'\n"
-                                  "            z.writestr(i, data, zipfile.ZIP_DEFLATED)\n")
-                       .arg(kMaxCells),
+                                  "            z.writestr(i, data, zipfile.ZIP_DEFLATED)\n"),
                    paths, why))
         QSKIP(qPrintable(why));
     for (qsizetype i = 1; i + 1 < paths.size(); ++i) {
         const ReadBook book = readWorkbook(paths[i]);
         QVERIFY2(book.status == ReadBook::Status::TooLarge, qPrintable(paths[i]));
+        QCOMPARE(book.limit, Limit::ExcelBounds);
         QVERIFY(book.sheets.isEmpty());
         QVERIFY(book.message.contains(QStringLiteral("demasiado grande")));
-        QVERIFY(book.message.contains(QStringLiteral("3.000.000")));
+        QVERIFY(book.message.contains(QStringLiteral("1.048.576 filas")));
     }
-    const ReadBook atTheLimit = readWorkbook(paths.constLast());
-    QVERIFY(atTheLimit.ok());
-    QCOMPARE(atTheLimit.sheets.constFirst().text(1, 1), QStringLiteral("7"));
-    QCOMPARE(atTheLimit.sheets.constFirst().lastColumn, 1);
+    const ReadBook empties = readWorkbook(paths.constLast(), ReadScope::AllSheets, 1024 * 1024);
+    QVERIFY2(empties.ok(), qPrintable(empties.message));
+    QCOMPARE(empties.sheets.constFirst().text(21, 1), QStringLiteral("7"));
+    QCOMPARE(empties.sheets.constFirst().lastColumn, 1);
+}
+
+// Everything a reading holds is paid for from one budget of bytes, and a workbook that passes it
+// is refused with a message naming what passed: its texts (refused from the count the part
+// declares before any is read, or as they come), one text longer than a cell holds, styles past
+// Excel's own count (declared or not), merged ranges, the cells themselves. The same workbook
+// with room to spare is read.
+void TestXlsx::everythingHeldIsPaidFromTheBudget_data()
+{
+    QTest::addColumn<QString>("part");          // the part replaced: sheet, strings or styles
+    QTest::addColumn<QString>("python");        // an expression giving its bytes
+    QTest::addColumn<qint64>("budget");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QString>("named");          // in the message
+    QTest::addColumn<qint64>("roomy");           // a budget that reads it; 0: never readable
+
+    const QString ws = QStringLiteral("b'<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">");
+    const QString sst = QStringLiteral("b'<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"");
+    const QString styles = QStringLiteral("b'<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">");
+    constexpr qint64 MB = 1024 * 1024;
+    QTest::newRow("declared strings") << "strings" << sst + QStringLiteral(" count=\"1\" uniqueCount=\"900000000\"><si><t>Nombre</t></si></sst>'")
+                                      << 512 * MB << int(Limit::Strings) << "textos" << qint64(0);
+    QTest::newRow("strings") << "strings"
+                             << sst + QStringLiteral("><si><t>Nombre</t></si>' + b''.join(b'<si><t>texto %d de prueba</t></si>' % i for i in range(50000)) + b'</sst>'")
+                             << 1 * MB << int(Limit::Strings) << "textos" << 64 * MB;
+    QTest::newRow("shared text too long") << "strings"
+                                          << sst + QStringLiteral("><si><t>' + b'x' * 40000 + b'</t></si></sst>'")
+                                          << 512 * MB << int(Limit::TextLength) << "32.767 caracteres" << qint64(0);
+    QTest::newRow("giant text") << "strings" << sst + QStringLiteral("><si><t>' + b'x' * 50000000 + b'</t></si></sst>'")
+                                << 512 * MB << int(Limit::TextLength) << "32.767 caracteres" << qint64(0);
+    QTest::newRow("inline text too long")
+        << "sheet" << ws + QStringLiteral("<sheetData><row><c t=\"inlineStr\"><is><t>' + b'y' * 40000 + b'</t></is></c></row></sheetData></worksheet>'")
+        << 512 * MB << int(Limit::TextLength) << "32.767 caracteres" << qint64(0);
+    QTest::newRow("declared fonts") << "styles" << styles + QStringLiteral("<fonts count=\"18000000\"><font/></fonts></styleSheet>'")
+                                    << 512 * MB << int(Limit::Styles) << "estilos" << qint64(0);
+    QTest::newRow("fonts") << "styles" << styles + QStringLiteral("<fonts>' + b'<font><sz val=\"11\"/></font>' * 70000 + b'</fonts></styleSheet>'")
+                           << 512 * MB << int(Limit::Styles) << "estilos" << qint64(0);
+    QTest::newRow("cell formats") << "styles" << styles + QStringLiteral("<fonts><font/></fonts><cellXfs>' + b'<xf fontId=\"0\"/>' * 60000 + b'</cellXfs></styleSheet>'")
+                                  << 1 * MB << int(Limit::Styles) << "estilos" << 64 * MB;
+    QTest::newRow("merges") << "sheet"
+                            << ws + QStringLiteral("<sheetData><row><c><v>1</v></c></row></sheetData><mergeCells>' + b''.join(b'<mergeCell ref=\"A%d:B%d\"/>' % (i, i) for i in range(2, 30002)) + b'</mergeCells></worksheet>'")
+                            << MB / 2 << int(Limit::Merges) << "celdas combinadas" << 64 * MB;
+    QTest::newRow("cells") << "sheet"
+                           << ws + QStringLiteral("<sheetData>' + b''.join(b'<row><c><v>%d</v></c><c><v>2</v></c></row>' % i for i in range(20000)) + b'</sheetData></worksheet>'")
+                           << 2 * MB << int(Limit::Cells) << "sus celdas" << 64 * MB;
+}
+
+void TestXlsx::everythingHeldIsPaidFromTheBudget()
+{
+    QFETCH(QString, part);
+    QFETCH(QString, python);
+    QFETCH(qint64, budget);
+    QFETCH(int, limit);
+    QFETCH(QString, named);
+    QFETCH(qint64, roomy);
+
+    testing::TempHome home;
+    Sheet sheet;
+    sheet.setText(1, 1, QStringLiteral("Nombre"));
+    sheet.style(1, 1).bold = true;
+    const QString good = home.file(QStringLiteral("bueno.xlsx"));
+    QVERIFY(save(good, {sheet}).ok());
+    const QString path = home.file(QStringLiteral("libro.xlsx"));
+    const QString suffix = part == u"sheet" ? QStringLiteral("sheet1.xml")
+                         : part == u"strings" ? QStringLiteral("sharedStrings.xml") : QStringLiteral("styles.xml");
+    QString why;
+    if (!runPython(QStringLiteral("import sys, zipfile\n"
+                                  "body = %1\n"
+                                  "with zipfile.ZipFile(sys.argv[2], 'w', zipfile.ZIP_DEFLATED) as z, zipfile.ZipFile(sys.argv[1]) as g:\n"
+                                  "    for i in g.infolist():\n"
+                                  "        data = g.read(i.filename)\n"
+                                  "        if i.filename.endswith('%2'):\n"
+                                  "            data = body\n"
+                                  "        z.writestr(i, data, zipfile.ZIP_DEFLATED)\n")
+                       .arg(python, suffix),
+                   {good, path}, why))
+        QSKIP(qPrintable(why));
+
+    const ReadBook refused = readWorkbook(path, ReadScope::AllSheets, budget);
+    QCOMPARE(refused.status, ReadBook::Status::TooLarge);
+    QCOMPARE(int(refused.limit), limit);
+    QVERIFY(refused.sheets.isEmpty());
+    QVERIFY2(refused.message.contains(named), qPrintable(refused.message));
+    QVERIFY(refused.message.contains(QStringLiteral("demasiado grande")));
+    if (roomy > 0) {
+        const ReadBook read = readWorkbook(path, ReadScope::AllSheets, roomy);
+        QVERIFY2(read.ok(), qPrintable(read.message));
+    }
 }
 
 // A zip bomb names its size in the directory: a sheet or a part declaring more than a workbook
@@ -469,7 +558,7 @@ void TestXlsx::partsDeclaringHugeSizesAreRefused()
     QVERIFY(source.open(QIODevice::ReadOnly));
     const QByteArray bytes = source.readAll();
     for (const auto &[part, declared] : {std::pair{QByteArray("xl/worksheets/sheet1.xml"), quint32(0xFFFFFFF0u)},
-                                         std::pair{QByteArray("xl/sharedStrings.xml"), quint32(200u << 20)}}) {
+                                         std::pair{QByteArray("xl/sharedStrings.xml"), quint32(0xFFFFFFF0u)}}) {
         QByteArray patched = bytes;
         // The central directory entry of the part: its uncompressed size at byte 24.
         qsizetype at = -1;
@@ -522,11 +611,11 @@ void TestXlsx::xlsRecordsAreCheckedBeforeUse()
         QByteArray(),
         whole.left(whole.size() - 1),                                            // no end record
         whole.left(whole.size() / 2),                                            // cut in a record
-        QByteArray("BXLS2\n") + whole.mid(6),                                    // another format
+        QByteArray("BXLS1\n") + whole.mid(6),                                    // another format
         header() + cell(1, 1, textCell) + end(ReadBook::Status::Ok),             // a cell before any sheet
         header() + sheet(QStringLiteral("H")) + cell(0, 1, textCell) + end(ReadBook::Status::Ok),
         header() + sheet(QStringLiteral("H")) + cell(1, 16385, textCell) + end(ReadBook::Status::Ok),
-        header() + sheet(QStringLiteral("H")) + huge + end(ReadBook::Status::Ok), // a text longer than the rest
+        header() + sheet(QStringLiteral("H")) + sharedCell(1, 1, 0) + end(ReadBook::Status::Ok), // no such text
         header() + sheet(QStringLiteral("H")) + QByteArray("X") + end(ReadBook::Status::Ok),
         header() + end(ReadBook::Status::Ok) + sheet(QStringLiteral("H")),       // bytes after the end
         header() + QByteArray("E\x09"),                                          // no such status
@@ -536,6 +625,21 @@ void TestXlsx::xlsRecordsAreCheckedBeforeUse()
         QCOMPARE(failed.status, ReadBook::Status::Unreadable);
         QVERIFY(failed.message.contains(QStringLiteral("dañado")));
     }
+    // A text longer than any cell holds is refused from its size, before its bytes are waited for.
+    const ReadBook overlong = decode(header() + sheet(QStringLiteral("H")) + huge, QStringLiteral("x.xls"));
+    QCOMPARE(overlong.status, ReadBook::Status::TooLarge);
+    QCOMPARE(overlong.limit, Limit::TextLength);
+
+    // Records decode the same whatever pieces they come in, a shared text kept once for its cells.
+    const QByteArray shared = header() + sheet(QStringLiteral("H")) + sharedText(QStringLiteral("común"))
+        + sharedCell(1, 1, 0) + sharedCell(2, 1, 0) + end(ReadBook::Status::Ok);
+    Decoder decoder(QStringLiteral("x.xls"));
+    for (const char byte : shared)
+        QVERIFY(decoder.feed(QByteArray(1, byte)));
+    const ReadBook pieces = decoder.finish();
+    QVERIFY(pieces.ok());
+    QCOMPARE(pieces.sheets[0].text(2, 1), QStringLiteral("común"));
+    QCOMPARE(pieces.sheets[0].cell(1, 1)->text.constData(), pieces.sheets[0].cell(2, 1)->text.constData());
 }
 
 // freexl reads past its buffers, loops or crashes on damaged files, so the client runs it in a
@@ -627,6 +731,37 @@ void TestXlsx::damagedXlsNeverReachesTheClient()
         const ReadBook book = readXls(written(bytes), ReadScope::AllSheets, 20000);
         QVERIFY(book.ok() || !book.message.isEmpty());
     }
+}
+
+// Many cells showing one long shared text: the helper sends the text once and each cell as a
+// reference to it, and the client keeps the one text for all of them, so the reading costs about
+// the cells, not the cells times the text.
+void TestXlsx::xlsSharedTextGoesOnceForAllItsCells()
+{
+    testing::TempHome home;
+    const QString longText = QStringLiteral("texto compartido ").repeated(470).left(8000);
+    xlstest::XlsSheet sheet{QStringLiteral("Hoja1"), {}};
+    for (int r = 0; r < 4000; ++r)
+        sheet.cells.append({r, 0, longText});
+    const QByteArray file = xlstest::xlsFile({sheet});
+    QVERIFY(!file.isEmpty());
+    const QString xls = home.file(QStringLiteral("compartido.xls"));
+    writeFile(xls, file);
+
+    QProcess helper;
+    helper.start(xlsReaderProgram(), {xls});
+    QVERIFY(helper.waitForFinished(60000));
+    QCOMPARE(helper.exitCode(), 0);
+    const QByteArray records = helper.readAllStandardOutput();
+    // One text of 8,000 bytes and 4,000 references of 13 bytes, not 4,000 copies of the text.
+    QVERIFY2(records.size() < 100 * 1024, qPrintable(QString::number(records.size())));
+
+    const ReadBook book = readXls(xls, ReadScope::AllSheets, kXlsReaderTimeoutMs, 4 * 1024 * 1024);
+    QVERIFY2(book.ok(), qPrintable(book.message));
+    const ReadSheet &read = book.sheets.constFirst();
+    QCOMPARE(read.lastRow, 4000);
+    QCOMPARE(read.text(4000, 1), longText);
+    QCOMPARE(read.cell(1, 1)->text.constData(), read.cell(4000, 1)->text.constData());
 }
 
 void TestXlsx::passwordProtectedWorkbooksAreReported()
