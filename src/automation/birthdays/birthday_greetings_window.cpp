@@ -409,7 +409,7 @@ void BirthdayGreetingsWindow::handleFormPage(const LoadedPage &page)
     if (m_formRequestCount > kMaxFormRequestCount)
         m_formRequestCount = 0;
     const HtmlPage html = parsePage(page.html, page.url);
-    if (page.answered && !html.valid) {
+    if ((page.answered && !html.valid) || page.tooLarge) {
         m_form = {};
         notify(QStringLiteral("La página del formulario recibida no es válida (demasiado grande o mal formada). Por "
                              "favor, vuelva a abrir esta ventana más tarde para realizar envíos."),
@@ -434,15 +434,15 @@ void BirthdayGreetingsWindow::handleFormPage(const LoadedPage &page)
 
 void BirthdayGreetingsWindow::handleResultPage(const LoadedPage &page)
 {
-    if (!page.answered && page.delivered) {
+    if (!page.answered && page.delivered && !page.tooLarge) {
         requestForm();
         notify(kMaybeScheduledNotice, QStringLiteral("Error"));
         return;
     }
     HtmlPage html;
-    if (page.answered) {
+    if (page.answered || page.tooLarge) {
         html = parsePage(page.html, page.url);
-        if (!html.valid) {
+        if (!html.valid || page.tooLarge) {
             // The send went out; what the gateway made of it cannot be read, so nothing is recorded.
             requestForm();
             notify(QStringLiteral("La página de respuesta recibida no es válida (demasiado grande o mal formada): no se "
