@@ -40,8 +40,8 @@ bool isNumberList(QStringView list)
     return true;
 }
 
-// The first `count` fields of a line split on "|", read where they lie (a line may hold a list of
-// tens of thousands of numbers, or a great many "|"); returns how many there were, at most `count`.
+// The first N fields of a line split on "|", read where they lie (a line may hold a list of
+// tens of thousands of numbers, or a great many "|"); returns how many there were, at most N.
 template <std::size_t N>
 qsizetype leadingFields(QStringView line, std::array<QStringView, N> &fields)
 {
