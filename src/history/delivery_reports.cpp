@@ -4,7 +4,7 @@
 #include "platform/text/url_encode.h"
 #include "startup/brand.h"
 
-#include <QRegularExpression>
+#include <array>
 
 namespace history {
 
@@ -29,10 +29,31 @@ bool isGatewayId(const QString &id)
 
 namespace {
 
-bool isNumberList(const QString &list)
+bool isNumberList(QStringView list)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[0-9,]+$"));
-    return pattern.match(list).hasMatch();
+    if (list.isEmpty())
+        return false;
+    for (const QChar c : list) {
+        if ((c < QLatin1Char('0') || c > QLatin1Char('9')) && c != QLatin1Char(','))
+            return false;
+    }
+    return true;
+}
+
+// The first N fields of a line split on "|", read where they lie (a line may hold a list of
+// tens of thousands of numbers, or a great many "|"); returns how many there were, at most N.
+template <std::size_t N>
+qsizetype leadingFields(QStringView line, std::array<QStringView, N> &fields)
+{
+    qsizetype start = 0;
+    for (std::size_t k = 0; k < N; ++k) {
+        const qsizetype bar = line.indexOf(QLatin1Char('|'), start);
+        fields[k] = line.mid(start, (bar < 0 ? line.size() : bar) - start);
+        if (bar < 0)
+            return qsizetype(k + 1);
+        start = bar + 1;
+    }
+    return qsizetype(N);
 }
 
 } // namespace
@@ -87,22 +108,34 @@ QString StateLine::storedState() const
 
 std::optional<StateLine> parseStateLine(QStringView line)
 {
-    const QList<QStringView> fields = line.trimmed().split(QLatin1Char('|'));
-    if (fields.size() < 2)
+    std::array<QStringView, 4> fields;
+    const qsizetype count = leadingFields(line.trimmed(), fields);
+    if (count < 2)
         return std::nullopt;
     StateLine l;
-    l.code = fields.at(0).trimmed().toString();
-    l.id = fields.at(1).trimmed().toString();
+    l.code = fields[0].trimmed().toString();
+    l.id = fields[1].trimmed().toString();
     if (l.code.isEmpty() || l.id.isEmpty())
         return std::nullopt;
-    if (fields.size() > 2 && !fields.at(2).trimmed().isEmpty())
-        l.confirmed = fields.at(2).trimmed().toString();
-    if (fields.size() > 3 && !fields.at(3).trimmed().isEmpty())
-        l.failed = fields.at(3).trimmed().toString();
+    if (count > 2 && !fields[2].trimmed().isEmpty())
+        l.confirmed = fields[2].trimmed().toString();
+    if (count > 3 && !fields[3].trimmed().isEmpty())
+        l.failed = fields[3].trimmed().toString();
     // The view reads these lists by position; anything else would corrupt the stored state.
     if (!isNumberList(l.confirmed) || !isNumberList(l.failed))
         return std::nullopt;
     return l;
+}
+
+ReportOutcome recordReportReply(db::Connection &connection, const net::GatewayReply &reply, const Account &account)
+{
+    if (reply.status == net::GatewayReply::Status::TooLarge) {
+        ReportOutcome out;
+        out.status = ReportOutcome::Status::TooLarge;
+        out.message = kReportTooLargeMessage;
+        return out;
+    }
+    return recordReportReply(connection, reply.text, account);
 }
 
 ReportOutcome recordReportReply(db::Connection &connection, const QString &replyText, const Account &account)
@@ -129,10 +162,12 @@ ReportOutcome recordReportReply(db::Connection &connection, const QString &reply
                                   &r);
 
     // Lines end in CR LF; a bare LF, a trailing empty line or a blank line are all the same here.
-    const QList<QStringView> lines = QStringView(replyText).split(QLatin1Char('\n'));
-    for (const QStringView line : lines) {
-        if (!r.ok())
-            break;
+    // Each line is read where it lies in the reply, one at a time.
+    const QStringView text(replyText);
+    for (qsizetype start = 0; start <= text.size() && r.ok();) {
+        const qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        const QStringView line = text.mid(start, (end < 0 ? text.size() : end) - start);
+        start = end < 0 ? text.size() + 1 : end + 1;
         const std::optional<StateLine> l = parseStateLine(line);
         if (!l) {
             if (!line.trimmed().isEmpty())

@@ -3,6 +3,7 @@
 #include "history/account.h"
 #include "history/gateway_request.h"
 #include "platform/db/connection.h"
+#include "platform/net/gateway_reply.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,6 +16,11 @@
 namespace history {
 
 inline constexpr int kMaxReportIds = 20;
+
+// The longest report reply taken: one line per asked send with its confirmed and failed numbers,
+// so twenty sends to groups of 50,000 numbers of up to 15 digits come to some 16 MB. The lines
+// are read where they lie in the reply.
+inline constexpr qint64 kReportReplyLimit = 32 * 1024 * 1024;
 
 // The report request for identifiers already joined by ",". Values made form-safe.
 GatewayRequest buildReportRequest(const Account &account, const QString &ids);
@@ -53,7 +59,7 @@ struct StateLine {
 std::optional<StateLine> parseStateLine(QStringView line);
 
 struct ReportOutcome {
-    enum class Status { Applied, ConnectionError, DatabaseError };
+    enum class Status { Applied, ConnectionError, DatabaseError, TooLarge };
     Status status = Status::Applied;
     bool changed = false;         // a row was updated or deleted: redraw the view
     int updated = 0;
@@ -66,7 +72,14 @@ struct ReportOutcome {
 // was sent for: a code "5" ("unknown send") only removes that account's rows (or rows without an
 // account), never another workstation's.
 ReportOutcome recordReportReply(db::Connection &connection, const QString &replyText, const Account &account);
+// The same for what the request came to: a reply past kReportReplyLimit says the reports are too
+// large to read, not that there is no connection; nothing changes then.
+ReportOutcome recordReportReply(db::Connection &connection, const net::GatewayReply &reply, const Account &account);
 
 inline const QString kConnectionErrorMessage = QStringLiteral("Error de conexion");
+inline const QString kReportTooLargeMessage =
+    QStringLiteral("Los informes de entrega recibidos son demasiado grandes para leerlos (más de %1 MB). No se ha "
+                   "cambiado ningún envío.")
+        .arg(kReportReplyLimit / (1024 * 1024));
 
 } // namespace history

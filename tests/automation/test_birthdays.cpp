@@ -1052,6 +1052,40 @@ private Q_SLOTS:
         QVERIFY(f.isFormReady());
     }
 
+    void formPagePastTheCapOrFullOfAttributesIsNotValid()
+    {
+        Rig rig;
+        rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        // Past the browser's size cap: said to be no valid page, not a missing connection.
+        rig.sim.armCustomReply(sim::Endpoint::FormPage,
+                               QStringLiteral("<HTML><BODY>") + QString(int(HiddenBrowser::kMaxPageSize), QLatin1Char('x')));
+        BirthdayGreetingsWindow &f = rig.open();
+        QCOMPARE(rig.prompter.count(), 1);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Página no válida"));
+        QVERIFY(!f.isFormReady());
+
+        // Under the cap, one tag with attributes by the thousand: refused the same way.
+        QString tag = QStringLiteral("<HTML><BODY><FORM action=x></FORM><div");
+        for (int i = 0; tag.size() + 16 < kMaxParsedPageSize; ++i)
+            tag += QStringLiteral(" a") + QString::number(i);
+        rig.sim.armCustomReply(sim::Endpoint::FormPage, tag + QStringLiteral(">"));
+        f.sendWholeList();
+        QVERIFY(rig.waitForPage());
+        QCOMPARE(rig.prompter.count(), 2);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Página no válida"));
+        QVERIFY(!f.isFormReady());
+
+        // A result page past the cap: the send went out, its outcome cannot be read.
+        f.sendWholeList();
+        QVERIFY(rig.waitForPage());
+        QVERIFY(f.isFormReady());
+        rig.sim.armCustomReply(sim::Endpoint::FormResult, QString(int(HiddenBrowser::kMaxPageSize) + 1, QLatin1Char('|')));
+        QVERIFY(rig.sendAndWait());
+        QCOMPARE(rig.prompter.count(), 3);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Página no válida"));
+        QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 0);
+    }
+
     void counterWrapsPast32000()
     {
         Rig rig;

@@ -1,6 +1,7 @@
 // The birthday window's hidden browser against a raw loopback server: what goes on the wire, the
 // session it keeps, the redirects it follows, and the submission that must reach the gateway once.
 #include "automation/birthdays/hidden_browser.h"
+#include "automation/birthdays/web_form.h"
 #include "platform/net/loopback_http_server.h"
 
 #include <QSignalSpy>
@@ -151,10 +152,77 @@ private Q_SLOTS:
         browser.navigate(QUrl(server.url("form.php")));
         QVERIFY(spy.wait(3000));
         QVERIFY(!pageAt(spy, 0).answered);
+        QVERIFY(pageAt(spy, 0).tooLarge); // said as such, not as a page that never came
         QVERIFY(pageAt(spy, 0).html.isEmpty());
+        QCOMPARE(pageAt(spy, 0).url, QUrl(server.url("form.php")));
         browser.navigate(QUrl(server.url("form.php")));
         QVERIFY(spy.wait(3000));
         QVERIFY(!pageAt(spy, 1).answered);
+        QVERIFY(pageAt(spy, 1).tooLarge);
+    }
+
+    // The parser compares each new attribute of a tag with all before it and copies misnested
+    // formatting elements with all of theirs: pages built on that are refused before parsing,
+    // whatever their size under the page bound; ordinary pages near the bounds still parse.
+    void pagesPastTheAttributeBoundsAreRefused_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<bool>("valid");
+        const auto attributes = [](int count, int from = 0) {
+            QString out;
+            for (int i = 0; i < count; ++i)
+                out += QStringLiteral(" a") + QString::number(from + i);
+            return out;
+        };
+        const QString form = QStringLiteral("<FORM action=x><input name=q></FORM>");
+        const auto upTo = [](QString html, qsizetype size) {
+            for (int i = 0; html.size() + 16 < size; ++i)
+                html += QStringLiteral(" a") + QString::number(i);
+            return html + QStringLiteral(">");
+        };
+
+        QTest::newRow("one tag, two megabytes of attributes")
+            << upTo(QStringLiteral("<HTML><BODY>") + form + QStringLiteral("<div"), kMaxParsedPageSize) << false;
+        QTest::newRow("one end tag full of attributes")
+            << upTo(QStringLiteral("<HTML><BODY>") + form + QStringLiteral("</div"), kMaxParsedPageSize) << false;
+        QTest::newRow("one tag just past the bound")
+            << QStringLiteral("<HTML><BODY>") + form + QStringLiteral("<div") + attributes(kMaxTagAttributes + 1)
+                   + QStringLiteral("></div></BODY></HTML>")
+            << false;
+        QTest::newRow("one tag at the bound")
+            << QStringLiteral("<HTML><BODY>") + form + QStringLiteral("<div") + attributes(kMaxTagAttributes)
+                   + QStringLiteral("></div></BODY></HTML>")
+            << true;
+        QString bodies = QStringLiteral("<HTML><BODY>") + form;
+        for (int i = 0; i < 40; ++i)
+            bodies += QStringLiteral("<body") + attributes(8, i * 8) + QStringLiteral(">");
+        QTest::newRow("body tags whose attributes add up") << bodies << false;
+        QString many = QStringLiteral("<HTML><BODY>") + form;
+        for (int i = 0; i * 200 <= kMaxPageAttributes; ++i)
+            many += QStringLiteral("<div") + attributes(200) + QStringLiteral("></div>");
+        QTest::newRow("more attributes than a page may carry") << many << false;
+        QString reopened = QStringLiteral("<HTML><BODY>") + form + QStringLiteral("<p><b") + attributes(200)
+                         + QStringLiteral("></p>");
+        while (reopened.size() + 16 < kMaxParsedPageSize)
+            reopened += QStringLiteral("<p>x</p>");
+        QTest::newRow("misnested element with attributes across paragraphs") << reopened << false;
+        QString sloppy = QStringLiteral("<HTML><BODY>") + form + QStringLiteral("<p><b class=x><i id=y></p>");
+        for (int i = 0; i < 2000; ++i)
+            sloppy += QStringLiteral("<p>texto</p>");
+        QTest::newRow("a few misnested elements") << sloppy << true;
+        QString table = QStringLiteral("<HTML><BODY>") + form + QStringLiteral("<table>");
+        for (int i = 0; i < 2000; ++i)
+            table += QStringLiteral("<tr class=fila id=f%1><td align=left width=20>x</td></tr>").arg(i);
+        QTest::newRow("an ordinary table") << table + QStringLiteral("</table>") << true;
+    }
+
+    void pagesPastTheAttributeBoundsAreRefused()
+    {
+        QFETCH(QString, html);
+        QFETCH(bool, valid);
+        const HtmlPage page = parsePage(html, QUrl(QStringLiteral("http://h/")));
+        QCOMPARE(page.valid, valid);
+        QCOMPARE(page.form.found, valid);
     }
 
     void unansweredLoadEndsAtItsTimeLimit()

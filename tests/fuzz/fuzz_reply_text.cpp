@@ -14,7 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const auto [contentType, body] = fuzz::splitFirstLine(fuzz::bytesOf(data, size));
     const QString text = net::replyText(body, contentType);
-    (void)net::splitApiReply(text);
+    const QStringList fields = net::splitApiReply(text);
+    if (net::apiFieldCount(text) != fields.size())
+        __builtin_trap();
+    for (qsizetype i = 0; i < qMin<qsizetype>(fields.size(), 8); ++i) {
+        if (net::apiField(text, i) != fields.at(i))
+            __builtin_trap();
+    }
     (void)net::replyOk(text);
     (void)net::htmlToText(fuzz::textOf(data, size));
     (void)net::decodeBody(body, contentType);

@@ -1,6 +1,7 @@
 #include "history/delivery_reports.h"
 #include "history/send_time.h"
 #include "history_fixture.h"
+#include "support/peak_memory.h"
 
 #include <QTest>
 
@@ -164,6 +165,31 @@ private Q_SLOTS:
         QTEST(s77, "state77");
         QTEST(db.stateOf("78"), "state78");
         QTEST(db.count(), "rows");
+    }
+
+    void largeRepliesAreReadWhereTheyLie()
+    {
+        Database db;
+        db.insert({.recipients = "1", .gatewayId = "77", .username = "ana"});
+        // One line of nothing but separators, then a good line: neither is taken apart into a
+        // list of its pieces.
+        constexpr qsizetype kSize = 32 * 1024 * 1024;
+        const QString reply = QString(kSize, QLatin1Char('|')) + QStringLiteral("\r\n1|77|1|0");
+        const testing::PeakGrowth growth;
+        const ReportOutcome out = recordReportReply(db.connection, reply, ana);
+        QCOMPARE(int(out.status), int(ReportOutcome::Status::Applied));
+        QCOMPARE(out.skipped, 1);
+        QCOMPARE(out.updated, 1);
+        QCOMPARE(db.stateOf("77"), QStringLiteral("1|1|0"));
+        if (growth.supported())
+            QVERIFY2(growth.bytes() < kSize, qPrintable(QString::number(growth.bytes() / (1024 * 1024)) + " MiB"));
+
+        net::GatewayReply tooLarge;
+        tooLarge.status = net::GatewayReply::Status::TooLarge;
+        const ReportOutcome refused = recordReportReply(db.connection, tooLarge, ana);
+        QCOMPARE(int(refused.status), int(ReportOutcome::Status::TooLarge));
+        QCOMPARE(refused.message, kReportTooLargeMessage);
+        QVERIFY(refused.message.contains(QStringLiteral("demasiado grandes")));
     }
 
     void connectionErrorText()

@@ -428,7 +428,7 @@ void BirthdayGreetingsWindow::handleFormPage(const LoadedPage &page)
     if (m_formRequestCount > kMaxFormRequestCount)
         m_formRequestCount = 0;
     const HtmlPage html = parsePage(page.html, page.url);
-    if (page.answered && !html.valid) {
+    if ((page.answered && !html.valid) || page.tooLarge) {
         m_form = {};
         notify(QStringLiteral("La página del formulario recibida no es válida (demasiado grande o mal formada). Por "
                              "favor, vuelva a abrir esta ventana más tarde para realizar envíos."),
@@ -455,6 +455,13 @@ void BirthdayGreetingsWindow::handleResultPage(const LoadedPage &page)
 {
     // The window gets ready for the next send before the user reads the outcome.
     requestForm();
+    const QString invalidPage = QStringLiteral("La página de respuesta recibida no es válida (demasiado grande o mal "
+                                               "formada). ")
+                                + kMaybeSentMessage;
+    if (page.tooLarge) {
+        notify(invalidPage, QStringLiteral("Página no válida"));
+        return;
+    }
     if (!page.answered) {
         // Without the whole submission out the gateway did nothing; with it, it may have.
         notify(page.delivered ? kMaybeSentMessage : kNoAnswerMessage, QStringLiteral("Error"));
@@ -462,9 +469,7 @@ void BirthdayGreetingsWindow::handleResultPage(const LoadedPage &page)
     }
     const HtmlPage html = parsePage(page.html, page.url);
     if (!html.valid) {
-        notify(QStringLiteral("La página de respuesta recibida no es válida (demasiado grande o mal formada). ")
-                   + kMaybeSentMessage,
-               QStringLiteral("Página no válida"));
+        notify(invalidPage, QStringLiteral("Página no válida"));
         return;
     }
     const SendResult result = parseResult(html.bodyText, m_lists.count(),

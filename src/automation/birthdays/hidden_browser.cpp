@@ -128,8 +128,9 @@ void HiddenBrowser::onFinished(const net::HttpResult &result)
         page.contentType = result.header("Content-Type");
         page.html = net::decodeBody(result.body, page.contentType);
     } else {
-        page.url = m_requestedUrl;
+        page.url = result.status == net::HttpResult::Status::TooLarge ? m_currentUrl : m_requestedUrl;
         page.delivered = result.requestWritten;
+        page.tooLarge = result.status == net::HttpResult::Status::TooLarge;
     }
     report(page);
 }

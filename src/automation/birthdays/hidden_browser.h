@@ -26,9 +26,11 @@ struct LoadedPage {
     QUrl url;          // where the page ended up (after redirects)
     QString html;            // the page's source, decoded by its charset
     QByteArray contentType;
-    bool answered = false; // false: refused, reset or timed out
+    bool answered = false; // false: refused, reset, timed out or too large
     // No page, but the whole request had reached the gateway: it may have acted on it.
     bool delivered = false;
+    // The server answered with a page past kMaxPageSize: not read, and no page of the gateway's.
+    bool tooLarge = false;
 };
 
 class HiddenBrowser final : public QObject {

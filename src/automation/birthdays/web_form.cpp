@@ -203,23 +203,38 @@ QString bodySource(const QByteArray &utf8, const GumboNode *body)
     return QString::fromUtf8(utf8.mid(start, end - start));
 }
 
-// How deep a page nests its elements, estimated before the parser sees it: the parser's time
-// grows with the square of the nesting, and a page of a few hundred kilobytes of unclosed tags
-// would hold the window for minutes. The estimate follows the tree builder's main rules (end
-// tags close up to their element unless a scope boundary stands between, the elements that close
-// themselves, paragraphs closed by blocks, formatting elements that come back after being closed
-// by someone else's end tag), and where it is unsure it counts deeper, never shallower.
+// How deep a page nests its elements and how many attributes it gives them, estimated before
+// the parser sees it: the parser's time grows with the square of the nesting and of the
+// attributes of one tag (each new one is compared with all before it, the html and body tags
+// of the whole page counting as one), and a page of a few hundred kilobytes of either would hold
+// the window for minutes. The estimate follows the tree builder's main rules (end tags close up
+// to their element unless a scope boundary stands between, the elements that close themselves,
+// paragraphs closed by blocks, formatting elements that come back after being closed by someone
+// else's end tag), and where it is unsure it counts deeper, never shallower.
+//
+// Formatting elements closed by someone else's tag are copied again, attributes and all, before
+// every later start tag or text until they are closed for good; the gauge charges each such
+// point with what would be copied there and refuses a page whose copying would run long.
 class NestingGauge final {
 public:
-    explicit NestingGauge(int limit) : m_limit(limit) {}
+    struct Limits {
+        int nesting = kMaxNesting;
+        int tagAttributes = kMaxTagAttributes;
+        int pageAttributes = kMaxPageAttributes;
+        qint64 reopenedCopies = kMaxReopenedCopies;
+    };
 
-    // False as soon as the nesting passes the limit.
+    explicit NestingGauge(const Limits &limits) : m_limits(limits) {}
+
+    // False as soon as the page passes one of the limits.
     bool read(std::string_view html)
     {
         size_t i = 0;
         const size_t n = html.size();
         while (i < n) {
             const size_t lt = html.find('<', i);
+            if (!chargeText(html.substr(i, (lt == std::string_view::npos ? n : lt) - i)))
+                return false;
             if (lt == std::string_view::npos || lt + 1 >= n)
                 break;
             i = lt + 1;
@@ -247,20 +262,27 @@ public:
             std::string name(html.substr(nameStart, i - nameStart));
             for (char &ch : name)
                 ch = char(std::tolower(static_cast<unsigned char>(ch)));
-            i = tagEnd(html, i);
+            int attributes = 0;
+            i = tagEnd(html, i, &attributes);
+            if (!countAttributes(name, attributes, closing))
+                return false;
             if (closing) {
                 closeElement(name);
                 continue;
             }
-            if (!openElement(name))
+            // Blocks such as paragraphs open without bringing the formatting elements back.
+            if ((!closesParagraph(name) && !chargeReopening()) || !openElement(name, attributes))
                 return false;
             // The contents of these are text to the parser, whatever they look like; inside SVG or
             // MathML they are ordinary elements (a <title> there holds markup).
             if (!m_foreign && isRawText(name)) {
                 if (name == "plaintext")
                     break;
-                i = rawTextEnd(html, i, name);
-                m_stack.pop_back();
+                int endAttributes = 0;
+                i = rawTextEnd(html, i, name, &endAttributes);
+                popElement();
+                if (!countAttributes(name, endAttributes, true))
+                    return false;
             }
         }
         return true;
@@ -294,12 +316,16 @@ private:
         return html.size();
     }
 
-    // Past the tag's closing ">", attribute values in quotes skipped whole.
-    static size_t tagEnd(std::string_view html, size_t i)
+    // Past the tag's closing ">", attribute values in quotes skipped whole; counts the attributes
+    // on the way when asked (a name starts at a character after a blank, a "/" or a value).
+    static size_t tagEnd(std::string_view html, size_t i, int *attributes = nullptr)
     {
         const size_t n = html.size();
+        bool inName = false;
         while (i < n && html[i] != '>') {
-            if (html[i] == '=') {
+            const char c = html[i];
+            if (c == '=') {
+                inName = false;
                 ++i;
                 while (i < n && isBlank(html[i]))
                     ++i;
@@ -307,13 +333,52 @@ private:
                     i = pastChar(html, i + 1, html[i]);
                     continue;
                 }
+                while (i < n && !isBlank(html[i]) && html[i] != '>')
+                    ++i;
+                continue;
+            }
+            if (isBlank(c) || c == '/') {
+                inName = false;
+            } else if (!inName) {
+                inName = true;
+                if (attributes)
+                    ++*attributes;
             }
             ++i;
         }
         return i < n ? i + 1 : n;
     }
 
-    static size_t rawTextEnd(std::string_view html, size_t i, const std::string &name)
+    bool countAttributes(const std::string &name, int attributes, bool closing)
+    {
+        m_pageAttributes += attributes;
+        if (attributes > m_limits.tagAttributes || m_pageAttributes > m_limits.pageAttributes)
+            return false;
+        // Every later html or body tag adds its attributes to the first one's.
+        if (!closing && (name == "html" || name == "body")) {
+            m_rootAttributes += attributes;
+            if (m_rootAttributes > m_limits.tagAttributes)
+                return false;
+        }
+        return true;
+    }
+
+    // What the parser copies at one start tag or run of text while formatting elements wait to
+    // come back: the elements, each worth several of its attributes, and their attributes.
+    bool chargeReopening()
+    {
+        if (m_reopenable == 0)
+            return true;
+        m_reopenedCopies += kElementCopyWeight * qint64(m_reopenable) + m_reopenableAttributes;
+        return m_reopenedCopies <= m_limits.reopenedCopies;
+    }
+
+    // Any text brings them back, blanks included.
+    bool chargeText(std::string_view text) { return text.empty() || chargeReopening(); }
+
+    static constexpr qint64 kElementCopyWeight = 4;
+
+    static size_t rawTextEnd(std::string_view html, size_t i, const std::string &name, int *attributes)
     {
         const size_t n = html.size();
         while (i < n) {
@@ -327,7 +392,7 @@ private:
             for (size_t k = 0; k < name.size() && same; ++k)
                 same = std::tolower(static_cast<unsigned char>(html[i + k])) == name[k];
             if (same)
-                return tagEnd(html, i + name.size());
+                return tagEnd(html, i + name.size(), attributes);
         }
         return n;
     }
@@ -380,9 +445,20 @@ private:
     // back later (the parser reopens them), so they still count.
     void closeFrom(long k)
     {
-        for (size_t j = size_t(k) + 1; j < m_stack.size(); ++j)
-            m_reopenable += isFormatting(m_stack[j]) ? 1 : 0;
+        for (size_t j = size_t(k) + 1; j < m_stack.size(); ++j) {
+            if (isFormatting(m_stack[j])) {
+                ++m_reopenable;
+                m_reopenableAttributes += m_stackAttributes[j];
+            }
+        }
         m_stack.resize(size_t(k));
+        m_stackAttributes.resize(size_t(k));
+    }
+
+    void popElement()
+    {
+        m_stack.pop_back();
+        m_stackAttributes.pop_back();
     }
 
     bool inForeignContent() const
@@ -390,7 +466,7 @@ private:
         return std::any_of(m_stack.begin(), m_stack.end(), [](const std::string &t) { return t == "svg" || t == "math"; });
     }
 
-    bool openElement(const std::string &t)
+    bool openElement(const std::string &t, int attributes)
     {
         if (isVoid(t))
             return true;
@@ -411,9 +487,9 @@ private:
                     closeFrom(k);
             } else if (t == "option" || t == "optgroup") {
                 if (!m_stack.empty() && m_stack.back() == "option")
-                    m_stack.pop_back();
+                    popElement();
                 if (t == "optgroup" && !m_stack.empty() && m_stack.back() == "optgroup")
-                    m_stack.pop_back();
+                    popElement();
             } else if (t == "td" || t == "th") {
                 if (const long k = findOpen({"td", "th"}, tableBoundary); k >= 0)
                     closeFrom(k);
@@ -426,9 +502,10 @@ private:
             }
         }
         m_stack.push_back(t);
+        m_stackAttributes.push_back(attributes);
         if (t == "svg" || t == "math")
             m_foreign = true;
-        return int(m_stack.size()) + m_reopenable <= m_limit;
+        return int(m_stack.size()) + m_reopenable <= m_limits.nesting;
     }
 
     void closeElement(const std::string &t)
@@ -445,14 +522,20 @@ private:
             if (isScopeBoundary(openName))
                 break;
         }
-        // A formatting element's end tag with nothing open to close forgets one that could come back.
+        // A formatting element's end tag with nothing open to close forgets one that could come back
+        // (its attributes are not known here, so they stay charged: never fewer).
         if (isFormatting(t) && m_reopenable > 0)
             --m_reopenable;
     }
 
-    int m_limit;
+    Limits m_limits;
     std::vector<std::string> m_stack;
+    std::vector<int> m_stackAttributes; // beside m_stack, the attributes of each open element
     int m_reopenable = 0;
+    qint64 m_reopenableAttributes = 0;
+    qint64 m_reopenedCopies = 0;
+    qint64 m_pageAttributes = 0;
+    int m_rootAttributes = 0;
     bool m_foreign = false;
 };
 
@@ -530,7 +613,7 @@ HtmlPage parsePage(const QString &html, const QUrl &url)
     }
     const QByteArray utf8 = html.toUtf8();
     if (utf8.size() > kMaxParsedPageSize
-        || !NestingGauge(kMaxNesting).read(std::string_view(utf8.constData(), size_t(utf8.size())))) {
+        || !NestingGauge(NestingGauge::Limits{}).read(std::string_view(utf8.constData(), size_t(utf8.size())))) {
         page.valid = false;
         return page;
     }

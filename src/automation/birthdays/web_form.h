@@ -36,9 +36,14 @@ struct HtmlForm {
 // would hold the window for seconds or minutes.
 inline constexpr qsizetype kMaxParsedPageSize = 2 * 1024 * 1024; // bytes, as UTF-8
 inline constexpr int kMaxNesting = 512;                    // elements inside one another
+inline constexpr int kMaxTagAttributes = 256;              // on one tag (the html and body tags: all of them together)
+inline constexpr int kMaxPageAttributes = 20000;           // on all the page's tags
+// Copies of misnested formatting elements the parser would make while bringing them back, summed
+// over the page, an element counting as four of its attributes.
+inline constexpr qint64 kMaxReopenedCopies = 400 * 1000;
 
 struct HtmlPage {
-    bool valid = true;      // false: too large or nested too deep; not parsed, nothing else set
+    bool valid = true;      // false: past one of the bounds above; not parsed, nothing else set
     QString bodyText;     // the body's visible text, blanks collapsed and trimmed
     QString bodyHtml;      // the body's source between its tags, as the page wrote it
     HtmlForm form; // the page's first form

@@ -28,7 +28,6 @@ namespace {
 const QString kBusyReport = QStringLiteral("historial-informe");
 const QString kBusyCancel = QStringLiteral("historial-cancelar");
 const QString kBusyCancelAll = QStringLiteral("historial-cancelar-todos");
-constexpr qint64 kReportReplyLimit = 4 * 1024 * 1024;
 const QString kHistoryErrorMessage = QStringLiteral("No ha sido posible acceder al historial. No se ha cambiado nada.");
 
 } // namespace
@@ -42,8 +41,7 @@ HistoryFeature::HistoryFeature(startup::AppContext &context, QObject *parent)
 {
     m_reports.setObjectName(QStringLiteral("WebBrowser2"));
     m_cancels.setObjectName(QStringLiteral("WebBrowser4"));
-    // One report line per asked send, each holding its confirmed and failed numbers: twenty sends
-    // of a few thousand recipients come to a few hundred kilobytes.
+    // One report line per asked send, each holding its confirmed and failed numbers.
     m_reports.setReplyLimit(kReportReplyLimit);
     connect(&m_reports, &net::GatewayChannel::finished, this, &HistoryFeature::onReport);
     connect(&m_cancels, &net::GatewayChannel::finished, this, &HistoryFeature::onCancel);
@@ -320,7 +318,7 @@ void HistoryFeature::requestMenuSendReport()
 void HistoryFeature::onReport(const net::GatewayReply &reply)
 {
     m_context.busy.setBusy(kBusyReport, false);
-    const ReportOutcome outcome = recordReportReply(m_context.connection, reply.text, m_reportAccount);
+    const ReportOutcome outcome = recordReportReply(m_context.connection, reply, m_reportAccount);
     // Any row rewritten or removed shows at once, whichever line of the reply it was.
     if (outcome.changed)
         refreshHistoryPage();

@@ -3,6 +3,8 @@
 #include "importexport/store/agenda_store.h"
 #include "platform/text/url_encode.h"
 
+#include <array>
+
 namespace importexport::web {
 
 QString exportRequestUrl(const QString &exportUrl, const QString &login, const QString &pass, int buf)
@@ -11,16 +13,45 @@ QString exportRequestUrl(const QString &exportUrl, const QString &login, const Q
          + text::escapeRawValue(pass) + QStringLiteral("&buf=") + QString::number(buf);
 }
 
+std::optional<QStringView> RecordReader::next()
+{
+    if (m_done)
+        return std::nullopt;
+    bool quoted = false;
+    for (qsizetype i = m_position; i < m_text.size(); ++i) {
+        const QChar c = m_text[i];
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;   // a doubled quote toggles twice and stays inside the value
+        else if (!quoted && c == QLatin1Char('|') && i + 1 < m_text.size() && m_text[i + 1] == QLatin1Char('|')) {
+            const QStringView record = m_text.mid(m_position, i - m_position);
+            m_position = i + 2;
+            return record;
+        }
+    }
+    m_done = true;
+    return m_text.mid(m_position);
+}
+
+QStringList splitRecords(const QString &text)
+{
+    QStringList records;
+    RecordReader reader(text);
+    while (const std::optional<QStringView> record = reader.next())
+        records << record->toString();
+    return records;
+}
+
 namespace {
 
 // Every piece between separators (an empty rest after a closing "||" aside) is one record: the
 // statement word first and its six quoted values. Such a reply is the book itself, whatever
 // phrases its values hold ("Calle Sin datos", a comment "Error de autentificacion").
-bool madeOfRecords(const QString &text)
+bool madeOfRecords(QStringView text)
 {
     bool any = false;
-    for (const QString &record : splitRecords(text)) {
-        const QString trimmed = record.trimmed();
+    RecordReader reader(text);
+    while (const std::optional<QStringView> record = reader.next()) {
+        const QStringView trimmed = record->trimmed();
         if (trimmed.isEmpty())
             continue;
         if (!trimmed.startsWith(QLatin1String("INSERT")) || !parseRecord(trimmed))
@@ -45,57 +76,52 @@ DownloadReply classifyDownload(const QString &text)
     return DownloadReply::Unknown;
 }
 
-QStringList splitRecords(const QString &text)
+std::optional<WebRecord> parseRecord(QStringView record)
 {
-    QStringList records;
-    QString current;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\''))
-            quoted = !quoted;   // a doubled quote toggles twice and stays inside the value
-        if (!quoted && c == QLatin1Char('|') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('|')) {
-            records << current;
-            current.clear();
-            ++i;
-            continue;
-        }
-        current += c;
-    }
-    records << current;
-    return records;
-}
-
-std::optional<WebRecord> parseRecord(const QString &record)
-{
-    QStringList values;
+    std::array<QString, 6> values;
     qsizetype i = 0;
-    while (values.size() < 6) {
+    for (QString &value : values) {
         const qsizetype open = record.indexOf(QLatin1Char('\''), i);
         if (open < 0)
             return std::nullopt;
-        QString value(QLatin1String(""));
+        value = QString(QLatin1String(""));
         qsizetype j = open + 1;
         bool closed = false;
         while (j < record.size()) {
-            if (record.at(j) == QLatin1Char('\'')) {
-                if (j + 1 < record.size() && record.at(j + 1) == QLatin1Char('\'')) {
-                    value += QLatin1Char('\'');
-                    j += 2;
-                    continue;
-                }
-                closed = true;
+            // Whole runs between quotes at once; a doubled quote is one quote of the value.
+            const qsizetype quote = record.indexOf(QLatin1Char('\''), j);
+            if (quote < 0)
                 break;
+            value += record.mid(j, quote - j);
+            if (quote + 1 < record.size() && record[quote + 1] == QLatin1Char('\'')) {
+                value += QLatin1Char('\'');
+                j = quote + 2;
+                continue;
             }
-            value += record.at(j);
-            ++j;
+            j = quote;
+            closed = true;
+            break;
         }
         if (!closed)
             return std::nullopt;
-        values << value;
         i = j + 1;
     }
     return WebRecord{values[0], values[1], values[2], values[3], values[4], values[5]};
+}
+
+DownloadOutcome applyDownloadReply(db::Connection &connection, const net::GatewayReply &reply,
+                                   const DownloadOptions &options, const QString &urlBase, const QString &brandName)
+{
+    if (reply.status == net::GatewayReply::Status::TooLarge) {
+        DownloadOutcome out;
+        out.status = DownloadOutcome::Status::TooLarge;
+        out.text = QStringLiteral("La agenda recibida de la cuenta web es demasiado grande para importarla (más de %1 "
+                                  "MB). No se ha añadido ningún contacto.")
+                       .arg(kDownloadReplyLimit / (1024 * 1024));
+        out.title = QStringLiteral("Agenda demasiado grande");
+        return out;
+    }
+    return applyDownloadReply(connection, reply.text, options, urlBase, brandName);
 }
 
 DownloadOutcome applyDownloadReply(db::Connection &connection, const QString &reply, const DownloadOptions &options,
@@ -137,10 +163,12 @@ DownloadOutcome applyDownloadReply(db::Connection &connection, const QString &re
     if (!transaction.isActive())
         return writeError();
     AgendaStore store(connection);
-    for (const QString &record : splitRecords(reply)) {
-        if (record.trimmed().isEmpty())
+    // Straight from the reply into the book, one record at a time.
+    RecordReader reader(reply);
+    while (const std::optional<QStringView> record = reader.next()) {
+        if (record->trimmed().isEmpty())
             continue;           // e.g. the rest after a closing "||"
-        const std::optional<WebRecord> rec = parseRecord(record);
+        const std::optional<WebRecord> rec = parseRecord(*record);
         if (!rec) {
             ++out.unreadable;
             continue;

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/db/connection.h"
+#include "platform/net/gateway_reply.h"
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <optional>
 
@@ -17,11 +19,30 @@ namespace importexport::web {
 // gateway has always read them, with only the characters that would break the query escaped.
 QString exportRequestUrl(const QString &exportUrl, const QString &login, const QString &pass, int buf);
 
+// The longest reply taken: the whole web book comes in one, about 200 bytes a contact, so a book
+// of 200,000 contacts with fuller fields than most still fits. The reply is held as its bytes
+// and once as text; its records are read where they lie.
+inline constexpr qint64 kDownloadReplyLimit = 64 * 1024 * 1024;
+
 enum class DownloadReply { AuthError, NoData, Records, Unknown };
 // Tested in this order: "Error de autentificacion", "Sin datos", "INSERT".
 DownloadReply classifyDownload(const QString &text);
 
-// The records of a reply, split on "||" outside quoted values (a value may hold "||").
+// Walks the records of a reply, split on "||" outside quoted values (a value may hold "||"),
+// each one a view into the reply: nothing is copied to walk them.
+class RecordReader final {
+public:
+    explicit RecordReader(QStringView text) : m_text(text) {}
+    // The next record; nothing after the last one (the rest after the last "||", empty or not).
+    std::optional<QStringView> next();
+
+private:
+    QStringView m_text;
+    qsizetype m_position = 0;
+    bool m_done = false;
+};
+
+// The records of a reply, each copied out: for short replies and tests.
 QStringList splitRecords(const QString &text);
 
 struct WebRecord {
@@ -35,7 +56,7 @@ struct WebRecord {
 
 // The first six quoted values of a record ('' inside a value is one quote); nothing when the
 // record holds fewer than six.
-std::optional<WebRecord> parseRecord(const QString &record);
+std::optional<WebRecord> parseRecord(QStringView record);
 
 struct DownloadOptions {
     bool skipExistingPhone = false; // the existing-phone box
@@ -43,7 +64,7 @@ struct DownloadOptions {
 };
 
 struct DownloadOutcome {
-    enum class Status { Imported, AuthError, NoData, ConnectionError, WriteError };
+    enum class Status { Imported, AuthError, NoData, ConnectionError, WriteError, TooLarge };
     Status status = Status::Imported;
     int added = 0;
     int unreadable = 0;      // non-empty records without six values, left out
@@ -54,6 +75,11 @@ struct DownloadOutcome {
 // Reads one reply and, when it holds records, adds its contacts in one transaction (all or none).
 DownloadOutcome applyDownloadReply(db::Connection &connection, const QString &reply, const DownloadOptions &options,
                                    const QString &urlBase, const QString &brandName);
+
+// The same for what the request came to: a reply past kDownloadReplyLimit says the book is too
+// large to take, not that the connection failed; nothing is written then.
+DownloadOutcome applyDownloadReply(db::Connection &connection, const net::GatewayReply &reply,
+                                   const DownloadOptions &options, const QString &urlBase, const QString &brandName);
 
 } // namespace importexport::web
 

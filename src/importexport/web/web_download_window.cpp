@@ -14,12 +14,6 @@
 #include <QVBoxLayout>
 
 namespace importexport::web {
-namespace {
-
-// About 200 bytes a contact: room for well over a hundred thousand.
-constexpr qint64 kDownloadLimit = 32 * 1024 * 1024;
-
-} // namespace
 
 WebDownloadWindow::WebDownloadWindow(startup::AppContext &context, startup::ListViews *lists, QWidget *parent)
     : QWidget(parent, Qt::Window)
@@ -30,7 +24,7 @@ WebDownloadWindow::WebDownloadWindow(startup::AppContext &context, startup::List
     setObjectName(QStringLiteral("Form14"));
     m_channel->setCounterRule(net::CounterRule::ByCaller);
     // The whole web contact book comes in one reply: far more than an API line, still bounded.
-    m_channel->setReplyLimit(kDownloadLimit);
+    m_channel->setReplyLimit(kDownloadReplyLimit);
     const QString base = brand::baseUrl();
     const QString brandName = brand::brandName();
 
@@ -105,7 +99,7 @@ void WebDownloadWindow::handleReply(const net::GatewayReply &reply)
     options.skipExistingPhone = skipExistingPhoneCheck->isChecked();
     options.skipDuplicates = skipDuplicatesCheck->isChecked();
     const DownloadOutcome outcome =
-        applyDownloadReply(m_context.connection, reply.text, options, brand::baseUrl(), brand::brandName());
+        applyDownloadReply(m_context.connection, reply, options, brand::baseUrl(), brand::brandName());
     ui::Icon icon = ui::Icon::Critical;
     switch (outcome.status) {
     case DownloadOutcome::Status::Imported:

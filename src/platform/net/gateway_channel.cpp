@@ -5,6 +5,16 @@
 
 namespace net {
 
+qsizetype GatewayReply::fieldCount() const
+{
+    return apiFieldCount(text);
+}
+
+QStringView GatewayReply::field(qsizetype index) const
+{
+    return apiField(text, index);
+}
+
 GatewayChannel::GatewayChannel(Overlap overlap, QObject *parent)
     : QObject(parent)
     , m_overlap(overlap)
@@ -104,7 +114,6 @@ GatewayReply GatewayChannel::replyFrom(const HttpResult &result, quint64 exchang
         break;
     }
     reply.ok = replyOk(reply.text);
-    reply.fields = splitApiReply(reply.text);
     return reply;
 }
 

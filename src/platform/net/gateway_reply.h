@@ -2,7 +2,7 @@
 
 #include <QMetaType>
 #include <QString>
-#include <QStringList>
+#include <QStringView>
 
 namespace net {
 
@@ -25,7 +25,11 @@ struct GatewayReply {
     int httpStatus = 0;  // 0 when the server never answered
     bool ok = false;     // the APIv2 rule: text not empty and holding a "|"
     QString text;        // the page's text, trimmed; empty when nothing came back
-    QStringList fields;  // text split on every "|"
+
+    // The text's fields, split on every "|", read where they lie: a reply is never copied into
+    // one string per field, so a large one costs about its own size whatever it holds.
+    qsizetype fieldCount() const;
+    QStringView field(qsizetype index) const; // empty past the last field
 
     // The server answered, an error page included: whatever it did, this is its word on it.
     bool answered() const { return status == Status::Answered || status == Status::HttpError; }

@@ -155,6 +155,8 @@ ResponseParser::State ResponseParser::parseHead()
                 return State::TooLarge;
             m_framing = Framing::Length;
             m_remaining = length;
+            // The announced size at once: a large reply is held once, not in doubling copies.
+            m_body.reserve(length);
         }
     }
     if (status == 204 || status == 304) {

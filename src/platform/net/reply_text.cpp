@@ -92,9 +92,13 @@ char32_t numericEntity(QStringView digits, bool hex)
 // it is not a reference (the '&' then stays as typed).
 qsizetype decodeEntity(QStringView html, qsizetype at, char32_t &code)
 {
-    const qsizetype semicolon = html.indexOf(QLatin1Char(';'), at + 1);
-    if (semicolon < 0 || semicolon - at > 12)
+    // A reference is short: look no further than its longest form, so a page full of bare "&"
+    // costs one short look each instead of a search to the end of the page.
+    constexpr qsizetype kLongestReference = 12;
+    const qsizetype found = html.mid(at + 1, kLongestReference).indexOf(QLatin1Char(';'));
+    if (found < 0)
         return 0;
+    const qsizetype semicolon = at + 1 + found;
     const QStringView inner = html.mid(at + 1, semicolon - at - 1);
     if (inner.isEmpty())
         return 0;
@@ -277,11 +281,22 @@ QString htmlToText(QStringView html)
 
 QString replyText(QByteArrayView body, QByteArrayView contentType)
 {
-    const QString decoded = decodeBody(body, contentType);
-    const bool html = contentType.isEmpty()
-        ? decoded.trimmed().startsWith(QLatin1Char('<'))
-        : contentType.toByteArray().toLower().contains("html");
-    return (html ? htmlToText(decoded) : decoded).trimmed();
+    QString decoded = decodeBody(body, contentType);
+    bool html = false;
+    if (contentType.isEmpty()) {
+        // Looked at in place: a large reply is not copied just to see how it starts.
+        for (const QChar ch : std::as_const(decoded)) {
+            if (!ch.isSpace()) {
+                html = ch == QLatin1Char('<');
+                break;
+            }
+        }
+    } else {
+        html = contentType.toByteArray().toLower().contains("html");
+    }
+    if (html)
+        decoded = htmlToText(decoded);
+    return std::move(decoded).trimmed();
 }
 
 QStringList splitApiReply(QStringView text)
@@ -292,6 +307,26 @@ QStringList splitApiReply(QStringView text)
     for (const QStringView field : text.split(QLatin1Char('|'), Qt::KeepEmptyParts))
         fields.append(field.toString());
     return fields;
+}
+
+qsizetype apiFieldCount(QStringView text)
+{
+    return text.isEmpty() ? 0 : text.count(QLatin1Char('|')) + 1;
+}
+
+QStringView apiField(QStringView text, qsizetype index)
+{
+    if (text.isEmpty() || index < 0)
+        return {};
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < index; ++i) {
+        const qsizetype bar = text.indexOf(QLatin1Char('|'), start);
+        if (bar < 0)
+            return {};
+        start = bar + 1;
+    }
+    const qsizetype end = text.indexOf(QLatin1Char('|'), start);
+    return text.mid(start, (end < 0 ? text.size() : end) - start);
 }
 
 bool replyOk(QStringView text)

@@ -25,7 +25,15 @@ QString htmlToText(QStringView html);
 QString replyText(QByteArrayView body, QByteArrayView contentType);
 
 // An APIv2 reply split on every "|", empty fields kept; an empty reply has no fields at all.
+// Every field becomes a string of its own: for the short replies of the APIv2 scripts only.
 QStringList splitApiReply(QStringView text);
+
+// How many fields splitApiReply would give, counted without making them.
+qsizetype apiFieldCount(QStringView text);
+// The field at `index` of an APIv2 reply (0 the code), a view into `text`; empty when the reply
+// has no such field. Only the text up to that field is looked at, so a reader of the first few
+// fields pays for those, however many "|" follow.
+QStringView apiField(QStringView text, qsizetype index);
 
 // An APIv2 reply is usable when it is not empty and holds at least one "|".
 bool replyOk(QStringView text);

@@ -536,6 +536,56 @@ private Q_SLOTS:
         QCOMPARE(c.data.stateOf(QStringLiteral("77")), QStringLiteral("1|34600111111|0"));
     }
 
+    void reportsOfLargeGroupsAreRead()
+    {
+        // A page of sends to groups of 50,000: some twelve megabytes of report in one reply.
+        constexpr int kSends = history::kMaxReportIds;
+        constexpr int kGroup = 50000;
+        Client &c = *m_client;
+        QString reply;
+        for (int k = 0; k < kSends; ++k) {
+            QStringList numbers;
+            numbers.reserve(kGroup);
+            for (int i = 0; i < kGroup; ++i)
+                numbers << QStringLiteral("346%1%2").arg(k, 2, 10, QLatin1Char('0')).arg(i, 6, 10, QLatin1Char('0'));
+            const QString list = numbers.join(QLatin1Char(','));
+            Send s;
+            s.recipients = list;
+            s.gatewayId = QString::number(500 + k);
+            c.data.insert(s);
+            reply += QStringLiteral("1|") + s.gatewayId + QLatin1Char('|') + list + QStringLiteral("|0\r\n");
+        }
+        c.gateway.armCustomReply(sim::Endpoint::GetReport, reply);
+        c.feature->reportChannel().setTimeout(120s);
+        QSignalSpy handled(c.feature.get(), &HistoryFeature::reportHandled);
+        c.feature->refreshPendingReports(kLogin, kLogin);
+        QVERIFY(handled.wait(120000));
+        const auto outcome = handled.at(0).at(0).value<history::ReportOutcome>();
+        QCOMPARE(int(outcome.status), int(history::ReportOutcome::Status::Applied));
+        QCOMPARE(outcome.updated, kSends);
+        QCOMPARE(c.prompter.count(), 0);
+        QCOMPARE(c.data.count(QStringLiteral("estado LIKE '1|34600000000,%|0'")), qint64(1));
+        QCOMPARE(c.data.count(QStringLiteral("estado LIKE '1|%'")), qint64(kSends));
+    }
+
+    void reportPastTheCapIsTooLargeNotAConnectionFailure()
+    {
+        Client &c = *m_client;
+        const qint64 sid = c.recordSend(QStringLiteral("34600111111"));
+        QCOMPARE(c.feature->reportChannel().replyLimit(), history::kReportReplyLimit);
+        // The cap lowered below the reply stands in for a reply past the real one.
+        c.feature->reportChannel().setReplyLimit(4);
+        c.gateway.armCustomReply(sim::Endpoint::GetReport, QStringLiteral("1|1|34600111111|0"));
+        QSignalSpy handled(c.feature.get(), &HistoryFeature::reportHandled);
+        c.feature->refreshPendingReports(kLogin, kLogin);
+        QVERIFY(handled.wait(10000));
+        QCOMPARE(c.prompter.messageTexts(),
+                 QStringList{QStringLiteral("Los informes de entrega recibidos son demasiado grandes para leerlos (más de "
+                                            "32 MB). No se ha cambiado ningún envío.")});
+        QVERIFY(!c.busy.isBusy());
+        QCOMPARE(c.data.count(QStringLiteral("sid=? AND estado='0|0|0'"), {sid}), qint64(1));
+    }
+
     void reportTimeOut()
     {
         Client &c = *m_client;

@@ -235,6 +235,55 @@ private Q_SLOTS:
         QVERIFY(rig.lists.contactReloads.isEmpty());
     }
 
+    void webBookOfTwoHundredThousandContactsArrivesWhole()
+    {
+        // A large web account with everyday values: some forty megabytes in one reply.
+        constexpr int kContacts = 200000;
+        WebRig rig;
+        rig.sim.addAccount(QStringLiteral("ana"), QStringLiteral("clave"));
+        for (int i = 0; i < kContacts; ++i) {
+            const QString n = QString::number(i).rightJustified(6, QLatin1Char('0'));
+            rig.sim.addWebContact(QStringLiteral("ana"),
+                                  {QStringLiteral("Contacto ") + n, QStringLiteral("34600") + n,
+                                   QStringLiteral("María Fernández López ") + n, QStringLiteral("Calle Mayor ") + n + QStringLiteral(", 3º B"),
+                                   QStringLiteral("34910") + n, QStringLiteral("Cliente desde 2019, prefiere llamadas por la tarde")});
+        }
+        rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("clave"));
+        WebDownloadWindow form(*rig.context, &rig.lists);
+        QSignalSpy handled(&form, &WebDownloadWindow::replyHandled);
+        form.requestDownload();
+        QVERIFY(handled.wait(600000));
+        const auto outcome = handled.at(0).at(0).value<DownloadOutcome>();
+        QCOMPARE(outcome.status, DownloadOutcome::Status::Imported);
+        QCOMPARE(outcome.added, kContacts);
+        QCOMPARE(rig.contactCount(), kContacts);
+        QCOMPARE(rig.connection.scalar(QStringLiteral("SELECT direccion FROM Agenda WHERE telefono='34600199999'")).toString(),
+                 QStringLiteral("Calle Mayor 199999, 3º B"));
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Importación finalizada"));
+    }
+
+    void bookPastTheCapIsTooLargeNotAConnectionFailure()
+    {
+        WebRig rig;
+        rig.sim.addAccount(QStringLiteral("ana"), QStringLiteral("clave"));
+        rig.sim.addWebContact(QStringLiteral("ana"), {QStringLiteral("Eva"), QStringLiteral("34612345682")});
+        rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("clave"));
+        WebDownloadWindow form(*rig.context, &rig.lists);
+        QCOMPARE(form.browser().replyLimit(), kDownloadReplyLimit);
+        // The cap lowered below one record stands in for a book past the real one.
+        form.browser().setReplyLimit(16);
+        QSignalSpy handled(&form, &WebDownloadWindow::replyHandled);
+        form.requestDownload();
+        QVERIFY(handled.wait(10000));
+        QCOMPARE(handled.at(0).at(0).value<DownloadOutcome>().status, DownloadOutcome::Status::TooLarge);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Agenda demasiado grande"));
+        QCOMPARE(rig.prompter.lastCall().text,
+                 QStringLiteral("La agenda recibida de la cuenta web es demasiado grande para importarla (más de 64 MB). "
+                                "No se ha añadido ningún contacto."));
+        QCOMPARE(rig.contactCount(), 0);
+        QVERIFY(rig.lists.contactReloads.isEmpty());
+    }
+
     void noAccountSendsNothing()
     {
         WebRig rig;

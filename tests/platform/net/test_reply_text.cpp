@@ -45,6 +45,9 @@ void TestReplyText::splitsAndJudgesApiReplies()
     QFETCH(QStringList, fields);
     QCOMPARE(net::replyOk(reply), ok);
     QCOMPARE(net::splitApiReply(reply), fields);
+    QCOMPARE(net::apiFieldCount(reply), fields.size());
+    for (qsizetype i = 0; i <= fields.size(); ++i)
+        QCOMPARE(net::apiField(reply, i).toString(), fields.value(i));
 }
 
 void TestReplyText::decodesBodies_data()
@@ -95,6 +98,10 @@ void TestReplyText::reducesHtmlToItsText_data()
     QTest::newRow("unfinished tag") << QByteArray("<body>0|OK|<b") << QByteArray("text/html") << QStringLiteral("0|OK|");
     QTest::newRow("stray less-than") << QByteArray("<body>1 < 2|x</body>") << QByteArray("text/html")
                                      << QStringLiteral("1 < 2|x");
+    // Every bare "&" is a short look, not a search to the end of the page.
+    constexpr qsizetype kAmpersands = 2 * 1024 * 1024;
+    QTest::newRow("page of bare ampersands") << ("<body>" + QByteArray(kAmpersands, '&') + "</body>")
+                                             << QByteArray("text/html") << QString(kAmpersands, QLatin1Char('&'));
 }
 
 void TestReplyText::reducesHtmlToItsText()
