@@ -101,7 +101,7 @@ std::vector<Contact> ContactRecords::page(qint64 page, qint64 pageSize)
     if (page < 0 || pageSize <= 0 || !m_connection)
         return rows;
     const auto take = [&rows](const Contact &c) { rows.push_back(c); };
-    const PagePlan plan = planNamePage(m_anchor, page, pageSize);
+    const PagePlan plan = planNamePage(m_anchor, m_filter, page, pageSize);
     read(plan.key, plan.backwards, pageSize, plan.offset, take);
     if (rows.empty() && page > 0) {
         // Everything past the page shown went meanwhile: the last rows there are.
@@ -110,10 +110,7 @@ std::vector<Contact> ContactRecords::page(qint64 page, qint64 pageSize)
     } else if (plan.backwards) {
         std::reverse(rows.begin(), rows.end());
     }
-    if (rows.empty())
-        m_anchor.reset();
-    else
-        m_anchor = PageAnchor{page, {rows.front().name, rows.front().sid}, {rows.back().name, rows.back().sid}};
+    m_anchor = rows.empty() ? std::nullopt : anchorOf(page, m_filter, rows.front(), rows.back(), false);
     return rows;
 }
 

@@ -23,12 +23,25 @@ struct NameKey {
     qint64 sid = 0;
 };
 
-// What a list last showed: its page and the keys of its first and last row.
+// What a list last showed: its page, the keys of its first and last row, and the condition the
+// list was read under (an anchor of another condition is not followed).
 struct PageAnchor {
     qint64 page = 0;
     NameKey first;
     NameKey last;
+    QString scopeSql;
+    QVariantList scopeValues;
 };
+
+// The anchor of a page just read; nothing for an empty page.
+template <typename Row>
+std::optional<PageAnchor> anchorOf(qint64 page, const Condition &scope, const Row &first, const Row &last,
+                                   bool empty)
+{
+    if (empty)
+        return std::nullopt;
+    return PageAnchor{page, {first.name, first.sid}, {last.name, last.sid}, scope.sql, scope.values};
+}
 
 // How to read page `page` from what was shown last: the rows after (or, backwards, before) a key,
 // skipping `offset` rows of pages jumped over. The first page is always read from the top; with
@@ -38,6 +51,8 @@ struct PagePlan {
     bool backwards = false;
     qint64 offset = 0;
 };
-PagePlan planNamePage(const std::optional<PageAnchor> &anchor, qint64 page, qint64 pageSize);
+PagePlan planNamePage(const std::optional<PageAnchor> &anchor, const Condition &scope, qint64 page, qint64 pageSize);
+// The same for a list in `sid` order alone.
+PagePlan planSidPage(const std::optional<PageAnchor> &anchor, const Condition &scope, qint64 page, qint64 pageSize);
 
 } // namespace contacts
