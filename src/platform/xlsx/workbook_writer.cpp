@@ -127,9 +127,37 @@ private:
     QHash<Style, lxw_format *> m_formats;
 };
 
+// Characters no XML document can hold: NUL (which would also end the text handed to the
+// library), U+FFFE, U+FFFF and halves of surrogate pairs. They are left out, so the rest of the
+// text stays whole; other control characters are escaped by the library and kept.
+QString withoutForbiddenCharacters(const QString &text)
+{
+    const auto forbidden = [&text](qsizetype i) {
+        const QChar c = text.at(i);
+        if (c.unicode() == 0 || c.unicode() == 0xFFFE || c.unicode() == 0xFFFF)
+            return true;
+        if (c.isHighSurrogate())
+            return i + 1 >= text.size() || !text.at(i + 1).isLowSurrogate();
+        if (c.isLowSurrogate())
+            return i == 0 || !text.at(i - 1).isHighSurrogate();
+        return false;
+    };
+    qsizetype i = 0;
+    while (i < text.size() && !forbidden(i))
+        ++i;
+    if (i == text.size())
+        return text;
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype j = 0; j < text.size(); ++j)
+        if (!forbidden(j))
+            kept.append(text.at(j));
+    return kept;
+}
+
 QString fitText(const QString &text)
 {
-    QString fitted = text;
+    QString fitted = withoutForbiddenCharacters(text);
     if (fitted.size() > kMaxCellText) {
         qsizetype cut = kMaxCellText;
         if (fitted.at(cut - 1).isHighSurrogate())
@@ -174,9 +202,11 @@ lxw_error writeCell(lxw_worksheet *ws, Formats &formats, int sheetRow, int sheet
     const auto row = lxw_row_t(sheetRow - 1);
     const auto column = lxw_col_t(sheetColumn - 1);
     lxw_format *format = formats.get(cell.style);
-    if (const QString *text = std::get_if<QString>(&cell.value))
-        return text->isEmpty() ? worksheet_write_blank(ws, row, column, format)
-                               : worksheet_write_string(ws, row, column, fitText(*text).toUtf8().constData(), format);
+    if (const QString *text = std::get_if<QString>(&cell.value)) {
+        const QString fitted = fitText(*text);
+        return fitted.isEmpty() ? worksheet_write_blank(ws, row, column, format)
+                                : worksheet_write_string(ws, row, column, fitted.toUtf8().constData(), format);
+    }
     if (const double *number = std::get_if<double>(&cell.value))
         return worksheet_write_number(ws, row, column, *number, format);
     return worksheet_write_blank(ws, row, column, format);
@@ -295,7 +325,8 @@ QString sheetPart(int index)
 bool holdsValue(const Cell &cell)
 {
     if (const QString *text = std::get_if<QString>(&cell.value))
-        return !text->isEmpty();
+        return !text->isEmpty() && (!withoutForbiddenCharacters(text->left(1)).isEmpty()
+                                    || !withoutForbiddenCharacters(*text).isEmpty());
     return std::holds_alternative<double>(cell.value);
 }
 

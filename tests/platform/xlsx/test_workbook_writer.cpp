@@ -119,6 +119,35 @@ private Q_SLOTS:
         QCOMPARE(book.sheets.first().lastRow, rows);
         QCOMPARE(book.sheets.first().text(rows, 2), QString::number(rows));
     }
+
+    // A NUL (or any character XML cannot hold) never cuts a cell short: it is left out and the
+    // rest of the text stays, the same whether the sheet is written whole or row by row.
+    void charactersXmlCannotHoldAreLeftOut()
+    {
+        testing::TempHome home;
+        const QString text = QStringLiteral("Ana") + QChar(u'\0') + QStringLiteral("López") + QChar(0xFFFF)
+            + QStringLiteral(" y ") + QChar(0xD800) + QStringLiteral("fin\ttab\x01");
+        const QString expected = QStringLiteral("AnaLópez y fin\ttab\x01");
+        for (const Mode mode : {Mode::Whole, Mode::Streamed}) {
+            const QString path = home.file(mode == Mode::Whole ? QStringLiteral("entero.xlsx") : QStringLiteral("flujo.xlsx"));
+            SaveResult saved;
+            if (mode == Mode::Whole) {
+                Sheet sheet(QStringLiteral("Hoja"));
+                sheet.setText(1, 1, text);
+                sheet.setText(1, 2, QStringLiteral("después"));
+                saved = save(path, {sheet});
+            } else {
+                SheetStream stream(path, QStringLiteral("Hoja"));
+                stream.writeRow(1, {{1, Cell{text, {}}}, {2, Cell{QStringLiteral("después"), {}}}});
+                saved = stream.finish();
+            }
+            QVERIFY2(saved.ok(), qPrintable(saved.detail));
+            const ReadBook book = readWorkbook(path);
+            QVERIFY2(book.ok(), qPrintable(book.message));
+            QCOMPARE(book.sheets.first().text(1, 1), expected);
+            QCOMPARE(book.sheets.first().text(1, 2), QStringLiteral("después"));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestWorkbookWriter)
