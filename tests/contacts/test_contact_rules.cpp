@@ -181,6 +181,44 @@ private Q_SLOTS:
         QVERIFY(!groupExists(d.connection, QStringLiteral("pena")));
     }
 
+    // Every look-up of a group by the name the user typed or picked folds every letter: the
+    // recipient picker's group filter, the contact filter's "Miembros de", the group
+    // administration's and the uniqueness check of a new group. An accent still makes another name.
+    void groupLookUpsFoldEveryLetter()
+    {
+        Database d;
+        const qint64 pena = d.addGroup(QStringLiteral("Peña Ártica"));
+        const qint64 alvaro = d.addGroup(QStringLiteral("ÁLVARO Y ÑOÑO"));
+        d.addContact(QStringLiteral("Ana"), QStringLiteral("1"), QString::number(pena));
+        d.addContact(QStringLiteral("Bea"), QStringLiteral("2"), QString::number(alvaro));
+        d.addContact(QStringLiteral("Carla"), QStringLiteral("3"));
+
+        const auto pickerNames = [&d](const QString &group) {
+            const picker::PickerCondition p = picker::pickerCondition(d.connection, {0, 0, QString(), true, group});
+            return p.condition ? d.names(p.condition->sql, p.condition->values) : QStringList{QStringLiteral("<error>")};
+        };
+        QCOMPARE(pickerNames(QStringLiteral("PEÑA ÁRTICA")), QStringList{QStringLiteral("Ana")});
+        QCOMPARE(pickerNames(QStringLiteral("álvaro y ñoño")), QStringList{QStringLiteral("Bea")});
+        // A name that is not a group's (the accent differs) filters by no group.
+        QCOMPARE(pickerNames(QStringLiteral("Pena Artica")).size(), 3);
+
+        QCOMPARE(groupSidByName(d.connection, QStringLiteral("álvaro y ñoño")), std::optional<qint64>(alvaro));
+        QCOMPARE(groupSidByName(d.connection, QStringLiteral("alvaro y nono")), std::nullopt);
+        QCOMPARE(filterNames(d, 0, 0, QString(), groupSidByName(d.connection, QStringLiteral("peña ártica"))),
+                 QStringList{QStringLiteral("Ana")});
+
+        groups::AdminFilter byName;
+        byName.byGroup = true;
+        byName.group = QStringLiteral("ÁLVARO Y ÑOÑO").toLower();
+        const groups::AdminCondition a = groups::contactListCondition(d.connection, pena, byName);
+        QVERIFY(a.where);
+        QCOMPARE(d.names(a.where->sql, a.where->values), QStringList{QStringLiteral("Bea")});
+
+        QVERIFY(groupExists(d.connection, QStringLiteral("peña ártica")));
+        QVERIFY(groupExists(d.connection, QStringLiteral("Álvaro y Ñoño")));
+        QVERIFY(!groupExists(d.connection, QStringLiteral("Alvaro y Nono")));
+    }
+
     // "mayor que" / "menor que" on names follow the Spanish order the lists use, not the bytes.
     void namesCompareInSpanishOrder()
     {
