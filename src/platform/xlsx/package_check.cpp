@@ -45,99 +45,107 @@ class RowScanner final {
 public:
     void feed(const char *data, qsizetype length)
     {
-        // A piece may end inside `<row r="123`: keep a tail long enough to hold one.
-        m_window.append(data, length);
-        static const QByteArray marker = QByteArrayLiteral("<row r=\"");
-        const qsizetype size = m_window.size();
-        qsizetype keepFrom = std::max<qsizetype>(0, size - marker.size() + 1);
-        qsizetype at = 0;
-        while ((at = m_window.indexOf(marker, at)) >= 0) {
-            qsizetype digit = at + marker.size();
-            qint64 number = 0;
-            while (digit < size && m_window.at(digit) >= '0' && m_window.at(digit) <= '9' && number < 10000000)
-                number = number * 10 + (m_window.at(digit++) - '0');
-            if (digit == size) {
-                keepFrom = at;    // the number may go on in the next piece
-                break;
-            }
-            m_lastRow = std::max(m_lastRow, number);
-            at = digit;
-        }
-        m_window.remove(0, keepFrom);
+        const QByteArrayView piece(data, length);
+        // A row's start may straddle two pieces: the end of the last one and the head of this one
+        // are looked at together (a row found twice counts once: only the largest number is kept).
+        if (!m_carry.isEmpty())
+            scan(QByteArray(m_carry + piece.first(std::min<qsizetype>(length, kCarry)).toByteArray()));
+        scan(piece);
+        m_carry = piece.last(std::min<qsizetype>(length, kCarry)).toByteArray();
     }
     qint64 lastRow() const { return m_lastRow; }
 
 private:
-    QByteArray m_window;
+    static constexpr qsizetype kCarry = 32;
+
+    void scan(QByteArrayView text)
+    {
+        static constexpr QByteArrayView marker("<row r=\"");
+        qsizetype at = 0;
+        while ((at = text.indexOf(marker, at)) >= 0) {
+            qsizetype digit = at + marker.size();
+            qint64 number = 0;
+            while (digit < text.size() && text.at(digit) >= '0' && text.at(digit) <= '9' && number < 100000000)
+                number = number * 10 + (text.at(digit++) - '0');
+            if (digit < text.size())
+                m_lastRow = std::max(m_lastRow, number);
+            at = digit;
+        }
+    }
+
+    QByteArray m_carry;
     qint64 m_lastRow = 0;
 };
 
-// The part inflated piece by piece: its size and checksum must be those the directory declares.
-bool inflatePart(const uchar *packed, const Entry &e, RowScanner *rows, QString &why)
+// The part inflated piece by piece, read from the file a piece at a time (a mapped workbook of a
+// million rows would count whole against the process's memory): its size and checksum must be
+// those the directory declares.
+bool inflatePart(QFile &file, quint64 start, const Entry &e, RowScanner *rows, QString &why)
 {
-    uLong crc = crc32_z(0L, nullptr, 0);
-    quint64 produced = 0;
-    if (e.method == 0) {
-        if (e.packedSize != e.size) {
-            why = e.name + QStringLiteral(": stored sizes differ");
-            return false;
-        }
-        crc = crc32_z(crc, packed, z_size_t(e.size));
-        if (rows)
-            rows->feed(reinterpret_cast<const char *>(packed), qsizetype(e.size));
-        produced = e.size;
-    } else if (e.method == 8) {
-        z_stream stream{};
-        if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
-            why = QStringLiteral("inflateInit failed");
-            return false;
-        }
-        QByteArray piece(256 * 1024, Qt::Uninitialized);
-        quint64 left = e.packedSize;
-        const uchar *in = packed;
-        int status = Z_OK;
-        while (status != Z_STREAM_END) {
-            if (stream.avail_in == 0) {
-                const uInt take = uInt(std::min<quint64>(left, 1u << 30));
-                stream.next_in = const_cast<Bytef *>(in);
-                stream.avail_in = take;
-                in += take;
-                left -= take;
-            }
-            stream.next_out = reinterpret_cast<Bytef *>(piece.data());
-            stream.avail_out = uInt(piece.size());
-            status = inflate(&stream, Z_NO_FLUSH);
-            if (status != Z_OK && status != Z_STREAM_END) {
-                inflateEnd(&stream);
-                why = e.name + QStringLiteral(": damaged stream");
-                return false;
-            }
-            const qsizetype got = piece.size() - qsizetype(stream.avail_out);
-            produced += quint64(got);
-            if (produced > e.size) {
-                inflateEnd(&stream);
-                why = e.name + QStringLiteral(": longer than declared");
-                return false;
-            }
-            crc = crc32_z(crc, reinterpret_cast<const Bytef *>(piece.constData()), z_size_t(got));
-            if (rows)
-                rows->feed(piece.constData(), got);
-            if (status == Z_OK && got == 0 && stream.avail_in == 0 && left == 0) {
-                inflateEnd(&stream);
-                why = e.name + QStringLiteral(": cut short");
-                return false;
-            }
-        }
-        inflateEnd(&stream);
-    } else {
+    if (e.method != 0 && e.method != 8) {
         why = e.name + QStringLiteral(": unknown method");
         return false;
     }
-    if (produced != e.size || crc != e.crc) {
-        why = e.name + QStringLiteral(": size or checksum differs");
+    if (!file.seek(qint64(start))) {
+        why = e.name + QStringLiteral(": cannot seek");
         return false;
     }
-    return true;
+    z_stream stream{};
+    if (e.method == 8 && inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
+        why = QStringLiteral("inflateInit failed");
+        return false;
+    }
+    const auto done = [&](bool ok, const QString &reason = {}) {
+        if (e.method == 8)
+            inflateEnd(&stream);
+        if (!ok)
+            why = e.name + reason;
+        return ok;
+    };
+    uLong crc = crc32_z(0L, nullptr, 0);
+    quint64 produced = 0;
+    quint64 left = e.packedSize;
+    QByteArray packed(1024 * 1024, Qt::Uninitialized);
+    QByteArray piece(1024 * 1024, Qt::Uninitialized);
+    const auto take = [&](const char *data, qsizetype length) {
+        produced += quint64(length);
+        crc = crc32_z(crc, reinterpret_cast<const Bytef *>(data), z_size_t(length));
+        if (rows)
+            rows->feed(data, length);
+    };
+    int status = Z_OK;
+    while (left > 0 || (e.method == 8 && status != Z_STREAM_END)) {
+        if (stream.avail_in == 0 && left > 0) {
+            const qint64 got = file.read(packed.data(), qint64(std::min<quint64>(left, quint64(packed.size()))));
+            if (got <= 0)
+                return done(false, QStringLiteral(": cut short"));
+            left -= quint64(got);
+            if (e.method == 0) {
+                take(packed.constData(), got);
+                if (produced > e.size)
+                    return done(false, QStringLiteral(": longer than declared"));
+                continue;
+            }
+            stream.next_in = reinterpret_cast<Bytef *>(packed.data());
+            stream.avail_in = uInt(got);
+        }
+        if (e.method == 0)
+            continue;
+        stream.next_out = reinterpret_cast<Bytef *>(piece.data());
+        stream.avail_out = uInt(piece.size());
+        status = inflate(&stream, Z_NO_FLUSH);
+        if (status != Z_OK && status != Z_STREAM_END)
+            return done(false, QStringLiteral(": damaged stream"));
+        const qsizetype got = piece.size() - qsizetype(stream.avail_out);
+        take(piece.constData(), got);
+        if (produced > e.size)
+            return done(false, QStringLiteral(": longer than declared"));
+        if (status == Z_OK && got == 0 && stream.avail_in == 0 && left == 0)
+            return done(false, QStringLiteral(": cut short"));
+    }
+    if (produced != e.size || crc != e.crc)
+        return done(false, QStringLiteral(": size or checksum differs"));
+    return done(true);
 }
 
 } // namespace
@@ -150,12 +158,24 @@ PackageCheck checkPackage(const QString &path, const QHash<QString, int> &lastRo
     const quint64 size = quint64(file.size());
     if (size < kEndSize)
         return broken(QStringLiteral("too short"));
-    const uchar *data = file.map(0, qint64(size));
-    if (!data)
-        return broken(QStringLiteral("cannot map"));
+    // The end records and the directory are read into memory (a few kilobytes); the parts are
+    // read a piece at a time. Offsets are of the file; `held` holds the file from `base` on.
+    const quint64 tail = std::min<quint64>(size, 64 * 1024);
+    quint64 base = size - tail;
+    QByteArray held;
+    const auto readFrom = [&](quint64 from) {
+        if (!file.seek(qint64(from)))
+            return false;
+        held = file.read(qint64(size - from));
+        base = from;
+        return quint64(held.size()) == size - from;
+    };
+    if (!readFrom(base))
+        return broken(QStringLiteral("cannot read the end"));
+    const auto at = [&](quint64 offset) { return reinterpret_cast<const uchar *>(held.constData()) + (offset - base); };
 
     // The writer leaves no comment: the end record closes the file. A package cut short has none.
-    const uchar *end = data + size - kEndSize;
+    const uchar *end = at(size - kEndSize);
     if (u32(end) != kEndOfDirectory || u16(end + 20) != 0)
         return broken(QStringLiteral("no end record at the end of the file"));
     quint64 count = u16(end + 10);
@@ -164,26 +184,31 @@ PackageCheck checkPackage(const QString &path, const QHash<QString, int> &lastRo
     quint64 directoryEnd = size - kEndSize;
     if (size >= kEndSize + kLocatorSize && u32(end - kLocatorSize) == kZip64Locator) {
         const quint64 record = u64(end - kLocatorSize + 8);
-        if (record + kZip64EndSize > size - kEndSize - kLocatorSize || u32(data + record) != kZip64EndOfDirectory)
+        if (record < base || record + kZip64EndSize > size - kEndSize - kLocatorSize
+            || u32(at(record)) != kZip64EndOfDirectory)
             return broken(QStringLiteral("damaged zip64 end record"));
-        count = u64(data + record + 32);
-        directorySize = u64(data + record + 40);
-        directoryOffset = u64(data + record + 48);
+        count = u64(at(record) + 32);
+        directorySize = u64(at(record) + 40);
+        directoryOffset = u64(at(record) + 48);
         directoryEnd = record;
     }
     if (directoryOffset > directoryEnd || directorySize != directoryEnd - directoryOffset)
         return broken(QStringLiteral("directory out of place"));
+    if (directoryOffset < base) {
+        if (size - directoryOffset > 64 * 1024 * 1024 || !readFrom(directoryOffset))
+            return broken(QStringLiteral("cannot read the directory"));
+    }
 
     QHash<QString, int> pending = lastRows;
-    quint64 at = directoryOffset;
+    quint64 entryAt = directoryOffset;
     for (quint64 i = 0; i < count; ++i) {
-        if (at + kEntrySize > directoryEnd || u32(data + at) != kDirectoryEntry)
+        if (entryAt + kEntrySize > directoryEnd || u32(at(entryAt)) != kDirectoryEntry)
             return broken(QStringLiteral("damaged directory"));
-        const uchar *d = data + at;
+        const uchar *d = at(entryAt);
         const quint16 nameLength = u16(d + 28);
         const quint16 extraLength = u16(d + 30);
         const quint16 commentLength = u16(d + 32);
-        const quint64 next = at + kEntrySize + nameLength + extraLength + commentLength;
+        const quint64 next = entryAt + kEntrySize + nameLength + extraLength + commentLength;
         if (next > directoryEnd)
             return broken(QStringLiteral("damaged directory"));
         Entry e;
@@ -219,9 +244,11 @@ PackageCheck checkPackage(const QString &path, const QHash<QString, int> &lastRo
             }
             extra = field + length;
         }
-        if (e.localHeader + kLocalSize > directoryOffset || u32(data + e.localHeader) != kLocalHeader)
+        uchar local[kLocalSize];
+        if (e.localHeader + kLocalSize > directoryOffset || !file.seek(qint64(e.localHeader))
+            || file.read(reinterpret_cast<char *>(local), qint64(kLocalSize)) != qint64(kLocalSize)
+            || u32(local) != kLocalHeader)
             return broken(e.name + QStringLiteral(": no local header"));
-        const uchar *local = data + e.localHeader;
         const quint64 start = e.localHeader + kLocalSize + u16(local + 26) + u16(local + 28);
         if (start > directoryOffset || e.packedSize > directoryOffset - start)
             return broken(e.name + QStringLiteral(": runs past the directory"));
@@ -229,14 +256,14 @@ PackageCheck checkPackage(const QString &path, const QHash<QString, int> &lastRo
         RowScanner rows;
         const bool isSheet = e.name.startsWith(QLatin1String("xl/worksheets/")) && e.name.endsWith(QLatin1String(".xml"));
         QString why;
-        if (!inflatePart(data + start, e, isSheet ? &rows : nullptr, why))
+        if (!inflatePart(file, start, e, isSheet ? &rows : nullptr, why))
             return broken(why);
         if (isSheet) {
             const int expected = pending.take(e.name);
             if (rows.lastRow() < expected)
                 return broken(e.name + QStringLiteral(": ends at row %1 of %2").arg(rows.lastRow()).arg(expected));
         }
-        at = next;
+        entryAt = next;
     }
     for (auto it = pending.cbegin(); it != pending.cend(); ++it)
         if (it.value() > 0)
