@@ -511,6 +511,33 @@ private Q_SLOTS:
         QCOMPARE(members.value(0), QStringLiteral("Contacto 050"));
     }
 
+    // The recipient picker pages the same way: pages of contacts read on from the contacts shown.
+    void pickerPagesFollowTheRowsShown()
+    {
+        Harness h;
+        h.d.addGroup(QStringLiteral("Amigos"));
+        h.d.connection.execute(QStringLiteral("BEGIN"));
+        for (int i = 0; i < 350; ++i)
+            h.d.addContact(QStringLiteral("Contacto %1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("3460000%1").arg(1000 + i));
+        h.d.connection.execute(QStringLiteral("COMMIT"));
+        FakeBox box;
+        picker::PickerLauncher launcher(h.context, box);
+        picker::ContactPickerDialog *p = launcher.open();
+        p->pageBar()->setValue(1);    // the group took the first place: Contacto 099 to 198
+        QCOMPARE(rootTexts(p->bookList()).value(0), QStringLiteral("Contacto 099"));
+
+        db::Connection other;
+        QVERIFY(other.open(h.d.connection.path()).ok());
+        for (int i = 0; i < 30; ++i)
+            QVERIFY(other.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono) VALUES (?, ?)"),
+                                  {QStringLiteral("Ana %1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("34611000%1").arg(100 + i)})
+                        .ok());
+        p->pageBar()->setValue(2);
+        QCOMPARE(rootTexts(p->bookList()).value(0), QStringLiteral("Contacto 199"));
+        p->pageBar()->setValue(1);
+        QCOMPARE(rootTexts(p->bookList()).value(0), QStringLiteral("Contacto 099"));
+    }
+
     void groupAdministration()
     {
         Harness h;
