@@ -130,18 +130,21 @@ private:
 // Characters no XML document can hold: NUL (which would also end the text handed to the
 // library), U+FFFE, U+FFFF and halves of surrogate pairs. They are left out, so the rest of the
 // text stays whole; other control characters are escaped by the library and kept.
+bool forbiddenAt(const QString &text, qsizetype i)
+{
+    const QChar c = text.at(i);
+    if (c.unicode() == 0 || c.unicode() == 0xFFFE || c.unicode() == 0xFFFF)
+        return true;
+    if (c.isHighSurrogate())
+        return i + 1 >= text.size() || !text.at(i + 1).isLowSurrogate();
+    if (c.isLowSurrogate())
+        return i == 0 || !text.at(i - 1).isHighSurrogate();
+    return false;
+}
+
 QString withoutForbiddenCharacters(const QString &text)
 {
-    const auto forbidden = [&text](qsizetype i) {
-        const QChar c = text.at(i);
-        if (c.unicode() == 0 || c.unicode() == 0xFFFE || c.unicode() == 0xFFFF)
-            return true;
-        if (c.isHighSurrogate())
-            return i + 1 >= text.size() || !text.at(i + 1).isLowSurrogate();
-        if (c.isLowSurrogate())
-            return i == 0 || !text.at(i - 1).isHighSurrogate();
-        return false;
-    };
+    const auto forbidden = [&text](qsizetype i) { return forbiddenAt(text, i); };
     qsizetype i = 0;
     while (i < text.size() && !forbidden(i))
         ++i;
@@ -324,9 +327,13 @@ QString sheetPart(int index)
 
 bool holdsValue(const Cell &cell)
 {
-    if (const QString *text = std::get_if<QString>(&cell.value))
-        return !text->isEmpty() && (!withoutForbiddenCharacters(text->left(1)).isEmpty()
-                                    || !withoutForbiddenCharacters(*text).isEmpty());
+    if (const QString *text = std::get_if<QString>(&cell.value)) {
+        // Whether anything is left once the characters XML cannot hold are left out.
+        for (qsizetype i = 0; i < text->size(); ++i)
+            if (!forbiddenAt(*text, i))
+                return true;
+        return false;
+    }
     return std::holds_alternative<double>(cell.value);
 }
 
