@@ -28,21 +28,22 @@ Contact contactOf(const db::Statement &row)
     return c;
 }
 
+QString where(const Condition &c)
+{
+    return c.isBlank() ? QString() : QStringLiteral(" WHERE ") + c.sql;
+}
+
 } // namespace
 
 ContactRecords::Status ContactRecords::reload(db::Connection &connection, const std::optional<Condition> &filter)
 {
     m_connection = &connection;
-    m_where.clear();
-    m_values.clear();
+    m_filter = filter && !filter->isBlank() ? *filter : Condition{};
     m_total = 0;
+    m_anchor.reset();
     m_error.clear();
-    if (filter && !filter->isBlank()) {
-        m_where = QStringLiteral("WHERE ") + filter->sql + QLatin1Char(' ');
-        m_values = filter->values;
-    }
     db::Result r;
-    const QVariant total = connection.scalar(QStringLiteral("SELECT count(*) FROM Agenda ") + m_where, m_values, &r);
+    const QVariant total = connection.scalar(QStringLiteral("SELECT count(*) FROM Agenda") + where(m_filter), m_filter.values, &r);
     if (!r.ok() || !total.isValid()) {
         m_connection = nullptr;
         m_error = r.error;
@@ -52,22 +53,31 @@ ContactRecords::Status ContactRecords::reload(db::Connection &connection, const 
     return Status::Ok;
 }
 
-bool ContactRecords::read(qint64 from, qint64 howMany, const std::function<void(const Contact &)> &visit) const
+qint64 ContactRecords::countNow() const
+{
+    if (!m_connection)
+        return -1;
+    db::Result r;
+    const QVariant n = m_connection->scalar(QStringLiteral("SELECT count(*) FROM Agenda") + where(m_filter), m_filter.values, &r);
+    return r.ok() && n.isValid() ? n.toLongLong() : -1;
+}
+
+bool ContactRecords::read(const Condition &key, bool backwards, qint64 limit, qint64 offset,
+                          const std::function<void(const Contact &)> &visit) const
 {
     if (!m_connection)
         return false;
-    // Equal names keep one order, so no contact repeats or vanishes across pages. SQLite keeps
-    // only the rows up to the page's end while it sorts, so an early page costs one pass.
-    const QString sql = QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM Agenda ") + m_where
-        + QStringLiteral("ORDER BY nombre COLLATE ESPANOL ASC, sid ASC LIMIT ?%1 OFFSET ?%2")
-              .arg(m_values.size() + 1)
-              .arg(m_values.size() + 2);
+    const Condition c = m_filter && key;
+    QString sql = QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM Agenda") + where(c) + nameOrder(backwards);
+    QVariantList values = c.values;
+    if (limit >= 0) {
+        sql += QStringLiteral(" LIMIT ? OFFSET ?");
+        values << limit << offset;
+    }
     db::Statement query = m_connection->prepare(sql);
     if (!query.isValid())
         return false;
-    query.bindAll(m_values);
-    query.bind(int(m_values.size()) + 1, howMany);
-    query.bind(int(m_values.size()) + 2, from);
+    query.bindAll(values);
     while (query.next())
         visit(contactOf(query));
     return query.error().isEmpty();
@@ -76,21 +86,31 @@ bool ContactRecords::read(qint64 from, qint64 howMany, const std::function<void(
 std::vector<Contact> ContactRecords::rows() const
 {
     std::vector<Contact> rows;
-    read(0, m_total, [&rows](const Contact &c) { rows.push_back(c); });
+    read({}, false, -1, 0, [&rows](const Contact &c) { rows.push_back(c); });
     return rows;
 }
 
 bool ContactRecords::forEach(const std::function<void(const Contact &)> &visit) const
 {
-    return read(0, m_total, visit);
+    return read({}, false, -1, 0, visit);
 }
 
-std::vector<Contact> ContactRecords::slice(qint64 from, qint64 howMany) const
+std::vector<Contact> ContactRecords::page(qint64 page, qint64 pageSize)
 {
     std::vector<Contact> rows;
-    if (from < 0 || howMany <= 0 || from >= total())
+    if (page < 0 || pageSize <= 0 || !m_connection)
         return rows;
-    read(from, std::min(howMany, total() - from), [&rows](const Contact &c) { rows.push_back(c); });
+    const auto take = [&rows](const Contact &c) { rows.push_back(c); };
+    const PagePlan plan = planNamePage(m_anchor, m_filter, page, pageSize);
+    read(plan.key, plan.backwards, pageSize, plan.offset, take);
+    if (rows.empty() && page > 0) {
+        // Everything past the page shown went meanwhile: the last rows there are.
+        read({}, true, pageSize, 0, take);
+        std::reverse(rows.begin(), rows.end());
+    } else if (plan.backwards) {
+        std::reverse(rows.begin(), rows.end());
+    }
+    m_anchor = rows.empty() ? std::nullopt : anchorOf(page, m_filter, rows.front(), rows.back(), false);
     return rows;
 }
 

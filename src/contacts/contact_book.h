@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/keyed_pages.h"
 #include "contacts/sql_condition.h"
 
 #include <QString>
@@ -29,9 +30,10 @@ struct Contact {
     QString groupSids;
 };
 
-// The contact query in name order. A reload counts the rows; a page reads only
-// its own rows, sorted by the database, so a large book is never held in memory to show 50 of it.
-// The count and the query stay those of the last reload until the next one.
+// The contact query in name order. A reload counts the rows for the pager; a page reads only its
+// own rows, sorted by the database, so a large book is never held in memory to show 50 of it.
+// Other workstations may change the book between two pages: a page is read from the keys of the
+// page shown before (keyed_pages.h), and the whole list is read as it stands when asked for.
 class ContactRecords final {
 public:
     enum class Status { Ok, DatabaseError };
@@ -40,22 +42,26 @@ public:
     // query (a comparison the database cannot make) leaves an empty list and says so.
     Status reload(db::Connection &connection, const std::optional<Condition> &filter);
 
+    // The rows counted by the last reload (the pager's count).
     qint64 total() const { return m_total; }
-    // Every row of the list, in name order.
+    // The rows that match now; -1 on a database error.
+    qint64 countNow() const;
+    // Every row that matches now, in name order.
     std::vector<Contact> rows() const;
     // The same rows handed over one at a time, none of them kept. False on a database error.
     bool forEach(const std::function<void(const Contact &)> &visit) const;
-    // At most `howMany` rows from `from`.
-    std::vector<Contact> slice(qint64 from, qint64 howMany) const;
+    // The rows of page `page` (from 0), `pageSize` a page, found from the page read before.
+    std::vector<Contact> page(qint64 page, qint64 pageSize = kContactsPerPage);
     QString error() const { return m_error; }
 
 private:
-    bool read(qint64 from, qint64 howMany, const std::function<void(const Contact &)> &visit) const;
+    bool read(const Condition &key, bool backwards, qint64 limit, qint64 offset,
+              const std::function<void(const Contact &)> &visit) const;
 
     db::Connection *m_connection = nullptr;
-    QString m_where;            // "WHERE ..." of the filter, or empty
-    QVariantList m_values;
+    Condition m_filter;
     qint64 m_total = 0;
+    std::optional<PageAnchor> m_anchor;
     QString m_error;
 };
 

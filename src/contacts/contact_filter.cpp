@@ -81,10 +81,26 @@ QStringList filterFields()
             QStringLiteral("fecha de nacimiento")};
 }
 
-QString comparison(const QString &column, FilterOperator op, bool asText)
+QString comparison(const QString &column, FilterOperator op, bool asText, qsizetype wordsLength)
 {
     const QString folded = QStringLiteral("fold(") + column + QStringLiteral(")");
     const QString collation = asText ? QStringLiteral(" COLLATE ESPANOL ") : QStringLiteral(" ");
+    if (wordsLength > kMaxPatternWords) {
+        // The same questions without a pattern: where the words stand in the folded column.
+        const QString contains = QStringLiteral("instr(") + folded + QStringLiteral(", fold(?)) > 0");
+        const QString begins = QStringLiteral("instr(") + folded + QStringLiteral(", fold(?)) = 1");
+        const QString ends = QStringLiteral("(SELECT substr(") + folded
+            + QStringLiteral(", -length(w)) = w FROM (SELECT fold(?) AS w))");
+        switch (op) {
+        case FilterOperator::Contains: return contains + QLatin1Char(' ');
+        case FilterOperator::BeginsWith: return begins + QLatin1Char(' ');
+        case FilterOperator::EndsWith: return ends + QLatin1Char(' ');
+        case FilterOperator::NotContains: return QStringLiteral("NOT ") + contains + QLatin1Char(' ');
+        case FilterOperator::NotBeginsWith: return QStringLiteral("NOT ") + begins + QLatin1Char(' ');
+        case FilterOperator::NotEndsWith: return QStringLiteral("NOT ") + ends + QLatin1Char(' ');
+        default: break;
+        }
+    }
     switch (op) {
     case FilterOperator::Contains:
         return folded + QStringLiteral(" LIKE '%' || fold(?) || '%' ");
@@ -144,7 +160,7 @@ FilterResult filterCondition(int fieldIndex, int operatorIndex, const QString &w
         if (op == FilterOperator::Equals && field == FilterField::Phone && w.contains(QLatin1Char(',')))
             c = phoneList(w);
         else
-            c = {comparison(col, op), {w}};
+            c = {comparison(col, op, true, w.size()), {w}};
     }
 
     if (group) {

@@ -51,8 +51,11 @@ FilterResult buildContactFilter(db::Connection &connection, const ContactFilter 
 // The column compared with one bound value ("?") by the operator, with a trailing blank. Texts
 // compare without case for every letter (accents and "ñ" still count), and "mayor que" / "menor
 // que" follow the Spanish order of the lists; a stored date (`asText` false) compares as stored.
-// The words keep their LIKE wildcards ("%", "_"), as they always have.
-QString comparison(const QString &column, FilterOperator op, bool asText = true);
+// The words keep their LIKE wildcards ("%", "_"), as they always have. The database refuses LIKE
+// patterns past 50,000 bytes: words longer than kMaxPatternWords characters (`wordsLength`) are
+// looked for as they are, wildcards included, with no limit of length.
+inline constexpr qsizetype kMaxPatternWords = 10000;
+QString comparison(const QString &column, FilterOperator op, bool asText = true, qsizetype wordsLength = 0);
 
 // The sid of the group called `name` (names compare without case, as the uniqueness test does).
 std::optional<qint64> groupSidByName(db::Connection &connection, const QString &name);
@@ -60,6 +63,9 @@ std::optional<qint64> groupSidByName(db::Connection &connection, const QString &
 // Lists of more numbers than this are matched against one bound text instead of an IN list,
 // which SQLite caps at 999 values.
 inline constexpr int kMaxInListValues = 500;
+// The longest words the filter box takes: far beyond any name or comment, and room for the numbers
+// of the largest send, which "Buscar envíos" and the history put there.
+inline constexpr int kMaxFilterWords = 2000000;
 
 inline constexpr auto kInvalidFilterDateMessage =
     "Para comparar la fecha de nacimiento escriba una fecha con el formato DD/MM/AAAA o DD/MM/AA. Un ejemplo "

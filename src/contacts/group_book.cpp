@@ -2,6 +2,7 @@
 
 #include "contacts/group_list.h"
 #include "platform/db/connection.h"
+#include "platform/db/spanish_order.h"
 #include "platform/db/id_list.h"
 
 #include <QHash>
@@ -82,9 +83,10 @@ FilterGroupList filterGroupList(const std::vector<Group> &groups, const QString 
 bool groupExists(db::Connection &connection, const QString &name)
 {
     // SQLite's NOCASE folds ASCII letters only; "Peña" and "PEÑA" are the same group to the user.
-    // The group table is short, so the names are compared here with full case folding.
+    // The group table is short, so the names are compared here with the database's own folding.
+    const QString folded = db::foldCase(name);
     for (const db::Row &row : connection.select(QStringLiteral("SELECT nombre FROM Grupos"))) {
-        if (row.value(0).toString().compare(name, Qt::CaseInsensitive) == 0)
+        if (db::foldCase(row.value(0).toString()) == folded)
             return true;
     }
     return false;

@@ -71,7 +71,7 @@ CancelOutcome recordCancelReply(db::Connection &connection, const QString &reply
 
     const QString code = field(replyText.split(QLatin1Char('|')), 0);
     if (code == QLatin1String("0")) {
-        const db::Result r = connection.execute(QStringLiteral("DELETE FROM Historial WHERE id_web=?"), {smsId});
+        const db::Result r = connection.execute(QStringLiteral("DELETE FROM Historial WHERE ") + sameGatewayId(1), {smsId});
         if (!r.ok()) {
             out.status = CancelOutcome::Status::DatabaseError;
             out.notice = {};
@@ -88,7 +88,7 @@ CancelOutcome recordCancelReply(db::Connection &connection, const QString &reply
                       QStringLiteral("Cancelación fallida. Eliminar registro?")};
     } else if (code == QLatin1String("4")) {
         const db::Result r = connection.execute(
-            QStringLiteral("UPDATE Historial SET f_programada='Inmediato' WHERE id_web=?"), {smsId});
+            QStringLiteral("UPDATE Historial SET f_programada='Inmediato' WHERE ") + sameGatewayId(1), {smsId});
         if (!r.ok()) {
             out.status = CancelOutcome::Status::DatabaseError;
             out.notice = {};
@@ -105,7 +105,7 @@ db::Result deleteRefusedSend(db::Connection &connection, const QString &smsId)
 {
     if (smsId.isEmpty())
         return {};
-    return connection.execute(QStringLiteral("DELETE FROM Historial WHERE id_web=?"), {smsId});
+    return connection.execute(QStringLiteral("DELETE FROM Historial WHERE ") + sameGatewayId(1), {smsId});
 }
 
 CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition &view, const Account &account,
@@ -169,7 +169,7 @@ CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition 
         db::Transaction transaction(connection);
         if (!transaction.isActive())
             r = transaction.beginResult();
-        db::Statement remove = connection.prepare(QStringLiteral("DELETE FROM Historial WHERE id_web=?1"), &r);
+        db::Statement remove = connection.prepare(QStringLiteral("DELETE FROM Historial WHERE ") + sameGatewayId(1), &r);
         for (const QString &id : std::as_const(cancelledIds)) {
             if (!r.ok())
                 break;

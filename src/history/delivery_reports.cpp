@@ -154,10 +154,12 @@ ReportOutcome recordReportReply(db::Connection &connection, const QString &reply
     }
     db::Result r;
     db::Statement update = connection.prepare(
-        QStringLiteral("UPDATE Historial SET estado=?1 WHERE id_web=?2 AND (estado IS NULL OR estado<>?1)"), &r);
+        QStringLiteral("UPDATE Historial SET estado=?1 WHERE ") + sameGatewayId(2)
+            + QStringLiteral(" AND (estado IS NULL OR estado<>?1)"),
+        &r);
     db::Statement remove;
     if (r.ok())
-        remove = connection.prepare(QStringLiteral("DELETE FROM Historial WHERE id_web=?1 AND ")
+        remove = connection.prepare(QStringLiteral("DELETE FROM Historial WHERE ") + sameGatewayId(1) + QStringLiteral(" AND ")
                                       + QString(kOwnRows).replace(QLatin1Char('?'), QStringLiteral("?2")),
                                   &r);
 

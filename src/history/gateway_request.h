@@ -18,8 +18,20 @@ struct GatewayRequest {
 // (as `sms_id`) again.
 bool isGatewayId(const QString &id);
 
+// `Historial.id_web` without the blanks, tabs and line breaks around it, as QString::trimmed()
+// leaves the number the client reads.
+inline const QString kTrimmedGatewayId = QStringLiteral("trim(id_web, char(32, 9, 10, 11, 12, 13))");
+
 // The same test in SQL, on `Historial.id_web` (blanks around it ignored).
 inline const QString kGatewayIdCondition =
-    QStringLiteral("trim(id_web)<>'' AND trim(id_web) NOT GLOB '*[^0-9]*'");
+    kTrimmedGatewayId + QStringLiteral("<>'' AND ") + kTrimmedGatewayId + QStringLiteral(" NOT GLOB '*[^0-9]*'");
+
+// The rows of the send the gateway numbers as parameter `parameter` of a statement. Blanks around
+// the stored number are ignored here as in kGatewayIdCondition, so the rows a statement changes
+// are the rows that were asked about.
+inline QString sameGatewayId(int parameter)
+{
+    return kTrimmedGatewayId + QStringLiteral("=trim(?%1, char(32, 9, 10, 11, 12, 13))").arg(parameter);
+}
 
 } // namespace history

@@ -3,6 +3,8 @@
 #include "history/contact_names.h"
 #include "history/send_time.h"
 
+#include <algorithm>
+
 namespace history {
 
 namespace {
@@ -102,6 +104,13 @@ void addClass(std::vector<HistoryNode> &nodes, const QString &sid, const QString
     nodes.push_back({listPrefix + sid, classKey, commaSpaced(list), image, colour});
 }
 
+// Whether the page shown last was read under the view now asked for.
+bool sameView(const PageAnchor &a, const ViewOptions &o)
+{
+    return a.kind == o.kind && a.filtering == o.filtering
+        && (!o.filtering || (a.filterSql == o.filter.sql && a.filterValues == o.filter.values));
+}
+
 } // namespace
 
 Condition viewCondition(ViewKind kind, const QString &now)
@@ -177,11 +186,46 @@ HistoryPage buildHistoryPage(db::Connection &connection, const ViewOptions &opti
 
     std::vector<Row> rows;
     rows.reserve(kPageSize);
-    {
+    const auto readRow = [&rows](const db::Statement &st) {
+        rows.push_back({st.value(0).toLongLong(), st.text(1), st.text(2), st.text(3), st.text(4), st.text(5)});
+    };
+    const QString columns = QStringLiteral("SELECT sid, destinatario, f_envio, f_programada, mensaje, estado FROM Historial");
+    const PageAnchor *anchor = options.anchor && sameView(*options.anchor, options) ? &*options.anchor : nullptr;
+    if (anchor && page.page > 0) {
+        // From the sends shown last, by their sids (newest first).
+        Condition key;
+        bool backwards = false;
+        qint64 offset = 0;
+        if (page.page == anchor->page) {
+            key = {QStringLiteral("sid<=?"), {anchor->newest}};
+        } else if (page.page > anchor->page) {
+            key = {QStringLiteral("sid<?"), {anchor->oldest}};
+            offset = (page.page - anchor->page - 1) * kPageSize;
+        } else {
+            key = {QStringLiteral("sid>?"), {anchor->newest}};
+            backwards = true;
+            offset = (anchor->page - page.page - 1) * kPageSize;
+        }
+        const Condition c = page.condition && key;
+        db::Statement st = connection.prepare(columns + whereClause(c)
+                                                  + (backwards ? QStringLiteral(" ORDER BY sid ASC")
+                                                               : QStringLiteral(" ORDER BY sid DESC"))
+                                                  + QStringLiteral(" LIMIT ? OFFSET ?"),
+                                              &r);
+        if (r.ok()) {
+            st.bindAll(c.values + QVariantList{kPageSize, offset});
+            while (st.next())
+                readRow(st);
+            if (!st.error().isEmpty())
+                r = {db::Status::Error, st.error()};
+        }
+        if (backwards)
+            std::reverse(rows.begin(), rows.end());
+    }
+    if (r.ok() && rows.empty()) {
         // The whole history is paged on its keys alone, so that an index holding only the key can
         // skip the rows before the page without reading them; a view with a condition reads its
         // rows in key order and stops at the page.
-        const QString columns = QStringLiteral("SELECT sid, destinatario, f_envio, f_programada, mensaje, estado FROM Historial");
         db::Statement st = connection.prepare(
             page.condition.isEmpty()
                 ? QString(columns + QStringLiteral(" WHERE sid IN (SELECT sid FROM Historial ORDER BY sid DESC LIMIT ? "
@@ -191,7 +235,7 @@ HistoryPage buildHistoryPage(db::Connection &connection, const ViewOptions &opti
         if (r.ok()) {
             st.bindAll(page.condition.values + QVariantList{kPageSize, page.page * kPageSize});
             while (st.next())
-                rows.push_back({st.value(0).toLongLong(), st.text(1), st.text(2), st.text(3), st.text(4), st.text(5)});
+                readRow(st);
             if (!st.error().isEmpty())
                 r = {db::Status::Error, st.error()};
         }
@@ -201,6 +245,9 @@ HistoryPage buildHistoryPage(db::Connection &connection, const ViewOptions &opti
         page.error = r.error;
         return page;
     }
+    if (!rows.empty())
+        page.anchor = PageAnchor{page.page,          rows.front().sid,        rows.back().sid, options.kind,
+                                 options.filtering, options.filter.sql, options.filter.values};
 
     std::vector<Breakdown> breakdowns;
     breakdowns.reserve(rows.size());

@@ -21,12 +21,27 @@ enum class ViewKind { All = 0, Sent = 1, Scheduled = 2 };
 // The condition of a "Ver" option; `now` is nowStamp().
 Condition viewCondition(ViewKind kind, const QString &now);
 
+// What the view showed last: its page, the sids of the newest and the oldest send on it, and
+// the view they were read under. Other workstations add and delete sends between two pages: the
+// next page is read from these keys (the sends older than the oldest one shown), never by counting
+// rows from the top, so a page turn never hides or repeats a send.
+struct PageAnchor {
+    qint64 page = 0;
+    qint64 newest = 0;
+    qint64 oldest = 0;
+    ViewKind kind = ViewKind::All;
+    bool filtering = false;
+    QString filterSql;
+    QVariantList filterValues;
+};
+
 struct ViewOptions {
     ViewKind kind = ViewKind::All;
     bool filtering = false;            // "Filtrar" ticked
     Condition filter;                // the condition the filter panel built last
     bool showNames = false;     // "Mostrar nombres"
     qint64 page = 0;               // the page bar's position, from 0
+    std::optional<PageAnchor> anchor;   // the page shown before, if any
 };
 
 // The whole condition of the view: the "Ver" option and, while "Filtrar" is ticked, the filter.
@@ -53,6 +68,7 @@ struct HistoryPage {
     bool canCancelAll = false;      // "Cancelar todos" enabled
     bool canDeleteAllSent = false;      // "Eliminar todos (enviados)" enabled
     Condition condition;             // what the view lists; the bulk actions act on it
+    std::optional<PageAnchor> anchor;   // this page, for the next one to be read from
 };
 
 // `now` is nowStamp(). A null column in a row is read as an empty text.

@@ -11,9 +11,13 @@
 #include "contacts_harness.h"
 #include "platform/db/spanish_order.h"
 #include "platform/xlsx/read_book.h"
+#include "platform/xlsx/workbook_writer.h"
+#include "support/file_size_limit.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 #include <QUrl>
@@ -95,7 +99,7 @@ private Q_SLOTS:
         QCOMPARE(h.prompter.callsOf(Kind::Input).size(), 0);
         const auto shownMessages = h.prompter.callsOf(Kind::Message);
         QCOMPARE(shownMessages.size(), 1);
-        QCOMPARE(shownMessages.at(0).text, QStringLiteral("Exportación completa"));
+        QCOMPARE(shownMessages.at(0).text, QStringLiteral("Exportación completa\n\nSe han exportado 3 contactos."));
         QCOMPARE(shownMessages.at(0).title, QStringLiteral("Exportar listado de contactos a Excel"));
         QCOMPARE(shownMessages.at(0).icon, ui::Icon::Information);
         QCOMPARE(h.shell.urls(), QStringList{QUrl::fromLocalFile(path + QStringLiteral(".xlsx")).toString()});
@@ -182,8 +186,43 @@ private Q_SLOTS:
         h.ok();
         QCOMPARE(f.contactsTab().exportList().status, Status::SaveFailed);
         QCOMPARE(h.prompter.lastCall().title, QStringLiteral("Exportar listado de contactos a Excel"));
-        QVERIFY(h.prompter.lastCall().text != QStringLiteral("Exportación completa"));
+        QVERIFY(!h.prompter.lastCall().text.startsWith(QStringLiteral("Exportación completa")));
         QVERIFY(h.shell.urls().isEmpty());
+    }
+
+    // A disk that fills during the export: the failure is reported and the earlier workbook kept.
+    void aWorkbookCutShortIsNeverComplete()
+    {
+        Harness h;
+        h.d.connection.execute(QStringLiteral("BEGIN"));
+        for (int i = 0; i < 3000; ++i)
+            h.d.addContact(ContactRow{QStringLiteral("Contacto %1 ").arg(i).repeated(3), QStringLiteral("3460%1").arg(1000000 + i * 7919 % 900000),
+                                      {}, QStringLiteral("Comentario %1 ").arg(i * 31).repeated(3), {}});
+        h.d.connection.execute(QStringLiteral("COMMIT"));
+        ContactBookFeature f(h.context);
+        f.refreshContactList(true);
+        const QString path = h.d.home.file(QStringLiteral("listado.xlsx"));
+        xlsx::Sheet earlier;
+        earlier.setText(1, 1, QStringLiteral("Listado anterior"));
+        QVERIFY(xlsx::save(path, {earlier}).ok());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        h.prompter.answerSaveFile(path);
+        h.ok();
+        exporting::ExportResult r;
+        {
+            const testing::FileSizeLimit cap{100 * 1024};
+            QVERIFY(cap.isActive());
+            r = f.contactsTab().exportList();
+        }
+        QCOMPARE(r.status, Status::SaveFailed);
+        QVERIFY(h.prompter.lastCall().text.startsWith(QStringLiteral("No se ha podido guardar el archivo")));
+        QVERIFY(h.shell.urls().isEmpty());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
     }
 
     // Pages are read from the database one at a time: every contact of a long book shows once,
@@ -199,9 +238,9 @@ private Q_SLOTS:
         QCOMPARE(records.reload(h.d.connection, std::nullopt), ContactRecords::Status::Ok);
         QCOMPARE(records.total(), 130);
         std::vector<Contact> pages;
-        for (qint64 from = 0; from < records.total(); from += kContactsPerPage) {
-            const std::vector<Contact> page = records.slice(from, kContactsPerPage);
-            QCOMPARE(qint64(page.size()), std::min<qint64>(kContactsPerPage, 130 - from));
+        for (qint64 n = 0; n * kContactsPerPage < records.total(); ++n) {
+            const std::vector<Contact> page = records.page(n);
+            QCOMPARE(qint64(page.size()), std::min<qint64>(kContactsPerPage, 130 - n * kContactsPerPage));
             pages.insert(pages.end(), page.begin(), page.end());
         }
         const std::vector<Contact> all = records.rows();
@@ -221,8 +260,7 @@ private Q_SLOTS:
         Condition filter{QStringLiteral("telefono > ?"), {QStringLiteral("34600001100")}};
         QCOMPARE(records.reload(h.d.connection, filter), ContactRecords::Status::Ok);
         QCOMPARE(records.total(), 29);
-        QCOMPARE(records.slice(0, 50).size(), size_t(29));
-        QVERIFY(records.slice(29, 50).empty());
+        QCOMPARE(records.page(0).size(), size_t(29));
 
         QCOMPARE(records.reload(h.d.connection, std::nullopt), ContactRecords::Status::Ok);
         const QString path = h.d.home.file(QStringLiteral("todas.xlsx"));
@@ -237,6 +275,104 @@ private Q_SLOTS:
         QCOMPARE(sheet.text(exporting::kFirstRow + 129, 2), QStringLiteral("zeta"));
         QVERIFY(sheet.cell(exporting::kHeaderRow, 2)->style.bold);
         QVERIFY(sheet.widths.contains(2));
+    }
+
+    // Another workstation adds contacts that sort before the page shown, and deletes some of the
+    // ones already seen: the next page starts right after the last contact shown, the page before
+    // ends right before the first one, and nothing is shown twice or skipped.
+    void pageTurnsFollowTheRowsShownWhileOthersWrite()
+    {
+        Harness h;
+        const char *names[] = {"Óscar", "oscar", "Nuria", "ñandú", "Zoe"};
+        for (int i = 0; i < 150; ++i)
+            h.d.addContact(QString::fromUtf8(names[i % 5]) + QStringLiteral(" %1").arg(i % 30, 2, 10, QLatin1Char('0')),
+                           QStringLiteral("3460000%1").arg(1000 + i));
+        ContactRecords records;
+        QCOMPARE(records.reload(h.d.connection, std::nullopt), ContactRecords::Status::Ok);
+        const std::vector<Contact> before = records.rows();
+        const std::vector<Contact> first = records.page(0);
+        QCOMPARE(first.size(), size_t(50));
+
+        db::Connection other;
+        QVERIFY(other.open(h.d.connection.path()).ok());
+        for (int i = 0; i < 60; ++i)
+            QVERIFY(other.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono) VALUES (?, ?)"),
+                                  {QStringLiteral("Álvaro %1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("34611000%1").arg(100 + i)})
+                        .ok());
+        QVERIFY(other.execute(QStringLiteral("DELETE FROM Agenda WHERE sid IN (?, ?)"), {first.at(3).sid, first.at(4).sid}).ok());
+
+        const std::vector<Contact> second = records.page(1);
+        QCOMPARE(second.size(), size_t(50));
+        for (size_t i = 0; i < second.size(); ++i)
+            QCOMPARE(second[i].sid, before[50 + i].sid);
+        const std::vector<Contact> third = records.page(2);
+        QCOMPARE(third.size(), size_t(50));
+        QCOMPARE(third.front().sid, before[100].sid);
+        QCOMPARE(third.back().sid, before[149].sid);
+        // Back one page: the same contacts as on the way forward.
+        const std::vector<Contact> back = records.page(1);
+        QCOMPARE(back.size(), size_t(50));
+        QCOMPARE(back.front().sid, second.front().sid);
+        QCOMPARE(back.back().sid, second.back().sid);
+        // A redraw of the page showing keeps it; only the first page is read from the top.
+        QCOMPARE(records.page(1).front().sid, second.front().sid);
+        QCOMPARE(records.page(0).front().name, QStringLiteral("Álvaro 00"));
+        // From page 0 straight to page 2: counted on from the last contact of page 0.
+        QCOMPARE(records.page(2).front().sid, records.rows().at(100).sid);
+    }
+
+    // The tab's page bar turns pages the same way.
+    void theTabsPagesFollowTheRowsShown()
+    {
+        Harness h;
+        for (int i = 0; i < 120; ++i)
+            h.d.addContact(QStringLiteral("Contacto %1").arg(i, 3, 10, QLatin1Char('0')),
+                           QStringLiteral("3460000%1").arg(1000 + i));
+        ContactBookFeature f(h.context);
+        f.refreshContactList(true);
+        QVERIFY(findNode(f.contactsPanel()->contactList(), QStringLiteral("pContacto 50")));
+        db::Connection other;
+        QVERIFY(other.open(h.d.connection.path()).ok());
+        for (int i = 0; i < 60; ++i)
+            QVERIFY(other.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono) VALUES (?, ?)"),
+                                  {QStringLiteral("Ana %1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("34611000%1").arg(100 + i)})
+                        .ok());
+        f.contactsPanel()->pageBar()->setValue(1);
+        QTreeWidget *tree = f.contactsPanel()->contactList();
+        QCOMPARE(tree->topLevelItemCount(), 50);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Contacto 050"));
+        QCOMPARE(tree->topLevelItem(49)->text(0), QStringLiteral("Contacto 099"));
+        QCOMPARE(f.contactsPanel()->pageLabel()->text(), QStringLiteral("Página 2 de 3"));
+    }
+
+    // The export writes what the list holds when it runs: contacts another workstation added
+    // after the view was drawn are in it, and none that the user was shown is left out.
+    void theExportTakesTheListAsItStandsWhenItRuns()
+    {
+        Harness h;
+        for (int i = 0; i < 120; ++i)
+            h.d.addContact(QStringLiteral("Contacto %1").arg(i, 3, 10, QLatin1Char('0')),
+                           QStringLiteral("3460000%1").arg(1000 + i));
+        ContactBookFeature f(h.context);
+        f.refreshContactList(true);
+        QCOMPARE(f.contactRecords().total(), 120);
+        db::Connection other;
+        QVERIFY(other.open(h.d.connection.path()).ok());
+        for (int i = 0; i < 60; ++i)
+            QVERIFY(other.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono) VALUES (?, ?)"),
+                                  {QStringLiteral("Ana %1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("34611000%1").arg(100 + i)})
+                        .ok());
+        const QString path = h.d.home.file(QStringLiteral("todos.xlsx"));
+        h.prompter.answerSaveFile(path);
+        h.ok();
+        const exporting::ExportResult r = f.contactsTab().exportList();
+        QCOMPARE(r.status, Status::Exported);
+        QCOMPARE(r.rows, 180);
+        QCOMPARE(h.prompter.lastCall().text, QStringLiteral("Exportación completa\n\nSe han exportado 180 contactos."));
+        const xlsx::ReadSheet sheet = xlsx::readWorkbook(path).sheets.value(0);
+        QCOMPARE(sheet.lastRow, exporting::kFirstRow + 179);
+        QCOMPARE(sheet.text(exporting::kFirstRow, 2), QStringLiteral("Ana 00"));
+        QCOMPARE(sheet.text(exporting::kFirstRow + 179, 2), QStringLiteral("Contacto 119"));
     }
 
     void namesInSpanishOrder()

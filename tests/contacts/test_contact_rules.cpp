@@ -77,6 +77,54 @@ private Q_SLOTS:
         QCOMPARE(filterNames(d, 42, -1, QStringLiteral("brien")), QStringList{QStringLiteral("O'Brien")});
     }
 
+    // Words far longer than any name (the database refuses LIKE patterns past 50,000 bytes) are
+    // still looked for, by every text operator of the three filters, and never give an SQL error.
+    void longWordsAreLookedForWithoutAnError()
+    {
+        Database d;
+        const QString word = QStringLiteral("ñandú ").repeated(12000);     // 72,000 characters
+        const qint64 holder = d.addContact(contactstest::ContactRow{QStringLiteral("Largo"), QStringLiteral("1"), {},
+                                                     QStringLiteral("«") + word + QStringLiteral("»"), {}});
+        d.addContact(contactstest::ContactRow{QStringLiteral("Corto"), QStringLiteral("2"), {}, QStringLiteral("nada"), {}});
+        const QString upper = word.toUpper();
+        const struct {
+            int op;
+            QString words;
+            QStringList names;
+        } cases[] = {
+            {0, upper, {QStringLiteral("Largo")}},
+            {2, QStringLiteral("«") + upper, {QStringLiteral("Largo")}},
+            {2, upper, {}},
+            {3, upper + QStringLiteral("»"), {QStringLiteral("Largo")}},
+            {3, upper, {}},
+            {4, upper, {QStringLiteral("Corto")}},
+            {6, QStringLiteral("«") + upper, {QStringLiteral("Corto")}},
+            {7, upper + QStringLiteral("»"), {QStringLiteral("Corto")}},
+            {1, upper, {}},
+        };
+        const auto names = [&d](const Condition &condition) {
+            db::Result r;
+            QStringList found;
+            for (const db::Row &row : d.connection.select(QStringLiteral("SELECT nombre FROM Agenda WHERE ") + condition.sql
+                                                              + QStringLiteral(" ORDER BY sid"),
+                                                          condition.values, &r))
+                found << row.value(0).toString();
+            return r.ok() ? found : QStringList{QStringLiteral("<error> ") + r.error};
+        };
+        for (const auto &c : cases) {
+            const FilterResult tab = filterCondition(5, c.op, c.words);
+            QVERIFY(tab.ok());
+            QCOMPARE(names(tab.condition), c.names);
+            const picker::FieldClause clause = picker::fieldClause(5, c.op, c.words);
+            QVERIFY(clause.condition);
+            QCOMPARE(names(*clause.condition), c.names);
+        }
+        ContactRecords records;
+        QCOMPARE(records.reload(d.connection, filterCondition(5, 0, upper).condition), ContactRecords::Status::Ok);
+        QCOMPARE(records.total(), 1);
+        QCOMPARE(records.page(0).front().sid, holder);
+    }
+
     // Names compare without case for every letter, not only A-Z: "ángel" is "Ángel", "ñoño" is
     // "Ñoño", while an accent still makes another word and "ñ" stays apart from "n". The three
     // filters (contacts tab, picker, group administration) and the group-name look-ups agree.
@@ -131,6 +179,44 @@ private Q_SLOTS:
         QVERIFY(groups::contactListCondition(d.connection, accentedGroup, byName).where);
         QVERIFY(groupExists(d.connection, QStringLiteral("peña")));
         QVERIFY(!groupExists(d.connection, QStringLiteral("pena")));
+    }
+
+    // Every look-up of a group by the name the user typed or picked folds every letter: the
+    // recipient picker's group filter, the contact filter's "Miembros de", the group
+    // administration's and the uniqueness check of a new group. An accent still makes another name.
+    void groupLookUpsFoldEveryLetter()
+    {
+        Database d;
+        const qint64 pena = d.addGroup(QStringLiteral("Peña Ártica"));
+        const qint64 alvaro = d.addGroup(QStringLiteral("ÁLVARO Y ÑOÑO"));
+        d.addContact(QStringLiteral("Ana"), QStringLiteral("1"), QString::number(pena));
+        d.addContact(QStringLiteral("Bea"), QStringLiteral("2"), QString::number(alvaro));
+        d.addContact(QStringLiteral("Carla"), QStringLiteral("3"));
+
+        const auto pickerNames = [&d](const QString &group) {
+            const picker::PickerCondition p = picker::pickerCondition(d.connection, {0, 0, QString(), true, group});
+            return p.condition ? d.names(p.condition->sql, p.condition->values) : QStringList{QStringLiteral("<error>")};
+        };
+        QCOMPARE(pickerNames(QStringLiteral("PEÑA ÁRTICA")), QStringList{QStringLiteral("Ana")});
+        QCOMPARE(pickerNames(QStringLiteral("álvaro y ñoño")), QStringList{QStringLiteral("Bea")});
+        // A name that is not a group's (the accent differs) filters by no group.
+        QCOMPARE(pickerNames(QStringLiteral("Pena Artica")).size(), 3);
+
+        QCOMPARE(groupSidByName(d.connection, QStringLiteral("álvaro y ñoño")), std::optional<qint64>(alvaro));
+        QCOMPARE(groupSidByName(d.connection, QStringLiteral("alvaro y nono")), std::nullopt);
+        QCOMPARE(filterNames(d, 0, 0, QString(), groupSidByName(d.connection, QStringLiteral("peña ártica"))),
+                 QStringList{QStringLiteral("Ana")});
+
+        groups::AdminFilter byName;
+        byName.byGroup = true;
+        byName.group = QStringLiteral("ÁLVARO Y ÑOÑO").toLower();
+        const groups::AdminCondition a = groups::contactListCondition(d.connection, pena, byName);
+        QVERIFY(a.where);
+        QCOMPARE(d.names(a.where->sql, a.where->values), QStringList{QStringLiteral("Bea")});
+
+        QVERIFY(groupExists(d.connection, QStringLiteral("peña ártica")));
+        QVERIFY(groupExists(d.connection, QStringLiteral("Álvaro y Ñoño")));
+        QVERIFY(!groupExists(d.connection, QStringLiteral("Alvaro y Nono")));
     }
 
     // "mayor que" / "menor que" on names follow the Spanish order the lists use, not the bytes.
@@ -549,8 +635,8 @@ private Q_SLOTS:
         QCOMPARE(r.rows()[0].phone, QStringLiteral("1"));
         QCOMPARE(r.rows()[1].phone, QStringLiteral("3"));
         QCOMPARE(r.rows()[2].name, QStringLiteral("beta"));
-        QCOMPARE(r.slice(2, 50).size(), size_t(1));
-        QVERIFY(r.slice(3, 50).empty());
+        QCOMPARE(r.page(1, 2).size(), size_t(1));
+        QCOMPARE(r.page(1, 2).front().name, QStringLiteral("beta"));
         const FilterResult f = filterCondition(0, 1, QStringLiteral("ALFA"));
         QCOMPARE(r.reload(d.connection, f.condition), ContactRecords::Status::Ok);
         QCOMPARE(r.total(), 2);

@@ -476,6 +476,68 @@ private Q_SLOTS:
         QCOMPARE(rootTexts(f.groupsPanel()->groupList()), QStringList{QStringLiteral("Sin grupos")});
     }
 
+    // Another workstation adds contacts that sort early and members of the group while the
+    // window pages: both lists read on from the rows they showed.
+    void groupAdministrationPagesFollowTheRowsShown()
+    {
+        Harness h;
+        CountingLists listViews;
+        groups::GroupAdminLauncher launcher(h.context, listViews);
+        const qint64 g = h.d.addGroup(QStringLiteral("Amigos"));
+        h.d.connection.execute(QStringLiteral("BEGIN"));
+        for (int i = 0; i < 150; ++i)
+            h.d.addContact(QStringLiteral("Contacto %1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("3460000%1").arg(1000 + i),
+                           i < 80 ? QString::number(g) : QString());
+        h.d.connection.execute(QStringLiteral("COMMIT"));
+        groups::GroupAdminDialog *w = launcher.open(g);
+        QCOMPARE(rootTexts(w->contactList()).size(), 100);
+
+        db::Connection other;
+        QVERIFY(other.open(h.d.connection.path()).ok());
+        for (int i = 0; i < 30; ++i)
+            QVERIFY(other.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono, grupos_sid) VALUES (?, ?, ?)"),
+                                  {QStringLiteral("Ana %1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("34611000%1").arg(100 + i),
+                                   QString::number(g)})
+                        .ok());
+        // A member shown on the first page leaves the book.
+        QVERIFY(other.execute(QStringLiteral("DELETE FROM Agenda WHERE nombre='Contacto 000'")).ok());
+
+        w->contactPageBar()->setValue(1);
+        const QStringList book = rootTexts(w->contactList());
+        QCOMPARE(book.value(0), QStringLiteral("Contacto 100"));
+        QCOMPARE(book.value(book.size() - 1), QStringLiteral("Contacto 149"));
+        w->memberPageBar()->setValue(1);
+        const QStringList members = rootTexts(w->memberList());
+        QCOMPARE(members.value(0), QStringLiteral("Contacto 050"));
+    }
+
+    // The recipient picker pages the same way: pages of contacts read on from the contacts shown.
+    void pickerPagesFollowTheRowsShown()
+    {
+        Harness h;
+        h.d.addGroup(QStringLiteral("Amigos"));
+        h.d.connection.execute(QStringLiteral("BEGIN"));
+        for (int i = 0; i < 350; ++i)
+            h.d.addContact(QStringLiteral("Contacto %1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("3460000%1").arg(1000 + i));
+        h.d.connection.execute(QStringLiteral("COMMIT"));
+        FakeBox box;
+        picker::PickerLauncher launcher(h.context, box);
+        picker::ContactPickerDialog *p = launcher.open();
+        p->pageBar()->setValue(1);    // the group took the first place: Contacto 099 to 198
+        QCOMPARE(rootTexts(p->bookList()).value(0), QStringLiteral("Contacto 099"));
+
+        db::Connection other;
+        QVERIFY(other.open(h.d.connection.path()).ok());
+        for (int i = 0; i < 30; ++i)
+            QVERIFY(other.execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono) VALUES (?, ?)"),
+                                  {QStringLiteral("Ana %1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("34611000%1").arg(100 + i)})
+                        .ok());
+        p->pageBar()->setValue(2);
+        QCOMPARE(rootTexts(p->bookList()).value(0), QStringLiteral("Contacto 199"));
+        p->pageBar()->setValue(1);
+        QCOMPARE(rootTexts(p->bookList()).value(0), QStringLiteral("Contacto 099"));
+    }
+
     void groupAdministration()
     {
         Harness h;

@@ -256,6 +256,40 @@ private Q_SLOTS:
         }
     }
 
+    // The gateway's numbers are stored as the send's reply gave them, blanks and all; every
+    // statement that picks a send by its number finds the same rows.
+    void blanksAroundTheNumberStillNameTheSend()
+    {
+        Database db;
+        const qint64 padded = db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = " 213 "});
+        db.insert({.recipients = "1", .scheduledFor = "2024-06-02 10:00", .gatewayId = "2130"});
+        FakeGateway gateway;
+        gateway.replies = {{"213", "0|213"}};
+        ScriptedAsk ask{{"SI"}};
+        const CancelAllOutcome all = cancelAllScheduled(db.connection, {}, ana, now, ask.fn(), gateway.fn());
+        QCOMPARE(all.cancelled, 1);
+        QCOMPARE(db.count("sid=?", {padded}), qint64(0));
+        QCOMPARE(db.count(), qint64(1));
+
+        for (const char *reply : {"0|213", "4|213"}) {
+            const qint64 sid = db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "\t213  "});
+            const CancelRequest req = buildCancelRequest(db.connection, QStringLiteral("pMensaje %1").arg(sid), ana, 0);
+            QCOMPARE(req.smsId, QStringLiteral("213"));
+            const CancelOutcome one = recordCancelReply(db.connection, QString::fromLatin1(reply), req.smsId);
+            QVERIFY(one.changed);
+            if (one.status == CancelOutcome::Status::Cancelled) {
+                QCOMPARE(db.count("sid=?", {sid}), qint64(0));
+            } else {
+                QCOMPARE(one.status, CancelOutcome::Status::AlreadySent);
+                QCOMPARE(db.connection.scalar("SELECT f_programada FROM Historial WHERE sid=?", {sid}).toString(),
+                         QStringLiteral("Inmediato"));
+                QVERIFY(deleteRefusedSend(db.connection, req.smsId).ok());
+                QCOMPARE(db.count("sid=?", {sid}), qint64(0));
+            }
+        }
+        QCOMPARE(db.count("id_web='2130'"), qint64(1));
+    }
+
     void cancelAllNothingToCancel()
     {
         Database db;

@@ -192,6 +192,24 @@ private Q_SLOTS:
         QVERIFY(refused.message.contains(QStringLiteral("demasiado grandes")));
     }
 
+    // A number stored with blanks around it is asked about trimmed; its report lands on it.
+    void blanksAroundTheNumberStillTakeTheReport()
+    {
+        Database db;
+        db.insert({.recipients = "34600123456", .gatewayId = " 213 ", .username = "ana"});
+        db.insert({.recipients = "34600123457", .gatewayId = "214 ", .username = "ana"});
+        db.insert({.recipients = "1", .gatewayId = "2130", .username = "ana"});
+        const PendingReport p = findPendingReports(db.connection, ana, minutes);
+        QVERIFY(p.ids.contains(QStringLiteral("213")));
+        const ReportOutcome out = recordReportReply(db.connection, "0|213|34600123456|0\r\n5|214", ana);
+        QCOMPARE(out.updated, 1);
+        QCOMPARE(out.deleted, 1);
+        QCOMPARE(db.connection.scalar("SELECT estado FROM Historial WHERE id_web=' 213 '").toString(),
+                 QStringLiteral("0|34600123456|0"));
+        QCOMPARE(db.count(), qint64(2));
+        QCOMPARE(db.stateOf("2130"), QStringLiteral("0|0|0"));
+    }
+
     void connectionErrorText()
     {
         Database db;

@@ -25,6 +25,12 @@ QStringList headers()
             QStringLiteral("Fecha de nacimiento")};
 }
 
+QString doneMessage(qint64 rows)
+{
+    return kExportDoneTitle + QStringLiteral("\n\nSe han exportado ") + QString::number(rows)
+        + (rows == 1 ? QStringLiteral(" contacto.") : QStringLiteral(" contactos."));
+}
+
 QString confirmPrompt(qint64 rows)
 {
     return QStringLiteral("Se van a exportar a Excel ") + QString::number(rows)
@@ -86,11 +92,14 @@ xlsx::Sheet listSheet(const std::vector<Contact> &contactList)
 ExportResult exportContactList(Services services, const ContactRecords &contactList, const QString &folder)
 {
     ExportResult result;
-    if (contactList.total() == 0) {
-        result.status = ExportResult::Status::NoContacts;
+    // The list as it stands now: other workstations may have changed it since the view was drawn.
+    const qint64 rows = contactList.countNow();
+    if (rows <= 0) {
+        result.status = rows == 0 ? ExportResult::Status::NoContacts : ExportResult::Status::SaveFailed;
+        if (rows < 0)
+            services.prompter.message(kListReadError, kExportTitle, ui::Icon::Warning);
         return result;
     }
-    const qint64 rows = contactList.total();
     if (rows > kRowsWithoutAsking) {
         const history::AskText ask = [&services](const QString &prompt, const QString &title,
                                                         const QString &fallback) {
@@ -126,9 +135,7 @@ ExportResult exportContactList(Services services, const ContactRecords &contactL
         writer.finish();
         // A list that could not be read whole is not left behind as if it were.
         saved = readBackRows ? sheet.finish()
-                          : xlsx::SaveResult{xlsx::SaveResult::Status::Failed,
-                                             QStringLiteral("No se ha podido leer la lista de contactos. Inténtelo de "
-                                                            "nuevo más tarde."),
+                          : xlsx::SaveResult{xlsx::SaveResult::Status::Failed, kListReadError,
                                              QStringLiteral("contact query failed")};
     }
     if (!saved.ok()) {
@@ -137,7 +144,7 @@ ExportResult exportContactList(Services services, const ContactRecords &contactL
         return result;
     }
     result.rows = int(written);
-    services.prompter.message(kExportDoneTitle, kExportTitle, ui::Icon::Information);
+    services.prompter.message(doneMessage(written), kExportTitle, ui::Icon::Information);
     services.shell.openUrl(QUrl::fromLocalFile(result.path).toString());
     return result;
 }

@@ -11,8 +11,9 @@
 namespace db { class Connection; }
 namespace ui { class BusyCursor; class Prompter; class Shell; }
 
-// "Exportar listado de contactos a Excel": the rows the contacts tab holds (the whole book or the
-// filter's result, every page, in name order) written as one worksheet. The sheet is computed
+// "Exportar listado de contactos a Excel": the rows the contacts tab lists (the whole book or the
+// filter's result, every page, in name order, as they stand when the export runs) written as one
+// worksheet. The sheet is computed
 // first, so what goes into the workbook is checked without opening one.
 namespace contacts::exporting {
 
@@ -21,6 +22,8 @@ inline const QString kExportDoneTitle = QStringLiteral("Exportación completa");
 inline const QString kConfirmTitle = QStringLiteral("Confirmar exportación");
 inline const QString kInitialAnswer = QStringLiteral("Escriba SI o cancele la operación");
 inline const QString kSuggestedFileName = QStringLiteral("Contactos.xlsx");
+inline const QString kListReadError =
+    QStringLiteral("No se ha podido leer la lista de contactos. Inténtelo de nuevo más tarde.");
 
 // Row 2 holds the headers, the contacts start in row 3, columns B to H; A and row 1 stay empty.
 inline constexpr int kHeaderRow = 2;
@@ -32,6 +35,9 @@ inline constexpr int kLastColumn = 8;
 inline constexpr qint64 kRowsWithoutAsking = 5000;
 
 QStringList headers();
+
+// The message that closes an export: "Exportación completa" and how many contacts were written.
+QString doneMessage(qint64 rows);
 
 // The prompt of the typed confirmation for a long list.
 QString confirmPrompt(qint64 rows);

@@ -2,6 +2,8 @@
 
 #include "contacts/groups/group_membership.h"
 
+#include <algorithm>
+
 namespace contacts::groups {
 
 namespace {
@@ -103,7 +105,35 @@ AdminCondition contactListCondition(db::Connection &connection, qint64 group, co
     return {where, {}};
 }
 
-ListPage contactPage(db::Connection &connection, qint64 group, const Condition &where, qint64 position)
+namespace {
+
+// Page `position` of the contacts `where` selects, in `order`, read on from the page shown before.
+bool readKeyedPage(db::Connection &connection, const Condition &where, qint64 position, qint64 pageSize,
+                   const std::optional<PageAnchor> &shown, bool byName, std::vector<Contact> &rows, db::Result &r)
+{
+    const PagePlan plan = byName ? planNamePage(shown, where, position, pageSize)
+                                 : planSidPage(shown, where, position, pageSize);
+    const auto read = [&](const Condition &key, bool backwards, qint64 offset) {
+        const Condition c = where && key;
+        const QString order = byName ? nameOrder(backwards)
+                                     : (backwards ? QStringLiteral(" ORDER BY sid DESC") : QStringLiteral(" ORDER BY sid ASC"));
+        const std::vector<db::Row> found = connection.select(
+            pickedContacts() + c.sql + order + QStringLiteral(" LIMIT ? OFFSET ?"), c.values + QVariantList{pageSize, offset}, &r);
+        for (const db::Row &row : found)
+            rows.push_back(picker::contactFromRow(row));
+        if (backwards)
+            std::reverse(rows.begin(), rows.end());
+    };
+    read(plan.key, plan.backwards, plan.offset);
+    if (r.ok() && rows.empty() && position > 0)
+        read({}, true, 0);    // everything past the page shown went meanwhile: the last rows there are
+    return r.ok();
+}
+
+} // namespace
+
+ListPage contactPage(db::Connection &connection, qint64 group, const Condition &where, qint64 position,
+                     const std::optional<PageAnchor> &shown)
 {
     ListPage p;
     db::Result r;
@@ -113,53 +143,37 @@ ListPage contactPage(db::Connection &connection, qint64 group, const Condition &
         return failure(r);
     p.pageBar = picker::paginate(p.rows, position, kContactPageSize, kEmptyPageLabel);
     if (p.rows > 0) {
-        QVariantList values = where.values;
-        values << kContactPageSize << p.pageBar.page * kContactPageSize;
-        const std::vector<db::Row> rows = connection.select(
-            pickedContacts() + where.sql + QStringLiteral(" ORDER BY nombre COLLATE ESPANOL ASC, sid ASC LIMIT ? OFFSET ?"),
-            values, &r);
-        if (!r.ok())
+        std::vector<Contact> rows;
+        if (!readKeyedPage(connection, where, p.pageBar.page, kContactPageSize, shown, true, rows, r))
             return failure(r);
-        for (const db::Row &row : rows) {
-            const Contact c = picker::contactFromRow(row);
+        for (const Contact &c : rows)
             picker::appendContactNodes(c, inGroupList(c.groupSids, group) ? kMemberImage : kContactImage,
                           kDetailImage, p.nodes, kMobileTitle);
-        }
+        if (!rows.empty())
+            p.anchor = anchorOf(p.pageBar.page, where, rows.front(), rows.back(), false);
     }
     withoutContacts(p);
     return p;
 }
 
-ListPage memberPage(db::Connection &connection, qint64 group, qint64 position)
+ListPage memberPage(db::Connection &connection, qint64 group, qint64 position, const std::optional<PageAnchor> &shown)
 {
     ListPage p;
     db::Result r;
-    const QString member = picker::memberSql();
-    const QString t = QString::number(group);
-    p.rows = connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE ") + member, {t}, &r).toLongLong();
+    const Condition member{picker::memberSql(), {QString::number(group)}};
+    p.rows = connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Agenda WHERE ") + member.sql, member.values, &r)
+                 .toLongLong();
     if (!r.ok())
         return failure(r);
     p.pageBar = picker::paginate(p.rows, position, kMemberPageSize, kEmptyPageLabel);
     if (p.rows > 0) {
-        // Each page starts after the largest sid of the earlier ones, so no member is skipped or
-        // shown twice even when the list changed between two pages.
-        qint64 from = 0;
-        if (p.pageBar.page > 0) {
-            from = connection
-                        .scalar(QStringLiteral("SELECT MAX(sid) FROM (SELECT sid FROM Agenda WHERE ") + member
-                                    + QStringLiteral(" ORDER BY sid ASC LIMIT ?)"),
-                                {t, p.pageBar.page * kMemberPageSize}, &r)
-                        .toLongLong();
-            if (!r.ok())
-                return failure(r);
-        }
-        const std::vector<db::Row> rows = connection.select(
-            pickedContacts() + member + QStringLiteral(" AND sid > ? ORDER BY sid ASC LIMIT ?"),
-            {t, from, kMemberPageSize}, &r);
-        if (!r.ok())
+        std::vector<Contact> rows;
+        if (!readKeyedPage(connection, member, p.pageBar.page, kMemberPageSize, shown, false, rows, r))
             return failure(r);
-        for (const db::Row &row : rows)
-            picker::appendContactNodes(picker::contactFromRow(row), kContactImage, kDetailImage, p.nodes, kMobileTitle);
+        for (const Contact &c : rows)
+            picker::appendContactNodes(c, kContactImage, kDetailImage, p.nodes, kMobileTitle);
+        if (!rows.empty())
+            p.anchor = anchorOf(p.pageBar.page, member, rows.front(), rows.back(), false);
     }
     withoutContacts(p);
     return p;

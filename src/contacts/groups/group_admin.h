@@ -1,6 +1,7 @@
 #pragma once
 
 #include "contacts/picker/contact_condition.h"
+#include "contacts/keyed_pages.h"
 #include "contacts/picker/contact_nodes.h"
 #include "platform/db/connection.h"
 
@@ -42,14 +43,19 @@ struct ListPage {
     picker::PageBar pageBar;
     std::vector<picker::Node> nodes;
     qint64 rows = 0;
+    std::optional<PageAnchor> anchor;     // this page, for the next one to be read from
 };
 
 // The contact book at `position` (brought back to the last page when the list got shorter), by
-// name; members of `group` carry image 2, the others image 1.
-ListPage contactPage(db::Connection &connection, qint64 group, const Condition &where, qint64 position);
+// name; members of `group` carry image 2, the others image 1. `shown` is the page shown before:
+// the page is read on from its contacts (keyed_pages.h).
+ListPage contactPage(db::Connection &connection, qint64 group, const Condition &where, qint64 position,
+                     const std::optional<PageAnchor> &shown = std::nullopt);
 
-// The group's members at `position`, 50 a page in the order they were created.
-ListPage memberPage(db::Connection &connection, qint64 group, qint64 position);
+// The group's members at `position`, 50 a page in the order they were created, read on from the
+// page `shown` before.
+ListPage memberPage(db::Connection &connection, qint64 group, qint64 position,
+                    const std::optional<PageAnchor> &shown = std::nullopt);
 
 // The names of the other groups, by name.
 QStringList otherGroups(db::Connection &connection, qint64 group, db::Result *result = nullptr);

@@ -210,7 +210,8 @@ void GroupAdminDialog::reloadContactList()
     const ui::BusyGuard busy(m_busy, QStringLiteral("Form6"));
     fillGroupCombo();
 
-    const ListPage members = memberPage(m_connection, m_group, m_memberPageBar->value());
+    const ListPage members = memberPage(m_connection, m_group, m_memberPageBar->value(), m_memberAnchor);
+    // Only the bar follows here: the member tree keeps the page it shows, and its anchor.
     if (members.ok)
         setPageBar(m_memberPageBar, m_memberPageLabel, members.pageBar);
 
@@ -227,12 +228,13 @@ void GroupAdminDialog::reloadContactList()
                            QLatin1String(picker::kFilterTitle), ui::Icon::Warning);
         return;
     }
-    const ListPage book = contactPage(m_connection, m_group, *condition.where, m_contactPageBar->value());
+    const ListPage book = contactPage(m_connection, m_group, *condition.where, m_contactPageBar->value(), m_contactAnchor);
     if (!book.ok || !members.ok) {
         m_prompter.message(kReadFailedMessage, kTitle, ui::Icon::Warning);
         return;
     }
     m_where = *condition.where;
+    m_contactAnchor = book.anchor;
     setPageBar(m_contactPageBar, m_contactPageLabel, book.pageBar);
     picker::fillTree(*m_contactList, book.nodes);
 }
@@ -241,11 +243,12 @@ void GroupAdminDialog::reloadMemberList()
 {
     const ui::BusyGuard busy(m_busy, QStringLiteral("Form6"));
     fillGroupCombo();
-    const ListPage members = memberPage(m_connection, m_group, m_memberPageBar->value());
+    const ListPage members = memberPage(m_connection, m_group, m_memberPageBar->value(), m_memberAnchor);
     if (!members.ok) {
         m_prompter.message(kReadFailedMessage, kTitle, ui::Icon::Warning);
         return;
     }
+    m_memberAnchor = members.anchor;
     setPageBar(m_memberPageBar, m_memberPageLabel, members.pageBar);
     picker::fillTree(*m_memberList, members.nodes);
 }

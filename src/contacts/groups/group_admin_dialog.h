@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/keyed_pages.h"
 #include "contacts/picker/contact_condition.h"
 #include "platform/ui/list_tree.h"
 
@@ -98,6 +99,9 @@ private:
     startup::ListViews &m_listViews;
     qint64 m_group = 0;
     Condition m_where;
+    // The pages shown last, for the next page turns to read on from.
+    std::optional<PageAnchor> m_contactAnchor;
+    std::optional<PageAnchor> m_memberAnchor;
 
     QTreeWidget *m_contactList = nullptr;
     QTreeWidget *m_memberList = nullptr;

@@ -73,7 +73,7 @@ FieldClause fieldClause(int field, int op, const QString &words)
     }
 
     const bool asText = !(field == kBirthDateField && (op == kGreaterThanOperator || op == kLessThanOperator));
-    return {Condition{comparison(col, FilterOperator(op), asText).trimmed(), {value}}, {}};
+    return {Condition{comparison(col, FilterOperator(op), asText, words.size()).trimmed(), {value}}, {}};
 }
 
 QString memberSql()

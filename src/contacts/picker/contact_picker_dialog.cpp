@@ -166,11 +166,12 @@ void ContactPickerDialog::load()
 void ContactPickerDialog::refreshList()
 {
     const ui::BusyGuard busy(m_busy, QStringLiteral("Form7"));
-    const PickerPage page = pickerPage(m_connection, m_condition, m_pageBar->value());
+    const PickerPage page = pickerPage(m_connection, m_condition, m_pageBar->value(), m_shownPage);
     if (!page.ok) {
         m_prompter.message(kReadFailedMessage, kBookTitle, ui::Icon::Warning);
         return;
     }
+    m_shownPage = page.anchor;
     {
         // The code's own moves of the bar never redraw the list a second time.
         const QSignalBlocker guard(m_pageBar);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/keyed_pages.h"
 #include "contacts/picker/contact_condition.h"
 #include "platform/ui/list_tree.h"
 
@@ -87,6 +88,7 @@ private:
     ui::BusyCursor &m_busy;
     RecipientsBox &m_recipients;
     std::optional<Condition> m_condition;
+    std::optional<PageAnchor> m_shownPage;    // the page of contacts shown last, to read on from
 
     QTreeWidget *m_bookList = nullptr;
     QLabel *m_pageLabel = nullptr;

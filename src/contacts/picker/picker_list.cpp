@@ -1,5 +1,7 @@
 #include "contacts/picker/picker_list.h"
 
+#include <algorithm>
+
 namespace contacts::picker {
 
 namespace {
@@ -38,7 +40,7 @@ PickerCondition pickerCondition(db::Connection &connection, const PickerFilter &
 }
 
 PickerPage pickerPage(db::Connection &connection, const std::optional<Condition> &condition,
-                              qint64 position)
+                              qint64 position, const std::optional<PageAnchor> &shown)
 {
     PickerPage p;
     auto failure = [&p](const db::Result &r) {
@@ -86,16 +88,38 @@ PickerPage pickerPage(db::Connection &connection, const std::optional<Condition>
     }
 
     if (placed < kPickerPageSize && p.contactCount > 0) {
-        QVariantList v = values(condition);
-        v << kPickerPageSize - placed << qMax<qint64>(0, start - p.groupCount);
-        const std::vector<db::Row> rows = connection.select(
-            QStringLiteral("SELECT ") + QLatin1String(kContactColumns) + QStringLiteral(" FROM Agenda")
-                + where(condition) + QStringLiteral(" ORDER BY nombre COLLATE ESPANOL ASC, sid ASC LIMIT ? OFFSET ?"),
-            v, &r);
+        const Condition scope = condition ? *condition : Condition{};
+        // A page of contacts alone after one of contacts alone follows on from its keys; a page
+        // that holds groups too is counted from the top, groups first.
+        PagePlan plan;
+        plan.offset = qMax<qint64>(0, start - p.groupCount);
+        if (placed == 0 && shown)
+            plan = planNamePage(shown, scope, p.pageBar.page, kPickerPageSize);
+        std::vector<Contact> contacts;
+        const auto read = [&](const PagePlan &how) {
+            const Condition c = scope && how.key;
+            const std::vector<db::Row> rows = connection.select(
+                QStringLiteral("SELECT ") + QLatin1String(kContactColumns) + QStringLiteral(" FROM Agenda")
+                    + (c.isBlank() ? QString() : QStringLiteral(" WHERE ") + c.sql) + nameOrder(how.backwards)
+                    + QStringLiteral(" LIMIT ? OFFSET ?"),
+                c.values + QVariantList{kPickerPageSize - placed, how.offset}, &r);
+            for (const db::Row &row : rows)
+                contacts.push_back(contactFromRow(row));
+            if (how.backwards)
+                std::reverse(contacts.begin(), contacts.end());
+        };
+        read(plan);
+        if (r.ok() && contacts.empty() && !plan.key.isEmpty()) {
+            PagePlan fromTop;
+            fromTop.offset = qMax<qint64>(0, start - p.groupCount);
+            read(fromTop);
+        }
         if (!r.ok())
             return failure(r);
-        for (const db::Row &row : rows)
-            appendContactNodes(contactFromRow(row), kContactImage, kContactImage, p.nodes);
+        for (const Contact &c : contacts)
+            appendContactNodes(c, kContactImage, kContactImage, p.nodes);
+        if (placed == 0 && !contacts.empty())
+            p.anchor = anchorOf(p.pageBar.page, scope, contacts.front(), contacts.back(), false);
     }
 
     if (p.contactCount == 0)

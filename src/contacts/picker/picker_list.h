@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/keyed_pages.h"
 #include "contacts/picker/contact_condition.h"
 #include "contacts/picker/contact_nodes.h"
 #include "platform/db/connection.h"
@@ -41,12 +42,15 @@ struct PickerPage {
     std::vector<Node> nodes;     // in the order the tree adds them
     qint64 groupCount = 0;           // groups listed (0 under a filter)
     qint64 contactCount = 0;        // contacts that match
+    std::optional<PageAnchor> anchor;   // a page of contacts only, for the next one to be read from
 };
 
 // The page at `position` (brought back to the last page when the list got shorter); `condition`
 // empty means no filter. An empty list still reads "Página 1 de 1" and shows "Sin contactos".
+// `shown` is the page shown before: a page of contacts alone is read on from its contacts
+// (keyed_pages.h), so contacts added or deleted elsewhere never make a page turn hide or repeat one.
 PickerPage pickerPage(db::Connection &connection, const std::optional<Condition> &condition,
-                              qint64 position);
+                              qint64 position, const std::optional<PageAnchor> &shown = std::nullopt);
 
 // The group names for the filter's group list, by name; empty when there is no group.
 QStringList groupNames(db::Connection &connection, db::Result *result = nullptr);

@@ -59,8 +59,9 @@ ContactsPanel::ContactsPanel(QWidget *parent) : QWidget(parent)
     m_operatorCombo->addItems(filterOperators());
     m_operatorCombo->setCurrentIndex(0);
     m_wordsBox = named(new QLineEdit(m_filterFrame), "Text7");
-    // A history's recipients can be thousands of numbers; the box's default cut is 32767.
-    m_wordsBox->setMaxLength(std::numeric_limits<int>::max());
+    // A history's recipients can be thousands of numbers; the box's default cut is 32767. Two
+    // million characters hold the numbers of the largest send with room to spare.
+    m_wordsBox->setMaxLength(kMaxFilterWords);
     m_fieldCombo = named(new QComboBox(m_filterFrame), "Combo4");
     m_fieldCombo->addItems(filterFields());
     m_fieldCombo->setCurrentIndex(0);

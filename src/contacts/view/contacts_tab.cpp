@@ -70,7 +70,7 @@ void ContactsTab::refreshContactList(bool reload)
         scroll->setValue(int(p.page));
     }
     m_panel->pageLabel()->setText(p.label);
-    fillTree(*m_panel->contactList(), pageNodes(m_records.slice(p.firstRow, kContactsPerPage)));
+    fillTree(*m_panel->contactList(), pageNodes(m_records.page(p.page)));
     Q_EMIT redrawn();
 }
 

@@ -165,10 +165,10 @@ QString titleText(const QString &brandName, const Options &options)
 bool forEachSend(db::Connection &connection, const Options &options, const std::function<void(const SendRow &)> &visit,
                  db::Result *result)
 {
-    // The period runs from the first day's midnight, included, to the last day's, left out.
-    QString sql = QStringLiteral(
-        "SELECT destinatario, f_envio, f_programada, mensaje, estado, creditos, remitente FROM Historial "
-        "WHERE f_envio >= ?1 AND f_envio < ?2");
+    // The period runs from the first day's midnight, included, to the last day's, left out. Only
+    // the keys are sorted (a million whole sends would be held by the sorter); each send is then
+    // read by its sid, in that order.
+    QString sql = QStringLiteral("SELECT sid FROM Historial WHERE f_envio >= ?1 AND f_envio < ?2");
     QVariantList values{QString(options.fromDate + QStringLiteral(" 00:00")), QString(options.toDate + QStringLiteral(" 00:00"))};
     if (options.filterBySender) {
         sql += QStringLiteral(" AND remitente = ?3");
@@ -177,14 +177,27 @@ bool forEachSend(db::Connection &connection, const Options &options, const std::
     sql += QStringLiteral(" ORDER BY f_envio ASC, sid ASC");
 
     db::Result status;
-    db::Statement query = connection.prepare(sql, &status);
-    if (query.isValid()) {
-        query.bindAll(values);
-        while (query.next())
-            visit({query.value(0), query.value(1), query.value(2), query.value(3), query.value(4), query.value(5),
-                   query.value(6)});
-        if (!query.error().isEmpty())
-            status = {db::Status::Error, query.error()};
+    db::Statement keys = connection.prepare(sql, &status);
+    db::Statement send;
+    if (status.ok())
+        send = connection.prepare(QStringLiteral("SELECT destinatario, f_envio, f_programada, mensaje, estado, creditos, "
+                                                 "remitente FROM Historial WHERE sid = ?1"),
+                                  &status);
+    if (status.ok()) {
+        keys.bindAll(values);
+        while (keys.next()) {
+            send.reset();
+            send.bind(1, keys.value(0));
+            if (send.next())
+                visit({send.value(0), send.value(1), send.value(2), send.value(3), send.value(4), send.value(5),
+                       send.value(6)});
+            if (!send.error().isEmpty()) {
+                status = {db::Status::Error, send.error()};
+                break;
+            }
+        }
+        if (status.ok() && !keys.error().isEmpty())
+            status = {db::Status::Error, keys.error()};
     }
     if (result)
         *result = status;

@@ -124,8 +124,10 @@ void HistoryFeature::connectPanel()
 void HistoryFeature::refreshHistoryPage()
 {
     m_page = history::buildHistoryPage(m_context.connection, m_options, nowStamp(now()));
-    // The page bar is pulled back when the view shrank; the next redraw starts from there.
+    // The page bar is pulled back when the view shrank; the next redraw starts from there, and
+    // the next page from the sends this one shows.
     m_options.page = m_page.page;
+    m_options.anchor = m_page.anchor;
     if (m_panel)
         m_panel->showPage(m_page);
     Q_EMIT redrawn();

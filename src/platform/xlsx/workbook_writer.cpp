@@ -1,6 +1,7 @@
 #include "platform/xlsx/workbook_writer.h"
 
 #include "platform/xlsx/column_width.h"
+#include "platform/xlsx/package_check.h"
 
 #include <QDir>
 #include <QFile>
@@ -126,9 +127,40 @@ private:
     QHash<Style, lxw_format *> m_formats;
 };
 
+// Characters no XML document can hold: NUL (which would also end the text handed to the
+// library), U+FFFE, U+FFFF and halves of surrogate pairs. They are left out, so the rest of the
+// text stays whole; other control characters are escaped by the library and kept.
+bool forbiddenAt(const QString &text, qsizetype i)
+{
+    const QChar c = text.at(i);
+    if (c.unicode() == 0 || c.unicode() == 0xFFFE || c.unicode() == 0xFFFF)
+        return true;
+    if (c.isHighSurrogate())
+        return i + 1 >= text.size() || !text.at(i + 1).isLowSurrogate();
+    if (c.isLowSurrogate())
+        return i == 0 || !text.at(i - 1).isHighSurrogate();
+    return false;
+}
+
+QString withoutForbiddenCharacters(const QString &text)
+{
+    const auto forbidden = [&text](qsizetype i) { return forbiddenAt(text, i); };
+    qsizetype i = 0;
+    while (i < text.size() && !forbidden(i))
+        ++i;
+    if (i == text.size())
+        return text;
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype j = 0; j < text.size(); ++j)
+        if (!forbidden(j))
+            kept.append(text.at(j));
+    return kept;
+}
+
 QString fitText(const QString &text)
 {
-    QString fitted = text;
+    QString fitted = withoutForbiddenCharacters(text);
     if (fitted.size() > kMaxCellText) {
         qsizetype cut = kMaxCellText;
         if (fitted.at(cut - 1).isHighSurrogate())
@@ -173,9 +205,11 @@ lxw_error writeCell(lxw_worksheet *ws, Formats &formats, int sheetRow, int sheet
     const auto row = lxw_row_t(sheetRow - 1);
     const auto column = lxw_col_t(sheetColumn - 1);
     lxw_format *format = formats.get(cell.style);
-    if (const QString *text = std::get_if<QString>(&cell.value))
-        return text->isEmpty() ? worksheet_write_blank(ws, row, column, format)
-                               : worksheet_write_string(ws, row, column, fitText(*text).toUtf8().constData(), format);
+    if (const QString *text = std::get_if<QString>(&cell.value)) {
+        const QString fitted = fitText(*text);
+        return fitted.isEmpty() ? worksheet_write_blank(ws, row, column, format)
+                                : worksheet_write_string(ws, row, column, fitted.toUtf8().constData(), format);
+    }
     if (const double *number = std::get_if<double>(&cell.value))
         return worksheet_write_number(ws, row, column, *number, format);
     return worksheet_write_blank(ws, row, column, format);
@@ -220,7 +254,12 @@ SaveResult failure(SaveResult::Status status, const QString &path, const QString
 {
     const QString shown = QDir::toNativeSeparators(path);
     SaveResult result{status, {}, detail};
-    if (status == SaveResult::Status::FolderMissing)
+    if (status == SaveResult::Status::Incomplete)
+        result.message = QStringLiteral("No se ha podido guardar el archivo \"%1\" completo: puede que el disco esté "
+                                        "lleno o que el archivo supere el tamaño permitido. El archivo anterior se "
+                                        "conserva sin cambios.")
+                             .arg(shown);
+    else if (status == SaveResult::Status::FolderMissing)
         result.message = QStringLiteral("No se ha podido guardar el archivo \"%1\": la carpeta \"%2\" no existe.")
                              .arg(shown, QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
     else
@@ -280,8 +319,30 @@ Target prepareTarget(const QString &path)
     return t;
 }
 
-SaveResult putInPlace(const QString &path, Target &t)
+// The part each sheet of a workbook goes to, in the order the sheets were added.
+QString sheetPart(int index)
 {
+    return QStringLiteral("xl/worksheets/sheet%1.xml").arg(index + 1);
+}
+
+bool holdsValue(const Cell &cell)
+{
+    if (const QString *text = std::get_if<QString>(&cell.value)) {
+        // Whether anything is left once the characters XML cannot hold are left out.
+        for (qsizetype i = 0; i < text->size(); ++i)
+            if (!forbiddenAt(*text, i))
+                return true;
+        return false;
+    }
+    return std::holds_alternative<double>(cell.value);
+}
+
+SaveResult putInPlace(const QString &path, Target &t, const QHash<QString, int> &lastRows)
+{
+    // Only a workbook read back whole takes the place of the earlier file.
+    const PackageCheck check = checkPackage(t.scratch->fileName(), lastRows);
+    if (!check.ok)
+        return failure(SaveResult::Status::Incomplete, path, check.detail);
     std::error_code error;
     std::filesystem::rename(std::filesystem::path(QFile::encodeName(t.scratch->fileName()).toStdString()),
                             std::filesystem::path(QFile::encodeName(t.info.absoluteFilePath()).toStdString()), error);
@@ -305,12 +366,20 @@ SaveResult save(const QString &path, const QList<Sheet> &sheets)
     Formats formats(workbook.get());
     QSet<QString> usedNames;
     const QList<Sheet> toWrite = sheets.isEmpty() ? QList<Sheet>{Sheet{}} : sheets;
-    for (const Sheet &sheet : toWrite)
+    QHash<QString, int> lastRows;
+    for (int i = 0; i < toWrite.size(); ++i) {
+        const Sheet &sheet = toWrite.at(i);
         if (const lxw_error e = writeSheet(workbook.get(), formats, sheet, usedNames))
             return failure(Status::Failed, path, QString::fromUtf8(lxw_strerror(e)));
+        int last = 0;
+        for (auto it = sheet.cells().cbegin(); it != sheet.cells().cend(); ++it)
+            if (holdsValue(*it))
+                last = std::max(last, it.key().first);
+        lastRows.insert(sheetPart(i), last);
+    }
     if (const lxw_error e = workbook.close())
         return failure(Status::NotWritable, path, QString::fromUtf8(lxw_strerror(e)));
-    return putInPlace(path, target);
+    return putInPlace(path, target, lastRows);
 }
 
 struct SheetStream::State {
@@ -320,6 +389,7 @@ struct SheetStream::State {
     std::unique_ptr<Formats> formats;
     lxw_worksheet *sheet = nullptr;
     int lastRow = 0;
+    int lastValueRow = 0;
     lxw_error error = LXW_NO_ERROR;
 };
 
@@ -356,6 +426,11 @@ void SheetStream::writeRow(int row, const RowCells &cells, const QList<Range> &m
         return;
     }
     s.lastRow = row;
+    // A full disk shows on the library's scratch file: the export stops there rather than at the end.
+    if (row % 4096 == 0 && s.sheet->optimize_tmpfile && ferror(s.sheet->optimize_tmpfile)) {
+        s.error = LXW_ERROR_CREATING_TMPFILE;
+        return;
+    }
     // A merge first, then the cells: each cell keeps its own look, the first one its value.
     for (const Range &r : merges) {
         if (r.firstRow != row || r.lastRow != row) {
@@ -366,9 +441,12 @@ void SheetStream::writeRow(int row, const RowCells &cells, const QList<Range> &m
                                              lxw_row_t(r.lastRow - 1), lxw_col_t(r.lastColumn - 1), "", nullptr)))
             return;
     }
-    for (const auto &[column, cell] : cells)
+    for (const auto &[column, cell] : cells) {
         if ((s.error = writeCell(s.sheet, *s.formats, row, column, cell)))
             return;
+        if (holdsValue(cell))
+            s.lastValueRow = row;
+    }
 }
 
 void SheetStream::setColumnWidth(int column, double width)
@@ -389,12 +467,16 @@ SaveResult SheetStream::finish()
         return s.target.problem;
     if (s.error != LXW_NO_ERROR)
         return failure(SaveResult::Status::Failed, s.path, QString::fromUtf8(lxw_strerror(s.error)));
+    // The rows went to the library's scratch file, whose writes it does not check: a write that
+    // failed there (a full disk, a quota) left its mark on the stream.
+    if (FILE *scratch = s.sheet ? s.sheet->optimize_tmpfile : nullptr; scratch && (fflush(scratch) != 0 || ferror(scratch)))
+        return failure(SaveResult::Status::Incomplete, s.path, QStringLiteral("scratch sheet write failed"));
     s.sheet = nullptr;
     const lxw_error e = s.workbook->close();
     s.workbook.reset();
     if (e != LXW_NO_ERROR)
         return failure(SaveResult::Status::NotWritable, s.path, QString::fromUtf8(lxw_strerror(e)));
-    return putInPlace(s.path, s.target);
+    return putInPlace(s.path, s.target, {{sheetPart(0), s.lastValueRow}});
 }
 
 } // namespace xlsx

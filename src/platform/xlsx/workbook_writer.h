@@ -13,7 +13,7 @@
 namespace xlsx {
 
 struct SaveResult {
-    enum class Status { Ok, FolderMissing, NotWritable, Failed };
+    enum class Status { Ok, FolderMissing, NotWritable, Failed, Incomplete };
     Status status = Status::Ok;
     QString message;        // for the user, in Spanish; empty when saved
     QString detail;         // the library's own words, for logs and tests

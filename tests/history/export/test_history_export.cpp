@@ -8,6 +8,7 @@
 #include "platform/xlsx/read_book.h"
 #include "platform/xlsx/workbook_writer.h"
 #include "startup/app_context.h"
+#include "support/file_size_limit.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 
@@ -82,6 +83,7 @@ private Q_SLOTS:
     void bordersFrameTheTable();
     void streamedWorkbookMatchesTheSheet();
     void flowReportsEveryEnding();
+    void aWorkbookCutShortIsNeverComplete();
     void windowLoadsAndExports();
     void menuOpensOneWindow();
 };
@@ -466,6 +468,48 @@ void TestHistoryExport::flowReportsEveryEnding()
 
     // The history was only read.
     QCOMPARE(db.count(), 1);
+}
+
+// A disk that fills (here a file-size limit) during the export: the failure is reported, the
+// workbook of the last export stays as it was, and nothing is opened.
+void TestHistoryExport::aWorkbookCutShortIsNeverComplete()
+{
+    historytest::Database db;
+    db.connection.execute(QStringLiteral("BEGIN"));
+    for (int i = 0; i < 4000; ++i)
+        insert(db.connection, {.recipients = QStringLiteral("346%1").arg(10000000 + i * 7919 % 9000000),
+                               .message = QStringLiteral("Mensaje %1 ").arg(i).repeated(4)});
+    db.connection.execute(QStringLiteral("COMMIT"));
+    ScriptedPrompter prompter;
+    testing::RecordingShell shell;
+    ui::BusyCursor busy;
+    const Services services{db.connection, prompter, shell, busy};
+
+    const QString path = db.home.file(QStringLiteral("historial.xlsx"));
+    xlsx::Sheet earlier;
+    earlier.setText(1, 1, QStringLiteral("Exportación anterior"));
+    QVERIFY(xlsx::save(path, {earlier}).ok());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    prompter.answerSaveFile(path);
+    prompter.answerMessage(ui::Answer::Ok);
+    Outcome outcome;
+    {
+        const testing::FileSizeLimit cap{100 * 1024};
+        QVERIFY(cap.isActive());
+        outcome = runExport(services, period(), QStringLiteral("Brisanta"), db.home.path());
+    }
+    QCOMPARE(outcome.status, Outcome::Status::SaveFailed);
+    QVERIFY(prompter.lastCall().text.startsWith(QStringLiteral("No se ha podido guardar el archivo")));
+    QVERIFY(prompter.messageTexts().indexOf(kExportedMessage) < 0);
+    QCOMPARE(prompter.lastCall().icon, ui::Icon::Warning);
+    QVERIFY(shell.urls().isEmpty());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+    QVERIFY2(!prompter.hasUnexpected(), prompter.unexpectedReport());
 }
 
 void TestHistoryExport::windowLoadsAndExports()

@@ -186,6 +186,37 @@ private Q_SLOTS:
         QVERIFY(c.item("mnurclick_listado_historial_eliminar_todos")->isEnabled());
     }
 
+    // Another workstation records sends and deletes some of those shown while the user pages:
+    // each page follows on from the sends the page before showed, forwards and back.
+    void pageTurnsFollowTheSendsShownWhileOthersWrite()
+    {
+        Client &c = *m_client;
+        c.data.seedHundred();
+        c.feature->refreshHistoryPage();
+        QVERIFY(c.node(QStringLiteral("pMensaje 71")));    // the oldest send on page 1
+        db::Connection other;
+        QVERIFY(other.open(c.data.connection.path()).ok());
+        for (int i = 0; i < 40; ++i)
+            QVERIFY(other.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_envio, f_programada, mensaje, estado) "
+                                                 "VALUES ('34600999999', '2024-05-09 10:00', 'Inmediato', 'Nuevo', '0|0|0')"))
+                        .ok());
+        QVERIFY(other.execute(QStringLiteral("DELETE FROM Historial WHERE sid IN (99, 98)")).ok());
+
+        const auto shows = [&c](int newest, int oldest) {
+            return c.sends() == newest - oldest + 1 && c.node(QStringLiteral("pMensaje %1").arg(newest))
+                && c.node(QStringLiteral("pMensaje %1").arg(oldest));
+        };
+        c.panel().pageBar()->setValue(1);
+        QVERIFY(shows(70, 41));
+        c.panel().pageBar()->setValue(2);
+        QVERIFY(shows(40, 11));
+        c.panel().pageBar()->setValue(1);
+        QVERIFY(shows(70, 41));
+        // The first page is the newest sends.
+        c.panel().pageBar()->setValue(0);
+        QVERIFY(shows(140, 111));
+    }
+
     void coloursAndNullFields()
     {
         Client &c = *m_client;

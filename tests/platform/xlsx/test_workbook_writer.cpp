@@ -1,0 +1,154 @@
+#include "platform/xlsx/read_book.h"
+#include "platform/xlsx/sheet.h"
+#include "platform/xlsx/workbook_writer.h"
+#include "support/file_size_limit.h"
+#include "support/temp_home.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace xlsx;
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile in(path);
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
+// Text that packs badly, so that the workbook grows about as fast as what is written into it.
+QString noise(QRandomGenerator &random, int length)
+{
+    QString text(length, Qt::Uninitialized);
+    for (QChar &c : text)
+        c = QChar(u'a' + random.bounded(26));
+    return text;
+}
+
+// An earlier workbook at `path`, as a user would have it from the last export.
+QByteArray earlierWorkbook(const QString &path)
+{
+    Sheet sheet(QStringLiteral("Anterior"));
+    sheet.setText(1, 1, QStringLiteral("Exportación de ayer"));
+    const SaveResult saved = save(path, {sheet});
+    if (!saved.ok())
+        qWarning() << saved.detail;
+    return readFile(path);
+}
+
+enum class Mode { Streamed, Whole };
+
+} // namespace
+
+class TestWorkbookWriter final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void writesPastAFileLimitKeepTheEarlierWorkbook_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<bool>("packable");
+        // Rows that pack well: the scratch sheet passes the limit, the packed workbook would not.
+        QTest::newRow("streamed, scratch cut") << int(Mode::Streamed) << 200 * 1024 << 20000 << true;
+        // Rows that do not: the workbook itself passes the limit.
+        QTest::newRow("streamed, workbook cut") << int(Mode::Streamed) << 200 * 1024 << 8000 << false;
+        QTest::newRow("whole, scratch cut") << int(Mode::Whole) << 200 * 1024 << 20000 << true;
+        QTest::newRow("whole, workbook cut") << int(Mode::Whole) << 200 * 1024 << 8000 << false;
+    }
+    void writesPastAFileLimitKeepTheEarlierWorkbook()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, limit);
+        QFETCH(int, rows);
+        QFETCH(bool, packable);
+        testing::TempHome home;
+        const QString path = home.file(QStringLiteral("Historial.xlsx"));
+        const QByteArray before = earlierWorkbook(path);
+        QVERIFY(!before.isEmpty());
+
+        QRandomGenerator random(7);
+        const auto text = [&](int row) {
+            return packable ? QStringLiteral("Mensaje de prueba número %1 para el cliente").arg(row) : noise(random, 40);
+        };
+        SaveResult saved;
+        {
+            const testing::FileSizeLimit cap{rlim_t(limit)};
+            QVERIFY(cap.isActive());
+            if (Mode(mode) == Mode::Streamed) {
+                SheetStream stream(path, QStringLiteral("Listado"));
+                for (int row = 1; row <= rows; ++row)
+                    stream.writeRow(row, {{1, Cell{text(row), {}}}, {2, Cell{double(row), {}}}});
+                saved = stream.finish();
+            } else {
+                Sheet sheet(QStringLiteral("Listado"));
+                for (int row = 1; row <= rows; ++row) {
+                    sheet.setText(row, 1, text(row));
+                    sheet.setNumber(row, 2, row);
+                }
+                saved = save(path, {sheet});
+            }
+        }
+        QVERIFY2(!saved.ok(), "a cut workbook was reported saved");
+        QVERIFY(saved.message.startsWith(QStringLiteral("No se ha podido guardar el archivo")));
+        QCOMPARE(readFile(path), before);
+        // No scratch file is left beside it.
+        QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Historial.xlsx")});
+
+        // Without the limit the same rows are written whole.
+        if (Mode(mode) == Mode::Streamed) {
+            SheetStream stream(path, QStringLiteral("Listado"));
+            for (int row = 1; row <= rows; ++row)
+                stream.writeRow(row, {{1, Cell{text(row), {}}}, {2, Cell{double(row), {}}}});
+            saved = stream.finish();
+        } else {
+            Sheet sheet(QStringLiteral("Listado"));
+            for (int row = 1; row <= rows; ++row) {
+                sheet.setText(row, 1, text(row));
+                sheet.setNumber(row, 2, row);
+            }
+            saved = save(path, {sheet});
+        }
+        QVERIFY2(saved.ok(), qPrintable(saved.detail));
+        const ReadBook book = readWorkbook(path);
+        QVERIFY2(book.ok(), qPrintable(book.message));
+        QCOMPARE(book.sheets.first().lastRow, rows);
+        QCOMPARE(book.sheets.first().text(rows, 2), QString::number(rows));
+    }
+
+    // A NUL (or any character XML cannot hold) never cuts a cell short: it is left out and the
+    // rest of the text stays, the same whether the sheet is written whole or row by row.
+    void charactersXmlCannotHoldAreLeftOut()
+    {
+        testing::TempHome home;
+        const QString text = QStringLiteral("Ana") + QChar(u'\0') + QStringLiteral("López") + QChar(0xFFFF)
+            + QStringLiteral(" y ") + QChar(0xD800) + QStringLiteral("fin\ttab\x01");
+        const QString expected = QStringLiteral("AnaLópez y fin\ttab\x01");
+        for (const Mode mode : {Mode::Whole, Mode::Streamed}) {
+            const QString path = home.file(mode == Mode::Whole ? QStringLiteral("entero.xlsx") : QStringLiteral("flujo.xlsx"));
+            SaveResult saved;
+            if (mode == Mode::Whole) {
+                Sheet sheet(QStringLiteral("Hoja"));
+                sheet.setText(1, 1, text);
+                sheet.setText(1, 2, QStringLiteral("después"));
+                saved = save(path, {sheet});
+            } else {
+                SheetStream stream(path, QStringLiteral("Hoja"));
+                stream.writeRow(1, {{1, Cell{text, {}}}, {2, Cell{QStringLiteral("después"), {}}}});
+                saved = stream.finish();
+            }
+            QVERIFY2(saved.ok(), qPrintable(saved.detail));
+            const ReadBook book = readWorkbook(path);
+            QVERIFY2(book.ok(), qPrintable(book.message));
+            QCOMPARE(book.sheets.first().text(1, 1), expected);
+            QCOMPARE(book.sheets.first().text(1, 2), QStringLiteral("después"));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWorkbookWriter)
+#include "test_workbook_writer.moc"
