@@ -281,6 +281,10 @@ bool GatewaySimulator::start(int port)
     state->server.set_keep_alive_max_count(1);
     state->server.set_keep_alive_timeout(5);
     state->server.set_payload_max_length(64 * 1024 * 1024);
+    // A reply of many megabytes goes out while the client, on a loaded test machine, may not read
+    // for seconds: the library's 5 s write time-out would cut it short and look like a dropped
+    // connection. The client's own time-out is what decides.
+    state->server.set_write_timeout(120, 0);
     // The library's default adds SO_REUSEPORT, which lets a second simulator share a busy port
     // and steal half its connections; a taken port must be an error.
     state->server.set_socket_options([](socket_t sock) {
