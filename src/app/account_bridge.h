@@ -3,8 +3,8 @@
 #include "sending/panel/send_panel_view.h"
 #include "startup/dialogs/account_windows.h"
 #include "startup/dialogs/main_window_access.h"
-#include "startup/main_window/dialog_opener.h"
-#include "startup/main_window/main_window.h"
+#include "app/main_window/dialog_opener.h"
+#include "app/main_window/main_window.h"
 #include "startup/version/version_check.h"
 
 #include <QComboBox>

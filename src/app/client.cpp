@@ -7,7 +7,7 @@
 namespace app {
 
 Client::Client(ui::Prompter &prompter, ui::Shell &shell)
-    : m_context{m_connection, prompter, shell, m_busy, m_network, brand::programFolder()},
+    : m_context{m_connection, prompter, shell, m_busy, brand::programFolder()},
       m_mainWindow(m_context)
 {
     // The later parts of the client sit behind the main window's seams.

@@ -3,9 +3,8 @@
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
 #include "startup/app_context.h"
-#include "startup/main_window/main_window.h"
+#include "app/main_window/main_window.h"
 
-#include <QNetworkAccessManager>
 
 #include <memory>
 
@@ -40,7 +39,6 @@ private:
     // Declared in build order: members are destroyed in reverse, windows before the connection.
     db::Connection m_connection;
     ui::BusyCursor m_busy;
-    QNetworkAccessManager m_network;
     startup::AppContext m_context;
     startup::MainWindow m_mainWindow;
     std::unique_ptr<ClientFeatures> m_features;

@@ -19,7 +19,7 @@
 #include "sending/templates/template_picker_dialog.h"
 #include "sending/templates/templates_panel.h"
 #include "startup/app_context.h"
-#include "startup/main_window/main_window.h"
+#include "app/main_window/main_window.h"
 
 namespace app {
 

@@ -109,7 +109,7 @@ db::Result deleteRefusedSend(db::Connection &connection, const QString &smsId)
 }
 
 CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition &view, const Account &account,
-                               const QString &now, const AskText &ask, const SyncTransport &transport)
+                               const QString &now, const ui::AskText &ask, const SyncTransport &transport)
 {
     CancelAllOutcome out;
     if (account.login.isEmpty()) {
@@ -133,15 +133,15 @@ CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition 
 
     out.asked = int(rows.size());
     const QString n = QString::number(out.asked);
-    const bool yes = confirmByTypingYes(
+    const bool yes = ui::confirmByTypingYes(
         ask,
         QStringLiteral("Está a punto de cancelar ") + n
             + QStringLiteral(" envíos programados. Dicha operación no tiene vuelta a atrás, está seguro de ello? "
                              "Escriba SI para continuar, o pulse cancelar."),
-        QStringLiteral("Confirmar cancelación de ") + n + QStringLiteral(" envíos"), ConfirmationRule::Exact);
+        QStringLiteral("Confirmar cancelación de ") + n + QStringLiteral(" envíos"), ui::ConfirmationRule::Exact);
     if (!yes) {
         out.status = CancelAllOutcome::Status::Aborted;
-        out.notice = {kAbortedMessage, kAbortedTitle};
+        out.notice = {ui::kAbortedMessage, ui::kAbortedTitle};
         return out;
     }
 

@@ -2,7 +2,7 @@
 
 #include "history/account.h"
 #include "history/condition.h"
-#include "history/confirmation.h"
+#include "platform/ui/confirmation.h"
 #include "platform/db/connection.h"
 
 #include <QString>
@@ -82,7 +82,7 @@ struct CancelAllOutcome {
 // Every cancelled send's row goes in one transaction once the gateway has answered. Rows without
 // the gateway's identifier are not asked about and stay.
 CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition &view, const Account &account,
-                               const QString &now, const AskText &ask, const SyncTransport &transport);
+                               const QString &now, const ui::AskText &ask, const SyncTransport &transport);
 
 inline const QString kNotCancelledMessage = QStringLiteral("No ha sido posible cancelar el envio.");
 

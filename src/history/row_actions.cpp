@@ -44,7 +44,7 @@ DeleteOutcome deleteSendRecord(db::Connection &connection, const QString &nodeKe
 }
 
 DeleteOutcome deleteSentSends(db::Connection &connection, const Condition &view, const QString &now,
-                                        const AskText &ask)
+                                        const ui::AskText &ask)
 {
     DeleteOutcome out;
     const Condition sent = view && Condition{QStringLiteral("f_programada='Inmediato' OR f_programada<=?"), {now}};
@@ -61,15 +61,15 @@ DeleteOutcome deleteSentSends(db::Connection &connection, const Condition &view,
         return out;
 
     const QString n = QString::number(rows.size());
-    const bool yes = confirmByTypingYes(
+    const bool yes = ui::confirmByTypingYes(
         ask,
         QStringLiteral("Está a punto de eliminar ") + n
             + QStringLiteral(" registros de historial. Dicha operación no tiene vuelta a atrás, está seguro de "
                              "ello? Escriba SI para continuar, o pulse cancelar."),
-        QStringLiteral("Confirmar eliminación de ") + n + QStringLiteral(" historiales de envíos"), ConfirmationRule::Trimmed);
+        QStringLiteral("Confirmar eliminación de ") + n + QStringLiteral(" historiales de envíos"), ui::ConfirmationRule::Trimmed);
     if (!yes) {
         out.status = DeleteOutcome::Status::Aborted;
-        out.notice = {kAbortedMessage, kAbortedTitle};
+        out.notice = {ui::kAbortedMessage, ui::kAbortedTitle};
         return out;
     }
 

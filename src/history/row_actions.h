@@ -2,7 +2,7 @@
 
 #include "history/cancellation.h"
 #include "history/condition.h"
-#include "history/confirmation.h"
+#include "platform/ui/confirmation.h"
 #include "platform/db/connection.h"
 
 #include <QString>
@@ -32,6 +32,6 @@ inline const Notice kDeleteScheduledNotice{
 // user types "SI" (blanks around it accepted). Exactly the rows counted in the question are
 // deleted, all in one transaction. `now` is nowStamp().
 DeleteOutcome deleteSentSends(db::Connection &connection, const Condition &view, const QString &now,
-                                        const AskText &ask);
+                                        const ui::AskText &ask);
 
 } // namespace history

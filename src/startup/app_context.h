@@ -2,13 +2,12 @@
 
 #include <QString>
 
-class QNetworkAccessManager;
-
 namespace db { class Connection; }
 namespace ui { class Prompter; class Shell; class BusyCursor; }
 
 // What every window of the client shares, owned by the application and handed down by reference:
-// the one database connection, the prompts, the shell, the one busy pointer and the network.
+// the one database connection, the prompts, the shell and the one busy pointer. Gateway exchanges
+// make their own connections (net::HttpExchange).
 namespace startup {
 
 struct AppContext {
@@ -16,7 +15,6 @@ struct AppContext {
     ui::Prompter &prompter;
     ui::Shell &shell;
     ui::BusyCursor &busy;
-    QNetworkAccessManager &network;
     QString programFolder;
 };
 

@@ -16,7 +16,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
-#include <QNetworkAccessManager>
 #include <QPushButton>
 
 #include <memory>
@@ -41,7 +40,7 @@ struct AutomationRig {
                               QStringLiteral("100"), QStringLiteral("GMT +01:00"), QStringLiteral("Preguntar")});
         QDir(home.path()).mkdir(QStringLiteral("entrada"));
         context = std::make_unique<startup::AppContext>(
-            startup::AppContext{connection, prompter, shell, busy, network, home.path()});
+            startup::AppContext{connection, prompter, shell, busy, home.path()});
         view = std::make_unique<sending::SendPanelView>();
         view->senderCombo()->addItems({QStringLiteral("Tienda")});
         view->senderCombo()->setCurrentIndex(0);
@@ -99,7 +98,6 @@ struct AutomationRig {
     ScriptedPrompter prompter;
     RecordingShell shell;
     ui::BusyCursor busy;
-    QNetworkAccessManager network;
     std::unique_ptr<startup::AppContext> context;
     std::unique_ptr<sending::SendPanelView> view;
     std::unique_ptr<sending::SendPanelController> panel;

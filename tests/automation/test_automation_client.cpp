@@ -3,7 +3,7 @@
 #include "automation/birthdays/birthday_greetings_window.h"
 #include "automation/automation_settings_dialog.h"
 #include "platform/db/connection.h"
-#include "startup/main_window/main_window.h"
+#include "app/main_window/main_window.h"
 #include "support/client_rig.h"
 
 #include <QAction>

@@ -21,7 +21,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
-#include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -60,7 +59,7 @@ struct Rig {
         connection.execute(QStringLiteral("INSERT INTO Remitentes (remitente, defecto) VALUES ('Tienda', 1)"));
         addTemplate(QStringLiteral("Felicidades"), QStringLiteral("Feliz cumpleaños [NOMBRE]"));
         context = std::make_unique<startup::AppContext>(
-            startup::AppContext{connection, prompter, shell, busy, network, home.path()});
+            startup::AppContext{connection, prompter, shell, busy, home.path()});
     }
     ~Rig()
     {
@@ -132,7 +131,6 @@ struct Rig {
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    QNetworkAccessManager network;
     std::unique_ptr<startup::AppContext> context;
     std::unique_ptr<BirthdayGreetingsWindow> form;
     int historyRefreshes = 0;

@@ -7,7 +7,6 @@
 #include "support/popup_menus.h"
 #include "support/scripted_prompter.h"
 
-#include <QNetworkAccessManager>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
@@ -19,8 +18,7 @@ struct Harness {
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    QNetworkAccessManager network;
-    startup::AppContext context{d.connection, prompter, shell, busy, network, d.home.path()};
+    startup::AppContext context{d.connection, prompter, shell, busy, d.home.path()};
 
     // Every message box gets OK; returns the texts shown since the last call.
     QStringList messages()

@@ -3,7 +3,7 @@
 // and asks the gateway for a new quote.
 #include "contacts/picker/contact_picker_dialog.h"
 #include "platform/db/connection.h"
-#include "startup/main_window/main_window.h"
+#include "app/main_window/main_window.h"
 #include "sending/panel/send_panel_view.h"
 #include "support/client_rig.h"
 #include "support/popup_menus.h"

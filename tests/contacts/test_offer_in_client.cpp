@@ -8,7 +8,7 @@
 #include "sending/offer/unknown_number_dialog.h"
 #include "startup/database/opening.h"
 #include "startup/database/schema.h"
-#include "startup/main_window/main_window.h"
+#include "app/main_window/main_window.h"
 #include "sending/panel/send_panel_view.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"

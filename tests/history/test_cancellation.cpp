@@ -1,5 +1,5 @@
 #include "history/cancellation.h"
-#include "history/confirmation.h"
+#include "platform/ui/confirmation.h"
 #include "history/history_filter.h"
 #include "history/history_view.h"
 #include "history/row_actions.h"
@@ -19,7 +19,7 @@ struct ScriptedAsk {
     QStringList defaults;
     QString prompt;
     QString title;
-    AskText fn()
+    ui::AskText fn()
     {
         return [this](const QString &p, const QString &t, const QString &d) -> std::optional<QString> {
             prompt = p;
@@ -63,7 +63,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("rule");
         QTest::addColumn<bool>("yes");
         QTest::addColumn<int>("asked");
-        const int exact = int(ConfirmationRule::Exact), trimmed = int(ConfirmationRule::Trimmed);
+        const int exact = int(ui::ConfirmationRule::Exact), trimmed = int(ui::ConfirmationRule::Trimmed);
         QTest::newRow("si") << QStringList{"si"} << exact << true << 1;
         QTest::newRow("SI") << QStringList{"SI"} << exact << true << 1;
         QTest::newRow("blank SI asks again, then cancel") << QStringList{" SI"} << exact << false << 2;
@@ -78,7 +78,7 @@ private Q_SLOTS:
         QFETCH(QStringList, answers);
         QFETCH(int, rule);
         ScriptedAsk ask{answers};
-        QTEST(confirmByTypingYes(ask.fn(), "p", "t", ConfirmationRule(rule)), "yes");
+        QTEST(ui::confirmByTypingYes(ask.fn(), "p", "t", ui::ConfirmationRule(rule)), "yes");
         QTEST(int(ask.defaults.size()), "asked");
         QCOMPARE(ask.defaults.first(), QStringLiteral("NO"));
         if (answers.size() > 1)

@@ -3,7 +3,7 @@
 #include "history/view/history_panel.h"
 #include "platform/db/connection.h"
 #include "platform/xlsx/read_book.h"
-#include "startup/main_window/main_window.h"
+#include "app/main_window/main_window.h"
 #include "sending/panel/send_panel_view.h"
 #include "support/client_rig.h"
 

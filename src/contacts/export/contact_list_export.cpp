@@ -1,6 +1,6 @@
 #include "contacts/export/contact_list_export.h"
 
-#include "history/confirmation.h"
+#include "platform/ui/confirmation.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
 #include "platform/ui/shell.h"
@@ -101,12 +101,12 @@ ExportResult exportContactList(Services services, const ContactRecords &contactL
         return result;
     }
     if (rows > kRowsWithoutAsking) {
-        const history::AskText ask = [&services](const QString &prompt, const QString &title,
+        const ui::AskText ask = [&services](const QString &prompt, const QString &title,
                                                         const QString &fallback) {
             return services.prompter.input(prompt, title, fallback);
         };
         // The answer is taken as typed: blanks around "SI" ask again.
-        if (!history::confirmByTypingYes(ask, confirmPrompt(rows), kConfirmTitle, history::ConfirmationRule::Exact,
+        if (!ui::confirmByTypingYes(ask, confirmPrompt(rows), kConfirmTitle, ui::ConfirmationRule::Exact,
                                       kInitialAnswer)) {
             result.status = ExportResult::Status::NotConfirmed;
             return result;

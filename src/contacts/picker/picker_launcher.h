@@ -9,7 +9,7 @@ namespace contacts::picker {
 
 class RecipientsBox;
 
-// The send panel's recipients icon opens the one picker window through this (WindowId::Form7):
+// The send panel's recipients icon opens the one picker window through this (WindowId::ContactPicker):
 // the first opening creates it, a later one while it is open redraws it for the same page and
 // filter and brings it up again.
 class PickerLauncher final {

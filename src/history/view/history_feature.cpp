@@ -402,7 +402,7 @@ void HistoryFeature::cancelAllInView()
     if (m_page.rowCount <= 0)
         return;
     const Account account = reloadAccount();
-    const AskText ask = [this](const QString &prompt, const QString &title, const QString &defaultText) {
+    const ui::AskText ask = [this](const QString &prompt, const QString &title, const QString &defaultText) {
         return m_context.prompter.input(prompt, title, defaultText);
     };
 
@@ -448,7 +448,7 @@ void HistoryFeature::deleteAllSentInView()
 {
     if (m_page.rowCount <= 0)
         return;
-    const AskText ask = [this](const QString &prompt, const QString &title, const QString &defaultText) {
+    const ui::AskText ask = [this](const QString &prompt, const QString &title, const QString &defaultText) {
         return m_context.prompter.input(prompt, title, defaultText);
     };
     const DeleteOutcome outcome = deleteSentSends(m_context.connection, m_page.condition, nowStamp(now()), ask);

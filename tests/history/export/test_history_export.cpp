@@ -16,7 +16,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QNetworkAccessManager>
 #include <QTest>
 #include <QUrl>
 
@@ -518,8 +517,7 @@ void TestHistoryExport::windowLoadsAndExports()
     ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    QNetworkAccessManager network;
-    startup::AppContext context{db.connection, prompter, shell, busy, network, db.home.path()};
+    startup::AppContext context{db.connection, prompter, shell, busy, db.home.path()};
 
     {
         HistoryExportDialog empty(context, QDate(2024, 5, 15));
@@ -556,8 +554,7 @@ void TestHistoryExport::menuOpensOneWindow()
     ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    QNetworkAccessManager network;
-    startup::AppContext context{db.connection, prompter, shell, busy, network, db.home.path()};
+    startup::AppContext context{db.connection, prompter, shell, busy, db.home.path()};
     history::HistoryFeature feature(context);
 
     QVERIFY(!feature.exportWindow());

@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QToolButton>
@@ -46,8 +45,7 @@ struct Client {
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    QNetworkAccessManager network;
-    startup::AppContext context{data.connection, prompter, shell, busy, network, data.home.path()};
+    startup::AppContext context{data.connection, prompter, shell, busy, data.home.path()};
     std::unique_ptr<HistoryFeature> feature;
 
     Client()
@@ -749,7 +747,7 @@ private Q_SLOTS:
             QCOMPARE(c.data.count(), qint64(1));
             QCOMPARE(c.feature->currentPage().rowCount, qint64(1));
         } else {
-            QCOMPARE(c.prompter.messageTexts(), QStringList{history::kAbortedMessage});
+            QCOMPARE(c.prompter.messageTexts(), QStringList{ui::kAbortedMessage});
             QCOMPARE(c.gateway.requestCount(sim::Endpoint::ScheduledSendings), 0);
             QCOMPARE(c.data.count(), qint64(4));
         }

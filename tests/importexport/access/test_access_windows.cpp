@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QTest>
 
@@ -40,8 +39,7 @@ struct WindowRig : AgendaFixture {
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    QNetworkAccessManager network;
-    startup::AppContext context{connection, prompter, shell, busy, network, home.path()};
+    startup::AppContext context{connection, prompter, shell, busy, home.path()};
     CountingLists lists;
     int shown = 0;
 

@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
-#include <QNetworkAccessManager>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -43,9 +42,8 @@ struct Env {
     ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    QNetworkAccessManager network;
     Views views;
-    startup::AppContext context{d.connection, prompter, shell, busy, network, d.home.path()};
+    startup::AppContext context{d.connection, prompter, shell, busy, d.home.path()};
 };
 
 const QDateTime kNow(QDate(2024, 5, 10), QTime(12, 0, 0));

@@ -10,7 +10,6 @@
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 
-#include <QNetworkAccessManager>
 
 #include <memory>
 
@@ -30,7 +29,6 @@ struct WebRig {
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    QNetworkAccessManager network;
     std::unique_ptr<startup::AppContext> context;
     CountingLists lists;
 
@@ -40,7 +38,7 @@ struct WebRig {
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
         connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
         startup::createSchema(connection);
-        context.reset(new startup::AppContext{connection, prompter, shell, busy, network, home.path()});
+        context.reset(new startup::AppContext{connection, prompter, shell, busy, home.path()});
     }
 
     ~WebRig()

@@ -16,7 +16,6 @@
 
 #include <QComboBox>
 #include <QPushButton>
-#include <QNetworkAccessManager>
 #include <QScrollBar>
 #include <QSignalSpy>
 
@@ -52,7 +51,7 @@ struct PanelRig {
         connection.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
                                         "VALUES ('usu','secreto','0','100','GMT +01:00','Preguntar')"));
         context = std::make_unique<startup::AppContext>(
-            startup::AppContext{connection, prompter, shell, busy, network, home.path()});
+            startup::AppContext{connection, prompter, shell, busy, home.path()});
         view = std::make_unique<sending::SendPanelView>();
         view->senderCombo()->addItems({QStringLiteral("Tienda"), QStringLiteral("Avisos")});
         view->senderCombo()->setCurrentIndex(0);
@@ -103,7 +102,6 @@ struct PanelRig {
     ScriptedPrompter prompter;
     RecordingShell shell;
     ui::BusyCursor busy;
-    QNetworkAccessManager network;
     std::unique_ptr<startup::AppContext> context;
     FakeLists lists;
     FakeWindows windows;

@@ -12,7 +12,6 @@
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 
-#include <QNetworkAccessManager>
 #include <QStringList>
 
 #include <memory>
@@ -52,7 +51,6 @@ struct DialogFixture {
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    QNetworkAccessManager network;
     std::unique_ptr<startup::AppContext> context;
     FakeMain main;
     FakeOpener opener;
@@ -64,7 +62,7 @@ struct DialogFixture {
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
         connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
         startup::createSchema(connection);
-        context.reset(new startup::AppContext{connection, prompter, shell, busy, network, home.path()});
+        context.reset(new startup::AppContext{connection, prompter, shell, busy, home.path()});
         windows = std::make_unique<startup::AccountWindows>(*context, main, &opener);
     }
 

@@ -8,7 +8,6 @@
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 
-#include <QNetworkAccessManager>
 #include <QTest>
 
 #include <memory>
@@ -27,8 +26,7 @@ class TestVersionCheck final : public QObject {
         testing::ScriptedPrompter prompter;
         testing::RecordingShell shell;
         ui::BusyCursor busy;
-        QNetworkAccessManager network;
-        startup::AppContext context{connection, prompter, shell, busy, network, home.path()};
+        startup::AppContext context{connection, prompter, shell, busy, home.path()};
 
         Fixture()
         {

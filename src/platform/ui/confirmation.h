@@ -6,7 +6,7 @@
 #include <optional>
 
 // confirmByTypingYes: destructive bulk operations go on only when the user types "SI".
-namespace history {
+namespace ui {
 
 // An input box: the prompt, the title and the default answer; nothing when the user cancels.
 using AskText = std::function<std::optional<QString>(const QString &prompt, const QString &title,
@@ -25,4 +25,4 @@ bool confirmByTypingYes(const AskText &ask, const QString &prompt, const QString
 inline const QString kAbortedMessage = QStringLiteral("Operación anulada correctamente sin cambios");
 inline const QString kAbortedTitle = QStringLiteral("Operación abortada");
 
-} // namespace history
+} // namespace ui

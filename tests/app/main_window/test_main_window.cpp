@@ -5,9 +5,9 @@
 #include "startup/brand.h"
 #include "startup/database/opening.h"
 #include "startup/database/schema.h"
-#include "startup/main_window/dialog_opener.h"
-#include "startup/main_window/main_window.h"
-#include "startup/main_window/startup_rules.h"
+#include "app/main_window/dialog_opener.h"
+#include "app/main_window/main_window.h"
+#include "app/main_window/startup_rules.h"
 #include "startup/subsystems.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
@@ -19,7 +19,6 @@
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QNetworkAccessManager>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -67,8 +66,7 @@ struct Client {
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    QNetworkAccessManager network;
-    startup::AppContext context{connection, prompter, shell, busy, network, QString()};
+    startup::AppContext context{connection, prompter, shell, busy, QString()};
     RecordingLists lists;
     RecordingQuote quote;
     RecordingDialogs dialogs;

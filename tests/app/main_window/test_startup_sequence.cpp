@@ -2,7 +2,7 @@
 // sees on a first run and on a normal start, and what reaches the gateway and the database.
 #include "platform/db/connection.h"
 #include "sending/panel/send_panel_view.h"
-#include "startup/main_window/main_window.h"
+#include "app/main_window/main_window.h"
 #include "support/client_rig.h"
 
 #include <QAction>

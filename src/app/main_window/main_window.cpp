@@ -1,4 +1,4 @@
-#include "startup/main_window/main_window.h"
+#include "app/main_window/main_window.h"
 
 #include "contacts/contact_filter.h"
 #include "platform/db/connection.h"
@@ -10,8 +10,8 @@
 #include "startup/database/defaults.h"
 #include "startup/database/opening.h"
 #include "startup/dialogs/progress_dialog.h"
-#include "startup/main_window/dialog_opener.h"
-#include "startup/main_window/startup_rules.h"
+#include "app/main_window/dialog_opener.h"
+#include "app/main_window/startup_rules.h"
 
 #include <QAction>
 #include <QApplication>

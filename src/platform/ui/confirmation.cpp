@@ -1,6 +1,6 @@
-#include "history/confirmation.h"
+#include "platform/ui/confirmation.h"
 
-namespace history {
+namespace ui {
 
 namespace {
 
@@ -24,4 +24,4 @@ bool confirmByTypingYes(const AskText &ask, const QString &prompt, const QString
     return isYes(answer.trimmed());
 }
 
-} // namespace history
+} // namespace ui

@@ -1,4 +1,4 @@
-#include "startup/main_window/startup_rules.h"
+#include "app/main_window/startup_rules.h"
 
 #include "platform/text/decimal.h"
 
