@@ -2,6 +2,7 @@
 
 #include "history/gateway_request.h"
 #include "history/history_view.h"
+#include "platform/net/too_large_reply.h"
 #include "platform/text/url_encode.h"
 #include "startup/brand.h"
 
@@ -59,6 +60,17 @@ CancelRequest buildCancelRequest(db::Connection &connection, const QString &node
         + QStringLiteral("&password=") + text::escapeRawValue(account.pass) + QStringLiteral("&sms_id=")
         + text::escapeRawValue(req.smsId) + QStringLiteral("&action=2&buf=") + QString::number(buf);
     return req;
+}
+
+CancelOutcome recordCancelReply(db::Connection &connection, const net::GatewayReply &reply, const QString &smsId)
+{
+    if (reply.status == net::GatewayReply::Status::TooLarge) {
+        CancelOutcome out;
+        out.status = CancelOutcome::Status::TooLarge;
+        out.notice = {net::kTooLargeRequestMessage, net::kTooLargeReplyTitle};
+        return out;
+    }
+    return recordCancelReply(connection, reply.text, smsId);
 }
 
 CancelOutcome recordCancelReply(db::Connection &connection, const QString &replyText, const QString &smsId)

@@ -4,6 +4,7 @@
 #include "history/condition.h"
 #include "platform/ui/confirmation.h"
 #include "platform/db/connection.h"
+#include "platform/net/gateway_reply.h"
 
 #include <QString>
 #include <QStringList>
@@ -46,6 +47,7 @@ struct CancelOutcome {
         OfferDelete,     // "3": ask, then deleteRefusedSend() on Yes
         AlreadySent,     // "4": the row is now an immediate send
         DatabaseError,
+        TooLarge,        // the reply passed the channel's cap: it may have been cancelled, nothing changed
     };
     Status status = Status::NotCancelled;
     bool changed = false;     // redraw the view
@@ -55,6 +57,9 @@ struct CancelOutcome {
 // recordCancelReply. `smsId` is CancelRequest::smsId, captured when the request left: a reply
 // naming another send never removes that other send, and an empty one touches no row.
 CancelOutcome recordCancelReply(db::Connection &connection, const QString &replyText, const QString &smsId);
+// The same for what the request came to: a reply past the channel's cap says it was too large
+// to read, and that the send may have been cancelled at the gateway; no row changes then.
+CancelOutcome recordCancelReply(db::Connection &connection, const net::GatewayReply &reply, const QString &smsId);
 
 // The Yes of the code "3" question: the row of the send asked about is deleted locally.
 db::Result deleteRefusedSend(db::Connection &connection, const QString &smsId);

@@ -370,7 +370,7 @@ void HistoryFeature::onCancel(const net::GatewayReply &reply)
     // Whatever came back, the pointer is given back: an error page must not leave it busy.
     m_context.busy.setBusy(kBusyCancel, false);
     const QString smsId = m_cancelSmsId;
-    CancelOutcome outcome = recordCancelReply(m_context.connection, reply.text, smsId);
+    CancelOutcome outcome = recordCancelReply(m_context.connection, reply, smsId);
     if (outcome.changed)
         refreshHistoryPage();
 
@@ -394,7 +394,7 @@ void HistoryFeature::onCancel(const net::GatewayReply &reply)
     if (outcome.status == CancelOutcome::Status::DatabaseError)
         m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
     else
-        showNotice(outcome.notice);
+        showNotice(outcome.notice, outcome.status == CancelOutcome::Status::TooLarge);
 }
 
 void HistoryFeature::cancelAllInView()

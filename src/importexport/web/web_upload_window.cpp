@@ -2,6 +2,7 @@
 
 #include "importexport/web/web_download.h"
 #include "platform/net/gateway_channel.h"
+#include "platform/net/too_large_reply.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
 #include "startup/app_context.h"
@@ -126,6 +127,12 @@ void WebUploadWindow::handleReply(const net::GatewayReply &reply)
 {
     if (!m_uploading)
         return;
+    if (reply.status == net::GatewayReply::Status::TooLarge) {
+        // The gateway did answer, and this contact may have been created there: the upload stops,
+        // not counting it either way.
+        endUpload(net::kTooLargeRequestMessage, net::kTooLargeReplyTitle);
+        return;
+    }
     QString stopText;
     QString stopTitle;
     switch (classifyUpload(reply.text)) {
@@ -157,7 +164,11 @@ void WebUploadWindow::handleReply(const net::GatewayReply &reply)
         }
         break;
     }
+    endUpload(stopText, stopTitle);
+}
 
+void WebUploadWindow::endUpload(const QString &stopText, const QString &stopTitle)
+{
     // Ended or stopped: state first, boxes last. A stop reports what was created so far when
     // anything was; a finished upload always reports.
     const bool stopped = !stopText.isEmpty();

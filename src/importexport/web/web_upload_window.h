@@ -44,12 +44,14 @@ public:
     int queued() const { return int(m_queue.size()); }
 
 Q_SIGNALS:
-    // The upload ended (all answered) or stopped (refusal, missing data, no connection); emitted
-    // before the boxes that report it.
+    // The upload ended (all answered) or stopped (refusal, missing data, no connection, a reply
+    // too large to read); emitted before the boxes that report it.
     void uploadEnded(int created);
 
 private:
     void sendNext();
+    // Ends the upload; a non-empty `stopText` says why it stopped early.
+    void endUpload(const QString &stopText, const QString &stopTitle);
 
     startup::AppContext &m_context;
     net::GatewayChannel *m_channel;

@@ -2,6 +2,7 @@
 
 #include "platform/db/connection.h"
 #include "platform/net/gateway_channel.h"
+#include "platform/net/too_large_reply.h"
 #include "platform/text/decimal.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
@@ -114,6 +115,17 @@ void QuoteLine::forgetBalance()
 
 void QuoteLine::handleQuoteReply(const net::GatewayReply &reply)
 {
+    if (reply.status == net::GatewayReply::Status::TooLarge) {
+        // The gateway answered, but with more than a quote can hold: no figure is known, nothing
+        // is stored, and the user is not told the connection failed.
+        m_cost.setUnknown();
+        m_view.costLabel()->setText(kUnknownLabel);
+        m_view.balanceLabel()->setText(kUnknownLabel);
+        m_context.busy.setBusy(kBusyReason, false);
+        m_context.prompter.message(net::kTooLargeReplyMessage, net::kTooLargeReplyTitle, ui::Icon::Warning);
+        Q_EMIT quoteHandled(false);
+        return;
+    }
     const QuoteOutcome outcome = sending::interpretQuoteReply(reply.ok, reply.text);
 
     if (outcome.kind == QuoteKind::Quoted)

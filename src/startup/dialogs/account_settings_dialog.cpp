@@ -1,6 +1,7 @@
 #include "startup/dialogs/account_settings_dialog.h"
 
 #include "platform/db/connection.h"
+#include "platform/net/too_large_reply.h"
 #include "platform/ui/prompter.h"
 #include "startup/app_context.h"
 #include "startup/brand.h"
@@ -240,7 +241,13 @@ void AccountSettingsDialog::onCheckFinished(const net::GatewayReply &reply)
     if (!m_pending)
         return;
     m_windows.closeProgress(this);
-    handleCheck(reply.text);
+    if (reply.status == net::GatewayReply::Status::TooLarge) {
+        // The gateway answered, with more than a check can hold: nothing verified, nothing stored.
+        m_pending.reset();
+        m_windows.context().prompter.message(net::kTooLargeReplyMessage, net::kTooLargeReplyTitle, ui::Icon::Warning);
+    } else {
+        handleCheck(reply.text);
+    }
     Q_EMIT checkHandled();
 }
 

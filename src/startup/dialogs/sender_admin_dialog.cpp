@@ -1,5 +1,6 @@
 #include "startup/dialogs/sender_admin_dialog.h"
 
+#include "platform/net/too_large_reply.h"
 #include "platform/ui/prompter.h"
 #include "startup/app_context.h"
 #include "startup/brand.h"
@@ -223,6 +224,15 @@ void SenderAdminDialog::onReply(const net::GatewayReply &reply)
     m_windows.closeProgress(this);
 
     AppContext &ctx = m_windows.context();
+    if (reply.status == net::GatewayReply::Status::TooLarge) {
+        // The gateway answered, with more than can be read: a request or removal may have been
+        // carried out there, so no list or row here moves as if it had or had not.
+        ctx.prompter.message(sent.operation == Operation::List ? net::kTooLargeReplyMessage
+                                                               : net::kTooLargeRequestMessage,
+                             net::kTooLargeReplyTitle, ui::Icon::Warning);
+        Q_EMIT replyHandled();
+        return;
+    }
     const senders::SenderReply parsed = senders::parseReply(reply.text);
     switch (parsed.kind) {
     case senders::ReplyKind::List:

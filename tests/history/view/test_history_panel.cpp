@@ -6,6 +6,7 @@
 #include "history/history_fixture.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/net/sync_http.h"
+#include "platform/net/too_large_reply.h"
 #include "platform/ui/busy_cursor.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
@@ -697,6 +698,26 @@ private Q_SLOTS:
         } else {
             QCOMPARE(c.data.count(QStringLiteral("sid=? AND f_programada='Inmediato'"), {sid}), qint64(1));
         }
+    }
+
+    // The cancellation may have been carried out at the gateway: the send stays as it was, and
+    // the user is told to look before asking again, not that the connection failed.
+    void cancelPastTheCapIsTooLargeNotAConnectionFailure()
+    {
+        Client &c = *m_client;
+        const qint64 sid = c.recordSend(QStringLiteral("34600111111"), kFuture);
+        // The cap lowered below the reply stands in for a reply past the real one.
+        c.feature->cancelChannel().setReplyLimit(4);
+        c.feature->refreshHistoryPage();
+        c.rightClick(QStringLiteral("Texto %1").arg(sid));
+        QSignalSpy handled(c.feature.get(), &HistoryFeature::cancelHandled);
+        c.feature->cancelMenuSend();
+        QVERIFY(handled.wait(10000));
+        QVERIFY(!c.busy.isBusy());
+        QCOMPARE(c.gateway.requestCount(sim::Endpoint::ScheduledSendings), 1);
+        QCOMPARE(c.prompter.messageTexts(), QStringList{net::kTooLargeRequestMessage});
+        QCOMPARE(c.prompter.lastCall().title, net::kTooLargeReplyTitle);
+        QCOMPARE(c.data.count(QStringLiteral("sid=? AND f_programada=?"), {sid, kFuture}), qint64(1));
     }
 
     void singleCancelWithoutAccount()

@@ -3,6 +3,7 @@
 #include "importexport/web/web_upload_window.h"
 #include "importexport/web/web_upload.h"
 #include "platform/net/gateway_channel.h"
+#include "platform/net/too_large_reply.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -165,6 +166,29 @@ private Q_SLOTS:
         QCOMPARE(rig.prompter.calls().at(0).title, QStringLiteral("Error de conexión"));
         QCOMPARE(texts.at(1), QStringLiteral("Se han introducido con exito 3 contactos en ") + rig.sim.baseUrl());
         QCOMPARE(form.queued(), 1);
+    }
+
+    // The contact may have been created at the gateway: the upload stops there, and the user is
+    // told to look before uploading again, not that the connection failed.
+    void replyPastTheCapIsTooLargeNotAConnectionFailure()
+    {
+        WebRig rig;
+        rig.sim.addAccount(QStringLiteral("ana"), QStringLiteral("bien"));
+        rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("bien"));
+        rig.addContact("Bea", "34600000002");
+        rig.addContact("Carla", "34600000003");
+        WebUploadWindow form(*rig.context);
+        // The cap lowered below the reply stands in for a reply past the real one.
+        form.browser().setReplyLimit(4);
+        QSignalSpy ended(&form, &WebUploadWindow::uploadEnded);
+        form.startUpload();
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(ended.first().first().toInt(), 0);
+        QCOMPARE(rig.prompter.messageTexts(), QStringList{net::kTooLargeRequestMessage});
+        QCOMPARE(rig.prompter.lastCall().title, net::kTooLargeReplyTitle);
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::ImportBook), 1);
+        QCOMPARE(form.queued(), 1);
+        QVERIFY(!rig.busy.isBusy());
     }
 
     void emptyBookAndMissingAccount()

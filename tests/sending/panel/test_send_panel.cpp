@@ -1,6 +1,7 @@
 #include "panel_rig.h"
 
 #include "platform/net/gateway_channel.h"
+#include "platform/net/too_large_reply.h"
 #include "sending/panel/quote_line.h"
 #include "sending/panel/send_line.h"
 
@@ -174,6 +175,23 @@ private Q_SLOTS:
         QCOMPARE(rig.view->costLabel()->text(), QStringLiteral("Desconocido"));
         QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Desconocido"));
         QCOMPARE(rig.prompter.count(), 0);
+        QVERIFY(!rig.busy.isBusy());
+    }
+
+    void quotePastTheCapIsTooLargeNotAConnectionFailure()
+    {
+        PanelRig rig;
+        // The cap lowered below the reply stands in for a reply past the real one.
+        rig.panel->quoteChannel().setReplyLimit(4);
+        rig.sim.armCustomReply(sim::Endpoint::QuoteSms, QStringLiteral("0|Ticket price|1|250"));
+        QVERIFY(rig.startUp());
+        QCOMPARE(rig.view->costLabel()->text(), QStringLiteral("Desconocido"));
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Desconocido"));
+        QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("100"));
+        QVERIFY(!rig.view->sendButton()->isEnabled());
+        QCOMPARE(rig.prompter.messageTexts(), QStringList{net::kTooLargeReplyMessage});
+        QCOMPARE(rig.prompter.lastCall().title, net::kTooLargeReplyTitle);
+        QVERIFY(!rig.prompter.lastCall().text.contains(QStringLiteral("conexión")));
         QVERIFY(!rig.busy.isBusy());
     }
 

@@ -1,5 +1,7 @@
 #include "dialog_fixture.h"
 
+#include "platform/net/too_large_reply.h"
+
 #include "startup/dialogs/account_check.h"
 #include "startup/dialogs/account_settings.h"
 #include "support/other_workstation.h"
@@ -285,6 +287,24 @@ private Q_SLOTS:
         QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Conexión fallida"));
         QVERIFY(!f->windows->progress());
         QCOMPARE(f->connection.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 0);
+    }
+
+    void checkPastTheCapIsTooLargeNotAConnectionFailure()
+    {
+        f->sim.addAccount(QStringLiteral("ana"), QStringLiteral("uno"), 12);
+        startup::AccountSettingsDialog *form = open();
+        // The cap lowered below the reply stands in for a reply past the real one.
+        form->channel().setReplyLimit(4);
+        form->loginBox->setText(QStringLiteral("ana"));
+        form->passwordBox->setText(QStringLiteral("uno"));
+        QVERIFY(saveAndWait(form));
+        QCOMPARE(f->prompter.messageTexts(), QStringList{net::kTooLargeReplyMessage});
+        QCOMPARE(f->prompter.lastCall().title, net::kTooLargeReplyTitle);
+        QVERIFY(!f->prompter.lastCall().text.contains(QStringLiteral("conexión")));
+        QVERIFY(!f->windows->progress());
+        QVERIFY(!form->checkPending());
+        QCOMPARE(f->connection.scalar(QStringLiteral("SELECT count(*) FROM Usuario")).toInt(), 0);
+        QVERIFY(f->main.balance.isEmpty());
     }
 
     void networkFailureTakesTheConnectionMessage()

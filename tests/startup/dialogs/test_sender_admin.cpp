@@ -1,5 +1,7 @@
 #include "dialog_fixture.h"
 
+#include "platform/net/too_large_reply.h"
+
 #include "startup/dialogs/account_settings_dialog.h"
 #include "startup/dialogs/progress_dialog.h"
 #include "startup/dialogs/sender_admin_dialog.h"
@@ -311,6 +313,43 @@ private Q_SLOTS:
         QVERIFY(waitReply(form));
         QCOMPARE(f->senderRows(), QStringList{QStringLiteral("Otro")});
         QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Eliminar remitente"));
+    }
+
+    // A reply past the cap is not a lost connection; a request or removal may have been carried
+    // out at the gateway, so nothing here moves as if it had succeeded or failed.
+    void replyPastTheCapIsTooLargeNotAConnectionFailure()
+    {
+        f->addSenderRow(QStringLiteral("Tienda"));
+        f->sim.approveSender(QStringLiteral("ana&co"), QStringLiteral("Tienda"));
+        // The list of senders past the real cap.
+        f->sim.armCustomReply(sim::Endpoint::SenderList,
+                              QStringLiteral("0|SenderID list|") + QString(70 * 1024, QLatin1Char('A')));
+        startup::SenderAdminDialog *form = openLoaded();
+        QVERIFY(form);
+        QCOMPARE(f->prompter.messageTexts(), QStringList{net::kTooLargeReplyMessage});
+        QCOMPARE(f->prompter.lastCall().title, net::kTooLargeReplyTitle);
+        QVERIFY(form->accountList->count() == 0);
+        QVERIFY(!f->windows->progress());
+
+        // The cap lowered below the reply stands in for a reply past the real one.
+        form->channel().setReplyLimit(4);
+        f->prompter.answerInput(QStringLiteral("Nuevo"));
+        form->requestNewSender();
+        QVERIFY(waitReply(form));
+        QCOMPARE(f->prompter.lastCall().text, net::kTooLargeRequestMessage);
+        QCOMPARE(f->prompter.lastCall().title, net::kTooLargeReplyTitle);
+        QVERIFY(!f->prompter.lastCall().text.contains(QStringLiteral("conexión")));
+        QCOMPARE(f->senderRows(), QStringList{QStringLiteral("Tienda")});
+        QVERIFY(form->accountList->findItems(QStringLiteral("Nuevo"), Qt::MatchExactly).isEmpty());
+        QVERIFY(!f->windows->progress());
+
+        form->deleteFromAccountCheck->setChecked(true);
+        selectText(form->includedList, QStringLiteral("Tienda"));
+        form->removeSelectedSender();
+        QVERIFY(waitReply(form));
+        QCOMPARE(f->prompter.lastCall().text, net::kTooLargeRequestMessage);
+        QCOMPARE(f->senderRows(), QStringList{QStringLiteral("Tienda")});
+        QVERIFY(!form->requestPending());
     }
 
     // Closing the window drops its request and its wait.
