@@ -4,24 +4,6 @@ namespace importexport::access {
 
 namespace {
 
-// Texts bound as texts even when empty; an invalid value stays Null.
-QVariant bound(const QVariant &value)
-{
-    if (!value.isValid())
-        return {};
-    if (value.typeId() == QMetaType::QString)
-        return nonNullText(value.toString());
-    return value;
-}
-
-QVariant column(const db::Row &row, int i)
-{
-    const QVariant v = row.value(i);
-    if (!v.isValid() || v.isNull())
-        return {};
-    return v.toString();
-}
-
 // `orden` keeps the order the contacts came in; `sid` is Null for a new contact.
 const char *const kCreate =
     "CREATE TEMP TABLE IF NOT EXISTS importacion_access (orden INTEGER PRIMARY KEY, sid INTEGER, nombre TEXT, "
@@ -68,24 +50,12 @@ std::optional<StoredContact> PendingContacts::find(const QString &phone, db::Res
 {
     db::Result r;
     db::Statement &statement = repeated(Find, r);
-    std::optional<db::Row> row;
-    if (statement.isValid()) {
-        statement.bind(1, nonNullText(phone));
-        if (statement.next())
-            row = statement.row();
-        else if (!statement.error().isEmpty())
-            r = {db::Status::Error, statement.error()};
-        statement.reset();
-    }
+    std::optional<StoredContact> found;
+    if (statement.isValid())
+        found = firstContactWithPhone(statement, phone, r);
     if (result)
         *result = r;
-    if (!r.ok() || !row)
-        return std::nullopt;
-    StoredContact c;
-    c.sid = row->value(0).isValid() ? row->value(0).toLongLong() : 0;
-    c.values = {column(*row, 1), column(*row, 2), column(*row, 3), column(*row, 4),
-                column(*row, 5), column(*row, 6), column(*row, 7)};
-    return c;
+    return found;
 }
 
 db::Result PendingContacts::add(const ContactValues &v)
@@ -94,8 +64,8 @@ db::Result PendingContacts::add(const ContactValues &v)
     db::Statement &statement = repeated(Insert, r);
     if (!statement.isValid())
         return r;
-    statement.bindAll({QVariant(), bound(v.name), bound(v.phone), bound(v.fullName), bound(v.address),
-                       bound(v.otherPhone), bound(v.comment), bound(v.birthDate)});
+    statement.bindAll({QVariant(), boundValue(v.name), boundValue(v.phone), boundValue(v.fullName), boundValue(v.address),
+                       boundValue(v.otherPhone), boundValue(v.comment), boundValue(v.birthDate)});
     r = statement.run();
     statement.reset();
     return r;
@@ -107,8 +77,8 @@ db::Result PendingContacts::overwrite(qint64 sid, const ContactValues &v)
     db::Statement &update = repeated(Update, r);
     if (!update.isValid())
         return r;
-    update.bindAll({bound(v.name), bound(v.fullName), bound(v.address), bound(v.otherPhone), bound(v.comment),
-                    bound(v.birthDate), bound(v.phone)});
+    update.bindAll({boundValue(v.name), boundValue(v.fullName), boundValue(v.address), boundValue(v.otherPhone), boundValue(v.comment),
+                    boundValue(v.birthDate), boundValue(v.phone)});
     r = update.run();
     update.reset();
     if (!r.ok() || r.changes > 0)
@@ -117,8 +87,8 @@ db::Result PendingContacts::overwrite(qint64 sid, const ContactValues &v)
     db::Statement &insert = repeated(Insert, r);
     if (!insert.isValid())
         return r;
-    insert.bindAll({sid, bound(v.name), bound(v.phone), bound(v.fullName), bound(v.address), bound(v.otherPhone),
-                    bound(v.comment), bound(v.birthDate)});
+    insert.bindAll({sid, boundValue(v.name), boundValue(v.phone), boundValue(v.fullName), boundValue(v.address), boundValue(v.otherPhone),
+                    boundValue(v.comment), boundValue(v.birthDate)});
     r = insert.run();
     insert.reset();
     return r;

@@ -9,10 +9,7 @@ QString nonNullText(const QString &text)
     return text.isNull() ? QString(QLatin1String("")) : text;
 }
 
-namespace {
-
-// Texts bound as texts even when empty; an invalid value stays Null.
-QVariant bound(const QVariant &value)
+QVariant boundValue(const QVariant &value)
 {
     if (!value.isValid())
         return {};
@@ -21,13 +18,37 @@ QVariant bound(const QVariant &value)
     return value;
 }
 
-QVariant column(const db::Row &row, int i)
+QVariant storedColumn(const db::Row &row, int i)
 {
     const QVariant v = row.value(i);
     if (!v.isValid() || v.isNull())
         return {};
     return v.toString();
 }
+
+std::optional<StoredContact> firstContactWithPhone(db::Statement &statement, const QString &phone,
+                                                   db::Result &result)
+{
+    result = {};
+    std::optional<db::Row> row;
+    statement.bind(1, nonNullText(phone));
+    if (statement.next())
+        row = statement.row();
+    else if (!statement.error().isEmpty())
+        result = {db::Status::Error, statement.error()};
+    statement.reset();
+    if (!result.ok() || !row)
+        return std::nullopt;
+    StoredContact c;
+    c.sid = row->value(0).isValid() ? row->value(0).toLongLong() : 0;
+    c.values = {storedColumn(*row, 1), storedColumn(*row, 2), storedColumn(*row, 3), storedColumn(*row, 4),
+                storedColumn(*row, 5), storedColumn(*row, 6), storedColumn(*row, 7)};
+    if (row->size() > 8)
+        c.groupSids = storedColumn(*row, 8);
+    return c;
+}
+
+namespace {
 
 bool pairDiffers(const QVariant &a, const QVariant &b)
 {
@@ -90,26 +111,12 @@ std::optional<StoredContact> AgendaStore::findByPhone(const QString &phone, db::
 {
     db::Result r;
     db::Statement &statement = repeated(FindByPhone, r);
-    std::optional<db::Row> row;
-    if (statement.isValid()) {
-        statement.bind(1, nonNullText(phone));
-        if (statement.next())
-            row = statement.row();
-        else if (!statement.error().isEmpty())
-            r = {db::Status::Error, statement.error()};
-        // Reset at once: a statement left on a row would keep the file's read lock.
-        statement.reset();
-    }
+    std::optional<StoredContact> found;
+    if (statement.isValid())
+        found = firstContactWithPhone(statement, phone, r);
     if (result)
         *result = r;
-    if (!r.ok() || !row)
-        return std::nullopt;
-    StoredContact c;
-    c.sid = row->value(0).toLongLong();
-    c.values = {column(*row, 1), column(*row, 2), column(*row, 3), column(*row, 4),
-                column(*row, 5), column(*row, 6), column(*row, 7)};
-    c.groupSids = column(*row, 8);
-    return c;
+    return found;
 }
 
 bool AgendaStore::phoneExists(const QString &phone, db::Result *result)
@@ -128,8 +135,8 @@ bool AgendaStore::sameContactExists(const ContactValues &v, db::Result *result)
     const QVariant found = m_connection.scalar(
         QStringLiteral("SELECT 1 FROM Agenda WHERE nombre=?1 COLLATE ESPANOL AND telefono=?2 AND nombre_completo=?3 COLLATE "
                        "ESPANOL AND direccion=?4 COLLATE ESPANOL AND telefono_2=?5 AND comentario=?6 COLLATE ESPANOL LIMIT 1"),
-        {bound(v.name), bound(v.phone), bound(v.fullName), bound(v.address), bound(v.otherPhone),
-         bound(v.comment)},
+        {boundValue(v.name), boundValue(v.phone), boundValue(v.fullName), boundValue(v.address), boundValue(v.otherPhone),
+         boundValue(v.comment)},
         &r);
     if (result)
         *result = r;
@@ -138,9 +145,9 @@ bool AgendaStore::sameContactExists(const ContactValues &v, db::Result *result)
 
 db::Result AgendaStore::insert(const ContactValues &v, const QVariant &groupSids, qint64 *sid)
 {
-    const db::Result r = runRepeated(Insert, {bound(v.name), bound(v.phone), bound(v.fullName),
-                                              bound(v.address), bound(v.otherPhone), bound(v.comment),
-                                              bound(v.birthDate), bound(groupSids)});
+    const db::Result r = runRepeated(Insert, {boundValue(v.name), boundValue(v.phone), boundValue(v.fullName),
+                                              boundValue(v.address), boundValue(v.otherPhone), boundValue(v.comment),
+                                              boundValue(v.birthDate), boundValue(groupSids)});
     if (r.ok() && sid)
         *sid = m_connection.lastInsertRowId();
     return r;
@@ -148,8 +155,8 @@ db::Result AgendaStore::insert(const ContactValues &v, const QVariant &groupSids
 
 db::Result AgendaStore::overwrite(qint64 sid, const ContactValues &v)
 {
-    return runRepeated(Overwrite, {bound(v.name), bound(v.fullName), bound(v.address), bound(v.otherPhone),
-                                   bound(v.comment), bound(v.birthDate), sid});
+    return runRepeated(Overwrite, {boundValue(v.name), boundValue(v.fullName), boundValue(v.address), boundValue(v.otherPhone),
+                                   boundValue(v.comment), boundValue(v.birthDate), sid});
 }
 
 db::Result AgendaStore::setGroups(qint64 sid, const QString &groupSids)

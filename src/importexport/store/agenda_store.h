@@ -34,6 +34,17 @@ struct StoredContact {
 
 // A text that is never bound as Null (Qt's null QString would be).
 QString nonNullText(const QString &text);
+// A value as a statement binds it: texts as texts even when empty; an invalid value stays Null.
+QVariant boundValue(const QVariant &value);
+
+// Runs `statement`, a look-up by phone prepared with the contact's columns first (sid, then the
+// seven fields in ContactValues' order), for `phone`, and resets it at once: a statement left on
+// a row would keep the file's read lock. Nothing when no row matched or the database refused
+// (`result` tells which).
+std::optional<StoredContact> firstContactWithPhone(db::Statement &statement, const QString &phone,
+                                                   db::Result &result);
+// Column `i` of a row as stored: an invalid QVariant where it is Null, else its text.
+QVariant storedColumn(const db::Row &row, int i);
 
 // True when some field but the phone holds values on both sides that differ; a Null (invalid)
 // value on either side decides nothing.
