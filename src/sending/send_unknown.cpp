@@ -16,18 +16,30 @@ QString unknownOutcomeLogLine(const QDateTime &now, const QString &recipients, c
            + QStringLiteral("\r\n");
 }
 
-ReplyOutcome unknownReplyOutcome(const SendRequest &request, const QDateTime &now)
+namespace {
+
+// A send whose outcome at the gateway is not known: a box for the user, or in automated mode a log
+// line and the queue moving on.
+using LogLine = QString (*)(const QDateTime &, const QString &, const QString &);
+ReplyOutcome mayHaveSentOutcome(const SendRequest &request, const QDateTime &now, const QString &text, LogLine logLine)
 {
     ReplyOutcome outcome;
     outcome.kind = ReplyKind::Unknown;
     outcome.queueStep = request.automated;
     if (request.automated) {
-        outcome.errorLogLine = unknownOutcomeLogLine(now, request.recipients, request.typedMessage);
+        outcome.errorLogLine = logLine(now, request.recipients, request.typedMessage);
     } else {
         outcome.messageTitle = QStringLiteral("Envío de SMS");
-        outcome.messageText = unknownOutcomeText();
+        outcome.messageText = text;
     }
     return outcome;
+}
+
+} // namespace
+
+ReplyOutcome unknownReplyOutcome(const SendRequest &request, const QDateTime &now)
+{
+    return mayHaveSentOutcome(request, now, unknownOutcomeText(), unknownOutcomeLogLine);
 }
 
 QString unrecognisedReplyText()
@@ -47,16 +59,7 @@ QString unrecognisedReplyLogLine(const QDateTime &now, const QString &recipients
 
 ReplyOutcome unrecognisedReplyOutcome(const SendRequest &request, const QDateTime &now)
 {
-    ReplyOutcome outcome;
-    outcome.kind = ReplyKind::Unknown;
-    outcome.queueStep = request.automated;
-    if (request.automated) {
-        outcome.errorLogLine = unrecognisedReplyLogLine(now, request.recipients, request.typedMessage);
-    } else {
-        outcome.messageTitle = QStringLiteral("Envío de SMS");
-        outcome.messageText = unrecognisedReplyText();
-    }
-    return outcome;
+    return mayHaveSentOutcome(request, now, unrecognisedReplyText(), unrecognisedReplyLogLine);
 }
 
 } // namespace sending
