@@ -107,6 +107,10 @@ inline constexpr int kRecordsPerBatch = 5;
 // How long one tick of the progress timer imports before the window gets its turn again: short
 // enough for the window to stay live, long enough for the work to outweigh the tick itself.
 inline constexpr std::chrono::milliseconds kSlicePerTick{40};
+// A tick of the window works at least this many times as long as the last tick's commit took...
+inline constexpr int kWorkPerCommit = 8;
+// ...but never longer than this, so the window is never left without its turn for long.
+inline constexpr std::chrono::milliseconds kLongestSlice{1000};
 
 class ImportRun final {
 public:
@@ -129,6 +133,8 @@ public:
     // one. The tick's records share one transaction, each record whole or not at all inside it,
     // and the tick ends with the book committed, so a pause or the dialog always sees it settled.
     State slice(std::chrono::nanoseconds budget = kSlicePerTick);
+    // The progress window's tick: a slice sized from the last commit (kWorkPerCommit).
+    State tick();
     // "Finalizar": the remaining records are not read; the next tick ends the run.
     void finish();
     // The dialog was closed without an answer: the conflicting record is read again on resume.
@@ -149,6 +155,7 @@ private:
     int m_first = 1;
     int m_total = 0;
     int m_current = 0;             // the last record looked at
+    std::chrono::nanoseconds m_lastCommit{0};
     State m_state = State::Running;
 };
 

@@ -156,7 +156,7 @@ void ImportProgressWindow::tick()
 {
     if (!m_clock.isOpen())
         m_clock.open(now());
-    const ImportRun::State state = m_run.slice();
+    const ImportRun::State state = m_run.tick();
     if (state != ImportRun::State::Running) {
         tickTimer->stop();
         m_clock.reopen(now());

@@ -1,6 +1,7 @@
 #include "platform/xlsx/xlsx_reader.h"
 
 #include "platform/xlsx/xlsx_stream.h"
+#include "platform/xlsx/xml_scanner.h"
 #include "platform/xlsx/zip_archive.h"
 
 #include <QDate>
@@ -8,6 +9,7 @@
 #include <QHash>
 #include <QTime>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -15,6 +17,7 @@
 #include <cmath>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace xlsx {
@@ -337,62 +340,104 @@ std::optional<std::vector<CellFormat>> readStyles(QIODevice &xml, ReadBudget &bu
     return formats;
 }
 
-// The text of one <si> or <is> into `text`: every run's <t>, phonetic guides left out. False when
-// it grows past what a cell can hold.
-bool readRichText(QXmlStreamReader &reader, QString &text)
+// Bytes of UTF-8 into `out`, reusing its storage: most texts then allocate nothing. False when
+// they are no UTF-8 (a damaged part: a full XML reader refuses it too).
+bool setUtf8(QString &out, QByteArrayView bytes)
 {
-    const bool inlineText = reader.name() == u"is";
-    text.resize(0);
-    int phonetic = 0;
-    bool inText = false;
-    while (!reader.atEnd()) {
-        switch (reader.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (reader.name() == u"rPh")
-                ++phonetic;
-            else if (reader.name() == u"t")
-                inText = phonetic == 0;
-            break;
-        case QXmlStreamReader::Characters:
-            if (inText) {
-                text.append(reader.text());
-                if (text.size() > kMaxTextLength * 8)
-                    return false;
-            }
-            break;
-        case QXmlStreamReader::EndElement:
-            if (reader.name() == u"rPh")
-                --phonetic;
-            else if (reader.name() == u"t")
-                inText = false;
-            else if (reader.name() == (inlineText ? u"is" : u"si"))
-                return finishText(text);
-            break;
-        default:
-            break;
-        }
-    }
-    return finishText(text);
+    // UTF-8 never takes fewer bytes than UTF-16 takes characters.
+    out.resize(bytes.size());
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QChar *end = decoder.appendToBuffer(out.data(), bytes);
+    out.resize(end - out.constData());
+    return !decoder.hasError();
 }
 
-ReadBook::Status readSharedStrings(GuardedPart &xml, TextTable &strings, ReadBudget &budget)
+enum class TextRead { Ok, TooLong, Invalid };
+
+// The text of one <si> or <is> (the scanner stands on its start) into `bytes`: every run's <t>,
+// phonetic guides left out. The scanner ends on its end.
+TextRead readRichText(XmlScanner &xml, std::string &bytes)
 {
-    QXmlStreamReader reader(&xml);
+    bytes.clear();
+    int depth = 0;
+    int phonetic = 0;
+    bool inText = false;
+    for (;;) {
+        switch (xml.next()) {
+        case XmlScanner::Token::StartElement:
+            ++depth;
+            if (xml.name() == "rPh")
+                ++phonetic;
+            else if (xml.name() == "t")
+                inText = phonetic == 0;
+            break;
+        case XmlScanner::Token::Characters:
+            if (inText) {
+                bytes.append(xml.text().data(), std::size_t(xml.text().size()));
+                // Room for Excel's escapes of characters XML cannot hold, each 7 for 1.
+                if (qsizetype(bytes.size()) > kMaxTextLength * 8 * 3)
+                    return TextRead::TooLong;
+            }
+            break;
+        case XmlScanner::Token::EndElement:
+            if (depth == 0)
+                return TextRead::Ok;
+            --depth;
+            if (xml.name() == "rPh")
+                --phonetic;
+            else if (xml.name() == "t")
+                inText = false;
+            break;
+        case XmlScanner::Token::EndOfDocument:
+        case XmlScanner::Token::Invalid:
+            return TextRead::Invalid;
+        }
+    }
+}
+
+// A gathered text made plain into `text`.
+TextRead finishText(const std::string &bytes, QString &text)
+{
+    if (!setUtf8(text, QByteArrayView(bytes.data(), qsizetype(bytes.size()))))
+        return TextRead::Invalid;
+    return finishText(text) ? TextRead::Ok : TextRead::TooLong;
+}
+
+ReadBook::Status readSharedStrings(GuardedPart &part, TextTable &strings, ReadBudget &budget)
+{
+    const auto failed = [&]() {
+        if (part.overrun()) {
+            budget.refuse(Limit::TextLength);
+            return ReadBook::Status::TooLarge;
+        }
+        return ReadBook::Status::Unreadable;
+    };
+    XmlScanner xml(part);
+    std::string bytes;
     QString text;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (!reader.isStartElement())
+    for (;;) {
+        const XmlScanner::Token token = xml.next();
+        if (token == XmlScanner::Token::EndOfDocument)
+            break;
+        if (token == XmlScanner::Token::Invalid)
+            return failed();
+        if (token != XmlScanner::Token::StartElement)
             continue;
-        if (reader.name() == u"sst") {
+        if (xml.name() == "sst") {
             // The count it declares is refused at once when even its index would not fit.
             bool ok = false;
-            const qint64 declared = reader.attributes().value(QStringLiteral("uniqueCount")).toLongLong(&ok);
+            const qint64 declared = xml.attribute("uniqueCount").toLongLong(&ok);
             if (ok && !budget.fits(declared * 12)) {
                 budget.refuse(Limit::Strings);
                 return ReadBook::Status::TooLarge;
             }
-        } else if (reader.name() == u"si") {
-            if (!readRichText(reader, text)) {
+        } else if (xml.name() == "si") {
+            TextRead read = readRichText(xml, bytes);
+            if (read == TextRead::Ok)
+                read = finishText(bytes, text);
+            if (read == TextRead::Invalid)
+                return failed();
+            if (read == TextRead::TooLong) {
                 budget.refuse(Limit::TextLength);
                 return ReadBook::Status::TooLarge;
             }
@@ -400,11 +445,7 @@ ReadBook::Status readSharedStrings(GuardedPart &xml, TextTable &strings, ReadBud
                 return ReadBook::Status::TooLarge;
         }
     }
-    if (xml.overrun()) {
-        budget.refuse(Limit::TextLength);
-        return ReadBook::Status::TooLarge;
-    }
-    if (reader.hasError() || !xml.readToEnd())
+    if (!part.readToEnd())
         return ReadBook::Status::Unreadable;
     return ReadBook::Status::Ok;
 }
@@ -420,30 +461,30 @@ double shownWidth(double stored)
 }
 
 // "B12" -> (12, 2); nothing for anything else.
-std::optional<std::pair<int, int>> parseRef(QStringView ref)
+std::optional<std::pair<int, int>> parseRef(QByteArrayView ref)
 {
     int column = 0;
     qsizetype i = 0;
-    for (; i < ref.size() && ref[i].isLetter(); ++i) {
-        const char16_t letter = ref[i].toUpper().unicode();
-        if (letter < u'A' || letter > u'Z')
-            return std::nullopt;
-        column = column * 26 + (letter - u'A' + 1);
+    for (; i < ref.size(); ++i) {
+        const char letter = ref[i] >= 'a' && ref[i] <= 'z' ? char(ref[i] - 'a' + 'A') : ref[i];
+        if (letter < 'A' || letter > 'Z')
+            break;
+        column = column * 26 + (letter - 'A' + 1);
         if (column > kMaxColumns)
             return std::nullopt;
     }
     bool ok = false;
-    const int row = ref.mid(i).toInt(&ok);
+    const int row = ref.sliced(i).toInt(&ok);
     if (!ok || i == 0 || row < 1 || row > kMaxRows)
         return std::nullopt;
     return std::pair{row, column};
 }
 
-std::optional<Range> parseRange(QStringView ref)
+std::optional<Range> parseRange(QByteArrayView ref)
 {
-    const qsizetype colon = ref.indexOf(u':');
-    const auto first = parseRef(colon < 0 ? ref : ref.left(colon));
-    const auto last = colon < 0 ? first : parseRef(ref.mid(colon + 1));
+    const qsizetype colon = ref.indexOf(':');
+    const auto first = parseRef(colon < 0 ? ref : ref.first(colon));
+    const auto last = colon < 0 ? first : parseRef(ref.sliced(colon + 1));
     if (!first || !last)
         return std::nullopt;
     return Range{first->first, first->second, last->first, last->second};
@@ -521,92 +562,139 @@ struct XlsxWorkbook::Private {
         return ReadBook::Status::Ok;
     }
 
-    // Reads the cell the reader stands on (its <c> start); the reader ends on its </c>.
-    void readCell(QXmlStreamReader &reader, const QXmlStreamAttributes &a, StreamedCell &cell, bool &tooLong) const
+    enum class CellRead { Ok, TooLong, Invalid };
+
+    // Reads the cell the scanner stands on (its <c> start); the scanner ends on its </c>.
+    CellRead readCell(XmlScanner &xml, StreamedCell &cell) const
     {
-        const QStringView type = a.value(QStringLiteral("t"));
-        cell.format = a.value(QStringLiteral("s")).toInt();
+        enum class Type { Number, Shared, Inline, Formula, Boolean, IsoDate, Error };
+        const QByteArrayView typeName = xml.attribute("t");
+        const Type type = typeName == "s"           ? Type::Shared
+                        : typeName == "inlineStr" ? Type::Inline
+                        : typeName == "str"       ? Type::Formula
+                        : typeName == "b"         ? Type::Boolean
+                        : typeName == "d"         ? Type::IsoDate
+                        : typeName == "e"         ? Type::Error
+                                                  : Type::Number;
+        cell.format = xml.attribute("s").toInt();
         cell.kind = ReadCell::Kind::Empty;
         cell.shared = -1;
         cell.text.clear();
         cell.number = 0;
         const bool isDate = cell.format >= 0 && std::size_t(cell.format) < formats.size()
                          && formats[std::size_t(cell.format)].date;
-        const QStringView typeText = type;
         // One buffer for every cell's value: most cells then allocate nothing to be read.
-        QString &raw = m_raw;
-        raw.resize(0);
+        std::string &raw = m_raw;
+        raw.clear();
         bool hasValue = false;
+        bool rich = false;      // the value is an inline text, already made plain in m_text
         bool inValue = false;
-        while (!reader.atEnd()) {
-            const QXmlStreamReader::TokenType token = reader.readNext();
-            if (token == QXmlStreamReader::Characters) {
+        int depth = 0;
+        for (bool inCell = true; inCell;) {
+            switch (xml.next()) {
+            case XmlScanner::Token::Characters:
                 if (inValue) {
-                    raw.append(reader.text());
-                    if (raw.size() > kMaxTextLength) {
-                        tooLong = true;
-                        return;
-                    }
+                    raw.append(xml.text().data(), std::size_t(xml.text().size()));
+                    if (qsizetype(raw.size()) > kMaxTextLength * 3)
+                        return CellRead::TooLong;
                 }
-            } else if (token == QXmlStreamReader::StartElement) {
-                if (reader.name() == u"v") {
-                    raw.resize(0);
+                break;
+            case XmlScanner::Token::StartElement:
+                if (depth == 0 && xml.name() == "v") {
+                    raw.clear();
                     inValue = true;
                     hasValue = true;
-                } else if (reader.name() == u"is") {
-                    if (!readRichText(reader, raw)) {
-                        tooLong = true;
-                        return;
-                    }
+                    rich = false;
+                } else if (depth == 0 && xml.name() == "is") {
+                    TextRead read = readRichText(xml, m_richBytes);
+                    if (read == TextRead::Ok)
+                        read = finishText(m_richBytes, m_text);
+                    if (read == TextRead::Invalid)
+                        return CellRead::Invalid;
+                    if (read == TextRead::TooLong)
+                        return CellRead::TooLong;
                     hasValue = true;
+                    rich = true;
+                    break;     // readRichText ended on </is>
                 }
-            } else if (token == QXmlStreamReader::EndElement) {
-                if (reader.name() == u"v")
-                    inValue = false;
-                else if (reader.name() == u"c")
+                ++depth;
+                break;
+            case XmlScanner::Token::EndElement:
+                if (depth == 0) {
+                    inCell = false;
                     break;
+                }
+                --depth;
+                if (depth == 0 && xml.name() == "v")
+                    inValue = false;
+                break;
+            case XmlScanner::Token::EndOfDocument:
+            case XmlScanner::Token::Invalid:
+                return CellRead::Invalid;
             }
         }
         if (!hasValue)
-            return;
-        if (raw.size() > kMaxTextLength) {
-            tooLong = true;
-            return;
-        }
-        if (typeText == u"s") {
+            return CellRead::Ok;
+        const QByteArrayView bytes(raw.data(), qsizetype(raw.size()));
+        // The value as text, made only for the kinds that keep one: numbers and shared-text
+        // indexes are read from the bytes.
+        bool converted = rich;
+        bool notUtf8 = false;
+        const auto text = [&]() -> const QString & {
+            if (!converted)
+                notUtf8 = !setUtf8(m_text, bytes);
+            converted = true;
+            return m_text;
+        };
+        if (bytes.size() > kMaxTextLength && text().size() > kMaxTextLength)
+            return CellRead::TooLong;
+        switch (type) {
+        case Type::Shared: {
             bool ok = false;
-            const qsizetype index = QStringView(raw).trimmed().toLongLong(&ok);
+            const qsizetype index = rich ? text().trimmed().toLongLong(&ok) : bytes.trimmed().toLongLong(&ok);
             cell.kind = ReadCell::Kind::Text;
             if (ok && index >= 0 && index < sharedCount)
                 cell.shared = index;
-        } else if (typeText == u"inlineStr" || typeText == u"str") {
+            break;
+        }
+        case Type::Inline:
             cell.kind = ReadCell::Kind::Text;
-            cell.text = typeText == u"str" ? unescaped(raw) : raw;
-        } else if (typeText == u"b") {
+            cell.text = text();
+            break;
+        case Type::Formula:
+            cell.kind = ReadCell::Kind::Text;
+            cell.text = unescaped(text());
+            break;
+        case Type::Boolean:
             cell.kind = ReadCell::Kind::Boolean;
-            cell.number = raw.trimmed() == u"1" ? 1 : 0;
+            cell.number = text().trimmed() == u"1" ? 1 : 0;
             cell.text = cell.number != 0 ? QStringLiteral("VERDADERO") : QStringLiteral("FALSO");
-        } else if (typeText == u"d") {
+            break;
+        case Type::IsoDate: {
             // An ISO 8601 date, as some programs store dates instead of a day count.
-            const QDate date = QDate::fromString(raw.left(10), Qt::ISODate);
-            const QTime time = raw.size() > 11 ? QTime::fromString(raw.mid(11, 8), Qt::ISODate) : QTime(0, 0);
+            const QString &value = text();
+            const QDate date = QDate::fromString(value.left(10), Qt::ISODate);
+            const QTime time = value.size() > 11 ? QTime::fromString(value.mid(11, 8), Qt::ISODate) : QTime(0, 0);
             if (date.isValid() && time.isValid()) {
                 cell.kind = ReadCell::Kind::Date;
                 cell.number = double(QDate(1899, 12, 30).daysTo(date)) + time.msecsSinceStartOfDay() / 86400000.0;
                 cell.text = excelDateText(cell.number, false);
             } else {
                 cell.kind = ReadCell::Kind::Text;
-                cell.text = raw;
+                cell.text = value;
             }
-        } else if (typeText == u"e") {
+            break;
+        }
+        case Type::Error:
             cell.kind = ReadCell::Kind::Error;
-            cell.text = raw;
-        } else {
+            cell.text = text();
+            break;
+        case Type::Number: {
             bool ok = false;
-            cell.number = raw.trimmed().toDouble(&ok);
+            cell.number = rich ? text().trimmed().toDouble(&ok) : bytes.trimmed().toDouble(&ok);
             if (!ok) {
                 cell.kind = ReadCell::Kind::Text;
-                cell.text = raw;
+                cell.text = text();
             } else if (isDate) {
                 cell.kind = ReadCell::Kind::Date;
                 cell.text = excelDateText(cell.number, system1904);
@@ -614,11 +702,16 @@ struct XlsxWorkbook::Private {
                 cell.kind = ReadCell::Kind::Number;
                 cell.text = generalNumberText(cell.number);
             }
+            break;
         }
+        }
+        return notUtf8 ? CellRead::Invalid : CellRead::Ok;
     }
 
     qsizetype sharedCount = 0;
-    mutable QString m_raw;
+    mutable std::string m_raw;
+    mutable std::string m_richBytes;
+    mutable QString m_text;
 };
 
 XlsxWorkbook::XlsxWorkbook(const QString &path, ReadBudget &budget, Looks looks)
@@ -728,30 +821,26 @@ ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
         return ReadBook::Status::TooLarge;
     };
 
-    QXmlStreamReader reader(part.get());
+    const auto failed = [&]() {
+        return part->overrun() ? tooLarge(Limit::TextLength) : ReadBook::Status::Unreadable;
+    };
+
+    XmlScanner xml(*part);
     int row = 0;
     int column = 0;
     qint64 widthSpan = 0;
     StreamedCell cell;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (!reader.isStartElement())
+    for (;;) {
+        const XmlScanner::Token token = xml.next();
+        if (token == XmlScanner::Token::EndOfDocument)
+            break;
+        if (token == XmlScanner::Token::Invalid)
+            return failed();
+        if (token != XmlScanner::Token::StartElement)
             continue;
-        const QStringView name = reader.name();
-        // Only the elements that matter have their attributes copied out.
-        const bool wanted = name == u"c" || name == u"row" || name == u"col" || name == u"mergeCell" || name == u"dimension";
-        if (!wanted)
-            continue;
-        const QXmlStreamAttributes a = reader.attributes();
-        if (name == u"row") {
-            const int r = a.value(QStringLiteral("r")).toInt();
-            row = r > 0 ? r : row + 1;
-            column = 0;
-            // Past Excel's last row: no sheet Excel could hold.
-            if (row > kMaxRows)
-                return tooLarge(Limit::ExcelBounds);
-        } else if (name == u"c") {
-            const QStringView r = a.value(QStringLiteral("r"));
+        const QByteArrayView name = xml.name();
+        if (name == "c") {
+            const QByteArrayView r = xml.attribute("r");
             if (!r.isEmpty()) {
                 // A reference past Excel's last row or column is refused, not counted on from.
                 const auto ref = parseRef(r);
@@ -764,10 +853,14 @@ ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
             }
             if (column > kMaxColumns)
                 return tooLarge(Limit::ExcelBounds);
-            bool tooLong = false;
-            d->readCell(reader, a, cell, tooLong);
-            if (tooLong)
+            switch (d->readCell(xml, cell)) {
+            case Private::CellRead::TooLong:
                 return tooLarge(Limit::TextLength);
+            case Private::CellRead::Invalid:
+                return failed();
+            case Private::CellRead::Ok:
+                break;
+            }
             if (row < 1 || column < 1)
                 continue;
             // A cell without a value matters only for the look it carries.
@@ -777,36 +870,41 @@ ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
             cell.column = column;
             if (!visitor.cell(cell))
                 return ReadBook::Status::TooLarge;
-        } else if (name == u"dimension") {
+        } else if (name == "row") {
+            const int r = xml.attribute("r").toInt();
+            row = r > 0 ? r : row + 1;
+            column = 0;
+            // Past Excel's last row: no sheet Excel could hold.
+            if (row > kMaxRows)
+                return tooLarge(Limit::ExcelBounds);
+        } else if (name == "dimension") {
             // The used range the sheet declares: past Excel's bounds it is no sheet Excel wrote.
-            const QStringView ref = a.value(QStringLiteral("ref"));
+            const QByteArrayView ref = xml.attribute("ref");
             if (!ref.isEmpty() && !parseRange(ref)) {
-                const qsizetype colon = ref.indexOf(u':');
-                const QStringView last = colon < 0 ? ref : ref.mid(colon + 1);
+                const qsizetype colon = ref.indexOf(':');
+                const QString last = QString::fromUtf8(colon < 0 ? ref : ref.sliced(colon + 1));
                 // Only a well-formed reference past the bounds counts; anything else is ignored.
                 static const QRegularExpression shape(QStringLiteral("^[A-Za-z]{1,4}[0-9]{1,10}$"));
                 if (shape.match(last).hasMatch())
                     return tooLarge(Limit::ExcelBounds);
             }
-        } else if (name == u"col") {
-            const int first = std::max(a.value(QStringLiteral("min")).toInt(), 1);
-            const int last = std::min(a.value(QStringLiteral("max")).toInt(), kMaxColumns);
-            if (a.hasAttribute(QStringLiteral("width")) && first <= last) {
+        } else if (name == "col") {
+            const int first = std::max(xml.attribute("min").toInt(), 1);
+            const int last = std::min(xml.attribute("max").toInt(), kMaxColumns);
+            if (xml.hasAttribute("width") && first <= last) {
                 widthSpan += last - first + 1;
                 if (widthSpan > kMaxWidthSpan)
                     return tooLarge(Limit::ExcelBounds);
-                if (!visitor.width(first, last, shownWidth(a.value(QStringLiteral("width")).toDouble())))
+                if (!visitor.width(first, last, shownWidth(xml.attribute("width").toDouble())))
                     return ReadBook::Status::TooLarge;
             }
-        } else if (name == u"mergeCell") {
-            if (const auto range = parseRange(a.value(QStringLiteral("ref"))))
+        } else if (name == "mergeCell") {
+            if (const auto range = parseRange(xml.attribute("ref")))
                 if (!visitor.merge(*range))
                     return ReadBook::Status::TooLarge;
         }
     }
-    if (part->overrun())
-        return tooLarge(Limit::TextLength);
-    if (reader.hasError() || !part->readToEnd())
+    if (!part->readToEnd())
         return ReadBook::Status::Unreadable;
     return ReadBook::Status::Ok;
 }

@@ -65,6 +65,7 @@ private Q_SLOTS:
     void suffixIsAddedWhenMissing();
     void unreadableFilesAreReported();
     void damagedPackagesAreReportedNotCrashedOn();
+    void textsThatAreNoUtf8AreRefused();
     void positionsPastTheSheetsEndAreRefused();
     void workbooksPastTheBoundsAreRefused();
     void everythingHeldIsPaidFromTheBudget_data();
@@ -374,6 +375,37 @@ void TestXlsx::damagedPackagesAreReportedNotCrashedOn()
     QCOMPARE(readWorkbook(home.path()).status, ReadBook::Status::NotFound);
     writeFile(home.file(QStringLiteral("vacio.xlsx")), {});
     QCOMPARE(readWorkbook(home.file(QStringLiteral("vacio.xlsx"))).status, ReadBook::Status::Unreadable);
+}
+
+void TestXlsx::textsThatAreNoUtf8AreRefused()
+{
+    // A byte that is no UTF-8 in a shared text, or in a cell's own value, is damage: the file is
+    // refused rather than read with a character silently changed.
+    testing::TempHome home;
+    Sheet sheet;
+    sheet.setText(1, 1, QStringLiteral("Nombre"));
+    sheet.setTyped(2, 1, QStringLiteral("600123456"));
+    const QString good = home.file(QStringLiteral("bueno.xlsx"));
+    QVERIFY(save(good, {sheet}).ok());
+    QVERIFY(readWorkbook(good).ok());
+    QString why;
+    if (!runPython(QStringLiteral("import sys, zipfile\n"
+                                  "for target, part, old, new in ((sys.argv[2], 'sharedStrings.xml', b'Nombre', b'Nom\\xffbre'),\n"
+                                  "                              (sys.argv[3], 'sheet1.xml', b'600123456', b'600\\xe1123456')):\n"
+                                  "    with zipfile.ZipFile(target, 'w') as z, zipfile.ZipFile(sys.argv[1]) as g:\n"
+                                  "        for i in g.infolist():\n"
+                                  "            data = g.read(i.filename)\n"
+                                  "            if i.filename.endswith(part):\n"
+                                  "                assert old in data\n"
+                                  "                data = data.replace(old, new)\n"
+                                  "            z.writestr(i, data)\n"),
+                   {good, home.file(QStringLiteral("texto.xlsx")), home.file(QStringLiteral("valor.xlsx"))}, why))
+        QSKIP(qPrintable(why));
+    for (const QString &name : {QStringLiteral("texto.xlsx"), QStringLiteral("valor.xlsx")}) {
+        const ReadBook book = readWorkbook(home.file(name));
+        QCOMPARE(book.status, ReadBook::Status::Unreadable);
+        QVERIFY(book.message.contains(QStringLiteral("no es un libro de Excel válido")));
+    }
 }
 
 void TestXlsx::positionsPastTheSheetsEndAreRefused()
