@@ -403,26 +403,28 @@ TextRead finishText(const std::string &bytes, QString &text)
     return finishText(text) ? TextRead::Ok : TextRead::TooLong;
 }
 
+// A part the scanner found invalid: one whose text ran past the guard's bound is too large, anything
+// else is damage.
+ReadBook::Status partFailure(const GuardedPart &part, ReadBudget &budget)
+{
+    if (!part.overrun())
+        return ReadBook::Status::Unreadable;
+    budget.refuse(Limit::TextLength);
+    return ReadBook::Status::TooLarge;
+}
+
 ReadBook::Status readSharedStrings(GuardedPart &part, TextTable &strings, ReadBudget &budget)
 {
-    const auto failed = [&]() {
-        if (part.overrun()) {
-            budget.refuse(Limit::TextLength);
-            return ReadBook::Status::TooLarge;
-        }
-        return ReadBook::Status::Unreadable;
-    };
+    const auto failed = [&]() { return partFailure(part, budget); };
     XmlScanner xml(part);
     std::string bytes;
     QString text;
     for (;;) {
-        const XmlScanner::Token token = xml.next();
+        const XmlScanner::Token token = xml.nextStartElement();
         if (token == XmlScanner::Token::EndOfDocument)
             break;
         if (token == XmlScanner::Token::Invalid)
             return failed();
-        if (token != XmlScanner::Token::StartElement)
-            continue;
         if (xml.name() == "sst") {
             // The count it declares is refused at once when even its index would not fit.
             bool ok = false;
@@ -821,9 +823,7 @@ ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
         return ReadBook::Status::TooLarge;
     };
 
-    const auto failed = [&]() {
-        return part->overrun() ? tooLarge(Limit::TextLength) : ReadBook::Status::Unreadable;
-    };
+    const auto failed = [&]() { return partFailure(*part, budget); };
 
     XmlScanner xml(*part);
     int row = 0;
@@ -831,13 +831,11 @@ ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
     qint64 widthSpan = 0;
     StreamedCell cell;
     for (;;) {
-        const XmlScanner::Token token = xml.next();
+        const XmlScanner::Token token = xml.nextStartElement();
         if (token == XmlScanner::Token::EndOfDocument)
             break;
         if (token == XmlScanner::Token::Invalid)
             return failed();
-        if (token != XmlScanner::Token::StartElement)
-            continue;
         const QByteArrayView name = xml.name();
         if (name == "c") {
             const QByteArrayView r = xml.attribute("r");

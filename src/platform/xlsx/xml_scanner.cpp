@@ -406,6 +406,15 @@ XmlScanner::Token XmlScanner::next()
     }
 }
 
+XmlScanner::Token XmlScanner::nextStartElement()
+{
+    for (;;) {
+        const Token token = next();
+        if (token == Token::StartElement || token == Token::EndOfDocument || token == Token::Invalid)
+            return token;
+    }
+}
+
 XmlScanner::Token XmlScanner::characters(qsizetype end)
 {
     const QByteArrayView raw(m_buffer.data() + m_begin, end);

@@ -32,6 +32,8 @@ public:
     // then on always Invalid) when the part is not well-formed or could not be read.
     Token next();
     Token token() const { return m_token; }
+    // The next start element, skipping everything else; EndOfDocument or Invalid as next().
+    Token nextStartElement();
 
     // The local name (any prefix left out) of the element that starts or ends.
     QByteArrayView name() const { return m_name; }
