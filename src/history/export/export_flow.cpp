@@ -16,19 +16,26 @@ Outcome runExport(Services services, const Options &options, const QString &bran
 {
     Outcome outcome;
     db::Result read;
-    bool any = false;
+    qint64 rows = 0;
     {
         ui::BusyGuard busy(services.busy, QStringLiteral("exportar-historial"));
-        any = hasSends(services.connection, options, &read);
+        rows = dataRowCount(services.connection, options, &read);
     }
     if (!read.ok()) {
         outcome.status = Outcome::Status::DatabaseError;
         services.prompter.message(kReadErrorMessage, kExportTitle, ui::Icon::Warning);
         return outcome;
     }
-    if (!any) {
+    if (rows == 0) {
         outcome.status = Outcome::Status::NoSends;
         services.prompter.message(kNoSendsMessage, kNoSendsTitle);
+        return outcome;
+    }
+    // Known before anything is asked or written: a period past one sheet would otherwise be read
+    // and sorted whole only to fail at the sheet's last row.
+    if (rows > kMaxDataRows) {
+        outcome.status = Outcome::Status::TooManyRows;
+        services.prompter.message(tooManyRowsMessage(rows), kExportTitle, ui::Icon::Warning);
         return outcome;
     }
 

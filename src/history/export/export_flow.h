@@ -14,7 +14,7 @@ namespace ui { class BusyCursor; class Prompter; class Shell; }
 namespace history::exporting {
 
 struct Outcome {
-    enum class Status { Exported, NoSends, Cancelled, DatabaseError, SaveFailed };
+    enum class Status { Exported, NoSends, TooManyRows, Cancelled, DatabaseError, SaveFailed };
     Status status = Status::Exported;
     QString path;               // the workbook written
     int rows = 0;               // data rows of the sheet

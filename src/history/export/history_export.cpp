@@ -1,6 +1,7 @@
 #include "history/export/history_export.h"
 
 #include "history/send_time.h"
+#include "platform/xlsx/read_budget.h"
 
 #include <QSet>
 
@@ -204,15 +205,39 @@ bool forEachSend(db::Connection &connection, const Options &options, const std::
     return status.ok();
 }
 
-bool hasSends(db::Connection &connection, const Options &options, db::Result *result)
+qint64 dataRowCount(db::Connection &connection, const Options &options, db::Result *result)
 {
-    QString sql = QStringLiteral("SELECT 1 FROM Historial WHERE f_envio >= ?1 AND f_envio < ?2");
+    QString where = QStringLiteral(" FROM Historial WHERE f_envio >= ?1 AND f_envio < ?2");
     QVariantList values{QString(options.fromDate + QStringLiteral(" 00:00")), QString(options.toDate + QStringLiteral(" 00:00"))};
     if (options.filterBySender) {
-        sql += QStringLiteral(" AND remitente = ?3");
+        where += QStringLiteral(" AND remitente = ?3");
         values.append(options.sender);
     }
-    return connection.scalar(sql + QStringLiteral(" LIMIT 1"), values, result).isValid();
+    db::Result status;
+    qint64 rows = connection.scalar(QStringLiteral("SELECT COUNT(*)") + where, values, &status).toLongLong();
+    if (status.ok() && options.splitRows) {
+        // A split send takes a row more per comma of its recipients, as the sheet splits them. The
+        // commas are counted here: the engine's replace() copies a whole list for every one.
+        db::Statement lists = connection.prepare(
+            QStringLiteral("SELECT destinatario") + where + QStringLiteral(" AND instr(destinatario, ',') > 0"), &status);
+        if (status.ok()) {
+            lists.bindAll(values);
+            while (lists.next())
+                rows += textOf(lists.value(0)).count(u',');
+            if (!lists.error().isEmpty())
+                status = {db::Status::Error, lists.error()};
+        }
+    }
+    if (result)
+        *result = status;
+    return status.ok() ? rows : 0;
+}
+
+QString tooManyRowsMessage(qint64 rows)
+{
+    return QStringLiteral("Los envíos de esas fechas ocupan %1 filas, más de las %2 que caben en una hoja de Excel. "
+                          "Elija un periodo más corto y expórtelo por partes.")
+        .arg(xlsx::spanishThousands(rows), xlsx::spanishThousands(kMaxDataRows));
 }
 
 std::vector<SendRow> selectSends(db::Connection &connection, const Options &options, db::Result *result)

@@ -31,6 +31,9 @@ inline const QString kSheetName = QStringLiteral("Listado Historial");
 inline constexpr int kTitleRow = 2;
 inline constexpr int kHeaderRow = 3;
 inline constexpr int kFirstDataRow = 4;
+// The most data rows one sheet holds: Excel's 1,048,576 rows less the title, the headers and the
+// total row.
+inline constexpr qint64 kMaxDataRows = 1048576 - kHeaderRow - 1;
 inline constexpr int kLastColumn = 12;   // L
 
 // The period the window opens with: the last month up to and including today.
@@ -78,8 +81,11 @@ std::vector<SendRow> selectSends(db::Connection &connection, const Options &opti
 // The same sends handed over one at a time, none of them kept. False on a database error.
 bool forEachSend(db::Connection &connection, const Options &options, const std::function<void(const SendRow &)> &visit,
                  db::Result *result = nullptr);
-// Whether the period (and sender) holds any send.
-bool hasSends(db::Connection &connection, const Options &options, db::Result *result = nullptr);
+// The data rows the sheet of the period (and sender) has: one per send, or one per recipient of a
+// send to several when they are split; 0 when the period holds no send.
+qint64 dataRowCount(db::Connection &connection, const Options &options, db::Result *result = nullptr);
+// Why a period with more rows than a sheet holds is not exported.
+QString tooManyRowsMessage(qint64 rows);
 
 // What the sheet shows of one send, lists still comma-separated without blanks.
 struct SendValues {

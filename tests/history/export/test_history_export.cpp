@@ -82,6 +82,7 @@ private Q_SLOTS:
     void bordersFrameTheTable();
     void streamedWorkbookMatchesTheSheet();
     void flowReportsEveryEnding();
+    void periodPastOneSheetIsRefusedUpFront();
     void aWorkbookCutShortIsNeverComplete();
     void windowLoadsAndExports();
     void menuOpensOneWindow();
@@ -467,6 +468,58 @@ void TestHistoryExport::flowReportsEveryEnding()
 
     // The history was only read.
     QCOMPARE(db.count(), 1);
+}
+
+void TestHistoryExport::periodPastOneSheetIsRefusedUpFront()
+{
+    historytest::Database db;
+    fillMixed(db, 40);
+    insert(db.connection, {.recipients = QStringLiteral("1,2,3"), .sentAt = QStringLiteral("2024-02-09 00:00")});
+    insert(db.connection, {.recipients = QStringLiteral(",,"), .sentAt = QStringLiteral("2024-01-09 00:00"), .sender = {}});
+    insert(db.connection, {.recipients = {}, .sentAt = QStringLiteral("2024-01-20 10:00")});
+    // The count is the sheet's own, in every mode.
+    for (const bool split : {false, true})
+        for (const bool filtered : {false, true}) {
+            Options o = period();
+            o.splitRows = split;
+            o.filterBySender = filtered;
+            o.sender = QStringLiteral("Brisanta");
+            const Built built = buildSheet(selectSends(db.connection, o), o, QStringLiteral("Brisanta"));
+            db::Result r;
+            QCOMPARE(dataRowCount(db.connection, o, &r), qint64(built.lastDataRow - kHeaderRow));
+            QVERIFY(r.ok());
+        }
+    QCOMPARE(dataRowCount(db.connection, period(QStringLiteral("2023-01-01"), QStringLiteral("2023-02-01"))), 0);
+
+    // One send to more recipients than a sheet has rows: split, it is refused before any file
+    // is asked for; on one row it is exported.
+    historytest::Database big;
+    QString many = QStringLiteral("600000000,").repeated(int(kMaxDataRows));
+    many += QStringLiteral("600000001");
+    insert(big.connection, {.recipients = many});
+    ScriptedPrompter prompter;
+    testing::RecordingShell shell;
+    ui::BusyCursor busy;
+    const Services services{big.connection, prompter, shell, busy};
+    Options split = period();
+    split.splitRows = true;
+    prompter.answerMessage(ui::Answer::Ok);
+    QCOMPARE(runExport(services, split, QStringLiteral("Brisanta"), big.home.path()).status, Outcome::Status::TooManyRows);
+    QCOMPARE(prompter.messageTexts(),
+             QStringList{QStringLiteral("Los envíos de esas fechas ocupan 1.048.573 filas, más de las 1.048.572 que caben en "
+                                        "una hoja de Excel. Elija un periodo más corto y expórtelo por partes.")});
+    QCOMPARE(prompter.lastCall().icon, ui::Icon::Warning);
+    QVERIFY(prompter.callsOf(ScriptedPrompter::Kind::SaveFile).isEmpty());
+    QVERIFY(shell.urls().isEmpty());
+    QVERIFY(!busy.isBusy());
+
+    prompter.clear();
+    prompter.answerSaveFile(big.home.file(QStringLiteral("historial.xlsx")));
+    prompter.answerMessage(ui::Answer::Ok);
+    const Outcome whole = runExport(services, period(), QStringLiteral("Brisanta"), big.home.path());
+    QCOMPARE(whole.status, Outcome::Status::Exported);
+    QCOMPARE(whole.rows, 1);
+    QVERIFY2(!prompter.hasUnexpected(), prompter.unexpectedReport());
 }
 
 // A disk that fills (here a file-size limit) during the export: the failure is reported, the
