@@ -37,6 +37,11 @@ double widthFor(const QString &text, const Style &style)
             continue;
         }
         char32_t code = ch.unicode();
+        if (code < 0x1100) {
+            // Latin, Greek, Cyrillic...: no wide character comes before U+1100.
+            line += 1.0;
+            continue;
+        }
         if (ch.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate())
             code = QChar::surrogateToUcs4(ch, text.at(++i));
         line += isWide(code) ? 2.0 : 1.0;
