@@ -458,7 +458,18 @@ SheetStream::SheetStream(const QString &path, const QString &name) : m_state(std
     }
 }
 
-SheetStream::~SheetStream() = default;
+SheetStream::~SheetStream()
+{
+    // The library closes its scratch file only when it writes the workbook. A stream given up
+    // before that would keep the file open, with every row written so far on disk, until the
+    // program ends; and the file's buffer goes with this stream.
+    State &s = *m_state;
+    if (s.workbook && s.sheet && s.sheet->optimize_tmpfile) {
+        std::fclose(s.sheet->optimize_tmpfile);
+        s.sheet->optimize_tmpfile = nullptr;
+        s.sheet->file = nullptr;
+    }
+}
 
 void SheetStream::writeRow(int row, const RowCells &cells, const QList<Range> &merges)
 {
