@@ -419,6 +419,8 @@ struct SheetStream::State {
     QString path;
     Target target;
     // The stdio buffer of the library's scratch file, which lives as long as the workbook does.
+    // finish() flushes it before the library's close, so a close that fails early and leaves the
+    // file open leaves nothing in it to be written later.
     std::unique_ptr<char[]> scratchBuffer;
     std::unique_ptr<WorkbookOwner> workbook;
     std::unique_ptr<Formats> formats;
