@@ -1,5 +1,6 @@
 #include "contacts/export/contact_list_export.h"
 
+#include "platform/text/iso_date.h"
 #include "platform/ui/confirmation.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
@@ -53,12 +54,13 @@ void ContactListWriter::add(const Contact &c)
 {
     // Each value as typed in; an empty field leaves its cell empty.
     xlsx::RowCells cells;
+    cells.reserve(7);
     const QString texts[] = {c.name, c.phone, c.fullName, c.address, c.phone2, c.comment};
     for (int i = 0; i < 6; ++i)
         if (!texts[i].isEmpty())
             cells.emplace_back(kFirstColumn + i, xlsx::typedCell(texts[i]));
     // Birth dates are kept "yyyy-MM-dd"; anything else there goes in as typed.
-    const QDate birth = QDate::fromString(c.birthDate.left(10), QStringLiteral("yyyy-MM-dd"));
+    const QDate birth = text::isoDate(c.birthDate.left(10));
     if (birth.isValid())
         cells.emplace_back(kLastColumn, xlsx::dateCell(birth, kDateFormat));
     else if (!c.birthDate.isEmpty())

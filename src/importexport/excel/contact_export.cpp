@@ -2,6 +2,7 @@
 
 #include "importexport/store/agenda_store.h"
 #include "platform/db/connection.h"
+#include "platform/text/iso_date.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
 #include "platform/ui/shell.h"
@@ -94,13 +95,14 @@ void writeRow(xlsx::RowTarget &target, int rowNumber, const ExportedRow &f)
 {
     // As typing it in: numbers stay numbers, "=" stays text; an empty field leaves its cell empty.
     xlsx::RowCells cells;
+    cells.reserve(7);
     const QString texts[] = {f.name.toString(),    f.phone.toString(),   f.fullName.toString(),
                               f.address.toString(), f.otherPhone.toString(), f.comment.toString()};
     for (int c = 0; c < 6; ++c)
         if (!texts[c].isEmpty())
             cells.emplace_back(c + 1, xlsx::typedCell(texts[c]));
     const QString dateText = f.birthDate.toString();
-    const QDate date = QDate::fromString(dateText, QStringLiteral("yyyy-MM-dd"));
+    const QDate date = text::isoDate(dateText);
     if (date.isValid())
         cells.emplace_back(7, xlsx::dateCell(date));
     else if (!dateText.isEmpty())

@@ -77,10 +77,16 @@ private:
     qint64 m_lastRow = 0;
 };
 
+// What a part is read and inflated through, a piece at a time; one pair serves every part.
+struct Pieces {
+    QByteArray packed{1024 * 1024, Qt::Uninitialized};
+    QByteArray inflated{1024 * 1024, Qt::Uninitialized};
+};
+
 // The part inflated piece by piece, read from the file a piece at a time (a mapped workbook of a
 // million rows would count whole against the process's memory): its size and checksum must be
 // those the directory declares.
-bool inflatePart(QFile &file, quint64 start, const Entry &e, RowScanner *rows, QString &why)
+bool inflatePart(QFile &file, quint64 start, const Entry &e, Pieces &pieces, RowScanner *rows, QString &why)
 {
     if (e.method != 0 && e.method != 8) {
         why = e.name + QStringLiteral(": unknown method");
@@ -105,8 +111,8 @@ bool inflatePart(QFile &file, quint64 start, const Entry &e, RowScanner *rows, Q
     uLong crc = crc32_z(0L, nullptr, 0);
     quint64 produced = 0;
     quint64 left = e.packedSize;
-    QByteArray packed(1024 * 1024, Qt::Uninitialized);
-    QByteArray piece(1024 * 1024, Qt::Uninitialized);
+    QByteArray &packed = pieces.packed;
+    QByteArray &piece = pieces.inflated;
     const auto take = [&](const char *data, qsizetype length) {
         produced += quint64(length);
         crc = crc32_z(crc, reinterpret_cast<const Bytef *>(data), z_size_t(length));
@@ -200,6 +206,7 @@ PackageCheck checkPackage(const QString &path, const QHash<QString, int> &lastRo
     }
 
     QHash<QString, int> pending = lastRows;
+    Pieces pieces;
     quint64 entryAt = directoryOffset;
     for (quint64 i = 0; i < count; ++i) {
         if (entryAt + kEntrySize > directoryEnd || u32(at(entryAt)) != kDirectoryEntry)
@@ -256,7 +263,7 @@ PackageCheck checkPackage(const QString &path, const QHash<QString, int> &lastRo
         RowScanner rows;
         const bool isSheet = e.name.startsWith(QLatin1String("xl/worksheets/")) && e.name.endsWith(QLatin1String(".xml"));
         QString why;
-        if (!inflatePart(file, start, e, isSheet ? &rows : nullptr, why))
+        if (!inflatePart(file, start, e, pieces, isSheet ? &rows : nullptr, why))
             return broken(why);
         if (isSheet) {
             const int expected = pending.take(e.name);

@@ -48,8 +48,9 @@ double excelSerial(const QDate &date)
 
 namespace {
 
-// -?(0|[1-9][0-9]*)(\.[0-9]+)? and nothing else; `digits`: how many digits it holds.
-bool plainNumber(QStringView text, qsizetype &digits)
+// -?(0|[1-9][0-9]*)(\.[0-9]+)? and nothing else; `digits`: how many digits it holds, `whole`:
+// whether it has no fraction.
+bool plainNumber(QStringView text, qsizetype &digits, bool &whole)
 {
     qsizetype i = 0;
     const qsizetype n = text.size();
@@ -64,7 +65,8 @@ bool plainNumber(QStringView text, qsizetype &digits)
     if (text[first] == u'0' && i - first > 1)
         return false;
     digits = i - first;
-    if (i < n && text[i] == u'.') {
+    whole = !(i < n && text[i] == u'.');
+    if (!whole) {
         const qsizetype fraction = ++i;
         while (i < n && digit(i))
             ++i;
@@ -82,8 +84,18 @@ Value typedValue(const QString &text)
 {
     // Checked by hand: this runs for every cell of an export.
     qsizetype digits = 0;
-    if (!plainNumber(text, digits) || digits > kMaxDigits)
+    bool whole = false;
+    if (!plainNumber(text, digits, whole) || digits > kMaxDigits)
         return text;
+    if (whole) {
+        // At most 15 digits: the count is exact in a double, as the conversion below would give it
+        // (a phone number, the commonest cell of an export, goes no further).
+        qint64 count = 0;
+        const bool negative = text.front() == u'-';
+        for (qsizetype i = negative ? 1 : 0; i < text.size() && text.at(i) != u'\n'; ++i)
+            count = count * 10 + (text.at(i).unicode() - u'0');
+        return negative ? -double(count) : double(count);
+    }
     bool ok = false;
     const double number = text.toDouble(&ok);   // QString::toDouble is locale-independent
     if (!ok || !std::isfinite(number))

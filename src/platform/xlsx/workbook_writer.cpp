@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringEncoder>
 #include <QTemporaryFile>
 
 #include <xlsxwriter.h>
@@ -16,6 +17,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <utility>
@@ -28,6 +30,7 @@ namespace {
 // Excel refuses longer cell texts; libxlsxwriter then drops the cell silently.
 constexpr qsizetype kMaxCellText = 32767;
 constexpr qsizetype kMaxSheetName = 31;
+constexpr size_t kScratchBuffer = 1024 * 1024;
 
 struct WorkbookDeleter {
     void operator()(lxw_workbook *workbook) const { lxw_workbook_free(workbook); }
@@ -200,15 +203,44 @@ QString sheetName(const QString &wanted, QSet<QString> &used)
     return unique;
 }
 
-lxw_error writeCell(lxw_worksheet *ws, Formats &formats, int sheetRow, int sheetColumn, const Cell &cell)
+// Whether a text goes into its cell as it is, with nothing to leave out, cut or escape: what
+// almost every cell holds, told in one pass. Surrogate pairs take fitText's road.
+bool fitsAsIs(const QString &text)
+{
+    if (text.size() > kMaxCellText)
+        return false;
+    const QChar *chars = text.constData();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = chars[i].unicode();
+        if (c == 0 || (c >= 0xD800 && c <= 0xDFFF) || c >= 0xFFFE)
+            return false;
+        if (c == u'_' && i + 1 < n && chars[i + 1] == u'x')
+            return false;
+    }
+    return true;
+}
+
+// The text as the library takes it (UTF-8, closed by a NUL), in a buffer kept from cell to cell:
+// the library copies it, so a sheet of a million cells needs no allocation per cell for it.
+const char *utf8Of(const QString &text, QByteArray &buffer)
+{
+    QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    buffer.resize(encoder.requiredSpace(text.size()) + 1);
+    *encoder.appendToBuffer(buffer.data(), text) = '\0';
+    return buffer.constData();
+}
+
+lxw_error writeCell(lxw_worksheet *ws, Formats &formats, QByteArray &utf8, int sheetRow, int sheetColumn,
+                    const Cell &cell)
 {
     const auto row = lxw_row_t(sheetRow - 1);
     const auto column = lxw_col_t(sheetColumn - 1);
     lxw_format *format = formats.get(cell.style);
     if (const QString *text = std::get_if<QString>(&cell.value)) {
-        const QString fitted = fitText(*text);
+        const QString fitted = fitsAsIs(*text) ? *text : fitText(*text);
         return fitted.isEmpty() ? worksheet_write_blank(ws, row, column, format)
-                                : worksheet_write_string(ws, row, column, fitted.toUtf8().constData(), format);
+                                : worksheet_write_string(ws, row, column, utf8Of(fitted, utf8), format);
     }
     if (const double *number = std::get_if<double>(&cell.value))
         return worksheet_write_number(ws, row, column, *number, format);
@@ -232,8 +264,9 @@ lxw_error writeSheet(lxw_workbook *workbook, Formats &formats, const Sheet &shee
                                                       formats.get(topLeft ? topLeft->style : Style{})))
             return e;
     }
+    QByteArray utf8;
     for (auto it = sheet.cells().cbegin(); it != sheet.cells().cend(); ++it)
-        if (const lxw_error e = writeCell(ws, formats, it.key().first, it.key().second, *it))
+        if (const lxw_error e = writeCell(ws, formats, utf8, it.key().first, it.key().second, *it))
             return e;
     return LXW_NO_ERROR;
 }
@@ -385,12 +418,17 @@ SaveResult save(const QString &path, const QList<Sheet> &sheets)
 struct SheetStream::State {
     QString path;
     Target target;
+    // The stdio buffer of the library's scratch file, which lives as long as the workbook does.
+    // finish() flushes it before the library's close, so a close that fails early and leaves the
+    // file open leaves nothing in it to be written later.
+    std::unique_ptr<char[]> scratchBuffer;
     std::unique_ptr<WorkbookOwner> workbook;
     std::unique_ptr<Formats> formats;
     lxw_worksheet *sheet = nullptr;
     int lastRow = 0;
     int lastValueRow = 0;
     lxw_error error = LXW_NO_ERROR;
+    QByteArray utf8;
 };
 
 SheetStream::SheetStream(const QString &path, const QString &name) : m_state(std::make_unique<State>())
@@ -410,11 +448,30 @@ SheetStream::SheetStream(const QString &path, const QString &name) : m_state(std
     s.formats = std::make_unique<Formats>(s.workbook->get());
     QSet<QString> used;
     s.sheet = workbook_add_worksheet(s.workbook->get(), sheetName(name, used).toUtf8().constData());
-    if (!s.sheet)
+    if (!s.sheet) {
         s.error = LXW_ERROR_PARAMETER_VALIDATION;
+        return;
+    }
+    // The library writes every row to its scratch file through stdio's buffer of a few kilobytes;
+    // a larger one spares a system call every few rows. Nothing has been written there yet.
+    if (s.sheet->optimize_tmpfile) {
+        s.scratchBuffer = std::make_unique<char[]>(kScratchBuffer);
+        setvbuf(s.sheet->optimize_tmpfile, s.scratchBuffer.get(), _IOFBF, kScratchBuffer);
+    }
 }
 
-SheetStream::~SheetStream() = default;
+SheetStream::~SheetStream()
+{
+    // The library closes its scratch file only when it writes the workbook. A stream given up
+    // before that would keep the file open, with every row written so far on disk, until the
+    // program ends; and the file's buffer goes with this stream.
+    State &s = *m_state;
+    if (s.workbook && s.sheet && s.sheet->optimize_tmpfile) {
+        std::fclose(s.sheet->optimize_tmpfile);
+        s.sheet->optimize_tmpfile = nullptr;
+        s.sheet->file = nullptr;
+    }
+}
 
 void SheetStream::writeRow(int row, const RowCells &cells, const QList<Range> &merges)
 {
@@ -442,7 +499,7 @@ void SheetStream::writeRow(int row, const RowCells &cells, const QList<Range> &m
             return;
     }
     for (const auto &[column, cell] : cells) {
-        if ((s.error = writeCell(s.sheet, *s.formats, row, column, cell)))
+        if ((s.error = writeCell(s.sheet, *s.formats, s.utf8, row, column, cell)))
             return;
         if (holdsValue(cell))
             s.lastValueRow = row;

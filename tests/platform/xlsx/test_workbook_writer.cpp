@@ -148,6 +148,35 @@ private Q_SLOTS:
             QCOMPARE(book.sheets.first().text(1, 2), QStringLiteral("después"));
         }
     }
+
+    // A stream given up before its workbook is written (the rows could not all be read, or one
+    // came out of order) gives its scratch file back at once: the rows written so far do not stay
+    // on disk, nor the file open, until the program ends.
+    void aStreamGivenUpReleasesItsScratchFile()
+    {
+        const QDir descriptors(QStringLiteral("/proc/self/fd"));
+        if (!descriptors.exists())
+            QSKIP("no /proc/self/fd to count open files with");
+        testing::TempHome home;
+        const QString path = home.file(QStringLiteral("Contactos.xlsx"));
+        const auto openFiles = [&descriptors] { return descriptors.entryList(QDir::AllEntries | QDir::System).size(); };
+        const qsizetype before = openFiles();
+        {
+            SheetStream stream(path, QStringLiteral("Hoja1"));
+            for (int row = 1; row <= 1000; ++row)
+                stream.writeRow(row, {{1, Cell{QStringLiteral("Contacto %1").arg(row), {}}}});
+        }
+        QCOMPARE(openFiles(), before);
+        {
+            SheetStream stream(path, QStringLiteral("Hoja1"));
+            stream.writeRow(2, {{1, Cell{QStringLiteral("Segundo"), {}}}});
+            stream.writeRow(1, {{1, Cell{QStringLiteral("Primero"), {}}}});
+            QVERIFY(!stream.finish().ok());
+        }
+        QCOMPARE(openFiles(), before);
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+    }
 };
 
 QTEST_GUILESS_MAIN(TestWorkbookWriter)
