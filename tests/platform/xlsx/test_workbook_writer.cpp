@@ -177,6 +177,48 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(path));
         QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
     }
+
+    // Compression is most of a large export's time: every part, streamed or whole, is deflated at
+    // zlib's fastest level (the zip records it in bits 1 and 2 of each entry's flags), and the
+    // workbook still reads back whole.
+    void partsAreDeflatedAtTheFastestLevel()
+    {
+        testing::TempHome home;
+        const QString whole = home.file(QStringLiteral("Entero.xlsx"));
+        Sheet sheet(QStringLiteral("Hoja1"));
+        for (int row = 1; row <= 200; ++row)
+            sheet.setText(row, 1, QStringLiteral("Contacto %1").arg(row));
+        QVERIFY(save(whole, {sheet}).ok());
+        const QString streamed = home.file(QStringLiteral("Flujo.xlsx"));
+        {
+            SheetStream stream(streamed, QStringLiteral("Hoja1"));
+            for (int row = 1; row <= 200; ++row)
+                stream.writeRow(row, {{1, Cell{QStringLiteral("Contacto %1").arg(row), {}}}});
+            QVERIFY(stream.finish().ok());
+        }
+        for (const QString &path : {whole, streamed}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray zip = file.readAll();
+            const qsizetype end = zip.lastIndexOf(QByteArrayLiteral("PK\x05\x06"));
+            QVERIFY(end > 0);
+            const auto u16 = [&zip](qsizetype at) { return int(quint8(zip[at])) | int(quint8(zip[at + 1])) << 8; };
+            const auto u32 = [&](qsizetype at) { return qsizetype(u16(at)) | qsizetype(u16(at + 2)) << 16; };
+            const int entries = u16(end + 10);
+            QVERIFY(entries >= 5);
+            qsizetype at = u32(end + 16);
+            for (int i = 0; i < entries; ++i) {
+                QCOMPARE(zip.mid(at, 4), QByteArrayLiteral("PK\x01\x02"));
+                const QByteArray name = zip.mid(at + 46, u16(at + 28));
+                QCOMPARE(u16(at + 10), 8);      // deflated
+                QVERIFY2((u16(at + 8) & 6) == 6, name.constData());
+                at += 46 + u16(at + 28) + u16(at + 30) + u16(at + 32);
+            }
+            const ReadBook book = readWorkbook(path);
+            QVERIFY(book.ok());
+            QCOMPARE(book.sheets.value(0).text(200, 1), QStringLiteral("Contacto 200"));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestWorkbookWriter)
