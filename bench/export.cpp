@@ -20,6 +20,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
 #include <memory>
 
 namespace {
@@ -47,11 +48,12 @@ public:
 struct BigHistory {
     QTemporaryDir dir;
     QString path;
-    db::Connection connection;
 
+    // Written through a connection of its own, closed (its cache given back) before any export.
     BigHistory()
     {
         path = dir.filePath(QStringLiteral("bbdd.mdb"));
+        db::Connection connection;
         connection.open(path, db::OpenMode::CreateIfMissing);
         startup::createSchema(connection);
         connection.execute(QStringLiteral("BEGIN"));
@@ -68,6 +70,8 @@ struct BigHistory {
             "CASE WHEN x % 2 = 0 THEN '1|' || (34600000000 + x) || '|0' ELSE '0|0|0' END, "
             "'Brisanta', CASE WHEN x % 3 = 0 THEN 3 ELSE 1 END, '0', 'u' FROM c"));
         connection.execute(QStringLiteral("COMMIT"));
+        connection.close();
+        malloc_trim(0);
     }
 };
 
@@ -114,7 +118,11 @@ void BM_HistoryExport(benchmark::State &state)
             history::exporting::runExport({*connection, prompter, shell, busy}, options, QStringLiteral("Brisanta"), h.dir.path());
         state.PauseTiming();
         peak = std::max(peak, bench::peakMemoryMb());
-        if (out.status != history::exporting::Outcome::Status::Exported) {
+        // Two million sends do not fit one sheet: that export is refused, and its memory is read.
+        const auto expected = state.range(0) > history::exporting::kMaxDataRows
+            ? history::exporting::Outcome::Status::TooManyRows
+            : history::exporting::Outcome::Status::Exported;
+        if (out.status != expected) {
             state.SkipWithError("the export failed");
             break;
         }
@@ -123,7 +131,7 @@ void BM_HistoryExport(benchmark::State &state)
     }
     state.counters["peak_MB"] = peak;
 }
-BENCHMARK(BM_HistoryExport)->Arg(500000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_HistoryExport)->Arg(500000)->Arg(1000000)->Arg(2000000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
 
 // Every text of the same rows, read raw in the same order, on a connection opened (its key
 // derived) before the timing: the client's connection is open long before the user exports, and
@@ -177,11 +185,11 @@ BENCHMARK(BM_HistoryExport_Floor)->Arg(500000)->Arg(1000000)->Unit(benchmark::kM
 struct Book {
     QTemporaryDir dir;
     QString path;
-    db::Connection connection;
 
     explicit Book(int rows)
     {
         path = dir.filePath(QStringLiteral("bbdd.mdb"));
+        db::Connection connection;
         connection.open(path, db::OpenMode::CreateIfMissing);
         startup::createSchema(connection);
         connection.execute(QStringLiteral("BEGIN"));
@@ -193,6 +201,8 @@ struct Book {
             "'nota', CASE WHEN x % 2 = 0 THEN '1980-03-05' END, '1' FROM c"),
             {rows});
         connection.execute(QStringLiteral("COMMIT"));
+        connection.close();
+        malloc_trim(0);
     }
 };
 
