@@ -419,12 +419,7 @@ ReadBook::Status readSharedStrings(GuardedPart &part, TextTable &strings, ReadBu
     XmlScanner xml(part);
     std::string bytes;
     QString text;
-    for (;;) {
-        const XmlScanner::Token token = xml.nextStartElement();
-        if (token == XmlScanner::Token::EndOfDocument)
-            break;
-        if (token == XmlScanner::Token::Invalid)
-            return failed();
+    while (xml.nextStartElement() == XmlScanner::Token::StartElement) {
         if (xml.name() == "sst") {
             // The count it declares is refused at once when even its index would not fit.
             bool ok = false;
@@ -447,6 +442,8 @@ ReadBook::Status readSharedStrings(GuardedPart &part, TextTable &strings, ReadBu
                 return ReadBook::Status::TooLarge;
         }
     }
+    if (xml.token() == XmlScanner::Token::Invalid)
+        return failed();
     if (!part.readToEnd())
         return ReadBook::Status::Unreadable;
     return ReadBook::Status::Ok;
@@ -830,12 +827,7 @@ ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
     int column = 0;
     qint64 widthSpan = 0;
     StreamedCell cell;
-    for (;;) {
-        const XmlScanner::Token token = xml.nextStartElement();
-        if (token == XmlScanner::Token::EndOfDocument)
-            break;
-        if (token == XmlScanner::Token::Invalid)
-            return failed();
+    while (xml.nextStartElement() == XmlScanner::Token::StartElement) {
         const QByteArrayView name = xml.name();
         if (name == "c") {
             const QByteArrayView r = xml.attribute("r");
@@ -902,6 +894,8 @@ ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
                     return ReadBook::Status::TooLarge;
         }
     }
+    if (xml.token() == XmlScanner::Token::Invalid)
+        return failed();
     if (!part->readToEnd())
         return ReadBook::Status::Unreadable;
     return ReadBook::Status::Ok;
