@@ -493,6 +493,8 @@ XmlScanner::Token XmlScanner::startTag(qsizetype end)
         m_pendingName.assign(qualified.data(), std::size_t(qualified.size()));
         m_closePending = true;
     } else {
+        if (m_opened.size() >= kMaxDepth)
+            return fail();
         m_opened.push_back(m_open.size());
         m_open.append(qualified.data(), std::size_t(qualified.size()));
     }

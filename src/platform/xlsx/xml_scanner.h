@@ -17,7 +17,8 @@
 // tags that nest and close, quoted attributes, known references, characters XML allows in a
 // reference; a damaged part reads as invalid, never as fewer cells. Parts in UTF-16 are turned into
 // UTF-8 as they are read. A document type declaration is refused (no workbook part has one, and
-// its entities are the classic way to make a small file expand without end).
+// its entities are the classic way to make a small file expand without end), and so is nesting
+// deeper than kMaxDepth.
 namespace xlsx {
 
 class XmlScanner final {
@@ -45,6 +46,9 @@ public:
 
     // The most bytes one token (a tag, a run of text, a CDATA section) may take.
     static constexpr qsizetype kMaxToken = 4 * 1024 * 1024;
+    // The deepest nesting read: workbook parts go a handful of elements deep, and every open
+    // element is held until it closes.
+    static constexpr std::size_t kMaxDepth = 256;
 
 private:
     struct Attribute {

@@ -14,7 +14,7 @@ private Q_SLOTS:
     void readsAsAFullXmlReaderDoes();
     void refusesWhatIsNotWellFormed_data();
     void refusesWhatIsNotWellFormed();
-    void documentTypesAreRefused();
+    void refusesWhatNoWorkbookPartHas();
     void otherEncodingsAreReadAsUtf8();
     void longTokensAcrossPiecesAndTheirLimit();
 };
@@ -89,12 +89,21 @@ void TestXmlScanner::refusesWhatIsNotWellFormed()
     QCOMPARE(scannerTokens(document, 1).last(), QStringLiteral("!"));
 }
 
-void TestXmlScanner::documentTypesAreRefused()
+void TestXmlScanner::refusesWhatNoWorkbookPartHas()
 {
-    // Even where a full reader would expand its entities.
+    // A document type, even where a full reader would expand its entities.
     const QByteArray expanding("<!DOCTYPE a [<!ENTITY e \"eeeeeeeeee\"><!ENTITY f \"&e;&e;&e;\">]><a>&f;&f;</a>");
     QCOMPARE(qtTokens(expanding).last(), QStringLiteral("."));
     QCOMPARE(scannerTokens(expanding).last(), QStringLiteral("!"));
+
+    // Nesting past the deepest a part goes: each open element would be held, a few bytes of the
+    // part apiece.
+    const auto nested = [](std::size_t depth) -> QByteArray {
+        return QByteArray("<a>").repeated(qsizetype(depth)) + QByteArray("</a>").repeated(qsizetype(depth));
+    };
+    QCOMPARE(scannerTokens(nested(xlsx::XmlScanner::kMaxDepth)).last(), QStringLiteral("."));
+    QCOMPARE(scannerTokens(nested(xlsx::XmlScanner::kMaxDepth + 1)).last(), QStringLiteral("!"));
+    QCOMPARE(scannerTokens(QByteArray("<a>").repeated(1000000)).last(), QStringLiteral("!"));
 }
 
 void TestXmlScanner::otherEncodingsAreReadAsUtf8()
