@@ -2,6 +2,7 @@
 // answered on its own, beside its floor: the same run over a book that holds the same 74 contacts
 // with the same data, so no question is asked. Target: within 3 times the floor.
 //   bench_access_questions
+#include "bench_data.h"
 #include "importexport/access/access_import.h"
 #include "importexport/access/access_settings.h"
 #include "platform/db/connection.h"
@@ -20,25 +21,10 @@ using namespace importexport::access;
 constexpr int kRows = 200000;
 constexpr int kQuestions = 74;
 
-QString nameOf(int i) { return QStringLiteral("Nombre Apellido O'Connor %1").arg(i); }
-QString mobileOf(int i) { return QString::number(600000000 + (i * 7919) % 100000000); }
-
-// Id, name, mobile (with +34) and e-mail, keys in stored order.
+// The 200,000-row table, made once.
 const mdb::Table &table()
 {
-    static const mdb::Table t = [] {
-        mdb::Table made;
-        made.name = QStringLiteral("Contactos");
-        made.columns = {{QStringLiteral("Id"), mdb::ColumnKind::Integer},
-                        {QStringLiteral("Nombre"), mdb::ColumnKind::Text},
-                        {QStringLiteral("Movil"), mdb::ColumnKind::Text},
-                        {QStringLiteral("Email"), mdb::ColumnKind::Text}};
-        made.rows.reserve(size_t(kRows));
-        for (int i = 0; i < kRows; ++i)
-            made.rows.push_back(QVariantList{qint64(i + 1), nameOf(i), QString(QStringLiteral("+34") + mobileOf(i)),
-                                             QStringLiteral("nombre%1@correo.example").arg(i)});
-        return made;
-    }();
+    static const mdb::Table t = bench::accessContacts(kRows);
     return t;
 }
 
@@ -97,12 +83,4 @@ BENCHMARK(BM_AccessImport_74QuestionsFloor)->Unit(benchmark::kMillisecond)->Iter
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BRISANTA_WIDGETS_BENCHMARK_MAIN()

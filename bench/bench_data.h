@@ -3,14 +3,18 @@
 // Generated data shared by the benchmarks: a client database with 100,000 contacts and 100,000
 // sends, and a prompter that answers every box at once.
 #include "platform/db/connection.h"
+#include "platform/mdb/access_file.h"
 #include "platform/ui/prompter.h"
 #include "startup/database/schema.h"
 
 #define SQLITE_HAS_CODEC 1
 #include <sqlcipher/sqlite3.h>
 
+#include <QApplication>
 #include <QFile>
 #include <QString>
+
+#include <benchmark/benchmark.h>
 
 namespace bench {
 
@@ -79,6 +83,27 @@ public:
     std::optional<QString> chooseFolder(const QString &, const QString &) override { return {}; }
 };
 
+// A contact of the generated Access tables and workbooks: full name and mobile (without prefix).
+inline QString contactFullName(int i) { return QStringLiteral("Nombre Apellido O'Connor %1").arg(i); }
+inline QString contactMobile(int i) { return QString::number(600000000 + (i * 7919) % 100000000); }
+
+// An Access table of `rows` contacts as the import reads it: id, name, mobile (with +34) and
+// e-mail, keys in stored order.
+inline mdb::Table accessContacts(int rows)
+{
+    mdb::Table t;
+    t.name = QStringLiteral("Contactos");
+    t.columns = {{QStringLiteral("Id"), mdb::ColumnKind::Integer},
+                 {QStringLiteral("Nombre"), mdb::ColumnKind::Text},
+                 {QStringLiteral("Movil"), mdb::ColumnKind::Text},
+                 {QStringLiteral("Email"), mdb::ColumnKind::Text}};
+    t.rows.reserve(size_t(rows));
+    for (int i = 0; i < rows; ++i)
+        t.rows.push_back(QVariantList{qint64(i + 1), contactFullName(i), QString(QStringLiteral("+34") + contactMobile(i)),
+                                      QStringLiteral("nombre%1@correo.example").arg(i)});
+    return t;
+}
+
 inline QString phone(int i)
 {
     return QString::number(34600000000LL + (i * 7919LL) % 100000000LL);
@@ -114,3 +139,15 @@ inline QString seedLargeDatabase(const QString &file)
 }
 
 } // namespace bench
+
+// main() of a benchmark program whose roads open windows (offscreen).
+#define BRISANTA_WIDGETS_BENCHMARK_MAIN()                                                                               \
+    int main(int argc, char **argv)                                                                                    \
+    {                                                                                                                  \
+        qputenv("QT_QPA_PLATFORM", "offscreen");                                                                       \
+        QApplication app(argc, argv);                                                                                  \
+        benchmark::Initialize(&argc, argv);                                                                            \
+        benchmark::RunSpecifiedBenchmarks();                                                                           \
+        benchmark::Shutdown();                                                                                         \
+        return 0;                                                                                                      \
+    }

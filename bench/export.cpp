@@ -294,12 +294,4 @@ BENCHMARK(BM_ContactListExport_Floor)->Arg(50000)->Arg(100000)->Unit(benchmark::
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BRISANTA_WIDGETS_BENCHMARK_MAIN()

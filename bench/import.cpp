@@ -29,9 +29,7 @@ namespace {
 using namespace importexport::excel;
 
 QString nameOf(int i) { return QStringLiteral("Nombre %1").arg(i); }
-QString fullNameOf(int i) { return QStringLiteral("Nombre Apellido O'Connor %1").arg(i); }
 QString addressOf(int i) { return QStringLiteral("Calle Mayor %1, 3º B").arg(i); }
-QString mobileOf(int i) { return QString::number(600000000 + (i * 7919) % 100000000); }
 
 QString otherPhoneOf(int i) { return QString::number(910000000 + (i * 104729) % 9000000); }
 QString commentOf(int i) { return QStringLiteral("Cliente desde %1").arg(2000 + i % 25); }
@@ -49,8 +47,8 @@ QString workbookOf(const QTemporaryDir &dir, int rows)
     for (int i = 0; i < rows; ++i) {
         const int row = i + 2;
         sheet.setText(row, 1, nameOf(i));
-        sheet.setTyped(row, 2, mobileOf(i));
-        sheet.setText(row, 3, fullNameOf(i));
+        sheet.setTyped(row, 2, bench::contactMobile(i));
+        sheet.setText(row, 3, bench::contactFullName(i));
         sheet.setText(row, 4, addressOf(i));
         sheet.setTyped(row, 5, otherPhoneOf(i));
         sheet.setText(row, 6, commentOf(i));
@@ -153,8 +151,8 @@ void BM_ExcelImport_Floor(benchmark::State &state)
                            -1, &insert, nullptr);
         for (int i = 0; i < rows; ++i) {
             bench::bindText(insert, 1, nameOf(i));
-            bench::bindText(insert, 2, QStringLiteral("34") + mobileOf(i));
-            bench::bindText(insert, 3, fullNameOf(i));
+            bench::bindText(insert, 2, QStringLiteral("34") + bench::contactMobile(i));
+            bench::bindText(insert, 3, bench::contactFullName(i));
             bench::bindText(insert, 4, addressOf(i));
             bench::bindText(insert, 5, otherPhoneOf(i));
             bench::bindText(insert, 6, commentOf(i));
@@ -245,27 +243,12 @@ void BM_AccessImport_FileFloor(benchmark::State &state)
 }
 BENCHMARK(BM_AccessImport_FileFloor)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// A table of `rows` rows already read, to see how the import's own work grows with the table.
-mdb::Table tableOf(int rows)
-{
-    mdb::Table t;
-    t.name = QStringLiteral("Contactos");
-    t.columns = {{QStringLiteral("Id"), mdb::ColumnKind::Integer},
-                 {QStringLiteral("Nombre"), mdb::ColumnKind::Text},
-                 {QStringLiteral("Movil"), mdb::ColumnKind::Text},
-                 {QStringLiteral("Email"), mdb::ColumnKind::Text}};
-    t.rows.reserve(size_t(rows));
-    for (int i = 0; i < rows; ++i)
-        t.rows.push_back(QVariantList{qint64(i + 1), fullNameOf(i), QString(QStringLiteral("+34") + mobileOf(i)),
-                          QStringLiteral("nombre%1@correo.example").arg(i)});
-    return t;
-}
-
+// The import of a table of `rows` rows already read, to see how its own work grows with the table.
 void BM_AccessImport_Rows(benchmark::State &state)
 {
     using namespace importexport::access;
     const int rows = int(state.range(0));
-    const mdb::Table table = tableOf(rows);
+    const mdb::Table table = bench::accessContacts(rows);
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir dir;
@@ -287,7 +270,7 @@ BENCHMARK(BM_AccessImport_Rows)->Arg(100000)->Arg(200000)->Unit(benchmark::kMill
 void BM_AccessImport_RowsFloor(benchmark::State &state)
 {
     const int rows = int(state.range(0));
-    const mdb::Table table = tableOf(rows);
+    const mdb::Table table = bench::accessContacts(rows);
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir dir;
@@ -314,12 +297,4 @@ BENCHMARK(BM_AccessImport_RowsFloor)->Arg(100000)->Arg(200000)->Unit(benchmark::
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BRISANTA_WIDGETS_BENCHMARK_MAIN()

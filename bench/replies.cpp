@@ -24,7 +24,7 @@ QByteArray webBook(int contacts)
         if (i > 0)
             out += "||";
         out += "INSERT INTO Agenda (nombre,telefono,direccion,nombre_completo,telefono_2,comentario) VALUES ('Contacto "
-             + n + "','34600" + n + "','Calle Mayor " + n + ", 3\xBA B','Mar\xEDa Fern\xE1ndez L\xF3pez " + n + "','34910" + n
+             + n + "','34600" + n + "','Calle Mayor " + n + ", 3\xBA B','Mar\xED" "a Fern\xE1ndez L\xF3pez " + n + "','34910" + n
              + "','Cliente desde 2019, prefiere llamadas por la tarde')";
     }
     return out;
