@@ -1,5 +1,7 @@
 #include "importexport/access/pending_contacts.h"
 
+#include <array>
+
 namespace importexport::access {
 
 namespace {
@@ -12,7 +14,19 @@ const char *const kCreate =
     "CREATE UNIQUE INDEX IF NOT EXISTS temp.importacion_access_telefono ON importacion_access (telefono);"
     "CREATE INDEX IF NOT EXISTS temp.importacion_access_sid ON importacion_access (sid)";
 
+// The statements of the run's Repeated kinds, in their order.
+constexpr std::array<const char *, 3> kRepeatedSql = {
+    "SELECT sid,nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento "
+    "FROM temp.importacion_access WHERE telefono=?1",
+    "INSERT INTO temp.importacion_access (sid,nombre,telefono,nombre_completo,direccion,telefono_2,comentario,"
+    "f_nacimiento) VALUES (?1,?2,?3,?4,?5,?6,?7,?8)",
+    "UPDATE temp.importacion_access SET nombre=?1,nombre_completo=?2,direccion=?3,telefono_2=?4,comentario=?5,"
+    "f_nacimiento=?6 WHERE telefono=?7",
+};
+
 } // namespace
+
+PendingContacts::PendingContacts(db::Connection &connection) : m_connection(connection), m_repeated(connection, kRepeatedSql) {}
 
 db::Result PendingContacts::reset()
 {
@@ -29,27 +43,10 @@ void PendingContacts::clear()
         (void)m_connection.execute(QStringLiteral("DELETE FROM temp.importacion_access"));
 }
 
-db::Statement &PendingContacts::repeated(Repeated which, db::Result &result)
-{
-    static const char *const kSql[kRepeated] = {
-        "SELECT sid,nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento "
-        "FROM temp.importacion_access WHERE telefono=?1",
-        "INSERT INTO temp.importacion_access (sid,nombre,telefono,nombre_completo,direccion,telefono_2,comentario,"
-        "f_nacimiento) VALUES (?1,?2,?3,?4,?5,?6,?7,?8)",
-        "UPDATE temp.importacion_access SET nombre=?1,nombre_completo=?2,direccion=?3,telefono_2=?4,comentario=?5,"
-        "f_nacimiento=?6 WHERE telefono=?7",
-    };
-    db::Statement &statement = m_repeated[size_t(which)];
-    result = {};
-    if (!statement.isValid())
-        statement = m_connection.prepare(QString::fromLatin1(kSql[which]), &result);
-    return statement;
-}
-
 std::optional<StoredContact> PendingContacts::find(const QString &phone, db::Result *result)
 {
     db::Result r;
-    db::Statement &statement = repeated(Find, r);
+    db::Statement &statement = m_repeated.get(Find, r);
     std::optional<StoredContact> found;
     if (statement.isValid())
         found = firstContactWithPhone(statement, phone, r);
@@ -60,38 +57,21 @@ std::optional<StoredContact> PendingContacts::find(const QString &phone, db::Res
 
 db::Result PendingContacts::add(const ContactValues &v)
 {
-    db::Result r;
-    db::Statement &statement = repeated(Insert, r);
-    if (!statement.isValid())
-        return r;
-    statement.bindAll({QVariant(), boundValue(v.name), boundValue(v.phone), boundValue(v.fullName), boundValue(v.address),
-                       boundValue(v.otherPhone), boundValue(v.comment), boundValue(v.birthDate)});
-    r = statement.run();
-    statement.reset();
-    return r;
+    return m_repeated.run(Insert, {QVariant(), boundValue(v.name), boundValue(v.phone), boundValue(v.fullName),
+                                   boundValue(v.address), boundValue(v.otherPhone), boundValue(v.comment),
+                                   boundValue(v.birthDate)});
 }
 
 db::Result PendingContacts::overwrite(qint64 sid, const ContactValues &v)
 {
-    db::Result r;
-    db::Statement &update = repeated(Update, r);
-    if (!update.isValid())
-        return r;
-    update.bindAll({boundValue(v.name), boundValue(v.fullName), boundValue(v.address), boundValue(v.otherPhone), boundValue(v.comment),
-                    boundValue(v.birthDate), boundValue(v.phone)});
-    r = update.run();
-    update.reset();
+    const db::Result r = m_repeated.run(Update, {boundValue(v.name), boundValue(v.fullName), boundValue(v.address),
+                                                 boundValue(v.otherPhone), boundValue(v.comment), boundValue(v.birthDate),
+                                                 boundValue(v.phone)});
     if (!r.ok() || r.changes > 0)
         return r;
     // The first overwrite of a stored contact: kept with its sid.
-    db::Statement &insert = repeated(Insert, r);
-    if (!insert.isValid())
-        return r;
-    insert.bindAll({sid, boundValue(v.name), boundValue(v.phone), boundValue(v.fullName), boundValue(v.address), boundValue(v.otherPhone),
-                    boundValue(v.comment), boundValue(v.birthDate)});
-    r = insert.run();
-    insert.reset();
-    return r;
+    return m_repeated.run(Insert, {sid, boundValue(v.name), boundValue(v.phone), boundValue(v.fullName), boundValue(v.address),
+                                   boundValue(v.otherPhone), boundValue(v.comment), boundValue(v.birthDate)});
 }
 
 db::Result PendingContacts::applyToBook()

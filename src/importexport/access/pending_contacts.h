@@ -2,6 +2,7 @@
 
 #include "importexport/store/agenda_store.h"
 #include "platform/db/connection.h"
+#include "platform/db/repeated_statements.h"
 
 #include <QString>
 
@@ -17,7 +18,7 @@ namespace importexport::access {
 
 class PendingContacts final {
 public:
-    explicit PendingContacts(db::Connection &connection) : m_connection(connection) {}
+    explicit PendingContacts(db::Connection &connection);
     // What a run left aside goes with it (a window closed while its question was open).
     ~PendingContacts() { clear(); }
     PendingContacts(const PendingContacts &) = delete;
@@ -42,10 +43,9 @@ public:
 
 private:
     enum Repeated { Find, Insert, Update, kRepeated };
-    db::Statement &repeated(Repeated which, db::Result &result);
 
     db::Connection &m_connection;
-    std::array<db::Statement, kRepeated> m_repeated;
+    db::RepeatedStatements<kRepeated> m_repeated;
     bool m_made = false;            // the table exists on this connection
 };
 

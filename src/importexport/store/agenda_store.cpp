@@ -55,7 +55,20 @@ bool pairDiffers(const QVariant &a, const QVariant &b)
     return a.isValid() && b.isValid() && a.toString() != b.toString();
 }
 
+// The statements of the store's Repeated kinds, in their order.
+constexpr std::array<const char *, 4> kRepeatedSql = {
+    "SELECT sid,nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento,grupos_sid "
+    "FROM Agenda WHERE telefono=?1 ORDER BY sid LIMIT 1",
+    "INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento,grupos_sid) "
+    "VALUES (?1,?2,?3,?4,?5,?6,?7,?8)",
+    "UPDATE Agenda SET nombre=?1,nombre_completo=?2,direccion=?3,telefono_2=?4,comentario=?5,f_nacimiento=?6 "
+    "WHERE sid=?7",
+    "UPDATE Agenda SET grupos_sid=?1 WHERE sid=?2",
+};
+
 } // namespace
+
+AgendaStore::AgendaStore(db::Connection &connection) : m_connection(connection), m_repeated(connection, kRepeatedSql) {}
 
 bool valuesDiffer(const ContactValues &i, const ContactValues &s)
 {
@@ -77,40 +90,10 @@ QString listWithGroup(const QString &list, const QString &sid)
     return list + u',' + sid;
 }
 
-db::Statement &AgendaStore::repeated(Repeated which, db::Result &result)
-{
-    static const char *const kSql[kRepeated] = {
-        "SELECT sid,nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento,grupos_sid "
-        "FROM Agenda WHERE telefono=?1 ORDER BY sid LIMIT 1",
-        "INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,telefono_2,comentario,f_nacimiento,grupos_sid) "
-        "VALUES (?1,?2,?3,?4,?5,?6,?7,?8)",
-        "UPDATE Agenda SET nombre=?1,nombre_completo=?2,direccion=?3,telefono_2=?4,comentario=?5,f_nacimiento=?6 "
-        "WHERE sid=?7",
-        "UPDATE Agenda SET grupos_sid=?1 WHERE sid=?2",
-    };
-    db::Statement &statement = m_repeated[size_t(which)];
-    result = {};
-    if (!statement.isValid())
-        statement = m_connection.prepare(QString::fromLatin1(kSql[which]), &result);
-    return statement;
-}
-
-db::Result AgendaStore::runRepeated(Repeated which, const QVariantList &values)
-{
-    db::Result r;
-    db::Statement &statement = repeated(which, r);
-    if (!statement.isValid())
-        return r;
-    statement.bindAll(values);
-    r = statement.run();
-    statement.reset();
-    return r;
-}
-
 std::optional<StoredContact> AgendaStore::findByPhone(const QString &phone, db::Result *result)
 {
     db::Result r;
-    db::Statement &statement = repeated(FindByPhone, r);
+    db::Statement &statement = m_repeated.get(FindByPhone, r);
     std::optional<StoredContact> found;
     if (statement.isValid())
         found = firstContactWithPhone(statement, phone, r);
@@ -145,7 +128,7 @@ bool AgendaStore::sameContactExists(const ContactValues &v, db::Result *result)
 
 db::Result AgendaStore::insert(const ContactValues &v, const QVariant &groupSids, qint64 *sid)
 {
-    const db::Result r = runRepeated(Insert, {boundValue(v.name), boundValue(v.phone), boundValue(v.fullName),
+    const db::Result r = m_repeated.run(Insert, {boundValue(v.name), boundValue(v.phone), boundValue(v.fullName),
                                               boundValue(v.address), boundValue(v.otherPhone), boundValue(v.comment),
                                               boundValue(v.birthDate), boundValue(groupSids)});
     if (r.ok() && sid)
@@ -155,13 +138,13 @@ db::Result AgendaStore::insert(const ContactValues &v, const QVariant &groupSids
 
 db::Result AgendaStore::overwrite(qint64 sid, const ContactValues &v)
 {
-    return runRepeated(Overwrite, {boundValue(v.name), boundValue(v.fullName), boundValue(v.address), boundValue(v.otherPhone),
+    return m_repeated.run(Overwrite, {boundValue(v.name), boundValue(v.fullName), boundValue(v.address), boundValue(v.otherPhone),
                                    boundValue(v.comment), boundValue(v.birthDate), sid});
 }
 
 db::Result AgendaStore::setGroups(qint64 sid, const QString &groupSids)
 {
-    return runRepeated(SetGroups, {groupSids, sid});
+    return m_repeated.run(SetGroups, {groupSids, sid});
 }
 
 QStringList AgendaStore::groupNames(db::Result *result)

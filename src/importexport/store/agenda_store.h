@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/db/connection.h"
+#include "platform/db/repeated_statements.h"
 
 #include <QString>
 #include <QStringList>
@@ -59,7 +60,7 @@ QString listWithGroup(const QString &list, const QString &sid);
 // kept: preparing them again for each of a hundred thousand records costs more than running them.
 class AgendaStore final {
 public:
-    explicit AgendaStore(db::Connection &connection) : m_connection(connection) {}
+    explicit AgendaStore(db::Connection &connection);
     AgendaStore(const AgendaStore &) = delete;
     AgendaStore &operator=(const AgendaStore &) = delete;
 
@@ -85,12 +86,9 @@ public:
 
 private:
     enum Repeated { FindByPhone, Insert, Overwrite, SetGroups, kRepeated };
-    // The statement of `which`, prepared on first use; invalid (with `result` set) when refused.
-    db::Statement &repeated(Repeated which, db::Result &result);
-    db::Result runRepeated(Repeated which, const QVariantList &values);
 
     db::Connection &m_connection;
-    std::array<db::Statement, kRepeated> m_repeated;
+    db::RepeatedStatements<kRepeated> m_repeated;
 };
 
 } // namespace importexport
