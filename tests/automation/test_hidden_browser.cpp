@@ -175,7 +175,10 @@ private Q_SLOTS:
             return out;
         };
         const QString form = QStringLiteral("<FORM action=x><input name=q></FORM>");
-        const auto upTo = [](QString html, qsizetype size) {
+        // Attributes added to `html` until it nearly reaches `size`, then the tag's end. The
+        // result is a QString of its own: a concatenation returned as it is would refer to the
+        // parameter, gone once the call ends.
+        const auto upTo = [](QString html, qsizetype size) -> QString {
             for (int i = 0; html.size() + 16 < size; ++i)
                 html += QStringLiteral(" a") + QString::number(i);
             return html + QStringLiteral(">");
@@ -185,6 +188,19 @@ private Q_SLOTS:
             << upTo(QStringLiteral("<HTML><BODY>") + form + QStringLiteral("<div"), kMaxParsedPageSize) << false;
         QTest::newRow("one end tag full of attributes")
             << upTo(QStringLiteral("<HTML><BODY>") + form + QStringLiteral("</div"), kMaxParsedPageSize) << false;
+        // The end tag of an element whose content is text to the parser counts like any other
+        // (one past the bound is enough to tell; a page of them would take the parser minutes).
+        for (const char *rawText : {"script", "style", "textarea", "title"}) {
+            const QString name = QString::fromLatin1(rawText);
+            QTest::newRow(qPrintable(QStringLiteral("the end tag of a %1 just past the bound").arg(name)))
+                << QStringLiteral("<HTML><BODY>") + form + QStringLiteral("<%1>x</%1").arg(name)
+                       + attributes(kMaxTagAttributes + 1) + QStringLiteral("></BODY></HTML>")
+                << false;
+        }
+        QTest::newRow("the end tag of a script at the bound")
+            << QStringLiteral("<HTML><BODY>") + form + QStringLiteral("<script>x</script") + attributes(kMaxTagAttributes)
+                   + QStringLiteral("></BODY></HTML>")
+            << true;
         QTest::newRow("one tag just past the bound")
             << QStringLiteral("<HTML><BODY>") + form + QStringLiteral("<div") + attributes(kMaxTagAttributes + 1)
                    + QStringLiteral("></div></BODY></HTML>")
