@@ -445,15 +445,24 @@ private Q_SLOTS:
     // Each answer resumes the walk at the row that raised the question: a run with many answered
     // questions reads the table about as often as one with none (once for the keys, once for
     // the walk, and once more for the stretch before the first question, which the question
-    // rolled back), while the book stays as it was until the run ends.
+    // rolled back), while the book stays as it was until the run ends. A table of one read window
+    // and one of several, the questions spread over all of them.
+    void answersResumeWhereTheQuestionWasAsked_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("spacing");
+        QTest::newRow("one window") << 3000 << 97;
+        QTest::newRow("several windows") << 20000 << 661;
+    }
     void answersResumeWhereTheQuestionWasAsked()
     {
+        QFETCH(int, count);
+        QFETCH(int, spacing);
         AgendaFixture f;
-        const int count = 3000;
         const int stored = 30;
         for (int i = 0; i < stored; ++i)
             QVERIFY(f.connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Viejo',?1)"),
-                                         {QString::number(34600000000LL + 1 + i * 97)}).ok());
+                                         {QString::number(34600000000LL + 1 + i * spacing)}).ok());
         std::vector<QVariantList> rows;
         for (int id = 1; id <= count; ++id)
             rows.push_back({qint64(id), QStringLiteral("C%1").arg(id), QString::number(600000000 + id), QVariant()});
@@ -462,7 +471,7 @@ private Q_SLOTS:
         RunOutcome out = run.start(std::make_unique<CountingRows>(smallTable(rows), handedOut), smallMapping());
         int questions = 0;
         while (out.status == RunStatus::Conflict) {
-            QCOMPARE(out.conflict->key, QString::number(1 + questions * 97));
+            QCOMPARE(out.conflict->key, QString::number(1 + questions * spacing));
             QCOMPARE(f.contactCount(), stored);
             ++questions;
             out = run.resume(Decision{true, false, false, false});
@@ -472,7 +481,8 @@ private Q_SLOTS:
         QCOMPARE(out.count, double(count));
         QCOMPARE(f.contactCount(), count);
         QCOMPARE(f.field("34600000001", "nombre"), QStringLiteral("C1"));
-        QCOMPARE(f.field(QString::number(34600000000LL + 1 + 29 * 97), "nombre"), QStringLiteral("C2814"));
+        QCOMPARE(f.field(QString::number(34600000000LL + 1 + 29 * spacing), "nombre"),
+                 QStringLiteral("C%1").arg(1 + 29 * spacing));
         QVERIFY2(handedOut <= 3 * count, qPrintable(QString::number(handedOut)));
     }
 
