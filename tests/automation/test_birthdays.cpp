@@ -848,7 +848,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("message");
         QTest::newRow("refused") << int(sim::FaultKind::CustomBody) << "5|Insufficient credits|" << "Insufficient credits";
-        QTest::newRow("unreadable id") << int(sim::FaultKind::CustomBody) << "0|IN_PROGRESS|abc" << "";
         // The gateway had the whole submission and what came back is neither its success nor its
         // refusal: the greetings may be scheduled, so no invitation to simply send them again.
         QTest::newRow("no separator") << int(sim::FaultKind::NoSeparator) << QString() << kMaybeSent;
@@ -891,6 +890,43 @@ private Q_SLOTS:
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 1);
         QVERIFY(f.isFormReady());
         QVERIFY(f.sendListButton()->isEnabled());
+    }
+
+    // The gateway accepted the greetings and charged them, but the identifiers in its answer
+    // cannot be read: they are recorded all the same (with no identifier), the user hears both,
+    // and the contacts are not listed or greeted again.
+    void acceptedGreetingsWithoutReadableIdentifiersAreRecorded_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::newRow("not a number") << "0|IN_PROGRESS|abc";
+        QTest::newRow("no identifier") << "0|IN_PROGRESS";
+        QTest::newRow("too small for the recipients") << "0|IN_PROGRESS|1";
+    }
+    void acceptedGreetingsWithoutReadableIdentifiersAreRecorded()
+    {
+        QFETCH(QString, body);
+        Rig rig;
+        rig.addContact(QStringLiteral("Ana"), QStringLiteral("34600000001"), QStringLiteral("1990-12-20"));
+        rig.addContact(QStringLiteral("Luis"), QStringLiteral("34600000002"), QStringLiteral("1985-01-05"));
+        BirthdayGreetingsWindow &f = rig.open();
+        rig.sim.armCustomReply(sim::Endpoint::FormResult, body);
+        QVERIFY(rig.sendAndWait());
+        QCOMPARE(rig.prompter.count(), 1);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de felicitaciones por SMS"));
+        QCOMPARE(rig.prompter.lastCall().text, kOk + QLatin1Char('\n') + kUnreadableIdsMessage);
+        QCOMPARE(rig.connection.scalar(QStringLiteral("SELECT group_concat(destinatario || ':' || quote(id_web) || ':' || "
+                                                      "bool_cumple || ':' || creditos) FROM (SELECT * FROM Historial "
+                                                      "ORDER BY sid)"))
+                     .toString(),
+                 QStringLiteral("34600000002:'':1:1.0,34600000001:'':1:1.0"));
+        QCOMPARE(rig.historyRefreshes, 1);
+
+        // Greeted: no longer listed, and a second press sends nothing.
+        QCOMPARE(BirthdayGreetingsWindow::itemKey(f.contactList()->topLevelItem(0)), QStringLiteral("l0"));
+        QVERIFY(f.isFormReady());
+        f.sendWholeList();
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 1);
+        QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 2);
     }
 
     void aFailedHistoryWriteIsNotReportedAsSuccess()

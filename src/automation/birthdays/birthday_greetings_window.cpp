@@ -479,13 +479,17 @@ void BirthdayGreetingsWindow::handleResultPage(const LoadedPage &page)
         notify(kMaybeSentMessage, QStringLiteral("Error"));
         return;
     }
-    if (result.kind != SendResult::Kind::Scheduled) {
+    if (result.kind == SendResult::Kind::Refused) {
         notify(result.message, QStringLiteral("Error"));
         return;
     }
+    // Scheduled, with or without identifiers that can be read: the gateway accepted and charged
+    // the greetings, so they are recorded and their contacts are not greeted again.
+    const bool identified = result.kind == SendResult::Kind::Scheduled;
     QList<ScheduledGreeting> greetings;
     for (int i = 0; i < m_lists.count(); ++i)
-        greetings.append({m_lists.phones.at(i), result.ids.at(i), m_lists.sendTimes.at(i)});
+        greetings.append({m_lists.phones.at(i), identified ? std::optional<qint64>(result.ids.at(i)) : std::nullopt,
+                          m_lists.sendTimes.at(i)});
     const startup::RecordOutcome stored =
         recordGreetings(m_context.connection, greetings, m_accountLogin, m_templateText, m_sender,
                         m_clock().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
@@ -499,13 +503,14 @@ void BirthdayGreetingsWindow::handleResultPage(const LoadedPage &page)
     refreshContactList();
     if (stored.ok() && m_links.refreshHistoryPage)
         m_links.refreshHistoryPage();
-    notify(stored.ok()
-               ? QStringLiteral("Recordatorios enviados correctamente. Para comprobar la recepción de los envíos a "
-                                "medida que sucendan, acceda al menú 'Historial'.")
-               : QStringLiteral("Las felicitaciones se han programado en la pasarela y se han cobrado, pero la base de "
-                                "datos no ha permitido guardarlas todavía en el historial (puede estar ocupada por otro "
-                                "puesto). Se guardarán automáticamente la próxima vez que inicie ")
-                   + brand::brandName() + QStringLiteral(" Desktop."),
+    const QString outcome = stored.ok()
+        ? QStringLiteral("Recordatorios enviados correctamente. Para comprobar la recepción de los envíos a medida que "
+                         "sucendan, acceda al menú 'Historial'.")
+        : QStringLiteral("Las felicitaciones se han programado en la pasarela y se han cobrado, pero la base de datos "
+                         "no ha permitido guardarlas todavía en el historial (puede estar ocupada por otro puesto). Se "
+                         "guardarán automáticamente la próxima vez que inicie ")
+            + brand::brandName() + QStringLiteral(" Desktop.");
+    notify(identified ? outcome : outcome + QLatin1Char('\n') + result.message,
            QStringLiteral("Envío de felicitaciones por SMS"));
 }
 

@@ -261,9 +261,7 @@ SendResult parseResult(const QString &text, int recipients, bool noPhones, bool 
     const qint64 last = ok ? number.toLongLong(&ok) : 0;
     if (!ok || recipients <= 0 || last - (recipients - 1) < 1) {
         r.kind = SendResult::Kind::Unreadable;
-        r.message = QStringLiteral(
-            "La pasarela ha aceptado el envío pero su respuesta no indica los identificadores de los envíos. "
-            "Compruebe los envíos programados en su cuenta web antes de volver a enviar las felicitaciones.");
+        r.message = kUnreadableIdsMessage;
         return r;
     }
     r.kind = SendResult::Kind::Scheduled;

@@ -143,7 +143,7 @@ struct SendResult {
     enum class Kind {
         NoAnswer,   // not an answer of the gateway's (no "|", or no one-digit code before it)
         Refused,      // the gateway refused: `message` says why
-        Unreadable,       // "IN_PROGRESS" but no usable identifier after it
+        Unreadable,       // "IN_PROGRESS" but no usable identifier after it: accepted and charged all the same
         Scheduled,     // scheduled: one identifier per recipient
     };
     Kind kind = Kind::NoAnswer;
@@ -156,6 +156,13 @@ struct SendResult {
 inline const QString kMaybeSentMessage = QStringLiteral(
     "No se ha recibido una respuesta reconocible de la pasarela. La felicitación puede haberse enviado: compruebe el "
     "historial antes de repetir el envío.");
+
+// Said, after the outcome of the recording, of greetings the gateway accepted without giving
+// identifiers that can be read.
+inline const QString kUnreadableIdsMessage = QStringLiteral(
+    "La pasarela ha aceptado las felicitaciones, pero no se han podido leer sus identificadores en la respuesta: "
+    "desde el historial no se podrá consultar su entrega ni cancelarlas. Compruebe los envíos programados en su "
+    "cuenta web.");
 
 inline const QString kNoAnswerMessage = QStringLiteral(
     "Ha habido un problema en el envío del SMS. Por favor, compruebe que posee conexión a internet e intentelo de "

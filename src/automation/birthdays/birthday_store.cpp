@@ -174,7 +174,7 @@ startup::RecordOutcome recordGreetings(db::Connection &connection, const QList<S
         row.sentAt = sentAt;
         row.scheduledAt = greeting.scheduledAt;
         row.message = message;
-        row.webId = QString::number(greeting.webId);
+        row.webId = greeting.webId ? QString::number(*greeting.webId) : QString(QLatin1String(""));
         row.sender = sender;
         row.credits = 1;
         row.birthday = true;

@@ -46,10 +46,12 @@ bool hasPendingGreeting(db::Connection &connection, const Contact &contact, cons
 // One contact by key, whatever its greetings; nothing when it is gone or has no readable birth date.
 std::optional<Contact> contactBySid(db::Connection &connection, qint64 sid, db::Result *result = nullptr);
 
-// One history row per scheduled greeting, all or none.
+// One history row per scheduled greeting, all or none. A greeting the gateway accepted without a
+// readable identifier is still charged: it is recorded with an empty `id_web`, which no report
+// or cancellation ever names to the gateway.
 struct ScheduledGreeting {
     QString phone;
-    qint64 webId = 0;
+    std::optional<qint64> webId;
     QString scheduledAt;
 };
 // Charged greetings go the recording road of every charged row: all or none, tried again on a
