@@ -39,6 +39,9 @@ ClientFeatures::ClientFeatures(startup::AppContext &context, startup::MainWindow
 {
     // The history asks the gateway with the same account copies the main window keeps.
     m_history->setAccountSource([&mainWindow] { return history::Account{mainWindow.accountLogin(), mainWindow.accountPassword()}; });
+    // A cancellation that gave credits back, or may have, has the balance asked for again.
+    QObject::connect(m_history.get(), &history::HistoryFeature::balanceWanted, m_sendPanel.get(),
+                     &sending::SendPanelController::refreshQuote);
     // The send command re-reads the account row; the main window's copies follow it.
     QObject::connect(m_sendPanel.get(), &sending::SendPanelController::credentialsRead, &mainWindow,
                      &startup::MainWindow::setCredentials);

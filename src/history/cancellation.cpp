@@ -16,9 +16,35 @@ const QString kFutureRows = QStringLiteral("f_programada<>'Inmediato' AND f_prog
 // all, and a text the gateway did not give as a number is not one of its sends.
 const QString kWithIdentifier = kGatewayIdCondition;
 
-QString field(const QStringList &fields, qsizetype i)
+// The gateway's own answer: a one-digit code before a "|". Anything else (an empty page, an
+// error page, a broken line) is neither its success nor its refusal. Empty when not an answer.
+QString answerCode(const QString &replyText)
 {
-    return i < fields.size() ? fields.at(i).trimmed() : QString();
+    const QString text = replyText.trimmed();
+    const qsizetype bar = text.indexOf(QLatin1Char('|'));
+    if (bar < 0)
+        return {};
+    const QString code = text.left(bar).trimmed();
+    if (code.size() != 1 || code.at(0) < QLatin1Char('0') || code.at(0) > QLatin1Char('9'))
+        return {};
+    return code;
+}
+
+const QString kMarkUncertain =
+    QStringLiteral("UPDATE Historial SET estado=") + kCancelUncertainState + QStringLiteral(" WHERE ");
+
+// The send asked about may have been cancelled: its row stays, marked, and the balance is asked for.
+CancelOutcome markUncertain(db::Connection &connection, const QString &smsId, CancelOutcome out)
+{
+    out.askBalance = true;
+    const db::Result r = connection.execute(kMarkUncertain + sameGatewayId(1), {smsId});
+    if (!r.ok()) {
+        out.status = CancelOutcome::Status::DatabaseError;
+        out.notice.text += QStringLiteral(" No ha sido posible marcarlo en el historial.");
+        return out;
+    }
+    out.changed = r.changes > 0;
+    return out;
 }
 
 } // namespace
@@ -64,11 +90,25 @@ CancelRequest buildCancelRequest(db::Connection &connection, const QString &node
 
 CancelOutcome recordCancelReply(db::Connection &connection, const net::GatewayReply &reply, const QString &smsId)
 {
+    CancelOutcome out;
+    if (smsId.isEmpty()) {
+        out.notice.text = kNotCancelledMessage;
+        return out;
+    }
     if (reply.status == net::GatewayReply::Status::TooLarge) {
-        CancelOutcome out;
         out.status = CancelOutcome::Status::TooLarge;
         out.notice = {net::kTooLargeRequestMessage, net::kTooLargeReplyTitle};
-        return out;
+        return markUncertain(connection, smsId, out);
+    }
+    if (!reply.answered()) {
+        if (!reply.requestDelivered) {
+            // The request never reached the gateway: nothing was cancelled.
+            out.notice.text = kNotCancelledMessage;
+            return out;
+        }
+        out.status = CancelOutcome::Status::Uncertain;
+        out.notice.text = kCancelUncertainMessage;
+        return markUncertain(connection, smsId, out);
     }
     return recordCancelReply(connection, reply.text, smsId);
 }
@@ -77,11 +117,14 @@ CancelOutcome recordCancelReply(db::Connection &connection, const QString &reply
 {
     CancelOutcome out;
     out.notice.text = kNotCancelledMessage;
-    // An error page, an empty page or a lost connection: the user hears that nothing was cancelled.
-    if (replyText.isEmpty() || !replyText.contains(QLatin1Char('|')) || smsId.isEmpty())
+    if (smsId.isEmpty())
         return out;
-
-    const QString code = field(replyText.split(QLatin1Char('|')), 0);
+    const QString code = answerCode(replyText);
+    if (code.isEmpty()) {
+        out.status = CancelOutcome::Status::Uncertain;
+        out.notice.text = kCancelUncertainMessage;
+        return markUncertain(connection, smsId, out);
+    }
     if (code == QLatin1String("0")) {
         const db::Result r = connection.execute(QStringLiteral("DELETE FROM Historial WHERE ") + sameGatewayId(1), {smsId});
         if (!r.ok()) {
@@ -91,6 +134,7 @@ CancelOutcome recordCancelReply(db::Connection &connection, const QString &reply
         }
         out.status = CancelOutcome::Status::Cancelled;
         out.changed = r.changes > 0;
+        out.askBalance = true;
         out.notice.text = QStringLiteral(
             "El envio ha sido cancelado satisfactoriamente, y los créditos le han sido devueltos.");
     } else if (code == QLatin1String("3")) {
@@ -133,7 +177,7 @@ CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition 
     const Condition future = view && Condition{kFutureRows, {now}};
     db::Result r;
     const std::vector<db::Row> rows = connection.select(
-        QStringLiteral("SELECT sid, id_web FROM Historial") + whereClause(future && Condition{kWithIdentifier, {}})
+        QStringLiteral("SELECT sid, id_web, f_programada FROM Historial") + whereClause(future && Condition{kWithIdentifier, {}})
             + QStringLiteral(" ORDER BY sid DESC"),
         future.values, &r);
     if (!r.ok()) {
@@ -158,6 +202,8 @@ CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition 
     }
 
     QStringList cancelledIds;
+    QStringList uncertainIds;
+    QString uncertainLines;     // one line per send that may have been cancelled
     bool unreachable = !transport;
     for (const db::Row &row : rows) {
         if (unreachable)
@@ -168,41 +214,61 @@ CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition 
             {QStringLiteral("Fuente"), QStringLiteral("username"), QStringLiteral("password"), QStringLiteral("sms_id"),
              QStringLiteral("action")},
             {QStringLiteral("Desktop"), account.login, account.pass, id, QStringLiteral("2")});
+        // Neither the gateway's success nor its refusal, after the request reached it: it may have
+        // cancelled the send and given its credits back.
+        const QString code = reply.ok ? answerCode(reply.text) : QString();
+        if (code.isEmpty() && (reply.ok || reply.delivered)) {
+            uncertainIds.append(id);
+            uncertainLines += QStringLiteral("\nEl envío programado para el ") + row.value(2).toString()
+                + QStringLiteral(" (identificador ") + id
+                + QStringLiteral(") puede haberse cancelado: no se ha recibido una respuesta reconocible de la pasarela. "
+                                 "Queda marcado en el historial como cancelación sin confirmar.");
+        }
         if (!reply.ok) {
             unreachable = true;
             break;
         }
-        if (reply.text.contains(QLatin1Char('|')) && field(reply.text.split(QLatin1Char('|')), 0) == QLatin1String("0"))
+        if (code == QLatin1String("0"))
             cancelledIds.append(id);
     }
 
-    // The gateway has let these sends go; the rows follow in one step.
-    if (!cancelledIds.isEmpty()) {
+    // The gateway has let these sends go, or may have: the rows follow in one step.
+    if (!cancelledIds.isEmpty() || !uncertainIds.isEmpty()) {
+        out.askBalance = true;
         db::Transaction transaction(connection);
         if (!transaction.isActive())
             r = transaction.beginResult();
-        db::Statement remove = connection.prepare(QStringLiteral("DELETE FROM Historial WHERE ") + sameGatewayId(1), &r);
-        for (const QString &id : std::as_const(cancelledIds)) {
-            if (!r.ok())
-                break;
-            remove.bind(1, id);
-            r = remove.run();
-            remove.reset();
-        }
+        const auto run = [&](const QString &statement, const QStringList &ids) {
+            db::Statement st = connection.prepare(statement + sameGatewayId(1), &r);
+            for (const QString &id : ids) {
+                if (!r.ok())
+                    break;
+                st.bind(1, id);
+                r = st.run();
+                st.reset();
+            }
+        };
+        if (r.ok() && !cancelledIds.isEmpty())
+            run(QStringLiteral("DELETE FROM Historial WHERE "), cancelledIds);
+        if (r.ok() && !uncertainIds.isEmpty())
+            run(kMarkUncertain, uncertainIds);
         if (r.ok())
             r = transaction.commit();
         if (!r.ok()) {
             out.status = CancelAllOutcome::Status::DatabaseError;
             out.cancelled = int(cancelledIds.size());
+            out.uncertain = int(uncertainIds.size());
             out.notice.text = QStringLiteral("Se han cancelado ") + QString::number(out.cancelled)
-                + QStringLiteral(" envios programados, pero no ha sido posible borrarlos del historial.");
+                + QStringLiteral(" envios programados, pero no ha sido posible cambiarlos en el historial.")
+                + uncertainLines;
             return out;
         }
         out.changed = true;
     }
     out.cancelled = int(cancelledIds.size());
+    out.uncertain = int(uncertainIds.size());
     const QString done = QStringLiteral("Se han cancelado ") + QString::number(out.cancelled)
-        + QStringLiteral(" envios programados.");
+        + QStringLiteral(" envios programados.") + uncertainLines;
     if (unreachable) {
         out.status = CancelAllOutcome::Status::Unreachable;
         out.notice = {QStringLiteral("No ha sido posible conectar con el servidor. ") + done,

@@ -43,23 +43,34 @@ CancelRequest buildCancelRequest(db::Connection &connection, const QString &node
 struct CancelOutcome {
     enum class Status {
         Cancelled,       // "0": the row is gone
-        NotCancelled,    // "1", "2", any other code, or no usable reply
+        NotCancelled,    // "1", "2", any other code, or the request never reached the gateway
         OfferDelete,     // "3": ask, then deleteRefusedSend() on Yes
         AlreadySent,     // "4": the row is now an immediate send
+        Uncertain,       // neither the gateway's success nor its refusal: it may have been cancelled
         DatabaseError,
-        TooLarge,        // the reply passed the channel's cap: it may have been cancelled, nothing changed
+        TooLarge,        // the reply passed the channel's cap: it may have been cancelled
     };
     Status status = Status::NotCancelled;
     bool changed = false;     // redraw the view
+    bool askBalance = false;  // credits may have come back: take the balance from the gateway
     Notice notice;
 };
 
-// recordCancelReply. `smsId` is CancelRequest::smsId, captured when the request left: a reply
-// naming another send never removes that other send, and an empty one touches no row.
+// recordCancelReply for a reply the gateway gave. `smsId` is CancelRequest::smsId, captured when
+// the request left: a reply naming another send never removes that other send, and an empty one
+// touches no row. A reply that is neither the gateway's success nor one of its refusals (no
+// one-digit code before a "|": an empty page, an error page) leaves the send marked
+// isCancelUncertain and says that it may have been cancelled.
 CancelOutcome recordCancelReply(db::Connection &connection, const QString &replyText, const QString &smsId);
-// The same for what the request came to: a reply past the channel's cap says it was too large
-// to read, and that the send may have been cancelled at the gateway; no row changes then.
+// The same for what the request came to: a reply past the channel's cap, or none after the whole
+// request had gone out, may have been carried out, and the send is marked so; a request that
+// never reached the gateway cancelled nothing.
 CancelOutcome recordCancelReply(db::Connection &connection, const net::GatewayReply &reply, const QString &smsId);
+
+// Said of one send whose cancellation may have been carried out.
+inline const QString kCancelUncertainMessage = QStringLiteral(
+    "No se ha recibido una respuesta reconocible de la pasarela. El envío puede haberse cancelado: queda marcado en "
+    "el historial como cancelación sin confirmar. Compruebe sus envíos programados en su cuenta web.");
 
 // The Yes of the code "3" question: the row of the send asked about is deleted locally.
 db::Result deleteRefusedSend(db::Connection &connection, const QString &smsId);
@@ -70,6 +81,7 @@ db::Result deleteRefusedSend(db::Connection &connection, const QString &smsId);
 struct TransportReply {
     bool ok = false;          // false: the gateway could not be reached or did not answer
     QString text;
+    bool delivered = false;   // not ok, but the whole request had gone out: it may have been acted on
 };
 using SyncTransport =
     std::function<TransportReply(const QString &path, const QStringList &names, const QStringList &values)>;
@@ -79,13 +91,16 @@ struct CancelAllOutcome {
     Status status = Status::Nothing;
     int asked = 0;            // future sends in the view
     int cancelled = 0;
+    int uncertain = 0;        // sends that may have been cancelled (see recordCancelReply)
     bool changed = false;     // redraw the view
+    bool askBalance = false;  // credits may have come back: take the balance from the gateway
     Notice notice;
 };
 
 // "Cancelar todos" over the view's condition (HistoryPage::condition). `now` is nowStamp().
-// Every cancelled send's row goes in one transaction once the gateway has answered. Rows without
-// the gateway's identifier are not asked about and stay.
+// Once the gateway has answered, in one transaction, every cancelled send's row goes and every
+// send whose reply was neither a success nor a refusal is marked isCancelUncertain; the message
+// names each of those. Rows without the gateway's identifier are not asked about and stay.
 CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition &view, const Account &account,
                                const QString &now, const ui::AskText &ask, const SyncTransport &transport);
 

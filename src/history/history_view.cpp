@@ -294,6 +294,9 @@ HistoryPage buildHistoryPage(db::Connection &connection, const ViewOptions &opti
         else
             page.canDeleteAllSent = true;
 
+        if (isCancelUncertain(row.state))
+            suffix += kCancelUncertainCaption;
+
         const QString sendKey = QStringLiteral("pMensaje ") + sid;
         page.nodes.push_back({sendKey, {},
                               QStringLiteral("Mensaje ") + QString::number(n) + QStringLiteral(" (") + time

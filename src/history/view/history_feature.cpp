@@ -391,10 +391,14 @@ void HistoryFeature::onCancel(const net::GatewayReply &reply)
         return;
     }
     Q_EMIT cancelHandled(outcome);
-    if (outcome.status == CancelOutcome::Status::DatabaseError)
+    if (outcome.askBalance)
+        Q_EMIT balanceWanted();
+    if (outcome.status == CancelOutcome::Status::DatabaseError && outcome.notice.text.isEmpty())
         m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
     else
-        showNotice(outcome.notice, outcome.status == CancelOutcome::Status::TooLarge);
+        showNotice(outcome.notice, outcome.status == CancelOutcome::Status::TooLarge
+                                       || outcome.status == CancelOutcome::Status::Uncertain
+                                       || outcome.status == CancelOutcome::Status::DatabaseError);
 }
 
 void HistoryFeature::cancelAllInView()
@@ -423,10 +427,12 @@ void HistoryFeature::cancelAllInView()
     if (outcome.status == CancelAllOutcome::Status::Done || outcome.status == CancelAllOutcome::Status::Unreachable
         || outcome.changed)
         refreshHistoryPage();
+    if (outcome.askBalance)
+        Q_EMIT balanceWanted();
     if (outcome.status == CancelAllOutcome::Status::DatabaseError && outcome.notice.text.isEmpty())
         m_context.prompter.message(kHistoryErrorMessage, {}, ui::Icon::Warning);
     else
-        showNotice(outcome.notice, outcome.status == CancelAllOutcome::Status::Unreachable);
+        showNotice(outcome.notice, outcome.status == CancelAllOutcome::Status::Unreachable || outcome.uncertain > 0);
 }
 
 // --- local deletions --------------------------------------------------------------------------

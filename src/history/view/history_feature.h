@@ -92,6 +92,8 @@ Q_SIGNALS:
     void reportHandled(const history::ReportOutcome &outcome);
     // After a single-cancel reply was handled, the question of code "3" answered included.
     void cancelHandled(const history::CancelOutcome &outcome);
+    // A cancellation gave credits back, or may have: the balance shown is to be taken from the gateway.
+    void balanceWanted();
 
 private:
     void connectPanel();

@@ -12,6 +12,7 @@ SyncTransport syncTransport(net::SyncHttp &http, const QString &server)
             return reply;
         const net::SyncReply r = http.request(path, names, values);
         reply.ok = r.status == net::SyncReply::Status::Ok;
+        reply.delivered = r.requestDelivered;
         reply.text = r.text.trimmed();
         return reply;
     };

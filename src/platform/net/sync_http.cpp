@@ -137,6 +137,12 @@ SyncReply SyncHttp::request(const QString &path, const QStringList &names, const
             return fail(deadline.hasExpired() ? SyncReply::Status::TimedOut : SyncReply::Status::SendFailed);
     }
 
+    // From here on the gateway has the whole request.
+    const auto failAfterSending = [this](SyncReply::Status status) {
+        SyncReply reply = fail(status);
+        reply.requestDelivered = true;
+        return reply;
+    };
     rawhttp::ResponseParser parser(m_bodyLimit);
     for (;;) {
         while (socket->bytesAvailable() > 0 && parser.state() == rawhttp::ResponseParser::State::Incomplete)
@@ -151,7 +157,7 @@ SyncReply SyncHttp::request(const QString &path, const QStringList &names, const
             if (socket->bytesAvailable() > 0)
                 continue;
             if (deadline.hasExpired())
-                return fail(SyncReply::Status::TimedOut);
+                return failAfterSending(SyncReply::Status::TimedOut);
             parser.finishOnClose();
             break;
         }
@@ -159,7 +165,7 @@ SyncReply SyncHttp::request(const QString &path, const QStringList &names, const
     socket->abort();
 
     if (parser.state() != rawhttp::ResponseParser::State::Complete)
-        return fail(SyncReply::Status::BadReply);
+        return failAfterSending(SyncReply::Status::BadReply);
 
     SyncReply reply;
     reply.status = SyncReply::Status::Ok;

@@ -19,6 +19,9 @@ struct SyncReply {
     };
 
     Status status = Status::NotConnected;
+    // The whole request had gone out when the exchange failed (a time-out or a broken reply after
+    // it): the gateway may have acted on it although no whole answer came back.
+    bool requestDelivered = false;
     bool ok = false;
     int httpStatus = 0;
     QString text; // the body read from Windows-1252, an error page included
