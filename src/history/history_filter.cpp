@@ -73,8 +73,12 @@ FilterResult buildHistoryFilter(const FilterPanel &panel)
         }
     }
 
-    if (panel.byText && !panel.text.isEmpty())
-        append(c, QStringLiteral(" mensaje LIKE '%' || ? || '%'"), QVariantList{panel.text});
+    if (panel.byText && !panel.text.isEmpty()) {
+        append(c,
+               panel.text.size() > kMaxPatternText ? QStringLiteral(" instr(fold(mensaje), fold(?)) > 0")
+                                                   : QStringLiteral(" mensaje LIKE '%' || ? || '%'"),
+               QVariantList{panel.text});
+    }
 
     return r;
 }

@@ -23,6 +23,11 @@ struct FilterResult {
     QString phone;         // what the phone box shows afterwards
 };
 
+// The database refuses LIKE patterns past 50,000 bytes, and a character of the box takes up to
+// three bytes: a text longer than this is looked for where it stands in the message, as it is
+// (wildcards included) and without case for every letter, with no limit of length.
+inline constexpr qsizetype kMaxPatternText = 10000;
+
 FilterResult buildHistoryFilter(const FilterPanel &panel);
 
 // The number as the filter looks for it: blanks, "+" and leading zeros gone; a nine-digit number

@@ -171,6 +171,31 @@ private Q_SLOTS:
         QTEST(p.canDeleteAllSent, "deleteAll");
     }
 
+    // The database refuses LIKE patterns past 50,000 bytes; a text that long (the box takes
+    // 32,767 characters, three bytes each for "€") is still looked for, and gives no error.
+    void longTextsAreLookedForWithoutAnError_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("17,000 euro signs, 51,000 bytes") << QStringLiteral("€").repeated(17000);
+        QTest::newRow("the box's whole length") << QStringLiteral("€").repeated(32767);
+        QTest::newRow("long plain text") << QStringLiteral("hola ").repeated(6000);
+    }
+    void longTextsAreLookedForWithoutAnError()
+    {
+        QFETCH(QString, text);
+        Database db;
+        db.insert({.recipients = "1", .message = QStringLiteral("«") + text + QStringLiteral("»")});
+        db.insert({.recipients = "2", .message = QStringLiteral("«") + text.left(text.size() - 1) + QStringLiteral("»")});
+        db.insert({.recipients = "3", .message = "nada"});
+        FilterPanel panel;
+        panel.byText = true;
+        panel.text = text;
+        QCOMPARE(rowsOf(db, panel), qint64(1));
+        // Letters compare without case, as the short texts do.
+        panel.text = text.toUpper();
+        QCOMPARE(rowsOf(db, panel), qint64(1));
+    }
+
     void phoneFoundInEitherStoredForm()
     {
         Database db;
