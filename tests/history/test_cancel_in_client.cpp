@@ -1,9 +1,9 @@
 // Cancelling scheduled sends inside the whole client: what the gateway gave back reaches the
 // balance the send panel shows.
 #include "app/main_window/main_window.h"
+#include "gateway_sends.h"
 #include "history/view/history_panel.h"
 #include "platform/db/connection.h"
-#include "platform/net/sync_http.h"
 #include "sending/panel/send_panel_view.h"
 #include "support/client_rig.h"
 
@@ -21,19 +21,6 @@ const QString kPass = QStringLiteral("secreto");
 
 struct Run : testing::ClientRig {
     Run() { sim.addAccount(kLogin, kPass, 500); }
-
-    // A send scheduled at the gateway, as the send command would have made it; returns its id.
-    QString scheduleAtGateway(const QString &number, const QString &when)
-    {
-        net::SyncHttp http(sim.baseUrl());
-        http.connectTo(QStringLiteral("127.0.0.1:%1").arg(sim.port()));
-        const net::SyncReply r = http.request(
-            QStringLiteral("APIv2/sendsms.php"),
-            {QStringLiteral("username"), QStringLiteral("password"), QStringLiteral("mensaje"), QStringLiteral("destino"),
-             QStringLiteral("fecha")},
-            {kLogin, kPass, QStringLiteral("Hola"), number, when});
-        return r.text.split(QLatin1Char('|')).value(2).trimmed();
-    }
 
     void seed(const QStringList &ids, const QStringList &times)
     {
@@ -72,8 +59,8 @@ private Q_SLOTS:
     {
         Run run;
         const QStringList times{QStringLiteral("2099-06-01 10:00"), QStringLiteral("2099-06-02 10:00")};
-        const QStringList ids{run.scheduleAtGateway(QStringLiteral("34600123456"), times.at(0)),
-                              run.scheduleAtGateway(QStringLiteral("34600123456"), times.at(1))};
+        const QStringList ids{historytest::sendAtGateway(run.sim, kLogin, kPass, QStringLiteral("34600123456"), times.at(0)),
+                              historytest::sendAtGateway(run.sim, kLogin, kPass, QStringLiteral("34600123456"), times.at(1))};
         QCOMPARE(run.sim.balance(kLogin), 498.0);
         run.seed(ids, times);
         run.client = std::make_unique<app::Client>(run.prompter, run.shell);

@@ -3,9 +3,9 @@
 #include "history/view/history_panel.h"
 #include "history/view/history_seams.h"
 #include "history/view/recipient_actions.h"
+#include "history/gateway_sends.h"
 #include "history/history_fixture.h"
 #include "gateway-sim/gateway_simulator.h"
-#include "platform/net/sync_http.h"
 #include "platform/net/too_large_reply.h"
 #include "platform/ui/busy_cursor.h"
 #include "support/recording_shell.h"
@@ -68,17 +68,7 @@ struct Client {
     // A send the gateway knows, as the send command would have made it; returns its id.
     QString gatewaySend(const QString &number, const QString &scheduledFor = {})
     {
-        net::SyncHttp http(gateway.baseUrl());
-        http.connectTo(QStringLiteral("127.0.0.1:%1").arg(gateway.port()));
-        const net::SyncReply r = http.request(
-            QStringLiteral("APIv2/sendsms.php"),
-            {QStringLiteral("username"), QStringLiteral("password"), QStringLiteral("mensaje"), QStringLiteral("destino"),
-             QStringLiteral("fecha")},
-            {kLogin, kLogin, QStringLiteral("Hola"), number, scheduledFor});
-        const QStringList fields = r.text.split(QLatin1Char('|'));
-        if (fields.size() < 3 || fields.at(0) != QLatin1String("0"))
-            qWarning() << "gateway refused the send:" << r.text;
-        return fields.value(2).trimmed();
+        return historytest::sendAtGateway(gateway, kLogin, kLogin, number, scheduledFor);
     }
 
     // A send known to both sides.
