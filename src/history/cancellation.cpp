@@ -39,8 +39,12 @@ CancelOutcome markUncertain(db::Connection &connection, const QString &smsId, Ca
     out.askBalance = true;
     const db::Result r = connection.execute(kMarkUncertain + sameGatewayId(1), {smsId});
     if (!r.ok()) {
+        out.notice.text = out.status == CancelOutcome::Status::Uncertain
+            ? QStringLiteral("No se ha recibido una respuesta reconocible de la pasarela. El envío puede haberse "
+                             "cancelado, pero no ha sido posible marcarlo en el historial. Compruebe sus envíos "
+                             "programados en su cuenta web.")
+            : out.notice.text + QStringLiteral(" No ha sido posible marcarlo en el historial.");
         out.status = CancelOutcome::Status::DatabaseError;
-        out.notice.text += QStringLiteral(" No ha sido posible marcarlo en el historial.");
         return out;
     }
     out.changed = r.changes > 0;
@@ -203,7 +207,7 @@ CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition 
 
     QStringList cancelledIds;
     QStringList uncertainIds;
-    QString uncertainLines;     // one line per send that may have been cancelled
+    QStringList uncertainTimes;
     bool unreachable = !transport;
     for (const db::Row &row : rows) {
         if (unreachable)
@@ -219,10 +223,7 @@ CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition 
         const QString code = reply.ok ? answerCode(reply.text) : QString();
         if (code.isEmpty() && (reply.ok || reply.delivered)) {
             uncertainIds.append(id);
-            uncertainLines += QStringLiteral("\nEl envío programado para el ") + row.value(2).toString()
-                + QStringLiteral(" (identificador ") + id
-                + QStringLiteral(") puede haberse cancelado: no se ha recibido una respuesta reconocible de la pasarela. "
-                                 "Queda marcado en el historial como cancelación sin confirmar.");
+            uncertainTimes.append(row.value(2).toString());
         }
         if (!reply.ok) {
             unreachable = true;
@@ -254,19 +255,24 @@ CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition 
             run(kMarkUncertain, uncertainIds);
         if (r.ok())
             r = transaction.commit();
-        if (!r.ok()) {
-            out.status = CancelAllOutcome::Status::DatabaseError;
-            out.cancelled = int(cancelledIds.size());
-            out.uncertain = int(uncertainIds.size());
-            out.notice.text = QStringLiteral("Se han cancelado ") + QString::number(out.cancelled)
-                + QStringLiteral(" envios programados, pero no ha sido posible cambiarlos en el historial.")
-                + uncertainLines;
-            return out;
-        }
-        out.changed = true;
+        out.changed = r.ok();
     }
     out.cancelled = int(cancelledIds.size());
     out.uncertain = int(uncertainIds.size());
+    // Each send that may have been cancelled is named, whatever the history could record.
+    QString uncertainLines;
+    for (qsizetype i = 0; i < uncertainIds.size(); ++i) {
+        uncertainLines += QStringLiteral("\nEl envío programado para el ") + uncertainTimes.at(i)
+            + QStringLiteral(" (identificador ") + uncertainIds.at(i)
+            + QStringLiteral(") puede haberse cancelado: no se ha recibido una respuesta reconocible de la pasarela.")
+            + (out.changed ? QStringLiteral(" Queda marcado en el historial como cancelación sin confirmar.") : QString());
+    }
+    if (!r.ok()) {
+        out.status = CancelAllOutcome::Status::DatabaseError;
+        out.notice.text = QStringLiteral("Se han cancelado ") + QString::number(out.cancelled)
+            + QStringLiteral(" envios programados, pero no ha sido posible cambiarlos en el historial.") + uncertainLines;
+        return out;
+    }
     const QString done = QStringLiteral("Se han cancelado ") + QString::number(out.cancelled)
         + QStringLiteral(" envios programados.") + uncertainLines;
     if (unreachable) {

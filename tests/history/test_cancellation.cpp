@@ -361,6 +361,37 @@ private Q_SLOTS:
                  QStringLiteral("4:1|1|0 6:0|0|0"));
     }
 
+    // A send that may have been cancelled and cannot be marked is still named, without saying it
+    // was marked, and nothing of the step stays.
+    void uncertainSendsThatCannotBeMarked()
+    {
+        Database db;
+        db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "3"});
+        db.insert({.recipients = "1", .scheduledFor = "2024-06-02 10:00", .gatewayId = "4"});
+        QVERIFY(db.connection.execute("CREATE TRIGGER romper BEFORE UPDATE ON Historial BEGIN "
+                                      "SELECT RAISE(ABORT, 'disco lleno'); END").ok());
+        const CancelOutcome one = recordCancelReply(db.connection, QString(), "4");
+        QCOMPARE(one.status, CancelOutcome::Status::DatabaseError);
+        QVERIFY(one.askBalance);
+        QCOMPARE(one.notice.text, QStringLiteral("No se ha recibido una respuesta reconocible de la pasarela. El envío "
+                                                 "puede haberse cancelado, pero no ha sido posible marcarlo en el "
+                                                 "historial. Compruebe sus envíos programados en su cuenta web."));
+
+        FakeGateway gateway;
+        gateway.replies = {{"3", "0|3"}, {"4", ""}};
+        ScriptedAsk ask{{"SI"}};
+        const CancelAllOutcome all = cancelAllScheduled(db.connection, {}, ana, now, ask.fn(), gateway.fn());
+        QCOMPARE(all.status, CancelAllOutcome::Status::DatabaseError);
+        QVERIFY(!all.changed);
+        QVERIFY(all.askBalance);
+        QCOMPARE(all.notice.text, QStringLiteral("Se han cancelado 1 envios programados, pero no ha sido posible cambiarlos "
+                                                 "en el historial.\nEl envío programado para el 2024-06-02 10:00 "
+                                                 "(identificador 4) puede haberse cancelado: no se ha recibido una "
+                                                 "respuesta reconocible de la pasarela."));
+        QCOMPARE(db.count(), qint64(2));
+        QCOMPARE(db.count("estado='0|0|0'"), qint64(2));
+    }
+
     // No whole answer after the request had gone out: that send may have been cancelled; the
     // rest are not asked. A request that never left cancelled nothing.
     void cancelAllWithoutAnAnswerAfterTheRequestLeft()
