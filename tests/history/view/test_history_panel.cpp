@@ -724,6 +724,23 @@ private Q_SLOTS:
         QCOMPARE(c.data.count(QStringLiteral("sid=? AND f_programada=?"), {sid, kFuture}), qint64(1));
     }
 
+    // A cancellation that never reached the gateway cancelled nothing: the send stays scheduled.
+    void singleCancelThatNeverLeft()
+    {
+        Client &c = *m_client;
+        const qint64 sid = c.recordSend(QStringLiteral("34600111111"), kFuture);
+        c.feature->refreshHistoryPage();
+        c.rightClick(QStringLiteral("pMensaje %1").arg(sid));
+        c.gateway.stop();   // nothing listens on that port any more
+        QSignalSpy balanceWanted(c.feature.get(), &HistoryFeature::balanceWanted);
+        QSignalSpy handled(c.feature.get(), &HistoryFeature::cancelHandled);
+        c.feature->cancelMenuSend();
+        QVERIFY(handled.wait(10000));
+        QCOMPARE(c.prompter.messageTexts(), QStringList{history::kNotCancelledMessage});
+        QCOMPARE(c.data.count(QStringLiteral("sid=? AND f_programada=? AND estado='0|0|0'"), {sid, kFuture}), qint64(1));
+        QCOMPARE(balanceWanted.count(), 0);
+    }
+
     void singleCancelWithoutAccount()
     {
         Client &c = *m_client;
