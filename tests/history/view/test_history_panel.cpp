@@ -704,8 +704,8 @@ private Q_SLOTS:
         QCOMPARE(balanceWanted.count(), refunded ? 1 : 0);
     }
 
-    // The cancellation may have been carried out at the gateway: the send stays as it was, and
-    // the user is told to look before asking again, not that the connection failed.
+    // The cancellation may have been carried out at the gateway: the send stays, marked as such,
+    // and the user is told to look before asking again, not that the connection failed.
     void cancelPastTheCapIsTooLargeNotAConnectionFailure()
     {
         Client &c = *m_client;
@@ -721,7 +721,7 @@ private Q_SLOTS:
         QCOMPARE(c.gateway.requestCount(sim::Endpoint::ScheduledSendings), 1);
         QCOMPARE(c.prompter.messageTexts(), QStringList{net::kTooLargeRequestMessage});
         QCOMPARE(c.prompter.lastCall().title, net::kTooLargeReplyTitle);
-        QCOMPARE(c.data.count(QStringLiteral("sid=? AND f_programada=?"), {sid, kFuture}), qint64(1));
+        QCOMPARE(c.data.count(QStringLiteral("sid=? AND f_programada=? AND estado='?|0|0'"), {sid, kFuture}), qint64(1));
     }
 
     // A cancellation that never reached the gateway cancelled nothing: the send stays scheduled.

@@ -176,11 +176,12 @@ void TestSyncHttp::failuresAreReportedAndCloseTheLine_data()
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<net::SyncReply::Status>("expected");
+    QTest::addColumn<bool>("delivered");   // the gateway had the whole request: it may have acted on it
 
-    QTest::newRow("refused") << 0 << net::SyncReply::Status::ConnectFailed;
-    QTest::newRow("server hangs") << 1 << net::SyncReply::Status::TimedOut;
-    QTest::newRow("closed without a byte") << 2 << net::SyncReply::Status::BadReply;
-    QTest::newRow("not connected") << 3 << net::SyncReply::Status::NotConnected;
+    QTest::newRow("refused") << 0 << net::SyncReply::Status::ConnectFailed << false;
+    QTest::newRow("server hangs") << 1 << net::SyncReply::Status::TimedOut << true;
+    QTest::newRow("closed without a byte") << 2 << net::SyncReply::Status::BadReply << true;
+    QTest::newRow("not connected") << 3 << net::SyncReply::Status::NotConnected << false;
 }
 
 void TestSyncHttp::failuresAreReportedAndCloseTheLine()
@@ -203,6 +204,7 @@ void TestSyncHttp::failuresAreReportedAndCloseTheLine()
         QVERIFY(http.connectTo(address));
     const net::SyncReply reply = http.request(kVersionPath, {"Fuente", ""}, {"Desktop", ""});
     QCOMPARE(reply.status, expected);
+    QTEST(reply.requestDelivered, "delivered");
     QVERIFY(!reply.ok);
     QVERIFY(reply.text.isEmpty());
     QVERIFY(!http.isConnected());
