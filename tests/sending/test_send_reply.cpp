@@ -430,6 +430,39 @@ private Q_SLOTS:
         connection.close();
     }
 
+    // A send without the gateway's number whose commit landed but reported failure: whether the
+    // last try found the row (and so had nothing to write) or the row waits in the pending file
+    // with the key it was given, the history holds it once, and the balance went down once.
+    void landedRowWithoutNumberIsRecordedOnce_data()
+    {
+        QTest::addColumn<int>("attempts");
+        QTest::newRow("one try, kept for the next start") << 1;
+        QTest::newRow("the second try finds the row") << 2;
+    }
+
+    void landedRowWithoutNumberIsRecordedOnce()
+    {
+        QFETCH(int, attempts);
+        testing::TempHome home;
+        CommitLandsThenFails disk;
+        db::Connection connection;
+        QVERIFY(openDatabase(home, connection));
+        const ReplyOutcome outcome = interpretSendReply(sampleRequest(), true, QStringLiteral("0|OK||1"), 10.0, kNow);
+        QCOMPARE(outcome.row->webId, QString());
+        disk.failNextCommits(attempts);
+        const RecordOutcome recorded = recordSendOutcome(connection, outcome, attempts);
+        disk.failNextCommits(0);
+        QVERIFY(recorded.status != RecordStatus::Lost);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 1);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).toString(), QStringLiteral("9"));
+
+        // The next start, however often.
+        startup::writePendingSends(connection);
+        startup::writePendingSends(connection);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 1);
+        QVERIFY(!QFile::exists(home.file(QStringLiteral("envios_pendientes.txt"))));
+    }
+
     // A single try that fails leaves nothing in the table: the row goes to the pending file, once.
     void failedTryWritesNothingAndKeepsTheSendPending()
     {
