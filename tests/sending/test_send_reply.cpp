@@ -218,11 +218,11 @@ private Q_SLOTS:
                                 << "Envío de SMS" << ok << false;
         QTest::newRow("code 1, decimal comma") << "1|OK|77|1,5" << false << true << sent << "77" << 1.5 << "98,5 cr."
                                                << "Envío de SMS" << ok << false;
-        QTest::newRow("three fields") << "0|OK|123" << false << true << sent << "123" << 0.0 << "Desconocido"
+        QTest::newRow("three fields") << "0|OK|123" << false << true << sent << "123" << 2.5 << "Desconocido"
                                       << "Envío de SMS" << ok << false;
-        QTest::newRow("id and credits not numbers") << "0|OK|abc|x" << false << true << sent << "abc" << 0.0
+        QTest::newRow("id and credits not numbers") << "0|OK|abc|x" << false << true << sent << "abc" << 2.5
                                                     << "Desconocido" << "Envío de SMS" << ok << false;
-        QTest::newRow("id and credits empty") << "0|OK||" << false << true << sent << "" << 0.0 << "Desconocido"
+        QTest::newRow("id and credits empty") << "0|OK||" << false << true << sent << "" << 2.5 << "Desconocido"
                                               << "Envío de SMS" << ok << false;
         QTest::newRow("padded reply") << " 0 |OK| 55 | 3 \r\n" << false << true << sent << "55" << 3.0 << "97 cr."
                                       << "Envío de SMS" << ok << false;
@@ -271,6 +271,8 @@ private Q_SLOTS:
         const int none = static_cast<int>(ReplyKind::NoConnection);
         SendRequest request = sampleRequest();
         request.automated = automated;
+        // A figure the gateway does not give is recorded as quoted before the send.
+        request.quotedCost = 2.5;
         const std::optional<double> balance = balanceKnown ? std::optional<double>(100.0) : std::nullopt;
         const ReplyOutcome outcome = interpretSendReply(request, !reply.isEmpty(), reply, balance, kNow);
         QCOMPARE(static_cast<int>(outcome.kind), kind);

@@ -362,7 +362,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("sent") << "0|Message sent|123456|2" << 1 << "123456" << 2.0 << "98 cr." << kSentText;
         QTest::newRow("queued, decimal comma") << "1|Queued|77|1,5" << 1 << "77" << 1.5 << "98,5 cr." << kSentText;
-        QTest::newRow("three fields") << "0|Message sent|55" << 1 << "55" << 0.0 << "Desconocido" << kSentText;
+        // No figure from the gateway: the cost quoted before the send (1 credit) is recorded.
+        QTest::newRow("three fields") << "0|Message sent|55" << 1 << "55" << 1.0 << "Desconocido" << kSentText;
         QTest::newRow("refused") << "3|Authentication failure" << 0 << "" << 0.0 << "100 créditos"
                                  << "Authentication failure";
         QTest::newRow("parameters missing") << "2|Required parameters missing" << 0 << "" << 0.0 << "100 créditos"
@@ -579,6 +580,24 @@ private Q_SLOTS:
         QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Desconocido"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.view->balanceLabel()->text(), QStringLiteral("99 créditos"), 5000);
         QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("99"));
+    }
+
+    // The history keeps what the send cost as the client quoted it before it went out, never a
+    // free send, when the gateway's figure cannot be read.
+    void unreadableCreditsRecordTheQuotedCost()
+    {
+        PanelRig rig;
+        QVERIFY(rig.startUp());
+        rig.sim.setRoutePrice(QStringLiteral("usu"), QStringLiteral("3"), 1.5);
+        QSignalSpy quotes(rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001,34600000002"));
+        leave(rig.view->recipientsBox());
+        QVERIFY(quotes.wait(5000));
+        QCOMPARE(rig.view->costLabel()->text(), QStringLiteral("3 créditos"));
+        rig.sim.armCustomReply(sim::Endpoint::SendSms, QStringLiteral("0|Message sent|55|abc"));
+        QVERIFY(rig.send());
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 1);
+        QCOMPARE(rig.connection.scalar(QStringLiteral("SELECT creditos FROM Historial")).toDouble(), 3.0);
     }
 
     // The shutdown's wait returns as soon as the late answer is recorded, and starts no queued send.
