@@ -169,14 +169,18 @@ std::optional<SendRecord> parsePendingLine(QByteArrayView line)
     return record;
 }
 
-bool syncToDisk(QFileDevice &file)
+OsSync platformSync()
 {
 #ifdef Q_OS_WIN
-    return ::_commit(file.handle()) == 0;
+    return ::_commit;
 #else
-    return ::fsync(file.handle()) == 0;
+    return ::fsync;
 #endif
 }
+
+bool syncThrough(QFileDevice &file, OsSync osSync) { return osSync(file.handle()) == 0; }
+
+bool syncToDisk(QFileDevice &file) { return syncThrough(file, platformSync()); }
 
 bool appendPendingRecords(const QString &file, QList<SendRecord> records, const FileSync &sync)
 {
