@@ -507,6 +507,42 @@ private Q_SLOTS:
         QVERIFY(!rig.busy.isBusy());
     }
 
+    // A late answer that is neither a success nor a refusal tells nothing new: the "may have been
+    // sent" warning given at the time-out stands, with no row, no second box and no balance asked.
+    void lateUnrecognisedAnswerLeavesTheWarning_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("error page") << static_cast<int>(sim::FaultKind::HttpError);
+        QTest::newRow("page without a bar") << static_cast<int>(sim::FaultKind::NoSeparator);
+        QTest::newRow("empty page") << static_cast<int>(sim::FaultKind::EmptyBody);
+    }
+    void lateUnrecognisedAnswerLeavesTheWarning()
+    {
+        QFETCH(int, kind);
+        PanelRig rig;
+        QVERIFY(rig.startUp());
+        fill(rig, QStringLiteral("Tarde"), QStringLiteral("34600000001"));
+        rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
+        sim::Fault fault;
+        fault.kind = static_cast<sim::FaultKind>(kind);
+        fault.answerAfter = std::chrono::milliseconds(1200);
+        rig.sim.armFault(sim::Endpoint::SendSms, fault);
+        QVERIFY(rig.send());
+        QCOMPARE(lastMessage(rig.prompter), kMaybeSentText);
+        const int boxes = rig.prompter.count();
+        const QString balance = rig.view->balanceLabel()->text();
+        QSignalSpy late(&rig.panel->sendLine(), &sending::SendLine::lateReplyHandled);
+        QSignalSpy wanted(&rig.panel->sendLine(), &sending::SendLine::balanceWanted);
+        QVERIFY(rig.panel->owedReplies().owed());
+
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->owedReplies().owed(), 5000);
+        QCOMPARE(late.count(), 0);
+        QCOMPARE(wanted.count(), 0);
+        QCOMPARE(rig.prompter.count(), boxes);
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
+        QCOMPARE(rig.view->balanceLabel()->text(), balance);
+    }
+
     // A quote taken between a send's time-out and its late answer already holds the charge: the
     // late answer must not take the credits off a second time. The balance is asked from the
     // gateway instead, "Desconocido" until it comes.
