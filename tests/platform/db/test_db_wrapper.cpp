@@ -1,11 +1,11 @@
 #include "platform/db/connection.h"
 #include "platform/db/id_table.h"
+#include "support/file_bytes.h"
 #include "support/temp_home.h"
 
 #define SQLITE_HAS_CODEC 1
 #include <sqlcipher/sqlite3.h>
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QTest>
 
@@ -14,19 +14,7 @@
 
 namespace {
 
-QByteArray digest(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using testing::digest;
 
 // A database written by the engine directly, with a key of our choosing (none: a plain file).
 void writeRawDatabase(const QString &path, const QByteArray &key, int rows)
@@ -303,7 +291,7 @@ void TestDbWrapper::foreignJournalWithPageOneInALaterSection()
     const QString other = m_home.file(QStringLiteral("otro.sqlite"));
     writeRawDatabase(other, {}, 2000);
     leaveHotJournal(other, {});
-    const QByteArray foreign = readAll(other + QStringLiteral("-journal"));
+    const QByteArray foreign = testing::readFile(other + QStringLiteral("-journal"));
     const qsizetype sector = bigEndian32(foreign, 20);
     QVERIFY(bigEndian32(foreign, 8) > 1);
     const QByteArray crafted = pageOneInALaterSection(foreign);

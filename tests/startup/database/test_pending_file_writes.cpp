@@ -1,6 +1,8 @@
 #include "platform/db/connection.h"
 #include "startup/database/pending_sends.h"
 #include "startup/database/schema.h"
+#include "support/file_bytes.h"
+#include "support/sample_send.h"
 #include "support/temp_home.h"
 
 #include <QFile>
@@ -16,25 +18,8 @@
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-startup::SendRecord pendingSend(const QString &id, const QString &message)
-{
-    startup::SendRecord r;
-    r.username = QStringLiteral("usuario");
-    r.recipients = QStringLiteral("34600000001");
-    r.sentAt = QStringLiteral("2026-03-05 09:07");
-    r.scheduledAt = QStringLiteral("Inmediato");
-    r.message = message;
-    r.webId = id;
-    r.sender = QStringLiteral("Tienda");
-    r.credits = 1.5;
-    return r;
-}
+using testing::readFile;
+using testing::sampleSend;
 
 // The system's sync as a test sees it: each call is counted with what the file held then, and
 // answered as the test says.
@@ -83,14 +68,14 @@ private Q_SLOTS:
         g_witness = &witness;
         const startup::FileSync sync = [](QFileDevice &device) { return startup::syncThrough(device, witnessedSync); };
 
-        QVERIFY(startup::appendPendingRecords(witness.file, {pendingSend(QStringLiteral("1"), QStringLiteral("uno"))}, sync));
+        QVERIFY(startup::appendPendingRecords(witness.file, {sampleSend(QStringLiteral("1"), QStringLiteral("uno"))}, sync));
         QCOMPARE(witness.calls, 1);
         QVERIFY(witness.handleOpen);
         QVERIFY(witness.heldAtSync.endsWith('\n'));
         QVERIFY(startup::parsePendingLine(witness.heldAtSync.trimmed()));
 
         witness.answer = -1;   // the disk could not take it (EIO on a network share)
-        QVERIFY(!startup::appendPendingRecords(witness.file, {pendingSend(QStringLiteral("2"), QStringLiteral("dos"))},
+        QVERIFY(!startup::appendPendingRecords(witness.file, {sampleSend(QStringLiteral("2"), QStringLiteral("dos"))},
                                                sync));
         QCOMPARE(witness.calls, 2);
 #ifdef Q_OS_UNIX
@@ -109,7 +94,7 @@ private Q_SLOTS:
             QVERIFY(startup::createSchema(db).ok());
         }
         const QString file = startup::pendingSendsPath(local());
-        QVERIFY(startup::appendPendingSend(file, pendingSend(QStringLiteral("1"), QStringLiteral("uno"))));
+        QVERIFY(startup::appendPendingSend(file, sampleSend(QStringLiteral("1"), QStringLiteral("uno"))));
         const QByteArray unfinished("{\"registro\":\"b\",\"username\":\"usuario\",\"destinat");
         {
             QFile out(file);

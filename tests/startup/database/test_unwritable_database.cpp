@@ -2,11 +2,11 @@
 #include "startup/brand.h"
 #include "startup/database/opening.h"
 #include "startup/database/schema.h"
+#include "support/file_bytes.h"
 #include "support/permissions_apply.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,13 +19,7 @@ using testing::ScriptedPrompter;
 
 namespace {
 
-QByteArray digest(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
+using testing::digest;
 
 void makeDatabase(const QString &path, const QVariant &sharedPath = {})
 {
