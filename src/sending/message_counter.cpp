@@ -80,6 +80,11 @@ std::optional<double> CostModel::cost() const
 {
     if (!known())
         return std::nullopt;
+    return reckoned();
+}
+
+double CostModel::reckoned() const
+{
     if (m_parts == m_quoteParts)
         return m_quote;
     // A quote for an empty message says nothing per part; take it as the price of one.

@@ -42,6 +42,9 @@ public:
 
     bool known() const { return m_state == State::Quoted || m_state == State::Initial; }
     std::optional<double> cost() const;
+    // The cost as the client reckons it for a send now: cost() while known, else the last quote
+    // scaled to the parts (a new quote awaited, or one that could not be read).
+    double reckoned() const;
     QString label() const;
 
 private:

@@ -84,7 +84,7 @@ ReplyOutcome interpretSendReply(const SendRequest &request, bool answered, const
         row.webId = idNumber ? QString::number(*idNumber) : id;
         row.sender = postedSender(request);
         const std::optional<double> credits = text::parseDecimal(field(fields, 3));
-        row.credits = credits.value_or(0.0);
+        row.credits = credits ? *credits : request.quotedCost.value_or(0.0);
         outcome.row = row;
         if (!credits) {
             // Charged, but by how much is not known: taking 0 off would leave the balance too high.

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // One send to the gateway (`APIv2/sendsms.php`) as it leaves: every value the reply handler will
 // record is captured here, so what is recorded is what was posted, whatever the window shows
 // by the time the reply arrives.
@@ -26,6 +28,9 @@ struct SendRequest {
     QString recordedTime;     // `Historial.f_programada`: "Inmediato" or the local send time
     QString recordedMessage;   // the text recorded in `Historial.mensaje`
     QString typedMessage;   // the message box as typed (the error log's "Texto del mensaje")
+    // What the client reckoned the send costs when it left (the cost label's figure): recorded
+    // when the gateway's own figure cannot be read, so the history never shows a free send.
+    std::optional<double> quotedCost;
 };
 
 // The sender travels only with 1 to 11 characters; this is what was actually posted ("" when

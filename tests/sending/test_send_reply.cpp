@@ -218,11 +218,11 @@ private Q_SLOTS:
                                 << "Envío de SMS" << ok << false;
         QTest::newRow("code 1, decimal comma") << "1|OK|77|1,5" << false << true << sent << "77" << 1.5 << "98,5 cr."
                                                << "Envío de SMS" << ok << false;
-        QTest::newRow("three fields") << "0|OK|123" << false << true << sent << "123" << 0.0 << "Desconocido"
+        QTest::newRow("three fields") << "0|OK|123" << false << true << sent << "123" << 2.5 << "Desconocido"
                                       << "Envío de SMS" << ok << false;
-        QTest::newRow("id and credits not numbers") << "0|OK|abc|x" << false << true << sent << "abc" << 0.0
+        QTest::newRow("id and credits not numbers") << "0|OK|abc|x" << false << true << sent << "abc" << 2.5
                                                     << "Desconocido" << "Envío de SMS" << ok << false;
-        QTest::newRow("id and credits empty") << "0|OK||" << false << true << sent << "" << 0.0 << "Desconocido"
+        QTest::newRow("id and credits empty") << "0|OK||" << false << true << sent << "" << 2.5 << "Desconocido"
                                               << "Envío de SMS" << ok << false;
         QTest::newRow("padded reply") << " 0 |OK| 55 | 3 \r\n" << false << true << sent << "55" << 3.0 << "97 cr."
                                       << "Envío de SMS" << ok << false;
@@ -271,6 +271,8 @@ private Q_SLOTS:
         const int none = static_cast<int>(ReplyKind::NoConnection);
         SendRequest request = sampleRequest();
         request.automated = automated;
+        // A figure the gateway does not give is recorded as quoted before the send.
+        request.quotedCost = 2.5;
         const std::optional<double> balance = balanceKnown ? std::optional<double>(100.0) : std::nullopt;
         const ReplyOutcome outcome = interpretSendReply(request, !reply.isEmpty(), reply, balance, kNow);
         QCOMPARE(static_cast<int>(outcome.kind), kind);
@@ -428,6 +430,39 @@ private Q_SLOTS:
         QCOMPARE(disk.failuresLeft(), 0);
         QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial WHERE id_web=''")).toInt(), 1);
         connection.close();
+    }
+
+    // A send without the gateway's number whose commit landed but reported failure: whether the
+    // last try found the row (and so had nothing to write) or the row waits in the pending file
+    // with the key it was given, the history holds it once, and the balance went down once.
+    void landedRowWithoutNumberIsRecordedOnce_data()
+    {
+        QTest::addColumn<int>("attempts");
+        QTest::newRow("one try, kept for the next start") << 1;
+        QTest::newRow("the second try finds the row") << 2;
+    }
+
+    void landedRowWithoutNumberIsRecordedOnce()
+    {
+        QFETCH(int, attempts);
+        testing::TempHome home;
+        CommitLandsThenFails disk;
+        db::Connection connection;
+        QVERIFY(openDatabase(home, connection));
+        const ReplyOutcome outcome = interpretSendReply(sampleRequest(), true, QStringLiteral("0|OK||1"), 10.0, kNow);
+        QCOMPARE(outcome.row->webId, QString());
+        disk.failNextCommits(attempts);
+        const RecordOutcome recorded = recordSendOutcome(connection, outcome, attempts);
+        disk.failNextCommits(0);
+        QVERIFY(recorded.status != RecordStatus::Lost);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 1);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).toString(), QStringLiteral("9"));
+
+        // The next start, however often.
+        startup::writePendingSends(connection);
+        startup::writePendingSends(connection);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 1);
+        QVERIFY(!QFile::exists(home.file(QStringLiteral("envios_pendientes.txt"))));
     }
 
     // A single try that fails leaves nothing in the table: the row goes to the pending file, once.

@@ -113,6 +113,8 @@ void GatewaySimulator::State::handle(const httplib::Request &req, httplib::Respo
     QString textBody = reply.text;
     QByteArray contentType = reply.contentType;
     int status = reply.status;
+    if (fault && fault->answerAfter.count() > 0)
+        hold(fault->answerAfter);
     if (fault) {
         switch (fault->kind) {
         case FaultKind::EmptyBody:

@@ -66,6 +66,7 @@ struct Fault {
     std::chrono::milliseconds delay{30000};        // Hang, Delay; Slow: between pieces
     int status = 0;                                // HttpError/ErrorStatusValid/CustomBody; 0 = default
     QString body;                                  // CustomBody
+    std::chrono::milliseconds answerAfter{0};      // any kind: nothing is answered before this wait
 };
 
 enum class Delivery { Pending, Confirmed, Failed };

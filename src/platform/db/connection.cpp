@@ -508,6 +508,8 @@ QVariant Connection::scalar(const QString &sql, const QVariantList &values, Resu
 
 qint64 Connection::lastInsertRowId() const { return m_db ? sqlite3_last_insert_rowid(m_db) : 0; }
 
+bool Connection::isReadOnly() const { return m_db && sqlite3_db_readonly(m_db, "main") == 1; }
+
 bool Connection::hasTable(const QString &table)
 {
     return scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE"),

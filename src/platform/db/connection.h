@@ -55,6 +55,9 @@ public:
     Statement prepare(const QString &sql, Result *result = nullptr);
 
     qint64 lastInsertRowId() const;
+    // The engine opened the file for reading only (the user may not write it): it says nothing
+    // then, and every write would fail.
+    bool isReadOnly() const;
     bool hasTable(const QString &table);
     bool hasColumn(const QString &table, const QString &column);
 

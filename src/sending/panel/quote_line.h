@@ -36,6 +36,9 @@ public:
     void requestQuote(const QString &login, const QString &pass, const QString &message, const QString &recipients,
                     const QString &sender, int messageParts);
 
+    // What the client reckons a send of the panel's message costs now (CostModel::reckoned()).
+    double sendCost() const { return m_cost.reckoned(); }
+
     // The counter's part count changed: the cost label is rescaled.
     void setChargedParts(int chargedParts);
     // The recipients box was emptied: one credit per part, until the next quote.

@@ -63,6 +63,8 @@ bool SendLine::sendSms(const SendRequest &request)
     if (m_channel->post(built.url, built.fields) != net::StartStatus::Started)
         return false;
     m_pending = request;
+    if (!m_pending->quotedCost)
+        m_pending->quotedCost = m_quote.sendCost();
     m_balancesAtSend = m_quote.gatewayBalances();
     m_view.sendButton()->setEnabled(false);
     m_context.busy.setBusy(kBusyReason, true);

@@ -3,6 +3,7 @@
 #include "platform/ui/prompter.h"
 #include "startup/brand.h"
 #include "startup/database/schema.h"
+#include "startup/database/writable.h"
 
 #include <QDir>
 #include <QFile>
@@ -51,6 +52,22 @@ OpeningResult failure(const db::Result &r, const QString &path)
     result.activeDatabasePath = path;
     result.message = refusal(r, path);
     return result;
+}
+
+// The database in use must take the rows of the sends it is about to charge: one the user may
+// only read, or whose folder cannot take its journal and the pending-sends file, is refused
+// before anything is sent. The connection is closed then.
+bool refuseUnwritable(db::Connection &connection, OpeningResult &result)
+{
+    const Writability writability = databaseWritability(connection);
+    if (writability == Writability::Writable)
+        return false;
+    connection.close();
+    const QString path = result.activeDatabasePath;
+    result = failure({db::Status::Error, QStringLiteral("read-only")}, path);
+    if (writability == Writability::FolderReadOnly)
+        result.message = unwritableFolderMessage(path);
+    return true;
 }
 
 // Opens a file that must already be ours; on any doubt the connection stays closed and the file
@@ -147,6 +164,15 @@ QString restoredCopyMessage(const QString &path)
                          "base de datos, con todos sus datos.");
 }
 
+QString unwritableFolderMessage(const QString &path)
+{
+    return QStringLiteral("No se puede escribir en la carpeta ")
+        + QDir::toNativeSeparators(QFileInfo(path).absolutePath()) + QStringLiteral(" de la base de datos ") + path
+        + QStringLiteral(". La base de datos necesita poder crear en esa carpeta su diario de cambios y el archivo de "
+                         "envíos pendientes: compruebe que tiene permiso de escritura en ella; ")
+        + desktop() + QStringLiteral(" se cerrará.");
+}
+
 QString sharedFileErrorTitle() { return QStringLiteral("Error conexión en red"); }
 
 QString sharedFileUnreachableMessage()
@@ -190,6 +216,8 @@ OpeningResult openDatabase(db::Connection &connection, const QString &programFol
         if (!result.ok())
             return result;
     }
+    if (refuseUnwritable(connection, result))
+        return result;
 
     result.compaction = compactDatabase(connection);
     result.upgrade = upgradeSchema(connection);

@@ -45,6 +45,8 @@ QString configuredSharedPath(db::Connection &connection, const QString &localPat
 // The texts start-up shows about the shared file.
 QString restoredCopyTitle();
 QString restoredCopyMessage(const QString &path);
+// A database file that may be written in a folder that may not.
+QString unwritableFolderMessage(const QString &path);
 QString sharedFileErrorTitle();
 QString sharedFileUnreachableMessage();
 QString sharedFileMissingMessage(const QString &path);

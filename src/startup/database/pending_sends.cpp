@@ -127,6 +127,8 @@ QByteArray pendingLine(const SendRecord &record)
     o.insert(QStringLiteral("creditos"), record.credits);
     if (record.birthday)
         o.insert(QStringLiteral("bool_cumple"), QStringLiteral("1"));
+    if (record.triedKey > 0)
+        o.insert(QStringLiteral("sid"), QString::number(record.triedKey));
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -155,6 +157,7 @@ std::optional<SendRecord> parsePendingLine(QByteArrayView line)
     record.credits = credits.toDouble();
     record.birthday = o.value(QStringLiteral("bool_cumple")).toString() == QLatin1String("1");
     record.recordId = o.value(QStringLiteral("registro")).toString();
+    record.triedKey = std::max<qint64>(0, o.value(QStringLiteral("sid")).toString().toLongLong());
     if (record.recordId.isEmpty()) {
         // Written before records carried an id: the line itself tells it apart.
         record.recordId = QStringLiteral("linea-")
@@ -166,14 +169,18 @@ std::optional<SendRecord> parsePendingLine(QByteArrayView line)
     return record;
 }
 
-bool syncToDisk(QFileDevice &file)
+OsSync platformSync()
 {
 #ifdef Q_OS_WIN
-    return ::_commit(file.handle()) == 0;
+    return ::_commit;
 #else
-    return ::fsync(file.handle()) == 0;
+    return ::fsync;
 #endif
 }
+
+bool syncThrough(QFileDevice &file, OsSync osSync) { return osSync(file.handle()) == 0; }
+
+bool syncToDisk(QFileDevice &file) { return syncThrough(file, platformSync()); }
 
 bool appendPendingRecords(const QString &file, QList<SendRecord> records, const FileSync &sync)
 {
@@ -200,8 +207,32 @@ QList<SendRecord> readPendingRecords(const QString &file)
     return records;
 }
 
+namespace {
+
+// Whether the row inserted as `sid` in a try whose commit reported failure is there after all.
+// Counter keys are never given twice once committed, so that key with this content is this row,
+// with or without a gateway number.
+std::optional<bool> landed(db::Connection &connection, qint64 sid, const SendRecord &row)
+{
+    db::Result r;
+    const QVariant count = connection.scalar(
+        QStringLiteral("SELECT count(*) FROM Historial WHERE sid=?1 AND destinatario=?2 AND f_envio=?3 AND "
+                       "id_web=?4 AND mensaje=?5"),
+        {sid, row.recipients, row.sentAt, row.webId, row.message}, &r);
+    if (!r.ok())
+        return std::nullopt;
+    return count.toLongLong() > 0;
+}
+
+} // namespace
+
 std::optional<bool> sendRecorded(db::Connection &connection, const SendRecord &record)
 {
+    if (record.triedKey > 0) {
+        const std::optional<bool> there = landed(connection, record.triedKey, record);
+        if (!there || *there)
+            return there;
+    }
     // Without the gateway's number two sends of one minute to the same numbers cannot be told
     // apart here: the pending file's marks do it for its records.
     if (record.webId.trimmed().isEmpty())
@@ -235,25 +266,6 @@ db::Result insertSendOnce(db::Connection &connection, const SendRecord &record, 
          record.state, record.sender, record.credits, record.birthday ? QVariant(QStringLiteral("1")) : QVariant()});
 }
 
-namespace {
-
-// Whether the row this connection inserted as `sid` in a try whose commit reported failure is
-// there after all. Counter keys are never given twice once committed, so that key with this
-// content is this row, with or without a gateway number.
-std::optional<bool> landed(db::Connection &connection, qint64 sid, const SendRecord &row)
-{
-    db::Result r;
-    const QVariant count = connection.scalar(
-        QStringLiteral("SELECT count(*) FROM Historial WHERE sid=?1 AND destinatario=?2 AND f_envio=?3 AND "
-                       "id_web=?4 AND mensaje=?5"),
-        {sid, row.recipients, row.sentAt, row.webId, row.message}, &r);
-    if (!r.ok())
-        return std::nullopt;
-    return count.toLongLong() > 0;
-}
-
-} // namespace
-
 RecordOutcome recordCharged(db::Connection &connection, const QList<SendRecord> &rows, int attempts,
                             const std::function<void()> &alongside)
 {
@@ -262,6 +274,8 @@ RecordOutcome recordCharged(db::Connection &connection, const QList<SendRecord> 
         return out;
     // The key each row got in the last try whose commit was attempted; 0: none.
     QList<qint64> triedAs(rows.size(), 0);
+    // Rows a look-up found there: that earlier commit landed after all.
+    QList<bool> foundLanded(rows.size(), false);
     for (int attempt = 0; attempt < std::max(attempts, 1); ++attempt) {
         db::Transaction transaction(connection);
         if (!transaction.isActive()) {
@@ -283,6 +297,7 @@ RecordOutcome recordCharged(db::Connection &connection, const QList<SendRecord> 
                     break;
                 }
                 there = *found;
+                foundLanded[i] = foundLanded.at(i) || there;
             }
             if (!there) {
                 out.result = insertSendOnce(connection, rows.at(i), &there);
@@ -302,8 +317,22 @@ RecordOutcome recordCharged(db::Connection &connection, const QList<SendRecord> 
                 triedAs[i] = insertedAs.at(i);
         }
     }
+    // What is known to be there stays out of the file; the rest carries the key it was given,
+    // so a commit that landed unseen is found at the next start.
+    QList<SendRecord> waiting;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (foundLanded.at(i))
+            continue;
+        SendRecord row = rows.at(i);
+        row.triedKey = triedAs.at(i);
+        waiting.append(row);
+    }
+    if (waiting.isEmpty()) {
+        out.result = {};
+        return out;
+    }
     const QString database = connection.path();
-    out.status = !database.isEmpty() && appendPendingRecords(pendingSendsPath(database), rows)
+    out.status = !database.isEmpty() && appendPendingRecords(pendingSendsPath(database), waiting)
         ? RecordStatus::Pending
         : RecordStatus::Lost;
     return out;

@@ -33,6 +33,10 @@ struct SendRecord {
     bool birthday = false; // a birthday greeting (`bool_cumple` '1')
     // What tells this record apart in the pending file; given when it is first written there.
     QString recordId;
+    // The key (`sid`) a try whose commit reported failure gave the row; 0: none. Such a commit
+    // may have landed all the same: the row is then found by this key, with or without a
+    // gateway number, and never written a second time.
+    qint64 triedKey = 0;
 };
 
 // "envios_pendientes.txt" in the folder of the database file at `databasePath`.
@@ -49,6 +53,12 @@ std::optional<SendRecord> parsePendingLine(QByteArrayView line);
 // Pushes what was written to the file down to the disk; false when the system says it could not.
 using FileSync = std::function<bool(QFileDevice &)>;
 bool syncToDisk(QFileDevice &file);
+// The system's call behind it (fsync; _commit on Windows): 0 when the bytes are on the disk.
+using OsSync = int (*)(int handle);
+OsSync platformSync();
+// syncToDisk() through `osSync`, which gets the file's own handle: a test sees the call made, or
+// has it refused.
+bool syncThrough(QFileDevice &file, OsSync osSync);
 
 // Appends the records, each on a line of its own (a last line cut short stays apart), in one
 // write, and syncs them; false when they could not be written whole and synced. Records without
@@ -63,8 +73,9 @@ inline bool appendPendingSend(const QString &file, const SendRecord &record)
 // what waits there; nothing when there is no file or it cannot be read.
 QList<SendRecord> readPendingRecords(const QString &file);
 
-// Whether this row is in `Historial` already: same gateway number, send time and recipients
-// (never for a row without a number). Nothing when the database could not say.
+// Whether this row is in `Historial` already: under the key a failed-looking try gave it, or with
+// the same gateway number, send time and recipients (a row without either is never found).
+// Nothing when the database could not say.
 std::optional<bool> sendRecorded(db::Connection &connection, const SendRecord &record);
 
 // Inserts the row unless sendRecorded() finds it; `alreadyThere` tells which happened.
@@ -90,7 +101,7 @@ inline constexpr int kSaveAttempts = 2;
 // connection's busy time-out); `alongside` runs inside each try after the rows, for what goes
 // with them (its failure must not cost the rows, so it undoes itself). A try whose commit
 // reported failure is only repeated after looking for each row. When every try fails the rows
-// go to the pending file beside the database.
+// not found go to the pending file beside the database, each with the key it was last given.
 RecordOutcome recordCharged(db::Connection &connection, const QList<SendRecord> &rows, int attempts = kSaveAttempts,
                             const std::function<void()> &alongside = {});
 

@@ -1,11 +1,11 @@
 #include "platform/db/connection.h"
 #include "platform/db/id_table.h"
+#include "support/file_bytes.h"
 #include "support/temp_home.h"
 
 #define SQLITE_HAS_CODEC 1
 #include <sqlcipher/sqlite3.h>
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QTest>
 
@@ -14,13 +14,7 @@
 
 namespace {
 
-QByteArray digest(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
+using testing::digest;
 
 // A database written by the engine directly, with a key of our choosing (none: a plain file).
 void writeRawDatabase(const QString &path, const QByteArray &key, int rows)
@@ -64,6 +58,51 @@ void leaveHotJournal(const QString &path, const QByteArray &key)
     QVERIFY(QFile::rename(journal + QStringLiteral(".copia"), journal));
 }
 
+quint32 bigEndian32(const QByteArray &bytes, qsizetype at)
+{
+    return (quint32(quint8(bytes.at(at))) << 24) | (quint32(quint8(bytes.at(at + 1))) << 16)
+         | (quint32(quint8(bytes.at(at + 2))) << 8) | quint32(quint8(bytes.at(at + 3)));
+}
+
+void putBigEndian32(QByteArray &bytes, qsizetype at, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = char((value >> (24 - 8 * i)) & 0xff);
+}
+
+QByteArray sectorPadded(QByteArray bytes, qsizetype sector)
+{
+    bytes.append(QByteArray((sector - bytes.size() % sector) % sector, '\0'));
+    return bytes;
+}
+
+// The same journal as a transaction that spilled its cache before it changed page 1 writes it:
+// the first section holds other pages, page 1 comes in a section of its own after it. The new
+// section repeats the first one's header (its nonce, so the record's checksum still holds),
+// counting one record.
+QByteArray pageOneInALaterSection(const QByteArray &journal)
+{
+    const qsizetype sector = bigEndian32(journal, 20);
+    const qsizetype pageSize = bigEndian32(journal, 24);
+    const qsizetype recordSize = 4 + pageSize + 4;
+    const quint32 count = bigEndian32(journal, 8);
+    QByteArray others;
+    QByteArray pageOne;
+    for (quint32 i = 0; i < count; ++i) {
+        const QByteArray record = journal.mid(sector + qsizetype(i) * recordSize, recordSize);
+        (bigEndian32(record, 0) == 1 ? pageOne : others) += record;
+    }
+    if (pageOne.size() != recordSize)
+        return {};
+    const qsizetype firstEnd = (sector + qsizetype(count) * recordSize + sector - 1) / sector * sector;
+    QByteArray header = journal.left(sector);
+    putBigEndian32(header, 8, count - 1);
+    QByteArray crafted = sectorPadded(header + others, sector);
+    putBigEndian32(header, 8, 1);
+    crafted += sectorPadded(header + pageOne, sector);
+    return crafted + journal.mid(firstEnd);
+}
+
 } // namespace
 
 class TestDbWrapper final : public QObject {
@@ -77,6 +116,7 @@ private Q_SLOTS:
     void refusesFileIntact_data();
     void refusesFileIntact();
     void ownFileRollsItsJournalBack();
+    void foreignJournalWithPageOneInALaterSection();
     void transactionsAndSavepoints();
     void failedStatementReportsError();
     void idTableForLongLists();
@@ -241,6 +281,43 @@ void TestDbWrapper::ownFileRollsItsJournalBack()
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM t WHERE texto LIKE '%cambiado'")).toInt(), 0);
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 2000);
     QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
+}
+
+// Another program's journal beside one of our files, its page 1 recorded in a later section (a
+// transaction that spilled its cache before it changed page 1): every section is read, the
+// file is refused, and neither it nor the journal is touched.
+void TestDbWrapper::foreignJournalWithPageOneInALaterSection()
+{
+    const QString other = m_home.file(QStringLiteral("otro.sqlite"));
+    writeRawDatabase(other, {}, 2000);
+    leaveHotJournal(other, {});
+    const QByteArray foreign = testing::readFile(other + QStringLiteral("-journal"));
+    const qsizetype sector = bigEndian32(foreign, 20);
+    QVERIFY(bigEndian32(foreign, 8) > 1);
+    const QByteArray crafted = pageOneInALaterSection(foreign);
+    QVERIFY(!crafted.isEmpty());
+    // The first section no longer holds page 1; the second one does, and is a section of its own.
+    QVERIFY(!crafted.mid(sector, bigEndian32(crafted, 8) * (4 + bigEndian32(crafted, 24) + 4)).contains("SQLite format 3"));
+    QVERIFY(crafted.contains("SQLite format 3"));
+
+    const QString path = m_home.file(QStringLiteral("propio-diario-ajeno.mdb"));
+    QFile::remove(path);
+    writeRawDatabase(path, db::Connection::key().toUtf8(), 2000);
+    const QString journal = path + QStringLiteral("-journal");
+    {
+        QFile out(journal);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(out.write(crafted), crafted.size());
+    }
+    const QByteArray before = digest(path);
+    const QByteArray journalBefore = digest(journal);
+
+    db::Connection db;
+    const db::Result r = db.open(path);
+    QCOMPARE(r.status, db::Status::WrongKeyOrNotADatabase);
+    QVERIFY(!db.isOpen());
+    QCOMPARE(digest(path), before);
+    QCOMPARE(digest(journal), journalBefore);
 }
 
 void TestDbWrapper::transactionsAndSavepoints()

@@ -362,7 +362,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("sent") << "0|Message sent|123456|2" << 1 << "123456" << 2.0 << "98 cr." << kSentText;
         QTest::newRow("queued, decimal comma") << "1|Queued|77|1,5" << 1 << "77" << 1.5 << "98,5 cr." << kSentText;
-        QTest::newRow("three fields") << "0|Message sent|55" << 1 << "55" << 0.0 << "Desconocido" << kSentText;
+        // No figure from the gateway: the cost quoted before the send (1 credit) is recorded.
+        QTest::newRow("three fields") << "0|Message sent|55" << 1 << "55" << 1.0 << "Desconocido" << kSentText;
         QTest::newRow("refused") << "3|Authentication failure" << 0 << "" << 0.0 << "100 créditos"
                                  << "Authentication failure";
         QTest::newRow("parameters missing") << "2|Required parameters missing" << 0 << "" << 0.0 << "100 créditos"
@@ -506,6 +507,42 @@ private Q_SLOTS:
         QVERIFY(!rig.busy.isBusy());
     }
 
+    // A late answer that is neither a success nor a refusal tells nothing new: the "may have been
+    // sent" warning given at the time-out stands, with no row, no second box and no balance asked.
+    void lateUnrecognisedAnswerLeavesTheWarning_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("error page") << static_cast<int>(sim::FaultKind::HttpError);
+        QTest::newRow("page without a bar") << static_cast<int>(sim::FaultKind::NoSeparator);
+        QTest::newRow("empty page") << static_cast<int>(sim::FaultKind::EmptyBody);
+    }
+    void lateUnrecognisedAnswerLeavesTheWarning()
+    {
+        QFETCH(int, kind);
+        PanelRig rig;
+        QVERIFY(rig.startUp());
+        fill(rig, QStringLiteral("Tarde"), QStringLiteral("34600000001"));
+        rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
+        sim::Fault fault;
+        fault.kind = static_cast<sim::FaultKind>(kind);
+        fault.answerAfter = std::chrono::milliseconds(1200);
+        rig.sim.armFault(sim::Endpoint::SendSms, fault);
+        QVERIFY(rig.send());
+        QCOMPARE(lastMessage(rig.prompter), kMaybeSentText);
+        const int boxes = rig.prompter.count();
+        const QString balance = rig.view->balanceLabel()->text();
+        QSignalSpy late(&rig.panel->sendLine(), &sending::SendLine::lateReplyHandled);
+        QSignalSpy wanted(&rig.panel->sendLine(), &sending::SendLine::balanceWanted);
+        QVERIFY(rig.panel->owedReplies().owed());
+
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->owedReplies().owed(), 5000);
+        QCOMPARE(late.count(), 0);
+        QCOMPARE(wanted.count(), 0);
+        QCOMPARE(rig.prompter.count(), boxes);
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 0);
+        QCOMPARE(rig.view->balanceLabel()->text(), balance);
+    }
+
     // A quote taken between a send's time-out and its late answer already holds the charge: the
     // late answer must not take the credits off a second time. The balance is asked from the
     // gateway instead, "Desconocido" until it comes.
@@ -579,6 +616,24 @@ private Q_SLOTS:
         QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Desconocido"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.view->balanceLabel()->text(), QStringLiteral("99 créditos"), 5000);
         QCOMPARE(rig.scalar(QStringLiteral("SELECT saldo FROM Usuario")), QStringLiteral("99"));
+    }
+
+    // The history keeps what the send cost as the client quoted it before it went out, never a
+    // free send, when the gateway's figure cannot be read.
+    void unreadableCreditsRecordTheQuotedCost()
+    {
+        PanelRig rig;
+        QVERIFY(rig.startUp());
+        rig.sim.setRoutePrice(QStringLiteral("usu"), QStringLiteral("3"), 1.5);
+        QSignalSpy quotes(rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001,34600000002"));
+        leave(rig.view->recipientsBox());
+        QVERIFY(quotes.wait(5000));
+        QCOMPARE(rig.view->costLabel()->text(), QStringLiteral("3 créditos"));
+        rig.sim.armCustomReply(sim::Endpoint::SendSms, QStringLiteral("0|Message sent|55|abc"));
+        QVERIFY(rig.send());
+        QCOMPARE(rig.rows(QStringLiteral("Historial")), 1);
+        QCOMPARE(rig.connection.scalar(QStringLiteral("SELECT creditos FROM Historial")).toDouble(), 3.0);
     }
 
     // The shutdown's wait returns as soon as the late answer is recorded, and starts no queued send.

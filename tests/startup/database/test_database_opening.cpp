@@ -6,7 +6,9 @@
 #include "startup/database/pending_sends.h"
 #include "startup/database/schema.h"
 #include "startup/database/upgrade.h"
+#include "support/file_bytes.h"
 #include "support/other_workstation.h"
+#include "support/sample_send.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 
@@ -26,25 +28,9 @@ using testing::ScriptedPrompter;
 
 namespace {
 
-QByteArray digest(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using testing::digest;
+using testing::readFile;
+using testing::writeFile;
 
 // A client database at `path` (the local file when `path` is the program folder's bbdd.mdb).
 void makeDatabase(const QString &path, const QVariant &sharedPath = {})
@@ -129,19 +115,7 @@ quint32 bigEndian32(const QByteArray &bytes, qsizetype at)
          | (quint32(quint8(bytes.at(at + 2))) << 8) | quint32(quint8(bytes.at(at + 3)));
 }
 
-startup::SendRecord pendingSend(const QString &id, const QString &message)
-{
-    startup::SendRecord r;
-    r.username = QStringLiteral("usuario");
-    r.recipients = QStringLiteral("34600000001");
-    r.sentAt = QStringLiteral("2026-03-05 09:07");
-    r.scheduledAt = QStringLiteral("Inmediato");
-    r.message = message;
-    r.webId = id;
-    r.sender = QStringLiteral("Tienda");
-    r.credits = 1.5;
-    return r;
-}
+startup::SendRecord pendingSend(const QString &id, const QString &message) { return testing::sampleSend(id, message); }
 
 } // namespace
 
