@@ -291,7 +291,7 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         const QByteArray bytes = "600000001#Uno\r\n600000002#Dos\r\n";
         QVERIFY(rig.write(bytes));
-        const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
+        const auto take = rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now);
         QCOMPARE(take.status, automation::TakeStatus::Taken);
         QCOMPARE(take.reading.sends.size(), 2);
         QVERIFY(!QFile::exists(rig.watched()));
@@ -300,7 +300,7 @@ private Q_SLOTS:
 
         // A second file within the same minute: its copy replaces the earlier one.
         QVERIFY(rig.write("600000003#Tres\r\n"));
-        QCOMPARE(automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now).status,
+        QCOMPARE(rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now).status,
                  automation::TakeStatus::Taken);
         QCOMPARE(testing::AutomationRig::read(take.copyPath), QByteArray("600000003#Tres\r\n"));
         QCOMPARE(QDir(rig.home.file(QStringLiteral("entrada"))).entryList(QDir::Files).size(), 1);
@@ -330,7 +330,7 @@ private Q_SLOTS:
         int takenTimes = 0;
         auto takeOnce = [&] {
             // A minute of its own for each take, so no copy replaces another.
-            const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now.addSecs(60 * takes++));
+            const auto take = rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now.addSecs(60 * takes++));
             if (take.status != automation::TakeStatus::Taken)
                 return;
             ++takenTimes;
@@ -367,7 +367,7 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         QVERIFY(rig.write("600000001#Uno\r\n"));
         QVERIFY(QDir(rig.home.file(QStringLiteral("entrada"))).mkdir(QStringLiteral("enviados_2026_12_08__09_05.txt")));
-        const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
+        const auto take = rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now);
         QCOMPARE(take.status, automation::TakeStatus::NotCopied);
         QVERIFY(take.reading.sends.isEmpty());
         QCOMPARE(testing::AutomationRig::read(take.takenPath), QByteArray("600000001#Uno\r\n"));
@@ -375,12 +375,12 @@ private Q_SLOTS:
 
         // The lines set aside are the next take's, before a file written since.
         QVERIFY(rig.write("600000002#Dos\r\n"));
-        const auto next = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now.addSecs(60));
+        const auto next = rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now.addSecs(60));
         QCOMPARE(next.status, automation::TakeStatus::Taken);
         QVERIFY(next.leftOver);
         QCOMPARE(asText(next.reading.sends), QStringList{QStringLiteral("34600000001|Uno")});
         QCOMPARE(testing::AutomationRig::read(rig.watched()), QByteArray("600000002#Dos\r\n"));
-        QCOMPARE(asText(automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now.addSecs(120)).reading.sends),
+        QCOMPARE(asText(rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now.addSecs(120)).reading.sends),
                  QStringList{QStringLiteral("34600000002|Dos")});
         QVERIFY(!automation::hasFileToTake(rig.watched()));
     }
@@ -397,14 +397,14 @@ private Q_SLOTS:
         QVERIFY(writer.open(QIODevice::WriteOnly | QIODevice::Append));
         QVERIFY(writer.write("600000001#Uno\r\n") > 0);
         QVERIFY(writer.flush());
-        const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
+        const auto take = rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now);
         QCOMPARE(take.status, automation::TakeStatus::BeingWritten);
         QVERIFY(!QFile::exists(rig.watched()));
         QVERIFY(automation::hasFileToTake(rig.watched()));
         QVERIFY(writer.write("600000002#Dos\r\n") > 0);
         writer.close();
 
-        const auto next = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
+        const auto next = rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now);
         QCOMPARE(next.status, automation::TakeStatus::Taken);
         QCOMPARE(asText(next.reading.sends),
                  (QStringList{QStringLiteral("34600000001|Uno"), QStringLiteral("34600000002|Dos")}));
@@ -415,7 +415,7 @@ private Q_SLOTS:
     {
         testing::AutomationRig rig;
         QVERIFY(QDir(rig.home.file(QStringLiteral("entrada"))).mkdir(QStringLiteral("Enviar_SMS.txt")));
-        const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
+        const auto take = rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now);
         QCOMPARE(take.status, automation::TakeStatus::Unreadable);
         QVERIFY(QFileInfo(rig.watched()).isDir());
         QVERIFY(!QFile::exists(take.copyPath));

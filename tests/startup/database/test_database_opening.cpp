@@ -912,12 +912,18 @@ void TestDatabaseOpening::cutShortLastLineNeverSwallowsTheNextRecord()
 
 namespace {
 
-// Another program rewrites the pending file while the start-up commits: the file cannot be
-// emptied afterwards and stays as it is.
-int rewriteDuringCommit(void *path)
+// Another program writes into the pending file the start-up has taken, while it commits: the
+// file cannot be emptied afterwards and stays as it is.
+int writeDuringCommit(void *path)
 {
-    const QString &file = *static_cast<const QString *>(path);
-    writeFile(file, "\n" + readFile(file));
+    const QFileInfo file(*static_cast<const QString *>(path));
+    for (const QString &name : file.dir().entryList(QDir::Files)) {
+        if (name.startsWith(file.fileName() + QLatin1Char('.'))) {
+            QFile taken(file.dir().filePath(name));
+            if (taken.open(QIODevice::Append))
+                taken.write("\n");
+        }
+    }
     return 0;
 }
 
@@ -934,13 +940,13 @@ void TestDatabaseOpening::writtenRecordsAreNeverWrittenAgain()
     db::Connection db;
     QVERIFY(db.open(local()).ok());
     QString path = file;
-    sqlite3_commit_hook(db.handle(), rewriteDuringCommit, &path);
+    sqlite3_commit_hook(db.handle(), writeDuringCommit, &path);
     const startup::PendingWrite first = startup::writePendingSends(db);
     sqlite3_commit_hook(db.handle(), nullptr, nullptr);
     QCOMPARE(first.status, startup::PendingWrite::Status::Written);
     QCOMPARE(first.written, 2);
     QVERIFY(first.fileKept);
-    QVERIFY(QFile::exists(file));
+    QCOMPARE(startup::readPendingRecords(file).size(), 2);
     QVERIFY(startup::pendingWriteReport(first).contains(QStringLiteral("no se volverán a guardar")));
 
     const startup::PendingWrite again = startup::writePendingSends(db);
@@ -948,6 +954,7 @@ void TestDatabaseOpening::writtenRecordsAreNeverWrittenAgain()
     QCOMPARE(again.alreadyThere, 2);
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 2);
     QVERIFY(!QFile::exists(file));
+    QVERIFY(startup::readPendingRecords(file).isEmpty());
 }
 
 // Whatever keeps the file from being written, the start says what waits and why, in one box.

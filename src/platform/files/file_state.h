@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QtGlobal>
+
+#include <chrono>
+#include <optional>
+
+// What tells a file apart and whether it changed: its identity is the device and inode it lives
+// on (the same through a second name, a bind mount or after a rename), its look the size and the
+// modification time.
+namespace files {
+
+struct FileState {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;   // since the epoch, as fine as the file system keeps it
+
+    bool sameFile(const FileState &other) const { return device == other.device && inode == other.inode; }
+    bool operator==(const FileState &) const = default;
+};
+
+// The state of the regular file at `path`; nothing when there is none (or it is not a file).
+std::optional<FileState> fileState(const QString &path);
+
+// Whether the file was last changed at least `quiet` before `now`, by its own time stamp.
+bool untouchedFor(const FileState &state, std::chrono::milliseconds quiet, const QDateTime &now);
+
+} // namespace files

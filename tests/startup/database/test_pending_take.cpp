@@ -1,0 +1,125 @@
+#include "platform/db/connection.h"
+#include "startup/database/pending_sends.h"
+#include "startup/database/schema.h"
+#include "support/temp_home.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QProcess>
+#include <QSet>
+#include <QTest>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char *kAppendRole = "--append-pending-records";
+
+startup::SendRecord numbered(int i)
+{
+    startup::SendRecord r;
+    r.username = QStringLiteral("usuario");
+    r.recipients = QStringLiteral("34600000001");
+    r.sentAt = QStringLiteral("2026-03-05 09:07");
+    r.scheduledAt = QStringLiteral("Inmediato");
+    r.message = QStringLiteral("envío %1").arg(i);
+    r.webId = QString::number(i);
+    r.sender = QStringLiteral("Tienda");
+    r.credits = 1;
+    return r;
+}
+
+// The other workstation: appends `count` records one by one and tells, on its output, the number
+// of every record whose append reported it kept.
+int appendRecords(const QString &file, int count)
+{
+    for (int i = 1; i <= count; ++i) {
+        if (startup::appendPendingSend(file, numbered(i))) {
+            std::printf("%d\n", i);
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+// The pending-sends file is written by every workstation on the database and taken by whichever
+// starts: a record appended while another workstation takes the file is never lost.
+class TestPendingTake final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // One process appends record after record while this one runs the start-up step again and
+    // again: every record whose append returned true ends in the history exactly once, or still
+    // waits for the next start.
+    void recordsAppendedWhileTakenAreNeverLost()
+    {
+        testing::TempHome home;
+        QVERIFY(home.isValid());
+        const QString database = home.file(QStringLiteral("bbdd.mdb"));
+        db::Connection connection;
+        QVERIFY(connection.open(database, db::OpenMode::CreateIfMissing).ok());
+        QVERIFY(startup::createSchema(connection).ok());
+        const QString file = startup::pendingSendsPath(database);
+
+        constexpr int kRecords = 400;
+        QProcess other;
+        other.setProgram(QCoreApplication::applicationFilePath());
+        other.setArguments({QString::fromLatin1(kAppendRole), file, QString::number(kRecords)});
+        other.start();
+        QVERIFY(other.waitForStarted(10000));
+        int takes = 0;
+        while (!other.waitForFinished(0)) {
+            startup::writePendingSends(connection);
+            ++takes;
+        }
+        QCOMPARE(other.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(other.exitCode(), 0);
+        QVERIFY2(takes > 1, qPrintable(QString::number(takes)));
+
+        QList<int> kept;
+        for (const QByteArray &line : other.readAllStandardOutput().split('\n')) {
+            if (!line.isEmpty())
+                kept.append(line.toInt());
+        }
+        QCOMPARE(kept.size(), kRecords);
+
+        QSet<QString> waiting;
+        for (const startup::SendRecord &record : startup::readPendingRecords(file))
+            waiting.insert(record.webId);
+        QStringList lost;
+        QStringList twice;
+        for (const int i : std::as_const(kept)) {
+            const int rows = connection.scalar(QStringLiteral("SELECT count(*) FROM Historial WHERE id_web=?1"),
+                                               {QString::number(i)}).toInt();
+            if (rows > 1)
+                twice.append(QString::number(i));
+            else if (rows == 0 && !waiting.contains(QString::number(i)))
+                lost.append(QString::number(i));
+        }
+        QVERIFY2(lost.isEmpty(), qPrintable(QStringLiteral("lost: ") + lost.join(QLatin1Char(','))));
+        QVERIFY2(twice.isEmpty(), qPrintable(QStringLiteral("twice: ") + twice.join(QLatin1Char(','))));
+
+        // What still waits is written at the next start, once.
+        startup::writePendingSends(connection);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), kRecords);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(DISTINCT id_web) FROM Historial")).toInt(), kRecords);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    if (argc == 4 && std::strcmp(argv[1], kAppendRole) == 0) {
+        QCoreApplication app(argc, argv);
+        return appendRecords(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
+    }
+    QCoreApplication app(argc, argv);
+    TestPendingTake test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_pending_take.moc"
