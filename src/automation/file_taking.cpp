@@ -54,6 +54,12 @@ bool hasFileToTake(const QString &file)
 FileTaker::FileTaker()
 {
     setWriterCheck({});
+    setRemover({});
+}
+
+void FileTaker::setRemover(std::function<bool(const QString &)> remove)
+{
+    m_remove = remove ? std::move(remove) : [](const QString &path) { return QFile::remove(path); };
 }
 
 void FileTaker::setWriterCheck(files::WriterCheck check)
@@ -119,6 +125,10 @@ FileTake FileTaker::take(const QString &file, const QString &separator, const QD
         return take;
     take.takenPath = own;
 
+    // A program that opened the file before the move writes on into it until it closes it, and
+    // may write what it held back only then: the quiet period starts once it has let go. Asked
+    // before the file is looked at, so whatever such a program wrote before closing is seen.
+    const bool held = m_writers(own);
     const std::optional<files::FileState> before = files::fileState(own);
     if (!before) {
         // Another workstation moved it on.
@@ -126,9 +136,7 @@ FileTake FileTaker::take(const QString &file, const QString &separator, const QD
         take.status = TakeStatus::Gone;
         return take;
     }
-    // A program that opened the file before the move writes on into it until it closes it, and
-    // may write what it held back only then: the quiet period starts once it has let go.
-    if (m_writers(own)) {
+    if (held) {
         m_rest.forget(*before);
         take.status = TakeStatus::BeingWritten;
         return take;
@@ -145,15 +153,17 @@ FileTake FileTaker::take(const QString &file, const QString &separator, const QD
         take.status = TakeStatus::Unreadable;
         return take;
     }
+    // Opened since the first look (through another name of the file): it may still write, so the
+    // file is read whole later. Written while read: the same. Writers first, then the look, so a
+    // writer that let go in between has left its lines where the look sees them.
+    const bool heldNow = m_writers(own);
     const std::optional<files::FileState> after = files::fileState(own);
     if (!after) {
         m_current.clear();
         take.status = TakeStatus::Gone;
         return take;
     }
-    // Opened just before the move, or since: it may still write, so it is read whole later.
-    // Written while read: the same.
-    if (m_writers(own) || !(*after == *before) || after->size != bytes->size()) {
+    if (heldNow || !(*after == *before) || after->size != bytes->size()) {
         m_rest.forget(*after);
         take.status = TakeStatus::BeingWritten;
         return take;
@@ -166,7 +176,7 @@ FileTake FileTaker::take(const QString &file, const QString &separator, const QD
         return take;
     }
     const std::optional<files::FileState> copy = files::fileState(take.copyPath);
-    if (!QFile::remove(own)) {
+    if (!m_remove(own)) {
         // Sending now would send these lines twice: at the next check, or by the workstation that
         // moved the file on meanwhile. A copy of this minute's earlier batch is a record of sends
         // made, and so is one another workstation wrote since; only this take's fresh one goes.

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 
 // Taking the watched file, which other programs write and other workstations with the same
 // settings take too: move it aside under a name of this take's own without replacing anything,
@@ -58,12 +59,16 @@ public:
 
     files::RestWatch &restWatch() { return m_rest; }
     void setWriterCheck(files::WriterCheck check);
+    // How the moved file is deleted once copied (QFile::remove unless told otherwise); false when
+    // it could not be.
+    void setRemover(std::function<bool(const QString &path)> remove);
 
 private:
     QString ownFile(const QString &file, FileTake &take);
 
     files::RestWatch m_rest;
     files::WriterCheck m_writers;
+    std::function<bool(const QString &)> m_remove;
     QString m_current;   // the file this taker moved aside and has not finished with
 };
 

@@ -498,6 +498,39 @@ private Q_SLOTS:
         QVERIFY(!automation::hasFileToTake(rig.watched()));
     }
 
+    // A file still settling is no failure: nothing is logged, and it is taken as soon as its
+    // quiet period is over, not a whole interval later.
+    void settlingFileIsTakenOnceItHasRested()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("5"));
+        QVERIFY(rig.write("600000001#Uno\r\n"));
+        std::chrono::steady_clock::time_point clock{std::chrono::hours(1)};
+        rig.automation->fileTaker().restWatch().setQuietPeriod(std::chrono::seconds(5));
+        rig.automation->fileTaker().restWatch().setClock([&] { return clock; });
+        rig.automation->toggle();
+        QVERIFY(rig.automation->isOn());
+
+        QCOMPARE(rig.automation->readWatchedFile(rig.watched(), QStringLiteral("#")), automation::CheckResult::NotTaken);
+        QCOMPARE(rig.automation->fileTaker().take(rig.watched(), QStringLiteral("#"), rig.now).status,
+                 automation::TakeStatus::Resting);
+        QVERIFY(rig.automation->restTimer().isActive());
+        QVERIFY(rig.automation->restTimer().interval() >= 5000);
+        QVERIFY(rig.automation->restTimer().interval() < 60000);
+        QVERIFY(rig.errorLog().isEmpty());
+        QVERIFY(rig.sim.sends().isEmpty());
+
+        QSignalSpy checks(rig.automation.get(), &automation::AutomationController::checkDone);
+        clock += std::chrono::seconds(5);
+        rig.automation->restTimer().start(0); // the quiet period, cut short
+        QVERIFY(checks.wait(5000));
+        QCOMPARE(checks.first().first().value<automation::CheckResult>(), automation::CheckResult::Read);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 5000);
+        QCOMPARE(sentTo(rig), QStringList{QStringLiteral("34600000001|Uno")});
+        QVERIFY(!automation::hasFileToTake(rig.watched()));
+        QCOMPARE(rig.automation->countdown(), 5);
+    }
+
     void windows1252FileIsSentAsWritten()
     {
         testing::AutomationRig rig;

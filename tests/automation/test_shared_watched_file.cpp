@@ -280,8 +280,8 @@ private Q_SLOTS:
         QCOMPARE(takes.sent, QStringList{QStringLiteral("34600000001|Uno")});
     }
 
-    // A program that opens the moved file while it is being read (it had looked the name up just
-    // before the move) has written nothing yet when the read ends: its line waits for it.
+    // A program that reaches the file by a second name opens it while the moved file is being
+    // read, and has written nothing yet when the read ends: its line waits for it.
     void writerThatOpensDuringTheReadIsWaitedFor()
     {
         testing::TempHome home;
@@ -331,6 +331,46 @@ private Q_SLOTS:
         QCOMPARE(other.take(), automation::TakeStatus::Taken);
         QCOMPARE(other.sent, QStringList{QStringLiteral("34600000001|Uno")});
         QVERIFY(!automation::hasFileToTake(file));
+    }
+
+    // The moved file cannot be deleted once copied - the share refuses, or another workstation
+    // moved it on in that moment: nothing of it is sent and no copy of it kept, and the file is
+    // sent once, by whichever take deletes it.
+    void fileThatCannotBeDeletedIsNotSent_data()
+    {
+        QTest::addColumn<bool>("movedOn");
+        QTest::newRow("refused") << false;
+        QTest::newRow("moved on by another workstation") << true;
+    }
+    void fileThatCannotBeDeletedIsNotSent()
+    {
+        QFETCH(bool, movedOn);
+        testing::TempHome home;
+        QVERIFY(home.isValid());
+        const QString file = home.file(QStringLiteral("Enviar_SMS.txt"));
+        QVERIFY(writeFile(file, "600000001#Uno\r\n"));
+        Takes here(file);
+        Takes other(file);
+        here.taker.setRemover([&](const QString &path) {
+            if (movedOn)
+                files::moveWithoutReplacing(path, files::TakeNames(file, QStringLiteral("en_envio")).fresh());
+            return movedOn && QFile::remove(path);
+        });
+        QCOMPARE(here.take(), movedOn ? automation::TakeStatus::Gone : automation::TakeStatus::NotDeleted);
+        QVERIFY(here.sent.isEmpty());
+        QVERIFY(!QFile::exists(here.last.copyPath));
+        QCOMPARE(automation::takeErrorText(here.last, file).isEmpty(), movedOn);
+        if (!movedOn) {
+            QVERIFY(automation::takeErrorText(here.last, file)
+                        .contains(QStringLiteral("No se ha enviado nada, para no repetir los envíos")));
+            QVERIFY(QFile::exists(here.last.takenPath));
+        }
+
+        QCOMPARE(other.take(), automation::TakeStatus::Taken);
+        QCOMPARE(other.sent, QStringList{QStringLiteral("34600000001|Uno")});
+        QVERIFY(!automation::hasFileToTake(file));
+        QCOMPARE(here.take(), automation::TakeStatus::Gone);
+        QVERIFY(here.sent.isEmpty());
     }
 
     // A file an earlier take left under its name is moved on to this take's own name before it is

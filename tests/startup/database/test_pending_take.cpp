@@ -109,6 +109,65 @@ private Q_SLOTS:
         QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), kRecords);
         QCOMPARE(connection.scalar(QStringLiteral("SELECT count(DISTINCT id_web) FROM Historial")).toInt(), kRecords);
     }
+
+    // A workstation that opened the file before this start took it writes its record into the
+    // taken file after it was read: the taken file is kept, and its record written at the next
+    // start, once.
+    void recordWrittenIntoTheTakenFileWaitsForTheNextStart()
+    {
+        testing::TempHome home;
+        QVERIFY(home.isValid());
+        const QString database = home.file(QStringLiteral("bbdd.mdb"));
+        db::Connection connection;
+        QVERIFY(connection.open(database, db::OpenMode::CreateIfMissing).ok());
+        QVERIFY(startup::createSchema(connection).ok());
+        const QString file = startup::pendingSendsPath(database);
+        QVERIFY(startup::appendPendingSend(file, numbered(1)));
+        QVERIFY(startup::appendPendingSend(file, numbered(2)));
+
+        QFile other(file);
+        QVERIFY(other.open(QIODevice::WriteOnly | QIODevice::Append));
+        const startup::PendingWrite first = startup::writePendingSends(connection);
+        QCOMPARE(first.written, 2);
+        startup::SendRecord late = numbered(3);
+        late.recordId = QStringLiteral("tarde");
+        const QByteArray line = startup::pendingLine(late) + '\n';
+        QCOMPARE(other.write(line), line.size());
+        other.close();
+        QCOMPARE(startup::readPendingRecords(file).size(), 3);
+
+        const startup::PendingWrite next = startup::writePendingSends(connection);
+        QCOMPARE(next.written, 1);
+        QCOMPARE(next.alreadyThere, 2);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 3);
+        QVERIFY(startup::readPendingRecords(file).isEmpty());
+        QCOMPARE(QDir(home.path()).entryList({QStringLiteral("envios_pendientes*")}, QDir::Files), QStringList());
+    }
+
+    // A start interrupted after taking the file left it under its own name: the next start writes
+    // it first, with the file written since, and removes both.
+    void fileLeftByAnInterruptedStartIsWritten()
+    {
+        testing::TempHome home;
+        QVERIFY(home.isValid());
+        const QString database = home.file(QStringLiteral("bbdd.mdb"));
+        db::Connection connection;
+        QVERIFY(connection.open(database, db::OpenMode::CreateIfMissing).ok());
+        QVERIFY(startup::createSchema(connection).ok());
+        const QString file = startup::pendingSendsPath(database);
+        QVERIFY(startup::appendPendingSend(file + QStringLiteral(".en_lectura-20261208090500000-00000000000000ab"),
+                                           numbered(1)));
+        QVERIFY(startup::appendPendingSend(file, numbered(2)));
+        QCOMPARE(startup::readPendingRecords(file).size(), 2);
+
+        const startup::PendingWrite w = startup::writePendingSends(connection);
+        QCOMPARE(w.written, 2);
+        QVERIFY(!w.fileKept);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT group_concat(id_web) FROM (SELECT id_web FROM Historial "
+                                                  "ORDER BY sid)")).toString(),
+                 QStringLiteral("1,2"));
+        QCOMPARE(QDir(home.path()).entryList({QStringLiteral("envios_pendientes*")}, QDir::Files), QStringList());
+    }
 };
 
 int main(int argc, char **argv)
