@@ -23,10 +23,4 @@ std::optional<FileState> fileState(const QString &path)
     return state;
 }
 
-bool untouchedFor(const FileState &state, std::chrono::milliseconds quiet, const QDateTime &now)
-{
-    const qint64 ageMs = now.toMSecsSinceEpoch() - state.modifiedNs / 1000000;
-    return ageMs >= quiet.count();
-}
-
 } // namespace files

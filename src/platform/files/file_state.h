@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QDateTime>
 #include <QString>
 #include <QtGlobal>
 
-#include <chrono>
 #include <optional>
 
 // What tells a file apart and whether it changed: its identity is the device and inode it lives
@@ -24,8 +22,5 @@ struct FileState {
 
 // The state of the regular file at `path`; nothing when there is none (or it is not a file).
 std::optional<FileState> fileState(const QString &path);
-
-// Whether the file was last changed at least `quiet` before `now`, by its own time stamp.
-bool untouchedFor(const FileState &state, std::chrono::milliseconds quiet, const QDateTime &now);
 
 } // namespace files

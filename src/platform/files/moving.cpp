@@ -8,7 +8,9 @@
 #include <cstdio>
 
 #include <fcntl.h>
+#ifndef Q_OS_WIN
 #include <unistd.h>
+#endif
 
 #ifdef Q_OS_LINUX
 #include <linux/fs.h>
@@ -34,6 +36,12 @@ MoveResult fromErrno(int error)
 // by then, lets go of its second name again.
 MoveResult linkThenUnlink(const QByteArray &from, const QByteArray &to)
 {
+#ifdef Q_OS_WIN
+    // Windows renames without replacing unless told to.
+    if (QFile::exists(QFile::decodeName(to)))
+        return MoveResult::TargetExists;
+    return QFile::rename(QFile::decodeName(from), QFile::decodeName(to)) ? MoveResult::Moved : MoveResult::Failed;
+#else
     const std::optional<FileState> before = fileState(QFile::decodeName(from));
     if (!before)
         return MoveResult::SourceGone;
@@ -51,6 +59,7 @@ MoveResult linkThenUnlink(const QByteArray &from, const QByteArray &to)
         return fromErrno(error);
     }
     return MoveResult::Moved;
+#endif
 }
 
 } // namespace
@@ -67,6 +76,11 @@ MoveResult moveWithoutReplacing(const QString &from, const QString &to)
         return fromErrno(errno);
 #endif
     return linkThenUnlink(source, target);
+}
+
+MoveResult moveByLinking(const QString &from, const QString &to)
+{
+    return linkThenUnlink(QFile::encodeName(from), QFile::encodeName(to));
 }
 
 } // namespace files
