@@ -74,12 +74,14 @@ void FileTaker::setWriterCheck(files::WriterCheck check)
 // the status set, when there is none to be had.
 QString FileTaker::ownFile(const QString &file, FileTake &take)
 {
-    if (!m_current.isEmpty() && files::fileState(m_current)) {
+    const files::TakeNames names(file, kMarker);
+    // Only while the settings still name the file it was moved from.
+    if (!m_current.isEmpty() && m_currentBase == names.base() && files::fileState(m_current)) {
         take.leftOver = true;
         return m_current;
     }
     m_current.clear();
-    const files::TakeNames names(file, kMarker);
+    m_currentBase = names.base();
     // Moved on to a name of this take's own before anything is read: of two workstations only one
     // gets it, and it is theirs alone to delete.
     for (const QString &left : names.leftovers()) {

@@ -70,6 +70,7 @@ private:
     files::WriterCheck m_writers;
     std::function<bool(const QString &)> m_remove;
     QString m_current;   // the file this taker moved aside and has not finished with
+    QString m_currentBase;   // ... and the take names it was moved under
 };
 
 // The error log's text for a failed take (without time stamp or line end); empty for Taken and

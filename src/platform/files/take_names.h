@@ -20,7 +20,8 @@ public:
     // oldest first; the bare `file` + "." + marker, as earlier releases named it, comes first.
     QStringList leftovers() const;
 
-    QString base() const { return m_base; }
+    // The folder and the names' common start: tells the takes of one file from another's.
+    QString base() const { return m_folder + QLatin1Char('/') + m_base; }
 
 private:
     QString m_folder;

@@ -384,14 +384,15 @@ PendingWrite writePendingSends(db::Connection &connection)
         if (std::optional<TakenFile> one = takeOne(names, left, &failed))
             taken.append(*one);
     }
-    failed = false;
     if (live.exists() && !live.isFile())
         failed = true;
     else if (live.exists()) {
         if (std::optional<TakenFile> one = takeOne(names, path, &failed))
             taken.append(*one);
     }
-    if (failed) {
+    // One that could not be taken stays where it is for the next start; the user hears of it
+    // when nothing else could be written either.
+    if (failed && taken.isEmpty()) {
         out.status = PendingWrite::Status::Failed;
         out.reason = PendingWrite::Reason::CannotRead;
         return out;
