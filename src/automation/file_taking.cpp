@@ -118,6 +118,21 @@ QString FileTaker::ownFile(const QString &file, FileTake &take)
     return {};
 }
 
+// Writers are asked about first, then the file looked at: a writer that let go in between has
+// left its lines where the look sees them.
+std::optional<FileTaker::Look> FileTaker::lookAt(const QString &own, FileTake &take)
+{
+    const bool held = m_writers(own);
+    const std::optional<files::FileState> state = files::fileState(own);
+    if (!state) {
+        // Another workstation moved it on.
+        m_current.clear();
+        take.status = TakeStatus::Gone;
+        return std::nullopt;
+    }
+    return Look{held, *state};
+}
+
 FileTake FileTaker::take(const QString &file, const QString &separator, const QDateTime &now)
 {
     FileTake take;
@@ -128,22 +143,16 @@ FileTake FileTaker::take(const QString &file, const QString &separator, const QD
     take.takenPath = own;
 
     // A program that opened the file before the move writes on into it until it closes it, and
-    // may write what it held back only then: the quiet period starts once it has let go. Asked
-    // before the file is looked at, so whatever such a program wrote before closing is seen.
-    const bool held = m_writers(own);
-    const std::optional<files::FileState> before = files::fileState(own);
-    if (!before) {
-        // Another workstation moved it on.
-        m_current.clear();
-        take.status = TakeStatus::Gone;
+    // may write what it held back only then: the quiet period starts once it has let go.
+    const std::optional<Look> before = lookAt(own, take);
+    if (!before)
         return take;
-    }
-    if (held) {
-        m_rest.forget(*before);
+    if (before->held) {
+        m_rest.forget(before->state);
         take.status = TakeStatus::BeingWritten;
         return take;
     }
-    const files::RestWatch::Verdict rest = m_rest.look(*before);
+    const files::RestWatch::Verdict rest = m_rest.look(before->state);
     if (!rest.rested) {
         take.status = TakeStatus::Resting;
         take.wait = rest.wait;
@@ -156,17 +165,12 @@ FileTake FileTaker::take(const QString &file, const QString &separator, const QD
         return take;
     }
     // Opened since the first look (through another name of the file): it may still write, so the
-    // file is read whole later. Written while read: the same. Writers first, then the look, so a
-    // writer that let go in between has left its lines where the look sees them.
-    const bool heldNow = m_writers(own);
-    const std::optional<files::FileState> after = files::fileState(own);
-    if (!after) {
-        m_current.clear();
-        take.status = TakeStatus::Gone;
+    // file is read whole later. Written while read: the same.
+    const std::optional<Look> after = lookAt(own, take);
+    if (!after)
         return take;
-    }
-    if (heldNow || !(*after == *before) || after->size != bytes->size()) {
-        m_rest.forget(*after);
+    if (after->held || !(after->state == before->state) || after->state.size != bytes->size()) {
+        m_rest.forget(after->state);
         take.status = TakeStatus::BeingWritten;
         return take;
     }
@@ -191,7 +195,7 @@ FileTake FileTaker::take(const QString &file, const QString &separator, const QD
         take.status = movedOn ? TakeStatus::Gone : TakeStatus::NotDeleted;
         return take;
     }
-    m_rest.forget(*before);
+    m_rest.forget(before->state);
     m_current.clear();
 
     take.reading = groupByMessage(fileLines(*bytes), separator);

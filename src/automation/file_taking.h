@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 // Taking the watched file, which other programs write and other workstations with the same
 // settings take too: move it aside under a name of this take's own without replacing anything,
@@ -64,7 +65,13 @@ public:
     void setRemover(std::function<bool(const QString &path)> remove);
 
 private:
+    struct Look {
+        bool held = false;   // a writer this program can see holds it
+        files::FileState state;
+    };
     QString ownFile(const QString &file, FileTake &take);
+    // Nothing, with the take marked Gone, when another workstation has moved the file on.
+    std::optional<Look> lookAt(const QString &own, FileTake &take);
 
     files::RestWatch m_rest;
     files::WriterCheck m_writers;

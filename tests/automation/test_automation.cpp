@@ -1,4 +1,5 @@
 #include "automation_rig.h"
+#include "line_writer.h"
 
 #include "automation/file_taking.h"
 #include "automation/watched_file.h"
@@ -316,13 +317,7 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         constexpr int kLines = 200;
         QProcess writer;
-        writer.setProgram(QStringLiteral("/bin/sh"));
-        writer.setArguments({QStringLiteral("-c"),
-                             QStringLiteral("i=1; while [ $i -le $1 ]; do env printf '6%08d#Linea %d\\n' $i $i >> \"$2\"; "
-                                            "i=$((i+1)); done"),
-                             QStringLiteral("sh"), QString::number(kLines), rig.watched()});
-        writer.start();
-        QVERIFY(writer.waitForStarted(5000));
+        QVERIFY(testing::startLineWriter(writer, rig.watched(), kLines));
 
         QHash<QString, int> taken;
         QHash<QByteArray, int> archived;

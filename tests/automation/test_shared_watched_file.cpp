@@ -3,7 +3,9 @@
 #include "platform/files/moving.h"
 #include "platform/files/open_writers.h"
 #include "platform/files/take_names.h"
+#include "line_writer.h"
 #include "support/temp_home.h"
+#include "support/this_program.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -85,6 +87,19 @@ struct Takes {
     QStringList sent;
 };
 
+// A folder whose watched file another program holds open for appending.
+struct HeldFile {
+    HeldFile() : file(home.file(QStringLiteral("Enviar_SMS.txt"))), writer(file)
+    {
+        writer.open(QIODevice::WriteOnly | QIODevice::Append);
+    }
+    bool write(const QByteArray &bytes) { return writer.write(bytes) == bytes.size() && writer.flush(); }
+
+    testing::TempHome home;
+    QString file;
+    QFile writer;
+};
+
 // The folder mounted a second time for as long as this lives.
 class BindMount final {
 public:
@@ -127,21 +142,12 @@ private Q_SLOTS:
         const QString stop = home.file(QStringLiteral("parar"));
 
         QProcess takers[2];
-        for (int i = 0; i < 2; ++i) {
-            takers[i].setProgram(QCoreApplication::applicationFilePath());
-            takers[i].setArguments({QString::fromLatin1(kTakeRole), file, stop, QString::number(i * 100000)});
-            takers[i].start();
-            QVERIFY(takers[i].waitForStarted(10000));
-        }
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(testing::startThisProgram(takers[i], {QString::fromLatin1(kTakeRole), file, stop,
+                                                          QString::number(i * 100000)}));
         constexpr int kLines = 300;
         QProcess writer;
-        writer.setProgram(QStringLiteral("/bin/sh"));
-        writer.setArguments({QStringLiteral("-c"),
-                             QStringLiteral("i=1; while [ $i -le $1 ]; do env printf '6%08d#Linea %d\\n' $i $i >> \"$2\"; "
-                                            "i=$((i+1)); done"),
-                             QStringLiteral("sh"), QString::number(kLines), file});
-        writer.start();
-        QVERIFY(writer.waitForStarted(10000));
+        QVERIFY(testing::startLineWriter(writer, file, kLines));
         QVERIFY(writer.waitForFinished(240000));
         QCOMPARE(writer.exitCode(), 0);
         QFile(stop).open(QIODevice::WriteOnly);
@@ -224,13 +230,10 @@ private Q_SLOTS:
     // being written is sent whole, later.
     void unseenWriterIsWaitedForByTheQuietPeriod()
     {
-        testing::TempHome home;
-        QVERIFY(home.isValid());
-        const QString file = home.file(QStringLiteral("Enviar_SMS.txt"));
-        QFile writer(file);
-        QVERIFY(writer.open(QIODevice::WriteOnly | QIODevice::Append));
-        auto write = [&](const QByteArray &bytes) { return writer.write(bytes) == bytes.size() && writer.flush(); };
-        QVERIFY(write("600000001#Uno\r\n"));
+        HeldFile held;
+        QVERIFY(held.writer.isOpen());
+        const QString &file = held.file;
+        QVERIFY(held.write("600000001#Uno\r\n"));
 
         Takes takes(file, kQuiet);
         takes.taker.setWriterCheck([](const QString &) { return false; });
@@ -240,13 +243,13 @@ private Q_SLOTS:
         QCOMPARE(takes.take(), automation::TakeStatus::Resting);
         QCOMPARE(takes.last.wait, std::chrono::milliseconds(2000));
         // Written into the moved file: the quiet period starts again.
-        QVERIFY(write("600000002#Dos\r\n600000003#Tr"));
+        QVERIFY(held.write("600000002#Dos\r\n600000003#Tr"));
         takes.clock += std::chrono::seconds(3);
         QCOMPARE(takes.take(), automation::TakeStatus::Resting);
         QCOMPARE(takes.last.wait, kQuiet);
         takes.clock += std::chrono::seconds(4);
-        QVERIFY(write("es\r\n"));
-        writer.close();
+        QVERIFY(held.write("es\r\n"));
+        held.writer.close();
         takes.clock += std::chrono::seconds(4);
         QCOMPARE(takes.take(), automation::TakeStatus::Resting);
         QVERIFY(takes.sent.isEmpty());
@@ -261,18 +264,13 @@ private Q_SLOTS:
     // the quiet period counts from the first look after it let go, not from before.
     void quietPeriodStartsOnceTheWriterLetsGo()
     {
-        testing::TempHome home;
-        QVERIFY(home.isValid());
-        const QString file = home.file(QStringLiteral("Enviar_SMS.txt"));
-        QFile writer(file);
-        QVERIFY(writer.open(QIODevice::WriteOnly | QIODevice::Append));
-        QVERIFY(writer.write("600000001#Uno\r\n") > 0);
-        QVERIFY(writer.flush());
+        HeldFile held;
+        QVERIFY(held.write("600000001#Uno\r\n"));
 
-        Takes takes(file, kQuiet);
+        Takes takes(held.file, kQuiet);
         QCOMPARE(takes.take(), automation::TakeStatus::BeingWritten);
         takes.clock += kQuiet;
-        writer.close();
+        held.writer.close();
         QCOMPARE(takes.take(), automation::TakeStatus::Resting);
         QCOMPARE(takes.last.wait, kQuiet);
         takes.clock += kQuiet;
@@ -307,55 +305,44 @@ private Q_SLOTS:
         QCOMPARE(takes.sent, (QStringList{QStringLiteral("34600000001|Uno"), QStringLiteral("34600000002|Dos")}));
     }
 
-    // Another workstation moves the file on after this one read it: this one cannot delete it,
-    // sends nothing and keeps no copy; the other sends it, once.
-    void fileMovedOnBeforeItIsDeletedIsSentByTheOtherOnly()
-    {
-        testing::TempHome home;
-        QVERIFY(home.isValid());
-        const QString file = home.file(QStringLiteral("Enviar_SMS.txt"));
-        QVERIFY(writeFile(file, "600000001#Uno\r\n"));
-        Takes here(file);
-        Takes other(file);
-        int looks = 0;
-        here.taker.setWriterCheck([&](const QString &path) {
-            if (looks++ == 1) // after the read: the other workstation takes its own turn now
-                files::moveWithoutReplacing(path, files::TakeNames(file, QStringLiteral("en_envio")).fresh());
-            return false;
-        });
-        const automation::TakeStatus status = here.take();
-        QVERIFY(status != automation::TakeStatus::Taken);
-        QVERIFY(here.sent.isEmpty());
-        QVERIFY(!QFile::exists(here.last.copyPath));
-        QVERIFY(automation::takeErrorText(here.last, file).isEmpty());
-        QCOMPARE(other.take(), automation::TakeStatus::Taken);
-        QCOMPARE(other.sent, QStringList{QStringLiteral("34600000001|Uno")});
-        QVERIFY(!automation::hasFileToTake(file));
-    }
-
     // The moved file cannot be deleted once copied - the share refuses, or another workstation
     // moved it on in that moment: nothing of it is sent and no copy of it kept, and the file is
     // sent once, by whichever take deletes it.
     void fileThatCannotBeDeletedIsNotSent_data()
     {
         QTest::addColumn<bool>("movedOn");
-        QTest::newRow("refused") << false;
-        QTest::newRow("moved on by another workstation") << true;
+        QTest::addColumn<bool>("whileDeleting");
+        QTest::newRow("refused") << false << true;
+        QTest::newRow("moved on by another workstation while deleting") << true << true;
+        QTest::newRow("moved on by another workstation after the read") << true << false;
     }
     void fileThatCannotBeDeletedIsNotSent()
     {
         QFETCH(bool, movedOn);
+        QFETCH(bool, whileDeleting);
         testing::TempHome home;
         QVERIFY(home.isValid());
         const QString file = home.file(QStringLiteral("Enviar_SMS.txt"));
         QVERIFY(writeFile(file, "600000001#Uno\r\n"));
         Takes here(file);
         Takes other(file);
-        here.taker.setRemover([&](const QString &path) {
-            if (movedOn)
-                files::moveWithoutReplacing(path, files::TakeNames(file, QStringLiteral("en_envio")).fresh());
-            return movedOn && QFile::remove(path);
-        });
+        auto moveOn = [&](const QString &path) {
+            files::moveWithoutReplacing(path, files::TakeNames(file, QStringLiteral("en_envio")).fresh());
+        };
+        int looks = 0;
+        if (whileDeleting) {
+            here.taker.setRemover([&](const QString &path) {
+                if (movedOn)
+                    moveOn(path);
+                return movedOn && QFile::remove(path);
+            });
+        } else {
+            here.taker.setWriterCheck([&](const QString &path) {
+                if (looks++ == 1) // the look after the read
+                    moveOn(path);
+                return false;
+            });
+        }
         QCOMPARE(here.take(), movedOn ? automation::TakeStatus::Gone : automation::TakeStatus::NotDeleted);
         QVERIFY(here.sent.isEmpty());
         QVERIFY(!QFile::exists(here.last.copyPath));

@@ -1,7 +1,8 @@
 #include "platform/db/connection.h"
 #include "startup/database/pending_sends.h"
 #include "startup/database/schema.h"
-#include "support/temp_home.h"
+#include "support/fresh_database.h"
+#include "support/this_program.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -58,20 +59,13 @@ private Q_SLOTS:
     // waits for the next start.
     void recordsAppendedWhileTakenAreNeverLost()
     {
-        testing::TempHome home;
-        QVERIFY(home.isValid());
-        const QString database = home.file(QStringLiteral("bbdd.mdb"));
-        db::Connection connection;
-        QVERIFY(connection.open(database, db::OpenMode::CreateIfMissing).ok());
-        QVERIFY(startup::createSchema(connection).ok());
-        const QString file = startup::pendingSendsPath(database);
+        testing::FreshDatabase fresh;
+        db::Connection &connection = fresh.connection;
+        const QString file = startup::pendingSendsPath(connection.path());
 
         constexpr int kRecords = 400;
         QProcess other;
-        other.setProgram(QCoreApplication::applicationFilePath());
-        other.setArguments({QString::fromLatin1(kAppendRole), file, QString::number(kRecords)});
-        other.start();
-        QVERIFY(other.waitForStarted(10000));
+        QVERIFY(testing::startThisProgram(other, {QString::fromLatin1(kAppendRole), file, QString::number(kRecords)}));
         int takes = 0;
         while (!other.waitForFinished(0)) {
             startup::writePendingSends(connection);
@@ -115,13 +109,10 @@ private Q_SLOTS:
     // start, once.
     void recordWrittenIntoTheTakenFileWaitsForTheNextStart()
     {
-        testing::TempHome home;
-        QVERIFY(home.isValid());
-        const QString database = home.file(QStringLiteral("bbdd.mdb"));
-        db::Connection connection;
-        QVERIFY(connection.open(database, db::OpenMode::CreateIfMissing).ok());
-        QVERIFY(startup::createSchema(connection).ok());
-        const QString file = startup::pendingSendsPath(database);
+        testing::FreshDatabase fresh;
+        db::Connection &connection = fresh.connection;
+        const testing::TempHome &home = fresh.home;
+        const QString file = startup::pendingSendsPath(connection.path());
         QVERIFY(startup::appendPendingSend(file, numbered(1)));
         QVERIFY(startup::appendPendingSend(file, numbered(2)));
 
@@ -148,13 +139,10 @@ private Q_SLOTS:
     // it first, with the file written since, and removes both.
     void fileLeftByAnInterruptedStartIsWritten()
     {
-        testing::TempHome home;
-        QVERIFY(home.isValid());
-        const QString database = home.file(QStringLiteral("bbdd.mdb"));
-        db::Connection connection;
-        QVERIFY(connection.open(database, db::OpenMode::CreateIfMissing).ok());
-        QVERIFY(startup::createSchema(connection).ok());
-        const QString file = startup::pendingSendsPath(database);
+        testing::FreshDatabase fresh;
+        db::Connection &connection = fresh.connection;
+        const testing::TempHome &home = fresh.home;
+        const QString file = startup::pendingSendsPath(connection.path());
         QVERIFY(startup::appendPendingSend(file + QStringLiteral(".en_lectura-20261208090500000-00000000000000ab"),
                                            numbered(1)));
         QVERIFY(startup::appendPendingSend(file, numbered(2)));
