@@ -19,6 +19,8 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <unistd.h>
+
 #define SQLITE_HAS_CODEC 1
 #include <sqlcipher/sqlite3.h>
 
@@ -375,6 +377,7 @@ void TestDatabaseOpening::sharedChoice_data()
     QTest::newRow("5 characters ignored") << "5" << 0 << false << "" << 0 << true;
     QTest::newRow("6 characters used, cancel") << "6" << 1 << false << " - LOCAL" << 2 << true;
     QTest::newRow("the local path itself") << "local" << 0 << false << "" << 0 << true;
+    QTest::newRow("the local file by a second name") << "second name" << 0 << false << "" << 0 << true;
     QTest::newRow("existing shared file") << "shared" << 0 << true << " - RED" << 0 << true;
     QTest::newRow("missing shared, OK") << "missing" << 0 << false << "" << 2 << false;
     QTest::newRow("missing shared, Cancel") << "missing" << 1 << false << " - LOCAL" << 2 << true;
@@ -398,11 +401,14 @@ void TestDatabaseOpening::sharedChoice()
         value = QStringLiteral("zz.mdb");
     else if (setting == QLatin1String("local"))
         value = QString(m_home->path() + QStringLiteral("/./bbdd.mdb"));
-    else if (setting == QLatin1String("shared") || setting == QLatin1String("missing"))
+    else if (setting == QLatin1String("shared") || setting == QLatin1String("missing")
+             || setting == QLatin1String("second name"))
         value = shared;
     makeDatabase(local(), value);
     if (setting == QLatin1String("shared"))
         makeDatabase(shared);
+    if (setting == QLatin1String("second name"))
+        QCOMPARE(::link(QFile::encodeName(local()).constData(), QFile::encodeName(shared).constData()), 0);
 
     ScriptedPrompter prompter;
     prompter.answerMessage(ui::Answer::Ok);
