@@ -346,15 +346,26 @@ std::optional<TakenFile> takeOne(const files::TakeNames &names, const QString &f
     return taken;
 }
 
-// Whether the file may go: no writer this program can see holds it, and it is as it was read.
-// The file is this program's own, written by one append (a whole record) and a sync per send, so
-// the records read are whole and a writer that opened it before the move is seen here or has
-// changed it; the quiet period that waits for writers on other machines is not waited at start:
-// a file not yet done with simply stays, under its own name, for the next start.
+// Whether the taken file may go: no writer this program can see holds it, and it is as it was
+// read. Writers are asked about first, so one that let go in between has left its record where the
+// look sees it.
+//
+// The start does not wait out the quiet period the watched file rests for. This file is this
+// program's own format: every send appends one whole record in a single write, syncs it and
+// closes the file, so what was read is whole records (a last line cut short is kept apart), and
+// the only writer that can still reach the taken file is one that opened it just before the move
+// and has one write left to make. Such a writer on this machine is seen here; one that has written
+// has changed the file. Either way the file simply stays, under its own name, and the next start
+// writes what is new in it (what was written now is marked and never written twice), so the user
+// never waits at start for another workstation. What is left open is a writer on another machine
+// between its open and its one write at the very moment this start removes the file: a window of
+// one write, against seconds of waiting at every start that finds the file.
 bool doneWith(const TakenFile &taken)
 {
+    if (files::heldOpenForWriting(taken.state))
+        return false;
     const std::optional<files::FileState> now = files::fileState(taken.path);
-    return now && *now == taken.state && now->size == taken.bytes.size() && !files::heldOpenForWriting(*now);
+    return now && *now == taken.state && now->size == taken.bytes.size();
 }
 
 } // namespace
