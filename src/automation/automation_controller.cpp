@@ -28,6 +28,9 @@ AutomationController::AutomationController(startup::AppContext &context, sending
     m_checkTimer.setObjectName(QStringLiteral("Timer1"));
     m_checkTimer.setInterval(kOneMinute);
     connect(&m_checkTimer, &QTimer::timeout, this, [this] { tick(); });
+    m_restTimer.setSingleShot(true);
+    m_restTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_restTimer, &QTimer::timeout, this, &AutomationController::takeRestedFile);
 
     // After each handled automated reply with entries left, a tick follows at once: it counts a
     // minute off and puts the interval back (the reply itself sends the next entry).
@@ -154,7 +157,15 @@ CheckResult AutomationController::readWatchedFile(const QString &file, const QSt
         return CheckResult::NoAccount;
     }
 
-    const FileTake take = takeFile(file, separator, m_clock());
+    const FileTake take = m_taker.take(file, separator, m_clock());
+    if (take.status == TakeStatus::Gone)
+        return CheckResult::NoFile;
+    if (take.status == TakeStatus::Resting) {
+        // Moved aside and settling: taken again as soon as it may have rested. A timer that fires
+        // a little early only finds it settling still and comes back.
+        m_restTimer.start(int(take.wait.count()) + 1);
+        return CheckResult::NotTaken;
+    }
     if (take.status != TakeStatus::Taken) {
         // Logged once while the same trouble lasts, not at every check.
         if (take.status != m_lastTakeStatus)
@@ -170,6 +181,17 @@ CheckResult AutomationController::readWatchedFile(const QString &file, const QSt
         logError(discardText(discard));
     m_panel.sendNextQueued();
     return CheckResult::Read;
+}
+
+void AutomationController::takeRestedFile()
+{
+    // Switched off meanwhile, or entries are queued: the next check takes it.
+    if (!m_checkTimer.isActive() || m_panel.queuedCount() > 0)
+        return;
+    const std::optional<AutomationSettings> settings = readSettings(m_context.connection);
+    if (!settings || settings->separator.isEmpty() || !hasFileToTake(settings->file))
+        return;
+    Q_EMIT checkDone(readWatchedFile(settings->file, settings->separator));
 }
 
 void AutomationController::logError(const QString &text)

@@ -61,6 +61,10 @@ public:
     CheckResult readWatchedFile(const QString &file, const QString &separator);
 
     QTimer &timer() { return m_checkTimer; }
+    // Brings the take of a file moved aside back once its quiet period is over, without waiting for
+    // the next check: single-shot, started by a check that found the file still settling.
+    QTimer &restTimer() { return m_restTimer; }
+    FileTaker &fileTaker() { return m_taker; }
     int countdown() const { return m_countdown.value(); }
     bool isOn() const { return m_checkTimer.isActive(); }
     // What the last failed take left the file as (for the log and the tests).
@@ -78,12 +82,15 @@ Q_SIGNALS:
 private:
     void logError(const QString &text);
     void onSettingsSaved();
+    void takeRestedFile();
     QString caption() const;
 
     startup::AppContext &m_context;
     sending::SendPanelController &m_panel;
     QPointer<QAction> m_startAction;
     QTimer m_checkTimer;
+    QTimer m_restTimer;
+    FileTaker m_taker;
     Countdown m_countdown;
     ui::SingleInstance<AutomationSettingsDialog> m_settingsDialog;
     std::function<QDateTime()> m_clock;

@@ -1,17 +1,20 @@
 #include "automation/file_taking.h"
 
-#include "automation/open_for_writing.h"
+#include "platform/files/file_state.h"
+#include "platform/files/moving.h"
+#include "platform/files/take_names.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <filesystem>
 #include <optional>
-#include <system_error>
+#include <utility>
 
 namespace automation {
 namespace {
+
+const QString kMarker = QStringLiteral("en_envio");
 
 std::optional<QByteArray> readAll(const QString &path)
 {
@@ -36,57 +39,138 @@ bool writeCopy(const QString &path, const QByteArray &bytes)
     return copy.commit();
 }
 
-// One rename, never a copy and a delete: a copy would leave the same gap between reading and
-// deleting that moving the file aside closes.
-bool moveAside(const QString &file, const QString &takenPath)
-{
-    const QFileInfo info(file);
-    if (!info.isFile())
-        return false;
-    std::error_code error;
-    std::filesystem::rename(info.filesystemAbsoluteFilePath(), QFileInfo(takenPath).filesystemAbsoluteFilePath(),
-                            error);
-    return !error;
-}
-
 } // namespace
 
 QString takingPathFor(const QString &file)
 {
-    return QFileInfo(file).absoluteFilePath() + QStringLiteral(".en_envio");
+    return QFileInfo(file).absoluteFilePath() + QLatin1Char('.') + kMarker;
 }
 
 bool hasFileToTake(const QString &file)
 {
-    return !file.isEmpty() && (QFileInfo::exists(file) || QFileInfo::exists(takingPathFor(file)));
+    return !file.isEmpty() && (QFileInfo::exists(file) || !files::TakeNames(file, kMarker).leftovers().isEmpty());
 }
 
-FileTake takeFile(const QString &file, const QString &separator, const QDateTime &now)
+FileTaker::FileTaker()
+{
+    setWriterCheck({});
+    setRemover({});
+}
+
+void FileTaker::setRemover(std::function<bool(const QString &)> remove)
+{
+    m_remove = remove ? std::move(remove) : [](const QString &path) { return QFile::remove(path); };
+}
+
+void FileTaker::setWriterCheck(files::WriterCheck check)
+{
+    m_writers = check ? std::move(check) : files::WriterCheck([](const QString &path) {
+        return files::heldOpenForWriting(path);
+    });
+}
+
+// The file this take reads, under a name of its own: the one this taker moved aside at an
+// earlier check, else one another take left (oldest first), else the watched file. Empty, with
+// the status set, when there is none to be had.
+QString FileTaker::ownFile(const QString &file, FileTake &take)
+{
+    const files::TakeNames names(file, kMarker);
+    // Only while the settings still name the file it was moved from.
+    if (!m_current.isEmpty() && m_currentBase == names.base() && files::fileState(m_current)) {
+        take.leftOver = true;
+        return m_current;
+    }
+    m_current.clear();
+    m_currentBase = names.base();
+    // Moved on to a name of this take's own before anything is read: of two workstations only one
+    // gets it, and it is theirs alone to delete.
+    for (const QString &left : names.leftovers()) {
+        const QString mine = names.fresh();
+        const files::MoveResult moved = files::moveWithoutReplacing(left, mine);
+        if (moved == files::MoveResult::Moved) {
+            take.leftOver = true;
+            return m_current = mine;
+        }
+        if (moved != files::MoveResult::SourceGone) {
+            take.leftOver = true;
+            take.takenPath = left;
+            take.status = TakeStatus::Unreadable;
+            return {};
+        }
+    }
+    const QFileInfo watched(file);
+    if (!watched.exists()) {
+        take.status = TakeStatus::Gone;
+        return {};
+    }
+    const QString mine = names.fresh();
+    switch (watched.isFile() ? files::moveWithoutReplacing(file, mine) : files::MoveResult::Failed) {
+    case files::MoveResult::Moved:
+        return m_current = mine;
+    case files::MoveResult::SourceGone:
+        take.status = TakeStatus::Gone;
+        return {};
+    case files::MoveResult::TargetExists:
+    case files::MoveResult::Failed:
+        break;
+    }
+    take.status = TakeStatus::Unreadable;
+    return {};
+}
+
+// Writers are asked about first, then the file looked at: a writer that let go in between has
+// left its lines where the look sees them.
+std::optional<FileTaker::Look> FileTaker::lookAt(const QString &own, FileTake &take)
+{
+    const bool held = m_writers(own);
+    const std::optional<files::FileState> state = files::fileState(own);
+    if (!state) {
+        // Another workstation moved it on.
+        m_current.clear();
+        take.status = TakeStatus::Gone;
+        return std::nullopt;
+    }
+    return Look{held, *state};
+}
+
+FileTake FileTaker::take(const QString &file, const QString &separator, const QDateTime &now)
 {
     FileTake take;
     take.copyPath = copyPathFor(file, now);
-    take.takenPath = takingPathFor(file);
-
-    // A file left aside by an earlier take goes first: it holds older lines, and its name is
-    // needed for the next move.
-    take.leftOver = QFileInfo::exists(take.takenPath);
-    if (!take.leftOver && !moveAside(file, take.takenPath)) {
-        take.status = TakeStatus::Unreadable;
+    const QString own = ownFile(file, take);
+    if (own.isEmpty())
         return take;
-    }
+    take.takenPath = own;
 
-    // A program that opened the file before the move writes on into it until it closes it.
-    if (heldOpenForWriting(take.takenPath)) {
+    // A program that opened the file before the move writes on into it until it closes it, and
+    // may write what it held back only then: the quiet period starts once it has let go.
+    const std::optional<Look> before = lookAt(own, take);
+    if (!before)
+        return take;
+    if (before->held) {
+        m_rest.forget(before->state);
         take.status = TakeStatus::BeingWritten;
         return take;
     }
-    const std::optional<QByteArray> bytes = readAll(take.takenPath);
+    const files::RestWatch::Verdict rest = m_rest.look(before->state);
+    if (!rest.rested) {
+        take.status = TakeStatus::Resting;
+        take.wait = rest.wait;
+        return take;
+    }
+
+    const std::optional<QByteArray> bytes = readAll(own);
     if (!bytes) {
         take.status = TakeStatus::Unreadable;
         return take;
     }
-    // Opened just before the move and written since: read it whole at the next check.
-    if (heldOpenForWriting(take.takenPath) || QFileInfo(take.takenPath).size() != bytes->size()) {
+    // Opened since the first look (through another name of the file): it may still write, so the
+    // file is read whole later. Written while read: the same.
+    const std::optional<Look> after = lookAt(own, take);
+    if (!after)
+        return take;
+    if (after->held || !(after->state == before->state) || after->state.size != bytes->size()) {
+        m_rest.forget(after->state);
         take.status = TakeStatus::BeingWritten;
         return take;
     }
@@ -97,14 +181,22 @@ FileTake takeFile(const QString &file, const QString &separator, const QDateTime
         take.status = TakeStatus::NotCopied;
         return take;
     }
-    if (!QFile::remove(take.takenPath)) {
-        // Sending now would send these lines again at the next check. A copy of this minute's
-        // earlier batch is a record of sends made; only a fresh one goes.
-        if (!hadCopy)
+    const std::optional<files::FileState> copy = files::fileState(take.copyPath);
+    if (!m_remove(own)) {
+        // Sending now would send these lines twice: at the next check, or by the workstation that
+        // moved the file on meanwhile. A copy of this minute's earlier batch is a record of sends
+        // made, and so is one another workstation wrote since; only this take's fresh one goes.
+        const std::optional<files::FileState> copyNow = files::fileState(take.copyPath);
+        if (!hadCopy && copy && copyNow && *copy == *copyNow)
             QFile::remove(take.copyPath);
-        take.status = TakeStatus::NotDeleted;
+        const bool movedOn = !files::fileState(own);
+        if (movedOn)
+            m_current.clear();
+        take.status = movedOn ? TakeStatus::Gone : TakeStatus::NotDeleted;
         return take;
     }
+    m_rest.forget(before->state);
+    m_current.clear();
 
     take.reading = groupByMessage(fileLines(*bytes), separator);
     take.status = TakeStatus::Taken;
@@ -116,6 +208,8 @@ QString takeErrorText(const FileTake &take, const QString &file)
     const QString retryNote = QStringLiteral(" Se volverá a intentar en la próxima comprobación.");
     switch (take.status) {
     case TakeStatus::Taken:
+    case TakeStatus::Resting:
+    case TakeStatus::Gone:
         return {};
     case TakeStatus::Unreadable:
         return QStringLiteral("No se ha podido leer el archivo de envíos ")

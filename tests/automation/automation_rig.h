@@ -51,6 +51,9 @@ struct AutomationRig {
         startAction = std::make_unique<QAction>(QStringLiteral("Comenzar"));
         automation->setMenuItem(startAction.get());
         automation->setClock([this] { return now; });
+        // Files are read as soon as no writer holds them; the quiet period has tests of its own.
+        automation->fileTaker().restWatch().setQuietPeriod(std::chrono::milliseconds(0));
+        taker.restWatch().setQuietPeriod(std::chrono::milliseconds(0));
     }
     ~AutomationRig()
     {
@@ -103,6 +106,7 @@ struct AutomationRig {
     std::unique_ptr<sending::SendPanelController> panel;
     std::unique_ptr<automation::AutomationController> automation;
     std::unique_ptr<QAction> startAction;
+    automation::FileTaker taker;   // takes made by hand, outside the controller's checks
     QDateTime now{QDate(2026, 12, 8), QTime(9, 5, 30)};
 };
 

@@ -1,4 +1,5 @@
 #include "automation_rig.h"
+#include "line_writer.h"
 
 #include "automation/file_taking.h"
 #include "automation/watched_file.h"
@@ -291,7 +292,7 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         const QByteArray bytes = "600000001#Uno\r\n600000002#Dos\r\n";
         QVERIFY(rig.write(bytes));
-        const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
+        const auto take = rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now);
         QCOMPARE(take.status, automation::TakeStatus::Taken);
         QCOMPARE(take.reading.sends.size(), 2);
         QVERIFY(!QFile::exists(rig.watched()));
@@ -300,7 +301,7 @@ private Q_SLOTS:
 
         // A second file within the same minute: its copy replaces the earlier one.
         QVERIFY(rig.write("600000003#Tres\r\n"));
-        QCOMPARE(automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now).status,
+        QCOMPARE(rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now).status,
                  automation::TakeStatus::Taken);
         QCOMPARE(testing::AutomationRig::read(take.copyPath), QByteArray("600000003#Tres\r\n"));
         QCOMPARE(QDir(rig.home.file(QStringLiteral("entrada"))).entryList(QDir::Files).size(), 1);
@@ -316,13 +317,7 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         constexpr int kLines = 200;
         QProcess writer;
-        writer.setProgram(QStringLiteral("/bin/sh"));
-        writer.setArguments({QStringLiteral("-c"),
-                             QStringLiteral("i=1; while [ $i -le $1 ]; do env printf '6%08d#Linea %d\\n' $i $i >> \"$2\"; "
-                                            "i=$((i+1)); done"),
-                             QStringLiteral("sh"), QString::number(kLines), rig.watched()});
-        writer.start();
-        QVERIFY(writer.waitForStarted(5000));
+        QVERIFY(testing::startLineWriter(writer, rig.watched(), kLines));
 
         QHash<QString, int> taken;
         QHash<QByteArray, int> archived;
@@ -330,7 +325,7 @@ private Q_SLOTS:
         int takenTimes = 0;
         auto takeOnce = [&] {
             // A minute of its own for each take, so no copy replaces another.
-            const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now.addSecs(60 * takes++));
+            const auto take = rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now.addSecs(60 * takes++));
             if (take.status != automation::TakeStatus::Taken)
                 return;
             ++takenTimes;
@@ -367,7 +362,7 @@ private Q_SLOTS:
         testing::AutomationRig rig;
         QVERIFY(rig.write("600000001#Uno\r\n"));
         QVERIFY(QDir(rig.home.file(QStringLiteral("entrada"))).mkdir(QStringLiteral("enviados_2026_12_08__09_05.txt")));
-        const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
+        const auto take = rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now);
         QCOMPARE(take.status, automation::TakeStatus::NotCopied);
         QVERIFY(take.reading.sends.isEmpty());
         QCOMPARE(testing::AutomationRig::read(take.takenPath), QByteArray("600000001#Uno\r\n"));
@@ -375,12 +370,12 @@ private Q_SLOTS:
 
         // The lines set aside are the next take's, before a file written since.
         QVERIFY(rig.write("600000002#Dos\r\n"));
-        const auto next = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now.addSecs(60));
+        const auto next = rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now.addSecs(60));
         QCOMPARE(next.status, automation::TakeStatus::Taken);
         QVERIFY(next.leftOver);
         QCOMPARE(asText(next.reading.sends), QStringList{QStringLiteral("34600000001|Uno")});
         QCOMPARE(testing::AutomationRig::read(rig.watched()), QByteArray("600000002#Dos\r\n"));
-        QCOMPARE(asText(automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now.addSecs(120)).reading.sends),
+        QCOMPARE(asText(rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now.addSecs(120)).reading.sends),
                  QStringList{QStringLiteral("34600000002|Dos")});
         QVERIFY(!automation::hasFileToTake(rig.watched()));
     }
@@ -397,14 +392,14 @@ private Q_SLOTS:
         QVERIFY(writer.open(QIODevice::WriteOnly | QIODevice::Append));
         QVERIFY(writer.write("600000001#Uno\r\n") > 0);
         QVERIFY(writer.flush());
-        const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
+        const auto take = rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now);
         QCOMPARE(take.status, automation::TakeStatus::BeingWritten);
         QVERIFY(!QFile::exists(rig.watched()));
         QVERIFY(automation::hasFileToTake(rig.watched()));
         QVERIFY(writer.write("600000002#Dos\r\n") > 0);
         writer.close();
 
-        const auto next = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
+        const auto next = rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now);
         QCOMPARE(next.status, automation::TakeStatus::Taken);
         QCOMPARE(asText(next.reading.sends),
                  (QStringList{QStringLiteral("34600000001|Uno"), QStringLiteral("34600000002|Dos")}));
@@ -415,7 +410,7 @@ private Q_SLOTS:
     {
         testing::AutomationRig rig;
         QVERIFY(QDir(rig.home.file(QStringLiteral("entrada"))).mkdir(QStringLiteral("Enviar_SMS.txt")));
-        const auto take = automation::takeFile(rig.watched(), QStringLiteral("#"), rig.now);
+        const auto take = rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now);
         QCOMPARE(take.status, automation::TakeStatus::Unreadable);
         QVERIFY(QFileInfo(rig.watched()).isDir());
         QVERIFY(!QFile::exists(take.copyPath));
@@ -496,6 +491,39 @@ private Q_SLOTS:
                                            QStringLiteral("34600000003|Nuevo")}));
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 3);
         QVERIFY(!automation::hasFileToTake(rig.watched()));
+    }
+
+    // A file still settling is no failure: nothing is logged, and it is taken as soon as its
+    // quiet period is over, not a whole interval later.
+    void settlingFileIsTakenOnceItHasRested()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("5"));
+        QVERIFY(rig.write("600000001#Uno\r\n"));
+        std::chrono::steady_clock::time_point clock{std::chrono::hours(1)};
+        rig.automation->fileTaker().restWatch().setQuietPeriod(std::chrono::seconds(5));
+        rig.automation->fileTaker().restWatch().setClock([&] { return clock; });
+        rig.automation->toggle();
+        QVERIFY(rig.automation->isOn());
+
+        QCOMPARE(rig.automation->readWatchedFile(rig.watched(), QStringLiteral("#")), automation::CheckResult::NotTaken);
+        QCOMPARE(rig.automation->fileTaker().take(rig.watched(), QStringLiteral("#"), rig.now).status,
+                 automation::TakeStatus::Resting);
+        QVERIFY(rig.automation->restTimer().isActive());
+        QVERIFY(rig.automation->restTimer().interval() >= 5000);
+        QVERIFY(rig.automation->restTimer().interval() < 60000);
+        QVERIFY(rig.errorLog().isEmpty());
+        QVERIFY(rig.sim.sends().isEmpty());
+
+        QSignalSpy checks(rig.automation.get(), &automation::AutomationController::checkDone);
+        clock += std::chrono::seconds(5);
+        rig.automation->restTimer().start(0); // the quiet period, cut short
+        QVERIFY(checks.wait(5000));
+        QCOMPARE(checks.first().first().value<automation::CheckResult>(), automation::CheckResult::Read);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 5000);
+        QCOMPARE(sentTo(rig), QStringList{QStringLiteral("34600000001|Uno")});
+        QVERIFY(!automation::hasFileToTake(rig.watched()));
+        QCOMPARE(rig.automation->countdown(), 5);
     }
 
     void windows1252FileIsSentAsWritten()

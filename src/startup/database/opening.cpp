@@ -1,5 +1,6 @@
 #include "startup/database/opening.h"
 
+#include "platform/files/file_state.h"
 #include "platform/ui/prompter.h"
 #include "startup/brand.h"
 #include "startup/database/schema.h"
@@ -15,13 +16,14 @@ namespace {
 
 QString desktop() { return brand::brandName() + QStringLiteral(" Desktop"); }
 
+// Two paths of one file, whatever names or mounts lead to it: the same device and inode.
 bool sameFile(const QString &a, const QString &b)
 {
-    const QFileInfo fa(a);
-    const QFileInfo fb(b);
-    if (fa.exists() && fb.exists())
-        return fa.canonicalFilePath() == fb.canonicalFilePath();
-    return QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath());
+    const std::optional<files::FileState> fa = files::fileState(a);
+    const std::optional<files::FileState> fb = files::fileState(b);
+    if (fa && fb)
+        return fa->sameFile(*fb);
+    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) == QDir::cleanPath(QFileInfo(b).absoluteFilePath());
 }
 
 QString refusal(const db::Result &r, const QString &path)

@@ -1,5 +1,9 @@
 #include "startup/database/pending_sends.h"
 
+#include "platform/files/file_state.h"
+#include "platform/files/moving.h"
+#include "platform/files/open_writers.h"
+#include "platform/files/take_names.h"
 #include "startup/brand.h"
 
 #include <QCryptographicHash>
@@ -9,7 +13,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QSaveFile>
 #include <QSet>
 #include <QStringList>
 #include <QUuid>
@@ -35,18 +38,6 @@ QByteArray readBounded(const QString &path, bool *ok)
     return file.read(2 * kMaxPendingBytes);
 }
 
-// Rewrites the file with `rest`, or removes it when nothing is left.
-bool keepOnly(const QString &path, const QByteArray &rest)
-{
-    if (rest.trimmed().isEmpty())
-        return QFile::remove(path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(rest);
-    return file.commit();
-}
-
 // Appends bytes that must survive a power cut once this returns true.
 bool appendSynced(const QString &path, const QByteArray &bytes, const FileSync &sync)
 {
@@ -69,6 +60,9 @@ bool appendSynced(const QString &path, const QByteArray &bytes, const FileSync &
 }
 
 const QString kMarks = QStringLiteral("Pendientes_guardados");
+
+// Names the file is moved to while a start takes it.
+const QString kTakeMarker = QStringLiteral("en_lectura");
 
 // Records of the pending file already written are marked in the database itself, in the same
 // transaction as their rows: a file that cannot be emptied afterwards never writes them twice.
@@ -196,13 +190,18 @@ bool appendPendingRecords(const QString &file, QList<SendRecord> records, const 
 QList<SendRecord> readPendingRecords(const QString &file)
 {
     QList<SendRecord> records;
-    if (!QFileInfo::exists(file) || QFileInfo(file).size() > kMaxPendingBytes)
-        return records;
-    bool readable = false;
-    const QByteArray taken = readBounded(file, &readable);
-    for (const QByteArray &line : taken.split('\n')) {
-        if (std::optional<SendRecord> record = parsePendingLine(line))
-            records.append(*record);
+    // What a start has taken and not yet done with waits too.
+    QStringList paths = files::TakeNames(file, kTakeMarker).leftovers();
+    paths.append(file);
+    for (const QString &path : std::as_const(paths)) {
+        if (!QFileInfo::exists(path) || QFileInfo(path).size() > kMaxPendingBytes)
+            continue;
+        bool readable = false;
+        const QByteArray bytes = readBounded(path, &readable);
+        for (const QByteArray &line : bytes.split('\n')) {
+            if (std::optional<SendRecord> record = parsePendingLine(line))
+                records.append(*record);
+        }
     }
     return records;
 }
@@ -338,6 +337,68 @@ RecordOutcome recordCharged(db::Connection &connection, const QList<SendRecord> 
     return out;
 }
 
+namespace {
+
+// One file this start took, under a name of its own, as it was read.
+struct TakenFile {
+    QString path;
+    QByteArray bytes;
+    files::FileState state;
+    QByteArray unreadable;   // lines that are not records
+    QByteArray keptTail;     // a last line without its end that is no whole record
+};
+
+// Moves `from` to a name of this take's own and reads it. Nothing when another workstation took
+// it first; `failed` when it could not be moved or read (then it stays where it was).
+std::optional<TakenFile> takeOne(const files::TakeNames &names, const QString &from, bool *failed)
+{
+    const QString own = names.fresh();
+    const files::MoveResult moved = files::moveWithoutReplacing(from, own);
+    if (moved == files::MoveResult::SourceGone)
+        return std::nullopt;
+    if (moved != files::MoveResult::Moved) {
+        *failed = true;
+        return std::nullopt;
+    }
+    TakenFile taken;
+    taken.path = own;
+    const std::optional<files::FileState> state = files::fileState(own);
+    bool readable = false;
+    if (state)
+        taken.bytes = readBounded(own, &readable);
+    if (!state || !readable) {
+        files::moveWithoutReplacing(own, from);
+        *failed = true;
+        return std::nullopt;
+    }
+    taken.state = *state;
+    return taken;
+}
+
+// Whether the taken file may go: no writer this program can see holds it, and it is as it was
+// read. Writers are asked about first, so one that let go in between has left its record where the
+// look sees it.
+//
+// The start does not wait out the quiet period the watched file rests for. This file is this
+// program's own format: every send appends one whole record in a single write, syncs it and
+// closes the file, so what was read is whole records (a last line cut short is kept apart), and
+// the only writer that can still reach the taken file is one that opened it just before the move
+// and has one write left to make. Such a writer on this machine is seen here; one that has written
+// has changed the file. Either way the file simply stays, under its own name, and the next start
+// writes what is new in it (what was written now is marked and never written twice), so the user
+// never waits at start for another workstation. What is left open is a writer on another machine
+// between its open and its one write at the very moment this start removes the file: a window of
+// one write, against seconds of waiting at every start that finds the file.
+bool doneWith(const TakenFile &taken)
+{
+    if (files::heldOpenForWriting(taken.state))
+        return false;
+    const std::optional<files::FileState> now = files::fileState(taken.path);
+    return now && *now == taken.state && now->size == taken.bytes.size();
+}
+
+} // namespace
+
 PendingWrite writePendingSends(db::Connection &connection)
 {
     PendingWrite out;
@@ -345,50 +406,65 @@ PendingWrite writePendingSends(db::Connection &connection)
         return out;
     const QString path = pendingSendsPath(connection.path());
     out.file = path;
-    if (!QFileInfo::exists(path))
-        return out;
-    if (QFileInfo(path).size() > kMaxPendingBytes) {
+    const QFileInfo live(path);
+    if (live.exists() && live.size() > kMaxPendingBytes) {
         // Not what this program writes: left for a person to look at.
         out.status = PendingWrite::Status::Failed;
         out.reason = PendingWrite::Reason::TooLarge;
         return out;
     }
-    bool readable = false;
-    const QByteArray taken = readBounded(path, &readable);
-    if (!readable) {
+
+    // Every workstation appends to the file by its name, so the file is moved to a name of this
+    // take's own before it is read: a record appended afterwards makes a new file, left for the
+    // next start. What an interrupted take left under such a name goes first.
+    const files::TakeNames names(path, kTakeMarker);
+    QList<TakenFile> taken;
+    bool failed = false;
+    for (const QString &left : names.leftovers()) {
+        if (std::optional<TakenFile> one = takeOne(names, left, &failed))
+            taken.append(*one);
+    }
+    if (live.exists() && !live.isFile())
+        failed = true;
+    else if (live.exists()) {
+        if (std::optional<TakenFile> one = takeOne(names, path, &failed))
+            taken.append(*one);
+    }
+    // One that could not be taken stays where it is for the next start; the user hears of it
+    // when nothing else could be written either.
+    if (failed && taken.isEmpty()) {
         out.status = PendingWrite::Status::Failed;
         out.reason = PendingWrite::Reason::CannotRead;
         return out;
     }
 
-    // A last line without its end may still be being written by another workstation: unless it
-    // is a whole record already it stays where it is.
-    const qsizetype lastBreak = taken.lastIndexOf('\n');
-    const QByteArray tail = taken.mid(lastBreak + 1);
-    QList<QByteArray> lines = taken.left(lastBreak + 1).split('\n');
-    QByteArray keptTail;
-    if (!tail.trimmed().isEmpty()) {
-        if (parsePendingLine(tail))
-            lines.append(tail);
-        else
-            keptTail = tail;
-    }
-    out.incompleteTail = !keptTail.isEmpty();
-
     QList<SendRecord> records;
     QSet<QString> seen;
-    QByteArray unreadable;
-    for (const QByteArray &line : std::as_const(lines)) {
-        if (line.trimmed().isEmpty())
-            continue;
-        if (std::optional<SendRecord> record = parsePendingLine(line)) {
-            if (!seen.contains(record->recordId)) {
-                seen.insert(record->recordId);
-                records.append(*record);
+    for (TakenFile &file : taken) {
+        // A last line without its end may still be being written by another workstation: unless
+        // it is a whole record already it stays.
+        const qsizetype lastBreak = file.bytes.lastIndexOf('\n');
+        const QByteArray tail = file.bytes.mid(lastBreak + 1);
+        QList<QByteArray> lines = file.bytes.left(lastBreak + 1).split('\n');
+        if (!tail.trimmed().isEmpty()) {
+            if (parsePendingLine(tail))
+                lines.append(tail);
+            else
+                file.keptTail = tail;
+        }
+        out.incompleteTail = out.incompleteTail || !file.keptTail.isEmpty();
+        for (const QByteArray &line : std::as_const(lines)) {
+            if (line.trimmed().isEmpty())
+                continue;
+            if (std::optional<SendRecord> record = parsePendingLine(line)) {
+                if (!seen.contains(record->recordId)) {
+                    seen.insert(record->recordId);
+                    records.append(*record);
+                }
+            } else {
+                file.unreadable += line + '\n';
+                ++out.unreadable;
             }
-        } else {
-            unreadable += line + '\n';
-            ++out.unreadable;
         }
     }
 
@@ -421,6 +497,10 @@ PendingWrite writePendingSends(db::Connection &connection)
             out.reason = r.status == db::Status::Busy ? PendingWrite::Reason::Busy : PendingWrite::Reason::DatabaseError;
             out.waiting = int(records.size());
             out.error = r.error;
+            // Back under the file's own name when no send has made a new one meanwhile; else it
+            // waits under its own name, read first at the next start.
+            for (const TakenFile &file : std::as_const(taken))
+                files::moveWithoutReplacing(file.path, path);
             return out;
         }
         out.written = written;
@@ -430,17 +510,26 @@ PendingWrite writePendingSends(db::Connection &connection)
                                                           : PendingWrite::Status::Written;
 
     // What is not a record goes beside the file, for a person; where that cannot be written it
-    // stays in the file.
+    // stays with the records still waiting, as does a last line cut short.
+    QByteArray unreadable;
+    for (const TakenFile &file : std::as_const(taken))
+        unreadable += file.unreadable;
     if (!unreadable.isEmpty())
         out.setAside = appendSynced(setAsidePath(connection.path()), unreadable, syncToDisk);
 
-    // Lines another send appended while this ran stay for the next start. If the file changed in
-    // any other way it is left alone: its records are marked as written.
-    bool again = false;
-    const QByteArray now = readBounded(path, &again);
-    const bool emptied = again && now.startsWith(taken)
-        && keepOnly(path, (out.setAside ? QByteArray() : unreadable) + keptTail + now.mid(taken.size()));
-    out.fileKept = !emptied && !records.isEmpty();
+    for (const TakenFile &file : std::as_const(taken)) {
+        if (!doneWith(file)) {
+            out.fileKept = out.fileKept || !records.isEmpty();
+            continue;
+        }
+        const QByteArray rest = (out.setAside ? QByteArray() : file.unreadable) + file.keptTail;
+        if (!rest.trimmed().isEmpty() && !appendSynced(path, rest, syncToDisk)) {
+            out.fileKept = true;
+            continue;
+        }
+        if (!QFile::remove(file.path))
+            out.fileKept = out.fileKept || !records.isEmpty();
+    }
     return out;
 }
 

@@ -69,8 +69,9 @@ inline bool appendPendingSend(const QString &file, const SendRecord &record)
     return appendPendingRecords(file, {record});
 }
 
-// The records of the file as it is now (unreadable lines skipped), for readers that must count
-// what waits there; nothing when there is no file or it cannot be read.
+// The records of the file as it is now and of the files a start has taken and not yet done with
+// (unreadable lines skipped), for readers that must count what waits there; nothing when there is
+// no file or it cannot be read.
 QList<SendRecord> readPendingRecords(const QString &file);
 
 // Whether this row is in `Historial` already: under the key a failed-looking try gave it, or with
@@ -138,7 +139,10 @@ struct PendingWrite {
 inline constexpr qint64 kMaxPendingBytes = 16 * 1024 * 1024;
 
 // Every record of the file beside the open database into `Historial`, in one transaction, each
-// marked as written in the same transaction; the file is emptied only after the commit.
+// marked as written in the same transaction. The file is first moved to a name of this start's
+// own (a send appending meanwhile makes a new file, left for the next start), read with whatever
+// an interrupted start left under such names, and removed only after the commit, once no writer
+// holds it and it is as it was read; otherwise it stays for the next start.
 PendingWrite writePendingSends(db::Connection &connection);
 
 // What the user is told at start-up about the file, in one message; empty when there is nothing

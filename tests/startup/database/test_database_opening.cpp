@@ -21,6 +21,8 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <unistd.h>
+
 #define SQLITE_HAS_CODEC 1
 #include <sqlcipher/sqlite3.h>
 
@@ -349,6 +351,7 @@ void TestDatabaseOpening::sharedChoice_data()
     QTest::newRow("5 characters ignored") << "5" << 0 << false << "" << 0 << true;
     QTest::newRow("6 characters used, cancel") << "6" << 1 << false << " - LOCAL" << 2 << true;
     QTest::newRow("the local path itself") << "local" << 0 << false << "" << 0 << true;
+    QTest::newRow("the local file by a second name") << "second name" << 0 << false << "" << 0 << true;
     QTest::newRow("existing shared file") << "shared" << 0 << true << " - RED" << 0 << true;
     QTest::newRow("missing shared, OK") << "missing" << 0 << false << "" << 2 << false;
     QTest::newRow("missing shared, Cancel") << "missing" << 1 << false << " - LOCAL" << 2 << true;
@@ -372,11 +375,14 @@ void TestDatabaseOpening::sharedChoice()
         value = QStringLiteral("zz.mdb");
     else if (setting == QLatin1String("local"))
         value = QString(m_home->path() + QStringLiteral("/./bbdd.mdb"));
-    else if (setting == QLatin1String("shared") || setting == QLatin1String("missing"))
+    else if (setting == QLatin1String("shared") || setting == QLatin1String("missing")
+             || setting == QLatin1String("second name"))
         value = shared;
     makeDatabase(local(), value);
     if (setting == QLatin1String("shared"))
         makeDatabase(shared);
+    if (setting == QLatin1String("second name"))
+        QCOMPARE(::link(QFile::encodeName(local()).constData(), QFile::encodeName(shared).constData()), 0);
 
     ScriptedPrompter prompter;
     prompter.answerMessage(ui::Answer::Ok);
@@ -886,12 +892,18 @@ void TestDatabaseOpening::cutShortLastLineNeverSwallowsTheNextRecord()
 
 namespace {
 
-// Another program rewrites the pending file while the start-up commits: the file cannot be
-// emptied afterwards and stays as it is.
-int rewriteDuringCommit(void *path)
+// Another program writes into the pending file the start-up has taken, while it commits: the
+// file cannot be emptied afterwards and stays as it is.
+int writeDuringCommit(void *path)
 {
-    const QString &file = *static_cast<const QString *>(path);
-    writeFile(file, "\n" + readFile(file));
+    const QFileInfo file(*static_cast<const QString *>(path));
+    for (const QString &name : file.dir().entryList(QDir::Files)) {
+        if (name.startsWith(file.fileName() + QLatin1Char('.'))) {
+            QFile taken(file.dir().filePath(name));
+            if (taken.open(QIODevice::Append))
+                taken.write("\n");
+        }
+    }
     return 0;
 }
 
@@ -908,13 +920,13 @@ void TestDatabaseOpening::writtenRecordsAreNeverWrittenAgain()
     db::Connection db;
     QVERIFY(db.open(local()).ok());
     QString path = file;
-    sqlite3_commit_hook(db.handle(), rewriteDuringCommit, &path);
+    sqlite3_commit_hook(db.handle(), writeDuringCommit, &path);
     const startup::PendingWrite first = startup::writePendingSends(db);
     sqlite3_commit_hook(db.handle(), nullptr, nullptr);
     QCOMPARE(first.status, startup::PendingWrite::Status::Written);
     QCOMPARE(first.written, 2);
     QVERIFY(first.fileKept);
-    QVERIFY(QFile::exists(file));
+    QCOMPARE(startup::readPendingRecords(file).size(), 2);
     QVERIFY(startup::pendingWriteReport(first).contains(QStringLiteral("no se volverán a guardar")));
 
     const startup::PendingWrite again = startup::writePendingSends(db);
@@ -922,6 +934,7 @@ void TestDatabaseOpening::writtenRecordsAreNeverWrittenAgain()
     QCOMPARE(again.alreadyThere, 2);
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 2);
     QVERIFY(!QFile::exists(file));
+    QVERIFY(startup::readPendingRecords(file).isEmpty());
 }
 
 // Whatever keeps the file from being written, the start says what waits and why, in one box.

@@ -1,19 +1,19 @@
-#include "automation/open_for_writing.h"
+#include "platform/files/open_writers.h"
 
 #include <QByteArray>
 #include <QFile>
-#include <QFileInfo>
 
 #ifdef Q_OS_LINUX
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <memory>
 #endif
 
-namespace automation {
+namespace files {
 
 #ifdef Q_OS_LINUX
 namespace {
@@ -52,20 +52,21 @@ bool writable(const QByteArray &fdinfo)
     return ok && (flags & O_ACCMODE) != O_RDONLY;
 }
 
-bool descriptorsHold(const QByteArray &process, const QByteArray &target)
+// Whether one of the process's descriptors is the file, opened for writing. stat() on a
+// descriptor's entry reaches the open file itself, renamed or removed as it may be since.
+bool descriptorsHold(const QByteArray &process, const FileState &file)
 {
     const QByteArray fdFolder = "/proc/" + process + "/fd/";
     const DirHandle fds(::opendir(fdFolder.constData()));
     if (!fds)
-        return false; // gone, or another user's
-    QByteArray link(4096, Qt::Uninitialized);
+        return false; // gone, or not ours to look into
     while (const dirent *entry = ::readdir(fds.get())) {
         if (!allDigits(entry->d_name))
             continue;
+        struct stat info {};
         const QByteArray fd = fdFolder + entry->d_name;
-        const ssize_t length = ::readlink(fd.constData(), link.data(), size_t(link.size()));
-        if (length <= 0 || length >= link.size() || length != target.size()
-            || link.left(length) != target)
+        if (::stat(fd.constData(), &info) != 0 || quint64(info.st_dev) != file.device
+            || quint64(info.st_ino) != file.inode)
             continue;
         if (writable("/proc/" + process + "/fdinfo/" + entry->d_name))
             return true;
@@ -75,17 +76,13 @@ bool descriptorsHold(const QByteArray &process, const QByteArray &target)
 
 } // namespace
 
-bool heldOpenForWriting(const QString &path)
+bool heldOpenForWriting(const FileState &file)
 {
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    if (canonical.isEmpty())
-        return false;
-    const QByteArray target = QFile::encodeName(canonical);
     const DirHandle processes(::opendir("/proc"));
     if (!processes)
         return false;
     while (const dirent *entry = ::readdir(processes.get())) {
-        if (allDigits(entry->d_name) && descriptorsHold(entry->d_name, target))
+        if (allDigits(entry->d_name) && descriptorsHold(entry->d_name, file))
             return true;
     }
     return false;
@@ -93,12 +90,18 @@ bool heldOpenForWriting(const QString &path)
 
 #else
 
-bool heldOpenForWriting(const QString &path)
+bool heldOpenForWriting(const FileState &file)
 {
-    (void)path;
+    (void)file;
     return false;
 }
 
 #endif
 
-} // namespace automation
+bool heldOpenForWriting(const QString &path)
+{
+    const std::optional<FileState> state = fileState(path);
+    return state && heldOpenForWriting(*state);
+}
+
+} // namespace files

@@ -1,0 +1,160 @@
+#include "platform/files/file_state.h"
+#include "platform/files/moving.h"
+#include "platform/files/open_writers.h"
+#include "platform/files/rest_watch.h"
+#include "platform/files/take_names.h"
+#include "support/temp_home.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile in(path);
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<none>");
+}
+
+using Move = files::MoveResult (*)(const QString &, const QString &);
+
+} // namespace
+
+Q_DECLARE_METATYPE(Move)
+
+// Files that several programs write: moving one aside without replacing anything, the names of
+// takes, writers known by the file's identity, and the quiet period.
+class TestSharedFiles final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void moveNeverReplaces_data()
+    {
+        QTest::addColumn<Move>("move");
+        QTest::newRow("rename") << &files::moveWithoutReplacing;
+        QTest::newRow("second name") << &files::moveByLinking;
+    }
+    void moveNeverReplaces()
+    {
+        QFETCH(Move, move);
+        testing::TempHome home;
+        const QString from = home.file(QStringLiteral("a.txt"));
+        const QString to = home.file(QStringLiteral("b.txt"));
+        QVERIFY(writeFile(from, "uno"));
+        QVERIFY(writeFile(to, "dos"));
+        QCOMPARE(move(from, to), files::MoveResult::TargetExists);
+        QCOMPARE(readFile(from), QByteArray("uno"));
+        QCOMPARE(readFile(to), QByteArray("dos"));
+
+        QVERIFY(QFile::remove(to));
+        const std::optional<files::FileState> before = files::fileState(from);
+        QVERIFY(before);
+        QCOMPARE(move(from, to), files::MoveResult::Moved);
+        QVERIFY(!QFile::exists(from));
+        QCOMPARE(readFile(to), QByteArray("uno"));
+        QVERIFY(files::fileState(to)->sameFile(*before));
+
+        // Another program moved it first.
+        QCOMPARE(move(from, home.file(QStringLiteral("c.txt"))), files::MoveResult::SourceGone);
+        QVERIFY(!QFile::exists(home.file(QStringLiteral("c.txt"))));
+    }
+
+    void takeNamesAreEachTakesOwnAndOldestFirst()
+    {
+        testing::TempHome home;
+        const QString file = home.file(QStringLiteral("Enviar_SMS.txt"));
+        const files::TakeNames names(file, QStringLiteral("en_envio"));
+        const QString first = names.fresh();
+        const QString second = names.fresh();
+        QVERIFY(first != second);
+        QVERIFY(first.startsWith(file + QStringLiteral(".en_envio-")));
+        QVERIFY(writeFile(second, "2"));
+        QVERIFY(writeFile(first, "1"));
+        QVERIFY(writeFile(file + QStringLiteral(".en_envio"), "0"));
+        QVERIFY(writeFile(file, "el archivo"));
+        QVERIFY(writeFile(home.file(QStringLiteral("Enviar_SMS.txt.en_envio_otro")), "otro"));
+        QVERIFY(writeFile(home.file(QStringLiteral("Otro.txt.en_envio-1")), "otro"));
+        QStringList expected{file + QStringLiteral(".en_envio"), first, second};
+        if (second < first)
+            std::swap(expected[1], expected[2]);
+        QCOMPARE(names.leftovers(), expected);
+    }
+
+    // The file is known by its device and inode: a writer reaching it by any name, or holding it
+    // since before it was moved, is seen; a reader is no writer.
+    void writersAreFoundByTheFilesIdentity_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("same name") << "same" << true;
+        QTest::newRow("second name") << "link" << true;
+        QTest::newRow("moved since it was opened") << "moved" << true;
+        QTest::newRow("open for reading") << "read" << false;
+        QTest::newRow("closed") << "closed" << false;
+    }
+    void writersAreFoundByTheFilesIdentity()
+    {
+#ifndef Q_OS_LINUX
+        QSKIP("Which program holds a file open is read from /proc");
+#endif
+        QFETCH(QString, how);
+        QFETCH(bool, held);
+        testing::TempHome home;
+        QString file = home.file(QStringLiteral("Enviar_SMS.txt"));
+        QVERIFY(writeFile(file, "600000001#Uno\n"));
+        QString opened = file;
+        if (how == QLatin1String("link")) {
+            opened = home.file(QStringLiteral("otro_nombre.txt"));
+            QCOMPARE(::link(QFile::encodeName(file).constData(), QFile::encodeName(opened).constData()), 0);
+        }
+        QFile writer(opened);
+        QVERIFY(writer.open(how == QLatin1String("read") ? QIODevice::ReadOnly : QIODevice::Append));
+        if (how == QLatin1String("closed"))
+            writer.close();
+        if (how == QLatin1String("moved")) {
+            const QString moved = home.file(QStringLiteral("apartado.txt"));
+            QCOMPARE(files::moveWithoutReplacing(file, moved), files::MoveResult::Moved);
+            file = moved;
+        }
+        QCOMPARE(files::heldOpenForWriting(file), held);
+    }
+
+    void restWatchWaitsForTheQuietPeriod()
+    {
+        std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
+        files::RestWatch watch(std::chrono::seconds(5), [&] { return now; });
+        files::FileState state{1, 2, 10, 100};
+        QCOMPARE(watch.look(state).rested, false);
+        QCOMPARE(watch.look(state).wait, std::chrono::milliseconds(5000));
+        now += std::chrono::seconds(2);
+        QCOMPARE(watch.look(state).wait, std::chrono::milliseconds(3000));
+        // Grown: the quiet period starts again.
+        state.size = 20;
+        QCOMPARE(watch.look(state).wait, std::chrono::milliseconds(5000));
+        now += std::chrono::seconds(4);
+        state.modifiedNs = 200;   // touched, same size
+        QCOMPARE(watch.look(state).wait, std::chrono::milliseconds(5000));
+        now += std::chrono::seconds(5);
+        QVERIFY(watch.look(state).rested);
+        // Another file, and one forgotten, start from their next look.
+        QVERIFY(!watch.look(files::FileState{1, 3, 10, 100}).rested);
+        watch.forget(state);
+        QVERIFY(!watch.look(state).rested);
+
+        files::RestWatch none(std::chrono::milliseconds(0), [&] { return now; });
+        QVERIFY(none.look(state).rested);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSharedFiles)
+
+#include "test_shared_files.moc"
