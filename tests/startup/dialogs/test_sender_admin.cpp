@@ -205,6 +205,10 @@ private Q_SLOTS:
         QTest::newRow("cancelled") << std::optional<QString>() << "No ha introducido remitente";
         QTest::newRow("semicolon") << std::optional<QString>(QStringLiteral("AB;C"))
                                    << "El remitente no puede contener el simbolo ;";
+        // The gateway's requests carry Windows-1252 only: an emoji would arrive as "??".
+        QTest::newRow("emoji") << std::optional<QString>(QStringLiteral("Tëst'&😀"))
+                               << "El remitente contiene caracteres que no se pueden enviar, como los emoticonos. "
+                                  "Escríbalo solo con letras, números y signos habituales.";
     }
     void typedIdentifierIsChecked()
     {
