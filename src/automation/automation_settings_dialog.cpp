@@ -104,9 +104,13 @@ QLabel *makeCaption(const QString &text, const char *objectName, QWidget *parent
 }
 
 // The width the window opens with when its contents ask for less: the help reads in a few lines.
-constexpr int kOpeningWidth = 640;
+constexpr int kOpeningWidth = 860;
 // The least height left to the help when the window is made small: it scrolls below that.
 constexpr int kLeastHelpHeight = 120;
+// The height of the folder and file lists: a few entries, scrolled.
+constexpr int kListHeight = 100;
+// Room left on the screen for the window's title bar.
+constexpr int kTitleBarAllowance = 40;
 
 QString driveOf(const QString &path)
 {
@@ -197,6 +201,9 @@ void AutomationSettingsDialog::buildUi()
     m_saveButton = new QPushButton(QStringLiteral("Guardar"), settingsFrame);
     m_saveButton->setObjectName(QStringLiteral("Command1"));
 
+    // The lists keep a few entries' height and scroll: the window's height goes to the help.
+    m_folderList->setFixedHeight(kListHeight);
+    m_fileList->setFixedHeight(kListHeight);
     auto *listsLayout = new QGridLayout;
     listsLayout->addWidget(m_driveCombo, 0, 0);
     listsLayout->addWidget(m_folderList, 1, 0);
@@ -262,7 +269,7 @@ void AutomationSettingsDialog::fitOpeningSize()
     int height = margins.top() + m_helpPage->heightForWidth(pageWidth) + layout()->spacing()
                + settingsFrame->sizeHint().height() + margins.bottom();
     if (const QScreen *screen = QGuiApplication::primaryScreen())
-        height = std::min(height, screen->availableGeometry().height() * 9 / 10);
+        height = std::min(height, screen->availableGeometry().height() - kTitleBarAllowance);
     resize(width, std::max(height, minimumSizeHint().height()));
 }
 
