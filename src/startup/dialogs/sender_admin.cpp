@@ -131,6 +131,13 @@ Message unusableMessage()
                    QStringLiteral("Remitente no válido"), ui::Icon::None};
 }
 
+Message unconfirmedChangeMessage()
+{
+    return Message{QStringLiteral("No se ha podido leer la respuesta del servidor. Puede que la operación se haya "
+                                  "realizado: cierre y vuelva a abrir esta ventana para comprobarlo antes de repetirla."),
+                   QStringLiteral("Respuesta no reconocida"), ui::Icon::Warning};
+}
+
 QStringList loadSenders(db::Connection &connection, db::Result *result)
 {
     QStringList senders;
