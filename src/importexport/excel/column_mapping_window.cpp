@@ -260,7 +260,8 @@ void ColumnMappingWindow::fitToScreen()
     }
     const QRect area = shownOn->availableGeometry();
     const QSize frame = (frameGeometry().size() - size()).expandedTo(kLeastFrame);
-    resize(sizeHint().boundedTo(area.size() - frame).expandedTo(minimumSizeHint()));
+    // A size the user gave the window is kept when the choosers are filled again.
+    resize(sizeHint().expandedTo(size()).boundedTo(area.size() - frame).expandedTo(minimumSizeHint()));
     const QRect placed = frameGeometry();
     if (!area.contains(placed)) {
         const int x = std::clamp(placed.x(), area.left(), std::max(area.left(), area.right() + 1 - placed.width()));
