@@ -141,7 +141,7 @@ void AutomationSettingsDialog::buildUi()
     // own minimum height cannot follow that. They sit in a scrolling page instead, which gives
     // each one the height its text needs at the page's width: never cut, never drawn over each
     // other, whatever size the user makes the window.
-    m_helpPage = new QWidget;
+    m_helpPage = new QWidget(this);
     m_helpPage->setObjectName(QStringLiteral("helpPage"));
     auto *helpFrame = new QGroupBox(QStringLiteral("Automatizar envíos"), m_helpPage);
     helpFrame->setObjectName(QStringLiteral("Frame2"));
@@ -262,13 +262,16 @@ void AutomationSettingsDialog::fitOpeningSize()
 {
     // Wide enough for the lists and the help, and high enough to show the help whole without
     // scrolling where the screen has room for it.
-    const int width = std::max(sizeHint().width(), kOpeningWidth);
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    int width = std::max(sizeHint().width(), kOpeningWidth);
+    if (screen)
+        width = std::max(std::min(width, screen->availableGeometry().width()), minimumSizeHint().width());
     const QMargins margins = layout()->contentsMargins();
     const int pageWidth = width - margins.left() - margins.right();
     const auto *settingsFrame = findChild<QGroupBox *>(QStringLiteral("Frame1"));
     int height = margins.top() + m_helpPage->heightForWidth(pageWidth) + layout()->spacing()
                + settingsFrame->sizeHint().height() + margins.bottom();
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
+    if (screen)
         height = std::min(height, screen->availableGeometry().height() - kTitleBarAllowance);
     resize(width, std::max(height, minimumSizeHint().height()));
 }
