@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-translations-l10n
   libsqlcipher-dev
   libxlsxwriter-dev libquazip1-qt6-dev libfreexl-dev
   mdbtools-dev libglib2.0-dev

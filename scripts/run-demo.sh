@@ -10,6 +10,7 @@ cmake --build "$build" -j "$(nproc)"
 
 home="${BRISANTA_HOME:-$HOME/.local/share/brisanta-demo}"
 mkdir -p "$home"
+echo "Base de datos de la demostración: $home/bbdd.mdb (borre la carpeta $home para empezar de cero)"
 cp -n "$build/bin/Virizu.skn" "$home/" 2>/dev/null || true
 
 fifo_dir=$(mktemp -d)
@@ -25,5 +26,12 @@ done
 echo "Simulador de la pasarela en $url (cuenta de demostración: demo / demo)"
 
 launcher=()
-if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then launcher=(xvfb-run -a); fi
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  # Without a display the client still starts, on a virtual screen nobody sees: say so, or the
+  # script looks hung.
+  echo "No hay pantalla (DISPLAY y WAYLAND_DISPLAY están vacías): el cliente se ejecuta en una pantalla" \
+       "virtual (xvfb-run) que no se ve. Pulse Ctrl+C para terminar; para ver las ventanas, ejecute este" \
+       "script desde una sesión gráfica." >&2
+  launcher=(xvfb-run -a)
+fi
 BRISANTA_URL_BASE="$url" BRISANTA_HOME="$home" "${launcher[@]}" "$build/bin/Brisanta"

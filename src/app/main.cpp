@@ -1,6 +1,7 @@
 #include "app/client.h"
 #include "platform/ui/desktop_shell.h"
 #include "platform/ui/qt_prompter.h"
+#include "platform/ui/qt_translation.h"
 #include "startup/brand.h"
 
 #include <QApplication>
@@ -13,6 +14,8 @@ int main(int argc, char *argv[])
     if (QCoreApplication::arguments().size() == 2 && QCoreApplication::arguments().at(1) == QStringLiteral("--self-check"))
         return 0;
     QApplication::setApplicationName(brand::brandName() + QStringLiteral(" Desktop"));
+    // Qt's own texts (text box menus, file dialogs, standard buttons) in Spanish, like the rest.
+    ui::installQtSpanish(app, QCoreApplication::applicationDirPath());
 
     ui::QtPrompter prompter;
     ui::DesktopShell shell;

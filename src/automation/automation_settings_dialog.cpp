@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QGuiApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,6 +19,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStorageInfo>
 #include <QTreeView>
 #include <QValidator>
@@ -83,6 +86,7 @@ private:
     qsizetype m_previousLength = 0;
 };
 
+// A help paragraph, wrapped at the window's width.
 QLabel *makeLabel(const QString &text, const char *objectName, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
@@ -90,6 +94,23 @@ QLabel *makeLabel(const QString &text, const char *objectName, QWidget *parent)
     label->setWordWrap(true);
     return label;
 }
+
+// A caption beside a control: one line, never wrapped nor cut.
+QLabel *makeCaption(const QString &text, const char *objectName, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(objectName));
+    return label;
+}
+
+// The width the window opens with when its contents ask for less: the help reads in a few lines.
+constexpr int kOpeningWidth = 860;
+// The least height left to the help when the window is made small: it scrolls below that.
+constexpr int kLeastHelpHeight = 120;
+// The height of the folder and file lists: a few entries, scrolled.
+constexpr int kListHeight = 100;
+// Room left on the screen for the window's title bar.
+constexpr int kTitleBarAllowance = 40;
 
 QString driveOf(const QString &path)
 {
@@ -116,7 +137,13 @@ AutomationSettingsDialog::~AutomationSettingsDialog() = default;
 
 void AutomationSettingsDialog::buildUi()
 {
-    auto *helpFrame = new QGroupBox(QStringLiteral("Automatizar envíos"), this);
+    // The help paragraphs wrap, so the height they need grows as the window narrows; a window's
+    // own minimum height cannot follow that. They sit in a scrolling page instead, which gives
+    // each one the height its text needs at the page's width: never cut, never drawn over each
+    // other, whatever size the user makes the window.
+    m_helpPage = new QWidget(this);
+    m_helpPage->setObjectName(QStringLiteral("helpPage"));
+    auto *helpFrame = new QGroupBox(QStringLiteral("Automatizar envíos"), m_helpPage);
     helpFrame->setObjectName(QStringLiteral("Frame2"));
     auto *helpLayout = new QVBoxLayout(helpFrame);
     helpLayout->addWidget(makeLabel(withBrandName(QString::fromUtf8(kIntroText)), "SkinLabel4", helpFrame));
@@ -124,7 +151,7 @@ void AutomationSettingsDialog::buildUi()
     helpLayout->addWidget(makeLabel(QString::fromUtf8(kFileFormatText), "SkinLabel7", helpFrame));
     helpLayout->addWidget(makeLabel(withBrandName(QString::fromUtf8(kExampleLine)), "SkinLabel8", helpFrame));
 
-    auto *stepsFrame = new QGroupBox(QStringLiteral("Instrucciones:"), this);
+    auto *stepsFrame = new QGroupBox(QStringLiteral("Instrucciones:"), m_helpPage);
     stepsFrame->setObjectName(QStringLiteral("Frame3"));
     auto *stepsLayout = new QVBoxLayout(stepsFrame);
     stepsLayout->addWidget(makeLabel(QString::fromUtf8(kStep1Text), "SkinLabel6", stepsFrame));
@@ -174,17 +201,20 @@ void AutomationSettingsDialog::buildUi()
     m_saveButton = new QPushButton(QStringLiteral("Guardar"), settingsFrame);
     m_saveButton->setObjectName(QStringLiteral("Command1"));
 
+    // The lists keep a few entries' height and scroll: the window's height goes to the help.
+    m_folderList->setFixedHeight(kListHeight);
+    m_fileList->setFixedHeight(kListHeight);
     auto *listsLayout = new QGridLayout;
     listsLayout->addWidget(m_driveCombo, 0, 0);
     listsLayout->addWidget(m_folderList, 1, 0);
     listsLayout->addWidget(m_fileList, 0, 1, 2, 1);
     auto *intervalLayout = new QHBoxLayout;
-    intervalLayout->addWidget(makeLabel(QStringLiteral("Comprobar nuevos mensajes cada "), "SkinLabel2", settingsFrame));
+    intervalLayout->addWidget(makeCaption(QStringLiteral("Comprobar nuevos mensajes cada "), "SkinLabel2", settingsFrame));
     intervalLayout->addWidget(m_intervalCombo);
-    intervalLayout->addWidget(makeLabel(QStringLiteral("minutos."), "SkinLabel1", settingsFrame));
+    intervalLayout->addWidget(makeCaption(QStringLiteral("minutos."), "SkinLabel1", settingsFrame));
     intervalLayout->addStretch();
     auto *separatorLayout = new QHBoxLayout;
-    separatorLayout->addWidget(makeLabel(QStringLiteral("Separador utilizado en el archivo:"), "SkinLabel3", settingsFrame));
+    separatorLayout->addWidget(makeCaption(QStringLiteral("Separador utilizado en el archivo:"), "SkinLabel3", settingsFrame));
     separatorLayout->addWidget(m_separatorBox);
     separatorLayout->addStretch();
     separatorLayout->addWidget(m_saveButton);
@@ -194,10 +224,23 @@ void AutomationSettingsDialog::buildUi()
     settingsLayout->addLayout(intervalLayout);
     settingsLayout->addLayout(separatorLayout);
 
+    auto *helpPageLayout = new QVBoxLayout(m_helpPage);
+    helpPageLayout->setContentsMargins(0, 0, 0, 0);
+    helpPageLayout->addWidget(helpFrame);
+    helpPageLayout->addWidget(stepsFrame);
+    helpPageLayout->addStretch();
+    m_helpScroll = new QScrollArea(this);
+    m_helpScroll->setObjectName(QStringLiteral("helpScroll"));
+    m_helpScroll->setFrameShape(QFrame::NoFrame);
+    m_helpScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_helpScroll->setWidgetResizable(true);
+    m_helpScroll->setWidget(m_helpPage);
+    m_helpScroll->setMinimumHeight(kLeastHelpHeight);
+
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(helpFrame);
-    layout->addWidget(stepsFrame);
+    layout->addWidget(m_helpScroll, 1);
     layout->addWidget(settingsFrame);
+    fitOpeningSize();
 
     connect(m_driveCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!m_positioning && index >= 0)
@@ -213,6 +256,24 @@ void AutomationSettingsDialog::buildUi()
     connect(m_pathBox, &QLineEdit::textChanged, this, &AutomationSettingsDialog::onPathEdited);
     connect(m_separatorBox, &QLineEdit::textChanged, this, &AutomationSettingsDialog::onSeparatorEdited);
     connect(m_saveButton, &QPushButton::clicked, this, &AutomationSettingsDialog::save);
+}
+
+void AutomationSettingsDialog::fitOpeningSize()
+{
+    // Wide enough for the lists and the help, and high enough to show the help whole without
+    // scrolling where the screen has room for it.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    int width = std::max(sizeHint().width(), kOpeningWidth);
+    if (screen)
+        width = std::max(std::min(width, screen->availableGeometry().width()), minimumSizeHint().width());
+    const QMargins margins = layout()->contentsMargins();
+    const int pageWidth = width - margins.left() - margins.right();
+    const auto *settingsFrame = findChild<QGroupBox *>(QStringLiteral("Frame1"));
+    int height = margins.top() + m_helpPage->heightForWidth(pageWidth) + layout()->spacing()
+               + settingsFrame->sizeHint().height() + margins.bottom();
+    if (screen)
+        height = std::min(height, screen->availableGeometry().height() - kTitleBarAllowance);
+    resize(width, std::max(height, minimumSizeHint().height()));
 }
 
 void AutomationSettingsDialog::load()

@@ -9,6 +9,7 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QPushButton;
+class QScrollArea;
 class QTreeView;
 
 namespace startup { struct AppContext; }
@@ -52,6 +53,7 @@ protected:
 
 private:
     void buildUi();
+    void fitOpeningSize();
     void load();
     void onPathEdited(const QString &text);
     void onSeparatorEdited(const QString &text);
@@ -60,6 +62,8 @@ private:
     startup::AppContext &m_context;
     QFileSystemModel *m_folderModel = nullptr;
     QFileSystemModel *m_fileModel = nullptr;
+    QWidget *m_helpPage = nullptr;        // the help paragraphs, scrolled when the window is small
+    QScrollArea *m_helpScroll = nullptr;
     QComboBox *m_driveCombo = nullptr;
     QTreeView *m_folderList = nullptr;
     QListView *m_fileList = nullptr;

@@ -1,5 +1,6 @@
 #include "platform/ui/desktop_shell.h"
 #include "platform/ui/qt_prompter.h"
+#include "platform/ui/qt_translation.h"
 #include "updater/update_flow.h"
 #include "updater/update_target.h"
 #include "updater/updater_window.h"
@@ -12,6 +13,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Boxes without a title of their own carry the program's name.
     QApplication::setApplicationName(QStringLiteral("Brisanta_Desktop_AutoUpdate"));
+    // Its boxes carry Qt's standard buttons: in Spanish, like the client's.
+    ui::installQtSpanish(app, QCoreApplication::applicationDirPath());
 
     QNetworkAccessManager network;
     ui::QtPrompter prompter;

@@ -10,10 +10,12 @@
 #include "contacts/view/groups_panel.h"
 #include "contacts_harness.h"
 #include "platform/db/spanish_order.h"
+#include "platform/ui/saved_workbook.h"
 #include "platform/xlsx/read_book.h"
 #include "platform/xlsx/workbook_writer.h"
 #include "support/file_size_limit.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -116,6 +118,27 @@ private Q_SLOTS:
         QCOMPARE(sheet.text(5, 8), QStringLiteral("03/02/2001"));
         QCOMPARE(sheet.text(3, 8), QString());
         QVERIFY(sheet.cell(2, 2)->style.bold);
+        QVERIFY2(!h.prompter.hasUnexpected(), h.prompter.unexpectedReport().constData());
+    }
+
+    // No program opens the saved workbook: the user is told so, and where the file is.
+    void anUnopenedWorkbookIsReportedWithItsPlace()
+    {
+        Harness h;
+        h.d.addContact(QStringLiteral("Ana"), QStringLiteral("34699000001"));
+        ContactBookFeature f(h.context);
+        f.refreshContactList(true);
+        h.shell.setOpenUrlResult(false);
+        const QString path = h.d.home.file(QStringLiteral("listado.xlsx"));
+        h.prompter.answerSaveFile(path);
+        h.ok();
+        h.ok();
+        f.contactsPanel()->exportImage()->click();
+        QVERIFY(QFileInfo::exists(path));
+        const auto shownMessages = h.prompter.callsOf(Kind::Message);
+        QCOMPARE(shownMessages.size(), 2);
+        QCOMPARE(shownMessages.at(1).text, ui::workbookNotOpenedMessage(path));
+        QCOMPARE(shownMessages.at(1).title, QStringLiteral("Exportar listado de contactos a Excel"));
         QVERIFY2(!h.prompter.hasUnexpected(), h.prompter.unexpectedReport().constData());
     }
 

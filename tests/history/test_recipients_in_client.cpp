@@ -2,10 +2,12 @@
 // the contact book, the send panel, the clipboard or a workbook, as the user sees it.
 #include "history/view/history_panel.h"
 #include "platform/db/connection.h"
+#include "platform/ui/saved_workbook.h"
 #include "platform/xlsx/read_book.h"
 #include "app/main_window/main_window.h"
 #include "sending/panel/send_panel_view.h"
 #include "support/client_rig.h"
+
 
 #include <QAction>
 #include <QApplication>
@@ -236,6 +238,18 @@ private Q_SLOTS:
         run.prompter.answerSaveFile(std::nullopt);
         run.pick("confirmados", "excel");
         QCOMPARE(run.prompter.count(), said + 1);
+
+        // No program opens the saved workbook: the user is told so, and where the file is.
+        run.shell.setOpenUrlResult(false);
+        const QString unopened = run.home.file(QStringLiteral("sin programa.xlsx"));
+        run.prompter.answerSaveFile(unopened);
+        run.prompter.answerMessage(ui::Answer::Ok);
+        run.prompter.answerMessage(ui::Answer::Ok);
+        run.pick("todos", "excel");
+        QVERIFY(QFileInfo::exists(unopened));
+        QCOMPARE(run.prompter.messageTexts().mid(run.prompter.messageTexts().size() - 2),
+                 (QStringList{QStringLiteral("Exportación completa"), ui::workbookNotOpenedMessage(unopened)}));
+        QCOMPARE(run.prompter.lastCall().title, QStringLiteral("Exportar destinatarios a Excel"));
         QVERIFY2(!run.prompter.hasUnexpected(), run.prompter.unexpectedReport().constData());
     }
 

@@ -4,12 +4,12 @@
 #include "platform/ui/confirmation.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
+#include "platform/ui/saved_workbook.h"
 #include "platform/ui/shell.h"
 #include "platform/xlsx/workbook_writer.h"
 
 #include <QDate>
 #include <QDir>
-#include <QUrl>
 
 namespace contacts::exporting {
 
@@ -147,7 +147,7 @@ ExportResult exportContactList(Services services, const ContactRecords &contactL
     }
     result.rows = int(written);
     services.prompter.message(doneMessage(written), kExportTitle, ui::Icon::Information);
-    services.shell.openUrl(QUrl::fromLocalFile(result.path).toString());
+    ui::openSavedWorkbook(services.shell, services.prompter, result.path, kExportTitle);
     return result;
 }
 

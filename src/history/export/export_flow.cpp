@@ -4,11 +4,11 @@
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
+#include "platform/ui/saved_workbook.h"
 #include "platform/ui/shell.h"
 #include "platform/xlsx/workbook_writer.h"
 
 #include <QDir>
-#include <QUrl>
 
 namespace history::exporting {
 
@@ -83,7 +83,7 @@ Outcome runExport(Services services, const Options &options, const QString &bran
         return outcome;
     }
     services.prompter.message(kExportedMessage, kExportTitle, ui::Icon::Information);
-    services.shell.openUrl(QUrl::fromLocalFile(outcome.path).toString());
+    ui::openSavedWorkbook(services.shell, services.prompter, outcome.path, kExportTitle);
     return outcome;
 }
 

@@ -5,6 +5,7 @@
 #include "history/view/history_panel.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
+#include "platform/ui/saved_workbook.h"
 #include "platform/ui/shell.h"
 #include "platform/xlsx/workbook_writer.h"
 
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QStandardPaths>
-#include <QUrl>
 
 namespace history {
 
@@ -151,7 +151,7 @@ RecipientOutcome RecipientActions::exportClass(qint64 sid, RecipientClass recipi
     outcome.status = RecipientOutcome::Status::Exported;
     m_context.prompter.message(kRecipientsExportedMessage, kExportRecipientsTitle,
                                ui::Icon::Information);
-    m_context.shell.openUrl(QUrl::fromLocalFile(outcome.path).toString());
+    ui::openSavedWorkbook(m_context.shell, m_context.prompter, outcome.path, kExportRecipientsTitle);
     return outcome;
 }
 

@@ -10,14 +10,19 @@
 #include "startup/app_context.h"
 #include "startup/subsystems.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -35,9 +40,47 @@ const QString kInstruction =
     QStringLiteral("A continunación se le muestra los datos encontrados en las 5 primeras filas de su archivo. Si desea "
                    "cambiar el orden de las columnas, elija la columna deseada para cada opción. Esta configuración será "
                    "guardada para operaciones posteriores:");
-// Characters a chooser shows at most before its text is cut.
+// Characters a chooser asks room for at most: past that its list and its tooltip show the rest.
 constexpr int kWidestChooser = 36;
+// Characters a chooser keeps when the window has less room than the choosers ask for: six of them
+// side by side still fit the narrowest common laptop screen.
+constexpr int kNarrowestChooser = 10;
+// Room left around the window for the window system's frame before it is known.
+constexpr QSize kLeastFrame{8, 32};
 const QString kNoData = QStringLiteral("La primera hoja del archivo no contiene datos que importar.");
+
+// A chooser that asks for the width of its longest item, up to kWidestChooser characters, and
+// gives way down to kNarrowestChooser characters when the window has less room.
+class SampleChooser final : public QComboBox {
+public:
+    explicit SampleChooser(QWidget *parent) : QComboBox(parent)
+    {
+        setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        setMinimumContentsLength(kNarrowestChooser);
+    }
+
+    void setWantedTextWidth(int pixels)
+    {
+        m_wantedTextWidth = pixels;
+        updateGeometry();
+    }
+
+    QSize sizeHint() const override
+    {
+        // The text is drawn in the edit field: the arrow and the frame come around it.
+        const QSize least = minimumSizeHint();
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        option.rect = QRect(QPoint(0, 0), QSize(std::max(least.width(), m_wantedTextWidth) * 2, least.height()));
+        const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+        const int around = option.rect.width() - field.width() + kTextSlack;
+        return QSize(std::max(m_wantedTextWidth + around, least.width()), least.height());
+    }
+
+private:
+    static constexpr int kTextSlack = 4;   // the few pixels a style keeps between field and text
+    int m_wantedTextWidth = 0;
+};
 
 } // namespace
 
@@ -85,9 +128,12 @@ void ColumnMappingWindow::buildControls()
         grid->addWidget(fieldLabels[size_t(i)], i + 1, 0);
         for (int r = -1; r < kSampleRecords; ++r) {
             const int index = r < 0 ? i : kFieldCount + kFieldCount * r + i;
-            auto *combo = new QComboBox(frame);
+            // The chooser asks for the width of its items (fitChoosersToItems) but gives way to
+            // the screen's: its list and its tooltip show what it cannot.
+            auto *combo = new SampleChooser(frame);
             combo->setObjectName(QStringLiteral("Combo2"));
-            combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+            combo->view()->setTextElideMode(Qt::ElideNone);
+            connect(combo, &QComboBox::currentTextChanged, combo, &QComboBox::setToolTip);
             mappingCombos[size_t(index)] = combo;
             grid->addWidget(combo, i + 1, r + 2);
             connect(combo, &QComboBox::currentIndexChanged, this, [this, index](int) { syncMappingCombos(index); });
@@ -174,17 +220,54 @@ bool ColumnMappingWindow::reloadSample()
 void ColumnMappingWindow::fitChoosersToItems()
 {
     // The window is up before its choosers have items: each chooser now asks for the width of its
-    // longest item, so the user reads which column is which. A sample cell holds up to 250
-    // characters; past kWidestChooser its end is cut rather than push the window off the screen.
+    // longest item, up to kWidestChooser characters, so the user reads which column is which. On
+    // a small screen the choosers give way down to kNarrowestChooser characters; whatever a
+    // chooser cannot show, its list shows (as wide as the screen allows) and its tooltip tells.
+    const QScreen *shownOn = screen();
+    const int screenWidth = shownOn ? shownOn->availableGeometry().width() : 0;
     for (QComboBox *combo : mappingCombos) {
         const QFontMetrics metrics = combo->fontMetrics();
         int longest = 0;
-        for (int item = 0; item < combo->count(); ++item)
-            longest = std::max(longest, metrics.horizontalAdvance(combo->itemText(item)));
-        const int frame = std::max(combo->sizeHint().width() - longest, 0);   // arrow and margins
-        combo->setMinimumWidth(frame + std::min(longest, metrics.averageCharWidth() * kWidestChooser));
+        for (int item = 0; item < combo->count(); ++item) {
+            const QString text = combo->itemText(item);
+            combo->setItemData(item, text, Qt::ToolTipRole);
+            longest = std::max(longest, metrics.horizontalAdvance(text));
+        }
+        combo->setToolTip(combo->currentText());
+        static_cast<SampleChooser *>(combo)->setWantedTextWidth(
+            std::min(longest, metrics.averageCharWidth() * kWidestChooser));
+        const QAbstractItemView *list = combo->view();
+        int listWidth = longest + 2 * list->frameWidth() + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent)
+                      + 4 * list->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+        if (screenWidth > 0)
+            listWidth = std::min(listWidth, screenWidth);
+        combo->view()->setMinimumWidth(listWidth);
     }
-    resize(size().expandedTo(sizeHint()));
+    fitToScreen();
+}
+
+void ColumnMappingWindow::fitToScreen()
+{
+    // As large as the controls ask for, as far as the screen goes, and wholly on it.
+    // The choosers have just asked for new widths: the frame's layout, then the window's, take
+    // them in before the window's size is read from them.
+    for (int level = 0; level < 2; ++level)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    const QScreen *shownOn = screen();
+    if (!shownOn) {
+        resize(sizeHint());
+        return;
+    }
+    const QRect area = shownOn->availableGeometry();
+    const QSize frame = (frameGeometry().size() - size()).expandedTo(kLeastFrame);
+    // A size the user gave the window is kept when the choosers are filled again.
+    resize(sizeHint().expandedTo(size()).boundedTo(area.size() - frame).expandedTo(minimumSizeHint()));
+    const QRect placed = frameGeometry();
+    if (!area.contains(placed)) {
+        const int x = std::clamp(placed.x(), area.left(), std::max(area.left(), area.right() + 1 - placed.width()));
+        const int y = std::clamp(placed.y(), area.top(), std::max(area.top(), area.bottom() + 1 - placed.height()));
+        move(x, y);
+    }
 }
 
 void ColumnMappingWindow::syncMappingCombos(int index)

@@ -69,6 +69,7 @@ private:
     void swapOrientation();
     void syncMappingCombos(int index);
     void fitChoosersToItems();
+    void fitToScreen();
     void continueRun(ImportRun::State state);
     void finishRun(ImportRun::State state);
 

@@ -5,12 +5,12 @@
 #include "platform/text/iso_date.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
+#include "platform/ui/saved_workbook.h"
 #include "platform/ui/shell.h"
 #include "platform/xlsx/workbook_writer.h"
 
 #include <QDate>
 #include <QDir>
-#include <QUrl>
 
 #include <functional>
 
@@ -196,10 +196,8 @@ ExportOutcome exportContacts(ExportServices services, int index, const QString &
         return outcome;
     }
     services.prompter.message(kExportDone, kExportTitle, ui::Icon::Information);
-    if (!services.shell.openUrl(QUrl::fromLocalFile(outcome.path).toString())) {
+    if (!ui::openSavedWorkbook(services.shell, services.prompter, outcome.path, kExportTitle))
         outcome.status = ExportOutcome::Status::OpenFailed;
-        services.prompter.message(kExcelError);
-    }
     return outcome;
 }
 

@@ -19,9 +19,6 @@ inline const QString kAllContacts = QStringLiteral("Todos los contactos");
 inline const QString kGroupPrefix = QStringLiteral("Grupo: ");
 inline const QString kExportTitle = QStringLiteral("Exportar agenda a Excel");
 inline const QString kExportDone = QStringLiteral("Exportación completa");
-inline const QString kExcelError =
-    QStringLiteral("No ha sido posible abrir el programa de Excel, por favor compruebe que está instalado "
-                   "correctamente, y si el problema persiste contacte con nosotros.");
 inline const QString kBookReadError =
     QStringLiteral("No se ha podido leer la agenda de contactos. Inténtelo de nuevo más tarde.");
 QString missingGroupMessage(const QString &name);

@@ -61,6 +61,19 @@ UploadReply classifyUpload(const QString &text)
     return UploadReply::Unknown;
 }
 
+bool mayHaveCreated(const net::GatewayReply &reply)
+{
+    return reply.answered() || reply.outcomeUnknown();
+}
+
+QString mayHaveCreatedMessage(const QString &name, const QString &baseUrl)
+{
+    return QStringLiteral("La respuesta del servidor no ha llegado o no se ha podido leer, y la exportación se ha "
+                          "detenido. Es posible que el último contacto enviado, \"")
+         + name + QStringLiteral("\", se haya creado en ") + baseUrl
+         + QStringLiteral(": compruébelo antes de volver a exportar.");
+}
+
 QString progressText(int answered, int queued)
 {
     const int total = answered + queued;

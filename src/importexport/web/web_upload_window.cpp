@@ -120,6 +120,7 @@ void WebUploadWindow::sendNext()
     progressLabel->setText(progressText(m_answered, int(m_queue.size())));
     const UploadContact contact = m_queue.front();
     m_queue.pop_front();
+    m_lastSentName = contact.name;
     m_channel->get(uploadRequestUrl(brand::contactsImportUrl(), m_account, contact, skipExistingPhoneCheck->isChecked()));
 }
 
@@ -149,8 +150,13 @@ void WebUploadWindow::handleReply(const net::GatewayReply &reply)
         stopTitle = QStringLiteral("Error de falta de datos");
         break;
     case UploadReply::Unknown:
-        // Also an empty page: a refused connection or a time-out.
-        stopText = QStringLiteral("Ha habido un error con la conexión a Internet. Por favor, intentelo de nuevo mas tarde.");
+        // The gateway may have taken this contact although its answer cannot be read: the user
+        // is told to look, not that nothing happened. Only a request that never left is a plain
+        // connection failure.
+        stopText = mayHaveCreated(reply)
+                       ? mayHaveCreatedMessage(m_lastSentName, brand::baseUrl())
+                       : QStringLiteral("Ha habido un error con la conexión a Internet. Por favor, intentelo de nuevo "
+                                        "mas tarde.");
         stopTitle = QStringLiteral("Error de conexión");
         break;
     case UploadReply::Created:
@@ -174,6 +180,9 @@ void WebUploadWindow::endUpload(const QString &stopText, const QString &stopTitl
     const bool stopped = !stopText.isEmpty();
     m_uploading = false;
     m_context.busy.setBusy(kBusyReason, false);
+    // Nothing is in progress any more: no text is left asking the user to wait.
+    progressLabel->clear();
+    progressLabel->setVisible(false);
     Q_EMIT uploadEnded(m_created);
     if (stopped)
         m_context.prompter.message(stopText, stopTitle, ui::Icon::Critical);

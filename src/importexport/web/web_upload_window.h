@@ -57,6 +57,7 @@ private:
     net::GatewayChannel *m_channel;
     Account m_account;
     std::deque<UploadContact> m_queue;
+    QString m_lastSentName;   // the contact of the request in flight
     int m_answered = 0;
     int m_created = 0;
     bool m_uploading = false;

@@ -1,5 +1,6 @@
 #include "startup/dialogs/sender_admin.h"
 
+#include "platform/text/cp1252.h"
 #include "platform/text/url_encode.h"
 
 #include <array>
@@ -109,6 +110,12 @@ std::optional<Message> checkNewSender(const QString &typed)
         return Message{QStringLiteral("No ha introducido remitente"), title, ui::Icon::Critical};
     if (typed.contains(QLatin1Char(';')))
         return Message{QStringLiteral("El remitente no puede contener el simbolo ;"), title, ui::Icon::Critical};
+    // The gateway's requests travel in Windows-1252: a character outside it would be requested,
+    // stored and shown as "?", a name the user never typed.
+    if (!text::fitsCp1252(typed))
+        return Message{QStringLiteral("El remitente contiene caracteres que no se pueden enviar, como los emoticonos. "
+                                      "Escríbalo solo con letras, números y signos habituales."),
+                       title, ui::Icon::Critical};
     return std::nullopt;
 }
 
@@ -122,6 +129,13 @@ Message unusableMessage()
     return Message{QStringLiteral("El remitente introducido no es correcto. El remitente debe tener entre 1 y 11 "
                                   "caracteres"),
                    QStringLiteral("Remitente no válido"), ui::Icon::None};
+}
+
+Message unconfirmedChangeMessage()
+{
+    return Message{QStringLiteral("No se ha podido leer la respuesta del servidor. Puede que la operación se haya "
+                                  "realizado: cierre y vuelva a abrir esta ventana para comprobarlo antes de repetirla."),
+                   QStringLiteral("Respuesta no reconocida"), ui::Icon::Warning};
 }
 
 QStringList loadSenders(db::Connection &connection, db::Result *result)

@@ -56,6 +56,10 @@ std::optional<Message> checkNewSender(const QString &typed);
 bool isUsable(const QString &sender);
 Message unusableMessage();
 
+// A request or removal whose answer came but cannot be read, or never came after the gateway had
+// it: it may have been carried out there.
+Message unconfirmedChangeMessage();
+
 QStringList loadSenders(db::Connection &connection, db::Result *result = nullptr);
 bool contains(db::Connection &connection, const QString &sender);
 // Adds the identifier unless the table already holds it (letter case counts).

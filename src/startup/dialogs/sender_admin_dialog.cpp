@@ -276,7 +276,12 @@ void SenderAdminDialog::onReply(const net::GatewayReply &reply)
         break;
     }
     default:
-        if (const auto failure = senders::failureMessage(parsed.kind))
+        // A request or removal the gateway had may have been carried out although its answer
+        // cannot be read: only one that never reached it is a plain connection failure.
+        if (parsed.kind == senders::ReplyKind::Other && sent.operation != Operation::List
+            && (reply.answered() || reply.outcomeUnknown()))
+            tell(ctx.prompter, senders::unconfirmedChangeMessage());
+        else if (const auto failure = senders::failureMessage(parsed.kind))
             tell(ctx.prompter, *failure);
         break;
     }

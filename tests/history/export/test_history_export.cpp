@@ -9,12 +9,15 @@
 #include "platform/xlsx/workbook_writer.h"
 #include "startup/app_context.h"
 #include "support/file_size_limit.h"
+#include "platform/ui/saved_workbook.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTest>
 #include <QUrl>
@@ -465,6 +468,19 @@ void TestHistoryExport::flowReportsEveryEnding()
     QCOMPARE(xlsx::readWorkbook(done.path).sheets.value(0).text(4, 5), QStringLiteral("11111"));
     QVERIFY(!busy.isBusy());
     QVERIFY2(!prompter.hasUnexpected(), prompter.unexpectedReport());
+
+    // No program opens the saved workbook: the user is told so, and where the file is.
+    shell.clear();
+    shell.setOpenUrlResult(false);
+    prompter.clear();
+    prompter.answerSaveFile(db.home.file(QStringLiteral("sin programa")));
+    const Outcome unopened = runExport(services, period(), QStringLiteral("Brisanta"), db.home.path());
+    QCOMPARE(unopened.status, Outcome::Status::Exported);
+    QCOMPARE(prompter.messageTexts(),
+             (QStringList{kExportedMessage, ui::workbookNotOpenedMessage(db.home.file(QStringLiteral("sin programa.xlsx")))}));
+    QCOMPARE(prompter.lastCall().title, kExportTitle);
+    QVERIFY(prompter.lastCall().text.endsWith(QDir::toNativeSeparators(unopened.path)));
+    QVERIFY(QFileInfo::exists(unopened.path));
 
     // The history was only read.
     QCOMPARE(db.count(), 1);

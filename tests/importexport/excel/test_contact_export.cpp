@@ -1,6 +1,7 @@
 #include "excel_fixture.h"
 #include "importexport/excel/contact_export.h"
 #include "platform/ui/busy_cursor.h"
+#include "platform/ui/saved_workbook.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 
@@ -139,7 +140,8 @@ void TestContactExport::exportWritesOpensAndReports()
     prompter.answerSaveFile(d.home.file(QStringLiteral("otra.xlsx")));
     const ExportOutcome failed = exportContacts({d.connection, prompter, shell, busy}, 0, kAllContacts, d.home.path());
     QCOMPARE(failed.status, ExportOutcome::Status::OpenFailed);
-    QCOMPARE(prompter.messageTexts().constLast(), kExcelError);
+    QCOMPARE(prompter.messageTexts().constLast(), ui::workbookNotOpenedMessage(d.home.file(QStringLiteral("otra.xlsx"))));
+    QCOMPARE(prompter.lastCall().title, kExportTitle);
 }
 
 void TestContactExport::emptyBookGivesHeaderOnly()

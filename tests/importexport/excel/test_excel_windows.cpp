@@ -22,8 +22,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QStyle>
-#include <QStyleOptionComboBox>
 
 using namespace importexport::excel;
 using testing::ScriptedPrompter;
@@ -71,7 +69,6 @@ private Q_SLOTS:
     void pendingGroupNotTickedCreatesNoGroup();
     void pendingGroupMadeMeanwhileIsJoinedNotDuplicated();
     void mappingCombosFollowEachOtherAndSwapBack();
-    void everyChooserShowsItsWholeText();
     void duplicateDialogAnswersAndPauses();
     void damagedWorkbookGoesBackToTheFirstWindow();
     void failedWriteShowsErrorNotSummary();
@@ -231,45 +228,6 @@ void TestExcelWindows::mappingCombosFollowEachOtherAndSwapBack()
     QCOMPARE(mapping.fieldLabels[0]->text(), caption);
     QCOMPARE(mapping.sampleLabels[0]->text(), heading);
     QCOMPARE(mapping.mappingCombos[Name]->itemText(0), QStringLiteral("Columna A"));
-}
-
-// The user reads which column is which at the window's first size: no chooser cuts its text.
-void TestExcelWindows::everyChooserShowsItsWholeText()
-{
-    Env env;
-    QList<QStringList> rows;
-    for (int i = 0; i < 6; ++i)
-        rows << QStringList{QStringLiteral("Contacto número %1").arg(i), QStringLiteral("6000000%1").arg(i + 10),
-                            QStringLiteral("Calle Álamo %1").arg(i), QStringLiteral("Cliente preferente"),
-                            QStringLiteral("25/12/1980")};
-    const QString book = QFileInfo(exceltest::saveBook(env.d.home, exceltest::sheetOf(rows))).fileName();
-    QPointer<ExcelImportWindow> form = openOn(env, book);
-    QPointer<ColumnMappingWindow> mapping = form->importWorkbook();
-    QVERIFY(mapping);
-    QVERIFY(QTest::qWaitForWindowExposed(mapping.data()));
-    // Every item here is short: each must show whole, whatever resize the window system made.
-    QCoreApplication::processEvents();
-    const auto checkAll = [&] {
-        for (QComboBox *combo : mapping->mappingCombos) {
-            QStyleOptionComboBox option;
-            option.initFrom(combo);
-            option.currentText = combo->currentText();
-            const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
-                                                               QStyle::SC_ComboBoxEditField, combo);
-            for (int item = 0; item < combo->count(); ++item) {
-                const int needed = combo->fontMetrics().horizontalAdvance(combo->itemText(item));
-                if (field.width() < needed)
-                    return QStringLiteral("\"%1\" needs %2 px, the chooser shows %3")
-                        .arg(combo->itemText(item)).arg(needed).arg(field.width());
-            }
-        }
-        return QString();
-    };
-    QCOMPARE(checkAll(), QString());
-    mapping->swapCheck->click();
-    QCOMPARE(checkAll(), QString());
-    mapping->close();
-    delete form;
 }
 
 void TestExcelWindows::duplicateDialogAnswersAndPauses()

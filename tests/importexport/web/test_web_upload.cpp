@@ -106,9 +106,12 @@ private Q_SLOTS:
         QCOMPARE(form.progressLabel->text(), QStringLiteral("Progreso 0%... Por favor, espere."));
         QVERIFY(ended.wait(10000));
         QCOMPARE(ended.first().first().toInt(), 3);
-        // Read after each reply was handled: the next contact's text; the last one stays (100 never shows).
+        // Read after each reply was handled: the next contact's text (100 never shows); the last reply
+        // ends the upload and clears it.
         QCOMPARE(progress, (QStringList{"Progreso 25%... Por favor, espere.", "Progreso 50%... Por favor, espere.",
-                                         "Progreso 75%... Por favor, espere.", "Progreso 75%... Por favor, espere."}));
+                                         "Progreso 75%... Por favor, espere.", QString()}));
+        // The upload is over: no progress text is left saying to wait.
+        QVERIFY(!form.progressLabel->isVisibleTo(&form));
         QVERIFY(!rig.busy.isBusy());
         QCOMPARE(rig.prompter.count(), 1);
         QCOMPARE(rig.prompter.lastCall().text, QStringLiteral("Se han introducido con exito 3 contactos en ") + rig.sim.baseUrl());
@@ -189,6 +192,70 @@ private Q_SLOTS:
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::ImportBook), 1);
         QCOMPARE(form.queued(), 1);
         QVERIFY(!rig.busy.isBusy());
+    }
+
+    // The gateway took the contact, but what came back is not one of its answers (or nothing came
+    // before the time-out): the user is told that contact may be on the account, not that the
+    // connection failed, and the progress text goes.
+    void unreadableAnswerMayHaveCreatedTheContact_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<bool>("timesOut");
+        QTest::newRow("empty body") << int(sim::FaultKind::EmptyBody) << false;
+        QTest::newRow("error page") << int(sim::FaultKind::NoSeparator) << false;
+        QTest::newRow("HTTP 500") << int(sim::FaultKind::HttpError) << false;
+        QTest::newRow("time-out") << int(sim::FaultKind::Hang) << true;
+    }
+    void unreadableAnswerMayHaveCreatedTheContact()
+    {
+        QFETCH(int, fault);
+        QFETCH(bool, timesOut);
+        WebRig rig;
+        rig.sim.addAccount(QStringLiteral("ana"), QStringLiteral("bien"));
+        rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("bien"));
+        rig.addContact("Bea", "34600000002");
+        rig.addContact("Carla", "34600000003");
+        rig.addContact("Dani", "34600000004");
+        // The second contact is created at the gateway, and its answer is lost.
+        rig.sim.armFault(sim::Endpoint::ImportBook, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(1)});
+        rig.sim.armFault(sim::Endpoint::ImportBook, sim::Fault{sim::FaultKind(fault), 1, std::chrono::milliseconds(30000)});
+        WebUploadWindow form(*rig.context);
+        if (timesOut)
+            form.browser().setTimeout(std::chrono::milliseconds(500));
+        QSignalSpy ended(&form, &WebUploadWindow::uploadEnded);
+        form.startUpload();
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(rig.sim.webContacts(QStringLiteral("ana")).size(), 2);
+        QCOMPARE(ended.first().first().toInt(), 1);
+        const QStringList texts = rig.prompter.messageTexts();
+        QCOMPARE(texts.size(), 2);
+        QCOMPARE(texts.at(0), QStringLiteral("La respuesta del servidor no ha llegado o no se ha podido leer, y la "
+                                             "exportación se ha detenido. Es posible que el último contacto enviado, "
+                                             "\"Carla\", se haya creado en ")
+                                  + rig.sim.baseUrl() + QStringLiteral(": compruébelo antes de volver a exportar."));
+        QCOMPARE(rig.prompter.calls().at(0).title, QStringLiteral("Error de conexión"));
+        QCOMPARE(texts.at(1), QStringLiteral("Se han introducido con exito 1 contactos en ") + rig.sim.baseUrl());
+        QVERIFY(!rig.busy.isBusy());
+        QVERIFY(form.progressLabel->text().isEmpty());
+        QVERIFY(!form.progressLabel->isVisibleTo(&form));
+    }
+
+    // A request that never left (nothing listens at the address): nothing can have been created.
+    void requestThatNeverLeftIsAConnectionFailure()
+    {
+        WebRig rig;
+        rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("bien"));
+        rig.addContact("Bea", "34600000002");
+        rig.sim.stop();
+        WebUploadWindow form(*rig.context);
+        QSignalSpy ended(&form, &WebUploadWindow::uploadEnded);
+        form.startUpload();
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(rig.prompter.messageTexts(),
+                 QStringList{QStringLiteral("Ha habido un error con la conexión a Internet. Por favor, intentelo de "
+                                            "nuevo mas tarde.")});
+        QVERIFY(form.progressLabel->text().isEmpty());
+        QVERIFY(!form.progressLabel->isVisibleTo(&form));
     }
 
     void emptyBookAndMissingAccount()

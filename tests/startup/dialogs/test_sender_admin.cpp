@@ -205,6 +205,10 @@ private Q_SLOTS:
         QTest::newRow("cancelled") << std::optional<QString>() << "No ha introducido remitente";
         QTest::newRow("semicolon") << std::optional<QString>(QStringLiteral("AB;C"))
                                    << "El remitente no puede contener el simbolo ;";
+        // The gateway's requests carry Windows-1252 only: an emoji would arrive as "??".
+        QTest::newRow("emoji") << std::optional<QString>(QStringLiteral("Tëst'&😀"))
+                               << "El remitente contiene caracteres que no se pueden enviar, como los emoticonos. "
+                                  "Escríbalo solo con letras, números y signos habituales.";
     }
     void typedIdentifierIsChecked()
     {
@@ -348,6 +352,44 @@ private Q_SLOTS:
         form->removeSelectedSender();
         QVERIFY(waitReply(form));
         QCOMPARE(f->prompter.lastCall().text, net::kTooLargeRequestMessage);
+        QCOMPARE(f->senderRows(), QStringList{QStringLiteral("Tienda")});
+        QVERIFY(!form->requestPending());
+    }
+
+    // A request or removal the gateway took, whose answer cannot be read (or never came): it may
+    // have been carried out, so the user is told to look, not that there was no connection; the
+    // lists and the table do not move as if it had or had not.
+    void unreadableAnswerToAChangeMayHaveBeenCarriedOut_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<bool>("removal");
+        QTest::newRow("request, empty body") << int(sim::FaultKind::EmptyBody) << false;
+        QTest::newRow("request, HTTP 500") << int(sim::FaultKind::HttpError) << false;
+        QTest::newRow("request, error page") << int(sim::FaultKind::NoSeparator) << false;
+        QTest::newRow("removal, empty body") << int(sim::FaultKind::EmptyBody) << true;
+    }
+    void unreadableAnswerToAChangeMayHaveBeenCarriedOut()
+    {
+        QFETCH(int, fault);
+        QFETCH(bool, removal);
+        f->addSenderRow(QStringLiteral("Tienda"));
+        f->sim.approveSender(QStringLiteral("ana&co"), QStringLiteral("Tienda"));
+        startup::SenderAdminDialog *form = openLoaded();
+        QVERIFY(form);
+        f->sim.armFault(sim::Endpoint::SenderList, sim::FaultKind(fault));
+        if (removal) {
+            form->deleteFromAccountCheck->setChecked(true);
+            selectText(form->includedList, QStringLiteral("Tienda"));
+            form->removeSelectedSender();
+        } else {
+            f->prompter.answerInput(QStringLiteral("Nuevo"));
+            form->requestNewSender();
+        }
+        QVERIFY(waitReply(form));
+        QCOMPARE(f->prompter.lastCall().text,
+                 QStringLiteral("No se ha podido leer la respuesta del servidor. Puede que la operación se haya "
+                                "realizado: cierre y vuelva a abrir esta ventana para comprobarlo antes de repetirla."));
+        QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Respuesta no reconocida"));
         QCOMPARE(f->senderRows(), QStringList{QStringLiteral("Tienda")});
         QVERIFY(!form->requestPending());
     }

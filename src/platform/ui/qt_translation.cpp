@@ -1,0 +1,24 @@
+#include "platform/ui/qt_translation.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+namespace ui {
+
+QTranslator *installQtSpanish(QCoreApplication &app, const QString &programFolder)
+{
+    const QStringList folders{programFolder, QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
+    for (const QString &folder : folders) {
+        if (folder.isEmpty())
+            continue;
+        auto *translator = new QTranslator(&app);
+        // A file that is missing or does not load leaves the next folder to try.
+        if (translator->load(kQtSpanishFile, folder) && QCoreApplication::installTranslator(translator))
+            return translator;
+        delete translator;
+    }
+    return nullptr;
+}
+
+} // namespace ui
