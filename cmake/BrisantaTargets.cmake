@@ -4,7 +4,8 @@ add_library(brisanta_options INTERFACE)
 target_compile_options(brisanta_options INTERFACE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
 target_compile_definitions(brisanta_options INTERFACE
   QT_NO_KEYWORDS QT_USE_QSTRINGBUILDER
-  BRISANTA_GATEWAY_HOST="${BRISANTA_GATEWAY_HOST}")
+  BRISANTA_GATEWAY_HOST="${BRISANTA_GATEWAY_HOST}"
+  BRISANTA_VERSION="${PROJECT_VERSION}")
 if(BRISANTA_WERROR)
   target_compile_options(brisanta_options INTERFACE -Werror)
 endif()
