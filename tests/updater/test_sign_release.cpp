@@ -5,6 +5,7 @@
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
+#include "file_bytes.h"
 #include "updater/signature.h"
 #include "updater/update_flow.h"
 #include "updater/update_target.h"
@@ -23,19 +24,11 @@
 namespace {
 
 constexpr int kWait = 15000;
+// The built client runs to hundreds of megabytes with its debugging information.
+constexpr int kToolWait = 120000;
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool write(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
+using testing::readAll;
+using testing::write;
 
 struct Run {
     int exitCode = -1;
@@ -48,7 +41,7 @@ Run signRelease(const QStringList &arguments)
     QProcess tool;
     tool.start(QStringLiteral(BRISANTA_SIGN_RELEASE), arguments);
     Run run;
-    if (!tool.waitForFinished(kWait))
+    if (!tool.waitForFinished(kToolWait))
         return run;
     run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
     run.out = tool.readAllStandardOutput();

@@ -5,6 +5,7 @@
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
+#include "file_bytes.h"
 #include "updater/client_processes.h"
 #include "updater/install_record.h"
 #include "updater/progress_text.h"
@@ -36,17 +37,8 @@ namespace {
 
 constexpr int kWait = 15000;
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool write(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
+using testing::readAll;
+using testing::write;
 
 // A real program image, so that what is served is what a client executable looks like.
 QByteArray newClientBytes()
