@@ -1,15 +1,12 @@
 #pragma once
 
+#include "brisanta_version.h"
+
 #include <QString>
 
 // The client's own version and what "newer" means. The version check and the updater must agree on
 // it, so both take it from here.
 namespace startup::version {
-
-// Set by the build from the project's version, its only source.
-#ifndef BRISANTA_VERSION
-#error "BRISANTA_VERSION must be set by the build (the project's version)"
-#endif
 
 // The version of this client, compared as text.
 inline constexpr auto kClientVersion = BRISANTA_VERSION;
