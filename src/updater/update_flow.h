@@ -19,9 +19,9 @@ class Shell;
 namespace updater {
 
 // What "Descargar" and "Cancelar" do, without the window: the download of the new client and of
-// its signed statement into temporary files, the check that the maker signed it as a newer release
-// of this client, the end of the running clients, the swap of the executable, the proof that the
-// new client runs and its start, with the previous one put back when the new one does not run.
+// its signed statement into temporary files and the check that the maker signed it as a newer
+// release of this client; the installation itself (the end of the running clients, the swap, the
+// proof that the new client runs and shows its window) is the installer's (installer.h).
 class UpdateFlow final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(UpdateFlow)
