@@ -5,6 +5,7 @@
 #include "updater/signature.h"
 #include "updater/update_target.h"
 
+#include <QFile>
 #include <QSaveFile>
 
 namespace updater {
@@ -29,6 +30,27 @@ QString recordInstalled(const QString &target, const QByteArray &signedText, con
         return QStringLiteral("no se puede escribir %1: %2").arg(path, file.errorString());
     syncFolderOf(path);
     return {};
+}
+
+RecordSnapshot currentRecord(const QString &target)
+{
+    QFile file(installRecordPath(target));
+    if (file.size() > signedStatementSizeLimit() || !file.open(QIODevice::ReadOnly))
+        return {};
+    return {true, file.readAll()};
+}
+
+void putBackRecord(const QString &target, const RecordSnapshot &snapshot)
+{
+    const QString path = installRecordPath(target);
+    if (!snapshot.existed) {
+        QFile::remove(path);
+    } else {
+        QSaveFile file(path);
+        if (file.open(QIODevice::WriteOnly) && file.write(snapshot.bytes) == snapshot.bytes.size())
+            file.commit();
+    }
+    syncFolderOf(path);
 }
 
 } // namespace updater

@@ -18,4 +18,14 @@ QString installRecordPath(const QString &target);
 // and synced. Empty when done (or nothing needed doing), else a Spanish reason.
 QString recordInstalled(const QString &target, const QByteArray &signedText, const QByteArray &publicKey);
 
+// The record as it stands before an installation raises it. When that installation does not take
+// place after all (the swap fails, or the previous client is back in place), the record goes back to
+// it: nothing newer was installed. The order keeps it safe: the client first, the record after.
+struct RecordSnapshot {
+    bool existed = false;
+    QByteArray bytes;
+};
+RecordSnapshot currentRecord(const QString &target);
+void putBackRecord(const QString &target, const RecordSnapshot &snapshot);
+
 } // namespace updater

@@ -58,6 +58,7 @@ void Installer::install(const QString &target)
 
     // The version goes on record before the client changes: an updater ended from here on never
     // leaves an older release looking newer than the one installed.
+    m_recordBefore = currentRecord(m_target);
     const QString recordProblem = recordInstalled(
         m_target, readBounded(signatureLocation(temporary()), signedStatementSizeLimit()), m_publicKey);
     ReplaceResult swapped{false, {}};
@@ -74,6 +75,7 @@ void Installer::install(const QString &target)
         QFile::remove(signatureLocation(temporary()));
         if (m_kept)
             QFile::remove(previousPath(m_target));
+        putBackRecord(m_target, *m_recordBefore);
         m_prompter.message(swapped.message, QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);
         // The clients were ended: the one still installed is started again.
         m_shell.startProgram(m_target);
@@ -90,6 +92,7 @@ bool Installer::resume(const QString &target)
         return false;
     m_target = target;
     m_kept = true;
+    m_recordBefore.reset();
     if (!QFileInfo(target).isFile()) {
         // Ended between taking the client away and putting anything in its place.
         restorePrevious(target);
@@ -203,6 +206,8 @@ void Installer::takeBack(const QString &problem)
     const ReplaceResult restored = restorePrevious(m_target);
     if (!restored.ok)
         return fail(failed + restored.message);
+    if (m_recordBefore)
+        putBackRecord(m_target, *m_recordBefore);
     m_shell.startProgram(m_target);
     fail(failed + QStringLiteral("Se ha vuelto a poner la versión anterior, que sigue instalada."));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "updater/install_record.h"
 #include "updater/self_check.h"
 
 #include <QByteArray>
@@ -9,6 +10,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <optional>
 
 namespace ui {
 class Prompter;
@@ -83,6 +85,8 @@ private:
     std::chrono::milliseconds m_selfCheckLimit{30000};
     std::chrono::milliseconds m_startLimit{120000};
     QString m_target;
+    // The record before this installation raised it; unknown when finishing another updater's work.
+    std::optional<RecordSnapshot> m_recordBefore;
     bool m_kept = false;
     bool m_running = false;
 };

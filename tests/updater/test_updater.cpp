@@ -742,6 +742,7 @@ private Q_SLOTS:
         QCOMPARE(f->shell.starts().first().program, target);
         QVERIFY(!QFileInfo::exists(temporary));
         QVERIFY(!QFileInfo::exists(updater::signatureLocation(temporary)));
+        QVERIFY(!QFileInfo::exists(updater::installRecordPath(target)));
     }
 
     // The maker's signature says which release it is: an older one, or another of the maker's
@@ -904,6 +905,9 @@ private Q_SLOTS:
         QCOMPARE(ended.count(), 1);
         // Whatever the check started is gone.
         QVERIFY(updater::clientProcesses(f->target).isEmpty());
+        // Nothing newer was installed after all: the same release may be tried again.
+        QVERIFY(!QFileInfo::exists(updater::installRecordPath(f->target)));
+        QCOMPARE(updater::installedVersion(f->target, sim::testReleasePublicKey()), QStringLiteral("2.34"));
     }
 
     // An updater ended while the new client is being proven (a user who force-quits it during the
@@ -1068,6 +1072,30 @@ private Q_SLOTS:
                          && text.contains(QStringLiteral("versión anterior")),
                      qPrintable(text));
         }
+    }
+
+    // A release taken back was never installed: the record falls back to the release in place, and
+    // the same release may be tried again.
+    void releaseTakenBackMayBeTriedAgain()
+    {
+        const QByteArray key = sim::testReleasePublicKey();
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        const QByteArray older = readAll(f->target);
+        f->sim.setVersionText(QStringLiteral("2.36"));
+        f->sim.setDownload(updater::clientFileName(), readAll(QStringLiteral(BRISANTA_GOOD_CLIENT)));
+        // This time the new client never says its window is up.
+        f->shell.setOnStart({});
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QCOMPARE(readAll(f->target), older);
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.35"));
+
+        f->shell.setOnStart(startsLikeAClient);
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QCOMPARE(readAll(f->target), readAll(QStringLiteral(BRISANTA_GOOD_CLIENT)));
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.36"));
     }
 
     // The window keeps answering while the new client runs its self-check.
