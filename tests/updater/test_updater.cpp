@@ -1106,17 +1106,22 @@ private Q_SLOTS:
         for (int i = 0; i < 2; ++i)
             f->prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
+        QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
         bool seenRunning = false;
+        bool cancelIgnored = false;
         QTimer poll;
         poll.setInterval(20);
-        connect(&poll, &QTimer::timeout, this, [this, &done, &seenRunning] {
-            if (!done.isEmpty())
+        connect(&poll, &QTimer::timeout, this, [this, &done, &ended, &seenRunning, &cancelIgnored] {
+            if (!done.isEmpty() || seenRunning)
                 return;
             const QList<qint64> running = updater::clientProcesses(f->target);
             if (running.isEmpty())
                 return;
-            // Seen from the event loop while the check runs; ending it lets the check fail at once.
             seenRunning = true;
+            // "Cancelar" cannot leave a swap half done.
+            f->flow.cancel();
+            cancelIgnored = ended.isEmpty() && f->flow.isBusy();
+            // Ending the check's client lets the check fail at once.
             ::kill(pid_t(running.first()), SIGKILL);
         });
         poll.start();
@@ -1124,6 +1129,7 @@ private Q_SLOTS:
         QVERIFY(done.wait(2 * kWait));
         poll.stop();
         QVERIFY(seenRunning);
+        QVERIFY(cancelIgnored);
         QCOMPARE(readAll(f->target), kOldClient);
         QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("de forma anormal")),
                  qPrintable(f->prompter.lastCall().text));
