@@ -5,6 +5,11 @@ target_compile_options(brisanta_options INTERFACE -Wall -Wextra -Wpedantic -Wno-
 target_compile_definitions(brisanta_options INTERFACE
   QT_NO_KEYWORDS QT_USE_QSTRINGBUILDER
   BRISANTA_GATEWAY_HOST="${BRISANTA_GATEWAY_HOST}")
+# The project's version as a header of its own (brisanta_version.h), so that a new version rebuilds
+# only what reads it.
+configure_file("${PROJECT_SOURCE_DIR}/cmake/brisanta_version.h.in" "${CMAKE_BINARY_DIR}/generated/brisanta_version.h"
+  @ONLY)
+target_include_directories(brisanta_options INTERFACE "${CMAKE_BINARY_DIR}/generated")
 if(BRISANTA_WERROR)
   target_compile_options(brisanta_options INTERFACE -Werror)
 endif()

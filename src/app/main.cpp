@@ -3,8 +3,15 @@
 #include "platform/ui/qt_prompter.h"
 #include "platform/ui/qt_translation.h"
 #include "startup/brand.h"
+#include "startup/version/release_marker.h"
+#include "startup/version/start_marker.h"
 
 #include <QApplication>
+
+namespace {
+// Read by sign-release, which signs a release only for the version the file itself carries.
+[[gnu::used]] constexpr char kReleaseMarker[] = BRISANTA_RELEASE_MARKER;
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -27,6 +34,9 @@ int main(int argc, char *argv[])
     QObject::connect(&mainWindow, &startup::MainWindow::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     if (client.start() == startup::StartupStatus::NoDatabase)
         return 1;
+    // The start-up went through and the window is up: an updater waiting on this new client may let
+    // the previous one go.
+    startup::version::confirmStarted(QCoreApplication::applicationFilePath());
     // Without an account the main window starts hidden behind the settings dialog; with a tray
     // icon to bring it back the client keeps running when that dialog is closed.
     if (mainWindow.hasTrayIcon())

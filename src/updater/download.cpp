@@ -78,9 +78,11 @@ void Download::start(const QString &url, const QString &filePath)
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         const QString reason = m_file.errorString();
         QMetaObject::invokeMethod(this, [this, filePath, reason] {
-            finish({true, QStringLiteral("No se puede crear el archivo %1 (%2). Compruebe que tiene permiso "
-                                         "de escritura en la carpeta del programa.")
-                              .arg(filePath, reason)});
+            finish({true,
+                    QStringLiteral("No se puede crear el archivo %1 (%2). Compruebe que tiene permiso "
+                                   "de escritura en la carpeta del programa.")
+                        .arg(filePath, reason),
+                    QStringLiteral("no se puede crear %1: %2").arg(filePath, reason)});
         }, Qt::QueuedConnection);
         return;
     }
@@ -183,38 +185,47 @@ DownloadResult Download::judge()
 
     if (!m_fileError.isEmpty() || (m_file.isOpen() && !m_file.flush())) {
         const QString reason = m_fileError.isEmpty() ? m_file.errorString() : m_fileError;
-        return {true, QStringLiteral("No se puede escribir el archivo %1 (%2). Compruebe que tiene permiso de "
-                                     "escritura y espacio libre en la carpeta del programa.")
-                          .arg(m_file.fileName(), reason)};
+        return {true,
+                QStringLiteral("No se puede escribir el archivo %1 (%2). Compruebe que tiene permiso de "
+                               "escritura y espacio libre en la carpeta del programa.")
+                    .arg(m_file.fileName(), reason),
+                QStringLiteral("no se puede escribir %1: %2").arg(m_file.fileName(), reason)};
     }
     if (m_cancelled)
         return {false, QStringLiteral("La descarga se ha cancelado.")};
     if (m_tooLarge)
-        return {true, QStringLiteral("El archivo que ofrece el servidor supera el tamaño máximo de %1 bytes; no se "
-                                     "ha descargado.")
-                          .arg(m_sizeLimit)};
+        return {true,
+                QStringLiteral("El archivo que ofrece el servidor supera el tamaño máximo de %1 bytes; no se "
+                               "ha descargado.")
+                    .arg(m_sizeLimit),
+                QStringLiteral("supera el tamaño máximo de %1 bytes").arg(m_sizeLimit)};
     if (status != 0 && !isSuccess(status))
-        return {true, QStringLiteral("El servidor ha respondido con el error HTTP %1. No se ha descargado el "
-                                     "archivo.")
-                          .arg(status)};
+        return {true,
+                QStringLiteral("El servidor ha respondido con el error HTTP %1. No se ha descargado el archivo.")
+                    .arg(status),
+                QStringLiteral("el servidor ha respondido con el error HTTP %1").arg(status)};
     if (announced.isValid() && announced.toLongLong() != m_written)
-        return {true, QStringLiteral("La descarga está incompleta: se han recibido %1 de %2 bytes. Inténtelo de "
-                                     "nuevo.")
-                          .arg(m_written)
-                          .arg(announced.toLongLong())};
+        return {true,
+                QStringLiteral("La descarga está incompleta: se han recibido %1 de %2 bytes. Inténtelo de nuevo.")
+                    .arg(m_written)
+                    .arg(announced.toLongLong()),
+                QStringLiteral("se han recibido %1 de %2 bytes").arg(m_written).arg(announced.toLongLong())};
     if (error != QNetworkReply::NoError)
-        return {true, networkProblem(error, detail)};
+        return {true, networkProblem(error, detail), QStringLiteral("problema de red: %1").arg(detail)};
     // Without a length only chunked framing tells a whole body from a cut one.
     if (!announced.isValid() && !chunked)
-        return {true, QStringLiteral("El servidor no ha indicado el tamaño del archivo; no se puede comprobar "
-                                     "que la descarga esté completa.")};
+        return {true,
+                QStringLiteral("El servidor no ha indicado el tamaño del archivo; no se puede comprobar "
+                               "que la descarga esté completa."),
+                QStringLiteral("el servidor no ha indicado su tamaño")};
     if (m_written == 0)
-        return {true, QStringLiteral("El archivo descargado está vacío.")};
+        return {true, QStringLiteral("El archivo descargado está vacío."), QStringLiteral("ha llegado vacía")};
 
     m_file.close();
     QFile written(m_file.fileName());
     if (!written.open(QIODevice::ReadOnly) || written.size() != m_written)
-        return {true, QStringLiteral("No se puede comprobar el archivo descargado %1.").arg(m_file.fileName())};
+        return {true, QStringLiteral("No se puede comprobar el archivo descargado %1.").arg(m_file.fileName()),
+                QStringLiteral("no se puede leer %1").arg(m_file.fileName())};
     if (m_programExpected && !isProgramImage(written.read(kImageHead)))
         return {true, QStringLiteral("El archivo descargado no es un programa. El servidor de descargas no lo "
                                      "ha ofrecido correctamente; inténtelo de nuevo más tarde.")};

@@ -30,6 +30,9 @@ struct Progress {
 struct DownloadResult {
     bool error = false;
     QString status;
+    // What went wrong in a few words, without saying which file ("el servidor ha respondido con el
+    // error HTTP 404"), for a message about another file than the program; empty when nothing did.
+    QString reason;
 
     bool ok() const { return status == okStatus(); }
     static QString okStatus() { return QStringLiteral("OK"); }

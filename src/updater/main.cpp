@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QNetworkAccessManager>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
@@ -27,5 +28,10 @@ int main(int argc, char *argv[])
     QObject::connect(&flow, &updater::UpdateFlow::endRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     window.show();
+    // An updater ended while it put a new client in place left that work half done: it is finished
+    // or undone before anything else, with the window already answering.
+    QTimer::singleShot(0, &flow, [&flow] {
+        flow.resumeInterrupted(updater::targetPath(QCoreApplication::applicationDirPath()));
+    });
     return QApplication::exec();
 }

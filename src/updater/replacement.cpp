@@ -3,6 +3,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QCryptographicHash>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <system_error>
 
@@ -48,6 +53,7 @@ ReplaceResult replaceExecutable(const QString &temporaryFile, const QString &tar
     const QString error = atomicRename(temporaryFile, target);
     if (!error.isEmpty())
         return refused(error);
+    syncFolderOf(target);
     return {true, {}};
 }
 
@@ -67,12 +73,13 @@ bool keepPrevious(const QString &target)
         return false;
     std::error_code error;
     std::filesystem::create_hard_link(fsPath(target), fsPath(previous), error);
-    if (!error)
-        return true;
-    // File systems without hard links get a real copy, runnable like the original.
-    if (!QFile::copy(target, previous))
-        return false;
-    QFile::setPermissions(previous, installed.permissions());
+    if (error) {
+        // File systems without hard links get a real copy, runnable like the original.
+        if (!QFile::copy(target, previous))
+            return false;
+        QFile::setPermissions(previous, installed.permissions());
+    }
+    syncFolderOf(previous);
     return true;
 }
 
@@ -85,7 +92,40 @@ ReplaceResult restorePrevious(const QString &target)
     if (!error.isEmpty())
         return {false, QStringLiteral("No se ha podido volver a poner la versión anterior del programa en %1 (%2).")
                            .arg(target, error)};
+    syncFolderOf(target);
     return {true, {}};
+}
+
+bool sameContent(const QString &first, const QString &second)
+{
+    std::error_code error;
+    if (std::filesystem::equivalent(fsPath(first), fsPath(second), error))
+        return true;
+    QFile a(first);
+    QFile b(second);
+    if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly) || a.size() != b.size())
+        return false;
+    QCryptographicHash hashA(QCryptographicHash::Sha256);
+    QCryptographicHash hashB(QCryptographicHash::Sha256);
+    return hashA.addData(&a) && hashB.addData(&b) && hashA.result() == hashB.result();
+}
+
+QString moveOver(const QString &from, const QString &to)
+{
+    const QString error = atomicRename(from, to);
+    if (error.isEmpty())
+        syncFolderOf(to);
+    return error;
+}
+
+void syncFolderOf(const QString &file)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 } // namespace updater

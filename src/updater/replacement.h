@@ -26,4 +26,14 @@ bool keepPrevious(const QString &target);
 // Puts the kept client back in the target's place in one step.
 ReplaceResult restorePrevious(const QString &target);
 
+// Whether the two paths hold the same client: one file under two names, or two identical files.
+bool sameContent(const QString &first, const QString &second);
+
+// Moves a file over another in one step; the system's reason when it could not, else empty.
+QString moveOver(const QString &from, const QString &to);
+
+// Asks the system to put on disk the folder entries of the file's folder (new names, renames,
+// removals), so that what was done there survives a power cut in the order it was done.
+void syncFolderOf(const QString &file);
+
 } // namespace updater

@@ -1,6 +1,7 @@
 #include "updater/signature.h"
 
 #include "startup/version/version_order.h"
+#include "updater/install_record.h"
 #include "updater/program_image.h"
 #include "updater/update_target.h"
 
@@ -119,23 +120,41 @@ ReleaseCheck checkRelease(const QByteArray &program, const QByteArray &signedTex
     return {true, {}};
 }
 
+std::optional<ReleaseStatement> clientStatementIn(const QString &path, const QByteArray &publicKey)
+{
+    QFile file(path);
+    if (file.size() > signedStatementSizeLimit() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    std::optional<ReleaseStatement> statement = verifiedStatement(file.readAll(), publicKey);
+    if (!statement || statement->product != productWord() || statement->file != clientFileName())
+        return std::nullopt;
+    return statement;
+}
+
+bool describesFile(const ReleaseStatement &statement, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() != statement.size)
+        return false;
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    return digest.addData(&file) && digest.result() == statement.sha256;
+}
+
 QString installedVersion(const QString &target, const QByteArray &publicKey)
 {
-    const QString builtIn = QString::fromLatin1(startup::version::kClientVersion);
-    QFile kept(signatureLocation(target));
-    if (kept.size() > signedStatementSizeLimit() || !kept.open(QIODevice::ReadOnly))
-        return builtIn;
-    const std::optional<ReleaseStatement> statement = verifiedStatement(kept.readAll(), publicKey);
-    if (!statement || statement->product != productWord() || statement->file != clientFileName())
-        return builtIn;
+    QString version = QString::fromLatin1(startup::version::kClientVersion);
+    const auto consider = [&version](const QString &candidate) {
+        if (startup::version::isNewer(candidate, version))
+            version = candidate;
+    };
     // A statement left beside another file (a client put there by the full installer) says nothing.
-    QFile installed(target);
-    if (!installed.open(QIODevice::ReadOnly) || installed.size() != statement->size)
-        return builtIn;
-    QCryptographicHash digest(QCryptographicHash::Sha256);
-    if (!digest.addData(&installed) || digest.result() != statement->sha256)
-        return builtIn;
-    return startup::version::isNewer(statement->version, builtIn) ? statement->version : builtIn;
+    const std::optional<ReleaseStatement> kept = clientStatementIn(signatureLocation(target), publicKey);
+    if (kept && describesFile(*kept, target))
+        consider(kept->version);
+    // Whatever the swap left behind, no release older than one installed here before counts as newer.
+    if (const std::optional<ReleaseStatement> recorded = clientStatementIn(installRecordPath(target), publicKey))
+        consider(recorded->version);
+    return version;
 }
 
 } // namespace updater

@@ -47,9 +47,16 @@ struct ReleaseCheck {
 ReleaseCheck checkRelease(const QByteArray &program, const QByteArray &signedText, const QByteArray &publicKey,
                           const QString &installedVersion);
 
-// The version of the client installed at `target`: the one its kept statement names when that
-// statement is the maker's and describes the file there, else the version this updater was built
-// with, whichever is greater.
+// The maker's statement of a release of this client held in the file at `path`; nothing when the file
+// is missing, too long, not signed by the holder of `publicKey`, or about another product or program.
+std::optional<ReleaseStatement> clientStatementIn(const QString &path, const QByteArray &publicKey);
+
+// Whether the file at `path` holds exactly the bytes the statement describes (size and SHA-256).
+bool describesFile(const ReleaseStatement &statement, const QString &path);
+
+// The version of the client installed at `target`, the greatest of: the one its kept statement names
+// when that statement is the maker's and describes the file there; the one the record of the newest
+// release installed there names (install_record.h); the version this updater was built with.
 QString installedVersion(const QString &target, const QByteArray &publicKey);
 
 // The box of a build without a key, which refuses every update.

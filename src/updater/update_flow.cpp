@@ -2,9 +2,6 @@
 
 #include "platform/ui/prompter.h"
 #include "platform/ui/shell.h"
-#include "updater/client_processes.h"
-#include "updater/replacement.h"
-#include "updater/self_check.h"
 #include "updater/signature.h"
 #include "updater/update_target.h"
 
@@ -24,19 +21,11 @@ QByteArray readFile(const QString &path, bool *ok)
     return *ok ? file.readAll() : QByteArray();
 }
 
-// Puts a file in another's place; the other goes first, as QFile::rename does not replace.
-bool moveOver(const QString &from, const QString &to)
-{
-    if (QFileInfo::exists(to) && !QFile::remove(to))
-        return false;
-    return QFile::rename(from, to);
-}
-
 } // namespace
 
 UpdateFlow::UpdateFlow(ui::Prompter &prompter, ui::Shell &shell, QNetworkAccessManager &network, QObject *parent)
-    : QObject(parent), m_prompter(prompter), m_shell(shell), m_download(network), m_signatureDownload(network),
-      m_publicKey(releasePublicKey())
+    : QObject(parent), m_prompter(prompter), m_download(network), m_signatureDownload(network),
+      m_installer(prompter, shell), m_publicKey(releasePublicKey())
 {
     m_signatureDownload.setProgramExpected(false);
     m_signatureDownload.setSizeLimit(kSignatureSizeLimit);
@@ -44,6 +33,24 @@ UpdateFlow::UpdateFlow(ui::Prompter &prompter, ui::Shell &shell, QNetworkAccessM
     connect(&m_download, &Download::finished, this, &UpdateFlow::onFinished);
     connect(&m_signatureDownload, &Download::progress, this, &UpdateFlow::onProgress);
     connect(&m_signatureDownload, &Download::finished, this, &UpdateFlow::onSignatureFinished);
+    connect(&m_installer, &Installer::finished, this, &UpdateFlow::onInstalled);
+}
+
+void UpdateFlow::setPublicKey(const QByteArray &publicKey)
+{
+    m_publicKey = publicKey;
+    m_installer.setPublicKey(publicKey);
+}
+
+void UpdateFlow::resumeInterrupted(const QString &target)
+{
+    if (isBusy())
+        return;
+    m_target = target;
+    // Said first: the work may also end before resume() returns.
+    Q_EMIT downloadingChanged(true);
+    if (!m_installer.resume(target))
+        Q_EMIT downloadingChanged(false);
 }
 
 Download &UpdateFlow::activeDownload()
@@ -54,7 +61,7 @@ Download &UpdateFlow::activeDownload()
 void UpdateFlow::startDownload(const QString &url, const QString &target)
 {
     // A second start while one runs would write the same temporary file twice.
-    if (isDownloading())
+    if (isBusy())
         return;
     // Without the maker's key nothing downloaded could be told from a forgery: nothing is fetched.
     if (m_publicKey.isEmpty()) {
@@ -77,6 +84,8 @@ void UpdateFlow::startDownload(const QString &url, const QString &target)
 
 void UpdateFlow::cancel()
 {
+    if (m_installer.isRunning())
+        return;
     if (activeDownload().httpStatus() != QStringLiteral("200")) {
         Q_EMIT endRequested();
         return;
@@ -115,13 +124,14 @@ void UpdateFlow::onFinished(const DownloadResult &result)
 
 void UpdateFlow::onSignatureFinished(const DownloadResult &result)
 {
-    Q_EMIT downloadingChanged(false);
     if (!result.ok()) {
         const bool cancelled = !result.error;
+        // The program itself arrived whole: what is missing is its signature, and the text says so.
         refuse(cancelled ? result.status
-                         : QStringLiteral("La versión descargada no se ha instalado: no se ha podido obtener su "
-                                          "firma (%1) El programa instalado no se ha modificado.")
-                               .arg(result.status));
+                         : QStringLiteral("La versión descargada no se ha instalado: el programa ha llegado completo, "
+                                          "pero no se ha podido obtener su firma (%1). El programa instalado no se "
+                                          "ha modificado.")
+                               .arg(result.reason));
         if (m_cancelRequested)
             Q_EMIT endRequested();
         return;
@@ -141,7 +151,12 @@ void UpdateFlow::onSignatureFinished(const DownloadResult &result)
         refuse(check.message);
         return;
     }
-    const bool replaced = replaceClient();
+    m_installer.install(m_target);
+}
+
+void UpdateFlow::onInstalled(bool replaced)
+{
+    Q_EMIT downloadingChanged(false);
     Q_EMIT attemptFinished(replaced);
     Q_EMIT endRequested();
 }
@@ -150,6 +165,7 @@ void UpdateFlow::refuse(const QString &message)
 {
     // Nothing that failed the checks stays in the program folder, where it could be started by hand.
     discardDownloads();
+    Q_EMIT downloadingChanged(false);
     m_prompter.message(message, QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);
     Q_EMIT attemptFinished(false);
 }
@@ -158,62 +174,6 @@ void UpdateFlow::discardDownloads()
 {
     QFile::remove(temporaryPath(m_target));
     QFile::remove(signatureLocation(temporaryPath(m_target)));
-}
-
-bool UpdateFlow::replaceClient()
-{
-    const QString temporary = temporaryPath(m_target);
-    endClientProcesses(m_target, m_clientGrace);
-    // The running client is kept until its successor has shown that it runs and has started.
-    const bool kept = keepPrevious(m_target);
-    const ReplaceResult result = replaceExecutable(temporary, m_target);
-    if (!result.ok) {
-        discardDownloads();
-        if (kept)
-            QFile::remove(previousPath(m_target));
-        m_prompter.message(result.message, QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);
-        // The clients were ended: the one still installed is started again.
-        m_shell.startProgram(m_target);
-        return false;
-    }
-    const QString failed = QStringLiteral("La versión nueva de ") + productWord()
-                           + QStringLiteral(" Desktop no se ha podido iniciar");
-    // A client that ends as soon as it starts would still count as started.
-    const SelfCheckResult check = runSelfCheck(m_target, m_selfCheckLimit);
-    if (!check.ok)
-        return takeBack(failed + QStringLiteral(" (") + check.problem + QStringLiteral("). "), kept);
-    if (!m_shell.startProgram(m_target))
-        return takeBack(failed + QStringLiteral(". "), kept);
-    if (kept)
-        QFile::remove(previousPath(m_target));
-    // The statement stays beside the client: it tells the next update which release is installed.
-    if (!moveOver(signatureLocation(temporary), signatureLocation(m_target)))
-        QFile::remove(signatureLocation(temporary));
-    // Thanks are given only for an update that took place.
-    m_prompter.message(QStringLiteral("Actualización completada. Muchas gracias por actualizar ") + productWord()
-                           + QStringLiteral(" Desktop"),
-                       QStringLiteral("Actualización completada"), ui::Icon::Information, ui::Buttons::Ok);
-    return true;
-}
-
-bool UpdateFlow::takeBack(const QString &failed, bool kept)
-{
-    // The new client's statement goes with it; the previous client's stays.
-    QFile::remove(signatureLocation(temporaryPath(m_target)));
-    if (!kept) {
-        m_prompter.message(failed + QStringLiteral("No había una versión anterior que volver a poner."),
-                           QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);
-        return false;
-    }
-    const ReplaceResult restored = restorePrevious(m_target);
-    if (!restored.ok) {
-        m_prompter.message(failed + restored.message, QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);
-        return false;
-    }
-    m_shell.startProgram(m_target);
-    m_prompter.message(failed + QStringLiteral("Se ha vuelto a poner la versión anterior, que sigue instalada."),
-                       QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);
-    return false;
 }
 
 } // namespace updater

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "updater/download.h"
+#include "updater/installer.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -18,9 +19,9 @@ class Shell;
 namespace updater {
 
 // What "Descargar" and "Cancelar" do, without the window: the download of the new client and of
-// its signed statement into temporary files, the check that the maker signed it as a newer release
-// of this client, the end of the running clients, the swap of the executable, the proof that the
-// new client runs and its start, with the previous one put back when the new one does not run.
+// its signed statement into temporary files and the check that the maker signed it as a newer
+// release of this client; the installation itself (the end of the running clients, the swap, the
+// proof that the new client runs and shows its window) is the installer's (installer.h).
 class UpdateFlow final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(UpdateFlow)
@@ -31,24 +32,32 @@ public:
 
     Download &download() { return m_download; }
     Download &signatureDownload() { return m_signatureDownload; }
-    // How long a running client gets to end by itself before it is forced.
-    void setClientGrace(std::chrono::milliseconds grace) { m_clientGrace = grace; }
-    // How long the new client gets to prove that it runs (self_check.h).
-    void setSelfCheckLimit(std::chrono::milliseconds limit) { m_selfCheckLimit = limit; }
+    // How the new client is put in place and proven (grace, limits).
+    Installer &installer() { return m_installer; }
+    void setClientGrace(std::chrono::milliseconds grace) { m_installer.setClientGrace(grace); }
+    void setSelfCheckLimit(std::chrono::milliseconds limit) { m_installer.setSelfCheckLimit(limit); }
     // The key releases are checked against; releasePublicKey() unless replaced (tests sign with
     // a key of their own).
-    void setPublicKey(const QByteArray &publicKey) { m_publicKey = publicKey; }
+    void setPublicKey(const QByteArray &publicKey);
+
+    // At the updater's start: finishes or undoes an installation at `target` that an updater ended
+    // half-way left behind (Installer::resume). While it runs the flow is busy, and
+    // attemptFinished() and endRequested() follow as after an installation.
+    void resumeInterrupted(const QString &target);
 
     // "Descargar": fetches `url` and its signature beside `target` and, when the maker signed what
     // arrived, replaces the client. Ignored while a download runs.
     void startDownload(const QString &url, const QString &target);
     // "Cancelar": ends the updater when nothing is transferring, else asks the transfer to stop.
+    // Ignored while the new client is being put in place: that must finish or be undone.
     void cancel();
 
     bool isDownloading() const { return m_download.isRunning() || m_signatureDownload.isRunning(); }
+    bool isBusy() const { return isDownloading() || m_installer.isRunning(); }
     bool cancelPending() const { return m_cancelRequested; }
 
 Q_SIGNALS:
+    // Whether a download or an installation runs: "Descargar" waits until it is over.
     void downloadingChanged(bool downloading);
     void progressed(const updater::Progress &progress);
     // A download ended and was dealt with; the window stays unless endRequested() follows.
@@ -63,16 +72,13 @@ private:
     void onSignatureFinished(const DownloadResult &result);
     void refuse(const QString &message);
     void discardDownloads();
-    bool replaceClient();
-    bool takeBack(const QString &failed, bool kept);
+    void onInstalled(bool replaced);
 
     ui::Prompter &m_prompter;
-    ui::Shell &m_shell;
     Download m_download;
     Download m_signatureDownload;
+    Installer m_installer;
     QByteArray m_publicKey;
-    std::chrono::milliseconds m_clientGrace{3000};
-    std::chrono::milliseconds m_selfCheckLimit{30000};
     QString m_url;
     QString m_target;
     bool m_cancelRequested = false;

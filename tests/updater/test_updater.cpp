@@ -1,9 +1,13 @@
 #include "gateway-sim/gateway_simulator.h"
 #include "gateway-sim/release_signing.h"
+#include "platform/ui/desktop_shell.h"
+#include "startup/version/start_marker.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
+#include "file_bytes.h"
 #include "updater/client_processes.h"
+#include "updater/install_record.h"
 #include "updater/progress_text.h"
 #include "updater/replacement.h"
 #include "updater/signature.h"
@@ -21,7 +25,10 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
+#include <csignal>
+#include <map>
 #include <unistd.h>
 
 #include <memory>
@@ -30,17 +37,8 @@ namespace {
 
 constexpr int kWait = 15000;
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool write(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
+using testing::readAll;
+using testing::write;
 
 // A real program image, so that what is served is what a client executable looks like.
 QByteArray newClientBytes()
@@ -49,6 +47,40 @@ QByteArray newClientBytes()
 }
 
 const QByteArray kOldClient = QByteArray("\x7f" "ELF the installed client");
+
+// Started through the recording shell, a client "shows its window" at once, as a real one that
+// starts well does soon after.
+void startsLikeAClient(const QString &program)
+{
+    startup::version::confirmStarted(program);
+}
+
+// Every file of a folder (not its subfolders), by name.
+using FolderState = std::map<QString, QByteArray>;
+
+FolderState folderState(const QString &folder)
+{
+    FolderState state;
+    for (const QFileInfo &file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
+        state[file.fileName()] = readAll(file.absoluteFilePath());
+    return state;
+}
+
+// Puts the folder back exactly as it was: what an updater ended at that moment leaves behind.
+void restoreFolder(const QString &folder, const FolderState &state)
+{
+    for (const QFileInfo &file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
+        QFile::remove(file.absoluteFilePath());
+    for (const auto &[name, bytes] : state) {
+        const QString path = QDir(folder).filePath(name);
+        QFile out(path);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(bytes);
+        out.close();
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser
+                                        | QFile::WriteUser | QFile::ExeUser);
+    }
+}
 
 // A program this test starts itself under a name of its choosing; ended by the test when still
 // running. Nothing else on the machine is ever touched.
@@ -75,7 +107,8 @@ public:
     bool started() const { return m_started; }
     qint64 pid() const { return m_process.processId(); }
     bool running() const { return m_process.state() == QProcess::Running; }
-    bool waitForEnd() { return m_process.waitForFinished(kWait); }
+    // The event loop may already have seen it end.
+    bool waitForEnd() { return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(kWait); }
 
 private:
     QProcess m_process;
@@ -110,6 +143,7 @@ class TestUpdater final : public QObject {
             flow.setClientGrace(std::chrono::milliseconds(2000));
             // The simulator signs what it serves with the test key; this build may carry no key.
             flow.setPublicKey(sim::testReleasePublicKey());
+            shell.setOnStart(startsLikeAClient);
         }
         ~Fixture()
         {
@@ -401,6 +435,14 @@ private Q_SLOTS:
         QVERIFY2(f->prompter.lastCall().text.startsWith(QStringLiteral("La versión descargada no se ha instalado")),
                  qPrintable(f->prompter.lastCall().text));
         QVERIFY(f->prompter.lastCall().text.contains(QStringLiteral("firma")));
+        if (kind == 0) {
+            // The program arrived whole: only its signature is missing, and the box says just that.
+            const QString text = f->prompter.lastCall().text;
+            QVERIFY2(text.contains(QStringLiteral("no se ha podido obtener su firma (el servidor ha respondido con el "
+                                                  "error HTTP 404)"))
+                         && !text.contains(QStringLiteral("No se ha descargado el archivo")),
+                     qPrintable(text));
+        }
         // Nothing unchecked is left in the program folder, and the window stays for another try.
         QVERIFY(!QFileInfo::exists(f->temporary));
         QVERIFY(!QFileInfo::exists(updater::signatureLocation(f->temporary)));
@@ -458,9 +500,10 @@ private Q_SLOTS:
         // The moment the new client is started, the previous one is still there to go back to.
         QByteArray previousAtStart;
         QByteArray installedAtStart;
-        f->shell.setOnStart([this, &previousAtStart, &installedAtStart](const QString &) {
+        f->shell.setOnStart([this, &previousAtStart, &installedAtStart](const QString &program) {
             previousAtStart = readAll(updater::previousPath(f->target));
             installedAtStart = readAll(f->target);
+            startsLikeAClient(program);
         });
         f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
@@ -487,67 +530,6 @@ private Q_SLOTS:
                  qPrintable(f->prompter.lastCall().text));
         QCOMPARE(f->sim.requestCount(sim::Endpoint::Download), 1);
         QVERIFY(f->shell.starts().isEmpty());
-    }
-
-    void releaseSignedWithTheToolIsAccepted()
-    {
-        const QString key = f->home.file(QStringLiteral("release.key"));
-        QProcess keygen;
-        keygen.start(QStringLiteral(BRISANTA_SIGN_RELEASE), {QStringLiteral("keygen"), key});
-        QVERIFY(keygen.waitForFinished(kWait));
-        QCOMPARE(keygen.exitCode(), 0);
-        const QByteArray publicKey = updater::publicKeyFromHex(QString::fromLatin1(keygen.readAllStandardOutput()));
-        QCOMPARE(publicKey.size(), 32);
-        QCOMPARE(QFileInfo(key).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
-        // An existing key is never overwritten.
-        QProcess again;
-        again.start(QStringLiteral(BRISANTA_SIGN_RELEASE), {QStringLiteral("keygen"), key});
-        QVERIFY(again.waitForFinished(kWait));
-        QVERIFY(again.exitCode() != 0);
-
-        const QString release = f->home.file(QStringLiteral("publicar/Brisanta"));
-        QDir().mkpath(QFileInfo(release).absolutePath());
-        QVERIFY(write(release, newClientBytes()));
-        // A version the updater could not read is refused by the tool and nothing is written.
-        QProcess badVersion;
-        badVersion.start(QStringLiteral(BRISANTA_SIGN_RELEASE),
-                         {QStringLiteral("sign"), key, QStringLiteral("2.35 beta"), release});
-        QVERIFY(badVersion.waitForFinished(kWait));
-        QVERIFY(badVersion.exitCode() != 0);
-        QVERIFY(!QFileInfo::exists(updater::signatureLocation(release)));
-
-        QProcess sign;
-        sign.start(QStringLiteral(BRISANTA_SIGN_RELEASE), {QStringLiteral("sign"), key, QStringLiteral("2.35"), release});
-        QVERIFY(sign.waitForFinished(kWait));
-        QCOMPARE(sign.exitCode(), 0);
-        const QByteArray signature = readAll(updater::signatureLocation(release));
-        const std::optional<updater::ReleaseStatement> statement =
-            updater::verifiedStatement(signature, publicKey);
-        QVERIFY(statement);
-        QCOMPARE(statement->product, QStringLiteral("Brisanta"));
-        QCOMPARE(statement->file, updater::clientFileName());
-        QCOMPARE(statement->version, QStringLiteral("2.35"));
-        QCOMPARE(statement->size, newClientBytes().size());
-        const QString installed = QStringLiteral("2.34");
-        QVERIFY(updater::checkRelease(newClientBytes(), signature, publicKey, installed).ok);
-        QVERIFY(!updater::checkRelease(newClientBytes(), signature, sim::testReleasePublicKey(), installed).ok);
-
-        // Served as the maker publishes it, the signed release installs with that key.
-        QProcess pub;
-        pub.start(QStringLiteral(BRISANTA_SIGN_RELEASE), {QStringLiteral("public-key"), key});
-        QVERIFY(pub.waitForFinished(kWait));
-        QCOMPARE(updater::publicKeyFromHex(QString::fromLatin1(pub.readAllStandardOutput())), publicKey);
-        testing::ScriptedPrompter prompter;
-        testing::RecordingShell shell;
-        updater::UpdateFlow flow{prompter, shell, f->network};
-        flow.setPublicKey(publicKey);
-        prompter.answerMessage(ui::Answer::Ok);
-        QSignalSpy done(&flow, &updater::UpdateFlow::attemptFinished);
-        f->sim.setDownload(updater::signatureLocation(updater::clientFileName()), signature);
-        flow.startDownload(updater::downloadUrl(), f->target);
-        QVERIFY(done.wait(kWait));
-        QCOMPARE(done.first().first().toBool(), true);
-        QCOMPARE(readAll(f->target), newClientBytes());
     }
 
     void failedDownloadKeepsTheOldClient_data()
@@ -760,6 +742,7 @@ private Q_SLOTS:
         QCOMPARE(f->shell.starts().first().program, target);
         QVERIFY(!QFileInfo::exists(temporary));
         QVERIFY(!QFileInfo::exists(updater::signatureLocation(temporary)));
+        QVERIFY(!QFileInfo::exists(updater::installRecordPath(target)));
     }
 
     // The maker's signature says which release it is: an older one, or another of the maker's
@@ -824,7 +807,9 @@ private Q_SLOTS:
         QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.36"));
 
         // A statement beside another file (a client put there by the full installer), or one not
-        // signed by the maker, says nothing: the version this updater was built with counts.
+        // signed by the maker, says nothing: the version this updater was built with counts. (Without
+        // the record of the newest release installed here, which is looked at on its own below.)
+        QVERIFY(QFile::remove(updater::installRecordPath(f->target)));
         const QByteArray kept = readAll(updater::signatureLocation(f->target));
         write(f->target, kOldClient);
         QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.34"));
@@ -920,6 +905,269 @@ private Q_SLOTS:
         QCOMPARE(ended.count(), 1);
         // Whatever the check started is gone.
         QVERIFY(updater::clientProcesses(f->target).isEmpty());
+        // Nothing newer was installed after all: the same release may be tried again.
+        QVERIFY(!QFileInfo::exists(updater::installRecordPath(f->target)));
+        QCOMPARE(updater::installedVersion(f->target, sim::testReleasePublicKey()), QStringLiteral("2.34"));
+    }
+
+    // An updater ended while the new client is being proven (a user who force-quits it during the
+    // self-check or the first start) leaves the newer client in place: an older release, signed by
+    // the maker and passed on again, is still refused.
+    void interruptedSwapNeverStepsBack()
+    {
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        const QByteArray newer = readAll(QStringLiteral(BRISANTA_GOOD_CLIENT));
+        f->sim.setVersionText(QStringLiteral("2.36"));
+        f->sim.setDownload(updater::clientFileName(), newer);
+        FolderState atStart;
+        f->shell.setOnStart([this, &atStart](const QString &program) {
+            if (atStart.empty())
+                atStart = folderState(f->home.path());
+            startsLikeAClient(program);
+        });
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QCOMPARE(readAll(f->target), newer);
+        QVERIFY(!atStart.empty());
+
+        // Ended as the new client was being started.
+        restoreFolder(f->home.path(), atStart);
+        QCOMPARE(readAll(f->target), newer);
+        QCOMPARE(updater::installedVersion(f->target, sim::testReleasePublicKey()), QStringLiteral("2.36"));
+        f->sim.setVersionText(QStringLiteral("2.35"));
+        f->sim.setDownload(updater::clientFileName(), newClientBytes());
+        for (int i = 0; i < 2; ++i)
+            f->prompter.answerMessage(ui::Answer::Ok);
+        f->shell.clear();
+        QVERIFY(f->download());
+        QCOMPARE(readAll(f->target), newer);
+        QVERIFY(f->shell.starts().isEmpty());
+        QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("no es posterior a la instalada (2.36)")),
+                 qPrintable(f->prompter.lastCall().text));
+    }
+
+    // Wherever an updater is ended during an installation, the next one finishes it or puts the
+    // previous client back, and leaves one whole client with nothing half-done around it.
+    void interruptedInstallIsFinishedOrUndone_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<bool>("newClientBroken");
+        using updater::InstallStep;
+        QTest::newRow("previous client kept") << int(InstallStep::PreviousKept) << false;
+        QTest::newRow("version recorded") << int(InstallStep::VersionRecorded) << false;
+        QTest::newRow("swapped") << int(InstallStep::Swapped) << false;
+        QTest::newRow("self-check running") << int(InstallStep::SelfCheckStarted) << false;
+        QTest::newRow("new client started") << int(InstallStep::ClientStarted) << false;
+        QTest::newRow("statement kept") << int(InstallStep::StatementKept) << false;
+        QTest::newRow("swapped, new client never shows its window") << int(InstallStep::Swapped) << true;
+    }
+    void interruptedInstallIsFinishedOrUndone()
+    {
+        QFETCH(int, step);
+        QFETCH(bool, newClientBroken);
+        const QByteArray key = sim::testReleasePublicKey();
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        const QByteArray older = readAll(f->target);
+        const QByteArray newer = readAll(QStringLiteral(BRISANTA_GOOD_CLIENT));
+        f->sim.setVersionText(QStringLiteral("2.36"));
+        f->sim.setDownload(updater::clientFileName(), newer);
+        FolderState atStep;
+        connect(&f->flow.installer(), &updater::Installer::stepReached, this,
+                [this, step, &atStep](updater::InstallStep reached) {
+                    if (int(reached) == step)
+                        atStep = folderState(f->home.path());
+                });
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QVERIFY(!atStep.empty());
+        restoreFolder(f->home.path(), atStep);
+
+        // The next updater, as it starts.
+        testing::ScriptedPrompter prompter;
+        testing::RecordingShell shell;
+        if (!newClientBroken)
+            shell.setOnStart(startsLikeAClient);
+        updater::UpdateFlow again{prompter, shell, f->network};
+        again.setPublicKey(key);
+        again.setClientGrace(std::chrono::milliseconds(2000));
+        prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy done(&again, &updater::UpdateFlow::attemptFinished);
+        again.resumeInterrupted(f->target);
+        if (again.isBusy())
+            QVERIFY(done.wait(kWait));
+        QVERIFY(!again.isBusy());
+
+        QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
+        QVERIFY(!QFileInfo::exists(startup::version::startMarkerPath(f->target)));
+        QVERIFY(QFileInfo(f->target).isExecutable());
+        if (newClientBroken) {
+            QCOMPARE(readAll(f->target), older);
+            QCOMPARE(done.count(), 1);
+            QCOMPARE(done.first().first().toBool(), false);
+            QVERIFY2(prompter.lastCall().text.contains(QStringLiteral("versión anterior")),
+                     qPrintable(prompter.lastCall().text));
+            return;
+        }
+        QCOMPARE(readAll(f->target), newer);
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.36"));
+        const auto kept = updater::clientStatementIn(updater::signatureLocation(f->target), key);
+        QVERIFY(kept && updater::describesFile(*kept, f->target));
+        QVERIFY(f->noDownloadLeft());
+        QCOMPARE(done.count(), 1);
+        QCOMPARE(done.first().first().toBool(), true);
+        QCOMPARE(prompter.lastCall().title, QStringLiteral("Actualización completada"));
+        QCOMPARE(shell.starts().size(), 1);
+    }
+
+    // Nothing to finish: the next updater starts quietly.
+    void nothingToResume()
+    {
+        testing::ScriptedPrompter prompter;
+        testing::RecordingShell shell;
+        updater::UpdateFlow again{prompter, shell, f->network};
+        again.resumeInterrupted(f->target);
+        QVERIFY(!again.isBusy());
+        QCOMPARE(prompter.count(), 0);
+        QVERIFY(shell.starts().isEmpty());
+        QCOMPARE(readAll(f->target), kOldClient);
+    }
+
+    // The previous client goes only once the new one has really started and shown its window; one that
+    // gets only as far as its self-check is taken back.
+    void newClientMustShowItsWindow_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("starts only for its self-check") << QStringLiteral(BRISANTA_SELF_CHECK_ONLY_CLIENT) << false;
+        QTest::newRow("runs like a client") << QStringLiteral(BRISANTA_GOOD_CLIENT) << true;
+    }
+    void newClientMustShowItsWindow()
+    {
+        QFETCH(QString, program);
+        QFETCH(bool, kept);
+        ui::DesktopShell shell;
+        updater::UpdateFlow flow{f->prompter, shell, f->network};
+        flow.setPublicKey(sim::testReleasePublicKey());
+        flow.setClientGrace(std::chrono::milliseconds(2000));
+        f->sim.setDownload(updater::clientFileName(), readAll(program));
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy done(&flow, &updater::UpdateFlow::attemptFinished);
+        flow.startDownload(updater::downloadUrl(), f->target);
+        QVERIFY(done.wait(kWait));
+
+        QCOMPARE(done.first().first().toBool(), kept);
+        QCOMPARE(readAll(f->target), kept ? readAll(program) : kOldClient);
+        QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
+        QVERIFY(!QFileInfo::exists(startup::version::startMarkerPath(f->target)));
+        QVERIFY(f->noDownloadLeft());
+        QCOMPARE(f->prompter.count(), 1);
+        const QString text = f->prompter.lastCall().text;
+        if (kept) {
+            QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Actualización completada"));
+        } else {
+            QVERIFY2(text.contains(QStringLiteral("no se ha podido iniciar"))
+                         && text.contains(QStringLiteral("sin llegar a mostrar su ventana"))
+                         && text.contains(QStringLiteral("versión anterior")),
+                     qPrintable(text));
+        }
+    }
+
+    // A release taken back was never installed: the record falls back to the release in place, and
+    // the same release may be tried again.
+    void releaseTakenBackMayBeTriedAgain()
+    {
+        const QByteArray key = sim::testReleasePublicKey();
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        const QByteArray older = readAll(f->target);
+        f->sim.setVersionText(QStringLiteral("2.36"));
+        f->sim.setDownload(updater::clientFileName(), readAll(QStringLiteral(BRISANTA_GOOD_CLIENT)));
+        // This time the new client never says its window is up.
+        f->shell.setOnStart({});
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QCOMPARE(readAll(f->target), older);
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.35"));
+
+        f->shell.setOnStart(startsLikeAClient);
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QCOMPARE(readAll(f->target), readAll(QStringLiteral(BRISANTA_GOOD_CLIENT)));
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.36"));
+    }
+
+    // The window keeps answering while the new client runs its self-check.
+    void windowAnswersDuringTheSelfCheck()
+    {
+        f->flow.setSelfCheckLimit(std::chrono::milliseconds(kWait));
+        f->sim.setDownload(updater::clientFileName(), readAll(QStringLiteral(BRISANTA_HANGING_CLIENT)));
+        for (int i = 0; i < 2; ++i)
+            f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
+        QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
+        bool seenRunning = false;
+        bool cancelIgnored = false;
+        QTimer poll;
+        poll.setInterval(20);
+        connect(&poll, &QTimer::timeout, this, [this, &done, &ended, &seenRunning, &cancelIgnored] {
+            if (!done.isEmpty() || seenRunning)
+                return;
+            const QList<qint64> running = updater::clientProcesses(f->target);
+            if (running.isEmpty())
+                return;
+            seenRunning = true;
+            // "Cancelar" cannot leave a swap half done.
+            f->flow.cancel();
+            cancelIgnored = ended.isEmpty() && f->flow.isBusy();
+            // Ending the check's client lets the check fail at once.
+            ::kill(pid_t(running.first()), SIGKILL);
+        });
+        poll.start();
+        f->flow.startDownload(updater::downloadUrl(), f->target);
+        QVERIFY(done.wait(2 * kWait));
+        poll.stop();
+        QVERIFY(seenRunning);
+        QVERIFY(cancelIgnored);
+        QCOMPARE(readAll(f->target), kOldClient);
+        QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("de forma anormal")),
+                 qPrintable(f->prompter.lastCall().text));
+    }
+
+    // The statement kept beside the client names its release only for exactly the bytes it describes.
+    void keptStatementIsTiedToTheFileBytes()
+    {
+        const QByteArray key = sim::testReleasePublicKey();
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QVERIFY(QFile::remove(updater::installRecordPath(f->target)));
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.35"));
+        // Same size, one bit changed.
+        QByteArray other = newClientBytes();
+        other[other.size() / 2] = char(other.at(other.size() / 2) ^ 1);
+        QVERIFY(write(f->target, other));
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.34"));
+    }
+
+    void installRecordOnlyRises()
+    {
+        const QByteArray key = sim::testReleasePublicKey();
+        const QString client = updater::clientFileName();
+        const QByteArray bytes = newClientBytes();
+        QVERIFY(updater::recordInstalled(f->target, sim::signedReleaseStatement(client, QStringLiteral("2.36"), bytes), key)
+                    .isEmpty());
+        QVERIFY(updater::recordInstalled(f->target, sim::signedReleaseStatement(client, QStringLiteral("2.35"), bytes), key)
+                    .isEmpty());
+        // Tied to no file: the installed client here is another one.
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.36"));
+        // What the maker did not sign is not recorded.
+        QByteArray forged = sim::signedReleaseStatement(client, QStringLiteral("2.36"), bytes);
+        forged.replace("version=2.36", "version=9.99");
+        QVERIFY(!updater::recordInstalled(f->target, forged, key).isEmpty());
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.36"));
+        write(updater::installRecordPath(f->target), forged);
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.34"));
     }
 };
 

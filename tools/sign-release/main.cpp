@@ -2,12 +2,15 @@
 //
 //   sign-release keygen <secret-key-file>     writes a new secret key (64 raw bytes, owner-only) and
 //                                             prints the public key in hexadecimal, the value of
-//                                             -DBRISANTA_UPDATE_PUBLIC_KEY
+//                                             -DBRISANTA_UPDATE_PUBLIC_KEY; never inside a git work
+//                                             tree, where it could be committed with the sources
 //   sign-release public-key <secret-key-file> prints the public key of an existing secret key
 //   sign-release sign <secret-key-file> <version> <file>...
 //                                             writes <file>.sig beside each file: the 64 raw bytes
 //                                             of the Ed25519 detached signature of the file's
-//                                             release statement, then that statement
+//                                             release statement, then that statement. Only for a
+//                                             file built as that version: the client carries its
+//                                             version (startup/version/release_marker.h)
 //
 // The statement says which release the file is, so that an older release or another program of
 // the maker cannot be passed off as the new client. Five lines, each "key=value" and a line feed,
@@ -15,6 +18,8 @@
 // sha256=<the file's SHA-256 in lower-case hexadecimal>.
 //
 // Plain C++ and libsodium, so it also builds where the client's libraries are not installed.
+#include "startup/version/release_marker.h"
+
 #include <sodium.h>
 
 #include <fcntl.h>
@@ -25,9 +30,11 @@
 #include <cstdio>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -46,11 +53,16 @@ int usage()
 
 bool readFile(const std::string &path, std::vector<unsigned char> &bytes)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    // In one read: a client built with its debugging information runs to hundreds of megabytes.
+    const std::streamoff size = in.tellg();
+    if (size < 0)
+        return false;
+    bytes.resize(std::size_t(size));
+    in.seekg(0);
+    return bytes.empty() || in.read(reinterpret_cast<char *>(bytes.data()), size).good();
 }
 
 bool readSecretKey(const std::string &path, SecretKey &key)
@@ -72,8 +84,36 @@ void printPublicKey(const PublicKey &key)
     std::printf("%s\n", hex.data());
 }
 
+// The top of the git work tree holding `path`'s folder, or empty when there is none.
+std::string enclosingWorkTree(const std::string &path)
+{
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::absolute(std::filesystem::path(path), error).parent_path();
+    if (error)
+        return {};
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(folder, error);
+    if (!error)
+        folder = canonical;
+    for (std::filesystem::path at = folder;; at = at.parent_path()) {
+        // A work tree has ".git" at its top: a folder, or a file in a linked work tree.
+        if (std::filesystem::exists(at / ".git", error))
+            return at.string();
+        if (at == at.parent_path())
+            return {};
+    }
+}
+
 int keygen(const std::string &path)
 {
+    const std::string workTree = enclosingWorkTree(path);
+    if (!workTree.empty()) {
+        std::fprintf(stderr,
+                     "No se escribe la clave secreta en %s: está dentro del árbol de trabajo de git %s, donde "
+                     "acabaría junto a las fuentes y podría entrar en el repositorio. Escríbala fuera de él, por "
+                     "ejemplo en ~/.config/brisanta/release.key.\n",
+                     path.c_str(), workTree.c_str());
+        return 1;
+    }
     PublicKey publicKey{};
     SecretKey secretKey{};
     crypto_sign_keypair(publicKey.data(), secretKey.data());
@@ -133,6 +173,25 @@ bool isPublishableName(const std::string &name)
     return true;
 }
 
+// The versions a built client says it is (release_marker.h): every marker in its bytes followed by a
+// version. A file built by this project carries one; any other file none.
+std::set<std::string> carriedVersions(const std::vector<unsigned char> &bytes)
+{
+    constexpr std::string_view prefix = BRISANTA_RELEASE_MARKER_PREFIX;
+    const std::string_view text(reinterpret_cast<const char *>(bytes.data()), bytes.size());
+    std::set<std::string> versions;
+    for (std::size_t at = text.find(prefix); at != std::string_view::npos; at = text.find(prefix, at + 1)) {
+        const std::size_t start = at + prefix.size();
+        const std::size_t end = text.find('\0', start);
+        if (end == std::string_view::npos)
+            break;
+        const std::string version(text.substr(start, end - start));
+        if (isVersion(version))
+            versions.insert(version);
+    }
+    return versions;
+}
+
 std::string baseName(const std::string &path)
 {
     const std::size_t slash = path.find_last_of("/\\");
@@ -173,6 +232,22 @@ int sign(const std::string &keyPath, const std::string &version, int count, char
         std::vector<unsigned char> bytes;
         if (!readFile(file, bytes) || bytes.empty()) {
             std::fprintf(stderr, "No se puede leer %s, o está vacío.\n", file.c_str());
+            ++failures;
+            continue;
+        }
+        // A file built as another version would install and then still report, and be offered, as that one.
+        const std::set<std::string> carried = carriedVersions(bytes);
+        if (carried.empty()) {
+            std::fprintf(stderr, "%s no indica su versión: no es un cliente compilado de este proyecto. No se "
+                                 "firma.\n",
+                         file.c_str());
+            ++failures;
+            continue;
+        }
+        if (carried.size() != 1 || *carried.begin() != version) {
+            std::fprintf(stderr, "%s se ha compilado como la versión %s, no como la %s. No se firma: compile la "
+                                 "versión que va a publicar (project(... VERSION ...) en CMakeLists.txt).\n",
+                         file.c_str(), carried.begin()->c_str(), version.c_str());
             ++failures;
             continue;
         }

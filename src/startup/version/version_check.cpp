@@ -8,7 +8,9 @@
 #include "startup/app_context.h"
 #include "startup/brand.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace startup::version {
 namespace {
@@ -20,6 +22,24 @@ QString newVersionNotice()
     return QStringLiteral("Existe una nueva versión de ") + brand::brandName()
            + QStringLiteral(" Desktop. Por favor, descárguela para asegurar el buen funcionamiento del programa. "
                             "Los datos NO se pierden actualizando el programa.");
+}
+
+// Why the updater at `path` could not be started, for the user.
+QString updaterProblem(const QString &path)
+{
+    const QFileInfo file(path);
+    QString reason;
+    if (!file.exists())
+        reason = QStringLiteral("no se encuentra el archivo");
+    else if (!file.isFile() || !file.isExecutable())
+        reason = QStringLiteral("el archivo no se puede ejecutar");
+    else
+        reason = QStringLiteral("el sistema no ha podido iniciarlo");
+    const QString text = QStringLiteral("No se ha podido iniciar el programa de actualización %1 (%2). Vuelva a "
+                                        "instalar ")
+                         + brand::brandName()
+                         + QStringLiteral(" Desktop con el instalador completo para actualizarlo.");
+    return text.arg(QDir::toNativeSeparators(path), reason);
 }
 
 } // namespace
@@ -91,11 +111,16 @@ Action actOnReply(AppContext &context, const FetchResult &fetched, const QString
                                  title);
         context.shell.openUrl(brand::installerUrl());
         break;
-    case Action::StartUpdater:
+    case Action::StartUpdater: {
         context.prompter.message(newVersionNotice(), title);
-        // Nothing is said when it cannot start: the client simply keeps running.
-        context.shell.startProgram(updaterPath(context.programFolder));
+        // The updater is installed beside the client's executable; the program folder may be elsewhere
+        // (BRISANTA_HOME), holding only the data.
+        const QString updater = updaterPath(QCoreApplication::applicationDirPath());
+        // The client keeps running either way, but the user learns why nothing was updated.
+        if (!context.shell.startProgram(updater))
+            context.prompter.message(updaterProblem(updater), title, ui::Icon::Warning);
         break;
+    }
     case Action::StoreVersion:
         if (storedVersion != QLatin1String(kClientVersion))
             context.connection.execute(QStringLiteral("UPDATE Usuario SET version_desktop=?1"),

@@ -45,7 +45,7 @@ Action actOnReply(AppContext &context, const FetchResult &fetched, const QString
 // The whole start-up step.
 Action checkVersion(AppContext &context, const QString &storedVersion);
 
-// The updater beside the client in the program folder.
+// The updater in the given folder; the client starts the one beside its own executable.
 QString updaterPath(const QString &programFolder);
 
 } // namespace startup::version

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "brisanta_version.h"
+
 #include <QString>
 
 // The client's own version and what "newer" means. The version check and the updater must agree on
@@ -7,7 +9,7 @@
 namespace startup::version {
 
 // The version of this client, compared as text.
-inline constexpr auto kClientVersion = "2.34";
+inline constexpr auto kClientVersion = BRISANTA_VERSION;
 
 // Greater is the plain comparison of texts by character code: "2.4" > "2.34", "2.100" is not.
 bool isNewer(const QString &version, const QString &own = QString::fromLatin1(kClientVersion));

@@ -89,19 +89,30 @@ private Q_SLOTS:
         QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Nueva versión del programa"));
         QVERIFY(f->prompter.lastCall().text.endsWith(QStringLiteral("Los datos NO se pierden actualizando el programa.")));
         QCOMPARE(f->shell.starts().size(), 1);
-        QCOMPARE(f->shell.starts().first().program, startup::version::updaterPath(f->home.path()));
+        // Beside the client's executable, not in the program folder that BRISANTA_HOME points at.
+        QCOMPARE(f->shell.starts().first().program,
+                 startup::version::updaterPath(QCoreApplication::applicationDirPath()));
+        QVERIFY(!f->shell.starts().first().program.startsWith(f->home.path()));
         QVERIFY(f->shell.starts().first().program.contains(QStringLiteral("Brisanta_Desktop_AutoUpdate")));
         QVERIFY(f->shell.starts().first().arguments.isEmpty());
         QVERIFY(f->shell.urls().isEmpty());
         QVERIFY(!f->busy.isBusy());
     }
 
-    void missingUpdaterStaysSilent()
+    void updaterThatCannotStartIsExplained()
     {
         f->shell.setStartProgramResult(false);
         f->sim.setVersionText(QStringLiteral("2.35"));
         QCOMPARE(startup::version::checkVersion(f->context, QString()), Action::StartUpdater);
-        QCOMPARE(f->prompter.count(), 1);
+        QCOMPARE(f->prompter.count(), 2);
+        const QString text = f->prompter.lastCall().text;
+        QVERIFY2(text.startsWith(QStringLiteral("No se ha podido iniciar el programa de actualización "))
+                     && text.contains(startup::version::updaterPath(QCoreApplication::applicationDirPath()))
+                     && text.contains(QStringLiteral("no se encuentra el archivo")),
+                 qPrintable(text));
+        QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Warning);
+        // The client goes on.
+        QVERIFY(!f->busy.isBusy());
     }
 
     void newerInstallerOpensTheDownload()

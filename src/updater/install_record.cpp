@@ -1,0 +1,56 @@
+#include "updater/install_record.h"
+
+#include "startup/version/version_order.h"
+#include "updater/replacement.h"
+#include "updater/signature.h"
+#include "updater/update_target.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace updater {
+
+QString installRecordPath(const QString &target)
+{
+    return target + QStringLiteral(".highest.sig");
+}
+
+QString recordInstalled(const QString &target, const QByteArray &signedText, const QByteArray &publicKey)
+{
+    const std::optional<ReleaseStatement> statement = verifiedStatement(signedText, publicKey);
+    if (!statement || statement->product != productWord() || statement->file != clientFileName())
+        return QStringLiteral("la firma de la versión nueva no es válida");
+    const QString path = installRecordPath(target);
+    const std::optional<ReleaseStatement> recorded = clientStatementIn(path, publicKey);
+    if (recorded && !startup::version::isNewer(statement->version, recorded->version))
+        return {};
+    // QSaveFile writes beside the record, syncs and only then renames over it.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(signedText) != signedText.size() || !file.commit())
+        return QStringLiteral("no se puede escribir %1: %2").arg(path, file.errorString());
+    syncFolderOf(path);
+    return {};
+}
+
+RecordSnapshot currentRecord(const QString &target)
+{
+    QFile file(installRecordPath(target));
+    if (file.size() > signedStatementSizeLimit() || !file.open(QIODevice::ReadOnly))
+        return {};
+    return {true, file.readAll()};
+}
+
+void putBackRecord(const QString &target, const RecordSnapshot &snapshot)
+{
+    const QString path = installRecordPath(target);
+    if (!snapshot.existed) {
+        QFile::remove(path);
+    } else {
+        QSaveFile file(path);
+        if (file.open(QIODevice::WriteOnly) && file.write(snapshot.bytes) == snapshot.bytes.size())
+            file.commit();
+    }
+    syncFolderOf(path);
+}
+
+} // namespace updater

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The record of the newest release ever installed in a program folder. The statement kept beside the
+// client (signature.h) tells which release the file there is, but during a swap the file and its
+// statement cannot change in one step. So before the client is swapped the new release's signed
+// statement is written here and synced to disk; the record only ever rises, and an update that was
+// cut short anywhere can never make an older release look newer than one already installed.
+namespace updater {
+
+// The client's path followed by ".highest.sig".
+QString installRecordPath(const QString &target);
+
+// Records `signedText` (the maker's signed statement of the release about to be installed at
+// `target`) unless the record already names a version not older; the file is replaced in one step
+// and synced. Empty when done (or nothing needed doing), else a Spanish reason.
+QString recordInstalled(const QString &target, const QByteArray &signedText, const QByteArray &publicKey);
+
+// The record as it stands before an installation raises it. When that installation does not take
+// place after all (the swap fails, or the previous client is back in place), the record goes back to
+// it: nothing newer was installed. The order keeps it safe: the client first, the record after.
+struct RecordSnapshot {
+    bool existed = false;
+    QByteArray bytes;
+};
+RecordSnapshot currentRecord(const QString &target);
+void putBackRecord(const QString &target, const RecordSnapshot &snapshot);
+
+} // namespace updater
