@@ -2,8 +2,6 @@
 
 #include "platform/xlsx/zip_archive.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <limits>
 
@@ -53,23 +51,10 @@ private:
     qint64 m_lastRow = 0;
 };
 
-// The writer leaves no comment: the end record closes the file. A package cut short has none
-// there (a reader that looks further back could find an older one in what was left).
-bool endsWithEndRecord(const QString &path)
-{
-    QFile file(path);
-    constexpr qint64 kEndSize = 22;
-    if (!file.open(QIODevice::ReadOnly) || file.size() < kEndSize || !file.seek(file.size() - kEndSize))
-        return false;
-    return file.read(4) == QByteArrayLiteral("PK\x05\x06");
-}
-
 } // namespace
 
 PackageCheck checkPackage(const QString &path, const QHash<QString, int> &lastRows)
 {
-    if (!endsWithEndRecord(path))
-        return broken(QStringLiteral("no end record at the end of the file"));
     const ZipArchive zip(path);
     if (!zip.isOpen())
         return broken(QStringLiteral("no directory that reads"));

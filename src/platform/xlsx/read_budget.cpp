@@ -6,8 +6,6 @@
 
 namespace xlsx {
 
-TextTable::~TextTable() = default;
-
 template <typename List>
 bool TextTable::growList(List &list, ReadBudget &budget, Limit what)
 {
@@ -26,12 +24,19 @@ bool TextTable::growList(List &list, ReadBudget &budget, Limit what)
 
 bool TextTable::roomForSpan(ReadBudget &budget, Limit what)
 {
-    if (m_count < qsizetype(m_blocks.size()) * kSpansPerBlock)
+    if (!m_blocks.empty() && qsizetype(m_blocks.back().size()) < kSpansPerBlock) {
+        std::vector<Span> &last = m_blocks.back();
+        if (qsizetype(last.capacity()) >= kSpansPerBlock)
+            return true;
+        // A copied table's last block holds only what it had: it gets its whole size back.
+        if (!budget.take(qint64((std::size_t(kSpansPerBlock) - last.capacity()) * sizeof(Span)), what))
+            return false;
+        last.reserve(std::size_t(kSpansPerBlock));
         return true;
-    const qint64 blockCost = qint64(sizeof(Span)) * kSpansPerBlock;
-    if (!growList(m_blocks, budget, what) || !budget.take(blockCost, what))
+    }
+    if (!growList(m_blocks, budget, what) || !budget.take(qint64(sizeof(Span)) * kSpansPerBlock, what))
         return false;
-    m_blocks.push_back(std::make_unique_for_overwrite<Span[]>(std::size_t(kSpansPerBlock)));
+    m_blocks.emplace_back().reserve(std::size_t(kSpansPerBlock));
     return true;
 }
 
@@ -57,8 +62,7 @@ qsizetype TextTable::append(QStringView text, ReadBudget &budget, Limit what)
     if (!roomForSpan(budget, what) || !roomForText(length, budget, what))
         return -1;
     QString &piece = m_pieces.back();
-    m_blocks.back()[std::size_t(m_count % kSpansPerBlock)] =
-        Span{quint32(m_pieces.size() - 1), quint32(piece.size()), quint32(length)};
+    m_blocks.back().push_back({quint32(m_pieces.size() - 1), quint32(piece.size()), quint32(length)});
     piece.append(text);
     return m_count++;
 }
@@ -74,7 +78,8 @@ QStringView TextTable::at(qsizetype index) const
 qint64 TextTable::memory() const
 {
     qint64 bytes = qint64(m_blocks.capacity() * sizeof(m_blocks[0]) + m_pieces.capacity() * sizeof(QString));
-    bytes += qint64(m_blocks.size()) * kSpansPerBlock * qint64(sizeof(Span));
+    for (const std::vector<Span> &block : m_blocks)
+        bytes += qint64(block.capacity() * sizeof(Span));
     for (const QString &piece : m_pieces)
         bytes += qint64(piece.capacity()) * 2 + kPieceOverhead;
     return bytes;

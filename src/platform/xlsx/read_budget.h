@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringView>
 
-#include <memory>
 #include <vector>
 
 // What reading a workbook may hold in memory. Everything a reading keeps (shared texts, styles,
@@ -76,11 +75,6 @@ public:
     // What each text costs besides its characters: its span.
     static constexpr qint64 kCostPerText = 12;
 
-    TextTable() = default;
-    ~TextTable();
-    TextTable(const TextTable &) = delete;
-    TextTable &operator=(const TextTable &) = delete;
-
     // The new text's index; -1 when the budget does not hold it (nothing is added then).
     qsizetype append(QStringView text, ReadBudget &budget, Limit what = Limit::Strings);
     QStringView at(qsizetype index) const;
@@ -111,7 +105,7 @@ private:
     static bool growList(List &list, ReadBudget &budget, Limit what);
 
     std::vector<QString> m_pieces;
-    std::vector<std::unique_ptr<Span[]>> m_blocks;
+    std::vector<std::vector<Span>> m_blocks;     // each of kSpansPerBlock, reserved whole
     qsizetype m_count = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/xlsx/zip_archive.h"
 
 #include <QFile>
+#include <QtEndian>
 
 #include <unzip.h>
 
@@ -30,10 +31,36 @@ struct ZipHandle {
     ZipHandle &operator=(const ZipHandle &) = delete;
 };
 
+// The end record and its comment reach exactly the end of the file: a package cut short (even by
+// a byte of its end record) ends elsewhere.
+bool endRecordClosesTheFile(const QString &path)
+{
+    QFile file(path);
+    constexpr qint64 kEndSize = 22;
+    if (!file.open(QIODevice::ReadOnly) || file.size() < kEndSize)
+        return false;
+    const qint64 tail = std::min<qint64>(file.size(), kEndSize + 0xFFFF);
+    if (!file.seek(file.size() - tail))
+        return false;
+    const QByteArray bytes = file.read(tail);
+    for (qsizetype at = bytes.lastIndexOf("PK\x05\x06"); at >= 0; at = bytes.lastIndexOf("PK\x05\x06", at - 1)) {
+        if (at + kEndSize > bytes.size())
+            continue;
+        const auto comment = qFromLittleEndian<quint16>(bytes.constData() + at + 20);
+        if (at + kEndSize + comment == bytes.size())
+            return true;
+        if (at == 0)
+            break;
+    }
+    return false;
+}
+
 } // namespace
 
 ZipArchive::ZipArchive(const QString &path) : m_path(path)
 {
+    if (!endRecordClosesTheFile(path))
+        return;
     const ZipHandle zip(path);
     unz_global_info64 global{};
     if (!zip.file || unzGetGlobalInfo64(zip.file, &global) != UNZ_OK || global.number_entry > quint64(kMaxEntries))
