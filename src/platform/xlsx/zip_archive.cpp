@@ -4,6 +4,7 @@
 #include <QtEndian>
 
 #include <unzip.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <limits>
@@ -55,6 +56,36 @@ bool endRecordClosesTheFile(const QString &path)
     return false;
 }
 
+// Sizes that do not fit 32 bits are in the zip64 extra field, in this order. minizip 1.1 (as
+// Debian 12 ships it) reads that field only where a 32-bit value is all ones as an unsigned long,
+// which on a 64-bit system it never is: it hands out the all-ones markers instead. The field is
+// read here; minizip still inflates the entry (to the end of its stream), and the size and
+// checksum are checked against these values as the bytes come.
+void takeZip64Sizes(const char *extra, std::size_t length, quint64 &size, quint64 &compressedSize)
+{
+    const char *end = extra + length;
+    while (end - extra >= 4) {
+        const auto id = qFromLittleEndian<quint16>(extra);
+        const auto fieldLength = qFromLittleEndian<quint16>(extra + 2);
+        const char *field = extra + 4;
+        if (fieldLength > end - field)
+            return;
+        if (id == 0x0001) {
+            const char *value = field;
+            const auto take = [&](quint64 &target) {
+                if (target == 0xFFFFFFFFu && value + 8 <= field + fieldLength) {
+                    target = qFromLittleEndian<quint64>(value);
+                    value += 8;
+                }
+            };
+            take(size);
+            take(compressedSize);
+            return;
+        }
+        extra = field + fieldLength;
+    }
+}
+
 } // namespace
 
 ZipArchive::ZipArchive(const QString &path) : m_path(path)
@@ -69,7 +100,8 @@ ZipArchive::ZipArchive(const QString &path) : m_path(path)
     for (; rc == UNZ_OK; rc = unzGoToNextFile(zip.file)) {
         unz_file_info64 info{};
         char name[kMaxNameBytes];
-        if (unzGetCurrentFileInfo64(zip.file, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK
+        char extra[0x10000];
+        if (unzGetCurrentFileInfo64(zip.file, &info, name, sizeof name, extra, sizeof extra, nullptr, 0) != UNZ_OK
             || info.size_filename >= sizeof name || quint64(m_names.size()) >= global.number_entry)
             return;
         unz64_file_pos position{};
@@ -80,6 +112,8 @@ ZipArchive::ZipArchive(const QString &path) : m_path(path)
         entry.directoryIndex = position.num_of_file;
         entry.size = info.uncompressed_size;
         entry.compressedSize = info.compressed_size;
+        entry.crc = quint32(info.crc);
+        takeZip64Sizes(extra, std::min<std::size_t>(info.size_file_extra, sizeof extra), entry.size, entry.compressedSize);
         entry.flags = quint16(info.flag);
         entry.method = quint16(info.compression_method);
         const QString entryName = QString::fromUtf8(name, qsizetype(info.size_filename));
@@ -104,12 +138,12 @@ qint64 ZipArchive::declaredSize(const QString &name) const
     return it == m_entries.cend() ? -1 : qint64(std::min<quint64>(it->size, std::numeric_limits<qint64>::max()));
 }
 
-// One entry inflated by minizip as it is read, through a handle of its own. minizip stops at the
-// declared size and checks the checksum when the entry is closed at its end; that it got there
-// (rather than to a stream that ended early) is checked here.
+// One entry inflated by minizip as it is read, through a handle of its own. That the stream gave
+// exactly the declared size with the declared checksum is checked here, as the bytes come (see
+// takeZip64Sizes for why not by minizip alone).
 class ZipArchive::PartDevice final : public QIODevice {
 public:
-    PartDevice(const QString &path, quint64 size) : m_zip(path), m_size(size) {}
+    PartDevice(const QString &path, quint64 size, quint32 crc) : m_zip(path), m_size(size), m_crc(crc) {}
     ~PartDevice() override
     {
         if (m_entryOpen)
@@ -135,11 +169,15 @@ protected:
         if (got < 0)
             return fail();
         m_produced += quint64(got);
-        if (got > 0)
+        if (m_produced > m_size)
+            return fail();
+        if (got > 0) {
+            m_crcSoFar = crc32_z(m_crcSoFar, reinterpret_cast<const Bytef *>(data), z_size_t(got));
             return got;
-        // The end: the whole declared size, with the checksum minizip checks on closing.
+        }
+        // The end: the whole declared size, with the declared checksum.
         m_entryOpen = false;
-        if (m_produced != m_size || unzCloseCurrentFile(m_zip.file) != UNZ_OK)
+        if (m_produced != m_size || m_crcSoFar != m_crc || unzCloseCurrentFile(m_zip.file) != UNZ_OK)
             return fail();
         return 0;
     }
@@ -155,6 +193,8 @@ private:
 
     ZipHandle m_zip;
     quint64 m_size;
+    quint32 m_crc;
+    uLong m_crcSoFar = crc32_z(0L, nullptr, 0);
     quint64 m_produced = 0;
     bool m_entryOpen = false;
     bool m_failed = false;
@@ -177,7 +217,7 @@ std::unique_ptr<QIODevice> ZipArchive::stream(const QString &name, qint64 limit)
                                                      : false;
     if (!plausible)
         return nullptr;
-    auto device = std::make_unique<PartDevice>(m_path, entry.size);
+    auto device = std::make_unique<PartDevice>(m_path, entry.size, entry.crc);
     if (!device->start(entry))
         return nullptr;
     return device;

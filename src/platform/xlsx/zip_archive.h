@@ -8,9 +8,16 @@
 #include <memory>
 
 // The parts of a zip package (an .xlsx) read through the system's minizip, the copy libxlsxwriter
-// writes with. It reads zip64 and inflates an entry as it is read. QuaZip cannot be used: it
-// exports its own copy of minizip's functions, and in the same program as libxlsxwriter each
-// library's calls land in the other's copy and crash.
+// writes with. It finds the zip64 end records and inflates an entry as it is read. QuaZip cannot be
+// used: it exports its own copy of minizip's functions, and in the same program as libxlsxwriter
+// each library's calls land in the other's copy and crash.
+//
+// Measured on Debian 12's minizip 1.1: it ignores the zip64 extra field of a directory entry on a
+// 64-bit system (it compares the all-ones marker with an unsigned long's all ones), so it hands
+// out the markers as sizes and checks no checksum for such an entry. The sizes are read from that
+// field here, and every entry's length and checksum are checked here as it inflates. An entry
+// whose local header lies past 4 GiB cannot be reached through it; such a file is far past any
+// workbook Excel holds, and is refused as damaged.
 //
 // On top of minizip sit the checks a workbook needs: the directory holds the number of entries its
 // end record declares, and no more than a workbook has; an entry declares no more than deflate can
@@ -51,6 +58,7 @@ private:
         quint64 directoryIndex = 0;
         quint64 size = 0;
         quint64 compressedSize = 0;
+        quint32 crc = 0;
         quint16 flags = 0;
         quint16 method = 0;
     };
