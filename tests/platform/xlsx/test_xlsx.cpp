@@ -52,7 +52,7 @@ bool runPython(const QString &script, const QStringList &arguments, QString &why
 
 // Writes `out`: the workbook `good` with its part whose name ends in `suffix` replaced by the bytes
 // of a Python expression (deflated).
-bool withPart(const QString &good, const QString &suffix, const QString &python, const QString &out, QString &why)
+bool replacePart(const QString &good, const QString &suffix, const QString &python, const QString &out, QString &why)
 {
     return runPython(QStringLiteral("import sys, zipfile\n"
                                     "body = %1\n"
@@ -74,6 +74,18 @@ QString goodWorkbook(const testing::TempHome &home)
     sheet.style(1, 1).bold = true;
     const QString good = home.file(QStringLiteral("bueno.xlsx"));
     return save(good, {sheet}).ok() ? good : QString();
+}
+
+// `name` in the test's folder: a one-sheet workbook with its part whose name ends in `suffix`
+// replaced by the bytes of a Python expression; empty (and why) when it could not be made.
+QString withPart(const testing::TempHome &home, const QString &suffix, const QString &python, const QString &name,
+                 QString &why)
+{
+    const QString good = goodWorkbook(home);
+    const QString path = home.file(name);
+    if (good.isEmpty())
+        why = QStringLiteral("the workbook to start from could not be written");
+    return !good.isEmpty() && replacePart(good, suffix, python, path, why) ? path : QString();
 }
 
 // Counts the cells of a sheet as they stream, holding none.
@@ -596,13 +608,11 @@ void TestXlsx::everythingHeldIsPaidFromTheBudget()
     QFETCH(qint64, roomy);
 
     testing::TempHome home;
-    const QString good = goodWorkbook(home);
-    QVERIFY(!good.isEmpty());
-    const QString path = home.file(QStringLiteral("libro.xlsx"));
     const QString suffix = part == u"sheet" ? QStringLiteral("sheet1.xml")
                          : part == u"strings" ? QStringLiteral("sharedStrings.xml") : QStringLiteral("styles.xml");
     QString why;
-    if (!withPart(good, suffix, python, path, why))
+    const QString path = withPart(home, suffix, python, QStringLiteral("libro.xlsx"), why);
+    if (path.isEmpty())
         QSKIP(qPrintable(why));
 
     const ReadBook refused = readWorkbook(path, ReadScope::AllSheets, budget);
@@ -1081,11 +1091,9 @@ void TestXlsx::illFormedPartsAreRefused()
     QFETCH(QString, part);
     QFETCH(QString, python);
     testing::TempHome home;
-    const QString good = goodWorkbook(home);
-    QVERIFY(!good.isEmpty());
-    const QString path = home.file(QStringLiteral("libro.xlsx"));
     QString why;
-    if (!withPart(good, part, python, path, why))
+    const QString path = withPart(home, part, python, QStringLiteral("libro.xlsx"), why);
+    if (path.isEmpty())
         QSKIP(qPrintable(why));
     const QByteArray before = readFile(path);
     const ReadBook book = readWorkbook(path);
@@ -1120,14 +1128,13 @@ void TestXlsx::sharedTextsPayForWhatTheyAllocate()
     // The shared texts of a workbook: 300,000 empty ones, refused by a budget that their places
     // pass, read by one with room; what the table holds is paid either way.
     testing::TempHome home;
-    const QString good = goodWorkbook(home);
-    QVERIFY(!good.isEmpty());
-    const QString path = home.file(QStringLiteral("vacios.xlsx"));
     QString why;
-    if (!withPart(good, QStringLiteral("sharedStrings.xml"),
-                  QStringLiteral("b'<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t>Nombre</t></si>' "
-                                 "+ b'<si/>' * 300000 + b'</sst>'"),
-                  path, why))
+    const QString path = withPart(
+        home, QStringLiteral("sharedStrings.xml"),
+        QStringLiteral("b'<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t>Nombre</t></si>' "
+                       "+ b'<si/>' * 300000 + b'</sst>'"),
+        QStringLiteral("vacios.xlsx"), why);
+    if (path.isEmpty())
         QSKIP(qPrintable(why));
     {
         ReadBudget budget(64LL * 1024 * 1024);
@@ -1147,15 +1154,14 @@ void TestXlsx::sharedTextsPayForWhatTheyAllocate()
 void TestXlsx::namesLongerThanAnyWorkbookUsesAreRefused()
 {
     testing::TempHome home;
-    const QString good = goodWorkbook(home);
-    QVERIFY(!good.isEmpty());
-    const QString path = home.file(QStringLiteral("nombres.xlsx"));
     QString why;
-    if (!withPart(good, QStringLiteral("sharedStrings.xml"),
-                  QStringLiteral("b'<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">' "
-                                 "+ b''.join(b'<n%d' % i + b'n' * 900000 + b'>' for i in range(20)) + b'<si/>' * 1000 "
-                                 "+ b''.join(b'</n%d' % i + b'n' * 900000 + b'>' for i in reversed(range(20))) + b'</sst>'"),
-                  path, why))
+    const QString path = withPart(
+        home, QStringLiteral("sharedStrings.xml"),
+        QStringLiteral("b'<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">' "
+                       "+ b''.join(b'<n%d' % i + b'n' * 900000 + b'>' for i in range(20)) + b'<si/>' * 1000 "
+                       "+ b''.join(b'</n%d' % i + b'n' * 900000 + b'>' for i in reversed(range(20))) + b'</sst>'"),
+        QStringLiteral("nombres.xlsx"), why);
+    if (path.isEmpty())
         QSKIP(qPrintable(why));
     ReadBudget budget;
     XlsxWorkbook workbook(path, budget);
@@ -1171,22 +1177,20 @@ void TestXlsx::namesLongerThanAnyWorkbookUsesAreRefused()
 void TestXlsx::partsThatCarryNoCellsAreBounded()
 {
     testing::TempHome home;
-    const QString good = goodWorkbook(home);
-    QVERIFY(!good.isEmpty());
-    const QString chaff = home.file(QStringLiteral("paja.xlsx"));
-    const QString cells = home.file(QStringLiteral("celdas.xlsx"));
     const QString ws = QStringLiteral("b'<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>");
     const qint64 past = XmlReader::kFreeBytes + 2 * 1024 * 1024;
     QString why;
-    if (!withPart(good, QStringLiteral("sheet1.xml"),
-                  ws + QStringLiteral("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>' + b'<x/>' * %1 + b'</sheetData></worksheet>'")
-                           .arg(past / 4),
-                  chaff, why)
-        || !withPart(good, QStringLiteral("sheet1.xml"),
-                     ws + QStringLiteral("' + b''.join(b'<row r=\"%d\">' % r + b'<c><v>12345</v></c>' * 8 + b'</row>' "
-                                         "for r in range(1, %1)) + b'</sheetData></worksheet>'")
-                              .arg(past / (8 * 19) + 2),
-                     cells, why))
+    const QString chaff = withPart(
+        home, QStringLiteral("sheet1.xml"),
+        ws + QStringLiteral("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>' + b'<x/>' * %1 + b'</sheetData></worksheet>'").arg(past / 4),
+        QStringLiteral("paja.xlsx"), why);
+    const QString cells = chaff.isEmpty() ? QString()
+                        : withPart(home, QStringLiteral("sheet1.xml"),
+                                   ws + QStringLiteral("' + b''.join(b'<row r=\"%d\">' % r + b'<c><v>12345</v></c>' * 8 + b'</row>' "
+                                                       "for r in range(1, %1)) + b'</sheetData></worksheet>'")
+                                            .arg(past / (8 * 19) + 2),
+                                   QStringLiteral("celdas.xlsx"), why);
+    if (cells.isEmpty())
         QSKIP(qPrintable(why));
     const ReadBook refused = readWorkbook(chaff);
     QCOMPARE(refused.status, ReadBook::Status::TooLarge);
@@ -1207,15 +1211,14 @@ void TestXlsx::partsThatCarryNoCellsAreBounded()
 void TestXlsx::heldCellsPayForTheirTexts()
 {
     testing::TempHome home;
-    const QString good = goodWorkbook(home);
-    QVERIFY(!good.isEmpty());
-    const QString path = home.file(QStringLiteral("copias.xlsx"));
     const QString sheetPath = home.file(QStringLiteral("copias2.xlsx"));
     QString why;
-    if (!withPart(good, QStringLiteral("sharedStrings.xml"),
-                  QStringLiteral("b'<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t>' + b'x' * 30000 + b'</t></si></sst>'"),
-                  path, why)
-        || !withPart(path, QStringLiteral("sheet1.xml"),
+    const QString path = withPart(
+        home, QStringLiteral("sharedStrings.xml"),
+        QStringLiteral("b'<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t>' + b'x' * 30000 + b'</t></si></sst>'"),
+        QStringLiteral("copias.xlsx"), why);
+    if (path.isEmpty()
+        || !replacePart(path, QStringLiteral("sheet1.xml"),
                      QStringLiteral("b'<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>' "
                                     "+ b''.join(b'<row r=\"%d\"><c t=\"s\"><v>0</v></c></row>' % r for r in range(1, 201)) "
                                     "+ b'</sheetData></worksheet>'"),
@@ -1300,14 +1303,12 @@ void TestXlsx::textsOfExcelsLongestLengthAreRead()
     QFETCH(QString, part);
     QFETCH(QString, python);
     testing::TempHome home;
-    const QString good = goodWorkbook(home);
-    QVERIFY(!good.isEmpty());
     for (const qsizetype length : {kMaxTextLength, kMaxTextLength + 1}) {
-        const QString path = home.file(QStringLiteral("largo%1.xlsx").arg(length));
         QString why;
         QString body = python;
         body.replace(QStringLiteral("N"), QString::number(length));
-        if (!withPart(good, part, body, path, why))
+        const QString path = withPart(home, part, body, QStringLiteral("largo%1.xlsx").arg(length), why);
+        if (path.isEmpty())
             QSKIP(qPrintable(why));
         const ReadBook book = readWorkbook(path);
         if (length == kMaxTextLength) {
