@@ -188,6 +188,12 @@ void XmlReader::onEnd(void *self, const char *name)
     if (r.m_refused)
         return;
     --r.m_depth;
+    // The end of an empty element follows its start at once: it names what the start named.
+    if (!r.m_events.empty() && r.m_events.back().token == Token::StartElement) {
+        const Event &start = r.m_events.back();
+        r.m_events.push_back({Token::EndElement, start.offset, start.at, start.length, 0, 0});
+        return;
+    }
     bool namespaced = false;
     const QByteArrayView local = localName(name, std::strlen(name), namespaced);
     Event event{Token::EndElement, qint64(XML_GetCurrentByteIndex(r.m_parser->parser)), 0, quint32(local.size()), 0, 0};

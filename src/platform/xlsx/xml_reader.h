@@ -58,7 +58,7 @@ public:
     // Bytes of the part that may go by carrying nothing the caller reads: markup around what it
     // reads, and whatever a writer adds that no reader here looks at. The caller earns more with
     // allow() for each thing it reads (its own bytes, and its share of the markup around it).
-    static constexpr qint64 kFreeBytes = 32LL * 1024 * 1024;
+    static constexpr qint64 kFreeBytes = 16LL * 1024 * 1024;
     void allow(qint64 bytes) { m_allowance += bytes; }
 
     // The most bytes without markup: a cell's text at Excel's longest, every character escaped,
