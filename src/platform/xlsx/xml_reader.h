@@ -72,11 +72,11 @@ public:
     // namespaces.
     static constexpr int kMaxAttributes = 64;
     // What expat may hold (its buffer, open elements, the names it keeps): a run at kMaxRun twice
-    // over, with room for everything else.
+    // over, with room for everything else. Past it expat is refused memory and the part is
+    // damaged. With the queue of one piece's tokens (a run at kMaxRun and a few hundred kilobytes)
+    // a reader holds a fixed amount whatever the part holds, so it is not taken from a reading's
+    // budget, which pays for what the part's contents make a reading keep.
     static constexpr qint64 kParserMemory = 6LL * 1024 * 1024;
-    // What one reader holds at most, expat and its own queue of tokens together: what a reading
-    // pays for each part open.
-    static constexpr qint64 kMemory = kParserMemory + 4LL * 1024 * 1024;
 
 private:
     struct Parser;
