@@ -21,7 +21,7 @@ fi
 build=${BRISANTA_FUZZ_BUILD:-build-fuzz}
 shared=${BRISANTA_SHARED:-$PWD/../shared}
 all_targets=(fuzz_reply_text fuzz_send_reply fuzz_quote_reply fuzz_cancel_reply fuzz_sender_reply
-             fuzz_report_lines fuzz_watched_file fuzz_phone_rules fuzz_web_form fuzz_web_download fuzz_xlsx fuzz_xls fuzz_xml_scanner fuzz_mdb)
+             fuzz_report_lines fuzz_watched_file fuzz_phone_rules fuzz_web_form fuzz_web_download fuzz_xlsx fuzz_xls fuzz_mdb)
 
 options=()
 targets=()

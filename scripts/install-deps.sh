@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   qt6-translations-l10n
   libsqlcipher-dev
-  libxlsxwriter-dev libquazip1-qt6-dev libfreexl-dev
+  libxlsxwriter-dev libquazip1-qt6-dev libfreexl-dev libexpat1-dev libminizip-dev
   mdbtools-dev libglib2.0-dev
   libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
   libgumbo-dev

@@ -47,8 +47,10 @@ public:
         std::vector<RecordSheet::KeptCell> &cells = m_sheet.m_cells;
         if (cells.size() == cells.capacity()) {
             const std::size_t grown = std::max<std::size_t>(1024, cells.capacity() * 2);
-            const qint64 cost = qint64((grown - cells.capacity()) * sizeof(RecordSheet::KeptCell));
-            if (m_whole && m_keep.sampleCount > 0 && m_keptBytes + cost > m_keep.wholeUpTo) {
+            // While the cells move, the old list and the new one are both held.
+            const qint64 cost = qint64(grown * sizeof(RecordSheet::KeptCell));
+            const qint64 released = qint64(cells.capacity() * sizeof(RecordSheet::KeptCell));
+            if (m_whole && m_keep.sampleCount > 0 && m_keptBytes + cost - released > m_keep.wholeUpTo) {
                 // Too many to keep them all: only the sample's, and the import reads again.
                 m_whole = false;
                 pruneToSample();
@@ -57,8 +59,9 @@ public:
             }
             if (!m_budget.take(cost, xlsx::Limit::Cells))
                 return false;
-            m_keptBytes += cost;
+            m_keptBytes += cost - released;
             cells.reserve(grown);
+            m_budget.giveBack(released);
         }
         m_sorted = m_sorted && (cells.empty() || cells.back().row < kept.row
                                 || (cells.back().row == kept.row && cells.back().column < kept.column));

@@ -27,7 +27,8 @@ enum class Limit {
     TextLength,     // one text longer than a cell can hold
     Styles,         // fonts, fills, borders and cell formats
     Merges,         // merged ranges
-    Cells           // the cells held
+    Cells,          // the cells held
+    Filler          // bytes of a part that carry no cell, text or style
 };
 
 class ReadBudget final {
@@ -66,13 +67,18 @@ private:
 };
 
 // Texts stored end to end in pieces of a fixed size, so a table of millions of short texts costs
-// their characters and 8 bytes each, and growing it never copies what is already held.
+// their characters and 12 bytes each, and growing it never copies what is already held. Every
+// allocation is paid as it is made, at its full size: pieces and the blocks of spans that place
+// each text in them are of fixed sizes, never grown by doubling.
 class TextTable final {
 public:
+    // What each text costs besides its characters: its span.
+    static constexpr qint64 kCostPerText = 12;
+
     // The new text's index; -1 when the budget does not hold it (nothing is added then).
     qsizetype append(QStringView text, ReadBudget &budget, Limit what = Limit::Strings);
     QStringView at(qsizetype index) const;
-    qsizetype size() const { return qsizetype(m_spans.size()); }
+    qsizetype size() const { return m_count; }
     // What the table holds, in bytes.
     qint64 memory() const;
 
@@ -82,10 +88,25 @@ private:
         quint32 offset;
         quint32 length;
     };
+    static_assert(sizeof(Span) == kCostPerText);
     static constexpr qsizetype kPiece = qsizetype(1) << 20;     // characters
     static constexpr qsizetype kFirstPiece = qsizetype(1) << 12;
+    static constexpr qsizetype kSpansPerBlock = qsizetype(1) << 12;
+    // What a QString's buffer costs besides its characters.
+    static constexpr qint64 kPieceOverhead = 32;
+
+    // Room for one more span; false when the budget does not hold its block.
+    bool roomForSpan(ReadBudget &budget, Limit what);
+    // Room for `length` more characters in the last piece; false when the budget does not hold one.
+    bool roomForText(qsizetype length, ReadBudget &budget, Limit what);
+    // Makes `list` hold one more element, paying for a larger list (old and new together while it
+    // moves) and giving back the old one's size.
+    template <typename List>
+    static bool growList(List &list, ReadBudget &budget, Limit what);
+
     std::vector<QString> m_pieces;
-    std::vector<Span> m_spans;
+    std::vector<std::vector<Span>> m_blocks;     // each of kSpansPerBlock, reserved whole
+    qsizetype m_count = 0;
 };
 
 // "3.000.000": points between thousands, as the user reads numbers.

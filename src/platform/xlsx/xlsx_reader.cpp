@@ -1,7 +1,7 @@
 #include "platform/xlsx/xlsx_reader.h"
 
 #include "platform/xlsx/xlsx_stream.h"
-#include "platform/xlsx/xml_scanner.h"
+#include "platform/xlsx/xml_reader.h"
 #include "platform/xlsx/zip_archive.h"
 
 #include <QDate>
@@ -10,7 +10,6 @@
 #include <QTime>
 #include <QRegularExpression>
 #include <QStringDecoder>
-#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <cstring>
@@ -32,77 +31,6 @@ constexpr qint64 kMaxStreamedPart = 2LL * 1024 * 1024 * 1024;
 // Column width ranges: Excel writes them without overlap, so all of a sheet's cover at most its
 // 16,384 columns; a few times that is damage, and expanding it would take as long as one likes.
 constexpr qint64 kMaxWidthSpan = 4LL * kMaxColumns;
-// The most bytes between two tags: a cell's text at Excel's longest, every character escaped, with
-// room to spare. A longer run is one text (or one tag) no cell could hold, refused before the XML
-// reader gathers it whole.
-constexpr qint64 kMaxXmlRun = 1024 * 1024;
-
-// A part's bytes as they inflate, refused once a run without markup passes kMaxXmlRun.
-class GuardedPart final : public QIODevice {
-public:
-    explicit GuardedPart(std::unique_ptr<QIODevice> part) : m_part(std::move(part)) { open(QIODevice::ReadOnly); }
-    bool isSequential() const override { return true; }
-    bool overrun() const { return m_overrun; }
-    // What is left of the part, read so its end (length and CRC) gets checked; false when damaged.
-    bool readToEnd()
-    {
-        char piece[1 << 14];
-        for (;;) {
-            const qint64 got = m_part->read(piece, sizeof piece);
-            if (got < 0)
-                return false;
-            if (got == 0)
-                return true;
-        }
-    }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        if (m_overrun)
-            return -1;
-        const qint64 got = m_part->read(data, maxSize);
-        if (got <= 0)
-            return got;
-        const char *lastOpen = nullptr;
-        for (const char *p = data + got; p > data;)
-            if (*--p == '<') {
-                lastOpen = p;
-                break;
-            }
-        if (lastOpen) {
-            // The run up to the first '<' belongs to the one carried over.
-            const char *firstOpen = static_cast<const char *>(std::memchr(data, '<', size_t(got)));
-            if (m_run + (firstOpen - data) > kMaxXmlRun)
-                return fail();
-            // Runs wholly inside this piece.
-            for (const char *p = firstOpen; p < lastOpen;) {
-                const char *next = static_cast<const char *>(std::memchr(p + 1, '<', size_t(lastOpen - p)));
-                if (next - p > kMaxXmlRun)
-                    return fail();
-                p = next;
-            }
-            m_run = (data + got) - lastOpen;
-        } else {
-            m_run += got;
-        }
-        if (m_run > kMaxXmlRun)
-            return fail();
-        return got;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    qint64 fail()
-    {
-        m_overrun = true;
-        return -1;
-    }
-    std::unique_ptr<QIODevice> m_part;
-    qint64 m_run = 0;
-    bool m_overrun = false;
-};
-
 // Text with Excel's escapes of characters XML cannot hold ("_x000D_") turned back.
 QString unescaped(const QString &text);
 
@@ -132,35 +60,35 @@ QString unescaped(const QString &text)
     return out;
 }
 
-std::optional<Rgb> colourOf(const QXmlStreamAttributes &attributes)
+std::optional<Rgb> colourOf(const XmlReader &xml)
 {
-    const QStringView rgb = attributes.value(QStringLiteral("rgb"));
+    const QByteArrayView rgb = xml.attribute("rgb");
     if (rgb.size() < 6)
         return std::nullopt;
     bool ok = false;
-    const uint value = rgb.right(6).toUInt(&ok, 16);
+    const uint value = rgb.last(6).toUInt(&ok, 16);
     return ok ? std::optional<Rgb>(value) : std::nullopt;
 }
 
-Line lineOf(QStringView style)
+Line lineOf(QByteArrayView style)
 {
-    if (style.isEmpty() || style == u"none")
+    if (style.isEmpty() || style == "none")
         return Line::None;
-    if (style == u"medium" || style == u"mediumDashed" || style == u"mediumDashDot" || style == u"mediumDashDotDot"
-        || style == u"slantDashDot" || style == u"double")
+    if (style == "medium" || style == "mediumDashed" || style == "mediumDashDot" || style == "mediumDashDotDot"
+        || style == "slantDashDot" || style == "double")
         return Line::Medium;
-    if (style == u"thick")
+    if (style == "thick")
         return Line::Thick;
     return Line::Thin;
 }
 
-HAlign alignOf(QStringView horizontal)
+HAlign alignOf(QByteArrayView horizontal)
 {
-    if (horizontal == u"left")
+    if (horizontal == "left")
         return HAlign::Left;
-    if (horizontal == u"center" || horizontal == u"centerContinuous")
+    if (horizontal == "center" || horizontal == "centerContinuous")
         return HAlign::Center;
-    if (horizontal == u"right")
+    if (horizontal == "right")
         return HAlign::Right;
     return HAlign::General;
 }
@@ -205,10 +133,10 @@ struct CellFormat {
 struct StyleCounter {
     ReadBudget &budget;
     qint64 entries = 0;
-    bool declared(const QXmlStreamAttributes &a)
+    bool declared(const XmlReader &xml)
     {
         bool ok = false;
-        const qint64 count = a.value(QStringLiteral("count")).toLongLong(&ok);
+        const qint64 count = xml.attribute("count").toLongLong(&ok);
         if (ok && count > kMaxStyleEntries) {
             budget.refuse(Limit::Styles);
             return false;
@@ -226,9 +154,31 @@ struct StyleCounter {
     }
 };
 
-// The cell formats of the styles part. Without looks only the date formats are kept: fonts, fills
-// and borders are counted and skipped.
-std::optional<std::vector<CellFormat>> readStyles(QIODevice &xml, ReadBudget &budget, bool looks)
+// Each thing a part is read for earns the markup around it this many bytes, beside its own: the
+// rest of a part's bytes come out of the reader's free allowance.
+constexpr qint64 kMarkupPerItem = 256;
+
+// A part the reader refused: a run of text past its bound is too long for a cell, bytes that
+// carry nothing read past the allowance are too large, anything else is damage.
+ReadBook::Status partFailure(const XmlReader &xml, ReadBudget &budget)
+{
+    switch (xml.failure()) {
+    case XmlReader::Failure::LongRun:
+        budget.refuse(Limit::TextLength);
+        return ReadBook::Status::TooLarge;
+    case XmlReader::Failure::Filler:
+        budget.refuse(Limit::Filler);
+        return ReadBook::Status::TooLarge;
+    case XmlReader::Failure::None:
+    case XmlReader::Failure::Damaged:
+        break;
+    }
+    return ReadBook::Status::Unreadable;
+}
+
+// The cell formats of the styles part into `formats`. Without looks only the date formats are
+// kept: fonts, fills and borders are counted and skipped.
+ReadBook::Status readStyles(QIODevice &part, ReadBudget &budget, bool looks, std::vector<CellFormat> &formats)
 {
     QHash<int, QString> customFormats;
     std::vector<Style> fonts;
@@ -241,82 +191,85 @@ std::optional<std::vector<CellFormat>> readStyles(QIODevice &xml, ReadBudget &bu
     std::vector<Xf> xfs;
     StyleCounter counter{budget};
 
-    QString section;   // the top-level list being read: fonts, fills, borders, cellXfs ...
-    QXmlStreamReader reader(&xml);
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isEndElement() && reader.name() == section) {
+    QByteArray section;   // the top-level list being read: fonts, fills, borders, cellXfs ...
+    XmlReader xml(part);
+    for (XmlReader::Token token = xml.next(); token != XmlReader::Token::EndOfDocument; token = xml.next()) {
+        if (token == XmlReader::Token::Invalid)
+            return partFailure(xml, budget);
+        if (token == XmlReader::Token::EndElement && xml.name() == section) {
             section.clear();
             continue;
         }
-        if (!reader.isStartElement())
+        if (token != XmlReader::Token::StartElement)
             continue;
-        const QStringView name = reader.name();
-        const QXmlStreamAttributes a = reader.attributes();
+        const QByteArrayView name = xml.name();
+        const qint64 entriesBefore = counter.entries;
         bool fine = true;
-        if (name == u"numFmts" || name == u"fonts" || name == u"fills" || name == u"borders" || name == u"cellXfs"
-            || name == u"cellStyleXfs" || name == u"dxfs" || name == u"cellStyles") {
-            section = name.toString();
-            fine = counter.declared(a);
-        } else if (section == u"numFmts" && name == u"numFmt") {
-            const QString code = a.value(QStringLiteral("formatCode")).toString();
+        if (name == "numFmts" || name == "fonts" || name == "fills" || name == "borders" || name == "cellXfs"
+            || name == "cellStyleXfs" || name == "dxfs" || name == "cellStyles") {
+            section = name.toByteArray();
+            fine = counter.declared(xml);
+        } else if (section == "numFmts" && name == "numFmt") {
+            const QString code = QString::fromUtf8(xml.attribute("formatCode"));
             fine = code.size() <= kMaxTextLength && counter.entry(64 + code.size() * 2);
             if (fine)
-                customFormats.insert(a.value(QStringLiteral("numFmtId")).toInt(), code);
-        } else if (section == u"fonts") {
-            if (name == u"font") {
+                customFormats.insert(xml.attribute("numFmtId").toInt(), code);
+        } else if (section == "fonts") {
+            if (name == "font") {
                 fine = counter.entry(looks ? qint64(sizeof(Style)) : 0);
                 if (fine && looks)
                     fonts.emplace_back();
-            } else if (!fonts.empty() && name == u"b") {
-                fonts.back().bold = a.value(QStringLiteral("val")) != u"0" && a.value(QStringLiteral("val")) != u"false";
-            } else if (!fonts.empty() && name == u"sz") {
-                fonts.back().fontSize = a.value(QStringLiteral("val")).toDouble();
-            } else if (!fonts.empty() && name == u"color") {
-                fonts.back().fontColour = colourOf(a);
+            } else if (!fonts.empty() && name == "b") {
+                fonts.back().bold = xml.attribute("val") != "0" && xml.attribute("val") != "false";
+            } else if (!fonts.empty() && name == "sz") {
+                fonts.back().fontSize = xml.attribute("val").toDouble();
+            } else if (!fonts.empty() && name == "color") {
+                fonts.back().fontColour = colourOf(xml);
             }
-        } else if (section == u"fills") {
-            if (name == u"fill") {
+        } else if (section == "fills") {
+            if (name == "fill") {
                 fine = counter.entry(looks ? qint64(sizeof(std::optional<Rgb>)) : 0);
                 if (fine && looks)
                     fills.emplace_back();
-            } else if (!fills.empty() && name == u"fgColor") {
-                fills.back() = colourOf(a);
+            } else if (!fills.empty() && name == "fgColor") {
+                fills.back() = colourOf(xml);
             }
-        } else if (section == u"borders") {
-            if (name == u"border") {
+        } else if (section == "borders") {
+            if (name == "border") {
                 fine = counter.entry(looks ? qint64(sizeof(Borders)) : 0);
                 if (fine && looks)
                     borders.emplace_back();
             } else if (!borders.empty()) {
-                const Line line = lineOf(a.value(QStringLiteral("style")));
-                if (name == u"left" || name == u"start")
+                const Line line = lineOf(xml.attribute("style"));
+                if (name == "left" || name == "start")
                     borders.back().left = line;
-                else if (name == u"right" || name == u"end")
+                else if (name == "right" || name == "end")
                     borders.back().right = line;
-                else if (name == u"top")
+                else if (name == "top")
                     borders.back().top = line;
-                else if (name == u"bottom")
+                else if (name == "bottom")
                     borders.back().bottom = line;
             }
-        } else if (section == u"cellXfs") {
-            if (name == u"xf") {
+        } else if (section == "cellXfs") {
+            if (name == "xf") {
                 fine = counter.entry(qint64(sizeof(Xf) + sizeof(CellFormat)));
                 if (fine)
-                    xfs.push_back({a.value(QStringLiteral("numFmtId")).toInt(), a.value(QStringLiteral("fontId")).toInt(),
-                                   a.value(QStringLiteral("fillId")).toInt(), a.value(QStringLiteral("borderId")).toInt(),
-                                   HAlign::General});
-            } else if (!xfs.empty() && name == u"alignment") {
-                xfs.back().align = alignOf(a.value(QStringLiteral("horizontal")));
+                    xfs.push_back({xml.attribute("numFmtId").toInt(), xml.attribute("fontId").toInt(),
+                                   xml.attribute("fillId").toInt(), xml.attribute("borderId").toInt(), HAlign::General});
+            } else if (!xfs.empty() && name == "alignment") {
+                xfs.back().align = alignOf(xml.attribute("horizontal"));
             }
-        } else if (!section.isEmpty() && (name == u"xf" || name == u"dxf" || name == u"cellStyle")) {
+        } else if (!section.isEmpty() && (name == "xf" || name == "dxf" || name == "cellStyle")) {
             fine = counter.entry(0);
         }
         if (!fine)
-            return std::nullopt;
+            return ReadBook::Status::TooLarge;
+        // An entry of a list earns its share of markup (a font's size, colour and name ...).
+        if (counter.entries > entriesBefore)
+            xml.allow(4 * kMarkupPerItem);
     }
 
-    std::vector<CellFormat> formats;
+    formats.clear();
     formats.reserve(xfs.size());
     for (const Xf &xf : xfs) {
         CellFormat f;
@@ -337,7 +290,7 @@ std::optional<std::vector<CellFormat>> readStyles(QIODevice &xml, ReadBudget &bu
             f.style = Style{};
         formats.push_back(f);
     }
-    return formats;
+    return ReadBook::Status::Ok;
 }
 
 // Bytes of UTF-8 into `out`, reusing its storage: most texts then allocate nothing. False when
@@ -356,7 +309,7 @@ enum class TextRead { Ok, TooLong, Invalid };
 
 // The text of one <si> or <is> (the scanner stands on its start) into `bytes`: every run's <t>,
 // phonetic guides left out. The scanner ends on its end.
-TextRead readRichText(XmlScanner &xml, std::string &bytes)
+TextRead readRichText(XmlReader &xml, std::string &bytes)
 {
     bytes.clear();
     int depth = 0;
@@ -364,14 +317,14 @@ TextRead readRichText(XmlScanner &xml, std::string &bytes)
     bool inText = false;
     for (;;) {
         switch (xml.next()) {
-        case XmlScanner::Token::StartElement:
+        case XmlReader::Token::StartElement:
             ++depth;
             if (xml.name() == "rPh")
                 ++phonetic;
             else if (xml.name() == "t")
                 inText = phonetic == 0;
             break;
-        case XmlScanner::Token::Characters:
+        case XmlReader::Token::Characters:
             if (inText) {
                 bytes.append(xml.text().data(), std::size_t(xml.text().size()));
                 // Room for Excel's escapes of characters XML cannot hold, each 7 for 1.
@@ -379,7 +332,7 @@ TextRead readRichText(XmlScanner &xml, std::string &bytes)
                     return TextRead::TooLong;
             }
             break;
-        case XmlScanner::Token::EndElement:
+        case XmlReader::Token::EndElement:
             if (depth == 0)
                 return TextRead::Ok;
             --depth;
@@ -388,8 +341,8 @@ TextRead readRichText(XmlScanner &xml, std::string &bytes)
             else if (xml.name() == "t")
                 inText = false;
             break;
-        case XmlScanner::Token::EndOfDocument:
-        case XmlScanner::Token::Invalid:
+        case XmlReader::Token::EndOfDocument:
+        case XmlReader::Token::Invalid:
             return TextRead::Invalid;
         }
     }
@@ -403,49 +356,38 @@ TextRead finishText(const std::string &bytes, QString &text)
     return finishText(text) ? TextRead::Ok : TextRead::TooLong;
 }
 
-// A part the scanner found invalid: one whose text ran past the guard's bound is too large, anything
-// else is damage.
-ReadBook::Status partFailure(const GuardedPart &part, ReadBudget &budget)
+ReadBook::Status readSharedStrings(QIODevice &part, TextTable &strings, ReadBudget &budget)
 {
-    if (!part.overrun())
-        return ReadBook::Status::Unreadable;
-    budget.refuse(Limit::TextLength);
-    return ReadBook::Status::TooLarge;
-}
-
-ReadBook::Status readSharedStrings(GuardedPart &part, TextTable &strings, ReadBudget &budget)
-{
-    const auto failed = [&]() { return partFailure(part, budget); };
-    XmlScanner xml(part);
+    XmlReader xml(part);
     std::string bytes;
     QString text;
-    while (xml.nextStartElement() == XmlScanner::Token::StartElement) {
+    while (xml.nextStartElement() == XmlReader::Token::StartElement) {
         if (xml.name() == "sst") {
             // The count it declares is refused at once when even its index would not fit.
             bool ok = false;
             const qint64 declared = xml.attribute("uniqueCount").toLongLong(&ok);
-            if (ok && !budget.fits(declared * 12)) {
+            if (ok && !budget.fits(declared * TextTable::kCostPerText)) {
                 budget.refuse(Limit::Strings);
                 return ReadBook::Status::TooLarge;
             }
         } else if (xml.name() == "si") {
+            const qint64 from = xml.offset();
             TextRead read = readRichText(xml, bytes);
             if (read == TextRead::Ok)
                 read = finishText(bytes, text);
             if (read == TextRead::Invalid)
-                return failed();
+                return partFailure(xml, budget);
             if (read == TextRead::TooLong) {
                 budget.refuse(Limit::TextLength);
                 return ReadBook::Status::TooLarge;
             }
             if (strings.append(text, budget) < 0)
                 return ReadBook::Status::TooLarge;
+            xml.allow(xml.offset() - from + kMarkupPerItem);
         }
     }
-    if (xml.token() == XmlScanner::Token::Invalid)
-        return failed();
-    if (!part.readToEnd())
-        return ReadBook::Status::Unreadable;
+    if (xml.token() == XmlReader::Token::Invalid)
+        return partFailure(xml, budget);
     return ReadBook::Status::Ok;
 }
 
@@ -494,26 +436,27 @@ struct Relationship {
     QString part;       // the part it points to, as a path inside the package
 };
 
-// The relationships of a part, by id. Targets are relative to the part's folder unless they begin
-// with "/"; links to outside the package are left out.
-QHash<QString, Relationship> readRelationships(const QByteArray &xml, const QString &folder)
+// The relationships of a part, by id, into `relationships`. Targets are relative to the part's
+// folder unless they begin with "/"; links to outside the package are left out.
+ReadBook::Status readRelationships(QIODevice &part, const QString &folder, QHash<QString, Relationship> &relationships,
+                                   ReadBudget &budget)
 {
-    QHash<QString, Relationship> relationships;
-    QXmlStreamReader reader(xml);
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (!reader.isStartElement() || reader.name() != u"Relationship")
+    XmlReader xml(part);
+    while (xml.nextStartElement() == XmlReader::Token::StartElement) {
+        if (xml.name() != "Relationship" || xml.attribute("TargetMode") == "External")
             continue;
-        const QXmlStreamAttributes a = reader.attributes();
-        if (a.value(QStringLiteral("TargetMode")) == u"External")
-            continue;
-        const QString type = a.value(QStringLiteral("Type")).toString();
-        const QString target = a.value(QStringLiteral("Target")).toString();
-        const QString part = target.startsWith(u'/') ? target.mid(1) : QString(folder + target);
-        relationships.insert(a.value(QStringLiteral("Id")).toString(),
-                             {type.section(u'/', -1), QDir::cleanPath(part)});
+        const QString type = QString::fromUtf8(xml.attribute("Type"));
+        const QString target = QString::fromUtf8(xml.attribute("Target"));
+        const QString id = QString::fromUtf8(xml.attribute("Id"));
+        const QString path = target.startsWith(u'/') ? target.mid(1) : QString(folder + target);
+        Relationship relationship{type.section(u'/', -1), QDir::cleanPath(path)};
+        const qint64 cost = (id.size() + relationship.type.size() + relationship.part.size()) * 2 + kMarkupPerItem;
+        if (!budget.take(cost, Limit::Cells))
+            return ReadBook::Status::TooLarge;
+        relationships.insert(id, std::move(relationship));
+        xml.allow(kMarkupPerItem + 4 * (type.size() + target.size()));
     }
-    return relationships;
+    return xml.token() == XmlReader::Token::Invalid ? partFailure(xml, budget) : ReadBook::Status::Ok;
 }
 
 QString firstOfType(const QHash<QString, Relationship> &relationships, QStringView type, const QString &fallback)
@@ -544,27 +487,50 @@ struct XlsxWorkbook::Private {
     std::vector<CellFormat> formats;
     bool system1904 = false;
 
-    // A part the package lists, streamed with the guard; Ok with nothing when it is not there.
-    ReadBook::Status open(const QString &part, std::unique_ptr<GuardedPart> &device) const
+    // A part the package lists, inflating as it is read; Ok with nothing when it is not there.
+    ReadBook::Status open(const QString &part, std::unique_ptr<QIODevice> &device) const
     {
         if (zip.declaredSize(part) < 0)
             return ReadBook::Status::Ok;
-        std::unique_ptr<QIODevice> raw = zip.stream(part, kMaxStreamedPart);
-        if (!raw) {
+        device = zip.stream(part, kMaxStreamedPart);
+        if (!device) {
             if (zip.declaredSize(part) > kMaxStreamedPart) {
                 budget.refuse(Limit::Cells);
                 return ReadBook::Status::TooLarge;
             }
             return ReadBook::Status::Unreadable;
         }
-        device = std::make_unique<GuardedPart>(std::move(raw));
         return ReadBook::Status::Ok;
+    }
+
+    // The workbook part's sheet list (worksheets only, by their relationships) and date system.
+    ReadBook::Status readSheetList(QIODevice &part, const QHash<QString, Relationship> &targets)
+    {
+        XmlReader xml(part);
+        while (xml.nextStartElement() == XmlReader::Token::StartElement) {
+            if (xml.name() == "workbookPr") {
+                const QByteArrayView v = xml.attribute("date1904");
+                system1904 = v == "1" || v == "true";
+            } else if (xml.name() == "sheet") {
+                // r:id, whatever prefix the writer gave the relationships' namespace.
+                const auto target = targets.constFind(QString::fromUtf8(xml.namespacedAttribute("id")));
+                // Chart sheets and dialog sheets hold no cells: only worksheets are read.
+                if (target == targets.cend() || target->type != u"worksheet")
+                    continue;
+                SheetEntry entry{QString::fromUtf8(xml.attribute("name")), target->part};
+                if (!budget.take((entry.name.size() + entry.part.size()) * 2 + kMarkupPerItem, Limit::Cells))
+                    return ReadBook::Status::TooLarge;
+                entries.append(std::move(entry));
+                xml.allow(kMarkupPerItem);
+            }
+        }
+        return xml.token() == XmlReader::Token::Invalid ? partFailure(xml, budget) : ReadBook::Status::Ok;
     }
 
     enum class CellRead { Ok, TooLong, Invalid };
 
     // Reads the cell the scanner stands on (its <c> start); the scanner ends on its </c>.
-    CellRead readCell(XmlScanner &xml, StreamedCell &cell) const
+    CellRead readCell(XmlReader &xml, StreamedCell &cell) const
     {
         enum class Type { Number, Shared, Inline, Formula, Boolean, IsoDate, Error };
         const QByteArrayView typeName = xml.attribute("t");
@@ -591,14 +557,14 @@ struct XlsxWorkbook::Private {
         int depth = 0;
         for (bool inCell = true; inCell;) {
             switch (xml.next()) {
-            case XmlScanner::Token::Characters:
+            case XmlReader::Token::Characters:
                 if (inValue) {
                     raw.append(xml.text().data(), std::size_t(xml.text().size()));
                     if (qsizetype(raw.size()) > kMaxTextLength * 3)
                         return CellRead::TooLong;
                 }
                 break;
-            case XmlScanner::Token::StartElement:
+            case XmlReader::Token::StartElement:
                 if (depth == 0 && xml.name() == "v") {
                     raw.clear();
                     inValue = true;
@@ -618,7 +584,7 @@ struct XlsxWorkbook::Private {
                 }
                 ++depth;
                 break;
-            case XmlScanner::Token::EndElement:
+            case XmlReader::Token::EndElement:
                 if (depth == 0) {
                     inCell = false;
                     break;
@@ -627,8 +593,8 @@ struct XlsxWorkbook::Private {
                 if (depth == 0 && xml.name() == "v")
                     inValue = false;
                 break;
-            case XmlScanner::Token::EndOfDocument:
-            case XmlScanner::Token::Invalid:
+            case XmlReader::Token::EndOfDocument:
+            case XmlReader::Token::Invalid:
                 return CellRead::Invalid;
             }
         }
@@ -722,65 +688,45 @@ XlsxWorkbook::XlsxWorkbook(const QString &path, ReadBudget &budget, Looks looks)
 
     // The package's own relationships name the workbook part; "xl/workbook.xml" is only the usual.
     QString workbookPart = QStringLiteral("xl/workbook.xml");
-    if (const auto packageRels = zip.read(QStringLiteral("_rels/.rels")))
-        workbookPart = firstOfType(readRelationships(*packageRels, {}), u"officeDocument", workbookPart);
+    std::unique_ptr<QIODevice> part;
+    if (m_status = d->open(QStringLiteral("_rels/.rels"), part); m_status != ReadBook::Status::Ok)
+        return;
+    if (part) {
+        QHash<QString, Relationship> packageRels;
+        if (m_status = readRelationships(*part, {}, packageRels, budget); m_status != ReadBook::Status::Ok)
+            return;
+        workbookPart = firstOfType(packageRels, u"officeDocument", workbookPart);
+    }
     const QString workbookFolder = folderOf(workbookPart);
     const QString workbookName = workbookPart.mid(workbookFolder.size());
 
-    const auto workbookXml = zip.read(workbookPart);
-    const auto relsXml = zip.read(workbookFolder + QStringLiteral("_rels/") + workbookName + QStringLiteral(".rels"));
-    if (!workbookXml || !relsXml)
+    QHash<QString, Relationship> targets;
+    if (m_status = d->open(workbookFolder + QStringLiteral("_rels/") + workbookName + QStringLiteral(".rels"), part);
+        m_status != ReadBook::Status::Ok)
         return;
-    const QHash<QString, Relationship> targets = readRelationships(*relsXml, workbookFolder);
-    {
-        QXmlStreamReader reader(*workbookXml);
-        while (!reader.atEnd()) {
-            reader.readNext();
-            if (!reader.isStartElement())
-                continue;
-            const QXmlStreamAttributes a = reader.attributes();
-            if (reader.name() == u"workbookPr") {
-                const QStringView v = a.value(QStringLiteral("date1904"));
-                d->system1904 = v == u"1" || v == u"true";
-            } else if (reader.name() == u"sheet") {
-                // r:id, whatever prefix the writer gave the relationships' namespace.
-                QString id;
-                for (const QXmlStreamAttribute &attribute : a)
-                    if (attribute.name() == u"id" && !attribute.namespaceUri().isEmpty())
-                        id = attribute.value().toString();
-                const auto target = targets.constFind(id);
-                // Chart sheets and dialog sheets hold no cells: only worksheets are read.
-                if (target != targets.cend() && target->type == u"worksheet")
-                    d->entries.append({a.value(QStringLiteral("name")).toString(), target->part});
-            }
-        }
-        if (reader.hasError())
-            return;
+    m_status = part ? readRelationships(*part, workbookFolder, targets, budget) : ReadBook::Status::Unreadable;
+    if (m_status != ReadBook::Status::Ok)
+        return;
+    if (m_status = d->open(workbookPart, part); m_status != ReadBook::Status::Ok)
+        return;
+    m_status = part ? d->readSheetList(*part, targets) : ReadBook::Status::Unreadable;
+    if (m_status != ReadBook::Status::Ok)
+        return;
+    if (d->entries.isEmpty()) {
+        m_status = ReadBook::Status::Unreadable;
+        return;
     }
-    if (d->entries.isEmpty())
-        return;
 
     // A part the package lists but that cannot be read is damage (or a bomb), not a part to do
     // without: the texts or the dates of the cells would silently go missing.
-    std::unique_ptr<GuardedPart> styles;
+    std::unique_ptr<QIODevice> styles;
     m_status = d->open(firstOfType(targets, u"styles", workbookFolder + QStringLiteral("styles.xml")), styles);
+    if (m_status == ReadBook::Status::Ok && styles)
+        m_status = readStyles(*styles, budget, looks == Looks::Keep, d->formats);
     if (m_status != ReadBook::Status::Ok)
         return;
-    if (styles) {
-        std::optional<std::vector<CellFormat>> formats = readStyles(*styles, budget, looks == Looks::Keep);
-        if (!formats) {
-            m_status = ReadBook::Status::TooLarge;
-            return;
-        }
-        if (styles->overrun()) {
-            budget.refuse(Limit::TextLength);
-            m_status = ReadBook::Status::TooLarge;
-            return;
-        }
-        d->formats = std::move(*formats);
-    }
 
-    std::unique_ptr<GuardedPart> shared;
+    std::unique_ptr<QIODevice> shared;
     m_status = d->open(firstOfType(targets, u"sharedStrings", workbookFolder + QStringLiteral("sharedStrings.xml")),
                        shared);
     if (m_status == ReadBook::Status::Ok && shared)
@@ -810,7 +756,7 @@ ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
     if (m_status != ReadBook::Status::Ok || index < 0 || index >= d->entries.size())
         return ReadBook::Status::Unreadable;
     ReadBudget &budget = d->budget;
-    std::unique_ptr<GuardedPart> part;
+    std::unique_ptr<QIODevice> part;
     if (const ReadBook::Status opened = d->open(d->entries.at(index).part, part); opened != ReadBook::Status::Ok)
         return opened;
     if (!part)
@@ -820,16 +766,16 @@ ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
         return ReadBook::Status::TooLarge;
     };
 
-    const auto failed = [&]() { return partFailure(*part, budget); };
-
-    XmlScanner xml(*part);
+    XmlReader xml(*part);
+    const auto failed = [&]() { return partFailure(xml, budget); };
     int row = 0;
     int column = 0;
     qint64 widthSpan = 0;
     StreamedCell cell;
-    while (xml.nextStartElement() == XmlScanner::Token::StartElement) {
+    while (xml.nextStartElement() == XmlReader::Token::StartElement) {
         const QByteArrayView name = xml.name();
         if (name == "c") {
+            const qint64 from = xml.offset();
             const QByteArrayView r = xml.attribute("r");
             if (!r.isEmpty()) {
                 // A reference past Excel's last row or column is refused, not counted on from.
@@ -860,6 +806,9 @@ ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
             cell.column = column;
             if (!visitor.cell(cell))
                 return ReadBook::Status::TooLarge;
+            // A cell read pays for its own bytes and its share of the row around it; empty cells
+            // and everything else come out of the reader's free allowance.
+            xml.allow(xml.offset() - from + kMarkupPerItem);
         } else if (name == "row") {
             const int r = xml.attribute("r").toInt();
             row = r > 0 ? r : row + 1;
@@ -894,10 +843,8 @@ ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
                     return ReadBook::Status::TooLarge;
         }
     }
-    if (xml.token() == XmlScanner::Token::Invalid)
+    if (xml.token() == XmlReader::Token::Invalid)
         return failed();
-    if (!part->readToEnd())
-        return ReadBook::Status::Unreadable;
     return ReadBook::Status::Ok;
 }
 

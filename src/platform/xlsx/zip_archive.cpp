@@ -1,185 +1,189 @@
 #include "platform/xlsx/zip_archive.h"
 
+#include <QFile>
 #include <QtEndian>
 
+#include <unzip.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 
 namespace xlsx {
 
 namespace {
 
-constexpr quint32 kEndOfDirectory = 0x06054b50;
-constexpr quint32 kDirectoryEntry = 0x02014b50;
-constexpr quint32 kLocalHeader = 0x04034b50;
-constexpr quint64 kEndOfDirectorySize = 22;
-constexpr quint64 kDirectoryEntrySize = 46;
-constexpr quint64 kLocalHeaderSize = 30;
 constexpr quint16 kStored = 0;
 constexpr quint16 kDeflated = 8;
 constexpr quint16 kEncrypted = 0x0001;
+// Part names are short paths; a longer one is damage.
+constexpr std::size_t kMaxNameBytes = 1024;
 
-quint16 u16(const uchar *p) { return qFromLittleEndian<quint16>(p); }
-quint32 u32(const uchar *p) { return qFromLittleEndian<quint32>(p); }
+// An open minizip handle, closed with its owner.
+struct ZipHandle {
+    unzFile file = nullptr;
+    explicit ZipHandle(const QString &path) : file(unzOpen64(QFile::encodeName(path).constData())) {}
+    ~ZipHandle()
+    {
+        if (file)
+            unzClose(file);
+    }
+    ZipHandle(const ZipHandle &) = delete;
+    ZipHandle &operator=(const ZipHandle &) = delete;
+};
+
+// The end record and its comment reach exactly the end of the file: a package cut short (even by
+// a byte of its end record) ends elsewhere.
+bool endRecordClosesTheFile(const QString &path)
+{
+    QFile file(path);
+    constexpr qint64 kEndSize = 22;
+    if (!file.open(QIODevice::ReadOnly) || file.size() < kEndSize)
+        return false;
+    const qint64 tail = std::min<qint64>(file.size(), kEndSize + 0xFFFF);
+    if (!file.seek(file.size() - tail))
+        return false;
+    const QByteArray bytes = file.read(tail);
+    for (qsizetype at = bytes.lastIndexOf("PK\x05\x06"); at >= 0; at = bytes.lastIndexOf("PK\x05\x06", at - 1)) {
+        if (at + kEndSize > bytes.size())
+            continue;
+        const auto comment = qFromLittleEndian<quint16>(bytes.constData() + at + 20);
+        if (at + kEndSize + comment == bytes.size())
+            return true;
+        if (at == 0)
+            break;
+    }
+    return false;
+}
+
+// Sizes that do not fit 32 bits are in the zip64 extra field, in this order. minizip 1.1 (as
+// Debian 12 ships it) reads that field only where a 32-bit value is all ones as an unsigned long,
+// which on a 64-bit system it never is: it hands out the all-ones markers instead. The field is
+// read here; minizip still inflates the entry (to the end of its stream), and the size and
+// checksum are checked against these values as the bytes come.
+void takeZip64Sizes(const char *extra, std::size_t length, quint64 &size, quint64 &compressedSize)
+{
+    const char *end = extra + length;
+    while (end - extra >= 4) {
+        const auto id = qFromLittleEndian<quint16>(extra);
+        const auto fieldLength = qFromLittleEndian<quint16>(extra + 2);
+        const char *field = extra + 4;
+        if (fieldLength > end - field)
+            return;
+        if (id == 0x0001) {
+            const char *value = field;
+            const auto take = [&](quint64 &target) {
+                if (target == 0xFFFFFFFFu && value + 8 <= field + fieldLength) {
+                    target = qFromLittleEndian<quint64>(value);
+                    value += 8;
+                }
+            };
+            take(size);
+            take(compressedSize);
+            return;
+        }
+        extra = field + fieldLength;
+    }
+}
 
 } // namespace
 
-ZipArchive::ZipArchive(const QString &path)
-    : m_file(path)
+ZipArchive::ZipArchive(const QString &path) : m_path(path)
 {
-    if (!m_file.open(QIODevice::ReadOnly) || m_file.size() < qint64(kEndOfDirectorySize))
+    if (!endRecordClosesTheFile(path))
         return;
-    m_size = quint64(m_file.size());
-    m_data = m_file.map(0, m_file.size());
-    m_open = m_data && readDirectory();
-}
-
-bool ZipArchive::readDirectory()
-{
-    // The end record sits in the last 22 bytes plus at most a 65535-byte comment.
-    const quint64 lowest = m_size > kEndOfDirectorySize + 0xFFFF ? m_size - kEndOfDirectorySize - 0xFFFF : 0;
-    quint64 end = m_size - kEndOfDirectorySize;
-    while (u32(m_data + end) != kEndOfDirectory) {
-        if (end == lowest)
-            return false;
-        --end;
-    }
-    const uchar *eocd = m_data + end;
-    const quint16 disk = u16(eocd + 4);
-    const quint16 directoryDisk = u16(eocd + 6);
-    const quint16 count = u16(eocd + 10);
-    const quint32 directorySize = u32(eocd + 12);
-    const quint32 directoryOffset = u32(eocd + 16);
-    // Spanned archives and zip64 (its markers are all-ones values) are not workbooks Excel writes.
-    if (disk != 0 || directoryDisk != 0 || count == 0xFFFF || directoryOffset == 0xFFFFFFFFu
-        || quint64(directoryOffset) + directorySize > end)
-        return false;
-
-    quint64 at = directoryOffset;
-    for (quint16 i = 0; i < count; ++i) {
-        if (at + kDirectoryEntrySize > end || u32(m_data + at) != kDirectoryEntry)
-            return false;
-        const uchar *e = m_data + at;
-        const quint16 nameLength = u16(e + 28);
-        const quint16 extraLength = u16(e + 30);
-        const quint16 commentLength = u16(e + 32);
-        const quint64 next = at + kDirectoryEntrySize + nameLength + extraLength + commentLength;
-        if (next > end)
-            return false;
+    const ZipHandle zip(path);
+    unz_global_info64 global{};
+    if (!zip.file || unzGetGlobalInfo64(zip.file, &global) != UNZ_OK || global.number_entry > quint64(kMaxEntries))
+        return;
+    int rc = unzGoToFirstFile(zip.file);
+    for (; rc == UNZ_OK; rc = unzGoToNextFile(zip.file)) {
+        unz_file_info64 info{};
+        char name[kMaxNameBytes];
+        char extra[0x10000];
+        if (unzGetCurrentFileInfo64(zip.file, &info, name, sizeof name, extra, sizeof extra, nullptr, 0) != UNZ_OK
+            || info.size_filename >= sizeof name || quint64(m_names.size()) >= global.number_entry)
+            return;
+        unz64_file_pos position{};
+        if (unzGetFilePos64(zip.file, &position) != UNZ_OK)
+            return;
         Entry entry;
-        entry.flags = u16(e + 8);
-        entry.method = u16(e + 10);
-        entry.crc = u32(e + 16);
-        entry.compressedSize = u32(e + 20);
-        entry.size = u32(e + 24);
-        entry.localHeader = u32(e + 42);
-        const QString name = QString::fromUtf8(reinterpret_cast<const char *>(e + kDirectoryEntrySize), nameLength);
-        m_entries.insert(name.toLower(), entry);
-        at = next;
+        entry.directoryOffset = position.pos_in_zip_directory;
+        entry.directoryIndex = position.num_of_file;
+        entry.size = info.uncompressed_size;
+        entry.compressedSize = info.compressed_size;
+        entry.crc = quint32(info.crc);
+        takeZip64Sizes(extra, std::min<std::size_t>(info.size_file_extra, sizeof extra), entry.size, entry.compressedSize);
+        entry.flags = quint16(info.flag);
+        entry.method = quint16(info.compression_method);
+        const QString entryName = QString::fromUtf8(name, qsizetype(info.size_filename));
+        m_names.append(entryName);
+        m_entries.insert(entryName.toLower(), entry);
     }
-    return true;
+    // The directory must hold as many entries as its end record says: fewer is a directory cut
+    // short or overwritten.
+    m_open = rc == UNZ_END_OF_LIST_OF_FILE && quint64(m_names.size()) == global.number_entry;
 }
+
+ZipArchive::~ZipArchive() = default;
 
 bool ZipArchive::contains(const QString &name) const
 {
     return m_entries.contains(name.toLower());
 }
 
-// One part inflated as it is read, a piece at a time: the sheet reader pulls the XML from here, so
-// a sheet of any declared size costs the memory of one piece, not of the sheet. It never gives
-// more bytes than the part declares, and at the end checks the CRC; a mismatch, a damaged stream
-// or a longer one is a read error.
+qint64 ZipArchive::declaredSize(const QString &name) const
+{
+    const auto it = m_entries.constFind(name.toLower());
+    return it == m_entries.cend() ? -1 : qint64(std::min<quint64>(it->size, std::numeric_limits<qint64>::max()));
+}
+
+// One entry inflated by minizip as it is read, through a handle of its own. That the stream gave
+// exactly the declared size with the declared checksum is checked here, as the bytes come (see
+// takeZip64Sizes for why not by minizip alone).
 class ZipArchive::PartDevice final : public QIODevice {
 public:
-    PartDevice(const uchar *packed, quint64 compressedSize, quint64 size, quint32 crc, bool stored)
-        : m_packed(packed), m_compressedSize(compressedSize), m_size(size), m_crc(crc), m_stored(stored)
-    {
-        if (!m_stored)
-            m_ready = inflateInit2(&m_stream, -MAX_WBITS) == Z_OK;
-        else
-            m_ready = compressedSize == size;
-        open(QIODevice::ReadOnly);
-    }
+    PartDevice(const QString &path, quint64 size, quint32 crc) : m_zip(path), m_size(size), m_crc(crc) {}
     ~PartDevice() override
     {
-        if (!m_stored && m_ready)
-            inflateEnd(&m_stream);
+        if (m_entryOpen)
+            unzCloseCurrentFile(m_zip.file);
+    }
+    bool start(const Entry &entry)
+    {
+        unz64_file_pos position{entry.directoryOffset, entry.directoryIndex};
+        m_entryOpen = m_zip.file && unzGoToFilePos64(m_zip.file, &position) == UNZ_OK
+                   && unzOpenCurrentFile(m_zip.file) == UNZ_OK;
+        return m_entryOpen && open(QIODevice::ReadOnly);
     }
     bool isSequential() const override { return true; }
-    // What is still to come counts as available: readers that ask before reading (the XML
-    // reader does) must not take the end of one inflated piece for the end of the part.
-    qint64 bytesAvailable() const override { return QIODevice::bytesAvailable() + qint64(m_size - m_produced); }
-    bool atEnd() const override { return m_failed || (m_produced == m_size && QIODevice::bytesAvailable() == 0); }
-    bool failed() const { return m_failed; }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override
     {
-        if (m_failed || !m_ready)
-            return fail();
-        if (maxSize <= 0)
+        if (m_failed)
+            return -1;
+        if (!m_entryOpen)
             return 0;
-        if (m_produced == m_size)
-            return finish() ? 0 : fail();
-        const quint64 want = std::min<quint64>({quint64(maxSize), m_size - m_produced, kPiece});
-        quint64 got = 0;
-        if (m_stored) {
-            std::memcpy(data, m_packed + m_produced, want);
-            got = want;
-        } else {
-            m_stream.next_out = reinterpret_cast<Bytef *>(data);
-            m_stream.avail_out = uInt(want);
-            while (m_stream.avail_out > 0 && !m_ended) {
-                if (m_stream.avail_in == 0 && m_fed < m_compressedSize) {
-                    const quint64 piece = std::min<quint64>(kPiece, m_compressedSize - m_fed);
-                    m_stream.next_in = const_cast<Bytef *>(m_packed + m_fed);
-                    m_stream.avail_in = uInt(piece);
-                    m_fed += piece;
-                }
-                const uInt inBefore = m_stream.avail_in;
-                const uInt outBefore = m_stream.avail_out;
-                const int rc = inflate(&m_stream, Z_NO_FLUSH);
-                if (rc == Z_STREAM_END)
-                    m_ended = true;
-                else if (rc != Z_OK && rc != Z_BUF_ERROR)
-                    return fail();
-                if (!m_ended && m_stream.avail_in == inBefore && m_stream.avail_out == outBefore)
-                    return fail(); // input used up before the stream's end
-            }
-            got = want - m_stream.avail_out;
+        const int got = unzReadCurrentFile(m_zip.file, data, unsigned(std::min<qint64>(maxSize, 1 << 30)));
+        if (got < 0)
+            return fail();
+        m_produced += quint64(got);
+        if (m_produced > m_size)
+            return fail();
+        if (got > 0) {
+            m_crcSoFar = crc32_z(m_crcSoFar, reinterpret_cast<const Bytef *>(data), z_size_t(got));
+            return got;
         }
-        m_crcSoFar = crc32_z(m_crcSoFar, reinterpret_cast<const Bytef *>(data), z_size_t(got));
-        m_produced += got;
-        if (m_ended && m_produced < m_size)
-            return fail(); // shorter than it declared
-        return qint64(got);
+        // The end: the whole declared size, with the declared checksum.
+        m_entryOpen = false;
+        if (m_produced != m_size || m_crcSoFar != m_crc || unzCloseCurrentFile(m_zip.file) != UNZ_OK)
+            return fail();
+        return 0;
     }
     qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
-    // The part is whole when its stream ends exactly at the declared size with the right CRC.
-    bool finish()
-    {
-        if (!m_stored && !m_ended) {
-            // Declared size reached: the stream must end here, not run on.
-            char extra = 0;
-            m_stream.next_out = reinterpret_cast<Bytef *>(&extra);
-            m_stream.avail_out = 1;
-            if (m_stream.avail_in == 0 && m_fed < m_compressedSize) {
-                m_stream.next_in = const_cast<Bytef *>(m_packed + m_fed);
-                m_stream.avail_in = uInt(std::min<quint64>(kPiece, m_compressedSize - m_fed));
-                m_fed += m_stream.avail_in;
-            }
-            const int rc = inflate(&m_stream, Z_NO_FLUSH);
-            if (rc != Z_STREAM_END || m_stream.avail_out == 0)
-                return false;
-            m_ended = true;
-        }
-        return m_crcSoFar == m_crc;
-    }
     qint64 fail()
     {
         m_failed = true;
@@ -187,19 +191,13 @@ private:
         return -1;
     }
 
-    static constexpr quint64 kPiece = 1 << 20;
-    const uchar *m_packed;
-    quint64 m_compressedSize;
+    ZipHandle m_zip;
     quint64 m_size;
     quint32 m_crc;
-    bool m_stored;
-    bool m_ready = false;
-    bool m_failed = false;
-    bool m_ended = false;
-    z_stream m_stream{};
-    quint64 m_fed = 0;
-    quint64 m_produced = 0;
     uLong m_crcSoFar = crc32_z(0L, nullptr, 0);
+    quint64 m_produced = 0;
+    bool m_entryOpen = false;
+    bool m_failed = false;
 };
 
 std::unique_ptr<QIODevice> ZipArchive::stream(const QString &name, qint64 limit) const
@@ -210,44 +208,19 @@ std::unique_ptr<QIODevice> ZipArchive::stream(const QString &name, qint64 limit)
     if (it == m_entries.cend())
         return nullptr;
     const Entry &entry = *it;
-    if ((entry.flags & kEncrypted) || entry.size > quint64(limit) || (entry.method != kStored && entry.method != kDeflated))
+    if ((entry.flags & kEncrypted) || entry.size > quint64(limit))
         return nullptr;
-    if (entry.localHeader + kLocalHeaderSize > m_size || u32(m_data + entry.localHeader) != kLocalHeader)
+    // A size deflate could not make from the compressed bytes (or a stored entry whose two sizes
+    // differ) is a directory that lies.
+    const bool plausible = entry.method == kStored   ? entry.size == entry.compressedSize
+                         : entry.method == kDeflated ? entry.size / quint64(kMaxDeflateRatio) <= entry.compressedSize
+                                                     : false;
+    if (!plausible)
         return nullptr;
-    const uchar *local = m_data + entry.localHeader;
-    const quint64 start = entry.localHeader + kLocalHeaderSize + u16(local + 26) + u16(local + 28);
-    if (start > m_size || entry.compressedSize > m_size - start)
+    auto device = std::make_unique<PartDevice>(m_path, entry.size, entry.crc);
+    if (!device->start(entry))
         return nullptr;
-    return std::make_unique<PartDevice>(m_data + start, entry.compressedSize, entry.size, entry.crc,
-                                        entry.method == kStored);
-}
-
-qint64 ZipArchive::declaredSize(const QString &name) const
-{
-    const auto it = m_entries.constFind(name.toLower());
-    return it == m_entries.cend() ? -1 : qint64(it->size);
-}
-
-std::optional<QByteArray> ZipArchive::read(const QString &name) const
-{
-    const std::unique_ptr<QIODevice> part = stream(name, kMaxPartSize);
-    if (!part)
-        return std::nullopt;
-    // Grown as the bytes come rather than sized from the header: a part that declares a large
-    // size but holds little costs what it holds.
-    QByteArray data;
-    char piece[1 << 16];
-    for (;;) {
-        const qint64 got = part->read(piece, sizeof piece);
-        if (got < 0)
-            return std::nullopt;
-        if (got == 0)
-            break;
-        data.append(piece, got);
-    }
-    if (static_cast<PartDevice *>(part.get())->failed())
-        return std::nullopt;
-    return data;
+    return device;
 }
 
 } // namespace xlsx

@@ -1,9 +1,12 @@
 #include "platform/xlsx/column_width.h"
+#include "platform/xlsx/package_check.h"
 #include "platform/xlsx/read_book.h"
 #include "platform/xlsx/sheet.h"
 #include "platform/xlsx/workbook_writer.h"
 #include "platform/xlsx/xls_reader.h"
 #include "platform/xlsx/xls_rows.h"
+#include "platform/xlsx/xlsx_stream.h"
+#include "platform/xlsx/xml_reader.h"
 #include "support/temp_home.h"
 #include "platform/xlsx/biff8_file.h"
 
@@ -47,6 +50,55 @@ bool runPython(const QString &script, const QStringList &arguments, QString &why
     return true;
 }
 
+// Writes `out`: the workbook `good` with its part whose name ends in `suffix` replaced by the bytes
+// of a Python expression (deflated).
+bool replacePart(const QString &good, const QString &suffix, const QString &python, const QString &out, QString &why)
+{
+    return runPython(QStringLiteral("import sys, zipfile\n"
+                                    "body = %1\n"
+                                    "with zipfile.ZipFile(sys.argv[2], 'w', zipfile.ZIP_DEFLATED) as z, zipfile.ZipFile(sys.argv[1]) as g:\n"
+                                    "    for i in g.infolist():\n"
+                                    "        data = g.read(i.filename)\n"
+                                    "        if i.filename.endswith('%2'):\n"
+                                    "            data = body\n"
+                                    "        z.writestr(i, data, zipfile.ZIP_DEFLATED)\n")
+                         .arg(python, suffix),
+                     {good, out}, why);
+}
+
+// A workbook of one sheet with a shared text, to have its parts replaced.
+QString goodWorkbook(const testing::TempHome &home)
+{
+    Sheet sheet;
+    sheet.setText(1, 1, QStringLiteral("Nombre"));
+    sheet.style(1, 1).bold = true;
+    const QString good = home.file(QStringLiteral("bueno.xlsx"));
+    return save(good, {sheet}).ok() ? good : QString();
+}
+
+// `name` in the test's folder: a one-sheet workbook with its part whose name ends in `suffix`
+// replaced by the bytes of a Python expression; empty (and why) when it could not be made.
+QString withPart(const testing::TempHome &home, const QString &suffix, const QString &python, const QString &name,
+                 QString &why)
+{
+    const QString good = goodWorkbook(home);
+    const QString path = home.file(name);
+    if (good.isEmpty())
+        why = QStringLiteral("the workbook to start from could not be written");
+    return !good.isEmpty() && replacePart(good, suffix, python, path, why) ? path : QString();
+}
+
+// Counts the cells of a sheet as they stream, holding none.
+class CellCounter final : public SheetVisitor {
+public:
+    bool cell(const StreamedCell &) override
+    {
+        ++count;
+        return true;
+    }
+    qint64 count = 0;
+};
+
 } // namespace
 
 class TestXlsx final : public QObject {
@@ -85,6 +137,18 @@ private Q_SLOTS:
     void escapeLikeTextsSurvive();
     void overlappingMergesAreRefused();
     void workbookFromAnotherWriterIsRead();
+    void illFormedPartsAreRefused_data();
+    void illFormedPartsAreRefused();
+    void sharedTextsPayForWhatTheyAllocate();
+    void namesLongerThanAnyWorkbookUsesAreRefused();
+    void partsThatCarryNoCellsAreBounded();
+    void heldCellsPayForTheirTexts();
+    void zip64PackagesAreRead();
+    void xlsSharedTextsArePaidFor();
+    void exportedTextsLeaveOutWhatXmlCannotHold_data();
+    void exportedTextsLeaveOutWhatXmlCannotHold();
+    void textsOfExcelsLongestLengthAreRead_data();
+    void textsOfExcelsLongestLengthAreRead();
 };
 
 void TestXlsx::typedValue_data()
@@ -544,25 +608,11 @@ void TestXlsx::everythingHeldIsPaidFromTheBudget()
     QFETCH(qint64, roomy);
 
     testing::TempHome home;
-    Sheet sheet;
-    sheet.setText(1, 1, QStringLiteral("Nombre"));
-    sheet.style(1, 1).bold = true;
-    const QString good = home.file(QStringLiteral("bueno.xlsx"));
-    QVERIFY(save(good, {sheet}).ok());
-    const QString path = home.file(QStringLiteral("libro.xlsx"));
     const QString suffix = part == u"sheet" ? QStringLiteral("sheet1.xml")
                          : part == u"strings" ? QStringLiteral("sharedStrings.xml") : QStringLiteral("styles.xml");
     QString why;
-    if (!runPython(QStringLiteral("import sys, zipfile\n"
-                                  "body = %1\n"
-                                  "with zipfile.ZipFile(sys.argv[2], 'w', zipfile.ZIP_DEFLATED) as z, zipfile.ZipFile(sys.argv[1]) as g:\n"
-                                  "    for i in g.infolist():\n"
-                                  "        data = g.read(i.filename)\n"
-                                  "        if i.filename.endswith('%2'):\n"
-                                  "            data = body\n"
-                                  "        z.writestr(i, data, zipfile.ZIP_DEFLATED)\n")
-                       .arg(python, suffix),
-                   {good, path}, why))
+    const QString path = withPart(home, suffix, python, QStringLiteral("libro.xlsx"), why);
+    if (path.isEmpty())
         QSKIP(qPrintable(why));
 
     const ReadBook refused = readWorkbook(path, ReadScope::AllSheets, budget);
@@ -1013,6 +1063,293 @@ void TestXlsx::workbookFromAnotherWriterIsRead()
     QCOMPARE(s.cell(5, 4)->kind, ReadCell::Kind::Boolean);
     QCOMPARE(book.sheets.at(1).name, QStringLiteral("Vacía"));
     QCOMPARE(book.sheets.at(1).lastRow, 0);
+}
+
+// What XML forbids is damage wherever it stands: control characters in a text, an attribute given
+// twice (which of the two would be the cell's?). The file gets the damaged-file message.
+void TestXlsx::illFormedPartsAreRefused_data()
+{
+    QTest::addColumn<QString>("part");
+    QTest::addColumn<QString>("python");
+    const QString ws = QStringLiteral("b'<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">");
+    const QString sst = QStringLiteral("b'<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">");
+    QTest::newRow("NUL in a shared text") << "sharedStrings.xml" << sst + QStringLiteral("<si><t>n\\x00m</t></si></sst>'");
+    QTest::newRow("NUL and ESC in an inline text")
+        << "sheet1.xml"
+        << ws + QStringLiteral("<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>a\\x00b\\x1bc</t></is></c></row></sheetData></worksheet>'");
+    QTest::newRow("a cell's reference given twice")
+        << "sheet1.xml"
+        << ws + QStringLiteral("<sheetData><row r=\"1\"><c r=\"D1\" r=\"Z9\"><v>1</v></c></row></sheetData></worksheet>'");
+    QTest::newRow("a style's attribute given twice")
+        << "styles.xml"
+        << QStringLiteral("b'<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                          "<cellXfs><xf numFmtId=\"14\" numFmtId=\"0\"/></cellXfs></styleSheet>'");
+}
+
+void TestXlsx::illFormedPartsAreRefused()
+{
+    QFETCH(QString, part);
+    QFETCH(QString, python);
+    testing::TempHome home;
+    QString why;
+    const QString path = withPart(home, part, python, QStringLiteral("libro.xlsx"), why);
+    if (path.isEmpty())
+        QSKIP(qPrintable(why));
+    const QByteArray before = readFile(path);
+    const ReadBook book = readWorkbook(path);
+    QCOMPARE(book.status, ReadBook::Status::Unreadable);
+    QVERIFY(book.sheets.isEmpty());
+    QVERIFY2(book.message.contains(QStringLiteral("no es un libro de Excel válido")), qPrintable(book.message));
+    QCOMPARE(readFile(path), before);
+}
+
+// A table of texts pays for what it allocates, not for what it uses: its pieces at their full
+// capacity and the places of its texts in blocks, so what it holds never passes what it paid,
+// however the texts come (millions of empty ones, long ones, mixed).
+void TestXlsx::sharedTextsPayForWhatTheyAllocate()
+{
+    for (const qsizetype length : {qsizetype(0), qsizetype(3), qsizetype(5000)}) {
+        ReadBudget budget(1LL << 40);
+        TextTable table;
+        const QString text(length, u'x');
+        const int count = length == 0 ? 1000000 : length == 3 ? 300000 : 3000;
+        for (int i = 0; i < count; ++i) {
+            QVERIFY(table.append(text, budget) == i);
+            if ((i & (i - 1)) == 0 || i == count - 1)
+                QVERIFY2(table.memory() <= budget.used(),
+                         qPrintable(QStringLiteral("%1 of %2: holds %3, paid %4")
+                                        .arg(i).arg(length).arg(table.memory()).arg(budget.used())));
+        }
+        QCOMPARE(table.at(count - 1), QStringView(text));
+        // Not far from the texts' own bytes and their places: pieces and blocks are filled.
+        QVERIFY(budget.used() < qint64(count) * (length * 2 + TextTable::kCostPerText) * 2 + 4 * 1024 * 1024);
+    }
+
+    // The shared texts of a workbook: 300,000 empty ones, refused by a budget that their places
+    // pass, read by one with room; what the table holds is paid either way.
+    testing::TempHome home;
+    QString why;
+    const QString path = withPart(
+        home, QStringLiteral("sharedStrings.xml"),
+        QStringLiteral("b'<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t>Nombre</t></si>' "
+                       "+ b'<si/>' * 300000 + b'</sst>'"),
+        QStringLiteral("vacios.xlsx"), why);
+    if (path.isEmpty())
+        QSKIP(qPrintable(why));
+    {
+        ReadBudget budget(64LL * 1024 * 1024);
+        XlsxWorkbook workbook(path, budget);
+        QCOMPARE(workbook.status(), ReadBook::Status::Ok);
+        QCOMPARE(workbook.sharedTexts().size(), 300001);
+        QVERIFY2(workbook.sharedTexts().memory() <= budget.used(),
+                 qPrintable(QStringLiteral("holds %1, paid %2").arg(workbook.sharedTexts().memory()).arg(budget.used())));
+    }
+    const ReadBook refused = readWorkbook(path, ReadScope::AllSheets, 3 * 1024 * 1024);
+    QCOMPARE(refused.status, ReadBook::Status::TooLarge);
+    QCOMPARE(refused.limit, Limit::Strings);
+}
+
+// Every open element is held until it closes: a part that opens elements with names far longer
+// than any a workbook uses is refused at the first, whatever follows.
+void TestXlsx::namesLongerThanAnyWorkbookUsesAreRefused()
+{
+    testing::TempHome home;
+    QString why;
+    const QString path = withPart(
+        home, QStringLiteral("sharedStrings.xml"),
+        QStringLiteral("b'<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">' "
+                       "+ b''.join(b'<n%d' % i + b'n' * 900000 + b'>' for i in range(20)) + b'<si/>' * 1000 "
+                       "+ b''.join(b'</n%d' % i + b'n' * 900000 + b'>' for i in reversed(range(20))) + b'</sst>'"),
+        QStringLiteral("nombres.xlsx"), why);
+    if (path.isEmpty())
+        QSKIP(qPrintable(why));
+    ReadBudget budget;
+    XlsxWorkbook workbook(path, budget);
+    QCOMPARE(workbook.status(), ReadBook::Status::Unreadable);
+    const ReadBook book = readWorkbook(path);
+    QCOMPARE(book.status, ReadBook::Status::Unreadable);
+    QVERIFY(book.message.contains(QStringLiteral("no es un libro de Excel válido")));
+}
+
+// A sheet of elements that hold no cell (a small file inflating to a large part) is refused once
+// a bounded amount of it has gone by, with a message saying so, rather than read through to an
+// empty sheet; a sheet whose cells take more than that allowance is read.
+void TestXlsx::partsThatCarryNoCellsAreBounded()
+{
+    testing::TempHome home;
+    const QString ws = QStringLiteral("b'<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>");
+    const qint64 past = XmlReader::kFreeBytes + 2 * 1024 * 1024;
+    QString why;
+    const QString chaff = withPart(
+        home, QStringLiteral("sheet1.xml"),
+        ws + QStringLiteral("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>' + b'<x/>' * %1 + b'</sheetData></worksheet>'").arg(past / 4),
+        QStringLiteral("paja.xlsx"), why);
+    const QString cells = chaff.isEmpty() ? QString()
+                        : withPart(home, QStringLiteral("sheet1.xml"),
+                                   ws + QStringLiteral("' + b''.join(b'<row r=\"%d\">' % r + b'<c><v>12345</v></c>' * 8 + b'</row>' "
+                                                       "for r in range(1, %1)) + b'</sheetData></worksheet>'")
+                                            .arg(past / (8 * 19) + 2),
+                                   QStringLiteral("celdas.xlsx"), why);
+    if (cells.isEmpty())
+        QSKIP(qPrintable(why));
+    const ReadBook refused = readWorkbook(chaff);
+    QCOMPARE(refused.status, ReadBook::Status::TooLarge);
+    QCOMPARE(refused.limit, Limit::Filler);
+    QVERIFY2(refused.message.contains(QStringLiteral("sin celdas")), qPrintable(refused.message));
+    QVERIFY(refused.message.contains(QStringLiteral("demasiado grande")));
+
+    ReadBudget budget;
+    XlsxWorkbook workbook(cells, budget);
+    QCOMPARE(workbook.status(), ReadBook::Status::Ok);
+    CellCounter counter;
+    QCOMPARE(workbook.readSheet(0, counter), ReadBook::Status::Ok);
+    QCOMPARE(counter.count, (past / (8 * 19) + 1) * 8);
+}
+
+// A cell kept whole holds its own copy of its text, even when the file shares one text among many
+// cells: each copy is paid for.
+void TestXlsx::heldCellsPayForTheirTexts()
+{
+    testing::TempHome home;
+    const QString sheetPath = home.file(QStringLiteral("copias2.xlsx"));
+    QString why;
+    const QString path = withPart(
+        home, QStringLiteral("sharedStrings.xml"),
+        QStringLiteral("b'<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t>' + b'x' * 30000 + b'</t></si></sst>'"),
+        QStringLiteral("copias.xlsx"), why);
+    if (path.isEmpty()
+        || !replacePart(path, QStringLiteral("sheet1.xml"),
+                     QStringLiteral("b'<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>' "
+                                    "+ b''.join(b'<row r=\"%d\"><c t=\"s\"><v>0</v></c></row>' % r for r in range(1, 201)) "
+                                    "+ b'</sheetData></worksheet>'"),
+                     sheetPath, why))
+        QSKIP(qPrintable(why));
+    // 200 copies of 60 KB: far past 4 MB, though the text itself is read once.
+    const ReadBook refused = readWorkbook(sheetPath, ReadScope::AllSheets, 4 * 1024 * 1024);
+    QCOMPARE(refused.status, ReadBook::Status::TooLarge);
+    QCOMPARE(refused.limit, Limit::Cells);
+    const ReadBook read = readWorkbook(sheetPath, ReadScope::AllSheets, 64 * 1024 * 1024);
+    QVERIFY2(read.ok(), qPrintable(read.message));
+    QCOMPARE(read.sheets.constFirst().text(200, 1).size(), 30000);
+}
+
+// The .xls helper's shared texts are held once each, and paid for as they come: a stream of
+// large texts no cell uses is refused by a budget they pass.
+void TestXlsx::xlsSharedTextsArePaidFor()
+{
+    using namespace xlsx::xlsrows;
+    QByteArray records = header() + sheet(QStringLiteral("Hoja1"));
+    const QString text(20000, u'z');
+    for (int i = 0; i < 100; ++i)
+        records += sharedText(text);
+    records += sharedCell(1, 1, 99) + end(ReadBook::Status::Ok);
+    const ReadBook refused = decode(records, QStringLiteral("libro.xls"), 2 * 1024 * 1024);
+    QCOMPARE(refused.status, ReadBook::Status::TooLarge);
+    QCOMPARE(refused.limit, Limit::Strings);
+    const ReadBook read = decode(records, QStringLiteral("libro.xls"), 16 * 1024 * 1024);
+    QVERIFY2(read.ok(), qPrintable(read.message));
+    QCOMPARE(read.sheets.constFirst().text(1, 1), text);
+}
+
+// Characters no XML document can hold are left out of an exported cell, the rest of its text
+// kept: the workbook is read back (by a reader that refuses them) with the texts as they stand.
+void TestXlsx::exportedTextsLeaveOutWhatXmlCannotHold_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("U+FFFE") << QString(QStringLiteral("a") + QChar(0xFFFE) + QStringLiteral("b")) << QStringLiteral("ab");
+    QTest::newRow("U+FFFF") << QString(QStringLiteral("a") + QChar(0xFFFF) + QStringLiteral("b")) << QStringLiteral("ab");
+    QTest::newRow("lone low surrogate") << QString(QStringLiteral("c") + QChar(0xDC00) + QStringLiteral("d")) << QStringLiteral("cd");
+    QTest::newRow("lone low surrogate first") << QString(QChar(0xDC00) + QStringLiteral("d")) << QStringLiteral("d");
+    QTest::newRow("lone high surrogate last") << QString(QStringLiteral("e") + QChar(0xD800)) << QStringLiteral("e");
+    QTest::newRow("NUL") << QString(QStringLiteral("f") + QChar(0) + QStringLiteral("g")) << QStringLiteral("fg");
+    QTest::newRow("a pair is kept") << QStringLiteral("h😀i") << QStringLiteral("h😀i");
+}
+
+void TestXlsx::exportedTextsLeaveOutWhatXmlCannotHold()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    testing::TempHome home;
+    Sheet sheet;
+    sheet.setText(1, 1, text);
+    sheet.setText(2, 1, QStringLiteral("después"));
+    const QString path = home.file(QStringLiteral("raros.xlsx"));
+    const SaveResult saved = save(path, {sheet});
+    QVERIFY2(saved.ok(), qPrintable(saved.detail));
+    const ReadBook book = readWorkbook(path);
+    QVERIFY2(book.ok(), qPrintable(book.message));
+    QCOMPARE(book.sheets.constFirst().text(1, 1), expected);
+    QCOMPARE(book.sheets.constFirst().text(2, 1), QStringLiteral("después"));
+}
+
+// Excel holds 32,767 characters in a cell: a text of exactly that many is read, whatever kind of
+// cell holds it; one more is refused with the message naming the limit.
+void TestXlsx::textsOfExcelsLongestLengthAreRead_data()
+{
+    QTest::addColumn<QString>("part");
+    QTest::addColumn<QString>("python");        // the part, with N standing for the text's length
+    const QString ws = QStringLiteral("b'<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData><row r=\"1\">");
+    const QString wsEnd = QStringLiteral("</row></sheetData></worksheet>'");
+    QTest::newRow("formula text") << "sheet1.xml" << ws + QStringLiteral("<c r=\"A1\" t=\"str\"><f>REPT(\"y\",N)</f><v>' + b'y' * N + b'</v></c>") + wsEnd;
+    QTest::newRow("inline text") << "sheet1.xml" << ws + QStringLiteral("<c r=\"A1\" t=\"inlineStr\"><is><t>' + b'y' * N + b'</t></is></c>") + wsEnd;
+    QTest::newRow("error text") << "sheet1.xml" << ws + QStringLiteral("<c r=\"A1\" t=\"e\"><v>' + b'y' * N + b'</v></c>") + wsEnd;
+    QTest::newRow("shared text") << "sharedStrings.xml"
+                                 << QStringLiteral("b'<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t>' + b'y' * N + b'</t></si></sst>'");
+}
+
+void TestXlsx::textsOfExcelsLongestLengthAreRead()
+{
+    QFETCH(QString, part);
+    QFETCH(QString, python);
+    testing::TempHome home;
+    for (const qsizetype length : {kMaxTextLength, kMaxTextLength + 1}) {
+        QString why;
+        QString body = python;
+        body.replace(QStringLiteral("N"), QString::number(length));
+        const QString path = withPart(home, part, body, QStringLiteral("largo%1.xlsx").arg(length), why);
+        if (path.isEmpty())
+            QSKIP(qPrintable(why));
+        const ReadBook book = readWorkbook(path);
+        if (length == kMaxTextLength) {
+            QVERIFY2(book.ok(), qPrintable(book.message));
+            QCOMPARE(book.sheets.constFirst().text(1, 1), QString(length, u'y'));
+        } else {
+            QCOMPARE(book.status, ReadBook::Status::TooLarge);
+            QCOMPARE(book.limit, Limit::TextLength);
+            QVERIFY(book.message.contains(QStringLiteral("32.767 caracteres")));
+        }
+    }
+}
+
+// A package in zip64 form (the zip64 end records, and entries whose local headers carry their
+// sizes in zip64 fields, as the workbook library writes when it streams) is read and checked as
+// any other.
+void TestXlsx::zip64PackagesAreRead()
+{
+    testing::TempHome home;
+    const QString good = goodWorkbook(home);
+    QVERIFY(!good.isEmpty());
+    const QString path = home.file(QStringLiteral("zip64.xlsx"));
+    QString why;
+    // Python's zipfile writes the zip64 end records for more entries than this: here, any.
+    if (!runPython(QStringLiteral("import sys, zipfile\n"
+                                  "zipfile.ZIP_FILECOUNT_LIMIT = 0\n"
+                                  "with zipfile.ZipFile(sys.argv[2], 'w', zipfile.ZIP_DEFLATED) as z, zipfile.ZipFile(sys.argv[1]) as g:\n"
+                                  "    for i in g.infolist():\n"
+                                  "        info = zipfile.ZipInfo(i.filename, i.date_time)\n"
+                                  "        info.compress_type = zipfile.ZIP_DEFLATED\n"
+                                  "        with z.open(info, 'w', force_zip64=True) as part:\n"
+                                  "            part.write(g.read(i.filename))\n"),
+                   {good, path}, why))
+        QSKIP(qPrintable(why));
+    const QByteArray bytes = readFile(path);
+    QVERIFY(bytes.contains(QByteArray("PK\x06\x06")));     // the zip64 end record
+    const ReadBook book = readWorkbook(path);
+    QVERIFY2(book.ok(), qPrintable(book.message));
+    QCOMPARE(book.sheets.constFirst().text(1, 1), QStringLiteral("Nombre"));
+    const PackageCheck check = checkPackage(path, {{QStringLiteral("xl/worksheets/sheet1.xml"), 1}});
+    QVERIFY2(check.ok, qPrintable(check.detail));
 }
 
 QTEST_GUILESS_MAIN(TestXlsx)
