@@ -278,10 +278,11 @@ bool GatewaySimulator::start(int port)
     // One request per connection: a kept-alive idle connection would hold stop() for the
     // keep-alive time-out, and the client's transports expect nothing from reuse. The library
     // waits that same time-out for a connection's first request and then drops it unanswered;
-    // a client starved on a loaded test machine can take over a second to write it, and the
-    // client never sends a dropped request again, so the wait is generous.
+    // a client starved on a loaded test machine can take several seconds to write it (a history
+    // reading a large report request under sanitizers took over five), and the client never
+    // sends a dropped request again, so the wait is generous.
     state->server.set_keep_alive_max_count(1);
-    state->server.set_keep_alive_timeout(5);
+    state->server.set_keep_alive_timeout(30);
     state->server.set_payload_max_length(64 * 1024 * 1024);
     // A reply of many megabytes goes out while the client, on a loaded test machine, may not read
     // for seconds: the library's 5 s write time-out would cut it short and look like a dropped
