@@ -67,8 +67,6 @@ public:
     FileTaker &fileTaker() { return m_taker; }
     int countdown() const { return m_countdown.value(); }
     bool isOn() const { return m_checkTimer.isActive(); }
-    // What the last failed take left the file as (for the log and the tests).
-    TakeStatus lastTakeStatus() const { return m_lastTakeStatus; }
 
     // Local time for the copy's name and the log; tests pin it.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }

@@ -17,17 +17,6 @@ std::optional<RecipientClass> recipientClassFromText(const QString &recipientCla
     return std::nullopt;
 }
 
-QString recipientClassText(RecipientClass recipientClass)
-{
-    switch (recipientClass) {
-    case RecipientClass::All: return QStringLiteral("Destinatarios");
-    case RecipientClass::Received: return QStringLiteral("Recibidos");
-    case RecipientClass::Pending: return QStringLiteral("Pendientes");
-    case RecipientClass::Failed: return QStringLiteral("Fallidos");
-    }
-    return {};
-}
-
 SendLookup readSend(db::Connection &connection, qint64 sid)
 {
     SendLookup lookup;

@@ -20,7 +20,6 @@ enum class RecipientClass { All, Received, Pending, Failed };
 // The class a word names ("Destinatarios", "Recibidos", "Pendientes", "Fallidos"; exact case);
 // nothing for any other word, e.g. the key prefix of a send's own node.
 std::optional<RecipientClass> recipientClassFromText(const QString &word);
-QString recipientClassText(RecipientClass recipientClass);
 
 // The actions, numbered as the menu orders them; a double click is the filter.
 enum class RecipientAction { Filter = 0, Group = 1, Clipboard = 2, AddToSendPanel = 3, Export = 4 };

@@ -65,17 +65,6 @@ private:
 
 } // namespace
 
-QString onlyNumbers(const QString &text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        if ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char(','))
-            out.append(c);
-    }
-    return out;
-}
-
 RecipientsResult cleanRecipients(const QString &box)
 {
     // Every separator a paste may bring (tab, line breaks, ";") becomes a comma, everything but

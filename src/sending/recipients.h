@@ -29,9 +29,6 @@ struct RecipientsResult {
     QString messageText;
 };
 
-// The text without every character that is neither a digit nor ",".
-QString onlyNumbers(const QString &text);
-
 // The whole cleaning of the box. Duplicates are compared as whole numbers: a number contained in
 // another is a different number. Which box reports invalid entries follows the number of entries
 // typed, and the send stays possible whenever a valid number is kept.

@@ -70,11 +70,6 @@ qsizetype signedStatementSizeLimit()
     return qsizetype(crypto_sign_BYTES) + kStatementSizeLimit;
 }
 
-QByteArray signedStatement(const QByteArray &signature, const QByteArray &statement)
-{
-    return signature + statement;
-}
-
 std::optional<ReleaseStatement> verifiedStatement(const QByteArray &signedText, const QByteArray &publicKey)
 {
     constexpr qsizetype signatureSize = crypto_sign_BYTES;

@@ -29,9 +29,6 @@ QString signatureLocation(const QString &file);
 // No signed statement is longer: the signature and the longest statement.
 qsizetype signedStatementSizeLimit();
 
-// The signature and the statement, as the maker publishes them.
-QByteArray signedStatement(const QByteArray &signature, const QByteArray &statement);
-
 // The statement of a signed statement made by the holder of `publicKey`; nothing for anything else.
 std::optional<ReleaseStatement> verifiedStatement(const QByteArray &signedText, const QByteArray &publicKey);
 

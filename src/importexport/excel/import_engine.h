@@ -77,7 +77,6 @@ public:
     // Records are written inside a batch's open transaction.
     void setInBatch(bool inBatch) { m_inBatch = inBatch; }
     const Counters &counters() const { return m_counters; }
-    void setCounters(const Counters &counters) { m_counters = counters; }
     const Conflict &conflict() const { return m_conflict; }
     const QString &error() const { return m_error; }
     const QString &group() const { return m_group; }

@@ -46,8 +46,6 @@ public:
     void finish();
     void tick();
 
-    const RunClock &runClock() const { return m_clock; }
-
 Q_SIGNALS:
     // The timer has taken the run to a state it cannot go on from by itself.
     void stopped(importexport::excel::ImportRun::State state);

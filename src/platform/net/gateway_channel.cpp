@@ -40,11 +40,6 @@ StartStatus GatewayChannel::post(const QString &url, const FormFields &fields)
     return start(url, &body);
 }
 
-StartStatus GatewayChannel::postBody(const QString &url, const QByteArray &body)
-{
-    return start(url, &body);
-}
-
 StartStatus GatewayChannel::get(const QString &urlWithQuery)
 {
     return start(urlWithQuery, nullptr);

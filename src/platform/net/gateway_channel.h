@@ -58,7 +58,6 @@ public:
 
     // POSTs the pairs (see encodeFormBody) with the form Content-Type.
     StartStatus post(const QString &url, const FormFields &fields);
-    StartStatus postBody(const QString &url, const QByteArray &body);
     // GETs an address whose query the caller has already appended.
     StartStatus get(const QString &urlWithQuery);
 
@@ -79,13 +78,11 @@ public:
     // How long a request that reached the gateway is still listened to after its time-out; zero
     // (the default) drops it at the time-out.
     void setLateReplyWindow(std::chrono::milliseconds window) { m_lateWindow = window; }
-    std::chrono::milliseconds lateReplyWindow() const { return m_lateWindow; }
     // Requests past their time-out whose answer is still awaited.
     bool awaitingLateReply() const { return !m_late.empty(); }
     bool listeningLate(quint64 exchange) const { return m_late.count(exchange) > 0; }
 
     void setCounterRule(CounterRule rule) { m_counterRule = rule; }
-    CounterRule counterRule() const { return m_counterRule; }
 
     // The value the next request carries (its `buf` field), as the text that goes on the wire.
     QString counterText() const { return QString::number(m_counter); }

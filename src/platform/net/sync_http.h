@@ -56,10 +56,6 @@ public:
     bool isSecure() const { return m_secure; }
 
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
-    // The longest body taken as a reply; reading stops as soon as a reply passes it.
-    void setBodyLimit(qint64 bytes) { m_bodyLimit = bytes; }
-    // The agent name sent in User-Agent; the executable's name by default.
-    void setAgentName(const QString &name) { m_agent = name; }
 
 private:
     SyncReply fail(SyncReply::Status status);

@@ -213,12 +213,6 @@ void Sheet::setCell(int row, int column, const Cell &cell)
     at(row, column) = cell;
 }
 
-void Sheet::clearValue(int row, int column)
-{
-    if (auto it = m_cells.find({row, column}); it != m_cells.end())
-        it->value = std::monostate{};
-}
-
 Style &Sheet::style(int row, int column)
 {
     return at(row, column).style;

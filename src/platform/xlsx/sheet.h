@@ -99,7 +99,6 @@ public:
     explicit Sheet(QString name = QStringLiteral("Hoja1"));
 
     const QString &name() const { return m_name; }
-    void setName(const QString &name) { m_name = name; }
 
     void setText(int row, int column, const QString &text);
     void setNumber(int row, int column, double number);
@@ -115,7 +114,6 @@ public:
     // One text per cell from `column` on, each typed in (setTyped); an empty text leaves its cell
     // untouched, so a record's missing fields stay empty cells.
     void setTypedRow(int row, int column, const QStringList &texts);
-    void clearValue(int row, int column);
     void setCell(int row, int column, const Cell &cell);
 
     // The cell's look; the cell is created (empty) when missing.
