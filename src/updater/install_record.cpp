@@ -34,10 +34,10 @@ QString recordInstalled(const QString &target, const QByteArray &signedText, con
 
 RecordSnapshot currentRecord(const QString &target)
 {
-    QFile file(installRecordPath(target));
-    if (file.size() > signedStatementSizeLimit() || !file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> bytes = readSignedStatement(installRecordPath(target));
+    if (!bytes)
         return {};
-    return {true, file.readAll()};
+    return {true, *bytes};
 }
 
 void putBackRecord(const QString &target, const RecordSnapshot &snapshot)

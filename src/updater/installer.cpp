@@ -19,14 +19,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kStartPollInterval{100};
 
-QByteArray readBounded(const QString &path, qint64 limit)
-{
-    QFile file(path);
-    if (file.size() > limit || !file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
 } // namespace
 
 Installer::Installer(ui::Prompter &prompter, ui::Shell &shell, QObject *parent)
@@ -60,7 +52,7 @@ void Installer::install(const QString &target)
     // leaves an older release looking newer than the one installed.
     m_recordBefore = currentRecord(m_target);
     const QString recordProblem = recordInstalled(
-        m_target, readBounded(signatureLocation(temporary()), signedStatementSizeLimit()), m_publicKey);
+        m_target, readSignedStatement(signatureLocation(temporary())).value_or(QByteArray()), m_publicKey);
     ReplaceResult swapped{false, {}};
     if (!recordProblem.isEmpty()) {
         swapped.message = QStringLiteral("No se ha podido anotar la versión que se va a instalar (%1). El programa "

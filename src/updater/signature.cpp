@@ -70,6 +70,18 @@ qsizetype signedStatementSizeLimit()
     return qsizetype(crypto_sign_BYTES) + kStatementSizeLimit;
 }
 
+std::optional<QByteArray> readSignedStatement(const QString &path)
+{
+    QFile file(path);
+    if (file.size() > signedStatementSizeLimit() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // Bounded even when the file grows after its size was looked at.
+    QByteArray bytes = file.read(signedStatementSizeLimit() + 1);
+    if (bytes.size() > signedStatementSizeLimit())
+        return std::nullopt;
+    return bytes;
+}
+
 std::optional<ReleaseStatement> verifiedStatement(const QByteArray &signedText, const QByteArray &publicKey)
 {
     constexpr qsizetype signatureSize = crypto_sign_BYTES;
@@ -117,10 +129,10 @@ ReleaseCheck checkRelease(const QByteArray &program, const QByteArray &signedTex
 
 std::optional<ReleaseStatement> clientStatementIn(const QString &path, const QByteArray &publicKey)
 {
-    QFile file(path);
-    if (file.size() > signedStatementSizeLimit() || !file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> signedText = readSignedStatement(path);
+    if (!signedText)
         return std::nullopt;
-    std::optional<ReleaseStatement> statement = verifiedStatement(file.readAll(), publicKey);
+    std::optional<ReleaseStatement> statement = verifiedStatement(*signedText, publicKey);
     if (!statement || statement->product != productWord() || statement->file != clientFileName())
         return std::nullopt;
     return statement;

@@ -29,6 +29,10 @@ QString signatureLocation(const QString &file);
 // No signed statement is longer: the signature and the longest statement.
 qsizetype signedStatementSizeLimit();
 
+// The bytes of the signed statement file at `path`; nothing when it is missing, unreadable or longer
+// than any signed statement.
+std::optional<QByteArray> readSignedStatement(const QString &path);
+
 // The statement of a signed statement made by the holder of `publicKey`; nothing for anything else.
 std::optional<ReleaseStatement> verifiedStatement(const QByteArray &signedText, const QByteArray &publicKey);
 
