@@ -46,8 +46,6 @@ public:
     void setClientGrace(std::chrono::milliseconds grace) { m_clientGrace = grace; }
     // How long the new client gets to prove that it runs (self_check.h).
     void setSelfCheckLimit(std::chrono::milliseconds limit) { m_selfCheckLimit = limit; }
-    // How long the started client gets to say that its window is up (startup/version/start_marker.h).
-    void setStartLimit(std::chrono::milliseconds limit) { m_startLimit = limit; }
 
     // Installs the download at temporaryPath(target), whose signed statement lies beside it and was
     // checked, in place of the client at `target`. finished() follows.
@@ -83,6 +81,7 @@ private:
     QElapsedTimer m_startClock;
     std::chrono::milliseconds m_clientGrace{3000};
     std::chrono::milliseconds m_selfCheckLimit{30000};
+    // How long the started client gets to say that its window is up (startup/version/start_marker.h).
     std::chrono::milliseconds m_startLimit{120000};
     QString m_target;
     // The record before this installation raised it; unknown when finishing another updater's work.
