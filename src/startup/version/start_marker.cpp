@@ -11,9 +11,8 @@ QString startMarkerPath(const QString &clientExecutable)
 
 void confirmStarted(const QString &clientExecutable)
 {
-    const QString marker = startMarkerPath(clientExecutable);
-    if (QFile::exists(marker))
-        QFile::remove(marker);
+    // Removing a marker that is not there does nothing.
+    QFile::remove(startMarkerPath(clientExecutable));
 }
 
 } // namespace startup::version
