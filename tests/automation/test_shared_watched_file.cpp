@@ -4,6 +4,7 @@
 #include "platform/files/open_writers.h"
 #include "platform/files/take_names.h"
 #include "line_writer.h"
+#include "support/file_bytes.h"
 #include "support/temp_home.h"
 #include "support/this_program.h"
 
@@ -55,11 +56,7 @@ int takeUntilStopped(const QString &file, const QString &stop, int firstMinute)
     return 0;
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile out(path);
-    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
-}
+using testing::writeFile;
 
 constexpr std::chrono::milliseconds kQuiet{5000};
 

@@ -33,7 +33,6 @@ public:
     Verdict look(const FileState &state);
     void forget(const FileState &state);
 
-    std::chrono::milliseconds quietPeriod() const { return m_quiet; }
     void setQuietPeriod(std::chrono::milliseconds quiet) { m_quiet = quiet; }
     void setClock(Clock clock);
 

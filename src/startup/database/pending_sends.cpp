@@ -194,10 +194,13 @@ QList<SendRecord> readPendingRecords(const QString &file)
     QStringList paths = files::TakeNames(file, kTakeMarker).leftovers();
     paths.append(file);
     for (const QString &path : std::as_const(paths)) {
-        if (!QFileInfo::exists(path) || QFileInfo(path).size() > kMaxPendingBytes)
+        const QFileInfo info(path);
+        if (!info.exists() || info.size() > kMaxPendingBytes)
             continue;
         bool readable = false;
         const QByteArray bytes = readBounded(path, &readable);
+        if (!readable)
+            continue;
         for (const QByteArray &line : bytes.split('\n')) {
             if (std::optional<SendRecord> record = parsePendingLine(line))
                 records.append(*record);

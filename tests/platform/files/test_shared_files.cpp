@@ -3,6 +3,7 @@
 #include "platform/files/open_writers.h"
 #include "platform/files/rest_watch.h"
 #include "platform/files/take_names.h"
+#include "support/file_bytes.h"
 #include "support/temp_home.h"
 
 #include <QDir>
@@ -13,17 +14,8 @@
 
 namespace {
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile out(path);
-    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile in(path);
-    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<none>");
-}
+using testing::readFile;
+using testing::writeFile;
 
 using Move = files::MoveResult (*)(const QString &, const QString &);
 
