@@ -63,7 +63,7 @@ UploadReply classifyUpload(const QString &text)
 
 bool mayHaveCreated(const net::GatewayReply &reply)
 {
-    return reply.answered() || reply.outcomeUnknown();
+    return reply.mayHaveActed();
 }
 
 QString mayHaveCreatedMessage(const QString &name, const QString &baseUrl)

@@ -35,6 +35,8 @@ struct GatewayReply {
     bool answered() const { return status == Status::Answered || status == Status::HttpError; }
     // No answer after the request reached the gateway: the outcome there is not known.
     bool outcomeUnknown() const { return !answered() && requestDelivered; }
+    // The gateway answered or had the whole request: it may have carried the request out.
+    bool mayHaveActed() const { return answered() || requestDelivered; }
 };
 
 } // namespace net

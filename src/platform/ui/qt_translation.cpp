@@ -4,6 +4,8 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <memory>
+
 namespace ui {
 
 QTranslator *installQtSpanish(QCoreApplication &app, const QString &programFolder)
@@ -12,11 +14,12 @@ QTranslator *installQtSpanish(QCoreApplication &app, const QString &programFolde
     for (const QString &folder : folders) {
         if (folder.isEmpty())
             continue;
-        auto *translator = new QTranslator(&app);
+        auto translator = std::make_unique<QTranslator>();
         // A file that is missing or does not load leaves the next folder to try.
-        if (translator->load(kQtSpanishFile, folder) && QCoreApplication::installTranslator(translator))
-            return translator;
-        delete translator;
+        if (translator->load(kQtSpanishFile, folder) && QCoreApplication::installTranslator(translator.get())) {
+            translator->setParent(&app);
+            return translator.release();
+        }
     }
     return nullptr;
 }

@@ -279,7 +279,7 @@ void SenderAdminDialog::onReply(const net::GatewayReply &reply)
         // A request or removal the gateway had may have been carried out although its answer
         // cannot be read: only one that never reached it is a plain connection failure.
         if (parsed.kind == senders::ReplyKind::Other && sent.operation != Operation::List
-            && (reply.answered() || reply.outcomeUnknown()))
+            && reply.mayHaveActed())
             tell(ctx.prompter, senders::unconfirmedChangeMessage());
         else if (const auto failure = senders::failureMessage(parsed.kind))
             tell(ctx.prompter, *failure);
