@@ -93,9 +93,19 @@ QString spanishThousands(qint64 value)
     return digits;
 }
 
+namespace {
+
+// "16 MB": whole megabytes, at least one.
+QString megabytes(qint64 bytes)
+{
+    return spanishThousands(std::max<qint64>(1, bytes / (1024 * 1024))) + QStringLiteral(" MB");
+}
+
+} // namespace
+
 QString limitText(Limit limit, qint64 budgetBytes)
 {
-    const QString budget = spanishThousands(std::max<qint64>(1, budgetBytes / (1024 * 1024))) + QStringLiteral(" MB");
+    const QString budget = megabytes(budgetBytes);
     switch (limit) {
     case Limit::Strings:
         return QStringLiteral("sus textos necesitan más de %1 de memoria.").arg(budget);
@@ -113,7 +123,7 @@ QString limitText(Limit limit, qint64 budgetBytes)
     case Limit::Filler:
         return QStringLiteral("una de sus partes guarda más de %1 de XML sin celdas, textos ni estilos, más de lo "
                               "que guarda un libro de Excel.")
-            .arg(spanishThousands(XmlReader::kFreeBytes / (1024 * 1024)) + QStringLiteral(" MB"));
+            .arg(megabytes(XmlReader::kFreeBytes));
     case Limit::None:
     case Limit::ExcelBounds:
         break;

@@ -12,6 +12,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <limits>
 #include <cstring>
 #include <cmath>
 #include <memory>
@@ -366,7 +367,9 @@ ReadBook::Status readSharedStrings(QIODevice &part, TextTable &strings, ReadBudg
             // The count it declares is refused at once when even its index would not fit.
             bool ok = false;
             const qint64 declared = xml.attribute("uniqueCount").toLongLong(&ok);
-            if (ok && !budget.fits(declared * TextTable::kCostPerText)) {
+            // A count past what any budget holds would overflow the product: it is refused as well.
+            const bool beyondAny = declared > std::numeric_limits<qint64>::max() / TextTable::kCostPerText;
+            if (ok && (beyondAny || !budget.fits(declared * TextTable::kCostPerText))) {
                 budget.refuse(Limit::Strings);
                 return ReadBook::Status::TooLarge;
             }

@@ -573,6 +573,9 @@ void TestXlsx::everythingHeldIsPaidFromTheBudget_data()
     constexpr qint64 MB = 1024 * 1024;
     QTest::newRow("declared strings") << "strings" << sst + QStringLiteral(" count=\"1\" uniqueCount=\"900000000\"><si><t>Nombre</t></si></sst>'")
                                       << 512 * MB << int(Limit::Strings) << "textos" << qint64(0);
+    QTest::newRow("declared strings past any count")
+        << "strings" << sst + QStringLiteral(" count=\"1\" uniqueCount=\"9223372036854775807\"><si><t>Nombre</t></si></sst>'")
+        << 512 * MB << int(Limit::Strings) << "textos" << qint64(0);
     QTest::newRow("strings") << "strings"
                              << sst + QStringLiteral("><si><t>Nombre</t></si>' + b''.join(b'<si><t>texto %d de prueba</t></si>' % i for i in range(50000)) + b'</sst>'")
                              << 1 * MB << int(Limit::Strings) << "textos" << 64 * MB;
