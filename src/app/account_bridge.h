@@ -46,7 +46,7 @@ private:
 
 class AccountDialogs final : public startup::DialogOpener {
 public:
-    AccountDialogs(startup::AccountWindows &windows, startup::AppContext &context)
+    AccountDialogs(startup::AccountWindows &windows, seams::AppContext &context)
         : m_windows(windows), m_context(context)
     {
     }
@@ -61,7 +61,7 @@ public:
 
 private:
     startup::AccountWindows &m_windows;
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
 };
 
 } // namespace app

@@ -2,7 +2,7 @@
 
 #include "app/account_bridge.h"
 #include "app/client_features.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 
 namespace app {
 
@@ -12,7 +12,7 @@ Client::Client(ui::Prompter &prompter, ui::Shell &shell)
 {
     // The later parts of the client sit behind the main window's seams.
     m_features = std::make_unique<ClientFeatures>(m_context, m_mainWindow);
-    const startup::Subsystems subsystems = m_features->subsystems();
+    const seams::Subsystems subsystems = m_features->subsystems();
     m_mainWindow.setSubsystems(subsystems);
     m_access = std::make_unique<MainWindowAccessAdapter>(m_mainWindow);
     m_accountWindows = std::make_unique<startup::AccountWindows>(m_context, *m_access, subsystems.windows);

@@ -4,7 +4,7 @@
 #include "history/history_view.h"
 #include "platform/net/too_large_reply.h"
 #include "platform/text/url_encode.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 
 namespace history {
 

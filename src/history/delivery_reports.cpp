@@ -2,7 +2,7 @@
 
 #include "history/history_view.h"
 #include "platform/text/url_encode.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 
 #include <array>
 

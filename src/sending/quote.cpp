@@ -4,7 +4,7 @@
 #include "platform/text/decimal.h"
 #include "platform/text/url_encode.h"
 #include "sending/message_parts.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 
 namespace sending {
 namespace {

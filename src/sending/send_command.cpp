@@ -2,7 +2,7 @@
 
 #include "sending/keywords.h"
 #include "sending/send_time.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 
 namespace sending {
 namespace {

@@ -6,7 +6,7 @@
 #include "sending/message_counter.h"
 #include "sending/message_parts.h"
 #include "sending/send_unknown.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 
 #include <QDir>
 #include <QFile>

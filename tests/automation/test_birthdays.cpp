@@ -8,8 +8,8 @@
 #include "platform/db/connection.h"
 #include "platform/text/cp1252.h"
 #include "platform/ui/busy_cursor.h"
-#include "startup/app_context.h"
-#include "startup/brand.h"
+#include "seams/app_context.h"
+#include "brand/brand.h"
 #include "startup/database/pending_sends.h"
 #include "startup/database/schema.h"
 #include "support/other_workstation.h"
@@ -58,8 +58,8 @@ struct Rig {
         setAccount(QStringLiteral("100"));
         connection.execute(QStringLiteral("INSERT INTO Remitentes (remitente, defecto) VALUES ('Tienda', 1)"));
         addTemplate(QStringLiteral("Felicidades"), QStringLiteral("Feliz cumpleaños [NOMBRE]"));
-        context = std::make_unique<startup::AppContext>(
-            startup::AppContext{connection, prompter, shell, busy, home.path()});
+        context = std::make_unique<seams::AppContext>(
+            seams::AppContext{connection, prompter, shell, busy, home.path()});
     }
     ~Rig()
     {
@@ -131,7 +131,7 @@ struct Rig {
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    std::unique_ptr<startup::AppContext> context;
+    std::unique_ptr<seams::AppContext> context;
     std::unique_ptr<BirthdayGreetingsWindow> form;
     int historyRefreshes = 0;
     QString clock = kNow;

@@ -6,7 +6,7 @@
 
 #include "platform/db/connection.h"
 #include "platform/net/form_body.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 #include "startup/database/schema.h"
 #include "startup/database/pending_sends.h"
 #include "support/other_workstation.h"

@@ -3,8 +3,8 @@
 #include "automation/birthdays/birthday_store.h"
 #include "platform/db/connection.h"
 #include "platform/ui/prompter.h"
-#include "startup/app_context.h"
-#include "startup/brand.h"
+#include "seams/app_context.h"
+#include "brand/brand.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -74,7 +74,7 @@ bool isUsableForm(const HtmlPage &page)
 
 } // namespace
 
-BirthdayGreetingsWindow::BirthdayGreetingsWindow(startup::AppContext &context, Links links, std::function<QDateTime()> clock, QWidget *parent)
+BirthdayGreetingsWindow::BirthdayGreetingsWindow(seams::AppContext &context, Links links, std::function<QDateTime()> clock, QWidget *parent)
     : QWidget(parent, Qt::Window),
       m_context(context),
       m_links(std::move(links)),

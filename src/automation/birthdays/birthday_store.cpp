@@ -1,7 +1,7 @@
 #include "automation/birthdays/birthday_store.h"
 
 #include "platform/text/decimal.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 
 #include <QHash>
 

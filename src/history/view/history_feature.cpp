@@ -8,7 +8,7 @@
 #include "platform/net/sync_http.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 
 #include <QAction>
 #include <QCalendarWidget>
@@ -32,7 +32,7 @@ const QString kHistoryErrorMessage = QStringLiteral("No ha sido posible acceder 
 
 } // namespace
 
-HistoryFeature::HistoryFeature(startup::AppContext &context, QObject *parent)
+HistoryFeature::HistoryFeature(seams::AppContext &context, QObject *parent)
     : QObject(parent)
     , m_context(context)
     , m_panel(new HistoryPanel)

@@ -5,7 +5,7 @@
 #include "platform/db/connection.h"
 #include "platform/mdb/access_file.h"
 #include "platform/mdb/access_value.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 #include "startup/database/schema.h"
 
 #include <optional>

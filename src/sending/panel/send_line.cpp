@@ -9,8 +9,8 @@
 #include "sending/panel/send_panel_view.h"
 #include "sending/send_time.h"
 #include "sending/send_unknown.h"
-#include "startup/app_context.h"
-#include "startup/brand.h"
+#include "seams/app_context.h"
+#include "brand/brand.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -37,7 +37,7 @@ QString chosenSender(const SendPanelView &view)
 
 } // namespace
 
-SendLine::SendLine(SendPanelView &view, startup::AppContext &context, QuoteLine &quote, QObject *parent)
+SendLine::SendLine(SendPanelView &view, seams::AppContext &context, QuoteLine &quote, QObject *parent)
     : QObject(parent)
     , m_view(view)
     , m_context(context)

@@ -2,7 +2,7 @@
 
 #include "platform/files/file_state.h"
 #include "platform/ui/prompter.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 #include "startup/database/schema.h"
 #include "startup/database/writable.h"
 

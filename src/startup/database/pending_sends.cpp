@@ -4,7 +4,7 @@
 #include "platform/files/moving.h"
 #include "platform/files/open_writers.h"
 #include "platform/files/take_names.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 
 #include <QCryptographicHash>
 #include <QDir>

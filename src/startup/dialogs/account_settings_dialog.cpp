@@ -3,8 +3,8 @@
 #include "platform/db/connection.h"
 #include "platform/net/too_large_reply.h"
 #include "platform/ui/prompter.h"
-#include "startup/app_context.h"
-#include "startup/brand.h"
+#include "seams/app_context.h"
+#include "brand/brand.h"
 #include "startup/dialogs/account_check.h"
 #include "startup/dialogs/account_windows.h"
 #include "startup/dialogs/main_window_access.h"
@@ -130,7 +130,7 @@ void AccountSettingsDialog::buildControls()
 
 void AccountSettingsDialog::loadSettings()
 {
-    AppContext &ctx = m_windows.context();
+    seams::AppContext &ctx = m_windows.context();
     unknownNumberCombo->addItems({QString::fromLatin1(account::kAsk), QString::fromLatin1(account::kDontAsk)});
     unknownNumberCombo->setCurrentIndex(0);
     timeZoneCombo->addItems(account::timeZones());
@@ -220,7 +220,7 @@ void AccountSettingsDialog::saveAccount()
 
 bool AccountSettingsDialog::savePath()
 {
-    AppContext &ctx = m_windows.context();
+    seams::AppContext &ctx = m_windows.context();
     const QString path = sharedPathBox->text();
     const db::Result result = account::saveSharedPath(ctx.connection, ctx.programFolder, path);
     if (!result.ok()) {
@@ -256,7 +256,7 @@ void AccountSettingsDialog::handleCheck(const QString &reply)
     account::VerifiedAccount verified = *m_pending;
     m_pending.reset();
 
-    AppContext &ctx = m_windows.context();
+    seams::AppContext &ctx = m_windows.context();
     MainWindowAccess &main = m_windows.main();
     const account::AccountCheckReply parsed = account::parseAccountCheck(reply);
     switch (parsed.kind) {
@@ -303,7 +303,7 @@ void AccountSettingsDialog::handleCheck(const QString &reply)
 
 void AccountSettingsDialog::makeSenderDefault()
 {
-    AppContext &ctx = m_windows.context();
+    seams::AppContext &ctx = m_windows.context();
     const QString sender = senderCombo->currentText();
     if (senderCombo->currentIndex() < 0 || sender.isEmpty()) {
         ctx.prompter.message(QStringLiteral("Debes seleccionar primero un remitente válido."),

@@ -1,11 +1,11 @@
 #include "startup/dialogs/account_windows.h"
 
-#include "startup/app_context.h"
+#include "seams/app_context.h"
 #include "startup/dialogs/main_window_access.h"
 
 namespace startup {
 
-AccountWindows::AccountWindows(AppContext &context, MainWindowAccess &main, WindowOpener *later, QObject *parent)
+AccountWindows::AccountWindows(seams::AppContext &context, MainWindowAccess &main, seams::WindowOpener *later, QObject *parent)
     : QObject(parent)
     , m_context(context)
     , m_main(main)
@@ -69,7 +69,7 @@ void AccountWindows::sendersChanged()
         settings->reloadSenders();
 }
 
-void AccountWindows::openLater(WindowId id)
+void AccountWindows::openLater(seams::WindowId id)
 {
     if (m_later && m_later->canOpen(id))
         m_later->open(id);

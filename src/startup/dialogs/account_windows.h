@@ -6,15 +6,18 @@
 #include "startup/dialogs/missing_account_dialog.h"
 #include "startup/dialogs/progress_dialog.h"
 #include "startup/dialogs/sender_admin_dialog.h"
-#include "startup/subsystems.h"
+#include "seams/subsystems.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
+namespace seams {
+struct AppContext;
+}
+
 namespace startup {
 
-struct AppContext;
 class MainWindowAccess;
 
 // The one-instance account windows (settings, missing account, password prompt, progress,
@@ -25,7 +28,7 @@ class AccountWindows final : public QObject {
     Q_DISABLE_COPY_MOVE(AccountWindows)
 
 public:
-    AccountWindows(AppContext &context, MainWindowAccess &main, WindowOpener *later = nullptr,
+    AccountWindows(seams::AppContext &context, MainWindowAccess &main, seams::WindowOpener *later = nullptr,
                    QObject *parent = nullptr);
     ~AccountWindows() override;
 
@@ -50,15 +53,15 @@ public:
     // After a change to `Remitentes`: every sender box rebuilt from the table.
     void sendersChanged();
 
-    void openLater(WindowId id);
+    void openLater(seams::WindowId id);
 
-    AppContext &context() const { return m_context; }
+    seams::AppContext &context() const { return m_context; }
     MainWindowAccess &main() const { return m_main; }
 
 private:
-    AppContext &m_context;
+    seams::AppContext &m_context;
     MainWindowAccess &m_main;
-    WindowOpener *m_later;
+    seams::WindowOpener *m_later;
     ui::SingleInstance<AccountSettingsDialog> m_accountSettings;
     ui::SingleInstance<MissingAccountDialog> m_missingAccount;
     ui::SingleInstance<ProgressDialog> m_progress;

@@ -1,8 +1,8 @@
 #include "startup/dialogs/missing_account_dialog.h"
 
 #include "platform/ui/shell.h"
-#include "startup/app_context.h"
-#include "startup/brand.h"
+#include "seams/app_context.h"
+#include "brand/brand.h"
 #include "startup/dialogs/account_windows.h"
 
 #include <QHBoxLayout>

@@ -2,8 +2,8 @@
 
 #include "platform/ui/prompter.h"
 #include "platform/ui/shell.h"
-#include "startup/app_context.h"
-#include "startup/brand.h"
+#include "seams/app_context.h"
+#include "brand/brand.h"
 #include "startup/dialogs/account_windows.h"
 #include "startup/dialogs/password_check.h"
 
@@ -81,7 +81,7 @@ void PasswordPromptDialog::onShowPasswordToggled()
 
 void PasswordPromptDialog::acceptPassword()
 {
-    AppContext &ctx = m_windows.context();
+    seams::AppContext &ctx = m_windows.context();
     switch (password::checkPassword(ctx.connection, passwordBox->text())) {
     case password::Check::Failed:
         ctx.prompter.message(QStringLiteral("No se ha podido comprobar la contraseña porque la base de datos no "
@@ -104,10 +104,10 @@ void PasswordPromptDialog::acceptPassword()
         windows.showSenderAdmin();
         break;
     case password::Target::WebDownload:
-        windows.openLater(WindowId::WebDownload);
+        windows.openLater(seams::WindowId::WebDownload);
         break;
     case password::Target::WebUpload:
-        windows.openLater(WindowId::WebUpload);
+        windows.openLater(seams::WindowId::WebUpload);
         break;
     case password::Target::None:
         break;

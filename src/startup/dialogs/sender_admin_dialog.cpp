@@ -2,8 +2,8 @@
 
 #include "platform/net/too_large_reply.h"
 #include "platform/ui/prompter.h"
-#include "startup/app_context.h"
-#include "startup/brand.h"
+#include "seams/app_context.h"
+#include "brand/brand.h"
 #include "startup/dialogs/account_settings.h"
 #include "startup/dialogs/account_windows.h"
 #include "startup/dialogs/sender_admin.h"
@@ -223,7 +223,7 @@ void SenderAdminDialog::onReply(const net::GatewayReply &reply)
     m_pending.reset();
     m_windows.closeProgress(this);
 
-    AppContext &ctx = m_windows.context();
+    seams::AppContext &ctx = m_windows.context();
     if (reply.status == net::GatewayReply::Status::TooLarge) {
         // The gateway answered, with more than can be read: a request or removal may have been
         // carried out there, so no list or row here moves as if it had or had not.

@@ -5,8 +5,8 @@
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
 #include "platform/ui/shell.h"
-#include "startup/app_context.h"
-#include "startup/brand.h"
+#include "seams/app_context.h"
+#include "brand/brand.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -65,16 +65,16 @@ Action decide(const QString &cleaned)
         return Action::NoConnection;
     if (cleaned.contains(QLatin1Char('|'))) {
         const QStringList parts = cleaned.split(QLatin1Char('|'));
-        if (isNewer(parts.at(1)))
+        if (brand::isNewer(parts.at(1)))
             return Action::OpenInstaller;
-        if (isNewer(parts.at(0)))
+        if (brand::isNewer(parts.at(0)))
             return Action::StartUpdater;
         return Action::StoreVersion;
     }
-    return isNewer(cleaned) ? Action::StartUpdater : Action::Nothing;
+    return brand::isNewer(cleaned) ? Action::StartUpdater : Action::Nothing;
 }
 
-FetchResult fetchVersion(AppContext &context, std::chrono::milliseconds timeout)
+FetchResult fetchVersion(seams::AppContext &context, std::chrono::milliseconds timeout)
 {
     ui::BusyGuard busy(context.busy, QStringLiteral("version"));
     net::SyncHttp http(brand::baseUrl());
@@ -97,7 +97,7 @@ QString updaterPath(const QString &programFolder)
     return QDir(programFolder).filePath(brand::executableName(brand::brandName() + QStringLiteral("_Desktop_AutoUpdate")));
 }
 
-Action actOnReply(AppContext &context, const FetchResult &fetched, const QString &storedVersion)
+Action actOnReply(seams::AppContext &context, const FetchResult &fetched, const QString &storedVersion)
 {
     if (!fetched.ok)
         return Action::Nothing;   // no connection: start-up goes on quietly
@@ -122,9 +122,9 @@ Action actOnReply(AppContext &context, const FetchResult &fetched, const QString
         break;
     }
     case Action::StoreVersion:
-        if (storedVersion != QLatin1String(kClientVersion))
+        if (storedVersion != QLatin1String(brand::kClientVersion))
             context.connection.execute(QStringLiteral("UPDATE Usuario SET version_desktop=?1"),
-                                     {QString::fromLatin1(kClientVersion)});
+                                     {QString::fromLatin1(brand::kClientVersion)});
         break;
     case Action::NoConnection:
         context.prompter.message(QStringLiteral("Error de conexión con el servidor. Por favor, compruebe que dispone "
@@ -137,7 +137,7 @@ Action actOnReply(AppContext &context, const FetchResult &fetched, const QString
     return action;
 }
 
-Action checkVersion(AppContext &context, const QString &storedVersion)
+Action checkVersion(seams::AppContext &context, const QString &storedVersion)
 {
     return actOnReply(context, fetchVersion(context), storedVersion);
 }

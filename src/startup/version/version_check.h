@@ -1,12 +1,12 @@
 #pragma once
 
-#include "startup/version/version_order.h"
+#include "brand/version_order.h"
 
 #include <QString>
 
 #include <chrono>
 
-namespace startup {
+namespace seams {
 struct AppContext;
 }
 
@@ -35,15 +35,15 @@ struct FetchResult {
 };
 
 // POSTs "Fuente=Desktop" to the gateway's version script, blocking, with the hourglass meanwhile.
-FetchResult fetchVersion(AppContext &context,
+FetchResult fetchVersion(seams::AppContext &context,
                                 std::chrono::milliseconds timeout = std::chrono::milliseconds{60000});
 
 // Acts on a fetched reply: messages, installer address, updater start, stored version.
 // `storedVersion` is `Usuario.version_desktop` as read at start-up ("" without an account row).
-Action actOnReply(AppContext &context, const FetchResult &fetched, const QString &storedVersion);
+Action actOnReply(seams::AppContext &context, const FetchResult &fetched, const QString &storedVersion);
 
 // The whole start-up step.
-Action checkVersion(AppContext &context, const QString &storedVersion);
+Action checkVersion(seams::AppContext &context, const QString &storedVersion);
 
 // The updater in the given folder; the client starts the one beside its own executable.
 QString updaterPath(const QString &programFolder);

@@ -1,5 +1,5 @@
 #include "platform/db/connection.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 #include "startup/database/compaction.h"
 #include "startup/database/defaults.h"
 #include "startup/database/opening.h"

@@ -1,5 +1,5 @@
 #include "platform/db/connection.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 #include "startup/database/opening.h"
 #include "startup/database/schema.h"
 #include "support/file_bytes.h"

@@ -3,11 +3,11 @@
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
-#include "startup/app_context.h"
+#include "seams/app_context.h"
 #include "startup/database/schema.h"
 #include "startup/dialogs/account_windows.h"
 #include "startup/dialogs/main_window_access.h"
-#include "startup/subsystems.h"
+#include "seams/subsystems.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -36,11 +36,11 @@ public:
     QString selected, recipients, balance, cost, login, pass;
 };
 
-class FakeOpener final : public startup::WindowOpener {
+class FakeOpener final : public seams::WindowOpener {
 public:
-    bool canOpen(startup::WindowId) const override { return true; }
-    void open(startup::WindowId id) override { opened.append(id); }
-    QList<startup::WindowId> opened;
+    bool canOpen(seams::WindowId) const override { return true; }
+    void open(seams::WindowId id) override { opened.append(id); }
+    QList<seams::WindowId> opened;
 };
 
 // One program folder, one database, one simulator and the account windows over them.
@@ -51,7 +51,7 @@ struct DialogFixture {
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    std::unique_ptr<startup::AppContext> context;
+    std::unique_ptr<seams::AppContext> context;
     FakeMain main;
     FakeOpener opener;
     std::unique_ptr<startup::AccountWindows> windows;
@@ -62,7 +62,7 @@ struct DialogFixture {
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
         connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
         startup::createSchema(connection);
-        context.reset(new startup::AppContext{connection, prompter, shell, busy, home.path()});
+        context.reset(new seams::AppContext{connection, prompter, shell, busy, home.path()});
         windows = std::make_unique<startup::AccountWindows>(*context, main, &opener);
     }
 

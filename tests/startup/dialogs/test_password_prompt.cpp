@@ -38,7 +38,7 @@ private Q_SLOTS:
 
         prompt(QStringLiteral("14"), QStringLiteral("Secreta"))->acceptPassword();
         prompt(QStringLiteral("15"), QStringLiteral("Secreta"))->acceptPassword();
-        QCOMPARE(f->opener.opened, (QList<startup::WindowId>{startup::WindowId::WebDownload, startup::WindowId::WebUpload}));
+        QCOMPARE(f->opener.opened, (QList<seams::WindowId>{seams::WindowId::WebDownload, seams::WindowId::WebUpload}));
 
         // Any other code closes the prompt and opens nothing.
         prompt(QStringLiteral("7"), QStringLiteral("Secreta"))->acceptPassword();

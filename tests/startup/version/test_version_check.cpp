@@ -1,7 +1,7 @@
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
-#include "startup/app_context.h"
+#include "seams/app_context.h"
 #include "startup/database/schema.h"
 #include "startup/version/version_check.h"
 #include "support/recording_shell.h"
@@ -26,7 +26,7 @@ class TestVersionCheck final : public QObject {
         testing::ScriptedPrompter prompter;
         testing::RecordingShell shell;
         ui::BusyCursor busy;
-        startup::AppContext context{connection, prompter, shell, busy, home.path()};
+        seams::AppContext context{connection, prompter, shell, busy, home.path()};
 
         Fixture()
         {

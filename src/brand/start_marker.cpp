@@ -1,8 +1,8 @@
-#include "startup/version/start_marker.h"
+#include "brand/start_marker.h"
 
 #include <QFile>
 
-namespace startup::version {
+namespace brand {
 
 QString startMarkerPath(const QString &clientExecutable)
 {
@@ -15,4 +15,4 @@ void confirmStarted(const QString &clientExecutable)
     QFile::remove(startMarkerPath(clientExecutable));
 }
 
-} // namespace startup::version
+} // namespace brand

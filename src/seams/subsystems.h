@@ -10,7 +10,7 @@ class QWidget;
 // The start-up and the main window call the later parts of the client (history, contacts,
 // templates, imports, automation, updater) only through these small interfaces; the application
 // assembles the real implementations, and a part not built yet simply stays at the defaults here.
-namespace startup {
+namespace seams {
 
 // The list views of the main window's tabs, rebuilt from the database.
 class ListViews {
@@ -115,4 +115,4 @@ struct Subsystems {
     OwedReplies *owedReplies = nullptr;
 };
 
-} // namespace startup
+} // namespace seams

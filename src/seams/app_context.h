@@ -8,7 +8,7 @@ namespace ui { class Prompter; class Shell; class BusyCursor; }
 // What every window of the client shares, owned by the application and handed down by reference:
 // the one database connection, the prompts, the shell and the one busy pointer. Gateway exchanges
 // make their own connections (net::HttpExchange).
-namespace startup {
+namespace seams {
 
 struct AppContext {
     db::Connection &connection;
@@ -18,4 +18,4 @@ struct AppContext {
     QString programFolder;
 };
 
-} // namespace startup
+} // namespace seams

@@ -1,10 +1,10 @@
-#include "startup/version/version_order.h"
+#include "brand/version_order.h"
 
-namespace startup::version {
+namespace brand {
 
 bool isNewer(const QString &version, const QString &own)
 {
     return QString::compare(version, own, Qt::CaseSensitive) > 0;
 }
 
-} // namespace startup::version
+} // namespace brand

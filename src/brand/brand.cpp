@@ -1,4 +1,4 @@
-#include "startup/brand.h"
+#include "brand/brand.h"
 
 #include <QCoreApplication>
 #include <QUrl>
