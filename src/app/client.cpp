@@ -15,7 +15,7 @@ Client::Client(ui::Prompter &prompter, ui::Shell &shell)
     const seams::Subsystems subsystems = m_features->subsystems();
     m_mainWindow.setSubsystems(subsystems);
     m_access = std::make_unique<MainWindowAccessAdapter>(m_mainWindow);
-    m_accountWindows = std::make_unique<startup::AccountWindows>(m_context, *m_access, subsystems.windows);
+    m_accountWindows = std::make_unique<account::AccountWindows>(m_context, *m_access, subsystems.windows);
     m_dialogs = std::make_unique<AccountDialogs>(*m_accountWindows, m_context);
     m_mainWindow.setDialogOpener(m_dialogs.get());
 }

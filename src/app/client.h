@@ -1,9 +1,9 @@
 #pragma once
 
+#include "app/main_window/main_window.h"
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
 #include "seams/app_context.h"
-#include "app/main_window/main_window.h"
 
 
 #include <memory>
@@ -12,7 +12,7 @@ namespace ui {
 class Prompter;
 class Shell;
 }
-namespace startup {
+namespace account {
 class AccountWindows;
 }
 
@@ -43,7 +43,7 @@ private:
     startup::MainWindow m_mainWindow;
     std::unique_ptr<ClientFeatures> m_features;
     std::unique_ptr<MainWindowAccessAdapter> m_access;
-    std::unique_ptr<startup::AccountWindows> m_accountWindows;
+    std::unique_ptr<account::AccountWindows> m_accountWindows;
     std::unique_ptr<AccountDialogs> m_dialogs;
 };
 

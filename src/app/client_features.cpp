@@ -1,5 +1,6 @@
 #include "app/client_features.h"
 
+#include "app/main_window/main_window.h"
 #include "automation/automation_controller.h"
 #include "contacts/groups/group_admin_launcher.h"
 #include "contacts/picker/picker_launcher.h"
@@ -13,13 +14,12 @@
 #include "history/view/history_panel.h"
 #include "history/view/recipient_actions.h"
 #include "importexport/import_export_windows.h"
+#include "seams/app_context.h"
 #include "sending/offer/unknown_number_offer.h"
 #include "sending/panel/send_panel_controller.h"
 #include "sending/panel/send_panel_view.h"
 #include "sending/templates/template_picker_dialog.h"
 #include "sending/templates/templates_panel.h"
-#include "seams/app_context.h"
-#include "app/main_window/main_window.h"
 
 namespace app {
 

@@ -1,10 +1,10 @@
 #include "app/client.h"
-#include "platform/ui/desktop_shell.h"
-#include "platform/ui/qt_prompter.h"
-#include "platform/ui/qt_translation.h"
 #include "brand/brand.h"
 #include "brand/release_marker.h"
 #include "brand/start_marker.h"
+#include "platform/ui/desktop_shell.h"
+#include "platform/ui/qt_prompter.h"
+#include "platform/ui/qt_translation.h"
 
 #include <QApplication>
 

@@ -3,11 +3,11 @@
 #include "automation/automation_settings_dialog.h"
 #include "automation/settings_store.h"
 #include "platform/ui/prompter.h"
+#include "seams/app_context.h"
 #include "sending/panel/account_row.h"
 #include "sending/panel/send_line.h"
 #include "sending/panel/send_panel_controller.h"
 #include "sending/send_reply.h"
-#include "seams/app_context.h"
 
 #include <QAction>
 #include <QScopedValueRollback>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "automation/automation_settings_dialog.h"
 #include "automation/countdown.h"
 #include "automation/file_taking.h"
-#include "automation/automation_settings_dialog.h"
 #include "platform/ui/single_instance.h"
 #include "seams/subsystems.h"
 

@@ -1,8 +1,8 @@
 #include "history/delivery_reports.h"
 
+#include "brand/brand.h"
 #include "history/history_view.h"
 #include "platform/text/url_encode.h"
-#include "brand/brand.h"
 
 #include <array>
 

@@ -1,10 +1,10 @@
 #include "importexport/import_export_windows.h"
 
 #include "importexport/access/access_import_window.h"
-#include "importexport/excel/excel_import_window.h"
-#include "importexport/excel/excel_export_window.h"
-#include "importexport/excel/duplicate_phone_dialog.h"
 #include "importexport/excel/column_mapping_window.h"
+#include "importexport/excel/duplicate_phone_dialog.h"
+#include "importexport/excel/excel_export_window.h"
+#include "importexport/excel/excel_import_window.h"
 #include "importexport/web/web_download_window.h"
 #include "importexport/web/web_upload_window.h"
 #include "platform/ui/single_instance.h"

@@ -1,10 +1,10 @@
 #include "updater/installer.h"
 
+#include "brand/start_marker.h"
+#include "brand/version_order.h"
 #include "platform/ui/prompter.h"
 #include "platform/ui/shell.h"
-#include "brand/start_marker.h"
 #include "updater/client_processes.h"
-#include "brand/version_order.h"
 #include "updater/install_record.h"
 #include "updater/program_image.h"
 #include "updater/replacement.h"

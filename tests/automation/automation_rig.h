@@ -1,13 +1,13 @@
 #pragma once
 
 #include "automation/automation_controller.h"
+#include "database/schema.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
 #include "platform/net/gateway_channel.h"
 #include "platform/ui/busy_cursor.h"
-#include "sending/panel/send_panel_controller.h"
 #include "seams/app_context.h"
-#include "startup/database/schema.h"
+#include "sending/panel/send_panel_controller.h"
 #include "sending/panel/send_panel_view.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
@@ -32,7 +32,7 @@ struct AutomationRig {
         sim.approveSender(QStringLiteral("usu"), QStringLiteral("Tienda"));
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
         connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(connection);
+        database::createSchema(connection);
         if (withAccount)
             connection.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
                                             "VALUES (?1,?2,?3,?4,?5,?6)"),

@@ -3,8 +3,8 @@
 #include "contacts_fixture.h"
 #include "platform/ui/busy_cursor.h"
 #include "seams/app_context.h"
-#include "support/recording_shell.h"
 #include "support/popup_menus.h"
+#include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 
 #include <QTreeWidget>

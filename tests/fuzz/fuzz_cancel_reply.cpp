@@ -1,9 +1,9 @@
 // The cancel reply (`cancelsms.php`) applied to a history holding the send asked about.
 #include "fuzz_support.h"
 
+#include "database/schema.h"
 #include "history/cancellation.h"
 #include "platform/db/connection.h"
-#include "startup/database/schema.h"
 
 #include <cstdlib>
 
@@ -15,7 +15,7 @@ db::Connection *database()
         auto *made = new db::Connection;
         const QString path = fuzz::scratchFile(QByteArray(), QStringLiteral("bbdd.mdb"));
         QFile::remove(path);
-        if (!made->open(path, db::OpenMode::CreateIfMissing).ok() || !startup::createSchema(*made).ok())
+        if (!made->open(path, db::OpenMode::CreateIfMissing).ok() || !database::createSchema(*made).ok())
             std::abort();
         // A scratch database: waiting for the disk after every statement would only slow the runs.
         made->execute(QStringLiteral("PRAGMA synchronous=OFF"));

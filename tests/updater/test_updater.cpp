@@ -1,7 +1,7 @@
+#include "brand/start_marker.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "gateway-sim/release_signing.h"
 #include "platform/ui/desktop_shell.h"
-#include "brand/start_marker.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"

@@ -1,17 +1,17 @@
 #include "app/main_window/main_window.h"
 
+#include "app/main_window/dialog_opener.h"
+#include "app/main_window/startup_rules.h"
+#include "brand/brand.h"
 #include "contacts/contact_filter.h"
+#include "database/defaults.h"
+#include "database/opening.h"
 #include "platform/db/connection.h"
+#include "platform/ui/progress_dialog.h"
 #include "platform/ui/prompter.h"
 #include "platform/ui/shell.h"
 #include "platform/ui/skin.h"
 #include "sending/panel/send_panel_view.h"
-#include "brand/brand.h"
-#include "startup/database/defaults.h"
-#include "startup/database/opening.h"
-#include "startup/dialogs/progress_dialog.h"
-#include "app/main_window/dialog_opener.h"
-#include "app/main_window/startup_rules.h"
 
 #include <QAction>
 #include <QApplication>
@@ -303,12 +303,12 @@ StartupStatus MainWindow::load()
 
 bool MainWindow::openDatabaseFile()
 {
-    const OpeningResult opened = openDatabase(m_context.connection, m_context.programFolder, m_context.prompter);
+    const database::OpeningResult opened = database::openDatabase(m_context.connection, m_context.programFolder, m_context.prompter);
     if (!opened.ok()) {
         // No running without a database: everything the client does is stored there.
         const QString text = opened.message.isEmpty()
             ? brand::brandName() + QStringLiteral(" Desktop no ha podido abrir ni crear su base de datos en ")
-                  + localDatabasePath(m_context.programFolder) + QStringLiteral(". El programa se cerrará.")
+                  + database::localDatabasePath(m_context.programFolder) + QStringLiteral(". El programa se cerrará.")
             : opened.message;
         m_context.prompter.message(text, QStringLiteral("Error"), ui::Icon::Critical);
         return false;
@@ -376,8 +376,8 @@ bool MainWindow::readAccount()
     request.route = m_startupRoute;
     m_subsystems.quote->requestQuote(request);
 
-    const DefaultsResult defaults = writeStartupDefaults(m_context.connection, m_context.programFolder);
-    const QString route = defaults.status == DefaultsStatus::Written ? defaults.route : m_startupRoute;
+    const database::DefaultsResult defaults = database::writeStartupDefaults(m_context.connection, m_context.programFolder);
+    const QString route = defaults.status == database::DefaultsStatus::Written ? defaults.route : m_startupRoute;
     // The figures shown are the stored ones, read again after the defaults were written.
     const std::optional<StartupAccount> stored = readStartupAccount(m_context.connection);
     m_sendPanel->balanceLabel()->setText(startupBalanceLabel(stored ? stored->balance : account->balance));
@@ -487,7 +487,7 @@ void MainWindow::shutdown()
     if (m_subsystems.owedReplies->owed()) {
         // The gateway has a send whose answer has not come: wait for it, so what it charged is
         // in the history before the database closes.
-        ProgressDialog progress(this);
+        ui::ProgressDialog progress(this);
         progress.setWindowModality(Qt::ApplicationModal);
         progress.start(QStringLiteral("Esperando la respuesta del servidor al envío del SMS..."));
         m_subsystems.owedReplies->waitForOwed(m_shutdownWait);

@@ -7,8 +7,8 @@
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
-#include "sending/templates/template_tree.h"
 #include "seams/app_context.h"
+#include "sending/templates/template_tree.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "history/export/history_export_dialog.h"
 
-#include "seams/app_context.h"
 #include "brand/brand.h"
+#include "seams/app_context.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>

@@ -1,5 +1,6 @@
 #include "history/view/history_feature.h"
 
+#include "brand/brand.h"
 #include "history/history_filter.h"
 #include "history/send_time.h"
 #include "history/view/history_panel.h"
@@ -8,7 +9,6 @@
 #include "platform/net/sync_http.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
-#include "brand/brand.h"
 
 #include <QAction>
 #include <QCalendarWidget>

@@ -1,10 +1,10 @@
 #include "importexport/access/customer_import_window.h"
 
+#include "brand/brand.h"
 #include "importexport/access/file_chooser.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
 #include "seams/app_context.h"
-#include "brand/brand.h"
 
 #include <QCheckBox>
 #include <QDir>

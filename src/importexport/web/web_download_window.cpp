@@ -1,9 +1,9 @@
 #include "importexport/web/web_download_window.h"
 
+#include "brand/brand.h"
 #include "platform/net/gateway_channel.h"
 #include "platform/ui/prompter.h"
 #include "seams/app_context.h"
-#include "brand/brand.h"
 #include "seams/subsystems.h"
 
 #include <QCheckBox>

@@ -1,12 +1,12 @@
 #include "importexport/web/web_upload_window.h"
 
+#include "brand/brand.h"
 #include "importexport/web/web_download.h"
 #include "platform/net/gateway_channel.h"
 #include "platform/net/too_large_reply.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
 #include "seams/app_context.h"
-#include "brand/brand.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -6,9 +6,9 @@
 #include "platform/text/decimal.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
+#include "seams/app_context.h"
 #include "sending/panel/send_panel_view.h"
 #include "sending/quote.h"
-#include "seams/app_context.h"
 
 #include <QLabel>
 #include <QPushButton>

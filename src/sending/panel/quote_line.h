@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sending/message_counter.h"
 #include "seams/subsystems.h"
+#include "sending/message_counter.h"
 
 #include <QObject>
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "seams/subsystems.h"
 #include "sending/send_reply.h"
 #include "sending/send_request.h"
-#include "seams/subsystems.h"
 
 #include <QList>
 #include <QObject>

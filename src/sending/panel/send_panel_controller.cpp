@@ -4,6 +4,7 @@
 #include "platform/net/gateway_channel.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
+#include "seams/app_context.h"
 #include "sending/message_counter.h"
 #include "sending/message_parts.h"
 #include "sending/offer/unknown_number_offer.h"
@@ -16,7 +17,6 @@
 #include "sending/panel/time_picker.h"
 #include "sending/recipients.h"
 #include "sending/send_command.h"
-#include "seams/app_context.h"
 
 #include <QCheckBox>
 #include <QComboBox>

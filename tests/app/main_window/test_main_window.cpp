@@ -1,14 +1,14 @@
-#include "platform/db/connection.h"
-#include "platform/ui/busy_cursor.h"
-#include "sending/panel/send_panel_view.h"
-#include "seams/app_context.h"
-#include "brand/brand.h"
-#include "startup/database/opening.h"
-#include "startup/database/schema.h"
 #include "app/main_window/dialog_opener.h"
 #include "app/main_window/main_window.h"
 #include "app/main_window/startup_rules.h"
+#include "brand/brand.h"
+#include "database/opening.h"
+#include "database/schema.h"
+#include "platform/db/connection.h"
+#include "platform/ui/busy_cursor.h"
+#include "seams/app_context.h"
 #include "seams/subsystems.h"
+#include "sending/panel/send_panel_view.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -79,8 +79,8 @@ struct Client {
     void prepare(const QList<QPair<QString, QVariantList>> &statements)
     {
         db::Connection setup;
-        QVERIFY(setup.open(startup::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing).ok());
-        QVERIFY(startup::createSchema(setup).ok());
+        QVERIFY(setup.open(database::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing).ok());
+        QVERIFY(database::createSchema(setup).ok());
         for (const auto &[sql, values] : statements)
             QVERIFY2(setup.execute(sql, values).ok(), qPrintable(sql));
     }

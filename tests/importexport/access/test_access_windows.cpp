@@ -1,8 +1,8 @@
 #include "agenda_fixture.h"
 
-#include "importexport/access/file_chooser.h"
 #include "importexport/access/access_import_window.h"
 #include "importexport/access/customer_import_window.h"
+#include "importexport/access/file_chooser.h"
 #include "importexport/excel/duplicate_phone_dialog.h"
 #include "importexport/import_export_windows.h"
 #include "platform/ui/busy_cursor.h"

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "database/schema.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
 #include "seams/app_context.h"
-#include "startup/database/schema.h"
 #include "seams/subsystems.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
@@ -37,7 +37,7 @@ struct WebRig {
         sim.start();
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
         connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(connection);
+        database::createSchema(connection);
         context.reset(new seams::AppContext{connection, prompter, shell, busy, home.path()});
     }
 

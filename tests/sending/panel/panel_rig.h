@@ -1,13 +1,13 @@
 #pragma once
 
+#include "database/schema.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
+#include "seams/app_context.h"
+#include "seams/subsystems.h"
 #include "sending/panel/send_panel_controller.h"
 #include "sending/panel/send_panel_view.h"
-#include "seams/app_context.h"
-#include "startup/database/schema.h"
-#include "seams/subsystems.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -47,7 +47,7 @@ struct PanelRig {
         sim.approveSender(QStringLiteral("usu"), QStringLiteral("Tienda"));
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
         connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(connection);
+        database::createSchema(connection);
         connection.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
                                         "VALUES ('usu','secreto','0','100','GMT +01:00','Preguntar')"));
         context = std::make_unique<seams::AppContext>(
