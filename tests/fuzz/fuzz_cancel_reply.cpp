@@ -9,7 +9,7 @@
 
 namespace {
 
-db::Connection *database()
+db::Connection *scratchDatabase()
 {
     static db::Connection *connection = [] {
         auto *made = new db::Connection;
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    db::Connection &connection = *database();
+    db::Connection &connection = *scratchDatabase();
     connection.execute(QStringLiteral("DELETE FROM Historial"));
     connection.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, id_web, estado) "
                                       "VALUES ('34600111222', '2030-01-01 10:00', '1001', '0|0|0')"));
