@@ -499,7 +499,7 @@ private Q_SLOTS:
                                   {QStringLiteral("Ana %1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("34611000%1").arg(100 + i),
                                    QString::number(g)})
                         .ok());
-        // A member shown on the first page leaves the contact list.
+        // A member shown on the first page is deleted from `Agenda`.
         QVERIFY(other.execute(QStringLiteral("DELETE FROM Agenda WHERE nombre='Contacto 000'")).ok());
 
         w->contactPageBar()->setValue(1);
