@@ -130,7 +130,7 @@ struct CellFormat {
 };
 
 // A styles list (fonts, fills ...) is refused when it declares or holds more entries than Excel
-// keeps; what is held is paid for.
+// keeps; what is held is taken from the budget.
 struct StyleCounter {
     ReadBudget &budget;
     qint64 entries = 0;
@@ -809,8 +809,8 @@ ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
             cell.column = column;
             if (!visitor.cell(cell))
                 return ReadBook::Status::TooLarge;
-            // A cell read pays for its own bytes and its share of the row around it; empty cells
-            // and everything else come out of the reader's free allowance.
+            // A cell read takes from the budget its own bytes and its share of the row around it;
+            // empty cells and everything else come out of the reader's free allowance.
             xml.allow(xml.offset() - from + kMarkupPerItem);
         } else if (name == "row") {
             const int r = xml.attribute("r").toInt();
@@ -856,7 +856,7 @@ namespace {
 // What one held cell costs besides its text: the cell, its key and the hash's bookkeeping.
 constexpr qint64 kHeldCellCost = qint64(sizeof(ReadCell) + sizeof(std::pair<int, int>)) + 16;
 
-// A whole sheet kept as ReadSheet, with its looks, merges and widths, paid for as it grows.
+// A whole sheet kept as ReadSheet (looks, merges, widths), taken from the budget as it grows.
 class HeldSheet final : public SheetVisitor {
 public:
     HeldSheet(const XlsxWorkbook &book, ReadSheet &sheet, ReadBudget &budget)
