@@ -192,6 +192,17 @@ struct StyleLists {
     std::vector<Xf> xfs;
 };
 
+// A new entry of a list that only looks use (fonts, fills, borders): counted and paid for, and
+// kept only with looks.
+template <typename Entry>
+bool startLooksEntry(StyleCounter &counter, bool looks, std::vector<Entry> &list)
+{
+    const bool fine = counter.entry(looks ? qint64(sizeof(Entry)) : 0);
+    if (fine && looks)
+        list.emplace_back();
+    return fine;
+}
+
 // Each step below reads one start element inside its list; false when the list is refused.
 
 bool readNumberFormat(const XmlReader &xml, StyleCounter &counter, QHash<int, QString> &customFormats)
@@ -206,12 +217,8 @@ bool readNumberFormat(const XmlReader &xml, StyleCounter &counter, QHash<int, QS
 bool readFontPart(const XmlReader &xml, QByteArrayView name, bool looks, StyleCounter &counter,
                   std::vector<Style> &fonts)
 {
-    if (name == "font") {
-        const bool fine = counter.entry(looks ? qint64(sizeof(Style)) : 0);
-        if (fine && looks)
-            fonts.emplace_back();
-        return fine;
-    }
+    if (name == "font")
+        return startLooksEntry(counter, looks, fonts);
     if (!fonts.empty() && name == "b")
         fonts.back().bold = xml.attribute("val") != "0" && xml.attribute("val") != "false";
     else if (!fonts.empty() && name == "sz")
@@ -224,12 +231,8 @@ bool readFontPart(const XmlReader &xml, QByteArrayView name, bool looks, StyleCo
 bool readFillPart(const XmlReader &xml, QByteArrayView name, bool looks, StyleCounter &counter,
                   std::vector<std::optional<Rgb>> &fills)
 {
-    if (name == "fill") {
-        const bool fine = counter.entry(looks ? qint64(sizeof(std::optional<Rgb>)) : 0);
-        if (fine && looks)
-            fills.emplace_back();
-        return fine;
-    }
+    if (name == "fill")
+        return startLooksEntry(counter, looks, fills);
     if (!fills.empty() && name == "fgColor")
         fills.back() = colourOf(xml);
     return true;
@@ -238,12 +241,8 @@ bool readFillPart(const XmlReader &xml, QByteArrayView name, bool looks, StyleCo
 bool readBorderPart(const XmlReader &xml, QByteArrayView name, bool looks, StyleCounter &counter,
                     std::vector<Borders> &borders)
 {
-    if (name == "border") {
-        const bool fine = counter.entry(looks ? qint64(sizeof(Borders)) : 0);
-        if (fine && looks)
-            borders.emplace_back();
-        return fine;
-    }
+    if (name == "border")
+        return startLooksEntry(counter, looks, borders);
     if (borders.empty())
         return true;
     const Line line = lineOf(xml.attribute("style"));
