@@ -82,8 +82,8 @@ bool confirmCancelAll(const ui::AskText &ask, int count)
         QStringLiteral("Confirmar cancelación de ") + n + QStringLiteral(" envíos"), ui::ConfirmationRule::Exact);
 }
 
-// Each send (id_web, then f_programada in `rows`) asked to be cancelled, one request at a time,
-// until the gateway cannot be reached.
+// Each send of `rows` (sid, id_web, f_programada) asked to be cancelled at the gateway, one
+// request at a time, until the gateway cannot be reached.
 CancelReplies askGatewayToCancel(const std::vector<db::Row> &rows, const Account &account,
                                  const SyncTransport &transport)
 {

@@ -309,7 +309,7 @@ struct TableScan::State {
 // placed.
 bool TableScan::State::findRow(const QString &table, RowPlace &place, QString &damage)
 {
-    while (place.kind != RowPlace::Row) {
+    for (;;) {
         if (!onPage || nextRow >= rows) {
             if (!mdb_read_next_dpg(def.def))
                 return false;
@@ -328,8 +328,9 @@ bool TableScan::State::findRow(const QString &table, RowPlace &place, QString &d
             damage = QStringLiteral("a row of %1 lies outside its page").arg(table);
             return false;
         }
+        if (place.kind == RowPlace::Row)
+            return true;
     }
-    return true;
 }
 
 // The row at `place` into `row`, one value per column. Cracked here (not bound) for the null
