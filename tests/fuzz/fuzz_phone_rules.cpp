@@ -1,4 +1,4 @@
-// The phone number rules of every entry road.
+// The phone number rules of every way numbers come in.
 #include "fuzz_support.h"
 
 #include "automation/watched_file.h"

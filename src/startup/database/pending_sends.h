@@ -12,7 +12,7 @@
 
 class QFileDevice;
 
-// Every charged row (a send, a birthday greeting) reaches `Historial` by one road: a transaction
+// Every charged row (a send, a birthday greeting) reaches `Historial` the same way: a transaction
 // tried again while another workstation holds the shared file, and when every try fails, a small
 // file beside the database, one record a line, written at the next start. A row is recorded once:
 // one already there is never added again, and a record of the file that has been written is
@@ -82,7 +82,7 @@ std::optional<bool> sendRecorded(db::Connection &connection, const SendRecord &r
 // Inserts the row unless sendRecorded() finds it; `alreadyThere` tells which happened.
 db::Result insertSendOnce(db::Connection &connection, const SendRecord &record, bool *alreadyThere = nullptr);
 
-// --- the recording road -----------------------------------------------------------------------
+// --- recording charged rows ---------------------------------------------------------------------
 
 enum class RecordStatus {
     Recorded,   // the rows are in `Historial` (or nothing needed recording)

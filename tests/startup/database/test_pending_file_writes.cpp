@@ -79,7 +79,7 @@ private Q_SLOTS:
                                                sync));
         QCOMPARE(witness.calls, 2);
 #ifdef Q_OS_UNIX
-        // The road's own sync is the system's.
+        // The sync the pending file really uses is the system's.
         QVERIFY(startup::platformSync() == static_cast<startup::OsSync>(::fsync));
 #endif
     }
