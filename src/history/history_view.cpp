@@ -117,7 +117,7 @@ void showEmptyView(HistoryPage &page)
 {
     page.rowCount = 0;
     page.label = QStringLiteral("Página 1 de 1");
-    page.nodes.push_back({QStringLiteral("l0"), {}, QStringLiteral("Sin registros"), 0, Colour::None});
+    page.nodes.push_back({QLatin1String(text::kEmptyListKey), {}, QStringLiteral("Sin registros"), 0, Colour::None});
 }
 
 // Whether a send of the view also meets `extra`; the probe stops at its first row.
