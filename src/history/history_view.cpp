@@ -2,6 +2,7 @@
 
 #include "history/contact_names.h"
 #include "history/send_time.h"
+#include "platform/text/node_key.h"
 
 #include <algorithm>
 
@@ -116,7 +117,7 @@ void showEmptyView(HistoryPage &page)
 {
     page.rowCount = 0;
     page.label = QStringLiteral("Página 1 de 1");
-    page.nodes.push_back({QStringLiteral("l0"), {}, QStringLiteral("Sin registros"), 0, Colour::None});
+    page.nodes.push_back({QLatin1String(text::kEmptyListKey), {}, QStringLiteral("Sin registros"), 0, Colour::None});
 }
 
 // Whether a send of the view also meets `extra`; the probe stops at its first row.
@@ -325,14 +326,7 @@ Condition statementCondition(const ViewOptions &options, const QString &now)
 
 std::optional<qint64> sidFromKey(const QString &key)
 {
-    if (key == QLatin1String("l0"))
-        return std::nullopt;
-    const qsizetype blank = key.lastIndexOf(QLatin1Char(' '));
-    if (blank < 0)
-        return std::nullopt;
-    bool ok = false;
-    const qint64 sid = key.mid(blank + 1).toLongLong(&ok);
-    return ok ? std::optional<qint64>(sid) : std::nullopt;
+    return text::nodeKeyId(key, text::BareKey::NoId, text::IdText::Integer);
 }
 
 HistoryPage buildHistoryPage(db::Connection &connection, const ViewOptions &options, const QString &now)

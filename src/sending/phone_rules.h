@@ -15,8 +15,6 @@ void removeLeading(QString &phone, QStringView chars);
 // Puts "34" before a nine-character number whose first character is one of `firstChars`: a
 // Spanish mobile written without its country code.
 void addMobilePrefix(QString &phone, QStringView firstChars);
-// A non-empty run of the digits 0-9 and nothing else.
-bool isDigitsOnly(QStringView text);
 
 // The stored form of a phone (`telefono_normalizado`) that the contact
 // book and the Excel import share. Removes every "+", "(", ")", "-", ".", blank and ","; puts "34"
