@@ -1,5 +1,5 @@
-// The Access import of a 200,000-row table that asks about 74 phones already in the book, each
-// answered on its own, beside its floor: the same run over a book that holds the same 74 contacts
+// The Access import of a 200,000-row table that asks about 74 phones already in the contacts, each
+// answered on its own, beside its floor: the same run over contacts that hold the same 74 phones
 // with the same data, so no question is asked. Target: within 3 times the floor.
 //   bench_access_questions
 #include "bench_data.h"

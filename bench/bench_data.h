@@ -19,7 +19,7 @@
 namespace bench {
 
 // The raw engine opened the way db::Connection opens a file (key, busy time-out, rollback
-// journal, page cache): the floor each road is measured against.
+// journal, page cache): the floor each bulk operation is measured against.
 inline sqlite3 *openRaw(const QString &path)
 {
     sqlite3 *raw = nullptr;

@@ -1,5 +1,5 @@
 // Time and memory of reading large gateway replies: a body of nothing but separators at the
-// largest cap, the web book of 200,000 contacts and the delivery reports of twenty sends to
+// largest cap, the web account's 200,000 contacts and the delivery reports of twenty sends to
 // groups of 50,000. Memory figures are the process's peak above its size before the step, as a
 // multiple of the body; run one benchmark per process (--benchmark_filter) for clean figures.
 #include "bench_data.h"
@@ -77,7 +77,7 @@ void BM_ReplyOfSeparators(benchmark::State &state)
 }
 BENCHMARK(BM_ReplyOfSeparators)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// The web book: decoded, classified and every record read (the database writes aside).
+// The web contacts: decoded, classified and every record read (the database writes aside).
 void BM_WebBookOf200000(benchmark::State &state)
 {
     const QByteArray body = webBook(200000);

@@ -49,13 +49,9 @@ function(brisanta_test name)
     set(ARG_TIMEOUT 300)
   endif()
   # A test program does not sit beside the client: it is told where the .xls reading helper is.
-  set(helper_env "")
-  if(TARGET brisanta-xls-reader)
-    add_dependencies(${name} brisanta-xls-reader)
-    set(helper_env ";BRISANTA_XLS_READER=$<TARGET_FILE:brisanta-xls-reader>")
-  endif()
+  add_dependencies(${name} brisanta-xls-reader)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;BRISANTA_SHARED=${PROJECT_SOURCE_DIR}/../shared;ASAN_OPTIONS=detect_leaks=0:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1${helper_env}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;BRISANTA_SHARED=${PROJECT_SOURCE_DIR}/../shared;ASAN_OPTIONS=detect_leaks=0:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;BRISANTA_XLS_READER=$<TARGET_FILE:brisanta-xls-reader>")
 endfunction()
 
 # Every program of a release lands in one folder of the build tree, as it does once installed: the

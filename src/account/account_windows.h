@@ -21,7 +21,7 @@ namespace account {
 class MainWindowAccess;
 
 // The one-instance account windows (settings, missing account, password prompt, progress,
-// sender administration) and the roads between them. The main window owns one and opens the
+// sender administration) and the links between them. The main window owns one and opens the
 // windows through it; the windows reach each other and the main window only through it.
 class AccountWindows final : public QObject {
     Q_OBJECT

@@ -10,7 +10,8 @@ Client::Client(ui::Prompter &prompter, ui::Shell &shell)
     : m_context{m_connection, prompter, shell, m_busy, brand::programFolder()},
       m_mainWindow(m_context)
 {
-    // The later parts of the client sit behind the main window's seams.
+    // The main window reaches the features (history, contacts, templates, sending, automation,
+    // imports and exports) only through its seams: lists, windows, panels, quote and owed replies.
     m_features = std::make_unique<ClientFeatures>(m_context, m_mainWindow);
     const seams::Subsystems subsystems = m_features->subsystems();
     m_mainWindow.setSubsystems(subsystems);

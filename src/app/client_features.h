@@ -32,8 +32,9 @@ class TemplatesPanel;
 class TemplatePickerLauncher;
 }
 
-// The parts of the client built after the main window, assembled behind the main window's seams.
-// Each part owns its windows; this object only routes the main window's calls to them.
+// The client's features (history, contacts, templates, sending, automation, imports and exports),
+// assembled behind the main window's seams. Each feature owns its windows; this object only routes
+// the main window's calls to them.
 namespace app {
 
 class ClientFeatures final : public seams::ListViews, public seams::WindowOpener, public seams::Panels {
@@ -43,7 +44,7 @@ public:
     ClientFeatures(const ClientFeatures &) = delete;
     ClientFeatures &operator=(const ClientFeatures &) = delete;
 
-    // What the main window is handed: every seam this object fills, the rest left at its default.
+    // What the main window is handed: every seam, filled by this object or the features it owns.
     seams::Subsystems subsystems();
 
     // ListViews

@@ -1,5 +1,7 @@
 #include "automation/countdown.h"
 
+#include "platform/text/digits.h"
+
 #include <limits>
 
 namespace automation {
@@ -12,7 +14,7 @@ int leadingNumber(const QString &text)
     if (negative || (i < trimmed.size() && trimmed.at(i) == QLatin1Char('+')))
         ++i;
     long long value = 0;
-    for (; i < trimmed.size() && trimmed.at(i).isDigit() && trimmed.at(i).unicode() < 128; ++i) {
+    for (; i < trimmed.size() && text::isAsciiDigit(trimmed.at(i)); ++i) {
         value = value * 10 + (trimmed.at(i).unicode() - '0');
         if (value > std::numeric_limits<int>::max())
             return negative ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();

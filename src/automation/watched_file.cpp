@@ -1,6 +1,7 @@
 #include "automation/watched_file.h"
 
 #include "platform/text/cp1252.h"
+#include "platform/text/digits.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,15 +16,6 @@
 
 namespace automation {
 namespace {
-
-bool onlyDigits(const QString &text)
-{
-    for (const QChar ch : text) {
-        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
-            return false;
-    }
-    return !text.isEmpty();
-}
 
 // Adds a line's numbers to the first entry of the same message that can take them, else to a new
 // entry at the end. A merged list that runs past the limit is cut at a comma: the entry keeps what
@@ -126,7 +118,7 @@ QString cleanNumber(QString part)
         ++zeros;
     part.remove(0, zeros);
     // Only digits: the gateway takes nothing else, and "1e9" or "&H1F" are no phone numbers.
-    if (!onlyDigits(part) || part.size() < 7)
+    if (!text::isDigitsOnly(part) || part.size() < 7)
         return {};
     if (part.size() == 9 && part.startsWith(QLatin1Char('6')))
         part.prepend(QStringLiteral("34"));

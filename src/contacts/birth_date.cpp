@@ -1,6 +1,6 @@
 #include "contacts/birth_date.h"
 
-#include "contacts/phone_number.h"
+#include "platform/text/digits.h"
 
 namespace contacts {
 
@@ -8,7 +8,7 @@ bool isValidDateFormat(const QString &text)
 {
     if (text.size() != 8 && text.size() != 10)
         return false;
-    return isNumeric(text.mid(0, 2)) && isNumeric(text.mid(3, 2)) && isNumeric(text.mid(6))
+    return text::isDigitsOnly(text.mid(0, 2)) && text::isDigitsOnly(text.mid(3, 2)) && text::isDigitsOnly(text.mid(6))
         && text.at(2) == u'/' && text.at(5) == u'/';
 }
 

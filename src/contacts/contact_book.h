@@ -31,14 +31,14 @@ struct Contact {
 };
 
 // The contact query in name order. A reload counts the rows for the pager; a page reads only its
-// own rows, sorted by the database, so a large book is never held in memory to show 50 of it.
-// Other workstations may change the book between two pages: a page is read from the keys of the
+// own rows, sorted by the database, so a large table is never held in memory to show 50 of it.
+// Other workstations may change the contacts between two pages: a page is read from the keys of the
 // page shown before (keyed_pages.h), and the whole list is read as it stands when asked for.
 class ContactRecords final {
 public:
     enum class Status { Ok, DatabaseError };
 
-    // Runs the query again: the whole book, or the rows matching `filter` when given. A failing
+    // Runs the query again: every contact, or the rows matching `filter` when given. A failing
     // query (a comparison the database cannot make) leaves an empty list and says so.
     Status reload(db::Connection &connection, const std::optional<Condition> &filter);
 
@@ -93,7 +93,7 @@ struct DeleteResult {
 // NoExiste when no contact has that key (deleted meanwhile, from another window or workstation).
 DeleteResult deleteContact(db::Connection &connection, qint64 sid);
 
-// The whole book ("Borrar agenda"): every group, then every contact, together or not at all.
+// All contacts ("Borrar agenda"): every group, then every contact, together or not at all.
 DeleteResult deleteWholeBook(db::Connection &connection);
 
 inline constexpr auto kContactDeletedMessage = "El contacto ha sido eliminado de la agenda";

@@ -20,7 +20,7 @@ GroupList listGroups(db::Connection &connection)
         list.error = r.error;
         return list;
     }
-    // One pass over the lists instead of one scan of the book per group.
+    // One pass over the lists instead of one scan of the contacts per group.
     QHash<qint64, qint64> counts;
     db::Statement listViews = connection.prepare(
         QStringLiteral("SELECT grupos_sid FROM Agenda WHERE grupos_sid IS NOT NULL AND grupos_sid <> ''"), &r);

@@ -9,13 +9,7 @@ QString nodeKey(const QString &prefix, qint64 sid)
 
 std::optional<qint64> sidFromKey(const QString &key)
 {
-    if (key.isEmpty() || key == QLatin1String(kEmptyKey))
-        return std::nullopt;
-    bool ok = false;
-    const qint64 sid = key.mid(key.lastIndexOf(QLatin1Char(' ')) + 1).toLongLong(&ok);
-    if (!ok)
-        return std::nullopt;
-    return sid;
+    return text::nodeKeyId(key, text::BareKey::Id, text::IdText::Integer);
 }
 
 } // namespace contacts

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/text/node_key.h"
+
 #include <QString>
 
 #include <optional>
@@ -8,7 +10,7 @@
 // the row's sid; the single node of an empty list is "l0".
 namespace contacts {
 
-inline constexpr auto kEmptyKey = "l0";
+inline constexpr auto kEmptyKey = text::kEmptyListKey;
 
 // "pContacto 12" from ("pContacto", 12).
 QString nodeKey(const QString &prefix, qint64 sid);

@@ -1,5 +1,7 @@
 #include "contacts/phone_number.h"
 
+#include "platform/text/digits.h"
+
 namespace contacts {
 
 MobileCheck checkMobile(const QString &text)
@@ -7,7 +9,7 @@ MobileCheck checkMobile(const QString &text)
     if (text.isEmpty())
         return {MobileCheck::Status::Empty, text};
     const QString cleaned = text.trimmed();
-    if (!isNumeric(cleaned) || cleaned.size() < 7)
+    if (!text::isDigitsOnly(cleaned) || cleaned.size() < 7)
         return {MobileCheck::Status::Invalid, cleaned};
     QString mobile = cleaned;
     sending::phone::addMobilePrefix(mobile, u"6");

@@ -11,12 +11,6 @@ namespace contacts {
 using sending::phone::normalizePhone;
 using sending::phone::normalizedPhone;
 
-// The numeric test of the editor's boxes: a non-empty run of the digits 0-9, nothing else.
-inline bool isNumeric(const QString &text)
-{
-    return sending::phone::isDigitsOnly(text);
-}
-
 // The contact editor's check of the mobile box when it loses the focus.
 struct MobileCheck {
     enum class Status {

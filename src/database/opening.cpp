@@ -94,7 +94,7 @@ OpeningResult openLocal(db::Connection &connection, const QString &localPath)
     if (!QFileInfo::exists(localPath) && !copy.isEmpty() && QFileInfo::exists(copy)
         && openExisting(connection, copy).ok()) {
         // The file is gone and a compaction copy is there: an earlier client was stopped between
-        // deleting the file and renaming its copy. That copy is the user's book.
+        // deleting the file and renaming its copy. That copy is the user's database.
         connection.close();
         if (QFile::rename(copy, localPath))
             result.restoredCopy = true;

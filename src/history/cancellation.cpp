@@ -51,6 +51,134 @@ CancelOutcome markUncertain(db::Connection &connection, const QString &smsId, Ca
     return out;
 }
 
+// What the gateway said to the sends of a "Cancelar todos", in the order they were asked about.
+struct CancelReplies {
+    QStringList cancelledIds;
+    QStringList uncertainIds;
+    QStringList uncertainTimes;
+    bool unreachable = false;
+};
+
+// The sends of the view still to come that the gateway identified, newest first.
+std::vector<db::Row> cancellableSends(db::Connection &connection, const Condition &view, const QString &now,
+                                      db::Result &r)
+{
+    const Condition future = view && Condition{kFutureRows, {now}};
+    return connection.select(
+        QStringLiteral("SELECT sid, id_web, f_programada FROM Historial") + whereClause(future && Condition{kWithIdentifier, {}})
+            + QStringLiteral(" ORDER BY sid DESC"),
+        future.values, &r);
+}
+
+// Whether the user, told how many sends are about to go, types SI.
+bool confirmCancelAll(const ui::AskText &ask, int count)
+{
+    const QString n = QString::number(count);
+    return ui::confirmByTypingYes(
+        ask,
+        QStringLiteral("Está a punto de cancelar ") + n
+            + QStringLiteral(" envíos programados. Dicha operación no tiene vuelta a atrás, está seguro de ello? "
+                             "Escriba SI para continuar, o pulse cancelar."),
+        QStringLiteral("Confirmar cancelación de ") + n + QStringLiteral(" envíos"), ui::ConfirmationRule::Exact);
+}
+
+// Each send of `rows` (sid, id_web, f_programada) asked to be cancelled at the gateway, one
+// request at a time, until the gateway cannot be reached.
+CancelReplies askGatewayToCancel(const std::vector<db::Row> &rows, const Account &account,
+                                 const SyncTransport &transport)
+{
+    CancelReplies replies;
+    replies.unreachable = !transport;
+    for (const db::Row &row : rows) {
+        if (replies.unreachable)
+            break;
+        const QString id = row.value(1).toString().trimmed();
+        const TransportReply reply = transport(
+            kScript,
+            {QStringLiteral("Fuente"), QStringLiteral("username"), QStringLiteral("password"), QStringLiteral("sms_id"),
+             QStringLiteral("action")},
+            {QStringLiteral("Desktop"), account.login, account.pass, id, QStringLiteral("2")});
+        // Neither the gateway's success nor its refusal, after the request reached it: it may have
+        // cancelled the send and given its credits back.
+        const QString code = reply.ok ? answerCode(reply.text) : QString();
+        if (code.isEmpty() && (reply.ok || reply.delivered)) {
+            replies.uncertainIds.append(id);
+            replies.uncertainTimes.append(row.value(2).toString());
+        }
+        if (!reply.ok) {
+            replies.unreachable = true;
+            break;
+        }
+        if (code == QLatin1String("0"))
+            replies.cancelledIds.append(id);
+    }
+    return replies;
+}
+
+// `statement` run for each identifier in turn, up to the first failure.
+void runForEachId(db::Connection &connection, const QString &statement, const QStringList &ids, db::Result &r)
+{
+    db::Statement st = connection.prepare(statement + sameGatewayId(1), &r);
+    for (const QString &id : ids) {
+        if (!r.ok())
+            break;
+        st.bind(1, id);
+        r = st.run();
+        st.reset();
+    }
+}
+
+// The cancelled sends' rows deleted and the uncertain ones marked, in one transaction.
+db::Result recordCancelReplies(db::Connection &connection, const CancelReplies &replies)
+{
+    db::Result r;
+    db::Transaction transaction(connection);
+    if (!transaction.isActive())
+        r = transaction.beginResult();
+    if (r.ok() && !replies.cancelledIds.isEmpty())
+        runForEachId(connection, QStringLiteral("DELETE FROM Historial WHERE "), replies.cancelledIds, r);
+    if (r.ok() && !replies.uncertainIds.isEmpty())
+        runForEachId(connection, kMarkUncertain, replies.uncertainIds, r);
+    if (r.ok())
+        r = transaction.commit();
+    return r;
+}
+
+// One line for each send that may have been cancelled, whatever the history could record.
+QString uncertainLines(const CancelReplies &replies, bool marked)
+{
+    QString lines;
+    for (qsizetype i = 0; i < replies.uncertainIds.size(); ++i) {
+        lines += QStringLiteral("\nEl envío programado para el ") + replies.uncertainTimes.at(i)
+            + QStringLiteral(" (identificador ") + replies.uncertainIds.at(i)
+            + QStringLiteral(") puede haberse cancelado: no se ha recibido una respuesta reconocible de la pasarela.")
+            + (marked ? QStringLiteral(" Queda marcado en el historial como cancelación sin confirmar.") : QString());
+    }
+    return lines;
+}
+
+// The closing status and notice: how many sends were cancelled, and whether the history could
+// record it and the gateway could be reached.
+void closeCancelAll(CancelAllOutcome &out, bool recorded, bool unreachable, const QString &uncertain)
+{
+    if (!recorded) {
+        out.status = CancelAllOutcome::Status::DatabaseError;
+        out.notice.text = QStringLiteral("Se han cancelado ") + QString::number(out.cancelled)
+            + QStringLiteral(" envios programados, pero no ha sido posible cambiarlos en el historial.") + uncertain;
+        return;
+    }
+    const QString done = QStringLiteral("Se han cancelado ") + QString::number(out.cancelled)
+        + QStringLiteral(" envios programados.") + uncertain;
+    if (unreachable) {
+        out.status = CancelAllOutcome::Status::Unreachable;
+        out.notice = {QStringLiteral("No ha sido posible conectar con el servidor. ") + done,
+                      QStringLiteral("Conexión fallida")};
+    } else {
+        out.status = CancelAllOutcome::Status::Done;
+        out.notice.text = done;
+    }
+}
+
 } // namespace
 
 CancelRequest buildCancelRequest(db::Connection &connection, const QString &nodeKey, const Account &account, qint64 buf)
@@ -178,12 +306,8 @@ CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition 
         return out;
     }
 
-    const Condition future = view && Condition{kFutureRows, {now}};
     db::Result r;
-    const std::vector<db::Row> rows = connection.select(
-        QStringLiteral("SELECT sid, id_web, f_programada FROM Historial") + whereClause(future && Condition{kWithIdentifier, {}})
-            + QStringLiteral(" ORDER BY sid DESC"),
-        future.values, &r);
+    const std::vector<db::Row> rows = cancellableSends(connection, view, now, r);
     if (!r.ok()) {
         out.status = CancelAllOutcome::Status::DatabaseError;
         return out;
@@ -192,97 +316,22 @@ CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition 
         return out;
 
     out.asked = int(rows.size());
-    const QString n = QString::number(out.asked);
-    const bool yes = ui::confirmByTypingYes(
-        ask,
-        QStringLiteral("Está a punto de cancelar ") + n
-            + QStringLiteral(" envíos programados. Dicha operación no tiene vuelta a atrás, está seguro de ello? "
-                             "Escriba SI para continuar, o pulse cancelar."),
-        QStringLiteral("Confirmar cancelación de ") + n + QStringLiteral(" envíos"), ui::ConfirmationRule::Exact);
-    if (!yes) {
+    if (!confirmCancelAll(ask, out.asked)) {
         out.status = CancelAllOutcome::Status::Aborted;
         out.notice = {ui::kAbortedMessage, ui::kAbortedTitle};
         return out;
     }
 
-    QStringList cancelledIds;
-    QStringList uncertainIds;
-    QStringList uncertainTimes;
-    bool unreachable = !transport;
-    for (const db::Row &row : rows) {
-        if (unreachable)
-            break;
-        const QString id = row.value(1).toString().trimmed();
-        const TransportReply reply = transport(
-            kScript,
-            {QStringLiteral("Fuente"), QStringLiteral("username"), QStringLiteral("password"), QStringLiteral("sms_id"),
-             QStringLiteral("action")},
-            {QStringLiteral("Desktop"), account.login, account.pass, id, QStringLiteral("2")});
-        // Neither the gateway's success nor its refusal, after the request reached it: it may have
-        // cancelled the send and given its credits back.
-        const QString code = reply.ok ? answerCode(reply.text) : QString();
-        if (code.isEmpty() && (reply.ok || reply.delivered)) {
-            uncertainIds.append(id);
-            uncertainTimes.append(row.value(2).toString());
-        }
-        if (!reply.ok) {
-            unreachable = true;
-            break;
-        }
-        if (code == QLatin1String("0"))
-            cancelledIds.append(id);
-    }
-
+    const CancelReplies replies = askGatewayToCancel(rows, account, transport);
     // The gateway has let these sends go, or may have: the rows follow in one step.
-    if (!cancelledIds.isEmpty() || !uncertainIds.isEmpty()) {
+    if (!replies.cancelledIds.isEmpty() || !replies.uncertainIds.isEmpty()) {
         out.askBalance = true;
-        db::Transaction transaction(connection);
-        if (!transaction.isActive())
-            r = transaction.beginResult();
-        const auto run = [&](const QString &statement, const QStringList &ids) {
-            db::Statement st = connection.prepare(statement + sameGatewayId(1), &r);
-            for (const QString &id : ids) {
-                if (!r.ok())
-                    break;
-                st.bind(1, id);
-                r = st.run();
-                st.reset();
-            }
-        };
-        if (r.ok() && !cancelledIds.isEmpty())
-            run(QStringLiteral("DELETE FROM Historial WHERE "), cancelledIds);
-        if (r.ok() && !uncertainIds.isEmpty())
-            run(kMarkUncertain, uncertainIds);
-        if (r.ok())
-            r = transaction.commit();
+        r = recordCancelReplies(connection, replies);
         out.changed = r.ok();
     }
-    out.cancelled = int(cancelledIds.size());
-    out.uncertain = int(uncertainIds.size());
-    // Each send that may have been cancelled is named, whatever the history could record.
-    QString uncertainLines;
-    for (qsizetype i = 0; i < uncertainIds.size(); ++i) {
-        uncertainLines += QStringLiteral("\nEl envío programado para el ") + uncertainTimes.at(i)
-            + QStringLiteral(" (identificador ") + uncertainIds.at(i)
-            + QStringLiteral(") puede haberse cancelado: no se ha recibido una respuesta reconocible de la pasarela.")
-            + (out.changed ? QStringLiteral(" Queda marcado en el historial como cancelación sin confirmar.") : QString());
-    }
-    if (!r.ok()) {
-        out.status = CancelAllOutcome::Status::DatabaseError;
-        out.notice.text = QStringLiteral("Se han cancelado ") + QString::number(out.cancelled)
-            + QStringLiteral(" envios programados, pero no ha sido posible cambiarlos en el historial.") + uncertainLines;
-        return out;
-    }
-    const QString done = QStringLiteral("Se han cancelado ") + QString::number(out.cancelled)
-        + QStringLiteral(" envios programados.") + uncertainLines;
-    if (unreachable) {
-        out.status = CancelAllOutcome::Status::Unreachable;
-        out.notice = {QStringLiteral("No ha sido posible conectar con el servidor. ") + done,
-                      QStringLiteral("Conexión fallida")};
-    } else {
-        out.status = CancelAllOutcome::Status::Done;
-        out.notice.text = done;
-    }
+    out.cancelled = int(replies.cancelledIds.size());
+    out.uncertain = int(replies.uncertainIds.size());
+    closeCancelAll(out, r.ok(), replies.unreachable, uncertainLines(replies, out.changed));
     return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include "brand/brand.h"
 #include "history/history_view.h"
+#include "platform/text/digits.h"
 #include "platform/text/url_encode.h"
 
 #include <array>
@@ -18,13 +19,7 @@ const QString kOwnRows = QStringLiteral("(username=? OR username IS NULL OR user
 bool isGatewayId(const QString &id)
 {
     const QString trimmed = id.trimmed();
-    if (trimmed.isEmpty() || trimmed.size() > 18)
-        return false;
-    for (const QChar c : trimmed) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    return true;
+    return trimmed.size() <= 18 && text::isDigitsOnly(trimmed);
 }
 
 namespace {

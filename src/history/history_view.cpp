@@ -2,6 +2,7 @@
 
 #include "history/contact_names.h"
 #include "history/send_time.h"
+#include "platform/text/node_key.h"
 
 #include <algorithm>
 
@@ -111,6 +112,195 @@ bool sameView(const PageAnchor &a, const ViewOptions &o)
         && (!o.filtering || (a.filterSql == o.filter.sql && a.filterValues == o.filter.values));
 }
 
+// The view with no send in it: one page, one node saying so.
+void showEmptyView(HistoryPage &page)
+{
+    page.rowCount = 0;
+    page.label = QStringLiteral("Página 1 de 1");
+    page.nodes.push_back({QLatin1String(text::kEmptyListKey), {}, QStringLiteral("Sin registros"), 0, Colour::None});
+}
+
+// Whether a send of the view also meets `extra`; the probe stops at its first row.
+bool viewHolds(db::Connection &connection, const Condition &view, const Condition &extra)
+{
+    const Condition c = view && extra;
+    return connection.scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM Historial") + whereClause(c)
+                                 + QStringLiteral(")"),
+                             c.values)
+               .toLongLong()
+        != 0;
+}
+
+// The page asked for, pulled back to the last one when the view has shrunk, and the page bar's label.
+void placePage(HistoryPage &page, qint64 asked)
+{
+    page.lastPage = (page.rowCount - 1) / kPageSize;
+    page.page = asked < 0 ? 0 : asked;
+    if (page.page * kPageSize >= page.rowCount)
+        page.page = page.lastPage;
+    page.label = QStringLiteral("Página ") + QString::number(page.page + 1) + QStringLiteral(" de ")
+        + QString::number(page.lastPage + 1);
+}
+
+const QString kColumns =
+    QStringLiteral("SELECT sid, destinatario, f_envio, f_programada, mensaje, estado FROM Historial");
+
+// Runs a page's statement, if it could be prepared, adding its rows; a failed read lands in `r`.
+void readRows(db::Statement &st, const QVariantList &values, std::vector<Row> &rows, db::Result &r)
+{
+    if (!r.ok())
+        return;
+    st.bindAll(values);
+    while (st.next())
+        rows.push_back({st.value(0).toLongLong(), st.text(1), st.text(2), st.text(3), st.text(4), st.text(5)});
+    if (!st.error().isEmpty())
+        r = {db::Status::Error, st.error()};
+}
+
+// The rows of page `pageNo` read from the sends shown last, by their sids (newest first).
+void readRowsFromAnchor(db::Connection &connection, const Condition &view, const PageAnchor &anchor,
+                        qint64 pageNo, std::vector<Row> &rows, db::Result &r)
+{
+    Condition key;
+    bool backwards = false;
+    qint64 offset = 0;
+    if (pageNo == anchor.page) {
+        key = {QStringLiteral("sid<=?"), {anchor.newest}};
+    } else if (pageNo > anchor.page) {
+        key = {QStringLiteral("sid<?"), {anchor.oldest}};
+        offset = (pageNo - anchor.page - 1) * kPageSize;
+    } else {
+        key = {QStringLiteral("sid>?"), {anchor.newest}};
+        backwards = true;
+        offset = (anchor.page - pageNo - 1) * kPageSize;
+    }
+    const Condition c = view && key;
+    db::Statement st = connection.prepare(kColumns + whereClause(c)
+                                              + (backwards ? QStringLiteral(" ORDER BY sid ASC")
+                                                           : QStringLiteral(" ORDER BY sid DESC"))
+                                              + QStringLiteral(" LIMIT ? OFFSET ?"),
+                                          &r);
+    readRows(st, c.values + QVariantList{kPageSize, offset}, rows, r);
+    if (backwards)
+        std::reverse(rows.begin(), rows.end());
+}
+
+// The rows of page `pageNo` counted from the newest send. The whole history is paged on its keys
+// alone, so that an index holding only the key can skip the rows before the page without reading
+// them; a view with a condition reads its rows in key order and stops at the page.
+void readRowsByPosition(db::Connection &connection, const Condition &view, qint64 pageNo, std::vector<Row> &rows,
+                        db::Result &r)
+{
+    db::Statement st = connection.prepare(
+        view.isEmpty()
+            ? QString(kColumns + QStringLiteral(" WHERE sid IN (SELECT sid FROM Historial ORDER BY sid DESC LIMIT ? "
+                                                "OFFSET ?) ORDER BY sid DESC"))
+            : QString(kColumns + whereClause(view) + QStringLiteral(" ORDER BY sid DESC LIMIT ? OFFSET ?")),
+        &r);
+    readRows(st, view.values + QVariantList{kPageSize, pageNo * kPageSize}, rows, r);
+}
+
+// The sends of the page shown, newest first: from the page shown last when it was read under the
+// same view, else (or when that finds none) by position.
+std::vector<Row> readPageRows(db::Connection &connection, const ViewOptions &options, const HistoryPage &page,
+                              db::Result &r)
+{
+    std::vector<Row> rows;
+    rows.reserve(kPageSize);
+    const PageAnchor *anchor = options.anchor && sameView(*options.anchor, options) ? &*options.anchor : nullptr;
+    if (anchor && page.page > 0)
+        readRowsFromAnchor(connection, page.condition, *anchor, page.page, rows, r);
+    if (r.ok() && rows.empty())
+        readRowsByPosition(connection, page.condition, page.page, rows, r);
+    return rows;
+}
+
+// Each send's recipients by delivery class; with `showNames`, each number that belongs to a
+// contact is shown as the contact's name.
+std::vector<Breakdown> breakdownsOf(db::Connection &connection, const std::vector<Row> &rows, bool showNames)
+{
+    std::vector<Breakdown> breakdowns;
+    breakdowns.reserve(rows.size());
+    for (const Row &row : rows)
+        breakdowns.push_back(parseDeliveryState(row.state, row.recipients));
+    if (!showNames)
+        return breakdowns;
+    QStringList numbers;
+    for (Breakdown &d : breakdowns) {
+        for (QString *list : {&d.pending, &d.confirmed, &d.failed}) {
+            *list = cutForNames(*list);
+            if (!list->isEmpty())
+                numbers += list->split(QLatin1Char(','));
+        }
+    }
+    // Without names the view still shows the numbers.
+    const NameBook book = NameBook::lookup(connection, numbers);
+    for (Breakdown &d : breakdowns) {
+        for (QString *list : {&d.pending, &d.confirmed, &d.failed})
+            *list = book.namesFor(*list);
+    }
+    return breakdowns;
+}
+
+// What follows a send's time in its caption: its one recipient, and a cancellation still unconfirmed.
+QString sendSuffix(const Breakdown &d, const QString &state)
+{
+    QString suffix;
+    if (d.total == 1) {
+        for (const QString *list : {&d.pending, &d.confirmed, &d.failed}) {
+            if (!list->isEmpty()) {
+                suffix = QStringLiteral(" - ") + *list;
+                break;
+            }
+        }
+    }
+    if (isCancelUncertain(state))
+        suffix += kCancelUncertainCaption;
+    return suffix;
+}
+
+// The nodes of one send, the `n`th of the view: its caption, its recipient classes, its date and its text.
+void addSendNodes(std::vector<HistoryNode> &nodes, const Row &row, const Breakdown &d, qint64 n, const QString &time,
+                  Colour colour, const QString &now)
+{
+    const QString sid = QString::number(row.sid);
+    const QString sendKey = QStringLiteral("pMensaje ") + sid;
+    nodes.push_back({sendKey, {},
+                     QStringLiteral("Mensaje ") + QString::number(n) + QStringLiteral(" (") + time + QLatin1Char(')')
+                         + sendSuffix(d, row.state),
+                     10, colour});
+    addClass(nodes, sid, sendKey, QStringLiteral("pRecibidos "), QStringLiteral("Recibidos "),
+             QStringLiteral("Destinatarios confirmados:"), d.confirmedCount, d.total, d.confirmed, Colour::Green);
+    addClass(nodes, sid, sendKey, QStringLiteral("pFallidos "), QStringLiteral("Fallidos "),
+             QStringLiteral("Destinatarios fallidos:"), d.failedCount, d.total, d.failed, Colour::Red);
+    addClass(nodes, sid, sendKey, QStringLiteral("pPendientes "), QStringLiteral("Pendientes "),
+             QStringLiteral("Destinatarios sin confirmación:"), d.pendingCount, d.total, d.pending,
+             pendingColour(colour, time, now));
+    nodes.push_back({QStringLiteral("pFecha ") + sid, sendKey, QStringLiteral("Fecha de envío"), 1, colour});
+    nodes.push_back({QStringLiteral("Fecha ") + sid, QStringLiteral("pFecha ") + sid, row.sentAt, 5, colour});
+    nodes.push_back({QStringLiteral("pTexto ") + sid, sendKey, QStringLiteral("Texto del mensaje"), 1, colour});
+    nodes.push_back({QStringLiteral("Texto ") + sid, QStringLiteral("pTexto ") + sid, row.message, 5, colour});
+}
+
+// The page's sends as tree nodes, in order; a send still to come enables "Cancelar todos", any
+// other "Eliminar todos (enviados)".
+void addPageNodes(HistoryPage &page, const std::vector<Row> &rows, const std::vector<Breakdown> &breakdowns,
+                  const QString &now)
+{
+    page.nodes.reserve(rows.size() * 11);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row &row = rows[i];
+        const Breakdown &d = breakdowns[i];
+        const QString time = rowTime(row.sentAt, row.scheduledFor);
+        const Colour colour = stateColour(d, time, now);
+        if (colour == Colour::Grey)
+            page.canCancelAll = true;
+        else
+            page.canDeleteAllSent = true;
+        addSendNodes(page.nodes, row, d, page.page * kPageSize + qint64(i) + 1, time, colour, now);
+    }
+}
+
 } // namespace
 
 Condition viewCondition(ViewKind kind, const QString &now)
@@ -136,21 +326,13 @@ Condition statementCondition(const ViewOptions &options, const QString &now)
 
 std::optional<qint64> sidFromKey(const QString &key)
 {
-    if (key == QLatin1String("l0"))
-        return std::nullopt;
-    const qsizetype blank = key.lastIndexOf(QLatin1Char(' '));
-    if (blank < 0)
-        return std::nullopt;
-    bool ok = false;
-    const qint64 sid = key.mid(blank + 1).toLongLong(&ok);
-    return ok ? std::optional<qint64>(sid) : std::nullopt;
+    return text::nodeKeyId(key, text::BareKey::NoId, text::IdText::Integer);
 }
 
 HistoryPage buildHistoryPage(db::Connection &connection, const ViewOptions &options, const QString &now)
 {
     HistoryPage page;
     page.condition = statementCondition(options, now);
-    const QString where = whereClause(page.condition);
 
     db::Result r;
     const ViewCount count = countView(connection, options, page.condition, now, &r);
@@ -160,86 +342,15 @@ HistoryPage buildHistoryPage(db::Connection &connection, const ViewOptions &opti
     }
     page.rowCount = count.rows;
     if (page.rowCount <= 0) {
-        page.rowCount = 0;
-        page.label = QStringLiteral("Página 1 de 1");
-        page.nodes.push_back({QStringLiteral("l0"), {}, QStringLiteral("Sin registros"), 0, Colour::None});
+        showEmptyView(page);
         return page;
     }
-    // What the count did not settle is probed; each probe stops at its first row.
-    const auto exists = [&](const Condition &extra) {
-        const Condition c = page.condition && extra;
-        return connection.scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM Historial") + whereClause(c)
-                                   + QStringLiteral(")"),
-                               c.values)
-                   .toLongLong()
-            != 0;
-    };
-    page.canCancelAll = count.future ? *count.future : exists({kFutureRanges, {now}});
-    page.canDeleteAllSent = count.sent ? *count.sent : exists({kSent, {now}});
+    // What the count did not settle is probed.
+    page.canCancelAll = count.future ? *count.future : viewHolds(connection, page.condition, {kFutureRanges, {now}});
+    page.canDeleteAllSent = count.sent ? *count.sent : viewHolds(connection, page.condition, {kSent, {now}});
+    placePage(page, options.page);
 
-    page.lastPage = (page.rowCount - 1) / kPageSize;
-    page.page = options.page < 0 ? 0 : options.page;
-    if (page.page * kPageSize >= page.rowCount)
-        page.page = page.lastPage;
-    page.label = QStringLiteral("Página ") + QString::number(page.page + 1) + QStringLiteral(" de ")
-        + QString::number(page.lastPage + 1);
-
-    std::vector<Row> rows;
-    rows.reserve(kPageSize);
-    const auto readRow = [&rows](const db::Statement &st) {
-        rows.push_back({st.value(0).toLongLong(), st.text(1), st.text(2), st.text(3), st.text(4), st.text(5)});
-    };
-    const QString columns = QStringLiteral("SELECT sid, destinatario, f_envio, f_programada, mensaje, estado FROM Historial");
-    const PageAnchor *anchor = options.anchor && sameView(*options.anchor, options) ? &*options.anchor : nullptr;
-    if (anchor && page.page > 0) {
-        // From the sends shown last, by their sids (newest first).
-        Condition key;
-        bool backwards = false;
-        qint64 offset = 0;
-        if (page.page == anchor->page) {
-            key = {QStringLiteral("sid<=?"), {anchor->newest}};
-        } else if (page.page > anchor->page) {
-            key = {QStringLiteral("sid<?"), {anchor->oldest}};
-            offset = (page.page - anchor->page - 1) * kPageSize;
-        } else {
-            key = {QStringLiteral("sid>?"), {anchor->newest}};
-            backwards = true;
-            offset = (anchor->page - page.page - 1) * kPageSize;
-        }
-        const Condition c = page.condition && key;
-        db::Statement st = connection.prepare(columns + whereClause(c)
-                                                  + (backwards ? QStringLiteral(" ORDER BY sid ASC")
-                                                               : QStringLiteral(" ORDER BY sid DESC"))
-                                                  + QStringLiteral(" LIMIT ? OFFSET ?"),
-                                              &r);
-        if (r.ok()) {
-            st.bindAll(c.values + QVariantList{kPageSize, offset});
-            while (st.next())
-                readRow(st);
-            if (!st.error().isEmpty())
-                r = {db::Status::Error, st.error()};
-        }
-        if (backwards)
-            std::reverse(rows.begin(), rows.end());
-    }
-    if (r.ok() && rows.empty()) {
-        // The whole history is paged on its keys alone, so that an index holding only the key can
-        // skip the rows before the page without reading them; a view with a condition reads its
-        // rows in key order and stops at the page.
-        db::Statement st = connection.prepare(
-            page.condition.isEmpty()
-                ? QString(columns + QStringLiteral(" WHERE sid IN (SELECT sid FROM Historial ORDER BY sid DESC LIMIT ? "
-                                                   "OFFSET ?) ORDER BY sid DESC"))
-                : QString(columns + where + QStringLiteral(" ORDER BY sid DESC LIMIT ? OFFSET ?")),
-            &r);
-        if (r.ok()) {
-            st.bindAll(page.condition.values + QVariantList{kPageSize, page.page * kPageSize});
-            while (st.next())
-                readRow(st);
-            if (!st.error().isEmpty())
-                r = {db::Status::Error, st.error()};
-        }
-    }
+    const std::vector<Row> rows = readPageRows(connection, options, page, r);
     if (!r.ok()) {
         page.status = HistoryPage::Status::DatabaseError;
         page.error = r.error;
@@ -248,73 +359,7 @@ HistoryPage buildHistoryPage(db::Connection &connection, const ViewOptions &opti
     if (!rows.empty())
         page.anchor = PageAnchor{page.page,          rows.front().sid,        rows.back().sid, options.kind,
                                  options.filtering, options.filter.sql, options.filter.values};
-
-    std::vector<Breakdown> breakdowns;
-    breakdowns.reserve(rows.size());
-    for (const Row &row : rows)
-        breakdowns.push_back(parseDeliveryState(row.state, row.recipients));
-
-    if (options.showNames) {
-        QStringList numbers;
-        for (Breakdown &d : breakdowns) {
-            for (QString *list : {&d.pending, &d.confirmed, &d.failed}) {
-                *list = cutForNames(*list);
-                if (!list->isEmpty())
-                    numbers += list->split(QLatin1Char(','));
-            }
-        }
-        const NameBook book = NameBook::lookup(connection, numbers, &r);
-        // Without names the view still shows the numbers.
-        for (Breakdown &d : breakdowns) {
-            for (QString *list : {&d.pending, &d.confirmed, &d.failed})
-                *list = book.namesFor(*list);
-        }
-    }
-
-    page.nodes.reserve(rows.size() * 11);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const Row &row = rows[i];
-        const Breakdown &d = breakdowns[i];
-        const QString sid = QString::number(row.sid);
-        const QString time = rowTime(row.sentAt, row.scheduledFor);
-        const qint64 n = page.page * kPageSize + qint64(i) + 1;
-
-        QString suffix;
-        if (d.total == 1) {
-            for (const QString *list : {&d.pending, &d.confirmed, &d.failed}) {
-                if (!list->isEmpty()) {
-                    suffix = QStringLiteral(" - ") + *list;
-                    break;
-                }
-            }
-        }
-        const Colour colour = stateColour(d, time, now);
-        if (colour == Colour::Grey)
-            page.canCancelAll = true;
-        else
-            page.canDeleteAllSent = true;
-
-        if (isCancelUncertain(row.state))
-            suffix += kCancelUncertainCaption;
-
-        const QString sendKey = QStringLiteral("pMensaje ") + sid;
-        page.nodes.push_back({sendKey, {},
-                              QStringLiteral("Mensaje ") + QString::number(n) + QStringLiteral(" (") + time
-                                  + QLatin1Char(')') + suffix,
-                              10, colour});
-        addClass(page.nodes, sid, sendKey, QStringLiteral("pRecibidos "), QStringLiteral("Recibidos "),
-                 QStringLiteral("Destinatarios confirmados:"), d.confirmedCount, d.total, d.confirmed,
-                 Colour::Green);
-        addClass(page.nodes, sid, sendKey, QStringLiteral("pFallidos "), QStringLiteral("Fallidos "),
-                 QStringLiteral("Destinatarios fallidos:"), d.failedCount, d.total, d.failed, Colour::Red);
-        addClass(page.nodes, sid, sendKey, QStringLiteral("pPendientes "), QStringLiteral("Pendientes "),
-                 QStringLiteral("Destinatarios sin confirmación:"), d.pendingCount, d.total, d.pending,
-                 pendingColour(colour, time, now));
-        page.nodes.push_back({QStringLiteral("pFecha ") + sid, sendKey, QStringLiteral("Fecha de envío"), 1, colour});
-        page.nodes.push_back({QStringLiteral("Fecha ") + sid, QStringLiteral("pFecha ") + sid, row.sentAt, 5, colour});
-        page.nodes.push_back({QStringLiteral("pTexto ") + sid, sendKey, QStringLiteral("Texto del mensaje"), 1, colour});
-        page.nodes.push_back({QStringLiteral("Texto ") + sid, QStringLiteral("pTexto ") + sid, row.message, 5, colour});
-    }
+    addPageNodes(page, rows, breakdownsOf(connection, rows, options.showNames), now);
     return page;
 }
 

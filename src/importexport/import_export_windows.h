@@ -36,9 +36,9 @@ private:
     std::unique_ptr<Windows> d;
 };
 
-// The Access road's conflict in the dialog's terms.
+// The Access import's conflict in the dialog's terms.
 excel::Conflict conflictFromAccess(const access::Conflict &conflict);
-// The dialog's answer as the Access road's four flags.
+// The dialog's answer as the Access import's four flags.
 access::Decision decisionFromChoice(excel::Choice choice);
 
 } // namespace importexport

@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-// Every charged row (a send, a birthday greeting) reaches `Historial` by one road: a transaction
+// Every charged row (a send, a birthday greeting) reaches `Historial` the same way: a transaction
 // tried again while another workstation holds the shared file, and when every try fails, a small
 // file beside the database, one record a line, written at the next start. A row is recorded once:
 // one already there is never added again, and a record of the file that has been written is

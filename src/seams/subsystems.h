@@ -7,9 +7,9 @@
 class QAction;
 class QWidget;
 
-// The start-up and the main window call the later parts of the client (history, contacts,
-// templates, imports, automation, updater) only through these small interfaces; the application
-// assembles the real implementations, and a part not built yet simply stays at the defaults here.
+// The start-up and the main window call the client's features (history, contacts, templates,
+// imports, automation, sending) only through these small interfaces; the application assembles the
+// real implementations. Each default body does nothing: it is what a null member stands for.
 namespace seams {
 
 // The list views of the main window's tabs, rebuilt from the database.
@@ -27,7 +27,7 @@ public:
     virtual bool hasNoTemplates() const { return true; }
 };
 
-// Windows owned by later parts, opened from the main menu or from other windows.
+// The feature windows, opened from the main menu or from other windows.
 enum class WindowId {
     ContactEditor,   // contact editor
     ContactPicker,   // recipient picker
@@ -46,7 +46,8 @@ enum class WindowId {
 class WindowOpener {
 public:
     virtual ~WindowOpener() = default;
-    // False while the window is not part of this build: its menu entry is then disabled.
+    // False when this opener does not handle the window (the client's opener handles every one):
+    // its menu entry is then disabled.
     virtual bool canOpen(WindowId id) const { (void)id; return false; }
     virtual void open(WindowId id) { (void)id; }
 };
@@ -63,7 +64,7 @@ public:
     virtual void toggle() {}
 };
 
-// The tab panels that later parts build; nullptr leaves an empty panel.
+// The panels the main window shows in its tabs; nullptr leaves a tab's body empty.
 class Panels {
 public:
     virtual ~Panels() = default;
@@ -105,7 +106,7 @@ public:
     virtual void waitForOwed(std::chrono::milliseconds limit) { (void)limit; }
 };
 
-// Everything the main window reaches of the later parts; each member defaults to "not built".
+// Everything the main window reaches of the features; a null member does nothing (the defaults).
 struct Subsystems {
     ListViews *lists = nullptr;
     WindowOpener *windows = nullptr;

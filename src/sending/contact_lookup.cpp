@@ -26,7 +26,7 @@ public:
             QStringLiteral("INSERT OR IGNORE INTO temp.envio_telefonos (telefono) VALUES (?1)"));
         if (!insert.isValid())
             return;
-        // A list with numbers missing would look like numbers outside the book: all or nothing.
+        // A list with numbers missing would look like numbers outside the contacts: all or nothing.
         for (const QString &number : numbers) {
             insert.bind(1, number);
             if (!insert.run().ok())

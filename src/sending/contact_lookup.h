@@ -11,7 +11,7 @@
 
 namespace db { class Connection; }
 
-// What the send road reads from the contact book for a list of recipients: one query for the
+// What a send reads from the contact list for a list of recipients: one query for the
 // whole list, the numbers handed over through a temporary table of bound values.
 namespace sending {
 

@@ -22,16 +22,6 @@ void addMobilePrefix(QString &phone, QStringView firstChars)
         phone.prepend(QStringLiteral("34"));
 }
 
-bool isDigitsOnly(QStringView text)
-{
-    if (text.isEmpty())
-        return false;
-    for (const QChar c : text)
-        if (c < u'0' || c > u'9')
-            return false;
-    return true;
-}
-
 QString normalizePhone(QString &phone)
 {
     removeChars(phone, u"+()-. ,");

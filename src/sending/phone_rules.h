@@ -3,9 +3,9 @@
 #include <QString>
 #include <QStringView>
 
-// The steps every road that brings phone numbers in is built from. Contacts are found again by the
-// exact text of Agenda.telefono, so each road keeps its own documented order of these steps (the
-// books it filled are matched by it); the steps themselves are written once here.
+// The steps every way of bringing phone numbers in is built from. Contacts are found again by the
+// exact text of Agenda.telefono, so each way keeps its own documented order of these steps (the
+// contacts it stored are matched by it); the steps themselves are written once here.
 namespace sending::phone {
 
 // Removes every occurrence of each character of `chars`.
@@ -15,8 +15,6 @@ void removeLeading(QString &phone, QStringView chars);
 // Puts "34" before a nine-character number whose first character is one of `firstChars`: a
 // Spanish mobile written without its country code.
 void addMobilePrefix(QString &phone, QStringView firstChars);
-// A non-empty run of the digits 0-9 and nothing else.
-bool isDigitsOnly(QStringView text);
 
 // The stored form of a phone (`telefono_normalizado`) that the contact
 // book and the Excel import share. Removes every "+", "(", ")", "-", ".", blank and ","; puts "34"

@@ -17,7 +17,7 @@
 Q_DECLARE_METATYPE(automation::CheckResult)
 
 // The watched file: its lines turned into queued sends, taking it (copy, delete), the timer's
-// checks and the sends reaching the gateway through the send road.
+// checks and the sends reaching the gateway through the steps of a send.
 class TestAutomation final : public QObject {
     Q_OBJECT
 
@@ -416,7 +416,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(take.copyPath));
     }
 
-    // --- the timer and the send road ----------------------------------------------------------
+    // --- the timer and the steps of a send ----------------------------------------------------
 
     void firstCheckAfterTheInterval()
     {
@@ -435,7 +435,7 @@ private Q_SLOTS:
         QCOMPARE(rig.automation->tick(), automation::CheckResult::NoFile); // "1": every tick
     }
 
-    // The whole road: the timer's own tick finds the file, the entries reach the gateway one after
+    // The whole way: the timer's own tick finds the file, the entries reach the gateway one after
     // another, each is recorded, and no box is shown.
     void timerSendsTheFile()
     {

@@ -248,7 +248,7 @@ private Q_SLOTS:
         QCOMPARE(file.readAll(), before);
     }
 
-    // Pages are read from the database one at a time: every contact of a long book shows once,
+    // Pages are read from the database one at a time: every contact of a long list shows once,
     // in Spanish order with the sid settling equal names, also under a filter with bound values;
     // and the export writes every page, not only the one shown.
     void pagesAndExportCoverTheWholeList()

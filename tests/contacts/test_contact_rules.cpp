@@ -1,6 +1,6 @@
 // The contact book's rules as plain functions: filter conditions (run against a real book, with
 // the typed words bound), paging, node keys, phones, group lists, the editor's checks and writes,
-// the group lifecycle and the deletion of the whole book.
+// the group lifecycle and the deletion of every contact.
 #include "contacts/birth_date.h"
 #include "contacts/contact_book.h"
 #include "contacts/contact_editor_rules.h"
@@ -49,7 +49,7 @@ class TestContactRules final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Every operator on a book with quotes and accents; the words never enter the SQL text.
+    // Every operator on contacts with quotes and accents; the words never enter the SQL text.
     void filterOperatorsMatchTheRightContacts()
     {
         Database d;
@@ -626,7 +626,7 @@ private Q_SLOTS:
         QCOMPARE(d.count(QStringLiteral("Agenda")), 0);
         QCOMPARE(d.count(QStringLiteral("Grupos")), 0);
         QCOMPARE(d.count(QStringLiteral("Historial"), QStringLiteral("destinatario='34600000001'")), 1);
-        QVERIFY(deleteWholeBook(d.connection).ok());   // an empty book "deletes" fine
+        QVERIFY(deleteWholeBook(d.connection).ok());   // no contacts "deletes" fine
     }
 
     // The list query runs once per reload; its rows come in name order with sid breaking ties.

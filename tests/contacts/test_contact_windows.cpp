@@ -1,5 +1,5 @@
 // The contact book's windows driven as a user drives them: the "Contactos" and "Grupos" tabs, the
-// contact editor, the deletion of the whole book, the group administration and the recipient
+// contact editor, the deletion of every contact, the group administration and the recipient
 // picker filling a recipients box.
 #include "contacts/editor/contact_editor_dialog.h"
 #include "contacts/groups/group_admin_dialog.h"
@@ -151,7 +151,7 @@ private Q_SLOTS:
         p->filterButton()->click();
         QVERIFY(p->filterCheck()->isChecked());
         QCOMPARE(rootTexts(p->contactList()), (QStringList{QStringLiteral("Ana"), QStringLiteral("Juan")}));
-        p->filterCheck()->click();   // off: the whole book
+        p->filterCheck()->click();   // off: every contact
         QCOMPARE(p->contactList()->topLevelItemCount(), 3);
         p->filterCheck()->click();   // on again: the same filter
         QCOMPARE(p->contactList()->topLevelItemCount(), 2);
@@ -499,7 +499,7 @@ private Q_SLOTS:
                                   {QStringLiteral("Ana %1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("34611000%1").arg(100 + i),
                                    QString::number(g)})
                         .ok());
-        // A member shown on the first page leaves the book.
+        // A member shown on the first page is deleted from `Agenda`.
         QVERIFY(other.execute(QStringLiteral("DELETE FROM Agenda WHERE nombre='Contacto 000'")).ok());
 
         w->contactPageBar()->setValue(1);

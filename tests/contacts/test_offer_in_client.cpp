@@ -1,5 +1,5 @@
 // The unknown-number offer inside the whole client: leaving the recipients box offers the first
-// number the book lacks, "Guardar contacto" opens the contact editor on it, and its save goes on
+// number no contact has, "Guardar contacto" opens the contact editor on it, and its save goes on
 // with the next unknown number; cancelling the editor ends the offer.
 #include "app/client.h"
 #include "app/main_window/main_window.h"

@@ -467,7 +467,7 @@ void TestDatabaseOpening::compactionRotatesLeftoverCopy()
 }
 
 // bbdd.mdb gone and bbdd_copia.mdb left by an interrupted compaction: the copy is the user's
-// book and takes the file's place, with a word to the user. A copy that is not a client
+// database and takes the file's place, with a word to the user. A copy that is not a client
 // database is kept aside as before, beside a new empty file.
 void TestDatabaseOpening::leftoverCopyReplacesMissingFile()
 {

@@ -1,10 +1,11 @@
-// The phone number rules of every entry road.
+// The phone number rules of every way numbers come in.
 #include "fuzz_support.h"
 
 #include "automation/watched_file.h"
 #include "contacts/phone_number.h"
 #include "history/recipient_classes.h"
 #include "importexport/access/phone_rules.h"
+#include "platform/text/digits.h"
 #include "sending/phone_rules.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -19,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QString phone = text;
     (void)sending::phone::normalizePhone(phone);
     (void)sending::phone::normalizedPhone(text);
-    (void)sending::phone::isDigitsOnly(text);
+    (void)text::isDigitsOnly(text);
     QString stripped = text;
     sending::phone::removeChars(stripped, u"+()-. ,");
     sending::phone::removeLeading(stripped, u"0");

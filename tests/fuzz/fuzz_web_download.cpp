@@ -1,4 +1,4 @@
-// The web book download reply: its classification, its records walked where they lie and the
+// The web contacts download reply: its classification, its records walked where they lie and the
 // six quoted values of each; the walk must give back the whole reply, separators aside.
 #include "fuzz_support.h"
 

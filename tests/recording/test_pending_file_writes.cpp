@@ -80,7 +80,7 @@ private Q_SLOTS:
                                                sync));
         QCOMPARE(witness.calls, 2);
 #ifdef Q_OS_UNIX
-        // The road's own sync is the system's.
+        // The sync the pending file really uses is the system's.
         QVERIFY(recording::platformSync() == static_cast<recording::OsSync>(::fsync));
 #endif
     }

@@ -264,7 +264,7 @@ private Q_SLOTS:
         QCOMPARE(longest[3], 1);
     }
 
-    // Another workstation writing to the shared file does not make the book look empty: the
+    // Another workstation writing to the shared file does not make the contacts look empty: the
     // lookup needs no write lock, and never half a list of numbers.
     void contactsFoundWhileAnotherWorkstationWrites()
     {

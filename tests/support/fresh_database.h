@@ -7,7 +7,7 @@
 #include <QTest>
 
 // A temporary program folder holding a freshly created client database: the starting point of
-// every test that reads or writes the book, the history or the settings.
+// every test that reads or writes the contacts, the history or the settings.
 namespace testing {
 
 class FreshDatabase {

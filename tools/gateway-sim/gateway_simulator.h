@@ -94,7 +94,7 @@ struct SendRecord {
 struct WebContact {
     QString name;
     QString phone;
-    QString fullName;                       // the web book's "contacto"
+    QString fullName;                       // the web contact's "contacto"
     QString address;
     QString phone2;
     QString comment;

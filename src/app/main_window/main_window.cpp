@@ -47,7 +47,7 @@ const TabText tabTexts[] = {
 
 constexpr int historyTabIndex = 1;
 
-// A tab page whose body receives the later part's panel; until then the body stays empty.
+// A tab page whose body receives a feature's panel; without one the body stays empty.
 QWidget *emptyPage(QWidget *parent, int index)
 {
     auto *page = new QWidget(parent);

@@ -133,7 +133,7 @@ private:
     QComboBox *m_filterFieldCombo = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QHash<QString, QAction *> m_actions;
-    QList<QPair<QString, seams::WindowId>> m_windowMenus;   // entries that open a later part's window
+    QList<QPair<QString, seams::WindowId>> m_windowMenus;   // entries that open a feature window
 
     QString m_accountLogin;
     QString m_accountPassword;

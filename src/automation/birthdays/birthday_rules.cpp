@@ -1,5 +1,7 @@
 #include "automation/birthdays/birthday_rules.h"
 
+#include "platform/text/digits.h"
+#include "platform/text/node_key.h"
 #include "sending/send_time.h"
 
 #include <QTime>
@@ -30,11 +32,6 @@ QString prefixed(const QStringList &list)
 qsizetype partCount(const QString &text)
 {
     return text.split(kSeparator).size();
-}
-
-bool allDigits(QStringView text)
-{
-    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
 }
 
 } // namespace
@@ -132,15 +129,7 @@ QList<TreeNode> contactNodes(const Contact &c)
 
 std::optional<qint64> sidFromKey(const QString &key)
 {
-    if (key == kEmptyKey)
-        return std::nullopt;
-    const qsizetype space = key.lastIndexOf(QLatin1Char(' '));
-    const QStringView number = QStringView(key).sliced(space + 1);
-    if (!allDigits(number))
-        return std::nullopt;
-    bool ok = false;
-    const qint64 sid = number.toLongLong(&ok);
-    return ok ? std::optional<qint64>(sid) : std::nullopt;
+    return text::nodeKeyId(key, text::BareKey::Id, text::IdText::Digits);
 }
 
 GreetingLists buildGreetingLists(const QList<Contact> &contacts, const QDate &today, const QString &timeZone)
@@ -236,7 +225,7 @@ SendResult parseResult(const QString &text, int recipients, bool noPhones, bool 
     if (!text.contains(QStringLiteral("IN_PROGRESS"))) {
         // The gateway's refusals start with their one-digit code; an error page that happens to
         // hold a "|" is no refusal.
-        if (firstBar != 1 || !text.at(0).isDigit() || text.at(0).unicode() >= 128) {
+        if (firstBar != 1 || !text::isAsciiDigit(text.at(0))) {
             r.message = kNoAnswerMessage;
             return r;
         }
@@ -257,7 +246,7 @@ SendResult parseResult(const QString &text, int recipients, bool noPhones, bool 
     // The last recipient's identifier follows the "|" after the word; the others count back.
     const qsizetype bar = text.indexOf(QLatin1Char('|'), 5);
     const QString number = bar < 0 ? QString() : text.mid(bar + 1).trimmed();
-    bool ok = allDigits(number);
+    bool ok = text::isDigitsOnly(number);
     const qint64 last = ok ? number.toLongLong(&ok) : 0;
     if (!ok || recipients <= 0 || last - (recipients - 1) < 1) {
         r.kind = SendResult::Kind::Unreadable;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/text/node_key.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QList>
@@ -76,7 +78,7 @@ struct TreeNode {
     QString text;
 };
 
-inline const QString kEmptyKey = QStringLiteral("l0");
+inline const QString kEmptyKey = QLatin1String(text::kEmptyListKey);
 // The one-contact greeting of a contact whose coming birthday is already greeted.
 inline const QString kAlreadyGreeted =
     QStringLiteral("Este contacto ya tiene programada la felicitación de su próximo cumpleaños.");

@@ -54,8 +54,8 @@ struct ScheduledGreeting {
     std::optional<qint64> webId;
     QString scheduledAt;
 };
-// Charged greetings go the recording road of every charged row: all or none, tried again on a
-// busy file, else kept in the pending file for the next start.
+// Charged greetings are recorded by the code that records every charged row: all or none, tried
+// again on a busy file, else kept in the pending file for the next start.
 recording::RecordOutcome recordGreetings(db::Connection &connection, const QList<ScheduledGreeting> &greetings,
                                        const QString &login, const QString &message, const QString &sender,
                                        const QString &sentAt, int attempts = recording::kSaveAttempts);

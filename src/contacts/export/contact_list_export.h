@@ -11,7 +11,7 @@
 namespace db { class Connection; }
 namespace ui { class BusyCursor; class Prompter; class Shell; }
 
-// "Exportar listado de contactos a Excel": the rows the contacts tab lists (the whole book or the
+// "Exportar listado de contactos a Excel": the rows the contacts tab lists (every contact or the
 // filter's result, every page, in name order, as they stand when the export runs) written as one
 // worksheet. The sheet is computed
 // first, so what goes into the workbook is checked without opening one.

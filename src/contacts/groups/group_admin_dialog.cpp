@@ -264,7 +264,7 @@ void GroupAdminDialog::onAddAllClicked()
 {
     std::optional<ui::BusyGuard> busy(std::in_place, m_busy, QStringLiteral("Form6"));
     if (m_where.isEmpty())
-        return;     // no contact book built yet
+        return;     // the contact list has not been loaded yet
     const ChangeResult r = addWholeList(m_connection, m_group, m_where);
     switch (r.status) {
     case ChangeOutcome::Done:

@@ -28,7 +28,7 @@ namespace contacts::picker {
 
 class RecipientsBox;
 
-// "Enviar SMS - Agenda": the groups and contacts of the book, 100 a page, with its own filter; a
+// "Enviar SMS - Agenda": every group and contact, 100 a page, with its own filter; a
 // right-click adds a contact's or a whole group's numbers to the send panel's recipients box.
 class ContactPickerDialog final : public QWidget {
     Q_OBJECT

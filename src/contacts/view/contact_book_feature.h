@@ -23,7 +23,7 @@ class GroupsPanel;
 class GroupsTab;
 
 // The contact book at work: the "Contactos" and "Grupos" tabs, the contact editor (objectName `Form5`) and the
-// deletion of the whole book (objectName `Form17`). It answers the main window's seams (contact and group
+// deletion of every contact (objectName `Form17`). It answers the main window's seams (contact and group
 // lists, the two panels, the two windows) and is told by the application where "Buscar envíos"
 // and "Administrar grupo" lead.
 class ContactBookFeature final : public QObject {
@@ -54,7 +54,7 @@ public:
     void filterByGroup(const QString &groupName);
 
     // The editor: empty in create mode; loaded for a change; or for a number of the send panel's
-    // recipient list that is not in the book (`position` from 0), whose save resumes the offer.
+    // recipient list that is not a contact (`position` from 0), whose save resumes the offer.
     ContactEditorDialog *openNewContactEditor();
     ContactEditorDialog *openContactEditor(qint64 sid);
     ContactEditorDialog *openEditorForUnknownNumber(const QString &number, qint64 position);

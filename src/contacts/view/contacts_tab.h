@@ -33,7 +33,7 @@ public:
     // redrawn from the rows already read.
     void refreshContactList(bool reload);
     bool isBookEmpty() const;
-    // The rows the list shows (the whole book or the filter's result), in name order.
+    // The rows the list shows (every contact or the filter's result), in name order.
     const ContactRecords &contactRecords() const { return m_records; }
 
     // Builds the condition from the filter panel, ticks "Filtrar" and reloads.

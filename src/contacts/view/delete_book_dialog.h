@@ -27,7 +27,7 @@ public:
     void deleteBook();
 
 Q_SIGNALS:
-    // The book is empty now: both views must be read again.
+    // No contact is left now: both views must be read again.
     void bookDeleted();
 
 private:

@@ -7,6 +7,7 @@
 #include "history/view/sync_transport.h"
 #include "platform/db/connection.h"
 #include "platform/net/sync_http.h"
+#include "platform/text/node_key.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
 
@@ -299,7 +300,7 @@ void HistoryFeature::requestMenuSendReport()
     if (!m_panel)
         return;
     const QString key = m_panel->menuKey();
-    if (key.isEmpty() || key == QLatin1String("l0"))
+    if (key.isEmpty() || key == QLatin1String(text::kEmptyListKey))
         return;
     const Account account = reloadAccount();
     const std::optional<GatewayRequest> request = buildSendReportRequest(m_context.connection, account, key);
@@ -338,7 +339,7 @@ void HistoryFeature::cancelMenuSend()
     if (!m_panel)
         return;
     const QString key = m_panel->menuKey();
-    if (key.isEmpty() || key == QLatin1String("l0"))
+    if (key.isEmpty() || key == QLatin1String(text::kEmptyListKey))
         return;
     const Account account = reloadAccount();
     const CancelRequest request = buildCancelRequest(m_context.connection, key, account, m_cancels.counter());

@@ -1,5 +1,7 @@
 #include "history/view/history_panel.h"
 
+#include "platform/text/node_key.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QCalendarWidget>
@@ -421,7 +423,7 @@ void HistoryPanel::onDoubleClick(QTreeWidgetItem *item)
     // A double click filters the contacts by the recipients, like the first recipient action.
     if (!sid || !recipientActionAvailable(0))
         return;
-    const QString recipientClass = key.left(key.lastIndexOf(QLatin1Char(' '))).trimmed();
+    const QString recipientClass = text::nodeKeyPrefix(key).trimmed().toString();
     Q_EMIT recipientsDoubleClicked(*sid, recipientClass);
 }
 

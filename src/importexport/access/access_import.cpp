@@ -42,7 +42,7 @@ QVariant textField(const QVariantList &row, int index, const QStringList &fieldN
     return nonNullText(mdb::cellText(v));
 }
 
-// A birth date as the book stores it, or "" when the value is not a date.
+// A birth date as `Agenda` stores it, or "" when the value is not a date.
 QString birthDateText(const QVariant &value)
 {
     if (!value.isValid())
@@ -297,7 +297,7 @@ bool AccessImport::readWindow(size_t first)
 
 RunOutcome AccessImport::walk(const std::optional<Decision> &answer)
 {
-    // Until the first question the run writes straight into the book, in one transaction that
+    // Until the first question the run writes straight into `Agenda`, in one transaction that
     // the end of the run commits; the question rolls it back, so no lock stays while the user
     // decides. From the first answer on, the writes go aside and this call holds only a read
     // transaction, which ends with the call.
@@ -320,7 +320,7 @@ RunOutcome AccessImport::walk(const std::optional<Decision> &answer)
         if (!c.name.isValid() || c.name.toString().isEmpty() || c.phone.size() <= 9)
             continue;
         db::Result r;
-        // The book as the run leaves it: what the run wrote aside first, else what is stored.
+        // The contacts as the run leaves them: what the run wrote aside first, else what is stored.
         std::optional<StoredContact> stored;
         if (aside)
             stored = m_pending.find(c.phone, &r);

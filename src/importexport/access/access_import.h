@@ -16,9 +16,9 @@
 #include <vector>
 
 // The Access import: the walk over another Access table that copies its contacts into `Agenda`.
-// A run may stop at a phone that the book already holds with other data and go on once the user
-// has decided. Whatever the run writes reaches the book in one transaction when the run ends, so
-// a failure or an abandoned run leaves the book as it was, and a stop for the user's answer holds
+// A run may stop at a phone that `Agenda` already holds with other data and go on once the user
+// has decided. Whatever the run writes reaches `Agenda` in one transaction when the run ends, so
+// a failure or an abandoned run leaves `Agenda` as it was, and a stop for the user's answer holds
 // no lock on the database file. A run without questions writes straight into that transaction;
 // from the first answer on, the writes are kept aside (PendingContacts) until the end, and each
 // answer resumes the walk at the row that raised the question. The other table is read a window

@@ -12,8 +12,8 @@
 // What an Access import run will write to `Agenda`, kept aside until the run ends: new contacts
 // and overwrites of stored ones, in a temporary table of the run's connection. Writing to it takes
 // no lock on the database file, so a run can wait for the user's answer to a conflict with its
-// work so far kept, and still leave the book as it was when it fails or is abandoned. The whole
-// run reaches the book at once, in the caller's transaction.
+// work so far kept, and still leave `Agenda` as it was when it fails or is abandoned. The whole
+// run reaches `Agenda` at once, in the caller's transaction.
 namespace importexport::access {
 
 class PendingContacts final {
@@ -26,7 +26,7 @@ public:
 
     // Empty, ready for a run (the table is made on first use).
     db::Result reset();
-    // Forgets everything kept; nothing reaches the book.
+    // Forgets everything kept; nothing reaches `Agenda`.
     void clear();
 
     // The contact with exactly this phone as the run leaves it, when the run wrote one: its `sid`
@@ -35,7 +35,7 @@ public:
     // A new contact.
     db::Result add(const ContactValues &values);
     // Every column but the phone and the groups of the contact with `values.phone`: a contact of
-    // the run, or stored contact `sid` of the book.
+    // the run, or stored contact `sid` of `Agenda`.
     db::Result overwrite(qint64 sid, const ContactValues &values);
 
     // Writes the run into `Agenda`: new contacts in the order they came, then the overwrites.

@@ -1,5 +1,6 @@
 #include "importexport/access/phone_rules.h"
 
+#include "platform/text/digits.h"
 #include "sending/phone_rules.h"
 
 namespace importexport::access {
@@ -10,7 +11,7 @@ QString cleanAccessPhone(const QString &raw)
     QString phone = raw.trimmed();
     sending::phone::removeLeading(phone, u"0+");
     sending::phone::addMobilePrefix(phone, u"6");
-    return sending::phone::isDigitsOnly(phone) ? phone : QString(QLatin1String(""));
+    return text::isDigitsOnly(phone) ? phone : QString(QLatin1String(""));
 }
 
 QString cleanCustomerPhone(const QString &raw)

@@ -175,7 +175,7 @@ ExportOutcome exportContacts(ExportServices services, int index, const QString &
     }
     outcome.path = xlsx::withXlsxSuffix(*chosen);
 
-    // Each contact goes from the database to the file as it is read: the book is never held whole.
+    // Each contact goes from the database to the file as it is read: never all held at once.
     xlsx::SaveResult saved;
     {
         ui::BusyGuard busy(services.busy, QStringLiteral("exportar-agenda"));

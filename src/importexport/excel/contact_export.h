@@ -42,7 +42,7 @@ struct ExportOutcome {
     Status status = Status::Exported;
     QString path;
     int contacts = 0;
-    // Failures that close the window, as its "no Excel" road did.
+    // Failures that close the window, as its "no Excel" branch did.
     bool closesWindow() const { return status != Status::Exported && status != Status::Cancelled; }
 };
 

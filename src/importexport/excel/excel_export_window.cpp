@@ -45,7 +45,7 @@ ExcelExportWindow::ExcelExportWindow(seams::AppContext &context, QWidget *parent
 
 void ExcelExportWindow::load()
 {
-    // A failing group list leaves whatever items were read: the whole book can still be exported.
+    // A failing group list leaves whatever items were read: every contact can still be exported.
     groupCombo->addItems(exportOptions(m_context.connection));
     groupCombo->setCurrentIndex(0);
 }

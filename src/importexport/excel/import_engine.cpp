@@ -236,9 +236,9 @@ ImportRun::State ImportRun::slice(std::chrono::nanoseconds budget)
 ImportRun::State ImportRun::tick()
 {
     // Each tick's commit writes back every index page its records touched, and with records in no
-    // particular order that is most of the phone index: a commit grows with the book. Working a
+    // particular order that is most of the phone index: a commit grows with `Agenda`. Working a
     // few times as long as the last commit took keeps the commits a fixed share of the run however
-    // large the book grows, and the window still gets its turn every fraction of a second.
+    // large `Agenda` grows, and the window still gets its turn every fraction of a second.
     const std::chrono::nanoseconds budget = std::clamp<std::chrono::nanoseconds>(
         m_lastCommit * kWorkPerCommit, kSlicePerTick, kLongestSlice);
     return slice(budget);
@@ -277,7 +277,7 @@ ImportRun::State ImportRun::process(int limit, std::chrono::nanoseconds budget)
         m_lastCommit = std::chrono::steady_clock::now() - committing;
         if (!r.ok()) {
             // Nothing of the tick reached the file: its counters and answers go back, and the
-            // run stops with the book as it was before the tick.
+            // run stops with `Agenda` as it was before the tick.
             transaction.rollback();
             m_engine.restore(before);
             m_engine.batchNotSaved(first, m_current, r);

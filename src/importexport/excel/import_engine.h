@@ -130,7 +130,7 @@ public:
     State batch(int limit = kRecordsPerBatch);
     // One tick that imports for about `budget` (at least one record), invalid ones skipped one by
     // one. The tick's records share one transaction, each record whole or not at all inside it,
-    // and the tick ends with the book committed, so a pause or the dialog always sees it settled.
+    // and the tick ends with `Agenda` committed, so a pause or the dialog always sees it settled.
     State slice(std::chrono::nanoseconds budget = kSlicePerTick);
     // The progress window's tick: a slice sized from the last commit (kWorkPerCommit).
     State tick();

@@ -1,6 +1,7 @@
 #include "importexport/excel/import_record.h"
 
 #include "importexport/phone_number.h"
+#include "platform/text/digits.h"
 
 #include <QStringList>
 
@@ -15,21 +16,11 @@ QString cell(const RecordSheet &sheet, int record, int column, int width)
     return sheet.text(record, column).trimmed().left(width);
 }
 
-bool allDigits(const QString &text)
-{
-    if (text.isEmpty())
-        return false;
-    for (const QChar c : text)
-        if (c < u'0' || c > u'9')
-            return false;
-    return true;
-}
-
 } // namespace
 
 bool passesMobileTest(const QString &phone)
 {
-    if (!allDigits(phone))
+    if (!text::isDigitsOnly(phone))
         return false;
     return !(phone.size() == 9 && (phone.front() == u'9' || phone.front() == u'8'));
 }

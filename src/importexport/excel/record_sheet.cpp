@@ -159,7 +159,7 @@ RecordSheet::Loaded RecordSheet::load(const QString &path, const Keep &keep, qin
     file.close();
     Loaded loaded;
     if (!isZip) {
-        // A legacy .xls (or anything else) through the whole-book reader, whose sheets are small
+        // A legacy .xls (or anything else) through the whole-file reader, whose sheets are small
         // by the format's own bounds.
         xlsx::ReadBook book = xlsx::readWorkbook(path, xlsx::ReadScope::FirstSheet, budgetBytes);
         if (!book.ok()) {

@@ -44,7 +44,7 @@ QStringList splitRecords(const QString &text)
 namespace {
 
 // Every piece between separators (an empty rest after a closing "||" aside) is one record: the
-// statement word first and its six quoted values. Such a reply is the book itself, whatever
+// statement word first and its six quoted values. Such a reply is the contact list itself, whatever
 // phrases its values hold ("Calle Sin datos", a comment "Error de autentificacion").
 bool madeOfRecords(QStringView text)
 {
@@ -163,7 +163,7 @@ DownloadOutcome applyDownloadReply(db::Connection &connection, const QString &re
     if (!transaction.isActive())
         return writeError();
     AgendaStore store(connection);
-    // Straight from the reply into the book, one record at a time.
+    // Straight from the reply into `Agenda`, one record at a time.
     RecordReader reader(reply);
     while (const std::optional<QStringView> record = reader.next()) {
         if (record->trimmed().isEmpty())

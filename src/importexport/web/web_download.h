@@ -19,7 +19,7 @@ namespace importexport::web {
 // gateway has always read them, with only the characters that would break the query escaped.
 QString exportRequestUrl(const QString &exportUrl, const QString &login, const QString &pass, int buf);
 
-// The longest reply taken: the whole web book comes in one, about 200 bytes a contact, so a book
+// The longest reply taken: every web contact comes in one, about 200 bytes a contact, so a list
 // of 200,000 contacts with fuller fields than most still fits. The reply is held as its bytes
 // and once as text; its records are read where they lie.
 inline constexpr qint64 kDownloadReplyLimit = 64 * 1024 * 1024;
@@ -76,7 +76,7 @@ struct DownloadOutcome {
 DownloadOutcome applyDownloadReply(db::Connection &connection, const QString &reply, const DownloadOptions &options,
                                    const QString &urlBase, const QString &brandName);
 
-// The same for what the request came to: a reply past kDownloadReplyLimit says the book is too
+// The same for what the request came to: a reply past kDownloadReplyLimit says the list is too
 // large to take, not that the connection failed; nothing is written then.
 DownloadOutcome applyDownloadReply(db::Connection &connection, const net::GatewayReply &reply,
                                    const DownloadOptions &options, const QString &urlBase, const QString &brandName);

@@ -19,7 +19,7 @@ class ListViews;
 namespace importexport::web {
 
 // The web download window (objectName `Form14`): downloads the web account's contacts into the
-// local book.
+// local contacts.
 class WebDownloadWindow final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(WebDownloadWindow)

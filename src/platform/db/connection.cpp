@@ -24,7 +24,7 @@ sqlite3_stmt *raw(void *stmt) { return static_cast<sqlite3_stmt *>(stmt); }
 
 // A text column of the current row. Most texts (numbers, dates, most names) are plain ASCII:
 // taken as the engine keeps them, they spare it a conversion and two allocations per value,
-// which an export of a whole book makes a million times. Any other text is converted by the
+// which an export of every contact makes a million times. Any other text is converted by the
 // engine, as always.
 QString columnText(sqlite3_stmt *stmt, int column)
 {

@@ -11,7 +11,7 @@
 namespace db {
 
 // The statements a store runs again and again: each prepared the first time it is wanted and kept,
-// so a bulk road prepares it once, not once a row.
+// so a bulk import or export prepares it once, not once a row.
 template <std::size_t N>
 class RepeatedStatements final {
 public:

@@ -39,7 +39,7 @@ quint64 secondaryWeight(char32_t c)
 }
 
 // Names are almost all Latin letters: their weights are looked up instead of worked out through
-// Unicode tables at every comparison (a sort of a large book makes millions of them).
+// Unicode tables at every comparison (a sort of many contacts makes millions of them).
 constexpr char32_t kTabled = 0x800;
 
 struct Weights {

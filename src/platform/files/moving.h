@@ -19,7 +19,7 @@ enum class MoveResult {
 // move counts only for the program whose removal of the first name succeeded.
 MoveResult moveWithoutReplacing(const QString &from, const QString &to);
 
-// The second road on its own: a second name made without replacing, then the first removed.
+// The second way on its own: a second name made without replacing, then the first removed.
 MoveResult moveByLinking(const QString &from, const QString &to);
 
 } // namespace files

@@ -294,7 +294,139 @@ struct TableScan::State {
     bool onPage = false;
     int rows = 0;
     int nextRow = 0;
+
+    // The steps of reading a row of the table `table`. Where one meets damage it says what is
+    // damaged; an empty text means all is well.
+    bool findRow(const QString &table, RowPlace &place, QString &damage);
+    QString readRow(const QString &table, const RowPlace &place, QVariantList &row);
+    QString readField(const QString &table, const MdbField &field, const RowPlace &place, QVariant &value);
+    QVariant valueAt(int type, int start, int size);
+    QVariant textAt(int type, int start, int size);
 };
+
+// The place of the next row, reading the next data page once this one is done; deleted rows are
+// passed over. False at the end of the table, or with `damage` set when a page or a row cannot be
+// placed.
+bool TableScan::State::findRow(const QString &table, RowPlace &place, QString &damage)
+{
+    for (;;) {
+        if (!onPage || nextRow >= rows) {
+            if (!mdb_read_next_dpg(def.def))
+                return false;
+            onPage = true;
+            nextRow = 0;
+            rows = rowsOnPage(mdb);
+            if (rows < 0) {
+                damage = QStringLiteral("a page of %1 lists more rows than it can hold").arg(table);
+                return false;
+            }
+            continue;
+        }
+        place = placeOfRow(mdb, nextRow, rows);
+        ++nextRow;
+        if (place.kind == RowPlace::Damaged) {
+            damage = QStringLiteral("a row of %1 lies outside its page").arg(table);
+            return false;
+        }
+        if (place.kind == RowPlace::Row)
+            return true;
+    }
+}
+
+// The row at `place` into `row`, one value per column. Cracked here (not bound) for the null
+// mask, which tells Null from "".
+QString TableScan::State::readRow(const QString &table, const RowPlace &place, QVariantList &row)
+{
+    MdbTableDef *t = def.def;
+    const int count = mdb_crack_row(t, place.start, place.size, fields.data());
+    if (count <= 0)
+        return QStringLiteral("a row of %1 cannot be read").arg(table);
+    row.clear();
+    row.resize(qsizetype(t->num_cols));
+    for (int f = 0; f < count && f < int(t->num_cols); ++f) {
+        const MdbField &field = fields[size_t(f)];
+        const int c = field.colnum;
+        if (c < 0 || c >= int(t->num_cols))
+            continue;
+        if (const QString damage = readField(table, field, place, row[c]); !damage.isEmpty())
+            return damage;
+    }
+    return {};
+}
+
+// One cracked field of the row at `place`, checked to lie inside that row before it is read.
+QString TableScan::State::readField(const QString &table, const MdbField &field, const RowPlace &place,
+                                    QVariant &value)
+{
+    const int type = types[size_t(field.colnum)];
+    if (type == MDB_BOOL) {
+        // Jet keeps Yes/No in the null mask itself: a set bit is Yes.
+        value = !field.is_null;
+        return {};
+    }
+    if (field.is_null)
+        return {};                      // stays an invalid QVariant: Null
+    const int start = field.start;
+    const int size = field.siz;
+    const size_t rowEnd = size_t(place.start) + place.size;
+    if (start < place.start || size < 0 || size_t(start) + size_t(size) > rowEnd)
+        return QStringLiteral("a value of %1 lies outside its row").arg(table);
+    value = valueAt(type, start, size);
+    if (type == MDB_DATETIME && !value.toDateTime().isValid())
+        return QStringLiteral("a date of %1 is out of range").arg(table);
+    return {};
+}
+
+// The value of libmdb type `type` held in `size` bytes at `start` of the page in pg_buf.
+QVariant TableScan::State::valueAt(int type, int start, int size)
+{
+    const unsigned char *buf = mdb->pg_buf;
+    switch (type) {
+    case MDB_BYTE:
+        return qint64(mdb_get_byte(const_cast<unsigned char *>(buf), start));
+    case MDB_INT:
+        return qint64(qint16(mdb_get_int16(const_cast<unsigned char *>(buf), start)));
+    case MDB_LONGINT:
+        return qint64(qint32(mdb_get_int32(const_cast<unsigned char *>(buf), start)));
+    case MDB_FLOAT:
+        return double(mdb_get_single(const_cast<unsigned char *>(buf), start));
+    case MDB_DOUBLE:
+        return mdb_get_double(const_cast<unsigned char *>(buf), start);
+    case MDB_DATETIME:
+        // Read the double ourselves: libmdb's own formatting is wrong before day zero.
+        return accessDateToDateTime(mdb_get_double(const_cast<unsigned char *>(buf), start));
+    case MDB_TEXT:
+    case MDB_MEMO:
+        return textAt(type, start, size);
+    case MDB_OLE:
+    case MDB_BINARY:
+    case MDB_COMPLEX:
+        return QString(QLatin1String(""));
+    default:
+        return takeText(mdb_col_to_string(mdb, mdb->pg_buf, start, type, size));
+    }
+}
+
+// A text or memo value. Jet 4 text is decoded here whole; Jet 3 text is converted by libmdb, a
+// memo with a bind size large enough to hold it.
+QVariant TableScan::State::textAt(int type, int start, int size)
+{
+    if (type == MDB_TEXT) {
+        if (size == 0)
+            return QString(QLatin1String(""));
+        if (jet4)
+            return decodeJetText(QByteArrayView(mdb->pg_buf + start, size));
+        return takeText(mdb_col_to_string(mdb, mdb->pg_buf, start, type, size));
+    }
+    if (jet4) {
+        const QString memo = decodeJetText(memoBytes(mdb, start, size));
+        return memo.isNull() ? QString(QLatin1String("")) : memo;
+    }
+    mdb_set_bind_size(mdb, kMemoBindSize);
+    const QString memo = takeText(mdb_col_to_string(mdb, mdb->pg_buf, start, type, size));
+    mdb_set_bind_size(mdb, kTextBindSize);
+    return memo;
+}
 
 TableScan::TableScan() = default;
 TableScan::~TableScan() = default;
@@ -370,12 +502,6 @@ bool TableScan::next(QVariantList &row)
 {
     if (!m_state || !m_result.ok())
         return false;
-    MdbHandle *mdb = m_state->mdb;
-    MdbTableDef *t = m_state->def.def;
-    const QString &name = m_header.name;
-    const std::vector<int> &types = m_state->types;
-    std::array<MdbField, MDB_MAX_COLS> &fields = m_state->fields;
-    const bool jet4 = m_state->jet4;
     const auto damaged = [this](const QString &text) {
         m_result = {Status::Damaged, text};
         return false;
@@ -384,102 +510,13 @@ bool TableScan::next(QVariantList &row)
     // meets before anyone can look at the row's place, and skips without a word the rows it cannot
     // place: each row's start and size are checked against its page first, and a damaged one stops
     // the read instead of being lost.
-    State &state = *m_state;
     RowPlace place;
-    while (place.kind != RowPlace::Row) {
-        if (!state.onPage || state.nextRow >= state.rows) {
-            if (!mdb_read_next_dpg(t))
-                return false;
-            state.onPage = true;
-            state.nextRow = 0;
-            state.rows = rowsOnPage(mdb);
-            if (state.rows < 0)
-                return damaged(QStringLiteral("a page of %1 lists more rows than it can hold").arg(name));
-            continue;
-        }
-        place = placeOfRow(mdb, state.nextRow, state.rows);
-        ++state.nextRow;
-        if (place.kind == RowPlace::Damaged)
-            return damaged(QStringLiteral("a row of %1 lies outside its page").arg(name));
-    }
-    {
-        // Cracked here (not bound) for the null mask, which tells Null from "".
-        const int count = mdb_crack_row(t, place.start, place.size, fields.data());
-        if (count <= 0)
-            return damaged(QStringLiteral("a row of %1 cannot be read").arg(name));
-        const size_t rowEnd = size_t(place.start) + place.size;
-
-        row.clear();
-        row.resize(qsizetype(t->num_cols));
-        for (int f = 0; f < count && f < int(t->num_cols); ++f) {
-            const MdbField &field = fields[size_t(f)];
-            const int c = field.colnum;
-            if (c < 0 || c >= int(t->num_cols))
-                continue;
-            const int type = types[size_t(c)];
-            if (type == MDB_BOOL) {
-                // Jet keeps Yes/No in the null mask itself: a set bit is Yes.
-                row[c] = !field.is_null;
-                continue;
-            }
-            if (field.is_null)
-                continue;                       // stays an invalid QVariant: Null
-            const int start = field.start;
-            const int size = field.siz;
-            if (start < place.start || size < 0 || size_t(start) + size_t(size) > rowEnd)
-                return damaged(QStringLiteral("a value of %1 lies outside its row").arg(name));
-            const unsigned char *buf = mdb->pg_buf;
-            switch (type) {
-            case MDB_BYTE:
-                row[c] = qint64(mdb_get_byte(const_cast<unsigned char *>(buf), start));
-                break;
-            case MDB_INT:
-                row[c] = qint64(qint16(mdb_get_int16(const_cast<unsigned char *>(buf), start)));
-                break;
-            case MDB_LONGINT:
-                row[c] = qint64(qint32(mdb_get_int32(const_cast<unsigned char *>(buf), start)));
-                break;
-            case MDB_FLOAT:
-                row[c] = double(mdb_get_single(const_cast<unsigned char *>(buf), start));
-                break;
-            case MDB_DOUBLE:
-                row[c] = mdb_get_double(const_cast<unsigned char *>(buf), start);
-                break;
-            case MDB_DATETIME:
-                // Read the double ourselves: libmdb's own formatting is wrong before day zero.
-                row[c] = accessDateToDateTime(mdb_get_double(const_cast<unsigned char *>(buf), start));
-                if (!row[c].toDateTime().isValid())
-                    return damaged(QStringLiteral("a date of %1 is out of range").arg(name));
-                break;
-            case MDB_TEXT:
-                if (size == 0)
-                    row[c] = QString(QLatin1String(""));
-                else if (jet4)
-                    row[c] = decodeJetText(QByteArrayView(buf + start, size));
-                else
-                    row[c] = takeText(mdb_col_to_string(mdb, mdb->pg_buf, start, type, size));
-                break;
-            case MDB_MEMO:
-                if (jet4) {
-                    const QString memo = decodeJetText(memoBytes(mdb, start, size));
-                    row[c] = memo.isNull() ? QString(QLatin1String("")) : memo;
-                    break;
-                }
-                mdb_set_bind_size(mdb, kMemoBindSize);
-                row[c] = takeText(mdb_col_to_string(mdb, mdb->pg_buf, start, type, size));
-                mdb_set_bind_size(mdb, kTextBindSize);
-                break;
-            case MDB_OLE:
-            case MDB_BINARY:
-            case MDB_COMPLEX:
-                row[c] = QString(QLatin1String(""));
-                break;
-            default:
-                row[c] = takeText(mdb_col_to_string(mdb, mdb->pg_buf, start, type, size));
-                break;
-            }
-        }
-    }
+    QString damage;
+    if (!m_state->findRow(m_header.name, place, damage))
+        return damage.isEmpty() ? false : damaged(damage);
+    damage = m_state->readRow(m_header.name, place, row);
+    if (!damage.isEmpty())
+        return damaged(damage);
     ++m_position;
     return true;
 }

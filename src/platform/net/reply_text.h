@@ -32,7 +32,7 @@ QStringList splitApiReply(QStringView text);
 qsizetype apiFieldCount(QStringView text);
 // The field at `index` of an APIv2 reply (0 the code), a view into `text`; empty when the reply
 // has no such field. Only the text up to that field is looked at, so a reader of the first few
-// fields pays for those, however many "|" follow.
+// fields costs only those, however many "|" follow.
 QStringView apiField(QStringView text, qsizetype index);
 
 // An APIv2 reply is usable when it is not empty and holds at least one "|".

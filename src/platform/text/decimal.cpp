@@ -1,5 +1,7 @@
 #include "platform/text/decimal.h"
 
+#include "platform/text/digits.h"
+
 #include <cmath>
 
 namespace text {
@@ -16,7 +18,7 @@ std::optional<double> parseDecimal(QStringView value)
     int digitsAfter = 0;
     for (qsizetype i = 0; i < trimmed.size(); ++i) {
         const QChar c = trimmed[i];
-        if (c.unicode() >= '0' && c.unicode() <= '9') {
+        if (isAsciiDigit(c)) {
             normal.append(c);
             ++digits;
             if (separators > 0)
@@ -49,7 +51,7 @@ std::optional<qint64> parseInteger(QStringView value)
     for (qsizetype i = 0; i < trimmed.size(); ++i) {
         const QChar c = trimmed[i];
         const bool sign = i == 0 && (c == QLatin1Char('-') || c == QLatin1Char('+')) && trimmed.size() > 1;
-        if (!sign && !(c.isDigit() && c.unicode() < 128))
+        if (!sign && !isAsciiDigit(c))
             return std::nullopt;
     }
     bool ok = false;

@@ -20,8 +20,8 @@ QDate isoDate(const QString &text)
         const int year = digits(0, 4);
         const int month = digits(5, 2);
         const int day = digits(8, 2);
-        // Years of fewer than four significant digits and days that do not exist take the long
-        // road, so the answer is always the one QDate::fromString gives.
+        // Years of fewer than four significant digits and days that do not exist take the slow
+        // path, so the answer is always the one QDate::fromString gives.
         if (year >= 1000 && month > 0 && day > 0) {
             const QDate date(year, month, day);
             if (date.isValid())

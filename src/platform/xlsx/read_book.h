@@ -51,7 +51,7 @@ enum class ReadScope { AllSheets, FirstSheet };
 
 // Reads .xlsx or legacy .xls, told apart by the file's first bytes rather than its name. Never
 // throws nor crashes on a damaged file: anything unreadable comes back as a status with a message.
-// Everything the reading holds (texts, styles, merges, cells) is paid for from `budget` bytes; a
+// Everything the reading holds (texts, styles, merges, cells) is taken from `budget` bytes; a
 // workbook past it, or past Excel's own 1,048,576 rows and 16,384 columns, comes back TooLarge
 // with a message naming the bound it passed.
 ReadBook readWorkbook(const QString &path, ReadScope scope = ReadScope::AllSheets, qint64 budget = kMemoryBudget);

@@ -6,7 +6,7 @@
 #include <vector>
 
 // What reading a workbook may hold in memory. Everything a reading keeps (shared texts, styles,
-// merged ranges, the cells it holds) is paid for in bytes from one budget, so a refused file costs
+// merged ranges, the cells it holds) is counted in bytes against one budget: a refused file costs
 // at most about the budget, whatever it declares, and the refusal can say which part passed it.
 namespace xlsx {
 
@@ -35,7 +35,7 @@ class ReadBudget final {
 public:
     explicit ReadBudget(qint64 bytes = kMemoryBudget) : m_total(bytes), m_left(bytes) {}
 
-    // Pays `bytes` for `what`; false (and remembered) once the budget is passed.
+    // Takes `bytes` for `what` from the budget; false (and remembered) once the budget is passed.
     bool take(qint64 bytes, Limit what)
     {
         if (m_passed != Limit::None)
@@ -45,9 +45,9 @@ public:
             m_passed = what;
         return m_left >= 0;
     }
-    // Gives back what was paid for something no longer held.
+    // Gives back what was taken for something no longer held.
     void giveBack(qint64 bytes) { m_left += bytes; }
-    // Whether `bytes` more could still be paid, without paying: for sizes a file declares ahead.
+    // Whether `bytes` more could still be taken, without taking: for sizes a file declares ahead.
     bool fits(qint64 bytes) const { return m_passed == Limit::None && bytes >= 0 && bytes <= m_left; }
     // A bound passed that is not a matter of bytes (a text too long, a row past Excel's last).
     void refuse(Limit what)
@@ -68,8 +68,8 @@ private:
 
 // Texts stored end to end in pieces of a fixed size, so a table of millions of short texts costs
 // their characters and 12 bytes each, and growing it never copies what is already held. Every
-// allocation is paid as it is made, at its full size: pieces and the blocks of spans that place
-// each text in them are of fixed sizes, never grown by doubling.
+// allocation is taken from the budget as it is made, at its full size: pieces and the blocks of
+// spans that place each text in them are of fixed sizes, never grown by doubling.
 class TextTable final {
 public:
     // What each text costs besides its characters: its span.
@@ -99,8 +99,8 @@ private:
     bool roomForSpan(ReadBudget &budget, Limit what);
     // Room for `length` more characters in the last piece; false when the budget does not hold one.
     bool roomForText(qsizetype length, ReadBudget &budget, Limit what);
-    // Makes `list` hold one more element, paying for a larger list (old and new together while it
-    // moves) and giving back the old one's size.
+    // Makes `list` hold one more element, taking a larger list's size (old and new together while
+    // it moves) and giving back the old one's size.
     template <typename List>
     static bool growList(List &list, ReadBudget &budget, Limit what);
 

@@ -230,7 +230,7 @@ QString sheetName(const QString &wanted, QSet<QString> &used)
 }
 
 // Whether a text goes into its cell as it is, with nothing to leave out, cut or escape: what
-// almost every cell holds, told in one pass. Surrogate pairs take fitText's road.
+// almost every cell holds, told in one pass. Surrogate pairs go through fitText.
 bool fitsAsIs(const QString &text)
 {
     if (text.size() > kMaxCellText)

@@ -32,7 +32,7 @@ QByteArray end(ReadBook::Status status);
 
 // Takes the records as they arrive, in pieces of any size, and decodes each as soon as it is
 // whole: only the workbook being built and one unfinished record are held. A shared text is kept
-// once however many cells show it. Everything held is paid for from the budget.
+// once however many cells show it. Everything held is taken from the budget.
 class Decoder final {
 public:
     explicit Decoder(const QString &path, qint64 budget = kMemoryBudget);

@@ -130,7 +130,7 @@ struct CellFormat {
 };
 
 // A styles list (fonts, fills ...) is refused when it declares or holds more entries than Excel
-// keeps; what is held is paid for.
+// keeps; what is held is taken from the budget.
 struct StyleCounter {
     ReadBudget &budget;
     qint64 entries = 0;
@@ -177,21 +177,155 @@ ReadBook::Status partFailure(const XmlReader &xml, ReadBudget &budget)
     return ReadBook::Status::Unreadable;
 }
 
-// The cell formats of the styles part into `formats`. Without looks only the date formats are
-// kept: fonts, fills and borders are counted and skipped.
-ReadBook::Status readStyles(QIODevice &part, ReadBudget &budget, bool looks, std::vector<CellFormat> &formats)
-{
+// One cell format of the cellXfs list: where its font, fill and border sit in their lists.
+struct Xf {
+    int numFmt = 0, font = 0, fill = 0, border = 0;
+    HAlign align = HAlign::General;
+};
+
+// The lists of the styles part, as far as they have been read.
+struct StyleLists {
     QHash<int, QString> customFormats;
     std::vector<Style> fonts;
     std::vector<std::optional<Rgb>> fills;
     std::vector<Borders> borders;
-    struct Xf {
-        int numFmt = 0, font = 0, fill = 0, border = 0;
-        HAlign align = HAlign::General;
-    };
     std::vector<Xf> xfs;
-    StyleCounter counter{budget};
+};
 
+// A new entry of a list that only looks use (fonts, fills, borders): counted and paid for, and
+// kept only with looks.
+template <typename Entry>
+bool startLooksEntry(StyleCounter &counter, bool looks, std::vector<Entry> &list)
+{
+    const bool fine = counter.entry(looks ? qint64(sizeof(Entry)) : 0);
+    if (fine && looks)
+        list.emplace_back();
+    return fine;
+}
+
+// Each step below reads one start element inside its list; false when the list is refused.
+
+bool readNumberFormat(const XmlReader &xml, StyleCounter &counter, QHash<int, QString> &customFormats)
+{
+    const QString code = QString::fromUtf8(xml.attribute("formatCode"));
+    const bool fine = code.size() <= kMaxTextLength && counter.entry(64 + code.size() * 2);
+    if (fine)
+        customFormats.insert(xml.attribute("numFmtId").toInt(), code);
+    return fine;
+}
+
+bool readFontPart(const XmlReader &xml, QByteArrayView name, bool looks, StyleCounter &counter,
+                  std::vector<Style> &fonts)
+{
+    if (name == "font")
+        return startLooksEntry(counter, looks, fonts);
+    if (!fonts.empty() && name == "b")
+        fonts.back().bold = xml.attribute("val") != "0" && xml.attribute("val") != "false";
+    else if (!fonts.empty() && name == "sz")
+        fonts.back().fontSize = xml.attribute("val").toDouble();
+    else if (!fonts.empty() && name == "color")
+        fonts.back().fontColour = colourOf(xml);
+    return true;
+}
+
+bool readFillPart(const XmlReader &xml, QByteArrayView name, bool looks, StyleCounter &counter,
+                  std::vector<std::optional<Rgb>> &fills)
+{
+    if (name == "fill")
+        return startLooksEntry(counter, looks, fills);
+    if (!fills.empty() && name == "fgColor")
+        fills.back() = colourOf(xml);
+    return true;
+}
+
+bool readBorderPart(const XmlReader &xml, QByteArrayView name, bool looks, StyleCounter &counter,
+                    std::vector<Borders> &borders)
+{
+    if (name == "border")
+        return startLooksEntry(counter, looks, borders);
+    if (borders.empty())
+        return true;
+    const Line line = lineOf(xml.attribute("style"));
+    if (name == "left" || name == "start")
+        borders.back().left = line;
+    else if (name == "right" || name == "end")
+        borders.back().right = line;
+    else if (name == "top")
+        borders.back().top = line;
+    else if (name == "bottom")
+        borders.back().bottom = line;
+    return true;
+}
+
+bool readCellFormatPart(const XmlReader &xml, QByteArrayView name, StyleCounter &counter, std::vector<Xf> &xfs)
+{
+    if (name == "xf") {
+        const bool fine = counter.entry(qint64(sizeof(Xf) + sizeof(CellFormat)));
+        if (fine)
+            xfs.push_back({xml.attribute("numFmtId").toInt(), xml.attribute("fontId").toInt(),
+                           xml.attribute("fillId").toInt(), xml.attribute("borderId").toInt(), HAlign::General});
+        return fine;
+    }
+    if (!xfs.empty() && name == "alignment")
+        xfs.back().align = alignOf(xml.attribute("horizontal"));
+    return true;
+}
+
+// One start element of the styles part: a top-level list opens `section`, an element inside one
+// goes to that list's step. False when a list is refused.
+bool readStyleElement(const XmlReader &xml, QByteArray &section, bool looks, StyleCounter &counter,
+                      StyleLists &lists)
+{
+    const QByteArrayView name = xml.name();
+    if (name == "numFmts" || name == "fonts" || name == "fills" || name == "borders" || name == "cellXfs"
+        || name == "cellStyleXfs" || name == "dxfs" || name == "cellStyles") {
+        section = name.toByteArray();
+        return counter.declared(xml);
+    }
+    if (section == "numFmts" && name == "numFmt")
+        return readNumberFormat(xml, counter, lists.customFormats);
+    if (section == "fonts")
+        return readFontPart(xml, name, looks, counter, lists.fonts);
+    if (section == "fills")
+        return readFillPart(xml, name, looks, counter, lists.fills);
+    if (section == "borders")
+        return readBorderPart(xml, name, looks, counter, lists.borders);
+    if (section == "cellXfs")
+        return readCellFormatPart(xml, name, counter, lists.xfs);
+    if (!section.isEmpty() && (name == "xf" || name == "dxf" || name == "cellStyle"))
+        return counter.entry(0);
+    return true;
+}
+
+// A cell format put together from the lists its entry points into; an index outside its list
+// leaves that part plain. Without looks only whether it is a date is kept.
+CellFormat cellFormatOf(const Xf &xf, const StyleLists &lists, bool looks)
+{
+    CellFormat f;
+    if (xf.font >= 0 && std::size_t(xf.font) < lists.fonts.size())
+        f.style = lists.fonts[std::size_t(xf.font)];
+    if (xf.fill >= 0 && std::size_t(xf.fill) < lists.fills.size())
+        f.style.fill = lists.fills[std::size_t(xf.fill)];
+    if (xf.border >= 0 && std::size_t(xf.border) < lists.borders.size())
+        f.style.borders = lists.borders[std::size_t(xf.border)];
+    f.style.align = xf.align;
+    const auto custom = lists.customFormats.constFind(xf.numFmt);
+    if (custom != lists.customFormats.cend())
+        f.style.numberFormat = *custom;
+    else if (xf.numFmt == 1)
+        f.style.numberFormat = QStringLiteral("0");
+    f.date = custom != lists.customFormats.cend() ? isDateFormatCode(*custom) : isBuiltInDateFormat(xf.numFmt);
+    if (!looks)
+        f.style = Style{};
+    return f;
+}
+
+// The cell formats of the styles part into `formats`. Without looks only the date formats are
+// kept: fonts, fills and borders are counted and skipped.
+ReadBook::Status readStyles(QIODevice &part, ReadBudget &budget, bool looks, std::vector<CellFormat> &formats)
+{
+    StyleLists lists;
+    StyleCounter counter{budget};
     QByteArray section;   // the top-level list being read: fonts, fills, borders, cellXfs ...
     XmlReader xml(part);
     for (XmlReader::Token token = xml.next(); token != XmlReader::Token::EndOfDocument; token = xml.next()) {
@@ -203,67 +337,8 @@ ReadBook::Status readStyles(QIODevice &part, ReadBudget &budget, bool looks, std
         }
         if (token != XmlReader::Token::StartElement)
             continue;
-        const QByteArrayView name = xml.name();
         const qint64 entriesBefore = counter.entries;
-        bool fine = true;
-        if (name == "numFmts" || name == "fonts" || name == "fills" || name == "borders" || name == "cellXfs"
-            || name == "cellStyleXfs" || name == "dxfs" || name == "cellStyles") {
-            section = name.toByteArray();
-            fine = counter.declared(xml);
-        } else if (section == "numFmts" && name == "numFmt") {
-            const QString code = QString::fromUtf8(xml.attribute("formatCode"));
-            fine = code.size() <= kMaxTextLength && counter.entry(64 + code.size() * 2);
-            if (fine)
-                customFormats.insert(xml.attribute("numFmtId").toInt(), code);
-        } else if (section == "fonts") {
-            if (name == "font") {
-                fine = counter.entry(looks ? qint64(sizeof(Style)) : 0);
-                if (fine && looks)
-                    fonts.emplace_back();
-            } else if (!fonts.empty() && name == "b") {
-                fonts.back().bold = xml.attribute("val") != "0" && xml.attribute("val") != "false";
-            } else if (!fonts.empty() && name == "sz") {
-                fonts.back().fontSize = xml.attribute("val").toDouble();
-            } else if (!fonts.empty() && name == "color") {
-                fonts.back().fontColour = colourOf(xml);
-            }
-        } else if (section == "fills") {
-            if (name == "fill") {
-                fine = counter.entry(looks ? qint64(sizeof(std::optional<Rgb>)) : 0);
-                if (fine && looks)
-                    fills.emplace_back();
-            } else if (!fills.empty() && name == "fgColor") {
-                fills.back() = colourOf(xml);
-            }
-        } else if (section == "borders") {
-            if (name == "border") {
-                fine = counter.entry(looks ? qint64(sizeof(Borders)) : 0);
-                if (fine && looks)
-                    borders.emplace_back();
-            } else if (!borders.empty()) {
-                const Line line = lineOf(xml.attribute("style"));
-                if (name == "left" || name == "start")
-                    borders.back().left = line;
-                else if (name == "right" || name == "end")
-                    borders.back().right = line;
-                else if (name == "top")
-                    borders.back().top = line;
-                else if (name == "bottom")
-                    borders.back().bottom = line;
-            }
-        } else if (section == "cellXfs") {
-            if (name == "xf") {
-                fine = counter.entry(qint64(sizeof(Xf) + sizeof(CellFormat)));
-                if (fine)
-                    xfs.push_back({xml.attribute("numFmtId").toInt(), xml.attribute("fontId").toInt(),
-                                   xml.attribute("fillId").toInt(), xml.attribute("borderId").toInt(), HAlign::General});
-            } else if (!xfs.empty() && name == "alignment") {
-                xfs.back().align = alignOf(xml.attribute("horizontal"));
-            }
-        } else if (!section.isEmpty() && (name == "xf" || name == "dxf" || name == "cellStyle")) {
-            fine = counter.entry(0);
-        }
-        if (!fine)
+        if (!readStyleElement(xml, section, looks, counter, lists))
             return ReadBook::Status::TooLarge;
         // An entry of a list earns its share of markup (a font's size, colour and name ...).
         if (counter.entries > entriesBefore)
@@ -271,26 +346,9 @@ ReadBook::Status readStyles(QIODevice &part, ReadBudget &budget, bool looks, std
     }
 
     formats.clear();
-    formats.reserve(xfs.size());
-    for (const Xf &xf : xfs) {
-        CellFormat f;
-        if (xf.font >= 0 && std::size_t(xf.font) < fonts.size())
-            f.style = fonts[std::size_t(xf.font)];
-        if (xf.fill >= 0 && std::size_t(xf.fill) < fills.size())
-            f.style.fill = fills[std::size_t(xf.fill)];
-        if (xf.border >= 0 && std::size_t(xf.border) < borders.size())
-            f.style.borders = borders[std::size_t(xf.border)];
-        f.style.align = xf.align;
-        const auto custom = customFormats.constFind(xf.numFmt);
-        if (custom != customFormats.cend())
-            f.style.numberFormat = *custom;
-        else if (xf.numFmt == 1)
-            f.style.numberFormat = QStringLiteral("0");
-        f.date = custom != customFormats.cend() ? isDateFormatCode(*custom) : isBuiltInDateFormat(xf.numFmt);
-        if (!looks)
-            f.style = Style{};
-        formats.push_back(f);
-    }
+    formats.reserve(lists.xfs.size());
+    for (const Xf &xf : lists.xfs)
+        formats.push_back(cellFormatOf(xf, lists, looks));
     return ReadBook::Status::Ok;
 }
 
@@ -809,8 +867,8 @@ ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
             cell.column = column;
             if (!visitor.cell(cell))
                 return ReadBook::Status::TooLarge;
-            // A cell read pays for its own bytes and its share of the row around it; empty cells
-            // and everything else come out of the reader's free allowance.
+            // A cell read takes from the budget its own bytes and its share of the row around it;
+            // empty cells and everything else come out of the reader's free allowance.
             xml.allow(xml.offset() - from + kMarkupPerItem);
         } else if (name == "row") {
             const int r = xml.attribute("r").toInt();
@@ -856,7 +914,7 @@ namespace {
 // What one held cell costs besides its text: the cell, its key and the hash's bookkeeping.
 constexpr qint64 kHeldCellCost = qint64(sizeof(ReadCell) + sizeof(std::pair<int, int>)) + 16;
 
-// A whole sheet kept as ReadSheet, with its looks, merges and widths, paid for as it grows.
+// A whole sheet kept as ReadSheet (looks, merges, widths), taken from the budget as it grows.
 class HeldSheet final : public SheetVisitor {
 public:
     HeldSheet(const XlsxWorkbook &book, ReadSheet &sheet, ReadBudget &budget)

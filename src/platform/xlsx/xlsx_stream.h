@@ -11,7 +11,7 @@
 // An .xlsx workbook read a sheet at a time, its cells handed over one by one as the sheet's XML
 // inflates: nothing of a sheet is held unless the caller keeps it. What every sheet refers to
 // (the shared texts, which cell formats are dates, and the looks when asked for) is read when the
-// workbook is opened, paid for from the reading's budget.
+// workbook is opened, taken from the reading's budget.
 namespace xlsx {
 
 // One cell holding a value (or, when looks are kept, a styled empty cell), as it comes.

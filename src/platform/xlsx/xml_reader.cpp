@@ -18,15 +18,15 @@ constexpr char kSeparator = '\x01';
 // kilobytes at most.
 constexpr int kPiece = 16 * 1024;
 
-// What one parser holds, paid as expat allocates and frees, up to a cap.
+// What one parser holds, counted as expat allocates and frees, up to a cap.
 struct ParserMemory {
     qint64 held = 0;
     qint64 cap = XmlReader::kParserMemory;
 };
 
-// Expat's memory functions take no context: the parser being created or fed is the one paying,
-// named here for the length of that call. Each block remembers its payer, so freeing and growing
-// need no context.
+// Expat's memory functions take no context: the parser being created or fed is the one whose memory
+// counts, named here for the length of that call. Each block remembers its parser, so freeing and
+// growing need no context.
 thread_local ParserMemory *t_paying = nullptr;
 
 struct alignas(std::max_align_t) BlockHeader {
@@ -83,7 +83,7 @@ void release(void *memory)
 
 const XML_Memory_Handling_Suite kMemorySuite{allocate, reallocate, release};
 
-// Names `memory` as the payer for the length of a call into expat.
+// Names `memory` as the one whose memory counts for the length of a call into expat.
 class Paying final {
 public:
     explicit Paying(ParserMemory &memory) : m_before(t_paying) { t_paying = &memory; }

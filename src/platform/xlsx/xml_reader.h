@@ -75,7 +75,7 @@ public:
     // over, with room for everything else. Past it expat is refused memory and the part is
     // damaged. With the queue of one piece's tokens (a run at kMaxRun and a few hundred kilobytes)
     // a reader holds a fixed amount whatever the part holds, so it is not taken from a reading's
-    // budget, which pays for what the part's contents make a reading keep.
+    // budget, which counts what the part's contents make a reading keep.
     static constexpr qint64 kParserMemory = 6LL * 1024 * 1024;
 
 private:

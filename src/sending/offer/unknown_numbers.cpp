@@ -45,7 +45,7 @@ std::optional<UnknownNumber> firstUnknown(const QStringList &list, const QString
 
 QStringList knownInContactBook(db::Connection &connection, const QStringList &list)
 {
-    // The book may keep a number with its "+" or without it: both forms are looked for.
+    // `Agenda` may keep a number with its "+" or without it: both forms are looked for.
     QSet<QString> lookFor;
     for (const QString &number : list) {
         if (number.isEmpty())

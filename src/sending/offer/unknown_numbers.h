@@ -22,7 +22,7 @@ struct UnknownNumber {
     qint64 position = 0;
 };
 
-// The first number from `start` on that the book does not hold. A number counts as held when
+// The first number from `start` on that no contact has. A number counts as held when
 // `known` has it whole, also once every "+" is taken from both sides; an empty entry is no
 // number and is passed over.
 std::optional<UnknownNumber> firstUnknown(const QStringList &list, const QStringList &known,

@@ -8,7 +8,7 @@ namespace db { class Connection; }
 
 namespace sending {
 
-// The account row the send road and the quotes read when they start (the first row, as the
+// The account row a send and the quotes read when they start (the first row, as the
 // old client's recordset gave it); nothing without a row.
 std::optional<AccountValues> readSendAccount(db::Connection &connection);
 

@@ -16,7 +16,7 @@
 namespace net { class GatewayChannel; struct GatewayReply; }
 namespace seams { struct AppContext; }
 
-// The send road's gateway line (`WebBrowser1`, `APIv2/sendsms.php`): one send in flight at a
+// The gateway line of every send (`WebBrowser1`, `APIv2/sendsms.php`): one send in flight at a
 // time, its reply applied from the request captured when it left, and the queue of automated
 // sends moved on by each reply.
 //
@@ -49,8 +49,8 @@ public:
     qsizetype queuedCount() const { return m_queue.size(); }
     // True from the first queued send until a reply finds the queue empty.
     bool isAutomated() const { return m_automated; }
-    // The first queued item into the panel and out through the send
-    // road. While a send is under way the item waits; that send's reply sends it.
+    // The first queued item into the panel and out through the steps of a
+    // send. While a send is under way the item waits; that send's reply sends it.
     void sendNextQueued();
 
     net::GatewayChannel &channel() { return *m_channel; }

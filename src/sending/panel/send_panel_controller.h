@@ -25,8 +25,8 @@ class SendPanelController final : public QObject {
     Q_DISABLE_COPY_MOVE(SendPanelController)
 
 public:
-    // `lists` and `windows` may be null while those parts are not built: the contact book and
-    // the templates then count as empty.
+    // `lists` and `windows` may be null (a panel driven without the rest of the client): the
+    // contact list and the templates then count as empty.
     SendPanelController(SendPanelView &view, seams::AppContext &context,
                         seams::ListViews *lists = nullptr, seams::WindowOpener *windows = nullptr,
                         QObject *parent = nullptr);

@@ -1,5 +1,6 @@
 #include "sending/templates/template_rules.h"
 
+#include "platform/text/node_key.h"
 #include "sending/keywords.h"
 
 namespace sending {
@@ -16,16 +17,7 @@ QString messageKey(qint64 sid)
 
 std::optional<qint64> sidFromKey(const QString &key)
 {
-    if (key == QLatin1String(kEmptyListKey))
-        return std::nullopt;
-    const qsizetype blank = key.lastIndexOf(QLatin1Char(' '));
-    if (blank < 0)
-        return std::nullopt;
-    bool ok = false;
-    const qint64 sid = key.mid(blank + 1).toLongLong(&ok);
-    if (!ok || sid <= 0)
-        return std::nullopt;
-    return sid;
+    return text::nodeKeyId(key, text::BareKey::NoId, text::IdText::PositiveInteger);
 }
 
 QString storedText(const QString &boxed)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/text/node_key.h"
+
 #include <QString>
 
 #include <optional>
@@ -16,7 +18,7 @@ inline constexpr qsizetype kMaxTemplateNameLength = 255;
 // Keys of the template trees: a prefix, a blank and the row's sid; "l0" for the empty list.
 inline constexpr auto kTemplateKeyPrefix = "pPlantilla ";
 inline constexpr auto kMessageKeyPrefix = "pMensaje ";
-inline constexpr auto kEmptyListKey = "l0";
+inline constexpr auto kEmptyListKey = text::kEmptyListKey;
 
 QString templateKey(qint64 sid);
 QString messageKey(qint64 sid);

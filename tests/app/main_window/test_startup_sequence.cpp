@@ -139,7 +139,7 @@ private Q_SLOTS:
         QCOMPARE(run.stored(QStringLiteral("saldo")), QStringLiteral("12"));
     }
 
-    // The windows built so far open from the main menu, one of each at a time.
+    // Each window the main menu opens directly is enabled and opens, one of each at a time.
     void builtWindowsOpenFromTheMenu()
     {
         Run run;

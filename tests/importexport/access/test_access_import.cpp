@@ -134,7 +134,7 @@ private Q_SLOTS:
     }
 
     // The fixture's customers: the run stops at the second writing of Lucía's line, and nothing
-    // is in the book while the question is open.
+    // is in `Agenda` while the question is open.
     void importsCustomersAndStopsAtAConflict()
     {
         const mdb::Table customers = readCustomers();
@@ -363,7 +363,7 @@ private Q_SLOTS:
         QCOMPARE(f.contactCount(), 1);
         QCOMPARE(run.resume(Decision{true, false, false, false}).status, RunStatus::Failed);
 
-        // Abandoned at a later question, after answers: still nothing of the run in the book.
+        // Abandoned at a later question, after answers: still nothing of the run in `Agenda`.
         f.connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Viejo','34600000003')"));
         const mdb::Table longer = smallTable({
             {qint64(1), QStringLiteral("Otro"), QStringLiteral("600000009"), QVariant()},
@@ -445,7 +445,7 @@ private Q_SLOTS:
     // Each answer resumes the walk at the row that raised the question: a run with many answered
     // questions reads the table about as often as one with none (once for the keys, once for
     // the walk, and once more for the stretch before the first question, which the question
-    // rolled back), while the book stays as it was until the run ends. A table of one read window
+    // rolled back), while `Agenda` stays as it was until the run ends. A table of one read window
     // and one of several, the questions spread over all of them.
     void answersResumeWhereTheQuestionWasAsked_data()
     {

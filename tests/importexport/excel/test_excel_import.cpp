@@ -116,7 +116,7 @@ void TestExcelImport::identicalContactCountsAsRepeatedAndJoinsGroupOnce()
 {
     exceltest::Database d;
     d.addContact({"Ana", "34600123456", "", "", "", "", QVariant(), QVariant()});
-    // The same contact twice in the sheet, and once more already in the book.
+    // The same contact twice in the sheet, and once more already among the contacts.
     Run r(d.connection, exceltest::readBack(d.home, exceltest::sheetOf({{"Ana", "600123456"}, {"Ana", "600123456"}})),
           QStringLiteral("7"), FieldColumns{1, 2, 0, 0, 0, 0, 0});
     QCOMPARE(r.toTheEnd(), State::Finished);

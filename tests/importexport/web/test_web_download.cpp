@@ -270,7 +270,7 @@ private Q_SLOTS:
         rig.addAccountRow(QStringLiteral("ana"), QStringLiteral("clave"));
         WebDownloadWindow form(*rig.context, &rig.lists);
         QCOMPARE(form.browser().replyLimit(), kDownloadReplyLimit);
-        // The cap lowered below one record stands in for a book past the real one.
+        // The cap lowered below one record stands in for a contact list past the real one.
         form.browser().setReplyLimit(16);
         QSignalSpy handled(&form, &WebDownloadWindow::replyHandled);
         form.requestDownload();

@@ -42,7 +42,7 @@ private Q_SLOTS:
         QVERIFY(db::compareSpanish(first, second) < 0);
         QVERIFY(db::compareSpanish(second, first) > 0);
         QCOMPARE(db::compareSpanish(first, first), 0);
-        // The database's UTF-8 road gives the same answers.
+        // The database's UTF-8 comparison gives the same answers.
         const QByteArray a = first.toUtf8();
         const QByteArray b = second.toUtf8();
         QVERIFY(db::compareSpanishUtf8(a.constData(), a.size(), b.constData(), b.size()) < 0);

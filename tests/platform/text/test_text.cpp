@@ -2,6 +2,8 @@
 
 #include "platform/text/cp1252.h"
 #include "platform/text/decimal.h"
+#include "platform/text/digits.h"
+#include "platform/text/node_key.h"
 #include "platform/text/url_encode.h"
 
 class TestText final : public QObject {
@@ -19,6 +21,12 @@ private Q_SLOTS:
     void decimals_data();
     void decimals();
     void integers();
+    void digitsOnly_data();
+    void digitsOnly();
+    void nodeKeyIds_data();
+    void nodeKeyIds();
+    void nodeKeyPrefixes_data();
+    void nodeKeyPrefixes();
 };
 
 void TestText::cp1252RoundTrip_data()
@@ -137,6 +145,129 @@ void TestText::integers()
     QVERIFY(!text::parseInteger(QStringLiteral("+")));
     QCOMPARE(text::formatDecimal(1234.56), QStringLiteral("1234.56"));
     QCOMPARE(text::formatDecimal(12.0), QStringLiteral("12"));
+}
+
+void TestText::digitsOnly_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<bool>("digits");
+    QTest::newRow("digits") << QStringLiteral("0123456789") << true;
+    QTest::newRow("one digit") << QStringLiteral("7") << true;
+    QTest::newRow("leading zeros") << QStringLiteral("0034600000001") << true;
+    // An empty text is no number: the phone, id and count checks all refuse it.
+    QTest::newRow("empty") << QString() << false;
+    QTest::newRow("sign") << QStringLiteral("+34600000001") << false;
+    QTest::newRow("minus") << QStringLiteral("-1") << false;
+    QTest::newRow("blank before") << QStringLiteral(" 1") << false;
+    QTest::newRow("blank after") << QStringLiteral("1 ") << false;
+    QTest::newRow("letter") << QStringLiteral("12a") << false;
+    QTest::newRow("exponent") << QStringLiteral("1e9") << false;
+    QTest::newRow("fullwidth digits") << QStringLiteral("１２") << false;
+    QTest::newRow("arabic-indic digits") << QStringLiteral("٣٤") << false;
+    QTest::newRow("superscript") << QStringLiteral("²") << false;
+}
+
+void TestText::digitsOnly()
+{
+    QFETCH(QString, input);
+    QFETCH(bool, digits);
+    QCOMPARE(text::isDigitsOnly(input), digits);
+}
+
+namespace {
+
+// The rule each tree reads its keys by.
+struct KeyRule {
+    const char *tree;
+    text::BareKey bare;
+    text::IdText idText;
+};
+
+// The contact trees also take a bare sid; the history and template trees want a prefix; the
+// template trees have no row 0 or below; the birthday list takes the digits 0-9 alone.
+constexpr KeyRule kKeyRules[] = {
+    {"contacts", text::BareKey::Id, text::IdText::Integer},
+    {"history", text::BareKey::NoId, text::IdText::Integer},
+    {"templates", text::BareKey::NoId, text::IdText::PositiveInteger},
+    {"birthdays", text::BareKey::Id, text::IdText::Digits},
+};
+
+QVariant id(qint64 value)
+{
+    return QVariant::fromValue(value);
+}
+
+} // namespace
+
+void TestText::nodeKeyIds_data()
+{
+    // One column per tree, in the order of kKeyRules; an invalid QVariant is "nothing".
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("contacts");
+    QTest::addColumn<QVariant>("history");
+    QTest::addColumn<QVariant>("templates");
+    QTest::addColumn<QVariant>("birthdays");
+    const QVariant none;
+    // Where every tree agrees.
+    QTest::newRow("prefixed") << QStringLiteral("pContacto 12") << id(12) << id(12) << id(12) << id(12);
+    QTest::newRow("empty list") << QStringLiteral("l0") << none << none << none << none;
+    QTest::newRow("empty key") << QString() << none << none << none << none;
+    QTest::newRow("letter prefix, no blank") << QStringLiteral("c12") << none << none << none << none;
+    QTest::newRow("no id") << QStringLiteral("pContacto x") << none << none << none << none;
+    QTest::newRow("blank last") << QStringLiteral("pContacto ") << none << none << none << none;
+    QTest::newRow("last blank counts") << QStringLiteral("pGrupo 1 2") << id(2) << id(2) << id(2) << id(2);
+    QTest::newRow("leading zeros") << QStringLiteral("x 007") << id(7) << id(7) << id(7) << id(7);
+    QTest::newRow("hexadecimal") << QStringLiteral("x 0x1F") << none << none << none << none;
+    QTest::newRow("trailing letters") << QStringLiteral("x 12abc") << none << none << none << none;
+    QTest::newRow("beyond 64 bits") << QStringLiteral("x 99999999999999999999") << none << none << none << none;
+    QTest::newRow("other script") << QStringLiteral("x ٣") << none << none << none << none;
+    // Where they differ: a bare number.
+    QTest::newRow("bare sid") << QStringLiteral("12") << id(12) << none << none << id(12);
+    QTest::newRow("bare zero") << QStringLiteral("0") << id(0) << none << none << id(0);
+    QTest::newRow("bare negative") << QStringLiteral("-3") << id(-3) << none << none << none;
+    // Zero and below.
+    QTest::newRow("zero") << QStringLiteral("x 0") << id(0) << id(0) << none << id(0);
+    QTest::newRow("negative") << QStringLiteral("x -3") << id(-3) << id(-3) << none << none;
+    // What surrounds the digits.
+    QTest::newRow("plus sign") << QStringLiteral("x +5") << id(5) << id(5) << id(5) << none;
+    QTest::newRow("tab before") << QStringLiteral("x \t12") << id(12) << id(12) << id(12) << none;
+    QTest::newRow("tab after") << QStringLiteral("x 12\t") << id(12) << id(12) << id(12) << none;
+}
+
+void TestText::nodeKeyIds()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, contacts);
+    QFETCH(QVariant, history);
+    QFETCH(QVariant, templates);
+    QFETCH(QVariant, birthdays);
+    const QVariant expected[] = {contacts, history, templates, birthdays};
+    static_assert(std::size(expected) == std::size(kKeyRules));
+    const auto shown = [](const QVariant &v) { return v.isValid() ? v.toString() : QStringLiteral("nothing"); };
+    for (std::size_t i = 0; i < std::size(kKeyRules); ++i) {
+        const KeyRule &rule = kKeyRules[i];
+        const std::optional<qint64> read = text::nodeKeyId(key, rule.bare, rule.idText);
+        const QVariant got = read ? id(*read) : QVariant();
+        QVERIFY2(got == expected[i], qPrintable(QStringLiteral("the %1 rule reads \"%2\" as %3, not %4")
+                                                     .arg(QLatin1String(rule.tree), key, shown(got), shown(expected[i]))));
+    }
+}
+
+void TestText::nodeKeyPrefixes_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("prefix");
+    QTest::newRow("prefix word") << QStringLiteral("pContacto 12") << QStringLiteral("pContacto");
+    QTest::newRow("last blank") << QStringLiteral("Confirmados x 12") << QStringLiteral("Confirmados x");
+    QTest::newRow("no blank") << QStringLiteral("l0") << QStringLiteral("l0");
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestText::nodeKeyPrefixes()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, prefix);
+    QCOMPARE(text::nodeKeyPrefix(key).toString(), prefix);
 }
 
 QTEST_GUILESS_MAIN(TestText)

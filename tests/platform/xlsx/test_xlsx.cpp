@@ -553,7 +553,7 @@ void TestXlsx::workbooksPastTheBoundsAreRefused()
     QCOMPARE(empties.sheets.constFirst().lastColumn, 1);
 }
 
-// Everything a reading holds is paid for from one budget of bytes, and a workbook that passes it
+// Everything a reading holds is taken from one budget of bytes, and a workbook that passes it
 // is refused with a message naming what passed: its texts (refused from the count the part
 // declares before any is read, or as they come), one text longer than a cell holds, styles past
 // Excel's own count (declared or not), merged ranges, the cells themselves. The same workbook
@@ -1106,8 +1106,8 @@ void TestXlsx::illFormedPartsAreRefused()
     QCOMPARE(readFile(path), before);
 }
 
-// A table of texts pays for what it allocates, not for what it uses: its pieces at their full
-// capacity and the places of its texts in blocks, so what it holds never passes what it paid,
+// A table of texts takes from the budget what it allocates, not what it uses: its pieces at their
+// full capacity and the places of its texts in blocks, so what it holds never passes what it took,
 // however the texts come (millions of empty ones, long ones, mixed).
 void TestXlsx::sharedTextsPayForWhatTheyAllocate()
 {
@@ -1129,7 +1129,7 @@ void TestXlsx::sharedTextsPayForWhatTheyAllocate()
     }
 
     // The shared texts of a workbook: 300,000 empty ones, refused by a budget that their places
-    // pass, read by one with room; what the table holds is paid either way.
+    // pass, read by one with room; what the table holds is taken from the budget either way.
     testing::TempHome home;
     QString why;
     const QString path = withPart(
@@ -1210,7 +1210,7 @@ void TestXlsx::partsThatCarryNoCellsAreBounded()
 }
 
 // A cell kept whole holds its own copy of its text, even when the file shares one text among many
-// cells: each copy is paid for.
+// cells: each copy is taken from the budget.
 void TestXlsx::heldCellsPayForTheirTexts()
 {
     testing::TempHome home;
@@ -1236,8 +1236,8 @@ void TestXlsx::heldCellsPayForTheirTexts()
     QCOMPARE(read.sheets.constFirst().text(200, 1).size(), 30000);
 }
 
-// The .xls helper's shared texts are held once each, and paid for as they come: a stream of
-// large texts no cell uses is refused by a budget they pass.
+// The .xls helper's shared texts are held once each, and taken from the budget as they come: a
+// stream of large texts no cell uses is refused by a budget they pass.
 void TestXlsx::xlsSharedTextsArePaidFor()
 {
     using namespace xlsx::xlsrows;

@@ -29,7 +29,7 @@ struct Saved {
     qint64 position = -1;
 };
 
-// A panel whose book holds `conocidos`, with the box already holding `destinatarios`.
+// A panel whose contacts hold `conocidos`, with the box already holding `destinatarios`.
 struct OfferRig {
     explicit OfferRig(const QStringList &known = {}, const QString &recipients = {})
     {
