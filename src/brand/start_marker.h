@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 
 // How a newly installed client tells the updater that it really started. Before it starts the new
@@ -9,9 +10,16 @@
 namespace brand {
 
 // The client's executable followed by ".starting".
-QString startMarkerPath(const QString &clientExecutable);
+inline QString startMarkerPath(const QString &clientExecutable)
+{
+    return clientExecutable + QStringLiteral(".starting");
+}
 
 // Removes the marker beside `clientExecutable` when there is one; does nothing otherwise.
-void confirmStarted(const QString &clientExecutable);
+inline void confirmStarted(const QString &clientExecutable)
+{
+    // Removing a marker that is not there does nothing.
+    QFile::remove(startMarkerPath(clientExecutable));
+}
 
 } // namespace brand
