@@ -3,11 +3,11 @@
 // with the same data, so no question is asked. Target: within 3 times the floor.
 //   bench_access_questions
 #include "bench_data.h"
+#include "database/schema.h"
 #include "importexport/access/access_import.h"
 #include "importexport/access/access_settings.h"
 #include "platform/db/connection.h"
 #include "platform/mdb/access_file.h"
-#include "startup/database/schema.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -35,7 +35,7 @@ QString bookWith(const QTemporaryDir &dir, bool otherNames)
     const QString path = dir.filePath(QStringLiteral("bbdd.mdb"));
     db::Connection db;
     db.open(path, db::OpenMode::CreateIfMissing);
-    startup::createSchema(db);
+    database::createSchema(db);
     const Mapping m = defaultMapping(4);
     for (int q = 0; q < kQuestions; ++q) {
         const int i = (q * 2 + 1) * (kRows / (2 * kQuestions));

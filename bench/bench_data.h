@@ -2,10 +2,10 @@
 
 // Generated data shared by the benchmarks: a client database with 100,000 contacts and 100,000
 // sends, and a prompter that answers every box at once.
+#include "database/schema.h"
 #include "platform/db/connection.h"
 #include "platform/mdb/access_file.h"
 #include "platform/ui/prompter.h"
-#include "startup/database/schema.h"
 
 #define SQLITE_HAS_CODEC 1
 #include <sqlcipher/sqlite3.h>
@@ -114,7 +114,7 @@ inline QString seedLargeDatabase(const QString &file)
 {
     db::Connection db;
     db.open(file, db::OpenMode::CreateIfMissing);
-    startup::createSchema(db);
+    database::createSchema(db);
     db::Transaction tx(db);
     db.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario) "
                               "VALUES ('u','p','1','1500','GMT +01:00')"));

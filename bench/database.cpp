@@ -1,9 +1,9 @@
 // Start-up cost of a large database and the price of the wrapper over the raw engine.
 #include "bench_data.h"
+#include "database/opening.h"
+#include "database/schema.h"
 #include "platform/db/connection.h"
 #include "platform/ui/prompter.h"
-#include "startup/database/opening.h"
-#include "startup/database/schema.h"
 
 #define SQLITE_HAS_CODEC 1
 #include <sqlcipher/sqlite3.h>
@@ -34,10 +34,10 @@ void BM_OpenCompactUpgrade(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir home;
-        QFile::copy(source, startup::localDatabasePath(home.path()));
+        QFile::copy(source, database::localDatabasePath(home.path()));
         db::Connection db;
         state.ResumeTiming();
-        const startup::OpeningResult r = startup::openDatabase(db, home.path(), prompter);
+        const database::OpeningResult r = database::openDatabase(db, home.path(), prompter);
         benchmark::DoNotOptimize(r.status);
         state.PauseTiming();
         if (!r.ok() || !r.compaction.compacted())
@@ -55,7 +55,7 @@ void BM_InsertWrapper(benchmark::State &state)
         QTemporaryDir dir;
         db::Connection db;
         db.open(dir.filePath(QStringLiteral("w.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(db);
+        database::createSchema(db);
         state.ResumeTiming();
         db::Transaction tx(db);
         db::Statement insert =
@@ -80,7 +80,7 @@ void BM_InsertRaw(benchmark::State &state)
         {
             db::Connection db;
             db.open(path, db::OpenMode::CreateIfMissing);
-            startup::createSchema(db);
+            database::createSchema(db);
         }
         // The same key, journal and page cache as the wrapper: only the wrapper's own cost differs.
         sqlite3 *raw = bench::openRaw(path);

@@ -6,13 +6,13 @@
 #include "bench_data.h"
 #include "contacts/contact_book.h"
 #include "contacts/export/contact_list_export.h"
+#include "database/schema.h"
 #include "history/export/export_flow.h"
 #include "importexport/excel/contact_export.h"
 #include "platform/db/connection.h"
 #include "platform/db/spanish_order.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/shell.h"
-#include "startup/database/schema.h"
 
 #include <QApplication>
 #include <QFile>
@@ -55,7 +55,7 @@ struct BigHistory {
         path = dir.filePath(QStringLiteral("bbdd.mdb"));
         db::Connection connection;
         connection.open(path, db::OpenMode::CreateIfMissing);
-        startup::createSchema(connection);
+        database::createSchema(connection);
         connection.execute(QStringLiteral("BEGIN"));
         connection.execute(QStringLiteral(
             "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 2000000) "
@@ -191,7 +191,7 @@ struct Book {
         path = dir.filePath(QStringLiteral("bbdd.mdb"));
         db::Connection connection;
         connection.open(path, db::OpenMode::CreateIfMissing);
-        startup::createSchema(connection);
+        database::createSchema(connection);
         connection.execute(QStringLiteral("BEGIN"));
         connection.execute(QStringLiteral(
             "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < ?1) "

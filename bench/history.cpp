@@ -1,9 +1,9 @@
 // History page rebuild on a large history, and contact names for a page of large sends.
+#include "database/schema.h"
 #include "history/contact_names.h"
 #include "history/history_filter.h"
 #include "history/history_view.h"
 #include "platform/db/connection.h"
-#include "startup/database/schema.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>
@@ -22,7 +22,7 @@ struct BigHistory {
     BigHistory(qint64 sends, qint64 recipientsPerSend, qint64 contacts)
     {
         connection.open(dir.filePath(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(connection);
+        database::createSchema(connection);
         connection.execute(QStringLiteral("BEGIN"));
         // Recipients: numbers 346<8 digits>, the send's first number from its sid; every third
         // send is scheduled, a third of those still ahead.

@@ -3,15 +3,15 @@
 // alone to read its memory figures:
 //   bench_import --benchmark_filter=Excel
 #include "bench_data.h"
-#include "importexport/excel/import_progress_window.h"
+#include "database/schema.h"
 #include "importexport/access/access_import.h"
 #include "importexport/access/access_settings.h"
 #include "importexport/excel/column_mapping.h"
 #include "importexport/excel/import_engine.h"
-#include "platform/xlsx/workbook_writer.h"
-#include "platform/mdb/access_file.h"
+#include "importexport/excel/import_progress_window.h"
 #include "platform/db/connection.h"
-#include "startup/database/schema.h"
+#include "platform/mdb/access_file.h"
+#include "platform/xlsx/workbook_writer.h"
 
 #include <QApplication>
 #include <QDate>
@@ -65,7 +65,7 @@ QString freshDatabase(const QTemporaryDir &dir)
     const QString path = dir.filePath(QStringLiteral("bbdd.mdb"));
     db::Connection db;
     db.open(path, db::OpenMode::CreateIfMissing);
-    startup::createSchema(db);
+    database::createSchema(db);
     return path;
 }
 

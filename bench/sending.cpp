@@ -1,12 +1,12 @@
 // Speed of the send panel's rules on large inputs: the recipients box, the placeholder values
 // of a big send and the counter that runs on every keystroke.
+#include "database/schema.h"
 #include "platform/db/connection.h"
 #include "sending/contact_lookup.h"
 #include "sending/message_counter.h"
 #include "sending/placeholders.h"
 #include "sending/recipients.h"
 #include "sending/send_time.h"
-#include "startup/database/schema.h"
 
 #include <QTemporaryDir>
 
@@ -39,7 +39,7 @@ public:
     ContactBookFixture()
     {
         m_connection.open(m_dir.filePath(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(m_connection);
+        database::createSchema(m_connection);
         db::Transaction transaction(m_connection);
         db::Statement insert = m_connection.prepare(QStringLiteral(
             "INSERT INTO Agenda (nombre,telefono,nombre_completo,direccion,f_nacimiento) VALUES (?1,?2,?3,?4,?5)"));

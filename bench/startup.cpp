@@ -8,8 +8,8 @@
 // is the least any start can do. Both run in the same iteration, on the same file.
 #include "app/client.h"
 #include "bench_data.h"
+#include "database/opening.h"
 #include "platform/ui/shell.h"
-#include "startup/database/opening.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -139,7 +139,7 @@ void BM_StartupProcess(benchmark::State &state)
     const bool later = state.range(0) == 1;
     for (auto _ : state) {
         QTemporaryDir home;
-        const QString local = startup::localDatabasePath(home.path());
+        const QString local = database::localDatabasePath(home.path());
         QFile::copy(templateDatabase(), local);
         // The program folder as installed: the skin beside the database.
         QFile::copy(skinFile(), home.filePath(QStringLiteral("Virizu.skn")));

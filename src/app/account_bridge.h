@@ -1,11 +1,11 @@
 #pragma once
 
-#include "sending/panel/send_panel_view.h"
-#include "startup/dialogs/account_windows.h"
-#include "startup/dialogs/main_window_access.h"
+#include "account/account_windows.h"
+#include "account/main_window_access.h"
 #include "app/main_window/dialog_opener.h"
 #include "app/main_window/main_window.h"
-#include "startup/version/version_check.h"
+#include "sending/panel/send_panel_view.h"
+#include "startup/version_check.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -17,7 +17,7 @@
 // assembled so neither side depends on the other's classes.
 namespace app {
 
-class MainWindowAccessAdapter final : public startup::MainWindowAccess {
+class MainWindowAccessAdapter final : public account::MainWindowAccess {
 public:
     explicit MainWindowAccessAdapter(startup::MainWindow &window) : m_mainWindow(window) {}
 
@@ -46,7 +46,7 @@ private:
 
 class AccountDialogs final : public startup::DialogOpener {
 public:
-    AccountDialogs(startup::AccountWindows &windows, startup::AppContext &context)
+    AccountDialogs(account::AccountWindows &windows, seams::AppContext &context)
         : m_windows(windows), m_context(context)
     {
     }
@@ -60,8 +60,8 @@ public:
     }
 
 private:
-    startup::AccountWindows &m_windows;
-    startup::AppContext &m_context;
+    account::AccountWindows &m_windows;
+    seams::AppContext &m_context;
 };
 
 } // namespace app

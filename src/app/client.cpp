@@ -2,7 +2,7 @@
 
 #include "app/account_bridge.h"
 #include "app/client_features.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 
 namespace app {
 
@@ -13,10 +13,10 @@ Client::Client(ui::Prompter &prompter, ui::Shell &shell)
     // The main window reaches the features (history, contacts, templates, sending, automation,
     // imports and exports) only through its seams: lists, windows, panels, quote and owed replies.
     m_features = std::make_unique<ClientFeatures>(m_context, m_mainWindow);
-    const startup::Subsystems subsystems = m_features->subsystems();
+    const seams::Subsystems subsystems = m_features->subsystems();
     m_mainWindow.setSubsystems(subsystems);
     m_access = std::make_unique<MainWindowAccessAdapter>(m_mainWindow);
-    m_accountWindows = std::make_unique<startup::AccountWindows>(m_context, *m_access, subsystems.windows);
+    m_accountWindows = std::make_unique<account::AccountWindows>(m_context, *m_access, subsystems.windows);
     m_dialogs = std::make_unique<AccountDialogs>(*m_accountWindows, m_context);
     m_mainWindow.setDialogOpener(m_dialogs.get());
 }

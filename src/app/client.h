@@ -1,9 +1,9 @@
 #pragma once
 
+#include "app/main_window/main_window.h"
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
-#include "startup/app_context.h"
-#include "app/main_window/main_window.h"
+#include "seams/app_context.h"
 
 
 #include <memory>
@@ -12,7 +12,7 @@ namespace ui {
 class Prompter;
 class Shell;
 }
-namespace startup {
+namespace account {
 class AccountWindows;
 }
 
@@ -33,17 +33,17 @@ public:
 
     startup::StartupStatus start() { return m_mainWindow.load(); }
     startup::MainWindow &mainWindow() { return m_mainWindow; }
-    startup::AppContext &context() { return m_context; }
+    seams::AppContext &context() { return m_context; }
 
 private:
     // Declared in build order: members are destroyed in reverse, windows before the connection.
     db::Connection m_connection;
     ui::BusyCursor m_busy;
-    startup::AppContext m_context;
+    seams::AppContext m_context;
     startup::MainWindow m_mainWindow;
     std::unique_ptr<ClientFeatures> m_features;
     std::unique_ptr<MainWindowAccessAdapter> m_access;
-    std::unique_ptr<startup::AccountWindows> m_accountWindows;
+    std::unique_ptr<account::AccountWindows> m_accountWindows;
     std::unique_ptr<AccountDialogs> m_dialogs;
 };
 

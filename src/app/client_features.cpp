@@ -1,5 +1,6 @@
 #include "app/client_features.h"
 
+#include "app/main_window/main_window.h"
 #include "automation/automation_controller.h"
 #include "contacts/groups/group_admin_launcher.h"
 #include "contacts/picker/picker_launcher.h"
@@ -13,17 +14,16 @@
 #include "history/view/history_panel.h"
 #include "history/view/recipient_actions.h"
 #include "importexport/import_export_windows.h"
+#include "seams/app_context.h"
 #include "sending/offer/unknown_number_offer.h"
 #include "sending/panel/send_panel_controller.h"
 #include "sending/panel/send_panel_view.h"
 #include "sending/templates/template_picker_dialog.h"
 #include "sending/templates/templates_panel.h"
-#include "startup/app_context.h"
-#include "app/main_window/main_window.h"
 
 namespace app {
 
-ClientFeatures::ClientFeatures(startup::AppContext &context, startup::MainWindow &mainWindow)
+ClientFeatures::ClientFeatures(seams::AppContext &context, startup::MainWindow &mainWindow)
     : m_context(context),
       m_mainWindow(mainWindow),
       m_history(std::make_unique<history::HistoryFeature>(context)),
@@ -102,9 +102,9 @@ void ClientFeatures::connectRecipientActions()
 // go in reverse order: the picker before the recipients box it writes to.
 ClientFeatures::~ClientFeatures() = default;
 
-startup::Subsystems ClientFeatures::subsystems()
+seams::Subsystems ClientFeatures::subsystems()
 {
-    startup::Subsystems parts;
+    seams::Subsystems parts;
     parts.lists = this;
     parts.windows = this;
     parts.panels = this;
@@ -149,31 +149,31 @@ bool ClientFeatures::hasNoTemplates() const
     return m_templates->hasNoTemplates();
 }
 
-bool ClientFeatures::canOpen(startup::WindowId id) const
+bool ClientFeatures::canOpen(seams::WindowId id) const
 {
     switch (id) {
-    case startup::WindowId::ContactPicker:
-    case startup::WindowId::TemplatePicker:
-    case startup::WindowId::AutomationSettings:
-    case startup::WindowId::HistoryExport:
-    case startup::WindowId::BirthdayGreetings:
+    case seams::WindowId::ContactPicker:
+    case seams::WindowId::TemplatePicker:
+    case seams::WindowId::AutomationSettings:
+    case seams::WindowId::HistoryExport:
+    case seams::WindowId::BirthdayGreetings:
         return true;
     default:
         return m_contacts->canOpen(id) || importexport::ImportExportWindows::canOpen(id);
     }
 }
 
-void ClientFeatures::open(startup::WindowId id)
+void ClientFeatures::open(seams::WindowId id)
 {
-    if (id == startup::WindowId::TemplatePicker)
+    if (id == seams::WindowId::TemplatePicker)
         m_templatePicker->open();
-    else if (id == startup::WindowId::AutomationSettings)
+    else if (id == seams::WindowId::AutomationSettings)
         m_automation->openSettings();
-    else if (id == startup::WindowId::HistoryExport)
+    else if (id == seams::WindowId::HistoryExport)
         m_history->openExport();
-    else if (id == startup::WindowId::ContactPicker)
+    else if (id == seams::WindowId::ContactPicker)
         m_picker->open();
-    else if (id == startup::WindowId::BirthdayGreetings)
+    else if (id == seams::WindowId::BirthdayGreetings)
         m_birthdayWindow.show([this] {
             automation::birthdays::BirthdayGreetingsWindow::Links links;
             links.refreshHistoryPage = [this] { refreshHistoryPage(); };

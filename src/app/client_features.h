@@ -2,13 +2,15 @@
 
 #include "automation/birthdays/birthday_greetings_window.h"
 #include "platform/ui/single_instance.h"
-#include "startup/subsystems.h"
+#include "seams/subsystems.h"
 
 #include <memory>
 
+namespace seams {
+struct AppContext;
+}
 namespace startup {
 class MainWindow;
-struct AppContext;
 }
 namespace automation {
 class AutomationController;
@@ -35,15 +37,15 @@ class TemplatePickerLauncher;
 // the main window's calls to them.
 namespace app {
 
-class ClientFeatures final : public startup::ListViews, public startup::WindowOpener, public startup::Panels {
+class ClientFeatures final : public seams::ListViews, public seams::WindowOpener, public seams::Panels {
 public:
-    ClientFeatures(startup::AppContext &context, startup::MainWindow &mainWindow);
+    ClientFeatures(seams::AppContext &context, startup::MainWindow &mainWindow);
     ~ClientFeatures() override;
     ClientFeatures(const ClientFeatures &) = delete;
     ClientFeatures &operator=(const ClientFeatures &) = delete;
 
     // What the main window is handed: every seam, filled by this object or the features it owns.
-    startup::Subsystems subsystems();
+    seams::Subsystems subsystems();
 
     // ListViews
     void refreshHistoryPage() override;
@@ -55,8 +57,8 @@ public:
     bool hasNoTemplates() const override;
 
     // WindowOpener
-    bool canOpen(startup::WindowId id) const override;
-    void open(startup::WindowId id) override;
+    bool canOpen(seams::WindowId id) const override;
+    void open(seams::WindowId id) override;
 
     // Panels
     QWidget *historyPanel() override;
@@ -69,7 +71,7 @@ private:
     // The history's recipient actions lead to the contact book and the send panel.
     void connectRecipientActions();
 
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     startup::MainWindow &m_mainWindow;
     std::unique_ptr<history::HistoryFeature> m_history;
     std::unique_ptr<sending::TemplatesPanel> m_templates;

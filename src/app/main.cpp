@@ -1,10 +1,10 @@
 #include "app/client.h"
+#include "brand/brand.h"
+#include "brand/release_marker.h"
+#include "brand/start_marker.h"
 #include "platform/ui/desktop_shell.h"
 #include "platform/ui/qt_prompter.h"
 #include "platform/ui/qt_translation.h"
-#include "startup/brand.h"
-#include "startup/version/release_marker.h"
-#include "startup/version/start_marker.h"
 
 #include <QApplication>
 
@@ -36,7 +36,7 @@ int main(int argc, char *argv[])
         return 1;
     // The start-up went through and the window is up: an updater waiting on this new client may let
     // the previous one go.
-    startup::version::confirmStarted(QCoreApplication::applicationFilePath());
+    brand::confirmStarted(QCoreApplication::applicationFilePath());
     // Without an account the main window starts hidden behind the settings dialog; with a tray
     // icon to bring it back the client keeps running when that dialog is closed.
     if (mainWindow.hasTrayIcon())

@@ -3,11 +3,11 @@
 #include "automation/automation_settings_dialog.h"
 #include "automation/settings_store.h"
 #include "platform/ui/prompter.h"
+#include "seams/app_context.h"
 #include "sending/panel/account_row.h"
 #include "sending/panel/send_line.h"
 #include "sending/panel/send_panel_controller.h"
 #include "sending/send_reply.h"
-#include "startup/app_context.h"
 
 #include <QAction>
 #include <QScopedValueRollback>
@@ -21,7 +21,7 @@ const QString kStopCaption = QStringLiteral("Detener");
 
 } // namespace
 
-AutomationController::AutomationController(startup::AppContext &context, sending::SendPanelController &panel,
+AutomationController::AutomationController(seams::AppContext &context, sending::SendPanelController &panel,
                                            QObject *parent)
     : QObject(parent), m_context(context), m_panel(panel), m_clock([] { return QDateTime::currentDateTime(); })
 {
@@ -54,7 +54,7 @@ QString AutomationController::caption() const
     return m_checkTimer.isActive() ? kStopCaption : kStartCaption;
 }
 
-startup::Automation::State AutomationController::restoreAtStartup()
+seams::Automation::State AutomationController::restoreAtStartup()
 {
     const std::optional<AutomationSettings> settings = readSettings(m_context.connection);
     if (!settings)

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "automation/automation_settings_dialog.h"
 #include "automation/countdown.h"
 #include "automation/file_taking.h"
-#include "automation/automation_settings_dialog.h"
 #include "platform/ui/single_instance.h"
-#include "startup/subsystems.h"
+#include "seams/subsystems.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -16,7 +16,7 @@
 
 class QAction;
 
-namespace startup { struct AppContext; }
+namespace seams { struct AppContext; }
 namespace sending { class SendPanelController; }
 
 // Automated sending from the watched file: the main window's start/stop item, the one-minute timer
@@ -35,19 +35,19 @@ enum class CheckResult {
     Read          // the file was read, copied, deleted and its entries queued
 };
 
-class AutomationController final : public QObject, public startup::Automation {
+class AutomationController final : public QObject, public seams::Automation {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AutomationController)
 
 public:
-    AutomationController(startup::AppContext &context, sending::SendPanelController &panel,
+    AutomationController(seams::AppContext &context, sending::SendPanelController &panel,
                          QObject *parent = nullptr);
     ~AutomationController() override;
 
     // The main window's `mnuAutomatizar_Comenzar`: its caption says whether sending is on.
     void setMenuItem(QAction *startAction);
 
-    // startup::Automation
+    // seams::Automation
     State restoreAtStartup() override;
     void toggle() override;
 
@@ -83,7 +83,7 @@ private:
     void takeRestedFile();
     QString caption() const;
 
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     sending::SendPanelController &m_panel;
     QPointer<QAction> m_startAction;
     QTimer m_checkTimer;

@@ -3,7 +3,7 @@
 #include "automation/settings_rules.h"
 #include "automation/settings_store.h"
 #include "platform/ui/prompter.h"
-#include "startup/app_context.h"
+#include "seams/app_context.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -125,7 +125,7 @@ QString driveOf(const QString &path)
 
 } // namespace
 
-AutomationSettingsDialog::AutomationSettingsDialog(startup::AppContext &context, QWidget *parent) : QWidget(parent, Qt::Window), m_context(context)
+AutomationSettingsDialog::AutomationSettingsDialog(seams::AppContext &context, QWidget *parent) : QWidget(parent, Qt::Window), m_context(context)
 {
     setObjectName(QStringLiteral("Form16"));
     setWindowTitle(QStringLiteral("Automatizar envíos"));

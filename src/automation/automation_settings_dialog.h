@@ -12,7 +12,7 @@ class QPushButton;
 class QScrollArea;
 class QTreeView;
 
-namespace startup { struct AppContext; }
+namespace seams { struct AppContext; }
 
 // "Automatizar envíos": which file to watch, how often, and the separator it uses; saving writes
 // the one `Automatizado` row, stopped. Shown modeless; each opening starts from the stored row.
@@ -24,7 +24,7 @@ class AutomationSettingsDialog final : public QWidget {
     Q_DISABLE_COPY_MOVE(AutomationSettingsDialog)
 
 public:
-    explicit AutomationSettingsDialog(startup::AppContext &context, QWidget *parent = nullptr);
+    explicit AutomationSettingsDialog(seams::AppContext &context, QWidget *parent = nullptr);
     ~AutomationSettingsDialog() override;
 
     // Handlers, callable by tests as the controls' events call them.
@@ -59,7 +59,7 @@ private:
     void onSeparatorEdited(const QString &text);
     void showFolder(const QString &folder);
 
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     QFileSystemModel *m_folderModel = nullptr;
     QFileSystemModel *m_fileModel = nullptr;
     QWidget *m_helpPage = nullptr;        // the help paragraphs, scrolled when the window is small

@@ -1,6 +1,6 @@
 #include "automation/settings_rules.h"
 
-#include "startup/brand.h"
+#include "brand/brand.h"
 
 #include <QDir>
 

@@ -1,10 +1,10 @@
 #include "history/cancellation.h"
 
+#include "brand/brand.h"
 #include "history/gateway_request.h"
 #include "history/history_view.h"
 #include "platform/net/too_large_reply.h"
 #include "platform/text/url_encode.h"
-#include "startup/brand.h"
 
 namespace history {
 

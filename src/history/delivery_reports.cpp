@@ -1,9 +1,9 @@
 #include "history/delivery_reports.h"
 
+#include "brand/brand.h"
 #include "history/history_view.h"
 #include "platform/text/digits.h"
 #include "platform/text/url_encode.h"
-#include "startup/brand.h"
 
 #include <array>
 

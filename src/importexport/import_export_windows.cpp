@@ -1,14 +1,14 @@
 #include "importexport/import_export_windows.h"
 
 #include "importexport/access/access_import_window.h"
-#include "importexport/excel/excel_import_window.h"
-#include "importexport/excel/excel_export_window.h"
-#include "importexport/excel/duplicate_phone_dialog.h"
 #include "importexport/excel/column_mapping_window.h"
+#include "importexport/excel/duplicate_phone_dialog.h"
+#include "importexport/excel/excel_export_window.h"
+#include "importexport/excel/excel_import_window.h"
 #include "importexport/web/web_download_window.h"
 #include "importexport/web/web_upload_window.h"
 #include "platform/ui/single_instance.h"
-#include "startup/app_context.h"
+#include "seams/app_context.h"
 
 #include <optional>
 
@@ -36,13 +36,13 @@ access::Decision decisionFromChoice(excel::Choice choice)
 }
 
 struct ImportExportWindows::Windows {
-    Windows(startup::AppContext &c, startup::ListViews &l, std::function<void()> m)
+    Windows(seams::AppContext &c, seams::ListViews &l, std::function<void()> m)
         : context(c), lists(l), showMainWindow(std::move(m))
     {
     }
 
-    startup::AppContext &context;
-    startup::ListViews &lists;
+    seams::AppContext &context;
+    seams::ListViews &lists;
     std::function<void()> showMainWindow;
     std::optional<access::Conflict> pending;   // the conflict the dialog shows
     ui::SingleInstance<excel::ExcelImportWindow> excelImport;
@@ -54,7 +54,7 @@ struct ImportExportWindows::Windows {
     ui::SingleInstance<excel::DuplicatePhoneDialog> accessConflict;
 };
 
-ImportExportWindows::ImportExportWindows(startup::AppContext &context, startup::ListViews &lists,
+ImportExportWindows::ImportExportWindows(seams::AppContext &context, seams::ListViews &lists,
                                          std::function<void()> showMainWindow)
     : d(std::make_unique<Windows>(context, lists, std::move(showMainWindow)))
 {
@@ -62,36 +62,36 @@ ImportExportWindows::ImportExportWindows(startup::AppContext &context, startup::
 
 ImportExportWindows::~ImportExportWindows() = default;
 
-bool ImportExportWindows::canOpen(startup::WindowId id)
+bool ImportExportWindows::canOpen(seams::WindowId id)
 {
     switch (id) {
-    case startup::WindowId::ExcelImport:
-    case startup::WindowId::ExcelExport:
-    case startup::WindowId::WebDownload:
-    case startup::WindowId::WebUpload:
-    case startup::WindowId::AccessImport:
+    case seams::WindowId::ExcelImport:
+    case seams::WindowId::ExcelExport:
+    case seams::WindowId::WebDownload:
+    case seams::WindowId::WebUpload:
+    case seams::WindowId::AccessImport:
         return true;
     default:
         return false;
     }
 }
 
-void ImportExportWindows::open(startup::WindowId id)
+void ImportExportWindows::open(seams::WindowId id)
 {
     switch (id) {
-    case startup::WindowId::ExcelImport:
+    case seams::WindowId::ExcelImport:
         d->excelImport.show([this] { return new excel::ExcelImportWindow(d->context, &d->lists); });
         break;
-    case startup::WindowId::ExcelExport:
+    case seams::WindowId::ExcelExport:
         d->excelExport.show([this] { return new excel::ExcelExportWindow(d->context); });
         break;
-    case startup::WindowId::WebDownload:
+    case seams::WindowId::WebDownload:
         d->webDownload.show([this] { return new web::WebDownloadWindow(d->context, &d->lists); });
         break;
-    case startup::WindowId::WebUpload:
+    case seams::WindowId::WebUpload:
         d->webUpload.show([this] { return new web::WebUploadWindow(d->context); });
         break;
-    case startup::WindowId::AccessImport:
+    case seams::WindowId::AccessImport:
         d->accessImport.show([this] {
             auto *window = new access::AccessImportWindow(d->context, &d->lists, d->showMainWindow);
             window->setConflictHandler([this](const access::Conflict &conflict) { askAboutAccessConflict(conflict); });

@@ -2,12 +2,12 @@
 
 #include "importexport/access/access_import.h"
 #include "importexport/excel/import_engine.h"
-#include "startup/subsystems.h"
+#include "seams/subsystems.h"
 
 #include <functional>
 #include <memory>
 
-namespace startup {
+namespace seams {
 struct AppContext;
 }
 
@@ -19,13 +19,13 @@ class ImportExportWindows final {
 public:
     // `lists` redraws the contact and group views after an import; `showMainWindow` brings the
     // main window up when an import ends.
-    ImportExportWindows(startup::AppContext &context, startup::ListViews &lists, std::function<void()> showMainWindow);
+    ImportExportWindows(seams::AppContext &context, seams::ListViews &lists, std::function<void()> showMainWindow);
     ~ImportExportWindows();
     ImportExportWindows(const ImportExportWindows &) = delete;
     ImportExportWindows &operator=(const ImportExportWindows &) = delete;
 
-    static bool canOpen(startup::WindowId id);
-    void open(startup::WindowId id);
+    static bool canOpen(seams::WindowId id);
+    void open(seams::WindowId id);
 
     // The Access import's conflict: shown in the duplicate-phone dialog, whose answer goes on
     // with the stopped run.

@@ -1,10 +1,10 @@
 #include "sending/quote.h"
 
+#include "brand/brand.h"
 #include "platform/net/reply_text.h"
 #include "platform/text/decimal.h"
 #include "platform/text/url_encode.h"
 #include "sending/message_parts.h"
-#include "startup/brand.h"
 
 namespace sending {
 namespace {

@@ -1,8 +1,8 @@
 #include "sending/send_command.h"
 
+#include "brand/brand.h"
 #include "sending/keywords.h"
 #include "sending/send_time.h"
-#include "startup/brand.h"
 
 namespace sending {
 namespace {

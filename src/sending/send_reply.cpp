@@ -1,12 +1,12 @@
 #include "sending/send_reply.h"
 
+#include "brand/brand.h"
 #include "platform/net/reply_text.h"
 #include "platform/text/cp1252.h"
 #include "platform/text/decimal.h"
 #include "sending/message_counter.h"
 #include "sending/message_parts.h"
 #include "sending/send_unknown.h"
-#include "startup/brand.h"
 
 #include <QDir>
 #include <QFile>
@@ -136,7 +136,7 @@ RecordOutcome recordSendOutcome(db::Connection &connection, const ReplyOutcome &
                    .ok())
             balanceWrite.commit();
     };
-    return startup::recordCharged(connection, {*outcome.row}, attempts, writeBalance);
+    return recording::recordCharged(connection, {*outcome.row}, attempts, writeBalance);
 }
 
 QString pendingSendText()

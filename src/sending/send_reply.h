@@ -3,7 +3,7 @@
 #include "sending/send_request.h"
 
 #include "platform/db/connection.h"
-#include "startup/database/pending_sends.h"
+#include "recording/record_charged.h"
 
 #include <QDateTime>
 #include <QString>
@@ -17,7 +17,7 @@ namespace sending {
 // The row of a charged send. `id_web` is the gateway's number as text; a success reply whose
 // number is not a whole number is recorded all the same (the send was charged) with the text it
 // gave, and such a row is never named to the gateway again.
-using HistoryRow = startup::SendRecord;
+using HistoryRow = recording::SendRecord;
 
 enum class ReplyKind {
     NoConnection,
@@ -62,9 +62,9 @@ void askBalanceFromGateway(ReplyOutcome &outcome);
 // The balance label's figure: the number before " cr" ("1234,56 cr.", "250 créditos"), or nothing.
 std::optional<double> balanceFromLabel(const QString &label);
 
-using RecordStatus = startup::RecordStatus;
-using RecordOutcome = startup::RecordOutcome;
-using startup::kSaveAttempts;
+using RecordStatus = recording::RecordStatus;
+using RecordOutcome = recording::RecordOutcome;
+using recording::kSaveAttempts;
 
 // Writes the outcome: the history row and the new balance in one transaction, tried `attempts`
 // times (each waits the connection's busy time-out). A charged send is never lost and never

@@ -1,7 +1,7 @@
 #include "sending/send_request.h"
 
+#include "brand/brand.h"
 #include "platform/text/url_encode.h"
-#include "startup/brand.h"
 
 namespace sending {
 

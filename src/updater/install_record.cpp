@@ -1,6 +1,6 @@
 #include "updater/install_record.h"
 
-#include "startup/version/version_order.h"
+#include "brand/version_order.h"
 #include "updater/replacement.h"
 #include "updater/signature.h"
 #include "updater/update_target.h"
@@ -22,7 +22,7 @@ QString recordInstalled(const QString &target, const QByteArray &signedText, con
         return QStringLiteral("la firma de la versión nueva no es válida");
     const QString path = installRecordPath(target);
     const std::optional<ReleaseStatement> recorded = clientStatementIn(path, publicKey);
-    if (recorded && !startup::version::isNewer(statement->version, recorded->version))
+    if (recorded && !brand::isNewer(statement->version, recorded->version))
         return {};
     // QSaveFile writes beside the record, syncs and only then renames over it.
     QSaveFile file(path);

@@ -1,10 +1,10 @@
 #include "updater/installer.h"
 
+#include "brand/start_marker.h"
+#include "brand/version_order.h"
 #include "platform/ui/prompter.h"
 #include "platform/ui/shell.h"
-#include "startup/version/start_marker.h"
 #include "updater/client_processes.h"
-#include "startup/version/version_order.h"
 #include "updater/install_record.h"
 #include "updater/program_image.h"
 #include "updater/replacement.h"
@@ -117,7 +117,7 @@ bool Installer::pendingReleaseReady() const
     if (!file.open(QIODevice::ReadOnly) || !isProgramImage(file.read(16)))
         return false;
     // Never older than what is installed, whatever else was left in the folder.
-    return !startup::version::isNewer(installedVersion(m_target, m_publicKey), pending->version);
+    return !brand::isNewer(installedVersion(m_target, m_publicKey), pending->version);
 }
 
 void Installer::prove()
@@ -133,7 +133,7 @@ void Installer::onSelfCheckFinished(const SelfCheckResult &result)
         return takeBack(QStringLiteral(" (") + result.problem + QStringLiteral("). "));
     // The client removes this file once its window is up; one that only gets as far as its self-check
     // never does.
-    const QString marker = startup::version::startMarkerPath(m_target);
+    const QString marker = brand::startMarkerPath(m_target);
     QFile markerFile(marker);
     if (!markerFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return takeBack(QStringLiteral(" (no se puede crear %1: %2). ").arg(marker, markerFile.errorString()));
@@ -149,7 +149,7 @@ void Installer::onSelfCheckFinished(const SelfCheckResult &result)
 
 void Installer::onStartPoll()
 {
-    const QString marker = startup::version::startMarkerPath(m_target);
+    const QString marker = brand::startMarkerPath(m_target);
     if (!QFileInfo::exists(marker))
         return succeed();
     QString problem;

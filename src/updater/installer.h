@@ -81,7 +81,7 @@ private:
     QElapsedTimer m_startClock;
     std::chrono::milliseconds m_clientGrace{3000};
     std::chrono::milliseconds m_selfCheckLimit{30000};
-    // How long the started client gets to say that its window is up (startup/version/start_marker.h).
+    // How long the started client gets to say that its window is up (brand/start_marker.h).
     std::chrono::milliseconds m_startLimit{120000};
     QString m_target;
     // The record before this installation raised it; unknown when finishing another updater's work.

@@ -1,6 +1,6 @@
 #include "updater/signature.h"
 
-#include "startup/version/version_order.h"
+#include "brand/version_order.h"
 #include "updater/install_record.h"
 #include "updater/program_image.h"
 #include "updater/update_target.h"
@@ -115,7 +115,7 @@ ReleaseCheck checkRelease(const QByteArray &program, const QByteArray &signedTex
     if (statement->file != clientFileName())
         return {false, notInstalled(QStringLiteral("su firma es de otro programa (%1), no de %2 Desktop.")
                                         .arg(statement->file, productWord()))};
-    if (!startup::version::isNewer(statement->version, installedVersion))
+    if (!brand::isNewer(statement->version, installedVersion))
         return {false, notInstalled(QStringLiteral("es la versión %1, que no es posterior a la instalada (%2).")
                                         .arg(statement->version, installedVersion))};
     if (program.size() != statement->size
@@ -149,9 +149,9 @@ bool describesFile(const ReleaseStatement &statement, const QString &path)
 
 QString installedVersion(const QString &target, const QByteArray &publicKey)
 {
-    QString version = QString::fromLatin1(startup::version::kClientVersion);
+    QString version = QString::fromLatin1(brand::kClientVersion);
     const auto consider = [&version](const QString &candidate) {
-        if (startup::version::isNewer(candidate, version))
+        if (brand::isNewer(candidate, version))
             version = candidate;
     };
     // A statement left beside another file (a client put there by the full installer) says nothing.

@@ -1,6 +1,6 @@
 #include "updater/update_target.h"
 
-#include "startup/brand.h"
+#include "brand/brand.h"
 
 #include <QDir>
 

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "automation/automation_controller.h"
+#include "database/schema.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
 #include "platform/net/gateway_channel.h"
 #include "platform/ui/busy_cursor.h"
+#include "seams/app_context.h"
 #include "sending/panel/send_panel_controller.h"
-#include "startup/app_context.h"
-#include "startup/database/schema.h"
 #include "sending/panel/send_panel_view.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
@@ -32,15 +32,15 @@ struct AutomationRig {
         sim.approveSender(QStringLiteral("usu"), QStringLiteral("Tienda"));
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
         connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(connection);
+        database::createSchema(connection);
         if (withAccount)
             connection.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
                                             "VALUES (?1,?2,?3,?4,?5,?6)"),
                              {QStringLiteral("usu"), QStringLiteral("secreto"), QStringLiteral("0"),
                               QStringLiteral("100"), QStringLiteral("GMT +01:00"), QStringLiteral("Preguntar")});
         QDir(home.path()).mkdir(QStringLiteral("entrada"));
-        context = std::make_unique<startup::AppContext>(
-            startup::AppContext{connection, prompter, shell, busy, home.path()});
+        context = std::make_unique<seams::AppContext>(
+            seams::AppContext{connection, prompter, shell, busy, home.path()});
         view = std::make_unique<sending::SendPanelView>();
         view->senderCombo()->addItems({QStringLiteral("Tienda")});
         view->senderCombo()->setCurrentIndex(0);
@@ -101,7 +101,7 @@ struct AutomationRig {
     ScriptedPrompter prompter;
     RecordingShell shell;
     ui::BusyCursor busy;
-    std::unique_ptr<startup::AppContext> context;
+    std::unique_ptr<seams::AppContext> context;
     std::unique_ptr<sending::SendPanelView> view;
     std::unique_ptr<sending::SendPanelController> panel;
     std::unique_ptr<automation::AutomationController> automation;

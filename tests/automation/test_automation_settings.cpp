@@ -3,7 +3,7 @@
 #include "automation/automation_settings_dialog.h"
 #include "automation/settings_rules.h"
 #include "automation/settings_store.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
 #include "support/other_workstation.h"
 
 #include <QDir>

@@ -1,17 +1,19 @@
 // Birthday greetings: who is greeted when, the list's pages and nodes, the gateway's web form as
 // a browser fills it, and the window against the in-process simulator.
+#include "automation/birthdays/birthday_greetings_window.h"
 #include "automation/birthdays/birthday_rules.h"
 #include "automation/birthdays/birthday_store.h"
-#include "automation/birthdays/birthday_greetings_window.h"
 #include "automation/birthdays/web_form.h"
+#include "brand/brand.h"
+#include "database/schema.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
 #include "platform/text/cp1252.h"
 #include "platform/ui/busy_cursor.h"
-#include "startup/app_context.h"
-#include "startup/brand.h"
-#include "startup/database/pending_sends.h"
-#include "startup/database/schema.h"
+#include "recording/pending_file.h"
+#include "recording/pending_write.h"
+#include "recording/record_charged.h"
+#include "seams/app_context.h"
 #include "support/other_workstation.h"
 #include "support/popup_menus.h"
 #include "support/recording_shell.h"
@@ -54,12 +56,12 @@ struct Rig {
         sim.approveSender(QStringLiteral("usu"), QStringLiteral("Tienda"));
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
         connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(connection);
+        database::createSchema(connection);
         setAccount(QStringLiteral("100"));
         connection.execute(QStringLiteral("INSERT INTO Remitentes (remitente, defecto) VALUES ('Tienda', 1)"));
         addTemplate(QStringLiteral("Felicidades"), QStringLiteral("Feliz cumpleaños [NOMBRE]"));
-        context = std::make_unique<startup::AppContext>(
-            startup::AppContext{connection, prompter, shell, busy, home.path()});
+        context = std::make_unique<seams::AppContext>(
+            seams::AppContext{connection, prompter, shell, busy, home.path()});
     }
     ~Rig()
     {
@@ -131,7 +133,7 @@ struct Rig {
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    std::unique_ptr<startup::AppContext> context;
+    std::unique_ptr<seams::AppContext> context;
     std::unique_ptr<BirthdayGreetingsWindow> form;
     int historyRefreshes = 0;
     QString clock = kNow;
@@ -944,7 +946,7 @@ private Q_SLOTS:
         QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 0);   // all or nothing
         QCOMPARE(rig.historyRefreshes, 0);
         // Both charged greetings wait for the next start.
-        QCOMPARE(startup::readPendingRecords(startup::pendingSendsPath(rig.connection.path())).size(), 2);
+        QCOMPARE(recording::readPendingRecords(recording::pendingSendsPath(rig.connection.path())).size(), 2);
     }
 
     // Another workstation holds the shared file past the busy time-out while the greetings are
@@ -960,15 +962,15 @@ private Q_SLOTS:
         {
             testing::OtherWorkstation other(rig.connection, false);
             QVERIFY(rig.sendAndWait());
-            QCOMPARE(other.timesGivenUp(), startup::kSaveAttempts);
+            QCOMPARE(other.timesGivenUp(), recording::kSaveAttempts);
         }
         QCOMPARE(rig.prompter.count(), 1);
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Envío de felicitaciones por SMS"));
         QVERIFY(rig.prompter.lastCall().text.contains(QStringLiteral("se han cobrado")));
         QVERIFY(rig.prompter.lastCall().text.contains(QStringLiteral("próxima vez que inicie")));
         QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 0);
-        const QList<startup::SendRecord> waiting =
-            startup::readPendingRecords(startup::pendingSendsPath(rig.connection.path()));
+        const QList<recording::SendRecord> waiting =
+            recording::readPendingRecords(recording::pendingSendsPath(rig.connection.path()));
         QCOMPARE(waiting.size(), 2);
         QVERIFY(waiting.first().birthday);
 
@@ -980,13 +982,13 @@ private Q_SLOTS:
         f.sendWholeList();
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::FormResult), 1);
 
-        const startup::PendingWrite written = startup::writePendingSends(rig.connection);
+        const recording::PendingWrite written = recording::writePendingSends(rig.connection);
         QCOMPARE(written.written, 2);
         QCOMPARE(rig.connection.scalar(QStringLiteral("SELECT group_concat(id_web || ':' || bool_cumple || ':' || creditos) "
                                                       "FROM (SELECT * FROM Historial ORDER BY sid)"))
                      .toString(),
                  QStringLiteral("70:1:1.0,71:1:1.0"));
-        QCOMPARE(startup::writePendingSends(rig.connection).written, 0);
+        QCOMPARE(recording::writePendingSends(rig.connection).written, 0);
         QCOMPARE(rig.rowCount(QStringLiteral("Historial")), 2);
     }
 

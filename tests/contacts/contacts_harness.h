@@ -2,9 +2,9 @@
 
 #include "contacts_fixture.h"
 #include "platform/ui/busy_cursor.h"
-#include "startup/app_context.h"
-#include "support/recording_shell.h"
+#include "seams/app_context.h"
 #include "support/popup_menus.h"
+#include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 
 #include <QTreeWidget>
@@ -18,7 +18,7 @@ struct Harness {
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    startup::AppContext context{d.connection, prompter, shell, busy, d.home.path()};
+    seams::AppContext context{d.connection, prompter, shell, busy, d.home.path()};
 
     // Every message box gets OK; returns the texts shown since the last call.
     QStringList messages()

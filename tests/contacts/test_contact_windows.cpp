@@ -60,7 +60,7 @@ public:
 };
 
 // The listas a window refreshes after a change.
-class CountingLists final : public startup::ListViews {
+class CountingLists final : public seams::ListViews {
 public:
     void refreshGroupList() override { ++groups; }
     int groups = 0;

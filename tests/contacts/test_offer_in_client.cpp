@@ -2,17 +2,17 @@
 // number no contact has, "Guardar contacto" opens the contact editor on it, and its save goes on
 // with the next unknown number; cancelling the editor ends the offer.
 #include "app/client.h"
+#include "app/main_window/main_window.h"
 #include "contacts/editor/contact_editor_dialog.h"
+#include "database/opening.h"
+#include "database/schema.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
 #include "sending/offer/unknown_number_dialog.h"
-#include "startup/database/opening.h"
-#include "startup/database/schema.h"
-#include "app/main_window/main_window.h"
 #include "sending/panel/send_panel_view.h"
+#include "support/client_rig.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
-#include "support/client_rig.h"
 #include "support/temp_home.h"
 
 #include <QApplication>
@@ -46,8 +46,8 @@ private Q_SLOTS:
         sim.addAccount(QStringLiteral("ana"), QStringLiteral("secreto"), 500);
         {
             db::Connection setup;
-            QVERIFY(setup.open(startup::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing).ok());
-            QVERIFY(startup::createSchema(setup).ok());
+            QVERIFY(setup.open(database::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing).ok());
+            QVERIFY(database::createSchema(setup).ok());
             QVERIFY(setup
                         .execute(QStringLiteral(
                             "INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,version_desktop,defecto_agenda) "
@@ -92,7 +92,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!openWindow<contacts::ContactEditorDialog>("Form5"), 5000);
 
         db::Connection check;
-        QVERIFY(check.open(startup::localDatabasePath(home.path())).ok());
+        QVERIFY(check.open(database::localDatabasePath(home.path())).ok());
         QCOMPARE(check.scalar(QStringLiteral("SELECT nombre FROM Agenda WHERE telefono='34611111111'")).toString(),
                  QStringLiteral("Desconocido: 34611111111"));
         QCOMPARE(check.scalar(QStringLiteral("SELECT count(*) FROM Agenda")).toInt(), 2);

@@ -2,9 +2,9 @@
 // replies of the account windows.
 #include "fuzz_support.h"
 
-#include "startup/dialogs/account_check.h"
-#include "startup/dialogs/sender_admin.h"
-#include "startup/version/version_check.h"
+#include "account/account_check.h"
+#include "account/sender_admin.h"
+#include "startup/version_check.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
@@ -15,9 +15,9 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = fuzz::textOf(data, size);
-    const startup::senders::SenderReply reply = startup::senders::parseReply(text);
-    (void)startup::senders::splitList(reply.payload);
-    (void)startup::account::parseAccountCheck(text);
+    const account::senders::SenderReply reply = account::senders::parseReply(text);
+    (void)account::senders::splitList(reply.payload);
+    (void)account::parseAccountCheck(text);
     (void)startup::version::cleanReply(text);
     return 0;
 }

@@ -3,8 +3,8 @@
 #include "sending/placeholders.h"
 #include "sending/send_time.h"
 
+#include "database/schema.h"
 #include "platform/db/connection.h"
-#include "startup/database/schema.h"
 #include "support/other_workstation.h"
 #include "support/temp_home.h"
 
@@ -241,7 +241,7 @@ private Q_SLOTS:
         testing::TempHome home;
         db::Connection connection;
         QVERIFY(connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing).ok());
-        QVERIFY(startup::createSchema(connection).ok());
+        QVERIFY(database::createSchema(connection).ok());
         const QString insert = QStringLiteral(
             "INSERT INTO Agenda (nombre,telefono,direccion,f_nacimiento) VALUES (?1,?2,?3,?4)");
         QVERIFY(connection.execute(insert, {QStringLiteral("Ana"), QStringLiteral("34600000001"), QVariant(),
@@ -271,7 +271,7 @@ private Q_SLOTS:
         testing::TempHome home;
         db::Connection connection;
         QVERIFY(connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing).ok());
-        QVERIFY(startup::createSchema(connection).ok());
+        QVERIFY(database::createSchema(connection).ok());
         QVERIFY(connection.execute(QStringLiteral("INSERT INTO Agenda (nombre,telefono) VALUES ('Ana','34600000001')"))
                     .ok());
         testing::OtherWorkstation other(connection, false);

@@ -4,11 +4,13 @@
 #include "sending/send_request.h"
 #include "sending/send_unknown.h"
 
+#include "brand/brand.h"
+#include "database/schema.h"
 #include "platform/db/connection.h"
 #include "platform/net/form_body.h"
-#include "startup/brand.h"
-#include "startup/database/schema.h"
-#include "startup/database/pending_sends.h"
+#include "recording/pending_file.h"
+#include "recording/pending_write.h"
+#include "recording/record_charged.h"
 #include "support/other_workstation.h"
 #include "support/temp_home.h"
 
@@ -141,7 +143,7 @@ db::Connection *openDatabase(testing::TempHome &home, db::Connection &connection
 {
     if (!connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing).ok())
         return nullptr;
-    if (!startup::createSchema(connection).ok())
+    if (!database::createSchema(connection).ok())
         return nullptr;
     connection.execute(QStringLiteral("INSERT INTO Usuario (login,pass,saldo) VALUES ('usu','x','100')"));
     return &connection;
@@ -459,8 +461,8 @@ private Q_SLOTS:
         QCOMPARE(connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).toString(), QStringLiteral("9"));
 
         // The next start, however often.
-        startup::writePendingSends(connection);
-        startup::writePendingSends(connection);
+        recording::writePendingSends(connection);
+        recording::writePendingSends(connection);
         QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 1);
         QVERIFY(!QFile::exists(home.file(QStringLiteral("envios_pendientes.txt"))));
     }
@@ -482,7 +484,7 @@ private Q_SLOTS:
         QVERIFY(pending.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = pending.readAll().split('\n');
         QCOMPARE(lines.size(), 2);                 // one record and the final line break
-        const auto record = startup::parsePendingLine(lines.first());
+        const auto record = recording::parsePendingLine(lines.first());
         QVERIFY(record);
         QCOMPARE(record->webId, QStringLiteral("4243"));
         QCOMPARE(record->message, QStringLiteral("Hola O'Neill"));
@@ -509,12 +511,12 @@ private Q_SLOTS:
         QVERIFY(pendingSendText().contains(QStringLiteral("próxima vez que inicie")));
 
         // The next start writes it, and only once however often the file is read.
-        startup::PendingWrite written = startup::writePendingSends(connection);
-        QCOMPARE(written.status, startup::PendingWrite::Status::Written);
+        recording::PendingWrite written = recording::writePendingSends(connection);
+        QCOMPARE(written.status, recording::PendingWrite::Status::Written);
         QCOMPARE(written.written, 1);
         QVERIFY(!QFile::exists(home.file(QStringLiteral("envios_pendientes.txt"))));
         QCOMPARE(connection.scalar(QStringLiteral("SELECT creditos FROM Historial WHERE id_web='4244'")).toDouble(), 2.0);
-        QCOMPARE(startup::writePendingSends(connection).status, startup::PendingWrite::Status::Nothing);
+        QCOMPARE(recording::writePendingSends(connection).status, recording::PendingWrite::Status::Nothing);
         QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 1);
     }
 

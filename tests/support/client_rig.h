@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/client.h"
+#include "database/opening.h"
+#include "database/schema.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
-#include "startup/database/opening.h"
-#include "startup/database/schema.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -43,8 +43,8 @@ struct ClientRig {
     // Opens the folder's database, created with its tables when missing, for seeding.
     [[nodiscard]] bool openDatabase(db::Connection &setup) const
     {
-        return setup.open(startup::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing).ok()
-            && startup::createSchema(setup).ok();
+        return setup.open(database::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing).ok()
+            && database::createSchema(setup).ok();
     }
 };
 

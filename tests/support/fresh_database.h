@@ -1,7 +1,7 @@
 #pragma once
 
+#include "database/schema.h"
 #include "platform/db/connection.h"
-#include "startup/database/schema.h"
 #include "support/temp_home.h"
 
 #include <QTest>
@@ -16,7 +16,7 @@ public:
     {
         QVERIFY(home.isValid());
         QVERIFY(connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing).ok());
-        QVERIFY(startup::createSchema(connection).ok());
+        QVERIFY(database::createSchema(connection).ok());
     }
     FreshDatabase(const FreshDatabase &) = delete;
     FreshDatabase &operator=(const FreshDatabase &) = delete;

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "startup/database/pending_sends.h"
+#include "recording/pending_file.h"
 
 // One charged send as the pending-sends tests write it: one recipient, 1.5 credits.
 namespace testing {
 
-inline startup::SendRecord sampleSend(const QString &webId, const QString &message)
+inline recording::SendRecord sampleSend(const QString &webId, const QString &message)
 {
-    startup::SendRecord r;
+    recording::SendRecord r;
     r.username = QStringLiteral("usuario");
     r.recipients = QStringLiteral("34600000001");
     r.sentAt = QStringLiteral("2026-03-05 09:07");

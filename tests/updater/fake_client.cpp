@@ -3,13 +3,13 @@
 #include <unistd.h>
 
 #ifdef BRISANTA_FAKE_CONFIRMS
-#include "startup/version/start_marker.h"
+#include "brand/start_marker.h"
 
 #include <QCoreApplication>
 #endif
 
 #ifdef BRISANTA_FAKE_VERSION
-#include "startup/version/release_marker.h"
+#include "brand/release_marker.h"
 
 namespace {
 // As the real client carries its version, so that sign-release signs it for that version only.
@@ -37,7 +37,7 @@ int main(int argc, char *argv[])
 #endif
 #ifdef BRISANTA_FAKE_CONFIRMS
     QCoreApplication app(argc, argv);
-    startup::version::confirmStarted(QCoreApplication::applicationFilePath());
+    brand::confirmStarted(QCoreApplication::applicationFilePath());
     return 0;
 #else
     (void)selfCheck;

@@ -1,4 +1,4 @@
-#include "startup/version/version_check.h"
+#include "startup/version_check.h"
 #include "support/temp_home.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
+#include "brand/start_marker.h"
+#include "brand/version_order.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "gateway-sim/release_signing.h"
-#include "startup/version/start_marker.h"
-#include "startup/version/version_order.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -113,7 +113,7 @@ private Q_SLOTS:
         QTest::newRow("a file of no version") << QStringLiteral("/bin/true") << QStringLiteral("2.35")
                                               << QStringLiteral("no indica su versión");
         QTest::newRow("the built client, as built") << QStringLiteral(BRISANTA_CLIENT_EXE)
-                                                    << QString::fromLatin1(startup::version::kClientVersion) << QString();
+                                                    << QString::fromLatin1(brand::kClientVersion) << QString();
         QTest::newRow("the built client, as another") << QStringLiteral(BRISANTA_CLIENT_EXE) << QStringLiteral("9.99")
                                                       << QStringLiteral("no como la 9.99");
     }
@@ -181,7 +181,7 @@ private Q_SLOTS:
         QNetworkAccessManager network;
         testing::ScriptedPrompter prompter;
         testing::RecordingShell shell;
-        shell.setOnStart([](const QString &started) { startup::version::confirmStarted(started); });
+        shell.setOnStart([](const QString &started) { brand::confirmStarted(started); });
         updater::UpdateFlow flow{prompter, shell, network};
         flow.setPublicKey(publicKey);
         flow.setClientGrace(std::chrono::milliseconds(2000));

@@ -1,7 +1,7 @@
+#include "brand/start_marker.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "gateway-sim/release_signing.h"
 #include "platform/ui/desktop_shell.h"
-#include "startup/version/start_marker.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -52,7 +52,7 @@ const QByteArray kOldClient = QByteArray("\x7f" "ELF the installed client");
 // starts well does soon after.
 void startsLikeAClient(const QString &program)
 {
-    startup::version::confirmStarted(program);
+    brand::confirmStarted(program);
 }
 
 // Every file of a folder (not its subfolders), by name.
@@ -1000,7 +1000,7 @@ private Q_SLOTS:
         QVERIFY(!again.isBusy());
 
         QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
-        QVERIFY(!QFileInfo::exists(startup::version::startMarkerPath(f->target)));
+        QVERIFY(!QFileInfo::exists(brand::startMarkerPath(f->target)));
         QVERIFY(QFileInfo(f->target).isExecutable());
         if (newClientBroken) {
             QCOMPARE(readAll(f->target), older);
@@ -1060,7 +1060,7 @@ private Q_SLOTS:
         QCOMPARE(done.first().first().toBool(), kept);
         QCOMPARE(readAll(f->target), kept ? readAll(program) : kOldClient);
         QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
-        QVERIFY(!QFileInfo::exists(startup::version::startMarkerPath(f->target)));
+        QVERIFY(!QFileInfo::exists(brand::startMarkerPath(f->target)));
         QVERIFY(f->noDownloadLeft());
         QCOMPARE(f->prompter.count(), 1);
         const QString text = f->prompter.lastCall().text;

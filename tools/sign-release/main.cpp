@@ -10,7 +10,7 @@
 //                                             of the Ed25519 detached signature of the file's
 //                                             release statement, then that statement. Only for a
 //                                             file built as that version: the client carries its
-//                                             version (startup/version/release_marker.h)
+//                                             version (brand/release_marker.h)
 //
 // The statement says which release the file is, so that an older release or another program of
 // the maker cannot be passed off as the new client. Five lines, each "key=value" and a line feed,
@@ -18,7 +18,7 @@
 // sha256=<the file's SHA-256 in lower-case hexadecimal>.
 //
 // Plain C++ and libsodium, so it also builds where the client's libraries are not installed.
-#include "startup/version/release_marker.h"
+#include "brand/release_marker.h"
 
 #include <sodium.h>
 

@@ -1,17 +1,17 @@
 #include "app/main_window/main_window.h"
 
+#include "app/main_window/dialog_opener.h"
+#include "app/main_window/startup_rules.h"
+#include "brand/brand.h"
 #include "contacts/contact_filter.h"
+#include "database/defaults.h"
+#include "database/opening.h"
 #include "platform/db/connection.h"
+#include "platform/ui/progress_dialog.h"
 #include "platform/ui/prompter.h"
 #include "platform/ui/shell.h"
 #include "platform/ui/skin.h"
 #include "sending/panel/send_panel_view.h"
-#include "startup/brand.h"
-#include "startup/database/defaults.h"
-#include "startup/database/opening.h"
-#include "startup/dialogs/progress_dialog.h"
-#include "app/main_window/dialog_opener.h"
-#include "app/main_window/startup_rules.h"
 
 #include <QAction>
 #include <QApplication>
@@ -68,7 +68,7 @@ QWidget *pageBody(QWidget *page)
 
 } // namespace
 
-MainWindow::MainWindow(AppContext &context, Subsystems subsystems, DialogOpener *dialogs, QWidget *parent)
+MainWindow::MainWindow(seams::AppContext &context, seams::Subsystems subsystems, DialogOpener *dialogs, QWidget *parent)
     : QMainWindow(parent), m_context(context), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -100,12 +100,12 @@ void MainWindow::setDialogOpener(DialogOpener *dialogs)
     for (const char *name : {"mnuConfiguracion", "mnuImportarBrisanta", "mnuExportarBrisanta"})
         menuAction(QString::fromUtf8(name))->setEnabled(m_dialogs != nullptr);
     if (m_dialogs) {
-        menuAction(QStringLiteral("mnuImportarBrisanta"))->setEnabled(m_subsystems.windows->canOpen(WindowId::WebDownload));
-        menuAction(QStringLiteral("mnuExportarBrisanta"))->setEnabled(m_subsystems.windows->canOpen(WindowId::WebUpload));
+        menuAction(QStringLiteral("mnuImportarBrisanta"))->setEnabled(m_subsystems.windows->canOpen(seams::WindowId::WebDownload));
+        menuAction(QStringLiteral("mnuExportarBrisanta"))->setEnabled(m_subsystems.windows->canOpen(seams::WindowId::WebUpload));
     }
 }
 
-void MainWindow::setSubsystems(Subsystems subsystems)
+void MainWindow::setSubsystems(seams::Subsystems subsystems)
 {
     m_subsystems = subsystems;
     if (!m_subsystems.lists)
@@ -174,7 +174,7 @@ void MainWindow::buildMenus()
         m_actions.insert(QString::fromUtf8(name), action);
         return action;
     };
-    auto addWindow = [&](QMenu *menu, const char *name, const QString &caption, WindowId id) {
+    auto addWindow = [&](QMenu *menu, const char *name, const QString &caption, seams::WindowId id) {
         QAction *action = add(menu, name, caption);
         m_windowMenus.append({QString::fromUtf8(name), id});
         connect(action, &QAction::triggered, this, [this, id] { openWindow(id); });
@@ -197,10 +197,10 @@ void MainWindow::buildMenus()
                 m_sendPanel->sendButton()->setEnabled(false);
             });
     QMenu *automateMenu = submenu(fileMenu, "mnuAutomatizar", QStringLiteral("Automatizar envíos"));
-    addWindow(automateMenu, "mnuAutomatizar_Configuracion", QStringLiteral("Configuración"), WindowId::AutomationSettings);
+    addWindow(automateMenu, "mnuAutomatizar_Configuracion", QStringLiteral("Configuración"), seams::WindowId::AutomationSettings);
     connect(add(automateMenu, "mnuAutomatizar_Comenzar", QStringLiteral("Comenzar")), &QAction::triggered, this,
             [this] { m_subsystems.automation->toggle(); });
-    addWindow(fileMenu, "mnuFelicitarCumpleaños", QStringLiteral("Felicitar cumpleaños"), WindowId::BirthdayGreetings);
+    addWindow(fileMenu, "mnuFelicitarCumpleaños", QStringLiteral("Felicitar cumpleaños"), seams::WindowId::BirthdayGreetings);
     fileMenu->addSeparator()->setObjectName(QStringLiteral("mnusep_archivo"));
     connect(add(fileMenu, "mnuSalir", QStringLiteral("Salir")), &QAction::triggered, this, [this] {
         shutdown();
@@ -209,10 +209,10 @@ void MainWindow::buildMenus()
 
     QMenu *importMenu = submenu(nullptr, "mnuImportarAgenda", QStringLiteral("Importar/Exportar agenda"));
     QMenu *accessMenu = submenu(importMenu, "mnuAccess", QStringLiteral("Access"));
-    addWindow(accessMenu, "mnuAccess_Importar", QStringLiteral("Importar"), WindowId::AccessImport);
+    addWindow(accessMenu, "mnuAccess_Importar", QStringLiteral("Importar"), seams::WindowId::AccessImport);
     QMenu *excelMenu = submenu(importMenu, "mnuExcel", QStringLiteral("Excel"));
-    addWindow(excelMenu, "mnuExcelImportar", QStringLiteral("Importar"), WindowId::ExcelImport);
-    addWindow(excelMenu, "mnuExcelExportar", QStringLiteral("Exportar"), WindowId::ExcelExport);
+    addWindow(excelMenu, "mnuExcelImportar", QStringLiteral("Importar"), seams::WindowId::ExcelImport);
+    addWindow(excelMenu, "mnuExcelExportar", QStringLiteral("Exportar"), seams::WindowId::ExcelExport);
     QMenu *webMenu = submenu(importMenu, "mnuAgendaBrisanta", QStringLiteral("Web ") + brand::webName());
     connect(add(webMenu, "mnuImportarBrisanta", QStringLiteral("Importar")), &QAction::triggered, this, [this] {
         if (m_dialogs)
@@ -223,10 +223,10 @@ void MainWindow::buildMenus()
             m_dialogs->showPasswordPrompt(QStringLiteral("15"));
     });
     importMenu->addSeparator()->setObjectName(QStringLiteral("mnusep_importarexportar"));
-    addWindow(importMenu, "mnuborraragenda", QStringLiteral("Eliminar agenda"), WindowId::DeleteBook);
+    addWindow(importMenu, "mnuborraragenda", QStringLiteral("Eliminar agenda"), seams::WindowId::DeleteBook);
 
     QMenu *historyMenu = submenu(nullptr, "mnuHistorial", QStringLiteral("Historial"));
-    addWindow(historyMenu, "mnuExportarHistorial", QStringLiteral("Exportar a Excel"), WindowId::HistoryExport);
+    addWindow(historyMenu, "mnuExportarHistorial", QStringLiteral("Exportar a Excel"), seams::WindowId::HistoryExport);
     historyMenu->addSeparator()->setObjectName(QStringLiteral("mnusep_menu_historial"));
     // Names in place of numbers belong to the history view: off until it binds the item.
     add(historyMenu, "mnuMostrarNombres", QStringLiteral("Mostrar nombres"))->setEnabled(false);
@@ -303,12 +303,12 @@ StartupStatus MainWindow::load()
 
 bool MainWindow::openDatabaseFile()
 {
-    const OpeningResult opened = openDatabase(m_context.connection, m_context.programFolder, m_context.prompter);
+    const database::OpeningResult opened = database::openDatabase(m_context.connection, m_context.programFolder, m_context.prompter);
     if (!opened.ok()) {
         // No running without a database: everything the client does is stored there.
         const QString text = opened.message.isEmpty()
             ? brand::brandName() + QStringLiteral(" Desktop no ha podido abrir ni crear su base de datos en ")
-                  + localDatabasePath(m_context.programFolder) + QStringLiteral(". El programa se cerrará.")
+                  + database::localDatabasePath(m_context.programFolder) + QStringLiteral(". El programa se cerrará.")
             : opened.message;
         m_context.prompter.message(text, QStringLiteral("Error"), ui::Icon::Critical);
         return false;
@@ -321,7 +321,7 @@ bool MainWindow::openDatabaseFile()
 void MainWindow::restoreAutomation()
 {
     QAction *startItem = menuAction(QStringLiteral("mnuAutomatizar_Comenzar"));
-    const Automation::State state = m_subsystems.automation->restoreAtStartup();
+    const seams::Automation::State state = m_subsystems.automation->restoreAtStartup();
     if (!state.hasRow) {
         startItem->setEnabled(false);
         return;
@@ -367,7 +367,7 @@ bool MainWindow::readAccount()
     m_sendPanel->balanceLabel()->setText(QStringLiteral("Comprobando..."));
     m_sendPanel->costLabel()->setText(QStringLiteral("Comprobando..."));
 
-    BalanceQuote::Request request;
+    seams::BalanceQuote::Request request;
     request.username = m_accountLogin;
     request.password = m_accountPassword;
     request.message = QStringLiteral("Saldo al arrancar Desktop");
@@ -376,8 +376,8 @@ bool MainWindow::readAccount()
     request.route = m_startupRoute;
     m_subsystems.quote->requestQuote(request);
 
-    const DefaultsResult defaults = writeStartupDefaults(m_context.connection, m_context.programFolder);
-    const QString route = defaults.status == DefaultsStatus::Written ? defaults.route : m_startupRoute;
+    const database::DefaultsResult defaults = database::writeStartupDefaults(m_context.connection, m_context.programFolder);
+    const QString route = defaults.status == database::DefaultsStatus::Written ? defaults.route : m_startupRoute;
     // The figures shown are the stored ones, read again after the defaults were written.
     const std::optional<StartupAccount> stored = readStartupAccount(m_context.connection);
     m_sendPanel->balanceLabel()->setText(startupBalanceLabel(stored ? stored->balance : account->balance));
@@ -473,7 +473,7 @@ void MainWindow::trayDoubleClick()
     }
 }
 
-void MainWindow::openWindow(WindowId id)
+void MainWindow::openWindow(seams::WindowId id)
 {
     if (m_subsystems.windows->canOpen(id))
         m_subsystems.windows->open(id);
@@ -487,7 +487,7 @@ void MainWindow::shutdown()
     if (m_subsystems.owedReplies->owed()) {
         // The gateway has a send whose answer has not come: wait for it, so what it charged is
         // in the history before the database closes.
-        ProgressDialog progress(this);
+        ui::ProgressDialog progress(this);
         progress.setWindowModality(Qt::ApplicationModal);
         progress.start(QStringLiteral("Esperando la respuesta del servidor al envío del SMS..."));
         m_subsystems.owedReplies->waitForOwed(m_shutdownWait);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "startup/app_context.h"
-#include "startup/subsystems.h"
+#include "seams/app_context.h"
+#include "seams/subsystems.h"
 
 #include <QHash>
 #include <QList>
@@ -37,18 +37,18 @@ class MainWindow final : public QMainWindow {
     Q_DISABLE_COPY_MOVE(MainWindow)
 
 public:
-    MainWindow(AppContext &context, Subsystems subsystems = {}, DialogOpener *dialogs = nullptr,
+    MainWindow(seams::AppContext &context, seams::Subsystems subsystems = {}, DialogOpener *dialogs = nullptr,
           QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // The dialogs are built after the main window (they need it), so they are plugged in here.
     void setDialogOpener(DialogOpener *dialogs);
-    void setSubsystems(Subsystems subsystems);
+    void setSubsystems(seams::Subsystems subsystems);
 
     // The start-up, in its fixed order. Shows the window unless no account row exists.
     StartupStatus load();
 
-    AppContext &context() { return m_context; }
+    seams::AppContext &context() { return m_context; }
     sending::SendPanelView &sendPanel() { return *m_sendPanel; }
 
     // Rebuilds the sender combo from `Remitentes`, keeping the selected text when it is still there,
@@ -114,16 +114,16 @@ private:
     void fillFilterLists();
     void onTabSelected(int index);
     void selectNextTab();
-    void openWindow(WindowId id);
+    void openWindow(seams::WindowId id);
 
-    AppContext &m_context;
-    Subsystems m_subsystems;
-    ListViews m_noLists;
-    WindowOpener m_noWindows;
-    Automation m_noAutomation;
-    Panels m_noPanels;
-    BalanceQuote m_noQuote;
-    OwedReplies m_noOwedReplies;
+    seams::AppContext &m_context;
+    seams::Subsystems m_subsystems;
+    seams::ListViews m_noLists;
+    seams::WindowOpener m_noWindows;
+    seams::Automation m_noAutomation;
+    seams::Panels m_noPanels;
+    seams::BalanceQuote m_noQuote;
+    seams::OwedReplies m_noOwedReplies;
     std::chrono::milliseconds m_shutdownWait = kShutdownWait;
     DialogOpener *m_dialogs = nullptr;
 
@@ -133,7 +133,7 @@ private:
     QComboBox *m_filterFieldCombo = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QHash<QString, QAction *> m_actions;
-    QList<QPair<QString, WindowId>> m_windowMenus;   // entries that open a feature window
+    QList<QPair<QString, seams::WindowId>> m_windowMenus;   // entries that open a feature window
 
     QString m_accountLogin;
     QString m_accountPassword;

@@ -1,10 +1,10 @@
 #include "automation/birthdays/birthday_greetings_window.h"
 
 #include "automation/birthdays/birthday_store.h"
+#include "brand/brand.h"
 #include "platform/db/connection.h"
 #include "platform/ui/prompter.h"
-#include "startup/app_context.h"
-#include "startup/brand.h"
+#include "seams/app_context.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -74,7 +74,7 @@ bool isUsableForm(const HtmlPage &page)
 
 } // namespace
 
-BirthdayGreetingsWindow::BirthdayGreetingsWindow(startup::AppContext &context, Links links, std::function<QDateTime()> clock, QWidget *parent)
+BirthdayGreetingsWindow::BirthdayGreetingsWindow(seams::AppContext &context, Links links, std::function<QDateTime()> clock, QWidget *parent)
     : QWidget(parent, Qt::Window),
       m_context(context),
       m_links(std::move(links)),
@@ -490,10 +490,10 @@ void BirthdayGreetingsWindow::handleResultPage(const LoadedPage &page)
     for (int i = 0; i < m_lists.count(); ++i)
         greetings.append({m_lists.phones.at(i), identified ? std::optional<qint64>(result.ids.at(i)) : std::nullopt,
                           m_lists.sendTimes.at(i)});
-    const startup::RecordOutcome stored =
+    const recording::RecordOutcome stored =
         recordGreetings(m_context.connection, greetings, m_accountLogin, m_templateText, m_sender,
                         m_clock().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
-    if (stored.status == startup::RecordStatus::Lost) {
+    if (stored.status == recording::RecordStatus::Lost) {
         notify(QStringLiteral("Las felicitaciones se han programado en la pasarela, pero no se han podido guardar en "
                               "el historial. Compruebe los envíos programados en su cuenta web."),
                QStringLiteral("Error"));

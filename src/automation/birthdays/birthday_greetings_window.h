@@ -23,7 +23,7 @@ class QScrollBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-namespace startup { struct AppContext; }
+namespace seams { struct AppContext; }
 
 // "Felicitar cumpleaños": the contacts of a group that have a birth date and no greeting still to
 // come, page by page, and the scheduling of one greeting per contact on its next birthday through
@@ -42,7 +42,7 @@ public:
     };
 
     // `clock` gives the local time (tests pin it); the form page is asked for at once.
-    BirthdayGreetingsWindow(startup::AppContext &context, Links links, std::function<QDateTime()> clock = {},
+    BirthdayGreetingsWindow(seams::AppContext &context, Links links, std::function<QDateTime()> clock = {},
            QWidget *parent = nullptr);
     ~BirthdayGreetingsWindow() override;
 
@@ -100,7 +100,7 @@ private:
     void addNode(const TreeNode &node);
     void notify(const QString &text, const QString &title);
 
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     Links m_links;
     std::function<QDateTime()> m_clock;
     HiddenBrowser m_browser;

@@ -1,7 +1,7 @@
 #include "automation/birthdays/birthday_store.h"
 
+#include "brand/brand.h"
 #include "platform/text/decimal.h"
-#include "startup/brand.h"
 
 #include <QHash>
 
@@ -114,7 +114,7 @@ QHash<QString, QString> latestGreetings(db::Connection &connection, const QDate 
         latest.insert(row.value(0).toString(), row.value(1).toString());
     if (connection.path().isEmpty())
         return latest;
-    for (const startup::SendRecord &record : startup::readPendingRecords(startup::pendingSendsPath(connection.path()))) {
+    for (const recording::SendRecord &record : recording::readPendingRecords(recording::pendingSendsPath(connection.path()))) {
         if (!record.birthday || (!phone.isNull() && record.recipients != phone))
             continue;
         QString &known = latest[record.recipients];
@@ -162,13 +162,13 @@ std::optional<Contact> contactBySid(db::Connection &connection, qint64 sid, db::
     return contactFromRow(rows.front());
 }
 
-startup::RecordOutcome recordGreetings(db::Connection &connection, const QList<ScheduledGreeting> &greetings,
+recording::RecordOutcome recordGreetings(db::Connection &connection, const QList<ScheduledGreeting> &greetings,
                                        const QString &login, const QString &message, const QString &sender,
                                        const QString &sentAt, int attempts)
 {
-    QList<startup::SendRecord> rows;
+    QList<recording::SendRecord> rows;
     for (const ScheduledGreeting &greeting : greetings) {
-        startup::SendRecord row;
+        recording::SendRecord row;
         row.username = login;
         row.recipients = greeting.phone;
         row.sentAt = sentAt;
@@ -180,7 +180,7 @@ startup::RecordOutcome recordGreetings(db::Connection &connection, const QList<S
         row.birthday = true;
         rows.append(row);
     }
-    return startup::recordCharged(connection, rows, attempts);
+    return recording::recordCharged(connection, rows, attempts);
 }
 
 } // namespace automation::birthdays

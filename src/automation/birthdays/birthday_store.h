@@ -2,7 +2,7 @@
 
 #include "automation/birthdays/birthday_rules.h"
 #include "platform/db/connection.h"
-#include "startup/database/pending_sends.h"
+#include "recording/record_charged.h"
 
 #include <QDate>
 #include <QList>
@@ -56,8 +56,8 @@ struct ScheduledGreeting {
 };
 // Charged greetings are recorded by the code that records every charged row: all or none, tried
 // again on a busy file, else kept in the pending file for the next start.
-startup::RecordOutcome recordGreetings(db::Connection &connection, const QList<ScheduledGreeting> &greetings,
+recording::RecordOutcome recordGreetings(db::Connection &connection, const QList<ScheduledGreeting> &greetings,
                                        const QString &login, const QString &message, const QString &sender,
-                                       const QString &sentAt, int attempts = startup::kSaveAttempts);
+                                       const QString &sentAt, int attempts = recording::kSaveAttempts);
 
 } // namespace automation::birthdays

@@ -5,7 +5,7 @@
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/list_tree.h"
 #include "platform/ui/prompter.h"
-#include "startup/subsystems.h"
+#include "seams/subsystems.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -62,7 +62,7 @@ QLabel *label(QWidget *parent, const char *name, const QString &text)
 
 } // namespace
 
-GroupAdminDialog::GroupAdminDialog(db::Connection &connection, ui::Prompter &prompter, ui::BusyCursor &busy, startup::ListViews &listViews,
+GroupAdminDialog::GroupAdminDialog(db::Connection &connection, ui::Prompter &prompter, ui::BusyCursor &busy, seams::ListViews &listViews,
              QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_connection(connection)

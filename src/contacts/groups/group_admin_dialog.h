@@ -19,7 +19,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace db { class Connection; }
-namespace startup { class ListViews; }
+namespace seams { class ListViews; }
 namespace ui { class BusyCursor; class Prompter; }
 
 namespace contacts::groups {
@@ -32,7 +32,7 @@ class GroupAdminDialog final : public QWidget {
     Q_DISABLE_COPY_MOVE(GroupAdminDialog)
 
 public:
-    GroupAdminDialog(db::Connection &connection, ui::Prompter &prompter, ui::BusyCursor &busy, startup::ListViews &listViews,
+    GroupAdminDialog(db::Connection &connection, ui::Prompter &prompter, ui::BusyCursor &busy, seams::ListViews &listViews,
           QWidget *parent = nullptr);
     ~GroupAdminDialog() override;
 
@@ -96,7 +96,7 @@ private:
     db::Connection &m_connection;
     ui::Prompter &m_prompter;
     ui::BusyCursor &m_busy;
-    startup::ListViews &m_listViews;
+    seams::ListViews &m_listViews;
     qint64 m_group = 0;
     Condition m_where;
     // The pages shown last, for the next page turns to read on from.

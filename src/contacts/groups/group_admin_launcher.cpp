@@ -1,10 +1,10 @@
 #include "contacts/groups/group_admin_launcher.h"
 
-#include "startup/app_context.h"
+#include "seams/app_context.h"
 
 namespace contacts::groups {
 
-GroupAdminLauncher::GroupAdminLauncher(startup::AppContext &context, startup::ListViews &listViews)
+GroupAdminLauncher::GroupAdminLauncher(seams::AppContext &context, seams::ListViews &listViews)
     : m_context(context)
     , m_listViews(listViews)
 {

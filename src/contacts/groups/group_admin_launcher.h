@@ -3,7 +3,7 @@
 #include "contacts/groups/group_admin_dialog.h"
 #include "platform/ui/single_instance.h"
 
-namespace startup { struct AppContext; class ListViews; }
+namespace seams { struct AppContext; class ListViews; }
 
 namespace contacts::groups {
 
@@ -12,7 +12,7 @@ namespace contacts::groups {
 // for it and keeps the filter, the pages and the group combo.
 class GroupAdminLauncher final {
 public:
-    GroupAdminLauncher(startup::AppContext &context, startup::ListViews &listViews);
+    GroupAdminLauncher(seams::AppContext &context, seams::ListViews &listViews);
     GroupAdminLauncher(const GroupAdminLauncher &) = delete;
     GroupAdminLauncher &operator=(const GroupAdminLauncher &) = delete;
     ~GroupAdminLauncher();
@@ -21,8 +21,8 @@ public:
     GroupAdminDialog *window() const { return m_dialog.existing(); }
 
 private:
-    startup::AppContext &m_context;
-    startup::ListViews &m_listViews;
+    seams::AppContext &m_context;
+    seams::ListViews &m_listViews;
     ui::SingleInstance<GroupAdminDialog> m_dialog;
 };
 

@@ -1,10 +1,10 @@
 #include "contacts/picker/picker_launcher.h"
 
-#include "startup/app_context.h"
+#include "seams/app_context.h"
 
 namespace contacts::picker {
 
-PickerLauncher::PickerLauncher(startup::AppContext &context, RecipientsBox &box)
+PickerLauncher::PickerLauncher(seams::AppContext &context, RecipientsBox &box)
     : m_context(context)
     , m_recipients(box)
 {

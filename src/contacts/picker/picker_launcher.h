@@ -3,7 +3,7 @@
 #include "contacts/picker/contact_picker_dialog.h"
 #include "platform/ui/single_instance.h"
 
-namespace startup { struct AppContext; }
+namespace seams { struct AppContext; }
 
 namespace contacts::picker {
 
@@ -14,7 +14,7 @@ class RecipientsBox;
 // filter and brings it up again.
 class PickerLauncher final {
 public:
-    PickerLauncher(startup::AppContext &context, RecipientsBox &box);
+    PickerLauncher(seams::AppContext &context, RecipientsBox &box);
     PickerLauncher(const PickerLauncher &) = delete;
     PickerLauncher &operator=(const PickerLauncher &) = delete;
     ~PickerLauncher();
@@ -24,7 +24,7 @@ public:
     ContactPickerDialog *picker() const { return m_dialog.existing(); }
 
 private:
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     RecipientsBox &m_recipients;
     ui::SingleInstance<ContactPickerDialog> m_dialog;
 };

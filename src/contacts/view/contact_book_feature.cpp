@@ -6,11 +6,11 @@
 #include "contacts/view/delete_book_dialog.h"
 #include "contacts/view/groups_panel.h"
 #include "contacts/view/groups_tab.h"
-#include "startup/app_context.h"
+#include "seams/app_context.h"
 
 namespace contacts {
 
-ContactBookFeature::ContactBookFeature(startup::AppContext &context, QObject *parent)
+ContactBookFeature::ContactBookFeature(seams::AppContext &context, QObject *parent)
     : QObject(parent),
       m_context(context),
       m_contactsPanel(new ContactsPanel),
@@ -80,16 +80,16 @@ void ContactBookFeature::filterByGroup(const QString &groupName)
     m_contactsTab->filterByGroup(groupName);
 }
 
-bool ContactBookFeature::canOpen(startup::WindowId id) const
+bool ContactBookFeature::canOpen(seams::WindowId id) const
 {
-    return id == startup::WindowId::ContactEditor || id == startup::WindowId::DeleteBook;
+    return id == seams::WindowId::ContactEditor || id == seams::WindowId::DeleteBook;
 }
 
-void ContactBookFeature::open(startup::WindowId id)
+void ContactBookFeature::open(seams::WindowId id)
 {
-    if (id == startup::WindowId::ContactEditor)
+    if (id == seams::WindowId::ContactEditor)
         openNewContactEditor();
-    else if (id == startup::WindowId::DeleteBook)
+    else if (id == seams::WindowId::DeleteBook)
         openDeleteBookDialog();
 }
 

@@ -4,7 +4,7 @@
 #include "contacts/editor/contact_editor_dialog.h"
 #include "contacts/view/delete_book_dialog.h"
 #include "platform/ui/single_instance.h"
-#include "startup/subsystems.h"
+#include "seams/subsystems.h"
 
 #include <QObject>
 #include <QPointer>
@@ -13,7 +13,7 @@
 #include <functional>
 #include <memory>
 
-namespace startup { struct AppContext; }
+namespace seams { struct AppContext; }
 
 namespace contacts {
 
@@ -31,7 +31,7 @@ class ContactBookFeature final : public QObject {
     Q_DISABLE_COPY_MOVE(ContactBookFeature)
 
 public:
-    explicit ContactBookFeature(startup::AppContext &context, QObject *parent = nullptr);
+    explicit ContactBookFeature(seams::AppContext &context, QObject *parent = nullptr);
     ~ContactBookFeature() override;
 
     // The tabs' panels. Whoever lays them out becomes their owner; until then the feature owns them.
@@ -44,8 +44,8 @@ public:
     void refreshContactList(bool reload);
     void refreshGroupList();
     bool isBookEmpty() const;
-    bool canOpen(startup::WindowId id) const;
-    void open(startup::WindowId id);
+    bool canOpen(seams::WindowId id) const;
+    void open(seams::WindowId id);
 
     // The rows the contact list shows, for the export of that list.
     const ContactRecords &contactRecords() const;
@@ -76,7 +76,7 @@ private:
     ContactEditorDialog *freshEditor();
     static void showWindow(QWidget *window);
 
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     QPointer<ContactsPanel> m_contactsPanel;
     QPointer<GroupsPanel> m_groupsPanel;
     std::unique_ptr<ContactsTab> m_contactsTab;

@@ -7,8 +7,8 @@
 #include "contacts/view/contacts_panel.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
+#include "seams/app_context.h"
 #include "sending/templates/template_tree.h"
-#include "startup/app_context.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -27,7 +27,7 @@
 
 namespace contacts {
 
-ContactsTab::ContactsTab(startup::AppContext &context, ContactsPanel &panel, QObject *parent)
+ContactsTab::ContactsTab(seams::AppContext &context, ContactsPanel &panel, QObject *parent)
     : QObject(parent), m_context(context), m_panel(&panel), m_contactMenu(panel.contactMenu())
 {
     connect(panel.pageBar(), &QScrollBar::valueChanged, this, &ContactsTab::showPage);

@@ -12,7 +12,7 @@
 
 #include <optional>
 
-namespace startup { struct AppContext; }
+namespace seams { struct AppContext; }
 
 namespace contacts {
 
@@ -26,7 +26,7 @@ class ContactsTab final : public QObject {
     Q_DISABLE_COPY_MOVE(ContactsTab)
 
 public:
-    ContactsTab(startup::AppContext &context, ContactsPanel &panel, QObject *parent = nullptr);
+    ContactsTab(seams::AppContext &context, ContactsPanel &panel, QObject *parent = nullptr);
     ~ContactsTab() override;
 
     // True: the query runs again (filtered while "Filtrar" is ticked); false: the page showing is
@@ -79,7 +79,7 @@ private:
     std::optional<qint64> menuSid() const;
     void reportContactGone();
 
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     QPointer<ContactsPanel> m_panel;
     ContactRecords m_records;
     std::optional<Condition> m_condition;   // the filter button's Tag

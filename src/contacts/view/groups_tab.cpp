@@ -7,8 +7,8 @@
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
+#include "seams/app_context.h"
 #include "sending/templates/template_tree.h"
-#include "startup/app_context.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -20,7 +20,7 @@
 
 namespace contacts {
 
-GroupsTab::GroupsTab(startup::AppContext &context, GroupsPanel &panel, QComboBox &groupCombo, QCheckBox &membersCheck,
+GroupsTab::GroupsTab(seams::AppContext &context, GroupsPanel &panel, QComboBox &groupCombo, QCheckBox &membersCheck,
                      QObject *parent)
     : QObject(parent)
     , m_context(context)

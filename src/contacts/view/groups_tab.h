@@ -11,7 +11,7 @@
 class QCheckBox;
 class QComboBox;
 
-namespace startup { struct AppContext; }
+namespace seams { struct AppContext; }
 
 namespace contacts {
 
@@ -25,7 +25,7 @@ class GroupsTab final : public QObject {
 
 public:
     // `groupCombo` and `membersCheck` are the contact filter's group controls, refilled with the tree.
-    GroupsTab(startup::AppContext &context, GroupsPanel &panel, QComboBox &groupCombo, QCheckBox &membersCheck,
+    GroupsTab(seams::AppContext &context, GroupsPanel &panel, QComboBox &groupCombo, QCheckBox &membersCheck,
               QObject *parent = nullptr);
     ~GroupsTab() override;
 
@@ -53,7 +53,7 @@ private:
     std::optional<qint64> selectedSid() const;
     void administer(std::optional<qint64> sid);
 
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     QPointer<GroupsPanel> m_panel;
     QPointer<QComboBox> m_filterGroupCombo;
     QPointer<QCheckBox> m_filterMembersCheck;

@@ -1,7 +1,7 @@
 #include "history/export/history_export_dialog.h"
 
-#include "startup/app_context.h"
-#include "startup/brand.h"
+#include "brand/brand.h"
+#include "seams/app_context.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -43,7 +43,7 @@ void chainCalendar(QLineEdit *box, QToolButton *button, QCalendarWidget *calenda
 
 } // namespace
 
-HistoryExportDialog::HistoryExportDialog(startup::AppContext &context, const QDate &today, QWidget *parent)
+HistoryExportDialog::HistoryExportDialog(seams::AppContext &context, const QDate &today, QWidget *parent)
     : QWidget(parent, Qt::Window),
       m_context(context)
 {

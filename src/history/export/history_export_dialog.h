@@ -12,7 +12,7 @@ class QLineEdit;
 class QPushButton;
 class QToolButton;
 
-namespace startup { struct AppContext; }
+namespace seams { struct AppContext; }
 
 namespace history::exporting {
 
@@ -24,7 +24,7 @@ class HistoryExportDialog final : public QWidget {
 
 public:
     // `today` decides the default period (the machine's date unless a test gives one).
-    explicit HistoryExportDialog(startup::AppContext &context, const QDate &today = QDate::currentDate(), QWidget *parent = nullptr);
+    explicit HistoryExportDialog(seams::AppContext &context, const QDate &today = QDate::currentDate(), QWidget *parent = nullptr);
     ~HistoryExportDialog() override;
 
     QLineEdit *fromBox = nullptr;
@@ -51,7 +51,7 @@ private:
     void buildControls();
     void load(const QDate &today);
 
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     Outcome m_last;
 };
 

@@ -1,5 +1,6 @@
 #include "history/view/history_feature.h"
 
+#include "brand/brand.h"
 #include "history/history_filter.h"
 #include "history/send_time.h"
 #include "history/view/history_panel.h"
@@ -9,7 +10,6 @@
 #include "platform/text/node_key.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
-#include "startup/brand.h"
 
 #include <QAction>
 #include <QCalendarWidget>
@@ -33,7 +33,7 @@ const QString kHistoryErrorMessage = QStringLiteral("No ha sido posible acceder 
 
 } // namespace
 
-HistoryFeature::HistoryFeature(startup::AppContext &context, QObject *parent)
+HistoryFeature::HistoryFeature(seams::AppContext &context, QObject *parent)
     : QObject(parent)
     , m_context(context)
     , m_panel(new HistoryPanel)

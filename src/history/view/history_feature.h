@@ -3,13 +3,13 @@
 #include "history/account.h"
 #include "history/cancellation.h"
 #include "history/delivery_reports.h"
-#include "history/history_view.h"
 #include "history/export/history_export_dialog.h"
+#include "history/history_view.h"
 #include "history/row_actions.h"
 #include "history/view/recipient_actions.h"
 #include "platform/net/gateway_channel.h"
 #include "platform/ui/single_instance.h"
-#include "startup/app_context.h"
+#include "seams/app_context.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -39,7 +39,7 @@ public:
     using Clock = std::function<QDateTime()>;
     using AccountSource = std::function<Account()>;
 
-    explicit HistoryFeature(startup::AppContext &context, QObject *parent = nullptr);
+    explicit HistoryFeature(seams::AppContext &context, QObject *parent = nullptr);
     ~HistoryFeature() override;
 
     // The tab's panel. Whoever lays it out becomes its owner; until then the feature owns it.
@@ -111,7 +111,7 @@ private:
     void toggleFilterPanel();
     void readFilterPanel();
 
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     QPointer<HistoryPanel> m_panel;
     QPointer<QAction> m_showNamesItem;
     net::GatewayChannel m_reports;

@@ -2,15 +2,15 @@
 
 #include "history/view/history_feature.h"
 #include "history/view/history_panel.h"
-#include "startup/subsystems.h"
+#include "seams/subsystems.h"
 
 // The history's side of the main window's seams. Each wraps the seam object of the other parts
 // (or none) and answers only what belongs to the history, passing everything else on.
 namespace history {
 
-class HistoryListViews final : public startup::ListViews {
+class HistoryListViews final : public seams::ListViews {
 public:
-    explicit HistoryListViews(HistoryFeature &feature, startup::ListViews *others = nullptr)
+    explicit HistoryListViews(HistoryFeature &feature, seams::ListViews *others = nullptr)
         : m_feature(feature), m_others(others ? others : &m_none) {}
 
     void refreshHistoryPage() override { m_feature.refreshHistoryPage(); }
@@ -26,13 +26,13 @@ public:
 
 private:
     HistoryFeature &m_feature;
-    startup::ListViews m_none;
-    startup::ListViews *m_others;
+    seams::ListViews m_none;
+    seams::ListViews *m_others;
 };
 
-class HistoryPanels final : public startup::Panels {
+class HistoryPanels final : public seams::Panels {
 public:
-    explicit HistoryPanels(HistoryFeature &feature, startup::Panels *others = nullptr)
+    explicit HistoryPanels(HistoryFeature &feature, seams::Panels *others = nullptr)
         : m_feature(feature), m_others(others ? others : &m_none) {}
 
     QWidget *historyPanel() override { return m_feature.panel(); }
@@ -43,8 +43,8 @@ public:
 
 private:
     HistoryFeature &m_feature;
-    startup::Panels m_none;
-    startup::Panels *m_others;
+    seams::Panels m_none;
+    seams::Panels *m_others;
 };
 
 } // namespace history

@@ -22,7 +22,7 @@ const QString kHistoryErrorMessage = QStringLiteral("No ha sido posible acceder 
 
 } // namespace
 
-RecipientActions::RecipientActions(startup::AppContext &context, HistoryPanel *panel, QObject *parent)
+RecipientActions::RecipientActions(seams::AppContext &context, HistoryPanel *panel, QObject *parent)
     : QObject(parent)
     , m_context(context)
     , m_panel(panel)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "history/recipient_classes.h"
-#include "startup/app_context.h"
+#include "seams/app_context.h"
 
 #include <QObject>
 #include <QPointer>
@@ -57,7 +57,7 @@ class RecipientActions final : public QObject {
     Q_DISABLE_COPY_MOVE(RecipientActions)
 
 public:
-    RecipientActions(startup::AppContext &context, HistoryPanel *panel, QObject *parent = nullptr);
+    RecipientActions(seams::AppContext &context, HistoryPanel *panel, QObject *parent = nullptr);
     ~RecipientActions() override;
 
     void setContactBook(ContactBookLink link);
@@ -78,7 +78,7 @@ private:
     RecipientOutcome filterContacts(const QString &list);
     QString exportFolder() const;
 
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     QPointer<HistoryPanel> m_panel;
     ContactBookLink m_contactBook;
     SendPanelLink m_sendPanel;

@@ -3,8 +3,8 @@
 #include "importexport/access/file_chooser.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
-#include "startup/app_context.h"
-#include "startup/subsystems.h"
+#include "seams/app_context.h"
+#include "seams/subsystems.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -32,7 +32,7 @@ QLabel *wrapped(const QString &text, QWidget *parent)
 
 } // namespace
 
-AccessImportWindow::AccessImportWindow(startup::AppContext &context, startup::ListViews *lists, std::function<void()> showMainWindow,
+AccessImportWindow::AccessImportWindow(seams::AppContext &context, seams::ListViews *lists, std::function<void()> showMainWindow,
                QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_context(context)

@@ -13,7 +13,7 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 
-namespace startup {
+namespace seams {
 struct AppContext;
 class ListViews;
 }
@@ -31,7 +31,7 @@ class AccessImportWindow final : public QWidget {
 public:
     // `lists` (may be null) redraws the contact and group views after a finished run;
     // `showMainWindow` (may be empty) brings the main window up.
-    AccessImportWindow(startup::AppContext &context, startup::ListViews *lists, std::function<void()> showMainWindow = {},
+    AccessImportWindow(seams::AppContext &context, seams::ListViews *lists, std::function<void()> showMainWindow = {},
            QWidget *parent = nullptr);
     ~AccessImportWindow() override;
 
@@ -70,8 +70,8 @@ private:
     void handle(const RunOutcome &outcome);
     void askAboutConflict(const Conflict &conflict);
 
-    startup::AppContext &m_context;
-    startup::ListViews *m_lists;
+    seams::AppContext &m_context;
+    seams::ListViews *m_lists;
     std::function<void()> m_showMainWindow;
     std::function<void(const Conflict &)> m_conflictHandler;
     mdb::AccessFile m_file;

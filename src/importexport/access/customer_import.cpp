@@ -1,12 +1,12 @@
 #include "importexport/access/customer_import.h"
 
+#include "brand/brand.h"
+#include "database/schema.h"
 #include "importexport/access/phone_rules.h"
 #include "importexport/store/agenda_store.h"
 #include "platform/db/connection.h"
 #include "platform/mdb/access_file.h"
 #include "platform/mdb/access_value.h"
-#include "startup/brand.h"
-#include "startup/database/schema.h"
 
 #include <optional>
 
@@ -89,7 +89,7 @@ CustomerOutcome importCustomerDatabase(const QString &customerDatabase, const QS
                                       "contacto.").arg(*missing));
 
     db::Connection program;
-    if (!program.open(programDatabase, db::OpenMode::ExistingOnly).ok() || !startup::isClientDatabase(program))
+    if (!program.open(programDatabase, db::OpenMode::ExistingOnly).ok() || !database::isClientDatabase(program))
         return failure(CustomerStatus::ProgramDatabaseError,
                        QStringLiteral("No se ha podido abrir la base de datos de %1 Desktop seleccionada. Compruebe "
                                       "que es una base de datos del programa.").arg(brand::brandName()));

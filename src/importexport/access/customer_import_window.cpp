@@ -1,10 +1,10 @@
 #include "importexport/access/customer_import_window.h"
 
+#include "brand/brand.h"
 #include "importexport/access/file_chooser.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
-#include "startup/app_context.h"
-#include "startup/brand.h"
+#include "seams/app_context.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -15,7 +15,7 @@
 
 namespace importexport::access {
 
-CustomerImportWindow::CustomerImportWindow(startup::AppContext &context, QWidget *parent)
+CustomerImportWindow::CustomerImportWindow(seams::AppContext &context, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_context(context)
 {

@@ -7,7 +7,7 @@
 class QCheckBox;
 class QPushButton;
 
-namespace startup { struct AppContext; }
+namespace seams { struct AppContext; }
 
 namespace importexport::access {
 
@@ -21,7 +21,7 @@ class CustomerImportWindow final : public QWidget {
     Q_DISABLE_COPY_MOVE(CustomerImportWindow)
 
 public:
-    explicit CustomerImportWindow(startup::AppContext &context, QWidget *parent = nullptr);
+    explicit CustomerImportWindow(seams::AppContext &context, QWidget *parent = nullptr);
     ~CustomerImportWindow() override;
 
     FileChooser *customerChooser = nullptr;    // the customer database
@@ -36,7 +36,7 @@ public:
     const CustomerOutcome &lastOutcome() const { return m_last; }
 
 private:
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     CustomerOutcome m_last;
 };
 

@@ -7,8 +7,8 @@
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
 #include "platform/xlsx/read_book.h"
-#include "startup/app_context.h"
-#include "startup/subsystems.h"
+#include "seams/app_context.h"
+#include "seams/subsystems.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -84,7 +84,7 @@ private:
 
 } // namespace
 
-ColumnMappingWindow::ColumnMappingWindow(startup::AppContext &context, startup::ListViews *lists, QString path, QString group,
+ColumnMappingWindow::ColumnMappingWindow(seams::AppContext &context, seams::ListViews *lists, QString path, QString group,
                QWidget *workbookWindow)
     : QWidget(nullptr, Qt::Window), m_context(context), m_lists(lists), m_path(std::move(path)),
       m_group(std::move(group)), m_workbookWindow(workbookWindow)

@@ -14,7 +14,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 
-namespace startup { struct AppContext; class ListViews; }
+namespace seams { struct AppContext; class ListViews; }
 
 namespace importexport::excel {
 
@@ -33,7 +33,7 @@ public:
     // `path`: the workbook; `group`: the target group's sid, empty for none; `workbookWindow`:
     // the Excel import window, shown again when this one is cancelled and closed when the import
     // starts.
-    ColumnMappingWindow(startup::AppContext &context, startup::ListViews *lists, QString path, QString group,
+    ColumnMappingWindow(seams::AppContext &context, seams::ListViews *lists, QString path, QString group,
            QWidget *workbookWindow = nullptr);
     ~ColumnMappingWindow() override;
 
@@ -73,8 +73,8 @@ private:
     void continueRun(ImportRun::State state);
     void finishRun(ImportRun::State state);
 
-    startup::AppContext &m_context;
-    startup::ListViews *m_lists = nullptr;
+    seams::AppContext &m_context;
+    seams::ListViews *m_lists = nullptr;
     QString m_path;
     QString m_group;
     QPointer<QWidget> m_workbookWindow;

@@ -1,6 +1,6 @@
 #include "importexport/excel/excel_export_window.h"
 
-#include "startup/app_context.h"
+#include "seams/app_context.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -11,7 +11,7 @@
 
 namespace importexport::excel {
 
-ExcelExportWindow::ExcelExportWindow(startup::AppContext &context, QWidget *parent) : QWidget(parent, Qt::Window), m_context(context)
+ExcelExportWindow::ExcelExportWindow(seams::AppContext &context, QWidget *parent) : QWidget(parent, Qt::Window), m_context(context)
 {
     setObjectName(QStringLiteral("Form13"));
     setWindowTitle(QStringLiteral("Exportar a Excel"));

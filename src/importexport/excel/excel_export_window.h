@@ -7,7 +7,7 @@
 class QComboBox;
 class QPushButton;
 
-namespace startup { struct AppContext; }
+namespace seams { struct AppContext; }
 
 namespace importexport::excel {
 
@@ -19,7 +19,7 @@ class ExcelExportWindow final : public QWidget {
     Q_DISABLE_COPY_MOVE(ExcelExportWindow)
 
 public:
-    explicit ExcelExportWindow(startup::AppContext &context, QWidget *parent = nullptr);
+    explicit ExcelExportWindow(seams::AppContext &context, QWidget *parent = nullptr);
 
     QComboBox *groupCombo = nullptr;
     QPushButton *exportButton = nullptr;
@@ -30,7 +30,7 @@ public:
 private:
     void load();
 
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     ExportOutcome m_last;
 };
 

@@ -5,8 +5,8 @@
 #include "importexport/store/agenda_store.h"
 #include "platform/ui/prompter.h"
 #include "platform/ui/shell.h"
-#include "startup/app_context.h"
-#include "startup/subsystems.h"
+#include "seams/app_context.h"
+#include "seams/subsystems.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -49,12 +49,12 @@ QString pendingGroupItem(const QDateTime &now)
     return QStringLiteral("Nuevo: ") + newGroupName(now);
 }
 
-ExcelImportWindow::ExcelImportWindow(startup::AppContext &context, startup::ListViews *lists, QWidget *parent)
+ExcelImportWindow::ExcelImportWindow(seams::AppContext &context, seams::ListViews *lists, QWidget *parent)
     : ExcelImportWindow(context, lists, QDateTime::currentDateTime(), parent)
 {
 }
 
-ExcelImportWindow::ExcelImportWindow(startup::AppContext &context, startup::ListViews *lists, const QDateTime &now, QWidget *parent)
+ExcelImportWindow::ExcelImportWindow(seams::AppContext &context, seams::ListViews *lists, const QDateTime &now, QWidget *parent)
     : QWidget(parent, Qt::Window), m_context(context), m_lists(lists), m_now(now)
 {
     setObjectName(QStringLiteral("Form12"));

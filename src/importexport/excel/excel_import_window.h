@@ -15,7 +15,7 @@ class QMenu;
 class QPushButton;
 class QTreeView;
 
-namespace startup { struct AppContext; class ListViews; }
+namespace seams { struct AppContext; class ListViews; }
 
 namespace importexport::excel {
 
@@ -33,8 +33,8 @@ class ExcelImportWindow final : public QWidget {
     Q_DISABLE_COPY_MOVE(ExcelImportWindow)
 
 public:
-    ExcelImportWindow(startup::AppContext &context, startup::ListViews *lists, const QDateTime &now, QWidget *parent = nullptr);
-    explicit ExcelImportWindow(startup::AppContext &context, startup::ListViews *lists = nullptr, QWidget *parent = nullptr);
+    ExcelImportWindow(seams::AppContext &context, seams::ListViews *lists, const QDateTime &now, QWidget *parent = nullptr);
+    explicit ExcelImportWindow(seams::AppContext &context, seams::ListViews *lists = nullptr, QWidget *parent = nullptr);
 
     QComboBox *driveCombo = nullptr;
     QTreeView *folderList = nullptr;
@@ -63,8 +63,8 @@ private:
     void applyFileFilter();
     void openWorkbook(const QString &path);
 
-    startup::AppContext &m_context;
-    startup::ListViews *m_lists = nullptr;
+    seams::AppContext &m_context;
+    seams::ListViews *m_lists = nullptr;
     QDateTime m_now;
     QFileSystemModel *m_dirs = nullptr;
     QFileSystemModel *m_files = nullptr;

@@ -1,10 +1,10 @@
 #include "importexport/web/web_download_window.h"
 
+#include "brand/brand.h"
 #include "platform/net/gateway_channel.h"
 #include "platform/ui/prompter.h"
-#include "startup/app_context.h"
-#include "startup/brand.h"
-#include "startup/subsystems.h"
+#include "seams/app_context.h"
+#include "seams/subsystems.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -15,7 +15,7 @@
 
 namespace importexport::web {
 
-WebDownloadWindow::WebDownloadWindow(startup::AppContext &context, startup::ListViews *lists, QWidget *parent)
+WebDownloadWindow::WebDownloadWindow(seams::AppContext &context, seams::ListViews *lists, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_context(context)
     , m_lists(lists)

@@ -11,7 +11,7 @@ class QLabel;
 class QPushButton;
 
 namespace net { class GatewayChannel; }
-namespace startup {
+namespace seams {
 struct AppContext;
 class ListViews;
 }
@@ -26,7 +26,7 @@ class WebDownloadWindow final : public QWidget {
 
 public:
     // `lists` (may be null) redraws the main window's contact list after contacts were added.
-    WebDownloadWindow(startup::AppContext &context, startup::ListViews *lists, QWidget *parent = nullptr);
+    WebDownloadWindow(seams::AppContext &context, seams::ListViews *lists, QWidget *parent = nullptr);
     ~WebDownloadWindow() override;
 
     QGroupBox *mainFrame = nullptr;
@@ -51,8 +51,8 @@ Q_SIGNALS:
 private:
     void onSkipExistingPhoneClicked();
 
-    startup::AppContext &m_context;
-    startup::ListViews *m_lists;
+    seams::AppContext &m_context;
+    seams::ListViews *m_lists;
     net::GatewayChannel *m_channel;
 };
 

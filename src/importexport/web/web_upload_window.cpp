@@ -1,12 +1,12 @@
 #include "importexport/web/web_upload_window.h"
 
+#include "brand/brand.h"
 #include "importexport/web/web_download.h"
 #include "platform/net/gateway_channel.h"
 #include "platform/net/too_large_reply.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
-#include "startup/app_context.h"
-#include "startup/brand.h"
+#include "seams/app_context.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -21,7 +21,7 @@ namespace {
 const QString kBusyReason = QStringLiteral("Form15.upload");
 }
 
-WebUploadWindow::WebUploadWindow(startup::AppContext &context, QWidget *parent)
+WebUploadWindow::WebUploadWindow(seams::AppContext &context, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_context(context)
     , m_channel(new net::GatewayChannel(net::Overlap::ReplaceOlder, this))

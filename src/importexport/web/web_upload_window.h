@@ -13,7 +13,7 @@ class QLabel;
 class QPushButton;
 
 namespace net { class GatewayChannel; }
-namespace startup { struct AppContext; }
+namespace seams { struct AppContext; }
 
 namespace importexport::web {
 
@@ -24,7 +24,7 @@ class WebUploadWindow final : public QWidget {
     Q_DISABLE_COPY_MOVE(WebUploadWindow)
 
 public:
-    explicit WebUploadWindow(startup::AppContext &context, QWidget *parent = nullptr);
+    explicit WebUploadWindow(seams::AppContext &context, QWidget *parent = nullptr);
     ~WebUploadWindow() override;
 
     QGroupBox *mainFrame = nullptr;
@@ -53,7 +53,7 @@ private:
     // Ends the upload; a non-empty `stopText` says why it stopped early.
     void endUpload(const QString &stopText, const QString &stopTitle);
 
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     net::GatewayChannel *m_channel;
     Account m_account;
     std::deque<UploadContact> m_queue;

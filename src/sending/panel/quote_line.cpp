@@ -6,9 +6,9 @@
 #include "platform/text/decimal.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
+#include "seams/app_context.h"
 #include "sending/panel/send_panel_view.h"
 #include "sending/quote.h"
-#include "startup/app_context.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -20,7 +20,7 @@ const QString kBusyReason = QStringLiteral("coste");
 
 } // namespace
 
-QuoteLine::QuoteLine(SendPanelView &view, startup::AppContext &context, std::function<bool()> sendInFlight,
+QuoteLine::QuoteLine(SendPanelView &view, seams::AppContext &context, std::function<bool()> sendInFlight,
                      QObject *parent)
     : QObject(parent)
     , m_view(view)
@@ -56,7 +56,7 @@ std::optional<double> QuoteLine::balance() const
     return m_balance;
 }
 
-void QuoteLine::requestQuote(const startup::BalanceQuote::Request &request)
+void QuoteLine::requestQuote(const seams::BalanceQuote::Request &request)
 {
     // Until the gateway answers, the balance is the one stored at the last quote or send.
     const QVariant stored = m_context.connection.scalar(QStringLiteral("SELECT saldo FROM Usuario ORDER BY sid LIMIT 1"));

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "seams/subsystems.h"
 #include "sending/message_counter.h"
-#include "startup/subsystems.h"
 
 #include <QObject>
 
@@ -9,7 +9,7 @@
 #include <optional>
 
 namespace net { class GatewayChannel; struct GatewayReply; }
-namespace startup { struct AppContext; }
+namespace seams { struct AppContext; }
 
 // The cost and balance figures of the send panel and the gateway line that brings them
 // (`WebBrowser3`, `APIv2/quotesms.php`): the start-up quote, the refresh icons and the quote the
@@ -18,19 +18,19 @@ namespace sending {
 
 class SendPanelView;
 
-class QuoteLine final : public QObject, public startup::BalanceQuote {
+class QuoteLine final : public QObject, public seams::BalanceQuote {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(QuoteLine)
 
 public:
     // `sendInFlight` tells whether a send awaits its reply: a good quote then leaves the send
     // button as it is, so no second send can start before the first is answered.
-    QuoteLine(SendPanelView &view, startup::AppContext &context, std::function<bool()> sendInFlight,
+    QuoteLine(SendPanelView &view, seams::AppContext &context, std::function<bool()> sendInFlight,
               QObject *parent = nullptr);
     ~QuoteLine() override;
 
     // The start-up quote: fixed texts, no `buf`.
-    void requestQuote(const startup::BalanceQuote::Request &request) override;
+    void requestQuote(const seams::BalanceQuote::Request &request) override;
     // The refresh icons and the recipients box: the panel's message and recipients, `buf` last.
     // `messageParts` is what the message counts now, so later edits rescale the quoted cost.
     void requestQuote(const QString &login, const QString &pass, const QString &message, const QString &recipients,
@@ -67,7 +67,7 @@ private:
     void handleQuoteReply(const net::GatewayReply &reply);
 
     SendPanelView &m_view;
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     std::function<bool()> m_sendInFlight;
     net::GatewayChannel *m_channel = nullptr;
     CostModel m_cost;

@@ -1,16 +1,16 @@
 #include "sending/panel/send_line.h"
 
+#include "brand/brand.h"
 #include "platform/net/gateway_channel.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
+#include "seams/app_context.h"
 #include "sending/panel/account_row.h"
 #include "sending/panel/panel_text.h"
 #include "sending/panel/quote_line.h"
 #include "sending/panel/send_panel_view.h"
 #include "sending/send_time.h"
 #include "sending/send_unknown.h"
-#include "startup/app_context.h"
-#include "startup/brand.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -37,7 +37,7 @@ QString chosenSender(const SendPanelView &view)
 
 } // namespace
 
-SendLine::SendLine(SendPanelView &view, startup::AppContext &context, QuoteLine &quote, QObject *parent)
+SendLine::SendLine(SendPanelView &view, seams::AppContext &context, QuoteLine &quote, QObject *parent)
     : QObject(parent)
     , m_view(view)
     , m_context(context)

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "seams/subsystems.h"
 #include "sending/send_reply.h"
 #include "sending/send_request.h"
-#include "startup/subsystems.h"
 
 #include <QList>
 #include <QObject>
@@ -14,7 +14,7 @@
 #include <optional>
 
 namespace net { class GatewayChannel; struct GatewayReply; }
-namespace startup { struct AppContext; }
+namespace seams { struct AppContext; }
 
 // The gateway line of every send (`WebBrowser1`, `APIv2/sendsms.php`): one send in flight at a
 // time, its reply applied from the request captured when it left, and the queue of automated
@@ -28,14 +28,14 @@ namespace sending {
 class QuoteLine;
 class SendPanelView;
 
-class SendLine final : public QObject, public startup::OwedReplies {
+class SendLine final : public QObject, public seams::OwedReplies {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SendLine)
 
 public:
     static constexpr std::chrono::milliseconds kLateReplyWait{5 * 60 * 1000};
 
-    SendLine(SendPanelView &view, startup::AppContext &context, QuoteLine &quote,
+    SendLine(SendPanelView &view, seams::AppContext &context, QuoteLine &quote,
              QObject *parent = nullptr);
     ~SendLine() override;
 
@@ -79,7 +79,7 @@ private:
     void notifyOutcome(const SendRequest &request, const ReplyOutcome &outcome, RecordStatus recordStatus);
 
     SendPanelView &m_view;
-    startup::AppContext &m_context;
+    seams::AppContext &m_context;
     QuoteLine &m_quote;
     net::GatewayChannel *m_channel = nullptr;
     std::optional<SendRequest> m_pending;

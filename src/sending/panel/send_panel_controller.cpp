@@ -4,6 +4,7 @@
 #include "platform/net/gateway_channel.h"
 #include "platform/ui/busy_cursor.h"
 #include "platform/ui/prompter.h"
+#include "seams/app_context.h"
 #include "sending/message_counter.h"
 #include "sending/message_parts.h"
 #include "sending/offer/unknown_number_offer.h"
@@ -16,7 +17,6 @@
 #include "sending/panel/time_picker.h"
 #include "sending/recipients.h"
 #include "sending/send_command.h"
-#include "startup/app_context.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -47,8 +47,8 @@ QString chosenSender(const SendPanelView &view)
 
 } // namespace
 
-SendPanelController::SendPanelController(SendPanelView &view, startup::AppContext &context,
-                                         startup::ListViews *lists, startup::WindowOpener *windows, QObject *parent)
+SendPanelController::SendPanelController(SendPanelView &view, seams::AppContext &context,
+                                         seams::ListViews *lists, seams::WindowOpener *windows, QObject *parent)
     : QObject(parent), m_view(view), m_context(context)
 {
     setSubsystems(lists, windows);
@@ -90,18 +90,18 @@ SendPanelController::SendPanelController(SendPanelView &view, startup::AppContex
 
 SendPanelController::~SendPanelController() = default;
 
-void SendPanelController::setSubsystems(startup::ListViews *lists, startup::WindowOpener *windows)
+void SendPanelController::setSubsystems(seams::ListViews *lists, seams::WindowOpener *windows)
 {
     m_lists = lists ? lists : &m_noLists;
     m_windows = windows ? windows : &m_noWindows;
 }
 
-startup::BalanceQuote &SendPanelController::balanceQuote()
+seams::BalanceQuote &SendPanelController::balanceQuote()
 {
     return *m_quote;
 }
 
-startup::OwedReplies &SendPanelController::owedReplies()
+seams::OwedReplies &SendPanelController::owedReplies()
 {
     return *m_send;
 }
@@ -329,7 +329,7 @@ void SendPanelController::pickRecipients()
                                    QStringLiteral("Agenda vacía"), ui::Icon::Information);
         return;
     }
-    m_windows->open(startup::WindowId::ContactPicker);
+    m_windows->open(seams::WindowId::ContactPicker);
 }
 
 void SendPanelController::pickTemplate()
@@ -339,7 +339,7 @@ void SendPanelController::pickTemplate()
                                    QStringLiteral("Sin plantillas"), ui::Icon::Information);
         return;
     }
-    m_windows->open(startup::WindowId::TemplatePicker);
+    m_windows->open(seams::WindowId::TemplatePicker);
 }
 
 void SendPanelController::clearRecipients()

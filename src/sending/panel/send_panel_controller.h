@@ -1,12 +1,12 @@
 #pragma once
 
-#include "startup/subsystems.h"
+#include "seams/subsystems.h"
 
 #include <QObject>
 #include <QString>
 
 namespace net { class GatewayChannel; }
-namespace startup { struct AppContext; }
+namespace seams { struct AppContext; }
 
 // The behaviour of the "Enviar SMS" tab: the counter, the recipients box, the icons, the send
 // button and the figures, each handler reading the controls, calling the sending rules and
@@ -27,17 +27,17 @@ class SendPanelController final : public QObject {
 public:
     // `lists` and `windows` may be null (a panel driven without the rest of the client): the
     // contact list and the templates then count as empty.
-    SendPanelController(SendPanelView &view, startup::AppContext &context,
-                        startup::ListViews *lists = nullptr, startup::WindowOpener *windows = nullptr,
+    SendPanelController(SendPanelView &view, seams::AppContext &context,
+                        seams::ListViews *lists = nullptr, seams::WindowOpener *windows = nullptr,
                         QObject *parent = nullptr);
     ~SendPanelController() override;
 
-    void setSubsystems(startup::ListViews *lists, startup::WindowOpener *windows);
+    void setSubsystems(seams::ListViews *lists, seams::WindowOpener *windows);
 
     // The start-up balance quote seam of the main window.
-    startup::BalanceQuote &balanceQuote();
+    seams::BalanceQuote &balanceQuote();
     // The shutdown's seam: send answers still owed by the gateway.
-    startup::OwedReplies &owedReplies();
+    seams::OwedReplies &owedReplies();
 
     // Handlers, callable by tests and by other windows as the controls' events are.
     void sendMessage();
@@ -87,11 +87,11 @@ private:
     void enableSend(bool enabled);
 
     SendPanelView &m_view;
-    startup::AppContext &m_context;
-    startup::ListViews m_noLists;
-    startup::WindowOpener m_noWindows;
-    startup::ListViews *m_lists = nullptr;
-    startup::WindowOpener *m_windows = nullptr;
+    seams::AppContext &m_context;
+    seams::ListViews m_noLists;
+    seams::WindowOpener m_noWindows;
+    seams::ListViews *m_lists = nullptr;
+    seams::WindowOpener *m_windows = nullptr;
     QuoteLine *m_quote = nullptr;
     SendLine *m_send = nullptr;
     TimePicker *m_picker = nullptr;

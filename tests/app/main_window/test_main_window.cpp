@@ -1,14 +1,14 @@
-#include "platform/db/connection.h"
-#include "platform/ui/busy_cursor.h"
-#include "sending/panel/send_panel_view.h"
-#include "startup/app_context.h"
-#include "startup/brand.h"
-#include "startup/database/opening.h"
-#include "startup/database/schema.h"
 #include "app/main_window/dialog_opener.h"
 #include "app/main_window/main_window.h"
 #include "app/main_window/startup_rules.h"
-#include "startup/subsystems.h"
+#include "brand/brand.h"
+#include "database/opening.h"
+#include "database/schema.h"
+#include "platform/db/connection.h"
+#include "platform/ui/busy_cursor.h"
+#include "seams/app_context.h"
+#include "seams/subsystems.h"
+#include "sending/panel/send_panel_view.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -30,7 +30,7 @@
 
 namespace {
 
-struct RecordingLists final : startup::ListViews {
+struct RecordingLists final : seams::ListViews {
     QStringList calls;
     QList<QPair<QString, QString>> pendingUpdates;
     void refreshHistoryPage() override { calls << QStringLiteral("historial"); }
@@ -40,7 +40,7 @@ struct RecordingLists final : startup::ListViews {
     void refreshPendingReports(const QString &login, const QString &pass) override { pendingUpdates.append({login, pass}); }
 };
 
-struct RecordingQuote final : startup::BalanceQuote {
+struct RecordingQuote final : seams::BalanceQuote {
     QList<Request> requests;
     void requestQuote(const Request &request) override { requests << request; }
 };
@@ -53,10 +53,10 @@ struct RecordingDialogs final : startup::DialogOpener {
     void checkVersion(const QString &version) override { calls << QStringLiteral("version:") + version; }
 };
 
-struct SomeWindows final : startup::WindowOpener {
-    QList<startup::WindowId> opened;
-    bool canOpen(startup::WindowId id) const override { return id == startup::WindowId::ExcelImport; }
-    void open(startup::WindowId id) override { opened << id; }
+struct SomeWindows final : seams::WindowOpener {
+    QList<seams::WindowId> opened;
+    bool canOpen(seams::WindowId id) const override { return id == seams::WindowId::ExcelImport; }
+    void open(seams::WindowId id) override { opened << id; }
 };
 
 // One client in its own program folder, with every seam recording what the start-up asked of it.
@@ -66,7 +66,7 @@ struct Client {
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    startup::AppContext context{connection, prompter, shell, busy, QString()};
+    seams::AppContext context{connection, prompter, shell, busy, QString()};
     RecordingLists lists;
     RecordingQuote quote;
     RecordingDialogs dialogs;
@@ -79,8 +79,8 @@ struct Client {
     void prepare(const QList<QPair<QString, QVariantList>> &statements)
     {
         db::Connection setup;
-        QVERIFY(setup.open(startup::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing).ok());
-        QVERIFY(startup::createSchema(setup).ok());
+        QVERIFY(setup.open(database::localDatabasePath(home.path()), db::OpenMode::CreateIfMissing).ok());
+        QVERIFY(database::createSchema(setup).ok());
         for (const auto &[sql, values] : statements)
             QVERIFY2(setup.execute(sql, values).ok(), qPrintable(sql));
     }
@@ -93,7 +93,7 @@ struct Client {
 
     startup::StartupStatus start()
     {
-        startup::Subsystems subsystems;
+        seams::Subsystems subsystems;
         subsystems.lists = &lists;
         subsystems.quote = &quote;
         subsystems.windows = &windows;
@@ -378,7 +378,7 @@ private Q_SLOTS:
 
         QVERIFY(client.form->menuAction(QStringLiteral("mnuExcelImportar"))->isEnabled());
         client.form->menuAction(QStringLiteral("mnuExcelImportar"))->trigger();
-        QCOMPARE(client.windows.opened, QList<startup::WindowId>({startup::WindowId::ExcelImport}));
+        QCOMPARE(client.windows.opened, QList<seams::WindowId>({seams::WindowId::ExcelImport}));
         for (const char *name : {"mnuExcelExportar", "mnuAccess_Importar", "mnuborraragenda", "mnuExportarHistorial",
                                  "mnuAutomatizar_Configuracion", "mnuFelicitarCumpleaños", "mnuImportarBrisanta"})
             QVERIFY2(!client.form->menuAction(QString::fromUtf8(name))->isEnabled(), name);

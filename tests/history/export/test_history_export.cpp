@@ -1,15 +1,15 @@
 #include "history/export/export_flow.h"
-#include "history/export/history_export_dialog.h"
 #include "history/export/history_export.h"
+#include "history/export/history_export_dialog.h"
 #include "history/history_fixture.h"
 #include "history/view/history_feature.h"
 #include "history/view/history_panel.h"
 #include "platform/ui/busy_cursor.h"
+#include "platform/ui/saved_workbook.h"
 #include "platform/xlsx/read_book.h"
 #include "platform/xlsx/workbook_writer.h"
-#include "startup/app_context.h"
+#include "seams/app_context.h"
 #include "support/file_size_limit.h"
-#include "platform/ui/saved_workbook.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 
@@ -586,7 +586,7 @@ void TestHistoryExport::windowLoadsAndExports()
     ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    startup::AppContext context{db.connection, prompter, shell, busy, db.home.path()};
+    seams::AppContext context{db.connection, prompter, shell, busy, db.home.path()};
 
     {
         HistoryExportDialog empty(context, QDate(2024, 5, 15));
@@ -623,7 +623,7 @@ void TestHistoryExport::menuOpensOneWindow()
     ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    startup::AppContext context{db.connection, prompter, shell, busy, db.home.path()};
+    seams::AppContext context{db.connection, prompter, shell, busy, db.home.path()};
     history::HistoryFeature feature(context);
 
     QVERIFY(!feature.exportWindow());

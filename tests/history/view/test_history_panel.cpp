@@ -46,7 +46,7 @@ struct Client {
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    startup::AppContext context{data.connection, prompter, shell, busy, data.home.path()};
+    seams::AppContext context{data.connection, prompter, shell, busy, data.home.path()};
     std::unique_ptr<HistoryFeature> feature;
 
     Client()
@@ -501,7 +501,7 @@ private Q_SLOTS:
 
         QSignalSpy handled(c.feature.get(), &HistoryFeature::reportHandled);
         history::HistoryListViews seam(*c.feature);
-        startup::ListViews &lists = seam;
+        seams::ListViews &lists = seam;
         lists.refreshPendingReports(kLogin, kLogin);
         QVERIFY(c.busy.isBusy());
         QVERIFY(handled.wait(10000));
@@ -833,7 +833,7 @@ private Q_SLOTS:
         clock = QDateTime(QDate(2024, 6, 3), QTime(12, 0), Qt::UTC);
         c.gateway.setGatewayClock(clock);
         history::HistoryListViews seam(*c.feature);
-        static_cast<startup::ListViews &>(seam).refreshPendingReports(kLogin, kLogin);
+        static_cast<seams::ListViews &>(seam).refreshPendingReports(kLogin, kLogin);
         QCOMPARE(c.gateway.requestCount(sim::Endpoint::GetReport), 0);
         QCOMPARE(c.data.count(QStringLiteral("sid=?"), {second}), qint64(1));
     }

@@ -1,13 +1,13 @@
 #include "agenda_fixture.h"
 
-#include "importexport/access/file_chooser.h"
 #include "importexport/access/access_import_window.h"
 #include "importexport/access/customer_import_window.h"
+#include "importexport/access/file_chooser.h"
 #include "importexport/excel/duplicate_phone_dialog.h"
 #include "importexport/import_export_windows.h"
 #include "platform/ui/busy_cursor.h"
-#include "startup/app_context.h"
-#include "startup/subsystems.h"
+#include "seams/app_context.h"
+#include "seams/subsystems.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 
@@ -27,7 +27,7 @@ using namespace importexport::access;
 
 namespace {
 
-class CountingLists final : public startup::ListViews {
+class CountingLists final : public seams::ListViews {
 public:
     void refreshContactList(bool reload) override { contactReloads << reload; }
     void refreshGroupList() override { ++groupReloads; }
@@ -39,7 +39,7 @@ struct WindowRig : AgendaFixture {
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    startup::AppContext context{connection, prompter, shell, busy, home.path()};
+    seams::AppContext context{connection, prompter, shell, busy, home.path()};
     CountingLists lists;
     int shown = 0;
 
@@ -153,10 +153,10 @@ private Q_SLOTS:
     {
         WindowRig rig;
         importexport::ImportExportWindows windows(rig.context, rig.lists, [&rig] { ++rig.shown; });
-        QVERIFY(importexport::ImportExportWindows::canOpen(startup::WindowId::AccessImport));
-        QVERIFY(!importexport::ImportExportWindows::canOpen(startup::WindowId::BirthdayGreetings));
-        windows.open(startup::WindowId::AccessImport);
-        windows.open(startup::WindowId::AccessImport);
+        QVERIFY(importexport::ImportExportWindows::canOpen(seams::WindowId::AccessImport));
+        QVERIFY(!importexport::ImportExportWindows::canOpen(seams::WindowId::BirthdayGreetings));
+        windows.open(seams::WindowId::AccessImport);
+        windows.open(seams::WindowId::AccessImport);
         QList<AccessImportWindow *> open;
         for (QWidget *widget : QApplication::topLevelWidgets()) {
             if (auto *form = qobject_cast<AccessImportWindow *>(widget); form && form->isVisible())

@@ -1,14 +1,14 @@
 #include "excel_fixture.h"
-#include "importexport/excel/excel_import_window.h"
-#include "importexport/excel/excel_export_window.h"
-#include "importexport/excel/duplicate_phone_dialog.h"
 #include "importexport/excel/column_mapping_window.h"
+#include "importexport/excel/duplicate_phone_dialog.h"
+#include "importexport/excel/excel_export_window.h"
+#include "importexport/excel/excel_import_window.h"
 #include "importexport/excel/import_progress_window.h"
 #include "importexport/excel/import_settings.h"
 #include "importexport/excel/progress_text.h"
 #include "platform/ui/busy_cursor.h"
-#include "startup/app_context.h"
-#include "startup/subsystems.h"
+#include "seams/app_context.h"
+#include "seams/subsystems.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 
@@ -28,7 +28,7 @@ using testing::ScriptedPrompter;
 
 namespace {
 
-struct Views final : startup::ListViews {
+struct Views final : seams::ListViews {
     int contactReloads = 0;
     int groupReloads = 0;
     void refreshContactList(bool) override { ++contactReloads; }
@@ -41,7 +41,7 @@ struct Env {
     testing::RecordingShell shell;
     ui::BusyCursor busy;
     Views views;
-    startup::AppContext context{d.connection, prompter, shell, busy, d.home.path()};
+    seams::AppContext context{d.connection, prompter, shell, busy, d.home.path()};
 };
 
 const QDateTime kNow(QDate(2024, 5, 10), QTime(12, 0, 0));

@@ -4,8 +4,8 @@
 #include "importexport/excel/column_mapping_window.h"
 #include "importexport/excel/excel_import_window.h"
 #include "platform/ui/busy_cursor.h"
-#include "startup/app_context.h"
-#include "startup/subsystems.h"
+#include "seams/app_context.h"
+#include "seams/subsystems.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 
@@ -28,7 +28,7 @@ using namespace importexport::excel;
 
 namespace {
 
-struct Views final : startup::ListViews {
+struct Views final : seams::ListViews {
     void refreshContactList(bool) override {}
     void refreshGroupList() override {}
 };
@@ -39,7 +39,7 @@ struct Env {
     testing::RecordingShell shell;
     ui::BusyCursor busy;
     Views views;
-    startup::AppContext context{d.connection, prompter, shell, busy, d.home.path()};
+    seams::AppContext context{d.connection, prompter, shell, busy, d.home.path()};
 };
 
 // Twelve columns of long texts, as a customer list exported from another program has them.

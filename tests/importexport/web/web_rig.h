@@ -1,11 +1,11 @@
 #pragma once
 
+#include "database/schema.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
-#include "startup/app_context.h"
-#include "startup/database/schema.h"
-#include "startup/subsystems.h"
+#include "seams/app_context.h"
+#include "seams/subsystems.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -13,7 +13,7 @@
 
 #include <memory>
 
-class CountingLists final : public startup::ListViews {
+class CountingLists final : public seams::ListViews {
 public:
     void refreshContactList(bool reload) override { contactReloads << reload; }
     void refreshGroupList() override { ++groupReloads; }
@@ -29,7 +29,7 @@ struct WebRig {
     testing::ScriptedPrompter prompter;
     testing::RecordingShell shell;
     ui::BusyCursor busy;
-    std::unique_ptr<startup::AppContext> context;
+    std::unique_ptr<seams::AppContext> context;
     CountingLists lists;
 
     WebRig()
@@ -37,8 +37,8 @@ struct WebRig {
         sim.start();
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
         connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(connection);
-        context.reset(new startup::AppContext{connection, prompter, shell, busy, home.path()});
+        database::createSchema(connection);
+        context.reset(new seams::AppContext{connection, prompter, shell, busy, home.path()});
     }
 
     ~WebRig()

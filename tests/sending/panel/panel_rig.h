@@ -1,13 +1,13 @@
 #pragma once
 
+#include "database/schema.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "platform/db/connection.h"
 #include "platform/ui/busy_cursor.h"
+#include "seams/app_context.h"
+#include "seams/subsystems.h"
 #include "sending/panel/send_panel_controller.h"
 #include "sending/panel/send_panel_view.h"
-#include "startup/app_context.h"
-#include "startup/database/schema.h"
-#include "startup/subsystems.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -24,7 +24,7 @@
 // One send panel wired to its own simulator and program folder.
 namespace testing {
 
-class FakeLists final : public startup::ListViews {
+class FakeLists final : public seams::ListViews {
 public:
     bool isBookEmpty() const override { return bookEmpty; }
     bool hasNoTemplates() const override { return templatesEmpty; }
@@ -32,11 +32,11 @@ public:
     bool templatesEmpty = true;
 };
 
-class FakeWindows final : public startup::WindowOpener {
+class FakeWindows final : public seams::WindowOpener {
 public:
-    bool canOpen(startup::WindowId) const override { return true; }
-    void open(startup::WindowId id) override { opened.append(id); }
-    QList<startup::WindowId> opened;
+    bool canOpen(seams::WindowId) const override { return true; }
+    void open(seams::WindowId id) override { opened.append(id); }
+    QList<seams::WindowId> opened;
 };
 
 struct PanelRig {
@@ -47,11 +47,11 @@ struct PanelRig {
         sim.approveSender(QStringLiteral("usu"), QStringLiteral("Tienda"));
         qputenv("BRISANTA_URL_BASE", sim.baseUrl().toUtf8());
         connection.open(home.file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing);
-        startup::createSchema(connection);
+        database::createSchema(connection);
         connection.execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
                                         "VALUES ('usu','secreto','0','100','GMT +01:00','Preguntar')"));
-        context = std::make_unique<startup::AppContext>(
-            startup::AppContext{connection, prompter, shell, busy, home.path()});
+        context = std::make_unique<seams::AppContext>(
+            seams::AppContext{connection, prompter, shell, busy, home.path()});
         view = std::make_unique<sending::SendPanelView>();
         view->senderCombo()->addItems({QStringLiteral("Tienda"), QStringLiteral("Avisos")});
         view->senderCombo()->setCurrentIndex(0);
@@ -74,7 +74,7 @@ struct PanelRig {
     bool startUp()
     {
         QSignalSpy spy(panel.get(), &sending::SendPanelController::quoteReplyHandled);
-        startup::BalanceQuote::Request request;
+        seams::BalanceQuote::Request request;
         request.username = QStringLiteral("usu");
         request.password = QStringLiteral("secreto");
         request.message = QStringLiteral("Saldo al arrancar Desktop");
@@ -102,7 +102,7 @@ struct PanelRig {
     ScriptedPrompter prompter;
     RecordingShell shell;
     ui::BusyCursor busy;
-    std::unique_ptr<startup::AppContext> context;
+    std::unique_ptr<seams::AppContext> context;
     FakeLists lists;
     FakeWindows windows;
     std::unique_ptr<sending::SendPanelView> view;

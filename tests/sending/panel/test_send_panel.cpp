@@ -87,7 +87,7 @@ private Q_SLOTS:
     {
         PanelRig rig;
         QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
-        startup::BalanceQuote::Request request;
+        seams::BalanceQuote::Request request;
         request.username = QStringLiteral("usu");
         request.password = QStringLiteral("secreto");
         request.message = QStringLiteral("Saldo al arrancar Desktop");
@@ -644,7 +644,7 @@ private Q_SLOTS:
         rig.panel->sendChannel().setTimeout(std::chrono::milliseconds(200));
         rig.sim.armFault(sim::Endpoint::SendSms, sim::Fault{sim::FaultKind::Delay, 1, std::chrono::milliseconds(800)});
         QVERIFY(rig.send());
-        startup::OwedReplies &owed = rig.panel->owedReplies();
+        seams::OwedReplies &owed = rig.panel->owedReplies();
         QVERIFY(owed.owed());
         rig.panel->enqueue(QStringLiteral("34600000002"), QStringLiteral("Cola"));
         const int boxes = rig.prompter.count();
@@ -917,7 +917,7 @@ private Q_SLOTS:
         rig.lists.templatesEmpty = false;
         rig.view->pickRecipientsImage()->click();
         rig.view->pickTemplateImage()->click();
-        QCOMPARE(rig.windows.opened, (QList<startup::WindowId>{startup::WindowId::ContactPicker, startup::WindowId::TemplatePicker}));
+        QCOMPARE(rig.windows.opened, (QList<seams::WindowId>{seams::WindowId::ContactPicker, seams::WindowId::TemplatePicker}));
 
         // Clearing the whole panel after an appointment send.
         rig.view->appointmentCheck()->setChecked(true);

@@ -1,3 +1,4 @@
+#include "database/schema.h"
 #include "platform/db/connection.h"
 #include "sending/panel/panel_rig.h"
 #include "sending/templates/template_editor_dialog.h"
@@ -6,7 +7,6 @@
 #include "sending/templates/template_store.h"
 #include "sending/templates/template_tree.h"
 #include "sending/templates/templates_panel.h"
-#include "startup/database/schema.h"
 #include "support/popup_menus.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -90,7 +90,7 @@ void TestTemplates::init()
     m_home = std::make_unique<testing::TempHome>();
     m_db = std::make_unique<db::Connection>();
     QVERIFY(m_db->open(m_home->file(QStringLiteral("bbdd.mdb")), db::OpenMode::CreateIfMissing).ok());
-    QVERIFY(startup::createSchema(*m_db).ok());
+    QVERIFY(database::createSchema(*m_db).ok());
     m_prompter = std::make_unique<testing::ScriptedPrompter>();
 }
 
