@@ -5,11 +5,11 @@
 
 namespace account {
 
-AccountWindows::AccountWindows(seams::AppContext &context, MainWindowAccess &main, seams::WindowOpener *later, QObject *parent)
+AccountWindows::AccountWindows(seams::AppContext &context, MainWindowAccess &main, seams::WindowOpener *otherWindows, QObject *parent)
     : QObject(parent)
     , m_context(context)
     , m_main(main)
-    , m_later(later)
+    , m_otherWindows(otherWindows)
 {
 }
 
@@ -69,10 +69,10 @@ void AccountWindows::sendersChanged()
         settings->reloadSenders();
 }
 
-void AccountWindows::openLater(seams::WindowId id)
+void AccountWindows::openOtherWindow(seams::WindowId id)
 {
-    if (m_later && m_later->canOpen(id))
-        m_later->open(id);
+    if (m_otherWindows && m_otherWindows->canOpen(id))
+        m_otherWindows->open(id);
 }
 
 } // namespace account

@@ -28,7 +28,7 @@ class AccountWindows final : public QObject {
     Q_DISABLE_COPY_MOVE(AccountWindows)
 
 public:
-    AccountWindows(seams::AppContext &context, MainWindowAccess &main, seams::WindowOpener *later = nullptr,
+    AccountWindows(seams::AppContext &context, MainWindowAccess &main, seams::WindowOpener *otherWindows = nullptr,
                    QObject *parent = nullptr);
     ~AccountWindows() override;
 
@@ -53,7 +53,8 @@ public:
     // After a change to `Remitentes`: every sender box rebuilt from the table.
     void sendersChanged();
 
-    void openLater(seams::WindowId id);
+    // Opens a window of another feature (the web download or upload after the password prompt).
+    void openOtherWindow(seams::WindowId id);
 
     seams::AppContext &context() const { return m_context; }
     MainWindowAccess &main() const { return m_main; }
@@ -61,7 +62,7 @@ public:
 private:
     seams::AppContext &m_context;
     MainWindowAccess &m_main;
-    seams::WindowOpener *m_later;
+    seams::WindowOpener *m_otherWindows;
     ui::SingleInstance<AccountSettingsDialog> m_accountSettings;
     ui::SingleInstance<MissingAccountDialog> m_missingAccount;
     ui::SingleInstance<ui::ProgressDialog> m_progress;

@@ -104,10 +104,10 @@ void PasswordPromptDialog::acceptPassword()
         windows.showSenderAdmin();
         break;
     case password::Target::WebDownload:
-        windows.openLater(seams::WindowId::WebDownload);
+        windows.openOtherWindow(seams::WindowId::WebDownload);
         break;
     case password::Target::WebUpload:
-        windows.openLater(seams::WindowId::WebUpload);
+        windows.openOtherWindow(seams::WindowId::WebUpload);
         break;
     case password::Target::None:
         break;
