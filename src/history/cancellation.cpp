@@ -179,6 +179,17 @@ void closeCancelAll(CancelAllOutcome &out, bool recorded, bool unreachable, cons
     }
 }
 
+// Both cancellations need the account: without one, `out` says so and the caller stops.
+template <typename Outcome>
+bool refusedWithoutAccount(const Account &account, Outcome &out)
+{
+    if (!account.login.isEmpty())
+        return false;
+    out.status = Outcome::Status::NoAccount;
+    out.notice = {kMissingAccountMessage, kMissingAccountTitle};
+    return true;
+}
+
 } // namespace
 
 CancelRequest buildCancelRequest(db::Connection &connection, const QString &nodeKey, const Account &account, qint64 buf)
@@ -189,11 +200,8 @@ CancelRequest buildCancelRequest(db::Connection &connection, const QString &node
         req.status = CancelRequest::Status::NoRow;
         return req;
     }
-    if (account.login.isEmpty()) {
-        req.status = CancelRequest::Status::NoAccount;
-        req.notice = {kMissingAccountMessage, kMissingAccountTitle};
+    if (refusedWithoutAccount(account, req))
         return req;
-    }
     db::Result r;
     const std::vector<db::Row> rows =
         connection.select(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {*sid}, &r);
@@ -300,11 +308,8 @@ CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition 
                                const QString &now, const ui::AskText &ask, const SyncTransport &transport)
 {
     CancelAllOutcome out;
-    if (account.login.isEmpty()) {
-        out.status = CancelAllOutcome::Status::NoAccount;
-        out.notice = {kMissingAccountMessage, kMissingAccountTitle};
+    if (refusedWithoutAccount(account, out))
         return out;
-    }
 
     db::Result r;
     const std::vector<db::Row> rows = cancellableSends(connection, view, now, r);
