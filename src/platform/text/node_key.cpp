@@ -2,6 +2,10 @@
 
 #include "platform/text/digits.h"
 
+// QStringView::toLongLong is defined inline in <QString>; without it an optimised build has no copy
+// to link against.
+#include <QString>
+
 namespace text {
 
 std::optional<qint64> nodeKeyId(QStringView key, BareKey bare, IdText idText)
