@@ -140,7 +140,7 @@ inline QString seedLargeDatabase(const QString &file)
 
 } // namespace bench
 
-// main() of a benchmark program whose roads open windows (offscreen).
+// main() of a benchmark program whose measured steps open windows (offscreen).
 #define BRISANTA_WIDGETS_BENCHMARK_MAIN()                                                                               \
     int main(int argc, char **argv)                                                                                    \
     {                                                                                                                  \

@@ -16,7 +16,7 @@ namespace importexport {
 
 excel::Conflict conflictFromAccess(const access::Conflict &conflict)
 {
-    // Both roads keep the stored side in the same values; only the imported row is read as text
+    // Both imports keep the stored side in the same values; only the imported row is read as text
     // (a Null field shows empty).
     const access::ImportedContact &in = conflict.imported;
     return {0,

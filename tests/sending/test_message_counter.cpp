@@ -64,7 +64,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("expected");
         QTest::newRow("no recipients") << QStringLiteral("Hola [NOMBRE]") << false << 0 << 5;
         QTest::newRow("longest name 12") << QStringLiteral("Hola [NOMBRE]") << true << 12 << 17;
-        QTest::newRow("nobody in the book") << QStringLiteral("Hola [NOMBRE]") << true << 0 << 5;
+        QTest::newRow("nobody in the contact list") << QStringLiteral("Hola [NOMBRE]") << true << 0 << 5;
         QTest::newRow("confirmation form") << QStringLiteral("Hola [NOMBRE_CONFIRMAR]") << true << 12 << 17;
         QTest::newRow("date") << QStringLiteral("[FECHA]") << false << 0 << 8;
         QTest::newRow("hour") << QStringLiteral("[HORA]") << false << 0 << 5;

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// The phone cleaning of the two Access roads. Each differs from the Excel import's normaliser on
-// purpose: existing books were filled by these rules and are matched by exact text.
+// The phone cleaning of the two Access imports. Each differs from the Excel import's normaliser on
+// purpose: existing contact lists were filled by these rules and are matched by exact text.
 namespace importexport::access {
 
 // Contacts from another Access table: outer blanks trimmed, then leading "0" and "+" dropped,
