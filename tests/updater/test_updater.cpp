@@ -84,6 +84,15 @@ void restoreFolder(const QString &folder, const FolderState &state)
     }
 }
 
+// A folder that takes no changes, even from root, while this lives.
+struct LockedFolder {
+    explicit LockedFolder(const QString &folder) : locked(folder) {}
+    bool ok() const { return locked.ok() && permissions.active(); }
+
+    testing::WithoutWritePermission locked;
+    testing::PermissionsApply permissions;
+};
+
 // A program this test starts itself under a name of its choosing; ended by the test when still
 // running. Nothing else on the machine is ever touched.
 class StartedProgram final {
@@ -1048,8 +1057,7 @@ private Q_SLOTS:
         const QString record = updater::installRecordPath(f->target);
         f->sim.setDownload(updater::clientFileName(), readAll(program));
         f->prompter.answerMessage(ui::Answer::Ok);
-        std::optional<testing::WithoutWritePermission> locked;
-        std::optional<testing::PermissionsApply> permissions;
+        std::optional<LockedFolder> locked;
         bool blocked = false;
         connect(&f->flow.installer(), &updater::Installer::stepReached, this,
                 [&, step](updater::InstallStep reached) {
@@ -1057,8 +1065,7 @@ private Q_SLOTS:
                         return;
                     if (folderLocked) {
                         locked.emplace(f->home.path());
-                        permissions.emplace();
-                        blocked = locked->ok() && permissions->active();
+                        blocked = locked->ok();
                     } else {
                         blocked = QFile::remove(record) && QDir().mkpath(record + QStringLiteral("/dentro"));
                     }
@@ -1066,7 +1073,6 @@ private Q_SLOTS:
         QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
         f->flow.startDownload(updater::downloadUrl(), f->target);
         const bool finished = done.wait(kWait);
-        permissions.reset();
         locked.reset();
         QVERIFY(finished);
         QVERIFY(blocked);
@@ -1102,13 +1108,10 @@ private Q_SLOTS:
         again.setPublicKey(sim::testReleasePublicKey());
         prompter.answerMessage(ui::Answer::Ok);
         {
-            std::optional<testing::WithoutWritePermission> locked;
-            std::optional<testing::PermissionsApply> permissions;
+            std::optional<LockedFolder> locked;
             if (folderLocked) {
                 locked.emplace(f->home.path());
                 QVERIFY(locked->ok());
-                permissions.emplace();
-                QVERIFY(permissions->active());
             }
             again.resumeInterrupted(f->target);
         }
