@@ -40,17 +40,21 @@ RecordSnapshot currentRecord(const QString &target)
     return {true, *bytes};
 }
 
-void putBackRecord(const QString &target, const RecordSnapshot &snapshot)
+QString putBackRecord(const QString &target, const RecordSnapshot &snapshot)
 {
     const QString path = installRecordPath(target);
+    QString problem;
     if (!snapshot.existed) {
-        QFile::remove(path);
+        QFile file(path);
+        if (file.exists() && !file.remove())
+            problem = QStringLiteral("no se puede borrar %1: %2").arg(path, file.errorString());
     } else {
         QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly) && file.write(snapshot.bytes) == snapshot.bytes.size())
-            file.commit();
+        if (!file.open(QIODevice::WriteOnly) || file.write(snapshot.bytes) != snapshot.bytes.size() || !file.commit())
+            problem = QStringLiteral("no se puede escribir %1: %2").arg(path, file.errorString());
     }
     syncFolderOf(path);
+    return problem;
 }
 
 } // namespace updater

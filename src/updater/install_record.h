@@ -21,11 +21,13 @@ QString recordInstalled(const QString &target, const QByteArray &signedText, con
 // The record as it stands before an installation raises it. When that installation does not take
 // place after all (the swap fails, or the previous client is back in place), the record goes back to
 // it: nothing newer was installed. The order keeps it safe: the client first, the record after.
+// putBackRecord() is empty when the record is as it was, else a Spanish reason: a record left raised
+// makes later updates take a release for installed that is not, so the caller must say so.
 struct RecordSnapshot {
     bool existed = false;
     QByteArray bytes;
 };
 RecordSnapshot currentRecord(const QString &target);
-void putBackRecord(const QString &target, const RecordSnapshot &snapshot);
+[[nodiscard]] QString putBackRecord(const QString &target, const RecordSnapshot &snapshot);
 
 } // namespace updater

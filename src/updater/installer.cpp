@@ -19,6 +19,30 @@ namespace {
 
 constexpr std::chrono::milliseconds kStartPollInterval{100};
 
+// Puts the install record back; the sentence to add to what the user is told when that failed, so
+// that a release that is not installed is never taken for installed without a word.
+QString putBackRecordText(const QString &target, const RecordSnapshot &snapshot)
+{
+    const QString problem = putBackRecord(target, snapshot);
+    if (problem.isEmpty())
+        return {};
+    return QStringLiteral(" No se ha podido devolver el registro de la versión instalada a su estado anterior (%1). "
+                          "Mientras siga así, el actualizador dará por instalada una versión que no lo está.")
+        .arg(problem);
+}
+
+// What the user is told when the previous client could not be put back: where it still is, and how
+// to use it again.
+QString previousNotPutBackText(const QString &target, const ReplaceResult &restored)
+{
+    const QString previous = previousPath(target);
+    if (!QFileInfo(previous).isFile())
+        return restored.message;
+    return restored.message
+           + QStringLiteral(" La versión anterior del programa está en %1; cópiela como %2 para volver a usar el programa.")
+                 .arg(previous, target);
+}
+
 } // namespace
 
 Installer::Installer(ui::Prompter &prompter, ui::Shell &shell, QObject *parent)
@@ -67,7 +91,7 @@ void Installer::install(const QString &target)
         QFile::remove(signatureLocation(temporary()));
         if (m_kept)
             QFile::remove(previousPath(m_target));
-        putBackRecord(m_target, *m_recordBefore);
+        swapped.message += putBackRecordText(m_target, *m_recordBefore);
         m_prompter.message(swapped.message, QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);
         // The clients were ended: the one still installed is started again.
         m_shell.startProgram(m_target);
@@ -86,8 +110,13 @@ bool Installer::resume(const QString &target)
     m_kept = true;
     m_recordBefore.reset();
     if (!QFileInfo(target).isFile()) {
-        // Ended between taking the client away and putting anything in its place.
-        restorePrevious(target);
+        // Ended between taking the client away and putting anything in its place. The previous client
+        // is the only one there is: when it cannot go back it stays where it is, and the user is told.
+        const ReplaceResult restored = restorePrevious(target);
+        if (!restored.ok)
+            m_prompter.message(QStringLiteral("Una actualización anterior de ") + productWord()
+                                   + QStringLiteral(" Desktop quedó a medias. ") + previousNotPutBackText(target, restored),
+                               QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);
         return false;
     }
     if (sameContent(target, previous)) {
@@ -197,11 +226,10 @@ void Installer::takeBack(const QString &problem)
         return fail(failed + QStringLiteral("No había una versión anterior que volver a poner."));
     const ReplaceResult restored = restorePrevious(m_target);
     if (!restored.ok)
-        return fail(failed + restored.message);
-    if (m_recordBefore)
-        putBackRecord(m_target, *m_recordBefore);
+        return fail(failed + previousNotPutBackText(m_target, restored));
+    const QString recordText = m_recordBefore ? putBackRecordText(m_target, *m_recordBefore) : QString();
     m_shell.startProgram(m_target);
-    fail(failed + QStringLiteral("Se ha vuelto a poner la versión anterior, que sigue instalada."));
+    fail(failed + QStringLiteral("Se ha vuelto a poner la versión anterior, que sigue instalada.") + recordText);
 }
 
 void Installer::fail(const QString &message)

@@ -1,6 +1,7 @@
 #include "brand/start_marker.h"
 #include "gateway-sim/gateway_simulator.h"
 #include "gateway-sim/release_signing.h"
+#include "support/permissions_apply.h"
 #include "platform/ui/desktop_shell.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
@@ -32,6 +33,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -81,6 +83,15 @@ void restoreFolder(const QString &folder, const FolderState &state)
                                         | QFile::WriteUser | QFile::ExeUser);
     }
 }
+
+// A folder that takes no changes, even from root, while this lives.
+struct LockedFolder {
+    explicit LockedFolder(const QString &folder) : locked(folder) {}
+    bool ok() const { return locked.ok() && permissions.active(); }
+
+    testing::WithoutWritePermission locked;
+    testing::PermissionsApply permissions;
+};
 
 // A program this test starts itself under a name of its choosing; ended by the test when still
 // running. Nothing else on the machine is ever touched.
@@ -1019,6 +1030,107 @@ private Q_SLOTS:
         QCOMPARE(done.first().first().toBool(), true);
         QCOMPARE(prompter.lastCall().title, QStringLiteral("Actualización completada"));
         QCOMPARE(shell.starts().size(), 1);
+    }
+
+    // An installation that does not take place puts the install record back; when that cannot be
+    // done the record still names a release that is not installed, and the user is told so.
+    void recordThatCannotBePutBackIsReported_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<bool>("folderLocked"); // else the record's place is taken by a folder
+        QTest::addColumn<QString>("outcome");
+        using updater::InstallStep;
+        // The program folder stops taking changes once the version is recorded: the swap fails too.
+        QTest::newRow("swap refused") << QStringLiteral(BRISANTA_GOOD_CLIENT) << int(InstallStep::VersionRecorded)
+                                      << true << QStringLiteral("no se ha modificado");
+        QTest::newRow("new client taken back") << QStringLiteral(BRISANTA_FAKE_CLIENT)
+                                               << int(InstallStep::SelfCheckStarted) << false
+                                               << QStringLiteral("Se ha vuelto a poner la versión anterior");
+    }
+    void recordThatCannotBePutBackIsReported()
+    {
+        QFETCH(QString, program);
+        QFETCH(int, step);
+        QFETCH(bool, folderLocked);
+        QFETCH(QString, outcome);
+        const QString record = updater::installRecordPath(f->target);
+        f->sim.setDownload(updater::clientFileName(), readAll(program));
+        f->prompter.answerMessage(ui::Answer::Ok);
+        std::optional<LockedFolder> locked;
+        bool blocked = false;
+        connect(&f->flow.installer(), &updater::Installer::stepReached, this,
+                [&, step](updater::InstallStep reached) {
+                    if (int(reached) != step || !QFileInfo::exists(record))
+                        return;
+                    if (folderLocked) {
+                        locked.emplace(f->home.path());
+                        blocked = locked->ok();
+                    } else {
+                        blocked = QFile::remove(record) && QDir().mkpath(record + QStringLiteral("/dentro"));
+                    }
+                });
+        QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
+        f->flow.startDownload(updater::downloadUrl(), f->target);
+        const bool finished = done.wait(kWait);
+        locked.reset();
+        QVERIFY(finished);
+        QVERIFY(blocked);
+
+        QCOMPARE(done.first().first().toBool(), false);
+        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(f->prompter.count(), 1);
+        QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Critical);
+        const QString text = f->prompter.lastCall().text;
+        QVERIFY2(text.contains(outcome), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("No se ha podido devolver el registro de la versión instalada"))
+                     && text.contains(record),
+                 qPrintable(text));
+    }
+
+    // An updater ended after the client was taken away and before anything took its place: the next
+    // one puts the previous client back, or says where it is and leaves it there.
+    void missingClientIsPutBackOrReported_data()
+    {
+        QTest::addColumn<bool>("folderLocked");
+        QTest::newRow("put back") << false;
+        QTest::newRow("cannot be put back") << true;
+    }
+    void missingClientIsPutBackOrReported()
+    {
+        QFETCH(bool, folderLocked);
+        const QString previous = updater::previousPath(f->target);
+        QVERIFY(QFile::rename(f->target, previous));
+
+        testing::ScriptedPrompter prompter;
+        testing::RecordingShell shell;
+        updater::UpdateFlow again{prompter, shell, f->network};
+        again.setPublicKey(sim::testReleasePublicKey());
+        prompter.answerMessage(ui::Answer::Ok);
+        {
+            std::optional<LockedFolder> locked;
+            if (folderLocked) {
+                locked.emplace(f->home.path());
+                QVERIFY(locked->ok());
+            }
+            again.resumeInterrupted(f->target);
+        }
+        QVERIFY(!again.isBusy());
+        if (!folderLocked) {
+            QCOMPARE(readAll(f->target), kOldClient);
+            QVERIFY(!QFileInfo::exists(previous));
+            QCOMPARE(prompter.count(), 0);
+            return;
+        }
+        // The only client there is stays where it is.
+        QVERIFY(!QFileInfo::exists(f->target));
+        QCOMPARE(readAll(previous), kOldClient);
+        QCOMPARE(prompter.count(), 1);
+        QCOMPARE(prompter.lastCall().icon, ui::Icon::Critical);
+        const QString text = prompter.lastCall().text;
+        QVERIFY2(text.contains(QStringLiteral("No se ha podido volver a poner la versión anterior"))
+                     && text.contains(QStringLiteral("está en ") + previous) && text.contains(f->target),
+                 qPrintable(text));
     }
 
     // Nothing to finish: the next updater starts quietly.
