@@ -139,9 +139,10 @@ void chooseSharedFile(db::Connection &connection, const QString &localPath, cons
     prompter.message(sharedFileMissingMessage(sharedPath), sharedFileErrorTitle(), ui::Icon::Critical);
     const ui::Answer answer = prompter.message(autoConfigQuestion(), autoConfigTitle(),
                                                ui::Icon::None, ui::Buttons::OkCancel);
-    if (answer == ui::Answer::Ok)
-        connection.execute(QStringLiteral("UPDATE Usuario SET ruta_bbdd=?1"), {localPath});
-    else
+    // A choice the database would not keep leaves the setting on the shared file: this session
+    // works locally as after Cancel, and the next start asks again.
+    if (answer != ui::Answer::Ok
+        || !connection.execute(QStringLiteral("UPDATE Usuario SET ruta_bbdd=?1"), {localPath}).ok())
         result.captionSuffix = QStringLiteral(" - LOCAL");
 }
 

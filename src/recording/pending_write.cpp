@@ -197,32 +197,32 @@ db::Result writeRecords(db::Connection &connection, const QList<SendRecord> &rec
     return r;
 }
 
-// What is not a record goes beside the file, for a person; false when there is nothing or it
-// cannot be written there.
-bool setAsideUnreadable(const QList<TakenFile> &taken, const QString &databasePath)
-{
-    QByteArray unreadable;
-    for (const TakenFile &file : taken)
-        unreadable += file.unreadable;
-    return !unreadable.isEmpty() && appendSynced(setAsidePath(databasePath), unreadable, syncToDisk);
-}
-
 // Removes each taken file that is done with; what of it must stay (lines not set aside, a last line
-// cut short) goes back into the file at `path` first. A file that cannot go stays for the next
-// start, and when it held records `out` says so.
-void releaseFiles(const QList<TakenFile> &taken, const QString &path, bool heldRecords, PendingWrite &out)
+// cut short) goes back into the file at `path` first. What is not a record goes beside the file,
+// for a person, only from files that go: a file that stays keeps its lines, and the start that
+// finally removes it sets them aside, once. A file that cannot go stays for the next start, and
+// when it held records `out` says so.
+void releaseFiles(const QList<TakenFile> &taken, const QString &path, const QString &databasePath, bool heldRecords,
+                  PendingWrite &out)
 {
+    QList<const TakenFile *> done;
+    QByteArray unreadable;
     for (const TakenFile &file : taken) {
         if (!doneWith(file)) {
             out.fileKept = out.fileKept || heldRecords;
             continue;
         }
-        const QByteArray rest = (out.setAside ? QByteArray() : file.unreadable) + file.keptTail;
+        done.append(&file);
+        unreadable += file.unreadable;
+    }
+    out.setAside = !unreadable.isEmpty() && appendSynced(setAsidePath(databasePath), unreadable, syncToDisk);
+    for (const TakenFile *file : std::as_const(done)) {
+        const QByteArray rest = (out.setAside ? QByteArray() : file->unreadable) + file->keptTail;
         if (!rest.trimmed().isEmpty() && !appendSynced(path, rest, syncToDisk)) {
             out.fileKept = true;
             continue;
         }
-        if (!QFile::remove(file.path))
+        if (!QFile::remove(file->path))
             out.fileKept = out.fileKept || heldRecords;
     }
 }
@@ -278,8 +278,7 @@ PendingWrite writePendingSends(db::Connection &connection)
 
     // Where the lines that are not records cannot be set aside they stay with the records still
     // waiting, as does a last line cut short.
-    out.setAside = setAsideUnreadable(taken, connection.path());
-    releaseFiles(taken, path, !records.isEmpty(), out);
+    releaseFiles(taken, path, connection.path(), !records.isEmpty(), out);
     return out;
 }
 

@@ -357,6 +357,9 @@ void TestDatabaseOpening::sharedChoice_data()
     QTest::newRow("existing shared file") << "shared" << 0 << true << " - RED" << 0 << true;
     QTest::newRow("missing shared, OK") << "missing" << 0 << false << "" << 2 << false;
     QTest::newRow("missing shared, Cancel") << "missing" << 1 << false << " - LOCAL" << 2 << true;
+    // The database refuses to keep the choice: it still points at the shared file, so this
+    // session works locally as after Cancel, and the next start asks again.
+    QTest::newRow("missing shared, OK not kept") << "missing unsaved" << 0 << false << " - LOCAL" << 2 << true;
 }
 
 void TestDatabaseOpening::sharedChoice()
@@ -377,10 +380,17 @@ void TestDatabaseOpening::sharedChoice()
         value = QStringLiteral("zz.mdb");
     else if (setting == QLatin1String("local"))
         value = QString(m_home->path() + QStringLiteral("/./bbdd.mdb"));
-    else if (setting == QLatin1String("shared") || setting == QLatin1String("missing")
+    else if (setting == QLatin1String("shared") || setting.startsWith(QLatin1String("missing"))
              || setting == QLatin1String("second name"))
         value = shared;
     makeDatabase(local(), value);
+    if (setting == QLatin1String("missing unsaved")) {
+        db::Connection raw;
+        QVERIFY(raw.open(local()).ok());
+        QVERIFY(raw.execute(QStringLiteral("CREATE TRIGGER keep_route BEFORE UPDATE OF ruta_bbdd ON Usuario "
+                                           "BEGIN SELECT RAISE(ABORT, 'read-only setting'); END"))
+                    .ok());
+    }
     if (setting == QLatin1String("shared"))
         makeDatabase(shared);
     if (setting == QLatin1String("second name"))
@@ -410,7 +420,7 @@ void TestDatabaseOpening::sharedChoice()
         const QVariant stored = db.scalar(QStringLiteral("SELECT ruta_bbdd FROM Usuario"));
         QCOMPARE(stored, settingKept ? (value.isValid() ? value : QVariant()) : QVariant(local()));
     }
-    QVERIFY(!QFile::exists(setting == QLatin1String("missing") ? shared : m_home->file(QStringLiteral("zz.mdb"))));
+    QVERIFY(!QFile::exists(setting.startsWith(QLatin1String("missing")) ? shared : m_home->file(QStringLiteral("zz.mdb"))));
 }
 
 void TestDatabaseOpening::unopenableSharedFileKeptIntact()

@@ -136,6 +136,38 @@ private Q_SLOTS:
         QCOMPARE(QDir(home.path()).entryList({QStringLiteral("envios_pendientes*")}, QDir::Files), QStringList());
     }
 
+    // A line that is no record, in a taken file that must stay because a writer still holds it, is
+    // set aside once: when the file is done with, not at every start that finds it kept.
+    void unreadableLineOfAKeptFileIsSetAsideOnce()
+    {
+        testing::FreshDatabase fresh;
+        db::Connection &connection = fresh.connection;
+        const QString file = recording::pendingSendsPath(connection.path());
+        QVERIFY(recording::appendPendingSend(file, numbered(1)));
+        {
+            QFile garbage(file);
+            QVERIFY(garbage.open(QIODevice::WriteOnly | QIODevice::Append));
+            QVERIFY(garbage.write("no es un envío\n") > 0);
+        }
+
+        QFile other(file);
+        QVERIFY(other.open(QIODevice::WriteOnly | QIODevice::Append));
+        const recording::PendingWrite first = recording::writePendingSends(connection);
+        QCOMPARE(first.unreadable, 1);
+        const recording::PendingWrite second = recording::writePendingSends(connection);
+        QCOMPARE(second.unreadable, 1);
+        other.close();
+        const recording::PendingWrite last = recording::writePendingSends(connection);
+        QCOMPARE(last.unreadable, 1);
+        QVERIFY(last.setAside);
+
+        QFile setAside(recording::setAsidePath(connection.path()));
+        QVERIFY(setAside.open(QIODevice::ReadOnly));
+        QCOMPARE(setAside.readAll(), QByteArray("no es un envío\n"));
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 1);
+        QVERIFY(recording::readPendingRecords(file).isEmpty());
+    }
+
     // A start interrupted after taking the file left it under its own name: the next start writes
     // it first, with the file written since, and removes both.
     void fileLeftByAnInterruptedStartIsWritten()
