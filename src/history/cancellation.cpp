@@ -266,17 +266,18 @@ CancelOutcome recordCancelReply(db::Connection &connection, const QString &reply
         return markUncertain(connection, smsId, out);
     }
     if (code == QLatin1String("0")) {
+        // Cancelled at the gateway, its credits given back, whether or not the row can follow.
+        out.askBalance = true;
+        out.notice.text = QStringLiteral(
+            "El envio ha sido cancelado satisfactoriamente, y los créditos le han sido devueltos.");
         const db::Result r = connection.execute(QStringLiteral("DELETE FROM Historial WHERE ") + sameGatewayId(1), {smsId});
         if (!r.ok()) {
             out.status = CancelOutcome::Status::DatabaseError;
-            out.notice = {};
+            out.notice.text += QStringLiteral(" No ha sido posible borrarlo del historial.");
             return out;
         }
         out.status = CancelOutcome::Status::Cancelled;
         out.changed = r.changes > 0;
-        out.askBalance = true;
-        out.notice.text = QStringLiteral(
-            "El envio ha sido cancelado satisfactoriamente, y los créditos le han sido devueltos.");
     } else if (code == QLatin1String("3")) {
         out.status = CancelOutcome::Status::OfferDelete;
         out.notice = {QStringLiteral("No ha sido posible cancelar el envio, probablemente fue realizado desde otro "

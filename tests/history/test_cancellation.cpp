@@ -392,6 +392,23 @@ private Q_SLOTS:
         QCOMPARE(db.count("estado='0|0|0'"), qint64(2));
     }
 
+    // The gateway cancelled the send and gave its credits back, but its row cannot be deleted:
+    // the balance is still taken from the gateway and the user hears what the gateway did.
+    void cancelledSendThatCannotBeDeleted()
+    {
+        Database db;
+        db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "3"});
+        QVERIFY(db.connection.execute("CREATE TRIGGER romper BEFORE DELETE ON Historial BEGIN "
+                                      "SELECT RAISE(ABORT, 'disco lleno'); END").ok());
+        const CancelOutcome out = recordCancelReply(db.connection, QStringLiteral("0|Cancelado"), "3");
+        QCOMPARE(out.status, CancelOutcome::Status::DatabaseError);
+        QVERIFY(out.askBalance);
+        QVERIFY(!out.changed);
+        QCOMPARE(out.notice.text, QStringLiteral("El envio ha sido cancelado satisfactoriamente, y los créditos le han "
+                                                 "sido devueltos. No ha sido posible borrarlo del historial."));
+        QCOMPARE(db.count(), qint64(1));
+    }
+
     // No whole answer after the request had gone out: that send may have been cancelled; the
     // rest are not asked. A request that never left cancelled nothing.
     void cancelAllWithoutAnAnswerAfterTheRequestLeft()
