@@ -3,7 +3,6 @@
 #include "brand/version_order.h"
 #include "updater/replacement.h"
 #include "updater/signature.h"
-#include "updater/update_target.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -17,8 +16,8 @@ QString installRecordPath(const QString &target)
 
 QString recordInstalled(const QString &target, const QByteArray &signedText, const QByteArray &publicKey)
 {
-    const std::optional<ReleaseStatement> statement = verifiedStatement(signedText, publicKey);
-    if (!statement || statement->product != productWord() || statement->file != clientFileName())
+    const std::optional<ReleaseStatement> statement = clientStatement(signedText, publicKey);
+    if (!statement)
         return QStringLiteral("la firma de la versión nueva no es válida");
     const QString path = installRecordPath(target);
     const std::optional<ReleaseStatement> recorded = clientStatementIn(path, publicKey);
