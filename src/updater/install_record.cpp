@@ -8,6 +8,20 @@
 #include <QSaveFile>
 
 namespace updater {
+namespace {
+
+// Replaces the record in one step, on disk before this returns. Empty when done, else the reason.
+QString writeRecord(const QString &path, const QByteArray &bytes)
+{
+    // QSaveFile writes beside the record, syncs and only then renames over it.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return QStringLiteral("no se puede escribir %1: %2").arg(path, file.errorString());
+    syncFolderOf(path);
+    return {};
+}
+
+} // namespace
 
 QString installRecordPath(const QString &target)
 {
@@ -23,12 +37,7 @@ QString recordInstalled(const QString &target, const QByteArray &signedText, con
     const std::optional<ReleaseStatement> recorded = clientStatementIn(path, publicKey);
     if (recorded && !brand::isNewer(statement->version, recorded->version))
         return {};
-    // QSaveFile writes beside the record, syncs and only then renames over it.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(signedText) != signedText.size() || !file.commit())
-        return QStringLiteral("no se puede escribir %1: %2").arg(path, file.errorString());
-    syncFolderOf(path);
-    return {};
+    return writeRecord(path, signedText);
 }
 
 RecordSnapshot currentRecord(const QString &target)
@@ -42,18 +51,13 @@ RecordSnapshot currentRecord(const QString &target)
 QString putBackRecord(const QString &target, const RecordSnapshot &snapshot)
 {
     const QString path = installRecordPath(target);
-    QString problem;
-    if (!snapshot.existed) {
-        QFile file(path);
-        if (file.exists() && !file.remove())
-            problem = QStringLiteral("no se puede borrar %1: %2").arg(path, file.errorString());
-    } else {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(snapshot.bytes) != snapshot.bytes.size() || !file.commit())
-            problem = QStringLiteral("no se puede escribir %1: %2").arg(path, file.errorString());
-    }
+    if (snapshot.existed)
+        return writeRecord(path, snapshot.bytes);
+    QFile file(path);
+    if (file.exists() && !file.remove())
+        return QStringLiteral("no se puede borrar %1: %2").arg(path, file.errorString());
     syncFolderOf(path);
-    return problem;
+    return {};
 }
 
 } // namespace updater
