@@ -1186,6 +1186,27 @@ private Q_SLOTS:
         }
     }
 
+    // A client may say its window is up and be closed again while the updater looks for it among the
+    // running processes: that client started, and it stays.
+    void clientThatStartedAndEndedBetweenTwoLooksIsKept()
+    {
+        f->shell.setOnStart([](const QString &) {});
+        const QString marker = brand::startMarkerPath(f->target);
+        f->flow.installer().setProcessLister([marker](const QString &) {
+            QFile::remove(marker);
+            return QList<qint64>();
+        });
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
+        f->flow.startDownload(updater::downloadUrl(), f->target);
+        QVERIFY(done.wait(kWait));
+
+        QVERIFY2(done.first().first().toBool(), qPrintable(f->prompter.lastCall().text));
+        QCOMPARE(readAll(f->target), newClientBytes());
+        QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
+        QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Actualización completada"));
+    }
+
     // A release taken back was never installed: the record falls back to the release in place, and
     // the same release may be tried again.
     void releaseTakenBackMayBeTriedAgain()
