@@ -1,3 +1,4 @@
+#include "brand/release_marker.h"
 #include "brand/start_marker.h"
 #include "brand/version_order.h"
 #include "gateway-sim/gateway_simulator.h"
@@ -107,26 +108,35 @@ private Q_SLOTS:
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("refusal");
-        QTest::newRow("its own version") << QStringLiteral(BRISANTA_GOOD_CLIENT) << QStringLiteral("2.36") << QString();
+        // Bytes added at the end of the program.
+        QTest::addColumn<QByteArray>("appended");
+        QTest::newRow("its own version") << QStringLiteral(BRISANTA_GOOD_CLIENT) << QStringLiteral("2.36") << QString()
+                                         << QByteArray();
         QTest::newRow("another version") << QStringLiteral(BRISANTA_GOOD_CLIENT) << QStringLiteral("2.35")
-                                         << QStringLiteral("se ha compilado como la versión 2.36, no como la 2.35");
+                                         << QStringLiteral("se ha compilado como la versión 2.36, no como la 2.35")
+                                         << QByteArray();
         QTest::newRow("a file of no version") << QStringLiteral("/bin/true") << QStringLiteral("2.35")
-                                              << QStringLiteral("no indica su versión");
+                                              << QStringLiteral("no indica su versión") << QByteArray();
         QTest::newRow("the built client, as built") << QStringLiteral(BRISANTA_CLIENT_EXE)
-                                                    << QString::fromLatin1(brand::kClientVersion) << QString();
+                                                    << QString::fromLatin1(brand::kClientVersion) << QString() << QByteArray();
         QTest::newRow("the built client, as another") << QStringLiteral(BRISANTA_CLIENT_EXE) << QStringLiteral("9.99")
-                                                      << QStringLiteral("no como la 9.99");
+                                                      << QStringLiteral("no como la 9.99") << QByteArray();
+        // A file holding the marks of two builds says no single version, whichever is asked for.
+        QTest::newRow("two versions") << QStringLiteral(BRISANTA_GOOD_CLIENT) << QStringLiteral("2.35")
+                                      << QStringLiteral("varias versiones (2.35, 2.36)")
+                                      << (QByteArray(BRISANTA_RELEASE_MARKER_PREFIX "2.35") + '\0');
     }
     void signsOnlyTheVersionTheFileCarries()
     {
         QFETCH(QString, program);
         QFETCH(QString, version);
         QFETCH(QString, refusal);
+        QFETCH(QByteArray, appended);
         testing::TempHome home;
         const QString key = home.file(QStringLiteral("release.key"));
         QCOMPARE(signRelease({QStringLiteral("keygen"), key}).exitCode, 0);
         const QString release = home.file(QStringLiteral("publicar/Brisanta"));
-        QVERIFY(write(release, readAll(program)));
+        QVERIFY(write(release, readAll(program) + appended));
 
         const Run run = signRelease({QStringLiteral("sign"), key, version, release});
         if (refusal.isEmpty()) {
