@@ -28,7 +28,7 @@ constexpr int kWait = 15000;
 // The built client runs to hundreds of megabytes with its debugging information.
 constexpr int kToolWait = 120000;
 
-using testing::readAll;
+using testing::readFile;
 using testing::write;
 
 struct Run {
@@ -136,7 +136,7 @@ private Q_SLOTS:
         const QString key = home.file(QStringLiteral("release.key"));
         QCOMPARE(signRelease({QStringLiteral("keygen"), key}).exitCode, 0);
         const QString release = home.file(QStringLiteral("publicar/Brisanta"));
-        QVERIFY(write(release, readAll(program) + appended));
+        QVERIFY(write(release, readFile(program) + appended));
 
         const Run run = signRelease({QStringLiteral("sign"), key, version, release});
         if (refusal.isEmpty()) {
@@ -163,7 +163,7 @@ private Q_SLOTS:
         QCOMPARE(updater::publicKeyFromHex(QString::fromLatin1(signRelease({QStringLiteral("public-key"), key}).out)),
                  publicKey);
 
-        const QByteArray program = readAll(QStringLiteral(BRISANTA_GOOD_CLIENT));
+        const QByteArray program = readFile(QStringLiteral(BRISANTA_GOOD_CLIENT));
         const QString release = home.file(QStringLiteral("publicar/Brisanta"));
         QVERIFY(write(release, program));
         // A version the updater could not read is refused by the tool and nothing is written.
@@ -171,7 +171,7 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(updater::signatureLocation(release)));
 
         QCOMPARE(signRelease({QStringLiteral("sign"), key, QStringLiteral("2.36"), release}).exitCode, 0);
-        const QByteArray signature = readAll(updater::signatureLocation(release));
+        const QByteArray signature = readFile(updater::signatureLocation(release));
         const std::optional<updater::ReleaseStatement> statement = updater::verifiedStatement(signature, publicKey);
         QVERIFY(statement);
         QCOMPARE(statement->product, QStringLiteral("Brisanta"));
@@ -201,7 +201,7 @@ private Q_SLOTS:
         QVERIFY(done.wait(kWait));
         sim.stop();
         QCOMPARE(done.first().first().toBool(), true);
-        QCOMPARE(readAll(target), program);
+        QCOMPARE(readFile(target), program);
         QCOMPARE(updater::installedVersion(target, publicKey), QStringLiteral("2.36"));
     }
 };
