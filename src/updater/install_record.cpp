@@ -3,12 +3,25 @@
 #include "brand/version_order.h"
 #include "updater/replacement.h"
 #include "updater/signature.h"
-#include "updater/update_target.h"
 
 #include <QFile>
 #include <QSaveFile>
 
 namespace updater {
+namespace {
+
+// Replaces the record in one step, on disk before this returns. Empty when done, else the reason.
+QString writeRecord(const QString &path, const QByteArray &bytes)
+{
+    // QSaveFile writes beside the record, syncs and only then renames over it.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return QStringLiteral("no se puede escribir %1: %2").arg(path, file.errorString());
+    syncFolderOf(path);
+    return {};
+}
+
+} // namespace
 
 QString installRecordPath(const QString &target)
 {
@@ -17,19 +30,14 @@ QString installRecordPath(const QString &target)
 
 QString recordInstalled(const QString &target, const QByteArray &signedText, const QByteArray &publicKey)
 {
-    const std::optional<ReleaseStatement> statement = verifiedStatement(signedText, publicKey);
-    if (!statement || statement->product != productWord() || statement->file != clientFileName())
+    const std::optional<ReleaseStatement> statement = clientStatement(signedText, publicKey);
+    if (!statement)
         return QStringLiteral("la firma de la versión nueva no es válida");
     const QString path = installRecordPath(target);
     const std::optional<ReleaseStatement> recorded = clientStatementIn(path, publicKey);
     if (recorded && !brand::isNewer(statement->version, recorded->version))
         return {};
-    // QSaveFile writes beside the record, syncs and only then renames over it.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(signedText) != signedText.size() || !file.commit())
-        return QStringLiteral("no se puede escribir %1: %2").arg(path, file.errorString());
-    syncFolderOf(path);
-    return {};
+    return writeRecord(path, signedText);
 }
 
 RecordSnapshot currentRecord(const QString &target)
@@ -43,18 +51,13 @@ RecordSnapshot currentRecord(const QString &target)
 QString putBackRecord(const QString &target, const RecordSnapshot &snapshot)
 {
     const QString path = installRecordPath(target);
-    QString problem;
-    if (!snapshot.existed) {
-        QFile file(path);
-        if (file.exists() && !file.remove())
-            problem = QStringLiteral("no se puede borrar %1: %2").arg(path, file.errorString());
-    } else {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(snapshot.bytes) != snapshot.bytes.size() || !file.commit())
-            problem = QStringLiteral("no se puede escribir %1: %2").arg(path, file.errorString());
-    }
+    if (snapshot.existed)
+        return writeRecord(path, snapshot.bytes);
+    QFile file(path);
+    if (file.exists() && !file.remove())
+        return QStringLiteral("no se puede borrar %1: %2").arg(path, file.errorString());
     syncFolderOf(path);
-    return problem;
+    return {};
 }
 
 } // namespace updater

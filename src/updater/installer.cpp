@@ -182,7 +182,10 @@ void Installer::onStartPoll()
     if (!QFileInfo::exists(marker))
         return succeed();
     QString problem;
-    if (clientProcesses(m_target).isEmpty()) {
+    if (m_processLister(m_target).isEmpty()) {
+        // It may have said so, and been closed, while the processes were being looked through.
+        if (!QFileInfo::exists(marker))
+            return succeed();
         problem = QStringLiteral("se ha cerrado sin llegar a mostrar su ventana");
     } else if (std::chrono::milliseconds(m_startClock.elapsed()) >= m_startLimit) {
         problem = QStringLiteral("no ha mostrado su ventana en %1 segundos")

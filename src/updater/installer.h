@@ -1,5 +1,6 @@
 #pragma once
 
+#include "updater/client_processes.h"
 #include "updater/install_record.h"
 #include "updater/self_check.h"
 
@@ -10,6 +11,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 namespace ui {
@@ -57,6 +59,11 @@ public:
 
     bool isRunning() const { return m_running; }
 
+    // How the running clients are found (client_processes.h); tests replace it to choose the moment
+    // a client ends.
+    using ProcessLister = std::function<QList<qint64>(const QString &executablePath)>;
+    void setProcessLister(ProcessLister lister) { m_processLister = std::move(lister); }
+
 Q_SIGNALS:
     void stepReached(updater::InstallStep step);
     void finished(bool replaced);
@@ -76,6 +83,7 @@ private:
     ui::Prompter &m_prompter;
     ui::Shell &m_shell;
     QByteArray m_publicKey;
+    ProcessLister m_processLister = clientProcesses;
     SelfCheck m_selfCheck;
     QTimer m_startPoll;
     QElapsedTimer m_startClock;

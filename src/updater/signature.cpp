@@ -127,15 +127,20 @@ ReleaseCheck checkRelease(const QByteArray &program, const QByteArray &signedTex
     return {true, {}};
 }
 
+std::optional<ReleaseStatement> clientStatement(const QByteArray &signedText, const QByteArray &publicKey)
+{
+    std::optional<ReleaseStatement> statement = verifiedStatement(signedText, publicKey);
+    if (!statement || statement->product != productWord() || statement->file != clientFileName())
+        return std::nullopt;
+    return statement;
+}
+
 std::optional<ReleaseStatement> clientStatementIn(const QString &path, const QByteArray &publicKey)
 {
     const std::optional<QByteArray> signedText = readSignedStatement(path);
     if (!signedText)
         return std::nullopt;
-    std::optional<ReleaseStatement> statement = verifiedStatement(*signedText, publicKey);
-    if (!statement || statement->product != productWord() || statement->file != clientFileName())
-        return std::nullopt;
-    return statement;
+    return clientStatement(*signedText, publicKey);
 }
 
 bool describesFile(const ReleaseStatement &statement, const QString &path)

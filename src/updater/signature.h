@@ -48,6 +48,10 @@ struct ReleaseCheck {
 ReleaseCheck checkRelease(const QByteArray &program, const QByteArray &signedText, const QByteArray &publicKey,
                           const QString &installedVersion);
 
+// The maker's statement of a release of this client; nothing when `signedText` is not signed by the
+// holder of `publicKey`, or is about another product or program.
+std::optional<ReleaseStatement> clientStatement(const QByteArray &signedText, const QByteArray &publicKey);
+
 // The maker's statement of a release of this client held in the file at `path`; nothing when the file
 // is missing, too long, not signed by the holder of `publicKey`, or about another product or program.
 std::optional<ReleaseStatement> clientStatementIn(const QString &path, const QByteArray &publicKey);

@@ -11,9 +11,6 @@
 namespace updater {
 namespace {
 
-// A signed statement is a few hundred bytes; anything much longer is not one.
-constexpr qint64 kSignatureSizeLimit = 4096;
-
 QByteArray readFile(const QString &path, bool *ok)
 {
     QFile file(path);
@@ -28,7 +25,8 @@ UpdateFlow::UpdateFlow(ui::Prompter &prompter, ui::Shell &shell, QNetworkAccessM
       m_installer(prompter, shell), m_publicKey(releasePublicKey())
 {
     m_signatureDownload.setProgramExpected(false);
-    m_signatureDownload.setSizeLimit(kSignatureSizeLimit);
+    // No signed statement is longer: anything that is, is not one.
+    m_signatureDownload.setSizeLimit(signedStatementSizeLimit());
     connect(&m_download, &Download::progress, this, &UpdateFlow::onProgress);
     connect(&m_download, &Download::finished, this, &UpdateFlow::onFinished);
     connect(&m_signatureDownload, &Download::progress, this, &UpdateFlow::onProgress);

@@ -1,3 +1,4 @@
+#include "brand/release_marker.h"
 #include "brand/start_marker.h"
 #include "brand/version_order.h"
 #include "gateway-sim/gateway_simulator.h"
@@ -27,7 +28,7 @@ constexpr int kWait = 15000;
 // The built client runs to hundreds of megabytes with its debugging information.
 constexpr int kToolWait = 120000;
 
-using testing::readAll;
+using testing::readFile;
 using testing::write;
 
 struct Run {
@@ -107,26 +108,35 @@ private Q_SLOTS:
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("refusal");
-        QTest::newRow("its own version") << QStringLiteral(BRISANTA_GOOD_CLIENT) << QStringLiteral("2.36") << QString();
+        // Bytes added at the end of the program.
+        QTest::addColumn<QByteArray>("appended");
+        QTest::newRow("its own version") << QStringLiteral(BRISANTA_GOOD_CLIENT) << QStringLiteral("2.36") << QString()
+                                         << QByteArray();
         QTest::newRow("another version") << QStringLiteral(BRISANTA_GOOD_CLIENT) << QStringLiteral("2.35")
-                                         << QStringLiteral("se ha compilado como la versión 2.36, no como la 2.35");
+                                         << QStringLiteral("se ha compilado como la versión 2.36, no como la 2.35")
+                                         << QByteArray();
         QTest::newRow("a file of no version") << QStringLiteral("/bin/true") << QStringLiteral("2.35")
-                                              << QStringLiteral("no indica su versión");
+                                              << QStringLiteral("no indica su versión") << QByteArray();
         QTest::newRow("the built client, as built") << QStringLiteral(BRISANTA_CLIENT_EXE)
-                                                    << QString::fromLatin1(brand::kClientVersion) << QString();
+                                                    << QString::fromLatin1(brand::kClientVersion) << QString() << QByteArray();
         QTest::newRow("the built client, as another") << QStringLiteral(BRISANTA_CLIENT_EXE) << QStringLiteral("9.99")
-                                                      << QStringLiteral("no como la 9.99");
+                                                      << QStringLiteral("no como la 9.99") << QByteArray();
+        // A file holding the marks of two builds says no single version, whichever is asked for.
+        QTest::newRow("two versions") << QStringLiteral(BRISANTA_GOOD_CLIENT) << QStringLiteral("2.35")
+                                      << QStringLiteral("varias versiones (2.35, 2.36)")
+                                      << (QByteArray(BRISANTA_RELEASE_MARKER_PREFIX "2.35") + '\0');
     }
     void signsOnlyTheVersionTheFileCarries()
     {
         QFETCH(QString, program);
         QFETCH(QString, version);
         QFETCH(QString, refusal);
+        QFETCH(QByteArray, appended);
         testing::TempHome home;
         const QString key = home.file(QStringLiteral("release.key"));
         QCOMPARE(signRelease({QStringLiteral("keygen"), key}).exitCode, 0);
         const QString release = home.file(QStringLiteral("publicar/Brisanta"));
-        QVERIFY(write(release, readAll(program)));
+        QVERIFY(write(release, readFile(program) + appended));
 
         const Run run = signRelease({QStringLiteral("sign"), key, version, release});
         if (refusal.isEmpty()) {
@@ -153,7 +163,7 @@ private Q_SLOTS:
         QCOMPARE(updater::publicKeyFromHex(QString::fromLatin1(signRelease({QStringLiteral("public-key"), key}).out)),
                  publicKey);
 
-        const QByteArray program = readAll(QStringLiteral(BRISANTA_GOOD_CLIENT));
+        const QByteArray program = readFile(QStringLiteral(BRISANTA_GOOD_CLIENT));
         const QString release = home.file(QStringLiteral("publicar/Brisanta"));
         QVERIFY(write(release, program));
         // A version the updater could not read is refused by the tool and nothing is written.
@@ -161,7 +171,7 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(updater::signatureLocation(release)));
 
         QCOMPARE(signRelease({QStringLiteral("sign"), key, QStringLiteral("2.36"), release}).exitCode, 0);
-        const QByteArray signature = readAll(updater::signatureLocation(release));
+        const QByteArray signature = readFile(updater::signatureLocation(release));
         const std::optional<updater::ReleaseStatement> statement = updater::verifiedStatement(signature, publicKey);
         QVERIFY(statement);
         QCOMPARE(statement->product, QStringLiteral("Brisanta"));
@@ -191,7 +201,7 @@ private Q_SLOTS:
         QVERIFY(done.wait(kWait));
         sim.stop();
         QCOMPARE(done.first().first().toBool(), true);
-        QCOMPARE(readAll(target), program);
+        QCOMPARE(readFile(target), program);
         QCOMPARE(updater::installedVersion(target, publicKey), QStringLiteral("2.36"));
     }
 };

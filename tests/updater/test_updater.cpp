@@ -39,13 +39,13 @@ namespace {
 
 constexpr int kWait = 15000;
 
-using testing::readAll;
+using testing::readFile;
 using testing::write;
 
 // A real program image, so that what is served is what a client executable looks like.
 QByteArray newClientBytes()
 {
-    return readAll(QStringLiteral("/bin/true"));
+    return readFile(QStringLiteral("/bin/true"));
 }
 
 const QByteArray kOldClient = QByteArray("\x7f" "ELF the installed client");
@@ -64,7 +64,7 @@ FolderState folderState(const QString &folder)
 {
     FolderState state;
     for (const QFileInfo &file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
-        state[file.fileName()] = readAll(file.absoluteFilePath());
+        state[file.fileName()] = readFile(file.absoluteFilePath());
     return state;
 }
 
@@ -258,14 +258,14 @@ private Q_SLOTS:
         // The thanks come only once the new client is in place.
         QByteArray installedAtThanks;
         f->prompter.setOnCall([this, &installedAtThanks](const testing::ScriptedPrompter::Call &) {
-            installedAtThanks = readAll(f->target);
+            installedAtThanks = readFile(f->target);
         });
         f->prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
 
         QVERIFY(f->download());
 
-        QCOMPARE(readAll(f->target), newClientBytes());
+        QCOMPARE(readFile(f->target), newClientBytes());
         QVERIFY(QFileInfo(f->target).isExecutable());
         QVERIFY(!QFileInfo::exists(f->temporary));
         QCOMPARE(installedAtThanks, newClientBytes());
@@ -298,7 +298,7 @@ private Q_SLOTS:
             f->prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
         QVERIFY(f->download());
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QVERIFY(f->shell.starts().isEmpty());
         QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("no es un programa")),
                  qPrintable(f->prompter.lastCall().text));
@@ -439,7 +439,7 @@ private Q_SLOTS:
         QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
         QVERIFY(f->download());
 
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QVERIFY(f->shell.starts().isEmpty());
         QCOMPARE(f->prompter.count(), 1);
         QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Critical);
@@ -474,7 +474,7 @@ private Q_SLOTS:
         flow.startDownload(updater::downloadUrl(), f->target);
         QVERIFY(done.count() == 1 || done.wait(kWait));
         QCOMPARE(done.first().first().toBool(), false);
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QCOMPARE(f->sim.requestCount(sim::Endpoint::Download), 0);
         QVERIFY(shell.starts().isEmpty());
         QCOMPARE(prompter.count(), 1);
@@ -494,7 +494,7 @@ private Q_SLOTS:
         QVERIFY(done.wait(kWait));
 
         QCOMPARE(done.first().first().toBool(), false);
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QVERIFY(QFileInfo(f->target).isExecutable());
         QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
         QCOMPARE(f->shell.starts().size(), 2);
@@ -512,8 +512,8 @@ private Q_SLOTS:
         QByteArray previousAtStart;
         QByteArray installedAtStart;
         f->shell.setOnStart([this, &previousAtStart, &installedAtStart](const QString &program) {
-            previousAtStart = readAll(updater::previousPath(f->target));
-            installedAtStart = readAll(f->target);
+            previousAtStart = readFile(updater::previousPath(f->target));
+            installedAtStart = readFile(f->target);
             startsLikeAClient(program);
         });
         f->prompter.answerMessage(ui::Answer::Ok);
@@ -526,7 +526,7 @@ private Q_SLOTS:
         const updater::ReplaceResult none = updater::restorePrevious(f->target);
         QVERIFY(!none.ok);
         QVERIFY(none.message.contains(QStringLiteral("versión anterior")));
-        QCOMPARE(readAll(f->target), newClientBytes());
+        QCOMPARE(readFile(f->target), newClientBytes());
     }
 
     void oversizedDownloadIsRefused()
@@ -535,7 +535,7 @@ private Q_SLOTS:
         f->prompter.answerMessage(ui::Answer::Ok);
         f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QVERIFY(f->noDownloadLeft());
         QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("tamaño máximo")),
                  qPrintable(f->prompter.lastCall().text));
@@ -574,7 +574,7 @@ private Q_SLOTS:
         QVERIFY(!downloadButton->isEnabled());
         QVERIFY(done.wait(kWait));
 
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QCOMPARE(f->prompter.count(), 2);
         QCOMPARE(f->prompter.calls().at(0).text, QStringLiteral("Hubo un error"));
         QCOMPARE(f->prompter.calls().at(0).icon, ui::Icon::Critical);
@@ -593,9 +593,9 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QVERIFY(f->download());
-        QCOMPARE(readAll(f->target), newClientBytes());
+        QCOMPARE(readFile(f->target), newClientBytes());
         QCOMPARE(clientRequests(), 2);
     }
 
@@ -606,7 +606,7 @@ private Q_SLOTS:
         f->prompter.answerMessage(ui::Answer::Ok);
         f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QCOMPARE(f->prompter.calls().at(0).text, QStringLiteral("Hubo un error"));
         QVERIFY(f->prompter.calls().at(1).text.contains(QStringLiteral("permiso de escritura")));
         QCOMPARE(f->sim.requestCount(sim::Endpoint::Download), 0);
@@ -623,7 +623,7 @@ private Q_SLOTS:
         const bool finished = f->download();
         QFile::setPermissions(f->home.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(finished);
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QVERIFY(f->prompter.calls().at(1).text.contains(QStringLiteral("permiso de escritura")));
     }
 
@@ -654,7 +654,7 @@ private Q_SLOTS:
 
         QVERIFY(!f->flow.cancelPending());
         QCOMPARE(f->prompter.messageTexts(), QStringList{QStringLiteral("La descarga se ha cancelado.")});
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QVERIFY(f->noDownloadLeft());
         QCOMPARE(ended.count(), 0);
         QCOMPARE(f->sim.requestCount(sim::Endpoint::Download), 1);
@@ -707,7 +707,7 @@ private Q_SLOTS:
         f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
         QVERIFY(client.waitForEnd());
-        QCOMPARE(readAll(f->target), newClientBytes());
+        QCOMPARE(readFile(f->target), newClientBytes());
         QCOMPARE(f->shell.starts().size(), 1);
     }
 
@@ -737,7 +737,7 @@ private Q_SLOTS:
         QVERIFY(result.message.startsWith(QStringLiteral("No se ha podido sustituir")));
         QVERIFY(result.message.contains(QStringLiteral("no se ha modificado")));
         QVERIFY(QFileInfo(target).isDir());
-        QCOMPARE(readAll(temporary), newClientBytes());
+        QCOMPARE(readFile(temporary), newClientBytes());
 
         // Through the whole flow: no thanks, an error box, and the installed program is started again.
         QFile::remove(temporary);
@@ -776,7 +776,7 @@ private Q_SLOTS:
         QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
         QVERIFY(f->download());
 
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QVERIFY(f->shell.starts().isEmpty());
         QCOMPARE(f->prompter.count(), 1);
         QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Critical);
@@ -792,7 +792,7 @@ private Q_SLOTS:
     {
         f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
-        QCOMPARE(readAll(f->target), newClientBytes());
+        QCOMPARE(readFile(f->target), newClientBytes());
         // Its statement stays beside it and tells which release is installed.
         const QByteArray key = sim::testReleasePublicKey();
         QVERIFY(QFileInfo::exists(updater::signatureLocation(f->target)));
@@ -821,7 +821,7 @@ private Q_SLOTS:
         // signed by the maker, says nothing: the version this updater was built with counts. (Without
         // the record of the newest release installed here, which is looked at on its own below.)
         QVERIFY(QFile::remove(updater::installRecordPath(f->target)));
-        const QByteArray kept = readAll(updater::signatureLocation(f->target));
+        const QByteArray kept = readFile(updater::signatureLocation(f->target));
         write(f->target, kOldClient);
         QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.34"));
         write(f->target, newClientBytes());
@@ -837,7 +837,7 @@ private Q_SLOTS:
     {
         // The maker signed this program too, under its own name.
         const QString otherName = QStringLiteral("Brisanta_Desktop_AutoUpdate");
-        const QByteArray otherProgram = readAll(QStringLiteral("/bin/false"));
+        const QByteArray otherProgram = readFile(QStringLiteral("/bin/false"));
         f->sim.setDownload(otherName, otherProgram);
         const QByteArray otherSignature = f->fetch(updater::signatureLocation(otherName));
         QVERIFY(!otherSignature.isEmpty());
@@ -847,7 +847,7 @@ private Q_SLOTS:
             f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
 
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QVERIFY(f->shell.starts().isEmpty());
         QCOMPARE(f->prompter.count(), 1);
         QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("otro programa (") + otherName + QStringLiteral(")")),
@@ -859,13 +859,13 @@ private Q_SLOTS:
     {
         const QByteArray genuineSignature = f->fetch(updater::signatureLocation(updater::clientFileName()));
         QVERIFY(!genuineSignature.isEmpty());
-        f->sim.setDownload(updater::clientFileName(), readAll(QStringLiteral("/bin/false")));
+        f->sim.setDownload(updater::clientFileName(), readFile(QStringLiteral("/bin/false")));
         f->sim.setDownload(updater::signatureLocation(updater::clientFileName()), genuineSignature);
         for (int i = 0; i < 2; ++i)
             f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
 
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QVERIFY(f->shell.starts().isEmpty());
         QCOMPARE(f->prompter.count(), 1);
         QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("firma")), qPrintable(f->prompter.lastCall().text));
@@ -891,7 +891,7 @@ private Q_SLOTS:
         QFETCH(QString, problem);
         QFETCH(int, limit);
         f->flow.setSelfCheckLimit(std::chrono::milliseconds(limit));
-        f->sim.setDownload(updater::clientFileName(), readAll(program));
+        f->sim.setDownload(updater::clientFileName(), readFile(program));
         for (int i = 0; i < 2; ++i)
             f->prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy ended(&f->flow, &updater::UpdateFlow::endRequested);
@@ -900,7 +900,7 @@ private Q_SLOTS:
         QVERIFY(done.wait(kWait));
 
         QCOMPARE(done.first().first().toBool(), false);
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QVERIFY(QFileInfo(f->target).isExecutable());
         QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
         QVERIFY(f->noDownloadLeft());
@@ -928,7 +928,7 @@ private Q_SLOTS:
     {
         f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
-        const QByteArray newer = readAll(QStringLiteral(BRISANTA_GOOD_CLIENT));
+        const QByteArray newer = readFile(QStringLiteral(BRISANTA_GOOD_CLIENT));
         f->sim.setVersionText(QStringLiteral("2.36"));
         f->sim.setDownload(updater::clientFileName(), newer);
         FolderState atStart;
@@ -939,12 +939,12 @@ private Q_SLOTS:
         });
         f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
-        QCOMPARE(readAll(f->target), newer);
+        QCOMPARE(readFile(f->target), newer);
         QVERIFY(!atStart.empty());
 
         // Ended as the new client was being started.
         restoreFolder(f->home.path(), atStart);
-        QCOMPARE(readAll(f->target), newer);
+        QCOMPARE(readFile(f->target), newer);
         QCOMPARE(updater::installedVersion(f->target, sim::testReleasePublicKey()), QStringLiteral("2.36"));
         f->sim.setVersionText(QStringLiteral("2.35"));
         f->sim.setDownload(updater::clientFileName(), newClientBytes());
@@ -952,7 +952,7 @@ private Q_SLOTS:
             f->prompter.answerMessage(ui::Answer::Ok);
         f->shell.clear();
         QVERIFY(f->download());
-        QCOMPARE(readAll(f->target), newer);
+        QCOMPARE(readFile(f->target), newer);
         QVERIFY(f->shell.starts().isEmpty());
         QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("no es posterior a la instalada (2.36)")),
                  qPrintable(f->prompter.lastCall().text));
@@ -980,8 +980,8 @@ private Q_SLOTS:
         const QByteArray key = sim::testReleasePublicKey();
         f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
-        const QByteArray older = readAll(f->target);
-        const QByteArray newer = readAll(QStringLiteral(BRISANTA_GOOD_CLIENT));
+        const QByteArray older = readFile(f->target);
+        const QByteArray newer = readFile(QStringLiteral(BRISANTA_GOOD_CLIENT));
         f->sim.setVersionText(QStringLiteral("2.36"));
         f->sim.setDownload(updater::clientFileName(), newer);
         FolderState atStep;
@@ -1014,14 +1014,14 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(brand::startMarkerPath(f->target)));
         QVERIFY(QFileInfo(f->target).isExecutable());
         if (newClientBroken) {
-            QCOMPARE(readAll(f->target), older);
+            QCOMPARE(readFile(f->target), older);
             QCOMPARE(done.count(), 1);
             QCOMPARE(done.first().first().toBool(), false);
             QVERIFY2(prompter.lastCall().text.contains(QStringLiteral("versión anterior")),
                      qPrintable(prompter.lastCall().text));
             return;
         }
-        QCOMPARE(readAll(f->target), newer);
+        QCOMPARE(readFile(f->target), newer);
         QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.36"));
         const auto kept = updater::clientStatementIn(updater::signatureLocation(f->target), key);
         QVERIFY(kept && updater::describesFile(*kept, f->target));
@@ -1055,7 +1055,7 @@ private Q_SLOTS:
         QFETCH(bool, folderLocked);
         QFETCH(QString, outcome);
         const QString record = updater::installRecordPath(f->target);
-        f->sim.setDownload(updater::clientFileName(), readAll(program));
+        f->sim.setDownload(updater::clientFileName(), readFile(program));
         f->prompter.answerMessage(ui::Answer::Ok);
         std::optional<LockedFolder> locked;
         bool blocked = false;
@@ -1078,7 +1078,7 @@ private Q_SLOTS:
         QVERIFY(blocked);
 
         QCOMPARE(done.first().first().toBool(), false);
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QCOMPARE(f->prompter.count(), 1);
         QCOMPARE(f->prompter.lastCall().icon, ui::Icon::Critical);
         const QString text = f->prompter.lastCall().text;
@@ -1117,14 +1117,14 @@ private Q_SLOTS:
         }
         QVERIFY(!again.isBusy());
         if (!folderLocked) {
-            QCOMPARE(readAll(f->target), kOldClient);
+            QCOMPARE(readFile(f->target), kOldClient);
             QVERIFY(!QFileInfo::exists(previous));
             QCOMPARE(prompter.count(), 0);
             return;
         }
         // The only client there is stays where it is.
         QVERIFY(!QFileInfo::exists(f->target));
-        QCOMPARE(readAll(previous), kOldClient);
+        QCOMPARE(readFile(previous), kOldClient);
         QCOMPARE(prompter.count(), 1);
         QCOMPARE(prompter.lastCall().icon, ui::Icon::Critical);
         const QString text = prompter.lastCall().text;
@@ -1143,7 +1143,7 @@ private Q_SLOTS:
         QVERIFY(!again.isBusy());
         QCOMPARE(prompter.count(), 0);
         QVERIFY(shell.starts().isEmpty());
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
     }
 
     // The previous client goes only once the new one has really started and shown its window; one that
@@ -1163,14 +1163,14 @@ private Q_SLOTS:
         updater::UpdateFlow flow{f->prompter, shell, f->network};
         flow.setPublicKey(sim::testReleasePublicKey());
         flow.setClientGrace(std::chrono::milliseconds(2000));
-        f->sim.setDownload(updater::clientFileName(), readAll(program));
+        f->sim.setDownload(updater::clientFileName(), readFile(program));
         f->prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy done(&flow, &updater::UpdateFlow::attemptFinished);
         flow.startDownload(updater::downloadUrl(), f->target);
         QVERIFY(done.wait(kWait));
 
         QCOMPARE(done.first().first().toBool(), kept);
-        QCOMPARE(readAll(f->target), kept ? readAll(program) : kOldClient);
+        QCOMPARE(readFile(f->target), kept ? readFile(program) : kOldClient);
         QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
         QVERIFY(!QFileInfo::exists(brand::startMarkerPath(f->target)));
         QVERIFY(f->noDownloadLeft());
@@ -1186,6 +1186,27 @@ private Q_SLOTS:
         }
     }
 
+    // A client may say its window is up and be closed again while the updater looks for it among the
+    // running processes: that client started, and it stays.
+    void clientThatStartedAndEndedBetweenTwoLooksIsKept()
+    {
+        f->shell.setOnStart([](const QString &) {});
+        const QString marker = brand::startMarkerPath(f->target);
+        f->flow.installer().setProcessLister([marker](const QString &) {
+            QFile::remove(marker);
+            return QList<qint64>();
+        });
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
+        f->flow.startDownload(updater::downloadUrl(), f->target);
+        QVERIFY(done.wait(kWait));
+
+        QVERIFY2(done.first().first().toBool(), qPrintable(f->prompter.lastCall().text));
+        QCOMPARE(readFile(f->target), newClientBytes());
+        QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
+        QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Actualización completada"));
+    }
+
     // A release taken back was never installed: the record falls back to the release in place, and
     // the same release may be tried again.
     void releaseTakenBackMayBeTriedAgain()
@@ -1193,20 +1214,20 @@ private Q_SLOTS:
         const QByteArray key = sim::testReleasePublicKey();
         f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
-        const QByteArray older = readAll(f->target);
+        const QByteArray older = readFile(f->target);
         f->sim.setVersionText(QStringLiteral("2.36"));
-        f->sim.setDownload(updater::clientFileName(), readAll(QStringLiteral(BRISANTA_GOOD_CLIENT)));
+        f->sim.setDownload(updater::clientFileName(), readFile(QStringLiteral(BRISANTA_GOOD_CLIENT)));
         // This time the new client never says its window is up.
         f->shell.setOnStart({});
         f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
-        QCOMPARE(readAll(f->target), older);
+        QCOMPARE(readFile(f->target), older);
         QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.35"));
 
         f->shell.setOnStart(startsLikeAClient);
         f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
-        QCOMPARE(readAll(f->target), readAll(QStringLiteral(BRISANTA_GOOD_CLIENT)));
+        QCOMPARE(readFile(f->target), readFile(QStringLiteral(BRISANTA_GOOD_CLIENT)));
         QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.36"));
     }
 
@@ -1214,7 +1235,7 @@ private Q_SLOTS:
     void windowAnswersDuringTheSelfCheck()
     {
         f->flow.setSelfCheckLimit(std::chrono::milliseconds(kWait));
-        f->sim.setDownload(updater::clientFileName(), readAll(QStringLiteral(BRISANTA_HANGING_CLIENT)));
+        f->sim.setDownload(updater::clientFileName(), readFile(QStringLiteral(BRISANTA_HANGING_CLIENT)));
         for (int i = 0; i < 2; ++i)
             f->prompter.answerMessage(ui::Answer::Ok);
         QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
@@ -1242,7 +1263,7 @@ private Q_SLOTS:
         poll.stop();
         QVERIFY(seenRunning);
         QVERIFY(cancelIgnored);
-        QCOMPARE(readAll(f->target), kOldClient);
+        QCOMPARE(readFile(f->target), kOldClient);
         QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("de forma anormal")),
                  qPrintable(f->prompter.lastCall().text));
     }

@@ -244,7 +244,16 @@ int sign(const std::string &keyPath, const std::string &version, int count, char
             ++failures;
             continue;
         }
-        if (carried.size() != 1 || *carried.begin() != version) {
+        if (carried.size() > 1) {
+            std::string listed;
+            for (const std::string &each : carried)
+                listed += (listed.empty() ? "" : ", ") + each;
+            std::fprintf(stderr, "%s lleva las marcas de varias versiones (%s): no se sabe cuál es. No se firma.\n",
+                         file.c_str(), listed.c_str());
+            ++failures;
+            continue;
+        }
+        if (*carried.begin() != version) {
             std::fprintf(stderr, "%s se ha compilado como la versión %s, no como la %s. No se firma: compile la "
                                  "versión que va a publicar (project(... VERSION ...) en CMakeLists.txt).\n",
                          file.c_str(), carried.begin()->c_str(), version.c_str());
