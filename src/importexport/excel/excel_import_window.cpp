@@ -4,6 +4,7 @@
 #include "importexport/excel/import_settings.h"
 #include "importexport/store/agenda_store.h"
 #include "platform/ui/prompter.h"
+#include "platform/ui/saved_workbook.h"
 #include "platform/ui/shell.h"
 #include "seams/app_context.h"
 #include "seams/subsystems.h"
@@ -220,9 +221,7 @@ void ExcelImportWindow::applyFileFilter()
 void ExcelImportWindow::openWorkbook(const QString &path)
 {
     if (!path.isEmpty() && !m_context.shell.openUrl(QUrl::fromLocalFile(path).toString()))
-        m_context.prompter.message(QStringLiteral("No ha sido posible abrir el programa de Excel, por favor compruebe que "
-                                                  "está instalado correctamente, y si el problema persiste contacte con "
-                                                  "nosotros."));
+        m_context.prompter.message(ui::kWorkbookProgramMissing);
 }
 
 void ExcelImportWindow::createGroup()

@@ -61,11 +61,6 @@ UploadReply classifyUpload(const QString &text)
     return UploadReply::Unknown;
 }
 
-bool mayHaveCreated(const net::GatewayReply &reply)
-{
-    return reply.mayHaveActed();
-}
-
 QString mayHaveCreatedMessage(const QString &name, const QString &baseUrl)
 {
     return QStringLiteral("La respuesta del servidor no ha llegado o no se ha podido leer, y la exportación se ha "

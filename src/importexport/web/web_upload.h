@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/db/connection.h"
-#include "platform/net/gateway_reply.h"
 
 #include <QString>
 
@@ -39,12 +38,8 @@ enum class UploadReply { AuthError, MissingData, NotCreated, Created, Unknown };
 // By containment, in this precedence: refusal, missing data, not created, created.
 UploadReply classifyUpload(const QString &text);
 
-// A reply that is none of the script's answers. When the gateway answered all the same (an empty
-// or error page), or the request reached it and nothing came back, the contact may be on the
-// account; only a request that never left certainly created nothing.
-bool mayHaveCreated(const net::GatewayReply &reply);
-
-// The stop message for such a reply: the upload ended, and the contact `name` may be at `baseUrl`.
+// The stop message for a reply that is none of the script's answers although the request reached
+// the gateway: the upload ended, and the contact `name` may be at `baseUrl`.
 QString mayHaveCreatedMessage(const QString &name, const QString &baseUrl);
 
 // "Progreso N%... Por favor, espere.", N = answered x 100 / (answered + still queued), rounded

@@ -153,7 +153,7 @@ void WebUploadWindow::handleReply(const net::GatewayReply &reply)
         // The gateway may have taken this contact although its answer cannot be read: the user
         // is told to look, not that nothing happened. Only a request that never left is a plain
         // connection failure.
-        stopText = mayHaveCreated(reply)
+        stopText = reply.mayHaveActed()
                        ? mayHaveCreatedMessage(m_lastSentName, brand::baseUrl())
                        : QStringLiteral("Ha habido un error con la conexión a Internet. Por favor, intentelo de nuevo "
                                         "mas tarde.");

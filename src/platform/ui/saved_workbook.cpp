@@ -10,10 +10,7 @@ namespace ui {
 
 QString workbookNotOpenedMessage(const QString &path)
 {
-    return QStringLiteral("No ha sido posible abrir el programa de Excel, por favor compruebe que está instalado "
-                          "correctamente, y si el problema persiste contacte con nosotros.\n\n"
-                          "El archivo se ha guardado en:\n")
-         + QDir::toNativeSeparators(path);
+    return kWorkbookProgramMissing + QStringLiteral("\n\nEl archivo se ha guardado en:\n") + QDir::toNativeSeparators(path);
 }
 
 bool openSavedWorkbook(Shell &shell, Prompter &prompter, const QString &path, const QString &title)

@@ -7,6 +7,11 @@ namespace ui {
 class Prompter;
 class Shell;
 
+// What the user reads when no program opens a workbook.
+inline const QString kWorkbookProgramMissing =
+    QStringLiteral("No ha sido posible abrir el programa de Excel, por favor compruebe que está instalado "
+                   "correctamente, y si el problema persiste contacte con nosotros.");
+
 // What the user reads when no program opens a workbook an export has just saved: the export is
 // done, so the message says where its file is.
 QString workbookNotOpenedMessage(const QString &path);

@@ -422,12 +422,13 @@ ReadBook::Status readSharedStrings(QIODevice &part, TextTable &strings, ReadBudg
     QString text;
     while (xml.nextStartElement() == XmlReader::Token::StartElement) {
         if (xml.name() == "sst") {
-            // The count it declares is refused at once when even its index would not fit.
+            // The count it declares is refused at once when even its index would not fit. It is
+            // only a hint: a negative one is passed over, the texts are taken from the budget as they come.
             bool ok = false;
             const qint64 declared = xml.attribute("uniqueCount").toLongLong(&ok);
             // A count past what any budget holds would overflow the product: it is refused as well.
             const bool beyondAny = declared > std::numeric_limits<qint64>::max() / TextTable::kCostPerText;
-            if (ok && (beyondAny || !budget.fits(declared * TextTable::kCostPerText))) {
+            if (ok && declared >= 0 && (beyondAny || !budget.fits(declared * TextTable::kCostPerText))) {
                 budget.refuse(Limit::Strings);
                 return ReadBook::Status::TooLarge;
             }

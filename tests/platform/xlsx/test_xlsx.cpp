@@ -122,6 +122,8 @@ private Q_SLOTS:
     void workbooksPastTheBoundsAreRefused();
     void everythingHeldIsPaidFromTheBudget_data();
     void everythingHeldIsPaidFromTheBudget();
+    void negativeTextCountsAreOnlyAHint_data();
+    void negativeTextCountsAreOnlyAHint();
     void partsDeclaringHugeSizesAreRefused();
     void xlsRecordsAreCheckedBeforeUse();
     void damagedXlsNeverReachesTheClient();
@@ -628,6 +630,33 @@ void TestXlsx::everythingHeldIsPaidFromTheBudget()
         const ReadBook read = readWorkbook(path, ReadScope::AllSheets, roomy);
         QVERIFY2(read.ok(), qPrintable(read.message));
     }
+}
+
+// The count of texts a part declares only lets a hopeless reading stop early: a negative one (no
+// writer means it) neither refuses the workbook nor upsets the arithmetic; the texts themselves
+// are read and taken from the budget as they come.
+void TestXlsx::negativeTextCountsAreOnlyAHint_data()
+{
+    QTest::addColumn<QString>("count");
+    QTest::newRow("minus one") << QStringLiteral("-1");
+    QTest::newRow("most negative") << QStringLiteral("-9223372036854775808");
+}
+
+void TestXlsx::negativeTextCountsAreOnlyAHint()
+{
+    QFETCH(QString, count);
+    testing::TempHome home;
+    QString why;
+    const QString path = withPart(home, QStringLiteral("sharedStrings.xml"),
+                                  QStringLiteral("b'<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+                                                 "count=\"1\" uniqueCount=\"%1\"><si><t>Nombre</t></si></sst>'")
+                                      .arg(count),
+                                  QStringLiteral("libro.xlsx"), why);
+    if (path.isEmpty())
+        QSKIP(qPrintable(why));
+    const ReadBook book = readWorkbook(path);
+    QVERIFY2(book.ok(), qPrintable(book.message));
+    QCOMPARE(book.sheets.constFirst().text(1, 1), QStringLiteral("Nombre"));
 }
 
 // A zip bomb names its size in the directory: a sheet or a part declaring more than a workbook
