@@ -89,11 +89,20 @@ void writeRawTable(const QString &path, const QByteArray &key)
     sqlite3_close(db);
 }
 
+quint32 bigEndian32(const QByteArray &bytes, qsizetype at)
+{
+    return (quint32(quint8(bytes.at(at))) << 24) | (quint32(quint8(bytes.at(at + 1))) << 16)
+         | (quint32(quint8(bytes.at(at + 2))) << 8) | quint32(quint8(bytes.at(at + 3)));
+}
+
 // The file and its journal as a crash in the middle of a write leaves them: copies of both taken
 // while a transaction that rewrote every row of t and then changed the schema was open. The small
 // page cache makes the engine write changed pages into the file before the end, so the journal is
-// hot; page 1 (the schema) is recorded after the table's pages, as a commit records it.
-void crashMidTransaction(const QString &path, const QByteArray &key)
+// hot; page 1 (the schema) is recorded after the table's pages, as a commit records it. With
+// `tornPageOne` the crash came while the commit rewrote page 1: its first half is the committed
+// page, the rest the old one, so the file's page 1 decrypts with no key until the journal is
+// played back.
+void crashMidTransaction(const QString &path, const QByteArray &key, bool tornPageOne = false)
 {
     sqlite3 *db = nullptr;
     QCOMPARE(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
@@ -107,16 +116,17 @@ void crashMidTransaction(const QString &path, const QByteArray &key)
     const QByteArray file = readFile(path);
     const QByteArray journalBytes = readFile(journal);
     QVERIFY(!journalBytes.isEmpty());
-    QCOMPARE(sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db, tornPageOne ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
-    QVERIFY(writeFile(path, file));
+    QByteArray crashed = file;
+    if (tornPageOne) {
+        const QByteArray committed = readFile(path);
+        const qsizetype half = qsizetype(bigEndian32(journalBytes, 24)) / 2;
+        QVERIFY(committed.left(half) != file.left(half));
+        crashed.replace(0, half, committed.left(half));
+    }
+    QVERIFY(writeFile(path, crashed));
     QVERIFY(writeFile(journal, journalBytes));
-}
-
-quint32 bigEndian32(const QByteArray &bytes, qsizetype at)
-{
-    return (quint32(quint8(bytes.at(at))) << 24) | (quint32(quint8(bytes.at(at + 1))) << 16)
-         | (quint32(quint8(bytes.at(at + 2))) << 8) | quint32(quint8(bytes.at(at + 3)));
 }
 
 recording::SendRecord pendingSend(const QString &id, const QString &message) { return testing::sampleSend(id, message); }
@@ -266,15 +276,19 @@ void TestDatabaseOpening::journalBesideTheFile_data()
     QTest::addColumn<QString>("file");          // "key": another key; "empty"; "ours": a client file
     QTest::addColumn<bool>("ownJournal");       // the file's own journal, else another program's
     QTest::addColumn<QString>("folder");        // the program folder, below the test's own
+    QTest::addColumn<bool>("tornPageOne");      // the crash came while the commit rewrote page 1
     const QString plain;
     const QString odd = QStringLiteral("Año #1 ?%20 & más");
-    QTest::newRow("another key, another program's journal") << QStringLiteral("key") << false << plain;
-    QTest::newRow("another key, its own journal") << QStringLiteral("key") << true << plain;
-    QTest::newRow("empty file, another program's journal") << QStringLiteral("empty") << false << plain;
-    QTest::newRow("our file, another program's journal") << QStringLiteral("ours") << false << plain;
-    QTest::newRow("our file, its own journal") << QStringLiteral("ours") << true << plain;
-    QTest::newRow("our file, its own journal, odd folder name") << QStringLiteral("ours") << true << odd;
-    QTest::newRow("another key, its own journal, odd folder name") << QStringLiteral("key") << true << odd;
+    QTest::newRow("another key, another program's journal") << QStringLiteral("key") << false << plain << false;
+    QTest::newRow("another key, its own journal") << QStringLiteral("key") << true << plain << false;
+    QTest::newRow("empty file, another program's journal") << QStringLiteral("empty") << false << plain << false;
+    QTest::newRow("our file, another program's journal") << QStringLiteral("ours") << false << plain << false;
+    QTest::newRow("our file, its own journal") << QStringLiteral("ours") << true << plain << false;
+    QTest::newRow("our file, its own journal, odd folder name") << QStringLiteral("ours") << true << odd << false;
+    QTest::newRow("another key, its own journal, odd folder name") << QStringLiteral("key") << true << odd << false;
+    QTest::newRow("our file, its own journal, page 1 half written") << QStringLiteral("ours") << true << plain << true;
+    QTest::newRow("another key, its own journal, page 1 half written")
+        << QStringLiteral("key") << true << plain << true;
 }
 
 void TestDatabaseOpening::journalBesideTheFile()
@@ -282,6 +296,7 @@ void TestDatabaseOpening::journalBesideTheFile()
     QFETCH(QString, file);
     QFETCH(bool, ownJournal);
     QFETCH(QString, folder);
+    QFETCH(bool, tornPageOne);
     QVERIFY(QDir(m_home->path()).mkpath(folder.isEmpty() ? QStringLiteral(".") : folder));
     const QString programFolder = QDir(m_home->path()).filePath(folder.isEmpty() ? QStringLiteral(".") : folder);
     const QString database = database::localDatabasePath(programFolder);
@@ -312,7 +327,7 @@ void TestDatabaseOpening::journalBesideTheFile()
         }
         writeRawTable(database, file == QLatin1String("key") ? QByteArray("otraclave1") : ourKey);
         if (ownJournal)
-            crashMidTransaction(database, file == QLatin1String("key") ? QByteArray("otraclave1") : ourKey);
+            crashMidTransaction(database, file == QLatin1String("key") ? QByteArray("otraclave1") : ourKey, tornPageOne);
     }
     if (!ownJournal)
         QVERIFY(writeFile(journal, foreignJournal));
@@ -329,6 +344,7 @@ void TestDatabaseOpening::journalBesideTheFile()
         QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM t WHERE texto LIKE '%cambiado'")).toInt(), 0);
         QVERIFY(!db.hasTable(QStringLiteral("z")));
         QVERIFY(!QFile::exists(journal));
+        QCOMPARE(db.scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
         return;
     }
     QCOMPARE(r.status, database::OpeningStatus::Failed);

@@ -11,9 +11,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <QUrl>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace db {
@@ -137,25 +139,53 @@ bool decryptsWithOurKey(const QString &path)
     return rc == SQLITE_OK;
 }
 
+// Whether a page 1 the journal recorded decrypts with our key: written into a file of its own
+// (it is kept there encrypted, as in the journal) and read as above. The engine refuses a page 1
+// that counts more pages than its file holds, so the file is given the length the journal
+// recorded for the database, as a sparse file that takes no room.
+bool recordedPageOneDecrypts(const QByteArray &page, qint64 pages)
+{
+    QTemporaryFile alone(QDir::temp().filePath(QStringLiteral("brisanta-pagina-XXXXXX")));
+    if (!alone.open() || alone.write(page) != page.size() || !alone.flush()
+        || !alone.resize(std::max<qint64>(1, pages) * page.size()))
+        return false;
+    alone.close();
+    return decryptsWithOurKey(alone.fileName());
+}
+
+// What a journal beside the file is.
+enum class Journal {
+    None,       // there is none
+    Own,        // the file's own, recorded with our key: the engine plays it back
+    Refused     // another file's, another key's or unreadable: the file must not be touched
+};
+
 // A rollback journal beside the file: the engine plays it back into the file on its first read
 // (before a wrong key could show) and deletes one that sits beside an empty file. So it may only
-// act on a journal of our own file: the file must decrypt with our key, and every record of page
-// 1 in the journal must carry the file's own first bytes (the salt our files keep there; another
-// program's plain journal has "SQLite format 3" there, recorded after its other pages).
+// act on a journal of our own file: every record of page 1 in the journal must carry the file's
+// own first bytes (the salt our files keep there; another program's plain journal has "SQLite
+// format 3" there, recorded after its other pages), and the page 1 it will restore must decrypt
+// with our key. A commit cut while it rewrote page 1 leaves a file whose own page 1 decrypts with
+// no key until the journal is played back, so the file's page 1 is only asked when the journal
+// does not hold one.
 //
-// The journal: sections, each a header (magic, record count, nonce, original size, sector size
-// at 20, page size at 24, all big-endian) filling a sector, then its records (page number, old
+// The journal: sections, each a header (magic, record count, nonce, original size in pages at 16,
+// sector size at 20, page size at 24, all big-endian) filling a sector, then its records (page number, old
 // page, checksum). A count of 0 (not yet synced) or -1 means the records run to the end. The
 // records are read in large pieces: a shared file's journal may sit on a slow network folder.
-Result foreignJournal(const QString &path, const QByteArray &fileStart)
+Journal journalBeside(const QString &path, const QByteArray &fileStart, Result &why)
 {
     QFile journal(path + QStringLiteral("-journal"));
     if (!journal.exists())
-        return {};
-    if (fileStart.isEmpty())
-        return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a journal beside an empty file"));
-    if (!journal.open(QIODevice::ReadOnly))
-        return failure(Status::Error, QStringLiteral("the journal beside the file cannot be read"));
+        return Journal::None;
+    if (fileStart.isEmpty()) {
+        why = failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a journal beside an empty file"));
+        return Journal::Refused;
+    }
+    if (!journal.open(QIODevice::ReadOnly)) {
+        why = failure(Status::Error, QStringLiteral("the journal beside the file cannot be read"));
+        return Journal::Refused;
+    }
 
     static const QByteArray journalMagic("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
     constexpr qsizetype saltSize = 16;
@@ -164,7 +194,9 @@ Result foreignJournal(const QString &path, const QByteArray &fileStart)
     const qint64 journalSize = journal.size();
     qint64 sector = 0;
     qint64 pageSize = 0;
+    qint64 originalPages = 0;
     qint64 offset = 0;
+    std::optional<bool> recordedPageOneIsOurs;
     while (offset + 28 <= journalSize && journal.seek(offset)) {
         const QByteArray header = journal.read(28);
         if (header.size() < 28 || !header.startsWith(journalMagic))
@@ -172,6 +204,7 @@ Result foreignJournal(const QString &path, const QByteArray &fileStart)
         if (offset == 0) {
             sector = bigEndian32(header, 20);
             pageSize = bigEndian32(header, 24);
+            originalPages = bigEndian32(header, 16);
             if (sector < 32 || sector > 65536 || pageSize < 512 || pageSize > 65536)
                 break;  // the engine reads no records from such a journal
         }
@@ -189,8 +222,14 @@ Result foreignJournal(const QString &path, const QByteArray &fileStart)
             const QByteArray piece = journal.read(now * recordSize);
             for (qint64 i = 0; i < now && (i + 1) * recordSize <= piece.size(); ++i) {
                 const qsizetype at = qsizetype(i * recordSize);
-                if (bigEndian32(piece, at) == 1 && piece.mid(at + 4, saltSize) != salt)
-                    return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a journal of another file beside it"));
+                if (bigEndian32(piece, at) != 1)
+                    continue;
+                if (piece.mid(at + 4, saltSize) != salt) {
+                    why = failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a journal of another file beside it"));
+                    return Journal::Refused;
+                }
+                if (!recordedPageOneIsOurs)
+                    recordedPageOneIsOurs = recordedPageOneDecrypts(piece.mid(at + 4, qsizetype(pageSize)), originalPages);
             }
             if (piece.size() < now * recordSize)
                 break;
@@ -201,15 +240,18 @@ Result foreignJournal(const QString &path, const QByteArray &fileStart)
         const qint64 end = first + records * recordSize;
         offset = (end + sector - 1) / sector * sector;
     }
-    if (!decryptsWithOurKey(path))
-        return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a journal beside a file that is not the program's"));
-    return {};
+    if (recordedPageOneIsOurs ? !*recordedPageOneIsOurs : !decryptsWithOurKey(path)) {
+        why = failure(Status::WrongKeyOrNotADatabase, QStringLiteral("a journal beside a file that is not the program's"));
+        return Journal::Refused;
+    }
+    return Journal::Own;
 }
 
 // Our files are encrypted from their first byte, so their header reads as random bytes. A file
 // that starts as a plain SQLite database or an Access one, that is not made of whole pages, or
 // that has another file's journal beside it is someone else's: it is refused before SQLite opens
-// it.
+// it. Beside its own journal the file may be cut anywhere by a crash: its length says nothing
+// until the engine has played the journal back.
 Result foreignFile(const QString &path, qint64 size)
 {
     static const QByteArray plainMagic("SQLite format 3\0", 16);
@@ -222,9 +264,18 @@ Result foreignFile(const QString &path, qint64 size)
     const QByteArray access = head.mid(4, 15);
     if (access == QByteArrayLiteral("Standard Jet DB") || access == QByteArrayLiteral("Standard ACE DB"))
         return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("an Access file, not the program's"));
+    Result why;
+    switch (journalBeside(path, head, why)) {
+    case Journal::Refused:
+        return why;
+    case Journal::Own:
+        return {};
+    case Journal::None:
+        break;
+    }
     if (size % 512 != 0)
         return failure(Status::WrongKeyOrNotADatabase, QStringLiteral("not a whole number of pages"));
-    return foreignJournal(path, head);
+    return {};
 }
 
 // SQLite hands the collation UTF-8 texts that are not zero-terminated.
