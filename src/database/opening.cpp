@@ -40,6 +40,8 @@ QString refusal(const db::Result &r, const QString &path)
             + QStringLiteral(" o tiene otra contraseña. El archivo no se ha modificado. Consérvelo y avise a su "
                              "proveedor; ")
             + desktop() + QStringLiteral(" se cerrará.");
+    case db::Status::DiskFull:
+        return fullDiskMessage(path);
     default:
         return QStringLiteral("No se puede abrir ni crear la base de datos ") + path
             + QStringLiteral(". Compruebe que la carpeta del programa existe y que tiene permiso de escritura; ")
@@ -69,6 +71,8 @@ bool refuseUnwritable(db::Connection &connection, OpeningResult &result)
     result = failure({db::Status::Error, QStringLiteral("read-only")}, path);
     if (writability == Writability::FolderReadOnly)
         result.message = unwritableFolderMessage(path);
+    else if (writability == Writability::DiskFull)
+        result.message = fullDiskMessage(path);
     return true;
 }
 
@@ -174,6 +178,14 @@ QString unwritableFolderMessage(const QString &path)
         + QStringLiteral(". La base de datos necesita poder crear en esa carpeta su diario de cambios y el archivo de "
                          "envíos pendientes: compruebe que tiene permiso de escritura en ella; ")
         + desktop() + QStringLiteral(" se cerrará.");
+}
+
+QString fullDiskMessage(const QString &path)
+{
+    return QStringLiteral("El disco de la base de datos ") + path
+        + QStringLiteral(" está lleno: no queda sitio para su diario de cambios ni para el archivo de envíos "
+                         "pendientes. Libere espacio en ese disco y abra ")
+        + desktop() + QStringLiteral(" de nuevo; ") + desktop() + QStringLiteral(" se cerrará.");
 }
 
 QString sharedFileErrorTitle() { return QStringLiteral("Error conexión en red"); }

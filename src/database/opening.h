@@ -47,6 +47,8 @@ QString restoredCopyTitle();
 QString restoredCopyMessage(const QString &path);
 // A database file that may be written in a folder that may not.
 QString unwritableFolderMessage(const QString &path);
+// A database on a disk with no room left.
+QString fullDiskMessage(const QString &path);
 QString sharedFileErrorTitle();
 QString sharedFileUnreachableMessage();
 QString sharedFileMissingMessage(const QString &path);

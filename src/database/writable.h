@@ -12,7 +12,8 @@ namespace database {
 enum class Writability {
     Writable,
     FileReadOnly,     // the database file itself may not be written
-    FolderReadOnly    // the file may, but nothing can be created beside it (journal, pending sends)
+    FolderReadOnly,   // the file may, but nothing can be created beside it (journal, pending sends)
+    DiskFull          // the disk refuses new bytes: there is no room left on it
 };
 
 // Writes nothing that stays: a file of its own in the folder, removed at once, and a change to

@@ -5,13 +5,16 @@
 #include "support/file_bytes.h"
 #include "support/permissions_apply.h"
 #include "support/scripted_prompter.h"
+#include "support/syscall_faults.h"
 #include "support/temp_home.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTest>
 
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -33,6 +36,25 @@ void makeDatabase(const QString &path, const QVariant &sharedPath = {})
 }
 
 QString desktop() { return brand::brandName() + QStringLiteral(" Desktop"); }
+
+// The role of this program started again as a start on a program folder: its exit code says
+// which message the start ended with, for a child that may not be able to write a word.
+constexpr const char *kStartRole = "--start";
+enum StartEnd { Opened = 0, DiskFull = 10, FolderUnwritable = 11, OtherMessage = 12 };
+
+int startIn(const QString &programFolder)
+{
+    ScriptedPrompter prompter;
+    db::Connection db;
+    const database::OpeningResult r = database::openDatabase(db, programFolder, prompter);
+    if (r.ok())
+        return Opened;
+    if (r.message == database::fullDiskMessage(r.activeDatabasePath))
+        return DiskFull;
+    if (r.message == database::unwritableFolderMessage(r.activeDatabasePath))
+        return FolderUnwritable;
+    return OtherMessage;
+}
 
 } // namespace
 
@@ -101,6 +123,35 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(database + QStringLiteral("-journal")));
     }
 
+    // A full disk refuses the journal's bytes: the start says the disk is full, not that the folder
+    // may not be written, and leaves the file as it was. (Only the engine's writes are refused:
+    // the sanitizers' own checks write through write(2).)
+    void fullDiskIsToldAsSuch()
+    {
+        QVERIFY2(!testing::straceProgram().isEmpty(), "strace is needed (scripts/install-deps.sh installs it)");
+        const QString local = database::localDatabasePath(m_home->path());
+        makeDatabase(local);
+        const QByteArray before = digest(local);
+
+        QProcess start;
+        QVERIFY(testing::startUnderStrace(start,
+                                          {QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-e"),
+                                           QStringLiteral("inject=pwrite64,pwritev:error=ENOSPC")},
+                                          {QString::fromLatin1(kStartRole), m_home->path()}));
+        QVERIFY(start.waitForFinished(60000));
+        QCOMPARE(start.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(start.exitCode(), int(DiskFull));
+        QCOMPARE(digest(local), before);
+        QVERIFY(!QFile::exists(local + QStringLiteral("-journal")));
+        QCOMPARE(QDir(m_home->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("bbdd.mdb")});
+
+        QCOMPARE(database::fullDiskMessage(local),
+                 QStringLiteral("El disco de la base de datos ") + local
+                     + QStringLiteral(" está lleno: no queda sitio para su diario de cambios ni para el archivo de "
+                                      "envíos pendientes. Libere espacio en ese disco y abra ")
+                     + desktop() + QStringLiteral(" de nuevo; ") + desktop() + QStringLiteral(" se cerrará."));
+    }
+
     // A file and folder that may be written open as always.
     void writableDatabaseOpens()
     {
@@ -121,5 +172,12 @@ private:
     std::unique_ptr<testing::TempHome> m_home;
 };
 
-QTEST_GUILESS_MAIN(TestUnwritableDatabase)
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], kStartRole) == 0)
+        return startIn(QString::fromLocal8Bit(argv[2]));
+    TestUnwritableDatabase test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_unwritable_database.moc"

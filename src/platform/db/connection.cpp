@@ -57,6 +57,8 @@ Status statusOf(int rc)
         return Status::Busy;
     case SQLITE_CANTOPEN:
         return Status::NotFound;
+    case SQLITE_FULL:
+        return Status::DiskFull;
     default:
         return Status::Error;
     }

@@ -15,7 +15,14 @@ namespace db {
 
 class Statement;
 
-enum class Status { Ok, NotFound, WrongKeyOrNotADatabase, Busy, Error };
+enum class Status {
+    Ok,
+    NotFound,
+    WrongKeyOrNotADatabase,
+    Busy,
+    DiskFull,       // the disk (or the user's quota) has no room for the write
+    Error
+};
 
 struct Result {
     Status status = Status::Ok;
