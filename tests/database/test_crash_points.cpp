@@ -43,7 +43,7 @@ const QString kUpgrade = QStringLiteral("actualizacion");
 
 constexpr int kPendingRecords = 321;
 constexpr int kImportRecords = 240;
-constexpr int kImportBatch = 120;   // records per commit, as the progress window's ticks
+constexpr int kImportBatch = 240;   // records per commit after the first record, as a tick
 constexpr int kRows = 300;          // contacts and sends of the compaction and the upgrade
 constexpr int kGroups = 3;
 
@@ -223,31 +223,37 @@ QString contentOf(db::Connection &db)
 }
 
 // The points a step is killed at. A step makes a hundred disk calls or more and each kill costs
-// a child and a start, so they are sampled, about a dozen a step: the first call (the journal's
-// opening), the last two (the end of the commit), the call after each rename and unlink, and the
-// two calls after a sync, killed before the first is made and again before the second (so with
-// the first made): a commit relies on that order - the journal whole on the disk, then the file's
-// pages, page 1 first among them, then the file's sync and the journal's removal. A step of many
-// commits has more syncs than kSyncs: every so many of them then, the last one always.
+// a child and a start, so they are sampled, under a dozen a step: the first call (the journal's
+// opening), the last two (the end of the commit), the call after a rename or an unlink (the
+// pending file taken, the journal removed), and where a commit writes the file's pages - after
+// the sync that puts the journal whole on the disk, two writes follow, page 1 first - the first
+// two of those pages, killed before the first is made and again before the second (so with page
+// 1 written). A step of many commits has more of these than kEach of a kind: every so many of
+// them then, the last one always.
 std::vector<SyscallPoint> sampledPoints(const std::vector<SyscallPoint> &calls)
 {
-    constexpr size_t kSyncs = 4;
+    constexpr size_t kEach = 3;
     const int n = int(calls.size());
+    const auto isWrite = [&](int i) { return i < n && calls[size_t(i)].call.contains(QLatin1String("write")); };
     std::set<int> chosen{0, std::max(0, n - 2), n - 1};
-    std::vector<int> syncs;
+    std::vector<int> pagesAfterSync;
+    std::vector<int> afterNaming;
     for (int i = 0; i + 1 < n; ++i) {
         const QString &call = calls[size_t(i)].call;
-        if (call.endsWith(QLatin1String("sync")))
-            syncs.push_back(i);
+        if (call.endsWith(QLatin1String("sync")) && isWrite(i + 1) && isWrite(i + 2))
+            pagesAfterSync.push_back(i + 1);
         else if (call.startsWith(QLatin1String("rename")) || call.startsWith(QLatin1String("unlink")))
-            chosen.insert(i + 1);
+            afterNaming.push_back(i + 1);
     }
-    const double stride = std::max(1.0, double(syncs.size()) / kSyncs);
-    for (double k = double(syncs.size()) - 1; k >= 0; k -= stride) {
-        const int at = syncs[size_t(k)];
-        chosen.insert(at + 1);
-        chosen.insert(std::min(n - 1, at + 2));
-    }
+    const auto takeSome = [&](const std::vector<int> &found, int following) {
+        const double stride = std::max(1.0, double(found.size()) / kEach);
+        for (double k = double(found.size()) - 1; k >= 0; k -= stride) {
+            for (int f = 0; f < following; ++f)
+                chosen.insert(std::min(n - 1, found[size_t(k)] + f));
+        }
+    };
+    takeSome(pagesAfterSync, 2);
+    takeSome(afterNaming, 1);
     std::vector<SyscallPoint> points;
     for (int i : chosen)
         points.push_back(calls[size_t(i)]);
