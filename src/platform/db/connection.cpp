@@ -14,7 +14,6 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <iterator>
 #include <utility>
 
 namespace db {
@@ -313,40 +312,39 @@ void Connection::setBusyTimeout(int ms)
 {
     m_busyTimeoutMs = ms;
     if (m_db)
-        installBusyHandler(m_db);
+        sqlite3_busy_timeout(m_db, ms);
 }
 
-void Connection::installBusyHandler(sqlite3 *db) { sqlite3_busy_handler(db, &Connection::waitWhileBusy, this); }
+namespace {
 
-int Connection::waitWhileBusy(void *self, int count)
+// The engine's busy time-out on the handle: 0 when none is set or another busy handler replaced it.
+int engineBusyTimeout(sqlite3 *db)
 {
-    // The engine's own busy time-out waits in these steps (ms), then 100 ms at a time; the handler
-    // is the engine's but for the limit, which a ShortBusyWait may lower while the connection is open.
-    static constexpr int kSteps[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100};
-    constexpr int kStepCount = int(std::size(kSteps));
-    const auto *connection = static_cast<const Connection *>(self);
-    const int limit = connection->m_busyCapMs >= 0 ? std::min(connection->m_busyCapMs, connection->m_busyTimeoutMs)
-                                                   : connection->m_busyTimeoutMs;
-    const int step = count < kStepCount ? kSteps[count] : kSteps[kStepCount - 1];
-    int waited = 0;
-    for (int i = 0; i < std::min(count, kStepCount); ++i)
-        waited += kSteps[i];
-    if (count > kStepCount)
-        waited += (count - kStepCount) * kSteps[kStepCount - 1];
-    const int wait = std::min(step, limit - waited);
-    if (wait <= 0)
-        return 0;
-    sqlite3_sleep(wait);
-    return 1;
+    sqlite3_stmt *pragma = nullptr;
+    int ms = 0;
+    if (sqlite3_prepare_v2(db, "PRAGMA busy_timeout", -1, &pragma, nullptr) == SQLITE_OK
+        && sqlite3_step(pragma) == SQLITE_ROW)
+        ms = sqlite3_column_int(pragma, 0);
+    sqlite3_finalize(pragma);
+    return ms;
 }
 
-ShortBusyWait::ShortBusyWait(Connection &connection, int ms)
-    : m_connection(connection), m_previousCap(connection.m_busyCapMs)
+} // namespace
+
+ShortBusyWait::ShortBusyWait(Connection &connection, int ms) : m_connection(connection)
 {
-    m_connection.m_busyCapMs = m_previousCap >= 0 ? std::min(m_previousCap, ms) : ms;
+    sqlite3 *db = connection.m_db;
+    if (db && ms < connection.m_busyTimeoutMs && engineBusyTimeout(db) == connection.m_busyTimeoutMs) {
+        sqlite3_busy_timeout(db, ms);
+        m_shortened = true;
+    }
 }
 
-ShortBusyWait::~ShortBusyWait() { m_connection.m_busyCapMs = m_previousCap; }
+ShortBusyWait::~ShortBusyWait()
+{
+    if (m_shortened && m_connection.m_db)
+        sqlite3_busy_timeout(m_connection.m_db, m_connection.m_busyTimeoutMs);
+}
 
 Connection::~Connection() { close(); }
 
@@ -388,7 +386,7 @@ Result Connection::open(const QString &path, OpenMode mode)
         sqlite3_close_v2(db);
         return r;
     }
-    installBusyHandler(db);
+    sqlite3_busy_timeout(db, m_busyTimeoutMs);
 
     // A file that does not exist yet has nothing to probe; everything else must prove it is ours
     // before a single byte is written to it.

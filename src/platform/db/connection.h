@@ -90,24 +90,20 @@ private:
     friend class Transaction;
     friend class ShortBusyWait;
     Result resultOf(int rc) const;
-    // The engine's busy handler: waits with the engine's own steps up to the time-out, or up to
-    // the cap of a ShortBusyWait alive on this connection.
-    static int waitWhileBusy(void *self, int count);
-    void installBusyHandler(sqlite3 *db);
     // BEGIN, COMMIT, ROLLBACK and savepoints: the only statements that pass a closed gate.
     Result control(const QString &sql);
 
     sqlite3 *m_db = nullptr;
     QString m_path;
     int m_busyTimeoutMs = busyTimeoutMs;
-    int m_busyCapMs = -1;           // >= 0 while a ShortBusyWait lives
     std::shared_ptr<Gate> m_gate = std::make_shared<Gate>();
 };
 
 // For its life, statements on the connection wait at most `ms` for another workstation's lock
 // (never longer than the connection's own time-out), then fail as busy: for work that has somewhere
 // else to go when the file is held (a charged row has the pending file) and must not keep the window
-// waiting. Every other statement keeps the full time-out.
+// waiting. Every other statement keeps the full time-out, which comes back at the end. Only the
+// connection's own time-out is shortened: a busy handler other code put on the handle stays.
 class ShortBusyWait final {
 public:
     ShortBusyWait(Connection &connection, int ms);
@@ -117,7 +113,7 @@ public:
 
 private:
     Connection &m_connection;
-    int m_previousCap;
+    bool m_shortened = false;
 };
 
 // A prepared statement: bind, step through rows, read columns.
