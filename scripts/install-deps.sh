@@ -16,7 +16,7 @@ packages=(
   clang libclang-rt-dev
   libbenchmark-dev
   xvfb xauth
-  valgrind
+  valgrind strace
   python3 python3-openpyxl
   fonts-dejavu-core
 )
