@@ -219,13 +219,15 @@ void releaseFiles(files::SharedTake &take, QList<TakenPiece> &taken, const QStri
                   PendingWrite &out)
 {
     const QString asidePath = setAsidePath(databasePath);
+    bool everySetAside = true;
     for (TakenPiece &piece : taken) {
         bool movedOn = false;
         bool recorded = true;
+        bool asideFailed = false;
         if (!piece.unreadable.isEmpty()) {
-            const bool setAside = setAsideOnce(take, piece, asidePath, &movedOn);
-            out.setAside = setAside;
-            recorded = setAside;
+            recorded = setAsideOnce(take, piece, asidePath, &movedOn);
+            asideFailed = !recorded && !movedOn;
+            everySetAside = everySetAside && recorded;
         }
         if (recorded) {
             files::TakeProgress progress = piece.file.progress;
@@ -242,12 +244,16 @@ void releaseFiles(files::SharedTake &take, QList<TakenPiece> &taken, const QStri
             continue;
         }
         if (!recorded) {
-            out.fileKept = out.fileKept || (heldRecords && piece.unreadable.isEmpty());
+            // Lines that could not be set aside stay in the file, and the report says so; else
+            // the note of what was written is what failed.
+            if (!asideFailed)
+                out.fileKept = out.fileKept || heldRecords;
             continue;
         }
         if (!piece.read || piece.end == piece.from)
             take.removeIfDone(piece.file);
     }
+    out.setAside = out.unreadable > 0 && everySetAside;
 }
 
 } // namespace
