@@ -35,7 +35,7 @@ AutomationController::AutomationController(seams::AppContext &context, sending::
     // After each handled automated reply with entries left, a tick follows at once: it counts a
     // minute off and puts the interval back (the reply itself sends the next entry).
     connect(&panel.sendLine(), &sending::SendLine::replyHandled, this, [this](sending::ReplyKind kind) {
-        if (kind != sending::ReplyKind::NoConnection && m_panel.isAutomated() && m_panel.queuedCount() > 0)
+        if (kind != sending::ReplyKind::NoConnection && m_panel.isAutomated() && (m_panel.queuedCount() > 0 || m_moreInFile))
             m_checkTimer.setInterval(1);
     });
 }
@@ -119,7 +119,8 @@ CheckResult AutomationController::tick()
     // left by a reply must not keep ticking under it.
     m_checkTimer.setInterval(kOneMinute);
 
-    if (!m_countdown.countDown())
+    // A file read in pieces goes on at the next tick with an empty queue, not an interval later.
+    if (!m_moreInFile && !m_countdown.countDown())
         return CheckResult::NotDue;
 
     CheckResult result = CheckResult::SentFromQueue;
@@ -158,7 +159,8 @@ CheckResult AutomationController::readWatchedFile(const QString &file, const QSt
     }
 
     const FileTake take = m_taker.take(file, separator, m_clock());
-    if (take.status == TakeStatus::Gone)
+    m_moreInFile = take.status == TakeStatus::Taken && take.more;
+    if (take.status == TakeStatus::Gone || take.status == TakeStatus::Kept)
         return CheckResult::NoFile;
     if (take.status == TakeStatus::Resting) {
         // Moved aside and settling: taken again as soon as it may have rested. A timer that fires
@@ -179,6 +181,8 @@ CheckResult AutomationController::readWatchedFile(const QString &file, const QSt
         m_panel.enqueue(entry.numbers, entry.message);
     for (const Discard &discard : take.reading.discards)
         logError(discardText(discard));
+    if (m_moreInFile && m_panel.queuedCount() == 0)
+        m_checkTimer.setInterval(1); // every line of the piece logged: the next piece at once
     m_panel.sendNextQueued();
     return CheckResult::Read;
 }

@@ -94,6 +94,7 @@ private:
     std::function<QDateTime()> m_clock;
     TakeStatus m_lastTakeStatus = TakeStatus::Taken;
     bool m_showingNotice = false;
+    bool m_moreInFile = false;   // the last take read a piece, and more of the file may wait
 };
 
 } // namespace automation

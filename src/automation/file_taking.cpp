@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <optional>
 #include <utility>
@@ -16,27 +15,27 @@ namespace {
 
 const QString kMarker = QStringLiteral("en_envio");
 
-std::optional<QByteArray> readAll(const QString &path)
+// Appends the lines read to the copy; false, with the copy as it was, when they could not be
+// written whole.
+bool appendToCopy(const QString &path, const QByteArray &bytes, qint64 *sizeBefore)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
+    QFile copy(path);
+    if (!copy.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    *sizeBefore = copy.size();
+    if (copy.write(bytes) == bytes.size() && copy.flush())
+        return true;
+    copy.resize(*sizeBefore);
+    return false;
 }
 
-bool writeCopy(const QString &path, const QByteArray &bytes)
+// Takes back what appendToCopy() added: those lines are not this take's to send.
+void undoCopy(const QString &path, qint64 sizeBefore)
 {
-    QSaveFile copy(path);
-    if (!copy.open(QIODevice::WriteOnly))
-        return false;
-    if (copy.write(bytes) != bytes.size()) {
-        copy.cancelWriting();
-        return false;
-    }
-    return copy.commit();
+    if (sizeBefore == 0)
+        QFile::remove(path);
+    else
+        QFile(path).resize(sizeBefore);
 }
 
 } // namespace
@@ -51,155 +50,130 @@ bool hasFileToTake(const QString &file)
     return !file.isEmpty() && (QFileInfo::exists(file) || !files::TakeNames(file, kMarker).leftovers().isEmpty());
 }
 
-FileTaker::FileTaker()
-{
-    setWriterCheck({});
-    setRemover({});
-}
-
-void FileTaker::setRemover(std::function<bool(const QString &)> remove)
-{
-    m_remove = remove ? std::move(remove) : [](const QString &path) { return QFile::remove(path); };
-}
-
-void FileTaker::setWriterCheck(files::WriterCheck check)
-{
-    m_writers = check ? std::move(check) : files::WriterCheck([](const QString &path) {
-        return files::heldOpenForWriting(path);
-    });
-}
-
-// The file this take reads, under a name of its own: the one this taker moved aside at an
-// earlier check, else one another take left (oldest first), else the watched file. Empty, with
-// the status set, when there is none to be had.
-QString FileTaker::ownFile(const QString &file, FileTake &take)
-{
-    const files::TakeNames names(file, kMarker);
-    // Only while the settings still name the file it was moved from.
-    if (!m_current.isEmpty() && m_currentBase == names.base() && files::fileState(m_current)) {
-        take.leftOver = true;
-        return m_current;
-    }
-    m_current.clear();
-    m_currentBase = names.base();
-    // Moved on to a name of this take's own before anything is read: of two workstations only one
-    // gets it, and it is theirs alone to delete.
-    for (const QString &left : names.leftovers()) {
-        const QString mine = names.fresh();
-        const files::MoveResult moved = files::moveWithoutReplacing(left, mine);
-        if (moved == files::MoveResult::Moved) {
-            take.leftOver = true;
-            return m_current = mine;
-        }
-        if (moved != files::MoveResult::SourceGone) {
-            take.leftOver = true;
-            take.takenPath = left;
-            take.status = TakeStatus::Unreadable;
-            return {};
-        }
-    }
-    const QFileInfo watched(file);
-    if (!watched.exists()) {
-        take.status = TakeStatus::Gone;
-        return {};
-    }
-    const QString mine = names.fresh();
-    switch (watched.isFile() ? files::moveWithoutReplacing(file, mine) : files::MoveResult::Failed) {
-    case files::MoveResult::Moved:
-        return m_current = mine;
-    case files::MoveResult::SourceGone:
-        take.status = TakeStatus::Gone;
-        return {};
-    case files::MoveResult::TargetExists:
-    case files::MoveResult::Failed:
-        break;
-    }
-    take.status = TakeStatus::Unreadable;
-    return {};
-}
-
-// Writers are asked about first, then the file looked at: a writer that let go in between has
-// left its lines where the look sees them.
-std::optional<FileTaker::Look> FileTaker::lookAt(const QString &own, FileTake &take)
-{
-    const bool held = m_writers(own);
-    const std::optional<files::FileState> state = files::fileState(own);
-    if (!state) {
-        // Another workstation moved it on.
-        m_current.clear();
-        take.status = TakeStatus::Gone;
-        return std::nullopt;
-    }
-    return Look{held, *state};
-}
+FileTaker::FileTaker() = default;
 
 FileTake FileTaker::take(const QString &file, const QString &separator, const QDateTime &now)
 {
     FileTake take;
     take.copyPath = copyPathFor(file, now);
-    const QString own = ownFile(file, take);
-    if (own.isEmpty())
-        return take;
-    take.takenPath = own;
+    files::SharedTake shared(file, kMarker);
+    shared.setWriterCheck(m_writers);
+    shared.setClock(m_clock);
+    shared.setLongRest(m_longRest);
 
-    // A program that opened the file before the move writes on into it until it closes it, and
-    // may write what it held back only then: the quiet period starts once it has let go.
-    const std::optional<Look> before = lookAt(own, take);
-    if (!before)
-        return take;
-    if (before->held) {
-        m_rest.forget(before->state);
-        take.status = TakeStatus::BeingWritten;
-        return take;
-    }
-    const files::RestWatch::Verdict rest = m_rest.look(before->state);
-    if (!rest.rested) {
-        take.status = TakeStatus::Resting;
-        take.wait = rest.wait;
-        return take;
-    }
+    // When no file has lines to read: the most telling of the waits (a writer seen, then the
+    // quiet period, then a file kept), and when the soonest quiet period may be over.
+    TakeStatus waiting = TakeStatus::Gone;
+    std::chrono::milliseconds wait = std::chrono::milliseconds::max();
+    auto note = [&](TakeStatus status, std::chrono::milliseconds until) {
+        waiting = std::min(waiting, status);
+        if (status == TakeStatus::Resting)
+            wait = std::min(wait, until);
+    };
 
-    const std::optional<QByteArray> bytes = readAll(own);
-    if (!bytes) {
-        take.status = TakeStatus::Unreadable;
-        return take;
-    }
-    // Opened since the first look (through another name of the file): it may still write, so the
-    // file is read whole later. Written while read: the same.
-    const std::optional<Look> after = lookAt(own, take);
-    if (!after)
-        return take;
-    if (after->held || !(after->state == before->state) || after->state.size != bytes->size()) {
-        m_rest.forget(after->state);
-        take.status = TakeStatus::BeingWritten;
-        return take;
-    }
+    for (const QString &candidate : shared.candidates()) {
+        files::TakenFile taken;
+        switch (shared.take(candidate, &taken)) {
+        case files::SharedTake::Claim::Gone:
+            continue;
+        case files::SharedTake::Claim::Idle:
+            // All of it handled at an earlier check and unchanged since: it goes once it has
+            // rested long, never at the check that read it.
+            if (!shared.removeIfDone(taken))
+                note(TakeStatus::Kept, shared.longRestLeft(taken));
+            continue;
+        case files::SharedTake::Claim::Failed:
+            take.leftOver = candidate != file;
+            take.takenPath = candidate;
+            take.status = TakeStatus::Unreadable;
+            return take;
+        case files::SharedTake::Claim::Taken:
+            break;
+        }
+        take.leftOver = candidate != file;
+        take.takenPath = taken.path;
 
-    // The copy is written from the bytes read, so it records exactly what is sent.
-    const bool hadCopy = QFileInfo::exists(take.copyPath);
-    if (!writeCopy(take.copyPath, *bytes)) {
-        take.status = TakeStatus::NotCopied;
-        return take;
-    }
-    const std::optional<files::FileState> copy = files::fileState(take.copyPath);
-    if (!m_remove(own)) {
-        // Sending now would send these lines twice: at the next check, or by the workstation that
-        // moved the file on meanwhile. A copy of this minute's earlier batch is a record of sends
-        // made, and so is one another workstation wrote since; only this take's fresh one goes.
-        const std::optional<files::FileState> copyNow = files::fileState(take.copyPath);
-        if (!hadCopy && copy && copyNow && *copy == *copyNow)
-            QFile::remove(take.copyPath);
-        const bool movedOn = !files::fileState(own);
-        if (movedOn)
-            m_current.clear();
-        take.status = movedOn ? TakeStatus::Gone : TakeStatus::NotDeleted;
-        return take;
-    }
-    m_rest.forget(before->state);
-    m_current.clear();
+        // A program that opened the file before the move writes on into it until it closes it, and
+        // may write what it held back only then: the quiet period starts once it has let go.
+        if (taken.held) {
+            m_rest.forget(taken.state);
+            shared.recordLook(taken);
+            note(TakeStatus::BeingWritten, std::chrono::milliseconds::max());
+            continue;
+        }
+        const qint64 from = taken.progress.done;
+        if (from >= taken.state.size) {
+            // All of it handled (queued or logged at an earlier check): it goes once it has rested
+            // long, never at the check that read it.
+            shared.recordLook(taken);
+            if (!shared.removeIfDone(taken))
+                note(TakeStatus::Kept, shared.longRestLeft(taken));
+            continue;
+        }
+        const files::RestWatch::Verdict rest = m_rest.look(taken.state);
+        if (!rest.rested) {
+            shared.recordLook(taken);
+            note(TakeStatus::Resting, rest.wait);
+            continue;
+        }
 
-    take.reading = groupByMessage(fileLines(*bytes), separator);
-    take.status = TakeStatus::Taken;
+        const std::optional<QByteArray> bytes = files::readPiece(taken.path, from, kMaxLineBytes);
+        if (!bytes) {
+            take.status = TakeStatus::Unreadable;
+            return take;
+        }
+        const bool toTheEnd = from + bytes->size() == taken.state.size;
+        const bool restedLong = toTheEnd && shared.restedLong(taken);
+        const qint64 end = files::wholeLinesEnd(*bytes, restedLong);
+        // Opened since the first look (through another name of the file): it may still write, and a
+        // last line counted whole because the file had rested must still be the file's last.
+        const files::TakenFile before = taken;
+        if (!shared.look(taken)) {
+            continue; // another workstation moved it on
+        }
+        if (taken.held || (restedLong && !(taken.state == before.state))) {
+            m_rest.forget(taken.state);
+            shared.recordLook(taken);
+            note(TakeStatus::BeingWritten, std::chrono::milliseconds::max());
+            continue;
+        }
+        if (end == 0) {
+            if (bytes->size() >= kMaxLineBytes) {
+                take.status = TakeStatus::LineTooLong;
+                return take;
+            }
+            // A last line not yet finished: a writer may still be at it, until the file has rested
+            // long.
+            shared.recordLook(taken);
+            note(TakeStatus::Kept, shared.longRestLeft(taken));
+            continue;
+        }
+
+        // The copy is written from the bytes read, so it records exactly what is sent; then the
+        // lines are recorded as this take's in the file's name, and only then queued.
+        const QByteArray piece = bytes->left(end);
+        qint64 copySize = 0;
+        if (!appendToCopy(take.copyPath, piece, &copySize)) {
+            take.status = TakeStatus::NotCopied;
+            return take;
+        }
+        files::TakeProgress progress = taken.progress;
+        progress.done = from + end;
+        if (!shared.record(taken, progress)) {
+            undoCopy(take.copyPath, copySize);
+            if (!files::fileState(taken.path))
+                continue; // moved on: the lines are the other workstation's
+            take.status = TakeStatus::NotRecorded;
+            return take;
+        }
+        take.takenPath = taken.path;
+        take.reading = groupByMessage(fileLines(piece), separator);
+        take.status = TakeStatus::Taken;
+        take.more = progress.done < taken.state.size;
+        return take;
+    }
+    take.status = waiting;
+    take.wait = waiting == TakeStatus::Resting ? wait : std::chrono::milliseconds(0);
     return take;
 }
 
@@ -209,6 +183,7 @@ QString takeErrorText(const FileTake &take, const QString &file)
     switch (take.status) {
     case TakeStatus::Taken:
     case TakeStatus::Resting:
+    case TakeStatus::Kept:
     case TakeStatus::Gone:
         return {};
     case TakeStatus::Unreadable:
@@ -222,9 +197,15 @@ QString takeErrorText(const FileTake &take, const QString &file)
         return QStringLiteral("Otro programa sigue escribiendo en el archivo ") + file
                + QStringLiteral(", apartado como ") + take.takenPath + QStringLiteral(". No se ha enviado nada todavía.")
                + retryNote;
-    case TakeStatus::NotDeleted:
-        return QStringLiteral("No se ha podido borrar el archivo ") + take.takenPath
-               + QStringLiteral(" tras copiarlo. No se ha enviado nada, para no repetir los envíos.") + retryNote;
+    case TakeStatus::NotRecorded:
+        return QStringLiteral("No se ha podido anotar lo leído en el archivo ") + take.takenPath
+               + QStringLiteral(" (carpeta sin permiso de escritura). No se ha enviado nada, para no repetir los envíos.")
+               + retryNote;
+    case TakeStatus::LineTooLong:
+        return QStringLiteral("El archivo de envíos ") + take.takenPath
+               + QStringLiteral(" tiene una línea de más de %1 KB; no se ha enviado nada de ella ni de lo que la sigue. "
+                                "Corrija el archivo: se deja en su sitio.")
+                     .arg(kMaxLineBytes / 1024);
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "recording/pending_file.h"
 
+#include "platform/files/shared_take.h"
 #include "platform/files/take_names.h"
 
 #include <QCryptographicHash>
@@ -19,17 +20,6 @@
 #endif
 
 namespace recording {
-
-QByteArray readBounded(const QString &path, bool *ok)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *ok = false;
-        return {};
-    }
-    *ok = true;
-    return file.read(2 * kMaxPendingBytes);
-}
 
 // Appends bytes that must survive a power cut once this returns true.
 bool appendSynced(const QString &path, const QByteArray &bytes, const FileSync &sync)
@@ -151,18 +141,18 @@ bool appendPendingRecords(const QString &file, QList<SendRecord> records, const 
 QList<SendRecord> readPendingRecords(const QString &file)
 {
     QList<SendRecord> records;
-    // What a start has taken and not yet done with waits too.
+    // What a start has taken and kept waits too.
     QStringList paths = files::TakeNames(file, pendingTakeMarker()).leftovers();
     paths.append(file);
     for (const QString &path : std::as_const(paths)) {
         const QFileInfo info(path);
         if (!info.exists() || info.size() > kMaxPendingBytes)
             continue;
-        bool readable = false;
-        const QByteArray bytes = readBounded(path, &readable);
-        if (!readable)
+        // What a start has written from a kept file is written; only what follows waits.
+        const std::optional<QByteArray> bytes = files::readPiece(path, files::progressOf(path).done, kMaxPendingBytes);
+        if (!bytes)
             continue;
-        for (const QByteArray &line : bytes.split('\n')) {
+        for (const QByteArray &line : bytes->split('\n')) {
             if (std::optional<SendRecord> record = parsePendingLine(line))
                 records.append(*record);
         }

@@ -72,10 +72,6 @@ QList<SendRecord> readPendingRecords(const QString &file);
 // The bytes above which the pending file is not read: it is a handful of lines.
 inline constexpr qint64 kMaxPendingBytes = 16 * 1024 * 1024;
 
-// The first bytes of the file at `path` (twice kMaxPendingBytes at most); `ok` false when it could
-// not be opened.
-QByteArray readBounded(const QString &path, bool *ok);
-
 // Appends bytes that must survive a power cut once this returns true.
 bool appendSynced(const QString &path, const QByteArray &bytes, const FileSync &sync);
 

@@ -3,8 +3,7 @@
 #include "brand/brand.h"
 #include "platform/files/file_state.h"
 #include "platform/files/moving.h"
-#include "platform/files/open_writers.h"
-#include "platform/files/take_names.h"
+#include "platform/files/shared_take.h"
 #include "recording/pending_file.h"
 #include "recording/record_charged.h"
 
@@ -54,103 +53,91 @@ QString count(int n, const char *one, const char *many)
     return n == 1 ? QString::fromUtf8(one) : QString::fromUtf8(many).arg(n);
 }
 
-// One file this start took, under a name of its own, as it was read.
-struct TakenFile {
-    QString path;
-    QByteArray bytes;
-    files::FileState state;
-    QByteArray unreadable;   // lines that are not records
-    QByteArray keptTail;     // a last line without its end that is no whole record
+// One file this start took, under a name of its own, and what of it this start read.
+struct TakenPiece {
+    files::TakenFile file;
+    qint64 from = 0;         // where this start's reading began (what earlier starts handled)
+    qint64 end = 0;          // where it ended: whole lines only
+    QByteArray unreadable;   // lines of [from, end) that are not records
+    bool read = false;
 };
 
-// Moves `from` to a name of this take's own and reads it. Nothing when another workstation took
-// it first; `failed` when it could not be moved or read (then it stays where it was).
-std::optional<TakenFile> takeOne(const files::TakeNames &names, const QString &from, bool *failed)
+// The take of the pending file with the start's own clock and writer check.
+files::SharedTake pendingTake(const QString &path, const PendingTakeOptions &how)
 {
-    const QString own = names.fresh();
-    const files::MoveResult moved = files::moveWithoutReplacing(from, own);
-    if (moved == files::MoveResult::SourceGone)
-        return std::nullopt;
-    if (moved != files::MoveResult::Moved) {
-        *failed = true;
-        return std::nullopt;
-    }
-    TakenFile taken;
-    taken.path = own;
-    const std::optional<files::FileState> state = files::fileState(own);
-    bool readable = false;
-    if (state)
-        taken.bytes = readBounded(own, &readable);
-    if (!state || !readable) {
-        files::moveWithoutReplacing(own, from);
-        *failed = true;
-        return std::nullopt;
-    }
-    taken.state = *state;
-    return taken;
+    files::SharedTake take(path, pendingTakeMarker());
+    take.setWriterCheck(how.writers);
+    take.setClock(how.clock);
+    take.setLongRest(how.longRest);
+    return take;
 }
 
-// Whether the taken file may go: no writer this program can see holds it, and it is as it was
-// read. Writers are asked about first, so one that let go in between has left its record where the
-// look sees it.
-//
-// The start does not wait out the quiet period the watched file rests for. This file is this
-// program's own format: every send appends one whole record in a single write, syncs it and
-// closes the file, so what was read is whole records (a last line cut short is kept apart), and
-// the only writer that can still reach the taken file is one that opened it just before the move
-// and has one write left to make. Such a writer on this machine is seen here; one that has written
-// has changed the file. Either way the file simply stays, under its own name, and the next start
-// writes what is new in it (what was written now is marked and never written twice), so the user
-// never waits at start for another workstation. What is left open is a writer on another machine
-// between its open and its one write at the very moment this start removes the file: a window of
-// one write, against seconds of waiting at every start that finds the file.
-bool doneWith(const TakenFile &taken)
+// Takes what earlier takes left (kept files, files of interrupted starts) and then the file
+// itself, each under a name of this take's own. `failed` when one could not be taken: it stays
+// where it was. A leftover over the size limit is not read, as the file itself would not be.
+QList<TakenPiece> takeFiles(files::SharedTake &take, PendingWrite &out, bool *failed)
 {
-    if (files::heldOpenForWriting(taken.state))
-        return false;
-    const std::optional<files::FileState> now = files::fileState(taken.path);
-    return now && *now == taken.state && now->size == taken.bytes.size();
-}
-
-
-// Takes what an interrupted take left and then the file itself (`live`, at `path`), each under a
-// name of this take's own. `failed` when one could not be taken: it stays where it was.
-QList<TakenFile> takeFiles(const files::TakeNames &names, const QString &path, const QFileInfo &live, bool *failed)
-{
-    QList<TakenFile> taken;
-    for (const QString &left : names.leftovers()) {
-        if (std::optional<TakenFile> one = takeOne(names, left, failed))
-            taken.append(*one);
-    }
-    if (live.exists() && !live.isFile())
-        *failed = true;
-    else if (live.exists()) {
-        if (std::optional<TakenFile> one = takeOne(names, path, failed))
-            taken.append(*one);
+    QList<TakenPiece> taken;
+    for (const QString &candidate : take.candidates()) {
+        if (QFileInfo(candidate).size() > kMaxPendingBytes) {
+            out.leftOverTooLarge = true;
+            continue;
+        }
+        TakenPiece piece;
+        switch (take.take(candidate, &piece.file)) {
+        case files::SharedTake::Claim::Taken:
+        case files::SharedTake::Claim::Idle:
+            piece.from = piece.end = piece.file.progress.done;
+            taken.append(piece);
+            break;
+        case files::SharedTake::Claim::Gone:
+            break;
+        case files::SharedTake::Claim::Failed:
+            *failed = true;
+            break;
+        }
     }
     return taken;
 }
 
-// The records of the taken files, each once. Lines that are not records are counted and kept with
-// their file, as is a last line without its end.
-QList<SendRecord> readRecords(QList<TakenFile> &taken, PendingWrite &out)
+// The records of what is new in the taken files, each once, reading `budget` bytes in all at most
+// (what is beyond waits for the next start). Lines that are not records are counted and kept
+// with their piece. A last line without its end counts only when it is a whole record already,
+// or once the file has rested long with no writer: until then a writer may still be finishing it.
+QList<SendRecord> readRecords(const files::SharedTake &take, QList<TakenPiece> &taken, qint64 budget,
+                              PendingWrite &out)
 {
     QList<SendRecord> records;
     QSet<QString> seen;
-    for (TakenFile &file : taken) {
-        // A last line without its end may still be being written by another workstation: unless
-        // it is a whole record already it stays.
-        const qsizetype lastBreak = file.bytes.lastIndexOf('\n');
-        const QByteArray tail = file.bytes.mid(lastBreak + 1);
-        QList<QByteArray> lines = file.bytes.left(lastBreak + 1).split('\n');
-        if (!tail.trimmed().isEmpty()) {
-            if (parsePendingLine(tail))
-                lines.append(tail);
-            else
-                file.keptTail = tail;
+    for (TakenPiece &piece : taken) {
+        const files::TakeProgress &p = piece.file.progress;
+        // Lines an interrupted start was setting aside are settled first, on their own.
+        const qint64 upTo = p.asideFrom >= 0 ? std::min(p.asideUpTo, piece.file.state.size) : piece.file.state.size;
+        const qint64 available = upTo - piece.from;
+        if (available <= 0)
+            continue;
+        if (budget <= 0) {
+            out.moreWaiting = true;
+            continue;
         }
-        out.incompleteTail = out.incompleteTail || !file.keptTail.isEmpty();
-        for (const QByteArray &line : std::as_const(lines)) {
+        const qint64 most = std::min(available, budget);
+        std::optional<QByteArray> bytes = files::readPiece(piece.file.path, piece.from, most);
+        if (!bytes)
+            continue; // stays as it is for the next start
+        const bool toTheEnd = piece.from + bytes->size() == piece.file.state.size;
+        out.moreWaiting = out.moreWaiting || most < available;
+        qint64 end = files::wholeLinesEnd(*bytes, toTheEnd && take.restedLong(piece.file));
+        const QByteArray tail = bytes->mid(end);
+        if (!tail.trimmed().isEmpty() && toTheEnd) {
+            if (parsePendingLine(tail))
+                end = bytes->size();
+            else
+                out.incompleteTail = true;
+        }
+        budget -= end;
+        piece.end = piece.from + end;
+        piece.read = true;
+        for (const QByteArray &line : bytes->left(end).split('\n')) {
             if (line.trimmed().isEmpty())
                 continue;
             if (std::optional<SendRecord> record = parsePendingLine(line)) {
@@ -159,7 +146,7 @@ QList<SendRecord> readRecords(QList<TakenFile> &taken, PendingWrite &out)
                     records.append(*record);
                 }
             } else {
-                file.unreadable += line + '\n';
+                piece.unreadable += line + '\n';
                 ++out.unreadable;
             }
         }
@@ -225,39 +212,81 @@ db::Result writeRecords(db::Connection &connection, const QList<SendRecord> &rec
     return {};
 }
 
-// Removes each taken file that is done with; what of it must stay (lines not set aside, a last line
-// cut short) goes back into the file at `path` first. What is not a record goes beside the file,
-// for a person, only from files that go: a file that stays keeps its lines, and the start that
-// finally removes it sets them aside, once. A file that cannot go stays for the next start, and
-// when it held records `out` says so.
-void releaseFiles(const QList<TakenFile> &taken, const QString &path, const QString &databasePath, bool heldRecords,
+// Whether `chunk` was appended to the set-aside file at `path` at or after `from` (an interrupted
+// start may have done it before it could record so).
+bool alreadySetAside(const QString &path, qint64 from, const QByteArray &chunk)
+{
+    const std::optional<QByteArray> after = files::readPiece(path, from, 2 * kMaxPendingBytes);
+    return after && after->contains(chunk);
+}
+
+// Sets the piece's lines that are not records aside for a person, once: the range is recorded in
+// the file's name before the append, so a start interrupted in between finds the append and does
+// not make it again. False when the lines stay in the file.
+bool setAsideOnce(files::SharedTake &take, TakenPiece &piece, const QString &asidePath, bool *movedOn)
+{
+    files::TakeProgress progress = piece.file.progress;
+    if (progress.asideFrom < 0) {
+        progress.asideFrom = QFileInfo(asidePath).size();
+        progress.asideUpTo = piece.end;
+        if (!take.record(piece.file, progress)) {
+            *movedOn = !files::fileState(piece.file.path).has_value();
+            return false;
+        }
+    } else if (alreadySetAside(asidePath, progress.asideFrom, piece.unreadable)) {
+        return true;
+    }
+    return appendSynced(asidePath, piece.unreadable, syncToDisk);
+}
+
+// Records in each taken file's name how far it has been handled, setting its lines that are not
+// records aside first, and removes the files a later start finds handled and long at rest. A file
+// is never removed by the start that read something from it: a writer that opened it before the
+// move may still write into it, and the next start that finds it at rest writes that too.
+void releaseFiles(files::SharedTake &take, QList<TakenPiece> &taken, const QString &databasePath, bool heldRecords,
                   PendingWrite &out)
 {
-    QList<const TakenFile *> done;
-    QByteArray unreadable;
-    for (const TakenFile &file : taken) {
-        if (!doneWith(file)) {
-            out.fileKept = out.fileKept || heldRecords;
+    const QString asidePath = setAsidePath(databasePath);
+    bool everySetAside = true;
+    for (TakenPiece &piece : taken) {
+        bool movedOn = false;
+        bool recorded = true;
+        bool asideFailed = false;
+        if (!piece.unreadable.isEmpty()) {
+            recorded = setAsideOnce(take, piece, asidePath, &movedOn);
+            asideFailed = !recorded && !movedOn;
+            everySetAside = everySetAside && recorded;
+        }
+        if (recorded) {
+            files::TakeProgress progress = piece.file.progress;
+            progress.done = piece.end;
+            progress.asideFrom = -1;
+            progress.asideUpTo = 0;
+            recorded = take.record(piece.file, progress);
+            movedOn = !recorded && !files::fileState(piece.file.path).has_value();
+        }
+        if (movedOn) {
+            // Another workstation's start moved the file on meanwhile: what was written here is
+            // marked as written, and that start writes nothing of it again.
+            out.takenByOther = out.takenByOther || heldRecords;
             continue;
         }
-        done.append(&file);
-        unreadable += file.unreadable;
-    }
-    out.setAside = !unreadable.isEmpty() && appendSynced(setAsidePath(databasePath), unreadable, syncToDisk);
-    for (const TakenFile *file : std::as_const(done)) {
-        const QByteArray rest = (out.setAside ? QByteArray() : file->unreadable) + file->keptTail;
-        if (!rest.trimmed().isEmpty() && !appendSynced(path, rest, syncToDisk)) {
-            out.fileKept = true;
+        if (!recorded) {
+            // Lines that could not be set aside stay in the file, and the report says so; else
+            // the note of what was written is what failed.
+            if (!asideFailed)
+                out.fileKept = out.fileKept || heldRecords;
             continue;
         }
-        if (!QFile::remove(file->path))
-            out.fileKept = out.fileKept || heldRecords;
+        if (!piece.read || piece.end == piece.from)
+            take.removeIfDone(piece.file);
     }
+    out.setAside = out.unreadable > 0 && everySetAside;
 }
 
 } // namespace
 
-PendingWrite writePendingSends(db::Connection &connection)
+PendingWrite writePendingSends(db::Connection &connection, const PendingTakeOptions &how)
 {
     PendingWrite out;
     if (!connection.isOpen())
@@ -274,10 +303,10 @@ PendingWrite writePendingSends(db::Connection &connection)
 
     // Every workstation appends to the file by its name, so the file is moved to a name of this
     // take's own before it is read: a record appended afterwards makes a new file, left for the
-    // next start. What an interrupted take left under such a name goes first.
-    const files::TakeNames names(path, pendingTakeMarker());
+    // next start. What earlier takes left goes first.
+    files::SharedTake take = pendingTake(path, how);
     bool failed = false;
-    QList<TakenFile> taken = takeFiles(names, path, live, &failed);
+    QList<TakenPiece> taken = takeFiles(take, out, &failed);
     // One that could not be taken stays where it is for the next start; the user hears of it
     // when nothing else could be written either.
     if (failed && taken.isEmpty()) {
@@ -286,7 +315,7 @@ PendingWrite writePendingSends(db::Connection &connection)
         return out;
     }
 
-    const QList<SendRecord> records = readRecords(taken, out);
+    const QList<SendRecord> records = readRecords(take, taken, how.budget, out);
     if (!records.isEmpty()) {
         const db::Result r = writeRecords(connection, records, out);
         if (!r.ok()) {
@@ -295,19 +324,20 @@ PendingWrite writePendingSends(db::Connection &connection)
             // Batches committed before the failure are in `Historial`, marked: only the rest waits.
             out.waiting = int(records.size()) - out.written - out.alreadyThere;
             out.error = r.error;
-            // Back under the file's own name when no send has made a new one meanwhile; else it
-            // waits under its own name, read first at the next start.
-            for (const TakenFile &file : std::as_const(taken))
-                files::moveWithoutReplacing(file.path, path);
+            // A file nothing was written from yet goes back under the file's own name when no
+            // send has made a new one meanwhile; the others wait under their names, what they
+            // record unchanged, read first at the next start.
+            for (const TakenPiece &piece : std::as_const(taken)) {
+                const files::TakeProgress &p = piece.file.progress;
+                if (p.done == 0 && p.asideFrom < 0)
+                    files::moveWithoutReplacing(piece.file.path, path);
+            }
             return out;
         }
     }
     out.status = records.isEmpty() && out.unreadable == 0 ? PendingWrite::Status::Nothing
                                                           : PendingWrite::Status::Written;
-
-    // Where the lines that are not records cannot be set aside they stay with the records still
-    // waiting, as does a last line cut short.
-    releaseFiles(taken, path, connection.path(), !records.isEmpty(), out);
+    releaseFiles(take, taken, connection.path(), !records.isEmpty(), out);
     return out;
 }
 
@@ -355,10 +385,24 @@ QString pendingWriteReport(const PendingWrite &w)
         if (w.alreadyThere > 0)
             parts << count(w.alreadyThere, "1 envío pendiente ya estaba en el historial y no se ha repetido.",
                            "%1 envíos pendientes ya estaban en el historial y no se han repetido.");
-        if (w.fileKept)
-            parts << QStringLiteral("No se ha podido vaciar el archivo %1 (carpeta sin permiso de escritura o archivo en "
-                                    "uso); sus envíos ya están en el historial y no se volverán a guardar.")
+        if (w.takenByOther)
+            parts << QStringLiteral("Otro puesto ha tomado a la vez el archivo %1 para guardar sus envíos; los guardados "
+                                    "aquí ya están en el historial y ningún puesto los volverá a guardar.")
                          .arg(file);
+        if (w.fileKept)
+            parts << QStringLiteral("No se ha podido anotar en el archivo %1 qué envíos se han guardado (carpeta sin "
+                                    "permiso de escritura); sus envíos ya están en el historial y no se volverán a "
+                                    "guardar.")
+                         .arg(file);
+        if (w.moreWaiting)
+            parts << QStringLiteral("Quedan más envíos pendientes en el archivo %1 de los que se leen en un inicio; se "
+                                    "guardarán la próxima vez que inicie %2.")
+                         .arg(file, desktop);
+        if (w.leftOverTooLarge)
+            parts << QStringLiteral("Un archivo de envíos pendientes apartado junto a %1 supera el tamaño máximo de %2 MB "
+                                    "y no se ha leído; no se ha modificado. Revíselo o avise a su proveedor.")
+                         .arg(file)
+                         .arg(kMaxPendingBytes / (1024 * 1024));
         break;
     }
     if (w.unreadable > 0) {

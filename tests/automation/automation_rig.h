@@ -54,6 +54,9 @@ struct AutomationRig {
         // Files are read as soon as no writer holds them; the quiet period has tests of its own.
         automation->fileTaker().restWatch().setQuietPeriod(std::chrono::milliseconds(0));
         taker.restWatch().setQuietPeriod(std::chrono::milliseconds(0));
+        // A moved file goes at the first take after its last read; the long rest has tests of its own.
+        automation->fileTaker().setLongRest(std::chrono::milliseconds(0));
+        taker.setLongRest(std::chrono::milliseconds(0));
     }
     ~AutomationRig()
     {

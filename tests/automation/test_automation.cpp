@@ -16,6 +16,19 @@
 
 Q_DECLARE_METATYPE(automation::CheckResult)
 
+namespace {
+
+// Takes what is left until nothing is: a moved file is kept after its last read and goes at a
+// later take. False when something is still there.
+bool finishTakes(testing::AutomationRig &rig)
+{
+    for (int i = 0; i < 5 && automation::hasFileToTake(rig.watched()); ++i)
+        rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now);
+    return !automation::hasFileToTake(rig.watched());
+}
+
+} // namespace
+
 // The watched file: its lines turned into queued sends, taking it (copy, delete), the timer's
 // checks and the sends reaching the gateway through the steps of a send.
 class TestAutomation final : public QObject {
@@ -299,11 +312,13 @@ private Q_SLOTS:
         QCOMPARE(take.copyPath, rig.inbox(QStringLiteral("enviados_2026_12_08__09_05.txt")));
         QCOMPARE(testing::AutomationRig::read(take.copyPath), bytes);
 
-        // A second file within the same minute: its copy replaces the earlier one.
+        // A second file within the same minute: its lines are added to the copy.
         QVERIFY(rig.write("600000003#Tres\r\n"));
         QCOMPARE(rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now).status,
                  automation::TakeStatus::Taken);
-        QCOMPARE(testing::AutomationRig::read(take.copyPath), QByteArray("600000003#Tres\r\n"));
+        QCOMPARE(testing::AutomationRig::read(take.copyPath), bytes + "600000003#Tres\r\n");
+        // The moved files are kept after their last read, and go at a later take.
+        QVERIFY(finishTakes(rig));
         QCOMPARE(QDir(rig.home.file(QStringLiteral("entrada"))).entryList(QDir::Files).size(), 1);
     }
 
@@ -377,7 +392,7 @@ private Q_SLOTS:
         QCOMPARE(testing::AutomationRig::read(rig.watched()), QByteArray("600000002#Dos\r\n"));
         QCOMPARE(asText(rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now.addSecs(120)).reading.sends),
                  QStringList{QStringLiteral("34600000002|Dos")});
-        QVERIFY(!automation::hasFileToTake(rig.watched()));
+        QVERIFY(finishTakes(rig));
     }
 
     // A program that still has the file open for writing when it is moved aside writes on into
@@ -403,7 +418,7 @@ private Q_SLOTS:
         QCOMPARE(next.status, automation::TakeStatus::Taken);
         QCOMPARE(asText(next.reading.sends),
                  (QStringList{QStringLiteral("34600000001|Uno"), QStringLiteral("34600000002|Dos")}));
-        QVERIFY(!automation::hasFileToTake(rig.watched()));
+        QVERIFY(finishTakes(rig));
     }
 
     void folderAtThePathIsNotAFile()
@@ -478,7 +493,7 @@ private Q_SLOTS:
         QCOMPARE(rig.automation->tick(), automation::CheckResult::Read);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 5000);
         QCOMPARE(sentTo(rig), QStringList{QStringLiteral("34600000001|Apartado")});
-        QVERIFY(!automation::hasFileToTake(rig.watched()));
+        QVERIFY(finishTakes(rig));
 
         QVERIFY(testing::AutomationRig::writeTo(automation::takingPathFor(rig.watched()), "600000002#Viejo\r\n"));
         QVERIFY(rig.write("600000003#Nuevo\r\n"));
@@ -490,7 +505,7 @@ private Q_SLOTS:
         QCOMPARE(sentTo(rig), (QStringList{QStringLiteral("34600000001|Apartado"), QStringLiteral("34600000002|Viejo"),
                                            QStringLiteral("34600000003|Nuevo")}));
         QCOMPARE(rig.rows(QStringLiteral("Historial")), 3);
-        QVERIFY(!automation::hasFileToTake(rig.watched()));
+        QVERIFY(finishTakes(rig));
     }
 
     // A file still settling is no failure: nothing is logged, and it is taken as soon as its
@@ -522,7 +537,7 @@ private Q_SLOTS:
         QCOMPARE(checks.first().first().value<automation::CheckResult>(), automation::CheckResult::Read);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isAutomated(), 5000);
         QCOMPARE(sentTo(rig), QStringList{QStringLiteral("34600000001|Uno")});
-        QVERIFY(!automation::hasFileToTake(rig.watched()));
+        QVERIFY(finishTakes(rig));
         QCOMPARE(rig.automation->countdown(), 5);
     }
 
@@ -585,6 +600,45 @@ private Q_SLOTS:
         const QString log = text::decodeAnsiOrUtf8(rig.errorLog());
         QVERIFY(log.contains(QStringLiteral("08/12/2026 9:05:30--- Línea sin separador, no enviada: hola mundo\r\n")));
         QVERIFY(log.contains(QStringLiteral("--- Línea sin ningún número de teléfono válido, no enviada: 12345#corto\r\n")));
+    }
+
+    // A line longer than a check reads at once is refused: the error log says so once, nothing of
+    // the file is sent, and the file stays where the take moved it. A file of lines only is read a
+    // piece at a time, each piece right after the last one's lines were handed on.
+    void overlongLineIsLoggedAndTheFileKept()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("1"));
+        QVERIFY(rig.write("600000001#" + QByteArray(automation::kMaxLineBytes, 'x') + "\r\n600000002#Dos\r\n"));
+        QCOMPARE(rig.automation->readWatchedFile(rig.watched(), QStringLiteral("#")), automation::CheckResult::NotTaken);
+        QCOMPARE(rig.automation->readWatchedFile(rig.watched(), QStringLiteral("#")), automation::CheckResult::NotTaken);
+        const QString log = text::decodeAnsiOrUtf8(rig.errorLog());
+        QCOMPARE(log.count(QStringLiteral("tiene una línea de más de 256 KB")), 1);
+        QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 0);
+        QVERIFY(automation::hasFileToTake(rig.watched()));
+        QCOMPARE(rig.panel->queuedCount(), 0);
+    }
+
+    void largeFileGoesOnPieceByPiece()
+    {
+        testing::AutomationRig rig;
+        rig.settings(QStringLiteral("1"));
+        QByteArray bytes;
+        int lines = 0;
+        while (bytes.size() < automation::kMaxLineBytes + automation::kMaxLineBytes / 2) {
+            ++lines;
+            bytes += QStringLiteral("sin separador %1 ").arg(lines).toLatin1() + QByteArray(400, 'x') + "\r\n";
+        }
+        QVERIFY(rig.write(bytes));
+        rig.automation->toggle();
+        QSignalSpy checks(rig.automation.get(), &automation::AutomationController::checkDone);
+        rig.automation->timer().setInterval(1); // the first interval, cut short
+        QVERIFY(checks.wait(5000));
+        // Every line of the first piece logged, the next piece follows at once.
+        QTRY_COMPARE_WITH_TIMEOUT(text::decodeAnsiOrUtf8(rig.errorLog()).count(QStringLiteral("Línea sin separador")),
+                                  lines, 10000);
+        QCOMPARE(checks.first().first().value<automation::CheckResult>(), automation::CheckResult::Read);
+        QVERIFY(checks.size() >= 2);
     }
 
     void noAccountLeavesTheFile()

@@ -2,6 +2,7 @@
 #include "automation/watched_file.h"
 #include "platform/files/moving.h"
 #include "platform/files/open_writers.h"
+#include "platform/files/shared_take.h"
 #include "platform/files/take_names.h"
 #include "line_writer.h"
 #include "support/file_bytes.h"
@@ -62,11 +63,25 @@ constexpr std::chrono::milliseconds kQuiet{5000};
 
 // Takes of one watched file by one workstation, on a clock the test moves; what they sent.
 struct Takes {
-    explicit Takes(const QString &watched, std::chrono::milliseconds quiet = std::chrono::milliseconds(0))
+    explicit Takes(const QString &watched, std::chrono::milliseconds quiet = std::chrono::milliseconds(0),
+                   std::chrono::milliseconds longRest = std::chrono::milliseconds(0))
         : file(watched)
     {
         taker.restWatch().setQuietPeriod(quiet);
         taker.restWatch().setClock([this] { return clock; });
+        // The wall clock runs with the test's clock.
+        taker.setClock([this] {
+            return qint64(std::chrono::duration_cast<std::chrono::milliseconds>(clock.time_since_epoch()).count());
+        });
+        taker.setLongRest(longRest);
+    }
+    // Takes until nothing is left to take (the file kept after its last read goes at a take of
+    // its own); false when something is still there after a few.
+    bool finish()
+    {
+        for (int i = 0; i < 5 && automation::hasFileToTake(file); ++i)
+            take();
+        return !automation::hasFileToTake(file);
     }
     automation::TakeStatus take()
     {
@@ -218,7 +233,7 @@ private Q_SLOTS:
         writer.close();
         QCOMPARE(takes.take(), automation::TakeStatus::Taken);
         QCOMPARE(takes.sent, (QStringList{QStringLiteral("34600000001|Uno"), QStringLiteral("34600000002|Dos")}));
-        QVERIFY(!automation::hasFileToTake(file));
+        QVERIFY(takes.finish());
     }
 
     // A writer this program cannot see (another user's program, one on another machine writing
@@ -254,7 +269,7 @@ private Q_SLOTS:
         QCOMPARE(takes.take(), automation::TakeStatus::Taken);
         QCOMPARE(takes.sent, (QStringList{QStringLiteral("34600000001|Uno"), QStringLiteral("34600000002|Dos"),
                                           QStringLiteral("34600000003|Tres")}));
-        QVERIFY(!automation::hasFileToTake(file));
+        QVERIFY(takes.finish());
     }
 
     // A writer seen holding the moved file may still write what it holds back when it closes it:
@@ -302,59 +317,139 @@ private Q_SLOTS:
         QCOMPARE(takes.sent, (QStringList{QStringLiteral("34600000001|Uno"), QStringLiteral("34600000002|Dos")}));
     }
 
-    // The moved file cannot be deleted once copied - the share refuses, or another workstation
-    // moved it on in that moment: nothing of it is sent and no copy of it kept, and the file is
-    // sent once, by whichever take deletes it.
-    void fileThatCannotBeDeletedIsNotSent_data()
+    // Another workstation moves the moved file on after this take read it and before it could
+    // note the lines as its own: nothing of it is sent here and no copy of it kept, and the other
+    // workstation sends it, once.
+    void fileMovedOnAfterTheReadIsNotSent()
     {
-        QTest::addColumn<bool>("movedOn");
-        QTest::addColumn<bool>("whileDeleting");
-        QTest::newRow("refused") << false << true;
-        QTest::newRow("moved on by another workstation while deleting") << true << true;
-        QTest::newRow("moved on by another workstation after the read") << true << false;
-    }
-    void fileThatCannotBeDeletedIsNotSent()
-    {
-        QFETCH(bool, movedOn);
-        QFETCH(bool, whileDeleting);
         testing::TempHome home;
         QVERIFY(home.isValid());
         const QString file = home.file(QStringLiteral("Enviar_SMS.txt"));
         QVERIFY(writeFile(file, "600000001#Uno\r\n"));
         Takes here(file);
         Takes other(file);
-        auto moveOn = [&](const QString &path) {
-            files::moveWithoutReplacing(path, files::TakeNames(file, QStringLiteral("en_envio")).fresh());
-        };
         int looks = 0;
-        if (whileDeleting) {
-            here.taker.setRemover([&](const QString &path) {
-                if (movedOn)
-                    moveOn(path);
-                return movedOn && QFile::remove(path);
-            });
-        } else {
-            here.taker.setWriterCheck([&](const QString &path) {
-                if (looks++ == 1) // the look after the read
-                    moveOn(path);
-                return false;
-            });
-        }
-        QCOMPARE(here.take(), movedOn ? automation::TakeStatus::Gone : automation::TakeStatus::NotDeleted);
+        here.taker.setWriterCheck([&](const QString &path) {
+            if (looks++ == 1) // the look after the read
+                files::moveWithoutReplacing(path, files::TakeNames(file, QStringLiteral("en_envio")).fresh());
+            return false;
+        });
+        QCOMPARE(here.take(), automation::TakeStatus::Gone);
         QVERIFY(here.sent.isEmpty());
         QVERIFY(!QFile::exists(here.last.copyPath));
-        QCOMPARE(automation::takeErrorText(here.last, file).isEmpty(), movedOn);
-        if (!movedOn) {
-            QVERIFY(automation::takeErrorText(here.last, file)
-                        .contains(QStringLiteral("No se ha enviado nada, para no repetir los envíos")));
-            QVERIFY(QFile::exists(here.last.takenPath));
-        }
+        QVERIFY(automation::takeErrorText(here.last, file).isEmpty());
 
         QCOMPARE(other.take(), automation::TakeStatus::Taken);
         QCOMPARE(other.sent, QStringList{QStringLiteral("34600000001|Uno")});
-        QVERIFY(!automation::hasFileToTake(file));
+        QVERIFY(other.finish());
         QCOMPARE(here.take(), automation::TakeStatus::Gone);
         QVERIFY(here.sent.isEmpty());
+    }
+
+    // A writer this program cannot see keeps the file open and pauses between lines longer than
+    // the quiet period: each line is sent once, as it is finished, and the moved file is kept
+    // until it has rested long.
+    void writerThatPausesLosesNoLine()
+    {
+        HeldFile held;
+        Takes takes(held.file, kQuiet, files::kLongRest);
+        takes.taker.setWriterCheck([](const QString &) { return false; });
+        QStringList expected;
+        for (int i = 1; i <= 5; ++i) {
+            const QString line = QStringLiteral("60000000%1#Linea %1\r\n").arg(i);
+            QVERIFY(held.write(line.toLatin1()));
+            expected.append(QStringLiteral("3460000000%1|Linea %1").arg(i));
+            QCOMPARE(takes.take(), automation::TakeStatus::Resting);
+            takes.clock += kQuiet;
+            QCOMPARE(takes.take(), automation::TakeStatus::Taken);
+            QCOMPARE(takes.sent, expected);
+            takes.clock += std::chrono::seconds(6);
+            QCOMPARE(takes.take(), automation::TakeStatus::Kept);
+        }
+        held.writer.close();
+        takes.clock += files::kLongRest - std::chrono::seconds(12);
+        QCOMPARE(takes.take(), automation::TakeStatus::Kept);
+        QVERIFY(automation::hasFileToTake(held.file));
+        takes.clock += std::chrono::seconds(1);
+        QCOMPARE(takes.take(), automation::TakeStatus::Gone);
+        QVERIFY(!automation::hasFileToTake(held.file));
+        QCOMPARE(takes.sent, expected);
+    }
+
+    // A line is sent only whole: one written in two pieces seconds apart is sent once it ends, and
+    // a last line that never gets its end is sent once the file has rested long.
+    void lineIsSentOnlyWhole()
+    {
+        HeldFile held;
+        Takes takes(held.file, kQuiet, files::kLongRest);
+        takes.taker.setWriterCheck([](const QString &) { return false; });
+        QVERIFY(held.write("600000001#Mensaje "));
+        takes.clock += kQuiet;
+        QCOMPARE(takes.take(), automation::TakeStatus::Resting);
+        takes.clock += kQuiet;
+        QCOMPARE(takes.take(), automation::TakeStatus::Kept);
+        takes.clock += std::chrono::seconds(7);
+        QVERIFY(held.write("partido\r\n600000002#Dos\r\n600000003#Tres\r\n600000004#Cuatro"));
+        takes.clock += kQuiet;
+        QCOMPARE(takes.take(), automation::TakeStatus::Resting);
+        takes.clock += kQuiet;
+        QCOMPARE(takes.take(), automation::TakeStatus::Taken);
+        QCOMPARE(takes.sent, (QStringList{QStringLiteral("34600000001|Mensaje partido"),
+                                          QStringLiteral("34600000002|Dos"), QStringLiteral("34600000003|Tres")}));
+        takes.clock += files::kLongRest / 2;
+        QCOMPARE(takes.take(), automation::TakeStatus::Kept);
+        takes.clock += files::kLongRest / 2;
+        QCOMPARE(takes.take(), automation::TakeStatus::Taken);
+        QCOMPARE(takes.sent.last(), QStringLiteral("34600000004|Cuatro"));
+        QCOMPARE(takes.sent.size(), 4);
+        QVERIFY(takes.finish());
+        QCOMPARE(takes.sent.size(), 4);
+    }
+
+    // A large file is read a bounded piece at a time, each piece's lines sent once; the moved file
+    // goes only after its last line was handed on. A line longer than a piece is refused, the
+    // file left where it is and the error log told.
+    void largeFileIsReadInBoundedPieces()
+    {
+        testing::TempHome home;
+        QVERIFY(home.isValid());
+        const QString file = home.file(QStringLiteral("Enviar_SMS.txt"));
+        QByteArray bytes;
+        int lines = 0;
+        while (bytes.size() < 3 * automation::kMaxLineBytes) {
+            ++lines;
+            bytes += QStringLiteral("6%1#Mensaje %2\r\n").arg(lines, 8, 10, QLatin1Char('0')).arg(lines % 7).toLatin1();
+        }
+        QVERIFY(writeFile(file, bytes));
+        Takes takes(file);
+        int pieces = 0;
+        QHash<QString, int> sent;
+        for (int i = 0; i < 20; ++i) {
+            const automation::TakeStatus status = takes.take();
+            if (status != automation::TakeStatus::Taken)
+                break;
+            ++pieces;
+            // Each take in a minute of its own: its copy holds what it read.
+            QVERIFY(QFileInfo(takes.last.copyPath).size() <= automation::kMaxLineBytes);
+            for (const automation::QueuedSend &entry : takes.last.reading.sends) {
+                for (const QString &number : entry.numbers.split(QLatin1Char(',')))
+                    ++sent[number + QLatin1Char('|') + entry.message];
+            }
+            QCOMPARE(automation::hasFileToTake(file), true);
+        }
+        QVERIFY2(pieces >= 4, qPrintable(QString::number(pieces)));
+        QCOMPARE(sent.size(), lines);
+        for (const int times : std::as_const(sent))
+            QCOMPARE(times, 1);
+        QVERIFY(takes.finish());
+
+        QByteArray tooLong(automation::kMaxLineBytes + 10, 'x');
+        QVERIFY(writeFile(file, "600000001#" + tooLong + "\r\n600000002#Dos\r\n"));
+        const int before = takes.sent.size();
+        QCOMPARE(takes.take(), automation::TakeStatus::LineTooLong);
+        QCOMPARE(takes.sent.size(), before);
+        QVERIFY(automation::takeErrorText(takes.last, file).contains(QStringLiteral("tiene una línea de más de 256 KB")));
+        QCOMPARE(testing::readFile(takes.last.takenPath).size(), tooLong.size() + 10 + 2 + 15);
     }
 
     // A file an earlier take left under its name is moved on to this take's own name before it is

@@ -1,5 +1,7 @@
 #include "database/schema.h"
 #include "platform/db/connection.h"
+#include "platform/files/shared_take.h"
+#include "platform/files/take_names.h"
 #include "recording/pending_file.h"
 #include "recording/pending_write.h"
 #include "recording/record_charged.h"
@@ -149,7 +151,10 @@ private Q_SLOTS:
         QCOMPARE(w.written, 1);
         QCOMPARE(w.unreadable, 0);
         QVERIFY(w.incompleteTail);
-        QCOMPARE(readFile(file), unfinished);
+        // Kept in the taken file, after what was written.
+        const QStringList kept = files::TakeNames(file, recording::pendingTakeMarker()).leftovers();
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(files::readPiece(kept.first(), files::progressOf(kept.first()).done, 1000), unfinished);
         QVERIFY(!QFileInfo::exists(recording::setAsidePath(local())));
         QVERIFY(recording::pendingWriteReport(w).contains(QStringLiteral("está incompleta y se conserva en él")));
         QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 1);

@@ -34,10 +34,11 @@ MoveResult fromErrno(int error)
 // link() then unlink(): the second name is made without replacing anything, and whoever removes
 // the first name owns the file. A program that finds the first name gone, or holding another file
 // by then, lets go of its second name again.
-MoveResult linkThenUnlink(const QByteArray &from, const QByteArray &to)
+MoveResult linkThenUnlink(const QByteArray &from, const QByteArray &to, const std::function<void()> &afterLink = {})
 {
 #ifdef Q_OS_WIN
     // Windows renames without replacing unless told to.
+    (void)afterLink;
     if (QFile::exists(QFile::decodeName(to)))
         return MoveResult::TargetExists;
     return QFile::rename(QFile::decodeName(from), QFile::decodeName(to)) ? MoveResult::Moved : MoveResult::Failed;
@@ -47,6 +48,8 @@ MoveResult linkThenUnlink(const QByteArray &from, const QByteArray &to)
         return MoveResult::SourceGone;
     if (::link(from.constData(), to.constData()) != 0)
         return fromErrno(errno);
+    if (afterLink)
+        afterLink();
     const std::optional<FileState> linked = fileState(QFile::decodeName(to));
     const std::optional<FileState> source = fileState(QFile::decodeName(from));
     if (!linked || !source || !source->sameFile(*linked)) {
@@ -81,6 +84,11 @@ MoveResult moveWithoutReplacing(const QString &from, const QString &to)
 MoveResult moveByLinking(const QString &from, const QString &to)
 {
     return linkThenUnlink(QFile::encodeName(from), QFile::encodeName(to));
+}
+
+MoveResult moveByLinkingThrough(const QString &from, const QString &to, const std::function<void()> &between)
+{
+    return linkThenUnlink(QFile::encodeName(from), QFile::encodeName(to), between);
 }
 
 } // namespace files

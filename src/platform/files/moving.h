@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Moving a file that other programs write to a name of one's own, in one step that never replaces
 // anything: of two programs moving the same file only one gets it, and a file already at the new
 // name is never lost.
@@ -21,5 +23,8 @@ MoveResult moveWithoutReplacing(const QString &from, const QString &to);
 
 // The second way on its own: a second name made without replacing, then the first removed.
 MoveResult moveByLinking(const QString &from, const QString &to);
+// The same, running `between` after the second name is made, where another program may act:
+// tests race it there.
+MoveResult moveByLinkingThrough(const QString &from, const QString &to, const std::function<void()> &between);
 
 } // namespace files

@@ -2,6 +2,7 @@
 #include "platform/files/moving.h"
 #include "platform/files/open_writers.h"
 #include "platform/files/rest_watch.h"
+#include "platform/files/shared_take.h"
 #include "platform/files/take_names.h"
 #include "support/file_bytes.h"
 #include "support/temp_home.h"
@@ -60,6 +61,26 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(home.file(QStringLiteral("c.txt"))));
     }
 
+    // Where the second name is made and the first removed, another workstation may take the file
+    // and a writer make a new one at the first name in between: the new file is left alone, and
+    // the move counts as not made.
+    void linkingLeavesANewFileAtTheFirstNameAlone()
+    {
+        testing::TempHome home;
+        const QString from = home.file(QStringLiteral("Enviar_SMS.txt"));
+        const QString to = home.file(QStringLiteral("mio.txt"));
+        const QString other = home.file(QStringLiteral("del_otro_puesto.txt"));
+        QVERIFY(writeFile(from, "viejo"));
+        const files::MoveResult moved = files::moveByLinkingThrough(from, to, [&] {
+            QCOMPARE(files::moveWithoutReplacing(from, other), files::MoveResult::Moved);
+            QVERIFY(writeFile(from, "nuevo"));
+        });
+        QCOMPARE(moved, files::MoveResult::SourceGone);
+        QCOMPARE(readFile(from), QByteArray("nuevo"));
+        QCOMPARE(readFile(other), QByteArray("viejo"));
+        QVERIFY(!QFile::exists(to));
+    }
+
     void takeNamesAreEachTakesOwnAndOldestFirst()
     {
         testing::TempHome home;
@@ -90,6 +111,7 @@ private Q_SLOTS:
         QTest::newRow("same name") << "same" << true;
         QTest::newRow("second name") << "link" << true;
         QTest::newRow("moved since it was opened") << "moved" << true;
+        QTest::newRow("open for reading and writing") << "readwrite" << true;
         QTest::newRow("open for reading") << "read" << false;
         QTest::newRow("closed") << "closed" << false;
     }
@@ -109,7 +131,12 @@ private Q_SLOTS:
             QCOMPARE(::link(QFile::encodeName(file).constData(), QFile::encodeName(opened).constData()), 0);
         }
         QFile writer(opened);
-        QVERIFY(writer.open(how == QLatin1String("read") ? QIODevice::ReadOnly : QIODevice::Append));
+        // The client's own appender opens the file for reading and writing; other programs may
+        // open it for writing only.
+        const QIODevice::OpenMode mode = how == QLatin1String("read")        ? QIODevice::ReadOnly
+                                         : how == QLatin1String("readwrite") ? QIODevice::ReadWrite | QIODevice::Append
+                                                                               : QIODevice::WriteOnly | QIODevice::Append;
+        QVERIFY(writer.open(mode));
         if (how == QLatin1String("closed"))
             writer.close();
         if (how == QLatin1String("moved")) {
@@ -144,6 +171,74 @@ private Q_SLOTS:
 
         files::RestWatch none(std::chrono::milliseconds(0), [&] { return now; });
         QVERIFY(none.look(state).rested);
+
+        // Unless told otherwise, the quiet period is long enough for a writer on a share that
+        // pauses between lines: five seconds.
+        files::RestWatch standard;
+        standard.setClock([&] { return now; });
+        QVERIFY(!standard.look(state).rested);
+        now += std::chrono::milliseconds(4900);
+        QVERIFY(!standard.look(state).rested);
+        now += std::chrono::milliseconds(100);
+        QVERIFY(standard.look(state).rested);
+    }
+
+    // What a take did with a file travels in its name, from take to take and across a crash.
+    void takeRecordsItsProgressInTheName()
+    {
+        testing::TempHome home;
+        const QString file = home.file(QStringLiteral("envios.txt"));
+        QVERIFY(writeFile(file, "uno\ndos\ntr"));
+        qint64 now = 1000000;
+        files::SharedTake take(file, QStringLiteral("en_lectura"));
+        take.setClock([&] { return now; });
+        take.setWriterCheck([](const QString &) { return false; });
+        take.setLongRest(std::chrono::minutes(2));
+
+        files::TakenFile taken;
+        QCOMPARE(take.take(file, &taken), files::SharedTake::Claim::Taken);
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(taken.progress.done, 0);
+        QCOMPARE(taken.progress.seenAtMs, now);
+        const std::optional<QByteArray> bytes = files::readPiece(taken.path, 0, 100);
+        QVERIFY(bytes);
+        QCOMPARE(files::wholeLinesEnd(*bytes, false), 8);
+        QCOMPARE(files::wholeLinesEnd(*bytes, true), 10);
+        files::TakeProgress progress = taken.progress;
+        progress.done = 8;
+        QVERIFY(take.record(taken, progress));
+        QCOMPARE(files::progressOf(taken.path), progress);
+        QCOMPARE(take.candidates(), QStringList{taken.path});
+        QVERIFY(!take.restedLong(taken));
+        QVERIFY(!take.removeIfDone(taken));
+
+        // Another take carries on where this one stopped, and the rest goes on counting.
+        now += 60000;
+        files::TakenFile next;
+        QCOMPARE(take.take(taken.path, &next), files::SharedTake::Claim::Taken);
+        QVERIFY(!QFile::exists(taken.path));
+        QCOMPARE(next.progress.done, 8);
+        QCOMPARE(take.longRestLeft(next), std::chrono::milliseconds(60000));
+        QCOMPARE(take.take(taken.path, &taken), files::SharedTake::Claim::Gone);
+
+        // Written into: the rest starts again.
+        now += 60000;
+        QVERIFY(take.restedLong(next));
+        {
+            QFile append(next.path);
+            QVERIFY(append.open(QIODevice::Append));
+            QVERIFY(append.write("es\n") == 3);
+        }
+        QVERIFY(take.look(next));
+        QVERIFY(!take.restedLong(next));
+        progress = next.progress;
+        progress.done = 13;
+        QVERIFY(take.record(next, progress));
+        QVERIFY(!take.removeIfDone(next));
+        now += 120000;
+        QVERIFY(take.look(next));
+        QVERIFY(take.removeIfDone(next));
+        QVERIFY(take.candidates().isEmpty());
     }
 };
 
