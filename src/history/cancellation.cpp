@@ -30,14 +30,26 @@ QString answerCode(const QString &replyText)
     return code;
 }
 
+// The row a cancellation is about, as parameters 1 (its sid) and 2 (the gateway's number): that
+// row alone, while it still carries the number and is still a scheduled send. Another row with the
+// same number (an older send of a gateway that numbered afresh, another account's) is another
+// send, and a row that has become an immediate send since is no longer the one the user chose.
+const QString kChosenScheduledRow =
+    QStringLiteral("sid=?1 AND ") + sameGatewayId(2) + QStringLiteral(" AND f_programada<>'Inmediato'");
+
+QVariantList bound(const CancelTarget &target)
+{
+    return {target.sid, target.smsId};
+}
+
 const QString kMarkUncertain =
     QStringLiteral("UPDATE Historial SET estado=") + kCancelUncertainState + QStringLiteral(" WHERE ");
 
 // The send asked about may have been cancelled: its row stays, marked, and the balance is asked for.
-CancelOutcome markUncertain(db::Connection &connection, const QString &smsId, CancelOutcome out)
+CancelOutcome markUncertain(db::Connection &connection, const CancelTarget &target, CancelOutcome out)
 {
     out.askBalance = true;
-    const db::Result r = connection.execute(kMarkUncertain + sameGatewayId(1), {smsId});
+    const db::Result r = connection.execute(kMarkUncertain + kChosenScheduledRow, bound(target));
     if (!r.ok()) {
         out.notice.text = out.status == CancelOutcome::Status::Uncertain
             ? QStringLiteral("No se ha recibido una respuesta reconocible de la pasarela. El envío puede haberse "
@@ -53,8 +65,8 @@ CancelOutcome markUncertain(db::Connection &connection, const QString &smsId, Ca
 
 // What the gateway said to the sends of a "Cancelar todos", in the order they were asked about.
 struct CancelReplies {
-    QStringList cancelledIds;
-    QStringList uncertainIds;
+    QList<CancelTarget> cancelled;
+    QList<CancelTarget> uncertain;
     QStringList uncertainTimes;
     bool unreachable = false;
 };
@@ -92,7 +104,8 @@ CancelReplies askGatewayToCancel(const std::vector<db::Row> &rows, const Account
     for (const db::Row &row : rows) {
         if (replies.unreachable)
             break;
-        const QString id = row.value(1).toString().trimmed();
+        const CancelTarget target{row.value(0).toLongLong(), row.value(1).toString().trimmed()};
+        const QString &id = target.smsId;
         const TransportReply reply = transport(
             kScript,
             {QStringLiteral("Fuente"), QStringLiteral("username"), QStringLiteral("password"), QStringLiteral("sms_id"),
@@ -102,7 +115,7 @@ CancelReplies askGatewayToCancel(const std::vector<db::Row> &rows, const Account
         // cancelled the send and given its credits back.
         const QString code = reply.ok ? answerCode(reply.text) : QString();
         if (code.isEmpty() && (reply.ok || reply.delivered)) {
-            replies.uncertainIds.append(id);
+            replies.uncertain.append(target);
             replies.uncertainTimes.append(row.value(2).toString());
         }
         if (!reply.ok) {
@@ -110,19 +123,20 @@ CancelReplies askGatewayToCancel(const std::vector<db::Row> &rows, const Account
             break;
         }
         if (code == QLatin1String("0"))
-            replies.cancelledIds.append(id);
+            replies.cancelled.append(target);
     }
     return replies;
 }
 
-// `statement` run for each identifier in turn, up to the first failure.
-void runForEachId(db::Connection &connection, const QString &statement, const QStringList &ids, db::Result &r)
+// `statement` run on each send's own row in turn, up to the first failure.
+void runForEachTarget(db::Connection &connection, const QString &statement, const QList<CancelTarget> &targets,
+                      db::Result &r)
 {
-    db::Statement st = connection.prepare(statement + sameGatewayId(1), &r);
-    for (const QString &id : ids) {
+    db::Statement st = connection.prepare(statement + kChosenScheduledRow, &r);
+    for (const CancelTarget &target : targets) {
         if (!r.ok())
             break;
-        st.bind(1, id);
+        st.bindAll(bound(target));
         r = st.run();
         st.reset();
     }
@@ -135,10 +149,10 @@ db::Result recordCancelReplies(db::Connection &connection, const CancelReplies &
     db::Transaction transaction(connection);
     if (!transaction.isActive())
         r = transaction.beginResult();
-    if (r.ok() && !replies.cancelledIds.isEmpty())
-        runForEachId(connection, QStringLiteral("DELETE FROM Historial WHERE "), replies.cancelledIds, r);
-    if (r.ok() && !replies.uncertainIds.isEmpty())
-        runForEachId(connection, kMarkUncertain, replies.uncertainIds, r);
+    if (r.ok() && !replies.cancelled.isEmpty())
+        runForEachTarget(connection, QStringLiteral("DELETE FROM Historial WHERE "), replies.cancelled, r);
+    if (r.ok() && !replies.uncertain.isEmpty())
+        runForEachTarget(connection, kMarkUncertain, replies.uncertain, r);
     if (r.ok())
         r = transaction.commit();
     return r;
@@ -148,9 +162,9 @@ db::Result recordCancelReplies(db::Connection &connection, const CancelReplies &
 QString uncertainLines(const CancelReplies &replies, bool marked)
 {
     QString lines;
-    for (qsizetype i = 0; i < replies.uncertainIds.size(); ++i) {
+    for (qsizetype i = 0; i < replies.uncertain.size(); ++i) {
         lines += QStringLiteral("\nEl envío programado para el ") + replies.uncertainTimes.at(i)
-            + QStringLiteral(" (identificador ") + replies.uncertainIds.at(i)
+            + QStringLiteral(" (identificador ") + replies.uncertain.at(i).smsId
             + QStringLiteral(") puede haberse cancelado: no se ha recibido una respuesta reconocible de la pasarela.")
             + (marked ? QStringLiteral(" Queda marcado en el historial como cancelación sin confirmar.") : QString());
     }
@@ -215,6 +229,7 @@ CancelRequest buildCancelRequest(db::Connection &connection, const QString &node
         return req;
     }
     req.smsId = rows.front().value(0).toString().trimmed();
+    req.sid = *sid;
     // Every row without an identifier would match an empty one, and a text that is not the
     // gateway's number names no send of it: such a send is never asked about.
     if (!isGatewayId(req.smsId)) {
@@ -228,17 +243,17 @@ CancelRequest buildCancelRequest(db::Connection &connection, const QString &node
     return req;
 }
 
-CancelOutcome recordCancelReply(db::Connection &connection, const net::GatewayReply &reply, const QString &smsId)
+CancelOutcome recordCancelReply(db::Connection &connection, const net::GatewayReply &reply, const CancelTarget &target)
 {
     CancelOutcome out;
-    if (smsId.isEmpty()) {
+    if (target.smsId.isEmpty()) {
         out.notice.text = kNotCancelledMessage;
         return out;
     }
     if (reply.status == net::GatewayReply::Status::TooLarge) {
         out.status = CancelOutcome::Status::TooLarge;
         out.notice = {net::kTooLargeRequestMessage, net::kTooLargeReplyTitle};
-        return markUncertain(connection, smsId, out);
+        return markUncertain(connection, target, out);
     }
     if (!reply.answered()) {
         if (!reply.requestDelivered) {
@@ -248,29 +263,30 @@ CancelOutcome recordCancelReply(db::Connection &connection, const net::GatewayRe
         }
         out.status = CancelOutcome::Status::Uncertain;
         out.notice.text = kCancelUncertainMessage;
-        return markUncertain(connection, smsId, out);
+        return markUncertain(connection, target, out);
     }
-    return recordCancelReply(connection, reply.text, smsId);
+    return recordCancelReply(connection, reply.text, target);
 }
 
-CancelOutcome recordCancelReply(db::Connection &connection, const QString &replyText, const QString &smsId)
+CancelOutcome recordCancelReply(db::Connection &connection, const QString &replyText, const CancelTarget &target)
 {
     CancelOutcome out;
     out.notice.text = kNotCancelledMessage;
-    if (smsId.isEmpty())
+    if (target.smsId.isEmpty())
         return out;
     const QString code = answerCode(replyText);
     if (code.isEmpty()) {
         out.status = CancelOutcome::Status::Uncertain;
         out.notice.text = kCancelUncertainMessage;
-        return markUncertain(connection, smsId, out);
+        return markUncertain(connection, target, out);
     }
     if (code == QLatin1String("0")) {
         // Cancelled at the gateway, its credits given back, whether or not the row can follow.
         out.askBalance = true;
         out.notice.text = QStringLiteral(
             "El envio ha sido cancelado satisfactoriamente, y los créditos le han sido devueltos.");
-        const db::Result r = connection.execute(QStringLiteral("DELETE FROM Historial WHERE ") + sameGatewayId(1), {smsId});
+        const db::Result r = connection.execute(QStringLiteral("DELETE FROM Historial WHERE ") + kChosenScheduledRow,
+                                                bound(target));
         if (!r.ok()) {
             out.status = CancelOutcome::Status::DatabaseError;
             out.notice.text += QStringLiteral(" No ha sido posible borrarlo del historial.");
@@ -285,7 +301,7 @@ CancelOutcome recordCancelReply(db::Connection &connection, const QString &reply
                       QStringLiteral("Cancelación fallida. Eliminar registro?")};
     } else if (code == QLatin1String("4")) {
         const db::Result r = connection.execute(
-            QStringLiteral("UPDATE Historial SET f_programada='Inmediato' WHERE ") + sameGatewayId(1), {smsId});
+            QStringLiteral("UPDATE Historial SET f_programada='Inmediato' WHERE ") + kChosenScheduledRow, bound(target));
         if (!r.ok()) {
             out.status = CancelOutcome::Status::DatabaseError;
             out.notice = {};
@@ -298,11 +314,11 @@ CancelOutcome recordCancelReply(db::Connection &connection, const QString &reply
     return out;
 }
 
-db::Result deleteRefusedSend(db::Connection &connection, const QString &smsId)
+db::Result deleteRefusedSend(db::Connection &connection, const CancelTarget &target)
 {
-    if (smsId.isEmpty())
+    if (target.smsId.isEmpty())
         return {};
-    return connection.execute(QStringLiteral("DELETE FROM Historial WHERE ") + sameGatewayId(1), {smsId});
+    return connection.execute(QStringLiteral("DELETE FROM Historial WHERE ") + kChosenScheduledRow, bound(target));
 }
 
 CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition &view, const Account &account,
@@ -330,13 +346,13 @@ CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition 
 
     const CancelReplies replies = askGatewayToCancel(rows, account, transport);
     // The gateway has let these sends go, or may have: the rows follow in one step.
-    if (!replies.cancelledIds.isEmpty() || !replies.uncertainIds.isEmpty()) {
+    if (!replies.cancelled.isEmpty() || !replies.uncertain.isEmpty()) {
         out.askBalance = true;
         r = recordCancelReplies(connection, replies);
         out.changed = r.ok();
     }
-    out.cancelled = int(replies.cancelledIds.size());
-    out.uncertain = int(replies.uncertainIds.size());
+    out.cancelled = int(replies.cancelled.size());
+    out.uncertain = int(replies.uncertain.size());
     closeCancelAll(out, r.ok(), replies.unreachable, uncertainLines(replies, out.changed));
     return out;
 }

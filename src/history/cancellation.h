@@ -26,12 +26,24 @@ struct Notice {
 inline const Notice kSendGoneNotice{QStringLiteral("Este envío ya no está en el historial. No se ha hecho nada."),
                                        QStringLiteral("Historial")};
 
+// The send a cancellation is about: the row the user chose and the gateway's number it carries.
+// Two rows may carry one number (a gateway that numbered its sends afresh, two accounts on one
+// shared database); what the gateway answers about the number is only ever written to this row,
+// and only while it is still a scheduled send.
+struct CancelTarget {
+    qint64 sid = 0;
+    QString smsId;
+};
+
 struct CancelRequest {
     enum class Status { Ready, NoAccount, NoRow, NoIdentifier, DatabaseError };
     Status status = Status::Ready;
     QString url;              // the GET address, values made form-safe
-    QString smsId;            // the send asked about: the reply acts on this row
+    QString smsId;            // the send asked about (trimmed)
+    qint64 sid = 0;           // its row: the reply acts on this row alone
     Notice notice;            // for NoAccount, NoIdentifier and a send gone since (NoRow)
+
+    CancelTarget target() const { return {sid, smsId}; }
 };
 
 // "Cancelar envío" for the send a node key names. `account` must already be reloaded
@@ -56,24 +68,26 @@ struct CancelOutcome {
     Notice notice;
 };
 
-// recordCancelReply for a reply the gateway gave. `smsId` is CancelRequest::smsId, captured when
-// the request left: a reply naming another send never removes that other send, and an empty one
-// touches no row. A reply that is neither the gateway's success nor one of its refusals (no
+// recordCancelReply for a reply the gateway gave. `target` is CancelRequest::target(), captured
+// when the request left: a reply naming another send never removes that other send, another row
+// carrying the same number is never touched, the row is changed only while it is still scheduled,
+// and an empty number touches no row. A reply that is neither the gateway's success nor one of its refusals (no
 // one-digit code before a "|": an empty page, an error page) leaves the send marked
 // isCancelUncertain and says that it may have been cancelled.
-CancelOutcome recordCancelReply(db::Connection &connection, const QString &replyText, const QString &smsId);
+CancelOutcome recordCancelReply(db::Connection &connection, const QString &replyText, const CancelTarget &target);
 // The same for what the request came to: a reply past the channel's cap, or none after the whole
 // request had gone out, may have been carried out, and the send is marked so; a request that
 // never reached the gateway cancelled nothing.
-CancelOutcome recordCancelReply(db::Connection &connection, const net::GatewayReply &reply, const QString &smsId);
+CancelOutcome recordCancelReply(db::Connection &connection, const net::GatewayReply &reply, const CancelTarget &target);
 
 // Said of one send whose cancellation may have been carried out.
 inline const QString kCancelUncertainMessage = QStringLiteral(
     "No se ha recibido una respuesta reconocible de la pasarela. El envío puede haberse cancelado: queda marcado en "
     "el historial como cancelación sin confirmar. Compruebe sus envíos programados en su cuenta web.");
 
-// The Yes of the code "3" question: the row of the send asked about is deleted locally.
-db::Result deleteRefusedSend(db::Connection &connection, const QString &smsId);
+// The Yes of the code "3" question: the row of the send asked about is deleted locally, when it is
+// still a scheduled send.
+db::Result deleteRefusedSend(db::Connection &connection, const CancelTarget &target);
 
 // The blocking transport as "Cancelar todos" needs it: a POST of the pairs to `path` (relative to
 // the gateway's base address). The real one wraps net::SyncHttp; values go in raw, the transport
@@ -98,8 +112,8 @@ struct CancelAllOutcome {
 };
 
 // "Cancelar todos" over the view's condition (HistoryPage::condition). `now` is nowStamp().
-// Once the gateway has answered, in one transaction, every cancelled send's row goes and every
-// send whose reply was neither a success nor a refusal is marked isCancelUncertain; the message
+// Once the gateway has answered, in one transaction, every cancelled send's row goes (that row
+// alone, while still scheduled, as for one send) and every send whose reply was neither a success nor a refusal is marked isCancelUncertain; the message
 // names each of those. Rows without the gateway's identifier are not asked about and stay.
 CancelAllOutcome cancelAllScheduled(db::Connection &connection, const Condition &view, const Account &account,
                                const QString &now, const ui::AskText &ask, const SyncTransport &transport);

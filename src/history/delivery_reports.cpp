@@ -14,6 +14,9 @@ namespace {
 // The rows of this account on a database that several accounts may share.
 const QString kOwnRows = QStringLiteral("(username=? OR username IS NULL OR username='')");
 
+// A report that is not final yet: the automatic refresh asks only for these.
+const QString kUnsettled = QStringLiteral("estado LIKE '0|%'");
+
 } // namespace
 
 bool isGatewayId(const QString &id)
@@ -66,16 +69,24 @@ PendingReport findPendingReports(db::Connection &connection, const Account &acco
     PendingReport pending;
     db::Result r;
     const std::vector<db::Row> rows = connection.select(
-        QStringLiteral("SELECT id_web FROM Historial WHERE (f_programada='Inmediato' OR f_programada<?) "
-                       "AND estado LIKE '0|%' AND ")
-            + kGatewayIdCondition + QStringLiteral(" AND ") + kOwnRows + QStringLiteral(" ORDER BY sid DESC LIMIT ?"),
+        QStringLiteral("SELECT sid, id_web FROM Historial WHERE (f_programada='Inmediato' OR f_programada<?) "
+                       "AND ")
+            + kUnsettled + QStringLiteral(" AND ") + kGatewayIdCondition + QStringLiteral(" AND ") + kOwnRows
+            + QStringLiteral(" ORDER BY sid DESC LIMIT ?"),
         {nowMinutes, account.login, kMaxReportIds}, &r);
     if (!r.ok()) {
         pending.status = PendingReport::Status::DatabaseError;
         return pending;
     }
-    for (const db::Row &row : rows)
-        pending.ids.append(row.value(0).toString().trimmed());
+    pending.rows.unsettledOnly = true;
+    for (const db::Row &row : rows) {
+        const QString id = row.value(1).toString().trimmed();
+        // Newest first: of two rows with one number, the gateway's report is the newest one's.
+        if (pending.rows.sidById.contains(id))
+            continue;
+        pending.ids.append(id);
+        pending.rows.sidById.insert(id, row.value(0).toLongLong());
+    }
     if (pending.ids.isEmpty())
         return pending;
     pending.status = PendingReport::Status::Ready;
@@ -83,8 +94,8 @@ PendingReport findPendingReports(db::Connection &connection, const Account &acco
     return pending;
 }
 
-std::optional<GatewayRequest> buildSendReportRequest(db::Connection &connection, const Account &account,
-                                                 const QString &nodeKey)
+std::optional<SendReportRequest> buildSendReportRequest(db::Connection &connection, const Account &account,
+                                                       const QString &nodeKey)
 {
     const std::optional<qint64> sid = sidFromKey(nodeKey);
     if (!sid)
@@ -93,7 +104,9 @@ std::optional<GatewayRequest> buildSendReportRequest(db::Connection &connection,
         connection.scalar(QStringLiteral("SELECT id_web FROM Historial WHERE sid=?"), {*sid}).toString().trimmed();
     if (!isGatewayId(id))
         return std::nullopt;
-    return buildReportRequest(account, id);
+    SendReportRequest out{buildReportRequest(account, id), {}};
+    out.rows.sidById.insert(id, *sid);
+    return out;
 }
 
 QString StateLine::storedState() const
@@ -122,7 +135,8 @@ std::optional<StateLine> parseStateLine(QStringView line)
     return l;
 }
 
-ReportOutcome recordReportReply(db::Connection &connection, const net::GatewayReply &reply, const Account &account)
+ReportOutcome recordReportReply(db::Connection &connection, const net::GatewayReply &reply, const Account &account,
+                                const ReportedRows &asked)
 {
     if (reply.status == net::GatewayReply::Status::TooLarge) {
         ReportOutcome out;
@@ -130,10 +144,11 @@ ReportOutcome recordReportReply(db::Connection &connection, const net::GatewayRe
         out.message = kReportTooLargeMessage;
         return out;
     }
-    return recordReportReply(connection, reply.text, account);
+    return recordReportReply(connection, reply.text, account, asked);
 }
 
-ReportOutcome recordReportReply(db::Connection &connection, const QString &replyText, const Account &account)
+ReportOutcome recordReportReply(db::Connection &connection, const QString &replyText, const Account &account,
+                                const ReportedRows &asked)
 {
     ReportOutcome out;
     if (replyText.isEmpty() || !replyText.contains(QLatin1Char('|'))) {
@@ -147,16 +162,20 @@ ReportOutcome recordReportReply(db::Connection &connection, const QString &reply
         out.status = ReportOutcome::Status::DatabaseError;
         return out;
     }
+    // The row asked about, as parameters 2 (its sid) and 3 (the number), while it still carries
+    // that number and, for the automatic refresh, its report is still not final: a reply that
+    // arrives after another has settled the row never takes it back.
+    const QString askedRow = QStringLiteral("sid=?2 AND ") + sameGatewayId(3)
+        + (asked.unsettledOnly ? QStringLiteral(" AND ") + kUnsettled : QString());
     db::Result r;
     db::Statement update = connection.prepare(
-        QStringLiteral("UPDATE Historial SET estado=?1 WHERE ") + sameGatewayId(2)
-            + QStringLiteral(" AND (estado IS NULL OR estado<>?1)"),
+        QStringLiteral("UPDATE Historial SET estado=?1 WHERE ") + askedRow + QStringLiteral(" AND (estado IS NULL OR estado<>?1)"),
         &r);
     db::Statement remove;
     if (r.ok())
-        remove = connection.prepare(QStringLiteral("DELETE FROM Historial WHERE ") + sameGatewayId(1) + QStringLiteral(" AND ")
-                                      + QString(kOwnRows).replace(QLatin1Char('?'), QStringLiteral("?2")),
-                                  &r);
+        remove = connection.prepare(QStringLiteral("DELETE FROM Historial WHERE ") + askedRow + QStringLiteral(" AND ")
+                                        + QString(kOwnRows).replace(QLatin1Char('?'), QStringLiteral("?1")),
+                                    &r);
 
     // Lines end in CR LF; a bare LF, a trailing empty line or a blank line are all the same here.
     // Each line is read where it lies in the reply, one at a time.
@@ -171,14 +190,19 @@ ReportOutcome recordReportReply(db::Connection &connection, const QString &reply
                 ++out.skipped;
             continue;
         }
+        const auto row = asked.sidById.constFind(l->id);
+        if (row == asked.sidById.constEnd()) {
+            ++out.skipped;   // a send this request did not ask about
+            continue;
+        }
         if (l->code == QLatin1String("0") || l->code == QLatin1String("1")) {
-            update.bindAll({l->storedState(), l->id});
+            update.bindAll({l->storedState(), row.value(), l->id});
             r = update.run();
             update.reset();
             if (r.changes > 0)
                 ++out.updated;
         } else if (l->code == QLatin1String("5")) {
-            remove.bindAll({l->id, account.login});
+            remove.bindAll({account.login, row.value(), l->id});
             r = remove.run();
             remove.reset();
             if (r.changes > 0)

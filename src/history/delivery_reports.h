@@ -5,6 +5,7 @@
 #include "platform/db/connection.h"
 #include "platform/net/gateway_reply.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -25,11 +26,27 @@ inline constexpr qint64 kReportReplyLimit = 32 * 1024 * 1024;
 // The report request for identifiers already joined by ",". Values made form-safe.
 GatewayRequest buildReportRequest(const Account &account, const QString &ids);
 
+// The rows a report request asked about. A reply line names a send only by the gateway's number,
+// which more than one row may carry (a gateway that numbered its sends afresh, two accounts on one
+// shared database): it is written only to the row asked about with that number, and only while
+// that row is still in the state it was asked in.
+struct ReportedRows {
+    QHash<QString, qint64> sidById;   // the gateway's number (trimmed) -> the row asked about
+    bool unsettledOnly = false;       // asked because its report was not final (flag "0")
+};
+
 struct PendingReport {
     enum class Status { Nothing, Ready, DatabaseError };
     Status status = Status::Nothing;
     QStringList ids;              // newest first, at most 20
     GatewayRequest request;       // filled when Ready
+    ReportedRows rows;            // what the reply may change
+};
+
+// A request for one send, and the row it is about.
+struct SendReportRequest {
+    GatewayRequest request;
+    ReportedRows rows;
 };
 
 // findPendingReports: the due sends (immediate, or scheduled before the current minute) whose
@@ -40,8 +57,8 @@ PendingReport findPendingReports(db::Connection &connection, const Account &acco
 
 // "Actualizar confirmación" for the send a node key names (any state). Nothing for "l0", an
 // unknown sid or a send without a gateway number (isGatewayId).
-std::optional<GatewayRequest> buildSendReportRequest(db::Connection &connection, const Account &account,
-                                                 const QString &nodeKey);
+std::optional<SendReportRequest> buildSendReportRequest(db::Connection &connection, const Account &account,
+                                                       const QString &nodeKey);
 
 // `linea_estado`: code|id|confirmed|failed.
 struct StateLine {
@@ -68,13 +85,16 @@ struct ReportOutcome {
     QString message;              // for the user; empty when there is nothing to say
 };
 
-// recordReportReply: applies a whole reply in one transaction. `account` is the one the request
-// was sent for: a code "5" ("unknown send") only removes that account's rows (or rows without an
-// account), never another workstation's.
-ReportOutcome recordReportReply(db::Connection &connection, const QString &replyText, const Account &account);
+// recordReportReply: applies a whole reply in one transaction, to the rows `asked` names alone
+// (a line about any other number is skipped). `account` is the one the request was sent for: a
+// code "5" ("unknown send") only removes that account's rows (or rows without an account), never
+// another workstation's.
+ReportOutcome recordReportReply(db::Connection &connection, const QString &replyText, const Account &account,
+                                const ReportedRows &asked);
 // The same for what the request came to: a reply past kReportReplyLimit says the reports are too
 // large to read, not that there is no connection; nothing changes then.
-ReportOutcome recordReportReply(db::Connection &connection, const net::GatewayReply &reply, const Account &account);
+ReportOutcome recordReportReply(db::Connection &connection, const net::GatewayReply &reply, const Account &account,
+                                const ReportedRows &asked);
 
 inline const QString kConnectionErrorMessage = QStringLiteral("Error de conexion");
 inline const QString kReportTooLargeMessage =

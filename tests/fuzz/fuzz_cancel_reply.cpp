@@ -39,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     connection.execute(QStringLiteral("DELETE FROM Historial"));
     connection.execute(QStringLiteral("INSERT INTO Historial (destinatario, f_programada, id_web, estado) "
                                       "VALUES ('34600111222', '2030-01-01 10:00', '1001', '0|0|0')"));
-    (void)history::recordCancelReply(connection, fuzz::textOf(data, size), QStringLiteral("1001"));
+    const history::CancelTarget target{connection.lastInsertRowId(), QStringLiteral("1001")};
+    (void)history::recordCancelReply(connection, fuzz::textOf(data, size), target);
     return 0;
 }

@@ -708,6 +708,179 @@ private Q_SLOTS:
         QVERIFY(r.body.isEmpty());
     }
 
+    // --- lasting state ----------------------------------------------------------------------
+
+    // A simulator started again on the state file of the last one knows its accounts, balances
+    // and sends, and numbers the next send after them: the demo's history asks about sends that
+    // are still there.
+    void stateSurvivesARestart()
+    {
+        const QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("pasarela.json"));
+        QList<sim::SendRecord> before;
+        double balance = 0;
+        {
+            sim::GatewaySimulator first;
+            QVERIFY(first.useStateFile(path));
+            first.installDemo();
+            QVERIFY(first.start());
+            const QString base = first.baseUrl();
+            QCOMPARE(m_http.post(base + QStringLiteral("APIv2/sendsms.php"),
+                                 "username=demo&password=demo&mensaje=Hola&destino=34600000001,34600000002&coste=1")
+                         .body,
+                     QByteArray("0|Message sent|1000|2"));
+            QCOMPARE(m_http.post(base + QStringLiteral("APIv2/sendsms.php"),
+                                 "username=demo&password=demo&mensaje=Luego&destino=34600000003&fecha=2099-01-01 10:00")
+                         .body,
+                     QByteArray("0|Message sent|1001"));
+            // Delivered on the second report asked for.
+            const QByteArray ask = "username=demo&password=demo&sms_id=1000";
+            QCOMPARE(m_http.post(base + QStringLiteral("APIv2/getreport.php"), ask).body, QByteArray("0|1000|0|0"));
+            QCOMPARE(m_http.post(base + QStringLiteral("APIv2/getreport.php"), ask).body,
+                     QByteArray("1|1000|34600000001,34600000002|0"));
+            before = first.sends();
+            balance = first.balance(QStringLiteral("demo"));
+            QCOMPARE(balance, 1497.0);
+        }
+        QVERIFY(!QFile::exists(path + QStringLiteral(".nuevo")));
+
+        sim::GatewaySimulator second;
+        QString error;
+        QVERIFY2(second.useStateFile(path, &error), qPrintable(error));
+        second.installDemo();   // the demo account there is kept, not made afresh
+        QVERIFY(second.start());
+        QCOMPARE(second.balance(QStringLiteral("demo")), balance);
+        QCOMPARE(second.senders(QStringLiteral("demo")), (QStringList{"Tienda", "Avisos"}));
+        QCOMPARE(second.webContacts(QStringLiteral("demo")).size(), 2);
+        const QList<sim::SendRecord> after = second.sends();
+        QCOMPARE(after.size(), before.size());
+        for (qsizetype i = 0; i < after.size(); ++i) {
+            QCOMPARE(after[i].id, before[i].id);
+            QCOMPARE(after[i].message, before[i].message);
+            QCOMPARE(after[i].credits, before[i].credits);
+            QCOMPARE(after[i].due, before[i].due);
+            QCOMPARE(after[i].recipients.size(), before[i].recipients.size());
+            for (qsizetype k = 0; k < after[i].recipients.size(); ++k)
+                QCOMPARE(after[i].recipients[k].state, before[i].recipients[k].state);
+        }
+        const QString base = second.baseUrl();
+        QCOMPARE(m_http.post(base + QStringLiteral("APIv2/getreport.php"), "username=demo&password=demo&sms_id=1000,1001").body,
+                 QByteArray("1|1000|34600000001,34600000002|0\r\n0|1001|0|0"));
+        QCOMPARE(m_http.get(base + QStringLiteral("APIv2/scheduled_sendings.php?username=demo&password=demo&sms_id=1001&action=2&buf=0")).body,
+                 QByteArray("0|1001"));
+        QCOMPARE(m_http.post(base + QStringLiteral("APIv2/sendsms.php"),
+                             "username=demo&password=demo&mensaje=Otra&destino=34600000001")
+                     .body,
+                 QByteArray("0|Message sent|1002"));
+        second.stop();
+
+        // A third start sees the cancellation and the new send.
+        sim::GatewaySimulator third;
+        QVERIFY(third.useStateFile(path));
+        QVERIFY(third.send(1001)->cancelled);
+        QVERIFY(third.send(1002).has_value());
+        QCOMPARE(third.balance(QStringLiteral("demo")), 1497.0);
+    }
+
+    // A file that is not a whole state is refused with a message and left as it is; an unwritable
+    // place is refused before anything is kept.
+    void stateFileThatCannotBeUsed()
+    {
+        const QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("pasarela.json"));
+        for (const QByteArray &bytes : {QByteArray("{\"format\": \"brisanta-gateway-sim-state-1\", \"next"),
+                                        QByteArray("[]"), QByteArray("{\"format\": \"otro\"}")}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(bytes);
+            file.close();
+            sim::GatewaySimulator simulator;
+            QString error;
+            QVERIFY(!simulator.useStateFile(path, &error));
+            QVERIFY2(error.startsWith(QStringLiteral("El archivo ") + path), qPrintable(error));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), bytes);
+        }
+        sim::GatewaySimulator nowhere;
+        QString error;
+        QVERIFY(!nowhere.useStateFile(dir.filePath(QStringLiteral("no/existe/pasarela.json")), &error));
+        QVERIFY2(error.startsWith(QStringLiteral("No se puede crear")), qPrintable(error));
+    }
+
+    // The program killed at each step of writing its state file (create, write, sync, rename,
+    // sync the folder, and just after): the next start reads the file, and every send it
+    // acknowledged is there, once; no number is given twice.
+    void stateFileSurvivesAKillAtEveryStep()
+    {
+        // Two writes at start (the file, then the demo account), then one for each request.
+        const QList<QByteArray> requests = {
+            "APIv2/sendsms.php|username=demo&password=demo&mensaje=Uno&destino=34600000001",
+            "APIv2/sendsms.php|username=demo&password=demo&mensaje=Dos&destino=34600000002&fecha=2099-01-01 10:00",
+            "APIv2/getreport.php|username=demo&password=demo&sms_id=1000",
+            "APIv2/scheduled_sendings.php|username=demo&password=demo&sms_id=1001&action=2",
+        };
+        constexpr int kStepsPerWrite = 6;
+        const int steps = (2 + int(requests.size())) * kStepsPerWrite;
+        for (int kill = 1; kill <= steps + 1; ++kill) {
+            const QTemporaryDir dir;
+            const QString path = dir.filePath(QStringLiteral("pasarela.json"));
+            QProcess program;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("BRISANTA_SIM_KILL_AT_STEP"), QString::number(kill));
+            program.setProcessEnvironment(env);
+            program.start(QStringLiteral(GATEWAY_SIM_EXE),
+                          {QStringLiteral("--demo"), QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--state"), path});
+            QVERIFY(program.waitForStarted(10000));
+            QTRY_VERIFY_WITH_TIMEOUT(program.canReadLine() || program.state() == QProcess::NotRunning, 20000);
+            const QString base = QString::fromLatin1(program.readLine()).trimmed();
+            QList<qint64> acknowledged;
+            bool cancelled = false;
+            for (const QByteArray &request : requests) {
+                if (base.isEmpty())
+                    break;
+                const QList<QByteArray> parts = request.split('|');
+                const QByteArray reply = m_http.post(base + QString::fromLatin1(parts[0]), parts[1], 10000).body;
+                if (reply.isEmpty())
+                    break;   // killed
+                if (parts[0].startsWith("APIv2/sendsms.php")) {
+                    QVERIFY2(reply.startsWith("0|Message sent|"), reply.constData());
+                    acknowledged << reply.split('|').value(2).toLongLong();
+                } else if (parts[0].startsWith("APIv2/scheduled_sendings.php")) {
+                    QCOMPARE(reply, QByteArray("0|1001"));
+                    cancelled = true;
+                }
+            }
+            if (program.state() != QProcess::NotRunning) {
+                ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+                QVERIFY(program.waitForFinished(20000));
+            }
+            const bool killed = program.exitStatus() == QProcess::CrashExit;
+            QCOMPARE(killed, kill <= steps);
+
+            sim::GatewaySimulator next;
+            QString error;
+            QVERIFY2(next.useStateFile(path, &error), qPrintable(QStringLiteral("step %1: ").arg(kill) + error));
+            for (const qint64 id : std::as_const(acknowledged))
+                QVERIFY2(next.send(id).has_value(), qPrintable(QStringLiteral("step %1: send %2 lost").arg(kill).arg(id)));
+            // At most the one request under way when it was killed is there without its answer.
+            QVERIFY(next.sends().size() - acknowledged.size() <= 1);
+            if (cancelled)
+                QVERIFY(next.send(1001)->cancelled);
+            if (!acknowledged.isEmpty() || kill > 2 * kStepsPerWrite)
+                QVERIFY(next.hasAccount(QStringLiteral("demo")));
+            const double expected = 1500.0 - double(next.sends().size())
+                + ((next.send(1001) && next.send(1001)->cancelled) ? 1.0 : 0.0);
+            if (next.hasAccount(QStringLiteral("demo")))
+                QCOMPARE(next.balance(QStringLiteral("demo")), expected);
+            // The next send is numbered after every send it kept.
+            next.installDemo();
+            QVERIFY(next.start());
+            const QByteArray reply = m_http.post(next.baseUrl() + QStringLiteral("APIv2/sendsms.php"),
+                                                 "username=demo&password=demo&mensaje=Tres&destino=34600000003").body;
+            QCOMPARE(reply, QByteArray("0|Message sent|") + QByteArray::number(1000 + next.sends().size() - 1));
+        }
+    }
+
     // --- the program ------------------------------------------------------------------------
 
     void programPrintsItsUrlAndStopsOnSigterm()

@@ -119,8 +119,8 @@ private Q_SLOTS:
         QCOMPARE(r.status, CancelRequest::Status::NoIdentifier);
         QCOMPARE(r.notice.text, kNotCancelledMessage);
         for (const char *reply : {"0|", "4|", "0|77"})
-            QCOMPARE(recordCancelReply(db.connection, QString::fromLatin1(reply), QString()).changed, false);
-        QVERIFY(deleteRefusedSend(db.connection, QString()).ok());
+            QCOMPARE(recordCancelReply(db.connection, QString::fromLatin1(reply), r.target()).changed, false);
+        QVERIFY(deleteRefusedSend(db.connection, r.target()).ok());
         QCOMPARE(db.count(), qint64(4));
         QCOMPARE(db.count("f_programada='Inmediato'"), qint64(0));
 
@@ -200,14 +200,21 @@ private Q_SLOTS:
         QFETCH(QString, reply);
         QFETCH(int, status);
         Database db;
-        db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "77"});
+        // An older send, delivered and charged, carries the number the gateway has since given to
+        // the send being cancelled: it is another send, and no answer about the new one touches it.
+        const qint64 older = db.insert(
+            {.recipients = "1", .scheduledFor = "2024-05-01 10:00", .gatewayId = "77", .state = "1|1|0"});
+        const qint64 chosen = db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "77"});
         db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "78"});
-        const CancelOutcome out = recordCancelReply(db.connection, reply, "77");
+        const CancelRequest request = buildCancelRequest(db.connection, QStringLiteral("pMensaje %1").arg(chosen), ana, 0);
+        QCOMPARE(request.sid, chosen);
+        const CancelOutcome out = recordCancelReply(db.connection, reply, request.target());
         QCOMPARE(int(out.status), status);
         QTEST(out.notice.text, "message");
-        QTEST(db.count("id_web='77'"), "rows77");
-        QTEST(db.connection.scalar("SELECT f_programada FROM Historial WHERE id_web='77'").toString(), "programada77");
+        QTEST(db.count("sid=?", {chosen}), "rows77");
+        QTEST(db.connection.scalar("SELECT f_programada FROM Historial WHERE sid=?", {chosen}).toString(), "programada77");
         QCOMPARE(db.count("id_web='78'"), qint64(1));
+        QCOMPARE(db.count("sid=? AND f_programada='2024-05-01 10:00' AND estado='1|1|0'", {older}), qint64(1));
         // Only a send that may have been cancelled is marked, and only that one.
         const bool uncertain = out.status == CancelOutcome::Status::Uncertain;
         QCOMPARE(db.count("id_web='77' AND estado='?|0|0'"), qint64(uncertain ? 1 : 0));
@@ -217,9 +224,35 @@ private Q_SLOTS:
         QCOMPARE(out.askBalance, uncertain || out.status == CancelOutcome::Status::Cancelled);
         if (out.status == CancelOutcome::Status::OfferDelete) {
             QCOMPARE(out.notice.title, QStringLiteral("Cancelación fallida. Eliminar registro?"));
-            QVERIFY(deleteRefusedSend(db.connection, "77").ok());
-            QCOMPARE(db.count("id_web='77'"), qint64(0));
+            QVERIFY(deleteRefusedSend(db.connection, request.target()).ok());
+            QCOMPARE(db.count("sid=?", {chosen}), qint64(0));
+            QCOMPARE(db.count("sid=?", {older}), qint64(1));
         }
+    }
+
+    // A send that is no longer scheduled when the answer comes (it went out, and another
+    // workstation turned it into an immediate send) is no longer the send the user chose to cancel:
+    // no answer deletes, rewrites or marks it.
+    void repliesLeaveARowNoLongerScheduled_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("0") << "0|77";
+        QTest::newRow("3, then yes") << "3|77";
+        QTest::newRow("4") << "4|77";
+        QTest::newRow("no answer") << "";
+    }
+    void repliesLeaveARowNoLongerScheduled()
+    {
+        QFETCH(QString, reply);
+        Database db;
+        const qint64 sid = db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "77"});
+        const CancelRequest request = buildCancelRequest(db.connection, QStringLiteral("pMensaje %1").arg(sid), ana, 0);
+        QVERIFY(db.connection.execute("UPDATE Historial SET f_programada='Inmediato', estado='0|1|0' WHERE sid=?", {sid}).ok());
+        const CancelOutcome out = recordCancelReply(db.connection, reply, request.target());
+        QVERIFY(!out.changed);
+        if (out.status == CancelOutcome::Status::OfferDelete)
+            QCOMPARE(deleteRefusedSend(db.connection, request.target()).changes, 0);
+        QCOMPARE(db.count("sid=? AND f_programada='Inmediato' AND estado='0|1|0'", {sid}), qint64(1));
     }
 
     void cancelAll_data()
@@ -229,14 +262,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("cancelled");
         QTest::addColumn<qint64>("rowsLeft");
         QTest::addColumn<QString>("message");
-        QTest::newRow("si") << QStringList{"si"} << int(CancelAllOutcome::Status::Done) << 2 << qint64(3)
+        QTest::newRow("si") << QStringList{"si"} << int(CancelAllOutcome::Status::Done) << 2 << qint64(4)
                             << "Se han cancelado 2 envios programados.";
         QTest::newRow("blank SI, asked again, si") << QStringList{" SI", "si"} << int(CancelAllOutcome::Status::Done) << 2
-                                                   << qint64(3) << "Se han cancelado 2 envios programados.";
+                                                   << qint64(4) << "Se han cancelado 2 envios programados.";
         QTest::newRow("blank SI, then cancel") << QStringList{" SI"} << int(CancelAllOutcome::Status::Aborted) << 0
-                                               << qint64(5) << "Operación anulada correctamente sin cambios";
+                                               << qint64(6) << "Operación anulada correctamente sin cambios";
         QTest::newRow("no, then empty") << QStringList{"no", ""} << int(CancelAllOutcome::Status::Aborted) << 0
-                                        << qint64(5) << "Operación anulada correctamente sin cambios";
+                                        << qint64(6) << "Operación anulada correctamente sin cambios";
     }
     void cancelAll()
     {
@@ -247,6 +280,8 @@ private Q_SLOTS:
         db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "3"});
         db.insert({.recipients = "1", .scheduledFor = "2024-06-02 10:00", .gatewayId = "4"});
         db.insert({.recipients = "1", .scheduledFor = "2024-06-03 10:00", .gatewayId = "5"});
+        // An older send, delivered, with the number of one that is cancelled: it stays.
+        const qint64 older = db.insert({.recipients = "1", .scheduledFor = "2024-05-01 10:00", .gatewayId = "5", .state = "1|1|0"});
         FakeGateway gateway;
         gateway.replies = {{"3", "0|3"}, {"4", "1|4"}, {"5", "0|5"}};
         ScriptedAsk ask{answers};
@@ -265,6 +300,8 @@ private Q_SLOTS:
                      (QStringList{"APIv2/scheduled_sendings.php", "Fuente", "username", "password", "sms_id", "action",
                                   "Desktop", "ana", "secreto", "5", "2"}));
             QCOMPARE(db.count("id_web='4'"), qint64(1));
+            QCOMPARE(db.count("id_web='5'"), qint64(1));
+            QCOMPARE(db.count("sid=? AND estado='1|1|0'", {older}), qint64(1));
         } else {
             QVERIFY(gateway.requests.isEmpty());
         }
@@ -289,7 +326,7 @@ private Q_SLOTS:
             const qint64 sid = db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "\t213  "});
             const CancelRequest req = buildCancelRequest(db.connection, QStringLiteral("pMensaje %1").arg(sid), ana, 0);
             QCOMPARE(req.smsId, QStringLiteral("213"));
-            const CancelOutcome one = recordCancelReply(db.connection, QString::fromLatin1(reply), req.smsId);
+            const CancelOutcome one = recordCancelReply(db.connection, QString::fromLatin1(reply), req.target());
             QVERIFY(one.changed);
             if (one.status == CancelOutcome::Status::Cancelled) {
                 QCOMPARE(db.count("sid=?", {sid}), qint64(0));
@@ -297,8 +334,10 @@ private Q_SLOTS:
                 QCOMPARE(one.status, CancelOutcome::Status::AlreadySent);
                 QCOMPARE(db.connection.scalar("SELECT f_programada FROM Historial WHERE sid=?", {sid}).toString(),
                          QStringLiteral("Inmediato"));
-                QVERIFY(deleteRefusedSend(db.connection, req.smsId).ok());
-                QCOMPARE(db.count("sid=?", {sid}), qint64(0));
+                // Now an immediate send, it is no longer the scheduled send the question was about.
+                QVERIFY(deleteRefusedSend(db.connection, req.target()).ok());
+                QCOMPARE(db.count("sid=?", {sid}), qint64(1));
+                QVERIFY(db.connection.execute("DELETE FROM Historial WHERE sid=?", {sid}).ok());
             }
         }
         QCOMPARE(db.count("id_web='2130'"), qint64(1));
@@ -352,7 +391,8 @@ private Q_SLOTS:
         const QString later = QStringLiteral("2024-07-01 00:00");
         const PendingReport pending = findPendingReports(db.connection, ana, later);
         QCOMPARE(pending.ids, QStringList{"6"});
-        const ReportOutcome settled = recordReportReply(db.connection, QStringLiteral("1|4|1|0\r\n5|5\r\n"), ana);
+        const ReportedRows askedOneByOne{{{"4", 2}, {"5", 3}}, false};
+        const ReportOutcome settled = recordReportReply(db.connection, QStringLiteral("1|4|1|0\r\n5|5\r\n"), ana, askedOneByOne);
         QCOMPARE(settled.updated, 1);
         QCOMPARE(settled.deleted, 1);
         QCOMPARE(db.connection.scalar("SELECT group_concat(id_web || ':' || estado, ' ') FROM (SELECT * FROM Historial "
@@ -370,7 +410,7 @@ private Q_SLOTS:
         db.insert({.recipients = "1", .scheduledFor = "2024-06-02 10:00", .gatewayId = "4"});
         QVERIFY(db.connection.execute("CREATE TRIGGER romper BEFORE UPDATE ON Historial BEGIN "
                                       "SELECT RAISE(ABORT, 'disco lleno'); END").ok());
-        const CancelOutcome one = recordCancelReply(db.connection, QString(), "4");
+        const CancelOutcome one = recordCancelReply(db.connection, QString(), {2, "4"});
         QCOMPARE(one.status, CancelOutcome::Status::DatabaseError);
         QVERIFY(one.askBalance);
         QCOMPARE(one.notice.text, QStringLiteral("No se ha recibido una respuesta reconocible de la pasarela. El envío "
@@ -400,7 +440,7 @@ private Q_SLOTS:
         db.insert({.recipients = "1", .scheduledFor = "2024-06-01 10:00", .gatewayId = "3"});
         QVERIFY(db.connection.execute("CREATE TRIGGER romper BEFORE DELETE ON Historial BEGIN "
                                       "SELECT RAISE(ABORT, 'disco lleno'); END").ok());
-        const CancelOutcome out = recordCancelReply(db.connection, QStringLiteral("0|Cancelado"), "3");
+        const CancelOutcome out = recordCancelReply(db.connection, QStringLiteral("0|Cancelado"), {1, "3"});
         QCOMPARE(out.status, CancelOutcome::Status::DatabaseError);
         QVERIFY(out.askBalance);
         QVERIFY(!out.changed);

@@ -14,6 +14,11 @@ class TestDeliveryReports final : public QObject {
     const QString minutes = nowMinutes(historytest::fixedNow());
     const Account ana{QStringLiteral("ana"), QStringLiteral("p&ss")};
 
+    static QString stateOfRow(Database &db, qint64 sid)
+    {
+        return db.connection.scalar(QStringLiteral("SELECT estado FROM Historial WHERE sid=?"), {sid}).toString();
+    }
+
     static QString fieldValue(const GatewayRequest &r, const QString &name)
     {
         for (const net::FormField &f : r.fields) {
@@ -69,8 +74,10 @@ private Q_SLOTS:
         const qint64 sid = db.insert({.recipients = "1", .gatewayId = "55", .state = "1|1|0"});
         const auto r = buildSendReportRequest(db.connection, {}, QStringLiteral("Fecha %1").arg(sid));
         QVERIFY(r.has_value());
-        QCOMPARE(fieldValue(*r, "sms_id"), QStringLiteral("55"));
-        QCOMPARE(fieldValue(*r, "username"), QString());
+        QCOMPARE(fieldValue(r->request, "sms_id"), QStringLiteral("55"));
+        QCOMPARE(fieldValue(r->request, "username"), QString());
+        QCOMPARE(r->rows.sidById, (QHash<QString, qint64>{{"55", sid}}));
+        QVERIFY(!r->rows.unsettledOnly);
         QVERIFY(!buildSendReportRequest(db.connection, ana, "l0").has_value());
         QVERIFY(!buildSendReportRequest(db.connection, ana, "pMensaje 999").has_value());
     }
@@ -132,39 +139,89 @@ private Q_SLOTS:
         QTest::addColumn<QString>("state78");
         QTest::addColumn<qint64>("rows");
         const int applied = int(ReportOutcome::Status::Applied);
-        QTest::newRow("code 0") << "0|77|34600123456|0" << applied << true << "0|34600123456|0" << "0|0|0" << qint64(3);
+        QTest::newRow("code 0") << "0|77|34600123456|0" << applied << true << "0|34600123456|0" << "0|0|0" << qint64(5);
         QTest::newRow("code 1, lf only") << "1|77|34600123456|34600123457\n1|78|1|0\n" << applied << true
-                                         << "1|34600123456|34600123457" << "1|1|0" << qint64(3);
-        QTest::newRow("unchanged") << "0|77|0|0\r\n" << applied << false << "0|0|0" << "0|0|0" << qint64(3);
+                                         << "1|34600123456|34600123457" << "1|1|0" << qint64(5);
+        QTest::newRow("unchanged") << "0|77|0|0\r\n" << applied << false << "0|0|0" << "0|0|0" << qint64(5);
         QTest::newRow("changed then unchanged") << "0|77|1|0\r\n0|78|0|0\r\n" << applied << true << "0|1|0" << "0|0|0"
-                                                << qint64(3);
-        QTest::newRow("code 5") << "5|77|0|0" << applied << true << "<gone>" << "0|0|0" << qint64(2);
-        QTest::newRow("code 5 for another account's send") << "5|79" << applied << false << "0|0|0" << "0|0|0" << qint64(3);
-        QTest::newRow("unknown id") << "0|999|1|0\r\n5|998" << applied << false << "0|0|0" << "0|0|0" << qint64(3);
+                                                << qint64(5);
+        QTest::newRow("code 5") << "5|77|0|0" << applied << true << "<gone>" << "0|0|0" << qint64(4);
+        QTest::newRow("code 5 for another account's send") << "5|79" << applied << false << "0|0|0" << "0|0|0" << qint64(5);
+        QTest::newRow("unknown id") << "0|999|1|0\r\n5|998" << applied << false << "0|0|0" << "0|0|0" << qint64(5);
+        // The gateway names a send this request did not ask about: its row is not this reply's.
+        QTest::newRow("send not asked about") << "1|80|1|0\r\n5|80" << applied << false << "0|0|0" << "0|0|0"
+                                              << qint64(5);
         QTest::newRow("other code and junk") << "3|Authentication failure|\r\n|\r\n7|77|1|0\r\nxx|yy" << applied << false
-                                             << "0|0|0" << "0|0|0" << qint64(3);
-        QTest::newRow("bad list") << "0|77|12;DROP TABLE Historial|0" << applied << false << "0|0|0" << "0|0|0" << qint64(3);
+                                             << "0|0|0" << "0|0|0" << qint64(5);
+        QTest::newRow("bad list") << "0|77|12;DROP TABLE Historial|0" << applied << false << "0|0|0" << "0|0|0" << qint64(5);
         QTest::newRow("empty page") << "" << int(ReportOutcome::Status::ConnectionError) << false << "0|0|0" << "0|0|0"
-                                    << qint64(3);
+                                    << qint64(5);
         QTest::newRow("error page") << "<html>Not found</html>" << int(ReportOutcome::Status::ConnectionError) << false
-                                    << "0|0|0" << "0|0|0" << qint64(3);
+                                    << "0|0|0" << "0|0|0" << qint64(5);
     }
     void replies()
     {
         QFETCH(QString, reply);
         QFETCH(int, status);
         Database db;
-        db.insert({.recipients = "34600123456,34600123457", .gatewayId = "77", .username = "ana"});
-        db.insert({.recipients = "1", .gatewayId = "78"});
-        db.insert({.recipients = "1", .gatewayId = "79", .username = "luis"});
-        const ReportOutcome out = recordReportReply(db.connection, reply, ana);
+        // An older send, delivered and charged, that carries the number the gateway has since given
+        // to a new one: no report about the new send is its report.
+        const qint64 older = db.insert(
+            {.recipients = "34600123456", .sentAt = "2024-04-01 09:00", .gatewayId = "77", .state = "1|34600123456|0",
+             .username = "ana"});
+        const qint64 sid77 = db.insert({.recipients = "34600123456,34600123457", .gatewayId = "77", .username = "ana"});
+        const qint64 sid78 = db.insert({.recipients = "1", .gatewayId = "78"});
+        const qint64 sid79 = db.insert({.recipients = "1", .gatewayId = "79", .username = "luis"});
+        db.insert({.recipients = "1", .gatewayId = "80", .username = "ana"});
+        const ReportedRows asked{{{"77", sid77}, {"78", sid78}, {"79", sid79}}, false};
+        const ReportOutcome out = recordReportReply(db.connection, reply, ana, asked);
         QCOMPARE(int(out.status), status);
         QTEST(out.changed, "changed");
         QCOMPARE(out.message.isEmpty(), status == int(ReportOutcome::Status::Applied));
-        const QString s77 = db.count("id_web='77'") ? db.stateOf("77") : QStringLiteral("<gone>");
+        const QString s77 = db.count("sid=?", {sid77}) ? stateOfRow(db, sid77) : QStringLiteral("<gone>");
         QTEST(s77, "state77");
         QTEST(db.stateOf("78"), "state78");
+        QCOMPARE(stateOfRow(db, older), QStringLiteral("1|34600123456|0"));
+        QCOMPARE(db.stateOf("80"), QStringLiteral("0|0|0"));
         QTEST(db.count(), "rows");
+    }
+
+    // The automatic refresh asks for reports that are not final; its reply changes only the rows it
+    // asked about, and only while each is still not final.
+    void automaticRefreshActsOnTheRowsAsked_data()
+    {
+        QTest::addColumn<QString>("olderState");   // an older row with the same number; "" for none
+        QTest::addColumn<QString>("since");        // the asked row's state set before the reply; "" to leave it
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("asked");        // the asked row's state after the reply; "<gone>" when deleted
+        QTest::addColumn<QString>("older");
+        QTest::newRow("report") << "" << "" << "1|77|1|0" << "1|1|0" << "";
+        QTest::newRow("settled by another reply since") << "" << "1|1|0" << "0|77|0|0" << "1|1|0" << "";
+        QTest::newRow("unknown after it was settled") << "" << "1|1|0" << "5|77" << "1|1|0" << "";
+        QTest::newRow("older delivered send, same number") << "1|1|0" << "" << "0|77|0|1" << "0|0|1" << "1|1|0";
+        QTest::newRow("older pending send, same number") << "0|0|0" << "" << "1|77|1|0" << "1|1|0" << "0|0|0";
+        QTest::newRow("unknown, older pending send") << "0|0|0" << "" << "5|77" << "<gone>" << "0|0|0";
+    }
+    void automaticRefreshActsOnTheRowsAsked()
+    {
+        QFETCH(QString, olderState);
+        QFETCH(QString, since);
+        QFETCH(QString, reply);
+        Database db;
+        const qint64 older = olderState.isEmpty()
+            ? 0
+            : db.insert({.recipients = "1", .sentAt = "2024-04-01 09:00", .gatewayId = "77", .state = olderState});
+        const qint64 asked = db.insert({.recipients = "1", .gatewayId = "77"});
+        const PendingReport p = findPendingReports(db.connection, ana, minutes);
+        QCOMPARE(p.ids.first(), QStringLiteral("77"));
+        QCOMPARE(p.rows.sidById.value("77"), asked);
+        QVERIFY(p.rows.unsettledOnly);
+        if (!since.isEmpty())
+            QVERIFY(db.connection.execute("UPDATE Historial SET estado=? WHERE sid=?", {since, asked}).ok());
+        const ReportOutcome out = recordReportReply(db.connection, reply, ana, p.rows);
+        QCOMPARE(out.status, ReportOutcome::Status::Applied);
+        QTEST(db.count("sid=?", {asked}) ? stateOfRow(db, asked) : QStringLiteral("<gone>"), "asked");
+        QTEST(older ? stateOfRow(db, older) : QString(), "older");
     }
 
     void largeRepliesAreReadWhereTheyLie()
@@ -176,7 +233,7 @@ private Q_SLOTS:
         constexpr qsizetype kSize = 32 * 1024 * 1024;
         const QString reply = QString(kSize, QLatin1Char('|')) + QStringLiteral("\r\n1|77|1|0");
         const testing::PeakGrowth growth;
-        const ReportOutcome out = recordReportReply(db.connection, reply, ana);
+        const ReportOutcome out = recordReportReply(db.connection, reply, ana, findPendingReports(db.connection, ana, minutes).rows);
         QCOMPARE(int(out.status), int(ReportOutcome::Status::Applied));
         QCOMPARE(out.skipped, 1);
         QCOMPARE(out.updated, 1);
@@ -186,7 +243,7 @@ private Q_SLOTS:
 
         net::GatewayReply tooLarge;
         tooLarge.status = net::GatewayReply::Status::TooLarge;
-        const ReportOutcome refused = recordReportReply(db.connection, tooLarge, ana);
+        const ReportOutcome refused = recordReportReply(db.connection, tooLarge, ana, {});
         QCOMPARE(int(refused.status), int(ReportOutcome::Status::TooLarge));
         QCOMPARE(refused.message, kReportTooLargeMessage);
         QVERIFY(refused.message.contains(QStringLiteral("demasiado grandes")));
@@ -201,7 +258,7 @@ private Q_SLOTS:
         db.insert({.recipients = "1", .gatewayId = "2130", .username = "ana"});
         const PendingReport p = findPendingReports(db.connection, ana, minutes);
         QVERIFY(p.ids.contains(QStringLiteral("213")));
-        const ReportOutcome out = recordReportReply(db.connection, "0|213|34600123456|0\r\n5|214", ana);
+        const ReportOutcome out = recordReportReply(db.connection, "0|213|34600123456|0\r\n5|214", ana, p.rows);
         QCOMPARE(out.updated, 1);
         QCOMPARE(out.deleted, 1);
         QCOMPARE(db.connection.scalar("SELECT estado FROM Historial WHERE id_web=' 213 '").toString(),
@@ -213,7 +270,7 @@ private Q_SLOTS:
     void connectionErrorText()
     {
         Database db;
-        QCOMPARE(recordReportReply(db.connection, "sin barras", ana).message, QStringLiteral("Error de conexion"));
+        QCOMPARE(recordReportReply(db.connection, "sin barras", ana, {}).message, QStringLiteral("Error de conexion"));
     }
 };
 

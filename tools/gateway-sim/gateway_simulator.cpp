@@ -1,13 +1,17 @@
 #include "gateway-sim/gateway_simulator.h"
 
 #include "sim_state.h"
+#include "state_file.h"
 
 #include "platform/text/cp1252.h"
 
 
 #include <httplib.h>
 
+#include <QFile>
+
 #include <algorithm>
+#include <cstdio>
 #include <sys/socket.h>
 #include <thread>
 
@@ -57,11 +61,37 @@ struct GatewaySimulator::State {
     bool used = false;
     bool loopEnded = false;
 
+    QString statePath;                     // empty: nothing lasts beyond this object
+    QByteArray savedState;                 // what the state file holds now
+    std::function<void()> stateWriteHook;
+
+    // Writes the state file when the lasting state changed since it was last written. Runs with
+    // the mutex held, so the file follows the changes in the order they were made.
+    bool persist(QString *error = nullptr);
     void handle(const httplib::Request &req, httplib::Response &res, const QByteArray &body);
     std::optional<Fault> takeFault(Endpoint endpoint);
     // Waits up to `delay`; false when the simulator stops or the holds are released meanwhile.
     bool hold(std::chrono::milliseconds delay);
 };
+
+bool GatewaySimulator::State::persist(QString *error)
+{
+    if (statePath.isEmpty())
+        return true;
+    const QByteArray bytes = encodeState(data);
+    if (bytes == savedState)
+        return true;
+    QString why;
+    if (!writeStateFile(statePath, bytes, &why, stateWriteHook)) {
+        if (error)
+            *error = why;
+        else
+            std::fprintf(stderr, "No se ha podido guardar el estado del simulador: %s\n", qPrintable(why));
+        return false;
+    }
+    savedState = bytes;
+    return true;
+}
 
 std::optional<Fault> GatewaySimulator::State::takeFault(Endpoint endpoint)
 {
@@ -108,6 +138,8 @@ void GatewaySimulator::State::handle(const httplib::Request &req, httplib::Respo
         log.append(entry);
         fault = takeFault(entry.endpoint);
         reply = answer(data, entry);
+        // On disk before the reply leaves: whatever the client was told is there at the next start.
+        persist();
     }
 
     QString textBody = reply.text;
@@ -764,8 +796,43 @@ void GatewaySimulator::releaseHangs()
     d->wake.notify_all();
 }
 
+bool GatewaySimulator::useStateFile(const QString &path, QString *error)
+{
+    std::lock_guard lock(d->mutex);
+    QFile file(path);
+    if (file.exists()) {
+        if (!file.open(QIODevice::ReadOnly)) {
+            if (error)
+                *error = QStringLiteral("No se puede leer %1: %2").arg(path, file.errorString());
+            return false;
+        }
+        QString why;
+        if (!decodeState(file.readAll(), d->data, &why)) {
+            if (error)
+                *error = QStringLiteral("El archivo %1 %2.").arg(path, why);
+            return false;
+        }
+    }
+    d->statePath = path;
+    if (!d->persist(error)) {
+        d->statePath.clear();
+        return false;
+    }
+    return true;
+}
+
+void GatewaySimulator::setStateWriteHook(std::function<void()> hook)
+{
+    std::lock_guard lock(d->mutex);
+    d->stateWriteHook = std::move(hook);
+}
+
 void GatewaySimulator::installDemo()
 {
+    if (hasAccount(QStringLiteral("demo"))) {
+        setReportsUntilDelivered(2);
+        return;
+    }
     addAccount(QStringLiteral("demo"), QStringLiteral("demo"), 1500);
     approveSender(QStringLiteral("demo"), QStringLiteral("Tienda"));
     approveSender(QStringLiteral("demo"), QStringLiteral("Avisos"));
@@ -782,6 +849,8 @@ void GatewaySimulator::installDemo()
     luis.comment = QStringLiteral("Cliente preferente");
     addWebContact(QStringLiteral("demo"), luis);
     setReportsUntilDelivered(2);
+    std::lock_guard lock(d->mutex);
+    d->persist();
 }
 
 } // namespace sim

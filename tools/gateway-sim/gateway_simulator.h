@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -215,8 +216,22 @@ public:
     void setWebFormNeedsSession(bool on);
 
     // The demo account: "demo"/"demo", balance 1500, senders "Tienda" and "Avisos" approved,
-    // a few web contacts, deliveries on the second report.
+    // a few web contacts, deliveries on the second report. An account "demo" already there (kept
+    // in the state file) stays as it is: its balance, senders and contacts are the user's.
     void installDemo();
+
+    // --- lasting state ----------------------------------------------------------------------------
+    // Keeps the accounts, their balances, senders and web contacts, every send with its delivery
+    // states, and the next send number in `path` (state_file.h), so that a simulator started again
+    // on it goes on where the last one stopped: its sends are still known and no number is given
+    // twice. Reads the file when it exists, then writes it at once and after every request that
+    // changed the state, before the reply leaves. False, with `error` saying why, when the file
+    // cannot be read as a state or cannot be written; nothing is kept then. Call before start().
+    // Without it (the tests), the state lives in memory only.
+    bool useStateFile(const QString &path, QString *error = nullptr);
+    // Called before each step of writing the state file that touches the disk, and after the last
+    // (writeStateFile); the crash tests end the program there. Call before useStateFile().
+    void setStateWriteHook(std::function<void()> hook);
 
     struct State;
 

@@ -35,10 +35,15 @@ int main(int argc, char *argv[])
                                         QStringLiteral("folder"));
     const QCommandLineOption versionOption(QStringLiteral("version-text"),
                                            QStringLiteral("Respuesta de desktop_version.php."), QStringLiteral("text"));
+    const QCommandLineOption stateOption(
+        QStringLiteral("state"),
+        QStringLiteral("Archivo donde se guardan, y de donde se recuperan al arrancar, las cuentas, su saldo, los "
+                       "envíos y el siguiente identificador de envío."),
+        QStringLiteral("file"));
     const QCommandLineOption releaseKeyOption(
         QStringLiteral("print-release-key"),
         QStringLiteral("Escribe la clave pública de pruebas con la que se firman las descargas y termina."));
-    parser.addOptions({portOption, demoOption, dataOption, versionOption, releaseKeyOption});
+    parser.addOptions({portOption, demoOption, dataOption, versionOption, stateOption, releaseKeyOption});
     parser.process(app);
     if (parser.isSet(releaseKeyOption)) {
         std::printf("%s\n", sim::testReleasePublicKey().toHex().constData());
@@ -53,6 +58,22 @@ int main(int argc, char *argv[])
     }
 
     sim::GatewaySimulator simulator;
+    // For the crash tests only: BRISANTA_SIM_KILL_AT_STEP=N ends the program at once (SIGKILL)
+    // before the N-th step of writing the state file, counted from the start.
+    const int killAtStep = qEnvironmentVariableIntValue("BRISANTA_SIM_KILL_AT_STEP");
+    if (killAtStep > 0) {
+        simulator.setStateWriteHook([killAtStep, steps = 0]() mutable {
+            if (++steps == killAtStep)
+                ::raise(SIGKILL);
+        });
+    }
+    if (parser.isSet(stateOption)) {
+        QString error;
+        if (!simulator.useStateFile(parser.value(stateOption), &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+    }
     if (parser.isSet(demoOption))
         simulator.installDemo();
     if (parser.isSet(dataOption))

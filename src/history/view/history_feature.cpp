@@ -288,6 +288,7 @@ void HistoryFeature::refreshPendingReports(const QString &login, const QString &
     const PendingReport pending = history::findPendingReports(m_context.connection, account, nowMinutes(now()));
     if (pending.status == PendingReport::Status::Ready) {
         m_reportAccount = account;
+        m_reportRows = pending.rows;
         m_context.busy.setBusy(kBusyReport, true);
         m_reports.post(pending.request.url, pending.request.fields);
     }
@@ -303,7 +304,7 @@ void HistoryFeature::requestMenuSendReport()
     if (key.isEmpty() || key == QLatin1String(text::kEmptyListKey))
         return;
     const Account account = reloadAccount();
-    const std::optional<GatewayRequest> request = buildSendReportRequest(m_context.connection, account, key);
+    const std::optional<SendReportRequest> request = buildSendReportRequest(m_context.connection, account, key);
     if (!request) {
         // A send gone since the menu opened is said to be gone; one without the gateway's
         // identifier has nothing to ask about.
@@ -314,14 +315,15 @@ void HistoryFeature::requestMenuSendReport()
         return;
     }
     m_reportAccount = account;
+    m_reportRows = request->rows;
     m_context.busy.setBusy(kBusyReport, true);
-    m_reports.post(request->url, request->fields);
+    m_reports.post(request->request.url, request->request.fields);
 }
 
 void HistoryFeature::onReport(const net::GatewayReply &reply)
 {
     m_context.busy.setBusy(kBusyReport, false);
-    const ReportOutcome outcome = recordReportReply(m_context.connection, reply, m_reportAccount);
+    const ReportOutcome outcome = recordReportReply(m_context.connection, reply, m_reportAccount, m_reportRows);
     // Any row rewritten or removed shows at once, whichever line of the reply it was.
     if (outcome.changed)
         refreshHistoryPage();
@@ -345,7 +347,7 @@ void HistoryFeature::cancelMenuSend()
     const CancelRequest request = buildCancelRequest(m_context.connection, key, account, m_cancels.counter());
     switch (request.status) {
     case CancelRequest::Status::Ready:
-        m_cancelSmsId = request.smsId;
+        m_cancelTarget = request.target();
         m_context.busy.setBusy(kBusyCancel, true);
         m_cancels.get(request.url);
         return;
@@ -370,8 +372,8 @@ void HistoryFeature::onCancel(const net::GatewayReply &reply)
 {
     // Whatever came back, the pointer is given back: an error page must not leave it busy.
     m_context.busy.setBusy(kBusyCancel, false);
-    const QString smsId = m_cancelSmsId;
-    CancelOutcome outcome = recordCancelReply(m_context.connection, reply, smsId);
+    const CancelTarget target = m_cancelTarget;
+    CancelOutcome outcome = recordCancelReply(m_context.connection, reply, target);
     if (outcome.changed)
         refreshHistoryPage();
 
@@ -379,7 +381,7 @@ void HistoryFeature::onCancel(const net::GatewayReply &reply)
         const ui::Answer answer = m_context.prompter.message(outcome.notice.text, outcome.notice.title,
                                                              ui::Icon::Question, ui::Buttons::YesNo);
         if (answer == ui::Answer::Yes) {
-            const db::Result r = deleteRefusedSend(m_context.connection, smsId);
+            const db::Result r = deleteRefusedSend(m_context.connection, target);
             outcome.changed = r.ok() && r.changes > 0;
             if (outcome.changed)
                 refreshHistoryPage();

@@ -120,7 +120,8 @@ private:
     AccountSource m_accountSource;
     Account m_account;              // `usuario_login`, `usuario_pass` without an account source
     Account m_reportAccount;        // the account the report in flight was asked for
-    QString m_cancelSmsId;          // the send the cancel in flight was asked for
+    ReportedRows m_reportRows;      // the rows the report in flight was asked for
+    CancelTarget m_cancelTarget;    // the send (its row) the cancel in flight was asked for
     std::chrono::milliseconds m_syncTimeout{60000};
 
     ViewOptions m_options;

@@ -953,6 +953,40 @@ private Q_SLOTS:
         QVERIFY(!c.busy.isBusy());
     }
 
+    // A gateway that numbered its sends afresh gives a new send the number of an older one that
+    // was delivered and charged. Cancelling the new send, or asking for its report, changes the
+    // new send's row and leaves the older send as it was.
+    void anOlderSendWithTheSameNumberIsLeftAlone()
+    {
+        Client &c = *m_client;
+        const qint64 scheduled = c.recordSend(QStringLiteral("34600222222"), kFuture);
+        const qint64 olderCancelled = c.data.insert({.recipients = "34600999991", .sentAt = "2024-04-01 09:00",
+                                                     .gatewayId = c.idOf(scheduled), .state = "1|34600999991|0"});
+        const qint64 sent = c.recordSend(QStringLiteral("34600333333"));
+        const qint64 olderReported = c.data.insert({.recipients = "34600999992", .sentAt = "2024-04-01 09:00",
+                                                    .gatewayId = c.idOf(sent), .state = "1|34600999992|0"});
+        c.feature->refreshHistoryPage();
+
+        QSignalSpy cancelled(c.feature.get(), &HistoryFeature::cancelHandled);
+        c.rightClick(QStringLiteral("pMensaje %1").arg(scheduled));
+        c.feature->cancelMenuSend();
+        QVERIFY(cancelled.wait(10000));
+        QCOMPARE(c.data.count(QStringLiteral("sid=?"), {scheduled}), qint64(0));
+        QCOMPARE(c.data.count(QStringLiteral("sid=? AND estado='1|34600999991|0' AND f_programada='Inmediato'"),
+                              {olderCancelled}),
+                 qint64(1));
+
+        QVERIFY(c.gateway.deliver(c.idOf(sent).toLongLong()) > 0);
+        QSignalSpy reported(c.feature.get(), &HistoryFeature::reportHandled);
+        c.rightClick(QStringLiteral("pMensaje %1").arg(sent));
+        c.feature->requestMenuSendReport();
+        QVERIFY(reported.wait(10000));
+        QCOMPARE(c.data.count(QStringLiteral("sid=? AND estado='1|34600333333|0'"), {sent}), qint64(1));
+        QCOMPARE(c.data.count(QStringLiteral("sid=? AND estado='1|34600999992|0'"), {olderReported}), qint64(1));
+        QCOMPARE(c.data.count(), qint64(3));
+        QVERIFY(!c.busy.isBusy());
+    }
+
     void deleteAllSentUnderAFilter()
     {
         Client &c = *m_client;
