@@ -1,12 +1,12 @@
 #include "automation/file_taking.h"
 
+#include "platform/files/durable_write.h"
 #include "platform/files/file_state.h"
 #include "platform/files/moving.h"
 #include "platform/files/take_names.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <optional>
 #include <utility>
@@ -27,16 +27,11 @@ std::optional<QByteArray> readAll(const QString &path)
     return bytes;
 }
 
+// Every write, the sync and the close are checked and the copy read back before it takes its name:
+// a copy a full disk left empty or cut short never lets the file it records go.
 bool writeCopy(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile copy(path);
-    if (!copy.open(QIODevice::WriteOnly))
-        return false;
-    if (copy.write(bytes) != bytes.size()) {
-        copy.cancelWriting();
-        return false;
-    }
-    return copy.commit();
+    return files::writeDurably(path, bytes).isEmpty();
 }
 
 } // namespace
