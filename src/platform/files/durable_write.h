@@ -25,9 +25,6 @@ int writeAll(int descriptor, const QByteArray &bytes);
 // Puts the data of an open file on the disk; 0 when done, else the error number.
 int syncDescriptor(int descriptor);
 
-// Puts a file's data on the disk; empty when done, else the system's reason.
-[[nodiscard]] QString syncFile(const QString &path);
-
 // Asks the system to put on disk the folder entries of the file's folder (new names, renames,
 // removals), so that what was done there survives a power cut in the order it was done.
 void syncFolderOf(const QString &file);
