@@ -138,16 +138,6 @@ QString writeDurably(const QString &path, const QByteArray &bytes)
     return {};
 }
 
-QString syncFile(const QString &path)
-{
-    Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid())
-        return systemReason(errno);
-    if (::fsync(fd.get()) != 0)
-        return systemReason(errno);
-    return {};
-}
-
 void syncFolderOf(const QString &file)
 {
     const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
