@@ -100,24 +100,21 @@ void UpdateFlow::startDownload(const QString &url, const QString &target)
         Q_EMIT attemptFinished(false);
         return;
     }
-    if (QFileInfo::exists(previousPath(target))) {
-        // An installation an ended updater left half done comes first: over it, the client kept as the
-        // previous one would be lost.
-        resumeInterrupted(target);
-        if (isBusy())
-            return;
-    }
-    m_url = url;
     m_target = target;
     if (!takeLock(target)) {
         Q_EMIT attemptFinished(false);
         return;
     }
+    // An installation an ended updater left half done comes first: over it, the client kept as the
+    // previous one would be lost.
+    Q_EMIT downloadingChanged(true);
+    if (QFileInfo::exists(previousPath(target)) && m_installer.resume(target))
+        return;
+    m_url = url;
     // What ended runs left: a download cut short, a statement without its program, a record half
     // written. Under the lock none of it belongs to a run still going.
     removeLeftovers(target);
     m_download.start(url, downloadPath());
-    Q_EMIT downloadingChanged(true);
 }
 
 void UpdateFlow::cancel()
