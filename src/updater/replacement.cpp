@@ -67,7 +67,8 @@ bool keepPrevious(const QString &target)
     if (!installed.isFile() || installed.isSymLink())
         return false;
     const QString previous = previousPath(target);
-    // A copy left by an interrupted update is older than what is installed now.
+    // Under the install lock, a copy still here was left by an ended run and found to be the client
+    // itself when that run was finished or undone (installer.h).
     if (QFileInfo::exists(previous) && !QFile::remove(previous))
         return false;
     std::error_code error;
