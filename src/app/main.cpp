@@ -41,5 +41,8 @@ int main(int argc, char *argv[])
     // icon to bring it back the client keeps running when that dialog is closed.
     if (mainWindow.hasTrayIcon())
         QApplication::setQuitOnLastWindowClosed(false);
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    // An updater still watching this new client must not take a normal end for a crash.
+    brand::confirmEndedNormally(QCoreApplication::applicationFilePath());
+    return code;
 }

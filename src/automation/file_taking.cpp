@@ -1,5 +1,6 @@
 #include "automation/file_taking.h"
 
+#include "platform/files/durable_write.h"
 #include "platform/files/file_state.h"
 #include "platform/files/moving.h"
 #include "platform/files/take_names.h"
@@ -23,7 +24,9 @@ bool appendToCopy(const QString &path, const QByteArray &bytes, qint64 *sizeBefo
     if (!copy.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
     *sizeBefore = copy.size();
-    if (copy.write(bytes) == bytes.size() && copy.flush())
+    // The copy is the user's record of what was sent: a short write, a failed flush or a failed
+    // sync (a full disk) undoes the append rather than pass for success.
+    if (copy.write(bytes) == bytes.size() && copy.flush() && files::syncDescriptor(copy.handle()) == 0)
         return true;
     copy.resize(*sizeBefore);
     return false;

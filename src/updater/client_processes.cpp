@@ -1,22 +1,26 @@
 #include "updater/client_processes.h"
 
+#include "platform/files/processes.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
+#include <QSocketNotifier>
 
 #ifdef Q_OS_LINUX
-#include <cerrno>
 #include <csignal>
-#include <poll.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <utility>
-#include <vector>
 
 namespace updater {
 namespace {
+
+using files::executableOf;
 
 // The path the comparison is made on: symbolic links and "." / ".." resolved, as the kernel
 // reports a process's executable.
@@ -28,22 +32,6 @@ QString comparablePath(const QString &path)
 }
 
 #ifdef Q_OS_LINUX
-
-// The executable of a process, or empty when it cannot be read (gone, another user's, a kernel
-// thread). A file replaced or removed after the start reads "<path> (deleted)".
-QString executableOf(qint64 pid)
-{
-    const QByteArray link = "/proc/" + QByteArray::number(pid) + "/exe";
-    QByteArray target(4096, Qt::Uninitialized);
-    const ssize_t length = ::readlink(link.constData(), target.data(), size_t(target.size()));
-    if (length <= 0 || length >= target.size())
-        return {};
-    target.truncate(length);
-    static const QByteArray deleted = " (deleted)";
-    if (target.endsWith(deleted))
-        target.chop(deleted.size());
-    return QFile::decodeName(target);
-}
 
 // A handle on one process that stays with it even if its number is reused; closed on scope exit.
 class ProcessHandle final {
@@ -68,31 +56,6 @@ private:
     int m_fd = -1;
 };
 
-// Waits until every process is gone or the time is up; returns the ones still running.
-std::vector<ProcessHandle> waitForEnd(std::vector<ProcessHandle> running, std::chrono::milliseconds limit)
-{
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + limit;
-    while (!running.empty()) {
-        std::vector<pollfd> watched;
-        for (const ProcessHandle &handle : running)
-            watched.push_back({handle.fd(), POLLIN, 0});
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            break;
-        const int ready = ::poll(watched.data(), watched.size(), int(left.count()));
-        if (ready < 0 && errno != EINTR)
-            break;
-        std::vector<ProcessHandle> still;
-        for (std::size_t i = 0; i < running.size(); ++i) {
-            if (!(watched[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                still.push_back(std::move(running[i]));
-        }
-        running = std::move(still);
-    }
-    return running;
-}
-
 #endif
 
 } // namespace
@@ -103,13 +66,8 @@ QList<qint64> clientProcesses(const QString &executablePath)
 #ifdef Q_OS_LINUX
     const QString wanted = comparablePath(executablePath);
     const qint64 self = QCoreApplication::applicationPid();
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        bool isNumber = false;
-        const qint64 pid = entry.toLongLong(&isNumber);
-        if (!isNumber || pid == self)
-            continue;
-        if (executableOf(pid) == wanted)
+    for (const qint64 pid : files::processIds()) {
+        if (pid != self && executableOf(pid) == wanted)
             found.append(pid);
     }
 #else
@@ -118,31 +76,102 @@ QList<qint64> clientProcesses(const QString &executablePath)
     return found;
 }
 
-int endClientProcesses(const QString &executablePath, std::chrono::milliseconds grace)
+struct ClientEnder::Watched {
+#ifdef Q_OS_LINUX
+    explicit Watched(ProcessHandle process) : handle(std::move(process)) {}
+    ~Watched()
+    {
+        // It may be the one whose signal is being handled: it goes once that is over, and hears
+        // nothing more of a handle about to be closed.
+        if (notifier) {
+            notifier->setEnabled(false);
+            notifier->deleteLater();
+        }
+    }
+    Watched(const Watched &) = delete;
+    Watched &operator=(const Watched &) = delete;
+
+    ProcessHandle handle;
+    QPointer<QSocketNotifier> notifier;
+#endif
+};
+
+ClientEnder::ClientEnder(QObject *parent) : QObject(parent)
 {
+    m_grace.setSingleShot(true);
+    connect(&m_grace, &QTimer::timeout, this, &ClientEnder::onGraceOver);
+}
+
+ClientEnder::~ClientEnder() = default;
+
+void ClientEnder::start(const QString &executablePath, std::chrono::milliseconds grace)
+{
+    if (m_running)
+        return;
+    m_running = true;
+    m_forced = false;
+    m_watched.clear();
 #ifdef Q_OS_LINUX
     const QString wanted = comparablePath(executablePath);
-    std::vector<ProcessHandle> asked;
     for (const qint64 pid : clientProcesses(executablePath)) {
         ProcessHandle handle(pid);
         // The number may have passed to another program between the listing and the handle; the
         // handle pins the process, so a second look settles it.
-        if (!handle.isValid() || executableOf(pid) != wanted)
+        if (!handle.isValid() || executableOf(pid) != wanted || !handle.signal(SIGTERM))
             continue;
-        if (handle.signal(SIGTERM))
-            asked.push_back(std::move(handle));
+        auto watched = std::make_unique<Watched>(std::move(handle));
+        const int fd = watched->handle.fd();
+        // A pidfd becomes readable when its process ends.
+        watched->notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
+        connect(watched->notifier, &QSocketNotifier::activated, this, [this, fd] { onEnded(fd); });
+        m_watched.push_back(std::move(watched));
     }
-    const int total = int(asked.size());
-    std::vector<ProcessHandle> stubborn = waitForEnd(std::move(asked), grace);
-    for (const ProcessHandle &handle : stubborn)
-        handle.signal(SIGKILL);
-    const int left = int(waitForEnd(std::move(stubborn), grace).size());
-    return total - left;
 #else
     Q_UNUSED(executablePath);
-    Q_UNUSED(grace);
-    return 0;
 #endif
+    m_asked = int(m_watched.size());
+    if (m_watched.empty()) {
+        QMetaObject::invokeMethod(this, &ClientEnder::finish, Qt::QueuedConnection);
+        return;
+    }
+    m_grace.setInterval(grace);
+    m_grace.start();
+}
+
+void ClientEnder::onEnded(int handle)
+{
+#ifdef Q_OS_LINUX
+    std::erase_if(m_watched, [handle](const std::unique_ptr<Watched> &watched) {
+        return watched->handle.fd() == handle;
+    });
+#else
+    Q_UNUSED(handle);
+#endif
+    if (m_watched.empty())
+        finish();
+}
+
+void ClientEnder::onGraceOver()
+{
+    if (m_forced)
+        return finish();
+    m_forced = true;
+#ifdef Q_OS_LINUX
+    for (const std::unique_ptr<Watched> &watched : m_watched)
+        watched->handle.signal(SIGKILL);
+#endif
+    m_grace.start();
+}
+
+void ClientEnder::finish()
+{
+    if (!m_running)
+        return;
+    m_grace.stop();
+    const int ended = m_asked - int(m_watched.size());
+    m_watched.clear();
+    m_running = false;
+    Q_EMIT finished(ended);
 }
 
 } // namespace updater

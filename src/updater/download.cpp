@@ -1,5 +1,6 @@
 #include "updater/download.h"
 
+#include "platform/files/durable_write.h"
 #include "updater/program_image.h"
 
 #include <QNetworkAccessManager>
@@ -75,7 +76,9 @@ void Download::start(const QString &url, const QString &filePath)
     m_clock.start();
 
     m_file.setFileName(filePath);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Unbuffered: every write reaches the system at once, and its failure comes with the system's
+    // own reason (a full disk, a quota), not with a later flush's.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         const QString reason = m_file.errorString();
         QMetaObject::invokeMethod(this, [this, filePath, reason] {
             finish({true,
@@ -142,8 +145,8 @@ void Download::onReadyRead()
         m_reply->abort();
         return;
     }
-    if (m_file.write(chunk) != chunk.size()) {
-        m_fileError = m_file.errorString();
+    if (const int error = files::writeAll(m_file.handle(), chunk)) {
+        m_fileError = files::systemReason(error);
         m_reply->abort();
         return;
     }
@@ -183,8 +186,14 @@ DownloadResult Download::judge()
     const QVariant announced = m_reply->header(QNetworkRequest::ContentLengthHeader);
     const bool chunked = m_reply->rawHeader("Transfer-Encoding").toLower().contains("chunked");
 
-    if (!m_fileError.isEmpty() || (m_file.isOpen() && !m_file.flush())) {
-        const QString reason = m_fileError.isEmpty() ? m_file.errorString() : m_fileError;
+    // On the disk before it may replace the client: a power cut after the swap must not leave an
+    // empty or partial client in its place.
+    if (m_fileError.isEmpty() && m_file.isOpen() && !m_cancelled && !m_tooLarge) {
+        if (const int error = files::syncDescriptor(m_file.handle()))
+            m_fileError = files::systemReason(error);
+    }
+    if (!m_fileError.isEmpty()) {
+        const QString reason = m_fileError;
         return {true,
                 QStringLiteral("No se puede escribir el archivo %1 (%2). Compruebe que tiene permiso de "
                                "escritura y espacio libre en la carpeta del programa.")

@@ -1,23 +1,23 @@
 #include "updater/install_record.h"
 
 #include "brand/version_order.h"
+#include "platform/files/durable_write.h"
 #include "updater/replacement.h"
 #include "updater/signature.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace updater {
 namespace {
 
 // Replaces the record in one step, on disk before this returns. Empty when done, else the reason.
+// Every write, sync and close is checked and the new record read back before it replaces the old:
+// a record that is not on the disk is never reported as written.
 QString writeRecord(const QString &path, const QByteArray &bytes)
 {
-    // QSaveFile writes beside the record, syncs and only then renames over it.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return QStringLiteral("no se puede escribir %1: %2").arg(path, file.errorString());
-    syncFolderOf(path);
+    const QString problem = files::writeDurably(path, bytes);
+    if (!problem.isEmpty())
+        return QStringLiteral("no se puede escribir %1: %2").arg(path, problem);
     return {};
 }
 
@@ -51,13 +51,28 @@ RecordSnapshot currentRecord(const QString &target)
 QString putBackRecord(const QString &target, const RecordSnapshot &snapshot)
 {
     const QString path = installRecordPath(target);
+    // A record that was never raised (its writing failed) needs nothing, and a full disk no write.
+    if (snapshot.existed && readSignedStatement(path) == snapshot.bytes)
+        return {};
     if (snapshot.existed)
         return writeRecord(path, snapshot.bytes);
     QFile file(path);
     if (file.exists() && !file.remove())
         return QStringLiteral("no se puede borrar %1: %2").arg(path, file.errorString());
-    syncFolderOf(path);
+    files::syncFolderOf(path);
     return {};
+}
+
+QString settleRecord(const QString &target, const QByteArray &publicKey)
+{
+    const QString kept = signatureLocation(target);
+    const std::optional<QByteArray> bytes = readSignedStatement(kept);
+    const std::optional<ReleaseStatement> statement = bytes ? clientStatement(*bytes, publicKey) : std::nullopt;
+    if (!statement || !describesFile(*statement, target))
+        return putBackRecord(target, {});
+    if (readSignedStatement(installRecordPath(target)) == bytes)
+        return {};
+    return writeRecord(installRecordPath(target), *bytes);
 }
 
 } // namespace updater

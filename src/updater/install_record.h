@@ -30,4 +30,11 @@ struct RecordSnapshot {
 RecordSnapshot currentRecord(const QString &target);
 [[nodiscard]] QString putBackRecord(const QString &target, const RecordSnapshot &snapshot);
 
+// Sets the record to the release actually in place at `target`: the one its kept statement names when
+// that statement is the maker's and describes the file there; with no such statement (a client put
+// there by the full installer) the record goes, as before the first update. Used once an installation
+// an ended updater left behind is finished or undone, so that a release taken back is never counted
+// as installed. Empty when done, else a Spanish reason.
+[[nodiscard]] QString settleRecord(const QString &target, const QByteArray &publicKey);
+
 } // namespace updater

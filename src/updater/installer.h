@@ -5,7 +5,6 @@
 #include "updater/self_check.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -29,13 +28,16 @@ enum class InstallStep {
     Swapped,          // the new client in the client's place
     SelfCheckStarted, // the new client is being run with selfCheckArgument()
     ClientStarted,    // the new client started for real; its start-up confirmation is awaited
+    WindowShown,      // the new client's window is up; it runs a while before the previous one goes
     StatementKept,    // the new client's statement beside it
 };
 
 // Puts a checked download in the client's place and makes sure the new client runs, keeping the
 // previous one until then: record the new version, swap, self-check, start, wait for the new client
-// to say its window is up, and only then let the previous one go. Whatever fails on the way puts the
-// previous client back. Every wait runs on the event loop, so the window keeps answering.
+// to say its window is up and then for it to run a while (or end normally), and only then let the
+// previous one go. Whatever fails on the way puts the previous client back. Every wait (for clients
+// to end included) runs on the event loop, so the window keeps answering. The caller holds the
+// folder's install lock (install_lock.h) throughout.
 class Installer final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Installer)
@@ -48,13 +50,20 @@ public:
     void setClientGrace(std::chrono::milliseconds grace) { m_clientGrace = grace; }
     // How long the new client gets to prove that it runs (self_check.h).
     void setSelfCheckLimit(std::chrono::milliseconds limit) { m_selfCheckLimit = limit; }
+    // How long the new client must run after its window is up before the previous one goes.
+    void setProbation(std::chrono::milliseconds probation) { m_probation = probation; }
+    // A monotonic clock; tests move it by hand.
+    using Clock = std::function<std::chrono::milliseconds()>;
+    void setClock(Clock clock);
 
-    // Installs the download at temporaryPath(target), whose signed statement lies beside it and was
-    // checked, in place of the client at `target`. finished() follows.
-    void install(const QString &target);
+    // Installs `download`, a checked download whose signed statement lies beside it, in place of the
+    // client at `target`. finished() follows, never from inside this call.
+    void install(const QString &target, const QString &download);
     // Finishes or undoes an installation at `target` that an ended updater left half done: a new
     // client left unproven is proven (and kept, or the previous one put back); a swap that never took
-    // place is tidied away quietly. True when finished() will follow.
+    // place is carried out with the checked download left for it, or tidied away quietly; an
+    // installation that had finished is only tidied. The install record is set to the release in
+    // place, and what ended runs left behind goes. True when finished() will follow.
     bool resume(const QString &target);
 
     bool isRunning() const { return m_running; }
@@ -69,7 +78,12 @@ Q_SIGNALS:
     void finished(bool replaced);
 
 private:
-    bool pendingReleaseReady() const;
+    enum class Watch { Window, Probation };
+
+    void endClientsThen(std::function<void()> next);
+    void swapIn();
+    QString pendingRelease() const;
+    QString statementOfTarget() const;
     void prove();
     void onSelfCheckFinished(const SelfCheckResult &result);
     void onStartPoll();
@@ -77,21 +91,31 @@ private:
     void takeBack(const QString &problem);
     void fail(const QString &message);
     void end(bool replaced);
+    void removeMarkers();
+    QString settleRecordText();
     QString failedText() const;
-    QString temporary() const;
 
     ui::Prompter &m_prompter;
     ui::Shell &m_shell;
     QByteArray m_publicKey;
     ProcessLister m_processLister = clientProcesses;
+    Clock m_clock;
     SelfCheck m_selfCheck;
+    ClientEnder m_ender;
+    std::function<void()> m_afterEnding;
     QTimer m_startPoll;
-    QElapsedTimer m_startClock;
+    Watch m_watch = Watch::Window;
+    std::chrono::milliseconds m_watchFrom{0};
     std::chrono::milliseconds m_clientGrace{3000};
     std::chrono::milliseconds m_selfCheckLimit{30000};
-    // How long the started client gets to say that its window is up (brand/start_marker.h).
+    // How long the started client gets to say that its window is up (brand/start_marker.h): a busy
+    // machine's cold start of a client with a large database takes long.
     std::chrono::milliseconds m_startLimit{120000};
+    // A client that crashes soon after its window is up is not kept.
+    std::chrono::milliseconds m_probation{10000};
     QString m_target;
+    // The checked download being installed; empty when finishing another updater's work.
+    QString m_download;
     // The record before this installation raised it; unknown when finishing another updater's work.
     std::optional<RecordSnapshot> m_recordBefore;
     bool m_kept = false;

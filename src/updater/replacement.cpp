@@ -1,12 +1,11 @@
 #include "updater/replacement.h"
 
+#include "platform/files/durable_write.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 #include <QCryptographicHash>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <system_error>
@@ -53,7 +52,7 @@ ReplaceResult replaceExecutable(const QString &temporaryFile, const QString &tar
     const QString error = atomicRename(temporaryFile, target);
     if (!error.isEmpty())
         return refused(error);
-    syncFolderOf(target);
+    files::syncFolderOf(target);
     return {true, {}};
 }
 
@@ -68,7 +67,8 @@ bool keepPrevious(const QString &target)
     if (!installed.isFile() || installed.isSymLink())
         return false;
     const QString previous = previousPath(target);
-    // A copy left by an interrupted update is older than what is installed now.
+    // Under the install lock, a copy still here was left by an ended run and found to be the client
+    // itself when that run was finished or undone (installer.h).
     if (QFileInfo::exists(previous) && !QFile::remove(previous))
         return false;
     std::error_code error;
@@ -79,7 +79,7 @@ bool keepPrevious(const QString &target)
             return false;
         QFile::setPermissions(previous, installed.permissions());
     }
-    syncFolderOf(previous);
+    files::syncFolderOf(previous);
     return true;
 }
 
@@ -92,7 +92,7 @@ ReplaceResult restorePrevious(const QString &target)
     if (!error.isEmpty())
         return {false, QStringLiteral("No se ha podido volver a poner la versión anterior del programa en %1 (%2).")
                            .arg(target, error)};
-    syncFolderOf(target);
+    files::syncFolderOf(target);
     return {true, {}};
 }
 
@@ -114,18 +114,8 @@ QString moveOver(const QString &from, const QString &to)
 {
     const QString error = atomicRename(from, to);
     if (error.isEmpty())
-        syncFolderOf(to);
+        files::syncFolderOf(to);
     return error;
-}
-
-void syncFolderOf(const QString &file)
-{
-    const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 } // namespace updater

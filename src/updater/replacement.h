@@ -32,8 +32,4 @@ bool sameContent(const QString &first, const QString &second);
 // Moves a file over another in one step; the system's reason when it could not, else empty.
 QString moveOver(const QString &from, const QString &to);
 
-// Asks the system to put on disk the folder entries of the file's folder (new names, renames,
-// removals), so that what was done there survives a power cut in the order it was done.
-void syncFolderOf(const QString &file);
-
 } // namespace updater

@@ -2,6 +2,8 @@
 
 #include "platform/ui/prompter.h"
 #include "platform/ui/shell.h"
+#include "updater/leftovers.h"
+#include "updater/replacement.h"
 #include "updater/signature.h"
 #include "updater/update_target.h"
 
@@ -22,7 +24,7 @@ QByteArray readFile(const QString &path, bool *ok)
 
 UpdateFlow::UpdateFlow(ui::Prompter &prompter, ui::Shell &shell, QNetworkAccessManager &network, QObject *parent)
     : QObject(parent), m_prompter(prompter), m_download(network), m_signatureDownload(network),
-      m_installer(prompter, shell), m_publicKey(releasePublicKey())
+      m_installer(prompter, shell), m_publicKey(releasePublicKey()), m_run(newRunId())
 {
     m_signatureDownload.setProgramExpected(false);
     // No signed statement is longer: anything that is, is not one.
@@ -40,15 +42,45 @@ void UpdateFlow::setPublicKey(const QByteArray &publicKey)
     m_installer.setPublicKey(publicKey);
 }
 
+QString UpdateFlow::downloadPath() const
+{
+    return temporaryPath(m_target, m_run);
+}
+
+bool UpdateFlow::takeLock(const QString &target)
+{
+    const QString problem = m_lock.take(target);
+    if (problem.isEmpty())
+        return true;
+    if (m_lock.busy()) {
+        m_prompter.message(problem, QStringLiteral("Actualización en marcha"), ui::Icon::Information, ui::Buttons::Ok);
+    } else {
+        m_prompter.message(QStringLiteral("Hubo un error"), {}, ui::Icon::Critical, ui::Buttons::Ok);
+        m_prompter.message(QStringLiteral("No se puede preparar la actualización (%1). Compruebe que tiene permiso "
+                                          "de escritura en la carpeta del programa.")
+                               .arg(problem),
+                           {}, ui::Icon::Information, ui::Buttons::Ok);
+    }
+    return false;
+}
+
+void UpdateFlow::becomeIdle()
+{
+    m_lock.release();
+    Q_EMIT downloadingChanged(false);
+}
+
 void UpdateFlow::resumeInterrupted(const QString &target)
 {
     if (isBusy())
         return;
     m_target = target;
+    if (!takeLock(target))
+        return;
     // Said first: the work may also end before resume() returns.
     Q_EMIT downloadingChanged(true);
     if (!m_installer.resume(target))
-        Q_EMIT downloadingChanged(false);
+        becomeIdle();
 }
 
 Download &UpdateFlow::activeDownload()
@@ -68,16 +100,21 @@ void UpdateFlow::startDownload(const QString &url, const QString &target)
         Q_EMIT attemptFinished(false);
         return;
     }
-    m_url = url;
     m_target = target;
-    const QString temporary = temporaryPath(target);
-    // Leftovers of an earlier attempt; when one cannot go, creating the file fails and says so.
-    for (const QString &leftover : {temporary, signatureLocation(temporary)}) {
-        if (QFileInfo::exists(leftover))
-            QFile::remove(leftover);
+    if (!takeLock(target)) {
+        Q_EMIT attemptFinished(false);
+        return;
     }
-    m_download.start(url, temporary);
+    // An installation an ended updater left half done comes first: over it, the client kept as the
+    // previous one would be lost.
     Q_EMIT downloadingChanged(true);
+    if (QFileInfo::exists(previousPath(target)) && m_installer.resume(target))
+        return;
+    m_url = url;
+    // What ended runs left: a download cut short, a statement without its program, a record half
+    // written. Under the lock none of it belongs to a run still going.
+    removeLeftovers(target);
+    m_download.start(url, downloadPath());
 }
 
 void UpdateFlow::cancel()
@@ -106,12 +143,12 @@ void UpdateFlow::onFinished(const DownloadResult &result)
 {
     if (result.ok()) {
         // The client arrived whole; its signature decides whether it is installed.
-        m_signatureDownload.start(signatureLocation(m_url), signatureLocation(temporaryPath(m_target)));
+        m_signatureDownload.start(signatureLocation(m_url), signatureLocation(downloadPath()));
         return;
     }
-    Q_EMIT downloadingChanged(false);
     // A refused or cut download is of no use to a later attempt, and must not be started by hand.
     discardDownloads();
+    becomeIdle();
     if (result.error)
         m_prompter.message(QStringLiteral("Hubo un error"), {}, ui::Icon::Critical, ui::Buttons::Ok);
     m_prompter.message(result.status, {}, ui::Icon::Information, ui::Buttons::Ok);
@@ -136,12 +173,12 @@ void UpdateFlow::onSignatureFinished(const DownloadResult &result)
     }
     bool programRead = false;
     bool signatureRead = false;
-    const QByteArray program = readFile(temporaryPath(m_target), &programRead);
-    const QByteArray signature = readFile(signatureLocation(temporaryPath(m_target)), &signatureRead);
+    const QByteArray program = readFile(downloadPath(), &programRead);
+    const QByteArray signature = readFile(signatureLocation(downloadPath()), &signatureRead);
     if (!programRead || !signatureRead) {
         refuse(QStringLiteral("No se puede leer la versión descargada en %1. El programa instalado no se ha "
                               "modificado.")
-                   .arg(temporaryPath(m_target)));
+                   .arg(downloadPath()));
         return;
     }
     const ReleaseCheck check = checkRelease(program, signature, m_publicKey, installedVersion(m_target, m_publicKey));
@@ -149,12 +186,12 @@ void UpdateFlow::onSignatureFinished(const DownloadResult &result)
         refuse(check.message);
         return;
     }
-    m_installer.install(m_target);
+    m_installer.install(m_target, downloadPath());
 }
 
 void UpdateFlow::onInstalled(bool replaced)
 {
-    Q_EMIT downloadingChanged(false);
+    becomeIdle();
     Q_EMIT attemptFinished(replaced);
     Q_EMIT endRequested();
 }
@@ -163,15 +200,15 @@ void UpdateFlow::refuse(const QString &message)
 {
     // Nothing that failed the checks stays in the program folder, where it could be started by hand.
     discardDownloads();
-    Q_EMIT downloadingChanged(false);
+    becomeIdle();
     m_prompter.message(message, QStringLiteral("Error"), ui::Icon::Critical, ui::Buttons::Ok);
     Q_EMIT attemptFinished(false);
 }
 
 void UpdateFlow::discardDownloads()
 {
-    QFile::remove(temporaryPath(m_target));
-    QFile::remove(signatureLocation(temporaryPath(m_target)));
+    QFile::remove(downloadPath());
+    QFile::remove(signatureLocation(downloadPath()));
 }
 
 } // namespace updater

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "updater/download.h"
+#include "updater/install_lock.h"
 #include "updater/installer.h"
 
 #include <QByteArray>
@@ -21,7 +22,9 @@ namespace updater {
 // What "Descargar" and "Cancelar" do, without the window: the download of the new client and of
 // its signed statement into temporary files and the check that the maker signed it as a newer
 // release of this client; the installation itself (the end of the running clients, the swap, the
-// proof that the new client runs and shows its window) is the installer's (installer.h).
+// proof that the new client runs and shows its window) is the installer's (installer.h). From the
+// first file it writes to the end of the installation the flow holds the folder's install lock, and
+// its downloads have names of this run's own.
 class UpdateFlow final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(UpdateFlow)
@@ -42,11 +45,14 @@ public:
 
     // At the updater's start: finishes or undoes an installation at `target` that an updater ended
     // half-way left behind (Installer::resume). While it runs the flow is busy, and
-    // attemptFinished() and endRequested() follow as after an installation.
+    // attemptFinished() and endRequested() follow as after an installation. While another updater
+    // works in the folder it only says so.
     void resumeInterrupted(const QString &target);
 
     // "Descargar": fetches `url` and its signature beside `target` and, when the maker signed what
-    // arrived, replaces the client. Ignored while a download runs.
+    // arrived, replaces the client. Ignored while a download runs. While another updater works in the
+    // folder it only says so and changes nothing; an installation an ended updater left half done is
+    // finished or undone first.
     void startDownload(const QString &url, const QString &target);
     // "Cancelar": ends the updater when nothing is transferring, else asks the transfer to stop.
     // Ignored while the new client is being put in place: that must finish or be undone.
@@ -73,12 +79,18 @@ private:
     void refuse(const QString &message);
     void discardDownloads();
     void onInstalled(bool replaced);
+    bool takeLock(const QString &target);
+    void becomeIdle();
+    QString downloadPath() const;
 
     ui::Prompter &m_prompter;
     Download m_download;
     Download m_signatureDownload;
     Installer m_installer;
     QByteArray m_publicKey;
+    InstallLock m_lock;
+    // This run's own: its download's name carries it.
+    QString m_run;
     QString m_url;
     QString m_target;
     bool m_cancelRequested = false;

@@ -2,7 +2,9 @@
 
 #include "brand/brand.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QRandomGenerator>
 
 namespace updater {
 
@@ -49,6 +51,17 @@ QString targetPath(const QString &programFolder)
 QString temporaryPath(const QString &target)
 {
     return target + QStringLiteral(".tmp");
+}
+
+QString temporaryPath(const QString &target, const QString &run)
+{
+    return temporaryPath(target) + QLatin1Char('.') + run;
+}
+
+QString newRunId()
+{
+    return QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-')
+           + QString::number(QRandomGenerator::system()->generate(), 16);
 }
 
 } // namespace updater

@@ -26,7 +26,13 @@ QString downloadUrl();
 // The installed client: the client's file name in the given program folder.
 QString targetPath(const QString &programFolder);
 
-// The download lands beside the target first: the target path followed by ".tmp".
+// The downloads land beside the target first, under names that start with the target path followed
+// by ".tmp".
 QString temporaryPath(const QString &target);
+// The download of one run: temporaryPath() followed by "." and the run's own id, so that no run
+// ever writes or removes the file of another.
+QString temporaryPath(const QString &target, const QString &run);
+// An id no other run of the updater has: the process number and a random part.
+QString newRunId();
 
 } // namespace updater

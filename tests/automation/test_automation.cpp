@@ -4,6 +4,7 @@
 #include "automation/file_taking.h"
 #include "automation/watched_file.h"
 #include "platform/text/cp1252.h"
+#include "support/file_size_limit.h"
 
 #include <QDir>
 #include <QHash>
@@ -13,6 +14,8 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
+
+#include <optional>
 
 Q_DECLARE_METATYPE(automation::CheckResult)
 
@@ -371,14 +374,34 @@ private Q_SLOTS:
         }
     }
 
-    // The file goes only once its copy is safely written.
+    // The file goes only once its copy is safely written: the copy's name taken by a folder, or a
+    // disk that stores only the first bytes of the copy (every later write failing as on a full disk).
+    void copyThatCannotBeWrittenKeepsTheFile_data()
+    {
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("name taken") << false;
+        QTest::newRow("disk full") << true;
+    }
     void copyThatCannotBeWrittenKeepsTheFile()
     {
+        QFETCH(bool, diskFull);
         testing::AutomationRig rig;
         QVERIFY(rig.write("600000001#Uno\r\n"));
-        QVERIFY(QDir(rig.home.file(QStringLiteral("entrada"))).mkdir(QStringLiteral("enviados_2026_12_08__09_05.txt")));
+        const QString copy = rig.inbox(QStringLiteral("enviados_2026_12_08__09_05.txt"));
+        if (!diskFull)
+            QVERIFY(QDir(rig.home.file(QStringLiteral("entrada"))).mkdir(QStringLiteral("enviados_2026_12_08__09_05.txt")));
+        std::optional<testing::FileSizeLimit> full;
+        if (diskFull) {
+            full.emplace(4);
+            QVERIFY(full->isActive());
+        }
         const auto take = rig.taker.take(rig.watched(), QStringLiteral("#"), rig.now);
+        full.reset();
         QCOMPARE(take.status, automation::TakeStatus::NotCopied);
+        if (diskFull) {
+            QVERIFY(!QFileInfo::exists(copy));
+            QCOMPARE(QDir(rig.home.file(QStringLiteral("entrada"))).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        }
         QVERIFY(take.reading.sends.isEmpty());
         QCOMPARE(testing::AutomationRig::read(take.takenPath), QByteArray("600000001#Uno\r\n"));
         QVERIFY(automation::takeErrorText(take, rig.watched()).contains(QStringLiteral("se deja apartado como ")));

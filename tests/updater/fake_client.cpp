@@ -23,7 +23,7 @@ namespace {
 // - one that never comes up and never ends;
 // - one that passes its self-check and then fails every real start (BRISANTA_FAKE_SELF_CHECK_PASSES);
 // - one that runs like a real client: passes its self-check and, started for real, says its window is
-//   up the way the client does, then ends (BRISANTA_FAKE_CONFIRMS).
+//   up the way the client does, then ends normally (BRISANTA_FAKE_CONFIRMS).
 int main(int argc, char *argv[])
 {
 #ifdef BRISANTA_FAKE_HANG
@@ -38,6 +38,7 @@ int main(int argc, char *argv[])
 #ifdef BRISANTA_FAKE_CONFIRMS
     QCoreApplication app(argc, argv);
     brand::confirmStarted(QCoreApplication::applicationFilePath());
+    brand::confirmEndedNormally(QCoreApplication::applicationFilePath());
     return 0;
 #else
     (void)selfCheck;

@@ -191,7 +191,11 @@ private Q_SLOTS:
         QNetworkAccessManager network;
         testing::ScriptedPrompter prompter;
         testing::RecordingShell shell;
-        shell.setOnStart([](const QString &started) { brand::confirmStarted(started); });
+        // Its window comes up, and it is closed normally.
+        shell.setOnStart([](const QString &started) {
+            brand::confirmStarted(started);
+            brand::confirmEndedNormally(started);
+        });
         updater::UpdateFlow flow{prompter, shell, network};
         flow.setPublicKey(publicKey);
         flow.setClientGrace(std::chrono::milliseconds(2000));

@@ -6,8 +6,10 @@
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
+#include "support/file_size_limit.h"
 #include "file_bytes.h"
 #include "updater/client_processes.h"
+#include "updater/install_lock.h"
 #include "updater/install_record.h"
 #include "updater/progress_text.h"
 #include "updater/replacement.h"
@@ -17,6 +19,7 @@
 #include "updater/updater_window.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -28,7 +31,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <map>
 #include <unistd.h>
 
@@ -51,10 +56,34 @@ QByteArray newClientBytes()
 const QByteArray kOldClient = QByteArray("\x7f" "ELF the installed client");
 
 // Started through the recording shell, a client "shows its window" at once, as a real one that
-// starts well does soon after.
+// starts well does soon after, and is closed normally.
 void startsLikeAClient(const QString &program)
 {
     brand::confirmStarted(program);
+    brand::confirmEndedNormally(program);
+}
+
+// Ends the clients of `target` as the updater does; how many ended, or -1 when it never said.
+int endClients(const QString &target, std::chrono::milliseconds grace)
+{
+    updater::ClientEnder ender;
+    QSignalSpy done(&ender, &updater::ClientEnder::finished);
+    ender.start(target, grace);
+    if (!done.wait(kWait))
+        return -1;
+    return done.first().first().toInt();
+}
+
+// The files of a folder whose names start with `prefix`'s.
+QStringList filesStartingWith(const QString &prefix)
+{
+    const QFileInfo info(prefix);
+    QStringList found;
+    for (const QString &name : info.absoluteDir().entryList(QDir::Files | QDir::Hidden)) {
+        if (name.startsWith(info.fileName()))
+            found << name;
+    }
+    return found;
 }
 
 // Every file of a folder (not its subfolders), by name.
@@ -173,10 +202,12 @@ class TestUpdater final : public QObject {
             return reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
         }
 
-        // Nothing refused or half-done stays in the program folder.
+        // Nothing refused or half-done stays in the program folder: no download of any run, no
+        // statement of one, no record half written.
         bool noDownloadLeft() const
         {
-            return !QFileInfo::exists(temporary) && !QFileInfo::exists(updater::signatureLocation(temporary));
+            return filesStartingWith(temporary).isEmpty()
+                   && filesStartingWith(updater::installRecordPath(target) + QStringLiteral(".nuevo")).isEmpty();
         }
 
         // Presses "Descargar" and waits until the attempt was dealt with.
@@ -599,18 +630,59 @@ private Q_SLOTS:
         QCOMPARE(clientRequests(), 2);
     }
 
-    void unwritableFolderKeepsTheOldClient()
+    // A disk that fills up during the download: the system's reason is given, not "Unknown error".
+    void fullDiskKeepsTheOldClientAndSaysWhy()
     {
-        // A directory where the temporary file must go cannot be removed nor written, even by root.
-        QVERIFY(QDir().mkpath(f->temporary + QStringLiteral("/occupied")));
         f->prompter.answerMessage(ui::Answer::Ok);
         f->prompter.answerMessage(ui::Answer::Ok);
-        QVERIFY(f->download());
+        bool finished = false;
+        {
+            const testing::FileSizeLimit full{1000};
+            QVERIFY(full.isActive());
+            finished = f->download();
+        }
+        QVERIFY(finished);
         QCOMPARE(readFile(f->target), kOldClient);
         QCOMPARE(f->prompter.calls().at(0).text, QStringLiteral("Hubo un error"));
-        QVERIFY(f->prompter.calls().at(1).text.contains(QStringLiteral("permiso de escritura")));
-        QCOMPARE(f->sim.requestCount(sim::Endpoint::Download), 0);
+        const QString text = f->prompter.calls().at(1).text;
+        QVERIFY2(text.contains(QStringLiteral("espacio libre")) && text.contains(QString::fromLocal8Bit(std::strerror(EFBIG))),
+                 qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("Unknown error")));
         QVERIFY(f->shell.starts().isEmpty());
+        QVERIFY(f->noDownloadLeft());
+    }
+
+    // The record is written on a disk that takes only its first bytes: the installation stops with a
+    // clear message and the record and the client stay as they were.
+    void recordThatCannotBeWrittenStopsTheInstall()
+    {
+        const QByteArray key = sim::testReleasePublicKey();
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        const QByteArray installed = readFile(f->target);
+        const QByteArray record = readFile(updater::installRecordPath(f->target));
+        QVERIFY(!record.isEmpty());
+        f->sim.setVersionText(QStringLiteral("2.36"));
+        f->sim.setDownload(updater::clientFileName(), readFile(QStringLiteral(BRISANTA_GOOD_CLIENT)));
+        std::optional<testing::FileSizeLimit> full;
+        connect(&f->flow.installer(), &updater::Installer::stepReached, this, [&full](updater::InstallStep step) {
+            if (step == updater::InstallStep::PreviousKept)
+                full.emplace(16);
+        });
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
+        f->flow.startDownload(updater::downloadUrl(), f->target);
+        const bool finished = done.wait(kWait);
+        full.reset();
+        QVERIFY(finished);
+        QCOMPARE(done.first().first().toBool(), false);
+        QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("No se ha podido anotar")),
+                 qPrintable(f->prompter.lastCall().text));
+        QCOMPARE(readFile(f->target), installed);
+        QCOMPARE(readFile(updater::installRecordPath(f->target)), record);
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.35"));
+        QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
+        QVERIFY(f->noDownloadLeft());
     }
 
     void unwritableFolderByPermissions()
@@ -675,7 +747,7 @@ private Q_SLOTS:
         QVERIFY(client.started() && elsewhere.started() && longer.started() && prefixed.started());
 
         QCOMPARE(updater::clientProcesses(f->target), QList<qint64>{client.pid()});
-        QCOMPARE(updater::endClientProcesses(f->target), 1);
+        QCOMPARE(endClients(f->target, std::chrono::milliseconds(3000)), 1);
         QVERIFY(client.waitForEnd());
         QVERIFY(elsewhere.running());
         QVERIFY(longer.running());
@@ -696,7 +768,7 @@ private Q_SLOTS:
         StartedProgram client(QStringLiteral("/bin/sh"), f->target,
                               {QStringLiteral("-c"), QStringLiteral("trap '' TERM; read line")});
         QVERIFY(client.started());
-        QCOMPARE(updater::endClientProcesses(f->target, std::chrono::milliseconds(200)), 1);
+        QCOMPARE(endClients(f->target, std::chrono::milliseconds(200)), 1);
         QVERIFY(client.waitForEnd());
     }
 
@@ -946,6 +1018,10 @@ private Q_SLOTS:
         restoreFolder(f->home.path(), atStart);
         QCOMPARE(readFile(f->target), newer);
         QCOMPARE(updater::installedVersion(f->target, sim::testReleasePublicKey()), QStringLiteral("2.36"));
+        // "Descargar" first finishes the installation the ended updater left.
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Actualización completada"));
         f->sim.setVersionText(QStringLiteral("2.35"));
         f->sim.setDownload(updater::clientFileName(), newClientBytes());
         for (int i = 0; i < 2; ++i)
@@ -959,24 +1035,36 @@ private Q_SLOTS:
     }
 
     // Wherever an updater is ended during an installation, the next one finishes it or puts the
-    // previous client back, and leaves one whole client with nothing half-done around it.
+    // previous client back, and leaves one whole client with nothing half-done around it, and the
+    // install record naming the release in place: a release taken back may be installed later. An
+    // installation that was over by then is only tidied: the user's running client is left alone.
+    // The next updater is started by hand here, without the client, as a user whose new client
+    // cannot start does.
     void interruptedInstallIsFinishedOrUndone_data()
     {
         QTest::addColumn<int>("step");
         QTest::addColumn<bool>("newClientBroken");
+        QTest::addColumn<bool>("downloadGone");
+        QTest::addColumn<bool>("wasOver");
         using updater::InstallStep;
-        QTest::newRow("previous client kept") << int(InstallStep::PreviousKept) << false;
-        QTest::newRow("version recorded") << int(InstallStep::VersionRecorded) << false;
-        QTest::newRow("swapped") << int(InstallStep::Swapped) << false;
-        QTest::newRow("self-check running") << int(InstallStep::SelfCheckStarted) << false;
-        QTest::newRow("new client started") << int(InstallStep::ClientStarted) << false;
-        QTest::newRow("statement kept") << int(InstallStep::StatementKept) << false;
-        QTest::newRow("swapped, new client never shows its window") << int(InstallStep::Swapped) << true;
+        QTest::newRow("previous client kept") << int(InstallStep::PreviousKept) << false << false << false;
+        QTest::newRow("version recorded") << int(InstallStep::VersionRecorded) << false << false << false;
+        QTest::newRow("version recorded, download gone") << int(InstallStep::VersionRecorded) << false << true << false;
+        QTest::newRow("swapped") << int(InstallStep::Swapped) << false << false << false;
+        QTest::newRow("self-check running") << int(InstallStep::SelfCheckStarted) << false << false << false;
+        QTest::newRow("new client started") << int(InstallStep::ClientStarted) << false << false << false;
+        QTest::newRow("window shown") << int(InstallStep::WindowShown) << false << false << false;
+        QTest::newRow("statement kept") << int(InstallStep::StatementKept) << false << false << true;
+        QTest::newRow("swapped, new client never shows its window") << int(InstallStep::Swapped) << true << false << false;
+        QTest::newRow("new client started, never shows its window") << int(InstallStep::ClientStarted) << true << false
+                                                                     << false;
     }
     void interruptedInstallIsFinishedOrUndone()
     {
         QFETCH(int, step);
         QFETCH(bool, newClientBroken);
+        QFETCH(bool, downloadGone);
+        QFETCH(bool, wasOver);
         const QByteArray key = sim::testReleasePublicKey();
         f->prompter.answerMessage(ui::Answer::Ok);
         QVERIFY(f->download());
@@ -994,6 +1082,10 @@ private Q_SLOTS:
         QVERIFY(f->download());
         QVERIFY(!atStep.empty());
         restoreFolder(f->home.path(), atStep);
+        if (downloadGone) {
+            for (const QString &name : filesStartingWith(f->temporary))
+                QVERIFY(QFile::remove(f->home.file(name)));
+        }
 
         // The next updater, as it starts.
         testing::ScriptedPrompter prompter;
@@ -1012,20 +1104,39 @@ private Q_SLOTS:
 
         QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
         QVERIFY(!QFileInfo::exists(brand::startMarkerPath(f->target)));
+        QVERIFY(!QFileInfo::exists(brand::runMarkerPath(f->target)));
         QVERIFY(QFileInfo(f->target).isExecutable());
-        if (newClientBroken) {
+        QVERIFY(f->noDownloadLeft());
+        if (newClientBroken || downloadGone) {
             QCOMPARE(readFile(f->target), older);
-            QCOMPARE(done.count(), 1);
-            QCOMPARE(done.first().first().toBool(), false);
-            QVERIFY2(prompter.lastCall().text.contains(QStringLiteral("versión anterior")),
-                     qPrintable(prompter.lastCall().text));
+            QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.35"));
+            if (newClientBroken) {
+                QCOMPARE(done.count(), 1);
+                QCOMPARE(done.first().first().toBool(), false);
+                QVERIFY2(prompter.lastCall().text.contains(QStringLiteral("versión anterior")),
+                         qPrintable(prompter.lastCall().text));
+            } else {
+                QCOMPARE(prompter.count(), 0);
+            }
+            // The release that did not get installed is taken when offered again.
+            f->shell.setOnStart(startsLikeAClient);
+            f->prompter.answerMessage(ui::Answer::Ok);
+            QVERIFY(f->download());
+            QCOMPARE(readFile(f->target), newer);
+            QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.36"));
             return;
         }
         QCOMPARE(readFile(f->target), newer);
         QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.36"));
         const auto kept = updater::clientStatementIn(updater::signatureLocation(f->target), key);
         QVERIFY(kept && updater::describesFile(*kept, f->target));
-        QVERIFY(f->noDownloadLeft());
+        QCOMPARE(readFile(updater::installRecordPath(f->target)), readFile(updater::signatureLocation(f->target)));
+        if (wasOver) {
+            QCOMPARE(done.count(), 0);
+            QCOMPARE(prompter.count(), 0);
+            QVERIFY(shell.starts().isEmpty());
+            return;
+        }
         QCOMPARE(done.count(), 1);
         QCOMPARE(done.first().first().toBool(), true);
         QCOMPARE(prompter.lastCall().title, QStringLiteral("Actualización completada"));
@@ -1192,8 +1303,9 @@ private Q_SLOTS:
     {
         f->shell.setOnStart([](const QString &) {});
         const QString marker = brand::startMarkerPath(f->target);
-        f->flow.installer().setProcessLister([marker](const QString &) {
+        f->flow.installer().setProcessLister([this, marker](const QString &) {
             QFile::remove(marker);
+            brand::confirmEndedNormally(f->target);
             return QList<qint64>();
         });
         f->prompter.answerMessage(ui::Answer::Ok);
@@ -1281,6 +1393,220 @@ private Q_SLOTS:
         other[other.size() / 2] = char(other.at(other.size() / 2) ^ 1);
         QVERIFY(write(f->target, other));
         QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.34"));
+    }
+
+    // One update per program folder at a time: a second updater says so and changes nothing, neither
+    // at its start nor on "Descargar"; the first one's lock goes when its attempt is over.
+    void secondUpdaterChangesNothing()
+    {
+        sim::Fault slow;
+        slow.kind = sim::FaultKind::Slow;
+        slow.delay = std::chrono::milliseconds(200);
+        f->sim.armFault(sim::Endpoint::Download, slow);
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy progressed(&f->flow, &updater::UpdateFlow::progressed);
+        QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
+        f->flow.startDownload(updater::downloadUrl(), f->target);
+        QVERIFY(progressed.wait(kWait));
+        const QStringList namesBefore = QDir(f->home.path()).entryList(QDir::Files | QDir::Hidden);
+
+        testing::ScriptedPrompter prompter;
+        testing::RecordingShell shell;
+        updater::UpdateFlow second{prompter, shell, f->network};
+        second.setPublicKey(sim::testReleasePublicKey());
+        for (int i = 0; i < 2; ++i)
+            prompter.answerMessage(ui::Answer::Ok);
+        second.resumeInterrupted(f->target);
+        QVERIFY(!second.isBusy());
+        QSignalSpy secondDone(&second, &updater::UpdateFlow::attemptFinished);
+        second.startDownload(updater::downloadUrl(), f->target);
+        QCOMPARE(secondDone.count(), 1);
+        QCOMPARE(secondDone.first().first().toBool(), false);
+        QVERIFY(!second.isBusy());
+        QCOMPARE(prompter.count(), 2);
+        for (const auto &call : prompter.calls())
+            QCOMPARE(call.text, updater::updateRunningMessage());
+        QCOMPARE(QDir(f->home.path()).entryList(QDir::Files | QDir::Hidden), namesBefore);
+        QVERIFY(shell.starts().isEmpty());
+        QVERIFY(f->flow.isDownloading());
+
+        f->flow.cancel();
+        QVERIFY(done.wait(kWait));
+        updater::InstallLock after;
+        QVERIFY(after.take(f->target).isEmpty());
+    }
+
+    // A new client that crashes soon after its window is up is not kept: the previous one goes back.
+    void newClientThatCrashesSoonAfterItsWindowIsTakenBack()
+    {
+        // Its window comes up, and it ends without passing through its normal end.
+        f->shell.setOnStart([](const QString &program) { brand::confirmStarted(program); });
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
+        f->flow.startDownload(updater::downloadUrl(), f->target);
+        QVERIFY(done.wait(kWait));
+        QCOMPARE(done.first().first().toBool(), false);
+        QCOMPARE(readFile(f->target), kOldClient);
+        QCOMPARE(updater::installedVersion(f->target, sim::testReleasePublicKey()), QStringLiteral("2.34"));
+        const QString text = f->prompter.lastCall().text;
+        QVERIFY2(text.contains(QStringLiteral("poco después de mostrar su ventana"))
+                     && text.contains(QStringLiteral("versión anterior")),
+                 qPrintable(text));
+        QVERIFY(!QFileInfo::exists(brand::runMarkerPath(f->target)));
+        QVERIFY(f->noDownloadLeft());
+    }
+
+    // The previous client goes once the new one has run for ten seconds after its window came up, and
+    // a client that takes long to come up is given two minutes. The clock is moved by hand.
+    void newClientIsWatchedForItsTime_data()
+    {
+        QTest::addColumn<bool>("showsItsWindow");
+        QTest::addColumn<int>("lastMomentKept");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("runs ten seconds") << true << 9999 << true;
+        QTest::newRow("window after two minutes") << false << 119999 << false;
+    }
+    void newClientIsWatchedForItsTime()
+    {
+        QFETCH(bool, showsItsWindow);
+        QFETCH(int, lastMomentKept);
+        QFETCH(bool, kept);
+        std::chrono::milliseconds now{0};
+        f->flow.installer().setClock([&now] { return now; });
+        f->shell.setOnStart([showsItsWindow](const QString &program) {
+            if (showsItsWindow)
+                brand::confirmStarted(program);
+        });
+        int looks = 0;
+        // Still running, as far as the installer can tell.
+        f->flow.installer().setProcessLister([&looks](const QString &) {
+            ++looks;
+            return QList<qint64>{qint64(1)};
+        });
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy done(&f->flow, &updater::UpdateFlow::attemptFinished);
+        f->flow.startDownload(updater::downloadUrl(), f->target);
+        QTRY_VERIFY_WITH_TIMEOUT(looks >= 1, kWait);
+        now = std::chrono::milliseconds(lastMomentKept);
+        const int seen = looks;
+        QTRY_VERIFY_WITH_TIMEOUT(looks >= seen + 2, kWait);
+        QVERIFY(done.isEmpty());
+        QVERIFY(QFileInfo::exists(updater::previousPath(f->target)));
+
+        now += std::chrono::milliseconds(1);
+        QVERIFY(done.wait(kWait));
+        QCOMPARE(done.first().first().toBool(), kept);
+        QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
+        if (kept) {
+            QCOMPARE(readFile(f->target), newClientBytes());
+            QCOMPARE(f->prompter.lastCall().title, QStringLiteral("Actualización completada"));
+        } else {
+            QCOMPARE(readFile(f->target), kOldClient);
+            QVERIFY2(f->prompter.lastCall().text.contains(QStringLiteral("no ha mostrado su ventana en 120 segundos")),
+                     qPrintable(f->prompter.lastCall().text));
+        }
+    }
+
+    // A new client that disappears between its check and its start is taken back with the reason.
+    void newClientGoneBeforeItsStartIsTakenBackWithTheReason()
+    {
+        bool removed = false;
+        f->shell.setOnStart([&removed](const QString &program) {
+            if (!removed)
+                removed = QFile::remove(program);
+        });
+        f->shell.queueStartProgramResults({false});
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QVERIFY(removed);
+        QCOMPARE(readFile(f->target), kOldClient);
+        const QString text = f->prompter.lastCall().text;
+        QVERIFY2(text.contains(QStringLiteral("no se encuentra el archivo ") + f->target)
+                     && text.contains(QStringLiteral("versión anterior")),
+                 qPrintable(text));
+    }
+
+    // What ended runs left (downloads cut short, statements without their program, a record half
+    // written) goes at the next start, even with no installation to finish.
+    void leftoversOfEndedRunsAreRemoved()
+    {
+        write(f->temporary, "cut short");
+        write(updater::temporaryPath(f->target, QStringLiteral("4242-ab")), "cut short too");
+        write(updater::signatureLocation(f->temporary), "statement without its program");
+        write(updater::installRecordPath(f->target) + QStringLiteral(".nuevo.Ab12Cd"), "half a record");
+        testing::ScriptedPrompter prompter;
+        testing::RecordingShell shell;
+        updater::UpdateFlow again{prompter, shell, f->network};
+        again.setPublicKey(sim::testReleasePublicKey());
+        again.resumeInterrupted(f->target);
+        QVERIFY(!again.isBusy());
+        QVERIFY(f->noDownloadLeft());
+        QCOMPARE(prompter.count(), 0);
+        QVERIFY(shell.starts().isEmpty());
+        QCOMPARE(readFile(f->target), kOldClient);
+    }
+
+    // A checked download of a release older than the installed one, left by an ended run, is never
+    // installed when the installation it was meant for is finished.
+    void olderCheckedDownloadLeftBehindIsNotInstalled()
+    {
+        const QByteArray key = sim::testReleasePublicKey();
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        const QByteArray newer = readFile(QStringLiteral(BRISANTA_GOOD_CLIENT));
+        f->sim.setVersionText(QStringLiteral("2.36"));
+        f->sim.setDownload(updater::clientFileName(), newer);
+        f->prompter.answerMessage(ui::Answer::Ok);
+        QVERIFY(f->download());
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.36"));
+
+        const QString left = updater::temporaryPath(f->target, QStringLiteral("77-dead"));
+        write(left, newClientBytes());
+        write(updater::signatureLocation(left),
+              sim::signedReleaseStatement(updater::clientFileName(), QStringLiteral("2.35"), newClientBytes()));
+        QVERIFY(QFile::copy(f->target, updater::previousPath(f->target)));
+        testing::ScriptedPrompter prompter;
+        testing::RecordingShell shell;
+        shell.setOnStart(startsLikeAClient);
+        updater::UpdateFlow again{prompter, shell, f->network};
+        again.setPublicKey(key);
+        prompter.answerMessage(ui::Answer::Ok);
+        QSignalSpy done(&again, &updater::UpdateFlow::attemptFinished);
+        again.resumeInterrupted(f->target);
+        if (again.isBusy())
+            QVERIFY(done.wait(kWait));
+        QCOMPARE(readFile(f->target), newer);
+        QCOMPARE(updater::installedVersion(f->target, key), QStringLiteral("2.36"));
+        QVERIFY(!QFileInfo::exists(updater::previousPath(f->target)));
+        QVERIFY(f->noDownloadLeft());
+        QVERIFY(shell.starts().isEmpty());
+    }
+
+    // The window keeps answering while a client that ignores the request to end is given its time.
+    void windowAnswersWhileClientsEnd()
+    {
+        StartedProgram client(QStringLiteral("/bin/sh"), f->target,
+                              {QStringLiteral("-c"), QStringLiteral("trap '' TERM; read line")});
+        QVERIFY(client.started());
+        f->flow.setClientGrace(std::chrono::milliseconds(3000));
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 longestGap = 0;
+        QTimer beat;
+        beat.setInterval(20);
+        connect(&beat, &QTimer::timeout, this, [&] {
+            longestGap = std::max(longestGap, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        f->prompter.answerMessage(ui::Answer::Ok);
+        clock.start();
+        beat.start();
+        QVERIFY(f->download());
+        beat.stop();
+        QVERIFY(client.waitForEnd());
+        QCOMPARE(readFile(f->target), newClientBytes());
+        // The client's grace is three seconds; the window must not stand still for it.
+        QVERIFY2(longestGap < 1500, qPrintable(QString::number(longestGap)));
     }
 
     void installRecordOnlyRises()

@@ -1,3 +1,4 @@
+#include "platform/files/durable_write.h"
 #include "platform/files/file_state.h"
 #include "platform/files/moving.h"
 #include "platform/files/open_writers.h"
@@ -9,6 +10,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <unistd.h>
@@ -239,6 +242,70 @@ private Q_SLOTS:
         QVERIFY(take.look(next));
         QVERIFY(take.removeIfDone(next));
         QVERIFY(take.candidates().isEmpty());
+    }
+
+    // A file written whole is, after a crash at any call the writer makes to the system (each write,
+    // sync, close and rename), either the earlier file or the new one, never a part of either; a
+    // write the disk refuses (full) is reported and leaves the earlier file. The writer runs as a
+    // child under strace, which ends it at the chosen call or makes the call fail.
+    void durableWriteSurvivesACrashAtEveryCall_data()
+    {
+        QTest::addColumn<QString>("calls");
+        QTest::newRow("write") << QStringLiteral("write");
+        QTest::newRow("sync") << QStringLiteral("fsync");
+        QTest::newRow("close") << QStringLiteral("close");
+        QTest::newRow("rename") << QStringLiteral("rename,renameat,renameat2");
+    }
+    void durableWriteSurvivesACrashAtEveryCall()
+    {
+        QFETCH(QString, calls);
+        const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+        if (strace.isEmpty())
+            QSKIP("strace ends the writer at a chosen system call");
+        testing::TempHome home;
+        const QString path = home.file(QStringLiteral("registro.sig"));
+        const QByteArray before(196, 'a');
+        const QByteArray after(180, 'b');
+        const auto run = [&](const QString &inject) {
+            QProcess child;
+            // The leak check of a sanitized build cannot run under strace.
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+            child.setProcessEnvironment(environment);
+            child.start(strace, {QStringLiteral("-f"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
+                                 QStringLiteral("-e"), QStringLiteral("inject=") + calls + inject,
+                                 QStringLiteral(BRISANTA_DURABLE_WRITE_CHILD), path, QString::fromLatin1(after)});
+            child.waitForFinished(30000);
+            return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+        };
+        bool reachedTheEnd = false;
+        int killed = 0;
+        for (int call = 1; call <= 300 && !reachedTheEnd; ++call) {
+            QVERIFY(writeFile(path, before));
+            const int code = run(QStringLiteral(":signal=SIGKILL:when=%1").arg(call));
+            // strace ends itself with the signal that ended its child.
+            reachedTheEnd = code == 0;
+            if (!reachedTheEnd) {
+                QCOMPARE(code, -1);
+                ++killed;
+            }
+            const QByteArray now = readFile(path);
+            QVERIFY2(now == before || now == after, qPrintable(QStringLiteral("call %1: %2 bytes").arg(call).arg(now.size())));
+            if (reachedTheEnd)
+                QCOMPARE(now, after);
+            for (const QString &left : QDir(home.path()).entryList({QStringLiteral("registro.sig.nuevo.*")}, QDir::Files))
+                QVERIFY(QFile::remove(home.file(left)));
+        }
+        QVERIFY(reachedTheEnd);
+        QVERIFY(killed > 0);
+
+        // Every such call failing as on a full disk: reported, and the earlier file stays.
+        if (calls != QLatin1String("close")) {
+            QVERIFY(writeFile(path, before));
+            QCOMPARE(run(QStringLiteral(":error=ENOSPC")), 1);
+            QCOMPARE(readFile(path), before);
+            QVERIFY(QDir(home.path()).entryList({QStringLiteral("registro.sig.nuevo.*")}, QDir::Files).isEmpty());
+        }
     }
 };
 
