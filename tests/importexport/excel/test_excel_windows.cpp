@@ -324,6 +324,12 @@ void TestExcelWindows::exportWindowWritesTheGroup()
     env.d.addContact({"Ana", "34600123456", "", "", "", "", QVariant(), QString::number(sid)});
     env.d.addContact({"Luis", "34611223344", "", "", "", "", QVariant(), ""});
     ExcelExportWindow form(env.context);
+    // The help says what the export does here: a file name is asked, the saved file is opened.
+    QStringList help;
+    for (const QLabel *label : form.findChildren<QLabel *>())
+        help << label->text();
+    QVERIFY2(!help.join(QLatin1Char(' ')).contains(QStringLiteral("Guardar como")), qPrintable(help.join(QLatin1Char('\n'))));
+    QVERIFY(help.join(QLatin1Char(' ')).contains(QStringLiteral("se le pide el nombre y la carpeta del archivo Excel")));
     QCOMPARE(form.groupCombo->count(), 2);
     QCOMPARE(form.groupCombo->itemText(1), QStringLiteral("Grupo: Socios"));
     form.groupCombo->setCurrentIndex(1);

@@ -1,5 +1,6 @@
 #include "panel_rig.h"
 
+#include "brand/brand.h"
 #include "platform/net/gateway_channel.h"
 #include "platform/net/too_large_reply.h"
 #include "sending/panel/quote_line.h"
@@ -164,6 +165,10 @@ private Q_SLOTS:
         } else {
             QCOMPARE(rig.prompter.count(), 1);
             QCOMPARE(rig.prompter.lastCall().title, title);
+            // The refused sender is to be requested on the gateway's own web site, named in full.
+            if (title == QLatin1String("Remitente inadecuado"))
+                QVERIFY2(rig.prompter.lastCall().text.endsWith(QStringLiteral("su panel de usuario en ") + brand::webHost()),
+                         qPrintable(rig.prompter.lastCall().text));
         }
     }
 
