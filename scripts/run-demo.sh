@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 build=build-demo
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRISANTA_TESTS=OFF
-cmake --build "$build" -j "$(nproc)"
+cmake --build "$build" -j "${BRISANTA_JOBS:-$(nproc)}"
 
 home="${BRISANTA_HOME:-$HOME/.local/share/brisanta-demo}"
 # The simulator keeps its accounts, balance and sends beside the demo's database, so the history

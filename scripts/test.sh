@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 build=build-tests
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRISANTA_SANITIZE=ON -DBRISANTA_WERROR=ON
-cmake --build "$build" -j "$(nproc)"
+cmake --build "$build" -j "${BRISANTA_JOBS:-$(nproc)}"
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j "${BRISANTA_JOBS:-$(nproc)}"
 bash scripts/fuzz.sh

@@ -131,6 +131,15 @@ Message unusableMessage()
                    QStringLiteral("Remitente no válido"), ui::Icon::None};
 }
 
+Message requestedMessage(const QString &sender)
+{
+    return {QStringLiteral("El remitente '%1' ha sido solicitado. Podrá utilizarlo cuando los administradores lo "
+                           "hayan aprobado: entonces selecciónelo en la lista de la izquierda y pulse 'Incluir "
+                           "remitente'. Mientras tanto sus envíos salen con el remitente que tienen ahora.")
+                .arg(sender),
+            QStringLiteral("Remitente solicitado"), ui::Icon::Information};
+}
+
 Message unconfirmedChangeMessage()
 {
     return Message{QStringLiteral("No se ha podido leer la respuesta del servidor. Puede que la operación se haya "

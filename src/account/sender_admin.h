@@ -56,6 +56,9 @@ std::optional<Message> checkNewSender(const QString &typed);
 bool isUsable(const QString &sender);
 Message unusableMessage();
 
+// The gateway took the request for a new identifier: it is used once approved and included.
+Message requestedMessage(const QString &sender);
+
 // A request or removal whose answer came but cannot be read, or never came after the gateway had
 // it: it may have been carried out there.
 Message unconfirmedChangeMessage();

@@ -246,15 +246,11 @@ void SenderAdminDialog::onReply(const net::GatewayReply &reply)
             tell(ctx.prompter, senders::unusableMessage());
             break;
         }
+        // A requested identifier is the account's, not yet approved: the sends keep the sender
+        // they have until the user includes the new one, once the gateway has accepted it.
         if (itemsEqualTo(accountList, sender).isEmpty())
             accountList->addItem(sender);
-        if (!senders::addSender(ctx.connection, sender).ok()) {
-            reportDatabaseFailure();
-            break;
-        }
-        rebuildLocal();
-        ctx.prompter.message(QStringLiteral("El remitente ha sido añadido satisfactoriamente"),
-                             QStringLiteral("Remitente añadido"));
+        tell(ctx.prompter, senders::requestedMessage(sender));
         break;
     }
     case senders::ReplyKind::Removed:

@@ -43,8 +43,11 @@ const char *const kRequirementsText =
     "Para utilizar esta opción correctamente, es necesario que el programa Brisanta Desktop esté funcionando de "
     "manera continuada, así como permisos de lectura y escritura en el directorio seleccionado. Dichos permisos son "
     "necesarios porque Brisanta Desktop crea un archivo a modo de registro (log) para dejar constancia cada vez que "
-    "realice algún lote de envíos. El nombre de los archivos coincide con la fecha y hora a la que fueron enviados. "
-    "Además, se creará en la misma carpeta un 'Errores.txt' donde se registra si hubo algun problema.";
+    "realice algún lote de envíos. El nombre de los archivos coincide con la fecha y hora a la que fueron enviados.";
+// Failed automated sends are logged where the send road writes them: the program folder.
+const char *const kErrorLogText =
+    "Los envíos que no se hayan podido realizar se anotan en el archivo 'error_auto.txt' de la carpeta del "
+    "programa (%1).";
 const char *const kFileFormatText =
     "El archivo creado automáticamente por sus programas, debe contener en cada línea el/los numero(s) de teléfono "
     "(separados por coma en caso de ser múltiples destinatarios), seguidos del separador especificado en la "
@@ -147,7 +150,10 @@ void AutomationSettingsDialog::buildUi()
     helpFrame->setObjectName(QStringLiteral("Frame2"));
     auto *helpLayout = new QVBoxLayout(helpFrame);
     helpLayout->addWidget(makeLabel(withBrandName(QString::fromUtf8(kIntroText)), "SkinLabel4", helpFrame));
-    helpLayout->addWidget(makeLabel(withBrandName(QString::fromUtf8(kRequirementsText)), "SkinLabel5", helpFrame));
+    helpLayout->addWidget(makeLabel(withBrandName(QString::fromUtf8(kRequirementsText)) + QLatin1Char(' ')
+                                        + QString::fromUtf8(kErrorLogText)
+                                              .arg(QDir::toNativeSeparators(m_context.programFolder)),
+                                    "SkinLabel5", helpFrame));
     helpLayout->addWidget(makeLabel(QString::fromUtf8(kFileFormatText), "SkinLabel7", helpFrame));
     helpLayout->addWidget(makeLabel(withBrandName(QString::fromUtf8(kExampleLine)), "SkinLabel8", helpFrame));
 
@@ -390,7 +396,7 @@ void AutomationSettingsDialog::save()
     close();
     // The window may be gone once the box's own event loop runs: nothing of it is used after this.
     prompter.message(QStringLiteral("Configuración guardada. Para que el programa empiece a comprobar nuevos envíos, "
-                                    "haga click en el menú 'Activar'"),
+                                    "pulse 'Comenzar' en el menú Archivo > Automatizar envíos."),
                      QStringLiteral("Configuración guardada"), ui::Icon::Information);
 }
 

@@ -29,5 +29,7 @@ QString creditLabel(const QString &figure, CreditFigure kind);
 
 inline const QString kUnknownLabel = QStringLiteral("Desconocido");
 inline const QString kCheckingLabel = QStringLiteral("Comprobando...");
+// The cost while a quote asked by a change of sender or recipients is on its way.
+inline const QString kCalculatingLabel = QStringLiteral("Calculando...");
 
 } // namespace sending

@@ -116,7 +116,7 @@ QuoteOutcome interpretQuoteReply(bool ok, const QString &reply)
         outcome.messageText = QStringLiteral(
             "El remitente que está intentando utilizar no ha sido previamente aceptado por los administradores. Por "
             "motivos legales, los remitentes que desee utilizar deben ser solicitados previamente en su panel de "
-            "usuario en dominio");
+            "usuario en ") + brand::webHost();
     } else {
         outcome.messageTitle = QStringLiteral("Conexión fallida");
         outcome.messageText = QStringLiteral(

@@ -162,6 +162,13 @@ private Q_SLOTS:
         QCOMPARE(form.findChild<QLabel *>(QStringLiteral("SkinLabel3"))->text(),
                  QStringLiteral("Separador utilizado en el archivo:"));
         QVERIFY(form.findChild<QLabel *>(QStringLiteral("SkinLabel12"))->text().startsWith(QStringLiteral("5.- En el menú Archivo")));
+
+        // The help names the error log the send road writes, where it writes it.
+        const QString requirements = form.findChild<QLabel *>(QStringLiteral("SkinLabel5"))->text();
+        QVERIFY2(!requirements.contains(QStringLiteral("Errores.txt")), qPrintable(requirements));
+        QVERIFY2(requirements.contains(QStringLiteral("'error_auto.txt' de la carpeta del programa (")
+                                       + QDir::toNativeSeparators(rig.context->programFolder) + QStringLiteral(")")),
+                 qPrintable(requirements));
     }
 
     void reopeningShowsTheStoredRow()
@@ -283,8 +290,8 @@ private Q_SLOTS:
         QCOMPARE(saved.count(), 1);
         QVERIFY(!form.isVisible());
         QCOMPARE(lastMessage(rig.prompter),
-                 QStringLiteral("Configuración guardada. Para que el programa empiece a comprobar nuevos envíos, haga "
-                                "click en el menú 'Activar'"));
+                 QStringLiteral("Configuración guardada. Para que el programa empiece a comprobar nuevos envíos, pulse "
+                                "'Comenzar' en el menú Archivo > Automatizar envíos."));
         QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Configuración guardada"));
         QCOMPARE(rig.rows(QStringLiteral("Automatizado")), 1);
         QCOMPARE(rig.scalar(QStringLiteral("SELECT minutos || '|' || delimitador || '|' || archivo || '|' || activo "

@@ -1,6 +1,7 @@
 #include "automation_rig.h"
 
 #include "automation/automation_settings_dialog.h"
+#include "support/cut_labels.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -10,32 +11,6 @@
 // needs at its width, at the size the window opens with and after the user resizes it.
 class TestAutomationSettingsLayout final : public QObject {
     Q_OBJECT
-
-    // Every label squeezed below the height its text needs, or overlapping another label.
-    static QStringList cutLabels(const QWidget &window)
-    {
-        QStringList cut;
-        const QList<QLabel *> labels = window.findChildren<QLabel *>();
-        for (const QLabel *label : labels) {
-            if (!label->isVisibleTo(&window))
-                continue;
-            const int needed = label->hasHeightForWidth() ? label->heightForWidth(label->width())
-                                                          : label->minimumSizeHint().height();
-            if (label->height() < needed || label->width() < label->minimumSizeHint().width())
-                cut << QStringLiteral("%1 (%2x%3, needs height %4): %5")
-                           .arg(label->objectName())
-                           .arg(label->width())
-                           .arg(label->height())
-                           .arg(needed)
-                           .arg(label->text().left(40));
-            for (const QLabel *other : labels) {
-                if (other != label && other->isVisibleTo(&window) && other->parentWidget() == label->parentWidget()
-                    && other->geometry().intersects(label->geometry()) && label < other)
-                    cut << QStringLiteral("%1 overlaps %2").arg(label->objectName(), other->objectName());
-            }
-        }
-        return cut;
-    }
 
 private Q_SLOTS:
     void labelsGetTheHeightTheirTextNeeds_data()
@@ -61,7 +36,7 @@ private Q_SLOTS:
             QTRY_COMPARE_WITH_TIMEOUT(form.size(), target.expandedTo(form.minimumSize()), 5000);
         }
         QCoreApplication::processEvents();
-        const QStringList cut = cutLabels(form);
+        const QStringList cut = testing::cutLabels(form);
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
         // "Guardar" stays within the window whatever its size.
         const QRect save(form.saveButton()->mapTo(&form, QPoint(0, 0)), form.saveButton()->size());

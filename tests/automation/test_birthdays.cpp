@@ -14,6 +14,7 @@
 #include "recording/pending_write.h"
 #include "recording/record_charged.h"
 #include "seams/app_context.h"
+#include "support/cut_labels.h"
 #include "support/other_workstation.h"
 #include "support/popup_menus.h"
 #include "support/recording_shell.h"
@@ -145,6 +146,47 @@ class TestBirthdays final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // The window opens whole where the screen has room, and stays whole when resized: every note
+    // gets the height its text needs at its width, and the contact list shows more than a row or two.
+    void windowOpensWhole_data()
+    {
+        QTest::addColumn<int>("widthChange");
+        QTest::addColumn<int>("heightChange");
+        QTest::newRow("as it opens") << 0 << 0;
+        QTest::newRow("narrower") << -200 << 0;
+        QTest::newRow("lower") << 0 << -300;
+        QTest::newRow("wider and lower") << 300 << -200;
+    }
+    void windowOpensWhole()
+    {
+        QFETCH(int, widthChange);
+        QFETCH(int, heightChange);
+        Rig rig;
+        BirthdayGreetingsWindow &form = rig.open();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QSize opening = form.size();
+        if (widthChange != 0 || heightChange != 0) {
+            // As the user drags: the width first (the least height follows it), then the height.
+            const QSize target = opening + QSize(widthChange, heightChange);
+            form.resize(target.width(), opening.height());
+            QTRY_COMPARE_WITH_TIMEOUT(form.width(), target.width(), 5000);
+            form.resize(target);
+            QTRY_COMPARE_WITH_TIMEOUT(form.size(), target.expandedTo(form.minimumSize()), 5000);
+        }
+        QCoreApplication::processEvents();
+        const QStringList cut = testing::cutLabels(form);
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+        const QTreeWidget *list = form.contactList();
+        QVERIFY2(list->height() >= 10 * list->fontMetrics().lineSpacing(), qPrintable(QString::number(list->height())));
+        const QRect close(form.findChild<QPushButton *>(QStringLiteral("Command3"))->mapTo(&form, QPoint(0, 0)),
+                          form.findChild<QPushButton *>(QStringLiteral("Command3"))->size());
+        QVERIFY(form.rect().contains(close));
+        const QString shot = qEnvironmentVariable("BRISANTA_BIRTHDAY_SHOT");
+        if (!shot.isEmpty() && widthChange == 0 && heightChange == 0)
+            QVERIFY(form.grab().save(shot));
+    }
+
     // --- when a contact is greeted --------------------------------------------------------------
 
     void sendTime_data()

@@ -7,12 +7,15 @@
 #include "seams/app_context.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -48,6 +51,13 @@ const char *const kListNoteText =
 const char *const kCancelNoteText =
     "* Los envíos pueden ser cancelados antes de la fecha de su cumpleaños, con pleno reintegro del saldo "
     "correspondiente.";
+
+// The width the window opens with when its contents ask for less: the notes read in a few lines.
+constexpr int kOpeningWidth = 760;
+// The contact list shows this many lines at least: a contact and its fields, not two rows.
+constexpr int kLeastListLines = 12;
+// Room left on the screen for the window's title bar.
+constexpr int kTitleBarAllowance = 40;
 
 QLabel *makeLabel(const char *text, const char *objectName, QWidget *parent)
 {
@@ -132,6 +142,8 @@ void BirthdayGreetingsWindow::buildUi()
     m_contactList->setObjectName(QStringLiteral("TreeView1"));
     m_contactList->setHeaderHidden(true);
     m_contactList->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_contactList->setMinimumHeight(kLeastListLines * m_contactList->fontMetrics().lineSpacing()
+                                    + 2 * m_contactList->frameWidth());
     listLayout->addWidget(m_contactList, 1);
     auto *pageRow = new QHBoxLayout;
     m_pageBar = new QScrollBar(Qt::Horizontal, listFrame);
@@ -162,6 +174,8 @@ void BirthdayGreetingsWindow::buildUi()
     QAction *scheduleAction = popup->addAction(QStringLiteral("Programar SMS felicitación"));
     scheduleAction->setObjectName(QStringLiteral("mnurclick_recordatorio_enviar"));
 
+    fitOpeningSize();
+
     connect(m_sendListButton, &QPushButton::clicked, this, &BirthdayGreetingsWindow::sendWholeList);
     connect(m_showGroupButton, &QPushButton::clicked, this, &BirthdayGreetingsWindow::showGroup);
     connect(m_closeButton, &QPushButton::clicked, this, &BirthdayGreetingsWindow::closeWindow);
@@ -170,6 +184,38 @@ void BirthdayGreetingsWindow::buildUi()
     connect(m_contactList, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         openContactMenu(m_contactList->itemAt(pos), m_contactList->viewport()->mapToGlobal(pos));
     });
+}
+
+void BirthdayGreetingsWindow::fitOpeningSize()
+{
+    // Wide enough for the notes to read in a few lines, and as high as its texts need at that
+    // width where the screen has room.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    int width = std::max(sizeHint().width(), kOpeningWidth);
+    if (screen)
+        width = std::min(width, screen->availableGeometry().width());
+    width = std::max(width, minimumSizeHint().width());
+    int height = layout()->totalHeightForWidth(width);
+    if (screen)
+        height = std::min(height, screen->availableGeometry().height() - kTitleBarAllowance);
+    resize(width, std::max(height, layout()->totalMinimumHeightForWidth(width)));
+    keepLabelsWhole();
+}
+
+void BirthdayGreetingsWindow::keepLabelsWhole()
+{
+    // Wrapped notes need more height as the window narrows, and a window's minimum height does
+    // not follow its width by itself: it is set again for each width, so no note is ever cut.
+    const int needed = layout()->totalMinimumHeightForWidth(width());
+    if (needed > 0 && needed != minimumHeight())
+        setMinimumHeight(needed);
+}
+
+void BirthdayGreetingsWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width())
+        keepLabelsWhole();
 }
 
 void BirthdayGreetingsWindow::load()

@@ -87,10 +87,15 @@ Q_SIGNALS:
     // A page completion of the hidden browser was handled (tests wait on it).
     void pageHandled();
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     enum class Scope { WholeList, OneContact };
 
     void buildUi();
+    void fitOpeningSize();
+    void keepLabelsWhole();
     void load();
     void requestForm();
     // The list on show, or the one contact whose node key is `key`.

@@ -75,6 +75,11 @@ void HiddenBrowser::startLoad(const QByteArray &method, const QUrl &target, cons
 
     m_exchange = new net::HttpExchange(this);
     connect(m_exchange, &net::HttpExchange::finished, this, &HiddenBrowser::onFinished);
+    // The deadline is a silence: a page that keeps coming is not cut for its length.
+    connect(m_exchange, &net::HttpExchange::progressed, this, [this] {
+        if (m_deadlineTimer.isActive())
+            m_deadlineTimer.start(m_timeout);
+    });
     m_exchange->start(request);
 }
 

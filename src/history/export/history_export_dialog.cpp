@@ -111,8 +111,9 @@ void HistoryExportDialog::buildControls()
     frameLayout->addWidget(optionsFrame);
 
     frameLayout->addWidget(wrappedLabel(
-        QStringLiteral("Al pulsar sobre 'Exportar' se abre un Excel con la lista de envíos y su información "
-                       "detallada, que puedes luego guardar mediante la opción Archivo => Guardar como..."),
+        QStringLiteral("Al pulsar sobre 'Exportar' se le pide el nombre y la carpeta del archivo Excel. La lista de "
+                       "envíos se guarda en él con su información detallada y después se abre con el programa que su "
+                       "equipo tenga para los archivos Excel."),
         "SkinLabel2", frame));
     frameLayout->addWidget(wrappedLabel(QStringLiteral("Esta operación puede tardar unos minutos, por favor espere a "
                                                        "que se haya realizado completamente."),

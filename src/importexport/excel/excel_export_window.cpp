@@ -20,8 +20,9 @@ ExcelExportWindow::ExcelExportWindow(seams::AppContext &context, QWidget *parent
     for (const QString &text :
          {QStringLiteral("Mediante este formulario se exporta la agenda de contactos a un Excel, con el mismo formato "
                          "mediante el cual se puede importar más tarde."),
-          QStringLiteral("Al pulsar sobre 'Exportar' se abre un Excel con la lista de contactos y su información completa, "
-                         "que puedes luego guardar mediante la opción Archivo => Guardar como..."),
+          QStringLiteral("Al pulsar sobre 'Exportar' se le pide el nombre y la carpeta del archivo Excel. La lista de "
+                         "contactos se guarda en él con su información completa y después se abre con el programa que "
+                         "su equipo tenga para los archivos Excel."),
           QStringLiteral("Esta operación puede tardar unos minutos, por favor espere a que se haya realizado "
                          "completamente.")}) {
         auto *label = new QLabel(text, frame);

@@ -18,6 +18,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -135,7 +136,16 @@ void ExcelImportWindow::buildControls()
     layout->addLayout(groupRow);
 
     connect(driveCombo, &QComboBox::activated, this, [this](int) { setFolder(driveCombo->currentText()); });
-    connect(folderList, &QTreeView::clicked, this, [this](const QModelIndex &index) { setFolder(m_dirs->filePath(index)); });
+    // The lists follow their current entry, however it moved: a click, the arrow keys, typing.
+    connect(folderList->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &index) {
+        if (index.isValid() && QDir(m_dirs->filePath(index)) != QDir(m_folder))
+            setFolder(m_dirs->filePath(index));
+    });
+    connect(fileList->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &index) {
+                if (index.isValid())
+                    selectFile(m_files->fileName(index));
+            });
     connect(fileList, &QListView::clicked, this,
             [this](const QModelIndex &index) { selectFile(m_files->fileName(index)); });
     connect(fileList, &QListView::doubleClicked, this, [this](const QModelIndex &index) {
@@ -184,7 +194,8 @@ void ExcelImportWindow::load()
         setFolder(remembered.absolutePath());
         selectFile(remembered.fileName());
     } else {
-        setFolder(QDir::currentPath());
+        // The user's own folder, where workbooks are kept; not the folder the program started in.
+        setFolder(QDir::homePath());
     }
 }
 
@@ -199,7 +210,9 @@ void ExcelImportWindow::setFolder(const QString &path)
     m_folder = info.absoluteFilePath();
     m_workbook.clear();
     importButton->setEnabled(false);
-    folderList->setCurrentIndex(m_dirs->index(m_folder));
+    const QModelIndex folderIndex = m_dirs->index(m_folder);
+    folderList->setCurrentIndex(folderIndex);
+    folderList->scrollTo(folderIndex);
     fileList->setRootIndex(m_files->setRootPath(m_folder));
 }
 

@@ -72,6 +72,12 @@ StartStatus GatewayChannel::start(const QString &url, const QByteArray *body)
     m_current = new HttpExchange(this);
     m_currentExchange = ++m_exchangeCount;
     connect(m_current, &HttpExchange::finished, this, &GatewayChannel::onExchangeFinished);
+    // The time-out is a silence: a long reply that keeps coming is never cut for its length
+    // (the reply cap bounds it), a gateway that stops answering is.
+    connect(m_current, &HttpExchange::progressed, this, [this] {
+        if (m_current)
+            m_deadline.start(m_timeout);
+    });
     m_current->start(request);
     m_deadline.start(m_timeout);
     return StartStatus::Started;
@@ -137,7 +143,7 @@ void GatewayChannel::onTimeout()
     if (reply.requestDelivered && m_lateWindow.count() > 0) {
         // The gateway has the request and may still answer: keep listening, the caller moves on.
         const quint64 id = m_currentExchange;
-        disconnect(exchange, &HttpExchange::finished, this, &GatewayChannel::onExchangeFinished);
+        disconnect(exchange, nullptr, this, nullptr);
         connect(exchange, &HttpExchange::finished, this,
                 [this, id](const HttpResult &result) { onLateFinished(id, result); });
         auto *expiry = new QTimer(this);

@@ -33,7 +33,8 @@ enum class StartStatus { Started, Refused };
 // One asynchronous line to one gateway script, with at most one request in flight. Every started
 // request ends in exactly one finished() unless a newer request replaced it or cancel() dropped it;
 // a refused connection, an error status without a page or a time-out arrive as an empty reply so
-// the caller's "no connection" path runs and nothing stays disabled.
+// the caller's "no connection" path runs and nothing stays disabled. The time-out counts from the
+// last byte that moved either way, so a large reply on a slow link arrives whole.
 //
 // Each request goes on a connection of its own and is written once: a connection that breaks ends
 // it, it is never sent again (a send, a cancel, a sender request or an upload changes something at
@@ -68,6 +69,7 @@ public:
     // The request started last; its finished() and lateReply() carry this number.
     quint64 lastExchange() const { return m_exchangeCount; }
 
+    // The longest silence: no byte of the request written and none of the reply read for this long.
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
     std::chrono::milliseconds timeout() const { return m_timeout; }
 

@@ -221,6 +221,8 @@ void HttpExchange::onConnected()
 void HttpExchange::onBytesWritten(qint64 bytes)
 {
     m_written += bytes;
+    if (bytes > 0)
+        Q_EMIT progressed();
 }
 
 void HttpExchange::onReadyRead()
@@ -229,7 +231,9 @@ void HttpExchange::onReadyRead()
         return;
     // An answer means the whole request was there to answer.
     m_written = qMax<qint64>(m_written, m_wire.size());
+    bool readSome = false;
     while (m_socket && m_socket->bytesAvailable() > 0) {
+        readSome = true;
         // Read in pieces so a reply past the cap is refused before it fills memory.
         const QByteArray piece = m_socket->read(kReadPiece);
         switch (m_parser.feed(piece)) {
@@ -246,6 +250,8 @@ void HttpExchange::onReadyRead()
             return;
         }
     }
+    if (readSome && m_running)
+        Q_EMIT progressed();
 }
 
 void HttpExchange::onDisconnected()

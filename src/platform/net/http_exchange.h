@@ -68,6 +68,9 @@ public:
 
 Q_SIGNALS:
     void finished(const net::HttpResult &result);
+    // Bytes of the request went out or bytes of the answer came in: the exchange is alive, however
+    // long it takes as a whole. Owners that wait time the silence between these, not the total.
+    void progressed();
 
 private:
     void onConnected();

@@ -17,6 +17,10 @@ namespace sending {
 namespace {
 
 const QString kBusyReason = QStringLiteral("coste");
+const QString kNoAnswerTitle = QStringLiteral("Sin respuesta del servidor");
+const QString kNoAnswerText = QStringLiteral(
+    "El servidor no ha respondido a la consulta del coste y del saldo. Compruebe su conexión a internet y pulse el "
+    "icono 'Actualizar saldo' para intentarlo de nuevo.");
 
 } // namespace
 
@@ -37,10 +41,10 @@ QuoteLine::~QuoteLine()
     m_context.busy.setBusy(kBusyReason, false);
 }
 
-void QuoteLine::showChecking()
+void QuoteLine::showChecking(const QString &costLabel)
 {
     m_cost.setChecking();
-    m_view.costLabel()->setText(kCheckingLabel);
+    m_view.costLabel()->setText(costLabel);
     // A balance forgotten after a send reads "Desconocido" until the gateway's figure comes.
     m_view.balanceLabel()->setText(m_balanceForgotten ? kUnknownLabel : kCheckingLabel);
     m_context.busy.setBusy(kBusyReason, true);
@@ -71,16 +75,18 @@ void QuoteLine::requestQuote(const seams::BalanceQuote::Request &request)
     quote.callback = request.callback;
     quote.route = request.route;
     quote.sendTime = request.date;
-    showChecking();
+    m_ask = QuoteAsk::Program;
+    showChecking(kCheckingLabel);
     m_quotedParts = 1;
     const GatewayRequest built = quoteGatewayRequest(quote);
     m_channel->post(built.url, built.fields);
 }
 
 void QuoteLine::requestQuote(const QString &login, const QString &pass, const QString &message, const QString &recipients,
-                           const QString &sender, int messageParts)
+                           const QString &sender, int messageParts, QuoteAsk ask)
 {
-    showChecking();
+    m_ask = ask;
+    showChecking(ask == QuoteAsk::Edit ? kCalculatingLabel : kCheckingLabel);
     // An empty box is quoted with a fixed one-part text.
     m_quotedParts = message.isEmpty() ? 1 : messageParts;
     const GatewayRequest built =
@@ -152,6 +158,8 @@ void QuoteLine::handleQuoteReply(const net::GatewayReply &reply)
 
     if (!outcome.messageTitle.isEmpty())
         m_context.prompter.message(outcome.messageText, outcome.messageTitle, ui::Icon::Warning);
+    else if (reply.status == net::GatewayReply::Status::TimedOut && m_ask != QuoteAsk::Program)
+        m_context.prompter.message(kNoAnswerText, kNoAnswerTitle, ui::Icon::Warning);
     Q_EMIT quoteHandled(outcome.kind == QuoteKind::Quoted);
 }
 

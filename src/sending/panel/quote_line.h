@@ -18,6 +18,15 @@ namespace sending {
 
 class SendPanelView;
 
+// Who asked for a quote, which decides what the cost label reads meanwhile and whether a gateway
+// that never answers is reported: the user waits for the figure, the program's own quotes (at
+// start-up, after a send or a cancellation) stay quiet.
+enum class QuoteAsk {
+    Program, // "Comprobando...", a silence shows "Desconocido" only
+    Refresh, // the refresh icons, leaving the recipients box: "Comprobando...", a silence is told
+    Edit,    // a change of sender or a pause in typing recipients: "Calculando...", a silence is told
+};
+
 class QuoteLine final : public QObject, public seams::BalanceQuote {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(QuoteLine)
@@ -34,7 +43,7 @@ public:
     // The refresh icons and the recipients box: the panel's message and recipients, `buf` last.
     // `messageParts` is what the message counts now, so later edits rescale the quoted cost.
     void requestQuote(const QString &login, const QString &pass, const QString &message, const QString &recipients,
-                    const QString &sender, int messageParts);
+                    const QString &sender, int messageParts, QuoteAsk ask = QuoteAsk::Program);
 
     // What the client reckons a send of the panel's message costs now (CostModel::reckoned()).
     double sendCost() const { return m_cost.reckoned(); }
@@ -63,7 +72,7 @@ Q_SIGNALS:
     void quoteHandled(bool quoted);
 
 private:
-    void showChecking();
+    void showChecking(const QString &costLabel);
     void handleQuoteReply(const net::GatewayReply &reply);
 
     SendPanelView &m_view;
@@ -75,6 +84,7 @@ private:
     std::optional<double> m_balance;
     bool m_balanceForgotten = false;
     quint64 m_gatewayBalances = 0;
+    QuoteAsk m_ask = QuoteAsk::Program;
 };
 
 } // namespace sending

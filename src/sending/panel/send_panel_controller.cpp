@@ -38,6 +38,8 @@ namespace {
 const QString kSendInProgress = QStringLiteral("Hay un envío en curso. Espere a que termine antes de enviar otro mensaje.");
 const QString kSendTitle = QStringLiteral("Envío de SMS");
 const QString kQuoteMark = QStringLiteral(",coste");
+// How long the recipients box must rest after a keystroke before what it holds is quoted.
+constexpr int kTypingPauseMs = 600;
 
 QString chosenSender(const SendPanelView &view)
 {
@@ -75,8 +77,19 @@ SendPanelController::SendPanelController(SendPanelView &view, seams::AppContext 
     connect(view.pickTemplateImage(), &QToolButton::clicked, this, &SendPanelController::pickTemplate);
     connect(view.clearRecipientsImage(), &QToolButton::clicked, this, &SendPanelController::clearRecipients);
     connect(view.clearAllImage(), &QToolButton::clicked, this, &SendPanelController::clearAll);
-    connect(view.refreshCostImage(), &QToolButton::clicked, this, &SendPanelController::refreshQuote);
-    connect(view.refreshBalanceImage(), &QToolButton::clicked, this, &SendPanelController::refreshQuote);
+    connect(view.refreshCostImage(), &QToolButton::clicked, this, [this] { askQuote(QuoteAsk::Refresh); });
+    connect(view.refreshBalanceImage(), &QToolButton::clicked, this, [this] { askQuote(QuoteAsk::Refresh); });
+    // The cost depends on the sender and the recipients: a change of either is quoted at once,
+    // typing once it pauses, so the send button never waits on the refresh icons.
+    connect(&view, &SendPanelView::senderChosen, this, [this] { askQuote(QuoteAsk::Edit); });
+    m_typingPause.setSingleShot(true);
+    m_typingPause.setInterval(kTypingPauseMs);
+    connect(&m_typingPause, &QTimer::timeout, this, &SendPanelController::quoteTypedRecipients);
+    connect(view.recipientsBox(), &QPlainTextEdit::textChanged, this, [this] {
+        // Text put there by the program (a picker, the automated queue) is not typing.
+        if (m_view.recipientsBox()->hasFocus())
+            m_typingPause.start();
+    });
     connect(m_send, &SendLine::replyHandled, this, &SendPanelController::sendReplyHandled);
     connect(m_quote, &QuoteLine::quoteHandled, this, &SendPanelController::quoteReplyHandled);
     // The same request as the refresh icons: the balance and the cost of what the panel holds.
@@ -226,23 +239,35 @@ void SendPanelController::countCharacters()
     }
 }
 
-void SendPanelController::requestCurrentQuote(const QString &login, const QString &pass)
-{
-    m_quote->requestQuote(login, pass, crlfText(*m_view.messageBox()), m_view.recipientsBox()->toPlainText(),
-                        chosenSender(m_view), m_parts);
-}
-
-void SendPanelController::refreshQuote()
+void SendPanelController::askQuote(QuoteAsk ask, const std::optional<QString> &recipients)
 {
     const std::optional<AccountValues> account = readSendAccount(m_context.connection);
     if (!account)
         return;
     Q_EMIT credentialsRead(account->login, account->pass);
-    requestCurrentQuote(account->login, account->pass);
+    m_quote->requestQuote(account->login, account->pass, crlfText(*m_view.messageBox()),
+                          recipients.value_or(m_view.recipientsBox()->toPlainText()), chosenSender(m_view), m_parts,
+                          ask);
+}
+
+void SendPanelController::refreshQuote()
+{
+    askQuote(QuoteAsk::Program);
+}
+
+void SendPanelController::quoteTypedRecipients()
+{
+    // Only a list that would go out as it stands is quoted; the box is cleaned, and anything
+    // wrong with it told, when the user leaves it.
+    const RecipientsResult cleaned = cleanRecipients(m_view.recipientsBox()->toPlainText());
+    if (cleaned.status == RecipientsStatus::Valid)
+        askQuote(QuoteAsk::Edit, cleaned.text);
 }
 
 void SendPanelController::leaveRecipients()
 {
+    // Leaving quotes what the box holds now: a pause pending from the typing has nothing to add.
+    m_typingPause.stop();
     m_view.clearRecipientsImage()->hide();
     const QString text = m_view.recipientsBox()->toPlainText();
     const QString tag = recipientsTag();
@@ -250,7 +275,7 @@ void SendPanelController::leaveRecipients()
     if (action != LeaveAction::Process) {
         setRecipientsTag(text); // a picker's ",coste" mark is used up, quote or not
         if (action == LeaveAction::QuoteOnly)
-            refreshQuote();
+            askQuote(QuoteAsk::Refresh);
         return;
     }
 
@@ -269,7 +294,7 @@ void SendPanelController::leaveRecipients()
         // The offer's window does not block: the quote goes out while it is open.
         if (cleaned.offerUnknown && offerEnabled(m_context.connection))
             m_offer->offerNextUnknown(0, false);
-        refreshQuote();
+        askQuote(QuoteAsk::Refresh);
         break;
     case RecipientsStatus::SomeInvalid:
     case RecipientsStatus::SingleInvalid:

@@ -1,9 +1,13 @@
 #pragma once
 
 #include "seams/subsystems.h"
+#include "sending/panel/quote_line.h"
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
+
+#include <optional>
 
 namespace net { class GatewayChannel; }
 namespace seams { struct AppContext; }
@@ -14,7 +18,6 @@ namespace seams { struct AppContext; }
 // owned here.
 namespace sending {
 
-class QuoteLine;
 class SendLine;
 class SendPanelView;
 class TimePicker;
@@ -45,7 +48,9 @@ public:
     void pickTemplate();
     void clearRecipients();
     void clearAll();
-    void refreshQuote();   // the balance icon does the same
+    // The program's own quote of what the panel holds (after a send or a cancellation); the
+    // refresh icons ask the same, as the user's.
+    void refreshQuote();
     void leaveRecipients();
     void countCharacters();
 
@@ -82,7 +87,8 @@ protected:
 
 private:
     void limitMessage();
-    void requestCurrentQuote(const QString &login, const QString &pass);
+    void askQuote(QuoteAsk ask, const std::optional<QString> &recipients = std::nullopt);
+    void quoteTypedRecipients();
     void onRecipientsKey(int key);
     void enableSend(bool enabled);
 
@@ -96,6 +102,8 @@ private:
     SendLine *m_send = nullptr;
     TimePicker *m_picker = nullptr;
     UnknownNumberOffer *m_offer = nullptr;
+    // Restarted by every edit of the recipients box: when it runs out the typing has paused.
+    QTimer m_typingPause;
     int m_parts = 0;
     bool m_preparing = false;
     int m_changePosition = 0;

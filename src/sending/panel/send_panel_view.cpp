@@ -72,6 +72,12 @@ SendPanelView::SendPanelView(QWidget *parent) : QWidget(parent)
 
     m_senderCombo->installEventFilter(this);
     connect(m_senderCombo, &QComboBox::currentIndexChanged, this, &SendPanelView::onSenderChosen);
+    // Only the user's own choice, by mouse or keyboard: refills and code changes are no choice.
+    connect(m_senderCombo, &QComboBox::activated, this, [this](int index) {
+        if (index >= 0 && index == m_senderCombo->currentIndex()
+            && m_senderCombo->itemText(index) != QLatin1String(kCreateSenderItem))
+            Q_EMIT senderChosen();
+    });
 }
 
 SendPanelView::~SendPanelView() = default;

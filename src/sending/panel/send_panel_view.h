@@ -78,6 +78,8 @@ public:
 Q_SIGNALS:
     // The user chose "Crear nuevo...": the password prompt opens with code "9".
     void createSenderRequested();
+    // The user chose one of the identifiers (not the "Crear nuevo..." entry): the cost depends on it.
+    void senderChosen();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

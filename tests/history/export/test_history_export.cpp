@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QUrl>
@@ -600,6 +601,12 @@ void TestHistoryExport::windowLoadsAndExports()
     insert(db.connection, {.recipients = QStringLiteral("11111"), .sender = QStringLiteral("Tienda")});
     insert(db.connection, {.recipients = QStringLiteral("22222"), .sender = QStringLiteral("Otra")});
     HistoryExportDialog form(context, QDate(2024, 5, 15));
+    // The help says what the export does here: a file name is asked, the saved file is opened.
+    QStringList help;
+    for (const QLabel *label : form.findChildren<QLabel *>())
+        help << label->text();
+    QVERIFY2(!help.join(QLatin1Char(' ')).contains(QStringLiteral("Guardar como")), qPrintable(help.join(QLatin1Char('\n'))));
+    QVERIFY(help.join(QLatin1Char(' ')).contains(QStringLiteral("se le pide el nombre y la carpeta del archivo Excel")));
     QVERIFY(form.senderFilterCheck->isEnabled());
     QCOMPARE(form.senderCombo->currentText(), QStringLiteral("Tienda"));
     Q_EMIT form.fromCalendar->clicked(QDate(2024, 1, 9));

@@ -15,6 +15,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -22,6 +26,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 using namespace importexport::excel;
 using testing::ScriptedPrompter;
@@ -74,6 +79,7 @@ private Q_SLOTS:
     void failedWriteShowsErrorNotSummary();
     void exportWindowWritesTheGroup();
     void filePopupActsOnTheFileUnderThePointer();
+    void folderTreeFollowsTheKeyboard();
 };
 
 void TestExcelWindows::firstLoadRemembersNothingYet()
@@ -86,6 +92,8 @@ void TestExcelWindows::firstLoadRemembersNothingYet()
     QCOMPARE(form.groupCombo->currentIndex(), 0);
     QVERIFY(!form.importButton->isEnabled());
     QCOMPARE(readSettings(env.d.connection).path, kInitialPath);
+    // With nothing remembered, the folder lists open at the user's own folder.
+    QCOMPARE(QDir(form.folder()), QDir(QDir::homePath()));
     ExcelImportWindow again(env.context, &env.views, kNow);
     QCOMPARE(env.d.connection.scalar(QStringLiteral("SELECT COUNT(*) FROM Parametros_Excel")).toInt(), 1);
 }
@@ -324,6 +332,12 @@ void TestExcelWindows::exportWindowWritesTheGroup()
     env.d.addContact({"Ana", "34600123456", "", "", "", "", QVariant(), QString::number(sid)});
     env.d.addContact({"Luis", "34611223344", "", "", "", "", QVariant(), ""});
     ExcelExportWindow form(env.context);
+    // The help says what the export does here: a file name is asked, the saved file is opened.
+    QStringList help;
+    for (const QLabel *label : form.findChildren<QLabel *>())
+        help << label->text();
+    QVERIFY2(!help.join(QLatin1Char(' ')).contains(QStringLiteral("Guardar como")), qPrintable(help.join(QLatin1Char('\n'))));
+    QVERIFY(help.join(QLatin1Char(' ')).contains(QStringLiteral("se le pide el nombre y la carpeta del archivo Excel")));
     QCOMPARE(form.groupCombo->count(), 2);
     QCOMPARE(form.groupCombo->itemText(1), QStringLiteral("Grupo: Socios"));
     form.groupCombo->setCurrentIndex(1);
@@ -332,6 +346,40 @@ void TestExcelWindows::exportWindowWritesTheGroup()
     QCOMPARE(form.lastOutcome().status, ExportOutcome::Status::Exported);
     QCOMPARE(form.lastOutcome().contacts, 1);
     QCOMPARE(env.prompter.messageTexts(), QStringList{kExportDone});
+}
+
+// The folder tree is moved with the arrow keys as well as the mouse: the file list shows the
+// folder the tree's current entry names, and a file reached with the keys is the one imported.
+void TestExcelWindows::folderTreeFollowsTheKeyboard()
+{
+    Env env;
+    QDir home(env.d.home.path());
+    QVERIFY(home.mkdir(QStringLiteral("dos")));
+    QVERIFY(home.mkdir(QStringLiteral("uno")));
+    const QString book = exceltest::saveBook(env.d.home, exceltest::sheetOf({{"Ana", "600123456"}}));
+    QVERIFY(QFile::copy(book, home.filePath(QStringLiteral("uno/libro.xlsx"))));
+    ExcelImportWindow form(env.context, &env.views, kNow);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.setFolder(home.filePath(QStringLiteral("dos")));
+    const auto *dirs = qobject_cast<const QFileSystemModel *>(form.folderList->model());
+    QVERIFY(dirs);
+    // The tree lists a folder's entries as they are read: wait until both are there.
+    QTRY_VERIFY_WITH_TIMEOUT(dirs->index(home.filePath(QStringLiteral("uno"))).isValid()
+                                 && dirs->rowCount(dirs->index(home.path())) >= 2,
+                             10000);
+    form.folderList->setFocus();
+    QTest::keyClick(form.folderList, Qt::Key_Down);
+    QCOMPARE(QDir(form.folder()), QDir(home.filePath(QStringLiteral("uno"))));
+    QCOMPARE(QDir(qobject_cast<const QFileSystemModel *>(form.fileList->model())->filePath(form.fileList->rootIndex())),
+             QDir(home.filePath(QStringLiteral("uno"))));
+
+    const auto *files = qobject_cast<const QFileSystemModel *>(form.fileList->model());
+    QTRY_VERIFY_WITH_TIMEOUT(files->rowCount(form.fileList->rootIndex()) >= 1, 10000);
+    form.fileList->setFocus();
+    QTest::keyClick(form.fileList, Qt::Key_Home);
+    QTRY_COMPARE(QFileInfo(form.workbook()).fileName(), QStringLiteral("libro.xlsx"));
+    QVERIFY(form.importButton->isEnabled());
 }
 
 QTEST_MAIN(TestExcelWindows)

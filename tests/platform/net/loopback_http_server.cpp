@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace testing {
@@ -285,7 +286,15 @@ void LoopbackHttpServer::serve(int fd)
             } else {
                 response += script.body;
             }
-            if (!sendAll(fd, response))
+            bool sent = true;
+            const qsizetype pieceSize = (response.size() + script.pieces - 1) / std::max(script.pieces, 1);
+            for (qsizetype at = 0; sent && at < response.size(); at += pieceSize) {
+                if (at > 0 && script.pieceGap.count() > 0 && waitForStop(script.pieceGap))
+                    sent = false;
+                else
+                    sent = sendAll(fd, response.mid(at, pieceSize));
+            }
+            if (!sent)
                 break;
             if (script.keepAlive)
                 continue;

@@ -38,6 +38,9 @@ public:
         bool keepAlive = false;
         // After the body the connection stays open, silent, until the peer or the server ends it.
         bool holdAfterBody = false;
+        // The response goes out in this many pieces with a pause between them: a slow link.
+        int pieces = 1;
+        std::chrono::milliseconds pieceGap{0};
 
         static Script answer(QByteArray body, int status = 200);
         static Script hang();

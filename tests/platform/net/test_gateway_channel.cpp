@@ -63,6 +63,7 @@ private Q_SLOTS:
     void lateReplyComesAfterTheTimeOut();
     void lateReplyWindowRunsOut();
     void unwrittenRequestIsNotListenedToLate();
+    void timeOutIsASilenceNotATotal();
 
 private:
     std::unique_ptr<testing::TempHome> m_home;
@@ -577,6 +578,34 @@ void TestGatewayChannel::unwrittenRequestIsNotListenedToLate()
     QVERIFY(!replyAt(spy, 0).requestDelivered);
     QVERIFY(!replyAt(spy, 0).outcomeUnknown());
     QVERIFY(!channel.awaitingLateReply());
+}
+
+// A reply that keeps coming on a slow link arrives whole however long it takes in all; a gateway
+// that falls silent half-way is given up after the time-out.
+void TestGatewayChannel::timeOutIsASilenceNotATotal()
+{
+    LoopbackHttpServer server;
+    const QByteArray body = "0|SenderID list|" + QByteArray(4000, 'a');
+    Script trickle = Script::answer(body);
+    trickle.pieces = 10;
+    trickle.pieceGap = 100ms; // about a second in all, never more than a tenth of one silent
+    server.enqueue(trickle);
+    Script stalls = Script::answer(body);
+    stalls.announcedLength = body.size() * 2; // half the reply, then nothing
+    stalls.holdAfterBody = true;
+    server.enqueue(stalls);
+
+    net::GatewayChannel channel(net::Overlap::ReplaceOlder);
+    channel.setTimeout(400ms);
+    QSignalSpy spy(&channel, &net::GatewayChannel::finished);
+    channel.get(server.url("extranet/SMS/pedir_remitentes.php"));
+    QVERIFY(spy.wait(kWait));
+    QCOMPARE(replyAt(spy, 0).status, net::GatewayReply::Status::Answered);
+    QCOMPARE(replyAt(spy, 0).text.size(), body.size());
+
+    channel.get(server.url("extranet/SMS/pedir_remitentes.php"));
+    QVERIFY(spy.wait(kWait));
+    QCOMPARE(replyAt(spy, 1).status, net::GatewayReply::Status::TimedOut);
 }
 
 QTEST_GUILESS_MAIN(TestGatewayChannel)

@@ -1,5 +1,6 @@
 #include "panel_rig.h"
 
+#include "brand/brand.h"
 #include "platform/net/gateway_channel.h"
 #include "platform/net/too_large_reply.h"
 #include "sending/panel/quote_line.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -164,6 +166,10 @@ private Q_SLOTS:
         } else {
             QCOMPARE(rig.prompter.count(), 1);
             QCOMPARE(rig.prompter.lastCall().title, title);
+            // The refused sender is to be requested on the gateway's own web site, named in full.
+            if (title == QLatin1String("Remitente inadecuado"))
+                QVERIFY2(rig.prompter.lastCall().text.endsWith(QStringLiteral("su panel de usuario en ") + brand::webHost()),
+                         qPrintable(rig.prompter.lastCall().text));
         }
     }
 
@@ -193,6 +199,86 @@ private Q_SLOTS:
         QCOMPARE(rig.prompter.lastCall().title, net::kTooLargeReplyTitle);
         QVERIFY(!rig.prompter.lastCall().text.contains(QStringLiteral("conexión")));
         QVERIFY(!rig.busy.isBusy());
+    }
+
+    // A change of sender asks for its cost at once: after a refusal, choosing another sender is
+    // all it takes for "Enviar SMS" to come back.
+    void senderChoiceIsQuoted()
+    {
+        PanelRig rig; // "Enviar SMS" disabled, as the start leaves it until a quote is good
+        fill(rig, QStringLiteral("Hola"), QStringLiteral("34600000001"));
+        QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
+        QComboBox *senders = rig.view->senderCombo();
+        senders->setCurrentIndex(1); // "Avisos", which the gateway has not approved
+        Q_EMIT senders->activated(1);
+        QCOMPARE(rig.view->costLabel()->text(), QStringLiteral("Calculando..."));
+        QVERIFY(spy.wait(5000));
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Remitente inadecuado"));
+        QCOMPARE(rig.view->costLabel()->text(), QStringLiteral("Desconocido"));
+        QVERIFY(!rig.view->sendButton()->isEnabled());
+
+        senders->setCurrentIndex(0);
+        Q_EMIT senders->activated(0);
+        QVERIFY(spy.wait(5000));
+        QCOMPARE(rig.view->costLabel()->text(), QStringLiteral("1 crédito"));
+        QVERIFY(rig.view->sendButton()->isEnabled());
+        const auto quote = rig.sim.lastRequest(sim::Endpoint::QuoteSms);
+        QVERIFY(quote->body.contains("&destino=34600000001&remitente=Tienda&"));
+    }
+
+    // Numbers typed into "Enviar a" are quoted once the typing pauses, without leaving the box;
+    // "Calculando..." says a figure is on its way, and a gateway that never answers is told.
+    void typedRecipientsAreQuotedWhenTypingPauses()
+    {
+        PanelRig rig;
+        QVERIFY(rig.startUp());
+        rig.view->messageBox()->setPlainText(QStringLiteral("Hola"));
+        rig.view->show();
+        QVERIFY(QTest::qWaitForWindowActive(rig.view.get()));
+        rig.panel->clearRecipients(); // empties the box, gives it the focus, disables the button
+        QTRY_VERIFY(rig.view->recipientsBox()->hasFocus());
+        QPlainTextEdit *box = rig.view->recipientsBox();
+        QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
+        QTest::keyClicks(box, QStringLiteral("34600000001"));
+        QVERIFY(spy.wait(5000));
+        QCOMPARE(spy.count(), 1); // one quote for the whole number, not one per key
+        QVERIFY(rig.sim.lastRequest(sim::Endpoint::QuoteSms)->body.contains("&destino=34600000001&"));
+        QCOMPARE(rig.view->costLabel()->text(), QStringLiteral("1 crédito"));
+        QVERIFY(rig.view->sendButton()->isEnabled());
+        QVERIFY(box->hasFocus());
+
+        rig.panel->quoteChannel().setTimeout(std::chrono::milliseconds(300));
+        rig.sim.armFault(sim::Endpoint::QuoteSms, sim::FaultKind::Hang);
+        QTest::keyClicks(box, QStringLiteral(",34600000002"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->costLabel()->text(), QStringLiteral("Calculando..."), 5000);
+        QVERIFY(spy.wait(5000));
+        QCOMPARE(rig.view->costLabel()->text(), QStringLiteral("Desconocido"));
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Sin respuesta del servidor"));
+        rig.sim.releaseHangs();
+    }
+
+    // The refresh icons against a gateway that takes the request and never answers: the wait
+    // ends in a message, not in a silent "Desconocido". The start-up quote stays quiet.
+    void stalledRefreshSaysTheGatewayDidNotAnswer()
+    {
+        PanelRig rig;
+        QVERIFY(rig.startUp());
+        rig.panel->quoteChannel().setTimeout(std::chrono::milliseconds(300));
+        rig.sim.armFault(sim::Endpoint::QuoteSms, sim::FaultKind::Hang);
+        QSignalSpy spy(rig.panel.get(), &sending::SendPanelController::quoteReplyHandled);
+        rig.view->refreshBalanceImage()->click();
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Comprobando..."));
+        QVERIFY(spy.wait(5000));
+        QCOMPARE(rig.view->balanceLabel()->text(), QStringLiteral("Desconocido"));
+        QCOMPARE(rig.prompter.count(), 1);
+        QCOMPARE(rig.prompter.lastCall().title, QStringLiteral("Sin respuesta del servidor"));
+        QVERIFY(rig.prompter.lastCall().text.contains(QStringLiteral("no ha respondido")));
+        rig.sim.releaseHangs();
+
+        rig.sim.armFault(sim::Endpoint::QuoteSms, sim::FaultKind::Hang);
+        QVERIFY(rig.startUp()); // answered by the time-out
+        QCOMPARE(rig.prompter.count(), 1);
+        rig.sim.releaseHangs();
     }
 
     void immediateSendWireBytesAndRecord()
