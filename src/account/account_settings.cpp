@@ -1,7 +1,5 @@
 #include "account/account_settings.h"
 
-#include "platform/text/decimal.h"
-
 #include <QDir>
 #include <QFileInfo>
 
@@ -142,16 +140,6 @@ QString zoneToStore(const QString &selected, const QString &stored)
     if (!stored.isEmpty())
         return stored;
     return timeZones().at(kDefaultZoneIndex);
-}
-
-QString balanceLabel(const QString &balance)
-{
-    if (balance.size() > 3)
-        return balance + QStringLiteral(" cr.");
-    const auto value = text::parseDecimal(balance);
-    if (value && *value == 1.0)
-        return balance + QStringLiteral(" crédito");
-    return balance + QStringLiteral(" créditos");
 }
 
 QString costLabel(const QString &route)

@@ -57,9 +57,6 @@ db::Result storeVerifiedAccount(db::Connection &connection, const VerifiedAccoun
 // The zone to store: the selected one; without a selection the stored one, else the default.
 QString zoneToStore(const QString &selected, const QString &stored);
 
-// The balance label's text: " cr." past 3 characters, " crédito" for 1,
-// " créditos" otherwise.
-QString balanceLabel(const QString &balance);
 // The cost of one message on a route, as the cost label shows it after a save.
 QString costLabel(const QString &route);
 

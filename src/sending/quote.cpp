@@ -31,7 +31,7 @@ GatewayRequest quoteGatewayRequest(const QuoteRequest &request)
     raw(QStringLiteral("password"), request.password);
     raw(QStringLiteral("mensaje"), request.message);
     raw(QStringLiteral("destino"), request.recipients);
-    if (request.sender.size() >= 1 && request.sender.size() <= 11)
+    if (sendsSender(request.sender))
         raw(QStringLiteral("remitente"), request.sender);
     if (!request.callback.isEmpty())
         raw(QStringLiteral("callback"), request.callback);

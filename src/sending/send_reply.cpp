@@ -141,10 +141,15 @@ QString pendingSendText()
         + brand::brandName() + QStringLiteral(" Desktop.");
 }
 
+QString errorLogLine(const QDateTime &now, const QString &what)
+{
+    return now.toString(QStringLiteral("dd/MM/yyyy H:mm:ss")) + QStringLiteral("--- ") + what + QStringLiteral("\r\n");
+}
+
 QString automatedErrorLine(const QDateTime &now, const QString &recipients, const QString &message)
 {
-    return now.toString(QStringLiteral("dd/MM/yyyy H:mm:ss")) + QStringLiteral("--- Error al enviar a destinatario: ")
-           + recipients + QStringLiteral(". Texto del mensaje: ") + message + QStringLiteral("\r\n");
+    return errorLogLine(now, QStringLiteral("Error al enviar a destinatario: ") + recipients
+                                 + QStringLiteral(". Texto del mensaje: ") + message);
 }
 
 QString oneLogLine(QString line)

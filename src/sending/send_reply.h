@@ -74,6 +74,10 @@ RecordOutcome recordSendOutcome(db::Connection &connection, const ReplyOutcome &
 // What the user is told when the send was charged but its row waits in the pending file.
 QString pendingSendText();
 
+// One line of the error log: the local date and time as a Spanish system writes it in full
+// ("dd/MM/yyyy H:mm:ss"), "--- ", what happened, CR LF. Every entry of the log is stamped here.
+QString errorLogLine(const QDateTime &now, const QString &what);
+
 // The error log line of an automated send the gateway refused (CR LF ended).
 QString automatedErrorLine(const QDateTime &now, const QString &recipients, const QString &message);
 

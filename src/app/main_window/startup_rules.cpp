@@ -1,7 +1,5 @@
 #include "app/main_window/startup_rules.h"
 
-#include "platform/text/decimal.h"
-
 namespace startup {
 
 SenderList readSenders(db::Connection &connection, const QString &defaultSender)
@@ -45,21 +43,6 @@ std::optional<std::pair<QString, QString>> readCredentials(db::Connection &conne
     if (rows.empty())
         return std::nullopt;
     return std::make_pair(rows.front().value(0).toString(), rows.front().value(1).toString());
-}
-
-QString startupQuoteRoute(const QString &route)
-{
-    return route == QLatin1String("0") ? QStringLiteral("3") : route;
-}
-
-QString startupBalanceLabel(const QString &balance)
-{
-    if (balance.isEmpty())
-        return QStringLiteral("Desconocido");
-    if (balance.size() >= 4)
-        return balance + QStringLiteral(" cr.");
-    const auto value = text::parseDecimal(balance);
-    return balance + (value && *value == 1.0 ? QStringLiteral(" crédito") : QStringLiteral(" créditos"));
 }
 
 QString startupCostLabel(const QString &route)

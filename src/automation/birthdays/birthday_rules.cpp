@@ -3,6 +3,7 @@
 #include "platform/net/reply_text.h"
 #include "platform/text/digits.h"
 #include "platform/text/node_key.h"
+#include "sending/send_request.h"
 #include "sending/send_time.h"
 
 #include <QTime>
@@ -188,7 +189,7 @@ bool hasEnoughCredit(double balance, int greetings)
 QList<FormField> formFields(const GreetingLists &l, const QString &message, const Account &account,
                                         const QString &sender)
 {
-    const QString route = account.route == QStringLiteral("0") ? QStringLiteral("3") : account.route;
+    const QString route = sending::postedRoute(account.route);
     return {
         {QStringLiteral("mensaje"), message},
         {QStringLiteral("username"), account.login},

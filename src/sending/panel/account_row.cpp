@@ -19,9 +19,4 @@ std::optional<AccountValues> readSendAccount(db::Connection &connection)
     return account;
 }
 
-QString sendRoute(const QString &route)
-{
-    return route == QLatin1String("0") ? QStringLiteral("3") : route;
-}
-
 } // namespace sending

@@ -12,7 +12,4 @@ namespace sending {
 // old client's recordset gave it); nothing without a row.
 std::optional<AccountValues> readSendAccount(db::Connection &connection);
 
-// The route as the gateway takes it: a stored "0" goes out as "3".
-QString sendRoute(const QString &route);
-
 } // namespace sending
