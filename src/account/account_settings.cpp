@@ -1,5 +1,7 @@
 #include "account/account_settings.h"
 
+#include "database/account_row.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -52,7 +54,7 @@ const QStringList &timeZones()
 std::optional<AccountRow> loadAccount(db::Connection &connection, db::Result *result)
 {
     const auto rows = connection.select(
-        QStringLiteral("SELECT login,pass,ruta,huso_horario,defecto_agenda FROM Usuario ORDER BY sid LIMIT 1"),
+        database::accountRowQuery(QStringLiteral("login,pass,ruta,huso_horario,defecto_agenda")),
         {}, result);
     if (rows.empty())
         return std::nullopt;

@@ -26,7 +26,7 @@ struct AccountRow {
     QString unknownNumberDefault;
 };
 
-// The first `Usuario` row of the database in use, or nothing when the table has no row.
+// The account of the database in use (database::accountRowQuery), or nothing when there is none.
 std::optional<AccountRow> loadAccount(db::Connection &connection, db::Result *result = nullptr);
 
 // The local database file of the program folder.

@@ -1,5 +1,7 @@
 #include "app/main_window/startup_rules.h"
 
+#include "database/account_row.h"
+
 namespace startup {
 
 SenderList readSenders(db::Connection &connection, const QString &defaultSender)
@@ -21,9 +23,8 @@ SenderList readSenders(db::Connection &connection, const QString &defaultSender)
 
 std::optional<StartupAccount> readStartupAccount(db::Connection &connection)
 {
-    const auto rows = connection.select(QStringLiteral(
-        "SELECT sid,ruta,saldo,huso_horario,ruta_bbdd,login,pass,version_desktop FROM Usuario "
-        "WHERE length(login)>0 ORDER BY sid LIMIT 1"));
+    const auto rows = connection.select(database::accountRowQuery(
+        QStringLiteral("sid,ruta,saldo,huso_horario,ruta_bbdd,login,pass,version_desktop")));
     if (rows.empty())
         return std::nullopt;
     const db::Row &row = rows.front();
@@ -39,7 +40,7 @@ std::optional<StartupAccount> readStartupAccount(db::Connection &connection)
 
 std::optional<std::pair<QString, QString>> readCredentials(db::Connection &connection)
 {
-    const auto rows = connection.select(QStringLiteral("SELECT login,pass FROM Usuario WHERE length(login)>0 ORDER BY sid LIMIT 1"));
+    const auto rows = connection.select(database::accountRowQuery(QStringLiteral("login,pass")));
     if (rows.empty())
         return std::nullopt;
     return std::make_pair(rows.front().value(0).toString(), rows.front().value(1).toString());
