@@ -44,18 +44,6 @@ GatewayRequest quoteGatewayRequest(const QuoteRequest &request)
     return out;
 }
 
-QuoteRequest startupQuote(const QString &username, const QString &password, const QString &route)
-{
-    QuoteRequest request;
-    request.username = username;
-    request.password = password;
-    request.message = QStringLiteral("Saldo al arrancar Desktop");
-    request.recipients = QStringLiteral("34600123456");
-    request.sender = QStringLiteral("Saldo");
-    request.route = route;
-    return request;
-}
-
 GatewayRequest refreshQuoteRequest(const QString &username, const QString &password, const QString &message,
                                      const QString &recipients, const QString &sender, int buf)
 {

@@ -34,12 +34,6 @@ QString refusalText(const SendRequest &request, const QString &phrase)
 
 } // namespace
 
-std::optional<double> balanceFromLabel(const QString &label)
-{
-    const qsizetype cut = label.indexOf(QStringLiteral(" cr"));
-    return text::parseDecimal(cut < 0 ? label : label.left(cut));
-}
-
 ReplyOutcome interpretSendReply(const SendRequest &request, bool answered, const QString &reply,
                                std::optional<double> currentBalance, const QDateTime &now)
 {

@@ -56,9 +56,6 @@ ReplyOutcome interpretSendReply(const SendRequest &request, bool answered, const
 // label "Desconocido" and the gateway asked instead. Nothing changes for other outcomes.
 void askBalanceFromGateway(ReplyOutcome &outcome);
 
-// The balance label's figure: the number before " cr" ("1234,56 cr.", "250 créditos"), or nothing.
-std::optional<double> balanceFromLabel(const QString &label);
-
 using RecordStatus = recording::RecordStatus;
 using RecordOutcome = recording::RecordOutcome;
 using recording::kSaveAttempts;
