@@ -112,7 +112,7 @@ private Q_SLOTS:
         QCOMPARE(cost.label(), QStringLiteral("1.5 crédito(s)"));
     }
 
-    // Deleting the whole text used to leave "0 crédito(s)" for good, and an unknown cost read as 0.
+    // Deleting the whole text never leaves "0 crédito(s)" for good, and an unknown cost never reads as 0.
     void costNeverStuckAtZeroOrInvented()
     {
         CostModel cost;
