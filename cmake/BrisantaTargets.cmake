@@ -29,12 +29,14 @@ if(BRISANTA_FUZZ)
   target_link_options(brisanta_options INTERFACE -fsanitize=address,undefined)
 endif()
 
-# brisanta_library(name SOURCES ... LINKS ...): a static library of one area.
+# brisanta_library(name SOURCES ... LINKS ... PRIVATE_LINKS ...): a static library of one area.
+# LINKS are the libraries its headers expose (a user of the library needs them too);
+# PRIVATE_LINKS those only its sources use.
 function(brisanta_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS;PRIVATE_LINKS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
-  target_link_libraries(${name} PUBLIC brisanta_options ${ARG_LINKS})
+  target_link_libraries(${name} PUBLIC brisanta_options ${ARG_LINKS} PRIVATE ${ARG_PRIVATE_LINKS})
 endfunction()
 
 # brisanta_test(name SOURCES ... LINKS ...): one Qt Test executable registered with ctest,

@@ -1,6 +1,6 @@
 #include "account/account_settings.h"
 
-#include "platform/text/decimal.h"
+#include "database/account_row.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -54,7 +54,7 @@ const QStringList &timeZones()
 std::optional<AccountRow> loadAccount(db::Connection &connection, db::Result *result)
 {
     const auto rows = connection.select(
-        QStringLiteral("SELECT login,pass,ruta,huso_horario,defecto_agenda FROM Usuario ORDER BY sid LIMIT 1"),
+        database::accountRowQuery(QStringLiteral("login,pass,ruta,huso_horario,defecto_agenda")),
         {}, result);
     if (rows.empty())
         return std::nullopt;
@@ -142,16 +142,6 @@ QString zoneToStore(const QString &selected, const QString &stored)
     if (!stored.isEmpty())
         return stored;
     return timeZones().at(kDefaultZoneIndex);
-}
-
-QString balanceLabel(const QString &balance)
-{
-    if (balance.size() > 3)
-        return balance + QStringLiteral(" cr.");
-    const auto value = text::parseDecimal(balance);
-    if (value && *value == 1.0)
-        return balance + QStringLiteral(" crédito");
-    return balance + QStringLiteral(" créditos");
 }
 
 QString costLabel(const QString &route)

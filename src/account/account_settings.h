@@ -26,7 +26,7 @@ struct AccountRow {
     QString unknownNumberDefault;
 };
 
-// The first `Usuario` row of the database in use, or nothing when the table has no row.
+// The account of the database in use (database::accountRowQuery), or nothing when there is none.
 std::optional<AccountRow> loadAccount(db::Connection &connection, db::Result *result = nullptr);
 
 // The local database file of the program folder.
@@ -57,9 +57,6 @@ db::Result storeVerifiedAccount(db::Connection &connection, const VerifiedAccoun
 // The zone to store: the selected one; without a selection the stored one, else the default.
 QString zoneToStore(const QString &selected, const QString &stored);
 
-// The balance label's text: " cr." past 3 characters, " crédito" for 1,
-// " créditos" otherwise.
-QString balanceLabel(const QString &balance);
 // The cost of one message on a route, as the cost label shows it after a save.
 QString costLabel(const QString &route);
 

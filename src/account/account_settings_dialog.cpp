@@ -283,7 +283,7 @@ void AccountSettingsDialog::handleCheck(const QString &reply)
     }
     m_storedZone = verified.timeZone;
     main.setCredentials(verified.login, verified.pass);
-    main.setBalanceText(account::balanceLabel(verified.balance));
+    main.showBalance(verified.balance);
     if (main.recipientsEmpty())
         main.setCostText(account::costLabel(verified.route));
     manageSendersButton->setEnabled(true);

@@ -22,8 +22,10 @@ public:
     virtual void focusRecipients() = 0;
     virtual bool recipientsEmpty() const = 0;
 
-    // The balance and cost labels, already worded ("250 créditos", "1 crédito").
-    virtual void setBalanceText(const QString &text) = 0;
+    // The balance as the gateway gave it ("250", "1234,56", "" for none): the send panel words it
+    // by its own rule ("250 créditos", "1234,56 cr.", "Desconocido").
+    virtual void showBalance(const QString &figure) = 0;
+    // The cost label, already worded ("1 crédito").
     virtual void setCostText(const QString &text) = 0;
 
     // The account the main window's own gateway requests use from now on.

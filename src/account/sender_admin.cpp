@@ -13,7 +13,7 @@ QString script(const QString &urlBase)
     return urlBase + QStringLiteral("extranet/SMS/pedir_remitentes.php");
 }
 
-// Raw values as the gateway has always received them, but a "&", "+" or "#" can no longer cut
+// Raw values as the gateway receives them, with "&", "+" and "#" escaped so that none of them cuts
 // the query.
 QString raw(const QString &value)
 {

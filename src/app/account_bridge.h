@@ -4,6 +4,7 @@
 #include "account/main_window_access.h"
 #include "app/main_window/dialog_opener.h"
 #include "app/main_window/main_window.h"
+#include "sending/message_parts.h"
 #include "sending/panel/send_panel_view.h"
 #include "startup/version_check.h"
 
@@ -36,7 +37,10 @@ public:
     void setSendEnabled(bool enabled) override { m_mainWindow.sendPanel().sendButton()->setEnabled(enabled); }
     void focusRecipients() override { m_mainWindow.sendPanel().recipientsBox()->setFocus(); }
     bool recipientsEmpty() const override { return m_mainWindow.sendPanel().recipientsBox()->toPlainText().isEmpty(); }
-    void setBalanceText(const QString &text) override { m_mainWindow.sendPanel().balanceLabel()->setText(text); }
+    void showBalance(const QString &figure) override
+    {
+        m_mainWindow.sendPanel().balanceLabel()->setText(sending::creditLabel(figure, sending::CreditFigure::Balance));
+    }
     void setCostText(const QString &text) override { m_mainWindow.sendPanel().costLabel()->setText(text); }
     void setCredentials(const QString &login, const QString &pass) override { m_mainWindow.setCredentials(login, pass); }
 

@@ -200,9 +200,7 @@ void AutomationController::takeRestedFile()
 
 void AutomationController::logError(const QString &text)
 {
-    sending::appendAutomatedError(m_context.programFolder,
-                             m_clock().toString(QStringLiteral("dd/MM/yyyy H:mm:ss")) + QStringLiteral("--- ") + text
-                                 + QStringLiteral("\r\n"));
+    sending::appendAutomatedError(m_context.programFolder, sending::errorLogLine(m_clock(), text));
 }
 
 } // namespace automation

@@ -2,11 +2,11 @@
 
 #include "platform/text/cp1252.h"
 #include "platform/text/digits.h"
+#include "sending/phone_rules.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QRegularExpression>
 #include <QSet>
 
 #include <map>
@@ -111,17 +111,12 @@ private:
 
 QString cleanNumber(QString part)
 {
-    static const QRegularExpression kIgnoredChars(QStringLiteral("[-.()+_ ]"));
-    part.remove(kIgnoredChars);
-    qsizetype zeros = 0;
-    while (zeros < part.size() && part.at(zeros) == QLatin1Char('0'))
-        ++zeros;
-    part.remove(0, zeros);
+    sending::phone::removeChars(part, u"-.()+_ ");
+    sending::phone::removeLeading(part, u"0");
     // Only digits: the gateway takes nothing else, and "1e9" or "&H1F" are no phone numbers.
     if (!text::isDigitsOnly(part) || part.size() < 7)
         return {};
-    if (part.size() == 9 && part.startsWith(QLatin1Char('6')))
-        part.prepend(QStringLiteral("34"));
+    sending::phone::addMobilePrefix(part, u"6");
     return part;
 }
 

@@ -177,7 +177,7 @@ DeleteGroupResult deleteGroup(db::Connection &connection, qint64 sid, const AskT
     if (!update.isValid())
         return failure(prepared);
     for (const db::Row &row : members) {
-        update.bind(1, withoutGroup(row.value(1).toString(), sid));
+        update.bind(1, db::idListWithout(row.value(1).toString(), sid));
         update.bind(2, row.value(0).toLongLong());
         const db::Result res = update.run();
         if (!res.ok())

@@ -1,5 +1,6 @@
 #include "database/defaults.h"
 
+#include "database/account_row.h"
 #include "database/opening.h"
 
 namespace database {
@@ -9,7 +10,7 @@ DefaultsResult writeStartupDefaults(db::Connection &connection, const QString &p
     DefaultsResult result;
     db::Result r;
     const auto rows = connection.select(
-        QStringLiteral("SELECT sid,ruta,huso_horario,ruta_bbdd FROM Usuario WHERE length(login)>0 ORDER BY sid LIMIT 1"),
+        accountRowQuery(QStringLiteral("sid,ruta,huso_horario,ruta_bbdd")),
         {}, &r);
     if (!r.ok()) {
         result.status = DefaultsStatus::Failed;

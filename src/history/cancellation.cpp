@@ -3,6 +3,7 @@
 #include "brand/brand.h"
 #include "history/gateway_request.h"
 #include "history/history_view.h"
+#include "platform/net/reply_text.h"
 #include "platform/net/too_large_reply.h"
 #include "platform/text/url_encode.h"
 
@@ -16,18 +17,12 @@ const QString kFutureRows = QStringLiteral("f_programada<>'Inmediato' AND f_prog
 // all, and a text the gateway did not give as a number is not one of its sends.
 const QString kWithIdentifier = kGatewayIdCondition;
 
-// The gateway's own answer: a one-digit code before a "|". Anything else (an empty page, an
+// The gateway's own answer: its one-digit code (net::apiCode). Anything else (an empty page, an
 // error page, a broken line) is neither its success nor its refusal. Empty when not an answer.
 QString answerCode(const QString &replyText)
 {
-    const QString text = replyText.trimmed();
-    const qsizetype bar = text.indexOf(QLatin1Char('|'));
-    if (bar < 0)
-        return {};
-    const QString code = text.left(bar).trimmed();
-    if (code.size() != 1 || code.at(0) < QLatin1Char('0') || code.at(0) > QLatin1Char('9'))
-        return {};
-    return code;
+    const std::optional<int> code = net::apiCode(replyText.trimmed());
+    return code ? QString::number(*code) : QString();
 }
 
 // The row a cancellation is about, as parameters 1 (its sid) and 2 (the gateway's number): that

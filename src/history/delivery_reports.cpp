@@ -2,6 +2,7 @@
 
 #include "brand/brand.h"
 #include "history/history_view.h"
+#include "platform/net/reply_text.h"
 #include "platform/text/digits.h"
 #include "platform/text/url_encode.h"
 
@@ -120,8 +121,10 @@ std::optional<StateLine> parseStateLine(QStringView line)
     const qsizetype count = leadingFields(line.trimmed(), fields);
     if (count < 2)
         return std::nullopt;
+    // The line's code is read as every reply's is: one digit, blanks around it dropped.
+    const std::optional<int> code = net::apiCode(line.trimmed());
     StateLine l;
-    l.code = fields[0].trimmed().toString();
+    l.code = code ? QString::number(*code) : QString();
     l.id = fields[1].trimmed().toString();
     if (l.code.isEmpty() || l.id.isEmpty())
         return std::nullopt;

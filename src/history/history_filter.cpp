@@ -1,5 +1,7 @@
 #include "history/history_filter.h"
 
+#include "sending/phone_rules.h"
+
 namespace history {
 
 namespace {
@@ -31,14 +33,10 @@ void append(Condition &c, const QString &clause, const QVariantList &values)
 QString filterPhone(const QString &typed)
 {
     QString t = typed;
-    if (t.size() == 9 && t.startsWith(QLatin1Char('6')))
-        t = QStringLiteral("34") + t;
-    t.remove(QLatin1Char(' '));
-    t.remove(QLatin1Char('+'));
-    qsizetype zeros = 0;
-    while (zeros < t.size() && t.at(zeros) == QLatin1Char('0'))
-        ++zeros;
-    return t.mid(zeros);
+    sending::phone::addMobilePrefix(t, u"6");
+    sending::phone::removeChars(t, u" +");
+    sending::phone::removeLeading(t, u"0");
+    return t;
 }
 
 FilterResult buildHistoryFilter(const FilterPanel &panel)

@@ -1,5 +1,7 @@
 #include "history/recipient_group.h"
 
+#include "platform/db/id_list.h"
+
 #include <QSet>
 
 namespace history {
@@ -25,7 +27,6 @@ CreatedGroup createGroupFromPhones(db::Connection &connection, const QString &na
         return created;
     }
     created.sid = connection.lastInsertRowId();
-    const QString group = QString::number(created.sid);
 
     // The contacts are matched here rather than in SQL: a set lookup per contact stays fast for
     // lists of hundreds of thousands of characters, and a number never matches part of another.
@@ -47,7 +48,7 @@ CreatedGroup createGroupFromPhones(db::Connection &connection, const QString &na
             continue;
         const QString groups = contact.value(2).isValid() ? contact.value(2).toString() : QString();
         update.reset();
-        update.bindAll({groups.isEmpty() ? group : groups + QLatin1Char(',') + group, contact.value(0)});
+        update.bindAll({db::idListWith(groups, created.sid), contact.value(0)});
         r = update.run();
         if (!r.ok()) {
             created.error = r.error;

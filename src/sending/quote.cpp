@@ -14,9 +14,9 @@ QString quoteUrl()
     return brand::baseUrl() + QStringLiteral("APIv2/quotesms.php");
 }
 
-QString field(const QStringList &fields, qsizetype index)
+QString field(const QString &reply, qsizetype index)
 {
-    return index < fields.size() ? fields.at(index).trimmed() : QString();
+    return net::apiField(reply, index).trimmed().toString();
 }
 
 } // namespace
@@ -31,7 +31,7 @@ GatewayRequest quoteGatewayRequest(const QuoteRequest &request)
     raw(QStringLiteral("password"), request.password);
     raw(QStringLiteral("mensaje"), request.message);
     raw(QStringLiteral("destino"), request.recipients);
-    if (request.sender.size() >= 1 && request.sender.size() <= 11)
+    if (sendsSender(request.sender))
         raw(QStringLiteral("remitente"), request.sender);
     if (!request.callback.isEmpty())
         raw(QStringLiteral("callback"), request.callback);
@@ -42,18 +42,6 @@ GatewayRequest quoteGatewayRequest(const QuoteRequest &request)
     if (!request.balance.isEmpty())
         raw(QStringLiteral("saldo"), request.balance);
     return out;
-}
-
-QuoteRequest startupQuote(const QString &username, const QString &password, const QString &route)
-{
-    QuoteRequest request;
-    request.username = username;
-    request.password = password;
-    request.message = QStringLiteral("Saldo al arrancar Desktop");
-    request.recipients = QStringLiteral("34600123456");
-    request.sender = QStringLiteral("Saldo");
-    request.route = route;
-    return request;
 }
 
 GatewayRequest refreshQuoteRequest(const QString &username, const QString &password, const QString &message,
@@ -80,10 +68,10 @@ QuoteOutcome interpretQuoteReply(bool ok, const QString &reply)
         outcome.balanceLabel = kUnknownLabel;
         return outcome;
     }
-    const QStringList fields = net::splitApiReply(reply.trimmed());
-    const QString code = field(fields, 0);
-    if (code == QLatin1String("0")) {
-        outcome.cost = field(fields, 2);
+    const QString answer = reply.trimmed();
+    const std::optional<int> code = net::apiCode(answer);
+    if (code == 0) {
+        outcome.cost = field(answer, 2);
         if (text::parseDecimal(outcome.cost)) {
             outcome.kind = QuoteKind::Quoted;
             outcome.costLabel = creditLabel(outcome.cost, CreditFigure::Cost);
@@ -92,7 +80,7 @@ QuoteOutcome interpretQuoteReply(bool ok, const QString &reply)
             outcome.kind = QuoteKind::Unreadable;
             outcome.costLabel = kUnknownLabel;
         }
-        const QString balance = field(fields, 3);
+        const QString balance = field(answer, 3);
         if (!balance.isEmpty()) {
             outcome.balance = text::parseDecimal(balance);
             outcome.balanceLabel = outcome.balance ? creditLabel(balance, CreditFigure::Balance) : kUnknownLabel;
@@ -102,16 +90,16 @@ QuoteOutcome interpretQuoteReply(bool ok, const QString &reply)
     outcome.kind = QuoteKind::Refused;
     outcome.costLabel = kUnknownLabel;
     outcome.balanceLabel = kUnknownLabel;
-    if (code == QLatin1String("3")) {
+    if (code == 3) {
         outcome.messageTitle = QStringLiteral("Error de autentificacion");
         outcome.messageText = QStringLiteral("Autenticación fallida. El usuario y/o la contraseña no son correctos");
-    } else if (code == QLatin1String("2")) {
+    } else if (code == 2) {
         outcome.messageTitle = QStringLiteral("Error calculando coste");
         outcome.messageText = QStringLiteral(
             "Se ha producido un error en la consulta, por favor verifique que los destinatarios sean números válidos. "
             "Si el problema persiste con un número válido y dentro de la cobertura, póngase en contacto con el "
             "administrador.");
-    } else if (code == QLatin1String("4")) {
+    } else if (code == 4) {
         outcome.messageTitle = QStringLiteral("Remitente inadecuado");
         outcome.messageText = QStringLiteral(
             "El remitente que está intentando utilizar no ha sido previamente aceptado por los administradores. Por "

@@ -26,9 +26,6 @@ struct QuoteRequest {
 // The quote's URL and pairs: every value raw.
 GatewayRequest quoteGatewayRequest(const QuoteRequest &request);
 
-// The start-up quote: fixed message, number and sender, the account's route.
-QuoteRequest startupQuote(const QString &username, const QString &password, const QString &route);
-
 // The refresh icons' and the recipients box's quote: the panel's message and recipients (fixed
 // texts when empty), the chosen sender whatever its length, and the `buf` counter last.
 GatewayRequest refreshQuoteRequest(const QString &username, const QString &password, const QString &message,

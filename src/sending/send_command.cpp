@@ -65,7 +65,7 @@ PreparedSend prepareSend(const PanelValues &panel, const std::optional<AccountVa
     request.message = reduceConfirmForms(withDates);
     request.recipients = recipients;
     request.sender = panel.sender.isEmpty() ? brand::defaultSender() : panel.sender;
-    request.route = account->route == QLatin1String("0") ? QStringLiteral("3") : account->route;
+    request.route = postedRoute(account->route);
     request.sendTime = panel.automated ? QString() : time.gatewayTime;
     request.extra = sendVariables(withDates, values);
     request.automated = panel.automated;

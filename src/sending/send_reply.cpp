@@ -16,9 +16,9 @@
 namespace sending {
 namespace {
 
-QString field(const QStringList &fields, qsizetype index)
+QString field(const QString &reply, qsizetype index)
 {
-    return index < fields.size() ? fields.at(index).trimmed() : QString();
+    return net::apiField(reply, index).trimmed().toString();
 }
 
 QString refusalText(const SendRequest &request, const QString &phrase)
@@ -33,17 +33,6 @@ QString refusalText(const SendRequest &request, const QString &phrase)
 }
 
 } // namespace
-
-std::optional<double> balanceFromLabel(const QString &label)
-{
-    const qsizetype cut = label.indexOf(QStringLiteral(" cr"));
-    return text::parseDecimal(cut < 0 ? label : label.left(cut));
-}
-
-bool isRefusalCode(const QString &code)
-{
-    return code.size() == 1 && code.at(0) >= QLatin1Char('2') && code.at(0) <= QLatin1Char('9');
-}
 
 ReplyOutcome interpretSendReply(const SendRequest &request, bool answered, const QString &reply,
                                std::optional<double> currentBalance, const QDateTime &now)
@@ -62,13 +51,13 @@ ReplyOutcome interpretSendReply(const SendRequest &request, bool answered, const
         }
         return outcome;
     }
-    const QStringList fields = net::splitApiReply(reply.trimmed());
-    const QString code = field(fields, 0);
-    const bool success = code == QLatin1String("0") || code == QLatin1String("1");
+    const QString answer = reply.trimmed();
+    const std::optional<int> code = net::apiCode(answer);
     // The gateway had the request and said something that is neither its success nor its
     // refusal (an empty page, an error page, a broken line): it may have charged the send.
-    if (!net::replyOk(reply) || (!success && !isRefusalCode(code)))
+    if (!code)
         return unrecognisedReplyOutcome(request, now);
+    const bool success = *code == 0 || *code == 1;
     outcome.queueStep = request.automated;
 
     if (success) {
@@ -79,11 +68,11 @@ ReplyOutcome interpretSendReply(const SendRequest &request, bool answered, const
         row.sentAt = now.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
         row.scheduledAt = request.recordedTime;
         row.message = request.recordedMessage;
-        const QString id = field(fields, 2);
+        const QString id = field(answer, 2);
         const auto idNumber = text::parseInteger(id);
         row.webId = idNumber ? QString::number(*idNumber) : id;
         row.sender = postedSender(request);
-        const std::optional<double> credits = text::parseDecimal(field(fields, 3));
+        const std::optional<double> credits = text::parseDecimal(field(answer, 3));
         row.credits = credits ? *credits : request.quotedCost.value_or(0.0);
         outcome.row = row;
         if (!credits) {
@@ -107,7 +96,7 @@ ReplyOutcome interpretSendReply(const SendRequest &request, bool answered, const
         outcome.errorLogLine = automatedErrorLine(now, request.recipients, request.typedMessage);
     } else {
         outcome.messageTitle = QStringLiteral("Error");
-        outcome.messageText = refusalText(request, field(fields, 1));
+        outcome.messageText = refusalText(request, field(answer, 1));
     }
     return outcome;
 }
@@ -146,10 +135,15 @@ QString pendingSendText()
         + brand::brandName() + QStringLiteral(" Desktop.");
 }
 
+QString errorLogLine(const QDateTime &now, const QString &what)
+{
+    return now.toString(QStringLiteral("dd/MM/yyyy H:mm:ss")) + QStringLiteral("--- ") + what + QStringLiteral("\r\n");
+}
+
 QString automatedErrorLine(const QDateTime &now, const QString &recipients, const QString &message)
 {
-    return now.toString(QStringLiteral("dd/MM/yyyy H:mm:ss")) + QStringLiteral("--- Error al enviar a destinatario: ")
-           + recipients + QStringLiteral(". Texto del mensaje: ") + message + QStringLiteral("\r\n");
+    return errorLogLine(now, QStringLiteral("Error al enviar a destinatario: ") + recipients
+                                 + QStringLiteral(". Texto del mensaje: ") + message);
 }
 
 QString oneLogLine(QString line)

@@ -45,22 +45,16 @@ struct ReplyOutcome {
 
 // `answered` is true when the gateway answered at all (whatever the HTTP status, an empty page
 // included), false when it was never reached (no connection): only then is the reply "no
-// connection". An answer that is neither a success (code "0" or "1") nor a refusal (another
-// one-digit code) means the SMS may have been sent (Unknown).
+// connection". The code is net::apiCode's: "0" and "1" are successes, every other one-digit code
+// a refusal, and a reply without one means the SMS may have been sent (Unknown).
 // `currentBalance` is the balance the panel shows, nothing when it shows no figure ("Desconocido",
 // "Comprobando..."): then the stored balance is left as it is rather than guessed.
 ReplyOutcome interpretSendReply(const SendRequest &request, bool answered, const QString &reply,
                                std::optional<double> currentBalance, const QDateTime &now);
 
-// A refusal's code: one digit other than the successes' "0" and "1".
-bool isRefusalCode(const QString &code);
-
 // A success whose charge must not be worked out from the balance shown: no new balance, the
 // label "Desconocido" and the gateway asked instead. Nothing changes for other outcomes.
 void askBalanceFromGateway(ReplyOutcome &outcome);
-
-// The balance label's figure: the number before " cr" ("1234,56 cr.", "250 créditos"), or nothing.
-std::optional<double> balanceFromLabel(const QString &label);
 
 using RecordStatus = recording::RecordStatus;
 using RecordOutcome = recording::RecordOutcome;
@@ -76,6 +70,10 @@ RecordOutcome recordSendOutcome(db::Connection &connection, const ReplyOutcome &
 
 // What the user is told when the send was charged but its row waits in the pending file.
 QString pendingSendText();
+
+// One line of the error log: the local date and time as a Spanish system writes it in full
+// ("dd/MM/yyyy H:mm:ss"), "--- ", what happened, CR LF. Every entry of the log is stamped here.
+QString errorLogLine(const QDateTime &now, const QString &what);
 
 // The error log line of an automated send the gateway refused (CR LF ended).
 QString automatedErrorLine(const QDateTime &now, const QString &recipients, const QString &message);

@@ -5,10 +5,19 @@
 
 namespace sending {
 
+bool sendsSender(const QString &sender)
+{
+    return sender.size() >= 1 && sender.size() <= 11;
+}
+
 QString postedSender(const SendRequest &request)
 {
-    const qsizetype length = request.sender.size();
-    return length >= 1 && length <= 11 ? request.sender : QString();
+    return sendsSender(request.sender) ? request.sender : QString();
+}
+
+QString postedRoute(const QString &storedRoute)
+{
+    return storedRoute == QLatin1String("0") ? QStringLiteral("3") : storedRoute;
 }
 
 QString postedRecipients(const QString &recipients)

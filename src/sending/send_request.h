@@ -18,7 +18,7 @@ struct SendRequest {
     QString recipients;           // the cleaned recipient list
     QString sender;         // the sender chosen (the brand sender when none was)
     QString callback;
-    QString route;              // route code; "0" is sent as "3" by the caller
+    QString route;              // route code as posted (postedRoute)
     QString sendTime;             // "Inmediato", the gateway-clock time, or empty (automated sends)
     QString cost = QStringLiteral("1");
     net::FormFields extra;     // the contact keywords' pairs (sendVariables())
@@ -33,9 +33,14 @@ struct SendRequest {
     std::optional<double> quotedCost;
 };
 
-// The sender travels only with 1 to 11 characters; this is what was actually posted ("" when
-// none was, the gateway then using the account's own).
+// Whether a sender travels with a send or a quote: only one of 1 to 11 characters does.
+bool sendsSender(const QString &sender);
+
+// The sender actually posted ("" when none was, the gateway then using the account's own).
 QString postedSender(const SendRequest &request);
+
+// The route as the gateway takes it: a stored "0" goes out as "3", any other code as stored.
+QString postedRoute(const QString &storedRoute);
 
 struct GatewayRequest {
     QString url;

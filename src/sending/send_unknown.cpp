@@ -10,10 +10,10 @@ QString unknownOutcomeText()
 
 QString unknownOutcomeLogLine(const QDateTime &now, const QString &recipients, const QString &message)
 {
-    return now.toString(QStringLiteral("dd/MM/yyyy H:mm:ss"))
-           + QStringLiteral("--- Sin respuesta del servidor al enviar a destinatario: ") + recipients
-           + QStringLiteral(". El SMS puede haberse enviado: compruebe el historial. Texto del mensaje: ") + message
-           + QStringLiteral("\r\n");
+    return errorLogLine(now, QStringLiteral("Sin respuesta del servidor al enviar a destinatario: ") + recipients
+                                 + QStringLiteral(". El SMS puede haberse enviado: compruebe el historial. Texto del "
+                                                  "mensaje: ")
+                                 + message);
 }
 
 namespace {
@@ -50,11 +50,11 @@ QString unrecognisedReplyText()
 
 QString unrecognisedReplyLogLine(const QDateTime &now, const QString &recipients, const QString &message)
 {
-    return now.toString(QStringLiteral("dd/MM/yyyy H:mm:ss"))
-           + QStringLiteral("--- Respuesta no reconocida del servidor al enviar a destinatario: ") + recipients
-           + QStringLiteral(". El SMS puede haberse enviado: compruebe el historial antes de repetir el envío. "
-                            "Texto del mensaje: ")
-           + message + QStringLiteral("\r\n");
+    return errorLogLine(now, QStringLiteral("Respuesta no reconocida del servidor al enviar a destinatario: ")
+                                 + recipients
+                                 + QStringLiteral(". El SMS puede haberse enviado: compruebe el historial antes de "
+                                                  "repetir el envío. Texto del mensaje: ")
+                                 + message);
 }
 
 ReplyOutcome unrecognisedReplyOutcome(const SendRequest &request, const QDateTime &now)

@@ -25,7 +25,7 @@ public:
     void setSendEnabled(bool enabled) override { sendEnabled = enabled; }
     void focusRecipients() override { ++focused; }
     bool recipientsEmpty() const override { return recipients.isEmpty(); }
-    void setBalanceText(const QString &text) override { balance = text; }
+    void showBalance(const QString &figure) override { balance = figure; }
     void setCostText(const QString &text) override { cost = text; }
     void setCredentials(const QString &l, const QString &p) override { login = l; pass = p; }
 

@@ -134,7 +134,7 @@ private Q_SLOTS:
         QVERIFY(form);
         QCOMPARE(entries(form->includedList), QStringList{QStringLiteral("Local")});
         QCOMPARE(entries(form->accountList), (QStringList{QStringLiteral("Tienda"), QStringLiteral("Avisos")}));
-        // The account travels whole: "&", "+" and "#" no longer cut the query.
+        // The account travels whole: "&", "+" and "#" do not cut the query.
         const auto sent = f->sim.lastRequest(sim::Endpoint::SenderList);
         QCOMPARE(sent->value("username"), QStringLiteral("ana&co"));
         QCOMPARE(sent->value("password"), QStringLiteral("p+ss#1"));

@@ -15,6 +15,8 @@
 #include "recording/record_charged.h"
 #include "seams/app_context.h"
 #include "support/cut_labels.h"
+#include "sending/quote.h"
+#include "sending/send_reply.h"
 #include "support/other_workstation.h"
 #include "support/popup_menus.h"
 #include "support/recording_shell.h"
@@ -352,6 +354,47 @@ private Q_SLOTS:
         if (!message.isEmpty())
             QCOMPARE(r.message, message);
         QVERIFY(r.ids.isEmpty());
+    }
+
+    // One reply read by the send, the quote and the greetings: its code is read by one rule, and
+    // each script gives it only its own meaning. Whatever the gateway says it did is never "no
+    // answer" to one script and done to another.
+    void oneReplyReadAlikeByEveryScript_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("send");
+        QTest::addColumn<int>("quote");
+        QTest::addColumn<int>("greetings");
+        using sending::QuoteKind;
+        using sending::ReplyKind;
+        QTest::newRow("blanks around a refusal") << " 3 |Authentication failure|" << int(ReplyKind::Refused)
+                                                 << int(QuoteKind::Refused) << int(SendResult::Kind::Refused);
+        QTest::newRow("two-digit code") << "10|x|" << int(ReplyKind::Unknown) << int(QuoteKind::Refused)
+                                        << int(SendResult::Kind::NoAnswer);
+        QTest::newRow("blank after a success") << "0 |OK|123|1" << int(ReplyKind::Sent) << int(QuoteKind::Quoted)
+                                               << int(SendResult::Kind::Unreadable);
+        QTest::newRow("success code 1") << "1|OK|123|1" << int(ReplyKind::Sent) << int(QuoteKind::Refused)
+                                        << int(SendResult::Kind::Unreadable);
+        QTest::newRow("word for a code") << "OK|x|" << int(ReplyKind::Unknown) << int(QuoteKind::Refused)
+                                         << int(SendResult::Kind::NoAnswer);
+    }
+    void oneReplyReadAlikeByEveryScript()
+    {
+        QFETCH(QString, reply);
+        sending::SendRequest request;
+        request.recipients = QStringLiteral("34600000001");
+        request.recordedMessage = QStringLiteral("Hola");
+        const sending::ReplyOutcome send =
+            sending::interpretSendReply(request, true, reply, 100.0, QDateTime(QDate(2026, 12, 8), QTime(9, 5)));
+        QTEST(int(send.kind), "send");
+        QTEST(int(sending::interpretQuoteReply(true, reply).kind), "quote");
+        const SendResult greetings = parseResult(reply, 1, false, false);
+        QTEST(int(greetings.kind), "greetings");
+        if (greetings.kind == SendResult::Kind::Refused)
+            QCOMPARE(greetings.message, QStringLiteral("Authentication failure"));
+        // The greetings window tells "no answer" as "may have been sent", as the send does.
+        if (send.kind == sending::ReplyKind::Unknown)
+            QCOMPARE(int(greetings.kind), int(SendResult::Kind::NoAnswer));
     }
 
     void consecutiveIdentifiers()

@@ -14,14 +14,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const auto [contentType, body] = fuzz::splitFirstLine(fuzz::bytesOf(data, size));
     const QString text = net::replyText(body, contentType);
-    const QStringList fields = net::splitApiReply(text);
+    const QStringList fields = text.isEmpty() ? QStringList() : text.split(QLatin1Char('|'));
     if (net::apiFieldCount(text) != fields.size())
         __builtin_trap();
     for (qsizetype i = 0; i < qMin<qsizetype>(fields.size(), 8); ++i) {
         if (net::apiField(text, i) != fields.at(i))
             __builtin_trap();
     }
-    (void)net::replyOk(text);
+    const std::optional<int> code = net::apiCode(text);
+    if (code && (!net::replyOk(text) || *code < 0 || *code > 9 || net::apiField(text, 0).trimmed() != QString::number(*code)))
+        __builtin_trap();
     (void)net::htmlToText(fuzz::textOf(data, size));
     (void)net::decodeBody(body, contentType);
     return 0;

@@ -27,6 +27,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     (void)sending::interpretSendReply(request, true, text, std::nullopt, now);
     request.automated = true;
     (void)sending::interpretSendReply(request, true, text, 0.5, now);
-    (void)sending::balanceFromLabel(text);
     return 0;
 }

@@ -117,6 +117,9 @@ private Q_SLOTS:
         QTest::newRow("no id") << "0||1|2" << false << "" << "";
         QTest::newRow("junk list") << "0|77|abc|0" << false << "" << "";
         QTest::newRow("quote") << "0|7'7|1|0" << true << "7'7" << "0|1|0";
+        QTest::newRow("blanks around the code") << " 1 |77|3|0" << true << "77" << "1|3|0";
+        QTest::newRow("two-digit code") << "10|77|3|0" << false << "" << "";
+        QTest::newRow("word for a code") << "OK|77|3|0" << false << "" << "";
     }
     void lines()
     {

@@ -68,7 +68,7 @@ private Q_SLOTS:
                                                << int(Colour::Red) << int(Colour::Orange);
         QTest::newRow("past pending") << "0|0|0" << "1" << "2024-05-10 11:59" << int(Colour::Orange) << int(Colour::Orange);
         QTest::newRow("future") << "0|0|0" << "1" << "2024-05-10 12:30" << int(Colour::Grey) << int(Colour::Grey);
-        // "2024-05-10 12:00" sorts before "2024-05-10 12:00:00": the current minute is no longer ahead.
+        // "2024-05-10 12:00" sorts before "2024-05-10 12:00:00": the current minute is not ahead.
         QTest::newRow("current minute") << "0|0|0" << "1" << "2024-05-10 12:00" << int(Colour::Orange) << int(Colour::Orange);
     }
     void colours()

@@ -154,7 +154,7 @@ private Q_SLOTS:
         QVERIFY(db.connection
                     .execute(QStringLiteral("INSERT INTO Agenda (nombre, telefono, grupos_sid) VALUES "
                                             "('Ana','34600123456','1'),('Bea','34611111111',''),"
-                                            "('Carla','600123',NULL),('Dora','34622222222',NULL)"))
+                                            "('Carla','600123',NULL),('Dora','34622222222',NULL),('Eva','34633333333','  ')"))
                     .ok());
         QVERIFY(groupNameTaken(db.connection, QStringLiteral("CLIENTES")));
         QVERIFY(!groupNameTaken(db.connection, QStringLiteral("Clientes de O'Donnell")));
@@ -165,14 +165,15 @@ private Q_SLOTS:
 
         const CreatedGroup g = createGroupFromPhones(db.connection, QStringLiteral("Clientes de O'Donnell"),
                                                     {QStringLiteral("34600123456"), QStringLiteral("34611111111"),
-                                                     QStringLiteral("34699999999")});
+                                                     QStringLiteral("34699999999"), QStringLiteral("34633333333")});
         QVERIFY(g.ok());
-        QCOMPARE(g.members, qint64(2));
+        QCOMPARE(g.members, qint64(3));
         QCOMPARE(db.connection.scalar(QStringLiteral("SELECT nombre FROM Grupos WHERE sid = ?1"), {g.sid}).toString(),
                  QStringLiteral("Clientes de O'Donnell"));
         const QString sid = QString::number(g.sid);
         QCOMPARE(groupsOf(db, QStringLiteral("34600123456")), QStringLiteral("1,") + sid);
         QCOMPARE(groupsOf(db, QStringLiteral("34611111111")), sid);
+        QCOMPARE(groupsOf(db, QStringLiteral("34633333333")), sid);   // a blank-only list holds no group
         // Part of a listed number, or not listed at all: untouched.
         QVERIFY(groupsOf(db, QStringLiteral("600123")).isEmpty());
         QVERIFY(groupsOf(db, QStringLiteral("34622222222")).isEmpty());

@@ -112,7 +112,7 @@ private Q_SLOTS:
         QCOMPARE(cost.label(), QStringLiteral("1.5 crédito(s)"));
     }
 
-    // Deleting the whole text used to leave "0 crédito(s)" for good, and an unknown cost read as 0.
+    // Deleting the whole text never leaves "0 crédito(s)" for good, and an unknown cost never reads as 0.
     void costNeverStuckAtZeroOrInvented()
     {
         CostModel cost;
@@ -162,6 +162,8 @@ private Q_SLOTS:
         QTest::newRow("balance 1") << QStringLiteral("1") << balance << QStringLiteral("1 crédito");
         QTest::newRow("balance 1234,56") << QStringLiteral("1234,56") << balance << QStringLiteral("1234,56 cr.");
         QTest::newRow("no figure") << QString() << balance << QStringLiteral("Desconocido");
+        QTest::newRow("balance 1 and a blank") << QStringLiteral("1 ") << balance << QStringLiteral("1 crédito");
+        QTest::newRow("blank balance") << QStringLiteral(" ") << balance << QStringLiteral("Desconocido");
     }
     void creditWording()
     {

@@ -313,29 +313,6 @@ private Q_SLOTS:
                  QStringLiteral("Por favor, escriba un mensaje antes de enviar el mensaje."));
     }
 
-    void balanceLabelRead_data()
-    {
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<bool>("known");
-        QTest::addColumn<double>("value");
-        QTest::newRow("cr.") << "1234,56 cr." << true << 1234.56;
-        QTest::newRow("créditos") << "250 créditos" << true << 250.0;
-        QTest::newRow("crédito") << "1 crédito" << true << 1.0;
-        QTest::newRow("unknown") << "Desconocido" << false << 0.0;
-        QTest::newRow("checking") << "Comprobando..." << false << 0.0;
-        QTest::newRow("empty") << "" << false << 0.0;
-    }
-    void balanceLabelRead()
-    {
-        QFETCH(QString, label);
-        QFETCH(bool, known);
-        QFETCH(double, value);
-        const auto read = balanceFromLabel(label);
-        QCOMPARE(read.has_value(), known);
-        if (known)
-            QCOMPARE(*read, value);
-    }
-
     void recordedInOneTransaction()
     {
         testing::TempHome home;
@@ -344,7 +321,7 @@ private Q_SLOTS:
         SendRequest request = sampleRequest();
         request.sender = QStringLiteral("Remitente-Largo");   // not posted, so not recorded
         const ReplyOutcome outcome = interpretSendReply(request, true, QStringLiteral("1|OK|123456|1,5"),
-                                                       balanceFromLabel(QStringLiteral("1234,56 cr.")), kNow);
+                                                       1234.56, kNow);
         QVERIFY(recordSendOutcome(connection, outcome).ok());
         const auto rows = connection.select(QStringLiteral(
             "SELECT username,destinatario,f_envio,f_programada,mensaje,id_web,estado,remitente,creditos FROM Historial"));
@@ -368,7 +345,7 @@ private Q_SLOTS:
         db::Connection connection;
         QVERIFY(openDatabase(home, connection));
         const ReplyOutcome outcome = interpretSendReply(sampleRequest(), true, QStringLiteral("0|OK|1|5"),
-                                                       balanceFromLabel(QStringLiteral("Desconocido")), kNow);
+                                                       std::nullopt, kNow);
         QVERIFY(recordSendOutcome(connection, outcome).ok());
         QCOMPARE(connection.scalar(QStringLiteral("SELECT saldo FROM Usuario")).toString(), QStringLiteral("100"));
         QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 1);
@@ -577,9 +554,14 @@ private Q_SLOTS:
 
     void quoteRequests()
     {
-        QCOMPARE(net::encodeFormBody(quoteGatewayRequest(startupQuote(QStringLiteral("u"), QStringLiteral("p=1"),
-                                                                          QStringLiteral("3")))
-                                         .fields),
+        QuoteRequest startup;
+        startup.username = QStringLiteral("u");
+        startup.password = QStringLiteral("p=1");
+        startup.message = QStringLiteral("Saldo al arrancar Desktop");
+        startup.recipients = QStringLiteral("34600123456");
+        startup.sender = QStringLiteral("Saldo");
+        startup.route = QStringLiteral("3");
+        QCOMPARE(net::encodeFormBody(quoteGatewayRequest(startup).fields),
                  QByteArray("username=u&password=p%3D1&mensaje=Saldo al arrancar Desktop&destino=34600123456"
                             "&remitente=Saldo&ruta=3&saldo=1"));
         QCOMPARE(net::encodeFormBody(refreshQuoteRequest(QStringLiteral("u"), QStringLiteral("p"), {}, {}, {}, 2).fields),

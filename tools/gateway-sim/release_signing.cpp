@@ -1,6 +1,7 @@
 #include "gateway-sim/release_signing.h"
 
-#include <QCryptographicHash>
+#include "updater/release_statement.h"
+
 #include <QRegularExpression>
 
 #include <sodium.h>
@@ -50,9 +51,8 @@ QByteArray signWithTestKey(const QByteArray &bytes)
 
 QByteArray signedReleaseStatement(const QString &fileName, const QString &version, const QByteArray &bytes)
 {
-    const QByteArray statement = "producto=Brisanta\narchivo=" + fileName.toUtf8() + "\nversion=" + version.toUtf8()
-                                 + "\nbytes=" + QByteArray::number(bytes.size()) + "\nsha256="
-                                 + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + "\n";
+    const QByteArray statement =
+        updater::composeStatement(updater::describeRelease(QStringLiteral("Brisanta"), fileName, version, bytes));
     return signWithTestKey(statement) + statement;
 }
 

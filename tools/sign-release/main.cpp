@@ -17,8 +17,9 @@
 // in this order: producto=Brisanta, archivo=<the file's name>, version=<version>, bytes=<size>,
 // sha256=<the file's SHA-256 in lower-case hexadecimal>.
 //
-// Plain C++ and libsodium, so it also builds where the client's libraries are not installed.
+// libsodium signs; the statement is composed by the updater's code, so both always agree.
 #include "brand/release_marker.h"
+#include "updater/release_statement.h"
 
 #include <sodium.h>
 
@@ -198,14 +199,12 @@ std::string baseName(const std::string &path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string statementOf(const std::string &name, const std::string &version, const std::vector<unsigned char> &bytes)
+// The statement exactly as the updater reads it: composed by the updater's own code.
+QByteArray statementOf(const std::string &name, const std::string &version, const std::vector<unsigned char> &bytes)
 {
-    std::array<unsigned char, crypto_hash_sha256_BYTES> digest{};
-    crypto_hash_sha256(digest.data(), bytes.data(), bytes.size());
-    std::array<char, 2 * crypto_hash_sha256_BYTES + 1> hex{};
-    sodium_bin2hex(hex.data(), hex.size(), digest.data(), digest.size());
-    return std::string("producto=") + kProduct + "\narchivo=" + name + "\nversion=" + version
-           + "\nbytes=" + std::to_string(bytes.size()) + "\nsha256=" + hex.data() + "\n";
+    return updater::composeStatement(updater::describeRelease(
+        QString::fromLatin1(kProduct), QString::fromStdString(name), QString::fromStdString(version),
+        QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()))));
 }
 
 int sign(const std::string &keyPath, const std::string &version, int count, char **files)
@@ -260,14 +259,14 @@ int sign(const std::string &keyPath, const std::string &version, int count, char
             ++failures;
             continue;
         }
-        const std::string statement = statementOf(name, version, bytes);
+        const QByteArray statement = statementOf(name, version, bytes);
         std::array<unsigned char, crypto_sign_BYTES> signature{};
         crypto_sign_detached(signature.data(), nullptr, reinterpret_cast<const unsigned char *>(statement.data()),
                              statement.size(), secretKey.data());
         const std::string signaturePath = file + ".sig";
         std::ofstream out(signaturePath, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char *>(signature.data()), std::streamsize(signature.size()));
-        out.write(statement.data(), std::streamsize(statement.size()));
+        out.write(statement.constData(), std::streamsize(statement.size()));
         out.close();
         if (!out) {
             std::fprintf(stderr, "No se puede escribir %s.\n", signaturePath.c_str());

@@ -11,7 +11,9 @@
 #include "platform/ui/prompter.h"
 #include "platform/ui/shell.h"
 #include "platform/ui/skin.h"
+#include "sending/message_parts.h"
 #include "sending/panel/send_panel_view.h"
+#include "sending/send_request.h"
 
 #include <QAction>
 #include <QApplication>
@@ -362,7 +364,7 @@ bool MainWindow::readAccount()
         return false;
     }
     m_desktopVersion = account->desktopVersion;
-    m_startupRoute = startupQuoteRoute(account->route);
+    m_startupRoute = sending::postedRoute(account->route);
     setCredentials(account->login, account->pass);
     m_sendPanel->balanceLabel()->setText(QStringLiteral("Comprobando..."));
     m_sendPanel->costLabel()->setText(QStringLiteral("Comprobando..."));
@@ -380,7 +382,8 @@ bool MainWindow::readAccount()
     const QString route = defaults.status == database::DefaultsStatus::Written ? defaults.route : m_startupRoute;
     // The figures shown are the stored ones, read again after the defaults were written.
     const std::optional<StartupAccount> stored = readStartupAccount(m_context.connection);
-    m_sendPanel->balanceLabel()->setText(startupBalanceLabel(stored ? stored->balance : account->balance));
+    m_sendPanel->balanceLabel()->setText(
+        sending::creditLabel(stored ? stored->balance : account->balance, sending::CreditFigure::Balance));
     m_sendPanel->costLabel()->setText(startupCostLabel(route));
     return true;
 }

@@ -62,8 +62,6 @@ public:
 
     // `version_desktop` of the account row read at start-up (empty without a row).
     QString desktopVersion() const { return m_desktopVersion; }
-    // The route of the start-up quote ("0" is used as "3").
-    QString startupRoute() const { return m_startupRoute; }
 
     // Shows the main window again in normal state (the settings dialog calls it after saving).
     void bringToFront();

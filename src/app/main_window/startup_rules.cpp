@@ -1,6 +1,6 @@
 #include "app/main_window/startup_rules.h"
 
-#include "platform/text/decimal.h"
+#include "database/account_row.h"
 
 namespace startup {
 
@@ -23,9 +23,8 @@ SenderList readSenders(db::Connection &connection, const QString &defaultSender)
 
 std::optional<StartupAccount> readStartupAccount(db::Connection &connection)
 {
-    const auto rows = connection.select(QStringLiteral(
-        "SELECT sid,ruta,saldo,huso_horario,ruta_bbdd,login,pass,version_desktop FROM Usuario "
-        "WHERE length(login)>0 ORDER BY sid LIMIT 1"));
+    const auto rows = connection.select(database::accountRowQuery(
+        QStringLiteral("sid,ruta,saldo,huso_horario,ruta_bbdd,login,pass,version_desktop")));
     if (rows.empty())
         return std::nullopt;
     const db::Row &row = rows.front();
@@ -41,25 +40,10 @@ std::optional<StartupAccount> readStartupAccount(db::Connection &connection)
 
 std::optional<std::pair<QString, QString>> readCredentials(db::Connection &connection)
 {
-    const auto rows = connection.select(QStringLiteral("SELECT login,pass FROM Usuario WHERE length(login)>0 ORDER BY sid LIMIT 1"));
+    const auto rows = connection.select(database::accountRowQuery(QStringLiteral("login,pass")));
     if (rows.empty())
         return std::nullopt;
     return std::make_pair(rows.front().value(0).toString(), rows.front().value(1).toString());
-}
-
-QString startupQuoteRoute(const QString &route)
-{
-    return route == QLatin1String("0") ? QStringLiteral("3") : route;
-}
-
-QString startupBalanceLabel(const QString &balance)
-{
-    if (balance.isEmpty())
-        return QStringLiteral("Desconocido");
-    if (balance.size() >= 4)
-        return balance + QStringLiteral(" cr.");
-    const auto value = text::parseDecimal(balance);
-    return balance + (value && *value == 1.0 ? QStringLiteral(" crédito") : QStringLiteral(" créditos"));
 }
 
 QString startupCostLabel(const QString &route)

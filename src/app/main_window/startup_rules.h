@@ -35,13 +35,6 @@ std::optional<StartupAccount> readStartupAccount(db::Connection &connection);
 // Login and password of the account row, for the delivery reports of the history tab.
 std::optional<std::pair<QString, QString>> readCredentials(db::Connection &connection);
 
-// The route the start-up quote uses: a stored "0" is sent as "3"; anything else as it is stored.
-QString startupQuoteRoute(const QString &route);
-
-// The balance label at start-up: fewer than 4 characters get " crédito" (value 1) or " créditos",
-// longer figures " cr."; a missing balance reads "Desconocido".
-QString startupBalanceLabel(const QString &balance);
-
 // The cost label at start-up: the price of one message on the route.
 QString startupCostLabel(const QString &route);
 

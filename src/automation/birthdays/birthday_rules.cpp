@@ -1,7 +1,9 @@
 #include "automation/birthdays/birthday_rules.h"
 
+#include "platform/net/reply_text.h"
 #include "platform/text/digits.h"
 #include "platform/text/node_key.h"
+#include "sending/send_request.h"
 #include "sending/send_time.h"
 
 #include <QTime>
@@ -187,7 +189,7 @@ bool hasEnoughCredit(double balance, int greetings)
 QList<FormField> formFields(const GreetingLists &l, const QString &message, const Account &account,
                                         const QString &sender)
 {
-    const QString route = account.route == QStringLiteral("0") ? QStringLiteral("3") : account.route;
+    const QString route = sending::postedRoute(account.route);
     return {
         {QStringLiteral("mensaje"), message},
         {QStringLiteral("username"), account.login},
@@ -223,16 +225,22 @@ SendResult parseResult(const QString &text, int recipients, bool noPhones, bool 
         return r;
     }
     if (!text.contains(QStringLiteral("IN_PROGRESS"))) {
-        // The gateway's refusals start with their one-digit code; an error page that happens to
-        // hold a "|" is no refusal.
-        if (firstBar != 1 || !text::isAsciiDigit(text.at(0))) {
+        // The gateway's answers start with their one-digit code; an error page that happens to
+        // hold a "|" is not one of them.
+        const std::optional<int> code = net::apiCode(text);
+        if (!code) {
             r.message = kNoAnswerMessage;
             return r;
         }
+        if (*code == 0 || *code == 1) {
+            // The gateway's word for a send it carried out, without the identifiers of a schedule.
+            r.kind = SendResult::Kind::Unreadable;
+            r.message = kUnreadableIdsMessage;
+            return r;
+        }
         r.kind = SendResult::Kind::Refused;
-        // The phrase follows the one-digit code; a refusal without a closing "|" runs to the end.
-        const qsizetype nextBar = text.indexOf(QLatin1Char('|'), std::max<qsizetype>(2, firstBar + 1));
-        const QString phrase = nextBar < 0 ? text.mid(firstBar + 1) : text.mid(firstBar + 1, nextBar - firstBar - 1);
+        // The phrase follows the code; a refusal without a closing "|" runs to the end.
+        const QString phrase = net::apiField(text, 1).trimmed().toString();
         if (phrase != QStringLiteral("Required parameters missing"))
             r.message = phrase;
         else if (noPhones)

@@ -145,7 +145,8 @@ struct SendResult {
     enum class Kind {
         NoAnswer,   // not an answer of the gateway's (no "|", or no one-digit code before it)
         Refused,      // the gateway refused: `message` says why
-        Unreadable,       // "IN_PROGRESS" but no usable identifier after it: accepted and charged all the same
+        Unreadable,       // accepted and charged all the same, without usable identifiers: "IN_PROGRESS" with
+                          // none after it, or the success code "0" or "1" without "IN_PROGRESS"
         Scheduled,     // scheduled: one identifier per recipient
     };
     Kind kind = Kind::NoAnswer;

@@ -1,6 +1,7 @@
 #include "automation/birthdays/birthday_store.h"
 
 #include "brand/brand.h"
+#include "database/account_row.h"
 #include "platform/text/decimal.h"
 
 #include <QHash>
@@ -85,7 +86,7 @@ std::optional<QString> templateText(db::Connection &connection, const QString &n
 std::optional<Account> readAccount(db::Connection &connection)
 {
     const std::vector<db::Row> rows = connection.select(
-        QStringLiteral("SELECT login, pass, ruta, saldo, huso_horario FROM Usuario ORDER BY sid LIMIT 1"));
+        database::accountRowQuery(QStringLiteral("login, pass, ruta, saldo, huso_horario")));
     if (rows.empty())
         return std::nullopt;
     const db::Row &row = rows.front();

@@ -1,6 +1,6 @@
 #include "contacts/groups/group_admin.h"
 
-#include "contacts/groups/group_membership.h"
+#include "platform/db/id_list.h"
 
 #include <algorithm>
 
@@ -147,7 +147,7 @@ ListPage contactPage(db::Connection &connection, qint64 group, const Condition &
         if (!readKeyedPage(connection, where, p.pageBar.page, kContactPageSize, shown, true, rows, r))
             return failure(r);
         for (const Contact &c : rows)
-            picker::appendContactNodes(c, inGroupList(c.groupSids, group) ? kMemberImage : kContactImage,
+            picker::appendContactNodes(c, db::idListHas(c.groupSids, group) ? kMemberImage : kContactImage,
                           kDetailImage, p.nodes, kMobileTitle);
         if (!rows.empty())
             p.anchor = anchorOf(p.pageBar.page, where, rows.front(), rows.back(), false);
@@ -196,21 +196,21 @@ std::optional<bool> contactInGroup(db::Connection &connection, qint64 group, qin
         connection.select(QStringLiteral("SELECT grupos_sid FROM Agenda WHERE sid = ?"), {contact}, &r);
     if (!r.ok() || rows.empty())
         return std::nullopt;
-    return inGroupList(rows.front().value(0).toString(), group);
+    return db::idListHas(rows.front().value(0).toString(), group);
 }
 
 ChangeResult addContact(db::Connection &connection, qint64 group, qint64 contact)
 {
     return changeList(connection, group, contact, true,
-                        [group](const QString &list) { return listWithGroup(list, group); });
+                        [group](const QString &list) { return db::idListWith(list, group); });
 }
 
 ChangeResult removeContact(db::Connection &connection, qint64 group, qint64 contact)
 {
     return changeList(connection, group, contact, false, [group](const QString &list) {
-        const QString rest = listWithoutGroup(list, group);
+        const QString rest = db::idListWithout(list, group);
         // A list that never held the group is left exactly as it was.
-        return inGroupList(list, group) ? rest : list;
+        return db::idListHas(list, group) ? rest : list;
     });
 }
 
@@ -236,10 +236,10 @@ ChangeResult addWholeList(db::Connection &connection, qint64 group, const Condit
     qint64 changed = 0;
     for (const db::Row &row : rows) {
         const QString list = row.value(1).toString();
-        if (inGroupList(list, group))
+        if (db::idListHas(list, group))
             continue;
         update.reset();
-        update.bindAll({listWithGroup(list, group), row.value(0)});
+        update.bindAll({db::idListWith(list, group), row.value(0)});
         r = update.run();
         if (!r.ok())
             return error(r);

@@ -88,7 +88,6 @@ protected:
 private:
     void load();
     void fillGroupCombo();
-    void updateMemberBar();
     void changeMembership(const QString &key, bool adding);
     void refresh();
     QWidget *buildFilterRow();

@@ -4,10 +4,10 @@
 #include "sending/templates/template_tree.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
-
 
 namespace contacts::picker {
 

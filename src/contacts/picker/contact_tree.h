@@ -2,7 +2,6 @@
 
 #include "contacts/picker/contact_nodes.h"
 
-#include <QIcon>
 #include <QPoint>
 #include <QString>
 
@@ -14,9 +13,6 @@ class QTreeWidgetItem;
 // Drawing the contact trees of the picker and the group administration from their node lists,
 // and finding the node under the mouse.
 namespace contacts::picker {
-
-// The tree's images: 1 contact, 2 contact already in the group, 3 group or detail.
-QIcon treeIcon(int index);
 
 // Clears the tree and adds the nodes in order (each parent comes before its children); the
 // tree is hidden while it is cleared and refilled so it draws once.

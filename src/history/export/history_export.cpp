@@ -240,14 +240,6 @@ QString tooManyRowsMessage(qint64 rows)
         .arg(xlsx::spanishThousands(rows), xlsx::spanishThousands(kMaxDataRows));
 }
 
-std::vector<SendRow> selectSends(db::Connection &connection, const Options &options, db::Result *result)
-{
-    std::vector<SendRow> sends;
-    if (!forEachSend(connection, options, [&sends](const SendRow &row) { sends.push_back(row); }, result))
-        sends.clear();
-    return sends;
-}
-
 std::pair<QString, QString> stateLists(const QString &state)
 {
     QString confirmedList;

@@ -75,10 +75,8 @@ struct SendRow {
     QVariant sender;
 };
 
-// The sends of the period (and sender), oldest first. Empty with `result` not ok on a database
-// error.
-std::vector<SendRow> selectSends(db::Connection &connection, const Options &options, db::Result *result = nullptr);
-// The same sends handed over one at a time, none of them kept. False on a database error.
+// The sends of the period (and sender), oldest first, handed over one at a time, none of them kept.
+// False on a database error.
 bool forEachSend(db::Connection &connection, const Options &options, const std::function<void(const SendRow &)> &visit,
                  db::Result *result = nullptr);
 // The data rows the sheet of the period (and sender) has: one per send, or one per recipient of a

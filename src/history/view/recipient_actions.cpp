@@ -117,8 +117,6 @@ RecipientOutcome RecipientActions::run(qint64 sid, const QString &classWord, Rec
 
 QString RecipientActions::exportFolder() const
 {
-    if (!m_exportFolder.isEmpty())
-        return m_exportFolder;
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return documents.isEmpty() ? m_context.programFolder : documents;
 }

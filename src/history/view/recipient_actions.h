@@ -62,8 +62,6 @@ public:
 
     void setContactBook(ContactBookLink link);
     void setSendPanel(SendPanelLink link);
-    // Where the workbook's file picker starts; the user's documents (or the program folder) by default.
-    void setExportFolder(const QString &folder) { m_exportFolder = folder; }
 
     RecipientOutcome actOnRecipients(qint64 sid, const QString &recipientClass, RecipientAction action);
 
@@ -76,13 +74,13 @@ private:
                               const QString &list);
     RecipientOutcome createGroup(const QString &list);
     RecipientOutcome filterContacts(const QString &list);
+    // Where the workbook's file picker starts: the user's documents, or the program folder.
     QString exportFolder() const;
 
     seams::AppContext &m_context;
     QPointer<HistoryPanel> m_panel;
     ContactBookLink m_contactBook;
     SendPanelLink m_sendPanel;
-    QString m_exportFolder;
 };
 
 } // namespace history

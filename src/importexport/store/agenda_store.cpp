@@ -85,9 +85,8 @@ bool listHasGroup(const QString &list, const QString &sid)
 
 QString listWithGroup(const QString &list, const QString &sid)
 {
-    if (list.isEmpty())
-        return sid;
-    return list + u',' + sid;
+    const std::optional<qint64> id = db::idOfEntry(sid);
+    return id ? db::idListWith(list, *id) : list;
 }
 
 std::optional<StoredContact> AgendaStore::findByPhone(const QString &phone, db::Result *result)

@@ -53,7 +53,7 @@ bool valuesDiffer(const ContactValues &imported, const ContactValues &stored);
 
 // Whether group `sid` is a whole element of a contact's comma-separated group list.
 bool listHasGroup(const QString &list, const QString &sid);
-// The list with `sid` added at its end (the list alone when it was empty).
+// The list with `sid` added (db::idListWith); as it was when `sid` is no id.
 QString listWithGroup(const QString &list, const QString &sid);
 
 // The look-up and the writes an import repeats for every record are prepared once per store and

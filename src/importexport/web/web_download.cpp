@@ -32,15 +32,6 @@ std::optional<QStringView> RecordReader::next()
     return m_text.mid(m_position);
 }
 
-QStringList splitRecords(const QString &text)
-{
-    QStringList records;
-    RecordReader reader(text);
-    while (const std::optional<QStringView> record = reader.next())
-        records << record->toString();
-    return records;
-}
-
 namespace {
 
 // Every piece between separators (an empty rest after a closing "||" aside) is one record: the

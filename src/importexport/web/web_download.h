@@ -42,9 +42,6 @@ private:
     bool m_done = false;
 };
 
-// The records of a reply, each copied out: for short replies and tests.
-QStringList splitRecords(const QString &text);
-
 struct WebRecord {
     QString name;
     QString phone;

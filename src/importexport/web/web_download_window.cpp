@@ -1,6 +1,7 @@
 #include "importexport/web/web_download_window.h"
 
 #include "brand/brand.h"
+#include "database/account_row.h"
 #include "platform/net/gateway_channel.h"
 #include "platform/ui/prompter.h"
 #include "seams/app_context.h"
@@ -84,7 +85,7 @@ void WebDownloadWindow::onSkipExistingPhoneClicked()
 
 void WebDownloadWindow::requestDownload()
 {
-    const auto rows = m_context.connection.select(QStringLiteral("SELECT login, pass FROM Usuario ORDER BY sid LIMIT 1"));
+    const auto rows = m_context.connection.select(database::accountRowQuery(QStringLiteral("login, pass")));
     if (rows.empty())
         return;     // no account: nothing is asked
     const QString url = exportRequestUrl(brand::contactsExportUrl(), rows[0].value(0).toString(),

@@ -1,5 +1,6 @@
 #include "importexport/web/web_upload.h"
 
+#include "database/account_row.h"
 #include "platform/text/url_encode.h"
 
 #include <cmath>
@@ -9,7 +10,7 @@ namespace importexport::web {
 std::optional<Account> readAccount(db::Connection &connection, db::Result *result)
 {
     db::Result r;
-    const auto rows = connection.select(QStringLiteral("SELECT login, pass FROM Usuario ORDER BY sid LIMIT 1"), {}, &r);
+    const auto rows = connection.select(database::accountRowQuery(QStringLiteral("login, pass")), {}, &r);
     if (result)
         *result = r;
     if (!r.ok() || rows.empty())

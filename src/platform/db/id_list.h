@@ -16,6 +16,13 @@ std::optional<qint64> idOfEntry(QStringView entry);
 
 bool idListHas(QStringView list, qint64 id);
 
+// The one editor of such a list. Both keep its format: entries joined by "," with no blanks, no
+// empty entries and no comma at either end; a missing, empty or blank-only list holds nothing.
+// The list with `id` added at the end; as it was when it already holds the id.
+QString idListWith(const QString &list, qint64 id);
+// The list without `id` (every occurrence); an emptied list is the empty text, never Null.
+QString idListWithout(const QString &list, qint64 id);
+
 // The SQL function every Connection registers: `en_lista(lista, id)` is 1 when the list holds
 // the id (given as a number or as its text), else 0; a Null list holds nothing. Used only in the
 // text of queries: `WHERE en_lista(grupos_sid, ?) = 1`.

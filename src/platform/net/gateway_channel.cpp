@@ -5,16 +5,6 @@
 
 namespace net {
 
-qsizetype GatewayReply::fieldCount() const
-{
-    return apiFieldCount(text);
-}
-
-QStringView GatewayReply::field(qsizetype index) const
-{
-    return apiField(text, index);
-}
-
 GatewayChannel::GatewayChannel(Overlap overlap, QObject *parent)
     : QObject(parent)
     , m_overlap(overlap)

@@ -2,7 +2,6 @@
 
 #include <QMetaType>
 #include <QString>
-#include <QStringView>
 
 namespace net {
 
@@ -24,12 +23,8 @@ struct GatewayReply {
     quint64 exchange = 0;
     int httpStatus = 0;  // 0 when the server never answered
     bool ok = false;     // the APIv2 rule: text not empty and holding a "|"
-    QString text;        // the page's text, trimmed; empty when nothing came back
-
-    // The text's fields, split on every "|", read where they lie: a reply is never copied into
-    // one string per field, so a large one costs about its own size whatever it holds.
-    qsizetype fieldCount() const;
-    QStringView field(qsizetype index) const; // empty past the last field
+    QString text;        // the page's text, trimmed; empty when nothing came back (read with
+                         // net::apiField and net::apiCode)
 
     // The server answered, an error page included: whatever it did, this is its word on it.
     bool answered() const { return status == Status::Answered || status == Status::HttpError; }

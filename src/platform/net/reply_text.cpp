@@ -299,16 +299,6 @@ QString replyText(QByteArrayView body, QByteArrayView contentType)
     return std::move(decoded).trimmed();
 }
 
-QStringList splitApiReply(QStringView text)
-{
-    QStringList fields;
-    if (text.isEmpty())
-        return fields;
-    for (const QStringView field : text.split(QLatin1Char('|'), Qt::KeepEmptyParts))
-        fields.append(field.toString());
-    return fields;
-}
-
 qsizetype apiFieldCount(QStringView text)
 {
     return text.isEmpty() ? 0 : text.count(QLatin1Char('|')) + 1;
@@ -332,6 +322,16 @@ QStringView apiField(QStringView text, qsizetype index)
 bool replyOk(QStringView text)
 {
     return !text.isEmpty() && text.contains(QLatin1Char('|'));
+}
+
+std::optional<int> apiCode(QStringView text)
+{
+    if (!replyOk(text))
+        return std::nullopt;
+    const QStringView code = apiField(text, 0).trimmed();
+    if (code.size() != 1 || code.at(0) < QLatin1Char('0') || code.at(0) > QLatin1Char('9'))
+        return std::nullopt;
+    return code.at(0).unicode() - u'0';
 }
 
 } // namespace net

@@ -1,5 +1,6 @@
 #include "sending/offer/unknown_numbers.h"
 
+#include "database/account_row.h"
 #include "platform/db/connection.h"
 #include "sending/contact_lookup.h"
 
@@ -59,7 +60,7 @@ QStringList knownInContactBook(db::Connection &connection, const QStringList &li
 bool offerEnabled(db::Connection &connection)
 {
     const std::vector<db::Row> rows =
-        connection.select(QStringLiteral("SELECT defecto_agenda FROM Usuario ORDER BY sid LIMIT 1"));
+        connection.select(database::accountRowQuery(QStringLiteral("defecto_agenda")));
     if (rows.empty())
         return false;
     const QVariant value = rows.front().value(0);

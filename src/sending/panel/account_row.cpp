@@ -1,5 +1,6 @@
 #include "sending/panel/account_row.h"
 
+#include "database/account_row.h"
 #include "platform/db/connection.h"
 
 namespace sending {
@@ -7,7 +8,7 @@ namespace sending {
 std::optional<AccountValues> readSendAccount(db::Connection &connection)
 {
     const std::vector<db::Row> rows = connection.select(
-        QStringLiteral("SELECT login,pass,ruta,huso_horario FROM Usuario ORDER BY sid LIMIT 1"));
+        database::accountRowQuery(QStringLiteral("login,pass,ruta,huso_horario")));
     if (rows.empty())
         return std::nullopt;
     const db::Row &row = rows.front();
@@ -17,11 +18,6 @@ std::optional<AccountValues> readSendAccount(db::Connection &connection)
     account.route = row.value(2).toString();
     account.timeZone = row.value(3).toString();
     return account;
-}
-
-QString sendRoute(const QString &route)
-{
-    return route == QLatin1String("0") ? QStringLiteral("3") : route;
 }
 
 } // namespace sending

@@ -8,11 +8,8 @@ namespace db { class Connection; }
 
 namespace sending {
 
-// The account row a send and the quotes read when they start (the first row, as the
-// old client's recordset gave it); nothing without a row.
+// The account (database::accountRowQuery) as a send and the quotes read it when they start;
+// nothing without one.
 std::optional<AccountValues> readSendAccount(db::Connection &connection);
-
-// The route as the gateway takes it: a stored "0" goes out as "3".
-QString sendRoute(const QString &route);
 
 } // namespace sending

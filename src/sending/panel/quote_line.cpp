@@ -1,5 +1,6 @@
 #include "sending/panel/quote_line.h"
 
+#include "database/account_row.h"
 #include "platform/db/connection.h"
 #include "platform/net/gateway_channel.h"
 #include "platform/net/too_large_reply.h"
@@ -54,7 +55,7 @@ std::optional<double> QuoteLine::balance() const
 {
     if (m_balanceForgotten)
         return std::nullopt;
-    const QVariant stored = m_context.connection.scalar(QStringLiteral("SELECT saldo FROM Usuario ORDER BY sid LIMIT 1"));
+    const QVariant stored = m_context.connection.scalar(database::accountRowQuery(QStringLiteral("saldo")));
     if (stored.isValid() && !stored.toString().trimmed().isEmpty())
         return text::parseDecimal(stored.toString());
     return m_balance;
@@ -63,7 +64,7 @@ std::optional<double> QuoteLine::balance() const
 void QuoteLine::requestQuote(const seams::BalanceQuote::Request &request)
 {
     // Until the gateway answers, the balance is the one stored at the last quote or send.
-    const QVariant stored = m_context.connection.scalar(QStringLiteral("SELECT saldo FROM Usuario ORDER BY sid LIMIT 1"));
+    const QVariant stored = m_context.connection.scalar(database::accountRowQuery(QStringLiteral("saldo")));
     m_balance = stored.isValid() ? text::parseDecimal(stored.toString()) : std::nullopt;
 
     QuoteRequest quote;

@@ -98,7 +98,7 @@ void SendLine::sendNextQueued()
     request.recipients = numbers;
     const QString sender = chosenSender(m_view);
     request.sender = sender.isEmpty() ? brand::defaultSender() : sender;
-    request.route = sendRoute(account->route);
+    request.route = postedRoute(account->route);
     request.automated = true;
     // Queued sends go out at once and as written: that is what the history records.
     request.recordedTime = kImmediate;
@@ -195,12 +195,12 @@ RecordStatus SendLine::recordOutcome(const SendRequest &request, const ReplyOutc
         appendAutomatedError(m_context.programFolder, *outcome.errorLogLine);
     if (recordStatus != RecordStatus::Recorded && (request.automated || m_closing))
         appendAutomatedError(m_context.programFolder,
-                        QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy H:mm:ss"))
-                            + (recordStatus == RecordStatus::Pending
-                                   ? QStringLiteral("--- Enviado; se guardará en el historial al volver a iniciar: ")
-                                   : QStringLiteral("--- Enviado pero no guardado en el historial: "))
-                            + request.recipients + QStringLiteral(". Texto del mensaje: ") + request.typedMessage
-                            + QStringLiteral("\r\n"));
+                             errorLogLine(QDateTime::currentDateTime(),
+                                          (recordStatus == RecordStatus::Pending
+                                               ? QStringLiteral("Enviado; se guardará en el historial al volver a iniciar: ")
+                                               : QStringLiteral("Enviado pero no guardado en el historial: "))
+                                              + request.recipients + QStringLiteral(". Texto del mensaje: ")
+                                              + request.typedMessage));
     return recordStatus;
 }
 

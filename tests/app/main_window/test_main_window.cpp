@@ -235,6 +235,8 @@ private Q_SLOTS:
         QTest::newRow("four characters") << "1500" << "1500 cr.";
         QTest::newRow("decimal one") << "1.0" << "1.0 crédito";
         QTest::newRow("none stored") << "" << "Desconocido";
+        QTest::newRow("one and a blank") << "1 " << "1 crédito";
+        QTest::newRow("two digits and a blank") << "12 " << "12 créditos";
     }
 
     void theBalanceIsWordedByItsLength()

@@ -1,9 +1,18 @@
 // The whole client started as the program starts it, against the gateway simulator: what a user
 // sees on a first run and on a normal start, and what reaches the gateway and the database.
-#include "platform/db/connection.h"
-#include "sending/panel/send_panel_view.h"
+#include "account/account_settings.h"
 #include "app/main_window/main_window.h"
+#include "app/main_window/startup_rules.h"
+#include "automation/birthdays/birthday_store.h"
+#include "database/defaults.h"
+#include "history/account.h"
+#include "importexport/web/web_upload.h"
+#include "platform/db/connection.h"
+#include "sending/offer/unknown_numbers.h"
+#include "sending/panel/account_row.h"
+#include "sending/panel/send_panel_view.h"
 #include "support/client_rig.h"
+#include "support/fresh_database.h"
 
 #include <QAction>
 #include <QApplication>
@@ -60,6 +69,49 @@ class TestStartupSequence final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // A first row without a login (the shared path saved before any account) is no account: the
+    // start-up, the defaults and every window take the same row, the first that has a login.
+    void everyReaderTakesTheSameAccountRow()
+    {
+        testing::FreshDatabase d;
+        QVERIFY(d.connection.execute(QStringLiteral("INSERT INTO Usuario (ruta_bbdd) VALUES ('/compartida/bbdd.mdb')")).ok());
+        QVERIFY(d.connection
+                    .execute(QStringLiteral("INSERT INTO Usuario (login,pass,ruta,saldo,huso_horario,defecto_agenda) "
+                                            "VALUES ('ana','clave','1','250','GMT +02:00','Preguntar')"))
+                    .ok());
+
+        const auto start = startup::readStartupAccount(d.connection);
+        QVERIFY(start);
+        QCOMPARE(start->login, QStringLiteral("ana"));
+        QCOMPARE(startup::readCredentials(d.connection), std::make_optional(std::make_pair(QStringLiteral("ana"), QStringLiteral("clave"))));
+        QCOMPARE(database::writeStartupDefaults(d.connection, d.home.path()).route, QStringLiteral("1"));
+
+        const auto send = sending::readSendAccount(d.connection);
+        QVERIFY(send);
+        QCOMPARE(send->login, QStringLiteral("ana"));
+        QCOMPARE(send->pass, QStringLiteral("clave"));
+        QCOMPARE(send->route, QStringLiteral("1"));
+        QVERIFY(sending::offerEnabled(d.connection));
+
+        const history::Account inHistory = history::loadAccount(d.connection, {});
+        QCOMPARE(inHistory.login, QStringLiteral("ana"));
+        QCOMPARE(inHistory.pass, QStringLiteral("clave"));
+
+        const auto greetings = automation::birthdays::readAccount(d.connection);
+        QVERIFY(greetings);
+        QCOMPARE(greetings->login, QStringLiteral("ana"));
+        QCOMPARE(greetings->balance, 250.0);
+
+        const auto settings = account::loadAccount(d.connection);
+        QVERIFY(settings);
+        QCOMPARE(settings->login, QStringLiteral("ana"));
+
+        const auto web = importexport::web::readAccount(d.connection);
+        QVERIFY(web);
+        QCOMPARE(web->login, QStringLiteral("ana"));
+        QCOMPARE(web->pass, QStringLiteral("clave"));
+    }
+
     // No account: the settings and the missing-account windows open, the main window waits hidden
     // until the account is verified, and the start-up fills everything else all the same.
     void firstRunLeadsThroughTheAccountWindows()

@@ -28,6 +28,15 @@ using testing::ScriptedPrompter;
 
 namespace {
 
+// The sends the export would write, gathered to look at them; empty on a database error.
+std::vector<SendRow> selectSends(db::Connection &connection, const Options &options, db::Result *result = nullptr)
+{
+    std::vector<SendRow> sends;
+    if (!forEachSend(connection, options, [&sends](const SendRow &row) { sends.push_back(row); }, result))
+        sends.clear();
+    return sends;
+}
+
 struct Row {
     QString recipients;
     QString sentAt = QStringLiteral("2024-01-10 09:00");

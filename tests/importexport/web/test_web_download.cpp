@@ -12,6 +12,16 @@ using namespace importexport::web;
 
 namespace {
 
+// The records of a reply as the reader hands them over, each copied out to compare.
+QStringList splitRecords(const QString &text)
+{
+    QStringList records;
+    RecordReader reader(text);
+    while (const std::optional<QStringView> record = reader.next())
+        records << record->toString();
+    return records;
+}
+
 QString record(const QStringList &values)
 {
     QStringList quoted;

@@ -1,6 +1,7 @@
 #include "loopback_http_server.h"
 #include "platform/net/gateway_channel.h"
 #include "platform/net/http_exchange.h"
+#include "platform/net/reply_text.h"
 #include "support/peak_memory.h"
 #include "support/temp_home.h"
 
@@ -195,7 +196,7 @@ void TestGatewayChannel::repliesAreDecodedAndSplit()
     QCOMPARE(reply.httpStatus, 200);
     QCOMPARE(reply.text, text);
     QCOMPARE(reply.ok, ok);
-    QCOMPARE(reply.fieldCount(), fieldCount);
+    QCOMPARE(net::apiFieldCount(reply.text), fieldCount);
 }
 
 void TestGatewayChannel::failuresArriveAsEmptyReplies_data()
@@ -282,7 +283,7 @@ void TestGatewayChannel::sendIsRefusedWhileOneIsInFlight()
     QCOMPARE(channel.post(server.url("APIv2/sendsms.php"), {{"mensaje", "dos"}}), net::StartStatus::Refused);
     QVERIFY(spy.wait(kWait));
     QCOMPARE(spy.count(), 1);
-    QCOMPARE(replyAt(spy, 0).field(2), QStringLiteral("77"));
+    QCOMPARE(net::apiField(replyAt(spy, 0).text, 2), QStringLiteral("77"));
     QCOMPARE(server.requestCount(), 1);
     QVERIFY(LoopbackHttpServer::bodyOf(server.lastRequest()) == "mensaje=uno");
 
@@ -472,9 +473,9 @@ void TestGatewayChannel::largeReplyCostsAboutItsSize()
     QCOMPARE(reply.status, net::GatewayReply::Status::Answered);
     QVERIFY(reply.ok);
     QCOMPARE(reply.text.size(), kSize);
-    QCOMPARE(reply.fieldCount(), kSize + 1);
-    QVERIFY(reply.field(0).isEmpty());
-    QVERIFY(reply.field(kSize).isEmpty());
+    QCOMPARE(net::apiFieldCount(reply.text), kSize + 1);
+    QVERIFY(net::apiField(reply.text, 0).isEmpty());
+    QVERIFY(net::apiField(reply.text, kSize).isEmpty());
     if (growth.supported()) {
         // The raw body, its text and the server's own copy, with room for the sanitizers.
         QVERIFY2(growth.bytes() < 12 * kSize, qPrintable(QString::number(growth.bytes() / (1024 * 1024)) + " MiB"));
@@ -529,13 +530,13 @@ void TestGatewayChannel::lateReplyComesAfterTheTimeOut()
     QCOMPARE(channel.post(server.url("APIv2/sendsms.php"), {{"mensaje", "dos"}}), net::StartStatus::Started);
     QVERIFY(channel.lastExchange() != first);
     QVERIFY(spy.wait(kWait));
-    QCOMPARE(replyAt(spy, 1).field(2), QStringLiteral("4322"));
+    QCOMPARE(net::apiField(replyAt(spy, 1).text, 2), QStringLiteral("4322"));
 
     QTRY_COMPARE_WITH_TIMEOUT(late.count(), 1, kWait);
     const net::GatewayReply answer = late.at(0).at(0).value<net::GatewayReply>();
     QCOMPARE(answer.status, net::GatewayReply::Status::Answered);
     QCOMPARE(answer.exchange, first);
-    QCOMPARE(answer.field(2), QStringLiteral("4321"));
+    QCOMPARE(net::apiField(answer.text, 2), QStringLiteral("4321"));
     QVERIFY(answer.ok);
     QVERIFY(!channel.awaitingLateReply());
     QCOMPARE(spy.count(), 2);

@@ -26,16 +26,24 @@ void TestReplyText::splitsAndJudgesApiReplies_data()
     QTest::addColumn<QString>("reply");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<int>("code"); // -1: no code
 
     QTest::newRow("send accepted") << "0|Message sent|A1B2|1,5" << true
-                                   << QStringList{"0", "Message sent", "A1B2", "1,5"};
+                                   << QStringList{"0", "Message sent", "A1B2", "1,5"} << 0;
     QTest::newRow("quote") << "0|Ticket price|0.075|120.5" << true
-                           << QStringList{"0", "Ticket price", "0.075", "120.5"};
-    QTest::newRow("empty fields kept") << "||" << true << QStringList{"", "", ""};
+                           << QStringList{"0", "Ticket price", "0.075", "120.5"} << 0;
+    QTest::newRow("empty fields kept") << "||" << true << QStringList{"", "", ""} << -1;
     QTest::newRow("trailing bar") << "3|Required parameters missing|" << true
-                                  << QStringList{"3", "Required parameters missing", ""};
-    QTest::newRow("no bar") << "Error" << false << QStringList{"Error"};
-    QTest::newRow("empty page") << "" << false << QStringList{};
+                                  << QStringList{"3", "Required parameters missing", ""} << 3;
+    QTest::newRow("blanks around the code") << " 3 |Authentication failure|" << true
+                                            << QStringList{" 3 ", "Authentication failure", ""} << 3;
+    QTest::newRow("blank after a success") << "0 |OK|123|1" << true << QStringList{"0 ", "OK", "123", "1"} << 0;
+    QTest::newRow("two digits are no code") << "10|x|" << true << QStringList{"10", "x", ""} << -1;
+    QTest::newRow("word for a code") << "OK|x" << true << QStringList{"OK", "x"} << -1;
+    QTest::newRow("digit inside a word") << "1a|x" << true << QStringList{"1a", "x"} << -1;
+    QTest::newRow("code without a bar") << "1" << false << QStringList{"1"} << -1;
+    QTest::newRow("no bar") << "Error" << false << QStringList{"Error"} << -1;
+    QTest::newRow("empty page") << "" << false << QStringList{} << -1;
 }
 
 void TestReplyText::splitsAndJudgesApiReplies()
@@ -43,11 +51,12 @@ void TestReplyText::splitsAndJudgesApiReplies()
     QFETCH(QString, reply);
     QFETCH(bool, ok);
     QFETCH(QStringList, fields);
+    QFETCH(int, code);
     QCOMPARE(net::replyOk(reply), ok);
-    QCOMPARE(net::splitApiReply(reply), fields);
     QCOMPARE(net::apiFieldCount(reply), fields.size());
     for (qsizetype i = 0; i <= fields.size(); ++i)
         QCOMPARE(net::apiField(reply, i).toString(), fields.value(i));
+    QCOMPARE(net::apiCode(reply).value_or(-1), code);
 }
 
 void TestReplyText::decodesBodies_data()

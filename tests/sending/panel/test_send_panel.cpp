@@ -873,8 +873,8 @@ private Q_SLOTS:
         QCOMPARE(rig.sim.requestCount(sim::Endpoint::SendSms), 2);
     }
 
-    // The last queued send lost on the way used to leave the whole panel in automated mode, so
-    // later manual sends were never confirmed to the user.
+    // The last queued send lost on the way leaves the panel in manual mode: a later manual send is
+    // confirmed to the user.
     void manualSendAfterLostAutomatedSendIsConfirmed()
     {
         PanelRig rig;
