@@ -26,6 +26,7 @@ CREATE TABLE IF NOT EXISTS Historial (
   remitente TEXT, creditos REAL, bool_cumple TEXT, username TEXT);
 CREATE INDEX IF NOT EXISTS Historial_f_programada ON Historial (f_programada);
 CREATE INDEX IF NOT EXISTS Historial_sid ON Historial (sid);
+CREATE INDEX IF NOT EXISTS Historial_id_web ON Historial (id_web);
 CREATE TABLE IF NOT EXISTS Plantillas (
   sid INTEGER PRIMARY KEY AUTOINCREMENT,
   nombre TEXT COLLATE NOCASE, mensaje TEXT);

@@ -152,12 +152,16 @@ UpgradeResult upgradeSchema(db::Connection &connection)
     }
     // The history view counts and pages by send time; without the first index every page of a long
     // history reads (and decrypts) the whole table. The second is narrow on purpose: a deep page
-    // skips its earlier rows through it instead of through the wide rows of the table itself.
+    // skips its earlier rows through it instead of through the wide rows of the table itself. The
+    // third finds a send by the gateway's number (a pending record already recorded, a delivery
+    // report, a cancellation) without reading the whole history for each one.
     for (const auto &[name, statement] :
          {std::pair{QStringLiteral("Historial_f_programada"),
                     QStringLiteral("CREATE INDEX IF NOT EXISTS Historial_f_programada ON Historial (f_programada)")},
           std::pair{QStringLiteral("Historial_sid"),
-                    QStringLiteral("CREATE INDEX IF NOT EXISTS Historial_sid ON Historial (sid)")}}) {
+                    QStringLiteral("CREATE INDEX IF NOT EXISTS Historial_sid ON Historial (sid)")},
+          std::pair{QStringLiteral("Historial_id_web"),
+                    QStringLiteral("CREATE INDEX IF NOT EXISTS Historial_id_web ON Historial (id_web)")}}) {
         const db::Result index = connection.execute(statement);
         if (!index.ok()) {
             result.status = UpgradeStatus::Failed;
