@@ -315,6 +315,37 @@ void Connection::setBusyTimeout(int ms)
         sqlite3_busy_timeout(m_db, ms);
 }
 
+namespace {
+
+// The engine's busy time-out on the handle: 0 when none is set or another busy handler replaced it.
+int engineBusyTimeout(sqlite3 *db)
+{
+    sqlite3_stmt *pragma = nullptr;
+    int ms = 0;
+    if (sqlite3_prepare_v2(db, "PRAGMA busy_timeout", -1, &pragma, nullptr) == SQLITE_OK
+        && sqlite3_step(pragma) == SQLITE_ROW)
+        ms = sqlite3_column_int(pragma, 0);
+    sqlite3_finalize(pragma);
+    return ms;
+}
+
+} // namespace
+
+ShortBusyWait::ShortBusyWait(Connection &connection, int ms) : m_connection(connection)
+{
+    sqlite3 *db = connection.m_db;
+    if (db && ms < connection.m_busyTimeoutMs && engineBusyTimeout(db) == connection.m_busyTimeoutMs) {
+        sqlite3_busy_timeout(db, ms);
+        m_shortened = true;
+    }
+}
+
+ShortBusyWait::~ShortBusyWait()
+{
+    if (m_shortened && m_connection.m_db)
+        sqlite3_busy_timeout(m_connection.m_db, m_connection.m_busyTimeoutMs);
+}
+
 Connection::~Connection() { close(); }
 
 Result Connection::resultOf(int rc) const

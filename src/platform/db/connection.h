@@ -88,6 +88,7 @@ public:
 
 private:
     friend class Transaction;
+    friend class ShortBusyWait;
     Result resultOf(int rc) const;
     // BEGIN, COMMIT, ROLLBACK and savepoints: the only statements that pass a closed gate.
     Result control(const QString &sql);
@@ -96,6 +97,23 @@ private:
     QString m_path;
     int m_busyTimeoutMs = busyTimeoutMs;
     std::shared_ptr<Gate> m_gate = std::make_shared<Gate>();
+};
+
+// For its life, statements on the connection wait at most `ms` for another workstation's lock
+// (never longer than the connection's own time-out), then fail as busy: for work that has somewhere
+// else to go when the file is held (a charged row has the pending file) and must not keep the window
+// waiting. Every other statement keeps the full time-out, which comes back at the end. Only the
+// connection's own time-out is shortened: a busy handler other code put on the handle stays.
+class ShortBusyWait final {
+public:
+    ShortBusyWait(Connection &connection, int ms);
+    ~ShortBusyWait();
+    ShortBusyWait(const ShortBusyWait &) = delete;
+    ShortBusyWait &operator=(const ShortBusyWait &) = delete;
+
+private:
+    Connection &m_connection;
+    bool m_shortened = false;
 };
 
 // A prepared statement: bind, step through rows, read columns.
