@@ -14,35 +14,39 @@
 #include <QSet>
 #include <QStringList>
 
+#include <algorithm>
+#include <array>
+#include <span>
+
 namespace recording {
 
 namespace {
-
-const QString kMarks = QStringLiteral("Pendientes_guardados");
 
 // Records of the pending file already written are marked in the database itself, in the same
 // transaction as their rows: a file that cannot be emptied afterwards never writes them twice.
 db::Result ensureMarks(db::Connection &connection)
 {
-    return connection.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kMarks
-                              + QStringLiteral(" (registro TEXT PRIMARY KEY)"));
+    return connection.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS Pendientes_guardados (registro TEXT PRIMARY KEY)"));
 }
 
-std::optional<bool> marked(db::Connection &connection, const QString &recordId)
+enum MarkStatement : std::size_t { IsMarked, Mark };
+
+constexpr std::array<const char *, 2> kMarkStatements = {
+    "SELECT count(*) FROM Pendientes_guardados WHERE registro=?1",
+    "INSERT OR IGNORE INTO Pendientes_guardados (registro) VALUES (?1)",
+};
+
+std::optional<bool> marked(db::RepeatedStatements<2> &marks, const QString &recordId)
 {
     db::Result r;
-    const QVariant count = connection.scalar(QStringLiteral("SELECT count(*) FROM ") + kMarks
-                                                 + QStringLiteral(" WHERE registro=?1"),
-                                             {recordId}, &r);
-    if (!r.ok())
+    db::Statement &statement = marks.get(IsMarked, r);
+    if (!statement.isValid())
         return std::nullopt;
-    return count.toLongLong() > 0;
-}
-
-db::Result mark(db::Connection &connection, const QString &recordId)
-{
-    return connection.execute(QStringLiteral("INSERT OR IGNORE INTO ") + kMarks + QStringLiteral(" (registro) VALUES (?1)"),
-                              {recordId});
+    statement.bindAll({recordId});
+    const bool row = statement.next();
+    const std::optional<bool> done = row ? std::optional<bool>(statement.value(0).toLongLong() > 0) : std::nullopt;
+    statement.reset();
+    return done;
 }
 
 QString count(int n, const char *one, const char *many)
@@ -163,18 +167,28 @@ QList<SendRecord> readRecords(QList<TakenFile> &taken, PendingWrite &out)
     return records;
 }
 
-// Every record into `Historial` unless it is marked as written, each marked in the same
+// Records written in one transaction. Each batch commits its rows with their marks, so a start that
+// is killed or refused midway keeps what it wrote and the next start goes on from there; a batch is
+// small enough that its commit is a moment, and another workstation waiting for the file gets its
+// turn between batches.
+constexpr qsizetype kRecordsPerCommit = 500;
+
+// One batch into `Historial`, each record unless it is marked as written, each marked in the same
 // transaction; `out` counts them once the transaction has committed.
-db::Result writeRecords(db::Connection &connection, const QList<SendRecord> &records, PendingWrite &out)
+db::Result writeBatch(db::Connection &connection, SendRecorder &recorder, std::span<const SendRecord> batch,
+                      PendingWrite &out)
 {
     db::Transaction transaction(connection);
     db::Result r = transaction.isActive() ? ensureMarks(connection) : connection.refusal();
+    // Prepared once the marks' table is sure to be there, and again for each batch: a batch
+    // whose transaction failed may have taken the table with it.
+    db::RepeatedStatements<2> marks(connection, kMarkStatements);
     int written = 0;
     int alreadyThere = 0;
-    for (const SendRecord &record : records) {
+    for (const SendRecord &record : batch) {
         if (!r.ok())
             break;
-        const std::optional<bool> done = marked(connection, record.recordId);
+        const std::optional<bool> done = marked(marks, record.recordId);
         if (!done) {
             r = connection.refusal().ok() ? db::Result{db::Status::Error, QStringLiteral("cannot read the marks")}
                                           : connection.refusal();
@@ -182,19 +196,33 @@ db::Result writeRecords(db::Connection &connection, const QList<SendRecord> &rec
         }
         bool there = *done;
         if (!there)
-            r = insertSendOnce(connection, record, &there);
+            r = recorder.insertOnce(record, &there);
         if (r.ok())
-            r = mark(connection, record.recordId);
+            r = marks.run(Mark, {record.recordId});
         if (r.ok())
             ++(there ? alreadyThere : written);
     }
     if (r.ok())
         r = transaction.commit();
     if (r.ok()) {
-        out.written = written;
-        out.alreadyThere = alreadyThere;
+        out.written += written;
+        out.alreadyThere += alreadyThere;
     }
     return r;
+}
+
+// Every record into `Historial`, batch after batch; the first batch that fails ends the writing,
+// and what it and the later batches hold waits for the next start.
+db::Result writeRecords(db::Connection &connection, const QList<SendRecord> &records, PendingWrite &out)
+{
+    SendRecorder recorder(connection);
+    for (qsizetype from = 0; from < records.size(); from += kRecordsPerCommit) {
+        const std::span<const SendRecord> batch(records.constData() + from,
+                                                std::size_t(std::min(kRecordsPerCommit, records.size() - from)));
+        if (const db::Result r = writeBatch(connection, recorder, batch, out); !r.ok())
+            return r;
+    }
+    return {};
 }
 
 // Removes each taken file that is done with; what of it must stay (lines not set aside, a last line
@@ -264,7 +292,8 @@ PendingWrite writePendingSends(db::Connection &connection)
         if (!r.ok()) {
             out.status = PendingWrite::Status::Failed;
             out.reason = r.status == db::Status::Busy ? PendingWrite::Reason::Busy : PendingWrite::Reason::DatabaseError;
-            out.waiting = int(records.size());
+            // Batches committed before the failure are in `Historial`, marked: only the rest waits.
+            out.waiting = int(records.size()) - out.written - out.alreadyThere;
             out.error = r.error;
             // Back under the file's own name when no send has made a new one meanwhile; else it
             // waits under its own name, read first at the next start.
@@ -307,6 +336,10 @@ QString pendingWriteReport(const PendingWrite &w)
         break;
     case PendingWrite::Reason::Busy:
     case PendingWrite::Reason::DatabaseError:
+        // Batches written before the database refused are kept, and said.
+        if (w.written > 0)
+            parts << count(w.written, "Se ha guardado en el historial 1 envío cobrado que estaba pendiente.",
+                           "Se han guardado en el historial %1 envíos cobrados que estaban pendientes.");
         parts << count(w.waiting, "1 envío cobrado sigue pendiente de guardar en el historial",
                        "%1 envíos cobrados siguen pendientes de guardar en el historial")
                 + (w.reason == PendingWrite::Reason::Busy

@@ -1,32 +1,51 @@
 #include "recording/record_charged.h"
 
 #include <algorithm>
+#include <array>
 
 namespace recording {
 
 namespace {
 
-// Whether the row inserted as `sid` in a try whose commit reported failure is there after all.
-// Counter keys are never given twice once committed, so that key with this content is this row,
-// with or without a gateway number.
-std::optional<bool> landed(db::Connection &connection, qint64 sid, const SendRecord &row)
-{
-    db::Result r;
-    const QVariant count = connection.scalar(
-        QStringLiteral("SELECT count(*) FROM Historial WHERE sid=?1 AND destinatario=?2 AND f_envio=?3 AND "
-                       "id_web=?4 AND mensaje=?5"),
-        {sid, row.recipients, row.sentAt, row.webId, row.message}, &r);
-    if (!r.ok())
-        return std::nullopt;
-    return count.toLongLong() > 0;
-}
+enum Statement : std::size_t { LandedAs, SameSend, Insert };
+
+constexpr std::array<const char *, 3> kStatements = {
+    "SELECT count(*) FROM Historial WHERE sid=?1 AND destinatario=?2 AND f_envio=?3 AND id_web=?4 AND mensaje=?5",
+    "SELECT count(*) FROM Historial WHERE id_web=?1 AND f_envio=?2 AND destinatario=?3",
+    "INSERT INTO Historial (username,destinatario,f_envio,f_programada,mensaje,id_web,estado,remitente,creditos,"
+    "bool_cumple) VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10)",
+};
 
 } // namespace
 
-std::optional<bool> sendRecorded(db::Connection &connection, const SendRecord &record)
+SendRecorder::SendRecorder(db::Connection &connection) : m_connection(connection), m_statements(connection, kStatements)
+{
+}
+
+std::optional<bool> SendRecorder::countsAny(std::size_t which, const QVariantList &values)
+{
+    db::Result r;
+    db::Statement &statement = m_statements.get(which, r);
+    if (!statement.isValid())
+        return std::nullopt;
+    statement.bindAll(values);
+    const bool row = statement.next();
+    const std::optional<bool> any = row ? std::optional<bool>(statement.value(0).toLongLong() > 0) : std::nullopt;
+    statement.reset();
+    return any;
+}
+
+// Counter keys are never given twice once committed, so that key with this content is this row,
+// with or without a gateway number.
+std::optional<bool> SendRecorder::landed(qint64 sid, const SendRecord &row)
+{
+    return countsAny(LandedAs, {sid, row.recipients, row.sentAt, row.webId, row.message});
+}
+
+std::optional<bool> SendRecorder::recorded(const SendRecord &record)
 {
     if (record.triedKey > 0) {
-        const std::optional<bool> there = landed(connection, record.triedKey, record);
+        const std::optional<bool> there = landed(record.triedKey, record);
         if (!there || *there)
             return there;
     }
@@ -34,33 +53,35 @@ std::optional<bool> sendRecorded(db::Connection &connection, const SendRecord &r
     // apart here: the pending file's marks do it for its records.
     if (record.webId.trimmed().isEmpty())
         return false;
-    db::Result r;
-    const QVariant count = connection.scalar(
-        QStringLiteral("SELECT count(*) FROM Historial WHERE id_web=?1 AND f_envio=?2 AND destinatario=?3"),
-        {record.webId, record.sentAt, record.recipients}, &r);
-    if (!r.ok())
-        return std::nullopt;
-    return count.toLongLong() > 0;
+    return countsAny(SameSend, {record.webId, record.sentAt, record.recipients});
 }
 
-db::Result insertSendOnce(db::Connection &connection, const SendRecord &record, bool *alreadyThere)
+db::Result SendRecorder::insertOnce(const SendRecord &record, bool *alreadyThere)
 {
     if (alreadyThere)
         *alreadyThere = false;
-    const std::optional<bool> recorded = sendRecorded(connection, record);
-    if (!recorded)
-        return connection.refusal().ok() ? db::Result{db::Status::Error, QStringLiteral("cannot look the send up")}
-                                       : connection.refusal();
-    if (*recorded) {
+    const std::optional<bool> there = recorded(record);
+    if (!there)
+        return m_connection.refusal().ok() ? db::Result{db::Status::Error, QStringLiteral("cannot look the send up")}
+                                           : m_connection.refusal();
+    if (*there) {
         if (alreadyThere)
             *alreadyThere = true;
         return {};
     }
-    return connection.execute(
-        QStringLiteral("INSERT INTO Historial (username,destinatario,f_envio,f_programada,mensaje,id_web,estado,"
-                       "remitente,creditos,bool_cumple) VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10)"),
-        {record.username, record.recipients, record.sentAt, record.scheduledAt, record.message, record.webId,
-         record.state, record.sender, record.credits, record.birthday ? QVariant(QStringLiteral("1")) : QVariant()});
+    return m_statements.run(Insert, {record.username, record.recipients, record.sentAt, record.scheduledAt,
+                                     record.message, record.webId, record.state, record.sender, record.credits,
+                                     record.birthday ? QVariant(QStringLiteral("1")) : QVariant()});
+}
+
+std::optional<bool> sendRecorded(db::Connection &connection, const SendRecord &record)
+{
+    return SendRecorder(connection).recorded(record);
+}
+
+db::Result insertSendOnce(db::Connection &connection, const SendRecord &record, bool *alreadyThere)
+{
+    return SendRecorder(connection).insertOnce(record, alreadyThere);
 }
 
 RecordOutcome recordCharged(db::Connection &connection, const QList<SendRecord> &rows, int attempts,
@@ -69,6 +90,10 @@ RecordOutcome recordCharged(db::Connection &connection, const QList<SendRecord> 
     RecordOutcome out;
     if (rows.isEmpty())
         return out;
+    // Waiting out the full time-out, twice, would freeze the window for as long with the send
+    // already charged; the pending file takes the rows instead.
+    const db::ShortBusyWait wait(connection, kSaveBusyWaitMs);
+    SendRecorder recorder(connection);
     // The key each row got in the last try whose commit was attempted; 0: none.
     QList<qint64> triedAs(rows.size(), 0);
     // Rows a look-up found there: that earlier commit landed after all.
@@ -86,7 +111,7 @@ RecordOutcome recordCharged(db::Connection &connection, const QList<SendRecord> 
         for (qsizetype i = 0; i < rows.size() && out.result.ok(); ++i) {
             bool there = false;
             if (triedAs.at(i) > 0) {
-                const std::optional<bool> found = landed(connection, triedAs.at(i), rows.at(i));
+                const std::optional<bool> found = recorder.landed(triedAs.at(i), rows.at(i));
                 if (!found) {
                     out.result = connection.refusal().ok()
                         ? db::Result{db::Status::Error, QStringLiteral("cannot look the row up")}
@@ -97,7 +122,7 @@ RecordOutcome recordCharged(db::Connection &connection, const QList<SendRecord> 
                 foundLanded[i] = foundLanded.at(i) || there;
             }
             if (!there) {
-                out.result = insertSendOnce(connection, rows.at(i), &there);
+                out.result = recorder.insertOnce(rows.at(i), &there);
                 if (out.result.ok() && !there)
                     insertedAs[i] = connection.lastInsertRowId();
             }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/db/connection.h"
+#include "platform/db/repeated_statements.h"
 #include "recording/pending_file.h"
 
 #include <QList>
@@ -23,6 +24,22 @@ std::optional<bool> sendRecorded(db::Connection &connection, const SendRecord &r
 // Inserts the row unless sendRecorded() finds it; `alreadyThere` tells which happened.
 db::Result insertSendOnce(db::Connection &connection, const SendRecord &record, bool *alreadyThere = nullptr);
 
+// sendRecorded() and insertSendOnce() with their statements prepared once, for a caller that
+// records many rows in a row (the start writing a long pending file).
+class SendRecorder final {
+public:
+    explicit SendRecorder(db::Connection &connection);
+    std::optional<bool> recorded(const SendRecord &record);
+    db::Result insertOnce(const SendRecord &record, bool *alreadyThere = nullptr);
+    // Whether the row inserted as `sid` in a try whose commit reported failure is there after all.
+    std::optional<bool> landed(qint64 sid, const SendRecord &record);
+
+private:
+    std::optional<bool> countsAny(std::size_t which, const QVariantList &values);
+    db::Connection &m_connection;
+    db::RepeatedStatements<3> m_statements;
+};
+
 enum class RecordStatus {
     Recorded,   // the rows are in `Historial` (or nothing needed recording)
     Pending,    // the database refused every try: the rows wait in the pending file
@@ -36,9 +53,13 @@ struct RecordOutcome {
 };
 
 inline constexpr int kSaveAttempts = 2;
+// How long each try waits for another workstation's lock. The rows have the pending file to go
+// to, so the window is kept waiting a moment, not the connection's full time-out; a commit of
+// another workstation is over well within it.
+inline constexpr int kSaveBusyWaitMs = 250;
 
-// Writes the rows in one transaction, all or none, tried `attempts` times (each waits the
-// connection's busy time-out); `alongside` runs inside each try after the rows, for what goes
+// Writes the rows in one transaction, all or none, tried `attempts` times (each waits at most
+// kSaveBusyWaitMs for the file); `alongside` runs inside each try after the rows, for what goes
 // with them (its failure must not cost the rows, so it undoes itself). A try whose commit
 // reported failure is only repeated after looking for each row. When every try fails the rows
 // not found go to the pending file beside the database, each with the key it was last given.

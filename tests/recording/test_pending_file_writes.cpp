@@ -2,18 +2,29 @@
 #include "platform/db/connection.h"
 #include "recording/pending_file.h"
 #include "recording/pending_write.h"
+#include "recording/record_charged.h"
+#include "support/engine_files.h"
 #include "support/file_bytes.h"
 #include "support/sample_send.h"
 #include "support/temp_home.h"
+#include "support/this_program.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTest>
+
+#define SQLITE_HAS_CODEC 1
+#include <sqlcipher/sqlite3.h>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
 #endif
+
+#include <cstring>
 
 #include <memory>
 
@@ -43,6 +54,34 @@ int witnessedSync(int handle)
 #endif
     g_witness->heldAtSync = readFile(g_witness->file);
     return g_witness->answer;
+}
+
+constexpr const char *kKilledStartRole = "--start-killed-before-step";
+
+// A start that writes the pending file beside `database`, killed just before the `step`-th change
+// the engine makes to a file.
+int killedStart(int step, const QString &database)
+{
+    testing::EngineFiles files(step);
+    db::Connection connection;
+    if (!connection.open(database).ok())
+        return 2;
+    recording::writePendingSends(connection);
+    return 0;
+}
+
+// A journal left by a killed commit is played back by the engine at its first read; here it is
+// done before the next start opens the file, whose own check of a journal beside the file is
+// tested with the opening.
+void playBackJournal(const QString &database)
+{
+    sqlite3 *raw = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(database).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        const QByteArray key = db::Connection::key().toUtf8();
+        sqlite3_key(raw, key.constData(), int(key.size()));
+        sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    sqlite3_close(raw);
 }
 
 } // namespace
@@ -116,10 +155,124 @@ private Q_SLOTS:
         QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), 1);
     }
 
+    // A send recorded while another workstation holds the database waits a moment, not the
+    // connection's time-out twice, and goes to the pending file; the next start writes it once.
+    // The engine's waits are counted, not waited. Other statements keep the full time-out.
+    void busyDatabaseSendsTheRecordToThePendingFileAtOnce()
+    {
+        makeDatabase();
+        testing::EngineFiles files;
+        db::Connection connection;
+        QVERIFY(connection.open(local()).ok());
+        db::Connection other;
+        QVERIFY(other.open(local()).ok());
+        QVERIFY(other.executeScript(QStringLiteral("BEGIN IMMEDIATE")).ok());
+
+        const recording::RecordOutcome outcome
+            = recording::recordCharged(connection, {sampleSend(QStringLiteral("77"), QStringLiteral("ocupada"))});
+        QCOMPARE(outcome.status, recording::RecordStatus::Pending);
+        QCOMPARE(outcome.result.status, db::Status::Busy);
+        const qint64 recordingWait = files.askedWaitMs();
+        QVERIFY2(recordingWait > 0 && recordingWait <= recording::kSaveAttempts * recording::kSaveBusyWaitMs,
+                 qPrintable(QString::number(recordingWait)));
+        QCOMPARE(recording::readPendingRecords(recording::pendingSendsPath(local())).size(), 1);
+
+        QCOMPARE(connection.execute(QStringLiteral("UPDATE Usuario SET saldo='1'")).status, db::Status::Busy);
+        QCOMPARE(files.askedWaitMs() - recordingWait, qint64(db::Connection::busyTimeoutMs));
+
+        QVERIFY(other.executeScript(QStringLiteral("ROLLBACK")).ok());
+        QCOMPARE(recording::writePendingSends(connection).written, 1);
+        QCOMPARE(recording::writePendingSends(connection).status, recording::PendingWrite::Status::Nothing);
+        QCOMPARE(connection.scalar(QStringLiteral("SELECT count(*) FROM Historial WHERE id_web='77'")).toInt(), 1);
+    }
+
+#ifdef Q_OS_UNIX
+    // A start writing a long pending file, killed just before one of the engine's writes, syncs or
+    // deletions: what it committed stays (a start killed near its end has kept its earlier
+    // batches), and the next start opens the file and leaves every record in the history exactly
+    // once.
+    void startKilledAtEachStepKeepsEveryRecordOnce()
+    {
+        constexpr int kRecords = 700;     // more than one batch
+        makeDatabase();
+        QList<recording::SendRecord> records;
+        for (int i = 1; i <= kRecords; ++i)
+            records.append(sampleSend(QString::number(i), QStringLiteral("envío %1").arg(i)));
+        const QString pending = recording::pendingSendsPath(local());
+        QVERIFY(recording::appendPendingRecords(pending, records));
+        const QString saved = m_home->file(QStringLiteral("guardado"));
+        QVERIFY(QDir().mkpath(saved));
+        QVERIFY(QFile::copy(local(), saved + QStringLiteral("/bbdd.mdb")));
+        QVERIFY(QFile::copy(pending, saved + QStringLiteral("/pendientes.txt")));
+        const auto restore = [&] {
+            for (const QString &name : QDir(m_home->path()).entryList(QDir::Files))
+                QVERIFY(QFile::remove(m_home->file(name)));
+            QVERIFY(QFile::copy(saved + QStringLiteral("/bbdd.mdb"), local()));
+            QVERIFY(QFile::copy(saved + QStringLiteral("/pendientes.txt"), pending));
+        };
+
+        int steps = 0;
+        {
+            testing::EngineFiles files;
+            db::Connection connection;
+            QVERIFY(connection.open(local()).ok());
+            QCOMPARE(recording::writePendingSends(connection).written, kRecords);
+            steps = files.steps();
+        }
+        // Every one of the first steps (the first batch's journal being written and synced), then
+        // about a dozen at a stride through the rest, and the last: some 20 starts in all, each a
+        // process of its own.
+        QList<int> points;
+        for (int n = 1; n < steps; n += n < 8 ? 1 : std::max(1, steps / 12))
+            points.append(n);
+        points.append(steps);
+
+        for (const int n : std::as_const(points)) {
+            restore();
+            const QString at = QStringLiteral("killed before step %1 of %2").arg(n).arg(steps);
+
+            QProcess child;
+            QVERIFY(testing::startThisProgram(child, {QString::fromLatin1(kKilledStartRole), QString::number(n), local()}));
+            QVERIFY(child.waitForFinished(60000));
+            QVERIFY2(child.exitStatus() == QProcess::CrashExit, qPrintable(at));
+
+            playBackJournal(local());
+            db::Connection next;
+            const db::Result opened = next.open(local());
+            QVERIFY2(opened.ok(), qPrintable(at + QStringLiteral(": ") + opened.error));
+            // Killed as its last batch commits, the start has kept the batches before it.
+            if (n == steps)
+                QVERIFY2(next.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt() > 0, qPrintable(at));
+            recording::writePendingSends(next);
+            QCOMPARE(next.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), kRecords);
+            QCOMPARE(next.scalar(QStringLiteral("SELECT count(DISTINCT id_web) FROM Historial WHERE "
+                                                "CAST(id_web AS INTEGER) BETWEEN 1 AND ?1"),
+                                 {kRecords})
+                         .toInt(),
+                     kRecords);
+            QVERIFY2(QDir(m_home->path()).entryList({QStringLiteral("envios_pendientes*")}, QDir::Files).isEmpty(),
+                     qPrintable(at));
+        }
+    }
+#endif
+
 private:
+    void makeDatabase()
+    {
+        db::Connection db;
+        QVERIFY(db.open(local(), db::OpenMode::CreateIfMissing).ok());
+        QVERIFY(database::createSchema(db).ok());
+    }
     QString local() const { return m_home->file(QStringLiteral("bbdd.mdb")); }
     std::unique_ptr<testing::TempHome> m_home;
 };
 
-QTEST_GUILESS_MAIN(TestPendingFileWrites)
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && std::strcmp(argv[1], kKilledStartRole) == 0)
+        return killedStart(QByteArray(argv[2]).toInt(), QString::fromLocal8Bit(argv[3]));
+    TestPendingFileWrites test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_pending_file_writes.moc"
