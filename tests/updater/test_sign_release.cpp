@@ -159,7 +159,11 @@ private Q_SLOTS:
         QCOMPARE(publicKey.size(), 32);
         QCOMPARE(QFileInfo(key).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
         // An existing key is never overwritten.
-        QVERIFY(signRelease({QStringLiteral("keygen"), key}).exitCode != 0);
+        const Run again = signRelease({QStringLiteral("keygen"), key});
+        QVERIFY(again.exitCode != 0);
+        // Said in the user's language, not as the system's English "(File exists)".
+        QVERIFY2(again.err.contains(QStringLiteral("Ya existe")), qPrintable(again.err));
+        QVERIFY2(!again.err.contains(QStringLiteral("File exists")), qPrintable(again.err));
         QCOMPARE(updater::publicKeyFromHex(QString::fromLatin1(signRelease({QStringLiteral("public-key"), key}).out)),
                  publicKey);
 

@@ -104,6 +104,28 @@ std::string enclosingWorkTree(const std::string &path)
     }
 }
 
+// Why a file could not be created, in the user's language (the system's own texts are English).
+const char *creationFailure(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return "no tiene permiso para escribir en esa carpeta";
+    case ENOENT:
+        return "la carpeta no existe";
+    case ENOTDIR:
+        return "parte de la ruta no es una carpeta";
+    case EROFS:
+        return "el disco es de solo lectura";
+    case ENOSPC:
+        return "no queda espacio en el disco";
+    case EISDIR:
+        return "es una carpeta";
+    default:
+        return "error del sistema";
+    }
+}
+
 int keygen(const std::string &path)
 {
     const std::string workTree = enclosingWorkTree(path);
@@ -121,7 +143,15 @@ int keygen(const std::string &path)
     // Never over an existing key, and readable by its owner only.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, S_IRUSR | S_IWUSR);
     if (fd < 0) {
-        std::fprintf(stderr, "No se puede crear %s (%s).\n", path.c_str(), std::strerror(errno));
+        const int error = errno;
+        if (error == EEXIST)
+            std::fprintf(stderr,
+                         "Ya existe %s: no se escribe una clave nueva encima de ella. Si de verdad quiere otra clave, "
+                         "escríbala en otro archivo (las versiones firmadas con la actual solo se instalan con la "
+                         "actual).\n",
+                         path.c_str());
+        else
+            std::fprintf(stderr, "No se puede crear %s: %s.\n", path.c_str(), creationFailure(error));
         return 1;
     }
     const bool written = ::write(fd, secretKey.data(), secretKey.size()) == ssize_t(secretKey.size());
