@@ -66,7 +66,7 @@ with zipfile.ZipFile(out, 'w', zipfile.ZIP_DEFLATED) as z:
             for start in range(4, 4 + 20800, 100):
                 f.write((b'<row>' + b'<c s="1"/>' * 10000 + b'</row>') * 100)
         elif kind == 'texts':
-            rows(f, 1, 1100000, lambda r: b''.join(b'<c t="s"><v>%d</v></c>' % ((r - 1) * 10 + c) for c in range(10)))
+            rows(f, 1, 1000000, lambda r: b''.join(b'<c t="s"><v>%d</v></c>' % ((r - 1) * 11 + c) for c in range(11)))
         elif kind == 'styles':
             rows(f, 1, 3, lambda r: contact(r).replace(b'<c>', b'<c s="64999">'))
         else:
