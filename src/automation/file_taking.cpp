@@ -28,7 +28,11 @@ bool appendToCopy(const QString &path, const QByteArray &bytes, qint64 *sizeBefo
     // sync (a full disk) undoes the append rather than pass for success.
     if (copy.write(bytes) == bytes.size() && copy.flush() && files::syncDescriptor(copy.handle()) == 0)
         return true;
-    copy.resize(*sizeBefore);
+    // A copy this append created goes again, so a failed take leaves nothing new behind.
+    if (*sizeBefore == 0)
+        copy.remove();
+    else
+        copy.resize(*sizeBefore);
     return false;
 }
 

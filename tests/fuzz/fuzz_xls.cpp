@@ -2,9 +2,11 @@
 // process, and what reaches the client is that helper's record stream. A damaged workbook that
 // brings the helper down ends as a message; the records it hands back are what the client decodes,
 // so they are what is fuzzed here, whole and in pieces (the seeds hold streams and whole .xls files
-// alike).
+// alike). The walk of a file's declared sheet sizes, which the helper makes before freexl sees the
+// file, reads the same bytes as a compound file.
 #include "fuzz_support.h"
 
+#include "platform/xlsx/xls_grid.h"
 #include "platform/xlsx/xls_rows.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -23,5 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (decoder.feed(bytes.left(cut)))
         decoder.feed(bytes.mid(cut));
     (void)decoder.finish();
+    (void)xlsx::declaredXlsGrid(fuzz::scratchFile(bytes, QStringLiteral("libro.xls")));
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "support/this_program.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -255,6 +256,15 @@ private Q_SLOTS:
                                  {kRecords})
                          .toInt(),
                      kRecords);
+            // The taken files stay until they have rested long; later starts then remove them and
+            // write nothing again.
+            qint64 now = QDateTime::currentMSecsSinceEpoch() + files::kLongRest.count();
+            recording::PendingTakeOptions later;
+            later.clock = [&now] { return now; };
+            later.writers = [](const QString &) { return false; };
+            for (int start = 0; start < 2; ++start, now += 2 * files::kLongRest.count())
+                QCOMPARE(recording::writePendingSends(next, later).written, 0);
+            QCOMPARE(next.scalar(QStringLiteral("SELECT count(*) FROM Historial")).toInt(), kRecords);
             QVERIFY2(QDir(m_home->path()).entryList({QStringLiteral("envios_pendientes*")}, QDir::Files).isEmpty(),
                      qPrintable(at));
         }

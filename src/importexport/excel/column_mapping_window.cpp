@@ -311,11 +311,19 @@ void ColumnMappingWindow::startImport()
     }
     saveIndices(m_context.connection, indices);     // a remembered choice that fails to save costs nothing now
 
-    // A sheet too large to be kept whole is read again, keeping only the mapped fields.
+    // A sheet too large to be kept whole is read again, keeping only the mapped fields. The
+    // sample's reading (its shared texts above all) is let go first: one reading's budget is alive
+    // at a time. The sample's reading already paid for what this one holds, so it fails only when
+    // the file changed in between; the window then closes, as when the sample cannot be read.
     if (!m_sheet.holdsEverything()) {
         ui::BusyGuard busy(m_context.busy, QStringLiteral("importar-excel"));
-        RecordSheet::Loaded loaded = RecordSheet::load(m_path, importKeep(m_sheet.swapped(), columns));
+        RecordSheet::Keep keep = importKeep(m_sheet.swapped(), columns);
+        keep.expectedCells = m_sheet.cellsOf(keep.fields);
+        m_sheet = RecordSheet();
+        RecordSheet::Loaded loaded = RecordSheet::load(m_path, keep);
         if (!loaded.ok()) {
+            m_opened = false;
+            close();
             m_context.prompter.message(loaded.message, QStringLiteral("Error"), ui::Icon::Warning);
             return;
         }

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 
 namespace importexport::excel {
@@ -27,6 +28,8 @@ public:
         m_sheet.noteUsed(cell.row, cell.column);
         const int record = m_keep.swapped ? cell.column : cell.row;
         const int field = m_keep.swapped ? cell.row : cell.column;
+        if (m_keep.sampleCount > 0 && !countForImport(field, cell))
+            return false;
         if (!m_keep.fields.empty() && std::find(m_keep.fields.cbegin(), m_keep.fields.cend(), field) == m_keep.fields.cend())
             return true;
         if (m_keep.sampleCount > 0 && !m_whole) {
@@ -46,7 +49,10 @@ public:
         }
         std::vector<RecordSheet::KeptCell> &cells = m_sheet.m_cells;
         if (cells.size() == cells.capacity()) {
-            const std::size_t grown = std::max<std::size_t>(1024, cells.capacity() * 2);
+            // The first time, as many as the sample's reading counted; then by doubling.
+            const std::size_t grown = cells.capacity() == 0 && m_keep.expectedCells > 0
+                                        ? std::size_t(m_keep.expectedCells)
+                                        : std::max<std::size_t>(1024, cells.capacity() * 2);
             // While the cells move, the old list and the new one are both held.
             const qint64 cost = qint64(grown * sizeof(RecordSheet::KeptCell));
             const qint64 released = qint64(cells.capacity() * sizeof(RecordSheet::KeptCell));
@@ -70,8 +76,11 @@ public:
     }
 
     // Rows out of order (some writers do it) are put in order; a cell given twice keeps its last
-    // value; for the sample, what lies past the window as it finally stands goes.
-    void finish()
+    // value; for the sample, what lies past the window as it finally stands goes. A sheet whose
+    // sample reading does not keep it whole is read again for the import: what that reading would
+    // hold for the fields that cost most is taken from this reading's budget too, so a sheet the
+    // mapping window accepts is one the import can take, whatever is mapped. False when it cannot.
+    bool finish()
     {
         std::vector<RecordSheet::KeptCell> &cells = m_sheet.m_cells;
         const auto before = [](const RecordSheet::KeptCell &a, const RecordSheet::KeptCell &b) {
@@ -92,9 +101,57 @@ public:
         if (!m_whole)
             pruneToSample();
         m_sheet.m_whole = m_whole;
+        return m_whole || m_keep.sampleCount <= 0 || m_budget.take(importCost(), xlsx::Limit::Cells);
     }
 
 private:
+    // Counts a cell holding a value for the import's reading; false when the counts do not fit.
+    bool countForImport(int field, const xlsx::StreamedCell &cell)
+    {
+        std::vector<RecordSheet::FieldCount> &counts = m_sheet.m_fieldCounts;
+        if (field < 1)
+            return true;
+        if (std::size_t(field) >= counts.size()) {
+            if (std::size_t(field) >= counts.capacity()) {
+                const std::size_t grown = std::max<std::size_t>({64, std::size_t(field) + 1, counts.capacity() * 2});
+                const qint64 released = qint64(counts.capacity() * sizeof(RecordSheet::FieldCount));
+                if (!m_budget.take(qint64(grown * sizeof(RecordSheet::FieldCount)), xlsx::Limit::Cells))
+                    return false;
+                counts.reserve(grown);
+                m_budget.giveBack(released);
+            }
+            counts.resize(std::size_t(field) + 1);
+        }
+        RecordSheet::FieldCount &count = counts[std::size_t(field)];
+        ++count.cells;
+        if (cell.shared < 0 || !m_shared) {
+            ++count.ownCells;
+            count.ownCharacters += cell.text.size();
+        }
+        return true;
+    }
+
+    // What the import's reading would hold besides what this reading holds too (the shared texts,
+    // the styles): the cells of the seven costliest fields and their own texts, with room for the
+    // text table's partly filled pieces.
+    qint64 importCost() const
+    {
+        std::vector<qint64> costs;
+        costs.reserve(m_sheet.m_fieldCounts.size());
+        for (const RecordSheet::FieldCount &c : m_sheet.m_fieldCounts)
+            costs.push_back(qint64(c.cells) * qint64(sizeof(RecordSheet::KeptCell))
+                            + qint64(c.ownCells) * xlsx::TextTable::kCostPerText + c.ownCharacters * 2 * 17 / 16);
+        const std::size_t mapped = std::min<std::size_t>(costs.size(), kFieldCount);
+        std::partial_sort(costs.begin(), costs.begin() + std::ptrdiff_t(mapped), costs.end(), std::greater<>());
+        qint64 total = kImportSlack;
+        for (std::size_t i = 0; i < mapped; ++i)
+            total += costs[i];
+        return total;
+    }
+
+    // The text table's last piece and block, taken whole whatever they hold.
+    static constexpr qint64 kImportSlack = 4LL * 1024 * 1024;
+
     void pruneToSample()
     {
         if (m_keep.sampleCount <= 0)
@@ -175,7 +232,8 @@ RecordSheet::Loaded RecordSheet::load(const QString &path, const Keep &keep, qin
         for (auto it = sheet.cells.cbegin(); it != sheet.cells.cend(); ++it)
             if (!keeper.cell(streamed(it.key().first, it.key().second, *it)))
                 return failed(xlsx::ReadBook::Status::TooLarge, path, budget);
-        keeper.finish();
+        if (!keeper.finish())
+            return failed(xlsx::ReadBook::Status::TooLarge, path, budget);
         return loaded;
     }
 
@@ -188,8 +246,18 @@ RecordSheet::Loaded RecordSheet::load(const QString &path, const Keep &keep, qin
     SheetKeeper keeper(loaded.sheet, keep, budget, &workbook.sharedTexts());
     if (const xlsx::ReadBook::Status status = workbook.readSheet(0, keeper); status != xlsx::ReadBook::Status::Ok)
         return failed(status, path, budget);
-    keeper.finish();
+    if (!keeper.finish())
+        return failed(xlsx::ReadBook::Status::TooLarge, path, budget);
     return loaded;
+}
+
+qint64 RecordSheet::cellsOf(const std::vector<int> &fields) const
+{
+    qint64 cells = 0;
+    for (const int field : fields)
+        if (field > 0 && std::size_t(field) < m_fieldCounts.size())
+            cells += m_fieldCounts[std::size_t(field)].cells;
+    return cells;
 }
 
 void RecordSheet::noteUsed(int row, int column)

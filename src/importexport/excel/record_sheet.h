@@ -40,6 +40,9 @@ public:
         // With a sample window: keep every cell instead while they cost at most this many bytes,
         // so a small sheet is read once for both the sample and the import.
         qint64 wholeUpTo = 0;
+        // The cells the kept fields held when the sheet was first read: the list is taken at that
+        // size at once, as the first reading counted it, instead of growing by doubling.
+        qint64 expectedCells = 0;
     };
     struct Loaded;
 
@@ -71,6 +74,8 @@ public:
     qsizetype heldCells() const { return qsizetype(m_cells.size()); }
     // Every cell of the sheet is held: it serves the import, in either orientation, as it is.
     bool holdsEverything() const { return m_whole; }
+    // How many cells holding a value `fields` have, as the sample's reading counted them.
+    qint64 cellsOf(const std::vector<int> &fields) const;
 
 private:
     friend class SheetKeeper;
@@ -79,6 +84,13 @@ private:
         quint16 column;
         bool shared;
         quint32 text;
+    };
+    // What the import would hold of one field: its cells holding a value, and the characters of
+    // those whose text is their own (not a shared text).
+    struct FieldCount {
+        quint32 cells = 0;
+        quint32 ownCells = 0;
+        qint64 ownCharacters = 0;
     };
     QStringView cellText(int row, int column) const;
     void noteUsed(int row, int column);
@@ -92,6 +104,7 @@ private:
     std::shared_ptr<const xlsx::TextTable> m_shared;
     xlsx::TextTable m_own;
     std::vector<KeptCell> m_cells;      // by row, then column
+    std::vector<FieldCount> m_fieldCounts;  // by field, from the sample's reading
 };
 
 struct RecordSheet::Loaded {

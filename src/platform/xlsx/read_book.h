@@ -14,10 +14,12 @@
 namespace xlsx {
 
 struct ReadCell {
-    enum class Kind { Empty, Text, Number, Date, Boolean, Error };
+    // Time: a number shown through a time format, as a time of day or as time elapsed.
+    enum class Kind { Empty, Text, Number, Date, Boolean, Error, Time };
     Kind kind = Kind::Empty;
-    QString text;           // as the user reads it: numbers in their shortest form, dates dd/MM/yyyy
-    double number = 0;      // numbers, and dates as Excel's day count
+    QString text;           // as the user reads it: numbers in their shortest form, dates dd/MM/yyyy,
+                            // times hh:mm, time elapsed as "42:00"
+    double number = 0;      // numbers, and dates and times as Excel's day count
     Style style;            // only from .xlsx files
 };
 

@@ -1,5 +1,6 @@
 #include "platform/xlsx/xls_extract.h"
 
+#include "platform/xlsx/xls_grid.h"
 #include "platform/xlsx/xls_rows.h"
 
 #include <QDate>
@@ -80,22 +81,34 @@ ReadCell cellOf(const FreeXL_CellValue &value)
 
 } // namespace
 
-ReadBook::Status extractXls(const QString &path, ReadScope scope, const std::function<void(const QByteArray &)> &write)
+ExtractResult extractXls(const QString &path, ReadScope scope, qint64 budget,
+                         const std::function<void(const QByteArray &)> &write)
 {
+    // The library allocates every declared grid as it opens the file, before anything here can
+    // look: the declared sizes are judged first. A file whose stream cannot be walked is left to
+    // the library, under the helper's cap on its memory.
+    const DeclaredGrid grid = declaredXlsGrid(path);
+    if (grid.pastExcel)
+        return {ReadBook::Status::TooLarge, Limit::ExcelBounds};
+    if (grid.known && grid.cells > budget / kLibraryCellBytes)
+        return {ReadBook::Status::TooLarge, Limit::Cells};
+
     const void *raw = nullptr;
     const int opened = freexl_open(QFile::encodeName(path).constData(), &raw);
     Handle handle(raw);
     if (opened == FREEXL_FILE_NOT_FOUND)
-        return ReadBook::Status::NotFound;
+        return {ReadBook::Status::NotFound};
+    if (opened == FREEXL_INSUFFICIENT_MEMORY)
+        return {ReadBook::Status::TooLarge, Limit::Cells};
     if (opened != FREEXL_OK)
-        return ReadBook::Status::Unreadable;
+        return {ReadBook::Status::Unreadable};
 
     unsigned int info = 0;
     if (freexl_get_info(raw, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
-        return ReadBook::Status::Protected;
+        return {ReadBook::Status::Protected};
     unsigned int sheetCount = 0;
     if (freexl_get_info(raw, FREEXL_BIFF_SHEET_COUNT, &sheetCount) != FREEXL_OK)
-        return ReadBook::Status::Unreadable;
+        return {ReadBook::Status::Unreadable};
 
     if (scope == ReadScope::FirstSheet)
         sheetCount = std::min(sheetCount, 1u);
@@ -112,10 +125,10 @@ ReadBook::Status extractXls(const QString &path, ReadScope scope, const std::fun
         unsigned short columns = 0;
         if (freexl_select_active_worksheet(raw, sheetIndex) != FREEXL_OK
             || freexl_worksheet_dimensions(raw, &rows, &columns) != FREEXL_OK)
-            return ReadBook::Status::Unreadable;
+            return {ReadBook::Status::Unreadable};
         // Excel's own limits for these files: 65,536 rows of 256 columns.
         if (rows > 65536 || columns > 256)
-            return ReadBook::Status::TooLarge;
+            return {ReadBook::Status::TooLarge, Limit::ExcelBounds};
         write(xlsrows::sheet(sheetName));
         for (unsigned int r = 0; r < rows; ++r) {
             for (unsigned short c = 0; c < columns; ++c) {
@@ -137,7 +150,7 @@ ReadBook::Status extractXls(const QString &path, ReadScope scope, const std::fun
             }
         }
     }
-    return ReadBook::Status::Ok;
+    return {ReadBook::Status::Ok};
 }
 
 } // namespace xlsx

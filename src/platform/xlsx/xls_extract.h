@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/xlsx/read_book.h"
+#include "platform/xlsx/read_budget.h"
 
 #include <QByteArray>
 
@@ -10,8 +11,18 @@
 // library is not safe on damaged files, so it never runs in the client's own memory.
 namespace xlsx {
 
-// Hands every sheet and every cell holding a value to `write` as records (xls_rows.h) and
-// returns how the reading ended.
-ReadBook::Status extractXls(const QString &path, ReadScope scope, const std::function<void(const QByteArray &)> &write);
+// How a reading ended, and for TooLarge which bound the file passed.
+struct ExtractResult {
+    ReadBook::Status status = ReadBook::Status::Ok;
+    Limit limit = Limit::None;
+};
+
+// What freexl holds for each cell a sheet declares: a type and a value or a pointer to a text.
+inline constexpr qint64 kLibraryCellBytes = 16;
+
+// Hands every sheet and every cell holding a value to `write` as records (xls_rows.h). The grids
+// the sheets declare are refused first when the library's copy of them would pass `budget`.
+ExtractResult extractXls(const QString &path, ReadScope scope, qint64 budget,
+                         const std::function<void(const QByteArray &)> &write);
 
 } // namespace xlsx

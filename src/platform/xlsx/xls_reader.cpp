@@ -58,6 +58,7 @@ ReadBook readXls(const QString &path, ReadScope scope, int timeoutMs, qint64 bud
     QStringList arguments{path};
     if (scope == ReadScope::FirstSheet)
         arguments << QStringLiteral("--first-sheet");
+    arguments << QStringLiteral("--budget=%1").arg(budget);
     helper.start(program, arguments, QIODevice::ReadOnly);
     if (!helper.waitForStarted(timeoutMs))
         return helperMissing(path);

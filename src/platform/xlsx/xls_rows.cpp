@@ -130,10 +130,11 @@ QByteArray sharedCell(int row, int column, quint32 text)
     return out;
 }
 
-QByteArray end(ReadBook::Status status)
+QByteArray end(ReadBook::Status status, Limit limit)
 {
     QByteArray out(1, 'E');
     out.append(char(status));
+    out.append(char(limit));
     return out;
 }
 
@@ -218,7 +219,7 @@ bool Decoder::decodeOne(qsizetype &at)
             quint8 cellKind = 0;
             if (!in.u8(cellKind) || !in.f64(value.number) || !in.text(value.text, tooLong))
                 return incomplete();
-            if (cellKind > quint8(ReadCell::Kind::Error))
+            if (cellKind > quint8(ReadCell::Kind::Time))
                 return fail(ReadBook::Status::Unreadable);
             value.kind = ReadCell::Kind(cellKind);
         } else {
@@ -241,11 +242,13 @@ bool Decoder::decodeOne(qsizetype &at)
         sheet.cells.insert({int(row), int(column)}, std::move(value));
     } else if (kind == 'E') {
         quint8 status = 0;
-        if (!in.u8(status))
+        quint8 limit = 0;
+        if (!in.u8(status) || !in.u8(limit))
             return false;
-        if (status > quint8(ReadBook::Status::TooLarge))
+        if (status > quint8(ReadBook::Status::TooLarge) || limit > quint8(Limit::Filler))
             return fail(ReadBook::Status::Unreadable);
         m_ended = ReadBook::Status(status);
+        m_endedLimit = Limit(limit);
         m_state = State::Ended;
     } else {
         return fail(ReadBook::Status::Unreadable);
@@ -260,8 +263,11 @@ ReadBook Decoder::finish()
         return readFailure(m_failure, m_path, m_budget);
     if (m_state != State::Ended)
         return readFailure(ReadBook::Status::Unreadable, m_path);
-    if (m_ended != ReadBook::Status::Ok)
-        return readFailure(m_ended, m_path);
+    if (m_ended != ReadBook::Status::Ok) {
+        ReadBudget said(m_budget.total());
+        said.refuse(m_endedLimit);
+        return readFailure(m_ended, m_path, said);
+    }
     m_texts.clear();
     return std::move(m_book);
 }

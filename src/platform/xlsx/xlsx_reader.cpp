@@ -1,5 +1,6 @@
 #include "platform/xlsx/xlsx_reader.h"
 
+#include "platform/xlsx/number_format.h"
 #include "platform/xlsx/xlsx_stream.h"
 #include "platform/xlsx/xml_reader.h"
 #include "platform/xlsx/zip_archive.h"
@@ -94,39 +95,9 @@ HAlign alignOf(QByteArrayView horizontal)
     return HAlign::General;
 }
 
-bool isDateFormatCode(const QString &code)
-{
-    QString bare;
-    bool quoted = false;
-    int bracket = 0;
-    for (qsizetype i = 0; i < code.size(); ++i) {
-        const QChar ch = code.at(i);
-        if (ch == u'"') {
-            quoted = !quoted;
-        } else if (quoted) {
-            continue;
-        } else if (ch == u'[') {
-            ++bracket;
-        } else if (ch == u']') {
-            bracket = std::max(0, bracket - 1);
-        } else if (ch == u'\\' || ch == u'_' || ch == u'*') {
-            ++i;
-        } else if (bracket == 0) {
-            bare += ch.toLower();
-        }
-    }
-    return bare.contains(u'd') || bare.contains(u'm') || bare.contains(u'y') || bare.contains(u'h')
-        || bare.contains(u's');
-}
-
-bool isBuiltInDateFormat(int id)
-{
-    return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58);
-}
-
 struct CellFormat {
     Style style;
-    bool date = false;
+    NumberShape shape;
 };
 
 // A styles list (fonts, fills ...) is refused when it declares or holds more entries than Excel
@@ -158,6 +129,16 @@ struct StyleCounter {
 // Each thing a part is read for earns the markup around it this many bytes, beside its own: the
 // rest of a part's bytes come out of the reader's free allowance.
 constexpr qint64 kMarkupPerItem = 256;
+// A rich text (runs of text, each with its own look) earns at most this many bytes for each byte
+// of the text it makes: room for every character escaped, or a run's look every few words. Runs
+// of a character or two earn no more than their text, so splitting a text into runs buys no time.
+constexpr qint64 kRichBytesPerTextByte = 8;
+
+// What a rich text of `ownBytes` of XML making `textBytes` of text earns.
+qint64 richTextAllowance(qint64 ownBytes, std::size_t textBytes)
+{
+    return std::min(ownBytes, kRichBytesPerTextByte * qint64(textBytes));
+}
 
 // A part the reader refused: a run of text past its bound is too long for a cell, bytes that
 // carry nothing read past the allowance are too large, anything else is damage.
@@ -184,8 +165,14 @@ struct Xf {
 };
 
 // The lists of the styles part, as far as they have been read.
+// A custom number format: its code, and what it makes of a number, decided once when it is read.
+struct CustomFormat {
+    QString code;
+    NumberShape shape;
+};
+
 struct StyleLists {
-    QHash<int, QString> customFormats;
+    QHash<int, CustomFormat> customFormats;
     std::vector<Style> fonts;
     std::vector<std::optional<Rgb>> fills;
     std::vector<Borders> borders;
@@ -205,12 +192,12 @@ bool startLooksEntry(StyleCounter &counter, bool looks, std::vector<Entry> &list
 
 // Each step below reads one start element inside its list; false when the list is refused.
 
-bool readNumberFormat(const XmlReader &xml, StyleCounter &counter, QHash<int, QString> &customFormats)
+bool readNumberFormat(const XmlReader &xml, StyleCounter &counter, QHash<int, CustomFormat> &customFormats)
 {
     const QString code = QString::fromUtf8(xml.attribute("formatCode"));
     const bool fine = code.size() <= kMaxTextLength && counter.entry(64 + code.size() * 2);
     if (fine)
-        customFormats.insert(xml.attribute("numFmtId").toInt(), code);
+        customFormats.insert(xml.attribute("numFmtId").toInt(), {code, shapeOfFormatCode(code)});
     return fine;
 }
 
@@ -298,7 +285,7 @@ bool readStyleElement(const XmlReader &xml, QByteArray &section, bool looks, Sty
 }
 
 // A cell format put together from the lists its entry points into; an index outside its list
-// leaves that part plain. Without looks only whether it is a date is kept.
+// leaves that part plain. Without looks only its number shape is kept.
 CellFormat cellFormatOf(const Xf &xf, const StyleLists &lists, bool looks)
 {
     CellFormat f;
@@ -311,16 +298,16 @@ CellFormat cellFormatOf(const Xf &xf, const StyleLists &lists, bool looks)
     f.style.align = xf.align;
     const auto custom = lists.customFormats.constFind(xf.numFmt);
     if (custom != lists.customFormats.cend())
-        f.style.numberFormat = *custom;
+        f.style.numberFormat = custom->code;
     else if (xf.numFmt == 1)
         f.style.numberFormat = QStringLiteral("0");
-    f.date = custom != lists.customFormats.cend() ? isDateFormatCode(*custom) : isBuiltInDateFormat(xf.numFmt);
+    f.shape = custom != lists.customFormats.cend() ? custom->shape : shapeOfBuiltInFormat(xf.numFmt);
     if (!looks)
         f.style = Style{};
     return f;
 }
 
-// The cell formats of the styles part into `formats`. Without looks only the date formats are
+// The cell formats of the styles part into `formats`. Without looks only their number shapes are
 // kept: fonts, fills and borders are counted and skipped.
 ReadBook::Status readStyles(QIODevice &part, ReadBudget &budget, bool looks, std::vector<CellFormat> &formats)
 {
@@ -445,7 +432,7 @@ ReadBook::Status readSharedStrings(QIODevice &part, TextTable &strings, ReadBudg
             }
             if (strings.append(text, budget) < 0)
                 return ReadBook::Status::TooLarge;
-            xml.allow(xml.offset() - from + kMarkupPerItem);
+            xml.allow(richTextAllowance(xml.offset() - from, bytes.size()) + kMarkupPerItem);
         }
     }
     if (xml.token() == XmlReader::Token::Invalid)
@@ -481,6 +468,18 @@ std::optional<std::pair<int, int>> parseRef(QByteArrayView ref)
     if (!ok || i == 0 || row < 1 || row > kMaxRows)
         return std::nullopt;
     return std::pair{row, column};
+}
+
+// Letters then digits, as a cell reference is written, whatever their values.
+bool isReferenceShape(QByteArrayView ref)
+{
+    qsizetype letters = 0;
+    while (letters < ref.size() && ((ref[letters] >= 'A' && ref[letters] <= 'Z') || (ref[letters] >= 'a' && ref[letters] <= 'z')))
+        ++letters;
+    qsizetype digits = letters;
+    while (digits < ref.size() && ref[digits] >= '0' && ref[digits] <= '9')
+        ++digits;
+    return letters > 0 && digits > letters && digits == ref.size();
 }
 
 std::optional<Range> parseRange(QByteArrayView ref)
@@ -538,9 +537,10 @@ QString folderOf(const QString &part)
 } // namespace
 
 struct XlsxWorkbook::Private {
-    explicit Private(const QString &path, ReadBudget &b) : zip(path), budget(b) {}
+    Private(const QString &path, ReadBudget &b, bool keepLooks) : zip(path), budget(b), looks(keepLooks) {}
     ZipArchive zip;
     ReadBudget &budget;
+    bool looks;         // styled empty cells are handed over, with their looks
     struct SheetEntry {
         QString name;
         QString part;
@@ -608,8 +608,9 @@ struct XlsxWorkbook::Private {
         cell.shared = -1;
         cell.text.clear();
         cell.number = 0;
-        const bool isDate = cell.format >= 0 && std::size_t(cell.format) < formats.size()
-                         && formats[std::size_t(cell.format)].date;
+        m_richUnearned = 0;
+        const NumberShape shape = cell.format >= 0 && std::size_t(cell.format) < formats.size()
+                                ? formats[std::size_t(cell.format)].shape : NumberShape{};
         // One buffer for every cell's value: most cells then allocate nothing to be read.
         std::string &raw = m_raw;
         raw.clear();
@@ -633,7 +634,9 @@ struct XlsxWorkbook::Private {
                     hasValue = true;
                     rich = false;
                 } else if (depth == 0 && xml.name() == "is") {
+                    const qint64 richFrom = xml.offset();
                     TextRead read = readRichText(xml, m_richBytes);
+                    m_richUnearned = xml.offset() - richFrom - richTextAllowance(xml.offset() - richFrom, m_richBytes.size());
                     if (read == TextRead::Ok)
                         read = finishText(m_richBytes, m_text);
                     if (read == TextRead::Invalid)
@@ -722,9 +725,12 @@ struct XlsxWorkbook::Private {
             if (!ok) {
                 cell.kind = ReadCell::Kind::Text;
                 cell.text = text();
-            } else if (isDate) {
+            } else if (shape.kind == NumberShape::Kind::Date) {
                 cell.kind = ReadCell::Kind::Date;
                 cell.text = excelDateText(cell.number, system1904);
+            } else if (shape.kind != NumberShape::Kind::Number) {
+                cell.kind = ReadCell::Kind::Time;
+                cell.text = shapedNumberText(cell.number, shape, system1904);
             } else {
                 cell.kind = ReadCell::Kind::Number;
                 cell.text = generalNumberText(cell.number);
@@ -736,13 +742,15 @@ struct XlsxWorkbook::Private {
     }
 
     qsizetype sharedCount = 0;
+    // The bytes of the last cell's inline rich text past what its text earns.
+    mutable qint64 m_richUnearned = 0;
     mutable std::string m_raw;
     mutable std::string m_richBytes;
     mutable QString m_text;
 };
 
 XlsxWorkbook::XlsxWorkbook(const QString &path, ReadBudget &budget, Looks looks)
-    : d(std::make_unique<Private>(path, budget)), m_shared(std::make_shared<TextTable>())
+    : d(std::make_unique<Private>(path, budget, looks == Looks::Keep)), m_shared(std::make_shared<TextTable>())
 {
     const ZipArchive &zip = d->zip;
     if (!zip.isOpen())
@@ -840,10 +848,11 @@ ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
             const qint64 from = xml.offset();
             const QByteArrayView r = xml.attribute("r");
             if (!r.isEmpty()) {
-                // A reference past Excel's last row or column is refused, not counted on from.
+                // A reference past Excel's last row or column is refused as too large, not counted
+                // on from; one that is no reference at all (no column, no row) is damage.
                 const auto ref = parseRef(r);
                 if (!ref)
-                    return tooLarge(Limit::ExcelBounds);
+                    return isReferenceShape(r) ? tooLarge(Limit::ExcelBounds) : ReadBook::Status::Unreadable;
                 row = ref->first;
                 column = ref->second;
             } else {
@@ -861,16 +870,18 @@ ReadBook::Status XlsxWorkbook::readSheet(qsizetype index, SheetVisitor &visitor)
             }
             if (row < 1 || column < 1)
                 continue;
-            // A cell without a value matters only for the look it carries.
-            if (cell.kind == ReadCell::Kind::Empty && cell.format <= 0)
+            // A cell without a value matters only for the look it carries, and only to a reading
+            // that keeps looks: to any other it is dropped here, earning nothing.
+            if (cell.kind == ReadCell::Kind::Empty && (cell.format <= 0 || !d->looks))
                 continue;
             cell.row = row;
             cell.column = column;
             if (!visitor.cell(cell))
                 return ReadBook::Status::TooLarge;
-            // A cell read takes from the budget its own bytes and its share of the row around it;
-            // empty cells and everything else come out of the reader's free allowance.
-            xml.allow(xml.offset() - from + kMarkupPerItem);
+            // A cell handed over (a value, or a look the visitor keeps and pays for) earns its own
+            // bytes, all but the runs of a rich text past what its text earns, and its share of
+            // the row around it; everything else comes out of the reader's free allowance.
+            xml.allow(xml.offset() - from - d->m_richUnearned + kMarkupPerItem);
         } else if (name == "row") {
             const int r = xml.attribute("r").toInt();
             row = r > 0 ? r : row + 1;

@@ -14,8 +14,9 @@
 //
 // Measured on Debian 12's minizip 1.1: it ignores the zip64 extra field of a directory entry on a
 // 64-bit system (it compares the all-ones marker with an unsigned long's all ones), so it hands
-// out the markers as sizes and checks no checksum for such an entry. The sizes are read from that
-// field here, and every entry's length and checksum are checked here as it inflates. An entry
+// out the markers as sizes, reads past the entry's end for them and checks no checksum for such an
+// entry. The sizes are read from that field here; minizip finds each entry's bytes, and zlib
+// inflates them here, reading no further than they go, checking their length and checksum. An entry
 // whose local header lies past 4 GiB cannot be reached through it; such a file is far past any
 // workbook Excel holds, and is refused as damaged.
 //
@@ -56,6 +57,9 @@ private:
     struct Entry {
         quint64 directoryOffset = 0;    // where minizip finds it again
         quint64 directoryIndex = 0;
+        // Where its compressed bytes start; 0 when its local header could not be read (it is then
+        // never handed out).
+        quint64 dataOffset = 0;
         quint64 size = 0;
         quint64 compressedSize = 0;
         quint32 crc = 0;

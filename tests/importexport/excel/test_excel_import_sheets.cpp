@@ -19,6 +19,7 @@ private Q_SLOTS:
     void swappedSheetImportsColumns();
     void oddWorkbooksAreReported();
     void bigSharedTextSheetIsReadWithinBudget();
+    void whatTheSampleAcceptsTheImportTakes();
     void emptySheetImportsNothing();
     void settingsRemembered();
 };
@@ -233,6 +234,85 @@ void TestExcelImportSheets::bigSharedTextSheetIsReadWithinBudget()
     QCOMPARE(refused.status, xlsx::ReadBook::Status::TooLarge);
     QCOMPARE(refused.limit, xlsx::Limit::Strings);
     QVERIFY2(refused.message.contains(QStringLiteral("textos")), qPrintable(refused.message));
+}
+
+namespace {
+
+// Writes a one-sheet workbook of `rows` rows of 8 columns: a phone number (a number cell, whose
+// text is the reading's own) and seven shared texts, distinct ones or all the same one.
+bool writeSharedTextSheet(const QString &path, int rows, bool distinct, QString &why)
+{
+    const QString python = QStringLiteral("/usr/bin/python3");
+    if (!QFileInfo(python).isExecutable()) {
+        why = QStringLiteral("no /usr/bin/python3");
+        return false;
+    }
+    const QString script = QStringLiteral(
+        "import sys, zipfile\n"
+        "rows, distinct = int(sys.argv[2]), sys.argv[3] == '1'\n"
+        "ns = b'xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"'\n"
+        "rel = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships'\n"
+        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+        "    z.writestr('[Content_Types].xml', '<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>')\n"
+        "    z.writestr('_rels/.rels', '<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"r1\" Type=\"' + rel + '/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>')\n"
+        "    z.writestr('xl/workbook.xml', '<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" xmlns:r=\"' + rel + '\"><sheets><sheet name=\"Hoja1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>')\n"
+        "    z.writestr('xl/_rels/workbook.xml.rels', '<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"' + rel + '/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"' + rel + '/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>')\n"
+        "    n = rows * 7 if distinct else 1\n"
+        "    z.writestr('xl/sharedStrings.xml', b'<sst ' + ns + b'>' + b''.join(b'<si><t>texto %d del libro</t></si>' % i for i in range(n)) + b'</sst>')\n"
+        "    z.writestr('xl/worksheets/sheet1.xml', b'<worksheet ' + ns + b'><sheetData>' + b''.join(\n"
+        "        b'<row r=\"%d\"><c><v>6%08d</v></c>' % (r + 1, r) + b''.join(b'<c t=\"s\"><v>%d</v></c>' % ((r * 7 + c) if distinct else 0) for c in range(7)) + b'</row>'\n"
+        "        for r in range(rows)) + b'</sheetData></worksheet>')\n");
+    QProcess process;
+    process.start(python, {QStringLiteral("-c"), script, path, QString::number(rows), distinct ? QStringLiteral("1") : QStringLiteral("0")});
+    if (!process.waitForFinished(120000) || process.exitCode() != 0) {
+        why = QString::fromUtf8(process.readAllStandardError());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// A sheet too large to be kept whole for the sample is read again for the import. Whatever budget
+// the sample's reading was given, a sheet it accepts is one the import's reading takes within the
+// same budget, whatever is mapped: the sample's reading pays for what the import will hold. The
+// cells the import keeps are paid for even when every one shows the same shared text.
+void TestExcelImportSheets::whatTheSampleAcceptsTheImportTakes()
+{
+    testing::TempHome home;
+    const QString distinct = home.file(QStringLiteral("distintos.xlsx"));
+    const QString same = home.file(QStringLiteral("iguales.xlsx"));
+    QString why;
+    if (!writeSharedTextSheet(distinct, 5000, true, why) || !writeSharedTextSheet(same, 25000, false, why))
+        QSKIP(qPrintable(why));
+    RecordSheet::Keep sampleOnly = sampleKeep(false);
+    sampleOnly.wholeUpTo = 0;
+    const FieldColumns columns{1, 2, 3, 4, 5, 6, 7};
+    constexpr qint64 MB = 1024 * 1024;
+    int accepted = 0;
+    for (qint64 budget = 2 * MB; budget <= 9 * MB; budget += MB / 2) {
+        const RecordSheet::Loaded sample = RecordSheet::load(distinct, sampleOnly, budget);
+        if (!sample.ok()) {
+            QVERIFY2(sample.limit == xlsx::Limit::Cells || sample.limit == xlsx::Limit::Strings, qPrintable(sample.message));
+            continue;
+        }
+        ++accepted;
+        RecordSheet::Keep keep = importKeep(false, columns);
+        keep.expectedCells = sample.sheet.cellsOf(keep.fields);
+        QCOMPARE(keep.expectedCells, qint64(5000) * 7);
+        const RecordSheet::Loaded whole = RecordSheet::load(distinct, keep, budget);
+        QVERIFY2(whole.ok(), qPrintable(QStringLiteral("%1 MB: %2").arg(budget / MB).arg(whole.message)));
+        QCOMPARE(whole.sheet.heldCells(), qsizetype(5000) * 7);
+    }
+    QVERIFY(accepted > 0);
+
+    // 175,000 kept cells of one shared text: their list is past 2 MB, read within 16 MB.
+    const RecordSheet::Loaded refused = RecordSheet::load(same, importKeep(false, columns), 2 * MB);
+    QCOMPARE(refused.status, xlsx::ReadBook::Status::TooLarge);
+    QCOMPARE(refused.limit, xlsx::Limit::Cells);
+    const RecordSheet::Loaded kept = RecordSheet::load(same, importKeep(false, columns), 16 * MB);
+    QVERIFY2(kept.ok(), qPrintable(kept.message));
+    QCOMPARE(kept.sheet.text(25000, 2), QStringLiteral("texto 0 del libro"));
 }
 
 void TestExcelImportSheets::emptySheetImportsNothing()

@@ -129,6 +129,7 @@ private Q_SLOTS:
     void damagedXlsNeverReachesTheClient();
     void xlsThatBreaksTheLibraryGetsAMessage();
     void xlsSharedTextGoesOnceForAllItsCells();
+    void xlsDeclaredGridsArePaidForBeforeTheLibrary();
     void passwordProtectedWorkbooksAreReported();
     void legacyXlsIsRead();
     void firstSheetOnlyAndUsedRange();
@@ -136,6 +137,8 @@ private Q_SLOTS:
     void datesBefore1900AreWrittenAsText();
     void excelDateTexts_data();
     void excelDateTexts();
+    void timesAndDurationsReadAsExcelShowsThem_data();
+    void timesAndDurationsReadAsExcelShowsThem();
     void escapeLikeTextsSurvive();
     void overlappingMergesAreRefused();
     void workbookFromAnotherWriterIsRead();
@@ -144,8 +147,12 @@ private Q_SLOTS:
     void sharedTextsPayForWhatTheyAllocate();
     void namesLongerThanAnyWorkbookUsesAreRefused();
     void partsThatCarryNoCellsAreBounded();
+    void markupAroundNothingKeptEarnsNothing_data();
+    void markupAroundNothingKeptEarnsNothing();
     void heldCellsPayForTheirTexts();
     void zip64PackagesAreRead();
+    void packagesPutTogetherToMisleadAreRefused_data();
+    void packagesPutTogetherToMisleadAreRefused();
     void xlsSharedTextsArePaidFor();
     void exportedTextsLeaveOutWhatXmlCannotHold_data();
     void exportedTextsLeaveOutWhatXmlCannotHold();
@@ -878,6 +885,44 @@ void TestXlsx::xlsSharedTextGoesOnceForAllItsCells()
     QCOMPARE(read.cell(1, 1)->text.constData(), read.cell(4000, 1)->text.constData());
 }
 
+// The .xls library allocates and fills the grid each sheet declares as it opens the file: the
+// declared sizes are summed first and a file past the budget is refused with the size message, the
+// library never given it. Two sheets of 65,536 × 64 cells take 128 MB there: past a 64 MB budget,
+// read within the usual one; sixteen of 65,536 × 256 (an 8 KB file, 4 GB of grids) are refused.
+void TestXlsx::xlsDeclaredGridsArePaidForBeforeTheLibrary()
+{
+    testing::TempHome home;
+    const auto declaring = [](int sheets, quint32 rows, quint16 columns) {
+        QList<xlstest::XlsSheet> list;
+        for (int i = 0; i < sheets; ++i)
+            list.append({QStringLiteral("Hoja%1").arg(i + 1), {{0, 0, QStringLiteral("Ana ").repeated(1100)}, {1, 1, 600123456.0}}});
+        QByteArray bytes = xlstest::xlsFile(list);
+        for (qsizetype at = 0; (at = bytes.indexOf(QByteArray("\x00\x02\x0e\x00", 4), at)) >= 0; at += 4) {
+            qToLittleEndian<quint32>(rows, bytes.data() + at + 8);
+            qToLittleEndian<quint16>(columns, bytes.data() + at + 14);
+        }
+        return bytes;
+    };
+    const QString wide = home.file(QStringLiteral("anchas.xls"));
+    writeFile(wide, declaring(2, 65536, 64));
+    const ReadBook refused = readWorkbook(wide, ReadScope::AllSheets, 64LL * 1024 * 1024);
+    QCOMPARE(refused.status, ReadBook::Status::TooLarge);
+    QCOMPARE(refused.limit, Limit::Cells);
+    QVERIFY2(refused.message.contains(QStringLiteral("sus celdas necesitan más de 64 MB")), qPrintable(refused.message));
+    const ReadBook read = readWorkbook(wide);
+    QVERIFY2(read.ok(), qPrintable(read.message));
+    QCOMPARE(read.sheets.size(), 2);
+    QCOMPARE(read.sheets.at(1).text(2, 2), QStringLiteral("600123456"));
+
+    const QString bomb = home.file(QStringLiteral("bomba.xls"));
+    writeFile(bomb, declaring(16, 65536, 256));
+    QVERIFY(QFileInfo(bomb).size() < 64 * 1024);
+    const ReadBook bombed = readWorkbook(bomb);
+    QCOMPARE(bombed.status, ReadBook::Status::TooLarge);
+    QCOMPARE(bombed.limit, Limit::Cells);
+    QVERIFY(bombed.message.contains(QStringLiteral("demasiado grande")));
+}
+
 void TestXlsx::passwordProtectedWorkbooksAreReported()
 {
     testing::TempHome home;
@@ -1028,6 +1073,57 @@ void TestXlsx::excelDateTexts()
     QCOMPARE(excelDateText(serial, system1904), text);
 }
 
+// A number format with only time parts shows a time of day, one that counts hours, minutes or
+// seconds in brackets shows time elapsed past a day, and one with a date part shows the date (with
+// its time when it carries one) as before. Quoted text, escapes, colours and AM/PM say nothing of
+// the shape; m is a minute next to h or before s, a month elsewhere.
+void TestXlsx::timesAndDurationsReadAsExcelShowsThem_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<double>("number");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("kind");
+    const int date = int(ReadCell::Kind::Date);
+    const int time = int(ReadCell::Kind::Time);
+    const int number = int(ReadCell::Kind::Number);
+    QTest::newRow("noon") << "h:mm" << 0.5 << "12:00" << time;
+    QTest::newRow("time of a later day") << "hh:mm" << 1.75 << "18:00" << time;
+    QTest::newRow("seconds") << "h:mm:ss" << 0.5 + 61.0 / 86400 << "12:01:01" << time;
+    QTest::newRow("minutes and seconds") << "mm:ss" << 90.0 / 86400 << "00:01:30" << time;
+    QTest::newRow("AM/PM") << "h:mm AM/PM" << 0.75 << "18:00" << time;
+    QTest::newRow("colour and condition") << "[Red][<1]h:mm;General" << 0.25 << "06:00" << time;
+    QTest::newRow("elapsed hours") << "[h]:mm" << 1.75 << "42:00" << time;
+    QTest::newRow("elapsed hours and seconds") << "[hh]:mm:ss" << 2.0 + 5.0 / 86400 << "48:00:05" << time;
+    QTest::newRow("elapsed minutes") << "[mm]:ss" << 1.0 / 24 << "60:00" << time;
+    QTest::newRow("date") << "dd/mm/yyyy" << 45292.0 << "01/01/2024" << date;
+    QTest::newRow("date and time") << "dd/mm/yyyy hh:mm" << 45292.75 << "01/01/2024 18:00:00" << date;
+    QTest::newRow("month alone") << "mmmm" << 45292.0 << "01/01/2024" << date;
+    QTest::newRow("quoted letters") << "0 \"horas y segundos\"" << 3.0 << "3" << number;
+    QTest::newRow("escaped letters") << "0\\h\\s" << 4.0 << "4" << number;
+    QTest::newRow("negative time") << "h:mm" << -0.5 << "-0.5" << time;
+}
+
+void TestXlsx::timesAndDurationsReadAsExcelShowsThem()
+{
+    QFETCH(QString, format);
+    QFETCH(double, number);
+    QFETCH(QString, text);
+    QFETCH(int, kind);
+    testing::TempHome home;
+    Sheet sheet;
+    sheet.setNumber(1, 1, number);
+    sheet.style(1, 1).numberFormat = format;
+    const QString path = home.file(QStringLiteral("horas.xlsx"));
+    QVERIFY(save(path, {sheet}).ok());
+    const ReadBook book = readWorkbook(path);
+    QVERIFY2(book.ok(), qPrintable(book.message));
+    const ReadCell *cell = book.sheets.constFirst().cell(1, 1);
+    QVERIFY(cell);
+    QCOMPARE(cell->text, text);
+    QCOMPARE(int(cell->kind), kind);
+    QCOMPARE(cell->number, number);
+}
+
 void TestXlsx::escapeLikeTextsSurvive()
 {
     testing::TempHome home;
@@ -1112,6 +1208,10 @@ void TestXlsx::illFormedPartsAreRefused_data()
     QTest::newRow("a cell's reference given twice")
         << "sheet1.xml"
         << ws + QStringLiteral("<sheetData><row r=\"1\"><c r=\"D1\" r=\"Z9\"><v>1</v></c></row></sheetData></worksheet>'");
+    QTest::newRow("a cell reference without a column")
+        << "sheet1.xml" << ws + QStringLiteral("<sheetData><row r=\"24\"><c r=\"24\"><v>1</v></c></row></sheetData></worksheet>'");
+    QTest::newRow("a cell reference without a row")
+        << "sheet1.xml" << ws + QStringLiteral("<sheetData><row r=\"1\"><c r=\"B\"><v>1</v></c></row></sheetData></worksheet>'");
     QTest::newRow("a style's attribute given twice")
         << "styles.xml"
         << QStringLiteral("b'<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
@@ -1236,6 +1336,48 @@ void TestXlsx::partsThatCarryNoCellsAreBounded()
     CellCounter counter;
     QCOMPARE(workbook.readSheet(0, counter), ReadBook::Status::Ok);
     QCOMPARE(counter.count, (past / (8 * 19) + 1) * 8);
+}
+
+// Only what a reading keeps earns the bytes around it: a styled cell without a value, which a
+// reading without looks drops, earns nothing, and a text split into runs of a character or two
+// earns what its text earns, not its runs' markup. Millions of either are refused as bytes that
+// carry nothing, soon after the free allowance, instead of being read through.
+void TestXlsx::markupAroundNothingKeptEarnsNothing_data()
+{
+    QTest::addColumn<QString>("part");
+    QTest::addColumn<QString>("python");
+    const QString ws = QStringLiteral("b'<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>");
+    const QString sst = QStringLiteral("b'<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">");
+    const QString runs = QStringLiteral("b'<r><rPr><b/></rPr><t>a</t></r>' * 32000");
+    QTest::newRow("styled empty cells")
+        << "sheet1.xml"
+        << ws + QStringLiteral("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>Ana</t></is></c></row>' "
+                               "+ (b'<row>' + b'<c s=\"1\"/>' * 10000 + b'</row>') * 180 + b'</sheetData></worksheet>'");
+    QTest::newRow("shared texts in runs of one character")
+        << "sharedStrings.xml" << sst + QStringLiteral("' + (b'<si>' + %1 + b'</si>') * 28 + b'</sst>'").arg(runs);
+    QTest::newRow("inline texts in runs of one character")
+        << "sheet1.xml"
+        << ws + QStringLiteral("' + b''.join(b'<row r=\"%d\"><c t=\"inlineStr\"><is>' % r + %1 + b'</is></c></row>' "
+                               "for r in range(1, 29)) + b'</sheetData></worksheet>'").arg(runs);
+}
+
+void TestXlsx::markupAroundNothingKeptEarnsNothing()
+{
+    QFETCH(QString, part);
+    QFETCH(QString, python);
+    testing::TempHome home;
+    QString why;
+    const QString path = withPart(home, part, python, QStringLiteral("relleno.xlsx"), why);
+    if (path.isEmpty())
+        QSKIP(qPrintable(why));
+    ReadBudget budget;
+    XlsxWorkbook workbook(path, budget);
+    ReadBook::Status status = workbook.status();
+    CellCounter counter;
+    if (status == ReadBook::Status::Ok)
+        status = workbook.readSheet(0, counter);
+    QCOMPARE(status, ReadBook::Status::TooLarge);
+    QCOMPARE(budget.passed(), Limit::Filler);
 }
 
 // A cell kept whole holds its own copy of its text, even when the file shares one text among many
@@ -1382,6 +1524,109 @@ void TestXlsx::zip64PackagesAreRead()
     QCOMPARE(book.sheets.constFirst().text(1, 1), QStringLiteral("Nombre"));
     const PackageCheck check = checkPackage(path, {{QStringLiteral("xl/worksheets/sheet1.xml"), 1}});
     QVERIFY2(check.ok, qPrintable(check.detail));
+}
+
+// The package a workbook comes in is read as a writer saved it, or refused: directory entries
+// that share one local header, a local header naming another part than its directory entry, data
+// running into the next entry, more entries than any workbook has. A part whose sizes stand in
+// the zip64 field behind all-ones markers is read, and its length and checksum are still checked.
+void TestXlsx::packagesPutTogetherToMisleadAreRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("status");
+    const int unreadable = int(ReadBook::Status::Unreadable);
+    QTest::newRow("three entries at one local header") << "shared" << unreadable;
+    QTest::newRow("local name differs from the directory's") << "renamed" << unreadable;
+    QTest::newRow("data running into the next entry") << "overlap" << unreadable;
+    QTest::newRow("20,001 entries") << "many" << unreadable;
+    QTest::newRow("zip64 markers") << "zip64" << int(ReadBook::Status::Ok);
+    QTest::newRow("zip64 markers, wrong checksum") << "zip64crc" << unreadable;
+    QTest::newRow("zip64 markers, size past the data") << "zip64size" << unreadable;
+}
+
+void TestXlsx::packagesPutTogetherToMisleadAreRefused()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, status);
+    testing::TempHome home;
+    const QString good = goodWorkbook(home);
+    QVERIFY(!good.isEmpty());
+    const QString path = home.file(QStringLiteral("paquete.xlsx"));
+    QString why;
+    const QString script = QStringLiteral(R"PY(
+import sys, struct, zipfile, zlib
+src, out, kind = sys.argv[1], sys.argv[2], sys.argv[3]
+sheet = b'xl/worksheets/sheet1.xml'
+
+def directory(data):
+    end = data.rindex(b'PK\x05\x06')
+    count, size, offset = struct.unpack('<HII', data[end + 10:end + 20])
+    entries, at = [], offset
+    for _ in range(count):
+        n, e, c = struct.unpack('<HHH', data[at + 28:at + 34])
+        entries.append(bytearray(data[at:at + 46 + n + e + c]))
+        at += 46 + n + e + c
+    return end, offset, entries
+
+def rebuilt(data, entries, offset):
+    body = b''.join(entries)
+    return data[:offset] + body + struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, len(entries), len(entries), len(body), offset, 0)
+
+data = bytearray(open(src, 'rb').read())
+if kind in ('shared', 'renamed', 'overlap'):
+    end, offset, entries = directory(data)
+    if kind == 'shared':
+        first = next(e for e in entries if e[46:46 + len(sheet)] == sheet)
+        for other in (b'xl/worksheets/sheet2.xml', b'xl/worksheets/sheet3.xml'):
+            copy = bytearray(first)
+            copy[46:46 + len(other)] = other
+            entries.append(copy)
+    elif kind == 'renamed':
+        local = struct.unpack('<I', entries[0][42:46])[0]
+        data[local + 30] ^= 0x20
+    else:
+        local = struct.unpack('<I', entries[0][42:46])[0]
+        grown = struct.unpack('<I', entries[0][20:24])[0] + 40
+        entries[0][20:24] = struct.pack('<I', grown)
+        data[local + 18:local + 22] = struct.pack('<I', grown)
+    open(out, 'wb').write(rebuilt(data, entries, offset))
+elif kind == 'many':
+    with zipfile.ZipFile(out, 'w') as z, zipfile.ZipFile(src) as g:
+        for i in g.infolist():
+            z.writestr(i, g.read(i.filename))
+        for n in range(20001):
+            z.writestr('x/%d' % n, b'')
+else:
+    body, central = bytearray(), bytearray()
+    with zipfile.ZipFile(src) as g:
+        names = [i.filename for i in g.infolist()]
+        for name in names:
+            raw = g.read(name)
+            packer = zlib.compressobj(6, zlib.DEFLATED, -15)
+            packed = packer.compress(raw) + packer.flush()
+            crc = zlib.crc32(raw)
+            size = len(raw)
+            if name.encode() == sheet:
+                if kind == 'zip64crc':
+                    crc ^= 1
+                if kind == 'zip64size':
+                    size += 10
+            extra = struct.pack('<HHQQ', 1, 16, size, len(packed))
+            key = name.encode()
+            where = len(body)
+            body += struct.pack('<IHHHHHIIIHH', 0x04034b50, 45, 0, 8, 0, 0x21, crc, 0xFFFFFFFF, 0xFFFFFFFF, len(key), len(extra)) + key + extra + packed
+            extra = struct.pack('<HHQQ', 1, 16, size, len(packed))
+            central += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 45, 45, 0, 8, 0, 0x21, crc, 0xFFFFFFFF, 0xFFFFFFFF, len(key), len(extra), 0, 0, 0, 0, where) + key + extra
+    open(out, 'wb').write(bytes(body) + bytes(central) + struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, len(names), len(names), len(central), len(body), 0))
+)PY");
+    if (!runPython(script, {good, path, kind}, why))
+        QSKIP(qPrintable(why));
+    const ReadBook book = readWorkbook(path);
+    QVERIFY2(int(book.status) == status, qPrintable(book.message));
+    if (book.ok())
+        QCOMPARE(book.sheets.constFirst().text(1, 1), QStringLiteral("Nombre"));
+    else
+        QVERIFY(book.message.contains(QStringLiteral("no es un libro de Excel válido")));
 }
 
 QTEST_GUILESS_MAIN(TestXlsx)

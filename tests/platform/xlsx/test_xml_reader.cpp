@@ -226,6 +226,8 @@ void TestXmlReader::refusesWhatNoWorkbookPartHas_data()
     QTest::newRow("document type") << QByteArray("<!DOCTYPE a [<!ENTITY e \"eeeeeeeeee\"><!ENTITY f \"&e;&e;&e;\">]><a>&f;</a>")
                                    << QByteArray();
     QTest::newRow("nesting") << nested(XmlReader::kMaxDepth + 1) << nested(XmlReader::kMaxDepth);
+    // Workbook parts go a handful of elements deep: the bound stays close to that.
+    QTest::newRow("nesting past 256") << nested(257) << nested(256);
     QTest::newRow("unclosed nesting") << QByteArray("<a>").repeated(1000000) << QByteArray();
     QTest::newRow("element name") << named(XmlReader::kMaxName + 1) << named(XmlReader::kMaxName);
     QTest::newRow("element name of a megabyte, many times")
