@@ -16,6 +16,16 @@ namespace {
 
 const QString kMarker = QStringLiteral("en_envio");
 
+// Takes back what appendToCopy() added: those lines are not this take's to send. A copy the append
+// created goes again, so a failed take leaves nothing new behind.
+void undoCopy(const QString &path, qint64 sizeBefore)
+{
+    if (sizeBefore == 0)
+        QFile::remove(path);
+    else
+        QFile(path).resize(sizeBefore);
+}
+
 // Appends the lines read to the copy; false, with the copy as it was, when they could not be
 // written whole.
 bool appendToCopy(const QString &path, const QByteArray &bytes, qint64 *sizeBefore)
@@ -28,21 +38,10 @@ bool appendToCopy(const QString &path, const QByteArray &bytes, qint64 *sizeBefo
     // sync (a full disk) undoes the append rather than pass for success.
     if (copy.write(bytes) == bytes.size() && copy.flush() && files::syncDescriptor(copy.handle()) == 0)
         return true;
-    // A copy this append created goes again, so a failed take leaves nothing new behind.
-    if (*sizeBefore == 0)
-        copy.remove();
-    else
-        copy.resize(*sizeBefore);
+    // Closed first: a QFile that keeps a write error refuses to remove or resize its file.
+    copy.close();
+    undoCopy(path, *sizeBefore);
     return false;
-}
-
-// Takes back what appendToCopy() added: those lines are not this take's to send.
-void undoCopy(const QString &path, qint64 sizeBefore)
-{
-    if (sizeBefore == 0)
-        QFile::remove(path);
-    else
-        QFile(path).resize(sizeBefore);
 }
 
 } // namespace
