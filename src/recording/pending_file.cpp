@@ -1,5 +1,6 @@
 #include "recording/pending_file.h"
 
+#include "platform/files/durable_write.h"
 #include "platform/files/shared_take.h"
 #include "platform/files/take_names.h"
 
@@ -12,12 +13,6 @@
 #include <QJsonValue>
 #include <QStringList>
 #include <QUuid>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace recording {
 
@@ -114,14 +109,7 @@ std::optional<SendRecord> parsePendingLine(QByteArrayView line)
     return record;
 }
 
-OsSync platformSync()
-{
-#ifdef Q_OS_WIN
-    return ::_commit;
-#else
-    return ::fsync;
-#endif
-}
+OsSync platformSync() { return &files::syncDescriptor; }
 
 bool syncThrough(QFileDevice &file, OsSync osSync) { return osSync(file.handle()) == 0; }
 

@@ -48,7 +48,7 @@ std::optional<SendRecord> parsePendingLine(QByteArrayView line);
 // Pushes what was written to the file down to the disk; false when the system says it could not.
 using FileSync = std::function<bool(QFileDevice &)>;
 bool syncToDisk(QFileDevice &file);
-// The system's call behind it (fsync; _commit on Windows): 0 when the bytes are on the disk.
+// The system's call behind it (files::syncDescriptor): 0 when the bytes are on the disk.
 using OsSync = int (*)(int handle);
 OsSync platformSync();
 // syncToDisk() through `osSync`, which gets the file's own handle: a test sees the call made, or
