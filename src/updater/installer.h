@@ -50,8 +50,6 @@ public:
     void setClientGrace(std::chrono::milliseconds grace) { m_clientGrace = grace; }
     // How long the new client gets to prove that it runs (self_check.h).
     void setSelfCheckLimit(std::chrono::milliseconds limit) { m_selfCheckLimit = limit; }
-    // How long the new client must run after its window is up before the previous one goes.
-    void setProbation(std::chrono::milliseconds probation) { m_probation = probation; }
     // A monotonic clock; tests move it by hand.
     using Clock = std::function<std::chrono::milliseconds()>;
     void setClock(Clock clock);
@@ -111,7 +109,8 @@ private:
     // How long the started client gets to say that its window is up (brand/start_marker.h): a busy
     // machine's cold start of a client with a large database takes long.
     std::chrono::milliseconds m_startLimit{120000};
-    // A client that crashes soon after its window is up is not kept.
+    // How long the new client must run after its window is up before the previous one goes: a
+    // client that crashes soon after its window is up is not kept.
     std::chrono::milliseconds m_probation{10000};
     QString m_target;
     // The checked download being installed; empty when finishing another updater's work.
